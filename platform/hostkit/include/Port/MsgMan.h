@@ -1,0 +1,53 @@
+#pragma once
+// The host's message manager: user messages by severity, and the developer's debug output.
+// Everything is written to standard error and kept in a capture sink that tests read.
+
+#include <cstdarg>
+#include <string>
+#include <vector>
+
+class Port_MsgManData {
+ public:
+  enum class Severity { Debug, Error, Warning, Info, Status };
+
+  struct Record {
+    Severity severity;
+    std::string category;
+    std::string source;
+    int line;
+    std::string revision;
+    std::string text;
+  };
+
+  // A message source: category (such as "ProjectMgmt"), source file, line and revision.
+  static Port_MsgManData createObject(const char* category, const char* source, int line, const char* revision);
+
+  void issueError(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+  void issueWarning(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+  void issueInfo(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+  void issueStatus(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+
+  // One developer diagnostic, written as given.
+  static void debugStub(const char* text);
+
+  // The capture sink: everything issued since the last clear, oldest first.
+  static std::vector<Record> Captured();
+  static void ClearCaptured();
+
+ private:
+  Port_MsgManData(std::string category, std::string source, int line, std::string revision)
+      : m_category(std::move(category)), m_source(std::move(source)), m_line(line), m_revision(std::move(revision)) {}
+  void Issue(Severity severity, const char* format, std::va_list args) const;
+
+  std::string m_category;
+  std::string m_source;
+  int m_line = 0;
+  std::string m_revision;
+};
+
+// Keeps the message manager ready for the static objects of the including source file.
+class Port_MsgManInit {
+ public:
+  Port_MsgManInit();
+};
+static Port_MsgManInit s_portMsgManInit;

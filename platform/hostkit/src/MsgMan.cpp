@@ -1,0 +1,87 @@
+#include "Port/MsgMan.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include "Port/StringBase.h"
+
+namespace {
+
+struct Sink {
+  std::mutex lock;
+  std::vector<Port_MsgManData::Record> records;
+};
+
+Sink& TheSink() {
+  static Sink s_sink;
+  return s_sink;
+}
+
+const char* Label(Port_MsgManData::Severity severity) {
+  switch (severity) {
+    case Port_MsgManData::Severity::Error: return "Error";
+    case Port_MsgManData::Severity::Warning: return "Warning";
+    case Port_MsgManData::Severity::Info: return "Info";
+    case Port_MsgManData::Severity::Status: return "Status";
+    case Port_MsgManData::Severity::Debug: break;
+  }
+  return "Debug";
+}
+
+void Keep(Port_MsgManData::Record record) {
+  Sink& sink = TheSink();
+  std::lock_guard<std::mutex> guard(sink.lock);
+  if (record.severity == Port_MsgManData::Severity::Debug) {
+    std::fputs(record.text.c_str(), stderr);
+  } else {
+    std::fprintf(stderr, "%s (%s): %s", Label(record.severity), record.category.c_str(), record.text.c_str());
+  }
+  // The sink is for tests; a long session keeps only its recent history.
+  constexpr std::size_t kKeep = 10000;
+  if (sink.records.size() >= 2 * kKeep) sink.records.erase(sink.records.begin(), sink.records.end() - kKeep);
+  sink.records.push_back(std::move(record));
+}
+
+}  // namespace
+
+Port_MsgManData Port_MsgManData::createObject(const char* category, const char* source, int line,
+                                              const char* revision) {
+  return Port_MsgManData(category ? category : "", source ? source : "", line, revision ? revision : "");
+}
+
+void Port_MsgManData::Issue(Severity severity, const char* format, std::va_list args) const {
+  Port::StringBase<char> text;
+  text.FormatV(format, args);
+  Keep(Record{severity, m_category, m_source, m_line, m_revision, text.str()});
+}
+
+#define PORT_MSGMAN_ISSUE(name, severity)                     \
+  void Port_MsgManData::name(const char* format, ...) const { \
+    std::va_list args;                                        \
+    va_start(args, format);                                   \
+    Issue(severity, format, args);                            \
+    va_end(args);                                             \
+  }
+
+PORT_MSGMAN_ISSUE(issueError, Severity::Error)
+PORT_MSGMAN_ISSUE(issueWarning, Severity::Warning)
+PORT_MSGMAN_ISSUE(issueInfo, Severity::Info)
+PORT_MSGMAN_ISSUE(issueStatus, Severity::Status)
+
+void Port_MsgManData::debugStub(const char* text) {
+  Keep(Record{Severity::Debug, "", "", 0, "", text ? text : ""});
+}
+
+std::vector<Port_MsgManData::Record> Port_MsgManData::Captured() {
+  Sink& sink = TheSink();
+  std::lock_guard<std::mutex> guard(sink.lock);
+  return sink.records;
+}
+
+void Port_MsgManData::ClearCaptured() {
+  Sink& sink = TheSink();
+  std::lock_guard<std::mutex> guard(sink.lock);
+  sink.records.clear();
+}
+
+Port_MsgManInit::Port_MsgManInit() { TheSink(); }

@@ -1,0 +1,1 @@
+// The shared library is the static library whole; this unit only gives it a source.

@@ -1,0 +1,17 @@
+#include "framework/Factory.h"
+
+#include "CitP/Factory.h"
+#include "framework/Holders.h"
+
+namespace Hvd {
+
+bool CreateFileNameHelper(const Port::XUID& clsid, Prjrep::IFileNameHelper** helper) {
+  if (helper == nullptr) return false;
+  *helper = nullptr;
+  // The holder gives the object up again when it is no path-name helper.
+  Prjrep::AutoRelease<Prjrep::IFileNameHelper> created(CitP::Factory::CreateInstance(clsid));
+  *helper = created.Detach();
+  return *helper != nullptr;
+}
+
+}  // namespace Hvd

@@ -1,0 +1,50 @@
+#pragma once
+// Component factories: one per component class, registered by InstFactoryEntry.
+
+#include "CitI/IInterface.h"
+#include "Prjrep/IFileNameHelper.h"
+#include "framework/RefCount.h"
+
+namespace Port {
+
+// Creates objects of class `X` (which names its class id through X::GetCLSID()) and of
+// no other class. Counted through CommonI::IRefCount only.
+template <class X>
+class TFactory final : public CitI::IFactory {
+ public:
+  TFactory() noexcept : m_refCount(this) {}
+  TFactory(const TFactory&) = delete;
+  TFactory& operator=(const TFactory&) = delete;
+
+  CitI::IInterface* QueryInterface(const XUID& iid) override {
+    if (iid == CitI::IInterface::GetIID()) return this;
+    if (iid == CitI::IFactory::GetIID()) return this;
+    if (iid == CommonI::IRefCount::GetIID()) return &m_refCount;
+    return nullptr;
+  }
+
+  // The new object's root interface; its one reference passes to the caller, who
+  // initialises the object through its ICompAdmin.
+  CitI::IInterface* CreateInstance(const XUID& clsid) override {
+    if (!(clsid == X::GetCLSID())) return nullptr;
+    X* object = new X();
+    CitI::IInterface* root = object->QueryInterface(CitI::IInterface::GetIID());
+    if (root == nullptr) delete object;
+    return root;
+  }
+
+ private:
+  CommonI::TRefCountHelper<TFactory, 0> m_refCount;
+};
+
+}  // namespace Port
+
+namespace Hvd {
+
+// Creates an object of class `clsid` and hands it out as its path-name interface. True
+// when `*helper` was set; the creation reference passes with it.
+bool CreateFileNameHelper(const Port::XUID& clsid, Prjrep::IFileNameHelper** helper);
+
+}  // namespace Hvd
+
+extern "C" __attribute__((visibility("default"))) void InstFactoryEntry();

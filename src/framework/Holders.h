@@ -1,0 +1,243 @@
+#pragma once
+// Interface holders. Each turns the object it is given into an `I` pointer by querying it
+// for the id of `I`, and takes or gives up a reference according to its kind:
+//   AutoCast    borrows: takes no reference, gives none up;
+//   AutoRelease adopts the reference that came with the object and gives it up;
+//   AutoPtr     adds a reference of its own and gives it up;
+//   AutoReturn  adds a reference that passes to whoever receives the pointer;
+//   AutoOut     writes a pointer with an added reference into a caller's output variable;
+//   SmartPtr    keeps a set alive for as long as an iterator over it exists.
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+#include "framework/Interface.h"
+#include "framework/RefCount.h"
+
+namespace Prjrep {
+
+template <class I>
+class AutoCast {
+ public:
+  using Interface = I;
+
+  AutoCast() noexcept = default;
+  AutoCast(std::nullptr_t) noexcept {}  // NOLINT: implicit by design
+  template <class Obj>
+  AutoCast(Obj* obj) : m_p(Query(obj)) {}  // NOLINT
+  template <class J>
+  AutoCast(const AutoCast<J>& holder) : m_p(Query(holder.Get())) {}  // NOLINT
+  AutoCast(const AutoCast& other) noexcept = default;
+  AutoCast& operator=(const AutoCast& other) noexcept = default;
+  ~AutoCast() { m_p = nullptr; }
+
+  I* Get() const noexcept { return m_p; }
+  I* operator->() const noexcept { return m_p; }
+  operator I*() const noexcept { return m_p; }  // NOLINT
+
+ protected:
+  template <class Obj>
+  static I* Query(Obj* obj) {
+    if (obj == nullptr) return nullptr;
+    return Hvd::CastAnswer<I>(obj->QueryInterface(Hvd::IidOf<I>()));
+  }
+  static CitI::IInterface* Root(I* p) noexcept { return p; }
+
+  I* m_p = nullptr;
+};
+
+template <class I>
+class AutoRelease : public AutoCast<I> {
+  using Base = AutoCast<I>;
+
+ public:
+  AutoRelease() noexcept = default;
+  AutoRelease(std::nullptr_t) noexcept {}  // NOLINT
+  template <class Obj>
+  explicit AutoRelease(Obj* obj) {
+    Assign(obj);
+  }
+  AutoRelease(const AutoRelease&) = delete;
+  AutoRelease& operator=(const AutoRelease&) = delete;
+  AutoRelease(AutoRelease&& other) noexcept { this->m_p = std::exchange(other.m_p, nullptr); }
+  AutoRelease& operator=(AutoRelease&& other) noexcept {
+    if (this != &other) {
+      I* old = std::exchange(this->m_p, std::exchange(other.m_p, nullptr));
+      if (old != nullptr) ReleaseObject(Base::Root(old));
+    }
+    return *this;
+  }
+  ~AutoRelease() { Assign(nullptr); }
+
+  // Adopts the reference that came with `obj`. The duplicate reference of the object
+  // already held, and the reference of an object that does not answer `I`, are given up.
+  template <class Obj>
+  std::uint64_t Assign(Obj* obj) {
+    I* q = Base::Query(obj);
+    if (q == nullptr && obj != nullptr) ReleaseObject(obj);
+    if (q == this->m_p) {
+      if (q != nullptr) ReleaseObject(Base::Root(q));
+      return 1;
+    }
+    Replace(q);
+    return 1;
+  }
+  std::uint64_t Assign(std::nullptr_t) {
+    Replace(nullptr);
+    return 1;
+  }
+
+  // Empties the holder and hands out its pointer variable, so that an operation's output
+  // argument lands in the holder and its reference is adopted.
+  I** Receive() {
+    Replace(nullptr);
+    return &this->m_p;
+  }
+
+  // Gives the held reference to the caller and empties the holder.
+  I* Detach() noexcept { return std::exchange(this->m_p, nullptr); }
+
+ private:
+  void Replace(I* q) {
+    I* old = std::exchange(this->m_p, q);
+    if (old != nullptr) ReleaseObject(Base::Root(old));
+  }
+};
+
+template <class I>
+class AutoPtr : public AutoCast<I> {
+  using Base = AutoCast<I>;
+
+ public:
+  AutoPtr() noexcept = default;
+  AutoPtr(std::nullptr_t) noexcept {}  // NOLINT
+  template <class Obj>
+  AutoPtr(Obj* obj) {  // NOLINT
+    Assign(obj);
+  }
+  template <class J>
+  AutoPtr(const AutoCast<J>& holder) {  // NOLINT
+    Assign(holder.Get());
+  }
+  AutoPtr(const AutoPtr& other) : Base() { Assign(other.Get()); }
+  AutoPtr(AutoPtr&& other) noexcept { this->m_p = std::exchange(other.m_p, nullptr); }
+  AutoPtr& operator=(const AutoPtr& other) {
+    Assign(other.Get());
+    return *this;
+  }
+  AutoPtr& operator=(AutoPtr&& other) noexcept {
+    if (this != &other) {
+      I* old = std::exchange(this->m_p, std::exchange(other.m_p, nullptr));
+      if (old != nullptr) ReleaseObject(Base::Root(old));
+    }
+    return *this;
+  }
+  template <class Obj>
+  AutoPtr& operator=(Obj* obj) {
+    Assign(obj);
+    return *this;
+  }
+  ~AutoPtr() { Assign(nullptr); }
+
+  template <class Obj>
+  std::uint64_t Assign(Obj* obj) {
+    I* q = Base::Query(obj);
+    if (q == this->m_p) return 1;
+    if (q != nullptr) AddRefObject(Base::Root(q));
+    I* old = std::exchange(this->m_p, q);
+    if (old != nullptr) ReleaseObject(Base::Root(old));
+    return 1;
+  }
+  std::uint64_t Assign(std::nullptr_t) {
+    I* old = std::exchange(this->m_p, nullptr);
+    if (old != nullptr) ReleaseObject(Base::Root(old));
+    return 1;
+  }
+};
+
+// Builds a return value: `return AutoReturn<I>(obj);` hands the caller one reference.
+template <class I>
+class AutoReturn : public AutoCast<I> {
+  using Base = AutoCast<I>;
+
+ public:
+  AutoReturn() noexcept = default;
+  template <class Obj>
+  explicit AutoReturn(Obj* obj) {
+    Assign(obj);
+  }
+  template <class J>
+  explicit AutoReturn(const AutoCast<J>& holder) {
+    Assign(holder.Get());
+  }
+  AutoReturn(const AutoReturn&) = delete;
+  AutoReturn& operator=(const AutoReturn&) = delete;
+  ~AutoReturn() { this->m_p = nullptr; }  // the reference belongs to the receiver
+
+  // A second assignment gives up the reference added for the first, which nobody received.
+  template <class Obj>
+  std::uint64_t Assign(Obj* obj) {
+    I* q = Base::Query(obj);
+    if (q == this->m_p) return 1;
+    if (q != nullptr) AddRefObject(Base::Root(q));
+    I* old = std::exchange(this->m_p, q);
+    if (old != nullptr) ReleaseObject(Base::Root(old));
+    return 1;
+  }
+};
+
+// Fills an output argument: the constructor clears the caller's variable, Assign writes a
+// pointer with one added reference for the caller.
+template <class I>
+class AutoOut {
+ public:
+  explicit AutoOut(I** out) noexcept : m_out(out) {
+    if (m_out != nullptr) *m_out = nullptr;
+  }
+  AutoOut(const AutoOut&) = delete;
+  AutoOut& operator=(const AutoOut&) = delete;
+
+  I** Get() const noexcept { return m_out; }
+
+  // A second assignment gives up the reference that this holder wrote before, when the
+  // caller's variable still holds it.
+  template <class Obj>
+  std::uint64_t Assign(Obj* obj) {
+    I* q = obj == nullptr ? nullptr : Hvd::CastAnswer<I>(obj->QueryInterface(Hvd::IidOf<I>()));
+    if (m_out == nullptr) return 1;
+    if (q == *m_out) return 1;
+    if (q != nullptr) AddRefObject(q);
+    I* old = std::exchange(*m_out, q);
+    if (old != nullptr && old == m_written) ReleaseObject(old);
+    m_written = q;
+    return 1;
+  }
+  std::uint64_t Assign(std::nullptr_t) { return Assign(static_cast<I*>(nullptr)); }
+  template <class J>
+  std::uint64_t Assign(const AutoCast<J>& holder) {
+    return Assign(holder.Get());
+  }
+
+ private:
+  I** m_out;
+  I* m_written = nullptr;
+};
+
+// An iterator's hold on its set: one reference from construction to destruction.
+template <class X>
+class SmartPtr {
+ public:
+  explicit SmartPtr(X* set) : m_p(set) { AddRefInterface(m_p); }
+  SmartPtr(const SmartPtr&) = delete;
+  SmartPtr& operator=(const SmartPtr&) = delete;
+  ~SmartPtr() { ReleaseInterface(m_p); }
+
+  X* Get() const noexcept { return m_p; }
+  X* operator->() const noexcept { return m_p; }
+
+ private:
+  X* m_p;
+};
+
+}  // namespace Prjrep

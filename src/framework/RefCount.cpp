@@ -1,0 +1,42 @@
+#include "framework/RefCount.h"
+
+namespace Prjrep {
+namespace {
+
+template <class Op>
+void CountThroughRoot(CitI::IInterface* object, Op op) {
+  if (object == nullptr) return;
+  if (CitI::IInterface* root = object->QueryInterface(CitI::IInterface::GetIID())) {
+    if (auto* count = static_cast<IRefCount*>(root->QueryInterface(IRefCount::GetIID()))) {
+      op(count);
+      return;
+    }
+  }
+  if (CitI::IInterface* root = object->QueryInterface(CitI::IInterface::GetIID())) {
+    if (auto* count = static_cast<CommonI::IRefCount*>(root->QueryInterface(CommonI::IRefCount::GetIID()))) {
+      op(count);
+    }
+  }
+}
+
+template <class Op>
+void CountDirect(CitI::IInterface* object, Op op) {
+  if (object == nullptr) return;
+  if (auto* count = static_cast<IRefCount*>(object->QueryInterface(IRefCount::GetIID()))) {
+    op(count);
+  } else if (auto* common = static_cast<CommonI::IRefCount*>(object->QueryInterface(CommonI::IRefCount::GetIID()))) {
+    op(common);
+  }
+}
+
+const auto kAddRef = [](auto* count) { count->AddRef(); };
+const auto kRelease = [](auto* count) { count->Release(); };
+
+}  // namespace
+
+void ReleaseInterface(CitI::IInterface* object) { CountThroughRoot(object, kRelease); }
+void AddRefInterface(CitI::IInterface* object) { CountThroughRoot(object, kAddRef); }
+void AddRefObject(CitI::IInterface* object) { CountDirect(object, kAddRef); }
+void ReleaseObject(CitI::IInterface* object) { CountDirect(object, kRelease); }
+
+}  // namespace Prjrep

@@ -1,0 +1,139 @@
+#pragma once
+// Reference counting: the counting helpers that components and factories embed, and the
+// free functions that add or give up a reference on any object.
+
+#include <cstdint>
+
+#include "CommonI/IRefCount.h"
+#include "Port/SafeIncr.h"
+#include "Prjrep/IRefCount.h"
+
+namespace Prjrep {
+
+// The count of a component, embedded as a member and answering Prjrep::IRefCount. The
+// component's constructor sets the owner; the release that reaches zero deletes it.
+template <class T>
+class TRefCountHelper final : public IRefCount {
+ public:
+  explicit TRefCountHelper(T* owner) noexcept : m_owner(owner) {}
+  TRefCountHelper(const TRefCountHelper&) = delete;
+  TRefCountHelper& operator=(const TRefCountHelper&) = delete;
+
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    if (iid == IRefCountV1::GetIID() || iid == IRefCount::GetIID()) return this;
+    return m_owner ? m_owner->QueryInterface(iid) : nullptr;
+  }
+
+  std::uint64_t AddRef() override {
+    Port::SafeIncr(m_count);
+    return 1;
+  }
+
+  std::uint64_t Release() override {
+    // Decide on zero from this call's own decrement: exactly one release sees it.
+    if (Port::SafeDecr(m_count) == 0) {
+      T* owner = m_owner;
+      m_owner = nullptr;
+      delete owner;  // frees this helper too
+    }
+    return 1;
+  }
+
+  std::int32_t GetRefCount() override { return Port::SafeRead(m_count); }
+
+ private:
+  std::int32_t m_count = 1;
+  T* m_owner;
+};
+
+// Gives up or adds one reference to any object: through Prjrep::IRefCount when the object
+// answers it, else through CommonI::IRefCount; nothing for null or an uncounted object.
+void ReleaseInterface(CitI::IInterface* object);
+void AddRefInterface(CitI::IInterface* object);
+
+// The same for an object asked directly (without first asking for its root interface).
+// Holders and sets count through these, so that adding and giving up always take one road.
+void AddRefObject(CitI::IInterface* object);
+void ReleaseObject(CitI::IInterface* object);
+
+}  // namespace Prjrep
+
+namespace CommonI {
+
+// The count of a factory, answering CommonI::IRefCount.
+template <class T, int N>
+class TRefCountHelper final : public IRefCount {
+ public:
+  explicit TRefCountHelper(T* owner) noexcept : m_owner(owner) {}
+  TRefCountHelper(const TRefCountHelper&) = delete;
+  TRefCountHelper& operator=(const TRefCountHelper&) = delete;
+
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    if (iid == IRefCount::GetIID()) return this;
+    return m_owner ? m_owner->QueryInterface(iid) : nullptr;
+  }
+
+  std::uint64_t AddRef() override {
+    Port::SafeIncr(m_count);
+    return 1;
+  }
+
+  std::uint64_t Release() override {
+    if (Port::SafeDecr(m_count) == 0 && m_owner != nullptr) delete m_owner;
+    return 1;
+  }
+
+  std::uint64_t GetRefCount(std::int32_t& count) override {
+    count = Port::SafeRead(m_count);
+    return 1;
+  }
+
+ private:
+  std::int32_t m_count = 1;
+  T* m_owner;
+};
+
+// Releases `var` through CommonI::IRefCount (when it answers) and sets it to null.
+template <class T>
+void ReleaseRef(T*& var) {
+  if (var == nullptr) return;
+  if (auto* count = static_cast<IRefCount*>(var->QueryInterface(IRefCount::GetIID()))) count->Release();
+  var = nullptr;
+}
+
+// Counted assignment through CommonI::IRefCount; adds before it releases, so that
+// assigning a variable to itself is safe.
+template <class T>
+T*& AssignRef(T*& destination, T* const& source) {
+  T* const incoming = source;
+  if (incoming != nullptr) {
+    if (auto* count = static_cast<IRefCount*>(incoming->QueryInterface(IRefCount::GetIID()))) count->AddRef();
+  }
+  T* const old = destination;
+  destination = incoming;
+  if (old != nullptr) {
+    if (auto* count = static_cast<IRefCount*>(old->QueryInterface(IRefCount::GetIID()))) count->Release();
+  }
+  return destination;
+}
+
+}  // namespace CommonI
+
+namespace Hvd {
+
+// Lowers, when the scope ends, a re-entrancy counter that its user has just raised with
+// Port::SafeIncr.
+class ScopedSafeIncrement {
+ public:
+  explicit ScopedSafeIncrement(std::int32_t* counter) noexcept : m_counter(counter) {}
+  ScopedSafeIncrement(const ScopedSafeIncrement&) = delete;
+  ScopedSafeIncrement& operator=(const ScopedSafeIncrement&) = delete;
+  ~ScopedSafeIncrement() {
+    if (m_counter != nullptr) Port::SafeDecr(*m_counter);
+  }
+
+ private:
+  std::int32_t* m_counter;
+};
+
+}  // namespace Hvd

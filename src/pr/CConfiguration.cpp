@@ -1,0 +1,11 @@
+#include "pr/CConfiguration.h"
+
+#include "framework/Interface.h"
+
+namespace Hvd {
+
+CitI::IInterface* CConfiguration::QueryInterface(const Port::XUID& iid) {
+  return AnswerQuery(iid, {{Prjrep::IRefCount::GetIID(), &m_refCount}, {CitI::IInterface::GetIID(), this}});
+}
+
+}  // namespace Hvd

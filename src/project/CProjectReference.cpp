@@ -1,0 +1,11 @@
+#include "project/CProjectReference.h"
+
+#include "framework/Interface.h"
+
+namespace Hvd {
+
+CitI::IInterface* CProjectReference::QueryInterface(const Port::XUID& iid) {
+  return AnswerQuery(iid, {{Prjrep::IRefCount::GetIID(), &m_refCount}, {CitI::IInterface::GetIID(), this}});
+}
+
+}  // namespace Hvd
