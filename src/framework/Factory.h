@@ -45,6 +45,10 @@ namespace Hvd {
 // when `*helper` was set; the creation reference passes with it.
 bool CreateFileNameHelper(const Port::XUID& clsid, Prjrep::IFileNameHelper** helper);
 
+// Creates the host's named-object registry: its root interface with one reference for the
+// caller, or null when no registry is registered.
+CitI::IInterface* GetNamedObjectRegistryCLSID();
+
 }  // namespace Hvd
 
 extern "C" __attribute__((visibility("default"))) void InstFactoryEntry();

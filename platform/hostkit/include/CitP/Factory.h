@@ -3,6 +3,7 @@
 // and loading of sibling component libraries.
 
 #include "CitI/IInterface.h"
+#include "Port/Init.h"
 
 namespace CitP {
 

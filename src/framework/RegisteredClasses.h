@@ -1,0 +1,38 @@
+#pragma once
+// Every component class that the library registers, in registration order.
+
+#include "design/CDesign.h"
+#include "design/CDesignPlatform.h"
+#include "design/CView.h"
+#include "files/CFile.h"
+#include "files/CSourceLibrary.h"
+#include "files/CZmrFileReader.h"
+#include "framework/CAutonymBase.h"
+#include "pr/CConfiguration.h"
+#include "pr/CConfigurationElement.h"
+#include "pr/CConfigurationMgr.h"
+#include "pr/CFlavor.h"
+#include "pr/CPRHelper.h"
+#include "pr/CPRModule.h"
+#include "pr/CPRModuleAutonym.h"
+#include "project/CDirectoryProjectBundle.h"
+#include "project/CProjRefUtils.h"
+#include "project/CProject.h"
+#include "project/CProjectAutonym.h"
+#include "project/CProjectReference.h"
+#include "projectfiles/CProjectInfo.h"
+#include "projectfiles/RepoMine.h"
+#include "utils/DumperComp.h"
+
+namespace Hvd {
+
+template <class... X>
+struct TypeList {};
+
+using RegisteredClasses =
+    TypeList<CDesignPlatform, CProject, CDesign, CView, CFile, CSourceLibrary, CProjectReference, CZmrFileReader,
+             CDirectoryProjectBundle, CConfigurationMgr, CConfiguration, CConfigurationElement, CPRModule, CFlavor,
+             CProjectAutonym, CConfigurationMgrAutonym, CConfigurationAutonym, CFlavorAutonym, CPRModuleAutonym,
+             CPRHelper, CProjRefUtils, DumperComp, ::RepoMine, CProjectInfo>;
+
+}  // namespace Hvd

@@ -1,0 +1,113 @@
+#pragma once
+// Test components whose reference counting is recorded call by call.
+
+#include <atomic>
+
+#include "CommonI/IRefCount.h"
+#include "Prjrep/IRefCount.h"
+
+namespace testing_support {
+
+class ITestA : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{0A0A0A0A-1111-4111-8111-111111111111}")
+  virtual int A() = 0;
+};
+
+class ITestB : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{0B0B0B0B-2222-4222-8222-222222222222}")
+  virtual int B() = 0;
+};
+
+// An id that no test component answers.
+class ITestNone : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{0C0C0C0C-3333-4333-8333-333333333333}")
+};
+
+// What happened to a fake: every AddRef and Release, and its destruction.
+struct CountLog {
+  std::atomic<int> addRefs{0};
+  std::atomic<int> releases{0};
+  std::atomic<int> destroyed{0};
+  int Net() const { return addRefs - releases; }
+};
+
+// Which reference-count interface a fake answers.
+enum class Counting { Prjrep, Common, None };
+
+// A component with two interfaces (ITestA, ITestB) as nested objects, a recorded count
+// starting at 1, and the root id answered by its ITestA object.
+class FakeComponent : public CitI::IInterface {
+ public:
+  explicit FakeComponent(CountLog& log, Counting counting = Counting::Prjrep)
+      : m_log(log), m_counting(counting), m_a(this), m_b(this), m_prjrep(this), m_common(this) {}
+  ~FakeComponent() override { ++m_log.destroyed; }
+
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    if (iid == ITestA::GetIID()) return &m_a;
+    if (iid == ITestB::GetIID()) return &m_b;
+    if (m_counting == Counting::Prjrep && (iid == Prjrep::IRefCount::GetIID() || iid == Prjrep::IRefCountV1::GetIID()))
+      return &m_prjrep;
+    if (m_counting == Counting::Common && iid == CommonI::IRefCount::GetIID()) return &m_common;
+    if (iid == CitI::IInterface::GetIID()) return &m_a;
+    return nullptr;
+  }
+
+  ITestA* AsA() { return &m_a; }
+  ITestB* AsB() { return &m_b; }
+  int Count() const { return m_count; }
+
+ private:
+  template <class I>
+  struct Nested : I {
+    explicit Nested(FakeComponent* owner) : owner(owner) {}
+    CitI::IInterface* QueryInterface(const Port::XUID& iid) override { return owner->QueryInterface(iid); }
+    FakeComponent* owner;
+  };
+  struct XA : Nested<ITestA> {
+    using Nested::Nested;
+    int A() override { return 1; }
+  };
+  struct XB : Nested<ITestB> {
+    using Nested::Nested;
+    int B() override { return 2; }
+  };
+  struct XPrjrep : Nested<Prjrep::IRefCount> {
+    using Nested::Nested;
+    std::uint64_t AddRef() override { return owner->DoAddRef(); }
+    std::uint64_t Release() override { return owner->DoRelease(); }
+    std::int32_t GetRefCount() override { return owner->m_count; }
+  };
+  struct XCommon : Nested<CommonI::IRefCount> {
+    using Nested::Nested;
+    std::uint64_t AddRef() override { return owner->DoAddRef(); }
+    std::uint64_t Release() override { return owner->DoRelease(); }
+    std::uint64_t GetRefCount(std::int32_t& count) override {
+      count = owner->m_count;
+      return 1;
+    }
+  };
+
+  std::uint64_t DoAddRef() {
+    ++m_log.addRefs;
+    ++m_count;
+    return 1;
+  }
+  std::uint64_t DoRelease() {
+    ++m_log.releases;
+    if (--m_count == 0) delete this;
+    return 1;
+  }
+
+  CountLog& m_log;
+  Counting m_counting;
+  std::atomic<int> m_count{1};
+  XA m_a;
+  XB m_b;
+  XPrjrep m_prjrep;
+  XCommon m_common;
+};
+
+}  // namespace testing_support
