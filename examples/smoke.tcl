@@ -1,8 +1,7 @@
 # Creates one component of every registered class by class id, checks that it answers
 # the root interface, releases it, and prints one line per class.
 
-set rootId {C569A982-87C5-4D45-8A2C-17B796723BDC}
-set rootId "{$rootId}"
+set rootId C569A982-87C5-4D45-8A2C-17B796723BDC
 
 set classes {
     Hvd::CDesignPlatform          {C51AD7FF-32CC-4d05-A02A-336C1B38A077}
@@ -33,17 +32,16 @@ set classes {
 
 set failures 0
 foreach {name id} $classes {
-    set id "{$id}"
     if {[catch {component create $id} handle]} {
-        puts "FAILED  $name $id: $handle"
+        puts "FAILED  $name {$id}: $handle"
         incr failures
         continue
     }
     if {![component query $handle $rootId]} {
-        puts "FAILED  $name $id: does not answer the root interface"
+        puts "FAILED  $name {$id}: does not answer the root interface"
         incr failures
     } else {
-        puts [format "%-28s %s" $name $id]
+        puts [format "%-28s {%s}" $name $id]
     }
     component release $handle
 }

@@ -31,9 +31,12 @@ int Fail(Tcl_Interp* interp, const std::string& message) {
   return TCL_ERROR;
 }
 
+// Ids are accepted with or without their braces, since Tcl reads braces as quoting.
 bool ParseId(Tcl_Interp* interp, Tcl_Obj* text, Port::XUID& id) {
+  std::string braced = Tcl_GetString(text);
+  if (braced.empty() || braced.front() != '{') braced = "{" + braced + "}";
   try {
-    id = Port::XUID(Tcl_GetString(text));
+    id = Port::XUID(braced.c_str());
     return true;
   } catch (const std::invalid_argument&) {
     Fail(interp, std::string("malformed id \"") + Tcl_GetString(text) + "\"");
