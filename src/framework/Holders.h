@@ -44,6 +44,22 @@ class AutoCast {
   }
   static CitI::IInterface* Root(I* p) noexcept { return p; }
 
+  // Holds `q` and gives up the reference of the pointer held before.
+  void Replace(I* q) {
+    I* old = std::exchange(m_p, q);
+    if (old != nullptr) ReleaseObject(Root(old));
+  }
+  // Holds `q` with a reference of its own; `q` already held changes nothing.
+  void Keep(I* q) {
+    if (q == m_p) return;
+    if (q != nullptr) AddRefObject(Root(q));
+    Replace(q);
+  }
+  // Takes over what `other` holds, reference included.
+  void TakeFrom(AutoCast& other) {
+    if (this != &other) Replace(std::exchange(other.m_p, nullptr));
+  }
+
   I* m_p = nullptr;
 };
 
@@ -60,15 +76,12 @@ class AutoRelease : public AutoCast<I> {
   }
   AutoRelease(const AutoRelease&) = delete;
   AutoRelease& operator=(const AutoRelease&) = delete;
-  AutoRelease(AutoRelease&& other) noexcept { this->m_p = std::exchange(other.m_p, nullptr); }
+  AutoRelease(AutoRelease&& other) noexcept { this->TakeFrom(other); }
   AutoRelease& operator=(AutoRelease&& other) noexcept {
-    if (this != &other) {
-      I* old = std::exchange(this->m_p, std::exchange(other.m_p, nullptr));
-      if (old != nullptr) ReleaseObject(Base::Root(old));
-    }
+    this->TakeFrom(other);
     return *this;
   }
-  ~AutoRelease() { Assign(nullptr); }
+  ~AutoRelease() { this->Replace(nullptr); }
 
   // Adopts the reference that came with `obj`. The duplicate reference of the object
   // already held, and the reference of an object that does not answer `I`, are given up.
@@ -80,29 +93,23 @@ class AutoRelease : public AutoCast<I> {
       if (q != nullptr) ReleaseObject(Base::Root(q));
       return 1;
     }
-    Replace(q);
+    this->Replace(q);
     return 1;
   }
   std::uint64_t Assign(std::nullptr_t) {
-    Replace(nullptr);
+    this->Replace(nullptr);
     return 1;
   }
 
   // Empties the holder and hands out its pointer variable, so that an operation's output
   // argument lands in the holder and its reference is adopted.
   I** Receive() {
-    Replace(nullptr);
+    this->Replace(nullptr);
     return &this->m_p;
   }
 
   // Gives the held reference to the caller and empties the holder.
   I* Detach() noexcept { return std::exchange(this->m_p, nullptr); }
-
- private:
-  void Replace(I* q) {
-    I* old = std::exchange(this->m_p, q);
-    if (old != nullptr) ReleaseObject(Base::Root(old));
-  }
 };
 
 template <class I>
@@ -121,16 +128,13 @@ class AutoPtr : public AutoCast<I> {
     Assign(holder.Get());
   }
   AutoPtr(const AutoPtr& other) : Base() { Assign(other.Get()); }
-  AutoPtr(AutoPtr&& other) noexcept { this->m_p = std::exchange(other.m_p, nullptr); }
+  AutoPtr(AutoPtr&& other) noexcept { this->TakeFrom(other); }
   AutoPtr& operator=(const AutoPtr& other) {
     Assign(other.Get());
     return *this;
   }
   AutoPtr& operator=(AutoPtr&& other) noexcept {
-    if (this != &other) {
-      I* old = std::exchange(this->m_p, std::exchange(other.m_p, nullptr));
-      if (old != nullptr) ReleaseObject(Base::Root(old));
-    }
+    this->TakeFrom(other);
     return *this;
   }
   template <class Obj>
@@ -138,20 +142,15 @@ class AutoPtr : public AutoCast<I> {
     Assign(obj);
     return *this;
   }
-  ~AutoPtr() { Assign(nullptr); }
+  ~AutoPtr() { this->Replace(nullptr); }
 
   template <class Obj>
   std::uint64_t Assign(Obj* obj) {
-    I* q = Base::Query(obj);
-    if (q == this->m_p) return 1;
-    if (q != nullptr) AddRefObject(Base::Root(q));
-    I* old = std::exchange(this->m_p, q);
-    if (old != nullptr) ReleaseObject(Base::Root(old));
+    this->Keep(Base::Query(obj));
     return 1;
   }
   std::uint64_t Assign(std::nullptr_t) {
-    I* old = std::exchange(this->m_p, nullptr);
-    if (old != nullptr) ReleaseObject(Base::Root(old));
+    this->Replace(nullptr);
     return 1;
   }
 };
@@ -178,11 +177,7 @@ class AutoReturn : public AutoCast<I> {
   // A second assignment gives up the reference added for the first, which nobody received.
   template <class Obj>
   std::uint64_t Assign(Obj* obj) {
-    I* q = Base::Query(obj);
-    if (q == this->m_p) return 1;
-    if (q != nullptr) AddRefObject(Base::Root(q));
-    I* old = std::exchange(this->m_p, q);
-    if (old != nullptr) ReleaseObject(Base::Root(old));
+    this->Keep(Base::Query(obj));
     return 1;
   }
 };

@@ -8,21 +8,16 @@
 #include "Port/SafeIncr.h"
 #include "Prjrep/IRefCount.h"
 
-namespace Prjrep {
+namespace Hvd {
 
-// The count of a component, embedded as a member and answering Prjrep::IRefCount. The
-// component's constructor sets the owner; the release that reaches zero deletes it.
-template <class T>
-class TRefCountHelper final : public IRefCount {
+// What both counting helpers share: a count starting at 1 and a plain pointer to the owner,
+// which the release that reaches zero deletes.
+template <class Interface, class Owner>
+class TCountCore : public Interface {
  public:
-  explicit TRefCountHelper(T* owner) noexcept : m_owner(owner) {}
-  TRefCountHelper(const TRefCountHelper&) = delete;
-  TRefCountHelper& operator=(const TRefCountHelper&) = delete;
-
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    if (iid == IRefCountV1::GetIID() || iid == IRefCount::GetIID()) return this;
-    return m_owner ? m_owner->QueryInterface(iid) : nullptr;
-  }
+  explicit TCountCore(Owner* owner) noexcept : m_owner(owner) {}
+  TCountCore(const TCountCore&) = delete;
+  TCountCore& operator=(const TCountCore&) = delete;
 
   std::uint64_t AddRef() override {
     Port::SafeIncr(m_count);
@@ -32,18 +27,39 @@ class TRefCountHelper final : public IRefCount {
   std::uint64_t Release() override {
     // Decide on zero from this call's own decrement: exactly one release sees it.
     if (Port::SafeDecr(m_count) == 0) {
-      T* owner = m_owner;
+      Owner* owner = m_owner;
       m_owner = nullptr;
       delete owner;  // frees this helper too
     }
     return 1;
   }
 
-  std::int32_t GetRefCount() override { return Port::SafeRead(m_count); }
+ protected:
+  CitI::IInterface* OwnerQuery(const Port::XUID& iid) { return m_owner ? m_owner->QueryInterface(iid) : nullptr; }
+  std::int32_t Count() { return Port::SafeRead(m_count); }
 
  private:
   std::int32_t m_count = 1;
-  T* m_owner;
+  Owner* m_owner;
+};
+
+}  // namespace Hvd
+
+namespace Prjrep {
+
+// The count of a component, embedded as a member and answering Prjrep::IRefCount. The
+// component's constructor sets the owner.
+template <class T>
+class TRefCountHelper final : public Hvd::TCountCore<IRefCount, T> {
+ public:
+  using Hvd::TCountCore<IRefCount, T>::TCountCore;
+
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    if (iid == IRefCountV1::GetIID() || iid == IRefCount::GetIID()) return this;
+    return this->OwnerQuery(iid);
+  }
+
+  std::int32_t GetRefCount() override { return this->Count(); }
 };
 
 // Gives up or adds one reference to any object: through Prjrep::IRefCount when the object
@@ -62,35 +78,19 @@ namespace CommonI {
 
 // The count of a factory, answering CommonI::IRefCount.
 template <class T, int N>
-class TRefCountHelper final : public IRefCount {
+class TRefCountHelper final : public Hvd::TCountCore<IRefCount, T> {
  public:
-  explicit TRefCountHelper(T* owner) noexcept : m_owner(owner) {}
-  TRefCountHelper(const TRefCountHelper&) = delete;
-  TRefCountHelper& operator=(const TRefCountHelper&) = delete;
+  using Hvd::TCountCore<IRefCount, T>::TCountCore;
 
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
     if (iid == IRefCount::GetIID()) return this;
-    return m_owner ? m_owner->QueryInterface(iid) : nullptr;
-  }
-
-  std::uint64_t AddRef() override {
-    Port::SafeIncr(m_count);
-    return 1;
-  }
-
-  std::uint64_t Release() override {
-    if (Port::SafeDecr(m_count) == 0 && m_owner != nullptr) delete m_owner;
-    return 1;
+    return this->OwnerQuery(iid);
   }
 
   std::uint64_t GetRefCount(std::int32_t& count) override {
-    count = Port::SafeRead(m_count);
+    count = this->Count();
     return 1;
   }
-
- private:
-  std::int32_t m_count = 1;
-  T* m_owner;
 };
 
 // Releases `var` through CommonI::IRefCount (when it answers) and sets it to null.
