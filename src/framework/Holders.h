@@ -219,20 +219,27 @@ class AutoOut {
   I* m_written = nullptr;
 };
 
-// An iterator's hold on its set: one reference from construction to destruction.
+// An iterator's hold on its set: one reference from construction to destruction. What
+// was not counted at construction (a set without owner or count of its own) is not
+// released either, so a set that answers a count only later is never over-released.
 template <class X>
 class SmartPtr {
  public:
-  explicit SmartPtr(X* set) : m_p(set) { AddRefInterface(m_p); }
+  explicit SmartPtr(X* set) : m_p(set), m_counted(AddRefIfCounted(m_p)) {}
   SmartPtr(const SmartPtr&) = delete;
   SmartPtr& operator=(const SmartPtr&) = delete;
-  ~SmartPtr() { ReleaseInterface(m_p); }
+  ~SmartPtr() {
+    if (m_counted) ReleaseInterface(m_p);
+  }
 
   X* Get() const noexcept { return m_p; }
   X* operator->() const noexcept { return m_p; }
+  // False when the holder keeps nothing alive.
+  bool Counted() const noexcept { return m_counted; }
 
  private:
   X* m_p;
+  bool m_counted;
 };
 
 }  // namespace Prjrep

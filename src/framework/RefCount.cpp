@@ -3,20 +3,23 @@
 namespace Prjrep {
 namespace {
 
+// True when the object had a count to change.
 template <class Op>
-void CountThroughRoot(CitI::IInterface* object, Op op) {
-  if (object == nullptr) return;
+bool CountThroughRoot(CitI::IInterface* object, Op op) {
+  if (object == nullptr) return false;
   if (CitI::IInterface* root = object->QueryInterface(CitI::IInterface::GetIID())) {
     if (auto* count = static_cast<IRefCount*>(root->QueryInterface(IRefCount::GetIID()))) {
       op(count);
-      return;
+      return true;
     }
   }
   if (CitI::IInterface* root = object->QueryInterface(CitI::IInterface::GetIID())) {
     if (auto* count = static_cast<CommonI::IRefCount*>(root->QueryInterface(CommonI::IRefCount::GetIID()))) {
       op(count);
+      return true;
     }
   }
+  return false;
 }
 
 template <class Op>
@@ -37,6 +40,7 @@ const auto kRelease = [](auto* count) { count->Release(); };
 void ReleaseInterface(CitI::IInterface* object) { CountThroughRoot(object, kRelease); }
 void AddRefInterface(CitI::IInterface* object) { CountThroughRoot(object, kAddRef); }
 void AddRefObject(CitI::IInterface* object) { CountDirect(object, kAddRef); }
+bool AddRefIfCounted(CitI::IInterface* object) { return CountThroughRoot(object, kAddRef); }
 void ReleaseObject(CitI::IInterface* object) { CountDirect(object, kRelease); }
 
 }  // namespace Prjrep

@@ -66,6 +66,8 @@ class TRefCountHelper final : public Hvd::TCountCore<IRefCount, T> {
 // answers it, else through CommonI::IRefCount; nothing for null or an uncounted object.
 void ReleaseInterface(CitI::IInterface* object);
 void AddRefInterface(CitI::IInterface* object);
+// AddRefInterface that says whether the object was counted at all.
+bool AddRefIfCounted(CitI::IInterface* object);
 
 // The same for an object asked directly (without first asking for its root interface).
 // Holders and sets count through these, so that adding and giving up always take one road.

@@ -1,0 +1,44 @@
+#pragma once
+// The repository's storage stream. Values come back in the order in which they were
+// written; every operation returns 1 on success.
+
+#include <cstdint>
+
+#include "CitI/IInterface.h"
+#include "Port/StringBase.h"
+#include "Prjrep/IPersist.h"
+
+namespace Prjrep {
+
+class IStorage : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{63a2caaf-683e-4bdf-b0aa-83d360bc199d}")
+
+  // The format version of what the stream holds.
+  virtual std::uint64_t GetFormatVersion(std::int32_t* version) = 0;
+
+  // An object stored with its data. The object read comes with a reference for the
+  // caller; null when null was written. The same object written twice reads back as one.
+  virtual std::uint64_t ReadObject(IPersist** object) = 0;
+  virtual std::uint64_t WriteObject(IPersist* object) = 0;
+  // An object reference: the same, for objects that others refer to.
+  virtual std::uint64_t ReadObjectRef(IPersist** object) = 0;
+  virtual std::uint64_t WriteObjectRef(IPersist* object) = 0;
+
+  virtual std::uint64_t ReadBool(bool* value) = 0;
+  virtual std::uint64_t WriteBool(bool value) = 0;
+  virtual std::uint64_t ReadXuid(Port::XUID* value) = 0;
+  virtual std::uint64_t WriteXuid(const Port::XUID* value) = 0;
+  // Counts and other 32-bit integers.
+  virtual std::uint64_t ReadInt32(std::int32_t* value) = 0;
+  virtual std::uint64_t WriteInt32(std::int32_t value) = 0;
+  virtual std::uint64_t ReadInt64(std::int64_t* value) = 0;
+  virtual std::uint64_t WriteInt64(std::int64_t value) = 0;
+  // The second form of 32-bit count that some records use.
+  virtual std::uint64_t ReadLong(std::int32_t* value) = 0;
+  virtual std::uint64_t WriteLong(std::int32_t value) = 0;
+  virtual std::uint64_t ReadString(Port::StringBase<char>* value) = 0;
+  virtual std::uint64_t WriteString(const Port::StringBase<char>* value) = 0;
+};
+
+}  // namespace Prjrep
