@@ -13,6 +13,7 @@ namespace Prjrep {
 template <class T>
 struct TSetContainer<std::map<Port::StringBase<char>, T>> {
   using Map = std::map<Port::StringBase<char>, T>;
+  using Storage = Map;
   using Element = T;
   using Position = typename Map::iterator;
   static constexpr bool kIndexed = false;

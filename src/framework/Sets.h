@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <iterator>
 #include <list>
 #include <new>
@@ -34,6 +35,7 @@ struct TSetContainer;
 
 template <class T>
 struct TSetContainer<std::list<T>> {
+  using Storage = std::list<T>;
   using Element = T;
   using Position = typename std::list<T>::iterator;
   static constexpr bool kIndexed = false;
@@ -47,27 +49,31 @@ struct TSetContainer<std::list<T>> {
   static void Append(std::list<T>& c, const T& value) { c.push_back(value); }
 };
 
+// The vector form keeps its elements in a deque: indexed like a vector, but removing at
+// the front (as a remove-all through an iterator does) costs no move of the rest.
 template <class T>
 struct TSetContainer<std::vector<T>> {
+  using Storage = std::deque<T>;
   using Element = T;
   using Position = std::size_t;
   static constexpr bool kIndexed = true;
-  static Position First(std::vector<T>&) { return 0; }
-  static bool AtEnd(std::vector<T>& c, const Position& p) { return p >= c.size(); }
-  static void Advance(std::vector<T>&, Position& p) { ++p; }
-  static Position Before(std::vector<T>&, Position p) { return p - 1; }
-  static const T& ValueAt(std::vector<T>& c, const Position& p) { return c[p]; }
+  static Position First(Storage&) { return 0; }
+  static bool AtEnd(Storage& c, const Position& p) { return p >= c.size(); }
+  static void Advance(Storage&, Position& p) { ++p; }
+  static Position Before(Storage&, Position p) { return p - 1; }
+  static const T& ValueAt(Storage& c, const Position& p) { return c[p]; }
   static const T& ValueOf(const T& stored) { return stored; }
-  static Position EraseAt(std::vector<T>& c, const Position& p) {
+  static Position EraseAt(Storage& c, const Position& p) {
     c.erase(c.begin() + static_cast<std::ptrdiff_t>(p));
     return p;
   }
-  static void Append(std::vector<T>& c, const T& value) { c.push_back(value); }
+  static void Append(Storage& c, const T& value) { c.push_back(value); }
 };
 
 // An ordered set of pointers: each pointer at most once, in pointer order.
 template <class T>
 struct TSetContainer<std::set<T>> {
+  using Storage = std::set<T>;
   using Element = T;
   using Position = typename std::set<T>::iterator;
   static constexpr bool kIndexed = false;
@@ -213,7 +219,7 @@ class TSetHelper : public ISet {
   bool AtEnd(const Position& pos) { return Traits::AtEnd(m_elements, pos); }
 
   CitI::IInterface* m_owner = nullptr;
-  Container m_elements;
+  typename Traits::Storage m_elements;
 
  private:
   void Attach(Cursor* cursor) {
@@ -295,7 +301,7 @@ class TRefCountSetHelper : public TSetHelper<T, ISet, IIterator, Container> {
   // back into the set finds it already empty.
   void ReleaseAll() {
     this->InvalidateCursors();
-    Container taken;
+    typename Traits::Storage taken;
     taken.swap(this->m_elements);
     for (const auto& stored : taken) {
       if (T element = Traits::ValueOf(stored)) GiveUpReference(element);

@@ -1,0 +1,102 @@
+// Add, iterate and remove-all through an iterator, for each container form of the sets.
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+#include "Prjrep/IStringSet.h"
+#include "framework/AssociativeSets.h"
+#include "framework/Sets.h"
+#include "framework/StringSets.h"
+#include "support/Records.h"
+
+using namespace testing_support;
+
+namespace {
+
+using ListSet = Prjrep::TSequenceSetHelper<IRecord*, IRecordSet, IRecordIterator, std::list<IRecord*>>;
+using VectorSet = Prjrep::TSequenceSetHelper<IRecord*, IRecordSet, IRecordIterator, std::vector<IRecord*>>;
+using KeyedSet = Prjrep::TAssociativeSetHelper<IRecord*, IRecordSet, IRecordIterator>;
+using StringVectorSet =
+    Prjrep::TStringSequenceSetHelper<Prjrep::IStringSet, Prjrep::IStringIterator, std::vector<Port::StringBase<char>>>;
+using StringListSet =
+    Prjrep::TStringSequenceSetHelper<Prjrep::IStringSet, Prjrep::IStringIterator, std::list<Port::StringBase<char>>>;
+
+class PointerSet : public Prjrep::TSetHelper<IRecord*, IRecordSet, IRecordIterator, std::set<IRecord*>> {
+ public:
+  std::uint64_t Add(IRecord* element) override {
+    m_elements.insert(element);
+    return 1;
+  }
+  IRecord* GetAt(const Position& pos) override { return AtEnd(pos) ? nullptr : *pos; }
+};
+
+struct Records {
+  std::vector<IRecord*> items;
+  explicit Records(std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) items.push_back(CRecord::Make(static_cast<std::int32_t>(i)));
+  }
+  ~Records() {
+    for (IRecord* item : items) Prjrep::ReleaseInterface(item);
+  }
+};
+
+template <class Set, class Iterator>
+void IterateAndRemoveAll(benchmark::State& state, Set& set) {
+  Iterator* it = nullptr;
+  set.GetIterator(&it);
+  std::size_t seen = 0;
+  for (; !it->IsDone(); it->Next()) ++seen;
+  it->Reset();
+  while (!it->IsDone()) set.Remove(it);
+  Prjrep::ReleaseInterface(it);
+  if (seen != static_cast<std::size_t>(state.range(0)) || set.Size() != 0) state.SkipWithError("wrong count");
+}
+
+template <class Set>
+void BM_PointerSet(benchmark::State& state) {
+  Records records(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) {
+    Set set;
+    for (IRecord* r : records.items) set.Add(r);
+    IterateAndRemoveAll<Set, IRecordIterator>(state, set);
+  }
+  state.SetComplexityN(state.range(0));
+}
+
+void BM_KeyedSet(benchmark::State& state) {
+  Records records(static_cast<std::size_t>(state.range(0)));
+  std::vector<Port::StringBase<char>> keys;
+  for (std::size_t i = 0; i < records.items.size(); ++i) keys.emplace_back("file_" + std::to_string(i) + ".vhd");
+  for (auto _ : state) {
+    KeyedSet set;
+    for (std::size_t i = 0; i < keys.size(); ++i) set.SetByKey(keys[i], records.items[i]);
+    IterateAndRemoveAll<KeyedSet, IRecordIterator>(state, set);
+  }
+  state.SetComplexityN(state.range(0));
+}
+
+template <class Set>
+void BM_StringSet(benchmark::State& state) {
+  std::vector<Port::StringBase<char>> values;
+  for (std::int64_t i = 0; i < state.range(0); ++i) values.emplace_back("locator/" + std::to_string(i));
+  for (auto _ : state) {
+    Set set;
+    for (const auto& v : values) set.Add(v);
+    IterateAndRemoveAll<Set, Prjrep::IStringIterator>(state, set);
+  }
+  state.SetComplexityN(state.range(0));
+}
+
+#define HVD_SET_BENCH(...) \
+  BENCHMARK(__VA_ARGS__)->RangeMultiplier(10)->Range(1000, 100000)->Complexity(benchmark::oN)
+
+HVD_SET_BENCH(BM_PointerSet<ListSet>);
+HVD_SET_BENCH(BM_PointerSet<PointerSet>);
+HVD_SET_BENCH(BM_KeyedSet);
+HVD_SET_BENCH(BM_PointerSet<VectorSet>);
+HVD_SET_BENCH(BM_StringSet<StringListSet>);
+HVD_SET_BENCH(BM_StringSet<StringVectorSet>);
+
+}  // namespace

@@ -1,0 +1,332 @@
+#include "Prjrep/Storage.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "CitP/Factory.h"
+#include "Hvd/Status.h"
+#include "StorageFormat.h"
+#include "framework/Holders.h"
+#include "framework/Interface.h"
+#include "framework/RefCount.h"
+
+namespace Prjrep {
+namespace {
+
+using Hvd::kFailure;
+using Hvd::kSuccess;
+using Hvd::Status;
+using storage::Tag;
+using storage::Value;
+
+// The stream: values appended at the end and read from a read position. Objects written
+// are remembered by identity so that a second write stores a back reference; objects
+// read are remembered by the position of their record so that a back reference finds
+// them. Both memories hold a reference, so that a remembered address is never reused.
+class CStorage final : public CitI::IInterface {
+ public:
+  CStorage() = default;
+  ~CStorage() override { Forget(); }
+
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return Hvd::AnswerQuery(iid, {{IStorage::GetIID(), &m_XIStorage},
+                                  {IStorageControl::GetIID(), &m_XIStorageControl},
+                                  {IRefCount::GetIID(), &m_refCount},
+                                  {IRefCountV1::GetIID(), &m_refCount},
+                                  {CitI::IInterface::GetIID(), &m_XIStorage}});
+  }
+
+  IStorage* AsStorage() { return &m_XIStorage; }
+
+ private:
+  struct Written {
+    std::size_t position;
+    AutoPtr<CitI::IInterface> hold;
+  };
+
+  // Counts the operation; the injected status when it is the one chosen to fail.
+  std::optional<Status> Tick() {
+    ++m_operations;
+    if (m_failCountdown > 0 && --m_failCountdown == 0) return m_failStatus;
+    return std::nullopt;
+  }
+
+  Status Append(Value value) {
+    m_values.push_back(std::move(value));
+    return kSuccess;
+  }
+
+  // The value at the read position when it has `tag`, else null; reads that fail leave
+  // the position alone.
+  const Value* Peek(Tag tag) const {
+    if (m_readPos >= m_values.size() || m_values[m_readPos].tag != tag) return nullptr;
+    return &m_values[m_readPos];
+  }
+
+  template <class T, class Take>
+  Status ReadScalar(T* out, Tag tag, Take take) {
+    if (auto injected = Tick()) return *injected;
+    if (out == nullptr) return kFailure;
+    const Value* v = Peek(tag);
+    if (v == nullptr) return kFailure;
+    take(*out, *v);
+    ++m_readPos;
+    return kSuccess;
+  }
+
+  Status WriteNumber(Tag tag, std::int64_t number) {
+    if (auto injected = Tick()) return *injected;
+    Value v;
+    v.tag = tag;
+    v.number = number;
+    return Append(std::move(v));
+  }
+
+  // Past the End that closes the record begun at `begin`, nested records counted; the
+  // stream's end when the record is not closed.
+  std::size_t RecordEnd(std::size_t begin) const {
+    if (begin >= m_values.size() || !storage::IsRecordBegin(m_values[begin].tag)) {
+      return std::min(begin + 1, m_values.size());
+    }
+    std::size_t depth = 0;
+    for (std::size_t i = begin; i < m_values.size(); ++i) {
+      const Tag tag = m_values[i].tag;
+      if (storage::IsRecordBegin(tag)) {
+        ++depth;
+      } else if (tag == Tag::End && --depth == 0) {
+        return i + 1;
+      }
+    }
+    return m_values.size();
+  }
+
+  // Forgets the objects read from records in [from, to). The references are given up
+  // after the memory is consistent, since an object's destruction may release others.
+  void ForgetRead(std::size_t from, std::size_t to) {
+    std::vector<AutoPtr<IPersist>> released;
+    auto first = m_read.lower_bound(from);
+    auto last = m_read.lower_bound(to);
+    for (auto it = first; it != last; ++it) released.push_back(std::move(it->second));
+    m_read.erase(first, last);
+  }
+
+  void ForgetWrittenFrom(std::size_t from) {
+    std::vector<AutoPtr<CitI::IInterface>> released;
+    for (auto it = m_written.begin(); it != m_written.end();) {
+      if (it->second.position >= from) {
+        released.push_back(std::move(it->second.hold));
+        it = m_written.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+
+  void Forget() {
+    std::map<CitI::IInterface*, Written> written;
+    std::map<std::size_t, AutoPtr<IPersist>> read;
+    written.swap(m_written);
+    read.swap(m_read);
+  }
+
+  // Undoes everything from `from` on, as if it had never been written.
+  void TruncateTo(std::size_t from) {
+    if (from < m_values.size()) m_values.erase(m_values.begin() + static_cast<std::ptrdiff_t>(from), m_values.end());
+    m_readPos = std::min(m_readPos, m_values.size());
+    ForgetWrittenFrom(from);
+    ForgetRead(from, static_cast<std::size_t>(-1));
+  }
+
+  Status WriteObjectAs(IPersist* object, bool asRef) {
+    if (auto injected = Tick()) return *injected;
+    Value v;
+    if (object == nullptr) {
+      v.tag = asRef ? Tag::NullObjectRef : Tag::NullObject;
+      return Append(std::move(v));
+    }
+    CitI::IInterface* root = object->QueryInterface(CitI::IInterface::GetIID());
+    if (root == nullptr) return kFailure;
+    if (const auto found = m_written.find(root); found != m_written.end()) {
+      v.tag = asRef ? Tag::BackRefRef : Tag::BackRef;
+      v.number = static_cast<std::int64_t>(found->second.position);
+      return Append(std::move(v));
+    }
+    v.tag = asRef ? Tag::ObjectRef : Tag::Object;
+    if (const Status status = object->GetClassId(v.first); status != kSuccess) return status;
+    if (const Status status = object->GetId(v.second); status != kSuccess) return status;
+
+    const std::size_t begin = m_values.size();
+    Append(std::move(v));
+    // Remembered before its own data, so that the object can refer to itself.
+    m_written.insert_or_assign(root, Written{begin, AutoPtr<CitI::IInterface>(root)});
+    const Status status = object->PersistSave(this->AsStorage());
+    if (status != kSuccess) {
+      TruncateTo(begin);
+      return status;
+    }
+    Value end;
+    end.tag = Tag::End;
+    return Append(std::move(end));
+  }
+
+  Status ReadObjectAs(IPersist** out, bool asRef) {
+    AutoOut<IPersist> result(out);
+    if (auto injected = Tick()) return *injected;
+    if (out == nullptr || m_readPos >= m_values.size()) return kFailure;
+    const std::size_t at = m_readPos;
+    const Tag tag = m_values[at].tag;
+    if (tag == (asRef ? Tag::NullObjectRef : Tag::NullObject)) {
+      ++m_readPos;
+      return kSuccess;
+    }
+    if (tag == (asRef ? Tag::BackRefRef : Tag::BackRef)) {
+      // A back reference to a record that was skipped or never read names nothing.
+      ++m_readPos;
+      const auto found = m_read.find(static_cast<std::size_t>(m_values[at].number));
+      if (found == m_read.end()) return kFailure;
+      result.Assign(found->second.Get());
+      return kSuccess;
+    }
+    if (tag != (asRef ? Tag::ObjectRef : Tag::Object)) return kFailure;
+    return ReadRecord(at, result);
+  }
+
+  Status ReadRecord(std::size_t begin, AutoOut<IPersist>& result) {
+    const Port::XUID classId = m_values[begin].first;
+    const Port::XUID instanceId = m_values[begin].second;
+    AutoRelease<CitI::IInterface> created(CitP::Factory::CreateInstance(classId));
+    AutoCast<IPersist> persist(created.Get());
+    if (persist.Get() == nullptr || persist->SetId(instanceId) != kSuccess) {
+      m_readPos = RecordEnd(begin);
+      return kFailure;
+    }
+    m_readPos = begin + 1;
+    // Remembered before its own data, so that a back reference inside it finds it.
+    m_read.insert_or_assign(begin, AutoPtr<IPersist>(persist.Get()));
+    Status status = persist->PersistLoad(this->AsStorage());
+    // The object must have read exactly its own data: the read position is on its End.
+    const std::size_t end = RecordEnd(begin);
+    if (status == kSuccess && !(m_readPos + 1 == end && m_values[m_readPos].tag == Tag::End)) status = kFailure;
+    if (status != kSuccess) {
+      ForgetRead(begin, end);
+      m_readPos = end;
+      return status;
+    }
+    m_readPos = end;
+    result.Assign(persist.Get());
+    return kSuccess;
+  }
+
+  Status Rewind() {
+    m_readPos = 0;
+    Forget();
+    return kSuccess;
+  }
+
+  Status SaveToFile(const char* path) {
+    return storage::WriteFileAtomically(path, storage::Encode(m_values)) ? kSuccess : kFailure;
+  }
+
+  Status LoadFromFile(const char* path) {
+    std::vector<std::uint8_t> bytes;
+    std::vector<Value> values;
+    if (!storage::ReadWholeFile(path, bytes) || !storage::Decode(bytes.data(), bytes.size(), values)) return kFailure;
+    m_values.swap(values);
+    return Rewind();
+  }
+
+  struct XIStorage : Hvd::TNested<CStorage, IStorage> {
+    using TNested::TNested;
+
+    Status GetFormatVersion(std::int32_t* version) override {
+      if (auto injected = m_pThis->Tick()) return *injected;
+      if (version == nullptr) return kFailure;
+      *version = storage::kFormatVersion;
+      return kSuccess;
+    }
+
+    Status ReadObject(IPersist** object) override { return m_pThis->ReadObjectAs(object, false); }
+    Status WriteObject(IPersist* object) override { return m_pThis->WriteObjectAs(object, false); }
+    Status ReadObjectRef(IPersist** object) override { return m_pThis->ReadObjectAs(object, true); }
+    Status WriteObjectRef(IPersist* object) override { return m_pThis->WriteObjectAs(object, true); }
+
+    Status ReadBool(bool* value) override {
+      return m_pThis->ReadScalar(value, Tag::Bool, [](bool& out, const Value& v) { out = v.number != 0; });
+    }
+    Status WriteBool(bool value) override { return m_pThis->WriteNumber(Tag::Bool, value ? 1 : 0); }
+
+    Status ReadXuid(Port::XUID* value) override {
+      return m_pThis->ReadScalar(value, Tag::Xuid, [](Port::XUID& out, const Value& v) { out = v.first; });
+    }
+    Status WriteXuid(const Port::XUID* value) override {
+      if (auto injected = m_pThis->Tick()) return *injected;
+      if (value == nullptr) return kFailure;
+      Value v;
+      v.tag = Tag::Xuid;
+      v.first = *value;
+      return m_pThis->Append(std::move(v));
+    }
+
+    Status ReadInt32(std::int32_t* value) override {
+      return m_pThis->ReadScalar(value, Tag::Int32,
+                                 [](std::int32_t& out, const Value& v) { out = static_cast<std::int32_t>(v.number); });
+    }
+    Status WriteInt32(std::int32_t value) override { return m_pThis->WriteNumber(Tag::Int32, value); }
+
+    Status ReadInt64(std::int64_t* value) override {
+      return m_pThis->ReadScalar(value, Tag::Int64, [](std::int64_t& out, const Value& v) { out = v.number; });
+    }
+    Status WriteInt64(std::int64_t value) override { return m_pThis->WriteNumber(Tag::Int64, value); }
+
+    Status ReadLong(std::int32_t* value) override {
+      return m_pThis->ReadScalar(value, Tag::Long,
+                                 [](std::int32_t& out, const Value& v) { out = static_cast<std::int32_t>(v.number); });
+    }
+    Status WriteLong(std::int32_t value) override { return m_pThis->WriteNumber(Tag::Long, value); }
+
+    Status ReadString(Port::StringBase<char>* value) override {
+      return m_pThis->ReadScalar(value, Tag::String, [](Port::StringBase<char>& out, const Value& v) {
+        out = Port::StringBase<char>(v.text);
+      });
+    }
+    Status WriteString(const Port::StringBase<char>* value) override {
+      if (auto injected = m_pThis->Tick()) return *injected;
+      if (value == nullptr) return kFailure;
+      Value v;
+      v.tag = Tag::String;
+      v.text = value->str();
+      return m_pThis->Append(std::move(v));
+    }
+  } m_XIStorage{this};
+
+  struct XIStorageControl : Hvd::TNested<CStorage, IStorageControl> {
+    using TNested::TNested;
+    Status Rewind() override { return m_pThis->Rewind(); }
+    Status SaveToFile(const char* path) override { return m_pThis->SaveToFile(path); }
+    Status LoadFromFile(const char* path) override { return m_pThis->LoadFromFile(path); }
+    void FailOperation(std::int64_t k, Status status) override {
+      m_pThis->m_failCountdown = k > 0 ? k : 0;
+      m_pThis->m_failStatus = status;
+    }
+    std::int64_t OperationCount() override { return m_pThis->m_operations; }
+  } m_XIStorageControl{this};
+
+  TRefCountHelper<CStorage> m_refCount{this};
+
+  std::vector<Value> m_values;
+  std::size_t m_readPos = 0;
+  std::map<CitI::IInterface*, Written> m_written;
+  std::map<std::size_t, AutoPtr<IPersist>> m_read;  // by the position of the record
+  std::int64_t m_operations = 0;
+  std::int64_t m_failCountdown = 0;
+  Status m_failStatus = kFailure;
+};
+
+}  // namespace
+
+IStorage* CreateStorage() { return (new CStorage())->AsStorage(); }
+
+}  // namespace Prjrep

@@ -1,0 +1,76 @@
+#pragma once
+// A small persistent component for storage round trips: it keeps one number, is created
+// by class id, and counts its live instances.
+
+#include <atomic>
+
+#include "CitP/Factory.h"
+#include "Prjrep/ISet.h"
+#include "framework/Factory.h"
+#include "framework/Interface.h"
+#include "framework/Persist.h"
+
+namespace testing_support {
+
+class IRecord : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{0E0E0E0E-5555-4555-8555-555555555501}")
+  virtual std::int32_t Value() = 0;
+  virtual void SetValue(std::int32_t value) = 0;
+};
+
+class IRecordIterator : public Prjrep::TIIterator<IRecord*> {
+ public:
+  CITI_DECLARE_IID("{0E0E0E0E-5555-4555-8555-555555555502}")
+};
+
+class IRecordSet : public Prjrep::TISet<IRecord*, IRecordIterator> {
+ public:
+  CITI_DECLARE_IID("{0E0E0E0E-5555-4555-8555-555555555503}")
+};
+
+class CRecord : public CitI::IInterface {
+ public:
+  CITI_DECLARE_CLSID("{0E0E0E0E-5555-4555-8555-555555555504}")
+
+  CRecord() { ++s_alive; }
+  ~CRecord() override { --s_alive; }
+
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return Hvd::AnswerQuery(iid, {{IRecord::GetIID(), &m_XIRecord},
+                                  {Prjrep::IPersist::GetIID(), &m_persist},
+                                  {Prjrep::IRefCount::GetIID(), &m_refCount},
+                                  {CitI::IInterface::GetIID(), &m_XIRecord}});
+  }
+
+  std::uint64_t LoadFrom(Prjrep::IStorage* storage) { return storage->ReadInt32(&m_value); }
+  std::uint64_t SaveTo(Prjrep::IStorage* storage) { return storage->WriteInt32(m_value); }
+
+  // A new record with one reference for the caller.
+  static IRecord* Make(std::int32_t value) {
+    auto* record = new CRecord;
+    record->m_value = value;
+    return &record->m_XIRecord;
+  }
+
+  // Registers the class with the host's factory registry.
+  static void Register() {
+    auto* factory = new Port::TFactory<CRecord>;
+    CitP::Factory::RegisterFactory(GetCLSID(), factory);
+    Prjrep::ReleaseInterface(factory);
+  }
+
+  static inline std::atomic<int> s_alive{0};
+
+ private:
+  struct XIRecord : Hvd::TNested<CRecord, IRecord> {
+    using TNested::TNested;
+    std::int32_t Value() override { return m_pThis->m_value; }
+    void SetValue(std::int32_t value) override { m_pThis->m_value = value; }
+  } m_XIRecord{this};
+  Prjrep::TPersistHelper<CRecord> m_persist{this};
+  Prjrep::TRefCountHelper<CRecord> m_refCount{this};
+  std::int32_t m_value = 0;
+};
+
+}  // namespace testing_support
