@@ -90,7 +90,7 @@ void BM_StringSet(benchmark::State& state) {
 }
 
 #define HVD_SET_BENCH(...) \
-  BENCHMARK(__VA_ARGS__)->RangeMultiplier(10)->Range(1000, 100000)->Complexity(benchmark::oN)
+  BENCHMARK(__VA_ARGS__)->RangeMultiplier(10)->Range(1000, 100000)->Complexity()
 
 HVD_SET_BENCH(BM_PointerSet<ListSet>);
 HVD_SET_BENCH(BM_PointerSet<PointerSet>);

@@ -294,6 +294,25 @@ TEST(SequenceSetTest, ElementsLeaveTheSetBeforeTheyAreReleased) {
   EXPECT_EQ(seen, 0u);
 }
 
+TEST(SequenceSetTest, AnElementCountedOnlyByTheHostInterfaceIsTakenAndGivenUpAlike) {
+  CountLog log;
+  auto* element = new FakeComponent(log, Counting::Common);
+  {
+    ListSet set;
+    set.Add(element->AsA());
+    set.Add(element->AsA());
+    EXPECT_EQ(element->Count(), 3);
+    ITestAIterator* it = nullptr;
+    set.GetIterator(&it);
+    set.Remove(it);
+    EXPECT_EQ(element->Count(), 2);
+    Prjrep::ReleaseInterface(it);
+  }
+  EXPECT_EQ(element->Count(), 1);
+  EXPECT_EQ(log.addRefs, log.releases);
+  Prjrep::ReleaseInterface(element);
+}
+
 TEST(PointerSetTest, EachPointerOnceWithoutReferencesAndRemovalStepsBack) {
   PointerElements elements;
   PointerSet set;

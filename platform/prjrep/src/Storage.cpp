@@ -1,7 +1,7 @@
 #include "Prjrep/Storage.h"
 
 #include <algorithm>
-#include <map>
+#include <unordered_map>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -107,10 +107,14 @@ class CStorage final : public CitI::IInterface {
   // after the memory is consistent, since an object's destruction may release others.
   void ForgetRead(std::size_t from, std::size_t to) {
     std::vector<AutoPtr<IPersist>> released;
-    auto first = m_read.lower_bound(from);
-    auto last = m_read.lower_bound(to);
-    for (auto it = first; it != last; ++it) released.push_back(std::move(it->second));
-    m_read.erase(first, last);
+    for (auto it = m_read.begin(); it != m_read.end();) {
+      if (it->first >= from && it->first < to) {
+        released.push_back(std::move(it->second));
+        it = m_read.erase(it);
+      } else {
+        ++it;
+      }
+    }
   }
 
   void ForgetWrittenFrom(std::size_t from) {
@@ -126,8 +130,8 @@ class CStorage final : public CitI::IInterface {
   }
 
   void Forget() {
-    std::map<CitI::IInterface*, Written> written;
-    std::map<std::size_t, AutoPtr<IPersist>> read;
+    std::unordered_map<CitI::IInterface*, Written> written;
+    std::unordered_map<std::size_t, AutoPtr<IPersist>> read;
     written.swap(m_written);
     read.swap(m_read);
   }
@@ -318,8 +322,9 @@ class CStorage final : public CitI::IInterface {
 
   std::vector<Value> m_values;
   std::size_t m_readPos = 0;
-  std::map<CitI::IInterface*, Written> m_written;
-  std::map<std::size_t, AutoPtr<IPersist>> m_read;  // by the position of the record
+  // Failures forget by range with a full walk; the common path is one lookup per object.
+  std::unordered_map<CitI::IInterface*, Written> m_written;
+  std::unordered_map<std::size_t, AutoPtr<IPersist>> m_read;  // by the position of the record
   std::int64_t m_operations = 0;
   std::int64_t m_failCountdown = 0;
   Status m_failStatus = kFailure;
