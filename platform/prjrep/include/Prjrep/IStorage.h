@@ -39,6 +39,20 @@ class IStorage : public CitI::IInterface {
   virtual std::uint64_t WriteLong(std::int32_t value) = 0;
   virtual std::uint64_t ReadString(Port::StringBase<char>* value) = 0;
   virtual std::uint64_t WriteString(const Port::StringBase<char>* value) = 0;
+
+  // Storages form a tree: a storage holds child storages and items (streams of values),
+  // each by name. The opened storage or item comes with one reference for the caller.
+  // Modes: kOpenExisting fails for a missing name; kCreate opens or creates a storage and
+  // creates or empties an item; kRead opens an existing item to read it.
+  virtual std::uint64_t OpenStorage(const Port::StringBase<char>& name, std::int32_t mode, IStorage** child) = 0;
+  virtual std::uint64_t OpenItem(const Port::StringBase<char>& name, std::int32_t mode, IStorage** item) = 0;
+  virtual std::uint64_t CloseItem(IStorage* item) = 0;
+  virtual std::uint64_t Close(std::int32_t flags) = 0;
 };
+
+// Open modes of OpenStorage and OpenItem.
+inline constexpr std::int32_t kOpenExisting = 11;
+inline constexpr std::int32_t kCreate = 27;
+inline constexpr std::int32_t kRead = 1;
 
 }  // namespace Prjrep

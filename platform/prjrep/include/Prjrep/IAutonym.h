@@ -1,0 +1,72 @@
+#pragma once
+// Autonyms: small persistent records that stand for a component and resolve back to it,
+// and the lookups that find objects by name or by autonym.
+
+#include <cstdint>
+
+#include "CitI/IInterface.h"
+#include "Port/StringBase.h"
+
+namespace Prjrep {
+
+class IAutonym : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{63b9b761-7054-4db8-92b1-0570c0834fa4}")
+
+  // The object the autonym stands for, found or re-created in the context's repository
+  // when the autonym does not hold it; one reference for the caller.
+  virtual std::uint64_t Resolve(CitI::IInterface* context, CitI::IInterface** object) = 0;
+  virtual std::uint64_t GetName(Port::StringBase<char>* name) = 0;
+  virtual std::uint64_t GetObject(CitI::IInterface** object) = 0;
+  virtual std::uint64_t IsSame(CitI::IInterface* other, bool* same) = 0;
+};
+
+class ISaveAutonym : public IAutonym {
+ public:
+  CITI_DECLARE_IID("{7b683c58-1a7a-4709-af51-fbb4ce380204}")
+
+  virtual std::uint64_t SaveObject(CitI::IInterface* context) = 0;
+  virtual std::uint64_t CloseObject(CitI::IInterface* context) = 0;
+};
+
+// Implemented by objects that can name themselves.
+class IAutoNaming : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{b4589f64-f1cb-4351-b184-21cae1ecc25b}")
+
+  // A new autonym that holds the object; one reference for the caller.
+  virtual std::uint64_t GetAutonym(IAutonym** autonym) = 0;
+};
+
+// Names to objects. Found objects come with one reference for the caller; the table keeps
+// its own reference on each registered object until it is withdrawn.
+class ISimpleNamedLookup : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{520c01e5-7bb2-40bf-ae09-94bc499fa19c}")
+
+  virtual std::uint64_t Find(const Port::StringBase<char>& name, CitI::IInterface** object) = 0;
+  // Registers only when the name is free; 0 when it is taken.
+  virtual std::uint64_t Add(const Port::StringBase<char>& name, CitI::IInterface* object) = 0;
+  // Registers, replacing what the name stood for.
+  virtual std::uint64_t Register(const Port::StringBase<char>& name, CitI::IInterface* object) = 0;
+  virtual std::uint64_t Unregister(const Port::StringBase<char>& name) = 0;
+  // Withdraws every name under which the object is registered.
+  virtual std::uint64_t UnregisterObject(CitI::IInterface* object) = 0;
+};
+
+// Autonyms to objects: an entry matches an autonym that IsSame as the registered one.
+class IAutonymLookup : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{28ddfd92-7ae5-4cde-a460-00fbd85d4aec}")
+
+  virtual std::uint64_t Resolve(IAutonym* autonym, CitI::IInterface** object) = 0;
+  // Resolve, and when nothing is registered, the autonym's own Resolve in `context`, whose
+  // object is then registered.
+  virtual std::uint64_t ResolveOrCreate(IAutonym* autonym, CitI::IInterface* context, CitI::IInterface** object) = 0;
+  virtual std::uint64_t Register(IAutonym* autonym, CitI::IInterface* object) = 0;
+  // The autonym under which the object is registered; one reference for the caller.
+  virtual std::uint64_t FindAutonym(CitI::IInterface* object, IAutonym** autonym) = 0;
+  virtual std::uint64_t Unregister(IAutonym* autonym) = 0;
+};
+
+}  // namespace Prjrep
