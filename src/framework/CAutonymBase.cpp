@@ -1,11 +1,174 @@
 #include "framework/CAutonymBase.h"
 
-#include "framework/Interface.h"
+#include "Hvd/ICompAdmin.h"
+#include "Hvd/IProject.h"
+#include "Prjrep/IProjectRepository.h"
+#include "Prjrep/IStorage.h"
+#include "utils/DmUtils.h"
 
 namespace Hvd {
+namespace {
+
+// The repository of a context: the one of the project file that a project reference names
+// or that the context's project has; a context that is a repository is used itself.
+Prjrep::AutoPtr<Prjrep::IProjectRepository> RepositoryOf(CitI::IInterface* context) {
+  Prjrep::AutoPtr<Prjrep::IProjectRepository> repository;
+  if (context == nullptr) return repository;
+  Prjrep::AutoCast<IProjectCompReference> member(context);
+  Prjrep::AutoCast<IProject> project(context);
+  Prjrep::AutoCast<IProjectReference> reference(context);
+  Port::StringBase<char> path;
+  if (reference.Get() != nullptr) reference->GetProjectPath(path);
+  if (path.empty()) {
+    Prjrep::AutoRelease<IProject> owner;
+    IProject* source = project.Get();
+    if (source == nullptr && member.Get() != nullptr) {
+      member->GetProject(owner.Receive());
+      source = owner.Get();
+    }
+    if (source != nullptr) source->GetProjectFilePath(path);
+  }
+  if (!path.empty()) repository = Prjrep::AutoRelease<Prjrep::IProjectRepository>(FindAutonymByName(path.c_str(), false));
+  if (Prjrep::AutoCast<Prjrep::IProjectRepository> itself(context); itself.Get() != nullptr) repository = itself.Get();
+  return repository;
+}
+
+// The kind's item in the repository's storage, closed with its storages when this goes.
+class KindItem {
+ public:
+  KindItem(Prjrep::IProjectRepository* repository, CAutonymBase& autonym, std::int32_t storageMode,
+           std::int32_t itemMode) {
+    Prjrep::AutoCast<Prjrep::IStorage> root(repository);
+    if (root.Get() == nullptr) return;
+    Port::StringBase<char> name;
+    autonym.GetSectionName(&name);
+    if (root->OpenStorage(name, storageMode, m_section.Receive()) != kSuccess || m_section.Get() == nullptr) return;
+    autonym.GetKindName(&name);
+    if (m_section->OpenStorage(name, storageMode, m_kind.Receive()) != kSuccess || m_kind.Get() == nullptr) return;
+    autonym.GetItemName(&name);
+    m_kind->OpenItem(name, itemMode, m_item.Receive());
+  }
+  KindItem(const KindItem&) = delete;
+  KindItem& operator=(const KindItem&) = delete;
+  ~KindItem() {
+    if (m_item.Get() != nullptr && m_kind.Get() != nullptr) m_kind->CloseItem(m_item);
+    if (m_kind.Get() != nullptr) m_kind->Close(0);
+    if (m_section.Get() != nullptr) m_section->Close(0);
+  }
+
+  Prjrep::IStorage* Item() const { return m_item.Get(); }
+
+ private:
+  Prjrep::AutoRelease<Prjrep::IStorage> m_section;
+  Prjrep::AutoRelease<Prjrep::IStorage> m_kind;
+  Prjrep::AutoRelease<Prjrep::IStorage> m_item;
+};
+
+// A project reference read from or written to a repository takes the repository's path.
+void PointReferenceAtRepository(Prjrep::IProjectRepository* repository, CitI::IInterface* object) {
+  Prjrep::AutoCast<Prjrep::IProjectRepositoryInternal> internal(repository);
+  Prjrep::AutoCast<IProjectReference> reference(object);
+  if (internal.Get() == nullptr || reference.Get() == nullptr) return;
+  Port::StringBase<char> path;
+  internal->GetPath(&path);
+  reference->SetProjectPath(path);
+}
+
+}  // namespace
 
 CitI::IInterface* CAutonymBase::QueryInterface(const Port::XUID& iid) {
-  return AnswerQuery(iid, {{Prjrep::IRefCount::GetIID(), &m_refCount}, {CitI::IInterface::GetIID(), this}});
+  return AnswerQuery(iid, {{Prjrep::IAutonym::GetIID(), &m_XISaveAutonym},
+                           {Prjrep::ISaveAutonym::GetIID(), &m_XISaveAutonym},
+                           {Prjrep::IPersist::GetIID(), &m_XIPersist},
+                           {Prjrep::IRefCount::GetIID(), &m_refCount},
+                           {CitI::IInterface::GetIID(), &m_XISaveAutonym}});
+}
+
+std::uint64_t CAutonymBase::Resolve(CitI::IInterface* context, CitI::IInterface** object) {
+  Prjrep::AutoOut<CitI::IInterface> out(object);
+  if (m_object.Get() != nullptr) {
+    out.Assign(m_object.Get());
+    return kSuccess;
+  }
+  Prjrep::AutoPtr<Prjrep::IProjectRepository> repository = RepositoryOf(context);
+  Port::StringBase<char> lookupName;
+  GetLookupName(&lookupName);
+  if (!lookupName.empty()) {
+    if (Prjrep::AutoCast<Prjrep::ISimpleNamedLookup> names(repository.Get()); names.Get() != nullptr) {
+      Prjrep::AutoRelease<CitI::IInterface> found;
+      names->Find(lookupName, found.Receive());
+      if (found.Get() != nullptr) {
+        m_object.Assign(found.Get());
+        out.Assign(found.Get());
+        return kSuccess;
+      }
+    }
+  }
+  KindItem item(repository, *this, Prjrep::kOpenExisting, Prjrep::kRead);
+  if (item.Item() == nullptr) return kFailure;
+  Prjrep::AutoRelease<Prjrep::IPersist> read;
+  const std::uint64_t status = item.Item()->ReadObject(read.Receive());
+  out.Assign(read.Get());
+  if (read.Get() != nullptr) {
+    m_object.Assign(read.Get());
+    if (!lookupName.empty()) RegisterNamedObject(repository, lookupName, read.Get(), true);
+    PointReferenceAtRepository(repository, read.Get());
+  }
+  return status;
+}
+
+std::uint64_t CAutonymBase::GetName(Port::StringBase<char>* name) {
+  if (name == nullptr) return kFailure;
+  GetLookupName(name);
+  if (name->empty()) {
+    if (Prjrep::AutoCast<Prjrep::IName> named(m_object.Get()); named.Get() != nullptr) named->GetName(*name);
+  }
+  return kSuccess;
+}
+
+std::uint64_t CAutonymBase::GetObject(CitI::IInterface** object) {
+  Prjrep::AutoOut<CitI::IInterface>(object).Assign(m_object.Get());
+  return kSuccess;
+}
+
+std::uint64_t CAutonymBase::IsSame(CitI::IInterface* other, bool* same) {
+  Prjrep::AutoCast<Prjrep::IAutonym> theirs(other);
+  if (theirs.Get() == nullptr) {
+    if (same != nullptr) *same = false;
+    return kFailure;
+  }
+  if (same == nullptr) return kFailure;
+  Port::StringBase<char> mine;
+  Port::StringBase<char> theirName;
+  GetName(&mine);
+  const std::uint64_t status = theirs->GetName(&theirName);
+  *same = mine == theirName;
+  return status;
+}
+
+std::uint64_t CAutonymBase::SaveObject(CitI::IInterface* context) {
+  Prjrep::AutoPtr<Prjrep::IProjectRepository> repository = RepositoryOf(context ? context : m_object.Get());
+  std::uint64_t status = kFailure;
+  {
+    KindItem item(repository, *this, Prjrep::kCreate, Prjrep::kCreate);
+    if (item.Item() != nullptr) status = item.Item()->WriteObject(Prjrep::AutoCast<Prjrep::IPersist>(m_object.Get()));
+    PointReferenceAtRepository(repository, m_object.Get());
+    Prjrep::AutoRelease<IProject> project(GetActiveProjectOfObject(m_object.Get()));
+    if (project.Get() != nullptr) project->Save();
+  }
+  return status;
+}
+
+std::uint64_t CAutonymBase::CloseObject(CitI::IInterface* context) {
+  Prjrep::AutoPtr<Prjrep::IProjectRepository> repository = RepositoryOf(context ? context : m_object.Get());
+  if (Prjrep::AutoCast<Prjrep::ISimpleNamedLookup> names(repository.Get()); names.Get() != nullptr) {
+    names->UnregisterObject(m_object.Get());
+  }
+  if (Prjrep::AutoCast<ICompAdmin> admin(m_object.Get()); admin.Get() != nullptr) admin->Teardown();
+  m_object = nullptr;
+  if (repository.Get() != nullptr) repository->Close();
+  // The object is closed whatever the repository did; that is a success for the caller.
+  return kSuccess;
 }
 
 }  // namespace Hvd

@@ -1,33 +1,102 @@
 #pragma once
-// Named records from which the repository finds or re-creates the configuration manager,
-// a configuration or a flavor.
+// Autonyms of the configuration manager, a configuration and a flavor: named records that
+// find their component again in the repository, by name or from storage, write it there
+// and close it.
 
 #include "Hvd/ClassIds.h"
+#include "Hvd/Status.h"
+#include "Port/StringBase.h"
+#include "Prjrep/IAutonym.h"
+#include "Prjrep/IName.h"
+#include "Prjrep/IPersist.h"
+#include "framework/Holders.h"
+#include "framework/Interface.h"
 #include "framework/RefCount.h"
 
 namespace Hvd {
 
 class CAutonymBase : public CitI::IInterface {
  public:
+  CAutonymBase() = default;
+  CAutonymBase(const CAutonymBase&) = delete;
+  CAutonymBase& operator=(const CAutonymBase&) = delete;
+
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
 
+  // Where the kind lives in the repository's storage, and the name it is looked up by.
+  virtual void GetSectionName(Port::StringBase<char>* name) = 0;
+  virtual void GetKindName(Port::StringBase<char>* name) = 0;
+  virtual void GetItemName(Port::StringBase<char>* name) = 0;
+  virtual void GetLookupName(Port::StringBase<char>* name) = 0;
+  virtual const Port::XUID& GetAutonymClassId() = 0;
+
+  // The component the autonym stands for; the autonym keeps it alive.
+  void SetObject(CitI::IInterface* object) { m_object.Assign(object); }
+
  private:
+  std::uint64_t Resolve(CitI::IInterface* context, CitI::IInterface** object);
+  std::uint64_t GetName(Port::StringBase<char>* name);
+  std::uint64_t GetObject(CitI::IInterface** object);
+  std::uint64_t IsSame(CitI::IInterface* other, bool* same);
+  std::uint64_t SaveObject(CitI::IInterface* context);
+  std::uint64_t CloseObject(CitI::IInterface* context);
+
+  struct XISaveAutonym : TNested<CAutonymBase, Prjrep::ISaveAutonym> {
+    using TNested::TNested;
+    std::uint64_t Resolve(CitI::IInterface* context, CitI::IInterface** object) override {
+      return m_pThis->Resolve(context, object);
+    }
+    std::uint64_t GetName(Port::StringBase<char>* name) override { return m_pThis->GetName(name); }
+    std::uint64_t GetObject(CitI::IInterface** object) override { return m_pThis->GetObject(object); }
+    std::uint64_t IsSame(CitI::IInterface* other, bool* same) override { return m_pThis->IsSame(other, same); }
+    std::uint64_t SaveObject(CitI::IInterface* context) override { return m_pThis->SaveObject(context); }
+    std::uint64_t CloseObject(CitI::IInterface* context) override { return m_pThis->CloseObject(context); }
+  } m_XISaveAutonym{this};
+
+  // The stored form is what the storage records of any object: class id and instance id.
+  struct XIPersist : TNested<CAutonymBase, Prjrep::IPersist> {
+    using TNested::TNested;
+    std::uint64_t PersistLoad(Prjrep::IStorage*) override { return kSuccess; }
+    std::uint64_t PersistSave(Prjrep::IStorage*) override { return kSuccess; }
+    std::uint64_t GetClassId(Port::XUID& id) override {
+      id = m_pThis->GetAutonymClassId();
+      return kSuccess;
+    }
+    std::uint64_t GetId(Port::XUID& id) override {
+      id = m_pThis->m_id;
+      return kSuccess;
+    }
+    std::uint64_t SetId(const Port::XUID& id) override {
+      m_pThis->m_id = id;
+      return kSuccess;
+    }
+  } m_XIPersist{this};
+
   Prjrep::TRefCountHelper<CAutonymBase> m_refCount{this};
+  Port::XUID m_id = Port::XUID::New();
+  Prjrep::AutoPtr<CitI::IInterface> m_object;
 };
 
-class CConfigurationMgrAutonym final : public CAutonymBase {
+// The three kinds, all under "/PartialReconfig", each with one name for its kind storage,
+// its item and its lookup.
+template <const Port::XUID& (*ClassId)(), const char* Kind>
+class TPartialReconfigAutonym final : public CAutonymBase {
  public:
-  static const Port::XUID& GetCLSID() { return ClassId::ConfigurationMgrAutonym(); }
+  static const Port::XUID& GetCLSID() { return ClassId(); }
+
+  void GetSectionName(Port::StringBase<char>* name) override { *name = "/PartialReconfig"; }
+  void GetKindName(Port::StringBase<char>* name) override { *name = Kind; }
+  void GetItemName(Port::StringBase<char>* name) override { *name = Kind; }
+  void GetLookupName(Port::StringBase<char>* name) override { *name = Kind; }
+  const Port::XUID& GetAutonymClassId() override { return ClassId(); }
 };
 
-class CConfigurationAutonym final : public CAutonymBase {
- public:
-  static const Port::XUID& GetCLSID() { return ClassId::ConfigurationAutonym(); }
-};
+inline constexpr char kConfigManagerKind[] = "ConfigManager";
+inline constexpr char kConfigurationKind[] = "Configuration";
+inline constexpr char kFlavorKind[] = "Flavor";
 
-class CFlavorAutonym final : public CAutonymBase {
- public:
-  static const Port::XUID& GetCLSID() { return ClassId::FlavorAutonym(); }
-};
+using CConfigurationMgrAutonym = TPartialReconfigAutonym<&ClassId::ConfigurationMgrAutonym, kConfigManagerKind>;
+using CConfigurationAutonym = TPartialReconfigAutonym<&ClassId::ConfigurationAutonym, kConfigurationKind>;
+using CFlavorAutonym = TPartialReconfigAutonym<&ClassId::FlavorAutonym, kFlavorKind>;
 
 }  // namespace Hvd

@@ -385,7 +385,7 @@ class TRefdSequenceSetHelper : public Prjrep::TSequenceSetHelper<T, ISet, IItera
 
   ~TRefdSequenceSetHelper() override { this->ReleaseAll(); }
 
- private:
+ protected:
   Prjrep::TRefCountHelper<TRefdSequenceSetHelper> m_refCount;
 };
 

@@ -1,47 +1,65 @@
 #include "Prjrep/Storage.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <map>
 #include <optional>
+#include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "CitP/Factory.h"
 #include "Hvd/Status.h"
 #include "StorageFormat.h"
+#include "StorageNode.h"
 #include "framework/Holders.h"
 #include "framework/Interface.h"
 #include "framework/RefCount.h"
 
-namespace Prjrep {
+namespace Prjrep::storage {
 namespace {
 
 using Hvd::kFailure;
 using Hvd::kSuccess;
 using Hvd::Status;
-using storage::Tag;
-using storage::Value;
+}  // namespace
 
+// A storage: its own stream of values, and child storages and items by name. An item is
+// a stream without children.
+//
 // The stream: values appended at the end and read from a read position. Objects written
 // are remembered by identity so that a second write stores a back reference; objects
 // read are remembered by the position of their record so that a back reference finds
 // them. Both memories hold a reference, so that a remembered address is never reused.
 class CStorage final : public CitI::IInterface {
  public:
-  CStorage() = default;
+  // An embedded root leaves its queries and its count to `outer`.
+  CStorage(bool item, CitI::IInterface* outer) : m_item(item), m_outer(outer) {}
   ~CStorage() override { Forget(); }
 
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    if (m_outer != nullptr) return m_outer->QueryInterface(iid);
+    // The root id is the node itself, so that holders of CStorage work.
     return Hvd::AnswerQuery(iid, {{IStorage::GetIID(), &m_XIStorage},
                                   {IStorageControl::GetIID(), &m_XIStorageControl},
                                   {IRefCount::GetIID(), &m_refCount},
                                   {IRefCountV1::GetIID(), &m_refCount},
-                                  {CitI::IInterface::GetIID(), &m_XIStorage}});
+                                  {CitI::IInterface::GetIID(), this}});
   }
 
   IStorage* AsStorage() { return &m_XIStorage; }
+  IStorageControl* AsControl() { return &m_XIStorageControl; }
+
+  void Clear() { Replace(Tree{}); }
 
  private:
+  using Children = std::map<std::string, AutoPtr<CStorage>>;
+
+  static AutoPtr<CStorage> NewNode(bool item) {
+    AutoRelease<CStorage> created(new CStorage(item, nullptr));
+    return AutoPtr<CStorage>(created);
+  }
+
   struct Written {
     std::size_t position;
     AutoPtr<CitI::IInterface> hold;
@@ -88,13 +106,13 @@ class CStorage final : public CitI::IInterface {
   // Past the End that closes the record begun at `begin`, nested records counted; the
   // stream's end when the record is not closed.
   std::size_t RecordEnd(std::size_t begin) const {
-    if (begin >= m_values.size() || !storage::IsRecordBegin(m_values[begin].tag)) {
+    if (begin >= m_values.size() || !IsRecordBegin(m_values[begin].tag)) {
       return std::min(begin + 1, m_values.size());
     }
     std::size_t depth = 0;
     for (std::size_t i = begin; i < m_values.size(); ++i) {
       const Tag tag = m_values[i].tag;
-      if (storage::IsRecordBegin(tag)) {
+      if (IsRecordBegin(tag)) {
         ++depth;
       } else if (tag == Tag::End && --depth == 0) {
         return i + 1;
@@ -230,16 +248,90 @@ class CStorage final : public CitI::IInterface {
     return kSuccess;
   }
 
+  // The opened child with one reference for the caller. Storages are never emptied by
+  // an open: their other children must survive.
+  Status OpenStorage(const Port::StringBase<char>& name, std::int32_t mode, IStorage** out) {
+    AutoOut<IStorage> result(out);
+    if (auto injected = Tick()) return *injected;
+    if (out == nullptr || m_item || (mode != kOpenExisting && mode != kCreate && mode != kRead)) return kFailure;
+    auto found = m_storages.find(name.str());
+    if (found == m_storages.end()) {
+      if (mode != kCreate) return kFailure;
+      found = m_storages.emplace(name.str(), NewNode(false)).first;
+    }
+    result.Assign(found->second->AsStorage());
+    return kSuccess;
+  }
+
+  Status OpenItem(const Port::StringBase<char>& name, std::int32_t mode, IStorage** out) {
+    AutoOut<IStorage> result(out);
+    if (auto injected = Tick()) return *injected;
+    if (out == nullptr || m_item || (mode != kOpenExisting && mode != kCreate && mode != kRead)) return kFailure;
+    auto found = m_items.find(name.str());
+    if (found == m_items.end()) {
+      if (mode != kCreate) return kFailure;
+      found = m_items.emplace(name.str(), NewNode(true)).first;
+    } else if (mode == kCreate) {
+      found->second->Clear();  // a new write replaces the content
+    } else if (mode == kRead) {
+      found->second->Rewind();
+    }
+    result.Assign(found->second->AsStorage());
+    return kSuccess;
+  }
+
+  Status CloseItem(IStorage* item) {
+    if (auto injected = Tick()) return *injected;
+    if (item == nullptr) return kFailure;
+    CitI::IInterface* root = item->QueryInterface(CitI::IInterface::GetIID());
+    for (auto& entry : m_items) {
+      if (entry.second.Get() == root) return entry.second->Rewind();
+    }
+    return kFailure;
+  }
+
+  TreeView View() const {
+    TreeView view;
+    view.values = &m_values;
+    for (const auto& [name, child] : m_storages) view.storages.emplace_back(&name, child->View());
+    for (const auto& [name, item] : m_items) view.items.emplace_back(&name, &item->m_values);
+    return view;
+  }
+
+  // Takes the tree's content and rewinds. What the node held before is given up once the
+  // node is consistent again.
+  void Replace(Tree&& tree) {
+    Children storages;
+    Children items;
+    for (auto& [name, subtree] : tree.storages) {
+      AutoPtr<CStorage> node = NewNode(false);
+      node->Replace(std::move(subtree));
+      storages.emplace_hint(storages.end(), std::move(name), std::move(node));
+    }
+    for (auto& [name, values] : tree.items) {
+      AutoPtr<CStorage> node = NewNode(true);
+      node->m_values = std::move(values);
+      items.emplace_hint(items.end(), std::move(name), std::move(node));
+    }
+    m_values.swap(tree.values);
+    m_storages.swap(storages);
+    m_items.swap(items);
+    m_readPos = 0;
+    Forget();
+  }
+
   Status SaveToFile(const char* path) {
-    return storage::WriteFileAtomically(path, storage::Encode(m_values)) ? kSuccess : kFailure;
+    std::vector<std::uint8_t> bytes;
+    return Encode(View(), bytes) && WriteFileAtomically(path, bytes) ? kSuccess : kFailure;
   }
 
   Status LoadFromFile(const char* path) {
     std::vector<std::uint8_t> bytes;
-    std::vector<Value> values;
-    if (!storage::ReadWholeFile(path, bytes) || !storage::Decode(bytes.data(), bytes.size(), values)) return kFailure;
-    m_values.swap(values);
-    return Rewind();
+    Tree tree;
+    if (!ReadWholeFile(path, bytes) || !Decode(bytes.data(), bytes.size(), tree)) return kFailure;
+    if (m_item && (!tree.storages.empty() || !tree.items.empty())) return kFailure;
+    Replace(std::move(tree));
+    return kSuccess;
   }
 
   struct XIStorage : Hvd::TNested<CStorage, IStorage> {
@@ -248,7 +340,7 @@ class CStorage final : public CitI::IInterface {
     Status GetFormatVersion(std::int32_t* version) override {
       if (auto injected = m_pThis->Tick()) return *injected;
       if (version == nullptr) return kFailure;
-      *version = storage::kFormatVersion;
+      *version = kFormatVersion;
       return kSuccess;
     }
 
@@ -304,6 +396,18 @@ class CStorage final : public CitI::IInterface {
       v.text = value->str();
       return m_pThis->Append(std::move(v));
     }
+
+    Status OpenStorage(const Port::StringBase<char>& name, std::int32_t mode, IStorage** child) override {
+      return m_pThis->OpenStorage(name, mode, child);
+    }
+    Status OpenItem(const Port::StringBase<char>& name, std::int32_t mode, IStorage** item) override {
+      return m_pThis->OpenItem(name, mode, item);
+    }
+    Status CloseItem(IStorage* item) override { return m_pThis->CloseItem(item); }
+    Status Close(std::int32_t flags) override {
+      if (auto injected = m_pThis->Tick()) return *injected;
+      return kSuccess;
+    }
   } m_XIStorage{this};
 
   struct XIStorageControl : Hvd::TNested<CStorage, IStorageControl> {
@@ -320,6 +424,10 @@ class CStorage final : public CitI::IInterface {
 
   TRefCountHelper<CStorage> m_refCount{this};
 
+  const bool m_item;
+  CitI::IInterface* const m_outer;
+  Children m_storages;
+  Children m_items;
   std::vector<Value> m_values;
   std::size_t m_readPos = 0;
   // Failures forget by range with a full walk; the common path is one lookup per object.
@@ -330,8 +438,16 @@ class CStorage final : public CitI::IInterface {
   Status m_failStatus = kFailure;
 };
 
-}  // namespace
+EmbeddedRoot::EmbeddedRoot(CitI::IInterface* outer) : m_node(new CStorage(false, outer)) {}
+EmbeddedRoot::~EmbeddedRoot() { delete m_node; }
+IStorage* EmbeddedRoot::Storage() const { return m_node->AsStorage(); }
+IStorageControl* EmbeddedRoot::Control() const { return m_node->AsControl(); }
+void EmbeddedRoot::Clear() { m_node->Clear(); }
 
-IStorage* CreateStorage() { return (new CStorage())->AsStorage(); }
+}  // namespace Prjrep::storage
+
+namespace Prjrep {
+
+IStorage* CreateStorage() { return (new storage::CStorage(false, nullptr))->AsStorage(); }
 
 }  // namespace Prjrep

@@ -183,26 +183,101 @@ bool DecodeValue(Reader& r, const std::vector<Value>& sofar, Value& v) {
   return false;  // unknown tag
 }
 
+// Counts the nodes while it writes them.
+bool EncodeNode(Writer& w, const TreeView& node, int depth, std::uint64_t& nodes) {
+  if (depth > kMaxDepth || node.values == nullptr) return false;
+  ++nodes;
+  auto values = [&w](const std::vector<Value>& list) {
+    w.U64(list.size());
+    for (const Value& v : list) EncodeValue(w, v);
+  };
+  auto name = [&w](const std::string& text) {
+    w.U64(text.size());
+    w.Bytes(text.data(), text.size());
+  };
+  values(*node.values);
+  w.U64(node.storages.size());
+  for (const auto& [childName, child] : node.storages) {
+    name(*childName);
+    if (!EncodeNode(w, child, depth + 1, nodes)) return false;
+  }
+  w.U64(node.items.size());
+  for (const auto& [itemName, item] : node.items) {
+    if (item == nullptr) return false;
+    name(*itemName);
+    values(*item);
+  }
+  return true;
+}
+
+// A count that cannot exceed the bytes left, each element taking at least one.
+bool Count(Reader& r, std::uint64_t& count) { return r.U64(count) && count <= r.Left(); }
+
+bool DecodeValues(Reader& r, std::vector<Value>& out) {
+  std::uint64_t count = 0;
+  if (!Count(r, count)) return false;
+  out.reserve(static_cast<std::size_t>(count));
+  for (std::uint64_t i = 0; i < count; ++i) {
+    Value v;
+    if (!DecodeValue(r, out, v)) return false;
+    out.push_back(std::move(v));
+  }
+  return true;
+}
+
+// Names in strictly ascending order, as a map writes them: no repeats.
+bool DecodeName(Reader& r, const std::string* previous, std::string& name) {
+  return r.Text(name) && (previous == nullptr || *previous < name);
+}
+
+bool DecodeNode(Reader& r, int depth, std::uint64_t& nodes, Tree& node) {
+  if (depth > kMaxDepth) return false;
+  ++nodes;
+  if (!DecodeValues(r, node.values)) return false;
+  std::uint64_t count = 0;
+  if (!Count(r, count)) return false;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    std::pair<std::string, Tree> child;
+    if (!DecodeName(r, node.storages.empty() ? nullptr : &node.storages.back().first, child.first) ||
+        !DecodeNode(r, depth + 1, nodes, child.second)) {
+      return false;
+    }
+    node.storages.push_back(std::move(child));
+  }
+  if (!Count(r, count)) return false;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    std::pair<std::string, std::vector<Value>> item;
+    if (!DecodeName(r, node.items.empty() ? nullptr : &node.items.back().first, item.first) ||
+        !DecodeValues(r, item.second)) {
+      return false;
+    }
+    node.items.push_back(std::move(item));
+  }
+  return true;
+}
+
 }  // namespace
 
-std::vector<std::uint8_t> Encode(const std::vector<Value>& values) {
+bool Encode(const TreeView& root, std::vector<std::uint8_t>& file) {
   std::vector<std::uint8_t> payload;
   Writer body(payload);
-  for (const Value& v : values) EncodeValue(body, v);
+  std::uint64_t nodes = 0;
+  if (!EncodeNode(body, root, 0, nodes)) return false;
 
-  std::vector<std::uint8_t> file;
-  file.reserve(kHeaderSize + payload.size());
-  Writer head(file);
+  std::vector<std::uint8_t> out;
+  out.reserve(kHeaderSize + payload.size());
+  Writer head(out);
   head.Bytes(kMagic, sizeof(kMagic));
   head.U32(static_cast<std::uint32_t>(kFormatVersion));
-  head.U64(values.size());
+  head.U64(nodes);
   head.U64(payload.size());
   head.U64(Fnv1a(payload.data(), payload.size()));
   head.Bytes(payload.data(), payload.size());
-  return file;
+  file.swap(out);
+  return true;
 }
 
-bool Decode(const std::uint8_t* data, std::size_t size, std::vector<Value>& out) {
+bool Decode(const std::uint8_t* data, std::size_t size, Tree& out) {
   if (data == nullptr || size < kHeaderSize || std::memcmp(data, kMagic, sizeof(kMagic)) != 0) return false;
   Reader head(data + sizeof(kMagic), size - sizeof(kMagic));
   std::uint32_t version = 0;
@@ -216,18 +291,12 @@ bool Decode(const std::uint8_t* data, std::size_t size, std::vector<Value>& out)
   if (version != static_cast<std::uint32_t>(kFormatVersion)) return false;
   if (payloadSize != head.Left()) return false;
   if (Fnv1a(head.Here(), head.Left()) != hash) return false;
-  if (count > payloadSize) return false;  // every value takes at least its tag byte
 
-  std::vector<Value> values;
-  values.reserve(static_cast<std::size_t>(count));
+  Tree tree;
+  std::uint64_t nodes = 0;
   Reader body(head.Here(), head.Left());
-  for (std::uint64_t i = 0; i < count; ++i) {
-    Value v;
-    if (!DecodeValue(body, values, v)) return false;
-    values.push_back(std::move(v));
-  }
-  if (body.Left() != 0) return false;
-  out.swap(values);
+  if (!DecodeNode(body, 0, nodes, tree) || nodes != count || body.Left() != 0) return false;
+  out = std::move(tree);
   return true;
 }
 

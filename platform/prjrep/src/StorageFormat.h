@@ -1,20 +1,26 @@
 #pragma once
-// The stream's values, and their file form.
+// The stream's values, and the file form of a storage tree.
 //
-// File: the 8-byte magic, then little-endian u32 format version, u64 value count, u64
-// payload length and u64 FNV-1a hash of the payload; then the payload: per value a tag
-// byte and its fields (see Encode).
+// File: the 8-byte magic, then little-endian u32 format version, u64 node count, u64
+// payload length and u64 FNV-1a hash of the payload; then the payload, the root storage.
+// A storage: its values (u64 count, then per value a tag byte and its fields, see Encode),
+// its child storages (u64 count, then per child its name and the child storage) and its
+// items (u64 count, then per item its name and its values). Names are a u64 length and
+// the bytes, in ascending order without repeats.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Port/XUID.h"
 
 namespace Prjrep::storage {
 
-inline constexpr std::int32_t kFormatVersion = 1;
+inline constexpr std::int32_t kFormatVersion = 2;
+// Deeper trees are neither written nor read, which bounds the decoder's recursion.
+inline constexpr int kMaxDepth = 128;
 
 // Stored in files: never renumber.
 enum class Tag : std::uint8_t {
@@ -43,10 +49,25 @@ struct Value {
   std::string text;
 };
 
-std::vector<std::uint8_t> Encode(const std::vector<Value>& values);
+// A decoded storage.
+struct Tree {
+  std::vector<Value> values;
+  std::vector<std::pair<std::string, Tree>> storages;
+  std::vector<std::pair<std::string, std::vector<Value>>> items;
+};
+
+// A live storage as Encode reads it, without copies of its values. Children in name order.
+struct TreeView {
+  const std::vector<Value>* values = nullptr;
+  std::vector<std::pair<const std::string*, TreeView>> storages;
+  std::vector<std::pair<const std::string*, const std::vector<Value>*>> items;
+};
+
+// False when the tree is deeper than kMaxDepth.
+bool Encode(const TreeView& root, std::vector<std::uint8_t>& file);
 
 // False, leaving `out` alone, for anything that Encode would not have produced.
-bool Decode(const std::uint8_t* data, std::size_t size, std::vector<Value>& out);
+bool Decode(const std::uint8_t* data, std::size_t size, Tree& out);
 
 // Through a temporary file beside `path`, then a rename; no temporary is left on failure.
 bool WriteFileAtomically(const char* path, const std::vector<std::uint8_t>& bytes);

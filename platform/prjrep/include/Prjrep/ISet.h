@@ -31,4 +31,15 @@ class TISet : public CitI::IInterface {
   virtual std::uint64_t Clear() = 0;
 };
 
+// A set of objects of any kind.
+class IIterator : public TIIterator<CitI::IInterface*> {
+ public:
+  CITI_DECLARE_IID("{3c5e8f5a-2b1d-4a07-9e64-7f1a0c2d9b31}")
+};
+
+class ISet : public TISet<CitI::IInterface*, IIterator> {
+ public:
+  CITI_DECLARE_IID("{4EEF3E91-5FAB-46b3-A346-7871275F9AE8}")
+};
+
 }  // namespace Prjrep

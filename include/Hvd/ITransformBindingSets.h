@@ -1,0 +1,30 @@
+#pragma once
+// The two sets of transform bindings that every file and every view keeps.
+
+#include <cstdint>
+
+#include "Hvd/ITransformBindingInstance.h"
+#include "Prjrep/ISet.h"
+
+namespace Hvd {
+
+class ITransformBindingInstanceIterator : public Prjrep::TIIterator<ITransformBindingInstance*> {
+ public:
+  CITI_DECLARE_IID("{51847251-BCBB-4505-86F6-4E33635FEBED}")
+};
+
+class ITransformBindingInstanceSet : public Prjrep::TISet<ITransformBindingInstance*, ITransformBindingInstanceIterator> {
+ public:
+  CITI_DECLARE_IID("{5D668616-2130-473f-87CA-0293AEC8F386}")
+};
+
+class ITransformBindingSets : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{B274802E-4516-46f7-8C43-C72662B53265}")
+
+  // Each set with one reference for the caller.
+  virtual std::uint64_t GetFirstBindingSet(ITransformBindingInstanceSet** set) = 0;
+  virtual std::uint64_t GetSecondBindingSet(ITransformBindingInstanceSet** set) = 0;
+};
+
+}  // namespace Hvd

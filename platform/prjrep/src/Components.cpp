@@ -1,0 +1,15 @@
+#include "Components.h"
+
+#include "Prjrep/StandIns.h"
+
+namespace Prjrep {
+
+void RegisterComponents() {
+  standins::RegisterRepository();
+  standins::RegisterRegistry();
+  standins::RegisterEvent();
+}
+
+}  // namespace Prjrep
+
+extern "C" void InstFactoryEntry() { Prjrep::RegisterComponents(); }

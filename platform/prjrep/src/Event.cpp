@@ -1,0 +1,53 @@
+#include "Components.h"
+#include "Hvd/Status.h"
+#include "Prjrep/IEvents.h"
+#include "framework/Holders.h"
+#include "framework/Interface.h"
+
+namespace Prjrep::standins {
+namespace {
+
+using Hvd::kFailure;
+using Hvd::kSuccess;
+using Hvd::Status;
+
+// An event: its sender and argument are kept alive for as long as the event lives.
+class CEvent final : public CitI::IInterface {
+ public:
+  CITI_DECLARE_CLSID("{162FF186-3785-40ba-B5FD-540CADCBE439}")
+
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return Hvd::AnswerQuery(iid, {{IEvent::GetIID(), &m_XIEvent},
+                                  {IRefCount::GetIID(), &m_refCount},
+                                  {IRefCountV1::GetIID(), &m_refCount},
+                                  {CitI::IInterface::GetIID(), this}});
+  }
+
+ private:
+  static Status HandOut(const AutoPtr<CitI::IInterface>& held, CitI::IInterface** out) {
+    AutoOut<CitI::IInterface> result(out);
+    if (out == nullptr) return kFailure;
+    return result.Assign(held.Get());
+  }
+
+  struct XIEvent : Hvd::TNested<CEvent, IEvent> {
+    using TNested::TNested;
+    Status GetSender(CitI::IInterface** sender) override { return HandOut(m_pThis->m_sender, sender); }
+    Status GetEventId(Port::XUID& id) override { return id = m_pThis->m_id, kSuccess; }
+    Status GetArgument(CitI::IInterface** argument) override { return HandOut(m_pThis->m_argument, argument); }
+    Status SetSender(CitI::IInterface* sender) override { return m_pThis->m_sender.Assign(sender); }
+    Status SetEventId(const Port::XUID& id) override { return m_pThis->m_id = id, kSuccess; }
+    Status SetArgument(CitI::IInterface* argument) override { return m_pThis->m_argument.Assign(argument); }
+  } m_XIEvent{this};
+
+  TRefCountHelper<CEvent> m_refCount{this};
+  AutoPtr<CitI::IInterface> m_sender;
+  AutoPtr<CitI::IInterface> m_argument;
+  Port::XUID m_id;
+};
+
+}  // namespace
+
+void RegisterEvent() { RegisterFactoryOf<CEvent>(); }
+
+}  // namespace Prjrep::standins

@@ -1,0 +1,20 @@
+#pragma once
+// A binding of the transform engine: it ties objects on its two sides to a transform.
+
+#include <cstdint>
+
+#include "CitI/IInterface.h"
+#include "Prjrep/ISet.h"
+
+namespace Hvd {
+
+class ITransformBindingInstance : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{4E3EFC7C-3722-410c-8A19-4A8A72DA125F}")
+
+  // The objects on each side of the binding, with one reference for the caller.
+  virtual std::uint64_t GetSecondSideObjects(Prjrep::ISet** objects) = 0;
+  virtual std::uint64_t GetFirstSideObjects(Prjrep::ISet** objects) = 0;
+};
+
+}  // namespace Hvd

@@ -1,0 +1,91 @@
+#include "framework/Events.h"
+
+#include "CitP/Factory.h"
+
+namespace Prjrep {
+
+CEventSenderHelper::~CEventSenderHelper() {
+  m_destroying = true;
+  for (std::size_t i = 0; i < m_receivers.Length(); ++i) {
+    if (IEventReceiver* receiver = m_receivers.At(i)) RemoveReceiver(receiver);
+  }
+  m_destroying = false;
+}
+
+CitI::IInterface* CEventSenderHelper::QueryInterface(const Port::XUID& iid) {
+  if (m_owner != nullptr) return m_owner->QueryInterface(iid);
+  if (iid == IEventSender::GetIID() || iid == CitI::IInterface::GetIID()) return this;
+  return nullptr;
+}
+
+std::uint64_t CEventSenderHelper::AddReceiver(IEventReceiver* receiver) {
+  if (receiver == nullptr || m_destroying) return Hvd::kFailure;
+  if (m_receivers.Contains(receiver)) return Hvd::kSuccess;
+  m_receivers.Add(receiver);
+  receiver->AddSender(this);
+  return Hvd::kSuccess;
+}
+
+std::uint64_t CEventSenderHelper::RemoveReceiver(IEventReceiver* receiver) {
+  if (receiver == nullptr) return Hvd::kFailure;
+  if (m_receivers.Remove(receiver)) receiver->RemoveSender(this);
+  return Hvd::kSuccess;
+}
+
+std::uint64_t CEventSenderHelper::Send(IEvent* event) {
+  // The owning component may lose its last outside reference inside a handler.
+  AutoPtr<IEventSender> keepSender(this);
+  AutoPtr<IEvent> keepEvent(event);
+  if (event == nullptr) return Hvd::kFailure;
+  ++m_sendDepth;
+  // By position, reading the length anew after every call: entries only empty during a
+  // send, and a purge waits until the outermost send is over.
+  for (std::size_t i = 0; i < m_receivers.Length(); ++i) {
+    if (IEventReceiver* receiver = m_receivers.At(i)) receiver->ReceiveEvent(event);
+  }
+  if (--m_sendDepth == 0 && m_purgePending) {
+    m_purgePending = false;
+    m_receivers.Compact();
+  }
+  return Hvd::kSuccess;
+}
+
+std::uint64_t CEventSenderHelper::Purge() {
+  if (m_sendDepth > 0) {
+    m_purgePending = true;
+  } else {
+    m_receivers.Compact();
+  }
+  return Hvd::kSuccess;
+}
+
+}  // namespace Prjrep
+
+namespace Hvd {
+
+Status SendEvent(CitI::IInterface* object, const Port::XUID& eventId, CitI::IInterface* argument) {
+  if (object == nullptr) return kBadParameters;
+  auto* sender = static_cast<Prjrep::IEventSender*>(object->QueryInterface(Prjrep::IEventSender::GetIID()));
+  if (sender == nullptr) return kBadParameters;
+  Prjrep::AutoRelease<Prjrep::IEvent> event(CreateEvent(object, eventId, argument));
+  if (event.Get() == nullptr) return kFailure;
+  return sender->Send(event);
+}
+
+Prjrep::IEvent* CreateEvent(CitI::IInterface* sender, const Port::XUID& eventId, CitI::IInterface* argument) {
+  static constexpr Port::XUID kEventClass{"{162FF186-3785-40ba-B5FD-540CADCBE439}"};
+  Prjrep::AutoRelease<Prjrep::IEvent> event(CitP::Factory::CreateInstance(kEventClass));
+  if (event.Get() == nullptr) return nullptr;
+  event->SetSender(sender);
+  event->SetEventId(eventId);
+  event->SetArgument(argument);
+  return event.Detach();
+}
+
+void ConnectEventReceiver(CitI::IInterface* sender, CitI::IInterface* receiver) {
+  Prjrep::AutoCast<Prjrep::IEventSender> from(sender);
+  Prjrep::AutoCast<Prjrep::IEventReceiver> to(receiver);
+  if (from.Get() != nullptr) from->AddReceiver(to);
+}
+
+}  // namespace Hvd

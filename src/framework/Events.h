@@ -1,0 +1,290 @@
+#pragma once
+// Event senders and receivers. Both sides keep plain pointers to each other and detach
+// both ways when either is destroyed; a send keeps the sending component and the event
+// alive while it calls the receivers.
+
+#include <cstddef>
+#include <cstdint>
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+#include "Hvd/Status.h"
+#include "Prjrep/IEvents.h"
+#include "framework/Holders.h"
+#include "framework/Interface.h"
+#include "framework/Persist.h"
+
+namespace Hvd {
+
+// Pointer to position, in one flat table: a receiver may follow tens of thousands of
+// senders, and a node per entry costs an allocation and a cache miss on every lookup.
+template <class P>
+class TPointerIndex {
+ public:
+  std::size_t Size() const { return m_size; }
+
+  // The position of `p`, or nullptr.
+  const std::size_t* Find(P p) const {
+    if (m_keys.empty()) return nullptr;
+    for (std::size_t i = Home(p);; i = (i + 1) & Mask()) {
+      if (m_keys[i] == p) return &m_values[i];
+      if (m_keys[i] == nullptr) return nullptr;
+    }
+  }
+
+  void Set(P p, std::size_t value) {
+    if ((m_used + 1) * 2 > m_keys.size()) Grow();
+    std::size_t* free = nullptr;
+    for (std::size_t i = Home(p);; i = (i + 1) & Mask()) {
+      if (m_keys[i] == p) {
+        m_values[i] = value;
+        return;
+      }
+      if (m_keys[i] == Tombstone() && free == nullptr) free = &m_values[i];
+      if (m_keys[i] == nullptr) {
+        if (free == nullptr) {
+          free = &m_values[i];
+          ++m_used;
+        }
+        const std::size_t at = static_cast<std::size_t>(free - m_values.data());
+        m_keys[at] = p;
+        m_values[at] = value;
+        ++m_size;
+        return;
+      }
+    }
+  }
+
+  bool Erase(P p) {
+    if (m_keys.empty()) return false;
+    for (std::size_t i = Home(p);; i = (i + 1) & Mask()) {
+      if (m_keys[i] == p) {
+        m_keys[i] = Tombstone();
+        --m_size;
+        return true;
+      }
+      if (m_keys[i] == nullptr) return false;
+    }
+  }
+
+ private:
+  static P Tombstone() { return reinterpret_cast<P>(alignof(std::max_align_t)); }
+  std::size_t Mask() const { return m_keys.size() - 1; }
+  std::size_t Home(P p) const {
+    auto bits = reinterpret_cast<std::uintptr_t>(p);
+    bits ^= bits >> 17;
+    bits *= 0x9E3779B97F4A7C15ull;
+    return static_cast<std::size_t>(bits >> 20) & Mask();
+  }
+  // Rebuilds for the live entries, dropping the tombstones: at most a third full after.
+  void Grow() {
+    std::size_t capacity = 16;
+    while (capacity < (m_size + 1) * 3) capacity *= 2;
+    std::vector<P> keys(capacity, nullptr);
+    std::vector<std::size_t> values(keys.size());
+    keys.swap(m_keys);
+    values.swap(m_values);
+    m_size = m_used = 0;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      if (keys[i] != nullptr && keys[i] != Tombstone()) Set(keys[i], values[i]);
+    }
+  }
+
+  std::vector<P> m_keys;  // null: never used
+  std::vector<std::size_t> m_values;
+  std::size_t m_size = 0;  // live entries
+  std::size_t m_used = 0;  // live entries and tombstones
+};
+
+// An ordered list of plain pointers, each at most once, in which a removal only empties
+// an entry: a walk by position survives removals and additions made during it. Lookups
+// are constant-time, so a receiver can follow thousands of senders.
+template <class P>
+class TSlotList {
+ public:
+  bool Contains(P p) const { return m_index.Find(p) != nullptr; }
+
+  // Into the first empty entry, else at the end.
+  void Add(P p) {
+    std::size_t slot = m_slots.size();
+    if (m_empty > 0) {
+      while (m_slots[m_firstEmpty] != nullptr) ++m_firstEmpty;  // no empty entry lies before it
+      slot = m_firstEmpty++;
+      m_slots[slot] = p;
+      --m_empty;
+    } else {
+      m_slots.push_back(p);
+    }
+    m_index.Set(p, slot);
+  }
+
+  // Empties the entry of `p`; false when `p` is not listed.
+  bool Remove(P p) {
+    const std::size_t* found = m_index.Find(p);
+    if (found == nullptr) return false;
+    const std::size_t slot = *found;
+    m_slots[slot] = nullptr;
+    if (m_empty++ == 0 || slot < m_firstEmpty) m_firstEmpty = slot;
+    m_index.Erase(p);
+    return true;
+  }
+
+  std::size_t Length() const { return m_slots.size(); }
+  P At(std::size_t i) const { return m_slots[i]; }
+  std::size_t Count() const { return m_index.Size(); }
+
+  // Drops the empty entries, keeping the order of the others.
+  void Compact() {
+    std::vector<P> kept;
+    kept.reserve(m_index.Size());
+    for (P p : m_slots) {
+      if (p != nullptr) kept.push_back(p);
+    }
+    m_slots.swap(kept);
+    m_empty = 0;
+    m_firstEmpty = 0;
+    for (std::size_t i = 0; i < m_slots.size(); ++i) m_index.Set(m_slots[i], i);
+  }
+
+ private:
+  std::vector<P> m_slots;
+  TPointerIndex<P> m_index;
+  std::size_t m_empty = 0;       // empty entries in m_slots
+  std::size_t m_firstEmpty = 0;  // no entry before it is empty (while m_empty > 0)
+};
+
+}  // namespace Hvd
+
+namespace Prjrep {
+
+// The event sender of a component, embedded as a member.
+class CEventSenderHelper final : public IEventSender {
+ public:
+  explicit CEventSenderHelper(CitI::IInterface* owner) noexcept : m_owner(owner) {}
+  CEventSenderHelper(const CEventSenderHelper&) = delete;
+  CEventSenderHelper& operator=(const CEventSenderHelper&) = delete;
+  ~CEventSenderHelper() override;
+
+  // The owner's interfaces; without an owner the sender is its own root.
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
+  std::uint64_t AddReceiver(IEventReceiver* receiver) override;
+  std::uint64_t RemoveReceiver(IEventReceiver* receiver) override;
+  // Calls every receiver in list order; receivers added during the walk behind the
+  // current position are called too, removed ones not yet reached are not.
+  std::uint64_t Send(IEvent* event) override;
+  // Waits for the outermost send to end when asked during one.
+  std::uint64_t Purge() override;
+
+  std::size_t ReceiverCount() const { return m_receivers.Count(); }
+
+ private:
+  CitI::IInterface* m_owner;
+  Hvd::TSlotList<IEventReceiver*> m_receivers;
+  bool m_destroying = false;
+  int m_sendDepth = 0;
+  bool m_purgePending = false;
+};
+
+// The event receiver of component `T`: passes every event to a handler of its owner.
+template <class T>
+class TBaseEventReceiverHelper : public IEventReceiver {
+ public:
+  using Handler = std::uint64_t (*)(T* owner, IEvent* event);
+
+  // A handler that accepts every event and does nothing.
+  static std::uint64_t IgnoreEvent(T*, IEvent*) { return Hvd::kSuccess; }
+
+  explicit TBaseEventReceiverHelper(T* owner = nullptr, Handler handler = &IgnoreEvent) noexcept
+      : m_owner(owner), m_handler(handler ? handler : &IgnoreEvent) {}
+  TBaseEventReceiverHelper(const TBaseEventReceiverHelper&) = delete;
+  TBaseEventReceiverHelper& operator=(const TBaseEventReceiverHelper&) = delete;
+
+  ~TBaseEventReceiverHelper() override {
+    m_destroying = true;
+    for (std::size_t i = 0; i < m_senders.Length(); ++i) {
+      if (IEventSender* sender = m_senders.At(i)) sender->RemoveReceiver(this);  // calls back RemoveSender
+    }
+  }
+
+  void SetOwner(T* owner, Handler handler) noexcept {
+    m_owner = owner;
+    m_handler = handler ? handler : &IgnoreEvent;
+  }
+
+  // Receivers answer only for themselves.
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    if (iid == IEventReceiver::GetIID() || iid == CitI::IInterface::GetIID()) return this;
+    return nullptr;
+  }
+
+  std::uint64_t ReceiveEvent(IEvent* event) override {
+    if (event == nullptr) return Hvd::kFailure;
+    AutoPtr<IEvent> keep(event);
+    return m_handler(m_owner, event);
+  }
+
+  std::uint64_t AddSender(IEventSender* sender) override {
+    if (m_destroying || sender == nullptr) return Hvd::kFailure;
+    if (!m_senders.Contains(sender)) m_senders.Add(sender);
+    return Hvd::kSuccess;
+  }
+
+  std::uint64_t RemoveSender(IEventSender* sender) override {
+    if (sender == nullptr) return Hvd::kFailure;
+    m_senders.Remove(sender);
+    return Hvd::kSuccess;
+  }
+
+  // The senders' objects; a save stops at the first failed write.
+  std::uint64_t PersistSave(IStorage* storage) override {
+    if (storage == nullptr) return Hvd::kFailure;
+    std::vector<IEventSender*> senders;
+    for (std::size_t i = 0; i < m_senders.Length(); ++i) {
+      if (IEventSender* sender = m_senders.At(i)) senders.push_back(sender);
+    }
+    return Hvd::SaveObjectList(storage, senders, senders.size(),
+                               [](IEventSender* sender) -> CitI::IInterface* { return sender; });
+  }
+
+  // Reconnects to the senders read; a failed read connects none of them.
+  std::uint64_t PersistLoad(IStorage* storage) override {
+    return Hvd::LoadObjectList(storage, IEventSender::GetIID(), [this](CitI::IInterface* object) {
+      static_cast<IEventSender*>(object)->AddReceiver(this);
+      return Hvd::kSuccess;
+    });
+  }
+
+  std::size_t SenderCount() const { return m_senders.Count(); }
+
+ protected:
+  T* m_owner;
+  Handler m_handler;
+
+ private:
+  Hvd::TSlotList<IEventSender*> m_senders;
+  bool m_destroying = false;
+};
+
+template <class T>
+class TEventReceiverHelper : public TBaseEventReceiverHelper<T> {
+ public:
+  using TBaseEventReceiverHelper<T>::TBaseEventReceiverHelper;
+};
+
+}  // namespace Prjrep
+
+namespace Hvd {
+
+// Sends an event through the sender of `object`: kBadParameters when it has none, 0 when
+// no event object could be made, else the sender's status.
+Status SendEvent(CitI::IInterface* object, const Port::XUID& eventId, CitI::IInterface* argument);
+
+// A new event object carrying `sender` exactly as given, the id and the argument; one
+// reference for the caller, or null.
+Prjrep::IEvent* CreateEvent(CitI::IInterface* sender, const Port::XUID& eventId, CitI::IInterface* argument);
+
+// Registers the receiver of `receiver` with the sender of `sender`.
+void ConnectEventReceiver(CitI::IInterface* sender, CitI::IInterface* receiver);
+
+}  // namespace Hvd

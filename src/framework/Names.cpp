@@ -1,0 +1,132 @@
+#include "framework/Names.h"
+
+#include "Hvd/EventIds.h"
+#include "Port/Time.h"
+#include "Prjrep/IStorage.h"
+#include "framework/Events.h"
+
+namespace Prjrep {
+
+CitI::IInterface* CNameHelper::QueryInterface(const Port::XUID& iid) {
+  if (iid == IName::GetIID()) return this;
+  return m_owner ? m_owner->QueryInterface(iid) : nullptr;
+}
+
+std::uint64_t CNameHelper::SetName(const Port::StringBase<char>& name) {
+  m_name = name;
+  return Hvd::kSuccess;
+}
+
+std::uint64_t CNameHelper::GetName(Port::StringBase<char>& name) {
+  name = m_name;
+  return Hvd::kSuccess;
+}
+
+std::uint64_t CNameHelper::SetOwner(CitI::IInterface* owner) {
+  m_owner = owner;
+  return Hvd::kSuccess;
+}
+
+CitI::IInterface* CTimestampHelper::QueryInterface(const Port::XUID& iid) {
+  return m_owner ? m_owner->QueryInterface(iid) : nullptr;
+}
+
+std::uint64_t CTimestampHelper::SetToNow() {
+  UT_CPUTIME::TimeVal now;
+  if (UT_CPUTIME::GetCurrTime(now) != 0) return Hvd::kFailure;
+  m_seconds = now.sec;
+  m_microseconds = now.usec;
+  return Hvd::kSuccess;
+}
+
+std::uint64_t CTimestampHelper::SetTime(std::int64_t seconds, std::int64_t microseconds) {
+  UT_CPUTIME::TimeVal value{seconds, microseconds};
+  UT_CPUTIME::normalize(value);
+  m_seconds = value.sec;
+  m_microseconds = value.usec;
+  return Hvd::kSuccess;
+}
+
+std::uint64_t CTimestampHelper::GetTime(std::int64_t* seconds, std::int64_t* microseconds) {
+  if (microseconds == nullptr) return Hvd::kBadParameters;
+  *microseconds = m_microseconds;
+  if (seconds == nullptr) return Hvd::kBadParameters;
+  *seconds = m_seconds;
+  return Hvd::kSuccess;
+}
+
+std::uint64_t CTimestampHelper::GetTimeString(Port::StringBase<char>* text) {
+  if (text == nullptr) return Hvd::kBadParameters;
+  UT_TIME::CTime(&m_seconds, *text);
+  text->Trim("\n", Port::StringBase<char>::kTrimBoth);
+  return Hvd::kSuccess;
+}
+
+std::uint64_t CTimestampHelper::Order(ITimestamp* other, int& order) {
+  std::int64_t seconds = 0;
+  std::int64_t microseconds = 0;
+  const std::uint64_t status = other->GetTime(&seconds, &microseconds);
+  if (status != Hvd::kSuccess) return status;
+  if (m_seconds != seconds) {
+    order = m_seconds > seconds ? 1 : -1;
+  } else if (m_microseconds != microseconds) {
+    order = m_microseconds > microseconds ? 1 : -1;
+  } else {
+    order = 0;
+  }
+  return Hvd::kSuccess;
+}
+
+std::uint64_t CTimestampHelper::Compare(ITimestamp* other, std::int32_t* result) {
+  if (other == nullptr || result == nullptr) return Hvd::kBadParameters;
+  int order = 0;
+  const std::uint64_t status = Order(other, order);
+  if (status == Hvd::kSuccess) *result = order;
+  return status;
+}
+
+std::uint64_t CTimestampHelper::IsLaterThan(ITimestamp* other, bool* result) {
+  if (other == nullptr || result == nullptr) return Hvd::kBadParameters;
+  int order = 0;
+  const std::uint64_t status = Order(other, order);
+  if (status == Hvd::kSuccess) *result = order > 0;
+  return status;
+}
+
+std::uint64_t CTimestampHelper::IsEarlierThan(ITimestamp* other, bool* result) {
+  if (other == nullptr || result == nullptr) return Hvd::kBadParameters;
+  int order = 0;
+  const std::uint64_t status = Order(other, order);
+  if (status == Hvd::kSuccess) *result = order < 0;
+  return status;
+}
+
+std::uint64_t CTimestampHelper::Load(IStorage* storage) {
+  if (storage == nullptr) return Hvd::kBadParameters;
+  // Both values are read, as stored: they are not normalised.
+  const std::uint64_t secondsStatus = storage->ReadInt64(&m_seconds);
+  const std::uint64_t microsecondsStatus = storage->ReadInt64(&m_microseconds);
+  if (microsecondsStatus != Hvd::kSuccess) return microsecondsStatus;
+  return secondsStatus;
+}
+
+std::uint64_t CTimestampHelper::Save(IStorage* storage) {
+  if (storage == nullptr) return Hvd::kBadParameters;
+  const std::uint64_t status = storage->WriteInt64(m_seconds);
+  if (status != Hvd::kSuccess) return status;
+  return storage->WriteInt64(m_microseconds);
+}
+
+}  // namespace Prjrep
+
+namespace Hvd {
+
+std::uint64_t CEventingNameHelper::SetName(const Port::StringBase<char>& name) {
+  CNameHelper::SetName(name);
+  // Every call announces, also when the name did not change; the send's failure (no owner,
+  // no sender) is not the caller's concern.
+  SendEvent(m_owner, EventId::NameChanged(), m_owner);
+  return kSuccess;
+}
+
+}  // namespace Hvd

@@ -1,0 +1,51 @@
+#pragma once
+// The property context of the project, a design or a view: parent, class id and instance
+// id, answered by the owning component.
+
+#include <cstdint>
+
+#include "Hvd/IPropertyContext.h"
+#include "Hvd/Status.h"
+#include "Prjrep/IPersist.h"
+
+namespace Hvd {
+
+// `T` answers IPersist and IPropertyContext in its query and provides
+//   Status T::GetContextParent(IPropertyContext** parent).
+// An owner that builds the helper with itself must build its persistence member first.
+template <class T>
+class TPropertyContextHelper : public IPropertyContext {
+ public:
+  TPropertyContextHelper() = default;
+  explicit TPropertyContextHelper(T* owner) { SetOwner(owner); }
+  TPropertyContextHelper(const TPropertyContextHelper&) = delete;
+  TPropertyContextHelper& operator=(const TPropertyContextHelper&) = delete;
+
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return m_owner ? m_owner->QueryInterface(iid) : nullptr;
+  }
+
+  std::uint64_t GetContextParent(IPropertyContext** parent) override {
+    return m_owner ? m_owner->GetContextParent(parent) : kFailure;
+  }
+
+  std::uint64_t GetContextClassId(Port::XUID& id) override { return m_persist ? m_persist->GetClassId(id) : kFailure; }
+
+  std::uint64_t GetContextId(Port::XUID& id) override { return m_persist ? m_persist->GetId(id) : kFailure; }
+
+  // Sets the owner once; 1 when the owner answers IPersist. An owner without it stays
+  // set all the same.
+  virtual std::uint64_t SetOwner(T* owner) {
+    if (m_owner != nullptr) return kFailure;
+    m_owner = owner;
+    if (owner == nullptr) return kFailure;
+    m_persist = dynamic_cast<Prjrep::IPersist*>(owner->QueryInterface(Prjrep::IPersist::GetIID()));
+    return m_persist ? kSuccess : kFailure;
+  }
+
+ private:
+  T* m_owner = nullptr;
+  Prjrep::IPersist* m_persist = nullptr;
+};
+
+}  // namespace Hvd

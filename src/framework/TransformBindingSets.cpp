@@ -1,0 +1,72 @@
+#include "framework/TransformBindingSets.h"
+
+#include <vector>
+
+namespace Hvd {
+
+CTransformBindingSet::CTransformBindingSet(CitI::IInterface* owner, bool isFirstSide) : m_isFirstSide(isFirstSide) {
+  SetOwner(owner);
+}
+
+CitI::IInterface* CTransformBindingSet::QueryInterface(const Port::XUID& iid) {
+  if (iid == ITransformBindingInstanceSet::GetIID() || iid == CitI::IInterface::GetIID()) return this;
+  return iid == Prjrep::IRefCount::GetIID() ? &m_refCount : nullptr;
+}
+
+std::uint64_t CTransformBindingSet::Add(ITransformBindingInstance* binding) {
+  if (binding == nullptr) return kFailure;
+  for (ITransformBindingInstance* held : m_elements) {
+    if (held == binding) return kSuccess;
+  }
+  const std::uint64_t status = TRefdSequenceSetHelper::Add(binding);
+  if (status == kSuccess) OnBindingAdded(binding);
+  return status;
+}
+
+std::uint64_t CTransformBindingSet::Remove(ITransformBindingInstanceIterator* iterator) {
+  // The binding is kept alive past its release by the set, for its hook.
+  Prjrep::AutoPtr<ITransformBindingInstance> leaving(iterator != nullptr && !iterator->IsDone() ? iterator->Current()
+                                                                                                 : nullptr);
+  const std::uint64_t status = TRefdSequenceSetHelper::Remove(iterator);
+  if (status == kSuccess && leaving.Get() != nullptr) OnBindingRemoved(leaving);
+  return status;
+}
+
+std::uint64_t CTransformBindingSet::Clear() {
+  std::vector<Prjrep::AutoPtr<ITransformBindingInstance>> leaving(m_elements.begin(), m_elements.end());
+  ReleaseAll();
+  for (auto& binding : leaving) OnBindingRemoved(binding);
+  return kSuccess;
+}
+
+Prjrep::AutoRelease<Prjrep::ISet> CTransformBindingSet::SideObjects(ITransformBindingInstance* binding) {
+  Prjrep::AutoRelease<Prjrep::ISet> objects;
+  if (m_isFirstSide) {
+    binding->GetFirstSideObjects(objects.Receive());
+  } else {
+    binding->GetSecondSideObjects(objects.Receive());
+  }
+  return objects;
+}
+
+std::uint64_t CTransformBindingSet::OnBindingAdded(ITransformBindingInstance* binding) {
+  SideObjects(binding);  // the binding lists its objects itself; nothing to change here
+  return kSuccess;
+}
+
+std::uint64_t CTransformBindingSet::OnBindingRemoved(ITransformBindingInstance* binding) {
+  Prjrep::AutoRelease<Prjrep::ISet> objects = SideObjects(binding);
+  if (objects.Get() == nullptr || m_owner == nullptr) return kSuccess;
+  CitI::IInterface* ownerRoot = m_owner->QueryInterface(CitI::IInterface::GetIID());
+  Prjrep::AutoRelease<Prjrep::IIterator> it;
+  if (objects->GetIterator(it.Receive()) != kSuccess || it.Get() == nullptr) return kSuccess;
+  for (it->Reset(); !it->IsDone(); it->Next()) {
+    CitI::IInterface* object = it->Current();
+    if (object != nullptr && object->QueryInterface(CitI::IInterface::GetIID()) == ownerRoot) {
+      return objects->Remove(it);
+    }
+  }
+  return kSuccess;
+}
+
+}  // namespace Hvd

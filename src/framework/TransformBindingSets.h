@@ -1,0 +1,92 @@
+#pragma once
+// The two sets of transform bindings of a file or a view.
+
+#include <cstdint>
+#include <list>
+
+#include "Hvd/ITransformBindingSets.h"
+#include "Hvd/Status.h"
+#include "framework/Holders.h"
+#include "framework/Sets.h"
+
+namespace Hvd {
+
+// A set of bindings that lives on its own count. Adding or removing a binding keeps the
+// binding's own object set on this set's side in step: a binding that leaves the set no
+// longer lists the set's owner.
+class CTransformBindingSet final
+    : public TRefdSequenceSetHelper<ITransformBindingInstance*, ITransformBindingInstanceSet,
+                                    ITransformBindingInstanceIterator, std::list<ITransformBindingInstance*>> {
+ public:
+  CTransformBindingSet(CitI::IInterface* owner, bool isFirstSide);
+
+  // The set and its own count; the owner is never asked.
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
+  // Each binding once.
+  std::uint64_t Add(ITransformBindingInstance* binding) override;
+  std::uint64_t Remove(ITransformBindingInstanceIterator* iterator) override;
+  std::uint64_t Clear() override;
+
+  virtual std::uint64_t OnBindingAdded(ITransformBindingInstance* binding);
+  virtual std::uint64_t OnBindingRemoved(ITransformBindingInstance* binding);
+
+  bool IsFirstSide() const noexcept { return m_isFirstSide; }
+
+ private:
+  // The binding's objects on this set's side, with one reference.
+  Prjrep::AutoRelease<Prjrep::ISet> SideObjects(ITransformBindingInstance* binding);
+
+  bool m_isFirstSide;
+};
+
+// Gives component `T` its two binding sets, made when the component is built.
+template <class T>
+class TITransformBindingSetsHelper : public ITransformBindingSets {
+ public:
+  explicit TITransformBindingSetsHelper(T* owner) : m_owner(owner) {
+    CitI::IInterface* root = owner->QueryInterface(CitI::IInterface::GetIID());
+    m_firstSet = Prjrep::AutoRelease<CTransformBindingSet>(new CTransformBindingSet(root, true));
+    m_secondSet = Prjrep::AutoRelease<CTransformBindingSet>(new CTransformBindingSet(root, false));
+  }
+  TITransformBindingSetsHelper(const TITransformBindingSetsHelper&) = delete;
+  TITransformBindingSetsHelper& operator=(const TITransformBindingSetsHelper&) = delete;
+
+  ~TITransformBindingSetsHelper() override {
+    m_firstSet = nullptr;
+    m_secondSet = nullptr;
+  }
+
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return m_owner ? m_owner->QueryInterface(iid) : nullptr;
+  }
+
+  std::uint64_t GetFirstBindingSet(ITransformBindingInstanceSet** set) override { return HandOut(m_firstSet, set); }
+  std::uint64_t GetSecondBindingSet(ITransformBindingInstanceSet** set) override { return HandOut(m_secondSet, set); }
+
+  // The first set, then the second. A failure ends the operation: after it the stream is
+  // out of step, and the second set would read the first set's entries.
+  virtual std::uint64_t PersistLoad(Prjrep::IStorage* storage) {
+    const std::uint64_t status = m_firstSet->PersistLoad(storage);
+    return status != kSuccess ? status : m_secondSet->PersistLoad(storage);
+  }
+  virtual std::uint64_t PersistSave(Prjrep::IStorage* storage) {
+    const std::uint64_t status = m_firstSet->PersistSave(storage);
+    return status != kSuccess ? status : m_secondSet->PersistSave(storage);
+  }
+
+  CTransformBindingSet* FirstSet() const noexcept { return m_firstSet.Get(); }
+  CTransformBindingSet* SecondSet() const noexcept { return m_secondSet.Get(); }
+
+ private:
+  static std::uint64_t HandOut(const Prjrep::AutoPtr<CTransformBindingSet>& held, ITransformBindingInstanceSet** out) {
+    if (out == nullptr) return kInvalidParameter;
+    Prjrep::AutoOut<ITransformBindingInstanceSet>(out).Assign(held.Get());
+    return kSuccess;
+  }
+
+  T* m_owner;
+  Prjrep::AutoPtr<CTransformBindingSet> m_firstSet;
+  Prjrep::AutoPtr<CTransformBindingSet> m_secondSet;
+};
+
+}  // namespace Hvd
