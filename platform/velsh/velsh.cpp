@@ -1,5 +1,6 @@
-// velsh: the suite's Tcl shell. A Tcl 8.6 shell with the host library and the design-data
-// library loaded, and a `component` command that creates and inspects components by id.
+// velsh: the suite's Tcl shell. A Tcl 8.6 shell with the host library, the project
+// repository and the design-data library loaded, and a `component` command that creates
+// and inspects components by id.
 
 #include <tcl.h>
 
@@ -11,6 +12,7 @@
 #include "CitP/Factory.h"
 #include "CommonI/IRefCount.h"
 #include "Prjrep/IRefCount.h"
+#include "Prjrep/StandIns.h"
 
 namespace {
 
@@ -102,14 +104,17 @@ int ComponentCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]
 void ShutDown(ClientData) {
   for (auto& entry : g_components) GiveUp(entry.second);
   g_components.clear();
+  Prjrep::ResetNamedObjectRegistry();
   CitP::Factory::Shutdown();
 }
 
 int AppInit(Tcl_Interp* interp) {
   if (Tcl_Init(interp) != TCL_OK) return TCL_ERROR;
-  if (!CitP::Factory::LoadLibraryFactory("libHvd_DesignData")) {
-    Tcl_SetObjResult(interp, Tcl_NewStringObj("cannot load libHvd_DesignData", -1));
-    return TCL_ERROR;
+  for (const char* library : {"libPrjrep", "libHvd_DesignData"}) {
+    if (!CitP::Factory::LoadLibraryFactory(library)) {
+      Tcl_SetObjResult(interp, Tcl_NewStringObj((std::string("cannot load ") + library).c_str(), -1));
+      return TCL_ERROR;
+    }
   }
   Tcl_CreateObjCommand(interp, "component", ComponentCmd, nullptr, nullptr);
   Tcl_CreateExitHandler(ShutDown, nullptr);

@@ -16,6 +16,7 @@
 #include "framework/Factory.h"
 #include "framework/Names.h"
 #include "framework/Persist.h"
+#include "support/Records.h"
 
 namespace {
 
@@ -71,9 +72,7 @@ class AutonymTest : public ::testing::Test {
   void SetUp() override {
     InstFactoryEntry();
     Prjrep::RegisterComponents();
-    auto* factory = new Port::TFactory<CThing>;
-    CitP::Factory::RegisterFactory(CThing::GetCLSID(), factory);
-    Prjrep::ReleaseInterface(factory);
+    testing_support::RegisterTestFactory<CThing>();
     m_path = ::testing::TempDir() + "autonym_" + std::to_string(getpid()) + ".hlc";
   }
   void TearDown() override {

@@ -134,9 +134,7 @@ class CFakeFile : public CitI::IInterface {
 class BindingSetsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    auto* factory = new Port::TFactory<CBinding>;
-    CitP::Factory::RegisterFactory(CBinding::GetCLSID(), factory);
-    Prjrep::ReleaseInterface(factory);
+    testing_support::RegisterTestFactory<CBinding>();
   }
   void TearDown() override {
     CitP::Factory::Shutdown();

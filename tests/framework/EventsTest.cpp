@@ -84,9 +84,7 @@ class EventsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     Prjrep::RegisterComponents();
-    auto* factory = new Port::TFactory<CNode>;
-    CitP::Factory::RegisterFactory(CNode::GetCLSID(), factory);
-    Prjrep::ReleaseInterface(factory);
+    testing_support::RegisterTestFactory<CNode>();
   }
   void TearDown() override {
     Prjrep::ResetNamedObjectRegistry();

@@ -12,6 +12,14 @@
 
 namespace testing_support {
 
+// Registers the factory of test class `X` with the host's registry.
+template <class X>
+void RegisterTestFactory() {
+  auto* factory = new Port::TFactory<X>;
+  CitP::Factory::RegisterFactory(X::GetCLSID(), factory);
+  Prjrep::ReleaseInterface(factory);
+}
+
 class IRecord : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{0E0E0E0E-5555-4555-8555-555555555501}")
@@ -53,12 +61,7 @@ class CRecord : public CitI::IInterface {
     return &record->m_XIRecord;
   }
 
-  // Registers the class with the host's factory registry.
-  static void Register() {
-    auto* factory = new Port::TFactory<CRecord>;
-    CitP::Factory::RegisterFactory(GetCLSID(), factory);
-    Prjrep::ReleaseInterface(factory);
-  }
+  static void Register() { RegisterTestFactory<CRecord>(); }
 
   static inline std::atomic<int> s_alive{0};
 

@@ -18,6 +18,13 @@
     return s_clsid;                              \
   }
 
+// Defines a free accessor `name()` of a fixed id (a class id, an event id).
+#define CITI_DEFINE_ID(name, text)              \
+  inline const ::Port::XUID& name() {           \
+    static constexpr ::Port::XUID s_id{text};   \
+    return s_id;                                \
+  }
+
 namespace CitI {
 
 class IInterface {
