@@ -6,6 +6,7 @@
 
 #include "CitI/IInterface.h"
 #include "Port/StringBase.h"
+#include "Prjrep/ISet.h"
 
 namespace Prjrep {
 
@@ -27,6 +28,17 @@ class ISaveAutonym : public IAutonym {
 
   virtual std::uint64_t SaveObject(CitI::IInterface* context) = 0;
   virtual std::uint64_t CloseObject(CitI::IInterface* context) = 0;
+};
+
+class IAutonymIterator : public TIIterator<IAutonym*> {
+ public:
+  CITI_DECLARE_IID("{0ce77fb5-9758-456d-969e-2b8574669337}")
+};
+
+// The elements of a compound autonym, in the order they were added.
+class IAutonymSet : public TISet<IAutonym*, IAutonymIterator> {
+ public:
+  CITI_DECLARE_IID("{3176b1cd-8dc3-4288-88d1-2058f8c86efe}")
 };
 
 // Implemented by objects that can name themselves.
