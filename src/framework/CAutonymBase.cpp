@@ -18,7 +18,7 @@ Prjrep::AutoPtr<Prjrep::IProjectRepository> RepositoryOf(CitI::IInterface* conte
   Prjrep::AutoCast<IProject> project(context);
   Prjrep::AutoCast<IProjectReference> reference(context);
   Port::StringBase<char> path;
-  if (reference.Get() != nullptr) reference->GetProjectPath(path);
+  if (reference.Get() != nullptr) reference->GetProjectFileName(&path);
   if (path.empty()) {
     Prjrep::AutoRelease<IProject> owner;
     IProject* source = project.Get();
@@ -26,7 +26,8 @@ Prjrep::AutoPtr<Prjrep::IProjectRepository> RepositoryOf(CitI::IInterface* conte
       member->GetProject(owner.Receive());
       source = owner.Get();
     }
-    if (source != nullptr) source->GetProjectFilePath(path);
+    // The project's path as every repository lookup of the library spells it.
+    if (source != nullptr) path = GetObjectFullPath(source);
   }
   if (!path.empty()) repository = Prjrep::AutoRelease<Prjrep::IProjectRepository>(FindAutonymByName(path.c_str(), false));
   if (Prjrep::AutoCast<Prjrep::IProjectRepository> itself(context); itself.Get() != nullptr) repository = itself.Get();
@@ -71,7 +72,7 @@ void PointReferenceAtRepository(Prjrep::IProjectRepository* repository, CitI::II
   if (internal.Get() == nullptr || reference.Get() == nullptr) return;
   Port::StringBase<char> path;
   internal->GetPath(&path);
-  reference->SetProjectPath(path);
+  reference->SetProjectFileName(path);
 }
 
 }  // namespace

@@ -1,33 +1,129 @@
 #pragma once
-// Shared design-data utilities: named objects, repositories and active projects.
+// Shared design-data utilities: named objects and the operation gate, owning projects and
+// object paths, autonyms.
 
 #include "CitI/IInterface.h"
 #include "Hvd/IProject.h"
+#include "Hvd/IProjectHelper.h"
 #include "Hvd/Status.h"
 #include "Port/StringBase.h"
+#include "Prjrep/IAutonym.h"
 #include "Prjrep/IProjectRepository.h"
+#include "Prjrep/IStorage.h"
+#include "framework/Holders.h"
 
 namespace Hvd {
 
-// The repository registered for a project-file path, with one reference for the caller;
-// created when missing and `createWhenMissing` is set. `found` (when given) tells whether
-// a repository came back.
-Prjrep::IProjectRepository* FindAutonymByName(const char* name, bool createWhenMissing, bool* found = nullptr);
+// --- Named objects, active project and repository -------------------------------------
+// Every pointer handed out carries a reference for the caller; `out` arguments are cleared
+// first. The process-wide registry is created afresh for every call.
+
+Status FindNamedObject(const char* name, CitI::IInterface** out);
+// The same lookup in `table`, any object that answers the named lookup.
+Status FindNamedObjectIn(CitI::IInterface* table, const Port::StringBase<char>& name, CitI::IInterface** out);
 
 // Registers `object` under `name` in `table`: at once with `replace`, else only while the
 // name is free (0 when taken). An object that can name itself is registered by its autonym
 // too, when the table keeps autonyms.
 Status RegisterNamedObject(CitI::IInterface* table, const Port::StringBase<char>& name, CitI::IInterface* object,
                            bool replace);
+// Withdraws every registration of `object` in the process-wide registry.
+Status ForwardToNamedObjectRegistry(CitI::IInterface* object);
 
-// The path of the project file of the project that `object` belongs to; empty when none.
-Port::StringBase<char> GetObjectFullPath(CitI::IInterface* object);
-
-// The project registered as "ActiveHvdProject" in the repository of `path`, with one
-// reference for the caller, or null.
+CitI::IInterface* GetActiveProject();
+CitI::IInterface* GetActiveRepository();
+// The project registered as "ActiveHvdProject" in the repository of `path`, or null.
 IProject* GetActiveProjectOfRepository(const Port::StringBase<char>& path);
-
-// The active project of the repository in which `object` lives, with one reference, or null.
 IProject* GetActiveProjectOfObject(CitI::IInterface* object);
+// True when the object's full path names the active project (repository); an object
+// without a path is never the active one.
+bool IsActiveProject(CitI::IInterface* object);
+bool IsActiveRepository(CitI::IInterface* object);
+void SetActiveProject(CitI::IInterface* object);
+void SetActiveRepository(CitI::IInterface* object);
+
+// `name` in the table of the repository of `path`, or in the process-wide registry for an
+// empty path.
+CitI::IInterface* FindNamedObjectInRepository(Port::StringBase<char> name, Port::StringBase<char> path);
+// The object an autonym stands for, through the lookup of the repository of `path` (the
+// process-wide registry for an empty path or a compound autonym).
+CitI::IInterface* ResolveAutonym(CitI::IInterface* autonym, Port::StringBase<char> path);
+// A compound autonym of a simple autonym named `name` and the autonym of `parent`.
+Prjrep::IAutonym* ComposeAutonym(const Port::StringBase<char>& name, CitI::IInterface* parent);
+
+// --- The operation gate -----------------------------------------------------------------
+// One key per running operation and object, so that an operation started again on the same
+// object from within itself notices it.
+
+// `prefix` followed by the identity of `object` (0 for null).
+Port::StringBase<char> MakeInterfaceKey(const char* prefix, CitI::IInterface* object);
+
+class OperationGateGuard {
+ public:
+  // Only finds or creates the gate; reports the operation as already entered.
+  OperationGateGuard();
+  // Enters the gate for the operation `prefix` on `object`.
+  explicit OperationGateGuard(CitI::IInterface* object, const char* prefix = "");
+  OperationGateGuard(const OperationGateGuard&) = delete;
+  OperationGateGuard& operator=(const OperationGateGuard&) = delete;
+  // Leaves the gate: withdraws the key when this guard entered it, so that an operation
+  // that detected a re-entry leaves the outer one protected; drops the gate once empty.
+  ~OperationGateGuard();
+
+  // True when the same operation was already running on the object.
+  bool EnteredAlready() const noexcept { return m_enteredAlready; }
+
+ private:
+  void FindOrCreateGate();
+  void Enter(const Port::StringBase<char>& key, CitI::IInterface* object);
+
+  bool m_enteredAlready = true;
+  Prjrep::AutoRelease<CitI::IInterface> m_gate;
+  Port::StringBase<char> m_name{"OperationGate"};
+  Port::StringBase<char> m_key;
+  CitI::IInterface* m_identity = nullptr;
+};
+
+// Under the "close" key of `project`, closes the Cvf project of `object`.
+Status CloseOperationGate(CitI::IInterface* object, CitI::IInterface* project);
+
+// --- Owning project and object paths ----------------------------------------------------
+
+IProject* GetOwningProject(CitI::IInterface* object);
+// Absolute and canonical; empty when the object has no path.
+Port::StringBase<char> GetObjectFullPath(CitI::IInterface* object);
+Prjrep::IProjectRepository* GetRepositoryOfObject(CitI::IInterface* object);
+IProjectHelper* GetCvfProject(CitI::IInterface* object, bool createWhenMissing);
+CitI::IInterface* GetTclProject(CitI::IInterface* object);
+Prjrep::IAutonym* GetObjectAutonym(CitI::IInterface* object);
+Port::StringBase<char> GetObjectDisplayName(CitI::IInterface* object);
+Status SaveOwningProject(CitI::IInterface* object, CitI::IInterface* argument);
+Status CloseOwningCvfProject(CitI::IInterface* object, CitI::IInterface* argument);
+// Closes the Cvf project of the object's project, else closes the object through its autonym.
+Status SaveOwningCvfProject(CitI::IInterface* object, CitI::IInterface* argument);
+// True for a child project's file: its type is one of the project-file types.
+bool IsProjectFileType(CitI::IInterface* object);
+
+// --- Autonyms ---------------------------------------------------------------------------
+
+// The object itself when it is an autonym, else the autonym it makes of itself.
+Prjrep::IAutonym* GetAutonymOf(CitI::IInterface* object);
+bool AddAutonymToSet(CitI::IInterface* set, CitI::IInterface* object);
+// The repository registered for a project-file path; created when missing with
+// `createWhenMissing`. An empty name finds and creates nothing.
+Prjrep::IProjectRepository* FindAutonymByName(const char* name, bool createWhenMissing, bool* found = nullptr);
+Prjrep::IAutonym* SynthesizeHlcPlusAutonym(CitI::IInterface* object);
+Prjrep::IAutonym* SynthesizeObjectAutonym(CitI::IInterface* object);
+Prjrep::IAutonym* SynthesizeNestedAutonym(CitI::IInterface* object, CitI::IInterface* child);
+// The autonym that names `component` inside the project at `path`; null for an empty path.
+Prjrep::IAutonym* MakeProjectComponentAutonym(const Port::StringBase<char>& path, CitI::IInterface* component);
+// The autonym of `object` when the set of `owner` holds it, else null.
+Prjrep::IAutonym* FindAutonymInSet(CitI::IInterface* owner, CitI::IInterface* object);
+Status PersistObjectAutonym(Prjrep::IStorage* storage, CitI::IInterface* object);
+Status LoadAutonymReference(Prjrep::IStorage* storage, CitI::IInterface** out);
+// Status messages listing the names of a table and what they stand for, recursively; an
+// object already listed is not entered again.
+void DumpNameTracker(CitI::IInterface* lookupObject, const Port::StringBase<char>& indent);
+void DumpGlobalNameTracker();
 
 }  // namespace Hvd

@@ -11,6 +11,7 @@
 #include "framework/Interface.h"
 #include "framework/RegisteredClasses.h"
 #include "framework/Holders.h"
+#include "support/FakeNames.h"
 #include "support/Fakes.h"
 
 using namespace testing_support;
@@ -99,9 +100,10 @@ class CFakeNamer : public CitI::IInterface {
     if (kAnswers && iid == Prjrep::IFileNameHelper::GetIID()) return &m_namer;
     return Hvd::AnswerQuery(iid, {{Prjrep::IRefCount::GetIID(), &m_refCount}, {CitI::IInterface::GetIID(), this}});
   }
-  using NamerBase = Hvd::TNested<CFakeNamer, Prjrep::IFileNameHelper>;
-  struct XNamer : NamerBase {
-    using NamerBase::NamerBase;
+  struct XNamer : testing_support::FakeFileNameHelperBase {
+    explicit XNamer(CFakeNamer* owner) : m_pThis(owner) {}
+    CitI::IInterface* QueryInterface(const Port::XUID& iid) override { return m_pThis->QueryInterface(iid); }
+    CFakeNamer* m_pThis;
   } m_namer{this};
   Prjrep::TRefCountHelper<CFakeNamer> m_refCount{this};
   static inline int s_alive = 0;

@@ -8,6 +8,9 @@ void RegisterComponents() {
   standins::RegisterRepository();
   standins::RegisterRegistry();
   standins::RegisterEvent();
+  standins::RegisterOperationGate();
+  standins::RegisterAutonyms();
+  standins::RegisterSharedOperationGate();
 }
 
 }  // namespace Prjrep

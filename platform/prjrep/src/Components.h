@@ -15,8 +15,17 @@ void RegisterFactoryOf() {
   ReleaseInterface(factory);
 }
 
+// Class ids that components create one another by.
+CITI_DEFINE_ID(RepositoryClassId, "{cd48a8b1-2990-4881-8664-52802c04fdff}")
+CITI_DEFINE_ID(RegistryClassId, "{4fed14a6-b46d-476d-8556-05048be1b55b}")
+
 void RegisterRepository();
 void RegisterRegistry();
 void RegisterEvent();
+void RegisterOperationGate();
+void RegisterAutonyms();
+// Puts one operation gate into the registry under "OperationGate" unless one is there;
+// needs the registry's and the gate's factories.
+void RegisterSharedOperationGate();
 
 }  // namespace Prjrep::standins

@@ -144,6 +144,13 @@ Status CNameTable::UnregisterAutonym(IAutonym* autonym) {
   return kSuccess;
 }
 
+std::vector<Port::StringBase<char>> CNameTable::Names() const {
+  std::vector<Port::StringBase<char>> names;
+  names.reserve(m_names.size());
+  for (const auto& entry : m_names) names.emplace_back(entry.first);
+  return names;
+}
+
 void CNameTable::Clear() {
   std::map<std::string, AutoPtr<CitI::IInterface>> names;
   std::vector<AutonymEntry> autonyms;

@@ -38,6 +38,10 @@ class CNameTable {
   // Withdraws every entry.
   void Clear();
 
+  // The registered names, in name order.
+  std::size_t NameCount() const { return m_names.size(); }
+  std::vector<Port::StringBase<char>> Names() const;
+
  private:
   struct AutonymEntry {
     AutoPtr<IAutonym> autonym;

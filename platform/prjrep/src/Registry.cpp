@@ -15,7 +15,7 @@ names::CNameTable& SharedTable() {
 // The named-object registry: every instance answers from the one process-wide table.
 class CNamedObjectRegistry final : public CitI::IInterface {
  public:
-  CITI_DECLARE_CLSID("{4fed14a6-b46d-476d-8556-05048be1b55b}")
+  static const Port::XUID& GetCLSID() { return RegistryClassId(); }
 
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
     return Hvd::AnswerQuery(iid, {{ISimpleNamedLookup::GetIID(), &m_named},

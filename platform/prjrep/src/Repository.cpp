@@ -22,7 +22,7 @@ using Text = Port::StringBase<char>;
 // name table of its own. Its root storage is embedded in it.
 class CProjectRepository final : public CitI::IInterface {
  public:
-  CITI_DECLARE_CLSID("{cd48a8b1-2990-4881-8664-52802c04fdff}")
+  static const Port::XUID& GetCLSID() { return RepositoryClassId(); }
 
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
     return Hvd::AnswerQuery(iid, {{IProjectRepository::GetIID(), &m_XIProjectRepository},

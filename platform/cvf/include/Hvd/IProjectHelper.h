@@ -21,4 +21,5 @@ class IProjectHelper : public CitI::IInterface {
   virtual std::uint64_t GetProjectObject(CitI::IInterface** project) = 0;
 };
 
+
 }  // namespace Hvd

@@ -1,13 +1,32 @@
 #pragma once
-// The repository's path-name component.
+// The repository's path-name component: a path with a base directory for relative forms.
+
+#include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Port/StringBase.h"
 
 namespace Prjrep {
 
 class IFileNameHelper : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{FA5E7073-3DF3-4e72-9A04-BC21A13DD24C}")
+
+  virtual std::uint64_t SetPathInDirectory(const Port::StringBase<char>& path, const Port::StringBase<char>& second,
+                                           const Port::StringBase<char>& baseDirectory) = 0;
+  virtual std::uint64_t SetPath(const Port::StringBase<char>& path, const Port::StringBase<char>& second) = 0;
+  virtual std::uint64_t SetBaseDirectory(const Port::StringBase<char>& directory) = 0;
+  virtual std::uint64_t GetBaseDirectory(Port::StringBase<char>* directory) = 0;
+  // The path rebuilt on another directory.
+  virtual std::uint64_t GetPathOnDirectory(const Port::StringBase<char>& directory, Port::StringBase<char>* path) = 0;
+  virtual std::uint64_t GetFullName(Port::StringBase<char>* path) = 0;
+  // The path relative to the base directory ("../" steps), empty when there is none.
+  virtual std::uint64_t GetRelativeName(Port::StringBase<char>* path) = 0;
+  virtual std::uint64_t GetOsPath(Port::StringBase<char>* path) = 0;
+  virtual std::uint64_t GetShortName(Port::StringBase<char>* name) = 0;
+  // Without the dot.
+  virtual std::uint64_t GetExtension(Port::StringBase<char>* extension) = 0;
+  virtual std::uint64_t IsInsideBase(bool* inside) = 0;
 };
 
 }  // namespace Prjrep

@@ -1,0 +1,201 @@
+#include <vector>
+
+#include "Components.h"
+#include "Hvd/Status.h"
+#include "Prjrep/IAutonym.h"
+#include "Prjrep/IName.h"
+#include "Prjrep/IProjectRepository.h"
+#include "framework/Holders.h"
+#include "framework/Interface.h"
+#include "framework/Persist.h"
+#include "framework/Sets.h"
+
+namespace Prjrep::standins {
+namespace {
+
+using Hvd::kFailure;
+using Hvd::kSuccess;
+using Hvd::Status;
+using Text = Port::StringBase<char>;
+
+// The IAutonym of an autonym that is known by its Name(): two autonyms are the same when
+// their names are equal.
+template <class Owner>
+struct TAutonymPart final : Hvd::TNested<Owner, IAutonym> {
+  using Hvd::TNested<Owner, IAutonym>::TNested;
+
+  Status Resolve(CitI::IInterface* context, CitI::IInterface** object) override {
+    return this->m_pThis->Resolve(context, object);
+  }
+  Status GetName(Text* name) override {
+    if (name == nullptr) return kFailure;
+    *name = this->m_pThis->Name();
+    return kSuccess;
+  }
+  Status GetObject(CitI::IInterface** object) override {
+    AutoOut<CitI::IInterface> result(object);
+    if (object == nullptr) return kFailure;
+    return result.Assign(this->m_pThis->Held());
+  }
+  Status IsSame(CitI::IInterface* other, bool* same) override {
+    if (same == nullptr) return kFailure;
+    *same = false;
+    AutoCast<IAutonym> theirs(other);
+    Text theirName;
+    if (theirs.Get() == nullptr) return kFailure;
+    if (const Status status = theirs->GetName(&theirName); status != kSuccess) return status;
+    *same = theirName == this->m_pThis->Name();
+    return kSuccess;
+  }
+};
+
+// An autonym named by a project-file path: it stands for the repository of that file.
+class CSimpleAutonym final : public CitI::IInterface {
+ public:
+  CITI_DECLARE_CLSID("{c6327cf3-ebf5-4a02-90ff-387e6c7d2f11}")
+
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return Hvd::AnswerQuery(iid, {{IAutonym::GetIID(), &m_XIAutonym},
+                                  {IName::GetIID(), &m_XIName},
+                                  {IPersist::GetIID(), &m_persist},
+                                  {IRefCount::GetIID(), &m_refCount},
+                                  {IRefCountV1::GetIID(), &m_refCount},
+                                  {CitI::IInterface::GetIID(), this}});
+  }
+
+  Status LoadFrom(IStorage* storage) {
+    Text name;
+    if (const Status status = storage->ReadString(&name); status != kSuccess) return status;
+    Rename(name);
+    return kSuccess;
+  }
+  Status SaveTo(IStorage* storage) { return storage->WriteString(&m_name); }
+
+  const Text& Name() const { return m_name; }
+  CitI::IInterface* Held() const { return m_object.Get(); }
+
+  // What it holds; else what the registry knows by an autonym of the same name; else a
+  // repository opened on the path, which it keeps from then on.
+  Status Resolve(CitI::IInterface*, CitI::IInterface** object) {
+    AutoOut<CitI::IInterface> result(object);
+    if (object == nullptr) return kFailure;
+    if (m_object.Get() != nullptr) return result.Assign(m_object.Get());
+    if (m_name.empty()) return kFailure;
+
+    AutoRelease<IAutonymLookup> registry(CitP::Factory::CreateInstance(RegistryClassId()));
+    AutoRelease<CitI::IInterface> found;
+    if (registry.Get() != nullptr && registry->Resolve(&m_XIAutonym, found.Receive()) == kSuccess &&
+        found.Get() != nullptr) {
+      return result.Assign(found.Get());
+    }
+
+    AutoRelease<IProjectRepositoryInternal> repository(CitP::Factory::CreateInstance(RepositoryClassId()));
+    AutoRelease<IStorage> root;
+    if (repository.Get() == nullptr) return kFailure;
+    if (const Status status = repository->Open(m_name, "", kCreate, root.Receive(), nullptr); status != kSuccess) {
+      return status;
+    }
+    m_object.Assign(repository.Get());
+    return result.Assign(m_object.Get());
+  }
+
+ private:
+  // The object held stood for the old path.
+  void Rename(const Text& name) {
+    if (name == m_name) return;
+    m_name = name;
+    m_object.Assign(nullptr);
+  }
+
+  struct XIName : Hvd::TNested<CSimpleAutonym, IName> {
+    using TNested::TNested;
+    Status SetName(const Text& name) override { return m_pThis->Rename(name), kSuccess; }
+    Status GetName(Text& name) override { return name = m_pThis->m_name, kSuccess; }
+    // The autonym answers for itself only.
+    Status SetOwner(CitI::IInterface*) override { return kSuccess; }
+  } m_XIName{this};
+
+  TAutonymPart<CSimpleAutonym> m_XIAutonym{this};
+  TPersistHelper<CSimpleAutonym> m_persist{this};
+  TRefCountHelper<CSimpleAutonym> m_refCount{this};
+  Text m_name;
+  AutoPtr<CitI::IInterface> m_object;
+};
+
+using CAutonymList = TSequenceSetHelper<IAutonym*, IAutonymSet, IAutonymIterator, std::vector<IAutonym*>>;
+
+// A path of autonyms: each element resolves in the object that the one before it resolved
+// to. It holds no object, so one released elsewhere is looked up again next time.
+class CCompoundAutonym final : public CitI::IInterface {
+ public:
+  CITI_DECLARE_CLSID("{e4265341-05c3-4f14-9f2f-a47e72d5ae89}")
+
+  CCompoundAutonym() { m_elements.SetOwner(this); }
+
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return Hvd::AnswerQuery(iid, {{IAutonym::GetIID(), &m_XIAutonym},
+                                  {IAutonymSet::GetIID(), &m_elements},
+                                  {IPersist::GetIID(), &m_persist},
+                                  {IRefCount::GetIID(), &m_refCount},
+                                  {IRefCountV1::GetIID(), &m_refCount},
+                                  {CitI::IInterface::GetIID(), this}});
+  }
+
+  Status LoadFrom(IStorage* storage) { return m_elements.PersistLoad(storage); }
+  Status SaveTo(IStorage* storage) { return m_elements.PersistSave(storage); }
+
+  // The elements' names joined with "|", so that compounds of equal elements are the same.
+  Text Name() {
+    Text name;
+    bool first = true;
+    for (const AutoPtr<IAutonym>& element : Elements()) {
+      Text part;
+      element->GetName(&part);
+      if (!first) name += "|";
+      name += part;
+      first = false;
+    }
+    return name;
+  }
+  CitI::IInterface* Held() const { return nullptr; }
+
+  Status Resolve(CitI::IInterface* context, CitI::IInterface** object) {
+    AutoOut<CitI::IInterface> result(object);
+    if (object == nullptr) return kFailure;
+    const std::vector<AutoPtr<IAutonym>> elements = Elements();
+    if (elements.empty()) return kFailure;
+    AutoRelease<CitI::IInterface> resolved;
+    CitI::IInterface* within = context;
+    for (const AutoPtr<IAutonym>& element : elements) {
+      AutoRelease<CitI::IInterface> next;
+      if (element->Resolve(within, next.Receive()) != kSuccess || next.Get() == nullptr) return kFailure;
+      resolved = std::move(next);
+      within = resolved.Get();
+    }
+    return result.Assign(resolved.Get());
+  }
+
+ private:
+  // Held by the caller, since resolving an element may change the set.
+  std::vector<AutoPtr<IAutonym>> Elements() {
+    std::vector<AutoPtr<IAutonym>> elements;
+    AutoRelease<IAutonymIterator> it;
+    if (m_elements.GetIterator(it.Receive()) != kSuccess) return elements;
+    for (; !it->IsDone(); it->Next()) elements.emplace_back(it->Current());
+    return elements;
+  }
+
+  TAutonymPart<CCompoundAutonym> m_XIAutonym{this};
+  CAutonymList m_elements;
+  TPersistHelper<CCompoundAutonym> m_persist{this};
+  TRefCountHelper<CCompoundAutonym> m_refCount{this};
+};
+
+}  // namespace
+
+void RegisterAutonyms() {
+  RegisterFactoryOf<CSimpleAutonym>();
+  RegisterFactoryOf<CCompoundAutonym>();
+}
+
+}  // namespace Prjrep::standins

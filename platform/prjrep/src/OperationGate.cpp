@@ -1,0 +1,91 @@
+#include <utility>
+#include <vector>
+
+#include "Components.h"
+#include "Hvd/Status.h"
+#include "NameTable.h"
+#include "Prjrep/IStringSet.h"
+#include "framework/Holders.h"
+#include "framework/Interface.h"
+
+namespace Prjrep::standins {
+namespace {
+
+using Hvd::kFailure;
+using Hvd::kNotSupported;
+using Hvd::kSuccess;
+using Hvd::Status;
+using Text = Port::StringBase<char>;
+
+// Walks a copy of the names taken when it was made, so that the table may change (or go)
+// while it lives.
+class CNameIterator final : public IStringIterator {
+ public:
+  explicit CNameIterator(std::vector<Text> names) : m_names(std::move(names)) {}
+
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return Hvd::AnswerQuery(iid, {{IStringIterator::GetIID(), this},
+                                  {IRefCount::GetIID(), &m_refCount},
+                                  {IRefCountV1::GetIID(), &m_refCount},
+                                  {CitI::IInterface::GetIID(), this}});
+  }
+
+  Text Current() override { return IsDone() ? Text() : m_names[m_at]; }
+  Status Reset() override { return m_at = 0, kSuccess; }
+  Status Next() override { return IsDone() ? kFailure : (++m_at, kSuccess); }
+  bool IsDone() override { return m_at >= m_names.size(); }
+
+ private:
+  std::vector<Text> m_names;
+  std::size_t m_at = 0;
+  TRefCountHelper<CNameIterator> m_refCount{this};
+};
+
+// The operation gate: a name table of its own, whose names can also be read as a set of
+// strings. The names change only through the lookup.
+class COperationGate final : public CitI::IInterface {
+ public:
+  CITI_DECLARE_CLSID("{60f0875e-b8d4-4abf-b271-75837f1c0ca9}")
+
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return Hvd::AnswerQuery(iid, {{ISimpleNamedLookup::GetIID(), &m_named},
+                                  {IStringSet::GetIID(), &m_XIStringSet},
+                                  {IRefCount::GetIID(), &m_refCount},
+                                  {IRefCountV1::GetIID(), &m_refCount},
+                                  {CitI::IInterface::GetIID(), this}});
+  }
+
+  names::CNameTable& Table() { return m_table; }
+
+ private:
+  struct XIStringSet : Hvd::TNested<COperationGate, IStringSet> {
+    using TNested::TNested;
+    Status Add(Text) override { return kNotSupported; }
+    Status Remove(IStringIterator*) override { return kNotSupported; }
+    Status GetIterator(IStringIterator** out) override {
+      AutoOut<IStringIterator> result(out);
+      if (out == nullptr) return kFailure;
+      AutoRelease<IStringIterator> iterator(new CNameIterator(m_pThis->m_table.Names()));
+      return result.Assign(iterator.Get());
+    }
+    std::size_t Size() override { return m_pThis->m_table.NameCount(); }
+    Status Clear() override { return kNotSupported; }
+  } m_XIStringSet{this};
+
+  names::TNamedLookup<COperationGate> m_named{this};
+  TRefCountHelper<COperationGate> m_refCount{this};
+  names::CNameTable m_table;
+};
+
+}  // namespace
+
+void RegisterOperationGate() { RegisterFactoryOf<COperationGate>(); }
+
+void RegisterSharedOperationGate() {
+  AutoRelease<ISimpleNamedLookup> registry(CitP::Factory::CreateInstance(RegistryClassId()));
+  AutoRelease<CitI::IInterface> gate(CitP::Factory::CreateInstance(COperationGate::GetCLSID()));
+  // Add, not Register: a gate already in use keeps its names when the library registers again.
+  if (registry.Get() != nullptr) registry->Add("OperationGate", gate.Get());
+}
+
+}  // namespace Prjrep::standins
