@@ -1,0 +1,357 @@
+// Named objects, the operation gate, owning projects and paths, autonyms.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+#include "Hvd/ClassIds.h"
+#include "Hvd/IConfiguration.h"
+#include "Hvd/IDefDataId.h"
+#include "Hvd/IDesign.h"
+#include "Hvd/IFile.h"
+#include "Hvd/IHdlFile.h"
+#include "Prjrep/IStringSet.h"
+#include "Prjrep/StandIns.h"
+#include "Prjrep/Storage.h"
+#include "framework/CAutonymBase.h"
+#include "framework/Names.h"
+#include "support/FakeNames.h"
+#include "support/FakeProject.h"
+#include "support/Records.h"
+#include "utils/DmUtils.h"
+
+namespace {
+
+using Prjrep::AutoCast;
+using Prjrep::AutoRelease;
+using String = Port::StringBase<char>;
+using namespace testing_support;
+
+// Counted test objects; each test checks that none is left.
+struct Counted {
+  static inline int s_alive = 0;
+  Counted() { ++s_alive; }
+  ~Counted() { --s_alive; }
+};
+
+class CProjectDouble : public FakeProjectBase, Counted {
+ public:
+  explicit CProjectDouble(std::string source) : m_source(std::move(source)) {}
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    if (iid == Hvd::IProject::GetIID() || iid == Hvd::IProject2::GetIID() || iid == Hvd::IProject3::GetIID() ||
+        iid == Hvd::IProject4::GetIID() || iid == CitI::IInterface::GetIID())
+      return this;
+    return iid == Prjrep::IRefCount::GetIID() ? &m_refCount : nullptr;
+  }
+  std::uint64_t GetRepositoryPath(Text* path) override {
+    *path = m_source.substr(0, m_source.size() - 5) + ".hlc";
+    return 1;
+  }
+  std::uint64_t GetProjectFilePath(Text* path) override {
+    *path = m_source;
+    return 1;
+  }
+  std::uint64_t Save() override { return ++saves, 1; }
+  int saves = 0;
+  std::string m_source;
+  Prjrep::TRefCountHelper<CProjectDouble> m_refCount{this};
+};
+
+class CDesignDouble : public Counted, public CitI::IInterface {
+ public:
+  explicit CDesignDouble(Hvd::IProject* project) : m_project(project) {}
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return Hvd::AnswerQuery(iid, {{Hvd::IDesign::GetIID(), &m_XI},
+                                  {Prjrep::IRefCount::GetIID(), &m_refCount},
+                                  {CitI::IInterface::GetIID(), this}});
+  }
+  struct XI : Hvd::TNested<CDesignDouble, Hvd::IDesign> {
+    using TNested::TNested;
+    std::uint64_t GetDesignPlatform(Hvd::IDesignPlatform**) override { return 0; }
+    std::uint64_t SetDesignPlatform(Hvd::IDesignPlatform*) override { return 0; }
+    std::uint64_t GetDesignUnits(Hvd::IHdlDesignUnitIterator**) override { return 0; }
+    std::uint64_t GetTOE(Hvd::ITransformEngine**) override { return 0; }
+    std::uint64_t GetDataStore(Hvd::IDataStore**) override { return 0; }
+    std::uint64_t GetPropertyManager(Hvd::IPropertyManager**) override { return 0; }
+    std::uint64_t GetProject(Hvd::IProject** project) override {
+      return Prjrep::AutoOut<Hvd::IProject>(project).Assign(m_pThis->m_project.Get());
+    }
+    std::uint64_t GetDefaultParserConfig(Hvd::IHdlParserConfig**) override { return 0; }
+  } m_XI{this};
+  Prjrep::AutoPtr<Hvd::IProject> m_project;
+  Prjrep::TRefCountHelper<CDesignDouble> m_refCount{this};
+};
+
+// A source file of a given type and name.
+class CFileDouble : public Counted, public CitI::IInterface {
+ public:
+  CFileDouble(std::string type, std::string name) : m_type(std::move(type)), m_name(std::move(name)) {}
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return Hvd::AnswerQuery(iid, {{Hvd::IFile::GetIID(), &m_XIFile},
+                                  {Hvd::IHdlFile::GetIID(), &m_XIHdl},
+                                  {Prjrep::IFileNameHelper::GetIID(), &m_XINames},
+                                  {Hvd::IFileType::GetIID(), &m_XIFileType},
+                                  {Hvd::IDefDataId::GetIID(), &m_XIType},
+                                  {Prjrep::IRefCount::GetIID(), &m_refCount},
+                                  {CitI::IInterface::GetIID(), this}});
+  }
+  struct XIFile : Hvd::TNested<CFileDouble, Hvd::IFile> {
+    using TNested::TNested;
+    std::uint64_t GetFileType(Hvd::IFileType** type) override {
+      return Prjrep::AutoOut<Hvd::IFileType>(type).Assign(m_pThis);
+    }
+    std::uint64_t GetFileFlag(bool*) override { return 0; }
+    std::uint64_t SetFileFlag(bool) override { return 0; }
+    std::uint64_t GetOriginState(std::uint32_t*) override { return 0; }
+    std::uint64_t SetOriginState(std::uint32_t) override { return 0; }
+  } m_XIFile{this};
+  struct XIHdl : Hvd::TNested<CFileDouble, Hvd::IHdlFile> {
+    using TNested::TNested;
+    std::uint64_t CheckFileOnDisk() override { return 0; }
+    std::uint64_t SetModified(bool) override { return 0; }
+    std::uint64_t SetPath(const Port::StringBase<char>&, const Port::StringBase<char>&) override { return 0; }
+    std::uint64_t GetPath(Port::StringBase<char>*, Port::StringBase<char>*) override { return 0; }
+    std::uint64_t GetDesignUnits(Hvd::IHdlParserConfig*, Hvd::IHdlDesignUnitIterator**) override { return 0; }
+    std::uint64_t GetParserName(Port::StringBase<char>*) override { return 0; }
+    std::uint64_t GetFileAddTarget(std::uint64_t*) override { return 0; }
+    std::uint64_t IsModified(bool*) override { return 0; }
+  } m_XIHdl{this};
+  struct XIFileType : Hvd::TNested<CFileDouble, Hvd::IFileType> {
+    using TNested::TNested;
+  } m_XIFileType{this};
+  struct XIType : Hvd::TNested<CFileDouble, Hvd::IDefDataId> {
+    using TNested::TNested;
+    std::uint64_t GetDefDataIdName(Port::StringBase<char>* name) override { return *name = m_pThis->m_type, 1; }
+  } m_XIType{this};
+  struct XINames : FakeFileNameHelperBase {
+    explicit XINames(CFileDouble* owner) : m_owner(owner) {}
+    CitI::IInterface* QueryInterface(const Port::XUID& iid) override { return m_owner->QueryInterface(iid); }
+    std::uint64_t GetFullName(Text* name) override { return *name = m_owner->m_name, 1; }
+    CFileDouble* m_owner;
+  } m_XINames{this};
+  std::string m_type, m_name;
+  Prjrep::TRefCountHelper<CFileDouble> m_refCount{this};
+};
+
+// A configuration: named, bound to a project, stored with its name, able to name itself.
+class CConfigurationDouble : public Counted, public CitI::IInterface {
+ public:
+  CITI_DECLARE_CLSID("{3D3D3D3D-AAAA-4AAA-8AAA-AAAAAAAAAA01}")
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return Hvd::AnswerQuery(iid, {{Hvd::IConfiguration::GetIID(), &m_XIConfiguration},
+                                  {Hvd::IProjectCompReference::GetIID(), &m_XIMember},
+                                  {Prjrep::IName::GetIID(), &m_name},
+                                  {Prjrep::IAutoNaming::GetIID(), &m_XINaming},
+                                  {Prjrep::IPersist::GetIID(), &m_persist},
+                                  {Prjrep::IRefCount::GetIID(), &m_refCount},
+                                  {CitI::IInterface::GetIID(), this}});
+  }
+  std::uint64_t LoadFrom(Prjrep::IStorage* storage) {
+    String name;
+    const std::uint64_t status = storage->ReadString(&name);
+    m_name.SetName(name);
+    return status;
+  }
+  std::uint64_t SaveTo(Prjrep::IStorage* storage) { return storage->WriteString(&m_name.Name()); }
+
+  struct XIConfiguration : Hvd::TNested<CConfigurationDouble, Hvd::IConfiguration> {
+    using TNested::TNested;
+    std::uint64_t GetElements(Hvd::IConfigurationElementIterator**) override { return 0; }
+    std::uint64_t GetProject(Hvd::IProject** project) override { return m_pThis->m_XIMember.GetProject(project); }
+  } m_XIConfiguration{this};
+  struct XIMember : Hvd::TNested<CConfigurationDouble, Hvd::IProjectCompReference> {
+    using TNested::TNested;
+    std::uint64_t SetProject(CitI::IInterface* project) override { return m_pThis->m_project.Assign(project); }
+    std::uint64_t GetProject(Hvd::IProject** project) override {
+      Prjrep::AutoOut<Hvd::IProject>(project).Assign(m_pThis->m_project.Get());
+      return project != nullptr && *project != nullptr ? 1 : 0;
+    }
+  } m_XIMember{this};
+  struct XINaming : Hvd::TNested<CConfigurationDouble, Prjrep::IAutoNaming> {
+    using TNested::TNested;
+    std::uint64_t GetAutonym(Prjrep::IAutonym** autonym) override {
+      auto* made = new Hvd::CConfigurationAutonym;
+      made->SetObject(m_pThis->Root());
+      return Prjrep::AutoOut<Prjrep::IAutonym>(autonym).Assign(AutoRelease<Prjrep::IAutonym>(made).Get());
+    }
+  } m_XINaming{this};
+  CitI::IInterface* Root() { return this; }
+  Prjrep::CNameHelper m_name{this};
+  Prjrep::TPersistHelper<CConfigurationDouble> m_persist{this};
+  Prjrep::AutoPtr<Hvd::IProject> m_project;
+  Prjrep::TRefCountHelper<CConfigurationDouble> m_refCount{this};
+};
+
+class DmUtilsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InstFactoryEntry();
+    Prjrep::RegisterComponents();
+    RegisterTestFactory<CConfigurationDouble>();
+    m_dir = ::testing::TempDir() + "dmutils_" + std::to_string(getpid());
+    m_source = m_dir + "/top.xhlc";
+    std::filesystem::create_directories(m_dir);
+    unsetenv("VEL_CORVANE_ENABLE_HLC");
+  }
+  void TearDown() override {
+    Prjrep::ResetNamedObjectRegistry();
+    CitP::Factory::Shutdown();
+    std::filesystem::remove_all(m_dir);
+    unsetenv("VEL_CORVANE_ENABLE_HLC");
+    EXPECT_EQ(Counted::s_alive, 0);
+  }
+  // A project whose repository (found by its path) has it as its active project.
+  AutoRelease<CProjectDouble> OpenProject() {
+    AutoRelease<CProjectDouble> project(new CProjectDouble(m_source));
+    AutoRelease<Prjrep::IProjectRepository> repository(Hvd::FindAutonymByName(m_source.c_str(), true));
+    EXPECT_NE(repository.Get(), nullptr);
+    Hvd::RegisterNamedObject(repository, "ActiveHvdProject", project.Get(), true);
+    return project;
+  }
+  std::string m_dir, m_source;
+};
+
+TEST_F(DmUtilsTest, NamesAreRegisteredReplacedFoundAndWithdrawn) {
+  AutoRelease<CitI::IInterface> registry(Hvd::GetNamedObjectRegistryCLSID());
+  AutoRelease<CProjectDouble> a(new CProjectDouble("/a.xhlc")), b(new CProjectDouble("/b.xhlc"));
+  EXPECT_EQ(Hvd::RegisterNamedObject(registry, "Name", a.Get(), false), 1u);
+  EXPECT_EQ(Hvd::RegisterNamedObject(registry, "Name", b.Get(), false), 0u) << "taken";
+  AutoRelease<CitI::IInterface> found;
+  Hvd::FindNamedObject("Name", found.Receive());
+  EXPECT_EQ(found.Get(), static_cast<CitI::IInterface*>(a.Get()));
+  EXPECT_EQ(Hvd::RegisterNamedObject(registry, "Name", b.Get(), true), 1u);
+  Hvd::FindNamedObject("Name", found.Receive());
+  EXPECT_EQ(found.Get(), static_cast<CitI::IInterface*>(b.Get()));
+  found = nullptr;
+  EXPECT_EQ(Hvd::ForwardToNamedObjectRegistry(b.Get()), 1u);
+  Hvd::FindNamedObject("Name", found.Receive());
+  EXPECT_EQ(found.Get(), nullptr);
+}
+
+TEST_F(DmUtilsTest, ActiveRepositoryAndProjectFollowPathsAndPathlessObjectsAreNeverActive) {
+  AutoRelease<CProjectDouble> project = OpenProject();
+  AutoRelease<CProjectDouble> other(new CProjectDouble(m_dir + "/other.xhlc"));
+  AutoRelease<CProjectDouble> pathless(new CProjectDouble(""));
+  Hvd::SetActiveRepository(pathless.Get());
+  EXPECT_EQ(AutoRelease<CitI::IInterface>(Hvd::GetActiveRepository()).Get(), nullptr) << "no nameless repository";
+  Hvd::SetActiveRepository(project.Get());
+  EXPECT_TRUE(Hvd::IsActiveRepository(project.Get()));
+  EXPECT_FALSE(Hvd::IsActiveRepository(other.Get()));
+
+  EXPECT_FALSE(Hvd::IsActiveProject(pathless.Get()));
+  Hvd::SetActiveProject(project.Get());  // no Cvf project yet: nothing registered
+  EXPECT_FALSE(Hvd::IsActiveProject(project.Get()));
+  AutoRelease<Hvd::IProjectHelper> helper(Hvd::GetCvfProject(project.Get(), true));
+  ASSERT_NE(helper.Get(), nullptr);
+  AutoRelease<Prjrep::IProjectRepository> repository(Hvd::GetRepositoryOfObject(project.Get()));
+  Hvd::RegisterNamedObject(repository, "CvfProject", helper.Get(), true);
+  Hvd::SetActiveProject(project.Get());
+  EXPECT_TRUE(Hvd::IsActiveProject(project.Get()));
+  EXPECT_FALSE(Hvd::IsActiveProject(other.Get()));
+  EXPECT_FALSE(Hvd::IsActiveProject(pathless.Get()));
+  helper->CloseProject();  // lets go of the project it was bound to
+}
+
+TEST_F(DmUtilsTest, TheGateDetectsReentryAndKeepsTheOuterOperationProtected) {
+  AutoRelease<CProjectDouble> project(new CProjectDouble("/p.xhlc"));
+  {
+    Hvd::OperationGateGuard outer(project.Get(), "close");
+    EXPECT_FALSE(outer.EnteredAlready());
+    {
+      Hvd::OperationGateGuard nested(project.Get(), "close");
+      EXPECT_TRUE(nested.EnteredAlready());
+      Hvd::OperationGateGuard other(project.Get(), "open");
+      EXPECT_FALSE(other.EnteredAlready());
+    }
+    Hvd::OperationGateGuard again(project.Get(), "close");
+    EXPECT_TRUE(again.EnteredAlready()) << "the nested guard left the outer key in place";
+    EXPECT_TRUE(Hvd::OperationGateGuard().EnteredAlready());
+  }
+  AutoRelease<CitI::IInterface> gate;
+  Hvd::FindNamedObject("OperationGate", gate.Receive());
+  if (gate.Get() != nullptr) {
+    EXPECT_EQ(AutoCast<Prjrep::IStringSet>(gate.Get())->Size(), 0u);
+  }
+  EXPECT_EQ(Hvd::MakeInterfaceKey("close", nullptr), "close0");
+  Hvd::OperationGateGuard fresh(project.Get(), "close");
+  EXPECT_FALSE(fresh.EnteredAlready());
+}
+
+TEST_F(DmUtilsTest, OwningProjectAndFullPathOfEachKindOfObject) {
+  AutoRelease<CProjectDouble> project = OpenProject();
+  const String canonical = Hvd::GetObjectFullPath(project.Get());
+  EXPECT_EQ(canonical, m_source);
+  setenv("VEL_CORVANE_ENABLE_HLC", "1", 1);
+  EXPECT_EQ(Hvd::GetObjectFullPath(project.Get()), m_dir + "/top.hlc");
+  unsetenv("VEL_CORVANE_ENABLE_HLC");
+
+  AutoRelease<CDesignDouble> design(new CDesignDouble(project.Get()));
+  EXPECT_EQ(Hvd::GetObjectFullPath(design.Get()), canonical);
+  EXPECT_EQ(AutoRelease<Hvd::IProject>(Hvd::GetOwningProject(design.Get())).Get(), project.Get());
+
+  AutoRelease<CConfigurationDouble> configuration(new CConfigurationDouble);
+  configuration->m_XIMember.SetProject(project.Get());
+  configuration->m_name.SetName("cfg");
+  EXPECT_EQ(AutoRelease<Hvd::IProject>(Hvd::GetOwningProject(configuration.Get())).Get(), project.Get());
+  EXPECT_EQ(Hvd::GetObjectFullPath(configuration.Get()), canonical);
+  EXPECT_EQ(Hvd::GetObjectDisplayName(configuration.Get()), "cfg");
+  EXPECT_EQ(Hvd::GetObjectDisplayName(project.Get()), "top.xhlc");
+  EXPECT_EQ(Hvd::GetObjectDisplayName(nullptr), "NULL");
+
+  // A relative file name comes back absolute and canonical.
+  AutoRelease<CFileDouble> source(new CFileDouble("FILE_VHDL", "rtl/../rtl/a.vhd"));
+  char cwd[4096];
+  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+  EXPECT_EQ(Hvd::GetObjectFullPath(source.Get()), std::string(cwd) + "/rtl/a.vhd");
+  EXPECT_FALSE(Hvd::IsProjectFileType(source.Get()));
+
+  // A child project's file finds the project loaded from it, by its .xhlc or .hlc name.
+  AutoRelease<CFileDouble> child(new CFileDouble("FILE_XHLC", m_source));
+  EXPECT_TRUE(Hvd::IsProjectFileType(child.Get()));
+  EXPECT_EQ(AutoRelease<Hvd::IProject>(Hvd::GetOwningProject(child.Get())).Get(), project.Get());
+  AutoRelease<CFileDouble> unloaded(new CFileDouble("FILE_XHLC", m_dir + "/none.xhlc"));
+  EXPECT_EQ(AutoRelease<Hvd::IProject>(Hvd::GetOwningProject(unloaded.Get())).Get(), nullptr);
+
+  EXPECT_EQ(AutoRelease<Hvd::IProject>(Hvd::GetOwningProject(nullptr)).Get(), nullptr);
+  EXPECT_EQ(Hvd::GetObjectFullPath(nullptr), "");
+  EXPECT_EQ(Hvd::SaveOwningProject(design.Get(), nullptr), 1u);
+  EXPECT_EQ(project->saves, 1);
+}
+
+// An object named by a compound autonym (its project file's path, then its own autonym),
+// stored in its repository's file, is found again after everything was forgotten.
+TEST_F(DmUtilsTest, AutonymsComposedPersistedAndResolvedBack) {
+  AutoRelease<Prjrep::IStorage> stream(Prjrep::CreateStorage());
+  {
+    AutoRelease<CProjectDouble> project = OpenProject();
+    AutoRelease<CConfigurationDouble> configuration(new CConfigurationDouble);
+    configuration->m_XIMember.SetProject(project.Get());
+    configuration->m_name.SetName("fast");
+    AutoRelease<Prjrep::ISaveAutonym> own(Hvd::GetAutonymOf(configuration.Get()));
+    ASSERT_EQ(own->SaveObject(nullptr), 1u);
+    ASSERT_EQ(Hvd::PersistObjectAutonym(stream, configuration.Get()), 1u);
+    AutoRelease<Prjrep::IProjectRepository> repository(Hvd::GetRepositoryOfObject(project.Get()));
+    ASSERT_EQ(repository->Close(), 1u);
+    own->CloseObject(repository);
+    EXPECT_EQ(Hvd::SynthesizeHlcPlusAutonym(nullptr), nullptr);
+    EXPECT_EQ(Hvd::MakeProjectComponentAutonym("", configuration.Get()), nullptr);
+  }
+  Prjrep::ResetNamedObjectRegistry();
+  auto* control = static_cast<Prjrep::IStorageControl*>(stream->QueryInterface(Prjrep::IStorageControl::GetIID()));
+  control->Rewind();  // the stream lets go of what it wrote
+  ASSERT_EQ(Counted::s_alive, 0);
+  AutoRelease<CitI::IInterface> resolved;
+  ASSERT_EQ(Hvd::LoadAutonymReference(stream, resolved.Receive()), 1u);
+  ASSERT_NE(resolved.Get(), nullptr);
+  String name;
+  AutoCast<Prjrep::IName>(resolved.Get())->GetName(name);
+  EXPECT_EQ(name, "fast");
+  resolved = nullptr;
+  control->Rewind();
+}
+
+}  // namespace
