@@ -26,6 +26,7 @@ struct TSetContainer<std::map<Port::StringBase<char>, T>> {
   static Position EraseAt(Map& c, const Position& p) { return c.erase(p); }
 };
 
+// Stored as the count and the objects in key order; the keys are not stored.
 template <class T, class ISet, class IIterator,
           class Container = std::map<Port::StringBase<char>, T>>
 class TAssociativeSetHelper : public TRefCountSetHelper<T, ISet, IIterator, Container> {
@@ -33,7 +34,6 @@ class TAssociativeSetHelper : public TRefCountSetHelper<T, ISet, IIterator, Cont
 
  public:
   using Position = typename Base::Position;
-  using Element = std::remove_pointer_t<T>;
 
   ~TAssociativeSetHelper() override { this->ReleaseAll(); }
 
@@ -63,19 +63,6 @@ class TAssociativeSetHelper : public TRefCountSetHelper<T, ISet, IIterator, Cont
     return Hvd::kSuccess;
   }
 
-  // Loads through Add: a set whose Add is not supported reports the load as not supported
-  // rather than dropping what was stored.
-  std::uint64_t PersistLoad(IStorage* storage) override {
-    return Hvd::LoadObjectList(storage, Hvd::IidOf<Element>(), [this](CitI::IInterface* object) {
-      return this->Add(Hvd::CastAnswer<Element>(object));
-    });
-  }
-
-  // Keys are not stored: the count and the objects, in key order.
-  std::uint64_t PersistSave(IStorage* storage) override {
-    return Hvd::SaveObjectList(storage, this->m_elements, this->m_elements.size(),
-                               [](const auto& entry) -> CitI::IInterface* { return entry.second; });
-  }
 };
 
 }  // namespace Prjrep

@@ -291,6 +291,23 @@ template <class T, class ISet, class IIterator, class Container>
 class TRefCountSetHelper : public TSetHelper<T, ISet, IIterator, Container> {
   using Base = TSetHelper<T, ISet, IIterator, Container>;
 
+ public:
+  using Element = std::remove_pointer_t<T>;
+
+  // The count and the elements' objects, in the set's order.
+  std::uint64_t PersistSave(IStorage* storage) override {
+    return Hvd::SaveObjectList(storage, this->m_elements, this->m_elements.size(),
+                               [](const auto& stored) -> CitI::IInterface* { return Traits::ValueOf(stored); });
+  }
+
+  // Adds what was stored through Add, so that a set class's own rules apply. A set whose
+  // Add is not supported reports the load as not supported rather than dropping the data.
+  std::uint64_t PersistLoad(IStorage* storage) override {
+    return Hvd::LoadObjectList(storage, Hvd::IidOf<Element>(), [this](CitI::IInterface* object) {
+      return this->Add(Hvd::CastAnswer<Element>(object));
+    });
+  }
+
  protected:
   using Traits = typename Base::Traits;
 
@@ -326,7 +343,6 @@ class TSequenceSetHelper : public TRefCountSetHelper<T, ISet, IIterator, Contain
 
  public:
   using Position = typename Base::Position;
-  using Element = std::remove_pointer_t<T>;
 
   ~TSequenceSetHelper() override { this->ReleaseAll(); }
 
@@ -349,17 +365,6 @@ class TSequenceSetHelper : public TRefCountSetHelper<T, ISet, IIterator, Contain
     return this->AtEnd(pos) ? nullptr : Base::Traits::ValueAt(this->m_elements, pos);
   }
 
-  // Appends what was stored, through Add, so that a set class's own rules apply.
-  std::uint64_t PersistLoad(IStorage* storage) override {
-    return Hvd::LoadObjectList(storage, Hvd::IidOf<Element>(), [this](CitI::IInterface* object) {
-      return this->Add(Hvd::CastAnswer<Element>(object));
-    });
-  }
-
-  std::uint64_t PersistSave(IStorage* storage) override {
-    return Hvd::SaveObjectList(storage, this->m_elements, this->m_elements.size(),
-                               [](T element) -> CitI::IInterface* { return element; });
-  }
 };
 
 }  // namespace Prjrep
