@@ -1,0 +1,102 @@
+#include "utils/FileStamp.h"
+
+#include <sys/stat.h>
+
+#include "CitP/Factory.h"
+#include "Prjrep/IName.h"
+#include "Prjrep/IRefCount.h"
+#include "framework/Holders.h"
+
+namespace Hvd {
+
+namespace {
+
+bool StatusOf(const Port::StringBase<char>& path, std::int64_t& time, std::int64_t& size) {
+  struct stat info {};
+  if (path.empty() || ::stat(path.c_str(), &info) != 0) return false;
+  time = static_cast<std::int64_t>(info.st_mtime);
+  size = static_cast<std::int64_t>(info.st_size);
+  return true;
+}
+
+}  // namespace
+
+void FileStamp::Update() {
+  if (path.empty()) return;
+  if (!StatusOf(path, time, size)) {
+    time = 0;
+    size = 0;
+  }
+}
+
+bool FileStamp::IsChanged() const {
+  std::int64_t nowTime = 0;
+  std::int64_t nowSize = 0;
+  if (!StatusOf(path, nowTime, nowSize)) return false;
+  return nowTime > time || nowSize != size;
+}
+
+void CreateComponentInterfaceRef(ComponentInterfaceRef& ref) {
+  ref.owner = nullptr;
+  ref.attachment = nullptr;
+  RecreateComponentInterfaceRef(ref);
+}
+
+bool RecreateComponentInterfaceRef(ComponentInterfaceRef& ref) {
+  static constexpr Port::XUID kAttachmentClass{"{e0a394b8-1df6-4a01-8db1-62a4783e3e31}"};
+  if (ref.attachment != nullptr) return true;
+  Prjrep::AutoRelease<Prjrep::IComponentAttachment> made(CitP::Factory::CreateInstance(kAttachmentClass));
+  ref.attachment = made.Detach();
+  return ref.attachment != nullptr;
+}
+
+void SetComponentRefOwner(ComponentInterfaceRef& ref, CitI::IInterface* owner) {
+  ref.owner = owner;
+  if (ref.attachment != nullptr) ref.attachment->SetOwner(owner);
+}
+
+CitI::IInterface* QueryComponentRef(const ComponentInterfaceRef& ref, const Port::XUID& iid) {
+  return ref.attachment ? ref.attachment->GetInterface(iid) : nullptr;
+}
+
+Status ReleaseComponentRef(ComponentInterfaceRef& ref) {
+  if (ref.attachment == nullptr) return kSuccess;
+  auto* count = static_cast<Prjrep::IRefCount*>(ref.attachment->GetInterface(Prjrep::IRefCount::GetIID()));
+  const Status status = ref.attachment->Detach();
+  ref.attachment = nullptr;
+  if (count != nullptr) count->Release();
+  return status;
+}
+
+void ResetInterfaceRef(ComponentInterfaceRef& ref) { ReleaseComponentRef(ref); }
+
+bool IsAbsolutePath(Port::StringBase<char> path) {
+  const std::string& text = path.str();
+  return text.size() >= 2 && (text[0] == '/' || text[0] == '\\' || text[1] == ':');
+}
+
+Port::StringBase<char> ChangeExtension(const Port::StringBase<char>& path, const Port::StringBase<char>& extension) {
+  const std::string& text = path.str();
+  const auto slash = text.find_last_of('/');
+  const std::size_t leaf = slash == std::string::npos ? 0 : slash + 1;
+  const auto dot = text.find_last_of('.');
+  const std::size_t end = dot != std::string::npos && dot >= leaf ? dot : text.size();
+  return Port::StringBase<char>(text.substr(0, end) + extension.str());
+}
+
+std::string MakeSlashPath(const char* path) {
+  std::string text = path ? path : "";
+  if (text.rfind("//:", 0) == 0) text.erase(0, 3);
+  for (char& c : text) {
+    if (c == '\\') c = '/';
+  }
+  return text;
+}
+
+Port::StringBase<char> GetObjectName(CitI::IInterface* object) {
+  Port::StringBase<char> name;
+  if (Prjrep::AutoCast<Prjrep::IName> named(object); named.Get() != nullptr) named->GetName(name);
+  return name;
+}
+
+}  // namespace Hvd

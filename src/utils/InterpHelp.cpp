@@ -1,0 +1,79 @@
+#include "utils/InterpHelp.h"
+
+#include <cstring>
+
+#include "CitP/Factory.h"
+#include "Hvd/ITclInterp.h"
+#include "Port/MsgMan.h"
+#include "framework/Events.h"
+
+namespace Hvd {
+
+Port::StringBase<char> TclWord(const Port::StringBase<char>& value) {
+  if (value.empty()) return Port::StringBase<char>("{}");
+  std::string word;
+  word.reserve(value.size() * 2);
+  for (const char c : value.str()) {
+    switch (c) {
+      case '\n': word += "\\n"; break;
+      case '\t': word += "\\t"; break;
+      case '\r': word += "\\r"; break;
+      case '\0': word += "\\x00"; break;
+      default:
+        if (std::strchr("[]{}$\";\\ #", c) != nullptr) word += '\\';
+        word += c;
+    }
+  }
+  return Port::StringBase<char>(word);
+}
+
+void BroadcastEvent(CitI::IInterface* object, const Port::XUID& eventId, CitI::IInterface* argument) {
+  static constexpr Port::XUID kRelayClass{"{f57002b6-97f6-4f2b-8048-59ed0b0a9fa6}"};
+  Prjrep::AutoRelease<CitI::IInterface> relay(CitP::Factory::CreateInstance(kRelayClass));
+  SendEvent(object, eventId, argument);
+  SendEvent(relay, eventId, argument);
+}
+
+EventScope::EventScope(CitI::IInterface* sender, const Port::XUID& beginEvent, const Port::XUID& endEvent,
+                       CitI::IInterface* argument, bool broadcast)
+    : m_broadcast(broadcast), m_sender(sender), m_argument(argument), m_endEvent(endEvent) {
+  Send(beginEvent);
+}
+
+EventScope::~EventScope() { Send(m_endEvent); }
+
+void EventScope::Send(const Port::XUID& eventId) {
+  if (m_broadcast) {
+    BroadcastEvent(m_sender, eventId, m_argument);
+  } else {
+    SendEvent(m_sender, eventId, m_argument);
+  }
+}
+
+}  // namespace Hvd
+
+namespace InterpHelp {
+
+Hvd::Status RunCmd(const char* command, CitI::IInterface* object, bool passObject, Port::StringBase<char>* result) {
+  static constexpr Port::XUID kInterpreterClass{"{55BC7985-ED0B-4b33-AECD-4237C30C200D}"};
+  static const Port::StringBase<char> kThis("this");
+  Prjrep::AutoRelease<Hvd::ITclInterp> interpreter(CitP::Factory::CreateInstance(kInterpreterClass));
+  if (interpreter.Get() == nullptr) {
+    Port_MsgManData::debugStub("InterpHelp::RunCmd: No TOE interpreter found.\n");
+    return Hvd::kFailure;
+  }
+  interpreter->Init("");
+  Port::StringBase<char> line(command ? command : "");
+  if (passObject) {
+    interpreter->BindObject(object, kThis);
+    line += " $";
+    line += kThis;
+  }
+  line += "\n";
+  Port::StringBase<char> text;
+  const Hvd::Status status = interpreter->ExecuteCmd(line, text, 1);
+  if (result != nullptr) *result = text;
+  return status;
+}
+
+}  // namespace InterpHelp
