@@ -10,6 +10,7 @@ void RegisterComponents() {
   standins::RegisterEvent();
   standins::RegisterOperationGate();
   standins::RegisterAutonyms();
+  standins::RegisterRelayAndAttachment();
   standins::RegisterSharedOperationGate();
 }
 

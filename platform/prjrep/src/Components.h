@@ -24,6 +24,7 @@ void RegisterRegistry();
 void RegisterEvent();
 void RegisterOperationGate();
 void RegisterAutonyms();
+void RegisterRelayAndAttachment();
 // Puts one operation gate into the registry under "OperationGate" unless one is there;
 // needs the registry's and the gate's factories.
 void RegisterSharedOperationGate();

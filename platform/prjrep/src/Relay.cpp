@@ -1,0 +1,75 @@
+// The broadcast relay and the attachment of files and views.
+
+#include "Components.h"
+#include "Hvd/Status.h"
+#include "Prjrep/IAttachment.h"
+#include "framework/Events.h"
+#include "framework/Holders.h"
+#include "framework/Interface.h"
+
+namespace Prjrep::standins {
+namespace {
+
+// Every relay instance sends through one process-wide sender, so that a listener added
+// through one instance hears what is broadcast through another.
+CEventSenderHelper& SharedSender() {
+  static auto* const s_sender = new CEventSenderHelper(nullptr);
+  return *s_sender;
+}
+
+class CBroadcastRelay final : public CitI::IInterface {
+ public:
+  CITI_DECLARE_CLSID("{f57002b6-97f6-4f2b-8048-59ed0b0a9fa6}")
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return Hvd::AnswerQuery(iid, {{IEventSender::GetIID(), &SharedSender()},
+                                  {IRefCount::GetIID(), &m_refCount},
+                                  {CitI::IInterface::GetIID(), this}});
+  }
+
+ private:
+  TRefCountHelper<CBroadcastRelay> m_refCount{this};
+};
+
+// Answers, as its owner's, an interface that leads back to the owner.
+class CAttachment final : public CitI::IInterface {
+ public:
+  CITI_DECLARE_CLSID("{e0a394b8-1df6-4a01-8db1-62a4783e3e31}")
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return Hvd::AnswerQuery(iid, {{IComponentAttachment::GetIID(), &m_XIAttachment},
+                                  {IAttachedInterface::GetIID(), &m_XIAttached},
+                                  {IRefCount::GetIID(), &m_refCount},
+                                  {CitI::IInterface::GetIID(), this}});
+  }
+
+ private:
+  struct XIAttachment : Hvd::TNested<CAttachment, IComponentAttachment> {
+    using TNested::TNested;
+    std::uint64_t SetOwner(CitI::IInterface* owner) override {
+      m_pThis->m_owner = owner;
+      return Hvd::kSuccess;
+    }
+    CitI::IInterface* GetInterface(const Port::XUID& iid) override { return m_pThis->QueryInterface(iid); }
+    std::uint64_t Detach() override {
+      m_pThis->m_owner = nullptr;
+      return Hvd::kSuccess;
+    }
+  } m_XIAttachment{this};
+  struct XIAttached : Hvd::TNested<CAttachment, IAttachedInterface> {
+    using TNested::TNested;
+    std::uint64_t GetOwner(CitI::IInterface** owner) override {
+      AutoOut<CitI::IInterface>(owner).Assign(m_pThis->m_owner);
+      return owner != nullptr && *owner != nullptr ? Hvd::kSuccess : Hvd::kFailure;
+    }
+  } m_XIAttached{this};
+  TRefCountHelper<CAttachment> m_refCount{this};
+  CitI::IInterface* m_owner = nullptr;  // the file or view it belongs to; not counted
+};
+
+}  // namespace
+
+void RegisterRelayAndAttachment() {
+  RegisterFactoryOf<CBroadcastRelay>();
+  RegisterFactoryOf<CAttachment>();
+}
+
+}  // namespace Prjrep::standins
