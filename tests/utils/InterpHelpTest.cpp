@@ -1,0 +1,103 @@
+// The Tcl runner, event broadcast and scopes, and component attachments.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "CitP/Factory.h"
+#include "Hvd/ITclInterp.h"
+#include "Port/MsgMan.h"
+#include "Prjrep/IAttachment.h"
+#include "Prjrep/StandIns.h"
+#include "framework/Events.h"
+#include "support/Records.h"
+#include "utils/FileStamp.h"
+#include "utils/InterpHelp.h"
+
+namespace {
+
+const Port::XUID kBegin("{4E4E4E4E-BBBB-4BBB-8BBB-BBBBBBBBBB01}");
+const Port::XUID kEnd("{4E4E4E4E-BBBB-4BBB-8BBB-BBBBBBBBBB02}");
+const Port::XUID kRelayClass("{f57002b6-97f6-4f2b-8048-59ed0b0a9fa6}");
+
+// Records the ids of the events it receives.
+class CListener : public CitI::IInterface {
+ public:
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return Hvd::AnswerQuery(iid, {{Prjrep::IEventSender::GetIID(), &m_sender},
+                                  {Prjrep::IEventReceiver::GetIID(), &m_receiver},
+                                  {Prjrep::IRefCount::GetIID(), &m_refCount},
+                                  {CitI::IInterface::GetIID(), this}});
+  }
+  static std::uint64_t Note(CListener* self, Prjrep::IEvent* event) {
+    Port::XUID id;
+    event->GetEventId(id);
+    self->heard.push_back(id);
+    return 1;
+  }
+  std::vector<Port::XUID> heard;
+  Prjrep::CEventSenderHelper m_sender{this};
+  Prjrep::TEventReceiverHelper<CListener> m_receiver{this, &CListener::Note};
+  Prjrep::TRefCountHelper<CListener> m_refCount{this};
+};
+
+class InterpHelpTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Prjrep::RegisterComponents(); }
+  void TearDown() override {
+    Prjrep::ResetNamedObjectRegistry();
+    CitP::Factory::Shutdown();
+  }
+};
+
+TEST_F(InterpHelpTest, BroadcastsReachTheObjectAndEveryRelayListener) {
+  Prjrep::AutoRelease<CitI::IInterface> relayA(CitP::Factory::CreateInstance(kRelayClass));
+  Prjrep::AutoRelease<CListener> object(new CListener), listener(new CListener);
+  Hvd::ConnectEventReceiver(object.Get(), object.Get());
+  Hvd::ConnectEventReceiver(relayA.Get(), listener.Get());  // through one relay instance
+  {
+    Hvd::EventScope scope(object.Get(), kBegin, kEnd, nullptr, true);  // broadcast through others
+    EXPECT_EQ(listener->heard, std::vector<Port::XUID>{kBegin});
+  }
+  EXPECT_EQ(listener->heard, (std::vector<Port::XUID>{kBegin, kEnd}));
+  EXPECT_EQ(object->heard, (std::vector<Port::XUID>{kBegin, kEnd}));
+  {
+    Hvd::EventScope quiet(object.Get(), kBegin, kEnd, nullptr, false);
+  }
+  EXPECT_EQ(listener->heard.size(), 2u) << "a scope that does not broadcast stays with the object";
+  EXPECT_EQ(object->heard.size(), 4u);
+  Hvd::BroadcastEvent(nullptr, kBegin, nullptr);  // an object without a sender: the relay still hears
+  EXPECT_EQ(listener->heard.size(), 3u);
+}
+
+TEST_F(InterpHelpTest, AnAttachmentAnswersForItsOwnerUntilReleased) {
+  Prjrep::AutoRelease<CListener> owner(new CListener);
+  Hvd::ComponentInterfaceRef ref;
+  Hvd::CreateComponentInterfaceRef(ref);
+  ASSERT_NE(ref.attachment, nullptr);
+  Hvd::SetComponentRefOwner(ref, owner.Get());
+  auto* attached =
+      static_cast<Prjrep::IAttachedInterface*>(Hvd::QueryComponentRef(ref, Prjrep::IAttachedInterface::GetIID()));
+  ASSERT_NE(attached, nullptr);
+  Prjrep::AutoRelease<CitI::IInterface> back;
+  attached->GetOwner(back.Receive());
+  EXPECT_EQ(back.Get(), static_cast<CitI::IInterface*>(owner.Get()));
+  back = nullptr;
+  EXPECT_EQ(Hvd::ReleaseComponentRef(ref), 1u);
+  EXPECT_EQ(ref.attachment, nullptr);
+  EXPECT_EQ(Hvd::QueryComponentRef(ref, Prjrep::IAttachedInterface::GetIID()), nullptr);
+  EXPECT_EQ(Hvd::ReleaseComponentRef(ref), 1u);
+}
+
+TEST_F(InterpHelpTest, WithoutAnInterpreterNothingRuns) {
+  Port::StringBase<char> result("untouched");
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(InterpHelp::RunCmd("set x 1", nullptr, false, &result), 0u);
+  EXPECT_EQ(result, "untouched");
+  const auto records = Port_MsgManData::Captured();
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records.back().text, "InterpHelp::RunCmd: No TOE interpreter found.\n");
+}
+
+}  // namespace
