@@ -1,7 +1,9 @@
 // velsh: the suite's Tcl shell. A Tcl 8.6 shell with the host library, the project
-// repository and the design-data library loaded, and a `component` command that creates
-// and inspects components by id.
+// repository, the Tcl interpreter component and the design-data library loaded, and a
+// `component` command that creates and inspects components by id. The shell runs on the
+// interpreter component's interpreter, so scripts and the library share one interpreter.
 
+#include <dlfcn.h>
 #include <tcl.h>
 
 #include <cstdio>
@@ -11,6 +13,8 @@
 
 #include "CitP/Factory.h"
 #include "CommonI/IRefCount.h"
+#include "Hvd/ITclInterp.h"
+#include "Hvd/ToeTclInterp.h"
 #include "Prjrep/IRefCount.h"
 #include "Prjrep/StandIns.h"
 
@@ -108,14 +112,31 @@ void ShutDown(ClientData) {
   CitP::Factory::Shutdown();
 }
 
-int AppInit(Tcl_Interp* interp) {
-  if (Tcl_Init(interp) != TCL_OK) return TCL_ERROR;
-  for (const char* library : {"libPrjrep", "libHvd_DesignData"}) {
+// Loads the component libraries by name, readies the interpreter component and returns its
+// interpreter; null, with a message, when any step fails.
+Tcl_Interp* OpenInterpreter() {
+  for (const char* library : {"libPrjrep", "libHvd_TOE", "libHvd_DesignData"}) {
     if (!CitP::Factory::LoadLibraryFactory(library)) {
-      Tcl_SetObjResult(interp, Tcl_NewStringObj((std::string("cannot load ") + library).c_str(), -1));
-      return TCL_ERROR;
+      std::fprintf(stderr, "velsh: cannot load %s\n", library);
+      return nullptr;
     }
   }
+  static constexpr Port::XUID kInterpreterClass{"{55BC7985-ED0B-4b33-AECD-4237C30C200D}"};
+  CitI::IInterface* component = CitP::Factory::CreateInstance(kInterpreterClass);
+  auto* tcl = component ? static_cast<Hvd::ITclInterp*>(component->QueryInterface(Hvd::ITclInterp::GetIID())) : nullptr;
+  const bool ready = tcl != nullptr && tcl->Init("") == 1;
+  if (component != nullptr) GiveUp(component);  // the interpreter outlives its instances
+  // The factory's own handle keeps the library loaded; this one only finds the symbol.
+  void* library = ready ? dlopen("libHvd_TOE.so", RTLD_LAZY | RTLD_NOLOAD) : nullptr;
+  auto* find = library ? reinterpret_cast<decltype(&HvdToeTclInterp)>(dlsym(library, "HvdToeTclInterp")) : nullptr;
+  Tcl_Interp* interp = find ? static_cast<Tcl_Interp*>(find()) : nullptr;
+  if (library != nullptr) dlclose(library);
+  if (interp == nullptr) std::fprintf(stderr, "velsh: no interpreter from the Tcl interpreter component\n");
+  return interp;
+}
+
+// The interpreter was initialised by its component; the shell adds its own command.
+int AppInit(Tcl_Interp* interp) {
   Tcl_CreateObjCommand(interp, "component", ComponentCmd, nullptr, nullptr);
   Tcl_CreateExitHandler(ShutDown, nullptr);
   return TCL_OK;
@@ -124,6 +145,13 @@ int AppInit(Tcl_Interp* interp) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  Tcl_Main(argc, argv, AppInit);
+  // Before any interpreter exists, so that `info nameofexecutable` names velsh.
+  Tcl_FindExecutable(argv[0]);
+  Tcl_Interp* interp = OpenInterpreter();
+  if (interp == nullptr) {
+    ShutDown(nullptr);
+    return 1;
+  }
+  Tcl_MainEx(argc, argv, AppInit, interp);
   return 0;
 }

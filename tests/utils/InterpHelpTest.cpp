@@ -90,6 +90,53 @@ TEST_F(InterpHelpTest, AnAttachmentAnswersForItsOwnerUntilReleased) {
   EXPECT_EQ(Hvd::ReleaseComponentRef(ref), 1u);
 }
 
+class TclRunnerTest : public InterpHelpTest {
+ protected:
+  void SetUp() override {
+    InterpHelpTest::SetUp();
+    ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_TOE"));
+    ASSERT_EQ(InterpHelp::RunCmd("::velmor::Hvd::hvd_ResetDialogs", nullptr, false, nullptr), 1u);
+  }
+  static std::string Run(const std::string& command, Hvd::Status expected = 1) {
+    Port::StringBase<char> result;
+    EXPECT_EQ(InterpHelp::RunCmd(command.c_str(), nullptr, false, &result), expected) << command;
+    return result.str();
+  }
+};
+
+TEST_F(TclRunnerTest, CommandsRunWithAndWithoutTheBoundObject) {
+  EXPECT_EQ(Run("set ::x 5"), "5");
+  Run("proc ::echoThis {this} {return $this}");
+  Prjrep::AutoRelease<CListener> object(new CListener);
+  Port::StringBase<char> bound, unbound("stale");
+  EXPECT_EQ(InterpHelp::RunCmd("::echoThis", object.Get(), true, &bound), 1u);
+  EXPECT_FALSE(bound.empty());
+  EXPECT_EQ(InterpHelp::RunCmd("::echoThis", nullptr, true, &unbound), 1u);
+  EXPECT_EQ(unbound, "");
+  EXPECT_EQ(Run("error boom", 0), "boom");
+  EXPECT_EQ(InterpHelp::RunCmd("set ::x", nullptr, false, nullptr), 1u);
+}
+
+TEST_F(TclRunnerTest, QuestionsAreRecordedAndAnsweredAsTheTestSays) {
+  const Port::StringBase<char> question("Reload \"top.xhlc\"?\nIt changed on disk.");
+  const std::string ask = "::velmor::Hvd::hvd_DisplayQuestionDialog " + Hvd::TclWord(question).str() + " 1";
+  EXPECT_EQ(Run(ask), "1") << "no answer queued: the default";
+  Run("lappend ::velmor::Hvd::answers 2");
+  EXPECT_EQ(Run(ask), "2");
+  EXPECT_EQ(Run("lindex $::velmor::Hvd::asked 1"), question.str());
+}
+
+TEST_F(TclRunnerTest, HostileValuesArriveUnchangedAndRunNothing) {
+  const char* const values[] = {"[set ::pwned 1]", "$::x", "}", "{", "\"", "\\", "a b", "#c", "x\n;set ::pwned 2",
+                                "", "tab\there", "\\n", "{[]}", "end\\"};
+  for (const char* value : values) {
+    Run("set ::echo " + Hvd::TclWord(value).str());
+    EXPECT_EQ(Run("set ::echo"), value);
+    EXPECT_EQ(Run("list " + Hvd::TclWord(value).str()), Run("list $::echo")) << "one list element";
+  }
+  EXPECT_EQ(Run("info exists ::pwned"), "0");
+}
+
 TEST_F(InterpHelpTest, WithoutAnInterpreterNothingRuns) {
   Port::StringBase<char> result("untouched");
   Port_MsgManData::ClearCaptured();

@@ -1,0 +1,109 @@
+#include <tcl.h>
+
+#include <cinttypes>
+#include <climits>
+#include <cstdio>
+#include <string>
+
+#include "CitP/Factory.h"
+#include "Hvd/ITclInterp.h"
+#include "Hvd/Status.h"
+#include "Hvd/ToeTclInterp.h"
+#include "Port/MsgMan.h"
+#include "VelmorScript.h"
+#include "framework/Factory.h"
+#include "framework/Interface.h"
+#include "framework/RefCount.h"
+
+namespace Hvd {
+namespace {
+
+using Text = Port::StringBase<char>;
+
+void Report(const char* what, Tcl_Interp* interp) {
+  const std::string message = std::string("TOE: ") + what + ": " + Tcl_GetStringResult(interp) + "\n";
+  Port_MsgManData::debugStub(message.c_str());
+}
+
+Tcl_Interp* CreateInterpreter() {
+  Tcl_Interp* interp = Tcl_CreateInterp();
+  // Asking Tcl for the executable's name is only safe once an interpreter exists; a host
+  // that named it (velsh) keeps its name, any other gets the locale's encodings set up.
+  if (Tcl_GetNameOfExecutable() == nullptr) Tcl_FindExecutable(nullptr);
+  // Without init.tcl only Tcl's own library procedures are missing; evaluation still works.
+  if (Tcl_Init(interp) != TCL_OK) Report("Tcl_Init failed, continuing without init.tcl", interp);
+  if (Tcl_EvalEx(interp, VelmorScript(), -1, TCL_EVAL_GLOBAL) != TCL_OK) Report("the dialog procedures failed", interp);
+  Tcl_ResetResult(interp);
+  return interp;
+}
+
+// Instances come and go with every call, so the interpreter belongs to the process.
+Tcl_Interp* SharedInterpreter() {
+  static Tcl_Interp* const s_interp = CreateInterpreter();
+  return s_interp;
+}
+
+// The same object gives the same text through any of its interfaces.
+std::string HandleOf(CitI::IInterface* object) {
+  if (object == nullptr) return std::string();
+  CitI::IInterface* root = object->QueryInterface(CitI::IInterface::GetIID());
+  char text[48];
+  std::snprintf(text, sizeof text, "IInterface@0x%" PRIxPTR, reinterpret_cast<std::uintptr_t>(root ? root : object));
+  return text;
+}
+
+// The Tcl interpreter component: a view of the process's interpreter, holding no state.
+class CTclInterp final : public CitI::IInterface {
+ public:
+  CITI_DECLARE_CLSID("{55BC7985-ED0B-4b33-AECD-4237C30C200D}")
+
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return AnswerQuery(iid, {{ITclInterp::GetIID(), &m_XITclInterp},
+                             {Prjrep::IRefCount::GetIID(), &m_refCount},
+                             {Prjrep::IRefCountV1::GetIID(), &m_refCount},
+                             {CitI::IInterface::GetIID(), this}});
+  }
+
+ private:
+  struct XITclInterp : TNested<CTclInterp, ITclInterp> {
+    using TNested::TNested;
+
+    std::uint64_t Init(const Text&) override { return SharedInterpreter() != nullptr ? kSuccess : kFailure; }
+
+    std::uint64_t BindObject(CitI::IInterface* object, const Text& name) override {
+      const std::string handle = HandleOf(object);
+      Tcl_Obj* value = Tcl_NewStringObj(handle.data(), static_cast<int>(handle.size()));
+      Tcl_IncrRefCount(value);  // freed here whether or not Tcl takes it
+      const bool set = Tcl_SetVar2Ex(SharedInterpreter(), name.c_str(), nullptr, value, TCL_GLOBAL_ONLY) != nullptr;
+      Tcl_DecrRefCount(value);
+      return set ? kSuccess : kFailure;
+    }
+
+    std::uint64_t ExecuteCmd(const Text& command, Text& result, std::int32_t) override {
+      Tcl_Interp* interp = SharedInterpreter();
+      if (command.size() > static_cast<std::size_t>(INT_MAX)) {
+        result = "command too long";
+        return kFailure;
+      }
+      const int code = Tcl_EvalEx(interp, command.data(), static_cast<int>(command.size()), TCL_EVAL_GLOBAL);
+      int length = 0;
+      const char* text = Tcl_GetStringFromObj(Tcl_GetObjResult(interp), &length);
+      result = Text(text, static_cast<std::size_t>(length));
+      return code == TCL_OK ? kSuccess : kFailure;
+    }
+  } m_XITclInterp{this};
+
+  Prjrep::TRefCountHelper<CTclInterp> m_refCount{this};
+};
+
+}  // namespace
+}  // namespace Hvd
+
+extern "C" void* HvdToeTclInterp() { return Hvd::SharedInterpreter(); }
+
+// The library's entry for the host: registers the interpreter component's factory.
+extern "C" void InstFactoryEntry() {
+  auto* factory = new Port::TFactory<Hvd::CTclInterp>();
+  CitP::Factory::RegisterFactory(Hvd::CTclInterp::GetCLSID(), factory);
+  Prjrep::ReleaseInterface(factory);
+}

@@ -1,0 +1,111 @@
+// The Tcl interpreter component, loaded by name the way the host loads it.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "CitP/Factory.h"
+#include "Hvd/ITclInterp.h"
+#include "Prjrep/IRefCount.h"
+
+namespace {
+
+using Text = Port::StringBase<char>;
+
+// One instance of the component, given up at the end of the scope.
+class Interp {
+ public:
+  Interp() : m_root(CitP::Factory::CreateInstance(Port::XUID("{55BC7985-ED0B-4b33-AECD-4237C30C200D}"))) {
+    if (m_root != nullptr) m_tcl = static_cast<Hvd::ITclInterp*>(m_root->QueryInterface(Hvd::ITclInterp::GetIID()));
+  }
+  ~Interp() {
+    if (m_root != nullptr) Count()->Release();
+  }
+  Prjrep::IRefCount* Count() const {
+    return static_cast<Prjrep::IRefCount*>(m_root->QueryInterface(Prjrep::IRefCount::GetIID()));
+  }
+  CitI::IInterface* Root() const { return m_root; }
+  Hvd::ITclInterp* operator->() const { return m_tcl; }
+
+  // The result of a command that must succeed.
+  std::string Run(const std::string& command) const {
+    Text result;
+    EXPECT_EQ(m_tcl->ExecuteCmd(command, result, 1), 1u) << command << ": " << result.c_str();
+    return result.str();
+  }
+
+ private:
+  CitI::IInterface* m_root;
+  Hvd::ITclInterp* m_tcl = nullptr;
+};
+
+class TclInterpTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_TOE"));
+    Interp interp;
+    ASSERT_NE(interp.Root(), nullptr);
+    ASSERT_EQ(interp->Init(""), 1u);
+    interp.Run("::velmor::Hvd::hvd_ResetDialogs; unset -nocomplain ::shared ::pwned");
+  }
+  void TearDown() override { CitP::Factory::Shutdown(); }
+};
+
+TEST_F(TclInterpTest, OneInterpreterOutlivesItsInstances) {
+  Interp{}.Run("set ::shared 42");
+  Interp later;
+  EXPECT_EQ(later->Init("again"), 1u);
+  EXPECT_EQ(later.Run("set ::shared"), "42");
+}
+
+TEST_F(TclInterpTest, BindObjectNamesTheObjectsIdentity) {
+  Interp a, b;
+  ASSERT_EQ(a->BindObject(a.Root(), "viaRoot"), 1u);
+  ASSERT_EQ(a->BindObject(a.operator->(), "viaPart"), 1u);
+  ASSERT_EQ(a->BindObject(b.Root(), "other"), 1u);
+  ASSERT_EQ(a->BindObject(nullptr, "none"), 1u);
+  const std::string handle = a.Run("set viaRoot");
+  EXPECT_FALSE(handle.empty());
+  EXPECT_EQ(a.Run("set viaPart"), handle);
+  EXPECT_NE(a.Run("set other"), handle);
+  EXPECT_EQ(b.Run("set none"), "");
+  EXPECT_EQ(a.Count()->GetRefCount(), 1);
+}
+
+TEST_F(TclInterpTest, ExecuteCmdGivesResultOrError) {
+  Interp interp;
+  Text result;
+  EXPECT_EQ(interp->ExecuteCmd("expr {6 * 7}", result, 1), 1u);
+  EXPECT_EQ(result, "42");
+  EXPECT_EQ(interp->ExecuteCmd("error {no such design}", result, 1), 0u);
+  EXPECT_EQ(result, "no such design");
+  EXPECT_EQ(interp->ExecuteCmd("noSuchCommand", result, 1), 0u);
+  EXPECT_EQ(result, "invalid command name \"noSuchCommand\"");
+}
+
+TEST_F(TclInterpTest, QuestionTakesQueuedAnswerElseDefault) {
+  Interp interp;
+  interp.Run("lappend ::velmor::Hvd::answers no");
+  EXPECT_EQ(interp.Run("::velmor::Hvd::hvd_DisplayQuestionDialog {Save first?} yes"), "no");
+  EXPECT_EQ(interp.Run("::velmor::Hvd::hvd_DisplayQuestionDialog {Close?} yes"), "yes");
+  EXPECT_EQ(interp.Run("set ::velmor::Hvd::asked"), "{Save first?} Close?");
+  EXPECT_EQ(interp.Run("::velmor::Hvd::hvd_DisplayMessageBox warning {Disk full}"), "");
+  EXPECT_EQ(interp.Run("set ::velmor::Hvd::shown"), "{warning {Disk full}}");
+}
+
+TEST_F(TclInterpTest, HostileTextIsRecordedUnchangedAndRunsNothing) {
+  const std::string hostile = "[set ::pwned 1] $::pwned {\"; set ::pwned 2 \\\n} \xC3\xA9";
+  std::string hex;
+  for (const unsigned char c : hostile) hex += {"0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 15]};
+  Interp interp;
+  interp.Run("set ::hostile [encoding convertfrom utf-8 [binary decode hex " + hex + "]]");
+  EXPECT_EQ(interp.Run("eval [list ::velmor::Hvd::hvd_DisplayQuestionDialog $::hostile $::hostile]"), hostile);
+  interp.Run("lappend ::velmor::Hvd::answers $::hostile");
+  EXPECT_EQ(interp.Run("eval [list ::velmor::Hvd::hvd_DisplayQuestionDialog $::hostile no]"), hostile);
+  interp.Run("eval [list ::velmor::Hvd::hvd_DisplayMessageBox $::hostile]");
+  EXPECT_EQ(interp.Run("lindex $::velmor::Hvd::asked 1"), hostile);
+  EXPECT_EQ(interp.Run("lindex $::velmor::Hvd::shown 0 0"), hostile);
+  EXPECT_EQ(interp.Run("info exists ::pwned"), "0");
+}
+
+}  // namespace
