@@ -1,0 +1,55 @@
+#pragma once
+// What the stand-in library's tests share: short names, class ids, creation by class id,
+// the path autonym, and a fixture with the components registered and a directory to write.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "CitP/Factory.h"
+#include "Prjrep/IAutonym.h"
+#include "Prjrep/IName.h"
+#include "Prjrep/StandIns.h"
+#include "framework/Holders.h"
+#include "support/Records.h"
+
+namespace testing_support {
+
+using Status = std::uint64_t;
+using Text = Port::StringBase<char>;
+using Object = Prjrep::AutoRelease<CitI::IInterface>;
+
+inline constexpr Port::XUID kRepository{"{cd48a8b1-2990-4881-8664-52802c04fdff}"};
+inline constexpr Port::XUID kRegistry{"{4fed14a6-b46d-476d-8556-05048be1b55b}"};
+inline constexpr Port::XUID kPathNym{"{c6327cf3-ebf5-4a02-90ff-387e6c7d2f11}"};
+
+template <class I>
+Prjrep::AutoRelease<I> Create(const Port::XUID& clsid) {
+  return Prjrep::AutoRelease<I>(CitP::Factory::CreateInstance(clsid));
+}
+
+// An autonym that stands for the repository of the file at `path`.
+inline Prjrep::AutoRelease<Prjrep::IAutonym> PathNym(const std::string& path) {
+  auto nym = Create<Prjrep::IAutonym>(kPathNym);
+  Prjrep::AutoCast<Prjrep::IName>(nym.Get())->SetName(path.c_str());
+  return nym;
+}
+
+class StandInFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Prjrep::RegisterComponents();
+    ASSERT_NE(::mkdtemp(dir.data()), nullptr);
+  }
+  void TearDown() override {
+    Prjrep::ResetNamedObjectRegistry();
+    CitP::Factory::Shutdown();
+    std::filesystem::remove_all(dir);
+    EXPECT_EQ(CRecord::s_alive, 0);
+  }
+  std::string dir = ::testing::TempDir() + "standin_XXXXXX";
+};
+
+}  // namespace testing_support
