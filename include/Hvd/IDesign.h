@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Hvd/IDefData.h"
 #include "Hvd/IProject.h"
 #include "Hvd/ITransformBindingSets.h"
 #include "Port/StringBase.h"
@@ -12,7 +13,6 @@ namespace Hvd {
 
 class IDataStore;
 class IDesignPlatform;
-class IDesignUnitType;
 class IHdlDesignUnitIterator;
 class IHdlParserConfig;
 class IPropertyManager;

@@ -8,10 +8,12 @@
 
 #include "CitP/Factory.h"
 #include "Hvd/IConfiguration.h"
+#include "Hvd/IDefData.h"
 #include "Hvd/IDefDataId.h"
 #include "Hvd/IDesign.h"
 #include "Hvd/IFile.h"
 #include "Hvd/IHdlFile.h"
+#include "Hvd/IView.h"
 #include "Port/FileName.h"
 #include "Port/MsgMan.h"
 #include "Prjrep/IFileNameHelper.h"
@@ -461,14 +463,63 @@ Status SaveOwningCvfProject(CitI::IInterface* object, CitI::IInterface* argument
 }
 
 bool IsProjectFileType(CitI::IInterface* object) {
-  AutoCast<IFile> file(object);
-  if (file.Get() == nullptr) return false;
-  AutoRelease<IFileType> type;
-  file->GetFileType(type.Receive());
-  AutoCast<IDefDataId> id(type.Get());
-  String name;
-  if (id.Get() == nullptr || id->GetDefDataIdName(&name) != kSuccess) return false;
+  if (AutoCast<IFile>(object).Get() == nullptr) return false;
+  const String name = GetDefDataIdName(object);
   return name == "FILE_HLC" || name == "FILE_XHLC" || name == "FILE_TARVISHLC" || name == "FILE_MOLDRIXHLC";
+}
+
+// --- Definition data --------------------------------------------------------------------
+
+IDefDataId* GetDefDataId(CitI::IInterface* object) {
+  if (object == nullptr) return nullptr;
+  // The first of these that the object answers decides, even without a definition.
+  AutoRelease<CitI::IInterface> definition;
+  if (AutoCast<IFile> file(object); file.Get() != nullptr) {
+    AutoRelease<IFileType> type;
+    file->GetFileType(type.Receive());
+    definition = AutoRelease<CitI::IInterface>(type.Detach());
+  } else if (AutoCast<IView> view(object); view.Get() != nullptr) {
+    AutoRelease<IViewType> type;
+    view->GetType(type.Receive());
+    definition = AutoRelease<CitI::IInterface>(type.Detach());
+  } else if (AutoCast<IPropertyInstance> instance(object); instance.Get() != nullptr) {
+    AutoRelease<IPropertyTemplate> type;
+    instance->GetTemplate(type.Receive());
+    definition = AutoRelease<CitI::IInterface>(type.Detach());
+  } else {
+    return Prjrep::AutoReturn<IDefDataId>(object);
+  }
+  return Prjrep::AutoReturn<IDefDataId>(definition.Get());
+}
+
+String GetDefDataIdName(CitI::IInterface* object) {
+  String name;
+  AutoRelease<IDefDataId> id(GetDefDataId(object));
+  if (id.Get() != nullptr) id->GetDefDataIdName(&name);
+  return name;
+}
+
+IDefDataId* GetDesignUnitDefDataIdOf(CitI::IInterface* object) {
+  AutoCast<IDesignUnit> unit(object);
+  if (unit.Get() == nullptr) return nullptr;
+  AutoRelease<IDesignUnitType> type;
+  unit->GetDesignUnitType(type.Receive());
+  return Prjrep::AutoReturn<IDefDataId>(type.Get());
+}
+
+String GetDesignUnitTypeName(CitI::IInterface* object) {
+  String name;
+  AutoRelease<IDefDataId> id(GetDesignUnitDefDataIdOf(object));
+  if (id.Get() != nullptr) id->GetDefDataIdName(&name);
+  return name;
+}
+
+bool IsDefDataObsolete(CitI::IInterface* object) {
+  AutoRelease<IDefDataId> id(GetDefDataId(object));
+  AutoCast<IDefDataObsolete> flag(id.Get());
+  bool obsolete = true;
+  if (flag.Get() != nullptr) flag->IsObsolete(&obsolete);
+  return obsolete;
 }
 
 // --- Autonyms ---------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 // object paths, autonyms.
 
 #include "CitI/IInterface.h"
+#include "Hvd/IDefDataId.h"
 #include "Hvd/IProject.h"
 #include "Hvd/IProjectHelper.h"
 #include "Hvd/Status.h"
@@ -103,6 +104,18 @@ Status CloseOwningCvfProject(CitI::IInterface* object, CitI::IInterface* argumen
 Status SaveOwningCvfProject(CitI::IInterface* object, CitI::IInterface* argument);
 // True for a child project's file: its type is one of the project-file types.
 bool IsProjectFileType(CitI::IInterface* object);
+
+// --- Definition data --------------------------------------------------------------------
+// The def-data id behind a file (its type), a view (its type), a property instance (its
+// definition) or an object that is one itself.
+
+IDefDataId* GetDefDataId(CitI::IInterface* object);
+Port::StringBase<char> GetDefDataIdName(CitI::IInterface* object);
+// The id of a design unit's type.
+IDefDataId* GetDesignUnitDefDataIdOf(CitI::IInterface* object);
+Port::StringBase<char> GetDesignUnitTypeName(CitI::IInterface* object);
+// True also for an object without definition data.
+bool IsDefDataObsolete(CitI::IInterface* object);
 
 // --- Autonyms ---------------------------------------------------------------------------
 

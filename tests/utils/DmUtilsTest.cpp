@@ -10,6 +10,7 @@
 
 #include "Hvd/ClassIds.h"
 #include "Hvd/IConfiguration.h"
+#include "Hvd/IDefData.h"
 #include "Hvd/IDefDataId.h"
 #include "Hvd/IDesign.h"
 #include "Hvd/IFile.h"
@@ -96,6 +97,7 @@ class CFileDouble : public Counted, public CitI::IInterface {
                                   {Prjrep::IFileNameHelper::GetIID(), &m_XINames},
                                   {Hvd::IFileType::GetIID(), &m_XIFileType},
                                   {Hvd::IDefDataId::GetIID(), &m_XIType},
+                                  {Hvd::IDefDataObsolete::GetIID(), &m_XIObsolete},
                                   {Prjrep::IRefCount::GetIID(), &m_refCount},
                                   {CitI::IInterface::GetIID(), this}});
   }
@@ -125,8 +127,19 @@ class CFileDouble : public Counted, public CitI::IInterface {
   } m_XIFileType{this};
   struct XIType : Hvd::TNested<CFileDouble, Hvd::IDefDataId> {
     using TNested::TNested;
-    std::uint64_t GetDefDataIdName(Port::StringBase<char>* name) override { return *name = m_pThis->m_type, 1; }
+    std::uint64_t GetDefDataIdName(Port::StringBase<char>* name) override {
+      *name = m_pThis->m_type;
+      return 1;
+    }
   } m_XIType{this};
+  struct XIObsolete : Hvd::TNested<CFileDouble, Hvd::IDefDataObsolete> {
+    using TNested::TNested;
+    std::uint64_t IsObsolete(bool* obsolete) override {
+      *obsolete = m_pThis->obsolete;
+      return 1;
+    }
+  } m_XIObsolete{this};
+  bool obsolete = false;
   struct XINames : FakeFileNameHelperBase {
     explicit XINames(CFileDouble* owner) : m_owner(owner) {}
     CitI::IInterface* QueryInterface(const Port::XUID& iid) override { return m_owner->QueryInterface(iid); }
@@ -315,6 +328,14 @@ TEST_F(DmUtilsTest, OwningProjectAndFullPathOfEachKindOfObject) {
   EXPECT_EQ(AutoRelease<Hvd::IProject>(Hvd::GetOwningProject(child.Get())).Get(), project.Get());
   AutoRelease<CFileDouble> unloaded(new CFileDouble("FILE_XHLC", m_dir + "/none.xhlc"));
   EXPECT_EQ(AutoRelease<Hvd::IProject>(Hvd::GetOwningProject(unloaded.Get())).Get(), nullptr);
+
+  EXPECT_EQ(Hvd::GetDefDataIdName(source.Get()), "FILE_VHDL");
+  EXPECT_EQ(Hvd::GetDefDataIdName(project.Get()), "") << "no definition data";
+  EXPECT_FALSE(Hvd::IsDefDataObsolete(source.Get()));
+  source->obsolete = true;
+  EXPECT_TRUE(Hvd::IsDefDataObsolete(source.Get()));
+  EXPECT_TRUE(Hvd::IsDefDataObsolete(project.Get()));
+  EXPECT_EQ(Hvd::GetDesignUnitTypeName(source.Get()), "") << "not a design unit";
 
   EXPECT_EQ(AutoRelease<Hvd::IProject>(Hvd::GetOwningProject(nullptr)).Get(), nullptr);
   EXPECT_EQ(Hvd::GetObjectFullPath(nullptr), "");

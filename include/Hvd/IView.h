@@ -1,0 +1,19 @@
+#pragma once
+// A view of a design, as other components reach it.
+
+#include <cstdint>
+
+#include "CitI/IInterface.h"
+#include "Hvd/IDefData.h"
+
+namespace Hvd {
+
+class IView : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{7712A3E4-8429-449a-A82C-B7A1B78F3863}")
+
+  // The view's type, which answers IDefDataId; one reference for the caller.
+  virtual std::uint64_t GetType(IViewType** type) = 0;
+};
+
+}  // namespace Hvd
