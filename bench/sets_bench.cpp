@@ -5,32 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "Prjrep/IStringSet.h"
-#include "framework/AssociativeSets.h"
-#include "framework/Sets.h"
-#include "framework/StringSets.h"
-#include "support/Records.h"
+#include "support/SetKinds.h"
 
 using namespace testing_support;
 
 namespace {
-
-using ListSet = Prjrep::TSequenceSetHelper<IRecord*, IRecordSet, IRecordIterator, std::list<IRecord*>>;
-using VectorSet = Prjrep::TSequenceSetHelper<IRecord*, IRecordSet, IRecordIterator, std::vector<IRecord*>>;
-using KeyedSet = Prjrep::TAssociativeSetHelper<IRecord*, IRecordSet, IRecordIterator>;
-using StringVectorSet =
-    Prjrep::TStringSequenceSetHelper<Prjrep::IStringSet, Prjrep::IStringIterator, std::vector<Port::StringBase<char>>>;
-using StringListSet =
-    Prjrep::TStringSequenceSetHelper<Prjrep::IStringSet, Prjrep::IStringIterator, std::list<Port::StringBase<char>>>;
-
-class PointerSet : public Prjrep::TSetHelper<IRecord*, IRecordSet, IRecordIterator, std::set<IRecord*>> {
- public:
-  std::uint64_t Add(IRecord* element) override {
-    m_elements.insert(element);
-    return 1;
-  }
-  IRecord* GetAt(const Position& pos) override { return AtEnd(pos) ? nullptr : *pos; }
-};
 
 struct Records {
   std::vector<IRecord*> items;
@@ -70,9 +49,9 @@ void BM_KeyedSet(benchmark::State& state) {
   std::vector<Port::StringBase<char>> keys;
   for (std::size_t i = 0; i < records.items.size(); ++i) keys.emplace_back("file_" + std::to_string(i) + ".vhd");
   for (auto _ : state) {
-    KeyedSet set;
+    RecordSets::Keyed set;
     for (std::size_t i = 0; i < keys.size(); ++i) set.SetByKey(keys[i], records.items[i]);
-    IterateAndRemoveAll<KeyedSet, IRecordIterator>(state, set);
+    IterateAndRemoveAll<RecordSets::Keyed, IRecordIterator>(state, set);
   }
   state.SetComplexityN(state.range(0));
 }
@@ -92,10 +71,10 @@ void BM_StringSet(benchmark::State& state) {
 #define HVD_SET_BENCH(...) \
   BENCHMARK(__VA_ARGS__)->RangeMultiplier(10)->Range(1000, 100000)->Complexity()
 
-HVD_SET_BENCH(BM_PointerSet<ListSet>);
-HVD_SET_BENCH(BM_PointerSet<PointerSet>);
+HVD_SET_BENCH(BM_PointerSet<RecordSets::List>);
+HVD_SET_BENCH(BM_PointerSet<RecordSets::Pointer>);
 HVD_SET_BENCH(BM_KeyedSet);
-HVD_SET_BENCH(BM_PointerSet<VectorSet>);
+HVD_SET_BENCH(BM_PointerSet<RecordSets::Vector>);
 HVD_SET_BENCH(BM_StringSet<StringListSet>);
 HVD_SET_BENCH(BM_StringSet<StringVectorSet>);
 

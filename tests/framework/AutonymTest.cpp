@@ -8,78 +8,27 @@
 
 #include "CitP/Factory.h"
 #include "Hvd/ClassIds.h"
-#include "Hvd/ICompAdmin.h"
 #include "Prjrep/IAutonym.h"
 #include "Prjrep/IProjectRepository.h"
-#include "Prjrep/StandIns.h"
 #include "framework/CAutonymBase.h"
 #include "framework/Factory.h"
-#include "framework/Names.h"
-#include "framework/Persist.h"
-#include "support/Records.h"
+#include "support/EventNode.h"
+
+using testing_support::CNode;
 
 namespace {
 
 const Port::XUID kRepositoryClass("{cd48a8b1-2990-4881-8664-52802c04fdff}");
 
-// What an autonym stands for: a named component stored with its name, torn down on close.
-class CThing : public CitI::IInterface {
- public:
-  CITI_DECLARE_CLSID("{2B2B2B2B-8888-4888-8888-888888888801}")
-  CThing() { ++s_alive; }
-  ~CThing() override { --s_alive; }
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(iid, {{Prjrep::IName::GetIID(), &m_name},
-                                  {Prjrep::IPersist::GetIID(), &m_persist},
-                                  {Hvd::ICompAdmin::GetIID(), &m_admin},
-                                  {Prjrep::IRefCount::GetIID(), &m_refCount},
-                                  {CitI::IInterface::GetIID(), this}});
-  }
-  std::uint64_t LoadFrom(Prjrep::IStorage* storage) {
-    Port::StringBase<char> name;
-    const std::uint64_t status = storage->ReadString(&name);
-    m_name.SetName(name);
-    return status;
-  }
-  std::uint64_t SaveTo(Prjrep::IStorage* storage) { return storage->WriteString(&m_name.Name()); }
-
-  static CThing* Make(const char* name) {
-    auto* thing = new CThing;
-    thing->m_name.SetName(name);
-    return thing;
-  }
-  std::string Name() const { return m_name.Name().str(); }
-
-  static inline int s_alive = 0;
-  int teardowns = 0;
-  struct XAdmin : Hvd::TNested<CThing, Hvd::ICompAdmin> {
-    using TNested::TNested;
-    std::uint64_t InitializeAfterCreate(CitI::IInterface*, CitI::IInterface*) override { return 1; }
-    std::uint64_t InitializeAfterLoad(CitI::IInterface*) override { return 1; }
-    std::uint64_t RegisterForNotifications() override { return 1; }
-    std::uint64_t Teardown() override {
-      ++m_pThis->teardowns;
-      return 1;
-    }
-  } m_admin{this};
-  Prjrep::CNameHelper m_name{this};
-  Prjrep::TPersistHelper<CThing> m_persist{this};
-  Prjrep::TRefCountHelper<CThing> m_refCount{this};
-};
-
-class AutonymTest : public ::testing::Test {
+class AutonymTest : public testing_support::NodeFixture {
  protected:
   void SetUp() override {
     InstFactoryEntry();
-    Prjrep::RegisterComponents();
-    testing_support::RegisterTestFactory<CThing>();
-    m_path = ::testing::TempDir() + "autonym_" + std::to_string(getpid()) + ".hlc";
+    NodeFixture::SetUp();
   }
   void TearDown() override {
-    Prjrep::ResetNamedObjectRegistry();
-    CitP::Factory::Shutdown();
+    NodeFixture::TearDown();
     std::remove(m_path.c_str());
-    EXPECT_EQ(CThing::s_alive, 0);
   }
 
   static Prjrep::AutoRelease<Prjrep::ISaveAutonym> MakeAutonym(const Port::XUID& clsid) {
@@ -100,7 +49,7 @@ class AutonymTest : public ::testing::Test {
     return Prjrep::AutoRelease<Prjrep::ISaveAutonym>(autonym);
   }
 
-  std::string m_path;
+  const std::string m_path = ::testing::TempDir() + "autonym_" + std::to_string(getpid()) + ".hlc";
 };
 
 TEST_F(AutonymTest, NamesIdentityAndStoredForm) {
@@ -109,9 +58,7 @@ TEST_F(AutonymTest, NamesIdentityAndStoredForm) {
   auto flavor = MakeAutonym(Hvd::ClassId::FlavorAutonym());
   ASSERT_NE(configuration.Get(), nullptr);
   EXPECT_EQ(configuration->QueryInterface(CitI::IInterface::GetIID()), configuration.Get());
-  EXPECT_EQ(configuration->QueryInterface(Prjrep::IAutonym::GetIID()), configuration.Get());
-  auto* persist = static_cast<Prjrep::IPersist*>(configuration->QueryInterface(Prjrep::IPersist::GetIID()));
-  ASSERT_NE(persist, nullptr);
+  Prjrep::AutoCast<Prjrep::IPersist> persist(configuration.Get());
   Port::XUID classId;
   persist->GetClassId(classId);
   EXPECT_EQ(classId, Hvd::ClassId::ConfigurationAutonym());
@@ -120,32 +67,27 @@ TEST_F(AutonymTest, NamesIdentityAndStoredForm) {
   Port::StringBase<char> name;
   flavor->GetName(&name);
   EXPECT_EQ(name, "Flavor");
-  EXPECT_EQ(configuration->GetName(nullptr), 0u);
-  bool same = false;
-  EXPECT_EQ(configuration->IsSame(other, &same), 1u);
-  EXPECT_TRUE(same);
-  configuration->IsSame(flavor, &same);
-  EXPECT_FALSE(same);
-  CThing* thing = CThing::Make("t");
-  same = true;
-  EXPECT_EQ(configuration->IsSame(thing, &same), 0u);
-  EXPECT_FALSE(same);
-  CitI::IInterface* object = thing;
-  EXPECT_EQ(configuration->GetObject(&object), 1u);
-  EXPECT_EQ(object, nullptr);
-  Prjrep::ReleaseInterface(thing);
+  bool same[3] = {false, true, true};
+  EXPECT_EQ(configuration->IsSame(other, &same[0]), 1u);
+  configuration->IsSame(flavor, &same[1]);
+  Prjrep::AutoRelease<CNode> thing(CNode::Make("t"));
+  EXPECT_EQ(configuration->IsSame(thing.Get(), &same[2]), 0u);
+  EXPECT_TRUE(same[0]);
+  EXPECT_FALSE(same[1] || same[2]);
 }
 
 TEST_F(AutonymTest, AHeldObjectResolvesWithoutARepositoryAndNoRepositoryGivesNothing) {
   auto empty = MakeAutonym(Hvd::ClassId::FlavorAutonym());
-  CitI::IInterface* object = nullptr;
+  CitI::IInterface* object = empty.Get();  // a stale value, overwritten
+  EXPECT_EQ(empty->GetObject(&object), 1u);
+  EXPECT_EQ(object, nullptr);
   EXPECT_EQ(empty->Resolve(nullptr, &object), 0u);
   EXPECT_EQ(object, nullptr);
   EXPECT_EQ(empty->SaveObject(nullptr), 0u);
 
-  CThing* thing = CThing::Make("held");
+  CNode* thing = CNode::Make("held");
   auto autonym = MakeHolding<Hvd::CFlavorAutonym>(thing);
-  Prjrep::ReleaseInterface(thing);  // the autonym keeps it
+  thing->Release();  // the autonym keeps it
   ASSERT_EQ(autonym->Resolve(nullptr, &object), 1u);
   EXPECT_EQ(object, static_cast<CitI::IInterface*>(thing));
   Prjrep::ReleaseInterface(object);
@@ -156,36 +98,35 @@ TEST_F(AutonymTest, AHeldObjectResolvesWithoutARepositoryAndNoRepositoryGivesNot
 TEST_F(AutonymTest, SaveResolveFromStorageThenByNameThenClose) {
   {
     auto repository = OpenRepository(Prjrep::kCreate);
-    CThing* thing = CThing::Make("alpha");
+    CNode* thing = CNode::Make("alpha");
     auto autonym = MakeHolding<Hvd::CConfigurationAutonym>(thing);
-    Prjrep::ReleaseInterface(thing);
+    thing->Release();
     ASSERT_EQ(autonym->SaveObject(repository), 1u);
     ASSERT_EQ(repository->Close(), 1u);
   }
   Prjrep::ResetNamedObjectRegistry();
-  ASSERT_EQ(CThing::s_alive, 0);
+  ASSERT_EQ(CNode::s_alive, 0);
 
   auto repository = OpenRepository(Prjrep::kOpenExisting);
   auto first = MakeAutonym(Hvd::ClassId::ConfigurationAutonym());
   CitI::IInterface* fromStorage = nullptr;
   ASSERT_EQ(first->Resolve(repository, &fromStorage), 1u);
   ASSERT_NE(fromStorage, nullptr);
-  auto* thing = static_cast<CThing*>(fromStorage);
-  EXPECT_EQ(thing->Name(), "alpha");
+  auto* thing = static_cast<CNode*>(fromStorage);
+  EXPECT_EQ(thing->m_name.Name(), "alpha");
 
   auto second = MakeAutonym(Hvd::ClassId::ConfigurationAutonym());
   CitI::IInterface* byName = nullptr;
   ASSERT_EQ(second->Resolve(repository, &byName), 1u);
   EXPECT_EQ(byName, fromStorage) << "registered under its lookup name by the first resolve";
-  EXPECT_EQ(CThing::s_alive, 1);
+  EXPECT_EQ(CNode::s_alive, 1);
   Prjrep::ReleaseInterface(byName);
 
   Prjrep::ReleaseInterface(fromStorage);
   EXPECT_EQ(first->CloseObject(repository), 1u);
   EXPECT_EQ(thing->teardowns, 1);
-  auto* names = static_cast<Prjrep::ISimpleNamedLookup*>(repository->QueryInterface(Prjrep::ISimpleNamedLookup::GetIID()));
   CitI::IInterface* left = nullptr;
-  names->Find("Configuration", &left);
+  Prjrep::AutoCast<Prjrep::ISimpleNamedLookup>(repository.Get())->Find("Configuration", &left);
   EXPECT_EQ(left, nullptr) << "withdrawn from the repository's names";
   CitI::IInterface* held = thing;
   first->GetObject(&held);

@@ -4,77 +4,12 @@
 
 #include <list>
 
-#include "Prjrep/StandIns.h"
 #include "Prjrep/Storage.h"
 #include "framework/PropertyContext.h"
 #include "framework/TransformBindingSets.h"
 #include "support/Records.h"
 
 namespace {
-
-// An owner of a property context: a chain of three levels, the top one answering no parent.
-class CLevel : public CitI::IInterface {
- public:
-  CITI_DECLARE_CLSID("{1A1A1A1A-7777-4777-8777-777777777701}")
-  explicit CLevel(CLevel* parent, bool persistent = true) : m_parent(parent), m_persistent(persistent) {
-    m_context.SetOwner(this);
-  }
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    if (iid == Prjrep::IPersist::GetIID()) return m_persistent ? &m_persist : nullptr;
-    return Hvd::AnswerQuery(iid, {{Hvd::IPropertyContext::GetIID(), &m_context},
-                                  {Prjrep::IRefCount::GetIID(), &m_refCount},
-                                  {CitI::IInterface::GetIID(), this}});
-  }
-  std::uint64_t LoadFrom(Prjrep::IStorage*) { return 1; }
-  std::uint64_t GetContextParent(Hvd::IPropertyContext** parent) {
-    if (parent == nullptr) return Hvd::kInvalidParameter;
-    Prjrep::AutoOut<Hvd::IPropertyContext>(parent).Assign(m_parent);
-    return 1;
-  }
-  CLevel* m_parent;
-  bool m_persistent;
-  Prjrep::TPersistHelper<CLevel> m_persist{this};
-  Hvd::TPropertyContextHelper<CLevel> m_context;
-  Prjrep::TRefCountHelper<CLevel> m_refCount{this};
-};
-
-TEST(PropertyContextTest, ChainIdsAndOwnerSetOnce) {
-  CLevel top(nullptr), middle(&top), leaf(&middle);
-  Hvd::IPropertyContext* parent = nullptr;
-  ASSERT_EQ(leaf.m_context.GetContextParent(&parent), 1u);
-  EXPECT_EQ(parent, &middle.m_context);
-  EXPECT_EQ(middle.m_refCount.GetRefCount(), 2) << "the parent comes with a reference";
-  Prjrep::ReleaseInterface(parent);
-  ASSERT_EQ(top.m_context.GetContextParent(&parent), 1u);
-  EXPECT_EQ(parent, nullptr);
-
-  Port::XUID id, classId;
-  ASSERT_EQ(leaf.m_context.GetContextId(id), 1u);
-  Port::XUID instance;
-  leaf.m_persist.GetId(instance);
-  EXPECT_EQ(id, instance);
-  leaf.m_context.GetContextClassId(classId);
-  EXPECT_EQ(classId, CLevel::GetCLSID());
-  EXPECT_EQ(leaf.m_context.QueryInterface(Prjrep::IRefCount::GetIID()), &leaf.m_refCount);
-
-  EXPECT_EQ(leaf.m_context.SetOwner(&top), 0u);
-  EXPECT_EQ(leaf.m_context.SetOwner(&leaf), 0u);
-  leaf.m_context.GetContextParent(&parent);
-  EXPECT_EQ(parent, &middle.m_context) << "the first owner stays";
-  Prjrep::ReleaseInterface(parent);
-
-  Hvd::TPropertyContextHelper<CLevel> empty;
-  EXPECT_EQ(empty.QueryInterface(CitI::IInterface::GetIID()), nullptr);
-  EXPECT_EQ(empty.GetContextParent(&parent), 0u);
-  EXPECT_EQ(empty.GetContextId(id), 0u);
-  EXPECT_EQ(empty.SetOwner(nullptr), 0u);
-  EXPECT_EQ(empty.SetOwner(&top), 1u) << "a null owner did not use up the one setting";
-
-  CLevel unpersisted(&top, false);
-  EXPECT_EQ(unpersisted.m_context.GetContextClassId(classId), 0u);
-  ASSERT_EQ(unpersisted.m_context.GetContextParent(&parent), 1u) << "the owner is kept all the same";
-  Prjrep::ReleaseInterface(parent);
-}
 
 // The objects on one side of a binding, listed without references.
 class ObjectSet : public Prjrep::TSetHelper<CitI::IInterface*, Prjrep::ISet, Prjrep::IIterator, std::list<CitI::IInterface*>> {
@@ -86,27 +21,37 @@ class ObjectSet : public Prjrep::TSetHelper<CitI::IInterface*, Prjrep::ISet, Prj
   CitI::IInterface* GetAt(const Position& pos) override { return AtEnd(pos) ? nullptr : *pos; }
 };
 
-// A binding of the transform engine: the objects on each of its sides, and nothing stored.
-class CBinding : public CitI::IInterface {
+// A component with a property context, in a chain of levels whose top answers no parent,
+// and a binding of the transform engine: the objects on each of its sides. Nothing is stored.
+class CLevel : public CitI::IInterface {
  public:
-  CITI_DECLARE_CLSID("{1A1A1A1A-7777-4777-8777-777777777702}")
-  CBinding() {
+  CITI_DECLARE_CLSID("{1A1A1A1A-7777-4777-8777-777777777701}")
+  explicit CLevel(CLevel* parent = nullptr, bool persistent = true) : m_parent(parent), m_persistent(persistent) {
     ++s_alive;
+    m_context.SetOwner(this);
     m_first.SetOwner(this);
     m_second.SetOwner(this);
   }
-  ~CBinding() override { --s_alive; }
+  ~CLevel() override { --s_alive; }
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(iid, {{Hvd::ITransformBindingInstance::GetIID(), &m_XI},
-                                  {Prjrep::IPersist::GetIID(), &m_persist},
+    if (iid == Prjrep::IPersist::GetIID()) return m_persistent ? &m_persist : nullptr;
+    return Hvd::AnswerQuery(iid, {{Hvd::IPropertyContext::GetIID(), &m_context},
+                                  {Hvd::ITransformBindingInstance::GetIID(), &m_XI},
                                   {Prjrep::IRefCount::GetIID(), &m_refCount},
-                                  {CitI::IInterface::GetIID(), &m_XI}});
+                                  {CitI::IInterface::GetIID(), this}});
   }
   std::uint64_t LoadFrom(Prjrep::IStorage*) { return 1; }
   std::uint64_t SaveTo(Prjrep::IStorage*) { return 1; }
+  std::uint64_t GetContextParent(Hvd::IPropertyContext** parent) {
+    if (parent == nullptr) return Hvd::kInvalidParameter;
+    Prjrep::AutoOut<Hvd::IPropertyContext>(parent).Assign(m_parent);
+    return 1;
+  }
 
   static inline int s_alive = 0;
-  struct XI : Hvd::TNested<CBinding, Hvd::ITransformBindingInstance> {
+  CLevel* m_parent;
+  bool m_persistent;
+  struct XI : Hvd::TNested<CLevel, Hvd::ITransformBindingInstance> {
     using TNested::TNested;
     std::uint64_t GetSecondSideObjects(Prjrep::ISet** objects) override {
       return Prjrep::AutoOut<Prjrep::ISet>(objects).Assign(&m_pThis->m_second);
@@ -115,10 +60,50 @@ class CBinding : public CitI::IInterface {
       return Prjrep::AutoOut<Prjrep::ISet>(objects).Assign(&m_pThis->m_first);
     }
   } m_XI{this};
-  ObjectSet m_first, m_second;
-  Prjrep::TPersistHelper<CBinding> m_persist{this};
-  Prjrep::TRefCountHelper<CBinding> m_refCount{this};
+  ObjectSet m_first;
+  ObjectSet m_second;
+  Prjrep::TPersistHelper<CLevel> m_persist{this};
+  Hvd::TPropertyContextHelper<CLevel> m_context;
+  Prjrep::TRefCountHelper<CLevel> m_refCount{this};
 };
+
+TEST(PropertyContextTest, ChainIdsAndOwnerSetOnce) {
+  CLevel top;
+  CLevel middle(&top);
+  CLevel leaf(&middle);
+  Hvd::IPropertyContext* parent = nullptr;
+  ASSERT_EQ(leaf.m_context.GetContextParent(&parent), 1u);
+  EXPECT_EQ(parent, &middle.m_context);
+  EXPECT_EQ(middle.m_refCount.GetRefCount(), 2) << "the parent comes with a reference";
+  Prjrep::ReleaseInterface(parent);
+  top.m_context.GetContextParent(&parent);
+  EXPECT_EQ(parent, nullptr);
+
+  Port::XUID id;
+  Port::XUID instance;
+  Port::XUID classId;
+  leaf.m_context.GetContextId(id);
+  leaf.m_persist.GetId(instance);
+  leaf.m_context.GetContextClassId(classId);
+  EXPECT_EQ(id, instance);
+  EXPECT_EQ(classId, CLevel::GetCLSID());
+
+  EXPECT_EQ(leaf.m_context.SetOwner(&top), 0u);
+  leaf.m_context.GetContextParent(&parent);
+  EXPECT_EQ(parent, &middle.m_context) << "the first owner stays";
+  Prjrep::ReleaseInterface(parent);
+
+  Hvd::TPropertyContextHelper<CLevel> empty;
+  EXPECT_EQ(empty.GetContextParent(&parent), 0u);
+  EXPECT_EQ(empty.GetContextId(id), 0u);
+  EXPECT_EQ(empty.SetOwner(nullptr), 0u);
+  EXPECT_EQ(empty.SetOwner(&top), 1u) << "a null owner did not use up the one setting";
+
+  CLevel unpersisted(&top, false);
+  EXPECT_EQ(unpersisted.m_context.GetContextClassId(classId), 0u);
+  ASSERT_EQ(unpersisted.m_context.GetContextParent(&parent), 1u) << "the owner is kept all the same";
+  Prjrep::ReleaseInterface(parent);
+}
 
 class CFakeFile : public CitI::IInterface {
  public:
@@ -133,16 +118,14 @@ class CFakeFile : public CitI::IInterface {
 
 class BindingSetsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    testing_support::RegisterTestFactory<CBinding>();
-  }
+  void SetUp() override { testing_support::RegisterTestFactory<CLevel>(); }
   void TearDown() override {
     CitP::Factory::Shutdown();
-    EXPECT_EQ(CBinding::s_alive, 0);
+    EXPECT_EQ(CLevel::s_alive, 0);
   }
   // A binding that lists `file` on both its sides, as the engine would.
-  static CBinding* MakeBinding(CFakeFile* file) {
-    auto* binding = new CBinding;
+  static CLevel* MakeBinding(CFakeFile* file) {
+    auto* binding = new CLevel;
     binding->m_first.Add(file);
     binding->m_second.Add(file);
     return binding;
@@ -157,10 +140,10 @@ TEST_F(BindingSetsTest, EachBindingOnceAndALeavingBindingForgetsTheOwner) {
   ASSERT_EQ(file->m_bindings.GetFirstBindingSet(first.Receive()), 1u);
   ASSERT_EQ(file->m_bindings.GetSecondBindingSet(second.Receive()), 1u);
   EXPECT_NE(static_cast<void*>(first.Get()), static_cast<void*>(second.Get()));
-  EXPECT_EQ(file->m_bindings.QueryInterface(CitI::IInterface::GetIID()), file);
 
-  CBinding* bindingA = MakeBinding(file);
-  Prjrep::AutoRelease<Hvd::ITransformBindingInstance> a(bindingA), b(MakeBinding(file));
+  CLevel* bindingA = MakeBinding(file);
+  Prjrep::AutoRelease<Hvd::ITransformBindingInstance> a(bindingA);
+  Prjrep::AutoRelease<Hvd::ITransformBindingInstance> b(MakeBinding(file));
   first->Add(a);
   first->Add(a);
   first->Add(b);
@@ -174,7 +157,7 @@ TEST_F(BindingSetsTest, EachBindingOnceAndALeavingBindingForgetsTheOwner) {
   EXPECT_EQ(bindingA->m_first.Size(), 0u) << "the first side no longer lists the file";
   EXPECT_EQ(bindingA->m_second.Size(), 1u);
   second->Clear();
-  EXPECT_EQ(CBinding::s_alive, 1);
+  EXPECT_EQ(CLevel::s_alive, 1);
 
   // The sets live on their own count, past their component.
   Prjrep::ReleaseInterface(file);
@@ -193,7 +176,7 @@ TEST_F(BindingSetsTest, BothSetsAreStoredAndLoadedInOrder) {
   file->m_bindings.SecondSet()->Clear();
   Prjrep::ReleaseInterface(file);
 
-  auto* control = static_cast<Prjrep::IStorageControl*>(storage->QueryInterface(Prjrep::IStorageControl::GetIID()));
+  Prjrep::AutoCast<Prjrep::IStorageControl> control(storage.Get());
   control->Rewind();
   auto* loaded = new CFakeFile;
   ASSERT_EQ(loaded->m_bindings.PersistLoad(storage), 1u);

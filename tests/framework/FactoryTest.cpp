@@ -4,15 +4,12 @@
 
 #include <vector>
 
-#include "CitP/Factory.h"
 #include "Hvd/ClassIds.h"
 #include "design/CView.h"
-#include "framework/Factory.h"
-#include "framework/Interface.h"
 #include "framework/RegisteredClasses.h"
-#include "framework/Holders.h"
 #include "support/FakeNames.h"
 #include "support/Fakes.h"
+#include "support/Records.h"
 
 using namespace testing_support;
 
@@ -31,28 +28,13 @@ struct RegisteredFactories : ::testing::Test {
   void TearDown() override { CitP::Factory::Shutdown(); }
 };
 
-TEST_F(RegisteredFactories, EachClassIsCreatedByItsOwnFactoryOnly) {
-  const auto ids = AllClassIds();
-  ASSERT_EQ(ids.size(), 24u);
-  for (const Port::XUID& id : ids) {
-    SCOPED_TRACE(id.GetAsString().c_str());
-    CitI::IInterface* root = CitP::Factory::CreateInstance(id);
-    ASSERT_NE(root, nullptr);
-    EXPECT_EQ(root->QueryInterface(CitI::IInterface::GetIID()), root);
-    auto* count = static_cast<Prjrep::IRefCount*>(root->QueryInterface(Prjrep::IRefCount::GetIID()));
-    ASSERT_NE(count, nullptr);
-    EXPECT_EQ(count->GetRefCount(), 1);
-    EXPECT_EQ(root->QueryInterface(testing_support::ITestNone::GetIID()), nullptr);
-    count->Release();
-  }
-}
-
 template <class... X>
 std::vector<CitI::IFactory*> MakeFactories(Hvd::TypeList<X...>) {
   return {new Port::TFactory<X>()...};
 }
 
-TEST(FactoryTest, EachFactoryRefusesEveryOtherRowAndCountsOnlyThroughTheHostInterface) {
+// Each factory makes its own class, as a root with one reference, and refuses every other.
+TEST(FactoryTest, EachFactoryMakesItsOwnRowOnlyAndCountsOnlyThroughTheHostInterface) {
   const auto ids = AllClassIds();
   const std::vector<CitI::IFactory*> factories = MakeFactories(Hvd::RegisteredClasses{});
   ASSERT_EQ(factories.size(), ids.size());
@@ -60,11 +42,16 @@ TEST(FactoryTest, EachFactoryRefusesEveryOtherRowAndCountsOnlyThroughTheHostInte
     CitI::IFactory* factory = factories[row];
     for (std::size_t other = 0; other < ids.size(); ++other) {
       CitI::IInterface* made = factory->CreateInstance(ids[other]);
-      EXPECT_EQ(made != nullptr, other == row) << "row " << row + 1 << ", class of row " << other + 1;
-      Prjrep::ReleaseInterface(made);
+      ASSERT_EQ(made != nullptr, other == row) << "row " << row + 1 << ", class of row " << other + 1;
+      if (made == nullptr) continue;
+      EXPECT_EQ(made->QueryInterface(CitI::IInterface::GetIID()), made);
+      EXPECT_EQ(made->QueryInterface(ITestNone::GetIID()), nullptr);
+      auto* count = static_cast<Prjrep::IRefCount*>(made->QueryInterface(Prjrep::IRefCount::GetIID()));
+      ASSERT_NE(count, nullptr);
+      EXPECT_EQ(count->GetRefCount(), 1);
+      count->Release();
     }
     EXPECT_EQ(factory->QueryInterface(Prjrep::IRefCount::GetIID()), nullptr);
-    EXPECT_EQ(factory->QueryInterface(CitI::IInterface::GetIID()), factory);
     auto* count = static_cast<CommonI::IRefCount*>(factory->QueryInterface(CommonI::IRefCount::GetIID()));
     ASSERT_NE(count, nullptr);
     EXPECT_EQ(count->QueryInterface(CitI::IInterface::GetIID()), factory);
@@ -75,91 +62,51 @@ TEST(FactoryTest, EachFactoryRefusesEveryOtherRowAndCountsOnlyThroughTheHostInte
   }
 }
 
-TEST_F(RegisteredFactories, TheRegistryHoldsTheOnlyReference) {
+TEST_F(RegisteredFactories, EveryClassIsRegisteredAndTheRegistryHoldsTheOnlyReference) {
   // Registering again over the entry's factories releases those: none may be left behind.
-  CitP::Factory::Shutdown();
   InstFactoryEntry();
-  InstFactoryEntry();
-  CitI::IInterface* project = CitP::Factory::CreateInstance(Hvd::ClassId::Project());
-  EXPECT_NE(project, nullptr) << "the second registration replaced the first";
-  Prjrep::ReleaseInterface(project);
+  for (const Port::XUID& id : AllClassIds()) {
+    CitI::IInterface* made = CitP::Factory::CreateInstance(id);
+    EXPECT_NE(made, nullptr) << id.GetAsString().c_str();
+    Prjrep::ReleaseInterface(made);
+  }
 }
 
-// A class that answers the path-name interface, and one that does not.
-template <bool kAnswers>
-class CFakeNamer : public CitI::IInterface {
+// A component that is a path-name helper.
+class CFakeNamer : public FakeFileNameHelperBase {
  public:
-  static const Port::XUID& GetCLSID() {
-    static const Port::XUID s_id(kAnswers ? "{5E5E5E5E-0000-4000-8000-000000000001}"
-                                          : "{5E5E5E5E-0000-4000-8000-000000000002}");
-    return s_id;
-  }
-  CFakeNamer() { ++s_alive; }
-  ~CFakeNamer() override { --s_alive; }
+  CITI_DECLARE_CLSID("{5E5E5E5E-0000-4000-8000-000000000001}")
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    if (kAnswers && iid == Prjrep::IFileNameHelper::GetIID()) return &m_namer;
-    return Hvd::AnswerQuery(iid, {{Prjrep::IRefCount::GetIID(), &m_refCount}, {CitI::IInterface::GetIID(), this}});
+    const bool self = iid == Prjrep::IFileNameHelper::GetIID() || iid == CitI::IInterface::GetIID();
+    return self ? this : Hvd::AnswerQuery(iid, {{Prjrep::IRefCount::GetIID(), &m_refCount}});
   }
-  struct XNamer : testing_support::FakeFileNameHelperBase {
-    explicit XNamer(CFakeNamer* owner) : m_pThis(owner) {}
-    CitI::IInterface* QueryInterface(const Port::XUID& iid) override { return m_pThis->QueryInterface(iid); }
-    CFakeNamer* m_pThis;
-  } m_namer{this};
   Prjrep::TRefCountHelper<CFakeNamer> m_refCount{this};
-  static inline int s_alive = 0;
 };
 
 TEST_F(RegisteredFactories, FileNameHelperIsHandedOutOrGivenUp) {
-  auto registerFactory = [](CitI::IFactory* factory, const Port::XUID& id) {
-    CitP::Factory::RegisterFactory(id, factory);
-    Prjrep::ReleaseInterface(factory);
-  };
-  registerFactory(new Port::TFactory<CFakeNamer<true>>, CFakeNamer<true>::GetCLSID());
-  registerFactory(new Port::TFactory<CFakeNamer<false>>, CFakeNamer<false>::GetCLSID());
-
+  RegisterTestFactory<CFakeNamer>();
+  CRecord::Register();
   Prjrep::IFileNameHelper* helper = reinterpret_cast<Prjrep::IFileNameHelper*>(0x1);
-  EXPECT_TRUE(Hvd::CreateFileNameHelper(CFakeNamer<true>::GetCLSID(), &helper));
+  EXPECT_TRUE(Hvd::CreateFileNameHelper(CFakeNamer::GetCLSID(), &helper));
   ASSERT_NE(helper, nullptr);
-  EXPECT_EQ(CFakeNamer<true>::s_alive, 1);
   Prjrep::ReleaseInterface(helper);
-  EXPECT_EQ(CFakeNamer<true>::s_alive, 0);
-
-  EXPECT_FALSE(Hvd::CreateFileNameHelper(CFakeNamer<false>::GetCLSID(), &helper));
+  EXPECT_FALSE(Hvd::CreateFileNameHelper(CRecord::GetCLSID(), &helper));  // a record is no path-name helper
   EXPECT_EQ(helper, nullptr);
-  EXPECT_EQ(CFakeNamer<false>::s_alive, 0);  // created, then given up again
+  EXPECT_EQ(CRecord::s_alive, 0) << "created, then given up again";
   EXPECT_FALSE(Hvd::CreateFileNameHelper(Port::XUID::New(), &helper));
-  EXPECT_FALSE(Hvd::CreateFileNameHelper(CFakeNamer<true>::GetCLSID(), nullptr));
-}
-
-class CFakeRegistry : public CitI::IInterface {
- public:
-  CITI_DECLARE_CLSID("{4FED14A6-B46D-476D-8556-05048BE1B55B}")
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(iid, {{Prjrep::IRefCount::GetIID(), &m_refCount}, {CitI::IInterface::GetIID(), this}});
-  }
-  Prjrep::TRefCountHelper<CFakeRegistry> m_refCount{this};
-};
-
-TEST_F(RegisteredFactories, NamedObjectRegistryIsCreatedByItsClassId) {
-  EXPECT_EQ(Hvd::GetNamedObjectRegistryCLSID(), nullptr);  // none registered yet
-  auto* factory = new Port::TFactory<CFakeRegistry>;
-  CitP::Factory::RegisterFactory(CFakeRegistry::GetCLSID(), factory);
-  Prjrep::ReleaseInterface(factory);
-  Prjrep::AutoRelease<CFakeRegistry> registry(Hvd::GetNamedObjectRegistryCLSID());
-  EXPECT_NE(registry.Get(), nullptr);
+  EXPECT_FALSE(Hvd::CreateFileNameHelper(CFakeNamer::GetCLSID(), nullptr));
 }
 
 TEST(ViewKeysTest, ListedOnceInListOrder) {
-  const auto& keys = Hvd::ViewSettingKeys();
   const std::vector<std::string> expected{
       "TOPDESIGNUNIT", "TOPDUFILE", "TOPINSTANCEPATH", "AUTOTOP", "AUTOCOMPILEORDER", "QUORLIN",
       "QUORLINFILENAME", "BRANCH", "SUBBRANCH", "FILTERFILESFROMCOMPILEORDER", "QLBVERILOGMACROS",
       "QLBVERIINCLUDEDIR", "OVRAVERILOGMACROS", "OVRAVERIINCLUDEDIR", "DISABLEAUTOHIERREGEN",
       "VHDLSOURCEANALYSISSTANDARD"};
-  ASSERT_EQ(keys.size(), expected.size());
-  for (std::size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(keys[i].str(), expected[i]);
-  EXPECT_EQ(&Hvd::ViewSettingKeys(), &keys);
-  EXPECT_EQ(Hvd::ViewSettingKeys().size(), 16u);
+  std::vector<std::string> keys;
+  for (const auto& key : Hvd::ViewSettingKeys()) keys.push_back(key.str());
+  EXPECT_EQ(keys, expected);
+  EXPECT_EQ(&Hvd::ViewSettingKeys(), &Hvd::ViewSettingKeys());
 }
 
 }  // namespace

@@ -20,22 +20,20 @@ class CLoadOnly : public CitI::IInterface {
   Prjrep::TPersistHelper<CLoadOnly> m_persist{this};
 };
 
-TEST(PersistHelperTest, IdsAndOwner) {
+TEST(PersistHelperTest, EachObjectHasItsOwnIdThatCanBeSetAndItsClassId) {
   Prjrep::AutoRelease<IRecord> a(CRecord::Make(1));
   Prjrep::AutoRelease<IRecord> b(CRecord::Make(2));
-  Prjrep::AutoCast<Prjrep::IPersist> pa(a.Get()), pb(b.Get());
-  Port::XUID idA, idB, classA, classB;
-  ASSERT_EQ(pa->GetId(idA), 1u);
-  ASSERT_EQ(pb->GetId(idB), 1u);
-  EXPECT_FALSE(idA == idB);
-  EXPECT_FALSE(idA.IsNull());
-  pa->GetClassId(classA);
-  pb->GetClassId(classB);
-  EXPECT_EQ(classA, CRecord::GetCLSID());
-  EXPECT_EQ(classA, classB);
-  ASSERT_EQ(pa->SetId(idB), 1u);  // no check: another object's id is accepted
-  pa->GetId(idA);
-  EXPECT_EQ(idA, idB);
+  Prjrep::AutoCast<Prjrep::IPersist> pa(a.Get());
+  Port::XUID id[3];
+  Port::XUID classId;
+  pa->GetId(id[0]);
+  Prjrep::AutoCast<Prjrep::IPersist>(b.Get())->GetId(id[1]);
+  EXPECT_FALSE(id[0] == id[1] || id[0].IsNull());
+  ASSERT_EQ(pa->SetId(id[1]), 1u);  // no check: another object's id is accepted
+  pa->GetId(id[2]);
+  EXPECT_EQ(id[2], id[1]);
+  pa->GetClassId(classId);
+  EXPECT_EQ(classId, CRecord::GetCLSID());
   EXPECT_EQ(pa->QueryInterface(IRecord::GetIID()), a.Get());
 }
 

@@ -7,58 +7,61 @@
 #include <unistd.h>
 #include <vector>
 
-#include "Prjrep/IStringSet.h"
 #include "Prjrep/Storage.h"
-#include "framework/AssociativeSets.h"
-#include "framework/Sets.h"
-#include "framework/StringSets.h"
-#include "support/Records.h"
+#include "support/SetKinds.h"
 
 using namespace testing_support;
 
 namespace {
 
-using ListSet = Prjrep::TSequenceSetHelper<IRecord*, IRecordSet, IRecordIterator, std::list<IRecord*>>;
-using VectorSet = Prjrep::TSequenceSetHelper<IRecord*, IRecordSet, IRecordIterator, std::vector<IRecord*>>;
-using CountedSet = Hvd::TRefdSequenceSetHelper<IRecord*, IRecordSet, IRecordIterator, std::list<IRecord*>>;
-using KeyedSet = Prjrep::TAssociativeSetHelper<IRecord*, IRecordSet, IRecordIterator>;
-using StringVectorSet =
-    Prjrep::TStringSequenceSetHelper<Prjrep::IStringSet, Prjrep::IStringIterator, std::vector<Port::StringBase<char>>>;
-using StringListSet =
-    Prjrep::TStringSequenceSetHelper<Prjrep::IStringSet, Prjrep::IStringIterator, std::list<Port::StringBase<char>>>;
+using Status = std::uint64_t;
+using Strings = std::vector<std::string>;
 
 // A keyed set that works out each key from its element, as a library set does by name.
-class ValueKeyedSet : public KeyedSet {
+class ValueKeyedSet : public RecordSets::Keyed {
  public:
-  std::uint64_t Add(IRecord* element) override {
+  Status Add(IRecord* element) override {
     if (element == nullptr) return 0;
     return SetByKey(Port::StringBase<char>(std::to_string(element->Value())), element);
   }
 };
 
-template <class Set>
-std::vector<std::int32_t> ValuesOf(Set& set) {
-  std::vector<std::int32_t> values;
-  IRecordIterator* it = nullptr;
-  if (set.GetIterator(&it) != 1) return values;
-  for (; !it->IsDone(); it->Next()) values.push_back(it->Current()->Value());
-  Prjrep::ReleaseInterface(it);
-  return values;
-}
+std::string TextOf(IRecord* record) { return std::to_string(record->Value()); }
+std::string TextOf(const Port::StringBase<char>& text) { return text.str(); }
 
-template <class Set>
-std::vector<std::string> StringsOf(Set& set) {
-  std::vector<std::string> values;
-  Prjrep::IStringIterator* it = nullptr;
-  if (set.GetIterator(&it) != 1) return values;
-  for (; !it->IsDone(); it->Next()) values.push_back(it->Current().str());
+// The elements of a set in its order, as text.
+template <class T, class Iterator>
+Strings ContentsOf(Prjrep::TISet<T, Iterator>& set) {
+  Strings contents;
+  Iterator* it = nullptr;
+  if (set.GetIterator(&it) != 1) return contents;
+  for (; !it->IsDone(); it->Next()) contents.push_back(TextOf(it->Current()));
   Prjrep::ReleaseInterface(it);
-  return values;
+  return contents;
 }
 
 Prjrep::IStorageControl* ControlOf(Prjrep::IStorage* storage) {
   return static_cast<Prjrep::IStorageControl*>(storage->QueryInterface(Prjrep::IStorageControl::GetIID()));
 }
+
+// One set of every kind, stored and loaded in one order.
+struct EveryKind {
+  RecordSets::List list;
+  RecordSets::Vector vector;
+  RecordSets::Counted* counted = new RecordSets::Counted;
+  ValueKeyedSet keyed;
+  StringVectorSet strings;
+  StringListSet locators;
+  ~EveryKind() { Prjrep::ReleaseInterface(counted); }
+  std::vector<Status> Save(Prjrep::IStorage* s) {  // a braced list is evaluated in order
+    return {list.PersistSave(s),    vector.PersistSave(s),  counted->PersistSave(s),
+            keyed.PersistSave(s),   strings.PersistSave(s), locators.PersistSave(s)};
+  }
+  std::vector<Status> Load(Prjrep::IStorage* s) {
+    return {list.PersistLoad(s),    vector.PersistLoad(s),  counted->PersistLoad(s),
+            keyed.PersistLoad(s),   strings.PersistLoad(s), locators.PersistLoad(s)};
+  }
+};
 
 class SetPersistTest : public ::testing::Test {
  protected:
@@ -84,70 +87,47 @@ class SetPersistTest : public ::testing::Test {
 
 TEST_F(SetPersistTest, EverySetKindRoundTripsThroughAFile) {
   const std::string path = ::testing::TempDir() + "sets_" + std::to_string(getpid()) + ".stg";
+  const std::vector<Status> ok(6, 1);
   {
     Sources src;
-    ListSet list;
-    VectorSet vector;
-    auto* counted = new CountedSet;
-    ValueKeyedSet keyed;
-    StringVectorSet strings;
-    StringListSet locators;
+    EveryKind sets;
     for (IRecord* r : src.r) {
-      list.Add(r);
-      vector.Add(r);
-      counted->Add(r);
-      keyed.Add(r);
+      sets.list.Add(r);
+      sets.vector.Add(r);
+      sets.counted->Add(r);
+      sets.keyed.Add(r);
     }
-    list.Add(src.r[0]);  // the same object twice
+    sets.list.Add(src.r[0]);  // the same object twice
     for (const char* s : {"b", "", "a", "b"}) {
-      strings.Add(s);
-      locators.Add(s);
+      sets.strings.Add(s);
+      sets.locators.Add(s);
     }
     Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
-    ASSERT_EQ(list.PersistSave(storage), 1u);
-    ASSERT_EQ(vector.PersistSave(storage), 1u);
-    ASSERT_EQ(counted->PersistSave(storage), 1u);
-    ASSERT_EQ(keyed.PersistSave(storage), 1u);
-    ASSERT_EQ(strings.PersistSave(storage), 1u);
-    ASSERT_EQ(locators.PersistSave(storage), 1u);
+    ASSERT_EQ(sets.Save(storage), ok);
     ASSERT_EQ(ControlOf(storage)->SaveToFile(path.c_str()), 1u);
-    Prjrep::ReleaseInterface(counted);
   }
   // A fresh start: nothing of the writing side is left, the class is registered anew.
   CitP::Factory::Shutdown();
   ASSERT_EQ(CRecord::s_alive, m_alive);
   CRecord::Register();
-  {
-    Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
-    ASSERT_EQ(ControlOf(storage)->LoadFromFile(path.c_str()), 1u);
-    ListSet list;
-    VectorSet vector;
-    auto* counted = new CountedSet;
-    ValueKeyedSet keyed;
-    StringVectorSet strings;
-    StringListSet locators;
-    ASSERT_EQ(list.PersistLoad(storage), 1u);
-    ASSERT_EQ(vector.PersistLoad(storage), 1u);
-    ASSERT_EQ(counted->PersistLoad(storage), 1u);
-    ASSERT_EQ(keyed.PersistLoad(storage), 1u);
-    ASSERT_EQ(strings.PersistLoad(storage), 1u);
-    ASSERT_EQ(locators.PersistLoad(storage), 1u);
-    EXPECT_EQ(ValuesOf(list), (std::vector<std::int32_t>{30, 10, 20, 30}));
-    EXPECT_EQ(ValuesOf(vector), (std::vector<std::int32_t>{30, 10, 20}));
-    EXPECT_EQ(ValuesOf(*counted), (std::vector<std::int32_t>{30, 10, 20}));
-    EXPECT_EQ(ValuesOf(keyed), (std::vector<std::int32_t>{10, 20, 30}));
-    EXPECT_EQ(StringsOf(strings), (std::vector<std::string>{"b", "", "a", "b"}));
-    EXPECT_EQ(StringsOf(locators), (std::vector<std::string>{"b", "", "a", "b"}));
-    // Each stored record came back as one object, shared by every set that held it.
-    EXPECT_EQ(CRecord::s_alive, m_alive + 3);
-    Prjrep::ReleaseInterface(counted);
-  }
+  Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
+  ASSERT_EQ(ControlOf(storage)->LoadFromFile(path.c_str()), 1u);
   std::remove(path.c_str());
+  EveryKind sets;
+  ASSERT_EQ(sets.Load(storage), ok);
+  EXPECT_EQ(ContentsOf(sets.list), (Strings{"30", "10", "20", "30"}));
+  EXPECT_EQ(ContentsOf(sets.vector), (Strings{"30", "10", "20"}));
+  EXPECT_EQ(ContentsOf(*sets.counted), (Strings{"30", "10", "20"}));
+  EXPECT_EQ(ContentsOf(sets.keyed), (Strings{"10", "20", "30"}));
+  EXPECT_EQ(ContentsOf(sets.strings), (Strings{"b", "", "a", "b"}));
+  EXPECT_EQ(ContentsOf(sets.locators), (Strings{"b", "", "a", "b"}));
+  // Each stored record came back as one object, shared by every set that held it.
+  EXPECT_EQ(CRecord::s_alive, m_alive + 3);
 }
 
 TEST_F(SetPersistTest, LoadingAppendsAndAKeyedSetThatCannotAddRefusesTheLoad) {
   Sources src;
-  ListSet list;
+  RecordSets::List list;
   list.Add(src.r[0]);
   list.Add(src.r[1]);
   Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
@@ -156,8 +136,8 @@ TEST_F(SetPersistTest, LoadingAppendsAndAKeyedSetThatCannotAddRefusesTheLoad) {
   ASSERT_EQ(storage->WriteInt32(-1), 1u);
 
   ASSERT_EQ(list.PersistLoad(storage), 1u);
-  EXPECT_EQ(ValuesOf(list), (std::vector<std::int32_t>{30, 10, 30, 10}));
-  KeyedSet plain;
+  EXPECT_EQ(ContentsOf(list), (Strings{"30", "10", "30", "10"}));
+  RecordSets::Keyed plain;
   EXPECT_EQ(plain.PersistLoad(storage), Hvd::kNotSupported);
   EXPECT_EQ(plain.Size(), 0u);
   EXPECT_EQ(list.PersistLoad(storage), 1u);  // a negative count reads nothing
@@ -167,44 +147,43 @@ TEST_F(SetPersistTest, LoadingAppendsAndAKeyedSetThatCannotAddRefusesTheLoad) {
 // For every k: the k-th storage operation fails; the operation that met it reports the
 // failure, the receiving set is unchanged and nothing is left behind.
 TEST_F(SetPersistTest, AStorageFailingAtEveryOperation) {
-  constexpr std::uint64_t kInjected = 0x77;
+  constexpr Status kInjected = 0x77;
   bool reachedTheEnd = false;
   for (std::int64_t k = 1; !reachedTheEnd; ++k) {
     SCOPED_TRACE("failing operation " + std::to_string(k));
     ASSERT_LT(k, 100);
     Sources src;
-    ListSet list;
+    RecordSets::List list;
     StringVectorSet strings;
     for (IRecord* r : src.r) list.Add(r);
     strings.Add("x");
     strings.Add("y");
     Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
-    Prjrep::IStorageControl* control = ControlOf(storage);
-    control->FailOperation(k, kInjected);
+    ControlOf(storage)->FailOperation(k, kInjected);
 
-    std::uint64_t status = list.PersistSave(storage);
+    Status status = list.PersistSave(storage);
     if (status != 1) {
       EXPECT_EQ(status, kInjected);
       continue;
     }
     if (strings.PersistSave(storage) != 1) continue;  // string sets answer 0
-    control->Rewind();
+    ControlOf(storage)->Rewind();
 
-    ListSet loaded;
+    RecordSets::List loaded;
     loaded.Add(src.r[2]);
     status = loaded.PersistLoad(storage);
     if (status != 1) {
       EXPECT_EQ(status, kInjected);
-      EXPECT_EQ(ValuesOf(loaded), (std::vector<std::int32_t>{20})) << "a failed load leaves the set as it was";
+      EXPECT_EQ(ContentsOf(loaded), Strings{"20"}) << "a failed load leaves the set as it was";
       continue;
     }
-    EXPECT_EQ(ValuesOf(loaded), (std::vector<std::int32_t>{20, 30, 10, 20}));
+    EXPECT_EQ(ContentsOf(loaded), (Strings{"20", "30", "10", "20"}));
     StringListSet loadedStrings;
     if (loadedStrings.PersistLoad(storage) != 1) {
       EXPECT_EQ(loadedStrings.Size(), 0u);
       continue;
     }
-    EXPECT_EQ(StringsOf(loadedStrings), (std::vector<std::string>{"x", "y"}));
+    EXPECT_EQ(ContentsOf(loadedStrings), (Strings{"x", "y"}));
     reachedTheEnd = true;
   }
 }

@@ -10,11 +10,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "Prjrep/IStringSet.h"
-#include "framework/AssociativeSets.h"
-#include "framework/Sets.h"
-#include "framework/StringSets.h"
 #include "support/Fakes.h"
+#include "support/SetKinds.h"
 
 using namespace testing_support;
 
@@ -29,33 +26,21 @@ class ITestASet : public Prjrep::TISet<ITestA*, ITestAIterator> {
   CITI_DECLARE_IID("{0D0D0D0D-4444-4444-8444-444444444402}")
 };
 
-using ListSet = Prjrep::TSequenceSetHelper<ITestA*, ITestASet, ITestAIterator, std::list<ITestA*>>;
-using VectorSet = Prjrep::TSequenceSetHelper<ITestA*, ITestASet, ITestAIterator, std::vector<ITestA*>>;
-using CountedSet = Hvd::TRefdSequenceSetHelper<ITestA*, ITestASet, ITestAIterator, std::list<ITestA*>>;
-using KeyedSet = Prjrep::TAssociativeSetHelper<ITestA*, ITestASet, ITestAIterator>;
-using StringVectorSet =
-    Prjrep::TStringSequenceSetHelper<Prjrep::IStringSet, Prjrep::IStringIterator, std::vector<Port::StringBase<char>>>;
-using StringListSet =
-    Prjrep::TStringSequenceSetHelper<Prjrep::IStringSet, Prjrep::IStringIterator, std::list<Port::StringBase<char>>>;
-
-// The set-container form: each pointer once, in pointer order, no references.
-class PointerSet : public Prjrep::TSetHelper<ITestA*, ITestASet, ITestAIterator, std::set<ITestA*>> {
- public:
-  std::uint64_t Add(ITestA* element) override {
-    m_elements.insert(element);
-    return 1;
-  }
-  ITestA* GetAt(const Position& pos) override { return AtEnd(pos) ? nullptr : *pos; }
-};
+using Sets = SetKinds<ITestA*, ITestASet, ITestAIterator>;
+using ListSet = Sets::List;
 
 // How a model sees the elements of a pointer set: five test components, each with the
-// test's own reference, numbered 0 to 4; -1 for none.
+// test's own reference, numbered 0 to 4; -1 for none. The last two answer only the
+// host's count interface, which a set must count through all the same.
 struct PointerElements {
   static constexpr bool kCounted = true;
   std::vector<std::unique_ptr<CountLog>> logs;
   std::vector<FakeComponent*> items;
   PointerElements() {
-    for (int i = 0; i < 5; ++i) items.push_back(new FakeComponent(*logs.emplace_back(std::make_unique<CountLog>())));
+    for (int i = 0; i < 5; ++i) {
+      CountLog& log = *logs.emplace_back(std::make_unique<CountLog>());
+      items.push_back(new FakeComponent(log, i < 3 ? Counting::Prjrep : Counting::Common));
+    }
   }
   ~PointerElements() {
     for (FakeComponent* item : items) Prjrep::ReleaseInterface(item);
@@ -88,8 +73,8 @@ struct StringElements {
 // index it stands on; none once done or stale, which only Reset undoes.
 template <class Set, class Iterator, class Elements>
 void RunModelSteps(Set& set, Elements& elements, unsigned seed, int steps) {
-  constexpr bool kKeyed = std::is_same_v<Set, KeyedSet>;
-  const std::string keys[] = {"b", "a", "ab", "B", "\xE9", std::string("a\0b", 3)};
+  constexpr bool kKeyed = std::is_same_v<Set, Sets::Keyed>;
+  const std::string keys[] = {"b", "a", "ab", "B", "\xE9", "", std::string("a\0b", 3)};
   std::mt19937 random(seed);
   auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
   std::vector<std::pair<std::string, int>> model;  // key and element number
@@ -107,7 +92,7 @@ void RunModelSteps(Set& set, Elements& elements, unsigned seed, int steps) {
       case 0:
       case 1:  // add
         if constexpr (kKeyed) {
-          const std::string& key = keys[pick(6)];
+          const std::string& key = keys[pick(7)];
           const int v = pick(5);
           ASSERT_EQ(set.SetByKey(Port::StringBase<char>(key), elements.Make(v)), 1u);
           const auto at = std::find_if(model.begin(), model.end(), [&](auto& e) { return e.first >= key; });
@@ -161,7 +146,7 @@ void RunModelSteps(Set& set, Elements& elements, unsigned seed, int steps) {
       case 8:  // refused: null in a pointer set, and Add in a keyed set
         if constexpr (kKeyed) {
           ASSERT_EQ(set.Add(elements.Make(0)), Hvd::kNotSupported);
-          ASSERT_EQ(set.SetByKey(Port::StringBase<char>(keys[pick(6)]), nullptr), 0u);
+          ASSERT_EQ(set.SetByKey(Port::StringBase<char>(keys[pick(7)]), nullptr), 0u);
         } else if constexpr (Elements::kCounted) {
           ASSERT_EQ(set.Add(nullptr), 0u);
         }
@@ -190,7 +175,7 @@ void RunModel(unsigned seeds, unsigned firstSeed = 1) {
     Elements elements;
     auto* set = new Set;
     RunModelSteps<Set, Iterator>(*set, elements, seed, 300);
-    if constexpr (std::is_same_v<Set, CountedSet>) {
+    if constexpr (std::is_same_v<Set, Sets::Counted>) {
       Prjrep::ReleaseInterface(set);
     } else {
       delete set;
@@ -199,23 +184,22 @@ void RunModel(unsigned seeds, unsigned firstSeed = 1) {
 }
 
 TEST(SetModelTest, ListSet) { RunModel<ListSet, ITestAIterator, PointerElements>(40); }
-TEST(SetModelTest, VectorSet) { RunModel<VectorSet, ITestAIterator, PointerElements>(40); }
-TEST(SetModelTest, CountedSet) { RunModel<CountedSet, ITestAIterator, PointerElements>(20); }
+TEST(SetModelTest, VectorSet) { RunModel<Sets::Vector, ITestAIterator, PointerElements>(40); }
+TEST(SetModelTest, CountedSet) { RunModel<Sets::Counted, ITestAIterator, PointerElements>(20); }
 TEST(SetModelTest, StringVectorSet) { RunModel<StringVectorSet, Prjrep::IStringIterator, StringElements>(20); }
 TEST(SetModelTest, StringListSet) { RunModel<StringListSet, Prjrep::IStringIterator, StringElements>(20, 101); }
-TEST(SetModelTest, KeyedSet) { RunModel<KeyedSet, ITestAIterator, PointerElements>(40); }
+TEST(SetModelTest, KeyedSet) { RunModel<Sets::Keyed, ITestAIterator, PointerElements>(40); }
 
 TEST(SequenceSetTest, IteratorsKeepACountedSetAliveAndOutliveAnUncountedOne) {
   PointerElements elements;
-  auto* counted = new CountedSet;
+  auto* counted = new Sets::Counted;
   counted->Add(elements.Make(0));
   ITestAIterator* it = nullptr;
   ASSERT_EQ(counted->GetIterator(&it), 1u);
   Prjrep::ReleaseInterface(counted);  // the creator lets go; the iterator keeps it
   EXPECT_EQ(it->Current(), elements.Make(0));
-  EXPECT_EQ(elements.items[0]->Count(), 2);
   Prjrep::ReleaseInterface(it);  // destroys the set, which releases its element
-  EXPECT_EQ(elements.items[0]->Count(), 1);
+  elements.CheckCounts({});
 
   auto plain = std::make_unique<ListSet>();  // no owner, no count: nothing keeps it alive
   plain->Add(elements.Make(1));
@@ -227,7 +211,6 @@ TEST(SequenceSetTest, IteratorsKeepACountedSetAliveAndOutliveAnUncountedOne) {
   EXPECT_EQ(it->Next(), 0u);
   EXPECT_EQ(it->Reset(), 0u);
   Prjrep::ReleaseInterface(it);
-  EXPECT_EQ(elements.items[1]->Count(), 1);
 }
 
 TEST(SequenceSetTest, AnOwnedSetAnswersItsOwnerAndIteratorsCountTheOwner) {
@@ -243,23 +226,22 @@ TEST(SequenceSetTest, AnOwnedSetAnswersItsOwnerAndIteratorsCountTheOwner) {
     EXPECT_EQ(owner->Count(), 2);
     EXPECT_EQ(it->QueryInterface(ITestB::GetIID()), nullptr);  // iterators do not forward
     Prjrep::ReleaseInterface(it);
-    EXPECT_EQ(owner->Count(), 1);
   }
+  EXPECT_EQ(owner->Count(), 1);
   Prjrep::ReleaseInterface(owner);
 }
 
-TEST(SequenceSetTest, ForeignAndStaleIteratorsAreRefused) {
+TEST(SequenceSetTest, AForeignIteratorIsRefused) {
   PointerElements elements;
-  ListSet a, b;
+  ListSet a;
+  ListSet b;
   a.Add(elements.Make(0));
   b.Add(elements.Make(1));
   ITestAIterator* fromB = nullptr;
   ASSERT_EQ(b.GetIterator(&fromB), 1u);
   EXPECT_EQ(a.Remove(fromB), 0u);
   EXPECT_EQ(a.Remove(nullptr), 0u);
-  EXPECT_TRUE(a.Size() == 1 && b.Size() == 1);
-  b.Clear();
-  EXPECT_EQ(b.Remove(fromB), 0u);  // stale after the clear
+  elements.CheckCounts({0, 1});
   Prjrep::ReleaseInterface(fromB);
 }
 
@@ -283,33 +265,13 @@ TEST(SequenceSetTest, ElementsLeaveTheSetBeforeTheyAreReleased) {
   EXPECT_EQ(seen, 0u);
 }
 
-TEST(SequenceSetTest, AnElementCountedOnlyByTheHostInterfaceIsTakenAndGivenUpAlike) {
-  CountLog log;
-  auto* element = new FakeComponent(log, Counting::Common);
-  {
-    ListSet set;
-    set.Add(element->AsA());
-    set.Add(element->AsA());
-    EXPECT_EQ(element->Count(), 3);
-    ITestAIterator* it = nullptr;
-    set.GetIterator(&it);
-    set.Remove(it);
-    EXPECT_EQ(element->Count(), 2);
-    Prjrep::ReleaseInterface(it);
-  }
-  EXPECT_EQ(element->Count(), 1);
-  EXPECT_EQ(log.addRefs, log.releases);
-  Prjrep::ReleaseInterface(element);
-}
-
 TEST(PointerSetTest, EachPointerOnceWithoutReferencesAndRemovalStepsBack) {
   PointerElements elements;
-  PointerSet set;
+  Sets::Pointer set;
   for (int i : {0, 1, 2, 0, 1, 2}) set.Add(elements.Make(i));
   EXPECT_EQ(set.Size(), 3u);
   elements.CheckCounts({});
   EXPECT_EQ(set.PersistSave(nullptr), Hvd::kNotSupported);
-  EXPECT_EQ(set.PersistLoad(nullptr), Hvd::kNotSupported);
 
   ITestAIterator* it = nullptr;
   ASSERT_EQ(set.GetIterator(&it), 1u);
@@ -324,36 +286,6 @@ TEST(PointerSetTest, EachPointerOnceWithoutReferencesAndRemovalStepsBack) {
   ASSERT_EQ(set.Remove(it), 1u);  // the first: on to the new first
   EXPECT_EQ(it->Current(), third);
   Prjrep::ReleaseInterface(it);
-}
-
-TEST(AssociativeSetTest, KeysOrderAsUnsignedBytesShorterFirst) {
-  PointerElements elements;
-  KeyedSet set;
-  const std::string keys[] = {"b", "a", "ab", "B", "\xE9", "z", std::string("a\0", 2), ""};
-  for (std::size_t i = 0; i < std::size(keys); ++i) {
-    ASSERT_EQ(set.SetByKey(Port::StringBase<char>(keys[i]), elements.Make(static_cast<int>(i % 5))), 1u);
-  }
-  ITestAIterator* it = nullptr;
-  ASSERT_EQ(set.GetIterator(&it), 1u);
-  std::vector<int> order;
-  for (; !it->IsDone(); it->Next()) order.push_back(elements.Index(it->Current()));
-  Prjrep::ReleaseInterface(it);
-  // "", "B", "a", "a\0", "ab", "b", "z", "\xE9"
-  EXPECT_EQ(order, (std::vector<int>{7 % 5, 3, 1, 6 % 5, 2, 0, 5 % 5, 4}));
-}
-
-TEST(AssociativeSetTest, ReplacingAndRefusingNull) {
-  PointerElements elements;
-  KeyedSet set;
-  ASSERT_EQ(set.SetByKey("k", elements.Make(0)), 1u);
-  ASSERT_EQ(set.SetByKey("k", elements.Make(0)), 1u);  // already there: unchanged
-  elements.CheckCounts({0});
-  ASSERT_EQ(set.SetByKey("k", elements.Make(1)), 1u);
-  elements.CheckCounts({1});
-  EXPECT_EQ(set.SetByKey("k", nullptr), 0u);
-  EXPECT_EQ(set.SetByKey("n", nullptr), 0u);
-  EXPECT_EQ(set.Size(), 1u);
-  elements.CheckCounts({1});
 }
 
 }  // namespace

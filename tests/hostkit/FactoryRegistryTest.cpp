@@ -34,7 +34,10 @@ class FakeFactory : public CitI::IFactory, public CommonI::IRefCount {
   }
   std::uint64_t AddRef() override { return static_cast<std::uint64_t>(++refs); }
   std::uint64_t Release() override { return static_cast<std::uint64_t>(--refs); }
-  std::uint64_t GetRefCount(std::int32_t& count) override { return count = refs, 1; }
+  std::uint64_t GetRefCount(std::int32_t& count) override {
+    count = refs;
+    return 1;
+  }
   int refs = 0, creates = 0;
 };
 

@@ -110,16 +110,6 @@ TEST_F(AutonymTest, ACompoundResolvesEachElementInThePreviousOnesObjectHoldsNoth
   EXPECT_TRUE(fresh->GetPath(&name) == 1 && name == path.c_str());
 }
 
-// A project whose operations answer "not supported".
-class FakeProject final : public FakeProjectBase {
- public:
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(
-        iid, {{Hvd::IProject::GetIID(), this}, {IRefCount::GetIID(), &count}, {CitI::IInterface::GetIID(), this}});
-  }
-  TRefCountHelper<FakeProject> count{this};
-};
-
 TEST_F(AutonymTest, TheProjectHelperLoadedByNameIsBoundToAProjectThatItSavesAndLetsGo) {
   ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_Cvf"));
   auto helper = Create<Hvd::IProjectHelper>(kHelper);

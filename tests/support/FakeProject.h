@@ -1,8 +1,9 @@
 #pragma once
-// A project double: every operation answers "not supported" unless a test overrides it.
+// Project doubles: every operation answers "not supported" unless a test overrides it.
 
 #include "Hvd/IProject.h"
 #include "Hvd/Status.h"
+#include "framework/RefCount.h"
 
 namespace testing_support {
 
@@ -28,6 +29,18 @@ class FakeProjectBase : public Hvd::IProject4 {
   std::uint64_t CleanupAutoManagedFiles() override { return Hvd::kNotSupported; }
   std::uint64_t WriteUsageStatistics() override { return Hvd::kNotSupported; }
   std::uint64_t Reopen(const Text&) override { return Hvd::kNotSupported; }
+};
+
+// A counted project that is each of the project interfaces itself.
+class FakeProject : public FakeProjectBase {
+ public:
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    if (iid == Prjrep::IRefCount::GetIID()) return &count;
+    const bool project = iid == Hvd::IProject::GetIID() || iid == Hvd::IProject2::GetIID() ||
+                         iid == Hvd::IProject3::GetIID() || iid == Hvd::IProject4::GetIID();
+    return project || iid == CitI::IInterface::GetIID() ? this : nullptr;
+  }
+  Prjrep::TRefCountHelper<FakeProject> count{this};
 };
 
 }  // namespace testing_support

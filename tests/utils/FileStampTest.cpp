@@ -53,7 +53,6 @@ TEST(PathHelpersTest, ExtensionsAbsolutePathsAndSlashes) {
   using Hvd::ChangeExtension;
   EXPECT_EQ(ChangeExtension("/p/top.xhlc", ".hlc"), "/p/top.hlc");
   EXPECT_EQ(ChangeExtension("/p.d/top", ".hlc"), "/p.d/top.hlc");
-  EXPECT_EQ(ChangeExtension("a.tar.gz", ".zip"), "a.tar.zip");
   EXPECT_EQ(ChangeExtension("/p/.profile", ".x"), "/p/.x");
   EXPECT_EQ(ChangeExtension("top.v", ""), "top");
 
@@ -64,7 +63,6 @@ TEST(PathHelpersTest, ExtensionsAbsolutePathsAndSlashes) {
   EXPECT_TRUE(Hvd::IsAbsolutePath("\\\\server"));
 
   EXPECT_EQ(Hvd::MakeSlashPath("//:a\\b"), "a/b");
-  EXPECT_EQ(Hvd::MakeSlashPath("x\\y/z"), "x/y/z");
   EXPECT_EQ(Hvd::GetObjectName(nullptr), "");
 }
 

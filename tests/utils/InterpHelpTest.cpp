@@ -6,14 +6,13 @@
 #include <vector>
 
 #include "CitP/Factory.h"
-#include "Hvd/ITclInterp.h"
 #include "Port/MsgMan.h"
 #include "Prjrep/IAttachment.h"
-#include "Prjrep/StandIns.h"
-#include "framework/Events.h"
-#include "support/Records.h"
+#include "support/EventNode.h"
 #include "utils/FileStamp.h"
 #include "utils/InterpHelp.h"
+
+using testing_support::CNode;
 
 namespace {
 
@@ -21,58 +20,29 @@ const Port::XUID kBegin("{4E4E4E4E-BBBB-4BBB-8BBB-BBBBBBBBBB01}");
 const Port::XUID kEnd("{4E4E4E4E-BBBB-4BBB-8BBB-BBBBBBBBBB02}");
 const Port::XUID kRelayClass("{f57002b6-97f6-4f2b-8048-59ed0b0a9fa6}");
 
-// Records the ids of the events it receives.
-class CListener : public CitI::IInterface {
- public:
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(iid, {{Prjrep::IEventSender::GetIID(), &m_sender},
-                                  {Prjrep::IEventReceiver::GetIID(), &m_receiver},
-                                  {Prjrep::IRefCount::GetIID(), &m_refCount},
-                                  {CitI::IInterface::GetIID(), this}});
-  }
-  static std::uint64_t Note(CListener* self, Prjrep::IEvent* event) {
-    Port::XUID id;
-    event->GetEventId(id);
-    self->heard.push_back(id);
-    return 1;
-  }
-  std::vector<Port::XUID> heard;
-  Prjrep::CEventSenderHelper m_sender{this};
-  Prjrep::TEventReceiverHelper<CListener> m_receiver{this, &CListener::Note};
-  Prjrep::TRefCountHelper<CListener> m_refCount{this};
-};
-
-class InterpHelpTest : public ::testing::Test {
- protected:
-  void SetUp() override { Prjrep::RegisterComponents(); }
-  void TearDown() override {
-    Prjrep::ResetNamedObjectRegistry();
-    CitP::Factory::Shutdown();
-  }
-};
+using InterpHelpTest = testing_support::NodeFixture;
 
 TEST_F(InterpHelpTest, BroadcastsReachTheObjectAndEveryRelayListener) {
   Prjrep::AutoRelease<CitI::IInterface> relayA(CitP::Factory::CreateInstance(kRelayClass));
-  Prjrep::AutoRelease<CListener> object(new CListener), listener(new CListener);
+  Prjrep::AutoRelease<CNode> object(CNode::Make());
+  Prjrep::AutoRelease<CNode> listener(CNode::Make());
   Hvd::ConnectEventReceiver(object.Get(), object.Get());
   Hvd::ConnectEventReceiver(relayA.Get(), listener.Get());  // through one relay instance
   {
     Hvd::EventScope scope(object.Get(), kBegin, kEnd, nullptr, true);  // broadcast through others
-    EXPECT_EQ(listener->heard, std::vector<Port::XUID>{kBegin});
+    EXPECT_EQ(listener->ids, std::vector<Port::XUID>{kBegin});
   }
-  EXPECT_EQ(listener->heard, (std::vector<Port::XUID>{kBegin, kEnd}));
-  EXPECT_EQ(object->heard, (std::vector<Port::XUID>{kBegin, kEnd}));
-  {
-    Hvd::EventScope quiet(object.Get(), kBegin, kEnd, nullptr, false);
-  }
-  EXPECT_EQ(listener->heard.size(), 2u) << "a scope that does not broadcast stays with the object";
-  EXPECT_EQ(object->heard.size(), 4u);
+  EXPECT_EQ(listener->ids, (std::vector<Port::XUID>{kBegin, kEnd}));
+  EXPECT_EQ(object->ids, (std::vector<Port::XUID>{kBegin, kEnd}));
+  Hvd::EventScope(object.Get(), kBegin, kEnd, nullptr, false);  // begins and ends at once
+  EXPECT_EQ(listener->ids.size(), 2u) << "a scope that does not broadcast stays with the object";
+  EXPECT_EQ(object->ids.size(), 4u);
   Hvd::BroadcastEvent(nullptr, kBegin, nullptr);  // an object without a sender: the relay still hears
-  EXPECT_EQ(listener->heard.size(), 3u);
+  EXPECT_EQ(listener->ids.size(), 3u);
 }
 
 TEST_F(InterpHelpTest, AnAttachmentAnswersForItsOwnerUntilReleased) {
-  Prjrep::AutoRelease<CListener> owner(new CListener);
+  Prjrep::AutoRelease<CNode> owner(CNode::Make());
   Hvd::ComponentInterfaceRef ref;
   Hvd::CreateComponentInterfaceRef(ref);
   ASSERT_NE(ref.attachment, nullptr);
@@ -83,17 +53,16 @@ TEST_F(InterpHelpTest, AnAttachmentAnswersForItsOwnerUntilReleased) {
   Prjrep::AutoRelease<CitI::IInterface> back;
   attached->GetOwner(back.Receive());
   EXPECT_EQ(back.Get(), static_cast<CitI::IInterface*>(owner.Get()));
-  back = nullptr;
   EXPECT_EQ(Hvd::ReleaseComponentRef(ref), 1u);
   EXPECT_EQ(ref.attachment, nullptr);
   EXPECT_EQ(Hvd::QueryComponentRef(ref, Prjrep::IAttachedInterface::GetIID()), nullptr);
   EXPECT_EQ(Hvd::ReleaseComponentRef(ref), 1u);
 }
 
-class TclRunnerTest : public InterpHelpTest {
+class TclRunnerTest : public testing_support::NodeFixture {
  protected:
   void SetUp() override {
-    InterpHelpTest::SetUp();
+    NodeFixture::SetUp();
     ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_TOE"));
     ASSERT_EQ(InterpHelp::RunCmd("::velmor::Hvd::hvd_ResetDialogs", nullptr, false, nullptr), 1u);
   }
@@ -107,23 +76,15 @@ class TclRunnerTest : public InterpHelpTest {
 TEST_F(TclRunnerTest, CommandsRunWithAndWithoutTheBoundObject) {
   EXPECT_EQ(Run("set ::x 5"), "5");
   Run("proc ::echoThis {this} {return $this}");
-  Prjrep::AutoRelease<CListener> object(new CListener);
-  Port::StringBase<char> bound, unbound("stale");
+  Prjrep::AutoRelease<CNode> object(CNode::Make());
+  Port::StringBase<char> bound;
+  Port::StringBase<char> unbound("stale");
   EXPECT_EQ(InterpHelp::RunCmd("::echoThis", object.Get(), true, &bound), 1u);
   EXPECT_FALSE(bound.empty());
   EXPECT_EQ(InterpHelp::RunCmd("::echoThis", nullptr, true, &unbound), 1u);
   EXPECT_EQ(unbound, "");
   EXPECT_EQ(Run("error boom", 0), "boom");
   EXPECT_EQ(InterpHelp::RunCmd("set ::x", nullptr, false, nullptr), 1u);
-}
-
-TEST_F(TclRunnerTest, QuestionsAreRecordedAndAnsweredAsTheTestSays) {
-  const Port::StringBase<char> question("Reload \"top.xhlc\"?\nIt changed on disk.");
-  const std::string ask = "::velmor::Hvd::hvd_DisplayQuestionDialog " + Hvd::TclWord(question).str() + " 1";
-  EXPECT_EQ(Run(ask), "1") << "no answer queued: the default";
-  Run("lappend ::velmor::Hvd::answers 2");
-  EXPECT_EQ(Run(ask), "2");
-  EXPECT_EQ(Run("lindex $::velmor::Hvd::asked 1"), question.str());
 }
 
 TEST_F(TclRunnerTest, HostileValuesArriveUnchangedAndRunNothing) {

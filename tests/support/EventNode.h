@@ -1,0 +1,106 @@
+#pragma once
+// A component that sends and receives events. It has a name, stored with it, that
+// announces its changes, a timestamp and a teardown count; it records the id and the
+// argument's name of every event it receives, may run a test's action inside its handler,
+// is created by class id, and counts its live instances.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Hvd/ICompAdmin.h"
+#include "Prjrep/StandIns.h"
+#include "framework/Events.h"
+#include "framework/Names.h"
+#include "support/Records.h"
+
+namespace testing_support {
+
+class CNode : public CitI::IInterface {
+ public:
+  CITI_DECLARE_CLSID("{0F0F0F0F-6666-4666-8666-666666666603}")
+
+  CNode() { ++s_alive; }
+  ~CNode() override { --s_alive; }
+
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return Hvd::AnswerQuery(iid, {{Prjrep::IEventSender::GetIID(), &m_sender},
+                                  {Prjrep::IEventReceiver::GetIID(), &m_receiver},
+                                  {Prjrep::IName::GetIID(), &m_name},
+                                  {Prjrep::ITimestamp::GetIID(), &m_time},
+                                  {Hvd::ICompAdmin::GetIID(), &m_admin},
+                                  {Prjrep::IPersist::GetIID(), &m_persist},
+                                  {Prjrep::IRefCount::GetIID(), &m_refCount},
+                                  {CitI::IInterface::GetIID(), this}});
+  }
+  std::uint64_t LoadFrom(Prjrep::IStorage* storage) {
+    Port::StringBase<char> name;
+    const std::uint64_t status = storage->ReadString(&name);
+    m_name.Prjrep::CNameHelper::SetName(name);
+    return status;
+  }
+  std::uint64_t SaveTo(Prjrep::IStorage* storage) { return storage->WriteString(&m_name.Name()); }
+
+  static std::uint64_t Handle(CNode* self, Prjrep::IEvent* event) {
+    Port::XUID id;
+    event->GetEventId(id);
+    self->ids.push_back(id);
+    Prjrep::AutoRelease<CitI::IInterface> argument;
+    event->GetArgument(argument.Receive());
+    Port::StringBase<char> name;
+    if (Prjrep::AutoCast<Prjrep::IName> named(argument.Get()); named.Get() != nullptr) named->GetName(name);
+    self->names.push_back(name.str());
+    if (self->onEvent) self->onEvent();
+    return 0;  // a failing handler does not stop the send
+  }
+
+  // A new node with one reference for the caller; naming it announces nothing.
+  static CNode* Make(const char* name = "") {
+    auto* node = new CNode;
+    node->m_name.Prjrep::CNameHelper::SetName(name);
+    return node;
+  }
+  static void Register() { RegisterTestFactory<CNode>(); }
+  void Release() { Prjrep::ReleaseInterface(this); }
+
+  static inline int s_alive = 0;
+  std::vector<Port::XUID> ids;
+  std::vector<std::string> names;  // the argument's name, empty when it has none
+  std::function<void()> onEvent;
+  int teardowns = 0;
+
+  Prjrep::CEventSenderHelper m_sender{this};
+  Prjrep::TEventReceiverHelper<CNode> m_receiver{this, &CNode::Handle};
+  Hvd::CEventingNameHelper m_name{this};
+  Prjrep::CTimestampHelper m_time{this};
+  struct XAdmin : Hvd::TNested<CNode, Hvd::ICompAdmin> {
+    using TNested::TNested;
+    std::uint64_t InitializeAfterCreate(CitI::IInterface*, CitI::IInterface*) override { return 1; }
+    std::uint64_t InitializeAfterLoad(CitI::IInterface*) override { return 1; }
+    std::uint64_t RegisterForNotifications() override { return 1; }
+    std::uint64_t Teardown() override {
+      ++m_pThis->teardowns;
+      return 1;
+    }
+  } m_admin{this};
+  Prjrep::TPersistHelper<CNode> m_persist{this};
+  Prjrep::TRefCountHelper<CNode> m_refCount{this};
+};
+
+// The stand-in components and nodes registered; no node left behind.
+class NodeFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Prjrep::RegisterComponents();
+    CNode::Register();
+  }
+  void TearDown() override {
+    Prjrep::ResetNamedObjectRegistry();
+    CitP::Factory::Shutdown();
+    EXPECT_EQ(CNode::s_alive, 0);
+  }
+};
+
+}  // namespace testing_support

@@ -1,0 +1,41 @@
+#pragma once
+// The set kinds of the library over one element type, and its two string sets.
+
+#include <list>
+#include <set>
+#include <vector>
+
+#include "Prjrep/IStringSet.h"
+#include "framework/AssociativeSets.h"
+#include "framework/Sets.h"
+#include "framework/StringSets.h"
+#include "support/Records.h"
+
+namespace testing_support {
+
+template <class E, class S, class I>
+struct SetKinds {
+  using List = Prjrep::TSequenceSetHelper<E, S, I, std::list<E>>;
+  using Vector = Prjrep::TSequenceSetHelper<E, S, I, std::vector<E>>;
+  using Counted = Hvd::TRefdSequenceSetHelper<E, S, I, std::list<E>>;
+  using Keyed = Prjrep::TAssociativeSetHelper<E, S, I>;
+
+  // The set-container form: each pointer once, in pointer order, no references.
+  class Pointer : public Prjrep::TSetHelper<E, S, I, std::set<E>> {
+   public:
+    std::uint64_t Add(E element) override {
+      this->m_elements.insert(element);
+      return 1;
+    }
+    E GetAt(const typename Pointer::Position& pos) override { return this->AtEnd(pos) ? nullptr : *pos; }
+  };
+};
+
+using RecordSets = SetKinds<IRecord*, IRecordSet, IRecordIterator>;
+
+template <class Container>
+using StringSet = Prjrep::TStringSequenceSetHelper<Prjrep::IStringSet, Prjrep::IStringIterator, Container>;
+using StringVectorSet = StringSet<std::vector<Port::StringBase<char>>>;
+using StringListSet = StringSet<std::list<Port::StringBase<char>>>;
+
+}  // namespace testing_support
