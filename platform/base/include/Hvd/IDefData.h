@@ -5,7 +5,9 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Hvd/IDefDataId.h"
 #include "Port/StringBase.h"
+#include "Prjrep/ISet.h"
 
 namespace Hvd {
 
@@ -28,13 +30,30 @@ class IDesignUnitType : public CitI::IInterface {
   CITI_DECLARE_IID("{2f6d8e14-7a3b-4c59-b0e2-8d41c6a7f395}")
 };
 
-// The definition of a property; it answers IDefDataId.
+class IDefDataIdIterator : public Prjrep::TIIterator<IDefDataId*> {
+ public:
+  CITI_DECLARE_IID("{7c1e4f2a-95b3-4d08-8e6a-3f2b9d0c5a17}")
+};
+
+// The definition of a property; it answers IDefDataId (its name) and IDefDataObsolete.
 class IPropertyTemplate : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{6DC175E5-2E0A-4286-8A17-8406613E9F61}")
+
+  // The ids of the definitions this one depends on; one reference for the caller.
+  virtual std::uint64_t GetDependencies(IDefDataIdIterator** dependencies) = 0;
+  virtual std::uint64_t GetDefaultValue(Port::StringBase<char>* value) = 0;
 };
 
-// One property's value in one context.
+// The second name of a definition: the label under which it is shown and filed.
+class IPropertyTemplate2 : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{fe639841-1fdc-4c78-a9e4-7e061f2a8fa3}")
+
+  virtual std::uint64_t GetSecondName(Port::StringBase<char>* name) = 0;
+};
+
+// One property's value in one context; it answers IDefDataObsolete through its definition.
 class IPropertyInstance : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{192C8C8B-0BCC-4db7-9A89-EC528B0D0358}")

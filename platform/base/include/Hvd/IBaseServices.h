@@ -1,0 +1,170 @@
+#pragma once
+// The base services: the data store of definitions, the property manager and its
+// property instances, and the device store.
+
+#include <cstdint>
+#include <vector>
+
+#include "CitI/IInterface.h"
+#include "Hvd/IDefData.h"
+#include "Hvd/IDefDataId.h"
+#include "Port/StringBase.h"
+#include "Prjrep/ISet.h"
+#include "Prjrep/IStorage.h"
+#include "Prjrep/IStringSet.h"
+
+namespace Hvd {
+
+class IBaseServices : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{40EC2140-A713-46cf-B94A-089290429162}")
+
+  // The service `id`, with one reference for the caller.
+  virtual std::uint64_t GetService(const Port::XUID& id, CitI::IInterface** service) = 0;
+};
+
+// The component that gives the services, and the services it gives.
+CITI_DEFINE_ID(BaseServicesClassId, "{29FEB2D7-AD7A-4dfd-9C8A-316474202823}")
+CITI_DEFINE_ID(DataStoreServiceId, "{F6C1E5EB-3384-4572-A267-548A411EE0BD}")
+CITI_DEFINE_ID(DeviceStoreServiceId, "{D14B7BF3-ED12-49ce-A18B-01A34B897CB6}")
+CITI_DEFINE_ID(PlatformEventServiceId, "{A71051F9-3D17-4bbd-9B56-BD0D9F6FDC8A}")
+CITI_DEFINE_ID(PropertyManagerClassId, "{2076A846-15F7-4c41-B9A3-3B212221F25D}")
+CITI_DEFINE_ID(FamilyTemplatesClassId, "{BF714223-9A6B-4924-B6FF-2A1E766569B6}")
+
+// The definitions: found by name or by id, and stored by reference.
+class IDataStore : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{3327C668-D163-4d81-8591-EB38990E1A7B}")
+
+  virtual std::uint64_t FindByDefDataId(IDefDataId* id, CitI::IInterface** definition) = 0;
+  virtual std::uint64_t FindPropertyTemplate(const Port::StringBase<char>& name, IPropertyTemplate** definition) = 0;
+  virtual std::uint64_t FindDefData(const Port::StringBase<char>& name, CitI::IInterface** definition) = 0;
+  virtual std::uint64_t ReadDefDataRef(Prjrep::IStorage* storage, CitI::IInterface** definition) = 0;
+  virtual std::uint64_t WriteDefDataRef(Prjrep::IStorage* storage, CitI::IInterface* definition) = 0;
+};
+
+// The property definitions of the data store.
+class IPropertyTemplateStore : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{4DD1AADC-A53C-499c-8D03-5C792CA412B5}")
+
+  virtual std::uint64_t GetTemplate(IDefDataId* id, IPropertyTemplate** definition) = 0;
+  // Every property definition, each answering IPropertyTemplate.
+  virtual std::uint64_t GetTemplates(Prjrep::IIterator** definitions) = 0;
+};
+
+// The definitions that a device family adds or replaces.
+class IFamilyTemplates : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{4c3a2407-3d51-4d5b-a8b3-be40048c75b9}")
+
+  // The definitions of the family that `family` (the family-template component) was told.
+  virtual std::uint64_t GetFamilyTemplates(CitI::IInterface* family, Prjrep::IIterator** definitions) = 0;
+};
+
+// The family-template component: told which family it stands for.
+class IFamilySelection : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{9a4d2c61-0f3e-4b7a-a5d8-6e1c7b3f2094}")
+
+  // `kind` is "PM": `value` is the family's parts-manager name.
+  virtual std::uint64_t SelectFamily(const Port::StringBase<char>& kind, const Port::StringBase<char>& value) = 0;
+};
+
+class IPropertyInstance;
+
+class IPropertyManager : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{A5820D93-2E0C-4feb-BE76-BE93E76F0212}")
+
+  // The instance of `definition` in `context` (null: the manager's own); one reference.
+  virtual std::uint64_t GetPropertyInstance(IPropertyTemplate* definition, CitI::IInterface* context,
+                                            IPropertyInstance** instance) = 0;
+  virtual std::uint64_t CreatePropertyInstance(IPropertyTemplate* definition, CitI::IInterface* context,
+                                               IPropertyInstance** instance) = 0;
+};
+
+namespace Ppm {
+
+class IPropertyMgrInternal : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{0D1C55B2-5553-47d9-8CC0-E4D2EA6F656F}")
+
+  virtual std::uint64_t SetProject(CitI::IInterface* project) = 0;
+};
+
+// One property as the manager keeps it; the instance is borrowed from the manager.
+struct PropertyRecord {
+  Port::StringBase<char> name;
+  std::uint64_t first = 0;
+  std::uint64_t second = 0;
+  IPropertyInstance* instance = nullptr;
+};
+
+class IPropertyFetchInternal : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{043d4146-5534-4809-9b51-d90086f6c56a}")
+
+  virtual std::uint64_t FetchProperties(std::vector<PropertyRecord>& records) = 0;
+};
+
+}  // namespace Ppm
+
+// A property whose value is one of a list.
+class IListPropertyInstance : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{20BACECC-B800-45cf-89B2-F3D6E2051D09}")
+
+  virtual std::uint64_t GetAllowedValues(Prjrep::IStringIterator** values) = 0;
+};
+
+class IBoolPropertyInstance : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{3e8b1d5c-62a4-4f9e-b071-c5d2a8e49f36}")
+
+  virtual std::uint64_t GetBool(bool* value) = 0;
+  virtual std::uint64_t SetBool(bool value) = 0;
+};
+
+// A property whose value can be locked against change.
+class ILockable : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{FEB25ACF-0E2C-4023-9A22-D1AB06CD6571}")
+
+  virtual std::uint64_t Lock() = 0;
+  virtual std::uint64_t IsLocked(bool* locked) = 0;
+  virtual std::uint64_t Unlock() = 0;
+};
+
+// A property whose value is a file path, or a "|"-separated list of paths.
+class IFilePropertyInstance : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{5ADA0FE3-591F-4c1d-9C36-F23B1043735A}")
+
+  virtual std::uint64_t IsFileList(bool* list) = 0;
+  // The paths, one string each; one reference for the caller.
+  virtual std::uint64_t GetValues(Prjrep::IStringIterator** values) = 0;
+};
+
+// One entry of the device store: a family, device, package or speed.
+class IDeviceEntry : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{b7f05c2e-4d18-4a63-9c0b-2e8a6f1d7c45}")
+
+  virtual std::uint64_t GetName(Port::StringBase<char>* name) = 0;
+  virtual std::uint64_t GetKey(Port::StringBase<char>* key) = 0;
+};
+
+class IDeviceFieldIterator : public Prjrep::TIIterator<IDeviceEntry*> {
+ public:
+  CITI_DECLARE_IID("{d3a96e17-8b2c-4f05-a1e4-5c7b0d9f2a68}")
+};
+
+class IDeviceStore : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{55CC6788-3DC7-4bcd-936B-4D06E9DCF373}")
+
+  virtual std::uint64_t GetEntries(IDeviceFieldIterator** entries) = 0;
+};
+
+}  // namespace Hvd
