@@ -1,0 +1,142 @@
+// The data file, read once with Xerces into plain structures.
+
+#include <functional>
+#include <sstream>
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/SecurityManager.hpp>
+#include <xercesc/util/TransService.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+#include "BaseData.h"
+
+namespace Hvd::base {
+namespace {
+
+namespace X = xercesc;
+
+std::string Utf8(const XMLCh* text) {
+  if (text == nullptr) return {};
+  X::TranscodeToStr out(text, "UTF-8");
+  return reinterpret_cast<const char*>(out.str());
+}
+
+std::string Attr(const X::DOMElement& e, const char16_t* name) { return Utf8(e.getAttribute(name)); }
+bool Flag(const X::DOMElement& e, const char16_t* name) { return Attr(e, name) == "true"; }
+
+void ForEach(const X::DOMElement& parent, const char16_t* tag, const std::function<void(const X::DOMElement&)>& f) {
+  for (auto* c = parent.getFirstElementChild(); c != nullptr; c = c->getNextElementSibling()) {
+    if (X::XMLString::equals(c->getTagName(), tag)) f(*c);
+  }
+}
+
+// The name attributes, or with `text` the contents, of the children of the given tag.
+Names NamesOf(const X::DOMElement& parent, const char16_t* tag, bool text = false) {
+  Names names;
+  ForEach(parent, tag, [&](const X::DOMElement& e) {
+    names.push_back(text ? Utf8(e.getTextContent()) : Attr(e, u"name"));
+  });
+  return names;
+}
+
+Names Words(const std::string& text) {
+  std::istringstream in(text);
+  Names words;
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+DefinitionData Named(Kind kind, const X::DOMElement& e) {
+  DefinitionData d;
+  d.kind = kind;
+  d.name = Attr(e, u"name");
+  d.obsolete = Flag(e, u"obsolete");
+  return d;
+}
+
+void Read(const X::DOMElement& root, Data& data) {
+  auto& defs = data.definitions;
+  ForEach(root, u"properties", [&](const X::DOMElement& list) {
+    ForEach(list, u"property", [&](const X::DOMElement& e) {
+      DefinitionData d = Named(Kind::kProperty, e);
+      d.valueKind = Attr(e, u"kind");
+      d.defaultValue = Attr(e, u"default");
+      d.label = Attr(e, u"label");
+      d.lockable = Flag(e, u"lockable");
+      d.allowed = NamesOf(e, u"allowed", true);
+      d.dependsOn = NamesOf(e, u"dependsOn", true);
+      defs.push_back(std::move(d));
+    });
+  });
+  ForEach(root, u"viewTypes", [&](const X::DOMElement& list) {
+    ForEach(list, u"viewType", [&](const X::DOMElement& e) { defs.push_back(Named(Kind::kView, e)); });
+  });
+  ForEach(root, u"fileTypes", [&](const X::DOMElement& list) {
+    ForEach(list, u"fileType", [&](const X::DOMElement& e) {
+      DefinitionData d = Named(Kind::kFile, e);
+      d.extensions = Words(Attr(e, u"extensions"));
+      d.unitTypes = NamesOf(e, u"unitType");
+      defs.push_back(std::move(d));
+    });
+  });
+  ForEach(root, u"designUnitTypes", [&](const X::DOMElement& list) {
+    ForEach(list, u"designUnitType", [&](const X::DOMElement& e) { defs.push_back(Named(Kind::kDesignUnit, e)); });
+  });
+  ForEach(root, u"deviceStore", [&](const X::DOMElement& list) {
+    ForEach(list, u"family", [&](const X::DOMElement& e) {
+      FamilyData& f = data.families.emplace_back();
+      f.name = Attr(e, u"name");
+      f.pmName = Attr(e, u"pmName");
+      f.key = Attr(e, u"key");
+      ForEach(e, u"device", [&](const X::DOMElement& dev) {
+        f.devices.push_back({Attr(dev, u"name"), Attr(dev, u"key"), NamesOf(dev, u"package"), NamesOf(dev, u"speed")});
+      });
+    });
+  });
+}
+
+// Xerces is started and stopped around the one read, so none of it stays in the process.
+// The file is our own: a document type or an entity in it is refused rather than followed.
+Data Load() {
+  Data data;
+  try {
+    X::XMLPlatformUtils::Initialize();
+  } catch (...) {
+    return data;
+  }
+  try {
+    X::SecurityManager security;
+    security.setEntityExpansionLimit(100);
+    X::XercesDOMParser parser;
+    parser.setValidationScheme(X::XercesDOMParser::Val_Never);
+    parser.setDoNamespaces(false);
+    parser.setDoSchema(false);
+    parser.setLoadExternalDTD(false);
+    parser.setSkipDTDValidation(true);
+    parser.setCreateEntityReferenceNodes(false);
+    parser.setDisableDefaultEntityResolution(true);
+    parser.setSecurityManager(&security);
+    parser.parse(HVD_BASE_DEFINITIONS_FILE);
+    const X::DOMDocument* doc = parser.getDocument();
+    if (parser.getErrorCount() == 0 && doc != nullptr && doc->getDoctype() == nullptr &&
+        doc->getDocumentElement() != nullptr) {
+      Read(*doc->getDocumentElement(), data);
+      data.loaded = true;
+    }
+  } catch (...) {
+    data = Data();
+  }
+  X::XMLPlatformUtils::Terminate();
+  return data;
+}
+
+}  // namespace
+
+const Data& TheData() {
+  // Never freed: the definition objects refer into it until the process ends.
+  static const Data* const s_data = new Data(Load());
+  return *s_data;
+}
+
+}  // namespace Hvd::base

@@ -1,0 +1,205 @@
+// The base services library, loaded by name: definitions, property instances, storage and
+// the device store.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "CitP/Factory.h"
+#include "Hvd/IBaseServices.h"
+#include "Hvd/IFileType.h"
+#include "Prjrep/IEvents.h"
+#include "Prjrep/Storage.h"
+#include "framework/Holders.h"
+
+namespace {
+
+using namespace Hvd;
+using Prjrep::AutoCast;
+using Prjrep::AutoRelease;
+using Text = Port::StringBase<char>;
+using Strings = std::vector<std::string>;
+
+template <class It>
+Strings Drain(It* it) {
+  Strings out;
+  for (; it != nullptr && !it->IsDone(); it->Next()) out.push_back(it->Current().str());
+  return out;
+}
+
+class BaseServicesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_Base"));
+    services.Assign(CitP::Factory::CreateInstance(BaseServicesClassId()));
+    manager.Assign(CitP::Factory::CreateInstance(PropertyManagerClassId()));
+    ASSERT_TRUE(services.Get() && manager.Get());
+    store.Assign(Service(DataStoreServiceId()));
+    ASSERT_NE(store.Get(), nullptr);
+  }
+  void TearDown() override {
+    store.Assign(nullptr);
+    manager.Assign(nullptr);
+    services.Assign(nullptr);
+    CitP::Factory::Shutdown();
+  }
+  CitI::IInterface* Service(const Port::XUID& id) {
+    CitI::IInterface* service = nullptr;
+    services->GetService(id, &service);
+    return service;
+  }
+  AutoRelease<IPropertyTemplate> Template(const char* name) {
+    AutoRelease<IPropertyTemplate> t;
+    store->FindPropertyTemplate(name, t.Receive());
+    return t;
+  }
+  AutoRelease<IPropertyInstance> Instance(const char* name, CitI::IInterface* context = nullptr) {
+    AutoRelease<IPropertyInstance> i;
+    EXPECT_EQ(manager->GetPropertyInstance(Template(name), context, i.Receive()), 1u) << name;
+    return i;
+  }
+  static std::string Value(IPropertyInstance* i) {
+    Text v;
+    i->GetValue(&v);
+    return v.str();
+  }
+
+  AutoRelease<IBaseServices> services;
+  AutoRelease<IPropertyManager> manager;
+  AutoRelease<IDataStore> store;
+};
+
+TEST_F(BaseServicesTest, FindsEachDefinitionByNameAndIdAsOneObject) {
+  AutoRelease<CitI::IInterface> vhdl, byId, view;
+  ASSERT_EQ(store->FindDefData("FILE_VHDL", vhdl.Receive()), 1u);
+  EXPECT_NE(AutoCast<IFileType>(vhdl.Get()).Get(), nullptr);
+  ASSERT_EQ(store->FindByDefDataId(AutoCast<IDefDataId>(vhdl.Get()), byId.Receive()), 1u);
+  EXPECT_EQ(byId.Get(), vhdl.Get());
+  ASSERT_EQ(store->FindDefData("VIEW_Initial", view.Receive()), 1u);
+  EXPECT_NE(AutoCast<IViewType>(view.Get()).Get(), nullptr);
+  EXPECT_EQ(AutoCast<IPropertyTemplate>(view.Get()).Get(), nullptr);
+  // A definition of another kind is no property; an unknown name is nothing.
+  EXPECT_EQ(Template("VIEW_Initial").Get(), nullptr);
+  EXPECT_EQ(store->FindDefData("PROP_NoSuchThing", view.Receive()), 0u);
+  EXPECT_EQ(view.Get(), nullptr);
+  Text label;
+  EXPECT_EQ(AutoCast<IPropertyTemplate2>(Template("PROP_DevFamily").Get())->GetSecondName(&label), 1u);
+  EXPECT_EQ(label.str(), "Device Family");
+  EXPECT_EQ(AutoCast<IPropertyTemplate2>(Template("PROP_Abstract").Get()).Get(), nullptr);
+}
+
+TEST_F(BaseServicesTest, DependenciesAndTemplatesComeFromTheData) {
+  AutoRelease<IDefDataIdIterator> deps;
+  ASSERT_EQ(Template("PROP_DevDevice")->GetDependencies(deps.Receive()), 1u);
+  Strings names;
+  for (; !deps->IsDone(); deps->Next()) {
+    Text name;
+    deps->Current()->GetDefDataIdName(&name);
+    names.push_back(name.str());
+  }
+  EXPECT_EQ(names, Strings{"PROP_DevFamily"});
+  AutoRelease<Prjrep::IIterator> all;
+  ASSERT_EQ(AutoCast<IPropertyTemplateStore>(store.Get())->GetTemplates(all.Receive()), 1u);
+  int count = 0;
+  for (; !all->IsDone(); all->Next(), ++count) EXPECT_NE(AutoCast<IPropertyTemplate>(all->Current()).Get(), nullptr);
+  EXPECT_EQ(count, 98);
+}
+
+TEST_F(BaseServicesTest, AnInstancePerContextStartsAtItsDefault) {
+  auto own = Instance("PROP_DevDevice");
+  AutoRelease<CitI::IInterface> context(CitP::Factory::CreateInstance(FamilyTemplatesClassId()));
+  auto other = Instance("PROP_DevDevice", context);
+  EXPECT_EQ(Instance("PROP_DevDevice").Get(), own.Get());
+  ASSERT_NE(other.Get(), own.Get());
+  EXPECT_EQ(Value(own), "LM2-45");
+  bool isDefault = false;
+  EXPECT_EQ(own->SetValue("LM2-90"), 1u);
+  EXPECT_TRUE(own->IsDefault(&isDefault) == 1 && !isDefault);
+  EXPECT_TRUE(other->IsDefault(&isDefault) == 1 && isDefault);
+  EXPECT_EQ(Value(own), "LM2-90");
+  // Creating replaces the context's instance with a fresh one at the default.
+  AutoRelease<IPropertyInstance> fresh;
+  ASSERT_EQ(manager->CreatePropertyInstance(Template("PROP_DevDevice"), nullptr, fresh.Receive()), 1u);
+  EXPECT_EQ(Value(fresh), "LM2-45");
+  EXPECT_EQ(Instance("PROP_DevDevice").Get(), fresh.Get());
+  std::vector<Ppm::PropertyRecord> records;
+  AutoCast<Ppm::IPropertyFetchInternal>(manager.Get())->FetchProperties(records);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_TRUE(records[0].instance == other.Get() && records[1].instance == fresh.Get());
+}
+
+TEST_F(BaseServicesTest, KindsAnswerTheirOwnInterfaces) {
+  auto family = Instance("PROP_DevFamily");
+  AutoRelease<Prjrep::IStringIterator> allowed;
+  ASSERT_EQ(AutoCast<IListPropertyInstance>(family.Get())->GetAllowedValues(allowed.Receive()), 1u);
+  EXPECT_EQ(Drain(allowed.Get()), (Strings{"Lumora II", "Orvanta", "Pellis CPLD"}));
+  auto flag = Instance("PROP_AutoTop");
+  bool value = false;
+  EXPECT_TRUE(AutoCast<IBoolPropertyInstance>(flag.Get())->SetBool(false) == 1 && Value(flag) == "false");
+  EXPECT_TRUE(AutoCast<IBoolPropertyInstance>(flag.Get())->GetBool(&value) == 1 && !value);
+  EXPECT_EQ(AutoCast<IListPropertyInstance>(flag.Get()).Get(), nullptr);
+  auto dirs = Instance("PROP_TralorSearchPathForSource");
+  AutoRelease<Prjrep::IStringIterator> paths;
+  AutoCast<IFilePropertyInstance> files(dirs.Get());
+  ASSERT_EQ(files->GetValues(paths.Receive()), 1u);
+  EXPECT_TRUE(paths->IsDone());
+  dirs->SetValue("a/b|c d|e");
+  ASSERT_EQ(files->GetValues(paths.Receive()), 1u);
+  EXPECT_EQ(Drain(paths.Get()), (Strings{"a/b", "c d", "e"}));
+}
+
+TEST_F(BaseServicesTest, ALockedInstanceRefusesChange) {
+  auto device = Instance("PROP_DevDevice");
+  AutoCast<ILockable> lock(device.Get());
+  ASSERT_NE(lock.Get(), nullptr);
+  EXPECT_EQ(AutoCast<ILockable>(Instance("PROP_Abstract").Get()).Get(), nullptr);
+  lock->Lock();
+  EXPECT_EQ(device->SetValue("LM2-20"), 0u);
+  EXPECT_EQ(Value(device), "LM2-45");
+  lock->Unlock();
+  EXPECT_EQ(device->SetValue("LM2-20"), 1u);
+}
+
+TEST_F(BaseServicesTest, AnInstanceSurvivesTheStorage) {
+  auto device = Instance("PROP_DevDevice");
+  device->SetValue("LM2-20");
+  AutoCast<ILockable>(device.Get())->Lock();
+  AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
+  ASSERT_EQ(storage->WriteObject(AutoCast<Prjrep::IPersist>(device.Get())), 1u);
+  ASSERT_EQ(store->WriteDefDataRef(storage, Template("PROP_DevSpeed")), 1u);
+  AutoCast<Prjrep::IStorageControl>(storage.Get())->Rewind();
+  AutoRelease<Prjrep::IPersist> read;
+  ASSERT_EQ(storage->ReadObject(read.Receive()), 1u);
+  AutoCast<IPropertyInstance> copy(read.Get());
+  ASSERT_TRUE(copy.Get() != nullptr && copy.Get() != device.Get());
+  bool locked = false;
+  EXPECT_EQ(Value(copy), "LM2-20");
+  EXPECT_TRUE(AutoCast<ILockable>(read.Get())->IsLocked(&locked) == 1 && locked);
+  AutoRelease<CitI::IInterface> ref;
+  ASSERT_EQ(store->ReadDefDataRef(storage, ref.Receive()), 1u);
+  EXPECT_EQ(AutoCast<IPropertyTemplate>(ref.Get()).Get(), Template("PROP_DevSpeed").Get());
+}
+
+TEST_F(BaseServicesTest, ServicesAndTheDeviceStore) {
+  AutoRelease<Prjrep::IEventSender> events(Service(PlatformEventServiceId()));
+  EXPECT_NE(events.Get(), nullptr);
+  EXPECT_EQ(Service(FamilyTemplatesClassId()), nullptr);
+  AutoRelease<IDeviceStore> devices(Service(DeviceStoreServiceId()));
+  AutoRelease<IDeviceFieldIterator> entries;
+  ASSERT_EQ(devices->GetEntries(entries.Receive()), 1u);
+  Strings seen;
+  for (; !entries->IsDone(); entries->Next()) {
+    Text name, key;
+    entries->Current()->GetName(&name);
+    entries->Current()->GetKey(&key);
+    seen.push_back(name.str() + "=" + key.str());
+  }
+  ASSERT_GE(seen.size(), 7u);
+  EXPECT_EQ(Strings(seen.begin(), seen.begin() + 7),
+            (Strings{"Lumora II=lumora2", "LM2-20=lm2x20", "fg256=fg256", "fg484=fg484", "-1=-1", "-2=-2",
+                     "LM2-45=lm2x45"}));
+  EXPECT_EQ(seen.size(), 3u + 8u + 16u + 17u);
+}
+
+}  // namespace

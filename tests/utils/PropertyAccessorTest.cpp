@@ -1,0 +1,174 @@
+// Properties by name against the base services, and dependency levels.
+
+#include <gtest/gtest.h>
+
+#include <list>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "CitP/Factory.h"
+#include "Port/MsgMan.h"
+#include "framework/Interface.h"
+#include "utils/DmUtils.h"
+#include "utils/PropertyAccessor.h"
+
+namespace {
+
+using Prjrep::AutoPtr;
+using Prjrep::AutoRelease;
+using String = Port::StringBase<char>;
+
+class PropertyAccessorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_Base"));
+    m_manager = AutoRelease<Hvd::IPropertyManager>(CitP::Factory::CreateInstance(Hvd::PropertyManagerClassId()));
+    ASSERT_NE(m_manager.Get(), nullptr);
+  }
+  void TearDown() override {
+    m_manager = nullptr;
+    CitP::Factory::Shutdown();
+  }
+  AutoPtr<Hvd::IPropertyManager> m_manager;
+};
+
+TEST_F(PropertyAccessorTest, ValuesByNameForEachKind) {
+  Hvd::PropertyAccessor accessor(m_manager.Get());
+  EXPECT_EQ(accessor.GetPropertyValue("PROP_DevFamily"), "Lumora II") << "the default";
+  accessor.SetPropertyValue("PROP_DevFamily", "orvanta");
+  EXPECT_EQ(accessor.GetPropertyValue("PROP_DevFamily"), "Orvanta") << "the list's own spelling";
+  Port_MsgManData::ClearCaptured();
+  accessor.SetPropertyValue("PROP_DevFamily", "Nonexistent");
+  EXPECT_EQ(accessor.GetPropertyValue("PROP_DevFamily"), "Orvanta") << "a value outside the list changes nothing";
+  EXPECT_FALSE(Port_MsgManData::Captured().empty());
+
+  accessor.SetPropertyValue("PROP_AutoTop", "false");
+  EXPECT_EQ(accessor.GetPropertyValue("PROP_AutoTop"), "false");
+  accessor.SetPropertyValue("PROP_OvraSpecifySearchDirectoryChkSyntax", "/a|/b");
+  AutoRelease<Hvd::IPropertyInstance> files(accessor.GetPropertyInstance("PROP_OvraSpecifySearchDirectoryChkSyntax"));
+  EXPECT_TRUE(Hvd::FilePropertyHasValues(files));
+  EXPECT_FALSE(Hvd::IsSingleFileProperty(files));
+  AutoRelease<Hvd::IPropertyInstance> single(accessor.GetPropertyInstance("PROP_MessageFilterFile"));
+  EXPECT_TRUE(Hvd::FilePropertyIsEmpty(single));
+  EXPECT_TRUE(Hvd::IsSingleFileProperty(single));
+  EXPECT_FALSE(Hvd::FilePropertyIsEmpty(m_manager.Get())) << "not a file property";
+
+  EXPECT_EQ(accessor.GetPropertyValue("PROP_NoSuchThing"), "");
+  accessor.SetPropertyValue("PROP_NoSuchThing", "x");
+  EXPECT_EQ(Hvd::PropertyAccessor().GetPropertyValue("PROP_DevFamily"), "") << "an empty accessor";
+}
+
+TEST_F(PropertyAccessorTest, LabelsAreFoundThroughTheNameMapAndLockedValuesHold) {
+  Hvd::PropertyAccessor accessor(m_manager.Get());
+  EXPECT_NE(accessor.GetPropertyTemplate("Device Family").Get(), nullptr) << "a label builds the name map";
+  EXPECT_EQ(accessor.GetPropertyTemplate("Device Family").Get(), accessor.GetPropertyTemplate("PROP_DevFamily").Get());
+
+  accessor.SetPropertyValue("PROP_DevDevice", "OV100", true);
+  accessor.SetPropertyValue("PROP_DevDevice", "LM2-20");
+  EXPECT_EQ(accessor.GetPropertyValue("PROP_DevDevice"), "OV100") << "locked";
+  accessor.SetProperty("PROP_DevDevice", "LM2-20", false);
+  EXPECT_EQ(accessor.GetPropertyValue("PROP_DevDevice"), "LM2-20");
+}
+
+TEST_F(PropertyAccessorTest, InstancesComeAfterWhatTheyDependOn) {
+  Hvd::PropertyAccessor accessor(m_manager.Get());
+  for (const char* name : {"PROP_DevSpeed", "PROP_DevPackage", "PROP_DevDevice", "PROP_DevFamily"}) {
+    AutoRelease<Hvd::IPropertyInstance> made(accessor.GetPropertyInstance(name));
+  }
+  std::vector<AutoPtr<Hvd::IPropertyInstance>> ordered;
+  accessor.GetAllPropertyInstances(ordered);
+  std::vector<std::string> names;
+  for (const auto& instance : ordered) names.push_back(Hvd::GetDefDataIdName(instance.Get()).str());
+  EXPECT_EQ(names, (std::vector<std::string>{"PROP_DevFamily", "PROP_DevDevice", "PROP_DevPackage", "PROP_DevSpeed"}));
+}
+
+TEST_F(PropertyAccessorTest, DeviceStoreTranslatesAnOldValueByItsKey) {
+  EXPECT_EQ(Hvd::LookupDeviceStoreField("Lumora II", "lumora2"), "") << "already an entry";
+  EXPECT_EQ(Hvd::LookupDeviceStoreField("Lumora 2", "lumora2"), "Lumora II");
+  EXPECT_EQ(Hvd::LookupDeviceStoreField("Unknown", "nokey"), "");
+}
+
+// Uncounted definitions over a name table: a depends on b, b on a, c on a.
+struct Definitions : Hvd::IPropertyTemplateStore {
+  struct Def : Hvd::IPropertyTemplate, Hvd::IDefDataId {
+    Definitions* table = nullptr;
+    std::string name;
+    std::vector<std::string> deps;
+    CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+      if (iid == Hvd::IDefDataId::GetIID()) return static_cast<Hvd::IDefDataId*>(this);
+      if (iid == Hvd::IPropertyTemplate::GetIID()) return static_cast<Hvd::IPropertyTemplate*>(this);
+      return nullptr;
+    }
+    std::uint64_t GetDefDataIdName(String* out) override {
+      *out = name;
+      return 1;
+    }
+    std::uint64_t GetDefaultValue(String*) override { return 0; }
+    std::uint64_t GetDependencies(Hvd::IDefDataIdIterator** out) override {
+      *out = new Ids(table, deps);
+      return 1;
+    }
+  };
+  // A counted iterator over the dependencies' ids.
+  struct Ids : Hvd::IDefDataIdIterator {
+    Ids(Definitions* table, std::vector<std::string> names) : table(table), names(std::move(names)) {}
+    CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+      return iid == Prjrep::IRefCount::GetIID() ? static_cast<CitI::IInterface*>(&count) : this;
+    }
+    Hvd::IDefDataId* Current() override { return IsDone() ? nullptr : &table->defs.at(names[at]); }
+    std::uint64_t Reset() override {
+      at = 0;
+      return 1;
+    }
+    std::uint64_t Next() override {
+      if (IsDone()) return 0;
+      ++at;
+      return 1;
+    }
+    bool IsDone() override { return at >= names.size(); }
+    Definitions* table;
+    std::vector<std::string> names;
+    std::size_t at = 0;
+    Prjrep::TRefCountHelper<Ids> count{this};
+  };
+  std::map<std::string, Def> defs;
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return iid == Hvd::IPropertyTemplateStore::GetIID() ? this : nullptr;
+  }
+  std::uint64_t GetTemplate(Hvd::IDefDataId* id, Hvd::IPropertyTemplate** out) override {
+    String name;
+    id->GetDefDataIdName(&name);
+    *out = &defs.at(name.str());
+    return 1;
+  }
+  std::uint64_t GetTemplates(Prjrep::IIterator**) override { return 0; }
+  Hvd::IPropertyTemplate* Add(const std::string& name, std::vector<std::string> deps) {
+    Def& def = defs[name];
+    def.table = this;
+    def.name = name;
+    def.deps = std::move(deps);
+    return &def;
+  }
+};
+
+TEST(PropertyLevelOrderTest, LevelsAreRememberedAndACycleEnds) {
+  Definitions table;
+  Hvd::IPropertyTemplate* a = table.Add("a", {"b"});
+  table.Add("b", {"a"});
+  Hvd::IPropertyTemplate* c = table.Add("c", {"a"});
+  Hvd::IPropertyTemplate* root = table.Add("root", {});
+  Hvd::IPropertyTemplate* leaf = table.Add("leaf", {"mid1", "mid2"});
+  table.Add("mid1", {"root"});
+  table.Add("mid2", {"mid1"});
+  Hvd::PropertyLevelOrder order(&table, 1);
+  Port_MsgManData::ClearCaptured();
+  EXPECT_GE(order.LevelOf(c), 1) << "ends despite the cycle";
+  EXPECT_FALSE(Port_MsgManData::Captured().empty());
+  EXPECT_EQ(order.LevelOf(a), order.LevelOf(a));
+  EXPECT_EQ(order.LevelOf(root), 0);
+  EXPECT_EQ(order.LevelOf(leaf), 3) << "the longer of two roads";
+  EXPECT_TRUE(order.Level(7).empty());
+}
+
+}  // namespace
