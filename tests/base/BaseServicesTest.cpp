@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "CitP/Factory.h"
+#include "Hvd/BaseStandIn.h"
 #include "Hvd/IBaseServices.h"
 #include "Hvd/IFileType.h"
 #include "Prjrep/IEvents.h"
@@ -25,6 +26,16 @@ template <class It>
 Strings Drain(It* it) {
   Strings out;
   for (; it != nullptr && !it->IsDone(); it->Next()) out.push_back(it->Current().str());
+  return out;
+}
+
+Strings IdNames(IDefDataIdIterator* it) {
+  Strings out;
+  for (; it != nullptr && !it->IsDone(); it->Next()) {
+    Text name;
+    it->Current()->GetDefDataIdName(&name);
+    out.push_back(name.str());
+  }
   return out;
 }
 
@@ -92,18 +103,69 @@ TEST_F(BaseServicesTest, FindsEachDefinitionByNameAndIdAsOneObject) {
 TEST_F(BaseServicesTest, DependenciesAndTemplatesComeFromTheData) {
   AutoRelease<IDefDataIdIterator> deps;
   ASSERT_EQ(Template("PROP_DevDevice")->GetDependencies(deps.Receive()), 1u);
-  Strings names;
-  for (; !deps->IsDone(); deps->Next()) {
-    Text name;
-    deps->Current()->GetDefDataIdName(&name);
-    names.push_back(name.str());
-  }
-  EXPECT_EQ(names, Strings{"PROP_DevFamily"});
+  EXPECT_EQ(IdNames(deps), Strings{"PROP_DevFamily"});
   AutoRelease<Prjrep::IIterator> all;
   ASSERT_EQ(AutoCast<IPropertyTemplateStore>(store.Get())->GetTemplates(all.Receive()), 1u);
   int count = 0;
   for (; !all->IsDone(); all->Next(), ++count) EXPECT_NE(AutoCast<IPropertyTemplate>(all->Current()).Get(), nullptr);
   EXPECT_EQ(count, 98);
+}
+
+TEST_F(BaseServicesTest, ThePlatformTypeCarriesThePlatformProperties) {
+  AutoRelease<IDesignPlatformTypeIterator> types;
+  ASSERT_EQ(AutoCast<IDesignPlatformTypeStore>(store.Get())->GetPlatformTypes(types.Receive()), 1u);
+  types->Reset();
+  ASSERT_FALSE(types->IsDone());
+  IDesignPlatformType* type = types->Current();
+  Text name;
+  ASSERT_EQ(AutoCast<IDefDataId>(type)->GetDefDataIdName(&name), 1u);
+  EXPECT_EQ(name.str(), "DPT_Default");
+  AutoRelease<IDefDataIdIterator> ids;
+  ASSERT_EQ(type->GetPropertyTemplates(ids.Receive()), 1u);
+  EXPECT_EQ(IdNames(ids), (Strings{"PROP_DevDevice", "PROP_DevFamily", "PROP_DevFamilyPMName", "PROP_DevPackage",
+                                   "PROP_DevSpeed", "PROP_PreferredLanguage", "PROP_Simulator",
+                                   "PROP_Synthesis_Tool", "PROP_Top_Level_Module_Type"}));
+  // Each id leads back to its property definition, as the platform looks them up.
+  ids->Reset();
+  AutoRelease<CitI::IInterface> found;
+  ASSERT_EQ(store->FindByDefDataId(ids->Current(), found.Receive()), 1u);
+  EXPECT_EQ(AutoCast<IPropertyTemplate>(found.Get()).Get(), Template("PROP_DevDevice").Get());
+  types->Next();
+  EXPECT_TRUE(types->IsDone());
+}
+
+TEST_F(BaseServicesTest, ATransformIsANamedDefinition) {
+  AutoRelease<CitI::IInterface> synth;
+  ASSERT_EQ(store->FindDefData("TRAN_synth", synth.Receive()), 1u);
+  Text name;
+  ASSERT_EQ(AutoCast<IDefDataId>(synth.Get())->GetDefDataIdName(&name), 1u);
+  EXPECT_EQ(name.str(), "TRAN_synth");
+  EXPECT_EQ(AutoCast<IPropertyTemplate>(synth.Get()).Get(), nullptr);
+  EXPECT_EQ(AutoCast<IDesignPlatformType>(synth.Get()).Get(), nullptr);
+}
+
+TEST_F(BaseServicesTest, ACodeHookRunsOnTheObjectThroughItsClass) {
+  AutoCast<ICodeHookDefn> hook(Template("PROP_DevFamily").Get());
+  ASSERT_NE(hook.Get(), nullptr);
+  EXPECT_EQ(AutoCast<ICodeHookDefn>(Template("PROP_DevDevice").Get()).Get(), nullptr);
+  Text name;
+  Port::XUID hookClass;
+  ASSERT_TRUE(hook->GetHookName(&name) == 1 && hook->GetHookClassId(hookClass) == 1);
+  EXPECT_EQ(name.str(), "::velmor::Hvd::hvd_DeviceChanged");
+  EXPECT_EQ(hookClass, CodeHookClassId());
+  // As the platform runs it: made from the class id, run on the instance through any interface.
+  AutoRelease<CitI::IInterface> component(CitP::Factory::CreateInstance(hookClass));
+  AutoCast<ICodeHookInstance> runner(component.Get());
+  ASSERT_NE(runner.Get(), nullptr);
+  auto family = Instance("PROP_DevFamily");
+  StandInClearHookRuns();
+  EXPECT_EQ(runner->Run(name, AutoCast<IListPropertyInstance>(family.Get())), 1u);
+  EXPECT_EQ(runner->Run("::velmor::Hvd::hvd_chFileRemoveHelper", nullptr), 1u);
+  EXPECT_EQ(StandInHookRuns(), (Strings{name.str() + " " + StandInIdentity(family.Get()),
+                                        "::velmor::Hvd::hvd_chFileRemoveHelper 0x0"}));
+  EXPECT_NE(StandInIdentity(family.Get()), StandInIdentity(Instance("PROP_DevDevice").Get()));
+  StandInClearHookRuns();
+  EXPECT_TRUE(StandInHookRuns().empty());
 }
 
 TEST_F(BaseServicesTest, AnInstancePerContextStartsAtItsDefault) {

@@ -65,6 +65,7 @@ using Names = std::vector<std::string>;
 struct Property {
   std::string kind, defaultValue, label;
   Names allowed, dependsOn;
+  std::string owner, hook, hookClass;
 };
 struct FileType {
   Names extensions, unitTypes;
@@ -84,6 +85,7 @@ struct Definitions {
   std::map<std::string, Property> properties;
   std::map<std::string, FileType> fileTypes;
   std::vector<Family> families;
+  Names platformOwners;
 };
 
 std::string Utf8(const XMLCh* text) {
@@ -124,12 +126,20 @@ void Read(const X::DOMElement& root, Definitions& d) {
     ForEach(list, u"property", [&](const X::DOMElement& e) {
       d.names["PROP_"].push_back(Attr(e, u"name"));
       d.properties[Attr(e, u"name")] = {Attr(e, u"kind"), Attr(e, u"default"), Attr(e, u"label"),
-                                        NamesOf(e, u"allowed", true), NamesOf(e, u"dependsOn", true)};
+                                        NamesOf(e, u"allowed", true), NamesOf(e, u"dependsOn", true),
+                                        Attr(e, u"owner"), Attr(e, u"hook"), Attr(e, u"hookClass")};
     });
   });
   ForEach(root, u"viewTypes", [&](const X::DOMElement& list) { d.names["VIEW_"] = NamesOf(list, u"viewType"); });
   ForEach(root, u"designUnitTypes",
           [&](const X::DOMElement& list) { d.names["DESUT_"] = NamesOf(list, u"designUnitType"); });
+  ForEach(root, u"transforms", [&](const X::DOMElement& list) { d.names["TRAN_"] = NamesOf(list, u"transform"); });
+  ForEach(root, u"platformTypes", [&](const X::DOMElement& list) {
+    ForEach(list, u"platformType", [&](const X::DOMElement& e) {
+      d.names["DPT_"].push_back(Attr(e, u"name"));
+      d.platformOwners.push_back(Attr(e, u"owner"));
+    });
+  });
   ForEach(root, u"fileTypes", [&](const X::DOMElement& list) {
     ForEach(list, u"fileType", [&](const X::DOMElement& e) {
       d.names["FILE_"].push_back(Attr(e, u"name"));
@@ -215,12 +225,33 @@ TEST(DefinitionNames, EveryKnownNameIsDefinedAmongItsKind) {
 }
 
 TEST(DefinitionNames, NamesAreUniqueWithinEachKind) {
-  ASSERT_EQ(Defs().names.size(), 4u);
-  for (const auto& [kind, names] : Defs().names) EXPECT_EQ(Duplicates(names), Names{}) << kind;
+  ASSERT_EQ(Defs().names.size(), 6u);
+  Names all;
+  for (const auto& [kind, names] : Defs().names) {
+    // Each kind's names take its prefix, since the data store finds every kind by name alone.
+    for (const auto& name : names) EXPECT_EQ(name.rfind(kind, 0), 0u) << name;
+    all.insert(all.end(), names.begin(), names.end());
+  }
+  EXPECT_EQ(Duplicates(all), Names{});
   // The project writer files properties under their label, or their name when unlabelled.
   Names keys;
   for (const auto& [name, p] : Defs().properties) keys.push_back(p.label.empty() ? name : p.label);
   EXPECT_EQ(Duplicates(keys), Names{});
+}
+
+TEST(DefinitionNames, PlatformTypesHavePropertiesAndHooksHaveClasses) {
+  for (const auto& owner : Defs().platformOwners) {
+    const bool any = std::any_of(Defs().properties.begin(), Defs().properties.end(),
+                                 [&](const auto& p) { return p.second.owner == owner; });
+    EXPECT_TRUE(any) << "no property owned by '" << owner << "'";
+  }
+  EXPECT_FALSE(Defs().platformOwners.empty());
+  for (const auto& [name, p] : Defs().properties) {
+    if (p.hook.empty() && p.hookClass.empty()) continue;
+    EXPECT_FALSE(p.hook.empty()) << name;
+    // Braced 36-character id text, the form the class id is read from.
+    EXPECT_TRUE(p.hookClass.size() == 38 && p.hookClass.front() == '{' && p.hookClass.back() == '}') << name;
+  }
 }
 
 TEST(DefinitionNames, DependenciesNameDefinedPropertiesWithoutCycles) {

@@ -25,10 +25,9 @@ namespace Hvd::base {
 using Text = Port::StringBase<char>;
 using Names = std::vector<std::string>;
 
-enum class Kind { kProperty, kView, kFile, kDesignUnit };
+enum class Kind { kProperty, kView, kFile, kDesignUnit, kTransform, kPlatform };
 
-// One definition as the data file gives it; the property and file-type fields stay empty
-// for the other kinds.
+// One definition as the data file gives it; the fields of one kind stay empty for the others.
 struct DefinitionData {
   Kind kind = Kind::kProperty;
   std::string name;
@@ -37,10 +36,14 @@ struct DefinitionData {
   std::string defaultValue;
   std::string label;
   bool lockable = false;
+  std::string owner;      // of a property: which object carries it; of a platform type: whose properties it takes
+  std::string hook;       // the code hook's name; empty: none
+  std::string hookClass;  // the braced id of the class that runs the hook
   Names allowed;
   Names dependsOn;
   Names extensions;
   Names unitTypes;
+  Names platformProperties;  // of a platform type, in document order
 };
 
 struct DeviceData {
@@ -114,6 +117,15 @@ class CDefinition final : public CitI::IInterface {
     using TNested::TNested;
     std::uint64_t GetSecondName(Text* name) override;
   } m_XITemplate2{this};
+  struct XIPlatformType : TNested<CDefinition, IDesignPlatformType> {
+    using TNested::TNested;
+    std::uint64_t GetPropertyTemplates(IDefDataIdIterator** ids) override;
+  } m_XIPlatformType{this};
+  struct XICodeHook : TNested<CDefinition, ICodeHookDefn> {
+    using TNested::TNested;
+    std::uint64_t GetHookName(Text* name) override;
+    std::uint64_t GetHookClassId(Port::XUID& classId) override;
+  } m_XICodeHook{this};
   TNested<CDefinition, IViewType> m_XIViewType{this};
   TNested<CDefinition, IFileType> m_XIFileType{this};
   TNested<CDefinition, IDesignUnitType> m_XIDesignUnitType{this};

@@ -1,10 +1,13 @@
 // The library's components: the base services, the property manager with its property
-// instances, and the family-template component; and the library's entry.
+// instances, the family-template and code-hook components; the library's entry and the
+// stand-in's accessors.
 
 #include <algorithm>
+#include <mutex>
 
 #include "BaseData.h"
 #include "CitP/Factory.h"
+#include "Hvd/BaseStandIn.h"
 #include "Prjrep/IPersist.h"
 #include "framework/Factory.h"
 #include "framework/Holders.h"
@@ -63,6 +66,43 @@ class CFamilySelection final : public CitI::IInterface {
   } m_XISelection{this};
   Prjrep::TRefCountHelper<CFamilySelection> m_count{this};
   Text m_kind, m_value;
+};
+
+// The hooks run in this process, for the stand-in accessors.
+struct HookRuns {
+  std::mutex lock;
+  std::vector<std::string> runs;
+};
+
+HookRuns& TheHookRuns() {
+  static HookRuns s_runs;
+  return s_runs;
+}
+
+// Runs no hook code: the library has no interpreter, so a run is only recorded.
+class CCodeHook final : public CitI::IInterface {
+ public:
+  CITI_DECLARE_CLSID("{CFE50249-341C-4e8e-A576-BD21965DEC39}")
+
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return AnswerQuery(iid, {{ICodeHookInstance::GetIID(), &m_XIInstance},
+                             {Prjrep::IRefCount::GetIID(), &m_count},
+                             {Prjrep::IRefCountV1::GetIID(), &m_count},
+                             {CitI::IInterface::GetIID(), this}});
+  }
+
+ private:
+  struct XIInstance : TNested<CCodeHook, ICodeHookInstance> {
+    using TNested::TNested;
+    std::uint64_t Run(const Text& hookName, CitI::IInterface* object) override {
+      std::string run = hookName.str() + " " + StandInIdentity(object);
+      HookRuns& runs = TheHookRuns();
+      std::lock_guard<std::mutex> guard(runs.lock);
+      runs.runs.push_back(std::move(run));
+      return kSuccess;
+    }
+  } m_XIInstance{this};
+  Prjrep::TRefCountHelper<CCodeHook> m_count{this};
 };
 
 }  // namespace
@@ -334,4 +374,17 @@ extern "C" void InstFactoryEntry() {
   RegisterFactoryOf<CPropertyManager>();
   RegisterFactoryOf<CPropertyInstance>();
   RegisterFactoryOf<CFamilySelection>();
+  RegisterFactoryOf<CCodeHook>();
+}
+
+std::vector<std::string> Hvd::StandInHookRuns() {
+  auto& runs = Hvd::base::TheHookRuns();
+  std::lock_guard<std::mutex> guard(runs.lock);
+  return runs.runs;
+}
+
+void Hvd::StandInClearHookRuns() {
+  auto& runs = Hvd::base::TheHookRuns();
+  std::lock_guard<std::mutex> guard(runs.lock);
+  runs.runs.clear();
 }

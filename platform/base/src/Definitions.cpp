@@ -64,6 +64,9 @@ void Read(const X::DOMElement& root, Data& data) {
       d.defaultValue = Attr(e, u"default");
       d.label = Attr(e, u"label");
       d.lockable = Flag(e, u"lockable");
+      d.owner = Attr(e, u"owner");
+      d.hook = Attr(e, u"hook");
+      d.hookClass = Attr(e, u"hookClass");
       d.allowed = NamesOf(e, u"allowed", true);
       d.dependsOn = NamesOf(e, u"dependsOn", true);
       defs.push_back(std::move(d));
@@ -82,6 +85,20 @@ void Read(const X::DOMElement& root, Data& data) {
   });
   ForEach(root, u"designUnitTypes", [&](const X::DOMElement& list) {
     ForEach(list, u"designUnitType", [&](const X::DOMElement& e) { defs.push_back(Named(Kind::kDesignUnit, e)); });
+  });
+  ForEach(root, u"transforms", [&](const X::DOMElement& list) {
+    ForEach(list, u"transform", [&](const X::DOMElement& e) { defs.push_back(Named(Kind::kTransform, e)); });
+  });
+  // A platform type takes the properties of its owner, so each property is listed once.
+  ForEach(root, u"platformTypes", [&](const X::DOMElement& list) {
+    ForEach(list, u"platformType", [&](const X::DOMElement& e) {
+      DefinitionData d = Named(Kind::kPlatform, e);
+      d.owner = Attr(e, u"owner");
+      for (const DefinitionData& p : defs) {
+        if (p.kind == Kind::kProperty && p.owner == d.owner) d.platformProperties.push_back(p.name);
+      }
+      defs.push_back(std::move(d));
+    });
   });
   ForEach(root, u"deviceStore", [&](const X::DOMElement& list) {
     ForEach(list, u"family", [&](const X::DOMElement& e) {

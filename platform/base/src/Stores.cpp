@@ -1,4 +1,7 @@
-// The definition objects, the data store, the device store and the platform's event sender.
+// The definition objects, the data store with its platform types, the device store and
+// the platform's event sender.
+
+#include <stdexcept>
 
 #include "BaseData.h"
 #include "Prjrep/IEvents.h"
@@ -12,6 +15,11 @@ namespace {
 class IDefDataIdSet : public Prjrep::TISet<IDefDataId*, IDefDataIdIterator> {
  public:
   CITI_DECLARE_IID("{5b2e8c1d-7f40-4a93-b6d2-0e9c3a7f1b58}")
+};
+
+class IPlatformTypeSet : public Prjrep::TISet<IDesignPlatformType*, IDesignPlatformTypeIterator> {
+ public:
+  CITI_DECLARE_IID("{be7e1d8b-73bc-458c-9afc-6888c70953bf}")
 };
 
 class IDeviceEntrySet : public Prjrep::TISet<IDeviceEntry*, IDeviceFieldIterator> {
@@ -42,6 +50,10 @@ class CDataStore final : public CitI::IInterface {
       if (!added) continue;  // the first definition of a name wins
       at->second = std::make_unique<CDefinition>(d);
       if (d.kind == Kind::kProperty) m_properties.push_back(at->second.get());
+      if (d.kind == Kind::kPlatform) {
+        m_platformTypes.push_back(
+            static_cast<IDesignPlatformType*>(at->second->QueryInterface(IDesignPlatformType::GetIID())));
+      }
     }
   }
 
@@ -49,6 +61,7 @@ class CDataStore final : public CitI::IInterface {
     return AnswerQuery(iid, {{IDataStore::GetIID(), &m_XIDataStore},
                              {IPropertyTemplateStore::GetIID(), &m_XITemplates},
                              {IFamilyTemplates::GetIID(), &m_XIFamilies},
+                             {IDesignPlatformTypeStore::GetIID(), &m_XIPlatformTypes},
                              {Prjrep::IRefCount::GetIID(), &m_count},
                              {Prjrep::IRefCountV1::GetIID(), &m_count},
                              {CitI::IInterface::GetIID(), this}});
@@ -122,9 +135,18 @@ class CDataStore final : public CitI::IInterface {
     }
   } m_XIFamilies{this};
 
+  struct XIPlatformTypes : TNested<CDataStore, IDesignPlatformTypeStore> {
+    using TNested::TNested;
+    std::uint64_t GetPlatformTypes(IDesignPlatformTypeIterator** types) override {
+      return HandOutIterator<IDesignPlatformType*, IPlatformTypeSet, IDesignPlatformTypeIterator>(
+          m_pThis->m_platformTypes, types);
+    }
+  } m_XIPlatformTypes{this};
+
   TImmortalCount<CDataStore> m_count{this};
   std::map<std::string, std::unique_ptr<CDefinition>, std::less<>> m_byName;
-  std::vector<CDefinition*> m_properties;  // in document order
+  std::vector<CDefinition*> m_properties;               // in document order
+  std::vector<IDesignPlatformType*> m_platformTypes;  // in document order
 };
 
 CDataStore& Store() {
@@ -225,6 +247,7 @@ CitI::IInterface* CDefinition::QueryInterface(const Port::XUID& iid) {
     case Kind::kProperty:
       if (iid == IPropertyTemplate::GetIID()) return &m_XITemplate;
       if (iid == IPropertyTemplate2::GetIID() && !m_data.label.empty()) return &m_XITemplate2;
+      if (iid == ICodeHookDefn::GetIID() && !m_data.hook.empty()) return &m_XICodeHook;
       break;
     case Kind::kView:
       if (iid == IViewType::GetIID()) return &m_XIViewType;
@@ -234,6 +257,11 @@ CitI::IInterface* CDefinition::QueryInterface(const Port::XUID& iid) {
       break;
     case Kind::kDesignUnit:
       if (iid == IDesignUnitType::GetIID()) return &m_XIDesignUnitType;
+      break;
+    case Kind::kPlatform:
+      if (iid == IDesignPlatformType::GetIID()) return &m_XIPlatformType;
+      break;
+    case Kind::kTransform:  // only named
       break;
   }
   return nullptr;
@@ -262,6 +290,31 @@ std::uint64_t CDefinition::XITemplate::GetDependencies(IDefDataIdIterator** depe
 std::uint64_t CDefinition::XITemplate::GetDefaultValue(Text* value) {
   if (value == nullptr) return kFailure;
   *value = Text(m_pThis->m_data.defaultValue);
+  return kSuccess;
+}
+
+std::uint64_t CDefinition::XIPlatformType::GetPropertyTemplates(IDefDataIdIterator** ids) {
+  std::vector<IDefDataId*> found;
+  for (const std::string& name : m_pThis->m_data.platformProperties) {
+    if (CDefinition* d = FindPropertyDefinition(name)) found.push_back(&d->m_XIDefDataId);
+  }
+  return HandOutIterator<IDefDataId*, IDefDataIdSet, IDefDataIdIterator>(found, ids);
+}
+
+std::uint64_t CDefinition::XICodeHook::GetHookName(Text* name) {
+  if (name == nullptr) return kFailure;
+  *name = Text(m_pThis->m_data.hook);
+  return kSuccess;
+}
+
+// A malformed class id in the data gives no class rather than a wrong one.
+std::uint64_t CDefinition::XICodeHook::GetHookClassId(Port::XUID& classId) {
+  try {
+    classId = Port::XUID(m_pThis->m_data.hookClass.c_str());
+  } catch (const std::invalid_argument&) {
+    classId = Port::XUID();
+    return kFailure;
+  }
   return kSuccess;
 }
 

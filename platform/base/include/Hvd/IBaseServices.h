@@ -1,6 +1,6 @@
 #pragma once
 // The base services: the data store of definitions, the property manager and its
-// property instances, and the device store.
+// property instances, the device store and the code-hook component.
 
 #include <cstdint>
 #include <vector>
@@ -30,6 +30,7 @@ CITI_DEFINE_ID(DeviceStoreServiceId, "{D14B7BF3-ED12-49ce-A18B-01A34B897CB6}")
 CITI_DEFINE_ID(PlatformEventServiceId, "{A71051F9-3D17-4bbd-9B56-BD0D9F6FDC8A}")
 CITI_DEFINE_ID(PropertyManagerClassId, "{2076A846-15F7-4c41-B9A3-3B212221F25D}")
 CITI_DEFINE_ID(FamilyTemplatesClassId, "{BF714223-9A6B-4924-B6FF-2A1E766569B6}")
+CITI_DEFINE_ID(CodeHookClassId, "{CFE50249-341C-4e8e-A576-BD21965DEC39}")
 
 // The definitions: found by name or by id, and stored by reference.
 class IDataStore : public CitI::IInterface {
@@ -51,6 +52,23 @@ class IPropertyTemplateStore : public CitI::IInterface {
   virtual std::uint64_t GetTemplate(IDefDataId* id, IPropertyTemplate** definition) = 0;
   // Every property definition, each answering IPropertyTemplate.
   virtual std::uint64_t GetTemplates(Prjrep::IIterator** definitions) = 0;
+};
+
+// The platform types of the data store.
+class IDesignPlatformTypeStore : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{C01C442C-9BEE-487c-A925-2160537AB4F0}")
+
+  // One reference for the caller.
+  virtual std::uint64_t GetPlatformTypes(IDesignPlatformTypeIterator** types) = 0;
+};
+
+// Runs a code hook on an object, such as a changed property instance or a removed file.
+class ICodeHookInstance : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{FDD65C8C-A17C-4a08-88F8-ED2330AD9FA8}")
+
+  virtual std::uint64_t Run(const Port::StringBase<char>& hookName, CitI::IInterface* object) = 0;
 };
 
 // The definitions that a device family adds or replaces.

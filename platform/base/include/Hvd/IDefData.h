@@ -1,6 +1,6 @@
 #pragma once
-// Definition data of the base services: view types, property templates and instances, and
-// the obsolete flag of a definition.
+// Definition data of the base services: view, design-unit and platform types, property
+// templates and instances, code hooks, and the obsolete flag of a definition.
 
 #include <cstdint>
 
@@ -43,6 +43,31 @@ class IPropertyTemplate : public CitI::IInterface {
   // The ids of the definitions this one depends on; one reference for the caller.
   virtual std::uint64_t GetDependencies(IDefDataIdIterator** dependencies) = 0;
   virtual std::uint64_t GetDefaultValue(Port::StringBase<char>* value) = 0;
+};
+
+// A type of design platform; it answers IDefDataId, whose name becomes the platform's name.
+class IDesignPlatformType : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{3d2e4c44-25a1-42be-9d31-3518ca66509c}")
+
+  // The ids of the property definitions that a platform of this type carries, in order;
+  // one reference for the caller.
+  virtual std::uint64_t GetPropertyTemplates(IDefDataIdIterator** ids) = 0;
+};
+
+class IDesignPlatformTypeIterator : public Prjrep::TIIterator<IDesignPlatformType*> {
+ public:
+  CITI_DECLARE_IID("{da435622-a542-4eb9-a1d8-418968b76867}")
+};
+
+// The code hook of a property definition: what to run when its instances change.
+class ICodeHookDefn : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{21D99E4C-9879-494e-983E-653EA158771F}")
+
+  virtual std::uint64_t GetHookName(Port::StringBase<char>* name) = 0;
+  // The class that runs the hook; it answers ICodeHookInstance.
+  virtual std::uint64_t GetHookClassId(Port::XUID& classId) = 0;
 };
 
 // The second name of a definition: the label under which it is shown and filed.
