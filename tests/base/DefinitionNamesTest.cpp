@@ -15,6 +15,8 @@
 #include <xercesc/util/TransService.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include "../../platform/base/src/DomText.h"
+
 namespace {
 
 namespace X = xercesc;
@@ -60,7 +62,7 @@ constexpr std::string_view kKnownNames[] = {
     "VIEW_Post-TranslateAbstractSimulation"};
 // clang-format on
 
-using Names = std::vector<std::string>;
+using Hvd::base::dom::Names;
 
 struct Property {
   std::string kind, defaultValue, label;
@@ -88,36 +90,7 @@ struct Definitions {
   Names platformOwners;
 };
 
-std::string Utf8(const XMLCh* text) {
-  if (text == nullptr) return {};
-  X::TranscodeToStr out(text, "UTF-8");
-  return reinterpret_cast<const char*>(out.str());
-}
-
-std::string Attr(const X::DOMElement& e, const char16_t* name) { return Utf8(e.getAttribute(name)); }
-
-// Calls f for each child element of the given tag, in document order.
-void ForEach(const X::DOMElement& parent, const char16_t* tag, const std::function<void(const X::DOMElement&)>& f) {
-  for (auto* c = parent.getFirstElementChild(); c != nullptr; c = c->getNextElementSibling()) {
-    if (X::XMLString::equals(c->getTagName(), tag)) f(*c);
-  }
-}
-
-// The name attributes, or with `text` the contents, of the children of the given tag.
-Names NamesOf(const X::DOMElement& parent, const char16_t* tag, bool text = false) {
-  Names names;
-  ForEach(parent, tag, [&](const X::DOMElement& e) {
-    names.push_back(text ? Utf8(e.getTextContent()) : Attr(e, u"name"));
-  });
-  return names;
-}
-
-Names Words(const std::string& text) {
-  std::istringstream in(text);
-  Names words;
-  for (std::string word; in >> word;) words.push_back(word);
-  return words;
-}
+using namespace Hvd::base::dom;
 
 void Read(const X::DOMElement& root, Definitions& d) {
   d.root = Utf8(root.getTagName());

@@ -10,42 +10,16 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "BaseData.h"
+#include "DomText.h"
 
 namespace Hvd::base {
 namespace {
 
 namespace X = xercesc;
 
-std::string Utf8(const XMLCh* text) {
-  if (text == nullptr) return {};
-  X::TranscodeToStr out(text, "UTF-8");
-  return reinterpret_cast<const char*>(out.str());
-}
+using namespace dom;
 
-std::string Attr(const X::DOMElement& e, const char16_t* name) { return Utf8(e.getAttribute(name)); }
 bool Flag(const X::DOMElement& e, const char16_t* name) { return Attr(e, name) == "true"; }
-
-void ForEach(const X::DOMElement& parent, const char16_t* tag, const std::function<void(const X::DOMElement&)>& f) {
-  for (auto* c = parent.getFirstElementChild(); c != nullptr; c = c->getNextElementSibling()) {
-    if (X::XMLString::equals(c->getTagName(), tag)) f(*c);
-  }
-}
-
-// The name attributes, or with `text` the contents, of the children of the given tag.
-Names NamesOf(const X::DOMElement& parent, const char16_t* tag, bool text = false) {
-  Names names;
-  ForEach(parent, tag, [&](const X::DOMElement& e) {
-    names.push_back(text ? Utf8(e.getTextContent()) : Attr(e, u"name"));
-  });
-  return names;
-}
-
-Names Words(const std::string& text) {
-  std::istringstream in(text);
-  Names words;
-  for (std::string word; in >> word;) words.push_back(word);
-  return words;
-}
 
 DefinitionData Named(Kind kind, const X::DOMElement& e) {
   DefinitionData d;

@@ -1,0 +1,49 @@
+#pragma once
+// Small readers over a parsed definitions file, shared by the library and its data checks.
+
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/util/TransService.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+namespace Hvd::base::dom {
+
+namespace X = xercesc;
+using Names = std::vector<std::string>;
+
+inline std::string Utf8(const XMLCh* text) {
+  if (text == nullptr) return {};
+  X::TranscodeToStr out(text, "UTF-8");
+  return reinterpret_cast<const char*>(out.str());
+}
+
+inline std::string Attr(const X::DOMElement& e, const char16_t* name) { return Utf8(e.getAttribute(name)); }
+
+// Calls f for each child element of the given tag, in document order.
+inline void ForEach(const X::DOMElement& parent, const char16_t* tag,
+                    const std::function<void(const X::DOMElement&)>& f) {
+  for (auto* c = parent.getFirstElementChild(); c != nullptr; c = c->getNextElementSibling()) {
+    if (X::XMLString::equals(c->getTagName(), tag)) f(*c);
+  }
+}
+
+// The name attributes, or with `text` the contents, of the children of the given tag.
+inline Names NamesOf(const X::DOMElement& parent, const char16_t* tag, bool text = false) {
+  Names names;
+  ForEach(parent, tag, [&](const X::DOMElement& e) {
+    names.push_back(text ? Utf8(e.getTextContent()) : Attr(e, u"name"));
+  });
+  return names;
+}
+
+inline Names Words(const std::string& text) {
+  std::istringstream in(text);
+  Names words;
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+}  // namespace Hvd::base::dom
