@@ -14,6 +14,7 @@ class FakeFileNameHelperBase : public Prjrep::IFileNameHelper {
   std::uint64_t SetBaseDirectory(const Text&) override { return Hvd::kNotSupported; }
   std::uint64_t GetBaseDirectory(Text*) override { return Hvd::kNotSupported; }
   std::uint64_t GetPathOnDirectory(const Text&, Text*) override { return Hvd::kNotSupported; }
+  std::uint64_t GetDirectory(Text*) override { return Hvd::kNotSupported; }
   std::uint64_t GetFullName(Text*) override { return Hvd::kNotSupported; }
   std::uint64_t GetRelativeName(Text*) override { return Hvd::kNotSupported; }
   std::uint64_t GetOsPath(Text*) override { return Hvd::kNotSupported; }

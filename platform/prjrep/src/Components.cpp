@@ -11,6 +11,7 @@ void RegisterComponents() {
   standins::RegisterOperationGate();
   standins::RegisterAutonyms();
   standins::RegisterRelayAndAttachment();
+  standins::RegisterFileNameHelper();
   standins::RegisterSharedOperationGate();
 }
 

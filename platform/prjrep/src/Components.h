@@ -25,6 +25,7 @@ void RegisterEvent();
 void RegisterOperationGate();
 void RegisterAutonyms();
 void RegisterRelayAndAttachment();
+void RegisterFileNameHelper();
 // Puts one operation gate into the registry under "OperationGate" unless one is there;
 // needs the registry's and the gate's factories.
 void RegisterSharedOperationGate();

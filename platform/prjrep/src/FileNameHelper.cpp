@@ -1,0 +1,133 @@
+// The path-name component: one path and one base directory, with the path's forms worked
+// out lexically on '/' paths. Nothing here looks at the file system.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "Components.h"
+#include "Hvd/Status.h"
+#include "Prjrep/IFileNameHelper.h"
+#include "framework/Interface.h"
+
+namespace Prjrep::standins {
+namespace {
+
+using Hvd::kFailure;
+using Hvd::kSuccess;
+using Hvd::Status;
+using Text = Port::StringBase<char>;
+namespace fs = std::filesystem;
+
+// "." and ".." folded away, repeated and trailing separators dropped, so that equal
+// places compare equal.
+fs::path Normal(const std::string& text) {
+  std::string normal = fs::path(text).lexically_normal().string();
+  while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
+  return fs::path(normal);
+}
+
+// Writes `value` to `out` after clearing it; a missing output is a failure.
+Status Write(Text* out, const std::string& value, bool ok = true) {
+  if (out == nullptr) return kFailure;
+  *out = Text();
+  if (!ok) return kFailure;
+  *out = Text(value);
+  return kSuccess;
+}
+
+class CFileNameHelper final : public CitI::IInterface {
+ public:
+  CITI_DECLARE_CLSID("{AA45A027-DC8B-42f6-AE83-00CFCA645665}")
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return Hvd::AnswerQuery(iid, {{IFileNameHelper::GetIID(), &m_XIFileNameHelper},
+                                  {IRefCount::GetIID(), &m_refCount},
+                                  {CitI::IInterface::GetIID(), this}});
+  }
+
+ private:
+  // The path relative to the base. Only two absolute places have one: every two of them
+  // share at least the root, so on '/' paths it always exists then, with as many "../"
+  // steps as it takes. A relative place has none, as it is unknown where it lies.
+  std::optional<fs::path> Relative() const {
+    if (m_path.empty() || m_base.empty() || !m_path.is_absolute() || !m_base.is_absolute()) return std::nullopt;
+    return m_path.lexically_relative(m_base);
+  }
+
+  Status SetPath(const Text& path, const Text& second) {
+    fs::path joined(path.str());
+    if (!second.empty()) joined /= second.str();
+    if (joined.empty()) return kFailure;
+    // A relative path is taken as lying in the base directory as it is now; a base set
+    // later does not move it.
+    if (joined.is_relative() && !m_base.empty()) joined = m_base / joined;
+    m_path = Normal(joined.string());
+    return kSuccess;
+  }
+
+  Status SetBase(const Text& directory) {
+    if (directory.empty()) return kFailure;
+    m_base = Normal(directory.str());
+    return kSuccess;
+  }
+
+  struct XIFileNameHelper : Hvd::TNested<CFileNameHelper, IFileNameHelper> {
+    using TNested::TNested;
+    Status SetPathInDirectory(const Text& path, const Text& second, const Text& baseDirectory) override {
+      // Checked first, so that a refused call changes nothing.
+      if (baseDirectory.empty() || (path.empty() && second.empty())) return kFailure;
+      m_pThis->SetBase(baseDirectory);
+      return m_pThis->SetPath(path, second);
+    }
+    Status SetPath(const Text& path, const Text& second) override { return m_pThis->SetPath(path, second); }
+    Status SetBaseDirectory(const Text& directory) override { return m_pThis->SetBase(directory); }
+    Status GetBaseDirectory(Text* directory) override { return Write(directory, m_pThis->m_base.string()); }
+    Status GetPathOnDirectory(const Text& directory, Text* path) override {
+      const std::optional<fs::path> relative = m_pThis->Relative();
+      const bool ok = relative.has_value() && !directory.empty();
+      return Write(path, ok ? Normal((fs::path(directory.str()) / *relative).string()).string() : std::string(), ok);
+    }
+    Status GetDirectory(Text* directory) override {
+      return Write(directory, m_pThis->m_path.parent_path().string(), !m_pThis->m_path.empty());
+    }
+    Status GetFullName(Text* path) override { return Write(path, m_pThis->m_path.string(), !m_pThis->m_path.empty()); }
+    Status GetRelativeName(Text* path) override {
+      const std::optional<fs::path> relative = m_pThis->Relative();
+      return Write(path, relative ? relative->string() : std::string(), relative.has_value());
+    }
+    // A path still relative is completed with the process's current directory.
+    Status GetOsPath(Text* path) override {
+      const fs::path& own = m_pThis->m_path;
+      if (own.empty() || own.is_absolute()) return Write(path, own.string(), !own.empty());
+      std::error_code failed;
+      const fs::path absolute = fs::absolute(own, failed);
+      return Write(path, failed ? std::string() : Normal(absolute.string()).string(), !failed);
+    }
+    Status GetShortName(Text* name) override {
+      return Write(name, m_pThis->m_path.filename().string(), !m_pThis->m_path.empty());
+    }
+    // A name that only starts with a dot (".bashrc") has none; "a.tar.gz" has "gz".
+    Status GetExtension(Text* extension) override {
+      std::string dotted = m_pThis->m_path.extension().string();
+      if (!dotted.empty()) dotted.erase(0, 1);
+      return Write(extension, dotted, !m_pThis->m_path.empty());
+    }
+    // Strictly below the base: the base itself is not inside it.
+    Status IsInsideBase(bool* inside) override {
+      if (inside == nullptr) return kFailure;
+      const std::optional<fs::path> relative = m_pThis->Relative();
+      *inside = relative.has_value() && !relative->empty() && *relative != "." && *relative->begin() != "..";
+      return kSuccess;
+    }
+  } m_XIFileNameHelper{this};
+
+  TRefCountHelper<CFileNameHelper> m_refCount{this};
+  fs::path m_path;  // normal; empty until set
+  fs::path m_base;  // normal; empty until set
+};
+
+}  // namespace
+
+void RegisterFileNameHelper() { RegisterFactoryOf<CFileNameHelper>(); }
+
+}  // namespace Prjrep::standins
