@@ -1,5 +1,6 @@
 #include "Port/FileName.h"
 
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -20,18 +21,60 @@ StringBase<char> FileName::GetAbsolutePath(bool resolveLinks) const {
   return StringBase<char>(absolute.string());
 }
 
-FileName& FileName::MakeCanonical() {
+FileName& FileName::MakeCanonical(bool resolveLinks) {
   if (m_path.empty()) return *this;
-  std::string normal = fs::path(m_path.str()).lexically_normal().string();
+  fs::path path(m_path.str());
+  if (resolveLinks) {
+    std::error_code error;
+    fs::path resolved = fs::weakly_canonical(path, error);
+    if (!error) path = resolved;
+  }
+  std::string normal = path.lexically_normal().string();
   while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
   m_path = StringBase<char>(normal);
   return *this;
+}
+
+StringBase<char> FileName::GetHead(bool, bool) const {
+  const std::string& path = m_path.str();
+  const auto slash = path.find_last_of('/');
+  return StringBase<char>(slash == std::string::npos ? std::string() : path.substr(0, slash + 1));
 }
 
 StringBase<char> FileName::GetTail() const {
   const std::string& path = m_path.str();
   const auto slash = path.find_last_of('/');
   return StringBase<char>(slash == std::string::npos ? path : path.substr(slash + 1));
+}
+
+FileName& FileName::SetTail(const StringBase<char>& tail) {
+  m_path = GetHead() + tail;
+  return *this;
+}
+
+StringBase<char> FileName::GetBase() const {
+  const std::string tail = GetTail().str();
+  const auto dot = tail.find_last_of('.');
+  return StringBase<char>(dot == std::string::npos || dot == 0 ? tail : tail.substr(0, dot));
+}
+
+StringBase<char> FileName::GetExtension() const {
+  const std::string tail = GetTail().str();
+  const auto dot = tail.find_last_of('.');
+  return StringBase<char>(dot == std::string::npos || dot == 0 ? std::string() : tail.substr(dot));
+}
+
+bool FileName::IsValidPath(const StringBase<char>& path) {
+  const std::string& text = path.str();
+  if (text.empty() || text.size() >= PATH_MAX || text.find('\0') != std::string::npos) return false;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    auto end = text.find('/', start);
+    if (end == std::string::npos) end = text.size();
+    if (end - start > NAME_MAX) return false;
+    start = end + 1;
+  }
+  return true;
 }
 
 int File::namematch(const char* first, const char* second) {

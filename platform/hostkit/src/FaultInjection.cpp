@@ -1,0 +1,57 @@
+#include "Port/FaultInjection.h"
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace Port::FaultInjection {
+
+namespace {
+
+struct Armed {
+  std::string operation;
+  std::string pathPart;
+  int remaining;  // calls to let pass plus one; 0 means every call fails
+  bool spent;
+};
+
+// Operations run on any thread, so the table is guarded.
+std::mutex& TableLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+std::vector<Armed>& Table() {
+  static std::vector<Armed> table;
+  return table;
+}
+
+}  // namespace
+
+void Fail(std::string_view operation, int nth, std::string_view pathPart) {
+  std::lock_guard<std::mutex> hold(TableLock());
+  Table().push_back(Armed{std::string(operation), std::string(pathPart), nth < 0 ? 0 : nth, false});
+}
+
+void Clear() {
+  std::lock_guard<std::mutex> hold(TableLock());
+  Table().clear();
+}
+
+bool ShouldFail(std::string_view operation, std::string_view path) {
+  std::lock_guard<std::mutex> hold(TableLock());
+  bool fail = false;
+  for (Armed& armed : Table()) {
+    if (armed.spent || armed.operation != operation) continue;
+    if (!armed.pathPart.empty() && path.find(armed.pathPart) == std::string_view::npos) continue;
+    if (armed.remaining == 0) {
+      fail = true;
+    } else if (--armed.remaining == 0) {
+      armed.spent = true;  // a counted failure strikes once
+      fail = true;
+    }
+  }
+  return fail;
+}
+
+}  // namespace Port::FaultInjection

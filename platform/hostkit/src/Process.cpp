@@ -1,0 +1,135 @@
+#include "Port/Process.h"
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+#include "Port/FaultInjection.h"
+#include "Port/FileName.h"
+
+extern char** environ;
+
+namespace Port {
+
+namespace {
+
+constexpr int kNotStarted = -1;
+
+class SpawnActions {
+ public:
+  SpawnActions() { m_ready = ::posix_spawn_file_actions_init(&m_actions) == 0; }
+  ~SpawnActions() {
+    if (m_ready) ::posix_spawn_file_actions_destroy(&m_actions);
+  }
+  SpawnActions(const SpawnActions&) = delete;
+  SpawnActions& operator=(const SpawnActions&) = delete;
+  bool ready() const noexcept { return m_ready; }
+  posix_spawn_file_actions_t* get() noexcept { return &m_actions; }
+
+ private:
+  posix_spawn_file_actions_t m_actions;
+  bool m_ready = false;
+};
+
+}  // namespace
+
+std::vector<StringBase<char>> Process::SplitCommandLine(const StringBase<char>& commandLine) {
+  std::vector<StringBase<char>> argv;
+  std::string current;
+  bool inWord = false, quoted = false;
+  for (const char c : commandLine.str()) {
+    if (c == '"') {
+      quoted = !quoted;
+      inWord = true;  // "" stands for an empty argument
+    } else if (!quoted && (c == ' ' || c == '\t')) {
+      if (inWord) argv.emplace_back(current);
+      current.clear();
+      inWord = false;
+    } else {
+      current += c;
+      inWord = true;
+    }
+  }
+  if (inWord) argv.emplace_back(current);
+  return argv;
+}
+
+int Process::Run(const std::vector<StringBase<char>>& argv) {
+  if (argv.empty() || FaultInjection::ShouldFail("Run", argv.front().str())) return kNotStarted;
+  // Absolute, so a relative program path names what we checked, not something
+  // under the child's working directory.
+  const StringBase<char> program = FileName(Port_Env::GetExecFileName(argv.front().c_str(), true)).GetAbsolutePath();
+  if (program.empty()) return kNotStarted;
+
+  std::vector<char*> arguments;
+  for (const StringBase<char>& argument : argv) arguments.push_back(const_cast<char*>(argument.c_str()));
+  arguments.push_back(nullptr);
+
+  SpawnActions actions;
+  if (!actions.ready()) return kNotStarted;
+  // The child changes directory itself, so ours is never touched, not even for
+  // a moment.
+  if (!m_directory.empty() && ::posix_spawn_file_actions_addchdir_np(actions.get(), m_directory.c_str()) != 0) {
+    return kNotStarted;
+  }
+  pid_t child = 0;
+  if (::posix_spawn(&child, program.c_str(), actions.get(), nullptr, arguments.data(), environ) != 0) {
+    return kNotStarted;
+  }
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return kNotStarted;
+  }
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return kNotStarted;
+}
+
+int Process::Run(const StringBase<char>& commandLine, bool, bool) { return Run(SplitCommandLine(commandLine)); }
+
+int Process::RunNoWindow(const StringBase<char>& commandLine, bool, bool) { return Run(SplitCommandLine(commandLine)); }
+
+}  // namespace Port
+
+namespace {
+
+bool IsExecutableFile(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+}  // namespace
+
+bool Port_Env::GetEnv(const char* name, Port::StringBase<char>& value) {
+  value = "";
+  const char* found = name != nullptr ? std::getenv(name) : nullptr;
+  if (found == nullptr) return false;
+  value = found;
+  return true;
+}
+
+Port::StringBase<char> Port_Env::GetExecFileName(const char* name, bool searchPath) {
+  if (name == nullptr || *name == '\0' || Port::FaultInjection::ShouldFail("GetExecFileName", name)) return {};
+  const std::string wanted(name);
+  if (wanted.find('/') != std::string::npos || !searchPath) {
+    return IsExecutableFile(wanted) ? Port::StringBase<char>(wanted) : Port::StringBase<char>();
+  }
+  const char* path = std::getenv("PATH");
+  const std::string directories = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
+  std::size_t start = 0;
+  while (start <= directories.size()) {
+    auto end = directories.find(':', start);
+    if (end == std::string::npos) end = directories.size();
+    std::string directory = directories.substr(start, end - start);
+    if (directory.empty()) directory = ".";  // an empty entry is the current directory
+    const std::string candidate = directory + "/" + wanted;
+    if (IsExecutableFile(candidate)) return Port::StringBase<char>(candidate);
+    start = end + 1;
+  }
+  return {};
+}
