@@ -12,6 +12,9 @@ class IFileNameHelper : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{FA5E7073-3DF3-4e72-9A04-BC21A13DD24C}")
 
+  // Callers that count QueryInterface and the destructor as 0 and 1 number these from 2
+  // (SetPathInDirectory) to 13 (IsInsideBase).
+
   // Sets the base directory, then the path as SetPath does.
   virtual std::uint64_t SetPathInDirectory(const Port::StringBase<char>& path, const Port::StringBase<char>& second,
                                            const Port::StringBase<char>& baseDirectory) = 0;

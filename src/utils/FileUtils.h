@@ -1,0 +1,67 @@
+#pragma once
+// Copying, removing, zipping and creating files and directory trees by path.
+
+#include <cstdint>
+#include <vector>
+
+#include "CitI/IInterface.h"
+#include "Hvd/Status.h"
+#include "Port/StringBase.h"
+#include "Prjrep/IStringSet.h"
+#include "framework/RefCount.h"
+#include "framework/StringSets.h"
+
+namespace Hvd {
+
+// The names of the files a directory copy could not copy. Made with new and counted;
+// answers Prjrep::IStringSet and Prjrep::IRefCount.
+class CFileNameSet final : public CitI::IInterface {
+ public:
+  CFileNameSet();
+  ~CFileNameSet() override = default;
+
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
+
+  Prjrep::IStringSet* GetStringSet() noexcept { return &m_set; }
+
+ private:
+  using StringSet = Prjrep::TStringSequenceSetHelper<Prjrep::IStringSet, Prjrep::IStringIterator,
+                                                     std::vector<Port::StringBase<char>>>;
+  StringSet m_set;
+  Prjrep::TRefCountHelper<CFileNameSet> m_refCount{this};
+};
+
+// Makes sure the directory of a project file path exists and is usable, and rewrites the
+// path into it; a bare file name gets a directory of its own named after it. 1 or 0.
+Status ValidateOrCreateHLCPathDirectory(Port::StringBase<char>& projectPath);
+
+namespace FileUtils {
+
+// What a copy does to the permissions of each copied file.
+enum CopyMode : std::uint32_t { kKeepPermissions = 0, kReadOnly = 1, kReadWrite = 2 };
+
+// Copies one file; a destination that is the source under another name is left alone.
+// An existing destination is replaced only once the copy is complete.
+Status CopyFile(const Port::StringBase<char>& source, const Port::StringBase<char>& destination, std::uint32_t mode);
+// Removes the contents of `directory` and, with `removeSelf`, the directory. Links are
+// removed, never followed. The code of the last failure, else 1.
+Status RemoveDirectoryTree(const Port::StringBase<char>& directory, bool removeSelf);
+// Removes a file, link or directory tree; a path that names nothing is a success.
+Status RemoveItem(const Port::StringBase<char>& path);
+// Zips the contents of `directory` into `archive`; a relative archive lands inside it.
+Status ZipDirectory(const Port::StringBase<char>& directory, const Port::StringBase<char>& archive);
+// Creates a new, uniquely named directory, open to its owner only, and gives its absolute
+// path; `outPath` is empty on failure.
+Status CreateTempDirectory(Port::StringBase<char>& outPath);
+// Copies a tree without following directory links and without entering the destination.
+// Skips "_qdb" entries and "snapshots". The files that failed go into `*failedFiles`,
+// created on the first failure when `failedFiles` is given. The first failure's code.
+Status CopyDirectoryTree(const Port::StringBase<char>& sourceDir, const Port::StringBase<char>& destinationDir,
+                         std::uint32_t mode, Prjrep::IStringSet** failedFiles);
+// Copies a file or a directory tree.
+Status CopyItem(const Port::StringBase<char>& source, const Port::StringBase<char>& destination, std::uint32_t mode);
+// The canonical directory of a design-data object's full path.
+Port::StringBase<char> GetObjectDirectory(CitI::IInterface* object);
+
+}  // namespace FileUtils
+}  // namespace Hvd
