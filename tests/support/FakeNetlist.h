@@ -1,0 +1,233 @@
+#pragma once
+// A netlist built in memory: nodes with instance paths and design-unit names, owned by the tree and
+// counting the references that callers take on them, so that a test can see every one given back.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Hvd/IHdlNetlist.h"
+#include "Hvd/IView.h"
+#include "Hvd/Status.h"
+#include "Prjrep/IName.h"
+#include "framework/Interface.h"
+#include "framework/RefCount.h"
+
+namespace testing_support {
+
+// Objects handed out with a reference (iterators, design units) and not yet released.
+struct NetlistObjects {
+  static inline int s_alive = 0;
+};
+
+// A design unit that only has a name; deleted by its last release.
+class FakeDesignUnit : public Prjrep::IName {
+ public:
+  explicit FakeDesignUnit(std::string name) : m_name(std::move(name)) { ++NetlistObjects::s_alive; }
+  ~FakeDesignUnit() override { --NetlistObjects::s_alive; }
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    if (iid == Prjrep::IRefCount::GetIID() || iid == Prjrep::IRefCountV1::GetIID()) return &m_count;
+    return iid == Prjrep::IName::GetIID() || iid == CitI::IInterface::GetIID() ? this : nullptr;
+  }
+  std::uint64_t SetName(const Port::StringBase<char>& name) override {
+    m_name = name.str();
+    return 1;
+  }
+  std::uint64_t GetName(Port::StringBase<char>& name) override {
+    name = m_name.c_str();
+    return 1;
+  }
+  std::uint64_t SetOwner(CitI::IInterface*) override { return 1; }
+
+ private:
+  std::string m_name;
+  Prjrep::TRefCountHelper<FakeDesignUnit> m_count{this};
+};
+
+// An entry of the tree: a netlist node, or (with `isNode` false) an object that only has a Tcl
+// name. References taken on it are counted and never delete it; the tree owns it.
+class FakeNetNode : public Hvd::IHdlNetListNode {
+ public:
+  FakeNetNode(std::string path, std::string unit, bool isNode = true)
+      : m_path(std::move(path)), m_unit(std::move(unit)), m_isNode(isNode), m_name(this), m_count(this) {}
+
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    if (iid == Prjrep::IRefCount::GetIID() || iid == Prjrep::IRefCountV1::GetIID()) return &m_count;
+    if (iid == UtilI::ITclCollectable::GetIID()) return &m_name;
+    if (iid == CitI::IInterface::GetIID()) return &m_name;
+    if (iid == Hvd::IHdlNetListNode::GetIID() && m_isNode) return this;
+    return nullptr;
+  }
+
+  std::uint64_t GetChildren(Hvd::IHdlNetListNodeIterator** children) override;
+  std::uint64_t ReservedOperation() override { return 0; }
+  CitI::IInterface* GetDesignUnit() override {
+    return m_unit.empty() ? nullptr : static_cast<Prjrep::IName*>(new FakeDesignUnit(m_unit));
+  }
+
+  FakeNetNode* Add(std::unique_ptr<FakeNetNode> child) {
+    m_children.push_back(std::move(child));
+    return m_children.back().get();
+  }
+  FakeNetNode* Add(std::string path, std::string unit = "", bool isNode = true) {
+    return Add(std::make_unique<FakeNetNode>(std::move(path), std::move(unit), isNode));
+  }
+
+  // One more reference, as an owner handing the node out takes it.
+  void Retain() { ++m_refs; }
+  // References held by others; 0 once all are given back.
+  int References() const { return m_refs; }
+  // References still held anywhere in the subtree.
+  int SubtreeReferences() const {
+    int total = m_refs;
+    for (const auto& child : m_children) total += child->SubtreeReferences();
+    return total;
+  }
+  int nameReads = 0;
+  int childrenCalls = 0;
+  std::uint64_t nameStatus = 1;
+  std::uint64_t childrenStatus = 1;
+  bool childrenMissing = false;
+
+ private:
+  friend class FakeNetNodeIterator;
+  struct XName : Hvd::TNested<FakeNetNode, UtilI::ITclCollectable> {
+    using TNested::TNested;
+    std::uint64_t GetName(Port::StringBase<char>* name) override {
+      ++m_pThis->nameReads;
+      *name = m_pThis->m_path.c_str();
+      return m_pThis->nameStatus;
+    }
+  };
+  struct XCount : Hvd::TNested<FakeNetNode, Prjrep::IRefCount> {
+    using TNested::TNested;
+    std::uint64_t AddRef() override {
+      ++m_pThis->m_refs;
+      return 1;
+    }
+    std::uint64_t Release() override {
+      --m_pThis->m_refs;
+      return 1;
+    }
+    std::int32_t GetRefCount() override { return m_pThis->m_refs; }
+  };
+
+  std::string m_path;
+  std::string m_unit;
+  bool m_isNode;
+  int m_refs = 0;
+  std::vector<std::unique_ptr<FakeNetNode>> m_children;
+  XName m_name;
+  XCount m_count;
+};
+
+// The children of one node, holding a reference on it; deleted by its last release.
+class FakeNetNodeIterator : public Hvd::IHdlNetListNodeIterator {
+ public:
+  explicit FakeNetNodeIterator(FakeNetNode* node) : m_node(node) {
+    ++NetlistObjects::s_alive;
+    ++m_node->m_refs;
+  }
+  ~FakeNetNodeIterator() override {
+    --m_node->m_refs;
+    --NetlistObjects::s_alive;
+  }
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    if (iid == Prjrep::IRefCount::GetIID() || iid == Prjrep::IRefCountV1::GetIID()) return &m_count;
+    return iid == Hvd::IHdlNetListNodeIterator::GetIID() || iid == CitI::IInterface::GetIID() ? this : nullptr;
+  }
+  CitI::IInterface* CurrentItem() override { return IsDone() ? nullptr : m_node->m_children[m_at].get(); }
+  std::uint64_t First() override {
+    m_at = 0;
+    return 1;
+  }
+  std::uint64_t Next() override {
+    if (IsDone()) return 0;
+    ++m_at;
+    return 1;
+  }
+  bool IsDone() override { return m_at >= m_node->m_children.size(); }
+
+ private:
+  FakeNetNode* m_node;
+  std::size_t m_at = 0;
+  Prjrep::TRefCountHelper<FakeNetNodeIterator> m_count{this};
+};
+
+inline std::uint64_t FakeNetNode::GetChildren(Hvd::IHdlNetListNodeIterator** children) {
+  ++childrenCalls;
+  *children = childrenMissing ? nullptr : new FakeNetNodeIterator(this);
+  return childrenStatus;
+}
+
+// A view whose elaboration data hands out `root` (may be null); with `hasData` false the view has
+// no elaboration data. Both are the same counted object, owned by the test.
+class FakeNetlistView : public Hvd::IView {
+ public:
+  explicit FakeNetlistView(FakeNetNode* root, bool hasData = true)
+      : m_root(root), m_hasData(hasData), m_data(this), m_count(this) {}
+
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    if (iid == Prjrep::IRefCount::GetIID() || iid == Prjrep::IRefCountV1::GetIID()) return &m_count;
+    if (iid == Hvd::IHdlElaborationData::GetIID()) return &m_data;
+    return iid == Hvd::IView::GetIID() || iid == CitI::IInterface::GetIID() ? this : nullptr;
+  }
+  std::uint64_t GetType(Hvd::IViewType** type) override {
+    *type = nullptr;
+    return 0;
+  }
+  std::uint64_t GetDesign(Hvd::IDesign** design) override {
+    *design = nullptr;
+    return 0;
+  }
+  std::uint64_t GetElaborationData(Hvd::IHdlElaborationData** data) override {
+    *data = nullptr;
+    if (!m_hasData) return 0;
+    ++m_refs;
+    *data = &m_data;
+    return 1;
+  }
+
+  // References held by others on the view and its elaboration data.
+  int References() const { return m_refs; }
+
+ private:
+  struct XData : Hvd::TNested<FakeNetlistView, Hvd::IHdlElaborationData> {
+    using TNested::TNested;
+    std::uint64_t GetUndefinedInstances(CitI::IInterface**) override { return Hvd::kNotSupported; }
+    std::uint64_t GetCompileOrder(Hvd::IHdlNetListNode*, Hvd::IHdlFileIterator**) override {
+      return Hvd::kNotSupported;
+    }
+    std::uint64_t GetCompileOrder(Hvd::IHdlNetListNode*, std::int32_t, Hvd::IHdlFileIterator**) override {
+      return Hvd::kNotSupported;
+    }
+    std::uint64_t GetPorts(const char*, CitI::IInterface**) override { return Hvd::kNotSupported; }
+    std::uint64_t GetDesignGraph(Hvd::IHdlNetListNode** root) override {
+      *root = m_pThis->m_root;
+      if (m_pThis->m_root == nullptr) return 1;
+      m_pThis->m_root->Retain();
+      return 1;
+    }
+  };
+  struct XCount : Hvd::TNested<FakeNetlistView, Prjrep::IRefCount> {
+    using TNested::TNested;
+    std::uint64_t AddRef() override {
+      ++m_pThis->m_refs;
+      return 1;
+    }
+    std::uint64_t Release() override {
+      --m_pThis->m_refs;
+      return 1;
+    }
+    std::int32_t GetRefCount() override { return m_pThis->m_refs; }
+  };
+
+  FakeNetNode* m_root;
+  bool m_hasData;
+  int m_refs = 0;
+  XData m_data;
+  XCount m_count;
+};
+
+}  // namespace testing_support
