@@ -1,11 +1,232 @@
 #include "utils/DumperComp.h"
 
+#include <cinttypes>
+#include <cstdint>
+#include <ctime>
+
+#include "framework/Holders.h"
 #include "framework/Interface.h"
+#include "utils/DmUtils.h"
 
 namespace Hvd {
+namespace {
+
+using String = Port::StringBase<char>;
+
+// The length of the well-formed UTF-8 sequence at `s[i]` and its code point; 0 when the
+// bytes there are not one (overlong forms, surrogates and values past U+10FFFF included).
+std::size_t DecodeUtf8(const std::string& s, std::size_t i, char32_t& cp) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char lead = byte(i);
+  if (lead < 0x80) {
+    cp = lead;
+    return 1;
+  }
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // range of the first continuation byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (i + length > s.size()) return 0;
+  cp = lead & (0xFF >> (length + 1));
+  for (std::size_t k = 1; k < length; ++k) {
+    const unsigned char next = byte(i + k);
+    if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return 0;
+    cp = (cp << 6) | (next & 0x3F);
+  }
+  return length;
+}
+
+bool IsXmlChar(char32_t cp) {
+  return cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) || (cp >= 0xE000 && cp <= 0xFFFD) ||
+         cp >= 0x10000;
+}
+
+// Markup characters become entities. Bytes that XML 1.0 cannot hold (control characters
+// other than tab and line breaks, U+FFFE/U+FFFF, bytes that are not UTF-8) are written as
+// the visible text "\xNN", so that the trace stays readable and every file parses; this
+// form is for reading only and is not undone anywhere.
+String Escape(const String& raw) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  const std::string& s = raw.str();
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size();) {
+    switch (s[i]) {
+      case '&': out += "&amp;"; ++i; continue;
+      case '<': out += "&lt;"; ++i; continue;
+      case '>': out += "&gt;"; ++i; continue;
+      case '"': out += "&quot;"; ++i; continue;
+      default: break;
+    }
+    char32_t cp = 0;
+    const std::size_t length = DecodeUtf8(s, i, cp);
+    if (length != 0 && IsXmlChar(cp)) {
+      out.append(s, i, length);
+      i += length;
+      continue;
+    }
+    for (std::size_t end = i + (length != 0 ? length : 1); i < end; ++i) {
+      const auto b = static_cast<unsigned char>(s[i]);
+      out += "\\x";
+      out += kHex[b >> 4];
+      out += kHex[b & 0xF];
+    }
+  }
+  return String(std::move(out));
+}
+
+// Seconds since the epoch as decimal digits.
+String Timestamp() {
+  String text;
+  text.Format("%" PRId64, static_cast<std::int64_t>(std::time(nullptr)));
+  return text;
+}
+
+// The dumper registered under `name`, with a reference; null when there is none.
+Prjrep::AutoRelease<IDumper> FindDumper(const String& name) {
+  CitI::IInterface* found = nullptr;
+  FindNamedObject(name.c_str(), &found);
+  return Prjrep::AutoRelease<IDumper>(found);
+}
+
+String WithSlashes(String text) {
+  for (char& c : text.str()) {
+    if (c == '\\') c = '/';
+  }
+  return text;
+}
+
+}  // namespace
 
 CitI::IInterface* DumperComp::QueryInterface(const Port::XUID& iid) {
-  return AnswerQuery(iid, {{Prjrep::IRefCount::GetIID(), &m_refCount}, {CitI::IInterface::GetIID(), this}});
+  return AnswerQuery(iid, {{IDumper::GetIID(), this},
+                           {CitI::IInterface::GetIID(), this},
+                           {Prjrep::IRefCount::GetIID(), &m_refCount}});
+}
+
+std::uint64_t DumperComp::Open(const String& path) {
+  // A second open would fail on the stream and spoil the file already being written.
+  if (m_stream.is_open()) return 0;
+  m_stream.open(path.str(), std::ios::out | std::ios::app);
+  BeginElement("Dumper");
+  return m_stream.is_open() ? 1 : 0;
+}
+
+std::uint64_t DumperComp::Close() {
+  while (m_stream.is_open() && !m_elements.empty()) EndInnermost();
+  m_elements.clear();
+  m_startTagOpen = false;
+  m_stream.close();
+  return 1;
+}
+
+std::uint64_t DumperComp::BeginElement(const String& name) {
+  if (!m_stream.is_open()) return 0;
+  CloseStartTag();
+  m_elements.push_back(Escape(name));
+  Write("<" + m_elements.back().str() + " ");
+  m_startTagOpen = true;
+  return 1;
+}
+
+std::uint64_t DumperComp::EndElement() {
+  // The root is Close's to end: an unmatched end would otherwise end it early, and every
+  // later element would land after it, where no parser accepts it.
+  if (m_elements.size() < 2 || !m_stream.is_open()) return 0;
+  EndInnermost();
+  return 1;
+}
+
+void DumperComp::EndInnermost() {
+  const String name = std::move(m_elements.back());
+  m_elements.pop_back();
+  Write(m_startTagOpen ? std::string("/>\n") : "</" + name.str() + ">\n");
+  m_startTagOpen = false;
+}
+
+std::uint64_t DumperComp::AddAttribute(const String& name, const String& value) {
+  if (!m_startTagOpen || !m_stream.is_open()) return 0;
+  Write("\n  " + Escape(name).str() + "=\"" + Escape(value).str() + "\"");
+  return 1;
+}
+
+std::uint64_t DumperComp::AddText(const String& text) {
+  CloseStartTag();
+  Write(Escape(text).str());
+  return 1;
+}
+
+void DumperComp::WriteRaw(const String& text) { Write(text.str()); }
+
+bool DumperComp::IsClosed() { return !m_stream.is_open(); }
+
+void DumperComp::Write(const std::string& text) {
+  if (m_stream.is_open()) m_stream.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+void DumperComp::CloseStartTag() {
+  if (m_startTagOpen) Write(">");
+  m_startTagOpen = false;
+}
+
+// --- Trace calls ------------------------------------------------------------------------
+
+void DumpNote(const String& dumperName, const String& message) {
+  DumpNoteAttribute(dumperName, "message", message);
+}
+
+void DumpNoteAttribute(const String& dumperName, const String& attributeName, const String& value) {
+  Prjrep::AutoRelease<IDumper> dumper = FindDumper(dumperName);
+  if (dumper.Get() == nullptr) return;
+  const String timestamp = Timestamp();
+  dumper->BeginElement("note");
+  dumper->AddAttribute("timestamp", timestamp);
+  dumper->AddAttribute(attributeName, value);
+  dumper->EndElement();
+}
+
+void DumpBeginMarker(const String& dumperName, const String& taskName) {
+  Prjrep::AutoRelease<IDumper> dumper = FindDumper(dumperName);
+  if (dumper.Get() == nullptr) return;
+  const String timestamp = Timestamp();
+  dumper->BeginElement("task");
+  dumper->AddAttribute("name", taskName);
+  dumper->BeginElement("begin_marker");
+  dumper->AddAttribute("timestamp", timestamp);
+  dumper->EndElement();
+}
+
+void DumpEndMarker(const String& dumperName) {
+  Prjrep::AutoRelease<IDumper> dumper = FindDumper(dumperName);
+  if (dumper.Get() == nullptr) return;
+  const String timestamp = Timestamp();
+  dumper->BeginElement("end_marker");
+  dumper->AddAttribute("timestamp", timestamp);
+  dumper->EndElement();
+  dumper->EndElement();
+}
+
+ScopedDumpMarker::ScopedDumpMarker(const String& dumperName, const String& taskName) : m_dumperName(dumperName) {
+  DumpBeginMarker(m_dumperName, taskName);
+}
+
+ScopedDumpMarker::~ScopedDumpMarker() { DumpEndMarker(m_dumperName); }
+
+void ScopedDumpMarker::Note(const String& message) const { DumpNote(m_dumperName, WithSlashes(message)); }
+
+void ScopedDumpMarker::NoteAttribute(const String& attributeName, const String& value) const {
+  DumpNoteAttribute(m_dumperName, attributeName, WithSlashes(value));
 }
 
 }  // namespace Hvd
