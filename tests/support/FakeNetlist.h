@@ -21,6 +21,16 @@ struct NetlistObjects {
   static inline int s_alive = 0;
 };
 
+// The reference-count face of a fake whose references are counted but never delete it.
+template <class Owner>
+struct CountedRefs : Hvd::TNested<Owner, Prjrep::IRefCount> {
+  using Hvd::TNested<Owner, Prjrep::IRefCount>::TNested;
+  std::uint64_t AddRef() override { ++refs; return 1; }
+  std::uint64_t Release() override { --refs; return 1; }
+  std::int32_t GetRefCount() override { return refs; }
+  int refs = 0;
+};
+
 // A design unit that only has a name; deleted by its last release.
 class FakeDesignUnit : public Prjrep::IName {
  public:
@@ -30,14 +40,8 @@ class FakeDesignUnit : public Prjrep::IName {
     if (iid == Prjrep::IRefCount::GetIID() || iid == Prjrep::IRefCountV1::GetIID()) return &m_count;
     return iid == Prjrep::IName::GetIID() || iid == CitI::IInterface::GetIID() ? this : nullptr;
   }
-  std::uint64_t SetName(const Port::StringBase<char>& name) override {
-    m_name = name.str();
-    return 1;
-  }
-  std::uint64_t GetName(Port::StringBase<char>& name) override {
-    name = m_name.c_str();
-    return 1;
-  }
+  std::uint64_t SetName(const Port::StringBase<char>& name) override { m_name = name.str(); return 1; }
+  std::uint64_t GetName(Port::StringBase<char>& name) override { name = m_name.c_str(); return 1; }
   std::uint64_t SetOwner(CitI::IInterface*) override { return 1; }
 
  private:
@@ -54,8 +58,7 @@ class FakeNetNode : public Hvd::IHdlNetListNode {
 
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
     if (iid == Prjrep::IRefCount::GetIID() || iid == Prjrep::IRefCountV1::GetIID()) return &m_count;
-    if (iid == UtilI::ITclCollectable::GetIID()) return &m_name;
-    if (iid == CitI::IInterface::GetIID()) return &m_name;
+    if (iid == UtilI::ITclCollectable::GetIID() || iid == CitI::IInterface::GetIID()) return &m_name;
     if (iid == Hvd::IHdlNetListNode::GetIID() && m_isNode) return this;
     return nullptr;
   }
@@ -66,21 +69,16 @@ class FakeNetNode : public Hvd::IHdlNetListNode {
     return m_unit.empty() ? nullptr : static_cast<Prjrep::IName*>(new FakeDesignUnit(m_unit));
   }
 
-  FakeNetNode* Add(std::unique_ptr<FakeNetNode> child) {
-    m_children.push_back(std::move(child));
+  FakeNetNode* Add(std::string path, std::string unit = "", bool isNode = true) {
+    m_children.push_back(std::make_unique<FakeNetNode>(std::move(path), std::move(unit), isNode));
     return m_children.back().get();
   }
-  FakeNetNode* Add(std::string path, std::string unit = "", bool isNode = true) {
-    return Add(std::make_unique<FakeNetNode>(std::move(path), std::move(unit), isNode));
-  }
 
-  // One more reference, as an owner handing the node out takes it.
-  void Retain() { ++m_refs; }
   // References held by others; 0 once all are given back.
-  int References() const { return m_refs; }
+  int References() const { return m_count.refs; }
   // References still held anywhere in the subtree.
   int SubtreeReferences() const {
-    int total = m_refs;
+    int total = m_count.refs;
     for (const auto& child : m_children) total += child->SubtreeReferences();
     return total;
   }
@@ -92,6 +90,7 @@ class FakeNetNode : public Hvd::IHdlNetListNode {
 
  private:
   friend class FakeNetNodeIterator;
+  friend class FakeNetlistView;
   struct XName : Hvd::TNested<FakeNetNode, UtilI::ITclCollectable> {
     using TNested::TNested;
     std::uint64_t GetName(Port::StringBase<char>* name) override {
@@ -100,53 +99,27 @@ class FakeNetNode : public Hvd::IHdlNetListNode {
       return m_pThis->nameStatus;
     }
   };
-  struct XCount : Hvd::TNested<FakeNetNode, Prjrep::IRefCount> {
-    using TNested::TNested;
-    std::uint64_t AddRef() override {
-      ++m_pThis->m_refs;
-      return 1;
-    }
-    std::uint64_t Release() override {
-      --m_pThis->m_refs;
-      return 1;
-    }
-    std::int32_t GetRefCount() override { return m_pThis->m_refs; }
-  };
 
   std::string m_path;
   std::string m_unit;
   bool m_isNode;
-  int m_refs = 0;
   std::vector<std::unique_ptr<FakeNetNode>> m_children;
   XName m_name;
-  XCount m_count;
+  CountedRefs<FakeNetNode> m_count;
 };
 
 // The children of one node, holding a reference on it; deleted by its last release.
 class FakeNetNodeIterator : public Hvd::IHdlNetListNodeIterator {
  public:
-  explicit FakeNetNodeIterator(FakeNetNode* node) : m_node(node) {
-    ++NetlistObjects::s_alive;
-    ++m_node->m_refs;
-  }
-  ~FakeNetNodeIterator() override {
-    --m_node->m_refs;
-    --NetlistObjects::s_alive;
-  }
+  explicit FakeNetNodeIterator(FakeNetNode* node) : m_node(node) { ++NetlistObjects::s_alive; ++m_node->m_count.refs; }
+  ~FakeNetNodeIterator() override { --NetlistObjects::s_alive; --m_node->m_count.refs; }
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
     if (iid == Prjrep::IRefCount::GetIID() || iid == Prjrep::IRefCountV1::GetIID()) return &m_count;
     return iid == Hvd::IHdlNetListNodeIterator::GetIID() || iid == CitI::IInterface::GetIID() ? this : nullptr;
   }
   CitI::IInterface* CurrentItem() override { return IsDone() ? nullptr : m_node->m_children[m_at].get(); }
-  std::uint64_t First() override {
-    m_at = 0;
-    return 1;
-  }
-  std::uint64_t Next() override {
-    if (IsDone()) return 0;
-    ++m_at;
-    return 1;
-  }
+  std::uint64_t First() override { m_at = 0; return 1; }
+  std::uint64_t Next() override { return IsDone() ? 0 : (++m_at, 1); }
   bool IsDone() override { return m_at >= m_node->m_children.size(); }
 
  private:
@@ -173,61 +146,36 @@ class FakeNetlistView : public Hvd::IView {
     if (iid == Hvd::IHdlElaborationData::GetIID()) return &m_data;
     return iid == Hvd::IView::GetIID() || iid == CitI::IInterface::GetIID() ? this : nullptr;
   }
-  std::uint64_t GetType(Hvd::IViewType** type) override {
-    *type = nullptr;
-    return 0;
-  }
-  std::uint64_t GetDesign(Hvd::IDesign** design) override {
-    *design = nullptr;
-    return 0;
-  }
+  std::uint64_t GetType(Hvd::IViewType** type) override { *type = nullptr; return 0; }
+  std::uint64_t GetDesign(Hvd::IDesign** design) override { *design = nullptr; return 0; }
   std::uint64_t GetElaborationData(Hvd::IHdlElaborationData** data) override {
-    *data = nullptr;
-    if (!m_hasData) return 0;
-    ++m_refs;
-    *data = &m_data;
-    return 1;
+    *data = m_hasData ? &m_data : nullptr;
+    m_count.refs += m_hasData ? 1 : 0;
+    return m_hasData ? 1 : 0;
   }
 
   // References held by others on the view and its elaboration data.
-  int References() const { return m_refs; }
+  int References() const { return m_count.refs; }
 
  private:
   struct XData : Hvd::TNested<FakeNetlistView, Hvd::IHdlElaborationData> {
     using TNested::TNested;
-    std::uint64_t GetUndefinedInstances(CitI::IInterface**) override { return Hvd::kNotSupported; }
-    std::uint64_t GetCompileOrder(Hvd::IHdlNetListNode*, Hvd::IHdlFileIterator**) override {
-      return Hvd::kNotSupported;
-    }
-    std::uint64_t GetCompileOrder(Hvd::IHdlNetListNode*, std::int32_t, Hvd::IHdlFileIterator**) override {
-      return Hvd::kNotSupported;
-    }
-    std::uint64_t GetPorts(const char*, CitI::IInterface**) override { return Hvd::kNotSupported; }
+    static constexpr std::uint64_t kNo = Hvd::kNotSupported;
+    std::uint64_t GetUndefinedInstances(CitI::IInterface**) override { return kNo; }
+    std::uint64_t GetCompileOrder(Hvd::IHdlNetListNode*, Hvd::IHdlFileIterator**) override { return kNo; }
+    std::uint64_t GetCompileOrder(Hvd::IHdlNetListNode*, std::int32_t, Hvd::IHdlFileIterator**) override { return kNo; }
+    std::uint64_t GetPorts(const char*, CitI::IInterface**) override { return kNo; }
     std::uint64_t GetDesignGraph(Hvd::IHdlNetListNode** root) override {
       *root = m_pThis->m_root;
-      if (m_pThis->m_root == nullptr) return 1;
-      m_pThis->m_root->Retain();
+      if (*root != nullptr) ++m_pThis->m_root->m_count.refs;
       return 1;
     }
-  };
-  struct XCount : Hvd::TNested<FakeNetlistView, Prjrep::IRefCount> {
-    using TNested::TNested;
-    std::uint64_t AddRef() override {
-      ++m_pThis->m_refs;
-      return 1;
-    }
-    std::uint64_t Release() override {
-      --m_pThis->m_refs;
-      return 1;
-    }
-    std::int32_t GetRefCount() override { return m_pThis->m_refs; }
   };
 
   FakeNetNode* m_root;
   bool m_hasData;
-  int m_refs = 0;
   XData m_data;
-  XCount m_count;
+  CountedRefs<FakeNetlistView> m_count;
 };
 
 }  // namespace testing_support

@@ -1,15 +1,14 @@
 // Copying, removing and zipping files and trees, temporary and project directories, and
 // the set of names a tree copy could not copy.
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,54 +23,59 @@ namespace {
 namespace fs = std::filesystem;
 namespace FU = Hvd::FileUtils;
 using String = Port::StringBase<char>;
+using Lines = std::vector<std::string>;
+using TreeMap = std::map<std::string, std::string>;
 using Port::FaultInjection::Fail;
+using ::testing::ElementsAre;
+using ::testing::StartsWith;
 
 void Write(const fs::path& path, const std::string& text) {
   fs::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary) << text;
 }
 
-std::string Read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+void Files(const fs::path& root, const TreeMap& files) {
+  for (const auto& [name, text] : files) Write(root / name, text);
 }
 
-// Every entry below `root`, links not followed: relative name -> content, "<dir>" or
-// "-> target".
-std::map<std::string, std::string> Tree(const fs::path& root) {
-  std::map<std::string, std::string> tree;
-  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
-    const std::string name = it->path().lexically_relative(root).string();
-    if (it->is_symlink()) {
-      tree[name] = "-> " + fs::read_symlink(it->path()).string();
-    } else if (it->is_directory()) {
-      tree[name] = "<dir>";
-    } else {
-      tree[name] = Read(it->path());
-    }
+void Links(std::initializer_list<std::pair<fs::path, fs::path>> targetsAndLinks) {
+  for (const auto& [target, link] : targetsAndLinks) fs::create_symlink(target, link);
+}
+
+std::string Read(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Every entry below `root`, links not followed: name -> content, "<dir>" or "-> target".
+TreeMap Tree(const fs::path& root) {
+  TreeMap tree;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    const std::string name = entry.path().lexically_relative(root).string();
+    tree[name] = entry.is_symlink()     ? "-> " + fs::read_symlink(entry.path()).string()
+                 : entry.is_directory() ? "<dir>"
+                                        : Read(entry.path());
   }
   return tree;
 }
 
-std::vector<std::string> Texts() {
-  std::vector<std::string> texts;
+Lines Texts() {
+  Lines texts;
   for (const auto& record : Port_MsgManData::Captured()) texts.push_back(record.text);
   return texts;
 }
 
-unsigned Permissions(const fs::path& path) {
-  struct stat info {};
-  EXPECT_EQ(::stat(path.c_str(), &info), 0);
-  return info.st_mode & 07777;
+Lines Names(Prjrep::IStringSet* set) {
+  Lines names;
+  Prjrep::AutoRelease<Prjrep::IStringIterator> it;
+  if (set->GetIterator(it.Receive()) != Hvd::kSuccess) return {"<no iterator>"};
+  for (; !it->IsDone(); it->Next()) names.push_back(it->Current().str());
+  return names;
 }
 
-unsigned Umask() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return mask;
-}
+unsigned Permissions(const fs::path& path) { return static_cast<unsigned>(fs::status(path).permissions()) & 07777; }
+
+const unsigned kUmask = [] { const mode_t mask = ::umask(0); return ::umask(mask), unsigned(mask); }();
 
 class FileUtilsTest : public ::testing::Test {
  protected:
@@ -79,423 +83,271 @@ class FileUtilsTest : public ::testing::Test {
     m_root = fs::path(::testing::TempDir()) / ("fileutils_" + std::to_string(::getpid()) + "_" +
                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(m_root);
-    fs::create_directories(m_root);
     // Something outside every tree that links may point at; it must never change.
     Write(m_root / "outside" / "keep.txt", "keep");
     Port_MsgManData::ClearCaptured();
   }
   void TearDown() override {
     std::error_code error;
-    fs::permissions(m_root, fs::perms::owner_all, fs::perm_options::add, error);
     fs::remove_all(m_root, error);
   }
 
   String P(const std::string& relative) const { return String((m_root / relative).string()); }
-  fs::path F(const std::string& relative) const { return m_root / relative; }
-  void ExpectOutsideIntact() const {
-    EXPECT_EQ(Tree(m_root / "outside"), (std::map<std::string, std::string>{{"keep.txt", "keep"}}));
+  std::string S(const std::string& relative) const { return (m_root / relative).string(); }
+  static void Reset(const char* operation = "") {  // disarms all, forgets the messages, arms `operation`
+    Port::FaultInjection::Clear();
+    Port_MsgManData::ClearCaptured();
+    if (*operation != '\0') Fail(operation);
   }
 
   fs::path m_root;
   Port::FaultInjection::Scope m_faults;
 };
 
-// --- CopyFile ------------------------------------------------------------------------
-
-TEST_F(FileUtilsTest, CopyFileCopiesIntoNewDirectoriesAndReplacesAnExistingFile) {
-  Write(F("src/a.v"), "alpha");
-  EXPECT_EQ(FU::CopyFile(P("src/a.v"), P("dst/deep/a.v"), 0), Hvd::kSuccess);
-  EXPECT_EQ(Read(F("dst/deep/a.v")), "alpha");
-
-  Write(F("src/a.v"), "beta");
-  EXPECT_EQ(FU::CopyFile(P("src/a.v"), P("dst/deep/a.v"), 0), Hvd::kSuccess);
-  EXPECT_EQ(Read(F("dst/deep/a.v")), "beta");
-  EXPECT_EQ(Tree(F("dst/deep")).size(), 1u) << "no temporary left beside the target";
-  EXPECT_TRUE(Texts().empty());
-}
-
-TEST_F(FileUtilsTest, CopyFileOntoALinkReplacesTheLinkNotItsTarget) {
-  Write(F("src/a.v"), "alpha");
-  fs::create_directories(F("dst"));
-  fs::create_symlink(F("outside/keep.txt"), F("dst/a.v"));
-  EXPECT_EQ(FU::CopyFile(P("src/a.v"), P("dst/a.v"), 0), Hvd::kSuccess);
-  EXPECT_FALSE(fs::is_symlink(F("dst/a.v")));
-  EXPECT_EQ(Read(F("dst/a.v")), "alpha");
-  ExpectOutsideIntact();
-}
-
-TEST_F(FileUtilsTest, CopyFileNeverTouchesItsSourceUnderAnotherName) {
-  Write(F("src/a.v"), "alpha");
-  fs::create_symlink(F("src/a.v"), F("src/link.v"));
-  fs::create_hard_link(F("src/a.v"), F("src/hard.v"));
+TEST_F(FileUtilsTest, CopyFileReplacesAFileOrALinkButNeverTheSourceUnderAnotherName) {
+  for (const char* text : {"alpha", "beta"}) {  // into new directories, then over the old file
+    Write(S("src/a.v"), text);
+    EXPECT_EQ(FU::CopyFile(P("src/a.v"), P("dst/deep/a.v"), 0), Hvd::kSuccess);
+    EXPECT_EQ(Tree(S("dst/deep")), (TreeMap{{"a.v", text}})) << "no temporary left beside the target";
+  }
+  fs::create_symlink(S("outside/keep.txt"), S("dst/link.v"));
+  EXPECT_EQ(FU::CopyFile(P("src/a.v"), P("dst/link.v"), 0), Hvd::kSuccess);
+  EXPECT_EQ(Tree(S("dst")), (TreeMap{{"deep", "<dir>"}, {"deep/a.v", "beta"}, {"link.v", "beta"}}));
+  EXPECT_EQ(Read(S("outside/keep.txt")), "keep");
+  // The source under another name is never touched.
+  fs::create_symlink(S("src/a.v"), S("src/link.v"));
+  fs::create_hard_link(S("src/a.v"), S("src/hard.v"));
   const fs::path cwd = fs::current_path();
   fs::current_path(m_root);
-  const std::vector<String> spellings = {P("src/a.v"),  "src/a.v",       P("src/../src/a.v"),
-                                         P("src//a.v"), P("src/link.v"), P("src/hard.v")};
-  for (const String& destination : spellings) {
+  for (const String& destination : {P("src/a.v"), String("src/a.v"), P("src/../src/a.v"), P("src//a.v"),
+                                    P("src/link.v"), P("src/hard.v")}) {
     EXPECT_EQ(FU::CopyFile(P("src/a.v"), destination, 0), Hvd::kSuccess) << destination.str();
-    EXPECT_EQ(Read(F("src/a.v")), "alpha") << destination.str();
+    EXPECT_EQ(Read(S("src/a.v")), "beta") << destination.str();
   }
   // And the other way round: the link as the source, the file as the destination.
   EXPECT_EQ(FU::CopyFile(P("src/link.v"), P("src/a.v"), 0), Hvd::kSuccess);
   fs::current_path(cwd);
-  EXPECT_EQ(Read(F("src/a.v")), "alpha");
-  EXPECT_TRUE(fs::is_symlink(F("src/link.v")));
-
-  // Names differing in case are two files here.
+  EXPECT_EQ(Read(S("src/a.v")), "beta");
+  EXPECT_TRUE(fs::is_symlink(S("src/link.v")));
+  // Names differing in case are two files; a name equal to a missing source is done at once.
   EXPECT_EQ(FU::CopyFile(P("src/a.v"), P("src/A.v"), 0), Hvd::kSuccess);
-  EXPECT_EQ(Read(F("src/A.v")), "alpha");
-  // A name equal to the source is done at once, even when nothing is there.
+  EXPECT_EQ(Read(S("src/A.v")), "beta");
   EXPECT_EQ(FU::CopyFile(P("src/none.v"), P("src/none.v"), 0), Hvd::kSuccess);
   EXPECT_TRUE(Texts().empty());
 }
 
-TEST_F(FileUtilsTest, CopyFileModesStayWithinTheUmaskAndKeepTheOwnersRights) {
-  Write(F("src/a.v"), "alpha");
-  fs::permissions(F("src/a.v"), fs::perms(0640));
-  EXPECT_EQ(FU::CopyFile(P("src/a.v"), P("dst/ro.v"), FU::kReadOnly), Hvd::kSuccess);
-  EXPECT_EQ(Permissions(F("dst/ro.v")), 0444u & ~Umask());
-  EXPECT_EQ(FU::CopyFile(P("src/a.v"), P("dst/rw.v"), FU::kReadWrite), Hvd::kSuccess);
-  EXPECT_EQ(Permissions(F("dst/rw.v")), 0666u & ~Umask());
-  EXPECT_EQ(Permissions(F("dst/rw.v")) & 0002u, 0u) << "never world-writable beyond the umask";
-  for (std::uint32_t mode : {0u, 3u}) {
-    const std::string name = "dst/keep" + std::to_string(mode) + ".v";
+TEST_F(FileUtilsTest, CopyFileModesStayWithinTheUmaskAndFailuresAreReportedLeavingTheOldFile) {
+  Files(m_root, {{"src/a.v", "alpha"}, {"file", "x"}, {"dst/a.v", "old"}});
+  fs::permissions(S("src/a.v"), fs::perms(0640));
+  const std::map<std::uint32_t, unsigned> modes = {
+      {FU::kKeepPermissions, 0640u}, {FU::kReadOnly, 0444u & ~kUmask}, {FU::kReadWrite, 0666u & ~kUmask}, {3u, 0640u}};
+  for (const auto& [mode, permissions] : modes) {
+    const std::string name = "modes/" + std::to_string(mode);
     EXPECT_EQ(FU::CopyFile(P("src/a.v"), P(name), mode), Hvd::kSuccess);
-    EXPECT_EQ(Permissions(F(name)), 0640u);
+    EXPECT_EQ(Permissions(S(name)), permissions) << mode;
   }
-}
-
-TEST_F(FileUtilsTest, CopyFileReportsEachFailingStepWithItsText) {
-  Write(F("src/a.v"), "alpha");
-  Write(F("file"), "x");
-  fs::create_directories(F("dst/dir.v"));
-  struct Case {
-    const char* operation;
-    String destination;
-    std::uint32_t mode;
-    std::string text;
+  fs::create_directories(S("dst/dir.v"));
+  const std::string head = "FileUtils::CopyFile - ";
+  const struct { const char *operation, *source, *destination; std::uint32_t mode; std::string text; } cases[] = {
+      {"", "src/none.v", "dst/none.v", 0, "Source File <" + S("src/none.v") + "> doesn't exist.\n"},
+      {"", "src/a.v", "file/a.v", 0, "Destination target <" + S("file/") + "> is not a directory.\n"},
+      {"remove_f", "src/a.v", "dst/dir.v", 0, "Failed to clean out destination path <" + S("dst/dir.v") + ">.\n"},
+      {"mkdir", "src/a.v", "new/a.v", 0, "Couldn't create the Destination directory <" + S("new/") + ">.\n"},
+      {"copy_p", "src/a.v", "dst/a.v", 0, "Failed to copy file <" + S("src/a.v") + "> to <" + S("dst/a.v") + ">\n"},
+      {"chmod", "src/a.v", "dst/b.v", 1, "Failed to change file <" + S("dst/b.v") + "> to Read-Only\n"},
+      {"chmod", "src/a.v", "dst/c.v", 2, "Failed to change file <" + S("dst/c.v") + "> to Read-Write\n"},
   };
-  const std::vector<Case> cases = {
-      {"", P("file/a.v"), 0,
-       "FileUtils::CopyFile - Destination target <" + P("file/").str() + "> is not a directory.\n"},
-      {"remove_f", P("dst/dir.v"), 0,
-       "FileUtils::CopyFile - Failed to clean out destination path <" + P("dst/dir.v").str() + ">.\n"},
-      {"mkdir", P("new/a.v"), 0,
-       "FileUtils::CopyFile - Couldn't create the Destination directory <" + P("new/").str() + ">.\n"},
-      {"copy_p", P("dst/a.v"), 0,
-       "FileUtils::CopyFile - Failed to copy file <" + P("src/a.v").str() + "> to <" + P("dst/a.v").str() + ">\n"},
-      {"chmod", P("dst/b.v"), 1,
-       "FileUtils::CopyFile - Failed to change file <" + P("dst/b.v").str() + "> to Read-Only\n"},
-      {"chmod", P("dst/c.v"), 2,
-       "FileUtils::CopyFile - Failed to change file <" + P("dst/c.v").str() + "> to Read-Write\n"},
-  };
-  for (const Case& c : cases) {
-    Port::FaultInjection::Clear();
-    Port_MsgManData::ClearCaptured();
-    if (*c.operation != '\0') Fail(c.operation);
-    EXPECT_EQ(FU::CopyFile(P("src/a.v"), c.destination, c.mode), Hvd::kDirectoryWriteFailed) << c.text;
-    EXPECT_EQ(Texts(), std::vector<std::string>{c.text});
+  for (const auto& c : cases) {
+    Reset(c.operation);
+    EXPECT_EQ(FU::CopyFile(P(c.source), P(c.destination), c.mode), Hvd::kDirectoryWriteFailed) << c.text;
+    EXPECT_EQ(Texts(), Lines{head + c.text});
     EXPECT_EQ(Port_MsgManData::Captured().at(0).severity, Port_MsgManData::Severity::Debug);
   }
-  Port::FaultInjection::Clear();
-  EXPECT_EQ(Read(F("dst/b.v")), "alpha") << "a copy whose mode failed stays";
-  EXPECT_TRUE(fs::is_directory(F("dst/dir.v")));
-
-  Port_MsgManData::ClearCaptured();
-  EXPECT_EQ(FU::CopyFile(P("src/none.v"), P("dst/none.v"), 0), Hvd::kDirectoryWriteFailed);
-  EXPECT_EQ(Texts(), std::vector<std::string>{"FileUtils::CopyFile - Source File <" + P("src/none.v").str() +
-                                              "> doesn't exist.\n"});
+  Reset();
+  EXPECT_EQ(Tree(S("dst")), (TreeMap{{"a.v", "old"}, {"dir.v", "<dir>"}, {"b.v", "alpha"}, {"c.v", "alpha"}}))
+      << "a failed copy keeps the old file and leaves no temporary; one whose mode failed stays";
 }
 
-// --- Removal --------------------------------------------------------------------------
-
-TEST_F(FileUtilsTest, RemovalTakesLinksAwayAndLeavesTheirTargets) {
-  Write(F("tree/a.v"), "a");
-  Write(F("tree/sub/b.v"), "b");
-  fs::create_directory_symlink(F("outside"), F("tree/sub/to_outside"));
-  fs::create_directory_symlink(F("tree"), F("tree/sub/to_parent"));
-  fs::create_symlink(F("outside/keep.txt"), F("tree/to_file"));
-  fs::create_symlink(F("nowhere"), F("tree/dangling"));
-  fs::create_directory_symlink(F("outside"), F("top_link"));
-
+TEST_F(FileUtilsTest, RemovalTakesLinksAwayLeavesTheirTargetsAndGoesOnPastFailures) {
+  Files(m_root, {{"tree/a.v", "a"}, {"tree/sub/b.v", "b"}, {"one.v", "1"}});
+  Links({{S("outside"), S("tree/sub/to_outside")}, {S("tree"), S("tree/sub/to_parent")},
+         {S("outside/keep.txt"), S("tree/to_file")}, {S("nowhere"), S("tree/dangling")},
+         {S("outside"), S("top_link")}});
   EXPECT_EQ(FU::RemoveItem(P("top_link")), Hvd::kSuccess);
-  EXPECT_FALSE(fs::exists(fs::symlink_status(F("top_link"))));
   EXPECT_EQ(FU::RemoveDirectoryTree(P("tree"), false), Hvd::kSuccess);
-  EXPECT_TRUE(fs::is_directory(F("tree")));
-  EXPECT_TRUE(fs::is_empty(F("tree")));
-  EXPECT_EQ(FU::RemoveItem(P("tree")), Hvd::kSuccess);
-  EXPECT_FALSE(fs::exists(F("tree")));
-  ExpectOutsideIntact();
-
-  Write(F("one.v"), "1");
-  EXPECT_EQ(FU::RemoveItem(P("one.v")), Hvd::kSuccess);
-  EXPECT_FALSE(fs::exists(F("one.v")));
-  EXPECT_EQ(FU::RemoveItem(P("missing")), Hvd::kSuccess);
+  EXPECT_TRUE(fs::is_directory(S("tree")) && fs::is_empty(S("tree")));
+  for (const char* name : {"tree", "one.v", "missing"}) EXPECT_EQ(FU::RemoveItem(P(name)), Hvd::kSuccess) << name;
+  EXPECT_EQ(Tree(m_root), (TreeMap{{"outside", "<dir>"}, {"outside/keep.txt", "keep"}}));
   EXPECT_TRUE(Texts().empty());
-}
-
-TEST_F(FileUtilsTest, RemovalGoesOnPastFailuresAndWarnsForEach) {
-  Write(F("tree/a.v"), "a");
-  Write(F("tree/ro/b.v"), "b");
-  Write(F("tree/z.v"), "z");
+  // Failures are warned of one by one, the walk goes on past them; the last one's code.
+  Files(S("tree"), {{"a.v", "a"}, {"ro/b.v", "b"}, {"z.v", "z"}});
   Fail("canwrite_dir", 0, "tree/ro");
   Fail("remove_f", 0, "z.v");
+  const std::string tail = "> - cleanup failed.\n";
   EXPECT_EQ(FU::RemoveDirectoryTree(P("tree"), true), Hvd::kCleanupFailed);
-  EXPECT_EQ(Texts(), (std::vector<std::string>{
-                         "Could not remove read-only directory <" + P("tree/ro").str() + "> - cleanup failed.\n",
-                         "Could not remove the file <" + P("tree/z.v").str() + "> - cleanup failed.\n",
-                         "Could not remove the directory <" + P("tree").str() + "> - cleanup failed.\n"}));
+  EXPECT_EQ(Texts(), (Lines{"Could not remove read-only directory <" + S("tree/ro") + tail,
+                            "Could not remove the file <" + S("tree/z.v") + tail,
+                            "Could not remove the directory <" + S("tree") + tail}));
   for (const auto& record : Port_MsgManData::Captured()) {
-    EXPECT_EQ(record.severity, Port_MsgManData::Severity::Warning);
-    EXPECT_EQ(record.category, "ProjectMgmt");
-    EXPECT_EQ(record.source, "../src/FileUtils");
-    EXPECT_EQ(record.revision, "$Revision: 1.35.16.1 $");
+    EXPECT_TRUE(record.severity == Port_MsgManData::Severity::Warning && record.category == "ProjectMgmt");
   }
-  EXPECT_FALSE(fs::exists(F("tree/a.v")));
-  EXPECT_TRUE(fs::exists(F("tree/ro/b.v")));
-
-  Port::FaultInjection::Clear();
-  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(Tree(S("tree")), (TreeMap{{"ro", "<dir>"}, {"ro/b.v", "b"}, {"z.v", "z"}}));
+  Reset();
   Fail("UT_DIR", 0, "tree/ro");
   EXPECT_EQ(FU::RemoveDirectoryTree(P("tree"), false), Hvd::kCleanupFailed);
-  EXPECT_EQ(Texts(), std::vector<std::string>{"Could not remove invalid directory <" + P("tree/ro").str() +
-                                              "> - cleanup failed.\n"});
-  EXPECT_FALSE(fs::exists(F("tree/z.v")));
-
-  Port::FaultInjection::Clear();
-  Port_MsgManData::ClearCaptured();
-  Fail("remove_f");
+  EXPECT_EQ(Texts(), Lines{"Could not remove invalid directory <" + S("tree/ro") + tail});
+  EXPECT_EQ(Tree(S("tree")), (TreeMap{{"ro", "<dir>"}, {"ro/b.v", "b"}}));
+  Reset("remove_f");
   EXPECT_EQ(FU::RemoveItem(P("tree/ro/b.v")), Hvd::kCleanupFailed);
-  EXPECT_EQ(Texts(),
-            std::vector<std::string>{"Could not remove the file <" + P("tree/ro/b.v").str() + "> - cleanup failed.\n"});
+  EXPECT_EQ(Texts(), Lines{"Could not remove the file <" + S("tree/ro/b.v") + tail});
 }
 
-// --- Tree copies ----------------------------------------------------------------------
-
-TEST_F(FileUtilsTest, TreeCopySkipsDatabasesAndSnapshotsAndKeepsOddNames) {
-  Write(F("src/x.v"), "x");
-  Write(F("src/sub/y.v"), "y");
-  Write(F("src/a_qdb/q.v"), "q");
-  Write(F("src/snapshots/s.v"), "s");
-  Write(F("src/old_qdb"), "o");
-  Write(F("src/qdb"), "kept");
+TEST_F(FileUtilsTest, TreeCopySkipsDatabasesKeepsOddNamesAndLinksAndNeverEntersItsDestination) {
   const std::string odd = "with blank \"quoted\" \xe9\xff.v";
-  Write(F("src/" + odd), "odd");
+  Files(S("src"), {{"x.v", "x"}, {"sub/y.v", "y"}, {"a_qdb/q.v", "q"}, {"snapshots/s.v", "s"}, {"old_qdb", "o"},
+                   {"qdb", "kept"}, {odd, "odd"}, {"work/w.v", "w"}});
+  Links({{S("outside"), S("src/to_outside")}, {"..", S("src/to_parent")}, {"nowhere", S("src/dangling")}});
+  const TreeMap expected = {{"x.v", "x"}, {"sub", "<dir>"}, {"sub/y.v", "y"}, {"qdb", "kept"}, {odd, "odd"},
+                            {"work", "<dir>"}, {"work/w.v", "w"}, {"to_parent", "-> .."}, {"dangling", "-> nowhere"},
+                            {"to_outside", "-> " + S("outside")}};
+  EXPECT_EQ(FU::CopyItem(P("src"), P("item"), 0), Hvd::kSuccess);
+  EXPECT_EQ(Tree(S("item")), expected);
+  // Into a destination inside the source, named directly or through a link into the source.
+  fs::create_directories(S("src/work/out"));
   Prjrep::AutoRelease<Prjrep::IStringSet> failed;
-  EXPECT_EQ(FU::CopyDirectoryTree(P("src"), P("dst"), 0, failed.Receive()), Hvd::kSuccess);
+  EXPECT_EQ(FU::CopyDirectoryTree(P("src"), P("src/work/out"), 0, failed.Receive()), Hvd::kSuccess);
   EXPECT_EQ(failed.Get(), nullptr) << "no set when every file copies";
-  EXPECT_EQ(Tree(F("dst")), (std::map<std::string, std::string>{
-                                {"x.v", "x"}, {"sub", "<dir>"}, {"sub/y.v", "y"}, {"qdb", "kept"}, {odd, "odd"}}));
-  EXPECT_EQ(FU::CopyItem(P("src"), P("dst2"), 0), Hvd::kSuccess);
-  EXPECT_EQ(Tree(F("dst2")), Tree(F("dst")));
-}
-
-TEST_F(FileUtilsTest, TreeCopyCopiesLinksAsLinksAndNeverEntersItsDestination) {
-  Write(F("src/a.v"), "a");
-  fs::create_directory_symlink(F("outside"), F("src/to_outside"));
-  fs::create_directory_symlink("..", F("src/to_parent"));
-  fs::create_symlink("nowhere", F("src/dangling"));
-  fs::create_directories(F("src/work/out"));
-  Write(F("src/work/w.v"), "w");
-  EXPECT_EQ(FU::CopyDirectoryTree(P("src"), P("src/work/out"), 0, nullptr), Hvd::kSuccess);
-  EXPECT_EQ(Tree(F("src/work/out")), (std::map<std::string, std::string>{{"a.v", "a"},
-                                                                         {"to_outside", "-> " + F("outside").string()},
-                                                                         {"to_parent", "-> .."},
-                                                                         {"dangling", "-> nowhere"},
-                                                                         {"work", "<dir>"},
-                                                                         {"work/w.v", "w"}}));
-  ExpectOutsideIntact();
-
-  // The same destination reached through a link into the source.
-  fs::create_directory_symlink(F("src/work"), F("via"));
+  EXPECT_EQ(Tree(S("src/work/out")), expected);
+  fs::create_directory_symlink(S("src/work"), S("via"));
   EXPECT_EQ(FU::CopyDirectoryTree(P("src"), P("via/out"), 0, nullptr), Hvd::kSuccess);
-  EXPECT_FALSE(fs::exists(F("src/work/out/work/out")));
+  EXPECT_FALSE(fs::exists(S("src/work/out/work/out")));
+  EXPECT_EQ(Read(S("outside/keep.txt")), "keep");
 }
 
-TEST_F(FileUtilsTest, TreeCopyCollectsFailedFilesAndKeepsTheFirstFailure) {
-  Write(F("src/a.v"), "a");
-  Write(F("src/b.v"), "b");
-  Write(F("src/sub/c.v"), "c");
+TEST_F(FileUtilsTest, TreeCopyReportsFailuresCollectsFailedFilesAndReturnsTheFirstFailure) {
+  EXPECT_EQ(FU::CopyItem(P("none"), P("dst"), 0), Hvd::kDirectoryWriteFailed);
+  EXPECT_EQ(Texts(), Lines{"FileUtils::CopyItem() - Source Item \"" + S("none") + "\" doesn't appear to exist.\n"});
+  Write(S("src/a.v"), "a");
+  const std::string tree = "FileUtils::CopyDirectoryTree - ";
+  const std::pair<const char*, std::string> cases[] = {
+      {"canread_dir", "Unable to read source directory <" + S("src") + ">\n"},
+      {"mkdir", "Unable to create destination directory <" + S("dst") + ">\n"},
+      {"canwrite_dir", "Unable to write destination directory <" + S("dst") + ">\n"},
+      {"UT_DIR", "Invalid directory <" + S("src") + ">\n"},
+  };
+  for (const auto& [operation, text] : cases) {
+    Reset(operation);
+    EXPECT_EQ(FU::CopyDirectoryTree(P("src"), P("dst"), 0, nullptr), Hvd::kDirectoryWriteFailed) << operation;
+    EXPECT_EQ(Texts(), Lines{tree + text});
+  }
+  Files(S("src"), {{"b.v", "b"}, {"sub/c.v", "c"}});
+  Reset();
   Fail("copy_p", 0, "b.v");
   Fail("canwrite_dir", 0, "dst/sub");
   Prjrep::AutoRelease<Prjrep::IStringSet> failed;
   EXPECT_EQ(FU::CopyDirectoryTree(P("src"), P("dst"), 0, failed.Receive()), Hvd::kDirectoryWriteFailed);
   ASSERT_NE(failed.Get(), nullptr);
-  ASSERT_EQ(failed->Size(), 1u);
-  Prjrep::AutoRelease<Prjrep::IStringIterator> it;
-  ASSERT_EQ(failed->GetIterator(it.Receive()), Hvd::kSuccess);
-  EXPECT_EQ(it->Current(), P("dst/b.v"));
-  EXPECT_EQ(
-      Texts(),
-      (std::vector<std::string>{
-          "FileUtils::CopyFile - Failed to copy file <" + P("src/b.v").str() + "> to <" + P("dst/b.v").str() + ">\n",
-          "FileUtils::CopyDirectoryTree - Unable to write destination directory <" + P("dst/sub").str() + ">\n",
-          "FileUtils::CopyDirectoryTree - Unable to copy sub directory <" + P("src/sub").str() + ">\n"}));
-  EXPECT_EQ(Read(F("dst/a.v")), "a");
-
-  Port::FaultInjection::Clear();
+  EXPECT_EQ(Names(failed.Get()), Lines{S("dst/b.v")});
+  EXPECT_EQ(Texts(),
+            (Lines{"FileUtils::CopyFile - Failed to copy file <" + S("src/b.v") + "> to <" + S("dst/b.v") + ">\n",
+                   tree + "Unable to write destination directory <" + S("dst/sub") + ">\n",
+                   tree + "Unable to copy sub directory <" + S("src/sub") + ">\n"}));
+  EXPECT_EQ(Read(S("dst/a.v")), "a");
   Fail("copy_p", 0, "b.v");
-  EXPECT_EQ(FU::CopyItem(P("src"), P("dst3"), 0), Hvd::kDirectoryWriteFailed);
+  EXPECT_EQ(FU::CopyItem(P("src"), P("dst3"), 0), Hvd::kDirectoryWriteFailed) << "a failed file fails the item";
 }
 
-TEST_F(FileUtilsTest, TreeCopyReportsEachFailingStepWithItsText) {
-  Write(F("src/a.v"), "a");
-  struct Case {
-    const char* operation;
-    std::string text;
+TEST_F(FileUtilsTest, ZipRoundTripsATreeWithoutAShellOrMovingUsAndReportsEachFailure) {
+  Files(S("tree"), {{"a.v", "a"}, {"sub dir/b $(touch pwned).v", "b"}, {"sub dir/`c`.v", "c"}});
+  const String zip = Port_Env::GetExecFileName("zip", true);
+  if (zip.empty()) GTEST_SKIP() << "zip not on PATH";
+  const std::string head = "ERROR: FileUtils::ZipDirectory - ";
+  const std::string run = head + "Failed to run the command <\"" + zip.str() + "\" -q -r \"";
+  const struct { const char *operation, *directory, *archive; std::string text; } cases[] = {
+      {"GetExecFileName", "tree", "out.zip", head + "Unable to find Velmor Zip program\n"},
+      {"", "missing", "out.zip", head + " Unable to change directory to <" + S("missing") + ">\n"},
+      {"Run", "tree", "out.zip", run + S("out.zip") + "\" .>\n"},
+      {"", "tree", "a\"b.zip", run + S("a\"b.zip") + "\" .>\n"},
   };
-  const std::vector<Case> cases = {
-      {"canread_dir", "FileUtils::CopyDirectoryTree - Unable to read source directory <" + P("src").str() + ">\n"},
-      {"mkdir", "FileUtils::CopyDirectoryTree - Unable to create destination directory <" + P("dst").str() + ">\n"},
-      {"canwrite_dir",
-       "FileUtils::CopyDirectoryTree - Unable to write destination directory <" + P("dst").str() + ">\n"},
-      {"UT_DIR", "FileUtils::CopyDirectoryTree - Invalid directory <" + P("src").str() + ">\n"},
-  };
-  for (const Case& c : cases) {
-    Port::FaultInjection::Clear();
-    Port_MsgManData::ClearCaptured();
-    Fail(c.operation);
-    EXPECT_EQ(FU::CopyDirectoryTree(P("src"), P("dst"), 0, nullptr), Hvd::kDirectoryWriteFailed) << c.operation;
-    EXPECT_EQ(Texts(), std::vector<std::string>{c.text});
+  for (const auto& c : cases) {
+    Reset(c.operation);
+    EXPECT_EQ(FU::ZipDirectory(P(c.directory), P(c.archive)), Hvd::kZipNotFound) << c.text;
+    EXPECT_EQ(Texts(), Lines{c.text});
   }
-  Port::FaultInjection::Clear();
-  Port_MsgManData::ClearCaptured();
-  EXPECT_EQ(FU::CopyItem(P("none"), P("dst"), 0), Hvd::kDirectoryWriteFailed);
-  EXPECT_EQ(Texts(), std::vector<std::string>{"FileUtils::CopyItem() - Source Item \"" + P("none").str() +
-                                              "\" doesn't appear to exist.\n"});
-}
-
-// --- Zip ------------------------------------------------------------------------------
-
-TEST_F(FileUtilsTest, ZipRoundTripsATreeWithoutMovingUs) {
-  if (Port_Env::GetExecFileName("zip", true).empty() || Port_Env::GetExecFileName("unzip", true).empty()) {
-    GTEST_SKIP() << "zip or unzip not on PATH";
-  }
-  Write(F("tree/a.v"), "a");
-  Write(F("tree/sub dir/b $(touch pwned).v"), "b");
-  Write(F("tree/sub dir/`c`.v"), "c");
+  Reset();
+  EXPECT_FALSE(fs::exists(S("out.zip")));
+  if (Port_Env::GetExecFileName("unzip", true).empty()) GTEST_SKIP() << "unzip not on PATH";
   const fs::path cwd = fs::current_path();
   EXPECT_EQ(FU::ZipDirectory(P("tree"), P("out.zip")), Hvd::kSuccess);
-  EXPECT_EQ(fs::current_path(), cwd);
-  EXPECT_TRUE(Texts().empty());
-
   // A relative archive lands inside the zipped directory.
   EXPECT_EQ(FU::ZipDirectory(P("tree"), "inner.zip"), Hvd::kSuccess);
-  EXPECT_TRUE(fs::exists(F("tree/inner.zip")));
-  fs::remove(F("tree/inner.zip"));
-
-  fs::create_directories(F("unpacked"));
+  EXPECT_EQ(fs::current_path(), cwd);
+  EXPECT_TRUE(Texts().empty());
+  EXPECT_TRUE(fs::remove(S("tree/inner.zip")));
+  fs::create_directories(S("unpacked"));
   Port::Process unzip;
   unzip.SetWorkingDirectory(P("unpacked"));
   ASSERT_EQ(unzip.Run({"unzip", "-q", P("out.zip")}), 0);
-  EXPECT_EQ(Tree(F("unpacked")), Tree(F("tree")));
-  EXPECT_FALSE(fs::exists(F("tree/pwned")));
+  EXPECT_EQ(Tree(S("unpacked")), Tree(S("tree")));
+  EXPECT_FALSE(fs::exists(S("tree/pwned")));
 }
-
-TEST_F(FileUtilsTest, ZipReportsEachFailureWithItsText) {
-  fs::create_directories(F("tree"));
-  Fail("GetExecFileName");
-  EXPECT_EQ(FU::ZipDirectory(P("tree"), P("out.zip")), Hvd::kZipNotFound);
-  EXPECT_EQ(Texts(), std::vector<std::string>{"ERROR: FileUtils::ZipDirectory - Unable to find Velmor Zip program\n"});
-  Port::FaultInjection::Clear();
-  const String zip = Port_Env::GetExecFileName("zip", true);
-  if (zip.empty()) GTEST_SKIP() << "zip not on PATH";
-
-  Port_MsgManData::ClearCaptured();
-  EXPECT_EQ(FU::ZipDirectory(P("missing"), P("out.zip")), Hvd::kZipNotFound);
-  EXPECT_EQ(Texts(), std::vector<std::string>{"ERROR: FileUtils::ZipDirectory -  Unable to change directory to <" +
-                                              P("missing").str() + ">\n"});
-
-  for (const String& archive : {P("out.zip"), P("a\"b.zip")}) {
-    Port::FaultInjection::Clear();
-    Port_MsgManData::ClearCaptured();
-    if (archive == P("out.zip")) Fail("Run");
-    EXPECT_EQ(FU::ZipDirectory(P("tree"), archive), Hvd::kZipNotFound);
-    EXPECT_EQ(Texts(), std::vector<std::string>{"ERROR: FileUtils::ZipDirectory - Failed to run the command <\"" +
-                                                zip.str() + "\" -q -r \"" + archive.str() + "\" .>\n"});
-  }
-  EXPECT_FALSE(fs::exists(F("out.zip")));
-}
-
-// --- Temporary and project directories --------------------------------------------------
 
 TEST_F(FileUtilsTest, TempDirectoriesAreNewPrivateAndNamedWithAnId) {
-  String first;
-  String second;
-  ASSERT_EQ(FU::CreateTempDirectory(first), Hvd::kSuccess);
-  ASSERT_EQ(FU::CreateTempDirectory(second), Hvd::kSuccess);
-  EXPECT_NE(first, second);
-  for (const String& path : {first, second}) {
-    EXPECT_EQ(path.str().front(), '/');
-    EXPECT_TRUE(fs::is_directory(path.str()));
+  String paths[2];
+  for (String& path : paths) {
+    ASSERT_EQ(FU::CreateTempDirectory(path), Hvd::kSuccess);
+    EXPECT_TRUE(fs::path(path.str()).is_absolute() && fs::is_directory(path.str())) << path.str();
     EXPECT_EQ(Permissions(path.str()) & 077u, 0u);
-    const std::string tail = path.str().substr(path.size() - 37);
-    EXPECT_EQ(tail.front(), '_');
-    EXPECT_EQ(tail.find_first_of("{}"), std::string::npos);
-    EXPECT_EQ(FU::RemoveItem(path), Hvd::kSuccess);
+    const std::string id = path.str().substr(path.size() - 37);  // the id, its brace made a '_' and the last gone
+    EXPECT_TRUE(id.front() == '_' && id.find_first_of("{}") == std::string::npos) << id;
   }
-
+  EXPECT_NE(paths[0], paths[1]);
+  for (const String& path : paths) EXPECT_EQ(FU::RemoveItem(path), Hvd::kSuccess);
   Fail("mkdir");
   String failed("stale");
   EXPECT_EQ(FU::CreateTempDirectory(failed), Hvd::kTempDirNotCreated);
   EXPECT_TRUE(failed.empty());
-  const auto texts = Texts();
-  ASSERT_EQ(texts.size(), 1u);
-  EXPECT_EQ(texts[0].rfind("FileUtils::CreateTempDirectory - Unable to create temporary directory <", 0), 0u);
+  EXPECT_THAT(Texts(),
+              ElementsAre(StartsWith("FileUtils::CreateTempDirectory - Unable to create temporary directory <")));
 }
 
-TEST_F(FileUtilsTest, ProjectPathsGetAUsableDirectory) {
+TEST_F(FileUtilsTest, ProjectPathsGetAUsableDirectoryWithTheOwnersRights) {
   const fs::path cwd = fs::current_path();
-  fs::current_path(m_root);
-  String bare("design.hlc");
-  EXPECT_EQ(Hvd::ValidateOrCreateHLCPathDirectory(bare), Hvd::kSuccess);
+  fs::current_path(m_root);  // a bare name gets a directory of its own, named after it
+  for (const auto& [given, wanted] : {std::pair{String("design.hlc"), P("design/design.hlc")},
+                                      std::pair{P("a/b/top.hlc"), P("a/b/top.hlc")}}) {
+    String path = given;
+    EXPECT_EQ(Hvd::ValidateOrCreateHLCPathDirectory(path), Hvd::kSuccess) << given.str();
+    EXPECT_EQ(path, wanted);
+    EXPECT_TRUE(fs::is_directory(fs::path(wanted.str()).parent_path())) << wanted.str();
+  }
   fs::current_path(cwd);
-  EXPECT_EQ(bare, P("design/design.hlc"));
-  EXPECT_TRUE(fs::is_directory(F("design")));
-
-  String nested = P("a/b/top.hlc");
-  EXPECT_EQ(Hvd::ValidateOrCreateHLCPathDirectory(nested), Hvd::kSuccess);
-  EXPECT_EQ(nested, P("a/b/top.hlc"));
-  EXPECT_TRUE(fs::is_directory(F("a/b")));
-
-  String empty;
-  EXPECT_EQ(Hvd::ValidateOrCreateHLCPathDirectory(empty), Hvd::kFailure);
-  EXPECT_EQ(Texts(), std::vector<std::string>{
-                         "DEBUG: ValidateOrCreateHLCPathDirectory cannot accept a non_empty path. Nothing to do.\n"});
-
-  Port_MsgManData::ClearCaptured();
-  Fail("mkdir");
-  String failing = P("c/top.hlc");
-  EXPECT_EQ(Hvd::ValidateOrCreateHLCPathDirectory(failing), Hvd::kFailure);
-  EXPECT_EQ(Texts(), std::vector<std::string>{"Warning: Could not create directory " + P("c").str() + "\n"});
-  EXPECT_EQ(Port_MsgManData::Captured().at(0).category, "ProjectMgmt");
-
-  Port::FaultInjection::Clear();
-  Port_MsgManData::ClearCaptured();
-  String invalid(std::string(P("d").str() + "/" + std::string(300, 'n') + "/top.hlc"));
-  EXPECT_EQ(Hvd::ValidateOrCreateHLCPathDirectory(invalid), Hvd::kFailure);
-  ASSERT_EQ(Texts().size(), 1u);
-  EXPECT_EQ(Texts()[0].rfind("Warning: Path=" + P("d").str() + "/", 0), 0u);
-}
-
-TEST_F(FileUtilsTest, ProjectDirectoryWithoutRightsKeepsOwnerAccess) {
-  fs::create_directories(F("locked"));
-  fs::permissions(F("locked"), fs::perms(0750));
+  const std::tuple<const char*, std::string, ::testing::Matcher<std::string>> failures[] = {
+      {"", "", "DEBUG: ValidateOrCreateHLCPathDirectory cannot accept a non_empty path. Nothing to do.\n"},
+      {"mkdir", S("c/top.hlc"), "Warning: Could not create directory " + S("c") + "\n"},
+      {"", S("d/") + std::string(300, 'n') + "/top.hlc", StartsWith("Warning: Path=" + S("d") + "/")},
+  };
+  for (const auto& [operation, given, text] : failures) {
+    Reset(operation);
+    String path(given);
+    EXPECT_EQ(Hvd::ValidateOrCreateHLCPathDirectory(path), Hvd::kFailure) << given;
+    EXPECT_THAT(Texts(), ElementsAre(text));
+  }
+  // A directory without rights gets its owner's back; others' are neither taken nor widened.
+  Reset();
+  fs::create_directories(S("locked"));
+  fs::permissions(S("locked"), fs::perms(0750));
   Fail("canread", 0, "locked");
   Fail("canwrite_dir", 0, "locked");
   String path = P("locked/top.hlc");
   EXPECT_EQ(Hvd::ValidateOrCreateHLCPathDirectory(path), Hvd::kSuccess);
-  EXPECT_EQ(Permissions(F("locked")) & 0700u, 0700u);
-  EXPECT_EQ(Permissions(F("locked")) & 0050u, 0050u & ~Umask()) << "others' rights not taken or widened";
-
+  EXPECT_EQ(Permissions(S("locked")) & 0700u, 0700u);
+  EXPECT_EQ(Permissions(S("locked")) & 0050u, 0050u & ~kUmask);
   Port_MsgManData::ClearCaptured();
   Fail("chmod");
   EXPECT_EQ(Hvd::ValidateOrCreateHLCPathDirectory(path), Hvd::kSuccess);
-  EXPECT_EQ(Texts(), std::vector<std::string>{"Warning: Could not change permissions for directory " +
-                                              P("locked").str() + "\n"});
+  EXPECT_EQ(Texts(), Lines{"Warning: Could not change permissions for directory " + S("locked") + "\n"});
 }
-
-// --- The failed-file set ----------------------------------------------------------------
 
 TEST(FileNameSetTest, AnswersItsFacesAndFreesItselfOnTheLastRelease) {
   auto* object = new Hvd::CFileNameSet();
@@ -506,19 +358,10 @@ TEST(FileNameSetTest, AnswersItsFacesAndFreesItselfOnTheLastRelease) {
   auto* count = static_cast<Prjrep::IRefCount*>(object->QueryInterface(Prjrep::IRefCount::GetIID()));
   ASSERT_NE(count, nullptr);
   EXPECT_EQ(set->QueryInterface(Prjrep::IRefCount::GetIID()), count);
-  EXPECT_EQ(count->GetRefCount(), 1);
-
   set->Add("b.v");
   set->Add("a.v");
-  Prjrep::AutoRelease<Prjrep::IStringIterator> it;
-  ASSERT_EQ(set->GetIterator(it.Receive()), Hvd::kSuccess);
-  std::vector<std::string> names;
-  for (; !it->IsDone(); it->Next()) names.push_back(it->Current().str());
-  EXPECT_EQ(names, (std::vector<std::string>{"b.v", "a.v"}));
-  it.Assign(nullptr);
-
+  EXPECT_EQ(Names(set), (Lines{"b.v", "a.v"})) << "kept in the order added";
   count->AddRef();
-  EXPECT_EQ(count->GetRefCount(), 2);
   count->Release();
   count->Release();  // the last: LSan would report a leak otherwise
 }

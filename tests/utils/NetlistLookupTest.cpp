@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Port/MsgMan.h"
@@ -19,17 +20,24 @@ using String = Port::StringBase<char>;
 using testing_support::FakeNetlistView;
 using testing_support::FakeNetNode;
 using testing_support::NetlistObjects;
+using Texts = std::vector<std::string>;
 
 constexpr const char* kChildrenFailed = "ERROR: IHdlNetListNode::getChildren() did not return Success.\n";
 constexpr const char* kChildrenMissing = "ERROR: IHdlNetListNode::getChildren() returned NULL.\n";
 
-std::vector<std::string> Texts() {
-  std::vector<std::string> texts;
+Texts Captured() {
+  Texts texts;
   for (const auto& record : Port_MsgManData::Captured()) texts.push_back(record.text);
+  Port_MsgManData::ClearCaptured();
   return texts;
 }
 
-IHdlNetListNode* Node(FakeNetNode* node) { return node; }
+// The nodes a walk from `start` visits, in order.
+std::vector<IHdlNetListNode*> Walked(IHdlNetListNode* start) {
+  std::vector<IHdlNetListNode*> seen;
+  Hvd::WalkNetList(start, [&](auto* node, std::int32_t flags) { EXPECT_EQ(flags, 0); seen.push_back(node); });
+  return seen;
+}
 
 // root ("" / ROOT)
 //   <sep>top (TOP)
@@ -38,15 +46,7 @@ IHdlNetListNode* Node(FakeNetNode* node) { return node; }
 // `sep` is "/" or "": instance paths with and without a leading separator.
 class NetlistLookupTest : public ::testing::TestWithParam<std::string> {
  protected:
-  void SetUp() override {
-    Port_MsgManData::ClearCaptured();
-    const std::string s = GetParam();
-    top = root.Add(s + "top", "TOP");
-    u10 = top->Add(s + "top/u10", "MID");
-    u10leaf = u10->Add(s + "top/u10/u2", "LEAF");
-    u1 = top->Add(s + "top/u1", "MID");
-    u1leaf = u1->Add(s + "top/u1/u2", "LEAF");
-  }
+  void SetUp() override { Port_MsgManData::ClearCaptured(); }
   void TearDown() override {
     EXPECT_EQ(root.SubtreeReferences(), 0);
     EXPECT_EQ(NetlistObjects::s_alive, 0);
@@ -54,179 +54,124 @@ class NetlistLookupTest : public ::testing::TestWithParam<std::string> {
   String P(const std::string& rest) const { return String(GetParam() + rest); }
 
   FakeNetNode root{"", "ROOT"};
-  FakeNetNode* top = nullptr;
-  FakeNetNode* u10 = nullptr;
-  FakeNetNode* u10leaf = nullptr;
-  FakeNetNode* u1 = nullptr;
-  FakeNetNode* u1leaf = nullptr;
+  FakeNetNode* top = root.Add(GetParam() + "top", "TOP");
+  FakeNetNode* u10 = top->Add(GetParam() + "top/u10", "MID");
+  FakeNetNode* u10leaf = u10->Add(GetParam() + "top/u10/u2", "LEAF");
+  FakeNetNode* u1 = top->Add(GetParam() + "top/u1", "MID");
+  FakeNetNode* u1leaf = u1->Add(GetParam() + "top/u1/u2", "LEAF");
 };
 
-TEST_P(NetlistLookupTest, PathSearchDescendsOnlyAlongTheWantedBranch) {
-  EXPECT_EQ(Hvd::FindNodeByInstancePath(&root, P("top/u1/u2")), Node(u1leaf));
-  // top/u10 followed by "/" does not begin top/u1/u2: neither entered nor its children read.
-  EXPECT_EQ(u10->childrenCalls, 0);
-  EXPECT_EQ(u10leaf->nameReads, 0);
-
-  EXPECT_EQ(Hvd::FindNodeByInstancePath(&root, P("top/u10/u2")), Node(u10leaf));
-  EXPECT_EQ(Hvd::FindNodeByInstancePath(&root, P("top")), Node(top));
-  EXPECT_EQ(Hvd::FindNodeByInstancePath(top, P("top/u1")), Node(u1));
-  EXPECT_EQ(Hvd::FindNodeByInstancePath(u1leaf, P("top/u1/u2")), Node(u1leaf));
-
-  // Not in the tree, outside the start's subtree, or only a prefix of a real path.
-  EXPECT_EQ(Hvd::FindNodeByInstancePath(&root, P("top/u3")), nullptr);
-  EXPECT_EQ(Hvd::FindNodeByInstancePath(u10, P("top/u1/u2")), nullptr);
-  EXPECT_EQ(Hvd::FindNodeByInstancePath(&root, P("top/u")), nullptr);
-  EXPECT_EQ(Hvd::FindNodeByInstancePath(&root, P("top/u1/u2/deeper")), nullptr);
-  EXPECT_TRUE(Texts().empty());
-}
-
-TEST_P(NetlistLookupTest, PathEqualToAChildsPathReturnsItWithoutLookingBelow) {
-  EXPECT_EQ(Hvd::FindNodeByInstancePath(&root, P("top/u1")), Node(u1));
-  EXPECT_EQ(u1->childrenCalls, 0);
-  EXPECT_EQ(u1leaf->nameReads, 0);
-}
-
-TEST_P(NetlistLookupTest, EmptyPathsAreNeverFound) {
-  // The root's path is empty, and so is the wanted one: the search still walks below.
+TEST_P(NetlistLookupTest, PathSearchFindsExactPathsInTheStartsSubtree) {
+  const std::vector<std::tuple<FakeNetNode*, std::string, FakeNetNode*>> cases = {
+      {&root, "top/u1/u2", u1leaf}, {&root, "top/u10/u2", u10leaf}, {&root, "top", top}, {top, "top/u1", u1},
+      {u1leaf, "top/u1/u2", u1leaf},
+      // Not in the tree, outside the start's subtree, a prefix of a real path, below a leaf.
+      {&root, "top/u3", nullptr}, {u10, "top/u1/u2", nullptr}, {&root, "top/u", nullptr},
+      {&root, "top/u1/u2/deeper", nullptr},
+  };
+  for (const auto& [start, path, found] : cases) EXPECT_EQ(Hvd::FindNodeByInstancePath(start, P(path)), found) << path;
+  // The root's path is empty, and so is the wanted one; a null start finds nothing.
   EXPECT_EQ(Hvd::FindNodeByInstancePath(&root, ""), nullptr);
   EXPECT_EQ(Hvd::FindNodeByInstancePath(nullptr, P("top")), nullptr);
+  EXPECT_TRUE(Captured().empty());
 }
 
-TEST_P(NetlistLookupTest, SiblingWithTheSamePrefixIsSearchedAfterAFruitlessOne) {
-  FakeNetNode* twin = root.Add(GetParam() + "top", "TWIN");
-  FakeNetNode* inTwin = twin->Add(GetParam() + "top/u7", "LEAF");
-  EXPECT_EQ(Hvd::FindNodeByInstancePath(&root, P("top/u7")), Node(inTwin));
-  EXPECT_EQ(top->childrenCalls, 1);
+TEST_P(NetlistLookupTest, PathSearchDescendsOnlyAlongTheWantedBranch) {
+  // top/u10 followed by "/" does not begin top/u1/u2: it is never entered.
+  EXPECT_EQ(Hvd::FindNodeByInstancePath(&root, P("top/u1/u2")), u1leaf);
+  EXPECT_EQ(u10->childrenCalls, 0);
+  EXPECT_EQ(u10leaf->nameReads, 0);
+  // A path equal to a child's path returns it without looking below (again).
+  EXPECT_EQ(Hvd::FindNodeByInstancePath(&root, P("top/u1")), u1);
+  EXPECT_EQ(u1->childrenCalls, 1);
+  EXPECT_EQ(u1leaf->nameReads, 1);
+
+  // A sibling with the same path is searched after a fruitless one.
+  FakeNetNode* inTwin = root.Add(GetParam() + "top", "TWIN")->Add(GetParam() + "top/u7", "LEAF");
+  EXPECT_EQ(Hvd::FindNodeByInstancePath(&root, P("top/u7")), inTwin);
 }
 
 TEST_P(NetlistLookupTest, ChildrenThatAreNotNodesArePassedOver) {
   // An entry without the node interface, whose name is empty or even the wanted path.
   root.Add("", "", false);
   top->Add(GetParam() + "top/u1", "STRAY", false);
-  EXPECT_EQ(Hvd::FindNodeByInstancePath(&root, P("top/u1/u2")), Node(u1leaf));
-  EXPECT_EQ(Hvd::FindNodeByInstancePath(&root, P("top/u1")), Node(u1));
+  EXPECT_EQ(Hvd::FindNodeByInstancePath(&root, P("top/u1/u2")), u1leaf);
+  EXPECT_EQ(Hvd::FindNodeByInstancePath(&root, P("top/u1")), u1);
   EXPECT_EQ(Hvd::FindNodeByDuName(&root, "STRAY"), nullptr);
-
-  std::vector<CitI::IInterface*> seen;
-  Hvd::WalkNetList(&root, [&](IHdlNetListNode* node, std::int32_t) { seen.push_back(node); });
-  EXPECT_EQ(seen.size(), 6u);
-  EXPECT_TRUE(Texts().empty());
+  EXPECT_EQ(Walked(&root), (std::vector<IHdlNetListNode*>{&root, top, u10, u10leaf, u1, u1leaf}));
+  EXPECT_EQ(Walked(nullptr), std::vector<IHdlNetListNode*>{nullptr});
+  EXPECT_TRUE(Captured().empty());
 }
 
 TEST_P(NetlistLookupTest, UnitNameSearchIsPreOrderFromTheStartNodeIncluded) {
-  EXPECT_EQ(Hvd::FindNodeByDuName(&root, "ROOT"), Node(&root));
-  EXPECT_EQ(Hvd::FindNodeByDuName(&root, "MID"), Node(u10));
-  EXPECT_EQ(Hvd::FindNodeByDuName(&root, "LEAF"), Node(u10leaf));
-  EXPECT_EQ(Hvd::FindNodeByDuName(u1, "LEAF"), Node(u1leaf));
-  EXPECT_EQ(Hvd::FindNodeByDuName(&root, "leaf"), nullptr);
-  EXPECT_EQ(Hvd::FindNodeByDuName(u1, "TOP"), nullptr);
+  FakeNetNode* anonymous = u1->Add(GetParam() + "top/u1/anon", "");  // no design unit: the empty name
+  const std::vector<std::tuple<FakeNetNode*, const char*, FakeNetNode*>> cases = {
+      {&root, "ROOT", &root}, {&root, "MID", u10},    {&root, "LEAF", u10leaf}, {u1, "LEAF", u1leaf},
+      {&root, "leaf", nullptr}, {u1, "TOP", nullptr}, {&root, "", anonymous}};
+  for (const auto& [start, name, found] : cases) EXPECT_EQ(Hvd::FindNodeByDuName(start, name), found) << name;
+  EXPECT_TRUE(Captured().empty());
 
-  // A node without a design unit has the empty name.
-  FakeNetNode* anonymous = u1->Add(GetParam() + "top/u1/anon", "");
-  EXPECT_EQ(Hvd::FindNodeByDuName(&root, ""), Node(anonymous));
-  EXPECT_EQ(Hvd::FindNodeByDuName(anonymous, ""), Node(anonymous));
-  EXPECT_TRUE(Texts().empty());
-}
-
-TEST_P(NetlistLookupTest, UnitNameSearchFromNullIsReportedToTheUser) {
   EXPECT_EQ(Hvd::FindNodeByDuName(nullptr, "TOP"), nullptr);
-  const auto records = Port_MsgManData::Captured();
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].severity, Port_MsgManData::Severity::Error);
-  EXPECT_EQ(records[0].category, "ProjectMgmt");
-  EXPECT_EQ(records[0].source, "../src/DmUtils");
-  EXPECT_EQ(records[0].line, 212);
-  EXPECT_EQ(records[0].revision, "$Revision: 1.58 $");
-  EXPECT_EQ(records[0].text, "Invalid argument for FindNodeByDuName: The iNode argument may not be NULL.\n");
+  ASSERT_EQ(Port_MsgManData::Captured().size(), 1u);
+  EXPECT_EQ(Port_MsgManData::Captured()[0].severity, Port_MsgManData::Severity::Error);
+  EXPECT_EQ(Captured(), Texts{"Invalid argument for FindNodeByDuName: The iNode argument may not be NULL.\n"});
 }
 
 TEST_P(NetlistLookupTest, FailingChildListsAndNames) {
   // A failing status with an iterator: reported, and the search carries on.
   top->childrenStatus = 0;
-  EXPECT_EQ(Hvd::FindNodeByInstancePath(&root, P("top/u1")), Node(u1));
-  EXPECT_EQ(Texts(), std::vector<std::string>{kChildrenFailed});
-
-  // No iterator at all: the branch ends there.
-  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(Hvd::FindNodeByInstancePath(&root, P("top/u1")), u1);
+  EXPECT_EQ(Captured(), Texts{kChildrenFailed});
+  // No iterator at all: the branch ends there; the walk reports nothing and stops there.
   top->childrenMissing = true;
   EXPECT_EQ(Hvd::FindNodeByInstancePath(&root, P("top/u1")), nullptr);
-  EXPECT_EQ(Texts(), (std::vector<std::string>{kChildrenFailed, kChildrenMissing}));
-  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(Captured(), (Texts{kChildrenFailed, kChildrenMissing}));
   top->childrenStatus = 1;
   EXPECT_EQ(Hvd::FindNodeByDuName(&root, "LEAF"), nullptr);
-  EXPECT_EQ(Texts(), std::vector<std::string>{kChildrenMissing});
-
-  // The walk reports nothing and simply stops there.
-  Port_MsgManData::ClearCaptured();
-  int visits = 0;
-  Hvd::WalkNetList(&root, [&](IHdlNetListNode*, std::int32_t) { ++visits; });
-  EXPECT_EQ(visits, 2);
-  EXPECT_TRUE(Texts().empty());
+  EXPECT_EQ(Captured(), Texts{kChildrenMissing});
+  EXPECT_EQ(Walked(&root), (std::vector<IHdlNetListNode*>{&root, top}));
+  EXPECT_TRUE(Captured().empty());
 
   // A name that cannot be read is reported; what was written still counts.
   u1->nameStatus = 0;
   EXPECT_EQ(Hvd::CHdlNetListUtils::GetInstancePath(u1), P("top/u1"));
-  EXPECT_EQ(Texts(),
-            std::vector<std::string>{
-                "ERROR: CHdlNetListUtils::GetInstancePath - ITclCollectable::GetName() did not return Success.\n"});
-  EXPECT_EQ(Hvd::CHdlNetListUtils::GetInstancePath(nullptr), "");
-}
-
-TEST_P(NetlistLookupTest, WalkVisitsEveryNodeInPreOrder) {
-  std::vector<std::pair<CitI::IInterface*, std::int32_t>> seen;
-  Hvd::WalkNetList(&root, [&](IHdlNetListNode* node, std::int32_t flags) { seen.emplace_back(node, flags); });
-  const std::vector<std::pair<CitI::IInterface*, std::int32_t>> expected{
-      {Node(&root), 0}, {Node(top), 0}, {Node(u10), 0}, {Node(u10leaf), 0}, {Node(u1), 0}, {Node(u1leaf), 0}};
-  EXPECT_EQ(seen, expected);
-
-  seen.clear();
-  Hvd::WalkNetList(nullptr, [&](IHdlNetListNode* node, std::int32_t flags) { seen.emplace_back(node, flags); });
-  EXPECT_EQ(seen, (std::vector<std::pair<CitI::IInterface*, std::int32_t>>{{nullptr, 0}}));
+  EXPECT_EQ(Captured(),
+            Texts{"ERROR: CHdlNetListUtils::GetInstancePath - ITclCollectable::GetName() did not return Success.\n"});
 }
 
 TEST_P(NetlistLookupTest, ViewSearchesStartAtTheRootAndHandOutAReference) {
   FakeNetlistView view(&root);
   {
-    AutoRelease<IHdlNetListNode> found(Hvd::FindViewNodeByInstancePath(&view, P("top/u1/u2")));
-    EXPECT_EQ(found.Get(), Node(u1leaf));
-    EXPECT_EQ(u1leaf->References(), 1);
-    EXPECT_EQ(root.References(), 0);
-    EXPECT_EQ(view.References(), 0);
-
+    AutoRelease<IHdlNetListNode> byPath(Hvd::FindViewNodeByInstancePath(&view, P("top/u1/u2")));
     AutoRelease<IHdlNetListNode> byUnit(Hvd::FindViewNodeByDuName(&view, "MID"));
-    EXPECT_EQ(byUnit.Get(), Node(u10));
-    EXPECT_EQ(u10->References(), 1);
-
+    EXPECT_EQ(byPath.Get(), u1leaf);
+    EXPECT_EQ(byUnit.Get(), u10);
+    EXPECT_EQ((std::vector<int>{u1leaf->References(), u10->References(), root.References(), view.References()}),
+              (std::vector<int>{1, 1, 0, 0}));
     AutoRelease<IHdlNetListNode> rootNode(Hvd::GetViewNetListRoot(&view));
-    EXPECT_EQ(rootNode.Get(), Node(&root));
+    EXPECT_EQ(rootNode.Get(), &root);
     EXPECT_EQ(root.References(), 1);
   }
-  EXPECT_EQ(view.References(), 0);
-
   // An empty path or name is not looked up at all.
   const int opened = root.childrenCalls;
   EXPECT_EQ(Hvd::FindViewNodeByInstancePath(&view, ""), nullptr);
   EXPECT_EQ(Hvd::FindViewNodeByDuName(&view, ""), nullptr);
   EXPECT_EQ(root.childrenCalls, opened);
   EXPECT_EQ(Hvd::FindViewNodeByInstancePath(&view, P("top/u9")), nullptr);
-  EXPECT_TRUE(Texts().empty());
-}
+  EXPECT_EQ(view.References(), 0);
+  EXPECT_TRUE(Captured().empty());
 
-TEST_P(NetlistLookupTest, ViewsWithoutANetlist) {
+  // Views without elaboration data are reported; a view without a root is not.
   const char* noData = "ERROR: Unable to get the IHdlElaborationData interface from the HDLView.\n";
-  FakeNetlistView withoutData(&root, false);
+  FakeNetlistView withoutData(&root, false), withoutRoot(nullptr);
   EXPECT_EQ(Hvd::FindViewNodeByInstancePath(&withoutData, P("top")), nullptr);
   EXPECT_EQ(Hvd::FindViewNodeByDuName(&withoutData, "TOP"), nullptr);
-  EXPECT_EQ(Hvd::GetViewNetListRoot(&withoutData), nullptr);
   EXPECT_EQ(Hvd::GetViewNetListRoot(nullptr), nullptr);
-  EXPECT_EQ(Texts(), (std::vector<std::string>{noData, noData, noData, noData}));
-
-  Port_MsgManData::ClearCaptured();
-  FakeNetlistView withoutRoot(nullptr);
+  EXPECT_EQ(Captured(), (Texts{noData, noData, noData}));
   EXPECT_EQ(Hvd::FindViewNodeByInstancePath(&withoutRoot, P("top")), nullptr);
   EXPECT_EQ(Hvd::GetViewNetListRoot(&withoutRoot), nullptr);
   EXPECT_EQ(withoutRoot.References(), 0);
-  EXPECT_TRUE(Texts().empty());
+  EXPECT_TRUE(Captured().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(LeadingSeparator, NetlistLookupTest, ::testing::Values("/", ""),
@@ -237,22 +182,19 @@ TEST(NetlistLookupWideTest, EachChildOfAWideNodeIsNamedOnceAndNothingIsLeftHeld)
   constexpr int kChildren = 5000;
   std::vector<FakeNetNode*> children;
   for (int i = 0; i < kChildren; ++i) children.push_back(top.Add("/top/u" + std::to_string(i), "CELL"));
-  children.back()->Add("/top/u" + std::to_string(kChildren - 1) + "/x", "LAST");
+  const std::string last = "/top/u" + std::to_string(kChildren - 1) + "/x";
+  FakeNetNode* deepest = children.back()->Add(last, "LAST");
 
-  const String last("/top/u" + std::to_string(kChildren - 1) + "/x");
-  IHdlNetListNode* byPath = Hvd::FindNodeByInstancePath(&top, last);
-  ASSERT_NE(byPath, nullptr);
-  for (FakeNetNode* child : children) ASSERT_EQ(child->nameReads, 1);
-  // Only the one child whose path leads there was opened.
+  EXPECT_EQ(Hvd::FindNodeByInstancePath(&top, String(last)), deepest);
+  // Every child is named once; only the one whose path leads there is opened.
   int opened = 0;
-  for (FakeNetNode* child : children) opened += child->childrenCalls;
+  for (FakeNetNode* child : children) {
+    ASSERT_EQ(child->nameReads, 1);
+    opened += child->childrenCalls;
+  }
   EXPECT_EQ(opened, 1);
-
-  EXPECT_EQ(Hvd::FindNodeByDuName(&top, "LAST"), byPath);
-
-  int visits = 0;
-  Hvd::WalkNetList(&top, [&](IHdlNetListNode*, std::int32_t) { ++visits; });
-  EXPECT_EQ(visits, kChildren + 2);
+  EXPECT_EQ(Hvd::FindNodeByDuName(&top, "LAST"), deepest);
+  EXPECT_EQ(Walked(&top).size(), kChildren + 2u);
   EXPECT_EQ(top.SubtreeReferences(), 0);
   EXPECT_EQ(NetlistObjects::s_alive, 0);
 }
