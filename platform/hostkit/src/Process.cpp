@@ -63,8 +63,9 @@ int Process::Run(const std::vector<StringBase<char>>& argv) {
   if (argv.empty() || FaultInjection::ShouldFail("Run", argv.front().str())) return kNotStarted;
   // Absolute, so a relative program path names what we checked, not something
   // under the child's working directory.
-  const StringBase<char> program = FileName(Port_Env::GetExecFileName(argv.front().c_str(), true)).GetAbsolutePath();
-  if (program.empty()) return kNotStarted;
+  const StringBase<char> found = Port_Env::GetExecFileName(argv.front().c_str(), true);
+  if (found.empty()) return kNotStarted;
+  const StringBase<char> program = FileName(found).GetAbsolutePath();
 
   std::vector<char*> arguments;
   for (const StringBase<char>& argument : argv) arguments.push_back(const_cast<char*>(argument.c_str()));
