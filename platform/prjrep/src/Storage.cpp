@@ -293,7 +293,7 @@ class CStorage final : public CitI::IInterface {
   TreeView View() const {
     TreeView view;
     view.values = &m_values;
-    for (const auto& [name, child] : m_storages) view.storages.emplace_back(&name, child->View());
+    for (const auto& [name, child] : m_storages) view.storages.push_back(NamedView{&name, child->View()});
     for (const auto& [name, item] : m_items) view.items.emplace_back(&name, &item->m_values);
     return view;
   }

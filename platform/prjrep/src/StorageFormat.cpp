@@ -237,9 +237,9 @@ bool DecodeNode(Reader& r, int depth, std::uint64_t& nodes, Tree& node) {
   std::uint64_t count = 0;
   if (!Count(r, count)) return false;
   for (std::uint64_t i = 0; i < count; ++i) {
-    std::pair<std::string, Tree> child;
-    if (!DecodeName(r, node.storages.empty() ? nullptr : &node.storages.back().first, child.first) ||
-        !DecodeNode(r, depth + 1, nodes, child.second)) {
+    NamedTree child;
+    if (!DecodeName(r, node.storages.empty() ? nullptr : &node.storages.back().name, child.name) ||
+        !DecodeNode(r, depth + 1, nodes, child.tree)) {
       return false;
     }
     node.storages.push_back(std::move(child));

@@ -49,18 +49,33 @@ struct Value {
   std::string text;
 };
 
-// A decoded storage.
+struct NamedTree;
+
+// A decoded storage. Children are held through a type completed below, since a pair
+// cannot hold the type that is still being defined.
 struct Tree {
   std::vector<Value> values;
-  std::vector<std::pair<std::string, Tree>> storages;
+  std::vector<NamedTree> storages;
   std::vector<std::pair<std::string, std::vector<Value>>> items;
 };
+
+struct NamedTree {
+  std::string name;
+  Tree tree;
+};
+
+struct NamedView;
 
 // A live storage as Encode reads it, without copies of its values. Children in name order.
 struct TreeView {
   const std::vector<Value>* values = nullptr;
-  std::vector<std::pair<const std::string*, TreeView>> storages;
+  std::vector<NamedView> storages;
   std::vector<std::pair<const std::string*, const std::vector<Value>*>> items;
+};
+
+struct NamedView {
+  const std::string* name;
+  TreeView view;
 };
 
 // False when the tree is deeper than kMaxDepth.
