@@ -110,6 +110,23 @@ TEST_F(AutonymTest, ACompoundResolvesEachElementInThePreviousOnesObjectHoldsNoth
   EXPECT_TRUE(fresh->GetPath(&name) == 1 && name == path.c_str());
 }
 
+TEST_F(AutonymTest, CompoundsThatContainThemselvesFailToNameCompareOrResolveInsteadOfRecursingForever) {
+  auto a = Create<IAutonymSet>(kCompound);
+  auto b = Create<IAutonymSet>(kCompound);
+  AutoCast<IAutonym> nymA(a.Get()), nymB(b.Get());
+  ASSERT_TRUE(a->Add(nymA) == 1 && b->Add(nymA) == 1 && a->Add(nymB) == 1);  // a in itself, and a and b in each other
+  Text name;
+  Object found;
+  bool same = true;
+  for (IAutonym* nym : {nymA.Get(), nymB.Get()}) {
+    EXPECT_EQ(nym->GetName(&name), 0u);
+    EXPECT_TRUE(nym->Resolve(nullptr, found.Receive()) == 0 && found.Get() == nullptr);
+    EXPECT_TRUE(nym->IsSame(nymA, &same) == 0 && !same);
+  }
+  a->Clear();  // the cycles are the test's own making
+  b->Clear();
+}
+
 TEST_F(AutonymTest, TheProjectHelperLoadedByNameIsBoundToAProjectThatItSavesAndLetsGo) {
   ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_Cvf"));
   auto helper = Create<Hvd::IProjectHelper>(kHelper);

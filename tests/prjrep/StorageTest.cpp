@@ -1,9 +1,22 @@
 // The storage stream: values, objects and their identity, files, and injected faults.
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <vector>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define HVD_ALLOCATION_HOOKS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define HVD_ALLOCATION_HOOKS 1
+#endif
+#endif
+#ifdef HVD_ALLOCATION_HOOKS
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, std::size_t),
+                                                         void (*)(const volatile void*));
+#endif
 
 #include "Prjrep/Storage.h"
 #include "prjrep/StandInFixture.h"
@@ -67,6 +80,64 @@ Item MakeItem(std::int32_t n, IPersist* child = nullptr) {
 bool Same(IPersist* read, IPersist* written) {
   return C(read) && C(written) && read != written && C(read)->id == C(written)->id && C(read)->n == C(written)->n;
 }
+
+// The largest single allocation while watched, where the sanitizer's allocator can tell:
+// a file's claims must not decide how much memory its reader asks for.
+std::atomic<bool> g_watchAllocations{false};
+std::atomic<std::size_t> g_largestAllocation{0};
+bool WatchAllocations() {
+#ifdef HVD_ALLOCATION_HOOKS
+  static const bool installed = __sanitizer_install_malloc_and_free_hooks(
+                                    [](const volatile void*, std::size_t size) {
+                                      if (!g_watchAllocations) return;
+                                      std::size_t seen = g_largestAllocation;
+                                      while (size > seen && !g_largestAllocation.compare_exchange_weak(seen, size)) {
+                                      }
+                                    },
+                                    [](const volatile void*) {}) != 0;
+  return installed;
+#else
+  return false;
+#endif
+}
+
+// A stream file made by hand: one root storage holding `values`, each given as its tag and
+// encoded fields.
+struct StreamFile {
+  std::string payload;
+  std::uint64_t values = 0;
+  StreamFile& U64(std::uint64_t v) {
+    for (int i = 0; i < 8; ++i) payload += static_cast<char>(v >> (8 * i));
+    return *this;
+  }
+  StreamFile& Tag(std::uint8_t tag) {
+    payload += static_cast<char>(tag);
+    ++values;
+    return *this;
+  }
+  StreamFile& Record(const Port::XUID& classId) {  // begins an object record
+    return Tag(7).U64(classId.First()).U64(classId.Second()).U64(0).U64(++instances);
+  }
+  StreamFile& Int32(std::uint32_t v) {
+    Tag(1);
+    for (int i = 0; i < 4; ++i) payload += static_cast<char>(v >> (8 * i));
+    return *this;
+  }
+  StreamFile& BackRef(std::uint64_t at) { return Tag(12).U64(at); }
+  StreamFile& End() { return Tag(9); }
+  void Write(const std::string& path, std::uint64_t claimedValues = 0) const {
+    std::string body;
+    for (int i = 0; i < 8; ++i) body += static_cast<char>((claimedValues ? claimedValues : values) >> (8 * i));
+    body += payload + std::string(16, '\0');  // no child storages, no items
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    for (const char c : body) hash = (hash ^ static_cast<std::uint8_t>(c)) * 0x100000001b3ull;
+    StreamFile head;
+    head.payload = std::string("HvdStrm\x1a", 8) + std::string("\x02\0\0\0", 4);
+    head.U64(1).U64(body.size()).U64(hash);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << head.payload << body;
+  }
+  std::uint64_t instances = 0;
+};
 
 // Values and two items sharing a child, the first written twice; and what reads back.
 struct Graph {
@@ -208,6 +279,62 @@ TEST_F(StorageTest, EveryOperationOfAScenarioCanFailWithTheInjectedStatusAndLeak
     s.Assign(nullptr);
     EXPECT_EQ(g_alive, 0) << "k=" << k;
   }
+}
+
+TEST_F(StorageTest, AnObjectThatContainsItselfIsNeitherWrittenNorRead) {
+  Item loop = MakeItem(1);
+  C(loop)->child = loop.Get();
+  EXPECT_EQ(storage->WriteObject(loop), 0u);
+  EXPECT_EQ(C(loop)->count.GetRefCount(), 2);  // the stream let go; the rest is the loop's own
+  C(loop)->child = nullptr;
+  loop.Assign(nullptr);
+
+  // One item whose child is itself, and two that hold each other.
+  const std::string path = dir + "/loops.bin";
+  const Port::XUID item = CItem::GetCLSID();
+  StreamFile().Record(item).Int32(1).BackRef(0).End().Record(item).Int32(2).Record(item).Int32(3).BackRef(4).End().End().Write(path);
+  ASSERT_EQ(control->LoadFromFile(path.c_str()), 1u);
+  for (int n = 0; n < 2; ++n) {
+    Item got;
+    EXPECT_TRUE(storage->ReadObject(got.Receive()) == 0 && got.Get() == nullptr) << n;
+  }
+  EXPECT_EQ(control->Rewind(), 1u);
+  EXPECT_EQ(g_alive, 0);
+}
+
+TEST_F(StorageTest, ObjectsNestNoDeeperThanStoragesAndFilesClaimingMoreAreRefusedWithoutLargeAllocations) {
+  auto chain = [](int length) {
+    Item top;
+    for (int n = 0; n < length; ++n) top = MakeItem(n, top);
+    return top;
+  };
+  Item got;
+  EXPECT_EQ(storage->WriteObject(chain(129)), 0u);
+  ASSERT_EQ(storage->WriteObject(chain(128)), 1u);
+  ASSERT_EQ(storage->ReadObject(got.Receive()), 1u);
+  int depth = 0;
+  for (IPersist* p = got; p != nullptr; p = C(p)->child) ++depth;
+  EXPECT_EQ(depth, 128);
+  got.Assign(nullptr);
+
+  const std::string path = dir + "/deep.bin";
+  StreamFile deep;
+  for (int n = 0; n < 20000; ++n) deep.Record(CItem::GetCLSID()).Int32(n);
+  for (int n = 0; n < 20000; ++n) deep.End();
+  deep.Write(path);
+  EXPECT_EQ(control->LoadFromFile(path.c_str()), 0u);
+  StreamFile stray;
+  stray.End().Write(path);
+  EXPECT_EQ(control->LoadFromFile(path.c_str()), 0u);
+
+  // A million values claimed, each one byte in the file and none valid.
+  StreamFile claims;
+  claims.payload.assign(std::size_t{1} << 20, '\0');
+  claims.Write(path, std::size_t{1} << 20);
+  g_largestAllocation = 0;
+  g_watchAllocations = WatchAllocations();
+  EXPECT_EQ(control->LoadFromFile(path.c_str()), 0u);
+  if (g_watchAllocations.exchange(false)) EXPECT_LE(g_largestAllocation, std::filesystem::file_size(path));
 }
 
 }  // namespace

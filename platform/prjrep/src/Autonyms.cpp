@@ -18,7 +18,7 @@ using Hvd::kSuccess;
 using Hvd::Status;
 using Text = Port::StringBase<char>;
 
-// The IAutonym of an autonym that is known by its Name(): two autonyms are the same when
+// The IAutonym of an autonym that is known by its NameOf(): two autonyms are the same when
 // their names are equal.
 template <class Owner>
 struct TAutonymPart final : Hvd::TNested<Owner, IAutonym> {
@@ -29,8 +29,7 @@ struct TAutonymPart final : Hvd::TNested<Owner, IAutonym> {
   }
   Status GetName(Text* name) override {
     if (name == nullptr) return kFailure;
-    *name = this->m_pThis->Name();
-    return kSuccess;
+    return this->m_pThis->NameOf(*name);
   }
   Status GetObject(CitI::IInterface** object) override {
     AutoOut<CitI::IInterface> result(object);
@@ -42,9 +41,11 @@ struct TAutonymPart final : Hvd::TNested<Owner, IAutonym> {
     *same = false;
     AutoCast<IAutonym> theirs(other);
     Text theirName;
+    Text mine;
     if (theirs.Get() == nullptr) return kFailure;
     if (const Status status = theirs->GetName(&theirName); status != kSuccess) return status;
-    *same = theirName == this->m_pThis->Name();
+    if (const Status status = this->m_pThis->NameOf(mine); status != kSuccess) return status;
+    *same = theirName == mine;
     return kSuccess;
   }
 };
@@ -71,7 +72,10 @@ class CSimpleAutonym final : public CitI::IInterface {
   }
   Status SaveTo(IStorage* storage) { return storage->WriteString(&m_name); }
 
-  const Text& Name() const { return m_name; }
+  Status NameOf(Text& name) const {
+    name = m_name;
+    return kSuccess;
+  }
   CitI::IInterface* Held() const { return m_object.Get(); }
 
   // What it holds; else what the registry knows by an autonym of the same name; else a
@@ -122,6 +126,23 @@ class CSimpleAutonym final : public CitI::IInterface {
   AutoPtr<CitI::IInterface> m_object;
 };
 
+// A compound can be made to contain itself, directly or through another compound: walks
+// over elements stop failing at this depth instead of running out of stack.
+class WalkDepth {
+ public:
+  static constexpr int kMax = 64;
+  WalkDepth() : m_within(++t_depth <= kMax) {}
+  ~WalkDepth() { --t_depth; }
+  WalkDepth(const WalkDepth&) = delete;
+  WalkDepth& operator=(const WalkDepth&) = delete;
+  explicit operator bool() const { return m_within; }
+
+ private:
+  static thread_local int t_depth;
+  const bool m_within;
+};
+thread_local int WalkDepth::t_depth = 0;
+
 using CAutonymList = TSequenceSetHelper<IAutonym*, IAutonymSet, IAutonymIterator, std::vector<IAutonym*>>;
 
 // A path of autonyms: each element resolves in the object that the one before it resolved
@@ -145,23 +166,27 @@ class CCompoundAutonym final : public CitI::IInterface {
   Status SaveTo(IStorage* storage) { return m_elements.PersistSave(storage); }
 
   // The elements' names joined with "|", so that compounds of equal elements are the same.
-  Text Name() {
-    Text name;
+  Status NameOf(Text& name) {
+    const WalkDepth depth;
+    if (!depth) return kFailure;
+    Text joined;
     bool first = true;
     for (const AutoPtr<IAutonym>& element : Elements()) {
       Text part;
-      element->GetName(&part);
-      if (!first) name += "|";
-      name += part;
+      if (const Status status = element->GetName(&part); status != kSuccess) return status;
+      if (!first) joined += "|";
+      joined += part;
       first = false;
     }
-    return name;
+    name = joined;
+    return kSuccess;
   }
   CitI::IInterface* Held() const { return nullptr; }
 
   Status Resolve(CitI::IInterface* context, CitI::IInterface** object) {
     AutoOut<CitI::IInterface> result(object);
-    if (object == nullptr) return kFailure;
+    const WalkDepth depth;
+    if (object == nullptr || !depth) return kFailure;
     const std::vector<AutoPtr<IAutonym>> elements = Elements();
     if (elements.empty()) return kFailure;
     AutoRelease<CitI::IInterface> resolved;

@@ -1,6 +1,7 @@
 #include "Prjrep/Storage.h"
 
 #include <algorithm>
+#include <exception>
 #include <map>
 #include <optional>
 #include <string>
@@ -31,6 +32,9 @@ using Hvd::Status;
 // are remembered by identity so that a second write stores a back reference; objects
 // read are remembered by the position of their record so that a back reference finds
 // them. Both memories hold a reference, so that a remembered address is never reused.
+// An object never contains itself: a write or a back reference to an object whose own
+// record is still being written or read is refused, since it would make a reference
+// cycle that nothing could release and walks over it would never end.
 class CStorage final : public CitI::IInterface {
  public:
   // An embedded root leaves its queries and its count to `outer`.
@@ -72,9 +76,43 @@ class CStorage final : public CitI::IInterface {
     return std::nullopt;
   }
 
+  // Keeps the end of each record, so that finding it never rescans the stream. Memory
+  // running out leaves the stream as it was.
   Status Append(Value value) {
+    const std::size_t at = m_values.size();
+    const Tag tag = value.tag;
+    m_ends.resize(at + 1, kOpen);
+    m_ends[at] = kOpen;
     m_values.push_back(std::move(value));
+    if (IsRecordBegin(tag)) {
+      try {
+        m_open.push_back(at);
+      } catch (...) {
+        m_values.pop_back();
+        throw;
+      }
+    } else if (tag == Tag::End && !m_open.empty()) {
+      m_ends[m_open.back()] = at + 1;
+      m_open.pop_back();
+    }
     return kSuccess;
+  }
+
+  // Values whose records nest, as a file holds them.
+  void SetValues(std::vector<Value>&& values) {
+    std::vector<std::size_t> ends(values.size(), kOpen);
+    std::vector<std::size_t> open;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      if (IsRecordBegin(values[i].tag)) {
+        open.push_back(i);
+      } else if (values[i].tag == Tag::End && !open.empty()) {
+        ends[open.back()] = i + 1;
+        open.pop_back();
+      }
+    }
+    m_values.swap(values);
+    m_ends.swap(ends);
+    m_open.swap(open);
   }
 
   // The value at the read position when it has `tag`, else null; reads that fail leave
@@ -103,22 +141,13 @@ class CStorage final : public CitI::IInterface {
     return Append(std::move(v));
   }
 
-  // Past the End that closes the record begun at `begin`, nested records counted; the
-  // stream's end when the record is not closed.
+  // Past the End that closes the record begun at `begin`; the stream's end when the
+  // record is not closed.
   std::size_t RecordEnd(std::size_t begin) const {
     if (begin >= m_values.size() || !IsRecordBegin(m_values[begin].tag)) {
       return std::min(begin + 1, m_values.size());
     }
-    std::size_t depth = 0;
-    for (std::size_t i = begin; i < m_values.size(); ++i) {
-      const Tag tag = m_values[i].tag;
-      if (IsRecordBegin(tag)) {
-        ++depth;
-      } else if (tag == Tag::End && --depth == 0) {
-        return i + 1;
-      }
-    }
-    return m_values.size();
+    return m_ends[begin] != kOpen ? m_ends[begin] : m_values.size();
   }
 
   // Forgets the objects read from records in [from, to). The references are given up
@@ -154,9 +183,14 @@ class CStorage final : public CitI::IInterface {
     read.swap(m_read);
   }
 
-  // Undoes everything from `from` on, as if it had never been written.
+  // Undoes everything from `from` on, as if it had never been written. The records begun
+  // before `from` that are still open enclose it: none of them closed after it.
   void TruncateTo(std::size_t from) {
-    if (from < m_values.size()) m_values.erase(m_values.begin() + static_cast<std::ptrdiff_t>(from), m_values.end());
+    if (from < m_values.size()) {
+      m_values.erase(m_values.begin() + static_cast<std::ptrdiff_t>(from), m_values.end());
+      m_ends.resize(from);
+    }
+    while (!m_open.empty() && m_open.back() >= from) m_open.pop_back();
     m_readPos = std::min(m_readPos, m_values.size());
     ForgetWrittenFrom(from);
     ForgetRead(from, static_cast<std::size_t>(-1));
@@ -172,10 +206,12 @@ class CStorage final : public CitI::IInterface {
     CitI::IInterface* root = object->QueryInterface(CitI::IInterface::GetIID());
     if (root == nullptr) return kFailure;
     if (const auto found = m_written.find(root); found != m_written.end()) {
+      if (m_ends[found->second.position] == kOpen) return kFailure;  // inside its own record
       v.tag = asRef ? Tag::BackRefRef : Tag::BackRef;
       v.number = static_cast<std::int64_t>(found->second.position);
       return Append(std::move(v));
     }
+    if (m_open.size() >= static_cast<std::size_t>(kMaxDepth)) return kFailure;
     v.tag = asRef ? Tag::ObjectRef : Tag::Object;
     if (const Status status = object->GetClassId(v.first); status != kSuccess) return status;
     if (const Status status = object->GetId(v.second); status != kSuccess) return status;
@@ -207,8 +243,11 @@ class CStorage final : public CitI::IInterface {
     if (tag == (asRef ? Tag::BackRefRef : Tag::BackRef)) {
       // A back reference to a record that was skipped or never read names nothing.
       ++m_readPos;
-      const auto found = m_read.find(static_cast<std::size_t>(m_values[at].number));
-      if (found == m_read.end()) return kFailure;
+      const auto target = static_cast<std::size_t>(m_values[at].number);
+      const auto found = m_read.find(target);
+      if (found == m_read.end() || std::find(m_loading.begin(), m_loading.end(), target) != m_loading.end()) {
+        return kFailure;
+      }
       result.Assign(found->second.Get());
       return kSuccess;
     }
@@ -219,6 +258,11 @@ class CStorage final : public CitI::IInterface {
   Status ReadRecord(std::size_t begin, AutoOut<IPersist>& result) {
     const Port::XUID classId = m_values[begin].first;
     const Port::XUID instanceId = m_values[begin].second;
+    // A load that reads the stream again from an earlier point must not recurse forever.
+    if (m_loading.size() >= static_cast<std::size_t>(kMaxDepth)) {
+      m_readPos = RecordEnd(begin);
+      return kFailure;
+    }
     AutoRelease<CitI::IInterface> created(CitP::Factory::CreateInstance(classId));
     AutoCast<IPersist> persist(created.Get());
     if (persist.Get() == nullptr || persist->SetId(instanceId) != kSuccess) {
@@ -226,9 +270,12 @@ class CStorage final : public CitI::IInterface {
       return kFailure;
     }
     m_readPos = begin + 1;
-    // Remembered before its own data, so that a back reference inside it finds it.
+    // Remembered before its own data, so that a back reference inside it is recognised
+    // and refused.
     m_read.insert_or_assign(begin, AutoPtr<IPersist>(persist.Get()));
+    m_loading.push_back(begin);
     Status status = persist->PersistLoad(this->AsStorage());
+    m_loading.pop_back();
     // The object must have read exactly its own data: the read position is on its End.
     const std::size_t end = RecordEnd(begin);
     if (status == kSuccess && !(m_readPos + 1 == end && m_values[m_readPos].tag == Tag::End)) status = kFailure;
@@ -310,28 +357,33 @@ class CStorage final : public CitI::IInterface {
     }
     for (auto& [name, values] : tree.items) {
       AutoPtr<CStorage> node = NewNode(true);
-      node->m_values = std::move(values);
+      node->SetValues(std::move(values));
       items.emplace_hint(items.end(), std::move(name), std::move(node));
     }
-    m_values.swap(tree.values);
+    SetValues(std::move(tree.values));
     m_storages.swap(storages);
     m_items.swap(items);
     m_readPos = 0;
     Forget();
   }
 
-  Status SaveToFile(const char* path) {
+  // Memory running out on a large file is a failed save or load, not an exception.
+  Status SaveToFile(const char* path) try {
     std::vector<std::uint8_t> bytes;
     return Encode(View(), bytes) && WriteFileAtomically(path, bytes) ? kSuccess : kFailure;
+  } catch (const std::exception&) {
+    return kFailure;
   }
 
-  Status LoadFromFile(const char* path) {
+  Status LoadFromFile(const char* path) try {
     std::vector<std::uint8_t> bytes;
     Tree tree;
     if (!ReadWholeFile(path, bytes) || !Decode(bytes.data(), bytes.size(), tree)) return kFailure;
     if (m_item && (!tree.storages.empty() || !tree.items.empty())) return kFailure;
     Replace(std::move(tree));
     return kSuccess;
+  } catch (const std::exception&) {
+    return kFailure;
   }
 
   struct XIStorage : Hvd::TNested<CStorage, IStorage> {
@@ -429,6 +481,11 @@ class CStorage final : public CitI::IInterface {
   Children m_storages;
   Children m_items;
   std::vector<Value> m_values;
+  // Per value: past the End of the record it begins, kOpen until that End is written.
+  static constexpr std::size_t kOpen = 0;
+  std::vector<std::size_t> m_ends;
+  std::vector<std::size_t> m_open;     // records being written, innermost last
+  std::vector<std::size_t> m_loading;  // records being read, innermost last
   std::size_t m_readPos = 0;
   // Failures forget by range with a full walk; the common path is one lookup per object.
   std::unordered_map<CitI::IInterface*, Written> m_written;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -188,14 +189,16 @@ bool EncodeNode(Writer& w, const TreeView& node, int depth, std::uint64_t& nodes
   if (depth > kMaxDepth || node.values == nullptr) return false;
   ++nodes;
   auto values = [&w](const std::vector<Value>& list) {
+    if (!RecordsNest(list)) return false;
     w.U64(list.size());
     for (const Value& v : list) EncodeValue(w, v);
+    return true;
   };
   auto name = [&w](const std::string& text) {
     w.U64(text.size());
     w.Bytes(text.data(), text.size());
   };
-  values(*node.values);
+  if (!values(*node.values)) return false;
   w.U64(node.storages.size());
   for (const auto& [childName, child] : node.storages) {
     name(*childName);
@@ -205,7 +208,7 @@ bool EncodeNode(Writer& w, const TreeView& node, int depth, std::uint64_t& nodes
   for (const auto& [itemName, item] : node.items) {
     if (item == nullptr) return false;
     name(*itemName);
-    values(*item);
+    if (!values(*item)) return false;
   }
   return true;
 }
@@ -216,13 +219,15 @@ bool Count(Reader& r, std::uint64_t& count) { return r.U64(count) && count <= r.
 bool DecodeValues(Reader& r, std::vector<Value>& out) {
   std::uint64_t count = 0;
   if (!Count(r, count)) return false;
-  out.reserve(static_cast<std::size_t>(count));
+  // A value may take one byte in the file but far more in memory: reserve only what the
+  // bytes left could pay for, and let real values grow the list beyond that.
+  out.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(count, r.Left() / sizeof(Value))));
   for (std::uint64_t i = 0; i < count; ++i) {
     Value v;
     if (!DecodeValue(r, out, v)) return false;
     out.push_back(std::move(v));
   }
-  return true;
+  return RecordsNest(out);
 }
 
 // Names in strictly ascending order, as a map writes them: no repeats.
@@ -257,6 +262,18 @@ bool DecodeNode(Reader& r, int depth, std::uint64_t& nodes, Tree& node) {
 }
 
 }  // namespace
+
+bool RecordsNest(const std::vector<Value>& values) noexcept {
+  int depth = 0;
+  for (const Value& v : values) {
+    if (IsRecordBegin(v.tag)) {
+      if (++depth > kMaxDepth) return false;
+    } else if (v.tag == Tag::End && --depth < 0) {
+      return false;
+    }
+  }
+  return depth == 0;
+}
 
 bool Encode(const TreeView& root, std::vector<std::uint8_t>& file) {
   std::vector<std::uint8_t> payload;

@@ -19,7 +19,8 @@
 namespace Prjrep::storage {
 
 inline constexpr std::int32_t kFormatVersion = 2;
-// Deeper trees are neither written nor read, which bounds the decoder's recursion.
+// Deeper trees, and objects nested deeper, are neither written nor read: this bounds the
+// decoder's recursion and that of the objects loading each other.
 inline constexpr int kMaxDepth = 128;
 
 // Stored in files: never renumber.
@@ -78,7 +79,11 @@ struct NamedView {
   TreeView view;
 };
 
-// False when the tree is deeper than kMaxDepth.
+// Every End closes a record begun before it, every record is closed, and records nest no
+// deeper than kMaxDepth.
+bool RecordsNest(const std::vector<Value>& values) noexcept;
+
+// False when the tree is deeper than kMaxDepth or a stream's records do not nest.
 bool Encode(const TreeView& root, std::vector<std::uint8_t>& file);
 
 // False, leaving `out` alone, for anything that Encode would not have produced.
