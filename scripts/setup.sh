@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs; does nothing when all are present.
+# Installs the Debian packages the build needs, and those named as arguments; does nothing
+# when all are present.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev
-          libxerces-c-dev libboost-dev libboost-regex-dev tcl-dev zip unzip)
+          libxerces-c-dev libboost-dev libboost-regex-dev tcl-dev zip unzip "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

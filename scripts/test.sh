@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with AddressSanitizer, UndefinedBehaviorSanitizer and
-# LeakSanitizer, and runs every test.
+# LeakSanitizer, and runs every test; then builds and runs them once more with clang, so
+# that code only one of the two compilers accepts is caught.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh clang
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHVD_SANITIZE=ON -DHVD_BENCH=ON
 cmake --build build/asan
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 ctest --test-dir build/asan --output-on-failure -j "$(nproc)"
+
+cmake -S . -B build/clang -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++
+cmake --build build/clang
+ctest --test-dir build/clang --output-on-failure -j "$(nproc)"
