@@ -86,7 +86,8 @@ TEST_F(HolderTest, AutoPtrKeepsItsOwnReferenceThroughCopiesMovesAndReassignment)
   {
     AutoPtr<ITestA> p(x);
     EXPECT_EQ(p.Assign(x->AsB()), 1u);  // same object through another interface
-    p = p;
+    const AutoPtr<ITestA>& self = p;
+    p = self;
     AutoPtr<ITestA> copy(p);
     EXPECT_EQ(x->Count(), 3);
     copy = y;
