@@ -43,7 +43,8 @@ struct DefinitionData {
   Names dependsOn;
   Names extensions;
   Names unitTypes;
-  Names platformProperties;  // of a platform type, in document order
+  // Of a platform type, in document order: its owner's list, shared by all the owner's types.
+  std::shared_ptr<const Names> platformProperties;
 };
 
 struct DeviceData {

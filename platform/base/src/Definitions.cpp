@@ -1,6 +1,9 @@
 // The data file, read once with Xerces into plain structures.
 
 #include <functional>
+#include <map>
+#include <memory>
+#include <set>
 #include <sstream>
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
@@ -11,6 +14,7 @@
 
 #include "BaseData.h"
 #include "DomText.h"
+#include "Hvd/BaseStandIn.h"
 
 namespace Hvd::base {
 namespace {
@@ -63,14 +67,22 @@ void Read(const X::DOMElement& root, Data& data) {
   ForEach(root, u"transforms", [&](const X::DOMElement& list) {
     ForEach(list, u"transform", [&](const X::DOMElement& e) { defs.push_back(Named(Kind::kTransform, e)); });
   });
-  // A platform type takes the properties of its owner, so each property is listed once.
+  // A platform type takes the properties of its owner, so each property is listed once; the
+  // platform types of one owner share its one list rather than each copying it.
+  std::map<std::string, std::shared_ptr<Names>, std::less<>> byOwner;
+  for (const DefinitionData& p : defs) {
+    if (p.kind != Kind::kProperty) continue;
+    auto& names = byOwner[p.owner];
+    if (names == nullptr) names = std::make_shared<Names>();
+    names->push_back(p.name);
+  }
   ForEach(root, u"platformTypes", [&](const X::DOMElement& list) {
     ForEach(list, u"platformType", [&](const X::DOMElement& e) {
       DefinitionData d = Named(Kind::kPlatform, e);
       d.owner = Attr(e, u"owner");
-      for (const DefinitionData& p : defs) {
-        if (p.kind == Kind::kProperty && p.owner == d.owner) d.platformProperties.push_back(p.name);
-      }
+      auto& names = byOwner[d.owner];
+      if (names == nullptr) names = std::make_shared<Names>();
+      d.platformProperties = names;
       defs.push_back(std::move(d));
     });
   });
@@ -87,9 +99,34 @@ void Read(const X::DOMElement& root, Data& data) {
   });
 }
 
+// Far deeper than the data nests, yet far short of what exhausts the stack in the DOM's own
+// recursive walks, such as the one that gathers the text of a value.
+constexpr int kMaxDepth = 32;
+
+// Whether no element under root lies deeper than kMaxDepth, root being the first level. Walks
+// the tree without recursion, as the depth is what is in question.
+bool WithinDepth(const X::DOMElement& root) {
+  const X::DOMElement* e = &root;
+  int depth = 1;
+  for (;;) {
+    if (const X::DOMElement* child = e->getFirstElementChild()) {
+      if (++depth > kMaxDepth) return false;
+      e = child;
+      continue;
+    }
+    while (e != &root && e->getNextElementSibling() == nullptr) {
+      e = static_cast<const X::DOMElement*>(e->getParentNode());
+      --depth;
+    }
+    if (e == &root) return true;
+    e = e->getNextElementSibling();
+  }
+}
+
 // Xerces is started and stopped around the one read, so none of it stays in the process.
-// The file is our own: a document type or an entity in it is refused rather than followed.
-Data Load() {
+// The file is our own: a document type or an entity in it is refused rather than followed, and
+// so is nesting deeper than the data needs.
+Data Load(const char* path) {
   Data data;
   try {
     X::XMLPlatformUtils::Initialize();
@@ -108,10 +145,10 @@ Data Load() {
     parser.setCreateEntityReferenceNodes(false);
     parser.setDisableDefaultEntityResolution(true);
     parser.setSecurityManager(&security);
-    parser.parse(HVD_BASE_DEFINITIONS_FILE);
+    parser.parse(path);
     const X::DOMDocument* doc = parser.getDocument();
     if (parser.getErrorCount() == 0 && doc != nullptr && doc->getDoctype() == nullptr &&
-        doc->getDocumentElement() != nullptr) {
+        doc->getDocumentElement() != nullptr && WithinDepth(*doc->getDocumentElement())) {
       Read(*doc->getDocumentElement(), data);
       data.loaded = true;
     }
@@ -126,8 +163,27 @@ Data Load() {
 
 const Data& TheData() {
   // Never freed: the definition objects refer into it until the process ends.
-  static const Data* const s_data = new Data(Load());
+  static const Data* const s_data = new Data(Load(HVD_BASE_DEFINITIONS_FILE));
   return *s_data;
 }
 
 }  // namespace Hvd::base
+
+namespace Hvd {
+
+StandInDefinitions StandInReadDefinitions(const std::string& path) {
+  const base::Data data = base::Load(path.c_str());
+  StandInDefinitions read;
+  read.loaded = data.loaded;
+  read.definitions = data.definitions.size();
+  std::set<const void*> lists;
+  for (const base::DefinitionData& d : data.definitions) {
+    if (d.kind != base::Kind::kPlatform) continue;
+    read.platformProperties.push_back(*d.platformProperties);
+    lists.insert(d.platformProperties.get());
+  }
+  read.platformPropertyLists = lists.size();
+  return read;
+}
+
+}  // namespace Hvd

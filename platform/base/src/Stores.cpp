@@ -295,8 +295,10 @@ std::uint64_t CDefinition::XITemplate::GetDefaultValue(Text* value) {
 
 std::uint64_t CDefinition::XIPlatformType::GetPropertyTemplates(IDefDataIdIterator** ids) {
   std::vector<IDefDataId*> found;
-  for (const std::string& name : m_pThis->m_data.platformProperties) {
-    if (CDefinition* d = FindPropertyDefinition(name)) found.push_back(&d->m_XIDefDataId);
+  if (const auto& names = m_pThis->m_data.platformProperties) {
+    for (const std::string& name : *names) {
+      if (CDefinition* d = FindPropertyDefinition(name)) found.push_back(&d->m_XIDefDataId);
+    }
   }
   return HandOutIterator<IDefDataId*, IDefDataIdSet, IDefDataIdIterator>(found, ids);
 }
