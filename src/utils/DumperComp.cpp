@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ctime>
 
+#include "Hvd/Status.h"
 #include "framework/Holders.h"
 #include "framework/Interface.h"
 #include "utils/DmUtils.h"
@@ -52,11 +53,38 @@ bool IsXmlChar(char32_t cp) {
          cp >= 0x10000;
 }
 
+bool IsNameStartChar(char32_t cp) {
+  return cp == ':' || cp == '_' || (cp >= 'A' && cp <= 'Z') || (cp >= 'a' && cp <= 'z') ||
+         (cp >= 0xC0 && cp <= 0xD6) || (cp >= 0xD8 && cp <= 0xF6) || (cp >= 0xF8 && cp <= 0x2FF) ||
+         (cp >= 0x370 && cp <= 0x37D) || (cp >= 0x37F && cp <= 0x1FFF) || (cp >= 0x200C && cp <= 0x200D) ||
+         (cp >= 0x2070 && cp <= 0x218F) || (cp >= 0x2C00 && cp <= 0x2FEF) || (cp >= 0x3001 && cp <= 0xD7FF) ||
+         (cp >= 0xF900 && cp <= 0xFDCF) || (cp >= 0xFDF0 && cp <= 0xFFFD) || (cp >= 0x10000 && cp <= 0xEFFFF);
+}
+
+bool IsNameChar(char32_t cp) {
+  return IsNameStartChar(cp) || cp == '-' || cp == '.' || (cp >= '0' && cp <= '9') || cp == 0xB7 ||
+         (cp >= 0x300 && cp <= 0x36F) || (cp >= 0x203F && cp <= 0x2040);
+}
+
+// XML 1.0's Name production on UTF-8 text. Names cannot be escaped, so a name that is not
+// one has to be refused for the trace to stay parseable.
+bool IsXmlName(const std::string& s) {
+  if (s.empty()) return false;
+  for (std::size_t i = 0; i < s.size();) {
+    char32_t cp = 0;
+    const std::size_t length = DecodeUtf8(s, i, cp);
+    if (length == 0 || !(i == 0 ? IsNameStartChar(cp) : IsNameChar(cp))) return false;
+    i += length;
+  }
+  return true;
+}
+
 // Markup characters become entities. Bytes that XML 1.0 cannot hold (control characters
 // other than tab and line breaks, U+FFFE/U+FFFF, bytes that are not UTF-8) are written as
 // the visible text "\xNN", so that the trace stays readable and every file parses; this
-// form is for reading only and is not undone anywhere.
-String Escape(const String& raw) {
+// form is for reading only and is not undone anywhere. A reader turns CR into LF, and in an
+// attribute value tab and line breaks into spaces, so those are written as references.
+String Escape(const String& raw, bool inAttribute) {
   static constexpr char kHex[] = "0123456789abcdef";
   const std::string& s = raw.str();
   std::string out;
@@ -67,6 +95,9 @@ String Escape(const String& raw) {
       case '<': out += "&lt;"; ++i; continue;
       case '>': out += "&gt;"; ++i; continue;
       case '"': out += "&quot;"; ++i; continue;
+      case '\r': out += "&#13;"; ++i; continue;
+      case '\t': out += inAttribute ? "&#9;" : "\t"; ++i; continue;
+      case '\n': out += inAttribute ? "&#10;" : "\n"; ++i; continue;
       default: break;
     }
     char32_t cp = 0;
@@ -117,10 +148,10 @@ CitI::IInterface* DumperComp::QueryInterface(const Port::XUID& iid) {
 
 std::uint64_t DumperComp::Open(const String& path) {
   // A second open would fail on the stream and spoil the file already being written.
-  if (m_stream.is_open()) return 0;
+  if (m_stream.is_open()) return kFailure;
   m_stream.open(path.str(), std::ios::out | std::ios::app);
   BeginElement("Dumper");
-  return m_stream.is_open() ? 1 : 0;
+  return m_stream.is_open() ? kSuccess : kFailure;
 }
 
 std::uint64_t DumperComp::Close() {
@@ -128,24 +159,25 @@ std::uint64_t DumperComp::Close() {
   m_elements.clear();
   m_startTagOpen = false;
   m_stream.close();
-  return 1;
+  return kSuccess;
 }
 
 std::uint64_t DumperComp::BeginElement(const String& name) {
-  if (!m_stream.is_open()) return 0;
+  if (!m_stream.is_open() || !IsXmlName(name.str())) return kFailure;
   CloseStartTag();
-  m_elements.push_back(Escape(name));
-  Write("<" + m_elements.back().str() + " ");
+  m_elements.push_back(name);
+  m_attributeNames.clear();
+  Write("<" + name.str() + " ");
   m_startTagOpen = true;
-  return 1;
+  return kSuccess;
 }
 
 std::uint64_t DumperComp::EndElement() {
   // The root is Close's to end: an unmatched end would otherwise end it early, and every
   // later element would land after it, where no parser accepts it.
-  if (m_elements.size() < 2 || !m_stream.is_open()) return 0;
+  if (m_elements.size() < 2 || !m_stream.is_open()) return kFailure;
   EndInnermost();
-  return 1;
+  return kSuccess;
 }
 
 void DumperComp::EndInnermost() {
@@ -156,15 +188,17 @@ void DumperComp::EndInnermost() {
 }
 
 std::uint64_t DumperComp::AddAttribute(const String& name, const String& value) {
-  if (!m_startTagOpen || !m_stream.is_open()) return 0;
-  Write("\n  " + Escape(name).str() + "=\"" + Escape(value).str() + "\"");
-  return 1;
+  if (!m_startTagOpen || !m_stream.is_open() || !IsXmlName(name.str())) return kFailure;
+  // A repeated attribute makes the element, and with it the trace, unparseable.
+  if (!m_attributeNames.insert(name.str()).second) return kFailure;
+  Write("\n  " + name.str() + "=\"" + Escape(value, true).str() + "\"");
+  return kSuccess;
 }
 
 std::uint64_t DumperComp::AddText(const String& text) {
   CloseStartTag();
-  Write(Escape(text).str());
-  return 1;
+  Write(Escape(text, false).str());
+  return kSuccess;
 }
 
 void DumperComp::WriteRaw(const String& text) { Write(text.str()); }

@@ -3,6 +3,8 @@
 
 #include <fstream>
 #include <list>
+#include <set>
+#include <string>
 
 #include "Hvd/ClassIds.h"
 #include "Hvd/IDumper.h"
@@ -12,7 +14,8 @@
 namespace Hvd {
 
 // Writes a trace file as plain-text elements with attributes, appending to what the file
-// already holds. Every write does nothing while the file is closed.
+// already holds. Every write does nothing while the file is closed. Element and attribute
+// names must be XML names, and an element's attribute names distinct: others are refused.
 class DumperComp : public IDumper {
  public:
   static const Port::XUID& GetCLSID() { return ClassId::DumperComp(); }
@@ -41,7 +44,8 @@ class DumperComp : public IDumper {
   // Completes a start tag still waiting for its ">".
   void CloseStartTag();
 
-  std::list<Port::StringBase<char>> m_elements;  // escaped names, innermost last
+  std::list<Port::StringBase<char>> m_elements;  // names, innermost last
+  std::set<std::string> m_attributeNames;        // those of the innermost element
   bool m_startTagOpen = false;
   std::ofstream m_stream;
   Prjrep::TRefCountHelper<DumperComp> m_refCount{this};

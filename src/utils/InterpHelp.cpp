@@ -11,18 +11,31 @@ namespace Hvd {
 
 Port::StringBase<char> TclWord(const Port::StringBase<char>& value) {
   if (value.empty()) return Port::StringBase<char>("{}");
+  static constexpr char kHex[] = "0123456789abcdef";
   std::string word;
   word.reserve(value.size() * 2);
   for (const char c : value.str()) {
+    const auto byte = static_cast<unsigned char>(c);
     switch (c) {
-      case '\n': word += "\\n"; break;
-      case '\t': word += "\\t"; break;
-      case '\r': word += "\\r"; break;
-      case '\0': word += "\\x00"; break;
-      default:
-        if (std::strchr("[]{}$\";\\ #", c) != nullptr) word += '\\';
-        word += c;
+      // Tcl splits words and list elements on all six of these, so none may appear raw.
+      case ' ': word += "\\ "; continue;
+      case '\t': word += "\\t"; continue;
+      case '\n': word += "\\n"; continue;
+      case '\v': word += "\\v"; continue;
+      case '\f': word += "\\f"; continue;
+      case '\r': word += "\\r"; continue;
+      default: break;
     }
+    if (byte < 0x20 || byte == 0x7F) {
+      // The other control characters are not special, but are kept out of logged commands;
+      // four digits, because \u takes up to four and a hex digit may follow.
+      word += "\\u00";
+      word += kHex[byte >> 4];
+      word += kHex[byte & 0xF];
+      continue;
+    }
+    if (std::strchr("[]{}$\";\\#", c) != nullptr) word += '\\';
+    word += c;
   }
   return Port::StringBase<char>(word);
 }

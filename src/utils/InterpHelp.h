@@ -10,7 +10,9 @@ namespace Hvd {
 
 // `value` as one Tcl word that evaluates to exactly `value`: every character that Tcl
 // would interpret is escaped, so text from names, paths and files is never evaluated.
-// Every command built from data quotes each value with it.
+// Every command built from data quotes each value with it. The interpreter reads text as
+// UTF-8: a byte that is not part of a UTF-8 character stands for the Latin-1 character of
+// its value, and comes back encoded as that character.
 Port::StringBase<char> TclWord(const Port::StringBase<char>& value);
 
 // Sends an event through the object's own sender and through the host's broadcast relay.

@@ -80,6 +80,11 @@ TEST_F(TclInterpTest, ExecuteCmdGivesResultOrError) {
   EXPECT_EQ(result, "42");
   EXPECT_EQ(interp->ExecuteCmd("error {no such design}", result, 1), 0u);
   EXPECT_EQ(result, "no such design");
+  // Tcl's internal forms of NUL and of characters past U+FFFF do not leak out.
+  EXPECT_EQ(interp->ExecuteCmd("string range a\\u0000\xf0\x9f\x98\x80 0 end", result, 1), 1u);
+  EXPECT_EQ(result.str(), std::string("a\0\xf0\x9f\x98\x80", 6));
+  EXPECT_EQ(interp->ExecuteCmd("error \\u0000", result, 1), 0u);
+  EXPECT_EQ(result.str(), std::string(1, '\0'));
 }
 
 // A question takes the next queued answer, else its default; both dialogs record what they showed.

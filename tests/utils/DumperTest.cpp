@@ -100,28 +100,14 @@ TEST_F(DumperTest, ScopedMarkerWritesATaskWithNotesByteForByte) {
 TEST_F(DumperTest, MarkupAndCharactersXmlCannotHoldAreEscaped) {
   EXPECT_EQ(Traced([] {
               Hvd::DumpNote("pr_audit", "a<b & \"c\">d &amp;");
-              Hvd::DumpNote("pr_audit", std::string("bell\x07 nul") + '\0' + "\x1f|tab\tline\n|del\x7f");
+              Hvd::DumpNote("pr_audit", std::string("bell\x07 nul") + '\0' + "\x1f|tab\tline\r\n|del\x7f");
               Hvd::DumpNote("pr_audit", "utf8 \xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80|bad \xff\xc3|"
                                         "surrogate \xed\xa0\x80|\xef\xbf\xbf");
             }),
             "<Dumper ><note \n  timestamp=\"N\"\n  message=\"a&lt;b &amp; &quot;c&quot;&gt;d &amp;amp;\"/>\n"
-            "<note \n  timestamp=\"N\"\n  message=\"bell\\x07 nul\\x00\\x1f|tab\tline\n|del\x7f\"/>\n"
+            "<note \n  timestamp=\"N\"\n  message=\"bell\\x07 nul\\x00\\x1f|tab&#9;line&#13;&#10;|del\x7f\"/>\n"
             "<note \n  timestamp=\"N\"\n  message=\"utf8 \xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80|bad \\xff\\xc3|"
             "surrogate \\xed\\xa0\\x80|\\xef\\xbf\\xbf\"/>\n</Dumper>\n");
-}
-
-// Element and attribute names are escaped too; an attribute after text is refused.
-TEST_F(DumperTest, ElementsAttributesAndTextThroughTheInterface) {
-  AutoRelease<Hvd::IDumper> dumper = NewDumper();
-  ASSERT_EQ(dumper->Open(m_path), 1u);
-  dumper->BeginElement("a<b");
-  EXPECT_EQ(dumper->AddAttribute("k&", "v"), 1u);
-  dumper->AddText("x&y");
-  EXPECT_EQ(dumper->AddAttribute("late", "dropped"), 0u);
-  EXPECT_EQ(dumper->EndElement(), 1u);
-  EXPECT_EQ(dumper->EndElement(), 0u) << "the root is left to Close";
-  dumper->Close();
-  EXPECT_EQ(ReadAll(m_path), "<Dumper ><a&lt;b \n  k&amp;=\"v\">x&amp;y</a&lt;b>\n</Dumper>\n");
 }
 
 TEST_F(DumperTest, OpenAppendsAnEmptyRootAndUnwritablePathsLeaveTheDumperInert) {
@@ -197,12 +183,44 @@ std::vector<std::string> Parse(const std::string& text) {
   return out;
 }
 
+// Names cannot be escaped: one that is not an XML name, or an attribute the element has
+// already, is refused and writes nothing. An attribute after text is refused too.
+TEST_F(DumperTest, ElementsAttributesAndTextThroughTheInterface) {
+  const std::vector<std::string> names = {"a", "_x", "n:s", "\xc3\xa9t\xc3\xa9", "a-1.b\xc2\xb7\xcc\x80",
+                                          "\xe5\x90\x8d"};
+  const std::vector<std::string> notNames = {"",     "a b",  "a<b",       "k&",        "1a",       "-a",
+                                             ".a",   "a\"",  "a=",        "a\tb",      "\xff",     "a\xc3",
+                                             "\xcc\x80" "a", "a\xc3\x97", {"a\0", 2}};
+  AutoRelease<Hvd::IDumper> dumper = NewDumper();
+  ASSERT_EQ(dumper->Open(m_path), 1u);
+  for (const std::string& name : notNames) EXPECT_EQ(dumper->BeginElement(name), 0u) << name;
+  ASSERT_EQ(dumper->BeginElement("e"), 1u);
+  for (const std::string& name : notNames) EXPECT_EQ(dumper->AddAttribute(name, "v"), 0u) << name;
+  for (const std::string& name : names) EXPECT_EQ(dumper->AddAttribute(name, "v"), 1u) << name;
+  EXPECT_EQ(dumper->AddAttribute("_x", "again"), 0u);
+  ASSERT_EQ(dumper->BeginElement(names.back()), 1u);
+  EXPECT_EQ(dumper->AddAttribute("_x", "own"), 1u) << "each element has its own attributes";
+  EXPECT_EQ(dumper->EndElement(), 1u);
+  dumper->AddText("x&y\r\n\t");
+  EXPECT_EQ(dumper->AddAttribute("late", "dropped"), 0u);
+  EXPECT_EQ(dumper->EndElement(), 1u);
+  EXPECT_EQ(dumper->EndElement(), 0u) << "the root is left to Close";
+  dumper->Close();
+  const std::string trace = ReadAll(m_path);
+  EXPECT_EQ(trace,
+            "<Dumper ><e \n  a=\"v\"\n  _x=\"v\"\n  n:s=\"v\"\n  \xc3\xa9t\xc3\xa9=\"v\"\n"
+            "  a-1.b\xc2\xb7\xcc\x80=\"v\"\n  \xe5\x90\x8d=\"v\"><\xe5\x90\x8d \n  _x=\"own\"/>\n"
+            "x&amp;y&#13;\n\t</e>\n</Dumper>\n");
+  EXPECT_EQ(Parse(trace), (std::vector<std::string>{"errors=0", "Dumper", "e||", "\xe5\x90\x8d||"}));
+}
+
 TEST_F(DumperTest, TracesOfArbitraryTextParseAndRoundTripWhatXmlCanHold) {
   std::mt19937 random(20261206);
   // Printable text with markup and multibyte characters survives unchanged; arbitrary bytes,
   // which XML cannot always hold, still give a parseable trace.
   const std::vector<std::string> fragments = {"a", "Z", " ", "&", "<", ">", "\"", "'", "&amp;", "]]>", "\\", "/",
-                                           "\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80", "=", "?>", "<!--"};
+                                           "\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80", "=", "?>", "<!--",
+                                           "\t", "\n", "\r", "\r\n", "  "};
   std::vector<std::string> holdable, arbitrary;
   for (int i = 0; i < 40; ++i) {
     std::string text, bytes(random() % 16, '\0');
@@ -217,12 +235,14 @@ TEST_F(DumperTest, TracesOfArbitraryTextParseAndRoundTripWhatXmlCanHold) {
     for (const auto* texts : {&holdable, &arbitrary}) {
       for (const std::string& text : *texts) Hvd::DumpNote("pr_audit", text);
     }
+    for (const char* name : {"timestamp", "", "a b"}) Hvd::DumpNoteAttribute("pr_audit", name, "refused");
   }));
-  ASSERT_EQ(parsed.size(), 5 + holdable.size() + arbitrary.size()) << ReadAll(m_path);
+  ASSERT_EQ(parsed.size(), 8 + holdable.size() + arbitrary.size()) << ReadAll(m_path);
   EXPECT_EQ(std::vector<std::string>(parsed.begin(), parsed.begin() + 4),
             (std::vector<std::string>{"errors=0", "Dumper", "task|Round & <trip>|", "begin_marker||"}));
   for (std::size_t i = 0; i < holdable.size(); ++i) EXPECT_EQ(parsed[4 + i], "note||" + holdable[i]);
-  EXPECT_EQ(parsed.back(), "end_marker||");
+  EXPECT_EQ(std::vector<std::string>(parsed.end() - 4, parsed.end()),
+            (std::vector<std::string>{"note||", "note||", "note||", "end_marker||"}));
 }
 
 TEST_F(DumperTest, AnUnmatchedEndMarkerLeavesTheRootOpen) {

@@ -87,15 +87,51 @@ TEST_F(TclRunnerTest, CommandsRunWithAndWithoutTheBoundObject) {
   EXPECT_EQ(InterpHelp::RunCmd("set ::x", nullptr, false, nullptr), 1u);
 }
 
+// Every ASCII character, alone, inside a value and at both ends, included: Tcl separates
+// words and list elements at each of its white-space characters.
 TEST_F(TclRunnerTest, HostileValuesArriveUnchangedAndRunNothing) {
-  const char* const values[] = {"[set ::pwned 1]", "$::x", "}", "{", "\"", "\\", "a b", "#c", "x\n;set ::pwned 2",
-                                "", "tab\there", "\\n", "{[]}", "end\\"};
-  for (const char* value : values) {
-    Run("set ::echo " + Hvd::TclWord(value).str());
-    EXPECT_EQ(Run("set ::echo"), value);
-    EXPECT_EQ(Run("list " + Hvd::TclWord(value).str()), Run("list $::echo")) << "one list element";
+  std::vector<std::string> values = {"[set ::pwned 1]", "$::x", "}", "{", "\"", "\\", "a b", "#c", "x\n;set ::pwned 2",
+                                     "", "tab\there", "\\n", "{[]}", "end\\", "\v[set ::pwned 3]\f", "\\u0041"};
+  for (int c = 0; c < 0x80; ++c) {
+    const std::string one(1, static_cast<char>(c));
+    values.insert(values.end(), {one, "a" + one + "b", one + "1" + one});
+  }
+  for (const std::string& value : values) {
+    const std::string word = Hvd::TclWord(value).str();
+    EXPECT_EQ(Run("set ::echo " + word), value) << word;
+    EXPECT_EQ(Run("llength [list " + word + "]"), "1") << "one word: " << word;
+    // The word's own text is also a list of just the value.
+    Run("set ::text " + Hvd::TclWord(word).str());
+    EXPECT_EQ(Run("llength $::text"), "1") << word;
+    EXPECT_EQ(Run("lindex $::text 0"), value) << word;
   }
   EXPECT_EQ(Run("info exists ::pwned"), "0");
+}
+
+// Results are UTF-8 as given: NUL is one zero byte, characters past U+FFFF keep their four
+// bytes even after Tcl has held them as surrogate pairs, and error text is converted alike.
+// A byte that is not part of a UTF-8 character comes back as its Latin-1 character.
+TEST_F(TclRunnerTest, EveryByteComesBackAsTheCharacterTclReadIt) {
+  std::string bytes, expected, text("\xc3\xa9\xe2\x82\xac\xef\xbf\xbd\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf");
+  for (int c = 1; c < 0x100; ++c) {
+    bytes += static_cast<char>(c);
+    if (c < 0x80) {
+      text += static_cast<char>(c);
+      expected += static_cast<char>(c);
+    } else {
+      expected += {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
+    }
+  }
+  bytes += '\0';
+  expected += '\0';
+  text += '\0';
+  EXPECT_EQ(Run("set ::echo " + Hvd::TclWord(bytes).str()), expected);
+  for (const std::string& value : {text, std::string(1, '\0'), std::string("a\0\0b\v\f", 6)}) {
+    const std::string word = Hvd::TclWord(value).str();
+    EXPECT_EQ(Run("set ::echo " + word), value);
+    EXPECT_EQ(Run("string range " + word + " 0 end"), value) << "through Tcl's Unicode form";
+    EXPECT_EQ(Run("error " + word, 0), value);
+  }
 }
 
 TEST_F(InterpHelpTest, WithoutAnInterpreterNothingRuns) {

@@ -20,8 +20,26 @@ namespace {
 
 using Text = Port::StringBase<char>;
 
+// Tcl's strings are in its internal form, where NUL is the two bytes C0 80 and a character
+// past U+FFFF may be a surrogate pair; callers get them as standard UTF-8, whatever the
+// locale's encoding, so every string they passed in comes back byte for byte.
+std::string External(Tcl_Interp* interp, const char* text, int length) {
+  static const Tcl_Encoding s_utf8 = Tcl_GetEncoding(interp, "utf-8");  // kept, like the interpreter
+  Tcl_DString external;
+  Tcl_UtfToExternalDString(s_utf8, text, length, &external);
+  std::string result(Tcl_DStringValue(&external), static_cast<std::size_t>(Tcl_DStringLength(&external)));
+  Tcl_DStringFree(&external);
+  return result;
+}
+
+std::string ResultOf(Tcl_Interp* interp) {
+  int length = 0;
+  const char* text = Tcl_GetStringFromObj(Tcl_GetObjResult(interp), &length);
+  return External(interp, text, length);
+}
+
 void Report(const char* what, Tcl_Interp* interp) {
-  const std::string message = std::string("TOE: ") + what + ": " + Tcl_GetStringResult(interp) + "\n";
+  const std::string message = std::string("TOE: ") + what + ": " + ResultOf(interp) + "\n";
   Port_MsgManData::debugStub(message.c_str());
 }
 
@@ -86,9 +104,7 @@ class CTclInterp final : public CitI::IInterface {
         return kFailure;
       }
       const int code = Tcl_EvalEx(interp, command.data(), static_cast<int>(command.size()), TCL_EVAL_GLOBAL);
-      int length = 0;
-      const char* text = Tcl_GetStringFromObj(Tcl_GetObjResult(interp), &length);
-      result = Text(text, static_cast<std::size_t>(length));
+      result = Text(ResultOf(interp));
       return code == TCL_OK ? kSuccess : kFailure;
     }
   } m_XITclInterp{this};

@@ -17,7 +17,7 @@ class ITclInterp : public CitI::IInterface {
   // Makes `object` (null allowed) reachable from Tcl as the variable `name`.
   virtual std::uint64_t BindObject(CitI::IInterface* object, const Port::StringBase<char>& name) = 0;
   // Evaluates `command` at global level: 1 and the command's result, or 0 and the error
-  // text.
+  // text. Both are UTF-8; a NUL in the result is one zero byte.
   virtual std::uint64_t ExecuteCmd(const Port::StringBase<char>& command, Port::StringBase<char>& result,
                                    std::int32_t flags) = 0;
 };
