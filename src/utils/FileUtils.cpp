@@ -1,10 +1,19 @@
 #include "utils/FileUtils.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "Port/Dir.h"
+#include "Port/FaultInjection.h"
 #include "Port/FileName.h"
 #include "Port/MsgMan.h"
 #include "Port/Process.h"
@@ -75,6 +84,167 @@ bool EndsWithQdb(const String& name) {
   static constexpr std::string_view kSuffix = "_qdb";
   const std::string& text = name.str();
   return text.size() >= kSuffix.size() && text.compare(text.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0;
+}
+
+// `path` without trailing separators and trailing "." steps, which would make a final link
+// be followed.
+String WithoutTrailingSteps(const String& path) {
+  std::string text = path.str();
+  while (text.size() > 1 && (text.back() == '/' || (text.back() == '.' && text[text.size() - 2] == '/'))) {
+    text.pop_back();
+  }
+  return String(text);
+}
+
+String Join(const String& directory, const String& name) {
+  if (directory.empty() || directory.str().back() == Port::FileName::GetPathSeparator()) return directory + name;
+  return directory + Separator() + name;
+}
+
+// The walks below act by descriptor, not by path, yet the same failures can be injected into them.
+bool Injected(const char* operation, const String& path) {
+  if (!Port::FaultInjection::ShouldFail(operation, path.str())) return false;
+  errno = EIO;
+  return true;
+}
+
+constexpr int kDirectoryFlags = O_RDONLY | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC;
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) noexcept : m_fd(fd) {}
+  Descriptor(Descriptor&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+  Descriptor& operator=(Descriptor&& other) noexcept {
+    if (this != &other) {
+      Close();
+      m_fd = std::exchange(other.m_fd, -1);
+    }
+    return *this;
+  }
+  ~Descriptor() { Close(); }
+
+  int Get() const noexcept { return m_fd; }
+  bool IsOpen() const noexcept { return m_fd >= 0; }
+
+ private:
+  void Close() noexcept {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+  }
+  int m_fd;
+};
+
+// One directory of a removal: its entries, read once, and how to know it again.
+struct Level {
+  String path;  // for the messages only
+  // Each name with whether it was a directory when read.
+  std::vector<std::pair<String, bool>> entries;
+  std::size_t next = 0;
+  dev_t device = 0;
+  ino_t inode = 0;
+};
+
+// Reads the directory open as `fd` into `level`, in byte order so failures come in a stable
+// order; warns and answers false when it cannot be emptied.
+bool Enter(int fd, const String& path, Level& level) {
+  if (Injected("canwrite_dir", path) || ::faccessat(fd, ".", W_OK | X_OK, 0) != 0) {
+    Warn(__LINE__, "Could not remove read-only directory <%s> - cleanup failed.\n", path);
+    return false;
+  }
+  struct stat info;
+  // fdopendir takes the descriptor it is given; a copy leaves ours for the *at calls.
+  const int copy = Injected("UT_DIR", path) || ::fstat(fd, &info) != 0 ? -1 : ::dup(fd);
+  DIR* stream = copy < 0 ? nullptr : ::fdopendir(copy);
+  if (stream == nullptr) {
+    if (copy >= 0) ::close(copy);
+    Warn(__LINE__, "Could not remove invalid directory <%s> - cleanup failed.\n", path);
+    return false;
+  }
+  ::rewinddir(stream);
+  level.path = path;
+  level.device = info.st_dev;
+  level.inode = info.st_ino;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(stream);
+    if (entry == nullptr) break;
+    const String name(entry->d_name);
+    if (name == "." || name == "..") continue;
+    struct stat child;
+    const bool directory = ::fstatat(fd, entry->d_name, &child, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(child.st_mode);
+    level.entries.emplace_back(name, directory);
+  }
+  const bool complete = errno == 0;
+  ::closedir(stream);
+  if (!complete) {
+    Warn(__LINE__, "Could not remove invalid directory <%s> - cleanup failed.\n", path);
+    return false;
+  }
+  std::sort(level.entries.begin(), level.entries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  return true;
+}
+
+// Removes everything below the directory open as `top` and read into `entered`. Every step is
+// taken from an open directory and no link is followed, so a tree changed meanwhile cannot lead
+// outside it. Only the directory being worked on is held open and the walk keeps its own stack,
+// so depth costs neither descriptors nor call stack; it climbs back through "..", checked to be
+// the directory it came from.
+Status RemoveBelow(Descriptor top, Level entered) {
+  std::vector<Level> levels;
+  levels.push_back(std::move(entered));
+  Descriptor current = std::move(top);
+  Status result = kSuccess;
+  while (true) {
+    Level& level = levels.back();
+    if (level.next == level.entries.size()) {
+      if (levels.size() == 1) return result;
+      Descriptor parent(::openat(current.Get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+      const String child = level.path;
+      levels.pop_back();
+      const Level& up = levels.back();
+      struct stat info;
+      if (!parent.IsOpen() || ::fstat(parent.Get(), &info) != 0 || info.st_dev != up.device ||
+          info.st_ino != up.inode) {
+        // Moved away while being emptied: where the walk would go back to is not the tree.
+        Warn(__LINE__, "Could not remove invalid directory <%s> - cleanup failed.\n", up.path);
+        return kCleanupFailed;
+      }
+      current = std::move(parent);
+      const String& name = up.entries[up.next - 1].first;
+      if (Injected("rmdir", child) || (::unlinkat(current.Get(), name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT)) {
+        Warn(__LINE__, "Could not remove the directory <%s> - cleanup failed.\n", child);
+        result = kCleanupFailed;
+      }
+      continue;
+    }
+
+    const auto& [name, directory] = level.entries[level.next++];
+    const String entryPath = Join(level.path, name);
+    if (directory) {
+      Descriptor child(::openat(current.Get(), name.c_str(), kDirectoryFlags));
+      if (child.IsOpen()) {
+        Level below;
+        if (Enter(child.Get(), entryPath, below)) {
+          levels.push_back(std::move(below));
+          current = std::move(child);
+        } else {
+          result = kCleanupFailed;
+        }
+        continue;
+      }
+      if (errno == ENOENT) continue;
+      if (errno != ELOOP && errno != ENOTDIR) {
+        Warn(__LINE__, "Could not remove invalid directory <%s> - cleanup failed.\n", entryPath);
+        result = kCleanupFailed;
+        continue;
+      }
+      // No longer a directory: taken away like a file.
+    }
+    if (Injected("remove_f", entryPath) || (::unlinkat(current.Get(), name.c_str(), 0) != 0 && errno != ENOENT)) {
+      Warn(__LINE__, "Could not remove the file <%s> - cleanup failed.\n", entryPath);
+      result = kCleanupFailed;
+    }
+  }
 }
 
 // The link at `source` made again at `destination`, pointing where it points.
@@ -181,7 +351,8 @@ Status CopyFile(const String& source, const String& destination, std::uint32_t m
   return kSuccess;
 }
 
-Status RemoveDirectoryTree(const String& directory, bool removeSelf) {
+Status RemoveDirectoryTree(const String& given, bool removeSelf) {
+  const String directory = WithoutTrailingSteps(given);
   // A link given as the directory is taken away itself; its target is never entered.
   if (OwnType(directory) == fs::file_type::symlink) {
     if (!removeSelf) return kSuccess;
@@ -191,32 +362,14 @@ Status RemoveDirectoryTree(const String& directory, bool removeSelf) {
     }
     return kSuccess;
   }
-  if (!Port::File::canwrite_dir(directory)) {
-    Warn(__LINE__, "Could not remove read-only directory <%s> - cleanup failed.\n", directory);
-    return kCleanupFailed;
-  }
-  UT_DIR listing(directory, 0);
-  if (!listing.isValid()) {
+  Descriptor top(::open(directory.c_str(), kDirectoryFlags));
+  if (!top.IsOpen()) {
     Warn(__LINE__, "Could not remove invalid directory <%s> - cleanup failed.\n", directory);
     return kCleanupFailed;
   }
-
-  Status result = kSuccess;
-  const String separator = Separator();
-  for (const UT_DIR::Entry& entry : listing) {
-    if (entry.name == "." || entry.name == "..") continue;
-    const String path = directory + separator + entry.name;
-    if (entry.kind == UT_DIR::Kind::kDirectory) {
-      const Status status = RemoveDirectoryTree(path, true);
-      if (status != kSuccess) result = status;
-    } else if (entry.kind == UT_DIR::Kind::kFile || entry.kind == UT_DIR::Kind::kLink) {
-      if (!Port::File::remove_f(path)) {
-        Warn(__LINE__, "Could not remove the file <%s> - cleanup failed.\n", path);
-        result = kCleanupFailed;
-      }
-    }
-  }
-
+  Level entered;
+  if (!Enter(top.Get(), directory, entered)) return kCleanupFailed;
+  Status result = RemoveBelow(std::move(top), std::move(entered));
   if (removeSelf && !Port::File::rmdir(directory)) {
     Warn(__LINE__, "Could not remove the directory <%s> - cleanup failed.\n", directory);
     result = kCleanupFailed;
@@ -224,7 +377,8 @@ Status RemoveDirectoryTree(const String& directory, bool removeSelf) {
   return result;
 }
 
-Status RemoveItem(const String& path) {
+Status RemoveItem(const String& given) {
+  const String path = WithoutTrailingSteps(given);
   const fs::file_type type = OwnType(path);
   if (type == fs::file_type::directory && Port::File::isdir(path)) return RemoveDirectoryTree(path, true);
   if ((type == fs::file_type::regular && Port::File::isfile(path)) || type == fs::file_type::symlink) {
@@ -242,8 +396,12 @@ Status ZipDirectory(const String& directory, const String& archive) {
     Port_MsgManData::debugStub("ERROR: FileUtils::ZipDirectory - Unable to find Velmor Zip program\n");
     return kZipNotFound;
   }
+  // zip reads a name starting with "-" as an option and refuses "--" before the archive, so it
+  // gets the archive by absolute path. A relative one is inside the directory, where zip runs.
+  const bool relative = archive.empty() || archive.str().front() != Port::FileName::GetPathSeparator();
+  const String target = Port::FileName(relative ? Join(directory, archive) : archive).GetAbsolutePath(false);
   // Shown in the message; the program gets the pieces as separate arguments.
-  const String command = "\"" + zip + "\" -q -r \"" + archive + "\" .";
+  const String command = "\"" + zip + "\" -q -r \"" + target + "\" .";
   const auto hasQuote = [](const String& text) { return text.str().find('"') != std::string::npos; };
   if (hasQuote(directory) || hasQuote(archive)) {
     Debug("ERROR: FileUtils::ZipDirectory - Failed to run the command <%s>\n", command);
@@ -253,12 +411,22 @@ Status ZipDirectory(const String& directory, const String& archive) {
     Debug("ERROR: FileUtils::ZipDirectory -  Unable to change directory to <%s>\n", directory);
     return kZipNotFound;
   }
+  // zip puts ".zip" after a last step without a dot, which would leave the archive elsewhere.
+  const std::string& text = target.str();
+  if (text.find('.', text.rfind(Port::FileName::GetPathSeparator()) + 1) == std::string::npos) {
+    Debug("ERROR: FileUtils::ZipDirectory - The archive <%s> has no extension: zip would add \".zip\" to it\n", target);
+    return kZipNotFound;
+  }
 
   // The child starts in the directory; ours never changes.
   Port::Process process;
   process.SetWorkingDirectory(directory);
-  if (process.Run({zip, "-q", "-r", archive, "."}) != 0) {
+  if (process.Run({zip, "-q", "-r", target, "."}) != 0) {
     Debug("ERROR: FileUtils::ZipDirectory - Failed to run the command <%s>\n", command);
+    return kZipNotFound;
+  }
+  if (!Port::File::isfile(target)) {
+    Debug("ERROR: FileUtils::ZipDirectory - No archive was made at <%s>\n", target);
     return kZipNotFound;
   }
   return kSuccess;

@@ -48,7 +48,8 @@ Status CopyFile(const Port::StringBase<char>& source, const Port::StringBase<cha
 Status RemoveDirectoryTree(const Port::StringBase<char>& directory, bool removeSelf);
 // Removes a file, link or directory tree; a path that names nothing is a success.
 Status RemoveItem(const Port::StringBase<char>& path);
-// Zips the contents of `directory` into `archive`; a relative archive lands inside it.
+// Zips the contents of `directory` into `archive`; a relative archive lands inside it. An
+// archive named without an extension is refused, as zip would add ".zip" to the name.
 Status ZipDirectory(const Port::StringBase<char>& directory, const Port::StringBase<char>& archive);
 // Creates a new, uniquely named directory, open to its owner only, and gives its absolute
 // path; `outPath` is empty on failure.

@@ -1,15 +1,18 @@
 // Copying, removing and zipping files and trees, temporary and project directories, and
 // the set of names a tree copy could not copy.
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Port/FaultInjection.h"
@@ -71,6 +74,24 @@ Lines Names(Prjrep::IStringSet* set) {
   if (set->GetIterator(it.Receive()) != Hvd::kSuccess) return {"<no iterator>"};
   for (; !it->IsDone(); it->Next()) names.push_back(it->Current().str());
   return names;
+}
+
+// A chain of `depth` directories below `root`, each holding a file, deeper than a path can name.
+void DeepTree(const fs::path& root, int depth) {
+  fs::create_directories(root);
+  int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  for (int level = 0; level < depth && fd >= 0; ++level) {
+    ::close(::openat(fd, "f.v", O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+    ::mkdirat(fd, "a_rather_long_directory_name", 0700);
+    const int next = ::openat(fd, "a_rather_long_directory_name", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ::close(fd);
+    fd = next;
+  }
+  if (fd >= 0) ::close(fd);
+}
+
+std::ptrdiff_t OpenDescriptors() {
+  return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
 }
 
 unsigned Permissions(const fs::path& path) { return static_cast<unsigned>(fs::status(path).permissions()) & 07777; }
@@ -173,8 +194,17 @@ TEST_F(FileUtilsTest, RemovalTakesLinksAwayLeavesTheirTargetsAndGoesOnPastFailur
   Links({{S("outside"), S("tree/sub/to_outside")}, {S("tree"), S("tree/sub/to_parent")},
          {S("outside/keep.txt"), S("tree/to_file")}, {S("nowhere"), S("tree/dangling")},
          {S("outside"), S("top_link")}});
-  EXPECT_EQ(FU::RemoveItem(P("top_link")), Hvd::kSuccess);
-  EXPECT_EQ(FU::RemoveDirectoryTree(P("tree"), false), Hvd::kSuccess);
+  // However the link is spelt, it goes and its target stays; emptying it leaves both.
+  for (const char* spelling : {"", "/", "/.", "//", "/./"}) {
+    fs::remove(S("top_link"));
+    fs::create_symlink(S("outside"), S("top_link"));
+    const String link = P("top_link") + spelling;
+    EXPECT_EQ(FU::RemoveDirectoryTree(link, false), Hvd::kSuccess) << spelling;
+    EXPECT_TRUE(fs::is_symlink(S("top_link"))) << spelling;
+    EXPECT_EQ(FU::RemoveItem(link), Hvd::kSuccess) << spelling;
+    EXPECT_FALSE(fs::is_symlink(S("top_link"))) << spelling;
+  }
+  EXPECT_EQ(FU::RemoveDirectoryTree(P("tree/."), false), Hvd::kSuccess);
   EXPECT_TRUE(fs::is_directory(S("tree")) && fs::is_empty(S("tree")));
   for (const char* name : {"tree", "one.v", "missing"}) EXPECT_EQ(FU::RemoveItem(P(name)), Hvd::kSuccess) << name;
   EXPECT_EQ(Tree(m_root), (TreeMap{{"outside", "<dir>"}, {"outside/keep.txt", "keep"}}));
@@ -200,6 +230,39 @@ TEST_F(FileUtilsTest, RemovalTakesLinksAwayLeavesTheirTargetsAndGoesOnPastFailur
   Reset("remove_f");
   EXPECT_EQ(FU::RemoveItem(P("tree/ro/b.v")), Hvd::kCleanupFailed);
   EXPECT_EQ(Texts(), Lines{"Could not remove the file <" + S("tree/ro/b.v") + tail});
+}
+
+TEST_F(FileUtilsTest, RemovalReachesBelowThePathLimitLeaksNoDescriptorAndNeverLeavesAChangingTree) {
+  DeepTree(S("deep"), 200);
+  const std::ptrdiff_t descriptors = OpenDescriptors();
+  Fail("canwrite_dir", 3);  // a failure on the way down, the walk then comes back up
+  EXPECT_EQ(FU::RemoveItem(P("deep")), Hvd::kCleanupFailed);
+  EXPECT_EQ(OpenDescriptors(), descriptors);
+  Reset();
+  EXPECT_EQ(FU::RemoveItem(P("deep")), Hvd::kSuccess);
+  EXPECT_FALSE(fs::exists(S("deep")));
+  EXPECT_TRUE(Texts().empty());
+  EXPECT_EQ(OpenDescriptors(), descriptors);
+
+  // Another process swaps a subdirectory for a link out of the tree once the removal is in it.
+  for (int round = 0; round < 20; ++round) {
+    // Named as in the outside directory, so that a removal by path through the link hits it.
+    for (int file = 0; file < 30; ++file) Write(S("tree/sub/a" + std::to_string(file)), "a");
+    Write(S("tree/sub/keep.txt"), "inside");
+    std::atomic<bool> done{false};
+    std::thread swapper([&] {
+      while (!done && fs::exists(S("tree/sub/a0"))) std::this_thread::yield();
+      std::error_code error;
+      fs::rename(S("tree/sub"), S("stash"), error);
+      fs::create_symlink(S("outside"), S("tree/sub"), error);
+    });
+    FU::RemoveDirectoryTree(P("tree"), true);  // may fail: the tree changed under it
+    done = true;
+    swapper.join();
+    ASSERT_EQ(Tree(S("outside")), (TreeMap{{"keep.txt", "keep"}})) << "round " << round;
+    fs::remove_all(S("tree"));
+    fs::remove_all(S("stash"));
+  }
 }
 
 TEST_F(FileUtilsTest, TreeCopySkipsDatabasesKeepsOddNamesAndLinksAndNeverEntersItsDestination) {
@@ -263,27 +326,34 @@ TEST_F(FileUtilsTest, ZipRoundTripsATreeWithoutAShellOrMovingUsAndReportsEachFai
   if (zip.empty()) GTEST_SKIP() << "zip not on PATH";
   const std::string head = "ERROR: FileUtils::ZipDirectory - ";
   const std::string run = head + "Failed to run the command <\"" + zip.str() + "\" -q -r \"";
-  const struct { const char *operation, *directory, *archive; std::string text; } cases[] = {
-      {"GetExecFileName", "tree", "out.zip", head + "Unable to find Velmor Zip program\n"},
-      {"", "missing", "out.zip", head + " Unable to change directory to <" + S("missing") + ">\n"},
-      {"Run", "tree", "out.zip", run + S("out.zip") + "\" .>\n"},
-      {"", "tree", "a\"b.zip", run + S("a\"b.zip") + "\" .>\n"},
+  const std::string bare = "> has no extension: zip would add \".zip\" to it\n";
+  const struct { const char* operation; String directory, archive; std::string text; } cases[] = {
+      {"GetExecFileName", P("tree"), P("out.zip"), head + "Unable to find Velmor Zip program\n"},
+      {"", P("missing"), P("out.zip"), head + " Unable to change directory to <" + S("missing") + ">\n"},
+      {"Run", P("tree"), P("out.zip"), run + S("out.zip") + "\" .>\n"},
+      {"", P("tree"), P("a\"b.zip"), run + S("a\"b.zip") + "\" .>\n"},
+      {"isfile", P("tree"), P("made.zip"), head + "No archive was made at <" + S("made.zip") + ">\n"},
+      // Names zip would read as options or extend are refused before it runs.
+      {"", P("tree"), "--help", head + "The archive <" + S("tree/--help") + bare},
+      {"", P("tree"), "noext", head + "The archive <" + S("tree/noext") + bare},
   };
   for (const auto& c : cases) {
     Reset(c.operation);
-    EXPECT_EQ(FU::ZipDirectory(P(c.directory), P(c.archive)), Hvd::kZipNotFound) << c.text;
+    EXPECT_EQ(FU::ZipDirectory(c.directory, c.archive), Hvd::kZipNotFound) << c.text;
     EXPECT_EQ(Texts(), Lines{c.text});
   }
   Reset();
-  EXPECT_FALSE(fs::exists(S("out.zip")));
+  for (const char* made : {"out.zip", "tree/--help.zip", "tree/noext.zip"}) EXPECT_FALSE(fs::exists(S(made))) << made;
   if (Port_Env::GetExecFileName("unzip", true).empty()) GTEST_SKIP() << "unzip not on PATH";
   const fs::path cwd = fs::current_path();
   EXPECT_EQ(FU::ZipDirectory(P("tree"), P("out.zip")), Hvd::kSuccess);
   // A relative archive lands inside the zipped directory.
   EXPECT_EQ(FU::ZipDirectory(P("tree"), "inner.zip"), Hvd::kSuccess);
+  EXPECT_EQ(FU::ZipDirectory(P("tree"), "--help.zip"), Hvd::kSuccess);
   EXPECT_EQ(fs::current_path(), cwd);
   EXPECT_TRUE(Texts().empty());
   EXPECT_TRUE(fs::remove(S("tree/inner.zip")));
+  EXPECT_TRUE(fs::remove(S("tree/--help.zip")));
   fs::create_directories(S("unpacked"));
   Port::Process unzip;
   unzip.SetWorkingDirectory(P("unpacked"));
