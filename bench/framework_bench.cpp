@@ -5,7 +5,7 @@
 #include "CitP/Factory.h"
 #include "Hvd/ClassIds.h"
 #include "framework/Factory.h"
-#include "framework/Holders.h"
+#include "core/Holders.h"
 
 namespace {
 

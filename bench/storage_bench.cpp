@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Prjrep/Storage.h"
-#include "framework/Sets.h"
+#include "core/Sets.h"
 #include "support/Records.h"
 
 using namespace testing_support;

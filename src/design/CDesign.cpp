@@ -1,6 +1,6 @@
 #include "design/CDesign.h"
 
-#include "framework/Interface.h"
+#include "core/Interface.h"
 
 namespace Hvd {
 

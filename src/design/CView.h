@@ -4,7 +4,7 @@
 
 #include "Hvd/ClassIds.h"
 #include "Port/StringBase.h"
-#include "framework/RefCount.h"
+#include "core/RefCount.h"
 
 namespace Hvd {
 

@@ -1,6 +1,6 @@
 #include "files/CFile.h"
 
-#include "framework/Interface.h"
+#include "core/Interface.h"
 
 namespace Hvd {
 

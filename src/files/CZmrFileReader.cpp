@@ -1,6 +1,6 @@
 #include "files/CZmrFileReader.h"
 
-#include "framework/Interface.h"
+#include "core/Interface.h"
 
 namespace Hvd {
 

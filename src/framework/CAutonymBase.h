@@ -9,9 +9,9 @@
 #include "Prjrep/IAutonym.h"
 #include "Prjrep/IName.h"
 #include "Prjrep/IPersist.h"
-#include "framework/Holders.h"
-#include "framework/Interface.h"
-#include "framework/RefCount.h"
+#include "core/Holders.h"
+#include "core/Interface.h"
+#include "core/RefCount.h"
 
 namespace Hvd {
 

@@ -1,7 +1,7 @@
 #include "framework/Factory.h"
 
 #include "CitP/Factory.h"
-#include "framework/Holders.h"
+#include "core/Holders.h"
 
 namespace Hvd {
 

@@ -3,7 +3,7 @@
 
 #include "CitI/IInterface.h"
 #include "Prjrep/IFileNameHelper.h"
-#include "framework/RefCount.h"
+#include "core/RefCount.h"
 
 namespace Port {
 

@@ -6,8 +6,8 @@
 
 #include "Hvd/ITransformBindingSets.h"
 #include "Hvd/Status.h"
-#include "framework/Holders.h"
-#include "framework/Sets.h"
+#include "core/Holders.h"
+#include "core/Sets.h"
 
 namespace Hvd {
 

@@ -1,6 +1,6 @@
 #include "pr/CConfigurationElement.h"
 
-#include "framework/Interface.h"
+#include "core/Interface.h"
 
 namespace Hvd {
 

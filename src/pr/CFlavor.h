@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Hvd/ClassIds.h"
-#include "framework/RefCount.h"
+#include "core/RefCount.h"
 
 namespace Hvd {
 

@@ -1,6 +1,6 @@
 #include "pr/CPRHelper.h"
 
-#include "framework/Interface.h"
+#include "core/Interface.h"
 
 namespace Hvd {
 

@@ -1,6 +1,6 @@
 #include "project/CProject.h"
 
-#include "framework/Interface.h"
+#include "core/Interface.h"
 
 namespace Hvd {
 

@@ -1,6 +1,6 @@
 #include "projectfiles/CProjectInfo.h"
 
-#include "framework/Interface.h"
+#include "core/Interface.h"
 
 namespace Hvd {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Hvd/ClassIds.h"
-#include "framework/RefCount.h"
+#include "core/RefCount.h"
 
 // Brings a project of the older repository into the current model.
 class RepoMine : public CitI::IInterface {

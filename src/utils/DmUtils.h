@@ -11,7 +11,7 @@
 #include "Prjrep/IAutonym.h"
 #include "Prjrep/IProjectRepository.h"
 #include "Prjrep/IStorage.h"
-#include "framework/Holders.h"
+#include "core/Holders.h"
 
 namespace Hvd {
 

@@ -5,8 +5,8 @@
 #include <ctime>
 
 #include "Hvd/Status.h"
-#include "framework/Holders.h"
-#include "framework/Interface.h"
+#include "core/Holders.h"
+#include "core/Interface.h"
 #include "utils/DmUtils.h"
 
 namespace Hvd {

@@ -9,7 +9,7 @@
 #include "Hvd/ClassIds.h"
 #include "Hvd/IDumper.h"
 #include "Port/StringBase.h"
-#include "framework/RefCount.h"
+#include "core/RefCount.h"
 
 namespace Hvd {
 

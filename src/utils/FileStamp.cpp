@@ -5,7 +5,7 @@
 #include "CitP/Factory.h"
 #include "Prjrep/IName.h"
 #include "Prjrep/IRefCount.h"
-#include "framework/Holders.h"
+#include "core/Holders.h"
 
 namespace Hvd {
 

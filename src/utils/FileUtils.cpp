@@ -18,7 +18,7 @@
 #include "Port/MsgMan.h"
 #include "Port/Process.h"
 #include "Port/XUID.h"
-#include "framework/Interface.h"
+#include "core/Interface.h"
 #include "utils/DmUtils.h"
 
 namespace Hvd {

@@ -8,8 +8,8 @@
 #include "Hvd/Status.h"
 #include "Port/StringBase.h"
 #include "Prjrep/IStringSet.h"
-#include "framework/RefCount.h"
-#include "framework/StringSets.h"
+#include "core/RefCount.h"
+#include "core/StringSets.h"
 
 namespace Hvd {
 

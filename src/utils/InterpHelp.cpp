@@ -5,7 +5,7 @@
 #include "CitP/Factory.h"
 #include "Hvd/ITclInterp.h"
 #include "Port/MsgMan.h"
-#include "framework/Events.h"
+#include "core/Events.h"
 
 namespace Hvd {
 

@@ -4,7 +4,7 @@
 #include "CitI/IInterface.h"
 #include "Hvd/Status.h"
 #include "Port/StringBase.h"
-#include "framework/Holders.h"
+#include "core/Holders.h"
 
 namespace Hvd {
 

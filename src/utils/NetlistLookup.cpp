@@ -4,7 +4,7 @@
 
 #include "Port/MsgMan.h"
 #include "Prjrep/IName.h"
-#include "framework/Holders.h"
+#include "core/Holders.h"
 
 namespace Hvd {
 namespace {

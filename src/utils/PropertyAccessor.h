@@ -11,7 +11,7 @@
 #include "Hvd/IProject.h"
 #include "Hvd/Status.h"
 #include "Port/StringBase.h"
-#include "framework/Holders.h"
+#include "core/Holders.h"
 
 namespace Hvd {
 

@@ -12,7 +12,7 @@
 #include "Hvd/IFileType.h"
 #include "Prjrep/IEvents.h"
 #include "Prjrep/Storage.h"
-#include "framework/Holders.h"
+#include "core/Holders.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "framework/RefCount.h"
+#include "core/RefCount.h"
 #include "support/Fakes.h"
 #include "support/Records.h"
 

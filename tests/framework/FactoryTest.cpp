@@ -6,7 +6,7 @@
 
 #include "Hvd/ClassIds.h"
 #include "design/CView.h"
-#include "framework/RegisteredClasses.h"
+#include "library/RegisteredClasses.h"
 #include "support/FakeNames.h"
 #include "support/Fakes.h"
 #include "support/Records.h"

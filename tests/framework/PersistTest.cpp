@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "framework/Holders.h"
+#include "core/Holders.h"
 #include "support/Records.h"
 
 using namespace testing_support;

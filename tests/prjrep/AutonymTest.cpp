@@ -4,7 +4,7 @@
 #include "Hvd/IProjectHelper.h"
 #include "Prjrep/IProjectRepository.h"
 #include "Prjrep/IStringSet.h"
-#include "framework/Persist.h"
+#include "core/Persist.h"
 #include "prjrep/StandInFixture.h"
 #include "support/FakeProject.h"
 

@@ -12,7 +12,7 @@
 #include "Prjrep/IAutonym.h"
 #include "Prjrep/IName.h"
 #include "Prjrep/StandIns.h"
-#include "framework/Holders.h"
+#include "core/Holders.h"
 #include "support/Records.h"
 
 namespace testing_support {

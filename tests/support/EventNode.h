@@ -12,8 +12,8 @@
 
 #include "Hvd/ICompAdmin.h"
 #include "Prjrep/StandIns.h"
-#include "framework/Events.h"
-#include "framework/Names.h"
+#include "core/Events.h"
+#include "core/Names.h"
 #include "support/Records.h"
 
 namespace testing_support {

@@ -11,8 +11,8 @@
 #include "Hvd/IView.h"
 #include "Hvd/Status.h"
 #include "Prjrep/IName.h"
-#include "framework/Interface.h"
-#include "framework/RefCount.h"
+#include "core/Interface.h"
+#include "core/RefCount.h"
 
 namespace testing_support {
 

@@ -3,7 +3,7 @@
 
 #include "Hvd/IProject.h"
 #include "Hvd/Status.h"
-#include "framework/RefCount.h"
+#include "core/RefCount.h"
 
 namespace testing_support {
 

@@ -7,8 +7,8 @@
 #include "CitP/Factory.h"
 #include "Prjrep/ISet.h"
 #include "framework/Factory.h"
-#include "framework/Interface.h"
-#include "framework/Persist.h"
+#include "core/Interface.h"
+#include "core/Persist.h"
 
 namespace testing_support {
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "Prjrep/IStringSet.h"
-#include "framework/AssociativeSets.h"
-#include "framework/Sets.h"
-#include "framework/StringSets.h"
+#include "core/AssociativeSets.h"
+#include "core/Sets.h"
+#include "core/StringSets.h"
 #include "support/Records.h"
 
 namespace testing_support {

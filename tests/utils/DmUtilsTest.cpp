@@ -16,7 +16,7 @@
 #include "Prjrep/StandIns.h"
 #include "Prjrep/Storage.h"
 #include "framework/CAutonymBase.h"
-#include "framework/Names.h"
+#include "core/Names.h"
 #include "support/FakeNames.h"
 #include "support/FakeProject.h"
 #include "support/Records.h"

@@ -24,7 +24,7 @@
 #include "Hvd/IDumper.h"
 #include "Prjrep/StandIns.h"
 #include "framework/Factory.h"
-#include "framework/Holders.h"
+#include "core/Holders.h"
 #include "utils/DmUtils.h"
 #include "utils/DumperComp.h"
 

@@ -18,7 +18,7 @@
 #include "Port/FaultInjection.h"
 #include "Port/MsgMan.h"
 #include "Port/Process.h"
-#include "framework/Holders.h"
+#include "core/Holders.h"
 #include "utils/FileUtils.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "Port/MsgMan.h"
-#include "framework/Holders.h"
+#include "core/Holders.h"
 #include "support/FakeNetlist.h"
 #include "utils/NetlistLookup.h"
 

@@ -9,7 +9,7 @@
 
 #include "CitP/Factory.h"
 #include "Port/MsgMan.h"
-#include "framework/Interface.h"
+#include "core/Interface.h"
 #include "utils/DmUtils.h"
 #include "utils/PropertyAccessor.h"
 

@@ -16,9 +16,9 @@
 #include "Hvd/Status.h"
 #include "Prjrep/IRefCount.h"
 #include "Prjrep/IStringSet.h"
-#include "framework/Interface.h"
-#include "framework/Sets.h"
-#include "framework/StringSets.h"
+#include "core/Interface.h"
+#include "core/Sets.h"
+#include "core/StringSets.h"
 
 namespace Hvd::base {
 

@@ -10,8 +10,8 @@
 #include "Hvd/BaseStandIn.h"
 #include "Prjrep/IPersist.h"
 #include "framework/Factory.h"
-#include "framework/Holders.h"
-#include "framework/Persist.h"
+#include "core/Holders.h"
+#include "core/Persist.h"
 
 namespace Hvd::base {
 namespace {

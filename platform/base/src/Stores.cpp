@@ -5,8 +5,8 @@
 
 #include "BaseData.h"
 #include "Prjrep/IEvents.h"
-#include "framework/Events.h"
-#include "framework/Holders.h"
+#include "core/Events.h"
+#include "core/Holders.h"
 
 namespace Hvd::base {
 namespace {

@@ -3,8 +3,8 @@
 #include "Hvd/IProjectHelper.h"
 #include "Hvd/Status.h"
 #include "framework/Factory.h"
-#include "framework/Holders.h"
-#include "framework/Interface.h"
+#include "core/Holders.h"
+#include "core/Interface.h"
 
 namespace Hvd {
 namespace {

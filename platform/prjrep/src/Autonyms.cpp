@@ -5,10 +5,10 @@
 #include "Prjrep/IAutonym.h"
 #include "Prjrep/IName.h"
 #include "Prjrep/IProjectRepository.h"
-#include "framework/Holders.h"
-#include "framework/Interface.h"
-#include "framework/Persist.h"
-#include "framework/Sets.h"
+#include "core/Holders.h"
+#include "core/Interface.h"
+#include "core/Persist.h"
+#include "core/Sets.h"
 
 namespace Prjrep::standins {
 namespace {

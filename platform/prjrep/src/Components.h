@@ -3,7 +3,7 @@
 
 #include "CitP/Factory.h"
 #include "framework/Factory.h"
-#include "framework/RefCount.h"
+#include "core/RefCount.h"
 
 namespace Prjrep::standins {
 

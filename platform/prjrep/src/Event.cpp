@@ -1,8 +1,8 @@
 #include "Components.h"
 #include "Hvd/Status.h"
 #include "Prjrep/IEvents.h"
-#include "framework/Holders.h"
-#include "framework/Interface.h"
+#include "core/Holders.h"
+#include "core/Interface.h"
 
 namespace Prjrep::standins {
 namespace {

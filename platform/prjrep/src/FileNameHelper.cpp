@@ -8,7 +8,7 @@
 #include "Components.h"
 #include "Hvd/Status.h"
 #include "Prjrep/IFileNameHelper.h"
-#include "framework/Interface.h"
+#include "core/Interface.h"
 
 namespace Prjrep::standins {
 namespace {

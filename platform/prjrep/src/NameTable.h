@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "Prjrep/IAutonym.h"
-#include "framework/Holders.h"
-#include "framework/Interface.h"
+#include "core/Holders.h"
+#include "core/Interface.h"
 
 namespace Prjrep::names {
 

@@ -5,8 +5,8 @@
 #include "Hvd/Status.h"
 #include "NameTable.h"
 #include "Prjrep/IStringSet.h"
-#include "framework/Holders.h"
-#include "framework/Interface.h"
+#include "core/Holders.h"
+#include "core/Interface.h"
 
 namespace Prjrep::standins {
 namespace {

@@ -3,9 +3,9 @@
 #include "Components.h"
 #include "Hvd/Status.h"
 #include "Prjrep/IAttachment.h"
-#include "framework/Events.h"
-#include "framework/Holders.h"
-#include "framework/Interface.h"
+#include "core/Events.h"
+#include "core/Holders.h"
+#include "core/Interface.h"
 
 namespace Prjrep::standins {
 namespace {

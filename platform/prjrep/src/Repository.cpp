@@ -7,8 +7,8 @@
 #include "NameTable.h"
 #include "Prjrep/IProjectRepository.h"
 #include "StorageNode.h"
-#include "framework/Holders.h"
-#include "framework/Interface.h"
+#include "core/Holders.h"
+#include "core/Interface.h"
 
 namespace Prjrep::standins {
 namespace {

@@ -13,9 +13,9 @@
 #include "Hvd/Status.h"
 #include "StorageFormat.h"
 #include "StorageNode.h"
-#include "framework/Holders.h"
-#include "framework/Interface.h"
-#include "framework/RefCount.h"
+#include "core/Holders.h"
+#include "core/Interface.h"
+#include "core/RefCount.h"
 
 namespace Prjrep::storage {
 namespace {

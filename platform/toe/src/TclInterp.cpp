@@ -12,8 +12,8 @@
 #include "Port/MsgMan.h"
 #include "VelmorScript.h"
 #include "framework/Factory.h"
-#include "framework/Interface.h"
-#include "framework/RefCount.h"
+#include "core/Interface.h"
+#include "core/RefCount.h"
 
 namespace Hvd {
 namespace {

@@ -1,4 +1,4 @@
-#include "framework/Persist.h"
+#include "core/Persist.h"
 
 #include <vector>
 

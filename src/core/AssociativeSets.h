@@ -6,7 +6,7 @@
 #include <map>
 
 #include "Port/StringBase.h"
-#include "framework/Sets.h"
+#include "core/Sets.h"
 
 namespace Prjrep {
 

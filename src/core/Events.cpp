@@ -1,4 +1,4 @@
-#include "framework/Events.h"
+#include "core/Events.h"
 
 #include "CitP/Factory.h"
 

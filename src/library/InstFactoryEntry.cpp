@@ -2,7 +2,7 @@
 
 #include "CitP/Factory.h"
 #include "framework/Factory.h"
-#include "framework/RegisteredClasses.h"
+#include "library/RegisteredClasses.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 
 #include "Hvd/Status.h"
 #include "Prjrep/IEvents.h"
-#include "framework/Holders.h"
-#include "framework/Interface.h"
-#include "framework/Persist.h"
+#include "core/Holders.h"
+#include "core/Interface.h"
+#include "core/Persist.h"
 
 namespace Hvd {
 

@@ -6,7 +6,7 @@
 
 #include "Port/StringBase.h"
 #include "Prjrep/IStorage.h"
-#include "framework/Sets.h"
+#include "core/Sets.h"
 
 namespace Prjrep {
 

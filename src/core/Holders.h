@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <utility>
 
-#include "framework/Interface.h"
-#include "framework/RefCount.h"
+#include "core/Interface.h"
+#include "core/RefCount.h"
 
 namespace Prjrep {
 

@@ -7,7 +7,7 @@
 #include "Hvd/Status.h"
 #include "Prjrep/IPersist.h"
 #include "Prjrep/IStorage.h"
-#include "framework/Holders.h"
+#include "core/Holders.h"
 
 namespace Prjrep {
 

@@ -1,4 +1,4 @@
-#include "framework/RefCount.h"
+#include "core/RefCount.h"
 
 namespace Prjrep {
 namespace {

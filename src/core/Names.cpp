@@ -1,9 +1,9 @@
-#include "framework/Names.h"
+#include "core/Names.h"
 
 #include "Hvd/EventIds.h"
 #include "Port/Time.h"
 #include "Prjrep/IStorage.h"
-#include "framework/Events.h"
+#include "core/Events.h"
 
 namespace Prjrep {
 

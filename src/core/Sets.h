@@ -22,9 +22,9 @@
 
 #include "Hvd/Status.h"
 #include "Prjrep/ISet.h"
-#include "framework/Holders.h"
-#include "framework/Interface.h"
-#include "framework/Persist.h"
+#include "core/Holders.h"
+#include "core/Interface.h"
+#include "core/Persist.h"
 
 namespace Prjrep {
 
