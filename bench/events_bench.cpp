@@ -17,9 +17,9 @@ const Port::XUID kChanged("{3C3C3C3C-9999-4999-8999-999999999901}");
 
 // Views only count what they receive, so that the send is what is measured.
 std::int64_t g_received = 0;
-std::uint64_t Count(CNode*, Prjrep::IEvent*) {
+Hvd::Status Count(CNode*, Prjrep::IEvent*) {
   ++g_received;
-  return 1;
+  return Hvd::kSuccess;
 }
 
 void BM_ConnectAndSendOnce(benchmark::State& state) {

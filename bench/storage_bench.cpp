@@ -26,7 +26,7 @@ void BM_StorageRoundTrip(benchmark::State& state) {
     Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
     auto* control = static_cast<Prjrep::IStorageControl*>(storage->QueryInterface(Prjrep::IStorageControl::GetIID()));
     ListSet loaded;
-    if (source.PersistSave(storage) != 1 || control->Rewind() != 1 || loaded.PersistLoad(storage) != 1 ||
+    if (source.PersistSave(storage) != Hvd::kSuccess || control->Rewind() != Hvd::kSuccess || loaded.PersistLoad(storage) != Hvd::kSuccess ||
         loaded.Size() != source.Size()) {
       state.SkipWithError("round trip failed");
     }

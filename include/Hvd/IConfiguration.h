@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Hvd/Status.h"
 #include "Hvd/IProject.h"
 #include "Port/StringBase.h"
 #include "Prjrep/ISet.h"
@@ -18,17 +19,17 @@ class IConfiguration : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{18469541-98f8-44bd-be25-dde97aed59bb}")
 
-  virtual std::uint64_t GetElements(IConfigurationElementIterator** elements) = 0;
-  virtual std::uint64_t GetProject(IProject** project) = 0;
+  virtual Hvd::Status GetElements(IConfigurationElementIterator** elements) = 0;
+  virtual Hvd::Status GetProject(IProject** project) = 0;
 };
 
 class IFlavor : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{6fbc0526-d578-45e9-a802-9e41dd6fcc36}")
 
-  virtual std::uint64_t GetText(Port::StringBase<char>* text) = 0;
-  virtual std::uint64_t GetPRModule(CitI::IInterface** module) = 0;
-  virtual std::uint64_t GetProject(IProject** project) = 0;
+  virtual Hvd::Status GetText(Port::StringBase<char>* text) = 0;
+  virtual Hvd::Status GetPRModule(CitI::IInterface** module) = 0;
+  virtual Hvd::Status GetProject(IProject** project) = 0;
 };
 
 class IPRModule : public CitI::IInterface {
@@ -36,12 +37,12 @@ class IPRModule : public CitI::IInterface {
   CITI_DECLARE_IID("{00f12fab-c9ae-4d51-8937-f9a40004a222}")
 
   // The module's instance path, which names it.
-  virtual std::uint64_t GetInstancePath(Port::StringBase<char>& path) = 0;
-  virtual std::uint64_t GetAuxiliaryString(Port::StringBase<char>& text) = 0;
-  virtual std::uint64_t GetFlavorSet(IFlavorSet** flavors) = 0;
-  virtual std::uint64_t GetActiveFlavor(IFlavor** flavor) = 0;
-  virtual std::uint64_t SetActiveFlavor(IFlavor* flavor) = 0;
-  virtual std::uint64_t FindFlavorWithGivenName(const Port::StringBase<char>& name, IFlavor** flavor) = 0;
+  virtual Hvd::Status GetInstancePath(Port::StringBase<char>& path) = 0;
+  virtual Hvd::Status GetAuxiliaryString(Port::StringBase<char>& text) = 0;
+  virtual Hvd::Status GetFlavorSet(IFlavorSet** flavors) = 0;
+  virtual Hvd::Status GetActiveFlavor(IFlavor** flavor) = 0;
+  virtual Hvd::Status SetActiveFlavor(IFlavor* flavor) = 0;
+  virtual Hvd::Status FindFlavorWithGivenName(const Port::StringBase<char>& name, IFlavor** flavor) = 0;
 };
 
 class IPRModuleIterator : public Prjrep::TIIterator<IPRModule*> {
@@ -59,17 +60,17 @@ class IPRSolutionHelper : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{1C0A7EEE-5297-4018-BCC4-C8D05742BA2F}")
 
-  virtual std::uint64_t RunTclCommand(const Port::StringBase<char>& command, bool appendThis) = 0;
-  virtual std::uint64_t GetConfigManager(CitI::IInterface* context, bool createWhenMissing,
+  virtual Hvd::Status RunTclCommand(const Port::StringBase<char>& command, bool appendThis) = 0;
+  virtual Hvd::Status GetConfigManager(CitI::IInterface* context, bool createWhenMissing,
                                          CitI::IInterface** manager) = 0;
-  virtual std::uint64_t CreateConfigManager(CitI::IInterface* context, CitI::IInterface** manager) = 0;
+  virtual Hvd::Status CreateConfigManager(CitI::IInterface* context, CitI::IInterface** manager) = 0;
   // The object registered under `name` for the repository `repository`.
-  virtual std::uint64_t FindRepositoryObject(const Port::StringBase<char>& repository,
+  virtual Hvd::Status FindRepositoryObject(const Port::StringBase<char>& repository,
                                              const Port::StringBase<char>& name, CitI::IInterface** object) = 0;
-  virtual std::uint64_t CreateHvdProject(CitI::IInterface* parent, const Port::StringBase<char>& file,
+  virtual Hvd::Status CreateHvdProject(CitI::IInterface* parent, const Port::StringBase<char>& file,
                                          CitI::IInterface** project) = 0;
-  virtual std::uint64_t GetContextFullPath(CitI::IInterface* context, Port::StringBase<char>* path) = 0;
-  virtual std::uint64_t GetContextProject(CitI::IInterface* context, CitI::IInterface** project) = 0;
+  virtual Hvd::Status GetContextFullPath(CitI::IInterface* context, Port::StringBase<char>* path) = 0;
+  virtual Hvd::Status GetContextProject(CitI::IInterface* context, CitI::IInterface** project) = 0;
 };
 
 }  // namespace Hvd

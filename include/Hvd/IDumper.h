@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Hvd/Status.h"
 #include "Port/StringBase.h"
 
 namespace Hvd {
@@ -13,15 +14,15 @@ class IDumper : public CitI::IInterface {
   CITI_DECLARE_IID("{a978b37f-f413-4632-990e-8e7d5dcca4f0}")
 
   // Opens `path` for appending and begins the root element; 1 when the file is open.
-  virtual std::uint64_t Open(const Port::StringBase<char>& path) = 0;
+  virtual Hvd::Status Open(const Port::StringBase<char>& path) = 0;
   // Ends every open element, innermost first, and closes the file.
-  virtual std::uint64_t Close() = 0;
-  virtual std::uint64_t BeginElement(const Port::StringBase<char>& name) = 0;
+  virtual Hvd::Status Close() = 0;
+  virtual Hvd::Status BeginElement(const Port::StringBase<char>& name) = 0;
   // Ends the innermost element; the root is ended only by Close.
-  virtual std::uint64_t EndElement() = 0;
+  virtual Hvd::Status EndElement() = 0;
   // Only while the start tag of the innermost element is still open.
-  virtual std::uint64_t AddAttribute(const Port::StringBase<char>& name, const Port::StringBase<char>& value) = 0;
-  virtual std::uint64_t AddText(const Port::StringBase<char>& text) = 0;
+  virtual Hvd::Status AddAttribute(const Port::StringBase<char>& name, const Port::StringBase<char>& value) = 0;
+  virtual Hvd::Status AddText(const Port::StringBase<char>& text) = 0;
   // Writes `text` as it is, unescaped.
   virtual void WriteRaw(const Port::StringBase<char>& text) = 0;
   virtual bool IsClosed() = 0;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Hvd/Status.h"
 #include "Hvd/IFileType.h"
 
 namespace Hvd {
@@ -13,12 +14,12 @@ class IFile : public CitI::IInterface {
   CITI_DECLARE_IID("{A828BA00-CF8B-4056-950C-728692B60A9D}")
 
   // The file's type, which answers IDefDataId; one reference for the caller.
-  virtual std::uint64_t GetFileType(IFileType** type) = 0;
-  virtual std::uint64_t GetFileFlag(bool* flag) = 0;
-  virtual std::uint64_t SetFileFlag(bool flag) = 0;
+  virtual Hvd::Status GetFileType(IFileType** type) = 0;
+  virtual Hvd::Status GetFileFlag(bool* flag) = 0;
+  virtual Hvd::Status SetFileFlag(bool flag) = 0;
   // 0 added by the user, 1 and 3 added automatically (3: managed automatically).
-  virtual std::uint64_t GetOriginState(std::uint32_t* state) = 0;
-  virtual std::uint64_t SetOriginState(std::uint32_t state) = 0;
+  virtual Hvd::Status GetOriginState(std::uint32_t* state) = 0;
+  virtual Hvd::Status SetOriginState(std::uint32_t state) = 0;
 };
 
 }  // namespace Hvd

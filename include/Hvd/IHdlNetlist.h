@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Hvd/Status.h"
 #include "Port/StringBase.h"
 
 namespace UtilI {
@@ -19,7 +20,7 @@ class ITclCollectable : public CitI::IInterface {
   }
 
   // 1 on success.
-  virtual std::uint64_t GetName(Port::StringBase<char>* name) = 0;
+  virtual Hvd::Status GetName(Port::StringBase<char>* name) = 0;
 };
 
 }  // namespace UtilI
@@ -35,8 +36,8 @@ class IHdlNetListNodeIterator : public CitI::IInterface {
 
   // The child under the cursor, without a reference; null when done.
   virtual CitI::IInterface* CurrentItem() = 0;
-  virtual std::uint64_t First() = 0;
-  virtual std::uint64_t Next() = 0;
+  virtual Hvd::Status First() = 0;
+  virtual Hvd::Status Next() = 0;
   virtual bool IsDone() = 0;
 };
 
@@ -45,9 +46,9 @@ class IHdlNetListNode : public CitI::IInterface {
   CITI_DECLARE_IID("{D12022E4-0490-4fe5-9900-1AFFCFE91CDD}")
 
   // An iterator over the node's children, with one reference; 1 on success.
-  virtual std::uint64_t GetChildren(IHdlNetListNodeIterator** children) = 0;
+  virtual Hvd::Status GetChildren(IHdlNetListNodeIterator** children) = 0;
   // The parser's own operation in this place; nothing in this library calls it.
-  virtual std::uint64_t ReservedOperation() = 0;
+  virtual Hvd::Status ReservedOperation() = 0;
   // The node's design unit (it answers Prjrep::IName) with one reference, or null.
   virtual CitI::IInterface* GetDesignUnit() = 0;
 };
@@ -56,12 +57,12 @@ class IHdlElaborationData : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{6EDDD36C-90E1-4309-8EC4-487DD6DACFAB}")
 
-  virtual std::uint64_t GetUndefinedInstances(CitI::IInterface** instances) = 0;
-  virtual std::uint64_t GetCompileOrder(IHdlNetListNode* top, IHdlFileIterator** files) = 0;
-  virtual std::uint64_t GetCompileOrder(IHdlNetListNode* top, std::int32_t mode, IHdlFileIterator** files) = 0;
-  virtual std::uint64_t GetPorts(const char* name, CitI::IInterface** ports) = 0;
+  virtual Hvd::Status GetUndefinedInstances(CitI::IInterface** instances) = 0;
+  virtual Hvd::Status GetCompileOrder(IHdlNetListNode* top, IHdlFileIterator** files) = 0;
+  virtual Hvd::Status GetCompileOrder(IHdlNetListNode* top, std::int32_t mode, IHdlFileIterator** files) = 0;
+  virtual Hvd::Status GetPorts(const char* name, CitI::IInterface** ports) = 0;
   // The root of the netlist, with one reference; null when there is none.
-  virtual std::uint64_t GetDesignGraph(IHdlNetListNode** root) = 0;
+  virtual Hvd::Status GetDesignGraph(IHdlNetListNode** root) = 0;
 };
 
 }  // namespace Hvd

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Hvd/Status.h"
 
 namespace Hvd {
 
@@ -12,9 +13,9 @@ class IPropertyContext : public CitI::IInterface {
   CITI_DECLARE_IID("{E89E284E-C1AE-4b5c-93A7-BF2CA2ABC063}")
 
   // The parent context with one reference for the caller; null at the top.
-  virtual std::uint64_t GetContextParent(IPropertyContext** parent) = 0;
-  virtual std::uint64_t GetContextClassId(Port::XUID& id) = 0;
-  virtual std::uint64_t GetContextId(Port::XUID& id) = 0;
+  virtual Hvd::Status GetContextParent(IPropertyContext** parent) = 0;
+  virtual Hvd::Status GetContextClassId(Port::XUID& id) = 0;
+  virtual Hvd::Status GetContextId(Port::XUID& id) = 0;
 };
 
 }  // namespace Hvd

@@ -23,8 +23,8 @@ class ITransformBindingSets : public CitI::IInterface {
   CITI_DECLARE_IID("{B274802E-4516-46f7-8C43-C72662B53265}")
 
   // Each set with one reference for the caller.
-  virtual std::uint64_t GetFirstBindingSet(ITransformBindingInstanceSet** set) = 0;
-  virtual std::uint64_t GetSecondBindingSet(ITransformBindingInstanceSet** set) = 0;
+  virtual Hvd::Status GetFirstBindingSet(ITransformBindingInstanceSet** set) = 0;
+  virtual Hvd::Status GetSecondBindingSet(ITransformBindingInstanceSet** set) = 0;
 };
 
 }  // namespace Hvd

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Hvd/Status.h"
 #include "Hvd/IDefData.h"
 
 namespace Hvd {
@@ -16,10 +17,10 @@ class IView : public CitI::IInterface {
   CITI_DECLARE_IID("{7712A3E4-8429-449a-A82C-B7A1B78F3863}")
 
   // The view's type, which answers IDefDataId; one reference for the caller.
-  virtual std::uint64_t GetType(IViewType** type) = 0;
-  virtual std::uint64_t GetDesign(IDesign** design) = 0;
+  virtual Hvd::Status GetType(IViewType** type) = 0;
+  virtual Hvd::Status GetDesign(IDesign** design) = 0;
   // The view's elaborated netlist, with one reference; the output is cleared first.
-  virtual std::uint64_t GetElaborationData(IHdlElaborationData** data) = 0;
+  virtual Hvd::Status GetElaborationData(IHdlElaborationData** data) = 0;
 };
 
 }  // namespace Hvd

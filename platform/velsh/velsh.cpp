@@ -124,7 +124,7 @@ Tcl_Interp* OpenInterpreter() {
   static constexpr Port::XUID kInterpreterClass{"{55BC7985-ED0B-4b33-AECD-4237C30C200D}"};
   CitI::IInterface* component = CitP::Factory::CreateInstance(kInterpreterClass);
   auto* tcl = component ? static_cast<Hvd::ITclInterp*>(component->QueryInterface(Hvd::ITclInterp::GetIID())) : nullptr;
-  const bool ready = tcl != nullptr && tcl->Init("") == 1;
+  const bool ready = tcl != nullptr && tcl->Init("") == Hvd::kSuccess;
   if (component != nullptr) GiveUp(component);  // the interpreter outlives its instances
   // The factory's own handle keeps the library loaded; this one only finds the symbol.
   void* library = ready ? dlopen("libHvd_TOE.so", RTLD_LAZY | RTLD_NOLOAD) : nullptr;

@@ -38,9 +38,9 @@ class TAssociativeSetHelper : public TRefCountSetHelper<T, ISet, IIterator, Cont
   ~TAssociativeSetHelper() override { this->ReleaseAll(); }
 
   // Entries come in under a key only.
-  std::uint64_t Add(T) override { return Hvd::kNotSupported; }
+  Hvd::Status Add(T) override { return Hvd::kNotSupported; }
 
-  std::uint64_t Clear() override {
+  Hvd::Status Clear() override {
     this->ReleaseAll();
     return Hvd::kSuccess;
   }
@@ -52,7 +52,7 @@ class TAssociativeSetHelper : public TRefCountSetHelper<T, ISet, IIterator, Cont
   // Stores `element` under `key`, replacing what was there. The new element's reference is
   // taken before the old one is given up, so storing the element already there changes no
   // count. A null element is refused: it could not be told from the end, nor stored.
-  virtual std::uint64_t SetByKey(Port::StringBase<char> key, T element) {
+  virtual Hvd::Status SetByKey(Port::StringBase<char> key, T element) {
     if (element == nullptr) return Hvd::kFailure;
     auto [entry, inserted] = this->m_elements.try_emplace(std::move(key), element);
     this->TakeReference(element);

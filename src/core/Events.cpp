@@ -18,7 +18,7 @@ CitI::IInterface* CEventSenderHelper::QueryInterface(const Port::XUID& iid) {
   return nullptr;
 }
 
-std::uint64_t CEventSenderHelper::AddReceiver(IEventReceiver* receiver) {
+Hvd::Status CEventSenderHelper::AddReceiver(IEventReceiver* receiver) {
   if (receiver == nullptr || m_destroying) return Hvd::kFailure;
   if (m_receivers.Contains(receiver)) return Hvd::kSuccess;
   m_receivers.Add(receiver);
@@ -26,13 +26,13 @@ std::uint64_t CEventSenderHelper::AddReceiver(IEventReceiver* receiver) {
   return Hvd::kSuccess;
 }
 
-std::uint64_t CEventSenderHelper::RemoveReceiver(IEventReceiver* receiver) {
+Hvd::Status CEventSenderHelper::RemoveReceiver(IEventReceiver* receiver) {
   if (receiver == nullptr) return Hvd::kFailure;
   if (m_receivers.Remove(receiver)) receiver->RemoveSender(this);
   return Hvd::kSuccess;
 }
 
-std::uint64_t CEventSenderHelper::Send(IEvent* event) {
+Hvd::Status CEventSenderHelper::Send(IEvent* event) {
   // The owning component may lose its last outside reference inside a handler.
   AutoPtr<IEventSender> keepSender(this);
   AutoPtr<IEvent> keepEvent(event);
@@ -50,7 +50,7 @@ std::uint64_t CEventSenderHelper::Send(IEvent* event) {
   return Hvd::kSuccess;
 }
 
-std::uint64_t CEventSenderHelper::Purge() {
+Hvd::Status CEventSenderHelper::Purge() {
   if (m_sendDepth > 0) {
     m_purgePending = true;
   } else {

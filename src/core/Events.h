@@ -168,13 +168,13 @@ class CEventSenderHelper final : public IEventSender {
 
   // The owner's interfaces; without an owner the sender is its own root.
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
-  std::uint64_t AddReceiver(IEventReceiver* receiver) override;
-  std::uint64_t RemoveReceiver(IEventReceiver* receiver) override;
+  Hvd::Status AddReceiver(IEventReceiver* receiver) override;
+  Hvd::Status RemoveReceiver(IEventReceiver* receiver) override;
   // Calls every receiver in list order; receivers added during the walk behind the
   // current position are called too, removed ones not yet reached are not.
-  std::uint64_t Send(IEvent* event) override;
+  Hvd::Status Send(IEvent* event) override;
   // Waits for the outermost send to end when asked during one.
-  std::uint64_t Purge() override;
+  Hvd::Status Purge() override;
 
   std::size_t ReceiverCount() const { return m_receivers.Count(); }
 
@@ -190,10 +190,10 @@ class CEventSenderHelper final : public IEventSender {
 template <class T>
 class TBaseEventReceiverHelper : public IEventReceiver {
  public:
-  using Handler = std::uint64_t (*)(T* owner, IEvent* event);
+  using Handler = Hvd::Status (*)(T* owner, IEvent* event);
 
   // A handler that accepts every event and does nothing.
-  static std::uint64_t IgnoreEvent(T*, IEvent*) { return Hvd::kSuccess; }
+  static Hvd::Status IgnoreEvent(T*, IEvent*) { return Hvd::kSuccess; }
 
   explicit TBaseEventReceiverHelper(T* owner = nullptr, Handler handler = &IgnoreEvent) noexcept
       : m_owner(owner), m_handler(handler ? handler : &IgnoreEvent) {}
@@ -218,26 +218,26 @@ class TBaseEventReceiverHelper : public IEventReceiver {
     return nullptr;
   }
 
-  std::uint64_t ReceiveEvent(IEvent* event) override {
+  Hvd::Status ReceiveEvent(IEvent* event) override {
     if (event == nullptr) return Hvd::kFailure;
     AutoPtr<IEvent> keep(event);
     return m_handler(m_owner, event);
   }
 
-  std::uint64_t AddSender(IEventSender* sender) override {
+  Hvd::Status AddSender(IEventSender* sender) override {
     if (m_destroying || sender == nullptr) return Hvd::kFailure;
     if (!m_senders.Contains(sender)) m_senders.Add(sender);
     return Hvd::kSuccess;
   }
 
-  std::uint64_t RemoveSender(IEventSender* sender) override {
+  Hvd::Status RemoveSender(IEventSender* sender) override {
     if (sender == nullptr) return Hvd::kFailure;
     m_senders.Remove(sender);
     return Hvd::kSuccess;
   }
 
   // The senders' objects; a save stops at the first failed write.
-  std::uint64_t PersistSave(IStorage* storage) override {
+  Hvd::Status PersistSave(IStorage* storage) override {
     if (storage == nullptr) return Hvd::kFailure;
     std::vector<IEventSender*> senders;
     for (std::size_t i = 0; i < m_senders.Length(); ++i) {
@@ -248,7 +248,7 @@ class TBaseEventReceiverHelper : public IEventReceiver {
   }
 
   // Reconnects to the senders read; a failed read connects none of them.
-  std::uint64_t PersistLoad(IStorage* storage) override {
+  Hvd::Status PersistLoad(IStorage* storage) override {
     return Hvd::LoadObjectList(storage, IEventSender::GetIID(), [this](CitI::IInterface* object) {
       static_cast<IEventSender*>(object)->AddReceiver(this);
       return Hvd::kSuccess;

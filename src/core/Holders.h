@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "Hvd/Status.h"
 #include "core/Interface.h"
 #include "core/RefCount.h"
 
@@ -86,19 +87,19 @@ class AutoRelease : public AutoCast<I> {
   // Adopts the reference that came with `obj`. The duplicate reference of the object
   // already held, and the reference of an object that does not answer `I`, are given up.
   template <class Obj>
-  std::uint64_t Assign(Obj* obj) {
+  Hvd::Succeeded Assign(Obj* obj) {
     I* q = Base::Query(obj);
     if (q == nullptr && obj != nullptr) ReleaseObject(obj);
     if (q == this->m_p) {
       if (q != nullptr) ReleaseObject(Base::Root(q));
-      return 1;
+      return {};
     }
     this->Replace(q);
-    return 1;
+    return {};
   }
-  std::uint64_t Assign(std::nullptr_t) {
+  Hvd::Succeeded Assign(std::nullptr_t) {
     this->Replace(nullptr);
-    return 1;
+    return {};
   }
 
   // Empties the holder and hands out its pointer variable, so that an operation's output
@@ -145,13 +146,13 @@ class AutoPtr : public AutoCast<I> {
   ~AutoPtr() { this->Replace(nullptr); }
 
   template <class Obj>
-  std::uint64_t Assign(Obj* obj) {
+  Hvd::Succeeded Assign(Obj* obj) {
     this->Keep(Base::Query(obj));
-    return 1;
+    return {};
   }
-  std::uint64_t Assign(std::nullptr_t) {
+  Hvd::Succeeded Assign(std::nullptr_t) {
     this->Replace(nullptr);
-    return 1;
+    return {};
   }
 };
 
@@ -176,9 +177,9 @@ class AutoReturn : public AutoCast<I> {
 
   // A second assignment gives up the reference added for the first, which nobody received.
   template <class Obj>
-  std::uint64_t Assign(Obj* obj) {
+  Hvd::Succeeded Assign(Obj* obj) {
     this->Keep(Base::Query(obj));
-    return 1;
+    return {};
   }
 };
 
@@ -198,19 +199,19 @@ class AutoOut {
   // A second assignment gives up the reference that this holder wrote before, when the
   // caller's variable still holds it.
   template <class Obj>
-  std::uint64_t Assign(Obj* obj) {
+  Hvd::Succeeded Assign(Obj* obj) {
     I* q = obj == nullptr ? nullptr : Hvd::CastAnswer<I>(obj->QueryInterface(Hvd::IidOf<I>()));
-    if (m_out == nullptr) return 1;
-    if (q == *m_out) return 1;
+    if (m_out == nullptr) return {};
+    if (q == *m_out) return {};
     if (q != nullptr) AddRefObject(q);
     I* old = std::exchange(*m_out, q);
     if (old != nullptr && old == m_written) ReleaseObject(old);
     m_written = q;
-    return 1;
+    return {};
   }
-  std::uint64_t Assign(std::nullptr_t) { return Assign(static_cast<I*>(nullptr)); }
+  Hvd::Succeeded Assign(std::nullptr_t) { return Assign(static_cast<I*>(nullptr)); }
   template <class J>
-  std::uint64_t Assign(const AutoCast<J>& holder) {
+  Hvd::Succeeded Assign(const AutoCast<J>& holder) {
     return Assign(holder.Get());
   }
 

@@ -12,17 +12,17 @@ CitI::IInterface* CNameHelper::QueryInterface(const Port::XUID& iid) {
   return m_owner ? m_owner->QueryInterface(iid) : nullptr;
 }
 
-std::uint64_t CNameHelper::SetName(const Port::StringBase<char>& name) {
+Hvd::Status CNameHelper::SetName(const Port::StringBase<char>& name) {
   m_name = name;
   return Hvd::kSuccess;
 }
 
-std::uint64_t CNameHelper::GetName(Port::StringBase<char>& name) {
+Hvd::Status CNameHelper::GetName(Port::StringBase<char>& name) {
   name = m_name;
   return Hvd::kSuccess;
 }
 
-std::uint64_t CNameHelper::SetOwner(CitI::IInterface* owner) {
+Hvd::Status CNameHelper::SetOwner(CitI::IInterface* owner) {
   m_owner = owner;
   return Hvd::kSuccess;
 }
@@ -31,7 +31,7 @@ CitI::IInterface* CTimestampHelper::QueryInterface(const Port::XUID& iid) {
   return m_owner ? m_owner->QueryInterface(iid) : nullptr;
 }
 
-std::uint64_t CTimestampHelper::SetToNow() {
+Hvd::Status CTimestampHelper::SetToNow() {
   UT_CPUTIME::TimeVal now;
   if (UT_CPUTIME::GetCurrTime(now) != 0) return Hvd::kFailure;
   m_seconds = now.sec;
@@ -39,7 +39,7 @@ std::uint64_t CTimestampHelper::SetToNow() {
   return Hvd::kSuccess;
 }
 
-std::uint64_t CTimestampHelper::SetTime(std::int64_t seconds, std::int64_t microseconds) {
+Hvd::Status CTimestampHelper::SetTime(std::int64_t seconds, std::int64_t microseconds) {
   UT_CPUTIME::TimeVal value{seconds, microseconds};
   UT_CPUTIME::normalize(value);
   m_seconds = value.sec;
@@ -47,7 +47,7 @@ std::uint64_t CTimestampHelper::SetTime(std::int64_t seconds, std::int64_t micro
   return Hvd::kSuccess;
 }
 
-std::uint64_t CTimestampHelper::GetTime(std::int64_t* seconds, std::int64_t* microseconds) {
+Hvd::Status CTimestampHelper::GetTime(std::int64_t* seconds, std::int64_t* microseconds) {
   if (microseconds == nullptr) return Hvd::kBadParameters;
   *microseconds = m_microseconds;
   if (seconds == nullptr) return Hvd::kBadParameters;
@@ -55,17 +55,17 @@ std::uint64_t CTimestampHelper::GetTime(std::int64_t* seconds, std::int64_t* mic
   return Hvd::kSuccess;
 }
 
-std::uint64_t CTimestampHelper::GetTimeString(Port::StringBase<char>* text) {
+Hvd::Status CTimestampHelper::GetTimeString(Port::StringBase<char>* text) {
   if (text == nullptr) return Hvd::kBadParameters;
   UT_TIME::CTime(&m_seconds, *text);
   text->Trim("\n", Port::StringBase<char>::kTrimBoth);
   return Hvd::kSuccess;
 }
 
-std::uint64_t CTimestampHelper::Order(ITimestamp* other, int& order) {
+Hvd::Status CTimestampHelper::Order(ITimestamp* other, int& order) {
   std::int64_t seconds = 0;
   std::int64_t microseconds = 0;
-  const std::uint64_t status = other->GetTime(&seconds, &microseconds);
+  const Hvd::Status status = other->GetTime(&seconds, &microseconds);
   if (status != Hvd::kSuccess) return status;
   if (m_seconds != seconds) {
     order = m_seconds > seconds ? 1 : -1;
@@ -77,42 +77,42 @@ std::uint64_t CTimestampHelper::Order(ITimestamp* other, int& order) {
   return Hvd::kSuccess;
 }
 
-std::uint64_t CTimestampHelper::Compare(ITimestamp* other, std::int32_t* result) {
+Hvd::Status CTimestampHelper::Compare(ITimestamp* other, std::int32_t* result) {
   if (other == nullptr || result == nullptr) return Hvd::kBadParameters;
   int order = 0;
-  const std::uint64_t status = Order(other, order);
+  const Hvd::Status status = Order(other, order);
   if (status == Hvd::kSuccess) *result = order;
   return status;
 }
 
-std::uint64_t CTimestampHelper::IsLaterThan(ITimestamp* other, bool* result) {
+Hvd::Status CTimestampHelper::IsLaterThan(ITimestamp* other, bool* result) {
   if (other == nullptr || result == nullptr) return Hvd::kBadParameters;
   int order = 0;
-  const std::uint64_t status = Order(other, order);
+  const Hvd::Status status = Order(other, order);
   if (status == Hvd::kSuccess) *result = order > 0;
   return status;
 }
 
-std::uint64_t CTimestampHelper::IsEarlierThan(ITimestamp* other, bool* result) {
+Hvd::Status CTimestampHelper::IsEarlierThan(ITimestamp* other, bool* result) {
   if (other == nullptr || result == nullptr) return Hvd::kBadParameters;
   int order = 0;
-  const std::uint64_t status = Order(other, order);
+  const Hvd::Status status = Order(other, order);
   if (status == Hvd::kSuccess) *result = order < 0;
   return status;
 }
 
-std::uint64_t CTimestampHelper::Load(IStorage* storage) {
+Hvd::Status CTimestampHelper::Load(IStorage* storage) {
   if (storage == nullptr) return Hvd::kBadParameters;
   // Both values are read, as stored: they are not normalised.
-  const std::uint64_t secondsStatus = storage->ReadInt64(&m_seconds);
-  const std::uint64_t microsecondsStatus = storage->ReadInt64(&m_microseconds);
+  const Hvd::Status secondsStatus = storage->ReadInt64(&m_seconds);
+  const Hvd::Status microsecondsStatus = storage->ReadInt64(&m_microseconds);
   if (microsecondsStatus != Hvd::kSuccess) return microsecondsStatus;
   return secondsStatus;
 }
 
-std::uint64_t CTimestampHelper::Save(IStorage* storage) {
+Hvd::Status CTimestampHelper::Save(IStorage* storage) {
   if (storage == nullptr) return Hvd::kBadParameters;
-  const std::uint64_t status = storage->WriteInt64(m_seconds);
+  const Hvd::Status status = storage->WriteInt64(m_seconds);
   if (status != Hvd::kSuccess) return status;
   return storage->WriteInt64(m_microseconds);
 }
@@ -121,7 +121,7 @@ std::uint64_t CTimestampHelper::Save(IStorage* storage) {
 
 namespace Hvd {
 
-std::uint64_t CEventingNameHelper::SetName(const Port::StringBase<char>& name) {
+Hvd::Status CEventingNameHelper::SetName(const Port::StringBase<char>& name) {
   CNameHelper::SetName(name);
   // Every call announces, also when the name did not change; the send's failure (no owner,
   // no sender) is not the caller's concern.

@@ -16,9 +16,9 @@ class CNameHelper : public IName {
   CNameHelper& operator=(const CNameHelper&) = delete;
 
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
-  std::uint64_t SetName(const Port::StringBase<char>& name) override;
-  std::uint64_t GetName(Port::StringBase<char>& name) override;
-  std::uint64_t SetOwner(CitI::IInterface* owner) override;
+  Hvd::Status SetName(const Port::StringBase<char>& name) override;
+  Hvd::Status GetName(Port::StringBase<char>& name) override;
+  Hvd::Status SetOwner(CitI::IInterface* owner) override;
 
   const Port::StringBase<char>& Name() const noexcept { return m_name; }
 
@@ -36,21 +36,21 @@ class CTimestampHelper : public ITimestamp {
 
   // Answers only through its component, which answers ITimestamp with this helper.
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
-  std::uint64_t SetToNow() override;
-  std::uint64_t SetTime(std::int64_t seconds, std::int64_t microseconds) override;
-  std::uint64_t GetTime(std::int64_t* seconds, std::int64_t* microseconds) override;
-  std::uint64_t GetTimeString(Port::StringBase<char>* text) override;
-  std::uint64_t Compare(ITimestamp* other, std::int32_t* result) override;
-  std::uint64_t IsLaterThan(ITimestamp* other, bool* result) override;
-  std::uint64_t IsEarlierThan(ITimestamp* other, bool* result) override;
-  std::uint64_t Load(IStorage* storage) override;
-  std::uint64_t Save(IStorage* storage) override;
+  Hvd::Status SetToNow() override;
+  Hvd::Status SetTime(std::int64_t seconds, std::int64_t microseconds) override;
+  Hvd::Status GetTime(std::int64_t* seconds, std::int64_t* microseconds) override;
+  Hvd::Status GetTimeString(Port::StringBase<char>* text) override;
+  Hvd::Status Compare(ITimestamp* other, std::int32_t* result) override;
+  Hvd::Status IsLaterThan(ITimestamp* other, bool* result) override;
+  Hvd::Status IsEarlierThan(ITimestamp* other, bool* result) override;
+  Hvd::Status Load(IStorage* storage) override;
+  Hvd::Status Save(IStorage* storage) override;
 
   void SetOwner(CitI::IInterface* owner) noexcept { m_owner = owner; }
 
  private:
   // -1, 0 or 1 against the other's value; the other's failed read is passed on.
-  std::uint64_t Order(ITimestamp* other, int& order);
+  Hvd::Status Order(ITimestamp* other, int& order);
 
   CitI::IInterface* m_owner;
   std::int64_t m_seconds = 0;
@@ -65,7 +65,7 @@ namespace Hvd {
 class CEventingNameHelper : public Prjrep::CNameHelper {
  public:
   using CNameHelper::CNameHelper;
-  std::uint64_t SetName(const Port::StringBase<char>& name) override;
+  Hvd::Status SetName(const Port::StringBase<char>& name) override;
 };
 
 }  // namespace Hvd

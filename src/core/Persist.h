@@ -28,11 +28,11 @@ class TPersistHelper final : public IPersist {
     return m_owner ? m_owner->QueryInterface(iid) : nullptr;
   }
 
-  std::uint64_t PersistLoad(IStorage* storage) override {
+  Hvd::Status PersistLoad(IStorage* storage) override {
     return m_owner ? m_owner->LoadFrom(storage) : Hvd::kFailure;
   }
 
-  std::uint64_t PersistSave(IStorage* storage) override {
+  Hvd::Status PersistSave(IStorage* storage) override {
     if constexpr (requires(T& owner) { owner.SaveTo(storage); }) {
       return m_owner ? m_owner->SaveTo(storage) : Hvd::kFailure;
     } else {
@@ -40,27 +40,27 @@ class TPersistHelper final : public IPersist {
     }
   }
 
-  std::uint64_t GetClassId(Port::XUID& out) override {
+  Hvd::Status GetClassId(Port::XUID& out) override {
     out = T::GetCLSID();
     return Hvd::kSuccess;
   }
 
-  std::uint64_t GetId(Port::XUID& out) override {
+  Hvd::Status GetId(Port::XUID& out) override {
     out = m_id;
     return Hvd::kSuccess;
   }
 
-  std::uint64_t SetId(const Port::XUID& id) override {
+  Hvd::Status SetId(const Port::XUID& id) override {
     m_id = id;
     return Hvd::kSuccess;
   }
 
-  std::uint64_t SetOwner(T* owner) {
+  Hvd::Status SetOwner(T* owner) {
     m_owner = owner;
     return owner ? Hvd::kSuccess : Hvd::kFailure;
   }
 
-  std::uint64_t GetOwner(T** out) {
+  Hvd::Status GetOwner(T** out) {
     if (out == nullptr) return Hvd::kFailure;
     *out = m_owner;
     return m_owner ? Hvd::kSuccess : Hvd::kFailure;

@@ -3,6 +3,7 @@
 // free functions that add or give up a reference on any object.
 
 #include <cstdint>
+#include <utility>
 
 #include "CommonI/IRefCount.h"
 #include "Port/SafeIncr.h"
@@ -19,19 +20,22 @@ class TCountCore : public Interface {
   TCountCore(const TCountCore&) = delete;
   TCountCore& operator=(const TCountCore&) = delete;
 
-  std::uint64_t AddRef() override {
+  // The host's counting interface answers a plain 64-bit code, the library's a Status; both 1.
+  using Result = decltype(std::declval<Interface&>().AddRef());
+
+  Result AddRef() override {
     Port::SafeIncr(m_count);
-    return 1;
+    return Result{1};
   }
 
-  std::uint64_t Release() override {
+  Result Release() override {
     // Decide on zero from this call's own decrement: exactly one release sees it.
     if (Port::SafeDecr(m_count) == 0) {
       Owner* owner = m_owner;
       m_owner = nullptr;
       delete owner;  // frees this helper too
     }
-    return 1;
+    return Result{1};
   }
 
  protected:

@@ -127,7 +127,7 @@ class TSetHelper : public ISet {
 
   // Removes the element under `iterator`, which must be a live iterator of this very set;
   // the iterator takes the position that Erase leaves.
-  std::uint64_t Remove(IIterator* iterator) override {
+  Hvd::Status Remove(IIterator* iterator) override {
     if (iterator == nullptr) return Hvd::kFailure;
     auto* own = dynamic_cast<Iterator*>(iterator);
     if (own == nullptr || own->m_cursor.set != this || own->IsDone()) return Hvd::kFailure;
@@ -138,7 +138,7 @@ class TSetHelper : public ISet {
     return Hvd::kSuccess;
   }
 
-  std::uint64_t GetIterator(IIterator** out) override {
+  Hvd::Status GetIterator(IIterator** out) override {
     if (out == nullptr) return Hvd::kFailure;
     *out = nullptr;
     auto* iterator = new (std::nothrow) Iterator(this);
@@ -154,13 +154,13 @@ class TSetHelper : public ISet {
 
   std::size_t Size() override { return m_elements.size(); }
 
-  std::uint64_t Clear() override {
+  Hvd::Status Clear() override {
     InvalidateCursors();
     m_elements.clear();
     return Hvd::kSuccess;
   }
 
-  virtual std::uint64_t SetOwner(CitI::IInterface* owner) {
+  virtual Hvd::Status SetOwner(CitI::IInterface* owner) {
     m_owner = owner;
     return Hvd::kSuccess;
   }
@@ -178,8 +178,8 @@ class TSetHelper : public ISet {
     }
   }
 
-  virtual std::uint64_t PersistLoad(IStorage*) { return Hvd::kNotSupported; }
-  virtual std::uint64_t PersistSave(IStorage*) { return Hvd::kNotSupported; }
+  virtual Hvd::Status PersistLoad(IStorage*) { return Hvd::kNotSupported; }
+  virtual Hvd::Status PersistSave(IStorage*) { return Hvd::kNotSupported; }
 
   // The element at `pos`, without a reference; null (or empty) at the end.
   virtual T GetAt(const Position& pos) = 0;
@@ -260,14 +260,14 @@ class TIteratorHelper final : public IIterator {
 
   T Current() override { return IsDone() ? T{} : m_cursor.set->GetAt(m_cursor.pos); }
 
-  std::uint64_t Reset() override {
+  Hvd::Status Reset() override {
     if (m_cursor.set == nullptr) return Hvd::kFailure;
     m_cursor.pos = SetHelper::Traits::First(m_cursor.set->m_elements);
     m_cursor.stale = false;
     return Hvd::kSuccess;
   }
 
-  std::uint64_t Next() override {
+  Hvd::Status Next() override {
     if (IsDone()) return Hvd::kFailure;
     SetHelper::Traits::Advance(m_cursor.set->m_elements, m_cursor.pos);
     return Hvd::kSuccess;
@@ -295,14 +295,14 @@ class TRefCountSetHelper : public TSetHelper<T, ISet, IIterator, Container> {
   using Element = std::remove_pointer_t<T>;
 
   // The count and the elements' objects, in the set's order.
-  std::uint64_t PersistSave(IStorage* storage) override {
+  Hvd::Status PersistSave(IStorage* storage) override {
     return Hvd::SaveObjectList(storage, this->m_elements, this->m_elements.size(),
                                [](const auto& stored) -> CitI::IInterface* { return Traits::ValueOf(stored); });
   }
 
   // Adds what was stored through Add, so that a set class's own rules apply. A set whose
   // Add is not supported reports the load as not supported rather than dropping the data.
-  std::uint64_t PersistLoad(IStorage* storage) override {
+  Hvd::Status PersistLoad(IStorage* storage) override {
     return Hvd::LoadObjectList(storage, Hvd::IidOf<Element>(), [this](CitI::IInterface* object) {
       return this->Add(Hvd::CastAnswer<Element>(object));
     });
@@ -347,14 +347,14 @@ class TSequenceSetHelper : public TRefCountSetHelper<T, ISet, IIterator, Contain
   ~TSequenceSetHelper() override { this->ReleaseAll(); }
 
   // Appends, then takes the reference, so that a failed append leaves no count raised.
-  std::uint64_t Add(T element) override {
+  Hvd::Status Add(T element) override {
     if (element == nullptr) return Hvd::kFailure;
     this->AppendElement(element);
     this->TakeReference(element);
     return Hvd::kSuccess;
   }
 
-  std::uint64_t Clear() override {
+  Hvd::Status Clear() override {
     this->ReleaseAll();
     return Hvd::kSuccess;
   }

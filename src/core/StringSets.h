@@ -19,7 +19,7 @@ class TScalarSequenceSetHelper : public TSetHelper<T, ISet, IIterator, Container
   using Traits = typename Base::Traits;
 
   // Appends a copy; neither empty values nor repeats are refused here.
-  std::uint64_t Add(T element) override {
+  Hvd::Status Add(T element) override {
     this->AppendElement(element);
     return Hvd::kSuccess;
   }
@@ -31,18 +31,18 @@ class TScalarSequenceSetHelper : public TSetHelper<T, ISet, IIterator, Container
 
   T GetAt(const Position& pos) override { return this->AtEnd(pos) ? T{} : Traits::ValueAt(this->m_elements, pos); }
 
-  virtual std::uint64_t GetAtInto(const Position& pos, T& out) {
+  virtual Hvd::Status GetAtInto(const Position& pos, T& out) {
     if (this->AtEnd(pos)) return Hvd::kFailure;
     out = Traits::ValueAt(this->m_elements, pos);
     return Hvd::kSuccess;
   }
 
-  virtual std::uint64_t ReadElement(IStorage* storage, T& value) = 0;
-  virtual std::uint64_t WriteElement(IStorage* storage, const T& value) = 0;
+  virtual Hvd::Status ReadElement(IStorage* storage, T& value) = 0;
+  virtual Hvd::Status WriteElement(IStorage* storage, const T& value) = 0;
 
   // 1 or 0. Every value is read before any is added, so a failed read leaves the set as it
   // was; the values then go through Add, so a set class's own rules apply.
-  std::uint64_t PersistLoad(IStorage* storage) override {
+  Hvd::Status PersistLoad(IStorage* storage) override {
     std::int32_t count = 0;
     if (storage == nullptr || storage->ReadInt32(&count) != Hvd::kSuccess) return Hvd::kFailure;
     std::vector<T> values;
@@ -56,7 +56,7 @@ class TScalarSequenceSetHelper : public TSetHelper<T, ISet, IIterator, Container
   }
 
   // 1 or 0; stops at the first failed write.
-  std::uint64_t PersistSave(IStorage* storage) override {
+  Hvd::Status PersistSave(IStorage* storage) override {
     if (storage == nullptr || this->m_elements.size() > static_cast<std::size_t>(INT32_MAX)) return Hvd::kFailure;
     if (storage->WriteInt32(static_cast<std::int32_t>(this->m_elements.size())) != Hvd::kSuccess) {
       return Hvd::kFailure;
@@ -72,10 +72,10 @@ template <class ISet, class IIterator, class Container>
 class TStringSequenceSetHelper
     : public TScalarSequenceSetHelper<Port::StringBase<char>, ISet, IIterator, Container> {
  public:
-  std::uint64_t ReadElement(IStorage* storage, Port::StringBase<char>& value) override {
+  Hvd::Status ReadElement(IStorage* storage, Port::StringBase<char>& value) override {
     return storage->ReadString(&value);
   }
-  std::uint64_t WriteElement(IStorage* storage, const Port::StringBase<char>& value) override {
+  Hvd::Status WriteElement(IStorage* storage, const Port::StringBase<char>& value) override {
     return storage->WriteString(&value);
   }
 };

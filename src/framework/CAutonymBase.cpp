@@ -85,7 +85,7 @@ CitI::IInterface* CAutonymBase::QueryInterface(const Port::XUID& iid) {
                            {CitI::IInterface::GetIID(), &m_XISaveAutonym}});
 }
 
-std::uint64_t CAutonymBase::Resolve(CitI::IInterface* context, CitI::IInterface** object) {
+Hvd::Status CAutonymBase::Resolve(CitI::IInterface* context, CitI::IInterface** object) {
   Prjrep::AutoOut<CitI::IInterface> out(object);
   if (m_object.Get() != nullptr) {
     out.Assign(m_object.Get());
@@ -108,7 +108,7 @@ std::uint64_t CAutonymBase::Resolve(CitI::IInterface* context, CitI::IInterface*
   KindItem item(repository, *this, Prjrep::kOpenExisting, Prjrep::kRead);
   if (item.Item() == nullptr) return kFailure;
   Prjrep::AutoRelease<Prjrep::IPersist> read;
-  const std::uint64_t status = item.Item()->ReadObject(read.Receive());
+  const Hvd::Status status = item.Item()->ReadObject(read.Receive());
   out.Assign(read.Get());
   if (read.Get() != nullptr) {
     m_object.Assign(read.Get());
@@ -118,7 +118,7 @@ std::uint64_t CAutonymBase::Resolve(CitI::IInterface* context, CitI::IInterface*
   return status;
 }
 
-std::uint64_t CAutonymBase::GetName(Port::StringBase<char>* name) {
+Hvd::Status CAutonymBase::GetName(Port::StringBase<char>* name) {
   if (name == nullptr) return kFailure;
   GetLookupName(name);
   if (name->empty()) {
@@ -127,12 +127,12 @@ std::uint64_t CAutonymBase::GetName(Port::StringBase<char>* name) {
   return kSuccess;
 }
 
-std::uint64_t CAutonymBase::GetObject(CitI::IInterface** object) {
+Hvd::Status CAutonymBase::GetObject(CitI::IInterface** object) {
   Prjrep::AutoOut<CitI::IInterface>(object).Assign(m_object.Get());
   return kSuccess;
 }
 
-std::uint64_t CAutonymBase::IsSame(CitI::IInterface* other, bool* same) {
+Hvd::Status CAutonymBase::IsSame(CitI::IInterface* other, bool* same) {
   Prjrep::AutoCast<Prjrep::IAutonym> theirs(other);
   if (theirs.Get() == nullptr) {
     if (same != nullptr) *same = false;
@@ -142,14 +142,14 @@ std::uint64_t CAutonymBase::IsSame(CitI::IInterface* other, bool* same) {
   Port::StringBase<char> mine;
   Port::StringBase<char> theirName;
   GetName(&mine);
-  const std::uint64_t status = theirs->GetName(&theirName);
+  const Hvd::Status status = theirs->GetName(&theirName);
   *same = mine == theirName;
   return status;
 }
 
-std::uint64_t CAutonymBase::SaveObject(CitI::IInterface* context) {
+Hvd::Status CAutonymBase::SaveObject(CitI::IInterface* context) {
   Prjrep::AutoPtr<Prjrep::IProjectRepository> repository = RepositoryOf(context ? context : m_object.Get());
-  std::uint64_t status = kFailure;
+  Hvd::Status status = kFailure;
   {
     KindItem item(repository, *this, Prjrep::kCreate, Prjrep::kCreate);
     if (item.Item() != nullptr) status = item.Item()->WriteObject(Prjrep::AutoCast<Prjrep::IPersist>(m_object.Get()));
@@ -160,7 +160,7 @@ std::uint64_t CAutonymBase::SaveObject(CitI::IInterface* context) {
   return status;
 }
 
-std::uint64_t CAutonymBase::CloseObject(CitI::IInterface* context) {
+Hvd::Status CAutonymBase::CloseObject(CitI::IInterface* context) {
   Prjrep::AutoPtr<Prjrep::IProjectRepository> repository = RepositoryOf(context ? context : m_object.Get());
   if (Prjrep::AutoCast<Prjrep::ISimpleNamedLookup> names(repository.Get()); names.Get() != nullptr) {
     names->UnregisterObject(m_object.Get());

@@ -34,39 +34,39 @@ class CAutonymBase : public CitI::IInterface {
   void SetObject(CitI::IInterface* object) { m_object.Assign(object); }
 
  private:
-  std::uint64_t Resolve(CitI::IInterface* context, CitI::IInterface** object);
-  std::uint64_t GetName(Port::StringBase<char>* name);
-  std::uint64_t GetObject(CitI::IInterface** object);
-  std::uint64_t IsSame(CitI::IInterface* other, bool* same);
-  std::uint64_t SaveObject(CitI::IInterface* context);
-  std::uint64_t CloseObject(CitI::IInterface* context);
+  Hvd::Status Resolve(CitI::IInterface* context, CitI::IInterface** object);
+  Hvd::Status GetName(Port::StringBase<char>* name);
+  Hvd::Status GetObject(CitI::IInterface** object);
+  Hvd::Status IsSame(CitI::IInterface* other, bool* same);
+  Hvd::Status SaveObject(CitI::IInterface* context);
+  Hvd::Status CloseObject(CitI::IInterface* context);
 
   struct XISaveAutonym : TNested<CAutonymBase, Prjrep::ISaveAutonym> {
     using TNested::TNested;
-    std::uint64_t Resolve(CitI::IInterface* context, CitI::IInterface** object) override {
+    Hvd::Status Resolve(CitI::IInterface* context, CitI::IInterface** object) override {
       return m_pThis->Resolve(context, object);
     }
-    std::uint64_t GetName(Port::StringBase<char>* name) override { return m_pThis->GetName(name); }
-    std::uint64_t GetObject(CitI::IInterface** object) override { return m_pThis->GetObject(object); }
-    std::uint64_t IsSame(CitI::IInterface* other, bool* same) override { return m_pThis->IsSame(other, same); }
-    std::uint64_t SaveObject(CitI::IInterface* context) override { return m_pThis->SaveObject(context); }
-    std::uint64_t CloseObject(CitI::IInterface* context) override { return m_pThis->CloseObject(context); }
+    Hvd::Status GetName(Port::StringBase<char>* name) override { return m_pThis->GetName(name); }
+    Hvd::Status GetObject(CitI::IInterface** object) override { return m_pThis->GetObject(object); }
+    Hvd::Status IsSame(CitI::IInterface* other, bool* same) override { return m_pThis->IsSame(other, same); }
+    Hvd::Status SaveObject(CitI::IInterface* context) override { return m_pThis->SaveObject(context); }
+    Hvd::Status CloseObject(CitI::IInterface* context) override { return m_pThis->CloseObject(context); }
   } m_XISaveAutonym{this};
 
   // The stored form is what the storage records of any object: class id and instance id.
   struct XIPersist : TNested<CAutonymBase, Prjrep::IPersist> {
     using TNested::TNested;
-    std::uint64_t PersistLoad(Prjrep::IStorage*) override { return kSuccess; }
-    std::uint64_t PersistSave(Prjrep::IStorage*) override { return kSuccess; }
-    std::uint64_t GetClassId(Port::XUID& id) override {
+    Hvd::Status PersistLoad(Prjrep::IStorage*) override { return kSuccess; }
+    Hvd::Status PersistSave(Prjrep::IStorage*) override { return kSuccess; }
+    Hvd::Status GetClassId(Port::XUID& id) override {
       id = m_pThis->GetAutonymClassId();
       return kSuccess;
     }
-    std::uint64_t GetId(Port::XUID& id) override {
+    Hvd::Status GetId(Port::XUID& id) override {
       id = m_pThis->m_id;
       return kSuccess;
     }
-    std::uint64_t SetId(const Port::XUID& id) override {
+    Hvd::Status SetId(const Port::XUID& id) override {
       m_pThis->m_id = id;
       return kSuccess;
     }

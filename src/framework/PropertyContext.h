@@ -25,17 +25,17 @@ class TPropertyContextHelper : public IPropertyContext {
     return m_owner ? m_owner->QueryInterface(iid) : nullptr;
   }
 
-  std::uint64_t GetContextParent(IPropertyContext** parent) override {
+  Hvd::Status GetContextParent(IPropertyContext** parent) override {
     return m_owner ? m_owner->GetContextParent(parent) : kFailure;
   }
 
-  std::uint64_t GetContextClassId(Port::XUID& id) override { return m_persist ? m_persist->GetClassId(id) : kFailure; }
+  Hvd::Status GetContextClassId(Port::XUID& id) override { return m_persist ? m_persist->GetClassId(id) : kFailure; }
 
-  std::uint64_t GetContextId(Port::XUID& id) override { return m_persist ? m_persist->GetId(id) : kFailure; }
+  Hvd::Status GetContextId(Port::XUID& id) override { return m_persist ? m_persist->GetId(id) : kFailure; }
 
   // Sets the owner once; 1 when the owner answers IPersist. An owner without it stays
   // set all the same.
-  virtual std::uint64_t SetOwner(T* owner) {
+  virtual Hvd::Status SetOwner(T* owner) {
     if (m_owner != nullptr) return kFailure;
     m_owner = owner;
     if (owner == nullptr) return kFailure;

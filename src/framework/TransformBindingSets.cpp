@@ -13,26 +13,26 @@ CitI::IInterface* CTransformBindingSet::QueryInterface(const Port::XUID& iid) {
   return iid == Prjrep::IRefCount::GetIID() ? &m_refCount : nullptr;
 }
 
-std::uint64_t CTransformBindingSet::Add(ITransformBindingInstance* binding) {
+Hvd::Status CTransformBindingSet::Add(ITransformBindingInstance* binding) {
   if (binding == nullptr) return kFailure;
   for (ITransformBindingInstance* held : m_elements) {
     if (held == binding) return kSuccess;
   }
-  const std::uint64_t status = TRefdSequenceSetHelper::Add(binding);
+  const Hvd::Status status = TRefdSequenceSetHelper::Add(binding);
   if (status == kSuccess) OnBindingAdded(binding);
   return status;
 }
 
-std::uint64_t CTransformBindingSet::Remove(ITransformBindingInstanceIterator* iterator) {
+Hvd::Status CTransformBindingSet::Remove(ITransformBindingInstanceIterator* iterator) {
   // The binding is kept alive past its release by the set, for its hook.
   Prjrep::AutoPtr<ITransformBindingInstance> leaving(iterator != nullptr && !iterator->IsDone() ? iterator->Current()
                                                                                                  : nullptr);
-  const std::uint64_t status = TRefdSequenceSetHelper::Remove(iterator);
+  const Hvd::Status status = TRefdSequenceSetHelper::Remove(iterator);
   if (status == kSuccess && leaving.Get() != nullptr) OnBindingRemoved(leaving);
   return status;
 }
 
-std::uint64_t CTransformBindingSet::Clear() {
+Hvd::Status CTransformBindingSet::Clear() {
   std::vector<Prjrep::AutoPtr<ITransformBindingInstance>> leaving(m_elements.begin(), m_elements.end());
   ReleaseAll();
   for (auto& binding : leaving) OnBindingRemoved(binding);
@@ -49,12 +49,12 @@ Prjrep::AutoRelease<Prjrep::ISet> CTransformBindingSet::SideObjects(ITransformBi
   return objects;
 }
 
-std::uint64_t CTransformBindingSet::OnBindingAdded(ITransformBindingInstance* binding) {
+Hvd::Status CTransformBindingSet::OnBindingAdded(ITransformBindingInstance* binding) {
   SideObjects(binding);  // the binding lists its objects itself; nothing to change here
   return kSuccess;
 }
 
-std::uint64_t CTransformBindingSet::OnBindingRemoved(ITransformBindingInstance* binding) {
+Hvd::Status CTransformBindingSet::OnBindingRemoved(ITransformBindingInstance* binding) {
   Prjrep::AutoRelease<Prjrep::ISet> objects = SideObjects(binding);
   if (objects.Get() == nullptr || m_owner == nullptr) return kSuccess;
   CitI::IInterface* ownerRoot = m_owner->QueryInterface(CitI::IInterface::GetIID());

@@ -23,12 +23,12 @@ class CTransformBindingSet final
   // The set and its own count; the owner is never asked.
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
   // Each binding once.
-  std::uint64_t Add(ITransformBindingInstance* binding) override;
-  std::uint64_t Remove(ITransformBindingInstanceIterator* iterator) override;
-  std::uint64_t Clear() override;
+  Hvd::Status Add(ITransformBindingInstance* binding) override;
+  Hvd::Status Remove(ITransformBindingInstanceIterator* iterator) override;
+  Hvd::Status Clear() override;
 
-  virtual std::uint64_t OnBindingAdded(ITransformBindingInstance* binding);
-  virtual std::uint64_t OnBindingRemoved(ITransformBindingInstance* binding);
+  virtual Hvd::Status OnBindingAdded(ITransformBindingInstance* binding);
+  virtual Hvd::Status OnBindingRemoved(ITransformBindingInstance* binding);
 
   bool IsFirstSide() const noexcept { return m_isFirstSide; }
 
@@ -60,17 +60,17 @@ class TITransformBindingSetsHelper : public ITransformBindingSets {
     return m_owner ? m_owner->QueryInterface(iid) : nullptr;
   }
 
-  std::uint64_t GetFirstBindingSet(ITransformBindingInstanceSet** set) override { return HandOut(m_firstSet, set); }
-  std::uint64_t GetSecondBindingSet(ITransformBindingInstanceSet** set) override { return HandOut(m_secondSet, set); }
+  Hvd::Status GetFirstBindingSet(ITransformBindingInstanceSet** set) override { return HandOut(m_firstSet, set); }
+  Hvd::Status GetSecondBindingSet(ITransformBindingInstanceSet** set) override { return HandOut(m_secondSet, set); }
 
   // The first set, then the second. A failure ends the operation: after it the stream is
   // out of step, and the second set would read the first set's entries.
-  virtual std::uint64_t PersistLoad(Prjrep::IStorage* storage) {
-    const std::uint64_t status = m_firstSet->PersistLoad(storage);
+  virtual Hvd::Status PersistLoad(Prjrep::IStorage* storage) {
+    const Hvd::Status status = m_firstSet->PersistLoad(storage);
     return status != kSuccess ? status : m_secondSet->PersistLoad(storage);
   }
-  virtual std::uint64_t PersistSave(Prjrep::IStorage* storage) {
-    const std::uint64_t status = m_firstSet->PersistSave(storage);
+  virtual Hvd::Status PersistSave(Prjrep::IStorage* storage) {
+    const Hvd::Status status = m_firstSet->PersistSave(storage);
     return status != kSuccess ? status : m_secondSet->PersistSave(storage);
   }
 
@@ -78,7 +78,7 @@ class TITransformBindingSetsHelper : public ITransformBindingSets {
   CTransformBindingSet* SecondSet() const noexcept { return m_secondSet.Get(); }
 
  private:
-  static std::uint64_t HandOut(const Prjrep::AutoPtr<CTransformBindingSet>& held, ITransformBindingInstanceSet** out) {
+  static Hvd::Status HandOut(const Prjrep::AutoPtr<CTransformBindingSet>& held, ITransformBindingInstanceSet** out) {
     if (out == nullptr) return kInvalidParameter;
     Prjrep::AutoOut<ITransformBindingInstanceSet>(out).Assign(held.Get());
     return kSuccess;

@@ -146,7 +146,7 @@ CitI::IInterface* DumperComp::QueryInterface(const Port::XUID& iid) {
                            {Prjrep::IRefCount::GetIID(), &m_refCount}});
 }
 
-std::uint64_t DumperComp::Open(const String& path) {
+Hvd::Status DumperComp::Open(const String& path) {
   // A second open would fail on the stream and spoil the file already being written.
   if (m_stream.is_open()) return kFailure;
   m_stream.open(path.str(), std::ios::out | std::ios::app);
@@ -154,7 +154,7 @@ std::uint64_t DumperComp::Open(const String& path) {
   return m_stream.is_open() ? kSuccess : kFailure;
 }
 
-std::uint64_t DumperComp::Close() {
+Hvd::Status DumperComp::Close() {
   while (m_stream.is_open() && !m_elements.empty()) EndInnermost();
   m_elements.clear();
   m_startTagOpen = false;
@@ -162,7 +162,7 @@ std::uint64_t DumperComp::Close() {
   return kSuccess;
 }
 
-std::uint64_t DumperComp::BeginElement(const String& name) {
+Hvd::Status DumperComp::BeginElement(const String& name) {
   if (!m_stream.is_open() || !IsXmlName(name.str())) return kFailure;
   CloseStartTag();
   m_elements.push_back(name);
@@ -172,7 +172,7 @@ std::uint64_t DumperComp::BeginElement(const String& name) {
   return kSuccess;
 }
 
-std::uint64_t DumperComp::EndElement() {
+Hvd::Status DumperComp::EndElement() {
   // The root is Close's to end: an unmatched end would otherwise end it early, and every
   // later element would land after it, where no parser accepts it.
   if (m_elements.size() < 2 || !m_stream.is_open()) return kFailure;
@@ -187,7 +187,7 @@ void DumperComp::EndInnermost() {
   m_startTagOpen = false;
 }
 
-std::uint64_t DumperComp::AddAttribute(const String& name, const String& value) {
+Hvd::Status DumperComp::AddAttribute(const String& name, const String& value) {
   if (!m_startTagOpen || !m_stream.is_open() || !IsXmlName(name.str())) return kFailure;
   // A repeated attribute makes the element, and with it the trace, unparseable.
   if (!m_attributeNames.insert(name.str()).second) return kFailure;
@@ -195,7 +195,7 @@ std::uint64_t DumperComp::AddAttribute(const String& name, const String& value) 
   return kSuccess;
 }
 
-std::uint64_t DumperComp::AddText(const String& text) {
+Hvd::Status DumperComp::AddText(const String& text) {
   CloseStartTag();
   Write(Escape(text, false).str());
   return kSuccess;

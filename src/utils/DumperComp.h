@@ -28,13 +28,13 @@ class DumperComp : public IDumper {
 
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
 
-  std::uint64_t Open(const Port::StringBase<char>& path) override;
-  std::uint64_t Close() override;
-  std::uint64_t BeginElement(const Port::StringBase<char>& name) override;
+  Hvd::Status Open(const Port::StringBase<char>& path) override;
+  Hvd::Status Close() override;
+  Hvd::Status BeginElement(const Port::StringBase<char>& name) override;
   // Ends the innermost element; 0 when only the root "Dumper" is left open.
-  std::uint64_t EndElement() override;
-  std::uint64_t AddAttribute(const Port::StringBase<char>& name, const Port::StringBase<char>& value) override;
-  std::uint64_t AddText(const Port::StringBase<char>& text) override;
+  Hvd::Status EndElement() override;
+  Hvd::Status AddAttribute(const Port::StringBase<char>& name, const Port::StringBase<char>& value) override;
+  Hvd::Status AddText(const Port::StringBase<char>& text) override;
   void WriteRaw(const Port::StringBase<char>& text) override;
   bool IsClosed() override;
 

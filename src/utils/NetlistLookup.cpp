@@ -20,7 +20,7 @@ constexpr const char* kNoElaborationData = "ERROR: Unable to get the IHdlElabora
 // The children of `node` for a search, with the search's diagnostics; null when there are none.
 AutoRelease<IHdlNetListNodeIterator> ChildrenOf(IHdlNetListNode* node) {
   AutoRelease<IHdlNetListNodeIterator> children;
-  if (node->GetChildren(children.Receive()) != 1) Port_MsgManData::debugStub(kChildrenFailed);
+  if (node->GetChildren(children.Receive()) != kSuccess) Port_MsgManData::debugStub(kChildrenFailed);
   if (children.Get() == nullptr) Port_MsgManData::debugStub(kChildrenMissing);
   return children;
 }
@@ -91,7 +91,7 @@ IHdlNetListNode* FindInView(IView* view, const String& wanted, Find find) {
 String CHdlNetListUtils::GetInstancePath(CitI::IInterface* node) {
   String path;
   AutoCast<UtilI::ITclCollectable> collectable(node);
-  if (collectable.Get() != nullptr && collectable->GetName(&path) != 1) {
+  if (collectable.Get() != nullptr && collectable->GetName(&path) != kSuccess) {
     Port_MsgManData::debugStub(
         "ERROR: CHdlNetListUtils::GetInstancePath - ITclCollectable::GetName() did not return Success.\n");
   }

@@ -67,7 +67,7 @@ class BaseServicesTest : public ::testing::Test {
   }
   AutoRelease<IPropertyInstance> Instance(const char* name, CitI::IInterface* context = nullptr) {
     AutoRelease<IPropertyInstance> i;
-    EXPECT_EQ(manager->GetPropertyInstance(Template(name), context, i.Receive()), 1u) << name;
+    EXPECT_EQ(manager->GetPropertyInstance(Template(name), context, i.Receive()), kSuccess) << name;
     return i;
   }
   static std::string Value(IPropertyInstance* i) {
@@ -83,29 +83,29 @@ class BaseServicesTest : public ::testing::Test {
 
 TEST_F(BaseServicesTest, FindsEachDefinitionByNameAndIdAsOneObject) {
   AutoRelease<CitI::IInterface> vhdl, byId, view;
-  ASSERT_EQ(store->FindDefData("FILE_VHDL", vhdl.Receive()), 1u);
+  ASSERT_EQ(store->FindDefData("FILE_VHDL", vhdl.Receive()), kSuccess);
   EXPECT_NE(AutoCast<IFileType>(vhdl.Get()).Get(), nullptr);
-  ASSERT_EQ(store->FindByDefDataId(AutoCast<IDefDataId>(vhdl.Get()), byId.Receive()), 1u);
+  ASSERT_EQ(store->FindByDefDataId(AutoCast<IDefDataId>(vhdl.Get()), byId.Receive()), kSuccess);
   EXPECT_EQ(byId.Get(), vhdl.Get());
-  ASSERT_EQ(store->FindDefData("VIEW_Initial", view.Receive()), 1u);
+  ASSERT_EQ(store->FindDefData("VIEW_Initial", view.Receive()), kSuccess);
   EXPECT_NE(AutoCast<IViewType>(view.Get()).Get(), nullptr);
   EXPECT_EQ(AutoCast<IPropertyTemplate>(view.Get()).Get(), nullptr);
   // A definition of another kind is no property; an unknown name is nothing.
   EXPECT_EQ(Template("VIEW_Initial").Get(), nullptr);
-  EXPECT_EQ(store->FindDefData("PROP_NoSuchThing", view.Receive()), 0u);
+  EXPECT_EQ(store->FindDefData("PROP_NoSuchThing", view.Receive()), kFailure);
   EXPECT_EQ(view.Get(), nullptr);
   Text label;
-  EXPECT_EQ(AutoCast<IPropertyTemplate2>(Template("PROP_DevFamily").Get())->GetSecondName(&label), 1u);
+  EXPECT_EQ(AutoCast<IPropertyTemplate2>(Template("PROP_DevFamily").Get())->GetSecondName(&label), kSuccess);
   EXPECT_EQ(label.str(), "Device Family");
   EXPECT_EQ(AutoCast<IPropertyTemplate2>(Template("PROP_Abstract").Get()).Get(), nullptr);
 }
 
 TEST_F(BaseServicesTest, DependenciesAndTemplatesComeFromTheData) {
   AutoRelease<IDefDataIdIterator> deps;
-  ASSERT_EQ(Template("PROP_DevDevice")->GetDependencies(deps.Receive()), 1u);
+  ASSERT_EQ(Template("PROP_DevDevice")->GetDependencies(deps.Receive()), kSuccess);
   EXPECT_EQ(IdNames(deps), Strings{"PROP_DevFamily"});
   AutoRelease<Prjrep::IIterator> all;
-  ASSERT_EQ(AutoCast<IPropertyTemplateStore>(store.Get())->GetTemplates(all.Receive()), 1u);
+  ASSERT_EQ(AutoCast<IPropertyTemplateStore>(store.Get())->GetTemplates(all.Receive()), kSuccess);
   int count = 0;
   for (; !all->IsDone(); all->Next(), ++count) EXPECT_NE(AutoCast<IPropertyTemplate>(all->Current()).Get(), nullptr);
   EXPECT_EQ(count, 98);
@@ -113,12 +113,12 @@ TEST_F(BaseServicesTest, DependenciesAndTemplatesComeFromTheData) {
 
 TEST_F(BaseServicesTest, ThePlatformTypeCarriesThePlatformProperties) {
   AutoRelease<IDesignPlatformTypeIterator> types;
-  ASSERT_EQ(AutoCast<IDesignPlatformTypeStore>(store.Get())->GetPlatformTypes(types.Receive()), 1u);
+  ASSERT_EQ(AutoCast<IDesignPlatformTypeStore>(store.Get())->GetPlatformTypes(types.Receive()), kSuccess);
   types->Reset();
   ASSERT_FALSE(types->IsDone());
   IDesignPlatformType* type = types->Current();
   Text name;
-  ASSERT_EQ(AutoCast<IDefDataId>(type)->GetDefDataIdName(&name), 1u);
+  ASSERT_EQ(AutoCast<IDefDataId>(type)->GetDefDataIdName(&name), kSuccess);
   EXPECT_EQ(name.str(), "DPT_Default");
   AutoRelease<IDefDataIdIterator> ids;
   ASSERT_EQ(type->GetPropertyTemplates(ids.Receive()), 1u);
@@ -150,7 +150,7 @@ TEST_F(BaseServicesTest, ACodeHookRunsOnTheObjectThroughItsClass) {
   EXPECT_EQ(AutoCast<ICodeHookDefn>(Template("PROP_DevDevice").Get()).Get(), nullptr);
   Text name;
   Port::XUID hookClass;
-  ASSERT_TRUE(hook->GetHookName(&name) == 1 && hook->GetHookClassId(hookClass) == 1);
+  ASSERT_TRUE(hook->GetHookName(&name) == kSuccess && hook->GetHookClassId(hookClass) == kSuccess);
   EXPECT_EQ(name.str(), "::velmor::Hvd::hvd_DeviceChanged");
   EXPECT_EQ(hookClass, CodeHookClassId());
   // As the platform runs it: made from the class id, run on the instance through any interface.
@@ -177,8 +177,8 @@ TEST_F(BaseServicesTest, AnInstancePerContextStartsAtItsDefault) {
   EXPECT_EQ(Value(own), "LM2-45");
   bool isDefault = false;
   EXPECT_EQ(own->SetValue("LM2-90"), 1u);
-  EXPECT_TRUE(own->IsDefault(&isDefault) == 1 && !isDefault);
-  EXPECT_TRUE(other->IsDefault(&isDefault) == 1 && isDefault);
+  EXPECT_TRUE(own->IsDefault(&isDefault) == kSuccess && !isDefault);
+  EXPECT_TRUE(other->IsDefault(&isDefault) == kSuccess && isDefault);
   EXPECT_EQ(Value(own), "LM2-90");
   // Creating replaces the context's instance with a fresh one at the default.
   AutoRelease<IPropertyInstance> fresh;
@@ -198,8 +198,8 @@ TEST_F(BaseServicesTest, KindsAnswerTheirOwnInterfaces) {
   EXPECT_EQ(Drain(allowed.Get()), (Strings{"Lumora II", "Orvanta", "Pellis CPLD"}));
   auto flag = Instance("PROP_AutoTop");
   bool value = false;
-  EXPECT_TRUE(AutoCast<IBoolPropertyInstance>(flag.Get())->SetBool(false) == 1 && Value(flag) == "false");
-  EXPECT_TRUE(AutoCast<IBoolPropertyInstance>(flag.Get())->GetBool(&value) == 1 && !value);
+  EXPECT_TRUE(AutoCast<IBoolPropertyInstance>(flag.Get())->SetBool(false) == kSuccess && Value(flag) == "false");
+  EXPECT_TRUE(AutoCast<IBoolPropertyInstance>(flag.Get())->GetBool(&value) == kSuccess && !value);
   EXPECT_EQ(AutoCast<IListPropertyInstance>(flag.Get()).Get(), nullptr);
   auto dirs = Instance("PROP_TralorSearchPathForSource");
   AutoRelease<Prjrep::IStringIterator> paths;
@@ -237,7 +237,7 @@ TEST_F(BaseServicesTest, AnInstanceSurvivesTheStorage) {
   ASSERT_TRUE(copy.Get() != nullptr && copy.Get() != device.Get());
   bool locked = false;
   EXPECT_EQ(Value(copy), "LM2-20");
-  EXPECT_TRUE(AutoCast<ILockable>(read.Get())->IsLocked(&locked) == 1 && locked);
+  EXPECT_TRUE(AutoCast<ILockable>(read.Get())->IsLocked(&locked) == kSuccess && locked);
   AutoRelease<CitI::IInterface> ref;
   ASSERT_EQ(store->ReadDefDataRef(storage, ref.Receive()), 1u);
   EXPECT_EQ(AutoCast<IPropertyTemplate>(ref.Get()).Get(), Template("PROP_DevSpeed").Get());

@@ -38,7 +38,7 @@ class AutonymTest : public testing_support::NodeFixture {
     Prjrep::AutoRelease<Prjrep::IProjectRepositoryInternal> internal(CitP::Factory::CreateInstance(kRepositoryClass));
     Prjrep::AutoRelease<Prjrep::IStorage> root;
     CitI::IInterface* other = nullptr;
-    EXPECT_EQ(internal->Open(m_path.c_str(), "", mode, root.Receive(), &other), 1u);
+    EXPECT_EQ(internal->Open(m_path.c_str(), "", mode, root.Receive(), &other), Hvd::kSuccess);
     return Prjrep::AutoRelease<Prjrep::IProjectRepository>(internal.Detach());
   }
   // An autonym made by its component: it holds the component from the start.
@@ -62,16 +62,16 @@ TEST_F(AutonymTest, NamesIdentityAndStoredForm) {
   Port::XUID classId;
   persist->GetClassId(classId);
   EXPECT_EQ(classId, Hvd::ClassId::ConfigurationAutonym());
-  EXPECT_EQ(persist->PersistSave(nullptr), 1u);
+  EXPECT_EQ(persist->PersistSave(nullptr), Hvd::kSuccess);
 
   Port::StringBase<char> name;
   flavor->GetName(&name);
   EXPECT_EQ(name, "Flavor");
   bool same[3] = {false, true, true};
-  EXPECT_EQ(configuration->IsSame(other, &same[0]), 1u);
+  EXPECT_EQ(configuration->IsSame(other, &same[0]), Hvd::kSuccess);
   configuration->IsSame(flavor, &same[1]);
   Prjrep::AutoRelease<CNode> thing(CNode::Make("t"));
-  EXPECT_EQ(configuration->IsSame(thing.Get(), &same[2]), 0u);
+  EXPECT_EQ(configuration->IsSame(thing.Get(), &same[2]), Hvd::kFailure);
   EXPECT_TRUE(same[0]);
   EXPECT_FALSE(same[1] || same[2]);
 }
@@ -79,16 +79,16 @@ TEST_F(AutonymTest, NamesIdentityAndStoredForm) {
 TEST_F(AutonymTest, AHeldObjectResolvesWithoutARepositoryAndNoRepositoryGivesNothing) {
   auto empty = MakeAutonym(Hvd::ClassId::FlavorAutonym());
   CitI::IInterface* object = empty.Get();  // a stale value, overwritten
-  EXPECT_EQ(empty->GetObject(&object), 1u);
+  EXPECT_EQ(empty->GetObject(&object), Hvd::kSuccess);
   EXPECT_EQ(object, nullptr);
-  EXPECT_EQ(empty->Resolve(nullptr, &object), 0u);
+  EXPECT_EQ(empty->Resolve(nullptr, &object), Hvd::kFailure);
   EXPECT_EQ(object, nullptr);
-  EXPECT_EQ(empty->SaveObject(nullptr), 0u);
+  EXPECT_EQ(empty->SaveObject(nullptr), Hvd::kFailure);
 
   CNode* thing = CNode::Make("held");
   auto autonym = MakeHolding<Hvd::CFlavorAutonym>(thing);
   thing->Release();  // the autonym keeps it
-  ASSERT_EQ(autonym->Resolve(nullptr, &object), 1u);
+  ASSERT_EQ(autonym->Resolve(nullptr, &object), Hvd::kSuccess);
   EXPECT_EQ(object, static_cast<CitI::IInterface*>(thing));
   Prjrep::ReleaseInterface(object);
 }
@@ -101,8 +101,8 @@ TEST_F(AutonymTest, SaveResolveFromStorageThenByNameThenClose) {
     CNode* thing = CNode::Make("alpha");
     auto autonym = MakeHolding<Hvd::CConfigurationAutonym>(thing);
     thing->Release();
-    ASSERT_EQ(autonym->SaveObject(repository), 1u);
-    ASSERT_EQ(repository->Close(), 1u);
+    ASSERT_EQ(autonym->SaveObject(repository), Hvd::kSuccess);
+    ASSERT_EQ(repository->Close(), Hvd::kSuccess);
   }
   Prjrep::ResetNamedObjectRegistry();
   ASSERT_EQ(CNode::s_alive, 0);

@@ -14,9 +14,9 @@ namespace {
 // The objects on one side of a binding, listed without references.
 class ObjectSet : public Prjrep::TSetHelper<CitI::IInterface*, Prjrep::ISet, Prjrep::IIterator, std::list<CitI::IInterface*>> {
  public:
-  std::uint64_t Add(CitI::IInterface* object) override {
+  Hvd::Status Add(CitI::IInterface* object) override {
     AppendElement(object);
-    return 1;
+    return Hvd::kSuccess;
   }
   CitI::IInterface* GetAt(const Position& pos) override { return AtEnd(pos) ? nullptr : *pos; }
 };
@@ -40,12 +40,12 @@ class CLevel : public CitI::IInterface {
                                   {Prjrep::IRefCount::GetIID(), &m_refCount},
                                   {CitI::IInterface::GetIID(), this}});
   }
-  std::uint64_t LoadFrom(Prjrep::IStorage*) { return 1; }
-  std::uint64_t SaveTo(Prjrep::IStorage*) { return 1; }
-  std::uint64_t GetContextParent(Hvd::IPropertyContext** parent) {
+  Hvd::Status LoadFrom(Prjrep::IStorage*) { return Hvd::kSuccess; }
+  Hvd::Status SaveTo(Prjrep::IStorage*) { return Hvd::kSuccess; }
+  Hvd::Status GetContextParent(Hvd::IPropertyContext** parent) {
     if (parent == nullptr) return Hvd::kInvalidParameter;
     Prjrep::AutoOut<Hvd::IPropertyContext>(parent).Assign(m_parent);
-    return 1;
+    return Hvd::kSuccess;
   }
 
   static inline int s_alive = 0;
@@ -53,10 +53,10 @@ class CLevel : public CitI::IInterface {
   bool m_persistent;
   struct XI : Hvd::TNested<CLevel, Hvd::ITransformBindingInstance> {
     using TNested::TNested;
-    std::uint64_t GetSecondSideObjects(Prjrep::ISet** objects) override {
+    Hvd::Status GetSecondSideObjects(Prjrep::ISet** objects) override {
       return Prjrep::AutoOut<Prjrep::ISet>(objects).Assign(&m_pThis->m_second);
     }
-    std::uint64_t GetFirstSideObjects(Prjrep::ISet** objects) override {
+    Hvd::Status GetFirstSideObjects(Prjrep::ISet** objects) override {
       return Prjrep::AutoOut<Prjrep::ISet>(objects).Assign(&m_pThis->m_first);
     }
   } m_XI{this};
@@ -72,7 +72,7 @@ TEST(PropertyContextTest, ChainIdsAndOwnerSetOnce) {
   CLevel middle(&top);
   CLevel leaf(&middle);
   Hvd::IPropertyContext* parent = nullptr;
-  ASSERT_EQ(leaf.m_context.GetContextParent(&parent), 1u);
+  ASSERT_EQ(leaf.m_context.GetContextParent(&parent), Hvd::kSuccess);
   EXPECT_EQ(parent, &middle.m_context);
   EXPECT_EQ(middle.m_refCount.GetRefCount(), 2) << "the parent comes with a reference";
   Prjrep::ReleaseInterface(parent);
@@ -88,20 +88,20 @@ TEST(PropertyContextTest, ChainIdsAndOwnerSetOnce) {
   EXPECT_EQ(id, instance);
   EXPECT_EQ(classId, CLevel::GetCLSID());
 
-  EXPECT_EQ(leaf.m_context.SetOwner(&top), 0u);
+  EXPECT_EQ(leaf.m_context.SetOwner(&top), Hvd::kFailure);
   leaf.m_context.GetContextParent(&parent);
   EXPECT_EQ(parent, &middle.m_context) << "the first owner stays";
   Prjrep::ReleaseInterface(parent);
 
   Hvd::TPropertyContextHelper<CLevel> empty;
-  EXPECT_EQ(empty.GetContextParent(&parent), 0u);
-  EXPECT_EQ(empty.GetContextId(id), 0u);
-  EXPECT_EQ(empty.SetOwner(nullptr), 0u);
-  EXPECT_EQ(empty.SetOwner(&top), 1u) << "a null owner did not use up the one setting";
+  EXPECT_EQ(empty.GetContextParent(&parent), Hvd::kFailure);
+  EXPECT_EQ(empty.GetContextId(id), Hvd::kFailure);
+  EXPECT_EQ(empty.SetOwner(nullptr), Hvd::kFailure);
+  EXPECT_EQ(empty.SetOwner(&top), Hvd::kSuccess) << "a null owner did not use up the one setting";
 
   CLevel unpersisted(&top, false);
-  EXPECT_EQ(unpersisted.m_context.GetContextClassId(classId), 0u);
-  ASSERT_EQ(unpersisted.m_context.GetContextParent(&parent), 1u) << "the owner is kept all the same";
+  EXPECT_EQ(unpersisted.m_context.GetContextClassId(classId), Hvd::kFailure);
+  ASSERT_EQ(unpersisted.m_context.GetContextParent(&parent), Hvd::kSuccess) << "the owner is kept all the same";
   Prjrep::ReleaseInterface(parent);
 }
 
@@ -137,8 +137,8 @@ TEST_F(BindingSetsTest, EachBindingOnceAndALeavingBindingForgetsTheOwner) {
   Prjrep::AutoRelease<Hvd::ITransformBindingInstanceSet> first;
   Prjrep::AutoRelease<Hvd::ITransformBindingInstanceSet> second;
   EXPECT_EQ(file->m_bindings.GetFirstBindingSet(nullptr), Hvd::kInvalidParameter);
-  ASSERT_EQ(file->m_bindings.GetFirstBindingSet(first.Receive()), 1u);
-  ASSERT_EQ(file->m_bindings.GetSecondBindingSet(second.Receive()), 1u);
+  ASSERT_EQ(file->m_bindings.GetFirstBindingSet(first.Receive()), Hvd::kSuccess);
+  ASSERT_EQ(file->m_bindings.GetSecondBindingSet(second.Receive()), Hvd::kSuccess);
   EXPECT_NE(static_cast<void*>(first.Get()), static_cast<void*>(second.Get()));
 
   CLevel* bindingA = MakeBinding(file);
@@ -171,7 +171,7 @@ TEST_F(BindingSetsTest, BothSetsAreStoredAndLoadedInOrder) {
     (i == 1 ? file->m_bindings.SecondSet() : file->m_bindings.FirstSet())->Add(binding);
   }
   Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
-  ASSERT_EQ(file->m_bindings.PersistSave(storage), 1u);
+  ASSERT_EQ(file->m_bindings.PersistSave(storage), Hvd::kSuccess);
   file->m_bindings.FirstSet()->Clear();
   file->m_bindings.SecondSet()->Clear();
   Prjrep::ReleaseInterface(file);
@@ -179,12 +179,12 @@ TEST_F(BindingSetsTest, BothSetsAreStoredAndLoadedInOrder) {
   Prjrep::AutoCast<Prjrep::IStorageControl> control(storage.Get());
   control->Rewind();
   auto* loaded = new CFakeFile;
-  ASSERT_EQ(loaded->m_bindings.PersistLoad(storage), 1u);
+  ASSERT_EQ(loaded->m_bindings.PersistLoad(storage), Hvd::kSuccess);
   EXPECT_EQ(loaded->m_bindings.FirstSet()->Size(), 2u);
   EXPECT_EQ(loaded->m_bindings.SecondSet()->Size(), 1u);
 
   control->Rewind();
-  control->FailOperation(1, 0x66);  // the first set's count
+  control->FailOperation(1, Hvd::Status{0x66});  // the first set's count
   auto* failing = new CFakeFile;
   EXPECT_EQ(failing->m_bindings.PersistLoad(storage), 0x66u);
   EXPECT_EQ(failing->m_bindings.SecondSet()->Size(), 0u) << "the second set is not read from the first set's place";

@@ -41,11 +41,11 @@ TEST(ComponentModelTest, EveryInterfaceReachesEveryOtherAndOneIdentity) {
 
 TEST(RefCountTest, CountsFromOneAndDestroysExactlyAtZero) {
   Prjrep::IRefCount* count = CountOf(CRecord::Make(1));
-  EXPECT_EQ(count->AddRef(), 1u);
+  EXPECT_EQ(count->AddRef(), Hvd::kSuccess);
   EXPECT_EQ(count->GetRefCount(), 2);
-  EXPECT_EQ(count->Release(), 1u);
+  EXPECT_EQ(count->Release(), Hvd::kSuccess);
   EXPECT_EQ(CRecord::s_alive, 1);
-  EXPECT_EQ(count->Release(), 1u);
+  EXPECT_EQ(count->Release(), Hvd::kSuccess);
   EXPECT_EQ(CRecord::s_alive, 0);
 }
 

@@ -30,7 +30,7 @@ TEST_F(EventsTest, ReceiversAreCalledInListOrderAndAnEmptiedEntryIsReused) {
   std::vector<int> order;
   for (int i = 0; i < 4; ++i) r[i]->onEvent = [&order, i] { order.push_back(i); };
   for (int i = 0; i < 3; ++i) Hvd::ConnectEventReceiver(sender, r[i]);
-  EXPECT_EQ(sender->m_sender.AddReceiver(&r[0]->m_receiver), 1u);  // already there: one entry
+  EXPECT_EQ(sender->m_sender.AddReceiver(&r[0]->m_receiver), Hvd::kSuccess);  // already there: one entry
   EXPECT_EQ(r[0]->m_receiver.SenderCount(), 1u);
   sender->m_sender.RemoveReceiver(&r[1]->m_receiver);
   Hvd::ConnectEventReceiver(sender, r[3]);
@@ -105,13 +105,13 @@ TEST_F(EventsTest, AReceiverReconnectsToItsSendersAfterSaveAndLoad) {
   Hvd::ConnectEventReceiver(senders[0], receiver);  // reuses the emptied entry
 
   Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
-  ASSERT_EQ(receiver->m_receiver.PersistSave(storage), 1u);
+  ASSERT_EQ(receiver->m_receiver.PersistSave(storage), Hvd::kSuccess);
   for (CNode* s : senders) s->Release();
   receiver->Release();
   ControlOf(storage)->Rewind();  // the stream lets go of what it wrote
   ASSERT_EQ(CNode::s_alive, 0);
   CNode* loaded = CNode::Make();
-  ASSERT_EQ(loaded->m_receiver.PersistLoad(storage), 1u);
+  ASSERT_EQ(loaded->m_receiver.PersistLoad(storage), Hvd::kSuccess);
   EXPECT_EQ(loaded->m_receiver.SenderCount(), 2u);
   ControlOf(storage)->Rewind();  // the stream lets the re-created senders go: the receiver holds none
   EXPECT_EQ(CNode::s_alive, 1);
@@ -123,12 +123,12 @@ TEST_F(EventsTest, TheNameChangedEventFollowsTheStoredNameFromTheOwner) {
   CNode* named = CNode::Make("old");
   CNode* watcher = CNode::Make();
   Hvd::ConnectEventReceiver(named, watcher);
-  EXPECT_EQ(named->m_name.SetName("new"), 1u);
-  EXPECT_EQ(named->m_name.SetName("new"), 1u);
+  EXPECT_EQ(named->m_name.SetName("new"), Hvd::kSuccess);
+  EXPECT_EQ(named->m_name.SetName("new"), Hvd::kSuccess);
   EXPECT_EQ(watcher->names, (Names{"new", "new"}));
 
   Hvd::CEventingNameHelper ownerless;
-  EXPECT_EQ(ownerless.SetName("x"), 1u);
+  EXPECT_EQ(ownerless.SetName("x"), Hvd::kSuccess);
   EXPECT_EQ(ownerless.Name(), "x");
   EXPECT_EQ(ownerless.QueryInterface(Prjrep::IName::GetIID()), &ownerless);
   named->Release();
@@ -138,7 +138,7 @@ TEST_F(EventsTest, TheNameChangedEventFollowsTheStoredNameFromTheOwner) {
 // A timestamp of another kind whose read fails.
 class BrokenTimestamp : public Prjrep::CTimestampHelper {
  public:
-  std::uint64_t GetTime(std::int64_t*, std::int64_t*) override { return 0x77; }
+  Hvd::Status GetTime(std::int64_t*, std::int64_t*) override { return Hvd::Status{0x77}; }
 };
 
 TEST(TimestampTest, OrderNormalisingAndFailedReads) {
@@ -179,7 +179,7 @@ TEST(TimestampTest, StoredAsTwoIntegersAndASaveStopsAtTheFirstFailure) {
   EXPECT_EQ(seconds, 7);
   EXPECT_EQ(micro, -3);
 
-  ControlOf(storage)->FailOperation(1, 0x55);
+  ControlOf(storage)->FailOperation(1, Hvd::Status{0x55});
   EXPECT_EQ(loaded.Save(storage), 0x55u);
   EXPECT_EQ(loaded.Load(storage), 0u) << "nothing half-written to read back";
 }

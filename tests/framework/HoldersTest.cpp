@@ -46,7 +46,7 @@ TEST_F(HolderTest, AutoReleaseAdoptsTheCreationReferenceOrAnOutputArgumentAndGiv
   ownsY = false;
   AutoRelease<ITestA> a(x);
   AutoRelease<ITestA> b;
-  EXPECT_EQ(b.Assign(static_cast<ITestB*>(nullptr)), 1u);
+  EXPECT_EQ(b.Assign(static_cast<ITestB*>(nullptr)), Hvd::kSuccess);
   *b.Receive() = y->AsA();
   EXPECT_EQ(b.Get(), y->AsA());
   EXPECT_EQ(logX.addRefs + logY.addRefs, 0);
@@ -60,7 +60,7 @@ TEST_F(HolderTest, AutoReleaseReadoptingTheHeldObjectGivesUpTheDuplicateReferenc
   AutoRelease<ITestA> a(x->AsA());
   for (int i = 0; i < 3; ++i) {
     static_cast<Prjrep::IRefCount*>(x->QueryInterface(Prjrep::IRefCount::GetIID()))->AddRef();  // as a getter would
-    EXPECT_EQ(a.Assign(x->AsB()), 1u);  // another interface of the same object
+    EXPECT_EQ(a.Assign(x->AsB()), Hvd::kSuccess);  // another interface of the same object
   }
   EXPECT_EQ(x->Count(), 1);
   EXPECT_EQ(a.Get(), x->AsA());
@@ -85,7 +85,7 @@ TEST_F(HolderTest, AutoReleaseAnObjectThatDoesNotAnswerIsGivenUpAndTheHolderEmpt
 TEST_F(HolderTest, AutoPtrKeepsItsOwnReferenceThroughCopiesMovesAndReassignment) {
   {
     AutoPtr<ITestA> p(x);
-    EXPECT_EQ(p.Assign(x->AsB()), 1u);  // same object through another interface
+    EXPECT_EQ(p.Assign(x->AsB()), Hvd::kSuccess);  // same object through another interface
     const AutoPtr<ITestA>& self = p;
     p = self;
     AutoPtr<ITestA> copy(p);
@@ -124,7 +124,7 @@ TEST_F(HolderTest, AutoReturnHandsOneReferenceToTheReceiverAndASecondAssignmentG
   EXPECT_EQ(x->Count(), 2);
   {
     AutoReturn<ITestA> r(y);
-    EXPECT_EQ(r.Assign(y->AsB()), 1u);  // same object: unchanged
+    EXPECT_EQ(r.Assign(y->AsB()), Hvd::kSuccess);  // same object: unchanged
     EXPECT_EQ(y->Count(), 2);
     r.Assign(x);
     EXPECT_EQ(y->Count(), 1);
@@ -138,7 +138,7 @@ TEST_F(HolderTest, AutoOutClearsTheCallersVariableAndWritesOneReference) {
   ITestA* out = x->AsA();  // stale value: cleared, not released
   AutoOut<ITestA> o(&out);
   EXPECT_EQ(out, nullptr);
-  EXPECT_EQ(o.Assign(y), 1u);
+  EXPECT_EQ(o.Assign(y), Hvd::kSuccess);
   EXPECT_EQ(o.Assign(y->AsB()), 1u);  // same object: unchanged
   EXPECT_EQ(out, y->AsA());
   EXPECT_EQ(y->Count(), 2);

@@ -16,7 +16,7 @@ class CLoadOnly : public CitI::IInterface {
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
     return Hvd::AnswerQuery(iid, {{Prjrep::IPersist::GetIID(), &m_persist}, {CitI::IInterface::GetIID(), this}});
   }
-  std::uint64_t LoadFrom(Prjrep::IStorage*) { return 1; }
+  Hvd::Status LoadFrom(Prjrep::IStorage*) { return Hvd::kSuccess; }
   Prjrep::TPersistHelper<CLoadOnly> m_persist{this};
 };
 
@@ -29,7 +29,7 @@ TEST(PersistHelperTest, EachObjectHasItsOwnIdThatCanBeSetAndItsClassId) {
   pa->GetId(id[0]);
   Prjrep::AutoCast<Prjrep::IPersist>(b.Get())->GetId(id[1]);
   EXPECT_FALSE(id[0] == id[1] || id[0].IsNull());
-  ASSERT_EQ(pa->SetId(id[1]), 1u);  // no check: another object's id is accepted
+  ASSERT_EQ(pa->SetId(id[1]), Hvd::kSuccess);  // no check: another object's id is accepted
   pa->GetId(id[2]);
   EXPECT_EQ(id[2], id[1]);
   pa->GetClassId(classId);
@@ -41,15 +41,15 @@ TEST(PersistHelperTest, WithoutSaveRoutineOrOwnerNothingIsDone) {
   CLoadOnly component;
   EXPECT_EQ(component.m_persist.PersistSave(nullptr), Hvd::kNotSupported);
   CLoadOnly* owner = nullptr;
-  EXPECT_EQ(component.m_persist.GetOwner(&owner), 1u);
+  EXPECT_EQ(component.m_persist.GetOwner(&owner), Hvd::kSuccess);
   EXPECT_EQ(owner, &component);
-  EXPECT_EQ(component.m_persist.GetOwner(nullptr), 0u);
-  EXPECT_EQ(component.m_persist.SetOwner(nullptr), 0u);
-  EXPECT_EQ(component.m_persist.GetOwner(&owner), 0u);
+  EXPECT_EQ(component.m_persist.GetOwner(nullptr), Hvd::kFailure);
+  EXPECT_EQ(component.m_persist.SetOwner(nullptr), Hvd::kFailure);
+  EXPECT_EQ(component.m_persist.GetOwner(&owner), Hvd::kFailure);
   EXPECT_EQ(owner, nullptr);
   // A cleared owner: no query, load or save reaches freed or null memory.
   EXPECT_EQ(component.m_persist.QueryInterface(CitI::IInterface::GetIID()), nullptr);
-  EXPECT_EQ(component.m_persist.PersistLoad(nullptr), 0u);
+  EXPECT_EQ(component.m_persist.PersistLoad(nullptr), Hvd::kFailure);
 }
 
 }  // namespace

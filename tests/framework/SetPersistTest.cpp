@@ -14,14 +14,14 @@ using namespace testing_support;
 
 namespace {
 
-using Status = std::uint64_t;
+using Hvd::Status;
 using Strings = std::vector<std::string>;
 
 // A keyed set that works out each key from its element, as a library set does by name.
 class ValueKeyedSet : public RecordSets::Keyed {
  public:
   Status Add(IRecord* element) override {
-    if (element == nullptr) return 0;
+    if (element == nullptr) return Hvd::kFailure;
     return SetByKey(Port::StringBase<char>(std::to_string(element->Value())), element);
   }
 };
@@ -34,7 +34,7 @@ template <class T, class Iterator>
 Strings ContentsOf(Prjrep::TISet<T, Iterator>& set) {
   Strings contents;
   Iterator* it = nullptr;
-  if (set.GetIterator(&it) != 1) return contents;
+  if (set.GetIterator(&it) != Hvd::kSuccess) return contents;
   for (; !it->IsDone(); it->Next()) contents.push_back(TextOf(it->Current()));
   Prjrep::ReleaseInterface(it);
   return contents;
@@ -87,7 +87,7 @@ class SetPersistTest : public ::testing::Test {
 
 TEST_F(SetPersistTest, EverySetKindRoundTripsThroughAFile) {
   const std::string path = ::testing::TempDir() + "sets_" + std::to_string(getpid()) + ".stg";
-  const std::vector<Status> ok(6, 1);
+  const std::vector<Status> ok(6, Hvd::kSuccess);
   {
     Sources src;
     EveryKind sets;
@@ -104,14 +104,14 @@ TEST_F(SetPersistTest, EverySetKindRoundTripsThroughAFile) {
     }
     Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
     ASSERT_EQ(sets.Save(storage), ok);
-    ASSERT_EQ(ControlOf(storage)->SaveToFile(path.c_str()), 1u);
+    ASSERT_EQ(ControlOf(storage)->SaveToFile(path.c_str()), Hvd::kSuccess);
   }
   // A fresh start: nothing of the writing side is left, the class is registered anew.
   CitP::Factory::Shutdown();
   ASSERT_EQ(CRecord::s_alive, m_alive);
   CRecord::Register();
   Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
-  ASSERT_EQ(ControlOf(storage)->LoadFromFile(path.c_str()), 1u);
+  ASSERT_EQ(ControlOf(storage)->LoadFromFile(path.c_str()), Hvd::kSuccess);
   std::remove(path.c_str());
   EveryKind sets;
   ASSERT_EQ(sets.Load(storage), ok);
@@ -131,23 +131,23 @@ TEST_F(SetPersistTest, LoadingAppendsAndAKeyedSetThatCannotAddRefusesTheLoad) {
   list.Add(src.r[0]);
   list.Add(src.r[1]);
   Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
-  ASSERT_EQ(list.PersistSave(storage), 1u);
-  ASSERT_EQ(list.PersistSave(storage), 1u);
-  ASSERT_EQ(storage->WriteInt32(-1), 1u);
+  ASSERT_EQ(list.PersistSave(storage), Hvd::kSuccess);
+  ASSERT_EQ(list.PersistSave(storage), Hvd::kSuccess);
+  ASSERT_EQ(storage->WriteInt32(-1), Hvd::kSuccess);
 
-  ASSERT_EQ(list.PersistLoad(storage), 1u);
+  ASSERT_EQ(list.PersistLoad(storage), Hvd::kSuccess);
   EXPECT_EQ(ContentsOf(list), (Strings{"30", "10", "30", "10"}));
   RecordSets::Keyed plain;
   EXPECT_EQ(plain.PersistLoad(storage), Hvd::kNotSupported);
   EXPECT_EQ(plain.Size(), 0u);
-  EXPECT_EQ(list.PersistLoad(storage), 1u);  // a negative count reads nothing
+  EXPECT_EQ(list.PersistLoad(storage), Hvd::kSuccess);  // a negative count reads nothing
   EXPECT_EQ(list.Size(), 4u);
 }
 
 // For every k: the k-th storage operation fails; the operation that met it reports the
 // failure, the receiving set is unchanged and nothing is left behind.
 TEST_F(SetPersistTest, AStorageFailingAtEveryOperation) {
-  constexpr Status kInjected = 0x77;
+  constexpr Status kInjected {0x77};
   bool reachedTheEnd = false;
   for (std::int64_t k = 1; !reachedTheEnd; ++k) {
     SCOPED_TRACE("failing operation " + std::to_string(k));
@@ -162,24 +162,24 @@ TEST_F(SetPersistTest, AStorageFailingAtEveryOperation) {
     ControlOf(storage)->FailOperation(k, kInjected);
 
     Status status = list.PersistSave(storage);
-    if (status != 1) {
+    if (status != Hvd::kSuccess) {
       EXPECT_EQ(status, kInjected);
       continue;
     }
-    if (strings.PersistSave(storage) != 1) continue;  // string sets answer 0
+    if (strings.PersistSave(storage) != Hvd::kSuccess) continue;  // string sets answer 0
     ControlOf(storage)->Rewind();
 
     RecordSets::List loaded;
     loaded.Add(src.r[2]);
     status = loaded.PersistLoad(storage);
-    if (status != 1) {
+    if (status != Hvd::kSuccess) {
       EXPECT_EQ(status, kInjected);
       EXPECT_EQ(ContentsOf(loaded), Strings{"20"}) << "a failed load leaves the set as it was";
       continue;
     }
     EXPECT_EQ(ContentsOf(loaded), (Strings{"20", "30", "10", "20"}));
     StringListSet loadedStrings;
-    if (loadedStrings.PersistLoad(storage) != 1) {
+    if (loadedStrings.PersistLoad(storage) != Hvd::kSuccess) {
       EXPECT_EQ(loadedStrings.Size(), 0u);
       continue;
     }

@@ -195,7 +195,7 @@ TEST(SequenceSetTest, IteratorsKeepACountedSetAliveAndOutliveAnUncountedOne) {
   auto* counted = new Sets::Counted;
   counted->Add(elements.Make(0));
   ITestAIterator* it = nullptr;
-  ASSERT_EQ(counted->GetIterator(&it), 1u);
+  ASSERT_EQ(counted->GetIterator(&it), Hvd::kSuccess);
   Prjrep::ReleaseInterface(counted);  // the creator lets go; the iterator keeps it
   EXPECT_EQ(it->Current(), elements.Make(0));
   Prjrep::ReleaseInterface(it);  // destroys the set, which releases its element
@@ -204,12 +204,12 @@ TEST(SequenceSetTest, IteratorsKeepACountedSetAliveAndOutliveAnUncountedOne) {
   auto plain = std::make_unique<ListSet>();  // no owner, no count: nothing keeps it alive
   plain->Add(elements.Make(1));
   EXPECT_EQ(plain->QueryInterface(Prjrep::IRefCount::GetIID()), nullptr);
-  ASSERT_EQ(plain->GetIterator(&it), 1u);
+  ASSERT_EQ(plain->GetIterator(&it), Hvd::kSuccess);
   plain.reset();
   EXPECT_TRUE(it->IsDone());
   EXPECT_EQ(it->Current(), nullptr);
-  EXPECT_EQ(it->Next(), 0u);
-  EXPECT_EQ(it->Reset(), 0u);
+  EXPECT_EQ(it->Next(), Hvd::kFailure);
+  EXPECT_EQ(it->Reset(), Hvd::kFailure);
   Prjrep::ReleaseInterface(it);
 }
 
@@ -222,7 +222,7 @@ TEST(SequenceSetTest, AnOwnedSetAnswersItsOwnerAndIteratorsCountTheOwner) {
     EXPECT_EQ(set.QueryInterface(ITestASet::GetIID()), &set);
     EXPECT_EQ(set.QueryInterface(ITestB::GetIID()), owner->AsB());
     ITestAIterator* it = nullptr;
-    ASSERT_EQ(set.GetIterator(&it), 1u);
+    ASSERT_EQ(set.GetIterator(&it), Hvd::kSuccess);
     EXPECT_EQ(owner->Count(), 2);
     EXPECT_EQ(it->QueryInterface(ITestB::GetIID()), nullptr);  // iterators do not forward
     Prjrep::ReleaseInterface(it);
@@ -238,9 +238,9 @@ TEST(SequenceSetTest, AForeignIteratorIsRefused) {
   a.Add(elements.Make(0));
   b.Add(elements.Make(1));
   ITestAIterator* fromB = nullptr;
-  ASSERT_EQ(b.GetIterator(&fromB), 1u);
-  EXPECT_EQ(a.Remove(fromB), 0u);
-  EXPECT_EQ(a.Remove(nullptr), 0u);
+  ASSERT_EQ(b.GetIterator(&fromB), Hvd::kSuccess);
+  EXPECT_EQ(a.Remove(fromB), Hvd::kFailure);
+  EXPECT_EQ(a.Remove(nullptr), Hvd::kFailure);
   elements.CheckCounts({0, 1});
   Prjrep::ReleaseInterface(fromB);
 }
@@ -274,10 +274,10 @@ TEST(PointerSetTest, EachPointerOnceWithoutReferencesAndRemovalStepsBack) {
   EXPECT_EQ(set.PersistSave(nullptr), Hvd::kNotSupported);
 
   ITestAIterator* it = nullptr;
-  ASSERT_EQ(set.GetIterator(&it), 1u);
+  ASSERT_EQ(set.GetIterator(&it), Hvd::kSuccess);
   ITestA* first = it->Current();
   it->Next();
-  ASSERT_EQ(set.Remove(it), 1u);  // the middle one: back to the first
+  ASSERT_EQ(set.Remove(it), Hvd::kSuccess);  // the middle one: back to the first
   EXPECT_EQ(it->Current(), first);
   it->Next();
   ITestA* third = it->Current();

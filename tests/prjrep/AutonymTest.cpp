@@ -31,14 +31,14 @@ class CLookupNym final : public IAutonym {
   }
   Status Resolve(CitI::IInterface* context, CitI::IInterface** object) override {
     AutoCast<ISimpleNamedLookup> names(context);
-    return names.Get() ? names->Find(name, object) : 0;
+    return names.Get() ? names->Find(name, object) : Hvd::kFailure;
   }
   Status GetName(Text* out) override {
     *out = name;
-    return 1;
+    return Hvd::kSuccess;
   }
-  Status GetObject(CitI::IInterface**) override { return 0; }
-  Status IsSame(CitI::IInterface*, bool*) override { return 0; }
+  Status GetObject(CitI::IInterface**) override { return Hvd::kFailure; }
+  Status IsSame(CitI::IInterface*, bool*) override { return Hvd::kFailure; }
   Status LoadFrom(IStorage* storage) { return storage->ReadString(&name); }
   Status SaveTo(IStorage* storage) { return storage->WriteString(&name); }
   Text name;
@@ -51,9 +51,9 @@ TEST_F(AutonymTest, EachGateCountsItsOwnNames) {
   auto other = Create<ISimpleNamedLookup>(kGate);
   AutoCast<IStringSet> names(gate.Get());
   AutoRelease<IRecord> record(CRecord::Make(1));
-  EXPECT_TRUE(gate->Add("a", record) == 1 && gate->Add("b", record) == 1);
+  EXPECT_TRUE(gate->Add("a", record) == Hvd::kSuccess && gate->Add("b", record) == Hvd::kSuccess);
   EXPECT_TRUE(names->Size() == 2 && AutoCast<IStringSet>(other.Get())->Size() == 0);
-  EXPECT_TRUE(gate->Unregister("b") == 1 && names->Size() == 1);
+  EXPECT_TRUE(gate->Unregister("b") == Hvd::kSuccess && names->Size() == 1);
 }
 
 TEST_F(AutonymTest, APathAutonymOpensOneRepositoryPerPathThatTheLookupFindsBySameNamedAutonyms) {
@@ -63,17 +63,17 @@ TEST_F(AutonymTest, APathAutonymOpensOneRepositoryPerPathThatTheLookupFindsBySam
   auto other = Create<CitI::IInterface>(kRepository);
   Object repo, again;
   AutoRelease<IAutonym> found;
-  ASSERT_EQ(registry->ResolveOrCreate(nym, nullptr, repo.Receive()), 1u);
-  EXPECT_TRUE(AutoCast<IProjectRepository>(repo.Get()).Get() && registry->FindAutonym(repo, found.Receive()) == 1);
+  ASSERT_EQ(registry->ResolveOrCreate(nym, nullptr, repo.Receive()), Hvd::kSuccess);
+  EXPECT_TRUE(AutoCast<IProjectRepository>(repo.Get()).Get() && registry->FindAutonym(repo, found.Receive()) == Hvd::kSuccess);
   EXPECT_EQ(found.Get(), nym.Get());
-  EXPECT_TRUE(registry->ResolveOrCreate(PathNym(path), nullptr, again.Receive()) == 1 && again.Get() == repo.Get());
-  EXPECT_TRUE(PathNym(path)->Resolve(nullptr, again.Receive()) == 1 && again.Get() == repo.Get());
-  EXPECT_TRUE(registry->Resolve(PathNym(dir + "/b.rep"), again.Receive()) == 0 && again.Get() == nullptr);
-  EXPECT_TRUE(registry->ResolveOrCreate(PathNym(""), nullptr, again.Receive()) == 0 && again.Get() == nullptr);
+  EXPECT_TRUE(registry->ResolveOrCreate(PathNym(path), nullptr, again.Receive()) == Hvd::kSuccess && again.Get() == repo.Get());
+  EXPECT_TRUE(PathNym(path)->Resolve(nullptr, again.Receive()) == Hvd::kSuccess && again.Get() == repo.Get());
+  EXPECT_TRUE(registry->Resolve(PathNym(dir + "/b.rep"), again.Receive()) == Hvd::kFailure && again.Get() == nullptr);
+  EXPECT_TRUE(registry->ResolveOrCreate(PathNym(""), nullptr, again.Receive()) == Hvd::kFailure && again.Get() == nullptr);
 
-  EXPECT_EQ(registry->Register(PathNym(path), other), 1u);  // replaces, not adds
-  EXPECT_TRUE(registry->Resolve(nym, again.Receive()) == 1 && again.Get() == other.Get());
-  EXPECT_TRUE(registry->Unregister(PathNym(path)) == 1 && registry->Resolve(nym, again.Receive()) == 0);
+  EXPECT_EQ(registry->Register(PathNym(path), other), Hvd::kSuccess);  // replaces, not adds
+  EXPECT_TRUE(registry->Resolve(nym, again.Receive()) == Hvd::kSuccess && again.Get() == other.Get());
+  EXPECT_TRUE(registry->Unregister(PathNym(path)) == Hvd::kSuccess && registry->Resolve(nym, again.Receive()) == Hvd::kFailure);
 }
 
 TEST_F(AutonymTest, ACompoundResolvesEachElementInThePreviousOnesObjectHoldsNothingAndComesBackFromAFile) {
@@ -82,46 +82,46 @@ TEST_F(AutonymTest, ACompoundResolvesEachElementInThePreviousOnesObjectHoldsNoth
   auto compound = Create<IAutonymSet>(kCompound);
   AutoCast<IAutonym> nym(compound.Get());
   Text name;
-  EXPECT_TRUE(compound->Add(PathNym(path)) == 1 && compound->Add(AutoRelease<IAutonym>(new CLookupNym("rec"))) == 1);
-  EXPECT_TRUE(nym->GetName(&name) == 1 && name == (path + "|rec").c_str());
+  EXPECT_TRUE(compound->Add(PathNym(path)) == Hvd::kSuccess && compound->Add(AutoRelease<IAutonym>(new CLookupNym("rec"))) == Hvd::kSuccess);
+  EXPECT_TRUE(nym->GetName(&name) == Hvd::kSuccess && name == (path + "|rec").c_str());
 
   Object repo, found;
-  ASSERT_EQ(Create<IAutonymLookup>(kRegistry)->ResolveOrCreate(PathNym(path), nullptr, repo.Receive()), 1u);
+  ASSERT_EQ(Create<IAutonymLookup>(kRegistry)->ResolveOrCreate(PathNym(path), nullptr, repo.Receive()), Hvd::kSuccess);
   AutoCast<ISimpleNamedLookup> names(repo.Get());
   AutoRelease<IRecord> record(CRecord::Make(1));
-  ASSERT_EQ(names->Add("rec", record), 1u);
-  EXPECT_TRUE(nym->Resolve(nullptr, found.Receive()) == 1 && found.Get() == record.Get());
-  EXPECT_EQ(names->Unregister("rec"), 1u);
-  EXPECT_TRUE(nym->Resolve(nullptr, found.Receive()) == 0 && found.Get() == nullptr);  // it held nothing
+  ASSERT_EQ(names->Add("rec", record), Hvd::kSuccess);
+  EXPECT_TRUE(nym->Resolve(nullptr, found.Receive()) == Hvd::kSuccess && found.Get() == record.Get());
+  EXPECT_EQ(names->Unregister("rec"), Hvd::kSuccess);
+  EXPECT_TRUE(nym->Resolve(nullptr, found.Receive()) == Hvd::kFailure && found.Get() == nullptr);  // it held nothing
 
   // Into an item of the repository, its file on Close, and back through a fresh repository.
   AutoCast<IProjectRepositoryInternal> internal(repo.Get());
   AutoRelease<IStorage> area, item;
   AutoRelease<IPersist> read;
   bool same = false;
-  ASSERT_TRUE(internal->Open(path, "Area/Kind", kCreate, area.Receive(), nullptr) == 1 &&
-              area->OpenItem("Nym", kCreate, item.Receive()) == 1 && item->WriteObject(AutoCast<IPersist>(nym)) == 1);
+  ASSERT_TRUE(internal->Open(path, "Area/Kind", kCreate, area.Receive(), nullptr) == Hvd::kSuccess &&
+              area->OpenItem("Nym", kCreate, item.Receive()) == Hvd::kSuccess && item->WriteObject(AutoCast<IPersist>(nym)) == Hvd::kSuccess);
   EXPECT_FALSE(std::filesystem::exists(path));
-  ASSERT_EQ(AutoCast<IProjectRepository>(repo.Get())->Close(), 1u);
+  ASSERT_EQ(AutoCast<IProjectRepository>(repo.Get())->Close(), Hvd::kSuccess);
   auto fresh = Create<IProjectRepositoryInternal>(kRepository);
-  ASSERT_TRUE(fresh->Open(path, "Area/Kind", kOpenExisting, area.Receive(), nullptr) == 1 &&
-              area->OpenItem("Nym", kRead, item.Receive()) == 1 && item->ReadObject(read.Receive()) == 1);
-  EXPECT_TRUE(nym->IsSame(read, &same) == 1 && same);
-  EXPECT_TRUE(fresh->GetPath(&name) == 1 && name == path.c_str());
+  ASSERT_TRUE(fresh->Open(path, "Area/Kind", kOpenExisting, area.Receive(), nullptr) == Hvd::kSuccess &&
+              area->OpenItem("Nym", kRead, item.Receive()) == Hvd::kSuccess && item->ReadObject(read.Receive()) == Hvd::kSuccess);
+  EXPECT_TRUE(nym->IsSame(read, &same) == Hvd::kSuccess && same);
+  EXPECT_TRUE(fresh->GetPath(&name) == Hvd::kSuccess && name == path.c_str());
 }
 
 TEST_F(AutonymTest, CompoundsThatContainThemselvesFailToNameCompareOrResolveInsteadOfRecursingForever) {
   auto a = Create<IAutonymSet>(kCompound);
   auto b = Create<IAutonymSet>(kCompound);
   AutoCast<IAutonym> nymA(a.Get()), nymB(b.Get());
-  ASSERT_TRUE(a->Add(nymA) == 1 && b->Add(nymA) == 1 && a->Add(nymB) == 1);  // a in itself, and a and b in each other
+  ASSERT_TRUE(a->Add(nymA) == Hvd::kSuccess && b->Add(nymA) == Hvd::kSuccess && a->Add(nymB) == Hvd::kSuccess);  // a in itself, and a and b in each other
   Text name;
   Object found;
   bool same = true;
   for (IAutonym* nym : {nymA.Get(), nymB.Get()}) {
-    EXPECT_EQ(nym->GetName(&name), 0u);
-    EXPECT_TRUE(nym->Resolve(nullptr, found.Receive()) == 0 && found.Get() == nullptr);
-    EXPECT_TRUE(nym->IsSame(nymA, &same) == 0 && !same);
+    EXPECT_EQ(nym->GetName(&name), Hvd::kFailure);
+    EXPECT_TRUE(nym->Resolve(nullptr, found.Receive()) == Hvd::kFailure && found.Get() == nullptr);
+    EXPECT_TRUE(nym->IsSame(nymA, &same) == Hvd::kFailure && !same);
   }
   a->Clear();  // the cycles are the test's own making
   b->Clear();
@@ -135,13 +135,13 @@ TEST_F(AutonymTest, TheProjectHelperLoadedByNameIsBoundToAProjectThatItSavesAndL
   AutoRelease<Hvd::IProject> mine(project);
   AutoRelease<Hvd::IProject> got;
   ASSERT_TRUE(helper.Get() && reference.Get());
-  EXPECT_TRUE(helper->SaveProject(0) == 1 && reference->GetProject(got.Receive()) == 0);  // nothing bound
-  EXPECT_TRUE(reference->SetProject(project) == 1 && project->count.GetRefCount() == 2);
-  EXPECT_TRUE(reference->GetProject(got.Receive()) == 1 && got.Get() == project);
+  EXPECT_TRUE(helper->SaveProject(0) == Hvd::kSuccess && reference->GetProject(got.Receive()) == Hvd::kFailure);  // nothing bound
+  EXPECT_TRUE(reference->SetProject(project) == Hvd::kSuccess && project->count.GetRefCount() == 2);
+  EXPECT_TRUE(reference->GetProject(got.Receive()) == Hvd::kSuccess && got.Get() == project);
   EXPECT_EQ(helper->SaveProject(0), Hvd::kNotSupported);  // the project's own answer
   got.Assign(nullptr);
-  EXPECT_TRUE(helper->CloseProject() == 1 && project->count.GetRefCount() == 1);
-  EXPECT_EQ(reference->GetProject(got.Receive()), 0u);
+  EXPECT_TRUE(helper->CloseProject() == Hvd::kSuccess && project->count.GetRefCount() == 1);
+  EXPECT_EQ(reference->GetProject(got.Receive()), Hvd::kFailure);
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ class FileNameHelperTest : public StandInFixture {
   }
   // Each getter clears its output first; "stale" shows when it does not.
   template <class Getter>
-  std::string Read(Getter getter, Status expected = 1) {
+  std::string Read(Getter getter, Status expected = Hvd::kSuccess) {
     Text out = "stale";
     EXPECT_EQ((names.Get()->*getter)(&out), expected);
     return out.str();
@@ -61,37 +61,37 @@ TEST_F(FileNameHelperTest, RelativeFormsAcrossDirectories) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.base) + " | " + c.path);
-    ASSERT_EQ(names->SetBaseDirectory(c.base), 1u);
-    ASSERT_EQ(names->SetPath(c.path, ""), 1u);
+    ASSERT_EQ(names->SetBaseDirectory(c.base), Hvd::kSuccess);
+    ASSERT_EQ(names->SetPath(c.path, ""), Hvd::kSuccess);
     EXPECT_EQ(Read(&IFileNameHelper::GetRelativeName), c.relative);
     bool inside = !c.inside;
-    EXPECT_EQ(names->IsInsideBase(&inside), 1u);
+    EXPECT_EQ(names->IsInsideBase(&inside), Hvd::kSuccess);
     EXPECT_EQ(inside, c.inside);
   }
 }
 
 TEST_F(FileNameHelperTest, SettingThePathJoinsItsPartsAndResolvesItAgainstTheBase) {
-  EXPECT_EQ(names->SetPath("", ""), 0u);  // nothing to set
-  EXPECT_EQ(Read(&IFileNameHelper::GetFullName, 0), "");
-  EXPECT_EQ(Read(&IFileNameHelper::GetRelativeName, 0), "");
+  EXPECT_EQ(names->SetPath("", ""), Hvd::kFailure);  // nothing to set
+  EXPECT_EQ(Read(&IFileNameHelper::GetFullName, Hvd::kFailure), "");
+  EXPECT_EQ(Read(&IFileNameHelper::GetRelativeName, Hvd::kFailure), "");
 
-  EXPECT_EQ(names->SetPath("/p/src/", "a.vhd"), 1u);
+  EXPECT_EQ(names->SetPath("/p/src/", "a.vhd"), Hvd::kSuccess);
   EXPECT_EQ(Read(&IFileNameHelper::GetFullName), "/p/src/a.vhd");
   EXPECT_EQ(Read(&IFileNameHelper::GetDirectory), "/p/src");
   EXPECT_EQ(Read(&IFileNameHelper::GetShortName), "a.vhd");
   EXPECT_EQ(Read(&IFileNameHelper::GetOsPath), "/p/src/a.vhd");
-  EXPECT_EQ(Read(&IFileNameHelper::GetRelativeName, 0), "");  // no base yet
-  EXPECT_EQ(names->SetPath("", ""), 0u);
+  EXPECT_EQ(Read(&IFileNameHelper::GetRelativeName, Hvd::kFailure), "");  // no base yet
+  EXPECT_EQ(names->SetPath("", ""), Hvd::kFailure);
   EXPECT_EQ(Read(&IFileNameHelper::GetFullName), "/p/src/a.vhd");  // a refused path changes nothing
 
-  EXPECT_EQ(names->SetBaseDirectory(""), 0u);
+  EXPECT_EQ(names->SetBaseDirectory(""), Hvd::kFailure);
   EXPECT_EQ(Read(&IFileNameHelper::GetBaseDirectory), "");
-  EXPECT_EQ(names->SetBaseDirectory("/p/./lib/"), 1u);
+  EXPECT_EQ(names->SetBaseDirectory("/p/./lib/"), Hvd::kSuccess);
   EXPECT_EQ(Read(&IFileNameHelper::GetBaseDirectory), "/p/lib");
-  EXPECT_EQ(names->SetPath("../src/./b.v", ""), 1u);
+  EXPECT_EQ(names->SetPath("../src/./b.v", ""), Hvd::kSuccess);
   EXPECT_EQ(Read(&IFileNameHelper::GetFullName), "/p/src/b.v");
   EXPECT_EQ(Read(&IFileNameHelper::GetRelativeName), "../src/b.v");
-  EXPECT_EQ(names->SetPath("", "c.v"), 1u);  // the second part alone is a path too
+  EXPECT_EQ(names->SetPath("", "c.v"), Hvd::kSuccess);  // the second part alone is a path too
   EXPECT_EQ(Read(&IFileNameHelper::GetFullName), "/p/lib/c.v");
 
   EXPECT_EQ(names->SetPathInDirectory("w/a.v", "", "/q"), 1u);
@@ -109,7 +109,7 @@ TEST_F(FileNameHelperTest, ARelativePathWithoutBaseHasNoRelativeFormAndAnOsPathF
   EXPECT_EQ(Read(&IFileNameHelper::GetOsPath), (std::filesystem::current_path() / "a.v").string());
   ASSERT_EQ(names->SetBaseDirectory("/p"), 1u);  // a later base does not move the path
   EXPECT_EQ(Read(&IFileNameHelper::GetFullName), "a.v");
-  EXPECT_EQ(Read(&IFileNameHelper::GetRelativeName, 0), "");
+  EXPECT_EQ(Read(&IFileNameHelper::GetRelativeName, Hvd::kFailure), "");
   Text moved = "stale";
   EXPECT_EQ(names->GetPathOnDirectory("/q", &moved), 0u);
   EXPECT_EQ(moved, "");
@@ -169,7 +169,7 @@ TEST_F(FileNameHelperTest, MissingOutputsFailAndAFreshHelperHasNothingToTell) {
   for (auto getter : {&IFileNameHelper::GetDirectory, &IFileNameHelper::GetFullName, &IFileNameHelper::GetOsPath,
                       &IFileNameHelper::GetShortName, &IFileNameHelper::GetExtension,
                       &IFileNameHelper::GetRelativeName}) {
-    EXPECT_EQ(Read(getter, 0), "");
+    EXPECT_EQ(Read(getter, Hvd::kFailure), "");
   }
   ASSERT_EQ(names->SetPathInDirectory("/p/a.v", "", "/p"), 1u);
   for (auto getter : {&IFileNameHelper::GetBaseDirectory, &IFileNameHelper::GetDirectory,

@@ -17,7 +17,9 @@
 
 namespace testing_support {
 
-using Status = std::uint64_t;
+using Hvd::Status;
+using Hvd::kFailure;
+using Hvd::kSuccess;
 using Text = Port::StringBase<char>;
 using Object = Prjrep::AutoRelease<CitI::IInterface>;
 

@@ -27,8 +27,8 @@ using namespace Prjrep;
 using namespace testing_support;
 using Item = AutoRelease<IPersist>;
 
-constexpr Status kItemFailed = 0x5EED;
-constexpr Status kInjected = 0x1000000200000099ull;
+constexpr Status kItemFailed {0x5EED};
+constexpr Status kInjected {0x1000000200000099ull};
 enum : std::int32_t { kFailSave = -1, kFailLoad = -2, kShortLoad = -3 };  // chosen by an item's number
 int g_alive = 0;                                                          // items alive
 
@@ -44,22 +44,22 @@ class CItem : public IPersist {
   }
   Status PersistSave(IStorage* s) override {  // a failing save writes its data first
     Status status = s->WriteInt32(n);
-    if (status == 1) status = s->WriteObject(child);
-    return status == 1 && n == kFailSave ? kItemFailed : status;
+    if (status == Hvd::kSuccess) status = s->WriteObject(child);
+    return status == Hvd::kSuccess && n == kFailSave ? kItemFailed : status;
   }
   Status PersistLoad(IStorage* s) override {
     Item got;
     Status status = s->ReadInt32(&n);
-    if (status == 1 && n != kShortLoad) status = s->ReadObject(got.Receive());  // a short load skips it
+    if (status == Hvd::kSuccess && n != kShortLoad) status = s->ReadObject(got.Receive());  // a short load skips it
     child = got.Get();
-    return status == 1 && n == kFailLoad ? kItemFailed : status;
+    return status == Hvd::kSuccess && n == kFailLoad ? kItemFailed : status;
   }
   Status GetClassId(Port::XUID& out) override { return Copy(classId, out); }
   Status GetId(Port::XUID& out) override { return Copy(id, out); }
   Status SetId(const Port::XUID& in) override { return Copy(in, id); }
   static Status Copy(const Port::XUID& from, Port::XUID& to) {
     to = from;
-    return 1;
+    return Hvd::kSuccess;
   }
 
   std::int32_t n = 0;
@@ -164,7 +164,7 @@ struct Graph {
             s->ReadInt32(&i)};                                           // past the end
   }
   void ReadAndCheck(IStorage* s) {
-    ASSERT_EQ(Read(s), (std::vector<Status>{0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0}));
+    ASSERT_EQ(Read(s), (std::vector<Status>{kFailure, kSuccess, kFailure, kSuccess, kFailure, kSuccess, kFailure, kSuccess, kFailure, kSuccess, kFailure, kSuccess, kFailure}));
     EXPECT_TRUE(i == 7 && big == INT64_MAX && readText == text);
     EXPECT_TRUE(Same(read[0], first) && Same(read[1], second) && Same(C(read[0])->child, child));
     EXPECT_TRUE(read[2].Get() == read[0].Get() && C(read[1])->child.Get() == C(read[0])->child.Get());
@@ -191,13 +191,13 @@ TEST_F(StorageTest, AFailedSaveLeavesTheStreamAsBefore) {
   Item parent = MakeItem(kFailSave, child);
   Item got;
   std::int32_t i = 0;
-  EXPECT_EQ(storage->WriteInt32(1), 1u);
+  EXPECT_EQ(storage->WriteInt32(1), Hvd::kSuccess);
   EXPECT_EQ(storage->WriteObject(parent), kItemFailed);
   EXPECT_EQ(C(parent)->count.GetRefCount(), 1);  // the stream let go
-  EXPECT_EQ(storage->WriteObject(child), 1u);    // in full: its record inside went away
-  EXPECT_TRUE(storage->WriteInt32(2) == 1 && storage->ReadInt32(&i) == 1);
-  EXPECT_TRUE(storage->ReadObject(got.Receive()) == 1 && Same(got, child));
-  EXPECT_TRUE(storage->ReadInt32(&i) == 1 && i == 2);
+  EXPECT_EQ(storage->WriteObject(child), Hvd::kSuccess);    // in full: its record inside went away
+  EXPECT_TRUE(storage->WriteInt32(2) == Hvd::kSuccess && storage->ReadInt32(&i) == Hvd::kSuccess);
+  EXPECT_TRUE(storage->ReadObject(got.Receive()) == Hvd::kSuccess && Same(got, child));
+  EXPECT_TRUE(storage->ReadInt32(&i) == Hvd::kSuccess && i == 2);
 }
 
 TEST_F(StorageTest, RecordsThatCannotBeLoadedAreSkippedWithNothingLeftBehind) {
@@ -209,18 +209,18 @@ TEST_F(StorageTest, RecordsThatCannotBeLoadedAreSkippedWithNothingLeftBehind) {
     C(unknown)->classId = Port::XUID(0xdead, 0xbeef);
     std::int32_t n = 0;
     for (IPersist* p : {unknown.Get(), unknown.Get(), bad.Get(), cut.Get(), holder.Get()}) {
-      EXPECT_TRUE(storage->WriteObject(p) == 1 && storage->WriteInt32(++n) == 1);
+      EXPECT_TRUE(storage->WriteObject(p) == Hvd::kSuccess && storage->WriteInt32(++n) == Hvd::kSuccess);
     }
   }
   EXPECT_GT(g_alive, 0);  // held by the stream until Rewind
-  EXPECT_EQ(control->Rewind(), 1u);
+  EXPECT_EQ(control->Rewind(), Hvd::kSuccess);
   EXPECT_EQ(g_alive, 0);
-  const Status expected[] = {0, 0 /* back reference to a skipped record */, kItemFailed, 0, kItemFailed};
+  const Status expected[] = {kFailure, kFailure /* back reference to a skipped record */, kItemFailed, kFailure, kItemFailed};
   for (std::int32_t n = 1; n <= 5; ++n) {
     IPersist* got = reinterpret_cast<IPersist*>(&got);
     std::int32_t i = 0;
     EXPECT_TRUE(storage->ReadObject(&got) == expected[n - 1] && got == nullptr && g_alive == 0) << n;
-    EXPECT_TRUE(storage->ReadInt32(&i) == 1 && i == n) << n;
+    EXPECT_TRUE(storage->ReadInt32(&i) == Hvd::kSuccess && i == n) << n;
   }
 }
 
@@ -229,18 +229,18 @@ TEST_F(StorageTest, AFileRoundTripGivesEqualValuesAndObjectsAndDamagedFilesAreRe
   const std::string bad = dir + "/bad.bin";
   Graph g;
   g.Write(storage);
-  ASSERT_EQ(control->SaveToFile(good.c_str()), 1u);
+  ASSERT_EQ(control->SaveToFile(good.c_str()), Hvd::kSuccess);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);  // no temporary left
-  EXPECT_EQ(control->SaveToFile((dir + "/missing/stream.bin").c_str()), 0u);
+  EXPECT_EQ(control->SaveToFile((dir + "/missing/stream.bin").c_str()), Hvd::kFailure);
   std::ifstream in(good, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
   std::int32_t i = 0;
   std::int64_t big = 0;
-  EXPECT_TRUE(storage->ReadInt32(&i) == 1 && i == 7);
+  EXPECT_TRUE(storage->ReadInt32(&i) == Hvd::kSuccess && i == 7);
   auto refused = [&](const std::string& content) {
     std::ofstream(bad, std::ios::binary | std::ios::trunc) << content;
-    return control->LoadFromFile(bad.c_str()) == 0;
+    return control->LoadFromFile(bad.c_str()) == Hvd::kFailure;
   };
   for (std::size_t n = 0; n < bytes.size(); ++n) {
     std::string flipped = bytes;
@@ -249,10 +249,10 @@ TEST_F(StorageTest, AFileRoundTripGivesEqualValuesAndObjectsAndDamagedFilesAreRe
     EXPECT_TRUE(refused(flipped)) << "byte " << n;
   }
   EXPECT_TRUE(refused(bytes + '\0'));
-  EXPECT_EQ(control->LoadFromFile((dir + "/none.bin").c_str()), 0u);
-  EXPECT_TRUE(storage->ReadInt64(&big) == 1 && big == INT64_MAX);  // neither content nor position changed
+  EXPECT_EQ(control->LoadFromFile((dir + "/none.bin").c_str()), Hvd::kFailure);
+  EXPECT_TRUE(storage->ReadInt64(&big) == Hvd::kSuccess && big == INT64_MAX);  // neither content nor position changed
 
-  EXPECT_EQ(control->LoadFromFile(good.c_str()), 1u);  // replaces and rewinds
+  EXPECT_EQ(control->LoadFromFile(good.c_str()), Hvd::kSuccess);  // replaces and rewinds
   g.ReadAndCheck(storage);
 }
 
@@ -284,7 +284,7 @@ TEST_F(StorageTest, EveryOperationOfAScenarioCanFailWithTheInjectedStatusAndLeak
 TEST_F(StorageTest, AnObjectThatContainsItselfIsNeitherWrittenNorRead) {
   Item loop = MakeItem(1);
   C(loop)->child = loop.Get();
-  EXPECT_EQ(storage->WriteObject(loop), 0u);
+  EXPECT_EQ(storage->WriteObject(loop), Hvd::kFailure);
   EXPECT_EQ(C(loop)->count.GetRefCount(), 2);  // the stream let go; the rest is the loop's own
   C(loop)->child = nullptr;
   loop.Assign(nullptr);
@@ -293,12 +293,12 @@ TEST_F(StorageTest, AnObjectThatContainsItselfIsNeitherWrittenNorRead) {
   const std::string path = dir + "/loops.bin";
   const Port::XUID item = CItem::GetCLSID();
   StreamFile().Record(item).Int32(1).BackRef(0).End().Record(item).Int32(2).Record(item).Int32(3).BackRef(4).End().End().Write(path);
-  ASSERT_EQ(control->LoadFromFile(path.c_str()), 1u);
+  ASSERT_EQ(control->LoadFromFile(path.c_str()), Hvd::kSuccess);
   for (int n = 0; n < 2; ++n) {
     Item got;
-    EXPECT_TRUE(storage->ReadObject(got.Receive()) == 0 && got.Get() == nullptr) << n;
+    EXPECT_TRUE(storage->ReadObject(got.Receive()) == Hvd::kFailure && got.Get() == nullptr) << n;
   }
-  EXPECT_EQ(control->Rewind(), 1u);
+  EXPECT_EQ(control->Rewind(), Hvd::kSuccess);
   EXPECT_EQ(g_alive, 0);
 }
 

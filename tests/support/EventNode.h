@@ -35,15 +35,15 @@ class CNode : public CitI::IInterface {
                                   {Prjrep::IRefCount::GetIID(), &m_refCount},
                                   {CitI::IInterface::GetIID(), this}});
   }
-  std::uint64_t LoadFrom(Prjrep::IStorage* storage) {
+  Hvd::Status LoadFrom(Prjrep::IStorage* storage) {
     Port::StringBase<char> name;
-    const std::uint64_t status = storage->ReadString(&name);
+    const Hvd::Status status = storage->ReadString(&name);
     m_name.Prjrep::CNameHelper::SetName(name);
     return status;
   }
-  std::uint64_t SaveTo(Prjrep::IStorage* storage) { return storage->WriteString(&m_name.Name()); }
+  Hvd::Status SaveTo(Prjrep::IStorage* storage) { return storage->WriteString(&m_name.Name()); }
 
-  static std::uint64_t Handle(CNode* self, Prjrep::IEvent* event) {
+  static Hvd::Status Handle(CNode* self, Prjrep::IEvent* event) {
     Port::XUID id;
     event->GetEventId(id);
     self->ids.push_back(id);
@@ -53,7 +53,7 @@ class CNode : public CitI::IInterface {
     if (Prjrep::AutoCast<Prjrep::IName> named(argument.Get()); named.Get() != nullptr) named->GetName(name);
     self->names.push_back(name.str());
     if (self->onEvent) self->onEvent();
-    return 0;  // a failing handler does not stop the send
+    return Hvd::kFailure;  // a failing handler does not stop the send
   }
 
   // A new node with one reference for the caller; naming it announces nothing.
@@ -77,12 +77,12 @@ class CNode : public CitI::IInterface {
   Prjrep::CTimestampHelper m_time{this};
   struct XAdmin : Hvd::TNested<CNode, Hvd::ICompAdmin> {
     using TNested::TNested;
-    std::uint64_t InitializeAfterCreate(CitI::IInterface*, CitI::IInterface*) override { return 1; }
-    std::uint64_t InitializeAfterLoad(CitI::IInterface*) override { return 1; }
-    std::uint64_t RegisterForNotifications() override { return 1; }
-    std::uint64_t Teardown() override {
+    Hvd::Status InitializeAfterCreate(CitI::IInterface*, CitI::IInterface*) override { return Hvd::kSuccess; }
+    Hvd::Status InitializeAfterLoad(CitI::IInterface*) override { return Hvd::kSuccess; }
+    Hvd::Status RegisterForNotifications() override { return Hvd::kSuccess; }
+    Hvd::Status Teardown() override {
       ++m_pThis->teardowns;
-      return 1;
+      return Hvd::kSuccess;
     }
   } m_admin{this};
   Prjrep::TPersistHelper<CNode> m_persist{this};

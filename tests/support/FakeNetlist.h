@@ -25,8 +25,8 @@ struct NetlistObjects {
 template <class Owner>
 struct CountedRefs : Hvd::TNested<Owner, Prjrep::IRefCount> {
   using Hvd::TNested<Owner, Prjrep::IRefCount>::TNested;
-  std::uint64_t AddRef() override { ++refs; return 1; }
-  std::uint64_t Release() override { --refs; return 1; }
+  Hvd::Status AddRef() override { ++refs; return Hvd::kSuccess; }
+  Hvd::Status Release() override { --refs; return Hvd::kSuccess; }
   std::int32_t GetRefCount() override { return refs; }
   int refs = 0;
 };
@@ -40,9 +40,9 @@ class FakeDesignUnit : public Prjrep::IName {
     if (iid == Prjrep::IRefCount::GetIID() || iid == Prjrep::IRefCountV1::GetIID()) return &m_count;
     return iid == Prjrep::IName::GetIID() || iid == CitI::IInterface::GetIID() ? this : nullptr;
   }
-  std::uint64_t SetName(const Port::StringBase<char>& name) override { m_name = name.str(); return 1; }
-  std::uint64_t GetName(Port::StringBase<char>& name) override { name = m_name.c_str(); return 1; }
-  std::uint64_t SetOwner(CitI::IInterface*) override { return 1; }
+  Hvd::Status SetName(const Port::StringBase<char>& name) override { m_name = name.str(); return Hvd::kSuccess; }
+  Hvd::Status GetName(Port::StringBase<char>& name) override { name = m_name.c_str(); return Hvd::kSuccess; }
+  Hvd::Status SetOwner(CitI::IInterface*) override { return Hvd::kSuccess; }
 
  private:
   std::string m_name;
@@ -63,8 +63,8 @@ class FakeNetNode : public Hvd::IHdlNetListNode {
     return nullptr;
   }
 
-  std::uint64_t GetChildren(Hvd::IHdlNetListNodeIterator** children) override;
-  std::uint64_t ReservedOperation() override { return 0; }
+  Hvd::Status GetChildren(Hvd::IHdlNetListNodeIterator** children) override;
+  Hvd::Status ReservedOperation() override { return Hvd::kFailure; }
   CitI::IInterface* GetDesignUnit() override {
     return m_unit.empty() ? nullptr : static_cast<Prjrep::IName*>(new FakeDesignUnit(m_unit));
   }
@@ -84,8 +84,8 @@ class FakeNetNode : public Hvd::IHdlNetListNode {
   }
   int nameReads = 0;
   int childrenCalls = 0;
-  std::uint64_t nameStatus = 1;
-  std::uint64_t childrenStatus = 1;
+  Hvd::Status nameStatus = Hvd::kSuccess;
+  Hvd::Status childrenStatus = Hvd::kSuccess;
   bool childrenMissing = false;
 
  private:
@@ -93,7 +93,7 @@ class FakeNetNode : public Hvd::IHdlNetListNode {
   friend class FakeNetlistView;
   struct XName : Hvd::TNested<FakeNetNode, UtilI::ITclCollectable> {
     using TNested::TNested;
-    std::uint64_t GetName(Port::StringBase<char>* name) override {
+    Hvd::Status GetName(Port::StringBase<char>* name) override {
       ++m_pThis->nameReads;
       *name = m_pThis->m_path.c_str();
       return m_pThis->nameStatus;
@@ -118,8 +118,8 @@ class FakeNetNodeIterator : public Hvd::IHdlNetListNodeIterator {
     return iid == Hvd::IHdlNetListNodeIterator::GetIID() || iid == CitI::IInterface::GetIID() ? this : nullptr;
   }
   CitI::IInterface* CurrentItem() override { return IsDone() ? nullptr : m_node->m_children[m_at].get(); }
-  std::uint64_t First() override { m_at = 0; return 1; }
-  std::uint64_t Next() override { return IsDone() ? 0 : (++m_at, 1); }
+  Hvd::Status First() override { m_at = 0; return Hvd::kSuccess; }
+  Hvd::Status Next() override { return IsDone() ? Hvd::kFailure : (++m_at, Hvd::kSuccess); }
   bool IsDone() override { return m_at >= m_node->m_children.size(); }
 
  private:
@@ -128,7 +128,7 @@ class FakeNetNodeIterator : public Hvd::IHdlNetListNodeIterator {
   Prjrep::TRefCountHelper<FakeNetNodeIterator> m_count{this};
 };
 
-inline std::uint64_t FakeNetNode::GetChildren(Hvd::IHdlNetListNodeIterator** children) {
+inline Hvd::Status FakeNetNode::GetChildren(Hvd::IHdlNetListNodeIterator** children) {
   ++childrenCalls;
   *children = childrenMissing ? nullptr : new FakeNetNodeIterator(this);
   return childrenStatus;
@@ -146,12 +146,12 @@ class FakeNetlistView : public Hvd::IView {
     if (iid == Hvd::IHdlElaborationData::GetIID()) return &m_data;
     return iid == Hvd::IView::GetIID() || iid == CitI::IInterface::GetIID() ? this : nullptr;
   }
-  std::uint64_t GetType(Hvd::IViewType** type) override { *type = nullptr; return 0; }
-  std::uint64_t GetDesign(Hvd::IDesign** design) override { *design = nullptr; return 0; }
-  std::uint64_t GetElaborationData(Hvd::IHdlElaborationData** data) override {
+  Hvd::Status GetType(Hvd::IViewType** type) override { *type = nullptr; return Hvd::kFailure; }
+  Hvd::Status GetDesign(Hvd::IDesign** design) override { *design = nullptr; return Hvd::kFailure; }
+  Hvd::Status GetElaborationData(Hvd::IHdlElaborationData** data) override {
     *data = m_hasData ? &m_data : nullptr;
     m_count.refs += m_hasData ? 1 : 0;
-    return m_hasData ? 1 : 0;
+    return m_hasData ? Hvd::kSuccess : Hvd::kFailure;
   }
 
   // References held by others on the view and its elaboration data.
@@ -160,15 +160,15 @@ class FakeNetlistView : public Hvd::IView {
  private:
   struct XData : Hvd::TNested<FakeNetlistView, Hvd::IHdlElaborationData> {
     using TNested::TNested;
-    static constexpr std::uint64_t kNo = Hvd::kNotSupported;
-    std::uint64_t GetUndefinedInstances(CitI::IInterface**) override { return kNo; }
-    std::uint64_t GetCompileOrder(Hvd::IHdlNetListNode*, Hvd::IHdlFileIterator**) override { return kNo; }
-    std::uint64_t GetCompileOrder(Hvd::IHdlNetListNode*, std::int32_t, Hvd::IHdlFileIterator**) override { return kNo; }
-    std::uint64_t GetPorts(const char*, CitI::IInterface**) override { return kNo; }
-    std::uint64_t GetDesignGraph(Hvd::IHdlNetListNode** root) override {
+    static constexpr Hvd::Status kNo = Hvd::kNotSupported;
+    Hvd::Status GetUndefinedInstances(CitI::IInterface**) override { return kNo; }
+    Hvd::Status GetCompileOrder(Hvd::IHdlNetListNode*, Hvd::IHdlFileIterator**) override { return kNo; }
+    Hvd::Status GetCompileOrder(Hvd::IHdlNetListNode*, std::int32_t, Hvd::IHdlFileIterator**) override { return kNo; }
+    Hvd::Status GetPorts(const char*, CitI::IInterface**) override { return kNo; }
+    Hvd::Status GetDesignGraph(Hvd::IHdlNetListNode** root) override {
       *root = m_pThis->m_root;
       if (*root != nullptr) ++m_pThis->m_root->m_count.refs;
-      return 1;
+      return Hvd::kSuccess;
     }
   };
 

@@ -10,25 +10,25 @@ namespace testing_support {
 class FakeProjectBase : public Hvd::IProject4 {
  public:
   using Text = Port::StringBase<char>;
-  std::uint64_t GetRepositoryPath(Text*) override { return Hvd::kNotSupported; }
-  std::uint64_t Open(const Text&) override { return Hvd::kNotSupported; }
-  std::uint64_t ProjectClose(bool) override { return Hvd::kNotSupported; }
-  std::uint64_t Save() override { return Hvd::kNotSupported; }
-  std::uint64_t GetDesign(Hvd::IDesign**) override { return Hvd::kNotSupported; }
-  std::uint64_t ProjectCleanUp() override { return Hvd::kNotSupported; }
-  std::uint64_t GetReadOnly(bool*) override { return Hvd::kNotSupported; }
-  std::uint64_t IsOpen(bool*) override { return Hvd::kNotSupported; }
-  std::uint64_t GetConnectionManager(Hvd::Ipc::IConnectionManager**) override { return Hvd::kNotSupported; }
-  std::uint64_t ReconcileProject() override { return Hvd::kNotSupported; }
-  std::uint64_t GetProjectFilePath(Text*) override { return Hvd::kNotSupported; }
-  std::uint64_t GetGeneratedFilePath(Text*) override { return Hvd::kNotSupported; }
-  std::uint64_t GetWorkingDirectory(Text*) override { return Hvd::kNotSupported; }
-  std::uint64_t ChangeWorkingDirectory(const Text&, bool, bool) override { return Hvd::kNotSupported; }
-  std::uint64_t Reload() override { return Hvd::kNotSupported; }
-  std::uint64_t ParseCompileOrderFile(const Text&, std::int32_t) override { return Hvd::kNotSupported; }
-  std::uint64_t CleanupAutoManagedFiles() override { return Hvd::kNotSupported; }
-  std::uint64_t WriteUsageStatistics() override { return Hvd::kNotSupported; }
-  std::uint64_t Reopen(const Text&) override { return Hvd::kNotSupported; }
+  Hvd::Status GetRepositoryPath(Text*) override { return Hvd::kNotSupported; }
+  Hvd::Status Open(const Text&) override { return Hvd::kNotSupported; }
+  Hvd::Status ProjectClose(bool) override { return Hvd::kNotSupported; }
+  Hvd::Status Save() override { return Hvd::kNotSupported; }
+  Hvd::Status GetDesign(Hvd::IDesign**) override { return Hvd::kNotSupported; }
+  Hvd::Status ProjectCleanUp() override { return Hvd::kNotSupported; }
+  Hvd::Status GetReadOnly(bool*) override { return Hvd::kNotSupported; }
+  Hvd::Status IsOpen(bool*) override { return Hvd::kNotSupported; }
+  Hvd::Status GetConnectionManager(Hvd::Ipc::IConnectionManager**) override { return Hvd::kNotSupported; }
+  Hvd::Status ReconcileProject() override { return Hvd::kNotSupported; }
+  Hvd::Status GetProjectFilePath(Text*) override { return Hvd::kNotSupported; }
+  Hvd::Status GetGeneratedFilePath(Text*) override { return Hvd::kNotSupported; }
+  Hvd::Status GetWorkingDirectory(Text*) override { return Hvd::kNotSupported; }
+  Hvd::Status ChangeWorkingDirectory(const Text&, bool, bool) override { return Hvd::kNotSupported; }
+  Hvd::Status Reload() override { return Hvd::kNotSupported; }
+  Hvd::Status ParseCompileOrderFile(const Text&, std::int32_t) override { return Hvd::kNotSupported; }
+  Hvd::Status CleanupAutoManagedFiles() override { return Hvd::kNotSupported; }
+  Hvd::Status WriteUsageStatistics() override { return Hvd::kNotSupported; }
+  Hvd::Status Reopen(const Text&) override { return Hvd::kNotSupported; }
 };
 
 // A counted project that is each of the project interfaces itself.

@@ -76,29 +76,29 @@ class FakeComponent : public CitI::IInterface {
   };
   struct XPrjrep : Nested<Prjrep::IRefCount> {
     using Nested::Nested;
-    std::uint64_t AddRef() override { return owner->DoAddRef(); }
-    std::uint64_t Release() override { return owner->DoRelease(); }
+    Hvd::Status AddRef() override { return owner->DoAddRef(); }
+    Hvd::Status Release() override { return owner->DoRelease(); }
     std::int32_t GetRefCount() override { return owner->m_count; }
   };
   struct XCommon : Nested<CommonI::IRefCount> {
     using Nested::Nested;
-    std::uint64_t AddRef() override { return owner->DoAddRef(); }
-    std::uint64_t Release() override { return owner->DoRelease(); }
+    std::uint64_t AddRef() override { return Hvd::CodeOf(owner->DoAddRef()); }
+    std::uint64_t Release() override { return Hvd::CodeOf(owner->DoRelease()); }
     std::uint64_t GetRefCount(std::int32_t& count) override {
       count = owner->m_count;
       return 1;
     }
   };
 
-  std::uint64_t DoAddRef() {
+  Hvd::Status DoAddRef() {
     ++m_log.addRefs;
     ++m_count;
-    return 1;
+    return Hvd::kSuccess;
   }
-  std::uint64_t DoRelease() {
+  Hvd::Status DoRelease() {
     ++m_log.releases;
     if (--m_count == 0) delete this;
-    return 1;
+    return Hvd::kSuccess;
   }
 
   CountLog& m_log;

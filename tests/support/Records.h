@@ -51,8 +51,8 @@ class CRecord : public CitI::IInterface {
                                   {CitI::IInterface::GetIID(), &m_XIRecord}});
   }
 
-  std::uint64_t LoadFrom(Prjrep::IStorage* storage) { return storage->ReadInt32(&m_value); }
-  std::uint64_t SaveTo(Prjrep::IStorage* storage) { return storage->WriteInt32(m_value); }
+  Hvd::Status LoadFrom(Prjrep::IStorage* storage) { return storage->ReadInt32(&m_value); }
+  Hvd::Status SaveTo(Prjrep::IStorage* storage) { return storage->WriteInt32(m_value); }
 
   // A new record with one reference for the caller.
   static IRecord* Make(std::int32_t value) {

@@ -23,9 +23,9 @@ struct SetKinds {
   // The set-container form: each pointer once, in pointer order, no references.
   class Pointer : public Prjrep::TSetHelper<E, S, I, std::set<E>> {
    public:
-    std::uint64_t Add(E element) override {
+    Hvd::Status Add(E element) override {
       this->m_elements.insert(element);
-      return 1;
+      return Hvd::kSuccess;
     }
     E GetAt(const typename Pointer::Position& pos) override { return this->AtEnd(pos) ? nullptr : *pos; }
   };

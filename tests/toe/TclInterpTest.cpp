@@ -30,7 +30,7 @@ class Interp {
   // The result of a command that must succeed.
   std::string Run(const std::string& command) const {
     Text result;
-    EXPECT_EQ(m_tcl->ExecuteCmd(command, result, 1), 1u) << command << ": " << result.c_str();
+    EXPECT_EQ(m_tcl->ExecuteCmd(command, result, 1), Hvd::kSuccess) << command << ": " << result.c_str();
     return result.str();
   }
 
@@ -45,7 +45,7 @@ class TclInterpTest : public ::testing::Test {
     ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_TOE"));
     Interp interp;
     ASSERT_NE(interp.Root(), nullptr);
-    ASSERT_EQ(interp->Init(""), 1u);
+    ASSERT_EQ(interp->Init(""), Hvd::kSuccess);
     interp.Run("::velmor::Hvd::hvd_ResetDialogs; unset -nocomplain ::shared ::pwned");
   }
   void TearDown() override { CitP::Factory::Shutdown(); }
@@ -54,17 +54,17 @@ class TclInterpTest : public ::testing::Test {
 TEST_F(TclInterpTest, OneInterpreterOutlivesItsInstances) {
   Interp{}.Run("set ::shared 42");
   Interp later;
-  EXPECT_EQ(later->Init("again"), 1u);
+  EXPECT_EQ(later->Init("again"), Hvd::kSuccess);
   EXPECT_EQ(later.Run("set ::shared"), "42");
 }
 
 TEST_F(TclInterpTest, BindObjectNamesTheObjectsIdentity) {
   Interp a;
   Interp b;
-  ASSERT_EQ(a->BindObject(a.Root(), "viaRoot"), 1u);
-  ASSERT_EQ(a->BindObject(a.operator->(), "viaPart"), 1u);
-  ASSERT_EQ(a->BindObject(b.Root(), "other"), 1u);
-  ASSERT_EQ(a->BindObject(nullptr, "none"), 1u);
+  ASSERT_EQ(a->BindObject(a.Root(), "viaRoot"), Hvd::kSuccess);
+  ASSERT_EQ(a->BindObject(a.operator->(), "viaPart"), Hvd::kSuccess);
+  ASSERT_EQ(a->BindObject(b.Root(), "other"), Hvd::kSuccess);
+  ASSERT_EQ(a->BindObject(nullptr, "none"), Hvd::kSuccess);
   const std::string handle = a.Run("set viaRoot");
   EXPECT_FALSE(handle.empty());
   EXPECT_EQ(a.Run("set viaPart"), handle);
@@ -76,12 +76,12 @@ TEST_F(TclInterpTest, BindObjectNamesTheObjectsIdentity) {
 TEST_F(TclInterpTest, ExecuteCmdGivesResultOrError) {
   Interp interp;
   Text result;
-  EXPECT_EQ(interp->ExecuteCmd("expr {6 * 7}", result, 1), 1u);
+  EXPECT_EQ(interp->ExecuteCmd("expr {6 * 7}", result, 1), Hvd::kSuccess);
   EXPECT_EQ(result, "42");
-  EXPECT_EQ(interp->ExecuteCmd("error {no such design}", result, 1), 0u);
+  EXPECT_EQ(interp->ExecuteCmd("error {no such design}", result, 1), Hvd::kFailure);
   EXPECT_EQ(result, "no such design");
   // Tcl's internal forms of NUL and of characters past U+FFFF do not leak out.
-  EXPECT_EQ(interp->ExecuteCmd("string range a\\u0000\xf0\x9f\x98\x80 0 end", result, 1), 1u);
+  EXPECT_EQ(interp->ExecuteCmd("string range a\\u0000\xf0\x9f\x98\x80 0 end", result, 1), Hvd::kSuccess);
   EXPECT_EQ(result.str(), std::string("a\0\xf0\x9f\x98\x80", 6));
   EXPECT_EQ(interp->ExecuteCmd("error \\u0000", result, 1), 0u);
   EXPECT_EQ(result.str(), std::string(1, '\0'));

@@ -39,17 +39,17 @@ struct Counted {
 class CProjectDouble : public FakeProject, Counted {
  public:
   explicit CProjectDouble(std::string source) : m_source(std::move(source)) {}
-  std::uint64_t GetRepositoryPath(Text* path) override {
+  Hvd::Status GetRepositoryPath(Text* path) override {
     *path = m_source.substr(0, m_source.size() - 5) + ".hlc";
-    return 1;
+    return Hvd::kSuccess;
   }
-  std::uint64_t GetProjectFilePath(Text* path) override {
+  Hvd::Status GetProjectFilePath(Text* path) override {
     *path = m_source;
-    return 1;
+    return Hvd::kSuccess;
   }
-  std::uint64_t Save() override {
+  Hvd::Status Save() override {
     ++saves;
-    return 1;
+    return Hvd::kSuccess;
   }
   int saves = 0;
   std::string m_source;
@@ -63,16 +63,16 @@ class CDesignDouble : public Counted, public Hvd::IDesign {
     const bool self = iid == Hvd::IDesign::GetIID() || iid == CitI::IInterface::GetIID();
     return self ? this : Hvd::AnswerQuery(iid, {{Prjrep::IRefCount::GetIID(), &m_refCount}});
   }
-  std::uint64_t GetDesignPlatform(Hvd::IDesignPlatform**) override { return 0; }
-  std::uint64_t SetDesignPlatform(Hvd::IDesignPlatform*) override { return 0; }
-  std::uint64_t GetDesignUnits(Hvd::IHdlDesignUnitIterator**) override { return 0; }
-  std::uint64_t GetTOE(Hvd::ITransformEngine**) override { return 0; }
-  std::uint64_t GetDataStore(Hvd::IDataStore**) override { return 0; }
-  std::uint64_t GetPropertyManager(Hvd::IPropertyManager**) override { return 0; }
-  std::uint64_t GetProject(Hvd::IProject** project) override {
+  Hvd::Status GetDesignPlatform(Hvd::IDesignPlatform**) override { return Hvd::kFailure; }
+  Hvd::Status SetDesignPlatform(Hvd::IDesignPlatform*) override { return Hvd::kFailure; }
+  Hvd::Status GetDesignUnits(Hvd::IHdlDesignUnitIterator**) override { return Hvd::kFailure; }
+  Hvd::Status GetTOE(Hvd::ITransformEngine**) override { return Hvd::kFailure; }
+  Hvd::Status GetDataStore(Hvd::IDataStore**) override { return Hvd::kFailure; }
+  Hvd::Status GetPropertyManager(Hvd::IPropertyManager**) override { return Hvd::kFailure; }
+  Hvd::Status GetProject(Hvd::IProject** project) override {
     return Prjrep::AutoOut<Hvd::IProject>(project).Assign(m_project.Get());
   }
-  std::uint64_t GetDefaultParserConfig(Hvd::IHdlParserConfig**) override { return 0; }
+  Hvd::Status GetDefaultParserConfig(Hvd::IHdlParserConfig**) override { return Hvd::kFailure; }
   Prjrep::AutoPtr<Hvd::IProject> m_project;
   Prjrep::TRefCountHelper<CDesignDouble> m_refCount{this};
 };
@@ -91,47 +91,47 @@ class CFileDouble : public Counted, public Hvd::IHdlFile {
                                   {Prjrep::IRefCount::GetIID(), &m_refCount},
                                   {CitI::IInterface::GetIID(), this}});
   }
-  std::uint64_t CheckFileOnDisk() override { return 0; }
-  std::uint64_t SetModified(bool) override { return 0; }
-  std::uint64_t SetPath(const String&, const String&) override { return 0; }
-  std::uint64_t GetPath(String*, String*) override { return 0; }
-  std::uint64_t GetDesignUnits(Hvd::IHdlParserConfig*, Hvd::IHdlDesignUnitIterator**) override { return 0; }
-  std::uint64_t GetParserName(String*) override { return 0; }
-  std::uint64_t GetFileAddTarget(std::uint64_t*) override { return 0; }
-  std::uint64_t IsModified(bool*) override { return 0; }
+  Hvd::Status CheckFileOnDisk() override { return Hvd::kFailure; }
+  Hvd::Status SetModified(bool) override { return Hvd::kFailure; }
+  Hvd::Status SetPath(const String&, const String&) override { return Hvd::kFailure; }
+  Hvd::Status GetPath(String*, String*) override { return Hvd::kFailure; }
+  Hvd::Status GetDesignUnits(Hvd::IHdlParserConfig*, Hvd::IHdlDesignUnitIterator**) override { return Hvd::kFailure; }
+  Hvd::Status GetParserName(String*) override { return Hvd::kFailure; }
+  Hvd::Status GetFileAddTarget(std::uint64_t*) override { return Hvd::kFailure; }
+  Hvd::Status IsModified(bool*) override { return Hvd::kFailure; }
   struct XIFile : Hvd::TNested<CFileDouble, Hvd::IFile> {
     using TNested::TNested;
-    std::uint64_t GetFileType(Hvd::IFileType** type) override {
+    Hvd::Status GetFileType(Hvd::IFileType** type) override {
       return Prjrep::AutoOut<Hvd::IFileType>(type).Assign(m_pThis);
     }
-    std::uint64_t GetFileFlag(bool*) override { return 0; }
-    std::uint64_t SetFileFlag(bool) override { return 0; }
-    std::uint64_t GetOriginState(std::uint32_t*) override { return 0; }
-    std::uint64_t SetOriginState(std::uint32_t) override { return 0; }
+    Hvd::Status GetFileFlag(bool*) override { return Hvd::kFailure; }
+    Hvd::Status SetFileFlag(bool) override { return Hvd::kFailure; }
+    Hvd::Status GetOriginState(std::uint32_t*) override { return Hvd::kFailure; }
+    Hvd::Status SetOriginState(std::uint32_t) override { return Hvd::kFailure; }
   } m_XIFile{this};
   struct XIFileType : Hvd::TNested<CFileDouble, Hvd::IFileType> {
     using TNested::TNested;
   } m_XIFileType{this};
   struct XIType : Hvd::TNested<CFileDouble, Hvd::IDefDataId> {
     using TNested::TNested;
-    std::uint64_t GetDefDataIdName(String* name) override {
+    Hvd::Status GetDefDataIdName(String* name) override {
       *name = m_pThis->m_type;
-      return 1;
+      return Hvd::kSuccess;
     }
   } m_XIType{this};
   struct XIObsolete : Hvd::TNested<CFileDouble, Hvd::IDefDataObsolete> {
     using TNested::TNested;
-    std::uint64_t IsObsolete(bool* obsolete) override {
+    Hvd::Status IsObsolete(bool* obsolete) override {
       *obsolete = m_pThis->obsolete;
-      return 1;
+      return Hvd::kSuccess;
     }
   } m_XIObsolete{this};
   struct XINames : FakeFileNameHelperBase {
     explicit XINames(CFileDouble* owner) : m_owner(owner) {}
     CitI::IInterface* QueryInterface(const Port::XUID& iid) override { return m_owner->QueryInterface(iid); }
-    std::uint64_t GetFullName(Text* name) override {
+    Hvd::Status GetFullName(Text* name) override {
       *name = m_owner->m_name;
-      return 1;
+      return Hvd::kSuccess;
     }
     CFileDouble* m_owner;
   } m_XINames{this};
@@ -154,27 +154,27 @@ class CConfigurationDouble : public Counted, public Hvd::IProjectCompReference {
                                   {Prjrep::IRefCount::GetIID(), &m_refCount},
                                   {CitI::IInterface::GetIID(), this}});
   }
-  std::uint64_t LoadFrom(Prjrep::IStorage* storage) {
+  Hvd::Status LoadFrom(Prjrep::IStorage* storage) {
     String name;
-    const std::uint64_t status = storage->ReadString(&name);
+    const Hvd::Status status = storage->ReadString(&name);
     m_name.SetName(name);
     return status;
   }
-  std::uint64_t SaveTo(Prjrep::IStorage* storage) { return storage->WriteString(&m_name.Name()); }
-  std::uint64_t SetProject(CitI::IInterface* project) override { return m_project.Assign(project); }
-  std::uint64_t GetProject(Hvd::IProject** project) override {
+  Hvd::Status SaveTo(Prjrep::IStorage* storage) { return storage->WriteString(&m_name.Name()); }
+  Hvd::Status SetProject(CitI::IInterface* project) override { return m_project.Assign(project); }
+  Hvd::Status GetProject(Hvd::IProject** project) override {
     Prjrep::AutoOut<Hvd::IProject>(project).Assign(m_project.Get());
-    return project != nullptr && *project != nullptr ? 1 : 0;
+    return project != nullptr && *project != nullptr ? Hvd::kSuccess : Hvd::kFailure;
   }
 
   struct XIConfiguration : Hvd::TNested<CConfigurationDouble, Hvd::IConfiguration> {
     using TNested::TNested;
-    std::uint64_t GetElements(Hvd::IConfigurationElementIterator**) override { return 0; }
-    std::uint64_t GetProject(Hvd::IProject** project) override { return m_pThis->GetProject(project); }
+    Hvd::Status GetElements(Hvd::IConfigurationElementIterator**) override { return Hvd::kFailure; }
+    Hvd::Status GetProject(Hvd::IProject** project) override { return m_pThis->GetProject(project); }
   } m_XIConfiguration{this};
   struct XINaming : Hvd::TNested<CConfigurationDouble, Prjrep::IAutoNaming> {
     using TNested::TNested;
-    std::uint64_t GetAutonym(Prjrep::IAutonym** autonym) override {
+    Hvd::Status GetAutonym(Prjrep::IAutonym** autonym) override {
       auto* made = new Hvd::CConfigurationAutonym;
       made->SetObject(m_pThis);
       return Prjrep::AutoOut<Prjrep::IAutonym>(autonym).Assign(AutoRelease<Prjrep::IAutonym>(made).Get());
@@ -219,16 +219,16 @@ TEST_F(DmUtilsTest, NamesAreRegisteredReplacedFoundAndWithdrawn) {
   AutoRelease<CitI::IInterface> registry(Hvd::GetNamedObjectRegistryCLSID());
   AutoRelease<CProjectDouble> a(new CProjectDouble("/a.xhlc"));
   AutoRelease<CProjectDouble> b(new CProjectDouble("/b.xhlc"));
-  EXPECT_EQ(Hvd::RegisterNamedObject(registry, "Name", a.Get(), false), 1u);
-  EXPECT_EQ(Hvd::RegisterNamedObject(registry, "Name", b.Get(), false), 0u) << "taken";
+  EXPECT_EQ(Hvd::RegisterNamedObject(registry, "Name", a.Get(), false), Hvd::kSuccess);
+  EXPECT_EQ(Hvd::RegisterNamedObject(registry, "Name", b.Get(), false), Hvd::kFailure) << "taken";
   AutoRelease<CitI::IInterface> found;
   Hvd::FindNamedObject("Name", found.Receive());
   EXPECT_EQ(found.Get(), static_cast<CitI::IInterface*>(a.Get()));
-  EXPECT_EQ(Hvd::RegisterNamedObject(registry, "Name", b.Get(), true), 1u);
+  EXPECT_EQ(Hvd::RegisterNamedObject(registry, "Name", b.Get(), true), Hvd::kSuccess);
   Hvd::FindNamedObject("Name", found.Receive());
   EXPECT_EQ(found.Get(), static_cast<CitI::IInterface*>(b.Get()));
   found = nullptr;
-  EXPECT_EQ(Hvd::ForwardToNamedObjectRegistry(b.Get()), 1u);
+  EXPECT_EQ(Hvd::ForwardToNamedObjectRegistry(b.Get()), Hvd::kSuccess);
   Hvd::FindNamedObject("Name", found.Receive());
   EXPECT_EQ(found.Get(), nullptr);
 }
@@ -321,7 +321,7 @@ TEST_F(DmUtilsTest, OwningProjectAndFullPathOfEachKindOfObject) {
 
   EXPECT_EQ(AutoRelease<Hvd::IProject>(Hvd::GetOwningProject(nullptr)).Get(), nullptr);
   EXPECT_EQ(Hvd::GetObjectFullPath(nullptr), "");
-  EXPECT_EQ(Hvd::SaveOwningProject(design.Get(), nullptr), 1u);
+  EXPECT_EQ(Hvd::SaveOwningProject(design.Get(), nullptr), Hvd::kSuccess);
   EXPECT_EQ(project->saves, 1);
 }
 
@@ -335,10 +335,10 @@ TEST_F(DmUtilsTest, AutonymsComposedPersistedAndResolvedBack) {
     configuration->SetProject(project.Get());
     configuration->m_name.SetName("fast");
     AutoRelease<Prjrep::ISaveAutonym> own(Hvd::GetAutonymOf(configuration.Get()));
-    ASSERT_EQ(own->SaveObject(nullptr), 1u);
-    ASSERT_EQ(Hvd::PersistObjectAutonym(stream, configuration.Get()), 1u);
+    ASSERT_EQ(own->SaveObject(nullptr), Hvd::kSuccess);
+    ASSERT_EQ(Hvd::PersistObjectAutonym(stream, configuration.Get()), Hvd::kSuccess);
     AutoRelease<Prjrep::IProjectRepository> repository(Hvd::GetRepositoryOfObject(project.Get()));
-    ASSERT_EQ(repository->Close(), 1u);
+    ASSERT_EQ(repository->Close(), Hvd::kSuccess);
     own->CloseObject(repository);
     EXPECT_EQ(Hvd::SynthesizeHlcPlusAutonym(nullptr), nullptr);
     EXPECT_EQ(Hvd::MakeProjectComponentAutonym("", configuration.Get()), nullptr);
@@ -348,7 +348,7 @@ TEST_F(DmUtilsTest, AutonymsComposedPersistedAndResolvedBack) {
   control->Rewind();  // the stream lets go of what it wrote
   ASSERT_EQ(Counted::s_alive, 0);
   AutoRelease<CitI::IInterface> resolved;
-  ASSERT_EQ(Hvd::LoadAutonymReference(stream, resolved.Receive()), 1u);
+  ASSERT_EQ(Hvd::LoadAutonymReference(stream, resolved.Receive()), Hvd::kSuccess);
   ASSERT_NE(resolved.Get(), nullptr);
   String name;
   AutoCast<Prjrep::IName>(resolved.Get())->GetName(name);

@@ -114,17 +114,17 @@ TEST_F(DumperTest, OpenAppendsAnEmptyRootAndUnwritablePathsLeaveTheDumperInert) 
   { std::ofstream(m_path) << "earlier\n"; }
   AutoRelease<Hvd::IDumper> dumper = NewDumper();
   for (const std::string& bad : {m_dir + "/missing/dir/trace.xml", m_dir, std::string()}) {
-    EXPECT_EQ(dumper->Open(bad), 0u) << bad;
+    EXPECT_EQ(dumper->Open(bad), Hvd::kFailure) << bad;
     EXPECT_TRUE(dumper->IsClosed());
-    EXPECT_EQ(dumper->BeginElement("a"), 0u);
-    EXPECT_EQ(dumper->Close(), 1u);
+    EXPECT_EQ(dumper->BeginElement("a"), Hvd::kFailure);
+    EXPECT_EQ(dumper->Close(), Hvd::kSuccess);
   }
   EXPECT_FALSE(std::filesystem::exists(m_dir + "/missing"));
   for (int i = 0; i < 2; ++i) {
-    ASSERT_EQ(dumper->Open(m_path), 1u);
-    EXPECT_EQ(dumper->Open(m_dir + "/other.xml"), 0u) << "a second Open leaves the open file alone";
+    ASSERT_EQ(dumper->Open(m_path), Hvd::kSuccess);
+    EXPECT_EQ(dumper->Open(m_dir + "/other.xml"), Hvd::kFailure) << "a second Open leaves the open file alone";
     EXPECT_FALSE(dumper->IsClosed());
-    EXPECT_EQ(dumper->Close(), 1u);
+    EXPECT_EQ(dumper->Close(), Hvd::kSuccess);
     EXPECT_TRUE(dumper->IsClosed());
   }
   EXPECT_FALSE(std::filesystem::exists(m_dir + "/other.xml"));
@@ -192,10 +192,10 @@ TEST_F(DumperTest, ElementsAttributesAndTextThroughTheInterface) {
                                              ".a",   "a\"",  "a=",        "a\tb",      "\xff",     "a\xc3",
                                              "\xcc\x80" "a", "a\xc3\x97", {"a\0", 2}};
   AutoRelease<Hvd::IDumper> dumper = NewDumper();
-  ASSERT_EQ(dumper->Open(m_path), 1u);
-  for (const std::string& name : notNames) EXPECT_EQ(dumper->BeginElement(name), 0u) << name;
-  ASSERT_EQ(dumper->BeginElement("e"), 1u);
-  for (const std::string& name : notNames) EXPECT_EQ(dumper->AddAttribute(name, "v"), 0u) << name;
+  ASSERT_EQ(dumper->Open(m_path), Hvd::kSuccess);
+  for (const std::string& name : notNames) EXPECT_EQ(dumper->BeginElement(name), Hvd::kFailure) << name;
+  ASSERT_EQ(dumper->BeginElement("e"), Hvd::kSuccess);
+  for (const std::string& name : notNames) EXPECT_EQ(dumper->AddAttribute(name, "v"), Hvd::kFailure) << name;
   for (const std::string& name : names) EXPECT_EQ(dumper->AddAttribute(name, "v"), 1u) << name;
   EXPECT_EQ(dumper->AddAttribute("_x", "again"), 0u);
   ASSERT_EQ(dumper->BeginElement(names.back()), 1u);

@@ -53,10 +53,10 @@ TEST_F(InterpHelpTest, AnAttachmentAnswersForItsOwnerUntilReleased) {
   Prjrep::AutoRelease<CitI::IInterface> back;
   attached->GetOwner(back.Receive());
   EXPECT_EQ(back.Get(), static_cast<CitI::IInterface*>(owner.Get()));
-  EXPECT_EQ(Hvd::ReleaseComponentRef(ref), 1u);
+  EXPECT_EQ(Hvd::ReleaseComponentRef(ref), Hvd::kSuccess);
   EXPECT_EQ(ref.attachment, nullptr);
   EXPECT_EQ(Hvd::QueryComponentRef(ref, Prjrep::IAttachedInterface::GetIID()), nullptr);
-  EXPECT_EQ(Hvd::ReleaseComponentRef(ref), 1u);
+  EXPECT_EQ(Hvd::ReleaseComponentRef(ref), Hvd::kSuccess);
 }
 
 class TclRunnerTest : public testing_support::NodeFixture {
@@ -64,9 +64,9 @@ class TclRunnerTest : public testing_support::NodeFixture {
   void SetUp() override {
     NodeFixture::SetUp();
     ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_TOE"));
-    ASSERT_EQ(InterpHelp::RunCmd("::velmor::Hvd::hvd_ResetDialogs", nullptr, false, nullptr), 1u);
+    ASSERT_EQ(InterpHelp::RunCmd("::velmor::Hvd::hvd_ResetDialogs", nullptr, false, nullptr), Hvd::kSuccess);
   }
-  static std::string Run(const std::string& command, Hvd::Status expected = 1) {
+  static std::string Run(const std::string& command, Hvd::Status expected = Hvd::kSuccess) {
     Port::StringBase<char> result;
     EXPECT_EQ(InterpHelp::RunCmd(command.c_str(), nullptr, false, &result), expected) << command;
     return result.str();
@@ -79,12 +79,12 @@ TEST_F(TclRunnerTest, CommandsRunWithAndWithoutTheBoundObject) {
   Prjrep::AutoRelease<CNode> object(CNode::Make());
   Port::StringBase<char> bound;
   Port::StringBase<char> unbound("stale");
-  EXPECT_EQ(InterpHelp::RunCmd("::echoThis", object.Get(), true, &bound), 1u);
+  EXPECT_EQ(InterpHelp::RunCmd("::echoThis", object.Get(), true, &bound), Hvd::kSuccess);
   EXPECT_FALSE(bound.empty());
-  EXPECT_EQ(InterpHelp::RunCmd("::echoThis", nullptr, true, &unbound), 1u);
+  EXPECT_EQ(InterpHelp::RunCmd("::echoThis", nullptr, true, &unbound), Hvd::kSuccess);
   EXPECT_EQ(unbound, "");
-  EXPECT_EQ(Run("error boom", 0), "boom");
-  EXPECT_EQ(InterpHelp::RunCmd("set ::x", nullptr, false, nullptr), 1u);
+  EXPECT_EQ(Run("error boom", Hvd::kFailure), "boom");
+  EXPECT_EQ(InterpHelp::RunCmd("set ::x", nullptr, false, nullptr), Hvd::kSuccess);
 }
 
 // Every ASCII character, alone, inside a value and at both ends, included: Tcl separates
@@ -130,14 +130,14 @@ TEST_F(TclRunnerTest, EveryByteComesBackAsTheCharacterTclReadIt) {
     const std::string word = Hvd::TclWord(value).str();
     EXPECT_EQ(Run("set ::echo " + word), value);
     EXPECT_EQ(Run("string range " + word + " 0 end"), value) << "through Tcl's Unicode form";
-    EXPECT_EQ(Run("error " + word, 0), value);
+    EXPECT_EQ(Run("error " + word, Hvd::kFailure), value);
   }
 }
 
 TEST_F(InterpHelpTest, WithoutAnInterpreterNothingRuns) {
   Port::StringBase<char> result("untouched");
   Port_MsgManData::ClearCaptured();
-  EXPECT_EQ(InterpHelp::RunCmd("set x 1", nullptr, false, &result), 0u);
+  EXPECT_EQ(InterpHelp::RunCmd("set x 1", nullptr, false, &result), Hvd::kFailure);
   EXPECT_EQ(result, "untouched");
   const auto records = Port_MsgManData::Captured();
   ASSERT_FALSE(records.empty());

@@ -119,21 +119,21 @@ TEST_P(NetlistLookupTest, UnitNameSearchIsPreOrderFromTheStartNodeIncluded) {
 
 TEST_P(NetlistLookupTest, FailingChildListsAndNames) {
   // A failing status with an iterator: reported, and the search carries on.
-  top->childrenStatus = 0;
+  top->childrenStatus = Hvd::kFailure;
   EXPECT_EQ(Hvd::FindNodeByInstancePath(&root, P("top/u1")), u1);
   EXPECT_EQ(Captured(), Texts{kChildrenFailed});
   // No iterator at all: the branch ends there; the walk reports nothing and stops there.
   top->childrenMissing = true;
   EXPECT_EQ(Hvd::FindNodeByInstancePath(&root, P("top/u1")), nullptr);
   EXPECT_EQ(Captured(), (Texts{kChildrenFailed, kChildrenMissing}));
-  top->childrenStatus = 1;
+  top->childrenStatus = Hvd::kSuccess;
   EXPECT_EQ(Hvd::FindNodeByDuName(&root, "LEAF"), nullptr);
   EXPECT_EQ(Captured(), Texts{kChildrenMissing});
   EXPECT_EQ(Walked(&root), (std::vector<IHdlNetListNode*>{&root, top}));
   EXPECT_TRUE(Captured().empty());
 
   // A name that cannot be read is reported; what was written still counts.
-  u1->nameStatus = 0;
+  u1->nameStatus = Hvd::kFailure;
   EXPECT_EQ(Hvd::CHdlNetListUtils::GetInstancePath(u1), P("top/u1"));
   EXPECT_EQ(Captured(),
             Texts{"ERROR: CHdlNetListUtils::GetInstancePath - ITclCollectable::GetName() did not return Success.\n"});

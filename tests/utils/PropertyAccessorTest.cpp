@@ -100,14 +100,14 @@ struct Definitions : Hvd::IPropertyTemplateStore {
       if (iid == Hvd::IPropertyTemplate::GetIID()) return static_cast<Hvd::IPropertyTemplate*>(this);
       return nullptr;
     }
-    std::uint64_t GetDefDataIdName(String* out) override {
+    Hvd::Status GetDefDataIdName(String* out) override {
       *out = name;
-      return 1;
+      return Hvd::kSuccess;
     }
-    std::uint64_t GetDefaultValue(String*) override { return 0; }
-    std::uint64_t GetDependencies(Hvd::IDefDataIdIterator** out) override {
+    Hvd::Status GetDefaultValue(String*) override { return Hvd::kFailure; }
+    Hvd::Status GetDependencies(Hvd::IDefDataIdIterator** out) override {
       *out = new Ids(table, deps);
-      return 1;
+      return Hvd::kSuccess;
     }
   };
   // A counted iterator over the dependencies' ids.
@@ -117,14 +117,14 @@ struct Definitions : Hvd::IPropertyTemplateStore {
       return iid == Prjrep::IRefCount::GetIID() ? static_cast<CitI::IInterface*>(&count) : this;
     }
     Hvd::IDefDataId* Current() override { return IsDone() ? nullptr : &table->defs.at(names[at]); }
-    std::uint64_t Reset() override {
+    Hvd::Status Reset() override {
       at = 0;
-      return 1;
+      return Hvd::kSuccess;
     }
-    std::uint64_t Next() override {
-      if (IsDone()) return 0;
+    Hvd::Status Next() override {
+      if (IsDone()) return Hvd::kFailure;
       ++at;
-      return 1;
+      return Hvd::kSuccess;
     }
     bool IsDone() override { return at >= names.size(); }
     Definitions* table;
@@ -136,13 +136,13 @@ struct Definitions : Hvd::IPropertyTemplateStore {
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
     return iid == Hvd::IPropertyTemplateStore::GetIID() ? this : nullptr;
   }
-  std::uint64_t GetTemplate(Hvd::IDefDataId* id, Hvd::IPropertyTemplate** out) override {
+  Hvd::Status GetTemplate(Hvd::IDefDataId* id, Hvd::IPropertyTemplate** out) override {
     String name;
     id->GetDefDataIdName(&name);
     *out = &defs.at(name.str());
-    return 1;
+    return Hvd::kSuccess;
   }
-  std::uint64_t GetTemplates(Prjrep::IIterator**) override { return 0; }
+  Hvd::Status GetTemplates(Prjrep::IIterator**) override { return Hvd::kFailure; }
   Hvd::IPropertyTemplate* Add(const std::string& name, std::vector<std::string> deps) {
     Def& def = defs[name];
     def.table = this;

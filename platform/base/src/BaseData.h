@@ -79,8 +79,8 @@ class TImmortalCount final : public Prjrep::IRefCount {
     if (iid == Prjrep::IRefCountV1::GetIID() || iid == Prjrep::IRefCount::GetIID()) return this;
     return m_owner->QueryInterface(iid);
   }
-  std::uint64_t AddRef() override { return kSuccess; }
-  std::uint64_t Release() override { return kSuccess; }
+  Hvd::Status AddRef() override { return kSuccess; }
+  Hvd::Status Release() override { return kSuccess; }
   std::int32_t GetRefCount() override { return 1; }
 
  private:
@@ -103,29 +103,29 @@ class CDefinition final : public CitI::IInterface {
  private:
   struct XIDefDataId : TNested<CDefinition, IDefDataId> {
     using TNested::TNested;
-    std::uint64_t GetDefDataIdName(Text* name) override;
+    Hvd::Status GetDefDataIdName(Text* name) override;
   } m_XIDefDataId{this};
   struct XIObsolete : TNested<CDefinition, IDefDataObsolete> {
     using TNested::TNested;
-    std::uint64_t IsObsolete(bool* obsolete) override;
+    Hvd::Status IsObsolete(bool* obsolete) override;
   } m_XIObsolete{this};
   struct XITemplate : TNested<CDefinition, IPropertyTemplate> {
     using TNested::TNested;
-    std::uint64_t GetDependencies(IDefDataIdIterator** dependencies) override;
-    std::uint64_t GetDefaultValue(Text* value) override;
+    Hvd::Status GetDependencies(IDefDataIdIterator** dependencies) override;
+    Hvd::Status GetDefaultValue(Text* value) override;
   } m_XITemplate{this};
   struct XITemplate2 : TNested<CDefinition, IPropertyTemplate2> {
     using TNested::TNested;
-    std::uint64_t GetSecondName(Text* name) override;
+    Hvd::Status GetSecondName(Text* name) override;
   } m_XITemplate2{this};
   struct XIPlatformType : TNested<CDefinition, IDesignPlatformType> {
     using TNested::TNested;
-    std::uint64_t GetPropertyTemplates(IDefDataIdIterator** ids) override;
+    Hvd::Status GetPropertyTemplates(IDefDataIdIterator** ids) override;
   } m_XIPlatformType{this};
   struct XICodeHook : TNested<CDefinition, ICodeHookDefn> {
     using TNested::TNested;
-    std::uint64_t GetHookName(Text* name) override;
-    std::uint64_t GetHookClassId(Port::XUID& classId) override;
+    Hvd::Status GetHookName(Text* name) override;
+    Hvd::Status GetHookClassId(Port::XUID& classId) override;
   } m_XICodeHook{this};
   TNested<CDefinition, IViewType> m_XIViewType{this};
   TNested<CDefinition, IFileType> m_XIFileType{this};
@@ -148,17 +148,17 @@ CitI::IInterface* ThePlatformEvents();
 
 // A new iterator over `items` with one reference for the caller; it keeps its set alive.
 template <class T, class ISetT, class IIter>
-std::uint64_t HandOutIterator(const std::vector<T>& items, IIter** out) {
+Hvd::Status HandOutIterator(const std::vector<T>& items, IIter** out) {
   if (out == nullptr) return kFailure;
   *out = nullptr;
   auto* set = new TRefdSequenceSetHelper<T, ISetT, IIter, std::vector<T>>();
   for (T item : items) set->Add(item);
-  const std::uint64_t status = set->GetIterator(out);
+  const Hvd::Status status = set->GetIterator(out);
   Prjrep::ReleaseInterface(set);
   return status;
 }
 
 // A new iterator over copies of `values`, with one reference for the caller.
-std::uint64_t HandOutStrings(const Names& values, Prjrep::IStringIterator** out);
+Hvd::Status HandOutStrings(const Names& values, Prjrep::IStringIterator** out);
 
 }  // namespace Hvd::base

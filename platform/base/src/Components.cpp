@@ -30,7 +30,7 @@ class CBaseServices final : public CitI::IInterface {
  private:
   struct XIServices : TNested<CBaseServices, IBaseServices> {
     using TNested::TNested;
-    std::uint64_t GetService(const Port::XUID& id, CitI::IInterface** service) override {
+    Hvd::Status GetService(const Port::XUID& id, CitI::IInterface** service) override {
       Prjrep::AutoOut<CitI::IInterface> result(service);
       CitI::IInterface* found = nullptr;
       if (id == DataStoreServiceId()) found = TheDataStore();
@@ -58,7 +58,7 @@ class CFamilySelection final : public CitI::IInterface {
  private:
   struct XISelection : TNested<CFamilySelection, IFamilySelection> {
     using TNested::TNested;
-    std::uint64_t SelectFamily(const Text& kind, const Text& value) override {
+    Hvd::Status SelectFamily(const Text& kind, const Text& value) override {
       m_pThis->m_kind = kind;
       m_pThis->m_value = value;
       return kSuccess;
@@ -94,7 +94,7 @@ class CCodeHook final : public CitI::IInterface {
  private:
   struct XIInstance : TNested<CCodeHook, ICodeHookInstance> {
     using TNested::TNested;
-    std::uint64_t Run(const Text& hookName, CitI::IInterface* object) override {
+    Hvd::Status Run(const Text& hookName, CitI::IInterface* object) override {
       std::string run = hookName.str() + " " + StandInIdentity(object);
       HookRuns& runs = TheHookRuns();
       std::lock_guard<std::mutex> guard(runs.lock);
@@ -173,23 +173,23 @@ class CPropertyInstance final : public CitI::IInterface {
 
   struct XIInstance : TNested<CPropertyInstance, IPropertyInstance> {
     using TNested::TNested;
-    std::uint64_t GetName(Text* name) override {
+    Hvd::Status GetName(Text* name) override {
       if (name == nullptr || m_pThis->m_definition == nullptr) return kFailure;
       *name = Text(m_pThis->m_definition->Data().name);
       return kSuccess;
     }
-    std::uint64_t GetValue(Text* value) override {
+    Hvd::Status GetValue(Text* value) override {
       if (value == nullptr || m_pThis->m_definition == nullptr) return kFailure;
       *value = Text(m_pThis->m_value);
       return kSuccess;
     }
-    std::uint64_t SetValue(const Text& value) override { return m_pThis->Store(value.str()); }
-    std::uint64_t GetTemplate(IPropertyTemplate** definition) override {
+    Hvd::Status SetValue(const Text& value) override { return m_pThis->Store(value.str()); }
+    Hvd::Status GetTemplate(IPropertyTemplate** definition) override {
       Prjrep::AutoOut<IPropertyTemplate> result(definition);
       if (definition == nullptr || m_pThis->m_definition == nullptr) return kFailure;
       return result.Assign(m_pThis->m_definition);
     }
-    std::uint64_t IsDefault(bool* isDefault) override {
+    Hvd::Status IsDefault(bool* isDefault) override {
       if (isDefault == nullptr || m_pThis->m_definition == nullptr) return kFailure;
       *isDefault = m_pThis->m_value == m_pThis->m_definition->Data().defaultValue;
       return kSuccess;
@@ -198,7 +198,7 @@ class CPropertyInstance final : public CitI::IInterface {
 
   struct XIObsolete : TNested<CPropertyInstance, IDefDataObsolete> {
     using TNested::TNested;
-    std::uint64_t IsObsolete(bool* obsolete) override {
+    Hvd::Status IsObsolete(bool* obsolete) override {
       if (obsolete == nullptr) return kFailure;
       *obsolete = m_pThis->m_definition->Data().obsolete;
       return kSuccess;
@@ -207,16 +207,16 @@ class CPropertyInstance final : public CitI::IInterface {
 
   struct XILockable : TNested<CPropertyInstance, ILockable> {
     using TNested::TNested;
-    std::uint64_t Lock() override {
+    Hvd::Status Lock() override {
       m_pThis->m_locked = true;
       return kSuccess;
     }
-    std::uint64_t IsLocked(bool* locked) override {
+    Hvd::Status IsLocked(bool* locked) override {
       if (locked == nullptr) return kFailure;
       *locked = m_pThis->m_locked;
       return kSuccess;
     }
-    std::uint64_t Unlock() override {
+    Hvd::Status Unlock() override {
       m_pThis->m_locked = false;
       return kSuccess;
     }
@@ -224,30 +224,30 @@ class CPropertyInstance final : public CitI::IInterface {
 
   struct XIList : TNested<CPropertyInstance, IListPropertyInstance> {
     using TNested::TNested;
-    std::uint64_t GetAllowedValues(Prjrep::IStringIterator** values) override {
+    Hvd::Status GetAllowedValues(Prjrep::IStringIterator** values) override {
       return HandOutStrings(m_pThis->m_definition->Data().allowed, values);
     }
   } m_XIList{this};
 
   struct XIBool : TNested<CPropertyInstance, IBoolPropertyInstance> {
     using TNested::TNested;
-    std::uint64_t GetBool(bool* value) override {
+    Hvd::Status GetBool(bool* value) override {
       if (value == nullptr) return kFailure;
       *value = m_pThis->m_value == "true";
       return kSuccess;
     }
-    std::uint64_t SetBool(bool value) override { return m_pThis->Store(value ? "true" : "false"); }
+    Hvd::Status SetBool(bool value) override { return m_pThis->Store(value ? "true" : "false"); }
   } m_XIBool{this};
 
   struct XIFile : TNested<CPropertyInstance, IFilePropertyInstance> {
     using TNested::TNested;
-    std::uint64_t IsFileList(bool* list) override {
+    Hvd::Status IsFileList(bool* list) override {
       if (list == nullptr) return kFailure;
       *list = m_pThis->m_definition->Data().valueKind == "files";
       return kSuccess;
     }
     // A list is split at "|", empty entries dropped; a single path is taken whole.
-    std::uint64_t GetValues(Prjrep::IStringIterator** values) override {
+    Hvd::Status GetValues(Prjrep::IStringIterator** values) override {
       const std::string& value = m_pThis->m_value;
       Names paths;
       if (m_pThis->m_definition->Data().valueKind != "files") {
@@ -323,11 +323,11 @@ class CPropertyManager final : public CitI::IInterface {
 
   struct XIManager : TNested<CPropertyManager, IPropertyManager> {
     using TNested::TNested;
-    std::uint64_t GetPropertyInstance(IPropertyTemplate* definition, CitI::IInterface* context,
+    Hvd::Status GetPropertyInstance(IPropertyTemplate* definition, CitI::IInterface* context,
                                       IPropertyInstance** instance) override {
       return m_pThis->Instance(definition, context, false, instance);
     }
-    std::uint64_t CreatePropertyInstance(IPropertyTemplate* definition, CitI::IInterface* context,
+    Hvd::Status CreatePropertyInstance(IPropertyTemplate* definition, CitI::IInterface* context,
                                          IPropertyInstance** instance) override {
       return m_pThis->Instance(definition, context, true, instance);
     }
@@ -336,12 +336,12 @@ class CPropertyManager final : public CitI::IInterface {
   // The project is not needed: instances are kept by context alone.
   struct XIInternal : TNested<CPropertyManager, Ppm::IPropertyMgrInternal> {
     using TNested::TNested;
-    std::uint64_t SetProject(CitI::IInterface*) override { return kSuccess; }
+    Hvd::Status SetProject(CitI::IInterface*) override { return kSuccess; }
   } m_XIInternal{this};
 
   struct XIFetch : TNested<CPropertyManager, Ppm::IPropertyFetchInternal> {
     using TNested::TNested;
-    std::uint64_t FetchProperties(std::vector<Ppm::PropertyRecord>& records) override {
+    Hvd::Status FetchProperties(std::vector<Ppm::PropertyRecord>& records) override {
       records.clear();
       for (const Entry& e : m_pThis->m_entries) {
         Ppm::PropertyRecord record;

@@ -75,7 +75,7 @@ class CDataStore final : public CitI::IInterface {
  private:
   struct XIDataStore : TNested<CDataStore, IDataStore> {
     using TNested::TNested;
-    std::uint64_t FindByDefDataId(IDefDataId* id, CitI::IInterface** definition) override {
+    Hvd::Status FindByDefDataId(IDefDataId* id, CitI::IInterface** definition) override {
       Prjrep::AutoOut<CitI::IInterface> result(definition);
       Text name;
       if (definition == nullptr || id == nullptr || id->GetDefDataIdName(&name) != kSuccess) return kFailure;
@@ -83,19 +83,19 @@ class CDataStore final : public CitI::IInterface {
       if (found == nullptr) return kFailure;
       return result.Assign(found);
     }
-    std::uint64_t FindPropertyTemplate(const Text& name, IPropertyTemplate** definition) override {
+    Hvd::Status FindPropertyTemplate(const Text& name, IPropertyTemplate** definition) override {
       Prjrep::AutoOut<IPropertyTemplate> result(definition);
       CDefinition* found = m_pThis->Find(name.str());
       if (definition == nullptr || found == nullptr || !found->IsProperty()) return kFailure;
       return result.Assign(found);
     }
-    std::uint64_t FindDefData(const Text& name, CitI::IInterface** definition) override {
+    Hvd::Status FindDefData(const Text& name, CitI::IInterface** definition) override {
       Prjrep::AutoOut<CitI::IInterface> result(definition);
       CDefinition* found = m_pThis->Find(name.str());
       if (definition == nullptr || found == nullptr) return kFailure;
       return result.Assign(found);
     }
-    std::uint64_t ReadDefDataRef(Prjrep::IStorage* storage, CitI::IInterface** definition) override {
+    Hvd::Status ReadDefDataRef(Prjrep::IStorage* storage, CitI::IInterface** definition) override {
       Prjrep::AutoOut<CitI::IInterface> result(definition);
       Text name;
       if (definition == nullptr || storage == nullptr || storage->ReadString(&name) != kSuccess) return kFailure;
@@ -103,7 +103,7 @@ class CDataStore final : public CitI::IInterface {
       if (found == nullptr) return kFailure;
       return result.Assign(found);
     }
-    std::uint64_t WriteDefDataRef(Prjrep::IStorage* storage, CitI::IInterface* definition) override {
+    Hvd::Status WriteDefDataRef(Prjrep::IStorage* storage, CitI::IInterface* definition) override {
       Prjrep::AutoCast<IDefDataId> id(definition);
       Text name;
       if (storage == nullptr || id.Get() == nullptr || id->GetDefDataIdName(&name) != kSuccess) return kFailure;
@@ -113,7 +113,7 @@ class CDataStore final : public CitI::IInterface {
 
   struct XITemplates : TNested<CDataStore, IPropertyTemplateStore> {
     using TNested::TNested;
-    std::uint64_t GetTemplate(IDefDataId* id, IPropertyTemplate** definition) override {
+    Hvd::Status GetTemplate(IDefDataId* id, IPropertyTemplate** definition) override {
       Prjrep::AutoOut<IPropertyTemplate> result(definition);
       Text name;
       if (definition == nullptr || id == nullptr || id->GetDefDataIdName(&name) != kSuccess) return kFailure;
@@ -121,7 +121,7 @@ class CDataStore final : public CitI::IInterface {
       if (found == nullptr || !found->IsProperty()) return kFailure;
       return result.Assign(found);
     }
-    std::uint64_t GetTemplates(Prjrep::IIterator** definitions) override {
+    Hvd::Status GetTemplates(Prjrep::IIterator** definitions) override {
       std::vector<CitI::IInterface*> items(m_pThis->m_properties.begin(), m_pThis->m_properties.end());
       return HandOutIterator<CitI::IInterface*, Prjrep::ISet, Prjrep::IIterator>(items, definitions);
     }
@@ -130,14 +130,14 @@ class CDataStore final : public CitI::IInterface {
   // The data gives no family definitions, so every family adds none.
   struct XIFamilies : TNested<CDataStore, IFamilyTemplates> {
     using TNested::TNested;
-    std::uint64_t GetFamilyTemplates(CitI::IInterface*, Prjrep::IIterator** definitions) override {
+    Hvd::Status GetFamilyTemplates(CitI::IInterface*, Prjrep::IIterator** definitions) override {
       return HandOutIterator<CitI::IInterface*, Prjrep::ISet, Prjrep::IIterator>({}, definitions);
     }
   } m_XIFamilies{this};
 
   struct XIPlatformTypes : TNested<CDataStore, IDesignPlatformTypeStore> {
     using TNested::TNested;
-    std::uint64_t GetPlatformTypes(IDesignPlatformTypeIterator** types) override {
+    Hvd::Status GetPlatformTypes(IDesignPlatformTypeIterator** types) override {
       return HandOutIterator<IDesignPlatformType*, IPlatformTypeSet, IDesignPlatformTypeIterator>(
           m_pThis->m_platformTypes, types);
     }
@@ -168,12 +168,12 @@ class CDeviceEntry final : public CitI::IInterface {
  private:
   struct XIEntry : TNested<CDeviceEntry, IDeviceEntry> {
     using TNested::TNested;
-    std::uint64_t GetName(Text* name) override {
+    Hvd::Status GetName(Text* name) override {
       if (name == nullptr) return kFailure;
       *name = Text(m_pThis->m_name);
       return kSuccess;
     }
-    std::uint64_t GetKey(Text* key) override {
+    Hvd::Status GetKey(Text* key) override {
       if (key == nullptr) return kFailure;
       *key = Text(m_pThis->m_key);
       return kSuccess;
@@ -212,7 +212,7 @@ class CDeviceStore final : public CitI::IInterface {
 
   struct XIStore : TNested<CDeviceStore, IDeviceStore> {
     using TNested::TNested;
-    std::uint64_t GetEntries(IDeviceFieldIterator** entries) override {
+    Hvd::Status GetEntries(IDeviceFieldIterator** entries) override {
       return HandOutIterator<IDeviceEntry*, IDeviceEntrySet, IDeviceFieldIterator>(m_pThis->m_handed, entries);
     }
   } m_XIStore{this};
@@ -267,19 +267,19 @@ CitI::IInterface* CDefinition::QueryInterface(const Port::XUID& iid) {
   return nullptr;
 }
 
-std::uint64_t CDefinition::XIDefDataId::GetDefDataIdName(Text* name) {
+Hvd::Status CDefinition::XIDefDataId::GetDefDataIdName(Text* name) {
   if (name == nullptr) return kFailure;
   *name = Text(m_pThis->m_data.name);
   return kSuccess;
 }
 
-std::uint64_t CDefinition::XIObsolete::IsObsolete(bool* obsolete) {
+Hvd::Status CDefinition::XIObsolete::IsObsolete(bool* obsolete) {
   if (obsolete == nullptr) return kFailure;
   *obsolete = m_pThis->m_data.obsolete;
   return kSuccess;
 }
 
-std::uint64_t CDefinition::XITemplate::GetDependencies(IDefDataIdIterator** dependencies) {
+Hvd::Status CDefinition::XITemplate::GetDependencies(IDefDataIdIterator** dependencies) {
   std::vector<IDefDataId*> ids;
   for (const std::string& name : m_pThis->m_data.dependsOn) {
     if (CDefinition* found = FindDefinition(name)) ids.push_back(&found->m_XIDefDataId);
@@ -287,13 +287,13 @@ std::uint64_t CDefinition::XITemplate::GetDependencies(IDefDataIdIterator** depe
   return HandOutIterator<IDefDataId*, IDefDataIdSet, IDefDataIdIterator>(ids, dependencies);
 }
 
-std::uint64_t CDefinition::XITemplate::GetDefaultValue(Text* value) {
+Hvd::Status CDefinition::XITemplate::GetDefaultValue(Text* value) {
   if (value == nullptr) return kFailure;
   *value = Text(m_pThis->m_data.defaultValue);
   return kSuccess;
 }
 
-std::uint64_t CDefinition::XIPlatformType::GetPropertyTemplates(IDefDataIdIterator** ids) {
+Hvd::Status CDefinition::XIPlatformType::GetPropertyTemplates(IDefDataIdIterator** ids) {
   std::vector<IDefDataId*> found;
   if (const auto& names = m_pThis->m_data.platformProperties) {
     for (const std::string& name : *names) {
@@ -303,14 +303,14 @@ std::uint64_t CDefinition::XIPlatformType::GetPropertyTemplates(IDefDataIdIterat
   return HandOutIterator<IDefDataId*, IDefDataIdSet, IDefDataIdIterator>(found, ids);
 }
 
-std::uint64_t CDefinition::XICodeHook::GetHookName(Text* name) {
+Hvd::Status CDefinition::XICodeHook::GetHookName(Text* name) {
   if (name == nullptr) return kFailure;
   *name = Text(m_pThis->m_data.hook);
   return kSuccess;
 }
 
 // A malformed class id in the data gives no class rather than a wrong one.
-std::uint64_t CDefinition::XICodeHook::GetHookClassId(Port::XUID& classId) {
+Hvd::Status CDefinition::XICodeHook::GetHookClassId(Port::XUID& classId) {
   try {
     classId = Port::XUID(m_pThis->m_data.hookClass.c_str());
   } catch (const std::invalid_argument&) {
@@ -320,7 +320,7 @@ std::uint64_t CDefinition::XICodeHook::GetHookClassId(Port::XUID& classId) {
   return kSuccess;
 }
 
-std::uint64_t CDefinition::XITemplate2::GetSecondName(Text* name) {
+Hvd::Status CDefinition::XITemplate2::GetSecondName(Text* name) {
   if (name == nullptr || m_pThis->m_data.label.empty()) return kFailure;
   *name = Text(m_pThis->m_data.label);
   return kSuccess;
@@ -352,12 +352,12 @@ CitI::IInterface* ThePlatformEvents() {
   return s_events;
 }
 
-std::uint64_t HandOutStrings(const Names& values, Prjrep::IStringIterator** out) {
+Hvd::Status HandOutStrings(const Names& values, Prjrep::IStringIterator** out) {
   if (out == nullptr) return kFailure;
   *out = nullptr;
   auto* list = new CStringList();
   for (const std::string& value : values) list->Add(Text(value));
-  const std::uint64_t status = list->GetIterator(out);
+  const Hvd::Status status = list->GetIterator(out);
   Prjrep::ReleaseInterface(list);
   return status;
 }

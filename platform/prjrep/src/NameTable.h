@@ -23,17 +23,17 @@ class CNameTable {
   CNameTable& operator=(const CNameTable&) = delete;
   ~CNameTable() { Clear(); }
 
-  std::uint64_t Find(const Port::StringBase<char>& name, CitI::IInterface** object);
-  std::uint64_t Add(const Port::StringBase<char>& name, CitI::IInterface* object);
-  std::uint64_t Register(const Port::StringBase<char>& name, CitI::IInterface* object);
-  std::uint64_t Unregister(const Port::StringBase<char>& name);
-  std::uint64_t UnregisterObject(CitI::IInterface* object);
+  Hvd::Status Find(const Port::StringBase<char>& name, CitI::IInterface** object);
+  Hvd::Status Add(const Port::StringBase<char>& name, CitI::IInterface* object);
+  Hvd::Status Register(const Port::StringBase<char>& name, CitI::IInterface* object);
+  Hvd::Status Unregister(const Port::StringBase<char>& name);
+  Hvd::Status UnregisterObject(CitI::IInterface* object);
 
-  std::uint64_t Resolve(IAutonym* autonym, CitI::IInterface** object);
-  std::uint64_t ResolveOrCreate(IAutonym* autonym, CitI::IInterface* context, CitI::IInterface** object);
-  std::uint64_t RegisterAutonym(IAutonym* autonym, CitI::IInterface* object);
-  std::uint64_t FindAutonym(CitI::IInterface* object, IAutonym** autonym);
-  std::uint64_t UnregisterAutonym(IAutonym* autonym);
+  Hvd::Status Resolve(IAutonym* autonym, CitI::IInterface** object);
+  Hvd::Status ResolveOrCreate(IAutonym* autonym, CitI::IInterface* context, CitI::IInterface** object);
+  Hvd::Status RegisterAutonym(IAutonym* autonym, CitI::IInterface* object);
+  Hvd::Status FindAutonym(CitI::IInterface* object, IAutonym** autonym);
+  Hvd::Status UnregisterAutonym(IAutonym* autonym);
 
   // Withdraws every entry.
   void Clear();
@@ -59,19 +59,19 @@ class CNameTable {
 template <class Owner>
 struct TNamedLookup final : Hvd::TNested<Owner, ISimpleNamedLookup> {
   using Hvd::TNested<Owner, ISimpleNamedLookup>::TNested;
-  std::uint64_t Find(const Port::StringBase<char>& name, CitI::IInterface** object) override {
+  Hvd::Status Find(const Port::StringBase<char>& name, CitI::IInterface** object) override {
     return this->m_pThis->Table().Find(name, object);
   }
-  std::uint64_t Add(const Port::StringBase<char>& name, CitI::IInterface* object) override {
+  Hvd::Status Add(const Port::StringBase<char>& name, CitI::IInterface* object) override {
     return this->m_pThis->Table().Add(name, object);
   }
-  std::uint64_t Register(const Port::StringBase<char>& name, CitI::IInterface* object) override {
+  Hvd::Status Register(const Port::StringBase<char>& name, CitI::IInterface* object) override {
     return this->m_pThis->Table().Register(name, object);
   }
-  std::uint64_t Unregister(const Port::StringBase<char>& name) override {
+  Hvd::Status Unregister(const Port::StringBase<char>& name) override {
     return this->m_pThis->Table().Unregister(name);
   }
-  std::uint64_t UnregisterObject(CitI::IInterface* object) override {
+  Hvd::Status UnregisterObject(CitI::IInterface* object) override {
     return this->m_pThis->Table().UnregisterObject(object);
   }
 };
@@ -80,19 +80,19 @@ struct TNamedLookup final : Hvd::TNested<Owner, ISimpleNamedLookup> {
 template <class Owner>
 struct TAutonymLookup final : Hvd::TNested<Owner, IAutonymLookup> {
   using Hvd::TNested<Owner, IAutonymLookup>::TNested;
-  std::uint64_t Resolve(IAutonym* autonym, CitI::IInterface** object) override {
+  Hvd::Status Resolve(IAutonym* autonym, CitI::IInterface** object) override {
     return this->m_pThis->Table().Resolve(autonym, object);
   }
-  std::uint64_t ResolveOrCreate(IAutonym* autonym, CitI::IInterface* context, CitI::IInterface** object) override {
+  Hvd::Status ResolveOrCreate(IAutonym* autonym, CitI::IInterface* context, CitI::IInterface** object) override {
     return this->m_pThis->Table().ResolveOrCreate(autonym, context, object);
   }
-  std::uint64_t Register(IAutonym* autonym, CitI::IInterface* object) override {
+  Hvd::Status Register(IAutonym* autonym, CitI::IInterface* object) override {
     return this->m_pThis->Table().RegisterAutonym(autonym, object);
   }
-  std::uint64_t FindAutonym(CitI::IInterface* object, IAutonym** autonym) override {
+  Hvd::Status FindAutonym(CitI::IInterface* object, IAutonym** autonym) override {
     return this->m_pThis->Table().FindAutonym(object, autonym);
   }
-  std::uint64_t Unregister(IAutonym* autonym) override { return this->m_pThis->Table().UnregisterAutonym(autonym); }
+  Hvd::Status Unregister(IAutonym* autonym) override { return this->m_pThis->Table().UnregisterAutonym(autonym); }
 };
 
 }  // namespace Prjrep::names

@@ -44,19 +44,19 @@ class CAttachment final : public CitI::IInterface {
  private:
   struct XIAttachment : Hvd::TNested<CAttachment, IComponentAttachment> {
     using TNested::TNested;
-    std::uint64_t SetOwner(CitI::IInterface* owner) override {
+    Hvd::Status SetOwner(CitI::IInterface* owner) override {
       m_pThis->m_owner = owner;
       return Hvd::kSuccess;
     }
     CitI::IInterface* GetInterface(const Port::XUID& iid) override { return m_pThis->QueryInterface(iid); }
-    std::uint64_t Detach() override {
+    Hvd::Status Detach() override {
       m_pThis->m_owner = nullptr;
       return Hvd::kSuccess;
     }
   } m_XIAttachment{this};
   struct XIAttached : Hvd::TNested<CAttachment, IAttachedInterface> {
     using TNested::TNested;
-    std::uint64_t GetOwner(CitI::IInterface** owner) override {
+    Hvd::Status GetOwner(CitI::IInterface** owner) override {
       AutoOut<CitI::IInterface>(owner).Assign(m_pThis->m_owner);
       return owner != nullptr && *owner != nullptr ? Hvd::kSuccess : Hvd::kFailure;
     }

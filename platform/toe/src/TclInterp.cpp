@@ -86,9 +86,9 @@ class CTclInterp final : public CitI::IInterface {
   struct XITclInterp : TNested<CTclInterp, ITclInterp> {
     using TNested::TNested;
 
-    std::uint64_t Init(const Text&) override { return SharedInterpreter() != nullptr ? kSuccess : kFailure; }
+    Hvd::Status Init(const Text&) override { return SharedInterpreter() != nullptr ? kSuccess : kFailure; }
 
-    std::uint64_t BindObject(CitI::IInterface* object, const Text& name) override {
+    Hvd::Status BindObject(CitI::IInterface* object, const Text& name) override {
       const std::string handle = HandleOf(object);
       Tcl_Obj* value = Tcl_NewStringObj(handle.data(), static_cast<int>(handle.size()));
       Tcl_IncrRefCount(value);  // freed here whether or not Tcl takes it
@@ -97,7 +97,7 @@ class CTclInterp final : public CitI::IInterface {
       return set ? kSuccess : kFailure;
     }
 
-    std::uint64_t ExecuteCmd(const Text& command, Text& result, std::int32_t) override {
+    Hvd::Status ExecuteCmd(const Text& command, Text& result, std::int32_t) override {
       Tcl_Interp* interp = SharedInterpreter();
       if (command.size() > static_cast<std::size_t>(INT_MAX)) {
         result = "command too long";

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "CitI/IInterface.h"
+#include "Hvd/Status.h"
 #include "Hvd/IDefData.h"
 #include "Hvd/IDefDataId.h"
 #include "Port/StringBase.h"
@@ -20,7 +21,7 @@ class IBaseServices : public CitI::IInterface {
   CITI_DECLARE_IID("{40EC2140-A713-46cf-B94A-089290429162}")
 
   // The service `id`, with one reference for the caller.
-  virtual std::uint64_t GetService(const Port::XUID& id, CitI::IInterface** service) = 0;
+  virtual Hvd::Status GetService(const Port::XUID& id, CitI::IInterface** service) = 0;
 };
 
 // The component that gives the services, and the services it gives.
@@ -37,11 +38,11 @@ class IDataStore : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{3327C668-D163-4d81-8591-EB38990E1A7B}")
 
-  virtual std::uint64_t FindByDefDataId(IDefDataId* id, CitI::IInterface** definition) = 0;
-  virtual std::uint64_t FindPropertyTemplate(const Port::StringBase<char>& name, IPropertyTemplate** definition) = 0;
-  virtual std::uint64_t FindDefData(const Port::StringBase<char>& name, CitI::IInterface** definition) = 0;
-  virtual std::uint64_t ReadDefDataRef(Prjrep::IStorage* storage, CitI::IInterface** definition) = 0;
-  virtual std::uint64_t WriteDefDataRef(Prjrep::IStorage* storage, CitI::IInterface* definition) = 0;
+  virtual Hvd::Status FindByDefDataId(IDefDataId* id, CitI::IInterface** definition) = 0;
+  virtual Hvd::Status FindPropertyTemplate(const Port::StringBase<char>& name, IPropertyTemplate** definition) = 0;
+  virtual Hvd::Status FindDefData(const Port::StringBase<char>& name, CitI::IInterface** definition) = 0;
+  virtual Hvd::Status ReadDefDataRef(Prjrep::IStorage* storage, CitI::IInterface** definition) = 0;
+  virtual Hvd::Status WriteDefDataRef(Prjrep::IStorage* storage, CitI::IInterface* definition) = 0;
 };
 
 // The property definitions of the data store.
@@ -49,9 +50,9 @@ class IPropertyTemplateStore : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{4DD1AADC-A53C-499c-8D03-5C792CA412B5}")
 
-  virtual std::uint64_t GetTemplate(IDefDataId* id, IPropertyTemplate** definition) = 0;
+  virtual Hvd::Status GetTemplate(IDefDataId* id, IPropertyTemplate** definition) = 0;
   // Every property definition, each answering IPropertyTemplate.
-  virtual std::uint64_t GetTemplates(Prjrep::IIterator** definitions) = 0;
+  virtual Hvd::Status GetTemplates(Prjrep::IIterator** definitions) = 0;
 };
 
 // The platform types of the data store.
@@ -60,7 +61,7 @@ class IDesignPlatformTypeStore : public CitI::IInterface {
   CITI_DECLARE_IID("{C01C442C-9BEE-487c-A925-2160537AB4F0}")
 
   // One reference for the caller.
-  virtual std::uint64_t GetPlatformTypes(IDesignPlatformTypeIterator** types) = 0;
+  virtual Hvd::Status GetPlatformTypes(IDesignPlatformTypeIterator** types) = 0;
 };
 
 // Runs a code hook on an object, such as a changed property instance or a removed file.
@@ -68,7 +69,7 @@ class ICodeHookInstance : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{FDD65C8C-A17C-4a08-88F8-ED2330AD9FA8}")
 
-  virtual std::uint64_t Run(const Port::StringBase<char>& hookName, CitI::IInterface* object) = 0;
+  virtual Hvd::Status Run(const Port::StringBase<char>& hookName, CitI::IInterface* object) = 0;
 };
 
 // The definitions that a device family adds or replaces.
@@ -77,7 +78,7 @@ class IFamilyTemplates : public CitI::IInterface {
   CITI_DECLARE_IID("{4c3a2407-3d51-4d5b-a8b3-be40048c75b9}")
 
   // The definitions of the family that `family` (the family-template component) was told.
-  virtual std::uint64_t GetFamilyTemplates(CitI::IInterface* family, Prjrep::IIterator** definitions) = 0;
+  virtual Hvd::Status GetFamilyTemplates(CitI::IInterface* family, Prjrep::IIterator** definitions) = 0;
 };
 
 // The family-template component: told which family it stands for.
@@ -86,7 +87,7 @@ class IFamilySelection : public CitI::IInterface {
   CITI_DECLARE_IID("{9a4d2c61-0f3e-4b7a-a5d8-6e1c7b3f2094}")
 
   // `kind` is "PM": `value` is the family's parts-manager name.
-  virtual std::uint64_t SelectFamily(const Port::StringBase<char>& kind, const Port::StringBase<char>& value) = 0;
+  virtual Hvd::Status SelectFamily(const Port::StringBase<char>& kind, const Port::StringBase<char>& value) = 0;
 };
 
 class IPropertyInstance;
@@ -96,9 +97,9 @@ class IPropertyManager : public CitI::IInterface {
   CITI_DECLARE_IID("{A5820D93-2E0C-4feb-BE76-BE93E76F0212}")
 
   // The instance of `definition` in `context` (null: the manager's own); one reference.
-  virtual std::uint64_t GetPropertyInstance(IPropertyTemplate* definition, CitI::IInterface* context,
+  virtual Hvd::Status GetPropertyInstance(IPropertyTemplate* definition, CitI::IInterface* context,
                                             IPropertyInstance** instance) = 0;
-  virtual std::uint64_t CreatePropertyInstance(IPropertyTemplate* definition, CitI::IInterface* context,
+  virtual Hvd::Status CreatePropertyInstance(IPropertyTemplate* definition, CitI::IInterface* context,
                                                IPropertyInstance** instance) = 0;
 };
 
@@ -108,7 +109,7 @@ class IPropertyMgrInternal : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{0D1C55B2-5553-47d9-8CC0-E4D2EA6F656F}")
 
-  virtual std::uint64_t SetProject(CitI::IInterface* project) = 0;
+  virtual Hvd::Status SetProject(CitI::IInterface* project) = 0;
 };
 
 // One property as the manager keeps it; the instance is borrowed from the manager.
@@ -123,7 +124,7 @@ class IPropertyFetchInternal : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{043d4146-5534-4809-9b51-d90086f6c56a}")
 
-  virtual std::uint64_t FetchProperties(std::vector<PropertyRecord>& records) = 0;
+  virtual Hvd::Status FetchProperties(std::vector<PropertyRecord>& records) = 0;
 };
 
 }  // namespace Ppm
@@ -133,15 +134,15 @@ class IListPropertyInstance : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{20BACECC-B800-45cf-89B2-F3D6E2051D09}")
 
-  virtual std::uint64_t GetAllowedValues(Prjrep::IStringIterator** values) = 0;
+  virtual Hvd::Status GetAllowedValues(Prjrep::IStringIterator** values) = 0;
 };
 
 class IBoolPropertyInstance : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{3e8b1d5c-62a4-4f9e-b071-c5d2a8e49f36}")
 
-  virtual std::uint64_t GetBool(bool* value) = 0;
-  virtual std::uint64_t SetBool(bool value) = 0;
+  virtual Hvd::Status GetBool(bool* value) = 0;
+  virtual Hvd::Status SetBool(bool value) = 0;
 };
 
 // A property whose value can be locked against change.
@@ -149,9 +150,9 @@ class ILockable : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{FEB25ACF-0E2C-4023-9A22-D1AB06CD6571}")
 
-  virtual std::uint64_t Lock() = 0;
-  virtual std::uint64_t IsLocked(bool* locked) = 0;
-  virtual std::uint64_t Unlock() = 0;
+  virtual Hvd::Status Lock() = 0;
+  virtual Hvd::Status IsLocked(bool* locked) = 0;
+  virtual Hvd::Status Unlock() = 0;
 };
 
 // A property whose value is a file path, or a "|"-separated list of paths.
@@ -159,9 +160,9 @@ class IFilePropertyInstance : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{5ADA0FE3-591F-4c1d-9C36-F23B1043735A}")
 
-  virtual std::uint64_t IsFileList(bool* list) = 0;
+  virtual Hvd::Status IsFileList(bool* list) = 0;
   // The paths, one string each; one reference for the caller.
-  virtual std::uint64_t GetValues(Prjrep::IStringIterator** values) = 0;
+  virtual Hvd::Status GetValues(Prjrep::IStringIterator** values) = 0;
 };
 
 // One entry of the device store: a family, device, package or speed.
@@ -169,8 +170,8 @@ class IDeviceEntry : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{b7f05c2e-4d18-4a63-9c0b-2e8a6f1d7c45}")
 
-  virtual std::uint64_t GetName(Port::StringBase<char>* name) = 0;
-  virtual std::uint64_t GetKey(Port::StringBase<char>* key) = 0;
+  virtual Hvd::Status GetName(Port::StringBase<char>* name) = 0;
+  virtual Hvd::Status GetKey(Port::StringBase<char>* key) = 0;
 };
 
 class IDeviceFieldIterator : public Prjrep::TIIterator<IDeviceEntry*> {
@@ -182,7 +183,7 @@ class IDeviceStore : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{55CC6788-3DC7-4bcd-936B-4D06E9DCF373}")
 
-  virtual std::uint64_t GetEntries(IDeviceFieldIterator** entries) = 0;
+  virtual Hvd::Status GetEntries(IDeviceFieldIterator** entries) = 0;
 };
 
 }  // namespace Hvd

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Hvd/Status.h"
 #include "Hvd/IDefDataId.h"
 #include "Port/StringBase.h"
 #include "Prjrep/ISet.h"
@@ -15,7 +16,7 @@ class IDefDataObsolete : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{5709417A-AF32-4090-BC5C-37CF6701068F}")
 
-  virtual std::uint64_t IsObsolete(bool* obsolete) = 0;
+  virtual Hvd::Status IsObsolete(bool* obsolete) = 0;
 };
 
 // The type of a view; it answers IDefDataId.
@@ -41,8 +42,8 @@ class IPropertyTemplate : public CitI::IInterface {
   CITI_DECLARE_IID("{6DC175E5-2E0A-4286-8A17-8406613E9F61}")
 
   // The ids of the definitions this one depends on; one reference for the caller.
-  virtual std::uint64_t GetDependencies(IDefDataIdIterator** dependencies) = 0;
-  virtual std::uint64_t GetDefaultValue(Port::StringBase<char>* value) = 0;
+  virtual Hvd::Status GetDependencies(IDefDataIdIterator** dependencies) = 0;
+  virtual Hvd::Status GetDefaultValue(Port::StringBase<char>* value) = 0;
 };
 
 // A type of design platform; it answers IDefDataId, whose name becomes the platform's name.
@@ -52,7 +53,7 @@ class IDesignPlatformType : public CitI::IInterface {
 
   // The ids of the property definitions that a platform of this type carries, in order;
   // one reference for the caller.
-  virtual std::uint64_t GetPropertyTemplates(IDefDataIdIterator** ids) = 0;
+  virtual Hvd::Status GetPropertyTemplates(IDefDataIdIterator** ids) = 0;
 };
 
 class IDesignPlatformTypeIterator : public Prjrep::TIIterator<IDesignPlatformType*> {
@@ -65,9 +66,9 @@ class ICodeHookDefn : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{21D99E4C-9879-494e-983E-653EA158771F}")
 
-  virtual std::uint64_t GetHookName(Port::StringBase<char>* name) = 0;
+  virtual Hvd::Status GetHookName(Port::StringBase<char>* name) = 0;
   // The class that runs the hook; it answers ICodeHookInstance.
-  virtual std::uint64_t GetHookClassId(Port::XUID& classId) = 0;
+  virtual Hvd::Status GetHookClassId(Port::XUID& classId) = 0;
 };
 
 // The second name of a definition: the label under which it is shown and filed.
@@ -75,7 +76,7 @@ class IPropertyTemplate2 : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{fe639841-1fdc-4c78-a9e4-7e061f2a8fa3}")
 
-  virtual std::uint64_t GetSecondName(Port::StringBase<char>* name) = 0;
+  virtual Hvd::Status GetSecondName(Port::StringBase<char>* name) = 0;
 };
 
 // One property's value in one context; it answers IDefDataObsolete through its definition.
@@ -83,13 +84,13 @@ class IPropertyInstance : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{192C8C8B-0BCC-4db7-9A89-EC528B0D0358}")
 
-  virtual std::uint64_t GetName(Port::StringBase<char>* name) = 0;
-  virtual std::uint64_t GetValue(Port::StringBase<char>* value) = 0;
-  virtual std::uint64_t SetValue(const Port::StringBase<char>& value) = 0;
+  virtual Hvd::Status GetName(Port::StringBase<char>* name) = 0;
+  virtual Hvd::Status GetValue(Port::StringBase<char>* value) = 0;
+  virtual Hvd::Status SetValue(const Port::StringBase<char>& value) = 0;
   // The definition, with one reference for the caller.
-  virtual std::uint64_t GetTemplate(IPropertyTemplate** definition) = 0;
+  virtual Hvd::Status GetTemplate(IPropertyTemplate** definition) = 0;
   // True when the value is the definition's default.
-  virtual std::uint64_t IsDefault(bool* isDefault) = 0;
+  virtual Hvd::Status IsDefault(bool* isDefault) = 0;
 };
 
 }  // namespace Hvd

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Hvd/Status.h"
 #include "Port/StringBase.h"
 
 namespace Hvd {
@@ -14,7 +15,7 @@ class IDefDataId : public CitI::IInterface {
   CITI_DECLARE_IID("{05E2C73F-A5B3-4a0b-9AB1-9229002413CB}")
 
   // The id's name, such as "FILE_VHDL" or "VIEW_Initial".
-  virtual std::uint64_t GetDefDataIdName(Port::StringBase<char>* name) = 0;
+  virtual Hvd::Status GetDefDataIdName(Port::StringBase<char>* name) = 0;
 };
 
 }  // namespace Hvd

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Hvd/Status.h"
 
 namespace Prjrep {
 
@@ -11,11 +12,11 @@ class IComponentAttachment : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{f0d3c266-36e2-4989-ad27-86ca5c04de30}")
 
-  virtual std::uint64_t SetOwner(CitI::IInterface* owner) = 0;
+  virtual Hvd::Status SetOwner(CitI::IInterface* owner) = 0;
   // The interface `iid` of the attachment, or null; no reference added.
   virtual CitI::IInterface* GetInterface(const Port::XUID& iid) = 0;
   // Lets go of the owner.
-  virtual std::uint64_t Detach() = 0;
+  virtual Hvd::Status Detach() = 0;
 };
 
 // What the attachment answers as its owner's interface.
@@ -24,7 +25,7 @@ class IAttachedInterface : public CitI::IInterface {
   CITI_DECLARE_IID("{bbbf2201-123b-4241-9e96-54cf4bcf25f0}")
 
   // The file or view the attachment belongs to, with one reference; null once detached.
-  virtual std::uint64_t GetOwner(CitI::IInterface** owner) = 0;
+  virtual Hvd::Status GetOwner(CitI::IInterface** owner) = 0;
 };
 
 }  // namespace Prjrep

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Hvd/Status.h"
 #include "Port/StringBase.h"
 #include "Prjrep/ISet.h"
 
@@ -16,18 +17,18 @@ class IAutonym : public CitI::IInterface {
 
   // The object the autonym stands for, found or re-created in the context's repository
   // when the autonym does not hold it; one reference for the caller.
-  virtual std::uint64_t Resolve(CitI::IInterface* context, CitI::IInterface** object) = 0;
-  virtual std::uint64_t GetName(Port::StringBase<char>* name) = 0;
-  virtual std::uint64_t GetObject(CitI::IInterface** object) = 0;
-  virtual std::uint64_t IsSame(CitI::IInterface* other, bool* same) = 0;
+  virtual Hvd::Status Resolve(CitI::IInterface* context, CitI::IInterface** object) = 0;
+  virtual Hvd::Status GetName(Port::StringBase<char>* name) = 0;
+  virtual Hvd::Status GetObject(CitI::IInterface** object) = 0;
+  virtual Hvd::Status IsSame(CitI::IInterface* other, bool* same) = 0;
 };
 
 class ISaveAutonym : public IAutonym {
  public:
   CITI_DECLARE_IID("{7b683c58-1a7a-4709-af51-fbb4ce380204}")
 
-  virtual std::uint64_t SaveObject(CitI::IInterface* context) = 0;
-  virtual std::uint64_t CloseObject(CitI::IInterface* context) = 0;
+  virtual Hvd::Status SaveObject(CitI::IInterface* context) = 0;
+  virtual Hvd::Status CloseObject(CitI::IInterface* context) = 0;
 };
 
 class IAutonymIterator : public TIIterator<IAutonym*> {
@@ -47,7 +48,7 @@ class IAutoNaming : public CitI::IInterface {
   CITI_DECLARE_IID("{b4589f64-f1cb-4351-b184-21cae1ecc25b}")
 
   // A new autonym that holds the object; one reference for the caller.
-  virtual std::uint64_t GetAutonym(IAutonym** autonym) = 0;
+  virtual Hvd::Status GetAutonym(IAutonym** autonym) = 0;
 };
 
 // Names to objects. Found objects come with one reference for the caller; the table keeps
@@ -56,14 +57,14 @@ class ISimpleNamedLookup : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{520c01e5-7bb2-40bf-ae09-94bc499fa19c}")
 
-  virtual std::uint64_t Find(const Port::StringBase<char>& name, CitI::IInterface** object) = 0;
+  virtual Hvd::Status Find(const Port::StringBase<char>& name, CitI::IInterface** object) = 0;
   // Registers only when the name is free; 0 when it is taken.
-  virtual std::uint64_t Add(const Port::StringBase<char>& name, CitI::IInterface* object) = 0;
+  virtual Hvd::Status Add(const Port::StringBase<char>& name, CitI::IInterface* object) = 0;
   // Registers, replacing what the name stood for.
-  virtual std::uint64_t Register(const Port::StringBase<char>& name, CitI::IInterface* object) = 0;
-  virtual std::uint64_t Unregister(const Port::StringBase<char>& name) = 0;
+  virtual Hvd::Status Register(const Port::StringBase<char>& name, CitI::IInterface* object) = 0;
+  virtual Hvd::Status Unregister(const Port::StringBase<char>& name) = 0;
   // Withdraws every name under which the object is registered.
-  virtual std::uint64_t UnregisterObject(CitI::IInterface* object) = 0;
+  virtual Hvd::Status UnregisterObject(CitI::IInterface* object) = 0;
 };
 
 // Autonyms to objects: an entry matches an autonym that IsSame as the registered one.
@@ -71,14 +72,14 @@ class IAutonymLookup : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{28ddfd92-7ae5-4cde-a460-00fbd85d4aec}")
 
-  virtual std::uint64_t Resolve(IAutonym* autonym, CitI::IInterface** object) = 0;
+  virtual Hvd::Status Resolve(IAutonym* autonym, CitI::IInterface** object) = 0;
   // Resolve, and when nothing is registered, the autonym's own Resolve in `context`, whose
   // object is then registered.
-  virtual std::uint64_t ResolveOrCreate(IAutonym* autonym, CitI::IInterface* context, CitI::IInterface** object) = 0;
-  virtual std::uint64_t Register(IAutonym* autonym, CitI::IInterface* object) = 0;
+  virtual Hvd::Status ResolveOrCreate(IAutonym* autonym, CitI::IInterface* context, CitI::IInterface** object) = 0;
+  virtual Hvd::Status Register(IAutonym* autonym, CitI::IInterface* object) = 0;
   // The autonym under which the object is registered; one reference for the caller.
-  virtual std::uint64_t FindAutonym(CitI::IInterface* object, IAutonym** autonym) = 0;
-  virtual std::uint64_t Unregister(IAutonym* autonym) = 0;
+  virtual Hvd::Status FindAutonym(CitI::IInterface* object, IAutonym** autonym) = 0;
+  virtual Hvd::Status Unregister(IAutonym* autonym) = 0;
 };
 
 }  // namespace Prjrep

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Hvd/Status.h"
 #include "Port/StringBase.h"
 
 namespace Prjrep {
@@ -16,25 +17,25 @@ class IFileNameHelper : public CitI::IInterface {
   // (SetPathInDirectory) to 13 (IsInsideBase).
 
   // Sets the base directory, then the path as SetPath does.
-  virtual std::uint64_t SetPathInDirectory(const Port::StringBase<char>& path, const Port::StringBase<char>& second,
+  virtual Hvd::Status SetPathInDirectory(const Port::StringBase<char>& path, const Port::StringBase<char>& second,
                                            const Port::StringBase<char>& baseDirectory) = 0;
   // `second`, when not empty, is a further name part joined onto `path`.
-  virtual std::uint64_t SetPath(const Port::StringBase<char>& path, const Port::StringBase<char>& second) = 0;
-  virtual std::uint64_t SetBaseDirectory(const Port::StringBase<char>& directory) = 0;
-  virtual std::uint64_t GetBaseDirectory(Port::StringBase<char>* directory) = 0;
+  virtual Hvd::Status SetPath(const Port::StringBase<char>& path, const Port::StringBase<char>& second) = 0;
+  virtual Hvd::Status SetBaseDirectory(const Port::StringBase<char>& directory) = 0;
+  virtual Hvd::Status GetBaseDirectory(Port::StringBase<char>* directory) = 0;
   // `directory` joined with the path's part relative to the base directory.
-  virtual std::uint64_t GetPathOnDirectory(const Port::StringBase<char>& directory, Port::StringBase<char>* path) = 0;
+  virtual Hvd::Status GetPathOnDirectory(const Port::StringBase<char>& directory, Port::StringBase<char>* path) = 0;
   // The directory the path lies in.
-  virtual std::uint64_t GetDirectory(Port::StringBase<char>* directory) = 0;
-  virtual std::uint64_t GetFullName(Port::StringBase<char>* path) = 0;
+  virtual Hvd::Status GetDirectory(Port::StringBase<char>* directory) = 0;
+  virtual Hvd::Status GetFullName(Port::StringBase<char>* path) = 0;
   // The path relative to the base directory ("../" steps), empty when there is none.
-  virtual std::uint64_t GetRelativeName(Port::StringBase<char>* path) = 0;
-  virtual std::uint64_t GetOsPath(Port::StringBase<char>* path) = 0;
+  virtual Hvd::Status GetRelativeName(Port::StringBase<char>* path) = 0;
+  virtual Hvd::Status GetOsPath(Port::StringBase<char>* path) = 0;
   // The path's last component.
-  virtual std::uint64_t GetShortName(Port::StringBase<char>* name) = 0;
+  virtual Hvd::Status GetShortName(Port::StringBase<char>* name) = 0;
   // Without the dot.
-  virtual std::uint64_t GetExtension(Port::StringBase<char>* extension) = 0;
-  virtual std::uint64_t IsInsideBase(bool* inside) = 0;
+  virtual Hvd::Status GetExtension(Port::StringBase<char>* extension) = 0;
+  virtual Hvd::Status IsInsideBase(bool* inside) = 0;
 };
 
 }  // namespace Prjrep

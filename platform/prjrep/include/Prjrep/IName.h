@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Hvd/Status.h"
 #include "Port/StringBase.h"
 #include "Prjrep/IStorage.h"
 
@@ -13,26 +14,26 @@ class IName : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{02C092B4-7972-4bbe-8340-B370F411CC8F}")
 
-  virtual std::uint64_t SetName(const Port::StringBase<char>& name) = 0;
-  virtual std::uint64_t GetName(Port::StringBase<char>& name) = 0;
-  virtual std::uint64_t SetOwner(CitI::IInterface* owner) = 0;
+  virtual Hvd::Status SetName(const Port::StringBase<char>& name) = 0;
+  virtual Hvd::Status GetName(Port::StringBase<char>& name) = 0;
+  virtual Hvd::Status SetOwner(CitI::IInterface* owner) = 0;
 };
 
 class ITimestamp : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{40930B37-B328-47ef-8C5B-3694519FCEDD}")
 
-  virtual std::uint64_t SetToNow() = 0;
-  virtual std::uint64_t SetTime(std::int64_t seconds, std::int64_t microseconds) = 0;
-  virtual std::uint64_t GetTime(std::int64_t* seconds, std::int64_t* microseconds) = 0;
-  virtual std::uint64_t GetTimeString(Port::StringBase<char>* text) = 0;
+  virtual Hvd::Status SetToNow() = 0;
+  virtual Hvd::Status SetTime(std::int64_t seconds, std::int64_t microseconds) = 0;
+  virtual Hvd::Status GetTime(std::int64_t* seconds, std::int64_t* microseconds) = 0;
+  virtual Hvd::Status GetTimeString(Port::StringBase<char>* text) = 0;
   // 1 when this is later, -1 when earlier, 0 when equal.
-  virtual std::uint64_t Compare(ITimestamp* other, std::int32_t* result) = 0;
-  virtual std::uint64_t IsLaterThan(ITimestamp* other, bool* result) = 0;
-  virtual std::uint64_t IsEarlierThan(ITimestamp* other, bool* result) = 0;
+  virtual Hvd::Status Compare(ITimestamp* other, std::int32_t* result) = 0;
+  virtual Hvd::Status IsLaterThan(ITimestamp* other, bool* result) = 0;
+  virtual Hvd::Status IsEarlierThan(ITimestamp* other, bool* result) = 0;
   // Two 64-bit integers: seconds, then microseconds.
-  virtual std::uint64_t Load(IStorage* storage) = 0;
-  virtual std::uint64_t Save(IStorage* storage) = 0;
+  virtual Hvd::Status Load(IStorage* storage) = 0;
+  virtual Hvd::Status Save(IStorage* storage) = 0;
 };
 
 }  // namespace Prjrep

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Hvd/Status.h"
 
 namespace Prjrep {
 
@@ -13,11 +14,11 @@ class IPersist : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{e01498e5-d7f8-41f9-ab72-45c28cefe8e0}")
 
-  virtual std::uint64_t PersistLoad(IStorage* storage) = 0;
-  virtual std::uint64_t PersistSave(IStorage* storage) = 0;
-  virtual std::uint64_t GetClassId(Port::XUID& out) = 0;
-  virtual std::uint64_t GetId(Port::XUID& out) = 0;
-  virtual std::uint64_t SetId(const Port::XUID& id) = 0;
+  virtual Hvd::Status PersistLoad(IStorage* storage) = 0;
+  virtual Hvd::Status PersistSave(IStorage* storage) = 0;
+  virtual Hvd::Status GetClassId(Port::XUID& out) = 0;
+  virtual Hvd::Status GetId(Port::XUID& out) = 0;
+  virtual Hvd::Status SetId(const Port::XUID& id) = 0;
 };
 
 }  // namespace Prjrep

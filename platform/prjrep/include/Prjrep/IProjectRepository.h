@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Hvd/Status.h"
 #include "Port/StringBase.h"
 #include "Prjrep/IStorage.h"
 
@@ -14,11 +15,11 @@ class IProjectRepository : public CitI::IInterface {
   CITI_DECLARE_IID("{4acc753f-32b2-4730-96e6-8cf7f75dde8b}")
 
   // Writes the repository to its file.
-  virtual std::uint64_t Save(std::int32_t flags) = 0;
+  virtual Hvd::Status Save(std::int32_t flags) = 0;
   // Writes what is pending; called before Close.
-  virtual std::uint64_t Flush() = 0;
+  virtual Hvd::Status Flush() = 0;
   // Writes the file; what the repository holds stays and can be opened again.
-  virtual std::uint64_t Close() = 0;
+  virtual Hvd::Status Close() = 0;
 };
 
 class IProjectRepositoryInternal : public CitI::IInterface {
@@ -28,12 +29,12 @@ class IProjectRepositoryInternal : public CitI::IInterface {
   // Opens the repository's file (see the storage modes) and hands out the storage of one
   // client area of it, with one reference; `other` is cleared and kept for callers that
   // pass it.
-  virtual std::uint64_t Open(const Port::StringBase<char>& path, const Port::StringBase<char>& clientArea,
+  virtual Hvd::Status Open(const Port::StringBase<char>& path, const Port::StringBase<char>& clientArea,
                              std::int32_t mode, IStorage** areaStorage, CitI::IInterface** other) = 0;
   // The path of the repository's file.
-  virtual std::uint64_t GetPath(Port::StringBase<char>* path) = 0;
+  virtual Hvd::Status GetPath(Port::StringBase<char>* path) = 0;
   // The closing call: writes the file, as IProjectRepository::Close does.
-  virtual std::uint64_t Close(std::int32_t flags) = 0;
+  virtual Hvd::Status Close(std::int32_t flags) = 0;
 };
 
 }  // namespace Prjrep

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Hvd/Status.h"
 
 namespace Prjrep {
 
@@ -13,8 +14,8 @@ class IRefCountV1 : public CitI::IInterface {
   CITI_DECLARE_IID("{566CB84B-9321-4486-9F02-9C0F505504E0}")
 
   // Both return 1, never the count.
-  virtual std::uint64_t AddRef() = 0;
-  virtual std::uint64_t Release() = 0;
+  virtual Hvd::Status AddRef() = 0;
+  virtual Hvd::Status Release() = 0;
   virtual std::int32_t GetRefCount() = 0;
 };
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Hvd/Status.h"
 
 namespace Prjrep {
 
@@ -13,22 +14,22 @@ class TIIterator : public CitI::IInterface {
  public:
   // The element under the cursor, without a reference; null (or empty) when done.
   virtual T Current() = 0;
-  virtual std::uint64_t Reset() = 0;
+  virtual Hvd::Status Reset() = 0;
   // 0 when already done; 1 otherwise, also when the step reaches the end.
-  virtual std::uint64_t Next() = 0;
+  virtual Hvd::Status Next() = 0;
   virtual bool IsDone() = 0;
 };
 
 template <class T, class IIterator>
 class TISet : public CitI::IInterface {
  public:
-  virtual std::uint64_t Add(T element) = 0;
+  virtual Hvd::Status Add(T element) = 0;
   // Removes the element under the iterator; the iterator moves as the set's kind says.
-  virtual std::uint64_t Remove(IIterator* iterator) = 0;
+  virtual Hvd::Status Remove(IIterator* iterator) = 0;
   // A new iterator on the first element, with one reference for the caller.
-  virtual std::uint64_t GetIterator(IIterator** out) = 0;
+  virtual Hvd::Status GetIterator(IIterator** out) = 0;
   virtual std::size_t Size() = 0;
-  virtual std::uint64_t Clear() = 0;
+  virtual Hvd::Status Clear() = 0;
 };
 
 // A set of objects of any kind.

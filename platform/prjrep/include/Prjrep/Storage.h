@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Hvd/Status.h"
 #include "Prjrep/IStorage.h"
 
 namespace Prjrep {
@@ -16,19 +17,19 @@ class IStorageControl : public CitI::IInterface {
 
   // The next read starts at the first value. Forgets the objects read and written so far
   // and gives up the references kept for them.
-  virtual std::uint64_t Rewind() = 0;
+  virtual Hvd::Status Rewind() = 0;
 
   // Writes the whole stream to `path` through a temporary file beside it, then a rename.
   // 1, or 0 when it could not.
-  virtual std::uint64_t SaveToFile(const char* path) = 0;
+  virtual Hvd::Status SaveToFile(const char* path) = 0;
 
   // Replaces the stream's content with the file's and rewinds. 0 for a missing,
   // unreadable, truncated or corrupt file, in which case nothing changes.
-  virtual std::uint64_t LoadFromFile(const char* path) = 0;
+  virtual Hvd::Status LoadFromFile(const char* path) = 0;
 
   // Counting from now, the k-th IStorage operation returns `status` and does nothing
   // else; only that one. k <= 0 turns it off.
-  virtual void FailOperation(std::int64_t k, std::uint64_t status) = 0;
+  virtual void FailOperation(std::int64_t k, Hvd::Status status) = 0;
 
   // IStorage operations since creation, those that failed included.
   virtual std::int64_t OperationCount() = 0;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Hvd/Status.h"
 #include "Port/StringBase.h"
 
 namespace Hvd {
@@ -13,12 +14,12 @@ class ITclInterp : public CitI::IInterface {
   CITI_DECLARE_IID("{82265946-11E5-4ce5-AFCE-3406D3E342EE}")
 
   // Readies the interpreter; cheap when it is ready already.
-  virtual std::uint64_t Init(const Port::StringBase<char>& options) = 0;
+  virtual Hvd::Status Init(const Port::StringBase<char>& options) = 0;
   // Makes `object` (null allowed) reachable from Tcl as the variable `name`.
-  virtual std::uint64_t BindObject(CitI::IInterface* object, const Port::StringBase<char>& name) = 0;
+  virtual Hvd::Status BindObject(CitI::IInterface* object, const Port::StringBase<char>& name) = 0;
   // Evaluates `command` at global level: 1 and the command's result, or 0 and the error
   // text. Both are UTF-8; a NUL in the result is one zero byte.
-  virtual std::uint64_t ExecuteCmd(const Port::StringBase<char>& command, Port::StringBase<char>& result,
+  virtual Hvd::Status ExecuteCmd(const Port::StringBase<char>& command, Port::StringBase<char>& result,
                                    std::int32_t flags) = 0;
 };
 

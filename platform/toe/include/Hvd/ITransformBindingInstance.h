@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Hvd/Status.h"
 #include "Prjrep/ISet.h"
 
 namespace Hvd {
@@ -13,8 +14,8 @@ class ITransformBindingInstance : public CitI::IInterface {
   CITI_DECLARE_IID("{4E3EFC7C-3722-410c-8A19-4A8A72DA125F}")
 
   // The objects on each side of the binding, with one reference for the caller.
-  virtual std::uint64_t GetSecondSideObjects(Prjrep::ISet** objects) = 0;
-  virtual std::uint64_t GetFirstSideObjects(Prjrep::ISet** objects) = 0;
+  virtual Hvd::Status GetSecondSideObjects(Prjrep::ISet** objects) = 0;
+  virtual Hvd::Status GetFirstSideObjects(Prjrep::ISet** objects) = 0;
 };
 
 }  // namespace Hvd
