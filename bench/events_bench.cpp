@@ -37,7 +37,7 @@ void BM_ConnectAndSendOnce(benchmark::State& state) {
       for (CNode* v : views) Hvd::ConnectEventReceiver(f, v);
     }
     g_received = 0;
-    for (CNode* f : files) Hvd::SendEvent(f, kChanged, f);
+    for (CNode* f : files) std::ignore = Hvd::SendEvent(f, kChanged, f);
     if (g_received != kViews * state.range(0)) state.SkipWithError("events lost");
     for (CNode* f : files) f->Release();
     for (CNode* v : views) v->Release();

@@ -24,11 +24,11 @@ struct Records {
 template <class Set, class Iterator>
 void IterateAndRemoveAll(benchmark::State& state, Set& set) {
   Iterator* it = nullptr;
-  set.GetIterator(&it);
+  std::ignore = set.GetIterator(&it);
   std::size_t seen = 0;
-  for (; !it->IsDone(); it->Next()) ++seen;
-  it->Reset();
-  while (!it->IsDone()) set.Remove(it);
+  for (; !it->IsDone(); std::ignore = it->Next()) ++seen;
+  std::ignore = it->Reset();
+  while (!it->IsDone()) std::ignore = set.Remove(it);
   Prjrep::ReleaseInterface(it);
   if (seen != static_cast<std::size_t>(state.range(0)) || set.Size() != 0) state.SkipWithError("wrong count");
 }
@@ -38,7 +38,7 @@ void BM_PointerSet(benchmark::State& state) {
   Records records(static_cast<std::size_t>(state.range(0)));
   for (auto _ : state) {
     Set set;
-    for (IRecord* r : records.items) set.Add(r);
+    for (IRecord* r : records.items) std::ignore = set.Add(r);
     IterateAndRemoveAll<Set, IRecordIterator>(state, set);
   }
   state.SetComplexityN(state.range(0));
@@ -50,7 +50,7 @@ void BM_KeyedSet(benchmark::State& state) {
   for (std::size_t i = 0; i < records.items.size(); ++i) keys.emplace_back("file_" + std::to_string(i) + ".vhd");
   for (auto _ : state) {
     RecordSets::Keyed set;
-    for (std::size_t i = 0; i < keys.size(); ++i) set.SetByKey(keys[i], records.items[i]);
+    for (std::size_t i = 0; i < keys.size(); ++i) std::ignore = set.SetByKey(keys[i], records.items[i]);
     IterateAndRemoveAll<RecordSets::Keyed, IRecordIterator>(state, set);
   }
   state.SetComplexityN(state.range(0));
@@ -62,7 +62,7 @@ void BM_StringSet(benchmark::State& state) {
   for (std::int64_t i = 0; i < state.range(0); ++i) values.emplace_back("locator/" + std::to_string(i));
   for (auto _ : state) {
     Set set;
-    for (const auto& v : values) set.Add(v);
+    for (const auto& v : values) std::ignore = set.Add(v);
     IterateAndRemoveAll<Set, Prjrep::IStringIterator>(state, set);
   }
   state.SetComplexityN(state.range(0));

@@ -20,7 +20,7 @@ void BM_StorageRoundTrip(benchmark::State& state) {
   ListSet source;
   for (std::int64_t i = 0; i < state.range(0); ++i) {
     Prjrep::AutoRelease<IRecord> record(CRecord::Make(static_cast<std::int32_t>(i)));
-    source.Add(record);
+    std::ignore = source.Add(record);
   }
   for (auto _ : state) {
     Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <ostream>
+#include <tuple>  // std::ignore, which marks a result dropped on purpose
 
 namespace Hvd {
 

@@ -26,7 +26,7 @@ unsigned long g_nextHandle = 1;
 
 void GiveUp(CitI::IInterface* object) {
   if (auto* count = static_cast<Prjrep::IRefCount*>(object->QueryInterface(Prjrep::IRefCount::GetIID()))) {
-    count->Release();
+    std::ignore = count->Release();
   } else if (auto* common = static_cast<CommonI::IRefCount*>(object->QueryInterface(CommonI::IRefCount::GetIID()))) {
     common->Release();
   }

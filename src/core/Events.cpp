@@ -7,7 +7,7 @@ namespace Prjrep {
 CEventSenderHelper::~CEventSenderHelper() {
   m_destroying = true;
   for (std::size_t i = 0; i < m_receivers.Length(); ++i) {
-    if (IEventReceiver* receiver = m_receivers.At(i)) RemoveReceiver(receiver);
+    if (IEventReceiver* receiver = m_receivers.At(i)) std::ignore = RemoveReceiver(receiver);
   }
   m_destroying = false;
 }
@@ -22,13 +22,13 @@ Hvd::Status CEventSenderHelper::AddReceiver(IEventReceiver* receiver) {
   if (receiver == nullptr || m_destroying) return Hvd::kFailure;
   if (m_receivers.Contains(receiver)) return Hvd::kSuccess;
   m_receivers.Add(receiver);
-  receiver->AddSender(this);
+  std::ignore = receiver->AddSender(this);
   return Hvd::kSuccess;
 }
 
 Hvd::Status CEventSenderHelper::RemoveReceiver(IEventReceiver* receiver) {
   if (receiver == nullptr) return Hvd::kFailure;
-  if (m_receivers.Remove(receiver)) receiver->RemoveSender(this);
+  if (m_receivers.Remove(receiver)) std::ignore = receiver->RemoveSender(this);
   return Hvd::kSuccess;
 }
 
@@ -41,7 +41,7 @@ Hvd::Status CEventSenderHelper::Send(IEvent* event) {
   // By position, reading the length anew after every call: entries only empty during a
   // send, and a purge waits until the outermost send is over.
   for (std::size_t i = 0; i < m_receivers.Length(); ++i) {
-    if (IEventReceiver* receiver = m_receivers.At(i)) receiver->ReceiveEvent(event);
+    if (IEventReceiver* receiver = m_receivers.At(i)) std::ignore = receiver->ReceiveEvent(event);
   }
   if (--m_sendDepth == 0 && m_purgePending) {
     m_purgePending = false;
@@ -76,16 +76,16 @@ Prjrep::IEvent* CreateEvent(CitI::IInterface* sender, const Port::XUID& eventId,
   static constexpr Port::XUID kEventClass{"{162FF186-3785-40ba-B5FD-540CADCBE439}"};
   Prjrep::AutoRelease<Prjrep::IEvent> event(CitP::Factory::CreateInstance(kEventClass));
   if (event.Get() == nullptr) return nullptr;
-  event->SetSender(sender);
-  event->SetEventId(eventId);
-  event->SetArgument(argument);
+  std::ignore = event->SetSender(sender);
+  std::ignore = event->SetEventId(eventId);
+  std::ignore = event->SetArgument(argument);
   return event.Detach();
 }
 
 void ConnectEventReceiver(CitI::IInterface* sender, CitI::IInterface* receiver) {
   Prjrep::AutoCast<Prjrep::IEventSender> from(sender);
   Prjrep::AutoCast<Prjrep::IEventReceiver> to(receiver);
-  if (from.Get() != nullptr) from->AddReceiver(to);
+  if (from.Get() != nullptr) std::ignore = from->AddReceiver(to);
 }
 
 }  // namespace Hvd

@@ -203,7 +203,7 @@ class TBaseEventReceiverHelper : public IEventReceiver {
   ~TBaseEventReceiverHelper() override {
     m_destroying = true;
     for (std::size_t i = 0; i < m_senders.Length(); ++i) {
-      if (IEventSender* sender = m_senders.At(i)) sender->RemoveReceiver(this);  // calls back RemoveSender
+      if (IEventSender* sender = m_senders.At(i)) std::ignore = sender->RemoveReceiver(this);  // calls back RemoveSender
     }
   }
 
@@ -250,7 +250,7 @@ class TBaseEventReceiverHelper : public IEventReceiver {
   // Reconnects to the senders read; a failed read connects none of them.
   Hvd::Status PersistLoad(IStorage* storage) override {
     return Hvd::LoadObjectList(storage, IEventSender::GetIID(), [this](CitI::IInterface* object) {
-      static_cast<IEventSender*>(object)->AddReceiver(this);
+      std::ignore = static_cast<IEventSender*>(object)->AddReceiver(this);
       return Hvd::kSuccess;
     });
   }

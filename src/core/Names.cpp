@@ -122,10 +122,10 @@ Hvd::Status CTimestampHelper::Save(IStorage* storage) {
 namespace Hvd {
 
 Hvd::Status CEventingNameHelper::SetName(const Port::StringBase<char>& name) {
-  CNameHelper::SetName(name);
+  std::ignore = CNameHelper::SetName(name);
   // Every call announces, also when the name did not change; the send's failure (no owner,
   // no sender) is not the caller's concern.
-  SendEvent(m_owner, EventId::NameChanged(), m_owner);
+  std::ignore = SendEvent(m_owner, EventId::NameChanged(), m_owner);
   return kSuccess;
 }
 

@@ -32,8 +32,8 @@ void CountDirect(CitI::IInterface* object, Op op) {
   }
 }
 
-const auto kAddRef = [](auto* count) { count->AddRef(); };
-const auto kRelease = [](auto* count) { count->Release(); };
+const auto kAddRef = [](auto* count) { std::ignore = count->AddRef(); };
+const auto kRelease = [](auto* count) { std::ignore = count->Release(); };
 
 }  // namespace
 

@@ -51,7 +51,7 @@ class TScalarSequenceSetHelper : public TSetHelper<T, ISet, IIterator, Container
       if (ReadElement(storage, value) != Hvd::kSuccess) return Hvd::kFailure;
       values.push_back(std::move(value));
     }
-    for (const T& value : values) this->Add(value);
+    for (const T& value : values) std::ignore = this->Add(value);
     return Hvd::kSuccess;
   }
 

@@ -18,12 +18,12 @@ Prjrep::AutoPtr<Prjrep::IProjectRepository> RepositoryOf(CitI::IInterface* conte
   Prjrep::AutoCast<IProject> project(context);
   Prjrep::AutoCast<IProjectReference> reference(context);
   Port::StringBase<char> path;
-  if (reference.Get() != nullptr) reference->GetProjectFileName(&path);
+  if (reference.Get() != nullptr) std::ignore = reference->GetProjectFileName(&path);
   if (path.empty()) {
     Prjrep::AutoRelease<IProject> owner;
     IProject* source = project.Get();
     if (source == nullptr && member.Get() != nullptr) {
-      member->GetProject(owner.Receive());
+      std::ignore = member->GetProject(owner.Receive());
       source = owner.Get();
     }
     // The project's path as every repository lookup of the library spells it.
@@ -47,14 +47,14 @@ class KindItem {
     autonym.GetKindName(&name);
     if (m_section->OpenStorage(name, storageMode, m_kind.Receive()) != kSuccess || m_kind.Get() == nullptr) return;
     autonym.GetItemName(&name);
-    m_kind->OpenItem(name, itemMode, m_item.Receive());
+    std::ignore = m_kind->OpenItem(name, itemMode, m_item.Receive());
   }
   KindItem(const KindItem&) = delete;
   KindItem& operator=(const KindItem&) = delete;
   ~KindItem() {
-    if (m_item.Get() != nullptr && m_kind.Get() != nullptr) m_kind->CloseItem(m_item);
-    if (m_kind.Get() != nullptr) m_kind->Close(0);
-    if (m_section.Get() != nullptr) m_section->Close(0);
+    if (m_item.Get() != nullptr && m_kind.Get() != nullptr) std::ignore = m_kind->CloseItem(m_item);
+    if (m_kind.Get() != nullptr) std::ignore = m_kind->Close(0);
+    if (m_section.Get() != nullptr) std::ignore = m_section->Close(0);
   }
 
   Prjrep::IStorage* Item() const { return m_item.Get(); }
@@ -71,8 +71,8 @@ void PointReferenceAtRepository(Prjrep::IProjectRepository* repository, CitI::II
   Prjrep::AutoCast<IProjectReference> reference(object);
   if (internal.Get() == nullptr || reference.Get() == nullptr) return;
   Port::StringBase<char> path;
-  internal->GetPath(&path);
-  reference->SetProjectFileName(path);
+  std::ignore = internal->GetPath(&path);
+  std::ignore = reference->SetProjectFileName(path);
 }
 
 }  // namespace
@@ -97,7 +97,7 @@ Hvd::Status CAutonymBase::Resolve(CitI::IInterface* context, CitI::IInterface** 
   if (!lookupName.empty()) {
     if (Prjrep::AutoCast<Prjrep::ISimpleNamedLookup> names(repository.Get()); names.Get() != nullptr) {
       Prjrep::AutoRelease<CitI::IInterface> found;
-      names->Find(lookupName, found.Receive());
+      std::ignore = names->Find(lookupName, found.Receive());
       if (found.Get() != nullptr) {
         m_object.Assign(found.Get());
         out.Assign(found.Get());
@@ -112,7 +112,7 @@ Hvd::Status CAutonymBase::Resolve(CitI::IInterface* context, CitI::IInterface** 
   out.Assign(read.Get());
   if (read.Get() != nullptr) {
     m_object.Assign(read.Get());
-    if (!lookupName.empty()) RegisterNamedObject(repository, lookupName, read.Get(), true);
+    if (!lookupName.empty()) std::ignore = RegisterNamedObject(repository, lookupName, read.Get(), true);
     PointReferenceAtRepository(repository, read.Get());
   }
   return status;
@@ -122,7 +122,7 @@ Hvd::Status CAutonymBase::GetName(Port::StringBase<char>* name) {
   if (name == nullptr) return kFailure;
   GetLookupName(name);
   if (name->empty()) {
-    if (Prjrep::AutoCast<Prjrep::IName> named(m_object.Get()); named.Get() != nullptr) named->GetName(*name);
+    if (Prjrep::AutoCast<Prjrep::IName> named(m_object.Get()); named.Get() != nullptr) std::ignore = named->GetName(*name);
   }
   return kSuccess;
 }
@@ -141,7 +141,7 @@ Hvd::Status CAutonymBase::IsSame(CitI::IInterface* other, bool* same) {
   if (same == nullptr) return kFailure;
   Port::StringBase<char> mine;
   Port::StringBase<char> theirName;
-  GetName(&mine);
+  std::ignore = GetName(&mine);
   const Hvd::Status status = theirs->GetName(&theirName);
   *same = mine == theirName;
   return status;
@@ -155,7 +155,7 @@ Hvd::Status CAutonymBase::SaveObject(CitI::IInterface* context) {
     if (item.Item() != nullptr) status = item.Item()->WriteObject(Prjrep::AutoCast<Prjrep::IPersist>(m_object.Get()));
     PointReferenceAtRepository(repository, m_object.Get());
     Prjrep::AutoRelease<IProject> project(GetActiveProjectOfObject(m_object.Get()));
-    if (project.Get() != nullptr) project->Save();
+    if (project.Get() != nullptr) std::ignore = project->Save();
   }
   return status;
 }
@@ -163,11 +163,11 @@ Hvd::Status CAutonymBase::SaveObject(CitI::IInterface* context) {
 Hvd::Status CAutonymBase::CloseObject(CitI::IInterface* context) {
   Prjrep::AutoPtr<Prjrep::IProjectRepository> repository = RepositoryOf(context ? context : m_object.Get());
   if (Prjrep::AutoCast<Prjrep::ISimpleNamedLookup> names(repository.Get()); names.Get() != nullptr) {
-    names->UnregisterObject(m_object.Get());
+    std::ignore = names->UnregisterObject(m_object.Get());
   }
-  if (Prjrep::AutoCast<ICompAdmin> admin(m_object.Get()); admin.Get() != nullptr) admin->Teardown();
+  if (Prjrep::AutoCast<ICompAdmin> admin(m_object.Get()); admin.Get() != nullptr) std::ignore = admin->Teardown();
   m_object = nullptr;
-  if (repository.Get() != nullptr) repository->Close();
+  if (repository.Get() != nullptr) std::ignore = repository->Close();
   // The object is closed whatever the repository did; that is a success for the caller.
   return kSuccess;
 }

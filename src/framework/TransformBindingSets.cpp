@@ -5,7 +5,7 @@
 namespace Hvd {
 
 CTransformBindingSet::CTransformBindingSet(CitI::IInterface* owner, bool isFirstSide) : m_isFirstSide(isFirstSide) {
-  SetOwner(owner);
+  std::ignore = SetOwner(owner);
 }
 
 CitI::IInterface* CTransformBindingSet::QueryInterface(const Port::XUID& iid) {
@@ -19,7 +19,7 @@ Hvd::Status CTransformBindingSet::Add(ITransformBindingInstance* binding) {
     if (held == binding) return kSuccess;
   }
   const Hvd::Status status = TRefdSequenceSetHelper::Add(binding);
-  if (status == kSuccess) OnBindingAdded(binding);
+  if (status == kSuccess) std::ignore = OnBindingAdded(binding);
   return status;
 }
 
@@ -28,23 +28,23 @@ Hvd::Status CTransformBindingSet::Remove(ITransformBindingInstanceIterator* iter
   Prjrep::AutoPtr<ITransformBindingInstance> leaving(iterator != nullptr && !iterator->IsDone() ? iterator->Current()
                                                                                                  : nullptr);
   const Hvd::Status status = TRefdSequenceSetHelper::Remove(iterator);
-  if (status == kSuccess && leaving.Get() != nullptr) OnBindingRemoved(leaving);
+  if (status == kSuccess && leaving.Get() != nullptr) std::ignore = OnBindingRemoved(leaving);
   return status;
 }
 
 Hvd::Status CTransformBindingSet::Clear() {
   std::vector<Prjrep::AutoPtr<ITransformBindingInstance>> leaving(m_elements.begin(), m_elements.end());
   ReleaseAll();
-  for (auto& binding : leaving) OnBindingRemoved(binding);
+  for (auto& binding : leaving) std::ignore = OnBindingRemoved(binding);
   return kSuccess;
 }
 
 Prjrep::AutoRelease<Prjrep::ISet> CTransformBindingSet::SideObjects(ITransformBindingInstance* binding) {
   Prjrep::AutoRelease<Prjrep::ISet> objects;
   if (m_isFirstSide) {
-    binding->GetFirstSideObjects(objects.Receive());
+    std::ignore = binding->GetFirstSideObjects(objects.Receive());
   } else {
-    binding->GetSecondSideObjects(objects.Receive());
+    std::ignore = binding->GetSecondSideObjects(objects.Receive());
   }
   return objects;
 }
@@ -60,7 +60,7 @@ Hvd::Status CTransformBindingSet::OnBindingRemoved(ITransformBindingInstance* bi
   CitI::IInterface* ownerRoot = m_owner->QueryInterface(CitI::IInterface::GetIID());
   Prjrep::AutoRelease<Prjrep::IIterator> it;
   if (objects->GetIterator(it.Receive()) != kSuccess || it.Get() == nullptr) return kSuccess;
-  for (it->Reset(); !it->IsDone(); it->Next()) {
+  for (std::ignore = it->Reset(); !it->IsDone(); std::ignore = it->Next()) {
     CitI::IInterface* object = it->Current();
     if (object != nullptr && object->QueryInterface(CitI::IInterface::GetIID()) == ownerRoot) {
       return objects->Remove(it);

@@ -94,14 +94,14 @@ Status RegisterNamedObject(CitI::IInterface* table, const String& name, CitI::II
   if (names.Get() == nullptr) return kFailure;
   if (!replace) {
     AutoRelease<CitI::IInterface> taken;
-    names->Find(name, taken.Receive());
+    std::ignore = names->Find(name, taken.Receive());
     if (taken.Get() != nullptr) return kFailure;
   }
   const Status status = names->Register(name, object);
   if (selfNaming.Get() != nullptr && autonyms.Get() != nullptr) {
     AutoRelease<Prjrep::IAutonym> autonym;
-    selfNaming->GetAutonym(autonym.Receive());
-    if (autonym.Get() != nullptr) autonyms->Register(autonym, object);
+    std::ignore = selfNaming->GetAutonym(autonym.Receive());
+    if (autonym.Get() != nullptr) std::ignore = autonyms->Register(autonym, object);
   }
   return status;
 }
@@ -113,20 +113,20 @@ Status ForwardToNamedObjectRegistry(CitI::IInterface* object) {
 
 CitI::IInterface* GetActiveProject() {
   CitI::IInterface* project = nullptr;
-  FindNamedObject("ActiveHvdProject", &project);
+  std::ignore = FindNamedObject("ActiveHvdProject", &project);
   return project;
 }
 
 CitI::IInterface* GetActiveRepository() {
   CitI::IInterface* repository = nullptr;
-  FindNamedObject("ActiveRepository", &repository);
+  std::ignore = FindNamedObject("ActiveRepository", &repository);
   return repository;
 }
 
 IProject* GetActiveProjectOfRepository(const String& path) {
   AutoRelease<Prjrep::IProjectRepository> repository(FindAutonymByName(path.c_str(), false));
   AutoRelease<CitI::IInterface> found;
-  FindNamedObjectIn(repository, "ActiveHvdProject", found.Receive());
+  std::ignore = FindNamedObjectIn(repository, "ActiveHvdProject", found.Receive());
   return AutoRelease<IProject>(found.Detach()).Detach();
 }
 
@@ -154,23 +154,23 @@ void SetActiveProject(CitI::IInterface* object) {
   AutoRelease<IProjectHelper> helper(GetCvfProject(object, false));
   if (project.Get() == nullptr || helper.Get() == nullptr) return;
   auto registry = Registry<CitI::IInterface>();
-  RegisterNamedObject(registry, "ActiveHvdProject", project, true);
-  RegisterNamedObject(registry, "ActiveCvfProject", helper, true);
+  std::ignore = RegisterNamedObject(registry, "ActiveHvdProject", project, true);
+  std::ignore = RegisterNamedObject(registry, "ActiveCvfProject", helper, true);
 }
 
 void SetActiveRepository(CitI::IInterface* object) {
   AutoRelease<Prjrep::IProjectRepository> repository(FindAutonymByName(GetObjectFullPath(object).c_str(), true));
   if (repository.Get() == nullptr) return;
-  RegisterNamedObject(Registry<CitI::IInterface>(), "ActiveRepository", repository, true);
+  std::ignore = RegisterNamedObject(Registry<CitI::IInterface>(), "ActiveRepository", repository, true);
 }
 
 CitI::IInterface* FindNamedObjectInRepository(String name, String path) {
   CitI::IInterface* found = nullptr;
   if (path.empty()) {
-    FindNamedObject(name.c_str(), &found);
+    std::ignore = FindNamedObject(name.c_str(), &found);
   } else {
     AutoRelease<Prjrep::IProjectRepository> repository(FindAutonymByName(path.c_str(), false));
-    FindNamedObjectIn(repository, name, &found);
+    std::ignore = FindNamedObjectIn(repository, name, &found);
   }
   return found;
 }
@@ -186,7 +186,7 @@ CitI::IInterface* ResolveAutonym(CitI::IInterface* autonym, String path) {
     lookup = Registry<Prjrep::IAutonymLookup>();
   }
   CitI::IInterface* object = nullptr;
-  if (lookup.Get() != nullptr) lookup->Resolve(asAutonym, &object);
+  if (lookup.Get() != nullptr) std::ignore = lookup->Resolve(asAutonym, &object);
   return object;
 }
 
@@ -195,7 +195,7 @@ Prjrep::IAutonym* ComposeAutonym(const String& name, CitI::IInterface* parent) {
   AutoRelease<Prjrep::IAutonymSet> compound = NewCompound();
   AutoRelease<Prjrep::IName> simple(CitP::Factory::CreateInstance(NamedAutonymClass()));
   if (compound.Get() == nullptr || simple.Get() == nullptr) return nullptr;
-  simple->SetName(name);
+  std::ignore = simple->SetName(name);
   if (!AddAutonymToSet(compound, simple) || !AddAutonymToSet(compound, parent)) return nullptr;
   return AutoRelease<Prjrep::IAutonym>(compound.Detach()).Detach();
 }
@@ -220,29 +220,29 @@ OperationGateGuard::OperationGateGuard(CitI::IInterface* object, const char* pre
 }
 
 void OperationGateGuard::FindOrCreateGate() {
-  FindNamedObject(m_name.c_str(), m_gate.Receive());
+  std::ignore = FindNamedObject(m_name.c_str(), m_gate.Receive());
   if (m_gate.Get() != nullptr) return;
   m_gate = AutoRelease<CitI::IInterface>(CitP::Factory::CreateInstance(OperationGateClass()));
-  if (m_gate.Get() != nullptr) RegisterNamedObject(Registry<CitI::IInterface>(), m_name, m_gate, true);
+  if (m_gate.Get() != nullptr) std::ignore = RegisterNamedObject(Registry<CitI::IInterface>(), m_name, m_gate, true);
 }
 
 void OperationGateGuard::Enter(const String& key, CitI::IInterface* object) {
   AutoCast<Prjrep::ISimpleNamedLookup> keys(m_gate.Get());
   if (keys.Get() == nullptr) return;
   AutoRelease<CitI::IInterface> present;
-  keys->Find(key, present.Receive());
+  std::ignore = keys->Find(key, present.Receive());
   m_enteredAlready = present.Get() != nullptr;
-  if (!m_enteredAlready) RegisterNamedObject(m_gate, key, IdentityOf(object), true);
+  if (!m_enteredAlready) std::ignore = RegisterNamedObject(m_gate, key, IdentityOf(object), true);
 }
 
 OperationGateGuard::~OperationGateGuard() {
   if (AutoCast<Prjrep::ISimpleNamedLookup> keys(m_gate.Get()); keys.Get() != nullptr) {
-    if (!m_enteredAlready && !m_key.empty()) keys->Unregister(m_key);
+    if (!m_enteredAlready && !m_key.empty()) std::ignore = keys->Unregister(m_key);
     m_identity = nullptr;
     m_key = "";
   }
   if (AutoCast<Prjrep::IStringSet> held(m_gate.Get()); held.Get() != nullptr && held->Size() == 0) {
-    if (auto names = Registry<Prjrep::ISimpleNamedLookup>(); names.Get() != nullptr) names->Unregister(m_name);
+    if (auto names = Registry<Prjrep::ISimpleNamedLookup>(); names.Get() != nullptr) std::ignore = names->Unregister(m_name);
     m_gate = nullptr;
   }
 }
@@ -260,13 +260,13 @@ namespace {
 // The path of a file through its path-name interface; empty when it has none.
 String FileNameOf(CitI::IInterface* file) {
   String name;
-  if (AutoCast<Prjrep::IFileNameHelper> names(file); names.Get() != nullptr) names->GetFullName(&name);
+  if (AutoCast<Prjrep::IFileNameHelper> names(file); names.Get() != nullptr) std::ignore = names->GetFullName(&name);
   return name;
 }
 
 AutoPtr<IProject> ProjectNamed(CitI::IInterface* table) {
   AutoRelease<CitI::IInterface> found;
-  FindNamedObjectIn(table, "ActiveHvdProject", found.Receive());
+  std::ignore = FindNamedObjectIn(table, "ActiveHvdProject", found.Receive());
   return AutoRelease<IProject>(found.Detach());
 }
 
@@ -295,17 +295,17 @@ AutoPtr<IProject> OwnerFromInterfaces(CitI::IInterface* object) {
     AutoCast<Prjrep::IAutonym> autonym(object);
     auto lookup = Registry<Prjrep::IAutonymLookup>();
     AutoRelease<CitI::IInterface> resolved;
-    if (autonym.Get() != nullptr && lookup.Get() != nullptr) lookup->ResolveOrCreate(autonym, nullptr, resolved.Receive());
+    if (autonym.Get() != nullptr && lookup.Get() != nullptr) std::ignore = lookup->ResolveOrCreate(autonym, nullptr, resolved.Receive());
     return AutoRelease<IProject>(resolved.Detach());
   }
   if (reference.Get() != nullptr) {
     String path;
-    reference->GetProjectFileName(&path);
+    std::ignore = reference->GetProjectFileName(&path);
     return AutoRelease<IProject>(GetActiveProjectOfRepository(path));
   }
   if (member.Get() != nullptr) {
     AutoRelease<IProject> owner;
-    member->GetProject(owner.Receive());
+    std::ignore = member->GetProject(owner.Receive());
     return owner;
   }
   return nullptr;
@@ -317,7 +317,7 @@ IProject* GetOwningProject(CitI::IInterface* object) {
   if (object == nullptr) return nullptr;
   if (AutoCast<IDesign> design(object); design.Get() != nullptr) {
     IProject* project = nullptr;
-    design->GetProject(&project);
+    std::ignore = design->GetProject(&project);
     return project;
   }
   AutoPtr<IProject> owner = OwnerFromInterfaces(object);
@@ -339,29 +339,29 @@ String GetObjectFullPath(CitI::IInterface* object) {
   // A design unit stands for its file, a design for its project.
   if (AutoCast<IDesignUnit> unit(object); unit.Get() != nullptr) {
     AutoRelease<IHdlFile> containing;
-    if (AutoCast<IHdlElement> element(object); element.Get() != nullptr) element->GetHdlFile(containing.Receive());
+    if (AutoCast<IHdlElement> element(object); element.Get() != nullptr) std::ignore = element->GetHdlFile(containing.Receive());
     file = containing.Get();
   }
   if (AutoCast<IDesign>(object).Get() != nullptr) project = AutoRelease<IProject>(GetOwningProject(object));
 
   if (file.Get() != nullptr) path = FileNameOf(file);
-  if (path.empty() && repository.Get() != nullptr) repository->GetPath(&path);
+  if (path.empty() && repository.Get() != nullptr) std::ignore = repository->GetPath(&path);
   if (path.empty() && autonymSet.Get() != nullptr) {
     AutoRelease<Prjrep::IAutonymIterator> it;
-    autonymSet->GetIterator(it.Receive());
-    if (it.Get() != nullptr && !it->IsDone() && it->Current() != nullptr) it->Current()->GetName(&path);
+    std::ignore = autonymSet->GetIterator(it.Receive());
+    if (it.Get() != nullptr && !it->IsDone() && it->Current() != nullptr) std::ignore = it->Current()->GetName(&path);
   }
-  if (path.empty() && reference.Get() != nullptr) reference->GetProjectFileName(&path);
+  if (path.empty() && reference.Get() != nullptr) std::ignore = reference->GetProjectFileName(&path);
   if (path.empty() && member.Get() != nullptr) {
     AutoRelease<IProject> owner;
-    member->GetProject(owner.Receive());
+    std::ignore = member->GetProject(owner.Receive());
     project = owner.Get();
   }
   if (path.empty() && project.Get() != nullptr) {
     if (std::getenv("VEL_CORVANE_ENABLE_HLC") != nullptr) {
-      project->GetRepositoryPath(&path);
+      std::ignore = project->GetRepositoryPath(&path);
     } else {
-      project->GetProjectFilePath(&path);
+      std::ignore = project->GetProjectFilePath(&path);
     }
   }
   if (path.empty()) return path;
@@ -379,7 +379,7 @@ IProjectHelper* GetCvfProject(CitI::IInterface* object, bool createWhenMissing) 
   if (!path.empty()) {
     AutoRelease<Prjrep::IProjectRepository> repository(FindAutonymByName(path.c_str(), false));
     AutoRelease<CitI::IInterface> found;
-    FindNamedObjectIn(repository, "CvfProject", found.Receive());
+    std::ignore = FindNamedObjectIn(repository, "CvfProject", found.Receive());
     helper.Assign(found.Detach());
   }
   if (helper.Get() != nullptr || !createWhenMissing) return helper.Detach();
@@ -390,7 +390,7 @@ IProjectHelper* GetCvfProject(CitI::IInterface* object, bool createWhenMissing) 
   if (helper.Get() != nullptr) {
     AutoRelease<IProject> owner(GetOwningProject(object));
     AutoCast<IProjectCompReference> binding(helper.Get());
-    if (owner.Get() != nullptr && binding.Get() != nullptr) binding->SetProject(owner);
+    if (owner.Get() != nullptr && binding.Get() != nullptr) std::ignore = binding->SetProject(owner);
   }
   return helper.Detach();
 }
@@ -401,7 +401,7 @@ CitI::IInterface* GetTclProject(CitI::IInterface* object) {
   AutoRelease<IPRSolutionHelper> solution(CitP::Factory::CreateInstance(PRHelperClass()));
   if (solution.Get() == nullptr) return nullptr;
   AutoRelease<CitI::IInterface> found;
-  solution->FindRepositoryObject(path, "TclProject", found.Receive());
+  std::ignore = solution->FindRepositoryObject(path, "TclProject", found.Receive());
   CitI::IInterface* tclProject = found.Get() ? found->QueryInterface(TclProjectInterface()) : nullptr;
   if (tclProject == nullptr) return nullptr;
   Prjrep::AddRefObject(tclProject);
@@ -413,18 +413,18 @@ Prjrep::IAutonym* GetObjectAutonym(CitI::IInterface* object) {
   auto lookup = Registry<Prjrep::IAutonymLookup>();
   if (AutoCast<Prjrep::IAutonym> itself(object); itself.Get() != nullptr && lookup.Get() != nullptr) {
     AutoRelease<CitI::IInterface> named;
-    lookup->Resolve(itself, named.Receive());
+    std::ignore = lookup->Resolve(itself, named.Receive());
     if (named.Get() != nullptr) subject = named.Get();
   }
   AutoRelease<Prjrep::IAutonym> autonym;
-  if (lookup.Get() != nullptr) lookup->FindAutonym(subject, autonym.Receive());
+  if (lookup.Get() != nullptr) std::ignore = lookup->FindAutonym(subject, autonym.Receive());
   if (autonym.Get() == nullptr) {
     AutoRelease<Prjrep::IAutonymLookup> repository(GetRepositoryOfObject(subject));
-    if (repository.Get() != nullptr) repository->FindAutonym(subject, autonym.Receive());
+    if (repository.Get() != nullptr) std::ignore = repository->FindAutonym(subject, autonym.Receive());
   }
   if (autonym.Get() == nullptr) {
     if (AutoCast<Prjrep::IAutoNaming> selfNaming(subject.Get()); selfNaming.Get() != nullptr) {
-      selfNaming->GetAutonym(autonym.Receive());
+      std::ignore = selfNaming->GetAutonym(autonym.Receive());
     }
   }
   return autonym.Detach();
@@ -434,11 +434,11 @@ String GetObjectDisplayName(CitI::IInterface* object) {
   String name;
   if (object == nullptr) return String("NULL");
   if (AutoCast<IConfiguration>(object).Get() != nullptr || AutoCast<IFlavor>(object).Get() != nullptr) {
-    if (AutoCast<Prjrep::IName> named(object); named.Get() != nullptr) named->GetName(name);
+    if (AutoCast<Prjrep::IName> named(object); named.Get() != nullptr) std::ignore = named->GetName(name);
     return name;
   }
   if (AutoCast<IPRModule> module(object); module.Get() != nullptr) {
-    module->GetInstancePath(name);
+    std::ignore = module->GetInstancePath(name);
     return name;
   }
   return Port::FileName(GetObjectFullPath(object)).GetTail();
@@ -476,15 +476,15 @@ IDefDataId* GetDefDataId(CitI::IInterface* object) {
   AutoRelease<CitI::IInterface> definition;
   if (AutoCast<IFile> file(object); file.Get() != nullptr) {
     AutoRelease<IFileType> type;
-    file->GetFileType(type.Receive());
+    std::ignore = file->GetFileType(type.Receive());
     definition = AutoRelease<CitI::IInterface>(type.Detach());
   } else if (AutoCast<IView> view(object); view.Get() != nullptr) {
     AutoRelease<IViewType> type;
-    view->GetType(type.Receive());
+    std::ignore = view->GetType(type.Receive());
     definition = AutoRelease<CitI::IInterface>(type.Detach());
   } else if (AutoCast<IPropertyInstance> instance(object); instance.Get() != nullptr) {
     AutoRelease<IPropertyTemplate> type;
-    instance->GetTemplate(type.Receive());
+    std::ignore = instance->GetTemplate(type.Receive());
     definition = AutoRelease<CitI::IInterface>(type.Detach());
   } else {
     return Prjrep::AutoReturn<IDefDataId>(object);
@@ -495,7 +495,7 @@ IDefDataId* GetDefDataId(CitI::IInterface* object) {
 String GetDefDataIdName(CitI::IInterface* object) {
   String name;
   AutoRelease<IDefDataId> id(GetDefDataId(object));
-  if (id.Get() != nullptr) id->GetDefDataIdName(&name);
+  if (id.Get() != nullptr) std::ignore = id->GetDefDataIdName(&name);
   return name;
 }
 
@@ -503,14 +503,14 @@ IDefDataId* GetDesignUnitDefDataIdOf(CitI::IInterface* object) {
   AutoCast<IDesignUnit> unit(object);
   if (unit.Get() == nullptr) return nullptr;
   AutoRelease<IDesignUnitType> type;
-  unit->GetDesignUnitType(type.Receive());
+  std::ignore = unit->GetDesignUnitType(type.Receive());
   return Prjrep::AutoReturn<IDefDataId>(type.Get());
 }
 
 String GetDesignUnitTypeName(CitI::IInterface* object) {
   String name;
   AutoRelease<IDefDataId> id(GetDesignUnitDefDataIdOf(object));
-  if (id.Get() != nullptr) id->GetDefDataIdName(&name);
+  if (id.Get() != nullptr) std::ignore = id->GetDefDataIdName(&name);
   return name;
 }
 
@@ -518,7 +518,7 @@ bool IsDefDataObsolete(CitI::IInterface* object) {
   AutoRelease<IDefDataId> id(GetDefDataId(object));
   AutoCast<IDefDataObsolete> flag(id.Get());
   bool obsolete = true;
-  if (flag.Get() != nullptr) flag->IsObsolete(&obsolete);
+  if (flag.Get() != nullptr) std::ignore = flag->IsObsolete(&obsolete);
   return obsolete;
 }
 
@@ -532,7 +532,7 @@ Prjrep::IAutonym* GetAutonymOf(CitI::IInterface* object) {
   AutoCast<Prjrep::IAutoNaming> selfNaming(object);
   if (selfNaming.Get() == nullptr) return nullptr;
   AutoRelease<Prjrep::IAutonym> autonym;
-  selfNaming->GetAutonym(autonym.Receive());
+  std::ignore = selfNaming->GetAutonym(autonym.Receive());
   return autonym.Detach();
 }
 
@@ -550,10 +550,10 @@ Prjrep::IProjectRepository* FindAutonymByName(const char* name, bool createWhenM
   auto lookup = Registry<Prjrep::IAutonymLookup>();
   AutoRelease<Prjrep::IAutonym> autonym(CitP::Factory::CreateInstance(NamedAutonymClass()));
   if (lookup.Get() == nullptr || autonym.Get() == nullptr) return nullptr;
-  if (AutoCast<Prjrep::IName> named(autonym.Get()); named.Get() != nullptr) named->SetName(String(name));
+  if (AutoCast<Prjrep::IName> named(autonym.Get()); named.Get() != nullptr) std::ignore = named->SetName(String(name));
   AutoRelease<CitI::IInterface> object;
-  lookup->Resolve(autonym, object.Receive());
-  if (object.Get() == nullptr && createWhenMissing) lookup->ResolveOrCreate(autonym, nullptr, object.Receive());
+  std::ignore = lookup->Resolve(autonym, object.Receive());
+  if (object.Get() == nullptr && createWhenMissing) std::ignore = lookup->ResolveOrCreate(autonym, nullptr, object.Receive());
   AutoRelease<Prjrep::IProjectRepository> repository(object.Detach());
   if (repository.Get() != nullptr && found != nullptr) *found = true;
   return repository.Detach();
@@ -598,7 +598,7 @@ Prjrep::IAutonym* FindAutonymInSet(CitI::IInterface* owner, CitI::IInterface* ob
   if (set.Get() == nullptr || wanted == nullptr) return nullptr;
   AutoRelease<IPRModuleIterator> it;
   if (set->GetIterator(it.Receive()) != kSuccess || it.Get() == nullptr) return nullptr;
-  for (; !it->IsDone(); it->Next()) {
+  for (; !it->IsDone(); std::ignore = it->Next()) {
     if (IdentityOf(it->Current()) == wanted) return GetAutonymOf(object);
   }
   return nullptr;
@@ -647,12 +647,12 @@ void DumpTable(CitI::IInterface* table, const String& indent, std::unordered_set
   if (autonyms.Get() != nullptr && autonymLookup.Get() != nullptr && autonyms->Size() > 0) {
     DumpMessages().issueStatus("%sAutonym keys:\n", indent.c_str());
     AutoRelease<Prjrep::IAutonymIterator> it;
-    autonyms->GetIterator(it.Receive());
-    for (; it.Get() != nullptr && !it->IsDone(); it->Next()) {
+    std::ignore = autonyms->GetIterator(it.Receive());
+    for (; it.Get() != nullptr && !it->IsDone(); std::ignore = it->Next()) {
       String key;
-      it->Current()->GetName(&key);
+      std::ignore = it->Current()->GetName(&key);
       AutoRelease<CitI::IInterface> object;
-      autonymLookup->Resolve(it->Current(), object.Receive());
+      std::ignore = autonymLookup->Resolve(it->Current(), object.Receive());
       DumpObjectLine(indent, key, object);
       DumpTable(object, deeper, visited);
     }
@@ -662,11 +662,11 @@ void DumpTable(CitI::IInterface* table, const String& indent, std::unordered_set
   if (strings.Get() != nullptr && names.Get() != nullptr && strings->Size() > 0) {
     DumpMessages().issueStatus("%sString keys:\n", indent.c_str());
     AutoRelease<Prjrep::IStringIterator> it;
-    strings->GetIterator(it.Receive());
-    for (; it.Get() != nullptr && !it->IsDone(); it->Next()) {
+    std::ignore = strings->GetIterator(it.Receive());
+    for (; it.Get() != nullptr && !it->IsDone(); std::ignore = it->Next()) {
       const String key = it->Current();
       AutoRelease<CitI::IInterface> object;
-      names->Find(key, object.Receive());
+      std::ignore = names->Find(key, object.Receive());
       DumpObjectLine(indent, key, object);
       DumpTable(object, deeper, visited);
     }

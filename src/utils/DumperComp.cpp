@@ -127,7 +127,7 @@ String Timestamp() {
 // The dumper registered under `name`, with a reference; null when there is none.
 Prjrep::AutoRelease<IDumper> FindDumper(const String& name) {
   CitI::IInterface* found = nullptr;
-  FindNamedObject(name.c_str(), &found);
+  std::ignore = FindNamedObject(name.c_str(), &found);
   return Prjrep::AutoRelease<IDumper>(found);
 }
 
@@ -150,7 +150,7 @@ Hvd::Status DumperComp::Open(const String& path) {
   // A second open would fail on the stream and spoil the file already being written.
   if (m_stream.is_open()) return kFailure;
   m_stream.open(path.str(), std::ios::out | std::ios::app);
-  BeginElement("Dumper");
+  std::ignore = BeginElement("Dumper");
   return m_stream.is_open() ? kSuccess : kFailure;
 }
 
@@ -224,31 +224,31 @@ void DumpNoteAttribute(const String& dumperName, const String& attributeName, co
   Prjrep::AutoRelease<IDumper> dumper = FindDumper(dumperName);
   if (dumper.Get() == nullptr) return;
   const String timestamp = Timestamp();
-  dumper->BeginElement("note");
-  dumper->AddAttribute("timestamp", timestamp);
-  dumper->AddAttribute(attributeName, value);
-  dumper->EndElement();
+  std::ignore = dumper->BeginElement("note");
+  std::ignore = dumper->AddAttribute("timestamp", timestamp);
+  std::ignore = dumper->AddAttribute(attributeName, value);
+  std::ignore = dumper->EndElement();
 }
 
 void DumpBeginMarker(const String& dumperName, const String& taskName) {
   Prjrep::AutoRelease<IDumper> dumper = FindDumper(dumperName);
   if (dumper.Get() == nullptr) return;
   const String timestamp = Timestamp();
-  dumper->BeginElement("task");
-  dumper->AddAttribute("name", taskName);
-  dumper->BeginElement("begin_marker");
-  dumper->AddAttribute("timestamp", timestamp);
-  dumper->EndElement();
+  std::ignore = dumper->BeginElement("task");
+  std::ignore = dumper->AddAttribute("name", taskName);
+  std::ignore = dumper->BeginElement("begin_marker");
+  std::ignore = dumper->AddAttribute("timestamp", timestamp);
+  std::ignore = dumper->EndElement();
 }
 
 void DumpEndMarker(const String& dumperName) {
   Prjrep::AutoRelease<IDumper> dumper = FindDumper(dumperName);
   if (dumper.Get() == nullptr) return;
   const String timestamp = Timestamp();
-  dumper->BeginElement("end_marker");
-  dumper->AddAttribute("timestamp", timestamp);
-  dumper->EndElement();
-  dumper->EndElement();
+  std::ignore = dumper->BeginElement("end_marker");
+  std::ignore = dumper->AddAttribute("timestamp", timestamp);
+  std::ignore = dumper->EndElement();
+  std::ignore = dumper->EndElement();
 }
 
 ScopedDumpMarker::ScopedDumpMarker(const String& dumperName, const String& taskName) : m_dumperName(dumperName) {

@@ -52,7 +52,7 @@ bool RecreateComponentInterfaceRef(ComponentInterfaceRef& ref) {
 
 void SetComponentRefOwner(ComponentInterfaceRef& ref, CitI::IInterface* owner) {
   ref.owner = owner;
-  if (ref.attachment != nullptr) ref.attachment->SetOwner(owner);
+  if (ref.attachment != nullptr) std::ignore = ref.attachment->SetOwner(owner);
 }
 
 CitI::IInterface* QueryComponentRef(const ComponentInterfaceRef& ref, const Port::XUID& iid) {
@@ -64,11 +64,11 @@ Status ReleaseComponentRef(ComponentInterfaceRef& ref) {
   auto* count = static_cast<Prjrep::IRefCount*>(ref.attachment->GetInterface(Prjrep::IRefCount::GetIID()));
   const Status status = ref.attachment->Detach();
   ref.attachment = nullptr;
-  if (count != nullptr) count->Release();
+  if (count != nullptr) std::ignore = count->Release();
   return status;
 }
 
-void ResetInterfaceRef(ComponentInterfaceRef& ref) { ReleaseComponentRef(ref); }
+void ResetInterfaceRef(ComponentInterfaceRef& ref) { std::ignore = ReleaseComponentRef(ref); }
 
 bool IsAbsolutePath(Port::StringBase<char> path) {
   const std::string& text = path.str();
@@ -95,7 +95,7 @@ std::string MakeSlashPath(const char* path) {
 
 Port::StringBase<char> GetObjectName(CitI::IInterface* object) {
   Port::StringBase<char> name;
-  if (Prjrep::AutoCast<Prjrep::IName> named(object); named.Get() != nullptr) named->GetName(name);
+  if (Prjrep::AutoCast<Prjrep::IName> named(object); named.Get() != nullptr) std::ignore = named->GetName(name);
   return name;
 }
 

@@ -26,9 +26,9 @@ namespace Hvd {
 using String = Port::StringBase<char>;
 
 CFileNameSet::CFileNameSet() {
-  m_set.Clear();
+  std::ignore = m_set.Clear();
   // The set's counting calls and queries reach this object.
-  m_set.SetOwner(&m_refCount);
+  std::ignore = m_set.SetOwner(&m_refCount);
 }
 
 CitI::IInterface* CFileNameSet::QueryInterface(const Port::XUID& iid) {
@@ -536,7 +536,7 @@ Status CopyTree(const String& sourceDir, const String& destinationDir, std::uint
     fail(status);
     if (failedFiles == nullptr) continue;
     if (*failedFiles == nullptr) *failedFiles = (new CFileNameSet())->GetStringSet();
-    (*failedFiles)->Add(destinationPath);
+    std::ignore = (*failedFiles)->Add(destinationPath);
   }
   return result;
 }

@@ -43,8 +43,8 @@ Port::StringBase<char> TclWord(const Port::StringBase<char>& value) {
 void BroadcastEvent(CitI::IInterface* object, const Port::XUID& eventId, CitI::IInterface* argument) {
   static constexpr Port::XUID kRelayClass{"{f57002b6-97f6-4f2b-8048-59ed0b0a9fa6}"};
   Prjrep::AutoRelease<CitI::IInterface> relay(CitP::Factory::CreateInstance(kRelayClass));
-  SendEvent(object, eventId, argument);
-  SendEvent(relay, eventId, argument);
+  std::ignore = SendEvent(object, eventId, argument);
+  std::ignore = SendEvent(relay, eventId, argument);
 }
 
 EventScope::EventScope(CitI::IInterface* sender, const Port::XUID& beginEvent, const Port::XUID& endEvent,
@@ -59,7 +59,7 @@ void EventScope::Send(const Port::XUID& eventId) {
   if (m_broadcast) {
     BroadcastEvent(m_sender, eventId, m_argument);
   } else {
-    SendEvent(m_sender, eventId, m_argument);
+    std::ignore = SendEvent(m_sender, eventId, m_argument);
   }
 }
 
@@ -75,10 +75,10 @@ Hvd::Status RunCmd(const char* command, CitI::IInterface* object, bool passObjec
     Port_MsgManData::debugStub("InterpHelp::RunCmd: No TOE interpreter found.\n");
     return Hvd::kFailure;
   }
-  interpreter->Init("");
+  std::ignore = interpreter->Init("");
   Port::StringBase<char> line(command ? command : "");
   if (passObject) {
-    interpreter->BindObject(object, kThis);
+    std::ignore = interpreter->BindObject(object, kThis);
     line += " $";
     line += kThis;
   }

@@ -28,7 +28,7 @@ AutoRelease<IHdlNetListNodeIterator> ChildrenOf(IHdlNetListNode* node) {
 // Calls `visit` with each child that is a netlist node, in iterator order, until it returns true.
 template <class Visit>
 IHdlNetListNode* FirstChildFound(IHdlNetListNodeIterator* children, Visit&& visit) {
-  for (children->First(); !children->IsDone(); children->Next()) {
+  for (std::ignore = children->First(); !children->IsDone(); std::ignore = children->Next()) {
     AutoCast<IHdlNetListNode> child(children->CurrentItem());
     // An entry that is not a node has no subtree to search.
     if (child.Get() == nullptr) continue;
@@ -59,14 +59,14 @@ IHdlNetListNode* FindByPath(IHdlNetListNode* node, const String& nodePath, const
 String DesignUnitName(IHdlNetListNode* node) {
   String name;
   AutoRelease<Prjrep::IName> unit(node->GetDesignUnit());
-  if (unit.Get() != nullptr) unit->GetName(name);
+  if (unit.Get() != nullptr) std::ignore = unit->GetName(name);
   return name;
 }
 
 // The view's elaboration data, or null with the diagnostic.
 AutoRelease<IHdlElaborationData> ElaborationDataOf(IView* view) {
   AutoRelease<IHdlElaborationData> data;
-  if (view != nullptr) view->GetElaborationData(data.Receive());
+  if (view != nullptr) std::ignore = view->GetElaborationData(data.Receive());
   if (data.Get() == nullptr) Port_MsgManData::debugStub(kNoElaborationData);
   return data;
 }
@@ -74,7 +74,7 @@ AutoRelease<IHdlElaborationData> ElaborationDataOf(IView* view) {
 AutoRelease<IHdlNetListNode> RootOf(IView* view) {
   AutoRelease<IHdlNetListNode> root;
   AutoRelease<IHdlElaborationData> data = ElaborationDataOf(view);
-  if (data.Get() != nullptr) data->GetDesignGraph(root.Receive());
+  if (data.Get() != nullptr) std::ignore = data->GetDesignGraph(root.Receive());
   return root;
 }
 
@@ -130,7 +130,7 @@ void WalkNetList(IHdlNetListNode* node, const NetListVisitor& visitor) {
   visitor(node, 0);
   if (node == nullptr) return;
   AutoRelease<IHdlNetListNodeIterator> children;
-  node->GetChildren(children.Receive());
+  std::ignore = node->GetChildren(children.Receive());
   if (children.Get() == nullptr) return;
   FirstChildFound(children.Get(), [&](IHdlNetListNode* child) -> IHdlNetListNode* {
     WalkNetList(child, visitor);

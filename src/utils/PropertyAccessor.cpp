@@ -26,14 +26,14 @@ bool SameIgnoringCase(const String& a, const String& b) {
 
 String DefDataName(CitI::IInterface* object) {
   String name;
-  if (AutoCast<IDefDataId> id(object); id.Get() != nullptr) id->GetDefDataIdName(&name);
+  if (AutoCast<IDefDataId> id(object); id.Get() != nullptr) std::ignore = id->GetDefDataIdName(&name);
   return name;
 }
 
 AutoRelease<CitI::IInterface> Service(const Port::XUID& id) {
   AutoRelease<IBaseServices> services(CitP::Factory::CreateInstance(BaseServicesClassId()));
   AutoRelease<CitI::IInterface> service;
-  if (services.Get() != nullptr) services->GetService(id, service.Receive());
+  if (services.Get() != nullptr) std::ignore = services->GetService(id, service.Receive());
   return service;
 }
 
@@ -41,7 +41,7 @@ AutoRelease<CitI::IInterface> Service(const Port::XUID& id) {
 template <class Visit>
 void ForEachString(Prjrep::IStringIterator* it, Visit visit) {
   if (it == nullptr) return;
-  for (it->Reset(); !it->IsDone(); it->Next()) {
+  for (std::ignore = it->Reset(); !it->IsDone(); std::ignore = it->Next()) {
     if (visit(it->Current())) return;
   }
 }
@@ -52,10 +52,10 @@ PropertyAccessor::PropertyAccessor(IProject* project) : m_project(project) {
   IDesign* design = nullptr;  // the project hands out its design without a reference
   if (m_project.Get() == nullptr || m_project->GetDesign(&design) != kSuccess || design == nullptr) return;
   AutoRelease<IPropertyManager> manager;
-  design->GetPropertyManager(manager.Receive());
+  std::ignore = design->GetPropertyManager(manager.Receive());
   m_manager = manager.Get();
   AutoRelease<IDataStore> store;
-  design->GetDataStore(store.Receive());
+  std::ignore = design->GetDataStore(store.Receive());
   m_dataStore = store.Get();
 }
 
@@ -77,9 +77,9 @@ AutoPtr<IPropertyTemplate> PropertyAccessor::GetPropertyTemplate(const String& n
     AutoCast<IPropertyTemplateStore> store(m_dataStore.Get());
     if (store.Get() == nullptr) return found;
     AutoRelease<CitI::IInterface> entry;
-    m_dataStore->FindDefData(name, entry.Receive());
+    std::ignore = m_dataStore->FindDefData(name, entry.Receive());
     AutoRelease<IPropertyTemplate> direct;
-    if (AutoCast<IDefDataId> id(entry.Get()); id.Get() != nullptr) store->GetTemplate(id, direct.Receive());
+    if (AutoCast<IDefDataId> id(entry.Get()); id.Get() != nullptr) std::ignore = store->GetTemplate(id, direct.Receive());
     if (direct.Get() != nullptr) return direct.Get();
     BuildPropertyNameMap();
   }
@@ -95,27 +95,27 @@ void PropertyAccessor::BuildPropertyNameMap() {
   if (m_nameMap != nullptr || store.Get() == nullptr) return;
   m_nameMap = std::make_unique<std::map<std::string, AutoPtr<IPropertyTemplate>>>();
   auto enter = [this](Prjrep::IIterator* it) {
-    for (; it != nullptr && !it->IsDone(); it->Next()) {
+    for (; it != nullptr && !it->IsDone(); std::ignore = it->Next()) {
       AutoCast<IPropertyTemplate> definition(it->Current());
       if (definition.Get() == nullptr) continue;
       const String name = DefDataName(definition.Get());
       if (!name.empty()) (*m_nameMap)[name.str()] = definition.Get();
       String label;
-      if (AutoCast<IPropertyTemplate2> second(definition.Get()); second.Get() != nullptr) second->GetSecondName(&label);
+      if (AutoCast<IPropertyTemplate2> second(definition.Get()); second.Get() != nullptr) std::ignore = second->GetSecondName(&label);
       if (!label.empty()) (*m_nameMap)[label.str()] = definition.Get();
     }
   };
   AutoRelease<Prjrep::IIterator> all;
-  store->GetTemplates(all.Receive());
+  std::ignore = store->GetTemplates(all.Receive());
   enter(all);
   if (m_project.Get() == nullptr) return;
   // The device family's own definitions come last, so they replace the store's.
   AutoRelease<IFamilySelection> family(CitP::Factory::CreateInstance(FamilyTemplatesClassId()));
   AutoCast<IFamilyTemplates> familyTemplates(m_dataStore.Get());
   if (family.Get() == nullptr || familyTemplates.Get() == nullptr) return;
-  family->SelectFamily("PM", GetPropertyValue("PROP_DevFamilyPMName"));
+  std::ignore = family->SelectFamily("PM", GetPropertyValue("PROP_DevFamilyPMName"));
   AutoRelease<Prjrep::IIterator> ofFamily;
-  familyTemplates->GetFamilyTemplates(family, ofFamily.Receive());
+  std::ignore = familyTemplates->GetFamilyTemplates(family, ofFamily.Receive());
   enter(ofFamily);
 }
 
@@ -124,14 +124,14 @@ IPropertyInstance* PropertyAccessor::GetPropertyInstance(const String& name) {
   AutoPtr<IPropertyTemplate> definition = GetPropertyTemplate(name);
   if (definition.Get() == nullptr) return nullptr;
   IPropertyInstance* instance = nullptr;
-  m_manager->GetPropertyInstance(definition, nullptr, &instance);
+  std::ignore = m_manager->GetPropertyInstance(definition, nullptr, &instance);
   return instance;
 }
 
 String PropertyAccessor::GetPropertyValue(const String& name) {
   String value;
   AutoRelease<IPropertyInstance> instance(GetPropertyInstance(name));
-  if (instance.Get() != nullptr) instance->GetValue(&value);
+  if (instance.Get() != nullptr) std::ignore = instance->GetValue(&value);
   return value;
 }
 
@@ -139,7 +139,7 @@ void PropertyAccessor::SetInstanceValue(IPropertyInstance* instance, const Strin
   String text = value;
   if (AutoCast<IListPropertyInstance> list(instance); list.Get() != nullptr) {
     AutoRelease<Prjrep::IStringIterator> allowed;
-    list->GetAllowedValues(allowed.Receive());
+    std::ignore = list->GetAllowedValues(allowed.Receive());
     bool matched = false;
     ForEachString(allowed, [&](const String& entry) {
       matched = SameIgnoringCase(entry, value);
@@ -149,7 +149,7 @@ void PropertyAccessor::SetInstanceValue(IPropertyInstance* instance, const Strin
     if (!matched) {
       // A stale or mistyped value must not wipe what the property holds.
       String name;
-      instance->GetName(&name);
+      std::ignore = instance->GetName(&name);
       String message;
       message.Format("WARNING: PropertyAccessor::SetPropertyValue - \"%s\" is not a value of %s; left unchanged.\n",
                      value.c_str(), name.c_str());
@@ -157,7 +157,7 @@ void PropertyAccessor::SetInstanceValue(IPropertyInstance* instance, const Strin
       return;
     }
   }
-  instance->SetValue(text);
+  std::ignore = instance->SetValue(text);
 }
 
 void PropertyAccessor::SetPropertyValue(const String& name, const String& value) {
@@ -170,9 +170,9 @@ void PropertyAccessor::SetPropertyValue(const String& name, const String& value,
   if (instance.Get() == nullptr) return;
   // Unlocked first: a locked value would refuse the new one.
   AutoCast<ILockable> lockable(instance.Get());
-  if (lockable.Get() != nullptr) lockable->Unlock();
+  if (lockable.Get() != nullptr) std::ignore = lockable->Unlock();
   SetInstanceValue(instance, value);
-  if (lockable.Get() != nullptr && lock) lockable->Lock();
+  if (lockable.Get() != nullptr && lock) std::ignore = lockable->Lock();
 }
 
 void PropertyAccessor::GetAllPropertyInstances(std::vector<AutoPtr<IPropertyInstance>>& list) {
@@ -180,7 +180,7 @@ void PropertyAccessor::GetAllPropertyInstances(std::vector<AutoPtr<IPropertyInst
   AutoCast<Ppm::IPropertyFetchInternal> fetch(m_manager.Get());
   if (fetch.Get() == nullptr) return;
   std::vector<Ppm::PropertyRecord> records;
-  fetch->FetchProperties(records);
+  std::ignore = fetch->FetchProperties(records);
   PropertyLevelOrder levels(AutoCast<IPropertyTemplateStore>(m_dataStore.Get()), 10);
   for (const Ppm::PropertyRecord& record : records) {
     if (record.instance != nullptr) levels.Add(record.instance);
@@ -197,7 +197,7 @@ void PropertyAccessor::GetAllPropertyInstances(std::vector<AutoPtr<IPropertyInst
 void PropertyAccessor::GetAllPropertyValues(std::vector<Ppm::PropertyRecord>& list) {
   list.clear();
   if (AutoCast<Ppm::IPropertyFetchInternal> fetch(m_manager.Get()); fetch.Get() != nullptr) {
-    fetch->FetchProperties(list);
+    std::ignore = fetch->FetchProperties(list);
   }
 }
 
@@ -209,7 +209,7 @@ PropertyLevelOrder::PropertyLevelOrder(IPropertyTemplateStore* store, int initia
 void PropertyLevelOrder::Add(IPropertyInstance* instance) {
   if (instance == nullptr) return;
   AutoRelease<IPropertyTemplate> definition;
-  instance->GetTemplate(definition.Receive());
+  std::ignore = instance->GetTemplate(definition.Receive());
   const int level = LevelOf(definition);
   if (static_cast<std::size_t>(level) >= m_levels.size()) m_levels.resize(static_cast<std::size_t>(level) + 2);
   m_levels[static_cast<std::size_t>(level)].emplace_back(instance);
@@ -235,10 +235,10 @@ int PropertyLevelOrder::LevelOf(IPropertyTemplate* definition) {
   m_inProgress[name] = true;
   int level = 0;
   AutoRelease<IDefDataIdIterator> dependencies;
-  definition->GetDependencies(dependencies.Receive());
-  for (; dependencies.Get() != nullptr && !dependencies->IsDone(); dependencies->Next()) {
+  std::ignore = definition->GetDependencies(dependencies.Receive());
+  for (; dependencies.Get() != nullptr && !dependencies->IsDone(); std::ignore = dependencies->Next()) {
     AutoRelease<IPropertyTemplate> prerequisite;
-    if (m_store.Get() != nullptr) m_store->GetTemplate(dependencies->Current(), prerequisite.Receive());
+    if (m_store.Get() != nullptr) std::ignore = m_store->GetTemplate(dependencies->Current(), prerequisite.Receive());
     if (prerequisite.Get() != nullptr) level = std::max(level, LevelOf(prerequisite) + 1);
   }
   m_inProgress.erase(name);
@@ -252,19 +252,19 @@ String LookupDeviceStoreField(const String& value, const String& key) {
   AutoRelease<IDeviceStore> store(Service(DeviceStoreServiceId()).Detach());
   if (store.Get() == nullptr) return String();
   AutoRelease<IDeviceFieldIterator> entries;
-  store->GetEntries(entries.Receive());
+  std::ignore = store->GetEntries(entries.Receive());
   if (entries.Get() == nullptr) return String();
-  for (entries->Reset(); !entries->IsDone(); entries->Next()) {
+  for (std::ignore = entries->Reset(); !entries->IsDone(); std::ignore = entries->Next()) {
     String name;
-    entries->Current()->GetName(&name);
+    std::ignore = entries->Current()->GetName(&name);
     if (SameIgnoringCase(name, value)) return String();  // already a valid entry
   }
-  for (entries->Reset(); !entries->IsDone(); entries->Next()) {
+  for (std::ignore = entries->Reset(); !entries->IsDone(); std::ignore = entries->Next()) {
     String entryKey;
-    entries->Current()->GetKey(&entryKey);
+    std::ignore = entries->Current()->GetKey(&entryKey);
     if (SameIgnoringCase(entryKey, key)) {
       String name;
-      entries->Current()->GetName(&name);
+      std::ignore = entries->Current()->GetName(&name);
       return name;
     }
   }

@@ -25,15 +25,15 @@ using Strings = std::vector<std::string>;
 template <class It>
 Strings Drain(It* it) {
   Strings out;
-  for (; it != nullptr && !it->IsDone(); it->Next()) out.push_back(it->Current().str());
+  for (; it != nullptr && !it->IsDone(); std::ignore = it->Next()) out.push_back(it->Current().str());
   return out;
 }
 
 Strings IdNames(IDefDataIdIterator* it) {
   Strings out;
-  for (; it != nullptr && !it->IsDone(); it->Next()) {
+  for (; it != nullptr && !it->IsDone(); std::ignore = it->Next()) {
     Text name;
-    it->Current()->GetDefDataIdName(&name);
+    std::ignore = it->Current()->GetDefDataIdName(&name);
     out.push_back(name.str());
   }
   return out;
@@ -57,12 +57,12 @@ class BaseServicesTest : public ::testing::Test {
   }
   CitI::IInterface* Service(const Port::XUID& id) {
     CitI::IInterface* service = nullptr;
-    services->GetService(id, &service);
+    std::ignore = services->GetService(id, &service);
     return service;
   }
   AutoRelease<IPropertyTemplate> Template(const char* name) {
     AutoRelease<IPropertyTemplate> t;
-    store->FindPropertyTemplate(name, t.Receive());
+    std::ignore = store->FindPropertyTemplate(name, t.Receive());
     return t;
   }
   AutoRelease<IPropertyInstance> Instance(const char* name, CitI::IInterface* context = nullptr) {
@@ -72,7 +72,7 @@ class BaseServicesTest : public ::testing::Test {
   }
   static std::string Value(IPropertyInstance* i) {
     Text v;
-    i->GetValue(&v);
+    std::ignore = i->GetValue(&v);
     return v.str();
   }
 
@@ -107,38 +107,38 @@ TEST_F(BaseServicesTest, DependenciesAndTemplatesComeFromTheData) {
   AutoRelease<Prjrep::IIterator> all;
   ASSERT_EQ(AutoCast<IPropertyTemplateStore>(store.Get())->GetTemplates(all.Receive()), kSuccess);
   int count = 0;
-  for (; !all->IsDone(); all->Next(), ++count) EXPECT_NE(AutoCast<IPropertyTemplate>(all->Current()).Get(), nullptr);
+  for (; !all->IsDone(); std::ignore = all->Next(), ++count) EXPECT_NE(AutoCast<IPropertyTemplate>(all->Current()).Get(), nullptr);
   EXPECT_EQ(count, 98);
 }
 
 TEST_F(BaseServicesTest, ThePlatformTypeCarriesThePlatformProperties) {
   AutoRelease<IDesignPlatformTypeIterator> types;
   ASSERT_EQ(AutoCast<IDesignPlatformTypeStore>(store.Get())->GetPlatformTypes(types.Receive()), kSuccess);
-  types->Reset();
+  std::ignore = types->Reset();
   ASSERT_FALSE(types->IsDone());
   IDesignPlatformType* type = types->Current();
   Text name;
   ASSERT_EQ(AutoCast<IDefDataId>(type)->GetDefDataIdName(&name), kSuccess);
   EXPECT_EQ(name.str(), "DPT_Default");
   AutoRelease<IDefDataIdIterator> ids;
-  ASSERT_EQ(type->GetPropertyTemplates(ids.Receive()), 1u);
+  ASSERT_EQ(type->GetPropertyTemplates(ids.Receive()), kSuccess);
   EXPECT_EQ(IdNames(ids), (Strings{"PROP_DevDevice", "PROP_DevFamily", "PROP_DevFamilyPMName", "PROP_DevPackage",
                                    "PROP_DevSpeed", "PROP_PreferredLanguage", "PROP_Simulator",
                                    "PROP_Synthesis_Tool", "PROP_Top_Level_Module_Type"}));
   // Each id leads back to its property definition, as the platform looks them up.
-  ids->Reset();
+  std::ignore = ids->Reset();
   AutoRelease<CitI::IInterface> found;
-  ASSERT_EQ(store->FindByDefDataId(ids->Current(), found.Receive()), 1u);
+  ASSERT_EQ(store->FindByDefDataId(ids->Current(), found.Receive()), kSuccess);
   EXPECT_EQ(AutoCast<IPropertyTemplate>(found.Get()).Get(), Template("PROP_DevDevice").Get());
-  types->Next();
+  std::ignore = types->Next();
   EXPECT_TRUE(types->IsDone());
 }
 
 TEST_F(BaseServicesTest, ATransformIsANamedDefinition) {
   AutoRelease<CitI::IInterface> synth;
-  ASSERT_EQ(store->FindDefData("TRAN_synth", synth.Receive()), 1u);
+  ASSERT_EQ(store->FindDefData("TRAN_synth", synth.Receive()), kSuccess);
   Text name;
-  ASSERT_EQ(AutoCast<IDefDataId>(synth.Get())->GetDefDataIdName(&name), 1u);
+  ASSERT_EQ(AutoCast<IDefDataId>(synth.Get())->GetDefDataIdName(&name), kSuccess);
   EXPECT_EQ(name.str(), "TRAN_synth");
   EXPECT_EQ(AutoCast<IPropertyTemplate>(synth.Get()).Get(), nullptr);
   EXPECT_EQ(AutoCast<IDesignPlatformType>(synth.Get()).Get(), nullptr);
@@ -159,8 +159,8 @@ TEST_F(BaseServicesTest, ACodeHookRunsOnTheObjectThroughItsClass) {
   ASSERT_NE(runner.Get(), nullptr);
   auto family = Instance("PROP_DevFamily");
   StandInClearHookRuns();
-  EXPECT_EQ(runner->Run(name, AutoCast<IListPropertyInstance>(family.Get())), 1u);
-  EXPECT_EQ(runner->Run("::velmor::Hvd::hvd_chFileRemoveHelper", nullptr), 1u);
+  EXPECT_EQ(runner->Run(name, AutoCast<IListPropertyInstance>(family.Get())), kSuccess);
+  EXPECT_EQ(runner->Run("::velmor::Hvd::hvd_chFileRemoveHelper", nullptr), kSuccess);
   EXPECT_EQ(StandInHookRuns(), (Strings{name.str() + " " + StandInIdentity(family.Get()),
                                         "::velmor::Hvd::hvd_chFileRemoveHelper 0x0"}));
   EXPECT_NE(StandInIdentity(family.Get()), StandInIdentity(Instance("PROP_DevDevice").Get()));
@@ -176,17 +176,17 @@ TEST_F(BaseServicesTest, AnInstancePerContextStartsAtItsDefault) {
   ASSERT_NE(other.Get(), own.Get());
   EXPECT_EQ(Value(own), "LM2-45");
   bool isDefault = false;
-  EXPECT_EQ(own->SetValue("LM2-90"), 1u);
+  EXPECT_EQ(own->SetValue("LM2-90"), kSuccess);
   EXPECT_TRUE(own->IsDefault(&isDefault) == kSuccess && !isDefault);
   EXPECT_TRUE(other->IsDefault(&isDefault) == kSuccess && isDefault);
   EXPECT_EQ(Value(own), "LM2-90");
   // Creating replaces the context's instance with a fresh one at the default.
   AutoRelease<IPropertyInstance> fresh;
-  ASSERT_EQ(manager->CreatePropertyInstance(Template("PROP_DevDevice"), nullptr, fresh.Receive()), 1u);
+  ASSERT_EQ(manager->CreatePropertyInstance(Template("PROP_DevDevice"), nullptr, fresh.Receive()), kSuccess);
   EXPECT_EQ(Value(fresh), "LM2-45");
   EXPECT_EQ(Instance("PROP_DevDevice").Get(), fresh.Get());
   std::vector<Ppm::PropertyRecord> records;
-  AutoCast<Ppm::IPropertyFetchInternal>(manager.Get())->FetchProperties(records);
+  std::ignore = AutoCast<Ppm::IPropertyFetchInternal>(manager.Get())->FetchProperties(records);
   ASSERT_EQ(records.size(), 2u);
   EXPECT_TRUE(records[0].instance == other.Get() && records[1].instance == fresh.Get());
 }
@@ -194,7 +194,7 @@ TEST_F(BaseServicesTest, AnInstancePerContextStartsAtItsDefault) {
 TEST_F(BaseServicesTest, KindsAnswerTheirOwnInterfaces) {
   auto family = Instance("PROP_DevFamily");
   AutoRelease<Prjrep::IStringIterator> allowed;
-  ASSERT_EQ(AutoCast<IListPropertyInstance>(family.Get())->GetAllowedValues(allowed.Receive()), 1u);
+  ASSERT_EQ(AutoCast<IListPropertyInstance>(family.Get())->GetAllowedValues(allowed.Receive()), kSuccess);
   EXPECT_EQ(Drain(allowed.Get()), (Strings{"Lumora II", "Orvanta", "Pellis CPLD"}));
   auto flag = Instance("PROP_AutoTop");
   bool value = false;
@@ -204,10 +204,10 @@ TEST_F(BaseServicesTest, KindsAnswerTheirOwnInterfaces) {
   auto dirs = Instance("PROP_TralorSearchPathForSource");
   AutoRelease<Prjrep::IStringIterator> paths;
   AutoCast<IFilePropertyInstance> files(dirs.Get());
-  ASSERT_EQ(files->GetValues(paths.Receive()), 1u);
+  ASSERT_EQ(files->GetValues(paths.Receive()), kSuccess);
   EXPECT_TRUE(paths->IsDone());
-  dirs->SetValue("a/b|c d|e");
-  ASSERT_EQ(files->GetValues(paths.Receive()), 1u);
+  std::ignore = dirs->SetValue("a/b|c d|e");
+  ASSERT_EQ(files->GetValues(paths.Receive()), kSuccess);
   EXPECT_EQ(Drain(paths.Get()), (Strings{"a/b", "c d", "e"}));
 }
 
@@ -216,30 +216,30 @@ TEST_F(BaseServicesTest, ALockedInstanceRefusesChange) {
   AutoCast<ILockable> lock(device.Get());
   ASSERT_NE(lock.Get(), nullptr);
   EXPECT_EQ(AutoCast<ILockable>(Instance("PROP_Abstract").Get()).Get(), nullptr);
-  lock->Lock();
-  EXPECT_EQ(device->SetValue("LM2-20"), 0u);
+  std::ignore = lock->Lock();
+  EXPECT_EQ(device->SetValue("LM2-20"), kFailure);
   EXPECT_EQ(Value(device), "LM2-45");
-  lock->Unlock();
-  EXPECT_EQ(device->SetValue("LM2-20"), 1u);
+  std::ignore = lock->Unlock();
+  EXPECT_EQ(device->SetValue("LM2-20"), kSuccess);
 }
 
 TEST_F(BaseServicesTest, AnInstanceSurvivesTheStorage) {
   auto device = Instance("PROP_DevDevice");
-  device->SetValue("LM2-20");
-  AutoCast<ILockable>(device.Get())->Lock();
+  std::ignore = device->SetValue("LM2-20");
+  std::ignore = AutoCast<ILockable>(device.Get())->Lock();
   AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
-  ASSERT_EQ(storage->WriteObject(AutoCast<Prjrep::IPersist>(device.Get())), 1u);
-  ASSERT_EQ(store->WriteDefDataRef(storage, Template("PROP_DevSpeed")), 1u);
-  AutoCast<Prjrep::IStorageControl>(storage.Get())->Rewind();
+  ASSERT_EQ(storage->WriteObject(AutoCast<Prjrep::IPersist>(device.Get())), kSuccess);
+  ASSERT_EQ(store->WriteDefDataRef(storage, Template("PROP_DevSpeed")), kSuccess);
+  std::ignore = AutoCast<Prjrep::IStorageControl>(storage.Get())->Rewind();
   AutoRelease<Prjrep::IPersist> read;
-  ASSERT_EQ(storage->ReadObject(read.Receive()), 1u);
+  ASSERT_EQ(storage->ReadObject(read.Receive()), kSuccess);
   AutoCast<IPropertyInstance> copy(read.Get());
   ASSERT_TRUE(copy.Get() != nullptr && copy.Get() != device.Get());
   bool locked = false;
   EXPECT_EQ(Value(copy), "LM2-20");
   EXPECT_TRUE(AutoCast<ILockable>(read.Get())->IsLocked(&locked) == kSuccess && locked);
   AutoRelease<CitI::IInterface> ref;
-  ASSERT_EQ(store->ReadDefDataRef(storage, ref.Receive()), 1u);
+  ASSERT_EQ(store->ReadDefDataRef(storage, ref.Receive()), kSuccess);
   EXPECT_EQ(AutoCast<IPropertyTemplate>(ref.Get()).Get(), Template("PROP_DevSpeed").Get());
 }
 
@@ -249,12 +249,12 @@ TEST_F(BaseServicesTest, ServicesAndTheDeviceStore) {
   EXPECT_EQ(Service(FamilyTemplatesClassId()), nullptr);
   AutoRelease<IDeviceStore> devices(Service(DeviceStoreServiceId()));
   AutoRelease<IDeviceFieldIterator> entries;
-  ASSERT_EQ(devices->GetEntries(entries.Receive()), 1u);
+  ASSERT_EQ(devices->GetEntries(entries.Receive()), kSuccess);
   Strings seen;
-  for (; !entries->IsDone(); entries->Next()) {
+  for (; !entries->IsDone(); std::ignore = entries->Next()) {
     Text name, key;
-    entries->Current()->GetName(&name);
-    entries->Current()->GetKey(&key);
+    std::ignore = entries->Current()->GetName(&name);
+    std::ignore = entries->Current()->GetKey(&key);
     seen.push_back(name.str() + "=" + key.str());
   }
   ASSERT_GE(seen.size(), 7u);

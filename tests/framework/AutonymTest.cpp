@@ -60,16 +60,16 @@ TEST_F(AutonymTest, NamesIdentityAndStoredForm) {
   EXPECT_EQ(configuration->QueryInterface(CitI::IInterface::GetIID()), configuration.Get());
   Prjrep::AutoCast<Prjrep::IPersist> persist(configuration.Get());
   Port::XUID classId;
-  persist->GetClassId(classId);
+  std::ignore = persist->GetClassId(classId);
   EXPECT_EQ(classId, Hvd::ClassId::ConfigurationAutonym());
   EXPECT_EQ(persist->PersistSave(nullptr), Hvd::kSuccess);
 
   Port::StringBase<char> name;
-  flavor->GetName(&name);
+  std::ignore = flavor->GetName(&name);
   EXPECT_EQ(name, "Flavor");
   bool same[3] = {false, true, true};
   EXPECT_EQ(configuration->IsSame(other, &same[0]), Hvd::kSuccess);
-  configuration->IsSame(flavor, &same[1]);
+  std::ignore = configuration->IsSame(flavor, &same[1]);
   Prjrep::AutoRelease<CNode> thing(CNode::Make("t"));
   EXPECT_EQ(configuration->IsSame(thing.Get(), &same[2]), Hvd::kFailure);
   EXPECT_TRUE(same[0]);
@@ -110,28 +110,28 @@ TEST_F(AutonymTest, SaveResolveFromStorageThenByNameThenClose) {
   auto repository = OpenRepository(Prjrep::kOpenExisting);
   auto first = MakeAutonym(Hvd::ClassId::ConfigurationAutonym());
   CitI::IInterface* fromStorage = nullptr;
-  ASSERT_EQ(first->Resolve(repository, &fromStorage), 1u);
+  ASSERT_EQ(first->Resolve(repository, &fromStorage), Hvd::kSuccess);
   ASSERT_NE(fromStorage, nullptr);
   auto* thing = static_cast<CNode*>(fromStorage);
   EXPECT_EQ(thing->m_name.Name(), "alpha");
 
   auto second = MakeAutonym(Hvd::ClassId::ConfigurationAutonym());
   CitI::IInterface* byName = nullptr;
-  ASSERT_EQ(second->Resolve(repository, &byName), 1u);
+  ASSERT_EQ(second->Resolve(repository, &byName), Hvd::kSuccess);
   EXPECT_EQ(byName, fromStorage) << "registered under its lookup name by the first resolve";
   EXPECT_EQ(CNode::s_alive, 1);
   Prjrep::ReleaseInterface(byName);
 
   Prjrep::ReleaseInterface(fromStorage);
-  EXPECT_EQ(first->CloseObject(repository), 1u);
+  EXPECT_EQ(first->CloseObject(repository), Hvd::kSuccess);
   EXPECT_EQ(thing->teardowns, 1);
   CitI::IInterface* left = nullptr;
-  Prjrep::AutoCast<Prjrep::ISimpleNamedLookup>(repository.Get())->Find("Configuration", &left);
+  std::ignore = Prjrep::AutoCast<Prjrep::ISimpleNamedLookup>(repository.Get())->Find("Configuration", &left);
   EXPECT_EQ(left, nullptr) << "withdrawn from the repository's names";
   CitI::IInterface* held = thing;
-  first->GetObject(&held);
+  std::ignore = first->GetObject(&held);
   EXPECT_EQ(held, nullptr);
-  second->CloseObject(repository);
+  std::ignore = second->CloseObject(repository);
 }
 
 }  // namespace

@@ -28,9 +28,9 @@ class CLevel : public CitI::IInterface {
   CITI_DECLARE_CLSID("{1A1A1A1A-7777-4777-8777-777777777701}")
   explicit CLevel(CLevel* parent = nullptr, bool persistent = true) : m_parent(parent), m_persistent(persistent) {
     ++s_alive;
-    m_context.SetOwner(this);
-    m_first.SetOwner(this);
-    m_second.SetOwner(this);
+    std::ignore = m_context.SetOwner(this);
+    std::ignore = m_first.SetOwner(this);
+    std::ignore = m_second.SetOwner(this);
   }
   ~CLevel() override { --s_alive; }
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
@@ -76,20 +76,20 @@ TEST(PropertyContextTest, ChainIdsAndOwnerSetOnce) {
   EXPECT_EQ(parent, &middle.m_context);
   EXPECT_EQ(middle.m_refCount.GetRefCount(), 2) << "the parent comes with a reference";
   Prjrep::ReleaseInterface(parent);
-  top.m_context.GetContextParent(&parent);
+  std::ignore = top.m_context.GetContextParent(&parent);
   EXPECT_EQ(parent, nullptr);
 
   Port::XUID id;
   Port::XUID instance;
   Port::XUID classId;
-  leaf.m_context.GetContextId(id);
-  leaf.m_persist.GetId(instance);
-  leaf.m_context.GetContextClassId(classId);
+  std::ignore = leaf.m_context.GetContextId(id);
+  std::ignore = leaf.m_persist.GetId(instance);
+  std::ignore = leaf.m_context.GetContextClassId(classId);
   EXPECT_EQ(id, instance);
   EXPECT_EQ(classId, CLevel::GetCLSID());
 
   EXPECT_EQ(leaf.m_context.SetOwner(&top), Hvd::kFailure);
-  leaf.m_context.GetContextParent(&parent);
+  std::ignore = leaf.m_context.GetContextParent(&parent);
   EXPECT_EQ(parent, &middle.m_context) << "the first owner stays";
   Prjrep::ReleaseInterface(parent);
 
@@ -126,8 +126,8 @@ class BindingSetsTest : public ::testing::Test {
   // A binding that lists `file` on both its sides, as the engine would.
   static CLevel* MakeBinding(CFakeFile* file) {
     auto* binding = new CLevel;
-    binding->m_first.Add(file);
-    binding->m_second.Add(file);
+    std::ignore = binding->m_first.Add(file);
+    std::ignore = binding->m_second.Add(file);
     return binding;
   }
 };
@@ -144,19 +144,19 @@ TEST_F(BindingSetsTest, EachBindingOnceAndALeavingBindingForgetsTheOwner) {
   CLevel* bindingA = MakeBinding(file);
   Prjrep::AutoRelease<Hvd::ITransformBindingInstance> a(bindingA);
   Prjrep::AutoRelease<Hvd::ITransformBindingInstance> b(MakeBinding(file));
-  first->Add(a);
-  first->Add(a);
-  first->Add(b);
-  second->Add(a);
+  std::ignore = first->Add(a);
+  std::ignore = first->Add(a);
+  std::ignore = first->Add(b);
+  std::ignore = second->Add(a);
   EXPECT_EQ(first->Size(), 2u);
 
   a = nullptr;  // the sets hold it now
   Prjrep::AutoRelease<Hvd::ITransformBindingInstanceIterator> it;
-  first->GetIterator(it.Receive());
-  ASSERT_EQ(first->Remove(it), 1u);
+  std::ignore = first->GetIterator(it.Receive());
+  ASSERT_EQ(first->Remove(it), Hvd::kSuccess);
   EXPECT_EQ(bindingA->m_first.Size(), 0u) << "the first side no longer lists the file";
   EXPECT_EQ(bindingA->m_second.Size(), 1u);
-  second->Clear();
+  std::ignore = second->Clear();
   EXPECT_EQ(CLevel::s_alive, 1);
 
   // The sets live on their own count, past their component.
@@ -168,29 +168,29 @@ TEST_F(BindingSetsTest, BothSetsAreStoredAndLoadedInOrder) {
   auto* file = new CFakeFile;
   for (int i = 0; i < 3; ++i) {
     Prjrep::AutoRelease<Hvd::ITransformBindingInstance> binding(MakeBinding(file));
-    (i == 1 ? file->m_bindings.SecondSet() : file->m_bindings.FirstSet())->Add(binding);
+    std::ignore = (i == 1 ? file->m_bindings.SecondSet() : file->m_bindings.FirstSet())->Add(binding);
   }
   Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
   ASSERT_EQ(file->m_bindings.PersistSave(storage), Hvd::kSuccess);
-  file->m_bindings.FirstSet()->Clear();
-  file->m_bindings.SecondSet()->Clear();
+  std::ignore = file->m_bindings.FirstSet()->Clear();
+  std::ignore = file->m_bindings.SecondSet()->Clear();
   Prjrep::ReleaseInterface(file);
 
   Prjrep::AutoCast<Prjrep::IStorageControl> control(storage.Get());
-  control->Rewind();
+  std::ignore = control->Rewind();
   auto* loaded = new CFakeFile;
   ASSERT_EQ(loaded->m_bindings.PersistLoad(storage), Hvd::kSuccess);
   EXPECT_EQ(loaded->m_bindings.FirstSet()->Size(), 2u);
   EXPECT_EQ(loaded->m_bindings.SecondSet()->Size(), 1u);
 
-  control->Rewind();
+  std::ignore = control->Rewind();
   control->FailOperation(1, Hvd::Status{0x66});  // the first set's count
   auto* failing = new CFakeFile;
-  EXPECT_EQ(failing->m_bindings.PersistLoad(storage), 0x66u);
+  EXPECT_EQ(failing->m_bindings.PersistLoad(storage), Hvd::Status{0x66});
   EXPECT_EQ(failing->m_bindings.SecondSet()->Size(), 0u) << "the second set is not read from the first set's place";
   for (CFakeFile* each : {loaded, failing}) {
-    each->m_bindings.FirstSet()->Clear();
-    each->m_bindings.SecondSet()->Clear();
+    std::ignore = each->m_bindings.FirstSet()->Clear();
+    std::ignore = each->m_bindings.SecondSet()->Clear();
     Prjrep::ReleaseInterface(each);
   }
 }

@@ -54,7 +54,7 @@ TEST(RefCountTest, ConcurrentAddRefAndReleaseDestroyOnce) {
   constexpr int kThreads = 8;
   for (int round = 0; round < 200; ++round) {
     Prjrep::IRefCount* count = CountOf(CRecord::Make(round));
-    for (int i = 1; i < kThreads; ++i) count->AddRef();  // one reference per thread
+    for (int i = 1; i < kThreads; ++i) std::ignore = count->AddRef();  // one reference per thread
     std::atomic<int> ready{0};
     std::vector<std::thread> threads;
     for (int i = 0; i < kThreads; ++i) {
@@ -62,10 +62,10 @@ TEST(RefCountTest, ConcurrentAddRefAndReleaseDestroyOnce) {
         ++ready;
         while (ready < kThreads) std::this_thread::yield();
         for (int n = 0; n < 100; ++n) {
-          count->AddRef();
-          count->Release();
+          std::ignore = count->AddRef();
+          std::ignore = count->Release();
         }
-        count->Release();
+        std::ignore = count->Release();
       });
     }
     for (auto& t : threads) t.join();

@@ -13,6 +13,9 @@ using Names = std::vector<std::string>;
 
 namespace {
 
+using Hvd::kFailure;
+using Hvd::kSuccess;
+
 const Port::XUID kPing("{0F0F0F0F-6666-4666-8666-666666666601}");
 
 Prjrep::IStorageControl* ControlOf(Prjrep::IStorage* storage) {
@@ -21,7 +24,7 @@ Prjrep::IStorageControl* ControlOf(Prjrep::IStorage* storage) {
 
 class EventsTest : public testing_support::NodeFixture {
  protected:
-  static void Ping(CNode* from) { Hvd::SendEvent(from, kPing, from); }
+  static void Ping(CNode* from) { std::ignore = Hvd::SendEvent(from, kPing, from); }
 };
 
 TEST_F(EventsTest, ReceiversAreCalledInListOrderAndAnEmptiedEntryIsReused) {
@@ -32,7 +35,7 @@ TEST_F(EventsTest, ReceiversAreCalledInListOrderAndAnEmptiedEntryIsReused) {
   for (int i = 0; i < 3; ++i) Hvd::ConnectEventReceiver(sender, r[i]);
   EXPECT_EQ(sender->m_sender.AddReceiver(&r[0]->m_receiver), Hvd::kSuccess);  // already there: one entry
   EXPECT_EQ(r[0]->m_receiver.SenderCount(), 1u);
-  sender->m_sender.RemoveReceiver(&r[1]->m_receiver);
+  std::ignore = sender->m_sender.RemoveReceiver(&r[1]->m_receiver);
   Hvd::ConnectEventReceiver(sender, r[3]);
   Ping(sender);
   EXPECT_EQ(order, (std::vector<int>{0, 3, 2}));
@@ -52,9 +55,9 @@ TEST_F(EventsTest, HandlersMayChangeTheListAndReleaseTheSenderDuringASend) {
   CNode* late = CNode::Make();
   for (CNode* each : {first, second, third}) Hvd::ConnectEventReceiver(sender, each);
   first->onEvent = [&] {
-    sender->m_sender.RemoveReceiver(&first->m_receiver);  // itself
-    sender->m_sender.RemoveReceiver(&third->m_receiver);  // a later one: not called
-    sender->m_sender.Purge();                             // waits for the send to end
+    std::ignore = sender->m_sender.RemoveReceiver(&first->m_receiver);  // itself
+    std::ignore = sender->m_sender.RemoveReceiver(&third->m_receiver);  // a later one: not called
+    std::ignore = sender->m_sender.Purge();                             // waits for the send to end
     Hvd::ConnectEventReceiver(sender, late);              // into the emptied entry: not called
     sender->Release();                                    // the last outside reference
   };
@@ -101,19 +104,19 @@ TEST_F(EventsTest, AReceiverReconnectsToItsSendersAfterSaveAndLoad) {
   CNode* senders[2] = {CNode::Make("a"), CNode::Make("b")};
   CNode* receiver = CNode::Make();
   for (CNode* s : senders) Hvd::ConnectEventReceiver(s, receiver);
-  senders[0]->m_sender.RemoveReceiver(&receiver->m_receiver);
+  std::ignore = senders[0]->m_sender.RemoveReceiver(&receiver->m_receiver);
   Hvd::ConnectEventReceiver(senders[0], receiver);  // reuses the emptied entry
 
   Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
   ASSERT_EQ(receiver->m_receiver.PersistSave(storage), Hvd::kSuccess);
   for (CNode* s : senders) s->Release();
   receiver->Release();
-  ControlOf(storage)->Rewind();  // the stream lets go of what it wrote
+  std::ignore = ControlOf(storage)->Rewind();  // the stream lets go of what it wrote
   ASSERT_EQ(CNode::s_alive, 0);
   CNode* loaded = CNode::Make();
   ASSERT_EQ(loaded->m_receiver.PersistLoad(storage), Hvd::kSuccess);
   EXPECT_EQ(loaded->m_receiver.SenderCount(), 2u);
-  ControlOf(storage)->Rewind();  // the stream lets the re-created senders go: the receiver holds none
+  std::ignore = ControlOf(storage)->Rewind();  // the stream lets the re-created senders go: the receiver holds none
   EXPECT_EQ(CNode::s_alive, 1);
   EXPECT_EQ(loaded->m_receiver.SenderCount(), 0u);
   loaded->Release();
@@ -143,25 +146,25 @@ class BrokenTimestamp : public Prjrep::CTimestampHelper {
 
 TEST(TimestampTest, OrderNormalisingAndFailedReads) {
   Prjrep::CTimestampHelper a, b, c;
-  a.SetTime(10, 5);
-  b.SetTime(9, 1000007);  // normalised to (10, 7)
-  c.SetTime(9, 999);
+  std::ignore = a.SetTime(10, 5);
+  std::ignore = b.SetTime(9, 1000007);  // normalised to (10, 7)
+  std::ignore = c.SetTime(9, 999);
   std::int32_t order[3] = {5, 5, 5};
-  a.Compare(&b, &order[0]);
-  a.Compare(&c, &order[1]);
-  a.Compare(&a, &order[2]);
+  std::ignore = a.Compare(&b, &order[0]);
+  std::ignore = a.Compare(&c, &order[1]);
+  std::ignore = a.Compare(&a, &order[2]);
   EXPECT_EQ(std::vector<std::int32_t>(order, order + 3), (std::vector<std::int32_t>{-1, 1, 0}));
   bool later = true;
-  a.IsLaterThan(&a, &later);
+  std::ignore = a.IsLaterThan(&a, &later);
   EXPECT_FALSE(later);
 
   BrokenTimestamp broken;
-  EXPECT_EQ(a.Compare(&broken, &order[0]), 0x77u);
-  EXPECT_EQ(a.IsEarlierThan(&broken, &later), 0x77u);
+  EXPECT_EQ(a.Compare(&broken, &order[0]), Hvd::Status{0x77});
+  EXPECT_EQ(a.IsEarlierThan(&broken, &later), Hvd::Status{0x77});
   EXPECT_EQ(order[0], -1) << "nothing is written from a failed read";
   EXPECT_EQ(a.Compare(nullptr, &order[0]), Hvd::kBadParameters);
   Port::StringBase<char> text;
-  ASSERT_EQ(a.GetTimeString(&text), 1u);
+  ASSERT_EQ(a.GetTimeString(&text), kSuccess);
   EXPECT_FALSE(text.empty());
   EXPECT_NE(text.str().back(), '\n');
 }
@@ -170,18 +173,18 @@ TEST(TimestampTest, StoredAsTwoIntegersAndASaveStopsAtTheFirstFailure) {
   Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
   Prjrep::CTimestampHelper loaded;
   ASSERT_EQ(loaded.Load(nullptr), Hvd::kBadParameters);
-  storage->WriteInt64(7);
-  storage->WriteInt64(-3);  // never normalised
-  ASSERT_EQ(loaded.Load(storage), 1u);
+  std::ignore = storage->WriteInt64(7);
+  std::ignore = storage->WriteInt64(-3);  // never normalised
+  ASSERT_EQ(loaded.Load(storage), kSuccess);
   std::int64_t seconds = 0;
   std::int64_t micro = 0;
-  loaded.GetTime(&seconds, &micro);
+  std::ignore = loaded.GetTime(&seconds, &micro);
   EXPECT_EQ(seconds, 7);
   EXPECT_EQ(micro, -3);
 
   ControlOf(storage)->FailOperation(1, Hvd::Status{0x55});
-  EXPECT_EQ(loaded.Save(storage), 0x55u);
-  EXPECT_EQ(loaded.Load(storage), 0u) << "nothing half-written to read back";
+  EXPECT_EQ(loaded.Save(storage), Hvd::Status{0x55});
+  EXPECT_EQ(loaded.Load(storage), kFailure) << "nothing half-written to read back";
 }
 
 }  // namespace

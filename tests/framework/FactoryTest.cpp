@@ -49,7 +49,7 @@ TEST(FactoryTest, EachFactoryMakesItsOwnRowOnlyAndCountsOnlyThroughTheHostInterf
       auto* count = static_cast<Prjrep::IRefCount*>(made->QueryInterface(Prjrep::IRefCount::GetIID()));
       ASSERT_NE(count, nullptr);
       EXPECT_EQ(count->GetRefCount(), 1);
-      count->Release();
+      std::ignore = count->Release();
     }
     EXPECT_EQ(factory->QueryInterface(Prjrep::IRefCount::GetIID()), nullptr);
     auto* count = static_cast<CommonI::IRefCount*>(factory->QueryInterface(CommonI::IRefCount::GetIID()));

@@ -59,7 +59,7 @@ TEST_F(HolderTest, AutoReleaseReadoptingTheHeldObjectGivesUpTheDuplicateReferenc
   ownsX = false;
   AutoRelease<ITestA> a(x->AsA());
   for (int i = 0; i < 3; ++i) {
-    static_cast<Prjrep::IRefCount*>(x->QueryInterface(Prjrep::IRefCount::GetIID()))->AddRef();  // as a getter would
+    std::ignore = static_cast<Prjrep::IRefCount*>(x->QueryInterface(Prjrep::IRefCount::GetIID()))->AddRef();  // as a getter would
     EXPECT_EQ(a.Assign(x->AsB()), Hvd::kSuccess);  // another interface of the same object
   }
   EXPECT_EQ(x->Count(), 1);
@@ -139,7 +139,7 @@ TEST_F(HolderTest, AutoOutClearsTheCallersVariableAndWritesOneReference) {
   AutoOut<ITestA> o(&out);
   EXPECT_EQ(out, nullptr);
   EXPECT_EQ(o.Assign(y), Hvd::kSuccess);
-  EXPECT_EQ(o.Assign(y->AsB()), 1u);  // same object: unchanged
+  EXPECT_EQ(o.Assign(y->AsB()), kSuccess);  // same object: unchanged
   EXPECT_EQ(out, y->AsA());
   EXPECT_EQ(y->Count(), 2);
   o.Assign(x);  // second object: the first reference written is given up
@@ -150,9 +150,9 @@ TEST_F(HolderTest, AutoOutClearsTheCallersVariableAndWritesOneReference) {
 }
 
 TEST_F(HolderTest, AutoOutNullAddressWritesNothingAndMissingInterfaceWritesNull) {
-  EXPECT_EQ(AutoOut<ITestA>(nullptr).Assign(x), 1u);
+  EXPECT_EQ(AutoOut<ITestA>(nullptr).Assign(x), kSuccess);
   ITestNone* out = nullptr;
-  EXPECT_EQ(AutoOut<ITestNone>(&out).Assign(x), 1u);
+  EXPECT_EQ(AutoOut<ITestNone>(&out).Assign(x), kSuccess);
   EXPECT_EQ(out, nullptr);
   EXPECT_EQ(logX.addRefs + logX.releases, 0);
 }

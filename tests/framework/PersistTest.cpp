@@ -26,13 +26,13 @@ TEST(PersistHelperTest, EachObjectHasItsOwnIdThatCanBeSetAndItsClassId) {
   Prjrep::AutoCast<Prjrep::IPersist> pa(a.Get());
   Port::XUID id[3];
   Port::XUID classId;
-  pa->GetId(id[0]);
-  Prjrep::AutoCast<Prjrep::IPersist>(b.Get())->GetId(id[1]);
+  std::ignore = pa->GetId(id[0]);
+  std::ignore = Prjrep::AutoCast<Prjrep::IPersist>(b.Get())->GetId(id[1]);
   EXPECT_FALSE(id[0] == id[1] || id[0].IsNull());
   ASSERT_EQ(pa->SetId(id[1]), Hvd::kSuccess);  // no check: another object's id is accepted
-  pa->GetId(id[2]);
+  std::ignore = pa->GetId(id[2]);
   EXPECT_EQ(id[2], id[1]);
-  pa->GetClassId(classId);
+  std::ignore = pa->GetClassId(classId);
   EXPECT_EQ(classId, CRecord::GetCLSID());
   EXPECT_EQ(pa->QueryInterface(IRecord::GetIID()), a.Get());
 }

@@ -35,7 +35,7 @@ Strings ContentsOf(Prjrep::TISet<T, Iterator>& set) {
   Strings contents;
   Iterator* it = nullptr;
   if (set.GetIterator(&it) != Hvd::kSuccess) return contents;
-  for (; !it->IsDone(); it->Next()) contents.push_back(TextOf(it->Current()));
+  for (; !it->IsDone(); std::ignore = it->Next()) contents.push_back(TextOf(it->Current()));
   Prjrep::ReleaseInterface(it);
   return contents;
 }
@@ -92,15 +92,15 @@ TEST_F(SetPersistTest, EverySetKindRoundTripsThroughAFile) {
     Sources src;
     EveryKind sets;
     for (IRecord* r : src.r) {
-      sets.list.Add(r);
-      sets.vector.Add(r);
-      sets.counted->Add(r);
-      sets.keyed.Add(r);
+      std::ignore = sets.list.Add(r);
+      std::ignore = sets.vector.Add(r);
+      std::ignore = sets.counted->Add(r);
+      std::ignore = sets.keyed.Add(r);
     }
-    sets.list.Add(src.r[0]);  // the same object twice
+    std::ignore = sets.list.Add(src.r[0]);  // the same object twice
     for (const char* s : {"b", "", "a", "b"}) {
-      sets.strings.Add(s);
-      sets.locators.Add(s);
+      std::ignore = sets.strings.Add(s);
+      std::ignore = sets.locators.Add(s);
     }
     Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
     ASSERT_EQ(sets.Save(storage), ok);
@@ -128,8 +128,8 @@ TEST_F(SetPersistTest, EverySetKindRoundTripsThroughAFile) {
 TEST_F(SetPersistTest, LoadingAppendsAndAKeyedSetThatCannotAddRefusesTheLoad) {
   Sources src;
   RecordSets::List list;
-  list.Add(src.r[0]);
-  list.Add(src.r[1]);
+  std::ignore = list.Add(src.r[0]);
+  std::ignore = list.Add(src.r[1]);
   Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
   ASSERT_EQ(list.PersistSave(storage), Hvd::kSuccess);
   ASSERT_EQ(list.PersistSave(storage), Hvd::kSuccess);
@@ -155,9 +155,9 @@ TEST_F(SetPersistTest, AStorageFailingAtEveryOperation) {
     Sources src;
     RecordSets::List list;
     StringVectorSet strings;
-    for (IRecord* r : src.r) list.Add(r);
-    strings.Add("x");
-    strings.Add("y");
+    for (IRecord* r : src.r) std::ignore = list.Add(r);
+    std::ignore = strings.Add("x");
+    std::ignore = strings.Add("y");
     Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
     ControlOf(storage)->FailOperation(k, kInjected);
 
@@ -167,10 +167,10 @@ TEST_F(SetPersistTest, AStorageFailingAtEveryOperation) {
       continue;
     }
     if (strings.PersistSave(storage) != Hvd::kSuccess) continue;  // string sets answer 0
-    ControlOf(storage)->Rewind();
+    std::ignore = ControlOf(storage)->Rewind();
 
     RecordSets::List loaded;
-    loaded.Add(src.r[2]);
+    std::ignore = loaded.Add(src.r[2]);
     status = loaded.PersistLoad(storage);
     if (status != Hvd::kSuccess) {
       EXPECT_EQ(status, kInjected);

@@ -94,7 +94,7 @@ void RunModelSteps(Set& set, Elements& elements, unsigned seed, int steps) {
         if constexpr (kKeyed) {
           const std::string& key = keys[pick(7)];
           const int v = pick(5);
-          ASSERT_EQ(set.SetByKey(Port::StringBase<char>(key), elements.Make(v)), 1u);
+          ASSERT_EQ(set.SetByKey(Port::StringBase<char>(key), elements.Make(v)), kSuccess);
           const auto at = std::find_if(model.begin(), model.end(), [&](auto& e) { return e.first >= key; });
           if (at != model.end() && at->first == key) {
             at->second = v;
@@ -106,17 +106,17 @@ void RunModelSteps(Set& set, Elements& elements, unsigned seed, int steps) {
           model.emplace(at, key, v);
         } else {
           const int v = 1 + pick(4);
-          ASSERT_EQ(set.Add(elements.Make(v)), 1u);
+          ASSERT_EQ(set.Add(elements.Make(v)), kSuccess);
           model.emplace_back("", v);
         }
         break;
       case 2:  // a new iterator in this slot
         if (l.it != nullptr) Prjrep::ReleaseInterface(l.it);
-        ASSERT_EQ(set.GetIterator(&l.it), 1u);
+        ASSERT_EQ(set.GetIterator(&l.it), kSuccess);
         l.at = 0;
         break;
       case 3:  // remove through the iterator, which moves on to the next element
-        ASSERT_EQ(set.Remove(l.it), l.at ? 1u : 0u);
+        ASSERT_EQ(set.Remove(l.it), l.at ? kSuccess : kFailure);
         if (!l.at) break;
         model.erase(model.begin() + static_cast<std::ptrdiff_t>(*l.at));
         for (auto& other : live) {
@@ -130,25 +130,25 @@ void RunModelSteps(Set& set, Elements& elements, unsigned seed, int steps) {
         break;
       case 4:
       case 5:  // step on
-        ASSERT_EQ(l.it->Next(), l.at ? 1u : 0u);
+        ASSERT_EQ(l.it->Next(), l.at ? kSuccess : kFailure);
         if (l.at) ++*l.at;
         break;
       case 6:
-        ASSERT_EQ(l.it->Reset(), 1u);
+        ASSERT_EQ(l.it->Reset(), kSuccess);
         l.at = 0;
         break;
       case 7:
         if (pick(4) != 0) break;  // clears are rarer
-        ASSERT_EQ(set.Clear(), 1u);
+        ASSERT_EQ(set.Clear(), kSuccess);
         model.clear();
         for (auto& other : live) other.at.reset();
         break;
       case 8:  // refused: null in a pointer set, and Add in a keyed set
         if constexpr (kKeyed) {
           ASSERT_EQ(set.Add(elements.Make(0)), Hvd::kNotSupported);
-          ASSERT_EQ(set.SetByKey(Port::StringBase<char>(keys[pick(7)]), nullptr), 0u);
+          ASSERT_EQ(set.SetByKey(Port::StringBase<char>(keys[pick(7)]), nullptr), kFailure);
         } else if constexpr (Elements::kCounted) {
-          ASSERT_EQ(set.Add(nullptr), 0u);
+          ASSERT_EQ(set.Add(nullptr), kFailure);
         }
         break;
     }
@@ -193,7 +193,7 @@ TEST(SetModelTest, KeyedSet) { RunModel<Sets::Keyed, ITestAIterator, PointerElem
 TEST(SequenceSetTest, IteratorsKeepACountedSetAliveAndOutliveAnUncountedOne) {
   PointerElements elements;
   auto* counted = new Sets::Counted;
-  counted->Add(elements.Make(0));
+  std::ignore = counted->Add(elements.Make(0));
   ITestAIterator* it = nullptr;
   ASSERT_EQ(counted->GetIterator(&it), Hvd::kSuccess);
   Prjrep::ReleaseInterface(counted);  // the creator lets go; the iterator keeps it
@@ -202,7 +202,7 @@ TEST(SequenceSetTest, IteratorsKeepACountedSetAliveAndOutliveAnUncountedOne) {
   elements.CheckCounts({});
 
   auto plain = std::make_unique<ListSet>();  // no owner, no count: nothing keeps it alive
-  plain->Add(elements.Make(1));
+  std::ignore = plain->Add(elements.Make(1));
   EXPECT_EQ(plain->QueryInterface(Prjrep::IRefCount::GetIID()), nullptr);
   ASSERT_EQ(plain->GetIterator(&it), Hvd::kSuccess);
   plain.reset();
@@ -218,7 +218,7 @@ TEST(SequenceSetTest, AnOwnedSetAnswersItsOwnerAndIteratorsCountTheOwner) {
   auto* owner = new FakeComponent(ownerLog);
   {
     ListSet set;
-    set.SetOwner(owner->AsA());
+    std::ignore = set.SetOwner(owner->AsA());
     EXPECT_EQ(set.QueryInterface(ITestASet::GetIID()), &set);
     EXPECT_EQ(set.QueryInterface(ITestB::GetIID()), owner->AsB());
     ITestAIterator* it = nullptr;
@@ -235,8 +235,8 @@ TEST(SequenceSetTest, AForeignIteratorIsRefused) {
   PointerElements elements;
   ListSet a;
   ListSet b;
-  a.Add(elements.Make(0));
-  b.Add(elements.Make(1));
+  std::ignore = a.Add(elements.Make(0));
+  std::ignore = b.Add(elements.Make(1));
   ITestAIterator* fromB = nullptr;
   ASSERT_EQ(b.GetIterator(&fromB), Hvd::kSuccess);
   EXPECT_EQ(a.Remove(fromB), Hvd::kFailure);
@@ -257,10 +257,10 @@ TEST(SequenceSetTest, ElementsLeaveTheSetBeforeTheyAreReleased) {
   std::size_t seen = 99;
   ListSet set;
   auto* element = new Reentrant(log, set, seen);
-  set.Add(element->AsA());
-  set.Add(element->AsA());
+  std::ignore = set.Add(element->AsA());
+  std::ignore = set.Add(element->AsA());
   Prjrep::ReleaseInterface(element);  // the set's two references remain
-  set.Clear();
+  std::ignore = set.Clear();
   EXPECT_EQ(log.destroyed, 1);
   EXPECT_EQ(seen, 0u);
 }
@@ -268,7 +268,7 @@ TEST(SequenceSetTest, ElementsLeaveTheSetBeforeTheyAreReleased) {
 TEST(PointerSetTest, EachPointerOnceWithoutReferencesAndRemovalStepsBack) {
   PointerElements elements;
   Sets::Pointer set;
-  for (int i : {0, 1, 2, 0, 1, 2}) set.Add(elements.Make(i));
+  for (int i : {0, 1, 2, 0, 1, 2}) std::ignore = set.Add(elements.Make(i));
   EXPECT_EQ(set.Size(), 3u);
   elements.CheckCounts({});
   EXPECT_EQ(set.PersistSave(nullptr), Hvd::kNotSupported);
@@ -276,14 +276,14 @@ TEST(PointerSetTest, EachPointerOnceWithoutReferencesAndRemovalStepsBack) {
   ITestAIterator* it = nullptr;
   ASSERT_EQ(set.GetIterator(&it), Hvd::kSuccess);
   ITestA* first = it->Current();
-  it->Next();
+  std::ignore = it->Next();
   ASSERT_EQ(set.Remove(it), Hvd::kSuccess);  // the middle one: back to the first
   EXPECT_EQ(it->Current(), first);
-  it->Next();
+  std::ignore = it->Next();
   ITestA* third = it->Current();
   EXPECT_NE(third, nullptr);
-  it->Reset();
-  ASSERT_EQ(set.Remove(it), 1u);  // the first: on to the new first
+  std::ignore = it->Reset();
+  ASSERT_EQ(set.Remove(it), kSuccess);  // the first: on to the new first
   EXPECT_EQ(it->Current(), third);
   Prjrep::ReleaseInterface(it);
 }

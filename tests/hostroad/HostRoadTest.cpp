@@ -35,7 +35,7 @@ TEST(HostRoadTest, LoadCreateQueryReleaseShutDown) {
     auto* count = static_cast<Prjrep::IRefCount*>(root->QueryInterface(Prjrep::IRefCount::GetIID()));
     ASSERT_NE(count, nullptr);
     EXPECT_EQ(count->GetRefCount(), 1);
-    count->Release();
+    std::ignore = count->Release();
   }
   CitP::Factory::Shutdown();
   EXPECT_EQ(CitP::Factory::CreateInstance(Port::XUID(kClassIds[0])), nullptr);
@@ -44,7 +44,7 @@ TEST(HostRoadTest, LoadCreateQueryReleaseShutDown) {
   ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_DesignData"));
   CitI::IInterface* root = CitP::Factory::CreateInstance(Port::XUID(kClassIds[1]));
   ASSERT_NE(root, nullptr);
-  static_cast<Prjrep::IRefCount*>(root->QueryInterface(Prjrep::IRefCount::GetIID()))->Release();
+  std::ignore = static_cast<Prjrep::IRefCount*>(root->QueryInterface(Prjrep::IRefCount::GetIID()))->Release();
   CitP::Factory::Shutdown();
 }
 

@@ -94,27 +94,27 @@ TEST_F(FileNameHelperTest, SettingThePathJoinsItsPartsAndResolvesItAgainstTheBas
   EXPECT_EQ(names->SetPath("", "c.v"), Hvd::kSuccess);  // the second part alone is a path too
   EXPECT_EQ(Read(&IFileNameHelper::GetFullName), "/p/lib/c.v");
 
-  EXPECT_EQ(names->SetPathInDirectory("w/a.v", "", "/q"), 1u);
+  EXPECT_EQ(names->SetPathInDirectory("w/a.v", "", "/q"), kSuccess);
   EXPECT_EQ(Read(&IFileNameHelper::GetBaseDirectory), "/q");
   EXPECT_EQ(Read(&IFileNameHelper::GetFullName), "/q/w/a.v");
-  EXPECT_EQ(names->SetPathInDirectory("", "", "/r"), 0u);
-  EXPECT_EQ(names->SetPathInDirectory("a.v", "", ""), 0u);
+  EXPECT_EQ(names->SetPathInDirectory("", "", "/r"), kFailure);
+  EXPECT_EQ(names->SetPathInDirectory("a.v", "", ""), kFailure);
   EXPECT_EQ(Read(&IFileNameHelper::GetBaseDirectory), "/q");  // refused calls change nothing
   EXPECT_EQ(Read(&IFileNameHelper::GetFullName), "/q/w/a.v");
 }
 
 TEST_F(FileNameHelperTest, ARelativePathWithoutBaseHasNoRelativeFormAndAnOsPathFromTheCurrentDirectory) {
-  ASSERT_EQ(names->SetPath("sub/../a.v", ""), 1u);
+  ASSERT_EQ(names->SetPath("sub/../a.v", ""), kSuccess);
   EXPECT_EQ(Read(&IFileNameHelper::GetFullName), "a.v");
   EXPECT_EQ(Read(&IFileNameHelper::GetOsPath), (std::filesystem::current_path() / "a.v").string());
-  ASSERT_EQ(names->SetBaseDirectory("/p"), 1u);  // a later base does not move the path
+  ASSERT_EQ(names->SetBaseDirectory("/p"), kSuccess);  // a later base does not move the path
   EXPECT_EQ(Read(&IFileNameHelper::GetFullName), "a.v");
   EXPECT_EQ(Read(&IFileNameHelper::GetRelativeName, Hvd::kFailure), "");
   Text moved = "stale";
-  EXPECT_EQ(names->GetPathOnDirectory("/q", &moved), 0u);
+  EXPECT_EQ(names->GetPathOnDirectory("/q", &moved), kFailure);
   EXPECT_EQ(moved, "");
   bool inside = true;
-  EXPECT_EQ(names->IsInsideBase(&inside), 1u);
+  EXPECT_EQ(names->IsInsideBase(&inside), kSuccess);
   EXPECT_FALSE(inside);
 }
 
@@ -131,7 +131,7 @@ TEST_F(FileNameHelperTest, Extensions) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
-    ASSERT_EQ(names->SetPath(c.path, ""), 1u);
+    ASSERT_EQ(names->SetPath(c.path, ""), kSuccess);
     EXPECT_EQ(Read(&IFileNameHelper::GetExtension), c.extension);
     EXPECT_EQ(Read(&IFileNameHelper::GetShortName), c.shortName);
   }
@@ -153,14 +153,14 @@ TEST_F(FileNameHelperTest, ThePathOnAnotherDirectory) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.path) + " onto " + c.directory);
-    ASSERT_EQ(names->SetBaseDirectory(c.base), 1u);
-    ASSERT_EQ(names->SetPath(c.path, ""), 1u);
+    ASSERT_EQ(names->SetBaseDirectory(c.base), kSuccess);
+    ASSERT_EQ(names->SetPath(c.path, ""), kSuccess);
     Text moved = "stale";
-    EXPECT_EQ(names->GetPathOnDirectory(c.directory, &moved), 1u);
+    EXPECT_EQ(names->GetPathOnDirectory(c.directory, &moved), kSuccess);
     EXPECT_EQ(moved, c.moved);
   }
   Text moved = "stale";
-  EXPECT_EQ(names->GetPathOnDirectory("", &moved), 0u);
+  EXPECT_EQ(names->GetPathOnDirectory("", &moved), kFailure);
   EXPECT_EQ(moved, "");
 }
 
@@ -171,14 +171,14 @@ TEST_F(FileNameHelperTest, MissingOutputsFailAndAFreshHelperHasNothingToTell) {
                       &IFileNameHelper::GetRelativeName}) {
     EXPECT_EQ(Read(getter, Hvd::kFailure), "");
   }
-  ASSERT_EQ(names->SetPathInDirectory("/p/a.v", "", "/p"), 1u);
+  ASSERT_EQ(names->SetPathInDirectory("/p/a.v", "", "/p"), kSuccess);
   for (auto getter : {&IFileNameHelper::GetBaseDirectory, &IFileNameHelper::GetDirectory,
                       &IFileNameHelper::GetFullName, &IFileNameHelper::GetOsPath, &IFileNameHelper::GetShortName,
                       &IFileNameHelper::GetExtension, &IFileNameHelper::GetRelativeName}) {
-    EXPECT_EQ((names.Get()->*getter)(nullptr), 0u);
+    EXPECT_EQ((names.Get()->*getter)(nullptr), kFailure);
   }
-  EXPECT_EQ(names->GetPathOnDirectory("/q", nullptr), 0u);
-  EXPECT_EQ(names->IsInsideBase(nullptr), 0u);
+  EXPECT_EQ(names->GetPathOnDirectory("/q", nullptr), kFailure);
+  EXPECT_EQ(names->IsInsideBase(nullptr), kFailure);
 }
 
 }  // namespace

@@ -17,9 +17,6 @@
 
 namespace testing_support {
 
-using Hvd::Status;
-using Hvd::kFailure;
-using Hvd::kSuccess;
 using Text = Port::StringBase<char>;
 using Object = Prjrep::AutoRelease<CitI::IInterface>;
 
@@ -35,7 +32,7 @@ Prjrep::AutoRelease<I> Create(const Port::XUID& clsid) {
 // An autonym that stands for the repository of the file at `path`.
 inline Prjrep::AutoRelease<Prjrep::IAutonym> PathNym(const std::string& path) {
   auto nym = Create<Prjrep::IAutonym>(kPathNym);
-  Prjrep::AutoCast<Prjrep::IName>(nym.Get())->SetName(path.c_str());
+  std::ignore = Prjrep::AutoCast<Prjrep::IName>(nym.Get())->SetName(path.c_str());
   return nym;
 }
 

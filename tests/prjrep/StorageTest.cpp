@@ -263,7 +263,7 @@ TEST_F(StorageTest, EveryOperationOfAScenarioCanFailWithTheInjectedStatusAndLeak
     AutoCast<IStorageControl> c(s.Get());
     c->FailOperation(k, kInjected);
     std::vector<Status> got = Graph().Write(s);  // the graph is held by the stream alone
-    c->Rewind();
+    std::ignore = c->Rewind();
     const std::vector<Status> read = Graph().Read(s);
     got.insert(got.end(), read.begin(), read.end());
     if (k == 0) {
@@ -309,9 +309,9 @@ TEST_F(StorageTest, ObjectsNestNoDeeperThanStoragesAndFilesClaimingMoreAreRefuse
     return top;
   };
   Item got;
-  EXPECT_EQ(storage->WriteObject(chain(129)), 0u);
-  ASSERT_EQ(storage->WriteObject(chain(128)), 1u);
-  ASSERT_EQ(storage->ReadObject(got.Receive()), 1u);
+  EXPECT_EQ(storage->WriteObject(chain(129)), kFailure);
+  ASSERT_EQ(storage->WriteObject(chain(128)), kSuccess);
+  ASSERT_EQ(storage->ReadObject(got.Receive()), kSuccess);
   int depth = 0;
   for (IPersist* p = got; p != nullptr; p = C(p)->child) ++depth;
   EXPECT_EQ(depth, 128);
@@ -322,10 +322,10 @@ TEST_F(StorageTest, ObjectsNestNoDeeperThanStoragesAndFilesClaimingMoreAreRefuse
   for (int n = 0; n < 20000; ++n) deep.Record(CItem::GetCLSID()).Int32(n);
   for (int n = 0; n < 20000; ++n) deep.End();
   deep.Write(path);
-  EXPECT_EQ(control->LoadFromFile(path.c_str()), 0u);
+  EXPECT_EQ(control->LoadFromFile(path.c_str()), kFailure);
   StreamFile stray;
   stray.End().Write(path);
-  EXPECT_EQ(control->LoadFromFile(path.c_str()), 0u);
+  EXPECT_EQ(control->LoadFromFile(path.c_str()), kFailure);
 
   // A million values claimed, each one byte in the file and none valid.
   StreamFile claims;
@@ -333,8 +333,10 @@ TEST_F(StorageTest, ObjectsNestNoDeeperThanStoragesAndFilesClaimingMoreAreRefuse
   claims.Write(path, std::size_t{1} << 20);
   g_largestAllocation = 0;
   g_watchAllocations = WatchAllocations();
-  EXPECT_EQ(control->LoadFromFile(path.c_str()), 0u);
-  if (g_watchAllocations.exchange(false)) EXPECT_LE(g_largestAllocation, std::filesystem::file_size(path));
+  EXPECT_EQ(control->LoadFromFile(path.c_str()), kFailure);
+  if (g_watchAllocations.exchange(false)) {
+    EXPECT_LE(g_largestAllocation, std::filesystem::file_size(path));
+  }
 }
 
 }  // namespace

@@ -38,19 +38,19 @@ class CNode : public CitI::IInterface {
   Hvd::Status LoadFrom(Prjrep::IStorage* storage) {
     Port::StringBase<char> name;
     const Hvd::Status status = storage->ReadString(&name);
-    m_name.Prjrep::CNameHelper::SetName(name);
+    std::ignore = m_name.Prjrep::CNameHelper::SetName(name);
     return status;
   }
   Hvd::Status SaveTo(Prjrep::IStorage* storage) { return storage->WriteString(&m_name.Name()); }
 
   static Hvd::Status Handle(CNode* self, Prjrep::IEvent* event) {
     Port::XUID id;
-    event->GetEventId(id);
+    std::ignore = event->GetEventId(id);
     self->ids.push_back(id);
     Prjrep::AutoRelease<CitI::IInterface> argument;
-    event->GetArgument(argument.Receive());
+    std::ignore = event->GetArgument(argument.Receive());
     Port::StringBase<char> name;
-    if (Prjrep::AutoCast<Prjrep::IName> named(argument.Get()); named.Get() != nullptr) named->GetName(name);
+    if (Prjrep::AutoCast<Prjrep::IName> named(argument.Get()); named.Get() != nullptr) std::ignore = named->GetName(name);
     self->names.push_back(name.str());
     if (self->onEvent) self->onEvent();
     return Hvd::kFailure;  // a failing handler does not stop the send
@@ -59,7 +59,7 @@ class CNode : public CitI::IInterface {
   // A new node with one reference for the caller; naming it announces nothing.
   static CNode* Make(const char* name = "") {
     auto* node = new CNode;
-    node->m_name.Prjrep::CNameHelper::SetName(name);
+    std::ignore = node->m_name.Prjrep::CNameHelper::SetName(name);
     return node;
   }
   static void Register() { RegisterTestFactory<CNode>(); }

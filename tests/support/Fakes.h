@@ -6,6 +6,8 @@
 #include "CommonI/IRefCount.h"
 #include "Prjrep/IRefCount.h"
 
+#include "support/Statuses.h"
+
 namespace testing_support {
 
 class ITestA : public CitI::IInterface {

@@ -10,6 +10,8 @@
 #include "core/Interface.h"
 #include "core/Persist.h"
 
+#include "support/Statuses.h"
+
 namespace testing_support {
 
 // Registers the factory of test class `X` with the host's registry.

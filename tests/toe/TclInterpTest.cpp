@@ -19,7 +19,7 @@ class Interp {
     if (m_root != nullptr) m_tcl = static_cast<Hvd::ITclInterp*>(m_root->QueryInterface(Hvd::ITclInterp::GetIID()));
   }
   ~Interp() {
-    if (m_root != nullptr) Count()->Release();
+    if (m_root != nullptr) std::ignore = Count()->Release();
   }
   Prjrep::IRefCount* Count() const {
     return static_cast<Prjrep::IRefCount*>(m_root->QueryInterface(Prjrep::IRefCount::GetIID()));
@@ -83,7 +83,7 @@ TEST_F(TclInterpTest, ExecuteCmdGivesResultOrError) {
   // Tcl's internal forms of NUL and of characters past U+FFFF do not leak out.
   EXPECT_EQ(interp->ExecuteCmd("string range a\\u0000\xf0\x9f\x98\x80 0 end", result, 1), Hvd::kSuccess);
   EXPECT_EQ(result.str(), std::string("a\0\xf0\x9f\x98\x80", 6));
-  EXPECT_EQ(interp->ExecuteCmd("error \\u0000", result, 1), 0u);
+  EXPECT_EQ(interp->ExecuteCmd("error \\u0000", result, 1), Hvd::kFailure);
   EXPECT_EQ(result.str(), std::string(1, '\0'));
 }
 

@@ -157,7 +157,7 @@ class CConfigurationDouble : public Counted, public Hvd::IProjectCompReference {
   Hvd::Status LoadFrom(Prjrep::IStorage* storage) {
     String name;
     const Hvd::Status status = storage->ReadString(&name);
-    m_name.SetName(name);
+    std::ignore = m_name.SetName(name);
     return status;
   }
   Hvd::Status SaveTo(Prjrep::IStorage* storage) { return storage->WriteString(&m_name.Name()); }
@@ -209,7 +209,7 @@ class DmUtilsTest : public ::testing::Test {
     AutoRelease<CProjectDouble> project(new CProjectDouble(m_source));
     AutoRelease<Prjrep::IProjectRepository> repository(Hvd::FindAutonymByName(m_source.c_str(), true));
     EXPECT_NE(repository.Get(), nullptr);
-    Hvd::RegisterNamedObject(repository, "ActiveHvdProject", project.Get(), true);
+    std::ignore = Hvd::RegisterNamedObject(repository, "ActiveHvdProject", project.Get(), true);
     return project;
   }
   std::string m_dir, m_source;
@@ -222,14 +222,14 @@ TEST_F(DmUtilsTest, NamesAreRegisteredReplacedFoundAndWithdrawn) {
   EXPECT_EQ(Hvd::RegisterNamedObject(registry, "Name", a.Get(), false), Hvd::kSuccess);
   EXPECT_EQ(Hvd::RegisterNamedObject(registry, "Name", b.Get(), false), Hvd::kFailure) << "taken";
   AutoRelease<CitI::IInterface> found;
-  Hvd::FindNamedObject("Name", found.Receive());
+  std::ignore = Hvd::FindNamedObject("Name", found.Receive());
   EXPECT_EQ(found.Get(), static_cast<CitI::IInterface*>(a.Get()));
   EXPECT_EQ(Hvd::RegisterNamedObject(registry, "Name", b.Get(), true), Hvd::kSuccess);
-  Hvd::FindNamedObject("Name", found.Receive());
+  std::ignore = Hvd::FindNamedObject("Name", found.Receive());
   EXPECT_EQ(found.Get(), static_cast<CitI::IInterface*>(b.Get()));
   found = nullptr;
   EXPECT_EQ(Hvd::ForwardToNamedObjectRegistry(b.Get()), Hvd::kSuccess);
-  Hvd::FindNamedObject("Name", found.Receive());
+  std::ignore = Hvd::FindNamedObject("Name", found.Receive());
   EXPECT_EQ(found.Get(), nullptr);
 }
 
@@ -249,12 +249,12 @@ TEST_F(DmUtilsTest, ActiveRepositoryAndProjectFollowPathsAndPathlessObjectsAreNe
   AutoRelease<Hvd::IProjectHelper> helper(Hvd::GetCvfProject(project.Get(), true));
   ASSERT_NE(helper.Get(), nullptr);
   AutoRelease<Prjrep::IProjectRepository> repository(Hvd::GetRepositoryOfObject(project.Get()));
-  Hvd::RegisterNamedObject(repository, "CvfProject", helper.Get(), true);
+  std::ignore = Hvd::RegisterNamedObject(repository, "CvfProject", helper.Get(), true);
   Hvd::SetActiveProject(project.Get());
   EXPECT_TRUE(Hvd::IsActiveProject(project.Get()));
   EXPECT_FALSE(Hvd::IsActiveProject(other.Get()));
   EXPECT_FALSE(Hvd::IsActiveProject(pathless.Get()));
-  helper->CloseProject();  // lets go of the project it was bound to
+  std::ignore = helper->CloseProject();  // lets go of the project it was bound to
 }
 
 TEST_F(DmUtilsTest, TheGateDetectsReentryAndKeepsTheOuterOperationProtected) {
@@ -289,8 +289,8 @@ TEST_F(DmUtilsTest, OwningProjectAndFullPathOfEachKindOfObject) {
   EXPECT_EQ(AutoRelease<Hvd::IProject>(Hvd::GetOwningProject(design.Get())).Get(), project.Get());
 
   AutoRelease<CConfigurationDouble> configuration(new CConfigurationDouble);
-  configuration->SetProject(project.Get());
-  configuration->m_name.SetName("cfg");
+  std::ignore = configuration->SetProject(project.Get());
+  std::ignore = configuration->m_name.SetName("cfg");
   EXPECT_EQ(AutoRelease<Hvd::IProject>(Hvd::GetOwningProject(configuration.Get())).Get(), project.Get());
   EXPECT_EQ(Hvd::GetObjectFullPath(configuration.Get()), canonical);
   EXPECT_EQ(Hvd::GetObjectDisplayName(configuration.Get()), "cfg");
@@ -332,29 +332,29 @@ TEST_F(DmUtilsTest, AutonymsComposedPersistedAndResolvedBack) {
   {
     AutoRelease<CProjectDouble> project = OpenProject();
     AutoRelease<CConfigurationDouble> configuration(new CConfigurationDouble);
-    configuration->SetProject(project.Get());
-    configuration->m_name.SetName("fast");
+    std::ignore = configuration->SetProject(project.Get());
+    std::ignore = configuration->m_name.SetName("fast");
     AutoRelease<Prjrep::ISaveAutonym> own(Hvd::GetAutonymOf(configuration.Get()));
     ASSERT_EQ(own->SaveObject(nullptr), Hvd::kSuccess);
     ASSERT_EQ(Hvd::PersistObjectAutonym(stream, configuration.Get()), Hvd::kSuccess);
     AutoRelease<Prjrep::IProjectRepository> repository(Hvd::GetRepositoryOfObject(project.Get()));
     ASSERT_EQ(repository->Close(), Hvd::kSuccess);
-    own->CloseObject(repository);
+    std::ignore = own->CloseObject(repository);
     EXPECT_EQ(Hvd::SynthesizeHlcPlusAutonym(nullptr), nullptr);
     EXPECT_EQ(Hvd::MakeProjectComponentAutonym("", configuration.Get()), nullptr);
   }
   Prjrep::ResetNamedObjectRegistry();
   AutoCast<Prjrep::IStorageControl> control(stream.Get());
-  control->Rewind();  // the stream lets go of what it wrote
+  std::ignore = control->Rewind();  // the stream lets go of what it wrote
   ASSERT_EQ(Counted::s_alive, 0);
   AutoRelease<CitI::IInterface> resolved;
   ASSERT_EQ(Hvd::LoadAutonymReference(stream, resolved.Receive()), Hvd::kSuccess);
   ASSERT_NE(resolved.Get(), nullptr);
   String name;
-  AutoCast<Prjrep::IName>(resolved.Get())->GetName(name);
+  std::ignore = AutoCast<Prjrep::IName>(resolved.Get())->GetName(name);
   EXPECT_EQ(name, "fast");
   resolved = nullptr;
-  control->Rewind();
+  std::ignore = control->Rewind();
 }
 
 }  // namespace

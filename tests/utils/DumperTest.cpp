@@ -30,6 +30,9 @@
 
 namespace {
 
+using Hvd::kFailure;
+using Hvd::kSuccess;
+
 namespace X = xercesc;
 using Prjrep::AutoRelease;
 
@@ -60,10 +63,10 @@ class DumperTest : public ::testing::Test {
   template <class Write>
   std::string Traced(Write write) {
     AutoRelease<Hvd::IDumper> dumper = NewDumper();
-    EXPECT_EQ(dumper->Open(m_path), 1u);
-    EXPECT_EQ(Hvd::RegisterNamedObject(Registry(), "pr_audit", dumper.Get(), true), 1u);
+    EXPECT_EQ(dumper->Open(m_path), kSuccess);
+    EXPECT_EQ(Hvd::RegisterNamedObject(Registry(), "pr_audit", dumper.Get(), true), kSuccess);
     write();
-    dumper->Close();
+    std::ignore = dumper->Close();
     return std::regex_replace(ReadAll(m_path), std::regex("timestamp=\"[0-9]+\""), "timestamp=\"N\"");
   }
   static AutoRelease<CitI::IInterface> Registry() {
@@ -134,7 +137,7 @@ TEST_F(DumperTest, OpenAppendsAnEmptyRootAndUnwritablePathsLeaveTheDumperInert) 
 // Trace calls for a name without a dumper, and audit records even with one, write nothing.
 TEST_F(DumperTest, TraceCallsWithoutADumperAndAuditRecordsWriteNothing) {
   AutoRelease<CitI::IInterface> other(CitP::Factory::CreateInstance(Hvd::ClassId::ProjRefUtils()));
-  Hvd::RegisterNamedObject(Registry(), "not_a_dumper", other.Get(), true);
+  std::ignore = Hvd::RegisterNamedObject(Registry(), "not_a_dumper", other.Get(), true);
   EXPECT_EQ(Traced([] {
               for (const char* name : {"unregistered", "not_a_dumper", ""}) {
                 Hvd::ScopedDumpMarker marker(name, "T");
@@ -196,16 +199,16 @@ TEST_F(DumperTest, ElementsAttributesAndTextThroughTheInterface) {
   for (const std::string& name : notNames) EXPECT_EQ(dumper->BeginElement(name), Hvd::kFailure) << name;
   ASSERT_EQ(dumper->BeginElement("e"), Hvd::kSuccess);
   for (const std::string& name : notNames) EXPECT_EQ(dumper->AddAttribute(name, "v"), Hvd::kFailure) << name;
-  for (const std::string& name : names) EXPECT_EQ(dumper->AddAttribute(name, "v"), 1u) << name;
-  EXPECT_EQ(dumper->AddAttribute("_x", "again"), 0u);
-  ASSERT_EQ(dumper->BeginElement(names.back()), 1u);
-  EXPECT_EQ(dumper->AddAttribute("_x", "own"), 1u) << "each element has its own attributes";
-  EXPECT_EQ(dumper->EndElement(), 1u);
-  dumper->AddText("x&y\r\n\t");
-  EXPECT_EQ(dumper->AddAttribute("late", "dropped"), 0u);
-  EXPECT_EQ(dumper->EndElement(), 1u);
-  EXPECT_EQ(dumper->EndElement(), 0u) << "the root is left to Close";
-  dumper->Close();
+  for (const std::string& name : names) EXPECT_EQ(dumper->AddAttribute(name, "v"), Hvd::kSuccess) << name;
+  EXPECT_EQ(dumper->AddAttribute("_x", "again"), Hvd::kFailure);
+  ASSERT_EQ(dumper->BeginElement(names.back()), Hvd::kSuccess);
+  EXPECT_EQ(dumper->AddAttribute("_x", "own"), Hvd::kSuccess) << "each element has its own attributes";
+  EXPECT_EQ(dumper->EndElement(), Hvd::kSuccess);
+  std::ignore = dumper->AddText("x&y\r\n\t");
+  EXPECT_EQ(dumper->AddAttribute("late", "dropped"), Hvd::kFailure);
+  EXPECT_EQ(dumper->EndElement(), kSuccess);
+  EXPECT_EQ(dumper->EndElement(), kFailure) << "the root is left to Close";
+  std::ignore = dumper->Close();
   const std::string trace = ReadAll(m_path);
   EXPECT_EQ(trace,
             "<Dumper ><e \n  a=\"v\"\n  _x=\"v\"\n  n:s=\"v\"\n  \xc3\xa9t\xc3\xa9=\"v\"\n"

@@ -72,7 +72,7 @@ Lines Names(Prjrep::IStringSet* set) {
   Lines names;
   Prjrep::AutoRelease<Prjrep::IStringIterator> it;
   if (set->GetIterator(it.Receive()) != Hvd::kSuccess) return {"<no iterator>"};
-  for (; !it->IsDone(); it->Next()) names.push_back(it->Current().str());
+  for (; !it->IsDone(); std::ignore = it->Next()) names.push_back(it->Current().str());
   return names;
 }
 
@@ -256,7 +256,7 @@ TEST_F(FileUtilsTest, RemovalReachesBelowThePathLimitLeaksNoDescriptorAndNeverLe
       fs::rename(S("tree/sub"), S("stash"), error);
       fs::create_symlink(S("outside"), S("tree/sub"), error);
     });
-    FU::RemoveDirectoryTree(P("tree"), true);  // may fail: the tree changed under it
+    std::ignore = FU::RemoveDirectoryTree(P("tree"), true);  // may fail: the tree changed under it
     done = true;
     swapper.join();
     ASSERT_EQ(Tree(S("outside")), (TreeMap{{"keep.txt", "keep"}})) << "round " << round;
@@ -428,12 +428,12 @@ TEST(FileNameSetTest, AnswersItsFacesAndFreesItselfOnTheLastRelease) {
   auto* count = static_cast<Prjrep::IRefCount*>(object->QueryInterface(Prjrep::IRefCount::GetIID()));
   ASSERT_NE(count, nullptr);
   EXPECT_EQ(set->QueryInterface(Prjrep::IRefCount::GetIID()), count);
-  set->Add("b.v");
-  set->Add("a.v");
+  std::ignore = set->Add("b.v");
+  std::ignore = set->Add("a.v");
   EXPECT_EQ(Names(set), (Lines{"b.v", "a.v"})) << "kept in the order added";
-  count->AddRef();
-  count->Release();
-  count->Release();  // the last: LSan would report a leak otherwise
+  std::ignore = count->AddRef();
+  std::ignore = count->Release();
+  std::ignore = count->Release();  // the last: LSan would report a leak otherwise
 }
 
 }  // namespace

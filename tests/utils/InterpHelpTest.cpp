@@ -51,7 +51,7 @@ TEST_F(InterpHelpTest, AnAttachmentAnswersForItsOwnerUntilReleased) {
       static_cast<Prjrep::IAttachedInterface*>(Hvd::QueryComponentRef(ref, Prjrep::IAttachedInterface::GetIID()));
   ASSERT_NE(attached, nullptr);
   Prjrep::AutoRelease<CitI::IInterface> back;
-  attached->GetOwner(back.Receive());
+  std::ignore = attached->GetOwner(back.Receive());
   EXPECT_EQ(back.Get(), static_cast<CitI::IInterface*>(owner.Get()));
   EXPECT_EQ(Hvd::ReleaseComponentRef(ref), Hvd::kSuccess);
   EXPECT_EQ(ref.attachment, nullptr);

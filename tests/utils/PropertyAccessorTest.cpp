@@ -138,7 +138,7 @@ struct Definitions : Hvd::IPropertyTemplateStore {
   }
   Hvd::Status GetTemplate(Hvd::IDefDataId* id, Hvd::IPropertyTemplate** out) override {
     String name;
-    id->GetDefDataIdName(&name);
+    std::ignore = id->GetDefDataIdName(&name);
     *out = &defs.at(name.str());
     return Hvd::kSuccess;
   }

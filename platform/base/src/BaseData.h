@@ -152,7 +152,7 @@ Hvd::Status HandOutIterator(const std::vector<T>& items, IIter** out) {
   if (out == nullptr) return kFailure;
   *out = nullptr;
   auto* set = new TRefdSequenceSetHelper<T, ISetT, IIter, std::vector<T>>();
-  for (T item : items) set->Add(item);
+  for (T item : items) std::ignore = set->Add(item);
   const Hvd::Status status = set->GetIterator(out);
   Prjrep::ReleaseInterface(set);
   return status;

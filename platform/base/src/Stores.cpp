@@ -356,7 +356,7 @@ Hvd::Status HandOutStrings(const Names& values, Prjrep::IStringIterator** out) {
   if (out == nullptr) return kFailure;
   *out = nullptr;
   auto* list = new CStringList();
-  for (const std::string& value : values) list->Add(Text(value));
+  for (const std::string& value : values) std::ignore = list->Add(Text(value));
   const Hvd::Status status = list->GetIterator(out);
   Prjrep::ReleaseInterface(list);
   return status;

@@ -151,7 +151,7 @@ class CCompoundAutonym final : public CitI::IInterface {
  public:
   CITI_DECLARE_CLSID("{e4265341-05c3-4f14-9f2f-a47e72d5ae89}")
 
-  CCompoundAutonym() { m_elements.SetOwner(this); }
+  CCompoundAutonym() { std::ignore = m_elements.SetOwner(this); }
 
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
     return Hvd::AnswerQuery(iid, {{IAutonym::GetIID(), &m_XIAutonym},
@@ -206,7 +206,7 @@ class CCompoundAutonym final : public CitI::IInterface {
     std::vector<AutoPtr<IAutonym>> elements;
     AutoRelease<IAutonymIterator> it;
     if (m_elements.GetIterator(it.Receive()) != kSuccess) return elements;
-    for (; !it->IsDone(); it->Next()) elements.emplace_back(it->Current());
+    for (; !it->IsDone(); std::ignore = it->Next()) elements.emplace_back(it->Current());
     return elements;
   }
 

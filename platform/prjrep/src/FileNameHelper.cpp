@@ -76,7 +76,7 @@ class CFileNameHelper final : public CitI::IInterface {
     Status SetPathInDirectory(const Text& path, const Text& second, const Text& baseDirectory) override {
       // Checked first, so that a refused call changes nothing.
       if (baseDirectory.empty() || (path.empty() && second.empty())) return kFailure;
-      m_pThis->SetBase(baseDirectory);
+      std::ignore = m_pThis->SetBase(baseDirectory);
       return m_pThis->SetPath(path, second);
     }
     Status SetPath(const Text& path, const Text& second) override { return m_pThis->SetPath(path, second); }

@@ -85,7 +85,7 @@ void RegisterSharedOperationGate() {
   AutoRelease<ISimpleNamedLookup> registry(CitP::Factory::CreateInstance(RegistryClassId()));
   AutoRelease<CitI::IInterface> gate(CitP::Factory::CreateInstance(COperationGate::GetCLSID()));
   // Add, not Register: a gate already in use keeps its names when the library registers again.
-  if (registry.Get() != nullptr) registry->Add("OperationGate", gate.Get());
+  if (registry.Get() != nullptr) std::ignore = registry->Add("OperationGate", gate.Get());
 }
 
 }  // namespace Prjrep::standins

@@ -217,7 +217,7 @@ class CStorage final : public CitI::IInterface {
     if (const Status status = object->GetId(v.second); status != kSuccess) return status;
 
     const std::size_t begin = m_values.size();
-    Append(std::move(v));
+    std::ignore = Append(std::move(v));
     // Remembered before its own data, so that the object can refer to itself.
     m_written.insert_or_assign(root, Written{begin, AutoPtr<CitI::IInterface>(root)});
     const Status status = object->PersistSave(this->AsStorage());
@@ -321,7 +321,7 @@ class CStorage final : public CitI::IInterface {
     } else if (mode == kCreate) {
       found->second->Clear();  // a new write replaces the content
     } else if (mode == kRead) {
-      found->second->Rewind();
+      std::ignore = found->second->Rewind();
     }
     result.Assign(found->second->AsStorage());
     return kSuccess;
