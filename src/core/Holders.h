@@ -7,7 +7,11 @@
 //   AutoReturn  adds a reference that passes to whoever receives the pointer;
 //   AutoOut     writes a pointer with an added reference into a caller's output variable;
 //   SmartPtr    keeps a set alive for as long as an iterator over it exists.
+// A function that hands out a reference returns an AutoRelease, which cannot be dropped
+// unnoticed; a raw pointer is always borrowed. Holding an object as another interface is
+// always written out: a constructor, TryAs<J>() or As<J>().
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -26,16 +30,30 @@ class AutoCast {
   AutoCast() noexcept = default;
   AutoCast(std::nullptr_t) noexcept {}  // NOLINT: implicit by design
   template <class Obj>
-  AutoCast(Obj* obj) : m_p(Query(obj)) {}  // NOLINT
+  explicit AutoCast(Obj* obj) : m_p(Query(obj)) {}
   template <class J>
-  AutoCast(const AutoCast<J>& holder) : m_p(Query(holder.Get())) {}  // NOLINT
+  explicit AutoCast(const AutoCast<J>& holder) : m_p(Query(holder.Get())) {}
   AutoCast(const AutoCast& other) noexcept = default;
   AutoCast& operator=(const AutoCast& other) noexcept = default;
   ~AutoCast() { m_p = nullptr; }
 
   I* Get() const noexcept { return m_p; }
   I* operator->() const noexcept { return m_p; }
-  operator I*() const noexcept { return m_p; }  // NOLINT
+  operator I*() const noexcept { return m_p; }  // NOLINT: passes the pointer on, as the model asks
+  explicit operator bool() const noexcept { return m_p != nullptr; }
+
+  // The held object as `J`, borrowed: empty when it does not answer `J`.
+  template <class J>
+  AutoCast<J> TryAs() const {
+    return AutoCast<J>(m_p);
+  }
+  // The same for an interface the object is known to answer.
+  template <class J>
+  AutoCast<J> As() const {
+    AutoCast<J> answer(m_p);
+    assert(answer.Get() != nullptr && "the object does not answer the interface");
+    return answer;
+  }
 
  protected:
   template <class Obj>
@@ -65,7 +83,7 @@ class AutoCast {
 };
 
 template <class I>
-class AutoRelease : public AutoCast<I> {
+class [[nodiscard]] AutoRelease : public AutoCast<I> {
   using Base = AutoCast<I>;
 
  public:
@@ -78,6 +96,12 @@ class AutoRelease : public AutoCast<I> {
   AutoRelease(const AutoRelease&) = delete;
   AutoRelease& operator=(const AutoRelease&) = delete;
   AutoRelease(AutoRelease&& other) noexcept { this->TakeFrom(other); }
+  // Takes over another holder's reference, held as `I`: given up when the object does not
+  // answer `I`.
+  template <class J>
+  explicit AutoRelease(AutoRelease<J>&& other) {
+    Assign(other.Detach());
+  }
   AutoRelease& operator=(AutoRelease&& other) noexcept {
     this->TakeFrom(other);
     return *this;
@@ -102,9 +126,15 @@ class AutoRelease : public AutoCast<I> {
     return {};
   }
 
-  // Empties the holder and hands out its pointer variable, so that an operation's output
-  // argument lands in the holder and its reference is adopted.
+  // Hands out the pointer variable of an empty holder, so that an operation's output
+  // argument lands in it and its reference is adopted. A full holder would lose track of
+  // its reference: empty it first.
   I** Receive() {
+    assert(this->m_p == nullptr && "Receive on a holder that still holds an object");
+    return &this->m_p;
+  }
+  // Gives up what the holder holds, then receives: for a holder filled again and again.
+  I** ReleaseAndReceive() {
     this->Replace(nullptr);
     return &this->m_p;
   }
@@ -114,22 +144,32 @@ class AutoRelease : public AutoCast<I> {
 };
 
 template <class I>
-class AutoPtr : public AutoCast<I> {
+class [[nodiscard]] AutoPtr : public AutoCast<I> {
   using Base = AutoCast<I>;
 
  public:
   AutoPtr() noexcept = default;
   AutoPtr(std::nullptr_t) noexcept {}  // NOLINT
   template <class Obj>
-  AutoPtr(Obj* obj) {  // NOLINT
+  explicit AutoPtr(Obj* obj) {
     Assign(obj);
   }
   template <class J>
-  AutoPtr(const AutoCast<J>& holder) {  // NOLINT
+  explicit AutoPtr(const AutoCast<J>& holder) {
     Assign(holder.Get());
   }
   AutoPtr(const AutoPtr& other) : Base() { Assign(other.Get()); }
   AutoPtr(AutoPtr&& other) noexcept { this->TakeFrom(other); }
+  // Takes over the reference that an AutoRelease holds.
+  template <class J>
+  AutoPtr(AutoRelease<J>&& other) {  // NOLINT: a handed-out reference becomes a kept one
+    Adopt(other);
+  }
+  template <class J>
+  AutoPtr& operator=(AutoRelease<J>&& other) {
+    Adopt(other);
+    return *this;
+  }
   AutoPtr& operator=(const AutoPtr& other) {
     Assign(other.Get());
     return *this;
@@ -153,6 +193,20 @@ class AutoPtr : public AutoCast<I> {
   Hvd::Succeeded Assign(std::nullptr_t) {
     this->Replace(nullptr);
     return {};
+  }
+
+ private:
+  // The object `other` holds, as `I`, with the reference `other` had; `other` ends empty.
+  // What does not answer `I`, or is held already, keeps its reference in `other`.
+  template <class J>
+  void Adopt(AutoRelease<J>& other) {
+    I* q = Base::Query(other.Get());
+    if (q == nullptr || q == this->m_p) {
+      other.Assign(nullptr);
+      return;
+    }
+    std::ignore = other.Detach();
+    this->Replace(q);
   }
 };
 

@@ -1,8 +1,23 @@
 #pragma once
 // The component model: nested interface objects and the component's query table.
+//
+// A component lists what it answers as one table, in its own fixed order:
+//
+//   auto QueryTable() {
+//     return Hvd::QueryTable(Hvd::Row<IStorage>(&m_XIStorage),
+//                            Hvd::RowIf<IStorageControl>(m_controlled, &m_XIStorageControl),
+//                            Hvd::LazyRow<IHelper>([this] { return Helper(); }),
+//                            Hvd::Row<Prjrep::IRefCount>(&m_refCount),
+//                            Hvd::Row<CitI::IInterface>(&m_XIStorage));
+//   }
+//
+// A row for `I` takes only a part that is an `I`, so a wrong part fails to compile. The
+// component's QueryInterface is the table's answer; TComponent writes it once for all.
 
 #include <initializer_list>
+#include <tuple>
 #include <type_traits>
+#include <utility>
 
 #include "CitI/IInterface.h"
 
@@ -10,6 +25,7 @@ namespace Hvd {
 
 // Base of a component's nested interface object `X<Interface>`: it lives inside its
 // component, holds no reference, and answers every query with the component's own query.
+// Its operations reach the component through This().
 template <class Owner, class I>
 class TNested : public I {
  public:
@@ -23,23 +39,10 @@ class TNested : public I {
   }
 
  protected:
+  Owner& This() const noexcept { return *m_pThis; }
+
   Owner* m_pThis;
 };
-
-// One row of a component's query: an interface id and the part that answers it.
-struct QueryEntry {
-  const Port::XUID& iid;
-  CitI::IInterface* part;
-};
-
-// The part of the first row whose id equals `iid`, or null. Components list their rows
-// in their own fixed order, the root id among them.
-inline CitI::IInterface* AnswerQuery(const Port::XUID& iid, std::initializer_list<QueryEntry> rows) noexcept {
-  for (const QueryEntry& row : rows) {
-    if (row.iid == iid) return row.part;
-  }
-  return nullptr;
-}
 
 // The id that a holder queries for type `I`: an interface's own id; the root id for
 // CitI::IInterface; for a class, the id of the interface it derives from.
@@ -58,5 +61,115 @@ I* CastAnswer(CitI::IInterface* answer) noexcept {
     return dynamic_cast<I*>(answer);
   }
 }
+
+// The root interface of `part` seen as an `I`: what a query for `I` must hand out, so that
+// the caller's cast back to `I` lands on the right base.
+template <class I, class Part>
+CitI::IInterface* AsAnswer(Part* part) noexcept {
+  static_assert(std::is_base_of_v<I, Part>, "a row for an interface takes only a part that is one");
+  return part == nullptr ? nullptr : static_cast<CitI::IInterface*>(static_cast<I*>(part));
+}
+
+// A row answering `I` with a part fixed at construction.
+template <class I>
+class TRow {
+ public:
+  using Interface = I;
+  explicit TRow(CitI::IInterface* part, bool answers = true) noexcept : m_part(part), m_answers(answers) {}
+  bool Answers() const noexcept { return m_answers; }
+  bool Matches(const Port::XUID& iid) const { return m_answers && iid == IidOf<I>(); }
+  CitI::IInterface* Answer() const noexcept { return m_part; }
+
+ private:
+  CitI::IInterface* m_part;
+  bool m_answers;
+};
+
+// A row whose part is made or looked up only when its id is asked for.
+template <class I, class Get>
+class TLazyRow {
+ public:
+  using Interface = I;
+  explicit TLazyRow(Get get) : m_get(std::move(get)) {}
+  bool Answers() const noexcept { return true; }
+  bool Matches(const Port::XUID& iid) const { return iid == IidOf<I>(); }
+  CitI::IInterface* Answer() const { return AsAnswer<I>(m_get()); }
+
+ private:
+  Get m_get;
+};
+
+template <class I, class Part>
+TRow<I> Row(Part* part) noexcept {
+  return TRow<I>(AsAnswer<I>(part));
+}
+
+// Answers only while `condition` holds; otherwise the query goes on to the next rows.
+template <class I, class Part>
+TRow<I> RowIf(bool condition, Part* part) noexcept {
+  return TRow<I>(AsAnswer<I>(part), condition);
+}
+
+// `get` returns a pointer to a part that is an `I` (null when there is none).
+template <class I, class Get>
+TLazyRow<I, Get> LazyRow(Get get) {
+  return TLazyRow<I, Get>(std::move(get));
+}
+
+// A component's rows in its order: the first row whose id matches answers, also when a lazy
+// row finds no part.
+template <class... Rows>
+class TQueryTable {
+ public:
+  explicit TQueryTable(Rows... rows) : m_rows(std::move(rows)...) {}
+
+  CitI::IInterface* Answer(const Port::XUID& iid) const {
+    CitI::IInterface* answer = nullptr;
+    std::apply([&](const Rows&... row) { (void)((row.Matches(iid) && (answer = row.Answer(), true)) || ...); },
+               m_rows);
+    return answer;
+  }
+
+  // Calls `visit(iid, part)` for every row that answers now, in order; lazy rows are asked
+  // for their part.
+  template <class Visit>
+  void ForEach(Visit visit) const {
+    std::apply(
+        [&](const Rows&... row) {
+          ((row.Answers() ? visit(IidOf<typename Rows::Interface>(), row.Answer()) : void()), ...);
+        },
+        m_rows);
+  }
+
+ private:
+  std::tuple<Rows...> m_rows;
+};
+
+template <class... Rows>
+TQueryTable<Rows...> QueryTable(Rows... rows) {
+  return TQueryTable<Rows...>(std::move(rows)...);
+}
+
+// One row of an old-style query list; components move to QueryTable.
+struct QueryEntry {
+  const Port::XUID& iid;
+  CitI::IInterface* part;
+};
+inline CitI::IInterface* AnswerQuery(const Port::XUID& iid, std::initializer_list<QueryEntry> rows) noexcept {
+  for (const QueryEntry& row : rows) {
+    if (row.iid == iid) return row.part;
+  }
+  return nullptr;
+}
+
+// The root of a component: its QueryInterface is the answer of Derived::QueryTable().
+// `Base` is the root interface, or an interface that the component implements itself.
+template <class Derived, class Base = CitI::IInterface>
+class TComponent : public Base {
+ public:
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return static_cast<Derived*>(this)->QueryTable().Answer(iid);
+  }
+};
 
 }  // namespace Hvd

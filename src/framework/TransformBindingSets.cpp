@@ -50,7 +50,7 @@ Prjrep::AutoRelease<Prjrep::ISet> CTransformBindingSet::SideObjects(ITransformBi
 }
 
 Hvd::Status CTransformBindingSet::OnBindingAdded(ITransformBindingInstance* binding) {
-  SideObjects(binding);  // the binding lists its objects itself; nothing to change here
+  std::ignore = SideObjects(binding);  // the binding lists its objects itself; nothing to change here
   return kSuccess;
 }
 

@@ -278,7 +278,7 @@ AutoPtr<IProject> OwnerFromInterfaces(CitI::IInterface* object) {
   AutoCast<Prjrep::IAutonymSet> autonymSet(object);
   AutoCast<IProjectReference> reference(object);
   AutoCast<IProjectCompReference> member(object);
-  if (project.Get() != nullptr) return project.Get();
+  if (project.Get() != nullptr) return AutoPtr<IProject>(project.Get());
   if (file.Get() != nullptr && IsProjectFileType(object)) {
     // A child project's file: the project loaded from it, registered under its path, or
     // under the older repository's path for a project source file.

@@ -80,7 +80,7 @@ AutoPtr<IPropertyTemplate> PropertyAccessor::GetPropertyTemplate(const String& n
     std::ignore = m_dataStore->FindDefData(name, entry.Receive());
     AutoRelease<IPropertyTemplate> direct;
     if (AutoCast<IDefDataId> id(entry.Get()); id.Get() != nullptr) std::ignore = store->GetTemplate(id, direct.Receive());
-    if (direct.Get() != nullptr) return direct.Get();
+    if (direct.Get() != nullptr) return AutoPtr<IPropertyTemplate>(direct.Get());
     BuildPropertyNameMap();
   }
   if (m_nameMap != nullptr) {

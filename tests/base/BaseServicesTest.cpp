@@ -92,7 +92,7 @@ TEST_F(BaseServicesTest, FindsEachDefinitionByNameAndIdAsOneObject) {
   EXPECT_EQ(AutoCast<IPropertyTemplate>(view.Get()).Get(), nullptr);
   // A definition of another kind is no property; an unknown name is nothing.
   EXPECT_EQ(Template("VIEW_Initial").Get(), nullptr);
-  EXPECT_EQ(store->FindDefData("PROP_NoSuchThing", view.Receive()), kFailure);
+  EXPECT_EQ(store->FindDefData("PROP_NoSuchThing", view.ReleaseAndReceive()), kFailure);
   EXPECT_EQ(view.Get(), nullptr);
   Text label;
   EXPECT_EQ(AutoCast<IPropertyTemplate2>(Template("PROP_DevFamily").Get())->GetSecondName(&label), kSuccess);
@@ -207,7 +207,7 @@ TEST_F(BaseServicesTest, KindsAnswerTheirOwnInterfaces) {
   ASSERT_EQ(files->GetValues(paths.Receive()), kSuccess);
   EXPECT_TRUE(paths->IsDone());
   std::ignore = dirs->SetValue("a/b|c d|e");
-  ASSERT_EQ(files->GetValues(paths.Receive()), kSuccess);
+  ASSERT_EQ(files->GetValues(paths.ReleaseAndReceive()), kSuccess);
   EXPECT_EQ(Drain(paths.Get()), (Strings{"a/b", "c d", "e"}));
 }
 

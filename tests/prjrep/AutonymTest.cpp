@@ -67,13 +67,13 @@ TEST_F(AutonymTest, APathAutonymOpensOneRepositoryPerPathThatTheLookupFindsBySam
   EXPECT_TRUE(AutoCast<IProjectRepository>(repo.Get()).Get() && registry->FindAutonym(repo, found.Receive()) == Hvd::kSuccess);
   EXPECT_EQ(found.Get(), nym.Get());
   EXPECT_TRUE(registry->ResolveOrCreate(PathNym(path), nullptr, again.Receive()) == Hvd::kSuccess && again.Get() == repo.Get());
-  EXPECT_TRUE(PathNym(path)->Resolve(nullptr, again.Receive()) == Hvd::kSuccess && again.Get() == repo.Get());
-  EXPECT_TRUE(registry->Resolve(PathNym(dir + "/b.rep"), again.Receive()) == Hvd::kFailure && again.Get() == nullptr);
+  EXPECT_TRUE(PathNym(path)->Resolve(nullptr, again.ReleaseAndReceive()) == Hvd::kSuccess && again.Get() == repo.Get());
+  EXPECT_TRUE(registry->Resolve(PathNym(dir + "/b.rep"), again.ReleaseAndReceive()) == Hvd::kFailure && again.Get() == nullptr);
   EXPECT_TRUE(registry->ResolveOrCreate(PathNym(""), nullptr, again.Receive()) == Hvd::kFailure && again.Get() == nullptr);
 
   EXPECT_EQ(registry->Register(PathNym(path), other), Hvd::kSuccess);  // replaces, not adds
   EXPECT_TRUE(registry->Resolve(nym, again.Receive()) == Hvd::kSuccess && again.Get() == other.Get());
-  EXPECT_TRUE(registry->Unregister(PathNym(path)) == Hvd::kSuccess && registry->Resolve(nym, again.Receive()) == Hvd::kFailure);
+  EXPECT_TRUE(registry->Unregister(PathNym(path)) == Hvd::kSuccess && registry->Resolve(nym, again.ReleaseAndReceive()) == Hvd::kFailure);
 }
 
 TEST_F(AutonymTest, ACompoundResolvesEachElementInThePreviousOnesObjectHoldsNothingAndComesBackFromAFile) {
@@ -92,7 +92,7 @@ TEST_F(AutonymTest, ACompoundResolvesEachElementInThePreviousOnesObjectHoldsNoth
   ASSERT_EQ(names->Add("rec", record), Hvd::kSuccess);
   EXPECT_TRUE(nym->Resolve(nullptr, found.Receive()) == Hvd::kSuccess && found.Get() == record.Get());
   EXPECT_EQ(names->Unregister("rec"), Hvd::kSuccess);
-  EXPECT_TRUE(nym->Resolve(nullptr, found.Receive()) == Hvd::kFailure && found.Get() == nullptr);  // it held nothing
+  EXPECT_TRUE(nym->Resolve(nullptr, found.ReleaseAndReceive()) == Hvd::kFailure && found.Get() == nullptr);  // it held nothing
 
   // Into an item of the repository, its file on Close, and back through a fresh repository.
   AutoCast<IProjectRepositoryInternal> internal(repo.Get());
@@ -104,8 +104,8 @@ TEST_F(AutonymTest, ACompoundResolvesEachElementInThePreviousOnesObjectHoldsNoth
   EXPECT_FALSE(std::filesystem::exists(path));
   ASSERT_EQ(AutoCast<IProjectRepository>(repo.Get())->Close(), Hvd::kSuccess);
   auto fresh = Create<IProjectRepositoryInternal>(kRepository);
-  ASSERT_TRUE(fresh->Open(path, "Area/Kind", kOpenExisting, area.Receive(), nullptr) == Hvd::kSuccess &&
-              area->OpenItem("Nym", kRead, item.Receive()) == Hvd::kSuccess && item->ReadObject(read.Receive()) == Hvd::kSuccess);
+  ASSERT_TRUE(fresh->Open(path, "Area/Kind", kOpenExisting, area.ReleaseAndReceive(), nullptr) == Hvd::kSuccess &&
+              area->OpenItem("Nym", kRead, item.ReleaseAndReceive()) == Hvd::kSuccess && item->ReadObject(read.Receive()) == Hvd::kSuccess);
   EXPECT_TRUE(nym->IsSame(read, &same) == Hvd::kSuccess && same);
   EXPECT_TRUE(fresh->GetPath(&name) == Hvd::kSuccess && name == path.c_str());
 }

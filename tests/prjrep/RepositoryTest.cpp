@@ -26,12 +26,12 @@ TEST_F(RepositoryTest, StoragesKeepTheirChildrenAndItemsAreEmptiedByCreate) {
   EXPECT_EQ(root->OpenItem("a", kOpenExisting, same.Receive()), Hvd::kFailure);  // storages and items apart
 
   EXPECT_TRUE(root->OpenStorage("a", kCreate, same.Receive()) == Hvd::kSuccess && same.Get() == a.Get());
-  EXPECT_TRUE(a->OpenStorage("sub", kOpenExisting, same.Receive()) == Hvd::kSuccess && same.Get() == sub.Get());
-  EXPECT_TRUE(a->OpenItem("x", kOpenExisting, same.Receive()) == Hvd::kSuccess && same.Get() == item.Get());
+  EXPECT_TRUE(a->OpenStorage("sub", kOpenExisting, same.ReleaseAndReceive()) == Hvd::kSuccess && same.Get() == sub.Get());
+  EXPECT_TRUE(a->OpenItem("x", kOpenExisting, same.ReleaseAndReceive()) == Hvd::kSuccess && same.Get() == item.Get());
   EXPECT_TRUE(item->ReadInt32(&i) == Hvd::kSuccess && i == 2);                             // kOpenExisting left the position
   EXPECT_TRUE(a->CloseItem(item) == Hvd::kSuccess && item->ReadInt32(&i) == Hvd::kSuccess && i == 1);  // rewound
-  EXPECT_TRUE(a->OpenItem("x", kRead, same.Receive()) == Hvd::kSuccess && item->ReadInt32(&i) == Hvd::kSuccess && i == 1);
-  EXPECT_TRUE(a->OpenItem("x", kCreate, same.Receive()) == Hvd::kSuccess && item->ReadInt32(&i) == Hvd::kFailure);  // emptied
+  EXPECT_TRUE(a->OpenItem("x", kRead, same.ReleaseAndReceive()) == Hvd::kSuccess && item->ReadInt32(&i) == Hvd::kSuccess && i == 1);
+  EXPECT_TRUE(a->OpenItem("x", kCreate, same.ReleaseAndReceive()) == Hvd::kSuccess && item->ReadInt32(&i) == Hvd::kFailure);  // emptied
 }
 
 TEST_F(RepositoryTest, NamesAreAddedWhenFreeReplacedByRegisterAndWithdrawnByNameOrObject) {
@@ -44,7 +44,7 @@ TEST_F(RepositoryTest, NamesAreAddedWhenFreeReplacedByRegisterAndWithdrawnByName
     EXPECT_TRUE(names->Add("n", a->AsB()) == Hvd::kSuccess && names->Add("n", b->AsA()) == Hvd::kFailure && a->Count() == 2);
     EXPECT_TRUE(names->Register("n", b->AsB()) == Hvd::kSuccess && a->Count() == 1);
     EXPECT_TRUE(names->Find("n", found.Receive()) == Hvd::kSuccess && found.Get() == b->AsA());  // by the root
-    EXPECT_TRUE(names->Unregister("n") == Hvd::kSuccess && names->Unregister("n") == Hvd::kFailure && names->Find("n", found.Receive()) == Hvd::kFailure);
+    EXPECT_TRUE(names->Unregister("n") == Hvd::kSuccess && names->Unregister("n") == Hvd::kFailure && names->Find("n", found.ReleaseAndReceive()) == Hvd::kFailure);
 
     EXPECT_TRUE(names->Add("x", a->AsA()) == Hvd::kSuccess && names->Register("y", a->AsB()) == Hvd::kSuccess);
     EXPECT_EQ(AutoCast<IAutonymLookup>(names)->Register(PathNym("p"), a->AsA()), Hvd::kSuccess);
@@ -81,7 +81,7 @@ TEST_F(RepositoryTest, AnEventKeepsItsSenderAndArgumentAliveAndHandsThemOutWithA
   ReleaseInterface(sender->AsA());
   ReleaseInterface(argument->AsA());
   EXPECT_TRUE(event->GetSender(got.Receive()) == Hvd::kSuccess && got.Get() == sender->AsA() && sender->Count() == 2);
-  EXPECT_TRUE(event->GetArgument(got.Receive()) == Hvd::kSuccess && got.Get() == argument->AsA() && argument->Count() == 2);
+  EXPECT_TRUE(event->GetArgument(got.ReleaseAndReceive()) == Hvd::kSuccess && got.Get() == argument->AsA() && argument->Count() == 2);
   got.Assign(nullptr);
   event.Assign(nullptr);
   EXPECT_TRUE(ls.destroyed == 1 && la.destroyed == 1);

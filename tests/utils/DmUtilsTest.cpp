@@ -225,7 +225,7 @@ TEST_F(DmUtilsTest, NamesAreRegisteredReplacedFoundAndWithdrawn) {
   std::ignore = Hvd::FindNamedObject("Name", found.Receive());
   EXPECT_EQ(found.Get(), static_cast<CitI::IInterface*>(a.Get()));
   EXPECT_EQ(Hvd::RegisterNamedObject(registry, "Name", b.Get(), true), Hvd::kSuccess);
-  std::ignore = Hvd::FindNamedObject("Name", found.Receive());
+  std::ignore = Hvd::FindNamedObject("Name", found.ReleaseAndReceive());
   EXPECT_EQ(found.Get(), static_cast<CitI::IInterface*>(b.Get()));
   found = nullptr;
   EXPECT_EQ(Hvd::ForwardToNamedObjectRegistry(b.Get()), Hvd::kSuccess);
