@@ -4,11 +4,11 @@
 // A component lists what it answers as one table, in its own fixed order:
 //
 //   auto QueryTable() {
-//     return Hvd::QueryTable(Hvd::Row<IStorage>(&m_XIStorage),
-//                            Hvd::RowIf<IStorageControl>(m_controlled, &m_XIStorageControl),
-//                            Hvd::LazyRow<IHelper>([this] { return Helper(); }),
-//                            Hvd::Row<Prjrep::IRefCount>(&m_refCount),
-//                            Hvd::Row<CitI::IInterface>(&m_XIStorage));
+//     return Table(Row<IStorage>(&m_XIStorage),
+//                  RowIf<IStorageControl>(m_controlled, &m_XIStorageControl),
+//                  LazyRow<IHelper>([this] { return Helper(); }),
+//                  Row<Prjrep::IRefCount>(&m_refCount),
+//                  Row<CitI::IInterface>(&m_XIStorage));
 //   }
 //
 // A row for `I` takes only a part that is an `I`, so a wrong part fails to compile. The
@@ -145,8 +145,9 @@ class TQueryTable {
   std::tuple<Rows...> m_rows;
 };
 
+// Named apart from the components' QueryTable(), which would hide it.
 template <class... Rows>
-TQueryTable<Rows...> QueryTable(Rows... rows) {
+TQueryTable<Rows...> Table(Rows... rows) {
   return TQueryTable<Rows...>(std::move(rows)...);
 }
 

@@ -1,16 +1,17 @@
 #pragma once
 
 #include "Hvd/ClassIds.h"
+#include "core/Interface.h"
 #include "core/RefCount.h"
 
 namespace Hvd {
 
 // The device family, device and package of a design, with their properties.
-class CDesignPlatform : public CitI::IInterface {
+class CDesignPlatform : public TComponent<CDesignPlatform> {
  public:
   static const Port::XUID& GetCLSID() { return ClassId::DesignPlatform(); }
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
+  auto QueryTable() { return Table(Row<Prjrep::IRefCount>(&m_refCount), Row<CitI::IInterface>(this)); }
 
  private:
   Prjrep::TRefCountHelper<CDesignPlatform> m_refCount{this};

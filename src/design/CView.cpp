@@ -34,8 +34,4 @@ const std::vector<Port::StringBase<char>>& ViewSettingKeys() {
   return s_keys;
 }
 
-CitI::IInterface* CView::QueryInterface(const Port::XUID& iid) {
-  return AnswerQuery(iid, {{Prjrep::IRefCount::GetIID(), &m_refCount}, {CitI::IInterface::GetIID(), this}});
-}
-
 }  // namespace Hvd

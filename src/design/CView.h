@@ -4,6 +4,7 @@
 
 #include "Hvd/ClassIds.h"
 #include "Port/StringBase.h"
+#include "core/Interface.h"
 #include "core/RefCount.h"
 
 namespace Hvd {
@@ -32,11 +33,11 @@ extern const Port::StringBase<char> kVhdlSourceAnalysisStandard;
 const std::vector<Port::StringBase<char>>& ViewSettingKeys();
 
 // One view of a design: its files, design units, compile order and top module.
-class CView : public CitI::IInterface {
+class CView : public TComponent<CView> {
  public:
   static const Port::XUID& GetCLSID() { return ClassId::View(); }
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
+  auto QueryTable() { return Table(Row<Prjrep::IRefCount>(&m_refCount), Row<CitI::IInterface>(this)); }
 
  private:
   Prjrep::TRefCountHelper<CView> m_refCount{this};

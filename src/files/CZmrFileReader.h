@@ -1,16 +1,17 @@
 #pragma once
 
 #include "Hvd/ClassIds.h"
+#include "core/Interface.h"
 #include "core/RefCount.h"
 
 namespace Hvd {
 
 // Reader of the embedded-platform tool's project file.
-class CZmrFileReader : public CitI::IInterface {
+class CZmrFileReader : public TComponent<CZmrFileReader> {
  public:
   static const Port::XUID& GetCLSID() { return ClassId::ZmrFileReader(); }
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
+  auto QueryTable() { return Table(Row<Prjrep::IRefCount>(&m_refCount), Row<CitI::IInterface>(this)); }
 
  private:
   Prjrep::TRefCountHelper<CZmrFileReader> m_refCount{this};

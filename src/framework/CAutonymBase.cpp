@@ -77,62 +77,57 @@ void PointReferenceAtRepository(Prjrep::IProjectRepository* repository, CitI::II
 
 }  // namespace
 
-CitI::IInterface* CAutonymBase::QueryInterface(const Port::XUID& iid) {
-  return AnswerQuery(iid, {{Prjrep::IAutonym::GetIID(), &m_XISaveAutonym},
-                           {Prjrep::ISaveAutonym::GetIID(), &m_XISaveAutonym},
-                           {Prjrep::IPersist::GetIID(), &m_XIPersist},
-                           {Prjrep::IRefCount::GetIID(), &m_refCount},
-                           {CitI::IInterface::GetIID(), &m_XISaveAutonym}});
-}
-
-Hvd::Status CAutonymBase::Resolve(CitI::IInterface* context, CitI::IInterface** object) {
+Status CAutonymBase::XISaveAutonym::Resolve(CitI::IInterface* context, CitI::IInterface** object) {
+  CAutonymBase& self = This();
   Prjrep::AutoOut<CitI::IInterface> out(object);
-  if (m_object.Get() != nullptr) {
-    out.Assign(m_object.Get());
+  if (self.m_object.Get() != nullptr) {
+    out.Assign(self.m_object.Get());
     return kSuccess;
   }
   Prjrep::AutoPtr<Prjrep::IProjectRepository> repository = RepositoryOf(context);
   Port::StringBase<char> lookupName;
-  GetLookupName(&lookupName);
+  self.GetLookupName(&lookupName);
   if (!lookupName.empty()) {
     if (Prjrep::AutoCast<Prjrep::ISimpleNamedLookup> names(repository.Get()); names.Get() != nullptr) {
       Prjrep::AutoRelease<CitI::IInterface> found;
       std::ignore = names->Find(lookupName, found.Receive());
       if (found.Get() != nullptr) {
-        m_object.Assign(found.Get());
+        self.m_object.Assign(found.Get());
         out.Assign(found.Get());
         return kSuccess;
       }
     }
   }
-  KindItem item(repository, *this, Prjrep::kOpenExisting, Prjrep::kRead);
+  KindItem item(repository, self, Prjrep::kOpenExisting, Prjrep::kRead);
   if (item.Item() == nullptr) return kFailure;
   Prjrep::AutoRelease<Prjrep::IPersist> read;
   const Hvd::Status status = item.Item()->ReadObject(read.Receive());
   out.Assign(read.Get());
   if (read.Get() != nullptr) {
-    m_object.Assign(read.Get());
+    self.m_object.Assign(read.Get());
     if (!lookupName.empty()) std::ignore = RegisterNamedObject(repository, lookupName, read.Get(), true);
     PointReferenceAtRepository(repository, read.Get());
   }
   return status;
 }
 
-Hvd::Status CAutonymBase::GetName(Port::StringBase<char>* name) {
+Status CAutonymBase::XISaveAutonym::GetName(Port::StringBase<char>* name) {
+  CAutonymBase& self = This();
   if (name == nullptr) return kFailure;
-  GetLookupName(name);
+  self.GetLookupName(name);
   if (name->empty()) {
-    if (Prjrep::AutoCast<Prjrep::IName> named(m_object.Get()); named.Get() != nullptr) std::ignore = named->GetName(*name);
+    if (Prjrep::AutoCast<Prjrep::IName> named(self.m_object.Get()); named.Get() != nullptr) std::ignore = named->GetName(*name);
   }
   return kSuccess;
 }
 
-Hvd::Status CAutonymBase::GetObject(CitI::IInterface** object) {
-  Prjrep::AutoOut<CitI::IInterface>(object).Assign(m_object.Get());
+Status CAutonymBase::XISaveAutonym::GetObject(CitI::IInterface** object) {
+  CAutonymBase& self = This();
+  Prjrep::AutoOut<CitI::IInterface>(object).Assign(self.m_object.Get());
   return kSuccess;
 }
 
-Hvd::Status CAutonymBase::IsSame(CitI::IInterface* other, bool* same) {
+Status CAutonymBase::XISaveAutonym::IsSame(CitI::IInterface* other, bool* same) {
   Prjrep::AutoCast<Prjrep::IAutonym> theirs(other);
   if (theirs.Get() == nullptr) {
     if (same != nullptr) *same = false;
@@ -147,26 +142,28 @@ Hvd::Status CAutonymBase::IsSame(CitI::IInterface* other, bool* same) {
   return status;
 }
 
-Hvd::Status CAutonymBase::SaveObject(CitI::IInterface* context) {
-  Prjrep::AutoPtr<Prjrep::IProjectRepository> repository = RepositoryOf(context ? context : m_object.Get());
+Status CAutonymBase::XISaveAutonym::SaveObject(CitI::IInterface* context) {
+  CAutonymBase& self = This();
+  Prjrep::AutoPtr<Prjrep::IProjectRepository> repository = RepositoryOf(context ? context : self.m_object.Get());
   Hvd::Status status = kFailure;
   {
-    KindItem item(repository, *this, Prjrep::kCreate, Prjrep::kCreate);
-    if (item.Item() != nullptr) status = item.Item()->WriteObject(Prjrep::AutoCast<Prjrep::IPersist>(m_object.Get()));
-    PointReferenceAtRepository(repository, m_object.Get());
-    Prjrep::AutoRelease<IProject> project(GetActiveProjectOfObject(m_object.Get()));
+    KindItem item(repository, self, Prjrep::kCreate, Prjrep::kCreate);
+    if (item.Item() != nullptr) status = item.Item()->WriteObject(Prjrep::AutoCast<Prjrep::IPersist>(self.m_object.Get()));
+    PointReferenceAtRepository(repository, self.m_object.Get());
+    Prjrep::AutoRelease<IProject> project(GetActiveProjectOfObject(self.m_object.Get()));
     if (project.Get() != nullptr) std::ignore = project->Save();
   }
   return status;
 }
 
-Hvd::Status CAutonymBase::CloseObject(CitI::IInterface* context) {
-  Prjrep::AutoPtr<Prjrep::IProjectRepository> repository = RepositoryOf(context ? context : m_object.Get());
+Status CAutonymBase::XISaveAutonym::CloseObject(CitI::IInterface* context) {
+  CAutonymBase& self = This();
+  Prjrep::AutoPtr<Prjrep::IProjectRepository> repository = RepositoryOf(context ? context : self.m_object.Get());
   if (Prjrep::AutoCast<Prjrep::ISimpleNamedLookup> names(repository.Get()); names.Get() != nullptr) {
-    std::ignore = names->UnregisterObject(m_object.Get());
+    std::ignore = names->UnregisterObject(self.m_object.Get());
   }
-  if (Prjrep::AutoCast<ICompAdmin> admin(m_object.Get()); admin.Get() != nullptr) std::ignore = admin->Teardown();
-  m_object = nullptr;
+  if (Prjrep::AutoCast<ICompAdmin> admin(self.m_object.Get()); admin.Get() != nullptr) std::ignore = admin->Teardown();
+  self.m_object = nullptr;
   if (repository.Get() != nullptr) std::ignore = repository->Close();
   // The object is closed whatever the repository did; that is a success for the caller.
   return kSuccess;

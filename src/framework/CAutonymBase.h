@@ -15,13 +15,19 @@
 
 namespace Hvd {
 
-class CAutonymBase : public CitI::IInterface {
+// The base of the autonyms: what finds, writes and closes a component through the kind's
+// item in the repository. A kind says where it lives and what it is looked up by.
+class CAutonymBase : public TComponent<CAutonymBase> {
  public:
   CAutonymBase() = default;
   CAutonymBase(const CAutonymBase&) = delete;
   CAutonymBase& operator=(const CAutonymBase&) = delete;
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
+  auto QueryTable() {
+    return Table(Row<Prjrep::IAutonym>(&m_XISaveAutonym), Row<Prjrep::ISaveAutonym>(&m_XISaveAutonym),
+                           Row<Prjrep::IPersist>(&m_XIPersist), Row<Prjrep::IRefCount>(&m_refCount),
+                           Row<CitI::IInterface>(&m_XISaveAutonym));
+  }
 
   // Where the kind lives in the repository's storage, and the name it is looked up by.
   virtual void GetSectionName(Port::StringBase<char>* name) = 0;
@@ -34,40 +40,31 @@ class CAutonymBase : public CitI::IInterface {
   void SetObject(CitI::IInterface* object) { m_object.Assign(object); }
 
  private:
-  Hvd::Status Resolve(CitI::IInterface* context, CitI::IInterface** object);
-  Hvd::Status GetName(Port::StringBase<char>* name);
-  Hvd::Status GetObject(CitI::IInterface** object);
-  Hvd::Status IsSame(CitI::IInterface* other, bool* same);
-  Hvd::Status SaveObject(CitI::IInterface* context);
-  Hvd::Status CloseObject(CitI::IInterface* context);
-
   struct XISaveAutonym : TNested<CAutonymBase, Prjrep::ISaveAutonym> {
     using TNested::TNested;
-    Hvd::Status Resolve(CitI::IInterface* context, CitI::IInterface** object) override {
-      return m_pThis->Resolve(context, object);
-    }
-    Hvd::Status GetName(Port::StringBase<char>* name) override { return m_pThis->GetName(name); }
-    Hvd::Status GetObject(CitI::IInterface** object) override { return m_pThis->GetObject(object); }
-    Hvd::Status IsSame(CitI::IInterface* other, bool* same) override { return m_pThis->IsSame(other, same); }
-    Hvd::Status SaveObject(CitI::IInterface* context) override { return m_pThis->SaveObject(context); }
-    Hvd::Status CloseObject(CitI::IInterface* context) override { return m_pThis->CloseObject(context); }
+    Status Resolve(CitI::IInterface* context, CitI::IInterface** object) override;
+    Status GetName(Port::StringBase<char>* name) override;
+    Status GetObject(CitI::IInterface** object) override;
+    Status IsSame(CitI::IInterface* other, bool* same) override;
+    Status SaveObject(CitI::IInterface* context) override;
+    Status CloseObject(CitI::IInterface* context) override;
   } m_XISaveAutonym{this};
 
   // The stored form is what the storage records of any object: class id and instance id.
   struct XIPersist : TNested<CAutonymBase, Prjrep::IPersist> {
     using TNested::TNested;
-    Hvd::Status PersistLoad(Prjrep::IStorage*) override { return kSuccess; }
-    Hvd::Status PersistSave(Prjrep::IStorage*) override { return kSuccess; }
-    Hvd::Status GetClassId(Port::XUID& id) override {
-      id = m_pThis->GetAutonymClassId();
+    Status PersistLoad(Prjrep::IStorage*) override { return kSuccess; }
+    Status PersistSave(Prjrep::IStorage*) override { return kSuccess; }
+    Status GetClassId(Port::XUID& id) override {
+      id = This().GetAutonymClassId();
       return kSuccess;
     }
-    Hvd::Status GetId(Port::XUID& id) override {
-      id = m_pThis->m_id;
+    Status GetId(Port::XUID& id) override {
+      id = This().m_id;
       return kSuccess;
     }
-    Hvd::Status SetId(const Port::XUID& id) override {
-      m_pThis->m_id = id;
+    Status SetId(const Port::XUID& id) override {
+      This().m_id = id;
       return kSuccess;
     }
   } m_XIPersist{this};

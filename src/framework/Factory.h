@@ -3,6 +3,7 @@
 
 #include "CitI/IInterface.h"
 #include "Prjrep/IFileNameHelper.h"
+#include "core/Interface.h"
 #include "core/RefCount.h"
 
 namespace Port {
@@ -10,17 +11,15 @@ namespace Port {
 // Creates objects of class `X` (which names its class id through X::GetCLSID()) and of
 // no other class. Counted through CommonI::IRefCount only.
 template <class X>
-class TFactory final : public CitI::IFactory {
+class TFactory final : public Hvd::TComponent<TFactory<X>, CitI::IFactory> {
  public:
   TFactory() noexcept : m_refCount(this) {}
   TFactory(const TFactory&) = delete;
   TFactory& operator=(const TFactory&) = delete;
 
-  CitI::IInterface* QueryInterface(const XUID& iid) override {
-    if (iid == CitI::IInterface::GetIID()) return this;
-    if (iid == CitI::IFactory::GetIID()) return this;
-    if (iid == CommonI::IRefCount::GetIID()) return &m_refCount;
-    return nullptr;
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<CitI::IInterface>(this), Hvd::Row<CitI::IFactory>(this),
+                           Hvd::Row<CommonI::IRefCount>(&m_refCount));
   }
 
   // The new object's root interface; its one reference passes to the caller, who

@@ -1,16 +1,17 @@
 #pragma once
 
 #include "Hvd/ClassIds.h"
+#include "core/Interface.h"
 #include "core/RefCount.h"
 
 namespace Hvd {
 
 // One partial-reconfiguration configuration.
-class CConfiguration : public CitI::IInterface {
+class CConfiguration : public TComponent<CConfiguration> {
  public:
   static const Port::XUID& GetCLSID() { return ClassId::Configuration(); }
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
+  auto QueryTable() { return Table(Row<Prjrep::IRefCount>(&m_refCount), Row<CitI::IInterface>(this)); }
 
  private:
   Prjrep::TRefCountHelper<CConfiguration> m_refCount{this};

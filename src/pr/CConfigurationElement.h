@@ -1,16 +1,17 @@
 #pragma once
 
 #include "Hvd/ClassIds.h"
+#include "core/Interface.h"
 #include "core/RefCount.h"
 
 namespace Hvd {
 
 // One element of a configuration.
-class CConfigurationElement : public CitI::IInterface {
+class CConfigurationElement : public TComponent<CConfigurationElement> {
  public:
   static const Port::XUID& GetCLSID() { return ClassId::ConfigurationElement(); }
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
+  auto QueryTable() { return Table(Row<Prjrep::IRefCount>(&m_refCount), Row<CitI::IInterface>(this)); }
 
  private:
   Prjrep::TRefCountHelper<CConfigurationElement> m_refCount{this};

@@ -1,16 +1,17 @@
 #pragma once
 
 #include "Hvd/ClassIds.h"
+#include "core/Interface.h"
 #include "core/RefCount.h"
 
 namespace Hvd {
 
 // Partial-reconfiguration helper: configurations from flavor lists and instance paths.
-class CPRHelper : public CitI::IInterface {
+class CPRHelper : public TComponent<CPRHelper> {
  public:
   static const Port::XUID& GetCLSID() { return ClassId::PRHelper(); }
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
+  auto QueryTable() { return Table(Row<Prjrep::IRefCount>(&m_refCount), Row<CitI::IInterface>(this)); }
 
  private:
   Prjrep::TRefCountHelper<CPRHelper> m_refCount{this};

@@ -1,16 +1,17 @@
 #pragma once
 
 #include "Hvd/ClassIds.h"
+#include "core/Interface.h"
 #include "core/RefCount.h"
 
 namespace Hvd {
 
 // One reconfigurable module.
-class CPRModule : public CitI::IInterface {
+class CPRModule : public TComponent<CPRModule> {
  public:
   static const Port::XUID& GetCLSID() { return ClassId::PRModule(); }
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
+  auto QueryTable() { return Table(Row<Prjrep::IRefCount>(&m_refCount), Row<CitI::IInterface>(this)); }
 
  private:
   Prjrep::TRefCountHelper<CPRModule> m_refCount{this};

@@ -1,16 +1,17 @@
 #pragma once
 
 #include "Hvd/ClassIds.h"
+#include "core/Interface.h"
 #include "core/RefCount.h"
 
 namespace Hvd {
 
 // The named record of a reconfigurable module.
-class CPRModuleAutonym : public CitI::IInterface {
+class CPRModuleAutonym : public TComponent<CPRModuleAutonym> {
  public:
   static const Port::XUID& GetCLSID() { return ClassId::PRModuleAutonym(); }
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
+  auto QueryTable() { return Table(Row<Prjrep::IRefCount>(&m_refCount), Row<CitI::IInterface>(this)); }
 
  private:
   Prjrep::TRefCountHelper<CPRModuleAutonym> m_refCount{this};

@@ -1,16 +1,17 @@
 #pragma once
 
 #include "Hvd/ClassIds.h"
+#include "core/Interface.h"
 #include "core/RefCount.h"
 
 namespace Hvd {
 
 // One HDL design project: its design, files, libraries, references and properties.
-class CProject : public CitI::IInterface {
+class CProject : public TComponent<CProject> {
  public:
   static const Port::XUID& GetCLSID() { return ClassId::Project(); }
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
+  auto QueryTable() { return Table(Row<Prjrep::IRefCount>(&m_refCount), Row<CitI::IInterface>(this)); }
 
  private:
   Prjrep::TRefCountHelper<CProject> m_refCount{this};

@@ -1,16 +1,17 @@
 #pragma once
 
 #include "Hvd/ClassIds.h"
+#include "core/Interface.h"
 #include "core/RefCount.h"
 
 namespace Hvd {
 
 // A reference from a project to another project.
-class CProjectReference : public CitI::IInterface {
+class CProjectReference : public TComponent<CProjectReference> {
  public:
   static const Port::XUID& GetCLSID() { return ClassId::ProjectReference(); }
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
+  auto QueryTable() { return Table(Row<Prjrep::IRefCount>(&m_refCount), Row<CitI::IInterface>(this)); }
 
  private:
   Prjrep::TRefCountHelper<CProjectReference> m_refCount{this};

@@ -1,16 +1,17 @@
 #pragma once
 
 #include "Hvd/ClassIds.h"
+#include "core/Interface.h"
 #include "core/RefCount.h"
 
 namespace Hvd {
 
 // Reads project information from a project source file.
-class CProjectInfo : public CitI::IInterface {
+class CProjectInfo : public TComponent<CProjectInfo> {
  public:
   static const Port::XUID& GetCLSID() { return ClassId::ProjectInfo(); }
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
+  auto QueryTable() { return Table(Row<Prjrep::IRefCount>(&m_refCount), Row<CitI::IInterface>(this)); }
 
  private:
   Prjrep::TRefCountHelper<CProjectInfo> m_refCount{this};

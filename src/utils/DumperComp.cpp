@@ -140,12 +140,6 @@ String WithSlashes(String text) {
 
 }  // namespace
 
-CitI::IInterface* DumperComp::QueryInterface(const Port::XUID& iid) {
-  return AnswerQuery(iid, {{IDumper::GetIID(), this},
-                           {CitI::IInterface::GetIID(), this},
-                           {Prjrep::IRefCount::GetIID(), &m_refCount}});
-}
-
 Hvd::Status DumperComp::Open(const String& path) {
   // A second open would fail on the stream and spoil the file already being written.
   if (m_stream.is_open()) return kFailure;

@@ -9,6 +9,7 @@
 #include "Hvd/ClassIds.h"
 #include "Hvd/IDumper.h"
 #include "Port/StringBase.h"
+#include "core/Interface.h"
 #include "core/RefCount.h"
 
 namespace Hvd {
@@ -16,7 +17,7 @@ namespace Hvd {
 // Writes a trace file as plain-text elements with attributes, appending to what the file
 // already holds. Every write does nothing while the file is closed. Element and attribute
 // names must be XML names, and an element's attribute names distinct: others are refused.
-class DumperComp : public IDumper {
+class DumperComp : public TComponent<DumperComp, IDumper> {
  public:
   static const Port::XUID& GetCLSID() { return ClassId::DumperComp(); }
 
@@ -26,7 +27,9 @@ class DumperComp : public IDumper {
   // Leaves the open elements unterminated: only Close ends them.
   ~DumperComp() override = default;
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
+  auto QueryTable() {
+    return Table(Row<IDumper>(this), Row<CitI::IInterface>(this), Row<Prjrep::IRefCount>(&m_refCount));
+  }
 
   Hvd::Status Open(const Port::StringBase<char>& path) override;
   Hvd::Status Close() override;

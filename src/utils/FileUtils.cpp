@@ -31,12 +31,6 @@ CFileNameSet::CFileNameSet() {
   std::ignore = m_set.SetOwner(&m_refCount);
 }
 
-CitI::IInterface* CFileNameSet::QueryInterface(const Port::XUID& iid) {
-  return AnswerQuery(iid, {{Prjrep::IRefCount::GetIID(), &m_refCount},
-                           {Prjrep::IStringSet::GetIID(), &m_set},
-                           {CitI::IInterface::GetIID(), &m_set}});
-}
-
 namespace {
 
 namespace fs = std::filesystem;

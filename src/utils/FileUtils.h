@@ -8,6 +8,7 @@
 #include "Hvd/Status.h"
 #include "Port/StringBase.h"
 #include "Prjrep/IStringSet.h"
+#include "core/Interface.h"
 #include "core/RefCount.h"
 #include "core/StringSets.h"
 
@@ -15,12 +16,15 @@ namespace Hvd {
 
 // The names of the files a directory copy could not copy. Made with new and counted;
 // answers Prjrep::IStringSet and Prjrep::IRefCount.
-class CFileNameSet final : public CitI::IInterface {
+class CFileNameSet final : public TComponent<CFileNameSet> {
  public:
   CFileNameSet();
   ~CFileNameSet() override = default;
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
+  auto QueryTable() {
+    return Table(Row<Prjrep::IRefCount>(&m_refCount), Row<Prjrep::IStringSet>(&m_set),
+                           Row<CitI::IInterface>(&m_set));
+  }
 
   Prjrep::IStringSet* GetStringSet() noexcept { return &m_set; }
 
