@@ -1,5 +1,8 @@
 #pragma once
-// Every component class that the library registers, in registration order.
+// Every component class that the library registers, in registration order: the one table
+// that InstFactoryEntry and the tests read.
+
+#include <vector>
 
 #include "design/CDesign.h"
 #include "design/CDesignPlatform.h"
@@ -28,6 +31,12 @@ namespace Hvd {
 
 template <class... X>
 struct TypeList {};
+
+// The class ids of the classes of a list, in its order.
+template <class... X>
+std::vector<Port::XUID> ClassIdsOf(TypeList<X...>) {
+  return {X::GetCLSID()...};
+}
 
 using RegisteredClasses =
     TypeList<CDesignPlatform, CProject, CDesign, CView, CFile, CSourceLibrary, CProjectReference, CZmrFileReader,

@@ -9,6 +9,9 @@
 
 namespace Hvd {
 
+// The partial-reconfiguration project helper.
+CITI_DEFINE_ID(ProjectHelperClassId, "{0725c3d2-5e9b-4383-a7b6-a80c932eac21}")
+
 class IProjectHelper : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{6002c9fe-bb9b-4ed7-9b78-d59cf0c04b07}")

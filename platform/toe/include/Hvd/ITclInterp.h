@@ -9,6 +9,9 @@
 
 namespace Hvd {
 
+// The interpreter component: one interpreter per process, whichever instance is created.
+CITI_DEFINE_ID(TclInterpClassId, "{55BC7985-ED0B-4b33-AECD-4237C30C200D}")
+
 class ITclInterp : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{82265946-11E5-4ce5-AFCE-3406D3E342EE}")
