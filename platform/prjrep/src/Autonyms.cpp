@@ -18,23 +18,20 @@ using Hvd::kSuccess;
 using Hvd::Status;
 using Text = Port::StringBase<char>;
 
-// The IAutonym of an autonym that is known by its NameOf(): two autonyms are the same when
-// their names are equal.
+// What the IAutonym of an autonym known by its NameOf() has in common with every other:
+// two autonyms are the same when their names are equal. Each autonym resolves in its own way.
 template <class Owner>
-struct TAutonymPart final : Hvd::TNested<Owner, IAutonym> {
+struct TAutonymPart : Hvd::TNested<Owner, IAutonym> {
   using Hvd::TNested<Owner, IAutonym>::TNested;
 
-  Status Resolve(CitI::IInterface* context, CitI::IInterface** object) override {
-    return this->m_pThis->Resolve(context, object);
-  }
   Status GetName(Text* name) override {
     if (name == nullptr) return kFailure;
-    return this->m_pThis->NameOf(*name);
+    return this->This().NameOf(*name);
   }
   Status GetObject(CitI::IInterface** object) override {
     AutoOut<CitI::IInterface> result(object);
     if (object == nullptr) return kFailure;
-    return result.Assign(this->m_pThis->Held());
+    return result.Assign(this->This().Held());
   }
   Status IsSame(CitI::IInterface* other, bool* same) override {
     if (same == nullptr) return kFailure;
@@ -44,24 +41,21 @@ struct TAutonymPart final : Hvd::TNested<Owner, IAutonym> {
     Text mine;
     if (theirs.Get() == nullptr) return kFailure;
     if (const Status status = theirs->GetName(&theirName); status != kSuccess) return status;
-    if (const Status status = this->m_pThis->NameOf(mine); status != kSuccess) return status;
+    if (const Status status = this->This().NameOf(mine); status != kSuccess) return status;
     *same = theirName == mine;
     return kSuccess;
   }
 };
 
 // An autonym named by a project-file path: it stands for the repository of that file.
-class CSimpleAutonym final : public CitI::IInterface {
+class CSimpleAutonym final : public Hvd::TComponent<CSimpleAutonym> {
  public:
   CITI_DECLARE_CLSID("{c6327cf3-ebf5-4a02-90ff-387e6c7d2f11}")
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(iid, {{IAutonym::GetIID(), &m_XIAutonym},
-                                  {IName::GetIID(), &m_XIName},
-                                  {IPersist::GetIID(), &m_persist},
-                                  {IRefCount::GetIID(), &m_refCount},
-                                  {IRefCountV1::GetIID(), &m_refCount},
-                                  {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<IAutonym>(&m_XIAutonym), Hvd::Row<IName>(&m_XIName), Hvd::Row<IPersist>(&m_persist),
+                      Hvd::Row<IRefCount>(&m_refCount), Hvd::Row<IRefCountV1>(&m_refCount),
+                      Hvd::Row<CitI::IInterface>(this));
   }
 
   Status LoadFrom(IStorage* storage) {
@@ -78,31 +72,6 @@ class CSimpleAutonym final : public CitI::IInterface {
   }
   CitI::IInterface* Held() const { return m_object.Get(); }
 
-  // What it holds; else what the registry knows by an autonym of the same name; else a
-  // repository opened on the path, which it keeps from then on.
-  Status Resolve(CitI::IInterface*, CitI::IInterface** object) {
-    AutoOut<CitI::IInterface> result(object);
-    if (object == nullptr) return kFailure;
-    if (m_object.Get() != nullptr) return result.Assign(m_object.Get());
-    if (m_name.empty()) return kFailure;
-
-    AutoRelease<IAutonymLookup> registry(CitP::Factory::CreateInstance(RegistryClassId()));
-    AutoRelease<CitI::IInterface> found;
-    if (registry.Get() != nullptr && registry->Resolve(&m_XIAutonym, found.Receive()) == kSuccess &&
-        found.Get() != nullptr) {
-      return result.Assign(found.Get());
-    }
-
-    AutoRelease<IProjectRepositoryInternal> repository(CitP::Factory::CreateInstance(RepositoryClassId()));
-    AutoRelease<IStorage> root;
-    if (repository.Get() == nullptr) return kFailure;
-    if (const Status status = repository->Open(m_name, "", kCreate, root.Receive(), nullptr); status != kSuccess) {
-      return status;
-    }
-    m_object.Assign(repository.Get());
-    return result.Assign(m_object.Get());
-  }
-
  private:
   // The object held stood for the old path.
   void Rename(const Text& name) {
@@ -113,18 +82,46 @@ class CSimpleAutonym final : public CitI::IInterface {
 
   struct XIName : Hvd::TNested<CSimpleAutonym, IName> {
     using TNested::TNested;
-    Status SetName(const Text& name) override { return m_pThis->Rename(name), kSuccess; }
-    Status GetName(Text& name) override { return name = m_pThis->m_name, kSuccess; }
+    Status SetName(const Text& name) override { return This().Rename(name), kSuccess; }
+    Status GetName(Text& name) override { return name = This().m_name, kSuccess; }
     // The autonym answers for itself only.
     Status SetOwner(CitI::IInterface*) override { return kSuccess; }
   } m_XIName{this};
 
-  TAutonymPart<CSimpleAutonym> m_XIAutonym{this};
+  struct XIAutonym final : TAutonymPart<CSimpleAutonym> {
+    using TAutonymPart::TAutonymPart;
+    Status Resolve(CitI::IInterface* context, CitI::IInterface** object) override;
+  } m_XIAutonym{this};
   TPersistHelper<CSimpleAutonym> m_persist{this};
   TRefCountHelper<CSimpleAutonym> m_refCount{this};
   Text m_name;
   AutoPtr<CitI::IInterface> m_object;
 };
+
+// What it holds; else what the registry knows by an autonym of the same name; else a
+// repository opened on the path, which it keeps from then on.
+Status CSimpleAutonym::XIAutonym::Resolve(CitI::IInterface*, CitI::IInterface** object) {
+  CSimpleAutonym& self = This();
+  AutoOut<CitI::IInterface> result(object);
+  if (object == nullptr) return kFailure;
+  if (self.m_object.Get() != nullptr) return result.Assign(self.m_object.Get());
+  if (self.m_name.empty()) return kFailure;
+
+  AutoRelease<IAutonymLookup> registry(CitP::Factory::CreateInstance(RegistryClassId()));
+  AutoRelease<CitI::IInterface> found;
+  if (registry.Get() != nullptr && registry->Resolve(this, found.Receive()) == kSuccess && found.Get() != nullptr) {
+    return result.Assign(found.Get());
+  }
+
+  AutoRelease<IProjectRepositoryInternal> repository(CitP::Factory::CreateInstance(RepositoryClassId()));
+  AutoRelease<IStorage> root;
+  if (repository.Get() == nullptr) return kFailure;
+  if (const Status status = repository->Open(self.m_name, "", kCreate, root.Receive(), nullptr); status != kSuccess) {
+    return status;
+  }
+  self.m_object.Assign(repository.Get());
+  return result.Assign(self.m_object.Get());
+}
 
 // A compound can be made to contain itself, directly or through another compound: walks
 // over elements stop failing at this depth instead of running out of stack.
@@ -147,19 +144,16 @@ using CAutonymList = TSequenceSetHelper<IAutonym*, IAutonymSet, IAutonymIterator
 
 // A path of autonyms: each element resolves in the object that the one before it resolved
 // to. It holds no object, so one released elsewhere is looked up again next time.
-class CCompoundAutonym final : public CitI::IInterface {
+class CCompoundAutonym final : public Hvd::TComponent<CCompoundAutonym> {
  public:
   CITI_DECLARE_CLSID("{e4265341-05c3-4f14-9f2f-a47e72d5ae89}")
 
   CCompoundAutonym() { std::ignore = m_elements.SetOwner(this); }
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(iid, {{IAutonym::GetIID(), &m_XIAutonym},
-                                  {IAutonymSet::GetIID(), &m_elements},
-                                  {IPersist::GetIID(), &m_persist},
-                                  {IRefCount::GetIID(), &m_refCount},
-                                  {IRefCountV1::GetIID(), &m_refCount},
-                                  {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<IAutonym>(&m_XIAutonym), Hvd::Row<IAutonymSet>(&m_elements),
+                      Hvd::Row<IPersist>(&m_persist), Hvd::Row<IRefCount>(&m_refCount),
+                      Hvd::Row<IRefCountV1>(&m_refCount), Hvd::Row<CitI::IInterface>(this));
   }
 
   Status LoadFrom(IStorage* storage) { return m_elements.PersistLoad(storage); }
@@ -183,23 +177,6 @@ class CCompoundAutonym final : public CitI::IInterface {
   }
   CitI::IInterface* Held() const { return nullptr; }
 
-  Status Resolve(CitI::IInterface* context, CitI::IInterface** object) {
-    AutoOut<CitI::IInterface> result(object);
-    const WalkDepth depth;
-    if (object == nullptr || !depth) return kFailure;
-    const std::vector<AutoPtr<IAutonym>> elements = Elements();
-    if (elements.empty()) return kFailure;
-    AutoRelease<CitI::IInterface> resolved;
-    CitI::IInterface* within = context;
-    for (const AutoPtr<IAutonym>& element : elements) {
-      AutoRelease<CitI::IInterface> next;
-      if (element->Resolve(within, next.Receive()) != kSuccess || next.Get() == nullptr) return kFailure;
-      resolved = std::move(next);
-      within = resolved.Get();
-    }
-    return result.Assign(resolved.Get());
-  }
-
  private:
   // Held by the caller, since resolving an element may change the set.
   std::vector<AutoPtr<IAutonym>> Elements() {
@@ -210,11 +187,31 @@ class CCompoundAutonym final : public CitI::IInterface {
     return elements;
   }
 
-  TAutonymPart<CCompoundAutonym> m_XIAutonym{this};
+  struct XIAutonym final : TAutonymPart<CCompoundAutonym> {
+    using TAutonymPart::TAutonymPart;
+    Status Resolve(CitI::IInterface* context, CitI::IInterface** object) override;
+  } m_XIAutonym{this};
   CAutonymList m_elements;
   TPersistHelper<CCompoundAutonym> m_persist{this};
   TRefCountHelper<CCompoundAutonym> m_refCount{this};
 };
+
+Status CCompoundAutonym::XIAutonym::Resolve(CitI::IInterface* context, CitI::IInterface** object) {
+  AutoOut<CitI::IInterface> result(object);
+  const WalkDepth depth;
+  if (object == nullptr || !depth) return kFailure;
+  const std::vector<AutoPtr<IAutonym>> elements = This().Elements();
+  if (elements.empty()) return kFailure;
+  AutoRelease<CitI::IInterface> resolved;
+  CitI::IInterface* within = context;
+  for (const AutoPtr<IAutonym>& element : elements) {
+    AutoRelease<CitI::IInterface> next;
+    if (element->Resolve(within, next.Receive()) != kSuccess || next.Get() == nullptr) return kFailure;
+    resolved = std::move(next);
+    within = resolved.Get();
+  }
+  return result.Assign(resolved.Get());
+}
 
 }  // namespace
 

@@ -2,17 +2,16 @@
 // The registration of each component's factory.
 
 #include "CitP/Factory.h"
+#include "core/Holders.h"
 #include "framework/Factory.h"
-#include "core/RefCount.h"
 
 namespace Prjrep::standins {
 
 // Registers the factory of `X`; from then on the host's registry keeps it alive.
 template <class X>
 void RegisterFactoryOf() {
-  auto* factory = new Port::TFactory<X>();
-  CitP::Factory::RegisterFactory(X::GetCLSID(), factory);
-  ReleaseInterface(factory);
+  const AutoRelease<CitI::IFactory> factory(new Port::TFactory<X>());
+  CitP::Factory::RegisterFactory(X::GetCLSID(), factory.Get());
 }
 
 // Class ids that components create one another by.

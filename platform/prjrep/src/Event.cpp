@@ -12,15 +12,13 @@ using Hvd::kSuccess;
 using Hvd::Status;
 
 // An event: its sender and argument are kept alive for as long as the event lives.
-class CEvent final : public CitI::IInterface {
+class CEvent final : public Hvd::TComponent<CEvent> {
  public:
   CITI_DECLARE_CLSID("{162FF186-3785-40ba-B5FD-540CADCBE439}")
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(iid, {{IEvent::GetIID(), &m_XIEvent},
-                                  {IRefCount::GetIID(), &m_refCount},
-                                  {IRefCountV1::GetIID(), &m_refCount},
-                                  {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<IEvent>(&m_XIEvent), Hvd::Row<IRefCount>(&m_refCount),
+                      Hvd::Row<IRefCountV1>(&m_refCount), Hvd::Row<CitI::IInterface>(this));
   }
 
  private:
@@ -32,12 +30,12 @@ class CEvent final : public CitI::IInterface {
 
   struct XIEvent : Hvd::TNested<CEvent, IEvent> {
     using TNested::TNested;
-    Status GetSender(CitI::IInterface** sender) override { return HandOut(m_pThis->m_sender, sender); }
-    Status GetEventId(Port::XUID& id) override { return id = m_pThis->m_id, kSuccess; }
-    Status GetArgument(CitI::IInterface** argument) override { return HandOut(m_pThis->m_argument, argument); }
-    Status SetSender(CitI::IInterface* sender) override { return m_pThis->m_sender.Assign(sender); }
-    Status SetEventId(const Port::XUID& id) override { return m_pThis->m_id = id, kSuccess; }
-    Status SetArgument(CitI::IInterface* argument) override { return m_pThis->m_argument.Assign(argument); }
+    Status GetSender(CitI::IInterface** sender) override { return HandOut(This().m_sender, sender); }
+    Status GetEventId(Port::XUID& id) override { return id = This().m_id, kSuccess; }
+    Status GetArgument(CitI::IInterface** argument) override { return HandOut(This().m_argument, argument); }
+    Status SetSender(CitI::IInterface* sender) override { return This().m_sender.Assign(sender); }
+    Status SetEventId(const Port::XUID& id) override { return This().m_id = id, kSuccess; }
+    Status SetArgument(CitI::IInterface* argument) override { return This().m_argument.Assign(argument); }
   } m_XIEvent{this};
 
   TRefCountHelper<CEvent> m_refCount{this};

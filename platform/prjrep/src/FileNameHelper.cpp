@@ -36,13 +36,13 @@ Status Write(Text* out, const std::string& value, bool ok = true) {
   return kSuccess;
 }
 
-class CFileNameHelper final : public CitI::IInterface {
+class CFileNameHelper final : public Hvd::TComponent<CFileNameHelper> {
  public:
   CITI_DECLARE_CLSID("{AA45A027-DC8B-42f6-AE83-00CFCA645665}")
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(iid, {{IFileNameHelper::GetIID(), &m_XIFileNameHelper},
-                                  {IRefCount::GetIID(), &m_refCount},
-                                  {CitI::IInterface::GetIID(), this}});
+
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<IFileNameHelper>(&m_XIFileNameHelper), Hvd::Row<IRefCount>(&m_refCount),
+                      Hvd::Row<CitI::IInterface>(this));
   }
 
  private:
@@ -54,68 +54,65 @@ class CFileNameHelper final : public CitI::IInterface {
     return m_path.lexically_relative(m_base);
   }
 
-  Status SetPath(const Text& path, const Text& second) {
-    fs::path joined(path.str());
-    if (!second.empty()) joined /= second.str();
-    if (joined.empty()) return kFailure;
-    // A relative path is taken as lying in the base directory as it is now; a base set
-    // later does not move it.
-    if (joined.is_relative() && !m_base.empty()) joined = m_base / joined;
-    m_path = Normal(joined.string());
-    return kSuccess;
-  }
-
-  Status SetBase(const Text& directory) {
-    if (directory.empty()) return kFailure;
-    m_base = Normal(directory.str());
-    return kSuccess;
-  }
-
   struct XIFileNameHelper : Hvd::TNested<CFileNameHelper, IFileNameHelper> {
     using TNested::TNested;
     Status SetPathInDirectory(const Text& path, const Text& second, const Text& baseDirectory) override {
       // Checked first, so that a refused call changes nothing.
       if (baseDirectory.empty() || (path.empty() && second.empty())) return kFailure;
-      std::ignore = m_pThis->SetBase(baseDirectory);
-      return m_pThis->SetPath(path, second);
+      std::ignore = SetBaseDirectory(baseDirectory);
+      return SetPath(path, second);
     }
-    Status SetPath(const Text& path, const Text& second) override { return m_pThis->SetPath(path, second); }
-    Status SetBaseDirectory(const Text& directory) override { return m_pThis->SetBase(directory); }
-    Status GetBaseDirectory(Text* directory) override { return Write(directory, m_pThis->m_base.string()); }
+    Status SetPath(const Text& path, const Text& second) override {
+      CFileNameHelper& self = This();
+      fs::path joined(path.str());
+      if (!second.empty()) joined /= second.str();
+      if (joined.empty()) return kFailure;
+      // A relative path is taken as lying in the base directory as it is now; a base set
+      // later does not move it.
+      if (joined.is_relative() && !self.m_base.empty()) joined = self.m_base / joined;
+      self.m_path = Normal(joined.string());
+      return kSuccess;
+    }
+    Status SetBaseDirectory(const Text& directory) override {
+      if (directory.empty()) return kFailure;
+      This().m_base = Normal(directory.str());
+      return kSuccess;
+    }
+    Status GetBaseDirectory(Text* directory) override { return Write(directory, This().m_base.string()); }
     Status GetPathOnDirectory(const Text& directory, Text* path) override {
-      const std::optional<fs::path> relative = m_pThis->Relative();
+      const std::optional<fs::path> relative = This().Relative();
       const bool ok = relative.has_value() && !directory.empty();
       return Write(path, ok ? Normal((fs::path(directory.str()) / *relative).string()).string() : std::string(), ok);
     }
     Status GetDirectory(Text* directory) override {
-      return Write(directory, m_pThis->m_path.parent_path().string(), !m_pThis->m_path.empty());
+      return Write(directory, This().m_path.parent_path().string(), !This().m_path.empty());
     }
-    Status GetFullName(Text* path) override { return Write(path, m_pThis->m_path.string(), !m_pThis->m_path.empty()); }
+    Status GetFullName(Text* path) override { return Write(path, This().m_path.string(), !This().m_path.empty()); }
     Status GetRelativeName(Text* path) override {
-      const std::optional<fs::path> relative = m_pThis->Relative();
+      const std::optional<fs::path> relative = This().Relative();
       return Write(path, relative ? relative->string() : std::string(), relative.has_value());
     }
     // A path still relative is completed with the process's current directory.
     Status GetOsPath(Text* path) override {
-      const fs::path& own = m_pThis->m_path;
+      const fs::path& own = This().m_path;
       if (own.empty() || own.is_absolute()) return Write(path, own.string(), !own.empty());
       std::error_code failed;
       const fs::path absolute = fs::absolute(own, failed);
       return Write(path, failed ? std::string() : Normal(absolute.string()).string(), !failed);
     }
     Status GetShortName(Text* name) override {
-      return Write(name, m_pThis->m_path.filename().string(), !m_pThis->m_path.empty());
+      return Write(name, This().m_path.filename().string(), !This().m_path.empty());
     }
     // A name that only starts with a dot (".bashrc") has none; "a.tar.gz" has "gz".
     Status GetExtension(Text* extension) override {
-      std::string dotted = m_pThis->m_path.extension().string();
+      std::string dotted = This().m_path.extension().string();
       if (!dotted.empty()) dotted.erase(0, 1);
-      return Write(extension, dotted, !m_pThis->m_path.empty());
+      return Write(extension, dotted, !This().m_path.empty());
     }
     // Strictly below the base: the base itself is not inside it.
     Status IsInsideBase(bool* inside) override {
       if (inside == nullptr) return kFailure;
-      const std::optional<fs::path> relative = m_pThis->Relative();
+      const std::optional<fs::path> relative = This().Relative();
       *inside = relative.has_value() && !relative->empty() && *relative != "." && *relative->begin() != "..";
       return kSuccess;
     }

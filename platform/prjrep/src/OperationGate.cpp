@@ -19,15 +19,16 @@ using Text = Port::StringBase<char>;
 
 // Walks a copy of the names taken when it was made, so that the table may change (or go)
 // while it lives.
-class CNameIterator final : public IStringIterator {
+class CNameIterator final : public Hvd::TComponent<CNameIterator, IStringIterator> {
  public:
-  explicit CNameIterator(std::vector<Text> names) : m_names(std::move(names)) {}
+  // A new iterator over `names`, with its one reference for the caller.
+  static AutoRelease<IStringIterator> Create(std::vector<Text> names) {
+    return AutoRelease<IStringIterator>(new CNameIterator(std::move(names)));
+  }
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(iid, {{IStringIterator::GetIID(), this},
-                                  {IRefCount::GetIID(), &m_refCount},
-                                  {IRefCountV1::GetIID(), &m_refCount},
-                                  {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<IStringIterator>(this), Hvd::Row<IRefCount>(&m_refCount),
+                      Hvd::Row<IRefCountV1>(&m_refCount), Hvd::Row<CitI::IInterface>(this));
   }
 
   Text Current() override { return IsDone() ? Text() : m_names[m_at]; }
@@ -36,6 +37,8 @@ class CNameIterator final : public IStringIterator {
   bool IsDone() override { return m_at >= m_names.size(); }
 
  private:
+  explicit CNameIterator(std::vector<Text> names) : m_names(std::move(names)) {}
+
   std::vector<Text> m_names;
   std::size_t m_at = 0;
   TRefCountHelper<CNameIterator> m_refCount{this};
@@ -43,16 +46,14 @@ class CNameIterator final : public IStringIterator {
 
 // The operation gate: a name table of its own, whose names can also be read as a set of
 // strings. The names change only through the lookup.
-class COperationGate final : public CitI::IInterface {
+class COperationGate final : public Hvd::TComponent<COperationGate> {
  public:
   CITI_DECLARE_CLSID("{60f0875e-b8d4-4abf-b271-75837f1c0ca9}")
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(iid, {{ISimpleNamedLookup::GetIID(), &m_named},
-                                  {IStringSet::GetIID(), &m_XIStringSet},
-                                  {IRefCount::GetIID(), &m_refCount},
-                                  {IRefCountV1::GetIID(), &m_refCount},
-                                  {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<ISimpleNamedLookup>(&m_XISimpleNamedLookup), Hvd::Row<IStringSet>(&m_XIStringSet),
+                      Hvd::Row<IRefCount>(&m_refCount), Hvd::Row<IRefCountV1>(&m_refCount),
+                      Hvd::Row<CitI::IInterface>(this));
   }
 
   names::CNameTable& Table() { return m_table; }
@@ -65,14 +66,13 @@ class COperationGate final : public CitI::IInterface {
     Status GetIterator(IStringIterator** out) override {
       AutoOut<IStringIterator> result(out);
       if (out == nullptr) return kFailure;
-      AutoRelease<IStringIterator> iterator(new CNameIterator(m_pThis->m_table.Names()));
-      return result.Assign(iterator.Get());
+      return result.Assign(CNameIterator::Create(This().m_table.Names()));
     }
-    std::size_t Size() override { return m_pThis->m_table.NameCount(); }
+    std::size_t Size() override { return This().m_table.NameCount(); }
     Status Clear() override { return kNotSupported; }
   } m_XIStringSet{this};
 
-  names::TNamedLookup<COperationGate> m_named{this};
+  names::XISimpleNamedLookup<COperationGate> m_XISimpleNamedLookup{this};
   TRefCountHelper<COperationGate> m_refCount{this};
   names::CNameTable m_table;
 };

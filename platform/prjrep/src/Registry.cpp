@@ -13,23 +13,21 @@ names::CNameTable& SharedTable() {
 }
 
 // The named-object registry: every instance answers from the one process-wide table.
-class CNamedObjectRegistry final : public CitI::IInterface {
+class CNamedObjectRegistry final : public Hvd::TComponent<CNamedObjectRegistry> {
  public:
   static const Port::XUID& GetCLSID() { return RegistryClassId(); }
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(iid, {{ISimpleNamedLookup::GetIID(), &m_named},
-                                  {IAutonymLookup::GetIID(), &m_autonyms},
-                                  {IRefCount::GetIID(), &m_refCount},
-                                  {IRefCountV1::GetIID(), &m_refCount},
-                                  {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<ISimpleNamedLookup>(&m_XISimpleNamedLookup),
+                      Hvd::Row<IAutonymLookup>(&m_XIAutonymLookup), Hvd::Row<IRefCount>(&m_refCount),
+                      Hvd::Row<IRefCountV1>(&m_refCount), Hvd::Row<CitI::IInterface>(this));
   }
 
   names::CNameTable& Table() { return SharedTable(); }
 
  private:
-  names::TNamedLookup<CNamedObjectRegistry> m_named{this};
-  names::TAutonymLookup<CNamedObjectRegistry> m_autonyms{this};
+  names::XISimpleNamedLookup<CNamedObjectRegistry> m_XISimpleNamedLookup{this};
+  names::XIAutonymLookup<CNamedObjectRegistry> m_XIAutonymLookup{this};
   TRefCountHelper<CNamedObjectRegistry> m_refCount{this};
 };
 

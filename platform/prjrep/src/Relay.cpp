@@ -17,13 +17,13 @@ CEventSenderHelper& SharedSender() {
   return *s_sender;
 }
 
-class CBroadcastRelay final : public CitI::IInterface {
+class CBroadcastRelay final : public Hvd::TComponent<CBroadcastRelay> {
  public:
   CITI_DECLARE_CLSID("{f57002b6-97f6-4f2b-8048-59ed0b0a9fa6}")
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(iid, {{IEventSender::GetIID(), &SharedSender()},
-                                  {IRefCount::GetIID(), &m_refCount},
-                                  {CitI::IInterface::GetIID(), this}});
+
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<IEventSender>(&SharedSender()), Hvd::Row<IRefCount>(&m_refCount),
+                      Hvd::Row<CitI::IInterface>(this));
   }
 
  private:
@@ -31,33 +31,32 @@ class CBroadcastRelay final : public CitI::IInterface {
 };
 
 // Answers, as its owner's, an interface that leads back to the owner.
-class CAttachment final : public CitI::IInterface {
+class CAttachment final : public Hvd::TComponent<CAttachment> {
  public:
   CITI_DECLARE_CLSID("{e0a394b8-1df6-4a01-8db1-62a4783e3e31}")
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(iid, {{IComponentAttachment::GetIID(), &m_XIAttachment},
-                                  {IAttachedInterface::GetIID(), &m_XIAttached},
-                                  {IRefCount::GetIID(), &m_refCount},
-                                  {CitI::IInterface::GetIID(), this}});
+
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<IComponentAttachment>(&m_XIAttachment), Hvd::Row<IAttachedInterface>(&m_XIAttached),
+                      Hvd::Row<IRefCount>(&m_refCount), Hvd::Row<CitI::IInterface>(this));
   }
 
  private:
   struct XIAttachment : Hvd::TNested<CAttachment, IComponentAttachment> {
     using TNested::TNested;
     Hvd::Status SetOwner(CitI::IInterface* owner) override {
-      m_pThis->m_owner = owner;
+      This().m_owner = owner;
       return Hvd::kSuccess;
     }
-    CitI::IInterface* GetInterface(const Port::XUID& iid) override { return m_pThis->QueryInterface(iid); }
+    CitI::IInterface* GetInterface(const Port::XUID& iid) override { return This().QueryInterface(iid); }
     Hvd::Status Detach() override {
-      m_pThis->m_owner = nullptr;
+      This().m_owner = nullptr;
       return Hvd::kSuccess;
     }
   } m_XIAttachment{this};
   struct XIAttached : Hvd::TNested<CAttachment, IAttachedInterface> {
     using TNested::TNested;
     Hvd::Status GetOwner(CitI::IInterface** owner) override {
-      AutoOut<CitI::IInterface>(owner).Assign(m_pThis->m_owner);
+      AutoOut<CitI::IInterface>(owner).Assign(This().m_owner);
       return owner != nullptr && *owner != nullptr ? Hvd::kSuccess : Hvd::kFailure;
     }
   } m_XIAttached{this};

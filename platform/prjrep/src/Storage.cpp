@@ -35,20 +35,22 @@ using Hvd::Status;
 // An object never contains itself: a write or a back reference to an object whose own
 // record is still being written or read is refused, since it would make a reference
 // cycle that nothing could release and walks over it would never end.
-class CStorage final : public CitI::IInterface {
+class CStorage final : public Hvd::TComponent<CStorage> {
  public:
   // An embedded root leaves its queries and its count to `outer`.
   CStorage(bool item, CitI::IInterface* outer) : m_item(item), m_outer(outer) {}
   ~CStorage() override { Forget(); }
 
+  // The root id is the node itself, so that holders of CStorage work.
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<IStorage>(&m_XIStorage), Hvd::Row<IStorageControl>(&m_XIStorageControl),
+                      Hvd::Row<IRefCount>(&m_refCount), Hvd::Row<IRefCountV1>(&m_refCount),
+                      Hvd::Row<CitI::IInterface>(this));
+  }
+
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
     if (m_outer != nullptr) return m_outer->QueryInterface(iid);
-    // The root id is the node itself, so that holders of CStorage work.
-    return Hvd::AnswerQuery(iid, {{IStorage::GetIID(), &m_XIStorage},
-                                  {IStorageControl::GetIID(), &m_XIStorageControl},
-                                  {IRefCount::GetIID(), &m_refCount},
-                                  {IRefCountV1::GetIID(), &m_refCount},
-                                  {CitI::IInterface::GetIID(), this}});
+    return TComponent::QueryInterface(iid);
   }
 
   IStorage* AsStorage() { return &m_XIStorage; }
@@ -59,10 +61,7 @@ class CStorage final : public CitI::IInterface {
  private:
   using Children = std::map<std::string, AutoPtr<CStorage>>;
 
-  static AutoPtr<CStorage> NewNode(bool item) {
-    AutoRelease<CStorage> created(new CStorage(item, nullptr));
-    return AutoPtr<CStorage>(created);
-  }
+  static AutoRelease<CStorage> NewNode(bool item) { return AutoRelease<CStorage>(new CStorage(item, nullptr)); }
 
   struct Written {
     std::size_t position;
@@ -289,54 +288,6 @@ class CStorage final : public CitI::IInterface {
     return kSuccess;
   }
 
-  Status Rewind() {
-    m_readPos = 0;
-    Forget();
-    return kSuccess;
-  }
-
-  // The opened child with one reference for the caller. Storages are never emptied by
-  // an open: their other children must survive.
-  Status OpenStorage(const Port::StringBase<char>& name, std::int32_t mode, IStorage** out) {
-    AutoOut<IStorage> result(out);
-    if (auto injected = Tick()) return *injected;
-    if (out == nullptr || m_item || (mode != kOpenExisting && mode != kCreate && mode != kRead)) return kFailure;
-    auto found = m_storages.find(name.str());
-    if (found == m_storages.end()) {
-      if (mode != kCreate) return kFailure;
-      found = m_storages.emplace(name.str(), NewNode(false)).first;
-    }
-    result.Assign(found->second->AsStorage());
-    return kSuccess;
-  }
-
-  Status OpenItem(const Port::StringBase<char>& name, std::int32_t mode, IStorage** out) {
-    AutoOut<IStorage> result(out);
-    if (auto injected = Tick()) return *injected;
-    if (out == nullptr || m_item || (mode != kOpenExisting && mode != kCreate && mode != kRead)) return kFailure;
-    auto found = m_items.find(name.str());
-    if (found == m_items.end()) {
-      if (mode != kCreate) return kFailure;
-      found = m_items.emplace(name.str(), NewNode(true)).first;
-    } else if (mode == kCreate) {
-      found->second->Clear();  // a new write replaces the content
-    } else if (mode == kRead) {
-      std::ignore = found->second->Rewind();
-    }
-    result.Assign(found->second->AsStorage());
-    return kSuccess;
-  }
-
-  Status CloseItem(IStorage* item) {
-    if (auto injected = Tick()) return *injected;
-    if (item == nullptr) return kFailure;
-    CitI::IInterface* root = item->QueryInterface(CitI::IInterface::GetIID());
-    for (auto& entry : m_items) {
-      if (entry.second.Get() == root) return entry.second->Rewind();
-    }
-    return kFailure;
-  }
-
   TreeView View() const {
     TreeView view;
     view.values = &m_values;
@@ -367,111 +318,93 @@ class CStorage final : public CitI::IInterface {
     Forget();
   }
 
-  // Memory running out on a large file is a failed save or load, not an exception.
-  Status SaveToFile(const char* path) try {
-    std::vector<std::uint8_t> bytes;
-    return Encode(View(), bytes) && WriteFileAtomically(path, bytes) ? kSuccess : kFailure;
-  } catch (const std::exception&) {
-    return kFailure;
-  }
-
-  Status LoadFromFile(const char* path) try {
-    std::vector<std::uint8_t> bytes;
-    Tree tree;
-    if (!ReadWholeFile(path, bytes) || !Decode(bytes.data(), bytes.size(), tree)) return kFailure;
-    if (m_item && (!tree.storages.empty() || !tree.items.empty())) return kFailure;
-    Replace(std::move(tree));
-    return kSuccess;
-  } catch (const std::exception&) {
-    return kFailure;
-  }
-
   struct XIStorage : Hvd::TNested<CStorage, IStorage> {
     using TNested::TNested;
 
     Status GetFormatVersion(std::int32_t* version) override {
-      if (auto injected = m_pThis->Tick()) return *injected;
+      if (auto injected = This().Tick()) return *injected;
       if (version == nullptr) return kFailure;
       *version = kFormatVersion;
       return kSuccess;
     }
 
-    Status ReadObject(IPersist** object) override { return m_pThis->ReadObjectAs(object, false); }
-    Status WriteObject(IPersist* object) override { return m_pThis->WriteObjectAs(object, false); }
-    Status ReadObjectRef(IPersist** object) override { return m_pThis->ReadObjectAs(object, true); }
-    Status WriteObjectRef(IPersist* object) override { return m_pThis->WriteObjectAs(object, true); }
+    Status ReadObject(IPersist** object) override { return This().ReadObjectAs(object, false); }
+    Status WriteObject(IPersist* object) override { return This().WriteObjectAs(object, false); }
+    Status ReadObjectRef(IPersist** object) override { return This().ReadObjectAs(object, true); }
+    Status WriteObjectRef(IPersist* object) override { return This().WriteObjectAs(object, true); }
 
     Status ReadBool(bool* value) override {
-      return m_pThis->ReadScalar(value, Tag::Bool, [](bool& out, const Value& v) { out = v.number != 0; });
+      return This().ReadScalar(value, Tag::Bool, [](bool& out, const Value& v) { out = v.number != 0; });
     }
-    Status WriteBool(bool value) override { return m_pThis->WriteNumber(Tag::Bool, value ? 1 : 0); }
+    Status WriteBool(bool value) override { return This().WriteNumber(Tag::Bool, value ? 1 : 0); }
 
     Status ReadXuid(Port::XUID* value) override {
-      return m_pThis->ReadScalar(value, Tag::Xuid, [](Port::XUID& out, const Value& v) { out = v.first; });
+      return This().ReadScalar(value, Tag::Xuid, [](Port::XUID& out, const Value& v) { out = v.first; });
     }
     Status WriteXuid(const Port::XUID* value) override {
-      if (auto injected = m_pThis->Tick()) return *injected;
+      if (auto injected = This().Tick()) return *injected;
       if (value == nullptr) return kFailure;
       Value v;
       v.tag = Tag::Xuid;
       v.first = *value;
-      return m_pThis->Append(std::move(v));
+      return This().Append(std::move(v));
     }
 
     Status ReadInt32(std::int32_t* value) override {
-      return m_pThis->ReadScalar(value, Tag::Int32,
-                                 [](std::int32_t& out, const Value& v) { out = static_cast<std::int32_t>(v.number); });
+      return This().ReadScalar(value, Tag::Int32,
+                               [](std::int32_t& out, const Value& v) { out = static_cast<std::int32_t>(v.number); });
     }
-    Status WriteInt32(std::int32_t value) override { return m_pThis->WriteNumber(Tag::Int32, value); }
+    Status WriteInt32(std::int32_t value) override { return This().WriteNumber(Tag::Int32, value); }
 
     Status ReadInt64(std::int64_t* value) override {
-      return m_pThis->ReadScalar(value, Tag::Int64, [](std::int64_t& out, const Value& v) { out = v.number; });
+      return This().ReadScalar(value, Tag::Int64, [](std::int64_t& out, const Value& v) { out = v.number; });
     }
-    Status WriteInt64(std::int64_t value) override { return m_pThis->WriteNumber(Tag::Int64, value); }
+    Status WriteInt64(std::int64_t value) override { return This().WriteNumber(Tag::Int64, value); }
 
     Status ReadLong(std::int32_t* value) override {
-      return m_pThis->ReadScalar(value, Tag::Long,
-                                 [](std::int32_t& out, const Value& v) { out = static_cast<std::int32_t>(v.number); });
+      return This().ReadScalar(value, Tag::Long,
+                               [](std::int32_t& out, const Value& v) { out = static_cast<std::int32_t>(v.number); });
     }
-    Status WriteLong(std::int32_t value) override { return m_pThis->WriteNumber(Tag::Long, value); }
+    Status WriteLong(std::int32_t value) override { return This().WriteNumber(Tag::Long, value); }
 
     Status ReadString(Port::StringBase<char>* value) override {
-      return m_pThis->ReadScalar(value, Tag::String, [](Port::StringBase<char>& out, const Value& v) {
+      return This().ReadScalar(value, Tag::String, [](Port::StringBase<char>& out, const Value& v) {
         out = Port::StringBase<char>(v.text);
       });
     }
     Status WriteString(const Port::StringBase<char>* value) override {
-      if (auto injected = m_pThis->Tick()) return *injected;
+      if (auto injected = This().Tick()) return *injected;
       if (value == nullptr) return kFailure;
       Value v;
       v.tag = Tag::String;
       v.text = value->str();
-      return m_pThis->Append(std::move(v));
+      return This().Append(std::move(v));
     }
 
-    Status OpenStorage(const Port::StringBase<char>& name, std::int32_t mode, IStorage** child) override {
-      return m_pThis->OpenStorage(name, mode, child);
-    }
-    Status OpenItem(const Port::StringBase<char>& name, std::int32_t mode, IStorage** item) override {
-      return m_pThis->OpenItem(name, mode, item);
-    }
-    Status CloseItem(IStorage* item) override { return m_pThis->CloseItem(item); }
+    Status OpenStorage(const Port::StringBase<char>& name, std::int32_t mode, IStorage** child) override;
+    Status OpenItem(const Port::StringBase<char>& name, std::int32_t mode, IStorage** item) override;
+    Status CloseItem(IStorage* item) override;
     Status Close(std::int32_t flags) override {
-      if (auto injected = m_pThis->Tick()) return *injected;
+      if (auto injected = This().Tick()) return *injected;
       return kSuccess;
     }
   } m_XIStorage{this};
 
   struct XIStorageControl : Hvd::TNested<CStorage, IStorageControl> {
     using TNested::TNested;
-    Status Rewind() override { return m_pThis->Rewind(); }
-    Status SaveToFile(const char* path) override { return m_pThis->SaveToFile(path); }
-    Status LoadFromFile(const char* path) override { return m_pThis->LoadFromFile(path); }
-    void FailOperation(std::int64_t k, Status status) override {
-      m_pThis->m_failCountdown = k > 0 ? k : 0;
-      m_pThis->m_failStatus = status;
+    Status Rewind() override {
+      CStorage& self = This();
+      self.m_readPos = 0;
+      self.Forget();
+      return kSuccess;
     }
-    std::int64_t OperationCount() override { return m_pThis->m_operations; }
+    Status SaveToFile(const char* path) override;
+    Status LoadFromFile(const char* path) override;
+    void FailOperation(std::int64_t k, Status status) override {
+      This().m_failCountdown = k > 0 ? k : 0;
+      This().m_failStatus = status;
+    }
+    std::int64_t OperationCount() override { return This().m_operations; }
   } m_XIStorageControl{this};
 
   TRefCountHelper<CStorage> m_refCount{this};
@@ -494,6 +427,69 @@ class CStorage final : public CitI::IInterface {
   std::int64_t m_failCountdown = 0;
   Status m_failStatus = kFailure;
 };
+
+// The opened child with one reference for the caller. Storages are never emptied by an
+// open: their other children must survive.
+Status CStorage::XIStorage::OpenStorage(const Port::StringBase<char>& name, std::int32_t mode, IStorage** child) {
+  CStorage& self = This();
+  AutoOut<IStorage> result(child);
+  if (auto injected = self.Tick()) return *injected;
+  if (child == nullptr || self.m_item || (mode != kOpenExisting && mode != kCreate && mode != kRead)) return kFailure;
+  auto found = self.m_storages.find(name.str());
+  if (found == self.m_storages.end()) {
+    if (mode != kCreate) return kFailure;
+    found = self.m_storages.emplace(name.str(), NewNode(false)).first;
+  }
+  return result.Assign(found->second->AsStorage());
+}
+
+Status CStorage::XIStorage::OpenItem(const Port::StringBase<char>& name, std::int32_t mode, IStorage** item) {
+  CStorage& self = This();
+  AutoOut<IStorage> result(item);
+  if (auto injected = self.Tick()) return *injected;
+  if (item == nullptr || self.m_item || (mode != kOpenExisting && mode != kCreate && mode != kRead)) return kFailure;
+  auto found = self.m_items.find(name.str());
+  if (found == self.m_items.end()) {
+    if (mode != kCreate) return kFailure;
+    found = self.m_items.emplace(name.str(), NewNode(true)).first;
+  } else if (mode == kCreate) {
+    found->second->Clear();  // a new write replaces the content
+  } else if (mode == kRead) {
+    std::ignore = found->second->AsControl()->Rewind();
+  }
+  return result.Assign(found->second->AsStorage());
+}
+
+Status CStorage::XIStorage::CloseItem(IStorage* item) {
+  CStorage& self = This();
+  if (auto injected = self.Tick()) return *injected;
+  if (item == nullptr) return kFailure;
+  CitI::IInterface* root = item->QueryInterface(CitI::IInterface::GetIID());
+  for (auto& entry : self.m_items) {
+    if (entry.second.Get() == root) return entry.second->AsControl()->Rewind();
+  }
+  return kFailure;
+}
+
+// Memory running out on a large file is a failed save or load, not an exception.
+Status CStorage::XIStorageControl::SaveToFile(const char* path) try {
+  std::vector<std::uint8_t> bytes;
+  return Encode(This().View(), bytes) && WriteFileAtomically(path, bytes) ? kSuccess : kFailure;
+} catch (const std::exception&) {
+  return kFailure;
+}
+
+Status CStorage::XIStorageControl::LoadFromFile(const char* path) try {
+  CStorage& self = This();
+  std::vector<std::uint8_t> bytes;
+  Tree tree;
+  if (!ReadWholeFile(path, bytes) || !Decode(bytes.data(), bytes.size(), tree)) return kFailure;
+  if (self.m_item && (!tree.storages.empty() || !tree.items.empty())) return kFailure;
+  self.Replace(std::move(tree));
+  return kSuccess;
+} catch (const std::exception&) {
+  return kFailure;
+}
 
 EmbeddedRoot::EmbeddedRoot(CitI::IInterface* outer) : m_node(new CStorage(false, outer)) {}
 EmbeddedRoot::~EmbeddedRoot() { delete m_node; }

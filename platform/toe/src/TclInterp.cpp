@@ -11,9 +11,10 @@
 #include "Hvd/ToeTclInterp.h"
 #include "Port/MsgMan.h"
 #include "VelmorScript.h"
-#include "framework/Factory.h"
+#include "core/Holders.h"
 #include "core/Interface.h"
 #include "core/RefCount.h"
+#include "framework/Factory.h"
 
 namespace Hvd {
 namespace {
@@ -71,15 +72,13 @@ std::string HandleOf(CitI::IInterface* object) {
 }
 
 // The Tcl interpreter component: a view of the process's interpreter, holding no state.
-class CTclInterp final : public CitI::IInterface {
+class CTclInterp final : public TComponent<CTclInterp> {
  public:
   CITI_DECLARE_CLSID("{55BC7985-ED0B-4b33-AECD-4237C30C200D}")
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return AnswerQuery(iid, {{ITclInterp::GetIID(), &m_XITclInterp},
-                             {Prjrep::IRefCount::GetIID(), &m_refCount},
-                             {Prjrep::IRefCountV1::GetIID(), &m_refCount},
-                             {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Table(Row<ITclInterp>(&m_XITclInterp), Row<Prjrep::IRefCount>(&m_refCount),
+                 Row<Prjrep::IRefCountV1>(&m_refCount), Row<CitI::IInterface>(this));
   }
 
  private:
@@ -119,7 +118,6 @@ extern "C" void* HvdToeTclInterp() { return Hvd::SharedInterpreter(); }
 
 // The library's entry for the host: registers the interpreter component's factory.
 extern "C" void InstFactoryEntry() {
-  auto* factory = new Port::TFactory<Hvd::CTclInterp>();
-  CitP::Factory::RegisterFactory(Hvd::CTclInterp::GetCLSID(), factory);
-  Prjrep::ReleaseInterface(factory);
+  const Prjrep::AutoRelease<CitI::IFactory> factory(new Port::TFactory<Hvd::CTclInterp>());
+  CitP::Factory::RegisterFactory(Hvd::CTclInterp::GetCLSID(), factory.Get());
 }
