@@ -16,6 +16,7 @@
 #include "Hvd/Status.h"
 #include "Prjrep/IRefCount.h"
 #include "Prjrep/IStringSet.h"
+#include "core/Holders.h"
 #include "core/Interface.h"
 #include "core/Sets.h"
 #include "core/StringSets.h"
@@ -67,35 +68,42 @@ struct Data {
 const Data& TheData();
 
 // The count of an object that lives as long as the process: counting changes nothing, so
-// holders and sets may count it like any other object.
+// holders and sets may count it like any other object. Its owner lists it for both counting
+// ids, so every query goes to the owner.
 template <class Owner>
-class TImmortalCount final : public Prjrep::IRefCount {
+class TImmortalCount final : public TNested<Owner, Prjrep::IRefCount> {
+  using Base = TNested<Owner, Prjrep::IRefCount>;
+
  public:
-  explicit TImmortalCount(Owner* owner) noexcept : m_owner(owner) {}
-  TImmortalCount(const TImmortalCount&) = delete;
-  TImmortalCount& operator=(const TImmortalCount&) = delete;
+  using Base::Base;
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    if (iid == Prjrep::IRefCountV1::GetIID() || iid == Prjrep::IRefCount::GetIID()) return this;
-    return m_owner->QueryInterface(iid);
-  }
-  Hvd::Status AddRef() override { return kSuccess; }
-  Hvd::Status Release() override { return kSuccess; }
+  Status AddRef() override { return kSuccess; }
+  Status Release() override { return kSuccess; }
   std::int32_t GetRefCount() override { return 1; }
-
- private:
-  Owner* m_owner;
 };
 
 // One definition of the data: one object per name for the whole process, so that the
 // identity of a definition can be compared.
-class CDefinition final : public CitI::IInterface {
+class CDefinition final : public TComponent<CDefinition> {
  public:
   explicit CDefinition(const DefinitionData& data) noexcept : m_data(data) {}
   CDefinition(const CDefinition&) = delete;
   CDefinition& operator=(const CDefinition&) = delete;
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
+  // Every definition is named; the rest follows its kind. A transform is only named.
+  auto QueryTable() {
+    const Kind kind = m_data.kind;
+    const bool property = kind == Kind::kProperty;
+    return Table(Row<CitI::IInterface>(this), Row<IDefDataId>(&m_XIDefDataId),
+                 Row<IDefDataObsolete>(&m_XIDefDataObsolete), Row<Prjrep::IRefCount>(&m_count),
+                 Row<Prjrep::IRefCountV1>(&m_count), RowIf<IPropertyTemplate>(property, &m_XIPropertyTemplate),
+                 RowIf<IPropertyTemplate2>(property && !m_data.label.empty(), &m_XIPropertyTemplate2),
+                 RowIf<ICodeHookDefn>(property && !m_data.hook.empty(), &m_XICodeHookDefn),
+                 RowIf<IViewType>(kind == Kind::kView, &m_XIViewType),
+                 RowIf<IFileType>(kind == Kind::kFile, &m_XIFileType),
+                 RowIf<IDesignUnitType>(kind == Kind::kDesignUnit, &m_XIDesignUnitType),
+                 RowIf<IDesignPlatformType>(kind == Kind::kPlatform, &m_XIDesignPlatformType));
+  }
 
   const DefinitionData& Data() const noexcept { return m_data; }
   bool IsProperty() const noexcept { return m_data.kind == Kind::kProperty; }
@@ -103,30 +111,30 @@ class CDefinition final : public CitI::IInterface {
  private:
   struct XIDefDataId : TNested<CDefinition, IDefDataId> {
     using TNested::TNested;
-    Hvd::Status GetDefDataIdName(Text* name) override;
+    Status GetDefDataIdName(Text* name) override;
   } m_XIDefDataId{this};
-  struct XIObsolete : TNested<CDefinition, IDefDataObsolete> {
+  struct XIDefDataObsolete : TNested<CDefinition, IDefDataObsolete> {
     using TNested::TNested;
-    Hvd::Status IsObsolete(bool* obsolete) override;
-  } m_XIObsolete{this};
-  struct XITemplate : TNested<CDefinition, IPropertyTemplate> {
+    Status IsObsolete(bool* obsolete) override;
+  } m_XIDefDataObsolete{this};
+  struct XIPropertyTemplate : TNested<CDefinition, IPropertyTemplate> {
     using TNested::TNested;
-    Hvd::Status GetDependencies(IDefDataIdIterator** dependencies) override;
-    Hvd::Status GetDefaultValue(Text* value) override;
-  } m_XITemplate{this};
-  struct XITemplate2 : TNested<CDefinition, IPropertyTemplate2> {
+    Status GetDependencies(IDefDataIdIterator** dependencies) override;
+    Status GetDefaultValue(Text* value) override;
+  } m_XIPropertyTemplate{this};
+  struct XIPropertyTemplate2 : TNested<CDefinition, IPropertyTemplate2> {
     using TNested::TNested;
-    Hvd::Status GetSecondName(Text* name) override;
-  } m_XITemplate2{this};
-  struct XIPlatformType : TNested<CDefinition, IDesignPlatformType> {
+    Status GetSecondName(Text* name) override;
+  } m_XIPropertyTemplate2{this};
+  struct XIDesignPlatformType : TNested<CDefinition, IDesignPlatformType> {
     using TNested::TNested;
-    Hvd::Status GetPropertyTemplates(IDefDataIdIterator** ids) override;
-  } m_XIPlatformType{this};
-  struct XICodeHook : TNested<CDefinition, ICodeHookDefn> {
+    Status GetPropertyTemplates(IDefDataIdIterator** ids) override;
+  } m_XIDesignPlatformType{this};
+  struct XICodeHookDefn : TNested<CDefinition, ICodeHookDefn> {
     using TNested::TNested;
-    Hvd::Status GetHookName(Text* name) override;
-    Hvd::Status GetHookClassId(Port::XUID& classId) override;
-  } m_XICodeHook{this};
+    Status GetHookName(Text* name) override;
+    Status GetHookClassId(Port::XUID& classId) override;
+  } m_XICodeHookDefn{this};
   TNested<CDefinition, IViewType> m_XIViewType{this};
   TNested<CDefinition, IFileType> m_XIFileType{this};
   TNested<CDefinition, IDesignUnitType> m_XIDesignUnitType{this};
@@ -146,19 +154,26 @@ CitI::IInterface* TheDataStore();
 CitI::IInterface* TheDeviceStore();
 CitI::IInterface* ThePlatformEvents();
 
-// A new iterator over `items` with one reference for the caller; it keeps its set alive.
+// A new iterator over `items`, with one reference for the caller; it keeps its set alive.
 template <class T, class ISetT, class IIter>
-Hvd::Status HandOutIterator(const std::vector<T>& items, IIter** out) {
-  if (out == nullptr) return kFailure;
-  *out = nullptr;
-  auto* set = new TRefdSequenceSetHelper<T, ISetT, IIter, std::vector<T>>();
+Prjrep::AutoRelease<IIter> NewIterator(const std::vector<T>& items) {
+  Prjrep::AutoRelease<ISetT> set(new TRefdSequenceSetHelper<T, ISetT, IIter, std::vector<T>>());
   for (T item : items) std::ignore = set->Add(item);
-  const Hvd::Status status = set->GetIterator(out);
-  Prjrep::ReleaseInterface(set);
-  return status;
+  Prjrep::AutoRelease<IIter> iterator;
+  std::ignore = set->GetIterator(iterator.Receive());  // a failure leaves the holder empty
+  return iterator;
 }
 
 // A new iterator over copies of `values`, with one reference for the caller.
-Hvd::Status HandOutStrings(const Names& values, Prjrep::IStringIterator** out);
+Prjrep::AutoRelease<Prjrep::IStringIterator> NewStringIterator(const Names& values);
+
+// Passes the reference of `made` to an operation's output variable: a failure when nothing
+// was made or there is nowhere to put it.
+template <class I>
+Status HandOut(Prjrep::AutoRelease<I> made, I** out) {
+  Prjrep::AutoOut<I> result(out);
+  if (out == nullptr || !made) return kFailure;
+  return result.Assign(made.Get());
+}
 
 }  // namespace Hvd::base

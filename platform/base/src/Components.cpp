@@ -4,66 +4,67 @@
 
 #include <algorithm>
 #include <mutex>
+#include <string_view>
 
 #include "BaseData.h"
 #include "CitP/Factory.h"
 #include "Hvd/BaseStandIn.h"
 #include "Prjrep/IPersist.h"
-#include "framework/Factory.h"
 #include "core/Holders.h"
 #include "core/Persist.h"
+#include "framework/Factory.h"
 
 namespace Hvd::base {
 namespace {
 
-class CBaseServices final : public CitI::IInterface {
+class CBaseServices final : public TComponent<CBaseServices> {
  public:
   CITI_DECLARE_CLSID("{29FEB2D7-AD7A-4dfd-9C8A-316474202823}")
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return AnswerQuery(iid, {{IBaseServices::GetIID(), &m_XIServices},
-                             {Prjrep::IRefCount::GetIID(), &m_count},
-                             {Prjrep::IRefCountV1::GetIID(), &m_count},
-                             {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Table(Row<IBaseServices>(&m_XIBaseServices), Row<Prjrep::IRefCount>(&m_count),
+                 Row<Prjrep::IRefCountV1>(&m_count), Row<CitI::IInterface>(this));
   }
 
  private:
-  struct XIServices : TNested<CBaseServices, IBaseServices> {
+  struct XIBaseServices : TNested<CBaseServices, IBaseServices> {
     using TNested::TNested;
-    Hvd::Status GetService(const Port::XUID& id, CitI::IInterface** service) override {
+    Status GetService(const Port::XUID& id, CitI::IInterface** service) override {
       Prjrep::AutoOut<CitI::IInterface> result(service);
       CitI::IInterface* found = nullptr;
-      if (id == DataStoreServiceId()) found = TheDataStore();
-      else if (id == DeviceStoreServiceId()) found = TheDeviceStore();
-      else if (id == PlatformEventServiceId()) found = ThePlatformEvents();
+      if (id == DataStoreServiceId())
+        found = TheDataStore();
+      else if (id == DeviceStoreServiceId())
+        found = TheDeviceStore();
+      else if (id == PlatformEventServiceId())
+        found = ThePlatformEvents();
       if (service == nullptr || found == nullptr) return kFailure;
       return result.Assign(found);
     }
-  } m_XIServices{this};
+  } m_XIBaseServices{this};
   Prjrep::TRefCountHelper<CBaseServices> m_count{this};
 };
 
 // Remembers which family it stands for; the data gives no family definitions to apply.
-class CFamilySelection final : public CitI::IInterface {
+class CFamilySelection final : public TComponent<CFamilySelection> {
  public:
   CITI_DECLARE_CLSID("{BF714223-9A6B-4924-B6FF-2A1E766569B6}")
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return AnswerQuery(iid, {{IFamilySelection::GetIID(), &m_XISelection},
-                             {Prjrep::IRefCount::GetIID(), &m_count},
-                             {Prjrep::IRefCountV1::GetIID(), &m_count},
-                             {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Table(Row<IFamilySelection>(&m_XIFamilySelection), Row<Prjrep::IRefCount>(&m_count),
+                 Row<Prjrep::IRefCountV1>(&m_count), Row<CitI::IInterface>(this));
   }
 
  private:
-  struct XISelection : TNested<CFamilySelection, IFamilySelection> {
+  struct XIFamilySelection : TNested<CFamilySelection, IFamilySelection> {
     using TNested::TNested;
-    Hvd::Status SelectFamily(const Text& kind, const Text& value) override {
-      m_pThis->m_kind = kind;
-      m_pThis->m_value = value;
+    Status SelectFamily(const Text& kind, const Text& value) override {
+      CFamilySelection& self = This();
+      self.m_kind = kind;
+      self.m_value = value;
       return kSuccess;
     }
-  } m_XISelection{this};
+  } m_XIFamilySelection{this};
   Prjrep::TRefCountHelper<CFamilySelection> m_count{this};
   Text m_kind, m_value;
 };
@@ -80,28 +81,26 @@ HookRuns& TheHookRuns() {
 }
 
 // Runs no hook code: the library has no interpreter, so a run is only recorded.
-class CCodeHook final : public CitI::IInterface {
+class CCodeHook final : public TComponent<CCodeHook> {
  public:
   CITI_DECLARE_CLSID("{CFE50249-341C-4e8e-A576-BD21965DEC39}")
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return AnswerQuery(iid, {{ICodeHookInstance::GetIID(), &m_XIInstance},
-                             {Prjrep::IRefCount::GetIID(), &m_count},
-                             {Prjrep::IRefCountV1::GetIID(), &m_count},
-                             {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Table(Row<ICodeHookInstance>(&m_XICodeHookInstance), Row<Prjrep::IRefCount>(&m_count),
+                 Row<Prjrep::IRefCountV1>(&m_count), Row<CitI::IInterface>(this));
   }
 
  private:
-  struct XIInstance : TNested<CCodeHook, ICodeHookInstance> {
+  struct XICodeHookInstance : TNested<CCodeHook, ICodeHookInstance> {
     using TNested::TNested;
-    Hvd::Status Run(const Text& hookName, CitI::IInterface* object) override {
+    Status Run(const Text& hookName, CitI::IInterface* object) override {
       std::string run = hookName.str() + " " + StandInIdentity(object);
       HookRuns& runs = TheHookRuns();
       std::lock_guard<std::mutex> guard(runs.lock);
       runs.runs.push_back(std::move(run));
       return kSuccess;
     }
-  } m_XIInstance{this};
+  } m_XICodeHookInstance{this};
   Prjrep::TRefCountHelper<CCodeHook> m_count{this};
 };
 
@@ -109,7 +108,7 @@ class CCodeHook final : public CitI::IInterface {
 
 // One property's value. It refers to nothing but its definition, which lives as long as the
 // process, so an instance may outlive its manager and its context.
-class CPropertyInstance final : public CitI::IInterface {
+class CPropertyInstance final : public TComponent<CPropertyInstance> {
  public:
   CITI_DECLARE_CLSID("{8e3f1c52-6a4d-4b7e-9f21-3c5d7a9b0e64}")
 
@@ -117,20 +116,17 @@ class CPropertyInstance final : public CitI::IInterface {
   explicit CPropertyInstance(CDefinition* definition)
       : m_definition(definition), m_value(definition->Data().defaultValue) {}
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    if (iid == CitI::IInterface::GetIID()) return this;
-    if (iid == IPropertyInstance::GetIID()) return &m_XIInstance;
-    if (iid == Prjrep::IPersist::GetIID()) return &m_persist;
-    if (iid == Prjrep::IRefCount::GetIID() || iid == Prjrep::IRefCountV1::GetIID()) return &m_count;
-    // The rest follows the definition, which a created but not yet loaded instance lacks.
-    if (m_definition == nullptr) return nullptr;
-    const DefinitionData& d = m_definition->Data();
-    if (iid == IDefDataObsolete::GetIID()) return &m_XIObsolete;
-    if (iid == ILockable::GetIID() && d.lockable) return &m_XILockable;
-    if (iid == IListPropertyInstance::GetIID() && d.valueKind == "list") return &m_XIList;
-    if (iid == IBoolPropertyInstance::GetIID() && d.valueKind == "bool") return &m_XIBool;
-    if (iid == IFilePropertyInstance::GetIID() && (d.valueKind == "file" || d.valueKind == "files")) return &m_XIFile;
-    return nullptr;
+  // The rest follows the definition, which a created but not yet loaded instance lacks.
+  auto QueryTable() {
+    const DefinitionData* d = m_definition != nullptr ? &m_definition->Data() : nullptr;
+    const std::string_view kind = d != nullptr ? std::string_view(d->valueKind) : std::string_view();
+    return Table(Row<CitI::IInterface>(this), Row<IPropertyInstance>(&m_XIPropertyInstance),
+                 Row<Prjrep::IPersist>(&m_persist), Row<Prjrep::IRefCount>(&m_count),
+                 Row<Prjrep::IRefCountV1>(&m_count), RowIf<IDefDataObsolete>(d != nullptr, &m_XIDefDataObsolete),
+                 RowIf<ILockable>(d != nullptr && d->lockable, &m_XILockable),
+                 RowIf<IListPropertyInstance>(kind == "list", &m_XIListPropertyInstance),
+                 RowIf<IBoolPropertyInstance>(kind == "bool", &m_XIBoolPropertyInstance),
+                 RowIf<IFilePropertyInstance>(kind == "file" || kind == "files", &m_XIFilePropertyInstance));
   }
 
   // The definition's name, the value and the lock.
@@ -157,9 +153,8 @@ class CPropertyInstance final : public CitI::IInterface {
     return storage->WriteBool(m_locked);
   }
 
-  CDefinition* Definition() const noexcept { return m_definition; }
-
  private:
+  // What SetValue and SetBool store, while the instance is defined and unlocked.
   Status Store(std::string value) {
     if (m_definition == nullptr || m_locked) return kFailure;
     const DefinitionData& d = m_definition->Data();
@@ -171,98 +166,87 @@ class CPropertyInstance final : public CitI::IInterface {
     return kSuccess;
   }
 
-  struct XIInstance : TNested<CPropertyInstance, IPropertyInstance> {
+  struct XIPropertyInstance : TNested<CPropertyInstance, IPropertyInstance> {
     using TNested::TNested;
-    Hvd::Status GetName(Text* name) override {
-      if (name == nullptr || m_pThis->m_definition == nullptr) return kFailure;
-      *name = Text(m_pThis->m_definition->Data().name);
+    Status GetName(Text* name) override {
+      const CPropertyInstance& self = This();
+      if (name == nullptr || self.m_definition == nullptr) return kFailure;
+      *name = Text(self.m_definition->Data().name);
       return kSuccess;
     }
-    Hvd::Status GetValue(Text* value) override {
-      if (value == nullptr || m_pThis->m_definition == nullptr) return kFailure;
-      *value = Text(m_pThis->m_value);
+    Status GetValue(Text* value) override {
+      const CPropertyInstance& self = This();
+      if (value == nullptr || self.m_definition == nullptr) return kFailure;
+      *value = Text(self.m_value);
       return kSuccess;
     }
-    Hvd::Status SetValue(const Text& value) override { return m_pThis->Store(value.str()); }
-    Hvd::Status GetTemplate(IPropertyTemplate** definition) override {
+    Status SetValue(const Text& value) override { return This().Store(value.str()); }
+    Status GetTemplate(IPropertyTemplate** definition) override {
       Prjrep::AutoOut<IPropertyTemplate> result(definition);
-      if (definition == nullptr || m_pThis->m_definition == nullptr) return kFailure;
-      return result.Assign(m_pThis->m_definition);
+      CDefinition* own = This().m_definition;
+      if (definition == nullptr || own == nullptr) return kFailure;
+      return result.Assign(own);
     }
-    Hvd::Status IsDefault(bool* isDefault) override {
-      if (isDefault == nullptr || m_pThis->m_definition == nullptr) return kFailure;
-      *isDefault = m_pThis->m_value == m_pThis->m_definition->Data().defaultValue;
+    Status IsDefault(bool* isDefault) override {
+      const CPropertyInstance& self = This();
+      if (isDefault == nullptr || self.m_definition == nullptr) return kFailure;
+      *isDefault = self.m_value == self.m_definition->Data().defaultValue;
       return kSuccess;
     }
-  } m_XIInstance{this};
+  } m_XIPropertyInstance{this};
 
-  struct XIObsolete : TNested<CPropertyInstance, IDefDataObsolete> {
+  struct XIDefDataObsolete : TNested<CPropertyInstance, IDefDataObsolete> {
     using TNested::TNested;
-    Hvd::Status IsObsolete(bool* obsolete) override {
+    Status IsObsolete(bool* obsolete) override {
       if (obsolete == nullptr) return kFailure;
-      *obsolete = m_pThis->m_definition->Data().obsolete;
+      *obsolete = This().m_definition->Data().obsolete;
       return kSuccess;
     }
-  } m_XIObsolete{this};
+  } m_XIDefDataObsolete{this};
 
   struct XILockable : TNested<CPropertyInstance, ILockable> {
     using TNested::TNested;
-    Hvd::Status Lock() override {
-      m_pThis->m_locked = true;
+    Status Lock() override {
+      This().m_locked = true;
       return kSuccess;
     }
-    Hvd::Status IsLocked(bool* locked) override {
+    Status IsLocked(bool* locked) override {
       if (locked == nullptr) return kFailure;
-      *locked = m_pThis->m_locked;
+      *locked = This().m_locked;
       return kSuccess;
     }
-    Hvd::Status Unlock() override {
-      m_pThis->m_locked = false;
+    Status Unlock() override {
+      This().m_locked = false;
       return kSuccess;
     }
   } m_XILockable{this};
 
-  struct XIList : TNested<CPropertyInstance, IListPropertyInstance> {
+  struct XIListPropertyInstance : TNested<CPropertyInstance, IListPropertyInstance> {
     using TNested::TNested;
-    Hvd::Status GetAllowedValues(Prjrep::IStringIterator** values) override {
-      return HandOutStrings(m_pThis->m_definition->Data().allowed, values);
+    Status GetAllowedValues(Prjrep::IStringIterator** values) override {
+      return HandOut(NewStringIterator(This().m_definition->Data().allowed), values);
     }
-  } m_XIList{this};
+  } m_XIListPropertyInstance{this};
 
-  struct XIBool : TNested<CPropertyInstance, IBoolPropertyInstance> {
+  struct XIBoolPropertyInstance : TNested<CPropertyInstance, IBoolPropertyInstance> {
     using TNested::TNested;
-    Hvd::Status GetBool(bool* value) override {
+    Status GetBool(bool* value) override {
       if (value == nullptr) return kFailure;
-      *value = m_pThis->m_value == "true";
+      *value = This().m_value == "true";
       return kSuccess;
     }
-    Hvd::Status SetBool(bool value) override { return m_pThis->Store(value ? "true" : "false"); }
-  } m_XIBool{this};
+    Status SetBool(bool value) override { return This().Store(value ? "true" : "false"); }
+  } m_XIBoolPropertyInstance{this};
 
-  struct XIFile : TNested<CPropertyInstance, IFilePropertyInstance> {
+  struct XIFilePropertyInstance : TNested<CPropertyInstance, IFilePropertyInstance> {
     using TNested::TNested;
-    Hvd::Status IsFileList(bool* list) override {
+    Status IsFileList(bool* list) override {
       if (list == nullptr) return kFailure;
-      *list = m_pThis->m_definition->Data().valueKind == "files";
+      *list = This().m_definition->Data().valueKind == "files";
       return kSuccess;
     }
-    // A list is split at "|", empty entries dropped; a single path is taken whole.
-    Hvd::Status GetValues(Prjrep::IStringIterator** values) override {
-      const std::string& value = m_pThis->m_value;
-      Names paths;
-      if (m_pThis->m_definition->Data().valueKind != "files") {
-        if (!value.empty()) paths.push_back(value);
-      } else {
-        std::size_t begin = 0;
-        while (begin <= value.size()) {
-          const std::size_t end = std::min(value.find('|', begin), value.size());
-          if (end > begin) paths.push_back(value.substr(begin, end - begin));
-          begin = end + 1;
-        }
-      }
-      return HandOutStrings(paths, values);
-    }
-  } m_XIFile{this};
+    Status GetValues(Prjrep::IStringIterator** values) override;
+  } m_XIFilePropertyInstance{this};
 
   Prjrep::TPersistHelper<CPropertyInstance> m_persist{this};
   Prjrep::TRefCountHelper<CPropertyInstance> m_count{this};
@@ -271,21 +255,36 @@ class CPropertyInstance final : public CitI::IInterface {
   bool m_locked = false;
 };
 
+// A list is split at "|", empty entries dropped; a single path is taken whole.
+Status CPropertyInstance::XIFilePropertyInstance::GetValues(Prjrep::IStringIterator** values) {
+  const CPropertyInstance& self = This();
+  const std::string& value = self.m_value;
+  Names paths;
+  if (self.m_definition->Data().valueKind != "files") {
+    if (!value.empty()) paths.push_back(value);
+  } else {
+    std::size_t begin = 0;
+    while (begin <= value.size()) {
+      const std::size_t end = std::min(value.find('|', begin), value.size());
+      if (end > begin) paths.push_back(value.substr(begin, end - begin));
+      begin = end + 1;
+    }
+  }
+  return HandOut(NewStringIterator(paths), values);
+}
+
 namespace {
 
 // The instances of every context, in creation order. Contexts are compared by their root
 // interface and not counted: a context only names where an instance belongs.
-class CPropertyManager final : public CitI::IInterface {
+class CPropertyManager final : public TComponent<CPropertyManager> {
  public:
   CITI_DECLARE_CLSID("{2076A846-15F7-4c41-B9A3-3B212221F25D}")
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return AnswerQuery(iid, {{IPropertyManager::GetIID(), &m_XIManager},
-                             {Ppm::IPropertyMgrInternal::GetIID(), &m_XIInternal},
-                             {Ppm::IPropertyFetchInternal::GetIID(), &m_XIFetch},
-                             {Prjrep::IRefCount::GetIID(), &m_count},
-                             {Prjrep::IRefCountV1::GetIID(), &m_count},
-                             {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Table(Row<IPropertyManager>(&m_XIPropertyManager), Row<Ppm::IPropertyMgrInternal>(&m_XIPropertyMgrInternal),
+                 Row<Ppm::IPropertyFetchInternal>(&m_XIPropertyFetchInternal), Row<Prjrep::IRefCount>(&m_count),
+                 Row<Prjrep::IRefCountV1>(&m_count), Row<CitI::IInterface>(this));
   }
 
  private:
@@ -301,49 +300,56 @@ class CPropertyManager final : public CitI::IInterface {
     return root != nullptr ? root : context;
   }
 
-  std::vector<Entry>::iterator Find(CitI::IInterface* key, CDefinition* definition) {
-    return std::find_if(m_entries.begin(), m_entries.end(),
-                        [&](const Entry& e) { return e.context == key && e.definition == definition; });
-  }
-
-  Status Instance(IPropertyTemplate* definition, CitI::IInterface* context, bool fresh,
-                  IPropertyInstance** instance) {
-    Prjrep::AutoOut<IPropertyInstance> result(instance);
+  // The instance of `definition` in `context`, borrowed from the records; `fresh` replaces the
+  // one there was. Null when `definition` names no property definition.
+  IPropertyInstance* Instance(IPropertyTemplate* definition, CitI::IInterface* context, bool fresh) {
     CDefinition* found = PropertyDefinitionOf(definition);
-    if (instance == nullptr || found == nullptr) return kFailure;
+    if (found == nullptr) return nullptr;
     CitI::IInterface* key = KeyOf(context);
-    auto at = Find(key, found);
-    if (at != m_entries.end() && !fresh) return result.Assign(at->instance.Get());
-    // A replaced instance leaves the records; the new one comes last.
-    if (at != m_entries.end()) m_entries.erase(at);
+    auto at = std::find_if(m_entries.begin(), m_entries.end(),
+                           [&](const Entry& e) { return e.context == key && e.definition == found; });
+    if (at != m_entries.end()) {
+      if (!fresh) return at->instance.Get();
+      m_entries.erase(at);  // a replaced instance leaves the records; the new one comes last
+    }
     Prjrep::AutoRelease<IPropertyInstance> created(new CPropertyInstance(found));
-    m_entries.push_back({key, found, Prjrep::AutoPtr<IPropertyInstance>(created.Get())});
-    return result.Assign(created.Get());
+    m_entries.push_back({key, found, std::move(created)});
+    return m_entries.back().instance.Get();
   }
 
-  struct XIManager : TNested<CPropertyManager, IPropertyManager> {
+  struct XIPropertyManager : TNested<CPropertyManager, IPropertyManager> {
     using TNested::TNested;
-    Hvd::Status GetPropertyInstance(IPropertyTemplate* definition, CitI::IInterface* context,
-                                      IPropertyInstance** instance) override {
-      return m_pThis->Instance(definition, context, false, instance);
+    Status GetPropertyInstance(IPropertyTemplate* definition, CitI::IInterface* context,
+                               IPropertyInstance** instance) override {
+      return HandOutInstance(definition, context, false, instance);
     }
-    Hvd::Status CreatePropertyInstance(IPropertyTemplate* definition, CitI::IInterface* context,
-                                         IPropertyInstance** instance) override {
-      return m_pThis->Instance(definition, context, true, instance);
+    Status CreatePropertyInstance(IPropertyTemplate* definition, CitI::IInterface* context,
+                                  IPropertyInstance** instance) override {
+      return HandOutInstance(definition, context, true, instance);
     }
-  } m_XIManager{this};
+
+   private:
+    // The caller gets a reference of its own; nothing is made without an output variable.
+    Status HandOutInstance(IPropertyTemplate* definition, CitI::IInterface* context, bool fresh,
+                           IPropertyInstance** instance) {
+      Prjrep::AutoOut<IPropertyInstance> result(instance);
+      IPropertyInstance* kept = instance != nullptr ? This().Instance(definition, context, fresh) : nullptr;
+      if (kept == nullptr) return kFailure;
+      return result.Assign(kept);
+    }
+  } m_XIPropertyManager{this};
 
   // The project is not needed: instances are kept by context alone.
-  struct XIInternal : TNested<CPropertyManager, Ppm::IPropertyMgrInternal> {
+  struct XIPropertyMgrInternal : TNested<CPropertyManager, Ppm::IPropertyMgrInternal> {
     using TNested::TNested;
-    Hvd::Status SetProject(CitI::IInterface*) override { return kSuccess; }
-  } m_XIInternal{this};
+    Status SetProject(CitI::IInterface*) override { return kSuccess; }
+  } m_XIPropertyMgrInternal{this};
 
-  struct XIFetch : TNested<CPropertyManager, Ppm::IPropertyFetchInternal> {
+  struct XIPropertyFetchInternal : TNested<CPropertyManager, Ppm::IPropertyFetchInternal> {
     using TNested::TNested;
-    Hvd::Status FetchProperties(std::vector<Ppm::PropertyRecord>& records) override {
+    Status FetchProperties(std::vector<Ppm::PropertyRecord>& records) override {
       records.clear();
-      for (const Entry& e : m_pThis->m_entries) {
+      for (const Entry& e : This().m_entries) {
         Ppm::PropertyRecord record;
         record.name = Text(e.definition->Data().name);
         record.instance = e.instance.Get();
@@ -351,17 +357,17 @@ class CPropertyManager final : public CitI::IInterface {
       }
       return kSuccess;
     }
-  } m_XIFetch{this};
+  } m_XIPropertyFetchInternal{this};
 
   Prjrep::TRefCountHelper<CPropertyManager> m_count{this};
   std::vector<Entry> m_entries;
 };
 
+// The host's registry keeps the factory alive; the creation reference is given up here.
 template <class X>
 void RegisterFactoryOf() {
-  auto* factory = new Port::TFactory<X>();
+  Prjrep::AutoRelease<CitI::IFactory> factory(new Port::TFactory<X>());
   CitP::Factory::RegisterFactory(X::GetCLSID(), factory);
-  Prjrep::ReleaseInterface(factory);
 }
 
 }  // namespace

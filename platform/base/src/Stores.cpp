@@ -29,20 +29,19 @@ class IDeviceEntrySet : public Prjrep::TISet<IDeviceEntry*, IDeviceFieldIterator
 
 // A list of strings with a count of its own, so that its iterator can keep it alive.
 class CStringList final
-    : public Prjrep::TStringSequenceSetHelper<Prjrep::IStringSet, Prjrep::IStringIterator, std::vector<Text>> {
+    : public TComponent<CStringList, Prjrep::TStringSequenceSetHelper<Prjrep::IStringSet, Prjrep::IStringIterator,
+                                                                      std::vector<Text>>> {
  public:
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return AnswerQuery(iid, {{Prjrep::IStringSet::GetIID(), this},
-                             {Prjrep::IRefCount::GetIID(), &m_count},
-                             {Prjrep::IRefCountV1::GetIID(), &m_count},
-                             {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Table(Row<Prjrep::IStringSet>(this), Row<Prjrep::IRefCount>(&m_count), Row<Prjrep::IRefCountV1>(&m_count),
+                 Row<CitI::IInterface>(this));
   }
 
  private:
   Prjrep::TRefCountHelper<CStringList> m_count{this};
 };
 
-class CDataStore final : public CitI::IInterface {
+class CDataStore final : public TComponent<CDataStore> {
  public:
   explicit CDataStore(const Data& data) {
     for (const DefinitionData& d : data.definitions) {
@@ -50,21 +49,15 @@ class CDataStore final : public CitI::IInterface {
       if (!added) continue;  // the first definition of a name wins
       at->second = std::make_unique<CDefinition>(d);
       if (d.kind == Kind::kProperty) m_properties.push_back(at->second.get());
-      if (d.kind == Kind::kPlatform) {
-        m_platformTypes.push_back(
-            static_cast<IDesignPlatformType*>(at->second->QueryInterface(IDesignPlatformType::GetIID())));
-      }
+      if (d.kind == Kind::kPlatform) m_platformTypes.push_back(Prjrep::AutoCast<IDesignPlatformType>(at->second.get()));
     }
   }
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return AnswerQuery(iid, {{IDataStore::GetIID(), &m_XIDataStore},
-                             {IPropertyTemplateStore::GetIID(), &m_XITemplates},
-                             {IFamilyTemplates::GetIID(), &m_XIFamilies},
-                             {IDesignPlatformTypeStore::GetIID(), &m_XIPlatformTypes},
-                             {Prjrep::IRefCount::GetIID(), &m_count},
-                             {Prjrep::IRefCountV1::GetIID(), &m_count},
-                             {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Table(Row<IDataStore>(&m_XIDataStore), Row<IPropertyTemplateStore>(&m_XIPropertyTemplateStore),
+                 Row<IFamilyTemplates>(&m_XIFamilyTemplates),
+                 Row<IDesignPlatformTypeStore>(&m_XIDesignPlatformTypeStore), Row<Prjrep::IRefCount>(&m_count),
+                 Row<Prjrep::IRefCountV1>(&m_count), Row<CitI::IInterface>(this));
   }
 
   CDefinition* Find(std::string_view name) const {
@@ -75,116 +68,129 @@ class CDataStore final : public CitI::IInterface {
  private:
   struct XIDataStore : TNested<CDataStore, IDataStore> {
     using TNested::TNested;
-    Hvd::Status FindByDefDataId(IDefDataId* id, CitI::IInterface** definition) override {
-      Prjrep::AutoOut<CitI::IInterface> result(definition);
-      Text name;
-      if (definition == nullptr || id == nullptr || id->GetDefDataIdName(&name) != kSuccess) return kFailure;
-      CDefinition* found = m_pThis->Find(name.str());
-      if (found == nullptr) return kFailure;
-      return result.Assign(found);
-    }
-    Hvd::Status FindPropertyTemplate(const Text& name, IPropertyTemplate** definition) override {
-      Prjrep::AutoOut<IPropertyTemplate> result(definition);
-      CDefinition* found = m_pThis->Find(name.str());
-      if (definition == nullptr || found == nullptr || !found->IsProperty()) return kFailure;
-      return result.Assign(found);
-    }
-    Hvd::Status FindDefData(const Text& name, CitI::IInterface** definition) override {
-      Prjrep::AutoOut<CitI::IInterface> result(definition);
-      CDefinition* found = m_pThis->Find(name.str());
-      if (definition == nullptr || found == nullptr) return kFailure;
-      return result.Assign(found);
-    }
-    Hvd::Status ReadDefDataRef(Prjrep::IStorage* storage, CitI::IInterface** definition) override {
-      Prjrep::AutoOut<CitI::IInterface> result(definition);
-      Text name;
-      if (definition == nullptr || storage == nullptr || storage->ReadString(&name) != kSuccess) return kFailure;
-      CDefinition* found = m_pThis->Find(name.str());
-      if (found == nullptr) return kFailure;
-      return result.Assign(found);
-    }
-    Hvd::Status WriteDefDataRef(Prjrep::IStorage* storage, CitI::IInterface* definition) override {
-      Prjrep::AutoCast<IDefDataId> id(definition);
-      Text name;
-      if (storage == nullptr || id.Get() == nullptr || id->GetDefDataIdName(&name) != kSuccess) return kFailure;
-      return storage->WriteString(&name);
-    }
+    Status FindByDefDataId(IDefDataId* id, CitI::IInterface** definition) override;
+    Status FindPropertyTemplate(const Text& name, IPropertyTemplate** definition) override;
+    Status FindDefData(const Text& name, CitI::IInterface** definition) override;
+    Status ReadDefDataRef(Prjrep::IStorage* storage, CitI::IInterface** definition) override;
+    Status WriteDefDataRef(Prjrep::IStorage* storage, CitI::IInterface* definition) override;
   } m_XIDataStore{this};
 
-  struct XITemplates : TNested<CDataStore, IPropertyTemplateStore> {
+  struct XIPropertyTemplateStore : TNested<CDataStore, IPropertyTemplateStore> {
     using TNested::TNested;
-    Hvd::Status GetTemplate(IDefDataId* id, IPropertyTemplate** definition) override {
-      Prjrep::AutoOut<IPropertyTemplate> result(definition);
-      Text name;
-      if (definition == nullptr || id == nullptr || id->GetDefDataIdName(&name) != kSuccess) return kFailure;
-      CDefinition* found = m_pThis->Find(name.str());
-      if (found == nullptr || !found->IsProperty()) return kFailure;
-      return result.Assign(found);
+    Status GetTemplate(IDefDataId* id, IPropertyTemplate** definition) override;
+    Status GetTemplates(Prjrep::IIterator** definitions) override {
+      const CDataStore& self = This();
+      std::vector<CitI::IInterface*> items(self.m_properties.begin(), self.m_properties.end());
+      return HandOut(NewIterator<CitI::IInterface*, Prjrep::ISet, Prjrep::IIterator>(items), definitions);
     }
-    Hvd::Status GetTemplates(Prjrep::IIterator** definitions) override {
-      std::vector<CitI::IInterface*> items(m_pThis->m_properties.begin(), m_pThis->m_properties.end());
-      return HandOutIterator<CitI::IInterface*, Prjrep::ISet, Prjrep::IIterator>(items, definitions);
-    }
-  } m_XITemplates{this};
+  } m_XIPropertyTemplateStore{this};
 
   // The data gives no family definitions, so every family adds none.
-  struct XIFamilies : TNested<CDataStore, IFamilyTemplates> {
+  struct XIFamilyTemplates : TNested<CDataStore, IFamilyTemplates> {
     using TNested::TNested;
-    Hvd::Status GetFamilyTemplates(CitI::IInterface*, Prjrep::IIterator** definitions) override {
-      return HandOutIterator<CitI::IInterface*, Prjrep::ISet, Prjrep::IIterator>({}, definitions);
+    Status GetFamilyTemplates(CitI::IInterface*, Prjrep::IIterator** definitions) override {
+      return HandOut(NewIterator<CitI::IInterface*, Prjrep::ISet, Prjrep::IIterator>({}), definitions);
     }
-  } m_XIFamilies{this};
+  } m_XIFamilyTemplates{this};
 
-  struct XIPlatformTypes : TNested<CDataStore, IDesignPlatformTypeStore> {
+  struct XIDesignPlatformTypeStore : TNested<CDataStore, IDesignPlatformTypeStore> {
     using TNested::TNested;
-    Hvd::Status GetPlatformTypes(IDesignPlatformTypeIterator** types) override {
-      return HandOutIterator<IDesignPlatformType*, IPlatformTypeSet, IDesignPlatformTypeIterator>(
-          m_pThis->m_platformTypes, types);
+    Status GetPlatformTypes(IDesignPlatformTypeIterator** types) override {
+      return HandOut(
+          NewIterator<IDesignPlatformType*, IPlatformTypeSet, IDesignPlatformTypeIterator>(This().m_platformTypes),
+          types);
     }
-  } m_XIPlatformTypes{this};
+  } m_XIDesignPlatformTypeStore{this};
 
   TImmortalCount<CDataStore> m_count{this};
   std::map<std::string, std::unique_ptr<CDefinition>, std::less<>> m_byName;
-  std::vector<CDefinition*> m_properties;               // in document order
+  std::vector<CDefinition*> m_properties;             // in document order
   std::vector<IDesignPlatformType*> m_platformTypes;  // in document order
 };
+
+Status CDataStore::XIDataStore::FindByDefDataId(IDefDataId* id, CitI::IInterface** definition) {
+  Prjrep::AutoOut<CitI::IInterface> result(definition);
+  Text name;
+  if (definition == nullptr || id == nullptr || id->GetDefDataIdName(&name) != kSuccess) return kFailure;
+  CDefinition* found = This().Find(name.str());
+  if (found == nullptr) return kFailure;
+  return result.Assign(found);
+}
+
+Status CDataStore::XIDataStore::FindPropertyTemplate(const Text& name, IPropertyTemplate** definition) {
+  Prjrep::AutoOut<IPropertyTemplate> result(definition);
+  CDefinition* found = This().Find(name.str());
+  if (definition == nullptr || found == nullptr || !found->IsProperty()) return kFailure;
+  return result.Assign(found);
+}
+
+Status CDataStore::XIDataStore::FindDefData(const Text& name, CitI::IInterface** definition) {
+  Prjrep::AutoOut<CitI::IInterface> result(definition);
+  CDefinition* found = This().Find(name.str());
+  if (definition == nullptr || found == nullptr) return kFailure;
+  return result.Assign(found);
+}
+
+// Nothing is read without somewhere to put what is found.
+Status CDataStore::XIDataStore::ReadDefDataRef(Prjrep::IStorage* storage, CitI::IInterface** definition) {
+  Prjrep::AutoOut<CitI::IInterface> result(definition);
+  Text name;
+  if (definition == nullptr || storage == nullptr || storage->ReadString(&name) != kSuccess) return kFailure;
+  CDefinition* found = This().Find(name.str());
+  if (found == nullptr) return kFailure;
+  return result.Assign(found);
+}
+
+Status CDataStore::XIDataStore::WriteDefDataRef(Prjrep::IStorage* storage, CitI::IInterface* definition) {
+  Prjrep::AutoCast<IDefDataId> id(definition);
+  Text name;
+  if (storage == nullptr || !id || id->GetDefDataIdName(&name) != kSuccess) return kFailure;
+  return storage->WriteString(&name);
+}
+
+Status CDataStore::XIPropertyTemplateStore::GetTemplate(IDefDataId* id, IPropertyTemplate** definition) {
+  Prjrep::AutoOut<IPropertyTemplate> result(definition);
+  Text name;
+  if (definition == nullptr || id == nullptr || id->GetDefDataIdName(&name) != kSuccess) return kFailure;
+  CDefinition* found = This().Find(name.str());
+  if (found == nullptr || !found->IsProperty()) return kFailure;
+  return result.Assign(found);
+}
 
 CDataStore& Store() {
   static CDataStore* const s_store = new CDataStore(TheData());
   return *s_store;
 }
 
-class CDeviceEntry final : public CitI::IInterface {
+class CDeviceEntry final : public TComponent<CDeviceEntry> {
  public:
   CDeviceEntry(std::string name, std::string key) : m_name(std::move(name)), m_key(std::move(key)) {}
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return AnswerQuery(iid, {{IDeviceEntry::GetIID(), &m_XIEntry},
-                             {Prjrep::IRefCount::GetIID(), &m_count},
-                             {Prjrep::IRefCountV1::GetIID(), &m_count},
-                             {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Table(Row<IDeviceEntry>(&m_XIDeviceEntry), Row<Prjrep::IRefCount>(&m_count),
+                 Row<Prjrep::IRefCountV1>(&m_count), Row<CitI::IInterface>(this));
   }
 
  private:
-  struct XIEntry : TNested<CDeviceEntry, IDeviceEntry> {
+  struct XIDeviceEntry : TNested<CDeviceEntry, IDeviceEntry> {
     using TNested::TNested;
-    Hvd::Status GetName(Text* name) override {
+    Status GetName(Text* name) override {
       if (name == nullptr) return kFailure;
-      *name = Text(m_pThis->m_name);
+      *name = Text(This().m_name);
       return kSuccess;
     }
-    Hvd::Status GetKey(Text* key) override {
+    Status GetKey(Text* key) override {
       if (key == nullptr) return kFailure;
-      *key = Text(m_pThis->m_key);
+      *key = Text(This().m_key);
       return kSuccess;
     }
-  } m_XIEntry{this};
+  } m_XIDeviceEntry{this};
   TImmortalCount<CDeviceEntry> m_count{this};
   std::string m_name, m_key;
 };
 
 // Each family, then each of its devices followed by that device's packages and speeds.
-class CDeviceStore final : public CitI::IInterface {
+class CDeviceStore final : public TComponent<CDeviceStore> {
  public:
   explicit CDeviceStore(const Data& data) {
     for (const FamilyData& family : data.families) {
@@ -197,38 +203,34 @@ class CDeviceStore final : public CitI::IInterface {
     }
   }
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return AnswerQuery(iid, {{IDeviceStore::GetIID(), &m_XIStore},
-                             {Prjrep::IRefCount::GetIID(), &m_count},
-                             {Prjrep::IRefCountV1::GetIID(), &m_count},
-                             {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Table(Row<IDeviceStore>(&m_XIDeviceStore), Row<Prjrep::IRefCount>(&m_count),
+                 Row<Prjrep::IRefCountV1>(&m_count), Row<CitI::IInterface>(this));
   }
 
  private:
   void Add(const std::string& name, const std::string& key) {
     m_entries.push_back(std::make_unique<CDeviceEntry>(name, key));
-    m_handed.push_back(static_cast<IDeviceEntry*>(m_entries.back()->QueryInterface(IDeviceEntry::GetIID())));
+    m_handed.push_back(Prjrep::AutoCast<IDeviceEntry>(m_entries.back().get()));
   }
 
-  struct XIStore : TNested<CDeviceStore, IDeviceStore> {
+  struct XIDeviceStore : TNested<CDeviceStore, IDeviceStore> {
     using TNested::TNested;
-    Hvd::Status GetEntries(IDeviceFieldIterator** entries) override {
-      return HandOutIterator<IDeviceEntry*, IDeviceEntrySet, IDeviceFieldIterator>(m_pThis->m_handed, entries);
+    Status GetEntries(IDeviceFieldIterator** entries) override {
+      return HandOut(NewIterator<IDeviceEntry*, IDeviceEntrySet, IDeviceFieldIterator>(This().m_handed), entries);
     }
-  } m_XIStore{this};
+  } m_XIDeviceStore{this};
   TImmortalCount<CDeviceStore> m_count{this};
   std::vector<std::unique_ptr<CDeviceEntry>> m_entries;
   std::vector<IDeviceEntry*> m_handed;
 };
 
 // One sender for the whole process, so that every listener hears every platform event.
-class CPlatformEvents final : public CitI::IInterface {
+class CPlatformEvents final : public TComponent<CPlatformEvents> {
  public:
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return AnswerQuery(iid, {{Prjrep::IEventSender::GetIID(), &m_sender},
-                             {Prjrep::IRefCount::GetIID(), &m_count},
-                             {Prjrep::IRefCountV1::GetIID(), &m_count},
-                             {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Table(Row<Prjrep::IEventSender>(&m_sender), Row<Prjrep::IRefCount>(&m_count),
+                 Row<Prjrep::IRefCountV1>(&m_count), Row<CitI::IInterface>(this));
   }
 
  private:
@@ -238,81 +240,52 @@ class CPlatformEvents final : public CitI::IInterface {
 
 }  // namespace
 
-CitI::IInterface* CDefinition::QueryInterface(const Port::XUID& iid) {
-  if (iid == CitI::IInterface::GetIID()) return this;
-  if (iid == IDefDataId::GetIID()) return &m_XIDefDataId;
-  if (iid == IDefDataObsolete::GetIID()) return &m_XIObsolete;
-  if (iid == Prjrep::IRefCount::GetIID() || iid == Prjrep::IRefCountV1::GetIID()) return &m_count;
-  switch (m_data.kind) {
-    case Kind::kProperty:
-      if (iid == IPropertyTemplate::GetIID()) return &m_XITemplate;
-      if (iid == IPropertyTemplate2::GetIID() && !m_data.label.empty()) return &m_XITemplate2;
-      if (iid == ICodeHookDefn::GetIID() && !m_data.hook.empty()) return &m_XICodeHook;
-      break;
-    case Kind::kView:
-      if (iid == IViewType::GetIID()) return &m_XIViewType;
-      break;
-    case Kind::kFile:
-      if (iid == IFileType::GetIID()) return &m_XIFileType;
-      break;
-    case Kind::kDesignUnit:
-      if (iid == IDesignUnitType::GetIID()) return &m_XIDesignUnitType;
-      break;
-    case Kind::kPlatform:
-      if (iid == IDesignPlatformType::GetIID()) return &m_XIPlatformType;
-      break;
-    case Kind::kTransform:  // only named
-      break;
-  }
-  return nullptr;
-}
-
-Hvd::Status CDefinition::XIDefDataId::GetDefDataIdName(Text* name) {
+Status CDefinition::XIDefDataId::GetDefDataIdName(Text* name) {
   if (name == nullptr) return kFailure;
-  *name = Text(m_pThis->m_data.name);
+  *name = Text(This().m_data.name);
   return kSuccess;
 }
 
-Hvd::Status CDefinition::XIObsolete::IsObsolete(bool* obsolete) {
+Status CDefinition::XIDefDataObsolete::IsObsolete(bool* obsolete) {
   if (obsolete == nullptr) return kFailure;
-  *obsolete = m_pThis->m_data.obsolete;
+  *obsolete = This().m_data.obsolete;
   return kSuccess;
 }
 
-Hvd::Status CDefinition::XITemplate::GetDependencies(IDefDataIdIterator** dependencies) {
+Status CDefinition::XIPropertyTemplate::GetDependencies(IDefDataIdIterator** dependencies) {
   std::vector<IDefDataId*> ids;
-  for (const std::string& name : m_pThis->m_data.dependsOn) {
+  for (const std::string& name : This().m_data.dependsOn) {
     if (CDefinition* found = FindDefinition(name)) ids.push_back(&found->m_XIDefDataId);
   }
-  return HandOutIterator<IDefDataId*, IDefDataIdSet, IDefDataIdIterator>(ids, dependencies);
+  return HandOut(NewIterator<IDefDataId*, IDefDataIdSet, IDefDataIdIterator>(ids), dependencies);
 }
 
-Hvd::Status CDefinition::XITemplate::GetDefaultValue(Text* value) {
+Status CDefinition::XIPropertyTemplate::GetDefaultValue(Text* value) {
   if (value == nullptr) return kFailure;
-  *value = Text(m_pThis->m_data.defaultValue);
+  *value = Text(This().m_data.defaultValue);
   return kSuccess;
 }
 
-Hvd::Status CDefinition::XIPlatformType::GetPropertyTemplates(IDefDataIdIterator** ids) {
+Status CDefinition::XIDesignPlatformType::GetPropertyTemplates(IDefDataIdIterator** ids) {
   std::vector<IDefDataId*> found;
-  if (const auto& names = m_pThis->m_data.platformProperties) {
+  if (const auto& names = This().m_data.platformProperties) {
     for (const std::string& name : *names) {
       if (CDefinition* d = FindPropertyDefinition(name)) found.push_back(&d->m_XIDefDataId);
     }
   }
-  return HandOutIterator<IDefDataId*, IDefDataIdSet, IDefDataIdIterator>(found, ids);
+  return HandOut(NewIterator<IDefDataId*, IDefDataIdSet, IDefDataIdIterator>(found), ids);
 }
 
-Hvd::Status CDefinition::XICodeHook::GetHookName(Text* name) {
+Status CDefinition::XICodeHookDefn::GetHookName(Text* name) {
   if (name == nullptr) return kFailure;
-  *name = Text(m_pThis->m_data.hook);
+  *name = Text(This().m_data.hook);
   return kSuccess;
 }
 
 // A malformed class id in the data gives no class rather than a wrong one.
-Hvd::Status CDefinition::XICodeHook::GetHookClassId(Port::XUID& classId) {
+Status CDefinition::XICodeHookDefn::GetHookClassId(Port::XUID& classId) {
   try {
-    classId = Port::XUID(m_pThis->m_data.hookClass.c_str());
+    classId = Port::XUID(This().m_data.hookClass.c_str());
   } catch (const std::invalid_argument&) {
     classId = Port::XUID();
     return kFailure;
@@ -320,9 +293,9 @@ Hvd::Status CDefinition::XICodeHook::GetHookClassId(Port::XUID& classId) {
   return kSuccess;
 }
 
-Hvd::Status CDefinition::XITemplate2::GetSecondName(Text* name) {
-  if (name == nullptr || m_pThis->m_data.label.empty()) return kFailure;
-  *name = Text(m_pThis->m_data.label);
+Status CDefinition::XIPropertyTemplate2::GetSecondName(Text* name) {
+  if (name == nullptr || This().m_data.label.empty()) return kFailure;
+  *name = Text(This().m_data.label);
   return kSuccess;
 }
 
@@ -352,14 +325,12 @@ CitI::IInterface* ThePlatformEvents() {
   return s_events;
 }
 
-Hvd::Status HandOutStrings(const Names& values, Prjrep::IStringIterator** out) {
-  if (out == nullptr) return kFailure;
-  *out = nullptr;
-  auto* list = new CStringList();
+Prjrep::AutoRelease<Prjrep::IStringIterator> NewStringIterator(const Names& values) {
+  Prjrep::AutoRelease<Prjrep::IStringSet> list(new CStringList());
   for (const std::string& value : values) std::ignore = list->Add(Text(value));
-  const Hvd::Status status = list->GetIterator(out);
-  Prjrep::ReleaseInterface(list);
-  return status;
+  Prjrep::AutoRelease<Prjrep::IStringIterator> iterator;
+  std::ignore = list->GetIterator(iterator.Receive());  // a failure leaves the holder empty
+  return iterator;
 }
 
 }  // namespace Hvd::base
