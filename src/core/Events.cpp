@@ -13,9 +13,8 @@ CEventSenderHelper::~CEventSenderHelper() {
 }
 
 CitI::IInterface* CEventSenderHelper::QueryInterface(const Port::XUID& iid) {
-  if (m_owner != nullptr) return m_owner->QueryInterface(iid);
-  if (iid == IEventSender::GetIID() || iid == CitI::IInterface::GetIID()) return this;
-  return nullptr;
+  if (CitI::IInterface* answer = QueryTable().Answer(iid)) return answer;
+  return m_owner != nullptr ? m_owner->QueryInterface(iid) : nullptr;
 }
 
 Hvd::Status CEventSenderHelper::AddReceiver(IEventReceiver* receiver) {
@@ -64,22 +63,22 @@ Hvd::Status CEventSenderHelper::Purge() {
 namespace Hvd {
 
 Status SendEvent(CitI::IInterface* object, const Port::XUID& eventId, CitI::IInterface* argument) {
-  if (object == nullptr) return kBadParameters;
-  auto* sender = static_cast<Prjrep::IEventSender*>(object->QueryInterface(Prjrep::IEventSender::GetIID()));
-  if (sender == nullptr) return kBadParameters;
-  Prjrep::AutoRelease<Prjrep::IEvent> event(CreateEvent(object, eventId, argument));
-  if (event.Get() == nullptr) return kFailure;
+  Prjrep::AutoCast<Prjrep::IEventSender> sender(object);
+  if (!sender) return kBadParameters;
+  Prjrep::AutoRelease<Prjrep::IEvent> event = CreateEvent(object, eventId, argument);
+  if (!event) return kFailure;
   return sender->Send(event);
 }
 
-Prjrep::IEvent* CreateEvent(CitI::IInterface* sender, const Port::XUID& eventId, CitI::IInterface* argument) {
+Prjrep::AutoRelease<Prjrep::IEvent> CreateEvent(CitI::IInterface* sender, const Port::XUID& eventId,
+                                                CitI::IInterface* argument) {
   static constexpr Port::XUID kEventClass{"{162FF186-3785-40ba-B5FD-540CADCBE439}"};
   Prjrep::AutoRelease<Prjrep::IEvent> event(CitP::Factory::CreateInstance(kEventClass));
-  if (event.Get() == nullptr) return nullptr;
+  if (!event) return event;
   std::ignore = event->SetSender(sender);
   std::ignore = event->SetEventId(eventId);
   std::ignore = event->SetArgument(argument);
-  return event.Detach();
+  return event;
 }
 
 void ConnectEventReceiver(CitI::IInterface* sender, CitI::IInterface* receiver) {

@@ -3,10 +3,9 @@
 // both ways when either is destroyed; a send keeps the sending component and the event
 // alive while it calls the receivers.
 
-#include <cstddef>
-#include <cstdint>
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "Hvd/Status.h"
@@ -166,7 +165,11 @@ class CEventSenderHelper final : public IEventSender {
   CEventSenderHelper& operator=(const CEventSenderHelper&) = delete;
   ~CEventSenderHelper() override;
 
-  // The owner's interfaces; without an owner the sender is its own root.
+  // Without an owner the sender is its own root; with one, every id is the owner's.
+  auto QueryTable() {
+    return Hvd::Table(Hvd::RowIf<IEventSender>(m_owner == nullptr, this),
+                      Hvd::RowIf<CitI::IInterface>(m_owner == nullptr, this));
+  }
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
   Hvd::Status AddReceiver(IEventReceiver* receiver) override;
   Hvd::Status RemoveReceiver(IEventReceiver* receiver) override;
@@ -188,7 +191,7 @@ class CEventSenderHelper final : public IEventSender {
 
 // The event receiver of component `T`: passes every event to a handler of its owner.
 template <class T>
-class TBaseEventReceiverHelper : public IEventReceiver {
+class TBaseEventReceiverHelper : public Hvd::TComponent<TBaseEventReceiverHelper<T>, IEventReceiver> {
  public:
   using Handler = Hvd::Status (*)(T* owner, IEvent* event);
 
@@ -203,7 +206,8 @@ class TBaseEventReceiverHelper : public IEventReceiver {
   ~TBaseEventReceiverHelper() override {
     m_destroying = true;
     for (std::size_t i = 0; i < m_senders.Length(); ++i) {
-      if (IEventSender* sender = m_senders.At(i)) std::ignore = sender->RemoveReceiver(this);  // calls back RemoveSender
+      if (IEventSender* sender = m_senders.At(i))
+        std::ignore = sender->RemoveReceiver(this);  // calls back RemoveSender
     }
   }
 
@@ -213,10 +217,7 @@ class TBaseEventReceiverHelper : public IEventReceiver {
   }
 
   // Receivers answer only for themselves.
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    if (iid == IEventReceiver::GetIID() || iid == CitI::IInterface::GetIID()) return this;
-    return nullptr;
-  }
+  auto QueryTable() { return Hvd::Table(Hvd::Row<IEventReceiver>(this), Hvd::Row<CitI::IInterface>(this)); }
 
   Hvd::Status ReceiveEvent(IEvent* event) override {
     if (event == nullptr) return Hvd::kFailure;
@@ -280,9 +281,10 @@ namespace Hvd {
 // no event object could be made, else the sender's status.
 Status SendEvent(CitI::IInterface* object, const Port::XUID& eventId, CitI::IInterface* argument);
 
-// A new event object carrying `sender` exactly as given, the id and the argument; one
-// reference for the caller, or null.
-Prjrep::IEvent* CreateEvent(CitI::IInterface* sender, const Port::XUID& eventId, CitI::IInterface* argument);
+// A new event object carrying `sender` exactly as given, the id and the argument; empty
+// when none could be made.
+Prjrep::AutoRelease<Prjrep::IEvent> CreateEvent(CitI::IInterface* sender, const Port::XUID& eventId,
+                                                CitI::IInterface* argument);
 
 // Registers the receiver of `receiver` with the sender of `sender`.
 void ConnectEventReceiver(CitI::IInterface* sender, CitI::IInterface* receiver);

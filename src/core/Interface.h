@@ -14,7 +14,6 @@
 // A row for `I` takes only a part that is an `I`, so a wrong part fails to compile. The
 // component's QueryInterface is the table's answer; TComponent writes it once for all.
 
-#include <initializer_list>
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -149,18 +148,6 @@ class TQueryTable {
 template <class... Rows>
 TQueryTable<Rows...> Table(Rows... rows) {
   return TQueryTable<Rows...>(std::move(rows)...);
-}
-
-// One row of an old-style query list; components move to QueryTable.
-struct QueryEntry {
-  const Port::XUID& iid;
-  CitI::IInterface* part;
-};
-inline CitI::IInterface* AnswerQuery(const Port::XUID& iid, std::initializer_list<QueryEntry> rows) noexcept {
-  for (const QueryEntry& row : rows) {
-    if (row.iid == iid) return row.part;
-  }
-  return nullptr;
 }
 
 // The root of a component: its QueryInterface is the answer of Derived::QueryTable().

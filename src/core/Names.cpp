@@ -8,7 +8,7 @@
 namespace Prjrep {
 
 CitI::IInterface* CNameHelper::QueryInterface(const Port::XUID& iid) {
-  if (iid == IName::GetIID()) return this;
+  if (CitI::IInterface* answer = QueryTable().Answer(iid)) return answer;
   return m_owner ? m_owner->QueryInterface(iid) : nullptr;
 }
 

@@ -6,6 +6,7 @@
 #include "Hvd/Status.h"
 #include "Port/StringBase.h"
 #include "Prjrep/IName.h"
+#include "core/Interface.h"
 
 namespace Prjrep {
 
@@ -15,6 +16,8 @@ class CNameHelper : public IName {
   CNameHelper(const CNameHelper&) = delete;
   CNameHelper& operator=(const CNameHelper&) = delete;
 
+  // The name is the helper itself; every other id is the owner's.
+  auto QueryTable() { return Hvd::Table(Hvd::Row<IName>(this)); }
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
   Hvd::Status SetName(const Port::StringBase<char>& name) override;
   Hvd::Status GetName(Port::StringBase<char>& name) override;

@@ -8,6 +8,7 @@
 #include "CommonI/IRefCount.h"
 #include "Port/SafeIncr.h"
 #include "Prjrep/IRefCount.h"
+#include "core/Interface.h"
 
 namespace Hvd {
 
@@ -58,8 +59,10 @@ class TRefCountHelper final : public Hvd::TCountCore<IRefCount, T> {
  public:
   using Hvd::TCountCore<IRefCount, T>::TCountCore;
 
+  // Both counting ids are the helper itself; every other id is the owner's.
+  auto QueryTable() { return Hvd::Table(Hvd::Row<IRefCountV1>(this), Hvd::Row<IRefCount>(this)); }
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    if (iid == IRefCountV1::GetIID() || iid == IRefCount::GetIID()) return this;
+    if (CitI::IInterface* answer = QueryTable().Answer(iid)) return answer;
     return this->OwnerQuery(iid);
   }
 
@@ -88,8 +91,9 @@ class TRefCountHelper final : public Hvd::TCountCore<IRefCount, T> {
  public:
   using Hvd::TCountCore<IRefCount, T>::TCountCore;
 
+  auto QueryTable() { return Hvd::Table(Hvd::Row<IRefCount>(this)); }
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    if (iid == IRefCount::GetIID()) return this;
+    if (CitI::IInterface* answer = QueryTable().Answer(iid)) return answer;
     return this->OwnerQuery(iid);
   }
 

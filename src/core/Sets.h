@@ -119,10 +119,10 @@ class TSetHelper : public ISet {
 
   // The set's own interface is the set; every other id is the owner's. Without an owner
   // the set is its own root and answers nothing else.
+  auto QueryTable() { return Hvd::Table(Hvd::Row<ISet>(this), Hvd::RowIf<CitI::IInterface>(m_owner == nullptr, this)); }
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    if (iid == ISet::GetIID()) return this;
-    if (m_owner != nullptr) return m_owner->QueryInterface(iid);
-    return iid == CitI::IInterface::GetIID() ? this : nullptr;
+    if (CitI::IInterface* answer = QueryTable().Answer(iid)) return answer;
+    return m_owner != nullptr ? m_owner->QueryInterface(iid) : nullptr;
   }
 
   // Removes the element under `iterator`, which must be a live iterator of this very set;
@@ -231,8 +231,10 @@ class TSetHelper : public ISet {
   }
 
   void Detach(Cursor* cursor) {
-    if (cursor->prev != nullptr) cursor->prev->next = cursor->next;
-    else m_cursors = cursor->next;
+    if (cursor->prev != nullptr)
+      cursor->prev->next = cursor->next;
+    else
+      m_cursors = cursor->next;
     if (cursor->next != nullptr) cursor->next->prev = cursor->prev;
     cursor->set = nullptr;
   }
@@ -243,7 +245,7 @@ class TSetHelper : public ISet {
 // The iterator of every set over `SetHelper`'s container: counted by itself, holding its
 // set alive for its whole life.
 template <class T, class IIterator, class SetHelper>
-class TIteratorHelper final : public IIterator {
+class TIteratorHelper final : public Hvd::TComponent<TIteratorHelper<T, IIterator, SetHelper>, IIterator> {
  public:
   explicit TIteratorHelper(SetHelper* set) : m_set(set), m_refCount(this) { set->Attach(&m_cursor); }
   TIteratorHelper(const TIteratorHelper&) = delete;
@@ -252,10 +254,8 @@ class TIteratorHelper final : public IIterator {
     if (m_cursor.set != nullptr) m_cursor.set->Detach(&m_cursor);
   }
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(iid, {{CitI::IInterface::GetIID(), this},
-                                  {IIterator::GetIID(), this},
-                                  {IRefCount::GetIID(), &m_refCount}});
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<CitI::IInterface>(this), Hvd::Row<IIterator>(this), Hvd::Row<IRefCount>(&m_refCount));
   }
 
   T Current() override { return IsDone() ? T{} : m_cursor.set->GetAt(m_cursor.pos); }
@@ -273,9 +273,7 @@ class TIteratorHelper final : public IIterator {
     return Hvd::kSuccess;
   }
 
-  bool IsDone() override {
-    return m_cursor.set == nullptr || m_cursor.stale || m_cursor.set->AtEnd(m_cursor.pos);
-  }
+  bool IsDone() override { return m_cursor.set == nullptr || m_cursor.stale || m_cursor.set->AtEnd(m_cursor.pos); }
 
  private:
   friend SetHelper;
@@ -364,7 +362,6 @@ class TSequenceSetHelper : public TRefCountSetHelper<T, ISet, IIterator, Contain
   T GetAt(const Position& pos) override {
     return this->AtEnd(pos) ? nullptr : Base::Traits::ValueAt(this->m_elements, pos);
   }
-
 };
 
 }  // namespace Prjrep
@@ -375,17 +372,15 @@ namespace Hvd {
 // by its last release. An owner, when it has one, answers first.
 template <class T, class ISet, class IIterator, class Container>
 class TRefdSequenceSetHelper : public Prjrep::TSequenceSetHelper<T, ISet, IIterator, Container> {
+  using Base = Prjrep::TSequenceSetHelper<T, ISet, IIterator, Container>;
+
  public:
   TRefdSequenceSetHelper() : m_refCount(this) {}
 
+  // The set's answer first, its owner's included; its own count only when that finds none.
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    if (iid == ISet::GetIID()) return this;
-    if (this->m_owner != nullptr) {
-      if (CitI::IInterface* answer = this->m_owner->QueryInterface(iid)) return answer;
-    } else if (iid == CitI::IInterface::GetIID()) {
-      return this;
-    }
-    return iid == Prjrep::IRefCount::GetIID() ? &m_refCount : nullptr;
+    if (CitI::IInterface* answer = Base::QueryInterface(iid)) return answer;
+    return Table(Row<Prjrep::IRefCount>(&m_refCount)).Answer(iid);
   }
 
   ~TRefdSequenceSetHelper() override { this->ReleaseAll(); }

@@ -29,7 +29,7 @@ Prjrep::AutoPtr<Prjrep::IProjectRepository> RepositoryOf(CitI::IInterface* conte
     // The project's path as every repository lookup of the library spells it.
     if (source != nullptr) path = GetObjectFullPath(source);
   }
-  if (!path.empty()) repository = Prjrep::AutoRelease<Prjrep::IProjectRepository>(FindAutonymByName(path.c_str(), false));
+  if (!path.empty()) repository = FindAutonymByName(path.c_str(), false);
   if (Prjrep::AutoCast<Prjrep::IProjectRepository> itself(context); itself.Get() != nullptr) repository = itself.Get();
   return repository;
 }
@@ -150,7 +150,7 @@ Status CAutonymBase::XISaveAutonym::SaveObject(CitI::IInterface* context) {
     KindItem item(repository, self, Prjrep::kCreate, Prjrep::kCreate);
     if (item.Item() != nullptr) status = item.Item()->WriteObject(Prjrep::AutoCast<Prjrep::IPersist>(self.m_object.Get()));
     PointReferenceAtRepository(repository, self.m_object.Get());
-    Prjrep::AutoRelease<IProject> project(GetActiveProjectOfObject(self.m_object.Get()));
+    Prjrep::AutoRelease<IProject> project = GetActiveProjectOfObject(self.m_object.Get());
     if (project.Get() != nullptr) std::ignore = project->Save();
   }
   return status;

@@ -14,9 +14,9 @@ bool CreateFileNameHelper(const Port::XUID& clsid, Prjrep::IFileNameHelper** hel
   return *helper != nullptr;
 }
 
-CitI::IInterface* GetNamedObjectRegistryCLSID() {
+Prjrep::AutoRelease<CitI::IInterface> GetNamedObjectRegistryCLSID() {
   static constexpr Port::XUID s_clsid{"{4fed14a6-b46d-476d-8556-05048be1b55b}"};
-  return CitP::Factory::CreateInstance(s_clsid);
+  return Prjrep::AutoRelease<CitI::IInterface>(CitP::Factory::CreateInstance(s_clsid));
 }
 
 }  // namespace Hvd

@@ -3,6 +3,7 @@
 
 #include "CitI/IInterface.h"
 #include "Prjrep/IFileNameHelper.h"
+#include "core/Holders.h"
 #include "core/Interface.h"
 #include "core/RefCount.h"
 
@@ -44,9 +45,9 @@ namespace Hvd {
 // when `*helper` was set; the creation reference passes with it.
 bool CreateFileNameHelper(const Port::XUID& clsid, Prjrep::IFileNameHelper** helper);
 
-// Creates the host's named-object registry: its root interface with one reference for the
-// caller, or null when no registry is registered.
-CitI::IInterface* GetNamedObjectRegistryCLSID();
+// Creates the host's named-object registry: its root interface, or empty when no registry
+// is registered.
+Prjrep::AutoRelease<CitI::IInterface> GetNamedObjectRegistryCLSID();
 
 }  // namespace Hvd
 

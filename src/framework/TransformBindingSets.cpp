@@ -8,11 +8,6 @@ CTransformBindingSet::CTransformBindingSet(CitI::IInterface* owner, bool isFirst
   std::ignore = SetOwner(owner);
 }
 
-CitI::IInterface* CTransformBindingSet::QueryInterface(const Port::XUID& iid) {
-  if (iid == ITransformBindingInstanceSet::GetIID() || iid == CitI::IInterface::GetIID()) return this;
-  return iid == Prjrep::IRefCount::GetIID() ? &m_refCount : nullptr;
-}
-
 Hvd::Status CTransformBindingSet::Add(ITransformBindingInstance* binding) {
   if (binding == nullptr) return kFailure;
   for (ITransformBindingInstance* held : m_elements) {
@@ -26,7 +21,7 @@ Hvd::Status CTransformBindingSet::Add(ITransformBindingInstance* binding) {
 Hvd::Status CTransformBindingSet::Remove(ITransformBindingInstanceIterator* iterator) {
   // The binding is kept alive past its release by the set, for its hook.
   Prjrep::AutoPtr<ITransformBindingInstance> leaving(iterator != nullptr && !iterator->IsDone() ? iterator->Current()
-                                                                                                 : nullptr);
+                                                                                                : nullptr);
   const Hvd::Status status = TRefdSequenceSetHelper::Remove(iterator);
   if (status == kSuccess && leaving.Get() != nullptr) std::ignore = OnBindingRemoved(leaving);
   return status;

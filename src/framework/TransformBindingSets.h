@@ -21,7 +21,11 @@ class CTransformBindingSet final
   CTransformBindingSet(CitI::IInterface* owner, bool isFirstSide);
 
   // The set and its own count; the owner is never asked.
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
+  auto QueryTable() {
+    return Table(Row<ITransformBindingInstanceSet>(this), Row<CitI::IInterface>(this),
+                 Row<Prjrep::IRefCount>(&m_refCount));
+  }
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override { return QueryTable().Answer(iid); }
   // Each binding once.
   Hvd::Status Add(ITransformBindingInstance* binding) override;
   Hvd::Status Remove(ITransformBindingInstanceIterator* iterator) override;

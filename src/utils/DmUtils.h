@@ -1,6 +1,6 @@
 #pragma once
 // Shared design-data utilities: named objects and the operation gate, owning projects and
-// object paths, autonyms.
+// object paths, autonyms. Each group below is written in its own file under dmutils/.
 
 #include "CitI/IInterface.h"
 #include "Hvd/IDefDataId.h"
@@ -16,8 +16,8 @@
 namespace Hvd {
 
 // --- Named objects, active project and repository -------------------------------------
-// Every pointer handed out carries a reference for the caller; `out` arguments are cleared
-// first. The process-wide registry is created afresh for every call.
+// Every object handed out comes with a reference for the caller, in its holder; `out`
+// arguments are cleared first. The process-wide registry is created afresh for every call.
 
 Status FindNamedObject(const char* name, CitI::IInterface** out);
 // The same lookup in `table`, any object that answers the named lookup.
@@ -31,11 +31,11 @@ Status RegisterNamedObject(CitI::IInterface* table, const Port::StringBase<char>
 // Withdraws every registration of `object` in the process-wide registry.
 Status ForwardToNamedObjectRegistry(CitI::IInterface* object);
 
-CitI::IInterface* GetActiveProject();
-CitI::IInterface* GetActiveRepository();
+Prjrep::AutoRelease<CitI::IInterface> GetActiveProject();
+Prjrep::AutoRelease<CitI::IInterface> GetActiveRepository();
 // The project registered as "ActiveHvdProject" in the repository of `path`, or null.
-IProject* GetActiveProjectOfRepository(const Port::StringBase<char>& path);
-IProject* GetActiveProjectOfObject(CitI::IInterface* object);
+Prjrep::AutoRelease<IProject> GetActiveProjectOfRepository(const Port::StringBase<char>& path);
+Prjrep::AutoRelease<IProject> GetActiveProjectOfObject(CitI::IInterface* object);
 // True when the object's full path names the active project (repository); an object
 // without a path is never the active one.
 bool IsActiveProject(CitI::IInterface* object);
@@ -45,12 +45,13 @@ void SetActiveRepository(CitI::IInterface* object);
 
 // `name` in the table of the repository of `path`, or in the process-wide registry for an
 // empty path.
-CitI::IInterface* FindNamedObjectInRepository(Port::StringBase<char> name, Port::StringBase<char> path);
+Prjrep::AutoRelease<CitI::IInterface> FindNamedObjectInRepository(Port::StringBase<char> name,
+                                                                  Port::StringBase<char> path);
 // The object an autonym stands for, through the lookup of the repository of `path` (the
 // process-wide registry for an empty path or a compound autonym).
-CitI::IInterface* ResolveAutonym(CitI::IInterface* autonym, Port::StringBase<char> path);
+Prjrep::AutoRelease<CitI::IInterface> ResolveAutonym(CitI::IInterface* autonym, Port::StringBase<char> path);
 // A compound autonym of a simple autonym named `name` and the autonym of `parent`.
-Prjrep::IAutonym* ComposeAutonym(const Port::StringBase<char>& name, CitI::IInterface* parent);
+Prjrep::AutoRelease<Prjrep::IAutonym> ComposeAutonym(const Port::StringBase<char>& name, CitI::IInterface* parent);
 
 // --- The operation gate -----------------------------------------------------------------
 // One key per running operation and object, so that an operation started again on the same
@@ -90,13 +91,14 @@ Status CloseOperationGate(CitI::IInterface* object, CitI::IInterface* project);
 
 // --- Owning project and object paths ----------------------------------------------------
 
-IProject* GetOwningProject(CitI::IInterface* object);
+Prjrep::AutoRelease<IProject> GetOwningProject(CitI::IInterface* object);
 // Absolute and canonical; empty when the object has no path.
 Port::StringBase<char> GetObjectFullPath(CitI::IInterface* object);
-Prjrep::IProjectRepository* GetRepositoryOfObject(CitI::IInterface* object);
-IProjectHelper* GetCvfProject(CitI::IInterface* object, bool createWhenMissing);
-CitI::IInterface* GetTclProject(CitI::IInterface* object);
-Prjrep::IAutonym* GetObjectAutonym(CitI::IInterface* object);
+Prjrep::AutoRelease<Prjrep::IProjectRepository> GetRepositoryOfObject(CitI::IInterface* object);
+Prjrep::AutoRelease<IProjectHelper> GetCvfProject(CitI::IInterface* object, bool createWhenMissing);
+// The part of the object's Tcl project that answers the Tcl project's own id (not its root).
+Prjrep::AutoRelease<CitI::IInterface> GetTclProject(CitI::IInterface* object);
+Prjrep::AutoRelease<Prjrep::IAutonym> GetObjectAutonym(CitI::IInterface* object);
 Port::StringBase<char> GetObjectDisplayName(CitI::IInterface* object);
 Status SaveOwningProject(CitI::IInterface* object, CitI::IInterface* argument);
 Status CloseOwningCvfProject(CitI::IInterface* object, CitI::IInterface* argument);
@@ -109,10 +111,10 @@ bool IsProjectFileType(CitI::IInterface* object);
 // The def-data id behind a file (its type), a view (its type), a property instance (its
 // definition) or an object that is one itself.
 
-IDefDataId* GetDefDataId(CitI::IInterface* object);
+Prjrep::AutoRelease<IDefDataId> GetDefDataId(CitI::IInterface* object);
 Port::StringBase<char> GetDefDataIdName(CitI::IInterface* object);
 // The id of a design unit's type.
-IDefDataId* GetDesignUnitDefDataIdOf(CitI::IInterface* object);
+Prjrep::AutoRelease<IDefDataId> GetDesignUnitDefDataIdOf(CitI::IInterface* object);
 Port::StringBase<char> GetDesignUnitTypeName(CitI::IInterface* object);
 // True also for an object without definition data.
 bool IsDefDataObsolete(CitI::IInterface* object);
@@ -120,18 +122,20 @@ bool IsDefDataObsolete(CitI::IInterface* object);
 // --- Autonyms ---------------------------------------------------------------------------
 
 // The object itself when it is an autonym, else the autonym it makes of itself.
-Prjrep::IAutonym* GetAutonymOf(CitI::IInterface* object);
+Prjrep::AutoRelease<Prjrep::IAutonym> GetAutonymOf(CitI::IInterface* object);
 bool AddAutonymToSet(CitI::IInterface* set, CitI::IInterface* object);
 // The repository registered for a project-file path; created when missing with
 // `createWhenMissing`. An empty name finds and creates nothing.
-Prjrep::IProjectRepository* FindAutonymByName(const char* name, bool createWhenMissing, bool* found = nullptr);
-Prjrep::IAutonym* SynthesizeHlcPlusAutonym(CitI::IInterface* object);
-Prjrep::IAutonym* SynthesizeObjectAutonym(CitI::IInterface* object);
-Prjrep::IAutonym* SynthesizeNestedAutonym(CitI::IInterface* object, CitI::IInterface* child);
+Prjrep::AutoRelease<Prjrep::IProjectRepository> FindAutonymByName(const char* name, bool createWhenMissing,
+                                                                  bool* found = nullptr);
+Prjrep::AutoRelease<Prjrep::IAutonym> SynthesizeHlcPlusAutonym(CitI::IInterface* object);
+Prjrep::AutoRelease<Prjrep::IAutonym> SynthesizeObjectAutonym(CitI::IInterface* object);
+Prjrep::AutoRelease<Prjrep::IAutonym> SynthesizeNestedAutonym(CitI::IInterface* object, CitI::IInterface* child);
 // The autonym that names `component` inside the project at `path`; null for an empty path.
-Prjrep::IAutonym* MakeProjectComponentAutonym(const Port::StringBase<char>& path, CitI::IInterface* component);
+Prjrep::AutoRelease<Prjrep::IAutonym> MakeProjectComponentAutonym(const Port::StringBase<char>& path,
+                                                                  CitI::IInterface* component);
 // The autonym of `object` when the set of `owner` holds it, else null.
-Prjrep::IAutonym* FindAutonymInSet(CitI::IInterface* owner, CitI::IInterface* object);
+Prjrep::AutoRelease<Prjrep::IAutonym> FindAutonymInSet(CitI::IInterface* owner, CitI::IInterface* object);
 Status PersistObjectAutonym(Prjrep::IStorage* storage, CitI::IInterface* object);
 Status LoadAutonymReference(Prjrep::IStorage* storage, CitI::IInterface** out);
 // Status messages listing the names of a table and what they stand for, recursively; an

@@ -18,6 +18,7 @@
 #include "Port/MsgMan.h"
 #include "Port/Process.h"
 #include "Port/XUID.h"
+#include "core/Diagnostics.h"
 #include "core/Interface.h"
 #include "utils/DmUtils.h"
 
@@ -256,9 +257,7 @@ Status CopyTree(const String& sourceDir, const String& destinationDir, std::uint
 
 Status ValidateOrCreateHLCPathDirectory(String& projectPath) {
   if (projectPath.empty()) {
-    Port_MsgManData::debugStub(
-        "DEBUG: ValidateOrCreateHLCPathDirectory cannot accept a non_empty path. Nothing to do.\n");
-    return kFailure;
+    return Fail(kFailure, "DEBUG: ValidateOrCreateHLCPathDirectory cannot accept a non_empty path. Nothing to do.\n");
   }
   const Port::FileName name(projectPath);
   const String base = name.GetBase();
@@ -297,8 +296,7 @@ Status CopyFile(const String& source, const String& destination, std::uint32_t m
   // Names compare exactly here; other spellings of one file are caught once both exist.
   if (destination == source) return kSuccess;
   if (!Port::File::exist(source)) {
-    Debug("FileUtils::CopyFile - Source File <%s> doesn't exist.\n", source);
-    return kDirectoryWriteFailed;
+    return Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Source File <%s> doesn't exist.\n", source.c_str());
   }
   if (Port::File::exist(destination) && SameFile(source, destination)) return kSuccess;
 
@@ -306,8 +304,8 @@ Status CopyFile(const String& source, const String& destination, std::uint32_t m
   const fs::file_type present = OwnType(destination);
   if (present != fs::file_type::not_found && present != fs::file_type::regular && present != fs::file_type::symlink &&
       !Port::File::remove_f(destination)) {
-    Debug("FileUtils::CopyFile - Failed to clean out destination path <%s>.\n", destination);
-    return kDirectoryWriteFailed;
+    return Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Failed to clean out destination path <%s>.\n",
+                destination.c_str());
   }
 
   Port::FileName directoryName(destination);
@@ -319,28 +317,28 @@ Status CopyFile(const String& source, const String& destination, std::uint32_t m
   if (!directory.empty()) {  // empty: the current directory
     if (Port::File::exist(bare)) {
       if (!Port::File::isdir(bare)) {
-        Debug("FileUtils::CopyFile - Destination target <%s> is not a directory.\n", directory);
-        return kDirectoryWriteFailed;
+        return Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Destination target <%s> is not a directory.\n",
+                    directory.c_str());
       }
     } else if (!Port::File::mkdir(directory, true)) {
-      Debug("FileUtils::CopyFile - Couldn't create the Destination directory <%s>.\n", directory);
-      return kDirectoryWriteFailed;
+      return Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Couldn't create the Destination directory <%s>.\n",
+                  directory.c_str());
     }
   }
 
   if (!Port::File::copy_p(source, destination)) {
-    Debug("FileUtils::CopyFile - Failed to copy file <%s> to <%s>\n", source, destination);
-    return kDirectoryWriteFailed;
+    return Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Failed to copy file <%s> to <%s>\n", source.c_str(),
+                destination.c_str());
   }
 
   // chmod keeps within the umask and never takes the owner's rights.
   if (mode == kReadOnly && !Port::File::chmod(destination, 0444)) {
-    Debug("FileUtils::CopyFile - Failed to change file <%s> to Read-Only\n", destination);
-    return kDirectoryWriteFailed;
+    return Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Failed to change file <%s> to Read-Only\n",
+                destination.c_str());
   }
   if (mode == kReadWrite && !Port::File::chmod(destination, 0666)) {
-    Debug("FileUtils::CopyFile - Failed to change file <%s> to Read-Write\n", destination);
-    return kDirectoryWriteFailed;
+    return Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Failed to change file <%s> to Read-Write\n",
+                destination.c_str());
   }
   return kSuccess;
 }
@@ -387,8 +385,7 @@ Status RemoveItem(const String& given) {
 Status ZipDirectory(const String& directory, const String& archive) {
   const String zip = Port_Env::GetExecFileName("zip", true);
   if (zip.empty()) {
-    Port_MsgManData::debugStub("ERROR: FileUtils::ZipDirectory - Unable to find Velmor Zip program\n");
-    return kZipNotFound;
+    return Fail(kZipNotFound, "ERROR: FileUtils::ZipDirectory - Unable to find Velmor Zip program\n");
   }
   // zip reads a name starting with "-" as an option and refuses "--" before the archive, so it
   // gets the archive by absolute path. A relative one is inside the directory, where zip runs.
@@ -398,30 +395,28 @@ Status ZipDirectory(const String& directory, const String& archive) {
   const String command = "\"" + zip + "\" -q -r \"" + target + "\" .";
   const auto hasQuote = [](const String& text) { return text.str().find('"') != std::string::npos; };
   if (hasQuote(directory) || hasQuote(archive)) {
-    Debug("ERROR: FileUtils::ZipDirectory - Failed to run the command <%s>\n", command);
-    return kZipNotFound;
+    return Fail(kZipNotFound, "ERROR: FileUtils::ZipDirectory - Failed to run the command <%s>\n", command.c_str());
   }
   if (!Port::File::isdir(directory)) {
-    Debug("ERROR: FileUtils::ZipDirectory -  Unable to change directory to <%s>\n", directory);
-    return kZipNotFound;
+    return Fail(kZipNotFound, "ERROR: FileUtils::ZipDirectory -  Unable to change directory to <%s>\n",
+                directory.c_str());
   }
   // zip puts ".zip" after a last step without a dot, which would leave the archive elsewhere.
   const std::string& text = target.str();
   if (text.find('.', text.rfind(Port::FileName::GetPathSeparator()) + 1) == std::string::npos) {
-    Debug("ERROR: FileUtils::ZipDirectory - The archive <%s> has no extension: zip would add \".zip\" to it\n", target);
-    return kZipNotFound;
+    return Fail(kZipNotFound,
+                "ERROR: FileUtils::ZipDirectory - The archive <%s> has no extension: zip would add \".zip\" to it\n",
+                target.c_str());
   }
 
   // The child starts in the directory; ours never changes.
   Port::Process process;
   process.SetWorkingDirectory(directory);
   if (process.Run({zip, "-q", "-r", target, "."}) != 0) {
-    Debug("ERROR: FileUtils::ZipDirectory - Failed to run the command <%s>\n", command);
-    return kZipNotFound;
+    return Fail(kZipNotFound, "ERROR: FileUtils::ZipDirectory - Failed to run the command <%s>\n", command.c_str());
   }
   if (!Port::File::isfile(target)) {
-    Debug("ERROR: FileUtils::ZipDirectory - No archive was made at <%s>\n", target);
-    return kZipNotFound;
+    return Fail(kZipNotFound, "ERROR: FileUtils::ZipDirectory - No archive was made at <%s>\n", target.c_str());
   }
   return kSuccess;
 }
@@ -442,8 +437,8 @@ Status CreateTempDirectory(String& outPath) {
   }
   // The copies put here are the user's: no one else may read them.
   if (!Port::File::mkdir(name, false, 0700)) {
-    Debug("FileUtils::CreateTempDirectory - Unable to create temporary directory <%s>\n", name);
-    return kTempDirNotCreated;
+    return Fail(kTempDirNotCreated, "FileUtils::CreateTempDirectory - Unable to create temporary directory <%s>\n",
+                name.c_str());
   }
   outPath = name;
   return kSuccess;
@@ -461,8 +456,8 @@ Status CopyItem(const String& source, const String& destination, std::uint32_t m
     return failed.Get() != nullptr ? kDirectoryWriteFailed : status;
   }
   if (Port::File::isfile(source)) return CopyFile(source, destination, mode);
-  Debug("FileUtils::CopyItem() - Source Item \"%s\" doesn't appear to exist.\n", source);
-  return kDirectoryWriteFailed;
+  return Fail(kDirectoryWriteFailed, "FileUtils::CopyItem() - Source Item \"%s\" doesn't appear to exist.\n",
+              source.c_str());
 }
 
 String GetObjectDirectory(CitI::IInterface* object) {
@@ -477,21 +472,20 @@ namespace {
 Status CopyTree(const String& sourceDir, const String& destinationDir, std::uint32_t mode,
                 Prjrep::IStringSet** failedFiles, const String& canonicalTop) {
   if (!Port::File::canread_dir(sourceDir)) {
-    Debug("FileUtils::CopyDirectoryTree - Unable to read source directory <%s>\n", sourceDir);
-    return kDirectoryWriteFailed;
+    return Fail(kDirectoryWriteFailed, "FileUtils::CopyDirectoryTree - Unable to read source directory <%s>\n",
+                sourceDir.c_str());
   }
   if (!Port::File::exist(destinationDir) && !Port::File::mkdir(destinationDir, true)) {
-    Debug("FileUtils::CopyDirectoryTree - Unable to create destination directory <%s>\n", destinationDir);
-    return kDirectoryWriteFailed;
+    return Fail(kDirectoryWriteFailed, "FileUtils::CopyDirectoryTree - Unable to create destination directory <%s>\n",
+                destinationDir.c_str());
   }
   if (!Port::File::canwrite_dir(destinationDir)) {
-    Debug("FileUtils::CopyDirectoryTree - Unable to write destination directory <%s>\n", destinationDir);
-    return kDirectoryWriteFailed;
+    return Fail(kDirectoryWriteFailed, "FileUtils::CopyDirectoryTree - Unable to write destination directory <%s>\n",
+                destinationDir.c_str());
   }
   UT_DIR listing(sourceDir, 0);
   if (!listing.isValid()) {
-    Debug("FileUtils::CopyDirectoryTree - Invalid directory <%s>\n", sourceDir);
-    return kDirectoryWriteFailed;
+    return Fail(kDirectoryWriteFailed, "FileUtils::CopyDirectoryTree - Invalid directory <%s>\n", sourceDir.c_str());
   }
 
   // The walk never enters the tree being filled, wherever it lies below the source.

@@ -4,7 +4,7 @@
 
 #include "CitP/Factory.h"
 #include "Hvd/ITclInterp.h"
-#include "Port/MsgMan.h"
+#include "core/Diagnostics.h"
 #include "core/Events.h"
 
 namespace Hvd {
@@ -72,8 +72,7 @@ Hvd::Status RunCmd(const char* command, CitI::IInterface* object, bool passObjec
   static const Port::StringBase<char> kThis("this");
   Prjrep::AutoRelease<Hvd::ITclInterp> interpreter(CitP::Factory::CreateInstance(kInterpreterClass));
   if (interpreter.Get() == nullptr) {
-    Port_MsgManData::debugStub("InterpHelp::RunCmd: No TOE interpreter found.\n");
-    return Hvd::kFailure;
+    return Hvd::Fail(Hvd::kFailure, "InterpHelp::RunCmd: No TOE interpreter found.\n");
   }
   std::ignore = interpreter->Init("");
   Port::StringBase<char> line(command ? command : "");

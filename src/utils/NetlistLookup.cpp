@@ -79,11 +79,12 @@ AutoRelease<IHdlNetListNode> RootOf(IView* view) {
 }
 
 template <class Find>
-IHdlNetListNode* FindInView(IView* view, const String& wanted, Find find) {
+AutoRelease<IHdlNetListNode> FindInView(IView* view, const String& wanted, Find find) {
   if (wanted.empty()) return nullptr;
   AutoRelease<IHdlNetListNode> root = RootOf(view);
   if (root.Get() == nullptr) return nullptr;
-  return Prjrep::AutoReturn<IHdlNetListNode>(find(root.Get(), wanted));
+  // The search lends the node; the caller gets a reference of its own.
+  return AutoRelease<IHdlNetListNode>(Prjrep::AutoReturn<IHdlNetListNode>(find(root.Get(), wanted)).Get());
 }
 
 }  // namespace
@@ -116,15 +117,15 @@ IHdlNetListNode* FindNodeByDuName(IHdlNetListNode* node, const String& name) {
   return FirstChildFound(children.Get(), [&](IHdlNetListNode* child) { return FindNodeByDuName(child, name); });
 }
 
-IHdlNetListNode* FindViewNodeByInstancePath(IView* view, const String& path) {
+AutoRelease<IHdlNetListNode> FindViewNodeByInstancePath(IView* view, const String& path) {
   return FindInView(view, path, FindNodeByInstancePath);
 }
 
-IHdlNetListNode* FindViewNodeByDuName(IView* view, const String& name) {
+AutoRelease<IHdlNetListNode> FindViewNodeByDuName(IView* view, const String& name) {
   return FindInView(view, name, FindNodeByDuName);
 }
 
-IHdlNetListNode* GetViewNetListRoot(IView* view) { return RootOf(view).Detach(); }
+AutoRelease<IHdlNetListNode> GetViewNetListRoot(IView* view) { return RootOf(view); }
 
 void WalkNetList(IHdlNetListNode* node, const NetListVisitor& visitor) {
   visitor(node, 0);

@@ -9,6 +9,7 @@
 #include "Hvd/IHdlNetlist.h"
 #include "Hvd/IView.h"
 #include "Port/StringBase.h"
+#include "core/Holders.h"
 
 namespace Hvd {
 
@@ -26,12 +27,12 @@ IHdlNetListNode* FindNodeByInstancePath(IHdlNetListNode* node, const Port::Strin
 // reference is added. A null start is reported to the user.
 IHdlNetListNode* FindNodeByDuName(IHdlNetListNode* node, const Port::StringBase<char>& name);
 
-// The same searches from the root of a view's netlist; the node carries a reference for the caller.
-// An empty path or name finds nothing.
-IHdlNetListNode* FindViewNodeByInstancePath(IView* view, const Port::StringBase<char>& path);
-IHdlNetListNode* FindViewNodeByDuName(IView* view, const Port::StringBase<char>& name);
-// The root of the view's netlist with a reference for the caller, or null.
-IHdlNetListNode* GetViewNetListRoot(IView* view);
+// The same searches from the root of a view's netlist; the node comes with a reference for the
+// caller. An empty path or name finds nothing.
+Prjrep::AutoRelease<IHdlNetListNode> FindViewNodeByInstancePath(IView* view, const Port::StringBase<char>& path);
+Prjrep::AutoRelease<IHdlNetListNode> FindViewNodeByDuName(IView* view, const Port::StringBase<char>& name);
+// The root of the view's netlist with a reference for the caller, or empty.
+Prjrep::AutoRelease<IHdlNetListNode> GetViewNetListRoot(IView* view);
 
 // Calls `visitor` with (node, 0) for `node` (also when null) and then for every node below it in
 // pre-order.

@@ -119,18 +119,18 @@ void PropertyAccessor::BuildPropertyNameMap() {
   enter(ofFamily);
 }
 
-IPropertyInstance* PropertyAccessor::GetPropertyInstance(const String& name) {
+AutoRelease<IPropertyInstance> PropertyAccessor::GetPropertyInstance(const String& name) {
   if (m_manager.Get() == nullptr) return nullptr;
   AutoPtr<IPropertyTemplate> definition = GetPropertyTemplate(name);
   if (definition.Get() == nullptr) return nullptr;
-  IPropertyInstance* instance = nullptr;
-  std::ignore = m_manager->GetPropertyInstance(definition, nullptr, &instance);
+  AutoRelease<IPropertyInstance> instance;
+  std::ignore = m_manager->GetPropertyInstance(definition, nullptr, instance.Receive());
   return instance;
 }
 
 String PropertyAccessor::GetPropertyValue(const String& name) {
   String value;
-  AutoRelease<IPropertyInstance> instance(GetPropertyInstance(name));
+  AutoRelease<IPropertyInstance> instance = GetPropertyInstance(name);
   if (instance.Get() != nullptr) std::ignore = instance->GetValue(&value);
   return value;
 }
@@ -161,12 +161,12 @@ void PropertyAccessor::SetInstanceValue(IPropertyInstance* instance, const Strin
 }
 
 void PropertyAccessor::SetPropertyValue(const String& name, const String& value) {
-  AutoRelease<IPropertyInstance> instance(GetPropertyInstance(name));
+  AutoRelease<IPropertyInstance> instance = GetPropertyInstance(name);
   if (instance.Get() != nullptr) SetInstanceValue(instance, value);
 }
 
 void PropertyAccessor::SetPropertyValue(const String& name, const String& value, bool lock) {
-  AutoRelease<IPropertyInstance> instance(GetPropertyInstance(name));
+  AutoRelease<IPropertyInstance> instance = GetPropertyInstance(name);
   if (instance.Get() == nullptr) return;
   // Unlocked first: a locked value would refuse the new one.
   AutoCast<ILockable> lockable(instance.Get());

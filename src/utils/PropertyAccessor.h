@@ -30,8 +30,8 @@ class PropertyAccessor {
 
   // The definition of `name`, or null.
   Prjrep::AutoPtr<IPropertyTemplate> GetPropertyTemplate(const String& name);
-  // The instance of `name` with one reference for the caller, or null.
-  IPropertyInstance* GetPropertyInstance(const String& name);
+  // The instance of `name` with a reference for the caller, or empty.
+  Prjrep::AutoRelease<IPropertyInstance> GetPropertyInstance(const String& name);
   // Empty when the property is unknown.
   String GetPropertyValue(const String& name);
   // A list property takes the list's own spelling of the value; a value outside the list

@@ -12,7 +12,8 @@
 namespace {
 
 // The objects on one side of a binding, listed without references.
-class ObjectSet : public Prjrep::TSetHelper<CitI::IInterface*, Prjrep::ISet, Prjrep::IIterator, std::list<CitI::IInterface*>> {
+class ObjectSet
+    : public Prjrep::TSetHelper<CitI::IInterface*, Prjrep::ISet, Prjrep::IIterator, std::list<CitI::IInterface*>> {
  public:
   Hvd::Status Add(CitI::IInterface* object) override {
     AppendElement(object);
@@ -23,7 +24,7 @@ class ObjectSet : public Prjrep::TSetHelper<CitI::IInterface*, Prjrep::ISet, Prj
 
 // A component with a property context, in a chain of levels whose top answers no parent,
 // and a binding of the transform engine: the objects on each of its sides. Nothing is stored.
-class CLevel : public CitI::IInterface {
+class CLevel : public Hvd::TComponent<CLevel> {
  public:
   CITI_DECLARE_CLSID("{1A1A1A1A-7777-4777-8777-777777777701}")
   explicit CLevel(CLevel* parent = nullptr, bool persistent = true) : m_parent(parent), m_persistent(persistent) {
@@ -33,12 +34,10 @@ class CLevel : public CitI::IInterface {
     std::ignore = m_second.SetOwner(this);
   }
   ~CLevel() override { --s_alive; }
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    if (iid == Prjrep::IPersist::GetIID()) return m_persistent ? &m_persist : nullptr;
-    return Hvd::AnswerQuery(iid, {{Hvd::IPropertyContext::GetIID(), &m_context},
-                                  {Hvd::ITransformBindingInstance::GetIID(), &m_XI},
-                                  {Prjrep::IRefCount::GetIID(), &m_refCount},
-                                  {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Hvd::Table(Hvd::RowIf<Prjrep::IPersist>(m_persistent, &m_persist),
+                      Hvd::Row<Hvd::IPropertyContext>(&m_context), Hvd::Row<Hvd::ITransformBindingInstance>(&m_XI),
+                      Hvd::Row<Prjrep::IRefCount>(&m_refCount), Hvd::Row<CitI::IInterface>(this));
   }
   Hvd::Status LoadFrom(Prjrep::IStorage*) { return Hvd::kSuccess; }
   Hvd::Status SaveTo(Prjrep::IStorage*) { return Hvd::kSuccess; }
@@ -54,10 +53,10 @@ class CLevel : public CitI::IInterface {
   struct XI : Hvd::TNested<CLevel, Hvd::ITransformBindingInstance> {
     using TNested::TNested;
     Hvd::Status GetSecondSideObjects(Prjrep::ISet** objects) override {
-      return Prjrep::AutoOut<Prjrep::ISet>(objects).Assign(&m_pThis->m_second);
+      return Prjrep::AutoOut<Prjrep::ISet>(objects).Assign(&This().m_second);
     }
     Hvd::Status GetFirstSideObjects(Prjrep::ISet** objects) override {
-      return Prjrep::AutoOut<Prjrep::ISet>(objects).Assign(&m_pThis->m_first);
+      return Prjrep::AutoOut<Prjrep::ISet>(objects).Assign(&This().m_first);
     }
   } m_XI{this};
   ObjectSet m_first;
@@ -105,12 +104,11 @@ TEST(PropertyContextTest, ChainIdsAndOwnerSetOnce) {
   Prjrep::ReleaseInterface(parent);
 }
 
-class CFakeFile : public CitI::IInterface {
+class CFakeFile : public Hvd::TComponent<CFakeFile> {
  public:
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(iid, {{Hvd::ITransformBindingSets::GetIID(), &m_bindings},
-                                  {Prjrep::IRefCount::GetIID(), &m_refCount},
-                                  {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Hvd::ITransformBindingSets>(&m_bindings), Hvd::Row<Prjrep::IRefCount>(&m_refCount),
+                      Hvd::Row<CitI::IInterface>(this));
   }
   Prjrep::TRefCountHelper<CFakeFile> m_refCount{this};
   Hvd::TITransformBindingSetsHelper<CFakeFile> m_bindings{this};

@@ -17,10 +17,30 @@ namespace {
 
 std::vector<Port::XUID> AllClassIds() {
   namespace C = Hvd::ClassId;
-  return {C::DesignPlatform(), C::Project(), C::Design(), C::View(), C::File(), C::SourceLibrary(), C::ProjectReference(),
-          C::ZmrFileReader(), C::DirectoryProjectBundle(), C::ConfigurationMgr(), C::Configuration(), C::ConfigurationElement(),
-          C::PRModule(), C::Flavor(), C::ProjectAutonym(), C::ConfigurationMgrAutonym(), C::ConfigurationAutonym(),
-          C::FlavorAutonym(), C::PRModuleAutonym(), C::PRHelper(), C::ProjRefUtils(), C::DumperComp(), C::RepoMine(), C::ProjectInfo()};
+  return {C::DesignPlatform(),
+          C::Project(),
+          C::Design(),
+          C::View(),
+          C::File(),
+          C::SourceLibrary(),
+          C::ProjectReference(),
+          C::ZmrFileReader(),
+          C::DirectoryProjectBundle(),
+          C::ConfigurationMgr(),
+          C::Configuration(),
+          C::ConfigurationElement(),
+          C::PRModule(),
+          C::Flavor(),
+          C::ProjectAutonym(),
+          C::ConfigurationMgrAutonym(),
+          C::ConfigurationAutonym(),
+          C::FlavorAutonym(),
+          C::PRModuleAutonym(),
+          C::PRHelper(),
+          C::ProjRefUtils(),
+          C::DumperComp(),
+          C::RepoMine(),
+          C::ProjectInfo()};
 }
 
 struct RegisteredFactories : ::testing::Test {
@@ -73,12 +93,12 @@ TEST_F(RegisteredFactories, EveryClassIsRegisteredAndTheRegistryHoldsTheOnlyRefe
 }
 
 // A component that is a path-name helper.
-class CFakeNamer : public FakeFileNameHelperBase {
+class CFakeNamer : public Hvd::TComponent<CFakeNamer, FakeFileNameHelperBase> {
  public:
   CITI_DECLARE_CLSID("{5E5E5E5E-0000-4000-8000-000000000001}")
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    const bool self = iid == Prjrep::IFileNameHelper::GetIID() || iid == CitI::IInterface::GetIID();
-    return self ? this : Hvd::AnswerQuery(iid, {{Prjrep::IRefCount::GetIID(), &m_refCount}});
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Prjrep::IFileNameHelper>(this), Hvd::Row<CitI::IInterface>(this),
+                      Hvd::Row<Prjrep::IRefCount>(&m_refCount));
   }
   Prjrep::TRefCountHelper<CFakeNamer> m_refCount{this};
 };
@@ -98,11 +118,22 @@ TEST_F(RegisteredFactories, FileNameHelperIsHandedOutOrGivenUp) {
 }
 
 TEST(ViewKeysTest, ListedOnceInListOrder) {
-  const std::vector<std::string> expected{
-      "TOPDESIGNUNIT", "TOPDUFILE", "TOPINSTANCEPATH", "AUTOTOP", "AUTOCOMPILEORDER", "QUORLIN",
-      "QUORLINFILENAME", "BRANCH", "SUBBRANCH", "FILTERFILESFROMCOMPILEORDER", "QLBVERILOGMACROS",
-      "QLBVERIINCLUDEDIR", "OVRAVERILOGMACROS", "OVRAVERIINCLUDEDIR", "DISABLEAUTOHIERREGEN",
-      "VHDLSOURCEANALYSISSTANDARD"};
+  const std::vector<std::string> expected{"TOPDESIGNUNIT",
+                                          "TOPDUFILE",
+                                          "TOPINSTANCEPATH",
+                                          "AUTOTOP",
+                                          "AUTOCOMPILEORDER",
+                                          "QUORLIN",
+                                          "QUORLINFILENAME",
+                                          "BRANCH",
+                                          "SUBBRANCH",
+                                          "FILTERFILESFROMCOMPILEORDER",
+                                          "QLBVERILOGMACROS",
+                                          "QLBVERIINCLUDEDIR",
+                                          "OVRAVERILOGMACROS",
+                                          "OVRAVERIINCLUDEDIR",
+                                          "DISABLEAUTOHIERREGEN",
+                                          "VHDLSOURCEANALYSISSTANDARD"};
   std::vector<std::string> keys;
   for (const auto& key : Hvd::ViewSettingKeys()) keys.push_back(key.str());
   EXPECT_EQ(keys, expected);

@@ -10,12 +10,10 @@ using namespace testing_support;
 namespace {
 
 // A component that can load but not save.
-class CLoadOnly : public CitI::IInterface {
+class CLoadOnly : public Hvd::TComponent<CLoadOnly> {
  public:
   CITI_DECLARE_CLSID("{0E0E0E0E-5555-4555-8555-5555555555F1}")
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(iid, {{Prjrep::IPersist::GetIID(), &m_persist}, {CitI::IInterface::GetIID(), this}});
-  }
+  auto QueryTable() { return Hvd::Table(Hvd::Row<Prjrep::IPersist>(&m_persist), Hvd::Row<CitI::IInterface>(this)); }
   Hvd::Status LoadFrom(Prjrep::IStorage*) { return Hvd::kSuccess; }
   Prjrep::TPersistHelper<CLoadOnly> m_persist{this};
 };

@@ -19,15 +19,13 @@ constexpr Port::XUID kCompound{"{e4265341-05c3-4f14-9f2f-a47e72d5ae89}"};
 constexpr Port::XUID kHelper{"{0725c3d2-5e9b-4383-a7b6-a80c932eac21}"};
 
 // Stands for what its context's name table knows by its name.
-class CLookupNym final : public IAutonym {
+class CLookupNym final : public Hvd::TComponent<CLookupNym, IAutonym> {
  public:
   CITI_DECLARE_CLSID("{0E0E0E0E-5555-4555-8555-5555555555a1}")
   explicit CLookupNym(const char* name = "") : name(name) {}
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(iid, {{IAutonym::GetIID(), this},
-                                  {IPersist::GetIID(), &persist},
-                                  {IRefCount::GetIID(), &count},
-                                  {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<IAutonym>(this), Hvd::Row<IPersist>(&persist), Hvd::Row<IRefCount>(&count),
+                      Hvd::Row<CitI::IInterface>(this));
   }
   Status Resolve(CitI::IInterface* context, CitI::IInterface** object) override {
     AutoCast<ISimpleNamedLookup> names(context);
@@ -64,16 +62,21 @@ TEST_F(AutonymTest, APathAutonymOpensOneRepositoryPerPathThatTheLookupFindsBySam
   Object repo, again;
   AutoRelease<IAutonym> found;
   ASSERT_EQ(registry->ResolveOrCreate(nym, nullptr, repo.Receive()), Hvd::kSuccess);
-  EXPECT_TRUE(AutoCast<IProjectRepository>(repo.Get()).Get() && registry->FindAutonym(repo, found.Receive()) == Hvd::kSuccess);
+  EXPECT_TRUE(AutoCast<IProjectRepository>(repo.Get()).Get() &&
+              registry->FindAutonym(repo, found.Receive()) == Hvd::kSuccess);
   EXPECT_EQ(found.Get(), nym.Get());
-  EXPECT_TRUE(registry->ResolveOrCreate(PathNym(path), nullptr, again.Receive()) == Hvd::kSuccess && again.Get() == repo.Get());
+  EXPECT_TRUE(registry->ResolveOrCreate(PathNym(path), nullptr, again.Receive()) == Hvd::kSuccess &&
+              again.Get() == repo.Get());
   EXPECT_TRUE(PathNym(path)->Resolve(nullptr, again.ReleaseAndReceive()) == Hvd::kSuccess && again.Get() == repo.Get());
-  EXPECT_TRUE(registry->Resolve(PathNym(dir + "/b.rep"), again.ReleaseAndReceive()) == Hvd::kFailure && again.Get() == nullptr);
-  EXPECT_TRUE(registry->ResolveOrCreate(PathNym(""), nullptr, again.Receive()) == Hvd::kFailure && again.Get() == nullptr);
+  EXPECT_TRUE(registry->Resolve(PathNym(dir + "/b.rep"), again.ReleaseAndReceive()) == Hvd::kFailure &&
+              again.Get() == nullptr);
+  EXPECT_TRUE(registry->ResolveOrCreate(PathNym(""), nullptr, again.Receive()) == Hvd::kFailure &&
+              again.Get() == nullptr);
 
   EXPECT_EQ(registry->Register(PathNym(path), other), Hvd::kSuccess);  // replaces, not adds
   EXPECT_TRUE(registry->Resolve(nym, again.Receive()) == Hvd::kSuccess && again.Get() == other.Get());
-  EXPECT_TRUE(registry->Unregister(PathNym(path)) == Hvd::kSuccess && registry->Resolve(nym, again.ReleaseAndReceive()) == Hvd::kFailure);
+  EXPECT_TRUE(registry->Unregister(PathNym(path)) == Hvd::kSuccess &&
+              registry->Resolve(nym, again.ReleaseAndReceive()) == Hvd::kFailure);
 }
 
 TEST_F(AutonymTest, ACompoundResolvesEachElementInThePreviousOnesObjectHoldsNothingAndComesBackFromAFile) {
@@ -82,7 +85,8 @@ TEST_F(AutonymTest, ACompoundResolvesEachElementInThePreviousOnesObjectHoldsNoth
   auto compound = Create<IAutonymSet>(kCompound);
   AutoCast<IAutonym> nym(compound.Get());
   Text name;
-  EXPECT_TRUE(compound->Add(PathNym(path)) == Hvd::kSuccess && compound->Add(AutoRelease<IAutonym>(new CLookupNym("rec"))) == Hvd::kSuccess);
+  EXPECT_TRUE(compound->Add(PathNym(path)) == Hvd::kSuccess &&
+              compound->Add(AutoRelease<IAutonym>(new CLookupNym("rec"))) == Hvd::kSuccess);
   EXPECT_TRUE(nym->GetName(&name) == Hvd::kSuccess && name == (path + "|rec").c_str());
 
   Object repo, found;
@@ -92,7 +96,8 @@ TEST_F(AutonymTest, ACompoundResolvesEachElementInThePreviousOnesObjectHoldsNoth
   ASSERT_EQ(names->Add("rec", record), Hvd::kSuccess);
   EXPECT_TRUE(nym->Resolve(nullptr, found.Receive()) == Hvd::kSuccess && found.Get() == record.Get());
   EXPECT_EQ(names->Unregister("rec"), Hvd::kSuccess);
-  EXPECT_TRUE(nym->Resolve(nullptr, found.ReleaseAndReceive()) == Hvd::kFailure && found.Get() == nullptr);  // it held nothing
+  EXPECT_TRUE(nym->Resolve(nullptr, found.ReleaseAndReceive()) == Hvd::kFailure &&
+              found.Get() == nullptr);  // it held nothing
 
   // Into an item of the repository, its file on Close, and back through a fresh repository.
   AutoCast<IProjectRepositoryInternal> internal(repo.Get());
@@ -100,12 +105,14 @@ TEST_F(AutonymTest, ACompoundResolvesEachElementInThePreviousOnesObjectHoldsNoth
   AutoRelease<IPersist> read;
   bool same = false;
   ASSERT_TRUE(internal->Open(path, "Area/Kind", kCreate, area.Receive(), nullptr) == Hvd::kSuccess &&
-              area->OpenItem("Nym", kCreate, item.Receive()) == Hvd::kSuccess && item->WriteObject(AutoCast<IPersist>(nym)) == Hvd::kSuccess);
+              area->OpenItem("Nym", kCreate, item.Receive()) == Hvd::kSuccess &&
+              item->WriteObject(AutoCast<IPersist>(nym)) == Hvd::kSuccess);
   EXPECT_FALSE(std::filesystem::exists(path));
   ASSERT_EQ(AutoCast<IProjectRepository>(repo.Get())->Close(), Hvd::kSuccess);
   auto fresh = Create<IProjectRepositoryInternal>(kRepository);
   ASSERT_TRUE(fresh->Open(path, "Area/Kind", kOpenExisting, area.ReleaseAndReceive(), nullptr) == Hvd::kSuccess &&
-              area->OpenItem("Nym", kRead, item.ReleaseAndReceive()) == Hvd::kSuccess && item->ReadObject(read.Receive()) == Hvd::kSuccess);
+              area->OpenItem("Nym", kRead, item.ReleaseAndReceive()) == Hvd::kSuccess &&
+              item->ReadObject(read.Receive()) == Hvd::kSuccess);
   EXPECT_TRUE(nym->IsSame(read, &same) == Hvd::kSuccess && same);
   EXPECT_TRUE(fresh->GetPath(&name) == Hvd::kSuccess && name == path.c_str());
 }
@@ -114,7 +121,8 @@ TEST_F(AutonymTest, CompoundsThatContainThemselvesFailToNameCompareOrResolveInst
   auto a = Create<IAutonymSet>(kCompound);
   auto b = Create<IAutonymSet>(kCompound);
   AutoCast<IAutonym> nymA(a.Get()), nymB(b.Get());
-  ASSERT_TRUE(a->Add(nymA) == Hvd::kSuccess && b->Add(nymA) == Hvd::kSuccess && a->Add(nymB) == Hvd::kSuccess);  // a in itself, and a and b in each other
+  ASSERT_TRUE(a->Add(nymA) == Hvd::kSuccess && b->Add(nymA) == Hvd::kSuccess &&
+              a->Add(nymB) == Hvd::kSuccess);  // a in itself, and a and b in each other
   Text name;
   Object found;
   bool same = true;
@@ -135,7 +143,8 @@ TEST_F(AutonymTest, TheProjectHelperLoadedByNameIsBoundToAProjectThatItSavesAndL
   AutoRelease<Hvd::IProject> mine(project);
   AutoRelease<Hvd::IProject> got;
   ASSERT_TRUE(helper.Get() && reference.Get());
-  EXPECT_TRUE(helper->SaveProject(0) == Hvd::kSuccess && reference->GetProject(got.Receive()) == Hvd::kFailure);  // nothing bound
+  EXPECT_TRUE(helper->SaveProject(0) == Hvd::kSuccess &&
+              reference->GetProject(got.Receive()) == Hvd::kFailure);  // nothing bound
   EXPECT_TRUE(reference->SetProject(project) == Hvd::kSuccess && project->count.GetRefCount() == 2);
   EXPECT_TRUE(reference->GetProject(got.Receive()) == Hvd::kSuccess && got.Get() == project);
   EXPECT_EQ(helper->SaveProject(0), Hvd::kNotSupported);  // the project's own answer

@@ -27,20 +27,19 @@ using namespace Prjrep;
 using namespace testing_support;
 using Item = AutoRelease<IPersist>;
 
-constexpr Status kItemFailed {0x5EED};
-constexpr Status kInjected {0x1000000200000099ull};
+constexpr Status kItemFailed{0x5EED};
+constexpr Status kInjected{0x1000000200000099ull};
 enum : std::int32_t { kFailSave = -1, kFailLoad = -2, kShortLoad = -3 };  // chosen by an item's number
 int g_alive = 0;                                                          // items alive
 
 // A persistent component: a number and an owned child.
-class CItem : public IPersist {
+class CItem : public Hvd::TComponent<CItem, IPersist> {
  public:
   CITI_DECLARE_CLSID("{6b1f0e2a-3c4d-4e5f-8a9b-0c1d2e3f4a5b}")
   CItem() { ++g_alive; }
   ~CItem() override { --g_alive; }
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(
-        iid, {{IPersist::GetIID(), this}, {IRefCount::GetIID(), &count}, {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<IPersist>(this), Hvd::Row<IRefCount>(&count), Hvd::Row<CitI::IInterface>(this));
   }
   Status PersistSave(IStorage* s) override {  // a failing save writes its data first
     Status status = s->WriteInt32(n);
@@ -164,7 +163,8 @@ struct Graph {
             s->ReadInt32(&i)};                                           // past the end
   }
   void ReadAndCheck(IStorage* s) {
-    ASSERT_EQ(Read(s), (std::vector<Status>{kFailure, kSuccess, kFailure, kSuccess, kFailure, kSuccess, kFailure, kSuccess, kFailure, kSuccess, kFailure, kSuccess, kFailure}));
+    ASSERT_EQ(Read(s), (std::vector<Status>{kFailure, kSuccess, kFailure, kSuccess, kFailure, kSuccess, kFailure,
+                                            kSuccess, kFailure, kSuccess, kFailure, kSuccess, kFailure}));
     EXPECT_TRUE(i == 7 && big == INT64_MAX && readText == text);
     EXPECT_TRUE(Same(read[0], first) && Same(read[1], second) && Same(C(read[0])->child, child));
     EXPECT_TRUE(read[2].Get() == read[0].Get() && C(read[1])->child.Get() == C(read[0])->child.Get());
@@ -193,8 +193,8 @@ TEST_F(StorageTest, AFailedSaveLeavesTheStreamAsBefore) {
   std::int32_t i = 0;
   EXPECT_EQ(storage->WriteInt32(1), Hvd::kSuccess);
   EXPECT_EQ(storage->WriteObject(parent), kItemFailed);
-  EXPECT_EQ(C(parent)->count.GetRefCount(), 1);  // the stream let go
-  EXPECT_EQ(storage->WriteObject(child), Hvd::kSuccess);    // in full: its record inside went away
+  EXPECT_EQ(C(parent)->count.GetRefCount(), 1);           // the stream let go
+  EXPECT_EQ(storage->WriteObject(child), Hvd::kSuccess);  // in full: its record inside went away
   EXPECT_TRUE(storage->WriteInt32(2) == Hvd::kSuccess && storage->ReadInt32(&i) == Hvd::kSuccess);
   EXPECT_TRUE(storage->ReadObject(got.Receive()) == Hvd::kSuccess && Same(got, child));
   EXPECT_TRUE(storage->ReadInt32(&i) == Hvd::kSuccess && i == 2);
@@ -215,7 +215,8 @@ TEST_F(StorageTest, RecordsThatCannotBeLoadedAreSkippedWithNothingLeftBehind) {
   EXPECT_GT(g_alive, 0);  // held by the stream until Rewind
   EXPECT_EQ(control->Rewind(), Hvd::kSuccess);
   EXPECT_EQ(g_alive, 0);
-  const Status expected[] = {kFailure, kFailure /* back reference to a skipped record */, kItemFailed, kFailure, kItemFailed};
+  const Status expected[] = {kFailure, kFailure /* back reference to a skipped record */, kItemFailed, kFailure,
+                             kItemFailed};
   for (std::int32_t n = 1; n <= 5; ++n) {
     IPersist* got = reinterpret_cast<IPersist*>(&got);
     std::int32_t i = 0;
@@ -292,7 +293,19 @@ TEST_F(StorageTest, AnObjectThatContainsItselfIsNeitherWrittenNorRead) {
   // One item whose child is itself, and two that hold each other.
   const std::string path = dir + "/loops.bin";
   const Port::XUID item = CItem::GetCLSID();
-  StreamFile().Record(item).Int32(1).BackRef(0).End().Record(item).Int32(2).Record(item).Int32(3).BackRef(4).End().End().Write(path);
+  StreamFile()
+      .Record(item)
+      .Int32(1)
+      .BackRef(0)
+      .End()
+      .Record(item)
+      .Int32(2)
+      .Record(item)
+      .Int32(3)
+      .BackRef(4)
+      .End()
+      .End()
+      .Write(path);
   ASSERT_EQ(control->LoadFromFile(path.c_str()), Hvd::kSuccess);
   for (int n = 0; n < 2; ++n) {
     Item got;

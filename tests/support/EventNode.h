@@ -18,22 +18,18 @@
 
 namespace testing_support {
 
-class CNode : public CitI::IInterface {
+class CNode : public Hvd::TComponent<CNode> {
  public:
   CITI_DECLARE_CLSID("{0F0F0F0F-6666-4666-8666-666666666603}")
 
   CNode() { ++s_alive; }
   ~CNode() override { --s_alive; }
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(iid, {{Prjrep::IEventSender::GetIID(), &m_sender},
-                                  {Prjrep::IEventReceiver::GetIID(), &m_receiver},
-                                  {Prjrep::IName::GetIID(), &m_name},
-                                  {Prjrep::ITimestamp::GetIID(), &m_time},
-                                  {Hvd::ICompAdmin::GetIID(), &m_admin},
-                                  {Prjrep::IPersist::GetIID(), &m_persist},
-                                  {Prjrep::IRefCount::GetIID(), &m_refCount},
-                                  {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Prjrep::IEventSender>(&m_sender), Hvd::Row<Prjrep::IEventReceiver>(&m_receiver),
+                      Hvd::Row<Prjrep::IName>(&m_name), Hvd::Row<Prjrep::ITimestamp>(&m_time),
+                      Hvd::Row<Hvd::ICompAdmin>(&m_admin), Hvd::Row<Prjrep::IPersist>(&m_persist),
+                      Hvd::Row<Prjrep::IRefCount>(&m_refCount), Hvd::Row<CitI::IInterface>(this));
   }
   Hvd::Status LoadFrom(Prjrep::IStorage* storage) {
     Port::StringBase<char> name;
@@ -50,7 +46,8 @@ class CNode : public CitI::IInterface {
     Prjrep::AutoRelease<CitI::IInterface> argument;
     std::ignore = event->GetArgument(argument.Receive());
     Port::StringBase<char> name;
-    if (Prjrep::AutoCast<Prjrep::IName> named(argument.Get()); named.Get() != nullptr) std::ignore = named->GetName(name);
+    if (Prjrep::AutoCast<Prjrep::IName> named(argument.Get()); named.Get() != nullptr)
+      std::ignore = named->GetName(name);
     self->names.push_back(name.str());
     if (self->onEvent) self->onEvent();
     return Hvd::kFailure;  // a failing handler does not stop the send
@@ -81,7 +78,7 @@ class CNode : public CitI::IInterface {
     Hvd::Status InitializeAfterLoad(CitI::IInterface*) override { return Hvd::kSuccess; }
     Hvd::Status RegisterForNotifications() override { return Hvd::kSuccess; }
     Hvd::Status Teardown() override {
-      ++m_pThis->teardowns;
+      ++This().teardowns;
       return Hvd::kSuccess;
     }
   } m_admin{this};

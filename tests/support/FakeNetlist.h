@@ -25,23 +25,35 @@ struct NetlistObjects {
 template <class Owner>
 struct CountedRefs : Hvd::TNested<Owner, Prjrep::IRefCount> {
   using Hvd::TNested<Owner, Prjrep::IRefCount>::TNested;
-  Hvd::Status AddRef() override { ++refs; return Hvd::kSuccess; }
-  Hvd::Status Release() override { --refs; return Hvd::kSuccess; }
+  Hvd::Status AddRef() override {
+    ++refs;
+    return Hvd::kSuccess;
+  }
+  Hvd::Status Release() override {
+    --refs;
+    return Hvd::kSuccess;
+  }
   std::int32_t GetRefCount() override { return refs; }
   int refs = 0;
 };
 
 // A design unit that only has a name; deleted by its last release.
-class FakeDesignUnit : public Prjrep::IName {
+class FakeDesignUnit : public Hvd::TComponent<FakeDesignUnit, Prjrep::IName> {
  public:
   explicit FakeDesignUnit(std::string name) : m_name(std::move(name)) { ++NetlistObjects::s_alive; }
   ~FakeDesignUnit() override { --NetlistObjects::s_alive; }
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    if (iid == Prjrep::IRefCount::GetIID() || iid == Prjrep::IRefCountV1::GetIID()) return &m_count;
-    return iid == Prjrep::IName::GetIID() || iid == CitI::IInterface::GetIID() ? this : nullptr;
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Prjrep::IRefCount>(&m_count), Hvd::Row<Prjrep::IRefCountV1>(&m_count),
+                      Hvd::Row<Prjrep::IName>(this), Hvd::Row<CitI::IInterface>(this));
   }
-  Hvd::Status SetName(const Port::StringBase<char>& name) override { m_name = name.str(); return Hvd::kSuccess; }
-  Hvd::Status GetName(Port::StringBase<char>& name) override { name = m_name.c_str(); return Hvd::kSuccess; }
+  Hvd::Status SetName(const Port::StringBase<char>& name) override {
+    m_name = name.str();
+    return Hvd::kSuccess;
+  }
+  Hvd::Status GetName(Port::StringBase<char>& name) override {
+    name = m_name.c_str();
+    return Hvd::kSuccess;
+  }
   Hvd::Status SetOwner(CitI::IInterface*) override { return Hvd::kSuccess; }
 
  private:
@@ -51,16 +63,15 @@ class FakeDesignUnit : public Prjrep::IName {
 
 // An entry of the tree: a netlist node, or (with `isNode` false) an object that only has a Tcl
 // name. References taken on it are counted and never delete it; the tree owns it.
-class FakeNetNode : public Hvd::IHdlNetListNode {
+class FakeNetNode : public Hvd::TComponent<FakeNetNode, Hvd::IHdlNetListNode> {
  public:
   FakeNetNode(std::string path, std::string unit, bool isNode = true)
       : m_path(std::move(path)), m_unit(std::move(unit)), m_isNode(isNode), m_name(this), m_count(this) {}
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    if (iid == Prjrep::IRefCount::GetIID() || iid == Prjrep::IRefCountV1::GetIID()) return &m_count;
-    if (iid == UtilI::ITclCollectable::GetIID() || iid == CitI::IInterface::GetIID()) return &m_name;
-    if (iid == Hvd::IHdlNetListNode::GetIID() && m_isNode) return this;
-    return nullptr;
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Prjrep::IRefCount>(&m_count), Hvd::Row<Prjrep::IRefCountV1>(&m_count),
+                      Hvd::Row<UtilI::ITclCollectable>(&m_name), Hvd::Row<CitI::IInterface>(&m_name),
+                      Hvd::RowIf<Hvd::IHdlNetListNode>(m_isNode, this));
   }
 
   Hvd::Status GetChildren(Hvd::IHdlNetListNodeIterator** children) override;
@@ -94,9 +105,10 @@ class FakeNetNode : public Hvd::IHdlNetListNode {
   struct XName : Hvd::TNested<FakeNetNode, UtilI::ITclCollectable> {
     using TNested::TNested;
     Hvd::Status GetName(Port::StringBase<char>* name) override {
-      ++m_pThis->nameReads;
-      *name = m_pThis->m_path.c_str();
-      return m_pThis->nameStatus;
+      FakeNetNode& node = This();
+      ++node.nameReads;
+      *name = node.m_path.c_str();
+      return node.nameStatus;
     }
   };
 
@@ -109,16 +121,25 @@ class FakeNetNode : public Hvd::IHdlNetListNode {
 };
 
 // The children of one node, holding a reference on it; deleted by its last release.
-class FakeNetNodeIterator : public Hvd::IHdlNetListNodeIterator {
+class FakeNetNodeIterator : public Hvd::TComponent<FakeNetNodeIterator, Hvd::IHdlNetListNodeIterator> {
  public:
-  explicit FakeNetNodeIterator(FakeNetNode* node) : m_node(node) { ++NetlistObjects::s_alive; ++m_node->m_count.refs; }
-  ~FakeNetNodeIterator() override { --NetlistObjects::s_alive; --m_node->m_count.refs; }
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    if (iid == Prjrep::IRefCount::GetIID() || iid == Prjrep::IRefCountV1::GetIID()) return &m_count;
-    return iid == Hvd::IHdlNetListNodeIterator::GetIID() || iid == CitI::IInterface::GetIID() ? this : nullptr;
+  explicit FakeNetNodeIterator(FakeNetNode* node) : m_node(node) {
+    ++NetlistObjects::s_alive;
+    ++m_node->m_count.refs;
+  }
+  ~FakeNetNodeIterator() override {
+    --NetlistObjects::s_alive;
+    --m_node->m_count.refs;
+  }
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Prjrep::IRefCount>(&m_count), Hvd::Row<Prjrep::IRefCountV1>(&m_count),
+                      Hvd::Row<Hvd::IHdlNetListNodeIterator>(this), Hvd::Row<CitI::IInterface>(this));
   }
   CitI::IInterface* CurrentItem() override { return IsDone() ? nullptr : m_node->m_children[m_at].get(); }
-  Hvd::Status First() override { m_at = 0; return Hvd::kSuccess; }
+  Hvd::Status First() override {
+    m_at = 0;
+    return Hvd::kSuccess;
+  }
   Hvd::Status Next() override { return IsDone() ? Hvd::kFailure : (++m_at, Hvd::kSuccess); }
   bool IsDone() override { return m_at >= m_node->m_children.size(); }
 
@@ -136,18 +157,24 @@ inline Hvd::Status FakeNetNode::GetChildren(Hvd::IHdlNetListNodeIterator** child
 
 // A view whose elaboration data hands out `root` (may be null); with `hasData` false the view has
 // no elaboration data. Both are the same counted object, owned by the test.
-class FakeNetlistView : public Hvd::IView {
+class FakeNetlistView : public Hvd::TComponent<FakeNetlistView, Hvd::IView> {
  public:
   explicit FakeNetlistView(FakeNetNode* root, bool hasData = true)
       : m_root(root), m_hasData(hasData), m_data(this), m_count(this) {}
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    if (iid == Prjrep::IRefCount::GetIID() || iid == Prjrep::IRefCountV1::GetIID()) return &m_count;
-    if (iid == Hvd::IHdlElaborationData::GetIID()) return &m_data;
-    return iid == Hvd::IView::GetIID() || iid == CitI::IInterface::GetIID() ? this : nullptr;
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Prjrep::IRefCount>(&m_count), Hvd::Row<Prjrep::IRefCountV1>(&m_count),
+                      Hvd::Row<Hvd::IHdlElaborationData>(&m_data), Hvd::Row<Hvd::IView>(this),
+                      Hvd::Row<CitI::IInterface>(this));
   }
-  Hvd::Status GetType(Hvd::IViewType** type) override { *type = nullptr; return Hvd::kFailure; }
-  Hvd::Status GetDesign(Hvd::IDesign** design) override { *design = nullptr; return Hvd::kFailure; }
+  Hvd::Status GetType(Hvd::IViewType** type) override {
+    *type = nullptr;
+    return Hvd::kFailure;
+  }
+  Hvd::Status GetDesign(Hvd::IDesign** design) override {
+    *design = nullptr;
+    return Hvd::kFailure;
+  }
   Hvd::Status GetElaborationData(Hvd::IHdlElaborationData** data) override {
     *data = m_hasData ? &m_data : nullptr;
     m_count.refs += m_hasData ? 1 : 0;
@@ -166,8 +193,8 @@ class FakeNetlistView : public Hvd::IView {
     Hvd::Status GetCompileOrder(Hvd::IHdlNetListNode*, std::int32_t, Hvd::IHdlFileIterator**) override { return kNo; }
     Hvd::Status GetPorts(const char*, CitI::IInterface**) override { return kNo; }
     Hvd::Status GetDesignGraph(Hvd::IHdlNetListNode** root) override {
-      *root = m_pThis->m_root;
-      if (*root != nullptr) ++m_pThis->m_root->m_count.refs;
+      *root = This().m_root;
+      if (*root != nullptr) ++This().m_root->m_count.refs;
       return Hvd::kSuccess;
     }
   };

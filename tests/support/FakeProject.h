@@ -3,6 +3,7 @@
 
 #include "Hvd/IProject.h"
 #include "Hvd/Status.h"
+#include "core/Interface.h"
 #include "core/RefCount.h"
 
 namespace testing_support {
@@ -32,13 +33,12 @@ class FakeProjectBase : public Hvd::IProject4 {
 };
 
 // A counted project that is each of the project interfaces itself.
-class FakeProject : public FakeProjectBase {
+class FakeProject : public Hvd::TComponent<FakeProject, FakeProjectBase> {
  public:
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    if (iid == Prjrep::IRefCount::GetIID()) return &count;
-    const bool project = iid == Hvd::IProject::GetIID() || iid == Hvd::IProject2::GetIID() ||
-                         iid == Hvd::IProject3::GetIID() || iid == Hvd::IProject4::GetIID();
-    return project || iid == CitI::IInterface::GetIID() ? this : nullptr;
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Prjrep::IRefCount>(&count), Hvd::Row<Hvd::IProject>(this),
+                      Hvd::Row<Hvd::IProject2>(this), Hvd::Row<Hvd::IProject3>(this), Hvd::Row<Hvd::IProject4>(this),
+                      Hvd::Row<CitI::IInterface>(this));
   }
   Prjrep::TRefCountHelper<FakeProject> count{this};
 };

@@ -5,7 +5,7 @@
 
 #include "CommonI/IRefCount.h"
 #include "Prjrep/IRefCount.h"
-
+#include "core/Interface.h"
 #include "support/Statuses.h"
 
 namespace testing_support {
@@ -41,20 +41,18 @@ enum class Counting { Prjrep, Common, None };
 
 // A component with two interfaces (ITestA, ITestB) as nested objects, a recorded count
 // starting at 1, and the root id answered by its ITestA object.
-class FakeComponent : public CitI::IInterface {
+class FakeComponent : public Hvd::TComponent<FakeComponent> {
  public:
   explicit FakeComponent(CountLog& log, Counting counting = Counting::Prjrep)
       : m_log(log), m_counting(counting), m_a(this), m_b(this), m_prjrep(this), m_common(this) {}
   ~FakeComponent() override { ++m_log.destroyed; }
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    if (iid == ITestA::GetIID()) return &m_a;
-    if (iid == ITestB::GetIID()) return &m_b;
-    if (m_counting == Counting::Prjrep && (iid == Prjrep::IRefCount::GetIID() || iid == Prjrep::IRefCountV1::GetIID()))
-      return &m_prjrep;
-    if (m_counting == Counting::Common && iid == CommonI::IRefCount::GetIID()) return &m_common;
-    if (iid == CitI::IInterface::GetIID()) return &m_a;
-    return nullptr;
+  auto QueryTable() {
+    const bool prjrep = m_counting == Counting::Prjrep;
+    return Hvd::Table(Hvd::Row<ITestA>(&m_a), Hvd::Row<ITestB>(&m_b), Hvd::RowIf<Prjrep::IRefCount>(prjrep, &m_prjrep),
+                      Hvd::RowIf<Prjrep::IRefCountV1>(prjrep, &m_prjrep),
+                      Hvd::RowIf<CommonI::IRefCount>(m_counting == Counting::Common, &m_common),
+                      Hvd::Row<CitI::IInterface>(&m_a));
   }
 
   ITestA* AsA() { return &m_a; }
@@ -62,32 +60,26 @@ class FakeComponent : public CitI::IInterface {
   int Count() const { return m_count; }
 
  private:
-  template <class I>
-  struct Nested : I {
-    explicit Nested(FakeComponent* owner) : owner(owner) {}
-    CitI::IInterface* QueryInterface(const Port::XUID& iid) override { return owner->QueryInterface(iid); }
-    FakeComponent* owner;
-  };
-  struct XA : Nested<ITestA> {
-    using Nested::Nested;
+  struct XA : Hvd::TNested<FakeComponent, ITestA> {
+    using TNested::TNested;
     int A() override { return 1; }
   };
-  struct XB : Nested<ITestB> {
-    using Nested::Nested;
+  struct XB : Hvd::TNested<FakeComponent, ITestB> {
+    using TNested::TNested;
     int B() override { return 2; }
   };
-  struct XPrjrep : Nested<Prjrep::IRefCount> {
-    using Nested::Nested;
-    Hvd::Status AddRef() override { return owner->DoAddRef(); }
-    Hvd::Status Release() override { return owner->DoRelease(); }
-    std::int32_t GetRefCount() override { return owner->m_count; }
+  struct XPrjrep : Hvd::TNested<FakeComponent, Prjrep::IRefCount> {
+    using TNested::TNested;
+    Hvd::Status AddRef() override { return This().DoAddRef(); }
+    Hvd::Status Release() override { return This().DoRelease(); }
+    std::int32_t GetRefCount() override { return This().m_count; }
   };
-  struct XCommon : Nested<CommonI::IRefCount> {
-    using Nested::Nested;
-    std::uint64_t AddRef() override { return Hvd::CodeOf(owner->DoAddRef()); }
-    std::uint64_t Release() override { return Hvd::CodeOf(owner->DoRelease()); }
+  struct XCommon : Hvd::TNested<FakeComponent, CommonI::IRefCount> {
+    using TNested::TNested;
+    std::uint64_t AddRef() override { return Hvd::CodeOf(This().DoAddRef()); }
+    std::uint64_t Release() override { return Hvd::CodeOf(This().DoRelease()); }
     std::uint64_t GetRefCount(std::int32_t& count) override {
-      count = owner->m_count;
+      count = This().m_count;
       return 1;
     }
   };

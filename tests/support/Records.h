@@ -6,10 +6,9 @@
 
 #include "CitP/Factory.h"
 #include "Prjrep/ISet.h"
-#include "framework/Factory.h"
 #include "core/Interface.h"
 #include "core/Persist.h"
-
+#include "framework/Factory.h"
 #include "support/Statuses.h"
 
 namespace testing_support {
@@ -39,18 +38,16 @@ class IRecordSet : public Prjrep::TISet<IRecord*, IRecordIterator> {
   CITI_DECLARE_IID("{0E0E0E0E-5555-4555-8555-555555555503}")
 };
 
-class CRecord : public CitI::IInterface {
+class CRecord : public Hvd::TComponent<CRecord> {
  public:
   CITI_DECLARE_CLSID("{0E0E0E0E-5555-4555-8555-555555555504}")
 
   CRecord() { ++s_alive; }
   ~CRecord() override { --s_alive; }
 
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(iid, {{IRecord::GetIID(), &m_XIRecord},
-                                  {Prjrep::IPersist::GetIID(), &m_persist},
-                                  {Prjrep::IRefCount::GetIID(), &m_refCount},
-                                  {CitI::IInterface::GetIID(), &m_XIRecord}});
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<IRecord>(&m_XIRecord), Hvd::Row<Prjrep::IPersist>(&m_persist),
+                      Hvd::Row<Prjrep::IRefCount>(&m_refCount), Hvd::Row<CitI::IInterface>(&m_XIRecord));
   }
 
   Hvd::Status LoadFrom(Prjrep::IStorage* storage) { return storage->ReadInt32(&m_value); }
@@ -70,8 +67,8 @@ class CRecord : public CitI::IInterface {
  private:
   struct XIRecord : Hvd::TNested<CRecord, IRecord> {
     using TNested::TNested;
-    std::int32_t Value() override { return m_pThis->m_value; }
-    void SetValue(std::int32_t value) override { m_pThis->m_value = value; }
+    std::int32_t Value() override { return This().m_value; }
+    void SetValue(std::int32_t value) override { This().m_value = value; }
   } m_XIRecord{this};
   Prjrep::TPersistHelper<CRecord> m_persist{this};
   Prjrep::TRefCountHelper<CRecord> m_refCount{this};

@@ -1,11 +1,11 @@
 // Named objects, the operation gate, owning projects and paths, autonyms.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 #include "Hvd/IConfiguration.h"
 #include "Hvd/IDefData.h"
@@ -15,8 +15,8 @@
 #include "Hvd/IHdlFile.h"
 #include "Prjrep/StandIns.h"
 #include "Prjrep/Storage.h"
-#include "framework/CAutonymBase.h"
 #include "core/Names.h"
+#include "framework/CAutonymBase.h"
 #include "support/FakeNames.h"
 #include "support/FakeProject.h"
 #include "support/Records.h"
@@ -56,12 +56,12 @@ class CProjectDouble : public FakeProject, Counted {
 };
 
 // A design of a project. Each double below is itself the interface that it is named for.
-class CDesignDouble : public Counted, public Hvd::IDesign {
+class CDesignDouble : public Counted, public Hvd::TComponent<CDesignDouble, Hvd::IDesign> {
  public:
   explicit CDesignDouble(Hvd::IProject* project) : m_project(project) {}
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    const bool self = iid == Hvd::IDesign::GetIID() || iid == CitI::IInterface::GetIID();
-    return self ? this : Hvd::AnswerQuery(iid, {{Prjrep::IRefCount::GetIID(), &m_refCount}});
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Hvd::IDesign>(this), Hvd::Row<CitI::IInterface>(this),
+                      Hvd::Row<Prjrep::IRefCount>(&m_refCount));
   }
   Hvd::Status GetDesignPlatform(Hvd::IDesignPlatform**) override { return Hvd::kFailure; }
   Hvd::Status SetDesignPlatform(Hvd::IDesignPlatform*) override { return Hvd::kFailure; }
@@ -78,18 +78,14 @@ class CDesignDouble : public Counted, public Hvd::IDesign {
 };
 
 // A source file of a given type and name; its type is the file itself.
-class CFileDouble : public Counted, public Hvd::IHdlFile {
+class CFileDouble : public Counted, public Hvd::TComponent<CFileDouble, Hvd::IHdlFile> {
  public:
   CFileDouble(std::string type, std::string name) : m_type(std::move(type)), m_name(std::move(name)) {}
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(iid, {{Hvd::IFile::GetIID(), &m_XIFile},
-                                  {Hvd::IHdlFile::GetIID(), this},
-                                  {Prjrep::IFileNameHelper::GetIID(), &m_XINames},
-                                  {Hvd::IFileType::GetIID(), &m_XIFileType},
-                                  {Hvd::IDefDataId::GetIID(), &m_XIType},
-                                  {Hvd::IDefDataObsolete::GetIID(), &m_XIObsolete},
-                                  {Prjrep::IRefCount::GetIID(), &m_refCount},
-                                  {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Hvd::IFile>(&m_XIFile), Hvd::Row<Hvd::IHdlFile>(this),
+                      Hvd::Row<Prjrep::IFileNameHelper>(&m_XINames), Hvd::Row<Hvd::IFileType>(&m_XIFileType),
+                      Hvd::Row<Hvd::IDefDataId>(&m_XIType), Hvd::Row<Hvd::IDefDataObsolete>(&m_XIObsolete),
+                      Hvd::Row<Prjrep::IRefCount>(&m_refCount), Hvd::Row<CitI::IInterface>(this));
   }
   Hvd::Status CheckFileOnDisk() override { return Hvd::kFailure; }
   Hvd::Status SetModified(bool) override { return Hvd::kFailure; }
@@ -102,7 +98,7 @@ class CFileDouble : public Counted, public Hvd::IHdlFile {
   struct XIFile : Hvd::TNested<CFileDouble, Hvd::IFile> {
     using TNested::TNested;
     Hvd::Status GetFileType(Hvd::IFileType** type) override {
-      return Prjrep::AutoOut<Hvd::IFileType>(type).Assign(m_pThis);
+      return Prjrep::AutoOut<Hvd::IFileType>(type).Assign(&This());
     }
     Hvd::Status GetFileFlag(bool*) override { return Hvd::kFailure; }
     Hvd::Status SetFileFlag(bool) override { return Hvd::kFailure; }
@@ -115,25 +111,23 @@ class CFileDouble : public Counted, public Hvd::IHdlFile {
   struct XIType : Hvd::TNested<CFileDouble, Hvd::IDefDataId> {
     using TNested::TNested;
     Hvd::Status GetDefDataIdName(String* name) override {
-      *name = m_pThis->m_type;
+      *name = This().m_type;
       return Hvd::kSuccess;
     }
   } m_XIType{this};
   struct XIObsolete : Hvd::TNested<CFileDouble, Hvd::IDefDataObsolete> {
     using TNested::TNested;
     Hvd::Status IsObsolete(bool* obsolete) override {
-      *obsolete = m_pThis->obsolete;
+      *obsolete = This().obsolete;
       return Hvd::kSuccess;
     }
   } m_XIObsolete{this};
-  struct XINames : FakeFileNameHelperBase {
-    explicit XINames(CFileDouble* owner) : m_owner(owner) {}
-    CitI::IInterface* QueryInterface(const Port::XUID& iid) override { return m_owner->QueryInterface(iid); }
+  struct XINames : Hvd::TNested<CFileDouble, FakeFileNameHelperBase> {
+    using TNested::TNested;
     Hvd::Status GetFullName(Text* name) override {
-      *name = m_owner->m_name;
+      *name = This().m_name;
       return Hvd::kSuccess;
     }
-    CFileDouble* m_owner;
   } m_XINames{this};
   bool obsolete = false;
   std::string m_type;
@@ -142,17 +136,14 @@ class CFileDouble : public Counted, public Hvd::IHdlFile {
 };
 
 // A configuration: named, bound to a project, stored with its name, able to name itself.
-class CConfigurationDouble : public Counted, public Hvd::IProjectCompReference {
+class CConfigurationDouble : public Counted, public Hvd::TComponent<CConfigurationDouble, Hvd::IProjectCompReference> {
  public:
   CITI_DECLARE_CLSID("{3D3D3D3D-AAAA-4AAA-8AAA-AAAAAAAAAA01}")
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return Hvd::AnswerQuery(iid, {{Hvd::IConfiguration::GetIID(), &m_XIConfiguration},
-                                  {Hvd::IProjectCompReference::GetIID(), this},
-                                  {Prjrep::IName::GetIID(), &m_name},
-                                  {Prjrep::IAutoNaming::GetIID(), &m_XINaming},
-                                  {Prjrep::IPersist::GetIID(), &m_persist},
-                                  {Prjrep::IRefCount::GetIID(), &m_refCount},
-                                  {CitI::IInterface::GetIID(), this}});
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Hvd::IConfiguration>(&m_XIConfiguration), Hvd::Row<Hvd::IProjectCompReference>(this),
+                      Hvd::Row<Prjrep::IName>(&m_name), Hvd::Row<Prjrep::IAutoNaming>(&m_XINaming),
+                      Hvd::Row<Prjrep::IPersist>(&m_persist), Hvd::Row<Prjrep::IRefCount>(&m_refCount),
+                      Hvd::Row<CitI::IInterface>(this));
   }
   Hvd::Status LoadFrom(Prjrep::IStorage* storage) {
     String name;
@@ -170,13 +161,13 @@ class CConfigurationDouble : public Counted, public Hvd::IProjectCompReference {
   struct XIConfiguration : Hvd::TNested<CConfigurationDouble, Hvd::IConfiguration> {
     using TNested::TNested;
     Hvd::Status GetElements(Hvd::IConfigurationElementIterator**) override { return Hvd::kFailure; }
-    Hvd::Status GetProject(Hvd::IProject** project) override { return m_pThis->GetProject(project); }
+    Hvd::Status GetProject(Hvd::IProject** project) override { return This().GetProject(project); }
   } m_XIConfiguration{this};
   struct XINaming : Hvd::TNested<CConfigurationDouble, Prjrep::IAutoNaming> {
     using TNested::TNested;
     Hvd::Status GetAutonym(Prjrep::IAutonym** autonym) override {
       auto* made = new Hvd::CConfigurationAutonym;
-      made->SetObject(m_pThis);
+      made->SetObject(&This());
       return Prjrep::AutoOut<Prjrep::IAutonym>(autonym).Assign(AutoRelease<Prjrep::IAutonym>(made).Get());
     }
   } m_XINaming{this};
@@ -207,7 +198,7 @@ class DmUtilsTest : public ::testing::Test {
   // A project whose repository (found by its path) has it as its active project.
   AutoRelease<CProjectDouble> OpenProject() {
     AutoRelease<CProjectDouble> project(new CProjectDouble(m_source));
-    AutoRelease<Prjrep::IProjectRepository> repository(Hvd::FindAutonymByName(m_source.c_str(), true));
+    AutoRelease<Prjrep::IProjectRepository> repository = Hvd::FindAutonymByName(m_source.c_str(), true);
     EXPECT_NE(repository.Get(), nullptr);
     std::ignore = Hvd::RegisterNamedObject(repository, "ActiveHvdProject", project.Get(), true);
     return project;
@@ -216,7 +207,7 @@ class DmUtilsTest : public ::testing::Test {
 };
 
 TEST_F(DmUtilsTest, NamesAreRegisteredReplacedFoundAndWithdrawn) {
-  AutoRelease<CitI::IInterface> registry(Hvd::GetNamedObjectRegistryCLSID());
+  AutoRelease<CitI::IInterface> registry = Hvd::GetNamedObjectRegistryCLSID();
   AutoRelease<CProjectDouble> a(new CProjectDouble("/a.xhlc"));
   AutoRelease<CProjectDouble> b(new CProjectDouble("/b.xhlc"));
   EXPECT_EQ(Hvd::RegisterNamedObject(registry, "Name", a.Get(), false), Hvd::kSuccess);
@@ -238,7 +229,7 @@ TEST_F(DmUtilsTest, ActiveRepositoryAndProjectFollowPathsAndPathlessObjectsAreNe
   AutoRelease<CProjectDouble> other(new CProjectDouble(m_dir + "/other.xhlc"));
   AutoRelease<CProjectDouble> pathless(new CProjectDouble(""));
   Hvd::SetActiveRepository(pathless.Get());
-  EXPECT_EQ(AutoRelease<CitI::IInterface>(Hvd::GetActiveRepository()).Get(), nullptr) << "no nameless repository";
+  EXPECT_EQ(Hvd::GetActiveRepository().Get(), nullptr) << "no nameless repository";
   Hvd::SetActiveRepository(project.Get());
   EXPECT_TRUE(Hvd::IsActiveRepository(project.Get()));
   EXPECT_FALSE(Hvd::IsActiveRepository(other.Get()));
@@ -246,9 +237,9 @@ TEST_F(DmUtilsTest, ActiveRepositoryAndProjectFollowPathsAndPathlessObjectsAreNe
   EXPECT_FALSE(Hvd::IsActiveProject(pathless.Get()));
   Hvd::SetActiveProject(project.Get());  // no Cvf project yet: nothing registered
   EXPECT_FALSE(Hvd::IsActiveProject(project.Get()));
-  AutoRelease<Hvd::IProjectHelper> helper(Hvd::GetCvfProject(project.Get(), true));
+  AutoRelease<Hvd::IProjectHelper> helper = Hvd::GetCvfProject(project.Get(), true);
   ASSERT_NE(helper.Get(), nullptr);
-  AutoRelease<Prjrep::IProjectRepository> repository(Hvd::GetRepositoryOfObject(project.Get()));
+  AutoRelease<Prjrep::IProjectRepository> repository = Hvd::GetRepositoryOfObject(project.Get());
   std::ignore = Hvd::RegisterNamedObject(repository, "CvfProject", helper.Get(), true);
   Hvd::SetActiveProject(project.Get());
   EXPECT_TRUE(Hvd::IsActiveProject(project.Get()));
@@ -286,12 +277,12 @@ TEST_F(DmUtilsTest, OwningProjectAndFullPathOfEachKindOfObject) {
 
   AutoRelease<CDesignDouble> design(new CDesignDouble(project.Get()));
   EXPECT_EQ(Hvd::GetObjectFullPath(design.Get()), canonical);
-  EXPECT_EQ(AutoRelease<Hvd::IProject>(Hvd::GetOwningProject(design.Get())).Get(), project.Get());
+  EXPECT_EQ(Hvd::GetOwningProject(design.Get()).Get(), project.Get());
 
   AutoRelease<CConfigurationDouble> configuration(new CConfigurationDouble);
   std::ignore = configuration->SetProject(project.Get());
   std::ignore = configuration->m_name.SetName("cfg");
-  EXPECT_EQ(AutoRelease<Hvd::IProject>(Hvd::GetOwningProject(configuration.Get())).Get(), project.Get());
+  EXPECT_EQ(Hvd::GetOwningProject(configuration.Get()).Get(), project.Get());
   EXPECT_EQ(Hvd::GetObjectFullPath(configuration.Get()), canonical);
   EXPECT_EQ(Hvd::GetObjectDisplayName(configuration.Get()), "cfg");
   EXPECT_EQ(Hvd::GetObjectDisplayName(project.Get()), "top.xhlc");
@@ -307,9 +298,9 @@ TEST_F(DmUtilsTest, OwningProjectAndFullPathOfEachKindOfObject) {
   // A child project's file finds the project loaded from it, by its .xhlc or .hlc name.
   AutoRelease<CFileDouble> child(new CFileDouble("FILE_XHLC", m_source));
   EXPECT_TRUE(Hvd::IsProjectFileType(child.Get()));
-  EXPECT_EQ(AutoRelease<Hvd::IProject>(Hvd::GetOwningProject(child.Get())).Get(), project.Get());
+  EXPECT_EQ(Hvd::GetOwningProject(child.Get()).Get(), project.Get());
   AutoRelease<CFileDouble> unloaded(new CFileDouble("FILE_XHLC", m_dir + "/none.xhlc"));
-  EXPECT_EQ(AutoRelease<Hvd::IProject>(Hvd::GetOwningProject(unloaded.Get())).Get(), nullptr);
+  EXPECT_EQ(Hvd::GetOwningProject(unloaded.Get()).Get(), nullptr);
 
   EXPECT_EQ(Hvd::GetDefDataIdName(source.Get()), "FILE_VHDL");
   EXPECT_EQ(Hvd::GetDefDataIdName(project.Get()), "") << "no definition data";
@@ -319,7 +310,7 @@ TEST_F(DmUtilsTest, OwningProjectAndFullPathOfEachKindOfObject) {
   EXPECT_TRUE(Hvd::IsDefDataObsolete(project.Get()));
   EXPECT_EQ(Hvd::GetDesignUnitTypeName(source.Get()), "") << "not a design unit";
 
-  EXPECT_EQ(AutoRelease<Hvd::IProject>(Hvd::GetOwningProject(nullptr)).Get(), nullptr);
+  EXPECT_EQ(Hvd::GetOwningProject(nullptr).Get(), nullptr);
   EXPECT_EQ(Hvd::GetObjectFullPath(nullptr), "");
   EXPECT_EQ(Hvd::SaveOwningProject(design.Get(), nullptr), Hvd::kSuccess);
   EXPECT_EQ(project->saves, 1);
@@ -337,11 +328,11 @@ TEST_F(DmUtilsTest, AutonymsComposedPersistedAndResolvedBack) {
     AutoRelease<Prjrep::ISaveAutonym> own(Hvd::GetAutonymOf(configuration.Get()));
     ASSERT_EQ(own->SaveObject(nullptr), Hvd::kSuccess);
     ASSERT_EQ(Hvd::PersistObjectAutonym(stream, configuration.Get()), Hvd::kSuccess);
-    AutoRelease<Prjrep::IProjectRepository> repository(Hvd::GetRepositoryOfObject(project.Get()));
+    AutoRelease<Prjrep::IProjectRepository> repository = Hvd::GetRepositoryOfObject(project.Get());
     ASSERT_EQ(repository->Close(), Hvd::kSuccess);
     std::ignore = own->CloseObject(repository);
-    EXPECT_EQ(Hvd::SynthesizeHlcPlusAutonym(nullptr), nullptr);
-    EXPECT_EQ(Hvd::MakeProjectComponentAutonym("", configuration.Get()), nullptr);
+    EXPECT_EQ(Hvd::SynthesizeHlcPlusAutonym(nullptr).Get(), nullptr);
+    EXPECT_EQ(Hvd::MakeProjectComponentAutonym("", configuration.Get()).Get(), nullptr);
   }
   Prjrep::ResetNamedObjectRegistry();
   AutoCast<Prjrep::IStorageControl> control(stream.Get());

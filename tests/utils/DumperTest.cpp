@@ -69,9 +69,7 @@ class DumperTest : public ::testing::Test {
     std::ignore = dumper->Close();
     return std::regex_replace(ReadAll(m_path), std::regex("timestamp=\"[0-9]+\""), "timestamp=\"N\"");
   }
-  static AutoRelease<CitI::IInterface> Registry() {
-    return AutoRelease<CitI::IInterface>(Hvd::GetNamedObjectRegistryCLSID());
-  }
+  static AutoRelease<CitI::IInterface> Registry() { return Hvd::GetNamedObjectRegistryCLSID(); }
 
   std::string m_dir = ::testing::TempDir() + "dumper_" + std::to_string(getpid());
   std::string m_path = m_dir + "/pr_audit.xml";

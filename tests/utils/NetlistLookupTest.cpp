@@ -142,34 +142,34 @@ TEST_P(NetlistLookupTest, FailingChildListsAndNames) {
 TEST_P(NetlistLookupTest, ViewSearchesStartAtTheRootAndHandOutAReference) {
   FakeNetlistView view(&root);
   {
-    AutoRelease<IHdlNetListNode> byPath(Hvd::FindViewNodeByInstancePath(&view, P("top/u1/u2")));
-    AutoRelease<IHdlNetListNode> byUnit(Hvd::FindViewNodeByDuName(&view, "MID"));
+    AutoRelease<IHdlNetListNode> byPath = Hvd::FindViewNodeByInstancePath(&view, P("top/u1/u2"));
+    AutoRelease<IHdlNetListNode> byUnit = Hvd::FindViewNodeByDuName(&view, "MID");
     EXPECT_EQ(byPath.Get(), u1leaf);
     EXPECT_EQ(byUnit.Get(), u10);
     EXPECT_EQ((std::vector<int>{u1leaf->References(), u10->References(), root.References(), view.References()}),
               (std::vector<int>{1, 1, 0, 0}));
-    AutoRelease<IHdlNetListNode> rootNode(Hvd::GetViewNetListRoot(&view));
+    AutoRelease<IHdlNetListNode> rootNode = Hvd::GetViewNetListRoot(&view);
     EXPECT_EQ(rootNode.Get(), &root);
     EXPECT_EQ(root.References(), 1);
   }
   // An empty path or name is not looked up at all.
   const int opened = root.childrenCalls;
-  EXPECT_EQ(Hvd::FindViewNodeByInstancePath(&view, ""), nullptr);
-  EXPECT_EQ(Hvd::FindViewNodeByDuName(&view, ""), nullptr);
+  EXPECT_EQ(Hvd::FindViewNodeByInstancePath(&view, "").Get(), nullptr);
+  EXPECT_EQ(Hvd::FindViewNodeByDuName(&view, "").Get(), nullptr);
   EXPECT_EQ(root.childrenCalls, opened);
-  EXPECT_EQ(Hvd::FindViewNodeByInstancePath(&view, P("top/u9")), nullptr);
+  EXPECT_EQ(Hvd::FindViewNodeByInstancePath(&view, P("top/u9")).Get(), nullptr);
   EXPECT_EQ(view.References(), 0);
   EXPECT_TRUE(Captured().empty());
 
   // Views without elaboration data are reported; a view without a root is not.
   const char* noData = "ERROR: Unable to get the IHdlElaborationData interface from the HDLView.\n";
   FakeNetlistView withoutData(&root, false), withoutRoot(nullptr);
-  EXPECT_EQ(Hvd::FindViewNodeByInstancePath(&withoutData, P("top")), nullptr);
-  EXPECT_EQ(Hvd::FindViewNodeByDuName(&withoutData, "TOP"), nullptr);
-  EXPECT_EQ(Hvd::GetViewNetListRoot(nullptr), nullptr);
+  EXPECT_EQ(Hvd::FindViewNodeByInstancePath(&withoutData, P("top")).Get(), nullptr);
+  EXPECT_EQ(Hvd::FindViewNodeByDuName(&withoutData, "TOP").Get(), nullptr);
+  EXPECT_EQ(Hvd::GetViewNetListRoot(nullptr).Get(), nullptr);
   EXPECT_EQ(Captured(), (Texts{noData, noData, noData}));
-  EXPECT_EQ(Hvd::FindViewNodeByInstancePath(&withoutRoot, P("top")), nullptr);
-  EXPECT_EQ(Hvd::GetViewNetListRoot(&withoutRoot), nullptr);
+  EXPECT_EQ(Hvd::FindViewNodeByInstancePath(&withoutRoot, P("top")).Get(), nullptr);
+  EXPECT_EQ(Hvd::GetViewNetListRoot(&withoutRoot).Get(), nullptr);
   EXPECT_EQ(withoutRoot.References(), 0);
   EXPECT_TRUE(Captured().empty());
 }

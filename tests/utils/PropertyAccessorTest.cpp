@@ -46,10 +46,10 @@ TEST_F(PropertyAccessorTest, ValuesByNameForEachKind) {
   accessor.SetPropertyValue("PROP_AutoTop", "false");
   EXPECT_EQ(accessor.GetPropertyValue("PROP_AutoTop"), "false");
   accessor.SetPropertyValue("PROP_OvraSpecifySearchDirectoryChkSyntax", "/a|/b");
-  AutoRelease<Hvd::IPropertyInstance> files(accessor.GetPropertyInstance("PROP_OvraSpecifySearchDirectoryChkSyntax"));
+  AutoRelease<Hvd::IPropertyInstance> files = accessor.GetPropertyInstance("PROP_OvraSpecifySearchDirectoryChkSyntax");
   EXPECT_TRUE(Hvd::FilePropertyHasValues(files));
   EXPECT_FALSE(Hvd::IsSingleFileProperty(files));
-  AutoRelease<Hvd::IPropertyInstance> single(accessor.GetPropertyInstance("PROP_MessageFilterFile"));
+  AutoRelease<Hvd::IPropertyInstance> single = accessor.GetPropertyInstance("PROP_MessageFilterFile");
   EXPECT_TRUE(Hvd::FilePropertyIsEmpty(single));
   EXPECT_TRUE(Hvd::IsSingleFileProperty(single));
   EXPECT_FALSE(Hvd::FilePropertyIsEmpty(m_manager.Get())) << "not a file property";
@@ -74,7 +74,7 @@ TEST_F(PropertyAccessorTest, LabelsAreFoundThroughTheNameMapAndLockedValuesHold)
 TEST_F(PropertyAccessorTest, InstancesComeAfterWhatTheyDependOn) {
   Hvd::PropertyAccessor accessor(m_manager.Get());
   for (const char* name : {"PROP_DevSpeed", "PROP_DevPackage", "PROP_DevDevice", "PROP_DevFamily"}) {
-    AutoRelease<Hvd::IPropertyInstance> made(accessor.GetPropertyInstance(name));
+    AutoRelease<Hvd::IPropertyInstance> made = accessor.GetPropertyInstance(name);
   }
   std::vector<AutoPtr<Hvd::IPropertyInstance>> ordered;
   accessor.GetAllPropertyInstances(ordered);
@@ -90,15 +90,14 @@ TEST_F(PropertyAccessorTest, DeviceStoreTranslatesAnOldValueByItsKey) {
 }
 
 // Uncounted definitions over a name table: a depends on b, b on a, c on a.
-struct Definitions : Hvd::IPropertyTemplateStore {
+struct Definitions : Hvd::TComponent<Definitions, Hvd::IPropertyTemplateStore> {
   struct Def : Hvd::IPropertyTemplate, Hvd::IDefDataId {
     Definitions* table = nullptr;
     std::string name;
     std::vector<std::string> deps;
+    // Two interfaces as bases, so the query is written here rather than by TComponent.
     CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-      if (iid == Hvd::IDefDataId::GetIID()) return static_cast<Hvd::IDefDataId*>(this);
-      if (iid == Hvd::IPropertyTemplate::GetIID()) return static_cast<Hvd::IPropertyTemplate*>(this);
-      return nullptr;
+      return Hvd::Table(Hvd::Row<Hvd::IDefDataId>(this), Hvd::Row<Hvd::IPropertyTemplate>(this)).Answer(iid);
     }
     Hvd::Status GetDefDataIdName(String* out) override {
       *out = name;
@@ -111,10 +110,11 @@ struct Definitions : Hvd::IPropertyTemplateStore {
     }
   };
   // A counted iterator over the dependencies' ids.
-  struct Ids : Hvd::IDefDataIdIterator {
+  struct Ids : Hvd::TComponent<Ids, Hvd::IDefDataIdIterator> {
     Ids(Definitions* table, std::vector<std::string> names) : table(table), names(std::move(names)) {}
-    CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-      return iid == Prjrep::IRefCount::GetIID() ? static_cast<CitI::IInterface*>(&count) : this;
+    auto QueryTable() {
+      return Hvd::Table(Hvd::Row<Prjrep::IRefCount>(&count), Hvd::Row<Hvd::IDefDataIdIterator>(this),
+                        Hvd::Row<CitI::IInterface>(this));
     }
     Hvd::IDefDataId* Current() override { return IsDone() ? nullptr : &table->defs.at(names[at]); }
     Hvd::Status Reset() override {
@@ -133,9 +133,7 @@ struct Definitions : Hvd::IPropertyTemplateStore {
     Prjrep::TRefCountHelper<Ids> count{this};
   };
   std::map<std::string, Def> defs;
-  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-    return iid == Hvd::IPropertyTemplateStore::GetIID() ? this : nullptr;
-  }
+  auto QueryTable() { return Hvd::Table(Hvd::Row<Hvd::IPropertyTemplateStore>(this)); }
   Hvd::Status GetTemplate(Hvd::IDefDataId* id, Hvd::IPropertyTemplate** out) override {
     String name;
     std::ignore = id->GetDefDataIdName(&name);

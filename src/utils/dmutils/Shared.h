@@ -1,0 +1,37 @@
+#pragma once
+// What the files of the design-data utilities share, and nothing outside them includes:
+// the named-autonym class, the process-wide registry, object identity and new references.
+
+#include "CitI/IInterface.h"
+#include "Port/XUID.h"
+#include "core/Holders.h"
+#include "framework/Factory.h"
+
+namespace Hvd::dmutils {
+
+// An autonym that is just a name, such as a project file's path.
+inline const Port::XUID& NamedAutonymClass() {
+  static constexpr Port::XUID s_clsid{"{c6327cf3-ebf5-4a02-90ff-387e6c7d2f11}"};
+  return s_clsid;
+}
+
+// The process-wide registry as interface `I`. The registry is created for every use; the
+// instance is given back when done, whatever its lifetime inside the host.
+template <class I>
+Prjrep::AutoRelease<I> Registry() {
+  return Prjrep::AutoRelease<I>(GetNamedObjectRegistryCLSID());
+}
+
+// The root interface, which tells two parts of one object apart from two objects.
+inline CitI::IInterface* IdentityOf(CitI::IInterface* object) {
+  return object ? object->QueryInterface(CitI::IInterface::GetIID()) : nullptr;
+}
+
+// `object` as `I` with a reference of its own, for handing out an object that the caller
+// only borrows; empty when the object does not answer `I`.
+template <class I, class Obj>
+Prjrep::AutoRelease<I> NewReference(Obj* object) {
+  return Prjrep::AutoRelease<I>(Prjrep::AutoReturn<I>(object).Get());
+}
+
+}  // namespace Hvd::dmutils
