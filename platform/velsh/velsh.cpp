@@ -121,8 +121,7 @@ Tcl_Interp* OpenInterpreter() {
       return nullptr;
     }
   }
-  static constexpr Port::XUID kInterpreterClass{"{55BC7985-ED0B-4b33-AECD-4237C30C200D}"};
-  CitI::IInterface* component = CitP::Factory::CreateInstance(kInterpreterClass);
+  CitI::IInterface* component = CitP::Factory::CreateInstance(Hvd::TclInterpClassId());
   auto* tcl = component ? static_cast<Hvd::ITclInterp*>(component->QueryInterface(Hvd::ITclInterp::GetIID())) : nullptr;
   const bool ready = tcl != nullptr && tcl->Init("") == Hvd::kSuccess;
   if (component != nullptr) GiveUp(component);  // the interpreter outlives its instances

@@ -1,4 +1,5 @@
 #include "core/Events.h"
+#include "Prjrep/ClassIds.h"
 
 #include "CitP/Factory.h"
 
@@ -72,8 +73,7 @@ Status SendEvent(CitI::IInterface* object, const Port::XUID& eventId, CitI::IInt
 
 Prjrep::AutoRelease<Prjrep::IEvent> CreateEvent(CitI::IInterface* sender, const Port::XUID& eventId,
                                                 CitI::IInterface* argument) {
-  static constexpr Port::XUID kEventClass{"{162FF186-3785-40ba-B5FD-540CADCBE439}"};
-  Prjrep::AutoRelease<Prjrep::IEvent> event(CitP::Factory::CreateInstance(kEventClass));
+  Prjrep::AutoRelease<Prjrep::IEvent> event(CitP::Factory::CreateInstance(Prjrep::ClassId::Event()));
   if (!event) return event;
   std::ignore = event->SetSender(sender);
   std::ignore = event->SetEventId(eventId);

@@ -1,4 +1,5 @@
 #include "framework/Factory.h"
+#include "Prjrep/ClassIds.h"
 
 #include "CitP/Factory.h"
 #include "core/Holders.h"
@@ -15,8 +16,7 @@ bool CreateFileNameHelper(const Port::XUID& clsid, Prjrep::IFileNameHelper** hel
 }
 
 Prjrep::AutoRelease<CitI::IInterface> GetNamedObjectRegistryCLSID() {
-  static constexpr Port::XUID s_clsid{"{4fed14a6-b46d-476d-8556-05048be1b55b}"};
-  return Prjrep::AutoRelease<CitI::IInterface>(CitP::Factory::CreateInstance(s_clsid));
+  return Prjrep::AutoRelease<CitI::IInterface>(CitP::Factory::CreateInstance(Prjrep::ClassId::NamedObjectRegistry()));
 }
 
 }  // namespace Hvd

@@ -1,4 +1,5 @@
 #include "utils/FileStamp.h"
+#include "Prjrep/ClassIds.h"
 
 #include <sys/stat.h>
 
@@ -43,9 +44,8 @@ void CreateComponentInterfaceRef(ComponentInterfaceRef& ref) {
 }
 
 bool RecreateComponentInterfaceRef(ComponentInterfaceRef& ref) {
-  static constexpr Port::XUID kAttachmentClass{"{e0a394b8-1df6-4a01-8db1-62a4783e3e31}"};
   if (ref.attachment != nullptr) return true;
-  Prjrep::AutoRelease<Prjrep::IComponentAttachment> made(CitP::Factory::CreateInstance(kAttachmentClass));
+  Prjrep::AutoRelease<Prjrep::IComponentAttachment> made(CitP::Factory::CreateInstance(Prjrep::ClassId::Attachment()));
   ref.attachment = made.Detach();
   return ref.attachment != nullptr;
 }

@@ -1,4 +1,5 @@
 #include "utils/InterpHelp.h"
+#include "Prjrep/ClassIds.h"
 
 #include <cstring>
 
@@ -41,8 +42,7 @@ Port::StringBase<char> TclWord(const Port::StringBase<char>& value) {
 }
 
 void BroadcastEvent(CitI::IInterface* object, const Port::XUID& eventId, CitI::IInterface* argument) {
-  static constexpr Port::XUID kRelayClass{"{f57002b6-97f6-4f2b-8048-59ed0b0a9fa6}"};
-  Prjrep::AutoRelease<CitI::IInterface> relay(CitP::Factory::CreateInstance(kRelayClass));
+  Prjrep::AutoRelease<CitI::IInterface> relay(CitP::Factory::CreateInstance(Prjrep::ClassId::BroadcastRelay()));
   std::ignore = SendEvent(object, eventId, argument);
   std::ignore = SendEvent(relay, eventId, argument);
 }
@@ -68,9 +68,8 @@ void EventScope::Send(const Port::XUID& eventId) {
 namespace InterpHelp {
 
 Hvd::Status RunCmd(const char* command, CitI::IInterface* object, bool passObject, Port::StringBase<char>* result) {
-  static constexpr Port::XUID kInterpreterClass{"{55BC7985-ED0B-4b33-AECD-4237C30C200D}"};
   static const Port::StringBase<char> kThis("this");
-  Prjrep::AutoRelease<Hvd::ITclInterp> interpreter(CitP::Factory::CreateInstance(kInterpreterClass));
+  Prjrep::AutoRelease<Hvd::ITclInterp> interpreter(CitP::Factory::CreateInstance(Hvd::TclInterpClassId()));
   if (interpreter.Get() == nullptr) {
     return Hvd::Fail(Hvd::kFailure, "InterpHelp::RunCmd: No TOE interpreter found.\n");
   }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "CitP/Factory.h"
+#include "Prjrep/ClassIds.h"
 #include "Hvd/ClassIds.h"
 #include "Prjrep/IAutonym.h"
 #include "Prjrep/IProjectRepository.h"
@@ -18,7 +19,6 @@ using testing_support::CNode;
 
 namespace {
 
-const Port::XUID kRepositoryClass("{cd48a8b1-2990-4881-8664-52802c04fdff}");
 
 class AutonymTest : public testing_support::NodeFixture {
  protected:
@@ -35,7 +35,7 @@ class AutonymTest : public testing_support::NodeFixture {
     return Prjrep::AutoRelease<Prjrep::ISaveAutonym>(CitP::Factory::CreateInstance(clsid));
   }
   Prjrep::AutoRelease<Prjrep::IProjectRepository> OpenRepository(std::int32_t mode) {
-    Prjrep::AutoRelease<Prjrep::IProjectRepositoryInternal> internal(CitP::Factory::CreateInstance(kRepositoryClass));
+    Prjrep::AutoRelease<Prjrep::IProjectRepositoryInternal> internal(CitP::Factory::CreateInstance(Prjrep::ClassId::Repository()));
     Prjrep::AutoRelease<Prjrep::IStorage> root;
     CitI::IInterface* other = nullptr;
     EXPECT_EQ(internal->Open(m_path.c_str(), "", mode, root.Receive(), &other), Hvd::kSuccess);

@@ -1,6 +1,7 @@
 // The operation gate, path and compound autonyms, a repository file, and the helper loaded by name.
 
 #include "Hvd/IProject.h"
+#include "Prjrep/ClassIds.h"
 #include "Hvd/IProjectHelper.h"
 #include "Prjrep/IProjectRepository.h"
 #include "Prjrep/IStringSet.h"
@@ -14,9 +15,6 @@ using namespace Prjrep;
 using namespace testing_support;
 using AutonymTest = StandInFixture;
 
-constexpr Port::XUID kGate{"{60f0875e-b8d4-4abf-b271-75837f1c0ca9}"};
-constexpr Port::XUID kCompound{"{e4265341-05c3-4f14-9f2f-a47e72d5ae89}"};
-constexpr Port::XUID kHelper{"{0725c3d2-5e9b-4383-a7b6-a80c932eac21}"};
 
 // Stands for what its context's name table knows by its name.
 class CLookupNym final : public Hvd::TComponent<CLookupNym, IAutonym> {
@@ -45,8 +43,8 @@ class CLookupNym final : public Hvd::TComponent<CLookupNym, IAutonym> {
 };
 
 TEST_F(AutonymTest, EachGateCountsItsOwnNames) {
-  auto gate = Create<ISimpleNamedLookup>(kGate);
-  auto other = Create<ISimpleNamedLookup>(kGate);
+  auto gate = Create<ISimpleNamedLookup>(Prjrep::ClassId::OperationGate());
+  auto other = Create<ISimpleNamedLookup>(Prjrep::ClassId::OperationGate());
   AutoCast<IStringSet> names(gate.Get());
   AutoRelease<IRecord> record(CRecord::Make(1));
   EXPECT_TRUE(gate->Add("a", record) == Hvd::kSuccess && gate->Add("b", record) == Hvd::kSuccess);
@@ -56,9 +54,9 @@ TEST_F(AutonymTest, EachGateCountsItsOwnNames) {
 
 TEST_F(AutonymTest, APathAutonymOpensOneRepositoryPerPathThatTheLookupFindsBySameNamedAutonyms) {
   const std::string path = dir + "/a.rep";
-  auto registry = Create<IAutonymLookup>(kRegistry);
+  auto registry = Create<IAutonymLookup>(Prjrep::ClassId::NamedObjectRegistry());
   auto nym = PathNym(path);
-  auto other = Create<CitI::IInterface>(kRepository);
+  auto other = Create<CitI::IInterface>(Prjrep::ClassId::Repository());
   Object repo, again;
   AutoRelease<IAutonym> found;
   ASSERT_EQ(registry->ResolveOrCreate(nym, nullptr, repo.Receive()), Hvd::kSuccess);
@@ -82,7 +80,7 @@ TEST_F(AutonymTest, APathAutonymOpensOneRepositoryPerPathThatTheLookupFindsBySam
 TEST_F(AutonymTest, ACompoundResolvesEachElementInThePreviousOnesObjectHoldsNothingAndComesBackFromAFile) {
   RegisterTestFactory<CLookupNym>();
   const std::string path = dir + "/a.rep";
-  auto compound = Create<IAutonymSet>(kCompound);
+  auto compound = Create<IAutonymSet>(Prjrep::ClassId::CompoundAutonym());
   AutoCast<IAutonym> nym(compound.Get());
   Text name;
   EXPECT_TRUE(compound->Add(PathNym(path)) == Hvd::kSuccess &&
@@ -90,7 +88,7 @@ TEST_F(AutonymTest, ACompoundResolvesEachElementInThePreviousOnesObjectHoldsNoth
   EXPECT_TRUE(nym->GetName(&name) == Hvd::kSuccess && name == (path + "|rec").c_str());
 
   Object repo, found;
-  ASSERT_EQ(Create<IAutonymLookup>(kRegistry)->ResolveOrCreate(PathNym(path), nullptr, repo.Receive()), Hvd::kSuccess);
+  ASSERT_EQ(Create<IAutonymLookup>(Prjrep::ClassId::NamedObjectRegistry())->ResolveOrCreate(PathNym(path), nullptr, repo.Receive()), Hvd::kSuccess);
   AutoCast<ISimpleNamedLookup> names(repo.Get());
   AutoRelease<IRecord> record(CRecord::Make(1));
   ASSERT_EQ(names->Add("rec", record), Hvd::kSuccess);
@@ -109,7 +107,7 @@ TEST_F(AutonymTest, ACompoundResolvesEachElementInThePreviousOnesObjectHoldsNoth
               item->WriteObject(AutoCast<IPersist>(nym)) == Hvd::kSuccess);
   EXPECT_FALSE(std::filesystem::exists(path));
   ASSERT_EQ(AutoCast<IProjectRepository>(repo.Get())->Close(), Hvd::kSuccess);
-  auto fresh = Create<IProjectRepositoryInternal>(kRepository);
+  auto fresh = Create<IProjectRepositoryInternal>(Prjrep::ClassId::Repository());
   ASSERT_TRUE(fresh->Open(path, "Area/Kind", kOpenExisting, area.ReleaseAndReceive(), nullptr) == Hvd::kSuccess &&
               area->OpenItem("Nym", kRead, item.ReleaseAndReceive()) == Hvd::kSuccess &&
               item->ReadObject(read.Receive()) == Hvd::kSuccess);
@@ -118,8 +116,8 @@ TEST_F(AutonymTest, ACompoundResolvesEachElementInThePreviousOnesObjectHoldsNoth
 }
 
 TEST_F(AutonymTest, CompoundsThatContainThemselvesFailToNameCompareOrResolveInsteadOfRecursingForever) {
-  auto a = Create<IAutonymSet>(kCompound);
-  auto b = Create<IAutonymSet>(kCompound);
+  auto a = Create<IAutonymSet>(Prjrep::ClassId::CompoundAutonym());
+  auto b = Create<IAutonymSet>(Prjrep::ClassId::CompoundAutonym());
   AutoCast<IAutonym> nymA(a.Get()), nymB(b.Get());
   ASSERT_TRUE(a->Add(nymA) == Hvd::kSuccess && b->Add(nymA) == Hvd::kSuccess &&
               a->Add(nymB) == Hvd::kSuccess);  // a in itself, and a and b in each other
@@ -137,7 +135,7 @@ TEST_F(AutonymTest, CompoundsThatContainThemselvesFailToNameCompareOrResolveInst
 
 TEST_F(AutonymTest, TheProjectHelperLoadedByNameIsBoundToAProjectThatItSavesAndLetsGo) {
   ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_Cvf"));
-  auto helper = Create<Hvd::IProjectHelper>(kHelper);
+  auto helper = Create<Hvd::IProjectHelper>(Hvd::ProjectHelperClassId());
   AutoCast<Hvd::IProjectCompReference> reference(helper.Get());
   auto* project = new FakeProject;
   AutoRelease<Hvd::IProject> mine(project);

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "Prjrep/IFileNameHelper.h"
+#include "Prjrep/ClassIds.h"
 #include "prjrep/StandInFixture.h"
 
 namespace {
@@ -11,13 +12,12 @@ namespace {
 using namespace testing_support;
 using Prjrep::IFileNameHelper;
 
-constexpr Port::XUID kFileNameHelper{"{AA45A027-DC8B-42f6-AE83-00CFCA645665}"};
 
 class FileNameHelperTest : public StandInFixture {
  protected:
   void SetUp() override {
     StandInFixture::SetUp();
-    names = Create<IFileNameHelper>(kFileNameHelper);
+    names = Create<IFileNameHelper>(Prjrep::ClassId::FileNameHelper());
     ASSERT_NE(names.Get(), nullptr);
   }
   void TearDown() override {

@@ -1,6 +1,7 @@
 // The storage tree, the name tables of a repository and of the registry, and the event object.
 
 #include "Prjrep/IEvents.h"
+#include "Prjrep/ClassIds.h"
 #include "Prjrep/Storage.h"
 #include "prjrep/StandInFixture.h"
 #include "support/Fakes.h"
@@ -12,7 +13,6 @@ using namespace testing_support;
 using Node = AutoRelease<IStorage>;
 using RepositoryTest = StandInFixture;
 
-constexpr Port::XUID kEvent{"{162FF186-3785-40ba-B5FD-540CADCBE439}"};
 
 TEST_F(RepositoryTest, StoragesKeepTheirChildrenAndItemsAreEmptiedByCreate) {
   Node root(CreateStorage());
@@ -39,7 +39,7 @@ TEST_F(RepositoryTest, NamesAreAddedWhenFreeReplacedByRegisterAndWithdrawnByName
   auto* a = new FakeComponent(la);
   auto* b = new FakeComponent(lb);
   {
-    auto names = Create<ISimpleNamedLookup>(kRepository);
+    auto names = Create<ISimpleNamedLookup>(Prjrep::ClassId::Repository());
     Object found;
     EXPECT_TRUE(names->Add("n", a->AsB()) == Hvd::kSuccess && names->Add("n", b->AsA()) == Hvd::kFailure && a->Count() == 2);
     EXPECT_TRUE(names->Register("n", b->AsB()) == Hvd::kSuccess && a->Count() == 1);
@@ -59,8 +59,8 @@ TEST_F(RepositoryTest, NamesAreAddedWhenFreeReplacedByRegisterAndWithdrawnByName
 TEST_F(RepositoryTest, RegistryInstancesShareOneTableThatResetEmpties) {
   CountLog log;
   auto* object = new FakeComponent(log);
-  auto one = Create<ISimpleNamedLookup>(kRegistry);
-  auto two = Create<ISimpleNamedLookup>(kRegistry);
+  auto one = Create<ISimpleNamedLookup>(Prjrep::ClassId::NamedObjectRegistry());
+  auto two = Create<ISimpleNamedLookup>(Prjrep::ClassId::NamedObjectRegistry());
   Object found;
   EXPECT_TRUE(one->Add("shared", object->AsB()) == Hvd::kSuccess && two->Find("shared", found.Receive()) == Hvd::kSuccess);
   EXPECT_TRUE(one.Get() != two.Get() && found.Get() == object->AsA());
@@ -75,7 +75,7 @@ TEST_F(RepositoryTest, AnEventKeepsItsSenderAndArgumentAliveAndHandsThemOutWithA
   CountLog ls, la;
   auto* sender = new FakeComponent(ls);
   auto* argument = new FakeComponent(la);
-  auto event = Create<IEvent>(kEvent);
+  auto event = Create<IEvent>(Prjrep::ClassId::Event());
   Object got;
   EXPECT_TRUE(event->SetSender(sender->AsB()) == Hvd::kSuccess && event->SetArgument(argument->AsA()) == Hvd::kSuccess);
   ReleaseInterface(sender->AsA());

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "CitP/Factory.h"
+#include "Prjrep/ClassIds.h"
 #include "Prjrep/IAutonym.h"
 #include "Prjrep/IName.h"
 #include "Prjrep/StandIns.h"
@@ -20,10 +21,6 @@ namespace testing_support {
 using Text = Port::StringBase<char>;
 using Object = Prjrep::AutoRelease<CitI::IInterface>;
 
-inline constexpr Port::XUID kRepository{"{cd48a8b1-2990-4881-8664-52802c04fdff}"};
-inline constexpr Port::XUID kRegistry{"{4fed14a6-b46d-476d-8556-05048be1b55b}"};
-inline constexpr Port::XUID kPathNym{"{c6327cf3-ebf5-4a02-90ff-387e6c7d2f11}"};
-
 template <class I>
 Prjrep::AutoRelease<I> Create(const Port::XUID& clsid) {
   return Prjrep::AutoRelease<I>(CitP::Factory::CreateInstance(clsid));
@@ -31,7 +28,7 @@ Prjrep::AutoRelease<I> Create(const Port::XUID& clsid) {
 
 // An autonym that stands for the repository of the file at `path`.
 inline Prjrep::AutoRelease<Prjrep::IAutonym> PathNym(const std::string& path) {
-  auto nym = Create<Prjrep::IAutonym>(kPathNym);
+  auto nym = Create<Prjrep::IAutonym>(Prjrep::ClassId::SimpleAutonym());
   std::ignore = Prjrep::AutoCast<Prjrep::IName>(nym.Get())->SetName(path.c_str());
   return nym;
 }

@@ -15,7 +15,7 @@ using Text = Port::StringBase<char>;
 // One instance of the component, given up at the end of the scope.
 class Interp {
  public:
-  Interp() : m_root(CitP::Factory::CreateInstance(Port::XUID("{55BC7985-ED0B-4b33-AECD-4237C30C200D}"))) {
+  Interp() : m_root(CitP::Factory::CreateInstance(Hvd::TclInterpClassId())) {
     if (m_root != nullptr) m_tcl = static_cast<Hvd::ITclInterp*>(m_root->QueryInterface(Hvd::ITclInterp::GetIID()));
   }
   ~Interp() {

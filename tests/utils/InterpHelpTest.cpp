@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "CitP/Factory.h"
+#include "Prjrep/ClassIds.h"
 #include "Port/MsgMan.h"
 #include "Prjrep/IAttachment.h"
 #include "support/EventNode.h"
@@ -18,12 +19,11 @@ namespace {
 
 const Port::XUID kBegin("{4E4E4E4E-BBBB-4BBB-8BBB-BBBBBBBBBB01}");
 const Port::XUID kEnd("{4E4E4E4E-BBBB-4BBB-8BBB-BBBBBBBBBB02}");
-const Port::XUID kRelayClass("{f57002b6-97f6-4f2b-8048-59ed0b0a9fa6}");
 
 using InterpHelpTest = testing_support::NodeFixture;
 
 TEST_F(InterpHelpTest, BroadcastsReachTheObjectAndEveryRelayListener) {
-  Prjrep::AutoRelease<CitI::IInterface> relayA(CitP::Factory::CreateInstance(kRelayClass));
+  Prjrep::AutoRelease<CitI::IInterface> relayA(CitP::Factory::CreateInstance(Prjrep::ClassId::BroadcastRelay()));
   Prjrep::AutoRelease<CNode> object(CNode::Make());
   Prjrep::AutoRelease<CNode> listener(CNode::Make());
   Hvd::ConnectEventReceiver(object.Get(), object.Get());

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "CitP/Factory.h"
+#include "Hvd/ClassIds.h"
 #include "Hvd/IConfiguration.h"
 #include "core/Holders.h"
 #include "core/Interface.h"
@@ -53,7 +54,7 @@ class CTclProjectDouble : public Hvd::TComponent<CTclProjectDouble> {
 // The helper hands out what the test put in `s_found` and remembers what it was asked.
 class CPRHelperDouble : public Hvd::TComponent<CPRHelperDouble, Hvd::IPRSolutionHelper> {
  public:
-  CITI_DECLARE_CLSID("{46d13bb4-32d0-4956-ad01-ca173eb43e22}")
+  static const Port::XUID& GetCLSID() { return Hvd::ClassId::PRHelper(); }
   auto QueryTable() {
     return Hvd::Table(Hvd::Row<Hvd::IPRSolutionHelper>(this), Hvd::Row<Prjrep::IRefCount>(&m_refCount),
                       Hvd::Row<CitI::IInterface>(this));

@@ -7,19 +7,20 @@
 #include <string_view>
 
 #include "BaseData.h"
+#include "Hvd/IBaseServices.h"
 #include "CitP/Factory.h"
 #include "Hvd/BaseStandIn.h"
 #include "Prjrep/IPersist.h"
 #include "core/Holders.h"
 #include "core/Persist.h"
-#include "framework/Factory.h"
+#include "core/Factory.h"
 
 namespace Hvd::base {
 namespace {
 
 class CBaseServices final : public TComponent<CBaseServices> {
  public:
-  CITI_DECLARE_CLSID("{29FEB2D7-AD7A-4dfd-9C8A-316474202823}")
+  static const Port::XUID& GetCLSID() { return Hvd::BaseServicesClassId(); }
 
   auto QueryTable() {
     return Table(Row<IBaseServices>(&m_XIBaseServices), Row<Prjrep::IRefCount>(&m_count),
@@ -48,7 +49,7 @@ class CBaseServices final : public TComponent<CBaseServices> {
 // Remembers which family it stands for; the data gives no family definitions to apply.
 class CFamilySelection final : public TComponent<CFamilySelection> {
  public:
-  CITI_DECLARE_CLSID("{BF714223-9A6B-4924-B6FF-2A1E766569B6}")
+  static const Port::XUID& GetCLSID() { return Hvd::FamilyTemplatesClassId(); }
 
   auto QueryTable() {
     return Table(Row<IFamilySelection>(&m_XIFamilySelection), Row<Prjrep::IRefCount>(&m_count),
@@ -83,7 +84,7 @@ HookRuns& TheHookRuns() {
 // Runs no hook code: the library has no interpreter, so a run is only recorded.
 class CCodeHook final : public TComponent<CCodeHook> {
  public:
-  CITI_DECLARE_CLSID("{CFE50249-341C-4e8e-A576-BD21965DEC39}")
+  static const Port::XUID& GetCLSID() { return Hvd::CodeHookClassId(); }
 
   auto QueryTable() {
     return Table(Row<ICodeHookInstance>(&m_XICodeHookInstance), Row<Prjrep::IRefCount>(&m_count),
@@ -279,7 +280,7 @@ namespace {
 // interface and not counted: a context only names where an instance belongs.
 class CPropertyManager final : public TComponent<CPropertyManager> {
  public:
-  CITI_DECLARE_CLSID("{2076A846-15F7-4c41-B9A3-3B212221F25D}")
+  static const Port::XUID& GetCLSID() { return Hvd::PropertyManagerClassId(); }
 
   auto QueryTable() {
     return Table(Row<IPropertyManager>(&m_XIPropertyManager), Row<Ppm::IPropertyMgrInternal>(&m_XIPropertyMgrInternal),
@@ -363,24 +364,13 @@ class CPropertyManager final : public TComponent<CPropertyManager> {
   std::vector<Entry> m_entries;
 };
 
-// The host's registry keeps the factory alive; the creation reference is given up here.
-template <class X>
-void RegisterFactoryOf() {
-  Prjrep::AutoRelease<CitI::IFactory> factory(new Port::TFactory<X>());
-  CitP::Factory::RegisterFactory(X::GetCLSID(), factory);
-}
-
 }  // namespace
 }  // namespace Hvd::base
 
 // The library's entry for the host: registers the factory of every component.
 extern "C" void InstFactoryEntry() {
   using namespace Hvd::base;
-  RegisterFactoryOf<CBaseServices>();
-  RegisterFactoryOf<CPropertyManager>();
-  RegisterFactoryOf<CPropertyInstance>();
-  RegisterFactoryOf<CFamilySelection>();
-  RegisterFactoryOf<CCodeHook>();
+  Hvd::RegisterFactoriesOf<CBaseServices, CPropertyManager, CPropertyInstance, CFamilySelection, CCodeHook>();
 }
 
 std::vector<std::string> Hvd::StandInHookRuns() {

@@ -4,7 +4,7 @@
 #include "Hvd/Status.h"
 #include "core/Holders.h"
 #include "core/Interface.h"
-#include "framework/Factory.h"
+#include "core/Factory.h"
 
 namespace Hvd {
 namespace {
@@ -14,7 +14,7 @@ using Text = Port::StringBase<char>;
 // The project helper: the path it was opened on and the project it is bound to.
 class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
  public:
-  CITI_DECLARE_CLSID("{0725c3d2-5e9b-4383-a7b6-a80c932eac21}")
+  static const Port::XUID& GetCLSID() { return Hvd::ProjectHelperClassId(); }
 
   auto QueryTable() {
     return Table(Row<IProjectHelper>(&m_XIProjectHelper), Row<IProjectCompReference>(&m_XIProjectCompReference),
@@ -71,6 +71,5 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
 
 // The library's entry for the host: registers the helper's factory.
 extern "C" void InstFactoryEntry() {
-  const Prjrep::AutoRelease<CitI::IFactory> factory(new Port::TFactory<Hvd::CCvfProjectHelper>());
-  CitP::Factory::RegisterFactory(Hvd::CCvfProjectHelper::GetCLSID(), factory.Get());
+  Hvd::RegisterFactoriesOf<Hvd::CCvfProjectHelper>();
 }

@@ -1,6 +1,7 @@
 #include <vector>
 
 #include "Components.h"
+#include "Prjrep/ClassIds.h"
 #include "Hvd/Status.h"
 #include "Prjrep/IAutonym.h"
 #include "Prjrep/IName.h"
@@ -50,7 +51,7 @@ struct TAutonymPart : Hvd::TNested<Owner, IAutonym> {
 // An autonym named by a project-file path: it stands for the repository of that file.
 class CSimpleAutonym final : public Hvd::TComponent<CSimpleAutonym> {
  public:
-  CITI_DECLARE_CLSID("{c6327cf3-ebf5-4a02-90ff-387e6c7d2f11}")
+  static const Port::XUID& GetCLSID() { return Prjrep::ClassId::SimpleAutonym(); }
 
   auto QueryTable() {
     return Hvd::Table(Hvd::Row<IAutonym>(&m_XIAutonym), Hvd::Row<IName>(&m_XIName), Hvd::Row<IPersist>(&m_persist),
@@ -107,13 +108,13 @@ Status CSimpleAutonym::XIAutonym::Resolve(CitI::IInterface*, CitI::IInterface** 
   if (self.m_object.Get() != nullptr) return result.Assign(self.m_object.Get());
   if (self.m_name.empty()) return kFailure;
 
-  AutoRelease<IAutonymLookup> registry(CitP::Factory::CreateInstance(RegistryClassId()));
+  AutoRelease<IAutonymLookup> registry(CitP::Factory::CreateInstance(ClassId::NamedObjectRegistry()));
   AutoRelease<CitI::IInterface> found;
   if (registry.Get() != nullptr && registry->Resolve(this, found.Receive()) == kSuccess && found.Get() != nullptr) {
     return result.Assign(found.Get());
   }
 
-  AutoRelease<IProjectRepositoryInternal> repository(CitP::Factory::CreateInstance(RepositoryClassId()));
+  AutoRelease<IProjectRepositoryInternal> repository(CitP::Factory::CreateInstance(ClassId::Repository()));
   AutoRelease<IStorage> root;
   if (repository.Get() == nullptr) return kFailure;
   if (const Status status = repository->Open(self.m_name, "", kCreate, root.Receive(), nullptr); status != kSuccess) {
@@ -146,7 +147,7 @@ using CAutonymList = TSequenceSetHelper<IAutonym*, IAutonymSet, IAutonymIterator
 // to. It holds no object, so one released elsewhere is looked up again next time.
 class CCompoundAutonym final : public Hvd::TComponent<CCompoundAutonym> {
  public:
-  CITI_DECLARE_CLSID("{e4265341-05c3-4f14-9f2f-a47e72d5ae89}")
+  static const Port::XUID& GetCLSID() { return Prjrep::ClassId::CompoundAutonym(); }
 
   CCompoundAutonym() { std::ignore = m_elements.SetOwner(this); }
 
@@ -216,8 +217,8 @@ Status CCompoundAutonym::XIAutonym::Resolve(CitI::IInterface* context, CitI::IIn
 }  // namespace
 
 void RegisterAutonyms() {
-  RegisterFactoryOf<CSimpleAutonym>();
-  RegisterFactoryOf<CCompoundAutonym>();
+  Hvd::RegisterFactoriesOf<CSimpleAutonym>();
+  Hvd::RegisterFactoriesOf<CCompoundAutonym>();
 }
 
 }  // namespace Prjrep::standins

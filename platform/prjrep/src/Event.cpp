@@ -1,4 +1,5 @@
 #include "Components.h"
+#include "Prjrep/ClassIds.h"
 #include "Hvd/Status.h"
 #include "Prjrep/IEvents.h"
 #include "core/Holders.h"
@@ -14,7 +15,7 @@ using Hvd::Status;
 // An event: its sender and argument are kept alive for as long as the event lives.
 class CEvent final : public Hvd::TComponent<CEvent> {
  public:
-  CITI_DECLARE_CLSID("{162FF186-3785-40ba-B5FD-540CADCBE439}")
+  static const Port::XUID& GetCLSID() { return Prjrep::ClassId::Event(); }
 
   auto QueryTable() {
     return Hvd::Table(Hvd::Row<IEvent>(&m_XIEvent), Hvd::Row<IRefCount>(&m_refCount),
@@ -46,6 +47,6 @@ class CEvent final : public Hvd::TComponent<CEvent> {
 
 }  // namespace
 
-void RegisterEvent() { RegisterFactoryOf<CEvent>(); }
+void RegisterEvent() { Hvd::RegisterFactoriesOf<CEvent>(); }
 
 }  // namespace Prjrep::standins

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Components.h"
+#include "Prjrep/ClassIds.h"
 #include "Hvd/Status.h"
 #include "Prjrep/IFileNameHelper.h"
 #include "core/Interface.h"
@@ -38,7 +39,7 @@ Status Write(Text* out, const std::string& value, bool ok = true) {
 
 class CFileNameHelper final : public Hvd::TComponent<CFileNameHelper> {
  public:
-  CITI_DECLARE_CLSID("{AA45A027-DC8B-42f6-AE83-00CFCA645665}")
+  static const Port::XUID& GetCLSID() { return Prjrep::ClassId::FileNameHelper(); }
 
   auto QueryTable() {
     return Hvd::Table(Hvd::Row<IFileNameHelper>(&m_XIFileNameHelper), Hvd::Row<IRefCount>(&m_refCount),
@@ -125,6 +126,6 @@ class CFileNameHelper final : public Hvd::TComponent<CFileNameHelper> {
 
 }  // namespace
 
-void RegisterFileNameHelper() { RegisterFactoryOf<CFileNameHelper>(); }
+void RegisterFileNameHelper() { Hvd::RegisterFactoriesOf<CFileNameHelper>(); }
 
 }  // namespace Prjrep::standins

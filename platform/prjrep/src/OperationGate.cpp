@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "Components.h"
+#include "Prjrep/ClassIds.h"
 #include "Hvd/Status.h"
 #include "NameTable.h"
 #include "Prjrep/IStringSet.h"
@@ -48,7 +49,7 @@ class CNameIterator final : public Hvd::TComponent<CNameIterator, IStringIterato
 // strings. The names change only through the lookup.
 class COperationGate final : public Hvd::TComponent<COperationGate> {
  public:
-  CITI_DECLARE_CLSID("{60f0875e-b8d4-4abf-b271-75837f1c0ca9}")
+  static const Port::XUID& GetCLSID() { return Prjrep::ClassId::OperationGate(); }
 
   auto QueryTable() {
     return Hvd::Table(Hvd::Row<ISimpleNamedLookup>(&m_XISimpleNamedLookup), Hvd::Row<IStringSet>(&m_XIStringSet),
@@ -79,10 +80,10 @@ class COperationGate final : public Hvd::TComponent<COperationGate> {
 
 }  // namespace
 
-void RegisterOperationGate() { RegisterFactoryOf<COperationGate>(); }
+void RegisterOperationGate() { Hvd::RegisterFactoriesOf<COperationGate>(); }
 
 void RegisterSharedOperationGate() {
-  AutoRelease<ISimpleNamedLookup> registry(CitP::Factory::CreateInstance(RegistryClassId()));
+  AutoRelease<ISimpleNamedLookup> registry(CitP::Factory::CreateInstance(ClassId::NamedObjectRegistry()));
   AutoRelease<CitI::IInterface> gate(CitP::Factory::CreateInstance(COperationGate::GetCLSID()));
   // Add, not Register: a gate already in use keeps its names when the library registers again.
   if (registry.Get() != nullptr) std::ignore = registry->Add("OperationGate", gate.Get());

@@ -15,7 +15,7 @@ names::CNameTable& SharedTable() {
 // The named-object registry: every instance answers from the one process-wide table.
 class CNamedObjectRegistry final : public Hvd::TComponent<CNamedObjectRegistry> {
  public:
-  static const Port::XUID& GetCLSID() { return RegistryClassId(); }
+  static const Port::XUID& GetCLSID() { return ClassId::NamedObjectRegistry(); }
 
   auto QueryTable() {
     return Hvd::Table(Hvd::Row<ISimpleNamedLookup>(&m_XISimpleNamedLookup),
@@ -33,7 +33,7 @@ class CNamedObjectRegistry final : public Hvd::TComponent<CNamedObjectRegistry> 
 
 }  // namespace
 
-void RegisterRegistry() { RegisterFactoryOf<CNamedObjectRegistry>(); }
+void RegisterRegistry() { Hvd::RegisterFactoriesOf<CNamedObjectRegistry>(); }
 
 }  // namespace Prjrep::standins
 

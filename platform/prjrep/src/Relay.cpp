@@ -1,6 +1,7 @@
 // The broadcast relay and the attachment of files and views.
 
 #include "Components.h"
+#include "Prjrep/ClassIds.h"
 #include "Hvd/Status.h"
 #include "Prjrep/IAttachment.h"
 #include "core/Events.h"
@@ -19,7 +20,7 @@ CEventSenderHelper& SharedSender() {
 
 class CBroadcastRelay final : public Hvd::TComponent<CBroadcastRelay> {
  public:
-  CITI_DECLARE_CLSID("{f57002b6-97f6-4f2b-8048-59ed0b0a9fa6}")
+  static const Port::XUID& GetCLSID() { return Prjrep::ClassId::BroadcastRelay(); }
 
   auto QueryTable() {
     return Hvd::Table(Hvd::Row<IEventSender>(&SharedSender()), Hvd::Row<IRefCount>(&m_refCount),
@@ -33,7 +34,7 @@ class CBroadcastRelay final : public Hvd::TComponent<CBroadcastRelay> {
 // Answers, as its owner's, an interface that leads back to the owner.
 class CAttachment final : public Hvd::TComponent<CAttachment> {
  public:
-  CITI_DECLARE_CLSID("{e0a394b8-1df6-4a01-8db1-62a4783e3e31}")
+  static const Port::XUID& GetCLSID() { return Prjrep::ClassId::Attachment(); }
 
   auto QueryTable() {
     return Hvd::Table(Hvd::Row<IComponentAttachment>(&m_XIAttachment), Hvd::Row<IAttachedInterface>(&m_XIAttached),
@@ -67,8 +68,8 @@ class CAttachment final : public Hvd::TComponent<CAttachment> {
 }  // namespace
 
 void RegisterRelayAndAttachment() {
-  RegisterFactoryOf<CBroadcastRelay>();
-  RegisterFactoryOf<CAttachment>();
+  Hvd::RegisterFactoriesOf<CBroadcastRelay>();
+  Hvd::RegisterFactoriesOf<CAttachment>();
 }
 
 }  // namespace Prjrep::standins

@@ -22,7 +22,7 @@ using Text = Port::StringBase<char>;
 // name table of its own. Its root storage is embedded in it.
 class CProjectRepository final : public Hvd::TComponent<CProjectRepository> {
  public:
-  static const Port::XUID& GetCLSID() { return RepositoryClassId(); }
+  static const Port::XUID& GetCLSID() { return ClassId::Repository(); }
 
   auto QueryTable() {
     return Hvd::Table(Hvd::Row<IProjectRepository>(&m_XIProjectRepository),
@@ -98,6 +98,6 @@ Status CProjectRepository::XIProjectRepositoryInternal::Open(const Text& path, c
 
 }  // namespace
 
-void RegisterRepository() { RegisterFactoryOf<CProjectRepository>(); }
+void RegisterRepository() { Hvd::RegisterFactoriesOf<CProjectRepository>(); }
 
 }  // namespace Prjrep::standins

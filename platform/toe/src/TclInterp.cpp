@@ -14,7 +14,7 @@
 #include "core/Holders.h"
 #include "core/Interface.h"
 #include "core/RefCount.h"
-#include "framework/Factory.h"
+#include "core/Factory.h"
 
 namespace Hvd {
 namespace {
@@ -74,7 +74,7 @@ std::string HandleOf(CitI::IInterface* object) {
 // The Tcl interpreter component: a view of the process's interpreter, holding no state.
 class CTclInterp final : public TComponent<CTclInterp> {
  public:
-  CITI_DECLARE_CLSID("{55BC7985-ED0B-4b33-AECD-4237C30C200D}")
+  static const Port::XUID& GetCLSID() { return Hvd::TclInterpClassId(); }
 
   auto QueryTable() {
     return Table(Row<ITclInterp>(&m_XITclInterp), Row<Prjrep::IRefCount>(&m_refCount),
@@ -118,6 +118,5 @@ extern "C" void* HvdToeTclInterp() { return Hvd::SharedInterpreter(); }
 
 // The library's entry for the host: registers the interpreter component's factory.
 extern "C" void InstFactoryEntry() {
-  const Prjrep::AutoRelease<CitI::IFactory> factory(new Port::TFactory<Hvd::CTclInterp>());
-  CitP::Factory::RegisterFactory(Hvd::CTclInterp::GetCLSID(), factory.Get());
+  Hvd::RegisterFactoriesOf<Hvd::CTclInterp>();
 }

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "CitP/Factory.h"
+#include "Prjrep/ClassIds.h"
 #include "Port/FileName.h"
 #include "Prjrep/IName.h"
 #include "utils/DmUtils.h"
@@ -19,8 +20,7 @@ using String = Port::StringBase<char>;
 using dmutils::Registry;
 
 const Port::XUID& CompoundAutonymClass() {
-  static constexpr Port::XUID s_clsid{"{e4265341-05c3-4f14-9f2f-a47e72d5ae89}"};
-  return s_clsid;
+  return Prjrep::ClassId::CompoundAutonym();
 }
 
 // A new compound autonym, or null.

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "CitP/Factory.h"
+#include "Prjrep/ClassIds.h"
 #include "Prjrep/IStringSet.h"
 #include "utils/DmUtils.h"
 #include "utils/dmutils/Shared.h"
@@ -18,8 +19,7 @@ using dmutils::IdentityOf;
 using dmutils::Registry;
 
 const Port::XUID& OperationGateClass() {
-  static constexpr Port::XUID s_clsid{"{60f0875e-b8d4-4abf-b271-75837f1c0ca9}"};
-  return s_clsid;
+  return Prjrep::ClassId::OperationGate();
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "CitP/Factory.h"
+#include "Hvd/ClassIds.h"
+#include "Hvd/IProjectHelper.h"
 #include "Hvd/IConfiguration.h"
 #include "Hvd/IDesign.h"
 #include "Hvd/IFile.h"
@@ -27,12 +29,10 @@ using dmutils::NewReference;
 using dmutils::Registry;
 
 const Port::XUID& CvfProjectHelperClass() {
-  static constexpr Port::XUID s_clsid{"{0725c3d2-5e9b-4383-a7b6-a80c932eac21}"};
-  return s_clsid;
+  return Hvd::ProjectHelperClassId();
 }
 const Port::XUID& PRHelperClass() {
-  static constexpr Port::XUID s_clsid{"{46d13bb4-32d0-4956-ad01-ca173eb43e22}"};
-  return s_clsid;
+  return Hvd::ClassId::PRHelper();
 }
 const Port::XUID& TclProjectInterface() {
   static constexpr Port::XUID s_iid{0x9bd2871ff36941f3ull, 0xad7abd114008d664ull};

@@ -3,6 +3,7 @@
 // the named-autonym class, the process-wide registry, object identity and new references.
 
 #include "CitI/IInterface.h"
+#include "Prjrep/ClassIds.h"
 #include "Port/XUID.h"
 #include "core/Holders.h"
 #include "framework/Factory.h"
@@ -11,8 +12,7 @@ namespace Hvd::dmutils {
 
 // An autonym that is just a name, such as a project file's path.
 inline const Port::XUID& NamedAutonymClass() {
-  static constexpr Port::XUID s_clsid{"{c6327cf3-ebf5-4a02-90ff-387e6c7d2f11}"};
-  return s_clsid;
+  return Prjrep::ClassId::SimpleAutonym();
 }
 
 // The process-wide registry as interface `I`. The registry is created for every use; the
