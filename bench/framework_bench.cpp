@@ -4,7 +4,7 @@
 
 #include "CitP/Factory.h"
 #include "Hvd/ClassIds.h"
-#include "framework/Factory.h"
+#include "core/Factory.h"
 #include "core/Holders.h"
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include "Hvd/ClassIds.h"
 #include "design/CView.h"
+#include "framework/Factory.h"
 #include "library/RegisteredClasses.h"
 #include "support/FakeNames.h"
 #include "support/Fakes.h"

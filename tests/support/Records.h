@@ -8,7 +8,7 @@
 #include "Prjrep/ISet.h"
 #include "core/Interface.h"
 #include "core/Persist.h"
-#include "framework/Factory.h"
+#include "core/Factory.h"
 #include "support/Statuses.h"
 
 namespace testing_support {
@@ -16,9 +16,7 @@ namespace testing_support {
 // Registers the factory of test class `X` with the host's registry.
 template <class X>
 void RegisterTestFactory() {
-  auto* factory = new Port::TFactory<X>;
-  CitP::Factory::RegisterFactory(X::GetCLSID(), factory);
-  Prjrep::ReleaseInterface(factory);
+  Hvd::RegisterFactoriesOf<X>();
 }
 
 class IRecord : public CitI::IInterface {
