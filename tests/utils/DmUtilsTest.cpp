@@ -17,6 +17,7 @@
 #include "Prjrep/Storage.h"
 #include "core/Names.h"
 #include "framework/CAutonymBase.h"
+#include "framework/Factory.h"
 #include "support/FakeNames.h"
 #include "support/FakeProject.h"
 #include "support/Records.h"
