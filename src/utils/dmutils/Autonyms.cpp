@@ -52,7 +52,7 @@ AutoRelease<Prjrep::IProjectRepository> FindAutonymByName(const char* name, bool
   // object without a path.
   if (name == nullptr || *name == '\0') return nullptr;
   auto lookup = Registry<Prjrep::IAutonymLookup>();
-  AutoRelease<Prjrep::IAutonym> autonym(CitP::Factory::CreateInstance(dmutils::NamedAutonymClass()));
+  AutoRelease<Prjrep::IAutonym> autonym(CitP::Factory::CreateInstance(Prjrep::ClassId::SimpleAutonym()));
   if (lookup.Get() == nullptr || autonym.Get() == nullptr) return nullptr;
   if (AutoCast<Prjrep::IName> named(autonym.Get()); named.Get() != nullptr) std::ignore = named->SetName(String(name));
   AutoRelease<CitI::IInterface> object;

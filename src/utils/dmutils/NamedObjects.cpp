@@ -19,13 +19,9 @@ using Prjrep::AutoRelease;
 using String = Port::StringBase<char>;
 using dmutils::Registry;
 
-const Port::XUID& CompoundAutonymClass() {
-  return Prjrep::ClassId::CompoundAutonym();
-}
-
 // A new compound autonym, or null.
 AutoRelease<Prjrep::IAutonymSet> NewCompound() {
-  return AutoRelease<Prjrep::IAutonymSet>(CitP::Factory::CreateInstance(CompoundAutonymClass()));
+  return AutoRelease<Prjrep::IAutonymSet>(CitP::Factory::CreateInstance(Prjrep::ClassId::CompoundAutonym()));
 }
 
 bool SamePathAsActive(CitI::IInterface* object, const AutoRelease<CitI::IInterface>& active) {
@@ -142,7 +138,7 @@ AutoRelease<CitI::IInterface> ResolveAutonym(CitI::IInterface* autonym, String p
 AutoRelease<Prjrep::IAutonym> ComposeAutonym(const String& name, CitI::IInterface* parent) {
   if (name.empty()) return nullptr;
   AutoRelease<Prjrep::IAutonymSet> compound = NewCompound();
-  AutoRelease<Prjrep::IName> simple(CitP::Factory::CreateInstance(dmutils::NamedAutonymClass()));
+  AutoRelease<Prjrep::IName> simple(CitP::Factory::CreateInstance(Prjrep::ClassId::SimpleAutonym()));
   if (compound.Get() == nullptr || simple.Get() == nullptr) return nullptr;
   std::ignore = simple->SetName(name);
   if (!AddAutonymToSet(compound, simple) || !AddAutonymToSet(compound, parent)) return nullptr;

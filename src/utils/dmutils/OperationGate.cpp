@@ -18,9 +18,6 @@ using String = Port::StringBase<char>;
 using dmutils::IdentityOf;
 using dmutils::Registry;
 
-const Port::XUID& OperationGateClass() {
-  return Prjrep::ClassId::OperationGate();
-}
 
 }  // namespace
 
@@ -44,7 +41,7 @@ OperationGateGuard::OperationGateGuard(CitI::IInterface* object, const char* pre
 void OperationGateGuard::FindOrCreateGate() {
   std::ignore = FindNamedObject(m_name.c_str(), m_gate.Receive());
   if (m_gate.Get() != nullptr) return;
-  m_gate = AutoRelease<CitI::IInterface>(CitP::Factory::CreateInstance(OperationGateClass()));
+  m_gate = AutoRelease<CitI::IInterface>(CitP::Factory::CreateInstance(Prjrep::ClassId::OperationGate()));
   if (m_gate.Get() != nullptr) std::ignore = RegisterNamedObject(Registry<CitI::IInterface>(), m_name, m_gate, true);
 }
 

@@ -28,12 +28,6 @@ using String = Port::StringBase<char>;
 using dmutils::NewReference;
 using dmutils::Registry;
 
-const Port::XUID& CvfProjectHelperClass() {
-  return Hvd::ProjectHelperClassId();
-}
-const Port::XUID& PRHelperClass() {
-  return Hvd::ClassId::PRHelper();
-}
 const Port::XUID& TclProjectInterface() {
   static constexpr Port::XUID s_iid{0x9bd2871ff36941f3ull, 0xad7abd114008d664ull};
   return s_iid;
@@ -167,9 +161,9 @@ AutoRelease<IProjectHelper> GetCvfProject(CitI::IInterface* object, bool createW
     helper.Assign(found.Detach());
   }
   if (helper.Get() != nullptr || !createWhenMissing) return helper;
-  helper.Assign(CitP::Factory::CreateInstance(CvfProjectHelperClass()));
+  helper.Assign(CitP::Factory::CreateInstance(Hvd::ProjectHelperClassId()));
   if (helper.Get() == nullptr && CitP::Factory::LoadLibraryFactory("libHvd_Cvf")) {
-    helper.Assign(CitP::Factory::CreateInstance(CvfProjectHelperClass()));
+    helper.Assign(CitP::Factory::CreateInstance(Hvd::ProjectHelperClassId()));
   }
   if (helper.Get() != nullptr) {
     AutoRelease<IProject> owner = GetOwningProject(object);
@@ -182,7 +176,7 @@ AutoRelease<IProjectHelper> GetCvfProject(CitI::IInterface* object, bool createW
 AutoRelease<CitI::IInterface> GetTclProject(CitI::IInterface* object) {
   const String path = GetObjectFullPath(object);
   if (path.empty()) return nullptr;
-  AutoRelease<IPRSolutionHelper> solution(CitP::Factory::CreateInstance(PRHelperClass()));
+  AutoRelease<IPRSolutionHelper> solution(CitP::Factory::CreateInstance(Hvd::ClassId::PRHelper()));
   if (solution.Get() == nullptr) return nullptr;
   AutoRelease<CitI::IInterface> found;
   std::ignore = solution->FindRepositoryObject(path, "TclProject", found.Receive());

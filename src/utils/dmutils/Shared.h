@@ -10,11 +10,6 @@
 
 namespace Hvd::dmutils {
 
-// An autonym that is just a name, such as a project file's path.
-inline const Port::XUID& NamedAutonymClass() {
-  return Prjrep::ClassId::SimpleAutonym();
-}
-
 // The process-wide registry as interface `I`. The registry is created for every use; the
 // instance is given back when done, whatever its lifetime inside the host.
 template <class I>
