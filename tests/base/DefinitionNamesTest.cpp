@@ -5,15 +5,12 @@
 #include <functional>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
-#include <string_view>
+#include <utility>
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
-#include <xercesc/util/TransService.hpp>
-#include <xercesc/util/XMLString.hpp>
 
 #include "../../platform/base/src/DomText.h"
 
@@ -21,53 +18,43 @@ namespace {
 
 namespace X = xercesc;
 
-// Every name that the library's code looks up by string; each must have a definition.
+// Every name that the library's code looks up by string, by its kind's prefix; each must have a definition.
 // clang-format off
-constexpr std::string_view kKnownNames[] = {
-    "DESUT_BMM", "DESUT_CDC", "DESUT_CMD_LOG", "DESUT_EDIF_SUBMODULE", "DESUT_ELF", "DESUT_MDL", "DESUT_MDX",
-    "DESUT_MEM", "DESUT_MOLDRIXHLC", "DESUT_PCF", "DESUT_SDF", "DESUT_SPL", "DESUT_SYMBOL", "DESUT_TARVISHLC",
-    "DESUT_UCF", "DESUT_VCD", "DESUT_VHDL_ARCHITECTURE", "DESUT_VHDL_ENTITY", "DESUT_VHDL_PACKAGE_BODY",
-    "DESUT_VHDL_PACKAGE_DECL", "DESUT_WQD",
-    "FILE_ABEL", "FILE_BMM", "FILE_CDC", "FILE_EDIF", "FILE_FLOWDRAW", "FILE_HLC", "FILE_KWZ", "FILE_MDL", "FILE_MEM",
-    "FILE_MHS", "FILE_MOLDRIX", "FILE_MOLDRIXHLC", "FILE_NGC", "FILE_NGO", "FILE_SCHEMATIC", "FILE_TARVISHLC",
-    "FILE_UCF", "FILE_VERILOG", "FILE_VHDL", "FILE_XHLC", "FILE_ZMR",
-    "PROP_Abstract", "PROP_AutoCompileOrderImp", "PROP_AutoTop", "PROP_BehavioralSimTop",
-    "PROP_BehavioralSimulationBranch", "PROP_BinDirModelSim", "PROP_BinDirPrecision", "PROP_BinDirSynplify",
-    "PROP_BinDirSynplifyPro", "PROP_BinDirTracelet", "PROP_DesignName", "PROP_DevDevice", "PROP_DevFamily",
-    "PROP_DevFamilyPMName", "PROP_DevPackage", "PROP_DevSpeed", "PROP_DisableAutomaticHierarchyRegeneration",
-    "PROP_Dummy", "PROP_Enable_Message_Filtering", "PROP_FitterReportFormat", "PROP_FlowDebugLevel",
-    "PROP_ForceCompileBCD", "PROP_HierarchicalProjectType", "PROP_ImplementationBranch", "PROP_InsertIOBuffers",
-    "PROP_LastAppliedGoal", "PROP_LastAppliedStrategy", "PROP_ManualCompileOrderImp", "PROP_Map",
-    "PROP_MessageFilterFile", "PROP_OvraSimDataFileName_behav", "PROP_OvraSimDataFileName_par",
-    "PROP_OvraSpecifySearchDirectoryChkSyntax", "PROP_PIFMap", "PROP_PIFMapTrailing", "PROP_PIFPar",
-    "PROP_PIFParTrailing", "PROP_PIFTranslate", "PROP_PIFTranslateTrailing", "PROP_PRHackRecursionGuard", "PROP_Par",
-    "PROP_Parse_Target", "PROP_PartitionCreateDelete", "PROP_PartitionForcePlacement", "PROP_PartitionForceSynth",
-    "PROP_PartitionForceTranslate", "PROP_PostFitSimTop", "PROP_PostMapSimTop", "PROP_PostMapSimulationBranch",
-    "PROP_PostParSimTop", "PROP_PostRouteSimulationBranch", "PROP_PostSynthSimTop",
-    "PROP_PostSynthesisSimulationBranch", "PROP_PostTranslateSimulationBranch", "PROP_PostXlateSimTop",
-    "PROP_PreSynthesis", "PROP_PrecAddIOPads", "PROP_PreferredLanguage", "PROP_ProjectDescription",
-    "PROP_ProjectGeneratorType", "PROP_PropSpecInProjFile", "PROP_QuorlinFileName", "PROP_Simulator",
-    "PROP_StartImpView", "PROP_StopImpView", "PROP_SynthConstraintsFile", "PROP_SynthDisableIOInsertion",
-    "PROP_SynthTop", "PROP_SynthTopInstancePath", "PROP_Synthesis_Tool", "PROP_ToolPathModelSim",
-    "PROP_ToolPathPrecision", "PROP_ToolPathSynplify", "PROP_ToolPathSynplifyPro", "PROP_ToolPathTracelet",
-    "PROP_TopDesignUnit", "PROP_Top_Level_Module_Type", "PROP_TralorSearchPathForSource", "PROP_Translate",
-    "PROP_UseQuorlin", "PROP_UserConstraintEditorPreference", "PROP_UserEditorCustomSetting",
-    "PROP_UserEditorPreference", "PROP_UserSpecifiedSynthTop", "PROP_WorkingDirectory",
-    "PROP_WriteDefaultPropToSourceProject", "PROP_intMtnProjectID", "PROP_intMtnProjectIteration",
-    "PROP_intProjectCreationTimestamp", "PROP_intWorkingDirLocWRTProjDir", "PROP_intWorkingDirUsed",
-    "PROP_ovraSpecifyDefMacroAndValue", "PROP_ovraSpecifySearchDirectory", "PROP_qlbGenericsParameters",
-    "PROP_qlbVerilogMacros", "PROP_qlbWorkDir", "PROP_velmSynthAddIObuf", "PROP_velmTrnbldMacro",
-    "VIEW_AbstractSimulation", "VIEW_CPLDAbstractSimulation", "VIEW_Initial", "VIEW_Post-FitAbstractSimulation",
-    "VIEW_Post-MapAbstractSimulation", "VIEW_Post-ParAbstractSimulation", "VIEW_Post-SynthesisAbstractSimulation",
-    "VIEW_Post-TranslateAbstractSimulation"};
+const std::pair<std::string, const char*> kKnownNames[] = {
+    {"DESUT_", "BMM CDC CMD_LOG EDIF_SUBMODULE ELF MDL MDX MEM MOLDRIXHLC PCF SDF SPL SYMBOL TARVISHLC UCF VCD "
+               "VHDL_ARCHITECTURE VHDL_ENTITY VHDL_PACKAGE_BODY VHDL_PACKAGE_DECL WQD"},
+    {"FILE_", "ABEL BMM CDC EDIF FLOWDRAW HLC KWZ MDL MEM MHS MOLDRIX MOLDRIXHLC NGC NGO SCHEMATIC TARVISHLC UCF "
+              "VERILOG VHDL XHLC ZMR"},
+    {"PROP_", "Abstract AutoCompileOrderImp AutoTop BehavioralSimTop BehavioralSimulationBranch BinDirModelSim "
+              "BinDirPrecision BinDirSynplify BinDirSynplifyPro BinDirTracelet DesignName DevDevice DevFamily "
+              "DevFamilyPMName DevPackage DevSpeed DisableAutomaticHierarchyRegeneration Dummy "
+              "Enable_Message_Filtering FitterReportFormat FlowDebugLevel ForceCompileBCD HierarchicalProjectType "
+              "ImplementationBranch InsertIOBuffers LastAppliedGoal LastAppliedStrategy ManualCompileOrderImp Map "
+              "MessageFilterFile OvraSimDataFileName_behav OvraSimDataFileName_par "
+              "OvraSpecifySearchDirectoryChkSyntax PIFMap PIFMapTrailing PIFPar PIFParTrailing PIFTranslate "
+              "PIFTranslateTrailing PRHackRecursionGuard Par Parse_Target PartitionCreateDelete "
+              "PartitionForcePlacement PartitionForceSynth PartitionForceTranslate PostFitSimTop PostMapSimTop "
+              "PostMapSimulationBranch PostParSimTop PostRouteSimulationBranch PostSynthSimTop "
+              "PostSynthesisSimulationBranch PostTranslateSimulationBranch PostXlateSimTop PreSynthesis "
+              "PrecAddIOPads PreferredLanguage ProjectDescription ProjectGeneratorType PropSpecInProjFile "
+              "QuorlinFileName Simulator StartImpView StopImpView SynthConstraintsFile SynthDisableIOInsertion "
+              "SynthTop SynthTopInstancePath Synthesis_Tool ToolPathModelSim ToolPathPrecision ToolPathSynplify "
+              "ToolPathSynplifyPro ToolPathTracelet TopDesignUnit Top_Level_Module_Type TralorSearchPathForSource "
+              "Translate UseQuorlin UserConstraintEditorPreference UserEditorCustomSetting UserEditorPreference "
+              "UserSpecifiedSynthTop WorkingDirectory WriteDefaultPropToSourceProject intMtnProjectID "
+              "intMtnProjectIteration intProjectCreationTimestamp intWorkingDirLocWRTProjDir intWorkingDirUsed "
+              "ovraSpecifyDefMacroAndValue ovraSpecifySearchDirectory qlbGenericsParameters qlbVerilogMacros "
+              "qlbWorkDir velmSynthAddIObuf velmTrnbldMacro"},
+    {"VIEW_", "AbstractSimulation CPLDAbstractSimulation Initial Post-FitAbstractSimulation "
+              "Post-MapAbstractSimulation Post-ParAbstractSimulation Post-SynthesisAbstractSimulation "
+              "Post-TranslateAbstractSimulation"}};
 // clang-format on
 
 using Hvd::base::dom::Names;
 
 struct Property {
-  std::string kind, defaultValue, label;
-  Names allowed, dependsOn;
-  std::string owner, hook, hookClass;
+  std::string kind, defaultValue, label, owner, hook, hookClass;
+  Names allowed{}, dependsOn{};  // read after the attributes
 };
 struct FileType {
   Names extensions, unitTypes;
@@ -81,7 +68,6 @@ struct Family {
   std::vector<Device> devices;
 };
 struct Definitions {
-  std::string root, version;
   Names errors;
   std::map<std::string, Names> names;  // of each kind, by the prefix that its names take
   std::map<std::string, Property> properties;
@@ -93,14 +79,14 @@ struct Definitions {
 using namespace Hvd::base::dom;
 
 void Read(const X::DOMElement& root, Definitions& d) {
-  d.root = Utf8(root.getTagName());
-  d.version = Attr(root, u"version");
   ForEach(root, u"properties", [&](const X::DOMElement& list) {
     ForEach(list, u"property", [&](const X::DOMElement& e) {
       d.names["PROP_"].push_back(Attr(e, u"name"));
-      d.properties[Attr(e, u"name")] = {Attr(e, u"kind"), Attr(e, u"default"), Attr(e, u"label"),
-                                        NamesOf(e, u"allowed", true), NamesOf(e, u"dependsOn", true),
-                                        Attr(e, u"owner"), Attr(e, u"hook"), Attr(e, u"hookClass")};
+      const auto attr = [&](const char16_t* name) { return Attr(e, name); };
+      Property& p = d.properties[attr(u"name")];
+      p = {attr(u"kind"), attr(u"default"), attr(u"label"), attr(u"owner"), attr(u"hook"), attr(u"hookClass")};
+      p.allowed = NamesOf(e, u"allowed", true);
+      p.dependsOn = NamesOf(e, u"dependsOn", true);
     });
   });
   ForEach(root, u"viewTypes", [&](const X::DOMElement& list) { d.names["VIEW_"] = NamesOf(list, u"viewType"); });
@@ -156,12 +142,11 @@ const Definitions& Defs() {
   return defs;
 }
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
-Names Duplicates(Names names) {
+// The names that occur more than once, with `ignoreCase` once their case is folded.
+Names Duplicates(Names names, bool ignoreCase = false) {
+  for (auto& name : names) {
+    for (char& c : name) c = ignoreCase ? static_cast<char>(std::tolower(static_cast<unsigned char>(c))) : c;
+  }
   std::sort(names.begin(), names.end());
   Names dups;
   for (std::size_t i = 1; i < names.size(); ++i) {
@@ -183,17 +168,10 @@ const Property* FindProperty(const std::string& name) {
   return found == Defs().properties.end() ? nullptr : &found->second;
 }
 
-TEST(DefinitionNames, FileParsesWithoutErrors) {
-  EXPECT_EQ(Defs().errors, Names{});
-  EXPECT_EQ(Defs().root, "definitions");
-  EXPECT_EQ(Defs().version, "1");
-}
-
-TEST(DefinitionNames, EveryKnownNameIsDefinedAmongItsKind) {
-  for (std::string_view name : kKnownNames) {
-    const auto kind = Defs().names.find(std::string(name.substr(0, name.find('_') + 1)));
-    ASSERT_NE(kind, Defs().names.end()) << name;
-    EXPECT_TRUE(Contains(kind->second, std::string(name))) << name << " is not defined";
+TEST(DefinitionNames, TheFileParsesAndDefinesEveryKnownNameAmongItsKind) {
+  ASSERT_EQ(Defs().errors, Names{});
+  for (const auto& [kind, names] : kKnownNames) {
+    for (const auto& name : Words(names)) EXPECT_TRUE(Contains(Defs().names.at(kind), kind + name)) << kind << name;
   }
 }
 
@@ -263,39 +241,33 @@ TEST(DefinitionNames, FileTypesHaveDistinctExtensionsAndDefinedUnitTypes) {
     // A file whose type lists no design-unit type cannot be initialised.
     EXPECT_FALSE(f.unitTypes.empty()) << name;
     for (const auto& u : f.unitTypes) EXPECT_TRUE(Contains(Defs().names.at("DESUT_"), u)) << name << ": " << u;
-    for (const auto& e : f.extensions) extensions.push_back(Lower(e));
+    extensions.insert(extensions.end(), f.extensions.begin(), f.extensions.end());
   }
-  EXPECT_EQ(Duplicates(extensions), Names{});
-  ASSERT_EQ(Defs().fileTypes.count("FILE_VHDL"), 1u);
-  EXPECT_TRUE(Contains(Defs().fileTypes.at("FILE_VHDL").unitTypes, "DESUT_VHDL_ARCHITECTURE"));
+  EXPECT_EQ(Duplicates(extensions, true), Names{});
 }
 
 TEST(DefinitionNames, DeviceDefaultsAgreeWithTheDeviceStore) {
   const auto& families = Defs().families;
   ASSERT_FALSE(families.empty());
-  std::set<std::string> names;
-  Names lowerNames;
-  Names lowerPmNames;
+  Names names, pmNames;
   for (const auto& f : families) {
-    names.insert(f.name);
-    lowerNames.push_back(Lower(f.name));
-    lowerPmNames.push_back(Lower(f.pmName));
+    names.push_back(f.name);
+    pmNames.push_back(f.pmName);
     // The family correction looks a PM name up among the store's keys.
     EXPECT_EQ(f.key, f.pmName) << f.name;
     EXPECT_FALSE(f.devices.empty()) << f.name;
     for (const auto& dev : f.devices) EXPECT_FALSE(dev.packages.empty() || dev.speeds.empty()) << dev.name;
   }
   // Store lookups ignore case, so names differing only in case would be ambiguous.
-  EXPECT_EQ(Duplicates(lowerNames), Names{});
-  EXPECT_EQ(Duplicates(lowerPmNames), Names{});
+  EXPECT_EQ(Duplicates(names, true), Names{});
+  EXPECT_EQ(Duplicates(pmNames, true), Names{});
 
   const Property* family = FindProperty("PROP_DevFamily");
   const Property* device = FindProperty("PROP_DevDevice");
   ASSERT_TRUE(family && device && FindProperty("PROP_DevFamilyPMName") && FindProperty("PROP_DevPackage") &&
               FindProperty("PROP_DevSpeed"));
-  if (family->kind == "list") {
-    EXPECT_EQ(std::set<std::string>(family->allowed.begin(), family->allowed.end()), names);
-  }
+  EXPECT_EQ(std::set<std::string>(family->allowed.begin(), family->allowed.end()),
+            std::set<std::string>(names.begin(), names.end()));
   const auto f = Named(families, family->defaultValue);
   ASSERT_NE(f, families.end()) << "default family " << family->defaultValue;
   EXPECT_EQ(FindProperty("PROP_DevFamilyPMName")->defaultValue, f->pmName);

@@ -55,10 +55,9 @@ TEST_F(DefinitionsFileTest, ADocumentTypeOrEntityIsRefused) {
   const int watch = ::inotify_init1(IN_NONBLOCK);
   ASSERT_GE(watch, 0);
   ASSERT_GE(::inotify_add_watch(watch, secret.c_str(), IN_OPEN), 0);
-  for (const std::string& prolog :
-       {"<!DOCTYPE definitions SYSTEM \"" + secret + "\">",
-        "<!DOCTYPE definitions [<!ENTITY e SYSTEM \"" + secret + "\">]>",
-        "<!DOCTYPE definitions [<!ENTITY % p SYSTEM \"" + secret + "\"> %p;]>"}) {
+  for (const std::string& prolog : {"<!DOCTYPE definitions SYSTEM \"" + secret + "\">",
+                                    "<!DOCTYPE definitions [<!ENTITY e SYSTEM \"" + secret + "\">]>",
+                                    "<!DOCTYPE definitions [<!ENTITY % p SYSTEM \"" + secret + "\"> %p;]>"}) {
     EXPECT_FALSE(Read(prolog + Definitions(Property("PROP_A", "platform", "&e;"))).loaded) << prolog;
   }
   char event[sizeof(inotify_event) + 256];
@@ -67,11 +66,11 @@ TEST_F(DefinitionsFileTest, ADocumentTypeOrEntityIsRefused) {
 }
 
 TEST_F(DefinitionsFileTest, PlatformTypesOfOneOwnerShareItsPropertyList) {
-  const auto read = Read(Definitions(
-      Property("PROP_A1", "a") + Property("PROP_B1", "b") + Property("PROP_A2", "a"),
-      "<platformTypes><platformType name=\"DPT_1\" owner=\"a\"/><platformType name=\"DPT_2\" owner=\"b\"/>"
-      "<platformType name=\"DPT_3\" owner=\"a\"/><platformType name=\"DPT_4\" owner=\"a\"/>"
-      "<platformType name=\"DPT_5\" owner=\"none\"/></platformTypes>"));
+  const auto read = Read(
+      Definitions(Property("PROP_A1", "a") + Property("PROP_B1", "b") + Property("PROP_A2", "a"),
+                  "<platformTypes><platformType name=\"DPT_1\" owner=\"a\"/><platformType name=\"DPT_2\" owner=\"b\"/>"
+                  "<platformType name=\"DPT_3\" owner=\"a\"/><platformType name=\"DPT_4\" owner=\"a\"/>"
+                  "<platformType name=\"DPT_5\" owner=\"none\"/></platformTypes>"));
   ASSERT_TRUE(read.loaded);
   EXPECT_EQ(read.definitions, 8u);
   const Strings a{"PROP_A1", "PROP_A2"};

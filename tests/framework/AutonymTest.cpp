@@ -1,14 +1,14 @@
 // Autonyms against the repository and registry stand-ins.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 #include "CitP/Factory.h"
-#include "Prjrep/ClassIds.h"
 #include "Hvd/ClassIds.h"
+#include "Prjrep/ClassIds.h"
 #include "Prjrep/IAutonym.h"
 #include "Prjrep/IProjectRepository.h"
 #include "framework/CAutonymBase.h"
@@ -18,7 +18,6 @@
 using testing_support::CNode;
 
 namespace {
-
 
 class AutonymTest : public testing_support::NodeFixture {
  protected:
@@ -35,7 +34,8 @@ class AutonymTest : public testing_support::NodeFixture {
     return Prjrep::AutoRelease<Prjrep::ISaveAutonym>(CitP::Factory::CreateInstance(clsid));
   }
   Prjrep::AutoRelease<Prjrep::IProjectRepository> OpenRepository(std::int32_t mode) {
-    Prjrep::AutoRelease<Prjrep::IProjectRepositoryInternal> internal(CitP::Factory::CreateInstance(Prjrep::ClassId::Repository()));
+    Prjrep::AutoRelease<Prjrep::IProjectRepositoryInternal> internal(
+        CitP::Factory::CreateInstance(Prjrep::ClassId::Repository()));
     Prjrep::AutoRelease<Prjrep::IStorage> root;
     CitI::IInterface* other = nullptr;
     EXPECT_EQ(internal->Open(m_path.c_str(), "", mode, root.Receive(), &other), Hvd::kSuccess);
@@ -52,43 +52,32 @@ class AutonymTest : public testing_support::NodeFixture {
   const std::string m_path = ::testing::TempDir() + "autonym_" + std::to_string(getpid()) + ".hlc";
 };
 
-TEST_F(AutonymTest, NamesIdentityAndStoredForm) {
+// Names and identity, the empty stored form, and a held object found without a repository.
+TEST_F(AutonymTest, NamesIdentityAndAHeldObjectResolvesWithoutARepository) {
   auto configuration = MakeAutonym(Hvd::ClassId::ConfigurationAutonym());
   auto other = MakeAutonym(Hvd::ClassId::ConfigurationAutonym());
   auto flavor = MakeAutonym(Hvd::ClassId::FlavorAutonym());
-  ASSERT_NE(configuration.Get(), nullptr);
-  EXPECT_EQ(configuration->QueryInterface(CitI::IInterface::GetIID()), configuration.Get());
-  Prjrep::AutoCast<Prjrep::IPersist> persist(configuration.Get());
-  Port::XUID classId;
-  std::ignore = persist->GetClassId(classId);
-  EXPECT_EQ(classId, Hvd::ClassId::ConfigurationAutonym());
-  EXPECT_EQ(persist->PersistSave(nullptr), Hvd::kSuccess);
-
+  EXPECT_EQ(Prjrep::AutoCast<Prjrep::IPersist>(configuration.Get())->PersistSave(nullptr), Hvd::kSuccess);
   Port::StringBase<char> name;
   std::ignore = flavor->GetName(&name);
   EXPECT_EQ(name, "Flavor");
   bool same[3] = {false, true, true};
   EXPECT_EQ(configuration->IsSame(other, &same[0]), Hvd::kSuccess);
   std::ignore = configuration->IsSame(flavor, &same[1]);
-  Prjrep::AutoRelease<CNode> thing(CNode::Make("t"));
-  EXPECT_EQ(configuration->IsSame(thing.Get(), &same[2]), Hvd::kFailure);
+  CNode* thing = CNode::Make("held");
+  EXPECT_EQ(configuration->IsSame(thing, &same[2]), Hvd::kFailure);
   EXPECT_TRUE(same[0]);
   EXPECT_FALSE(same[1] || same[2]);
-}
 
-TEST_F(AutonymTest, AHeldObjectResolvesWithoutARepositoryAndNoRepositoryGivesNothing) {
-  auto empty = MakeAutonym(Hvd::ClassId::FlavorAutonym());
-  CitI::IInterface* object = empty.Get();  // a stale value, overwritten
-  EXPECT_EQ(empty->GetObject(&object), Hvd::kSuccess);
+  CitI::IInterface* object = flavor.Get();  // a stale value, overwritten
+  EXPECT_EQ(flavor->GetObject(&object), Hvd::kSuccess);
   EXPECT_EQ(object, nullptr);
-  EXPECT_EQ(empty->Resolve(nullptr, &object), Hvd::kFailure);
+  EXPECT_EQ(flavor->Resolve(nullptr, &object), Hvd::kFailure);
   EXPECT_EQ(object, nullptr);
-  EXPECT_EQ(empty->SaveObject(nullptr), Hvd::kFailure);
-
-  CNode* thing = CNode::Make("held");
-  auto autonym = MakeHolding<Hvd::CFlavorAutonym>(thing);
+  EXPECT_EQ(flavor->SaveObject(nullptr), Hvd::kFailure);
+  auto holding = MakeHolding<Hvd::CFlavorAutonym>(thing);
   thing->Release();  // the autonym keeps it
-  ASSERT_EQ(autonym->Resolve(nullptr, &object), Hvd::kSuccess);
+  ASSERT_EQ(holding->Resolve(nullptr, &object), Hvd::kSuccess);
   EXPECT_EQ(object, static_cast<CitI::IInterface*>(thing));
   Prjrep::ReleaseInterface(object);
 }

@@ -1,4 +1,4 @@
-// Property contexts and transform-binding sets.
+// The component helpers: persistence, property contexts and transform-binding sets.
 
 #include <gtest/gtest.h>
 
@@ -78,13 +78,16 @@ TEST(PropertyContextTest, ChainIdsAndOwnerSetOnce) {
   std::ignore = top.m_context.GetContextParent(&parent);
   EXPECT_EQ(parent, nullptr);
 
-  Port::XUID id;
-  Port::XUID instance;
+  // The context is named by the persistent id, which each object has of its own, and its class.
+  Port::XUID id[3];
   Port::XUID classId;
-  std::ignore = leaf.m_context.GetContextId(id);
-  std::ignore = leaf.m_persist.GetId(instance);
+  std::ignore = leaf.m_persist.GetId(id[0]);
+  std::ignore = middle.m_persist.GetId(id[1]);
+  EXPECT_FALSE(id[0] == id[1] || id[0].IsNull());
+  ASSERT_EQ(leaf.m_persist.SetId(id[1]), Hvd::kSuccess);  // no check: another object's id is accepted
+  std::ignore = leaf.m_context.GetContextId(id[2]);
+  EXPECT_EQ(id[2], id[1]);
   std::ignore = leaf.m_context.GetContextClassId(classId);
-  EXPECT_EQ(id, instance);
   EXPECT_EQ(classId, CLevel::GetCLSID());
 
   EXPECT_EQ(leaf.m_context.SetOwner(&top), Hvd::kFailure);
@@ -94,7 +97,7 @@ TEST(PropertyContextTest, ChainIdsAndOwnerSetOnce) {
 
   Hvd::TPropertyContextHelper<CLevel> empty;
   EXPECT_EQ(empty.GetContextParent(&parent), Hvd::kFailure);
-  EXPECT_EQ(empty.GetContextId(id), Hvd::kFailure);
+  EXPECT_EQ(empty.GetContextId(id[0]), Hvd::kFailure);
   EXPECT_EQ(empty.SetOwner(nullptr), Hvd::kFailure);
   EXPECT_EQ(empty.SetOwner(&top), Hvd::kSuccess) << "a null owner did not use up the one setting";
 
@@ -102,6 +105,30 @@ TEST(PropertyContextTest, ChainIdsAndOwnerSetOnce) {
   EXPECT_EQ(unpersisted.m_context.GetContextClassId(classId), Hvd::kFailure);
   ASSERT_EQ(unpersisted.m_context.GetContextParent(&parent), Hvd::kSuccess) << "the owner is kept all the same";
   Prjrep::ReleaseInterface(parent);
+}
+
+// A component that can load but not save.
+class CLoadOnly : public Hvd::TComponent<CLoadOnly> {
+ public:
+  CITI_DECLARE_CLSID("{0E0E0E0E-5555-4555-8555-5555555555F1}")
+  auto QueryTable() { return Hvd::Table(Hvd::Row<Prjrep::IPersist>(&m_persist), Hvd::Row<CitI::IInterface>(this)); }
+  Hvd::Status LoadFrom(Prjrep::IStorage*) { return Hvd::kSuccess; }
+  Prjrep::TPersistHelper<CLoadOnly> m_persist{this};
+};
+
+TEST(PersistHelperTest, WithoutSaveRoutineOrOwnerNothingIsDone) {
+  CLoadOnly component;
+  EXPECT_EQ(component.m_persist.PersistSave(nullptr), Hvd::kNotSupported);
+  CLoadOnly* owner = nullptr;
+  EXPECT_EQ(component.m_persist.GetOwner(&owner), Hvd::kSuccess);
+  EXPECT_EQ(owner, &component);
+  EXPECT_EQ(component.m_persist.GetOwner(nullptr), Hvd::kFailure);
+  EXPECT_EQ(component.m_persist.SetOwner(nullptr), Hvd::kFailure);
+  EXPECT_EQ(component.m_persist.GetOwner(&owner), Hvd::kFailure);
+  EXPECT_EQ(owner, nullptr);
+  // A cleared owner: no query, load or save reaches freed or null memory.
+  EXPECT_EQ(component.m_persist.QueryInterface(CitI::IInterface::GetIID()), nullptr);
+  EXPECT_EQ(component.m_persist.PersistLoad(nullptr), Hvd::kFailure);
 }
 
 class CFakeFile : public Hvd::TComponent<CFakeFile> {

@@ -13,9 +13,6 @@ using Names = std::vector<std::string>;
 
 namespace {
 
-using Hvd::kFailure;
-using Hvd::kSuccess;
-
 const Port::XUID kPing("{0F0F0F0F-6666-4666-8666-666666666601}");
 
 Prjrep::IStorageControl* ControlOf(Prjrep::IStorage* storage) {
@@ -58,8 +55,8 @@ TEST_F(EventsTest, HandlersMayChangeTheListAndReleaseTheSenderDuringASend) {
     std::ignore = sender->m_sender.RemoveReceiver(&first->m_receiver);  // itself
     std::ignore = sender->m_sender.RemoveReceiver(&third->m_receiver);  // a later one: not called
     std::ignore = sender->m_sender.Purge();                             // waits for the send to end
-    Hvd::ConnectEventReceiver(sender, late);              // into the emptied entry: not called
-    sender->Release();                                    // the last outside reference
+    Hvd::ConnectEventReceiver(sender, late);                            // into the emptied entry: not called
+    sender->Release();                                                  // the last outside reference
   };
   Ping(sender);
   EXPECT_EQ(CNode::s_alive, 4) << "the sender lives until its send is over";
@@ -130,9 +127,8 @@ TEST_F(EventsTest, TheNameChangedEventFollowsTheStoredNameFromTheOwner) {
   EXPECT_EQ(named->m_name.SetName("new"), Hvd::kSuccess);
   EXPECT_EQ(watcher->names, (Names{"new", "new"}));
 
-  Hvd::CEventingNameHelper ownerless;
+  Hvd::CEventingNameHelper ownerless;  // nothing to announce from
   EXPECT_EQ(ownerless.SetName("x"), Hvd::kSuccess);
-  EXPECT_EQ(ownerless.Name(), "x");
   EXPECT_EQ(ownerless.QueryInterface(Prjrep::IName::GetIID()), &ownerless);
   named->Release();
   watcher->Release();
@@ -144,7 +140,7 @@ class BrokenTimestamp : public Prjrep::CTimestampHelper {
   Hvd::Status GetTime(std::int64_t*, std::int64_t*) override { return Hvd::Status{0x77}; }
 };
 
-TEST(TimestampTest, OrderNormalisingAndFailedReads) {
+TEST(TimestampTest, OrderNormalisingStorageAndFailures) {
   Prjrep::CTimestampHelper a, b, c;
   std::ignore = a.SetTime(10, 5);
   std::ignore = b.SetTime(9, 1000007);  // normalised to (10, 7)
@@ -157,34 +153,28 @@ TEST(TimestampTest, OrderNormalisingAndFailedReads) {
   bool later = true;
   std::ignore = a.IsLaterThan(&a, &later);
   EXPECT_FALSE(later);
-
   BrokenTimestamp broken;
   EXPECT_EQ(a.Compare(&broken, &order[0]), Hvd::Status{0x77});
   EXPECT_EQ(a.IsEarlierThan(&broken, &later), Hvd::Status{0x77});
   EXPECT_EQ(order[0], -1) << "nothing is written from a failed read";
   EXPECT_EQ(a.Compare(nullptr, &order[0]), Hvd::kBadParameters);
   Port::StringBase<char> text;
-  ASSERT_EQ(a.GetTimeString(&text), kSuccess);
+  ASSERT_EQ(a.GetTimeString(&text), Hvd::kSuccess);
   EXPECT_FALSE(text.empty());
   EXPECT_NE(text.str().back(), '\n');
-}
 
-TEST(TimestampTest, StoredAsTwoIntegersAndASaveStopsAtTheFirstFailure) {
+  // Stored as two integers; a save stops at the first failure.
   Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
-  Prjrep::CTimestampHelper loaded;
-  ASSERT_EQ(loaded.Load(nullptr), Hvd::kBadParameters);
+  ASSERT_EQ(c.Load(nullptr), Hvd::kBadParameters);
   std::ignore = storage->WriteInt64(7);
   std::ignore = storage->WriteInt64(-3);  // never normalised
-  ASSERT_EQ(loaded.Load(storage), kSuccess);
-  std::int64_t seconds = 0;
-  std::int64_t micro = 0;
-  std::ignore = loaded.GetTime(&seconds, &micro);
-  EXPECT_EQ(seconds, 7);
-  EXPECT_EQ(micro, -3);
-
+  ASSERT_EQ(c.Load(storage), Hvd::kSuccess);
+  std::int64_t seconds = 0, micro = 0;
+  std::ignore = c.GetTime(&seconds, &micro);
+  EXPECT_TRUE(seconds == 7 && micro == -3) << seconds << " " << micro;
   ControlOf(storage)->FailOperation(1, Hvd::Status{0x55});
-  EXPECT_EQ(loaded.Save(storage), Hvd::Status{0x55});
-  EXPECT_EQ(loaded.Load(storage), kFailure) << "nothing half-written to read back";
+  EXPECT_EQ(c.Save(storage), Hvd::Status{0x55});
+  EXPECT_EQ(c.Load(storage), Hvd::kFailure) << "nothing half-written to read back";
 }
 
 }  // namespace

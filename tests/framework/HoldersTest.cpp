@@ -1,9 +1,14 @@
-// Holders: who owns the reference that goes with each pointer.
+// Reference counting, and the holders: who owns the reference that goes with each pointer.
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "core/Holders.h"
 #include "support/Fakes.h"
+#include "support/Records.h"
 
 using namespace testing_support;
 using Prjrep::AutoCast;
@@ -41,45 +46,36 @@ TEST_F(HolderTest, AutoCastBorrowsWithoutCountingAndYieldsTheIdentityForTheRoot)
   EXPECT_EQ(logX.addRefs + logX.releases, 0);
 }
 
-TEST_F(HolderTest, AutoReleaseAdoptsTheCreationReferenceOrAnOutputArgumentAndGivesItUp) {
-  ownsX = false;
-  ownsY = false;
+TEST_F(HolderTest, AutoReleaseAdoptsOneReferenceAndGivesItUpWhenReassignedOrWhenTheObjectDoesNotAnswer) {
+  ownsX = ownsY = false;
+  CountLog logZ;
+  AutoRelease<ITestNone> none(new FakeComponent(logZ));  // answers no ITestNone: its reference must not leak
+  EXPECT_EQ(none.Get(), nullptr);
+  EXPECT_EQ(logZ.destroyed, 1);
+
   AutoRelease<ITestA> a(x);
-  AutoRelease<ITestA> b;
-  EXPECT_EQ(b.Assign(static_cast<ITestB*>(nullptr)), Hvd::kSuccess);
-  *b.Receive() = y->AsA();
-  EXPECT_EQ(b.Get(), y->AsA());
-  EXPECT_EQ(logX.addRefs + logY.addRefs, 0);
+  a.Assign(y);
+  EXPECT_EQ(logX.destroyed, 1);  // the earlier object's reference was given up
+  EXPECT_EQ(a.Assign(static_cast<ITestB*>(nullptr)), Hvd::kSuccess);
+  EXPECT_EQ(logY.destroyed, 1);
+  CountLog logW;
+  auto* w = new FakeComponent(logW);
+  *a.Receive() = w->AsA();  // an output argument
+  EXPECT_EQ(a.Get(), w->AsA());
   a = AutoRelease<ITestA>();
-  b.Assign(nullptr);
-  EXPECT_EQ(logX.releases + logY.releases, 2);
+  EXPECT_EQ(logW.destroyed, 1);
+  EXPECT_EQ(logX.addRefs + logY.addRefs + logW.addRefs, 0);
 }
 
 TEST_F(HolderTest, AutoReleaseReadoptingTheHeldObjectGivesUpTheDuplicateReference) {
   ownsX = false;
   AutoRelease<ITestA> a(x->AsA());
   for (int i = 0; i < 3; ++i) {
-    std::ignore = static_cast<Prjrep::IRefCount*>(x->QueryInterface(Prjrep::IRefCount::GetIID()))->AddRef();  // as a getter would
+    Prjrep::AddRefInterface(x);                    // as a getter would
     EXPECT_EQ(a.Assign(x->AsB()), Hvd::kSuccess);  // another interface of the same object
   }
   EXPECT_EQ(x->Count(), 1);
   EXPECT_EQ(a.Get(), x->AsA());
-}
-
-TEST_F(HolderTest, AutoReleaseAnObjectThatDoesNotAnswerIsGivenUpAndTheHolderEmptied) {
-  ownsX = false;
-  ownsY = false;
-  AutoRelease<ITestNone> none(y);  // y answers no ITestNone: its reference must not leak
-  EXPECT_EQ(none.Get(), nullptr);
-  EXPECT_EQ(logY.destroyed, 1);
-
-  AutoRelease<ITestA> a(x);
-  CountLog logZ;
-  a.Assign(new FakeComponent(logZ));
-  EXPECT_EQ(logX.destroyed, 1);  // the earlier object's reference was given up
-  EXPECT_EQ(logZ.destroyed, 0);
-  a.Assign(nullptr);
-  EXPECT_EQ(logZ.destroyed, 1);
 }
 
 TEST_F(HolderTest, AutoPtrKeepsItsOwnReferenceThroughCopiesMovesAndReassignment) {
@@ -100,9 +96,8 @@ TEST_F(HolderTest, AutoPtrKeepsItsOwnReferenceThroughCopiesMovesAndReassignment)
   EXPECT_EQ(logX.Net() + logY.Net(), 0);
 }
 
-TEST_F(HolderTest, AutoPtrCountsThroughTheHostInterfaceWhenThatIsAllTheObjectAnswers) {
-  CountLog logC;
-  CountLog logN;
+TEST_F(HolderTest, AutoPtrAndFreeFunctionsCountThroughTheHostInterfaceWhenThatIsAllTheObjectAnswers) {
+  CountLog logC, logN;
   auto* common = new FakeComponent(logC, Counting::Common);
   auto* uncounted = new FakeComponent(logN, Counting::None);
   {
@@ -112,8 +107,36 @@ TEST_F(HolderTest, AutoPtrCountsThroughTheHostInterfaceWhenThatIsAllTheObjectAns
   }
   EXPECT_EQ(logC.Net(), 0);
   EXPECT_EQ(logN.addRefs + logN.releases, 0);
-  Prjrep::ReleaseInterface(common->AsA());
   delete uncounted;
+
+  Prjrep::AddRefInterface(common->AsB());
+  EXPECT_EQ(common->Count(), 2);
+  Prjrep::ReleaseInterface(common->AsB());
+  Prjrep::ReleaseInterface(nullptr);
+  CitI::IInterface* var = common->AsA();
+  CommonI::AssignRef(var, var);  // to itself
+  CitI::IInterface* other = nullptr;
+  CommonI::AssignRef(other, var);
+  EXPECT_EQ(common->Count(), 2);
+  CommonI::ReleaseRef(other);
+  EXPECT_EQ(other, nullptr);
+  CommonI::ReleaseRef(var);
+  EXPECT_EQ(logC.destroyed, 1);
+
+  CitI::IInterface* plain = x->AsA();  // answers no CommonI::IRefCount: set to null, not released
+  CommonI::ReleaseRef(plain);
+  EXPECT_EQ(plain, nullptr);
+  EXPECT_EQ(logX.releases, 0);
+}
+
+TEST_F(HolderTest, SmartPtrKeepsItsObjectAliveForItsWholeLife) {
+  ownsX = false;
+  {
+    Prjrep::SmartPtr<ITestA> keep(x->AsA());
+    Prjrep::ReleaseInterface(x->AsB());  // every other reference
+    EXPECT_EQ(logX.destroyed, 0);
+  }
+  EXPECT_EQ(logX.destroyed, 1);
 }
 
 ITestB* HandOut(FakeComponent* object) { return AutoReturn<ITestB>(object); }
@@ -134,7 +157,13 @@ TEST_F(HolderTest, AutoReturnHandsOneReferenceToTheReceiverAndASecondAssignmentG
   EXPECT_EQ(x->Count(), 2);
 }
 
-TEST_F(HolderTest, AutoOutClearsTheCallersVariableAndWritesOneReference) {
+TEST_F(HolderTest, AutoOutClearsTheCallersVariableAndWritesOneReferenceOrNothing) {
+  EXPECT_EQ(AutoOut<ITestA>(nullptr).Assign(x), kSuccess);
+  ITestNone* none = nullptr;
+  EXPECT_EQ(AutoOut<ITestNone>(&none).Assign(x), kSuccess);
+  EXPECT_EQ(none, nullptr);
+  EXPECT_EQ(logX.addRefs + logX.releases, 0);
+
   ITestA* out = x->AsA();  // stale value: cleared, not released
   AutoOut<ITestA> o(&out);
   EXPECT_EQ(out, nullptr);
@@ -149,23 +178,42 @@ TEST_F(HolderTest, AutoOutClearsTheCallersVariableAndWritesOneReference) {
   EXPECT_EQ(logX.releases, 0);
 }
 
-TEST_F(HolderTest, AutoOutNullAddressWritesNothingAndMissingInterfaceWritesNull) {
-  EXPECT_EQ(AutoOut<ITestA>(nullptr).Assign(x), kSuccess);
-  ITestNone* out = nullptr;
-  EXPECT_EQ(AutoOut<ITestNone>(&out).Assign(x), kSuccess);
-  EXPECT_EQ(out, nullptr);
-  EXPECT_EQ(logX.addRefs + logX.releases, 0);
+Prjrep::IRefCount* CountOf(IRecord* record) { return Prjrep::AutoCast<Prjrep::IRefCount>(record).Get(); }
+
+// The threads start together, so that their last releases meet.
+TEST(RefCountTest, ConcurrentAddRefAndReleaseDestroyOnce) {
+  constexpr int kThreads = 8;
+  for (int round = 0; round < 200; ++round) {
+    Prjrep::IRefCount* count = CountOf(CRecord::Make(round));
+    for (int i = 1; i < kThreads; ++i) std::ignore = count->AddRef();  // one reference per thread
+    std::atomic<int> ready{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+      threads.emplace_back([count, &ready] {
+        ++ready;
+        while (ready < kThreads) std::this_thread::yield();
+        for (int n = 0; n < 100; ++n) {
+          std::ignore = count->AddRef();
+          std::ignore = count->Release();
+        }
+        std::ignore = count->Release();
+      });
+    }
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(CRecord::s_alive, 0);
+  }
 }
 
-TEST(SmartPtrTest, KeepsItsObjectAliveForItsWholeLife) {
-  CountLog log;
-  auto* object = new FakeComponent(log);
-  {
-    Prjrep::SmartPtr<ITestA> keep(object->AsA());
-    Prjrep::ReleaseInterface(object->AsB());  // every other reference
-    EXPECT_EQ(log.destroyed, 0);
+TEST(RefCountTest, ScopedIncrementLowersItsCounterAlsoOnException) {
+  std::int32_t depth = 0;
+  try {
+    Port::SafeIncr(depth);
+    Hvd::ScopedSafeIncrement guard(&depth);
+    EXPECT_EQ(depth, 1);
+    throw 1;
+  } catch (int) {
   }
-  EXPECT_EQ(log.destroyed, 1);
+  EXPECT_EQ(depth, 0);
 }
 
 }  // namespace

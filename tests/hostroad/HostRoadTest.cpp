@@ -13,7 +13,9 @@ namespace {
 
 const std::vector<Port::XUID> kClassIds = Hvd::ClassIdsOf(Hvd::RegisteredClasses{});
 
-TEST(HostRoadTest, LoadCreateQueryReleaseShutDown) {
+TEST(HostRoadTest, LoadCreateQueryReleaseShutDownAndUnknownLibrariesAreRefused) {
+  EXPECT_FALSE(CitP::Factory::LoadLibraryFactory("libNoSuchComponentLibrary"));
+  EXPECT_FALSE(CitP::Factory::LoadLibraryFactory(""));
   ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_DesignData"));
   EXPECT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_DesignData"));  // once is enough
   for (const Port::XUID& clsid : kClassIds) {
@@ -36,11 +38,6 @@ TEST(HostRoadTest, LoadCreateQueryReleaseShutDown) {
   ASSERT_NE(root, nullptr);
   std::ignore = static_cast<Prjrep::IRefCount*>(root->QueryInterface(Prjrep::IRefCount::GetIID()))->Release();
   CitP::Factory::Shutdown();
-}
-
-TEST(HostRoadTest, UnknownLibraryIsRefused) {
-  EXPECT_FALSE(CitP::Factory::LoadLibraryFactory("libNoSuchComponentLibrary"));
-  EXPECT_FALSE(CitP::Factory::LoadLibraryFactory(""));
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // The operation gate, path and compound autonyms, a repository file, and the helper loaded by name.
 
 #include "Hvd/IProject.h"
-#include "Prjrep/ClassIds.h"
 #include "Hvd/IProjectHelper.h"
+#include "Prjrep/ClassIds.h"
 #include "Prjrep/IProjectRepository.h"
 #include "Prjrep/IStringSet.h"
 #include "core/Persist.h"
@@ -15,7 +15,6 @@ using namespace Prjrep;
 using namespace testing_support;
 using AutonymTest = StandInFixture;
 
-
 // Stands for what its context's name table knows by its name.
 class CLookupNym final : public Hvd::TComponent<CLookupNym, IAutonym> {
  public:
@@ -27,14 +26,14 @@ class CLookupNym final : public Hvd::TComponent<CLookupNym, IAutonym> {
   }
   Status Resolve(CitI::IInterface* context, CitI::IInterface** object) override {
     AutoCast<ISimpleNamedLookup> names(context);
-    return names.Get() ? names->Find(name, object) : Hvd::kFailure;
+    return names.Get() ? names->Find(name, object) : kFailure;
   }
   Status GetName(Text* out) override {
     *out = name;
-    return Hvd::kSuccess;
+    return kSuccess;
   }
-  Status GetObject(CitI::IInterface**) override { return Hvd::kFailure; }
-  Status IsSame(CitI::IInterface*, bool*) override { return Hvd::kFailure; }
+  Status GetObject(CitI::IInterface**) override { return kFailure; }
+  Status IsSame(CitI::IInterface*, bool*) override { return kFailure; }
   Status LoadFrom(IStorage* storage) { return storage->ReadString(&name); }
   Status SaveTo(IStorage* storage) { return storage->WriteString(&name); }
   Text name;
@@ -43,91 +42,87 @@ class CLookupNym final : public Hvd::TComponent<CLookupNym, IAutonym> {
 };
 
 TEST_F(AutonymTest, EachGateCountsItsOwnNames) {
-  auto gate = Create<ISimpleNamedLookup>(Prjrep::ClassId::OperationGate());
-  auto other = Create<ISimpleNamedLookup>(Prjrep::ClassId::OperationGate());
+  auto gate = Create<ISimpleNamedLookup>(ClassId::OperationGate());
+  auto other = Create<IStringSet>(ClassId::OperationGate());
   AutoCast<IStringSet> names(gate.Get());
   AutoRelease<IRecord> record(CRecord::Make(1));
-  EXPECT_TRUE(gate->Add("a", record) == Hvd::kSuccess && gate->Add("b", record) == Hvd::kSuccess);
-  EXPECT_TRUE(names->Size() == 2 && AutoCast<IStringSet>(other.Get())->Size() == 0);
-  EXPECT_TRUE(gate->Unregister("b") == Hvd::kSuccess && names->Size() == 1);
+  EXPECT_TRUE(gate->Add("a", record) == kSuccess && gate->Add("b", record) == kSuccess);
+  EXPECT_TRUE(names->Size() == 2 && other->Size() == 0);
+  EXPECT_TRUE(gate->Unregister("b") == kSuccess && names->Size() == 1);
 }
 
 TEST_F(AutonymTest, APathAutonymOpensOneRepositoryPerPathThatTheLookupFindsBySameNamedAutonyms) {
   const std::string path = dir + "/a.rep";
-  auto registry = Create<IAutonymLookup>(Prjrep::ClassId::NamedObjectRegistry());
+  auto registry = Create<IAutonymLookup>(ClassId::NamedObjectRegistry());
   auto nym = PathNym(path);
-  auto other = Create<CitI::IInterface>(Prjrep::ClassId::Repository());
+  auto other = Create<CitI::IInterface>(ClassId::Repository());
   Object repo, again;
   AutoRelease<IAutonym> found;
-  ASSERT_EQ(registry->ResolveOrCreate(nym, nullptr, repo.Receive()), Hvd::kSuccess);
-  EXPECT_TRUE(AutoCast<IProjectRepository>(repo.Get()).Get() &&
-              registry->FindAutonym(repo, found.Receive()) == Hvd::kSuccess);
-  EXPECT_EQ(found.Get(), nym.Get());
-  EXPECT_TRUE(registry->ResolveOrCreate(PathNym(path), nullptr, again.Receive()) == Hvd::kSuccess &&
-              again.Get() == repo.Get());
-  EXPECT_TRUE(PathNym(path)->Resolve(nullptr, again.ReleaseAndReceive()) == Hvd::kSuccess && again.Get() == repo.Get());
-  EXPECT_TRUE(registry->Resolve(PathNym(dir + "/b.rep"), again.ReleaseAndReceive()) == Hvd::kFailure &&
-              again.Get() == nullptr);
-  EXPECT_TRUE(registry->ResolveOrCreate(PathNym(""), nullptr, again.Receive()) == Hvd::kFailure &&
-              again.Get() == nullptr);
+  ASSERT_EQ(registry->ResolveOrCreate(nym, nullptr, repo.Receive()), kSuccess);
+  EXPECT_TRUE(AutoCast<IProjectRepository>(repo.Get()) && registry->FindAutonym(repo, found.Receive()) == kSuccess &&
+              found.Get() == nym.Get());
+  EXPECT_TRUE(registry->ResolveOrCreate(PathNym(path), nullptr, again.Receive()) == kSuccess && again.Get() == repo);
+  EXPECT_TRUE(PathNym(path)->Resolve(nullptr, again.ReleaseAndReceive()) == kSuccess && again.Get() == repo.Get());
+  EXPECT_TRUE(registry->Resolve(PathNym(dir + "/b.rep"), again.ReleaseAndReceive()) == kFailure && !again);
+  EXPECT_TRUE(registry->ResolveOrCreate(PathNym(""), nullptr, again.Receive()) == kFailure && !again);
 
-  EXPECT_EQ(registry->Register(PathNym(path), other), Hvd::kSuccess);  // replaces, not adds
-  EXPECT_TRUE(registry->Resolve(nym, again.Receive()) == Hvd::kSuccess && again.Get() == other.Get());
-  EXPECT_TRUE(registry->Unregister(PathNym(path)) == Hvd::kSuccess &&
-              registry->Resolve(nym, again.ReleaseAndReceive()) == Hvd::kFailure);
+  EXPECT_EQ(registry->Register(PathNym(path), other), kSuccess);  // replaces, not adds
+  EXPECT_TRUE(registry->Resolve(nym, again.Receive()) == kSuccess && again.Get() == other.Get());
+  EXPECT_TRUE(registry->Unregister(PathNym(path)) == kSuccess &&
+              registry->Resolve(nym, again.ReleaseAndReceive()) == kFailure);
 }
 
 TEST_F(AutonymTest, ACompoundResolvesEachElementInThePreviousOnesObjectHoldsNothingAndComesBackFromAFile) {
   RegisterTestFactory<CLookupNym>();
   const std::string path = dir + "/a.rep";
-  auto compound = Create<IAutonymSet>(Prjrep::ClassId::CompoundAutonym());
+  auto compound = Create<IAutonymSet>(ClassId::CompoundAutonym());
   AutoCast<IAutonym> nym(compound.Get());
   Text name;
-  EXPECT_TRUE(compound->Add(PathNym(path)) == Hvd::kSuccess &&
-              compound->Add(AutoRelease<IAutonym>(new CLookupNym("rec"))) == Hvd::kSuccess);
-  EXPECT_TRUE(nym->GetName(&name) == Hvd::kSuccess && name == (path + "|rec").c_str());
+  EXPECT_TRUE(compound->Add(PathNym(path)) == kSuccess &&
+              compound->Add(AutoRelease<IAutonym>(new CLookupNym("rec"))) == kSuccess);
+  EXPECT_TRUE(nym->GetName(&name) == kSuccess && name == (path + "|rec").c_str());
 
   Object repo, found;
-  ASSERT_EQ(Create<IAutonymLookup>(Prjrep::ClassId::NamedObjectRegistry())->ResolveOrCreate(PathNym(path), nullptr, repo.Receive()), Hvd::kSuccess);
+  auto registry = Create<IAutonymLookup>(ClassId::NamedObjectRegistry());
+  ASSERT_EQ(registry->ResolveOrCreate(PathNym(path), nullptr, repo.Receive()), kSuccess);
   AutoCast<ISimpleNamedLookup> names(repo.Get());
   AutoRelease<IRecord> record(CRecord::Make(1));
-  ASSERT_EQ(names->Add("rec", record), Hvd::kSuccess);
-  EXPECT_TRUE(nym->Resolve(nullptr, found.Receive()) == Hvd::kSuccess && found.Get() == record.Get());
-  EXPECT_EQ(names->Unregister("rec"), Hvd::kSuccess);
-  EXPECT_TRUE(nym->Resolve(nullptr, found.ReleaseAndReceive()) == Hvd::kFailure &&
-              found.Get() == nullptr);  // it held nothing
+  ASSERT_EQ(names->Add("rec", record), kSuccess);
+  EXPECT_TRUE(nym->Resolve(nullptr, found.Receive()) == kSuccess && found.Get() == record.Get());
+  EXPECT_EQ(names->Unregister("rec"), kSuccess);
+  EXPECT_TRUE(nym->Resolve(nullptr, found.ReleaseAndReceive()) == kFailure && !found);  // it held nothing
 
   // Into an item of the repository, its file on Close, and back through a fresh repository.
-  AutoCast<IProjectRepositoryInternal> internal(repo.Get());
   AutoRelease<IStorage> area, item;
   AutoRelease<IPersist> read;
   bool same = false;
-  ASSERT_TRUE(internal->Open(path, "Area/Kind", kCreate, area.Receive(), nullptr) == Hvd::kSuccess &&
-              area->OpenItem("Nym", kCreate, item.Receive()) == Hvd::kSuccess &&
-              item->WriteObject(AutoCast<IPersist>(nym)) == Hvd::kSuccess);
+  ASSERT_TRUE(
+      AutoCast<IProjectRepositoryInternal>(repo.Get())->Open(path, "Area/Kind", kCreate, area.Receive(), nullptr) ==
+          kSuccess &&
+      area->OpenItem("Nym", kCreate, item.Receive()) == kSuccess &&
+      item->WriteObject(AutoCast<IPersist>(nym)) == kSuccess);
   EXPECT_FALSE(std::filesystem::exists(path));
-  ASSERT_EQ(AutoCast<IProjectRepository>(repo.Get())->Close(), Hvd::kSuccess);
-  auto fresh = Create<IProjectRepositoryInternal>(Prjrep::ClassId::Repository());
-  ASSERT_TRUE(fresh->Open(path, "Area/Kind", kOpenExisting, area.ReleaseAndReceive(), nullptr) == Hvd::kSuccess &&
-              area->OpenItem("Nym", kRead, item.ReleaseAndReceive()) == Hvd::kSuccess &&
-              item->ReadObject(read.Receive()) == Hvd::kSuccess);
-  EXPECT_TRUE(nym->IsSame(read, &same) == Hvd::kSuccess && same);
-  EXPECT_TRUE(fresh->GetPath(&name) == Hvd::kSuccess && name == path.c_str());
+  ASSERT_EQ(AutoCast<IProjectRepository>(repo.Get())->Close(), kSuccess);
+  auto fresh = Create<IProjectRepositoryInternal>(ClassId::Repository());
+  ASSERT_TRUE(fresh->Open(path, "Area/Kind", kOpenExisting, area.ReleaseAndReceive(), nullptr) == kSuccess &&
+              area->OpenItem("Nym", kRead, item.ReleaseAndReceive()) == kSuccess &&
+              item->ReadObject(read.Receive()) == kSuccess);
+  EXPECT_TRUE(nym->IsSame(read, &same) == kSuccess && same);
+  EXPECT_TRUE(fresh->GetPath(&name) == kSuccess && name == path.c_str());
 }
 
 TEST_F(AutonymTest, CompoundsThatContainThemselvesFailToNameCompareOrResolveInsteadOfRecursingForever) {
-  auto a = Create<IAutonymSet>(Prjrep::ClassId::CompoundAutonym());
-  auto b = Create<IAutonymSet>(Prjrep::ClassId::CompoundAutonym());
+  auto a = Create<IAutonymSet>(ClassId::CompoundAutonym()), b = Create<IAutonymSet>(ClassId::CompoundAutonym());
   AutoCast<IAutonym> nymA(a.Get()), nymB(b.Get());
-  ASSERT_TRUE(a->Add(nymA) == Hvd::kSuccess && b->Add(nymA) == Hvd::kSuccess &&
-              a->Add(nymB) == Hvd::kSuccess);  // a in itself, and a and b in each other
+  ASSERT_TRUE(a->Add(nymA) == kSuccess && b->Add(nymA) == kSuccess &&
+              a->Add(nymB) == kSuccess);  // a in itself, and a and b in each other
   Text name;
   Object found;
   bool same = true;
   for (IAutonym* nym : {nymA.Get(), nymB.Get()}) {
-    EXPECT_EQ(nym->GetName(&name), Hvd::kFailure);
-    EXPECT_TRUE(nym->Resolve(nullptr, found.Receive()) == Hvd::kFailure && found.Get() == nullptr);
-    EXPECT_TRUE(nym->IsSame(nymA, &same) == Hvd::kFailure && !same);
+    EXPECT_EQ(nym->GetName(&name), kFailure);
+    EXPECT_TRUE(nym->Resolve(nullptr, found.Receive()) == kFailure && found.Get() == nullptr);
+    EXPECT_TRUE(nym->IsSame(nymA, &same) == kFailure && !same);
   }
   std::ignore = a->Clear();  // the cycles are the test's own making
   std::ignore = b->Clear();
@@ -138,17 +133,15 @@ TEST_F(AutonymTest, TheProjectHelperLoadedByNameIsBoundToAProjectThatItSavesAndL
   auto helper = Create<Hvd::IProjectHelper>(Hvd::ProjectHelperClassId());
   AutoCast<Hvd::IProjectCompReference> reference(helper.Get());
   auto* project = new FakeProject;
-  AutoRelease<Hvd::IProject> mine(project);
-  AutoRelease<Hvd::IProject> got;
+  AutoRelease<Hvd::IProject> mine(project), got;
   ASSERT_TRUE(helper.Get() && reference.Get());
-  EXPECT_TRUE(helper->SaveProject(0) == Hvd::kSuccess &&
-              reference->GetProject(got.Receive()) == Hvd::kFailure);  // nothing bound
-  EXPECT_TRUE(reference->SetProject(project) == Hvd::kSuccess && project->count.GetRefCount() == 2);
-  EXPECT_TRUE(reference->GetProject(got.Receive()) == Hvd::kSuccess && got.Get() == project);
+  EXPECT_TRUE(helper->SaveProject(0) == kSuccess && reference->GetProject(got.Receive()) == kFailure);  // nothing bound
+  EXPECT_TRUE(reference->SetProject(project) == kSuccess && project->count.GetRefCount() == 2);
+  EXPECT_TRUE(reference->GetProject(got.Receive()) == kSuccess && got.Get() == project);
   EXPECT_EQ(helper->SaveProject(0), Hvd::kNotSupported);  // the project's own answer
   got.Assign(nullptr);
-  EXPECT_TRUE(helper->CloseProject() == Hvd::kSuccess && project->count.GetRefCount() == 1);
-  EXPECT_EQ(reference->GetProject(got.Receive()), Hvd::kFailure);
+  EXPECT_TRUE(helper->CloseProject() == kSuccess && project->count.GetRefCount() == 1);
+  EXPECT_EQ(reference->GetProject(got.Receive()), kFailure);
 }
 
 }  // namespace

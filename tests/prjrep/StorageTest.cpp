@@ -6,6 +6,9 @@
 #include <iterator>
 #include <vector>
 
+#include "Prjrep/Storage.h"
+#include "prjrep/StandInFixture.h"
+
 #if defined(__SANITIZE_ADDRESS__)
 #define HVD_ALLOCATION_HOOKS 1
 #elif defined(__has_feature)
@@ -13,13 +16,6 @@
 #define HVD_ALLOCATION_HOOKS 1
 #endif
 #endif
-#ifdef HVD_ALLOCATION_HOOKS
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, std::size_t),
-                                                         void (*)(const volatile void*));
-#endif
-
-#include "Prjrep/Storage.h"
-#include "prjrep/StandInFixture.h"
 
 namespace {
 
@@ -43,22 +39,22 @@ class CItem : public Hvd::TComponent<CItem, IPersist> {
   }
   Status PersistSave(IStorage* s) override {  // a failing save writes its data first
     Status status = s->WriteInt32(n);
-    if (status == Hvd::kSuccess) status = s->WriteObject(child);
-    return status == Hvd::kSuccess && n == kFailSave ? kItemFailed : status;
+    if (status == kSuccess) status = s->WriteObject(child);
+    return status == kSuccess && n == kFailSave ? kItemFailed : status;
   }
   Status PersistLoad(IStorage* s) override {
     Item got;
     Status status = s->ReadInt32(&n);
-    if (status == Hvd::kSuccess && n != kShortLoad) status = s->ReadObject(got.Receive());  // a short load skips it
+    if (status == kSuccess && n != kShortLoad) status = s->ReadObject(got.Receive());  // a short load skips it
     child = got.Get();
-    return status == Hvd::kSuccess && n == kFailLoad ? kItemFailed : status;
+    return status == kSuccess && n == kFailLoad ? kItemFailed : status;
   }
   Status GetClassId(Port::XUID& out) override { return Copy(classId, out); }
   Status GetId(Port::XUID& out) override { return Copy(id, out); }
   Status SetId(const Port::XUID& in) override { return Copy(in, id); }
   static Status Copy(const Port::XUID& from, Port::XUID& to) {
     to = from;
-    return Hvd::kSuccess;
+    return kSuccess;
   }
 
   std::int32_t n = 0;
@@ -84,58 +80,47 @@ bool Same(IPersist* read, IPersist* written) {
 // a file's claims must not decide how much memory its reader asks for.
 std::atomic<bool> g_watchAllocations{false};
 std::atomic<std::size_t> g_largestAllocation{0};
-bool WatchAllocations() {
 #ifdef HVD_ALLOCATION_HOOKS
-  static const bool installed = __sanitizer_install_malloc_and_free_hooks(
-                                    [](const volatile void*, std::size_t size) {
-                                      if (!g_watchAllocations) return;
-                                      std::size_t seen = g_largestAllocation;
-                                      while (size > seen && !g_largestAllocation.compare_exchange_weak(seen, size)) {
-                                      }
-                                    },
-                                    [](const volatile void*) {}) != 0;
-  return installed;
-#else
-  return false;
-#endif
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, std::size_t),
+                                                         void (*)(const volatile void*));
+void OnAllocation(const volatile void*, std::size_t size) {
+  if (g_watchAllocations && size > g_largestAllocation) g_largestAllocation = size;  // on this thread, in practice
 }
+bool WatchAllocations() {
+  static const bool installed = __sanitizer_install_malloc_and_free_hooks(OnAllocation, [](const volatile void*) {});
+  return installed;
+}
+#else
+bool WatchAllocations() { return false; }
+#endif
 
-// A stream file made by hand: one root storage holding `values`, each given as its tag and
-// encoded fields.
+// A stream file made by hand: one root storage holding `values`, each a tag and encoded fields.
 struct StreamFile {
   std::string payload;
-  std::uint64_t values = 0;
-  StreamFile& U64(std::uint64_t v) {
-    for (int i = 0; i < 8; ++i) payload += static_cast<char>(v >> (8 * i));
+  std::uint64_t values = 0, instances = 0;
+  StreamFile& Le(std::uint64_t v, int bytes = 8) {  // little-endian
+    for (int i = 0; i < bytes; ++i) payload += static_cast<char>(v >> (8 * i));
     return *this;
   }
   StreamFile& Tag(std::uint8_t tag) {
-    payload += static_cast<char>(tag);
     ++values;
-    return *this;
+    return Le(tag, 1);
   }
-  StreamFile& Record(const Port::XUID& classId) {  // begins an object record
-    return Tag(7).U64(classId.First()).U64(classId.Second()).U64(0).U64(++instances);
+  StreamFile& Record(const Port::XUID& c = CItem::GetCLSID()) {  // begins an object record
+    return Tag(7).Le(c.First()).Le(c.Second()).Le(0).Le(++instances);
   }
-  StreamFile& Int32(std::uint32_t v) {
-    Tag(1);
-    for (int i = 0; i < 4; ++i) payload += static_cast<char>(v >> (8 * i));
-    return *this;
-  }
-  StreamFile& BackRef(std::uint64_t at) { return Tag(12).U64(at); }
+  StreamFile& Int32(std::uint32_t v) { return Tag(1).Le(v, 4); }
+  StreamFile& BackRef(std::uint64_t at) { return Tag(12).Le(at); }
   StreamFile& End() { return Tag(9); }
   void Write(const std::string& path, std::uint64_t claimedValues = 0) const {
-    std::string body;
-    for (int i = 0; i < 8; ++i) body += static_cast<char>((claimedValues ? claimedValues : values) >> (8 * i));
-    body += payload + std::string(16, '\0');  // no child storages, no items
+    StreamFile body;
+    body.Le(claimedValues ? claimedValues : values).payload += payload + std::string(16, '\0');  // no children
     std::uint64_t hash = 0xcbf29ce484222325ull;
-    for (const char c : body) hash = (hash ^ static_cast<std::uint8_t>(c)) * 0x100000001b3ull;
-    StreamFile head;
-    head.payload = std::string("HvdStrm\x1a", 8) + std::string("\x02\0\0\0", 4);
-    head.U64(1).U64(body.size()).U64(hash);
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << head.payload << body;
+    for (const char c : body.payload) hash = (hash ^ static_cast<std::uint8_t>(c)) * 0x100000001b3ull;
+    StreamFile head{std::string("HvdStrm\x1a\x02\0\0\0", 12)};
+    head.Le(1).Le(body.payload.size()).Le(hash);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << head.payload << body.payload;
   }
-  std::uint64_t instances = 0;
 };
 
 // Values and two items sharing a child, the first written twice; and what reads back.
@@ -162,13 +147,6 @@ struct Graph {
             s->ReadInt64(&big),       s->ReadString(&readText),          // text
             s->ReadInt32(&i)};                                           // past the end
   }
-  void ReadAndCheck(IStorage* s) {
-    ASSERT_EQ(Read(s), (std::vector<Status>{kFailure, kSuccess, kFailure, kSuccess, kFailure, kSuccess, kFailure,
-                                            kSuccess, kFailure, kSuccess, kFailure, kSuccess, kFailure}));
-    EXPECT_TRUE(i == 7 && big == INT64_MAX && readText == text);
-    EXPECT_TRUE(Same(read[0], first) && Same(read[1], second) && Same(C(read[0])->child, child));
-    EXPECT_TRUE(read[2].Get() == read[0].Get() && C(read[1])->child.Get() == C(read[0])->child.Get());
-  }
 };
 
 class StorageTest : public StandInFixture {
@@ -186,62 +164,51 @@ class StorageTest : public StandInFixture {
   AutoCast<IStorageControl> control{storage.Get()};
 };
 
-TEST_F(StorageTest, AFailedSaveLeavesTheStreamAsBefore) {
-  Item child = MakeItem(2);
-  Item parent = MakeItem(kFailSave, child);
-  Item got;
-  std::int32_t i = 0;
-  EXPECT_EQ(storage->WriteInt32(1), Hvd::kSuccess);
-  EXPECT_EQ(storage->WriteObject(parent), kItemFailed);
-  EXPECT_EQ(C(parent)->count.GetRefCount(), 1);           // the stream let go
-  EXPECT_EQ(storage->WriteObject(child), Hvd::kSuccess);  // in full: its record inside went away
-  EXPECT_TRUE(storage->WriteInt32(2) == Hvd::kSuccess && storage->ReadInt32(&i) == Hvd::kSuccess);
-  EXPECT_TRUE(storage->ReadObject(got.Receive()) == Hvd::kSuccess && Same(got, child));
-  EXPECT_TRUE(storage->ReadInt32(&i) == Hvd::kSuccess && i == 2);
-}
-
-TEST_F(StorageTest, RecordsThatCannotBeLoadedAreSkippedWithNothingLeftBehind) {
+TEST_F(StorageTest, AFailedSaveLeavesTheStreamAsBeforeAndRecordsThatCannotBeLoadedAreSkippedLeavingNothing) {
   {
-    Item unknown = MakeItem(1, MakeItem(3));
-    Item bad = MakeItem(kFailLoad, MakeItem(4));
-    Item cut = MakeItem(kShortLoad, MakeItem(5));
+    Item failing = MakeItem(kFailSave, MakeItem(6)), unknown = MakeItem(1, MakeItem(3));
+    Item bad = MakeItem(kFailLoad, MakeItem(4)), cut = MakeItem(kShortLoad, MakeItem(5));
     Item holder = MakeItem(2, MakeItem(kFailLoad));  // fails inside its owner
     C(unknown)->classId = Port::XUID(0xdead, 0xbeef);
     std::int32_t n = 0;
     for (IPersist* p : {unknown.Get(), unknown.Get(), bad.Get(), cut.Get(), holder.Get()}) {
-      EXPECT_TRUE(storage->WriteObject(p) == Hvd::kSuccess && storage->WriteInt32(++n) == Hvd::kSuccess);
+      EXPECT_TRUE(storage->WriteObject(p) == kSuccess && storage->WriteInt32(++n) == kSuccess);
     }
+    EXPECT_EQ(storage->WriteObject(failing), kItemFailed);
+    EXPECT_EQ(C(failing)->count.GetRefCount(), 1);                 // the stream let go
+    EXPECT_EQ(storage->WriteObject(C(failing)->child), kSuccess);  // in full: its record inside went away
   }
   EXPECT_GT(g_alive, 0);  // held by the stream until Rewind
-  EXPECT_EQ(control->Rewind(), Hvd::kSuccess);
+  EXPECT_EQ(control->Rewind(), kSuccess);
   EXPECT_EQ(g_alive, 0);
-  const Status expected[] = {kFailure, kFailure /* back reference to a skipped record */, kItemFailed, kFailure,
-                             kItemFailed};
+  // The second is a back reference to a skipped record.
+  const Status expected[] = {kFailure, kFailure, kItemFailed, kFailure, kItemFailed};
   for (std::int32_t n = 1; n <= 5; ++n) {
     IPersist* got = reinterpret_cast<IPersist*>(&got);
     std::int32_t i = 0;
     EXPECT_TRUE(storage->ReadObject(&got) == expected[n - 1] && got == nullptr && g_alive == 0) << n;
-    EXPECT_TRUE(storage->ReadInt32(&i) == Hvd::kSuccess && i == n) << n;
+    EXPECT_TRUE(storage->ReadInt32(&i) == kSuccess && i == n) << n;
   }
+  Item child;
+  EXPECT_TRUE(storage->ReadObject(child.Receive()) == kSuccess && C(child)->n == 6 && !C(child)->child);
 }
 
 TEST_F(StorageTest, AFileRoundTripGivesEqualValuesAndObjectsAndDamagedFilesAreRefusedWithoutChange) {
-  const std::string good = dir + "/good.bin";
-  const std::string bad = dir + "/bad.bin";
+  const std::string good = dir + "/good.bin", bad = dir + "/bad.bin";
   Graph g;
   g.Write(storage);
-  ASSERT_EQ(control->SaveToFile(good.c_str()), Hvd::kSuccess);
+  ASSERT_EQ(control->SaveToFile(good.c_str()), kSuccess);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);  // no temporary left
-  EXPECT_EQ(control->SaveToFile((dir + "/missing/stream.bin").c_str()), Hvd::kFailure);
+  EXPECT_EQ(control->SaveToFile((dir + "/missing/stream.bin").c_str()), kFailure);
   std::ifstream in(good, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
   std::int32_t i = 0;
   std::int64_t big = 0;
-  EXPECT_TRUE(storage->ReadInt32(&i) == Hvd::kSuccess && i == 7);
+  EXPECT_TRUE(storage->ReadInt32(&i) == kSuccess && i == 7);
   auto refused = [&](const std::string& content) {
     std::ofstream(bad, std::ios::binary | std::ios::trunc) << content;
-    return control->LoadFromFile(bad.c_str()) == Hvd::kFailure;
+    return control->LoadFromFile(bad.c_str()) == kFailure;
   };
   for (std::size_t n = 0; n < bytes.size(); ++n) {
     std::string flipped = bytes;
@@ -250,11 +217,15 @@ TEST_F(StorageTest, AFileRoundTripGivesEqualValuesAndObjectsAndDamagedFilesAreRe
     EXPECT_TRUE(refused(flipped)) << "byte " << n;
   }
   EXPECT_TRUE(refused(bytes + '\0'));
-  EXPECT_EQ(control->LoadFromFile((dir + "/none.bin").c_str()), Hvd::kFailure);
-  EXPECT_TRUE(storage->ReadInt64(&big) == Hvd::kSuccess && big == INT64_MAX);  // neither content nor position changed
+  EXPECT_EQ(control->LoadFromFile((dir + "/none.bin").c_str()), kFailure);
+  EXPECT_TRUE(storage->ReadInt64(&big) == kSuccess && big == INT64_MAX);  // neither content nor position changed
 
-  EXPECT_EQ(control->LoadFromFile(good.c_str()), Hvd::kSuccess);  // replaces and rewinds
-  g.ReadAndCheck(storage);
+  EXPECT_EQ(control->LoadFromFile(good.c_str()), kSuccess);  // replaces and rewinds
+  ASSERT_EQ(g.Read(storage), (std::vector<Status>{kFailure, kSuccess, kFailure, kSuccess, kFailure, kSuccess, kFailure,
+                                                  kSuccess, kFailure, kSuccess, kFailure, kSuccess, kFailure}));
+  EXPECT_TRUE(g.i == 7 && g.big == INT64_MAX && g.readText == g.text);
+  EXPECT_TRUE(Same(g.read[0], g.first) && Same(g.read[1], g.second) && Same(C(g.read[0])->child, g.child));
+  EXPECT_TRUE(g.read[2].Get() == g.read[0].Get() && C(g.read[1])->child.Get() == C(g.read[0])->child.Get());
 }
 
 TEST_F(StorageTest, EveryOperationOfAScenarioCanFailWithTheInjectedStatusAndLeakNothing) {
@@ -285,33 +256,22 @@ TEST_F(StorageTest, EveryOperationOfAScenarioCanFailWithTheInjectedStatusAndLeak
 TEST_F(StorageTest, AnObjectThatContainsItselfIsNeitherWrittenNorRead) {
   Item loop = MakeItem(1);
   C(loop)->child = loop.Get();
-  EXPECT_EQ(storage->WriteObject(loop), Hvd::kFailure);
+  EXPECT_EQ(storage->WriteObject(loop), kFailure);
   EXPECT_EQ(C(loop)->count.GetRefCount(), 2);  // the stream let go; the rest is the loop's own
   C(loop)->child = nullptr;
   loop.Assign(nullptr);
 
   // One item whose child is itself, and two that hold each other.
   const std::string path = dir + "/loops.bin";
-  const Port::XUID item = CItem::GetCLSID();
-  StreamFile()
-      .Record(item)
-      .Int32(1)
-      .BackRef(0)
-      .End()
-      .Record(item)
-      .Int32(2)
-      .Record(item)
-      .Int32(3)
-      .BackRef(4)
-      .End()
-      .End()
-      .Write(path);
-  ASSERT_EQ(control->LoadFromFile(path.c_str()), Hvd::kSuccess);
+  StreamFile file;
+  file.Record().Int32(1).BackRef(0).End();
+  file.Record().Int32(2).Record().Int32(3).BackRef(4).End().End().Write(path);
+  ASSERT_EQ(control->LoadFromFile(path.c_str()), kSuccess);
   for (int n = 0; n < 2; ++n) {
     Item got;
-    EXPECT_TRUE(storage->ReadObject(got.Receive()) == Hvd::kFailure && got.Get() == nullptr) << n;
+    EXPECT_TRUE(storage->ReadObject(got.Receive()) == kFailure && got.Get() == nullptr) << n;
   }
-  EXPECT_EQ(control->Rewind(), Hvd::kSuccess);
+  EXPECT_EQ(control->Rewind(), kSuccess);
   EXPECT_EQ(g_alive, 0);
 }
 
@@ -332,17 +292,15 @@ TEST_F(StorageTest, ObjectsNestNoDeeperThanStoragesAndFilesClaimingMoreAreRefuse
 
   const std::string path = dir + "/deep.bin";
   StreamFile deep;
-  for (int n = 0; n < 20000; ++n) deep.Record(CItem::GetCLSID()).Int32(n);
+  for (int n = 0; n < 20000; ++n) deep.Record().Int32(n);
   for (int n = 0; n < 20000; ++n) deep.End();
   deep.Write(path);
   EXPECT_EQ(control->LoadFromFile(path.c_str()), kFailure);
-  StreamFile stray;
-  stray.End().Write(path);
+  StreamFile().End().Write(path);  // an end without a record
   EXPECT_EQ(control->LoadFromFile(path.c_str()), kFailure);
 
   // A million values claimed, each one byte in the file and none valid.
-  StreamFile claims;
-  claims.payload.assign(std::size_t{1} << 20, '\0');
+  StreamFile claims{std::string(std::size_t{1} << 20, '\0')};
   claims.Write(path, std::size_t{1} << 20);
   g_largestAllocation = 0;
   g_watchAllocations = WatchAllocations();

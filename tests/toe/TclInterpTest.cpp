@@ -10,33 +10,28 @@
 
 namespace {
 
+using Hvd::kFailure;
+using Hvd::kSuccess;
 using Text = Port::StringBase<char>;
 
 // One instance of the component, given up at the end of the scope.
-class Interp {
- public:
-  Interp() : m_root(CitP::Factory::CreateInstance(Hvd::TclInterpClassId())) {
-    if (m_root != nullptr) m_tcl = static_cast<Hvd::ITclInterp*>(m_root->QueryInterface(Hvd::ITclInterp::GetIID()));
-  }
+struct Interp {
   ~Interp() {
-    if (m_root != nullptr) std::ignore = Count()->Release();
+    if (count != nullptr) std::ignore = count->Release();
   }
-  Prjrep::IRefCount* Count() const {
-    return static_cast<Prjrep::IRefCount*>(m_root->QueryInterface(Prjrep::IRefCount::GetIID()));
-  }
-  CitI::IInterface* Root() const { return m_root; }
-  Hvd::ITclInterp* operator->() const { return m_tcl; }
-
+  Hvd::ITclInterp* operator->() const { return tcl; }
   // The result of a command that must succeed.
   std::string Run(const std::string& command) const {
     Text result;
-    EXPECT_EQ(m_tcl->ExecuteCmd(command, result, 1), Hvd::kSuccess) << command << ": " << result.c_str();
+    EXPECT_EQ(tcl->ExecuteCmd(command, result, 1), kSuccess) << command << ": " << result.c_str();
     return result.str();
   }
 
- private:
-  CitI::IInterface* m_root;
-  Hvd::ITclInterp* m_tcl = nullptr;
+  CitI::IInterface* const root = CitP::Factory::CreateInstance(Hvd::TclInterpClassId());
+  Hvd::ITclInterp* const tcl =
+      root ? static_cast<Hvd::ITclInterp*>(root->QueryInterface(Hvd::ITclInterp::GetIID())) : nullptr;
+  Prjrep::IRefCount* const count =
+      root ? static_cast<Prjrep::IRefCount*>(root->QueryInterface(Prjrep::IRefCount::GetIID())) : nullptr;
 };
 
 class TclInterpTest : public ::testing::Test {
@@ -44,47 +39,35 @@ class TclInterpTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_TOE"));
     Interp interp;
-    ASSERT_NE(interp.Root(), nullptr);
-    ASSERT_EQ(interp->Init(""), Hvd::kSuccess);
+    ASSERT_NE(interp.root, nullptr);
+    ASSERT_EQ(interp->Init(""), kSuccess);
     interp.Run("::velmor::Hvd::hvd_ResetDialogs; unset -nocomplain ::shared ::pwned");
   }
   void TearDown() override { CitP::Factory::Shutdown(); }
 };
 
-TEST_F(TclInterpTest, OneInterpreterOutlivesItsInstances) {
+TEST_F(TclInterpTest, OneInterpreterOutlivesItsInstancesAndGivesResultsOrErrorsUnchanged) {
   Interp{}.Run("set ::shared 42");
   Interp later;
-  EXPECT_EQ(later->Init("again"), Hvd::kSuccess);
+  Text result;
+  EXPECT_EQ(later->Init("again"), kSuccess);
   EXPECT_EQ(later.Run("set ::shared"), "42");
+  EXPECT_TRUE(later->ExecuteCmd("error {no such design}", result, 1) == kFailure && result == "no such design");
+  // Tcl's internal forms of NUL and of characters past U+FFFF do not leak out.
+  EXPECT_EQ(later.Run("string range a\\u0000\xf0\x9f\x98\x80 0 end"), std::string("a\0\xf0\x9f\x98\x80", 6));
+  EXPECT_TRUE(later->ExecuteCmd("error \\u0000", result, 1) == kFailure && result.str() == std::string(1, '\0'));
 }
 
-TEST_F(TclInterpTest, BindObjectNamesTheObjectsIdentity) {
-  Interp a;
-  Interp b;
-  ASSERT_EQ(a->BindObject(a.Root(), "viaRoot"), Hvd::kSuccess);
-  ASSERT_EQ(a->BindObject(a.operator->(), "viaPart"), Hvd::kSuccess);
-  ASSERT_EQ(a->BindObject(b.Root(), "other"), Hvd::kSuccess);
-  ASSERT_EQ(a->BindObject(nullptr, "none"), Hvd::kSuccess);
+TEST_F(TclInterpTest, BindObjectNamesTheObjectsIdentityAndHoldsNoReference) {
+  Interp a, b;
+  ASSERT_TRUE(a->BindObject(a.root, "viaRoot") == kSuccess && a->BindObject(a.tcl, "viaPart") == kSuccess);
+  ASSERT_TRUE(a->BindObject(b.root, "other") == kSuccess && a->BindObject(nullptr, "none") == kSuccess);
   const std::string handle = a.Run("set viaRoot");
   EXPECT_FALSE(handle.empty());
   EXPECT_EQ(a.Run("set viaPart"), handle);
   EXPECT_NE(a.Run("set other"), handle);
   EXPECT_EQ(b.Run("set none"), "");
-  EXPECT_EQ(a.Count()->GetRefCount(), 1);
-}
-
-TEST_F(TclInterpTest, ExecuteCmdGivesResultOrError) {
-  Interp interp;
-  Text result;
-  EXPECT_EQ(interp->ExecuteCmd("expr {6 * 7}", result, 1), Hvd::kSuccess);
-  EXPECT_EQ(result, "42");
-  EXPECT_EQ(interp->ExecuteCmd("error {no such design}", result, 1), Hvd::kFailure);
-  EXPECT_EQ(result, "no such design");
-  // Tcl's internal forms of NUL and of characters past U+FFFF do not leak out.
-  EXPECT_EQ(interp->ExecuteCmd("string range a\\u0000\xf0\x9f\x98\x80 0 end", result, 1), Hvd::kSuccess);
-  EXPECT_EQ(result.str(), std::string("a\0\xf0\x9f\x98\x80", 6));
-  EXPECT_EQ(interp->ExecuteCmd("error \\u0000", result, 1), Hvd::kFailure);
-  EXPECT_EQ(result.str(), std::string(1, '\0'));
+  EXPECT_EQ(a.count->GetRefCount(), 1);
 }
 
 // A question takes the next queued answer, else its default; both dialogs record what they showed.

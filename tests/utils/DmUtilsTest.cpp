@@ -1,4 +1,4 @@
-// Named objects, the operation gate, owning projects and paths, autonyms.
+// Named objects, the operation gate, owning projects, paths and Tcl projects, autonyms.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "Hvd/ClassIds.h"
 #include "Hvd/IConfiguration.h"
 #include "Hvd/IDefData.h"
 #include "Hvd/IDefDataId.h"
@@ -37,8 +38,7 @@ struct Counted {
   ~Counted() { --s_alive; }
 };
 
-class CProjectDouble : public FakeProject, Counted {
- public:
+struct CProjectDouble : FakeProject, Counted {
   explicit CProjectDouble(std::string source) : m_source(std::move(source)) {}
   Hvd::Status GetRepositoryPath(Text* path) override {
     *path = m_source.substr(0, m_source.size() - 5) + ".hlc";
@@ -57,8 +57,7 @@ class CProjectDouble : public FakeProject, Counted {
 };
 
 // A design of a project. Each double below is itself the interface that it is named for.
-class CDesignDouble : public Counted, public Hvd::TComponent<CDesignDouble, Hvd::IDesign> {
- public:
+struct CDesignDouble : Counted, Hvd::TComponent<CDesignDouble, Hvd::IDesign> {
   explicit CDesignDouble(Hvd::IProject* project) : m_project(project) {}
   auto QueryTable() {
     return Hvd::Table(Hvd::Row<Hvd::IDesign>(this), Hvd::Row<CitI::IInterface>(this),
@@ -79,8 +78,7 @@ class CDesignDouble : public Counted, public Hvd::TComponent<CDesignDouble, Hvd:
 };
 
 // A source file of a given type and name; its type is the file itself.
-class CFileDouble : public Counted, public Hvd::TComponent<CFileDouble, Hvd::IHdlFile> {
- public:
+struct CFileDouble : Counted, Hvd::TComponent<CFileDouble, Hvd::IHdlFile> {
   CFileDouble(std::string type, std::string name) : m_type(std::move(type)), m_name(std::move(name)) {}
   auto QueryTable() {
     return Hvd::Table(Hvd::Row<Hvd::IFile>(&m_XIFile), Hvd::Row<Hvd::IHdlFile>(this),
@@ -137,8 +135,7 @@ class CFileDouble : public Counted, public Hvd::TComponent<CFileDouble, Hvd::IHd
 };
 
 // A configuration: named, bound to a project, stored with its name, able to name itself.
-class CConfigurationDouble : public Counted, public Hvd::TComponent<CConfigurationDouble, Hvd::IProjectCompReference> {
- public:
+struct CConfigurationDouble : Counted, Hvd::TComponent<CConfigurationDouble, Hvd::IProjectCompReference> {
   CITI_DECLARE_CLSID("{3D3D3D3D-AAAA-4AAA-8AAA-AAAAAAAAAA01}")
   auto QueryTable() {
     return Hvd::Table(Hvd::Row<Hvd::IConfiguration>(&m_XIConfiguration), Hvd::Row<Hvd::IProjectCompReference>(this),
@@ -178,18 +175,60 @@ class CConfigurationDouble : public Counted, public Hvd::TComponent<CConfigurati
   Prjrep::TRefCountHelper<CConfigurationDouble> m_refCount{this};
 };
 
+// The Tcl side's project interface: the Tcl project answers it with a part apart from its root.
+struct ITclProjectPart : CitI::IInterface {
+  CITI_DECLARE_IID("{9BD2871F-F369-41F3-AD7A-BD114008D664}")
+};
+
+struct CTclProjectDouble : Counted, Hvd::TComponent<CTclProjectDouble> {
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<ITclProjectPart>(&m_XITcl), Hvd::Row<Prjrep::IRefCount>(&m_refCount),
+                      Hvd::Row<CitI::IInterface>(this));
+  }
+  struct XITcl : Hvd::TNested<CTclProjectDouble, ITclProjectPart> {
+    using TNested::TNested;
+  } m_XITcl{this};
+  Prjrep::TRefCountHelper<CTclProjectDouble> m_refCount{this};
+};
+
+// The helper hands out what the test put in `s_found` and remembers what it was asked.
+struct CPRHelperDouble : Hvd::TComponent<CPRHelperDouble, Hvd::IPRSolutionHelper> {
+  static const Port::XUID& GetCLSID() { return Hvd::ClassId::PRHelper(); }
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Hvd::IPRSolutionHelper>(this), Hvd::Row<Prjrep::IRefCount>(&m_refCount),
+                      Hvd::Row<CitI::IInterface>(this));
+  }
+  Hvd::Status FindRepositoryObject(const String& repository, const String& name, CitI::IInterface** object) override {
+    s_asked = repository.str() + "|" + name.str();
+    return Prjrep::AutoOut<CitI::IInterface>(object).Assign(s_found.Get());
+  }
+  Hvd::Status RunTclCommand(const String&, bool) override { return Hvd::kNotSupported; }
+  Hvd::Status GetConfigManager(CitI::IInterface*, bool, CitI::IInterface**) override { return Hvd::kNotSupported; }
+  Hvd::Status CreateConfigManager(CitI::IInterface*, CitI::IInterface**) override { return Hvd::kNotSupported; }
+  Hvd::Status CreateHvdProject(CitI::IInterface*, const String&, CitI::IInterface**) override {
+    return Hvd::kNotSupported;
+  }
+  Hvd::Status GetContextFullPath(CitI::IInterface*, String*) override { return Hvd::kNotSupported; }
+  Hvd::Status GetContextProject(CitI::IInterface*, CitI::IInterface**) override { return Hvd::kNotSupported; }
+  Prjrep::TRefCountHelper<CPRHelperDouble> m_refCount{this};
+  static inline Prjrep::AutoPtr<CitI::IInterface> s_found;
+  static inline std::string s_asked;
+};
+
 class DmUtilsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     InstFactoryEntry();
     Prjrep::RegisterComponents();
     RegisterTestFactory<CConfigurationDouble>();
+    RegisterTestFactory<CPRHelperDouble>();
     m_dir = ::testing::TempDir() + "dmutils_" + std::to_string(getpid());
     m_source = m_dir + "/top.xhlc";
     std::filesystem::create_directories(m_dir);
     unsetenv("VEL_CORVANE_ENABLE_HLC");
   }
   void TearDown() override {
+    CPRHelperDouble::s_found = nullptr;
     Prjrep::ResetNamedObjectRegistry();
     CitP::Factory::Shutdown();
     std::filesystem::remove_all(m_dir);
@@ -235,7 +274,6 @@ TEST_F(DmUtilsTest, ActiveRepositoryAndProjectFollowPathsAndPathlessObjectsAreNe
   EXPECT_TRUE(Hvd::IsActiveRepository(project.Get()));
   EXPECT_FALSE(Hvd::IsActiveRepository(other.Get()));
 
-  EXPECT_FALSE(Hvd::IsActiveProject(pathless.Get()));
   Hvd::SetActiveProject(project.Get());  // no Cvf project yet: nothing registered
   EXPECT_FALSE(Hvd::IsActiveProject(project.Get()));
   AutoRelease<Hvd::IProjectHelper> helper = Hvd::GetCvfProject(project.Get(), true);
@@ -262,7 +300,6 @@ TEST_F(DmUtilsTest, TheGateDetectsReentryAndKeepsTheOuterOperationProtected) {
     }
     Hvd::OperationGateGuard again(project.Get(), "close");
     EXPECT_TRUE(again.EnteredAlready()) << "the nested guard left the outer key in place";
-    EXPECT_TRUE(Hvd::OperationGateGuard().EnteredAlready());
   }
   Hvd::OperationGateGuard fresh(project.Get(), "close");
   EXPECT_FALSE(fresh.EnteredAlready());
@@ -270,32 +307,27 @@ TEST_F(DmUtilsTest, TheGateDetectsReentryAndKeepsTheOuterOperationProtected) {
 
 TEST_F(DmUtilsTest, OwningProjectAndFullPathOfEachKindOfObject) {
   AutoRelease<CProjectDouble> project = OpenProject();
-  const String canonical = Hvd::GetObjectFullPath(project.Get());
-  EXPECT_EQ(canonical, m_source);
+  EXPECT_EQ(Hvd::GetObjectFullPath(project.Get()), m_source);
   setenv("VEL_CORVANE_ENABLE_HLC", "1", 1);
   EXPECT_EQ(Hvd::GetObjectFullPath(project.Get()), m_dir + "/top.hlc");
   unsetenv("VEL_CORVANE_ENABLE_HLC");
 
   AutoRelease<CDesignDouble> design(new CDesignDouble(project.Get()));
-  EXPECT_EQ(Hvd::GetObjectFullPath(design.Get()), canonical);
+  EXPECT_EQ(Hvd::GetObjectFullPath(design.Get()), m_source);
   EXPECT_EQ(Hvd::GetOwningProject(design.Get()).Get(), project.Get());
-
   AutoRelease<CConfigurationDouble> configuration(new CConfigurationDouble);
   std::ignore = configuration->SetProject(project.Get());
   std::ignore = configuration->m_name.SetName("cfg");
   EXPECT_EQ(Hvd::GetOwningProject(configuration.Get()).Get(), project.Get());
-  EXPECT_EQ(Hvd::GetObjectFullPath(configuration.Get()), canonical);
+  EXPECT_EQ(Hvd::GetObjectFullPath(configuration.Get()), m_source);
   EXPECT_EQ(Hvd::GetObjectDisplayName(configuration.Get()), "cfg");
   EXPECT_EQ(Hvd::GetObjectDisplayName(project.Get()), "top.xhlc");
   EXPECT_EQ(Hvd::GetObjectDisplayName(nullptr), "NULL");
 
   // A relative file name comes back absolute and canonical.
   AutoRelease<CFileDouble> source(new CFileDouble("FILE_VHDL", "rtl/../rtl/a.vhd"));
-  char cwd[4096];
-  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-  EXPECT_EQ(Hvd::GetObjectFullPath(source.Get()), std::string(cwd) + "/rtl/a.vhd");
+  EXPECT_EQ(Hvd::GetObjectFullPath(source.Get()), std::filesystem::current_path().string() + "/rtl/a.vhd");
   EXPECT_FALSE(Hvd::IsProjectFileType(source.Get()));
-
   // A child project's file finds the project loaded from it, by its .xhlc or .hlc name.
   AutoRelease<CFileDouble> child(new CFileDouble("FILE_XHLC", m_source));
   EXPECT_TRUE(Hvd::IsProjectFileType(child.Get()));
@@ -303,18 +335,38 @@ TEST_F(DmUtilsTest, OwningProjectAndFullPathOfEachKindOfObject) {
   AutoRelease<CFileDouble> unloaded(new CFileDouble("FILE_XHLC", m_dir + "/none.xhlc"));
   EXPECT_EQ(Hvd::GetOwningProject(unloaded.Get()).Get(), nullptr);
 
-  EXPECT_EQ(Hvd::GetDefDataIdName(source.Get()), "FILE_VHDL");
-  EXPECT_EQ(Hvd::GetDefDataIdName(project.Get()), "") << "no definition data";
   EXPECT_FALSE(Hvd::IsDefDataObsolete(source.Get()));
   source->obsolete = true;
   EXPECT_TRUE(Hvd::IsDefDataObsolete(source.Get()));
-  EXPECT_TRUE(Hvd::IsDefDataObsolete(project.Get()));
-  EXPECT_EQ(Hvd::GetDesignUnitTypeName(source.Get()), "") << "not a design unit";
+  EXPECT_TRUE(Hvd::IsDefDataObsolete(project.Get())) << "no definition data";
 
   EXPECT_EQ(Hvd::GetOwningProject(nullptr).Get(), nullptr);
   EXPECT_EQ(Hvd::GetObjectFullPath(nullptr), "");
   EXPECT_EQ(Hvd::SaveOwningProject(design.Get(), nullptr), Hvd::kSuccess);
   EXPECT_EQ(project->saves, 1);
+}
+
+// Asked for by the object's canonical path, and handed out as the part that answers the Tcl
+// project's id (not its root), with one reference of its own.
+TEST_F(DmUtilsTest, TclProjectIsItsTclPartFoundByTheCanonicalPath) {
+  AutoRelease<CProjectDouble> pathless(new CProjectDouble(""));
+  EXPECT_EQ(Hvd::GetTclProject(pathless.Get()).Get(), nullptr);
+  EXPECT_EQ(CPRHelperDouble::s_asked, "") << "a pathless object is not looked up";
+  AutoRelease<CProjectDouble> project(new CProjectDouble("/tcltest/a/../top.xhlc"));
+  EXPECT_EQ(Hvd::GetTclProject(project.Get()).Get(), nullptr) << "nothing registered";
+  EXPECT_EQ(CPRHelperDouble::s_asked, "/tcltest/top.xhlc|TclProject");
+  CPRHelperDouble::s_found = project.Get();
+  EXPECT_EQ(Hvd::GetTclProject(project.Get()).Get(), nullptr) << "an object without the Tcl part";
+
+  AutoRelease<CTclProjectDouble> tcl(new CTclProjectDouble);
+  CPRHelperDouble::s_found = tcl.Get();
+  {
+    AutoRelease<CitI::IInterface> found = Hvd::GetTclProject(project.Get());
+    EXPECT_EQ(found.Get(), static_cast<CitI::IInterface*>(&tcl->m_XITcl));
+    EXPECT_EQ(tcl->m_refCount.GetRefCount(), 3) << "ours, the helper's and the one handed out";
+  }
+  EXPECT_EQ(tcl->m_refCount.GetRefCount(), 2);
+  EXPECT_EQ(project->count.GetRefCount(), 1) << "the lookups kept nothing";
 }
 
 // An object named by a compound autonym (its project file's path, then its own autonym),
@@ -332,8 +384,6 @@ TEST_F(DmUtilsTest, AutonymsComposedPersistedAndResolvedBack) {
     AutoRelease<Prjrep::IProjectRepository> repository = Hvd::GetRepositoryOfObject(project.Get());
     ASSERT_EQ(repository->Close(), Hvd::kSuccess);
     std::ignore = own->CloseObject(repository);
-    EXPECT_EQ(Hvd::SynthesizeHlcPlusAutonym(nullptr).Get(), nullptr);
-    EXPECT_EQ(Hvd::MakeProjectComponentAutonym("", configuration.Get()).Get(), nullptr);
   }
   Prjrep::ResetNamedObjectRegistry();
   AutoCast<Prjrep::IStorageControl> control(stream.Get());

@@ -1,7 +1,5 @@
-// Copying, removing and zipping files and trees, temporary and project directories, and
-// the set of names a tree copy could not copy.
+// Copying, removing and zipping files and trees, and temporary and project directories.
 
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +11,7 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "Port/FaultInjection.h"
@@ -27,22 +26,17 @@ namespace fs = std::filesystem;
 namespace FU = Hvd::FileUtils;
 using String = Port::StringBase<char>;
 using Lines = std::vector<std::string>;
-using TreeMap = std::map<std::string, std::string>;
 using Port::FaultInjection::Fail;
 using ::testing::ElementsAre;
 using ::testing::StartsWith;
 
-void Write(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-void Files(const fs::path& root, const TreeMap& files) {
-  for (const auto& [name, text] : files) Write(root / name, text);
-}
-
-void Links(std::initializer_list<std::pair<fs::path, fs::path>> targetsAndLinks) {
-  for (const auto& [target, link] : targetsAndLinks) fs::create_symlink(target, link);
+// Files below `root`, each given as "name=content".
+void Files(const fs::path& root, std::initializer_list<std::string> files) {
+  for (const std::string& file : files) {
+    const fs::path path = root / file.substr(0, file.find('='));
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << file.substr(file.find('=') + 1);
+  }
 }
 
 std::string Read(const fs::path& path) {
@@ -50,15 +44,16 @@ std::string Read(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Every entry below `root`, links not followed: name -> content, "<dir>" or "-> target".
-TreeMap Tree(const fs::path& root) {
-  TreeMap tree;
+// Every entry below `root` in name order, links not followed: "name=content", "name/" or "name->target".
+std::string Tree(const fs::path& root) {
+  std::map<std::string, std::string> entries;
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    const std::string name = entry.path().lexically_relative(root).string();
-    tree[name] = entry.is_symlink()     ? "-> " + fs::read_symlink(entry.path()).string()
-                 : entry.is_directory() ? "<dir>"
-                                        : Read(entry.path());
+    entries[entry.path().lexically_relative(root).string()] =
+        entry.is_symlink() ? "->" + fs::read_symlink(entry.path()).string()
+                           : (entry.is_directory() ? "/" : "=" + Read(entry.path()));
   }
+  std::string tree;
+  for (const auto& [name, what] : entries) tree += (tree.empty() ? "" : " ") + name + what;
   return tree;
 }
 
@@ -68,26 +63,17 @@ Lines Texts() {
   return texts;
 }
 
-Lines Names(Prjrep::IStringSet* set) {
-  Lines names;
-  Prjrep::AutoRelease<Prjrep::IStringIterator> it;
-  if (set->GetIterator(it.Receive()) != Hvd::kSuccess) return {"<no iterator>"};
-  for (; !it->IsDone(); std::ignore = it->Next()) names.push_back(it->Current().str());
-  return names;
-}
-
 // A chain of `depth` directories below `root`, each holding a file, deeper than a path can name.
 void DeepTree(const fs::path& root, int depth) {
+  const fs::path cwd = fs::current_path();
   fs::create_directories(root);
-  int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  for (int level = 0; level < depth && fd >= 0; ++level) {
-    ::close(::openat(fd, "f.v", O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
-    ::mkdirat(fd, "a_rather_long_directory_name", 0700);
-    const int next = ::openat(fd, "a_rather_long_directory_name", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ::close(fd);
-    fd = next;
+  fs::current_path(root);
+  for (int level = 0; level < depth; ++level) {
+    Files(".", {"f.v="});
+    fs::create_directory("a_rather_long_directory_name");
+    fs::current_path("a_rather_long_directory_name");
   }
-  if (fd >= 0) ::close(fd);
+  fs::current_path(cwd);
 }
 
 std::ptrdiff_t OpenDescriptors() {
@@ -96,7 +82,10 @@ std::ptrdiff_t OpenDescriptors() {
 
 unsigned Permissions(const fs::path& path) { return static_cast<unsigned>(fs::status(path).permissions()) & 07777; }
 
-const unsigned kUmask = [] { const mode_t mask = ::umask(0); return ::umask(mask), unsigned(mask); }();
+const unsigned kUmask = [] {
+  const mode_t mask = ::umask(0);
+  return ::umask(mask), unsigned(mask);
+}();
 
 class FileUtilsTest : public ::testing::Test {
  protected:
@@ -105,7 +94,7 @@ class FileUtilsTest : public ::testing::Test {
                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(m_root);
     // Something outside every tree that links may point at; it must never change.
-    Write(m_root / "outside" / "keep.txt", "keep");
+    Files(m_root, {"outside/keep.txt=keep"});
     Port_MsgManData::ClearCaptured();
   }
   void TearDown() override {
@@ -126,22 +115,20 @@ class FileUtilsTest : public ::testing::Test {
 };
 
 TEST_F(FileUtilsTest, CopyFileReplacesAFileOrALinkButNeverTheSourceUnderAnotherName) {
-  for (const char* text : {"alpha", "beta"}) {  // into new directories, then over the old file
-    Write(S("src/a.v"), text);
-    EXPECT_EQ(FU::CopyFile(P("src/a.v"), P("dst/deep/a.v"), 0), Hvd::kSuccess);
-    EXPECT_EQ(Tree(S("dst/deep")), (TreeMap{{"a.v", text}})) << "no temporary left beside the target";
-  }
+  Files(m_root, {"src/a.v=beta", "dst/old/a.v=alpha"});
   fs::create_symlink(S("outside/keep.txt"), S("dst/link.v"));
-  EXPECT_EQ(FU::CopyFile(P("src/a.v"), P("dst/link.v"), 0), Hvd::kSuccess);
-  EXPECT_EQ(Tree(S("dst")), (TreeMap{{"deep", "<dir>"}, {"deep/a.v", "beta"}, {"link.v", "beta"}}));
+  for (const char* destination : {"dst/old/a.v", "dst/new/a.v", "dst/link.v"}) {
+    EXPECT_EQ(FU::CopyFile(P("src/a.v"), P(destination), 0), Hvd::kSuccess) << destination;
+  }
+  EXPECT_EQ(Tree(S("dst")), "link.v=beta new/ new/a.v=beta old/ old/a.v=beta") << "and no temporary left";
   EXPECT_EQ(Read(S("outside/keep.txt")), "keep");
   // The source under another name is never touched.
   fs::create_symlink(S("src/a.v"), S("src/link.v"));
   fs::create_hard_link(S("src/a.v"), S("src/hard.v"));
   const fs::path cwd = fs::current_path();
   fs::current_path(m_root);
-  for (const String& destination : {P("src/a.v"), String("src/a.v"), P("src/../src/a.v"), P("src//a.v"),
-                                    P("src/link.v"), P("src/hard.v")}) {
+  for (const String& destination :
+       {P("src/a.v"), String("src/a.v"), P("src/../src/a.v"), P("src//a.v"), P("src/link.v"), P("src/hard.v")}) {
     EXPECT_EQ(FU::CopyFile(P("src/a.v"), destination, 0), Hvd::kSuccess) << destination.str();
     EXPECT_EQ(Read(S("src/a.v")), "beta") << destination.str();
   }
@@ -158,7 +145,7 @@ TEST_F(FileUtilsTest, CopyFileReplacesAFileOrALinkButNeverTheSourceUnderAnotherN
 }
 
 TEST_F(FileUtilsTest, CopyFileModesStayWithinTheUmaskAndFailuresAreReportedLeavingTheOldFile) {
-  Files(m_root, {{"src/a.v", "alpha"}, {"file", "x"}, {"dst/a.v", "old"}});
+  Files(m_root, {"src/a.v=alpha", "file=x", "dst/a.v=old"});
   fs::permissions(S("src/a.v"), fs::perms(0640));
   const std::map<std::uint32_t, unsigned> modes = {
       {FU::kKeepPermissions, 0640u}, {FU::kReadOnly, 0444u & ~kUmask}, {FU::kReadWrite, 0666u & ~kUmask}, {3u, 0640u}};
@@ -168,8 +155,7 @@ TEST_F(FileUtilsTest, CopyFileModesStayWithinTheUmaskAndFailuresAreReportedLeavi
     EXPECT_EQ(Permissions(S(name)), permissions) << mode;
   }
   fs::create_directories(S("dst/dir.v"));
-  const std::string head = "FileUtils::CopyFile - ";
-  const struct { const char *operation, *source, *destination; std::uint32_t mode; std::string text; } cases[] = {
+  const std::tuple<const char*, const char*, const char*, std::uint32_t, std::string> cases[] = {
       {"", "src/none.v", "dst/none.v", 0, "Source File <" + S("src/none.v") + "> doesn't exist.\n"},
       {"", "src/a.v", "file/a.v", 0, "Destination target <" + S("file/") + "> is not a directory.\n"},
       {"remove_f", "src/a.v", "dst/dir.v", 0, "Failed to clean out destination path <" + S("dst/dir.v") + ">.\n"},
@@ -178,25 +164,25 @@ TEST_F(FileUtilsTest, CopyFileModesStayWithinTheUmaskAndFailuresAreReportedLeavi
       {"chmod", "src/a.v", "dst/b.v", 1, "Failed to change file <" + S("dst/b.v") + "> to Read-Only\n"},
       {"chmod", "src/a.v", "dst/c.v", 2, "Failed to change file <" + S("dst/c.v") + "> to Read-Write\n"},
   };
-  for (const auto& c : cases) {
-    Reset(c.operation);
-    EXPECT_EQ(FU::CopyFile(P(c.source), P(c.destination), c.mode), Hvd::kDirectoryWriteFailed) << c.text;
-    EXPECT_EQ(Texts(), Lines{head + c.text});
+  for (const auto& [operation, source, destination, mode, text] : cases) {
+    Reset(operation);
+    EXPECT_EQ(FU::CopyFile(P(source), P(destination), mode), Hvd::kDirectoryWriteFailed) << text;
+    EXPECT_EQ(Texts(), Lines{"FileUtils::CopyFile - " + text});
     EXPECT_EQ(Port_MsgManData::Captured().at(0).severity, Port_MsgManData::Severity::Debug);
   }
   Reset();
-  EXPECT_EQ(Tree(S("dst")), (TreeMap{{"a.v", "old"}, {"dir.v", "<dir>"}, {"b.v", "alpha"}, {"c.v", "alpha"}}))
+  EXPECT_EQ(Tree(S("dst")), "a.v=old b.v=alpha c.v=alpha dir.v/")
       << "a failed copy keeps the old file and leaves no temporary; one whose mode failed stays";
 }
 
 TEST_F(FileUtilsTest, RemovalTakesLinksAwayLeavesTheirTargetsAndGoesOnPastFailures) {
-  Files(m_root, {{"tree/a.v", "a"}, {"tree/sub/b.v", "b"}, {"one.v", "1"}});
-  Links({{S("outside"), S("tree/sub/to_outside")}, {S("tree"), S("tree/sub/to_parent")},
-         {S("outside/keep.txt"), S("tree/to_file")}, {S("nowhere"), S("tree/dangling")},
-         {S("outside"), S("top_link")}});
+  Files(m_root, {"tree/a.v=a", "tree/sub/b.v=b", "one.v=1"});
+  fs::create_symlink(S("outside"), S("tree/sub/to_outside"));
+  fs::create_symlink(S("tree"), S("tree/sub/to_parent"));
+  fs::create_symlink(S("outside/keep.txt"), S("tree/to_file"));
+  fs::create_symlink(S("nowhere"), S("tree/dangling"));
   // However the link is spelt, it goes and its target stays; emptying it leaves both.
   for (const char* spelling : {"", "/", "/.", "//", "/./"}) {
-    fs::remove(S("top_link"));
     fs::create_symlink(S("outside"), S("top_link"));
     const String link = P("top_link") + spelling;
     EXPECT_EQ(FU::RemoveDirectoryTree(link, false), Hvd::kSuccess) << spelling;
@@ -207,10 +193,10 @@ TEST_F(FileUtilsTest, RemovalTakesLinksAwayLeavesTheirTargetsAndGoesOnPastFailur
   EXPECT_EQ(FU::RemoveDirectoryTree(P("tree/."), false), Hvd::kSuccess);
   EXPECT_TRUE(fs::is_directory(S("tree")) && fs::is_empty(S("tree")));
   for (const char* name : {"tree", "one.v", "missing"}) EXPECT_EQ(FU::RemoveItem(P(name)), Hvd::kSuccess) << name;
-  EXPECT_EQ(Tree(m_root), (TreeMap{{"outside", "<dir>"}, {"outside/keep.txt", "keep"}}));
+  EXPECT_EQ(Tree(m_root), "outside/ outside/keep.txt=keep");
   EXPECT_TRUE(Texts().empty());
   // Failures are warned of one by one, the walk goes on past them; the last one's code.
-  Files(S("tree"), {{"a.v", "a"}, {"ro/b.v", "b"}, {"z.v", "z"}});
+  Files(S("tree"), {"a.v=a", "ro/b.v=b", "z.v=z"});
   Fail("canwrite_dir", 0, "tree/ro");
   Fail("remove_f", 0, "z.v");
   const std::string tail = "> - cleanup failed.\n";
@@ -221,12 +207,12 @@ TEST_F(FileUtilsTest, RemovalTakesLinksAwayLeavesTheirTargetsAndGoesOnPastFailur
   for (const auto& record : Port_MsgManData::Captured()) {
     EXPECT_TRUE(record.severity == Port_MsgManData::Severity::Warning && record.category == "ProjectMgmt");
   }
-  EXPECT_EQ(Tree(S("tree")), (TreeMap{{"ro", "<dir>"}, {"ro/b.v", "b"}, {"z.v", "z"}}));
+  EXPECT_EQ(Tree(S("tree")), "ro/ ro/b.v=b z.v=z");
   Reset();
   Fail("UT_DIR", 0, "tree/ro");
   EXPECT_EQ(FU::RemoveDirectoryTree(P("tree"), false), Hvd::kCleanupFailed);
   EXPECT_EQ(Texts(), Lines{"Could not remove invalid directory <" + S("tree/ro") + tail});
-  EXPECT_EQ(Tree(S("tree")), (TreeMap{{"ro", "<dir>"}, {"ro/b.v", "b"}}));
+  EXPECT_EQ(Tree(S("tree")), "ro/ ro/b.v=b");
   Reset("remove_f");
   EXPECT_EQ(FU::RemoveItem(P("tree/ro/b.v")), Hvd::kCleanupFailed);
   EXPECT_EQ(Texts(), Lines{"Could not remove the file <" + S("tree/ro/b.v") + tail});
@@ -247,8 +233,8 @@ TEST_F(FileUtilsTest, RemovalReachesBelowThePathLimitLeaksNoDescriptorAndNeverLe
   // Another process swaps a subdirectory for a link out of the tree once the removal is in it.
   for (int round = 0; round < 20; ++round) {
     // Named as in the outside directory, so that a removal by path through the link hits it.
-    for (int file = 0; file < 30; ++file) Write(S("tree/sub/a" + std::to_string(file)), "a");
-    Write(S("tree/sub/keep.txt"), "inside");
+    Files(S("tree/sub"), {"keep.txt=inside"});
+    for (int file = 0; file < 30; ++file) Files(S("tree/sub"), {"a" + std::to_string(file) + "=a"});
     std::atomic<bool> done{false};
     std::thread swapper([&] {
       while (!done && fs::exists(S("tree/sub/a0"))) std::this_thread::yield();
@@ -259,7 +245,7 @@ TEST_F(FileUtilsTest, RemovalReachesBelowThePathLimitLeaksNoDescriptorAndNeverLe
     std::ignore = FU::RemoveDirectoryTree(P("tree"), true);  // may fail: the tree changed under it
     done = true;
     swapper.join();
-    ASSERT_EQ(Tree(S("outside")), (TreeMap{{"keep.txt", "keep"}})) << "round " << round;
+    ASSERT_EQ(Tree(S("outside")), "keep.txt=keep") << "round " << round;
     fs::remove_all(S("tree"));
     fs::remove_all(S("stash"));
   }
@@ -267,12 +253,13 @@ TEST_F(FileUtilsTest, RemovalReachesBelowThePathLimitLeaksNoDescriptorAndNeverLe
 
 TEST_F(FileUtilsTest, TreeCopySkipsDatabasesKeepsOddNamesAndLinksAndNeverEntersItsDestination) {
   const std::string odd = "with blank \"quoted\" \xe9\xff.v";
-  Files(S("src"), {{"x.v", "x"}, {"sub/y.v", "y"}, {"a_qdb/q.v", "q"}, {"snapshots/s.v", "s"}, {"old_qdb", "o"},
-                   {"qdb", "kept"}, {odd, "odd"}, {"work/w.v", "w"}});
-  Links({{S("outside"), S("src/to_outside")}, {"..", S("src/to_parent")}, {"nowhere", S("src/dangling")}});
-  const TreeMap expected = {{"x.v", "x"}, {"sub", "<dir>"}, {"sub/y.v", "y"}, {"qdb", "kept"}, {odd, "odd"},
-                            {"work", "<dir>"}, {"work/w.v", "w"}, {"to_parent", "-> .."}, {"dangling", "-> nowhere"},
-                            {"to_outside", "-> " + S("outside")}};
+  Files(S("src"),
+        {"x.v=x", "sub/y.v=y", "a_qdb/q.v=q", "snapshots/s.v=s", "old_qdb=o", "qdb=kept", odd + "=odd", "work/w.v=w"});
+  fs::create_symlink(S("outside"), S("src/to_outside"));
+  fs::create_symlink("..", S("src/to_parent"));
+  fs::create_symlink("nowhere", S("src/dangling"));
+  const std::string expected = "dangling->nowhere qdb=kept sub/ sub/y.v=y to_outside->" + S("outside") +
+                               " to_parent->.. " + odd + "=odd work/ work/w.v=w x.v=x";
   EXPECT_EQ(FU::CopyItem(P("src"), P("item"), 0), Hvd::kSuccess);
   EXPECT_EQ(Tree(S("item")), expected);
   // Into a destination inside the source, named directly or through a link into the source.
@@ -287,10 +274,11 @@ TEST_F(FileUtilsTest, TreeCopySkipsDatabasesKeepsOddNamesAndLinksAndNeverEntersI
   EXPECT_EQ(Read(S("outside/keep.txt")), "keep");
 }
 
+// The set of failed names is counted: LeakSanitizer sees it if its last release does not free it.
 TEST_F(FileUtilsTest, TreeCopyReportsFailuresCollectsFailedFilesAndReturnsTheFirstFailure) {
   EXPECT_EQ(FU::CopyItem(P("none"), P("dst"), 0), Hvd::kDirectoryWriteFailed);
   EXPECT_EQ(Texts(), Lines{"FileUtils::CopyItem() - Source Item \"" + S("none") + "\" doesn't appear to exist.\n"});
-  Write(S("src/a.v"), "a");
+  Files(S("src"), {"a.v=a"});
   const std::string tree = "FileUtils::CopyDirectoryTree - ";
   const std::pair<const char*, std::string> cases[] = {
       {"canread_dir", "Unable to read source directory <" + S("src") + ">\n"},
@@ -303,14 +291,18 @@ TEST_F(FileUtilsTest, TreeCopyReportsFailuresCollectsFailedFilesAndReturnsTheFir
     EXPECT_EQ(FU::CopyDirectoryTree(P("src"), P("dst"), 0, nullptr), Hvd::kDirectoryWriteFailed) << operation;
     EXPECT_EQ(Texts(), Lines{tree + text});
   }
-  Files(S("src"), {{"b.v", "b"}, {"sub/c.v", "c"}});
+  Files(S("src"), {"b.v=b", "sub/c.v=c"});
   Reset();
   Fail("copy_p", 0, "b.v");
   Fail("canwrite_dir", 0, "dst/sub");
   Prjrep::AutoRelease<Prjrep::IStringSet> failed;
   EXPECT_EQ(FU::CopyDirectoryTree(P("src"), P("dst"), 0, failed.Receive()), Hvd::kDirectoryWriteFailed);
   ASSERT_NE(failed.Get(), nullptr);
-  EXPECT_EQ(Names(failed.Get()), Lines{S("dst/b.v")});
+  Prjrep::AutoRelease<Prjrep::IStringIterator> names;
+  ASSERT_EQ(failed->GetIterator(names.Receive()), Hvd::kSuccess);
+  EXPECT_EQ(names->Current().str(), S("dst/b.v"));
+  EXPECT_EQ(names->Next(), Hvd::kSuccess);
+  EXPECT_TRUE(names->IsDone());
   EXPECT_EQ(Texts(),
             (Lines{"FileUtils::CopyFile - Failed to copy file <" + S("src/b.v") + "> to <" + S("dst/b.v") + ">\n",
                    tree + "Unable to write destination directory <" + S("dst/sub") + ">\n",
@@ -321,13 +313,13 @@ TEST_F(FileUtilsTest, TreeCopyReportsFailuresCollectsFailedFilesAndReturnsTheFir
 }
 
 TEST_F(FileUtilsTest, ZipRoundTripsATreeWithoutAShellOrMovingUsAndReportsEachFailure) {
-  Files(S("tree"), {{"a.v", "a"}, {"sub dir/b $(touch pwned).v", "b"}, {"sub dir/`c`.v", "c"}});
+  Files(S("tree"), {"a.v=a", "sub dir/b $(touch pwned).v=b", "sub dir/`c`.v=c"});
   const String zip = Port_Env::GetExecFileName("zip", true);
   if (zip.empty()) GTEST_SKIP() << "zip not on PATH";
   const std::string head = "ERROR: FileUtils::ZipDirectory - ";
   const std::string run = head + "Failed to run the command <\"" + zip.str() + "\" -q -r \"";
   const std::string bare = "> has no extension: zip would add \".zip\" to it\n";
-  const struct { const char* operation; String directory, archive; std::string text; } cases[] = {
+  const std::tuple<const char*, String, String, std::string> cases[] = {
       {"GetExecFileName", P("tree"), P("out.zip"), head + "Unable to find Velmor Zip program\n"},
       {"", P("missing"), P("out.zip"), head + " Unable to change directory to <" + S("missing") + ">\n"},
       {"Run", P("tree"), P("out.zip"), run + S("out.zip") + "\" .>\n"},
@@ -337,10 +329,10 @@ TEST_F(FileUtilsTest, ZipRoundTripsATreeWithoutAShellOrMovingUsAndReportsEachFai
       {"", P("tree"), "--help", head + "The archive <" + S("tree/--help") + bare},
       {"", P("tree"), "noext", head + "The archive <" + S("tree/noext") + bare},
   };
-  for (const auto& c : cases) {
-    Reset(c.operation);
-    EXPECT_EQ(FU::ZipDirectory(c.directory, c.archive), Hvd::kZipNotFound) << c.text;
-    EXPECT_EQ(Texts(), Lines{c.text});
+  for (const auto& [operation, directory, archive, text] : cases) {
+    Reset(operation);
+    EXPECT_EQ(FU::ZipDirectory(directory, archive), Hvd::kZipNotFound) << text;
+    EXPECT_EQ(Texts(), Lines{text});
   }
   Reset();
   for (const char* made : {"out.zip", "tree/--help.zip", "tree/noext.zip"}) EXPECT_FALSE(fs::exists(S(made))) << made;
@@ -362,14 +354,12 @@ TEST_F(FileUtilsTest, ZipRoundTripsATreeWithoutAShellOrMovingUsAndReportsEachFai
   EXPECT_FALSE(fs::exists(S("tree/pwned")));
 }
 
-TEST_F(FileUtilsTest, TempDirectoriesAreNewPrivateAndNamedWithAnId) {
+TEST_F(FileUtilsTest, TempDirectoriesAreNewAndPrivate) {
   String paths[2];
   for (String& path : paths) {
     ASSERT_EQ(FU::CreateTempDirectory(path), Hvd::kSuccess);
     EXPECT_TRUE(fs::path(path.str()).is_absolute() && fs::is_directory(path.str())) << path.str();
     EXPECT_EQ(Permissions(path.str()) & 077u, 0u);
-    const std::string id = path.str().substr(path.size() - 37);  // the id, its brace made a '_' and the last gone
-    EXPECT_TRUE(id.front() == '_' && id.find_first_of("{}") == std::string::npos) << id;
   }
   EXPECT_NE(paths[0], paths[1]);
   for (const String& path : paths) EXPECT_EQ(FU::RemoveItem(path), Hvd::kSuccess);
@@ -384,8 +374,8 @@ TEST_F(FileUtilsTest, TempDirectoriesAreNewPrivateAndNamedWithAnId) {
 TEST_F(FileUtilsTest, ProjectPathsGetAUsableDirectoryWithTheOwnersRights) {
   const fs::path cwd = fs::current_path();
   fs::current_path(m_root);  // a bare name gets a directory of its own, named after it
-  for (const auto& [given, wanted] : {std::pair{String("design.hlc"), P("design/design.hlc")},
-                                      std::pair{P("a/b/top.hlc"), P("a/b/top.hlc")}}) {
+  for (const auto& [given, wanted] :
+       {std::pair{String("design.hlc"), P("design/design.hlc")}, std::pair{P("a/b/top.hlc"), P("a/b/top.hlc")}}) {
     String path = given;
     EXPECT_EQ(Hvd::ValidateOrCreateHLCPathDirectory(path), Hvd::kSuccess) << given.str();
     EXPECT_EQ(path, wanted);
@@ -417,23 +407,6 @@ TEST_F(FileUtilsTest, ProjectPathsGetAUsableDirectoryWithTheOwnersRights) {
   Fail("chmod");
   EXPECT_EQ(Hvd::ValidateOrCreateHLCPathDirectory(path), Hvd::kSuccess);
   EXPECT_EQ(Texts(), Lines{"Warning: Could not change permissions for directory " + S("locked") + "\n"});
-}
-
-TEST(FileNameSetTest, AnswersItsFacesAndFreesItselfOnTheLastRelease) {
-  auto* object = new Hvd::CFileNameSet();
-  Prjrep::IStringSet* set = object->GetStringSet();
-  EXPECT_EQ(object->QueryInterface(Prjrep::IStringSet::GetIID()), set);
-  EXPECT_EQ(object->QueryInterface(CitI::IInterface::GetIID()), set);
-  EXPECT_EQ(object->QueryInterface(Port::XUID::New()), nullptr);
-  auto* count = static_cast<Prjrep::IRefCount*>(object->QueryInterface(Prjrep::IRefCount::GetIID()));
-  ASSERT_NE(count, nullptr);
-  EXPECT_EQ(set->QueryInterface(Prjrep::IRefCount::GetIID()), count);
-  std::ignore = set->Add("b.v");
-  std::ignore = set->Add("a.v");
-  EXPECT_EQ(Names(set), (Lines{"b.v", "a.v"})) << "kept in the order added";
-  std::ignore = count->AddRef();
-  std::ignore = count->Release();
-  std::ignore = count->Release();  // the last: LSan would report a leak otherwise
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "CitP/Factory.h"
-#include "Prjrep/ClassIds.h"
 #include "Port/MsgMan.h"
+#include "Prjrep/ClassIds.h"
 #include "Prjrep/IAttachment.h"
 #include "support/EventNode.h"
 #include "utils/FileStamp.h"
@@ -45,7 +45,6 @@ TEST_F(InterpHelpTest, AnAttachmentAnswersForItsOwnerUntilReleased) {
   Prjrep::AutoRelease<CNode> owner(CNode::Make());
   Hvd::ComponentInterfaceRef ref;
   Hvd::CreateComponentInterfaceRef(ref);
-  ASSERT_NE(ref.attachment, nullptr);
   Hvd::SetComponentRefOwner(ref, owner.Get());
   auto* attached =
       static_cast<Prjrep::IAttachedInterface*>(Hvd::QueryComponentRef(ref, Prjrep::IAttachedInterface::GetIID()));
@@ -84,14 +83,23 @@ TEST_F(TclRunnerTest, CommandsRunWithAndWithoutTheBoundObject) {
   EXPECT_EQ(InterpHelp::RunCmd("::echoThis", nullptr, true, &unbound), Hvd::kSuccess);
   EXPECT_EQ(unbound, "");
   EXPECT_EQ(Run("error boom", Hvd::kFailure), "boom");
-  EXPECT_EQ(InterpHelp::RunCmd("set ::x", nullptr, false, nullptr), Hvd::kSuccess);
 }
 
 // Every ASCII character, alone, inside a value and at both ends, included: Tcl separates
-// words and list elements at each of its white-space characters.
+// words and list elements at each of its white-space characters. Results and error text are
+// UTF-8 as given: NUL is one zero byte, and characters past U+FFFF keep their four bytes even
+// after Tcl has held them as surrogate pairs.
 TEST_F(TclRunnerTest, HostileValuesArriveUnchangedAndRunNothing) {
-  std::vector<std::string> values = {"[set ::pwned 1]", "$::x", "}", "{", "\"", "\\", "a b", "#c", "x\n;set ::pwned 2",
-                                     "", "tab\there", "\\n", "{[]}", "end\\", "\v[set ::pwned 3]\f", "\\u0041"};
+  std::vector<std::string> values = {"",
+                                     "[set ::pwned 1]",
+                                     "$::x",
+                                     "x\n;set ::pwned 2",
+                                     "{[]}",
+                                     "\v[set ::pwned 3]\f",
+                                     "\\n",
+                                     "\\u0041",
+                                     "\xc3\xa9\xe2\x82\xac\xef\xbf\xbd\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf|",
+                                     std::string("a\0\0b\v\f", 6)};
   for (int c = 0; c < 0x80; ++c) {
     const std::string one(1, static_cast<char>(c));
     values.insert(values.end(), {one, "a" + one + "b", one + "1" + one});
@@ -99,6 +107,8 @@ TEST_F(TclRunnerTest, HostileValuesArriveUnchangedAndRunNothing) {
   for (const std::string& value : values) {
     const std::string word = Hvd::TclWord(value).str();
     EXPECT_EQ(Run("set ::echo " + word), value) << word;
+    EXPECT_EQ(Run("string range " + word + " 0 end"), value) << "through Tcl's Unicode form: " << word;
+    EXPECT_EQ(Run("error " + word, Hvd::kFailure), value) << word;
     EXPECT_EQ(Run("llength [list " + word + "]"), "1") << "one word: " << word;
     // The word's own text is also a list of just the value.
     Run("set ::text " + Hvd::TclWord(word).str());
@@ -108,30 +118,15 @@ TEST_F(TclRunnerTest, HostileValuesArriveUnchangedAndRunNothing) {
   EXPECT_EQ(Run("info exists ::pwned"), "0");
 }
 
-// Results are UTF-8 as given: NUL is one zero byte, characters past U+FFFF keep their four
-// bytes even after Tcl has held them as surrogate pairs, and error text is converted alike.
 // A byte that is not part of a UTF-8 character comes back as its Latin-1 character.
-TEST_F(TclRunnerTest, EveryByteComesBackAsTheCharacterTclReadIt) {
-  std::string bytes, expected, text("\xc3\xa9\xe2\x82\xac\xef\xbf\xbd\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf");
+TEST_F(TclRunnerTest, BytesOutsideUtf8ComeBackAsTheirLatin1Characters) {
+  std::string bytes(1, '\0'), expected(1, '\0');
   for (int c = 1; c < 0x100; ++c) {
     bytes += static_cast<char>(c);
-    if (c < 0x80) {
-      text += static_cast<char>(c);
-      expected += static_cast<char>(c);
-    } else {
-      expected += {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
-    }
+    expected += c < 0x80 ? std::string(1, static_cast<char>(c))
+                         : std::string{static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
   }
-  bytes += '\0';
-  expected += '\0';
-  text += '\0';
   EXPECT_EQ(Run("set ::echo " + Hvd::TclWord(bytes).str()), expected);
-  for (const std::string& value : {text, std::string(1, '\0'), std::string("a\0\0b\v\f", 6)}) {
-    const std::string word = Hvd::TclWord(value).str();
-    EXPECT_EQ(Run("set ::echo " + word), value);
-    EXPECT_EQ(Run("string range " + word + " 0 end"), value) << "through Tcl's Unicode form";
-    EXPECT_EQ(Run("error " + word, Hvd::kFailure), value);
-  }
 }
 
 TEST_F(InterpHelpTest, WithoutAnInterpreterNothingRuns) {

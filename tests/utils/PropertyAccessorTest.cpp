@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <list>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -33,7 +31,7 @@ class PropertyAccessorTest : public ::testing::Test {
   AutoPtr<Hvd::IPropertyManager> m_manager;
 };
 
-TEST_F(PropertyAccessorTest, ValuesByNameForEachKind) {
+TEST_F(PropertyAccessorTest, ValuesByNameOrLabelForEachKindAndLockedValuesHold) {
   Hvd::PropertyAccessor accessor(m_manager.Get());
   EXPECT_EQ(accessor.GetPropertyValue("PROP_DevFamily"), "Lumora II") << "the default";
   accessor.SetPropertyValue("PROP_DevFamily", "orvanta");
@@ -42,9 +40,15 @@ TEST_F(PropertyAccessorTest, ValuesByNameForEachKind) {
   accessor.SetPropertyValue("PROP_DevFamily", "Nonexistent");
   EXPECT_EQ(accessor.GetPropertyValue("PROP_DevFamily"), "Orvanta") << "a value outside the list changes nothing";
   EXPECT_FALSE(Port_MsgManData::Captured().empty());
+  EXPECT_NE(accessor.GetPropertyTemplate("Device Family").Get(), nullptr) << "a label builds the name map";
+  EXPECT_EQ(accessor.GetPropertyTemplate("Device Family").Get(), accessor.GetPropertyTemplate("PROP_DevFamily").Get());
 
-  accessor.SetPropertyValue("PROP_AutoTop", "false");
-  EXPECT_EQ(accessor.GetPropertyValue("PROP_AutoTop"), "false");
+  accessor.SetPropertyValue("PROP_DevDevice", "OV100", true);
+  accessor.SetPropertyValue("PROP_DevDevice", "LM2-20");
+  EXPECT_EQ(accessor.GetPropertyValue("PROP_DevDevice"), "OV100") << "locked";
+  accessor.SetProperty("PROP_DevDevice", "LM2-20", false);
+  EXPECT_EQ(accessor.GetPropertyValue("PROP_DevDevice"), "LM2-20");
+
   accessor.SetPropertyValue("PROP_OvraSpecifySearchDirectoryChkSyntax", "/a|/b");
   AutoRelease<Hvd::IPropertyInstance> files = accessor.GetPropertyInstance("PROP_OvraSpecifySearchDirectoryChkSyntax");
   EXPECT_TRUE(Hvd::FilePropertyHasValues(files));
@@ -57,18 +61,6 @@ TEST_F(PropertyAccessorTest, ValuesByNameForEachKind) {
   EXPECT_EQ(accessor.GetPropertyValue("PROP_NoSuchThing"), "");
   accessor.SetPropertyValue("PROP_NoSuchThing", "x");
   EXPECT_EQ(Hvd::PropertyAccessor().GetPropertyValue("PROP_DevFamily"), "") << "an empty accessor";
-}
-
-TEST_F(PropertyAccessorTest, LabelsAreFoundThroughTheNameMapAndLockedValuesHold) {
-  Hvd::PropertyAccessor accessor(m_manager.Get());
-  EXPECT_NE(accessor.GetPropertyTemplate("Device Family").Get(), nullptr) << "a label builds the name map";
-  EXPECT_EQ(accessor.GetPropertyTemplate("Device Family").Get(), accessor.GetPropertyTemplate("PROP_DevFamily").Get());
-
-  accessor.SetPropertyValue("PROP_DevDevice", "OV100", true);
-  accessor.SetPropertyValue("PROP_DevDevice", "LM2-20");
-  EXPECT_EQ(accessor.GetPropertyValue("PROP_DevDevice"), "OV100") << "locked";
-  accessor.SetProperty("PROP_DevDevice", "LM2-20", false);
-  EXPECT_EQ(accessor.GetPropertyValue("PROP_DevDevice"), "LM2-20");
 }
 
 TEST_F(PropertyAccessorTest, InstancesComeAfterWhatTheyDependOn) {
@@ -89,83 +81,73 @@ TEST_F(PropertyAccessorTest, DeviceStoreTranslatesAnOldValueByItsKey) {
   EXPECT_EQ(Hvd::LookupDeviceStoreField("Unknown", "nokey"), "");
 }
 
-// Uncounted definitions over a name table: a depends on b, b on a, c on a.
-struct Definitions : Hvd::TComponent<Definitions, Hvd::IPropertyTemplateStore> {
-  struct Def : Hvd::IPropertyTemplate, Hvd::IDefDataId {
-    Definitions* table = nullptr;
-    std::string name;
-    std::vector<std::string> deps;
-    // Two interfaces as bases, so the query is written here rather than by TComponent.
-    CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
-      return Hvd::Table(Hvd::Row<Hvd::IDefDataId>(this), Hvd::Row<Hvd::IPropertyTemplate>(this)).Answer(iid);
-    }
-    Hvd::Status GetDefDataIdName(String* out) override {
-      *out = name;
-      return Hvd::kSuccess;
-    }
-    Hvd::Status GetDefaultValue(String*) override { return Hvd::kFailure; }
-    Hvd::Status GetDependencies(Hvd::IDefDataIdIterator** out) override {
-      *out = new Ids(table, deps);
-      return Hvd::kSuccess;
-    }
-  };
-  // A counted iterator over the dependencies' ids.
-  struct Ids : Hvd::TComponent<Ids, Hvd::IDefDataIdIterator> {
-    Ids(Definitions* table, std::vector<std::string> names) : table(table), names(std::move(names)) {}
-    auto QueryTable() {
-      return Hvd::Table(Hvd::Row<Prjrep::IRefCount>(&count), Hvd::Row<Hvd::IDefDataIdIterator>(this),
-                        Hvd::Row<CitI::IInterface>(this));
-    }
-    Hvd::IDefDataId* Current() override { return IsDone() ? nullptr : &table->defs.at(names[at]); }
-    Hvd::Status Reset() override {
-      at = 0;
-      return Hvd::kSuccess;
-    }
-    Hvd::Status Next() override {
-      if (IsDone()) return Hvd::kFailure;
-      ++at;
-      return Hvd::kSuccess;
-    }
-    bool IsDone() override { return at >= names.size(); }
-    Definitions* table;
-    std::vector<std::string> names;
-    std::size_t at = 0;
-    Prjrep::TRefCountHelper<Ids> count{this};
-  };
-  std::map<std::string, Def> defs;
+// A counted iterator over dependencies.
+struct Ids : Hvd::TComponent<Ids, Hvd::IDefDataIdIterator> {
+  explicit Ids(std::vector<Hvd::IDefDataId*> ids) : ids(std::move(ids)) {}
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Prjrep::IRefCount>(&count), Hvd::Row<Hvd::IDefDataIdIterator>(this),
+                      Hvd::Row<CitI::IInterface>(this));
+  }
+  Hvd::IDefDataId* Current() override { return IsDone() ? nullptr : ids[at]; }
+  Hvd::Status Reset() override {
+    at = 0;
+    return Hvd::kSuccess;
+  }
+  Hvd::Status Next() override {
+    if (IsDone()) return Hvd::kFailure;
+    ++at;
+    return Hvd::kSuccess;
+  }
+  bool IsDone() override { return at >= ids.size(); }
+  std::vector<Hvd::IDefDataId*> ids;
+  std::size_t at = 0;
+  Prjrep::TRefCountHelper<Ids> count{this};
+};
+
+// An uncounted definition that is its own id.
+struct Def : Hvd::IPropertyTemplate, Hvd::IDefDataId {
+  explicit Def(std::string name) : name(std::move(name)) {}
+  // Two interfaces as bases, so the query is written here rather than by TComponent.
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return Hvd::Table(Hvd::Row<Hvd::IDefDataId>(this), Hvd::Row<Hvd::IPropertyTemplate>(this)).Answer(iid);
+  }
+  Hvd::Status GetDefDataIdName(String* out) override {
+    *out = name;
+    return Hvd::kSuccess;
+  }
+  Hvd::Status GetDefaultValue(String*) override { return Hvd::kFailure; }
+  Hvd::Status GetDependencies(Hvd::IDefDataIdIterator** out) override {
+    *out = new Ids(deps);
+    return Hvd::kSuccess;
+  }
+  std::string name;
+  std::vector<Hvd::IDefDataId*> deps;
+};
+
+struct Store : Hvd::TComponent<Store, Hvd::IPropertyTemplateStore> {
   auto QueryTable() { return Hvd::Table(Hvd::Row<Hvd::IPropertyTemplateStore>(this)); }
   Hvd::Status GetTemplate(Hvd::IDefDataId* id, Hvd::IPropertyTemplate** out) override {
-    String name;
-    std::ignore = id->GetDefDataIdName(&name);
-    *out = &defs.at(name.str());
+    *out = static_cast<Def*>(id);
     return Hvd::kSuccess;
   }
   Hvd::Status GetTemplates(Prjrep::IIterator**) override { return Hvd::kFailure; }
-  Hvd::IPropertyTemplate* Add(const std::string& name, std::vector<std::string> deps) {
-    Def& def = defs[name];
-    def.table = this;
-    def.name = name;
-    def.deps = std::move(deps);
-    return &def;
-  }
 };
 
-TEST(PropertyLevelOrderTest, LevelsAreRememberedAndACycleEnds) {
-  Definitions table;
-  Hvd::IPropertyTemplate* a = table.Add("a", {"b"});
-  table.Add("b", {"a"});
-  Hvd::IPropertyTemplate* c = table.Add("c", {"a"});
-  Hvd::IPropertyTemplate* root = table.Add("root", {});
-  Hvd::IPropertyTemplate* leaf = table.Add("leaf", {"mid1", "mid2"});
-  table.Add("mid1", {"root"});
-  table.Add("mid2", {"mid1"});
-  Hvd::PropertyLevelOrder order(&table, 1);
+TEST(PropertyLevelOrderTest, TheLongerRoadDecidesAndACycleEnds) {
+  Def a("a"), b("b"), c("c"), root("root"), mid1("mid1"), mid2("mid2"), leaf("leaf");
+  a.deps = {&b};
+  b.deps = {&a};
+  c.deps = {&a};
+  mid1.deps = {&root};
+  mid2.deps = {&mid1};
+  leaf.deps = {&mid1, &mid2};
+  Store store;
+  Hvd::PropertyLevelOrder order(&store, 1);
   Port_MsgManData::ClearCaptured();
-  EXPECT_GE(order.LevelOf(c), 1) << "ends despite the cycle";
+  EXPECT_GE(order.LevelOf(&c), 1) << "ends despite the cycle";
   EXPECT_FALSE(Port_MsgManData::Captured().empty());
-  EXPECT_EQ(order.LevelOf(a), order.LevelOf(a));
-  EXPECT_EQ(order.LevelOf(root), 0);
-  EXPECT_EQ(order.LevelOf(leaf), 3) << "the longer of two roads";
+  EXPECT_EQ(order.LevelOf(&root), 0);
+  EXPECT_EQ(order.LevelOf(&leaf), 3);
   EXPECT_TRUE(order.Level(7).empty());
 }
 
