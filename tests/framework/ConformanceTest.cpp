@@ -13,6 +13,7 @@
 #include "core/Holders.h"
 #include "framework/Factory.h"
 #include "library/RegisteredClasses.h"
+#include "support/Fakes.h"
 
 namespace {
 
@@ -108,6 +109,36 @@ TEST(ConformanceTest, EveryPublicClassIdIsRegisteredAndTheRegistryHoldsTheOnlyRe
     Prjrep::ReleaseInterface(made);
   }
   CitP::Factory::Shutdown();
+}
+
+// The rows themselves: a conditional row lets the query go on while it does not hold, and a
+// lazy row is asked for its part only when its id is the one asked for.
+TEST(ConformanceTest, ConditionalRowsPassOnAndLazyRowsAreAskedOnlyForTheirId) {
+  struct CParts : Hvd::TComponent<CParts> {
+    struct XIA : Hvd::TNested<CParts, testing_support::ITestA> {
+      using TNested::TNested;
+      int A() override { return 1; }
+    } m_first{this}, m_second{this};
+    bool m_firstAnswers = false;
+    int m_lazyCalls = 0;
+    auto QueryTable() {
+      return Hvd::Table(Hvd::RowIf<testing_support::ITestA>(m_firstAnswers, &m_first),
+                        Hvd::Row<testing_support::ITestA>(&m_second),
+                        Hvd::LazyRow<testing_support::ITestB>([this]() -> testing_support::ITestB* {
+                          ++m_lazyCalls;
+                          return nullptr;
+                        }),
+                        Hvd::Row<CitI::IInterface>(this));
+    }
+  } parts;
+  const Port::XUID& a = testing_support::ITestA::GetIID();
+  EXPECT_EQ(parts.QueryInterface(a), static_cast<CitI::IInterface*>(&parts.m_second));
+  parts.m_firstAnswers = true;
+  EXPECT_EQ(parts.QueryInterface(a), static_cast<CitI::IInterface*>(&parts.m_first));
+  EXPECT_EQ(parts.QueryInterface(CitI::IInterface::GetIID()), &parts);
+  EXPECT_EQ(parts.m_lazyCalls, 0);
+  EXPECT_EQ(parts.QueryInterface(testing_support::ITestB::GetIID()), nullptr);
+  EXPECT_EQ(parts.m_lazyCalls, 1);
 }
 
 }  // namespace
