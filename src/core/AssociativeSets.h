@@ -27,8 +27,7 @@ struct TSetContainer<std::map<Port::StringBase<char>, T>> {
 };
 
 // Stored as the count and the objects in key order; the keys are not stored.
-template <class T, class ISet, class IIterator,
-          class Container = std::map<Port::StringBase<char>, T>>
+template <class T, class ISet, class IIterator, class Container = std::map<Port::StringBase<char>, T>>
 class TAssociativeSetHelper : public TRefCountSetHelper<T, ISet, IIterator, Container> {
   using Base = TRefCountSetHelper<T, ISet, IIterator, Container>;
 
@@ -62,7 +61,6 @@ class TAssociativeSetHelper : public TRefCountSetHelper<T, ISet, IIterator, Cont
     }
     return Hvd::kSuccess;
   }
-
 };
 
 }  // namespace Prjrep

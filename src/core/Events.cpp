@@ -1,7 +1,7 @@
 #include "core/Events.h"
-#include "Prjrep/ClassIds.h"
 
 #include "CitP/Factory.h"
+#include "Prjrep/ClassIds.h"
 
 namespace Prjrep {
 

@@ -124,8 +124,7 @@ class TQueryTable {
 
   CitI::IInterface* Answer(const Port::XUID& iid) const {
     CitI::IInterface* answer = nullptr;
-    std::apply([&](const Rows&... row) { (void)((row.Matches(iid) && (answer = row.Answer(), true)) || ...); },
-               m_rows);
+    std::apply([&](const Rows&... row) { (void)((row.Matches(iid) && (answer = row.Answer(), true)) || ...); }, m_rows);
     return answer;
   }
 

@@ -28,12 +28,10 @@ class TPersistHelper final : public IPersist {
     return m_owner ? m_owner->QueryInterface(iid) : nullptr;
   }
 
-  Hvd::Status PersistLoad(IStorage* storage) override {
-    return m_owner ? m_owner->LoadFrom(storage) : Hvd::kFailure;
-  }
+  Hvd::Status PersistLoad(IStorage* storage) override { return m_owner ? m_owner->LoadFrom(storage) : Hvd::kFailure; }
 
   Hvd::Status PersistSave(IStorage* storage) override {
-    if constexpr (requires(T& owner) { owner.SaveTo(storage); }) {
+    if constexpr (requires(T & owner) { owner.SaveTo(storage); }) {
       return m_owner ? m_owner->SaveTo(storage) : Hvd::kFailure;
     } else {
       return Hvd::kNotSupported;

@@ -69,8 +69,7 @@ class TScalarSequenceSetHelper : public TSetHelper<T, ISet, IIterator, Container
 };
 
 template <class ISet, class IIterator, class Container>
-class TStringSequenceSetHelper
-    : public TScalarSequenceSetHelper<Port::StringBase<char>, ISet, IIterator, Container> {
+class TStringSequenceSetHelper : public TScalarSequenceSetHelper<Port::StringBase<char>, ISet, IIterator, Container> {
  public:
   Hvd::Status ReadElement(IStorage* storage, Port::StringBase<char>& value) override {
     return storage->ReadString(&value);

@@ -116,7 +116,8 @@ Status CAutonymBase::XISaveAutonym::GetName(Port::StringBase<char>* name) {
   if (name == nullptr) return kFailure;
   self.GetLookupName(name);
   if (name->empty()) {
-    if (Prjrep::AutoCast<Prjrep::IName> named(self.m_object.Get()); named.Get() != nullptr) std::ignore = named->GetName(*name);
+    if (Prjrep::AutoCast<Prjrep::IName> named(self.m_object.Get()); named.Get() != nullptr)
+      std::ignore = named->GetName(*name);
   }
   return kSuccess;
 }
@@ -148,7 +149,8 @@ Status CAutonymBase::XISaveAutonym::SaveObject(CitI::IInterface* context) {
   Hvd::Status status = kFailure;
   {
     KindItem item(repository, self, Prjrep::kCreate, Prjrep::kCreate);
-    if (item.Item() != nullptr) status = item.Item()->WriteObject(Prjrep::AutoCast<Prjrep::IPersist>(self.m_object.Get()));
+    if (item.Item() != nullptr)
+      status = item.Item()->WriteObject(Prjrep::AutoCast<Prjrep::IPersist>(self.m_object.Get()));
     PointReferenceAtRepository(repository, self.m_object.Get());
     Prjrep::AutoRelease<IProject> project = GetActiveProjectOfObject(self.m_object.Get());
     if (project.Get() != nullptr) std::ignore = project->Save();

@@ -25,8 +25,8 @@ class CAutonymBase : public TComponent<CAutonymBase> {
 
   auto QueryTable() {
     return Table(Row<Prjrep::IAutonym>(&m_XISaveAutonym), Row<Prjrep::ISaveAutonym>(&m_XISaveAutonym),
-                           Row<Prjrep::IPersist>(&m_XIPersist), Row<Prjrep::IRefCount>(&m_refCount),
-                           Row<CitI::IInterface>(&m_XISaveAutonym));
+                 Row<Prjrep::IPersist>(&m_XIPersist), Row<Prjrep::IRefCount>(&m_refCount),
+                 Row<CitI::IInterface>(&m_XISaveAutonym));
   }
 
   // Where the kind lives in the repository's storage, and the name it is looked up by.

@@ -22,8 +22,7 @@ class CFileNameSet final : public TComponent<CFileNameSet> {
   ~CFileNameSet() override = default;
 
   auto QueryTable() {
-    return Table(Row<Prjrep::IRefCount>(&m_refCount), Row<Prjrep::IStringSet>(&m_set),
-                           Row<CitI::IInterface>(&m_set));
+    return Table(Row<Prjrep::IRefCount>(&m_refCount), Row<Prjrep::IStringSet>(&m_set), Row<CitI::IInterface>(&m_set));
   }
 
   Prjrep::IStringSet* GetStringSet() noexcept { return &m_set; }
