@@ -1,10 +1,12 @@
 #pragma once
-// The elaborated HDL netlist that the parser component builds for a view: a tree of instance nodes,
-// each naming its design unit and giving its instance path.
+// The elaborated HDL netlist of a view or of a parser project: compile orders and the tree of
+// instance nodes, each naming its design unit and giving its instance path. A view answers these
+// itself and hands them on from the parser project that mirrors its files.
 
 #include <cstdint>
 
 #include "CitI/IInterface.h"
+#include "Hvd/IHdlNetListNode.h"
 #include "Hvd/Status.h"
 #include "Port/StringBase.h"
 
@@ -19,7 +21,7 @@ class ITclCollectable : public CitI::IInterface {
     return s_iid;
   }
 
-  // 1 on success.
+  // The name; 1 on success.
   virtual Hvd::Status GetName(Port::StringBase<char>* name) = 0;
 };
 
@@ -27,42 +29,32 @@ class ITclCollectable : public CitI::IInterface {
 
 namespace Hvd {
 
+class IHdlDesignUnit;
 class IHdlFileIterator;
-
-// The children of one netlist node.
-class IHdlNetListNodeIterator : public CitI::IInterface {
- public:
-  CITI_DECLARE_IID("{A9DBA847-511F-43e1-B23B-ECB6D9013DE5}")
-
-  // The child under the cursor, without a reference; null when done.
-  virtual CitI::IInterface* CurrentItem() = 0;
-  virtual Hvd::Status First() = 0;
-  virtual Hvd::Status Next() = 0;
-  virtual bool IsDone() = 0;
-};
-
-class IHdlNetListNode : public CitI::IInterface {
- public:
-  CITI_DECLARE_IID("{D12022E4-0490-4fe5-9900-1AFFCFE91CDD}")
-
-  // An iterator over the node's children, with one reference; 1 on success.
-  virtual Hvd::Status GetChildren(IHdlNetListNodeIterator** children) = 0;
-  // The parser's own operation in this place; nothing in this library calls it.
-  virtual Hvd::Status ReservedOperation() = 0;
-  // The node's design unit (it answers Prjrep::IName) with one reference, or null.
-  virtual CitI::IInterface* GetDesignUnit() = 0;
-};
 
 class IHdlElaborationData : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{6EDDD36C-90E1-4309-8EC4-487DD6DACFAB}")
 
+  // The instances whose unit is missing, with one reference.
   virtual Hvd::Status GetUndefinedInstances(CitI::IInterface** instances) = 0;
+  // A new iterator over the files in compile order, with one reference; `top` may be null.
   virtual Hvd::Status GetCompileOrder(IHdlNetListNode* top, IHdlFileIterator** files) = 0;
-  virtual Hvd::Status GetCompileOrder(IHdlNetListNode* top, std::int32_t mode, IHdlFileIterator** files) = 0;
+  // The same for the files that `top` (a unit, or null) needs; `mode` is the parser's.
+  virtual Hvd::Status GetCompileOrder(IHdlDesignUnit* top, std::uint32_t mode, IHdlFileIterator** files) = 0;
+  // The ports of `name`, with one reference.
   virtual Hvd::Status GetPorts(const char* name, CitI::IInterface** ports) = 0;
   // The root of the netlist, with one reference; null when there is none.
   virtual Hvd::Status GetDesignGraph(IHdlNetListNode** root) = 0;
+};
+
+// The same object, able to re-elaborate on request.
+class IHdlElaborationData2 : public IHdlElaborationData {
+ public:
+  CITI_DECLARE_IID("{5856C4F5-9CFE-4C8A-8803-326BCFE4DAA5}")
+
+  // Takes the modified files and changed settings into account before the next request.
+  virtual Hvd::Status RefreshElaboration() = 0;
 };
 
 }  // namespace Hvd

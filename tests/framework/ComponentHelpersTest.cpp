@@ -52,6 +52,10 @@ class CLevel : public Hvd::TComponent<CLevel> {
   bool m_persistent;
   struct XI : Hvd::TNested<CLevel, Hvd::ITransformBindingInstance> {
     using TNested::TNested;
+    Hvd::Status GetDefinition(CitI::IInterface**) override { return Hvd::kFailure; }
+    Hvd::Status GetTransformInstances(Hvd::ITransformInstanceIterator**) override { return Hvd::kFailure; }
+    Hvd::Status GetTargets(Prjrep::IIterator**) override { return Hvd::kFailure; }
+    Hvd::Status ReservedOperation5() override { return Hvd::kFailure; }
     Hvd::Status GetSecondSideObjects(Prjrep::ISet** objects) override {
       return Prjrep::AutoOut<Prjrep::ISet>(objects).Assign(&This().m_second);
     }

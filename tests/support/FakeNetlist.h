@@ -75,10 +75,12 @@ class FakeNetNode : public Hvd::TComponent<FakeNetNode, Hvd::IHdlNetListNode> {
   }
 
   Hvd::Status GetChildren(Hvd::IHdlNetListNodeIterator** children) override;
-  Hvd::Status ReservedOperation() override { return Hvd::kFailure; }
+  Hvd::Status ReservedOperation3() override { return Hvd::kFailure; }
   CitI::IInterface* GetDesignUnit() override {
     return m_unit.empty() ? nullptr : static_cast<Prjrep::IName*>(new FakeDesignUnit(m_unit));
   }
+  Hvd::Status ReservedOperation5() override { return Hvd::kFailure; }
+  Hvd::Status GetInstanceName(Port::StringBase<char>*) override { return Hvd::kFailure; }
 
   FakeNetNode* Add(std::string path, std::string unit = "", bool isNode = true) {
     m_children.push_back(std::make_unique<FakeNetNode>(std::move(path), std::move(unit), isNode));
@@ -190,7 +192,7 @@ class FakeNetlistView : public Hvd::TComponent<FakeNetlistView, Hvd::IView> {
     static constexpr Hvd::Status kNo = Hvd::kNotSupported;
     Hvd::Status GetUndefinedInstances(CitI::IInterface**) override { return kNo; }
     Hvd::Status GetCompileOrder(Hvd::IHdlNetListNode*, Hvd::IHdlFileIterator**) override { return kNo; }
-    Hvd::Status GetCompileOrder(Hvd::IHdlNetListNode*, std::int32_t, Hvd::IHdlFileIterator**) override { return kNo; }
+    Hvd::Status GetCompileOrder(Hvd::IHdlDesignUnit*, std::uint32_t, Hvd::IHdlFileIterator**) override { return kNo; }
     Hvd::Status GetPorts(const char*, CitI::IInterface**) override { return kNo; }
     Hvd::Status GetDesignGraph(Hvd::IHdlNetListNode** root) override {
       *root = This().m_root;

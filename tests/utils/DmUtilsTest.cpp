@@ -88,11 +88,19 @@ struct CFileDouble : Counted, Hvd::TComponent<CFileDouble, Hvd::IHdlFile> {
   }
   Hvd::Status CheckFileOnDisk() override { return Hvd::kFailure; }
   Hvd::Status SetModified(bool) override { return Hvd::kFailure; }
+  Hvd::Status ReservedOperation4(CitI::IInterface**) override { return Hvd::kFailure; }
   Hvd::Status SetPath(const String&, const String&) override { return Hvd::kFailure; }
   Hvd::Status GetPath(String*, String*) override { return Hvd::kFailure; }
   Hvd::Status GetDesignUnits(Hvd::IHdlParserConfig*, Hvd::IHdlDesignUnitIterator**) override { return Hvd::kFailure; }
+  Hvd::Status ReservedOperation8(CitI::IInterface*, CitI::IInterface*, CitI::IInterface**) override {
+    return Hvd::kFailure;
+  }
+  Hvd::Status ReservedOperation9(CitI::IInterface*, CitI::IInterface*, String*) override { return Hvd::kFailure; }
+  Hvd::Status SetParserName(const String&) override { return Hvd::kFailure; }
   Hvd::Status GetParserName(String*) override { return Hvd::kFailure; }
   Hvd::Status GetFileAddTarget(std::uint64_t*) override { return Hvd::kFailure; }
+  Hvd::Status GetSequenceId(std::uint64_t*) override { return Hvd::kFailure; }
+  Hvd::Status SetSequenceId(std::uint64_t) override { return Hvd::kFailure; }
   Hvd::Status IsModified(bool*) override { return Hvd::kFailure; }
   struct XIFile : Hvd::TNested<CFileDouble, Hvd::IFile> {
     using TNested::TNested;

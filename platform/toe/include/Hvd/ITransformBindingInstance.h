@@ -1,5 +1,6 @@
 #pragma once
-// A binding of the transform engine: it ties objects on its two sides to a transform.
+// A binding of the transform engine: it ties objects on its two sides (views, files) to transform
+// instances and leads to the views downstream.
 
 #include <cstdint>
 
@@ -9,12 +10,23 @@
 
 namespace Hvd {
 
+class ITransformInstanceIterator;
+
 class ITransformBindingInstance : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{4E3EFC7C-3722-410c-8A19-4A8A72DA125F}")
 
-  // The objects on each side of the binding, with one reference for the caller.
+  // The binding's definition (it answers IDefDataObsolete), with one reference.
+  virtual Hvd::Status GetDefinition(CitI::IInterface** definition) = 0;
+  // A new iterator over the binding's transform instances, with one reference.
+  virtual Hvd::Status GetTransformInstances(ITransformInstanceIterator** instances) = 0;
+  // A new iterator over the objects (views) the binding leads to, with one reference.
+  virtual Hvd::Status GetTargets(Prjrep::IIterator** targets) = 0;
+  // The engine's own operation in this place; nothing in this library calls it.
+  virtual Hvd::Status ReservedOperation5() = 0;
+  // The objects (views, files) that hold the binding in their second set, with one reference.
   virtual Hvd::Status GetSecondSideObjects(Prjrep::ISet** objects) = 0;
+  // The objects that hold the binding in their first set, with one reference.
   virtual Hvd::Status GetFirstSideObjects(Prjrep::ISet** objects) = 0;
 };
 

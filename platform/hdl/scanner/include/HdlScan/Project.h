@@ -1,0 +1,120 @@
+#pragma once
+// A project of design files over the scanner: the caller adds files under handles of its own and
+// an order index, marks them modified, and asks for compile orders, top candidates and the
+// hierarchy below a top. Files are scanned lazily: only when added or marked modified, and only by
+// the next query, which also binds names across files and languages. Not thread-safe.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "HdlScan/Scan.h"
+
+namespace Hdl::scan {
+
+using FileHandle = std::uintptr_t;
+
+// A unit as the project knows it. The views stay valid for the project's lifetime.
+struct UnitInfo {
+  UnitKind kind = UnitKind::kVhdlEntity;
+  std::string_view name;
+  std::string_view primary;  // the entity of an architecture or configuration, the package of a body
+  std::string_view library;
+  std::string_view path;
+  FileHandle file = 0;
+  std::uint32_t line = 0;
+  bool hasPorts = false;
+  bool complete = true;
+
+  // "name" for primary units, "entity(arch)" for architectures, "package(body)" for bodies.
+  std::string Label() const;
+};
+
+struct CompileOrder {
+  std::vector<UnitInfo> units;
+  std::vector<FileHandle> files;
+};
+
+struct TopCandidate {
+  UnitInfo unit;
+  bool testbench = false;  // no ports
+};
+
+struct HierarchyNode {
+  std::string path;          // "top/u1/u2"
+  std::string instanceName;  // "u2"; empty for the top
+  std::string unitName;      // the name instantiated, also when it binds to nothing
+  std::optional<UnitInfo> unit;          // the entity, module or configuration
+  std::optional<UnitInfo> architecture;  // the VHDL architecture used
+  bool recursive = false;                // the unit already appears above; not expanded again
+  std::vector<HierarchyNode> children;
+};
+
+class Project {
+ public:
+  Project();
+  ~Project();
+  Project(const Project&) = delete;
+  Project& operator=(const Project&) = delete;
+
+  // Files. `order` is the project's file order: ties in every order are broken by it, then by the
+  // order in which files were added. Each change marks the file modified. False for an unknown
+  // handle, or a handle already added.
+  bool AddFile(FileHandle handle, std::string_view path, std::int64_t order, std::string_view library = "work");
+  bool Remove(FileHandle handle);
+  bool SetPath(FileHandle handle, std::string_view path);
+  bool SetOrder(FileHandle handle, std::int64_t order);
+  bool SetLibrary(FileHandle handle, std::string_view library);
+  bool SetLanguage(FileHandle handle, Language language);  // kAuto: by extension
+  // Also marks the files that included it.
+  bool SetModified(FileHandle handle);
+  // Marks the files with this path or that included it (an include file outside the project).
+  void SetPathModified(std::string_view path);
+  // True from a change until a query has scanned the file again.
+  bool IsModified(FileHandle handle) const;
+  bool Contains(FileHandle handle) const;
+  std::size_t FileCount() const;
+  std::optional<std::string_view> PathOf(FileHandle handle) const;
+
+  // Settings; a change marks the files it affects modified.
+  void SetMacros(std::vector<std::string> macros);
+  void SetIncludeDirs(std::vector<std::string> dirs);
+  bool SetVhdlStandard(std::string_view standard);  // false, and no change, for an unknown one
+  void SetVhdlStandard(VhdlStandard standard);
+  // Relative file paths and include directories are read against it.
+  void SetBaseDirectory(std::string_view directory);
+  void SetReader(Reader reader);  // empty: the disk
+  const std::vector<std::string>& Macros() const;
+  const std::vector<std::string>& IncludeDirs() const;
+  VhdlStandard GetVhdlStandard() const;
+
+  // Scans what changed; every query below does it first. Returns the number of files scanned.
+  std::size_t Update();
+  // Drops the bindings and orders worked out from the scans, which the next query works out again.
+  void Invalidate();
+
+  std::vector<UnitInfo> Units();
+  std::vector<UnitInfo> UnitsOf(FileHandle handle);
+  // Every unit after the units it needs; configurations as late as their users allow.
+  CompileOrder GetCompileOrder();
+  // Only what `top` needs, in the same order; empty with a message for an unknown top. The top is
+  // an entity, module or configuration, looked up like a Verilog instance (exact name, then any case).
+  CompileOrder GetCompileOrder(std::string_view top, std::string_view library = {});
+  // Units nothing instantiates, testbenches first, then in compile order.
+  std::vector<TopCandidate> TopCandidates();
+  std::optional<HierarchyNode> Hierarchy(std::string_view top, std::string_view library = {});
+  // The scans' messages and those of the last binding and ordering, in file order.
+  std::vector<Message> Messages();
+
+  // Bounds the hierarchy: past it the tree is cut with a message.
+  void SetMaxHierarchyNodes(std::size_t nodes);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace Hdl::scan

@@ -1,0 +1,133 @@
+#pragma once
+// The design-file scanner: reads VHDL, Verilog and SystemVerilog text far enough to name its design
+// units, what each unit needs (packages, entities, modules it instantiates) and whether it has
+// ports. It never elaborates: names are recorded as written and bound later by the project.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Hdl::scan {
+
+enum class Language : std::uint8_t { kAuto, kVhdl, kVerilog, kSystemVerilog, kUnknown };
+
+// By extension: .vhd/.vhdl/.vho VHDL, .v/.vh/.vlg/.vo Verilog, .sv/.svh/.svp SystemVerilog.
+Language LanguageOfPath(std::string_view path);
+
+enum class VhdlStandard : std::uint8_t { k87, k93, k2002, k2008, k2019 };
+
+// Accepts "87", "93", "2002", "2008", "2019" and their four-digit forms ("1993").
+bool ParseVhdlStandard(std::string_view text, VhdlStandard* standard);
+const char* VhdlStandardName(VhdlStandard standard);
+
+enum class UnitKind : std::uint8_t {
+  kVhdlEntity,
+  kVhdlArchitecture,
+  kVhdlPackage,
+  kVhdlPackageBody,
+  kVhdlConfiguration,
+  kVhdlContext,
+  kVerilogModule,  // also a macromodule
+  kVerilogInterface,
+  kVerilogPackage,
+  kVerilogProgram,
+  kVerilogPrimitive,
+};
+
+// The design-unit type name the project data uses for the kind ("DESUT_VHDL_ENTITY").
+const char* UnitTypeName(UnitKind kind);
+bool IsVhdl(UnitKind kind);
+// Entities, modules and the like can head a design; architectures, bodies and packages cannot.
+bool CanBeTop(UnitKind kind);
+
+enum class RefKind : std::uint8_t {
+  kUse,                     // VHDL use clause or selected name: a unit of a library
+  kContext,                 // VHDL context reference
+  kInstance,                // component or module instance, bound by name
+  kEntityInstance,          // VHDL "entity lib.name(arch)"
+  kConfigurationInstance,   // VHDL "configuration lib.name"
+  kEntityBinding,           // VHDL "use entity lib.name(arch)" in a configuration or specification
+  kConfigurationBinding,    // VHDL "use configuration lib.name"
+  kArchitecture,            // the architecture a VHDL configuration configures
+  kImport,                  // SystemVerilog "import pkg::..."
+  kScope,                   // SystemVerilog "pkg::name": a package, or a class the project never sees
+};
+
+struct Reference {
+  RefKind kind = RefKind::kUse;
+  std::string library;    // as written; empty when the reference names none
+  std::string name;       // the unit named
+  std::string secondary;  // the architecture of an entity instance or binding
+  std::string label;      // an instance's label under its generate and block labels: "gen/u1"
+  std::uint32_t line = 0;
+};
+
+struct Unit {
+  UnitKind kind = UnitKind::kVhdlEntity;
+  std::string name;     // as written (a Verilog escaped name without its backslash)
+  std::string primary;  // the entity of an architecture or configuration, the package of a body
+  std::uint32_t line = 0;
+  bool hasPorts = false;  // a unit without ports is taken for a testbench
+  bool complete = true;   // false when the text ends inside the unit
+  std::vector<Reference> references;
+};
+
+enum class Severity : std::uint8_t { kWarning, kError };
+
+enum class MessageKind : std::uint8_t {
+  kMissingFile,
+  kUnreadable,
+  kBinary,
+  kUnknownLanguage,
+  kTruncated,        // the text ends inside a unit, comment or conditional
+  kSyntax,           // a unit begins before the previous one ends, a stray directive
+  kIncludeNotFound,
+  kIncludeCycle,
+  kIncludeDepth,
+  kExpansionLimit,   // macro expansion or inclusion grew past its bound
+  kCycle,            // units need each other
+  kFileCycle,        // files need each other though their units do not
+  kMissingUnit,
+  kDuplicateUnit,
+  kUnknownTop,
+  kHierarchyLimit,
+};
+
+struct Message {
+  MessageKind kind = MessageKind::kSyntax;
+  Severity severity = Severity::kWarning;
+  std::string path;
+  std::uint32_t line = 0;  // 0 when the message is about the whole file
+  std::string text;
+  std::uintptr_t file = 0;  // the project's handle of the file, when a project reports it
+};
+
+enum class ReadStatus : std::uint8_t { kOk, kMissing, kUnreadable };
+
+// Reads a whole file; the scanner reads design files and includes only through one.
+using Reader = std::function<ReadStatus(const std::string& path, std::string* text)>;
+ReadStatus ReadDiskFile(const std::string& path, std::string* text);
+
+struct ScanOptions {
+  std::vector<std::string> macros;       // Verilog: "NAME" or "NAME=VALUE"
+  std::vector<std::string> includeDirs;  // searched after the including file's directory
+  VhdlStandard vhdlStandard = VhdlStandard::k93;
+  Reader reader;  // empty: the disk
+  int maxIncludeDepth = 32;
+  std::size_t maxExpansionBytes = std::size_t{64} << 20;  // macro text and included text together
+};
+
+struct ScanResult {
+  std::vector<Unit> units;
+  std::vector<Message> messages;
+  std::vector<std::string> includes;  // every file the text included, once each
+};
+
+// Scans `text` as the file `path` (which names the file in messages and anchors relative includes).
+ScanResult ScanText(std::string_view text, Language language, std::string_view path, const ScanOptions& options);
+// Reads the file through the options' reader first; a missing or unreadable file gives a message.
+ScanResult ScanFile(const std::string& path, Language language, const ScanOptions& options);
+
+}  // namespace Hdl::scan
