@@ -4,7 +4,7 @@
 # that code only one of the two compilers accepts is caught.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh clang
+bash scripts/setup.sh clang libclang-rt-14-dev
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHVD_SANITIZE=ON -DHVD_BENCH=ON
 cmake --build build/asan
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=1"

@@ -44,6 +44,9 @@ struct DefinitionData {
   Names dependsOn;
   Names extensions;
   Names unitTypes;
+  std::string branch, subBranch;  // of a view type: the words that its views take
+  std::string from, to;           // of a transform: the view types it leads from and to
+  Names inputs, outputs;          // of a transform: the file types it takes and makes
   // Of a platform type, in document order: its owner's list, shared by all the owner's types.
   std::shared_ptr<const Names> platformProperties;
 };
@@ -90,7 +93,7 @@ class CDefinition final : public TComponent<CDefinition> {
   CDefinition(const CDefinition&) = delete;
   CDefinition& operator=(const CDefinition&) = delete;
 
-  // Every definition is named; the rest follows its kind. A transform is only named.
+  // Every definition is named; the rest follows its kind.
   auto QueryTable() {
     const Kind kind = m_data.kind;
     const bool property = kind == Kind::kProperty;
@@ -100,6 +103,8 @@ class CDefinition final : public TComponent<CDefinition> {
                  RowIf<IPropertyTemplate2>(property && !m_data.label.empty(), &m_XIPropertyTemplate2),
                  RowIf<ICodeHookDefn>(property && !m_data.hook.empty(), &m_XICodeHookDefn),
                  RowIf<IViewType>(kind == Kind::kView, &m_XIViewType),
+                 RowIf<IViewTypeFlow>(kind == Kind::kView, &m_XIViewTypeFlow),
+                 RowIf<ITransformDefinition>(kind == Kind::kTransform, &m_XITransformDefinition),
                  RowIf<IFileType>(kind == Kind::kFile, &m_XIFileType),
                  RowIf<IDesignUnitType>(kind == Kind::kDesignUnit, &m_XIDesignUnitType),
                  RowIf<IDesignPlatformType>(kind == Kind::kPlatform, &m_XIDesignPlatformType));
@@ -135,6 +140,18 @@ class CDefinition final : public TComponent<CDefinition> {
     Status GetHookName(Text* name) override;
     Status GetHookClassId(Port::XUID& classId) override;
   } m_XICodeHookDefn{this};
+  struct XIViewTypeFlow : TNested<CDefinition, IViewTypeFlow> {
+    using TNested::TNested;
+    Status GetBranch(Text* branch) override;
+    Status GetSubBranch(Text* subBranch) override;
+    Status GetTransforms(Prjrep::IIterator** transforms) override;
+  } m_XIViewTypeFlow{this};
+  struct XITransformDefinition : TNested<CDefinition, ITransformDefinition> {
+    using TNested::TNested;
+    Status GetTargetViewType(IViewType** type) override;
+    Status GetInputTypes(IDefDataIdIterator** types) override;
+    Status GetOutputTypes(IDefDataIdIterator** types) override;
+  } m_XITransformDefinition{this};
   TNested<CDefinition, IViewType> m_XIViewType{this};
   TNested<CDefinition, IFileType> m_XIFileType{this};
   TNested<CDefinition, IDesignUnitType> m_XIDesignUnitType{this};

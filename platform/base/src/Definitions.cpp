@@ -51,7 +51,12 @@ void Read(const X::DOMElement& root, Data& data) {
     });
   });
   ForEach(root, u"viewTypes", [&](const X::DOMElement& list) {
-    ForEach(list, u"viewType", [&](const X::DOMElement& e) { defs.push_back(Named(Kind::kView, e)); });
+    ForEach(list, u"viewType", [&](const X::DOMElement& e) {
+      DefinitionData d = Named(Kind::kView, e);
+      d.branch = Attr(e, u"branch");
+      d.subBranch = Attr(e, u"subbranch");
+      defs.push_back(std::move(d));
+    });
   });
   ForEach(root, u"fileTypes", [&](const X::DOMElement& list) {
     ForEach(list, u"fileType", [&](const X::DOMElement& e) {
@@ -65,7 +70,14 @@ void Read(const X::DOMElement& root, Data& data) {
     ForEach(list, u"designUnitType", [&](const X::DOMElement& e) { defs.push_back(Named(Kind::kDesignUnit, e)); });
   });
   ForEach(root, u"transforms", [&](const X::DOMElement& list) {
-    ForEach(list, u"transform", [&](const X::DOMElement& e) { defs.push_back(Named(Kind::kTransform, e)); });
+    ForEach(list, u"transform", [&](const X::DOMElement& e) {
+      DefinitionData d = Named(Kind::kTransform, e);
+      d.from = Attr(e, u"from");
+      d.to = Attr(e, u"to");
+      d.inputs = Words(Attr(e, u"inputs"));
+      d.outputs = Words(Attr(e, u"outputs"));
+      defs.push_back(std::move(d));
+    });
   });
   // A platform type takes the properties of its owner, so each property is listed once; the
   // platform types of one owner share its one list rather than each copying it.

@@ -252,12 +252,59 @@ Status CDefinition::XIDefDataObsolete::IsObsolete(bool* obsolete) {
   return kSuccess;
 }
 
-Status CDefinition::XIPropertyTemplate::GetDependencies(IDefDataIdIterator** dependencies) {
+namespace {
+
+// The ids of the defined names among `names`, in their order.
+Status HandOutIds(const Names& names, IDefDataIdIterator** out) {
   std::vector<IDefDataId*> ids;
-  for (const std::string& name : This().m_data.dependsOn) {
-    if (CDefinition* found = FindDefinition(name)) ids.push_back(&found->m_XIDefDataId);
+  for (const std::string& name : names) {
+    if (CDefinition* found = FindDefinition(name)) ids.push_back(Prjrep::AutoCast<IDefDataId>(found));
   }
-  return HandOut(NewIterator<IDefDataId*, IDefDataIdSet, IDefDataIdIterator>(ids), dependencies);
+  return HandOut(NewIterator<IDefDataId*, IDefDataIdSet, IDefDataIdIterator>(ids), out);
+}
+
+}  // namespace
+
+Status CDefinition::XIPropertyTemplate::GetDependencies(IDefDataIdIterator** dependencies) {
+  return HandOutIds(This().m_data.dependsOn, dependencies);
+}
+
+Status CDefinition::XIViewTypeFlow::GetBranch(Text* branch) {
+  if (branch == nullptr) return kFailure;
+  *branch = Text(This().m_data.branch);
+  return kSuccess;
+}
+
+Status CDefinition::XIViewTypeFlow::GetSubBranch(Text* subBranch) {
+  if (subBranch == nullptr) return kFailure;
+  *subBranch = Text(This().m_data.subBranch);
+  return kSuccess;
+}
+
+Status CDefinition::XIViewTypeFlow::GetTransforms(Prjrep::IIterator** transforms) {
+  std::vector<CitI::IInterface*> found;
+  for (const DefinitionData& d : TheData().definitions) {
+    if (d.kind != Kind::kTransform || d.from != This().m_data.name) continue;
+    // The first definition of a name is the one the store knows.
+    CDefinition* transform = FindDefinition(d.name);
+    if (transform != nullptr && &transform->Data() == &d) found.push_back(transform);
+  }
+  return HandOut(NewIterator<CitI::IInterface*, Prjrep::ISet, Prjrep::IIterator>(found), transforms);
+}
+
+Status CDefinition::XITransformDefinition::GetTargetViewType(IViewType** type) {
+  Prjrep::AutoOut<IViewType> result(type);
+  CDefinition* target = FindDefinition(This().m_data.to);
+  if (type == nullptr || target == nullptr || target->Data().kind != Kind::kView) return kFailure;
+  return result.Assign(target);
+}
+
+Status CDefinition::XITransformDefinition::GetInputTypes(IDefDataIdIterator** types) {
+  return HandOutIds(This().m_data.inputs, types);
+}
+
+Status CDefinition::XITransformDefinition::GetOutputTypes(IDefDataIdIterator** types) {
+  return HandOutIds(This().m_data.outputs, types);
 }
 
 Status CDefinition::XIPropertyTemplate::GetDefaultValue(Text* value) {

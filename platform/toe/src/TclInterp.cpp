@@ -10,6 +10,8 @@
 #include "Hvd/Status.h"
 #include "Hvd/ToeTclInterp.h"
 #include "Port/MsgMan.h"
+#include "TransformEngine.h"
+#include "TransformNetwork.h"
 #include "VelmorScript.h"
 #include "core/Holders.h"
 #include "core/Interface.h"
@@ -116,7 +118,8 @@ class CTclInterp final : public TComponent<CTclInterp> {
 
 extern "C" void* HvdToeTclInterp() { return Hvd::SharedInterpreter(); }
 
-// The library's entry for the host: registers the interpreter component's factory.
+// The library's entry for the host: registers the factories of the interpreter component,
+// the transform engine and its bindings (made by class id when a stored binding is read).
 extern "C" void InstFactoryEntry() {
-  Hvd::RegisterFactoriesOf<Hvd::CTclInterp>();
+  Hvd::RegisterFactoriesOf<Hvd::CTclInterp, Hvd::CTransformEngine, Hvd::CTransformBinding>();
 }

@@ -36,6 +36,33 @@ class IDefDataIdIterator : public Prjrep::TIIterator<IDefDataId*> {
   CITI_DECLARE_IID("{7c1e4f2a-95b3-4d08-8e6a-3f2b9d0c5a17}")
 };
 
+// Where a view type stands in the design flow: the BRANCH and SUBBRANCH words of its views,
+// and the transforms that lead from its views to the views downstream.
+class IViewTypeFlow : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{e5d049c4-7ee9-42df-91a0-f386fb0b5bad}")
+
+  // Empty when the type gives none.
+  virtual Hvd::Status GetBranch(Port::StringBase<char>* branch) = 0;
+  virtual Hvd::Status GetSubBranch(Port::StringBase<char>* subBranch) = 0;
+  // The transforms from views of this type, in the data's order, each answering
+  // ITransformDefinition; one reference for the caller.
+  virtual Hvd::Status GetTransforms(Prjrep::IIterator** transforms) = 0;
+};
+
+// A transform of the design flow; it answers IDefDataId (its name) and IDefDataObsolete.
+class ITransformDefinition : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{f8dff549-a90d-414f-94f9-ce3bae3f3530}")
+
+  // The type of the views that the transform leads to, with one reference.
+  virtual Hvd::Status GetTargetViewType(IViewType** type) = 0;
+  // The file types that it takes, and those that it produces, in the data's order; one
+  // reference for the caller.
+  virtual Hvd::Status GetInputTypes(IDefDataIdIterator** types) = 0;
+  virtual Hvd::Status GetOutputTypes(IDefDataIdIterator** types) = 0;
+};
+
 // The definition of a property; it answers IDefDataId (its name) and IDefDataObsolete.
 class IPropertyTemplate : public CitI::IInterface {
  public:

@@ -12,6 +12,9 @@ namespace Hvd {
 
 class ITransformInstanceIterator;
 
+// The binding component, created by class id when a stored binding is read back.
+CITI_DEFINE_ID(TransformBindingClassId, "{2c957c72-71c3-4151-8d85-d6313b021609}")
+
 class ITransformBindingInstance : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{4E3EFC7C-3722-410c-8A19-4A8A72DA125F}")

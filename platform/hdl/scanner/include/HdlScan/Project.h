@@ -44,9 +44,9 @@ struct TopCandidate {
 };
 
 struct HierarchyNode {
-  std::string path;          // "top/u1/u2"
-  std::string instanceName;  // "u2"; empty for the top
-  std::string unitName;      // the name instantiated, also when it binds to nothing
+  std::string path;                      // "top/u1/gen/u2", with the generate and block labels on the way
+  std::string instanceName;              // "u2"; empty for the top
+  std::string unitName;                  // the name instantiated, also when it binds to nothing
   std::optional<UnitInfo> unit;          // the entity, module or configuration
   std::optional<UnitInfo> architecture;  // the VHDL architecture used
   bool recursive = false;                // the unit already appears above; not expanded again
@@ -61,8 +61,8 @@ class Project {
   Project& operator=(const Project&) = delete;
 
   // Files. `order` is the project's file order: ties in every order are broken by it, then by the
-  // order in which files were added. Each change marks the file modified. False for an unknown
-  // handle, or a handle already added.
+  // order in which files were added. A new path or language marks the file modified; a new order or
+  // library only binds names again. False for an unknown handle, and for adding a handle twice.
   bool AddFile(FileHandle handle, std::string_view path, std::int64_t order, std::string_view library = "work");
   bool Remove(FileHandle handle);
   bool SetPath(FileHandle handle, std::string_view path);

@@ -43,16 +43,16 @@ bool IsVhdl(UnitKind kind);
 bool CanBeTop(UnitKind kind);
 
 enum class RefKind : std::uint8_t {
-  kUse,                     // VHDL use clause or selected name: a unit of a library
-  kContext,                 // VHDL context reference
-  kInstance,                // component or module instance, bound by name
-  kEntityInstance,          // VHDL "entity lib.name(arch)"
-  kConfigurationInstance,   // VHDL "configuration lib.name"
-  kEntityBinding,           // VHDL "use entity lib.name(arch)" in a configuration or specification
-  kConfigurationBinding,    // VHDL "use configuration lib.name"
-  kArchitecture,            // the architecture a VHDL configuration configures
-  kImport,                  // SystemVerilog "import pkg::..."
-  kScope,                   // SystemVerilog "pkg::name": a package, or a class the project never sees
+  kUse,                    // VHDL use clause or selected name: a unit of a library
+  kContext,                // VHDL context reference
+  kInstance,               // component or module instance, bound by name
+  kEntityInstance,         // VHDL "entity lib.name(arch)"
+  kConfigurationInstance,  // VHDL "configuration lib.name"
+  kEntityBinding,          // VHDL "use entity lib.name(arch)": a configuration binds an instance
+  kConfigurationBinding,   // VHDL "use configuration lib.name"
+  kArchitecture,           // the architecture a VHDL configuration configures
+  kImport,                 // SystemVerilog "import pkg::..."
+  kScope,                  // SystemVerilog "pkg::name": a package, or a class the project never sees
 };
 
 struct Reference {
@@ -81,14 +81,14 @@ enum class MessageKind : std::uint8_t {
   kUnreadable,
   kBinary,
   kUnknownLanguage,
-  kTruncated,        // the text ends inside a unit, comment or conditional
-  kSyntax,           // a unit begins before the previous one ends, a stray directive
+  kTruncated,  // the text ends inside a unit, comment or conditional
+  kSyntax,     // a unit begins before the previous one ends, a stray directive
   kIncludeNotFound,
   kIncludeCycle,
   kIncludeDepth,
-  kExpansionLimit,   // macro expansion or inclusion grew past its bound
-  kCycle,            // units need each other
-  kFileCycle,        // files need each other though their units do not
+  kExpansionLimit,  // macro expansion or inclusion grew past its bound
+  kCycle,           // units need each other
+  kFileCycle,       // files need each other though their units do not
   kMissingUnit,
   kDuplicateUnit,
   kUnknownTop,

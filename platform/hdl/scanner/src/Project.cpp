@@ -1,0 +1,1280 @@
+// The project over the scanner. Scans are kept per file in compact records of interned names; a
+// name index lets one file's units come and go without touching the others. Binding names and
+// ordering work on a dense copy of the graph that is rebuilt only when a query finds the scans
+// changed since the last one.
+
+#include "HdlScan/Project.h"
+
+#include <algorithm>
+#include <functional>
+#include <queue>
+#include <unordered_map>
+#include <utility>
+
+#include "ScanCommon.h"
+
+namespace Hdl::scan {
+
+namespace {
+
+using Sym = std::uint32_t;
+constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+// Every distinct text once, in chunks that never move: views into it stay valid.
+class StringPool {
+ public:
+  StringPool() { Intern({}); }
+
+  Sym Intern(std::string_view text) {
+    if (m_views.size() * 2 >= m_table.size()) Grow();
+    const std::size_t mask = m_table.size() - 1;
+    for (std::size_t slot = Hash(text) & mask;; slot = (slot + 1) & mask) {
+      const Sym found = m_table[slot];
+      if (found == kNone) {
+        const Sym sym = static_cast<Sym>(m_views.size());
+        m_views.push_back(Store(text));
+        m_table[slot] = sym;
+        return sym;
+      }
+      if (m_views[found] == text) return found;
+    }
+  }
+  std::string_view View(Sym sym) const { return m_views[sym]; }
+  std::size_t Size() const { return m_views.size(); }
+
+ private:
+  static std::size_t Hash(std::string_view text) { return std::hash<std::string_view>()(text); }
+
+  void Grow() {
+    std::vector<Sym> table(std::max<std::size_t>(64, m_table.size() * 2), kNone);
+    const std::size_t mask = table.size() - 1;
+    for (Sym sym = 0; sym < m_views.size(); ++sym) {
+      std::size_t slot = Hash(m_views[sym]) & mask;
+      while (table[slot] != kNone) slot = (slot + 1) & mask;
+      table[slot] = sym;
+    }
+    m_table.swap(table);
+  }
+
+  std::string_view Store(std::string_view text) {
+    constexpr std::size_t kChunk = 64 * 1024;
+    if (text.empty()) return {};
+    if (text.size() > kChunk / 4) {
+      m_large.push_back(std::make_unique<char[]>(text.size()));
+      std::memcpy(m_large.back().get(), text.data(), text.size());
+      return {m_large.back().get(), text.size()};
+    }
+    if (m_chunks.empty() || m_used + text.size() > kChunk) {
+      m_chunks.push_back(std::make_unique<char[]>(kChunk));
+      m_used = 0;
+    }
+    char* at = m_chunks.back().get() + m_used;
+    std::memcpy(at, text.data(), text.size());
+    m_used += text.size();
+    return {at, text.size()};
+  }
+
+  std::vector<std::unique_ptr<char[]>> m_chunks;
+  std::vector<std::unique_ptr<char[]>> m_large;
+  std::size_t m_used = 0;
+  std::vector<std::string_view> m_views;
+  std::vector<Sym> m_table;
+};
+
+constexpr std::uint32_t Bit(UnitKind kind) { return 1u << static_cast<unsigned>(kind); }
+constexpr std::uint32_t kVerilogCells = Bit(UnitKind::kVerilogModule) | Bit(UnitKind::kVerilogInterface) |
+                                        Bit(UnitKind::kVerilogProgram) | Bit(UnitKind::kVerilogPrimitive);
+constexpr std::uint32_t kCells = kVerilogCells | Bit(UnitKind::kVhdlEntity);
+constexpr std::uint32_t kPackages = Bit(UnitKind::kVhdlPackage) | Bit(UnitKind::kVerilogPackage);
+constexpr std::uint32_t kVhdlPrimaries = Bit(UnitKind::kVhdlEntity) | Bit(UnitKind::kVhdlPackage) |
+                                         Bit(UnitKind::kVhdlConfiguration) | Bit(UnitKind::kVhdlContext);
+
+bool IsSecondary(UnitKind kind) { return kind == UnitKind::kVhdlArchitecture || kind == UnitKind::kVhdlPackageBody; }
+
+struct RefRec {
+  RefKind kind;
+  Sym library;  // folded; 0 when the reference names none
+  Sym name;     // as written
+  Sym key;      // folded
+  Sym secondary;
+  Sym label;
+  std::uint32_t line;
+};
+
+struct UnitRec {
+  std::uint32_t file = 0;
+  Sym name = 0;
+  Sym key = 0;
+  Sym primary = 0;
+  Sym primaryKey = 0;
+  std::uint32_t line = 0;
+  std::uint32_t position = 0;  // in its file
+  UnitKind kind = UnitKind::kVhdlEntity;
+  bool hasPorts = false;
+  bool complete = true;
+  bool live = false;
+  std::vector<RefRec> refs;
+
+  // Secondary units are found under their primary's name.
+  Sym IndexKey() const { return IsSecondary(kind) ? primaryKey : key; }
+};
+
+struct FileRec {
+  FileHandle handle = 0;
+  std::int64_t order = 0;
+  std::uint64_t sequence = 0;  // when added: breaks ties of equal orders
+  Sym path = 0;
+  Sym resolved = 0;  // against the base directory
+  Sym library = 0;   // folded
+  Language language = Language::kAuto;
+  bool live = false;
+  bool modified = false;
+  bool queued = false;
+  std::vector<std::uint32_t> units;
+  std::vector<Sym> includes;
+  std::vector<Message> messages;
+};
+
+// An instance as the hierarchy follows it.
+struct InstanceEdge {
+  std::uint32_t ref;  // in the unit's references
+  std::uint32_t target;
+  std::uint32_t architecture;
+};
+
+// A topological order in which ties go to the smallest key. Soft edges give way silently when
+// they close a cycle; a cycle of hard edges is reported and broken at its smallest member.
+class Orderer {
+ public:
+  struct Edge {
+    std::uint32_t from;  // needs `to`
+    std::uint32_t to;
+    bool hard;
+  };
+
+  static std::vector<std::uint32_t> Run(std::size_t n, const std::vector<std::uint64_t>& keys,
+                                        const std::vector<Edge>& edges,
+                                        std::vector<std::vector<std::uint32_t>>* cycles) {
+    std::vector<std::uint32_t> userStart(n + 1, 0);
+    for (const Edge& e : edges) ++userStart[e.to + 1];
+    for (std::size_t i = 0; i < n; ++i) userStart[i + 1] += userStart[i];
+    std::vector<std::uint32_t> users(edges.size());
+    std::vector<std::uint8_t> userHard(edges.size());
+    std::vector<std::uint32_t> fill(userStart.begin(), userStart.end() - 1);
+    std::vector<std::uint32_t> pending(n, 0);
+    std::vector<std::uint32_t> hardPending(n, 0);
+    for (const Edge& e : edges) {
+      users[fill[e.to]] = e.from;
+      userHard[fill[e.to]++] = e.hard;
+      ++pending[e.from];
+      if (e.hard) ++hardPending[e.from];
+    }
+    using Entry = std::pair<std::uint64_t, std::uint32_t>;
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<>> ready;
+    // Nodes that only soft edges hold back; kept from the first time the order gets stuck on.
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<>> hardReady;
+    bool stuckOnce = false;
+    for (std::uint32_t i = 0; i < n; ++i) {
+      if (pending[i] == 0) ready.emplace(keys[i], i);
+    }
+    std::vector<std::uint8_t> done(n, 0);
+    std::vector<std::uint32_t> order;
+    order.reserve(n);
+    auto emit = [&](std::uint32_t node) {
+      done[node] = 1;
+      order.push_back(node);
+      for (std::uint32_t k = userStart[node]; k < userStart[node + 1]; ++k) {
+        const std::uint32_t user = users[k];
+        if (done[user]) continue;
+        if (--pending[user] == 0) ready.emplace(keys[user], user);
+        if (userHard[k] && --hardPending[user] == 0 && stuckOnce) hardReady.emplace(keys[user], user);
+      }
+    };
+    std::vector<std::uint32_t> byKey;  // for finding a cycle's start, built on the first one
+    std::size_t byKeyAt = 0;
+    std::vector<std::uint32_t> hardStart;
+    std::vector<std::uint32_t> hardDeps;
+    std::vector<std::uint32_t> visited(n, kNone);
+    std::uint32_t walk = 0;
+    while (order.size() < n) {
+      if (!ready.empty()) {
+        const std::uint32_t node = ready.top().second;
+        ready.pop();
+        if (!done[node]) emit(node);
+        continue;
+      }
+      if (!stuckOnce) {
+        stuckOnce = true;
+        for (std::uint32_t i = 0; i < n; ++i) {
+          if (!done[i] && hardPending[i] == 0) hardReady.emplace(keys[i], i);
+        }
+      }
+      bool broken = false;
+      while (!hardReady.empty()) {
+        const std::uint32_t node = hardReady.top().second;
+        hardReady.pop();
+        if (!done[node]) {
+          emit(node);  // only soft edges held it back
+          broken = true;
+          break;
+        }
+      }
+      if (broken) continue;
+      if (byKey.empty()) {
+        byKey.resize(n);
+        for (std::uint32_t i = 0; i < n; ++i) byKey[i] = i;
+        std::sort(byKey.begin(), byKey.end(), [&](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; });
+        hardStart.assign(n + 1, 0);
+        for (const Edge& e : edges) {
+          if (e.hard) ++hardStart[e.from + 1];
+        }
+        for (std::size_t i = 0; i < n; ++i) hardStart[i + 1] += hardStart[i];
+        hardDeps.assign(hardStart.back(), 0);
+        std::vector<std::uint32_t> at(hardStart.begin(), hardStart.end() - 1);
+        for (const Edge& e : edges) {
+          if (e.hard) hardDeps[at[e.from]++] = e.to;
+        }
+      }
+      while (done[byKey[byKeyAt]]) ++byKeyAt;
+      // Every node left waits on a hard edge, so following them must come round.
+      std::vector<std::uint32_t> path;
+      std::uint32_t node = byKey[byKeyAt];
+      ++walk;
+      while (visited[node] != walk) {
+        visited[node] = walk;
+        path.push_back(node);
+        std::uint32_t next = kNone;
+        for (std::uint32_t k = hardStart[node]; k < hardStart[node + 1]; ++k) {
+          if (!done[hardDeps[k]]) {
+            next = hardDeps[k];
+            break;
+          }
+        }
+        if (next == kNone) break;
+        node = next;
+      }
+      std::vector<std::uint32_t> cycle(std::find(path.begin(), path.end(), node), path.end());
+      if (cycle.empty()) cycle.push_back(node);
+      std::uint32_t first = cycle.front();
+      for (std::uint32_t member : cycle) {
+        if (keys[member] < keys[first]) first = member;
+      }
+      if (cycles) cycles->push_back(cycle);
+      emit(first);
+    }
+    return order;
+  }
+};
+
+}  // namespace
+
+std::string UnitInfo::Label() const {
+  if (kind == UnitKind::kVhdlArchitecture) return std::string(primary) + "(" + std::string(name) + ")";
+  if (kind == UnitKind::kVhdlPackageBody) return std::string(name) + "(body)";
+  return std::string(name);
+}
+
+struct Project::Impl {
+  // ---- state
+
+  StringPool pool;
+  std::vector<Sym> folded;  // by symbol; kNone until asked for
+
+  std::vector<FileRec> files;
+  std::vector<std::uint32_t> freeFiles;
+  std::unordered_map<FileHandle, std::uint32_t> byHandle;
+  std::uint64_t nextSequence = 0;
+  std::vector<std::uint32_t> pending;
+
+  std::vector<UnitRec> units;
+  std::vector<std::uint32_t> freeUnits;
+  std::unordered_map<Sym, std::vector<std::uint32_t>> index;  // folded name -> unit slots
+  std::unordered_map<Sym, std::uint32_t> libraryFiles;        // library -> live files in it
+  std::unordered_map<Sym, std::vector<std::uint32_t>> includers;
+
+  std::vector<std::string> macros;
+  std::vector<std::string> includeDirs;
+  VhdlStandard standard = VhdlStandard::k93;
+  std::string baseDirectory;
+  Reader reader;
+  std::size_t maxNodes = 1000000;
+  Sym work = 0;
+
+  // ---- the model, rebuilt by Resolve when dirty
+
+  bool dirty = true;
+  std::vector<std::uint32_t> dense;    // dense index -> unit slot, in file order
+  std::vector<std::uint32_t> denseOf;  // unit slot -> dense index
+  std::vector<Orderer::Edge> edges;
+  std::vector<std::uint32_t> instanceStart;  // per dense unit, into instanceEdges
+  std::vector<InstanceEdge> instanceEdges;
+  std::vector<std::uint32_t> secondaryStart;  // per dense primary: its architectures or body
+  std::vector<std::uint32_t> secondaries;
+  std::vector<std::uint32_t> depStart;  // per dense unit: what it needs
+  std::vector<std::uint32_t> deps;
+  std::vector<bool> instantiated;
+  std::vector<bool> late;               // configurations that only configurations need
+  std::vector<std::uint32_t> order;     // dense indices
+  std::vector<std::uint32_t> position;  // dense -> place in order
+  std::vector<std::uint32_t> fileOrder;
+  std::vector<Message> modelMessages;
+
+  Impl() { work = pool.Intern("work"); }
+
+  // ---- names
+
+  Sym Fold(Sym sym) {
+    if (folded.size() < pool.Size()) folded.resize(pool.Size(), kNone);
+    if (folded[sym] == kNone) {
+      const Sym result = pool.Intern(detail::FoldVhdl(pool.View(sym)));
+      if (folded.size() < pool.Size()) folded.resize(pool.Size(), kNone);
+      folded[sym] = result;
+      folded[result] = result;
+    }
+    return folded[sym];
+  }
+  Sym FoldedIntern(std::string_view text) { return Fold(pool.Intern(text)); }
+
+  // ---- files
+
+  FileRec* FileOf(FileHandle handle) {
+    const auto found = byHandle.find(handle);
+    return found == byHandle.end() ? nullptr : &files[found->second];
+  }
+  const FileRec* FileOf(FileHandle handle) const {
+    const auto found = byHandle.find(handle);
+    return found == byHandle.end() ? nullptr : &files[found->second];
+  }
+
+  Sym Resolve(std::string_view path) {
+    return pool.Intern(baseDirectory.empty() ? detail::NormalizePath(path) : detail::JoinPath(baseDirectory, path));
+  }
+
+  Language LanguageOf(const FileRec& file) const {
+    return file.language != Language::kAuto ? file.language : LanguageOfPath(pool.View(file.path));
+  }
+
+  void MarkModified(std::uint32_t slot) {
+    FileRec& file = files[slot];
+    file.modified = true;
+    if (!file.queued) {
+      file.queued = true;
+      pending.push_back(slot);
+    }
+  }
+
+  void MarkIncluders(Sym path) {
+    const auto found = includers.find(path);
+    if (found == includers.end()) return;
+    for (std::uint32_t slot : found->second) {
+      if (files[slot].live) MarkModified(slot);
+    }
+  }
+
+  void MarkLanguage(bool verilog) {
+    for (std::uint32_t slot = 0; slot < files.size(); ++slot) {
+      if (!files[slot].live) continue;
+      const Language language = LanguageOf(files[slot]);
+      if ((language == Language::kVhdl) != verilog) MarkModified(slot);
+    }
+  }
+
+  void MarkAll() {
+    for (std::uint32_t slot = 0; slot < files.size(); ++slot) {
+      if (files[slot].live) MarkModified(slot);
+    }
+  }
+
+  void CountLibrary(Sym library, int delta) {
+    std::uint32_t& count = libraryFiles[library];
+    count = static_cast<std::uint32_t>(static_cast<int>(count) + delta);
+    if (count == 0) libraryFiles.erase(library);
+  }
+
+  void DropUnits(FileRec& file) {
+    for (std::uint32_t slot : file.units) {
+      UnitRec& unit = units[slot];
+      auto& bucket = index[unit.IndexKey()];
+      bucket.erase(std::find(bucket.begin(), bucket.end(), slot));
+      if (bucket.empty()) index.erase(unit.IndexKey());
+      unit = UnitRec{};
+      freeUnits.push_back(slot);
+    }
+    file.units.clear();
+  }
+
+  void DropIncludes(std::uint32_t slot) {
+    FileRec& file = files[slot];
+    for (Sym path : file.includes) {
+      auto found = includers.find(path);
+      if (found == includers.end()) continue;
+      auto& list = found->second;
+      list.erase(std::remove(list.begin(), list.end(), slot), list.end());
+      if (list.empty()) includers.erase(found);
+    }
+    file.includes.clear();
+  }
+
+  ScanOptions Options() const {
+    ScanOptions options;
+    options.macros = macros;
+    for (const std::string& dir : includeDirs) {
+      options.includeDirs.push_back(baseDirectory.empty() ? dir : detail::JoinPath(baseDirectory, dir));
+    }
+    options.vhdlStandard = standard;
+    options.reader = reader;
+    return options;
+  }
+
+  void Scan(std::uint32_t slot, const ScanOptions& options) {
+    DropUnits(files[slot]);
+    DropIncludes(slot);
+    ScanResult result = ScanFile(std::string(pool.View(files[slot].resolved)), LanguageOf(files[slot]), options);
+    FileRec& file = files[slot];
+    file.modified = false;
+    file.messages = std::move(result.messages);
+    for (Message& message : file.messages) message.file = file.handle;
+    for (const std::string& include : result.includes) {
+      const Sym path = pool.Intern(include);
+      file.includes.push_back(path);
+      includers[path].push_back(slot);
+    }
+    std::uint32_t position = 0;
+    for (Unit& scanned : result.units) {
+      std::uint32_t unitSlot;
+      if (freeUnits.empty()) {
+        unitSlot = static_cast<std::uint32_t>(units.size());
+        units.emplace_back();
+      } else {
+        unitSlot = freeUnits.back();
+        freeUnits.pop_back();
+      }
+      UnitRec& unit = units[unitSlot];
+      unit.file = slot;
+      unit.kind = scanned.kind;
+      unit.name = pool.Intern(scanned.name);
+      unit.key = Fold(unit.name);
+      unit.primary = pool.Intern(scanned.primary);
+      unit.primaryKey = Fold(unit.primary);
+      unit.line = scanned.line;
+      unit.position = position++;
+      unit.hasPorts = scanned.hasPorts;
+      unit.complete = scanned.complete;
+      unit.live = true;
+      unit.refs.reserve(scanned.references.size());
+      for (const Reference& ref : scanned.references) {
+        RefRec rec{};
+        rec.kind = ref.kind;
+        rec.library = ref.library.empty() ? 0 : FoldedIntern(ref.library);
+        rec.name = pool.Intern(ref.name);
+        rec.key = Fold(rec.name);
+        rec.secondary = ref.secondary.empty() ? 0 : FoldedIntern(ref.secondary);
+        rec.label = ref.label.empty() ? 0 : pool.Intern(ref.label);
+        rec.line = ref.line;
+        unit.refs.push_back(rec);
+      }
+      index[unit.IndexKey()].push_back(unitSlot);
+      file.units.push_back(unitSlot);
+    }
+  }
+
+  std::size_t Update() {
+    if (pending.empty()) return 0;
+    const ScanOptions options = Options();
+    std::size_t scanned = 0;
+    for (std::uint32_t slot : pending) {
+      FileRec& file = files[slot];
+      file.queued = false;
+      if (!file.live || !file.modified) continue;
+      Scan(slot, options);
+      ++scanned;
+    }
+    pending.clear();
+    if (scanned > 0) dirty = true;
+    return scanned;
+  }
+
+  // ---- the model
+
+  Sym LibraryOf(const UnitRec& unit) const { return files[unit.file].library; }
+  bool IsProjectLibrary(Sym library) const { return libraryFiles.count(library) != 0; }
+
+  // The best unit under `key` of the kinds in `mask`: in `library` unless it is 0, the name spelt
+  // exactly for Verilog kinds when `exact` is set, the language of the asker first, then file order.
+  std::uint32_t Find(Sym key, std::uint32_t mask, Sym library, Sym exact, bool fromVhdl) const {
+    const auto found = index.find(key);
+    if (found == index.end()) return kNone;
+    std::uint32_t best = kNone;
+    std::uint64_t bestRank = ~std::uint64_t{0};
+    for (std::uint32_t slot : found->second) {
+      const UnitRec& unit = units[slot];
+      if (!(mask & Bit(unit.kind)) || (library != 0 && LibraryOf(unit) != library)) continue;
+      const bool vhdl = IsVhdl(unit.kind);
+      if (!vhdl && exact != 0 && unit.name != exact) continue;
+      const std::uint64_t rank = (std::uint64_t{vhdl != fromVhdl} << 32) | denseOf[slot];
+      if (rank < bestRank) {
+        bestRank = rank;
+        best = denseOf[slot];
+      }
+    }
+    return best;
+  }
+
+  // Secondary units of `primary` (architectures of an entity, the body of a package).
+  std::uint32_t FindSecondary(std::uint32_t primary, UnitKind kind, Sym key) const {
+    const UnitRec& owner = units[dense[primary]];
+    const auto found = index.find(owner.key);
+    if (found == index.end()) return kNone;
+    std::uint32_t best = kNone;
+    for (std::uint32_t slot : found->second) {
+      const UnitRec& unit = units[slot];
+      if (unit.kind != kind || LibraryOf(unit) != LibraryOf(owner) || (key != 0 && unit.key != key)) continue;
+      best = std::min(best, denseOf[slot]);
+    }
+    return best;
+  }
+
+  std::string Describe(const UnitRec& unit) const {
+    std::string text(pool.View(unit.name));
+    if (unit.kind == UnitKind::kVhdlArchitecture) text = std::string(pool.View(unit.primary)) + "(" + text + ")";
+    if (unit.kind == UnitKind::kVhdlPackageBody) text += "(body)";
+    return "'" + text + "'";
+  }
+
+  // Messages of queries, kept once however often the query is repeated.
+  void QueryMessage(Message message) {
+    for (const Message& known : modelMessages) {
+      if (known.kind == message.kind && known.text == message.text) return;
+    }
+    modelMessages.push_back(std::move(message));
+  }
+
+  void ModelMessage(MessageKind kind, const UnitRec& unit, std::uint32_t line, std::string text) {
+    const FileRec& file = files[unit.file];
+    Message message;
+    message.kind = kind;
+    message.severity = Severity::kWarning;
+    message.path = std::string(pool.View(file.path));
+    message.line = line;
+    message.text = std::move(text);
+    message.file = file.handle;
+    modelMessages.push_back(std::move(message));
+  }
+
+  void Missing(const UnitRec& unit, const RefRec& ref, const char* what) {
+    std::string name(pool.View(ref.name));
+    if (ref.library != 0) name = std::string(pool.View(ref.library)) + "." + name;
+    ModelMessage(MessageKind::kMissingUnit, unit, ref.line,
+                 std::string(what) + " '" + name + "' needed by " + Describe(unit) + " is not in the project");
+  }
+
+  void Resolve() {
+    if (!dirty) return;
+    dirty = false;
+    modelMessages.clear();
+
+    // Dense numbering in file order: it is also every tie-break.
+    dense.clear();
+    for (std::uint32_t slot = 0; slot < units.size(); ++slot) {
+      if (units[slot].live) dense.push_back(slot);
+    }
+    std::sort(dense.begin(), dense.end(), [&](std::uint32_t a, std::uint32_t b) {
+      const FileRec& fa = files[units[a].file];
+      const FileRec& fb = files[units[b].file];
+      if (fa.order != fb.order) return fa.order < fb.order;
+      if (fa.sequence != fb.sequence) return fa.sequence < fb.sequence;
+      return units[a].position < units[b].position;
+    });
+    const std::size_t n = dense.size();
+    denseOf.assign(units.size(), kNone);
+    for (std::uint32_t i = 0; i < n; ++i) denseOf[dense[i]] = i;
+
+    edges.clear();
+    instanceStart.assign(n + 1, 0);
+    instanceEdges.clear();
+    instantiated.assign(n, false);
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> secondaryPairs;  // (primary, secondary)
+    std::vector<Orderer::Edge> unitEdges;
+
+    for (std::uint32_t i = 0; i < n; ++i) {
+      const UnitRec& unit = units[dense[i]];
+      const Sym own = LibraryOf(unit);
+      const bool vhdl = IsVhdl(unit.kind);
+      unitEdges.clear();
+      auto need = [&](std::uint32_t target, bool hard) {
+        if (target != kNone && target != i) unitEdges.push_back({i, target, hard});
+      };
+      DuplicateCheck(i, unit);
+
+      if (unit.kind == UnitKind::kVhdlArchitecture || unit.kind == UnitKind::kVhdlPackageBody ||
+          unit.kind == UnitKind::kVhdlConfiguration) {
+        const bool body = unit.kind == UnitKind::kVhdlPackageBody;
+        const std::uint32_t primary =
+            Find(unit.primaryKey, body ? Bit(UnitKind::kVhdlPackage) : Bit(UnitKind::kVhdlEntity), own, 0, true);
+        if (primary == kNone) {
+          ModelMessage(MessageKind::kMissingUnit, unit, unit.line,
+                       std::string(body ? "package '" : "entity '") + std::string(pool.View(unit.primary)) + "' of " +
+                           Describe(unit) + " is not in the project");
+        } else if (unit.kind == UnitKind::kVhdlConfiguration) {
+          need(primary, true);
+        } else {
+          need(primary, true);
+          secondaryPairs.emplace_back(primary, i);
+        }
+      }
+
+      for (std::uint32_t r = 0; r < unit.refs.size(); ++r) {
+        const RefRec& ref = unit.refs[r];
+        Sym library = ref.library == work ? own : ref.library;
+        switch (ref.kind) {
+          case RefKind::kUse:
+          case RefKind::kContext: {
+            if (!IsProjectLibrary(library)) break;  // a library from outside, such as ieee
+            const std::uint32_t mask =
+                ref.kind == RefKind::kContext ? Bit(UnitKind::kVhdlContext) : (kVhdlPrimaries | kPackages);
+            const std::uint32_t target = Find(ref.key, mask, library, 0, true);
+            if (target == kNone) Missing(unit, ref, ref.kind == RefKind::kContext ? "context" : "unit");
+            need(target, true);
+            break;
+          }
+          case RefKind::kInstance: {
+            std::uint32_t target = Find(ref.key, kCells, own, vhdl ? 0 : ref.name, vhdl);
+            if (target == kNone) target = Find(ref.key, kCells, 0, vhdl ? 0 : ref.name, vhdl);
+            if (target == kNone) {
+              Missing(unit, ref, vhdl ? "component" : "module");
+            } else {
+              instantiated[target] = true;
+            }
+            need(target, false);
+            instanceEdges.push_back({r, target, kNone});
+            ++instanceStart[i + 1];
+            break;
+          }
+          case RefKind::kEntityInstance:
+          case RefKind::kEntityBinding:
+          case RefKind::kConfigurationInstance:
+          case RefKind::kConfigurationBinding: {
+            const bool entity = ref.kind == RefKind::kEntityInstance || ref.kind == RefKind::kEntityBinding;
+            const bool outside = ref.library != 0 && !IsProjectLibrary(library);
+            const std::uint32_t mask = entity ? Bit(UnitKind::kVhdlEntity) : Bit(UnitKind::kVhdlConfiguration);
+            std::uint32_t target = outside ? kNone : Find(ref.key, mask, ref.library != 0 ? library : own, 0, true);
+            if (target == kNone && ref.library == 0) target = Find(ref.key, mask, 0, 0, true);
+            std::uint32_t architecture = kNone;
+            if (target == kNone) {
+              if (!outside) Missing(unit, ref, entity ? "entity" : "configuration");
+            } else {
+              need(target, true);
+              if (entity && ref.secondary != 0) {
+                architecture = FindSecondary(target, UnitKind::kVhdlArchitecture, ref.secondary);
+                if (architecture == kNone) {
+                  ModelMessage(MessageKind::kMissingUnit, unit, ref.line,
+                               "architecture '" + std::string(pool.View(ref.secondary)) + "' of entity '" +
+                                   std::string(pool.View(ref.name)) + "' is not in the project");
+                }
+                need(architecture, true);
+              }
+              instantiated[target] = true;
+              if (!entity) {
+                const UnitRec& configuration = units[dense[target]];
+                const std::uint32_t configured =
+                    Find(configuration.primaryKey, Bit(UnitKind::kVhdlEntity), LibraryOf(configuration), 0, true);
+                if (configured != kNone) instantiated[configured] = true;
+              }
+            }
+            if (ref.kind == RefKind::kEntityInstance || ref.kind == RefKind::kConfigurationInstance) {
+              instanceEdges.push_back({r, target, architecture});
+              ++instanceStart[i + 1];
+            }
+            break;
+          }
+          case RefKind::kArchitecture: {
+            const std::uint32_t entity = Find(unit.primaryKey, Bit(UnitKind::kVhdlEntity), own, 0, true);
+            if (entity == kNone) break;  // reported with the configuration
+            const std::uint32_t architecture = FindSecondary(entity, UnitKind::kVhdlArchitecture, ref.key);
+            if (architecture == kNone) Missing(unit, ref, "architecture");
+            need(architecture, true);
+            break;
+          }
+          case RefKind::kImport:
+          case RefKind::kScope: {
+            std::uint32_t target = Find(ref.key, kPackages, own, ref.name, false);
+            if (target == kNone) target = Find(ref.key, kPackages, 0, ref.name, false);
+            if (target == kNone && ref.kind == RefKind::kImport) Missing(unit, ref, "package");
+            need(target, true);
+            break;
+          }
+        }
+      }
+      // Repeated needs of one unit count once; a hard one wins.
+      std::sort(unitEdges.begin(), unitEdges.end(), [](const Orderer::Edge& a, const Orderer::Edge& b) {
+        return a.to != b.to ? a.to < b.to : a.hard > b.hard;
+      });
+      for (std::size_t k = 0; k < unitEdges.size(); ++k) {
+        if (k == 0 || unitEdges[k].to != unitEdges[k - 1].to) edges.push_back(unitEdges[k]);
+      }
+    }
+    for (std::size_t i = 0; i < n; ++i) instanceStart[i + 1] += instanceStart[i];
+
+    // A configuration needs every architecture of its entity.
+    secondaryStart.assign(n + 1, 0);
+    for (const auto& [primary, secondary] : secondaryPairs) ++secondaryStart[primary + 1];
+    for (std::size_t i = 0; i < n; ++i) secondaryStart[i + 1] += secondaryStart[i];
+    secondaries.assign(secondaryPairs.size(), 0);
+    {
+      std::vector<std::uint32_t> fill(secondaryStart.begin(), secondaryStart.end() - 1);
+      for (const auto& [primary, secondary] : secondaryPairs) secondaries[fill[primary]++] = secondary;
+    }
+    for (std::uint32_t i = 0; i < n; ++i) {
+      const UnitRec& unit = units[dense[i]];
+      if (unit.kind != UnitKind::kVhdlConfiguration) continue;
+      const std::uint32_t entity = Find(unit.primaryKey, Bit(UnitKind::kVhdlEntity), LibraryOf(unit), 0, true);
+      if (entity == kNone) continue;
+      for (std::uint32_t k = secondaryStart[entity]; k < secondaryStart[entity + 1]; ++k) {
+        edges.push_back({i, secondaries[k], true});
+      }
+    }
+
+    depStart.assign(n + 1, 0);
+    for (const Orderer::Edge& e : edges) ++depStart[e.from + 1];
+    for (std::size_t i = 0; i < n; ++i) depStart[i + 1] += depStart[i];
+    deps.assign(edges.size(), 0);
+    {
+      std::vector<std::uint32_t> fill(depStart.begin(), depStart.end() - 1);
+      for (const Orderer::Edge& e : edges) deps[fill[e.from]++] = e.to;
+    }
+
+    // Configurations that only configurations need go last; otherwise file order breaks ties.
+    late.assign(n, false);
+    {
+      std::vector<bool> needed(n, false);
+      std::vector<std::uint32_t> work;
+      for (std::uint32_t i = 0; i < n; ++i) {
+        if (units[dense[i]].kind != UnitKind::kVhdlConfiguration) work.push_back(i);
+      }
+      while (!work.empty()) {
+        const std::uint32_t at = work.back();
+        work.pop_back();
+        for (std::uint32_t k = depStart[at]; k < depStart[at + 1]; ++k) {
+          if (!needed[deps[k]]) {
+            needed[deps[k]] = true;
+            work.push_back(deps[k]);
+          }
+        }
+      }
+      for (std::uint32_t i = 0; i < n; ++i)
+        late[i] = units[dense[i]].kind == UnitKind::kVhdlConfiguration && !needed[i];
+    }
+    std::vector<std::uint64_t> keys(n);
+    for (std::uint32_t i = 0; i < n; ++i) keys[i] = (std::uint64_t{late[i]} << 63) | i;
+    std::vector<std::vector<std::uint32_t>> cycles;
+    order = Orderer::Run(n, keys, edges, &cycles);
+    position.assign(n, 0);
+    for (std::uint32_t k = 0; k < n; ++k) position[order[k]] = k;
+    std::vector<bool> inUnitCycle(files.size(), false);
+    for (const auto& cycle : cycles) {
+      std::string text = "units need each other:";
+      for (std::uint32_t member : cycle) {
+        text += " " + Describe(units[dense[member]]) + " ->";
+        inUnitCycle[units[dense[member]].file] = true;
+      }
+      text += " " + Describe(units[dense[cycle.front()]]);
+      const UnitRec& first = units[dense[cycle.front()]];
+      ModelMessage(MessageKind::kCycle, first, first.line, std::move(text));
+    }
+    OrderFiles(inUnitCycle);
+  }
+
+  void DuplicateCheck(std::uint32_t i, const UnitRec& unit) {
+    const auto found = index.find(unit.IndexKey());
+    if (found == index.end()) return;
+    for (std::uint32_t slot : found->second) {
+      const UnitRec& other = units[slot];
+      if (denseOf[slot] >= i || other.kind != unit.kind || LibraryOf(other) != LibraryOf(unit)) continue;
+      const bool same = IsVhdl(unit.kind) ? other.key == unit.key : other.name == unit.name;
+      if (!same || (IsSecondary(unit.kind) && other.primaryKey != unit.primaryKey)) continue;
+      ModelMessage(MessageKind::kDuplicateUnit, unit, unit.line,
+                   Describe(unit) + " is defined again; the one in " + std::string(pool.View(files[other.file].path)) +
+                       " is used");
+      return;
+    }
+  }
+
+  void OrderFiles(const std::vector<bool>& inUnitCycle) {
+    std::vector<std::uint32_t> fileDense(files.size(), kNone);
+    std::vector<std::uint32_t> liveFiles;
+    for (std::uint32_t slot = 0; slot < files.size(); ++slot) {
+      if (files[slot].live) liveFiles.push_back(slot);
+    }
+    std::sort(liveFiles.begin(), liveFiles.end(), [&](std::uint32_t a, std::uint32_t b) {
+      return files[a].order != files[b].order ? files[a].order < files[b].order : files[a].sequence < files[b].sequence;
+    });
+    for (std::uint32_t k = 0; k < liveFiles.size(); ++k) fileDense[liveFiles[k]] = k;
+    // Unit edges come grouped by the unit that needs, and units by file: one pass drops repeats.
+    std::vector<Orderer::Edge> fileEdges;
+    std::vector<std::uint32_t> lastFrom(liveFiles.size(), kNone);
+    std::vector<std::uint32_t> edgeOf(liveFiles.size(), 0);
+    for (const Orderer::Edge& e : edges) {
+      const std::uint32_t from = fileDense[units[dense[e.from]].file];
+      const std::uint32_t to = fileDense[units[dense[e.to]].file];
+      if (from == to) continue;
+      if (lastFrom[to] == from) {
+        fileEdges[edgeOf[to]].hard = fileEdges[edgeOf[to]].hard || e.hard;
+        continue;
+      }
+      lastFrom[to] = from;
+      edgeOf[to] = static_cast<std::uint32_t>(fileEdges.size());
+      fileEdges.push_back({from, to, e.hard});
+    }
+    std::vector<std::uint64_t> keys(liveFiles.size());
+    for (std::uint32_t k = 0; k < liveFiles.size(); ++k) {
+      const FileRec& file = files[liveFiles[k]];
+      bool allLate = !file.units.empty();
+      for (std::uint32_t slot : file.units) allLate = allLate && late[denseOf[slot]];
+      keys[k] = (std::uint64_t{allLate} << 63) | k;
+    }
+    std::vector<std::vector<std::uint32_t>> cycles;
+    const std::vector<std::uint32_t> sorted = Orderer::Run(liveFiles.size(), keys, fileEdges, &cycles);
+    fileOrder.clear();
+    for (std::uint32_t k : sorted) fileOrder.push_back(liveFiles[k]);
+    for (const auto& cycle : cycles) {
+      bool known = true;
+      for (std::uint32_t member : cycle) known = known && inUnitCycle[liveFiles[member]];
+      if (known) continue;
+      std::string text = "files need each other, though their units do not:";
+      for (std::uint32_t member : cycle) text += " " + std::string(pool.View(files[liveFiles[member]].path));
+      const FileRec& first = files[liveFiles[cycle.front()]];
+      Message message;
+      message.kind = MessageKind::kFileCycle;
+      message.path = std::string(pool.View(first.path));
+      message.text = std::move(text);
+      message.file = first.handle;
+      modelMessages.push_back(std::move(message));
+    }
+  }
+
+  // ---- answers
+
+  UnitInfo Info(std::uint32_t denseIndex) const {
+    const UnitRec& unit = units[dense[denseIndex]];
+    const FileRec& file = files[unit.file];
+    UnitInfo info;
+    info.kind = unit.kind;
+    info.name = pool.View(unit.name);
+    info.primary = pool.View(unit.primary);
+    info.library = pool.View(file.library);
+    info.path = pool.View(file.path);
+    info.file = file.handle;
+    info.line = unit.line;
+    info.hasPorts = unit.hasPorts;
+    info.complete = unit.complete;
+    return info;
+  }
+
+  // A top by name: an entity, module, program or configuration, the exact spelling first.
+  std::uint32_t FindTop(std::string_view name, std::string_view library) {
+    const Sym exact = pool.Intern(name);
+    const Sym lib = library.empty() ? 0 : FoldedIntern(library);
+    const std::uint32_t mask = kCells | Bit(UnitKind::kVhdlConfiguration);
+    std::uint32_t found = Find(Fold(exact), mask, lib, exact, false);
+    if (found == kNone) found = Find(Fold(exact), mask, lib, 0, false);
+    return found;
+  }
+
+  // The architecture an entity elaborates with by default: the last one compiled.
+  std::uint32_t DefaultArchitecture(std::uint32_t entity) const {
+    std::uint32_t best = kNone;
+    for (std::uint32_t k = secondaryStart[entity]; k < secondaryStart[entity + 1]; ++k) {
+      const std::uint32_t candidate = secondaries[k];
+      if (units[dense[candidate]].kind != UnitKind::kVhdlArchitecture) continue;
+      if (best == kNone || position[candidate] > position[best]) best = candidate;
+    }
+    return best;
+  }
+
+  // What a node of `unit` elaborates: an entity's architecture, a configuration's entity and the
+  // architecture it names. Instances are read from the returned unit.
+  std::pair<std::uint32_t, std::uint32_t> Elaborate(std::uint32_t unit, std::uint32_t architecture) const {
+    const UnitRec& rec = units[dense[unit]];
+    if (rec.kind == UnitKind::kVhdlConfiguration) {
+      const std::uint32_t entity = Find(rec.primaryKey, Bit(UnitKind::kVhdlEntity), LibraryOf(rec), 0, true);
+      if (entity == kNone) return {kNone, kNone};
+      for (const RefRec& ref : rec.refs) {
+        if (ref.kind == RefKind::kArchitecture) {
+          architecture = FindSecondary(entity, UnitKind::kVhdlArchitecture, ref.key);
+          break;
+        }
+      }
+      if (architecture == kNone) architecture = DefaultArchitecture(entity);
+      return {architecture, architecture};
+    }
+    if (rec.kind == UnitKind::kVhdlEntity) {
+      if (architecture == kNone) architecture = DefaultArchitecture(unit);
+      return {architecture, architecture};
+    }
+    return {unit, kNone};
+  }
+
+  std::optional<HierarchyNode> Hierarchy(std::uint32_t top, std::string_view topName) {
+    struct Flat {
+      HierarchyNode node;
+      std::uint32_t parent;
+      std::uint32_t unit;
+      std::uint32_t source;  // the unit whose instances are its children
+      std::uint32_t next;    // the next instance edge to follow
+    };
+    std::vector<Flat> flat;
+    std::vector<bool> onPath(dense.size(), false);
+    auto open = [&](HierarchyNode node, std::uint32_t parent, std::uint32_t unit, std::uint32_t architecture) {
+      std::uint32_t source = kNone;
+      if (unit != kNone) {
+        node.unit = Info(unit);
+        const auto [from, used] = Elaborate(unit, architecture);
+        source = from;
+        if (used != kNone) node.architecture = Info(used);
+        if (onPath[unit]) {
+          node.recursive = true;
+          source = kNone;
+        }
+      }
+      flat.push_back(Flat{std::move(node), parent, unit, source, source == kNone ? 0 : instanceStart[source]});
+      if (unit != kNone && source != kNone) onPath[unit] = true;
+    };
+    HierarchyNode root;
+    root.path = std::string(pool.View(units[dense[top]].name));
+    root.unitName = std::string(topName);
+    open(std::move(root), kNone, top, kNone);
+    std::vector<std::uint32_t> stack{0};
+    bool cut = false;
+    while (!stack.empty()) {
+      const std::uint32_t at = stack.back();
+      Flat& node = flat[at];
+      if (node.source == kNone || node.next >= instanceStart[node.source + 1] || cut) {
+        if (node.unit != kNone && node.source != kNone) onPath[node.unit] = false;
+        stack.pop_back();
+        continue;
+      }
+      if (flat.size() >= maxNodes) {
+        cut = true;
+        const FileRec& file = files[units[dense[top]].file];
+        Message message;
+        message.kind = MessageKind::kHierarchyLimit;
+        message.path = std::string(pool.View(file.path));
+        message.file = file.handle;
+        message.text = "the hierarchy below " + Describe(units[dense[top]]) + " passes " + std::to_string(maxNodes) +
+                       " nodes: it is cut there";
+        QueryMessage(std::move(message));
+        continue;
+      }
+      const InstanceEdge& edge = instanceEdges[node.next++];
+      const RefRec& ref = units[dense[node.source]].refs[edge.ref];
+      HierarchyNode child;
+      // The label carries the generate and block labels around the instance; the path keeps them.
+      const std::string_view label = pool.View(ref.label);
+      child.path = node.node.path + "/" + std::string(label);
+      child.instanceName = std::string(label.substr(label.rfind('/') + 1));
+      child.unitName = std::string(pool.View(ref.name));
+      open(std::move(child), at, edge.target, edge.architecture);
+      stack.push_back(static_cast<std::uint32_t>(flat.size() - 1));
+    }
+    // Preorder puts every child after its parent: fold the list into a tree from the back.
+    for (std::size_t i = flat.size(); i-- > 1;) {
+      HierarchyNode& node = flat[i].node;
+      std::reverse(node.children.begin(), node.children.end());
+      flat[flat[i].parent].node.children.push_back(std::move(node));
+    }
+    std::reverse(flat[0].node.children.begin(), flat[0].node.children.end());
+    return std::move(flat[0].node);
+  }
+
+  CompileOrder OrderOf(const std::vector<bool>* wanted) const {
+    CompileOrder result;
+    std::vector<bool> fileWanted(files.size(), wanted == nullptr);
+    for (std::uint32_t i : order) {
+      if (wanted != nullptr && !(*wanted)[i]) continue;
+      result.units.push_back(Info(i));
+      fileWanted[units[dense[i]].file] = true;
+    }
+    for (std::uint32_t slot : fileOrder) {
+      if (fileWanted[slot]) result.files.push_back(files[slot].handle);
+    }
+    return result;
+  }
+
+  // Everything `top` needs, with the architectures of the entities and the bodies of the packages.
+  std::vector<bool> Closure(std::uint32_t top) const {
+    std::vector<bool> seen(dense.size(), false);
+    std::vector<std::uint32_t> work{top};
+    seen[top] = true;
+    while (!work.empty()) {
+      const std::uint32_t at = work.back();
+      work.pop_back();
+      auto reach = [&](std::uint32_t next) {
+        if (!seen[next]) {
+          seen[next] = true;
+          work.push_back(next);
+        }
+      };
+      for (std::uint32_t k = depStart[at]; k < depStart[at + 1]; ++k) reach(deps[k]);
+      for (std::uint32_t k = secondaryStart[at]; k < secondaryStart[at + 1]; ++k) reach(secondaries[k]);
+    }
+    return seen;
+  }
+};
+
+Project::Project() : m_impl(std::make_unique<Impl>()) {}
+Project::~Project() = default;
+
+bool Project::AddFile(FileHandle handle, std::string_view path, std::int64_t order, std::string_view library) {
+  Impl& d = *m_impl;
+  if (d.byHandle.count(handle) != 0) return false;
+  std::uint32_t slot;
+  if (d.freeFiles.empty()) {
+    slot = static_cast<std::uint32_t>(d.files.size());
+    d.files.emplace_back();
+  } else {
+    slot = d.freeFiles.back();
+    d.freeFiles.pop_back();
+    d.files[slot] = FileRec{};
+  }
+  FileRec& file = d.files[slot];
+  file.handle = handle;
+  file.order = order;
+  file.sequence = d.nextSequence++;
+  file.path = d.pool.Intern(path);
+  file.resolved = d.Resolve(path);
+  file.library = d.FoldedIntern(library.empty() ? std::string_view("work") : library);
+  file.live = true;
+  d.byHandle.emplace(handle, slot);
+  d.CountLibrary(file.library, +1);
+  d.MarkModified(slot);
+  d.dirty = true;
+  return true;
+}
+
+bool Project::Remove(FileHandle handle) {
+  Impl& d = *m_impl;
+  const auto found = d.byHandle.find(handle);
+  if (found == d.byHandle.end()) return false;
+  const std::uint32_t slot = found->second;
+  d.byHandle.erase(found);
+  d.DropUnits(d.files[slot]);
+  d.DropIncludes(slot);
+  d.CountLibrary(d.files[slot].library, -1);
+  d.files[slot] = FileRec{};
+  d.freeFiles.push_back(slot);
+  d.dirty = true;
+  return true;
+}
+
+bool Project::SetPath(FileHandle handle, std::string_view path) {
+  FileRec* file = m_impl->FileOf(handle);
+  if (file == nullptr) return false;
+  file->path = m_impl->pool.Intern(path);
+  file->resolved = m_impl->Resolve(path);
+  m_impl->MarkModified(m_impl->byHandle[handle]);
+  return true;
+}
+
+bool Project::SetOrder(FileHandle handle, std::int64_t order) {
+  FileRec* file = m_impl->FileOf(handle);
+  if (file == nullptr) return false;
+  if (file->order != order) m_impl->dirty = true;
+  file->order = order;
+  return true;
+}
+
+bool Project::SetLibrary(FileHandle handle, std::string_view library) {
+  FileRec* file = m_impl->FileOf(handle);
+  if (file == nullptr) return false;
+  const Sym folded = m_impl->FoldedIntern(library.empty() ? std::string_view("work") : library);
+  if (folded != file->library) {
+    m_impl->CountLibrary(file->library, -1);
+    m_impl->CountLibrary(folded, +1);
+    file->library = folded;
+    m_impl->dirty = true;
+  }
+  return true;
+}
+
+bool Project::SetLanguage(FileHandle handle, Language language) {
+  FileRec* file = m_impl->FileOf(handle);
+  if (file == nullptr) return false;
+  if (file->language != language) {
+    file->language = language;
+    m_impl->MarkModified(m_impl->byHandle[handle]);
+  }
+  return true;
+}
+
+bool Project::SetModified(FileHandle handle) {
+  const auto found = m_impl->byHandle.find(handle);
+  if (found == m_impl->byHandle.end()) return false;
+  m_impl->MarkModified(found->second);
+  m_impl->MarkIncluders(m_impl->files[found->second].resolved);
+  return true;
+}
+
+void Project::SetPathModified(std::string_view path) {
+  const Sym resolved = m_impl->Resolve(path);
+  for (std::uint32_t slot = 0; slot < m_impl->files.size(); ++slot) {
+    if (m_impl->files[slot].live && m_impl->files[slot].resolved == resolved) m_impl->MarkModified(slot);
+  }
+  m_impl->MarkIncluders(resolved);
+}
+
+bool Project::IsModified(FileHandle handle) const {
+  const FileRec* file = m_impl->FileOf(handle);
+  return file != nullptr && file->modified;
+}
+
+bool Project::Contains(FileHandle handle) const { return m_impl->byHandle.count(handle) != 0; }
+std::size_t Project::FileCount() const { return m_impl->byHandle.size(); }
+
+std::optional<std::string_view> Project::PathOf(FileHandle handle) const {
+  const FileRec* file = m_impl->FileOf(handle);
+  if (file == nullptr) return std::nullopt;
+  return m_impl->pool.View(file->path);
+}
+
+void Project::SetMacros(std::vector<std::string> macros) {
+  if (macros == m_impl->macros) return;
+  m_impl->macros = std::move(macros);
+  m_impl->MarkLanguage(true);
+}
+
+void Project::SetIncludeDirs(std::vector<std::string> dirs) {
+  if (dirs == m_impl->includeDirs) return;
+  m_impl->includeDirs = std::move(dirs);
+  m_impl->MarkLanguage(true);
+}
+
+bool Project::SetVhdlStandard(std::string_view standard) {
+  VhdlStandard parsed;
+  if (!ParseVhdlStandard(standard, &parsed)) return false;
+  SetVhdlStandard(parsed);
+  return true;
+}
+
+void Project::SetVhdlStandard(VhdlStandard standard) {
+  if (standard == m_impl->standard) return;
+  m_impl->standard = standard;
+  m_impl->MarkLanguage(false);
+}
+
+void Project::SetBaseDirectory(std::string_view directory) {
+  if (directory == m_impl->baseDirectory) return;
+  m_impl->baseDirectory = std::string(directory);
+  for (FileRec& file : m_impl->files) {
+    if (file.live) file.resolved = m_impl->Resolve(m_impl->pool.View(file.path));
+  }
+  m_impl->MarkAll();
+}
+
+void Project::SetReader(Reader reader) {
+  m_impl->reader = std::move(reader);
+  m_impl->MarkAll();
+}
+
+const std::vector<std::string>& Project::Macros() const { return m_impl->macros; }
+const std::vector<std::string>& Project::IncludeDirs() const { return m_impl->includeDirs; }
+VhdlStandard Project::GetVhdlStandard() const { return m_impl->standard; }
+void Project::SetMaxHierarchyNodes(std::size_t nodes) { m_impl->maxNodes = std::max<std::size_t>(nodes, 1); }
+
+std::size_t Project::Update() { return m_impl->Update(); }
+void Project::Invalidate() { m_impl->dirty = true; }
+
+std::vector<UnitInfo> Project::Units() {
+  m_impl->Update();
+  m_impl->Resolve();
+  std::vector<UnitInfo> result;
+  result.reserve(m_impl->dense.size());
+  for (std::uint32_t i = 0; i < m_impl->dense.size(); ++i) result.push_back(m_impl->Info(i));
+  return result;
+}
+
+std::vector<UnitInfo> Project::UnitsOf(FileHandle handle) {
+  m_impl->Update();
+  m_impl->Resolve();
+  std::vector<UnitInfo> result;
+  const FileRec* file = m_impl->FileOf(handle);
+  if (file == nullptr) return result;
+  for (std::uint32_t slot : file->units) result.push_back(m_impl->Info(m_impl->denseOf[slot]));
+  return result;
+}
+
+CompileOrder Project::GetCompileOrder() {
+  m_impl->Update();
+  m_impl->Resolve();
+  return m_impl->OrderOf(nullptr);
+}
+
+CompileOrder Project::GetCompileOrder(std::string_view top, std::string_view library) {
+  m_impl->Update();
+  m_impl->Resolve();
+  const std::uint32_t found = m_impl->FindTop(top, library);
+  if (found == kNone) {
+    Message message;
+    message.kind = MessageKind::kUnknownTop;
+    message.text = "no entity, module or configuration '" + std::string(top) + "' in the project";
+    m_impl->QueryMessage(std::move(message));
+    return {};
+  }
+  const std::vector<bool> wanted = m_impl->Closure(found);
+  return m_impl->OrderOf(&wanted);
+}
+
+std::vector<TopCandidate> Project::TopCandidates() {
+  m_impl->Update();
+  m_impl->Resolve();
+  const Impl& d = *m_impl;
+  std::vector<std::uint32_t> tops;
+  for (std::uint32_t i = 0; i < d.dense.size(); ++i) {
+    if (CanBeTop(d.units[d.dense[i]].kind) && !d.instantiated[i]) tops.push_back(i);
+  }
+  std::stable_sort(tops.begin(), tops.end(), [&](std::uint32_t a, std::uint32_t b) {
+    const bool benchA = !d.units[d.dense[a]].hasPorts;
+    const bool benchB = !d.units[d.dense[b]].hasPorts;
+    return benchA != benchB ? benchA : d.position[a] < d.position[b];
+  });
+  std::vector<TopCandidate> result;
+  result.reserve(tops.size());
+  for (std::uint32_t i : tops) result.push_back({d.Info(i), !d.units[d.dense[i]].hasPorts});
+  return result;
+}
+
+std::optional<HierarchyNode> Project::Hierarchy(std::string_view top, std::string_view library) {
+  m_impl->Update();
+  m_impl->Resolve();
+  const std::uint32_t found = m_impl->FindTop(top, library);
+  if (found == kNone) {
+    Message message;
+    message.kind = MessageKind::kUnknownTop;
+    message.text = "no entity, module or configuration '" + std::string(top) + "' in the project";
+    m_impl->QueryMessage(std::move(message));
+    return std::nullopt;
+  }
+  return m_impl->Hierarchy(found, top);
+}
+
+std::vector<Message> Project::Messages() {
+  m_impl->Update();
+  m_impl->Resolve();
+  std::vector<Message> result;
+  std::vector<std::uint32_t> byOrder;
+  for (std::uint32_t slot = 0; slot < m_impl->files.size(); ++slot) {
+    if (m_impl->files[slot].live) byOrder.push_back(slot);
+  }
+  std::sort(byOrder.begin(), byOrder.end(), [&](std::uint32_t a, std::uint32_t b) {
+    const FileRec& fa = m_impl->files[a];
+    const FileRec& fb = m_impl->files[b];
+    return fa.order != fb.order ? fa.order < fb.order : fa.sequence < fb.sequence;
+  });
+  for (std::uint32_t slot : byOrder) {
+    const auto& messages = m_impl->files[slot].messages;
+    result.insert(result.end(), messages.begin(), messages.end());
+  }
+  result.insert(result.end(), m_impl->modelMessages.begin(), m_impl->modelMessages.end());
+  return result;
+}
+
+}  // namespace Hdl::scan

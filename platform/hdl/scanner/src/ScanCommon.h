@@ -1,0 +1,170 @@
+#pragma once
+// What both language scanners share: character classes, a keyword table, line numbers from
+// offsets, and the names they fold.
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "HdlScan/Scan.h"
+
+namespace Hdl::scan::detail {
+
+enum CharClass : std::uint8_t { kSpace = 1, kIdentStart = 2, kIdentChar = 4, kDigit = 8 };
+
+struct CharTable {
+  std::array<std::uint8_t, 256> bits{};
+  constexpr CharTable() {
+    for (int c : {' ', '\t', '\r', '\n', '\f', '\v'}) bits[c] = kSpace;
+    for (int c = 'a'; c <= 'z'; ++c) bits[c] = kIdentStart | kIdentChar;
+    for (int c = 'A'; c <= 'Z'; ++c) bits[c] = kIdentStart | kIdentChar;
+    bits['_'] = kIdentStart | kIdentChar;
+    for (int c = '0'; c <= '9'; ++c) bits[c] = kIdentChar | kDigit;
+  }
+};
+inline constexpr CharTable kChars;
+
+inline bool IsSpace(char c) { return kChars.bits[static_cast<unsigned char>(c)] & kSpace; }
+inline bool IsIdentStart(char c) { return kChars.bits[static_cast<unsigned char>(c)] & kIdentStart; }
+inline bool IsIdentChar(char c) { return kChars.bits[static_cast<unsigned char>(c)] & kIdentChar; }
+inline bool IsDigit(char c) { return kChars.bits[static_cast<unsigned char>(c)] & kDigit; }
+inline char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+// VHDL folds basic identifiers; an extended identifier (\Name\) keeps its case.
+inline std::string FoldVhdl(std::string_view name) {
+  std::string folded(name);
+  if (folded.empty() || folded[0] != '\\') {
+    for (char& c : folded) c = Lower(c);
+  }
+  return folded;
+}
+
+inline bool EqualsFolded(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  }
+  return true;
+}
+
+// A small open-addressed table from keyword text to a code; codes start at 1, 0 is "not a keyword".
+class KeywordTable {
+ public:
+  static constexpr std::size_t kMaxLength = 20;
+
+  // Each entry names one or more words, separated by blanks, that share a code.
+  explicit KeywordTable(std::initializer_list<std::pair<std::string_view, std::uint8_t>> groups) {
+    for (auto [words, code] : groups) {
+      while (!words.empty()) {
+        const std::size_t end = std::min(words.find(' '), words.size());
+        if (end > 0) Insert(words.substr(0, end), code);
+        words.remove_prefix(std::min(end + 1, words.size()));
+      }
+    }
+  }
+
+  // The keywords are stored in lower case; `foldCase` matches text in any case (VHDL).
+  std::uint8_t Find(const char* text, std::size_t length, bool foldCase) const {
+    if (length == 0 || length > kMaxLength) return 0;
+    std::uint32_t slot = foldCase ? Hash<true>(text, length) : Hash<false>(text, length);
+    while (m_slots[slot].code != 0) {
+      const Slot& s = m_slots[slot];
+      if (s.length == length &&
+          (foldCase ? EqualsFolded({s.text, length}, {text, length}) : std::memcmp(s.text, text, length) == 0)) {
+        return s.code;
+      }
+      slot = (slot + 1) & kMask;
+    }
+    return 0;
+  }
+
+ private:
+  static constexpr std::uint32_t kMask = 1023;
+  void Insert(std::string_view word, std::uint8_t code) {
+    if (word.size() > kMaxLength) return;  // never looked up
+    std::uint32_t slot = Hash<false>(word.data(), word.size());
+    while (m_slots[slot].code != 0) slot = (slot + 1) & kMask;
+    m_slots[slot].code = code;
+    m_slots[slot].length = static_cast<std::uint8_t>(word.size());
+    std::memcpy(m_slots[slot].text, word.data(), word.size());
+  }
+
+  // From the length and three characters only: most names are no keywords, and are never folded whole.
+  template <bool kFold>
+  static std::uint32_t Hash(const char* text, std::size_t length) {
+    auto at = [&](std::size_t i) {
+      return static_cast<std::uint32_t>(static_cast<unsigned char>(kFold ? Lower(text[i]) : text[i]));
+    };
+    const std::uint32_t h = static_cast<std::uint32_t>(length) * 0x9E3779B1u ^ at(0) * 0x85EBCA6Bu ^
+                            at(length / 2) * 0xC2B2AE35u ^ at(length - 1) * 0x27D4EB2Fu;
+    return (h ^ (h >> 13)) & kMask;
+  }
+  struct Slot {
+    std::uint8_t code = 0;
+    std::uint8_t length = 0;
+    char text[kMaxLength] = {};
+  };
+  std::array<Slot, kMask + 1> m_slots{};
+};
+
+// Line numbers for offsets of one text, counted from the last offset asked about.
+class LineCounter {
+ public:
+  explicit LineCounter(std::string_view text = {}) : m_text(text) {}
+  std::uint32_t LineOf(std::size_t offset) {
+    offset = std::min(offset, m_text.size());
+    const char* base = m_text.data();
+    if (offset < m_offset) {
+      m_line -= static_cast<std::uint32_t>(std::count(base + offset, base + m_offset, '\n'));
+    } else {
+      m_line += static_cast<std::uint32_t>(std::count(base + m_offset, base + offset, '\n'));
+    }
+    m_offset = offset;
+    return m_line;
+  }
+
+ private:
+  std::string_view m_text;
+  std::size_t m_offset = 0;
+  std::uint32_t m_line = 1;
+};
+
+// A file past this many messages says nothing new: the rest are left out, with one message saying so.
+constexpr std::size_t kMaxMessages = 200;
+
+inline void AddMessage(ScanResult& result, MessageKind kind, Severity severity, std::string_view path,
+                       std::uint32_t line, std::string text) {
+  if (result.messages.size() > kMaxMessages) return;
+  if (result.messages.size() == kMaxMessages) {
+    kind = MessageKind::kExpansionLimit;
+    text = "more messages are left out";
+  }
+  Message message;
+  message.kind = kind;
+  message.severity = severity;
+  message.path = std::string(path);
+  message.line = line;
+  message.text = std::move(text);
+  result.messages.push_back(std::move(message));
+}
+
+// The directory part of a '/' path, with its trailing separator; "" for a bare name.
+inline std::string_view DirectoryOf(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? std::string_view{} : path.substr(0, slash + 1);
+}
+
+// Removes "." steps, "dir/.." pairs and repeated separators, on the text alone.
+std::string NormalizePath(std::string_view path);
+// `name` against `directory`, unless `name` is absolute or `directory` empty.
+std::string JoinPath(std::string_view directory, std::string_view name);
+
+void ScanVhdl(std::string_view text, std::string_view path, const ScanOptions& options, ScanResult& result);
+void ScanVerilog(std::string_view text, std::string_view path, const ScanOptions& options, ScanResult& result);
+
+}  // namespace Hdl::scan::detail

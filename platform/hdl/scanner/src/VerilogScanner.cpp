@@ -1,0 +1,1261 @@
+// The Verilog and SystemVerilog scanner: a preprocessor (includes, macros, conditionals) feeding a
+// token stream in which only unit headers, instances, imports and package scopes are recognised.
+// Bodies of functions, tasks, classes and the like are skipped whole so that their declarations
+// are never taken for instances.
+
+#include <deque>
+#include <unordered_map>
+
+#include "ScanCommon.h"
+
+namespace Hdl::scan::detail {
+
+namespace {
+
+enum Kw : std::uint8_t {
+  kNoKw = 0,
+  kOtherKw,
+  kModule,
+  kMacromodule,
+  kEndmodule,
+  kInterface,
+  kEndinterface,
+  kProgram,
+  kEndprogram,
+  kPackage,
+  kEndpackage,
+  kPrimitive,
+  kEndprimitive,
+  kClass,
+  kEndclass,
+  kFunction,
+  kEndfunction,
+  kTask,
+  kEndtask,
+  kBegin,
+  kEnd,
+  kGenerate,
+  kEndgenerate,
+  kImport,
+  kExport,
+  kExtern,
+  kTypedef,
+  kCovergroup,
+  kEndgroup,
+  kProperty,
+  kEndproperty,
+  kSequence,
+  kEndsequence,
+  kSpecify,
+  kEndspecify,
+  kTable,
+  kEndtable,
+  kConfig,
+  kEndconfig,
+  kChecker,
+  kEndchecker,
+  kAssertion,  // assert, assume, cover, restrict, expect: "assert property" declares nothing
+  kElse,
+  kEndcase,
+  kLifetime,  // static, automatic
+};
+
+const KeywordTable& Keywords() {
+  // Only the words the scan acts on get codes of their own; the rest only need to be reserved.
+  // clang-format off
+  static const KeywordTable table({
+      {"module", kModule}, {"macromodule", kMacromodule}, {"endmodule", kEndmodule}, {"interface", kInterface},
+      {"endinterface", kEndinterface}, {"program", kProgram}, {"endprogram", kEndprogram}, {"package", kPackage},
+      {"endpackage", kEndpackage}, {"primitive", kPrimitive}, {"endprimitive", kEndprimitive}, {"class", kClass},
+      {"endclass", kEndclass}, {"function", kFunction}, {"endfunction", kEndfunction}, {"task", kTask},
+      {"endtask", kEndtask}, {"begin", kBegin}, {"end", kEnd}, {"generate", kGenerate},
+      {"endgenerate", kEndgenerate}, {"import", kImport}, {"export", kExport}, {"extern", kExtern},
+      {"typedef", kTypedef}, {"covergroup", kCovergroup}, {"endgroup", kEndgroup}, {"property", kProperty},
+      {"endproperty", kEndproperty}, {"sequence", kSequence}, {"endsequence", kEndsequence}, {"specify", kSpecify},
+      {"endspecify", kEndspecify}, {"table", kTable}, {"endtable", kEndtable}, {"config", kConfig},
+      {"endconfig", kEndconfig}, {"checker", kChecker}, {"endchecker", kEndchecker}, {"assert", kAssertion},
+      {"assume", kAssertion}, {"cover", kAssertion}, {"restrict", kAssertion}, {"expect", kAssertion},
+      {"else", kElse}, {"endcase", kEndcase}, {"static", kLifetime}, {"automatic", kLifetime},
+      {"accept_on alias always always_comb always_ff always_latch and assign before bind "
+       "bins binsof bit break buf bufif0 bufif1 byte case casex casez cell chandle clocking "
+       "cmos const constraint context continue coverpoint cross deassign default defparam "
+       "design disable dist do edge endclocking enum event eventually extends final "
+       "first_match for force foreach forever fork forkjoin genvar global highz0 highz1 if "
+       "iff ifnone ignore_bins illegal_bins implements implies incdir include initial inout "
+       "input inside instance int integer interconnect intersect join join_any join_none "
+       "large let liblist library local localparam logic longint matches medium modport nand "
+       "negedge nettype new nexttime nmos nor noshowcancelled not notif0 notif1 null or "
+       "output packed parameter pmos posedge priority protected pull0 pull1 pulldown pullup "
+       "pure rand randc randcase randsequence rcmos real realtime ref reg reject_on release "
+       "repeat return rnmos rpmos rtran rtranif0 rtranif1 s_always s_eventually s_nexttime "
+       "s_until s_until_with scalared shortint shortreal showcancelled signed small soft "
+       "solve specparam string strong strong0 strong1 struct super supply0 supply1 "
+       "sync_accept_on sync_reject_on tagged this throughout time timeprecision timeunit "
+       "tran tranif0 tranif1 tri tri0 tri1 triand trior trireg type union unique unique0 "
+       "unsigned until until_with untyped use uwire var vectored virtual void wait "
+       "wait_order wand weak weak0 weak1 while wildcard wire with within wor xnor xor",
+       kOtherKw},
+  });
+  // clang-format on
+  return table;
+}
+
+enum class T : std::uint8_t { kEof, kId, kKw, kSysId, kNum, kStr, kPunct };
+
+constexpr std::uint16_t kScopePunct = ':' | (':' << 8);
+
+struct Tok {
+  T kind = T::kEof;
+  std::uint8_t kw = kNoKw;
+  std::uint16_t punct = 0;
+  std::string_view text;
+  std::uint32_t source = 0;
+  std::size_t offset = 0;
+};
+
+struct Macro {
+  bool functionLike = false;
+  std::vector<std::string> params;
+  std::vector<std::string> defaults;  // "" where none is given
+  std::string body;
+};
+
+// Past these a file is taken to be pathological: expansion stops with a message.
+constexpr std::size_t kMaxMacroDepth = 64;
+constexpr std::size_t kMaxExpansions = 200000;
+constexpr std::size_t kMaxIncludes = 20000;
+
+// The preprocessor and lexer. Every text it reads stays alive until the scan ends, so tokens can
+// point into macro expansions and included files.
+class Lexer {
+ public:
+  Lexer(std::string_view text, std::string_view path, const ScanOptions& options, ScanResult& result)
+      : m_options(options), m_result(result) {
+    for (const std::string& definition : options.macros) {
+      const std::size_t equals = definition.find('=');
+      Macro macro;
+      if (equals != std::string::npos) macro.body = definition.substr(equals + 1);
+      std::string name = definition.substr(0, equals);
+      if (!name.empty()) m_macros[name] = std::move(macro);
+    }
+    Source main;
+    main.text = text;
+    main.path = std::string(path);
+    main.key = NormalizePath(path);
+    main.lines = LineCounter(text);
+    m_sources.push_back(std::move(main));
+    m_stack.push_back(0);
+  }
+
+  Tok Next() {
+    for (;;) {
+      if (m_stack.empty()) {
+        Tok eof;
+        eof.source = 0;
+        eof.offset = m_sources[0].text.size();
+        return eof;
+      }
+      const std::uint32_t index = m_stack.back();
+      SkipBlanks(index);
+      Source& s = m_sources[index];
+      if (s.pos >= s.text.size()) {
+        m_stack.pop_back();
+        continue;
+      }
+      const char c = s.text[s.pos];
+      if (c == '`') {
+        Directive(index);
+        continue;
+      }
+      if (!Active()) {
+        SkipInactive(s);
+        continue;
+      }
+      return Lex(index);
+    }
+  }
+
+  std::uint32_t LineOf(const Tok& t) {
+    std::uint32_t source = t.source;
+    std::size_t offset = t.offset;
+    while (m_sources[source].parent >= 0 && !m_sources[source].isFile) {
+      offset = m_sources[source].anchor;
+      source = static_cast<std::uint32_t>(m_sources[source].parent);
+    }
+    return m_sources[source].lines.LineOf(offset);
+  }
+  const std::string& PathOf(const Tok& t) const {
+    std::uint32_t source = t.source;
+    while (!m_sources[source].isFile) source = static_cast<std::uint32_t>(m_sources[source].parent);
+    return m_sources[source].path;
+  }
+  std::uint32_t EndLine() { return m_sources[0].lines.LineOf(m_sources[0].text.size()); }
+
+  void Finish() {
+    if (!m_conditions.empty()) {
+      AddMessage(m_result, MessageKind::kTruncated, Severity::kWarning, m_sources[0].path, EndLine(),
+                 "`ifdef without `endif");
+    }
+  }
+
+ private:
+  struct Source {
+    std::string_view text;
+    std::size_t pos = 0;
+    int parent = -1;
+    std::size_t anchor = 0;  // where in the parent the directive that opened it stands
+    bool isFile = true;
+    std::string path;   // of a file; the macro's name for an expansion
+    std::string key;    // the file's path without "." and ".." steps, for finding cycles
+    LineCounter lines;  // of a file
+  };
+  struct Condition {
+    bool parentActive;
+    bool taken;
+    bool active;
+  };
+
+  bool Active() const { return m_conditions.empty() || m_conditions.back().active; }
+
+  void Message(MessageKind kind, std::uint32_t source, std::size_t offset, std::string text) {
+    Tok at;
+    at.source = source;
+    at.offset = offset;
+    AddMessage(m_result, kind, Severity::kWarning, PathOf(at), LineOf(at), std::move(text));
+  }
+
+  void SkipBlanks(std::uint32_t index) {
+    Source& s = m_sources[index];
+    const char* base = s.text.data();
+    const char* p = base + s.pos;
+    const char* end = base + s.text.size();
+    while (p < end) {
+      if (IsSpace(*p)) {
+        ++p;
+      } else if (*p == '/' && end - p > 1 && p[1] == '/') {
+        const void* newline = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+        p = newline ? static_cast<const char*>(newline) + 1 : end;
+      } else if (*p == '/' && end - p > 1 && p[1] == '*') {
+        p = SkipPast(p + 2, end, '*', '/');
+        if (p == nullptr) {
+          if (s.isFile) Message(MessageKind::kTruncated, index, s.pos, "a comment never ends");
+          p = end;
+        }
+      } else if (*p == '(' && end - p > 2 && p[1] == '*' && p[2] != ')') {
+        // An attribute (* ... *); "@(*)" is no attribute.
+        const char* after = SkipPast(p + 2, end, '*', ')');
+        p = after ? after : end;
+      } else {
+        break;
+      }
+      s.pos = static_cast<std::size_t>(p - base);
+    }
+    s.pos = static_cast<std::size_t>(p - base);
+  }
+
+  // Just past the next "ab" from p on; null when there is none.
+  static const char* SkipPast(const char* p, const char* end, char a, char b) {
+    for (;;) {
+      p = static_cast<const char*>(std::memchr(p, a, static_cast<std::size_t>(end - p)));
+      if (p == nullptr || end - p < 2) return nullptr;
+      if (p[1] == b) return p + 2;
+      ++p;
+    }
+  }
+
+  static std::size_t SkipString(std::string_view text, std::size_t at) {
+    ++at;
+    while (at < text.size() && text[at] != '\n') {
+      if (text[at] == '\\') {
+        at += 2;
+        continue;
+      }
+      if (text[at++] == '"') return at;
+    }
+    return std::min(at, text.size());
+  }
+
+  void SkipInactive(Source& s) {
+    const std::string_view text = s.text;
+    std::size_t at = s.pos;
+    if (text[at] == '"') {
+      s.pos = SkipString(text, at);
+      return;
+    }
+    ++at;
+    while (at < text.size() && text[at] != '`' && text[at] != '"' && text[at] != '/' && text[at] != '(') ++at;
+    s.pos = at;
+  }
+
+  Tok Lex(std::uint32_t index) {
+    Source& s = m_sources[index];
+    const std::string_view text = s.text;
+    std::size_t at = s.pos;
+    Tok t;
+    t.source = index;
+    t.offset = at;
+    const char c = text[at];
+    if (IsIdentStart(c)) {
+      const std::size_t start = at++;
+      while (at < text.size() && (IsIdentChar(text[at]) || text[at] == '$')) ++at;
+      t.text = text.substr(start, at - start);
+      t.kw = m_keywords.Find(t.text.data(), t.text.size(), false);
+      t.kind = t.kw != kNoKw ? T::kKw : T::kId;
+    } else if (c == '\\') {
+      // An escaped name runs to white space; "\cpu3 " and "cpu3" are one name.
+      const std::size_t start = ++at;
+      while (at < text.size() && !IsSpace(text[at])) ++at;
+      t.text = text.substr(start, at - start);
+      t.kind = t.text.empty() ? T::kPunct : T::kId;
+      t.punct = '\\';
+    } else if (c == '$') {
+      const std::size_t start = at++;
+      while (at < text.size() && (IsIdentChar(text[at]) || text[at] == '$')) ++at;
+      t.text = text.substr(start, at - start);
+      t.kind = T::kSysId;
+    } else if (IsDigit(c) || (c == '\'' && BasedLiteralAt(text, at))) {
+      const std::size_t start = at;
+      while (at < text.size() && (IsIdentChar(text[at]) || text[at] == '.')) ++at;
+      if (at < text.size() && BasedLiteralAt(text, at)) {
+        ++at;
+        while (at < text.size() && (text[at] == 's' || text[at] == 'S' || IsSpace(text[at]))) ++at;
+        if (at < text.size()) ++at;  // the base
+        while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+        while (at < text.size() && (IsIdentChar(text[at]) || text[at] == '?')) ++at;
+      }
+      t.text = text.substr(start, at - start);
+      t.kind = T::kNum;
+    } else if (c == '"') {
+      const std::size_t end = SkipString(text, at);
+      t.text = text.substr(at, end - at);
+      t.kind = T::kStr;
+      at = end;
+    } else {
+      t.kind = T::kPunct;
+      t.punct = static_cast<unsigned char>(c);
+      const std::size_t start = at++;
+      if (c == ':' && at < text.size() && text[at] == ':') {
+        t.punct = kScopePunct;
+        ++at;
+      }
+      t.text = text.substr(start, at - start);
+    }
+    s.pos = at;
+    return t;
+  }
+
+  // "'b0", "'sh1F", "'0": the tick of a number, not of a cast or an assignment pattern.
+  static bool BasedLiteralAt(std::string_view text, std::size_t at) {
+    if (text[at] != '\'' || at + 1 >= text.size()) return false;
+    std::size_t next = at + 1;
+    if (text[next] == 's' || text[next] == 'S') ++next;
+    if (next >= text.size()) return false;
+    switch (text[next]) {
+      case 'b':
+      case 'B':
+      case 'o':
+      case 'O':
+      case 'd':
+      case 'D':
+      case 'h':
+      case 'H':
+        return true;
+      case '0':
+      case '1':
+      case 'x':
+      case 'X':
+      case 'z':
+      case 'Z':
+        return next == at + 1 && (next + 1 >= text.size() || !IsIdentChar(text[next + 1]));
+      default:
+        return false;
+    }
+  }
+
+  // ---- directives
+
+  static std::string_view ReadName(std::string_view text, std::size_t& at) {
+    const std::size_t start = at;
+    if (at < text.size() && IsIdentStart(text[at])) {
+      ++at;
+      while (at < text.size() && (IsIdentChar(text[at]) || text[at] == '$')) ++at;
+    }
+    return text.substr(start, at - start);
+  }
+  static void SkipSpaces(std::string_view text, std::size_t& at, bool newlines) {
+    while (at < text.size() &&
+           (text[at] == ' ' || text[at] == '\t' || text[at] == '\r' || (newlines && IsSpace(text[at])))) {
+      ++at;
+    }
+  }
+  static void SkipLine(std::string_view text, std::size_t& at) {
+    while (at < text.size() && text[at] != '\n') {
+      if (text[at] == '\\' && at + 1 < text.size() && text[at + 1] == '\n') ++at;  // a continued line
+      ++at;
+    }
+  }
+
+  void Directive(std::uint32_t index) {
+    const std::size_t backtick = m_sources[index].pos;
+    std::string_view text = m_sources[index].text;
+    std::size_t at = backtick + 1;
+    const std::string_view name = ReadName(text, at);
+    m_sources[index].pos = at;
+    if (name.empty()) return;  // a lone backtick
+    std::size_t& pos = m_sources[index].pos;
+
+    if (name == "ifdef" || name == "ifndef" || name == "elsif") {
+      SkipSpaces(text, pos, true);
+      const bool defined = m_macros.count(std::string(ReadName(text, pos))) != 0;
+      if (name == "elsif") {
+        if (m_conditions.empty()) {
+          Message(MessageKind::kSyntax, index, backtick, "`elsif without `ifdef");
+          return;
+        }
+        Condition& c = m_conditions.back();
+        c.active = c.parentActive && !c.taken && defined;
+        c.taken = c.taken || c.active;
+        return;
+      }
+      const bool active = Active() && (defined == (name == "ifdef"));
+      m_conditions.push_back(Condition{Active(), active, active});
+      return;
+    }
+    if (name == "else") {
+      if (m_conditions.empty()) {
+        Message(MessageKind::kSyntax, index, backtick, "`else without `ifdef");
+        return;
+      }
+      Condition& c = m_conditions.back();
+      c.active = c.parentActive && !c.taken;
+      c.taken = true;
+      return;
+    }
+    if (name == "endif") {
+      if (m_conditions.empty()) {
+        Message(MessageKind::kSyntax, index, backtick, "`endif without `ifdef");
+        return;
+      }
+      m_conditions.pop_back();
+      return;
+    }
+    if (!Active()) {
+      if (name == "define") SkipLine(text, pos);
+      return;
+    }
+    if (m_limitReported && name == "include") {
+      SkipLine(text, pos);  // past the bound nothing more is read
+      return;
+    }
+    if (name == "define") {
+      Define(text, pos);
+    } else if (name == "undef") {
+      SkipSpaces(text, pos, false);
+      m_macros.erase(std::string(ReadName(text, pos)));
+    } else if (name == "undefineall") {
+      m_macros.clear();
+    } else if (name == "include") {
+      Include(index, backtick);
+    } else if (name == "timescale" || name == "default_nettype" || name == "unconnected_drive" || name == "pragma" ||
+               name == "line" || name == "begin_keywords" || name == "default_decay_time" ||
+               name == "default_trireg_strength" || name == "delay_mode_distributed" || name == "delay_mode_path" ||
+               name == "delay_mode_unit" || name == "delay_mode_zero") {
+      SkipLine(text, pos);
+    } else if (name == "resetall" || name == "celldefine" || name == "endcelldefine" || name == "nounconnected_drive" ||
+               name == "end_keywords") {
+      // nothing the scan needs
+    } else if (name == "__FILE__") {
+      Push(index, backtick, "\"" + m_sources[index].path + "\"", "__FILE__");
+    } else if (name == "__LINE__") {
+      Tok where;
+      where.source = index;
+      where.offset = backtick;
+      Push(index, backtick, std::to_string(LineOf(where)), "__LINE__");
+    } else {
+      Expand(index, backtick, name);
+    }
+  }
+
+  void Define(std::string_view text, std::size_t& at) {
+    SkipSpaces(text, at, false);
+    const std::string name(ReadName(text, at));
+    if (name.empty()) {
+      SkipLine(text, at);
+      return;
+    }
+    Macro macro;
+    if (at < text.size() && text[at] == '(') {
+      macro.functionLike = true;
+      ++at;
+      for (;;) {
+        SkipSpaces(text, at, true);
+        const std::string_view param = ReadName(text, at);
+        if (param.empty()) break;
+        macro.params.emplace_back(param);
+        SkipSpaces(text, at, true);
+        std::string value;
+        if (at < text.size() && text[at] == '=') {
+          ++at;
+          int depth = 0;
+          while (at < text.size() && text[at] != '\n' && (depth > 0 || (text[at] != ',' && text[at] != ')'))) {
+            if (text[at] == '(' || text[at] == '[' || text[at] == '{') ++depth;
+            if (text[at] == ')' || text[at] == ']' || text[at] == '}') --depth;
+            value.push_back(text[at++]);
+          }
+        }
+        macro.defaults.push_back(std::move(value));
+        if (at < text.size() && text[at] == ',') {
+          ++at;
+          continue;
+        }
+        break;
+      }
+      while (at < text.size() && text[at] != ')' && text[at] != '\n') ++at;
+      if (at < text.size() && text[at] == ')') ++at;
+    }
+    // The body runs to the end of the line; a backslash before the newline continues it.
+    std::string& body = macro.body;
+    while (at < text.size() && text[at] != '\n') {
+      const char c = text[at];
+      if (c == '\\' && at + 1 < text.size() && (text[at + 1] == '\n' || text[at + 1] == '\r')) {
+        at += text[at + 1] == '\r' && at + 2 < text.size() && text[at + 2] == '\n' ? 3 : 2;
+        body.push_back('\n');
+      } else if (c == '/' && at + 1 < text.size() && text[at + 1] == '/') {
+        while (at < text.size() && text[at] != '\n') ++at;
+      } else if (c == '/' && at + 1 < text.size() && text[at + 1] == '*') {
+        const std::size_t close = text.find("*/", at + 2);
+        at = close == std::string_view::npos ? text.size() : close + 2;
+        body.push_back(' ');
+      } else if (c == '"') {
+        const std::size_t end = SkipString(text, at);
+        body.append(text.substr(at, end - at));
+        at = end;
+      } else {
+        body.push_back(c);
+        ++at;
+      }
+    }
+    m_macros[name] = std::move(macro);
+  }
+
+  void Expand(std::uint32_t index, std::size_t backtick, std::string_view name) {
+    std::string_view text = m_sources[index].text;
+    std::size_t& at = m_sources[index].pos;
+    const auto found = m_macros.find(std::string(name));
+    bool recursive = false;
+    std::size_t depth = 0;
+    for (std::uint32_t open : m_stack) {
+      if (!m_sources[open].isFile) {
+        ++depth;
+        recursive = recursive || m_sources[open].path == name;
+      }
+    }
+    if (found == m_macros.end() || recursive) {
+      // An unknown macro stands for nothing; its arguments go with it.
+      if (at < text.size() && text[at] == '(') SkipArguments(text, at, nullptr);
+      return;
+    }
+    const Macro& macro = found->second;
+    std::vector<std::string> args;
+    if (macro.functionLike) {
+      std::size_t look = at;
+      SkipSpaces(text, look, true);
+      if (look < text.size() && text[look] == '(') {
+        at = look;
+        SkipArguments(text, at, &args);
+      }
+    }
+    if (depth >= kMaxMacroDepth || m_expansions >= kMaxExpansions || m_limitReported) {
+      LimitReached(index, backtick, "macros nest or repeat too often: expansion stopped");
+      return;
+    }
+    std::string expansion = Substitute(macro, args);
+    Push(index, backtick, std::move(expansion), name);
+  }
+
+  // Reads "(a, b(c), d)" from `at`, which stands on the parenthesis; null args skips only.
+  static void SkipArguments(std::string_view text, std::size_t& at, std::vector<std::string>* args) {
+    int depth = 0;
+    std::string current;
+    while (at < text.size()) {
+      const char c = text[at];
+      if (c == '"') {
+        const std::size_t end = SkipString(text, at);
+        current.append(text.substr(at, end - at));
+        at = end;
+        continue;
+      }
+      ++at;
+      if (c == '(' || c == '[' || c == '{') {
+        if (depth++ == 0) continue;
+      } else if (c == ')' || c == ']' || c == '}') {
+        if (--depth == 0) break;
+      } else if (c == ',' && depth == 1) {
+        if (args) args->push_back(Trim(current));
+        current.clear();
+        continue;
+      }
+      current.push_back(c);
+    }
+    if (args) args->push_back(Trim(current));
+  }
+
+  static std::string Trim(const std::string& text) {
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && IsSpace(text[first])) ++first;
+    while (last > first && IsSpace(text[last - 1])) --last;
+    return text.substr(first, last - first);
+  }
+
+  static std::string Substitute(const Macro& macro, const std::vector<std::string>& args) {
+    const std::string& body = macro.body;
+    std::string out;
+    out.reserve(body.size());
+    std::size_t at = 0;
+    while (at < body.size()) {
+      const char c = body[at];
+      if (c == '`' && at + 1 < body.size() && body[at + 1] == '`') {
+        at += 2;  // token pasting
+      } else if (c == '`' && at + 1 < body.size() && body[at + 1] == '"') {
+        out.push_back('"');
+        at += 2;
+      } else if (c == '"') {
+        const std::size_t end = SkipString(body, at);
+        out.append(body, at, end - at);
+        at = end;
+      } else if (IsIdentStart(c) && macro.functionLike) {
+        const std::size_t start = at;
+        while (at < body.size() && (IsIdentChar(body[at]) || body[at] == '$')) ++at;
+        const std::string_view word(body.data() + start, at - start);
+        bool replaced = false;
+        for (std::size_t i = 0; i < macro.params.size(); ++i) {
+          if (macro.params[i] == word) {
+            out.append(i < args.size() && !args[i].empty() ? args[i] : macro.defaults[i]);
+            replaced = true;
+            break;
+          }
+        }
+        if (!replaced) out.append(word);
+      } else {
+        out.push_back(c);
+        ++at;
+      }
+    }
+    return out;
+  }
+
+  void Push(std::uint32_t parent, std::size_t anchor, std::string text, std::string_view name) {
+    m_expandedBytes += text.size();
+    ++m_expansions;
+    if (m_expandedBytes > m_options.maxExpansionBytes) {
+      LimitReached(parent, anchor, "expanded text grows too large: expansion stopped");
+      return;
+    }
+    m_owned.push_back(std::move(text));
+    Source source;
+    source.text = m_owned.back();
+    source.parent = static_cast<int>(parent);
+    source.anchor = anchor;
+    source.isFile = false;
+    source.path = std::string(name);
+    m_sources.push_back(std::move(source));
+    m_stack.push_back(static_cast<std::uint32_t>(m_sources.size() - 1));
+  }
+
+  void LimitReached(std::uint32_t index, std::size_t at, const char* text) {
+    if (m_limitReported) return;
+    m_limitReported = true;
+    Message(MessageKind::kExpansionLimit, index, at, text);
+  }
+
+  // An include file's text, read once per scan however often it is included; null when unreadable.
+  const std::string_view* Read(const std::string& path) {
+    const auto known = m_read.find(path);
+    if (known != m_read.end()) return known->second.data() ? &known->second : nullptr;
+    std::string content;
+    const ReadStatus status = m_options.reader ? m_options.reader(path, &content) : ReadDiskFile(path, &content);
+    std::string_view& text = m_read[path];
+    if (status != ReadStatus::kOk) return nullptr;
+    // Binary data ends an included file as it ends a scanned one.
+    const std::size_t nul = content.find('\0');
+    if (nul != std::string::npos) content.resize(nul);
+    m_owned.push_back(std::move(content));
+    text = std::string_view(m_owned.back().data(), m_owned.back().size());  // never null, even when empty
+    return &text;
+  }
+
+  void Include(std::uint32_t index, std::size_t backtick) {
+    std::string_view text = m_sources[index].text;
+    std::size_t& at = m_sources[index].pos;
+    SkipSpaces(text, at, false);
+    std::string name;
+    if (at < text.size() && (text[at] == '"' || text[at] == '<')) {
+      const char close = text[at] == '"' ? '"' : '>';
+      const std::size_t start = ++at;
+      while (at < text.size() && text[at] != close && text[at] != '\n') ++at;
+      name = std::string(text.substr(start, at - start));
+      if (at < text.size() && text[at] == close) ++at;
+    } else if (at < text.size() && text[at] == '`') {
+      // `include `NAME, with NAME defined as the quoted file name.
+      ++at;
+      const auto found = m_macros.find(std::string(ReadName(text, at)));
+      if (found != m_macros.end()) {
+        const std::string body = Trim(found->second.body);
+        if (body.size() >= 2 && body.front() == '"' && body.back() == '"') name = body.substr(1, body.size() - 2);
+      }
+    }
+    if (name.empty()) {
+      Message(MessageKind::kSyntax, index, backtick, "`include without a file name");
+      return;
+    }
+    std::size_t depth = 0;
+    std::uint32_t file = index;
+    while (!m_sources[file].isFile) file = static_cast<std::uint32_t>(m_sources[file].parent);
+    for (std::uint32_t open : m_stack) depth += m_sources[open].isFile ? 1 : 0;
+    if (depth > static_cast<std::size_t>(std::max(m_options.maxIncludeDepth, 0))) {
+      Message(MessageKind::kIncludeDepth, index, backtick, "includes nest too deep at '" + name + "'");
+      return;
+    }
+    std::vector<std::string> candidates;
+    if (!name.empty() && name[0] == '/') {
+      candidates.push_back(NormalizePath(name));
+    } else {
+      candidates.push_back(JoinPath(DirectoryOf(m_sources[file].path), name));
+      for (const std::string& dir : m_options.includeDirs) candidates.push_back(JoinPath(dir, name));
+    }
+    for (const std::string& path : candidates) {
+      for (std::uint32_t open : m_stack) {
+        if (m_sources[open].isFile && m_sources[open].key == path) {
+          Message(MessageKind::kIncludeCycle, index, backtick, "'" + name + "' includes itself");
+          return;
+        }
+      }
+      const std::string_view* content = Read(path);
+      if (content == nullptr) continue;
+      if (std::find(m_result.includes.begin(), m_result.includes.end(), path) == m_result.includes.end()) {
+        m_result.includes.push_back(path);
+      }
+      m_expandedBytes += content->size();
+      if (m_expandedBytes > m_options.maxExpansionBytes || ++m_includes > kMaxIncludes) {
+        LimitReached(index, backtick, "included text grows too large: inclusion stopped");
+        return;
+      }
+      Source source;
+      source.text = *content;
+      source.parent = static_cast<int>(index);
+      source.anchor = backtick;
+      source.path = path;
+      source.key = path;
+      source.lines = LineCounter(source.text);
+      m_sources.push_back(std::move(source));
+      m_stack.push_back(static_cast<std::uint32_t>(m_sources.size() - 1));
+      return;
+    }
+    Message(MessageKind::kIncludeNotFound, index, backtick, "include file '" + name + "' not found");
+  }
+
+  const KeywordTable& m_keywords = Keywords();
+  const ScanOptions& m_options;
+  ScanResult& m_result;
+  std::vector<Source> m_sources;
+  std::vector<std::uint32_t> m_stack;
+  std::deque<std::string> m_owned;
+  std::unordered_map<std::string, Macro> m_macros;
+  std::vector<Condition> m_conditions;
+  std::size_t m_expandedBytes = 0;
+  std::size_t m_expansions = 0;
+  std::unordered_map<std::string, std::string_view> m_read;  // include files by path; null data: unreadable
+  std::size_t m_includes = 0;
+  bool m_limitReported = false;
+};
+
+bool IsUnitStart(std::uint8_t kw) {
+  return kw == kModule || kw == kMacromodule || kw == kInterface || kw == kProgram || kw == kPackage ||
+         kw == kPrimitive;
+}
+bool IsUnitEnd(std::uint8_t kw) {
+  return kw == kEndmodule || kw == kEndinterface || kw == kEndprogram || kw == kEndpackage || kw == kEndprimitive;
+}
+
+class Parser {
+ public:
+  Parser(std::string_view text, std::string_view path, const ScanOptions& options, ScanResult& result)
+      : m_lexer(text, path, options, result), m_result(result), m_path(path) {}
+
+  void Run() {
+    for (;;) {
+      const Tok t = Next();
+      if (t.kind == T::kEof) break;
+      if (m_unit < 0) {
+        Outside(t);
+      } else {
+        Inside(t);
+      }
+    }
+    if (m_unit >= 0) {
+      Current()->complete = false;
+      AddMessage(m_result, MessageKind::kTruncated, Severity::kWarning, m_path, m_lexer.EndLine(),
+                 "the file ends inside '" + Current()->name + "'");
+    }
+    m_lexer.Finish();
+  }
+
+ private:
+  // ---- tokens
+
+  Tok Next() {
+    Tok t;
+    if (m_aheadCount > 0) {
+      t = m_ahead[m_aheadFirst];
+      m_aheadFirst = (m_aheadFirst + 1) % m_ahead.size();
+      --m_aheadCount;
+    } else {
+      t = m_lexer.Next();
+    }
+    m_prev = m_current;
+    m_current = t;
+    return t;
+  }
+  const Tok& Peek(std::size_t k) {
+    while (m_aheadCount <= k) {
+      m_ahead[(m_aheadFirst + m_aheadCount) % m_ahead.size()] = m_lexer.Next();
+      ++m_aheadCount;
+    }
+    return m_ahead[(m_aheadFirst + k) % m_ahead.size()];
+  }
+  static bool IsKw(const Tok& t, Kw kw) { return t.kind == T::kKw && t.kw == kw; }
+  static bool IsPunct(const Tok& t, std::uint16_t punct) { return t.kind == T::kPunct && t.punct == punct; }
+  static bool IsName(const Tok& t) { return t.kind == T::kId; }
+
+  // ---- units and references
+
+  Unit* Current() { return m_unit >= 0 ? &m_result.units[static_cast<std::size_t>(m_unit)] : nullptr; }
+
+  void AddRef(RefKind kind, std::string_view name, std::string label, const Tok& at) {
+    std::vector<Reference>& refs = m_unit >= 0 ? Current()->references : m_fileImports;
+    if (kind == RefKind::kImport || kind == RefKind::kScope) {
+      if (name == "std") return;  // the built-in package
+      for (const Reference& r : refs) {
+        if ((r.kind == RefKind::kImport || r.kind == RefKind::kScope) && r.name == name) return;
+      }
+    }
+    Reference ref;
+    ref.kind = kind;
+    ref.name = std::string(name);
+    ref.label = std::move(label);
+    ref.line = m_lexer.LineOf(at);
+    refs.push_back(std::move(ref));
+  }
+
+  // A name followed by "::" names a package (or a class, which the project never finds).
+  void ScopeReference(const Tok& t) {
+    if (IsName(t) && IsPunct(Peek(0), kScopePunct)) AddRef(RefKind::kScope, t.text, {}, t);
+  }
+
+  void Outside(const Tok& t) {
+    if (t.kind == T::kKw) {
+      if (IsUnitStart(t.kw)) {
+        if (IsKw(m_prev, kExtern)) {
+          SkipPastSemicolon();
+        } else if (t.kw == kInterface && IsKw(Peek(0), kClass)) {
+          Next();
+          SkipBlock(kClass, kEndclass);
+        } else {
+          Header(t);
+        }
+        return;
+      }
+      switch (t.kw) {
+        case kImport:
+          if (Peek(0).kind == T::kStr) {
+            SkipPastSemicolon();
+          } else {
+            Import();
+          }
+          return;
+        case kClass:
+          if (!IsKw(m_prev, kTypedef)) SkipBlock(kClass, kEndclass);
+          return;
+        case kConfig:
+          SkipBlock(kConfig, kEndconfig);
+          return;
+        case kFunction:
+          SkipBlock(kFunction, kEndfunction);
+          return;
+        case kTask:
+          SkipBlock(kTask, kEndtask);
+          return;
+        case kChecker:
+          SkipBlock(kChecker, kEndchecker);
+          return;
+        case kCovergroup:
+          SkipBlock(kCovergroup, kEndgroup);
+          return;
+        case kProperty:
+          SkipBlock(kProperty, kEndproperty);
+          return;
+        case kSequence:
+          SkipBlock(kSequence, kEndsequence);
+          return;
+        default:
+          return;
+      }
+    }
+    ScopeReference(t);
+  }
+
+  void Header(const Tok& keyword) {
+    UnitKind kind = UnitKind::kVerilogModule;
+    switch (keyword.kw) {
+      case kInterface:
+        kind = UnitKind::kVerilogInterface;
+        m_unitEnd = kEndinterface;
+        break;
+      case kProgram:
+        kind = UnitKind::kVerilogProgram;
+        m_unitEnd = kEndprogram;
+        break;
+      case kPackage:
+        kind = UnitKind::kVerilogPackage;
+        m_unitEnd = kEndpackage;
+        break;
+      case kPrimitive:
+        kind = UnitKind::kVerilogPrimitive;
+        m_unitEnd = kEndprimitive;
+        break;
+      default:
+        m_unitEnd = kEndmodule;
+        break;
+    }
+    if (Peek(0).kind == T::kKw && Peek(0).kw == kLifetime) Next();
+    if (!IsName(Peek(0))) return;
+    const Tok name = Next();
+    Unit unit;
+    unit.kind = kind;
+    unit.name = std::string(name.text);
+    unit.line = m_lexer.LineOf(name);
+    unit.references = m_fileImports;  // compilation-unit imports reach every later unit
+    m_result.units.push_back(std::move(unit));
+    m_unit = static_cast<int>(m_result.units.size() - 1);
+    m_scopes.clear();
+    m_depth = 0;
+    m_pendingLabel = {};
+    for (;;) {
+      const Tok& next = Peek(0);
+      if (next.kind == T::kEof || IsPunct(next, ';')) break;
+      if (next.kind == T::kKw && (IsUnitStart(next.kw) || IsUnitEnd(next.kw))) return;
+      const Tok t = Next();
+      if (IsKw(t, kImport)) {
+        Import();
+        if (IsPunct(Peek(0), ';')) Next();  // a header import ends with its own semicolon
+      } else if (IsPunct(t, '(')) {
+        if (SkipBalanced('(', ')')) Current()->hasPorts = true;
+      } else if (IsPunct(t, '#') && IsPunct(Peek(0), '(')) {
+        Next();
+        SkipBalanced('(', ')');
+      } else {
+        ScopeReference(t);
+      }
+    }
+    if (IsPunct(Peek(0), ';')) Next();
+    m_statementStart = true;
+  }
+
+  void EndUnit() {
+    m_unit = -1;
+    m_scopes.clear();
+    m_depth = 0;
+    m_pendingLabel = {};
+    if (IsPunct(Peek(0), ':') && IsName(Peek(1))) {
+      Next();
+      Next();
+    }
+  }
+
+  void Import() {
+    while (IsName(Peek(0)) && IsPunct(Peek(1), kScopePunct)) {
+      const Tok package = Next();
+      Next();
+      Next();  // the name or '*'
+      AddRef(RefKind::kImport, package.text, {}, package);
+      if (!IsPunct(Peek(0), ',')) break;
+      Next();
+    }
+  }
+
+  void Inside(const Tok& t) {
+    bool starts = false;
+    switch (t.kind) {
+      case T::kPunct:
+        switch (t.punct) {
+          case '(':
+          case '[':
+          case '{':
+            ++m_depth;
+            break;
+          case ')':
+          case ']':
+          case '}':
+            if (m_depth > 0) --m_depth;
+            starts = m_depth == 0 && t.punct == ')';  // after "if (...)" or "for (...)"
+            break;
+          case ';':
+            if (m_depth == 0) {
+              starts = true;
+              m_pendingLabel = {};
+            }
+            break;
+          case ':':
+            starts = m_depth == 0;  // after a case item or a label
+            break;
+          default:
+            break;
+        }
+        break;
+      case T::kId:
+        if (IsPunct(Peek(0), kScopePunct)) {
+          AddRef(RefKind::kScope, t.text, {}, t);
+        } else if (m_statementStart && m_depth == 0) {
+          if (IsPunct(Peek(0), ':')) {
+            m_pendingLabel = t.text;
+          } else {
+            Instances(t);
+          }
+        }
+        break;
+      case T::kKw:
+        starts = Keyword(t);
+        break;
+      default:
+        break;
+    }
+    m_statementStart = starts;
+  }
+
+  // Returns whether a statement may start after it.
+  bool Keyword(const Tok& t) {
+    if (t.kw == m_unitEnd) {
+      EndUnit();
+      return true;
+    }
+    if (m_depth == 0 && IsUnitStart(t.kw) && !(t.kw == kInterface && IsKw(Peek(0), kClass))) {
+      // Units do not nest here: the open one lost its end.
+      Current()->complete = false;
+      AddMessage(m_result, MessageKind::kSyntax, Severity::kWarning, m_lexer.PathOf(t), m_lexer.LineOf(t),
+                 "'" + Current()->name + "' has no end before the next unit");
+      EndUnit();
+      Header(t);
+      return true;
+    }
+    if (m_depth > 0) {
+      // These never stand inside brackets: an unbalanced one must not hide the rest of the unit.
+      if (t.kw != kBegin && t.kw != kEnd && t.kw != kGenerate && t.kw != kEndgenerate) {
+        return false;
+      }
+      m_depth = 0;
+    }
+    switch (t.kw) {
+      case kBegin: {
+        std::string_view label = m_pendingLabel;
+        if (IsPunct(Peek(0), ':') && IsName(Peek(1))) {
+          Next();
+          label = Next().text;
+        }
+        m_scopes.push_back(label);
+        m_pendingLabel = {};
+        return true;
+      }
+      case kEnd:
+        if (!m_scopes.empty()) m_scopes.pop_back();
+        if (IsPunct(Peek(0), ':') && IsName(Peek(1))) {
+          Next();
+          Next();
+        }
+        return true;
+      case kGenerate:
+      case kEndgenerate:
+      case kElse:
+      case kEndcase:
+        return true;
+      case kImport:
+        if (Peek(0).kind == T::kStr) {
+          SkipPastSemicolon();  // a DPI import
+          return true;
+        }
+        Import();
+        return false;
+      case kExport:
+      case kExtern:
+        SkipPastSemicolon();
+        return true;
+      case kFunction:
+        SkipBlock(kFunction, kEndfunction);
+        return true;
+      case kTask:
+        SkipBlock(kTask, kEndtask);
+        return true;
+      case kClass:
+        if (IsKw(m_prev, kTypedef)) return false;
+        SkipBlock(kClass, kEndclass);
+        return true;
+      case kCovergroup:
+        SkipBlock(kCovergroup, kEndgroup);
+        return true;
+      case kProperty:
+      case kSequence:
+        if (IsKw(m_prev, kAssertion)) return false;
+        SkipBlock(t.kw, t.kw == kProperty ? kEndproperty : kEndsequence);
+        return true;
+      case kSpecify:
+        SkipBlock(kSpecify, kEndspecify);
+        return true;
+      case kTable:
+        SkipBlock(kTable, kEndtable);
+        return true;
+      case kChecker:
+        SkipBlock(kChecker, kEndchecker);
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  // "type [#(...)] name [range] (...) [, name [range] (...)]": instances of a module, interface,
+  // program or primitive.
+  void Instances(const Tok& type) {
+    if (IsPunct(Peek(0), '#')) {
+      Next();
+      if (IsPunct(Peek(0), '(')) {
+        Next();
+        SkipBalanced('(', ')');
+      } else {
+        Next();  // "#5" or "#PARAM"
+      }
+      if (!IsName(Peek(0))) return;
+    } else if (!IsName(Peek(0))) {
+      return;
+    }
+    if (!IsPunct(Peek(1), '(') && !IsPunct(Peek(1), '[')) return;  // a declaration
+    for (;;) {
+      const Tok name = Next();
+      std::string label(name.text);
+      while (IsPunct(Peek(0), '[')) ReadRange(label);
+      if (!IsPunct(Peek(0), '(')) return;  // an array declaration
+      Next();
+      SkipBalanced('(', ')');
+      AddRef(RefKind::kInstance, type.text, ScopedLabel(label), name);
+      if (!IsPunct(Peek(0), ',') || !IsName(Peek(1))) return;
+      Next();
+    }
+  }
+
+  std::string ScopedLabel(std::string_view label) const {
+    std::string scoped;
+    for (std::string_view scope : m_scopes) {
+      if (!scope.empty()) {
+        scoped.append(scope);
+        scoped.push_back('/');
+      }
+    }
+    scoped.append(label);
+    return scoped;
+  }
+
+  // Appends "[7:0]" as written, without blanks; long ranges are cut short.
+  void ReadRange(std::string& label) {
+    constexpr std::size_t kMaxLabel = 96;
+    int depth = 0;
+    for (;;) {
+      const Tok& next = Peek(0);
+      if (next.kind == T::kEof || (next.kind == T::kKw && (IsUnitStart(next.kw) || IsUnitEnd(next.kw)))) return;
+      const Tok t = Next();
+      if (label.size() + t.text.size() <= kMaxLabel) label.append(t.text);
+      if (IsPunct(t, '[')) ++depth;
+      if (IsPunct(t, ']') && --depth <= 0) return;
+    }
+  }
+
+  // Skips to the close that balances an open already read; says whether a name stood inside.
+  bool SkipBalanced(std::uint16_t open, std::uint16_t close) {
+    int depth = 1;
+    bool sawName = false;
+    for (;;) {
+      const Tok& next = Peek(0);
+      if (next.kind == T::kEof) return sawName;
+      if (next.kind == T::kKw && (IsUnitEnd(next.kw) || (IsUnitStart(next.kw) && next.kw != kInterface))) {
+        return sawName;  // the list never closed
+      }
+      const Tok t = Next();
+      if (IsPunct(t, open)) {
+        ++depth;
+      } else if (IsPunct(t, close)) {
+        if (--depth == 0) return sawName;
+      } else if (IsName(t)) {
+        sawName = true;
+        ScopeReference(t);
+      }
+    }
+  }
+
+  // Skips a body up to its end word, nested ones included; stops short of the unit's end.
+  void SkipBlock(std::uint8_t open, std::uint8_t close) {
+    int depth = 1;
+    for (;;) {
+      const Tok& next = Peek(0);
+      if (next.kind == T::kEof) return;
+      if (next.kind == T::kKw && m_unit >= 0 && next.kw == m_unitEnd) {
+        AddMessage(m_result, MessageKind::kSyntax, Severity::kWarning, m_lexer.PathOf(next), m_lexer.LineOf(next),
+                   "a block has no end before the end of '" + Current()->name + "'");
+        return;
+      }
+      const Tok t = Next();
+      if (t.kind == T::kKw) {
+        if (t.kw == open && !(open == kClass && IsKw(m_prev, kTypedef))) ++depth;
+        if (t.kw == close && --depth == 0) {
+          if (IsPunct(Peek(0), ':') && IsName(Peek(1))) {
+            Next();
+            Next();
+          }
+          return;
+        }
+      } else {
+        ScopeReference(t);
+      }
+    }
+  }
+
+  void SkipPastSemicolon() {
+    for (;;) {
+      const Tok& next = Peek(0);
+      if (next.kind == T::kEof || (next.kind == T::kKw && (IsUnitEnd(next.kw) || IsUnitStart(next.kw)))) return;
+      if (IsPunct(Next(), ';')) return;
+    }
+  }
+
+  Lexer m_lexer;
+  ScanResult& m_result;
+  std::string_view m_path;
+
+  std::array<Tok, 8> m_ahead{};
+  std::size_t m_aheadFirst = 0;
+  std::size_t m_aheadCount = 0;
+  Tok m_prev;
+  Tok m_current;
+
+  int m_unit = -1;
+  std::uint8_t m_unitEnd = kEndmodule;
+  std::vector<Reference> m_fileImports;
+  std::vector<std::string_view> m_scopes;  // begin-end labels; empty for unnamed blocks
+  int m_depth = 0;                         // of parentheses, brackets and braces
+  bool m_statementStart = true;
+  std::string_view m_pendingLabel;  // "label :" before a begin
+};
+
+}  // namespace
+
+void ScanVerilog(std::string_view text, std::string_view path, const ScanOptions& options, ScanResult& result) {
+  Parser(text, path, options, result).Run();
+}
+
+}  // namespace Hdl::scan::detail

@@ -1,0 +1,829 @@
+// The VHDL scanner. It follows the nesting of everything that closes with "end" so that it knows
+// where each design unit ends, and picks out context clauses, instances, selected names of
+// libraries and entity ports on the way; everything else is skipped token by token.
+
+#include <array>
+
+#include "ScanCommon.h"
+
+namespace Hdl::scan::detail {
+
+namespace {
+
+enum Kw : std::uint8_t {
+  kNoKw = 0,
+  kOtherKw,
+  kPslKw,  // reserved from VHDL-2008 on only
+  kAll,
+  kArchitecture,
+  kBegin,
+  kBlock,
+  kBody,
+  kCase,
+  kComponent,
+  kConfiguration,
+  kContext,
+  kElse,
+  kElsif,
+  kEnd,
+  kEntity,
+  kFor,
+  kFunction,
+  kGenerate,
+  kGeneric,
+  kIf,
+  kIs,
+  kLibrary,
+  kLoop,
+  kMap,
+  kNew,
+  kOf,
+  kOpen,
+  kPackage,
+  kPort,
+  kProcedure,
+  kProcess,
+  kProtected,
+  kRecord,
+  kThen,
+  kUnits,
+  kUse,
+  kView,
+  kVunit,
+  kWhile,
+};
+
+const KeywordTable& Keywords() {
+  // clang-format off
+  static const KeywordTable table({
+      {"all", kAll}, {"architecture", kArchitecture}, {"begin", kBegin}, {"block", kBlock},
+      {"body", kBody}, {"case", kCase}, {"component", kComponent}, {"configuration", kConfiguration},
+      {"context", kContext}, {"else", kElse}, {"elsif", kElsif}, {"end", kEnd},
+      {"entity", kEntity}, {"for", kFor}, {"function", kFunction}, {"generate", kGenerate},
+      {"generic", kGeneric}, {"if", kIf}, {"is", kIs}, {"library", kLibrary},
+      {"loop", kLoop}, {"map", kMap}, {"new", kNew}, {"of", kOf},
+      {"open", kOpen}, {"package", kPackage}, {"port", kPort}, {"procedure", kProcedure},
+      {"process", kProcess}, {"protected", kProtected}, {"record", kRecord}, {"then", kThen},
+      {"units", kUnits}, {"use", kUse}, {"view", kView}, {"while", kWhile},
+      {"vmode", kVunit}, {"vprop", kVunit}, {"vunit", kVunit},
+      {"assume assume_guarantee cover default fairness property restrict sequence strong",
+       kPslKw},
+      {"abs access after alias and array assert attribute buffer bus constant disconnect "
+       "downto exit file force group guarded impure in inertial inout label linkage literal "
+       "mod nand next nor not null on or others out parameter postponed pure range register "
+       "reject release rem report return rol ror select severity shared signal sla sll sra "
+       "srl subtype to transport type unaffected until variable wait when with xnor xor",
+       kOtherKw},
+  });
+  // clang-format on
+  return table;
+}
+
+enum class T : std::uint8_t { kEof, kId, kExtId, kKw, kStr, kChar, kNum, kPunct };
+
+constexpr std::uint16_t P2(char a, char b) {
+  return static_cast<std::uint16_t>(static_cast<unsigned char>(a) | (static_cast<unsigned char>(b) << 8));
+}
+
+struct Tok {
+  T kind = T::kEof;
+  std::uint8_t kw = kNoKw;
+  std::uint16_t punct = 0;
+  std::size_t begin = 0;
+  std::size_t end = 0;
+};
+
+class Lexer {
+ public:
+  Lexer(std::string_view text, VhdlStandard standard)
+      : m_base(text.data()),
+        m_p(text.data()),
+        m_end(text.data() + text.size()),
+        m_2008(standard >= VhdlStandard::k2008),
+        m_2019(standard >= VhdlStandard::k2019) {}
+
+  Tok Next() {
+    Tok t;
+    SkipBlanks();
+    t.begin = static_cast<std::size_t>(m_p - m_base);
+    if (m_p >= m_end) {
+      t.end = t.begin;
+      m_prevIsName = false;
+      return t;
+    }
+    const char c = *m_p;
+    if (IsIdentStart(c)) {
+      const char* start = m_p++;
+      while (m_p < m_end && IsIdentChar(*m_p)) ++m_p;
+      t.kind = T::kId;
+      const auto length = static_cast<std::size_t>(m_p - start);
+      if (length <= KeywordTable::kMaxLength) {
+        std::uint8_t kw = m_keywords.Find(start, length, true);
+        // Later standards' words stay identifiers in earlier ones.
+        if ((kw == kPslKw || kw == kContext || kw == kVunit) && !m_2008) kw = kNoKw;
+        if (kw == kView && !m_2019) kw = kNoKw;
+        if (kw != kNoKw) {
+          t.kind = T::kKw;
+          t.kw = kw;
+        }
+      }
+    } else if (IsDigit(c)) {
+      ++m_p;
+      while (m_p < m_end && (IsIdentChar(*m_p) || *m_p == '#' || *m_p == '.')) ++m_p;
+      t.kind = T::kNum;
+    } else if (c == '"') {
+      ++m_p;
+      // A string never spans lines: a stray quote costs one line, not the rest of the file.
+      while (m_p < m_end && *m_p != '\n') {
+        if (*m_p++ == '"') {
+          if (m_p < m_end && *m_p == '"') {
+            ++m_p;
+            continue;
+          }
+          break;
+        }
+      }
+      t.kind = T::kStr;
+    } else if (c == '\\') {
+      ++m_p;
+      while (m_p < m_end && *m_p != '\n') {
+        if (*m_p++ == '\\') {
+          if (m_p < m_end && *m_p == '\\') {
+            ++m_p;
+            continue;
+          }
+          break;
+        }
+      }
+      t.kind = T::kExtId;
+    } else if (c == '\'') {
+      // After a name or a closing bracket the tick starts an attribute or a qualified expression;
+      // elsewhere 'x' is a character literal.
+      if (!m_prevIsName && m_end - m_p > 2 && m_p[2] == '\'') {
+        m_p += 3;
+        t.kind = T::kChar;
+      } else {
+        ++m_p;
+        t.kind = T::kPunct;
+        t.punct = '\'';
+      }
+    } else {
+      t.kind = T::kPunct;
+      t.punct = static_cast<unsigned char>(c);
+      ++m_p;
+      if (m_p < m_end) {
+        const std::uint16_t pair = P2(c, *m_p);
+        if (pair == P2(':', '=') || pair == P2('=', '>') || pair == P2('<', '=') || pair == P2('>', '=') ||
+            pair == P2('/', '=') || pair == P2('<', '>') || pair == P2('*', '*')) {
+          t.punct = pair;
+          ++m_p;
+        }
+      }
+    }
+    t.end = static_cast<std::size_t>(m_p - m_base);
+    m_prevIsName =
+        t.kind == T::kId || t.kind == T::kExtId || (t.kind == T::kPunct && (t.punct == ')' || t.punct == ']'));
+    return t;
+  }
+
+  // Where a block comment starts that never ends; npos when none.
+  std::size_t unterminatedComment = std::string_view::npos;
+
+ private:
+  void SkipBlanks() {
+    while (m_p < m_end) {
+      if (IsSpace(*m_p)) {
+        ++m_p;
+      } else if (*m_p == '-' && m_end - m_p > 1 && m_p[1] == '-') {
+        const void* newline = std::memchr(m_p, '\n', static_cast<std::size_t>(m_end - m_p));
+        m_p = newline ? static_cast<const char*>(newline) + 1 : m_end;
+      } else if (m_2008 && *m_p == '/' && m_end - m_p > 1 && m_p[1] == '*') {
+        const char* q = m_p + 2;
+        for (;;) {
+          q = static_cast<const char*>(std::memchr(q, '*', static_cast<std::size_t>(m_end - q)));
+          if (q == nullptr || m_end - q < 2) {
+            unterminatedComment = static_cast<std::size_t>(m_p - m_base);
+            m_p = m_end;
+            break;
+          }
+          if (q[1] == '/') {
+            m_p = q + 2;
+            break;
+          }
+          ++q;
+        }
+      } else {
+        break;
+      }
+    }
+  }
+
+  const KeywordTable& m_keywords = Keywords();
+  const char* m_base;
+  const char* m_p;
+  const char* m_end;
+  bool m_2008;
+  bool m_2019;
+  bool m_prevIsName = false;
+};
+
+// What a "lib.name.item" names: up to its first parts.
+struct Selected {
+  std::array<std::string_view, 3> parts;
+  int count = 0;
+  bool endsWithAll = false;
+};
+
+class Parser {
+ public:
+  Parser(std::string_view text, std::string_view path, const ScanOptions& options, ScanResult& result)
+      : m_text(text), m_path(path), m_lexer(text, options.vhdlStandard), m_lines(text), m_result(result) {
+    ResetLibraries();
+  }
+
+  void Run() {
+    for (;;) {
+      const Tok t = Next();
+      if (t.kind == T::kEof) break;
+      Step(t);
+    }
+    Finish();
+  }
+
+ private:
+  struct Open {
+    std::uint8_t kind;
+    bool bodyBegun = false;  // a generate body that opened with "begin", closed by a bare "end"
+    std::string_view label;  // of a generate or block: it goes into instance paths
+  };
+
+  // ---- tokens
+
+  Tok Next() {
+    Tok t;
+    if (m_aheadCount > 0) {
+      t = m_ahead[m_aheadFirst];
+      m_aheadFirst = (m_aheadFirst + 1) % m_ahead.size();
+      --m_aheadCount;
+    } else {
+      t = m_lexer.Next();
+    }
+    m_prev = m_current;
+    m_current = t;
+    return t;
+  }
+  const Tok& Peek(std::size_t k) {
+    while (m_aheadCount <= k) {
+      m_ahead[(m_aheadFirst + m_aheadCount) % m_ahead.size()] = m_lexer.Next();
+      ++m_aheadCount;
+    }
+    return m_ahead[(m_aheadFirst + k) % m_ahead.size()];
+  }
+  std::string_view Text(const Tok& t) const { return m_text.substr(t.begin, t.end - t.begin); }
+  static bool IsName(const Tok& t) { return t.kind == T::kId || t.kind == T::kExtId; }
+  static bool IsKw(const Tok& t, Kw kw) { return t.kind == T::kKw && t.kw == kw; }
+  static bool IsPunct(const Tok& t, std::uint16_t punct) { return t.kind == T::kPunct && t.punct == punct; }
+  std::uint32_t LineOf(const Tok& t) { return m_lines.LineOf(t.begin); }
+
+  // ---- units and references
+
+  Unit* Current() { return m_unit >= 0 ? &m_result.units[static_cast<std::size_t>(m_unit)] : nullptr; }
+
+  void StartUnit(UnitKind kind, const Tok& name, std::string_view primary, std::uint8_t openKind) {
+    if (Unit* open = Current()) {
+      open->complete = false;
+      AddMessage(m_result, MessageKind::kSyntax, Severity::kWarning, m_path, LineOf(name),
+                 "'" + open->name + "' has no end before '" + std::string(Text(name)) + "'");
+      EndUnit();
+    }
+    Unit unit;
+    unit.kind = kind;
+    unit.name = std::string(Text(name));
+    unit.primary = std::string(primary);
+    unit.line = LineOf(name);
+    unit.references = std::move(m_context);
+    m_context.clear();
+    m_result.units.push_back(std::move(unit));
+    m_unit = static_cast<int>(m_result.units.size() - 1);
+    m_useRefs.clear();
+    for (std::size_t i = 0; i < m_result.units.back().references.size(); ++i) m_useRefs.push_back(i);
+    m_opens.clear();
+    m_opens.push_back(Open{openKind, false, {}});
+  }
+
+  void EndUnit() {
+    m_unit = -1;
+    m_opens.clear();
+    m_context.clear();
+    m_useRefs.clear();
+    m_unitEndsAtSemicolon = false;
+    m_paren = 0;
+    ResetLibraries();
+  }
+
+  void ResetLibraries() {
+    m_libraries.clear();
+    m_libraries.emplace_back("work");
+  }
+  bool IsLibrary(std::string_view name) const {
+    for (const std::string& library : m_libraries) {
+      if (EqualsFolded(library, name)) return true;
+    }
+    return false;
+  }
+
+  std::vector<Reference>& Refs() { return m_unit >= 0 ? Current()->references : m_context; }
+
+  void AddRef(RefKind kind, std::string_view library, std::string_view name, std::string_view secondary,
+              std::string label, std::uint32_t line) {
+    std::vector<Reference>& refs = Refs();
+    const bool dedupe = kind == RefKind::kUse || kind == RefKind::kContext;
+    if (dedupe) {
+      for (std::size_t i : m_useRefs) {
+        const Reference& r = refs[i];
+        if (r.kind == kind && EqualsFolded(r.library, library) && EqualsFolded(r.name, name)) return;
+      }
+      m_useRefs.push_back(refs.size());
+    }
+    Reference ref;
+    ref.kind = kind;
+    ref.library = std::string(library);
+    ref.name = std::string(name);
+    ref.secondary = std::string(secondary);
+    ref.label = std::move(label);
+    ref.line = line;
+    refs.push_back(std::move(ref));
+  }
+
+  // Instance labels carry the labels of the generates and blocks around them.
+  std::string ScopedLabel(std::string_view label) const {
+    std::string scoped;
+    for (const Open& open : m_opens) {
+      if (!open.label.empty()) {
+        scoped.append(open.label);
+        scoped.push_back('/');
+      }
+    }
+    scoped.append(label);
+    return scoped;
+  }
+
+  // Reads "a.b.c" from the next token on; records a library's unit it names.
+  Selected ReadSelected() {
+    Selected s;
+    if (!IsName(Peek(0))) return s;
+    s.parts[s.count++] = Text(Next());
+    while (IsPunct(Peek(0), '.') && (IsName(Peek(1)) || IsKw(Peek(1), kAll))) {
+      Next();
+      const Tok part = Next();
+      if (IsKw(part, kAll)) {
+        s.endsWithAll = true;
+        break;
+      }
+      if (s.count < static_cast<int>(s.parts.size())) s.parts[s.count++] = Text(part);
+    }
+    return s;
+  }
+
+  // "work.pkg.c" in any expression needs the package even without a use clause.
+  void SelectedName(const Tok& first) {
+    if (!IsLibrary(Text(first)) || !IsPunct(Peek(0), '.') || !IsName(Peek(1))) return;
+    Next();
+    const Tok unit = Next();
+    AddRef(RefKind::kUse, Text(first), Text(unit), {}, {}, LineOf(first));
+  }
+
+  // ---- statements
+
+  void Step(const Tok& t) {
+    if (t.kind == T::kPunct) {
+      bool starts = false;
+      if (t.punct == '(') {
+        ++m_paren;
+      } else if (t.punct == ')') {
+        if (m_paren > 0) --m_paren;
+      } else if (t.punct == ';') {
+        if (m_paren == 0) {
+          EndStatement();
+          starts = true;
+        }
+      } else if (t.punct == P2('=', '>')) {
+        starts = m_paren == 0;
+      }
+      m_statementStart = starts;
+      return;
+    }
+    if (IsName(t)) {
+      if (m_paren == 0 && m_statementStart && IsPunct(Peek(0), ':')) {
+        Labelled(t);
+        return;
+      }
+      if (t.kind == T::kId && IsPunct(Peek(0), '.')) SelectedName(t);
+      m_statementStart = false;
+      return;
+    }
+    if (t.kind != T::kKw) {
+      m_statementStart = false;
+      return;
+    }
+    if (m_paren > 0) {
+      // None of these can stand inside parentheses: an unbalanced one must not hide the rest.
+      if (t.kw != kEnd && t.kw != kBegin && t.kw != kEntity && t.kw != kArchitecture && t.kw != kConfiguration &&
+          t.kw != kLibrary) {
+        m_statementStart = false;
+        return;
+      }
+      m_paren = 0;
+    }
+    // Entity classes after a colon: "attribute a of f : function is ...".
+    if (IsPunct(m_prev, ':') &&
+        (t.kw == kEntity || t.kw == kArchitecture || t.kw == kConfiguration || t.kw == kPackage || t.kw == kProcedure ||
+         t.kw == kFunction || t.kw == kComponent || t.kw == kUnits)) {
+      m_statementStart = false;
+      return;
+    }
+    bool starts = false;
+    switch (t.kw) {
+      case kEnd:
+        End();
+        return;
+      case kBegin:
+        if (!m_opens.empty() && m_opens.back().kind == kGenerate) m_opens.back().bodyBegun = true;
+        starts = true;
+        break;
+      case kIs:
+        if (m_pending == kCase) {
+          Push(kCase);
+        } else if (m_subprogram != kNoKw) {
+          if (!IsKw(Peek(0), kNew)) Push(m_subprogram);
+          m_subprogram = kNoKw;
+        }
+        m_pending = kNoKw;
+        starts = true;
+        break;
+      case kThen:
+        if (m_pending == kIf) Push(kIf);
+        m_pending = kNoKw;
+        starts = true;
+        break;
+      case kGenerate:
+        if (m_pending == kIf || m_pending == kFor || m_pending == kCase) {
+          Push(kGenerate, m_label);
+        } else if (!m_opens.empty() && m_opens.back().kind == kGenerate) {
+          m_opens.back().bodyBegun = false;  // the next alternative of an if or case generate
+        }
+        m_pending = kNoKw;
+        m_label = {};
+        starts = true;
+        break;
+      case kLoop:
+        Push(kLoop);
+        m_pending = kNoKw;
+        starts = true;
+        break;
+      case kElse:
+      case kElsif:
+        starts = true;
+        break;
+      case kIf:
+      case kCase:
+        m_pending = t.kw;
+        break;
+      case kWhile:
+        m_pending = kFor;
+        break;
+      case kFor:
+        if (!m_opens.empty() && m_opens.front().kind == kConfiguration) {
+          // Block and component configurations always close with "end for".
+          Push(kFor);
+          if (m_opens.size() == 2 && IsName(Peek(0))) {
+            AddRef(RefKind::kArchitecture, {}, Text(Peek(0)), {}, {}, LineOf(Peek(0)));
+          }
+        } else {
+          m_pending = kFor;
+        }
+        break;
+      case kProcess:
+        Push(kProcess);
+        m_label = {};
+        break;
+      case kBlock:
+        Push(kBlock, m_label);
+        m_label = {};
+        break;
+      case kComponent:
+        if (IsName(Peek(0))) Push(kComponent);
+        break;
+      case kFunction:
+      case kProcedure:
+        m_subprogram = t.kw;
+        break;
+      case kRecord:
+      case kUnits:
+      case kProtected:
+        Push(t.kw);
+        break;
+      case kView:
+        if (IsName(Peek(0)) && IsKw(Peek(1), kOf)) Push(kView);
+        break;
+      case kEntity:
+        if (IsName(Peek(0)) && IsKw(Peek(1), kIs)) {
+          const Tok name = Next();
+          Next();
+          StartUnit(UnitKind::kVhdlEntity, name, {}, kEntity);
+          starts = true;
+        }
+        break;
+      case kArchitecture:
+      case kConfiguration:
+        if (IsName(Peek(0)) && IsKw(Peek(1), kOf) && IsName(Peek(2)) && IsKw(Peek(3), kIs)) {
+          const Tok name = Next();
+          Next();
+          const Tok primary = Next();
+          Next();
+          StartUnit(t.kw == kArchitecture ? UnitKind::kVhdlArchitecture : UnitKind::kVhdlConfiguration, name,
+                    Text(primary), t.kw);
+          starts = true;
+        }
+        break;
+      case kPackage:
+        Package();
+        starts = true;
+        break;
+      case kContext:
+        if (m_unit < 0 && IsName(Peek(0)) && IsKw(Peek(1), kIs)) {
+          const Tok name = Next();
+          Next();
+          StartUnit(UnitKind::kVhdlContext, name, {}, kContext);
+          starts = true;
+        } else {
+          while (IsName(Peek(0))) {
+            const std::uint32_t line = LineOf(Peek(0));
+            const Selected s = ReadSelected();
+            if (s.count >= 2) AddRef(RefKind::kContext, s.parts[0], s.parts[1], {}, {}, line);
+            if (!IsPunct(Peek(0), ',')) break;
+            Next();
+          }
+        }
+        break;
+      case kLibrary:
+        if (Unit* open = Current(); open != nullptr && open->kind != UnitKind::kVhdlContext) {
+          // Only context clauses name libraries: the open unit lost its end.
+          open->complete = false;
+          AddMessage(m_result, MessageKind::kSyntax, Severity::kWarning, m_path, LineOf(t),
+                     "'" + open->name + "' has no end before the next context clause");
+          EndUnit();
+        }
+        while (IsName(Peek(0))) {
+          std::string library = FoldVhdl(Text(Next()));
+          if (!IsLibrary(library)) m_libraries.push_back(std::move(library));
+          if (!IsPunct(Peek(0), ',')) break;
+          Next();
+        }
+        break;
+      case kUse:
+        Use();
+        break;
+      case kPort:
+        if (!IsKw(Peek(0), kMap) && m_opens.size() == 1 && Current() != nullptr &&
+            Current()->kind == UnitKind::kVhdlEntity) {
+          Current()->hasPorts = true;
+        }
+        break;
+      case kVunit:
+        if (m_unit < 0) SkipBraces();
+        break;
+      default:
+        break;
+    }
+    m_statementStart = starts;
+  }
+
+  void Push(std::uint8_t kind, std::string_view label = {}) { m_opens.push_back(Open{kind, false, label}); }
+
+  void EndStatement() {
+    m_pending = kNoKw;
+    m_subprogram = kNoKw;
+    m_label = {};
+    if (m_unitEndsAtSemicolon && m_opens.size() == 1) EndUnit();
+  }
+
+  // "label :" at the start of a statement: an instance, or the name of a generate, block or process.
+  void Labelled(const Tok& label) {
+    Next();  // ':'
+    const Tok& next = Peek(0);
+    const std::uint32_t line = LineOf(label);
+    m_statementStart = false;
+    if (next.kind == T::kKw) {
+      if (next.kw == kEntity || next.kw == kConfiguration) {
+        const bool entity = next.kw == kEntity;
+        Next();
+        const Selected s = ReadSelected();
+        if (s.count == 0) return;
+        std::string_view architecture;
+        if (entity && IsPunct(Peek(0), '(') && IsName(Peek(1)) && IsPunct(Peek(2), ')')) {
+          Next();
+          architecture = Text(Next());
+          Next();
+        }
+        AddRef(entity ? RefKind::kEntityInstance : RefKind::kConfigurationInstance,
+               s.count > 1 ? s.parts[0] : std::string_view{}, s.parts[s.count - 1], architecture,
+               ScopedLabel(Text(label)), line);
+        return;
+      }
+      if (next.kw == kComponent) {
+        Next();
+        const Selected s = ReadSelected();
+        if (s.count > 0) AddRef(RefKind::kInstance, {}, s.parts[s.count - 1], {}, ScopedLabel(Text(label)), line);
+        return;
+      }
+      m_label = Text(label);
+      m_statementStart = true;
+      return;
+    }
+    if (!IsName(next)) return;
+    const Tok first = Peek(0);
+    const Selected s = ReadSelected();
+    if (s.count > 1 && IsLibrary(s.parts[0])) AddRef(RefKind::kUse, s.parts[0], s.parts[1], {}, {}, LineOf(first));
+    if (IsKw(Peek(0), kGeneric) || IsKw(Peek(0), kPort)) {
+      AddRef(RefKind::kInstance, {}, s.parts[s.count - 1], {}, ScopedLabel(Text(label)), line);
+    }
+  }
+
+  void Package() {
+    if (IsKw(Peek(0), kBody) && IsName(Peek(1)) && IsKw(Peek(2), kIs)) {
+      Next();
+      const Tok name = Next();
+      Next();
+      if (m_unit < 0) {
+        StartUnit(UnitKind::kVhdlPackageBody, name, Text(name), kPackage);
+      } else {
+        Push(kPackage);
+      }
+      return;
+    }
+    if (!IsName(Peek(0)) || !IsKw(Peek(1), kIs)) return;
+    const Tok name = Next();
+    Next();
+    if (IsKw(Peek(0), kNew)) {
+      // An instance of a generic package: a unit of one statement when it stands alone.
+      Next();
+      if (m_unit < 0) {
+        StartUnit(UnitKind::kVhdlPackage, name, {}, kPackage);
+        m_unitEndsAtSemicolon = true;
+      }
+      const std::uint32_t line = LineOf(Peek(0));
+      const Selected s = ReadSelected();
+      if (s.count >= 2) AddRef(RefKind::kUse, s.parts[0], s.parts[1], {}, {}, line);
+      return;
+    }
+    if (m_unit < 0) {
+      StartUnit(UnitKind::kVhdlPackage, name, {}, kPackage);
+    } else {
+      Push(kPackage);
+    }
+  }
+
+  void Use() {
+    const std::uint32_t line = LineOf(Peek(0));
+    if (IsKw(Peek(0), kEntity) || IsKw(Peek(0), kConfiguration)) {
+      const bool entity = IsKw(Next(), kEntity);
+      const Selected s = ReadSelected();
+      if (s.count == 0) return;
+      std::string_view architecture;
+      if (entity && IsPunct(Peek(0), '(') && IsName(Peek(1)) && IsPunct(Peek(2), ')')) {
+        Next();
+        architecture = Text(Next());
+        Next();
+      }
+      AddRef(entity ? RefKind::kEntityBinding : RefKind::kConfigurationBinding,
+             s.count > 1 ? s.parts[0] : std::string_view{}, s.parts[s.count - 1], architecture, {}, line);
+      return;
+    }
+    while (IsName(Peek(0))) {
+      const std::uint32_t at = LineOf(Peek(0));
+      const Selected s = ReadSelected();
+      if (s.count >= 2) AddRef(RefKind::kUse, s.parts[0], s.parts[1], {}, {}, at);
+      if (!IsPunct(Peek(0), ',')) break;
+      Next();
+    }
+  }
+
+  void End() {
+    std::uint8_t closes = kNoKw;
+    const Tok& next = Peek(0);
+    if (next.kind == T::kKw) {
+      switch (next.kw) {
+        case kEntity:
+        case kArchitecture:
+        case kPackage:
+        case kConfiguration:
+        case kContext:
+        case kComponent:
+        case kProcess:
+        case kBlock:
+        case kGenerate:
+        case kIf:
+        case kCase:
+        case kLoop:
+        case kFunction:
+        case kProcedure:
+        case kRecord:
+        case kUnits:
+        case kProtected:
+        case kFor:
+        case kView:
+          closes = next.kw;
+          break;
+        default:
+          break;
+      }
+    }
+    if (closes != kNoKw) {
+      // "end for" after a binding in an architecture ("for all : c use ...") closes nothing opened.
+      for (std::size_t i = m_opens.size(); i-- > 0;) {
+        if (m_opens[i].kind == closes) {
+          m_opens.resize(i);
+          break;
+        }
+      }
+    } else if (!m_opens.empty()) {
+      if (m_opens.back().kind == kGenerate && m_opens.back().bodyBegun) {
+        m_opens.back().bodyBegun = false;
+      } else {
+        m_opens.pop_back();
+      }
+    }
+    if (closes != kNoKw) Next();
+    // The rest names what ended, up to the semicolon; a missing semicolon loses no unit.
+    for (;;) {
+      const Tok& rest = Peek(0);
+      if (rest.kind == T::kEof) break;
+      if (IsPunct(rest, ';')) {
+        Next();
+        break;
+      }
+      if (rest.kind == T::kKw && rest.kw != kBody && rest.kw != kOtherKw) break;
+      Next();
+    }
+    m_pending = kNoKw;
+    m_subprogram = kNoKw;
+    m_label = {};
+    m_statementStart = true;
+    if (m_opens.empty() && m_unit >= 0) EndUnit();
+  }
+
+  void SkipBraces() {
+    int depth = 0;
+    for (;;) {
+      const Tok t = Next();
+      if (t.kind == T::kEof) return;
+      if (IsPunct(t, '{')) ++depth;
+      if (IsPunct(t, '}') && --depth <= 0) return;
+    }
+  }
+
+  void Finish() {
+    if (Unit* open = Current()) {
+      open->complete = false;
+      AddMessage(m_result, MessageKind::kTruncated, Severity::kWarning, m_path, m_lines.LineOf(m_text.size()),
+                 "the file ends inside '" + open->name + "'");
+    }
+    if (m_lexer.unterminatedComment != std::string_view::npos) {
+      AddMessage(m_result, MessageKind::kTruncated, Severity::kWarning, m_path,
+                 m_lines.LineOf(m_lexer.unterminatedComment), "a comment never ends");
+    }
+  }
+
+  std::string_view m_text;
+  std::string_view m_path;
+  Lexer m_lexer;
+  LineCounter m_lines;
+  ScanResult& m_result;
+
+  std::array<Tok, 8> m_ahead{};
+  std::size_t m_aheadFirst = 0;
+  std::size_t m_aheadCount = 0;
+  Tok m_prev;
+  Tok m_current;
+
+  int m_unit = -1;
+  std::vector<Open> m_opens;
+  std::vector<Reference> m_context;    // clauses read before their unit
+  std::vector<std::size_t> m_useRefs;  // the unit's use references, to drop repeats
+  std::vector<std::string> m_libraries;
+  bool m_unitEndsAtSemicolon = false;
+  int m_paren = 0;
+  bool m_statementStart = true;
+  std::uint8_t m_pending = kNoKw;     // "if", "case" or "for" waiting for "then", "is", "loop" or "generate"
+  std::uint8_t m_subprogram = kNoKw;  // a function or procedure: a body once "is" comes
+  std::string_view m_label;           // the label of the statement under way
+};
+
+}  // namespace
+
+void ScanVhdl(std::string_view text, std::string_view path, const ScanOptions& options, ScanResult& result) {
+  Parser(text, path, options, result).Run();
+}
+
+}  // namespace Hdl::scan::detail

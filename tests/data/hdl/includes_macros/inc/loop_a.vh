@@ -1,0 +1,1 @@
+`include "loop_b.vh"

@@ -1,0 +1,1 @@
+`include "loop_a.vh"

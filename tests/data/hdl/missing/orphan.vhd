@@ -1,0 +1,3 @@
+architecture rtl of nobody is
+begin
+end architecture;

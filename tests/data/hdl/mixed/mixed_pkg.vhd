@@ -1,0 +1,3 @@
+package mixed_pkg is
+  constant SEL_DEFAULT : bit := '0';
+end package;

@@ -1,0 +1,2 @@
+module spare_unused (input a);
+endmodule
