@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
-#include "Hvd/Status.h"
 #include "Hvd/IDefDataId.h"
+#include "Hvd/Status.h"
 #include "Port/StringBase.h"
 #include "Prjrep/ISet.h"
 
@@ -118,6 +118,17 @@ class IPropertyInstance : public CitI::IInterface {
   virtual Hvd::Status GetTemplate(IPropertyTemplate** definition) = 0;
   // True when the value is the definition's default.
   virtual Hvd::Status IsDefault(bool* isDefault) = 0;
+};
+
+// A set of property instances, such as a parser configuration or an object's properties.
+class IPropertyInstanceIterator : public Prjrep::TIIterator<IPropertyInstance*> {
+ public:
+  CITI_DECLARE_IID("{A1411C67-EDF9-4a20-9B52-5F6C262AE344}")
+};
+
+class IPropertyInstanceSet : public Prjrep::TISet<IPropertyInstance*, IPropertyInstanceIterator> {
+ public:
+  CITI_DECLARE_IID("{8BE495AF-9F97-4482-9C1F-E105338FE6E9}")
 };
 
 }  // namespace Hvd

@@ -1,0 +1,582 @@
+// The HDL parser project: parser files mirrored from a view, held in the project's file set and
+// scanned through the design-file scanner, which gives their units, compile orders and hierarchy.
+
+#include <fstream>
+#include <memory>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "CitP/Factory.h"
+#include "HdlElements.h"
+#include "HdlScan/Project.h"
+#include "Hvd/ICompAdmin.h"
+#include "Hvd/IDesign.h"
+#include "Hvd/IHdlFile.h"
+#include "Hvd/IHdlNetlist.h"
+#include "Hvd/IHdlProject.h"
+#include "Hvd/ISourceLibraryMember.h"
+#include "Hvd/Status.h"
+#include "Prjrep/IName.h"
+#include "core/Diagnostics.h"
+#include "core/Factory.h"
+#include "core/Holders.h"
+#include "core/Interface.h"
+#include "core/RefCount.h"
+#include "core/Sets.h"
+
+namespace Hvd {
+namespace {
+
+using Text = Port::StringBase<char>;
+using Hdl::scan::FileHandle;
+
+class CHdlParserFile;
+class CHdlProject;
+
+// How the project knows its own files among the files added to its set.
+class IOwnParserFile : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{6b4c82d2-32c9-49a3-9bee-0187252da45f}")
+  virtual CHdlParserFile* Object() = 0;
+};
+
+// The private set interface behind the unit iterators handed out.
+class IHdlDesignUnitList : public Prjrep::TISet<IHdlDesignUnit*, IHdlDesignUnitIterator> {
+ public:
+  CITI_DECLARE_IID("{303cde58-a24d-4cdb-8674-44300507e9c5}")
+};
+
+// Shared by a project and the files it created, which outlive it when their callers hold them.
+struct ProjectLink {
+  CHdlProject* project = nullptr;
+};
+
+// A new iterator, with one reference, over a set made for it alone.
+template <class T, class ISet, class IIterator, class Elements>
+Status HandOutIterator(const Elements& elements, IIterator** out) {
+  Prjrep::AutoOut<IIterator> result(out);
+  if (out == nullptr) return kInvalidParameter;
+  using Set = TRefdSequenceSetHelper<T, ISet, IIterator, std::vector<T>>;
+  auto* set = new (std::nothrow) Set();
+  if (set == nullptr) return kFailure;
+  Prjrep::AutoRelease<ISet> held(set);
+  for (const auto& element : elements) std::ignore = held->Add(element);
+  Prjrep::AutoRelease<IIterator> iterator;
+  if (held->GetIterator(iterator.Receive()) != kSuccess) return kFailure;
+  return result.Assign(iterator);
+}
+
+class CHdlParserFile final : public TComponent<CHdlParserFile> {
+ public:
+  explicit CHdlParserFile(std::shared_ptr<ProjectLink> link) : m_link(std::move(link)) {}
+
+  auto QueryTable() {
+    return Table(Row<IHdlFile>(&m_XIHdlFile), Row<IHdlFileV3>(&m_XIHdlFileV3), Row<IHdlFileV4>(&m_XIHdlFileV4),
+                 Row<ICompAdmin>(&m_XICompAdmin), Row<ISourceLibraryMember>(&m_XISourceLibraryMember),
+                 Row<IFileCompReference>(&m_XIFileCompReference), Row<IOwnParserFile>(&m_XIOwnParserFile),
+                 Row<Prjrep::IRefCount>(&m_refCount), Row<Prjrep::IRefCountV1>(&m_refCount),
+                 Row<CitI::IInterface>(&m_XIHdlFile));
+  }
+
+  FileHandle Handle() { return reinterpret_cast<FileHandle>(this); }
+  IHdlFile* AsHdlFile() { return &m_XIHdlFile; }
+  const std::shared_ptr<ProjectLink>& Link() const { return m_link; }
+  // The project that holds the file in its set, or null.
+  CHdlProject* Holder() const { return m_added ? m_link->project : nullptr; }
+  std::string Path() const;
+  std::string LibraryName();
+  Hdl::scan::Language Language();
+
+  bool m_added = false;
+  bool m_modified = false;  // marked before the file reached the scanner
+  std::uint64_t m_sequenceId = 0;
+
+ private:
+  struct XIHdlFile : TNested<CHdlParserFile, IHdlFile> {
+    using TNested::TNested;
+    Status CheckFileOnDisk() override { return kSuccess; }
+    Status SetModified(bool modified) override;
+    Status ReservedOperation4(CitI::IInterface** object) override {
+      if (object != nullptr) *object = nullptr;
+      return kNotSupported;
+    }
+    Status SetPath(const Text& directory, const Text& name) override;
+    Status GetPath(Text* directory, Text* name) override {
+      if (directory == nullptr || name == nullptr) return kInvalidParameter;
+      *directory = This().m_directory;
+      *name = This().m_name;
+      return kSuccess;
+    }
+    Status GetDesignUnits(IHdlParserConfig* config, IHdlDesignUnitIterator** units) override;
+    Status ReservedOperation8(CitI::IInterface*, CitI::IInterface*, CitI::IInterface** object) override {
+      if (object != nullptr) *object = nullptr;
+      return kNotSupported;
+    }
+    Status ReservedOperation9(CitI::IInterface*, CitI::IInterface*, Text* text) override {
+      if (text != nullptr) *text = Text();
+      return kNotSupported;
+    }
+    Status SetParserName(const Text& name) override {
+      This().m_parserName = name;
+      return kSuccess;
+    }
+    Status GetParserName(Text* name) override {
+      if (name == nullptr) return kInvalidParameter;
+      *name = This().m_parserName;
+      return kSuccess;
+    }
+    Status GetFileAddTarget(std::uint64_t* target) override { return GetSequenceId(target); }
+    Status GetSequenceId(std::uint64_t* id) override {
+      if (id == nullptr) return kInvalidParameter;
+      *id = This().m_sequenceId;
+      return kSuccess;
+    }
+    Status SetSequenceId(std::uint64_t id) override;
+    Status IsModified(bool* modified) override;
+  } m_XIHdlFile{this};
+
+  struct XIHdlFileV3 : TNested<CHdlParserFile, IHdlFileV3> {
+    using TNested::TNested;
+    Status SetGlobalInclude(bool globalInclude) override {
+      This().m_globalInclude = globalInclude;
+      return kSuccess;
+    }
+    Status GetGlobalInclude(bool* globalInclude) override {
+      if (globalInclude == nullptr) return kInvalidParameter;
+      *globalInclude = This().m_globalInclude;
+      return kSuccess;
+    }
+  } m_XIHdlFileV3{this};
+
+  // Only the view id is kept: the scanner follows includes by itself, so the parser's files keep
+  // no relations of their own and have none to give.
+  struct XIHdlFileV4 : TNested<CHdlParserFile, IHdlFileV4> {
+    using TNested::TNested;
+    Status ReservedOperation2() override { return kNotSupported; }
+    Status SetViewId(std::uint32_t viewId) override {
+      This().m_viewId = viewId;
+      return kSuccess;
+    }
+    Status AddChildFileByName(std::uint32_t, const Text&, IHdlFile** child) override {
+      if (child != nullptr) *child = nullptr;
+      return kNotSupported;
+    }
+    Status RemoveChildFile(std::uint32_t, IHdlFile*) override { return kNotSupported; }
+    Status RemoveAllChildFiles(std::uint32_t) override { return kSuccess; }
+    Status AddParentFile(std::uint32_t, IHdlFile*) override { return kNotSupported; }
+    Status RemoveParentFile(std::uint32_t, IHdlFile*) override { return kNotSupported; }
+    Status GetChildFiles(std::uint32_t, IHdlFileIterator** children) override {
+      return HandOutIterator<IHdlFile*, IHdlFileSet>(std::vector<IHdlFile*>{}, children);
+    }
+    Status GetParentFiles(std::uint32_t, IHdlFileIterator** parents) override {
+      return HandOutIterator<IHdlFile*, IHdlFileSet>(std::vector<IHdlFile*>{}, parents);
+    }
+    Status HasNoParents(bool* none) override {
+      if (none == nullptr) return kInvalidParameter;
+      *none = true;
+      return kSuccess;
+    }
+  } m_XIHdlFileV4{this};
+
+  struct XICompAdmin : TNested<CHdlParserFile, ICompAdmin> {
+    using TNested::TNested;
+    // `definition` is the file's type; its name tells a VHDL file from the others.
+    Status InitializeAfterCreate(CitI::IInterface*, CitI::IInterface* definition) override {
+      This().m_type = definition;
+      return kSuccess;
+    }
+    Status InitializeAfterLoad(CitI::IInterface*) override { return kSuccess; }
+    Status RegisterForNotifications() override { return kSuccess; }
+    Status Teardown() override {
+      This().m_type = nullptr;
+      This().m_fileComponent = nullptr;
+      This().m_library = nullptr;
+      return kSuccess;
+    }
+  } m_XICompAdmin{this};
+
+  struct XISourceLibraryMember : TNested<CHdlParserFile, ISourceLibraryMember> {
+    using TNested::TNested;
+    Status GetLibrary(ISourceLibrary** library) override;
+    Status SetLibrary(ISourceLibrary* library) override;
+  } m_XISourceLibraryMember{this};
+
+  struct XIFileCompReference : TNested<CHdlParserFile, IFileCompReference> {
+    using TNested::TNested;
+    Status SetFileComponent(CitI::IInterface* file) override {
+      This().m_fileComponent = file;
+      return kSuccess;
+    }
+    Status GetFileComponent(CitI::IInterface** file) override {
+      Prjrep::AutoOut<CitI::IInterface> result(file);
+      if (file == nullptr || !This().m_fileComponent) return kFailure;
+      return result.Assign(This().m_fileComponent);
+    }
+  } m_XIFileCompReference{this};
+
+  struct XIOwnParserFile : TNested<CHdlParserFile, IOwnParserFile> {
+    using TNested::TNested;
+    CHdlParserFile* Object() override { return &This(); }
+  } m_XIOwnParserFile{this};
+
+  Prjrep::TRefCountHelper<CHdlParserFile> m_refCount{this};
+  std::shared_ptr<ProjectLink> m_link;
+  std::string m_directory;
+  std::string m_name;
+  std::string m_parserName;
+  std::uint32_t m_viewId = 0;
+  bool m_globalInclude = false;
+  Prjrep::AutoPtr<CitI::IInterface> m_type;
+  Prjrep::AutoPtr<CitI::IInterface> m_fileComponent;
+  Prjrep::AutoPtr<CitI::IInterface> m_library;
+};
+
+// The project's files, each held with a reference and mirrored into the scanner.
+class CFileSet final
+    : public Prjrep::TSequenceSetHelper<IHdlFile*, IHdlFileSet, IHdlFileIterator, std::vector<IHdlFile*>> {
+  using Base = Prjrep::TSequenceSetHelper<IHdlFile*, IHdlFileSet, IHdlFileIterator, std::vector<IHdlFile*>>;
+
+ public:
+  CFileSet(CHdlProject* project, Hdl::scan::Project* scanner) : m_project(project), m_scanner(scanner) {}
+  ~CFileSet() override { std::ignore = Clear(); }
+
+  // Only a file that this project created, not yet in it.
+  Status Add(IHdlFile* element) override;
+  Status Clear() override {
+    for (const auto& stored : m_elements) Forget(stored);
+    return Base::Clear();
+  }
+  // Removes forward: the iterator stands on the next file.
+  void Erase(Position& pos) override {
+    if (!AtEnd(pos)) Forget(m_elements[pos]);
+    Base::Erase(pos);
+  }
+
+  // The file of a scanner handle, without a reference; null when it is not in the set.
+  IHdlFile* FileOf(FileHandle handle) {
+    for (IHdlFile* file : m_elements) {
+      if (Own(file)->Handle() == handle) return file;
+    }
+    return nullptr;
+  }
+
+ private:
+  static CHdlParserFile* Own(IHdlFile* file) {
+    Prjrep::AutoCast<IOwnParserFile> own(file);
+    return own ? own->Object() : nullptr;
+  }
+  void Forget(IHdlFile* file) {
+    CHdlParserFile* own = Own(file);
+    std::ignore = m_scanner->Remove(own->Handle());
+    own->m_added = false;
+  }
+
+  CHdlProject* m_project;
+  Hdl::scan::Project* m_scanner;
+};
+
+class CHdlProject final : public TComponent<CHdlProject> {
+ public:
+  static const Port::XUID& GetCLSID() { return HdlProjectClassId(); }
+
+  CHdlProject() {
+    m_link->project = this;
+    std::ignore = m_files.SetOwner(this);
+  }
+  ~CHdlProject() override { m_link->project = nullptr; }
+
+  auto QueryTable() {
+    return Table(Row<IHdlProject>(&m_XIHdlProject), Row<IHdlFileSet>(&m_files),
+                 Row<IHdlElaborationData2>(&m_XIHdlElaborationData), Row<IHdlElaborationData>(&m_XIHdlElaborationData),
+                 Row<Prjrep::IRefCount>(&m_refCount), Row<Prjrep::IRefCountV1>(&m_refCount),
+                 Row<CitI::IInterface>(&m_XIHdlProject));
+  }
+
+  Hdl::scan::Project& Scanner() { return m_scanner; }
+  const std::shared_ptr<ProjectLink>& Link() const { return m_link; }
+  // Takes the configuration's settings over and scans what changed; writes the messages.
+  void Refresh();
+  std::vector<IHdlFile*> FilesOf(const Hdl::scan::CompileOrder& order) {
+    std::vector<IHdlFile*> files;
+    for (FileHandle handle : order.files) {
+      if (IHdlFile* file = m_files.FileOf(handle)) files.push_back(file);
+    }
+    return files;
+  }
+  IHdlFile* FileOf(FileHandle handle) { return m_files.FileOf(handle); }
+
+ private:
+  struct XIHdlProject : TNested<CHdlProject, IHdlProject> {
+    using TNested::TNested;
+    Status CreateFile(IHdlFile** file) override {
+      Prjrep::AutoOut<IHdlFile> result(file);
+      if (file == nullptr) return kInvalidParameter;
+      Prjrep::AutoRelease<IHdlFile> created(new (std::nothrow) CHdlParserFile(This().m_link));
+      if (!created) return kFailure;
+      return result.Assign(created);
+    }
+    Status GetParserConfig(IHdlParserConfig** config) override {
+      Prjrep::AutoOut<IHdlParserConfig> result(config);
+      if (config == nullptr || !This().m_config) return kFailure;
+      return result.Assign(This().m_config);
+    }
+    Status SetWorkingDirectory(const Text& directory) override {
+      This().m_workingDirectory = directory.str();
+      return kSuccess;
+    }
+    Status SetProjectDirectory(const Text& directory) override {
+      This().m_scanner.SetBaseDirectory(directory.str());
+      return kSuccess;
+    }
+  } m_XIHdlProject{this};
+
+  struct XIHdlElaborationData : TNested<CHdlProject, IHdlElaborationData2> {
+    using TNested::TNested;
+    Status GetUndefinedInstances(CitI::IInterface** instances) override {
+      if (instances != nullptr) *instances = nullptr;
+      return kNotSupported;
+    }
+    Status GetCompileOrder(IHdlNetListNode* top, IHdlFileIterator** files) override;
+    Status GetCompileOrder(IHdlDesignUnit* top, std::uint32_t mode, IHdlFileIterator** files) override;
+    Status GetPorts(const char*, CitI::IInterface** ports) override {
+      if (ports != nullptr) *ports = nullptr;
+      return kNotSupported;
+    }
+    Status GetDesignGraph(IHdlNetListNode** root) override;
+    Status RefreshElaboration() override {
+      This().Refresh();
+      return kSuccess;
+    }
+  } m_XIHdlElaborationData{this};
+
+  // The files in the order for `top` (all files when empty).
+  Status HandOutOrder(const std::string& top, IHdlFileIterator** files);
+  Prjrep::AutoRelease<IHdlNetListNode> NodeOf(const Hdl::scan::HierarchyNode& node);
+
+  Prjrep::TRefCountHelper<CHdlProject> m_refCount{this};
+  std::shared_ptr<ProjectLink> m_link = std::make_shared<ProjectLink>();
+  Hdl::scan::Project m_scanner;
+  CFileSet m_files{this, &m_scanner};
+  Prjrep::AutoRelease<IHdlParserConfig> m_config = NewParserConfig();
+  ParserSettings m_settings;
+  std::string m_workingDirectory;
+};
+
+// --- files
+
+std::string CHdlParserFile::Path() const {
+  if (m_directory.empty() || m_directory.back() == '/' || m_directory.back() == '\\') return m_directory + m_name;
+  return m_directory + "/" + m_name;
+}
+
+// The library's name when it answers one; a file without a library is in "work".
+std::string CHdlParserFile::LibraryName() {
+  Prjrep::AutoCast<Prjrep::IName> name(m_library.Get());
+  Text text;
+  if (name && name->GetName(text) == kSuccess && !text.empty()) return text.str();
+  return "work";
+}
+
+Hdl::scan::Language CHdlParserFile::Language() {
+  Prjrep::AutoCast<IDefDataId> type(m_type.Get());
+  Text name;
+  if (type && type->GetDefDataIdName(&name) == kSuccess && name.str() == "FILE_VHDL") {
+    return Hdl::scan::Language::kVhdl;
+  }
+  return Hdl::scan::Language::kAuto;  // by extension, which tells Verilog from SystemVerilog
+}
+
+Status CHdlParserFile::XIHdlFile::SetModified(bool modified) {
+  CHdlParserFile& self = This();
+  self.m_modified = modified;
+  if (modified && self.Holder() != nullptr) std::ignore = self.Holder()->Scanner().SetModified(self.Handle());
+  return kSuccess;
+}
+
+Status CHdlParserFile::XIHdlFile::SetPath(const Text& directory, const Text& name) {
+  CHdlParserFile& self = This();
+  self.m_directory = directory.str();
+  self.m_name = name.str();
+  if (self.Holder() != nullptr) std::ignore = self.Holder()->Scanner().SetPath(self.Handle(), self.Path());
+  return kSuccess;
+}
+
+Status CHdlParserFile::XIHdlFile::SetSequenceId(std::uint64_t id) {
+  CHdlParserFile& self = This();
+  self.m_sequenceId = id;
+  if (self.Holder() != nullptr) {
+    std::ignore = self.Holder()->Scanner().SetOrder(self.Handle(), static_cast<std::int64_t>(id));
+  }
+  return kSuccess;
+}
+
+// A file in the project is modified until a scan has read it; one outside keeps its mark.
+Status CHdlParserFile::XIHdlFile::IsModified(bool* modified) {
+  if (modified == nullptr) return kInvalidParameter;
+  CHdlParserFile& self = This();
+  *modified = self.Holder() != nullptr ? self.Holder()->Scanner().IsModified(self.Handle()) : self.m_modified;
+  return kSuccess;
+}
+
+// The units as the project's configuration reads them; a file that cannot be read fails.
+Status CHdlParserFile::XIHdlFile::GetDesignUnits(IHdlParserConfig*, IHdlDesignUnitIterator** units) {
+  Prjrep::AutoOut<IHdlDesignUnitIterator> result(units);
+  CHdlParserFile& self = This();
+  if (units == nullptr) return kInvalidParameter;
+  CHdlProject* project = self.Holder();
+  if (project == nullptr) return Fail(kFailure, "CHdlParserFile::GetDesignUnits - the file is in no project\n");
+  project->Refresh();
+  for (const Hdl::scan::Message& message : project->Scanner().Messages()) {
+    if (message.file == self.Handle() &&
+        (message.kind == Hdl::scan::MessageKind::kMissingFile || message.kind == Hdl::scan::MessageKind::kUnreadable)) {
+      return Fail(kFailure, "CHdlParserFile::GetDesignUnits - %s\n", message.text.c_str());
+    }
+  }
+  std::vector<Prjrep::AutoRelease<IHdlDesignUnit>> made;
+  std::vector<IHdlDesignUnit*> found;
+  for (const Hdl::scan::UnitInfo& unit : project->Scanner().UnitsOf(self.Handle())) {
+    made.push_back(NewDesignUnit(unit, &self.m_XIHdlFile));
+    if (made.back()) found.push_back(made.back().Get());
+  }
+  Prjrep::AutoRelease<IHdlDesignUnitIterator> iterator;
+  const Status status = HandOutIterator<IHdlDesignUnit*, IHdlDesignUnitList>(found, iterator.Receive());
+  if (status != kSuccess) return status;
+  return result.Assign(iterator);
+}
+
+Status CHdlParserFile::XISourceLibraryMember::GetLibrary(ISourceLibrary** library) {
+  if (library == nullptr) return kInvalidParameter;
+  *library = nullptr;
+  if (This().m_library) {
+    Prjrep::AddRefObject(This().m_library.Get());
+    // Every interface is a CitI::IInterface at its start (single inheritance throughout).
+    *library = reinterpret_cast<ISourceLibrary*>(This().m_library.Get());
+  }
+  return kSuccess;
+}
+
+Status CHdlParserFile::XISourceLibraryMember::SetLibrary(ISourceLibrary* library) {
+  CHdlParserFile& self = This();
+  self.m_library = reinterpret_cast<CitI::IInterface*>(library);
+  if (self.Holder() != nullptr) std::ignore = self.Holder()->Scanner().SetLibrary(self.Handle(), self.LibraryName());
+  return kSuccess;
+}
+
+// --- the file set
+
+Status CFileSet::Add(IHdlFile* element) {
+  CHdlParserFile* own = Own(element);
+  if (own == nullptr || own->Link().get() != m_project->Link().get()) {
+    return Fail(kFailure, "CHdlProject - only a file that the project created can be added\n");
+  }
+  if (own->m_added) return Fail(kFailure, "CHdlProject - the file is in the project already\n");
+  if (!m_scanner->AddFile(own->Handle(), own->Path(), static_cast<std::int64_t>(own->m_sequenceId),
+                          own->LibraryName())) {
+    return kFailure;
+  }
+  std::ignore = m_scanner->SetLanguage(own->Handle(), own->Language());
+  own->m_added = true;
+  own->m_modified = false;
+  return Base::Add(own->AsHdlFile());
+}
+
+// --- the project
+
+void CHdlProject::Refresh() {
+  ParserSettings settings = ReadSettings(m_config.Get());
+  if (!(settings == m_settings)) {
+    if (settings.macros != m_settings.macros) m_scanner.SetMacros(settings.macros);
+    if (settings.includeDirs != m_settings.includeDirs) m_scanner.SetIncludeDirs(settings.includeDirs);
+    if (settings.vhdlStandard != m_settings.vhdlStandard) {
+      if (settings.vhdlStandard.empty()) {
+        m_scanner.SetVhdlStandard(Hdl::scan::VhdlStandard::k93);
+      } else if (!m_scanner.SetVhdlStandard(settings.vhdlStandard)) {
+        std::ignore =
+            Fail(kFailure, "CHdlProject - unknown VHDL standard \"%s\" ignored\n", settings.vhdlStandard.c_str());
+      }
+    }
+    m_settings = std::move(settings);
+  }
+  if (m_scanner.Update() == 0 || m_workingDirectory.empty()) return;
+  // The messages of the last scan, one line each, where the parser works.
+  std::ofstream log(m_workingDirectory + "/hdlparser.log", std::ios::trunc);
+  for (const Hdl::scan::Message& message : m_scanner.Messages()) {
+    log << (message.severity == Hdl::scan::Severity::kError ? "ERROR:" : "WARNING:") << message.path << ':'
+        << message.line << ": " << message.text << '\n';
+  }
+}
+
+Status CHdlProject::HandOutOrder(const std::string& top, IHdlFileIterator** files) {
+  if (files == nullptr) return kInvalidParameter;
+  Refresh();
+  const Hdl::scan::CompileOrder order = top.empty() ? m_scanner.GetCompileOrder() : m_scanner.GetCompileOrder(top);
+  if (!top.empty() && order.units.empty()) {
+    *files = nullptr;
+    return Fail(kFailure, "CHdlProject::GetCompileOrder - unknown top \"%s\"\n", top.c_str());
+  }
+  return HandOutIterator<IHdlFile*, IHdlFileSet>(FilesOf(order), files);
+}
+
+// The top of a netlist node is its unit; the root stands for the whole project.
+Status CHdlProject::XIHdlElaborationData::GetCompileOrder(IHdlNetListNode* top, IHdlFileIterator** files) {
+  std::string name;
+  if (top != nullptr) {
+    Prjrep::AutoRelease<CitI::IInterface> unit(top->GetDesignUnit());
+    Prjrep::AutoCast<IDesignUnit> named(unit.Get());
+    Text text;
+    if (named && named->GetDesignUnitName(&text) == kSuccess) name = text.str();
+  }
+  return This().HandOutOrder(name, files);
+}
+
+// Every mode gives the order of what `top` needs.
+Status CHdlProject::XIHdlElaborationData::GetCompileOrder(IHdlDesignUnit* top, std::uint32_t,
+                                                          IHdlFileIterator** files) {
+  std::string name;
+  Prjrep::AutoCast<IDesignUnit> named(top);
+  Text text;
+  if (named && named->GetDesignUnitName(&text) == kSuccess) name = text.str();
+  return This().HandOutOrder(name, files);
+}
+
+Prjrep::AutoRelease<IHdlNetListNode> CHdlProject::NodeOf(const Hdl::scan::HierarchyNode& node) {
+  std::vector<Prjrep::AutoPtr<IHdlNetListNode>> children;
+  for (const Hdl::scan::HierarchyNode& child : node.children) children.emplace_back(NodeOf(child));
+  Prjrep::AutoRelease<IHdlDesignUnit> unit;
+  if (node.unit) unit = NewDesignUnit(*node.unit, FileOf(node.unit->file));
+  // A top's instance is named after its unit, so that every node below the root has a name.
+  return NewNetListNode(node.path, node.instanceName.empty() ? node.unitName : node.instanceName, unit.Get(),
+                        std::move(children));
+}
+
+// An unnamed root whose children are the tops: the configured top when it is known, else every
+// top candidate.
+Status CHdlProject::XIHdlElaborationData::GetDesignGraph(IHdlNetListNode** root) {
+  Prjrep::AutoOut<IHdlNetListNode> result(root);
+  if (root == nullptr) return kInvalidParameter;
+  CHdlProject& self = This();
+  self.Refresh();
+  std::vector<std::string> tops;
+  if (!self.m_settings.top.empty() && self.m_scanner.Hierarchy(self.m_settings.top)) {
+    tops.push_back(self.m_settings.top);
+  } else {
+    for (const Hdl::scan::TopCandidate& candidate : self.m_scanner.TopCandidates()) {
+      tops.emplace_back(candidate.unit.name);
+    }
+  }
+  std::vector<Prjrep::AutoPtr<IHdlNetListNode>> children;
+  for (const std::string& top : tops) {
+    if (auto hierarchy = self.m_scanner.Hierarchy(top)) children.emplace_back(self.NodeOf(*hierarchy));
+  }
+  Prjrep::AutoRelease<IHdlNetListNode> made = NewNetListNode("", "", nullptr, std::move(children));
+  if (!made) return kFailure;
+  return result.Assign(made);
+}
+
+}  // namespace
+}  // namespace Hvd
+
+// The library's entry for the host: registers the parser project's factory.
+extern "C" void InstFactoryEntry() { Hvd::RegisterFactoriesOf<Hvd::CHdlProject>(); }
