@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "HdlScan/Scan.h"
@@ -166,5 +167,45 @@ std::string JoinPath(std::string_view directory, std::string_view name);
 
 void ScanVhdl(std::string_view text, std::string_view path, const ScanOptions& options, ScanResult& result);
 void ScanVerilog(std::string_view text, std::string_view path, const ScanOptions& options, ScanResult& result);
+
+// What both parsers read tokens through: the lexer, a few tokens of look-ahead, and the
+// token taken last and the one before it.
+template <class Lexer, class Tok>
+class TLookahead {
+ protected:
+  template <class... Args>
+  explicit TLookahead(Args&&... args) : m_lexer(std::forward<Args>(args)...) {}
+
+  Tok Next() {
+    Tok t;
+    if (m_aheadCount > 0) {
+      t = m_ahead[m_aheadFirst];
+      m_aheadFirst = (m_aheadFirst + 1) % m_ahead.size();
+      --m_aheadCount;
+    } else {
+      t = m_lexer.Next();
+    }
+    m_prev = m_current;
+    m_current = t;
+    return t;
+  }
+  // The k-th token after the current one, k below the look-ahead's size.
+  const Tok& Peek(std::size_t k) {
+    while (m_aheadCount <= k) {
+      m_ahead[(m_aheadFirst + m_aheadCount) % m_ahead.size()] = m_lexer.Next();
+      ++m_aheadCount;
+    }
+    return m_ahead[(m_aheadFirst + k) % m_ahead.size()];
+  }
+
+  Lexer m_lexer;
+  Tok m_prev;
+  Tok m_current;
+
+ private:
+  std::array<Tok, 8> m_ahead{};
+  std::size_t m_aheadFirst = 0;
+  std::size_t m_aheadCount = 0;
+};
 
 }  // namespace Hdl::scan::detail

@@ -778,10 +778,10 @@ bool IsUnitEnd(std::uint8_t kw) {
   return kw == kEndmodule || kw == kEndinterface || kw == kEndprogram || kw == kEndpackage || kw == kEndprimitive;
 }
 
-class Parser {
+class Parser : TLookahead<Lexer, Tok> {
  public:
   Parser(std::string_view text, std::string_view path, const ScanOptions& options, ScanResult& result)
-      : m_lexer(text, path, options, result), m_result(result), m_path(path) {}
+      : TLookahead(text, path, options, result), m_result(result), m_path(path) {}
 
   void Run() {
     for (;;) {
@@ -804,26 +804,6 @@ class Parser {
  private:
   // ---- tokens
 
-  Tok Next() {
-    Tok t;
-    if (m_aheadCount > 0) {
-      t = m_ahead[m_aheadFirst];
-      m_aheadFirst = (m_aheadFirst + 1) % m_ahead.size();
-      --m_aheadCount;
-    } else {
-      t = m_lexer.Next();
-    }
-    m_prev = m_current;
-    m_current = t;
-    return t;
-  }
-  const Tok& Peek(std::size_t k) {
-    while (m_aheadCount <= k) {
-      m_ahead[(m_aheadFirst + m_aheadCount) % m_ahead.size()] = m_lexer.Next();
-      ++m_aheadCount;
-    }
-    return m_ahead[(m_aheadFirst + k) % m_ahead.size()];
-  }
   static bool IsKw(const Tok& t, Kw kw) { return t.kind == T::kKw && t.kw == kw; }
   static bool IsPunct(const Tok& t, std::uint16_t punct) { return t.kind == T::kPunct && t.punct == punct; }
   static bool IsName(const Tok& t) { return t.kind == T::kId; }
@@ -1233,15 +1213,9 @@ class Parser {
     }
   }
 
-  Lexer m_lexer;
   ScanResult& m_result;
   std::string_view m_path;
 
-  std::array<Tok, 8> m_ahead{};
-  std::size_t m_aheadFirst = 0;
-  std::size_t m_aheadCount = 0;
-  Tok m_prev;
-  Tok m_current;
 
   int m_unit = -1;
   std::uint8_t m_unitEnd = kEndmodule;

@@ -234,10 +234,10 @@ struct Selected {
   bool endsWithAll = false;
 };
 
-class Parser {
+class Parser : TLookahead<Lexer, Tok> {
  public:
   Parser(std::string_view text, std::string_view path, const ScanOptions& options, ScanResult& result)
-      : m_text(text), m_path(path), m_lexer(text, options.vhdlStandard), m_lines(text), m_result(result) {
+      : TLookahead(text, options.vhdlStandard), m_text(text), m_path(path), m_lines(text), m_result(result) {
     ResetLibraries();
   }
 
@@ -259,26 +259,6 @@ class Parser {
 
   // ---- tokens
 
-  Tok Next() {
-    Tok t;
-    if (m_aheadCount > 0) {
-      t = m_ahead[m_aheadFirst];
-      m_aheadFirst = (m_aheadFirst + 1) % m_ahead.size();
-      --m_aheadCount;
-    } else {
-      t = m_lexer.Next();
-    }
-    m_prev = m_current;
-    m_current = t;
-    return t;
-  }
-  const Tok& Peek(std::size_t k) {
-    while (m_aheadCount <= k) {
-      m_ahead[(m_aheadFirst + m_aheadCount) % m_ahead.size()] = m_lexer.Next();
-      ++m_aheadCount;
-    }
-    return m_ahead[(m_aheadFirst + k) % m_ahead.size()];
-  }
   std::string_view Text(const Tok& t) const { return m_text.substr(t.begin, t.end - t.begin); }
   static bool IsName(const Tok& t) { return t.kind == T::kId || t.kind == T::kExtId; }
   static bool IsKw(const Tok& t, Kw kw) { return t.kind == T::kKw && t.kw == kw; }
@@ -797,15 +777,9 @@ class Parser {
 
   std::string_view m_text;
   std::string_view m_path;
-  Lexer m_lexer;
   LineCounter m_lines;
   ScanResult& m_result;
 
-  std::array<Tok, 8> m_ahead{};
-  std::size_t m_aheadFirst = 0;
-  std::size_t m_aheadCount = 0;
-  Tok m_prev;
-  Tok m_current;
 
   int m_unit = -1;
   std::vector<Open> m_opens;
