@@ -1,0 +1,63 @@
+// The differencer on a "files" section as the project writer rebuilds it: each entry an element
+// with two namespaced attributes, indented. Equal sections are walked to the end; a section
+// changed in its last entry too, so both should grow linearly with the entry count.
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <xercesc/dom/DOM.hpp>
+
+#include "projectfiles/XMLDifferencer.h"
+#include "projectfiles/XMLNamespaceHelper.h"
+#include "projectfiles/XmlNames.h"
+#include "projectfiles/XmlPlatform.h"
+
+namespace {
+
+namespace N = Hvd::XmlNames;
+
+Hvd::Xml::DocumentPtr BuildSection(std::int64_t entries, bool changeLast) {
+  if (!Hvd::Xml::StartPlatform()) return nullptr;
+  xercesc::DOMImplementation* implementation = xercesc::DOMImplementationRegistry::getDOMImplementation(u"Core");
+  Hvd::Xml::DocumentPtr document(implementation->createDocument(N::kNamespaceUriW, N::kProjectW, nullptr));
+  const Hvd::XMLNamespaceHelper helper(document.get(), N::kNamespaceUriW);
+  xercesc::DOMElement* files = helper.GetOrCreateChildElement(document->getDocumentElement(), N::kFilesW);
+  const std::string name = std::string(N::kAttributePrefix) + ":" + N::kName;
+  const std::string type = std::string(N::kAttributePrefix) + ":" + N::kType;
+  for (std::int64_t i = 0; i < entries; ++i) {
+    helper.AppendText(files, "\n    ");
+    xercesc::DOMElement* file = helper.CreateElement(N::kFile);
+    const bool changed = changeLast && i + 1 == entries;
+    helper.SetAttribute(file, name.c_str(), ("src/unit_" + std::to_string(i) + (changed ? ".v" : ".vhd")).c_str());
+    helper.SetAttribute(file, type.c_str(), "FILE_VHDL");
+    files->appendChild(file);
+  }
+  helper.AppendText(files, "\n  ");
+  return document;
+}
+
+void Run(benchmark::State& state, bool changeLast) {
+  auto first = BuildSection(state.range(0), false);
+  auto second = BuildSection(state.range(0), changeLast);
+  if (!first || !second) {
+    state.SkipWithError("no XML platform");
+    return;
+  }
+  xercesc::DOMNode* a = first->getDocumentElement()->getFirstChild();
+  xercesc::DOMNode* b = second->getDocumentElement()->getFirstChild();
+  for (auto _ : state) {
+    Hvd::XMLDifferencer differencer;
+    const bool equal = differencer.Compare(a, b);
+    if (equal == changeLast) state.SkipWithError("wrong answer");
+    benchmark::DoNotOptimize(equal);
+  }
+  state.SetComplexityN(state.range(0));
+}
+
+void BM_CompareEqualSections(benchmark::State& state) { Run(state, false); }
+void BM_CompareSectionsChangedAtTheEnd(benchmark::State& state) { Run(state, true); }
+
+BENCHMARK(BM_CompareEqualSections)->RangeMultiplier(10)->Range(1000, 100000)->Complexity(benchmark::oN);
+BENCHMARK(BM_CompareSectionsChangedAtTheEnd)->RangeMultiplier(10)->Range(1000, 100000)->Complexity(benchmark::oN);
+
+}  // namespace

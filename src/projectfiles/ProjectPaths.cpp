@@ -1,0 +1,83 @@
+#include "projectfiles/ProjectPaths.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <string>
+
+#include "Hvd/IHdlFile.h"
+#include "Port/FileName.h"
+#include "core/Holders.h"
+#include "utils/FileStamp.h"
+
+namespace Hvd {
+
+using Text = Port::StringBase<char>;
+
+SplitPath::SplitPath(const Text& path, bool dropLast) : head(Port::FileName(path).GetHead(false, true)) {
+  SplitPathComponents(path, components);
+  if (dropLast && !components.empty()) components.pop_back();
+}
+
+void SplitPathComponents(const Text& path, std::vector<Text>& components) {
+  components.clear();
+  // Canonical, so that "a/../b" and "a//b" split like "b" and "a/b": a ".." left in the
+  // record would make every "../" step counted from it land elsewhere.
+  Port::FileName absolute(Port::FileName(Text(MakeSlashPath(path.c_str()))).GetAbsolutePath());
+  const Text canonical = absolute.MakeCanonical().GetPath();
+  if (canonical.empty()) return;
+  // The root stands where the other host's drive stood, so that "two common components"
+  // still means one shared top directory.
+  components.emplace_back("/");
+  for (Text& piece : canonical.Split("/")) {
+    if (!piece.empty()) components.push_back(std::move(piece));
+  }
+}
+
+void RelativeName(const SplitPath& record, const Text& directory, const Text& name, Text& out) {
+  if (directory.empty()) {
+    out = name;
+    return;
+  }
+  Text trimmed = directory;
+  trimmed.Trim("/\\", Text::kTrimTrailing);
+  std::vector<Text> components;
+  SplitPathComponents(trimmed, components);
+
+  // Exact comparison: two names differing only in case are two files on this host.
+  const auto limit = static_cast<std::ptrdiff_t>(std::min(components.size(), record.components.size()));
+  const std::size_t common = static_cast<std::size_t>(
+      std::mismatch(components.begin(), components.begin() + limit, record.components.begin()).first -
+      components.begin());
+  if (common < 2) {
+    out = trimmed + "/" + name;
+    return;
+  }
+  Text result;
+  for (std::size_t i = common; i < record.components.size(); ++i) result += "../";
+  for (std::size_t i = common; i < components.size(); ++i) result += components[i] + "/";
+  out = result + name;
+}
+
+void NormalizeFileName(const SplitPath& record, const Text& path, Text& out) {
+  // Names written on the other host carry '\\'; turned first so that its head is found too.
+  const Port::FileName file(Text(MakeSlashPath(path.c_str())));
+  const Text name = file.GetBase() + file.GetExtension();
+  RelativeName(record, file.GetHead(false, true), name, out);
+}
+
+void RelativeHdlFileName(const SplitPath& record, CitI::IInterface* file, Text& out) {
+  Prjrep::AutoCast<IHdlFile> hdlFile(file);
+  if (hdlFile.Get() == nullptr) return;
+  Text directory;
+  Text name;
+  std::ignore = hdlFile->GetPath(&directory, &name);
+  RelativeName(record, directory, name, out);
+}
+
+void MakeAbsoluteProjectPath(Text& path, const Text& directory) {
+  if (IsAbsolutePath(path)) return;
+  // Canonical also collapses the "//" that a directory given with its separator leaves.
+  path = Port::FileName(directory + "/" + path).MakeCanonical().GetPath();
+}
+
+}  // namespace Hvd

@@ -1,0 +1,279 @@
+#include "projectfiles/XmlPlatform.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <xercesc/dom/DOMException.hpp>
+#include <xercesc/framework/LocalFileInputSource.hpp>
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/internal/XMLScanner.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/sax/ErrorHandler.hpp>
+#include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/SecurityManager.hpp>
+#include <xercesc/util/XMLException.hpp>
+
+namespace X = xercesc;
+
+namespace Hvd::Xml {
+
+namespace {
+
+void StopPlatform() { X::XMLPlatformUtils::Terminate(); }
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+void AppendUtf16(std::u16string& out, char32_t c) {
+  if (c >= 0x10000) {
+    c -= 0x10000;
+    out += static_cast<char16_t>(0xD800 + (c >> 10));
+    out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+  } else {
+    out += static_cast<char16_t>(c);
+  }
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// Decodes one UTF-8 sequence at `i`, advancing past it; overlong forms, surrogates and
+// truncated sequences give U+FFFD and skip one byte.
+char32_t DecodeUtf8(std::string_view in, std::size_t& i) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(in[k]); };
+  const unsigned char lead = byte(i);
+  if (lead < 0x80) {
+    ++i;
+    return lead;
+  }
+  std::size_t length = 0;
+  char32_t c = 0;
+  char32_t minimum = 0;
+  if ((lead & 0xE0) == 0xC0) {
+    length = 2, c = lead & 0x1F, minimum = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3, c = lead & 0x0F, minimum = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4, c = lead & 0x07, minimum = 0x10000;
+  } else {
+    ++i;
+    return kReplacement;
+  }
+  if (i + length > in.size()) {
+    ++i;
+    return kReplacement;
+  }
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) {
+      ++i;
+      return kReplacement;
+    }
+    c = (c << 6) | (byte(i + k) & 0x3F);
+  }
+  if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+    ++i;
+    return kReplacement;
+  }
+  i += length;
+  return c;
+}
+
+// Collects the parse errors as text instead of throwing them.
+class CollectingErrors final : public X::ErrorHandler {
+ public:
+  void warning(const X::SAXParseException&) override {}
+  void error(const X::SAXParseException& e) override { Add(e); }
+  void fatalError(const X::SAXParseException& e) override { Add(e); }
+  void resetErrors() override {
+    m_text.clear();
+    m_count = 0;
+  }
+
+  void Add(const char* text) {
+    if (++m_count > kMaxLines) return;
+    if (!m_text.empty()) m_text += '\n';
+    m_text += text;
+  }
+  const std::string& Text() const noexcept { return m_text; }
+  bool Any() const noexcept { return m_count > 0; }
+
+ private:
+  static constexpr int kMaxLines = 8;  // the first errors explain; the rest follow from them
+
+  void Add(const X::SAXParseException& e) {
+    const std::string line = Utf8Text(e.getSystemId()).str() + ":" + std::to_string(e.getLineNumber()) + ":" +
+                             std::to_string(e.getColumnNumber()) + ": " + Utf8Text(e.getMessage()).str();
+    Add(line.c_str());
+  }
+
+  std::string m_text;
+  int m_count = 0;
+};
+
+// The project files never need a document type, so none is read: this also keeps entity
+// declarations, and with them external and recursive entities, out of every document.
+class RefusingDtdParser final : public X::XercesDOMParser {
+ public:
+  RefusingDtdParser() { getScanner()->setDisallowDTD(true); }
+};
+
+constexpr XMLSize_t kEntityExpansionLimit = 100;
+
+}  // namespace
+
+bool StartPlatform() noexcept {
+  static const bool s_started = [] {
+    try {
+      X::XMLPlatformUtils::Initialize();
+    } catch (...) {
+      return false;
+    }
+    std::atexit(StopPlatform);
+    return true;
+  }();
+  return s_started;
+}
+
+XmlText::XmlText(const char* utf8) : XmlText(utf8 ? std::string_view(utf8) : std::string_view()) {
+  m_null = utf8 == nullptr;
+}
+
+XmlText::XmlText(std::string_view utf8) {
+  m_text.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size();) AppendUtf16(m_text, DecodeUtf8(utf8, i));
+}
+
+Utf8Text::Utf8Text(const XMLCh* text) : m_null(text == nullptr) {
+  if (text == nullptr) return;
+  for (const XMLCh* p = text; *p != 0; ++p) {
+    char32_t c = *p;
+    if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (p[1] - 0xDC00);
+      ++p;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = kReplacement;
+    }
+    AppendUtf8(m_text, c);
+  }
+}
+
+void DocumentRelease::operator()(X::DOMDocument* document) const noexcept {
+  if (document != nullptr) document->release();
+}
+
+class SafeDomParser::Impl {
+ public:
+  Impl() {
+    m_security.setEntityExpansionLimit(kEntityExpansionLimit);
+    m_parser.setErrorHandler(&m_errors);
+    m_parser.setValidationScheme(X::XercesDOMParser::Val_Never);
+    m_parser.setDoNamespaces(true);
+    m_parser.setDoSchema(false);
+    m_parser.setLoadSchema(false);
+    m_parser.setLoadExternalDTD(false);
+    m_parser.setSkipDTDValidation(true);
+    m_parser.setDisableDefaultEntityResolution(true);
+    m_parser.setCreateEntityReferenceNodes(false);
+    m_parser.setDoXInclude(false);
+    m_parser.setSecurityManager(&m_security);
+  }
+
+  X::SecurityManager m_security;  // declared first: the parser refers to it until its end
+  CollectingErrors m_errors;
+  RefusingDtdParser m_parser;
+};
+
+SafeDomParser::SafeDomParser() noexcept {
+  if (!StartPlatform()) return;
+  try {
+    m_impl = std::make_unique<Impl>();
+  } catch (...) {
+    m_impl.reset();
+  }
+}
+
+SafeDomParser::~SafeDomParser() = default;
+
+template <class MakeSource>
+DocumentPtr SafeDomParser::Run(const MakeSource& makeSource) noexcept {
+  m_message.clear();
+  if (!m_impl) {
+    m_message = "the XML platform is not available";
+    return nullptr;
+  }
+  CollectingErrors& errors = m_impl->m_errors;
+  X::XercesDOMParser& parser = m_impl->m_parser;
+  errors.resetErrors();
+  DocumentPtr document;
+  try {
+    const auto source = makeSource();
+    parser.parse(*source);
+    if (!errors.Any() && parser.getErrorCount() == 0) {
+      document.reset(parser.adoptDocument());
+      if (document == nullptr) errors.Add("no document");
+    }
+  } catch (const X::XMLException& e) {
+    errors.Add(Utf8Text(e.getMessage()).get());
+  } catch (const X::DOMException& e) {
+    errors.Add(Utf8Text(e.getMessage()).get());
+  } catch (...) {
+    errors.Add("the parser failed");
+  }
+  if (document && document->getDoctype() != nullptr) {
+    document.reset();
+    errors.Add("a document type declaration is not accepted");
+  }
+  if (!document && !errors.Any()) errors.Add("the document could not be read");
+  if (!document) m_message = errors.Text();
+  try {
+    parser.resetDocumentPool();  // a document left to the parser is freed now, not at the next parse
+  } catch (...) {
+  }
+  return document;
+}
+
+DocumentPtr SafeDomParser::ParseFile(const char* path) noexcept {
+  if (path == nullptr || *path == 0) {
+    m_message = "no file name given";
+    return nullptr;
+  }
+  // Read as a local file, never as a URL that could be fetched.
+  return Run([path] { return std::make_unique<X::LocalFileInputSource>(XmlText(path).get()); });
+}
+
+DocumentPtr SafeDomParser::ParseBytes(std::string_view bytes, const char* name) noexcept {
+  return Run([bytes, name] {
+    return std::make_unique<X::MemBufInputSource>(reinterpret_cast<const XMLByte*>(bytes.data()), bytes.size(),
+                                                  XmlText(name).get(), false);
+  });
+}
+
+DocumentPtr ParseXmlFile(const char* path, std::string* message) noexcept {
+  SafeDomParser parser;
+  DocumentPtr document = parser.ParseFile(path);
+  if (message != nullptr) *message = parser.Message();
+  return document;
+}
+
+DocumentPtr ParseXmlBytes(std::string_view bytes, std::string* message) noexcept {
+  SafeDomParser parser;
+  DocumentPtr document = parser.ParseBytes(bytes);
+  if (message != nullptr) *message = parser.Message();
+  return document;
+}
+
+}  // namespace Hvd::Xml

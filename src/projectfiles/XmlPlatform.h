@@ -1,0 +1,78 @@
+#pragma once
+// What every XML reader and writer of the library shares: the one start of the XML platform,
+// owning transcoders between UTF-8 and XMLCh, and the one safe parser set-up.
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <xercesc/dom/DOMDocument.hpp>
+
+namespace Hvd::Xml {
+
+// Starts the XML platform once per process (thread-safe); it is terminated when the process
+// exits. False when it could not be started; every parse and serialization then fails.
+bool StartPlatform() noexcept;
+
+// A UTF-8 (or null) string as an owned XMLCh string; malformed bytes become U+FFFD.
+class XmlText {
+ public:
+  explicit XmlText(const char* utf8);
+  explicit XmlText(std::string_view utf8);
+  const XMLCh* get() const noexcept { return m_null ? nullptr : m_text.c_str(); }
+  operator const XMLCh*() const noexcept { return get(); }  // NOLINT: passed straight to DOM calls
+
+ private:
+  std::u16string m_text;
+  bool m_null = false;
+};
+
+// An XMLCh (or null) string as an owned UTF-8 string; unpaired surrogates become U+FFFD.
+class Utf8Text {
+ public:
+  explicit Utf8Text(const XMLCh* text);
+  const char* get() const noexcept { return m_null ? nullptr : m_text.c_str(); }
+  const std::string& str() const noexcept { return m_text; }  // empty for null
+  bool IsNull() const noexcept { return m_null; }
+
+ private:
+  std::string m_text;
+  bool m_null = false;
+};
+
+// Releases a document that the caller owns.
+struct DocumentRelease {
+  void operator()(xercesc::DOMDocument* document) const noexcept;
+};
+using DocumentPtr = std::unique_ptr<xercesc::DOMDocument, DocumentRelease>;
+
+// The one parser set-up of the library. Namespaces are on; no DTD or schema is loaded and no
+// external entity is fetched; a document type declaration is refused, and entity expansion is
+// bounded. Errors are collected into a message, never thrown. One parser may parse many times.
+class SafeDomParser {
+ public:
+  SafeDomParser() noexcept;
+  ~SafeDomParser();
+  SafeDomParser(const SafeDomParser&) = delete;
+  SafeDomParser& operator=(const SafeDomParser&) = delete;
+
+  // The parsed document, owned by the caller, or null with Message() saying why.
+  DocumentPtr ParseFile(const char* path) noexcept;
+  DocumentPtr ParseBytes(std::string_view bytes, const char* name = "buffer") noexcept;
+
+  // The first errors of the last parse, one per line.
+  const std::string& Message() const noexcept { return m_message; }
+
+ private:
+  template <class MakeSource>
+  DocumentPtr Run(const MakeSource& makeSource) noexcept;
+
+  class Impl;
+  std::unique_ptr<Impl> m_impl;  // null when the platform could not be started
+  std::string m_message;
+};
+
+// One-call forms: a fresh safe parser per call. `message` (when given) receives the errors.
+DocumentPtr ParseXmlFile(const char* path, std::string* message = nullptr) noexcept;
+DocumentPtr ParseXmlBytes(std::string_view bytes, std::string* message = nullptr) noexcept;
+
+}  // namespace Hvd::Xml

@@ -1,0 +1,20 @@
+#pragma once
+// Replacing a file's content so that a reader sees either the old bytes or the new, never a mix.
+
+#include <string>
+#include <string_view>
+
+#include "Hvd/Status.h"
+
+namespace Hvd {
+
+// Writes `bytes` to a temporary file beside `path`, flushes it to the disk and renames it over
+// `path`. On failure `path` keeps its old content, the temporary is removed, `message` (when
+// given) says which step failed, and kFailure is answered. An existing target's permissions are
+// carried over to the new file.
+//
+// Each step can be made to fail through the host's fault injection, by the operation names
+// "mkstemp", "write", "fsync", "close" and "rename" (matched against the target path).
+Status WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* message = nullptr);
+
+}  // namespace Hvd

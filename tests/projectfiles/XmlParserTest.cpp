@@ -1,0 +1,87 @@
+// The one parser set-up: a crafted project file must neither make the parser read another file
+// nor expand entities without bound, and every failure comes back as a message.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "XmlTestSupport.h"
+#include "projectfiles/XmlNames.h"
+
+namespace {
+
+namespace N = Hvd::XmlNames;
+
+TEST(SafeDomParserTest, ReadsNamespacedDocuments) {
+  XmlTest::ScratchDir dir;
+  XmlTest::WriteText(dir / "p.xhlc", std::string("<?xml version='1.0'?><project xmlns='") + N::kNamespaceUri +
+                                         "' xmlns:vel_kv='" + N::kNamespaceUri +
+                                         "'><files><file vel_kv:name='a&amp;b.vhd'/></files></project>");
+  std::string message = "stale";
+  auto document = Hvd::Xml::ParseXmlFile((dir / "p.xhlc").c_str(), &message);
+  ASSERT_TRUE(document) << message;
+  EXPECT_TRUE(message.empty());
+  const auto* file = document->getDocumentElement()->getFirstElementChild()->getFirstElementChild();
+  EXPECT_EQ(XmlTest::Narrow(file->getNamespaceURI()), N::kNamespaceUri);
+  EXPECT_EQ(XmlTest::Narrow(file->getAttributeNS(N::kNamespaceUriW, N::kNameW)), "a&b.vhd");
+}
+
+TEST(SafeDomParserTest, MalformedAndMissingFilesGiveAMessage) {
+  XmlTest::ScratchDir dir;
+  XmlTest::WriteText(dir / "bad.xhlc", "<project><files></project>");
+  for (const std::string& path : {dir / "bad.xhlc", dir / "absent.xhlc", std::string()}) {
+    std::string message;
+    EXPECT_FALSE(Hvd::Xml::ParseXmlFile(path.c_str(), &message)) << path;
+    EXPECT_FALSE(message.empty()) << path;
+  }
+  Hvd::Xml::SafeDomParser parser;  // one parser, used again after a failure
+  EXPECT_FALSE(parser.ParseBytes("<a>"));
+  EXPECT_TRUE(parser.ParseBytes("<a/>")) << parser.Message();
+  EXPECT_TRUE(parser.Message().empty());
+}
+
+TEST(SafeDomParserTest, CraftedDocumentsAreRefusedQuicklyWithoutReadingOtherFiles) {
+  XmlTest::ScratchDir dir;
+  const std::string secret = dir / "secret.txt";
+  XmlTest::WriteText(secret, "TOP-SECRET");
+  XmlTest::WriteText(dir / "evil.dtd", "<!ENTITY leak SYSTEM 'file://" + secret + "'>");
+  std::string laughs = "<!DOCTYPE r [<!ENTITY l0 'ha'>";
+  for (int k = 1; k <= 30; ++k) {
+    laughs += "<!ENTITY l" + std::to_string(k) + " '";
+    for (int r = 0; r < 10; ++r) laughs += "&l" + std::to_string(k - 1) + ";";
+    laughs += "'>";
+  }
+  laughs += "]><r>&l30;</r>";
+  const struct {
+    const char* what;
+    std::string text;
+  } cases[] = {
+      {"external entity", "<!DOCTYPE r [<!ENTITY x SYSTEM 'file://" + secret + "'>]><r>&x;</r>"},
+      {"parameter entity", "<!DOCTYPE r [<!ENTITY % p SYSTEM 'file://" + dir / "evil.dtd" + "'> %p;]><r>&leak;</r>"},
+      {"external DTD", "<!DOCTYPE r SYSTEM 'file://" + dir / "evil.dtd" + "'><r>&leak;</r>"},
+      {"billion laughs", laughs},
+      {"harmless document type", "<!DOCTYPE r><r/>"},
+      {"undeclared entity", "<r>&x;</r>"},
+  };
+  for (const auto& c : cases) {
+    for (const bool fromFile : {false, true}) {
+      const auto start = std::chrono::steady_clock::now();
+      std::string message;
+      Hvd::Xml::DocumentPtr document;
+      if (fromFile) {
+        XmlTest::WriteText(dir / "crafted.xhlc", c.text);
+        document = Hvd::Xml::ParseXmlFile((dir / "crafted.xhlc").c_str(), &message);
+      } else {
+        document = Hvd::Xml::ParseXmlBytes(c.text, &message);
+      }
+      const auto elapsed = std::chrono::steady_clock::now() - start;
+      EXPECT_FALSE(document) << c.what;
+      EXPECT_FALSE(message.empty()) << c.what;
+      EXPECT_EQ(message.find("TOP-SECRET"), std::string::npos) << c.what;
+      EXPECT_LT(elapsed, std::chrono::seconds(1)) << c.what;
+    }
+  }
+}
+
+}  // namespace
