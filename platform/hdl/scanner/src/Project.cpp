@@ -871,6 +871,18 @@ struct Project::Impl {
   }
 
   // A top by name: an entity, module, program or configuration, the exact spelling first.
+  // FindTop, with a message when nothing of that name can be a top.
+  std::uint32_t FindTopOrReport(std::string_view name, std::string_view library) {
+    const std::uint32_t found = FindTop(name, library);
+    if (found == kNone) {
+      Message message;
+      message.kind = MessageKind::kUnknownTop;
+      message.text = "no entity, module or configuration '" + std::string(name) + "' in the project";
+      QueryMessage(std::move(message));
+    }
+    return found;
+  }
+
   std::uint32_t FindTop(std::string_view name, std::string_view library) {
     const Sym exact = pool.Intern(name);
     const Sym lib = library.empty() ? 0 : FoldedIntern(library);
@@ -1211,12 +1223,8 @@ CompileOrder Project::GetCompileOrder() {
 CompileOrder Project::GetCompileOrder(std::string_view top, std::string_view library) {
   m_impl->Update();
   m_impl->Resolve();
-  const std::uint32_t found = m_impl->FindTop(top, library);
+  const std::uint32_t found = m_impl->FindTopOrReport(top, library);
   if (found == kNone) {
-    Message message;
-    message.kind = MessageKind::kUnknownTop;
-    message.text = "no entity, module or configuration '" + std::string(top) + "' in the project";
-    m_impl->QueryMessage(std::move(message));
     return {};
   }
   const std::vector<bool> wanted = m_impl->Closure(found);
@@ -1245,12 +1253,8 @@ std::vector<TopCandidate> Project::TopCandidates() {
 std::optional<HierarchyNode> Project::Hierarchy(std::string_view top, std::string_view library) {
   m_impl->Update();
   m_impl->Resolve();
-  const std::uint32_t found = m_impl->FindTop(top, library);
+  const std::uint32_t found = m_impl->FindTopOrReport(top, library);
   if (found == kNone) {
-    Message message;
-    message.kind = MessageKind::kUnknownTop;
-    message.text = "no entity, module or configuration '" + std::string(top) + "' in the project";
-    m_impl->QueryMessage(std::move(message));
     return std::nullopt;
   }
   return m_impl->Hierarchy(found, top);

@@ -132,29 +132,10 @@ class Lexer {
       while (m_p < m_end && (IsIdentChar(*m_p) || *m_p == '#' || *m_p == '.')) ++m_p;
       t.kind = T::kNum;
     } else if (c == '"') {
-      ++m_p;
-      // A string never spans lines: a stray quote costs one line, not the rest of the file.
-      while (m_p < m_end && *m_p != '\n') {
-        if (*m_p++ == '"') {
-          if (m_p < m_end && *m_p == '"') {
-            ++m_p;
-            continue;
-          }
-          break;
-        }
-      }
+      SkipDelimited('"');
       t.kind = T::kStr;
     } else if (c == '\\') {
-      ++m_p;
-      while (m_p < m_end && *m_p != '\n') {
-        if (*m_p++ == '\\') {
-          if (m_p < m_end && *m_p == '\\') {
-            ++m_p;
-            continue;
-          }
-          break;
-        }
-      }
+      SkipDelimited('\\');
       t.kind = T::kExtId;
     } else if (c == '\'') {
       // After a name or a closing bracket the tick starts an attribute or a qualified expression;
@@ -190,6 +171,21 @@ class Lexer {
   std::size_t unterminatedComment = std::string_view::npos;
 
  private:
+  // Past a string or an extended identifier opened by `delimiter`, which a doubled delimiter
+  // escapes. Neither spans lines: a stray delimiter costs one line, not the rest of the file.
+  void SkipDelimited(char delimiter) {
+    ++m_p;
+    while (m_p < m_end && *m_p != '\n') {
+      if (*m_p++ == delimiter) {
+        if (m_p < m_end && *m_p == delimiter) {
+          ++m_p;
+          continue;
+        }
+        break;
+      }
+    }
+  }
+
   void SkipBlanks() {
     while (m_p < m_end) {
       if (IsSpace(*m_p)) {
@@ -779,7 +775,6 @@ class Parser : TLookahead<Lexer, Tok> {
   std::string_view m_path;
   LineCounter m_lines;
   ScanResult& m_result;
-
 
   int m_unit = -1;
   std::vector<Open> m_opens;
