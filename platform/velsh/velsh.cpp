@@ -12,11 +12,11 @@
 #include <string>
 
 #include "CitP/Factory.h"
-#include "CommonI/IRefCount.h"
 #include "Hvd/ITclInterp.h"
 #include "Hvd/ToeTclInterp.h"
 #include "Prjrep/IRefCount.h"
 #include "Prjrep/StandIns.h"
+#include "core/RefCount.h"
 
 namespace {
 
@@ -24,13 +24,8 @@ namespace {
 std::map<std::string, CitI::IInterface*> g_components;
 unsigned long g_nextHandle = 1;
 
-void GiveUp(CitI::IInterface* object) {
-  if (auto* count = static_cast<Prjrep::IRefCount*>(object->QueryInterface(Prjrep::IRefCount::GetIID()))) {
-    std::ignore = count->Release();
-  } else if (auto* common = static_cast<CommonI::IRefCount*>(object->QueryInterface(CommonI::IRefCount::GetIID()))) {
-    common->Release();
-  }
-}
+// Through the library's count or the host's, whichever the object answers.
+void GiveUp(CitI::IInterface* object) { Prjrep::ReleaseInterface(object); }
 
 int Fail(Tcl_Interp* interp, const std::string& message) {
   Tcl_SetObjResult(interp, Tcl_NewStringObj(message.c_str(), -1));
