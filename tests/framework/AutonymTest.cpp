@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 #include "CitP/Factory.h"
 #include "Hvd/ClassIds.h"
@@ -62,19 +63,15 @@ TEST_F(AutonymTest, NamesIdentityAndAHeldObjectResolvesWithoutARepository) {
   std::ignore = flavor->GetName(&name);
   EXPECT_EQ(name, "Flavor");
   bool same[3] = {false, true, true};
-  EXPECT_EQ(configuration->IsSame(other, &same[0]), Hvd::kSuccess);
-  std::ignore = configuration->IsSame(flavor, &same[1]);
   CNode* thing = CNode::Make("held");
-  EXPECT_EQ(configuration->IsSame(thing, &same[2]), Hvd::kFailure);
-  EXPECT_TRUE(same[0]);
-  EXPECT_FALSE(same[1] || same[2]);
+  EXPECT_EQ((std::tuple{configuration->IsSame(other, &same[0]), configuration->IsSame(flavor, &same[1]),
+                        configuration->IsSame(thing, &same[2]), same[0], same[1], same[2]}),
+            (std::tuple{Hvd::kSuccess, Hvd::kSuccess, Hvd::kFailure, true, false, false}));
 
   CitI::IInterface* object = flavor.Get();  // a stale value, overwritten
   EXPECT_EQ(flavor->GetObject(&object), Hvd::kSuccess);
-  EXPECT_EQ(object, nullptr);
-  EXPECT_EQ(flavor->Resolve(nullptr, &object), Hvd::kFailure);
-  EXPECT_EQ(object, nullptr);
-  EXPECT_EQ(flavor->SaveObject(nullptr), Hvd::kFailure);
+  EXPECT_EQ((std::tuple{object, flavor->Resolve(nullptr, &object), object, flavor->SaveObject(nullptr)}),
+            (std::tuple{nullptr, Hvd::kFailure, nullptr, Hvd::kFailure}));
   auto holding = MakeHolding<Hvd::CFlavorAutonym>(thing);
   thing->Release();  // the autonym keeps it
   ASSERT_EQ(holding->Resolve(nullptr, &object), Hvd::kSuccess);
@@ -100,9 +97,8 @@ TEST_F(AutonymTest, SaveResolveFromStorageThenByNameThenClose) {
   auto first = MakeAutonym(Hvd::ClassId::ConfigurationAutonym());
   CitI::IInterface* fromStorage = nullptr;
   ASSERT_EQ(first->Resolve(repository, &fromStorage), Hvd::kSuccess);
-  ASSERT_NE(fromStorage, nullptr);
   auto* thing = static_cast<CNode*>(fromStorage);
-  EXPECT_EQ(thing->m_name.Name(), "alpha");
+  ASSERT_TRUE(thing != nullptr && thing->m_name.Name() == "alpha");
 
   auto second = MakeAutonym(Hvd::ClassId::ConfigurationAutonym());
   CitI::IInterface* byName = nullptr;
@@ -110,16 +106,13 @@ TEST_F(AutonymTest, SaveResolveFromStorageThenByNameThenClose) {
   EXPECT_EQ(byName, fromStorage) << "registered under its lookup name by the first resolve";
   EXPECT_EQ(CNode::s_alive, 1);
   Prjrep::ReleaseInterface(byName);
-
   Prjrep::ReleaseInterface(fromStorage);
   EXPECT_EQ(first->CloseObject(repository), Hvd::kSuccess);
   EXPECT_EQ(thing->teardowns, 1);
-  CitI::IInterface* left = nullptr;
+  CitI::IInterface *left = nullptr, *held = thing;
   std::ignore = Prjrep::AutoCast<Prjrep::ISimpleNamedLookup>(repository.Get())->Find("Configuration", &left);
-  EXPECT_EQ(left, nullptr) << "withdrawn from the repository's names";
-  CitI::IInterface* held = thing;
   std::ignore = first->GetObject(&held);
-  EXPECT_EQ(held, nullptr);
+  EXPECT_TRUE(left == nullptr && held == nullptr) << "withdrawn from the repository's names and the autonym";
   std::ignore = second->CloseObject(repository);
 }
 

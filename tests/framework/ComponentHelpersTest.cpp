@@ -2,25 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <list>
-
 #include "Prjrep/Storage.h"
 #include "framework/PropertyContext.h"
 #include "framework/TransformBindingSets.h"
-#include "support/Records.h"
+#include "support/SetKinds.h"
 
 namespace {
 
-// The objects on one side of a binding, listed without references.
-class ObjectSet
-    : public Prjrep::TSetHelper<CitI::IInterface*, Prjrep::ISet, Prjrep::IIterator, std::list<CitI::IInterface*>> {
- public:
-  Hvd::Status Add(CitI::IInterface* object) override {
-    AppendElement(object);
-    return Hvd::kSuccess;
-  }
-  CitI::IInterface* GetAt(const Position& pos) override { return AtEnd(pos) ? nullptr : *pos; }
-};
+using Sizes = std::vector<std::size_t>;
+
+// The objects on one side of a binding, listed once each without references.
+using ObjectSet = testing_support::SetKinds<CitI::IInterface*, Prjrep::ISet, Prjrep::IIterator>::Pointer;
 
 // A component with a property context, in a chain of levels whose top answers no parent,
 // and a binding of the transform engine: the objects on each of its sides. Nothing is stored.
@@ -63,17 +55,14 @@ class CLevel : public Hvd::TComponent<CLevel> {
       return Prjrep::AutoOut<Prjrep::ISet>(objects).Assign(&This().m_first);
     }
   } m_XI{this};
-  ObjectSet m_first;
-  ObjectSet m_second;
+  ObjectSet m_first, m_second;
   Prjrep::TPersistHelper<CLevel> m_persist{this};
   Hvd::TPropertyContextHelper<CLevel> m_context;
   Prjrep::TRefCountHelper<CLevel> m_refCount{this};
 };
 
 TEST(PropertyContextTest, ChainIdsAndOwnerSetOnce) {
-  CLevel top;
-  CLevel middle(&top);
-  CLevel leaf(&middle);
+  CLevel top, middle(&top), leaf(&middle);
   Hvd::IPropertyContext* parent = nullptr;
   ASSERT_EQ(leaf.m_context.GetContextParent(&parent), Hvd::kSuccess);
   EXPECT_EQ(parent, &middle.m_context);
@@ -83,16 +72,12 @@ TEST(PropertyContextTest, ChainIdsAndOwnerSetOnce) {
   EXPECT_EQ(parent, nullptr);
 
   // The context is named by the persistent id, which each object has of its own, and its class.
-  Port::XUID id[3];
-  Port::XUID classId;
-  std::ignore = leaf.m_persist.GetId(id[0]);
-  std::ignore = middle.m_persist.GetId(id[1]);
+  Port::XUID id[3], classId;
+  std::ignore = leaf.m_persist.GetId(id[0]), std::ignore = middle.m_persist.GetId(id[1]);
   EXPECT_FALSE(id[0] == id[1] || id[0].IsNull());
   ASSERT_EQ(leaf.m_persist.SetId(id[1]), Hvd::kSuccess);  // no check: another object's id is accepted
-  std::ignore = leaf.m_context.GetContextId(id[2]);
-  EXPECT_EQ(id[2], id[1]);
-  std::ignore = leaf.m_context.GetContextClassId(classId);
-  EXPECT_EQ(classId, CLevel::GetCLSID());
+  std::ignore = leaf.m_context.GetContextId(id[2]), std::ignore = leaf.m_context.GetContextClassId(classId);
+  EXPECT_EQ(std::pair(id[2], classId), std::pair(id[1], CLevel::GetCLSID()));
 
   EXPECT_EQ(leaf.m_context.SetOwner(&top), Hvd::kFailure);
   std::ignore = leaf.m_context.GetContextParent(&parent);
@@ -100,10 +85,10 @@ TEST(PropertyContextTest, ChainIdsAndOwnerSetOnce) {
   Prjrep::ReleaseInterface(parent);
 
   Hvd::TPropertyContextHelper<CLevel> empty;
-  EXPECT_EQ(empty.GetContextParent(&parent), Hvd::kFailure);
-  EXPECT_EQ(empty.GetContextId(id[0]), Hvd::kFailure);
-  EXPECT_EQ(empty.SetOwner(nullptr), Hvd::kFailure);
-  EXPECT_EQ(empty.SetOwner(&top), Hvd::kSuccess) << "a null owner did not use up the one setting";
+  EXPECT_EQ((std::vector<Hvd::Status>{empty.GetContextParent(&parent), empty.GetContextId(id[0]),
+                                      empty.SetOwner(nullptr), empty.SetOwner(&top)}),
+            (std::vector<Hvd::Status>{Hvd::kFailure, Hvd::kFailure, Hvd::kFailure, Hvd::kSuccess}))
+      << "a null owner did not use up the one setting";
 
   CLevel unpersisted(&top, false);
   EXPECT_EQ(unpersisted.m_context.GetContextClassId(classId), Hvd::kFailure);
@@ -122,13 +107,10 @@ class CLoadOnly : public Hvd::TComponent<CLoadOnly> {
 
 TEST(PersistHelperTest, WithoutSaveRoutineOrOwnerNothingIsDone) {
   CLoadOnly component;
-  EXPECT_EQ(component.m_persist.PersistSave(nullptr), Hvd::kNotSupported);
-  CLoadOnly* owner = nullptr;
-  EXPECT_EQ(component.m_persist.GetOwner(&owner), Hvd::kSuccess);
-  EXPECT_EQ(owner, &component);
-  EXPECT_EQ(component.m_persist.GetOwner(nullptr), Hvd::kFailure);
-  EXPECT_EQ(component.m_persist.SetOwner(nullptr), Hvd::kFailure);
-  EXPECT_EQ(component.m_persist.GetOwner(&owner), Hvd::kFailure);
+  CLoadOnly* owner = &component;
+  EXPECT_EQ((std::vector<Hvd::Status>{component.m_persist.PersistSave(nullptr), component.m_persist.GetOwner(nullptr),
+                                      component.m_persist.SetOwner(nullptr), component.m_persist.GetOwner(&owner)}),
+            (std::vector<Hvd::Status>{Hvd::kNotSupported, Hvd::kFailure, Hvd::kFailure, Hvd::kFailure}));
   EXPECT_EQ(owner, nullptr);
   // A cleared owner: no query, load or save reaches freed or null memory.
   EXPECT_EQ(component.m_persist.QueryInterface(CitI::IInterface::GetIID()), nullptr);
@@ -183,8 +165,8 @@ TEST_F(BindingSetsTest, EachBindingOnceAndALeavingBindingForgetsTheOwner) {
   Prjrep::AutoRelease<Hvd::ITransformBindingInstanceIterator> it;
   std::ignore = first->GetIterator(it.Receive());
   ASSERT_EQ(first->Remove(it), Hvd::kSuccess);
-  EXPECT_EQ(bindingA->m_first.Size(), 0u) << "the first side no longer lists the file";
-  EXPECT_EQ(bindingA->m_second.Size(), 1u);
+  EXPECT_EQ((Sizes{bindingA->m_first.Size(), bindingA->m_second.Size()}), (Sizes{0, 1}))
+      << "the first side no longer lists the file";
   std::ignore = second->Clear();
   EXPECT_EQ(CLevel::s_alive, 1);
 
@@ -195,10 +177,9 @@ TEST_F(BindingSetsTest, EachBindingOnceAndALeavingBindingForgetsTheOwner) {
 
 TEST_F(BindingSetsTest, BothSetsAreStoredAndLoadedInOrder) {
   auto* file = new CFakeFile;
-  for (int i = 0; i < 3; ++i) {
-    Prjrep::AutoRelease<Hvd::ITransformBindingInstance> binding(MakeBinding(file));
-    std::ignore = (i == 1 ? file->m_bindings.SecondSet() : file->m_bindings.FirstSet())->Add(binding);
-  }
+  for (int i = 0; i < 3; ++i)
+    std::ignore = (i == 1 ? file->m_bindings.SecondSet() : file->m_bindings.FirstSet())
+                      ->Add(Prjrep::AutoRelease<Hvd::ITransformBindingInstance>(MakeBinding(file)));
   Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
   ASSERT_EQ(file->m_bindings.PersistSave(storage), Hvd::kSuccess);
   std::ignore = file->m_bindings.FirstSet()->Clear();
@@ -209,8 +190,7 @@ TEST_F(BindingSetsTest, BothSetsAreStoredAndLoadedInOrder) {
   std::ignore = control->Rewind();
   auto* loaded = new CFakeFile;
   ASSERT_EQ(loaded->m_bindings.PersistLoad(storage), Hvd::kSuccess);
-  EXPECT_EQ(loaded->m_bindings.FirstSet()->Size(), 2u);
-  EXPECT_EQ(loaded->m_bindings.SecondSet()->Size(), 1u);
+  EXPECT_EQ((Sizes{loaded->m_bindings.FirstSet()->Size(), loaded->m_bindings.SecondSet()->Size()}), (Sizes{2, 1}));
 
   std::ignore = control->Rewind();
   control->FailOperation(1, Hvd::Status{0x66});  // the first set's count

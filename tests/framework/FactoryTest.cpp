@@ -1,10 +1,7 @@
-// Creation by class id of a path-name helper, and the view's setting keys.
+// Creation by class id of a path-name helper.
 
 #include <gtest/gtest.h>
 
-#include <string>
-
-#include "design/CView.h"
 #include "framework/Factory.h"
 #include "support/FakeNames.h"
 #include "support/Records.h"
@@ -37,17 +34,6 @@ TEST(FactoryTest, FileNameHelperIsHandedOutOrGivenUp) {
   EXPECT_FALSE(Hvd::CreateFileNameHelper(Port::XUID::New(), &helper));
   EXPECT_FALSE(Hvd::CreateFileNameHelper(CFakeNamer::GetCLSID(), nullptr));
   CitP::Factory::Shutdown();
-}
-
-// A view lists its settings under these keys, in this order; the list is built once.
-TEST(FactoryTest, ViewKeysAreListedOnceInListOrder) {
-  std::string keys;
-  for (const auto& key : Hvd::ViewSettingKeys()) keys += key.str() + " ";
-  EXPECT_EQ(keys,
-            "TOPDESIGNUNIT TOPDUFILE TOPINSTANCEPATH AUTOTOP AUTOCOMPILEORDER QUORLIN QUORLINFILENAME BRANCH SUBBRANCH "
-            "FILTERFILESFROMCOMPILEORDER QLBVERILOGMACROS QLBVERIINCLUDEDIR OVRAVERILOGMACROS OVRAVERIINCLUDEDIR "
-            "DISABLEAUTOHIERREGEN VHDLSOURCEANALYSISSTANDARD ");
-  EXPECT_EQ(&Hvd::ViewSettingKeys(), &Hvd::ViewSettingKeys());
 }
 
 }  // namespace

@@ -22,6 +22,7 @@ using namespace testing_support;
 namespace {
 
 using Strings = std::vector<std::string>;
+using Control = Prjrep::AutoCast<Prjrep::IStorageControl>;
 
 class ITestAIterator : public Prjrep::TIIterator<ITestA*> {
  public:
@@ -40,23 +41,20 @@ using ListSet = Sets::List;
 // host's count interface, which a set must count through all the same.
 struct PointerElements {
   static constexpr bool kCounted = true;
-  std::vector<std::unique_ptr<CountLog>> logs;
+  CountLog logs[5];
   std::vector<FakeComponent*> items;
   PointerElements() {
-    for (int i = 0; i < 5; ++i) {
-      CountLog& log = *logs.emplace_back(std::make_unique<CountLog>());
-      items.push_back(new FakeComponent(log, i < 3 ? Counting::Prjrep : Counting::Common));
-    }
+    for (int i = 0; i < 5; ++i)
+      items.push_back(new FakeComponent(logs[i], i < 3 ? Counting::Prjrep : Counting::Common));
   }
   ~PointerElements() {
     for (FakeComponent* item : items) Prjrep::ReleaseInterface(item);
-    for (auto& log : logs) EXPECT_EQ(log->destroyed, 1);
+    for (const CountLog& log : logs) EXPECT_EQ(log.destroyed, 1);
   }
   ITestA* Make(int i) { return items[i]->AsA(); }
   int Index(ITestA* e) {
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 5; ++i)
       if (items[i]->AsA() == e) return i;
-    }
     return -1;
   }
   // The test's reference and one for each time the element is in the set.
@@ -106,9 +104,8 @@ void RunModelSteps(Set& set, Elements& elements, unsigned seed, int steps) {
             at->second = v;
             break;
           }
-          for (auto& each : live) {
+          for (auto& each : live)
             if (each.at && *each.at >= static_cast<std::size_t>(at - model.begin())) ++*each.at;
-          }
           model.emplace(at, key, v);
         } else {
           const int v = 1 + pick(4);
@@ -169,9 +166,8 @@ void RunModelSteps(Set& set, Elements& elements, unsigned seed, int steps) {
       ASSERT_EQ(elements.Index(each.it->Current()), each.at ? values[*each.at] : -1);
     }
   }
-  for (auto& each : live) {
+  for (auto& each : live)
     if (each.it != nullptr) Prjrep::ReleaseInterface(each.it);
-  }
 }
 
 // A new set and new elements for each seed.
@@ -189,14 +185,16 @@ void RunModel(unsigned seeds, unsigned firstSeed = 1) {
   }
 }
 
-TEST(SetModelTest, ListSet) { RunModel<ListSet, ITestAIterator, PointerElements>(40); }
-TEST(SetModelTest, VectorSet) { RunModel<Sets::Vector, ITestAIterator, PointerElements>(40); }
-TEST(SetModelTest, CountedSet) { RunModel<Sets::Counted, ITestAIterator, PointerElements>(20); }
-TEST(SetModelTest, StringVectorSet) { RunModel<StringVectorSet, Prjrep::IStringIterator, StringElements>(20); }
-TEST(SetModelTest, StringListSet) { RunModel<StringListSet, Prjrep::IStringIterator, StringElements>(20, 101); }
-TEST(SetModelTest, KeyedSet) { RunModel<Sets::Keyed, ITestAIterator, PointerElements>(40); }
+TEST(SetModelTest, EverySetKind) {
+  RunModel<ListSet, ITestAIterator, PointerElements>(40);
+  RunModel<Sets::Vector, ITestAIterator, PointerElements>(40);
+  RunModel<Sets::Counted, ITestAIterator, PointerElements>(20);
+  RunModel<Sets::Keyed, ITestAIterator, PointerElements>(40);
+  RunModel<StringVectorSet, Prjrep::IStringIterator, StringElements>(20);
+  RunModel<StringListSet, Prjrep::IStringIterator, StringElements>(20, 101);
+}
 
-TEST(SequenceSetTest, IteratorsKeepACountedSetAliveOutliveAnUncountedOneAndRemoveFromTheirOwnOnly) {
+TEST(SequenceSetTest, IteratorsKeepACountedSetAliveOutliveAnUncountedOneRemoveFromTheirOwnOnlyAndCountTheOwner) {
   PointerElements elements;
   auto* counted = new Sets::Counted;
   std::ignore = counted->Add(elements.Make(0));
@@ -217,16 +215,12 @@ TEST(SequenceSetTest, IteratorsKeepACountedSetAliveOutliveAnUncountedOneAndRemov
   EXPECT_EQ(other.Remove(nullptr), Hvd::kFailure);
   elements.CheckCounts({0, 1});
   plain.reset();
-  EXPECT_TRUE(it->IsDone());
-  EXPECT_EQ(it->Current(), nullptr);
-  EXPECT_EQ(it->Next(), Hvd::kFailure);
-  EXPECT_EQ(it->Reset(), Hvd::kFailure);
+  EXPECT_TRUE(it->IsDone() && it->Current() == nullptr);
+  EXPECT_EQ((std::vector<Status>{it->Next(), it->Reset()}), (std::vector<Status>{kFailure, kFailure}));
   Prjrep::ReleaseInterface(it);
-}
 
-TEST(SequenceSetTest, AnOwnedSetAnswersItsOwnerAndIteratorsCountTheOwner) {
-  CountLog ownerLog;
-  auto* owner = new FakeComponent(ownerLog);
+  // An owned set answers its owner's ids, and its iterators count the owner.
+  auto* owner = elements.items[4];
   {
     ListSet set;
     std::ignore = set.SetOwner(owner->AsA());
@@ -239,7 +233,6 @@ TEST(SequenceSetTest, AnOwnedSetAnswersItsOwnerAndIteratorsCountTheOwner) {
     Prjrep::ReleaseInterface(it);
   }
   EXPECT_EQ(owner->Count(), 1);
-  Prjrep::ReleaseInterface(owner);
 }
 
 // An element whose release reaches back into the set that holds it.
@@ -254,12 +247,10 @@ TEST(SequenceSetTest, ElementsLeaveTheSetBeforeTheyAreReleased) {
   std::size_t seen = 99;
   ListSet set;
   auto* element = new Reentrant(log, set, seen);
-  std::ignore = set.Add(element->AsA());
-  std::ignore = set.Add(element->AsA());
+  std::ignore = set.Add(element->AsA()), std::ignore = set.Add(element->AsA());
   Prjrep::ReleaseInterface(element);  // the set's two references remain
   std::ignore = set.Clear();
-  EXPECT_EQ(log.destroyed, 1);
-  EXPECT_EQ(seen, 0u);
+  EXPECT_TRUE(log.destroyed == 1 && seen == 0) << seen;
 }
 
 TEST(PointerSetTest, EachPointerOnceWithoutReferencesAndRemovalStepsBack) {
@@ -269,7 +260,6 @@ TEST(PointerSetTest, EachPointerOnceWithoutReferencesAndRemovalStepsBack) {
   EXPECT_EQ(set.Size(), 3u);
   elements.CheckCounts({});
   EXPECT_EQ(set.PersistSave(nullptr), Hvd::kNotSupported);
-
   ITestAIterator* it = nullptr;
   ASSERT_EQ(set.GetIterator(&it), Hvd::kSuccess);
   ITestA* first = it->Current();
@@ -278,10 +268,9 @@ TEST(PointerSetTest, EachPointerOnceWithoutReferencesAndRemovalStepsBack) {
   EXPECT_EQ(it->Current(), first);
   std::ignore = it->Next();
   ITestA* third = it->Current();
-  EXPECT_NE(third, nullptr);
   std::ignore = it->Reset();
   ASSERT_EQ(set.Remove(it), kSuccess);  // the first: on to the new first
-  EXPECT_EQ(it->Current(), third);
+  EXPECT_TRUE(third != nullptr && it->Current() == third);
   Prjrep::ReleaseInterface(it);
 }
 
@@ -308,10 +297,6 @@ Strings ContentsOf(Prjrep::TISet<T, Iterator>& set) {
   return contents;
 }
 
-Prjrep::IStorageControl* ControlOf(Prjrep::IStorage* storage) {
-  return static_cast<Prjrep::IStorageControl*>(storage->QueryInterface(Prjrep::IStorageControl::GetIID()));
-}
-
 // One set of every kind, stored and loaded in one order.
 struct EveryKind {
   RecordSets::List list;
@@ -328,6 +313,10 @@ struct EveryKind {
   std::vector<Hvd::Status> Load(Prjrep::IStorage* s) {
     return {list.PersistLoad(s),  vector.PersistLoad(s),  counted->PersistLoad(s),
             keyed.PersistLoad(s), strings.PersistLoad(s), locators.PersistLoad(s)};
+  }
+  std::vector<Strings> Contents() {
+    return {ContentsOf(list),  ContentsOf(vector),  ContentsOf(*counted),
+            ContentsOf(keyed), ContentsOf(strings), ContentsOf(locators)};
   }
 };
 
@@ -355,56 +344,43 @@ TEST_F(SetPersistTest, EverySetKindRoundTripsThroughAFile) {
     Sources src;
     EveryKind sets;
     for (IRecord* r : src.r) {
-      std::ignore = sets.list.Add(r);
-      std::ignore = sets.vector.Add(r);
-      std::ignore = sets.counted->Add(r);
-      std::ignore = sets.keyed.Add(r);
+      for (auto* set : std::initializer_list<IRecordSet*>{&sets.list, &sets.vector, sets.counted, &sets.keyed})
+        std::ignore = set->Add(r);
     }
     std::ignore = sets.list.Add(src.r[0]);  // the same object twice
-    for (const char* s : {"b", "", "a", "b"}) {
-      std::ignore = sets.strings.Add(s);
-      std::ignore = sets.locators.Add(s);
-    }
+    for (const char* s : {"b", "", "a", "b"}) std::ignore = sets.strings.Add(s), std::ignore = sets.locators.Add(s);
     Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
     ASSERT_EQ(sets.Save(storage), ok);
-    ASSERT_EQ(ControlOf(storage)->SaveToFile(path.c_str()), Hvd::kSuccess);
+    ASSERT_EQ(Control(storage.Get())->SaveToFile(path.c_str()), Hvd::kSuccess);
   }
   // A fresh start: nothing of the writing side is left, the class is registered anew.
   CitP::Factory::Shutdown();
   ASSERT_EQ(CRecord::s_alive, 0);
   CRecord::Register();
   Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
-  ASSERT_EQ(ControlOf(storage)->LoadFromFile(path.c_str()), Hvd::kSuccess);
+  ASSERT_EQ(Control(storage.Get())->LoadFromFile(path.c_str()), Hvd::kSuccess);
   std::remove(path.c_str());
   EveryKind sets;
   ASSERT_EQ(sets.Load(storage), ok);
-  EXPECT_EQ(ContentsOf(sets.list), (Strings{"30", "10", "20", "30"}));
-  EXPECT_EQ(ContentsOf(sets.vector), (Strings{"30", "10", "20"}));
-  EXPECT_EQ(ContentsOf(*sets.counted), (Strings{"30", "10", "20"}));
-  EXPECT_EQ(ContentsOf(sets.keyed), (Strings{"10", "20", "30"}));
-  EXPECT_EQ(ContentsOf(sets.strings), (Strings{"b", "", "a", "b"}));
-  EXPECT_EQ(ContentsOf(sets.locators), (Strings{"b", "", "a", "b"}));
+  const Strings records{"30", "10", "20"}, strings{"b", "", "a", "b"};
+  EXPECT_EQ(sets.Contents(),
+            (std::vector<Strings>{{"30", "10", "20", "30"}, records, records, {"10", "20", "30"}, strings, strings}));
   // Each stored record came back as one object, shared by every set that held it.
   EXPECT_EQ(CRecord::s_alive, 3);
 }
 
-TEST_F(SetPersistTest, LoadingAppendsAndAKeyedSetThatCannotAddRefusesTheLoad) {
+TEST_F(SetPersistTest, LoadingAppendsANegativeCountReadsNothingAndAKeyedSetThatCannotAddRefuses) {
   Sources src;
   RecordSets::List list;
-  std::ignore = list.Add(src.r[0]);
-  std::ignore = list.Add(src.r[1]);
-  Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
-  ASSERT_EQ(list.PersistSave(storage), Hvd::kSuccess);
-  ASSERT_EQ(list.PersistSave(storage), Hvd::kSuccess);
-  ASSERT_EQ(storage->WriteInt32(-1), Hvd::kSuccess);
-
-  ASSERT_EQ(list.PersistLoad(storage), Hvd::kSuccess);
-  EXPECT_EQ(ContentsOf(list), (Strings{"30", "10", "30", "10"}));
   RecordSets::Keyed plain;
-  EXPECT_EQ(plain.PersistLoad(storage), Hvd::kNotSupported);
+  std::ignore = list.Add(src.r[0]), std::ignore = list.Add(src.r[1]);
+  Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
+  const std::vector<Status> saved{list.PersistSave(storage), list.PersistSave(storage), storage->WriteInt32(-1)};
+  ASSERT_EQ(saved, std::vector<Status>(3, kSuccess));
+  EXPECT_EQ((std::vector<Status>{list.PersistLoad(storage), plain.PersistLoad(storage), list.PersistLoad(storage)}),
+            (std::vector<Status>{kSuccess, Hvd::kNotSupported, kSuccess}));
+  EXPECT_EQ(ContentsOf(list), (Strings{"30", "10", "30", "10"}));
   EXPECT_EQ(plain.Size(), 0u);
-  EXPECT_EQ(list.PersistLoad(storage), Hvd::kSuccess);  // a negative count reads nothing
-  EXPECT_EQ(list.Size(), 4u);
 }
 
 // For every k: the k-th storage operation fails; the operation that met it reports the
@@ -419,10 +395,9 @@ TEST_F(SetPersistTest, AStorageFailingAtEveryOperation) {
     RecordSets::List list;
     StringVectorSet strings;
     for (IRecord* r : src.r) std::ignore = list.Add(r);
-    std::ignore = strings.Add("x");
-    std::ignore = strings.Add("y");
+    std::ignore = strings.Add("x"), std::ignore = strings.Add("y");
     Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
-    ControlOf(storage)->FailOperation(k, kInjected);
+    Control(storage.Get())->FailOperation(k, kInjected);
 
     Hvd::Status status = list.PersistSave(storage);
     if (status != Hvd::kSuccess) {
@@ -430,7 +405,7 @@ TEST_F(SetPersistTest, AStorageFailingAtEveryOperation) {
       continue;
     }
     if (strings.PersistSave(storage) != Hvd::kSuccess) continue;  // string sets answer 0
-    std::ignore = ControlOf(storage)->Rewind();
+    std::ignore = Control(storage.Get())->Rewind();
 
     RecordSets::List loaded;
     std::ignore = loaded.Add(src.r[2]);

@@ -1,8 +1,10 @@
 #pragma once
 // Helpers of the HDL scanner tests: files held in memory, read through the scanner's reader hook,
-// and a one-line-per-unit rendering of a scan that tables can compare against.
+// a one-line-per-unit rendering of a scan that tables compare against, and a table-driven check.
 
-#include <cctype>
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -13,20 +15,12 @@
 namespace hdl_test {
 
 using namespace Hdl::scan;
+constexpr MessageKind kTruncated = MessageKind::kTruncated, kSyntax = MessageKind::kSyntax;
 
 class MemoryFiles {
  public:
   void Set(const std::string& path, std::string text) { m_files[path] = std::move(text); }
-  void Erase(const std::string& path) { m_files.erase(path); }
-  int Reads(const std::string& path) const {
-    const auto found = m_reads.find(path);
-    return found == m_reads.end() ? 0 : found->second;
-  }
-  int TotalReads() const {
-    int total = 0;
-    for (const auto& [path, count] : m_reads) total += count;
-    return total;
-  }
+  int Reads(const std::string& path) { return m_reads[path]; }
   Reader GetReader() {
     return [this](const std::string& path, std::string* text) {
       ++m_reads[path];
@@ -42,77 +36,23 @@ class MemoryFiles {
   std::map<std::string, int> m_reads;
 };
 
-inline const char* KindName(UnitKind kind) {
-  switch (kind) {
-    case UnitKind::kVhdlEntity:
-      return "entity";
-    case UnitKind::kVhdlArchitecture:
-      return "architecture";
-    case UnitKind::kVhdlPackage:
-      return "package";
-    case UnitKind::kVhdlPackageBody:
-      return "body";
-    case UnitKind::kVhdlConfiguration:
-      return "configuration";
-    case UnitKind::kVhdlContext:
-      return "context";
-    case UnitKind::kVerilogModule:
-      return "module";
-    case UnitKind::kVerilogInterface:
-      return "interface";
-    case UnitKind::kVerilogPackage:
-      return "vpackage";
-    case UnitKind::kVerilogProgram:
-      return "program";
-    case UnitKind::kVerilogPrimitive:
-      return "primitive";
-  }
-  return "?";
-}
-
-inline const char* RefName(RefKind kind) {
-  switch (kind) {
-    case RefKind::kUse:
-      return "use";
-    case RefKind::kContext:
-      return "context";
-    case RefKind::kInstance:
-      return "inst";
-    case RefKind::kEntityInstance:
-      return "entity";
-    case RefKind::kConfigurationInstance:
-      return "config";
-    case RefKind::kEntityBinding:
-      return "bind-entity";
-    case RefKind::kConfigurationBinding:
-      return "bind-config";
-    case RefKind::kArchitecture:
-      return "arch";
-    case RefKind::kImport:
-      return "import";
-    case RefKind::kScope:
-      return "scope";
-  }
-  return "?";
-}
-
 // "entity core ports: use ieee.std_logic_1164, inst leaf@u1" with one line per unit; an
 // architecture shows "of entity", an unfinished unit "incomplete".
 inline std::string Summary(const ScanResult& result) {
+  static const char* const kKinds[] = {"entity", "architecture", "package",  "body",    "configuration", "context",
+                                       "module", "interface",    "vpackage", "program", "primitive"};
+  static const char* const kRefs[] = {"use",         "context",     "inst", "entity", "config",
+                                      "bind-entity", "bind-config", "arch", "import", "scope"};
   std::string text;
   for (const Unit& unit : result.units) {
-    if (!text.empty()) text += "\n";
-    text += std::string(KindName(unit.kind)) + " " + unit.name;
+    text += (text.empty() ? "" : "\n") + std::string(kKinds[static_cast<int>(unit.kind)]) + " " + unit.name;
     if (!unit.primary.empty() && unit.kind != UnitKind::kVhdlPackageBody) text += " of " + unit.primary;
-    if (unit.hasPorts) text += " ports";
-    if (!unit.complete) text += " incomplete";
+    text += std::string(unit.hasPorts ? " ports" : "") + (unit.complete ? "" : " incomplete");
     const char* separator = ": ";
     for (const Reference& ref : unit.references) {
-      text += separator;
+      text += separator + std::string(kRefs[static_cast<int>(ref.kind)]) + " ";
       separator = ", ";
-      text += std::string(RefName(ref.kind)) + " ";
-      if (!ref.library.empty()) text += ref.library + ".";
-      text += ref.name;
+      text += (ref.library.empty() ? "" : ref.library + ".") + ref.name;
       if (!ref.secondary.empty()) text += "(" + ref.secondary + ")";
       if (!ref.label.empty()) text += "@" + ref.label;
     }
@@ -120,17 +60,43 @@ inline std::string Summary(const ScanResult& result) {
   return text;
 }
 
-// A test name from a case's description.
-inline std::string TestName(const char* what) {
-  std::string name;
-  for (const char* c = what; *c; ++c) name.push_back(std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_');
-  return name;
+inline std::vector<MessageKind> Kinds(const std::vector<Message>& messages) {
+  std::vector<MessageKind> kinds;
+  for (const Message& message : messages) kinds.push_back(message.kind);
+  return kinds;
 }
 
 inline int CountMessages(const std::vector<Message>& messages, MessageKind kind) {
-  int count = 0;
-  for (const Message& message : messages) count += message.kind == kind ? 1 : 0;
-  return count;
+  const std::vector<MessageKind> kinds = Kinds(messages);
+  return static_cast<int>(std::count(kinds.begin(), kinds.end(), kind));
+}
+
+inline std::vector<std::string> Labels(const std::vector<UnitInfo>& units) {
+  std::vector<std::string> labels;
+  for (const UnitInfo& unit : units) labels.push_back(unit.Label());
+  return labels;
+}
+
+// A text scanned alone: its summary and the kinds of its messages, each placed in the file.
+struct Case {
+  const char* what;
+  Language language;
+  const char* text;
+  const char* summary;
+  std::vector<MessageKind> messages = {};
+  std::vector<std::string> macros = {};
+  VhdlStandard standard = VhdlStandard::k93;
+};
+
+inline void Check(const Case& c) {
+  SCOPED_TRACE(c.what);
+  ScanOptions options;
+  options.macros = c.macros;
+  options.vhdlStandard = c.standard;
+  const ScanResult result = ScanText(c.text, c.language, "t.hdl", options);
+  EXPECT_EQ(Summary(result), c.summary);
+  EXPECT_EQ(Kinds(result.messages), c.messages);
+  for (const Message& message : result.messages) EXPECT_TRUE(message.path == "t.hdl" && message.line > 0);
 }
 
 }  // namespace hdl_test

@@ -31,19 +31,18 @@ TEST(ProcessTest, CommandLinesSplitAtBlanksOutsideDoubleQuotes) {
   }
 }
 
-TEST(ProcessTest, ArgumentsReachTheChildLiterallyInItsOwnWorkingDirectory) {
+// Were a shell involved, the arguments would run commands, expand or split.
+TEST(ProcessTest, ArgumentsReachTheChildLiterallyInItsOwnWorkingDirectoryAndItsExitStatusIsTheResult) {
   TempDir dir;
   const std::string before = Port::File::getcwd().str();
   Port::Process process;
   process.SetWorkingDirectory(dir.path());
-  // Were a shell involved, these would run commands, expand or split.
   EXPECT_EQ(process.RunNoWindow("\"touch\" \"a $(touch pwned) b\" \"`touch tick`\" 'q' \"*\"", true, true), 0);
   EXPECT_EQ(process.Run(std::vector<S>{"/usr/bin/touch", "x;y", "new\nline"}), 0);
   V names;
   for (const UT_DIR::Entry& entry : UT_DIR(dir.path(), 0)) names.push_back(entry.name.str());
   EXPECT_EQ(names, (V{"'q'", "*", "`touch tick`", "a $(touch pwned) b", "new\nline", "x;y"}));
   EXPECT_EQ(Port::File::getcwd(), before);
-
   // A relative program path means ours, not one under the child's directory.
   Port::File::mkdir(dir / "here", false);
   ::symlink("/usr/bin/touch", (dir / "here/prog").c_str());
@@ -51,18 +50,12 @@ TEST(ProcessTest, ArgumentsReachTheChildLiterallyInItsOwnWorkingDirectory) {
   EXPECT_EQ(process.Run(std::vector<S>{"./prog", "made"}), 0);
   ASSERT_TRUE(Port::File::chdir(before));
   EXPECT_TRUE(Port::File::isfile(dir / "made"));
-
-  process.SetWorkingDirectory(dir / "none");
-  EXPECT_NE(process.Run(std::vector<S>{"true"}), 0);  // a child that cannot start there does not run
-}
-
-TEST(ProcessTest, TheResultIsTheChildsExitStatus) {
-  Port::Process process;
-  EXPECT_EQ(process.Run("true", true, true), 0);
   EXPECT_EQ(process.RunNoWindow("false", true, true), 1);
   for (const std::vector<S>& argv : {std::vector<S>{"/no/such/program"}, {"no-such-program-on-the-path"}, {}}) {
     EXPECT_EQ(process.Run(argv), -1);
   }
+  process.SetWorkingDirectory(dir / "none");
+  EXPECT_NE(process.Run(std::vector<S>{"true"}), 0);  // a child that cannot start there does not run
 }
 
 TEST(EnvTest, ExecutablesAreFoundOnThePathAndUnsetIsToldFromEmpty) {
@@ -77,14 +70,13 @@ TEST(EnvTest, ExecutablesAreFoundOnThePathAndUnsetIsToldFromEmpty) {
   ::chmod((dir / "tool").c_str(), 0755);
   EXPECT_EQ(Port_Env::GetExecFileName("tool", true), dir / "tool");
   ::setenv("PATH", oldPath.c_str(), 1);
-
   S value("stale");
   ::unsetenv("HOSTKIT_TEST_VALUE");
-  EXPECT_TRUE(!Port_Env::GetEnv("HOSTKIT_TEST_VALUE", value) && value == "");
-  ::setenv("HOSTKIT_TEST_VALUE", "", 1);
-  EXPECT_TRUE(Port_Env::GetEnv("HOSTKIT_TEST_VALUE", value) && value == "");
-  ::setenv("HOSTKIT_TEST_VALUE", "on", 1);
-  EXPECT_TRUE(Port_Env::GetEnv("HOSTKIT_TEST_VALUE", value) && value == "on");
+  for (const char* set : {static_cast<const char*>(nullptr), "", "on"}) {
+    if (set) ::setenv("HOSTKIT_TEST_VALUE", set, 1);
+    EXPECT_TRUE(Port_Env::GetEnv("HOSTKIT_TEST_VALUE", value) == (set != nullptr) && value == (set ? set : ""))
+        << (set ? set : "unset");
+  }
   ::unsetenv("HOSTKIT_TEST_VALUE");
 }
 

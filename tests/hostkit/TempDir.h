@@ -19,15 +19,13 @@ class TempDir {
     std::filesystem::remove_all(m_path, ignored);
   }
   TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
   std::string operator/(const std::string& name) const { return m_path + "/" + name; }
   const std::string& path() const { return m_path; }
 
   static void Write(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
   static std::string Read(const std::string& path) {
     std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return {std::istreambuf_iterator<char>(in), {}};
   }
 
  private:

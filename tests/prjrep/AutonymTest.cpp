@@ -1,10 +1,10 @@
-// The operation gate, path and compound autonyms, a repository file, and the helper loaded by name.
+// Path and compound autonyms, a repository file, and the helper loaded by name.
 
 #include "Hvd/IProject.h"
 #include "Hvd/IProjectHelper.h"
 #include "Prjrep/ClassIds.h"
 #include "Prjrep/IProjectRepository.h"
-#include "Prjrep/IStringSet.h"
+#include "Prjrep/Storage.h"
 #include "core/Persist.h"
 #include "prjrep/StandInFixture.h"
 #include "support/FakeProject.h"
@@ -28,10 +28,7 @@ class CLookupNym final : public Hvd::TComponent<CLookupNym, IAutonym> {
     AutoCast<ISimpleNamedLookup> names(context);
     return names.Get() ? names->Find(name, object) : kFailure;
   }
-  Status GetName(Text* out) override {
-    *out = name;
-    return kSuccess;
-  }
+  Status GetName(Text* out) override { return *out = name, kSuccess; }
   Status GetObject(CitI::IInterface**) override { return kFailure; }
   Status IsSame(CitI::IInterface*, bool*) override { return kFailure; }
   Status LoadFrom(IStorage* storage) { return storage->ReadString(&name); }
@@ -41,29 +38,20 @@ class CLookupNym final : public Hvd::TComponent<CLookupNym, IAutonym> {
   TRefCountHelper<CLookupNym> count{this};
 };
 
-TEST_F(AutonymTest, EachGateCountsItsOwnNames) {
-  auto gate = Create<ISimpleNamedLookup>(ClassId::OperationGate());
-  auto other = Create<IStringSet>(ClassId::OperationGate());
-  AutoCast<IStringSet> names(gate.Get());
-  AutoRelease<IRecord> record(CRecord::Make(1));
-  EXPECT_TRUE(gate->Add("a", record) == kSuccess && gate->Add("b", record) == kSuccess);
-  EXPECT_TRUE(names->Size() == 2 && other->Size() == 0);
-  EXPECT_TRUE(gate->Unregister("b") == kSuccess && names->Size() == 1);
-}
-
-TEST_F(AutonymTest, APathAutonymOpensOneRepositoryPerPathThatTheLookupFindsBySameNamedAutonyms) {
-  const std::string path = dir + "/a.rep";
+TEST_F(AutonymTest, APathAutonymOpensOneRepositoryPerPathThatRegistriesShare) {
+  const std::string path = dir / "a.rep";
   auto registry = Create<IAutonymLookup>(ClassId::NamedObjectRegistry());
+  auto another = Create<IAutonymLookup>(ClassId::NamedObjectRegistry());  // the same table
   auto nym = PathNym(path);
   auto other = Create<CitI::IInterface>(ClassId::Repository());
   Object repo, again;
   AutoRelease<IAutonym> found;
   ASSERT_EQ(registry->ResolveOrCreate(nym, nullptr, repo.Receive()), kSuccess);
-  EXPECT_TRUE(AutoCast<IProjectRepository>(repo.Get()) && registry->FindAutonym(repo, found.Receive()) == kSuccess &&
+  EXPECT_TRUE(AutoCast<IProjectRepository>(repo.Get()) && another->FindAutonym(repo, found.Receive()) == kSuccess &&
               found.Get() == nym.Get());
-  EXPECT_TRUE(registry->ResolveOrCreate(PathNym(path), nullptr, again.Receive()) == kSuccess && again.Get() == repo);
+  EXPECT_TRUE(another->ResolveOrCreate(PathNym(path), nullptr, again.Receive()) == kSuccess && again.Get() == repo);
   EXPECT_TRUE(PathNym(path)->Resolve(nullptr, again.ReleaseAndReceive()) == kSuccess && again.Get() == repo.Get());
-  EXPECT_TRUE(registry->Resolve(PathNym(dir + "/b.rep"), again.ReleaseAndReceive()) == kFailure && !again);
+  EXPECT_TRUE(registry->Resolve(PathNym(dir / "b.rep"), again.ReleaseAndReceive()) == kFailure && !again);
   EXPECT_TRUE(registry->ResolveOrCreate(PathNym(""), nullptr, again.Receive()) == kFailure && !again);
 
   EXPECT_EQ(registry->Register(PathNym(path), other), kSuccess);  // replaces, not adds
@@ -72,15 +60,15 @@ TEST_F(AutonymTest, APathAutonymOpensOneRepositoryPerPathThatTheLookupFindsBySam
               registry->Resolve(nym, again.ReleaseAndReceive()) == kFailure);
 }
 
-TEST_F(AutonymTest, ACompoundResolvesEachElementInThePreviousOnesObjectHoldsNothingAndComesBackFromAFile) {
+TEST_F(AutonymTest, ACompoundResolvesEachElementInThePreviousOnesObjectHoldsNothingAndComesBackFromAStream) {
   RegisterTestFactory<CLookupNym>();
-  const std::string path = dir + "/a.rep";
+  const std::string path = dir / "a.rep";
   auto compound = Create<IAutonymSet>(ClassId::CompoundAutonym());
   AutoCast<IAutonym> nym(compound.Get());
   Text name;
   EXPECT_TRUE(compound->Add(PathNym(path)) == kSuccess &&
-              compound->Add(AutoRelease<IAutonym>(new CLookupNym("rec"))) == kSuccess);
-  EXPECT_TRUE(nym->GetName(&name) == kSuccess && name == (path + "|rec").c_str());
+              compound->Add(AutoRelease<IAutonym>(new CLookupNym("rec"))) == kSuccess &&
+              nym->GetName(&name) == kSuccess && name == (path + "|rec").c_str());
 
   Object repo, found;
   auto registry = Create<IAutonymLookup>(ClassId::NamedObjectRegistry());
@@ -89,26 +77,17 @@ TEST_F(AutonymTest, ACompoundResolvesEachElementInThePreviousOnesObjectHoldsNoth
   AutoRelease<IRecord> record(CRecord::Make(1));
   ASSERT_EQ(names->Add("rec", record), kSuccess);
   EXPECT_TRUE(nym->Resolve(nullptr, found.Receive()) == kSuccess && found.Get() == record.Get());
-  EXPECT_EQ(names->Unregister("rec"), kSuccess);
-  EXPECT_TRUE(nym->Resolve(nullptr, found.ReleaseAndReceive()) == kFailure && !found);  // it held nothing
+  EXPECT_TRUE(names->Unregister("rec") == kSuccess && nym->Resolve(nullptr, found.ReleaseAndReceive()) == kFailure &&
+              !found);  // it held nothing
 
-  // Into an item of the repository, its file on Close, and back through a fresh repository.
-  AutoRelease<IStorage> area, item;
+  // Through a stream and back: the same names.
+  AutoRelease<IStorage> storage(CreateStorage());
   AutoRelease<IPersist> read;
   bool same = false;
-  ASSERT_TRUE(
-      AutoCast<IProjectRepositoryInternal>(repo.Get())->Open(path, "Area/Kind", kCreate, area.Receive(), nullptr) ==
-          kSuccess &&
-      area->OpenItem("Nym", kCreate, item.Receive()) == kSuccess &&
-      item->WriteObject(AutoCast<IPersist>(nym)) == kSuccess);
-  EXPECT_FALSE(std::filesystem::exists(path));
-  ASSERT_EQ(AutoCast<IProjectRepository>(repo.Get())->Close(), kSuccess);
-  auto fresh = Create<IProjectRepositoryInternal>(ClassId::Repository());
-  ASSERT_TRUE(fresh->Open(path, "Area/Kind", kOpenExisting, area.ReleaseAndReceive(), nullptr) == kSuccess &&
-              area->OpenItem("Nym", kRead, item.ReleaseAndReceive()) == kSuccess &&
-              item->ReadObject(read.Receive()) == kSuccess);
+  ASSERT_EQ(storage->WriteObject(AutoCast<IPersist>(nym)), kSuccess);
+  std::ignore = AutoCast<IStorageControl>(storage.Get())->Rewind();
+  ASSERT_EQ(storage->ReadObject(read.Receive()), kSuccess);
   EXPECT_TRUE(nym->IsSame(read, &same) == kSuccess && same);
-  EXPECT_TRUE(fresh->GetPath(&name) == kSuccess && name == path.c_str());
 }
 
 TEST_F(AutonymTest, CompoundsThatContainThemselvesFailToNameCompareOrResolveInsteadOfRecursingForever) {
@@ -124,8 +103,7 @@ TEST_F(AutonymTest, CompoundsThatContainThemselvesFailToNameCompareOrResolveInst
     EXPECT_TRUE(nym->Resolve(nullptr, found.Receive()) == kFailure && found.Get() == nullptr);
     EXPECT_TRUE(nym->IsSame(nymA, &same) == kFailure && !same);
   }
-  std::ignore = a->Clear();  // the cycles are the test's own making
-  std::ignore = b->Clear();
+  EXPECT_TRUE(a->Clear() == kSuccess && b->Clear() == kSuccess);  // the cycles are the test's own making
 }
 
 TEST_F(AutonymTest, TheProjectHelperLoadedByNameIsBoundToAProjectThatItSavesAndLetsGo) {
@@ -140,8 +118,8 @@ TEST_F(AutonymTest, TheProjectHelperLoadedByNameIsBoundToAProjectThatItSavesAndL
   EXPECT_TRUE(reference->GetProject(got.Receive()) == kSuccess && got.Get() == project);
   EXPECT_EQ(helper->SaveProject(0), Hvd::kNotSupported);  // the project's own answer
   got.Assign(nullptr);
-  EXPECT_TRUE(helper->CloseProject() == kSuccess && project->count.GetRefCount() == 1);
-  EXPECT_EQ(reference->GetProject(got.Receive()), kFailure);
+  EXPECT_TRUE(helper->CloseProject() == kSuccess && project->count.GetRefCount() == 1 &&
+              reference->GetProject(got.Receive()) == kFailure);
 }
 
 }  // namespace

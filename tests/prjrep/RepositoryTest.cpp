@@ -1,4 +1,4 @@
-// The storage tree, the name tables of a repository and of the registry, and the event object.
+// The storage tree, the name table of a repository, and the event object.
 
 #include "Prjrep/ClassIds.h"
 #include "Prjrep/IEvents.h"
@@ -17,8 +17,8 @@ using RepositoryTest = StandInFixture;
 TEST_F(RepositoryTest, StoragesKeepTheirChildrenAndItemsAreEmptiedByCreate) {
   Node root(CreateStorage()), a, sub, item, same;
   std::int32_t i = 0;
-  EXPECT_EQ(root->OpenStorage("a", kOpenExisting, a.Receive()), kFailure);
-  EXPECT_EQ(root->OpenItem("a", kRead, item.Receive()), kFailure);
+  EXPECT_TRUE(root->OpenStorage("a", kOpenExisting, a.Receive()) == kFailure &&
+              root->OpenItem("a", kRead, item.Receive()) == kFailure);
   ASSERT_EQ(root->OpenStorage("a", kCreate, a.Receive()), kSuccess);
   ASSERT_TRUE(a->OpenStorage("sub", kCreate, sub.Receive()) == kSuccess &&
               a->OpenItem("x", kCreate, item.Receive()) == kSuccess);
@@ -37,10 +37,10 @@ TEST_F(RepositoryTest, StoragesKeepTheirChildrenAndItemsAreEmptiedByCreate) {
 
 TEST_F(RepositoryTest, TheRootStorageIsPartOfTheRepositoryAndItsChildStoragesAreNot) {
   auto repo = Create<IProjectRepositoryInternal>(ClassId::Repository());
-  const Port::XUID& id = CitI::IInterface::GetIID();
+  const Port::XUID &id = CitI::IInterface::GetIID();
   Node root, child;
-  ASSERT_EQ(repo->Open(dir + "/a.rep", "", kCreate, root.Receive(), nullptr), kSuccess);  // no area: the root
-  ASSERT_EQ(root->OpenStorage("a", kCreate, child.Receive()), kSuccess);
+  ASSERT_TRUE(repo->Open(dir / "a.rep", "", kCreate, root.Receive(), nullptr) == kSuccess &&  // no area: the root
+              root->OpenStorage("a", kCreate, child.Receive()) == kSuccess);
   EXPECT_TRUE(root->QueryInterface(id) == repo->QueryInterface(id) && AutoCast<ISimpleNamedLookup>(root.Get()));
   EXPECT_EQ(AutoCast<IRefCount>(root.Get())->GetRefCount(), 2);  // the repository's count
   EXPECT_TRUE(child->QueryInterface(id) != repo->QueryInterface(id) && !AutoCast<ISimpleNamedLookup>(child.Get()));
@@ -65,24 +65,8 @@ TEST_F(RepositoryTest, NamesAreAddedWhenFreeReplacedByRegisterAndWithdrawnByName
     EXPECT_TRUE(names->Add("z", b->AsA()) == kSuccess && names->UnregisterObject(a->AsB()) == kSuccess);
     EXPECT_TRUE(a->Count() == 1 && names->Find("z", found.Receive()) == kSuccess);  // all of a's names went
   }  // the table's reference on b goes with the repository
-  ReleaseInterface(a->AsA());
-  ReleaseInterface(b->AsA());
+  for (auto *c : {a, b}) ReleaseInterface(c->AsA());
   EXPECT_TRUE(la.destroyed == 1 && lb.destroyed == 1);
-}
-
-TEST_F(RepositoryTest, RegistryInstancesShareOneTableThatResetEmpties) {
-  CountLog log;
-  auto* object = new FakeComponent(log);
-  auto one = Create<ISimpleNamedLookup>(ClassId::NamedObjectRegistry());
-  auto two = Create<ISimpleNamedLookup>(ClassId::NamedObjectRegistry());
-  Object found;
-  EXPECT_TRUE(one->Add("shared", object->AsB()) == kSuccess && two->Find("shared", found.Receive()) == kSuccess);
-  EXPECT_TRUE(one.Get() != two.Get() && found.Get() == object->AsA());
-  found.Assign(nullptr);
-  ReleaseInterface(object->AsA());
-  EXPECT_EQ(log.destroyed, 0);  // held by the table alone
-  ResetNamedObjectRegistry();
-  EXPECT_TRUE(log.destroyed == 1 && one->Find("shared", found.Receive()) == kFailure);
 }
 
 TEST_F(RepositoryTest, AnEventKeepsItsSenderAndArgumentAliveAndHandsThemOutWithAReference) {
@@ -91,13 +75,10 @@ TEST_F(RepositoryTest, AnEventKeepsItsSenderAndArgumentAliveAndHandsThemOutWithA
   auto event = Create<IEvent>(ClassId::Event());
   Object got;
   EXPECT_TRUE(event->SetSender(sender->AsB()) == kSuccess && event->SetArgument(argument->AsA()) == kSuccess);
-  ReleaseInterface(sender->AsA());
-  ReleaseInterface(argument->AsA());
+  for (auto *c : {sender, argument}) ReleaseInterface(c->AsA());
   EXPECT_TRUE(event->GetSender(got.Receive()) == kSuccess && got.Get() == sender->AsA() && sender->Count() == 2);
-  EXPECT_TRUE(event->GetArgument(got.ReleaseAndReceive()) == kSuccess && got.Get() == argument->AsA() &&
-              argument->Count() == 2);
-  got.Assign(nullptr);
-  event.Assign(nullptr);
+  EXPECT_TRUE(event->GetArgument(got.ReleaseAndReceive()) == kSuccess && argument->Count() == 2);
+  got.Assign(nullptr), event.Assign(nullptr);
   EXPECT_TRUE(ls.destroyed == 1 && la.destroyed == 1);
 }
 

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "CitP/Factory.h"
@@ -14,6 +12,7 @@
 #include "Prjrep/IName.h"
 #include "Prjrep/StandIns.h"
 #include "core/Holders.h"
+#include "hostkit/TempDir.h"
 #include "support/Records.h"
 
 namespace testing_support {
@@ -35,17 +34,13 @@ inline Prjrep::AutoRelease<Prjrep::IAutonym> PathNym(const std::string& path) {
 
 class StandInFixture : public ::testing::Test {
  protected:
-  void SetUp() override {
-    Prjrep::RegisterComponents();
-    ASSERT_NE(::mkdtemp(dir.data()), nullptr);
-  }
+  void SetUp() override { Prjrep::RegisterComponents(); }
   void TearDown() override {
     Prjrep::ResetNamedObjectRegistry();
     CitP::Factory::Shutdown();
-    std::filesystem::remove_all(dir);
     EXPECT_EQ(CRecord::s_alive, 0);
   }
-  std::string dir = ::testing::TempDir() + "standin_XXXXXX";
+  TempDir dir;
 };
 
 }  // namespace testing_support

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <string>
-#include <vector>
 
 #include "Port/FaultInjection.h"
 #include "XmlTestSupport.h"
@@ -13,55 +12,36 @@
 
 namespace {
 
-TEST(AtomicFileTest, ReplacesContentAndKeepsPermissions) {
-  XmlTest::ScratchDir dir;
-  const std::string path = dir / "p.xhlc";
-  std::string message;
-  ASSERT_EQ(Hvd::WriteFileAtomically(path, "first", &message), Hvd::kSuccess) << message;
-  EXPECT_EQ(XmlTest::ReadText(path), "first");
-  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-  ASSERT_EQ(Hvd::WriteFileAtomically(path, std::string(100000, 'x')), Hvd::kSuccess);
-  EXPECT_EQ(XmlTest::ReadText(path), std::string(100000, 'x'));
-  struct stat info {};
-  ASSERT_EQ(::stat(path.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 07777, 0640u);
-  EXPECT_EQ(dir.Names(), std::vector<std::string>{"p.xhlc"});
-  EXPECT_EQ(Hvd::WriteFileAtomically(dir / "missing/p.xhlc", "x", &message), Hvd::kFailure);
-  EXPECT_FALSE(message.empty());
-}
+using XmlTest::Names;
+using XmlTest::Strings;
 
-TEST(AtomicFileTest, AFailedStepLeavesTheOldFileAndNoTemporary) {
+TEST(AtomicFileTest, AFailedStepLeavesTheOldFileAndNoTemporaryAndSuccessKeepsPermissions) {
   Port::FaultInjection::Scope scope;
-  XmlTest::ScratchDir dir;
-  const std::string path = dir / "p.xhlc";
-  const std::string old = "old \x01\x02 bytes\n";
+  TempDir dir;
+  const std::string path = dir / "p.xhlc", old = "old \x01\x02 bytes\n";
+  std::string message;
+  ASSERT_EQ(Hvd::WriteFileAtomically(path, old, &message), Hvd::kSuccess) << message;
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
   for (const char* step : {"mkstemp", "write", "fsync", "close", "rename"}) {
-    XmlTest::WriteText(path, old);
     Port::FaultInjection::Fail(step, 1, "p.xhlc");
-    std::string message;
     EXPECT_EQ(Hvd::WriteFileAtomically(path, "new content", &message), Hvd::kFailure) << step;
     EXPECT_NE(message.find(step), std::string::npos) << message;
-    EXPECT_EQ(XmlTest::ReadText(path), old) << step;
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{"p.xhlc"}) << step;
+    EXPECT_TRUE(TempDir::Read(path) == old && Names(dir) == Strings{"p.xhlc"}) << step;
   }
-  // Nothing stays armed: the next write goes through.
-  EXPECT_EQ(Hvd::WriteFileAtomically(path, "new content"), Hvd::kSuccess);
-  EXPECT_EQ(XmlTest::ReadText(path), "new content");
-}
+  // Nothing stays armed: the next write goes through, with the file's permissions kept.
+  ASSERT_EQ(Hvd::WriteFileAtomically(path, std::string(100000, 'x')), Hvd::kSuccess);
+  struct stat info {};
+  EXPECT_TRUE(TempDir::Read(path) == std::string(100000, 'x') && Names(dir) == Strings{"p.xhlc"});
+  EXPECT_TRUE(::stat(path.c_str(), &info) == 0 && (info.st_mode & 07777) == 0640u);
+  message.clear();
+  EXPECT_TRUE(Hvd::WriteFileAtomically(dir / "missing/p.xhlc", "x", &message) == Hvd::kFailure && !message.empty());
 
-TEST(AtomicFileTest, DocumentsAreWrittenThroughTheAtomicWriter) {
-  Port::FaultInjection::Scope scope;
-  XmlTest::ScratchDir dir;
-  const std::string path = dir / "p.xhlc";
-  XmlTest::WriteText(path, "<old/>");
+  // Documents go through the same writer.
   auto document = XmlTest::NewDocument();
   ASSERT_TRUE(document);
   Port::FaultInjection::Fail("rename", 1, "p.xhlc");
-  std::string message;
   EXPECT_EQ(Hvd::Xml::WriteDocumentFile(document.get(), path, &message), Hvd::kFailure);
-  EXPECT_FALSE(message.empty());
-  EXPECT_EQ(XmlTest::ReadText(path), "<old/>");
-  EXPECT_EQ(dir.Names(), std::vector<std::string>{"p.xhlc"});
+  EXPECT_TRUE(TempDir::Read(path) == std::string(100000, 'x') && Names(dir) == Strings{"p.xhlc"});
   EXPECT_EQ(Hvd::Xml::WriteDocumentFile(nullptr, path, &message), Hvd::kFailure);
 }
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 
 #include "Hvd/IDefData.h"
@@ -30,33 +29,26 @@ class CValue : public Hvd::TComponent<CValue, Hvd::IPropertyInstance> {
   Prjrep::TRefCountHelper<CValue> m_refCount{this};
 };
 
-// An object with two named properties; it counts what its lookups hand out.
+// An object that hands out its one property under its key; a reference not given back leaks.
 class CObject : public Hvd::TComponent<CObject, Hvd::IKeyedPropertySet> {
  public:
   auto QueryTable() { return Hvd::Table(Hvd::Row<Hvd::IKeyedPropertySet>(this), Hvd::Row<CitI::IInterface>(this)); }
   Hvd::IPropertyInstance* Lookup(const Text& key) override {
-    const auto found = m_values.find(key.str());
-    if (found == m_values.end()) return nullptr;
-    std::ignore = found->second->m_refCount.AddRef();
-    return found->second;
+    if (key.str() != "TOPDESIGNUNIT") return nullptr;
+    std::ignore = value->m_refCount.AddRef();
+    return value;
   }
-  std::map<std::string, CValue*> m_values{{"TOPDESIGNUNIT", new CValue}, {"AUTOTOP", new CValue}};
-  ~CObject() override {
-    for (auto& [name, value] : m_values) {
-      EXPECT_EQ(value->m_refCount.GetRefCount(), 1) << name;  // every handed-out reference came back
-      std::ignore = value->m_refCount.Release();
-    }
-  }
+  ~CObject() override { std::ignore = value->m_refCount.Release(); }
+  CValue* value = new CValue;
 };
 
 TEST(KeyedPropertyTest, SetsOnlyANamedPropertyOfAnObjectThatHasThem) {
   CObject object;
   Hvd::SetKeyedPropertyValue(&object, "TOPDESIGNUNIT", "top");
   Hvd::SetKeyedPropertyValue(&object, "NOSUCHKEY", "x");
-  Hvd::SetKeyedPropertyValue(object.m_values["AUTOTOP"], "AUTOTOP", "false");  // no keyed set: nothing
-  Hvd::SetKeyedPropertyValue(nullptr, "AUTOTOP", "false");
-  EXPECT_EQ(object.m_values["TOPDESIGNUNIT"]->m_value, "top");
-  EXPECT_EQ(object.m_values["AUTOTOP"]->m_value, "");
+  Hvd::SetKeyedPropertyValue(object.value, "TOPDESIGNUNIT", "false");  // no keyed set: nothing
+  Hvd::SetKeyedPropertyValue(nullptr, "TOPDESIGNUNIT", "false");
+  EXPECT_EQ(object.value->m_value, "top");
 }
 
 }  // namespace

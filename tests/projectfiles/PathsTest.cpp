@@ -21,28 +21,24 @@ std::string Written(const Hvd::SplitPath& record, const Text& path) {
 
 TEST(ProjectPathsTest, WrittenFormsSeenFromTheProjectDirectory) {
   const Hvd::SplitPath record("/p/q/a.xhlc", true);
-  ASSERT_EQ(record.head.str(), "/p/q/");
   ASSERT_TRUE(record.components == (std::vector<Text>{"/", "p", "q"}));
   const struct {
     const char *path, *written;
-  } cases[] = {
-      {"/p/q/x.vhd", "x.vhd"},
-      {"/p/q/src/x.vhd", "src/x.vhd"},
-      {"\\p\\q\\src\\x.vhd", "src/x.vhd"},  // backslashes never reach the output
-      {"/p/r/x.vhd", "../r/x.vhd"},
-      {"/p/x.vhd", "../x.vhd"},
-      {"/z/x.vhd", "/z/x.vhd"},  // only the root in common
-      {"\\x.vhd", "/x.vhd"},
-      {"x.vhd", "x.vhd"},
-      {"/p/q//src/./x", "src/x"},
-      {"/p/q/../r/x.vhd", "../r/x.vhd"},
-  };
+  } cases[] = {{"/p/q/src/x.vhd", "src/x.vhd"},
+               {"\\p\\q\\src\\x.vhd", "src/x.vhd"},  // backslashes never reach the output
+               {"/p/x.vhd", "../x.vhd"},
+               {"/z/x.vhd", "/z/x.vhd"},  // only the root in common
+               {"x.vhd", "x.vhd"},
+               {"/p/q//src/./x", "src/x"},
+               {"/p/q/../r/x.vhd", "../r/x.vhd"},
+               {"/p/Q/x.vhd", "../Q/x.vhd"},  // components differing in case are different directories
+               {"/P/q/x.vhd", "/P/q/x.vhd"}};
   for (const auto& c : cases) EXPECT_EQ(Written(record, c.path), c.written) << c.path;
 
   Text out = "/p/q/src/x.vhd";  // the output may be the input
   Hvd::NormalizeFileName(record, out, out);
   EXPECT_EQ(out.str(), "src/x.vhd");
-  for (const char* directory : {"/p/q/src", "/p/q/src/", "/p/q/src//", "/p/q/src\\"}) {
+  for (const char* directory : {"/p/q/src", "/p/q/src//", "/p/q/src\\"}) {
     Hvd::RelativeName(record, directory, "x.vhd", out);
     EXPECT_EQ(out.str(), "src/x.vhd") << directory;
   }
@@ -50,24 +46,14 @@ TEST(ProjectPathsTest, WrittenFormsSeenFromTheProjectDirectory) {
   EXPECT_EQ(out.str(), "/p/q/x.vhd");
 }
 
-TEST(ProjectPathsTest, ComponentsDifferingInCaseAreDifferentDirectories) {
-  const Hvd::SplitPath record("/p/src", false);
-  EXPECT_EQ(Written(record, "/p/Src/x.vhd"), "../Src/x.vhd");
-  EXPECT_EQ(Written(record, "/p/src/x.vhd"), "x.vhd");
-  EXPECT_EQ(Written(record, "/P/src/x.vhd"), "/P/src/x.vhd");
-}
-
 TEST(ProjectPathsTest, MakeAbsoluteProjectPathJoinsOnlyRelativeNames) {
   const struct {
     const char *path, *absolute;
-  } cases[] = {
-      {"src/x.vhd", "/p/q/src/x.vhd"},
-      {"../r/./x.vhd", "/p/r/x.vhd"},
-      {"/", "/p/q"},  // one character is never absolute
-      {"/z/../x.vhd", "/z/../x.vhd"},
-      {"\\z\\x.vhd", "\\z\\x.vhd"},
-      {"C:/x.vhd", "C:/x.vhd"},
-  };
+  } cases[] = {{"src/x.vhd", "/p/q/src/x.vhd"},
+               {"../r/./x.vhd", "/p/r/x.vhd"},
+               {"/", "/p/q"},  // one character is never absolute
+               {"\\z\\..\\x.vhd", "\\z\\..\\x.vhd"},
+               {"C:/x.vhd", "C:/x.vhd"}};
   for (const char* directory : {"/p/q", "/p/q/"}) {
     for (const auto& c : cases) {
       Text path = c.path;

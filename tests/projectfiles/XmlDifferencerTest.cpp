@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "XmlTestSupport.h"
 #include "projectfiles/XMLDifferencer.h"
@@ -29,7 +28,6 @@ TEST(XMLDifferencerTest, ComparesSectionsIgnoringIndentationOnly) {
     bool equal;
   } cases[] = {
       {"indentation", "<s><a x='1'><b/></a></s>", "<s>\n  <a x='1'>\n    <b/>\n  </a>\n</s>", true},
-      {"indentation before and after", "<s>\n <a/></s>", "<s><a/>\n\t</s>", true},
       {"whitespace-only CDATA", "<s><a/></s>", "<s><![CDATA[  ]]><a/></s>", true},
       {"starting element's attributes", "<s v='1' w='2'><a/></s>", "<s v='2'><a/></s>", true},
       {"attribute order", "<s><a x='1' y='2'/></s>", "<s><a y='2' x='1'/></s>", true},
@@ -38,13 +36,9 @@ TEST(XMLDifferencerTest, ComparesSectionsIgnoringIndentationOnly) {
       {"attribute missing at depth, equal counts", "<s><a><b x='1' y='2'/></a></s>", "<s><a><b x='1' z='2'/></a></s>",
        false},
       {"attribute added at depth", "<s><a><b x='1'/></a></s>", "<s><a><b x='1' y='2'/></a></s>", false},
-      {"attribute removed at depth", "<s><a><b x='1' y='2'/></a></s>", "<s><a><b x='1'/></a></s>", false},
       {"child order", "<s><a/><b/></s>", "<s><b/><a/></s>", false},
       {"extra child", "<s><a/></s>", "<s><a/><a/></s>", false},
-      {"missing child", "<s><a/><b/></s>", "<s><a/></s>", false},
       {"comment text", "<s><!-- one --><a/></s>", "<s><!-- two --><a/></s>", false},
-      {"comment against element", "<s><!-- a --></s>", "<s><a/></s>", false},
-      {"text", "<s><a>x</a></s>", "<s><a>y</a></s>", false},
       {"element name", "<s><a/></s>", "<s><b/></s>", false},
   };
   for (const auto& c : cases) {
@@ -53,48 +47,15 @@ TEST(XMLDifferencerTest, ComparesSectionsIgnoringIndentationOnly) {
       EXPECT_EQ(Same(c.second, c.first, stop), c.equal) << c.what << " (swapped)";
     }
   }
-}
-
-TEST(XMLDifferencerTest, NullIsNeverEqualAndCloneIsAlwaysEqual) {
+  // Null is never equal, a clone always.
   auto document = Parse("<s><a x='1'>t<!-- c --><b/></a></s>");
   ASSERT_TRUE(document);
   XMLDifferencer differencer;
-  EXPECT_FALSE(differencer.Compare(document->getDocumentElement(), nullptr));
-  EXPECT_FALSE(differencer.Compare(nullptr, document->getDocumentElement()));
-  xercesc::DOMNode* clone = document->getDocumentElement()->cloneNode(true);
-  EXPECT_TRUE(differencer.Compare(document->getDocumentElement(), clone));
+  xercesc::DOMElement* root = document->getDocumentElement();
+  EXPECT_FALSE(differencer.Compare(root, nullptr) || differencer.Compare(nullptr, root));
+  xercesc::DOMNode* clone = root->cloneNode(true);
+  EXPECT_TRUE(differencer.Compare(root, clone));
   clone->release();
-}
-
-// Differences reach the hooks with the path of the node they were found on.
-class Recorder : public XMLDifferencer {
- public:
-  Recorder() : XMLDifferencer(false) {}
-  std::vector<std::string> seen;
-
- protected:
-  void OnAttributeMissing(const String& path, int side, const String& name, const String& value) override {
-    seen.push_back("missing " + path.str() + " " + std::to_string(side) + " " + name.str() + "=" + value.str());
-  }
-  void OnAttributeValueDiffers(const String& path, const String& name, const String& a, const String& b) override {
-    seen.push_back("value " + path.str() + " " + name.str() + " " + a.str() + "/" + b.str());
-  }
-  void OnChildMissing(const String& path, const xercesc::DOMNode* a, const xercesc::DOMNode* b) override {
-    seen.push_back("child " + path.str() + (a != nullptr ? " first" : " second"));
-  }
-  void OnContentDiffers(const String& path, const xercesc::DOMNode*, const xercesc::DOMNode*) override {
-    seen.push_back("content " + path.str());
-  }
-};
-
-TEST(XMLDifferencerTest, FullWalkReportsEachDifferenceWithItsPath) {
-  auto first = Parse("<s><a><b x='1' y='2'/></a><c>t</c><d/></s>");
-  auto second = Parse("<s><a><b x='1' z='3'/></a><c>u</c></s>");
-  ASSERT_TRUE(first && second);
-  Recorder recorder;
-  EXPECT_FALSE(recorder.Compare(first->getDocumentElement(), second->getDocumentElement()));
-  EXPECT_EQ(recorder.seen, (std::vector<std::string>{"missing /s/a/b 2 y=2", "missing /s/a/b 1 z=3", "content /s/c",
-                                                     "child /s first"}));
 }
 
 }  // namespace

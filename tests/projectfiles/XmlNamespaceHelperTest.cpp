@@ -17,37 +17,26 @@ using XmlTest::Narrow;
 
 int CountChildren(const xercesc::DOMNode* parent, const XMLCh* localName) {
   int count = 0;
-  for (auto* child = parent->getFirstChild(); child != nullptr; child = child->getNextSibling()) {
-    count += xercesc::XMLString::equals(child->getLocalName(), localName) ? 1 : 0;
-  }
+  for (auto* c = parent->getFirstChild(); c != nullptr; c = c->getNextSibling())
+    count += xercesc::XMLString::equals(c->getLocalName(), localName) ? 1 : 0;
   return count;
 }
 
 TEST(XMLNamespaceHelperTest, FindNameThroughAttributeChildElementOrNone) {
   const std::string ns = std::string(" xmlns:k='") + N::kNamespaceUri + "' xmlns='" + N::kNamespaceUri + "'";
   const struct {
-    const char* entry;
-    const char* name;  // null: no key
+    const char *entry, *name;  // null: no key
   } cases[] = {
       {"<e k:name='attr'><name>child</name></e>", "attr"},
-      {"<e k:name=''><name>child</name></e>", "child"},
-      {"<e><x/><name>child</name><name>second</name></e>", "child"},
+      {"<e k:name=''><x/><name>child</name><name>second</name></e>", "child"},
       {"<e><name/></e>", nullptr},
-      {"<e k:name=''/>", ""},
       {"<e name='not in the namespace'/>", ""},
   };
   for (const auto& c : cases) {
-    std::string text = c.entry;
-    text.insert(2, ns);
-    auto document = XmlTest::Parse(text);
+    auto document = XmlTest::Parse(std::string(c.entry).insert(2, ns));
     ASSERT_TRUE(document);
-    const XMLNamespaceHelper helper(document.get(), N::kNamespaceUriW);
-    const XMLCh* key = helper.FindName(document->getDocumentElement());
-    if (c.name == nullptr) {
-      EXPECT_EQ(key, nullptr) << c.entry;
-    } else {
-      EXPECT_EQ(Narrow(key), c.name) << c.entry;
-    }
+    const XMLCh* key = XMLNamespaceHelper(document.get(), N::kNamespaceUriW).FindName(document->getDocumentElement());
+    EXPECT_EQ(key ? Narrow(key) : "(none)", c.name ? c.name : "(none)") << c.entry;
   }
   EXPECT_EQ(XMLNamespaceHelper().FindName(nullptr), nullptr);
 }
@@ -59,10 +48,9 @@ TEST(XMLNamespaceHelperTest, ChildElementsAreFoundCreatedAndReplacedOnce) {
   xercesc::DOMElement* root = document->getDocumentElement();
 
   // A null parent gets nothing, and nothing is created anywhere.
-  EXPECT_EQ(helper.GetOrCreateChildElement(nullptr, N::kFilesW), nullptr);
-  EXPECT_EQ(helper.GetOrCreateNamedChildElement(nullptr, N::kFileW, u"a"), nullptr);
-  EXPECT_EQ(helper.ReplaceOrAppendChildElement(nullptr, N::kFilesW), nullptr);
-  EXPECT_EQ(root->getFirstChild(), nullptr);
+  EXPECT_TRUE(helper.GetOrCreateChildElement(nullptr, N::kFilesW) == nullptr &&
+              helper.GetOrCreateNamedChildElement(nullptr, N::kFileW, u"a") == nullptr &&
+              helper.ReplaceOrAppendChildElement(nullptr, N::kFilesW) == nullptr && root->getFirstChild() == nullptr);
 
   xercesc::DOMElement* files = helper.GetOrCreateChildElement(root, N::kFilesW);
   ASSERT_NE(files, nullptr);
@@ -72,14 +60,12 @@ TEST(XMLNamespaceHelperTest, ChildElementsAreFoundCreatedAndReplacedOnce) {
   xercesc::DOMElement* a = helper.GetOrCreateNamedChildElement(files, N::kFileW, u"a.vhd");
   xercesc::DOMElement* b = helper.GetOrCreateNamedChildElement(files, N::kFileW, u"b.vhd");
   EXPECT_EQ(helper.GetOrCreateNamedChildElement(files, N::kFileW, u"a.vhd"), a);
-  EXPECT_EQ(helper.FindNamedChildElement(files, N::kFileW, u"b.vhd"), b);
-  EXPECT_EQ(helper.FindNamedChildElement(files, N::kFileW, u"c.vhd"), nullptr);
+  EXPECT_TRUE(helper.FindNamedChildElement(files, N::kFileW, u"b.vhd") == b &&
+              helper.FindNamedChildElement(files, N::kFileW, u"c.vhd") == nullptr);
   EXPECT_EQ(CountChildren(files, N::kFileW), 2);
-
   // Replacing a named entry keeps its place among its siblings.
   xercesc::DOMElement* a2 = helper.ReplaceOrAppendNamedChildElement(files, N::kFileW, u"a.vhd");
-  EXPECT_EQ(files->getFirstChild(), a2);
-  EXPECT_EQ(a2->getNextSibling(), b);
+  EXPECT_TRUE(files->getFirstChild() == a2 && a2->getNextSibling() == b);
 
   // With two sections of one name, only the first is replaced.
   xercesc::DOMElement* second = helper.CreateElement(N::kFiles);
@@ -87,28 +73,19 @@ TEST(XMLNamespaceHelperTest, ChildElementsAreFoundCreatedAndReplacedOnce) {
   helper.AppendText(second, "kept");
   xercesc::DOMElement* fresh = helper.ReplaceOrAppendChildElement(root, N::kFilesW);
   EXPECT_EQ(CountChildren(root, N::kFilesW), 2);
-  EXPECT_EQ(root->getFirstChild(), fresh);
-  EXPECT_EQ(fresh->getFirstChild(), nullptr);
-  EXPECT_EQ(fresh->getNextSibling(), second);
-  xercesc::DOMElement* bindings = helper.ReplaceOrAppendChildElement(root, N::kBindingsW);
-  EXPECT_EQ(root->getLastChild(), bindings);
-
+  EXPECT_TRUE(root->getFirstChild() == fresh && fresh->getFirstChild() == nullptr && fresh->getNextSibling() == second);
+  EXPECT_EQ(root->getLastChild(), helper.ReplaceOrAppendChildElement(root, N::kBindingsW));
   xercesc::DOMNodeList* all = helper.GetDocumentElementsByTagName(N::kFilesW);
-  ASSERT_NE(all, nullptr);
-  EXPECT_EQ(all->getLength(), 2u);
+  EXPECT_TRUE(all != nullptr && all->getLength() == 2u);
   EXPECT_EQ(helper.GetElementsByTagName(nullptr, N::kFilesW), nullptr);
-}
 
-TEST(XMLNamespaceHelperTest, HelperWithoutUriUsesTheEmptyNamespace) {
-  auto document = XmlTest::NewDocument(nullptr, u"root");
-  ASSERT_TRUE(document);
-  const XMLNamespaceHelper helper(document.get());
-  xercesc::DOMElement* element = helper.CreateElement("plain");
+  // Without a URI the helper works in the empty namespace, which the DOM stores as none.
+  const XMLNamespaceHelper plain(document.get());
+  xercesc::DOMElement* element = plain.CreateElement("plain");
   ASSERT_NE(element, nullptr);
-  EXPECT_EQ(element->getNamespaceURI(), nullptr);  // the DOM stores an empty URI as none
-  helper.SetAttribute(element, "key", "value");
-  EXPECT_EQ(Narrow(helper.GetAttribute(element, "key")), "value");
-  EXPECT_EQ(Narrow(element->getAttribute(u"key")), "value");
+  plain.SetAttribute(element, "key", "value");
+  EXPECT_TRUE(element->getNamespaceURI() == nullptr && Narrow(plain.GetAttribute(element, "key")) == "value" &&
+              Narrow(element->getAttribute(u"key")) == "value");
 }
 
 TEST(XMLNamespaceHelperTest, NonAsciiTextRoundTripsThroughTheSerializer) {
@@ -133,34 +110,17 @@ TEST(XMLNamespaceHelperTest, NonAsciiTextRoundTripsThroughTheSerializer) {
 
   std::string bytes, message;
   ASSERT_EQ(Hvd::Xml::SerializeDocument(document.get(), bytes, &message), Hvd::kSuccess) << message;
-  EXPECT_NE(bytes.find("encoding=\"UTF-8\""), std::string::npos) << bytes;
-  EXPECT_NE(bytes.find(std::string("xmlns=\"") + N::kNamespaceUri + "\""), std::string::npos) << bytes;
-  EXPECT_NE(bytes.find("xmlns:vel_kv="), std::string::npos) << bytes;
-  EXPECT_NE(bytes.find("Gr\xC3\xBC\xC3\x9F"
-                       "e"),
-            std::string::npos)
-      << "written as UTF-8, not as references";
-
+  // UTF-8 itself, not character references.
+  for (const std::string& part : {std::string("encoding=\"UTF-8\""), std::string("xmlns=\"") + N::kNamespaceUri + "\"",
+                                  std::string("xmlns:vel_kv="), text.substr(0, 7)}) {
+    EXPECT_NE(bytes.find(part), std::string::npos) << part << " in " << bytes;
+  }
   auto back = XmlTest::Parse(bytes);
   ASSERT_TRUE(back);
   const XMLNamespaceHelper reader(back.get(), N::kNamespaceUriW);
   xercesc::DOMElement* read = reader.FindChildElement(back->getDocumentElement(), N::kPropertyW);
   ASSERT_NE(read, nullptr);
-  EXPECT_EQ(Narrow(reader.GetAttribute(read, N::kValue)), text);
-  EXPECT_EQ(Narrow(read->getTextContent()), text);
-
-  // Written to a file through the atomic writer, and read back from there.
-  XmlTest::ScratchDir dir;
-  ASSERT_EQ(Hvd::Xml::WriteDocumentFile(back.get(), dir / "p.xhlc", &message), Hvd::kSuccess) << message;
-  EXPECT_EQ(XmlTest::ReadText(dir / "p.xhlc"), bytes);
-  EXPECT_TRUE(Hvd::Xml::ParseXmlFile((dir / "p.xhlc").c_str()));
-}
-
-TEST(XMLNamespaceHelperTest, CommentLinesArePaddedToTheirWidth) {
-  EXPECT_EQ(N::PaddedComment(N::kHeaderComments[0], N::kHeaderWidth).size(), N::kHeaderWidth);
-  EXPECT_EQ(N::PaddedComment("", N::kHeaderWidth), std::string(N::kHeaderWidth, ' '));
-  EXPECT_EQ(N::PaddedComment(N::kInternalUseComments[1], N::kInternalUseWidth).size(), N::kInternalUseWidth);
-  EXPECT_EQ(N::PaddedComment(N::kUnsortedComments[1], N::kUnsortedWidth).find_first_not_of(' '), 10u);
+  EXPECT_TRUE(Narrow(reader.GetAttribute(read, N::kValue)) == text && Narrow(read->getTextContent()) == text);
 }
 
 }  // namespace

@@ -6,8 +6,7 @@
 
 namespace testing_support {
 
-class FakeFileNameHelperBase : public Prjrep::IFileNameHelper {
- public:
+struct FakeFileNameHelperBase : Prjrep::IFileNameHelper {
   using Text = Port::StringBase<char>;
   Hvd::Status SetPathInDirectory(const Text&, const Text&, const Text&) override { return Hvd::kNotSupported; }
   Hvd::Status SetPath(const Text&, const Text&) override { return Hvd::kNotSupported; }

@@ -1,6 +1,5 @@
 #pragma once
-// A netlist built in memory: nodes with instance paths and design-unit names, owned by the tree and
-// counting the references that callers take on them, so that a test can see every one given back.
+// A netlist in memory: nodes with instance paths and unit names that count the references taken.
 
 #include <cstdint>
 #include <memory>
@@ -25,55 +24,38 @@ struct NetlistObjects {
 template <class Owner>
 struct CountedRefs : Hvd::TNested<Owner, Prjrep::IRefCount> {
   using Hvd::TNested<Owner, Prjrep::IRefCount>::TNested;
-  Hvd::Status AddRef() override {
-    ++refs;
-    return Hvd::kSuccess;
-  }
-  Hvd::Status Release() override {
-    --refs;
-    return Hvd::kSuccess;
-  }
+  Hvd::Status AddRef() override { return ++refs, Hvd::kSuccess; }
+  Hvd::Status Release() override { return --refs, Hvd::kSuccess; }
   std::int32_t GetRefCount() override { return refs; }
   int refs = 0;
 };
 
+// The rows of a counted fake: its count under both ids, then the given rows.
+template <class Count, class... Rows>
+auto CountedTable(Count* count, Rows... rows) {
+  return Hvd::Table(Hvd::Row<Prjrep::IRefCount>(count), Hvd::Row<Prjrep::IRefCountV1>(count), rows...);
+}
+
 // A design unit that only has a name; deleted by its last release.
-class FakeDesignUnit : public Hvd::TComponent<FakeDesignUnit, Prjrep::IName> {
- public:
+struct FakeDesignUnit : Hvd::TComponent<FakeDesignUnit, Prjrep::IName> {
   explicit FakeDesignUnit(std::string name) : m_name(std::move(name)) { ++NetlistObjects::s_alive; }
   ~FakeDesignUnit() override { --NetlistObjects::s_alive; }
-  auto QueryTable() {
-    return Hvd::Table(Hvd::Row<Prjrep::IRefCount>(&m_count), Hvd::Row<Prjrep::IRefCountV1>(&m_count),
-                      Hvd::Row<Prjrep::IName>(this), Hvd::Row<CitI::IInterface>(this));
-  }
-  Hvd::Status SetName(const Port::StringBase<char>& name) override {
-    m_name = name.str();
-    return Hvd::kSuccess;
-  }
-  Hvd::Status GetName(Port::StringBase<char>& name) override {
-    name = m_name.c_str();
-    return Hvd::kSuccess;
-  }
+  auto QueryTable() { return CountedTable(&m_count, Hvd::Row<Prjrep::IName>(this), Hvd::Row<CitI::IInterface>(this)); }
+  Hvd::Status SetName(const Port::StringBase<char>& name) override { return m_name = name.str(), Hvd::kSuccess; }
+  Hvd::Status GetName(Port::StringBase<char>& name) override { return name = m_name.c_str(), Hvd::kSuccess; }
   Hvd::Status SetOwner(CitI::IInterface*) override { return Hvd::kSuccess; }
-
- private:
   std::string m_name;
   Prjrep::TRefCountHelper<FakeDesignUnit> m_count{this};
 };
 
-// An entry of the tree: a netlist node, or (with `isNode` false) an object that only has a Tcl
-// name. References taken on it are counted and never delete it; the tree owns it.
-class FakeNetNode : public Hvd::TComponent<FakeNetNode, Hvd::IHdlNetListNode> {
- public:
+// An entry of the tree, owned by it: a netlist node, or (`isNode` false) only a Tcl name.
+struct FakeNetNode : Hvd::TComponent<FakeNetNode, Hvd::IHdlNetListNode> {
   FakeNetNode(std::string path, std::string unit, bool isNode = true)
-      : m_path(std::move(path)), m_unit(std::move(unit)), m_isNode(isNode), m_name(this), m_count(this) {}
-
+      : m_path(std::move(path)), m_unit(std::move(unit)), m_isNode(isNode) {}
   auto QueryTable() {
-    return Hvd::Table(Hvd::Row<Prjrep::IRefCount>(&m_count), Hvd::Row<Prjrep::IRefCountV1>(&m_count),
-                      Hvd::Row<UtilI::ITclCollectable>(&m_name), Hvd::Row<CitI::IInterface>(&m_name),
-                      Hvd::RowIf<Hvd::IHdlNetListNode>(m_isNode, this));
+    return CountedTable(&m_count, Hvd::Row<UtilI::ITclCollectable>(&m_name), Hvd::Row<CitI::IInterface>(&m_name),
+                        Hvd::RowIf<Hvd::IHdlNetListNode>(m_isNode, this));
   }
-
   Hvd::Status GetChildren(Hvd::IHdlNetListNodeIterator** children) override;
   Hvd::Status ReservedOperation3() override { return Hvd::kFailure; }
   CitI::IInterface* GetDesignUnit() override {
@@ -81,12 +63,9 @@ class FakeNetNode : public Hvd::TComponent<FakeNetNode, Hvd::IHdlNetListNode> {
   }
   Hvd::Status ReservedOperation5() override { return Hvd::kFailure; }
   Hvd::Status GetInstanceName(Port::StringBase<char>*) override { return Hvd::kFailure; }
-
   FakeNetNode* Add(std::string path, std::string unit = "", bool isNode = true) {
-    m_children.push_back(std::make_unique<FakeNetNode>(std::move(path), std::move(unit), isNode));
-    return m_children.back().get();
+    return m_children.emplace_back(std::make_unique<FakeNetNode>(std::move(path), std::move(unit), isNode)).get();
   }
-
   // References held by others; 0 once all are given back.
   int References() const { return m_count.refs; }
   // References still held anywhere in the subtree.
@@ -95,57 +74,34 @@ class FakeNetNode : public Hvd::TComponent<FakeNetNode, Hvd::IHdlNetListNode> {
     for (const auto& child : m_children) total += child->SubtreeReferences();
     return total;
   }
-  int nameReads = 0;
-  int childrenCalls = 0;
-  Hvd::Status nameStatus = Hvd::kSuccess;
-  Hvd::Status childrenStatus = Hvd::kSuccess;
+  int nameReads = 0, childrenCalls = 0;
+  Hvd::Status nameStatus = Hvd::kSuccess, childrenStatus = Hvd::kSuccess;
   bool childrenMissing = false;
-
- private:
-  friend class FakeNetNodeIterator;
-  friend class FakeNetlistView;
   struct XName : Hvd::TNested<FakeNetNode, UtilI::ITclCollectable> {
     using TNested::TNested;
     Hvd::Status GetName(Port::StringBase<char>* name) override {
-      FakeNetNode& node = This();
-      ++node.nameReads;
-      *name = node.m_path.c_str();
-      return node.nameStatus;
+      *name = This().m_path.c_str();
+      return ++This().nameReads, This().nameStatus;
     }
   };
-
-  std::string m_path;
-  std::string m_unit;
+  std::string m_path, m_unit;
   bool m_isNode;
   std::vector<std::unique_ptr<FakeNetNode>> m_children;
-  XName m_name;
-  CountedRefs<FakeNetNode> m_count;
+  XName m_name{this};
+  CountedRefs<FakeNetNode> m_count{this};
 };
 
 // The children of one node, holding a reference on it; deleted by its last release.
-class FakeNetNodeIterator : public Hvd::TComponent<FakeNetNodeIterator, Hvd::IHdlNetListNodeIterator> {
- public:
-  explicit FakeNetNodeIterator(FakeNetNode* node) : m_node(node) {
-    ++NetlistObjects::s_alive;
-    ++m_node->m_count.refs;
-  }
-  ~FakeNetNodeIterator() override {
-    --NetlistObjects::s_alive;
-    --m_node->m_count.refs;
-  }
+struct FakeNetNodeIterator : Hvd::TComponent<FakeNetNodeIterator, Hvd::IHdlNetListNodeIterator> {
+  explicit FakeNetNodeIterator(FakeNetNode* node) : m_node(node) { ++NetlistObjects::s_alive, ++m_node->m_count.refs; }
+  ~FakeNetNodeIterator() override { --NetlistObjects::s_alive, --m_node->m_count.refs; }
   auto QueryTable() {
-    return Hvd::Table(Hvd::Row<Prjrep::IRefCount>(&m_count), Hvd::Row<Prjrep::IRefCountV1>(&m_count),
-                      Hvd::Row<Hvd::IHdlNetListNodeIterator>(this), Hvd::Row<CitI::IInterface>(this));
+    return CountedTable(&m_count, Hvd::Row<Hvd::IHdlNetListNodeIterator>(this), Hvd::Row<CitI::IInterface>(this));
   }
   CitI::IInterface* CurrentItem() override { return IsDone() ? nullptr : m_node->m_children[m_at].get(); }
-  Hvd::Status First() override {
-    m_at = 0;
-    return Hvd::kSuccess;
-  }
+  Hvd::Status First() override { return m_at = 0, Hvd::kSuccess; }
   Hvd::Status Next() override { return IsDone() ? Hvd::kFailure : (++m_at, Hvd::kSuccess); }
   bool IsDone() override { return m_at >= m_node->m_children.size(); }
-
- private:
   FakeNetNode* m_node;
   std::size_t m_at = 0;
   Prjrep::TRefCountHelper<FakeNetNodeIterator> m_count{this};
@@ -157,36 +113,22 @@ inline Hvd::Status FakeNetNode::GetChildren(Hvd::IHdlNetListNodeIterator** child
   return childrenStatus;
 }
 
-// A view whose elaboration data hands out `root` (may be null); with `hasData` false the view has
-// no elaboration data. Both are the same counted object, owned by the test.
-class FakeNetlistView : public Hvd::TComponent<FakeNetlistView, Hvd::IView> {
- public:
-  explicit FakeNetlistView(FakeNetNode* root, bool hasData = true)
-      : m_root(root), m_hasData(hasData), m_data(this), m_count(this) {}
-
+// A view (owned by the test) whose elaboration data, if `hasData`, hands out `root` (may be null).
+struct FakeNetlistView : Hvd::TComponent<FakeNetlistView, Hvd::IView> {
+  explicit FakeNetlistView(FakeNetNode* root, bool hasData = true) : m_root(root), m_hasData(hasData) {}
   auto QueryTable() {
-    return Hvd::Table(Hvd::Row<Prjrep::IRefCount>(&m_count), Hvd::Row<Prjrep::IRefCountV1>(&m_count),
-                      Hvd::Row<Hvd::IHdlElaborationData>(&m_data), Hvd::Row<Hvd::IView>(this),
-                      Hvd::Row<CitI::IInterface>(this));
+    return CountedTable(&m_count, Hvd::Row<Hvd::IHdlElaborationData>(&m_data), Hvd::Row<Hvd::IView>(this),
+                        Hvd::Row<CitI::IInterface>(this));
   }
-  Hvd::Status GetType(Hvd::IViewType** type) override {
-    *type = nullptr;
-    return Hvd::kFailure;
-  }
-  Hvd::Status GetDesign(Hvd::IDesign** design) override {
-    *design = nullptr;
-    return Hvd::kFailure;
-  }
+  Hvd::Status GetType(Hvd::IViewType** type) override { return *type = nullptr, Hvd::kFailure; }
+  Hvd::Status GetDesign(Hvd::IDesign** design) override { return *design = nullptr, Hvd::kFailure; }
   Hvd::Status GetElaborationData(Hvd::IHdlElaborationData** data) override {
     *data = m_hasData ? &m_data : nullptr;
     m_count.refs += m_hasData ? 1 : 0;
     return m_hasData ? Hvd::kSuccess : Hvd::kFailure;
   }
-
   // References held by others on the view and its elaboration data.
   int References() const { return m_count.refs; }
-
- private:
   struct XData : Hvd::TNested<FakeNetlistView, Hvd::IHdlElaborationData> {
     using TNested::TNested;
     static constexpr Hvd::Status kNo = Hvd::kNotSupported;
@@ -195,16 +137,14 @@ class FakeNetlistView : public Hvd::TComponent<FakeNetlistView, Hvd::IView> {
     Hvd::Status GetCompileOrder(Hvd::IHdlDesignUnit*, std::uint32_t, Hvd::IHdlFileIterator**) override { return kNo; }
     Hvd::Status GetPorts(const char*, CitI::IInterface**) override { return kNo; }
     Hvd::Status GetDesignGraph(Hvd::IHdlNetListNode** root) override {
-      *root = This().m_root;
-      if (*root != nullptr) ++This().m_root->m_count.refs;
+      if ((*root = This().m_root) != nullptr) ++This().m_root->m_count.refs;
       return Hvd::kSuccess;
     }
   };
-
   FakeNetNode* m_root;
   bool m_hasData;
-  XData m_data;
-  CountedRefs<FakeNetlistView> m_count;
+  XData m_data{this};
+  CountedRefs<FakeNetlistView> m_count{this};
 };
 
 }  // namespace testing_support

@@ -1,5 +1,6 @@
 #pragma once
-// Project doubles: every operation answers "not supported" unless a test overrides it.
+// A counted project that is each of the project interfaces itself: every operation answers
+// "not supported" unless a test overrides it.
 
 #include "Hvd/IProject.h"
 #include "Hvd/Status.h"
@@ -8,38 +9,33 @@
 
 namespace testing_support {
 
-class FakeProjectBase : public Hvd::IProject4 {
- public:
+struct FakeProject : Hvd::TComponent<FakeProject, Hvd::IProject4> {
   using Text = Port::StringBase<char>;
-  Hvd::Status GetRepositoryPath(Text*) override { return Hvd::kNotSupported; }
-  Hvd::Status Open(const Text&) override { return Hvd::kNotSupported; }
-  Hvd::Status ProjectClose(bool) override { return Hvd::kNotSupported; }
-  Hvd::Status Save() override { return Hvd::kNotSupported; }
-  Hvd::Status GetDesign(Hvd::IDesign**) override { return Hvd::kNotSupported; }
-  Hvd::Status ProjectCleanUp() override { return Hvd::kNotSupported; }
-  Hvd::Status GetReadOnly(bool*) override { return Hvd::kNotSupported; }
-  Hvd::Status IsOpen(bool*) override { return Hvd::kNotSupported; }
-  Hvd::Status GetConnectionManager(Hvd::Ipc::IConnectionManager**) override { return Hvd::kNotSupported; }
-  Hvd::Status ReconcileProject() override { return Hvd::kNotSupported; }
-  Hvd::Status GetProjectFilePath(Text*) override { return Hvd::kNotSupported; }
-  Hvd::Status GetGeneratedFilePath(Text*) override { return Hvd::kNotSupported; }
-  Hvd::Status GetWorkingDirectory(Text*) override { return Hvd::kNotSupported; }
-  Hvd::Status ChangeWorkingDirectory(const Text&, bool, bool) override { return Hvd::kNotSupported; }
-  Hvd::Status Reload() override { return Hvd::kNotSupported; }
-  Hvd::Status ParseCompileOrderFile(const Text&, std::int32_t) override { return Hvd::kNotSupported; }
-  Hvd::Status CleanupAutoManagedFiles() override { return Hvd::kNotSupported; }
-  Hvd::Status WriteUsageStatistics() override { return Hvd::kNotSupported; }
-  Hvd::Status Reopen(const Text&) override { return Hvd::kNotSupported; }
-};
-
-// A counted project that is each of the project interfaces itself.
-class FakeProject : public Hvd::TComponent<FakeProject, FakeProjectBase> {
- public:
+  static constexpr Hvd::Status kNo = Hvd::kNotSupported;
   auto QueryTable() {
     return Hvd::Table(Hvd::Row<Prjrep::IRefCount>(&count), Hvd::Row<Hvd::IProject>(this),
                       Hvd::Row<Hvd::IProject2>(this), Hvd::Row<Hvd::IProject3>(this), Hvd::Row<Hvd::IProject4>(this),
                       Hvd::Row<CitI::IInterface>(this));
   }
+  Hvd::Status GetRepositoryPath(Text*) override { return kNo; }
+  Hvd::Status Open(const Text&) override { return kNo; }
+  Hvd::Status ProjectClose(bool) override { return kNo; }
+  Hvd::Status Save() override { return kNo; }
+  Hvd::Status GetDesign(Hvd::IDesign**) override { return kNo; }
+  Hvd::Status ProjectCleanUp() override { return kNo; }
+  Hvd::Status GetReadOnly(bool*) override { return kNo; }
+  Hvd::Status IsOpen(bool*) override { return kNo; }
+  Hvd::Status GetConnectionManager(Hvd::Ipc::IConnectionManager**) override { return kNo; }
+  Hvd::Status ReconcileProject() override { return kNo; }
+  Hvd::Status GetProjectFilePath(Text*) override { return kNo; }
+  Hvd::Status GetGeneratedFilePath(Text*) override { return kNo; }
+  Hvd::Status GetWorkingDirectory(Text*) override { return kNo; }
+  Hvd::Status ChangeWorkingDirectory(const Text&, bool, bool) override { return kNo; }
+  Hvd::Status Reload() override { return kNo; }
+  Hvd::Status ParseCompileOrderFile(const Text&, std::int32_t) override { return kNo; }
+  Hvd::Status CleanupAutoManagedFiles() override { return kNo; }
+  Hvd::Status WriteUsageStatistics() override { return kNo; }
+  Hvd::Status Reopen(const Text&) override { return kNo; }
   Prjrep::TRefCountHelper<FakeProject> count{this};
 };
 

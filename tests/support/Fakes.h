@@ -4,49 +4,40 @@
 #include <atomic>
 
 #include "CommonI/IRefCount.h"
+#include "Hvd/Status.h"
 #include "Prjrep/IRefCount.h"
 #include "core/Interface.h"
-#include "support/Statuses.h"
 
 namespace testing_support {
+using Hvd::kFailure, Hvd::kSuccess, Hvd::Status;
 
-class ITestA : public CitI::IInterface {
- public:
+struct ITestA : CitI::IInterface {
   CITI_DECLARE_IID("{0A0A0A0A-1111-4111-8111-111111111111}")
   virtual int A() = 0;
 };
 
-class ITestB : public CitI::IInterface {
- public:
+struct ITestB : CitI::IInterface {
   CITI_DECLARE_IID("{0B0B0B0B-2222-4222-8222-222222222222}")
   virtual int B() = 0;
 };
 
-// An id that no test component answers.
-class ITestNone : public CitI::IInterface {
- public:
+struct ITestNone : CitI::IInterface {  // an id that no test component answers
   CITI_DECLARE_IID("{0C0C0C0C-3333-4333-8333-333333333333}")
 };
 
 // What happened to a fake: every AddRef and Release, and its destruction.
 struct CountLog {
-  std::atomic<int> addRefs{0};
-  std::atomic<int> releases{0};
-  std::atomic<int> destroyed{0};
+  std::atomic<int> addRefs{0}, releases{0}, destroyed{0};
   int Net() const { return addRefs - releases; }
 };
 
-// Which reference-count interface a fake answers.
-enum class Counting { Prjrep, Common, None };
+enum class Counting { Prjrep, Common, None };  // which reference-count interface a fake answers
 
 // A component with two interfaces (ITestA, ITestB) as nested objects, a recorded count
 // starting at 1, and the root id answered by its ITestA object.
-class FakeComponent : public Hvd::TComponent<FakeComponent> {
- public:
-  explicit FakeComponent(CountLog& log, Counting counting = Counting::Prjrep)
-      : m_log(log), m_counting(counting), m_a(this), m_b(this), m_prjrep(this), m_common(this) {}
+struct FakeComponent : Hvd::TComponent<FakeComponent> {
+  explicit FakeComponent(CountLog& log, Counting counting = Counting::Prjrep) : m_log(log), m_counting(counting) {}
   ~FakeComponent() override { ++m_log.destroyed; }
-
   auto QueryTable() {
     const bool prjrep = m_counting == Counting::Prjrep;
     return Hvd::Table(Hvd::Row<ITestA>(&m_a), Hvd::Row<ITestB>(&m_b), Hvd::RowIf<Prjrep::IRefCount>(prjrep, &m_prjrep),
@@ -54,12 +45,9 @@ class FakeComponent : public Hvd::TComponent<FakeComponent> {
                       Hvd::RowIf<CommonI::IRefCount>(m_counting == Counting::Common, &m_common),
                       Hvd::Row<CitI::IInterface>(&m_a));
   }
-
   ITestA* AsA() { return &m_a; }
   ITestB* AsB() { return &m_b; }
   int Count() const { return m_count; }
-
- private:
   struct XA : Hvd::TNested<FakeComponent, ITestA> {
     using TNested::TNested;
     int A() override { return 1; }
@@ -78,30 +66,21 @@ class FakeComponent : public Hvd::TComponent<FakeComponent> {
     using TNested::TNested;
     std::uint64_t AddRef() override { return Hvd::CodeOf(This().DoAddRef()); }
     std::uint64_t Release() override { return Hvd::CodeOf(This().DoRelease()); }
-    std::uint64_t GetRefCount(std::int32_t& count) override {
-      count = This().m_count;
-      return 1;
-    }
+    std::uint64_t GetRefCount(std::int32_t& count) override { return count = This().m_count, 1; }
   };
-
-  Hvd::Status DoAddRef() {
-    ++m_log.addRefs;
-    ++m_count;
-    return Hvd::kSuccess;
-  }
+  Hvd::Status DoAddRef() { return ++m_log.addRefs, ++m_count, Hvd::kSuccess; }
   Hvd::Status DoRelease() {
     ++m_log.releases;
     if (--m_count == 0) delete this;
     return Hvd::kSuccess;
   }
-
   CountLog& m_log;
   Counting m_counting;
   std::atomic<int> m_count{1};
-  XA m_a;
-  XB m_b;
-  XPrjrep m_prjrep;
-  XCommon m_common;
+  XA m_a{this};
+  XB m_b{this};
+  XPrjrep m_prjrep{this};
+  XCommon m_common{this};
 };
 
 }  // namespace testing_support

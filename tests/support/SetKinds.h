@@ -19,14 +19,9 @@ struct SetKinds {
   using Vector = Prjrep::TSequenceSetHelper<E, S, I, std::vector<E>>;
   using Counted = Hvd::TRefdSequenceSetHelper<E, S, I, std::list<E>>;
   using Keyed = Prjrep::TAssociativeSetHelper<E, S, I>;
-
   // The set-container form: each pointer once, in pointer order, no references.
-  class Pointer : public Prjrep::TSetHelper<E, S, I, std::set<E>> {
-   public:
-    Hvd::Status Add(E element) override {
-      this->m_elements.insert(element);
-      return Hvd::kSuccess;
-    }
+  struct Pointer : Prjrep::TSetHelper<E, S, I, std::set<E>> {
+    Hvd::Status Add(E element) override { return this->m_elements.insert(element), Hvd::kSuccess; }
     E GetAt(const typename Pointer::Position& pos) override { return this->AtEnd(pos) ? nullptr : *pos; }
   };
 };

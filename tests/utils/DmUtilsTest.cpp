@@ -11,7 +11,6 @@
 #include "Hvd/IConfiguration.h"
 #include "Hvd/IDefData.h"
 #include "Hvd/IDefDataId.h"
-#include "Hvd/IDesign.h"
 #include "Hvd/IFile.h"
 #include "Hvd/IHdlFile.h"
 #include "Prjrep/StandIns.h"
@@ -31,6 +30,13 @@ using Prjrep::AutoRelease;
 using String = Port::StringBase<char>;
 using namespace testing_support;
 
+// Sets what `out` points at; succeeds.
+template <class T, class V>
+Hvd::Status Put(T* out, const V& value) {
+  *out = value;
+  return Hvd::kSuccess;
+}
+
 // Counted test objects; each test checks that none is left.
 struct Counted {
   static inline int s_alive = 0;
@@ -41,40 +47,15 @@ struct Counted {
 struct CProjectDouble : FakeProject, Counted {
   explicit CProjectDouble(std::string source) : m_source(std::move(source)) {}
   Hvd::Status GetRepositoryPath(Text* path) override {
-    *path = m_source.substr(0, m_source.size() - 5) + ".hlc";
-    return Hvd::kSuccess;
+    return Put(path, m_source.substr(0, m_source.size() - 5) + ".hlc");
   }
-  Hvd::Status GetProjectFilePath(Text* path) override {
-    *path = m_source;
-    return Hvd::kSuccess;
-  }
+  Hvd::Status GetProjectFilePath(Text* path) override { return Put(path, m_source); }
   Hvd::Status Save() override {
     ++saves;
     return Hvd::kSuccess;
   }
   int saves = 0;
   std::string m_source;
-};
-
-// A design of a project. Each double below is itself the interface that it is named for.
-struct CDesignDouble : Counted, Hvd::TComponent<CDesignDouble, Hvd::IDesign> {
-  explicit CDesignDouble(Hvd::IProject* project) : m_project(project) {}
-  auto QueryTable() {
-    return Hvd::Table(Hvd::Row<Hvd::IDesign>(this), Hvd::Row<CitI::IInterface>(this),
-                      Hvd::Row<Prjrep::IRefCount>(&m_refCount));
-  }
-  Hvd::Status GetDesignPlatform(Hvd::IDesignPlatform**) override { return Hvd::kFailure; }
-  Hvd::Status SetDesignPlatform(Hvd::IDesignPlatform*) override { return Hvd::kFailure; }
-  Hvd::Status GetDesignUnits(Hvd::IHdlDesignUnitIterator**) override { return Hvd::kFailure; }
-  Hvd::Status GetTOE(Hvd::ITransformEngine**) override { return Hvd::kFailure; }
-  Hvd::Status GetDataStore(Hvd::IDataStore**) override { return Hvd::kFailure; }
-  Hvd::Status GetPropertyManager(Hvd::IPropertyManager**) override { return Hvd::kFailure; }
-  Hvd::Status GetProject(Hvd::IProject** project) override {
-    return Prjrep::AutoOut<Hvd::IProject>(project).Assign(m_project.Get());
-  }
-  Hvd::Status GetDefaultParserConfig(Hvd::IHdlParserConfig**) override { return Hvd::kFailure; }
-  Prjrep::AutoPtr<Hvd::IProject> m_project;
-  Prjrep::TRefCountHelper<CDesignDouble> m_refCount{this};
 };
 
 // A source file of a given type and name; its type is the file itself.
@@ -117,24 +98,15 @@ struct CFileDouble : Counted, Hvd::TComponent<CFileDouble, Hvd::IHdlFile> {
   } m_XIFileType{this};
   struct XIType : Hvd::TNested<CFileDouble, Hvd::IDefDataId> {
     using TNested::TNested;
-    Hvd::Status GetDefDataIdName(String* name) override {
-      *name = This().m_type;
-      return Hvd::kSuccess;
-    }
+    Hvd::Status GetDefDataIdName(String* name) override { return Put(name, This().m_type); }
   } m_XIType{this};
   struct XIObsolete : Hvd::TNested<CFileDouble, Hvd::IDefDataObsolete> {
     using TNested::TNested;
-    Hvd::Status IsObsolete(bool* obsolete) override {
-      *obsolete = This().obsolete;
-      return Hvd::kSuccess;
-    }
+    Hvd::Status IsObsolete(bool* obsolete) override { return Put(obsolete, This().obsolete); }
   } m_XIObsolete{this};
   struct XINames : Hvd::TNested<CFileDouble, FakeFileNameHelperBase> {
     using TNested::TNested;
-    Hvd::Status GetFullName(Text* name) override {
-      *name = This().m_name;
-      return Hvd::kSuccess;
-    }
+    Hvd::Status GetFullName(Text* name) override { return Put(name, This().m_name); }
   } m_XINames{this};
   bool obsolete = false;
   std::string m_type;
@@ -183,29 +155,22 @@ struct CConfigurationDouble : Counted, Hvd::TComponent<CConfigurationDouble, Hvd
   Prjrep::TRefCountHelper<CConfigurationDouble> m_refCount{this};
 };
 
-// The Tcl side's project interface: the Tcl project answers it with a part apart from its root.
+// The Tcl side's project interface, answered by a part apart from the root.
 struct ITclProjectPart : CitI::IInterface {
   CITI_DECLARE_IID("{9BD2871F-F369-41F3-AD7A-BD114008D664}")
 };
 
-struct CTclProjectDouble : Counted, Hvd::TComponent<CTclProjectDouble> {
-  auto QueryTable() {
-    return Hvd::Table(Hvd::Row<ITclProjectPart>(&m_XITcl), Hvd::Row<Prjrep::IRefCount>(&m_refCount),
-                      Hvd::Row<CitI::IInterface>(this));
-  }
-  struct XITcl : Hvd::TNested<CTclProjectDouble, ITclProjectPart> {
-    using TNested::TNested;
-  } m_XITcl{this};
-  Prjrep::TRefCountHelper<CTclProjectDouble> m_refCount{this};
-};
-
-// The helper hands out what the test put in `s_found` and remembers what it was asked.
+// The helper hands out what the test put in `s_found` and remembers what it was asked; one made by the
+// test stands for a Tcl project.
 struct CPRHelperDouble : Hvd::TComponent<CPRHelperDouble, Hvd::IPRSolutionHelper> {
   static const Port::XUID& GetCLSID() { return Hvd::ClassId::PRHelper(); }
   auto QueryTable() {
-    return Hvd::Table(Hvd::Row<Hvd::IPRSolutionHelper>(this), Hvd::Row<Prjrep::IRefCount>(&m_refCount),
-                      Hvd::Row<CitI::IInterface>(this));
+    return Hvd::Table(Hvd::Row<Hvd::IPRSolutionHelper>(this), Hvd::Row<ITclProjectPart>(&m_XITcl),
+                      Hvd::Row<Prjrep::IRefCount>(&m_refCount), Hvd::Row<CitI::IInterface>(this));
   }
+  struct XITcl : Hvd::TNested<CPRHelperDouble, ITclProjectPart> {
+    using TNested::TNested;
+  } m_XITcl{this};
   Hvd::Status FindRepositoryObject(const String& repository, const String& name, CitI::IInterface** object) override {
     s_asked = repository.str() + "|" + name.str();
     return Prjrep::AutoOut<CitI::IInterface>(object).Assign(s_found.Get());
@@ -256,42 +221,36 @@ class DmUtilsTest : public ::testing::Test {
 
 TEST_F(DmUtilsTest, NamesAreRegisteredReplacedFoundAndWithdrawn) {
   AutoRelease<CitI::IInterface> registry = Hvd::GetNamedObjectRegistryCLSID();
-  AutoRelease<CProjectDouble> a(new CProjectDouble("/a.xhlc"));
-  AutoRelease<CProjectDouble> b(new CProjectDouble("/b.xhlc"));
+  AutoRelease<CProjectDouble> a(new CProjectDouble("/a.xhlc")), b(new CProjectDouble("/b.xhlc"));
+  const auto found = [] {
+    AutoRelease<CitI::IInterface> object;
+    std::ignore = Hvd::FindNamedObject("Name", object.Receive());
+    return object.Get();  // still held by the test
+  };
   EXPECT_EQ(Hvd::RegisterNamedObject(registry, "Name", a.Get(), false), Hvd::kSuccess);
   EXPECT_EQ(Hvd::RegisterNamedObject(registry, "Name", b.Get(), false), Hvd::kFailure) << "taken";
-  AutoRelease<CitI::IInterface> found;
-  std::ignore = Hvd::FindNamedObject("Name", found.Receive());
-  EXPECT_EQ(found.Get(), static_cast<CitI::IInterface*>(a.Get()));
+  EXPECT_EQ(found(), static_cast<CitI::IInterface*>(a.Get()));
   EXPECT_EQ(Hvd::RegisterNamedObject(registry, "Name", b.Get(), true), Hvd::kSuccess);
-  std::ignore = Hvd::FindNamedObject("Name", found.ReleaseAndReceive());
-  EXPECT_EQ(found.Get(), static_cast<CitI::IInterface*>(b.Get()));
-  found = nullptr;
+  EXPECT_EQ(found(), static_cast<CitI::IInterface*>(b.Get()));
   EXPECT_EQ(Hvd::ForwardToNamedObjectRegistry(b.Get()), Hvd::kSuccess);
-  std::ignore = Hvd::FindNamedObject("Name", found.Receive());
-  EXPECT_EQ(found.Get(), nullptr);
+  EXPECT_EQ(found(), nullptr);
 }
 
 TEST_F(DmUtilsTest, ActiveRepositoryAndProjectFollowPathsAndPathlessObjectsAreNeverActive) {
   AutoRelease<CProjectDouble> project = OpenProject();
-  AutoRelease<CProjectDouble> other(new CProjectDouble(m_dir + "/other.xhlc"));
-  AutoRelease<CProjectDouble> pathless(new CProjectDouble(""));
+  AutoRelease<CProjectDouble> other(new CProjectDouble(m_dir + "/other.xhlc")), pathless(new CProjectDouble(""));
   Hvd::SetActiveRepository(pathless.Get());
   EXPECT_EQ(Hvd::GetActiveRepository().Get(), nullptr) << "no nameless repository";
   Hvd::SetActiveRepository(project.Get());
-  EXPECT_TRUE(Hvd::IsActiveRepository(project.Get()));
-  EXPECT_FALSE(Hvd::IsActiveRepository(other.Get()));
-
+  EXPECT_TRUE(Hvd::IsActiveRepository(project.Get()) && !Hvd::IsActiveRepository(other.Get()));
   Hvd::SetActiveProject(project.Get());  // no Cvf project yet: nothing registered
   EXPECT_FALSE(Hvd::IsActiveProject(project.Get()));
   AutoRelease<Hvd::IProjectHelper> helper = Hvd::GetCvfProject(project.Get(), true);
   ASSERT_NE(helper.Get(), nullptr);
-  AutoRelease<Prjrep::IProjectRepository> repository = Hvd::GetRepositoryOfObject(project.Get());
-  std::ignore = Hvd::RegisterNamedObject(repository, "CvfProject", helper.Get(), true);
+  std::ignore = Hvd::RegisterNamedObject(Hvd::GetRepositoryOfObject(project.Get()), "CvfProject", helper.Get(), true);
   Hvd::SetActiveProject(project.Get());
   EXPECT_TRUE(Hvd::IsActiveProject(project.Get()));
-  EXPECT_FALSE(Hvd::IsActiveProject(other.Get()));
-  EXPECT_FALSE(Hvd::IsActiveProject(pathless.Get()));
+  EXPECT_FALSE(Hvd::IsActiveProject(other.Get()) || Hvd::IsActiveProject(pathless.Get()));
   std::ignore = helper->CloseProject();  // lets go of the project it was bound to
 }
 
@@ -299,18 +258,13 @@ TEST_F(DmUtilsTest, TheGateDetectsReentryAndKeepsTheOuterOperationProtected) {
   AutoRelease<CProjectDouble> project(new CProjectDouble("/p.xhlc"));
   {
     Hvd::OperationGateGuard outer(project.Get(), "close");
-    EXPECT_FALSE(outer.EnteredAlready());
     {
-      Hvd::OperationGateGuard nested(project.Get(), "close");
-      EXPECT_TRUE(nested.EnteredAlready());
-      Hvd::OperationGateGuard other(project.Get(), "open");
-      EXPECT_FALSE(other.EnteredAlready());
+      Hvd::OperationGateGuard nested(project.Get(), "close"), other(project.Get(), "open");
+      EXPECT_TRUE(!outer.EnteredAlready() && nested.EnteredAlready() && !other.EnteredAlready());
     }
-    Hvd::OperationGateGuard again(project.Get(), "close");
-    EXPECT_TRUE(again.EnteredAlready()) << "the nested guard left the outer key in place";
+    EXPECT_TRUE(Hvd::OperationGateGuard(project.Get(), "close").EnteredAlready()) << "the nested guard left the key";
   }
-  Hvd::OperationGateGuard fresh(project.Get(), "close");
-  EXPECT_FALSE(fresh.EnteredAlready());
+  EXPECT_FALSE(Hvd::OperationGateGuard(project.Get(), "close").EnteredAlready());
 }
 
 TEST_F(DmUtilsTest, OwningProjectAndFullPathOfEachKindOfObject) {
@@ -319,19 +273,14 @@ TEST_F(DmUtilsTest, OwningProjectAndFullPathOfEachKindOfObject) {
   setenv("VEL_CORVANE_ENABLE_HLC", "1", 1);
   EXPECT_EQ(Hvd::GetObjectFullPath(project.Get()), m_dir + "/top.hlc");
   unsetenv("VEL_CORVANE_ENABLE_HLC");
-
-  AutoRelease<CDesignDouble> design(new CDesignDouble(project.Get()));
-  EXPECT_EQ(Hvd::GetObjectFullPath(design.Get()), m_source);
-  EXPECT_EQ(Hvd::GetOwningProject(design.Get()).Get(), project.Get());
   AutoRelease<CConfigurationDouble> configuration(new CConfigurationDouble);
   std::ignore = configuration->SetProject(project.Get());
   std::ignore = configuration->m_name.SetName("cfg");
-  EXPECT_EQ(Hvd::GetOwningProject(configuration.Get()).Get(), project.Get());
   EXPECT_EQ(Hvd::GetObjectFullPath(configuration.Get()), m_source);
-  EXPECT_EQ(Hvd::GetObjectDisplayName(configuration.Get()), "cfg");
-  EXPECT_EQ(Hvd::GetObjectDisplayName(project.Get()), "top.xhlc");
-  EXPECT_EQ(Hvd::GetObjectDisplayName(nullptr), "NULL");
-
+  EXPECT_EQ(Hvd::GetOwningProject(configuration.Get()).Get(), project.Get());
+  EXPECT_EQ(Hvd::GetObjectDisplayName(configuration.Get()) + "|" + Hvd::GetObjectDisplayName(project.Get()) + "|" +
+                Hvd::GetObjectDisplayName(nullptr),
+            "cfg|top.xhlc|NULL");
   // A relative file name comes back absolute and canonical.
   AutoRelease<CFileDouble> source(new CFileDouble("FILE_VHDL", "rtl/../rtl/a.vhd"));
   EXPECT_EQ(Hvd::GetObjectFullPath(source.Get()), std::filesystem::current_path().string() + "/rtl/a.vhd");
@@ -342,15 +291,12 @@ TEST_F(DmUtilsTest, OwningProjectAndFullPathOfEachKindOfObject) {
   EXPECT_EQ(Hvd::GetOwningProject(child.Get()).Get(), project.Get());
   AutoRelease<CFileDouble> unloaded(new CFileDouble("FILE_XHLC", m_dir + "/none.xhlc"));
   EXPECT_EQ(Hvd::GetOwningProject(unloaded.Get()).Get(), nullptr);
-
   EXPECT_FALSE(Hvd::IsDefDataObsolete(source.Get()));
   source->obsolete = true;
   EXPECT_TRUE(Hvd::IsDefDataObsolete(source.Get()));
   EXPECT_TRUE(Hvd::IsDefDataObsolete(project.Get())) << "no definition data";
-
-  EXPECT_EQ(Hvd::GetOwningProject(nullptr).Get(), nullptr);
-  EXPECT_EQ(Hvd::GetObjectFullPath(nullptr), "");
-  EXPECT_EQ(Hvd::SaveOwningProject(design.Get(), nullptr), Hvd::kSuccess);
+  EXPECT_TRUE(Hvd::GetOwningProject(nullptr).Get() == nullptr && Hvd::GetObjectFullPath(nullptr).empty());
+  EXPECT_EQ(Hvd::SaveOwningProject(configuration.Get(), nullptr), Hvd::kSuccess);
   EXPECT_EQ(project->saves, 1);
 }
 
@@ -365,16 +311,14 @@ TEST_F(DmUtilsTest, TclProjectIsItsTclPartFoundByTheCanonicalPath) {
   EXPECT_EQ(CPRHelperDouble::s_asked, "/tcltest/top.xhlc|TclProject");
   CPRHelperDouble::s_found = project.Get();
   EXPECT_EQ(Hvd::GetTclProject(project.Get()).Get(), nullptr) << "an object without the Tcl part";
-
-  AutoRelease<CTclProjectDouble> tcl(new CTclProjectDouble);
+  AutoRelease<CPRHelperDouble> tcl(new CPRHelperDouble);
   CPRHelperDouble::s_found = tcl.Get();
   {
     AutoRelease<CitI::IInterface> found = Hvd::GetTclProject(project.Get());
     EXPECT_EQ(found.Get(), static_cast<CitI::IInterface*>(&tcl->m_XITcl));
     EXPECT_EQ(tcl->m_refCount.GetRefCount(), 3) << "ours, the helper's and the one handed out";
   }
-  EXPECT_EQ(tcl->m_refCount.GetRefCount(), 2);
-  EXPECT_EQ(project->count.GetRefCount(), 1) << "the lookups kept nothing";
+  EXPECT_TRUE(tcl->m_refCount.GetRefCount() == 2 && project->count.GetRefCount() == 1) << "the lookups kept nothing";
 }
 
 // An object named by a compound autonym (its project file's path, then its own autonym),

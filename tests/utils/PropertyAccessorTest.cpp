@@ -40,45 +40,35 @@ TEST_F(PropertyAccessorTest, ValuesByNameOrLabelForEachKindAndLockedValuesHold) 
   accessor.SetPropertyValue("PROP_DevFamily", "Nonexistent");
   EXPECT_EQ(accessor.GetPropertyValue("PROP_DevFamily"), "Orvanta") << "a value outside the list changes nothing";
   EXPECT_FALSE(Port_MsgManData::Captured().empty());
-  EXPECT_NE(accessor.GetPropertyTemplate("Device Family").Get(), nullptr) << "a label builds the name map";
-  EXPECT_EQ(accessor.GetPropertyTemplate("Device Family").Get(), accessor.GetPropertyTemplate("PROP_DevFamily").Get());
-
+  Hvd::IPropertyTemplate* byLabel = accessor.GetPropertyTemplate("Device Family").Get();  // builds the name map
+  EXPECT_TRUE(byLabel != nullptr && byLabel == accessor.GetPropertyTemplate("PROP_DevFamily").Get());
   accessor.SetPropertyValue("PROP_DevDevice", "OV100", true);
   accessor.SetPropertyValue("PROP_DevDevice", "LM2-20");
   EXPECT_EQ(accessor.GetPropertyValue("PROP_DevDevice"), "OV100") << "locked";
   accessor.SetProperty("PROP_DevDevice", "LM2-20", false);
   EXPECT_EQ(accessor.GetPropertyValue("PROP_DevDevice"), "LM2-20");
-
   accessor.SetPropertyValue("PROP_OvraSpecifySearchDirectoryChkSyntax", "/a|/b");
   AutoRelease<Hvd::IPropertyInstance> files = accessor.GetPropertyInstance("PROP_OvraSpecifySearchDirectoryChkSyntax");
-  EXPECT_TRUE(Hvd::FilePropertyHasValues(files));
-  EXPECT_FALSE(Hvd::IsSingleFileProperty(files));
+  EXPECT_TRUE(Hvd::FilePropertyHasValues(files) && !Hvd::IsSingleFileProperty(files));
   AutoRelease<Hvd::IPropertyInstance> single = accessor.GetPropertyInstance("PROP_MessageFilterFile");
-  EXPECT_TRUE(Hvd::FilePropertyIsEmpty(single));
-  EXPECT_TRUE(Hvd::IsSingleFileProperty(single));
+  EXPECT_TRUE(Hvd::FilePropertyIsEmpty(single) && Hvd::IsSingleFileProperty(single));
   EXPECT_FALSE(Hvd::FilePropertyIsEmpty(m_manager.Get())) << "not a file property";
-
-  EXPECT_EQ(accessor.GetPropertyValue("PROP_NoSuchThing"), "");
   accessor.SetPropertyValue("PROP_NoSuchThing", "x");
+  EXPECT_EQ(accessor.GetPropertyValue("PROP_NoSuchThing"), "");
   EXPECT_EQ(Hvd::PropertyAccessor().GetPropertyValue("PROP_DevFamily"), "") << "an empty accessor";
-}
-
-TEST_F(PropertyAccessorTest, InstancesComeAfterWhatTheyDependOn) {
-  Hvd::PropertyAccessor accessor(m_manager.Get());
-  for (const char* name : {"PROP_DevSpeed", "PROP_DevPackage", "PROP_DevDevice", "PROP_DevFamily"}) {
-    AutoRelease<Hvd::IPropertyInstance> made = accessor.GetPropertyInstance(name);
-  }
-  std::vector<AutoPtr<Hvd::IPropertyInstance>> ordered;
-  accessor.GetAllPropertyInstances(ordered);
-  std::vector<std::string> names;
-  for (const auto& instance : ordered) names.push_back(Hvd::GetDefDataIdName(instance.Get()).str());
-  EXPECT_EQ(names, (std::vector<std::string>{"PROP_DevFamily", "PROP_DevDevice", "PROP_DevPackage", "PROP_DevSpeed"}));
 }
 
 TEST_F(PropertyAccessorTest, DeviceStoreTranslatesAnOldValueByItsKey) {
   EXPECT_EQ(Hvd::LookupDeviceStoreField("Lumora II", "lumora2"), "") << "already an entry";
   EXPECT_EQ(Hvd::LookupDeviceStoreField("Lumora 2", "lumora2"), "Lumora II");
   EXPECT_EQ(Hvd::LookupDeviceStoreField("Unknown", "nokey"), "");
+}
+
+// Sets what `out` points at; succeeds.
+template <class T, class V>
+Hvd::Status Put(T* out, const V& value) {
+  *out = value;
+  return Hvd::kSuccess;
 }
 
 // A counted iterator over dependencies.
@@ -89,15 +79,8 @@ struct Ids : Hvd::TComponent<Ids, Hvd::IDefDataIdIterator> {
                       Hvd::Row<CitI::IInterface>(this));
   }
   Hvd::IDefDataId* Current() override { return IsDone() ? nullptr : ids[at]; }
-  Hvd::Status Reset() override {
-    at = 0;
-    return Hvd::kSuccess;
-  }
-  Hvd::Status Next() override {
-    if (IsDone()) return Hvd::kFailure;
-    ++at;
-    return Hvd::kSuccess;
-  }
+  Hvd::Status Reset() override { return Put(&at, std::size_t{0}); }
+  Hvd::Status Next() override { return IsDone() ? Hvd::kFailure : Put(&at, at + 1); }
   bool IsDone() override { return at >= ids.size(); }
   std::vector<Hvd::IDefDataId*> ids;
   std::size_t at = 0;
@@ -106,20 +89,14 @@ struct Ids : Hvd::TComponent<Ids, Hvd::IDefDataIdIterator> {
 
 // An uncounted definition that is its own id.
 struct Def : Hvd::IPropertyTemplate, Hvd::IDefDataId {
-  explicit Def(std::string name) : name(std::move(name)) {}
+  Def(std::string name, std::vector<Hvd::IDefDataId*> deps = {}) : name(std::move(name)), deps(std::move(deps)) {}
   // Two interfaces as bases, so the query is written here rather than by TComponent.
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
     return Hvd::Table(Hvd::Row<Hvd::IDefDataId>(this), Hvd::Row<Hvd::IPropertyTemplate>(this)).Answer(iid);
   }
-  Hvd::Status GetDefDataIdName(String* out) override {
-    *out = name;
-    return Hvd::kSuccess;
-  }
+  Hvd::Status GetDefDataIdName(String* out) override { return Put(out, name); }
   Hvd::Status GetDefaultValue(String*) override { return Hvd::kFailure; }
-  Hvd::Status GetDependencies(Hvd::IDefDataIdIterator** out) override {
-    *out = new Ids(deps);
-    return Hvd::kSuccess;
-  }
+  Hvd::Status GetDependencies(Hvd::IDefDataIdIterator** out) override { return Put(out, new Ids(deps)); }
   std::string name;
   std::vector<Hvd::IDefDataId*> deps;
 };
@@ -127,28 +104,21 @@ struct Def : Hvd::IPropertyTemplate, Hvd::IDefDataId {
 struct Store : Hvd::TComponent<Store, Hvd::IPropertyTemplateStore> {
   auto QueryTable() { return Hvd::Table(Hvd::Row<Hvd::IPropertyTemplateStore>(this)); }
   Hvd::Status GetTemplate(Hvd::IDefDataId* id, Hvd::IPropertyTemplate** out) override {
-    *out = static_cast<Def*>(id);
-    return Hvd::kSuccess;
+    return Put(out, static_cast<Def*>(id));
   }
   Hvd::Status GetTemplates(Prjrep::IIterator**) override { return Hvd::kFailure; }
 };
 
 TEST(PropertyLevelOrderTest, TheLongerRoadDecidesAndACycleEnds) {
-  Def a("a"), b("b"), c("c"), root("root"), mid1("mid1"), mid2("mid2"), leaf("leaf");
+  Def root("root"), mid1("mid1", {&root}), mid2("mid2", {&mid1}), leaf("leaf", {&mid1, &mid2});
+  Def a("a"), b("b", {&a}), c("c", {&a});
   a.deps = {&b};
-  b.deps = {&a};
-  c.deps = {&a};
-  mid1.deps = {&root};
-  mid2.deps = {&mid1};
-  leaf.deps = {&mid1, &mid2};
   Store store;
   Hvd::PropertyLevelOrder order(&store, 1);
   Port_MsgManData::ClearCaptured();
   EXPECT_GE(order.LevelOf(&c), 1) << "ends despite the cycle";
   EXPECT_FALSE(Port_MsgManData::Captured().empty());
-  EXPECT_EQ(order.LevelOf(&root), 0);
-  EXPECT_EQ(order.LevelOf(&leaf), 3);
-  EXPECT_TRUE(order.Level(7).empty());
+  EXPECT_TRUE(order.LevelOf(&root) == 0 && order.LevelOf(&leaf) == 3 && order.Level(7).empty());
 }
 
 }  // namespace
