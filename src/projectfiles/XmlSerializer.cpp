@@ -13,7 +13,7 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include "projectfiles/XmlPlatform.h"
-#include "utils/AtomicFile.h"
+#include "core/AtomicFile.h"
 
 namespace X = xercesc;
 

@@ -8,7 +8,7 @@
 #include "Port/FaultInjection.h"
 #include "XmlTestSupport.h"
 #include "projectfiles/XmlSerializer.h"
-#include "utils/AtomicFile.h"
+#include "core/AtomicFile.h"
 
 namespace {
 

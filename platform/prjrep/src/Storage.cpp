@@ -13,6 +13,7 @@
 #include "Hvd/Status.h"
 #include "StorageFormat.h"
 #include "StorageNode.h"
+#include "core/AtomicFile.h"
 #include "core/Holders.h"
 #include "core/Interface.h"
 #include "core/RefCount.h"
@@ -474,7 +475,8 @@ Status CStorage::XIStorage::CloseItem(IStorage* item) {
 // Memory running out on a large file is a failed save or load, not an exception.
 Status CStorage::XIStorageControl::SaveToFile(const char* path) try {
   std::vector<std::uint8_t> bytes;
-  return Encode(This().View(), bytes) && WriteFileAtomically(path, bytes) ? kSuccess : kFailure;
+  if (path == nullptr || !Encode(This().View(), bytes)) return kFailure;
+  return Hvd::WriteFileAtomically(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 } catch (const std::exception&) {
   return kFailure;
 }

@@ -317,28 +317,6 @@ bool Decode(const std::uint8_t* data, std::size_t size, Tree& out) {
   return true;
 }
 
-bool WriteFileAtomically(const char* path, const std::vector<std::uint8_t>& bytes) {
-  if (path == nullptr || *path == '\0') return false;
-  std::string temp = std::string(path) + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  bool ok = ::fchmod(fd, 0644) == 0;
-  std::size_t done = 0;
-  while (ok && done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0)
-      ok = false;
-    else
-      done += static_cast<std::size_t>(n);
-  }
-  ok = ok && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  if (ok && std::rename(temp.c_str(), path) == 0) return true;
-  ::unlink(temp.c_str());
-  return false;
-}
-
 bool ReadWholeFile(const char* path, std::vector<std::uint8_t>& bytes) {
   if (path == nullptr || *path == '\0') return false;
   const int fd = ::open(path, O_RDONLY | O_CLOEXEC);

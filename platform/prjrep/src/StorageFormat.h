@@ -89,9 +89,6 @@ bool Encode(const TreeView& root, std::vector<std::uint8_t>& file);
 // False, leaving `out` alone, for anything that Encode would not have produced.
 bool Decode(const std::uint8_t* data, std::size_t size, Tree& out);
 
-// Through a temporary file beside `path`, then a rename; no temporary is left on failure.
-bool WriteFileAtomically(const char* path, const std::vector<std::uint8_t>& bytes);
-
 // A regular file's whole content; false when it cannot be read or is implausibly large.
 bool ReadWholeFile(const char* path, std::vector<std::uint8_t>& bytes);
 

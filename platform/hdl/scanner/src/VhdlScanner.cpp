@@ -594,17 +594,8 @@ class Parser : TLookahead<Lexer, Tok> {
       if (next.kw == kEntity || next.kw == kConfiguration) {
         const bool entity = next.kw == kEntity;
         Next();
-        const Selected s = ReadSelected();
-        if (s.count == 0) return;
-        std::string_view architecture;
-        if (entity && IsPunct(Peek(0), '(') && IsName(Peek(1)) && IsPunct(Peek(2), ')')) {
-          Next();
-          architecture = Text(Next());
-          Next();
-        }
-        AddRef(entity ? RefKind::kEntityInstance : RefKind::kConfigurationInstance,
-               s.count > 1 ? s.parts[0] : std::string_view{}, s.parts[s.count - 1], architecture,
-               ScopedLabel(Text(label)), line);
+        EntityOrConfiguration(entity ? RefKind::kEntityInstance : RefKind::kConfigurationInstance, entity,
+                              ScopedLabel(Text(label)), line);
         return;
       }
       if (next.kw == kComponent) {
@@ -660,20 +651,26 @@ class Parser : TLookahead<Lexer, Tok> {
     }
   }
 
+  // After "entity" or "configuration": the selected name and, for an entity, an architecture
+  // in parentheses, recorded as a reference of `kind`.
+  void EntityOrConfiguration(RefKind kind, bool entity, std::string label, std::uint32_t line) {
+    const Selected s = ReadSelected();
+    if (s.count == 0) return;
+    std::string_view architecture;
+    if (entity && IsPunct(Peek(0), '(') && IsName(Peek(1)) && IsPunct(Peek(2), ')')) {
+      Next();
+      architecture = Text(Next());
+      Next();
+    }
+    AddRef(kind, s.count > 1 ? s.parts[0] : std::string_view{}, s.parts[s.count - 1], architecture, std::move(label),
+           line);
+  }
+
   void Use() {
     const std::uint32_t line = LineOf(Peek(0));
     if (IsKw(Peek(0), kEntity) || IsKw(Peek(0), kConfiguration)) {
       const bool entity = IsKw(Next(), kEntity);
-      const Selected s = ReadSelected();
-      if (s.count == 0) return;
-      std::string_view architecture;
-      if (entity && IsPunct(Peek(0), '(') && IsName(Peek(1)) && IsPunct(Peek(2), ')')) {
-        Next();
-        architecture = Text(Next());
-        Next();
-      }
-      AddRef(entity ? RefKind::kEntityBinding : RefKind::kConfigurationBinding,
-             s.count > 1 ? s.parts[0] : std::string_view{}, s.parts[s.count - 1], architecture, {}, line);
+      EntityOrConfiguration(entity ? RefKind::kEntityBinding : RefKind::kConfigurationBinding, entity, {}, line);
       return;
     }
     while (IsName(Peek(0))) {

@@ -1,4 +1,4 @@
-#include "utils/AtomicFile.h"
+#include "core/AtomicFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
