@@ -83,10 +83,11 @@ void Read(const X::DOMElement& root, Definitions& d) {
       p.dependsOn = NamesOf(e, u"dependsOn", true);
     });
   });
-  for (const auto& [list, item, prefix] : {std::tuple{u"viewTypes", u"viewType", "VIEW_"},
-                                           {u"designUnitTypes", u"designUnitType", "DESUT_"},
-                                           {u"transforms", u"transform", "TRAN_"}}) {
-    ForEach(root, list, [&](const X::DOMElement& e) { d.names[prefix] = NamesOf(e, item); });
+  for (const auto& kind : {std::tuple{u"viewTypes", u"viewType", "VIEW_"},
+                           {u"designUnitTypes", u"designUnitType", "DESUT_"},
+                           {u"transforms", u"transform", "TRAN_"}}) {
+    ForEach(root, std::get<0>(kind),
+            [&](const X::DOMElement& e) { d.names[std::get<2>(kind)] = NamesOf(e, std::get<1>(kind)); });
   }
   ForEach(root, u"platformTypes", [&](const X::DOMElement& list) {
     ForEach(list, u"platformType", [&](const X::DOMElement& e) {
