@@ -23,6 +23,20 @@ class IConfiguration : public CitI::IInterface {
   virtual Hvd::Status GetProject(IProject** project) = 0;
 };
 
+class IConfigurationIterator : public Prjrep::TIIterator<IConfiguration*> {
+ public:
+  CITI_DECLARE_IID("{6caa6968-111a-4fdf-9502-597791230c15}")
+};
+
+// The configurations of a project.
+class IConfigurationManager : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{A8B589A5-32B1-4515-A463-D09D4A53BD5E}")
+
+  // A new iterator over the configurations, with one reference for the caller.
+  virtual Hvd::Status GetConfigurations(IConfigurationIterator** configurations) = 0;
+};
+
 class IFlavor : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{6fbc0526-d578-45e9-a802-9e41dd6fcc36}")

@@ -4,8 +4,9 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
-#include "Hvd/Status.h"
 #include "Hvd/IFileType.h"
+#include "Hvd/Status.h"
+#include "Prjrep/IAutonym.h"
 
 namespace Hvd {
 
@@ -20,6 +21,37 @@ class IFile : public CitI::IInterface {
   // 0 added by the user, 1 and 3 added automatically (3: managed automatically).
   virtual Hvd::Status GetOriginState(std::uint32_t* state) = 0;
   virtual Hvd::Status SetOriginState(std::uint32_t state) = 0;
+};
+
+// What the project tells a file when it leaves the project.
+class IFileInternal : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{417AEA00-8732-41cd-9D9F-3BFEE1CEB73D}")
+
+  virtual Hvd::Status Remove() = 0;
+};
+
+// A file's place in the compile order, one sequence id per category 0 to 7.
+class ICompileOrder : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{0FD54C4C-DA18-4EBE-AB3C-6D6AC3569599}")
+
+  virtual Hvd::Status SetSequenceID(std::uint32_t kind, std::uint64_t value) = 0;
+  virtual Hvd::Status GetSequenceID(std::uint32_t kind, std::uint64_t* value) = 0;
+};
+
+// The objects a file comes from (such as the child project that provides it), kept as
+// autonyms.
+class IOriginatorRef : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{DD3D6D91-B7BE-4678-AD33-66F1DAAF2C7B}")
+
+  virtual Hvd::Status AddOriginator(CitI::IInterface* object) = 0;
+  virtual Hvd::Status GetOriginatorIterator(Prjrep::IAutonymIterator** originators) = 0;
+  // A new iterator over the originators, left at the one whose full path is `object`'s
+  // (done when none is); 0 when `object` has no path.
+  virtual Hvd::Status FindOriginator(CitI::IInterface* object, Prjrep::IAutonymIterator** at) = 0;
+  virtual Hvd::Status GetOriginators(Prjrep::IAutonymSet** originators) = 0;
 };
 
 }  // namespace Hvd

@@ -6,6 +6,7 @@
 #include "CitI/IInterface.h"
 #include "Hvd/Status.h"
 #include "Port/StringBase.h"
+#include "Prjrep/ISet.h"
 
 namespace Hvd {
 
@@ -70,6 +71,18 @@ class IProjectReference : public CitI::IInterface {
   virtual Hvd::Status SetProjectFileName(const Port::StringBase<char>& path) = 0;
 };
 
+class IProjectReferenceIterator : public Prjrep::TIIterator<IProjectReference*> {
+ public:
+  CITI_DECLARE_IID("{B3CCB87A-DD11-4318-89D2-1E887F220F6F}")
+};
+
+// The project's references to other projects. Add and Remove refuse a null argument, a
+// closed project and a read-only one.
+class IProjectReferenceSet : public Prjrep::TISet<IProjectReference*, IProjectReferenceIterator> {
+ public:
+  CITI_DECLARE_IID("{FBE8DF46-620B-4509-8476-993135741619}")
+};
+
 // A component that belongs to a project.
 class IProjectCompReference : public CitI::IInterface {
  public:
@@ -79,6 +92,55 @@ class IProjectCompReference : public CitI::IInterface {
   // The owning project with one reference for the caller; 1 when there is one, 0 for a
   // null output or no project.
   virtual Hvd::Status GetProject(IProject** project) = 0;
+};
+
+class IProjectHelper;
+
+// The project's Cvf project helper.
+class IProjectHelperReference : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{3259c984-781d-4acb-9af4-8bea87b0c587}")
+
+  virtual Hvd::Status ReservedOperation1() = 0;
+  // The Cvf project with one reference, or null; 0 for a null output.
+  virtual Hvd::Status GetCvfProject(IProjectHelper** helper) = 0;
+};
+
+// Child projects composed into a project and taken out again.
+class ICompositionControl : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{cc4224b1-6da8-4397-801e-95f471db1c7f}")
+
+  virtual Hvd::Status Compose(CitI::IInterface* argument) = 0;
+  // Takes `project` out, or every child project for null.
+  virtual Hvd::Status Decompose(CitI::IInterface* project) = 0;
+};
+
+// Saving the project at once, whatever the save delay says.
+class IForceSave : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{bf23d568-8013-4fe4-9b4e-ebd5a56f3445}")
+
+  virtual Hvd::Status ForceSave() = 0;
+  virtual Hvd::Status SetSaveDelay(std::int64_t seconds) = 0;
+};
+
+// Project look-ups for other libraries, through one interface.
+class IProjRefUtils : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{5aff8968-528c-4d11-a7da-e6778356e958}")
+
+  // Each hands out what it finds with one reference for the caller (null when none).
+  virtual Hvd::Status GetOwningProject(CitI::IInterface* object, IProject** project) = 0;
+  virtual Hvd::Status GetObjectFullPath(Port::StringBase<char>* path, CitI::IInterface* object) = 0;
+  virtual Hvd::Status GetActiveProjectOfRepository(const Port::StringBase<char>& repository, IProject** project) = 0;
+  virtual Hvd::Status GetCvfProject(CitI::IInterface* object, IProjectHelper** helper) = 0;
+};
+
+// The project's snapshots.
+class ICheckpointManager : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{CC2B6961-0907-4a25-9836-A1CCC616207F}")
 };
 
 }  // namespace Hvd

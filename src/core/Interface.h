@@ -74,6 +74,7 @@ template <class I>
 class TRow {
  public:
   using Interface = I;
+  static constexpr bool kForeign = false;
   explicit TRow(CitI::IInterface* part, bool answers = true) noexcept : m_part(part), m_answers(answers) {}
   bool Answers() const noexcept { return m_answers; }
   bool Matches(const Port::XUID& iid) const { return m_answers && iid == IidOf<I>(); }
@@ -84,11 +85,14 @@ class TRow {
   bool m_answers;
 };
 
-// A row whose part is made or looked up only when its id is asked for.
-template <class I, class Get>
+// A row whose part is made or looked up only when its id is asked for. With `Foreign`, the
+// part belongs to another component that this one passes the id on to, so it is none of
+// this component's own parts.
+template <class I, class Get, bool Foreign = false>
 class TLazyRow {
  public:
   using Interface = I;
+  static constexpr bool kForeign = Foreign;
   explicit TLazyRow(Get get) : m_get(std::move(get)) {}
   bool Answers() const noexcept { return true; }
   bool Matches(const Port::XUID& iid) const { return iid == IidOf<I>(); }
@@ -115,6 +119,12 @@ TLazyRow<I, Get> LazyRow(Get get) {
   return TLazyRow<I, Get>(std::move(get));
 }
 
+// `get` returns the part of another component that answers `I` for this one.
+template <class I, class Get>
+TLazyRow<I, Get, true> ForeignRow(Get get) {
+  return TLazyRow<I, Get, true>(std::move(get));
+}
+
 // A component's rows in its order: the first row whose id matches answers, also when a lazy
 // row finds no part.
 template <class... Rows>
@@ -128,13 +138,13 @@ class TQueryTable {
     return answer;
   }
 
-  // Calls `visit(iid, part)` for every row that answers now, in order; lazy rows are asked
-  // for their part.
+  // Calls `visit(iid, part)` for every row of the component's own parts that answers now, in
+  // order; lazy rows are asked for their part.
   template <class Visit>
   void ForEach(Visit visit) const {
     std::apply(
         [&](const Rows&... row) {
-          ((row.Answers() ? visit(IidOf<typename Rows::Interface>(), row.Answer()) : void()), ...);
+          ((!Rows::kForeign && row.Answers() ? visit(IidOf<typename Rows::Interface>(), row.Answer()) : void()), ...);
         },
         m_rows);
   }

@@ -1,20 +1,277 @@
 #pragma once
+// The project: the root every client holds. It owns the design, the source files and
+// libraries, the properties, the repository and the references to other projects. Its
+// operations live in one file per concern beside this header.
+
+#include <atomic>
+#include <cstdint>
+#include <list>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "Hvd/ClassIds.h"
+#include "Hvd/IDefData.h"
+#include "Hvd/IDesign.h"
+#include "Hvd/IFileManager.h"
+#include "Hvd/IProject.h"
+#include "Hvd/IProjectHelper.h"
+#include "Hvd/IPropertyContext.h"
+#include "Hvd/Ipc/IConnectionManager.h"
+#include "Hvd/Status.h"
+#include "Port/StringBase.h"
+#include "Prjrep/IAutonym.h"
+#include "Prjrep/IEvents.h"
+#include "Prjrep/IName.h"
+#include "Prjrep/IPersist.h"
+#include "Prjrep/IProjectRepository.h"
+#include "core/Events.h"
+#include "core/Holders.h"
 #include "core/Interface.h"
+#include "core/Names.h"
 #include "core/RefCount.h"
+#include "core/Sets.h"
+#include "files/SourceLibraryManagerHelper.h"
+#include "framework/PropertyContext.h"
+#include "utils/FileStamp.h"
 
 namespace Hvd {
 
-// One HDL design project: its design, files, libraries, references and properties.
 class CProject : public TComponent<CProject> {
  public:
+  using String = Port::StringBase<char>;
+
   static const Port::XUID& GetCLSID() { return ClassId::Project(); }
 
-  auto QueryTable() { return Table(Row<Prjrep::IRefCount>(&m_refCount), Row<CitI::IInterface>(this)); }
+  CProject();
+  CProject(const CProject&) = delete;
+  CProject& operator=(const CProject&) = delete;
+  ~CProject() override;
+
+  auto QueryTable() {
+    return Table(Row<IProject>(&m_XIProject), Row<IProject2>(&m_XIProject), Row<IProject3>(&m_XIProject),
+                 Row<IProject4>(&m_XIProject), Row<IFileManager>(&m_XIFileManager),
+                 Row<IFileManagerV1>(&m_XIFileManager), Row<IFileManagerV2>(&m_XIFileManager),
+                 Row<ISourceLibraryManager>(&m_sourceLibraries), Row<IProjectReferenceSet>(&m_XIProjectReferenceSet),
+                 Row<IPropertyInstanceSet>(&m_XIPropertySet), Row<IProjectHelperReference>(&m_XIProjectHelperReference),
+                 Row<Prjrep::IName>(&m_XINameHelper), Row<Prjrep::IPersist>(&m_XIPersist),
+                 Row<IProjectInternal>(&m_XIProjectInternal), Row<Prjrep::IEventSender>(&m_eventSender),
+                 Row<Prjrep::IRefCount>(&m_refCount), Row<Prjrep::IEventReceiver>(&m_updateReceiver),
+                 Row<IPropertyContext>(&m_propertyContext), Row<Prjrep::IAutoNaming>(&m_XIAutoNaming),
+                 ForeignRow<Prjrep::ISimpleNamedLookup>([this] { return LookupPart<Prjrep::ISimpleNamedLookup>(); }),
+                 ForeignRow<Prjrep::IAutonymLookup>([this] { return LookupPart<Prjrep::IAutonymLookup>(); }),
+                 Row<ICompositionControl>(&m_XICompositionControl), Row<CitI::IInterface>(&m_XIProject),
+                 Row<IForceSave>(&m_XIForceSave),
+                 RowIf<ICheckpointManager>(static_cast<bool>(m_checkpointManager), m_checkpointManager.Get()));
+  }
+
+  // The project behind any of its interfaces; null for anything else.
+  static CProject* FromInterface(CitI::IInterface* object);
+
+  // Puts the project into the open state for `projectFile` (the .xhlc path) with `design`:
+  // the paths derived from it, the design and the flags. Opening builds on this.
+  void EnterOpenState(const String& projectFile, IDesign* design, bool readOnly);
+  // Drops what an open project holds; with `final`, also its name, paths and design.
+  void ReleaseProject(bool final);
+
+  // The one body of both adds; see IFileManager::ProjectAddFile.
+  Status AddFile(const String& path, IFileType* type, IHdlFile** file, bool testExists);
+  // Sends `eventId` with a fresh conflict-report set to the project's listeners and the
+  // host's relay; the first report that objects decides the answer (1 when none does).
+  Status BroadcastWithConflictReports(const Port::XUID& eventId, IConflictReportSet** reports);
+  // Composes the given child projects into this project: hooks, files, view events.
+  Status ComposeChildProjects(const std::vector<Prjrep::AutoPtr<IProject>>& children);
+
+  std::int64_t SaveDelay() const noexcept { return m_saveDelay; }
+  const String& ProjectFilePath() const noexcept { return m_projectFilePath; }
+  const String& RepositoryPath() const noexcept { return m_repositoryPath; }
+  const String& SoftwareVersion() const noexcept { return m_softwareVersion; }
+  bool IsOpen() const noexcept { return m_open; }
+  bool IsReadOnly() const noexcept { return m_readOnly; }
+  bool HasConnectionManager() const noexcept { return static_cast<bool>(m_connectionManager); }
+  IProject* Face() noexcept { return &m_XIProject; }
 
  private:
+  // The project's face: the accessors here, the rest in the file of its concern.
+  struct XIProject : TNested<CProject, IProject4> {
+    using TNested::TNested;
+    CProject* Project() const noexcept { return &This(); }
+    Status GetRepositoryPath(String* path) override;
+    Status Open(const String& path) override;
+    Status ProjectClose(bool save) override;
+    Status Save() override;
+    Status GetDesign(IDesign** design) override;
+    Status ProjectCleanUp() override;
+    Status GetReadOnly(bool* readOnly) override;
+    Status IsOpen(bool* open) override;
+    Status GetConnectionManager(Ipc::IConnectionManager** manager) override;
+    Status ReconcileProject() override;
+    Status GetProjectFilePath(String* path) override;
+    Status GetGeneratedFilePath(String* path) override;
+    Status GetWorkingDirectory(String* path) override;
+    Status ChangeWorkingDirectory(const String& directory, bool save, bool reload) override;
+    Status Reload() override;
+    Status ParseCompileOrderFile(const String& path, std::int32_t mode) override;
+    Status CleanupAutoManagedFiles() override;
+    Status WriteUsageStatistics() override;
+    Status Reopen(const String& path) override;
+  } m_XIProject{this};
+
+  struct XIFileManager : TNested<CProject, IFileManager> {
+    using TNested::TNested;
+    Status GetProjectFiles(IHdlFileIterator** files) override;
+    Status ProjectAddFile(const String& path, IFileType* type, IHdlFile** file) override {
+      return This().AddFile(path, type, file, true);
+    }
+    Status ProjectRemoveFile(IHdlFileIterator* at) override;
+    Status CheckFiles() override;
+    Status RemoveFileByPath(const String& path) override;
+    Status RemoveFileByHdlFile(CitI::IInterface* file) override;
+    Status FindFileByPath(const String& path, IHdlFileIterator** at) override;
+    Status FindFileByHdlFile(CitI::IInterface* file, IHdlFileIterator** at) override;
+    Status FindFileCompFromName(const String& name, IHdlFile** file) override;
+  } m_XIFileManager{this};
+
+  struct XIProjectInternal : TNested<CProject, IProjectInternal> {
+    using TNested::TNested;
+    bool FindFileByNameParts(const String& first, const String& second, bool userFilesOnly, IHdlFile** file) override;
+    Status ProjectAddFile(const String& path, IFileType* type, IHdlFile** file) override {
+      return This().AddFile(path, type, file, false);
+    }
+    Status ProjectWriteAs(const String& path) override;
+    Status ProjectWriteCopy(const String& path) override;
+  } m_XIProjectInternal{this};
+
+  // The references to other projects; adding and removing check the project's state.
+  using ReferenceSetBase = Prjrep::TSequenceSetHelper<IProjectReference*, IProjectReferenceSet,
+                                                      IProjectReferenceIterator, std::list<IProjectReference*>>;
+  struct XIProjectReferenceSet : ReferenceSetBase {
+    explicit XIProjectReferenceSet(CProject* project) : m_project(project) {}
+    Status Add(IProjectReference* reference) override;
+    Status Remove(IProjectReferenceIterator* at) override;
+    CProject* m_project;
+  } m_XIProjectReferenceSet{this};
+
+  using PropertySetBase = Prjrep::TSequenceSetHelper<IPropertyInstance*, IPropertyInstanceSet,
+                                                     IPropertyInstanceIterator, std::list<IPropertyInstance*>>;
+  PropertySetBase m_XIPropertySet;
+
+  struct XINameHelper : Prjrep::CNameHelper {
+    explicit XINameHelper(CProject* project) : m_project(project) {}
+    CitI::IInterface* QueryInterface(const Port::XUID& iid) override;
+    Status SetName(const String& name) override;
+    CProject* m_project;
+  } m_XINameHelper{this};
+
+  struct XIProjectHelperReference : TNested<CProject, IProjectHelperReference> {
+    using TNested::TNested;
+    Status ReservedOperation1() override { return kNotSupported; }
+    Status GetCvfProject(IProjectHelper** helper) override;
+  } m_XIProjectHelperReference{this};
+
+  // The project is not stored through the repository's objects; its files are its store.
+  struct XIPersist : TNested<CProject, Prjrep::IPersist> {
+    using TNested::TNested;
+    Status PersistLoad(Prjrep::IStorage*) override { return kNotSupported; }
+    Status PersistSave(Prjrep::IStorage*) override { return kNotSupported; }
+    Status GetClassId(Port::XUID& id) override {
+      id = ClassId::Project();
+      return kSuccess;
+    }
+    Status GetId(Port::XUID& id) override {
+      id = This().m_objectId;
+      return kSuccess;
+    }
+    Status SetId(const Port::XUID& id) override {
+      This().m_objectId = id;
+      return kSuccess;
+    }
+  } m_XIPersist{this};
+
+  struct XIAutoNaming : TNested<CProject, Prjrep::IAutoNaming> {
+    using TNested::TNested;
+    Status GetAutonym(Prjrep::IAutonym** autonym) override;
+  } m_XIAutoNaming{this};
+
+  struct XICompositionControl : TNested<CProject, ICompositionControl> {
+    using TNested::TNested;
+    Status Compose(CitI::IInterface* argument) override;
+    Status Decompose(CitI::IInterface* project) override;
+  } m_XICompositionControl{this};
+
+  struct XIForceSave : TNested<CProject, IForceSave> {
+    using TNested::TNested;
+    Status ForceSave() override;
+    Status SetSaveDelay(std::int64_t seconds) override;
+  } m_XIForceSave{this};
+
+  friend struct XIProject;
+  friend struct XIFileManager;
+  friend TPropertyContextHelper<CProject>;
+
+  Status GetContextParent(IPropertyContext** parent);
+  // The named lookups go to a table of the host, made on first use.
+  CitI::IInterface* LookupTable();
+  template <class I>
+  I* LookupPart() {
+    CitI::IInterface* table = LookupTable();
+    return table != nullptr ? CastAnswer<I>(table->QueryInterface(I::GetIID())) : nullptr;
+  }
+  // The project's own listeners get the two file events that reach its receiver.
+  static Status Update(CProject* project, Prjrep::IEvent* event);
+  Status ForwardEvent(Prjrep::IEvent* event);
+  Status RemoveFile(IHdlFileIterator* at);
+  Prjrep::AutoRelease<IFileType> FileTypeOfPath(const String& path);
+  // The project's child projects: those its project-file sources stand for.
+  std::vector<Prjrep::AutoPtr<IProject>> ChildProjects();
+  // The directory of the project source file.
+  String ProjectDirectory() const;
+
+  // What a loaded project holds.
+  std::uint64_t m_fileSequence = 0;
+  bool m_open = false;
+  bool m_readOnly = false;
+  bool m_readFailed = false;
+  std::int64_t m_saveDelay = 5;
+  Prjrep::AutoPtr<ICheckpointManager> m_checkpointManager;
+  Prjrep::AutoPtr<Ipc::IConnectionManager> m_connectionManager;
+  Prjrep::AutoPtr<IDesign> m_design;
+  String m_repositoryPath;
+  Prjrep::AutoPtr<Prjrep::IProjectRepository> m_repository;
+  String m_softwareVersion;
+  String m_projectFilePath;
+  String m_generatedFilePath;
+  Prjrep::CTimestampHelper m_lastSave;
+  FileStamp m_projectFileStamp;
+  FileStamp m_generatedFileStamp;
+  Prjrep::CTimestampHelper m_fileListChanged;
+  std::atomic<std::int32_t> m_changeCheckDepth{0};
+  std::atomic<std::int32_t> m_reconcileDepth{0};
+  std::atomic<std::int32_t> m_cleanUpDepth{0};
+  std::atomic<std::int32_t> m_saveDepth{0};
+  Prjrep::CEventSenderHelper m_eventSender{&m_XIProject};
   Prjrep::TRefCountHelper<CProject> m_refCount{this};
+  CSourceLibraryManagerHelper m_sourceLibraries;
+  Prjrep::TBaseEventReceiverHelper<CProject> m_nullReceiver{this};
+  TPropertyContextHelper<CProject> m_propertyContext;  // no parent
+  // The receiver that other senders are given; it answers for the project like its parts.
+  struct UpdateReceiver : Prjrep::TEventReceiverHelper<CProject> {
+    using TEventReceiverHelper::TEventReceiverHelper;
+    CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+      if (iid == Prjrep::IEventReceiver::GetIID()) return this;
+      return m_owner != nullptr ? m_owner->QueryInterface(iid) : nullptr;
+    }
+  } m_updateReceiver{this, &CProject::Update};
+  Prjrep::TBaseEventReceiverHelper<CProject> m_childProjectReceiver{this};
+  // Accepts every event of the connection manager and does nothing.
+  Prjrep::TBaseEventReceiverHelper<CProject> m_ipcReceiver{this};
+  Prjrep::AutoPtr<CitI::IInterface> m_lookup;
+  using HdlFileSet = Prjrep::TSequenceSetHelper<IHdlFile*, IHdlFileSet, IHdlFileIterator, std::list<IHdlFile*>>;
+  HdlFileSet m_hdlFiles;
+  std::map<std::string, IHdlFile*> m_fileIndex;  // the same files as m_hdlFiles, by full name
+  Port::XUID m_objectId = Port::XUID::New();
+  bool m_reopened = false;
 };
 
 }  // namespace Hvd

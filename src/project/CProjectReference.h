@@ -1,20 +1,70 @@
 #pragma once
+// A reference from a project to another project's file: a named record stored in the
+// referring project's repository.
 
 #include "Hvd/ClassIds.h"
+#include "Hvd/IProject.h"
+#include "Hvd/Status.h"
+#include "Port/FileName.h"
+#include "Port/StringBase.h"
+#include "Prjrep/IPersist.h"
 #include "core/Interface.h"
+#include "core/Names.h"
 #include "core/RefCount.h"
 
 namespace Hvd {
 
-// A reference from a project to another project.
+// Stored as two strings, in this order: the reference's name, then the referenced file's
+// full name.
 class CProjectReference : public TComponent<CProjectReference> {
  public:
   static const Port::XUID& GetCLSID() { return ClassId::ProjectReference(); }
 
-  auto QueryTable() { return Table(Row<Prjrep::IRefCount>(&m_refCount), Row<CitI::IInterface>(this)); }
+  CProjectReference();
+  CProjectReference(const CProjectReference&) = delete;
+  CProjectReference& operator=(const CProjectReference&) = delete;
+
+  auto QueryTable() {
+    return Table(Row<Prjrep::IPersist>(&m_XIPersist), Row<Prjrep::IName>(&m_name),
+                 Row<IProjectReference>(&m_XIProjectReference), Row<Prjrep::IRefCount>(&m_refCount),
+                 Row<CitI::IInterface>(&m_XIProjectReference));
+  }
 
  private:
+  Port::XUID m_id = Port::XUID::New();
+  Port::FileName m_file;
   Prjrep::TRefCountHelper<CProjectReference> m_refCount{this};
+
+  struct XIPersist : TNested<CProjectReference, Prjrep::IPersist> {
+    using TNested::TNested;
+    Status PersistLoad(Prjrep::IStorage* storage) override;
+    Status PersistSave(Prjrep::IStorage* storage) override;
+    Status GetClassId(Port::XUID& id) override {
+      id = GetCLSID();
+      return kSuccess;
+    }
+    Status GetId(Port::XUID& id) override {
+      id = This().m_id;
+      return kSuccess;
+    }
+    Status SetId(const Port::XUID& id) override {
+      This().m_id = id;
+      return kSuccess;
+    }
+  } m_XIPersist{this};
+
+  // Its owner, the reference's own face, is set once that face exists.
+  Prjrep::CNameHelper m_name;
+
+  struct XIProjectReference : TNested<CProjectReference, IProjectReference> {
+    using TNested::TNested;
+    Status GetProjectFileName(Port::StringBase<char>* path) override;
+    // Kept as given: the path is checked and made canonical only when it is read.
+    Status SetProjectFileName(const Port::StringBase<char>& path) override {
+      This().m_file = Port::FileName(path);
+      return kSuccess;
+    }
+  } m_XIProjectReference{this};
 };
 
 }  // namespace Hvd

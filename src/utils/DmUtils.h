@@ -75,6 +75,10 @@ class OperationGateGuard {
   // True when the same operation was already running on the object.
   bool EnteredAlready() const noexcept { return m_enteredAlready; }
 
+  // Enters `key` for `object` without owning it: the key outlives this guard and stays
+  // until it is withdrawn by name (how a child project stays marked as a sub-project).
+  void EnterOperationGate(const Port::StringBase<char>& key, CitI::IInterface* object) { Enter(key, object); }
+
  private:
   void FindOrCreateGate();
   void Enter(const Port::StringBase<char>& key, CitI::IInterface* object);

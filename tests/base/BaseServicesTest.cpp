@@ -101,6 +101,44 @@ TEST_F(BaseServicesTest, FindsEachDefinitionByNameAndIdAsOneObjectOfItsKind) {
   EXPECT_EQ(count, 98);
 }
 
+TEST_F(BaseServicesTest, FileTypesAreFoundByExactExtensionKeyAndIdAndNothingElse) {
+  AutoCast<IFileTypeStore> types(store.Get());
+  ASSERT_TRUE(types);
+  const auto named = [&](const char* name) {
+    AutoRelease<CitI::IInterface> definition;
+    std::ignore = store->FindDefData(name, definition.Receive());
+    return definition;
+  };
+  AutoRelease<IFileType> found;
+  const auto byExtension = [&](const char* extension) {
+    return types->FindFileTypeByExtension(extension, found.ReleaseAndReceive()) == kSuccess ? found.Get() : nullptr;
+  };
+  const auto byKey = [&](const char* key) {
+    return types->FindFileTypeByKey(key, found.ReleaseAndReceive()) == kSuccess ? found.Get() : nullptr;
+  };
+  // Every extension word of a type finds it, as the one object that its name finds.
+  EXPECT_TRUE(byExtension("txt") == AutoCast<IFileType>(named("FILE_TEXT").Get()).Get() && found);
+  EXPECT_EQ(byExtension("vhdl"), AutoCast<IFileType>(named("FILE_VHDL").Get()).Get());
+  EXPECT_EQ(byKey("hlcprojectfile"), AutoCast<IFileType>(named("FILE_XHLC").Get()).Get());
+  EXPECT_EQ(byKey("tarvishlc"), AutoCast<IFileType>(named("FILE_TARVISHLC").Get()).Get());
+  EXPECT_EQ(byKey("moldrixhlc"), AutoCast<IFileType>(named("FILE_MOLDRIXHLC").Get()).Get());
+  ASSERT_EQ(types->GetFileType(AutoCast<IDefDataId>(named("FILE_UCF").Get()), found.ReleaseAndReceive()), kSuccess);
+  EXPECT_EQ(NameOf(AutoCast<IDefDataId>(found.Get())), "FILE_UCF");
+  // Unknown, differently cased, dotted or partial words, a definition of another kind and no id
+  // find nothing and leave the output null; a missing output is refused.
+  EXPECT_FALSE(byExtension("tarvishlc") || byKey("txt"));
+  for (const char* word : {"TXT", ".txt", "tx", "", "HLCPROJECTFILE", "FILE_XHLC"}) {
+    IFileType* type = reinterpret_cast<IFileType*>(&type);
+    EXPECT_TRUE(types->FindFileTypeByExtension(word, &type) == kFailure && type == nullptr) << word;
+    type = reinterpret_cast<IFileType*>(&type);
+    EXPECT_TRUE(types->FindFileTypeByKey(word, &type) == kFailure && type == nullptr) << word;
+  }
+  for (IDefDataId* id : {AutoCast<IDefDataId>(named("VIEW_Initial").Get()).Get(), static_cast<IDefDataId*>(nullptr)}) {
+    EXPECT_TRUE(types->GetFileType(id, found.ReleaseAndReceive()) == kFailure && !found);
+  }
+  EXPECT_EQ(types->FindFileTypeByExtension("txt", nullptr), kFailure);
+}
+
 TEST_F(BaseServicesTest, ACodeHookRunsOnTheObjectThroughItsClass) {
   AutoCast<ICodeHookDefn> hook(Template("PROP_DevFamily").Get());
   ASSERT_TRUE(hook && !AutoCast<ICodeHookDefn>(Template("PROP_DevDevice").Get()));

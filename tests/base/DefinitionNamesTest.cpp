@@ -24,7 +24,7 @@ const std::pair<std::string, const char*> kKnownNames[] = {
     {"DESUT_", "BMM CDC CMD_LOG EDIF_SUBMODULE ELF MDL MDX MEM MOLDRIXHLC PCF SDF SPL SYMBOL TARVISHLC UCF VCD "
                "VHDL_ARCHITECTURE VHDL_ENTITY VHDL_PACKAGE_BODY VHDL_PACKAGE_DECL WQD"},
     {"FILE_", "ABEL BMM CDC EDIF FLOWDRAW HLC KWZ MDL MEM MHS MOLDRIX MOLDRIXHLC NGC NGO SCHEMATIC TARVISHLC UCF "
-              "VERILOG VHDL XHLC ZMR"},
+              "TEXT VERILOG VHDL XHLC ZMR"},
     {"PROP_", "Abstract AutoCompileOrderImp AutoTop BehavioralSimTop BehavioralSimulationBranch BinDirModelSim "
               "BinDirPrecision BinDirSynplify BinDirSynplifyPro BinDirTracelet DesignName DevDevice DevFamily "
               "DevFamilyPMName DevPackage DevSpeed DisableAutomaticHierarchyRegeneration Dummy "
@@ -69,6 +69,7 @@ struct Definitions {
   std::map<std::string, Names> names;  // of each kind, by the prefix that its names take
   std::map<std::string, Property> properties;
   std::map<std::string, std::pair<Names, Names>> fileTypes;  // extensions and design-unit types
+  std::map<std::string, Names> fileTypeKeys;                 // the file types of each key
   std::vector<Family> families;
 };
 
@@ -99,6 +100,7 @@ void Read(const X::DOMElement& root, Definitions& d) {
     ForEach(list, u"fileType", [&](const X::DOMElement& e) {
       d.names["FILE_"].push_back(Attr(e, u"name"));
       d.fileTypes[Attr(e, u"name")] = {Words(Attr(e, u"extensions")), NamesOf(e, u"unitType")};
+      if (!Attr(e, u"key").empty()) d.fileTypeKeys[Attr(e, u"key")].push_back(Attr(e, u"name"));
     });
   });
   ForEach(root, u"deviceStore", [&](const X::DOMElement& list) {
@@ -204,7 +206,7 @@ TEST(DefinitionNames, PropertiesHaveKnownKindsFittingDefaultsHookClassesAndAcycl
   }
 }
 
-TEST(DefinitionNames, FileTypesHaveDistinctExtensionsAndDefinedUnitTypes) {
+TEST(DefinitionNames, FileTypesHaveDistinctExtensionsAndKeysAndDefinedUnitTypes) {
   Names extensions;
   for (const auto& [name, f] : Defs().fileTypes) {
     // A file whose type lists no design-unit type cannot be initialised.
@@ -213,6 +215,11 @@ TEST(DefinitionNames, FileTypesHaveDistinctExtensionsAndDefinedUnitTypes) {
     extensions.insert(extensions.end(), f.first.begin(), f.first.end());
   }
   EXPECT_EQ(Duplicates(extensions, true), Names{});
+  // The project types its project files by these keys, and a file of an unknown extension as "txt".
+  EXPECT_EQ(Defs().fileTypeKeys, (std::map<std::string, Names>{{"hlcprojectfile", {"FILE_XHLC"}},
+                                                               {"moldrixhlc", {"FILE_MOLDRIXHLC"}},
+                                                               {"tarvishlc", {"FILE_TARVISHLC"}}}));
+  EXPECT_TRUE(Contains(extensions, "txt"));
 }
 
 TEST(DefinitionNames, DeviceDefaultsAgreeWithTheDeviceStore) {

@@ -43,6 +43,7 @@ struct DefinitionData {
   Names allowed;
   Names dependsOn;
   Names extensions;
+  std::string key;  // of a file type: the word a project file's generator looks it up by; empty: none
   Names unitTypes;
   std::string branch, subBranch;  // of a view type: the words that its views take
   std::string from, to;           // of a transform: the view types it leads from and to

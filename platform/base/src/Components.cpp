@@ -10,6 +10,7 @@
 #include "Hvd/IBaseServices.h"
 #include "CitP/Factory.h"
 #include "Hvd/BaseStandIn.h"
+#include "Hvd/ITclInterp.h"
 #include "Prjrep/IPersist.h"
 #include "core/Holders.h"
 #include "core/Persist.h"
@@ -17,6 +18,46 @@
 
 namespace Hvd::base {
 namespace {
+
+// Evaluates in the Tcl interpreter component's interpreter, where the library's own Tcl
+// commands run too. Made for each caller, since it keeps the caller's result holder.
+class CTclEvaluation final : public TComponent<CTclEvaluation> {
+ public:
+  auto QueryTable() {
+    return Table(Row<ITclEvaluation>(&m_XITclEvaluation), Row<Prjrep::IRefCount>(&m_count),
+                 Row<Prjrep::IRefCountV1>(&m_count), Row<CitI::IInterface>(this));
+  }
+
+ private:
+  // Null when the interpreter's library is not loaded.
+  static Prjrep::AutoRelease<ITclInterp> Interpreter() {
+    Prjrep::AutoRelease<ITclInterp> interpreter(CitP::Factory::CreateInstance(TclInterpClassId()));
+    if (interpreter && interpreter->Init("") != kSuccess) return nullptr;
+    return interpreter;
+  }
+
+  struct XITclEvaluation : TNested<CTclEvaluation, ITclEvaluation> {
+    using TNested::TNested;
+    Status BindObject(CitI::IInterface* object, const Text& name) override {
+      const Prjrep::AutoRelease<ITclInterp> interpreter = Interpreter();
+      return interpreter ? interpreter->BindObject(object, name) : kFailure;
+    }
+    Status SetResultHolder(Text* result) override {
+      This().m_result = result;
+      return kSuccess;
+    }
+    Status Evaluate(const Text& command, std::int32_t flags, std::int32_t) override {
+      const Prjrep::AutoRelease<ITclInterp> interpreter = Interpreter();
+      if (!interpreter) return kFailure;
+      Text text;
+      const Status status = interpreter->ExecuteCmd(command, text, flags);
+      if (This().m_result != nullptr) *This().m_result = text;
+      return status;
+    }
+  } m_XITclEvaluation{this};
+  Prjrep::TRefCountHelper<CTclEvaluation> m_count{this};
+  Text* m_result = nullptr;
+};
 
 class CBaseServices final : public TComponent<CBaseServices> {
  public:
@@ -32,13 +73,18 @@ class CBaseServices final : public TComponent<CBaseServices> {
     using TNested::TNested;
     Status GetService(const Port::XUID& id, CitI::IInterface** service) override {
       Prjrep::AutoOut<CitI::IInterface> result(service);
+      Prjrep::AutoRelease<CitI::IInterface> made;
       CitI::IInterface* found = nullptr;
-      if (id == DataStoreServiceId())
+      if (id == DataStoreServiceId()) {
         found = TheDataStore();
-      else if (id == DeviceStoreServiceId())
+      } else if (id == DeviceStoreServiceId()) {
         found = TheDeviceStore();
-      else if (id == PlatformEventServiceId())
+      } else if (id == PlatformEventServiceId()) {
         found = ThePlatformEvents();
+      } else if (id == TclEvaluationServiceId() && service != nullptr) {
+        made.Assign(new CTclEvaluation());
+        found = made.Get();
+      }
       if (service == nullptr || found == nullptr) return kFailure;
       return result.Assign(found);
     }

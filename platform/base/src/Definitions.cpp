@@ -62,6 +62,7 @@ void Read(const X::DOMElement& root, Data& data) {
     ForEach(list, u"fileType", [&](const X::DOMElement& e) {
       DefinitionData d = Named(Kind::kFile, e);
       d.extensions = Words(Attr(e, u"extensions"));
+      d.key = Attr(e, u"key");
       d.unitTypes = NamesOf(e, u"unitType");
       defs.push_back(std::move(d));
     });

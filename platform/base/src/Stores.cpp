@@ -50,14 +50,18 @@ class CDataStore final : public TComponent<CDataStore> {
       at->second = std::make_unique<CDefinition>(d);
       if (d.kind == Kind::kProperty) m_properties.push_back(at->second.get());
       if (d.kind == Kind::kPlatform) m_platformTypes.push_back(Prjrep::AutoCast<IDesignPlatformType>(at->second.get()));
+      if (d.kind != Kind::kFile) continue;
+      // As with names, the first file type to claim an extension or a key keeps it.
+      for (const std::string& extension : d.extensions) m_fileTypesByExtension.try_emplace(extension, at->second.get());
+      if (!d.key.empty()) m_fileTypesByKey.try_emplace(d.key, at->second.get());
     }
   }
 
   auto QueryTable() {
     return Table(Row<IDataStore>(&m_XIDataStore), Row<IPropertyTemplateStore>(&m_XIPropertyTemplateStore),
                  Row<IFamilyTemplates>(&m_XIFamilyTemplates),
-                 Row<IDesignPlatformTypeStore>(&m_XIDesignPlatformTypeStore), Row<Prjrep::IRefCount>(&m_count),
-                 Row<Prjrep::IRefCountV1>(&m_count), Row<CitI::IInterface>(this));
+                 Row<IDesignPlatformTypeStore>(&m_XIDesignPlatformTypeStore), Row<IFileTypeStore>(&m_XIFileTypeStore),
+                 Row<Prjrep::IRefCount>(&m_count), Row<Prjrep::IRefCountV1>(&m_count), Row<CitI::IInterface>(this));
   }
 
   CDefinition* Find(std::string_view name) const {
@@ -102,8 +106,31 @@ class CDataStore final : public TComponent<CDataStore> {
     }
   } m_XIDesignPlatformTypeStore{this};
 
+  struct XIFileTypeStore : TNested<CDataStore, IFileTypeStore> {
+    using TNested::TNested;
+    Status FindFileTypeByExtension(const Text& extension, IFileType** type) override {
+      return HandOutFileType(Lookup(This().m_fileTypesByExtension, extension.str()), type);
+    }
+    Status GetFileType(IDefDataId* id, IFileType** type) override;
+    Status FindFileTypeByKey(const Text& key, IFileType** type) override {
+      return HandOutFileType(Lookup(This().m_fileTypesByKey, key.str()), type);
+    }
+  } m_XIFileTypeStore{this};
+
+  using FileTypeIndex = std::map<std::string, CDefinition*, std::less<>>;
+  static CDefinition* Lookup(const FileTypeIndex& index, std::string_view word) {
+    const auto found = index.find(word);
+    return found == index.end() ? nullptr : found->second;
+  }
+  static Status HandOutFileType(CDefinition* found, IFileType** type) {
+    Prjrep::AutoOut<IFileType> result(type);
+    if (type == nullptr || found == nullptr) return kFailure;
+    return result.Assign(found);
+  }
+
   TImmortalCount<CDataStore> m_count{this};
   std::map<std::string, std::unique_ptr<CDefinition>, std::less<>> m_byName;
+  FileTypeIndex m_fileTypesByExtension, m_fileTypesByKey;
   std::vector<CDefinition*> m_properties;             // in document order
   std::vector<IDesignPlatformType*> m_platformTypes;  // in document order
 };
@@ -146,6 +173,12 @@ Status CDataStore::XIDataStore::WriteDefDataRef(Prjrep::IStorage* storage, CitI:
   Text name;
   if (storage == nullptr || !id || id->GetDefDataIdName(&name) != kSuccess) return kFailure;
   return storage->WriteString(&name);
+}
+
+Status CDataStore::XIFileTypeStore::GetFileType(IDefDataId* id, IFileType** type) {
+  Text name;
+  CDefinition* found = id != nullptr && id->GetDefDataIdName(&name) == kSuccess ? This().Find(name.str()) : nullptr;
+  return HandOutFileType(found != nullptr && found->Data().kind == Kind::kFile ? found : nullptr, type);
 }
 
 Status CDataStore::XIPropertyTemplateStore::GetTemplate(IDefDataId* id, IPropertyTemplate** definition) {

@@ -31,9 +31,29 @@ class CNamedObjectRegistry final : public Hvd::TComponent<CNamedObjectRegistry> 
   TRefCountHelper<CNamedObjectRegistry> m_refCount{this};
 };
 
+// A name table of its own, such as the one a project's named lookups go to.
+class CNamedLookupTable final : public Hvd::TComponent<CNamedLookupTable> {
+ public:
+  static const Port::XUID& GetCLSID() { return ClassId::NamedLookupTable(); }
+
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<ISimpleNamedLookup>(&m_XISimpleNamedLookup),
+                      Hvd::Row<IAutonymLookup>(&m_XIAutonymLookup), Hvd::Row<IRefCount>(&m_refCount),
+                      Hvd::Row<CitI::IInterface>(this));
+  }
+
+  names::CNameTable& Table() { return m_table; }
+
+ private:
+  names::CNameTable m_table;
+  names::XISimpleNamedLookup<CNamedLookupTable> m_XISimpleNamedLookup{this};
+  names::XIAutonymLookup<CNamedLookupTable> m_XIAutonymLookup{this};
+  TRefCountHelper<CNamedLookupTable> m_refCount{this};
+};
+
 }  // namespace
 
-void RegisterRegistry() { Hvd::RegisterFactoriesOf<CNamedObjectRegistry>(); }
+void RegisterRegistry() { Hvd::RegisterFactoriesOf<CNamedObjectRegistry, CNamedLookupTable>(); }
 
 }  // namespace Prjrep::standins
 

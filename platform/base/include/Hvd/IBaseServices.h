@@ -1,6 +1,7 @@
 #pragma once
 // The base services: the data store of definitions, the property manager and its
-// property instances, the device store and the code-hook component.
+// property instances, the device store, the Tcl evaluation service and the code-hook
+// component.
 
 #include <cstdint>
 #include <vector>
@@ -29,9 +30,26 @@ CITI_DEFINE_ID(BaseServicesClassId, "{29FEB2D7-AD7A-4dfd-9C8A-316474202823}")
 CITI_DEFINE_ID(DataStoreServiceId, "{F6C1E5EB-3384-4572-A267-548A411EE0BD}")
 CITI_DEFINE_ID(DeviceStoreServiceId, "{D14B7BF3-ED12-49ce-A18B-01A34B897CB6}")
 CITI_DEFINE_ID(PlatformEventServiceId, "{A71051F9-3D17-4bbd-9B56-BD0D9F6FDC8A}")
+CITI_DEFINE_ID(TclEvaluationServiceId, "{BB8C50E6-11C9-4fcf-A850-9B4DB2B90493}")
 CITI_DEFINE_ID(PropertyManagerClassId, "{2076A846-15F7-4c41-B9A3-3B212221F25D}")
 CITI_DEFINE_ID(FamilyTemplatesClassId, "{BF714223-9A6B-4924-B6FF-2A1E766569B6}")
 CITI_DEFINE_ID(CodeHookClassId, "{CFE50249-341C-4e8e-A576-BD21965DEC39}")
+
+// Evaluates Tcl commands in the suite's interpreter. Each caller gets a service of its own,
+// which answers its own id.
+class ITclEvaluation : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{BB8C50E6-11C9-4fcf-A850-9B4DB2B90493}")
+
+  // Makes `object` (null allowed) reachable from Tcl as the global variable `name`.
+  virtual Hvd::Status BindObject(CitI::IInterface* object, const Port::StringBase<char>& name) = 0;
+  // Where each evaluation from now on writes its result, or its error text; null for
+  // nowhere. The caller keeps the string alive while it evaluates.
+  virtual Hvd::Status SetResultHolder(Port::StringBase<char>* result) = 0;
+  // Evaluates `command` at global level; 1 when it succeeded. `flags` and `mode` are passed
+  // on for the interpreter; the stand-in's interpreter needs neither.
+  virtual Hvd::Status Evaluate(const Port::StringBase<char>& command, std::int32_t flags, std::int32_t mode) = 0;
+};
 
 // The definitions: found by name or by id, and stored by reference.
 class IDataStore : public CitI::IInterface {

@@ -7,6 +7,7 @@ namespace Prjrep::ClassId {
 
 CITI_DEFINE_ID(Repository, "{cd48a8b1-2990-4881-8664-52802c04fdff}")
 CITI_DEFINE_ID(NamedObjectRegistry, "{4fed14a6-b46d-476d-8556-05048be1b55b}")
+CITI_DEFINE_ID(NamedLookupTable, "{3284b086-829e-4bca-b3e3-6209f9d2c078}")
 CITI_DEFINE_ID(Event, "{162FF186-3785-40ba-B5FD-540CADCBE439}")
 CITI_DEFINE_ID(OperationGate, "{60f0875e-b8d4-4abf-b271-75837f1c0ca9}")
 CITI_DEFINE_ID(SimpleAutonym, "{c6327cf3-ebf5-4a02-90ff-387e6c7d2f11}")

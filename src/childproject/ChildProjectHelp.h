@@ -1,0 +1,33 @@
+#pragma once
+// What a parent project does with the child projects among its sources: finding the child
+// of a project-file source, following its views' events, composing its files.
+
+#include "CitI/IInterface.h"
+#include "Hvd/IProject.h"
+#include "Hvd/Status.h"
+#include "core/Holders.h"
+
+namespace Hvd {
+
+// The child project that a project-file source stands for, when it is loaded; null for any
+// other file.
+Prjrep::AutoRelease<IProject> OpenChildProjectOfFile(CitI::IInterface* file);
+
+// Attaches `receiver` to the events of `object` and of its "SynthesisOnly" and
+// "BehavioralSim" views (with `attach`), or detaches it again.
+Status RegisterChildViewEvents(CitI::IInterface* receiver, CitI::IInterface* object, bool attach);
+Status UnregisterChildViewEvents(CitI::IInterface* receiver, CitI::IInterface* object, bool detach);
+
+// Points where a child and its parent are joined; nothing is needed there yet.
+inline Status ChildProjectHook(IProject* /*child*/, IProject* /*parent*/) { return kSuccess; }
+inline Status ChildProjectRecordHook(IProject* /*parent*/, IProject* /*child*/) { return kSuccess; }
+
+// Brings the child's files into the parent's views, and their records up to date.
+class CChildProjectHelp {
+ public:
+  static Status ComposeFiles(IProject* parent, IProject* child);
+};
+Status UpdateComposedFileOriginators(IProject* parent, IProject* child);
+Status MergeMacroAndSearchPathProperties(IProject* parent, IProject* child);
+
+}  // namespace Hvd

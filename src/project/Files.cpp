@@ -1,0 +1,279 @@
+// The project's source files: adding, listing, finding and removing them.
+
+#include <filesystem>
+
+#include "CitP/Factory.h"
+#include "Hvd/EventIds.h"
+#include "Hvd/IBaseServices.h"
+#include "Hvd/ICompAdmin.h"
+#include "Hvd/IFile.h"
+#include "Hvd/IHdlProject.h"
+#include "Port/FileName.h"
+#include "Prjrep/IFileNameHelper.h"
+#include "childproject/ChildProjectHelp.h"
+#include "core/Diagnostics.h"
+#include "project/CProject.h"
+#include "utils/DmUtils.h"
+#include "utils/InterpHelp.h"
+
+namespace Hvd {
+
+namespace {
+
+using String = Port::StringBase<char>;
+using Prjrep::AutoCast;
+using Prjrep::AutoOut;
+using Prjrep::AutoPtr;
+using Prjrep::AutoRelease;
+
+String FullNameOf(CitI::IInterface* file) {
+  String name;
+  if (AutoCast<Prjrep::IFileNameHelper> names(file); names) std::ignore = names->GetFullName(&name);
+  return name;
+}
+
+std::string Key(const String& name) { return name.str(); }
+
+// An absolute path in its normal form; a relative one as it is, or put behind `base`.
+String NormalPath(const String& path, const String& base) {
+  std::filesystem::path p(path.c_str());
+  if (p.is_relative()) {
+    if (base.empty()) return path;
+    p = std::filesystem::path(base.c_str()) / p;
+  }
+  return String(p.lexically_normal().generic_string().c_str());
+}
+
+std::uint32_t OriginStateOf(CitI::IInterface* file) {
+  std::uint32_t state = 0;
+  if (AutoCast<IFile> record(file); record) std::ignore = record->GetOriginState(&state);
+  return state;
+}
+
+// True when the project `project` is one of the file's originators.
+bool HasOriginator(CitI::IInterface* file, IProject* project) {
+  AutoCast<IOriginatorRef> originators(file);
+  if (!originators) return false;
+  AutoRelease<Prjrep::IAutonymIterator> at;
+  if (originators->FindOriginator(project, at.Receive()) != kSuccess || !at) return false;
+  return !at->IsDone();
+}
+
+}  // namespace
+
+Prjrep::AutoRelease<IFileType> CProject::FileTypeOfPath(const String& path) {
+  AutoRelease<IFileType> type;
+  AutoRelease<IDataStore> store;
+  if (!m_design || m_design->GetDataStore(store.Receive()) != kSuccess) return type;
+  AutoCast<IFileTypeStore> types(store.Get());
+  if (!types) return type;
+  const std::string text = Key(path);
+  const std::size_t dot = text.rfind('.');
+  const std::size_t slash = text.find_last_of('/');
+  String extension;
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) extension = text.substr(dot + 1).c_str();
+  if (types->FindFileTypeByExtension(extension, type.Receive()) != kSuccess || !type)
+    std::ignore = types->FindFileTypeByExtension("txt", type.ReleaseAndReceive());
+  return type;
+}
+
+Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** file, bool testExists) {
+  AutoOut<IHdlFile> out(file);
+  AutoPtr<IFileType> type(givenType);
+  if (!type && !path.empty()) type = FileTypeOfPath(path);
+  if (path.empty() || !type) return Fail(kInvalidParameter, "ERROR: Project::ProjectAddFile - Invalid parameter.\n");
+  if (!m_open) return Fail(kProjectNotOpen, "ERROR: Project::ProjectAddFile - Project is not opened.\n");
+  if (m_readOnly) return Fail(kProjectReadOnly, "ERROR: Project::ProjectAddFile - Project is Read Only.\n");
+
+  AutoRelease<CitI::IInterface> created(CitP::Factory::CreateInstance(ClassId::File()));
+  if (!created)
+    return Fail(kComponentNotCreated, "ERROR: Project::ProjectAddFile() - Could not create a File component.\n");
+  if (AutoCast<ICompAdmin> admin(created.Get()); admin)
+    std::ignore = admin->InitializeAfterCreate(m_design.Get(), type.Get());
+  AutoCast<Prjrep::IFileNameHelper> names(created.Get());
+  if (!names)
+    return Fail(kMissingInterface, "ERROR: Project::ProjectAddFile() - Could not get the IFileNameHelper interface.\n");
+  const String given = std::filesystem::path(path.c_str()).is_absolute() ? NormalPath(path, String()) : path;
+  if (Status status = names->SetPathInDirectory(given, String(), ProjectDirectory()); status != kSuccess)
+    return Fail(status, "ERROR: Project::ProjectAddFile() - Could not set the file path.\n");
+
+  const String fullName = FullNameOf(created.Get());
+  if (auto known = m_fileIndex.find(Key(fullName)); known != m_fileIndex.end()) {
+    out.Assign(known->second);
+    return kAlreadyInProject;
+  }
+  if (testExists && !Port::File::exist(fullName))
+    return Fail(kFailure, "ERROR: Project::ProjectAddFile - file %s not found.\n", path.c_str());
+  if (Port::File::namematch(fullName.c_str(), m_projectFilePath.c_str()) == 1 ||
+      Port::File::namematch(fullName.c_str(), m_repositoryPath.c_str()) == 1)
+    return Fail(kFailure, "ERROR: Project::ProjectAddFile - Cannot add a project to itself.\n");
+  AutoCast<ICompileOrder> order(created.Get());
+  if (!order)
+    return Fail(kMissingInterface, "Error: CProject::ProjectAddFile() - Unable to get the ICompilerOrder Interface.\n");
+  ++m_fileSequence;
+  for (std::uint32_t kind = 0; kind < 8; ++kind) {
+    if (Status status = order->SetSequenceID(kind, m_fileSequence); status != kSuccess)
+      return Fail(status, "ERROR: Project::ProjectAddFile() - An error occured while setting the Fild sequence ID.\n");
+  }
+
+  AutoCast<IHdlFile> hdlFile(created.Get());
+  if (!hdlFile || m_hdlFiles.Add(hdlFile.Get()) != kSuccess)
+    return Fail(kMissingInterface, "ERROR: Project::ProjectAddFile() - The file is not an HDL file.\n");
+  m_fileIndex[Key(fullName)] = hdlFile.Get();
+  out.Assign(hdlFile.Get());
+
+  if (AutoCast<IOriginatorRef> originators(created.Get()); originators) {
+    if (!IsProjectFileType(created.Get())) {
+      std::ignore = originators->AddOriginator(&m_XIProject);
+    } else if (AutoRelease<IProject> child = OpenChildProjectOfFile(created.Get()); child) {
+      std::ignore = originators->AddOriginator(child.Get());
+      // Marks the child as a sub-project until it closes: a guard that does not own the key
+      // leaves it in the gate.
+      OperationGateGuard gate;
+      gate.EnterOperationGate(MakeInterfaceKey("subproject", child.Get()), child.Get());
+      std::vector<AutoPtr<IProject>> children;
+      children.emplace_back(child.Get());
+      std::ignore = ComposeChildProjects(children);
+    }
+  }
+
+  Status result = kFailure;
+  AutoRelease<ISourceLibrary> work;
+  if (m_sourceLibraries.FindSourceLibrary("work", work.Receive()) == kSuccess && work) {
+    bool valid = false;
+    if (work->IsFileTypeValidForLibrary(type.Get(), &valid) == kSuccess && valid)
+      std::ignore = work->AddFileToLibrary(hdlFile.Get());
+    result = kSuccess;
+  }
+  std::ignore = hdlFile->CheckFileOnDisk();
+  std::ignore = SendEvent(&m_XIProject, EventId::FileAdded(), hdlFile.Get());
+  std::ignore = SendEvent(&m_XIProject, EventId::DesignUnitCreated(), hdlFile.Get());
+  return result;
+}
+
+Status CProject::XIFileManager::GetProjectFiles(IHdlFileIterator** files) {
+  if (files == nullptr) return Fail(kInvalidParameter, "ERROR: Project::GetProjectFiles - Invalid Parameter.\n");
+  *files = nullptr;
+  if (!This().m_open) return Fail(kProjectNotOpen, "ERROR: Project::GetFiles - Project is not opened.\n");
+  return This().m_hdlFiles.GetIterator(files);
+}
+
+Status CProject::XIFileManager::ProjectRemoveFile(IHdlFileIterator* at) { return This().RemoveFile(at); }
+
+Status CProject::RemoveFile(IHdlFileIterator* at) {
+  if (at == nullptr)
+    return Fail(kInvalidParameter, "ERROR: Project::ProjectRemoveFile - Invalid Parameter - Iterator is NULL.\n");
+  if (at->IsDone())
+    return Fail(kInvalidParameter, "ERROR: Project::ProjectRemoveFile - Invalid Parameter - Iterator is at the END.\n");
+  if (!m_open) return Fail(kProjectNotOpen, "ERROR: Project::ProjectRemoveFile - Project is not opened.\n");
+  if (m_readOnly) return Fail(kProjectReadOnly, "ERROR: Project::ProjectRemoveFile - Project is Read Only.\n");
+  // The set holds the file's last reference as often as not: keep one for the rest of the
+  // removal, and read what is needed before the file leaves the set.
+  AutoPtr<IHdlFile> file(at->Current());
+  if (!IsProjectFileType(file.Get()) && !HasOriginator(file.Get(), &m_XIProject)) return kFailure;
+  const String fullName = FullNameOf(file.Get());
+  const std::uint32_t origin = OriginStateOf(file.Get());
+  const Status removed = m_hdlFiles.Remove(at);
+  if (removed != kSuccess) return removed;
+  m_fileIndex.erase(Key(fullName));
+  if (origin == 0) std::ignore = m_fileListChanged.SetToNow();
+  if (AutoCast<IFileInternal> internal(file.Get()); internal) std::ignore = internal->Remove();
+  return removed;
+}
+
+Status CProject::XIFileManager::RemoveFileByPath(const String& path) {
+  AutoRelease<IHdlFileIterator> at;
+  if (FindFileByPath(path, at.Receive()) != kSuccess || !at || at->IsDone()) return kFailure;
+  return This().RemoveFile(at.Get());
+}
+
+Status CProject::XIFileManager::RemoveFileByHdlFile(CitI::IInterface* file) {
+  AutoRelease<IHdlFileIterator> at;
+  if (FindFileByHdlFile(file, at.Receive()) != kSuccess || !at || at->IsDone()) return kFailure;
+  return This().RemoveFile(at.Get());
+}
+
+Status CProject::XIFileManager::FindFileByPath(const String& path, IHdlFileIterator** at) {
+  AutoOut<IHdlFileIterator> out(at);
+  if (at == nullptr || path.empty()) return kFailure;
+  const String wanted = NormalPath(path, This().ProjectDirectory());
+  AutoRelease<IHdlFileIterator> walk;
+  if (GetProjectFiles(walk.Receive()) != kSuccess || !walk) return kFailure;
+  for (; !walk->IsDone(); std::ignore = walk->Next()) {
+    if (Port::File::namematch(GetObjectFullPath(walk->Current()).c_str(), wanted.c_str()) == 1) {
+      out.Assign(walk.Get());
+      return kSuccess;
+    }
+  }
+  return kFailure;
+}
+
+Status CProject::XIFileManager::FindFileByHdlFile(CitI::IInterface* file, IHdlFileIterator** at) {
+  AutoOut<IHdlFileIterator> out(at);
+  if (at == nullptr || file == nullptr) return kFailure;
+  AutoPtr<IHdlFile> wanted(file);
+  if (AutoCast<IFileCompReference> reference(file); reference) {
+    AutoRelease<CitI::IInterface> component;
+    if (reference->GetFileComponent(component.Receive()) == kSuccess) wanted = component.Get();
+  }
+  if (!wanted) return kFailure;
+  AutoRelease<IHdlFileIterator> walk;
+  if (GetProjectFiles(walk.Receive()) != kSuccess || !walk) return kFailure;
+  for (; !walk->IsDone(); std::ignore = walk->Next()) {
+    if (walk->Current() == wanted.Get()) {
+      out.Assign(walk.Get());
+      return kSuccess;
+    }
+  }
+  return kFailure;
+}
+
+Status CProject::XIFileManager::FindFileCompFromName(const String& name, IHdlFile** file) {
+  AutoOut<IHdlFile> out(file);
+  if (name.empty())
+    return Fail(kInvalidParameter, "ERROR: CProject::XIFileManager::FindFileCompFromName - Invalid parameter.\n");
+  if (!This().m_open)
+    return Fail(kProjectNotOpen, "ERROR: CProject::XIFileManager::FindFileCompFromName - Project is not opened.\n");
+  auto found = This().m_fileIndex.find(Key(name));
+  if (found == This().m_fileIndex.end()) return kFailure;
+  out.Assign(found->second);
+  return kSuccess;
+}
+
+bool CProject::XIProjectInternal::FindFileByNameParts(const String& first, const String& second, bool userFilesOnly,
+                                                      IHdlFile** file) {
+  AutoOut<IHdlFile> out(file);
+  if (file == nullptr) return false;
+  AutoRelease<IHdlFileIterator> walk;
+  if (This().m_hdlFiles.GetIterator(walk.Receive()) != kSuccess || !walk) return false;
+  for (; !walk->IsDone(); std::ignore = walk->Next()) {
+    IHdlFile* candidate = walk->Current();
+    if (userFilesOnly && OriginStateOf(candidate) != 0) continue;
+    String directory, name;
+    if (candidate->GetPath(&directory, &name) != kSuccess) continue;
+    if (name == second && directory == first) {
+      out.Assign(candidate);
+      return true;
+    }
+  }
+  return false;
+}
+
+Status CProject::BroadcastWithConflictReports(const Port::XUID& eventId, IConflictReportSet** reports) {
+  using ReportSet = TRefdSequenceSetHelper<IConflictReport*, IConflictReportSet, IConflictReportIterator,
+                                           std::list<IConflictReport*>>;
+  AutoOut<IConflictReportSet> out(reports);
+  AutoRelease<IConflictReportSet> set(static_cast<IConflictReportSet*>(new ReportSet));
+  out.Assign(set.Get());
+  BroadcastEvent(&m_XIProject, eventId, set.Get());
+  AutoRelease<IConflictReportIterator> walk;
+  if (set->GetIterator(walk.Receive()) != kSuccess || !walk) return kSuccess;
+  for (; !walk->IsDone(); std::ignore = walk->Next()) {
+    if (IConflictReport* report = walk->Current(); report != nullptr) {
+      if (Status status = report->GetStatus(); status != kSuccess) return status;
+    }
+  }
+  return kSuccess;
+}
+
+}  // namespace Hvd

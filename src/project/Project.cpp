@@ -1,0 +1,243 @@
+// The project object: construction, destruction, its accessors and small faces.
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "CitP/Factory.h"
+#include "Port/FileName.h"
+#include "Port/Version.h"
+#include "Prjrep/ClassIds.h"
+#include "core/Diagnostics.h"
+#include "project/CProject.h"
+#include "project/IpcConnection.h"
+#include "utils/DmUtils.h"
+#include "utils/PropertyAccessor.h"
+
+namespace Hvd {
+
+namespace {
+
+using String = Port::StringBase<char>;
+
+// `path` with forward slashes and without a leading "//" before a drive colon.
+std::string SlashForm(const String& path) {
+  std::string text = path.str();
+  if (text.size() >= 3 && text[0] == '/' && text[1] == '/' && text[2] == ':') text.erase(0, 2);
+  for (char& c : text) {
+    if (c == '\\') c = '/';
+  }
+  return text;
+}
+
+String Canonical(const String& path) {
+  Port::FileName name(path);
+  return name.MakeCanonical().GetPath();
+}
+
+}  // namespace
+
+CProject::CProject() {
+  std::ignore = m_XIPropertySet.SetOwner(&m_XIProject);
+  std::ignore = m_XIProjectReferenceSet.SetOwner(&m_XIProject);
+  std::ignore = m_hdlFiles.SetOwner(&m_XIProject);
+  std::ignore = m_XINameHelper.SetOwner(&m_XIProject);
+  std::ignore = m_propertyContext.SetOwner(this);
+  m_sourceLibraries.SetOwner(&m_XIProject);
+  // The snapshot manager comes with the snapshots; until then the project has none.
+  if (const char* delay = std::getenv("VEL_CORVANE_SAVE_DELAY"); delay != nullptr)
+    m_saveDelay = std::strtoll(delay, nullptr, 0);
+  m_softwareVersion = Port::Version::getValue("version");
+}
+
+CProject::~CProject() {
+  ReleaseProject(true);
+  m_fileIndex.clear();
+  std::ignore = m_hdlFiles.Clear();
+  m_lookup = nullptr;
+  std::ignore = m_XIPropertySet.Clear();
+  std::ignore = m_XIProjectReferenceSet.Clear();
+  m_sourceLibraries.ClearAllLibraries();
+  m_repository = nullptr;
+  m_design = nullptr;
+  ReturnConnectionManager(m_connectionManager);
+  m_checkpointManager = nullptr;
+}
+
+CProject* CProject::FromInterface(CitI::IInterface* object) {
+  if (object == nullptr) return nullptr;
+  auto* face = dynamic_cast<XIProject*>(object->QueryInterface(IProject::GetIID()));
+  return face != nullptr ? face->Project() : nullptr;
+}
+
+CProject::String CProject::ProjectDirectory() const {
+  Port::FileName name(m_projectFilePath);
+  std::string head = SlashForm(name.GetHead());
+  while (head.size() > 1 && head.back() == '/') head.pop_back();
+  return String(head.c_str());
+}
+
+void CProject::EnterOpenState(const String& projectFile, IDesign* design, bool readOnly) {
+  m_projectFilePath = projectFile;
+  m_design = design;
+  m_open = true;
+  m_readOnly = readOnly;
+  String workingDirectory;
+  std::ignore = m_XIProject.GetWorkingDirectory(&workingDirectory);
+  Port::FileName file(projectFile);
+  m_repositoryPath = Canonical(workingDirectory + "/" + file.GetBase() + ".hlc");
+  m_generatedFilePath = Canonical(workingDirectory + "/" + file.GetBase() + ".ghlc");
+  m_projectFileStamp.path = m_projectFilePath;
+  m_generatedFileStamp.path = m_generatedFilePath;
+}
+
+void CProject::ReleaseProject(bool final) {
+  ReturnConnectionManager(m_connectionManager);
+  if (!m_open && !final) return;
+  m_fileIndex.clear();
+  std::ignore = m_hdlFiles.Clear();
+  std::ignore = m_XIPropertySet.Clear();
+  m_sourceLibraries.ClearAllLibraries();
+  m_fileSequence = 0;
+  m_open = false;
+  m_readOnly = false;
+  m_readFailed = false;
+  m_repository = nullptr;
+  if (final) {
+    m_design = nullptr;
+    std::ignore = m_XINameHelper.CNameHelper::SetName(String());
+    m_projectFilePath = String();
+    m_generatedFilePath = String();
+    m_repositoryPath = String();
+  }
+}
+
+// --- Accessors ---------------------------------------------------------------------------
+
+Status CProject::XIProject::GetRepositoryPath(String* path) {
+  if (path == nullptr) return kInvalidParameter;
+  *path = String();
+  const String& stored = This().m_repositoryPath;
+  if (Port::FileName(stored).GetTail().empty()) return kSuccess;
+  *path = Canonical(Port::FileName(stored).GetAbsolutePath());
+  return kSuccess;
+}
+
+Status CProject::XIProject::GetDesign(IDesign** design) {
+  CProject& self = This();
+  if (!self.m_open) return Fail(kProjectNotOpen, "ERROR: Project::GetDesign - Project is not open.\n");
+  if (design == nullptr) return Fail(kInvalidParameter, "ERROR: Project::GetDesign - Invalid Parameter.\n");
+  *design = nullptr;
+  if (!self.m_design) return Fail(kOwnerMissing, "ERROR: Project::GetDesign - No Design Object.\n");
+  *design = self.m_design.Get();  // borrowed: the project keeps the design
+  return kSuccess;
+}
+
+Status CProject::XIProject::GetReadOnly(bool* readOnly) {
+  if (!This().m_open) return Fail(kProjectNotOpen, "ERROR: Project::GetReadOnly - Project is not opened.\n");
+  if (readOnly == nullptr) return Fail(kInvalidParameter, "ERROR: Project::GetReadOnly - Invalid Parameter.\n");
+  *readOnly = This().m_readOnly;
+  return kSuccess;
+}
+
+Status CProject::XIProject::IsOpen(bool* open) {
+  if (open == nullptr) return kInvalidParameter;
+  *open = This().m_open;
+  return kSuccess;
+}
+
+Status CProject::XIProject::GetProjectFilePath(String* path) {
+  if (path == nullptr) return kInvalidParameter;
+  if (!This().m_projectFilePath.empty()) *path = Canonical(This().m_projectFilePath);
+  return kSuccess;
+}
+
+Status CProject::XIProject::GetGeneratedFilePath(String* path) {
+  if (path == nullptr) return kInvalidParameter;
+  if (!This().m_generatedFilePath.empty()) *path = Canonical(This().m_generatedFilePath);
+  return kSuccess;
+}
+
+// "." or nothing is the project's own directory; an absolute value stands as it is; any
+// other is taken relative to the project's directory.
+Status CProject::XIProject::GetWorkingDirectory(String* path) {
+  if (path == nullptr) return kInvalidParameter;
+  CProject& self = This();
+  String value;
+  if (self.m_open) value = PropertyAccessor(this).GetPropertyValue("PROP_WorkingDirectory");
+  const std::string text = SlashForm(value);
+  const String directory = self.ProjectDirectory();
+  if (text.empty() || text == ".") {
+    *path = directory;
+  } else if (std::filesystem::path(text).is_absolute()) {
+    *path = value;
+  } else {
+    std::string joined = directory.str();
+    if (!joined.empty() && joined.back() != '/' && joined.back() != ':') joined += '/';
+    joined += text;
+    *path = Canonical(String(joined.c_str()));
+  }
+  return kSuccess;
+}
+
+// --- Operations that come with opening, saving and the copies ---------------------------
+
+Status CProject::XIProject::Open(const String&) { return kNotSupported; }
+Status CProject::XIProject::ProjectClose(bool) { return kNotSupported; }
+Status CProject::XIProject::Save() { return kNotSupported; }
+Status CProject::XIProject::ProjectCleanUp() { return kNotSupported; }
+Status CProject::XIProject::ReconcileProject() { return kNotSupported; }
+Status CProject::XIProject::ChangeWorkingDirectory(const String&, bool, bool) { return kNotSupported; }
+Status CProject::XIProject::Reload() { return kNotSupported; }
+Status CProject::XIProject::ParseCompileOrderFile(const String&, std::int32_t) { return kNotSupported; }
+Status CProject::XIProject::CleanupAutoManagedFiles() { return kNotSupported; }
+Status CProject::XIProject::WriteUsageStatistics() { return kNotSupported; }
+Status CProject::XIProject::Reopen(const String&) { return kNotSupported; }
+Status CProject::XIFileManager::CheckFiles() { return kNotSupported; }
+Status CProject::XIProjectInternal::ProjectWriteAs(const String&) { return kNotSupported; }
+Status CProject::XIProjectInternal::ProjectWriteCopy(const String&) { return kNotSupported; }
+Status CProject::XIForceSave::ForceSave() { return kNotSupported; }
+Status CProject::XIAutoNaming::GetAutonym(Prjrep::IAutonym** autonym) {
+  if (autonym != nullptr) *autonym = nullptr;
+  return kNotSupported;
+}
+
+Status CProject::XIForceSave::SetSaveDelay(std::int64_t seconds) {
+  This().m_saveDelay = seconds;
+  return kSuccess;
+}
+
+// --- Name, helper reference, lookups, property context -----------------------------------
+
+CitI::IInterface* CProject::XINameHelper::QueryInterface(const Port::XUID& iid) {
+  return m_project->QueryInterface(iid);
+}
+
+Status CProject::XINameHelper::SetName(const String& name) {
+  if (m_project->QueryInterface(IProject::GetIID()) == nullptr) return kMissingInterface;
+  if (!m_project->m_open) return Fail(kProjectNotOpen, "ERROR: Project::SetName - Project is not opened.\n");
+  if (m_project->m_readOnly) return Fail(kProjectReadOnly, "ERROR: Project::SetName - Project is Read Only.\n");
+  m_name = name;
+  return kSuccess;
+}
+
+Status CProject::XIProjectHelperReference::GetCvfProject(IProjectHelper** helper) {
+  if (helper == nullptr) return kFailure;
+  *helper = Hvd::GetCvfProject(&This().m_XIProject, false).Detach();
+  return *helper != nullptr ? kSuccess : kFailure;
+}
+
+CitI::IInterface* CProject::LookupTable() {
+  if (!m_lookup) {
+    Prjrep::AutoRelease<CitI::IInterface> created(CitP::Factory::CreateInstance(Prjrep::ClassId::NamedLookupTable()));
+    m_lookup = std::move(created);
+  }
+  return m_lookup.Get();
+}
+
+Status CProject::GetContextParent(IPropertyContext** parent) {
+  if (parent == nullptr) return Fail(kInvalidParameter, "ERROR: Project::GetContextParent - Invalid Parameter.\n");
+  *parent = nullptr;
+  return kSuccess;
+}
+
+}  // namespace Hvd

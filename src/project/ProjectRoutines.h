@@ -1,0 +1,84 @@
+#pragma once
+// Free routines of the project module: the project source file behind a path the user
+// gives, the settings section of an older project repository, the child-project test, the
+// audit log, and helpers that other project operations call. None keeps state of its own.
+
+#include <cstdint>
+
+#include "CitI/IInterface.h"
+#include "Hvd/IBaseServices.h"
+#include "Hvd/IFile.h"
+#include "Hvd/IFileManager.h"
+#include "Hvd/IProject.h"
+#include "Hvd/Status.h"
+#include "Port/StringBase.h"
+#include "Prjrep/IProjectRepository.h"
+#include "Prjrep/IRegKeyPairs.h"
+#include "Prjrep/IStorage.h"
+#include "core/Holders.h"
+
+namespace Hvd {
+
+// The settings section of an older repository, and its key naming the project source file.
+inline constexpr char kSettingsSection[] = "Corvane11";
+inline constexpr char kProjectSourceFileKey[] = "XHLC_FILE";
+// The audit log: its file, in the current directory, and its name in the registry.
+inline constexpr char kAuditLogFile[] = "pr_audit.xml";
+inline constexpr char kAuditLogName[] = "pr_audit";
+
+// --- Records outside the project file -------------------------------------------------
+
+// Finds the repository of `repositoryPath` (made when the registry does not know it) into
+// `*repository`, then opens its section `section` as a storage into `*storage` and as key
+// pairs into `*keys`, each when asked for and present. 1, whatever the section gave; the
+// lookup's failure when there is no repository; 0 for a null `repository`.
+Status OpenSettingsSection(const Port::StringBase<char>& section, const Port::StringBase<char>& repositoryPath,
+                           Prjrep::IProjectRepository** repository, Prjrep::IStorage** storage = nullptr,
+                           Prjrep::IRegKeyPairs** keys = nullptr);
+
+// The project source file (.xhlc) to open for `path`, absolute and canonical: the path
+// itself for a source file; for a missing file the path with the extension ".xhlc"; for
+// an existing file of another kind the source file its repository records, else the
+// source file beside it, else the path itself. An empty path stays empty.
+Port::StringBase<char> ResolveProjectSourceFile(const Port::StringBase<char>& path);
+
+// True when the named lookup of `lookupObject` knows `name`; false for a null project.
+bool IsChildProject(CitI::IInterface* lookupObject, const Port::StringBase<char>& name, IProject* project);
+
+// Registers an open dumper on `fileName` under `registryName`, unless one is registered.
+void OpenAuditLog(const Port::StringBase<char>& fileName, const Port::StringBase<char>& registryName);
+// Closes the dumper registered under `registryName` and withdraws the name.
+void CloseAuditLog(const Port::StringBase<char>& registryName);
+
+// --- Helpers --------------------------------------------------------------------------
+
+Prjrep::AutoRelease<IPropertyInstance> GetProjectPropertyInstance(IProject* project, const Port::StringBase<char>& key);
+// Empty when the project has no such property.
+Port::StringBase<char> GetProjectPropertyValue(IProject* project, const Port::StringBase<char>& key);
+Prjrep::AutoRelease<IDeviceStore> GetDeviceStore();
+
+// True when the project has a file whose type is named `typeName` exactly; the first such
+// file goes to `*file` with a reference, and `*file` is left alone when there is none.
+bool FindProjectFileOfType(const Port::StringBase<char>& typeName, IFileManager* files, IFile** file = nullptr);
+
+// Runs the Tcl procedure with `argument` as one word and `object` bound to
+// "piThisInterface" as the last word, each when given; the result text goes to `*result`.
+// The interpreter's status; 0 for a null procedure name.
+Status RunTclProcWithObject(const char* procedure, const char* argument, CitI::IInterface* object, std::int32_t flags,
+                            Port::StringBase<char>* result);
+
+// Cleans up, composes again and saves the open project of every configuration, and cleans
+// up the closed ones in a separate shell. 1; 0 without the partial-reconfiguration helper.
+Status CleanUpConfigurationProjects();
+
+// Writes "_cleanup_project_.tcl" into the current directory and runs it in the suite's Tcl
+// shell, which opens and cleans the project at `projectPath`. Nothing is reported.
+void WriteAndRunCleanupScript(const Port::StringBase<char>& projectPath);
+
+// `path` with its project-file extension (.hlc, .xhlc, .ghlc, .rwk, .snp) replaced by
+// `extension`, made absolute, or with `extension` appended to any other; canonical. A path
+// that has the extension already comes back as it is. The dot of `extension` may be left out.
+Port::StringBase<char> ReplaceProjectExtension(const Port::StringBase<char>& path,
+                                               const Port::StringBase<char>& extension);
+
+}  // namespace Hvd

@@ -1,0 +1,222 @@
+// The project module's routines: the source file behind a path, project-file extensions, the
+// clean-up script, the audit log and Tcl procedures run with an object.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "CitP/Factory.h"
+#include "Prjrep/StandIns.h"
+#include "core/Factory.h"
+#include "framework/Factory.h"
+#include "project/ProjectRoutines.h"
+#include "support/FakeProject.h"
+#include "utils/DmUtils.h"
+#include "utils/DumperComp.h"
+#include "utils/InterpHelp.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Hvd::kFailure;
+using Hvd::kSuccess;
+using Prjrep::AutoCast;
+using Prjrep::AutoRelease;
+using String = Port::StringBase<char>;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void Touch(const std::string& path, const std::string& text = "") {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// Every test runs in a directory of its own, which is also the current directory.
+class RoutinesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InstFactoryEntry();
+    Prjrep::RegisterComponents();
+    ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_TOE") && CitP::Factory::LoadLibraryFactory("libHvd_Base"));
+    fs::create_directories(m_dir);
+    m_dir = fs::canonical(m_dir).string();
+    m_cwd = fs::current_path();
+    fs::current_path(m_dir);
+  }
+  void TearDown() override {
+    fs::current_path(m_cwd);
+    Prjrep::ResetNamedObjectRegistry();
+    CitP::Factory::Shutdown();
+    fs::remove_all(m_dir);
+  }
+  // A repository file at `path` whose settings record `source` as its project source file.
+  static void WriteRepository(const std::string& path, const std::string& source) {
+    fs::create_directories(fs::path(path).parent_path());
+    AutoRelease<Prjrep::IProjectRepository> repository = Hvd::FindAutonymByName(path.c_str(), true);
+    AutoCast<Prjrep::IRegKeyStorage> sections(repository.Get());
+    AutoRelease<Prjrep::IRegKeyPairs> keys;
+    ASSERT_TRUE(sections && sections->OpenKey("/Corvane11", Prjrep::kCreate, keys.Receive()) == kSuccess);
+    ASSERT_TRUE(keys->SetValue("XHLC_FILE", source) == kSuccess && repository->Save(0) == kSuccess);
+    Prjrep::ResetNamedObjectRegistry();  // read back from the file
+  }
+  static std::string Tcl(const std::string& command, Hvd::Status expected = kSuccess) {
+    String result;
+    EXPECT_EQ(InterpHelp::RunCmd(command.c_str(), nullptr, false, &result), expected) << command;
+    return result.str();
+  }
+
+  std::string m_dir = ::testing::TempDir() + "routines_" + std::to_string(getpid());
+  fs::path m_cwd;
+};
+
+TEST_F(RoutinesTest, SourceFileResolutionFallsBackFromRecordToSiblingToThePathItself) {
+  const std::string a = m_dir + "/a";
+  EXPECT_EQ(Hvd::ResolveProjectSourceFile(""), "");
+  EXPECT_EQ(Hvd::ResolveProjectSourceFile("a/./x/../p.hlc"), a + "/p.xhlc") << "missing: relative and unclean";
+  EXPECT_FALSE(Hvd::FindAutonymByName((a + "/p.hlc").c_str(), false)) << "a missing file is not looked up";
+  EXPECT_EQ(Hvd::ResolveProjectSourceFile("a/q.xhlc"), a + "/q.xhlc");
+  EXPECT_EQ(Hvd::ResolveProjectSourceFile("foo.txt"), m_dir + "/foo.txt.xhlc");
+
+  WriteRepository(a + "/p.hlc", "sub/q.xhlc");
+  EXPECT_EQ(Hvd::ResolveProjectSourceFile(a + "/p.hlc"), a + "/p.hlc") << "neither the record's file nor a sibling";
+  Touch(a + "/p.xhlc");
+  EXPECT_EQ(Hvd::ResolveProjectSourceFile(a + "/p.hlc"), a + "/p.xhlc") << "the sibling";
+  Touch(a + "/sub/q.xhlc");
+  EXPECT_EQ(Hvd::ResolveProjectSourceFile("a/p.hlc"), a + "/sub/q.xhlc") << "the record, beside the repository";
+  Touch(m_dir + "/b/r.xhlc");
+  for (const std::string& record : {std::string("b/r.xhlc"), m_dir + "/b/r.xhlc"}) {
+    WriteRepository(a + "/p.hlc", record);
+    EXPECT_EQ(Hvd::ResolveProjectSourceFile(a + "/p.hlc"), m_dir + "/b/r.xhlc") << record;
+  }
+
+  // A file that is no repository is read by nobody and written by nobody.
+  Touch(m_dir + "/foo.txt", "not a repository\n");
+  const auto stamp = fs::last_write_time(m_dir + "/foo.txt");
+  const auto entries = [&] { return std::distance(fs::recursive_directory_iterator(m_dir), {}); };
+  const auto before = entries();
+  EXPECT_EQ(Hvd::ResolveProjectSourceFile("foo.txt"), m_dir + "/foo.txt");
+  EXPECT_EQ(ReadAll(m_dir + "/foo.txt"), "not a repository\n");
+  EXPECT_TRUE(fs::last_write_time(m_dir + "/foo.txt") == stamp && entries() == before);
+}
+
+TEST_F(RoutinesTest, ProjectExtensionsAreReplacedOtherExtensionsKept) {
+  struct Case {
+    const char *path, *extension, *expected;
+  };
+  for (const Case& c : std::vector<Case>{{"/w/a.hlc", ".xhlc", "/w/a.xhlc"},
+                                         {"/w/x/../a.snp", ".xhlc", "/w/a.xhlc"},
+                                         {"/w/a.rwk", ".ghlc", "/w/a.ghlc"},
+                                         {"/w/a.hlc", "xhlc", "/w/a.xhlc"},
+                                         {"/w/./a.xhlc", ".xhlc", "/w/./a.xhlc"},  // the same: untouched
+                                         {"/w/a.txt", ".xhlc", "/w/a.txt.xhlc"},
+                                         {"/w/a.HLC", ".xhlc", "/w/a.HLC.xhlc"},
+                                         {"/w/a", ".xhlc", "/w/a.xhlc"},
+                                         {"/w/.hlc", ".xhlc", "/w/.hlc.xhlc"},
+                                         {"/w/x/../a.v", ".xhlc", "/w/a.v.xhlc"},
+                                         {"r/a.txt", ".xhlc", "r/a.txt.xhlc"}}) {
+    EXPECT_EQ(Hvd::ReplaceProjectExtension(c.path, c.extension), c.expected) << c.path << " " << c.extension;
+  }
+  EXPECT_EQ(Hvd::ReplaceProjectExtension("r/./a.ghlc", ".hlc"), m_dir + "/r/a.hlc") << "a replaced one is absolute";
+}
+
+// The script names the project as one Tcl word, so a path with blanks, braces, brackets or a
+// dollar is opened as it is and runs nothing; `project` records its calls here.
+TEST_F(RoutinesTest, TheCleanupScriptOpensAndCleansHostilePathsAndRunsInTheShell) {
+  Touch(m_dir + "/bin/velsh", "#!/bin/sh\nprintf '%s\\n' \"$@\" > velsh.args\n");
+  fs::permissions(m_dir + "/bin/velsh", fs::perms::owner_all);
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  ::setenv("PATH", (m_dir + "/bin:" + path).c_str(), 1);
+  Tcl("proc ::project {args} {lappend ::calls $args}");
+  for (const std::string name : {"a b", "{x}", "a}b", "[set ::pwned 1]", "$::env(HOME)", "q\"u;o\\te", "new\nline"}) {
+    const std::string project = m_dir + "/p " + name + ".xhlc";
+    Touch(project);
+    fs::remove(m_dir + "/velsh.args");
+    Hvd::WriteAndRunCleanupScript(project);
+    EXPECT_EQ(ReadAll("velsh.args"), "_cleanup_project_.tcl\n") << "run here, by name, no shell";
+    Tcl("set ::calls {}");
+    Tcl("source _cleanup_project_.tcl");
+    EXPECT_EQ(Tcl("llength $::calls") + Tcl("lindex $::calls 0 0") + Tcl("lindex $::calls 1"), "2openclean") << name;
+    EXPECT_EQ(Tcl("lindex $::calls 0 1"), project);
+    fs::remove(project);
+    Hvd::WriteAndRunCleanupScript(project);
+    EXPECT_EQ(Tcl("source _cleanup_project_.tcl", kFailure), "The project \"" + project + "\" does not exist.");
+  }
+  ::setenv("PATH", path.c_str(), 1);
+  EXPECT_EQ(Tcl("info exists ::pwned"), "0");
+  EXPECT_EQ(ReadAll("_cleanup_project_.tcl"),
+            "# clean up a project: \n#\nset filename " + Hvd::TclWord(m_dir + "/p new\nline.xhlc").str() +
+                " \nif {![file isfile $filename]} {\n   return -code error \"The project \\\"$filename\\\" does not "
+                "exist.\"\n}\nproject open $filename\nproject clean\n\n");
+}
+
+// Each session appends its own root to the one file; a name standing for no dumper is still
+// withdrawn.
+TEST_F(RoutinesTest, TheAuditLogIsRegisteredReusedAndClosedPerSession) {
+  for (const char* note : {"first", "second"}) {
+    Hvd::OpenAuditLog(Hvd::kAuditLogFile, Hvd::kAuditLogName);
+    AutoRelease<CitI::IInterface> dumper, again;
+    ASSERT_EQ(Hvd::FindNamedObject("pr_audit", dumper.Receive()), kSuccess);
+    Hvd::OpenAuditLog(Hvd::kAuditLogFile, Hvd::kAuditLogName);
+    EXPECT_TRUE(Hvd::FindNamedObject("pr_audit", again.Receive()) == kSuccess && again.Get() == dumper.Get());
+    Hvd::DumpNote("pr_audit", note);
+    Hvd::CloseAuditLog(Hvd::kAuditLogName);
+    EXPECT_EQ(Hvd::FindNamedObject("pr_audit", again.ReleaseAndReceive()), kFailure);
+  }
+  const std::string log = ReadAll(m_dir + "/pr_audit.xml");
+  EXPECT_TRUE(log.rfind("<Dumper ><note ", 0) == 0 && log.find("</Dumper>\n<Dumper ><note ") != std::string::npos &&
+              log.find("\"first\"") < log.find("\"second\"") && log.size() - log.rfind("</Dumper>\n") == 10)
+      << log;
+
+  AutoRelease<Hvd::IProject> other(new testing_support::FakeProject);
+  std::ignore = Hvd::RegisterNamedObject(Hvd::GetNamedObjectRegistryCLSID(), "pr_audit", other.Get(), true);
+  Hvd::OpenAuditLog(Hvd::kAuditLogFile, Hvd::kAuditLogName);
+  Hvd::CloseAuditLog(Hvd::kAuditLogName);
+  AutoRelease<CitI::IInterface> left;
+  EXPECT_EQ(Hvd::FindNamedObject("pr_audit", left.Receive()), kFailure);
+}
+
+// The argument is one word whatever it holds, and the object comes last.
+TEST_F(RoutinesTest, TclProceduresGetTheirArgumentAsOneWordAndTheObjectLast) {
+  Tcl("proc ::shape {args} {set ::shape $args; return [llength $args]}");
+  AutoRelease<Hvd::IProject> object(new testing_support::FakeProject);
+  String result("stale");
+  EXPECT_TRUE(Hvd::RunTclProcWithObject("::shape", nullptr, nullptr, 0, &result) == kSuccess && result == "0");
+  const char* argument = "a} [set ::pwned 1] {b $x \"";
+  EXPECT_TRUE(Hvd::RunTclProcWithObject("::shape", argument, object.Get(), 0, &result) == kSuccess && result == "2");
+  EXPECT_EQ(Tcl("lindex $::shape 0"), argument);
+  EXPECT_TRUE(Tcl("lindex $::shape 1") == Tcl("set ::piThisInterface") && !Tcl("set ::piThisInterface").empty());
+  EXPECT_EQ(Tcl("info exists ::pwned"), "0");
+  EXPECT_TRUE(Hvd::RunTclProcWithObject("::nosuchproc", nullptr, nullptr, 0, &result) == kFailure &&
+              result == "invalid command name \"::nosuchproc\"");
+  EXPECT_EQ(Hvd::RunTclProcWithObject(nullptr, argument, nullptr, 0, nullptr), kFailure);
+}
+
+// Lookups that find nothing answer empty; without the components they reach, too.
+TEST_F(RoutinesTest, LookupsAnswerEmptyWithoutWhatTheyReach) {
+  AutoRelease<Hvd::IProject> project(new testing_support::FakeProject);
+  AutoRelease<CitI::IInterface> registry = Hvd::GetNamedObjectRegistryCLSID();
+  EXPECT_TRUE(Hvd::IsChildProject(registry, "OperationGate", project.Get()));
+  EXPECT_FALSE(Hvd::IsChildProject(registry, "Unregistered", project.Get()) ||
+               Hvd::IsChildProject(registry, "OperationGate", nullptr) ||
+               Hvd::IsChildProject(nullptr, "OperationGate", project.Get()));
+  EXPECT_EQ(Hvd::GetProjectPropertyValue(nullptr, "PROP_DevFamily"), "");
+  EXPECT_EQ(Hvd::GetProjectPropertyValue(project.Get(), "PROP_DevFamily"), "") << "a project without a design";
+  auto* const mark = reinterpret_cast<Hvd::IFile*>(&project);
+  Hvd::IFile* untouched = mark;
+  EXPECT_TRUE(!Hvd::FindProjectFileOfType("FILE_ZMR", nullptr, &untouched) && untouched == mark);
+  EXPECT_TRUE(Hvd::GetDeviceStore());
+  EXPECT_EQ(Hvd::CleanUpConfigurationProjects(), kSuccess) << "a helper without a configuration manager";
+  CitP::Factory::Shutdown();
+  EXPECT_TRUE(!Hvd::GetDeviceStore() && Hvd::CleanUpConfigurationProjects() == kFailure);
+}
+
+}  // namespace
