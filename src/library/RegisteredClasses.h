@@ -20,7 +20,7 @@
 #include "pr/CPRModuleAutonym.h"
 #include "project/CDirectoryProjectBundle.h"
 #include "project/CProjRefUtils.h"
-#include "project/CProject.h"
+#include "project/project/CProject.h"
 #include "project/CProjectAutonym.h"
 #include "project/CProjectReference.h"
 #include "projectfiles/CProjectInfo.h"

@@ -12,7 +12,7 @@
 #include "Hvd/EventIds.h"
 #include "Port/MsgMan.h"
 #include "Prjrep/StandIns.h"
-#include "project/CProject.h"
+#include "project/project/CProject.h"
 #include "project/ProjectFakes.h"
 
 namespace {

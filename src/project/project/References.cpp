@@ -1,7 +1,7 @@
 // The project's references to other projects.
 
 #include "core/Diagnostics.h"
-#include "project/CProject.h"
+#include "project/project/CProject.h"
 
 namespace Hvd {
 

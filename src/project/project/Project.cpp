@@ -8,7 +8,7 @@
 #include "Port/Version.h"
 #include "Prjrep/ClassIds.h"
 #include "core/Diagnostics.h"
-#include "project/CProject.h"
+#include "project/project/CProject.h"
 #include "project/IpcConnection.h"
 #include "utils/DmUtils.h"
 #include "utils/PropertyAccessor.h"

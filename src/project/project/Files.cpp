@@ -12,7 +12,7 @@
 #include "Prjrep/IFileNameHelper.h"
 #include "childproject/ChildProjectHelp.h"
 #include "core/Diagnostics.h"
-#include "project/CProject.h"
+#include "project/project/CProject.h"
 #include "utils/DmUtils.h"
 #include "utils/InterpHelp.h"
 

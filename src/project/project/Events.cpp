@@ -4,7 +4,7 @@
 #include "Hvd/EventIds.h"
 #include "childproject/ChildProjectHelp.h"
 #include "core/Diagnostics.h"
-#include "project/CProject.h"
+#include "project/project/CProject.h"
 #include "project/IpcConnection.h"
 #include "utils/DmUtils.h"
 
