@@ -19,4 +19,15 @@ class ICompAdmin : public CitI::IInterface {
   virtual Hvd::Status Teardown() = 0;
 };
 
+// Brings what an object keeps in line with the definition data after the data changed.
+class IReconcileToDefData : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{D36003BA-B58B-4d18-BBDE-EAD221F17817}")
+
+  // Adds what the current definitions call for.
+  virtual Hvd::Status Reconcile() = 0;
+  // Drops what stands on definitions that became obsolete.
+  virtual Hvd::Status RemoveObsolete(CitI::IInterface* context) = 0;
+};
+
 }  // namespace Hvd

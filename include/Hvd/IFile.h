@@ -6,7 +6,9 @@
 #include "CitI/IInterface.h"
 #include "Hvd/IFileType.h"
 #include "Hvd/Status.h"
+#include "Port/StringBase.h"
 #include "Prjrep/IAutonym.h"
+#include "Prjrep/IStringSet.h"
 
 namespace Hvd {
 
@@ -52,6 +54,31 @@ class IOriginatorRef : public CitI::IInterface {
   // (done when none is); 0 when `object` has no path.
   virtual Hvd::Status FindOriginator(CitI::IInterface* object, Prjrep::IAutonymIterator** at) = 0;
   virtual Hvd::Status GetOriginators(Prjrep::IAutonymSet** originators) = 0;
+};
+
+// The view classes a file belongs to, one bit each; views test them to decide whether they
+// take the file.
+class IViewClassAssociation : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{ae921b97-2ab6-4e7f-9c2f-0f646807f75d}")
+
+  // The class is taken modulo 32.
+  virtual Hvd::Status SetBit(std::uint32_t viewClass) = 0;
+  virtual Hvd::Status ClearBit(std::uint32_t viewClass) = 0;
+  // The mask reads as a signed number, so class 31 never tests as set.
+  virtual bool TestBit(std::uint32_t viewClass) = 0;
+};
+
+// The places in the design graph (instance paths) that a file's units stand at, each once.
+class IDesignGraphLocatorSet : public Prjrep::TISet<Port::StringBase<char>, Prjrep::IStringIterator> {
+ public:
+  CITI_DECLARE_IID("{F1107372-2895-44b6-9D1B-31CB64ED63BB}")
+
+  using TISet::Remove;
+  // Removes the locator equal to `locator`; an empty one is refused.
+  virtual Hvd::Status Remove(const Port::StringBase<char>& locator) = 0;
+  // Clears `found` first; an empty locator is refused.
+  virtual Hvd::Status Contains(const Port::StringBase<char>& locator, bool* found) = 0;
 };
 
 }  // namespace Hvd

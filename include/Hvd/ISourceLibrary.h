@@ -1,6 +1,8 @@
 #pragma once
 // Source libraries and the project's library manager.
 
+#include <cstdint>
+
 #include "CitI/IInterface.h"
 #include "Hvd/IFileType.h"
 #include "Hvd/IHdlFile.h"
@@ -17,12 +19,35 @@ class ISourceLibrary : public CitI::IInterface {
   virtual Hvd::Status IsFileTypeValidForLibrary(IFileType* type, bool* valid) = 0;
   // Takes the file (or the file an IFileCompReference refers to); 1 at once when it is there.
   virtual Hvd::Status AddFileToLibrary(IHdlFile* file) = 0;
+  // Drops the file and tells it so; 1 when it was not there. The file is never listed
+  // afterwards, whatever else fails, so a file may call this while it is torn down.
   virtual Hvd::Status RemoveFileFromLibrary(IHdlFile* file) = 0;
+};
+
+// What the library's members and its manager use, without checks or events.
+class ISourceLibraryInternal : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{1848A991-8023-41fa-8B23-514CD44EA8E8}")
+
+  // Forgets every member without telling them.
+  virtual Hvd::Status ClearFiles() = 0;
+  // Forgets the file that `file` (any of its interfaces) is; 1 also when it was not listed.
+  virtual Hvd::Status DropFile(CitI::IInterface* file) = 0;
+  // Sets the library type (1 mixed, 2 Verilog, 3 VHDL) and with it the file types the
+  // library accepts; 0 for any other type, which then accepts none. For a library made by
+  // class id, whose type is not known at creation.
+  virtual Hvd::Status SetLibraryType(std::int32_t type) = 0;
 };
 
 class ISourceLibraryIterator : public Prjrep::TIIterator<ISourceLibrary*> {
  public:
   CITI_DECLARE_IID("{D4B8803A-BC40-401D-B962-AB7C67AADBC0}")
+};
+
+// Libraries kept by name: Add takes the key from the library's name.
+class ISourceLibrarySet : public Prjrep::TISet<ISourceLibrary*, ISourceLibraryIterator> {
+ public:
+  CITI_DECLARE_IID("{D481268A-E3D5-4ce2-8A2E-420A5F5AA2F9}")
 };
 
 // Answered by the project.
@@ -31,6 +56,7 @@ class ISourceLibraryManager : public CitI::IInterface {
   CITI_DECLARE_IID("{8E35DC55-749A-4ef5-AC1A-99184459E548}")
 
   virtual Hvd::Status CreateSourceLibrary(const Port::StringBase<char>& name, ISourceLibrary** library) = 0;
+  // Removes the library the iterator stands on; its files move to "work".
   virtual Hvd::Status RemoveSourceLibrary(ISourceLibraryIterator* at) = 0;
   // A new iterator over the libraries in name order, with one reference.
   virtual Hvd::Status GetSourceLibraries(ISourceLibraryIterator** libraries) = 0;

@@ -17,6 +17,12 @@ class IViewIterator : public Prjrep::TIIterator<IView*> {
   CITI_DECLARE_IID("{1362B6DE-02C2-450c-A0AC-815271E19031}")
 };
 
+// Views in the order they were added, such as the views that hold a file.
+class IViewSet : public Prjrep::TISet<IView*, IViewIterator> {
+ public:
+  CITI_DECLARE_IID("{0E00E7EA-13A0-41b2-9201-3CD51B5B8CAE}")
+};
+
 // Answered by the design.
 class IViewManager : public CitI::IInterface {
  public:

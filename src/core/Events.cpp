@@ -5,7 +5,9 @@
 
 namespace Prjrep {
 
-CEventSenderHelper::~CEventSenderHelper() {
+CEventSenderHelper::~CEventSenderHelper() { RemoveAllReceivers(); }
+
+void CEventSenderHelper::RemoveAllReceivers() {
   m_destroying = true;
   for (std::size_t i = 0; i < m_receivers.Length(); ++i) {
     if (IEventReceiver* receiver = m_receivers.At(i)) std::ignore = RemoveReceiver(receiver);

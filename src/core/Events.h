@@ -180,6 +180,9 @@ class CEventSenderHelper final : public IEventSender {
   Hvd::Status Purge() override;
 
   std::size_t ReceiverCount() const { return m_receivers.Count(); }
+  // Lets go of every receiver, as a component's teardown does; no receiver can be added
+  // meanwhile.
+  void RemoveAllReceivers();
 
  private:
   CitI::IInterface* m_owner;

@@ -125,6 +125,8 @@ class TSetHelper : public ISet {
     return m_owner != nullptr ? m_owner->QueryInterface(iid) : nullptr;
   }
 
+  // A set interface may add removals of its own (by value); they stay visible beside this one.
+  using ISet::Remove;
   // Removes the element under `iterator`, which must be a live iterator of this very set;
   // the iterator takes the position that Erase leaves.
   Hvd::Status Remove(IIterator* iterator) override {

@@ -2,6 +2,9 @@
 
 #include <vector>
 
+#include "Hvd/ICompAdmin.h"
+#include "Hvd/IDefData.h"
+
 namespace Hvd {
 
 CTransformBindingSet::CTransformBindingSet(CitI::IInterface* owner, bool isFirstSide) : m_isFirstSide(isFirstSide) {
@@ -59,6 +62,55 @@ Hvd::Status CTransformBindingSet::OnBindingRemoved(ITransformBindingInstance* bi
     CitI::IInterface* object = it->Current();
     if (object != nullptr && object->QueryInterface(CitI::IInterface::GetIID()) == ownerRoot) {
       return objects->Remove(it);
+    }
+  }
+  return kSuccess;
+}
+
+namespace {
+
+// Runs `admin` on every binding of the set that answers ICompAdmin; folds as described in the
+// header.
+template <class Admin>
+Hvd::Status ForEachAdmin(CTransformBindingSet* set, Admin admin) {
+  if (set == nullptr) return kSuccess;
+  Prjrep::AutoRelease<ITransformBindingInstanceIterator> it;
+  if (set->GetIterator(it.Receive()) != kSuccess || it.Get() == nullptr) return kSuccess;
+  Hvd::Status result = kSuccess;
+  for (; !it->IsDone(); std::ignore = it->Next()) {
+    Prjrep::AutoCast<ICompAdmin> member(it->Current());
+    const Hvd::Status status = member ? admin(member.Get()) : kMissingInterface;
+    if (result == kSuccess) result = status;
+  }
+  return result;
+}
+
+}  // namespace
+
+Hvd::Status InitializeComponentsAfterLoad(CTransformBindingSet* set, CitI::IInterface* context) {
+  if (context == nullptr) return kBadParameters;
+  CitI::IInterface* owner = set != nullptr ? set->Owner() : nullptr;
+  return ForEachAdmin(set, [owner](ICompAdmin* member) { return member->InitializeAfterLoad(owner); });
+}
+
+Hvd::Status RegisterComponentsForNotifications(CTransformBindingSet* set) {
+  return ForEachAdmin(set, [](ICompAdmin* member) { return member->RegisterForNotifications(); });
+}
+
+Hvd::Status RemoveObsoleteComponents(CTransformBindingSet* set) {
+  if (set == nullptr) return kSuccess;
+  Prjrep::AutoRelease<ITransformBindingInstanceIterator> it;
+  if (set->GetIterator(it.Receive()) != kSuccess || it.Get() == nullptr) return kSuccess;
+  while (!it->IsDone()) {
+    ITransformBindingInstance* binding = it->Current();
+    Prjrep::AutoRelease<CitI::IInterface> definition;
+    if (binding != nullptr) std::ignore = binding->GetDefinition(definition.Receive());
+    Prjrep::AutoCast<IDefDataObsolete> test(definition.Get());
+    bool obsolete = false;
+    if (test && test->IsObsolete(&obsolete) == kSuccess && obsolete) {
+      std::ignore = set->Remove(it);  // leaves the iterator on the next binding
+    } else {
+      std::ignore = it->Next();
     }
   }
   return kSuccess;

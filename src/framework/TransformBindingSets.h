@@ -35,6 +35,7 @@ class CTransformBindingSet final
   virtual Hvd::Status OnBindingRemoved(ITransformBindingInstance* binding);
 
   bool IsFirstSide() const noexcept { return m_isFirstSide; }
+  CitI::IInterface* Owner() const noexcept { return m_owner; }
 
  private:
   // The binding's objects on this set's side, with one reference.
@@ -42,6 +43,15 @@ class CTransformBindingSet final
 
   bool m_isFirstSide;
 };
+
+// Component administration over the bindings of a set: each binding that answers ICompAdmin
+// is set up after a load with the set's owner, or registered for notifications. A binding
+// without ICompAdmin counts as kMissingInterface; every binding is visited, and the first
+// result other than 1 is the answer. A null context is refused even for an empty set.
+Hvd::Status InitializeComponentsAfterLoad(CTransformBindingSet* set, CitI::IInterface* context);
+Hvd::Status RegisterComponentsForNotifications(CTransformBindingSet* set);
+// Takes out of the set every binding whose definition is obsolete.
+Hvd::Status RemoveObsoleteComponents(CTransformBindingSet* set);
 
 // Gives component `T` its two binding sets, made when the component is built.
 template <class T>

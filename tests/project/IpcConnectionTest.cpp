@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
-#include <tuple>
-#include <utility>
 #include <vector>
 
 #include "CitP/Factory.h"
@@ -18,147 +15,100 @@ namespace {
 using Hvd::kFailure, Hvd::kSuccess, Hvd::Status;
 using Hvd::Ipc::IAddSource, Hvd::Ipc::IConnectionManager, Hvd::Ipc::IShutDown;
 using ManagerPtr = Prjrep::AutoPtr<IConnectionManager>;
+using Calls = std::vector<std::string>;
 
-std::vector<std::string> g_calls;  // what the managers were asked, in order
-int g_alive = 0;                   // fakes not yet destroyed
+Calls g_calls;                                           // what the managers were asked, in order
+int g_alive = 0;                                         // fakes not yet destroyed
+const std::string kStart = "start 7 pipe:designs 30 5";  // the values the manager gives itself
 
-int Starts() { return static_cast<int>(std::count(g_calls.begin(), g_calls.end(), "start 7 pipe:designs 30 5")); }
-
-// Counts itself among the living fakes.
-struct CAlive {
-  CAlive() { ++g_alive; }
-  ~CAlive() { --g_alive; }
-};
-
-class CFakeManager : public Hvd::TComponent<CFakeManager, IConnectionManager> {
- public:
-  static const Port::XUID& GetCLSID() { return Hvd::Ipc::ConnectionManagerClassId(); }
-  auto QueryTable() {
-    return Hvd::Table(Hvd::Row<IConnectionManager>(this), Hvd::Row<Prjrep::IEventSender>(&m_sender),
-                      Hvd::Row<CitI::IInterface>(this), Hvd::Row<Prjrep::IRefCount>(&m_refCount));
-  }
-  Status AddAddSource(IAddSource* handler) override {
-    m_addSource = handler;
-    return Log("add-source");
-  }
-  Status GetChannel(std::int32_t* channel) override { return Log("channel", *channel = 7); }
-  Status GetAddress(Port::StringBase<char>* address) override { return Log("address", *address = "pipe:designs"); }
-  Status GetTimeout(std::int32_t* timeout) override { return Log("timeout", *timeout = 30); }
-  Status GetFlags(std::int32_t* flags) override { return Log("flags", *flags = 5); }
-  Status Start(std::int32_t channel, const Port::StringBase<char>& address, std::int32_t timeout,
-               std::int32_t flags) override {
-    return Log("start " + std::to_string(channel) + " " + address.str() + " " + std::to_string(timeout) + " " +
-               std::to_string(flags));
-  }
-  Status ShutDown(IShutDown* request, std::int32_t* result) override {
-    std::ignore = Log("shut-down " + std::to_string(request != nullptr) + " " + std::to_string(*result));
-    return Hvd::kNotSetUp;  // any answer but the success one, to see that it is passed on
-  }
-
- private:
-  // Records the call; the values it gave are set in the arguments.
-  template <class... Given>
-  static Status Log(std::string call, const Given&...) {
-    g_calls.push_back(std::move(call));
-    return kSuccess;
-  }
-  CAlive m_alive;
-  Prjrep::CEventSenderHelper m_sender{this};
-  Prjrep::AutoPtr<IAddSource> m_addSource;
-  Prjrep::TRefCountHelper<CFakeManager> m_refCount{this};
-};
-
-// A counted component answering `I` only, made under class id `Id()`.
-template <class I, const Port::XUID& (*Id)()>
-class CFakeComponent : public Hvd::TComponent<CFakeComponent<I, Id>, I> {
- public:
+// A counted component made under class id `Id()`, answering `I` and an event sender.
+template <class Derived, class I, const Port::XUID& (*Id)()>
+struct CFake : Hvd::TComponent<Derived, I> {
   static const Port::XUID& GetCLSID() { return Id(); }
+  CFake() { ++g_alive; }
+  ~CFake() override { --g_alive; }
   auto QueryTable() {
-    return Hvd::Table(Hvd::Row<I>(this), Hvd::Row<CitI::IInterface>(this), Hvd::Row<Prjrep::IRefCount>(&m_refCount));
+    return Hvd::Table(Hvd::Row<I>(this), Hvd::Row<Prjrep::IEventSender>(&m_sender), Hvd::Row<CitI::IInterface>(this),
+                      Hvd::Row<Prjrep::IRefCount>(&m_refCount));
   }
-
- private:
-  CAlive m_alive;
-  Prjrep::TRefCountHelper<CFakeComponent> m_refCount{this};
+  Prjrep::CEventSenderHelper m_sender{this};
+  Prjrep::TRefCountHelper<CFake> m_refCount{this};
 };
+template <class I, const Port::XUID& (*Id)()>
+struct CFakeComponent : CFake<CFakeComponent<I, Id>, I, Id> {};
 using CFakeAddSource = CFakeComponent<IAddSource, Hvd::Ipc::AddSourceClassId>;
 using CFakeShutDown = CFakeComponent<IShutDown, Hvd::Ipc::ShutDownClassId>;
-// Registered under the manager's class id, but no connection manager.
 using CNotAManager = CFakeComponent<IAddSource, Hvd::Ipc::ConnectionManagerClassId>;
 
-using Receiver = Prjrep::TEventReceiverHelper<void>;
+// Answers a shut-down with anything but success, to see that the answer is passed on.
+struct CFakeManager : CFake<CFakeManager, IConnectionManager, Hvd::Ipc::ConnectionManagerClassId> {
+  Status AddAddSource(IAddSource* handler) override {
+    m_addSource = handler;
+    g_calls.push_back("add-source");
+    return kSuccess;
+  }
+  Status GetChannel(std::int32_t* channel) override { return *channel = 7, kSuccess; }
+  Status GetAddress(Port::StringBase<char>* address) override { return *address = "pipe:designs", kSuccess; }
+  Status GetTimeout(std::int32_t* timeout) override { return *timeout = 30, kSuccess; }
+  Status GetFlags(std::int32_t* flags) override { return *flags = 5, kSuccess; }
+  Status Start(std::int32_t channel, const Port::StringBase<char>& address, std::int32_t timeout,
+               std::int32_t flags) override {
+    g_calls.push_back("start " + std::to_string(channel) + " " + address.str() + " " + std::to_string(timeout) + " " +
+                      std::to_string(flags));
+    return kSuccess;
+  }
+  Status ShutDown(IShutDown* request, std::int32_t* result) override {
+    g_calls.push_back("shut-down " + std::to_string(request != nullptr) + " " + std::to_string(*result));
+    return Hvd::kNotSetUp;
+  }
+  Prjrep::AutoPtr<IAddSource> m_addSource;
+};
 
 class IpcConnectionTest : public ::testing::Test {
  protected:
-  void SetUp() override { g_calls.clear(); }
   void TearDown() override {
+    g_calls.clear();
     Hvd::DrainConnectionManagerPool();
     CitP::Factory::Shutdown();
     EXPECT_EQ(g_alive, 0) << "every fake given up";
   }
+  Prjrep::TEventReceiverHelper<void> m_receiver;
 };
 
-TEST_F(IpcConnectionTest, MissingComponentsLeaveNoOrAPartialConnection) {
-  Receiver receiver;
-  EXPECT_FALSE(Hvd::ObtainConnectionManager(&receiver));
+// Each missing component leaves out its own step only; what was made is given up again.
+TEST_F(IpcConnectionTest, NewManagersAreSetUpStartedAndShutDownWithTheComponentsThere) {
+  EXPECT_FALSE(Hvd::ObtainConnectionManager(&m_receiver));
+  Hvd::RegisterFactoriesOf<CNotAManager>();
+  EXPECT_FALSE(Hvd::ObtainConnectionManager(&m_receiver));
   EXPECT_EQ(Hvd::ShutDownConnectionManager(nullptr), kFailure);
 
-  Hvd::RegisterFactoriesOf<CNotAManager>();
-  EXPECT_FALSE(Hvd::ObtainConnectionManager(&receiver));
-  EXPECT_EQ(g_alive, 0) << "what was made is given up again";
-
-  // Without add-source handler and shut-down request: still started, but cannot be shut down.
   Hvd::RegisterFactoriesOf<CFakeManager>();
-  ManagerPtr manager = Hvd::ObtainConnectionManager(nullptr);
-  ASSERT_TRUE(manager);
-  EXPECT_EQ(g_calls, (std::vector<std::string>{"channel", "address", "timeout", "flags", "start 7 pipe:designs 30 5"}));
-  EXPECT_EQ(Hvd::ShutDownConnectionManager(manager), kFailure);
-  EXPECT_EQ(g_calls.size(), 5u) << "the manager is not asked to shut down";
-}
-
-TEST_F(IpcConnectionTest, NewManagerIsSetUpStartedAndShutDown) {
-  Hvd::RegisterFactoriesOf<CFakeManager, CFakeAddSource, CFakeShutDown>();
-  Receiver receiver;
-  ManagerPtr manager = Hvd::ObtainConnectionManager(&receiver);
-  ASSERT_TRUE(manager);
-  EXPECT_EQ(g_calls, (std::vector<std::string>{"add-source", "channel", "address", "timeout", "flags",
-                                               "start 7 pipe:designs 30 5"}));
-  EXPECT_EQ(receiver.SenderCount(), 1u) << "registered with the manager's event sender";
-
-  g_calls.clear();
+  ManagerPtr bare = Hvd::ObtainConnectionManager(nullptr);
+  EXPECT_EQ(Hvd::ShutDownConnectionManager(bare), kFailure) << "no shut-down request";
+  Hvd::RegisterFactoriesOf<CFakeAddSource, CFakeShutDown>();
+  ManagerPtr manager = Hvd::ObtainConnectionManager(&m_receiver);
+  EXPECT_EQ(m_receiver.SenderCount(), 1u) << "registered with the manager's event sender";
   EXPECT_EQ(Hvd::ShutDownConnectionManager(manager), Hvd::kNotSetUp) << "the manager's own answer";
-  EXPECT_EQ(g_calls, (std::vector<std::string>{"shut-down 1 0"}));
-  EXPECT_EQ(g_alive, 2) << "the request is given up, the manager keeps its handler";
+  EXPECT_EQ(g_calls, (Calls{kStart, "add-source", kStart, "shut-down 1 0"}));
+  EXPECT_EQ(g_alive, 3) << "both managers and the handler kept, the request given up";
 }
 
+// A pooled manager is handed out as it is: not started again, no receiver registered.
 TEST_F(IpcConnectionTest, ReturnedManagersAreHandedOutAgainLastFirst) {
   Hvd::RegisterFactoriesOf<CFakeManager>();
-  ManagerPtr first = Hvd::ObtainConnectionManager(nullptr);
-  IConnectionManager* const firstObject = first.Get();
-  Hvd::ReturnConnectionManager(first);
-  EXPECT_FALSE(first);
-  EXPECT_EQ(g_alive, 1) << "the pool keeps it";
-  ManagerPtr none;
-  Hvd::ReturnConnectionManager(none);  // pools nothing
+  ManagerPtr first = Hvd::ObtainConnectionManager(nullptr), second = Hvd::ObtainConnectionManager(nullptr), none;
+  IConnectionManager* const pooled[] = {first.Get(), second.Get()};
+  for (ManagerPtr* manager : {&first, &none, &second}) Hvd::ReturnConnectionManager(*manager);  // none pools nothing
+  EXPECT_TRUE(!first && !second && g_alive == 2) << "the pool keeps them";
 
-  Receiver receiver;
-  ManagerPtr again = Hvd::ObtainConnectionManager(&receiver);
-  EXPECT_EQ(again.Get(), firstObject);
-  EXPECT_EQ(Starts(), 1) << "no second start";
-  EXPECT_EQ(receiver.SenderCount(), 0u) << "nothing else is done to a pooled manager";
-
-  ManagerPtr second = Hvd::ObtainConnectionManager(nullptr);  // the pool is empty again
-  ASSERT_TRUE(second);
-  EXPECT_NE(second.Get(), firstObject);
-  EXPECT_EQ(Starts(), 2);
-  IConnectionManager* const secondObject = second.Get();
-  Hvd::ReturnConnectionManager(again);
-  Hvd::ReturnConnectionManager(second);
-  ManagerPtr last = Hvd::ObtainConnectionManager(nullptr);
-  EXPECT_EQ(last.Get(), secondObject);
-
+  ManagerPtr last = Hvd::ObtainConnectionManager(nullptr), earlier = Hvd::ObtainConnectionManager(&m_receiver);
+  ManagerPtr fresh = Hvd::ObtainConnectionManager(nullptr);  // the pool is empty again
+  EXPECT_TRUE(last.Get() == pooled[1] && earlier.Get() == pooled[0] && fresh);
+  EXPECT_EQ(g_calls, (Calls{kStart, kStart, kStart}));
+  EXPECT_EQ(m_receiver.SenderCount(), 0u);
+  Hvd::ReturnConnectionManager(last);
   Hvd::DrainConnectionManagerPool();
-  EXPECT_EQ(g_alive, 1) << "only the manager still held is left";
+  EXPECT_EQ(g_alive, 2) << "only the managers still held are left";
 }
 
 }  // namespace

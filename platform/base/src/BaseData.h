@@ -43,7 +43,8 @@ struct DefinitionData {
   Names allowed;
   Names dependsOn;
   Names extensions;
-  std::string key;  // of a file type: the word a project file's generator looks it up by; empty: none
+  std::string key;     // of a file type: the word a project file's generator looks it up by; empty: none
+  std::string plugIn;  // of a file type: the key of its parser's configuration; empty: none
   Names unitTypes;
   std::string branch, subBranch;  // of a view type: the words that its views take
   std::string from, to;           // of a transform: the view types it leads from and to
@@ -62,9 +63,15 @@ struct FamilyData {
   std::vector<DeviceData> devices;
 };
 
+// A parser plug-in's configuration, under the key that file types name.
+struct PlugInData {
+  std::string key, config;
+};
+
 struct Data {
   std::vector<DefinitionData> definitions;  // in document order
   std::vector<FamilyData> families;
+  std::vector<PlugInData> plugIns;
   bool loaded = false;
 };
 
@@ -153,8 +160,16 @@ class CDefinition final : public TComponent<CDefinition> {
     Status GetInputTypes(IDefDataIdIterator** types) override;
     Status GetOutputTypes(IDefDataIdIterator** types) override;
   } m_XITransformDefinition{this};
+  struct XIFileType : TNested<CDefinition, IFileType> {
+    using TNested::TNested;
+    Status GetDesignUnitTypeIds(IDefDataIdIterator** ids) override;
+    Status GetPlugInKey(Text* key) override {
+      if (key == nullptr) return kFailure;
+      *key = Text(This().m_data.plugIn);
+      return kSuccess;
+    }
+  } m_XIFileType{this};
   TNested<CDefinition, IViewType> m_XIViewType{this};
-  TNested<CDefinition, IFileType> m_XIFileType{this};
   TNested<CDefinition, IDesignUnitType> m_XIDesignUnitType{this};
   TImmortalCount<CDefinition> m_count{this};
   const DefinitionData& m_data;

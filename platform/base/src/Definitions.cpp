@@ -63,8 +63,14 @@ void Read(const X::DOMElement& root, Data& data) {
       DefinitionData d = Named(Kind::kFile, e);
       d.extensions = Words(Attr(e, u"extensions"));
       d.key = Attr(e, u"key");
+      d.plugIn = Attr(e, u"plugIn");
       d.unitTypes = NamesOf(e, u"unitType");
       defs.push_back(std::move(d));
+    });
+  });
+  ForEach(root, u"plugIns", [&](const X::DOMElement& list) {
+    ForEach(list, u"plugIn", [&](const X::DOMElement& e) {
+      data.plugIns.push_back({Attr(e, u"key"), Attr(e, u"config")});
     });
   });
   ForEach(root, u"designUnitTypes", [&](const X::DOMElement& list) {

@@ -41,9 +41,33 @@ class CStringList final
   Prjrep::TRefCountHelper<CStringList> m_count{this};
 };
 
+// One parser configuration of the data; it lives as long as the process.
+class CPlugInConfig final : public TComponent<CPlugInConfig> {
+ public:
+  explicit CPlugInConfig(std::string config) : m_config(std::move(config)) {}
+
+  auto QueryTable() {
+    return Table(Row<IPlugInConfig>(&m_XIPlugInConfig), Row<Prjrep::IRefCount>(&m_count),
+                 Row<Prjrep::IRefCountV1>(&m_count), Row<CitI::IInterface>(this));
+  }
+
+ private:
+  struct XIPlugInConfig : TNested<CPlugInConfig, IPlugInConfig> {
+    using TNested::TNested;
+    Status GetConfigString(Text* text) override {
+      if (text == nullptr) return kFailure;
+      *text = Text(This().m_config);
+      return kSuccess;
+    }
+  } m_XIPlugInConfig{this};
+  TImmortalCount<CPlugInConfig> m_count{this};
+  std::string m_config;
+};
+
 class CDataStore final : public TComponent<CDataStore> {
  public:
   explicit CDataStore(const Data& data) {
+    for (const PlugInData& p : data.plugIns) m_plugIns.try_emplace(p.key, std::make_unique<CPlugInConfig>(p.config));
     for (const DefinitionData& d : data.definitions) {
       auto [at, added] = m_byName.try_emplace(d.name, nullptr);
       if (!added) continue;  // the first definition of a name wins
@@ -61,6 +85,7 @@ class CDataStore final : public TComponent<CDataStore> {
     return Table(Row<IDataStore>(&m_XIDataStore), Row<IPropertyTemplateStore>(&m_XIPropertyTemplateStore),
                  Row<IFamilyTemplates>(&m_XIFamilyTemplates),
                  Row<IDesignPlatformTypeStore>(&m_XIDesignPlatformTypeStore), Row<IFileTypeStore>(&m_XIFileTypeStore),
+                 Row<IDesignUnitTypeStore>(&m_XIDesignUnitTypeStore), Row<IPlugInConfigStore>(&m_XIPlugInConfigStore),
                  Row<Prjrep::IRefCount>(&m_count), Row<Prjrep::IRefCountV1>(&m_count), Row<CitI::IInterface>(this));
   }
 
@@ -117,6 +142,28 @@ class CDataStore final : public TComponent<CDataStore> {
     }
   } m_XIFileTypeStore{this};
 
+  struct XIDesignUnitTypeStore : TNested<CDataStore, IDesignUnitTypeStore> {
+    using TNested::TNested;
+    Status GetDesignUnitType(IDefDataId* id, IDesignUnitType** type) override {
+      Prjrep::AutoOut<IDesignUnitType> result(type);
+      Text name;
+      if (type == nullptr || id == nullptr || id->GetDefDataIdName(&name) != kSuccess) return kFailure;
+      CDefinition* found = This().Find(name.str());
+      if (found == nullptr || found->Data().kind != Kind::kDesignUnit) return kFailure;
+      return result.Assign(found);
+    }
+  } m_XIDesignUnitTypeStore{this};
+
+  struct XIPlugInConfigStore : TNested<CDataStore, IPlugInConfigStore> {
+    using TNested::TNested;
+    Status GetPlugInConfig(const Text& key, IPlugInConfig** config) override {
+      Prjrep::AutoOut<IPlugInConfig> result(config);
+      const auto found = This().m_plugIns.find(key.str());
+      if (config == nullptr || found == This().m_plugIns.end()) return kFailure;
+      return result.Assign(found->second.get());
+    }
+  } m_XIPlugInConfigStore{this};
+
   using FileTypeIndex = std::map<std::string, CDefinition*, std::less<>>;
   static CDefinition* Lookup(const FileTypeIndex& index, std::string_view word) {
     const auto found = index.find(word);
@@ -131,6 +178,7 @@ class CDataStore final : public TComponent<CDataStore> {
   TImmortalCount<CDataStore> m_count{this};
   std::map<std::string, std::unique_ptr<CDefinition>, std::less<>> m_byName;
   FileTypeIndex m_fileTypesByExtension, m_fileTypesByKey;
+  std::map<std::string, std::unique_ptr<CPlugInConfig>, std::less<>> m_plugIns;
   std::vector<CDefinition*> m_properties;             // in document order
   std::vector<IDesignPlatformType*> m_platformTypes;  // in document order
 };
@@ -297,6 +345,10 @@ Status HandOutIds(const Names& names, IDefDataIdIterator** out) {
 }
 
 }  // namespace
+
+Status CDefinition::XIFileType::GetDesignUnitTypeIds(IDefDataIdIterator** ids) {
+  return HandOutIds(This().m_data.unitTypes, ids);
+}
 
 Status CDefinition::XIPropertyTemplate::GetDependencies(IDefDataIdIterator** dependencies) {
   return HandOutIds(This().m_data.dependsOn, dependencies);

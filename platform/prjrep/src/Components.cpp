@@ -12,6 +12,7 @@ void RegisterComponents() {
   standins::RegisterAutonyms();
   standins::RegisterRelayAndAttachment();
   standins::RegisterFileNameHelper();
+  standins::RegisterStringSet();
   standins::RegisterSharedOperationGate();
 }
 

@@ -15,6 +15,7 @@ void RegisterOperationGate();
 void RegisterAutonyms();
 void RegisterRelayAndAttachment();
 void RegisterFileNameHelper();
+void RegisterStringSet();
 // Puts one operation gate into the registry under "OperationGate" unless one is there;
 // needs the registry's and the gate's factories.
 void RegisterSharedOperationGate();

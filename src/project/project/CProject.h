@@ -32,7 +32,7 @@
 #include "core/Names.h"
 #include "core/RefCount.h"
 #include "core/Sets.h"
-#include "files/SourceLibraryManagerHelper.h"
+#include "files/library/SourceLibraryManagerHelper.h"
 #include "framework/PropertyContext.h"
 #include "utils/FileStamp.h"
 

@@ -82,6 +82,33 @@ class IDesignPlatformTypeStore : public CitI::IInterface {
   virtual Hvd::Status GetPlatformTypes(IDesignPlatformTypeIterator** types) = 0;
 };
 
+// The design-unit types of the data store.
+class IDesignUnitTypeStore : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{55CFF712-0391-4a8a-AE29-68FEFD7365B9}")
+
+  // The type that `id` names, with one reference; 0 and null when it names none.
+  virtual Hvd::Status GetDesignUnitType(IDefDataId* id, IDesignUnitType** type) = 0;
+};
+
+// How a parser plug-in is set up for the files of a type.
+class IPlugInConfig : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{6a3c9e51-0d27-4b84-9f16-c2e58b7a4d03}")
+
+  // The configuration as one string; files read alike have equal strings.
+  virtual Hvd::Status GetConfigString(Port::StringBase<char>* text) = 0;
+};
+
+// The plug-in configurations of the data store, by the key a file type gives.
+class IPlugInConfigStore : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{8FC59817-52F3-4fe2-9F86-88CA250D7F1E}")
+
+  // The configuration of `key`, with one reference; 0 and null when there is none.
+  virtual Hvd::Status GetPlugInConfig(const Port::StringBase<char>& key, IPlugInConfig** config) = 0;
+};
+
 // Runs a code hook on an object, such as a changed property instance or a removed file.
 class ICodeHookInstance : public CitI::IInterface {
  public:

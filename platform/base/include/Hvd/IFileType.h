@@ -2,16 +2,22 @@
 // The type of a source file, as the base services define it; it answers IDefDataId.
 
 #include "CitI/IInterface.h"
+#include "Hvd/IDefData.h"
 #include "Hvd/Status.h"
 #include "Port/StringBase.h"
 
 namespace Hvd {
 
-class IDefDataId;
-
 class IFileType : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{6b0f2d3e-8c41-4f7a-9e25-1d7c3a5b9f02}")
+
+  // The ids of the design-unit types that files of this type hold, in the data's order; one
+  // reference for the caller.
+  virtual Hvd::Status GetDesignUnitTypeIds(IDefDataIdIterator** ids) = 0;
+  // The key under which the plug-in configuration store keeps the parser set-up of files of
+  // this type; empty when no parser reads them.
+  virtual Hvd::Status GetPlugInKey(Port::StringBase<char>* key) = 0;
 };
 
 // The file types of the data store, found three ways; each hands out the type with one

@@ -14,6 +14,7 @@ CITI_DEFINE_ID(SimpleAutonym, "{c6327cf3-ebf5-4a02-90ff-387e6c7d2f11}")
 CITI_DEFINE_ID(CompoundAutonym, "{e4265341-05c3-4f14-9f2f-a47e72d5ae89}")
 CITI_DEFINE_ID(BroadcastRelay, "{f57002b6-97f6-4f2b-8048-59ed0b0a9fa6}")
 CITI_DEFINE_ID(Attachment, "{e0a394b8-1df6-4a01-8db1-62a4783e3e31}")
+CITI_DEFINE_ID(StringSet, "{F3B15D33-91D9-4fbe-BE51-EFAF71FDAAB3}")
 CITI_DEFINE_ID(FileNameHelper, "{AA45A027-DC8B-42f6-AE83-00CFCA645665}")
 
 }  // namespace Prjrep::ClassId

@@ -1,0 +1,40 @@
+// The file on disk: whether it changed, went missing or came back since the last check.
+
+#include "Hvd/EventIds.h"
+#include "files/file/CFile.h"
+
+namespace Hvd {
+
+// The check time holds the modification time seen last: all ones before the first check, 0
+// while the file is missing.
+Status CFile::XIHdlFile::CheckFileOnDisk() {
+  CFile& self = This();
+  std::int64_t lastSeconds = 0;
+  std::int64_t lastMicroseconds = 0;
+  std::ignore = self.m_checkTime.GetTime(&lastSeconds, &lastMicroseconds);
+  const std::int64_t lastSize = self.m_stamp.size;
+  self.m_stamp.Update();
+  const std::int64_t time = self.m_stamp.time;
+  std::ignore = self.m_checkTime.SetTime(time, 0);
+
+  if (lastSeconds == -1) return kSuccess;
+  if (time == 0) {
+    std::ignore = SendEvent(this, EventId::HdlFileEvent(), this);
+    return kSuccess;
+  }
+  // A file that comes back is not a changed one.
+  if (lastSeconds == 0) return kSuccess;
+  if (time == lastSeconds && self.m_stamp.size == lastSize && lastMicroseconds < 1) return kSuccess;
+  std::ignore = SendEvent(this, EventId::FileChangedOnDisk(), this);
+  std::ignore = SetModified(true);
+  std::ignore = self.m_states.Clear();
+  return kSuccess;
+}
+
+Status CFile::XIHdlFile::SetModified(bool modified) {
+  This().m_modified = modified;
+  if (modified) std::ignore = SendEvent(this, EventId::FileModified(), this);
+  return kSuccess;
+}
+
+}  // namespace Hvd

@@ -1,0 +1,100 @@
+// The file's names: what the file-name helper component keeps of its path, and the names the
+// file derives from it.
+
+#include "Port/FileName.h"
+#include "files/file/CFile.h"
+
+namespace Hvd {
+
+void CFile::RefreshNames() {
+  String shortName;
+  String fullName;
+  std::ignore = m_fileNameHelper->GetShortName(&shortName);
+  std::ignore = m_fileNameHelper->GetFullName(&fullName);
+  std::ignore = m_name.SetName(String("Module|") + shortName);
+  m_stamp.path = fullName;
+  const Port::FileName path(fullName);
+  // The directory keeps its trailing separator: directory and name side by side form the
+  // file's key.
+  Port::FileName head(path.GetHead());
+  String directory = head.MakeCanonical().GetPath();
+  if (!directory.empty() && directory.str().back() != '/') directory += '/';
+  m_directory = directory;
+  m_fileName = path.GetTail();
+}
+
+Status CFile::XIHdlFile::GetPath(String* directory, String* name) {
+  if (directory == nullptr || name == nullptr) return kInvalidParameter;
+  *directory = This().m_directory;
+  *name = This().m_fileName;
+  return kSuccess;
+}
+
+Status CFile::XIFileNameHelper::SetPathInDirectory(const String& path, const String& second,
+                                                   const String& baseDirectory) {
+  CFile& self = This();
+  if (!self.m_fileNameHelper) return kFailure;
+  const Status status = self.m_fileNameHelper->SetPathInDirectory(path, second, baseDirectory);
+  if (status == kSuccess) self.RefreshNames();
+  return status;
+}
+
+Status CFile::XIFileNameHelper::SetPath(const String& path, const String& second) {
+  CFile& self = This();
+  if (!self.m_fileNameHelper) return kFailure;
+  const Status status = self.m_fileNameHelper->SetPath(path, second);
+  if (status == kSuccess) self.RefreshNames();
+  return status;
+}
+
+Status CFile::XIFileNameHelper::SetBaseDirectory(const String& directory) {
+  Prjrep::IFileNameHelper* helper = This().m_fileNameHelper.Get();
+  return helper != nullptr ? helper->SetBaseDirectory(directory) : kFailure;
+}
+
+Status CFile::XIFileNameHelper::GetBaseDirectory(String* directory) {
+  Prjrep::IFileNameHelper* helper = This().m_fileNameHelper.Get();
+  return helper != nullptr ? helper->GetBaseDirectory(directory) : kFailure;
+}
+
+Status CFile::XIFileNameHelper::GetPathOnDirectory(const String& directory, String* path) {
+  Prjrep::IFileNameHelper* helper = This().m_fileNameHelper.Get();
+  return helper != nullptr ? helper->GetPathOnDirectory(directory, path) : kFailure;
+}
+
+Status CFile::XIFileNameHelper::GetDirectory(String* directory) {
+  Prjrep::IFileNameHelper* helper = This().m_fileNameHelper.Get();
+  return helper != nullptr ? helper->GetDirectory(directory) : kFailure;
+}
+
+Status CFile::XIFileNameHelper::GetFullName(String* path) {
+  Prjrep::IFileNameHelper* helper = This().m_fileNameHelper.Get();
+  return helper != nullptr ? helper->GetFullName(path) : kFailure;
+}
+
+Status CFile::XIFileNameHelper::GetRelativeName(String* path) {
+  Prjrep::IFileNameHelper* helper = This().m_fileNameHelper.Get();
+  return helper != nullptr ? helper->GetRelativeName(path) : kFailure;
+}
+
+Status CFile::XIFileNameHelper::GetOsPath(String* path) {
+  Prjrep::IFileNameHelper* helper = This().m_fileNameHelper.Get();
+  return helper != nullptr ? helper->GetOsPath(path) : kFailure;
+}
+
+Status CFile::XIFileNameHelper::GetShortName(String* name) {
+  Prjrep::IFileNameHelper* helper = This().m_fileNameHelper.Get();
+  return helper != nullptr ? helper->GetShortName(name) : kFailure;
+}
+
+Status CFile::XIFileNameHelper::GetExtension(String* extension) {
+  Prjrep::IFileNameHelper* helper = This().m_fileNameHelper.Get();
+  return helper != nullptr ? helper->GetExtension(extension) : kFailure;
+}
+
+Status CFile::XIFileNameHelper::IsInsideBase(bool* inside) {
+  Prjrep::IFileNameHelper* helper = This().m_fileNameHelper.Get();
+  return helper != nullptr ? helper->IsInsideBase(inside) : kFailure;
+}
+
+}  // namespace Hvd

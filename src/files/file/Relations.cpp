@@ -1,0 +1,165 @@
+// The files a file includes (its children) and the files that include it (its parents), in six
+// categories. A link is kept on both sides: a parent lists its child under the child's key, and
+// the child lists the parent under the parent's key.
+
+#include "Hvd/EventIds.h"
+#include "Hvd/IFileManager.h"
+#include "core/Diagnostics.h"
+#include "files/file/CFile.h"
+
+namespace Hvd {
+
+namespace {
+
+using Prjrep::AutoCast;
+using Prjrep::AutoPtr;
+using Prjrep::AutoRelease;
+
+CitI::IInterface* IdentityOf(CitI::IInterface* object) {
+  if (object == nullptr) return nullptr;
+  CitI::IInterface* root = object->QueryInterface(CitI::IInterface::GetIID());
+  return root != nullptr ? root : object;
+}
+
+constexpr char kNoFileNameHelper[] =
+    "Error CFile::AddChildFileByName : The IFileNameHelper interface is not exposed off of the CFile component.\n";
+
+}  // namespace
+
+void CFileRelationSet::Put(const Port::StringBase<char>& key, IHdlFile* file) { std::ignore = SetByKey(key, file); }
+
+bool CFileRelationSet::EraseEntry(const Port::StringBase<char>& key, IHdlFile* file) {
+  auto at = m_elements.find(key);
+  if (at == m_elements.end() || at->second == nullptr || IdentityOf(at->second) != IdentityOf(file)) return false;
+  EraseForward(at);
+  return true;
+}
+
+bool CFileRelationSet::EmptyEntryOf(IHdlFile* file) {
+  CitI::IInterface* wanted = IdentityOf(file);
+  for (auto& entry : m_elements) {
+    if (entry.second == nullptr || IdentityOf(entry.second) != wanted) continue;
+    GiveUpReference(std::exchange(entry.second, nullptr));
+    return true;
+  }
+  return false;
+}
+
+bool CFileRelationSet::Holds(IHdlFile* file) {
+  CitI::IInterface* wanted = IdentityOf(file);
+  for (const auto& entry : m_elements) {
+    if (entry.second != nullptr && IdentityOf(entry.second) == wanted) return true;
+  }
+  return false;
+}
+
+std::vector<AutoPtr<IHdlFile>> CFileRelationSet::Files() {
+  std::vector<AutoPtr<IHdlFile>> files;
+  for (const auto& entry : m_elements) {
+    if (entry.second != nullptr) files.emplace_back(entry.second);
+  }
+  return files;
+}
+
+// The child is added to the project when it is not there yet. A user source that is not a
+// global include becomes a file the views manage themselves.
+Status CFile::XIHdlFileV4::AddChildFileByName(std::uint32_t category, const String& name, IHdlFile** child) {
+  CFile& self = This();
+  if (category >= kCategories) return kBadParameters;
+  Prjrep::AutoOut<IHdlFile> out(child);
+  const AutoRelease<IProject> project = self.Project();
+  AutoCast<IFileManager> files(project.Get());
+  if (!files) return Fail(kFailure, "Error CFile::AddChildFileByName: IFileManager interface not exposed.\n");
+  AutoRelease<IHdlFile> added;
+  const Status status = files->ProjectAddFile(name, nullptr, added.Receive());
+  if (status != kSuccess && status != kAlreadyInProject) {
+    return Fail(status, "Error CFile::AddChildFileByName [0x%x]: Could not add the given file: '%s'.\n",
+                static_cast<unsigned>(CodeOf(status)), name.c_str());
+  }
+  AutoCast<IFile> record(added.Get());
+  if (!record) {
+    return Fail(kFailure,
+                "Error CFile::AddChildFileByName : The IFile interface is not exposed off of the CFile component.\n");
+  }
+  std::uint32_t origin = kUserSource;
+  std::ignore = record->GetOriginState(&origin);
+  AutoCast<IHdlFileV3> flags(added.Get());
+  if (!flags) {
+    return Fail(
+        kFailure,
+        "Error CFile::AddChildFileByName : The IHdlFileV3 interface is not exposed off of the CFile component.\n");
+  }
+  bool globalInclude = false;
+  std::ignore = flags->GetGlobalInclude(&globalInclude);
+  const bool nowManaged = origin == kUserSource && !globalInclude;
+  if (nowManaged) std::ignore = record->SetOriginState(kAutoManaged);
+  out.Assign(added.Get());
+  AutoCast<IHdlFileV4> relations(added.Get());
+  if (!relations) {
+    return Fail(
+        kFailure,
+        "Error CFile::AddChildFileByName : The IHdlFileV4 interface is not exposed off of the CFile component.\n");
+  }
+  std::ignore = relations->AddParentFile(category, &self.m_XIHdlFile);
+  if (!AutoCast<Prjrep::IFileNameHelper>(added.Get())) return Fail(kFailure, kNoFileNameHelper);
+  self.m_childFiles[category].Put(KeyOf(added.Get()), added.Get());
+  if (nowManaged) std::ignore = SendEvent(&self.m_XIHdlFile, EventId::FileChanged(), &self.m_XIHdlFile);
+  return kSuccess;
+}
+
+// The key stays, without a file.
+Status CFile::XIHdlFileV4::RemoveChildFile(std::uint32_t category, IHdlFile* child) {
+  CFile& self = This();
+  if (child == nullptr || category >= kCategories) return kBadParameters;
+  CFileRelationSet& children = self.m_childFiles[category];
+  if (!children.Holds(child)) return kSuccess;
+  if (AutoCast<IHdlFileV4> relations(child); relations)
+    std::ignore = relations->RemoveParentFile(category, &self.m_XIHdlFile);
+  children.EmptyEntryOf(child);
+  return kSuccess;
+}
+
+Status CFile::XIHdlFileV4::RemoveAllChildFiles(std::uint32_t category) {
+  CFile& self = This();
+  if (category >= kCategories) return kBadParameters;
+  for (const AutoPtr<IHdlFile>& child : self.m_childFiles[category].Files()) {
+    if (AutoCast<IHdlFileV4> relations(child.Get()); relations)
+      std::ignore = relations->RemoveParentFile(category, &self.m_XIHdlFile);
+  }
+  return self.m_childFiles[category].Clear();
+}
+
+Status CFile::XIHdlFileV4::AddParentFile(std::uint32_t category, IHdlFile* parent) {
+  if (parent == nullptr || category >= kCategories) return kBadParameters;
+  if (!AutoCast<Prjrep::IFileNameHelper>(parent)) return Fail(kFailure, kNoFileNameHelper);
+  This().m_parentFiles[category].Put(KeyOf(parent), parent);
+  return kSuccess;
+}
+
+// Only the entry of that very file goes: another file of the same path, listed since, stays.
+Status CFile::XIHdlFileV4::RemoveParentFile(std::uint32_t category, IHdlFile* parent) {
+  if (parent == nullptr || category >= kCategories) return kBadParameters;
+  if (!AutoCast<Prjrep::IFileNameHelper>(parent)) return Fail(kFailure, kNoFileNameHelper);
+  if (!This().m_parentFiles[category].EraseEntry(KeyOf(parent), parent))
+    return Fail(kFailure, "Error CFile::RegisterParentFileToChild(): Parent does not exist.\n");
+  return kSuccess;
+}
+
+Status CFile::XIHdlFileV4::GetChildFiles(std::uint32_t category, IHdlFileIterator** children) {
+  if (children == nullptr || category >= kCategories) return kBadParameters;
+  return This().m_childFiles[category].GetIterator(children);
+}
+
+Status CFile::XIHdlFileV4::GetParentFiles(std::uint32_t category, IHdlFileIterator** parents) {
+  if (parents == nullptr || category >= kCategories) return kBadParameters;
+  return This().m_parentFiles[category].GetIterator(parents);
+}
+
+Status CFile::XIHdlFileV4::HasNoParents(bool* none) {
+  if (none == nullptr) return kInvalidParameter;
+  *none = true;
+  for (CFileRelationSet& parents : This().m_parentFiles) *none = *none && parents.Size() == 0;
+  return kSuccess;
+}
+
+}  // namespace Hvd

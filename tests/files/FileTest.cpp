@@ -1,0 +1,453 @@
+// The source file component: its names and types, the check on disk, files that include one
+// another, the compile-order ids, its removal from the project and its library membership.
+// Files are made by class id on a design double whose data store is the base services' own;
+// where a project is needed it is the real one.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "CitP/Factory.h"
+#include "Hvd/BaseStandIn.h"
+#include "Hvd/EventIds.h"
+#include "Hvd/IBaseServices.h"
+#include "Hvd/IFileManager.h"
+#include "Hvd/IState.h"
+#include "Port/MsgMan.h"
+#include "Prjrep/IAttachment.h"
+#include "Prjrep/StandIns.h"
+#include "core/Factory.h"
+#include "files/file/CFile.h"
+#include "project/project/CProject.h"
+#include "utils/DmUtils.h"
+#include "utils/PropertyAccessor.h"
+
+namespace {
+
+using Hvd::kSuccess;
+using Hvd::Status;
+using Prjrep::AutoCast;
+using Prjrep::AutoOut;
+using Prjrep::AutoPtr;
+using Prjrep::AutoRelease;
+using Text = Port::StringBase<char>;
+constexpr Status kNo = Hvd::kNotSupported;
+
+CitI::IInterface* Root(CitI::IInterface* object) {
+  return object != nullptr ? object->QueryInterface(CitI::IInterface::GetIID()) : nullptr;
+}
+
+// A design that gives the base services' data store and property manager, and a project it
+// does not count (the project holds the design).
+struct DesignDouble : Hvd::TComponent<DesignDouble, Hvd::IDesign> {
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Hvd::IDesign>(this), Hvd::Row<Prjrep::IRefCount>(&count),
+                      Hvd::Row<CitI::IInterface>(this));
+  }
+  Status GetDesignPlatform(Hvd::IDesignPlatform**) override { return kNo; }
+  Status SetDesignPlatform(Hvd::IDesignPlatform*) override { return kNo; }
+  Status GetDesignUnits(Hvd::IHdlDesignUnitIterator**) override { return kNo; }
+  Status GetTOE(Hvd::ITransformEngine**) override { return kNo; }
+  Status GetDataStore(Hvd::IDataStore** out) override { return AutoOut<Hvd::IDataStore>(out).Assign(store.Get()); }
+  Status GetPropertyManager(Hvd::IPropertyManager** out) override {
+    return AutoOut<Hvd::IPropertyManager>(out).Assign(manager.Get());
+  }
+  Status GetProject(Hvd::IProject** out) override {
+    AutoOut<Hvd::IProject>(out).Assign(project);
+    return project != nullptr ? kSuccess : Hvd::kOwnerMissing;
+  }
+  Status GetDefaultParserConfig(Hvd::IHdlParserConfig**) override { return kNo; }
+  AutoPtr<Hvd::IDataStore> store;
+  AutoPtr<Hvd::IPropertyManager> manager;
+  Hvd::IProject* project = nullptr;
+  Prjrep::TRefCountHelper<DesignDouble> count{this};
+};
+
+// Every event heard, as its sender's identity and its id.
+struct Recorder {
+  using Heard = std::vector<std::pair<CitI::IInterface*, Port::XUID>>;
+  static Status Record(Recorder* self, Prjrep::IEvent* event) {
+    AutoRelease<CitI::IInterface> sender;
+    Port::XUID id;
+    std::ignore = event->GetSender(sender.Receive());
+    std::ignore = event->GetEventId(id);
+    self->heard.emplace_back(Root(sender.Get()), id);
+    return kSuccess;
+  }
+  void Listen(CitI::IInterface* sender) { Hvd::ConnectEventReceiver(sender, &receiver); }
+  std::vector<Port::XUID> Ids() const {
+    std::vector<Port::XUID> ids;
+    for (const auto& [sender, id] : heard) ids.push_back(id);
+    return ids;
+  }
+  Heard heard;
+  Prjrep::TBaseEventReceiverHelper<Recorder> receiver{this, &Record};
+};
+
+// A binding whose sides list nothing.
+struct BindingDouble : Hvd::TComponent<BindingDouble, Hvd::ITransformBindingInstance> {
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Hvd::ITransformBindingInstance>(this), Hvd::Row<Prjrep::IRefCount>(&count),
+                      Hvd::Row<CitI::IInterface>(this));
+  }
+  Status GetDefinition(CitI::IInterface**) override { return kNo; }
+  Status GetTransformInstances(Hvd::ITransformInstanceIterator**) override { return kNo; }
+  Status GetTargets(Prjrep::IIterator**) override { return kNo; }
+  Status ReservedOperation5() override { return kNo; }
+  Status GetSecondSideObjects(Prjrep::ISet** out) override { return None(out); }
+  Status GetFirstSideObjects(Prjrep::ISet** out) override { return None(out); }
+  static Status None(Prjrep::ISet** out) {
+    if (out != nullptr) *out = nullptr;
+    return kNo;
+  }
+  Prjrep::TRefCountHelper<BindingDouble> count{this};
+};
+
+std::string TypeName(CitI::IInterface* file) { return Hvd::GetDefDataIdName(file).str(); }
+std::string UnitTypeName(CitI::IInterface* file) { return Hvd::GetDesignUnitTypeName(file).str(); }
+std::uint64_t SequenceId(CitI::IInterface* file, std::uint32_t kind) {
+  std::uint64_t id = 0;
+  EXPECT_EQ(AutoCast<Hvd::ICompileOrder>(file)->GetSequenceID(kind, &id), kSuccess);
+  return id;
+}
+std::uint32_t Origin(CitI::IInterface* file) {
+  std::uint32_t origin = 99;
+  std::ignore = AutoCast<Hvd::IFile>(file)->GetOriginState(&origin);
+  return origin;
+}
+// The files an iterator yields, as identities; an entry without a file gives null.
+std::vector<CitI::IInterface*> Drain(Hvd::IHdlFileIterator* it) {
+  std::vector<CitI::IInterface*> files;
+  for (; it != nullptr && !it->IsDone(); std::ignore = it->Next()) files.push_back(Root(it->Current()));
+  return files;
+}
+bool Warned(const std::string& text) {
+  for (const auto& record : Port_MsgManData::Captured()) {
+    if (record.text == text) return true;
+  }
+  return false;
+}
+
+class FileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_Base"));
+    InstFactoryEntry();
+    Prjrep::RegisterComponents();
+    m_dir = (std::filesystem::temp_directory_path() / ("files_" + std::to_string(getpid()))).string();
+    std::filesystem::create_directories(m_dir + "/src");
+    AutoRelease<Hvd::IBaseServices> services(CitP::Factory::CreateInstance(Hvd::BaseServicesClassId()));
+    ASSERT_TRUE(services);
+    AutoRelease<CitI::IInterface> store;
+    std::ignore = services->GetService(Hvd::DataStoreServiceId(), store.Receive());
+    m_design->store = AutoCast<Hvd::IDataStore>(store.Get()).Get();
+    m_design->manager =
+        AutoRelease<Hvd::IPropertyManager>(CitP::Factory::CreateInstance(Hvd::PropertyManagerClassId()));
+    ASSERT_TRUE(m_design->store && m_design->manager);
+    Port_MsgManData::ClearCaptured();
+    Hvd::StandInClearHookRuns();
+  }
+  void TearDown() override {
+    m_design->project = nullptr;
+    m_project = nullptr;
+    m_design = nullptr;
+    Prjrep::ResetNamedObjectRegistry();
+    CitP::Factory::Shutdown();
+    std::filesystem::remove_all(m_dir);
+  }
+
+  void Write(const std::string& name, const std::string& text) { std::ofstream(m_dir + "/" + name) << text; }
+  AutoRelease<Hvd::IFileType> Type(const char* name) {
+    AutoRelease<CitI::IInterface> found;
+    std::ignore = m_design->store->FindDefData(name, found.Receive());
+    return AutoRelease<Hvd::IFileType>(std::move(found));
+  }
+  // A file set up as the project sets one up, outside any project.
+  AutoRelease<Hvd::IHdlFile> NewFile(const std::string& name, const char* type) {
+    AutoRelease<Hvd::IHdlFile> file(CitP::Factory::CreateInstance(Hvd::ClassId::File()));
+    EXPECT_EQ(AutoCast<Hvd::ICompAdmin>(file.Get())->InitializeAfterCreate(m_design.Get(), Type(type).Get()), kSuccess);
+    EXPECT_EQ(AutoCast<Prjrep::IFileNameHelper>(file.Get())->SetPathInDirectory(name.c_str(), "", m_dir.c_str()),
+              kSuccess);
+    return file;
+  }
+  // An open project on `<dir>/p.xhlc` with its "work" library.
+  void OpenProject() {
+    m_project = AutoRelease<Hvd::IProject>(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+    ASSERT_TRUE(m_project);
+    Hvd::CProject::FromInterface(m_project.Get())->EnterOpenState((m_dir + "/p.xhlc").c_str(), m_design.Get(), false);
+    m_design->project = m_project.Get();
+    AutoRelease<Hvd::ISourceLibrary> work;
+    ASSERT_EQ(AutoCast<Hvd::ISourceLibraryManager>(m_project.Get())->CreateSourceLibrary("work", work.Receive()),
+              kSuccess);
+  }
+  AutoRelease<Hvd::IHdlFile> AddToProject(const std::string& name) {
+    Write(name, "-- " + name);
+    AutoRelease<Hvd::IHdlFile> file;
+    const Status status =
+        AutoCast<Hvd::IFileManager>(m_project.Get())->ProjectAddFile(name.c_str(), nullptr, file.Receive());
+    EXPECT_EQ(status, kSuccess) << name;
+    return file;
+  }
+
+  std::string m_dir;
+  AutoPtr<DesignDouble> m_design{AutoRelease<DesignDouble>(new DesignDouble)};
+  AutoPtr<Hvd::IProject> m_project;
+};
+
+TEST_F(FileTest, NamesTypesAndUnitsComeFromThePathAndTheDefinitionData) {
+  AutoRelease<Hvd::IHdlFile> file = NewFile("src/../src/a.vhd", "FILE_VHDL");
+  Text directory, name, parser;
+  ASSERT_EQ(file->GetPath(&directory, &name), kSuccess);
+  EXPECT_EQ(directory.str() + name.str(), m_dir + "/src/a.vhd") << "directory and name side by side are the key";
+  EXPECT_EQ(Hvd::GetObjectName(file.Get()).str(), "Module|a.vhd");
+  EXPECT_EQ(TypeName(file.Get()), "FILE_VHDL");
+  EXPECT_EQ(UnitTypeName(file.Get()), "DESUT_VHDL_ARCHITECTURE") << "a VHDL file stands for its architecture";
+  EXPECT_EQ(UnitTypeName(NewFile("src/b.v", "FILE_VERILOG").Get()), "DESUT_VERILOG_INTERFACE") << "the first listed";
+  EXPECT_EQ(file->GetParserName(&parser), kSuccess);
+  EXPECT_EQ(parser.str(), "HdlParser:vhdl");
+
+  AutoRelease<Hvd::IHdlDesignUnitIterator> units;
+  ASSERT_EQ(file->GetDesignUnits(nullptr, units.Receive()), kSuccess);
+  EXPECT_EQ(Root(units->Current()), Root(file.Get())) << "the file is its one unit";
+  EXPECT_EQ(units->Next(), kSuccess);
+  EXPECT_TRUE(units->IsDone() && units->Next() == Hvd::kFailure);
+  AutoRelease<CitI::IInterface> owner;
+  ASSERT_EQ(AutoCast<Prjrep::IAttachedInterface>(file.Get())->GetOwner(owner.Receive()), kSuccess);
+  EXPECT_EQ(Root(owner.Get()), Root(file.Get()));
+
+  AutoRelease<Hvd::ICompAdmin> bare(CitP::Factory::CreateInstance(Hvd::ClassId::File()));
+  EXPECT_EQ(bare->InitializeAfterCreate(nullptr, Type("FILE_VHDL").Get()), Hvd::kInvalidParameter);
+  EXPECT_EQ(bare->InitializeAfterCreate(m_design.Get(), nullptr), Hvd::kInvalidParameter);
+
+  // The teardown lets go of the names and the type, not of the place in the project.
+  EXPECT_EQ(AutoCast<Hvd::IFile>(file.Get())->SetOriginState(1), kSuccess);
+  EXPECT_EQ(AutoCast<Hvd::ICompileOrder>(file.Get())->SetSequenceID(3, 42), kSuccess);
+  EXPECT_EQ(AutoCast<Hvd::ICompAdmin>(file.Get())->Teardown(), kSuccess);
+  ASSERT_EQ(file->GetPath(&directory, &name), kSuccess);
+  EXPECT_TRUE(directory.empty() && name.empty() && Hvd::GetObjectName(file.Get()).empty());
+  EXPECT_TRUE(Origin(file.Get()) == 1 && SequenceId(file.Get(), 3) == 42);
+  EXPECT_EQ(TypeName(file.Get()), "");
+}
+
+TEST_F(FileTest, TheDiskCheckFollowsAFileThatAppearsChangesAndDisappears) {
+  AutoRelease<Hvd::IHdlFile> file = NewFile("src/late.vhd", "FILE_VHDL");
+  Recorder recorder;
+  recorder.Listen(file.Get());
+  auto check = [&] {
+    recorder.heard.clear();
+    EXPECT_EQ(file->CheckFileOnDisk(), kSuccess);
+    return recorder.Ids();
+  };
+  using Ids = std::vector<Port::XUID>;
+  EXPECT_EQ(check(), Ids{}) << "the first check only takes the time";
+  Write("src/late.vhd", "entity late is end;");
+  EXPECT_EQ(check(), Ids{}) << "a file that appears has not changed";
+  EXPECT_EQ(check(), Ids{});
+
+  AutoCast<Hvd::IState> states(file.Get());
+  EXPECT_TRUE(states->Add("Parsed"));
+  EXPECT_EQ(file->SetModified(false), kSuccess);
+  Write("src/late.vhd", "entity late is end; -- longer");
+  EXPECT_EQ(check(), (Ids{Hvd::EventId::FileChangedOnDisk(), Hvd::EventId::FileModified()}));
+  bool modified = false;
+  EXPECT_TRUE(file->IsModified(&modified) == kSuccess && modified);
+  EXPECT_FALSE(states->Contains("Parsed")) << "what was known of the old text is forgotten";
+  EXPECT_EQ(check(), Ids{});
+
+  std::filesystem::remove(m_dir + "/src/late.vhd");
+  EXPECT_EQ(check(), Ids{Hvd::EventId::HdlFileEvent()});
+  EXPECT_EQ(check(), Ids{Hvd::EventId::HdlFileEvent()}) << "once per check while it is missing";
+  Write("src/late.vhd", "entity late is end; -- back");
+  EXPECT_EQ(check(), Ids{}) << "a file that comes back has not changed";
+  EXPECT_EQ(check(), Ids{});
+}
+
+TEST_F(FileTest, AnAutomaticallyManagedFileAnswersThroughTheFirstFileThatIncludesIt) {
+  AutoRelease<Hvd::IHdlFile> parent = NewFile("src/top.v", "FILE_VERILOG");
+  AutoRelease<Hvd::IHdlFile> child = NewFile("src/defs.vhd", "FILE_VHDL");
+  AutoCast<Hvd::IHdlFileV4> parentLinks(parent.Get()), childLinks(child.Get());
+  EXPECT_EQ(AutoCast<Hvd::IFile>(child.Get())->SetOriginState(Hvd::CFile::kAutoManaged), kSuccess);
+  EXPECT_EQ(TypeName(child.Get()), "FILE_VHDL") << "without a parent, its own";
+  ASSERT_EQ(childLinks->AddParentFile(2, parent.Get()), kSuccess);
+  EXPECT_EQ(TypeName(child.Get()), "FILE_VERILOG");
+  EXPECT_EQ(UnitTypeName(child.Get()), "DESUT_VERILOG_INTERFACE");
+
+  // Files that include each other answer without asking each other forever.
+  EXPECT_EQ(AutoCast<Hvd::IFile>(parent.Get())->SetOriginState(Hvd::CFile::kAutoManaged), kSuccess);
+  ASSERT_EQ(parentLinks->AddParentFile(0, child.Get()), kSuccess);
+  EXPECT_EQ(TypeName(child.Get()), "FILE_VHDL");
+  EXPECT_EQ(TypeName(parent.Get()), "FILE_VERILOG");
+  EXPECT_EQ(UnitTypeName(parent.Get()), "DESUT_VERILOG_INTERFACE");
+
+  EXPECT_EQ(childLinks->RemoveParentFile(2, parent.Get()), kSuccess);
+  EXPECT_EQ(parentLinks->RemoveParentFile(0, child.Get()), kSuccess);
+  EXPECT_EQ(TypeName(child.Get()), "FILE_VHDL");
+}
+
+TEST_F(FileTest, IncludedFilesAreLinkedOnBothSides) {
+  OpenProject();
+  AutoRelease<Hvd::IHdlFile> top = AddToProject("src/top.vhd");
+  AutoRelease<Hvd::IHdlFile> package = AddToProject("src/pkg.vhd");
+  Write("src/inc.vhd", "-- included");
+  Write("src/inc.v", "// included");
+  AutoCast<Hvd::IHdlFileV4> links(top.Get());
+  Recorder recorder;
+  recorder.Listen(top.Get());
+
+  AutoRelease<Hvd::IHdlFile> child, again;
+  ASSERT_EQ(links->AddChildFileByName(1, "src/inc.vhd", child.Receive()), kSuccess);
+  EXPECT_EQ(Origin(child.Get()), Hvd::CFile::kAutoManaged);
+  EXPECT_EQ(recorder.Ids(), std::vector<Port::XUID>{Hvd::EventId::FileChanged()});
+  ASSERT_EQ(links->AddChildFileByName(1, "src/inc.vhd", again.Receive()), kSuccess) << "already in the project";
+  EXPECT_EQ(Root(again.Get()), Root(child.Get()));
+  EXPECT_EQ(recorder.heard.size(), 1u) << "nothing changed the second time";
+  AutoRelease<Hvd::IHdlFileIterator> it;
+  ASSERT_EQ(links->GetChildFiles(1, it.Receive()), kSuccess);
+  EXPECT_EQ(Drain(it.Get()), std::vector<CitI::IInterface*>{Root(child.Get())});
+  ASSERT_EQ(AutoCast<Hvd::IHdlFileV4>(child.Get())->GetParentFiles(1, it.ReleaseAndReceive()), kSuccess);
+  EXPECT_EQ(Drain(it.Get()), std::vector<CitI::IInterface*>{Root(top.Get())});
+  EXPECT_EQ(links->GetChildFiles(6, it.ReleaseAndReceive()), Hvd::kBadParameters);
+
+  // A global include stays a user source when it is included.
+  ASSERT_EQ(AutoCast<Hvd::IHdlFileV3>(package.Get())->SetGlobalInclude(true), kSuccess);
+  ASSERT_EQ(links->AddChildFileByName(1, "src/pkg.vhd", again.ReleaseAndReceive()), kSuccess);
+  EXPECT_EQ(Origin(package.Get()), Hvd::CFile::kUserSource);
+
+  // Removing one child keeps its key without a file; removing all drops the keys.
+  ASSERT_EQ(links->RemoveChildFile(1, child.Get()), kSuccess);
+  bool orphan = false;
+  EXPECT_TRUE(AutoCast<Hvd::IHdlFileV4>(child.Get())->HasNoParents(&orphan) == kSuccess && orphan);
+  ASSERT_EQ(links->GetChildFiles(1, it.ReleaseAndReceive()), kSuccess);
+  EXPECT_EQ(Drain(it.Get()), (std::vector<CitI::IInterface*>{nullptr, Root(package.Get())})) << "in key order";
+  EXPECT_EQ(AutoCast<Hvd::IHdlFileV4>(child.Get())->RemoveParentFile(1, top.Get()), Hvd::kFailure);
+  EXPECT_TRUE(Warned("Error CFile::RegisterParentFileToChild(): Parent does not exist.\n"));
+  ASSERT_EQ(links->RemoveAllChildFiles(1), kSuccess);
+  ASSERT_EQ(links->GetChildFiles(1, it.ReleaseAndReceive()), kSuccess);
+  EXPECT_TRUE(Drain(it.Get()).empty());
+  EXPECT_TRUE(AutoCast<Hvd::IHdlFileV4>(package.Get())->HasNoParents(&orphan) == kSuccess && orphan);
+
+  // A 'global include' must be read as the files that include it are read.
+  AutoRelease<Hvd::IHdlFile> verilog;
+  ASSERT_EQ(links->AddChildFileByName(0, "src/inc.v", verilog.Receive()), kSuccess);
+  EXPECT_EQ(AutoCast<Hvd::IHdlFileV3>(verilog.Get())->SetGlobalInclude(true), Hvd::kFailure);
+  EXPECT_TRUE(Warned(
+      "Unable to set 'global include' file property because the file type does not match that of its parent.\n"));
+  EXPECT_EQ(Origin(verilog.Get()), Hvd::CFile::kAutoManaged);
+  ASSERT_EQ(links->AddChildFileByName(0, "src/inc.vhd", child.ReleaseAndReceive()), kSuccess);
+  ASSERT_EQ(links->RemoveChildFile(0, verilog.Get()), kSuccess);
+  recorder.Listen(child.Get());
+  recorder.heard.clear();
+  EXPECT_EQ(AutoCast<Hvd::IHdlFileV3>(child.Get())->SetGlobalInclude(true), kSuccess);
+  EXPECT_EQ(Origin(child.Get()), Hvd::CFile::kUserSource) << "a global include is the user's";
+  EXPECT_EQ(recorder.heard, (Recorder::Heard{{Root(child.Get()), Hvd::EventId::FileChanged()}}));
+  EXPECT_EQ(links->RemoveAllChildFiles(0), kSuccess);
+}
+
+TEST_F(FileTest, SequenceIdsKeepTheirRulesAndComeFromTheSourceOfAGeneratedFile) {
+  AutoRelease<Hvd::IHdlFile> file = NewFile("src/a.vhd", "FILE_VHDL");
+  AutoCast<Hvd::ICompileOrder> order(file.Get());
+  EXPECT_EQ(order->SetSequenceID(0, 5), kSuccess);
+  EXPECT_EQ(order->SetSequenceID(0, 7), Hvd::kFailure) << "the add target changes only through 0";
+  EXPECT_EQ(order->SetSequenceID(0, 0), kSuccess);
+  EXPECT_EQ(order->SetSequenceID(0, 7), kSuccess);
+  EXPECT_EQ(order->SetSequenceID(8, 1), Hvd::kFailure);
+  std::uint64_t target = 0;
+  EXPECT_TRUE(file->GetFileAddTarget(&target) == kSuccess && target == 7);
+
+  // While a transform takes the file, the transform keeps its place.
+  AutoRelease<Hvd::ITransformBindingInstanceSet> inputs;
+  ASSERT_EQ(AutoCast<Hvd::ITransformBindingSets>(file.Get())->GetFirstBindingSet(inputs.Receive()), kSuccess);
+  AutoRelease<Hvd::ITransformBindingInstance> binding(new BindingDouble);
+  ASSERT_EQ(inputs->Add(binding.Get()), kSuccess);
+  EXPECT_EQ(order->SetSequenceID(1, 3), Hvd::kFailure);
+  EXPECT_EQ(AutoCast<Hvd::IHdlFileV3>(file.Get())->SetGlobalInclude(true), Hvd::kFailure);
+  EXPECT_EQ(inputs->Clear(), kSuccess);
+
+  // Bit 31 of the view classes never tests as set; classes wrap at 32.
+  AutoCast<Hvd::IViewClassAssociation> classes(file.Get());
+  EXPECT_TRUE(classes->SetBit(31) == kSuccess && classes->SetBit(33) == kSuccess);
+  EXPECT_TRUE(!classes->TestBit(31) && classes->TestBit(1) && !classes->TestBit(0));
+
+  // A generated file takes the ids of the core description it comes from.
+  OpenProject();
+  AutoRelease<Hvd::IHdlFile> core = AddToProject("src/core.mdx");
+  AutoRelease<Hvd::IHdlFile> generated = AddToProject("src/core.vhd");
+  const std::uint64_t own = SequenceId(generated.Get(), 0);
+  EXPECT_NE(own, SequenceId(core.Get(), 0));
+  EXPECT_EQ(AutoCast<Hvd::IFile>(generated.Get())->SetOriginState(1), kSuccess);
+  EXPECT_EQ(SequenceId(generated.Get(), 0), SequenceId(core.Get(), 0));
+  EXPECT_EQ(AutoCast<Hvd::IFile>(generated.Get())->SetOriginState(0), kSuccess);
+  EXPECT_EQ(SequenceId(generated.Get(), 0), own);
+
+  // With the compile order kept by hand, a new place is announced.
+  Recorder recorder;
+  recorder.Listen(generated.Get());
+  EXPECT_EQ(AutoCast<Hvd::ICompileOrder>(generated.Get())->SetSequenceID(2, 100), kSuccess);
+  EXPECT_TRUE(recorder.heard.empty());
+  Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_AutoCompileOrderImp", "false");
+  EXPECT_EQ(AutoCast<Hvd::ICompileOrder>(generated.Get())->SetSequenceID(2, 101), kSuccess);
+  EXPECT_EQ(recorder.Ids(), std::vector<Port::XUID>{Hvd::EventId::FileChanged()});
+}
+
+TEST_F(FileTest, RemovalLeavesTheLibraryThenTellsFileAndProjectAndRunsTheHook) {
+  OpenProject();
+  AutoRelease<Hvd::IHdlFile> file = AddToProject("src/a.vhd");
+  AutoRelease<Hvd::ISourceLibrary> work;
+  ASSERT_EQ(AutoCast<Hvd::ISourceLibraryMember>(file.Get())->GetLibrary(work.Receive()), kSuccess);
+  ASSERT_TRUE(work) << "the project put the file in its library";
+  Recorder recorder;
+  for (CitI::IInterface* sender : {Root(file.Get()), Root(m_project.Get()), Root(work.Get())}) recorder.Listen(sender);
+
+  ASSERT_EQ(AutoCast<Hvd::IFileInternal>(file.Get())->Remove(), kSuccess);
+  CitI::IInterface* const f = Root(file.Get());
+  CitI::IInterface* const p = Root(m_project.Get());
+  using Hvd::EventId::FileRemoved, Hvd::EventId::HdlFileEvent;
+  EXPECT_EQ(recorder.heard, (Recorder::Heard{{Root(work.Get()), Hvd::EventId::LibraryMembership()},
+                                             {f, FileRemoved()},
+                                             {p, FileRemoved()},
+                                             {f, HdlFileEvent()},
+                                             {p, HdlFileEvent()}}));
+  EXPECT_EQ(Hvd::StandInHookRuns(),
+            std::vector<std::string>{"::velmor::Hvd::hvd_chFileRemoveHelper " + Hvd::StandInIdentity(f)});
+  AutoRelease<Hvd::ISourceLibrary> none;
+  EXPECT_TRUE(AutoCast<Hvd::ISourceLibraryMember>(file.Get())->GetLibrary(none.Receive()) == kSuccess && !none);
+  recorder.heard.clear();
+  EXPECT_EQ(Hvd::SendEvent(file.Get(), Hvd::EventId::FileChanged(), nullptr), kSuccess);
+  EXPECT_EQ(recorder.heard.size(), 0u) << "the torn-down file has no listeners";
+}
+
+// A library lists its members without counting them: a file must leave it before it goes.
+TEST_F(FileTest, NoLibraryKeepsAFileThatIsTornDownOrGone) {
+  AutoRelease<Hvd::ISourceLibrary> library(CitP::Factory::CreateInstance(Hvd::ClassId::SourceLibrary()));
+  ASSERT_TRUE(library);
+  ASSERT_EQ(AutoCast<Hvd::ISourceLibraryInternal>(library.Get())->SetLibraryType(1), kSuccess);
+  auto members = [&] {
+    AutoRelease<Hvd::IHdlFileIterator> it;
+    EXPECT_EQ(AutoCast<Hvd::IHdlFileSet>(library.Get())->GetIterator(it.Receive()), kSuccess);
+    return Drain(it.Get());  // touches each member: a file that is gone shows under ASan
+  };
+  AutoRelease<Hvd::IHdlFile> kept = NewFile("src/a.vhd", "FILE_VHDL");
+  AutoRelease<Hvd::IHdlFile> gone = NewFile("src/b.vhd", "FILE_VHDL");
+  Recorder recorder;
+  recorder.Listen(kept.Get());
+  AutoCast<Hvd::ISourceLibraryMember> member(kept.Get());
+  ASSERT_EQ(member->SetLibrary(library.Get()), kSuccess);
+  EXPECT_EQ(recorder.Ids(), (std::vector<Port::XUID>{Hvd::EventId::LibraryMembership(), Hvd::EventId::FileChanged()}));
+  EXPECT_EQ(member->SetLibrary(library.Get()), kSuccess);
+  EXPECT_EQ(recorder.heard.size(), 2u) << "the same library again changes nothing";
+  ASSERT_EQ(AutoCast<Hvd::ISourceLibraryMember>(gone.Get())->SetLibrary(library.Get()), kSuccess);
+  EXPECT_EQ(members().size(), 2u);
+
+  EXPECT_EQ(AutoCast<Hvd::ICompAdmin>(kept.Get())->Teardown(), kSuccess);
+  EXPECT_EQ(members(), std::vector<CitI::IInterface*>{Root(gone.Get())});
+  gone = nullptr;
+  EXPECT_TRUE(members().empty());
+}
+
+}  // namespace

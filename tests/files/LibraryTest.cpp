@@ -1,0 +1,317 @@
+// Source libraries and their manager: which files a library takes, membership kept on both
+// sides, libraries that never point at a file that is gone, removal into "work", storage.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "CitP/Factory.h"
+#include "Hvd/ClassIds.h"
+#include "Hvd/EventIds.h"
+#include "Hvd/IDefDataId.h"
+#include "Hvd/IFile.h"
+#include "Hvd/ISourceLibraryMember.h"
+#include "Port/MsgMan.h"
+#include "Prjrep/StandIns.h"
+#include "Prjrep/Storage.h"
+#include "core/Events.h"
+#include "core/Factory.h"
+#include "core/Persist.h"
+#include "files/library/SourceLibraryManagerHelper.h"
+#include "support/FakeProject.h"
+
+namespace {
+
+using Hvd::kSuccess;
+using Hvd::Status;
+using Prjrep::AutoCast;
+using Prjrep::AutoPtr;
+using Prjrep::AutoRelease;
+using Text = Port::StringBase<char>;
+constexpr Status kNo = Hvd::kNotSupported;
+
+struct FileType : Hvd::TComponent<FileType, Hvd::IDefDataId> {
+  explicit FileType(const char* name) : name(name) {}
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Hvd::IFileType>(&type), Hvd::Row<Hvd::IDefDataId>(this),
+                      Hvd::Row<Prjrep::IRefCount>(&count), Hvd::Row<CitI::IInterface>(this));
+  }
+  Status GetDefDataIdName(Text* out) override { return *out = name, kSuccess; }
+  struct XIFileType : Hvd::TNested<FileType, Hvd::IFileType> {
+    using TNested::TNested;
+    Status GetDesignUnitTypeIds(Hvd::IDefDataIdIterator**) override { return kNo; }
+    Status GetPlugInKey(Text*) override { return kNo; }
+  } type{this};
+  Text name;
+  Prjrep::TRefCountHelper<FileType> count{this};
+};
+
+// A project file as a library sees it. One that `tells` leaves its old library and joins the
+// new one, as the project's files do; one that does not only remembers its library, as the
+// parser's files do. Either leaves its library when it goes.
+struct File : Hvd::TComponent<File, Hvd::IHdlFile> {
+  CITI_DECLARE_CLSID("{5F1E0A77-2C1B-4E0B-9D6A-0C3A51B8E201}")
+  explicit File(const char* path = "", const char* typeName = "FILE_VHDL", bool tells = true, bool member = true)
+      : path(path), tells(tells), member(member), type(AutoRelease<CitI::IInterface>(new FileType(typeName))) {}
+  ~File() override {
+    if (library) std::ignore = library->RemoveFileFromLibrary(this);
+  }
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Hvd::IHdlFile>(this), Hvd::Row<Hvd::IFile>(&record),
+                      Hvd::RowIf<Hvd::ISourceLibraryMember>(member, &membership), Hvd::Row<Prjrep::IPersist>(&persist),
+                      Hvd::Row<Prjrep::IRefCount>(&count), Hvd::Row<CitI::IInterface>(this));
+  }
+  Status GetPath(Text* directory, Text* name) override { return *directory = "/p/", *name = path, kSuccess; }
+  Status CheckFileOnDisk() override { return kNo; }
+  Status SetModified(bool) override { return kNo; }
+  Status ReservedOperation4(CitI::IInterface**) override { return kNo; }
+  Status SetPath(const Text&, const Text&) override { return kNo; }
+  Status GetDesignUnits(Hvd::IHdlParserConfig*, Hvd::IHdlDesignUnitIterator**) override { return kNo; }
+  Status ReservedOperation8(CitI::IInterface*, CitI::IInterface*, CitI::IInterface**) override { return kNo; }
+  Status ReservedOperation9(CitI::IInterface*, CitI::IInterface*, Text*) override { return kNo; }
+  Status SetParserName(const Text&) override { return kNo; }
+  Status GetParserName(Text*) override { return kNo; }
+  Status GetFileAddTarget(std::uint64_t*) override { return kNo; }
+  Status GetSequenceId(std::uint64_t*) override { return kNo; }
+  Status SetSequenceId(std::uint64_t) override { return kNo; }
+  Status IsModified(bool*) override { return kNo; }
+  Status LoadFrom(Prjrep::IStorage* storage) { return storage->ReadString(&path); }
+  Status SaveTo(Prjrep::IStorage* storage) { return storage->WriteString(&path); }
+
+  struct XIFile : Hvd::TNested<File, Hvd::IFile> {
+    using TNested::TNested;
+    Status GetFileType(Hvd::IFileType** out) override {
+      return Prjrep::AutoOut<Hvd::IFileType>(out).Assign(This().type);
+    }
+    Status GetFileFlag(bool*) override { return kNo; }
+    Status SetFileFlag(bool) override { return kNo; }
+    Status GetOriginState(std::uint32_t*) override { return kNo; }
+    Status SetOriginState(std::uint32_t) override { return kNo; }
+  } record{this};
+  struct XMember : Hvd::TNested<File, Hvd::ISourceLibraryMember> {
+    using TNested::TNested;
+    Status GetLibrary(Hvd::ISourceLibrary** out) override {
+      return Prjrep::AutoOut<Hvd::ISourceLibrary>(out).Assign(This().library);
+    }
+    Status SetLibrary(Hvd::ISourceLibrary* next) override {
+      File& self = This();
+      if (next == self.library.Get()) return kSuccess;
+      ++self.moves;
+      if (self.tells && self.library)
+        std::ignore = AutoCast<Hvd::ISourceLibraryInternal>(self.library.Get())->DropFile(&self);
+      self.library = next;
+      return self.tells && next != nullptr ? next->AddFileToLibrary(&self) : kSuccess;
+    }
+  } membership{this};
+
+  Text path;
+  bool tells;
+  bool member;
+  int moves = 0;
+  AutoPtr<CitI::IInterface> type;
+  AutoPtr<Hvd::ISourceLibrary> library;
+  Prjrep::TPersistHelper<File> persist{this};
+  Prjrep::TRefCountHelper<File> count{this};
+};
+
+// A project that is open or not, writable or not, and sends the manager's events.
+struct Owner : testing_support::FakeProject {
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    return iid == Prjrep::IEventSender::GetIID() ? &sender : FakeProject::QueryInterface(iid);
+  }
+  Status IsOpen(bool* out) override { return *out = open, kSuccess; }
+  Status GetReadOnly(bool* out) override { return *out = readOnly, kSuccess; }
+  bool open = true;
+  bool readOnly = false;
+  Prjrep::CEventSenderHelper sender{this};
+};
+
+// The ids of the events a sender sent.
+struct Listener {
+  static Status Record(Listener* self, Prjrep::IEvent* event) {
+    self->ids.emplace_back();
+    return event->GetEventId(self->ids.back());
+  }
+  long Count(const Port::XUID& id) const { return std::count(ids.begin(), ids.end(), id); }
+  std::vector<Port::XUID> ids;
+  Prjrep::TBaseEventReceiverHelper<Listener> receiver{this, &Record};
+};
+
+bool Logged(const std::string& text) {
+  const auto records = Port_MsgManData::Captured();
+  return std::any_of(records.begin(), records.end(), [&](const auto& record) { return record.text == text; });
+}
+
+AutoRelease<File> NewFile(const char* path, const char* type = "FILE_VHDL", bool tells = true, bool member = true) {
+  return AutoRelease<File>(new File(path, type, tells, member));
+}
+
+class LibraryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InstFactoryEntry();
+    Prjrep::RegisterComponents();
+    Hvd::RegisterFactoriesOf<File>();
+    m_manager.SetOwner(m_owner.Get());
+    Hvd::ConnectEventReceiver(m_owner.Get(), &m_projectEvents.receiver);
+    Port_MsgManData::ClearCaptured();
+  }
+  void TearDown() override {
+    m_manager.ClearAllLibraries();
+    CitP::Factory::Shutdown();
+  }
+  AutoRelease<Hvd::ISourceLibrary> Create(const char* name, std::int32_t type) {
+    AutoRelease<Hvd::ISourceLibrary> library;
+    EXPECT_EQ(m_manager.CreateSourceLibraryOfType(name, type, library.Receive()), kSuccess) << name;
+    return library;
+  }
+  static std::size_t Size(Hvd::ISourceLibrary* library) { return AutoCast<Hvd::IHdlFileSet>(library)->Size(); }
+
+  AutoRelease<Owner> m_owner{new Owner};
+  Listener m_projectEvents;
+  Hvd::CSourceLibraryManagerHelper m_manager;
+};
+
+TEST_F(LibraryTest, ALibraryTakesOnlyTheFileTypesOfItsType) {
+  AutoRelease<Hvd::ISourceLibrary> vhdl;
+  ASSERT_EQ(m_manager.CreateSourceLibrary("lib", vhdl.Receive()), kSuccess);
+  auto verilog = Create("vlib", 2);
+  auto mixed = Create("all", 1);
+  auto v = NewFile("b.v", "FILE_VERILOG");
+  EXPECT_EQ(vhdl->AddFileToLibrary(v.Get()), Hvd::kFailure);
+  EXPECT_TRUE(
+      Logged("ERROR: SourceLibrary::AddFileToLibrary - File type for file </p/b.v> is not valid for library "
+             "<lib>.\n"));
+  EXPECT_EQ(vhdl->AddFileToLibrary(NewFile("c.vhd", "file_vhdl").Get()), Hvd::kFailure) << "exact names";
+  EXPECT_EQ(verilog->AddFileToLibrary(NewFile("a.vhd").Get()), Hvd::kFailure);
+  EXPECT_TRUE(Size(vhdl.Get()) == 0 && Size(verilog.Get()) == 0 && !v->library);
+  EXPECT_EQ(mixed->AddFileToLibrary(v.Get()), kSuccess);
+  EXPECT_EQ(verilog->AddFileToLibrary(NewFile("d.v", "FILE_VERILOG").Get()), kSuccess);
+  EXPECT_EQ(AutoCast<Hvd::ISourceLibraryInternal>(mixed.Get())->SetLibraryType(7), Hvd::kFailure);
+  EXPECT_TRUE(Logged("ERROR: SourceLibrary::InitializeType - An unknown library type was specified.\n"));
+  EXPECT_EQ(mixed->AddFileToLibrary(NewFile("e.vhd").Get()), Hvd::kFailure);
+}
+
+TEST_F(LibraryTest, MembershipIsKeptOnBothSidesAndAnnouncedOncePerChange) {
+  auto lib = Create("lib", 3);
+  auto other = Create("other", 1);
+  Listener events;
+  Hvd::ConnectEventReceiver(lib.Get(), &events.receiver);
+  auto a = NewFile("a.vhd");
+  auto b = NewFile("b.vhd");
+  EXPECT_TRUE(lib->AddFileToLibrary(a.Get()) == kSuccess && lib->AddFileToLibrary(a.Get()) == kSuccess);
+  EXPECT_TRUE(Size(lib.Get()) == 1 && a->library.Get() == lib.Get());
+  EXPECT_EQ(lib->RemoveFileFromLibrary(b.Get()), kSuccess) << "not a member";
+  EXPECT_EQ(events.Count(Hvd::EventId::LibraryMembership()), 1);
+
+  EXPECT_EQ(a->membership.SetLibrary(other.Get()), kSuccess);  // a move of the file's own
+  EXPECT_TRUE(Size(lib.Get()) == 0 && Size(other.Get()) == 1);
+  EXPECT_EQ(other->RemoveFileFromLibrary(a.Get()), kSuccess);
+  EXPECT_TRUE(Size(other.Get()) == 0 && !a->library);
+  // A file that cannot hold a membership would never say that it goes: it is not listed.
+  EXPECT_EQ(lib->AddFileToLibrary(NewFile("m.vhd", "FILE_VHDL", true, false).Get()), Hvd::kMissingInterface);
+  EXPECT_EQ(Size(lib.Get()), 0u);
+
+  // Removing at the set's own iterator leaves it usable, so one loop empties the set.
+  auto c = NewFile("c.vhd");
+  for (File* file : {a.Get(), b.Get(), c.Get()}) ASSERT_EQ(lib->AddFileToLibrary(file), kSuccess);
+  AutoCast<Hvd::IHdlFileSet> set(lib.Get());
+  AutoRelease<Hvd::IHdlFileIterator> at;
+  ASSERT_EQ(set->GetIterator(at.Receive()), kSuccess);
+  for (int guard = 0; !at->IsDone() && guard < 5; ++guard) ASSERT_EQ(set->Remove(at.Get()), kSuccess);
+  EXPECT_TRUE(set->Size() == 0 && !a->library && !b->library && !c->library);
+}
+
+TEST_F(LibraryTest, NoLibraryKeepsAPointerToAFileThatIsGone) {
+  auto lib = Create("lib", 3);
+  auto a = NewFile("a.vhd");
+  auto b = NewFile("b.vhd");
+  ASSERT_TRUE(lib->AddFileToLibrary(a.Get()) == kSuccess && lib->AddFileToLibrary(b.Get()) == kSuccess);
+  a = nullptr;
+  AutoRelease<Hvd::IHdlFileIterator> at;
+  ASSERT_EQ(AutoCast<Hvd::IHdlFileSet>(lib.Get())->GetIterator(at.Receive()), kSuccess);
+  EXPECT_TRUE(at->Current() == b.Get() && at->Next() == kSuccess && at->IsDone());
+  at = nullptr;
+
+  // Forgotten by the manager, the library lives on in its last file and ends inside its own
+  // removal call when that file goes.
+  Hvd::ISourceLibrary* held = lib.Get();
+  lib = nullptr;
+  m_manager.ClearAllLibraries();
+  EXPECT_TRUE(Size(held) == 0 && b->library.Get() == held) << "cleared without telling the file";
+  ASSERT_EQ(held->AddFileToLibrary(b.Get()), kSuccess);
+  b = nullptr;
+}
+
+TEST_F(LibraryTest, RemovingALibraryMovesEachOfItsFilesOnceIntoWork) {
+  auto work = Create("work", 1);
+  auto mine = Create("mine", 1);
+  std::vector<AutoRelease<File>> files;
+  files.push_back(NewFile("a.vhd"));
+  files.push_back(NewFile("b.v", "FILE_VERILOG"));
+  files.push_back(NewFile("c.vhd", "FILE_VHDL", false));  // does not leave its old library
+  for (auto& file : files) ASSERT_EQ(mine->AddFileToLibrary(file.Get()), kSuccess);
+  for (auto& file : files) file->moves = 0;
+
+  AutoRelease<Hvd::ISourceLibraryIterator> at;
+  ASSERT_EQ(m_manager.GetSourceLibraries(at.Receive()), kSuccess);
+  ASSERT_EQ(at->Current(), mine.Get()) << "name order";
+  EXPECT_EQ(m_manager.RemoveSourceLibrary(at.Get()), kSuccess);
+  EXPECT_EQ(m_projectEvents.Count(Hvd::EventId::LibraryRemoved()), 1);
+  EXPECT_TRUE(Size(mine.Get()) == 0 && Size(work.Get()) == 2);
+  for (auto& file : files) EXPECT_TRUE(file->library.Get() == work.Get() && file->moves == 1) << file->path.str();
+  AutoRelease<Hvd::ISourceLibrary> found;
+  EXPECT_TRUE(m_manager.FindSourceLibrary("mine", found.Receive()) == kSuccess && !found);
+
+  ASSERT_EQ(at->Reset(), kSuccess);
+  EXPECT_EQ(m_manager.RemoveSourceLibrary(at.Get()), Hvd::kFailure);
+  EXPECT_TRUE(
+      Logged("ERROR: SourceLibraryManagerHelper::RemoveSourceLibrary - Cannot delete system library <work>.\n"));
+  auto upper = Create("Work", 1);
+  ASSERT_TRUE(at->Reset() == kSuccess && at->Current() == upper.Get());
+  EXPECT_EQ(m_manager.RemoveSourceLibrary(at.Get()), kSuccess) << "only the exact name is the system library";
+}
+
+TEST_F(LibraryTest, CreationIsGuardedAndKeepsNoReferenceNobodyAskedFor) {
+  EXPECT_EQ(m_manager.CreateSourceLibraryOfType("lib", 3, nullptr), kSuccess);
+  AutoRelease<Hvd::ISourceLibrary> found;
+  ASSERT_EQ(m_manager.FindSourceLibrary("lib", found.Receive()), kSuccess);
+  EXPECT_EQ(AutoCast<Prjrep::IRefCount>(found.Get())->GetRefCount(), 2) << "the manager's and this one";
+  AutoRelease<Hvd::ISourceLibrary> again;
+  EXPECT_EQ(m_manager.CreateSourceLibrary("lib", again.Receive()), kSuccess);
+  EXPECT_TRUE(!again && Logged("INFO: Source library <lib> already exists.\n"));
+  EXPECT_EQ(m_projectEvents.Count(Hvd::EventId::LibraryCreated()), 1);
+
+  EXPECT_EQ(m_manager.CreateSourceLibrary("", nullptr), Hvd::kInvalidParameter);
+  EXPECT_EQ(m_manager.CreateSourceLibraryOfType("x", 0, nullptr), Hvd::kFailure);
+  m_owner->readOnly = true;
+  EXPECT_EQ(m_manager.CreateSourceLibrary("x", nullptr), Hvd::kProjectReadOnly);
+  m_owner->open = false;
+  EXPECT_EQ(m_manager.CreateSourceLibrary("x", nullptr), Hvd::kProjectNotOpen);
+  EXPECT_TRUE(Logged("ERROR: SourceLibraryManagerHelper::CreateSourceLibraryOfType - Project is not opened.\n"));
+}
+
+TEST_F(LibraryTest, ALibraryReadBackListsOnlyFilesThatHoldIt) {
+  auto lib = Create("lib", 3);
+  auto a = NewFile("a.vhd");
+  ASSERT_EQ(lib->AddFileToLibrary(a.Get()), kSuccess);
+  AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
+  ASSERT_EQ(AutoCast<Prjrep::IPersist>(lib.Get())->PersistSave(storage.Get()), kSuccess);
+  ASSERT_EQ(AutoCast<Prjrep::IStorageControl>(storage.Get())->Rewind(), kSuccess);
+
+  AutoRelease<Hvd::ISourceLibrary> loaded(CitP::Factory::CreateInstance(Hvd::ClassId::SourceLibrary()));
+  ASSERT_EQ(AutoCast<Prjrep::IPersist>(loaded.Get())->PersistLoad(storage.Get()), kSuccess);
+  AutoRelease<Hvd::IHdlFileIterator> at;
+  ASSERT_EQ(AutoCast<Hvd::IHdlFileSet>(loaded.Get())->GetIterator(at.Receive()), kSuccess);
+  auto* read = dynamic_cast<File*>(at->Current());
+  ASSERT_TRUE(read != nullptr && read != a.Get() && read->path == "a.vhd");
+  EXPECT_EQ(read->library.Get(), loaded.Get());
+  EXPECT_EQ(loaded->AddFileToLibrary(NewFile("b.v", "FILE_VERILOG").Get()), Hvd::kFailure) << "VHDL again";
+  at = nullptr;
+  storage = nullptr;  // the file read goes, and with it its place in the library
+  EXPECT_EQ(Size(loaded.Get()), 0u);
+}
+
+}  // namespace
