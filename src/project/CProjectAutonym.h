@@ -1,20 +1,83 @@
 #pragma once
+// The named record from which the repository opens, saves and closes a project.
 
 #include "Hvd/ClassIds.h"
+#include "Hvd/IProject.h"
+#include "Hvd/IProjectHelper.h"
+#include "Hvd/Status.h"
+#include "Prjrep/IAutonym.h"
+#include "Prjrep/IPersist.h"
+#include "core/Holders.h"
 #include "core/Interface.h"
 #include "core/RefCount.h"
 
 namespace Hvd {
 
-// The named record from which the repository finds or re-creates a project.
+class CProject;
+
 class CProjectAutonym : public TComponent<CProjectAutonym> {
  public:
   static const Port::XUID& GetCLSID() { return ClassId::ProjectAutonym(); }
 
-  auto QueryTable() { return Table(Row<Prjrep::IRefCount>(&m_refCount), Row<CitI::IInterface>(this)); }
+  CProjectAutonym() = default;
+  CProjectAutonym(const CProjectAutonym&) = delete;
+  CProjectAutonym& operator=(const CProjectAutonym&) = delete;
+  ~CProjectAutonym() override;
+
+  auto QueryTable() {
+    return Table(Row<Prjrep::IAutonym>(&m_XISaveAutonym), Row<Prjrep::ISaveAutonym>(&m_XISaveAutonym),
+                 Row<CitI::IInterface>(&m_XISaveAutonym), Row<Prjrep::IPersist>(&m_XIPersist),
+                 Row<Prjrep::IRefCount>(&m_refCount));
+  }
+
+  // Holds `project` with a reference.
+  void SetProject(IProject* project) { m_project = project; }
+  // The autonym a project makes of itself: it names the project without keeping it alive,
+  // since the project's own files keep such autonyms, and the project tells it when it goes.
+  void SetOwningProject(CProject* project) noexcept { m_owner = project; }
+  void ForgetOwningProject() noexcept { m_owner = nullptr; }
 
  private:
+  IProject* Project() const;
+
+  struct XISaveAutonym : TNested<CProjectAutonym, Prjrep::ISaveAutonym> {
+    using TNested::TNested;
+    Status Resolve(CitI::IInterface* repository, CitI::IInterface** object) override;
+    Status GetName(Port::StringBase<char>* name) override {
+      if (name == nullptr) return kFailure;
+      *name = "HvdProject";
+      return kSuccess;
+    }
+    Status GetObject(CitI::IInterface** object) override;
+    Status IsSame(CitI::IInterface* other, bool* same) override;
+    Status SaveObject(CitI::IInterface* context) override;
+    Status CloseObject(CitI::IInterface* context) override;
+  } m_XISaveAutonym{this};
+
+  // The autonym stores nothing of its own.
+  struct XIPersist : TNested<CProjectAutonym, Prjrep::IPersist> {
+    using TNested::TNested;
+    Status PersistLoad(Prjrep::IStorage*) override { return kSuccess; }
+    Status PersistSave(Prjrep::IStorage*) override { return kSuccess; }
+    Status GetClassId(Port::XUID& id) override {
+      id = ClassId::ProjectAutonym();
+      return kSuccess;
+    }
+    Status GetId(Port::XUID& id) override {
+      id = This().m_id;
+      return kSuccess;
+    }
+    Status SetId(const Port::XUID& id) override {
+      This().m_id = id;
+      return kSuccess;
+    }
+  } m_XIPersist{this};
+
   Prjrep::TRefCountHelper<CProjectAutonym> m_refCount{this};
+  Port::XUID m_id = Port::XUID::New();
+  Prjrep::AutoPtr<IProjectHelper> m_helper;
+  Prjrep::AutoPtr<IProject> m_project;
+  CProject* m_owner = nullptr;
 };
 
 }  // namespace Hvd

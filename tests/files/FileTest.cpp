@@ -25,6 +25,7 @@
 #include "core/Factory.h"
 #include "files/file/CFile.h"
 #include "project/project/CProject.h"
+#include "support/DesignDouble.h"
 #include "utils/DmUtils.h"
 #include "utils/PropertyAccessor.h"
 
@@ -39,56 +40,9 @@ using Prjrep::AutoRelease;
 using Text = Port::StringBase<char>;
 constexpr Status kNo = Hvd::kNotSupported;
 
-CitI::IInterface* Root(CitI::IInterface* object) {
-  return object != nullptr ? object->QueryInterface(CitI::IInterface::GetIID()) : nullptr;
-}
-
-// A design that gives the base services' data store and property manager, and a project it
-// does not count (the project holds the design).
-struct DesignDouble : Hvd::TComponent<DesignDouble, Hvd::IDesign> {
-  auto QueryTable() {
-    return Hvd::Table(Hvd::Row<Hvd::IDesign>(this), Hvd::Row<Prjrep::IRefCount>(&count),
-                      Hvd::Row<CitI::IInterface>(this));
-  }
-  Status GetDesignPlatform(Hvd::IDesignPlatform**) override { return kNo; }
-  Status SetDesignPlatform(Hvd::IDesignPlatform*) override { return kNo; }
-  Status GetDesignUnits(Hvd::IHdlDesignUnitIterator**) override { return kNo; }
-  Status GetTOE(Hvd::ITransformEngine**) override { return kNo; }
-  Status GetDataStore(Hvd::IDataStore** out) override { return AutoOut<Hvd::IDataStore>(out).Assign(store.Get()); }
-  Status GetPropertyManager(Hvd::IPropertyManager** out) override {
-    return AutoOut<Hvd::IPropertyManager>(out).Assign(manager.Get());
-  }
-  Status GetProject(Hvd::IProject** out) override {
-    AutoOut<Hvd::IProject>(out).Assign(project);
-    return project != nullptr ? kSuccess : Hvd::kOwnerMissing;
-  }
-  Status GetDefaultParserConfig(Hvd::IHdlParserConfig**) override { return kNo; }
-  AutoPtr<Hvd::IDataStore> store;
-  AutoPtr<Hvd::IPropertyManager> manager;
-  Hvd::IProject* project = nullptr;
-  Prjrep::TRefCountHelper<DesignDouble> count{this};
-};
-
-// Every event heard, as its sender's identity and its id.
-struct Recorder {
-  using Heard = std::vector<std::pair<CitI::IInterface*, Port::XUID>>;
-  static Status Record(Recorder* self, Prjrep::IEvent* event) {
-    AutoRelease<CitI::IInterface> sender;
-    Port::XUID id;
-    std::ignore = event->GetSender(sender.Receive());
-    std::ignore = event->GetEventId(id);
-    self->heard.emplace_back(Root(sender.Get()), id);
-    return kSuccess;
-  }
-  void Listen(CitI::IInterface* sender) { Hvd::ConnectEventReceiver(sender, &receiver); }
-  std::vector<Port::XUID> Ids() const {
-    std::vector<Port::XUID> ids;
-    for (const auto& [sender, id] : heard) ids.push_back(id);
-    return ids;
-  }
-  Heard heard;
-  Prjrep::TBaseEventReceiverHelper<Recorder> receiver{this, &Record};
-};
+using testing_support::DesignDouble;
+using testing_support::Recorder;
+using testing_support::Root;
 
 // A binding whose sides list nothing.
 struct BindingDouble : Hvd::TComponent<BindingDouble, Hvd::ITransformBindingInstance> {
@@ -137,19 +91,11 @@ bool Warned(const std::string& text) {
 class FileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_Base"));
+    ASSERT_TRUE(m_design->UseBaseServices());
     InstFactoryEntry();
     Prjrep::RegisterComponents();
     m_dir = (std::filesystem::temp_directory_path() / ("files_" + std::to_string(getpid()))).string();
     std::filesystem::create_directories(m_dir + "/src");
-    AutoRelease<Hvd::IBaseServices> services(CitP::Factory::CreateInstance(Hvd::BaseServicesClassId()));
-    ASSERT_TRUE(services);
-    AutoRelease<CitI::IInterface> store;
-    std::ignore = services->GetService(Hvd::DataStoreServiceId(), store.Receive());
-    m_design->store = AutoCast<Hvd::IDataStore>(store.Get()).Get();
-    m_design->manager =
-        AutoRelease<Hvd::IPropertyManager>(CitP::Factory::CreateInstance(Hvd::PropertyManagerClassId()));
-    ASSERT_TRUE(m_design->store && m_design->manager);
     Port_MsgManData::ClearCaptured();
     Hvd::StandInClearHookRuns();
   }

@@ -10,14 +10,18 @@
 #include <vector>
 
 #include "Hvd/EventIds.h"
+#include "Hvd/IFile.h"
 #include "Port/MsgMan.h"
 #include "Prjrep/StandIns.h"
+#include "core/Factory.h"
 #include "project/project/CProject.h"
-#include "project/ProjectFakes.h"
+#include "support/DesignDouble.h"
+#include "utils/DmUtils.h"
 
 namespace {
 
-using namespace project_fakes;
+using testing_support::DesignDouble;
+using Text = Port::StringBase<char>;
 using Hvd::CProject;
 using Prjrep::AutoCast;
 using Prjrep::AutoPtr;
@@ -45,33 +49,32 @@ bool Logged(const std::string& text) {
 class ProjectTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_TRUE(m_design->UseBaseServices());
     InstFactoryEntry();
     Prjrep::RegisterComponents();
-    Hvd::RegisterFactoriesOf<FakeFile, FakeLibrary>();
     m_dir = (std::filesystem::temp_directory_path() / ("project_" + std::to_string(getpid()))).string();
     std::filesystem::create_directories(m_dir + "/src");
     for (const char* name : {"src/a.vhd", "src/b.vhd", "notes.xyz", "p.xhlc"}) std::ofstream(m_dir + "/" + name) << "x";
     m_project = AutoRelease<Hvd::IProject4>(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
     ASSERT_TRUE(m_project);
-    Log() = FileLog();
     Port_MsgManData::ClearCaptured();
   }
   void TearDown() override {
     m_project = nullptr;
+    m_design = nullptr;
     Prjrep::ResetNamedObjectRegistry();
     CitP::Factory::Shutdown();
     std::filesystem::remove_all(m_dir);
   }
-  // Open on `<dir>/p.xhlc` with a design of doubles, and a "work" library when asked.
+  // Open on `<dir>/p.xhlc` with the design double, and a "work" library when asked.
   void Open(bool withWork = true, bool readOnly = false) {
-    AutoRelease<Hvd::IDesign> design(new FakeDesign);
-    CProject::FromInterface(m_project.Get())->EnterOpenState((m_dir + "/p.xhlc").c_str(), design.Get(), readOnly);
+    CProject::FromInterface(m_project.Get())->EnterOpenState((m_dir + "/p.xhlc").c_str(), m_design.Get(), readOnly);
+    m_design->project = m_project.Get();
     if (withWork) {
-      AutoRelease<Hvd::ISourceLibrary> work;
-      ASSERT_EQ(Files<Hvd::ISourceLibraryManager>()->CreateSourceLibrary("work", work.Receive()), Hvd::kSuccess);
-      m_work = dynamic_cast<FakeLibrary*>(work.Get());
+      ASSERT_EQ(Files<Hvd::ISourceLibraryManager>()->CreateSourceLibrary("work", m_work.Receive()), Hvd::kSuccess);
     }
   }
+  std::size_t WorkSize() { return AutoCast<Hvd::IHdlFileSet>(m_work.Get())->Size(); }
   template <class I = Hvd::IFileManager>
   AutoCast<I> Files() {
     return AutoCast<I>(m_project.Get());
@@ -89,8 +92,9 @@ class ProjectTest : public ::testing::Test {
   }
 
   std::string m_dir;
+  AutoPtr<DesignDouble> m_design{AutoRelease<DesignDouble>(new DesignDouble)};
   AutoRelease<Hvd::IProject4> m_project;
-  FakeLibrary* m_work = nullptr;
+  AutoRelease<Hvd::ISourceLibrary> m_work;
 };
 
 TEST_F(ProjectTest, EveryInterfaceReachesEveryOtherAndTheLookupIsMadeOnce) {
@@ -185,12 +189,14 @@ TEST_F(ProjectTest, AddingFilesNumbersThemOnceAndHandsThemToWork) {
   EXPECT_EQ(again.Get(), a.Get());
   EXPECT_EQ(Add(m_dir + "/src/../src/b.vhd", &b), Hvd::kSuccess);
   EXPECT_EQ(Names(), (std::vector<std::string>{m_dir + "/src/a.vhd", m_dir + "/src/b.vhd"}));
-  EXPECT_EQ(m_work->files, 2);
-  auto* fileA = dynamic_cast<FakeFile*>(a.Get());
-  auto* fileB = dynamic_cast<FakeFile*>(b.Get());
-  EXPECT_EQ(fileA->sequence[7], 1u);
-  EXPECT_EQ(fileB->sequence[0], 2u);
-  EXPECT_EQ(fileA->originatorPaths, std::vector<std::string>{m_dir + "/p.xhlc"});
+  EXPECT_EQ(WorkSize(), 2u);
+  std::uint64_t id = 0;
+  EXPECT_TRUE(AutoCast<Hvd::ICompileOrder>(a.Get())->GetSequenceID(7, &id) == Hvd::kSuccess && id == 1u);
+  EXPECT_TRUE(AutoCast<Hvd::ICompileOrder>(b.Get())->GetSequenceID(0, &id) == Hvd::kSuccess && id == 2u);
+  AutoRelease<Prjrep::IAutonymIterator> originator;
+  ASSERT_EQ(AutoCast<Hvd::IOriginatorRef>(a.Get())->FindOriginator(m_project.Get(), originator.Receive()),
+            Hvd::kSuccess);
+  EXPECT_FALSE(originator->IsDone()) << "the project is the file's originator";
   EXPECT_EQ(events, (std::vector<Port::XUID>{Hvd::EventId::FileAdded(), Hvd::EventId::DesignUnitCreated(),
                                              Hvd::EventId::FileAdded(), Hvd::EventId::DesignUnitCreated()}));
 
@@ -217,8 +223,7 @@ TEST_F(ProjectTest, WithoutAWorkLibraryOrOnAReadOnlyProject) {
   EXPECT_EQ(Add(m_dir + "/src/a.vhd"), Hvd::kFailure) << "added, but there is no library to take it";
   EXPECT_EQ(Names().size(), 1u);
   AutoRelease<Hvd::IProject> other(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
-  AutoRelease<Hvd::IDesign> design(new FakeDesign);
-  CProject::FromInterface(other.Get())->EnterOpenState((m_dir + "/q.xhlc").c_str(), design.Get(), true);
+  CProject::FromInterface(other.Get())->EnterOpenState((m_dir + "/q.xhlc").c_str(), m_design.Get(), true);
   AutoRelease<Hvd::IHdlFile> file;
   EXPECT_EQ(
       AutoCast<Hvd::IFileManager>(other.Get())->ProjectAddFile((m_dir + "/src/a.vhd").c_str(), nullptr, file.Receive()),
@@ -247,16 +252,19 @@ TEST_F(ProjectTest, FindingAndRemovingFiles) {
 
   // The set holds b's only reference: the removal keeps the file alive until it is done.
   EXPECT_EQ(Files()->RemoveFileByPath((m_dir + "/src/b.vhd").c_str()), Hvd::kSuccess);
-  EXPECT_EQ(Log().removed, std::vector<std::string>{m_dir + "/src/b.vhd"});
-  EXPECT_EQ(Log().destroyed, 1);
+  EXPECT_EQ(WorkSize(), 1u) << "the removed file left its library";
   EXPECT_EQ(Files()->FindFileCompFromName((m_dir + "/src/b.vhd").c_str(), found.ReleaseAndReceive()), Hvd::kFailure);
-  EXPECT_EQ(Add(m_dir + "/src/b.vhd"), Hvd::kSuccess) << "a removed file can come again";
+  AutoRelease<Hvd::IHdlFile> b;
+  EXPECT_EQ(Add(m_dir + "/src/b.vhd", &b), Hvd::kSuccess) << "a removed file can come again";
   EXPECT_EQ(Files()->RemoveFileByPath("src/none.vhd"), Hvd::kFailure);
-
-  // A file that only a child project brought in is not the project's to remove.
-  dynamic_cast<FakeFile*>(a.Get())->originatorPaths = {"/elsewhere/child.xhlc"};
-  EXPECT_EQ(Files()->RemoveFileByHdlFile(a.Get()), Hvd::kFailure);
-  EXPECT_EQ(Names().size(), 2u);
+  // Files that include each other hold each other; the project lets both go all the same.
+  AutoRelease<Hvd::IHdlFile> child;
+  ASSERT_EQ(AutoCast<Hvd::IHdlFileV4>(b.Get())->AddChildFileByName(1, (m_dir + "/src/a.vhd").c_str(), child.Receive()),
+            Hvd::kSuccess);
+  ASSERT_EQ(AutoCast<Hvd::IHdlFileV4>(child.Get())->AddChildFileByName(1, (m_dir + "/src/b.vhd").c_str(), nullptr),
+            Hvd::kSuccess);
+  EXPECT_EQ(Files()->RemoveFileByHdlFile(a.Get()), Hvd::kSuccess);
+  EXPECT_EQ(Names(), std::vector<std::string>{m_dir + "/src/b.vhd"});
   EXPECT_EQ(Files()->ProjectRemoveFile(nullptr), Hvd::kInvalidParameter);
 }
 

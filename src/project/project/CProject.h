@@ -38,6 +38,8 @@
 
 namespace Hvd {
 
+class CProjectAutonym;
+
 class CProject : public TComponent<CProject> {
  public:
   using String = Port::StringBase<char>;
@@ -91,6 +93,8 @@ class CProject : public TComponent<CProject> {
   bool IsReadOnly() const noexcept { return m_readOnly; }
   bool HasConnectionManager() const noexcept { return static_cast<bool>(m_connectionManager); }
   IProject* Face() noexcept { return &m_XIProject; }
+  // An autonym the project made of itself is going.
+  void ForgetAutonym(CProjectAutonym* autonym);
 
  private:
   // The project's face: the accessors here, the rest in the file of its concern.
@@ -222,6 +226,8 @@ class CProject : public TComponent<CProject> {
   static Status Update(CProject* project, Prjrep::IEvent* event);
   Status ForwardEvent(Prjrep::IEvent* event);
   Status RemoveFile(IHdlFileIterator* at);
+  // Files that include one another hold each other: the links go before the files do.
+  void UnlinkFiles();
   Prjrep::AutoRelease<IFileType> FileTypeOfPath(const String& path);
   // The project's child projects: those its project-file sources stand for.
   std::vector<Prjrep::AutoPtr<IProject>> ChildProjects();
@@ -272,6 +278,8 @@ class CProject : public TComponent<CProject> {
   std::map<std::string, IHdlFile*> m_fileIndex;  // the same files as m_hdlFiles, by full name
   Port::XUID m_objectId = Port::XUID::New();
   bool m_reopened = false;
+  // The autonyms the project made of itself, told when the project goes.
+  std::vector<CProjectAutonym*> m_autonyms;
 };
 
 }  // namespace Hvd

@@ -4,8 +4,8 @@
 #include "Hvd/EventIds.h"
 #include "childproject/ChildProjectHelp.h"
 #include "core/Diagnostics.h"
-#include "project/project/CProject.h"
 #include "project/IpcConnection.h"
+#include "project/project/CProject.h"
 #include "utils/DmUtils.h"
 
 namespace Hvd {

@@ -151,6 +151,29 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
   return result;
 }
 
+void CProject::UnlinkFiles() {
+  constexpr std::uint32_t kRelationCategories = 6;
+  AutoRelease<IHdlFileIterator> walk;
+  if (m_hdlFiles.GetIterator(walk.Receive()) != kSuccess || !walk) return;
+  for (; !walk->IsDone(); std::ignore = walk->Next()) {
+    IHdlFile* file = walk->Current();
+    AutoCast<IHdlFileV4> relations(file);
+    if (!relations) continue;
+    for (std::uint32_t category = 0; category < kRelationCategories; ++category) {
+      // Parents may be files the project no longer lists: each lets go of this file itself.
+      std::vector<AutoPtr<IHdlFileV4>> parents;
+      AutoRelease<IHdlFileIterator> up;
+      if (relations->GetParentFiles(category, up.Receive()) == kSuccess && up) {
+        for (; !up->IsDone(); std::ignore = up->Next()) parents.emplace_back(up->Current());
+      }
+      for (const auto& parent : parents) {
+        if (parent) std::ignore = parent->RemoveChildFile(category, file);
+      }
+      std::ignore = relations->RemoveAllChildFiles(category);
+    }
+  }
+}
+
 Status CProject::XIFileManager::GetProjectFiles(IHdlFileIterator** files) {
   if (files == nullptr) return Fail(kInvalidParameter, "ERROR: Project::GetProjectFiles - Invalid Parameter.\n");
   *files = nullptr;

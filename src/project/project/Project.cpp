@@ -8,8 +8,9 @@
 #include "Port/Version.h"
 #include "Prjrep/ClassIds.h"
 #include "core/Diagnostics.h"
-#include "project/project/CProject.h"
+#include "project/CProjectAutonym.h"
 #include "project/IpcConnection.h"
+#include "project/project/CProject.h"
 #include "utils/DmUtils.h"
 #include "utils/PropertyAccessor.h"
 
@@ -50,6 +51,8 @@ CProject::CProject() {
 }
 
 CProject::~CProject() {
+  for (CProjectAutonym* autonym : m_autonyms) autonym->ForgetOwningProject();
+  m_autonyms.clear();
   ReleaseProject(true);
   m_fileIndex.clear();
   std::ignore = m_hdlFiles.Clear();
@@ -93,6 +96,7 @@ void CProject::EnterOpenState(const String& projectFile, IDesign* design, bool r
 void CProject::ReleaseProject(bool final) {
   ReturnConnectionManager(m_connectionManager);
   if (!m_open && !final) return;
+  UnlinkFiles();
   m_fileIndex.clear();
   std::ignore = m_hdlFiles.Clear();
   std::ignore = m_XIPropertySet.Clear();
@@ -196,10 +200,18 @@ Status CProject::XIFileManager::CheckFiles() { return kNotSupported; }
 Status CProject::XIProjectInternal::ProjectWriteAs(const String&) { return kNotSupported; }
 Status CProject::XIProjectInternal::ProjectWriteCopy(const String&) { return kNotSupported; }
 Status CProject::XIForceSave::ForceSave() { return kNotSupported; }
+// The autonym names the project without holding it: the project's files keep autonyms of
+// their originators, and a counted one would keep the project alive through its own files.
 Status CProject::XIAutoNaming::GetAutonym(Prjrep::IAutonym** autonym) {
-  if (autonym != nullptr) *autonym = nullptr;
-  return kNotSupported;
+  Prjrep::AutoOut<Prjrep::IAutonym> out(autonym);
+  auto* made = new CProjectAutonym;
+  made->SetOwningProject(&This());
+  This().m_autonyms.push_back(made);
+  Prjrep::AutoRelease<Prjrep::IAutonym> held(made->QueryInterface(Prjrep::IAutonym::GetIID()));
+  return out.Assign(held.Get());
 }
+
+void CProject::ForgetAutonym(CProjectAutonym* autonym) { std::erase(m_autonyms, autonym); }
 
 Status CProject::XIForceSave::SetSaveDelay(std::int64_t seconds) {
   This().m_saveDelay = seconds;
