@@ -9,6 +9,7 @@
 #include "Prjrep/IPersist.h"
 #include "core/Holders.h"
 #include "core/Interface.h"
+#include "core/Persist.h"
 #include "core/RefCount.h"
 
 namespace Hvd {
@@ -37,6 +38,10 @@ class CProjectAutonym : public TComponent<CProjectAutonym> {
   void SetOwningProject(CProject* project) noexcept { m_owner = project; }
   void ForgetOwningProject() noexcept { m_owner = nullptr; }
 
+  // The autonym stores nothing of its own.
+  Status LoadFrom(Prjrep::IStorage*) { return kSuccess; }
+  Status SaveTo(Prjrep::IStorage*) { return kSuccess; }
+
  private:
   IProject* Project() const;
 
@@ -54,27 +59,9 @@ class CProjectAutonym : public TComponent<CProjectAutonym> {
     Status CloseObject(CitI::IInterface* context) override;
   } m_XISaveAutonym{this};
 
-  // The autonym stores nothing of its own.
-  struct XIPersist : TNested<CProjectAutonym, Prjrep::IPersist> {
-    using TNested::TNested;
-    Status PersistLoad(Prjrep::IStorage*) override { return kSuccess; }
-    Status PersistSave(Prjrep::IStorage*) override { return kSuccess; }
-    Status GetClassId(Port::XUID& id) override {
-      id = ClassId::ProjectAutonym();
-      return kSuccess;
-    }
-    Status GetId(Port::XUID& id) override {
-      id = This().m_id;
-      return kSuccess;
-    }
-    Status SetId(const Port::XUID& id) override {
-      This().m_id = id;
-      return kSuccess;
-    }
-  } m_XIPersist{this};
+  Prjrep::TPersistHelper<CProjectAutonym> m_XIPersist{this};
 
   Prjrep::TRefCountHelper<CProjectAutonym> m_refCount{this};
-  Port::XUID m_id = Port::XUID::New();
   Prjrep::AutoPtr<IProjectHelper> m_helper;
   Prjrep::AutoPtr<IProject> m_project;
   CProject* m_owner = nullptr;

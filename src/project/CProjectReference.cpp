@@ -20,9 +20,9 @@ Status FirstFailure(std::initializer_list<Status> steps) {
 
 CProjectReference::CProjectReference() { std::ignore = m_name.SetOwner(&m_XIProjectReference); }
 
-Status CProjectReference::XIPersist::PersistLoad(Prjrep::IStorage* storage) {
+Status CProjectReference::LoadFrom(Prjrep::IStorage* storage) {
   if (storage == nullptr) return Fail(kInvalidParameter, "ERROR: ProjectReference::PersistLoad - Invalid Parameter.\n");
-  CProjectReference& self = This();
+  CProjectReference& self = *this;
   Port::StringBase<char> name, file;
   const Status nameRead = storage->ReadString(&name);
   const Status named = self.m_name.SetName(name);
@@ -31,9 +31,9 @@ Status CProjectReference::XIPersist::PersistLoad(Prjrep::IStorage* storage) {
   return FirstFailure({nameRead, named, fileRead});
 }
 
-Status CProjectReference::XIPersist::PersistSave(Prjrep::IStorage* storage) {
+Status CProjectReference::SaveTo(Prjrep::IStorage* storage) {
   if (storage == nullptr) return Fail(kInvalidParameter, "ERROR: ProjectReference::PersistSave - Invalid Parameter.\n");
-  CProjectReference& self = This();
+  CProjectReference& self = *this;
   Port::StringBase<char> name;
   const Status named = self.m_name.GetName(name);
   const Status nameWritten = storage->WriteString(&name);

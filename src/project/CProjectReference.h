@@ -10,6 +10,7 @@
 #include "Prjrep/IPersist.h"
 #include "core/Interface.h"
 #include "core/Names.h"
+#include "core/Persist.h"
 #include "core/RefCount.h"
 
 namespace Hvd {
@@ -19,6 +20,10 @@ namespace Hvd {
 class CProjectReference : public TComponent<CProjectReference> {
  public:
   static const Port::XUID& GetCLSID() { return ClassId::ProjectReference(); }
+
+  // Every step runs even when an earlier one failed; the first failure is the answer.
+  Status LoadFrom(Prjrep::IStorage* storage);
+  Status SaveTo(Prjrep::IStorage* storage);
 
   CProjectReference();
   CProjectReference(const CProjectReference&) = delete;
@@ -31,27 +36,10 @@ class CProjectReference : public TComponent<CProjectReference> {
   }
 
  private:
-  Port::XUID m_id = Port::XUID::New();
   Port::FileName m_file;
   Prjrep::TRefCountHelper<CProjectReference> m_refCount{this};
 
-  struct XIPersist : TNested<CProjectReference, Prjrep::IPersist> {
-    using TNested::TNested;
-    Status PersistLoad(Prjrep::IStorage* storage) override;
-    Status PersistSave(Prjrep::IStorage* storage) override;
-    Status GetClassId(Port::XUID& id) override {
-      id = GetCLSID();
-      return kSuccess;
-    }
-    Status GetId(Port::XUID& id) override {
-      id = This().m_id;
-      return kSuccess;
-    }
-    Status SetId(const Port::XUID& id) override {
-      This().m_id = id;
-      return kSuccess;
-    }
-  } m_XIPersist{this};
+  Prjrep::TPersistHelper<CProjectReference> m_XIPersist{this};
 
   // Its owner, the reference's own face, is set once that face exists.
   Prjrep::CNameHelper m_name;

@@ -31,6 +31,7 @@
 #include "core/Holders.h"
 #include "core/Interface.h"
 #include "core/Names.h"
+#include "core/Persist.h"
 #include "core/RefCount.h"
 #include "core/Sets.h"
 #include "core/StringSets.h"
@@ -93,6 +94,9 @@ class CFile : public TComponent<CFile> {
   // Origin states.
   static constexpr std::uint32_t kUserSource = 0;
   static constexpr std::uint32_t kAutoManaged = 3;
+
+  // The stored form of a file is the project's source file, not the repository.
+  Status LoadFrom(Prjrep::IStorage*) { return kNotSupported; }
 
   CFile();
   CFile(const CFile&) = delete;
@@ -189,24 +193,7 @@ class CFile : public TComponent<CFile> {
                                                  std::list<IPropertyInstance*>>;
   PropertySet m_XIPropertySet;
 
-  // The stored form of the file is the project's source file, not the repository.
-  struct XIPersist : TNested<CFile, Prjrep::IPersist> {
-    using TNested::TNested;
-    Status PersistLoad(Prjrep::IStorage*) override { return kNotSupported; }
-    Status PersistSave(Prjrep::IStorage*) override { return kNotSupported; }
-    Status GetClassId(Port::XUID& id) override {
-      id = ClassId::File();
-      return kSuccess;
-    }
-    Status GetId(Port::XUID& id) override {
-      id = This().m_objectId;
-      return kSuccess;
-    }
-    Status SetId(const Port::XUID& id) override {
-      This().m_objectId = id;
-      return kSuccess;
-    }
-  } m_XIPersist{this};
+  Prjrep::TPersistHelper<CFile> m_XIPersist{this};
 
   // The originators, each once by its full path.
   struct XIAutonymSet : Prjrep::TSequenceSetHelper<Prjrep::IAutonym*, Prjrep::IAutonymSet, Prjrep::IAutonymIterator,
@@ -392,7 +379,6 @@ class CFile : public TComponent<CFile> {
   Prjrep::AutoPtr<Prjrep::IFileNameHelper> m_fileNameHelper;
   CStateHelper m_states;
   Prjrep::TSequenceSetHelper<IView*, IViewSet, IViewIterator, std::list<IView*>> m_views;
-  Port::XUID m_objectId = Port::XUID::New();
   ComponentInterfaceRef m_componentRef;
   String m_designUnitName;
   // Set while the file answers through its parents, so that files that include one another

@@ -30,6 +30,7 @@
 #include "core/Holders.h"
 #include "core/Interface.h"
 #include "core/Names.h"
+#include "core/Persist.h"
 #include "core/RefCount.h"
 #include "core/Sets.h"
 #include "files/library/SourceLibraryManagerHelper.h"
@@ -93,6 +94,8 @@ class CProject : public TComponent<CProject> {
   bool IsReadOnly() const noexcept { return m_readOnly; }
   bool HasConnectionManager() const noexcept { return static_cast<bool>(m_connectionManager); }
   IProject* Face() noexcept { return &m_XIProject; }
+  // The project is not stored through the repository's objects: its files are its store.
+  Status LoadFrom(Prjrep::IStorage*) { return kNotSupported; }
   // An autonym the project made of itself is going.
   void ForgetAutonym(CProjectAutonym* autonym);
 
@@ -174,24 +177,7 @@ class CProject : public TComponent<CProject> {
     Status GetCvfProject(IProjectHelper** helper) override;
   } m_XIProjectHelperReference{this};
 
-  // The project is not stored through the repository's objects; its files are its store.
-  struct XIPersist : TNested<CProject, Prjrep::IPersist> {
-    using TNested::TNested;
-    Status PersistLoad(Prjrep::IStorage*) override { return kNotSupported; }
-    Status PersistSave(Prjrep::IStorage*) override { return kNotSupported; }
-    Status GetClassId(Port::XUID& id) override {
-      id = ClassId::Project();
-      return kSuccess;
-    }
-    Status GetId(Port::XUID& id) override {
-      id = This().m_objectId;
-      return kSuccess;
-    }
-    Status SetId(const Port::XUID& id) override {
-      This().m_objectId = id;
-      return kSuccess;
-    }
-  } m_XIPersist{this};
+  Prjrep::TPersistHelper<CProject> m_XIPersist{this};
 
   struct XIAutoNaming : TNested<CProject, Prjrep::IAutoNaming> {
     using TNested::TNested;
@@ -276,7 +262,6 @@ class CProject : public TComponent<CProject> {
   using HdlFileSet = Prjrep::TSequenceSetHelper<IHdlFile*, IHdlFileSet, IHdlFileIterator, std::list<IHdlFile*>>;
   HdlFileSet m_hdlFiles;
   std::map<std::string, IHdlFile*> m_fileIndex;  // the same files as m_hdlFiles, by full name
-  Port::XUID m_objectId = Port::XUID::New();
   bool m_reopened = false;
   // The autonyms the project made of itself, told when the project goes.
   std::vector<CProjectAutonym*> m_autonyms;
