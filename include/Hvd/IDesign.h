@@ -4,10 +4,10 @@
 #include <cstdint>
 
 #include "CitI/IInterface.h"
-#include "Hvd/Status.h"
 #include "Hvd/IDefData.h"
 #include "Hvd/IProject.h"
 #include "Hvd/ITransformBindingSets.h"
+#include "Hvd/Status.h"
 #include "Port/StringBase.h"
 
 namespace Hvd {
@@ -33,6 +33,20 @@ class IDesign : public CitI::IInterface {
   // The owning project with one reference; 0x100000020000001a when there is none.
   virtual Hvd::Status GetProject(IProject** project) = 0;
   virtual Hvd::Status GetDefaultParserConfig(IHdlParserConfig** config) = 0;
+};
+
+// What the project asks of its design around a close or a reload.
+class IDesignInternal : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{1848A991-8023-41fa-8B23-514CD44EA8E8}")
+
+  // Empties the design for a reload: views, transform engine, property manager and the
+  // design's own properties go; the project, the design platform and the receivers stay.
+  virtual Hvd::Status PartialTeardown() = 0;
+  // While off, a rebuild of the views sends no views-changed event; the project sends it
+  // itself once it has read its file again.
+  virtual Hvd::Status DisableViewsChangedEvent() = 0;
+  virtual Hvd::Status EnableViewsChangedEvent() = 0;
 };
 
 class IDesignUnit : public CitI::IInterface {

@@ -42,4 +42,10 @@ class IViewManager : public CitI::IInterface {
   virtual Hvd::Status FindView(IView* view, IViewIterator** at) = 0;
 };
 
+// The older id of the view manager; the design answers both with one object.
+class IViewManagerV1 : public IViewManager {
+ public:
+  CITI_DECLARE_IID("{1184AD64-D087-42eb-9073-BA7347E1B2B2}")
+};
+
 }  // namespace Hvd

@@ -1,5 +1,6 @@
 #include "framework/TransformBindingSets.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "Hvd/ICompAdmin.h"
@@ -7,33 +8,88 @@
 
 namespace Hvd {
 
+namespace {
+
+using Bindings = std::vector<Prjrep::AutoPtr<ITransformBindingInstance>>;
+
+CitI::IInterface* RootOf(CitI::IInterface* object) {
+  return object != nullptr ? object->QueryInterface(CitI::IInterface::GetIID()) : nullptr;
+}
+
+// The members of a set, each kept alive, so that a walk that calls out is not cut short by a
+// set that changes under it.
+Bindings Members(CTransformBindingSet* set) {
+  Bindings members;
+  Prjrep::AutoRelease<ITransformBindingInstanceIterator> it;
+  if (set == nullptr || set->GetIterator(it.Receive()) != kSuccess || !it) return members;
+  for (; !it->IsDone(); std::ignore = it->Next()) members.emplace_back(it->Current());
+  return members;
+}
+
+// Runs `admin` on every member that answers ICompAdmin; a member without it folds
+// kMissingInterface. The first result other than 1 is the answer.
+template <class Admin>
+Status ForEachAdmin(CTransformBindingSet* set, Admin admin) {
+  Status result = kSuccess;
+  for (const auto& binding : Members(set)) {
+    Prjrep::AutoCast<ICompAdmin> member(binding.Get());
+    const Status status = member ? admin(member.Get()) : kMissingInterface;
+    if (result == kSuccess) result = status;
+  }
+  return result;
+}
+
+bool IsObsolete(ITransformBindingInstance* binding) {
+  Prjrep::AutoRelease<CitI::IInterface> definition;
+  if (binding == nullptr || binding->GetDefinition(definition.Receive()) != kSuccess) return false;
+  Prjrep::AutoCast<IDefDataObsolete> test(definition.Get());
+  bool obsolete = false;
+  return test && test->IsObsolete(&obsolete) == kSuccess && obsolete;
+}
+
+}  // namespace
+
 CTransformBindingSet::CTransformBindingSet(CitI::IInterface* owner, bool isFirstSide) : m_isFirstSide(isFirstSide) {
   std::ignore = SetOwner(owner);
 }
 
-Hvd::Status CTransformBindingSet::Add(ITransformBindingInstance* binding) {
+bool CTransformBindingSet::Holds(ITransformBindingInstance* binding) const {
+  return binding != nullptr && std::find(m_elements.begin(), m_elements.end(), binding) != m_elements.end();
+}
+
+// The binding is taken as its own ITransformBindingInstance part, so that one object is one member.
+Status CTransformBindingSet::Add(ITransformBindingInstance* binding) {
   if (binding == nullptr) return kFailure;
-  for (ITransformBindingInstance* held : m_elements) {
-    if (held == binding) return kSuccess;
+  auto* part = CastAnswer<ITransformBindingInstance>(binding->QueryInterface(ITransformBindingInstance::GetIID()));
+  if (part == nullptr) return kMissingInterface;
+  if (Holds(part)) return kSuccess;
+  const Status status = TRefdSequenceSetHelper::Add(part);
+  if (status == kSuccess) std::ignore = OnBindingAdded(part);
+  return status;
+}
+
+Status CTransformBindingSet::Remove(ITransformBindingInstanceIterator* iterator) {
+  if (iterator == nullptr) return kInvalidParameter;
+  // Kept alive past the set's release, for the hook.
+  Prjrep::AutoPtr<ITransformBindingInstance> leaving(iterator->Current());
+  if (!Holds(leaving.Get())) return kSuccess;
+  if (iterator->IsDone()) return kFailure;
+  if (TRefdSequenceSetHelper::Remove(iterator) != kSuccess) {
+    // Another set's iterator: its position means nothing in this list.
+    auto pos = std::find(m_elements.begin(), m_elements.end(), leaving.Get());
+    Erase(pos);
+    std::ignore = iterator->Next();
   }
-  const Hvd::Status status = TRefdSequenceSetHelper::Add(binding);
-  if (status == kSuccess) std::ignore = OnBindingAdded(binding);
-  return status;
+  std::ignore = OnBindingRemoved(leaving);
+  return kSuccess;
 }
 
-Hvd::Status CTransformBindingSet::Remove(ITransformBindingInstanceIterator* iterator) {
-  // The binding is kept alive past its release by the set, for its hook.
-  Prjrep::AutoPtr<ITransformBindingInstance> leaving(iterator != nullptr && !iterator->IsDone() ? iterator->Current()
-                                                                                                : nullptr);
-  const Hvd::Status status = TRefdSequenceSetHelper::Remove(iterator);
-  if (status == kSuccess && leaving.Get() != nullptr) std::ignore = OnBindingRemoved(leaving);
-  return status;
-}
-
-Hvd::Status CTransformBindingSet::Clear() {
-  std::vector<Prjrep::AutoPtr<ITransformBindingInstance>> leaving(m_elements.begin(), m_elements.end());
-  ReleaseAll();
-  for (auto& binding : leaving) std::ignore = OnBindingRemoved(binding);
+Status CTransformBindingSet::Clear() {
+  InvalidateCursors();
+  std::list<ITransformBindingInstance*> leaving;
+  leaving.swap(m_elements);
+  for (ITransformBindingInstance* binding : leaving) std::ignore = OnBindingRemoved(binding);
+  for (ITransformBindingInstance* binding : leaving) GiveUpReference(binding);
   return kSuccess;
 }
 
@@ -47,72 +103,59 @@ Prjrep::AutoRelease<Prjrep::ISet> CTransformBindingSet::SideObjects(ITransformBi
   return objects;
 }
 
-Hvd::Status CTransformBindingSet::OnBindingAdded(ITransformBindingInstance* binding) {
-  std::ignore = SideObjects(binding);  // the binding lists its objects itself; nothing to change here
+// The engine enters the owner on the binding's side itself; nothing is changed here.
+Status CTransformBindingSet::OnBindingAdded(ITransformBindingInstance* binding) {
+  std::ignore = SideObjects(binding);
   return kSuccess;
 }
 
-Hvd::Status CTransformBindingSet::OnBindingRemoved(ITransformBindingInstance* binding) {
+// Takes the owner off the binding's side: the first entry that is the owner's object.
+Status CTransformBindingSet::OnBindingRemoved(ITransformBindingInstance* binding) {
+  if (binding == nullptr) return kSuccess;
   Prjrep::AutoRelease<Prjrep::ISet> objects = SideObjects(binding);
-  if (objects.Get() == nullptr || m_owner == nullptr) return kSuccess;
-  CitI::IInterface* ownerRoot = m_owner->QueryInterface(CitI::IInterface::GetIID());
+  CitI::IInterface* owner = RootOf(m_owner);
   Prjrep::AutoRelease<Prjrep::IIterator> it;
-  if (objects->GetIterator(it.Receive()) != kSuccess || it.Get() == nullptr) return kSuccess;
+  if (!objects || owner == nullptr || objects->GetIterator(it.Receive()) != kSuccess || !it) return kSuccess;
   for (std::ignore = it->Reset(); !it->IsDone(); std::ignore = it->Next()) {
-    CitI::IInterface* object = it->Current();
-    if (object != nullptr && object->QueryInterface(CitI::IInterface::GetIID()) == ownerRoot) {
-      return objects->Remove(it);
-    }
+    if (RootOf(it->Current()) == owner) return objects->Remove(it);
   }
   return kSuccess;
 }
 
-namespace {
+Status ClearTransformBindingSet(CTransformBindingSet* set) { return set != nullptr ? set->Clear() : kSuccess; }
 
-// Runs `admin` on every binding of the set that answers ICompAdmin; folds as described in the
-// header.
-template <class Admin>
-Hvd::Status ForEachAdmin(CTransformBindingSet* set, Admin admin) {
-  if (set == nullptr) return kSuccess;
-  Prjrep::AutoRelease<ITransformBindingInstanceIterator> it;
-  if (set->GetIterator(it.Receive()) != kSuccess || it.Get() == nullptr) return kSuccess;
-  Hvd::Status result = kSuccess;
-  for (; !it->IsDone(); std::ignore = it->Next()) {
-    Prjrep::AutoCast<ICompAdmin> member(it->Current());
-    const Hvd::Status status = member ? admin(member.Get()) : kMissingInterface;
-    if (result == kSuccess) result = status;
-  }
-  return result;
+bool ContainsBindingInstance(CTransformBindingSet* set, ITransformBindingInstance* binding) {
+  return set != nullptr && set->Holds(binding);
 }
 
-}  // namespace
-
-Hvd::Status InitializeComponentsAfterLoad(CTransformBindingSet* set, CitI::IInterface* context) {
+// The set's owner, not the context, is what the bindings are set up with; the context only
+// has to be there.
+Status InitializeComponentsAfterLoad(CTransformBindingSet* set, CitI::IInterface* context) {
   if (context == nullptr) return kBadParameters;
   CitI::IInterface* owner = set != nullptr ? set->Owner() : nullptr;
   return ForEachAdmin(set, [owner](ICompAdmin* member) { return member->InitializeAfterLoad(owner); });
 }
 
-Hvd::Status RegisterComponentsForNotifications(CTransformBindingSet* set) {
+Status RegisterComponentsForNotifications(CTransformBindingSet* set) {
   return ForEachAdmin(set, [](ICompAdmin* member) { return member->RegisterForNotifications(); });
 }
 
-Hvd::Status RemoveObsoleteComponents(CTransformBindingSet* set) {
-  if (set == nullptr) return kSuccess;
+// An obsolete binding leaves through Remove, so that it no longer lists the owner either.
+Status RemoveObsoleteComponents(CTransformBindingSet* set) {
   Prjrep::AutoRelease<ITransformBindingInstanceIterator> it;
-  if (set->GetIterator(it.Receive()) != kSuccess || it.Get() == nullptr) return kSuccess;
+  if (set == nullptr || set->GetIterator(it.Receive()) != kSuccess || !it) return kSuccess;
   while (!it->IsDone()) {
-    ITransformBindingInstance* binding = it->Current();
-    Prjrep::AutoRelease<CitI::IInterface> definition;
-    if (binding != nullptr) std::ignore = binding->GetDefinition(definition.Receive());
-    Prjrep::AutoCast<IDefDataObsolete> test(definition.Get());
-    bool obsolete = false;
-    if (test && test->IsObsolete(&obsolete) == kSuccess && obsolete) {
+    if (IsObsolete(it->Current())) {
       std::ignore = set->Remove(it);  // leaves the iterator on the next binding
     } else {
       std::ignore = it->Next();
     }
   }
+  return kSuccess;
+}
+
+Status RemoveObsoleteComponent(Prjrep::AutoPtr<ITransformBindingInstance>& binding) {
+  if (IsObsolete(binding.Get())) binding = nullptr;
   return kSuccess;
 }
 

@@ -11,9 +11,9 @@
 
 namespace Hvd {
 
-// A set of bindings that lives on its own count. Adding or removing a binding keeps the
-// binding's own object set on this set's side in step: a binding that leaves the set no
-// longer lists the set's owner.
+// A set of bindings that lives on its own count. Removing a binding keeps the binding's own
+// object set on this set's side in step: a binding that leaves the set no longer lists the
+// set's owner. The first set speaks for the bindings' first side, the second for their second.
 class CTransformBindingSet final
     : public TRefdSequenceSetHelper<ITransformBindingInstance*, ITransformBindingInstanceSet,
                                     ITransformBindingInstanceIterator, std::list<ITransformBindingInstance*>> {
@@ -26,14 +26,19 @@ class CTransformBindingSet final
                  Row<Prjrep::IRefCount>(&m_refCount));
   }
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override { return QueryTable().Answer(iid); }
-  // Each binding once.
+  // Each binding once: adding a member again answers 1 and changes nothing.
   Hvd::Status Add(ITransformBindingInstance* binding) override;
+  // Removes the binding under the iterator: 1 with no change when it is no member, 0 when
+  // the iterator is done. An iterator of another set is accepted: the binding is found in
+  // this set's own list, and the iterator steps on in its own set.
   Hvd::Status Remove(ITransformBindingInstanceIterator* iterator) override;
+  // The members leave the set first; each is unhooked, in order, then released.
   Hvd::Status Clear() override;
 
   virtual Hvd::Status OnBindingAdded(ITransformBindingInstance* binding);
   virtual Hvd::Status OnBindingRemoved(ITransformBindingInstance* binding);
 
+  bool Holds(ITransformBindingInstance* binding) const;
   bool IsFirstSide() const noexcept { return m_isFirstSide; }
   CitI::IInterface* Owner() const noexcept { return m_owner; }
 
@@ -44,14 +49,21 @@ class CTransformBindingSet final
   bool m_isFirstSide;
 };
 
+// Empties the set through its Clear, which unhooks the owner from every binding.
+Hvd::Status ClearTransformBindingSet(CTransformBindingSet* set);
+bool ContainsBindingInstance(CTransformBindingSet* set, ITransformBindingInstance* binding);
+
 // Component administration over the bindings of a set: each binding that answers ICompAdmin
 // is set up after a load with the set's owner, or registered for notifications. A binding
 // without ICompAdmin counts as kMissingInterface; every binding is visited, and the first
 // result other than 1 is the answer. A null context is refused even for an empty set.
 Hvd::Status InitializeComponentsAfterLoad(CTransformBindingSet* set, CitI::IInterface* context);
 Hvd::Status RegisterComponentsForNotifications(CTransformBindingSet* set);
-// Takes out of the set every binding whose definition is obsolete.
+// Takes out of the set every binding whose definition is obsolete; a binding whose
+// definition cannot tell stays.
 Hvd::Status RemoveObsoleteComponents(CTransformBindingSet* set);
+// The same for one binding held on its own: the holder is emptied when it is obsolete.
+Hvd::Status RemoveObsoleteComponent(Prjrep::AutoPtr<ITransformBindingInstance>& binding);
 
 // Gives component `T` its two binding sets, made when the component is built.
 template <class T>
@@ -77,15 +89,17 @@ class TITransformBindingSetsHelper : public ITransformBindingSets {
   Hvd::Status GetFirstBindingSet(ITransformBindingInstanceSet** set) override { return HandOut(m_firstSet, set); }
   Hvd::Status GetSecondBindingSet(ITransformBindingInstanceSet** set) override { return HandOut(m_secondSet, set); }
 
-  // The first set, then the second. A failure ends the operation: after it the stream is
-  // out of step, and the second set would read the first set's entries.
-  virtual Hvd::Status PersistLoad(Prjrep::IStorage* storage) {
+  // The first set, then the second. A failed load of the first set ends the load: the
+  // stream is then out of step, and the second set would take in the first set's bindings.
+  Hvd::Status PersistLoad(Prjrep::IStorage* storage) override {
     const Hvd::Status status = m_firstSet->PersistLoad(storage);
     return status != kSuccess ? status : m_secondSet->PersistLoad(storage);
   }
-  virtual Hvd::Status PersistSave(Prjrep::IStorage* storage) {
-    const Hvd::Status status = m_firstSet->PersistSave(storage);
-    return status != kSuccess ? status : m_secondSet->PersistSave(storage);
+  // Both sets are written whatever the first gives; the first result other than 1 is the answer.
+  Hvd::Status PersistSave(Prjrep::IStorage* storage) override {
+    const Hvd::Status first = m_firstSet->PersistSave(storage);
+    const Hvd::Status second = m_secondSet->PersistSave(storage);
+    return first != kSuccess ? first : second;
   }
 
   CTransformBindingSet* FirstSet() const noexcept { return m_firstSet.Get(); }

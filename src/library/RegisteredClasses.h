@@ -4,12 +4,12 @@
 
 #include <vector>
 
-#include "design/CDesign.h"
-#include "design/CDesignPlatform.h"
-#include "design/CView.h"
+#include "design/design/CDesign.h"
+#include "design/platform/CDesignPlatform.h"
+#include "design/view/CView.h"
+#include "files/CZmrFileReader.h"
 #include "files/file/CFile.h"
 #include "files/library/CSourceLibrary.h"
-#include "files/CZmrFileReader.h"
 #include "framework/CAutonymBase.h"
 #include "pr/CConfiguration.h"
 #include "pr/CConfigurationElement.h"
@@ -20,9 +20,9 @@
 #include "pr/CPRModuleAutonym.h"
 #include "project/CDirectoryProjectBundle.h"
 #include "project/CProjRefUtils.h"
-#include "project/project/CProject.h"
 #include "project/CProjectAutonym.h"
 #include "project/CProjectReference.h"
+#include "project/project/CProject.h"
 #include "projectfiles/CProjectInfo.h"
 #include "projectfiles/RepoMine.h"
 #include "utils/DumperComp.h"

@@ -12,6 +12,7 @@
 #include "Prjrep/IName.h"
 #include "core/Interface.h"
 #include "core/RefCount.h"
+#include "support/ViewDouble.h"
 
 namespace testing_support {
 
@@ -114,7 +115,7 @@ inline Hvd::Status FakeNetNode::GetChildren(Hvd::IHdlNetListNodeIterator** child
 }
 
 // A view (owned by the test) whose elaboration data, if `hasData`, hands out `root` (may be null).
-struct FakeNetlistView : Hvd::TComponent<FakeNetlistView, Hvd::IView> {
+struct FakeNetlistView : TViewDouble<FakeNetlistView> {
   explicit FakeNetlistView(FakeNetNode* root, bool hasData = true) : m_root(root), m_hasData(hasData) {}
   auto QueryTable() {
     return CountedTable(&m_count, Hvd::Row<Hvd::IHdlElaborationData>(&m_data), Hvd::Row<Hvd::IView>(this),

@@ -23,6 +23,7 @@
 #include "core/Holders.h"
 #include "core/Sets.h"
 #include "framework/TransformBindingSets.h"
+#include "support/ViewDouble.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ auto Each(It* it, F f) {
 }
 
 // A view as the engine needs one: a type, a design and the library's two binding sets.
-class FakeView final : public TComponent<FakeView, IView> {
+class FakeView final : public testing_support::TViewDouble<FakeView> {
  public:
   FakeView(IViewType* type, IDesign* design) : m_type(type), m_design(design) { ++s_alive; }
   ~FakeView() override { --s_alive; }
@@ -151,7 +152,7 @@ class FakeDef final : public TComponent<FakeDef, IViewTypeFlow> {
     using TNested::TNested;
     Status GetDefDataIdName(Text* name) override { return *name = Text(This().m_name), kSuccess; }
   } m_XIDefDataId{this};
-  TNested<FakeDef, IViewType> m_XIViewType{this};
+  testing_support::TViewTypeDouble<FakeDef> m_XIViewType{this};
   struct XITransformDefinition : TNested<FakeDef, ITransformDefinition> {
     using TNested::TNested;
     Status GetTargetViewType(IViewType** type) override {

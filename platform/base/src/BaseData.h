@@ -169,7 +169,13 @@ class CDefinition final : public TComponent<CDefinition> {
       return kSuccess;
     }
   } m_XIFileType{this};
-  TNested<CDefinition, IViewType> m_XIViewType{this};
+  // The data names the unit types a view type takes; it gives view types no property templates.
+  struct XIViewType : TNested<CDefinition, IViewType> {
+    using TNested::TNested;
+    Status GetDesignUnitTypeIds(IDefDataIdIterator** ids) override;
+    Status GetPropertyTemplates(std::int32_t group, IDefDataIdIterator** templates) override;
+    Status GetPropertyTemplate(const Text& key, IPropertyTemplate** definition) override;
+  } m_XIViewType{this};
   TNested<CDefinition, IDesignUnitType> m_XIDesignUnitType{this};
   TImmortalCount<CDefinition> m_count{this};
   const DefinitionData& m_data;

@@ -55,6 +55,7 @@ void Read(const X::DOMElement& root, Data& data) {
       DefinitionData d = Named(Kind::kView, e);
       d.branch = Attr(e, u"branch");
       d.subBranch = Attr(e, u"subbranch");
+      d.unitTypes = NamesOf(e, u"unitType");
       defs.push_back(std::move(d));
     });
   });

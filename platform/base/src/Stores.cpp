@@ -74,6 +74,7 @@ class CDataStore final : public TComponent<CDataStore> {
       at->second = std::make_unique<CDefinition>(d);
       if (d.kind == Kind::kProperty) m_properties.push_back(at->second.get());
       if (d.kind == Kind::kPlatform) m_platformTypes.push_back(Prjrep::AutoCast<IDesignPlatformType>(at->second.get()));
+      if (d.kind == Kind::kView) m_viewTypes.push_back(at->second.get());
       if (d.kind != Kind::kFile) continue;
       // As with names, the first file type to claim an extension or a key keeps it.
       for (const std::string& extension : d.extensions) m_fileTypesByExtension.try_emplace(extension, at->second.get());
@@ -84,7 +85,8 @@ class CDataStore final : public TComponent<CDataStore> {
   auto QueryTable() {
     return Table(Row<IDataStore>(&m_XIDataStore), Row<IPropertyTemplateStore>(&m_XIPropertyTemplateStore),
                  Row<IFamilyTemplates>(&m_XIFamilyTemplates),
-                 Row<IDesignPlatformTypeStore>(&m_XIDesignPlatformTypeStore), Row<IFileTypeStore>(&m_XIFileTypeStore),
+                 Row<IDesignPlatformTypeStore>(&m_XIDesignPlatformTypeStore), Row<IViewTypeStore>(&m_XIViewTypeStore),
+                 Row<IFileTypeStore>(&m_XIFileTypeStore),
                  Row<IDesignUnitTypeStore>(&m_XIDesignUnitTypeStore), Row<IPlugInConfigStore>(&m_XIPlugInConfigStore),
                  Row<Prjrep::IRefCount>(&m_count), Row<Prjrep::IRefCountV1>(&m_count), Row<CitI::IInterface>(this));
   }
@@ -130,6 +132,13 @@ class CDataStore final : public TComponent<CDataStore> {
           types);
     }
   } m_XIDesignPlatformTypeStore{this};
+
+  struct XIViewTypeStore : TNested<CDataStore, IViewTypeStore> {
+    using TNested::TNested;
+    Status GetViewTypes(Prjrep::IIterator** types) override {
+      return HandOut(NewIterator<CitI::IInterface*, Prjrep::ISet, Prjrep::IIterator>(This().m_viewTypes), types);
+    }
+  } m_XIViewTypeStore{this};
 
   struct XIFileTypeStore : TNested<CDataStore, IFileTypeStore> {
     using TNested::TNested;
@@ -181,6 +190,7 @@ class CDataStore final : public TComponent<CDataStore> {
   std::map<std::string, std::unique_ptr<CPlugInConfig>, std::less<>> m_plugIns;
   std::vector<CDefinition*> m_properties;             // in document order
   std::vector<IDesignPlatformType*> m_platformTypes;  // in document order
+  std::vector<CitI::IInterface*> m_viewTypes;         // in document order
 };
 
 Status CDataStore::XIDataStore::FindByDefDataId(IDefDataId* id, CitI::IInterface** definition) {
@@ -348,6 +358,19 @@ Status HandOutIds(const Names& names, IDefDataIdIterator** out) {
 
 Status CDefinition::XIFileType::GetDesignUnitTypeIds(IDefDataIdIterator** ids) {
   return HandOutIds(This().m_data.unitTypes, ids);
+}
+
+Status CDefinition::XIViewType::GetDesignUnitTypeIds(IDefDataIdIterator** ids) {
+  return HandOutIds(This().m_data.unitTypes, ids);
+}
+
+Status CDefinition::XIViewType::GetPropertyTemplates(std::int32_t, IDefDataIdIterator** templates) {
+  return HandOutIds({}, templates);
+}
+
+Status CDefinition::XIViewType::GetPropertyTemplate(const Text&, IPropertyTemplate** definition) {
+  if (definition != nullptr) *definition = nullptr;
+  return kFailure;
 }
 
 Status CDefinition::XIPropertyTemplate::GetDependencies(IDefDataIdIterator** dependencies) {

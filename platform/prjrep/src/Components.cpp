@@ -13,6 +13,7 @@ void RegisterComponents() {
   standins::RegisterRelayAndAttachment();
   standins::RegisterFileNameHelper();
   standins::RegisterStringSet();
+  standins::RegisterNameObject();
   standins::RegisterSharedOperationGate();
 }
 

@@ -16,6 +16,7 @@ void RegisterAutonyms();
 void RegisterRelayAndAttachment();
 void RegisterFileNameHelper();
 void RegisterStringSet();
+void RegisterNameObject();
 // Puts one operation gate into the registry under "OperationGate" unless one is there;
 // needs the registry's and the gate's factories.
 void RegisterSharedOperationGate();

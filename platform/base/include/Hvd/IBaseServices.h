@@ -82,6 +82,15 @@ class IDesignPlatformTypeStore : public CitI::IInterface {
   virtual Hvd::Status GetPlatformTypes(IDesignPlatformTypeIterator** types) = 0;
 };
 
+// The view types of the data store.
+class IViewTypeStore : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{C26F2507-6BAB-43f4-93F4-3B78B3D39C52}")
+
+  // Every view type in the data's order, each answering IViewType; one reference for the caller.
+  virtual Hvd::Status GetViewTypes(Prjrep::IIterator** types) = 0;
+};
+
 // The design-unit types of the data store.
 class IDesignUnitTypeStore : public CitI::IInterface {
  public:

@@ -19,10 +19,21 @@ class IDefDataObsolete : public CitI::IInterface {
   virtual Hvd::Status IsObsolete(bool* obsolete) = 0;
 };
 
+class IDefDataIdIterator;
+class IPropertyTemplate;
+
 // The type of a view; it answers IDefDataId.
 class IViewType : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{9FC9C959-67CF-44cc-B2AA-CFFF3178C051}")
+
+  // The design-unit types whose units the views of this type take; one reference for the caller.
+  virtual Hvd::Status GetDesignUnitTypeIds(IDefDataIdIterator** ids) = 0;
+  // The property templates of the views of this type (`group` 0: all of them), each answering
+  // IPropertyTemplate; one reference for the caller.
+  virtual Hvd::Status GetPropertyTemplates(std::int32_t group, IDefDataIdIterator** templates) = 0;
+  // The template of the view setting `key`, with one reference; 0 and null when the type has none.
+  virtual Hvd::Status GetPropertyTemplate(const Port::StringBase<char>& key, IPropertyTemplate** definition) = 0;
 };
 
 // The type of a design unit; it answers IDefDataId.

@@ -6,6 +6,7 @@
 #include "CitI/IInterface.h"
 #include "Hvd/Status.h"
 #include "Port/StringBase.h"
+#include "Prjrep/ISet.h"
 #include "Prjrep/IStorage.h"
 
 namespace Prjrep {
@@ -17,6 +18,17 @@ class IName : public CitI::IInterface {
   virtual Hvd::Status SetName(const Port::StringBase<char>& name) = 0;
   virtual Hvd::Status GetName(Port::StringBase<char>& name) = 0;
   virtual Hvd::Status SetOwner(CitI::IInterface* owner) = 0;
+};
+
+class INameIterator : public TIIterator<IName*> {
+ public:
+  CITI_DECLARE_IID("{feee4a96-0733-4083-b06f-7d9166211121}")
+};
+
+// Names in the order they were added, each a name object of its own.
+class INameSet : public TISet<IName*, INameIterator> {
+ public:
+  CITI_DECLARE_IID("{a8c20706-1b8c-4837-9f9f-a2cc3d7cec75}")
 };
 
 class ITimestamp : public CitI::IInterface {

@@ -1,0 +1,346 @@
+#pragma once
+// One view of a design: one flow stage (behavioural simulation, synthesis, post-map
+// simulation, ...) with the source files that take part in it, its settings as keyed
+// property instances, its place in the network of views (two transform-binding sets) and a
+// state set. It recomputes what depends on its files and settings when events tell it that
+// something changed, at most once per batch. Its operations live in one file per concern
+// beside this header.
+
+#include <cstdint>
+#include <list>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "Hvd/ClassIds.h"
+#include "Hvd/IBaseServices.h"
+#include "Hvd/IBatchDelay.h"
+#include "Hvd/ICompAdmin.h"
+#include "Hvd/IDefData.h"
+#include "Hvd/IDesign.h"
+#include "Hvd/IHdlNetlist.h"
+#include "Hvd/IKeyedPropertySet.h"
+#include "Hvd/IPropertyContext.h"
+#include "Hvd/IState.h"
+#include "Hvd/IView.h"
+#include "Hvd/IViewManager.h"
+#include "Hvd/Status.h"
+#include "Port/StringBase.h"
+#include "Prjrep/IAttachment.h"
+#include "Prjrep/IEvents.h"
+#include "Prjrep/IName.h"
+#include "Prjrep/IPersist.h"
+#include "core/Events.h"
+#include "core/Holders.h"
+#include "core/Interface.h"
+#include "core/Names.h"
+#include "core/RefCount.h"
+#include "core/Sets.h"
+#include "design/DetachingReceiver.h"
+#include "design/StateHelper.h"
+#include "design/view/HdlPackageWrapperSeam.h"
+#include "files/KeyedPropertySet.h"
+#include "framework/PropertyContext.h"
+#include "framework/TransformBindingSets.h"
+#include "utils/FileStamp.h"
+
+namespace Hvd {
+
+// Keys under which a view keeps its settings.
+namespace ViewKey {
+extern const Port::StringBase<char> kTopDesignUnit;
+extern const Port::StringBase<char> kTopDuFile;
+extern const Port::StringBase<char> kTopInstancePath;
+extern const Port::StringBase<char> kAutoTop;
+extern const Port::StringBase<char> kAutoCompileOrder;
+extern const Port::StringBase<char> kQuorlin;
+extern const Port::StringBase<char> kQuorlinFileName;
+extern const Port::StringBase<char> kBranch;
+extern const Port::StringBase<char> kSubBranch;
+extern const Port::StringBase<char> kFilterFilesFromCompileOrder;
+extern const Port::StringBase<char> kQlbVerilogMacros;
+extern const Port::StringBase<char> kQlbVeriIncludeDir;
+extern const Port::StringBase<char> kOvraVerilogMacros;
+extern const Port::StringBase<char> kOvraVeriIncludeDir;
+extern const Port::StringBase<char> kDisableAutoHierRegen;
+extern const Port::StringBase<char> kVhdlSourceAnalysisStandard;
+}  // namespace ViewKey
+
+// Every setting key of a view, in the order in which the settings are listed.
+const std::vector<Port::StringBase<char>>& GetViewPropertyNames();
+
+// A synthesis view: the name of its type ends in "AbstractSynthesis".
+bool IsAbstractSynthesisView(CitI::IInterface* view);
+// A view that keeps its own top unit, compile order and hierarchy: a synthesis view or one of
+// the seven simulation view types.
+bool IsMajorView(CitI::IInterface* view);
+
+class CView final : public TComponent<CView> {
+ public:
+  using String = Port::StringBase<char>;
+
+  static const Port::XUID& GetCLSID() { return ClassId::View(); }
+
+  CView();
+  CView(const CView&) = delete;
+  CView& operator=(const CView&) = delete;
+  ~CView() override;
+
+  auto QueryTable() {
+    return Table(Row<Prjrep::IPersist>(&m_XIPersist), Row<Prjrep::IName>(&m_name), Row<IView>(&m_XIView),
+                 Row<IViewV2>(&m_XIView), Row<IViewV1>(&m_XIView), Row<IViewInternal>(&m_XIViewInternal),
+                 Row<IHdlDesignUnitSet>(&m_XIDesignUnitSet), Row<IFileSet>(&m_XIFileSet),
+                 Row<ITransformBindingSets>(&m_transformBindings),
+                 LazyRow<IPropertyInstanceSet>([this] { return PropertySetPart<IPropertyInstanceSet>(); }),
+                 LazyRow<IKeyedPropertySet>([this] { return PropertySetPart<IKeyedPropertySet>(); }),
+                 Row<IHdlAssociationSet>(&m_XIAssociationSet), Row<Prjrep::IEventSender>(&m_eventSender),
+                 Row<Prjrep::IEventReceiver>(&m_eventReceiver), Row<Prjrep::IRefCount>(&m_refCount),
+                 Row<IPropertyContext>(&m_propertyContext), Row<IState>(&m_states),
+                 ForeignRow<Prjrep::IAttachedInterface>([this] {
+                   return CastAnswer<Prjrep::IAttachedInterface>(
+                       QueryComponentRef(m_componentRef, Prjrep::IAttachedInterface::GetIID()));
+                 }),
+                 Row<IBatchDelay>(&m_XIBatchDelay), Row<IReconcileToDefData>(&m_XIReconcileToDefData),
+                 Row<ICompAdmin>(&m_XICompAdmin), Row<CitI::IInterface>(this),
+                 Row<IHdlElaborationData>(&m_XIHdlElaborationData), Row<IHdlElaborationData2>(&m_XIHdlElaborationData),
+                 Row<IViewTclHelper>(&m_XIViewTclHelper));
+  }
+
+  // The property-context helper's hook: the design's context, with one reference.
+  Status GetContextParent(IPropertyContext** parent);
+
+ private:
+  struct XIView : TNested<CView, IView> {
+    using TNested::TNested;
+    Status GetType(IViewType** type) override;
+    Status GetDesign(IDesign** design) override;
+    Status GetElaborationData(IHdlElaborationData** data) override;
+    Status AcceptsDesignUnit(CitI::IInterface* object, bool* accepts) override;
+    Status GetFirstBindingSet(ITransformBindingInstanceSet** set) override {
+      return This().m_transformBindings.GetFirstBindingSet(set);
+    }
+    Status GetSecondBindingSet(ITransformBindingInstanceSet** set) override {
+      return This().m_transformBindings.GetSecondBindingSet(set);
+    }
+    Status GetParserConfig(IHdlParserConfig** config) override;
+    Status GetTopName(String* name) override;
+    Status GetTopInstance(String* path) override;
+    Status SetTopInstance(const String& path) override;
+    Status GetCompileOrder(IHdlDesignUnit* top, std::uint32_t flags, IHdlFileIterator** files) override {
+      return This().GetCompileOrder(top, flags, This().GetAutoCompileOrder(), files);
+    }
+    Status IsTopManual(std::uint32_t* manual) override;
+    Status FindBestTopNode(IHdlNetListNode** node) override;
+  } m_XIView{this};
+
+  struct XIPersist : TNested<CView, Prjrep::IPersist> {
+    using TNested::TNested;
+    Status PersistLoad(Prjrep::IStorage* storage) override;
+    Status PersistSave(Prjrep::IStorage* storage) override;
+    Status GetClassId(Port::XUID& id) override {
+      id = ClassId::View();
+      return kSuccess;
+    }
+    Status GetId(Port::XUID& id) override {
+      id = This().m_instanceId;
+      return kSuccess;
+    }
+    Status SetId(const Port::XUID& id) override {
+      This().m_instanceId = id;
+      return kSuccess;
+    }
+  } m_XIPersist{this};
+
+  struct XIViewInternal : TNested<CView, IViewInternal> {
+    using TNested::TNested;
+    Status DetermineCompileOrderAutomatically(IHdlDesignUnit* top, bool filter) override;
+    Status MarkCompileOrderDirty() override {
+      This().m_compileOrderDirty = true;
+      return kSuccess;
+    }
+  } m_XIViewInternal{this};
+
+  // The view's files as design units, each holding one reference. Add and Remove are the
+  // view's own, with their checks, events and refresh; the rest is the plain sequence set.
+  using UnitList = Prjrep::TSequenceSetHelper<IHdlDesignUnit*, IHdlDesignUnitSet, IHdlDesignUnitIterator,
+                                              std::list<IHdlDesignUnit*>>;
+  struct XIDesignUnitSet final : UnitList {
+    explicit XIDesignUnitSet(CView* view) : m_view(view) {}
+    Status Add(IHdlDesignUnit* unit) override;
+    Status Remove(IHdlDesignUnitIterator* position) override;
+    // Reads the stored units back as they were stored, with no check and no event.
+    Status PersistLoad(Prjrep::IStorage* storage) override;
+    // The entry of `object`, compared by identity; false when the view does not hold it.
+    bool Holds(CitI::IInterface* object);
+    // Takes the entry of `object` out without a check or an event; false when there is none.
+    bool EraseEntryOf(CitI::IInterface* object);
+    // The units at this moment, each held, for walks that may change the set.
+    std::vector<Prjrep::AutoPtr<IHdlDesignUnit>> Units();
+    CView* m_view;
+  } m_XIDesignUnitSet{this};
+
+  struct XIFileSet : TNested<CView, IFileSet> {
+    using TNested::TNested;
+    Status Add(IFile* file) override;
+    Status Remove(IFileIterator* iterator) override;
+    Status GetIterator(IFileIterator** files) override;
+    std::size_t Size() override { return This().m_XIDesignUnitSet.Size(); }
+    Status Clear() override { return This().m_XIDesignUnitSet.Clear(); }
+  } m_XIFileSet{this};
+
+  // A view keeps no associations: every change is refused.
+  struct XIAssociationSet : TNested<CView, IHdlAssociationSet> {
+    using TNested::TNested;
+    Status Add(CitI::IInterface* object) override;
+    Status Remove(CitI::IInterface* object) override;
+    Status GetIterator(Prjrep::IIterator** associations) override;
+    std::size_t Size() override;
+    Status Clear() override;
+  } m_XIAssociationSet{this};
+
+  struct XIBatchDelay : TNested<CView, IBatchDelay> {
+    using TNested::TNested;
+    Status BeginBatch() override {
+      Port::SafeIncr(This().m_batchCount);
+      return kSuccess;
+    }
+    Status EndBatch() override;
+  } m_XIBatchDelay{this};
+
+  struct XIReconcileToDefData : TNested<CView, IReconcileToDefData> {
+    using TNested::TNested;
+    Status Reconcile() override { return This().CreateViewProperties(); }
+    Status RemoveObsolete(CitI::IInterface* context) override;
+  } m_XIReconcileToDefData{this};
+
+  struct XICompAdmin : TNested<CView, ICompAdmin> {
+    using TNested::TNested;
+    Status InitializeAfterCreate(CitI::IInterface* owner, CitI::IInterface* definition) override;
+    Status InitializeAfterLoad(CitI::IInterface* context) override;
+    Status RegisterForNotifications() override;
+    Status Teardown() override;
+  } m_XICompAdmin{this};
+
+  struct XIHdlElaborationData : TNested<CView, IHdlElaborationData2> {
+    using TNested::TNested;
+    Status GetUndefinedInstances(CitI::IInterface** instances) override;
+    Status GetCompileOrder(IHdlNetListNode* top, IHdlFileIterator** files) override;
+    Status GetCompileOrder(IHdlDesignUnit* top, std::uint32_t mode, IHdlFileIterator** files) override {
+      return This().GetCompileOrder(top, mode, This().GetAutoCompileOrder(), files);
+    }
+    Status GetPorts(const char* name, CitI::IInterface** ports) override;
+    Status GetDesignGraph(IHdlNetListNode** root) override;
+    Status RefreshElaboration() override;
+  } m_XIHdlElaborationData{this};
+
+  struct XIViewTclHelper : TNested<CView, IViewTclHelper> {
+    using TNested::TNested;
+    String GetViewHierarchy(CitI::IInterface* unit, const String& testbench, const String& mode) override;
+    String GetFilesOfType(const String& type) override;
+  } m_XIViewTclHelper{this};
+
+  // Raises the nesting depth and the batch count around a write of the view's own property,
+  // so that the change event it causes neither runs the property branches of the event
+  // handler nor refreshes the view.
+  class OwnWrite {
+   public:
+    explicit OwnWrite(CView& view);
+    OwnWrite(const OwnWrite&) = delete;
+    OwnWrite& operator=(const OwnWrite&) = delete;
+    ~OwnWrite();
+
+   private:
+    CView& m_view;
+  };
+
+  static Status HandleEvent(CView* self, Prjrep::IEvent* event);
+  // The reaction to a change of the view's own property instance `instance`.
+  void OnPropertyChanged(CitI::IInterface* instance);
+  // A change that asks for a refresh: held back while the user parses the hierarchy by hand.
+  void OnChange();
+
+  // Refreshes at once, or marks a refresh pending while a batch is open.
+  void RefreshAfterChange();
+  void Refresh();
+
+  // The design's project with one reference; empty without a design or project.
+  Prjrep::AutoRelease<IProject> Project() const;
+  bool IsProjectReadOnly() const;
+  // The process's data store, through the design when the view has one.
+  Prjrep::AutoRelease<IDataStore> DataStore() const;
+  String ViewTypeName() const;
+
+  Status RegisterForNotifications(CitI::IInterface* object);
+  Status UnRegisterForNotifications(CitI::IInterface* object);
+  // True when the file's own list of views holds this view.
+  bool CheckDUinView(CitI::IInterface* object);
+  // Enters the view into the file's list of views, once.
+  void AddViewToFile(CitI::IInterface* object);
+  Status RemoveViewFromFile(CitI::IInterface* object);
+
+  // Settings.
+  template <class I>
+  I* PropertySetPart() {
+    return CastAnswer<I>(m_properties.QueryInterface(IidOf<I>()));
+  }
+  bool BoolSetting(const String& key, bool fallback);
+  bool GetAutoCompileOrder() { return BoolSetting(ViewKey::kAutoCompileOrder, true); }
+  bool GetFilterFilesFromCompileOrder() { return BoolSetting(ViewKey::kFilterFilesFromCompileOrder, false); }
+  bool GetDisableAutoHierRegen() { return BoolSetting(ViewKey::kDisableAutoHierRegen, false); }
+  bool GetAutoTop() { return BoolSetting(ViewKey::kAutoTop, true); }
+  String GetTopDesignUnitName();
+  Status SetTopDesignUnitName(const String& name);
+  String GetTopInstancePath();
+  Status SetTopInstancePath(const String& path);
+  // Writes `value` into the view's own instance of `key`; 0 when the view has none.
+  Status WriteOwnSetting(const String& key, const String& value);
+
+  Status CreateViewProperties();
+  // A new instance of the definition named `name`, registered with the view; empty when the
+  // view has no design or the definition is unknown or obsolete.
+  Prjrep::AutoRelease<IPropertyInstance> CreatePropertyInstance(const String& name);
+  bool IsPropertyObsolete(IPropertyInstance* instance);
+  // The setting key whose template in the view type has the def-data name of `definition`.
+  String GetViewPropertyKeyForTemplate(CitI::IInterface* definition);
+
+  // The parser's side.
+  Status InitializeHDLPackageWrapper();
+  Status PopulateParserConfigProperties(IPropertyInstanceSet* config);
+  // The view's instance for the template `definition`: its setting of that template, else the
+  // instance made for it before, else a new one kept for the next time.
+  Prjrep::AutoRelease<IPropertyInstance> ParserProperty(CitI::IInterface* definition);
+  Status RemoveParserConfigProp(IPropertyInstance* instance);
+
+  // Filled in with the compile order, the top unit and the hierarchy.
+  Status GetCompileOrder(IHdlDesignUnit* top, std::uint32_t flags, bool autoOrder, IHdlFileIterator** files);
+  void UpdateTopUnit();
+  IView* FindMajorView();
+
+  std::unique_ptr<CHdlPackageWrapper> m_wrapper;
+  bool m_compileOrderDirty = true;
+  bool m_sequenceIdsChanged = false;
+  String m_topInstancePathCache;
+  Port::XUID m_instanceId;
+  Prjrep::AutoPtr<IViewType> m_viewType;
+  Prjrep::AutoCast<IDesign> m_design;  // the design holds the view, so it is not counted
+  CStateHelper m_states;
+  ComponentInterfaceRef m_componentRef;
+  Prjrep::CEventSenderHelper m_eventSender{&m_XIView};
+  std::int32_t m_batchCount = 0;
+  std::int32_t m_nestingDepth = 0;
+  bool m_refreshPending = false;
+  // Set during a refresh, so that views that listen to one another do not refresh each other
+  // without end: a change heard meanwhile only marks a refresh pending.
+  bool m_refreshing = false;
+  Prjrep::CNameHelper m_name{&m_XIView};
+  CKeyedPropertySet m_properties{this};
+  TDetachingReceiver<CView> m_eventReceiver{this, &CView::HandleEvent};
+  Prjrep::TRefCountHelper<CView> m_refCount{this};
+  TPropertyContextHelper<CView> m_propertyContext;  // given its owner once the view is built
+  // Parser properties of templates that no setting key stands for, by template name.
+  std::map<String, Prjrep::AutoPtr<IPropertyInstance>> m_parserProperties;
+  // Last, since making the two sets asks the view for its root.
+  TITransformBindingSetsHelper<CView> m_transformBindings{this};
+};
+
+}  // namespace Hvd

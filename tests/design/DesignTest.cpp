@@ -1,0 +1,371 @@
+// The design with the real transform engine and base services: its set-up on a project, the
+// network of views that its platform's first notice builds, the view manager, the rebuild on
+// device changes, forwarded events and its teardowns. Views are doubles made by class id, and
+// once the library's own.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "CitP/Factory.h"
+#include "Hvd/ClassIds.h"
+#include "Hvd/EventIds.h"
+#include "Hvd/IBaseServices.h"
+#include "Hvd/ICompAdmin.h"
+#include "Hvd/IDesign.h"
+#include "Hvd/IDesignPlatform.h"
+#include "Hvd/ITransformEngine.h"
+#include "Hvd/IViewManager.h"
+#include "Prjrep/StandIns.h"
+#include "core/Factory.h"
+#include "core/Names.h"
+#include "design/DesignDoubles.h"
+#include "framework/TransformBindingSets.h"
+#include "support/FakeProject.h"
+#include "support/ViewDouble.h"
+
+namespace design_tests {
+namespace {
+
+using namespace Hvd;
+
+const Strings kFlow = {"VIEW_Initial",
+                       "VIEW_PreSynthesis",
+                       "VIEW_AbstractSynthesis",
+                       "VIEW_Structural",
+                       "VIEW_Post-SynthesisAbstractSimulation",
+                       "VIEW_Translation",
+                       "VIEW_Map",
+                       "VIEW_Par",
+                       "VIEW_Post-ParAbstractSimulation",
+                       "VIEW_AbstractSimulation"};
+
+// A view as the design and the engine need one: a type, a design, a name and two binding sets.
+class ViewDouble final : public testing_support::TViewDouble<ViewDouble> {
+ public:
+  static const Port::XUID& GetCLSID() { return ClassId::View(); }
+  ViewDouble() { ++s_alive; }
+  ~ViewDouble() override { --s_alive; }
+  auto QueryTable() {
+    return Table(Row<IView>(this), Row<ICompAdmin>(&m_XICompAdmin), Row<Prjrep::IName>(&m_name),
+                 Row<ITransformBindingSets>(&m_sets), Row<Prjrep::IRefCount>(&m_refCount), Row<CitI::IInterface>(this));
+  }
+  Status GetType(IViewType** type) override { return Prjrep::AutoOut<IViewType>(type).Assign(m_type.Get()); }
+  Status GetDesign(IDesign** design) override { return Prjrep::AutoOut<IDesign>(design).Assign(m_design.Get()); }
+  Status GetElaborationData(IHdlElaborationData**) override { return kNo; }
+
+  static inline int s_alive = 0, s_teardowns = 0;
+  static inline bool s_refuseSetUp = false;
+
+ private:
+  struct XICompAdmin : TNested<ViewDouble, ICompAdmin> {
+    using TNested::TNested;
+    Status InitializeAfterCreate(CitI::IInterface* design, CitI::IInterface* type) override {
+      This().m_design = AutoCast<IDesign>(design);
+      std::ignore = This().m_type.Assign(type);
+      return s_refuseSetUp ? kInvalidParameter : kSuccess;
+    }
+    Status InitializeAfterLoad(CitI::IInterface*) override { return kSuccess; }
+    Status RegisterForNotifications() override { return kSuccess; }
+    Status Teardown() override {
+      ++s_teardowns;
+      This().m_design = nullptr;
+      std::ignore = This().m_sets.FirstSet()->Clear();
+      return This().m_sets.SecondSet()->Clear();
+    }
+  } m_XICompAdmin{this};
+  Prjrep::TRefCountHelper<ViewDouble> m_refCount{this};
+  Prjrep::CNameHelper m_name{this};
+  AutoPtr<IViewType> m_type;
+  AutoCast<IDesign> m_design;
+  TITransformBindingSetsHelper<ViewDouble> m_sets{this};  // last: it asks the view for its root
+};
+
+// A view type that is not in the data: a name and nothing else.
+class TypeDouble final : public TComponent<TypeDouble> {
+ public:
+  explicit TypeDouble(const char* name) : m_name(name) {}
+  auto QueryTable() {
+    return Table(Row<IViewType>(&m_XIViewType), Row<IDefDataId>(&m_XIDefDataId), Row<Prjrep::IRefCount>(&m_refCount),
+                 Row<CitI::IInterface>(this));
+  }
+
+ private:
+  struct XIDefDataId : TNested<TypeDouble, IDefDataId> {
+    using TNested::TNested;
+    Status GetDefDataIdName(Text* name) override { return *name = This().m_name, kSuccess; }
+  } m_XIDefDataId{this};
+  testing_support::TViewTypeDouble<TypeDouble> m_XIViewType{this};
+  Prjrep::TRefCountHelper<TypeDouble> m_refCount{this};
+  Text m_name;
+};
+
+// A project that answers what the design asks of it and counts its saves and compositions.
+struct ProjectDouble : testing_support::FakeProject {
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    const auto own = Table(Row<IForceSave>(&m_XIForceSave), Row<ICompositionControl>(&m_XICompositionControl),
+                           Row<Prjrep::IName>(&name));
+    if (CitI::IInterface* answer = own.Answer(iid)) return answer;
+    return FakeProject::QueryInterface(iid);
+  }
+  Status GetReadOnly(bool* flag) override { return *flag = readOnly, kSuccess; }
+  Status GetGeneratedFilePath(Text* path) override { return *path = Text(), kSuccess; }
+  struct XIForceSave : TNested<ProjectDouble, IForceSave> {
+    using TNested::TNested;
+    Status ForceSave() override { return ++This().saves, kSuccess; }
+    Status SetSaveDelay(std::int64_t) override { return kNo; }
+  } m_XIForceSave{this};
+  struct XICompositionControl : TNested<ProjectDouble, ICompositionControl> {
+    using TNested::TNested;
+    Status Compose(CitI::IInterface*) override { return ++This().composes, kSuccess; }
+    Status Decompose(CitI::IInterface*) override { return kNo; }
+  } m_XICompositionControl{this};
+  Prjrep::CNameHelper name{this};
+  bool readOnly = false;
+  int saves = 0, composes = 0;
+};
+
+class DesignTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_Base") && CitP::Factory::LoadLibraryFactory("libHvd_TOE"));
+    InstFactoryEntry();
+    Prjrep::RegisterComponents();
+    RegisterFactoriesOf<ViewDouble>();  // in place of the library's view
+    ViewDouble::s_teardowns = 0;
+    std::ignore = project->name.SetName("/work/demo.hlc");
+    Port_MsgManData::ClearCaptured();
+  }
+  void TearDown() override {
+    if (design) {
+      EXPECT_EQ(Admin()->Teardown(), kSuccess) << "a design may be torn down again";
+    }
+    design = nullptr;
+    EXPECT_EQ(ViewDouble::s_alive, 0);
+  }
+
+  void MakeDesign() {
+    std::ignore = design.Assign(CitP::Factory::CreateInstance(ClassId::Design()));
+    ASSERT_EQ(Admin()->InitializeAfterCreate(project.Get(), nullptr), kSuccess);
+    listener.Listen(design);
+  }
+  ICompAdmin* Admin() { return AutoCast<ICompAdmin>(design.Get()); }
+  IDesignInternal* Internal() { return AutoCast<IDesignInternal>(design.Get()); }
+  IViewManager* Manager() { return AutoCast<IViewManager>(design.Get()); }
+  AutoRelease<IViewIterator> Views() {
+    AutoRelease<IViewIterator> views;
+    EXPECT_EQ(Manager()->GetViews(views.Receive()), kSuccess);
+    return views;
+  }
+  Strings ViewTypes() { return Each(Views().Get(), TypeName); }
+  std::vector<CitI::IInterface*> ViewObjects() { return Each(Views().Get(), RootOf); }
+  AutoRelease<IDesignPlatform> Platform() {
+    AutoRelease<IDesignPlatform> platform;
+    EXPECT_EQ(design->GetDesignPlatform(platform.Receive()), kSuccess);
+    return platform;
+  }
+  std::string Hint(const char* hint, Status expected = kSuccess) {
+    AutoRelease<IViewIterator> at;
+    EXPECT_EQ(Manager()->FindViewByHint(hint, at.Receive()), expected) << hint;
+    return at && !at->IsDone() ? TypeName(at->Current()) : "";
+  }
+  // The named device properties announce a change, each `times` times, and the platform
+  // notifies.
+  void Change(const Strings& names, int times = 1) {
+    AutoRelease<IDesignPlatform> platform = Platform();
+    AutoRelease<IPropertyInstanceIterator> properties;
+    ASSERT_EQ(platform->GetProperties(properties.Receive()), kSuccess);
+    const Port::XUID ids[] = {EventId::PropertyChangeA(), EventId::PropertyChangeB(), EventId::PropertyChangeC()};
+    AutoCast<Prjrep::IEventReceiver> receiver(platform.Get());
+    for (IPropertyInstance* instance : Each(properties.Get(), [](IPropertyInstance* p) { return p; })) {
+      if (std::find(names.begin(), names.end(), TypeName(instance)) == names.end()) continue;
+      for (int i = 0; i < times; ++i) std::ignore = receiver->ReceiveEvent(CreateEvent(instance, ids[i % 3], instance));
+    }
+    ASSERT_EQ(platform->NotifyChanges(), kSuccess);
+  }
+  // Each binding lists the views whose sets hold it and leads to views of this design, so that
+  // every view but the initial one is reached from another.
+  void ExpectTheNetworkHeldBothWays() {
+    const auto views = ViewObjects();
+    const auto listed = [&](CitI::IInterface* v) { return std::find(views.begin(), views.end(), v) != views.end(); };
+    std::set<CitI::IInterface*> reached;
+    for (CitI::IInterface* view : views) {
+      for (const bool first : {true, false}) {
+        AutoRelease<ITransformBindingInstanceSet> set;
+        AutoRelease<ITransformBindingInstanceIterator> bindings;
+        AutoCast<ITransformBindingSets> sets(view);
+        std::ignore = first ? sets->GetFirstBindingSet(set.Receive()) : sets->GetSecondBindingSet(set.Receive());
+        ASSERT_EQ(set->GetIterator(bindings.Receive()), kSuccess);
+        for (ITransformBindingInstance* binding :
+             Each(bindings.Get(), [](ITransformBindingInstance* b) { return b; })) {
+          AutoRelease<Prjrep::ISet> side;
+          AutoRelease<Prjrep::IIterator> holders, targets;
+          std::ignore =
+              first ? binding->GetFirstSideObjects(side.Receive()) : binding->GetSecondSideObjects(side.Receive());
+          ASSERT_TRUE(side->GetIterator(holders.Receive()) == kSuccess &&
+                      binding->GetTargets(targets.Receive()) == kSuccess);
+          const auto holding = Each(holders.Get(), RootOf);
+          EXPECT_NE(std::find(holding.begin(), holding.end(), view), holding.end());
+          for (CitI::IInterface* target : Each(targets.Get(), RootOf)) {
+            EXPECT_TRUE(listed(target));
+            if (!first) reached.insert(target);
+          }
+        }
+      }
+    }
+    EXPECT_TRUE(reached.size() == views.size() - 1 && reached.count(views.front()) == 0);
+  }
+
+  // First, so that the libraries' factories go only after everything of theirs is given back.
+  struct ShutdownLast {
+    ~ShutdownLast() { CitP::Factory::Shutdown(); }
+  } shutdownLast;
+  AutoRelease<ProjectDouble> project{new ProjectDouble()};
+  AutoRelease<IDesign> design;
+  Listener listener;
+};
+
+TEST_F(DesignTest, ItSetsUpOnItsProjectAndThePlatformsFirstNoticeBuildsEveryViewOfTheFlowOnce) {
+  MakeDesign();
+  AutoRelease<IProject> owner;
+  AutoRelease<ITransformEngine> engine;
+  AutoRelease<IPropertyInstanceIterator> own;
+  Text value, platformName;
+  ASSERT_TRUE(design->GetProject(owner.Receive()) == kSuccess && RootOf(owner) == RootOf(project));
+  ASSERT_TRUE(design->GetTOE(engine.Receive()) == kSuccess &&
+              AutoCast<IPropertyInstanceSet>(design.Get())->GetIterator(own.Receive()) == kSuccess);
+  std::ignore = own->Current()->GetValue(&value);
+  EXPECT_TRUE(TypeName(own->Current()) == "PROP_DesignName" && value == "demo");  // after the project
+  EXPECT_TRUE(Platform()->GetName(&platformName) == kSuccess && platformName == "DPT_Default");
+
+  // A new platform's first notice makes every view type of the flow once, named after its type,
+  // and says so once; a notice without news changes nothing.
+  ASSERT_TRUE(Platform()->NotifyChanges() == kSuccess && Platform()->NotifyChanges() == kSuccess);
+  EXPECT_EQ(ViewTypes(), kFlow);
+  EXPECT_EQ(Each(Views().Get(), NameOf), kFlow);
+  EXPECT_EQ(listener.Count(EventId::ViewsChanged()), 1);
+  ExpectTheNetworkHeldBothWays();
+
+  // Views by role: a hint's own types first, then a type that holds the hint.
+  EXPECT_EQ(Hint("SynthesisOnly"), "VIEW_AbstractSynthesis");
+  EXPECT_EQ(Hint("PostRouteSim"), "VIEW_Post-ParAbstractSimulation");
+  EXPECT_EQ(Hint("Simulation"), "VIEW_Post-SynthesisAbstractSimulation");
+  EXPECT_EQ(Hint("PostMapSim", kFailure) + Hint("", kFailure), "");
+
+  // The full teardown ends every view and lets go of the project.
+  EXPECT_EQ(Admin()->Teardown(), kSuccess);
+  EXPECT_EQ(ViewDouble::s_teardowns, static_cast<int>(kFlow.size()));
+  EXPECT_TRUE(ViewTypes().empty() && design->GetProject(owner.ReleaseAndReceive()) == kOwnerMissing);
+}
+
+TEST_F(DesignTest, TheViewManagerChecksItsCallersAndListsOnlyViewsThatWereSetUp) {
+  AutoRelease<IView> made;
+  AutoRelease<TypeDouble> map(new TypeDouble("VIEW_Map")), odd(new TypeDouble("VIEW_PreBehavioralSimulation")),
+      behavioural(new TypeDouble("VIEW_AbstractSimulation"));
+  std::ignore = design.Assign(CitP::Factory::CreateInstance(ClassId::Design()));
+  EXPECT_EQ(Manager()->CreateView("v", AutoCast<IViewType>(map.Get()), made.Receive()), kOwnerMissing);
+  EXPECT_TRUE(Said("ERROR: Design::CreateView - No parent Project for Design.\n"));
+  MakeDesign();
+
+  // An empty name is refused before the read-only test; a read-only project makes nothing.
+  project->readOnly = true;
+  EXPECT_EQ(Manager()->CreateView("", AutoCast<IViewType>(map.Get()), made.Receive()), kInvalidParameter);
+  EXPECT_EQ(Manager()->CreateView("v", AutoCast<IViewType>(map.Get()), made.Receive()), kProjectReadOnly);
+  project->readOnly = false;
+  // A view whose set-up fails is torn down, and neither listed nor handed out.
+  ViewDouble::s_refuseSetUp = true;
+  EXPECT_EQ(Manager()->CreateView("v", AutoCast<IViewType>(map.Get()), made.Receive()), kInvalidParameter);
+  ViewDouble::s_refuseSetUp = false;
+  EXPECT_TRUE(!made && ViewTypes().empty() && ViewDouble::s_teardowns == 1 && ViewDouble::s_alive == 0);
+
+  // A hint's own type later in the list wins over an earlier type that holds the hint.
+  for (TypeDouble* type : {odd.Get(), map.Get(), behavioural.Get()})
+    ASSERT_EQ(Manager()->CreateView("v", AutoCast<IViewType>(type), made.ReleaseAndReceive()), kSuccess);
+  EXPECT_EQ(Hint("BehavioralSim"), "VIEW_AbstractSimulation");
+  EXPECT_EQ(Hint("BehavioralSimulation"), "VIEW_PreBehavioralSimulation");
+
+  // A view of another list is left alone; the list's own iterator moves on past a removal.
+  AutoRelease<ViewDouble> stranger(new ViewDouble());
+  EXPECT_EQ(Manager()->RemoveView(stranger.Get()), kFailure);
+  AutoRelease<IViewIterator> at = Views();
+  ASSERT_EQ(Manager()->RemoveViewAt(at), kSuccess);
+  EXPECT_EQ(TypeName(at->Current()), "VIEW_Map");
+  ASSERT_EQ(Manager()->RemoveView(made), kSuccess);
+  EXPECT_EQ(ViewTypes(), Strings{"VIEW_Map"});
+  EXPECT_EQ(ViewDouble::s_teardowns, 3);
+  EXPECT_EQ(Manager()->RemoveViewAt(nullptr), kSuccess);
+  EXPECT_EQ(Manager()->FindView(made, nullptr), kFailure);
+}
+
+TEST_F(DesignTest, DeviceChangesRebuildKeepOrSaveTheViewsAsTheirNamesSay) {
+  MakeDesign();
+  ASSERT_EQ(Platform()->NotifyChanges(), kSuccess);
+  ASSERT_EQ(ViewTypes(), kFlow);
+  const auto views = ViewObjects();
+  const auto rebuilt = [](int before) { return ViewDouble::s_teardowns == before + static_cast<int>(kFlow.size()); };
+
+  Change({"PROP_DevDevice", "PROP_DevSpeed"});  // the device alone keeps the views
+  EXPECT_TRUE(ViewObjects() == views && ViewDouble::s_teardowns == 0 && project->composes == 0);
+  Change({"PROP_Simulator"}, 3);  // the simulator alone, however often told: saved, then rebuilt
+  EXPECT_TRUE(rebuilt(0) && project->saves == 1 && project->composes == 1);
+  for (const Strings& names :
+       {Strings{"PROP_Simulator", "PROP_DevDevice"}, Strings{"PROP_DevFamily"}, Strings{"PROP_Synthesis_Tool"}}) {
+    const int before = ViewDouble::s_teardowns;
+    Change(names);
+    EXPECT_TRUE(rebuilt(before) && ViewTypes() == kFlow) << names.front();
+  }
+  EXPECT_TRUE(project->saves == 1 && project->composes == 4);
+  EXPECT_EQ(listener.Count(EventId::ViewsChanged()), 5);
+  ASSERT_EQ(Internal()->DisableViewsChangedEvent(), kSuccess);  // rebuilt without a word
+  Change({"PROP_DevFamily"});
+  EXPECT_TRUE(project->composes == 5 && listener.Count(EventId::ViewsChanged()) == 5);
+}
+
+TEST_F(DesignTest, APartialTeardownKeepsProjectAndPlatformSoThatAReloadHearsDeviceChangesAgain) {
+  MakeDesign();
+  ASSERT_EQ(Platform()->NotifyChanges(), kSuccess);
+  AutoPtr<IDesignPlatform> platform(Platform().Get());
+  ASSERT_EQ(Internal()->PartialTeardown(), kSuccess);
+  AutoRelease<IProject> owner;
+  AutoRelease<ITransformEngine> engine;
+  AutoRelease<IPropertyInstanceIterator> properties;
+  EXPECT_TRUE(design->GetProject(owner.Receive()) == kSuccess && Platform().Get() == platform.Get());
+  EXPECT_TRUE(platform->GetProperties(properties.Receive()) == kSuccess && properties->IsDone());
+  EXPECT_TRUE(ViewTypes().empty() && ViewDouble::s_alive == 0);
+  EXPECT_EQ(design->GetTOE(engine.Receive()), kOwnerMissing);
+  EXPECT_EQ(Internal()->PartialTeardown(), kSuccess);
+
+  // Set up again, the design has the same platform filled anew, and without views any change
+  // of it makes the network again.
+  ASSERT_EQ(Admin()->InitializeAfterCreate(project.Get(), nullptr), kSuccess);
+  ASSERT_EQ(Platform().Get(), platform.Get());
+  ASSERT_EQ(platform->GetProperties(properties.ReleaseAndReceive()), kSuccess);
+  EXPECT_EQ(Each(properties.Get(), TypeName).size(), 9u);
+  Change({"PROP_DevPackage"});
+  EXPECT_EQ(ViewTypes(), kFlow);
+
+  // What the project tells of files is passed on; a new design unit must be one.
+  AutoCast<Prjrep::IEventReceiver> receiver(design.Get());
+  EXPECT_EQ(receiver->ReceiveEvent(CreateEvent(project, EventId::FileModified(), project)), kSuccess);
+  EXPECT_EQ(receiver->ReceiveEvent(CreateEvent(project, EventId::DesignUnitCreated(), project)), kInvalidParameter);
+  EXPECT_EQ(receiver->ReceiveEvent(CreateEvent(project, EventId::FileAdded(), project)), kSuccess);
+  ASSERT_EQ(listener.heard.size(), 3u);  // views changed twice, and the file
+  EXPECT_TRUE(listener.heard[2].id == EventId::FileModified() && listener.heard[2].argument == RootOf(project));
+}
+
+TEST_F(DesignTest, WithTheLibrarysOwnViewsTheFlowIsBuiltRebuiltAndTornDownAlike) {
+  InstFactoryEntry();  // the library's view again
+  MakeDesign();
+  ASSERT_EQ(Platform()->NotifyChanges(), kSuccess);
+  EXPECT_EQ(ViewTypes(), kFlow);
+  Change({"PROP_DevFamily"});
+  EXPECT_EQ(ViewTypes(), kFlow);
+  ExpectTheNetworkHeldBothWays();
+  EXPECT_EQ(listener.Count(EventId::ViewsChanged()), 2);
+  ASSERT_EQ(Internal()->PartialTeardown(), kSuccess);
+  EXPECT_TRUE(ViewTypes().empty());
+}
+
+}  // namespace
+}  // namespace design_tests
