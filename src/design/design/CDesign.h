@@ -20,6 +20,7 @@
 #include "core/Holders.h"
 #include "core/Interface.h"
 #include "core/Names.h"
+#include "core/Persist.h"
 #include "core/RefCount.h"
 #include "core/Sets.h"
 #include "design/DetachingReceiver.h"
@@ -33,6 +34,9 @@ class CDesign final : public TComponent<CDesign> {
   using String = Port::StringBase<char>;
 
   static const Port::XUID& GetCLSID() { return ClassId::Design(); }
+
+  // The design is never stored: it is made anew from its project.
+  Status LoadFrom(Prjrep::IStorage*) { return kNotSupported; }
 
   CDesign();
   CDesign(const CDesign&) = delete;
@@ -57,24 +61,7 @@ class CDesign final : public TComponent<CDesign> {
   using PropertyList = Prjrep::TSequenceSetHelper<IPropertyInstance*, IPropertyInstanceSet, IPropertyInstanceIterator,
                                                   std::list<IPropertyInstance*>>;
 
-  // The design is never stored: load and save are refused, the ids are its own.
-  struct XIPersist : TNested<CDesign, Prjrep::IPersist> {
-    using TNested::TNested;
-    Status PersistLoad(Prjrep::IStorage*) override { return kNotSupported; }
-    Status PersistSave(Prjrep::IStorage*) override { return kNotSupported; }
-    Status GetClassId(Port::XUID& id) override {
-      id = GetCLSID();
-      return kSuccess;
-    }
-    Status GetId(Port::XUID& id) override {
-      id = This().m_id;
-      return kSuccess;
-    }
-    Status SetId(const Port::XUID& id) override {
-      This().m_id = id;
-      return kSuccess;
-    }
-  } m_XIPersist{this};
+  Prjrep::TPersistHelper<CDesign> m_XIPersist{this};
 
   struct XIDesign : TNested<CDesign, IDesign> {
     using TNested::TNested;
@@ -147,7 +134,6 @@ class CDesign final : public TComponent<CDesign> {
   Status TearDown(bool full);
 
   bool m_viewsChangedEvent = true;
-  Port::XUID m_id = Port::XUID::New();
   Prjrep::AutoRelease<IDesignPlatform> m_platform;
   // A partial teardown emptied the platform; the next set-up fills it again.
   bool m_platformEmptied = false;

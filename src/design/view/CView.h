@@ -34,6 +34,7 @@
 #include "core/Holders.h"
 #include "core/Interface.h"
 #include "core/Names.h"
+#include "core/Persist.h"
 #include "core/RefCount.h"
 #include "core/Sets.h"
 #include "design/DetachingReceiver.h"
@@ -80,6 +81,10 @@ class CView final : public TComponent<CView> {
   using String = Port::StringBase<char>;
 
   static const Port::XUID& GetCLSID() { return ClassId::View(); }
+
+  // The view's stored form, in the layouts of versions 4 to 6.
+  Status LoadFrom(Prjrep::IStorage* storage);
+  Status SaveTo(Prjrep::IStorage* storage);
 
   CView();
   CView(const CView&) = delete;
@@ -133,23 +138,7 @@ class CView final : public TComponent<CView> {
     Status FindBestTopNode(IHdlNetListNode** node) override;
   } m_XIView{this};
 
-  struct XIPersist : TNested<CView, Prjrep::IPersist> {
-    using TNested::TNested;
-    Status PersistLoad(Prjrep::IStorage* storage) override;
-    Status PersistSave(Prjrep::IStorage* storage) override;
-    Status GetClassId(Port::XUID& id) override {
-      id = ClassId::View();
-      return kSuccess;
-    }
-    Status GetId(Port::XUID& id) override {
-      id = This().m_instanceId;
-      return kSuccess;
-    }
-    Status SetId(const Port::XUID& id) override {
-      This().m_instanceId = id;
-      return kSuccess;
-    }
-  } m_XIPersist{this};
+  Prjrep::TPersistHelper<CView> m_XIPersist{this};
 
   struct XIViewInternal : TNested<CView, IViewInternal> {
     using TNested::TNested;
@@ -320,7 +309,6 @@ class CView final : public TComponent<CView> {
   bool m_compileOrderDirty = true;
   bool m_sequenceIdsChanged = false;
   String m_topInstancePathCache;
-  Port::XUID m_instanceId;
   Prjrep::AutoPtr<IViewType> m_viewType;
   Prjrep::AutoCast<IDesign> m_design;  // the design holds the view, so it is not counted
   CStateHelper m_states;

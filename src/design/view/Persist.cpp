@@ -34,8 +34,8 @@ class Fold {
 
 // A step that fails does not stop the save: the stream stays in step with what a load reads,
 // since each step writes its values (a null reference in place of a missing object).
-Status CView::XIPersist::PersistSave(Prjrep::IStorage* storage) {
-  CView& self = This();
+Status CView::SaveTo(Prjrep::IStorage* storage) {
+  CView& self = *this;
   if (storage == nullptr) return Fail(kInvalidParameter, "ERROR: View::PersistSave - Invalid Parameter.\n");
   Fold fold;
   std::int32_t version = 0;
@@ -81,8 +81,8 @@ Status CView::XIPersist::PersistSave(Prjrep::IStorage* storage) {
 // view's, and a count read from it must not drive thousands of failing reads. A value read
 // well that does not fit (no view type, no design) is reported at the end, as the stream is
 // still in step. What was read so far stays in the view.
-Status CView::XIPersist::PersistLoad(Prjrep::IStorage* storage) {
-  CView& self = This();
+Status CView::LoadFrom(Prjrep::IStorage* storage) {
+  CView& self = *this;
   if (storage == nullptr) return Fail(kInvalidParameter, "ERROR: View::PersistLoad - Invalid Parameter.\n");
   const auto failed = [](Status status) { return Fail(status, "ERROR: View::PersistLoad Failed.\n"); };
   Fold fold;

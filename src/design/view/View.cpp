@@ -33,7 +33,6 @@ CView::CView() {
   CreateComponentInterfaceRef(m_componentRef);
   SetComponentRefOwner(m_componentRef, &m_XIView);
   std::ignore = m_propertyContext.SetOwner(this);
-  m_instanceId = Port::XUID::New();
 }
 
 CView::~CView() { std::ignore = ReleaseComponentRef(m_componentRef); }
