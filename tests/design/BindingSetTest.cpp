@@ -54,10 +54,7 @@ class CBinding final : public Hvd::TComponent<CBinding, Hvd::ITransformBindingIn
   Status InitializeAfterLoad(CitI::IInterface* owner) override { return Call(owner); }
   Status RegisterForNotifications() override { return Call(nullptr); }
   Status Teardown() override { return Hvd::kFailure; }
-  Status IsObsolete(bool* obsolete) override {
-    *obsolete = m_obsolete;
-    return kSuccess;
-  }
+  Status IsObsolete(bool* obsolete) override { return *obsolete = m_obsolete, kSuccess; }
   Status Call(CitI::IInterface* owner) {
     m_calls.push_back(owner);
     return m_adminResult;
@@ -116,8 +113,7 @@ class BindingSetTest : public ::testing::Test {
   }
   static std::vector<CBinding*> Members(Hvd::CTransformBindingSet* set) {
     std::vector<CBinding*> out;
-    std::ignore = On(set, nullptr, &out);
-    return out;
+    return std::ignore = On(set, nullptr, &out), out;
   }
 
   CHolder m_holder;

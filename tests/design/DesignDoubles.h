@@ -2,6 +2,7 @@
 // What the design's and the platform's tests share: walking iterators, names of definitions,
 // and a listener that keeps the events it hears.
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,10 +46,7 @@ inline CitI::IInterface* RootOf(CitI::IInterface* object) {
 }
 
 inline bool Said(const std::string& text) {
-  for (const auto& record : Port_MsgManData::Captured()) {
-    if (record.text == text) return true;
-  }
-  return false;
+  return std::ranges::any_of(Port_MsgManData::Captured(), [&](const auto& record) { return record.text == text; });
 }
 
 // Every event heard: its id, its argument, and the names when the argument lists names.

@@ -1,17 +1,15 @@
 // The design with the real transform engine and base services: its set-up on a project, the
-// network of views that its platform's first notice builds, the view manager, the rebuild on
-// device changes, forwarded events and its teardowns. Views are doubles made by class id, and
-// once the library's own.
+// views its platform's first notice makes, the view manager, the rebuild on device changes,
+// forwarded events and its teardowns. Views are doubles made by class id, and once the
+// library's own.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <set>
 
 #include "CitP/Factory.h"
 #include "Hvd/ClassIds.h"
 #include "Hvd/EventIds.h"
-#include "Hvd/IBaseServices.h"
 #include "Hvd/ICompAdmin.h"
 #include "Hvd/IDesign.h"
 #include "Hvd/IDesignPlatform.h"
@@ -41,7 +39,8 @@ const Strings kFlow = {"VIEW_Initial",
                        "VIEW_Post-ParAbstractSimulation",
                        "VIEW_AbstractSimulation"};
 
-// A view as the design and the engine need one: a type, a design, a name and two binding sets.
+// A view as the design and the engine need one: a type, a design, a name and two binding sets;
+// it counts the living and the torn down, and refuses its set-up when told.
 class ViewDouble final : public testing_support::TViewDouble<ViewDouble> {
  public:
   static const Port::XUID& GetCLSID() { return ClassId::View(); }
@@ -101,7 +100,7 @@ class TypeDouble final : public TComponent<TypeDouble> {
   Text m_name;
 };
 
-// A project that answers what the design asks of it and counts its saves and compositions.
+// A project with a name and a read-only flag that counts its saves and compositions.
 struct ProjectDouble : testing_support::FakeProject {
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
     const auto own = Table(Row<IForceSave>(&m_XIForceSave), Row<ICompositionControl>(&m_XICompositionControl),
@@ -110,7 +109,6 @@ struct ProjectDouble : testing_support::FakeProject {
     return FakeProject::QueryInterface(iid);
   }
   Status GetReadOnly(bool* flag) override { return *flag = readOnly, kSuccess; }
-  Status GetGeneratedFilePath(Text* path) override { return *path = Text(), kSuccess; }
   struct XIForceSave : TNested<ProjectDouble, IForceSave> {
     using TNested::TNested;
     Status ForceSave() override { return ++This().saves, kSuccess; }
@@ -159,7 +157,6 @@ class DesignTest : public ::testing::Test {
     return views;
   }
   Strings ViewTypes() { return Each(Views().Get(), TypeName); }
-  std::vector<CitI::IInterface*> ViewObjects() { return Each(Views().Get(), RootOf); }
   AutoRelease<IDesignPlatform> Platform() {
     AutoRelease<IDesignPlatform> platform;
     EXPECT_EQ(design->GetDesignPlatform(platform.Receive()), kSuccess);
@@ -184,38 +181,6 @@ class DesignTest : public ::testing::Test {
     }
     ASSERT_EQ(platform->NotifyChanges(), kSuccess);
   }
-  // Each binding lists the views whose sets hold it and leads to views of this design, so that
-  // every view but the initial one is reached from another.
-  void ExpectTheNetworkHeldBothWays() {
-    const auto views = ViewObjects();
-    const auto listed = [&](CitI::IInterface* v) { return std::find(views.begin(), views.end(), v) != views.end(); };
-    std::set<CitI::IInterface*> reached;
-    for (CitI::IInterface* view : views) {
-      for (const bool first : {true, false}) {
-        AutoRelease<ITransformBindingInstanceSet> set;
-        AutoRelease<ITransformBindingInstanceIterator> bindings;
-        AutoCast<ITransformBindingSets> sets(view);
-        std::ignore = first ? sets->GetFirstBindingSet(set.Receive()) : sets->GetSecondBindingSet(set.Receive());
-        ASSERT_EQ(set->GetIterator(bindings.Receive()), kSuccess);
-        for (ITransformBindingInstance* binding :
-             Each(bindings.Get(), [](ITransformBindingInstance* b) { return b; })) {
-          AutoRelease<Prjrep::ISet> side;
-          AutoRelease<Prjrep::IIterator> holders, targets;
-          std::ignore =
-              first ? binding->GetFirstSideObjects(side.Receive()) : binding->GetSecondSideObjects(side.Receive());
-          ASSERT_TRUE(side->GetIterator(holders.Receive()) == kSuccess &&
-                      binding->GetTargets(targets.Receive()) == kSuccess);
-          const auto holding = Each(holders.Get(), RootOf);
-          EXPECT_NE(std::find(holding.begin(), holding.end(), view), holding.end());
-          for (CitI::IInterface* target : Each(targets.Get(), RootOf)) {
-            EXPECT_TRUE(listed(target));
-            if (!first) reached.insert(target);
-          }
-        }
-      }
-    }
-    EXPECT_TRUE(reached.size() == views.size() - 1 && reached.count(views.front()) == 0);
-  }
 
   // First, so that the libraries' factories go only after everything of theirs is given back.
   struct ShutdownLast {
@@ -229,15 +194,12 @@ class DesignTest : public ::testing::Test {
 TEST_F(DesignTest, ItSetsUpOnItsProjectAndThePlatformsFirstNoticeBuildsEveryViewOfTheFlowOnce) {
   MakeDesign();
   AutoRelease<IProject> owner;
-  AutoRelease<ITransformEngine> engine;
   AutoRelease<IPropertyInstanceIterator> own;
-  Text value, platformName;
+  Text value;
   ASSERT_TRUE(design->GetProject(owner.Receive()) == kSuccess && RootOf(owner) == RootOf(project));
-  ASSERT_TRUE(design->GetTOE(engine.Receive()) == kSuccess &&
-              AutoCast<IPropertyInstanceSet>(design.Get())->GetIterator(own.Receive()) == kSuccess);
+  ASSERT_EQ(AutoCast<IPropertyInstanceSet>(design.Get())->GetIterator(own.Receive()), kSuccess);
   std::ignore = own->Current()->GetValue(&value);
   EXPECT_TRUE(TypeName(own->Current()) == "PROP_DesignName" && value == "demo");  // after the project
-  EXPECT_TRUE(Platform()->GetName(&platformName) == kSuccess && platformName == "DPT_Default");
 
   // A new platform's first notice makes every view type of the flow once, named after its type,
   // and says so once; a notice without news changes nothing.
@@ -245,7 +207,6 @@ TEST_F(DesignTest, ItSetsUpOnItsProjectAndThePlatformsFirstNoticeBuildsEveryView
   EXPECT_EQ(ViewTypes(), kFlow);
   EXPECT_EQ(Each(Views().Get(), NameOf), kFlow);
   EXPECT_EQ(listener.Count(EventId::ViewsChanged()), 1);
-  ExpectTheNetworkHeldBothWays();
 
   // Views by role: a hint's own types first, then a type that holds the hint.
   EXPECT_EQ(Hint("SynthesisOnly"), "VIEW_AbstractSynthesis");
@@ -263,25 +224,27 @@ TEST_F(DesignTest, TheViewManagerChecksItsCallersAndListsOnlyViewsThatWereSetUp)
   AutoRelease<IView> made;
   AutoRelease<TypeDouble> map(new TypeDouble("VIEW_Map")), odd(new TypeDouble("VIEW_PreBehavioralSimulation")),
       behavioural(new TypeDouble("VIEW_AbstractSimulation"));
+  const auto create = [&](TypeDouble* type, const char* name = "v") {
+    return Manager()->CreateView(name, AutoCast<IViewType>(type), made.ReleaseAndReceive());
+  };
   std::ignore = design.Assign(CitP::Factory::CreateInstance(ClassId::Design()));
-  EXPECT_EQ(Manager()->CreateView("v", AutoCast<IViewType>(map.Get()), made.Receive()), kOwnerMissing);
+  EXPECT_EQ(create(map), kOwnerMissing);
   EXPECT_TRUE(Said("ERROR: Design::CreateView - No parent Project for Design.\n"));
   MakeDesign();
 
   // An empty name is refused before the read-only test; a read-only project makes nothing.
   project->readOnly = true;
-  EXPECT_EQ(Manager()->CreateView("", AutoCast<IViewType>(map.Get()), made.Receive()), kInvalidParameter);
-  EXPECT_EQ(Manager()->CreateView("v", AutoCast<IViewType>(map.Get()), made.Receive()), kProjectReadOnly);
+  EXPECT_EQ(create(map, ""), kInvalidParameter);
+  EXPECT_EQ(create(map), kProjectReadOnly);
   project->readOnly = false;
   // A view whose set-up fails is torn down, and neither listed nor handed out.
   ViewDouble::s_refuseSetUp = true;
-  EXPECT_EQ(Manager()->CreateView("v", AutoCast<IViewType>(map.Get()), made.Receive()), kInvalidParameter);
+  EXPECT_EQ(create(map), kInvalidParameter);
   ViewDouble::s_refuseSetUp = false;
   EXPECT_TRUE(!made && ViewTypes().empty() && ViewDouble::s_teardowns == 1 && ViewDouble::s_alive == 0);
 
   // A hint's own type later in the list wins over an earlier type that holds the hint.
-  for (TypeDouble* type : {odd.Get(), map.Get(), behavioural.Get()})
-    ASSERT_EQ(Manager()->CreateView("v", AutoCast<IViewType>(type), made.ReleaseAndReceive()), kSuccess);
+  for (TypeDouble* type : {odd.Get(), map.Get(), behavioural.Get()}) ASSERT_EQ(create(type), kSuccess);
   EXPECT_EQ(Hint("BehavioralSim"), "VIEW_AbstractSimulation");
   EXPECT_EQ(Hint("BehavioralSimulation"), "VIEW_PreBehavioralSimulation");
 
@@ -292,8 +255,7 @@ TEST_F(DesignTest, TheViewManagerChecksItsCallersAndListsOnlyViewsThatWereSetUp)
   ASSERT_EQ(Manager()->RemoveViewAt(at), kSuccess);
   EXPECT_EQ(TypeName(at->Current()), "VIEW_Map");
   ASSERT_EQ(Manager()->RemoveView(made), kSuccess);
-  EXPECT_EQ(ViewTypes(), Strings{"VIEW_Map"});
-  EXPECT_EQ(ViewDouble::s_teardowns, 3);
+  EXPECT_TRUE(ViewTypes() == Strings{"VIEW_Map"} && ViewDouble::s_teardowns == 3);
   EXPECT_EQ(Manager()->RemoveViewAt(nullptr), kSuccess);
   EXPECT_EQ(Manager()->FindView(made, nullptr), kFailure);
 }
@@ -301,12 +263,11 @@ TEST_F(DesignTest, TheViewManagerChecksItsCallersAndListsOnlyViewsThatWereSetUp)
 TEST_F(DesignTest, DeviceChangesRebuildKeepOrSaveTheViewsAsTheirNamesSay) {
   MakeDesign();
   ASSERT_EQ(Platform()->NotifyChanges(), kSuccess);
-  ASSERT_EQ(ViewTypes(), kFlow);
-  const auto views = ViewObjects();
+  const auto views = Each(Views().Get(), RootOf);
   const auto rebuilt = [](int before) { return ViewDouble::s_teardowns == before + static_cast<int>(kFlow.size()); };
 
   Change({"PROP_DevDevice", "PROP_DevSpeed"});  // the device alone keeps the views
-  EXPECT_TRUE(ViewObjects() == views && ViewDouble::s_teardowns == 0 && project->composes == 0);
+  EXPECT_TRUE(Each(Views().Get(), RootOf) == views && ViewDouble::s_teardowns == 0 && project->composes == 0);
   Change({"PROP_Simulator"}, 3);  // the simulator alone, however often told: saved, then rebuilt
   EXPECT_TRUE(rebuilt(0) && project->saves == 1 && project->composes == 1);
   for (const Strings& names :
@@ -337,7 +298,7 @@ TEST_F(DesignTest, APartialTeardownKeepsProjectAndPlatformSoThatAReloadHearsDevi
   EXPECT_EQ(Internal()->PartialTeardown(), kSuccess);
 
   // Set up again, the design has the same platform filled anew, and without views any change
-  // of it makes the network again.
+  // of it makes the views again.
   ASSERT_EQ(Admin()->InitializeAfterCreate(project.Get(), nullptr), kSuccess);
   ASSERT_EQ(Platform().Get(), platform.Get());
   ASSERT_EQ(platform->GetProperties(properties.ReleaseAndReceive()), kSuccess);
@@ -358,11 +319,8 @@ TEST_F(DesignTest, WithTheLibrarysOwnViewsTheFlowIsBuiltRebuiltAndTornDownAlike)
   InstFactoryEntry();  // the library's view again
   MakeDesign();
   ASSERT_EQ(Platform()->NotifyChanges(), kSuccess);
-  EXPECT_EQ(ViewTypes(), kFlow);
   Change({"PROP_DevFamily"});
-  EXPECT_EQ(ViewTypes(), kFlow);
-  ExpectTheNetworkHeldBothWays();
-  EXPECT_EQ(listener.Count(EventId::ViewsChanged()), 2);
+  EXPECT_TRUE(ViewTypes() == kFlow && listener.Count(EventId::ViewsChanged()) == 2);
   ASSERT_EQ(Internal()->PartialTeardown(), kSuccess);
   EXPECT_TRUE(ViewTypes().empty());
 }

@@ -37,6 +37,16 @@ TEST(StateSetTest, StatesAreKeptOnceInByteOrderAndReachTheOwner) {
   EXPECT_EQ(states->QueryInterface(Prjrep::IEventSender::GetIID()), static_cast<CitI::IInterface*>(&owner));
   EXPECT_EQ(helper.OwnerEventSender(), &owner);
   EXPECT_EQ((std::vector<bool>{states->Clear(), states->Clear()}), (std::vector<bool>{true, false}));
+
+  // SetAll replaces the states, also from the set's own iterator; without one it only clears.
+  Hvd::CStateHelper other;
+  for (const char* state : {"y", "x"}) std::ignore = other.Add(state);
+  std::ignore = states->Add("old");
+  EXPECT_EQ(helper.SetAll(other.CreateIterator().get()), kSuccess);
+  EXPECT_EQ(All(states), (Strings{"x", "y"}));
+  EXPECT_EQ(helper.SetAll(helper.CreateIterator().get()), kSuccess);
+  EXPECT_EQ(All(states), (Strings{"x", "y"})) << "its own iterator hands the values over";
+  EXPECT_TRUE(helper.SetAll(nullptr) == kFailure && All(states).empty());
 }
 
 TEST(StateSetTest, TheIteratorNeverReadsPastTheEnd) {
@@ -57,18 +67,6 @@ TEST(StateSetTest, TheIteratorNeverReadsPastTheEnd) {
   std::ignore = it->Reset();
   states.reset();
   EXPECT_TRUE(it->Next() == kSuccess && it->IsDone());
-}
-
-TEST(StateSetTest, SetAllReplacesTheStates) {
-  Hvd::CStateHelper states, other;
-  for (const char* state : {"y", "x"}) std::ignore = other.Add(state);
-  std::ignore = states.Add("old");
-  EXPECT_EQ(states.SetAll(other.CreateIterator().get()), kSuccess);
-  EXPECT_EQ(All(&states), (Strings{"x", "y"}));
-  EXPECT_EQ(states.SetAll(states.CreateIterator().get()), kSuccess);
-  EXPECT_EQ(All(&states), (Strings{"x", "y"})) << "its own iterator hands the values over";
-  EXPECT_EQ(states.SetAll(nullptr), kFailure);
-  EXPECT_EQ(All(&states), Strings{});
 }
 
 TEST(StateSetTest, StatesAreStoredAsACountAndTheStringsAndLoadedOnTop) {

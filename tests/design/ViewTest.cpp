@@ -1,30 +1,325 @@
 // The view, made by class id in a world of doubles (view types, templates, store, manager,
-// design, project) with real source files: its files and their events, batches and refreshes,
-// its settings, what it hands the parser, its stored form and its teardown.
+// design, project, a stream of a chosen format version) with real source files: its files and
+// their events, batches and refreshes, its settings, what it hands the parser, its stored form
+// and its teardown.
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "CitP/Factory.h"
 #include "Hvd/ClassIds.h"
 #include "Hvd/EventIds.h"
+#include "Hvd/IBaseServices.h"
 #include "Hvd/ICompAdmin.h"
 #include "Hvd/IHdlNetlist.h"
 #include "Hvd/IKeyedPropertySet.h"
 #include "Hvd/IState.h"
 #include "Prjrep/StandIns.h"
+#include "Prjrep/Storage.h"
+#include "core/Events.h"
 #include "core/Factory.h"
-#include "design/ViewDoubles.h"
+#include "core/Persist.h"
+#include "core/Sets.h"
 #include "design/view/CView.h"
+#include "support/FakeProject.h"
 
 namespace view_test {
 namespace {
 
-using Hvd::IView;
+using Hvd::IView, Hvd::kFailure, Hvd::kSuccess, Hvd::Status;
+using Prjrep::AutoCast, Prjrep::AutoOut, Prjrep::AutoPtr, Prjrep::AutoRelease;
+using Text = Port::StringBase<char>;
 using Units = std::vector<CitI::IInterface*>;
 namespace Event = Hvd::EventId;
+
+// What a property instance sends, as the event's sender, when its value changed.
+CITI_DEFINE_ID(PropertyChanged, "{37A5117E-576E-4170-AE29-EB1EF84875D0}")
+
+CitI::IInterface* Root(CitI::IInterface* object) {
+  return object != nullptr ? object->QueryInterface(CitI::IInterface::GetIID()) : nullptr;
+}
+
+struct IIdSet : Prjrep::TISet<Hvd::IDefDataId*, Hvd::IDefDataIdIterator> {
+  CITI_DECLARE_IID("{9342beba-5ebc-4dae-ae0d-d8ae4797cad1}")
+};
+
+// A new iterator over the ids of `definitions`, with one reference for the caller.
+Status HandOutIds(const Units& definitions, Hvd::IDefDataIdIterator** out) {
+  AutoRelease<IIdSet> set(new Hvd::TRefdSequenceSetHelper<Hvd::IDefDataId*, IIdSet, Hvd::IDefDataIdIterator,
+                                                          std::vector<Hvd::IDefDataId*>>());
+  for (CitI::IInterface* definition : definitions) std::ignore = set->Add(AutoCast<Hvd::IDefDataId>(definition));
+  return set->GetIterator(out);
+}
+
+// A definition: its name, whether it is obsolete, and (for `I`) what it answers beside.
+template <class Derived, class I>
+struct TDefinition : Hvd::TComponent<Derived, I> {
+  explicit TDefinition(std::string name) : name(std::move(name)) {}
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<I>(this), Hvd::Row<Hvd::IDefDataId>(&m_id), Hvd::Row<Hvd::IDefDataObsolete>(&m_obsolete),
+                      Hvd::Row<Prjrep::IRefCount>(&m_count), Hvd::Row<CitI::IInterface>(this));
+  }
+  struct XIDefDataId : Hvd::TNested<TDefinition, Hvd::IDefDataId> {
+    using Hvd::TNested<TDefinition, Hvd::IDefDataId>::TNested;
+    Status GetDefDataIdName(Text* out) override { return *out = Text(this->This().name), kSuccess; }
+  } m_id{this};
+  struct XIDefDataObsolete : Hvd::TNested<TDefinition, Hvd::IDefDataObsolete> {
+    using Hvd::TNested<TDefinition, Hvd::IDefDataObsolete>::TNested;
+    Status IsObsolete(bool* out) override { return *out = this->This().obsolete, kSuccess; }
+  } m_obsolete{this};
+  Prjrep::TRefCountHelper<TDefinition> m_count{this};
+  std::string name;
+  bool obsolete = false;
+};
+
+struct Template final : TDefinition<Template, Hvd::IPropertyTemplate> {
+  Template(std::string name, bool isBool, std::string value)
+      : TDefinition(std::move(name)), isBool(isBool), defaultValue(std::move(value)) {}
+  Status GetDependencies(Hvd::IDefDataIdIterator** out) override { return HandOutIds({}, out); }
+  Status GetDefaultValue(Text* out) override { return *out = Text(defaultValue), kSuccess; }
+  bool isBool;
+  std::string defaultValue;
+};
+
+struct ViewType final : TDefinition<ViewType, Hvd::IViewType> {
+  using TDefinition::TDefinition;
+  Status GetDesignUnitTypeIds(Hvd::IDefDataIdIterator** out) override { return HandOutIds(unitTypes, out); }
+  // The templates of the settings, then those that only the parser reads.
+  Status GetPropertyTemplates(std::int32_t, Hvd::IDefDataIdIterator** out) override {
+    Units all(parserOnly);
+    for (const auto& [key, definition] : settings) all.insert(all.begin(), definition);
+    return HandOutIds(all, out);
+  }
+  Status GetPropertyTemplate(const Text& key, Hvd::IPropertyTemplate** out) override {
+    AutoOut<Hvd::IPropertyTemplate> result(out);
+    const auto found = settings.find(key.str());
+    return found == settings.end() ? kFailure : (result.Assign(found->second), kSuccess);
+  }
+  Units unitTypes;                            // ids of the base services' design-unit types
+  std::map<std::string, Template*> settings;  // by setting key
+  Units parserOnly;
+};
+
+// A property instance that tells its receivers of every change of value, and is stored as its
+// template's name and its value.
+struct Instance final : Hvd::TComponent<Instance, Hvd::IPropertyInstance> {
+  CITI_DECLARE_CLSID("{7072757a-6888-4ab4-bc6b-3d93563483a0}")
+  Instance() = default;
+  explicit Instance(Template* definition) : definition(definition), value(definition->defaultValue) {}
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Hvd::IPropertyInstance>(this),
+                      Hvd::RowIf<Hvd::IBoolPropertyInstance>(definition && definition->isBool, &m_bool),
+                      Hvd::Row<Prjrep::IEventSender>(&sender), Hvd::Row<Prjrep::IPersist>(&m_persist),
+                      Hvd::Row<Prjrep::IRefCount>(&m_count), Hvd::Row<CitI::IInterface>(this));
+  }
+  Status GetName(Text* out) override { return *out = Text(definition->name), kSuccess; }
+  Status GetValue(Text* out) override { return *out = Text(value), kSuccess; }
+  Status SetValue(const Text& text) override {
+    value = text.str();
+    return Hvd::SendEvent(this, PropertyChanged(), nullptr);
+  }
+  Status GetTemplate(Hvd::IPropertyTemplate** out) override {
+    return AutoOut<Hvd::IPropertyTemplate>(out).Assign(definition.Get()), kSuccess;
+  }
+  Status IsDefault(bool* out) override { return *out = value == definition->defaultValue, kSuccess; }
+  Status LoadFrom(Prjrep::IStorage* storage);
+  Status SaveTo(Prjrep::IStorage* storage) {
+    const Text name(definition->name), text(value);
+    return storage->WriteString(&name) == kSuccess ? storage->WriteString(&text) : kFailure;
+  }
+  struct XIBool : Hvd::TNested<Instance, Hvd::IBoolPropertyInstance> {
+    using TNested::TNested;
+    Status GetBool(bool* out) override { return *out = This().value == "true", kSuccess; }
+    Status SetBool(bool flag) override { return This().SetValue(flag ? "true" : "false"); }
+  } m_bool{this};
+  AutoPtr<Template> definition;
+  std::string value;
+  Prjrep::CEventSenderHelper sender{this};
+  Prjrep::TPersistHelper<Instance> m_persist{this};
+  Prjrep::TRefCountHelper<Instance> m_count{this};
+};
+
+struct Project final : testing_support::FakeProject {
+  Status GetReadOnly(bool* out) override { return *out = readOnly, kSuccess; }
+  bool readOnly = false;
+};
+
+// Stored as nothing, so that a stored view can refer to it; a view read back gets a new one.
+struct Design final : Hvd::TComponent<Design, Hvd::IDesign> {
+  CITI_DECLARE_CLSID("{f0d51440-d18b-41d9-a1a2-4a574007b325}")
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Hvd::IDesign>(this), Hvd::Row<Prjrep::IPersist>(&m_persist),
+                      Hvd::Row<Prjrep::IRefCount>(&m_count), Hvd::Row<CitI::IInterface>(this));
+  }
+  static constexpr Status kNo = Hvd::kNotSupported;
+  Status GetDesignPlatform(Hvd::IDesignPlatform**) override { return kNo; }
+  Status SetDesignPlatform(Hvd::IDesignPlatform*) override { return kNo; }
+  Status GetDesignUnits(Hvd::IHdlDesignUnitIterator**) override { return kNo; }
+  Status GetTOE(Hvd::ITransformEngine**) override { return kNo; }
+  Status GetDataStore(Hvd::IDataStore** out) override;
+  Status GetPropertyManager(Hvd::IPropertyManager** out) override;
+  Status GetProject(Hvd::IProject** out) override;
+  Status GetDefaultParserConfig(Hvd::IHdlParserConfig**) override { return kNo; }
+  Status LoadFrom(Prjrep::IStorage*) { return kSuccess; }
+  Status SaveTo(Prjrep::IStorage*) { return kSuccess; }
+  Prjrep::TPersistHelper<Design> m_persist{this};
+  Prjrep::TRefCountHelper<Design> m_count{this};
+};
+
+// The base services as a view being read back reaches them, before it knows its design.
+struct Services final : Hvd::TComponent<Services, Hvd::IBaseServices> {
+  static const Port::XUID& GetCLSID() { return Hvd::BaseServicesClassId(); }
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Hvd::IBaseServices>(this), Hvd::Row<Prjrep::IRefCount>(&m_count),
+                      Hvd::Row<CitI::IInterface>(this));
+  }
+  Status GetService(const Port::XUID& id, CitI::IInterface** out) override;
+  Prjrep::TRefCountHelper<Services> m_count{this};
+};
+
+// The test's definition data, its data store and its property manager. It lives for the whole
+// test, so nothing counts it. What its store does not know, the base services' store answers,
+// so that source files find their types.
+struct World final : Hvd::IDataStore {
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    if (CitI::IInterface* own = Hvd::Table(Hvd::Row<Hvd::IDataStore>(this), Hvd::Row<Prjrep::IRefCount>(&m_count),
+                                           Hvd::Row<Hvd::IPropertyManager>(&manager), Hvd::Row<CitI::IInterface>(this))
+                                    .Answer(iid))
+      return own;
+    return base ? base->QueryInterface(iid) : nullptr;
+  }
+  Status FindByDefDataId(Hvd::IDefDataId* id, CitI::IInterface** out) override {
+    return base->FindByDefDataId(id, out);
+  }
+  Status FindPropertyTemplate(const Text& name, Hvd::IPropertyTemplate** out) override {
+    AutoOut<Hvd::IPropertyTemplate> result(out);
+    Template* found = FindTemplate(name.str());
+    return found != nullptr ? (result.Assign(found), kSuccess) : kFailure;
+  }
+  Status FindDefData(const Text& name, CitI::IInterface** out) override { return base->FindDefData(name, out); }
+  // View types are stored by name.
+  Status ReadDefDataRef(Prjrep::IStorage* storage, CitI::IInterface** out) override {
+    AutoOut<CitI::IInterface> result(out);
+    Text name;
+    if (const Status status = storage->ReadString(&name); status != kSuccess) return status;
+    for (auto& type : viewTypes) {
+      if (type->name == name.str()) return result.Assign(type.Get()), kSuccess;
+    }
+    return kFailure;
+  }
+  Status WriteDefDataRef(Prjrep::IStorage* storage, CitI::IInterface* definition) override {
+    auto* type = dynamic_cast<ViewType*>(definition);
+    const Text name(type != nullptr ? type->name : "");
+    return name.empty() ? kFailure : storage->WriteString(&name);
+  }
+
+  Template* AddTemplate(const std::string& name, bool isBool, const std::string& value) {
+    return templates.emplace_back(AutoRelease<Template>(new Template(name, isBool, value))).Get();
+  }
+  ViewType* AddViewType(const std::string& name) {
+    return viewTypes.emplace_back(AutoRelease<ViewType>(new ViewType(name))).Get();
+  }
+  Template* FindTemplate(const std::string& name) {
+    for (auto& t : templates) {
+      if (t->name == name) return t.Get();
+    }
+    return nullptr;
+  }
+
+  struct XIPropertyManager : Hvd::TNested<World, Hvd::IPropertyManager> {
+    using TNested::TNested;
+    Status GetPropertyInstance(Hvd::IPropertyTemplate*, CitI::IInterface*, Hvd::IPropertyInstance**) override {
+      return Hvd::kNotSupported;
+    }
+    Status CreatePropertyInstance(Hvd::IPropertyTemplate* definition, CitI::IInterface*,
+                                  Hvd::IPropertyInstance** out) override {
+      ++This().created;
+      AutoRelease<Hvd::IPropertyInstance> made(new Instance(dynamic_cast<Template*>(definition)));
+      return AutoOut<Hvd::IPropertyInstance>(out).Assign(made.Get()), kSuccess;
+    }
+  } manager{this};
+  struct XICount : Hvd::TNested<World, Prjrep::IRefCount> {
+    using TNested::TNested;
+    Status AddRef() override { return kSuccess; }
+    Status Release() override { return kSuccess; }
+    std::int32_t GetRefCount() override { return 1; }
+  } m_count{this};
+
+  AutoPtr<Hvd::IDataStore> base;
+  int created = 0;  // instances the manager made
+  Project* project = nullptr;
+  std::vector<AutoPtr<Template>> templates;
+  std::vector<AutoPtr<ViewType>> viewTypes;
+};
+
+World* g_world = nullptr;  // the running test's
+
+Status Instance::LoadFrom(Prjrep::IStorage* storage) {
+  Text name, text;
+  if (storage->ReadString(&name) != kSuccess || storage->ReadString(&text) != kSuccess) return kFailure;
+  definition = g_world->FindTemplate(name.str());
+  value = text.str();
+  return definition ? kSuccess : kFailure;
+}
+Status Design::GetDataStore(Hvd::IDataStore** out) { return AutoOut<Hvd::IDataStore>(out).Assign(g_world), kSuccess; }
+Status Design::GetPropertyManager(Hvd::IPropertyManager** out) {
+  return AutoOut<Hvd::IPropertyManager>(out).Assign(&g_world->manager), kSuccess;
+}
+Status Design::GetProject(Hvd::IProject** out) {
+  AutoOut<Hvd::IProject>(out).Assign(g_world->project);
+  return g_world->project != nullptr ? kSuccess : Hvd::kOwnerMissing;
+}
+Status Services::GetService(const Port::XUID& id, CitI::IInterface** out) {
+  AutoOut<CitI::IInterface> result(out);
+  return id == Hvd::DataStoreServiceId() ? (result.Assign(g_world), kSuccess) : kFailure;
+}
+
+// A stream that reports the format version a test chooses and passes everything else to the
+// repository's own stream. With `hugeCount` it reads every second-form count as 2^31 - 1.
+struct TestStorage final : Hvd::TComponent<TestStorage, Prjrep::IStorage> {
+  explicit TestStorage(std::int32_t version)
+      : version(version), inner(AutoRelease<Prjrep::IStorage>(Prjrep::CreateStorage())) {}
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Prjrep::IStorage>(this), Hvd::Row<Prjrep::IRefCount>(&m_count),
+                      Hvd::Row<CitI::IInterface>(this));
+  }
+  Prjrep::IStorageControl* Control() { return AutoCast<Prjrep::IStorageControl>(inner.Get()); }
+  Status GetFormatVersion(std::int32_t* out) override { return *out = version, kSuccess; }
+  Status ReadObject(Prjrep::IPersist** o) override { return inner->ReadObject(o); }
+  Status WriteObject(Prjrep::IPersist* o) override { return inner->WriteObject(o); }
+  Status ReadObjectRef(Prjrep::IPersist** o) override { return ++referenceReads, inner->ReadObjectRef(o); }
+  Status WriteObjectRef(Prjrep::IPersist* o) override { return inner->WriteObjectRef(o); }
+  Status ReadBool(bool* v) override { return inner->ReadBool(v); }
+  Status WriteBool(bool v) override { return inner->WriteBool(v); }
+  Status ReadXuid(Port::XUID* v) override { return inner->ReadXuid(v); }
+  Status WriteXuid(const Port::XUID* v) override { return inner->WriteXuid(v); }
+  Status ReadInt32(std::int32_t* v) override { return inner->ReadInt32(v); }
+  Status WriteInt32(std::int32_t v) override { return inner->WriteInt32(v); }
+  Status ReadInt64(std::int64_t* v) override { return inner->ReadInt64(v); }
+  Status WriteInt64(std::int64_t v) override { return inner->WriteInt64(v); }
+  Status ReadLong(std::int32_t* v) override {
+    const Status status = inner->ReadLong(v);
+    if (hugeCount) *v = 0x7fffffff;
+    return status;
+  }
+  Status WriteLong(std::int32_t v) override { return inner->WriteLong(v); }
+  Status ReadString(Text* v) override { return inner->ReadString(v); }
+  Status WriteString(const Text* v) override { return inner->WriteString(v); }
+  Status OpenStorage(const Text& n, std::int32_t m, Prjrep::IStorage** c) override {
+    return inner->OpenStorage(n, m, c);
+  }
+  Status OpenItem(const Text& n, std::int32_t m, Prjrep::IStorage** i) override { return inner->OpenItem(n, m, i); }
+  Status CloseItem(Prjrep::IStorage* i) override { return inner->CloseItem(i); }
+  Status Close(std::int32_t f) override { return inner->Close(f); }
+  std::int32_t version;
+  bool hugeCount = false;
+  int referenceReads = 0;
+  AutoPtr<Prjrep::IStorage> inner;
+  Prjrep::TRefCountHelper<TestStorage> m_count{this};
+};
 
 // Every event a sender sends, as its id and its argument's identity.
 struct Listener {
@@ -66,7 +361,6 @@ Units UnitsOf(CitI::IInterface* view) {
   std::ignore = UnitSet(view)->GetIterator(it.Receive());
   return Drain(it.Get());
 }
-
 AutoRelease<Hvd::IPropertyInstance> Setting(CitI::IInterface* view, const char* key) {
   return AutoRelease<Hvd::IPropertyInstance>(AutoCast<Hvd::IKeyedPropertySet>(view)->Lookup(key));
 }
@@ -86,8 +380,16 @@ std::uint32_t TopManual(IView* view) {
   EXPECT_EQ(view->IsTopManual(&manual), kSuccess);
   return manual;
 }
+bool Modified(CitI::IInterface* file) {
+  bool modified = false;
+  return AutoCast<Hvd::IHdlFile>(file)->IsModified(&modified) == kSuccess && modified;
+}
 AutoRelease<IView> MadeView() { return AutoRelease<IView>(CitP::Factory::CreateInstance(Hvd::ClassId::View())); }
 Status TearDownView(CitI::IInterface* view) { return AutoCast<Hvd::ICompAdmin>(view)->Teardown(); }
+bool HasDesign(IView* view) {
+  AutoRelease<Hvd::IDesign> design;
+  return view->GetDesign(design.Receive()) == kSuccess;
+}
 
 class ViewTest : public ::testing::Test {
  protected:
@@ -100,7 +402,7 @@ class ViewTest : public ::testing::Test {
     InstFactoryEntry();
     Prjrep::RegisterComponents();
     Hvd::RegisterFactoriesOf<Services, Instance, Design>();
-    WorldSlot() = &m_world;
+    g_world = &m_world;
     m_world.project = m_project.Get();
 
     m_synthesis = m_world.AddViewType("VIEW_AbstractSynthesis");
@@ -120,7 +422,7 @@ class ViewTest : public ::testing::Test {
     m_world.base = nullptr;
     Prjrep::ResetNamedObjectRegistry();
     CitP::Factory::Shutdown();
-    WorldSlot() = nullptr;
+    g_world = nullptr;
   }
 
   CitI::IInterface* BaseDefinition(const char* name) {
@@ -194,6 +496,13 @@ TEST_F(ViewTest, FilesEnterOnceByTypeOrAsManagedFilesAndLeaveWithTheirEventsOnly
   EXPECT_EQ(AutoCast<Hvd::IFileSet>(other)->Remove(files), kSuccess);
   EXPECT_TRUE(UnitsOf(other).empty());
 
+  // A file dropped on an HDL-file event leaves quietly, forgets the view, and can come back.
+  ASSERT_EQ(Hvd::SendEvent(ucf, Event::HdlFileEvent(), ucf), kSuccess);
+  EXPECT_TRUE(UnitsOf(view).empty() && ViewsOf(ucf).empty() && heard.events.empty());
+  EXPECT_EQ(AutoCast<Hvd::IFileSet>(view)->Add(AutoCast<Hvd::IFile>(ucf)), kSuccess);
+  EXPECT_EQ(ViewsOf(ucf), Units{Root(view)});
+  EXPECT_EQ(heard.Arguments(Event::FileAddedToView()), Units{Root(ucf)});
+
   // Without a design, or in a read-only project, nothing changes.
   AutoRelease<IView> bare = MadeView();
   EXPECT_TRUE(UnitSet(bare)->Add(vhdl) == Hvd::kOwnerMissing && UnitSet(bare)->Add(nullptr) == Hvd::kBadParameters);
@@ -203,36 +512,21 @@ TEST_F(ViewTest, FilesEnterOnceByTypeOrAsManagedFilesAndLeaveWithTheirEventsOnly
   EXPECT_EQ(UnitsOf(view), Units{Root(ucf)});
 }
 
-TEST_F(ViewTest, AFileDroppedOnAnHdlFileEventLeavesQuietlyAndCanComeBack) {
-  IView* view = NewView(m_synthesis);
-  Hvd::IHdlDesignUnit* file = NewFile();
-  ASSERT_EQ(UnitSet(view)->Add(file), kSuccess);
-  Listener heard(view);
-  ASSERT_EQ(Hvd::SendEvent(file, Event::HdlFileEvent(), file), kSuccess);
-  EXPECT_TRUE(UnitsOf(view).empty() && ViewsOf(file).empty() && heard.events.empty());
-  EXPECT_EQ(AutoCast<Hvd::IFileSet>(view)->Add(AutoCast<Hvd::IFile>(file)), kSuccess);
-  EXPECT_EQ(UnitsOf(view), Units{Root(file)});
-  EXPECT_EQ(ViewsOf(file), Units{Root(view)});
-  EXPECT_EQ(heard.Count(Event::FileAddedToView()), 1);
-}
-
 TEST_F(ViewTest, BatchesHoldTheRefreshBackUntilTheLastEndAndEveryChangeRefreshesOnce) {
   IView* view = NewView(m_synthesis);
   AutoCast<Hvd::IBatchDelay> batch(view);
   Listener heard(view);
   ASSERT_TRUE(batch->BeginBatch() == kSuccess && batch->BeginBatch() == kSuccess);
-  std::vector<Hvd::IHdlDesignUnit*> files;
-  for (int i = 0; i < 10; ++i) ASSERT_EQ(UnitSet(view)->Add(files.emplace_back(NewFile())), kSuccess);
+  const Units files{Root(NewFile()), Root(NewFile()), Root(NewFile())};
+  for (auto* file : files) ASSERT_EQ(UnitSet(view)->Add(AutoCast<Hvd::IHdlDesignUnit>(file)), kSuccess);
+  EXPECT_TRUE(batch->EndBatch() == kSuccess && heard.Count(Event::ViewChanged()) == 0);
   EXPECT_EQ(batch->EndBatch(), kSuccess);
-  EXPECT_EQ(heard.Count(Event::ViewChanged()), 0);
-  EXPECT_EQ(batch->EndBatch(), kSuccess);
-  EXPECT_EQ(heard.Count(Event::FileAddedToView()), 10);
-  EXPECT_EQ(heard.Count(Event::ViewChanged()), 1);
+  EXPECT_TRUE(heard.Count(Event::FileAddedToView()) == 3 && heard.Count(Event::ViewChanged()) == 1);
 
   // A modified file is passed on and refreshes at once.
   heard.events.clear();
   ASSERT_EQ(AutoCast<Hvd::IHdlFile>(files[0])->SetModified(true), kSuccess);
-  EXPECT_EQ(heard.Arguments(Event::ForwardedChange()), Units{Root(files[0])});
+  EXPECT_EQ(heard.Arguments(Event::ForwardedChange()), Units{files[0]});
   EXPECT_EQ(heard.Count(Event::ViewChanged()), 1);
 
   // A forced re-parse marks every file and refreshes once, at the end of its own batch.
@@ -240,10 +534,7 @@ TEST_F(ViewTest, BatchesHoldTheRefreshBackUntilTheLastEndAndEveryChangeRefreshes
   heard.events.clear();
   EXPECT_EQ(AutoCast<Hvd::IHdlElaborationData2>(view)->RefreshElaboration(), kSuccess);
   EXPECT_EQ(heard.Count(Event::ViewChanged()), 1);
-  for (auto* file : files) {
-    bool modified = false;
-    EXPECT_TRUE(AutoCast<Hvd::IHdlFile>(file)->IsModified(&modified) == kSuccess && modified);
-  }
+  for (auto* file : files) EXPECT_TRUE(Modified(file));
 
   // Views that listen to each other refresh once each, and the refresh ends.
   IView* other = NewView(m_synthesis, "other");
@@ -259,7 +550,7 @@ TEST_F(ViewTest, SettingsComeFromTheTypesTemplatesFallBackToTheirDefaultsAndRefr
   IView* view = NewView(m_synthesis);
   EXPECT_TRUE(Setting(view, "TOPDESIGNUNIT") && !Setting(view, "QUORLIN"));
   EXPECT_EQ(TopManual(view), 0u);
-  ASSERT_EQ(AutoCast<Hvd::IBoolPropertyInstance>(Setting(view, "AUTOTOP").Get())->SetBool(false), kSuccess);
+  Set(view, "AUTOTOP", "false");
   EXPECT_EQ(TopManual(view), 1u);
   // Without an AUTOTOP setting the view chooses its top itself.
   EXPECT_EQ(TopManual(NewView(m_world.AddViewType("VIEW_AbstractSimulation"))), 0u);
@@ -283,13 +574,17 @@ TEST_F(ViewTest, SettingsComeFromTheTypesTemplatesFallBackToTheirDefaultsAndRefr
   Set(view, "DISABLEAUTOHIERREGEN", "false");
   EXPECT_EQ(heard.Count(Event::ViewChanged()), 2);
 
-  using Hvd::IsAbstractSynthesisView, Hvd::IsMajorView;
-  IView* postFit = NewView(m_world.AddViewType("VIEW_Post-FitAbstractSimulation"));
-  IView* initial = NewView(m_world.AddViewType("VIEW_Initial"));
-  IView* cpld = NewView(m_world.AddViewType("VIEW_CPLDAbstractSynthesis"));
-  EXPECT_TRUE(IsMajorView(postFit) && !IsAbstractSynthesisView(postFit));
-  EXPECT_TRUE(!IsMajorView(initial) && !IsAbstractSynthesisView(initial));
-  EXPECT_TRUE(IsMajorView(cpld) && IsAbstractSynthesisView(cpld));
+  const struct {
+    const char* type;
+    bool major, synthesis;
+  } kinds[] = {{"VIEW_Post-FitAbstractSimulation", true, false},
+               {"VIEW_Initial", false, false},
+               {"VIEW_CPLDAbstractSynthesis", true, true}};
+  for (const auto& kind : kinds) {
+    IView* typed = NewView(m_world.AddViewType(kind.type));
+    EXPECT_EQ(Hvd::IsMajorView(typed), kind.major) << kind.type;
+    EXPECT_EQ(Hvd::IsAbstractSynthesisView(typed), kind.synthesis) << kind.type;
+  }
 }
 
 TEST_F(ViewTest, ReconcileDropsWhatTheDefinitionDataNoLongerKnows) {
@@ -311,8 +606,7 @@ TEST_F(ViewTest, ReconcileDropsWhatTheDefinitionDataNoLongerKnows) {
   // A view whose type is obsolete takes itself down.
   m_synthesis->obsolete = true;
   EXPECT_EQ(AutoCast<Hvd::IReconcileToDefData>(view)->RemoveObsolete(nullptr), kSuccess);
-  AutoRelease<Hvd::IDesign> design;
-  EXPECT_EQ(view->GetDesign(design.Receive()), kFailure);
+  EXPECT_FALSE(HasDesign(view));
   EXPECT_TRUE(UnitsOf(view).empty() && ViewsOf(file).empty() && !Setting(view, "TOPDESIGNUNIT"));
 }
 
@@ -377,32 +671,27 @@ TEST_F(ViewTest, ADamagedStreamFailsAtTheFirstBadReadAndLeavesNothingBehind) {
   ASSERT_EQ(AutoCast<Prjrep::IPersist>(view)->PersistSave(storage.Get()), kSuccess);
   Prjrep::IStorageControl* control = storage->Control();
   const std::int64_t before = control->OperationCount();
-  ASSERT_EQ(control->Rewind(), kSuccess);
-  AutoRelease<IView> whole = MadeView();
-  ASSERT_EQ(AutoCast<Prjrep::IPersist>(whole.Get())->PersistLoad(storage.Get()), kSuccess);
-  std::ignore = TearDownView(whole);
+  // Loads the stream from its start, with read `k` failing (none for 0); true when it loaded.
+  const auto load = [&](std::int64_t k) {
+    EXPECT_EQ(control->Rewind(), kSuccess);
+    control->FailOperation(k, kFailure);
+    AutoRelease<IView> loaded = MadeView();
+    const bool done = AutoCast<Prjrep::IPersist>(loaded.Get())->PersistLoad(storage.Get()) == kSuccess;
+    control->FailOperation(0, kSuccess);
+    std::ignore = TearDownView(loaded);
+    return done;
+  };
+  ASSERT_TRUE(load(0));
   const std::int64_t reads = control->OperationCount() - before;
   ASSERT_GT(reads, 10);
-
-  // Each read of the load failing in turn: the load fails, and what it read is let go.
-  for (std::int64_t k = 1; k <= reads; ++k) {
-    SCOPED_TRACE(k);
-    ASSERT_EQ(control->Rewind(), kSuccess);
-    control->FailOperation(k, kFailure);
-    AutoRelease<IView> partial = MadeView();
-    EXPECT_NE(AutoCast<Prjrep::IPersist>(partial.Get())->PersistLoad(storage.Get()), kSuccess);
-    control->FailOperation(0, kSuccess);
-    std::ignore = TearDownView(partial);
-  }
+  // Each read failing in turn fails the load, and what it read is let go.
+  for (std::int64_t k = 1; k <= reads; ++k) EXPECT_FALSE(load(k)) << k;
 
   // A count that no view can hold is not read on.
-  ASSERT_EQ(control->Rewind(), kSuccess);
   storage->hugeCount = true;
   storage->referenceReads = 0;
-  AutoRelease<IView> damaged = MadeView();
-  EXPECT_NE(AutoCast<Prjrep::IPersist>(damaged.Get())->PersistLoad(storage.Get()), kSuccess);
+  EXPECT_FALSE(load(0));
   EXPECT_EQ(storage->referenceReads, 1);  // the design only
-  std::ignore = TearDownView(damaged);
 }
 
 TEST_F(ViewTest, TeardownLetsGoOfFilesSettingsAndListenersWhileFilesAreStillAttached) {
@@ -414,8 +703,7 @@ TEST_F(ViewTest, TeardownLetsGoOfFilesSettingsAndListenersWhileFilesAreStillAtta
   Listener heard(view);
 
   EXPECT_EQ(TearDownView(view), kSuccess);
-  AutoRelease<Hvd::IDesign> design;
-  EXPECT_EQ(view->GetDesign(design.Receive()), kFailure);
+  EXPECT_FALSE(HasDesign(view));
   EXPECT_TRUE(UnitsOf(view).empty() && ViewsOf(first).empty() && ViewsOf(second).empty());
   EXPECT_FALSE(Setting(view, "TOPDESIGNUNIT"));
   // Nothing the view listened to reaches it, and nobody listens to it any more.

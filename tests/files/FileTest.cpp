@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -54,12 +54,8 @@ struct BindingDouble : Hvd::TComponent<BindingDouble, Hvd::ITransformBindingInst
   Status GetTransformInstances(Hvd::ITransformInstanceIterator**) override { return kNo; }
   Status GetTargets(Prjrep::IIterator**) override { return kNo; }
   Status ReservedOperation5() override { return kNo; }
-  Status GetSecondSideObjects(Prjrep::ISet** out) override { return None(out); }
-  Status GetFirstSideObjects(Prjrep::ISet** out) override { return None(out); }
-  static Status None(Prjrep::ISet** out) {
-    if (out != nullptr) *out = nullptr;
-    return kNo;
-  }
+  Status GetSecondSideObjects(Prjrep::ISet** out) override { return *out = nullptr, kNo; }
+  Status GetFirstSideObjects(Prjrep::ISet** out) override { return *out = nullptr, kNo; }
   Prjrep::TRefCountHelper<BindingDouble> count{this};
 };
 
@@ -82,10 +78,8 @@ std::vector<CitI::IInterface*> Drain(Hvd::IHdlFileIterator* it) {
   return files;
 }
 bool Warned(const std::string& text) {
-  for (const auto& record : Port_MsgManData::Captured()) {
-    if (record.text == text) return true;
-  }
-  return false;
+  const auto records = Port_MsgManData::Captured();
+  return std::any_of(records.begin(), records.end(), [&](const auto& record) { return record.text == text; });
 }
 
 class FileTest : public ::testing::Test {
@@ -155,14 +149,12 @@ TEST_F(FileTest, NamesTypesAndUnitsComeFromThePathAndTheDefinitionData) {
   EXPECT_EQ(TypeName(file.Get()), "FILE_VHDL");
   EXPECT_EQ(UnitTypeName(file.Get()), "DESUT_VHDL_ARCHITECTURE") << "a VHDL file stands for its architecture";
   EXPECT_EQ(UnitTypeName(NewFile("src/b.v", "FILE_VERILOG").Get()), "DESUT_VERILOG_INTERFACE") << "the first listed";
-  EXPECT_EQ(file->GetParserName(&parser), kSuccess);
-  EXPECT_EQ(parser.str(), "HdlParser:vhdl");
+  EXPECT_TRUE(file->GetParserName(&parser) == kSuccess && parser == "HdlParser:vhdl") << parser.str();
 
   AutoRelease<Hvd::IHdlDesignUnitIterator> units;
   ASSERT_EQ(file->GetDesignUnits(nullptr, units.Receive()), kSuccess);
   EXPECT_EQ(Root(units->Current()), Root(file.Get())) << "the file is its one unit";
-  EXPECT_EQ(units->Next(), kSuccess);
-  EXPECT_TRUE(units->IsDone() && units->Next() == Hvd::kFailure);
+  EXPECT_TRUE(units->Next() == kSuccess && units->IsDone() && units->Next() == Hvd::kFailure);
   AutoRelease<CitI::IInterface> owner;
   ASSERT_EQ(AutoCast<Prjrep::IAttachedInterface>(file.Get())->GetOwner(owner.Receive()), kSuccess);
   EXPECT_EQ(Root(owner.Get()), Root(file.Get()));
@@ -298,11 +290,10 @@ TEST_F(FileTest, IncludedFilesAreLinkedOnBothSides) {
 TEST_F(FileTest, SequenceIdsKeepTheirRulesAndComeFromTheSourceOfAGeneratedFile) {
   AutoRelease<Hvd::IHdlFile> file = NewFile("src/a.vhd", "FILE_VHDL");
   AutoCast<Hvd::ICompileOrder> order(file.Get());
-  EXPECT_EQ(order->SetSequenceID(0, 5), kSuccess);
-  EXPECT_EQ(order->SetSequenceID(0, 7), Hvd::kFailure) << "the add target changes only through 0";
-  EXPECT_EQ(order->SetSequenceID(0, 0), kSuccess);
-  EXPECT_EQ(order->SetSequenceID(0, 7), kSuccess);
-  EXPECT_EQ(order->SetSequenceID(8, 1), Hvd::kFailure);
+  // The add target changes only through 0; there is no kind 8.
+  EXPECT_EQ((std::vector{order->SetSequenceID(0, 5), order->SetSequenceID(0, 7), order->SetSequenceID(0, 0),
+                         order->SetSequenceID(0, 7), order->SetSequenceID(8, 1)}),
+            (std::vector{kSuccess, Hvd::kFailure, kSuccess, kSuccess, Hvd::kFailure}));
   std::uint64_t target = 0;
   EXPECT_TRUE(file->GetFileAddTarget(&target) == kSuccess && target == 7);
 

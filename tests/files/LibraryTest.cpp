@@ -202,8 +202,8 @@ TEST_F(LibraryTest, MembershipIsKeptOnBothSidesAndAnnouncedOncePerChange) {
   auto a = NewFile("a.vhd");
   auto b = NewFile("b.vhd");
   EXPECT_TRUE(lib->AddFileToLibrary(a.Get()) == kSuccess && lib->AddFileToLibrary(a.Get()) == kSuccess);
-  EXPECT_TRUE(Size(lib.Get()) == 1 && a->library.Get() == lib.Get());
   EXPECT_EQ(lib->RemoveFileFromLibrary(b.Get()), kSuccess) << "not a member";
+  EXPECT_TRUE(Size(lib.Get()) == 1 && a->library.Get() == lib.Get());
   EXPECT_EQ(events.Count(Hvd::EventId::LibraryMembership()), 1);
 
   EXPECT_EQ(a->membership.SetLibrary(other.Get()), kSuccess);  // a move of the file's own
@@ -230,10 +230,7 @@ TEST_F(LibraryTest, NoLibraryKeepsAPointerToAFileThatIsGone) {
   auto b = NewFile("b.vhd");
   ASSERT_TRUE(lib->AddFileToLibrary(a.Get()) == kSuccess && lib->AddFileToLibrary(b.Get()) == kSuccess);
   a = nullptr;
-  AutoRelease<Hvd::IHdlFileIterator> at;
-  ASSERT_EQ(AutoCast<Hvd::IHdlFileSet>(lib.Get())->GetIterator(at.Receive()), kSuccess);
-  EXPECT_TRUE(at->Current() == b.Get() && at->Next() == kSuccess && at->IsDone());
-  at = nullptr;
+  EXPECT_EQ(Size(lib.Get()), 1u);
 
   // Forgotten by the manager, the library lives on in its last file and ends inside its own
   // removal call when that file goes.
@@ -284,12 +281,13 @@ TEST_F(LibraryTest, CreationIsGuardedAndKeepsNoReferenceNobodyAskedFor) {
   EXPECT_TRUE(!again && Logged("INFO: Source library <lib> already exists.\n"));
   EXPECT_EQ(m_projectEvents.Count(Hvd::EventId::LibraryCreated()), 1);
 
-  EXPECT_EQ(m_manager.CreateSourceLibrary("", nullptr), Hvd::kInvalidParameter);
-  EXPECT_EQ(m_manager.CreateSourceLibraryOfType("x", 0, nullptr), Hvd::kFailure);
+  std::vector<Status> refused{m_manager.CreateSourceLibrary("", nullptr),
+                              m_manager.CreateSourceLibraryOfType("x", 0, nullptr)};
   m_owner->readOnly = true;
-  EXPECT_EQ(m_manager.CreateSourceLibrary("x", nullptr), Hvd::kProjectReadOnly);
+  refused.push_back(m_manager.CreateSourceLibrary("x", nullptr));
   m_owner->open = false;
-  EXPECT_EQ(m_manager.CreateSourceLibrary("x", nullptr), Hvd::kProjectNotOpen);
+  refused.push_back(m_manager.CreateSourceLibrary("x", nullptr));
+  EXPECT_EQ(refused, (std::vector{Hvd::kInvalidParameter, Hvd::kFailure, Hvd::kProjectReadOnly, Hvd::kProjectNotOpen}));
   EXPECT_TRUE(Logged("ERROR: SourceLibraryManagerHelper::CreateSourceLibraryOfType - Project is not opened.\n"));
 }
 
