@@ -48,4 +48,17 @@ class IViewManagerV1 : public IViewManager {
   CITI_DECLARE_IID("{1184AD64-D087-42eb-9073-BA7347E1B2B2}")
 };
 
+// What the partial-reconfiguration project tells of the views of its network; only the hint
+// is asked for here.
+class IViewNetworkHelp : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{25a9e219-6655-4851-af5a-a3069d2a111f}")
+
+  virtual Hvd::Status ReservedOperation2() = 0;
+  virtual Hvd::Status ReservedOperation3() = 0;
+  virtual Hvd::Status ReservedOperation4() = 0;
+  // The role word (such as "PostMapSim") of `view`.
+  virtual Hvd::Status GetViewHint(IView* view, Port::StringBase<char>* hint) = 0;
+};
+
 }  // namespace Hvd

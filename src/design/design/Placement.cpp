@@ -1,8 +1,278 @@
 #include "design/design/Placement.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "Hvd/IDefData.h"
+#include "Hvd/IDesign.h"
+#include "Hvd/IFileManager.h"
+#include "Hvd/IKeyedPropertySet.h"
+#include "Hvd/ITransformBindingSets.h"
+#include "Hvd/ITransformEngine.h"
+#include "Hvd/ITransformInstance.h"
+#include "Hvd/IViewManager.h"
+#include "utils/DmUtils.h"
+
 namespace Hvd {
 
-void PlaceAllFilesInViews(IProject*) {}
+namespace {
+
+using String = Port::StringBase<char>;
+using Prjrep::AutoCast;
+using Prjrep::AutoPtr;
+using Prjrep::AutoRelease;
+
+// View classes: the bit of a file's view-class association that a view's BRANCH or SUBBRANCH
+// stands for. They are not the numbers a view uses for its own sequence ids.
+constexpr std::uint32_t kImplementationClass = 0;
+constexpr std::uint32_t kBehavioralClass = 1;
+constexpr std::uint32_t kMapClass = 6;
+constexpr std::uint32_t kParClass = 7;
+constexpr std::uint32_t kTranslateClass = 8;
+constexpr std::uint32_t kConfigurationClass = 9;
+
+constexpr std::uint32_t kUserSource = 0;
+constexpr std::uint32_t kGenerated = 1;
+
+// Every BRANCH outside the table, the empty one included, is the implementation's.
+std::uint32_t ClassOfBranch(std::string_view branch) {
+  static constexpr struct {
+    std::string_view branch;
+    std::uint32_t viewClass;
+  } kClasses[] = {{"BehavioralSimulation", kBehavioralClass},
+                  {"PostSynthesisSimulation", 2},
+                  {"PostTranslateSimulation", 3},
+                  {"PostMapSimulation", 4},
+                  {"PostRouteSimulation", 5}};
+  for (const auto& entry : kClasses) {
+    if (entry.branch == branch) return entry.viewClass;
+  }
+  return kImplementationClass;
+}
+
+// The class a generated or imported file needs for a view of this SUBBRANCH, if any.
+std::optional<std::uint32_t> ClassOfSubBranch(std::string_view subBranch) {
+  if (subBranch == "Translate") return kTranslateClass;
+  if (subBranch == "Map") return kMapClass;
+  if (subBranch == "Par") return kParClass;
+  if (subBranch == "FPGAConfiguration") return kConfigurationClass;
+  return std::nullopt;
+}
+
+// Type names compare as names and extensions do: letter case does not count.
+bool SameLetters(std::string_view a, std::string_view b) {
+  return std::ranges::equal(a, b, [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
+}
+
+// The value of the view's setting `key`; empty when anything is missing.
+String SettingOf(IView* view, const char* key) {
+  String value;
+  AutoCast<IKeyedPropertySet> settings(view);
+  if (!settings) return value;
+  AutoRelease<IPropertyInstance> instance(settings->Lookup(String(key)));
+  if (instance) std::ignore = instance->GetValue(&value);
+  return value;
+}
+
+AutoRelease<ITransformBindingInstanceSet> SecondBindingSet(CitI::IInterface* holder) {
+  AutoRelease<ITransformBindingInstanceSet> set;
+  if (AutoCast<ITransformBindingSets> sets(holder); sets) std::ignore = sets->GetSecondBindingSet(set.Receive());
+  return set;
+}
+
+// Calls `visit` with each element of a set's new iterator, in order.
+template <class Set, class Iterator, class Visit>
+void ForEachIn(Set* set, Visit visit) {
+  AutoRelease<Iterator> it;
+  if (set == nullptr || set->GetIterator(it.Receive()) != kSuccess || !it) return;
+  for (; !it->IsDone(); std::ignore = it->Next()) visit(it->Current());
+}
+
+template <class Visit>
+void ForEachBinding(CitI::IInterface* holder, Visit visit) {
+  AutoRelease<ITransformBindingInstanceSet> set = SecondBindingSet(holder);
+  ForEachIn<ITransformBindingInstanceSet, ITransformBindingInstanceIterator>(set.Get(), visit);
+}
+
+bool TakesType(ITransformInstance* instance, const String& fileType) {
+  AutoRelease<ITransform> transform;
+  AutoRelease<IDefDataIdIterator> types;
+  if (instance->GetTransform(transform.Receive()) != kSuccess || !transform ||
+      transform->GetInputTypes(types.Receive()) != kSuccess || !types)
+    return false;
+  for (; !types->IsDone(); std::ignore = types->Next()) {
+    String name;
+    if (IDefDataId* id = types->Current(); id != nullptr && id->GetDefDataIdName(&name) == kSuccess && name == fileType)
+      return true;
+  }
+  return false;
+}
+
+// The file's design unit joins the view's units, and the file the inputs of every transform
+// instance of the view's bindings that takes its type.
+void AddFileToView(IFile* file, IView* view) {
+  AutoCast<IHdlDesignUnit> unit(file);
+  if (AutoCast<IHdlDesignUnitSet> units(view); unit && units) std::ignore = units->Add(unit.Get());
+  const String fileType = GetDefDataIdName(file);
+  ForEachBinding(view, [&](ITransformBindingInstance* binding) {
+    AutoRelease<ITransformInstanceIterator> instances;
+    if (binding == nullptr || binding->GetTransformInstances(instances.Receive()) != kSuccess || !instances) return;
+    for (; !instances->IsDone(); std::ignore = instances->Next()) {
+      ITransformInstance* instance = instances->Current();
+      if (instance == nullptr || !TakesType(instance, fileType)) continue;
+      AutoRelease<Prjrep::ISet> inputs;
+      if (instance->GetInputFiles(inputs.Receive()) == kSuccess && inputs) std::ignore = inputs->Add(file);
+    }
+  });
+}
+
+// Whether a view with these settings takes the file.
+bool ViewTakesFile(IView* view, IFile* file, IViewClassAssociation* classes) {
+  const String branch = SettingOf(view, "BRANCH");
+  const std::uint32_t viewClass = ClassOfBranch(branch);
+  if (!classes->TestBit(viewClass)) return false;
+  const String subBranchText = SettingOf(view, "SUBBRANCH");
+  const std::string_view subBranch = subBranchText;
+  std::uint32_t origin = kUserSource;
+  std::ignore = file->GetOriginState(&origin);
+  if (subBranch == "Abstract" && viewClass <= kBehavioralClass && origin != kUserSource) return false;
+  if (subBranch == "PreSynthesis" && origin == kGenerated) {
+    String typeName = GetDefDataIdName(file);
+    if (typeName.empty()) typeName = "unknown";
+    if (SameLetters(typeName, "FILE_EDIF") || SameLetters(typeName, "FILE_NGC")) return false;
+  }
+  if (origin != kUserSource) {
+    if (const auto needed = ClassOfSubBranch(subBranch); needed && !classes->TestBit(*needed)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// Records every view it reaches from the initial view under each type it accepts, following
+// the bindings of each view's second set to the views downstream.
+class FileTypeViewCache::ViewPopulator {
+ public:
+  explicit ViewPopulator(FileTypeViewCache* cache) : m_cache(cache) {}
+
+  void AddView(IView* view) {
+    if (view == nullptr) return;
+    // A network that leads back to a view on the way here would make the walk endless; the
+    // way back is not followed. A view reached along two ways is still recorded twice.
+    if (std::find(m_path.begin(), m_path.end(), view) != m_path.end()) return;
+    Record(view);
+    m_path.push_back(view);
+    ForEachBinding(view, [this](ITransformBindingInstance* binding) { AddViews(binding); });
+    m_path.pop_back();
+  }
+
+ private:
+  void Record(IView* view) {
+    AutoRelease<IViewType> type;
+    AutoRelease<IDefDataIdIterator> ids;
+    if (view->GetType(type.Receive()) != kSuccess || !type || type->GetDesignUnitTypeIds(ids.Receive()) != kSuccess ||
+        !ids)
+      return;
+    for (; !ids->IsDone(); std::ignore = ids->Next()) {
+      String key;
+      if (IDefDataId* id = ids->Current(); id != nullptr) std::ignore = id->GetDefDataIdName(&key);
+      if (!key.empty()) m_cache->m_views[key].push_back(view);
+    }
+  }
+
+  void AddViews(ITransformBindingInstance* binding) {
+    AutoRelease<Prjrep::IIterator> targets;
+    if (binding == nullptr || binding->GetTargets(targets.Receive()) != kSuccess || !targets) return;
+    for (; !targets->IsDone(); std::ignore = targets->Next()) {
+      if (AutoCast<IView> view(targets->Current()); view) AddView(view.Get());
+    }
+  }
+
+  FileTypeViewCache* m_cache;
+  std::vector<IView*> m_path;
+};
+
+FileTypeViewCache::FileTypeViewCache(IProject* project) : m_project(project) {}
+
+FileTypeViewCache::~FileTypeViewCache() = default;
+
+void FileTypeViewCache::Fill() {
+  IDesign* design = nullptr;  // borrowed: the project keeps its design
+  if (!m_project || m_project->GetDesign(&design) != kSuccess) return;
+  AutoCast<IViewManager> manager(design);
+  AutoRelease<IViewIterator> views;
+  if (!manager || manager->GetViews(views.Receive()) != kSuccess || !views) return;
+  IView* initial = nullptr;
+  for (; !views->IsDone() && initial == nullptr; std::ignore = views->Next()) {
+    IView* view = views->Current();
+    AutoRelease<IViewType> type;
+    if (view != nullptr && view->GetType(type.Receive()) == kSuccess && GetDefDataIdName(type.Get()) == "VIEW_Initial")
+      initial = view;
+  }
+  ViewPopulator(this).AddView(initial);
+}
+
+// The views are listed under the types of design unit they accept, as the views themselves
+// decide what they take; a file is looked up by the type of its design unit.
+bool FileTypeViewCache::GetViewsForFile(CitI::IInterface* file, ViewList* views) {
+  if (views == nullptr) return false;
+  if (m_views.empty()) Fill();
+  const auto found = m_views.find(GetDesignUnitTypeName(file));
+  if (found == m_views.end()) return false;
+  *views = found->second;
+  return true;
+}
+
+void FileTypeViewCache::UpdateFileViews(IFile* file) {
+  ViewList views;
+  if (file == nullptr || !GetViewsForFile(file, &views)) return;
+  AutoCast<IViewClassAssociation> classes(file);
+  if (!classes) return;
+  for (IView* view : views) {
+    if (ViewTakesFile(view, file, classes.Get())) AddFileToView(file, view);
+  }
+}
+
+void FileTypeViewCache::UpdateAllFileViews() {
+  AutoCast<IFileManager> manager(m_project.Get());
+  AutoRelease<IHdlFileIterator> files;
+  if (!manager || manager->GetProjectFiles(files.Receive()) != kSuccess || !files) return;
+  BatchDelayScope delay(m_project.Get());
+  // Collected first: placing a file may change what the project's iterator walks.
+  std::vector<AutoPtr<IFile>> all;
+  all.reserve(1000);
+  for (; !files->IsDone(); std::ignore = files->Next()) {
+    if (AutoCast<IFile> file(files->Current()); file) all.emplace_back(file);
+  }
+  for (const AutoPtr<IFile>& file : all) UpdateFileViews(file.Get());
+}
+
+BatchDelayScope::BatchDelayScope(IProject* project) : m_project(project) {
+  IDesign* design = nullptr;  // borrowed: the project keeps its design
+  if (!m_project || m_project->GetDesign(&design) != kSuccess || design == nullptr) return;
+  if (AutoCast<IViewManager> manager(design); manager) {
+    AutoRelease<IViewIterator> views;
+    if (manager->GetViews(views.Receive()) == kSuccess && views) {
+      for (; !views->IsDone(); std::ignore = views->Next()) {
+        if (AutoCast<IBatchDelay> delay(views->Current()); delay) m_delayed.emplace_back(delay);
+      }
+    }
+  }
+  AutoRelease<ITransformEngine> engine;
+  if (design->GetTOE(engine.Receive()) == kSuccess) {
+    if (AutoCast<IBatchDelay> delay(engine.Get()); delay) m_delayed.emplace_back(delay);
+  }
+  for (const AutoPtr<IBatchDelay>& delay : m_delayed) std::ignore = delay->BeginBatch();
+}
+
+BatchDelayScope::~BatchDelayScope() {
+  for (const AutoPtr<IBatchDelay>& delay : m_delayed) std::ignore = delay->EndBatch();
+}
+
+void PlaceAllFilesInViews(IProject* project) { FileTypeViewCache(project).UpdateAllFileViews(); }
 
 void ReadTransformStatusBack(IProject*, const Port::StringBase<char>&) {}
 

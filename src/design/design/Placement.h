@@ -1,14 +1,65 @@
 #pragma once
-// What a rebuild of the views asks of components that are not in the library yet. Each is a
-// placeholder that does nothing, so that the rebuild keeps its order of steps meanwhile.
+// Placing a project's files in the views that take them, and holding back the views'
+// recomputation while many files are placed. What a rebuild of the views asks of components
+// that are not in the library yet is a placeholder that does nothing.
 
+#include <map>
+#include <vector>
+
+#include "Hvd/IBatchDelay.h"
+#include "Hvd/IFile.h"
 #include "Hvd/IProject.h"
+#include "Hvd/IView.h"
 #include "Port/StringBase.h"
+#include "core/Holders.h"
 
 namespace Hvd {
 
-// Places every file of the project in the views that take it. The file-type view cache does
-// this; without it the new views start empty.
+// Which views take files of which type, found once for one operation by walking the view
+// network from the initial view. Built on the stack and dropped at the end of the operation;
+// the views it lists stay alive through the design's view list meanwhile.
+class FileTypeViewCache {
+ public:
+  using ViewList = std::vector<IView*>;
+
+  explicit FileTypeViewCache(IProject* project);
+  ~FileTypeViewCache();
+  FileTypeViewCache(const FileTypeViewCache&) = delete;
+  FileTypeViewCache& operator=(const FileTypeViewCache&) = delete;
+
+  // The views that take the file's type; false when `views` is null or none does.
+  bool GetViewsForFile(CitI::IInterface* file, ViewList* views);
+  // Places one file in every view that takes it by type, view class and origin state.
+  void UpdateFileViews(IFile* file);
+  // Places every file of the project, inside one batch delay of every view.
+  void UpdateAllFileViews();
+
+ private:
+  class ViewPopulator;
+
+  void Fill();
+
+  std::map<Port::StringBase<char>, ViewList> m_views;
+  Prjrep::AutoPtr<IProject> m_project;
+};
+
+// Holds the batch delay of every view of the project's design and of its transform engine for
+// its lifetime, so that each recomputes once when it ends.
+class BatchDelayScope {
+ public:
+  explicit BatchDelayScope(IProject* project);
+  ~BatchDelayScope();
+  BatchDelayScope(const BatchDelayScope&) = delete;
+  BatchDelayScope& operator=(const BatchDelayScope&) = delete;
+
+ private:
+  Prjrep::AutoPtr<IProject> m_project;
+  // Exactly the delays begun here, views in list order and the engine last: a view made while
+  // the scope is open never had its delay begun, and ending it would unbalance its count.
+  std::vector<Prjrep::AutoPtr<IBatchDelay>> m_delayed;
+};
+
+// Places every file of the project in the views that take it.
 void PlaceAllFilesInViews(IProject* project);
 
 // Reads the recorded status of the transforms back from the generated-project file at `path`

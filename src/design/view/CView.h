@@ -76,6 +76,21 @@ bool IsAbstractSynthesisView(CitI::IInterface* view);
 // the seven simulation view types.
 bool IsMajorView(CitI::IInterface* view);
 
+// One file of a view as the Tcl layer lists it: its path, "vhdl", "verilog" or empty, its
+// library, its origin word and the names of its design units.
+struct ViewFileRecord {
+  Port::StringBase<char> path;
+  Port::StringBase<char> language;
+  Port::StringBase<char> library;
+  Port::StringBase<char> origination;
+  std::vector<Port::StringBase<char>> units;
+};
+
+// The records of `files` in the layout that `mode` names ("QlbPrjSourceList", "ModuleList",
+// else library, path and origin), each value quoted so that the text reads back unchanged.
+Port::StringBase<char> FormatViewFileRecords(const std::vector<ViewFileRecord>& files,
+                                             const Port::StringBase<char>& mode);
+
 class CView final : public TComponent<CView> {
  public:
   using String = Port::StringBase<char>;
@@ -110,6 +125,14 @@ class CView final : public TComponent<CView> {
                  Row<IHdlElaborationData>(&m_XIHdlElaborationData), Row<IHdlElaborationData2>(&m_XIHdlElaborationData),
                  Row<IViewTclHelper>(&m_XIViewTclHelper));
   }
+
+  // The numbers that the BRANCH setting of `object` (anything with keyed settings) stands
+  // for: which sequence id of a file its compile order uses, and the category of its managed
+  // child files.
+  static Status GetViewSequenceIDTarget(CitI::IInterface* object, std::uint32_t* target);
+  static Status GetAutoManageViewID(CitI::IInterface* object, std::uint32_t* id);
+  // The role that the partial-reconfiguration project gives `view`.
+  static Status GetViewHint(IView* view, String* hint);
 
   // The property-context helper's hook: the design's context, with one reference.
   Status GetContextParent(IPropertyContext** parent);

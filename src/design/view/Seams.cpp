@@ -1,4 +1,4 @@
-// What the view answers for the compile order, the top unit, the hierarchy and the Tcl layer
+// What the view answers for the compile order, the top unit and the hierarchy
 // until those are built: every such operation checks its arguments, clears its outputs and
 // answers "not supported"; the updates that a refresh asks for do nothing.
 
@@ -55,11 +55,5 @@ Status CView::XIHdlElaborationData::GetDesignGraph(IHdlNetListNode** root) {
   *root = nullptr;
   return kNotSupported;
 }
-
-CView::String CView::XIViewTclHelper::GetViewHierarchy(CitI::IInterface*, const String&, const String&) {
-  return String();
-}
-
-CView::String CView::XIViewTclHelper::GetFilesOfType(const String&) { return String(); }
 
 }  // namespace Hvd
