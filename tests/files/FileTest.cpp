@@ -148,7 +148,7 @@ TEST_F(FileTest, NamesTypesAndUnitsComeFromThePathAndTheDefinitionData) {
   EXPECT_EQ(Hvd::GetObjectName(file.Get()).str(), "Module|a.vhd");
   EXPECT_EQ(TypeName(file.Get()), "FILE_VHDL");
   EXPECT_EQ(UnitTypeName(file.Get()), "DESUT_VHDL_ARCHITECTURE") << "a VHDL file stands for its architecture";
-  EXPECT_EQ(UnitTypeName(NewFile("src/b.v", "FILE_VERILOG").Get()), "DESUT_VERILOG_INTERFACE") << "the first listed";
+  EXPECT_EQ(UnitTypeName(NewFile("src/b.v", "FILE_VERILOG").Get()), "DESUT_VERILOG_MODULE") << "the first listed";
   EXPECT_TRUE(file->GetParserName(&parser) == kSuccess && parser == "HdlParser:vhdl") << parser.str();
 
   AutoRelease<Hvd::IHdlDesignUnitIterator> units;
@@ -214,14 +214,14 @@ TEST_F(FileTest, AnAutomaticallyManagedFileAnswersThroughTheFirstFileThatInclude
   EXPECT_EQ(TypeName(child.Get()), "FILE_VHDL") << "without a parent, its own";
   ASSERT_EQ(childLinks->AddParentFile(2, parent.Get()), kSuccess);
   EXPECT_EQ(TypeName(child.Get()), "FILE_VERILOG");
-  EXPECT_EQ(UnitTypeName(child.Get()), "DESUT_VERILOG_INTERFACE");
+  EXPECT_EQ(UnitTypeName(child.Get()), "DESUT_VERILOG_MODULE");
 
   // Files that include each other answer without asking each other forever.
   EXPECT_EQ(AutoCast<Hvd::IFile>(parent.Get())->SetOriginState(Hvd::CFile::kAutoManaged), kSuccess);
   ASSERT_EQ(parentLinks->AddParentFile(0, child.Get()), kSuccess);
   EXPECT_EQ(TypeName(child.Get()), "FILE_VHDL");
   EXPECT_EQ(TypeName(parent.Get()), "FILE_VERILOG");
-  EXPECT_EQ(UnitTypeName(parent.Get()), "DESUT_VERILOG_INTERFACE");
+  EXPECT_EQ(UnitTypeName(parent.Get()), "DESUT_VERILOG_MODULE");
 
   EXPECT_EQ(childLinks->RemoveParentFile(2, parent.Get()), kSuccess);
   EXPECT_EQ(parentLinks->RemoveParentFile(0, child.Get()), kSuccess);

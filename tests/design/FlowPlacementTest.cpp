@@ -1,0 +1,110 @@
+// A project on the library's own design and views, with the real transform engine and base
+// services: which files each flow stage sees.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "CitP/Factory.h"
+#include "Hvd/ClassIds.h"
+#include "Hvd/ICompAdmin.h"
+#include "Hvd/IDesignPlatform.h"
+#include "Hvd/IFile.h"
+#include "Hvd/IFileManager.h"
+#include "Hvd/IView.h"
+#include "Hvd/IViewManager.h"
+#include "Prjrep/StandIns.h"
+#include "core/Factory.h"
+#include "design/design/Placement.h"
+#include "project/project/CProject.h"
+#include "utils/DmUtils.h"
+
+namespace {
+
+using namespace Hvd;
+using Prjrep::AutoCast;
+using Prjrep::AutoRelease;
+using Seen = std::map<std::string, std::vector<std::string>>;
+
+class FlowPlacementTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_Base") && CitP::Factory::LoadLibraryFactory("libHvd_TOE"));
+    InstFactoryEntry();
+    Prjrep::RegisterComponents();
+    m_dir = (std::filesystem::temp_directory_path() / ("flow_" + std::to_string(getpid()))).string();
+    std::filesystem::create_directories(m_dir);
+    for (const char* name : {"top.vhd", "core.v", "pins.ucf", "notes.txt"}) std::ofstream(m_dir + "/" + name) << "x";
+  }
+  void TearDown() override {
+    if (m_design) std::ignore = AutoCast<ICompAdmin>(m_design.Get())->Teardown();
+    m_project = nullptr;
+    m_design = nullptr;
+    Prjrep::ResetNamedObjectRegistry();
+    CitP::Factory::Shutdown();
+    std::filesystem::remove_all(m_dir);
+  }
+
+  // The file names of each view's design units, by view type.
+  Seen UnitsByView() {
+    Seen seen;
+    AutoRelease<IViewIterator> views;
+    EXPECT_EQ(AutoCast<IViewManager>(m_design.Get())->GetViews(views.Receive()), kSuccess);
+    for (; views && !views->IsDone(); std::ignore = views->Next()) {
+      std::vector<std::string>& names = seen[GetDefDataIdName(views->Current()).str()];
+      AutoRelease<IHdlDesignUnitIterator> units;
+      if (AutoCast<IHdlDesignUnitSet>(views->Current())->GetIterator(units.Receive()) != kSuccess) continue;
+      for (; units && !units->IsDone(); std::ignore = units->Next()) {
+        names.push_back(std::filesystem::path(GetObjectFullPath(units->Current()).str()).filename().string());
+      }
+    }
+    return seen;
+  }
+
+  std::string m_dir;
+  AutoRelease<IProject> m_project;
+  AutoRelease<IDesign> m_design;
+};
+
+TEST_F(FlowPlacementTest, EachViewHoldsTheFilesItsTypeTakes) {
+  m_project = AutoRelease<IProject>(CitP::Factory::CreateInstance(ClassId::Project()));
+  m_design = AutoRelease<IDesign>(CitP::Factory::CreateInstance(ClassId::Design()));
+  ASSERT_TRUE(m_project && m_design);
+  CProject::FromInterface(m_project.Get())->EnterOpenState((m_dir + "/p.xhlc").c_str(), m_design.Get(), false);
+  ASSERT_EQ(AutoCast<ICompAdmin>(m_design.Get())->InitializeAfterCreate(m_project.Get(), nullptr), kSuccess);
+  AutoRelease<IDesignPlatform> platform;
+  ASSERT_EQ(m_design->GetDesignPlatform(platform.Receive()), kSuccess);
+  ASSERT_EQ(platform->NotifyChanges(), kSuccess);  // the first notice builds the views
+  // Every file is associated with implementation (0); the HDL sources with behavioural
+  // simulation (1) as well, as the project file records it.
+  for (const char* name : {"top.vhd", "core.v", "pins.ucf", "notes.txt"}) {
+    AutoRelease<IHdlFile> file;
+    ASSERT_NE(
+        AutoCast<IFileManager>(m_project.Get())->ProjectAddFile((m_dir + "/" + name).c_str(), nullptr, file.Receive()),
+        kInvalidParameter)
+        << name;
+    AutoCast<IViewClassAssociation> classes(file.Get());
+    ASSERT_EQ(classes->SetBit(0), kSuccess);
+    if (std::string(name) != "pins.ucf") {
+      ASSERT_EQ(classes->SetBit(1), kSuccess);
+    }
+  }
+  FileTypeViewCache(m_project.Get()).UpdateAllFileViews();
+
+  const Seen seen = UnitsByView();
+  const std::vector<std::string> sources = {"top.vhd", "core.v"};
+  EXPECT_EQ(seen.at("VIEW_AbstractSynthesis"), sources);
+  EXPECT_EQ(seen.at("VIEW_AbstractSimulation"), sources);
+  EXPECT_EQ(seen.at("VIEW_Translation"), std::vector<std::string>{"pins.ucf"});
+  EXPECT_TRUE(seen.at("VIEW_Map").empty());
+  for (const auto& [view, names] : seen) {
+    EXPECT_EQ(std::count(names.begin(), names.end(), "notes.txt"), 0) << view << ": no view takes plain text";
+  }
+}
+
+}  // namespace
