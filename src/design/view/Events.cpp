@@ -77,7 +77,7 @@ Status CView::HandleEvent(CView* self, Prjrep::IEvent* event) {
 void CView::OnChange() {
   if (GetDisableAutoHierRegen()) {
     m_compileOrderDirty = true;
-    CHdlPackageWrapper::RemoveParserMessageFile();
+    std::ignore = CHdlPackageWrapper::RemoveParserMessageFile();
     return;
   }
   RefreshAfterChange();

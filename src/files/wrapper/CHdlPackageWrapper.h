@@ -1,0 +1,92 @@
+#pragma once
+// The HDL package wrapper of a major view: one parser project that mirrors the view's source
+// files and parser properties, and remembers what it last handed over, so that a later request
+// can tell without reparsing whether anything changed. On top of that state it answers the
+// view's design hierarchy and compile orders.
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "Hvd/IDefData.h"
+#include "Hvd/IHdlFile.h"
+#include "Hvd/IHdlNetlist.h"
+#include "Hvd/IHdlProject.h"
+#include "Hvd/IView.h"
+#include "Hvd/Status.h"
+#include "Port/StringBase.h"
+#include "core/Holders.h"
+
+namespace Hvd {
+
+class CHdlPackageWrapper {
+ public:
+  using String = Port::StringBase<char>;
+
+  // What the wrapper last handed to the parser about one file.
+  struct FileData {
+    std::int64_t seconds = 0;
+    std::int64_t microseconds = 0;
+    String library;
+    bool globalInclude = false;
+    std::uint32_t originState = 0;
+  };
+
+  CHdlPackageWrapper();
+  CHdlPackageWrapper(const CHdlPackageWrapper&) = delete;
+  CHdlPackageWrapper& operator=(const CHdlPackageWrapper&) = delete;
+  virtual ~CHdlPackageWrapper();
+
+  // The id handed to every new parser file; the view stores it before each set-up.
+  void SetViewId(std::uint32_t id) { m_viewId = id; }
+  Status SetWorkingDirectory(const String& directory);
+  Status SetProjectDirectory(const String& directory);
+  Status SetViewFiles(IFileIterator* files);
+  Status SetViewProperties(IPropertyInstanceIterator* properties);
+  Status UpdateElaborationData();
+
+  Status CreateCHdlFileComponent(IHdlProject* project, IHdlFile* viewFile, IHdlFile** parserFile);
+  Status PopulateFileData(CitI::IInterface* file, FileData* data);
+  Status UpdateParserProperties();
+  Status UpdateProjectFiles();
+  Status ArePropertySetsEqual(bool* equal);
+  Status AreFilesUpToDate(bool* upToDate);
+
+  // The top node of the design graph (one reference for the caller), rebuilt only when the
+  // view's properties or files changed since the last time.
+  Status GetHierarchy(IHdlNetListNode** top, bool* rebuilt);
+  Status BuildHierarchy();
+  // `component` is a view file, a design unit or null; `mode` goes to the parser unchanged.
+  Status CreateCompileOrder(CitI::IInterface* component, std::uint32_t mode, bool onlyHdlTypes,
+                            IHdlFileIterator** files);
+  void CollectGlobalIncludeFiles(std::vector<IHdlFile*>* files);
+  Status GetHdlDesignUnitFromGivenComponent(CitI::IInterface* component, IHdlDesignUnit** unit);
+
+  // Deletes the parser's message file under the working directory last handed to any wrapper:
+  // 1 when it is gone (or was never there), 0 when there is no such directory or a path is of
+  // the wrong kind or cannot be examined or deleted.
+  [[nodiscard]] static Status RemoveParserMessageFile();
+
+  // The parser project, for those that look into what was mirrored.
+  IHdlProject* ParserProject() const { return m_project.Get(); }
+
+ private:
+  static Status CreateSimpleProject(IHdlProject** project);
+  static String KeyOf(IHdlFile* file, Status* status);
+
+  Prjrep::AutoRelease<IHdlNetListNode> m_top;
+  Prjrep::AutoPtr<IHdlProject> m_project;
+  std::map<IHdlFile*, IHdlFile*> m_parserToView;
+  std::map<IHdlFile*, IHdlFile*> m_viewToParser;
+  std::uint32_t m_viewId = 0;
+  std::map<String, Prjrep::AutoPtr<IPropertyInstance>> m_viewProperties;
+  std::map<String, String> m_rememberedValues;
+  std::map<String, FileData> m_rememberedFiles;
+  std::map<String, Prjrep::AutoPtr<IHdlFile>> m_viewFiles;
+  // Only GetHierarchy takes it; the counter tells a same-thread re-entry from a first call.
+  std::recursive_mutex m_hierarchyLock;
+  std::int32_t m_reentry = 0;
+};
+
+}  // namespace Hvd

@@ -1,0 +1,215 @@
+// Mirroring the view's files and parser properties into the parser project, and the record of
+// what was handed over.
+
+#include <map>
+#include <tuple>
+
+#include "Hvd/ICompAdmin.h"
+#include "Hvd/IFile.h"
+#include "Hvd/ISourceLibrary.h"
+#include "Hvd/ISourceLibraryMember.h"
+#include "Prjrep/IName.h"
+#include "core/Diagnostics.h"
+#include "files/wrapper/CHdlPackageWrapper.h"
+
+namespace Hvd {
+
+using Prjrep::AutoCast;
+using Prjrep::AutoRelease;
+
+namespace {
+
+bool GlobalIncludeOf(CitI::IInterface* file) {
+  bool flag = false;
+  AutoCast<IHdlFileV3> v3(file);
+  if (!v3 || v3->GetGlobalInclude(&flag) != kSuccess) return false;
+  return flag;
+}
+
+// Gives the parser file the view file's library; the messages name the calling operation.
+Status CopyLibrary(IHdlFile* viewFile, IHdlFile* parserFile, const char* caller) {
+  AutoCast<ISourceLibraryMember> from(viewFile);
+  AutoCast<ISourceLibraryMember> to(parserFile);
+  if (!from || !to) {
+    return Fail(kFailure, "Error - CHdlPackageWrapper::%s: Unable to get the ISourceLibraryMember interface.\n",
+                caller);
+  }
+  AutoRelease<ISourceLibrary> library;
+  if (from->GetLibrary(library.Receive()) != kSuccess) {
+    return Fail(kFailure, "Error - CHdlPackageWrapper::%s: Could get the ISourceLibrary from the IHdlComponent.\n",
+                caller);
+  }
+  if (to->SetLibrary(library.Get()) != kSuccess) {
+    return Fail(kFailure, "Error - CHdlPackageWrapper::%s: Could set the ISourceLibrary to the IHdlComponent.\n",
+                caller);
+  }
+  return kSuccess;
+}
+
+}  // namespace
+
+Status CHdlPackageWrapper::CreateCHdlFileComponent(IHdlProject* project, IHdlFile* viewFile, IHdlFile** parserFile) {
+  if (project == nullptr || viewFile == nullptr || parserFile == nullptr) {
+    return Fail(kBadParameters, "Error: Bad parameters.\n");
+  }
+  *parserFile = nullptr;
+  if (project->CreateFile(parserFile) != kSuccess || *parserFile == nullptr) {
+    return Fail(kFailure, "Error: Could not create a CHdlFile component.\n");
+  }
+  IHdlFile* made = *parserFile;
+  String directory, name;
+  if (viewFile->GetPath(&directory, &name) != kSuccess) return Fail(kFailure, "Error: Could not getPath().\n");
+  if (made->SetPath(directory, name) != kSuccess) return Fail(kFailure, "Error: Could not setPath().\n");
+  String parser;
+  if (viewFile->GetParserName(&parser) != kSuccess) return Fail(kFailure, "Error: Could not getParserName.\n");
+  if (made->SetParserName(parser) != kSuccess) return Fail(kFailure, "Error: Could not setParserName().\n");
+  AutoCast<IFile> asFile(viewFile);
+  if (!asFile) return Fail(kFailure, "Error: Could not get the IFile interface.\n");
+  AutoRelease<IFileType> type;
+  if (asFile->GetFileType(type.Receive()) != kSuccess || !type) {
+    return Fail(kFailure, "Error: Could not get the file type.\n");
+  }
+  AutoCast<ICompAdmin> admin(made);
+  if (!admin) return Fail(kFailure, "Error: Could not get the ICompAdmin interface.\n");
+  if (const Status status = admin->InitializeAfterCreate(nullptr, type.Get()); status != kSuccess) {
+    return Fail(status, "Error: Could not set the File Type on the HdlFile component.\n");
+  }
+  if (const Status status = CopyLibrary(viewFile, made, "CreateCHdlFileComponent"); status != kSuccess) return status;
+  if (AutoCast<IFileCompReference> link(made); link) std::ignore = link->SetFileComponent(asFile.Get());
+  std::uint64_t sequence = 0;
+  std::ignore = viewFile->GetFileAddTarget(&sequence);
+  std::ignore = made->SetSequenceId(sequence);
+  if (AutoCast<IHdlFileV4> v4(made); v4) std::ignore = v4->SetViewId(m_viewId);
+  return kSuccess;
+}
+
+Status CHdlPackageWrapper::PopulateFileData(CitI::IInterface* file, FileData* data) {
+  if (data == nullptr) return Fail(kBadParameters, "Error: CHdlPackageWrapper::PopulateFileData - Bad arguments.\n");
+  *data = FileData();
+  if (file == nullptr) return Fail(kBadParameters, "Error: CHdlPackageWrapper::PopulateFileData - Bad arguments.\n");
+  AutoCast<Prjrep::ITimestamp> stamp(file);
+  if (!stamp) {
+    return Fail(kFailure, "Error: CHdlPackageWrapper::PopulateFileData - ITimestamp interface is not exposed.\n");
+  }
+  std::ignore = stamp->GetTime(&data->seconds, &data->microseconds);
+  data->library = "work";
+  if (AutoCast<ISourceLibraryMember> member(file); member) {
+    AutoRelease<ISourceLibrary> library;
+    if (member->GetLibrary(library.Receive()) == kSuccess && library) {
+      String name;
+      if (AutoCast<Prjrep::IName> named(library.Get()); named && named->GetName(name) == kSuccess) {
+        data->library = name;
+      }
+    }
+  }
+  data->globalInclude = GlobalIncludeOf(file);
+  if (AutoCast<IFile> asFile(file); asFile) std::ignore = asFile->GetOriginState(&data->originState);
+  return kSuccess;
+}
+
+Status CHdlPackageWrapper::UpdateParserProperties() {
+  constexpr const char* kNoSet =
+      "Error: CHdlPackageWrapper::UpdateParserProperties - Unable to get the IPropertyInstanceSet interface.\n";
+  if (!m_project) return Fail(kFailure, "%s", kNoSet);
+  AutoRelease<IHdlParserConfig> config;
+  if (m_project->GetParserConfig(config.Receive()) != kSuccess || !config) return Fail(kFailure, "%s", kNoSet);
+  AutoCast<IPropertyInstanceSet> set(config.Get());
+  if (!set) return Fail(kFailure, "%s", kNoSet);
+  std::ignore = set->Clear();
+  m_rememberedValues.clear();
+  for (const auto& [key, instance] : m_viewProperties) {
+    if (!instance) continue;
+    if (const Status status = set->Add(instance.Get()); status != kSuccess) return status;
+    String name, value;
+    if (const Status status = instance->GetName(&name); status != kSuccess) return status;
+    if (const Status status = instance->GetValue(&value); status != kSuccess) return status;
+    m_rememberedValues[name] = value;
+  }
+  return kSuccess;
+}
+
+// Three passes: drop the parser files the view no longer has, add or update the others, then
+// remember what the parser now holds.
+Status CHdlPackageWrapper::UpdateProjectFiles() {
+  m_parserToView.clear();
+  m_viewToParser.clear();
+  AutoCast<IHdlFileSet> parserFiles(m_project.Get());
+  if (!parserFiles) {
+    return Fail(kFailure, "Error: CHdlPackageWrapper::UpdateProjectFiles - Unable to the the IHdlFileSet interface.\n");
+  }
+  AutoRelease<IHdlFileIterator> it;
+  if (parserFiles->GetIterator(it.Receive()) != kSuccess || !it) {
+    return Fail(kFailure,
+                "Error: CHdlPackageWrapper::UpdateProjectFiles - Unable to the the IHdlFileIterator interface.\n");
+  }
+  std::map<String, IHdlFile*> parserByKey;
+  for (std::ignore = it->Reset(); !it->IsDone();) {
+    IHdlFile* parserFile = it->Current();
+    Status status;
+    const String key = KeyOf(parserFile, &status);
+    if (status != kSuccess) return status;
+    const auto view = m_viewFiles.find(key);
+    if (view == m_viewFiles.end()) {
+      std::ignore = parserFiles->Remove(it);  // the iterator moves on to the next file
+      continue;
+    }
+    m_parserToView[parserFile] = view->second.Get();
+    m_viewToParser[view->second.Get()] = parserFile;
+    parserByKey[key] = parserFile;
+    std::ignore = it->Next();
+  }
+
+  for (const auto& [viewKey, viewFilePtr] : m_viewFiles) {
+    IHdlFile* viewFile = viewFilePtr.Get();
+    Status status;
+    const String key = KeyOf(viewFile, &status);
+    if (status != kSuccess) return status;
+    const auto found = parserByKey.find(key);
+    if (found == parserByKey.end()) {
+      AutoRelease<IHdlFile> made;
+      if (CreateCHdlFileComponent(m_project.Get(), viewFile, made.Receive()) != kSuccess) {
+        return Fail(kFailure, "Error: Unable to create and IHdlFile component.\n");
+      }
+      if (AutoCast<IHdlFileV3> to(made.Get()); to && AutoCast<IHdlFileV3>(viewFile)) {
+        std::ignore = to->SetGlobalInclude(GlobalIncludeOf(viewFile));
+      }
+      const Status added = parserFiles->Add(made.Get());
+      m_parserToView[made.Get()] = viewFile;
+      m_viewToParser[viewFile] = made.Get();
+      parserByKey[key] = made.Get();
+      if (added != kSuccess) return Fail(kFailure, "Error: Unable to add a file to the project.\n");
+      continue;
+    }
+    IHdlFile* parserFile = found->second;
+    FileData now;
+    std::ignore = PopulateFileData(viewFile, &now);
+    const auto remembered = m_rememberedFiles.find(key);
+    const FileData then = remembered != m_rememberedFiles.end() ? remembered->second : FileData();
+    if (now.seconds != then.seconds || now.microseconds != then.microseconds) {
+      std::ignore = parserFile->SetModified(true);
+    }
+    if (!(now.library == then.library)) {
+      if (const Status copied = CopyLibrary(viewFile, parserFile, "UpdateProjectFiles"); copied != kSuccess) {
+        return copied;
+      }
+      std::ignore = parserFile->SetModified(true);
+    }
+    if (now.globalInclude != then.globalInclude) {
+      if (AutoCast<IHdlFileV3> to(parserFile); to) std::ignore = to->SetGlobalInclude(now.globalInclude);
+      std::ignore = parserFile->SetModified(true);
+    }
+  }
+
+  m_rememberedFiles.clear();
+  for (const auto& [viewKey, viewFile] : m_viewFiles) {
+    Status status;
+    const String key = KeyOf(viewFile, &status);
+    if (status != kSuccess) return status;
+    FileData data;
+    std::ignore = PopulateFileData(viewFile.Get(), &data);
+    m_rememberedFiles[key] = data;
+  }
+  return kSuccess;
+}
+
+}  // namespace Hvd

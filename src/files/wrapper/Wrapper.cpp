@@ -1,0 +1,155 @@
+// The wrapper's parser project, what the view hands it, and the tests that tell whether the
+// parser must be brought up to date.
+
+#include <mutex>
+#include <tuple>
+
+#include "CitP/Factory.h"
+#include "Hvd/IFile.h"
+#include "Hvd/ISourceLibraryMember.h"
+#include "Prjrep/IName.h"
+#include "core/Diagnostics.h"
+#include "files/wrapper/CHdlPackageWrapper.h"
+#include "files/wrapper/WorkingDirectory.h"
+
+namespace Hvd {
+
+using Prjrep::AutoCast;
+using Prjrep::AutoRelease;
+
+CHdlPackageWrapper::CHdlPackageWrapper() {
+  AutoRelease<IHdlProject> project;
+  if (CreateSimpleProject(project.Receive()) != kSuccess || !project) {
+    std::ignore =
+        Fail(kFailure, "Error: CHdlPackageWrapper::CHdlPackageWrapper - Unable to create a simple project.\n");
+  }
+  m_project = std::move(project);
+}
+
+// The parser project goes first, so that it lets go of the view's files while they still live.
+CHdlPackageWrapper::~CHdlPackageWrapper() {
+  m_project = nullptr;
+  m_viewFiles.clear();
+  m_rememberedFiles.clear();
+  m_rememberedValues.clear();
+  m_viewProperties.clear();
+  m_parserToView.clear();
+  m_viewToParser.clear();
+}
+
+Status CHdlPackageWrapper::CreateSimpleProject(IHdlProject** project) {
+  if (project == nullptr) return Fail(kBadParameters, "Error: Bad parameters.\n");
+  Prjrep::AutoOut<IHdlProject> out(project);
+  AutoRelease<CitI::IInterface> created(CitP::Factory::CreateInstance(HdlProjectClassId()));
+  AutoCast<IHdlProject> answer(created.Get());
+  if (!answer) return Fail(kFailure, "Error: Couldn't create an IHdlProject via the factory.\n");
+  return out.Assign(answer);
+}
+
+CHdlPackageWrapper::String CHdlPackageWrapper::KeyOf(IHdlFile* file, Status* status) {
+  String directory, name;
+  *status = file != nullptr ? file->GetPath(&directory, &name) : kFailure;
+  return String(directory.str() + name.str());
+}
+
+Status CHdlPackageWrapper::SetWorkingDirectory(const String& directory) {
+  if (m_project) std::ignore = m_project->SetWorkingDirectory(directory);
+  StoreWorkingDirectory(directory.str());
+  return kSuccess;
+}
+
+Status CHdlPackageWrapper::SetProjectDirectory(const String& directory) {
+  if (m_project) std::ignore = m_project->SetProjectDirectory(directory);
+  return kSuccess;
+}
+
+Status CHdlPackageWrapper::SetViewFiles(IFileIterator* files) {
+  m_viewFiles.clear();
+  if (files == nullptr) return kSuccess;
+  for (std::ignore = files->Reset(); !files->IsDone(); std::ignore = files->Next()) {
+    AutoCast<IHdlFile> file(files->Current());
+    if (!file) continue;  // every view file answers it; anything else has no key
+    Status status;
+    const String key = KeyOf(file, &status);
+    if (!key.empty()) m_viewFiles[key] = Prjrep::AutoPtr<IHdlFile>(file.Get());
+  }
+  return kSuccess;
+}
+
+Status CHdlPackageWrapper::SetViewProperties(IPropertyInstanceIterator* properties) {
+  m_viewProperties.clear();
+  if (properties == nullptr) return kSuccess;
+  for (std::ignore = properties->Reset(); !properties->IsDone(); std::ignore = properties->Next()) {
+    IPropertyInstance* instance = properties->Current();
+    String name;
+    if (instance == nullptr || instance->GetName(&name) != kSuccess || name.empty()) continue;
+    m_viewProperties[name] = Prjrep::AutoPtr<IPropertyInstance>(instance);
+  }
+  return kSuccess;
+}
+
+Status CHdlPackageWrapper::UpdateElaborationData() {
+  AutoCast<IHdlElaborationData2> elaboration(m_project.Get());
+  return elaboration ? elaboration->RefreshElaboration() : kSuccess;
+}
+
+Status CHdlPackageWrapper::ArePropertySetsEqual(bool* equal) {
+  if (equal == nullptr) return kBadParameters;
+  *equal = false;
+  for (const auto& [key, instance] : m_viewProperties) {
+    String name, value;
+    if (!instance || instance->GetName(&name) != kSuccess) return kSuccess;
+    const auto remembered = m_rememberedValues.find(name);
+    if (remembered == m_rememberedValues.end()) return kSuccess;
+    if (instance->GetValue(&value) != kSuccess || !(value == remembered->second)) return kSuccess;
+  }
+  for (const auto& [name, value] : m_rememberedValues) {
+    const auto found = m_viewProperties.find(name);
+    if (found == m_viewProperties.end() || !found->second) return kSuccess;
+  }
+  *equal = true;
+  return kSuccess;
+}
+
+Status CHdlPackageWrapper::AreFilesUpToDate(bool* upToDate) {
+  if (upToDate == nullptr) return kBadParameters;
+  *upToDate = false;
+  for (const auto& [viewKey, file] : m_viewFiles) {
+    std::uint32_t origin = 0;
+    if (AutoCast<IFile> asFile(file.Get()); asFile && asFile->GetOriginState(&origin) == kSuccess && origin == 3) {
+      continue;  // managed by the view itself, never compiled
+    }
+    Status status;
+    const String key = KeyOf(file, &status);
+    if (status != kSuccess) return status;
+    const auto remembered = m_rememberedFiles.find(key);
+    if (remembered == m_rememberedFiles.end()) return kSuccess;
+    FileData now;
+    std::ignore = PopulateFileData(file.Get(), &now);
+    const FileData& then = remembered->second;
+    if (now.seconds != then.seconds || now.microseconds != then.microseconds ||
+        now.globalInclude != then.globalInclude || !(now.library == then.library) ||
+        now.originState != then.originState) {
+      return kSuccess;
+    }
+  }
+  for (const auto& [key, data] : m_rememberedFiles) {
+    if (m_viewFiles.find(key) == m_viewFiles.end()) return kSuccess;
+  }
+  AutoCast<IHdlFileSet> parserFiles(m_project.Get());
+  if (parserFiles) {
+    AutoRelease<IHdlFileIterator> it;
+    if (parserFiles->GetIterator(it.Receive()) == kSuccess && it) {
+      for (std::ignore = it->Reset(); !it->IsDone(); std::ignore = it->Next()) {
+        bool modified = false;
+        if (IHdlFile* file = it->Current(); file != nullptr && file->IsModified(&modified) == kSuccess && modified) {
+          return kSuccess;
+        }
+      }
+    }
+  }
+  *upToDate = true;
+  return kSuccess;
+}
+
+}  // namespace Hvd
