@@ -1,5 +1,5 @@
 #pragma once
-// Setting one named property of an object, as the project-file reader and migration do.
+// One named property of an object, read or set through its keyed property set.
 
 #include "CitI/IInterface.h"
 #include "Port/StringBase.h"
@@ -11,5 +11,7 @@ namespace Hvd {
 // of the set is not reported.
 void SetKeyedPropertyValue(CitI::IInterface* object, const Port::StringBase<char>& name,
                            const Port::StringBase<char>& value);
+// The value of that property; empty when the object has no such set or no such property.
+Port::StringBase<char> GetKeyedPropertyValue(CitI::IInterface* object, const Port::StringBase<char>& name);
 
 }  // namespace Hvd

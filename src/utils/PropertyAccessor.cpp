@@ -1,6 +1,7 @@
 #include "utils/PropertyAccessor.h"
 
 #include <algorithm>
+#include <boost/algorithm/string/predicate.hpp>
 #include <cctype>
 
 #include "CitP/Factory.h"
@@ -16,13 +17,6 @@ using Prjrep::AutoRelease;
 using String = Port::StringBase<char>;
 
 namespace {
-
-// The host's comparison of type 1: letters compare without regard to case.
-bool SameIgnoringCase(const String& a, const String& b) {
-  return a.size() == b.size() && std::equal(a.str().begin(), a.str().end(), b.str().begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 String DefDataName(CitI::IInterface* object) {
   String name;
@@ -79,7 +73,8 @@ AutoPtr<IPropertyTemplate> PropertyAccessor::GetPropertyTemplate(const String& n
     AutoRelease<CitI::IInterface> entry;
     std::ignore = m_dataStore->FindDefData(name, entry.Receive());
     AutoRelease<IPropertyTemplate> direct;
-    if (AutoCast<IDefDataId> id(entry.Get()); id.Get() != nullptr) std::ignore = store->GetTemplate(id, direct.Receive());
+    if (AutoCast<IDefDataId> id(entry.Get()); id.Get() != nullptr)
+      std::ignore = store->GetTemplate(id, direct.Receive());
     if (direct.Get() != nullptr) return AutoPtr<IPropertyTemplate>(direct.Get());
     BuildPropertyNameMap();
   }
@@ -101,7 +96,8 @@ void PropertyAccessor::BuildPropertyNameMap() {
       const String name = DefDataName(definition.Get());
       if (!name.empty()) (*m_nameMap)[name.str()] = definition.Get();
       String label;
-      if (AutoCast<IPropertyTemplate2> second(definition.Get()); second.Get() != nullptr) std::ignore = second->GetSecondName(&label);
+      if (AutoCast<IPropertyTemplate2> second(definition.Get()); second.Get() != nullptr)
+        std::ignore = second->GetSecondName(&label);
       if (!label.empty()) (*m_nameMap)[label.str()] = definition.Get();
     }
   };
@@ -142,7 +138,7 @@ void PropertyAccessor::SetInstanceValue(IPropertyInstance* instance, const Strin
     std::ignore = list->GetAllowedValues(allowed.Receive());
     bool matched = false;
     ForEachString(allowed, [&](const String& entry) {
-      matched = SameIgnoringCase(entry, value);
+      matched = boost::algorithm::iequals(entry.str(), value.str());
       if (matched) text = entry;
       return matched;
     });
@@ -187,9 +183,8 @@ void PropertyAccessor::GetAllPropertyInstances(std::vector<AutoPtr<IPropertyInst
   }
   for (int level = 0; level <= levels.HighestLevel(); ++level) {
     std::vector<AutoPtr<IPropertyInstance>> bucket = levels.Level(level);
-    std::sort(bucket.begin(), bucket.end(), [](const auto& a, const auto& b) {
-      return GetDefDataIdName(a.Get()) < GetDefDataIdName(b.Get());
-    });
+    std::sort(bucket.begin(), bucket.end(),
+              [](const auto& a, const auto& b) { return GetDefDataIdName(a.Get()) < GetDefDataIdName(b.Get()); });
     list.insert(list.end(), bucket.begin(), bucket.end());
   }
 }
@@ -257,12 +252,12 @@ String LookupDeviceStoreField(const String& value, const String& key) {
   for (std::ignore = entries->Reset(); !entries->IsDone(); std::ignore = entries->Next()) {
     String name;
     std::ignore = entries->Current()->GetName(&name);
-    if (SameIgnoringCase(name, value)) return String();  // already a valid entry
+    if (boost::algorithm::iequals(name.str(), value.str())) return String();  // already a valid entry
   }
   for (std::ignore = entries->Reset(); !entries->IsDone(); std::ignore = entries->Next()) {
     String entryKey;
     std::ignore = entries->Current()->GetKey(&entryKey);
-    if (SameIgnoringCase(entryKey, key)) {
+    if (boost::algorithm::iequals(entryKey.str(), key.str())) {
       String name;
       std::ignore = entries->Current()->GetName(&name);
       return name;

@@ -1,6 +1,7 @@
 #include "design/design/Placement.h"
 
 #include <algorithm>
+#include <boost/algorithm/string/predicate.hpp>
 #include <cctype>
 #include <cstdint>
 #include <optional>
@@ -14,6 +15,7 @@
 #include "Hvd/ITransformEngine.h"
 #include "Hvd/ITransformInstance.h"
 #include "Hvd/IViewManager.h"
+#include "projectfiles/KeyedProperty.h"
 #include "utils/DmUtils.h"
 
 namespace Hvd {
@@ -60,21 +62,6 @@ std::optional<std::uint32_t> ClassOfSubBranch(std::string_view subBranch) {
   if (subBranch == "Par") return kParClass;
   if (subBranch == "FPGAConfiguration") return kConfigurationClass;
   return std::nullopt;
-}
-
-// Type names compare as names and extensions do: letter case does not count.
-bool SameLetters(std::string_view a, std::string_view b) {
-  return std::ranges::equal(a, b, [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
-}
-
-// The value of the view's setting `key`; empty when anything is missing.
-String SettingOf(IView* view, const char* key) {
-  String value;
-  AutoCast<IKeyedPropertySet> settings(view);
-  if (!settings) return value;
-  AutoRelease<IPropertyInstance> instance(settings->Lookup(String(key)));
-  if (instance) std::ignore = instance->GetValue(&value);
-  return value;
 }
 
 AutoRelease<ITransformBindingInstanceSet> SecondBindingSet(CitI::IInterface* holder) {
@@ -131,10 +118,10 @@ void AddFileToView(IFile* file, IView* view) {
 
 // Whether a view with these settings takes the file.
 bool ViewTakesFile(IView* view, IFile* file, IViewClassAssociation* classes) {
-  const String branch = SettingOf(view, "BRANCH");
+  const String branch = GetKeyedPropertyValue(view, "BRANCH");
   const std::uint32_t viewClass = ClassOfBranch(branch);
   if (!classes->TestBit(viewClass)) return false;
-  const String subBranchText = SettingOf(view, "SUBBRANCH");
+  const String subBranchText = GetKeyedPropertyValue(view, "SUBBRANCH");
   const std::string_view subBranch = subBranchText;
   std::uint32_t origin = kUserSource;
   std::ignore = file->GetOriginState(&origin);
@@ -142,7 +129,8 @@ bool ViewTakesFile(IView* view, IFile* file, IViewClassAssociation* classes) {
   if (subBranch == "PreSynthesis" && origin == kGenerated) {
     String typeName = GetDefDataIdName(file);
     if (typeName.empty()) typeName = "unknown";
-    if (SameLetters(typeName, "FILE_EDIF") || SameLetters(typeName, "FILE_NGC")) return false;
+    if (boost::algorithm::iequals(typeName.str(), "FILE_EDIF") || boost::algorithm::iequals(typeName.str(), "FILE_NGC"))
+      return false;
   }
   if (origin != kUserSource) {
     if (const auto needed = ClassOfSubBranch(subBranch); needed && !classes->TestBit(*needed)) return false;

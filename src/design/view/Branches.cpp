@@ -2,6 +2,7 @@
 // its files as text for the Tcl layer.
 
 #include <algorithm>
+#include <boost/algorithm/string/predicate.hpp>
 #include <cctype>
 #include <set>
 #include <utility>
@@ -15,6 +16,7 @@
 #include "Prjrep/IFileNameHelper.h"
 #include "core/Diagnostics.h"
 #include "design/view/CView.h"
+#include "projectfiles/KeyedProperty.h"
 #include "utils/DmUtils.h"
 #include "utils/InterpHelp.h"
 
@@ -25,21 +27,6 @@ namespace {
 using Prjrep::AutoCast;
 using Prjrep::AutoRelease;
 using String = Port::StringBase<char>;
-
-bool SameTextIgnoringCase(const String& a, const char* b) {
-  return std::ranges::equal(a.str(), std::string_view(b), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-  });
-}
-
-String Setting(CitI::IInterface* object, const String& key) {
-  AutoCast<IKeyedPropertySet> settings(object);
-  String value;
-  if (!settings) return value;
-  AutoRelease<IPropertyInstance> instance(settings->Lookup(key));
-  if (instance) std::ignore = instance->GetValue(&value);
-  return value;
-}
 
 struct BranchNumbers {
   const char* branch;
@@ -54,9 +41,9 @@ constexpr BranchNumbers kBranches[] = {
 
 // The row of the object's BRANCH; null for any other value, the empty one included.
 const BranchNumbers* FindBranch(CitI::IInterface* object) {
-  const String branch = Setting(object, ViewKey::kBranch);
+  const String branch = GetKeyedPropertyValue(object, ViewKey::kBranch);
   for (const BranchNumbers& row : kBranches) {
-    if (SameTextIgnoringCase(branch, row.branch)) return &row;
+    if (boost::algorithm::iequals(branch.str(), row.branch)) return &row;
   }
   return nullptr;
 }
@@ -167,12 +154,12 @@ String FormatViewFileRecords(const std::vector<ViewFileRecord>& files, const Str
   std::string text;
   std::set<std::pair<std::string, std::string>> written;
   for (const ViewFileRecord& file : files) {
-    if (SameTextIgnoringCase(mode, "QlbPrjSourceList")) {
+    if (boost::algorithm::iequals(mode.str(), "QlbPrjSourceList")) {
       if (file.language.empty()) continue;
       // A braced element: TclWord leaves no bare brace inside, so the braces always match.
       text +=
           "{" + file.language.str() + " " + TclWord(file.library).str() + " " + QuotedElement(file.path).str() + "} ";
-    } else if (SameTextIgnoringCase(mode, "ModuleList")) {
+    } else if (boost::algorithm::iequals(mode.str(), "ModuleList")) {
       for (const String& unit : file.units) {
         if (!written.emplace(unit.str(), file.path.str()).second) continue;
         text += RecordField(unit).str() + ";" + RecordField(file.path).str() + "$";
@@ -247,7 +234,7 @@ CView::String CView::XIViewTclHelper::GetViewHierarchy(CitI::IInterface* unit, c
     record.language = getFileLanguage(file);
     record.library = getLibraryName(file);
     record.origination = getFileOrigination(file);
-    if (SameTextIgnoringCase(mode, "ModuleList")) {
+    if (boost::algorithm::iequals(mode.str(), "ModuleList")) {
       AutoRelease<IHdlDesignUnitIterator> units;
       if (file->GetDesignUnits(nullptr, units.Receive()) != kSuccess || !units) {
         std::ignore =

@@ -3,6 +3,7 @@
 // schematic) takes both from that file.
 
 #include <algorithm>
+#include <boost/algorithm/string/predicate.hpp>
 #include <cctype>
 #include <vector>
 
@@ -20,14 +21,6 @@ namespace {
 
 using Prjrep::AutoCast;
 using Prjrep::AutoRelease;
-
-bool SameIgnoringCase(const Port::StringBase<char>& a, const char* b) {
-  const std::string& text = a.str();
-  const std::string other(b);
-  return text.size() == other.size() && std::equal(text.begin(), text.end(), other.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 // Whether the project orders its files itself; a project without the property does.
 bool AutomaticCompileOrder(IProject* project) {
@@ -50,9 +43,9 @@ Prjrep::AutoRelease<IHdlFile> CFile::FindSourceFile() {
   String extension;
   std::ignore = m_XIFileNameHelper.GetExtension(&extension);
   std::vector<const char*> sources;
-  if (SameIgnoringCase(extension, "v") || SameIgnoringCase(extension, "vhd")) {
+  if (boost::algorithm::iequals(extension.str(), "v") || boost::algorithm::iequals(extension.str(), "vhd")) {
     sources = {"mdx", "kwz"};  // the core description, else the wizard file
-  } else if (SameIgnoringCase(extension, "vf") || SameIgnoringCase(extension, "vhf")) {
+  } else if (boost::algorithm::iequals(extension.str(), "vf") || boost::algorithm::iequals(extension.str(), "vhf")) {
     sources = {"sch"};
   } else {
     return nullptr;

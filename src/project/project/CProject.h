@@ -87,12 +87,6 @@ class CProject : public TComponent<CProject> {
   Status ComposeChildProjects(const std::vector<Prjrep::AutoPtr<IProject>>& children);
 
   std::int64_t SaveDelay() const noexcept { return m_saveDelay; }
-  const String& ProjectFilePath() const noexcept { return m_projectFilePath; }
-  const String& RepositoryPath() const noexcept { return m_repositoryPath; }
-  const String& SoftwareVersion() const noexcept { return m_softwareVersion; }
-  bool IsOpen() const noexcept { return m_open; }
-  bool IsReadOnly() const noexcept { return m_readOnly; }
-  bool HasConnectionManager() const noexcept { return static_cast<bool>(m_connectionManager); }
   IProject* Face() noexcept { return &m_XIProject; }
   // The project is not stored through the repository's objects: its files are its store.
   Status LoadFrom(Prjrep::IStorage*) { return kNotSupported; }
