@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -22,93 +21,65 @@ namespace X = xercesc;
 // clang-format off
 const std::pair<std::string, const char*> kKnownNames[] = {
     {"DESUT_", "BMM CDC CMD_LOG EDIF_SUBMODULE ELF MDL MDX MEM MOLDRIXHLC PCF SDF SPL SYMBOL TARVISHLC UCF VCD "
-               "VHDL_ARCHITECTURE VHDL_ENTITY VHDL_PACKAGE_BODY VHDL_PACKAGE_DECL WQD"},
-    {"FILE_", "ABEL BMM CDC EDIF FLOWDRAW HLC KWZ MDL MEM MHS MOLDRIX MOLDRIXHLC NGC NGO SCHEMATIC TARVISHLC UCF "
-              "TEXT VERILOG VHDL XHLC ZMR"},
+     "VHDL_ARCHITECTURE VHDL_ENTITY VHDL_PACKAGE_BODY VHDL_PACKAGE_DECL WQD"},
+    {"FILE_", "ABEL BMM CDC EDIF FLOWDRAW HLC KWZ MDL MEM MHS MOLDRIX MOLDRIXHLC NGC NGO SCHEMATIC TARVISHLC UCF TEXT "
+     "VERILOG VHDL XHLC ZMR"},
     {"PROP_", "Abstract AutoCompileOrderImp AutoTop BehavioralSimTop BehavioralSimulationBranch BinDirModelSim "
-              "BinDirPrecision BinDirSynplify BinDirSynplifyPro BinDirTracelet DesignName DevDevice DevFamily "
-              "DevFamilyPMName DevPackage DevSpeed DisableAutomaticHierarchyRegeneration Dummy "
-              "Enable_Message_Filtering FitterReportFormat FlowDebugLevel ForceCompileBCD HierarchicalProjectType "
-              "ImplementationBranch InsertIOBuffers LastAppliedGoal LastAppliedStrategy ManualCompileOrderImp Map "
-              "MessageFilterFile OvraSimDataFileName_behav OvraSimDataFileName_par "
-              "OvraSpecifySearchDirectoryChkSyntax PIFMap PIFMapTrailing PIFPar PIFParTrailing PIFTranslate "
-              "PIFTranslateTrailing PRHackRecursionGuard Par Parse_Target PartitionCreateDelete "
-              "PartitionForcePlacement PartitionForceSynth PartitionForceTranslate PostFitSimTop PostMapSimTop "
-              "PostMapSimulationBranch PostParSimTop PostRouteSimulationBranch PostSynthSimTop "
-              "PostSynthesisSimulationBranch PostTranslateSimulationBranch PostXlateSimTop PreSynthesis "
-              "PrecAddIOPads PreferredLanguage ProjectDescription ProjectGeneratorType PropSpecInProjFile "
-              "QuorlinFileName Simulator StartImpView StopImpView SynthConstraintsFile SynthDisableIOInsertion "
-              "SynthTop SynthTopInstancePath Synthesis_Tool ToolPathModelSim ToolPathPrecision ToolPathSynplify "
-              "ToolPathSynplifyPro ToolPathTracelet TopDesignUnit Top_Level_Module_Type TralorSearchPathForSource "
-              "Translate UseQuorlin UserConstraintEditorPreference UserEditorCustomSetting UserEditorPreference "
-              "UserSpecifiedSynthTop WorkingDirectory WriteDefaultPropToSourceProject intMtnProjectID "
-              "intMtnProjectIteration intProjectCreationTimestamp intWorkingDirLocWRTProjDir intWorkingDirUsed "
-              "ovraSpecifyDefMacroAndValue ovraSpecifySearchDirectory qlbGenericsParameters qlbVerilogMacros "
-              "qlbWorkDir velmSynthAddIObuf velmTrnbldMacro"},
-    {"VIEW_", "AbstractSimulation CPLDAbstractSimulation Initial Post-FitAbstractSimulation "
-              "Post-MapAbstractSimulation Post-ParAbstractSimulation Post-SynthesisAbstractSimulation "
-              "Post-TranslateAbstractSimulation"}};
+     "BinDirPrecision BinDirSynplify BinDirSynplifyPro BinDirTracelet DesignName DevDevice DevFamily "
+     "DevFamilyPMName DevPackage DevSpeed DisableAutomaticHierarchyRegeneration Dummy Enable_Message_Filtering "
+     "FitterReportFormat FlowDebugLevel ForceCompileBCD HierarchicalProjectType ImplementationBranch "
+     "InsertIOBuffers LastAppliedGoal LastAppliedStrategy ManualCompileOrderImp Map MessageFilterFile "
+     "OvraSimDataFileName_behav OvraSimDataFileName_par OvraSpecifySearchDirectoryChkSyntax PIFMap "
+     "PIFMapTrailing PIFPar PIFParTrailing PIFTranslate PIFTranslateTrailing PRHackRecursionGuard Par "
+     "Parse_Target PartitionCreateDelete PartitionForcePlacement PartitionForceSynth PartitionForceTranslate "
+     "PostFitSimTop PostMapSimTop PostMapSimulationBranch PostParSimTop PostRouteSimulationBranch "
+     "PostSynthSimTop PostSynthesisSimulationBranch PostTranslateSimulationBranch PostXlateSimTop PreSynthesis "
+     "PrecAddIOPads PreferredLanguage ProjectDescription ProjectGeneratorType PropSpecInProjFile "
+     "QuorlinFileName Simulator StartImpView StopImpView SynthConstraintsFile SynthDisableIOInsertion SynthTop "
+     "SynthTopInstancePath Synthesis_Tool ToolPathModelSim ToolPathPrecision ToolPathSynplify "
+     "ToolPathSynplifyPro ToolPathTracelet TopDesignUnit Top_Level_Module_Type TralorSearchPathForSource "
+     "Translate UseQuorlin UserConstraintEditorPreference UserEditorCustomSetting UserEditorPreference "
+     "UserSpecifiedSynthTop WorkingDirectory WriteDefaultPropToSourceProject intMtnProjectID "
+     "intMtnProjectIteration intProjectCreationTimestamp intWorkingDirLocWRTProjDir intWorkingDirUsed "
+     "ovraSpecifyDefMacroAndValue ovraSpecifySearchDirectory qlbGenericsParameters qlbVerilogMacros qlbWorkDir "
+     "velmSynthAddIObuf velmTrnbldMacro"},
+    {"VIEW_", "AbstractSimulation CPLDAbstractSimulation Initial Post-FitAbstractSimulation Post-MapAbstractSimulation "
+     "Post-ParAbstractSimulation Post-SynthesisAbstractSimulation Post-TranslateAbstractSimulation"}};
 // clang-format on
 
 using namespace Hvd::base::dom;
 
 struct Property {
-  std::string kind, defaultValue, label, owner, hook, hookClass;
-  Names allowed{}, dependsOn{};  // read after the attributes
-};
-struct Device {
-  std::string name;
-  Names packages, speeds;
-};
-struct Family {
-  std::string name, pmName, key;
-  std::vector<Device> devices;
+  std::string kind, defaultValue, label;
+  Names allowed, dependsOn;
 };
 struct Definitions {
-  Names errors, platformOwners;
+  Names errors;
   std::map<std::string, Names> names;  // of each kind, by the prefix that its names take
   std::map<std::string, Property> properties;
   std::map<std::string, std::pair<Names, Names>> fileTypes;  // extensions and design-unit types
   std::map<std::string, Names> fileTypeKeys;                 // the file types of each key
-  std::vector<Family> families;
 };
 
 void Read(const X::DOMElement& root, Definitions& d) {
   ForEach(root, u"properties", [&](const X::DOMElement& list) {
     ForEach(list, u"property", [&](const X::DOMElement& e) {
-      const auto attr = [&](const char16_t* name) { return Attr(e, name); };
-      d.names["PROP_"].push_back(attr(u"name"));
-      Property& p = d.properties[attr(u"name")];
-      p = {attr(u"kind"), attr(u"default"), attr(u"label"), attr(u"owner"), attr(u"hook"), attr(u"hookClass")};
-      p.allowed = NamesOf(e, u"allowed", true);
-      p.dependsOn = NamesOf(e, u"dependsOn", true);
+      d.names["PROP_"].push_back(Attr(e, u"name"));
+      d.properties[Attr(e, u"name")] = {Attr(e, u"kind"), Attr(e, u"default"), Attr(e, u"label"),
+                                        NamesOf(e, u"allowed", true), NamesOf(e, u"dependsOn", true)};
     });
   });
-  for (const auto& kind : {std::tuple{u"viewTypes", u"viewType", "VIEW_"},
-                           {u"designUnitTypes", u"designUnitType", "DESUT_"},
-                           {u"transforms", u"transform", "TRAN_"}}) {
-    ForEach(root, std::get<0>(kind),
-            [&](const X::DOMElement& e) { d.names[std::get<2>(kind)] = NamesOf(e, std::get<1>(kind)); });
+  for (const auto& [list, tag, prefix] : {std::tuple{u"viewTypes", u"viewType", "VIEW_"},
+                                          {u"designUnitTypes", u"designUnitType", "DESUT_"},
+                                          {u"transforms", u"transform", "TRAN_"}}) {
+    ForEach(root, list, [&](const X::DOMElement& e) { d.names[prefix] = NamesOf(e, tag); });
   }
-  ForEach(root, u"platformTypes", [&](const X::DOMElement& list) {
-    ForEach(list, u"platformType", [&](const X::DOMElement& e) {
-      d.names["DPT_"].push_back(Attr(e, u"name"));
-      d.platformOwners.push_back(Attr(e, u"owner"));
-    });
-  });
+  ForEach(root, u"platformTypes", [&](const X::DOMElement& e) { d.names["DPT_"] = NamesOf(e, u"platformType"); });
   ForEach(root, u"fileTypes", [&](const X::DOMElement& list) {
     ForEach(list, u"fileType", [&](const X::DOMElement& e) {
       d.names["FILE_"].push_back(Attr(e, u"name"));
       d.fileTypes[Attr(e, u"name")] = {Words(Attr(e, u"extensions")), NamesOf(e, u"unitType")};
       if (!Attr(e, u"key").empty()) d.fileTypeKeys[Attr(e, u"key")].push_back(Attr(e, u"name"));
-    });
-  });
-  ForEach(root, u"deviceStore", [&](const X::DOMElement& list) {
-    ForEach(list, u"family", [&](const X::DOMElement& e) {
-      Family& f = d.families.emplace_back(Family{Attr(e, u"name"), Attr(e, u"pmName"), Attr(e, u"key"), {}});
-      ForEach(e, u"device", [&](const X::DOMElement& dev) {
-        f.devices.push_back({Attr(dev, u"name"), NamesOf(dev, u"package"), NamesOf(dev, u"speed")});
-      });
     });
   });
 }
@@ -150,18 +121,14 @@ Names Duplicates(const Names& names, bool ignoreCase = false) {
 
 bool Contains(const Names& v, const std::string& s) { return std::find(v.begin(), v.end(), s) != v.end(); }
 
-const Property* FindProperty(const std::string& name) {
-  const auto found = Defs().properties.find(name);
-  return found == Defs().properties.end() ? nullptr : &found->second;
-}
-
-TEST(DefinitionNames, TheFileDefinesEveryKnownNameOnceAmongItsKind) {
+// Every name the code looks up is defined once; properties have fitting defaults and acyclic dependencies; file
+// types have distinct extensions and keys and defined design-unit types.
+TEST(DefinitionNames, NamesPropertiesAndFileTypesAreConsistent) {
   ASSERT_EQ(Defs().errors, Names{});
-  ASSERT_EQ(Defs().names.size(), 6u);
   for (const auto& [kind, names] : kKnownNames) {
     for (const auto& name : Words(names)) EXPECT_TRUE(Contains(Defs().names.at(kind), kind + name)) << kind << name;
   }
-  Names all, keys;
+  Names all, keys, extensions;
   for (const auto& [kind, names] : Defs().names) {
     // Each kind's names take its prefix, since the data store finds every kind by name alone.
     for (const auto& name : names) EXPECT_EQ(name.rfind(kind, 0), 0u) << name;
@@ -171,43 +138,25 @@ TEST(DefinitionNames, TheFileDefinesEveryKnownNameOnceAmongItsKind) {
   for (const auto& [name, p] : Defs().properties) keys.push_back(p.label.empty() ? name : p.label);
   EXPECT_EQ(Duplicates(all), Names{});
   EXPECT_EQ(Duplicates(keys), Names{});
-}
-
-TEST(DefinitionNames, PropertiesHaveKnownKindsFittingDefaultsHookClassesAndAcyclicDependencies) {
-  ASSERT_FALSE(Defs().platformOwners.empty());
-  for (const auto& owner : Defs().platformOwners) {
-    EXPECT_TRUE(std::any_of(Defs().properties.begin(), Defs().properties.end(),
-                            [&](const auto& p) { return p.second.owner == owner; }))
-        << "no property owned by '" << owner << "'";
-  }
   // Instance ordering computes a template's depth recursively, so a cycle would not end.
-  std::map<std::string, int> state;  // 1 on the current path, 2 done
-  std::function<bool(const std::string&)> acyclic = [&](const std::string& name) {
-    int& s = state[name];
-    if (s != 0) return s == 2;
-    s = 1;
-    for (const auto& dep : FindProperty(name)->dependsOn) {
-      EXPECT_NE(FindProperty(dep), nullptr) << name << " depends on undefined " << dep;
-      if (FindProperty(dep) != nullptr && !acyclic(dep)) return false;
+  std::map<std::string, int> depth;  // -1 while on the current path
+  const auto acyclic = [&](const std::string& name, auto& self) -> bool {
+    int& state = depth[name];
+    if (state != 0) return state > 0;
+    state = -1;
+    for (const auto& dep : Defs().properties.at(name).dependsOn) {
+      if (Defs().properties.count(dep) == 0 || !self(dep, self)) return false;
     }
-    return (state[name] = 2) == 2;
+    return (depth[name] = 1) > 0;
   };
   const std::set<std::string> kinds = {"text", "list", "bool", "file", "files"};
   for (const auto& [name, p] : Defs().properties) {
-    EXPECT_TRUE(acyclic(name)) << "cycle through " << name;
+    EXPECT_TRUE(acyclic(name, acyclic)) << "cycle or undefined dependency through " << name;
     EXPECT_TRUE(kinds.count(p.kind)) << name << " has kind '" << p.kind << "'";
     // A value outside the list is stored as empty, so a default outside it would be lost.
     EXPECT_TRUE(p.kind != "list" || (Contains(p.allowed, p.defaultValue) && Duplicates(p.allowed).empty())) << name;
     EXPECT_TRUE(p.kind != "bool" || p.defaultValue == "true" || p.defaultValue == "false") << name;
-    // A hook has a name and a braced 36-character class id, the form the class id is read from.
-    EXPECT_TRUE((p.hook.empty() && p.hookClass.empty()) || (!p.hook.empty() && p.hookClass.size() == 38 &&
-                                                            p.hookClass.front() == '{' && p.hookClass.back() == '}'))
-        << name;
   }
-}
-
-TEST(DefinitionNames, FileTypesHaveDistinctExtensionsAndKeysAndDefinedUnitTypes) {
-  Names extensions;
   for (const auto& [name, f] : Defs().fileTypes) {
     // A file whose type lists no design-unit type cannot be initialised.
     EXPECT_FALSE(f.second.empty()) << name;
@@ -220,36 +169,6 @@ TEST(DefinitionNames, FileTypesHaveDistinctExtensionsAndKeysAndDefinedUnitTypes)
                                                                {"moldrixhlc", {"FILE_MOLDRIXHLC"}},
                                                                {"tarvishlc", {"FILE_TARVISHLC"}}}));
   EXPECT_TRUE(Contains(extensions, "txt"));
-}
-
-TEST(DefinitionNames, DeviceDefaultsAgreeWithTheDeviceStore) {
-  const auto& families = Defs().families;
-  Names names, pmNames;
-  for (const auto& f : families) {
-    names.push_back(f.name);
-    pmNames.push_back(f.pmName);
-    // The family correction looks a PM name up among the store's keys.
-    EXPECT_TRUE(f.key == f.pmName && !f.devices.empty()) << f.name;
-    for (const auto& dev : f.devices) EXPECT_FALSE(dev.packages.empty() || dev.speeds.empty()) << dev.name;
-  }
-  // Store lookups ignore case, so names differing only in case would be ambiguous.
-  EXPECT_EQ(Duplicates(names, true), Names{});
-  EXPECT_EQ(Duplicates(pmNames, true), Names{});
-
-  const Property *family = FindProperty("PROP_DevFamily"), *device = FindProperty("PROP_DevDevice"),
-                 *pmName = FindProperty("PROP_DevFamilyPMName"), *package = FindProperty("PROP_DevPackage"),
-                 *speed = FindProperty("PROP_DevSpeed");
-  ASSERT_TRUE(family && device && pmName && package && speed);
-  EXPECT_EQ(std::set<std::string>(family->allowed.begin(), family->allowed.end()),
-            std::set<std::string>(names.begin(), names.end()));
-  const auto f =
-      std::find_if(families.begin(), families.end(), [&](auto& x) { return x.name == family->defaultValue; });
-  ASSERT_NE(f, families.end()) << "default family " << family->defaultValue;
-  EXPECT_EQ(pmName->defaultValue, f->pmName);
-  const auto dev =
-      std::find_if(f->devices.begin(), f->devices.end(), [&](auto& x) { return x.name == device->defaultValue; });
-  ASSERT_NE(dev, f->devices.end()) << "default device " << device->defaultValue;
-  EXPECT_TRUE(Contains(dev->packages, package->defaultValue) && Contains(dev->speeds, speed->defaultValue));
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 
 #include "Hvd/IKeyedPropertySet.h"
@@ -32,44 +31,35 @@ struct Setting final : Hvd::TComponent<Setting, Hvd::IPropertyInstance> {
   Prjrep::TRefCountHelper<Setting> m_count{this};
 };
 
-// Settings by key; a lookup hands out a new instance with one reference.
+// The view's settings with BRANCH alone, or none; a lookup hands out a new instance with one reference.
 struct Settings final : Hvd::TComponent<Settings, Hvd::IKeyedPropertySet> {
   auto QueryTable() {
     return Hvd::Table(Hvd::Row<Hvd::IKeyedPropertySet>(this), Hvd::Row<Prjrep::IRefCount>(&m_count),
                       Hvd::Row<CitI::IInterface>(this));
   }
   Hvd::IPropertyInstance* Lookup(const Text& key) override {
-    const auto found = values.find(key.str());
-    return found == values.end() ? nullptr : new Setting(found->second);
+    return key.str() == "BRANCH" && branch != nullptr ? new Setting(branch) : nullptr;
   }
-  std::map<std::string, std::string> values;
+  const char* branch = nullptr;
   Prjrep::TRefCountHelper<Settings> m_count{this};
 };
 
-std::pair<std::uint32_t, std::uint32_t> Numbers(Settings& settings) {
-  std::uint32_t target = 99, id = 99;
-  EXPECT_EQ(Hvd::CView::GetViewSequenceIDTarget(&settings, &target), kSuccess);
-  EXPECT_EQ(Hvd::CView::GetAutoManageViewID(&settings, &id), kSuccess);
-  return {target, id};
-}
-
 TEST(BranchesTest, BranchNamesGiveTheirNumbersInAnyCaseAndAnythingElseTheDefaults) {
+  const struct {
+    const char* branch;  // none for a view without BRANCH
+    std::uint32_t target, id;
+  } rows[] = {{"Implementation", 2, 1},          {"IMPLEMENTATION", 2, 1},
+              {"BehavioralSimulation", 1, 0},    {"postsynthesissimulation", 3, 2},
+              {"PostTranslateSimulation", 4, 3}, {"PostMapSimulation", 5, 4},
+              {"PostRouteSimulation", 6, 5},     {"", 7, 1},
+              {"Implementation2", 7, 1},         {nullptr, 7, 1}};
   Settings settings;
-  using Pair = std::pair<std::uint32_t, std::uint32_t>;
-  const std::map<std::string, Pair> expected = {
-      {"Implementation", {2, 1}},          {"IMPLEMENTATION", {2, 1}},
-      {"BehavioralSimulation", {1, 0}},    {"postsynthesissimulation", {3, 2}},
-      {"PostTranslateSimulation", {4, 3}}, {"PostMapSimulation", {5, 4}},
-      {"PostRouteSimulation", {6, 5}},     {"", {7, 1}},
-      {"Implementation2", {7, 1}},
-  };
-  for (const auto& [branch, numbers] : expected) {
-    settings.values["BRANCH"] = branch;
-    EXPECT_EQ(Numbers(settings), numbers) << branch;
+  for (const auto& row : rows) {
+    settings.branch = row.branch;
+    std::uint32_t target = 99, id = 99;
+    EXPECT_TRUE(Hvd::CView::GetViewSequenceIDTarget(&settings, &target) == kSuccess && target == row.target);
+    EXPECT_TRUE(Hvd::CView::GetAutoManageViewID(&settings, &id) == kSuccess && id == row.id);
   }
-  settings.values.clear();  // no BRANCH at all
-  EXPECT_EQ(Numbers(settings), (Pair{7, 1}));
-
   std::uint32_t untouched = 42;
   EXPECT_EQ(Hvd::CView::GetViewSequenceIDTarget(nullptr, &untouched), Hvd::kBadParameters);
   EXPECT_EQ(Hvd::CView::GetAutoManageViewID(nullptr, &untouched), Hvd::kBadParameters);
@@ -80,35 +70,30 @@ Hvd::ViewFileRecord Record(const char* path, const char* language, const char* l
   return Hvd::ViewFileRecord{Text(path), Text(language), Text(library), Text("UserSource"), std::move(units)};
 }
 
-TEST(BranchesTest, PlainNamesKeepTheirLayoutsInEveryMode) {
-  const std::vector<Hvd::ViewFileRecord> files = {
+// Every layout reads back as the values it was made from: an EDIF file (no language) is left out
+// of the source list, a unit named twice in one file is listed once, and Tcl characters and
+// separators inside values are escaped so that only the bare ones delimit.
+TEST(BranchesTest, EveryLayoutKeepsPlainNamesAndEscapesHostileOnes) {
+  const std::vector<Hvd::ViewFileRecord> plain = {
       Record("/p/top.vhd", "vhdl", "work", {Text("top"), Text("top"), Text("helper")}),
       Record("/p/net.edf", "", "work"),
       Record("/p/core.v", "verilog", "lib1", {Text("core")}),
   };
-  // An EDIF file has no language, so the source list leaves it out.
-  EXPECT_EQ(Hvd::FormatViewFileRecords(files, Text("qlbprjsourcelist")).str(),
-            "{vhdl work \"/p/top.vhd\"} {verilog lib1 \"/p/core.v\"} ");
-  // Two units of one name in one file are listed once.
-  EXPECT_EQ(Hvd::FormatViewFileRecords(files, Text("ModuleList")).str(),
-            "top;/p/top.vhd$helper;/p/top.vhd$core;/p/core.v$");
-  EXPECT_EQ(Hvd::FormatViewFileRecords(files, Text("anything")).str(),
-            "work;/p/top.vhd;UserSource$work;/p/net.edf;UserSource$lib1;/p/core.v;UserSource$");
-  EXPECT_EQ(Hvd::FormatViewFileRecords({}, Text("ModuleList")).str(), "");
-}
-
-TEST(BranchesTest, NamesWithTclCharactersAndSeparatorsAreEscaped) {
-  const std::vector<Hvd::ViewFileRecord> files = {
-      Record("/p/my dir/a{b}[c].vhd", "vhdl", "lib }x", {Text("u;$v")}),
+  const std::vector<Hvd::ViewFileRecord> hostile = {Record("/p/my dir/a{b}[c].vhd", "vhdl", "lib }x", {Text("u;$v")})};
+  const struct {
+    const std::vector<Hvd::ViewFileRecord>& files;
+    const char* mode;
+    const char* text;
+  } rows[] = {
+      {plain, "qlbprjsourcelist", "{vhdl work \"/p/top.vhd\"} {verilog lib1 \"/p/core.v\"} "},
+      {plain, "ModuleList", "top;/p/top.vhd$helper;/p/top.vhd$core;/p/core.v$"},
+      {plain, "anything", "work;/p/top.vhd;UserSource$work;/p/net.edf;UserSource$lib1;/p/core.v;UserSource$"},
+      {hostile, "QlbPrjSourceList", "{vhdl lib\\ \\}x \"/p/my\\ dir/a\\{b\\}\\[c\\].vhd\"} "},
+      {hostile, "ModuleList", "u\\;\\$v;/p/my\\ dir/a\\{b\\}\\[c\\].vhd$"},
+      {hostile, "", "lib\\ \\}x;/p/my\\ dir/a\\{b\\}\\[c\\].vhd;UserSource$"},
   };
-  // Braces inside the record are escaped, so the element ends at the last brace only, and
-  // the quoted path and the library read back as single words.
-  EXPECT_EQ(Hvd::FormatViewFileRecords(files, Text("QlbPrjSourceList")).str(),
-            "{vhdl lib\\ \\}x \"/p/my\\ dir/a\\{b\\}\\[c\\].vhd\"} ");
-  // A separator inside a value is always escaped; only a bare one separates.
-  EXPECT_EQ(Hvd::FormatViewFileRecords(files, Text("ModuleList")).str(), "u\\;\\$v;/p/my\\ dir/a\\{b\\}\\[c\\].vhd$");
-  EXPECT_EQ(Hvd::FormatViewFileRecords(files, Text("")).str(),
-            "lib\\ \\}x;/p/my\\ dir/a\\{b\\}\\[c\\].vhd;UserSource$");
+  for (const auto& row : rows) EXPECT_EQ(Hvd::FormatViewFileRecords(row.files, Text(row.mode)).str(), row.text);
+  EXPECT_EQ(Hvd::FormatViewFileRecords({}, Text("ModuleList")).str(), "");
 }
 
 }  // namespace

@@ -1,13 +1,10 @@
 #pragma once
-// What the design's and the platform's tests share: walking iterators, names of definitions,
-// and a listener that keeps the events it hears.
+// What the design's and the platform's tests share: iterator walks, names, and a listener.
 
 #include <algorithm>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "Port/MsgMan.h"
 #include "Prjrep/IEvents.h"
 #include "Prjrep/IName.h"
 #include "core/Events.h"
@@ -27,26 +24,20 @@ using Strings = std::vector<std::string>;
 template <class It, class F>
 auto Each(It* it, F f) {
   std::vector<decltype(f(it->Current()))> out;
-  if (it == nullptr) return out;
-  for (std::ignore = it->Reset(); !it->IsDone(); std::ignore = it->Next()) out.push_back(f(it->Current()));
+  if (it != nullptr)
+    for (std::ignore = it->Reset(); !it->IsDone(); std::ignore = it->Next()) out.push_back(f(it->Current()));
   return out;
 }
 
-// The name of the object's definition: a view's type, a property's template.
+// The name of the object's definition (a view's type, a property's template), its own name, its root.
 inline std::string TypeName(CitI::IInterface* object) { return Hvd::GetDefDataIdName(object).str(); }
-
 inline std::string NameOf(CitI::IInterface* object) {
   Text name;
   if (AutoCast<Prjrep::IName> named(object); named) std::ignore = named->GetName(name);
   return name.str();
 }
-
 inline CitI::IInterface* RootOf(CitI::IInterface* object) {
   return object != nullptr ? object->QueryInterface(CitI::IInterface::GetIID()) : nullptr;
-}
-
-inline bool Said(const std::string& text) {
-  return std::ranges::any_of(Port_MsgManData::Captured(), [&](const auto& record) { return record.text == text; });
 }
 
 // Every event heard: its id, its argument, and the names when the argument lists names.
@@ -57,25 +48,15 @@ struct Listener {
     Strings names;
   };
   static Status Record(Listener* self, Prjrep::IEvent* event) {
-    Heard heard{};
+    Heard& heard = self->heard.emplace_back();
     AutoRelease<CitI::IInterface> argument;
-    std::ignore = event->GetEventId(heard.id);
-    std::ignore = event->GetArgument(argument.Receive());
+    std::ignore = event->GetEventId(heard.id) == event->GetArgument(argument.Receive());
     heard.argument = RootOf(argument.Get());
-    heard.names = Each(AutoCast<Prjrep::INameIterator>(argument.Get()).Get(), [](Prjrep::IName* name) {
-      Text text;
-      std::ignore = name->GetName(text);
-      return text.str();
-    });
-    self->heard.push_back(std::move(heard));
+    heard.names = Each(AutoCast<Prjrep::INameIterator>(argument.Get()).Get(), NameOf);
     return Hvd::kSuccess;
   }
   void Listen(CitI::IInterface* sender) { Hvd::ConnectEventReceiver(sender, &receiver); }
-  int Count(const Port::XUID& id) const {
-    int n = 0;
-    for (const Heard& one : heard) n += one.id == id ? 1 : 0;
-    return n;
-  }
+  int Count(const Port::XUID& id) const { return static_cast<int>(std::ranges::count(heard, id, &Heard::id)); }
   std::vector<Heard> heard;
   Prjrep::TBaseEventReceiverHelper<Listener> receiver{this, &Record};
 };

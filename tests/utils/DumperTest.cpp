@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <regex>
 #include <string>
 
@@ -15,7 +13,6 @@
 #include "Hvd/ClassIds.h"
 #include "Hvd/IDumper.h"
 #include "Prjrep/StandIns.h"
-#include "core/Holders.h"
 #include "framework/Factory.h"
 #include "utils/DmUtils.h"
 #include "utils/DumperComp.h"
@@ -39,7 +36,6 @@ class DumperTest : public ::testing::Test {
     std::filesystem::create_directories(m_dir);
     // Made through the factory, as the code that opens a trace makes it.
     m_dumper = AutoRelease<Hvd::IDumper>(CitP::Factory::CreateInstance(Hvd::ClassId::DumperComp()));
-    ASSERT_NE(m_dumper.Get(), nullptr);
   }
   void TearDown() override {
     m_dumper = nullptr;
@@ -47,108 +43,76 @@ class DumperTest : public ::testing::Test {
     CitP::Factory::Shutdown();
     std::filesystem::remove_all(m_dir);
   }
-  // Opens the dumper on the trace file and registers it as "pr_audit", where the trace calls find it.
-  void Register() {
-    ASSERT_EQ(m_dumper->Open(m_path), kSuccess);
-    ASSERT_EQ(Hvd::RegisterNamedObject(Registry(), "pr_audit", m_dumper.Get(), true), kSuccess);
-  }
   // The closed trace, every timestamp as "N".
   std::string Trace() {
     std::ignore = m_dumper->Close();
     return std::regex_replace(ReadAll(m_path), std::regex("timestamp=\"[0-9]+\""), "timestamp=\"N\"");
   }
-  static AutoRelease<CitI::IInterface> Registry() { return Hvd::GetNamedObjectRegistryCLSID(); }
 
   AutoRelease<Hvd::IDumper> m_dumper;
   std::string m_dir = ::testing::TempDir() + "dumper_" + std::to_string(getpid()), m_path = m_dir + "/pr_audit.xml";
 };
 
-// Markup becomes entities; bytes XML cannot hold are written as visible "\xNN".
-TEST_F(DumperTest, TasksAndNotesByteForByteEscapingWhatXmlCannotHold) {
-  Register();
-  {
-    Hvd::ScopedDumpMarker marker("pr_audit", "T");
-    marker.Note("C:\\work\\a.vhd");  // marker notes write backslashes as slashes
-    marker.NoteAttribute("file", "..\\lib\\b.v");
-  }
-  Hvd::DumpNoteAttribute("pr_audit", "raw", "x\\y");
-  Hvd::DumpNote("pr_audit", "a<b & \"c\">d &amp;");
-  Hvd::DumpNote("pr_audit", std::string("bell\x07 nul") + '\0' + "\x1f|tab\tline\r\n|del\x7f");
-  Hvd::DumpNote("pr_audit",
-                "utf8 \xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80|bad \xff\xc3|surrogate \xed\xa0\x80|\xef\xbf\xbf");
-  EXPECT_EQ(Trace(),
-            "<Dumper ><task \n  name=\"T\"><begin_marker \n  timestamp=\"N\"/>\n"
-            "<note \n  timestamp=\"N\"\n  message=\"C:/work/a.vhd\"/>\n"
-            "<note \n  timestamp=\"N\"\n  file=\"../lib/b.v\"/>\n"
-            "<end_marker \n  timestamp=\"N\"/>\n</task>\n"
-            "<note \n  timestamp=\"N\"\n  raw=\"x\\y\"/>\n"
-            "<note \n  timestamp=\"N\"\n  message=\"a&lt;b &amp; &quot;c&quot;&gt;d &amp;amp;\"/>\n"
-            "<note \n  timestamp=\"N\"\n  message=\"bell\\x07 nul\\x00\\x1f|tab&#9;line&#13;&#10;|del\x7f\"/>\n"
-            "<note \n  timestamp=\"N\"\n  message=\"utf8 \xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80|bad \\xff\\xc3|"
-            "surrogate \\xed\\xa0\\x80|\\xef\\xbf\\xbf\"/>\n</Dumper>\n");
-  const std::string raw = ReadAll(m_path);  // the timestamp is the wall clock in seconds
-  EXPECT_NEAR(std::stoll(raw.substr(raw.find("timestamp=\"") + 11)), static_cast<std::int64_t>(std::time(nullptr)), 5);
-}
-
-TEST_F(DumperTest, OpenAppendsAnEmptyRootAndUnwritablePathsLeaveTheDumperInert) {
-  { std::ofstream(m_path) << "earlier\n"; }
-  for (const std::string& bad : {m_dir + "/missing/dir/trace.xml", m_dir, std::string()}) {
-    EXPECT_TRUE(m_dumper->Open(bad) == kFailure && m_dumper->IsClosed() && m_dumper->BeginElement("a") == kFailure);
-    EXPECT_EQ(m_dumper->Close(), kSuccess) << bad;
-  }
-  for (int i = 0; i < 2; ++i) {
-    ASSERT_EQ(m_dumper->Open(m_path), kSuccess);
-    EXPECT_EQ(m_dumper->Open(m_dir + "/other.xml"), kFailure) << "a second Open leaves the open file alone";
-    EXPECT_TRUE(!m_dumper->IsClosed() && m_dumper->Close() == kSuccess && m_dumper->IsClosed());
-  }
-  EXPECT_FALSE(std::filesystem::exists(m_dir + "/other.xml") || std::filesystem::exists(m_dir + "/missing"));
-  EXPECT_EQ(ReadAll(m_path), "earlier\n<Dumper />\n<Dumper />\n");
-}
-
-// Trace calls for a name without a dumper, and audit records even with one, write nothing; an
-// unmatched end marker leaves the root open for what follows.
-TEST_F(DumperTest, TraceCallsWithoutADumperAuditRecordsAndAnUnmatchedEndLeaveTheRootAlone) {
-  Register();
+// Markup becomes entities; bytes XML cannot hold are written as visible "\xNN". Trace calls for a name without
+// a dumper, and audit records even with one, write nothing; an unmatched end marker leaves the root open.
+TEST_F(DumperTest, TraceCallsByteForByteEscapingWhatXmlCannotHoldAndSkippingWhatHasNoDumper) {
   AutoRelease<CitI::IInterface> other(CitP::Factory::CreateInstance(Hvd::ClassId::ProjRefUtils()));
-  std::ignore = Hvd::RegisterNamedObject(Registry(), "not_a_dumper", other.Get(), true);
+  const AutoRelease<CitI::IInterface> registry = Hvd::GetNamedObjectRegistryCLSID();
+  ASSERT_TRUE(Hvd::RegisterNamedObject(registry, "not_a_dumper", other.Get(), true) == kSuccess &&
+              Hvd::RegisterNamedObject(registry, "pr_audit", m_dumper.Get(), true) == kSuccess);
+  ASSERT_EQ(m_dumper->Open(m_path), kSuccess);
   for (const char* name : {"unregistered", "not_a_dumper", ""}) {
-    Hvd::ScopedDumpMarker marker(name, "T");
-    marker.Note("n");
+    Hvd::ScopedDumpMarker(name, "T").Note("n");
     Hvd::DumpNoteAttribute(name, "k", "v");
-    Hvd::DumpBeginMarker(name, "U");
-    Hvd::DumpEndMarker(name);
   }
   Hvd::AuditRecord("pr_audit", "Save").Note("saving");
+  {
+    Hvd::ScopedDumpMarker marker("pr_audit", "T");
+    marker.NoteAttribute("file", "..\\lib\\b.v");  // marker notes write backslashes as slashes
+  }
   Hvd::DumpEndMarker("pr_audit");
-  Hvd::DumpNote("pr_audit", "after");
-  EXPECT_EQ(
-      Trace(),
-      "<Dumper ><end_marker \n  timestamp=\"N\"/>\n<note \n  timestamp=\"N\"\n  message=\"after\"/>\n</Dumper>\n");
+  Hvd::DumpNoteAttribute("pr_audit", "raw", "x\\y");
+  Hvd::DumpNote("pr_audit", std::string("a<b & \"c\">d &amp;|bell\x07 nul") + '\0' +
+                                "\x1f|tab\tline\r\n|del\x7f|utf8 \xc3\xa9 \xf0\x9f\x98\x80|bad \xff\xc3|"
+                                "surrogate \xed\xa0\x80|\xef\xbf\xbf");
+  EXPECT_EQ(Trace(),
+            "<Dumper ><task \n  name=\"T\"><begin_marker \n  timestamp=\"N\"/>\n"
+            "<note \n  timestamp=\"N\"\n  file=\"../lib/b.v\"/>\n<end_marker \n  timestamp=\"N\"/>\n</task>\n"
+            "<end_marker \n  timestamp=\"N\"/>\n"
+            "<note \n  timestamp=\"N\"\n  raw=\"x\\y\"/>\n<note \n  timestamp=\"N\"\n  message=\"a&lt;b &amp; "
+            "&quot;c&quot;&gt;d &amp;amp;|bell\\x07 nul\\x00\\x1f|tab&#9;line&#13;&#10;|del\x7f|utf8 \xc3\xa9 "
+            "\xf0\x9f\x98\x80|bad \\xff\\xc3|surrogate \\xed\\xa0\\x80|\\xef\\xbf\\xbf\"/>\n</Dumper>\n");
+  const std::string raw = ReadAll(m_path);  // the timestamp is the wall clock in seconds
+  EXPECT_NEAR(std::stoll(raw.substr(raw.find("timestamp=\"") + 11)), static_cast<long long>(std::time(nullptr)), 5);
 }
 
-// Names cannot be escaped: one that is not an XML name, or an attribute the element has
-// already, is refused and writes nothing. An attribute after text is refused too.
-TEST_F(DumperTest, ElementsAttributesAndTextThroughTheInterface) {
-  const std::vector<std::string> names = {"a",           "_x", "n:s", "\xc3\xa9t\xc3\xa9", "a-1.b\xc2\xb7\xcc\x80",
-                                          "\xe5\x90\x8d"};
-  const std::string notNames[] = {"",   "a b",  "a<b",  "k&",    "1a",      "-a",        ".a",      "a\"",
-                                  "a=", "a\tb", "\xff", "a\xc3", "\u0300a", "a\xc3\x97", {"a\0", 2}};
+// Open appends; a path it cannot write leaves the dumper inert. Names cannot be escaped: one that is not an XML
+// name, or an attribute the element has already, is refused and writes nothing; so is an attribute after text.
+TEST_F(DumperTest, OpenAppendsElementsAttributesAndTextThroughTheInterface) {
+  std::ofstream(m_path) << "earlier\n";
+  for (const std::string& bad : {m_dir + "/missing/dir/trace.xml", m_dir, std::string()}) {
+    EXPECT_TRUE(m_dumper->Open(bad) == kFailure && m_dumper->IsClosed() && m_dumper->BeginElement("a") == kFailure &&
+                m_dumper->Close() == kSuccess)
+        << bad;
+  }
+  const std::string names[] = {"a", "_x", "n:s", "\xc3\xa9t\xc3\xa9", "a-1.b\xc2\xb7\xcc\x80", "\xe5\x90\x8d"};
+  const std::string notNames[] = {"", "a b", "a<b", "1a", ".a", "\xff", "a\xc3", "\u0300a", "a\xc3\x97", {"a\0", 2}};
   ASSERT_EQ(m_dumper->Open(m_path), kSuccess);
-  for (const std::string& name : notNames) EXPECT_EQ(m_dumper->BeginElement(name), kFailure) << name;
+  EXPECT_EQ(m_dumper->Open(m_dir + "/other.xml"), kFailure) << "a second Open leaves the open file alone";
+  EXPECT_FALSE(std::filesystem::exists(m_dir + "/other.xml") || std::filesystem::exists(m_dir + "/missing"));
   ASSERT_EQ(m_dumper->BeginElement("e"), kSuccess);
-  for (const std::string& name : notNames) EXPECT_EQ(m_dumper->AddAttribute(name, "v"), kFailure) << name;
+  for (const std::string& name : notNames) {
+    EXPECT_TRUE(m_dumper->BeginElement(name) == kFailure && m_dumper->AddAttribute(name, "v") == kFailure) << name;
+  }
   for (const std::string& name : names) EXPECT_EQ(m_dumper->AddAttribute(name, "v"), kSuccess) << name;
-  EXPECT_EQ(m_dumper->AddAttribute("_x", "again"), kFailure);
-  ASSERT_EQ(m_dumper->BeginElement(names.back()), kSuccess);
-  EXPECT_EQ(m_dumper->AddAttribute("_x", "own"), kSuccess) << "each element has its own attributes";
-  EXPECT_EQ(m_dumper->EndElement(), kSuccess);
-  std::ignore = m_dumper->AddText("x&y\r\n\t");
-  EXPECT_EQ(m_dumper->AddAttribute("late", "dropped"), kFailure);
+  ASSERT_TRUE(m_dumper->AddAttribute("_x", "again") == kFailure && m_dumper->BeginElement(names[5]) == kSuccess);
+  EXPECT_TRUE(m_dumper->AddAttribute("_x", "own") == kSuccess && m_dumper->EndElement() == kSuccess) << "its own";
+  EXPECT_TRUE(m_dumper->AddText("x&y\r\n\t") == kSuccess && m_dumper->AddAttribute("late", "x") == kFailure);
   EXPECT_TRUE(m_dumper->EndElement() == kSuccess && m_dumper->EndElement() == kFailure) << "the root is left to Close";
   EXPECT_EQ(Trace(),
-            "<Dumper ><e \n  a=\"v\"\n  _x=\"v\"\n  n:s=\"v\"\n  \xc3\xa9t\xc3\xa9=\"v\"\n"
-            "  a-1.b\xc2\xb7\xcc\x80=\"v\"\n  \xe5\x90\x8d=\"v\"><\xe5\x90\x8d \n  _x=\"own\"/>\n"
-            "x&amp;y&#13;\n\t</e>\n</Dumper>\n");
+            "earlier\n<Dumper ><e \n  a=\"v\"\n  _x=\"v\"\n  n:s=\"v\"\n  \xc3\xa9t\xc3\xa9=\"v\"\n  "
+            "a-1.b\xc2\xb7\xcc\x80=\"v\"\n  \xe5\x90\x8d=\"v\"><\xe5\x90\x8d \n  _x=\"own\"/>\nx&amp;y&#13;\n\t</e>\n"
+            "</Dumper>\n");
 }
 
 }  // namespace
