@@ -1,5 +1,4 @@
-// The transform-binding sets of a file or a view: membership, unhooking the owner from a
-// binding's side, the component-administration walks and the pair's stored form.
+// The transform-binding sets of a file or a view: unhooking the owner, administration, storing.
 
 #include <gtest/gtest.h>
 
@@ -18,17 +17,13 @@ using Hvd::Status;
 using Objects = testing_support::SetKinds<CitI::IInterface*, Prjrep::ISet, Prjrep::IIterator>::Pointer;
 using Sizes = std::vector<std::size_t>;
 
-// A binding of the engine with the objects on each side. It is its own definition, which may
-// tell whether it is obsolete, and it may lack administration.
+// A binding with the objects on each side; its own definition, maybe without administration.
 class CBinding final : public Hvd::TComponent<CBinding, Hvd::ITransformBindingInstance>,
                        public Hvd::ICompAdmin,
                        public Hvd::IDefDataObsolete {
  public:
   CBinding() { ++s_alive; }
-  ~CBinding() override {
-    --s_alive;
-    if (m_first.Size() + m_second.Size() != 0) ++s_diedListed;
-  }
+  ~CBinding() override { --s_alive, s_diedListed += m_sides[0].Size() + m_sides[1].Size() != 0; }
   auto QueryTable() {
     return Hvd::Table(Hvd::Row<Hvd::ITransformBindingInstance>(this), Hvd::RowIf<Hvd::ICompAdmin>(m_admin, this),
                       Hvd::RowIf<Hvd::IDefDataObsolete>(m_tellsObsolete, this),
@@ -36,7 +31,7 @@ class CBinding final : public Hvd::TComponent<CBinding, Hvd::ITransformBindingIn
                       Hvd::Row<CitI::IInterface>(static_cast<Hvd::ITransformBindingInstance*>(this)));
   }
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override { return QueryTable().Answer(iid); }
-  Sizes Sides() { return {m_first.Size(), m_second.Size()}; }
+  Sizes Sides() { return {m_sides[0].Size(), m_sides[1].Size()}; }
 
   Status GetDefinition(CitI::IInterface** out) override {
     return Prjrep::AutoOut<CitI::IInterface>(out).Assign(static_cast<ITransformBindingInstance*>(this));
@@ -44,36 +39,24 @@ class CBinding final : public Hvd::TComponent<CBinding, Hvd::ITransformBindingIn
   Status GetTransformInstances(Hvd::ITransformInstanceIterator**) override { return Hvd::kFailure; }
   Status GetTargets(Prjrep::IIterator**) override { return Hvd::kFailure; }
   Status ReservedOperation5() override { return Hvd::kFailure; }
-  Status GetSecondSideObjects(Prjrep::ISet** out) override {
-    return Prjrep::AutoOut<Prjrep::ISet>(out).Assign(&m_second);
-  }
-  Status GetFirstSideObjects(Prjrep::ISet** out) override {
-    return Prjrep::AutoOut<Prjrep::ISet>(out).Assign(&m_first);
-  }
+  Status GetSecondSideObjects(Prjrep::ISet** out) override { return Prjrep::AutoOut(out).Assign(&m_sides[1]); }
+  Status GetFirstSideObjects(Prjrep::ISet** out) override { return Prjrep::AutoOut(out).Assign(&m_sides[0]); }
   Status InitializeAfterCreate(CitI::IInterface*, CitI::IInterface*) override { return Hvd::kFailure; }
-  Status InitializeAfterLoad(CitI::IInterface* owner) override { return Call(owner); }
-  Status RegisterForNotifications() override { return Call(nullptr); }
+  Status InitializeAfterLoad(CitI::IInterface* owner) override { return m_calls.push_back(owner), m_adminResult; }
+  Status RegisterForNotifications() override { return m_calls.push_back(nullptr), m_adminResult; }
   Status Teardown() override { return Hvd::kFailure; }
   Status IsObsolete(bool* obsolete) override { return *obsolete = m_obsolete, kSuccess; }
-  Status Call(CitI::IInterface* owner) {
-    m_calls.push_back(owner);
-    return m_adminResult;
-  }
 
-  static inline int s_alive = 0;
-  static inline int s_diedListed = 0;  // died while a side still listed an owner
-  bool m_admin = true;
-  bool m_tellsObsolete = true;
-  bool m_obsolete = false;
+  static inline int s_alive = 0, s_diedListed = 0;  // died while a side still listed the owner
+  bool m_admin = true, m_tellsObsolete = true, m_obsolete = false;
   Status m_adminResult = kSuccess;
   std::vector<CitI::IInterface*> m_calls;  // the owner of each set-up; null for each registration
-  Objects m_first, m_second;
+  Objects m_sides[2];
   Prjrep::TRefCountHelper<CBinding> m_refCount{this};
 };
 
 // A file or a view, as far as its bindings go.
-class CHolder : public Hvd::TComponent<CHolder> {
- public:
+struct CHolder : Hvd::TComponent<CHolder> {
   auto QueryTable() {
     return Hvd::Table(Hvd::Row<Hvd::ITransformBindingSets>(&m_sets), Hvd::Row<CitI::IInterface>(this));
   }
@@ -84,100 +67,71 @@ class BindingSetTest : public ::testing::Test {
  protected:
   void TearDown() override {
     std::ignore = m_first->Clear() == m_second->Clear();
-    for (CBinding* binding : m_made) std::ignore = binding->m_first.Clear() == binding->m_second.Clear();
-    m_bindings.clear();
+    m_held.clear();
     EXPECT_EQ(CBinding::s_alive, 0);
-    EXPECT_EQ(CBinding::s_diedListed, 0);
   }
-  // Bindings in `set` that list the holder on both sides, as the engine does for either set.
-  std::vector<CBinding*> Make(int count, Hvd::CTransformBindingSet* set) {
-    std::vector<CBinding*> made;
-    for (int i = 0; i < count; ++i) {
-      made.push_back(m_made.emplace_back(new CBinding));
-      m_bindings.emplace_back(static_cast<Hvd::ITransformBindingInstance*>(made.back()));
-      std::ignore = made.back()->m_first.Add(&m_holder) == made.back()->m_second.Add(&m_holder);
-      std::ignore = set->Add(made.back());
-    }
-    return made;
+  // A binding in `set` that lists the holder on both sides, as the engine does.
+  CBinding* Make(Hvd::CTransformBindingSet* set) {
+    CBinding* made = new CBinding;
+    m_held.emplace_back(static_cast<Hvd::ITransformBindingInstance*>(made));
+    std::ignore = made->m_sides[0].Add(&m_holder) == made->m_sides[1].Add(&m_holder);
+    return std::ignore = set->Add(made), made;
   }
-  // An iterator over `set` standing on `binding`, or done; with `members`, every binding it passes.
-  static Prjrep::AutoRelease<Hvd::ITransformBindingInstanceIterator> On(Hvd::CTransformBindingSet* set,
-                                                                        CBinding* binding,
-                                                                        std::vector<CBinding*>* members = nullptr) {
+  // An iterator over `set` standing on `binding`, or done.
+  static auto On(Hvd::CTransformBindingSet* set, CBinding* binding) {
     Prjrep::AutoRelease<Hvd::ITransformBindingInstanceIterator> it;
-    std::ignore = set->GetIterator(it.Receive());
-    for (; !it->IsDone() && it->Current() != static_cast<Hvd::ITransformBindingInstance*>(binding);
-         std::ignore = it->Next())
-      if (members != nullptr) members->push_back(static_cast<CBinding*>(it->Current()));
+    for (std::ignore = set->GetIterator(it.Receive()); !it->IsDone() && it->Current() != binding;)
+      std::ignore = it->Next();
     return it;
-  }
-  static std::vector<CBinding*> Members(Hvd::CTransformBindingSet* set) {
-    std::vector<CBinding*> out;
-    return std::ignore = On(set, nullptr, &out), out;
   }
 
   CHolder m_holder;
-  std::vector<CBinding*> m_made;
-  std::vector<Prjrep::AutoRelease<Hvd::ITransformBindingInstance>> m_bindings;
+  std::vector<Prjrep::AutoRelease<Hvd::ITransformBindingInstance>> m_held;
   Hvd::CTransformBindingSet* m_first = m_holder.m_sets.FirstSet();
   Hvd::CTransformBindingSet* m_second = m_holder.m_sets.SecondSet();
 };
 
 TEST_F(BindingSetTest, ALeavingBindingNoLongerListsTheOwnerOnItsSide) {
-  auto [a, b] = std::pair(Make(1, m_first)[0], Make(1, m_second)[0]);
-  EXPECT_TRUE(Hvd::ContainsBindingInstance(m_first, a));
+  auto [a, b] = std::pair(Make(m_first), Make(m_second));
   EXPECT_EQ(m_first->Remove(On(m_second, b)), kSuccess) << "no member: nothing changes";
   EXPECT_EQ(m_first->Remove(On(m_first, a)), kSuccess);
-  EXPECT_EQ((std::vector{a->Sides(), b->Sides()}), (std::vector<Sizes>{{0, 1}, {1, 1}}))
-      << "the first set speaks for the first side only";
-  EXPECT_EQ(a->m_refCount.GetRefCount(), 1) << "the set let go of it";
-
+  EXPECT_EQ((std::vector{a->Sides(), b->Sides()}), (std::vector<Sizes>{{0, 1}, {1, 1}})) << "first set, first side";
   // Another set's iterator on a member: the member leaves this set, and only this one.
   std::ignore = m_first->Add(b);
   auto foreign = On(m_second, b);
   EXPECT_EQ(m_first->Remove(foreign), kSuccess);
-  EXPECT_TRUE(foreign->IsDone()) << "the iterator stepped past it in its own set";
-  EXPECT_EQ((std::vector{Members(m_first), Members(m_second)}), (std::vector<std::vector<CBinding*>>{{}, {b}}));
+  EXPECT_TRUE(foreign->IsDone() && !Hvd::ContainsBindingInstance(m_first, b) &&
+              Hvd::ContainsBindingInstance(m_second, b))
+      << "it left this set; the iterator stepped past it in its own";
   EXPECT_EQ(b->Sides(), (Sizes{0, 1}));
-
   // Clearing unhooks every member before releasing it.
-  std::vector<CBinding*> made = Make(3, m_second);
-  for (CBinding* binding : made) std::ignore = binding->m_first.Clear();
-  m_bindings.resize(2);  // the set holds the only references on the new ones
-  m_made = {a, b};
+  for (CBinding* binding : {Make(m_second), Make(m_second), Make(m_second)}) std::ignore = binding->m_sides[0].Clear();
+  m_held.resize(2);  // the set holds the only references on the new ones
+  CBinding::s_diedListed = 0;
   EXPECT_EQ(Hvd::ClearTransformBindingSet(m_second), kSuccess);
-  EXPECT_EQ(CBinding::s_alive, 2);
+  EXPECT_EQ(std::pair(CBinding::s_alive, CBinding::s_diedListed), std::pair(2, 0));
 }
 
-TEST_F(BindingSetTest, AdministrationVisitsEveryMemberWithTheOwnerAndKeepsTheFirstFailure) {
-  EXPECT_EQ(Hvd::InitializeComponentsAfterLoad(m_second, nullptr), Hvd::kBadParameters) << "even when empty";
-  EXPECT_EQ(Hvd::RegisterComponentsForNotifications(m_second), kSuccess);
-
-  std::vector<CBinding*> made = Make(3, m_second);
-  made[0]->m_admin = false;
-  made[1]->m_adminResult = Status{0x66};
-  CHolder context;
-  EXPECT_EQ(Hvd::InitializeComponentsAfterLoad(m_second, &context), Hvd::kMissingInterface);
-  EXPECT_EQ(Hvd::RegisterComponentsForNotifications(m_second), Hvd::kMissingInterface);
-  for (CBinding* binding : {made[1], made[2]})
-    EXPECT_EQ(binding->m_calls, (std::vector<CitI::IInterface*>{&m_holder, nullptr})) << "the owner, not the context";
-}
-
-TEST_F(BindingSetTest, ObsoleteBindingsLeaveAndTheOthersStay) {
-  std::vector<CBinding*> made = Make(3, m_first);
-  made[0]->m_obsolete = true;
-  made[2]->m_tellsObsolete = false;
-  EXPECT_EQ(Hvd::RemoveObsoleteComponents(m_first), kSuccess);
-  EXPECT_EQ(Members(m_first), (std::vector<CBinding*>{made[1], made[2]}));
-  EXPECT_EQ(made[0]->Sides(), (Sizes{0, 1}));
-}
-
-TEST_F(BindingSetTest, ThePairSavesTheSecondSetAlsoWhenTheFirstFails) {
+TEST_F(BindingSetTest, BothSetsAreSavedAdministrationVisitsEveryMemberAndObsoleteOnesLeave) {
+  // The pair of empty sets saves the second also when the first fails.
   Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
   Prjrep::AutoCast<Prjrep::IStorageControl> control(storage.Get());
   control->FailOperation(1, Status{0x66});  // the first set's count
   EXPECT_EQ(Prjrep::AutoCast<Hvd::ITransformBindingSets>(&m_holder)->PersistSave(storage), Status{0x66});
   EXPECT_EQ(control->OperationCount(), 2) << "the second set's count was written as well";
+  // Administration visits every member with the owner and keeps the first failure.
+  EXPECT_EQ(Hvd::InitializeComponentsAfterLoad(m_second, nullptr), Hvd::kBadParameters) << "even when empty";
+  CBinding* made[] = {Make(m_second), Make(m_second), Make(m_second)};
+  made[0]->m_admin = false, made[1]->m_adminResult = Status{0x66};
+  EXPECT_EQ(Hvd::InitializeComponentsAfterLoad(m_second, m_first), Hvd::kMissingInterface);
+  EXPECT_EQ(Hvd::RegisterComponentsForNotifications(m_second), Hvd::kMissingInterface);
+  for (CBinding* binding : {made[1], made[2]})
+    EXPECT_EQ(binding->m_calls, (std::vector<CitI::IInterface*>{&m_holder, nullptr})) << "the owner, not the context";
+  // Obsolete bindings leave, unhooked; one whose definition cannot tell stays.
+  made[0]->m_obsolete = true, made[2]->m_tellsObsolete = false;
+  EXPECT_EQ(Hvd::RemoveObsoleteComponents(m_second), kSuccess);
+  for (int i : {0, 1, 2}) EXPECT_EQ(Hvd::ContainsBindingInstance(m_second, made[i]), i != 0);
+  EXPECT_EQ(made[0]->Sides(), (Sizes{1, 0}));
 }
 
 }  // namespace

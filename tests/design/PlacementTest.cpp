@@ -1,5 +1,4 @@
-// Batch delays and placement on the real design, whose views are doubles made by class id that
-// count their batch delays.
+// Batch delays and placement on the real design; its views are doubles that count their delays.
 
 #include <gtest/gtest.h>
 
@@ -20,6 +19,8 @@ namespace design_tests {
 namespace {
 
 using namespace Hvd;
+using Prjrep::AutoCast;
+using Prjrep::AutoRelease;
 
 class BatchView final : public testing_support::TViewDouble<BatchView> {
  public:
@@ -31,7 +32,6 @@ class BatchView final : public testing_support::TViewDouble<BatchView> {
   Status GetType(IViewType** type) override { return *type = nullptr, kNo; }
   Status GetDesign(IDesign** design) override { return *design = nullptr, kNo; }
   Status GetElaborationData(IHdlElaborationData**) override { return kNo; }
-
   int batches = 0;
 
  private:
@@ -57,62 +57,47 @@ struct ProjectDouble : testing_support::FakeProject {
   IDesign* design = nullptr;
 };
 
-class PlacementTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_Base") && CitP::Factory::LoadLibraryFactory("libHvd_TOE"));
-    InstFactoryEntry();
-    Prjrep::RegisterComponents();
-    RegisterFactoriesOf<BatchView>();
-    std::ignore = design.Assign(CitP::Factory::CreateInstance(ClassId::Design()));
-    ASSERT_EQ(AutoCast<ICompAdmin>(design.Get())->InitializeAfterCreate(project.Get(), nullptr), kSuccess);
-    project->design = design.Get();
-  }
-  void TearDown() override { std::ignore = AutoCast<ICompAdmin>(design.Get())->Teardown(); }
-  int Batches(IView* view) { return static_cast<BatchView*>(view)->batches; }
-  AutoRelease<IView> NewView(const char* name) {
-    AutoRelease<IDataStore> store;
-    AutoRelease<CitI::IInterface> type;
-    AutoRelease<IView> view;
-    EXPECT_TRUE(
-        design->GetDataStore(store.Receive()) == kSuccess &&
-        store->FindDefData("VIEW_Initial", type.Receive()) == kSuccess &&
-        AutoCast<IViewManager>(design.Get())->CreateView(name, AutoCast<IViewType>(type.Get()), view.Receive()) ==
-            kSuccess);
-    return view;
-  }
-
+TEST(PlacementTest, ABatchDelayEndsOnlyOnTheViewsItBeganOnAndNeedsADesign) {
   struct ShutdownLast {
     ~ShutdownLast() { CitP::Factory::Shutdown(); }
   } shutdownLast;
-  AutoRelease<ProjectDouble> project{new ProjectDouble()};
-  AutoRelease<IDesign> design;
-};
-
-TEST_F(PlacementTest, ABatchDelayEndsOnlyOnTheViewsItBeganOn) {
-  AutoRelease<IView> early = NewView("early"), late;
+  ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_Base") && CitP::Factory::LoadLibraryFactory("libHvd_TOE"));
+  InstFactoryEntry();
+  Prjrep::RegisterComponents();
+  RegisterFactoriesOf<BatchView>();
+  AutoRelease<ProjectDouble> project(new ProjectDouble());
+  AutoRelease<IDesign> design(CitP::Factory::CreateInstance(ClassId::Design()));
+  ASSERT_EQ(AutoCast<ICompAdmin>(design.Get())->InitializeAfterCreate(project.Get(), nullptr), kSuccess);
+  project->design = design.Get();
+  AutoRelease<IDataStore> store;
+  AutoRelease<CitI::IInterface> type;
+  ASSERT_TRUE(design->GetDataStore(store.Receive()) == kSuccess &&
+              store->FindDefData("VIEW_Initial", type.Receive()) == kSuccess);
+  AutoRelease<IView> early, late;
+  const auto batches = [](IView* view) { return static_cast<BatchView*>(view)->batches; };
+  IViewManager* manager = AutoCast<IViewManager>(design.Get());
+  ASSERT_EQ(manager->CreateView("early", AutoCast<IViewType>(type.Get()), early.Receive()), kSuccess);
   {
     BatchDelayScope outer(project.Get());
-    EXPECT_EQ(Batches(early.Get()), 1);
-    late = NewView("late");
+    EXPECT_EQ(batches(early.Get()), 1);
+    ASSERT_EQ(manager->CreateView("late", AutoCast<IViewType>(type.Get()), late.Receive()), kSuccess);
     {
       BatchDelayScope inner(project.Get());
-      EXPECT_TRUE(Batches(early.Get()) == 2 && Batches(late.Get()) == 1);
+      EXPECT_TRUE(batches(early.Get()) == 2 && batches(late.Get()) == 1);
     }
-    EXPECT_EQ(Batches(late.Get()), 0) << "made inside the outer scope: its delay was never begun";
+    EXPECT_EQ(batches(late.Get()), 0) << "made inside the outer scope: its delay was never begun";
   }
-  EXPECT_TRUE(Batches(early.Get()) == 0 && Batches(late.Get()) == 0);
-}
+  EXPECT_TRUE(batches(early.Get()) == 0 && batches(late.Get()) == 0);
 
-TEST_F(PlacementTest, WithoutADesignOrFilesNothingIsDelayedOrPlaced) {
+  // Without a design nothing is delayed or placed (and nothing breaks); a null output is refused.
   project->design = nullptr;
   { BatchDelayScope none(project.Get()); }
   FileTypeViewCache cache(project.Get());
   FileTypeViewCache::ViewList views;
-  EXPECT_FALSE(cache.GetViewsForFile(nullptr, &views) || cache.GetViewsForFile(nullptr, nullptr));
+  EXPECT_FALSE(cache.GetViewsForFile(nullptr, &views) || cache.GetViewsForFile(nullptr, nullptr) || !views.empty());
   cache.UpdateFileViews(nullptr);
   cache.UpdateAllFileViews();
-  EXPECT_TRUE(views.empty());
+  std::ignore = AutoCast<ICompAdmin>(design.Get())->Teardown();
 }
 
 }  // namespace

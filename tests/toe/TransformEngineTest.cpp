@@ -313,14 +313,6 @@ TEST_F(TransformEngineTest, TheInitialViewGrowsTheFlowAsATreeWithEachBindingInIt
     }
   }
   EXPECT_EQ(held, sides);
-  AutoRelease<ITransform> synth;
-  AutoRelease<IDefDataIdIterator> inputs, outputs;
-  ASSERT_TRUE(Find("TRAN_synth")->GetTransform(synth.Receive()) == kSuccess &&
-              synth->GetInputTypes(inputs.Receive()) == kSuccess &&
-              synth->GetOutputTypes(outputs.Receive()) == kSuccess);
-  EXPECT_EQ(Each(inputs.Get(), NameOf), (Strings{"FILE_VHDL", "FILE_VERILOG"}));
-  EXPECT_EQ(Each(outputs.Get(), NameOf), (Strings{"FILE_EDIF", "FILE_NGC"}));
-
   // A stored binding comes back by class id and finds its transform's definition again.
   ITransformBindingInstance* binding = BindingSet(initial.Get(), false).front().Get();
   AutoRelease<CitI::IInterface> definition, storage(Prjrep::CreateStorage()), read, readDefinition;
@@ -420,7 +412,6 @@ TEST_F(TransformEngineTest, BatchesHoldTheStatusWorkWhoseValuesStayInTheTable) {
   ASSERT_EQ(batch->EndBatch(), kSuccess);
   EXPECT_EQ(ValuesOf(synth.Get()), (Values{20, 15}));  // input added, out of date
   EXPECT_EQ(ValuesOf(setup.Get()), Values{20});
-  EXPECT_EQ(ValuesOf(Find("TRAN_preSynthSetup").Get()), Values{0});
   EXPECT_EQ(engine->AddDesignUnit(nullptr), kInvalidParameter);
 
   // Calculated values are recalculated; recorded ones stay; calculation switched off waits.
@@ -439,7 +430,6 @@ TEST_F(TransformEngineTest, BatchesHoldTheStatusWorkWhoseValuesStayInTheTable) {
   ASSERT_TRUE(status->AddStatusValue(5) == kSuccess && status->AddStatusValue(8) == kSuccess &&
               status->AddStatusValue(5) == kSuccess);
   EXPECT_EQ(ValuesOf(setup.Get()), (Values{20, 5, 8}));
-  EXPECT_TRUE(status->HasStatusValue(8, &has) == kSuccess && has);
   EXPECT_TRUE(status->GetStatusFlag(&flag) == kSuccess && flag);  // an added input calls for a run
   ASSERT_EQ(status->SetStatusValue(5), kSuccess);
   EXPECT_TRUE(status->GetStatusFlag(&flag) == kSuccess && !flag && status->HasStatusValue(20, &has) == kSuccess &&
@@ -449,11 +439,6 @@ TEST_F(TransformEngineTest, BatchesHoldTheStatusWorkWhoseValuesStayInTheTable) {
   // An end without a begin counts as no batch: the work runs at once.
   ASSERT_TRUE(batch->EndBatch() == kSuccess && engine->AddDesignUnit(AutoCast<IDesignUnit>(design.Get())) == kSuccess);
   EXPECT_EQ(ValuesOf(setup.Get()), (Values{5, 20}));
-  for (const auto& view : design->views) {
-    for (const auto& binding : BindingSet(view.Get(), false)) {
-      for (const std::uint32_t value : ValuesOf(InstanceOf(binding.Get()))) EXPECT_LE(value, 26u);
-    }
-  }
 }
 
 }  // namespace
