@@ -72,7 +72,9 @@ void Read(const X::DOMElement& root, Definitions& d) {
   for (const auto& [list, tag, prefix] : {std::tuple{u"viewTypes", u"viewType", "VIEW_"},
                                           {u"designUnitTypes", u"designUnitType", "DESUT_"},
                                           {u"transforms", u"transform", "TRAN_"}}) {
-    ForEach(root, list, [&](const X::DOMElement& e) { d.names[prefix] = NamesOf(e, tag); });
+    const auto* element = tag;  // copied: not every compiler lets a lambda capture a structured binding
+    auto& names = d.names[prefix];
+    ForEach(root, list, [&names, element](const X::DOMElement& e) { names = NamesOf(e, element); });
   }
   ForEach(root, u"platformTypes", [&](const X::DOMElement& e) { d.names["DPT_"] = NamesOf(e, u"platformType"); });
   ForEach(root, u"fileTypes", [&](const X::DOMElement& list) {
