@@ -3,6 +3,8 @@
 // of a project-file source, following its views' events, composing its files.
 
 #include "CitI/IInterface.h"
+#include "Hvd/IDesign.h"
+#include "Hvd/IFile.h"
 #include "Hvd/IProject.h"
 #include "Hvd/Status.h"
 #include "core/Holders.h"
@@ -21,6 +23,15 @@ Status UnregisterChildViewEvents(CitI::IInterface* receiver, CitI::IInterface* o
 // Points where a child and its parent are joined; nothing is needed there yet.
 inline Status ChildProjectHook(IProject* /*child*/, IProject* /*parent*/) { return kSuccess; }
 inline Status ChildProjectRecordHook(IProject* /*parent*/, IProject* /*child*/) { return kSuccess; }
+
+// The project's unit that stands for `object`: a file itself, else the project file behind an
+// element of the parser's netlist; null when there is none.
+Prjrep::AutoRelease<IDesignUnit> GetDesignUnitOf(CitI::IInterface* object);
+
+// The project-file source among `project`'s files that a generated core's file (type
+// "FILE_MOLDRIX") was generated with: the one of the same base name. 1 with an empty `file` when
+// there is none or `core` is no such file.
+Status GetMoldrixHlcFile(IProject* project, IFile* core, IFile** file);
 
 // Brings the child's files into the parent's views, and their records up to date.
 class CChildProjectHelp {

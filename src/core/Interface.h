@@ -22,6 +22,11 @@
 
 namespace Hvd {
 
+// The object's root interface, which tells two interfaces of one component as the same.
+inline CitI::IInterface* RootOf(CitI::IInterface* object) {
+  return object != nullptr ? object->QueryInterface(CitI::IInterface::GetIID()) : nullptr;
+}
+
 // Base of a component's nested interface object `X<Interface>`: it lives inside its
 // component, holds no reference, and answers every query with the component's own query.
 // Its operations reach the component through This().

@@ -12,9 +12,6 @@ namespace {
 
 using Bindings = std::vector<Prjrep::AutoPtr<ITransformBindingInstance>>;
 
-CitI::IInterface* RootOf(CitI::IInterface* object) {
-  return object != nullptr ? object->QueryInterface(CitI::IInterface::GetIID()) : nullptr;
-}
 
 // The members of a set, each kept alive, so that a walk that calls out is not cut short by a
 // set that changes under it.

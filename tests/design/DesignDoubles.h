@@ -36,9 +36,7 @@ inline std::string NameOf(CitI::IInterface* object) {
   if (AutoCast<Prjrep::IName> named(object); named) std::ignore = named->GetName(name);
   return name.str();
 }
-inline CitI::IInterface* RootOf(CitI::IInterface* object) {
-  return object != nullptr ? object->QueryInterface(CitI::IInterface::GetIID()) : nullptr;
-}
+using Hvd::RootOf;
 
 // Every event heard: its id, its argument, and the names when the argument lists names.
 struct Listener {

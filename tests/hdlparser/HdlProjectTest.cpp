@@ -171,23 +171,23 @@ TEST_F(HdlProjectTest, MixedFilesComeBackByIdentityWithUnitsGraphAndCompileOrder
                                          "shifter:DESUT_VERILOG_MODULE"}));
 
   // The graph names instance paths; the order for the dut leaves out the testbench.
-  EXPECT_EQ(Graph(), (Tree{{"tb_mixed", "tb_mixed"},
-                           {"tb_mixed/dut", "ctrl"},
-                           {"tb_mixed/dut/u_shift", "shifter"},
-                           {"tb_mixed/dut/u_shift/u_mux", "mux2"}}));
-  EXPECT_EQ(Order(nodes["tb_mixed/dut"].Get()), std::vector<IHdlFile*>(order.begin(), order.end() - 1));
+  EXPECT_EQ(Graph(), (Tree{{"/tb_mixed", "tb_mixed"},
+                           {"/tb_mixed/dut", "ctrl"},
+                           {"/tb_mixed/dut/u_shift", "shifter"},
+                           {"/tb_mixed/dut/u_shift/u_mux", "mux2"}}));
+  EXPECT_EQ(Order(nodes["/tb_mixed/dut"].Get()), std::vector<IHdlFile*>(order.begin(), order.end() - 1));
 
   // Removal at an iterator leaves it on the next file; what was there binds to nothing until it comes back.
   AutoRelease<IHdlFileIterator> it;
   ASSERT_EQ(files->GetIterator(it.Receive()), kSuccess);
   ASSERT_TRUE(it->Next() == kSuccess && it->Next() == kSuccess && files->Remove(it.Get()) == kSuccess);
   EXPECT_TRUE(it->Current() == added["shifter.v"] && files->Size() == 4u && Order().size() == 4u);
-  EXPECT_EQ(Graph()["tb_mixed/dut/u_shift/u_mux"], "");
-  EXPECT_TRUE(files->Add(added["mux2.vhd"]) == kSuccess && Graph()["tb_mixed/dut/u_shift/u_mux"] == "mux2");
+  EXPECT_EQ(Graph()["/tb_mixed/dut/u_shift/u_mux"], "");
+  EXPECT_TRUE(files->Add(added["mux2.vhd"]) == kSuccess && Graph()["/tb_mixed/dut/u_shift/u_mux"] == "mux2");
 
   // A configured top narrows the graph to itself.
   SetProperties({{"TOPDESIGNUNIT", "ctrl"}});
-  EXPECT_TRUE(Graph().contains("ctrl/u_shift/u_mux") && !nodes.contains("tb_mixed"));
+  EXPECT_TRUE(Graph().contains("/ctrl/u_shift/u_mux") && !nodes.contains("/tb_mixed"));
 }
 
 TEST_F(HdlProjectTest, ModifiedFilesAndSettingsAreTakenIntoAccount) {
@@ -200,10 +200,10 @@ TEST_F(HdlProjectTest, ModifiedFilesAndSettingsAreTakenIntoAccount) {
   SetProperties({{"QLBVERIINCLUDEDIR", (dir / "inc").string()}});
   // The unused cell is a top of its own.
   EXPECT_EQ(Graph(),
-            (Tree{{"alt_cell", "alt_cell"}, {"top", "top"}, {"top/u1", "base_cell"}, {"top/u2", "base_cell"}}));
+            (Tree{{"/alt_cell", "alt_cell"}, {"/top", "top"}, {"/top/u1", "base_cell"}, {"/top/u2", "base_cell"}}));
   // The macro comes from either list; the override list adds to the project's.
   SetProperties({{"QLBVERILOGMACROS", " OTHER ; USE_ALT"}, {"OVRAVERIINCLUDEDIR", "x|" + (dir / "inc").string()}});
-  EXPECT_EQ(Graph(), (Tree{{"top", "top"}, {"top/u1", "alt_cell"}, {"top/u2", "base_cell"}}));
+  EXPECT_EQ(Graph(), (Tree{{"/top", "top"}, {"/top/u1", "alt_cell"}, {"/top/u2", "base_cell"}}));
 
   // A changed file stays modified until the parser has read it again.
   auto modified = [&, is = true]() mutable { return top->IsModified(&is) == kSuccess && is; };
@@ -213,7 +213,7 @@ TEST_F(HdlProjectTest, ModifiedFilesAndSettingsAreTakenIntoAccount) {
   ASSERT_EQ(top->SetModified(true), kSuccess);
   EXPECT_TRUE(modified() && modified()) << "asked twice";
   EXPECT_TRUE(elaboration->RefreshElaboration() == kSuccess && !modified());
-  EXPECT_EQ(Graph().at("top/u9"), "spare");
+  EXPECT_EQ(Graph().at("/top/u9"), "spare");
 }
 
 TEST_F(HdlProjectTest, BadInputFailsWithoutACrash) {

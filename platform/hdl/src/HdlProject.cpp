@@ -547,7 +547,8 @@ Prjrep::AutoRelease<IHdlNetListNode> CHdlProject::NodeOf(const Hdl::scan::Hierar
   Prjrep::AutoRelease<IHdlDesignUnit> unit;
   if (node.unit) unit = NewDesignUnit(*node.unit, FileOf(node.unit->file));
   // A top's instance is named after its unit, so that every node below the root has a name.
-  return NewNetListNode(node.path, node.instanceName.empty() ? node.unitName : node.instanceName, unit.Get(),
+  // The path names the instances from the top down, each after a "/", as views store it.
+  return NewNetListNode(node.path.empty() ? node.path : "/" + node.path, node.instanceName.empty() ? node.unitName : node.instanceName, unit.Get(),
                         std::move(children));
 }
 

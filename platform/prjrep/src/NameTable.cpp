@@ -6,10 +6,6 @@
 
 namespace Prjrep::names {
 
-CitI::IInterface* RootOf(CitI::IInterface* object) {
-  return object == nullptr ? nullptr : object->QueryInterface(CitI::IInterface::GetIID());
-}
-
 bool CNameTable::Withdraw(CitI::IInterface* root) {
   std::vector<AutoPtr<CitI::IInterface>> released;
   std::vector<AutonymEntry> releasedEntries;

@@ -60,7 +60,7 @@ class CNameTable {
 };
 
 // The root interface by which the table compares objects.
-CitI::IInterface* RootOf(CitI::IInterface* object);
+using Hvd::RootOf;
 
 // ISimpleNamedLookup of a component whose Table() is the table.
 template <class Owner>

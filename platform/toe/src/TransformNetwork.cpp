@@ -53,10 +53,6 @@ bool CallsForRun(std::uint32_t value) {
          (value >= kInputAdded && value <= kOutputRemoved);
 }
 
-CitI::IInterface* RootOf(CitI::IInterface* object) {
-  return object != nullptr ? object->QueryInterface(CitI::IInterface::GetIID()) : nullptr;
-}
-
 // The elements of a set, each kept alive while the caller works through them.
 std::vector<Prjrep::AutoPtr<CitI::IInterface>> Snapshot(Prjrep::ISet* set) {
   std::vector<Prjrep::AutoPtr<CitI::IInterface>> elements;

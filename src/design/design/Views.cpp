@@ -13,9 +13,6 @@ namespace Hvd {
 
 namespace {
 
-CitI::IInterface* RootOf(CitI::IInterface* object) {
-  return object != nullptr ? object->QueryInterface(CitI::IInterface::GetIID()) : nullptr;
-}
 
 }  // namespace
 

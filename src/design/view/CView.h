@@ -76,6 +76,17 @@ bool IsAbstractSynthesisView(CitI::IInterface* view);
 // the seven simulation view types.
 bool IsMajorView(CitI::IInterface* view);
 
+// A file that the view manages itself (origin state 3): the parser found it for the view's files.
+bool IsManagedFile(CitI::IInterface* unit);
+
+// The name of the design unit of a netlist node; empty without a node, a unit or a name.
+Port::StringBase<char> GetNodeDesignUnitName(IHdlNetListNode* node);
+
+// Appends the compile order of `child`'s first view for `word` ("PreSynthesis" or
+// "PreSimulation") to `children`.
+Status AppendChildProjectCompileOrder(IProject* child, const Port::StringBase<char>& word,
+                                      std::vector<Prjrep::AutoPtr<IHdlFile>>* children);
+
 // One file of a view as the Tcl layer lists it: its path, "vhdl", "verilog" or empty, its
 // library, its origin word and the names of its design units.
 struct ViewFileRecord {
@@ -137,6 +148,9 @@ class CView final : public TComponent<CView> {
   // The property-context helper's hook: the design's context, with one reference.
   Status GetContextParent(IPropertyContext** parent);
 
+  // The view behind any of its interfaces; null for anything else.
+  static CView* FromInterface(CitI::IInterface* object);
+
  private:
   struct XIView : TNested<CView, IView> {
     using TNested::TNested;
@@ -159,6 +173,7 @@ class CView final : public TComponent<CView> {
     }
     Status IsTopManual(std::uint32_t* manual) override;
     Status FindBestTopNode(IHdlNetListNode** node) override;
+    CView& View() const { return This(); }
   } m_XIView{this};
 
   Prjrep::TPersistHelper<CView> m_XIPersist{this};
@@ -323,10 +338,26 @@ class CView final : public TComponent<CView> {
   Prjrep::AutoRelease<IPropertyInstance> ParserProperty(CitI::IInterface* definition);
   Status RemoveParserConfigProp(IPropertyInstance* instance);
 
-  // Filled in with the compile order, the top unit and the hierarchy.
+  // The compile order.
   Status GetCompileOrder(IHdlDesignUnit* top, std::uint32_t flags, bool autoOrder, IHdlFileIterator** files);
-  void UpdateTopUnit();
+  // The order stored in the files' ids; `allFiles` takes every file, whatever its id and type.
+  Status GetCompileOrderFromFiles(bool allFiles, IHdlFileIterator** files);
+  Status GetCompileOrderFromMoldrixProjects(std::vector<Prjrep::AutoPtr<IHdlFile>>* children);
+  Status NormalizeChildCompileOrderCollection(std::vector<Prjrep::AutoPtr<IHdlFile>>* children);
+  // The first major view reachable through the first binding sets, not counted; null for none.
   IView* FindMajorView();
+  Prjrep::AutoPtr<IView> GetMajorView();
+
+  // The top and the hierarchy.
+  void UpdateTopUnit();
+  Prjrep::AutoRelease<IHdlNetListNode> FindBestTopNode();
+  String GetConsistentTopInstancePath();
+  void AssignTopInstanceLocators(const String& path);
+  Status ParseHierarchy(IHdlNetListNode** root);
+  void SyncAutoManagedFilesOfPair();
+  // `changed` (may be null) tells whether a file came or went.
+  Status SyncAutoManagedFiles(bool* changed);
+  Prjrep::AutoPtr<IView> GetFirstViewForHint(const String& hint);
 
   std::unique_ptr<CHdlPackageWrapper> m_wrapper;
   bool m_compileOrderDirty = true;

@@ -19,22 +19,19 @@ using Prjrep::AutoPtr;
 using Prjrep::AutoRelease;
 using String = Port::StringBase<char>;
 
-CitI::IInterface* RootOf(CitI::IInterface* object) {
-  return object != nullptr ? object->QueryInterface(CitI::IInterface::GetIID()) : nullptr;
-}
-
-// A managed file (origin state 3) is the view's own to keep, whatever its type.
-bool IsManagedFile(CitI::IInterface* unit) {
-  AutoCast<IFile> file(unit);
-  std::uint32_t origin = 0;
-  return file && file->GetOriginState(&origin) == kSuccess && origin == 3;
-}
 
 using FileList = TRefdSequenceSetHelper<IFile*, IFileSet, IFileIterator, std::vector<IFile*>>;
 using PropertyList = TRefdSequenceSetHelper<IPropertyInstance*, IPropertyInstanceSet, IPropertyInstanceIterator,
                                             std::vector<IPropertyInstance*>>;
 
 }  // namespace
+
+// A managed file is the view's own to keep, whatever its type.
+bool IsManagedFile(CitI::IInterface* unit) {
+  AutoCast<IFile> file(unit);
+  std::uint32_t origin = 0;
+  return file && file->GetOriginState(&origin) == kSuccess && origin == 3;
+}
 
 bool CView::XIDesignUnitSet::Holds(CitI::IInterface* object) {
   CitI::IInterface* wanted = RootOf(object);
@@ -146,6 +143,8 @@ Status CView::XIFileSet::GetIterator(IFileIterator** files) {
 Status CView::InitializeHDLPackageWrapper() {
   if (!IsMajorView(&m_XIView)) return kFailure;
   if (!m_wrapper) m_wrapper = std::make_unique<CHdlPackageWrapper>();
+  std::uint32_t viewId = 0;
+  if (GetAutoManageViewID(&m_XIView, &viewId) == kSuccess) m_wrapper->SetViewId(viewId);
   AutoRelease<IProject> owner = Project();
   if (AutoCast<IProject2> project(owner.Get()); project) {
     String directory;

@@ -18,23 +18,11 @@ using String = Port::StringBase<char>;
 // Sent by a property instance, as its sender, when its value changed.
 CITI_DEFINE_ID(PropertyChanged, "{37A5117E-576E-4170-AE29-EB1EF84875D0}")
 
-CitI::IInterface* RootOf(CitI::IInterface* object) {
-  return object != nullptr ? object->QueryInterface(CitI::IInterface::GetIID()) : nullptr;
-}
 
 bool NewBool(CitI::IInterface* instance) {
   AutoCast<IBoolPropertyInstance> flag(instance);
   bool value = false;
   return flag && flag->GetBool(&value) == kSuccess && value;
-}
-
-// The name of the design unit of a netlist node; empty without a node, a unit or a name.
-String NodeDesignUnitName(IHdlNetListNode* node) {
-  String name;
-  if (node == nullptr) return name;
-  AutoRelease<CitI::IInterface> unit(node->GetDesignUnit());
-  if (AutoCast<Prjrep::IName> named(unit.Get()); named) std::ignore = named->GetName(name);
-  return name;
 }
 
 }  // namespace
@@ -122,7 +110,7 @@ void CView::OnPropertyChanged(CitI::IInterface* instance) {
       } else {
         // Only a unit found at the path names the top; an unknown path leaves the name alone.
         AutoRelease<IHdlNetListNode> node = FindViewNodeByInstancePath(&m_XIView, path);
-        const String unitName = NodeDesignUnitName(node.Get());
+        const String unitName = GetNodeDesignUnitName(node.Get());
         bool renamed = false;
         if (!unitName.empty() && !(unitName == GetTopDesignUnitName()))
           renamed = SetTopDesignUnitName(unitName) == kSuccess;

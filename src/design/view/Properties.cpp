@@ -128,11 +128,6 @@ CView::String CView::GetTopInstancePath() {
   return path;
 }
 
-Status CView::SetTopInstancePath(const String& path) {
-  m_topInstancePathCache = path;
-  return WriteOwnSetting(ViewKey::kTopInstancePath, path);
-}
-
 // Keys that already hold an instance keep it, so that a call after the definition data
 // gained templates only adds what is missing.
 Status CView::CreateViewProperties() {

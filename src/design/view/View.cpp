@@ -20,9 +20,6 @@ using Prjrep::AutoRelease;
 // The id under which the view's states are kept, as against a design's or a file's.
 CITI_DEFINE_ID(ViewStatesId, "{71F1FD7D-AB0D-4da6-8FE5-2ADCB4AAF427}")
 
-CitI::IInterface* RootOf(CitI::IInterface* object) {
-  return object != nullptr ? object->QueryInterface(CitI::IInterface::GetIID()) : nullptr;
-}
 
 }  // namespace
 

@@ -1,0 +1,167 @@
+// The view's design hierarchy: parsed through its HDL package wrapper under one lock for the
+// whole process, and the files that the view manages itself (the children that the parser
+// found for its files) kept in step with every new hierarchy.
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Hvd/IFile.h"
+#include "Hvd/IHdlFile.h"
+#include "Port/MsgMan.h"
+#include "Prjrep/IFileNameHelper.h"
+#include "core/Diagnostics.h"
+#include "design/view/CView.h"
+#include "utils/DmUtils.h"
+
+namespace Hvd {
+
+namespace {
+
+using Prjrep::AutoCast;
+using Prjrep::AutoPtr;
+using Prjrep::AutoRelease;
+using String = Port::StringBase<char>;
+
+// Views parse one at a time; a parse that reaches another view's parse on the same thread goes on.
+std::recursive_mutex& HierarchyLock() {
+  static std::recursive_mutex s_lock;
+  return s_lock;
+}
+
+std::string FullNameOf(CitI::IInterface* file) {
+  AutoCast<Prjrep::IFileNameHelper> names(file);
+  String name;
+  if (names) std::ignore = names->GetFullName(&name);
+  return name.str();
+}
+
+// Holds a view's batch delay, so that the files a sync adds and removes refresh it once.
+class BatchScope {
+ public:
+  explicit BatchScope(IView* view) : m_delay(view) {
+    if (m_delay) std::ignore = m_delay->BeginBatch();
+  }
+  BatchScope(const BatchScope&) = delete;
+  BatchScope& operator=(const BatchScope&) = delete;
+  ~BatchScope() {
+    if (m_delay) std::ignore = m_delay->EndBatch();
+  }
+
+ private:
+  AutoPtr<IBatchDelay> m_delay;
+};
+
+}  // namespace
+
+CView* CView::FromInterface(CitI::IInterface* object) {
+  if (object == nullptr) return nullptr;
+  auto* face = dynamic_cast<XIView*>(object->QueryInterface(IView::GetIID()));
+  return face != nullptr ? &face->View() : nullptr;
+}
+
+Status CView::ParseHierarchy(IHdlNetListNode** root) {
+  if (root == nullptr) return kBadParameters;
+  *root = nullptr;
+  if (!m_wrapper) return kFailure;
+  if (GetDisableAutoHierRegen()) {
+    Port_MsgManData::createObject("ProjectMgmt", "../src/CView", 2076, "$Revision: 1.185 $")
+        .issueWarning("Hierarchy Parsing is necessary due to the requested operation and is being performed at this "
+                      "time.\n");
+  }
+  AutoPtr<IView> keep(&m_XIView);
+  const std::lock_guard<std::recursive_mutex> hold(HierarchyLock());
+  bool changed = false;
+  const Status status = m_wrapper->GetHierarchy(root, &changed);
+  // A failed parse lists no children: the managed files stay until a parse succeeds.
+  if (changed && status == kSuccess) SyncAutoManagedFilesOfPair();
+  return status;
+}
+
+// The view and the design's view that answers for it in child projects each take their managed
+// files from the new hierarchy. Both hold their batch delay meanwhile: every file added or
+// removed would otherwise refresh the view, and the refresh parses again.
+void CView::SyncAutoManagedFilesOfPair() {
+  const String type = ViewTypeName();
+  String word;
+  if (std::string_view(type).ends_with("AbstractSynthesis")) word = "PreSynthesis";
+  if (type == "VIEW_AbstractSimulation" || type == "VIEW_CPLDAbstractSimulation") word = "PreSimulation";
+  AutoPtr<IView> paired;
+  if (!word.empty()) paired = GetFirstViewForHint(word);
+  CView* other = FromInterface(paired.Get());
+  if (other == this) other = nullptr;
+
+  BatchScope own(&m_XIView);
+  BatchScope theirs(other != nullptr ? &other->m_XIView : nullptr);
+  bool changed = false;
+  std::ignore = SyncAutoManagedFiles(&changed);
+  if (other != nullptr) std::ignore = other->SyncAutoManagedFiles(nullptr);
+  // A refresh under way drops what it hears meanwhile; the parser must still see the new files.
+  if (changed && m_refreshing) std::ignore = InitializeHDLPackageWrapper();
+}
+
+Status CView::SyncAutoManagedFiles(bool* changed) {
+  if (changed != nullptr) *changed = false;
+  AutoPtr<IView> keep(&m_XIView);
+  const std::vector<AutoPtr<IHdlDesignUnit>> units = m_XIDesignUnitSet.Units();
+  std::map<std::string, AutoPtr<IHdlDesignUnit>> present;
+  for (const AutoPtr<IHdlDesignUnit>& unit : units) {
+    if (AutoCast<IFile>(unit.Get())) present.emplace(FullNameOf(unit.Get()), unit);
+  }
+  std::uint32_t category = 0;
+  if (const Status status = GetAutoManageViewID(&m_XIView, &category); status != kSuccess) return status;
+
+  std::map<std::string, AutoPtr<IHdlDesignUnit>> wanted;
+  for (const AutoPtr<IHdlDesignUnit>& unit : units) {
+    AutoCast<IHdlFileV4> file(unit.Get());
+    AutoRelease<IHdlFileIterator> children;
+    if (!file || file->GetChildFiles(category, children.Receive()) != kSuccess || !children) continue;
+    for (; !children->IsDone(); std::ignore = children->Next()) {
+      IHdlFile* child = children->Current();
+      if (!AutoCast<IFile>(child) || !AutoCast<Prjrep::IFileNameHelper>(child)) continue;
+      wanted.emplace(FullNameOf(child), AutoPtr<IHdlDesignUnit>(child));
+    }
+  }
+
+  for (const auto& [name, unit] : present) {
+    if (!IsManagedFile(unit.Get()) || wanted.count(name) > 0) continue;
+    AutoRelease<IHdlDesignUnitIterator> at;
+    if (m_XIDesignUnitSet.GetIterator(at.Receive()) != kSuccess || !at) continue;
+    while (!at->IsDone() && RootOf(at->Current()) != RootOf(unit.Get())) std::ignore = at->Next();
+    if (!at->IsDone() && m_XIDesignUnitSet.Remove(at) == kSuccess && changed != nullptr) *changed = true;
+  }
+  for (const auto& [name, unit] : wanted) {
+    if (present.count(name) > 0 || !unit) continue;
+    if (m_XIDesignUnitSet.Add(unit.Get()) == kSuccess && changed != nullptr) *changed = true;
+  }
+  return kSuccess;
+}
+
+Prjrep::AutoPtr<IView> CView::GetFirstViewForHint(const String& hint) {
+  AutoCast<IViewManager> manager(m_design.Get());
+  AutoRelease<IViewIterator> at;
+  if (hint.empty() || !manager || manager->FindViewByHint(hint, at.Receive()) != kSuccess || !at || at->IsDone())
+    return nullptr;
+  return AutoPtr<IView>(at->Current());
+}
+
+Status CView::XIHdlElaborationData::GetDesignGraph(IHdlNetListNode** root) {
+  CView& self = This();
+  if (!IsMajorView(&self.m_XIView)) {
+    if (root != nullptr) *root = nullptr;
+    AutoPtr<IView> major = self.GetMajorView();
+    AutoRelease<IHdlElaborationData> data;
+    if (!major || major->GetElaborationData(data.Receive()) != kSuccess || !data) return kFailure;
+    return data->GetDesignGraph(root);
+  }
+  if (root == nullptr)
+    return Fail(kBadParameters, "Error: XIHdlElaborationData::getDesignGraph - Invalid parameter(s).\n");
+  *root = nullptr;
+  if (!self.GetAutoCompileOrder()) return kSuccess;
+  if (!self.m_wrapper) return kFailure;
+  return self.ParseHierarchy(root);
+}
+
+}  // namespace Hvd

@@ -1,0 +1,329 @@
+// The view's top: the top unit's name, the top instance's path in the netlist and the file of
+// the top unit, chosen by the view from its hierarchy or set by the user. Only a major view keeps
+// a top; every other view answers with its major view's.
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Hvd/IFile.h"
+#include "Hvd/IHdlFile.h"
+#include "Hvd/ISourceLibrary.h"
+#include "Hvd/ISourceLibraryMember.h"
+#include "Port/MsgMan.h"
+#include "Port/Process.h"
+#include "Prjrep/IName.h"
+#include "childproject/ChildProjectHelp.h"
+#include "core/Diagnostics.h"
+#include "core/Events.h"
+#include "design/view/CView.h"
+#include "utils/DmUtils.h"
+#include "utils/NetlistLookup.h"
+
+namespace Hvd {
+
+namespace {
+
+using Prjrep::AutoCast;
+using Prjrep::AutoPtr;
+using Prjrep::AutoRelease;
+using String = Port::StringBase<char>;
+
+CITI_DEFINE_ID(TopInstanceChanged, "{764a3be1-14bc-45d2-beba-1bd819005626}")
+
+constexpr std::string_view kTopExcludedTypes =
+    "|DESUT_VHDL_PACKAGE_BODY|DESUT_VHDL_PACKAGE_DECL|DESUT_SYMBOL|DESUT_SPL|DESUT_BMM|DESUT_ELF|DESUT_UCF|DESUT_PCF|"
+    "DESUT_CDC|DESUT_MEM|DESUT_VCD|DESUT_SDF|DESUT_EDIF_SUBMODULE|DESUT_MDX|DESUT_MOLDRIXHLC|DESUT_MDL|DESUT_TARVISHLC|";
+constexpr std::string_view kLeafTypes =
+    "|DESUT_VHDL_ENTITY|DESUT_VHDL_PACKAGE_BODY|DESUT_VHDL_PACKAGE_DECL|DESUT_SYMBOL|DESUT_SPL|DESUT_BMM|DESUT_ELF|"
+    "DESUT_UCF|DESUT_PCF|DESUT_CDC|DESUT_MEM|DESUT_VCD|DESUT_SDF|";
+constexpr std::string_view kLocatorTypes[] = {"DESUT_VHDL_PACKAGE_BODY", "DESUT_VHDL_PACKAGE_DECL", "DESUT_SYMBOL",
+                                              "DESUT_SPL",  "DESUT_BMM",  "DESUT_ELF",  "DESUT_UCF",  "DESUT_PCF",
+                                              "DESUT_CDC",  "DESUT_MEM",  "DESUT_VCD",  "DESUT_SDF",  "DESUT_CMD_LOG",
+                                              "DESUT_WQD"};
+
+bool IsDesignUnitTypeInList(CitI::IInterface* unit, std::string_view list) {
+  const String type = GetDesignUnitTypeName(unit);
+  return list.find("|" + type.str() + "|") != std::string_view::npos;
+}
+
+bool IsLocatorDesignUnitType(CitI::IInterface* unit) {
+  if (unit == nullptr) return false;
+  const String type = GetDesignUnitTypeName(unit);
+  return std::find(std::begin(kLocatorTypes), std::end(kLocatorTypes), std::string_view(type)) !=
+         std::end(kLocatorTypes);
+}
+
+String UnitName(CitI::IInterface* unit) {
+  String name;
+  if (AutoCast<Prjrep::IName> named(unit); named) std::ignore = named->GetName(name);
+  return name;
+}
+
+// Whether the project's file behind the parser's unit lies in the library "work".
+bool CheckDUFileInWorkLibrary(CitI::IInterface* unit) {
+  const AutoRelease<IDesignUnit> own = GetDesignUnitOf(unit);
+  if (!own) {
+    Port_MsgManData::debugStub(
+        "ERROR: View::CheckDUFileInWorkLibrary - Could not get the DDM DesignUnit for the provided HdlElement.\n");
+    return false;
+  }
+  AutoCast<IHdlElement> element(own.Get());
+  AutoRelease<IHdlFile> file;
+  if (!element || element->GetHdlFile(file.Receive()) != kSuccess || !file) return false;
+  AutoCast<ISourceLibraryMember> member(file.Get());
+  AutoRelease<ISourceLibrary> library;
+  if (!member || member->GetLibrary(library.Receive()) != kSuccess || !library) return false;
+  return UnitName(library.Get()) == "work";
+}
+
+// Counts a node's children without a unit, and those whose unit instantiates others, until both
+// have been seen.
+void CountChildren(IHdlNetListNode* node, int* unbound, int* instantiating) {
+  AutoRelease<IHdlNetListNodeIterator> children;
+  if (node->GetChildren(children.Receive()) != kSuccess || !children) return;
+  for (std::ignore = children->First(); !children->IsDone() && (*unbound == 0 || *instantiating == 0);
+       std::ignore = children->Next()) {
+    AutoCast<IHdlNetListNode> child(children->CurrentItem());
+    if (!child) continue;
+    AutoRelease<CitI::IInterface> unit(child->GetDesignUnit());
+    if (!unit) {
+      ++*unbound;
+    } else if (!IsDesignUnitTypeInList(unit.Get(), kLeafTypes)) {
+      ++*unbound;
+      ++*instantiating;
+    }
+  }
+}
+
+// VEL_CORVANE_ASSOCSRC as an unsigned number in any C base; 39 when unset or not a number.
+std::uint32_t AssociationMask() {
+  String text;
+  if (!Port_Env::GetEnv("VEL_CORVANE_ASSOCSRC", text) || text.empty()) return 39;
+  char* end = nullptr;
+  const unsigned long value = std::strtoul(text.c_str(), &end, 0);
+  return end != nullptr && *end == '\0' ? static_cast<std::uint32_t>(value) : 39;
+}
+
+std::vector<std::string> InstanceNames(const String& path) {
+  std::vector<std::string> names;
+  for (const String& part : path.Split("/")) {
+    if (!part.empty()) names.push_back(part.str());
+  }
+  return names;
+}
+
+}  // namespace
+
+String GetNodeDesignUnitName(IHdlNetListNode* node) {
+  if (node == nullptr) return String();
+  AutoRelease<CitI::IInterface> unit(node->GetDesignUnit());
+  return UnitName(unit.Get());
+}
+
+Status CView::XIView::GetTopName(String* name) {
+  if (name == nullptr)
+    return Fail(kInvalidParameter, "ERROR: IView::GetTopName() - Invalid argument: the du name may not be NULL.\n");
+  CView& self = This();
+  if (IsMajorView(this)) {
+    *name = self.GetTopDesignUnitName();
+  } else if (AutoPtr<IView> major = self.GetMajorView(); major) {
+    std::ignore = major->GetTopName(name);
+  }
+  return kSuccess;
+}
+
+Status CView::XIView::GetTopInstance(String* path) {
+  if (path == nullptr)
+    return Fail(kInvalidParameter,
+                "ERROR: IView::GetTopInstance() - Invalid argument; pInstancePath may not be NULL.\n");
+  *path = String();
+  CView& self = This();
+  if (!IsMajorView(this)) {
+    if (AutoPtr<IView> major = self.GetMajorView(); major) std::ignore = major->GetTopInstance(path);
+    return kSuccess;
+  }
+  *path = self.GetTopInstancePath();
+  if (path->empty()) {
+    String name;
+    std::ignore = GetTopName(&name);
+    if (!name.empty()) *path = String("/" + name.str());
+  }
+  return kSuccess;
+}
+
+Status CView::XIView::FindBestTopNode(IHdlNetListNode** node) {
+  if (node == nullptr) return kInvalidParameter;
+  *node = This().FindBestTopNode().Detach();
+  return kSuccess;
+}
+
+Prjrep::AutoRelease<IHdlNetListNode> CView::FindBestTopNode() {
+  if (!m_wrapper) return nullptr;
+  AutoPtr<IView> keep(&m_XIView);
+  AutoRelease<IHdlNetListNode> root;
+  std::ignore = ParseHierarchy(root.Receive());
+  AutoRelease<IHdlNetListNodeIterator> roots;
+  if (!root || root->GetChildren(roots.Receive()) != kSuccess || !roots) return nullptr;
+  const String top = GetTopDesignUnitName();
+  int best = 0;
+  AutoPtr<IHdlNetListNode> bestNode;
+  for (std::ignore = roots->First(); !roots->IsDone(); std::ignore = roots->Next()) {
+    AutoCast<IHdlNetListNode> candidate(roots->CurrentItem());
+    String instance;
+    if (!candidate || candidate->GetInstanceName(&instance) != kSuccess || instance.empty()) continue;
+    AutoRelease<CitI::IInterface> unit(candidate->GetDesignUnit());
+    if (!unit) {
+      Port_MsgManData::debugStub(
+          "ERROR: CView::FindBestTopNode - A root-level HdlNetListNode does not contain an object.\n");
+      continue;
+    }
+    int score = IsDesignUnitTypeInList(unit.Get(), kTopExcludedTypes) ? -1024 : 1;
+    if (CheckDUFileInWorkLibrary(unit.Get())) score += 2;
+    const String name = UnitName(unit.Get());
+    if (name.empty()) {
+      score = -1024;
+    } else if (name == top) {
+      score += 4;
+    }
+    int unbound = 0;
+    int instantiating = 0;
+    CountChildren(candidate.Get(), &unbound, &instantiating);
+    if (unbound > 0) score += 8;
+    if (instantiating > 0) score += 16;
+    // Of equal scores the first stays chosen.
+    if (score > best) {
+      best = score;
+      bestNode = candidate.Get();
+    }
+  }
+  return AutoRelease<IHdlNetListNode>(Prjrep::AutoReturn<IHdlNetListNode>(bestNode.Get()).Get());
+}
+
+// A transient parse that finds no node leaves the top as it was: an empty top would be saved.
+void CView::UpdateTopUnit() {
+  if (Port::SafeRead(m_batchCount) > 0 || !IsMajorView(&m_XIView)) return;
+  AutoPtr<IView> keep(&m_XIView);
+  if (GetAutoTop() && IsAbstractSynthesisView(&m_XIView)) {
+    const AutoRelease<IHdlNetListNode> node = FindBestTopNode();
+    if (!node) return;
+    const String name = GetNodeDesignUnitName(node.Get());
+    const String path = CHdlNetListUtils::GetInstancePath(node.Get());
+    AutoRelease<CitI::IInterface> unit(node->GetDesignUnit());
+    AutoCast<IHdlElement> element(unit.Get());
+    AutoRelease<IHdlFile> file;
+    if (element && element->GetSourceFile(file.Receive()) == kSuccess && file) {
+      String directory;
+      String fileName;
+      std::ignore = file->GetPath(&directory, &fileName);
+      std::ignore = WriteOwnSetting(ViewKey::kTopDuFile, String(directory.str() + fileName.str()));
+    }
+    std::ignore = SetTopDesignUnitName(name);
+    std::ignore = SetTopInstancePath(path);
+    return;
+  }
+  if (!GetAutoCompileOrder()) {
+    String name;
+    std::ignore = m_XIView.GetTopName(&name);
+    std::ignore = SetTopInstancePath(name.empty() ? String() : String("/" + name.str()));
+    return;
+  }
+  if (const String path = GetConsistentTopInstancePath(); !path.empty()) std::ignore = SetTopInstancePath(path);
+}
+
+// The stored path while the unit at it is the top unit; else the path of the top unit's node.
+Port::StringBase<char> CView::GetConsistentTopInstancePath() {
+  String path = GetTopInstancePath();
+  const String top = GetTopDesignUnitName();
+  const AutoRelease<IHdlNetListNode> atPath = FindViewNodeByInstancePath(&m_XIView, path);
+  if (atPath && GetNodeDesignUnitName(atPath.Get()) == top) return path;
+  const AutoRelease<IHdlNetListNode> ofUnit = FindViewNodeByDuName(&m_XIView, top);
+  if (const String found = CHdlNetListUtils::GetInstancePath(ofUnit.Get()); !found.empty()) path = found;
+  return path;
+}
+
+// Written as the view's own change: the refreshes it causes are only marked pending, and the
+// event handler does not react to it.
+Status CView::SetTopInstancePath(const String& path) {
+  OwnWrite own(*this);
+  if (path == GetTopInstancePath()) return kSuccess;
+  m_topInstancePathCache = path;
+  const Status status = WriteOwnSetting(ViewKey::kTopInstancePath, path);
+  if (IsAbstractSynthesisView(&m_XIView)) std::ignore = SendEvent(&m_XIView, TopInstanceChanged(), &m_XIView);
+  m_compileOrderDirty = true;
+  return status;
+}
+
+Status CView::XIView::SetTopInstance(const String& path) {
+  CView& self = This();
+  if (!IsMajorView(this))
+    return Fail(kFailure, "ERROR: IView::SetTopInstance() - This method is only supported on major views.\n");
+  AutoPtr<IView> keep(this);
+  if (path.empty()) {
+    std::ignore = self.SetTopDesignUnitName(String());
+    std::ignore = self.SetTopInstancePath(String());
+    return kSuccess;
+  }
+  const std::vector<std::string> names = InstanceNames(path);
+  String name;
+  String stored = path;
+  if (self.GetAutoCompileOrder()) {
+    const AutoRelease<IHdlNetListNode> node = FindViewNodeByInstancePath(this, path);
+    AutoRelease<CitI::IInterface> unit(node ? node->GetDesignUnit() : nullptr);
+    if (!node) {
+      if (!names.empty()) {
+        name = names.front();
+        stored = String("/" + name.str());
+      }
+    } else if (!unit) {
+      std::ignore = node->GetInstanceName(&name);
+    } else if (IsDesignUnitTypeInList(unit.Get(), kTopExcludedTypes)) {
+      return Fail(kFailure, "ERROR - The design unit at the instance \"%s\" is not valid for top.\n", path.c_str());
+    } else {
+      name = UnitName(unit.Get());
+    }
+  } else if (!names.empty()) {
+    // Without the hierarchy the path still names the top: its first instance is the top's.
+    name = names.front();
+  }
+  std::ignore = self.WriteOwnSetting(ViewKey::kAutoTop, "false");
+
+  if (IsAbstractSynthesisView(this)) {
+    std::uint32_t mask = AssociationMask();
+    if ((mask & 4U) != 0 && self.GetAutoCompileOrder() && ((mask & 16U) == 0 || names.size() >= 2)) {
+      String locator = self.GetTopInstancePath();
+      if ((mask & 32U) != 0) mask = names.size() < 2 ? (mask | 8U) : (mask & ~8U);
+      String unitAtPrevious;
+      if ((mask & 2U) != 0) {
+        const AutoRelease<IHdlNetListNode> previous = FindViewNodeByInstancePath(this, locator);
+        unitAtPrevious = GetNodeDesignUnitName(previous.Get());
+        // No unit at the previous path: the path given now names the instance instead.
+        locator = unitAtPrevious.empty() ? path : String("/" + unitAtPrevious.str());
+      }
+      if ((mask & 8U) != 0)
+        locator = (mask & 2U) == 0 || unitAtPrevious.empty() ? path : String("/" + unitAtPrevious.str());
+      self.AssignTopInstanceLocators(locator);
+    }
+  }
+  std::ignore = self.SetTopDesignUnitName(name);
+  std::ignore = self.SetTopInstancePath(stored);
+  return kSuccess;
+}
+
+// The files of the view's units that belong to no instance (packages, constraints, memories)
+// take the top instance as their place in the design graph, unless they have one already.
+void CView::AssignTopInstanceLocators(const String& path) {
+  if (path.empty()) return;
+  for (const AutoPtr<IHdlDesignUnit>& unit : m_XIDesignUnitSet.Units()) {
+    if (!AutoCast<IDesignUnit>(unit.Get()) || !IsLocatorDesignUnitType(unit.Get())) continue;
+    AutoCast<IHdlElement> element(unit.Get());
+    AutoRelease<IHdlFile> file;
+    if (!element || element->GetHdlFile(file.Receive()) != kSuccess || !file) continue;
+    AutoCast<IDesignGraphLocatorSet> locators(file.Get());
+    if (locators && locators->Size() < 1) std::ignore = locators->Add(path);
+  }
+}
+
+}  // namespace Hvd
