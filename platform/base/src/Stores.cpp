@@ -364,13 +364,41 @@ Status CDefinition::XIViewType::GetDesignUnitTypeIds(IDefDataIdIterator** ids) {
   return HandOutIds(This().m_data.unitTypes, ids);
 }
 
-Status CDefinition::XIViewType::GetPropertyTemplates(std::int32_t, IDefDataIdIterator** templates) {
-  return HandOutIds({}, templates);
+namespace {
+
+// The view setting that stands for `key` in views of `type`: the property named after the key,
+// and for the branch words the one of the type's own word. Every view setting is named
+// "PROP_" and its key.
+CDefinition* ViewSetting(const DefinitionData& type, std::string_view key) {
+  std::string name = "PROP_" + std::string(key);
+  if (key == "BRANCH" || key == "SUBBRANCH") {
+    const std::string& word = key == "BRANCH" ? type.branch : type.subBranch;
+    if (word.empty()) return nullptr;
+    name += "_" + word;
+  }
+  CDefinition* found = FindDefinition(name);
+  return found != nullptr && found->Data().kind == Kind::kProperty && found->Data().owner == "view" ? found : nullptr;
 }
 
-Status CDefinition::XIViewType::GetPropertyTemplate(const Text&, IPropertyTemplate** definition) {
-  if (definition != nullptr) *definition = nullptr;
-  return kFailure;
+}  // namespace
+
+// Every view setting, those of other branch words left out.
+Status CDefinition::XIViewType::GetPropertyTemplates(std::int32_t, IDefDataIdIterator** templates) {
+  Names names;
+  for (const DefinitionData& d : TheData().definitions) {
+    if (d.kind != Kind::kProperty || d.owner != "view") continue;
+    const std::string_view name = std::string_view(d.name).substr(std::string_view("PROP_").size());
+    const std::string_view key = name.substr(0, name.find('_'));
+    if (ViewSetting(This().m_data, key) == FindDefinition(d.name)) names.push_back(d.name);
+  }
+  return HandOutIds(names, templates);
+}
+
+Status CDefinition::XIViewType::GetPropertyTemplate(const Text& key, IPropertyTemplate** definition) {
+  Prjrep::AutoOut<IPropertyTemplate> result(definition);
+  CDefinition* found = ViewSetting(This().m_data, key.str());
+  if (definition == nullptr || found == nullptr) return kFailure;
+  return result.Assign(found);
 }
 
 Status CDefinition::XIPropertyTemplate::GetDependencies(IDefDataIdIterator** dependencies) {

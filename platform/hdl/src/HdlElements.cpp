@@ -276,7 +276,9 @@ ParserSettings ReadSettings(CitI::IInterface* config) {
   for (; !it->IsDone(); std::ignore = it->Next()) {
     IPropertyInstance* property = it->Current();
     if (property == nullptr) continue;
-    const std::string name = PropertyName(property);
+    // A view's settings are read by their keys, with or without the properties' prefix.
+    std::string name = PropertyName(property);
+    if (name.starts_with("PROP_")) name.erase(0, 5);
     Text value;
     if (property->GetValue(&value) != kSuccess) continue;
     // The project's lists first, then those of the tool that overrides them.
