@@ -15,6 +15,8 @@
 #include "CitP/Factory.h"
 #include "Hvd/ClassIds.h"
 #include "Hvd/ICompAdmin.h"
+#include "Hvd/EventIds.h"
+#include "Hvd/IBatchDelay.h"
 #include "Hvd/IDesignPlatform.h"
 #include "Hvd/IFile.h"
 #include "Hvd/IFileManager.h"
@@ -27,6 +29,7 @@
 #include "Prjrep/IFileNameHelper.h"
 #include "Prjrep/StandIns.h"
 #include "core/Factory.h"
+#include "design/DesignDoubles.h"
 #include "design/design/Placement.h"
 #include "design/view/CView.h"
 #include "project/project/CProject.h"
@@ -119,9 +122,10 @@ class ViewOrderTest : public ::testing::Test {
   void Place() { FileTypeViewCache(m_project.Get()).UpdateAllFileViews(); }
   // Rewrites a file and tells its views, as the project does when it sees the change on disk.
   void Edit(const std::string& name, const std::string& text) {
+    // Later than the last stamp, however quickly edits follow each other.
+    const auto earlier = fs::last_write_time(m_dir / name);
     std::ofstream(m_dir / name) << text;
-    const auto later = fs::last_write_time(m_dir / name) + std::chrono::seconds(5);
-    fs::last_write_time(m_dir / name, later);
+    fs::last_write_time(m_dir / name, std::max(earlier, fs::last_write_time(m_dir / name)) + std::chrono::seconds(5));
     ASSERT_EQ(m_files.at(name)->CheckFileOnDisk(), kSuccess);
     ASSERT_EQ(m_files.at(name)->SetModified(true), kSuccess);
   }
@@ -155,12 +159,16 @@ class ViewOrderTest : public ::testing::Test {
     ASSERT_TRUE(instance);
     ASSERT_EQ(instance->SetValue(value), kSuccess);
   }
+  std::string Hierarchy(IView* view, const char* mode) {
+    return AutoCast<IViewTclHelper>(view)->GetViewHierarchy(nullptr, "", mode).str();
+  }
   std::uint64_t Id(const std::string& name, std::uint32_t target = 2) {
     std::uint64_t id = 0;
     EXPECT_EQ(AutoCast<ICompileOrder>(m_files.at(name).Get())->GetSequenceID(target, &id), kSuccess);
     return id;
   }
 
+  design_tests::Listener m_heard;  // outlives the views it listens to
   fs::path m_dir;
   AutoRelease<IProject> m_project;
   AutoRelease<IDesign> m_design;
@@ -192,6 +200,180 @@ TEST_F(ViewOrderTest, MixedDesignOrderTopAndHierarchy) {
   EXPECT_EQ(CHdlNetListUtils::GetInstancePath(node.Get()).str(), "/tb_mixed");
   EXPECT_EQ(GetNodeDesignUnitName(FindViewNodeByInstancePath(synthesis, "/tb_mixed/dut/u_shift").Get()).str(),
             "shifter");
+}
+
+TEST_F(ViewOrderTest, MinorViewsAnswerWithTheirMajorViewAndTheTclHelperListsTheOrder) {
+  AddDesign("mixed");
+  IView* synthesis = View("VIEW_AbstractSynthesis");
+  IView* pre = View("VIEW_PreSynthesis");
+  ASSERT_TRUE(synthesis && pre);
+  EXPECT_EQ(Order(pre), Order(synthesis));
+  EXPECT_EQ(Top(pre), "tb_mixed");
+  EXPECT_EQ(TopInstance(pre), "/tb_mixed");
+  EXPECT_EQ(pre->SetTopInstance("/tb_mixed"), kFailure);  // only a major view keeps a top
+  AutoRelease<IHdlNetListNode> root;
+  ASSERT_EQ(AutoCast<IHdlElaborationData>(pre)->GetDesignGraph(root.Receive()), kSuccess);
+  EXPECT_TRUE(FindNodeByInstancePath(root.Get(), "/tb_mixed/dut/u_shift/u_mux"));
+
+  // The three layouts, in compile order, paths relative to the project.
+  const std::string order[] = {"mixed_pkg.vhd", "mux2.vhd", "shifter.v", "ctrl.vhd", "tb_mixed.sv"};
+  std::string plain, sources;
+  for (const std::string& name : order) {
+    plain += "work;" + name + ";UserSource$";
+    const bool vhdl = name.ends_with(".vhd");
+    sources += std::string("{") + (vhdl ? "vhdl" : "verilog") + " work \"" + name + "\"} ";
+  }
+  EXPECT_EQ(Hierarchy(synthesis, ""), plain);
+  EXPECT_EQ(Hierarchy(synthesis, "QlbPrjSourceList"), sources);
+  std::string modules;
+  for (const std::string& name : order) modules += "Module|" + name + ";" + name + "$";
+  EXPECT_EQ(Hierarchy(synthesis, "ModuleList"), modules);
+}
+
+TEST_F(ViewOrderTest, OrderAndTopFollowEditsAndCyclesOrMissingUnitsStillGiveAnOrder) {
+  AddDesign("mixed");
+  IView* synthesis = View("VIEW_AbstractSynthesis");
+  ASSERT_TRUE(synthesis);
+  // A new unit that instantiates the top becomes the top.
+  std::ofstream(m_dir / "chip.v") << "module chip;\n  tb_mixed u_tb ();\nendmodule\n";
+  AddFile("chip.v");
+  Place();
+  EXPECT_EQ(Top(synthesis), "chip");
+  EXPECT_EQ(TopInstance(synthesis), "/chip");
+  Names order = Order(synthesis);
+  EXPECT_TRUE(order.size() == 6U && order.back() == "chip.v") << ::testing::PrintToString(order);
+  // The control no longer uses the shifter: the shifter and the mux it needs become a second root,
+  // and the order no longer puts them before the control.
+  Edit("ctrl.vhd", "entity ctrl is\n  port (a, b : in bit; y : out bit);\nend entity;\n"
+                   "architecture rtl of ctrl is\nbegin\n  y <= a;\nend architecture;\n");
+  EXPECT_EQ(Top(synthesis), "chip");
+  EXPECT_FALSE(FindViewNodeByInstancePath(synthesis, "/chip/u_tb/dut/u_shift"));
+  order = Order(synthesis);
+  EXPECT_TRUE(Before(order, "ctrl.vhd", "tb_mixed.sv") && Before(order, "mux2.vhd", "shifter.v"));
+
+  m_files.clear();
+  for (const char* design : {"cycle", "missing"}) {
+    SCOPED_TRACE(design);
+    TearDown();
+    SetUp();
+    AddDesign(design);
+    IView* view = View("VIEW_AbstractSynthesis");
+    const Names got = Order(view);
+    EXPECT_EQ(got.size(), m_files.size()) << ::testing::PrintToString(got);
+    if (std::string(design) == "cycle") {
+      EXPECT_TRUE(Before(got, "pkg_a.vhd", "user.vhd") && Before(got, "pkg_b.vhd", "user.vhd"));
+    } else {
+      EXPECT_EQ(Top(view), "top");
+      EXPECT_EQ(GetNodeDesignUnitName(FindViewNodeByInstancePath(view, "/top/u3").Get()).str(), "present");
+    }
+  }
+}
+
+// A top chosen by the user stays through refreshes; a hierarchy that lost its nodes leaves the
+// chosen top alone rather than saving an empty one.
+TEST_F(ViewOrderTest, TopsSetByTheUserOrLeftWithoutNodesAreKept) {
+  AddDesign("mixed");
+  IView* synthesis = View("VIEW_AbstractSynthesis");
+  ASSERT_TRUE(synthesis);
+  m_heard.Listen(synthesis);
+  const Port::XUID topChanged{"{764a3be1-14bc-45d2-beba-1bd819005626}"};
+  EXPECT_EQ(synthesis->SetTopInstance("/tb_mixed/dut"), kSuccess);
+  EXPECT_EQ(synthesis->SetTopInstance("/tb_mixed/dut"), kSuccess);
+  EXPECT_EQ(m_heard.Count(topChanged), 1);
+  EXPECT_EQ(Top(synthesis), "ctrl");
+  EXPECT_EQ(TopInstance(synthesis), "/tb_mixed/dut");
+  std::uint32_t manual = 0;
+  EXPECT_TRUE(synthesis->IsTopManual(&manual) == kSuccess && manual == 1);
+  // A path that names no node names its first instance.
+  EXPECT_EQ(synthesis->SetTopInstance("/nowhere/u1"), kSuccess);
+  EXPECT_EQ(Top(synthesis), "nowhere");
+  EXPECT_EQ(TopInstance(synthesis), "/nowhere");
+
+  // With the order kept by hand, the path still names the top, and a refresh keeps it.
+  SetSetting(synthesis, "AUTOCOMPILEORDER", "false");
+  EXPECT_EQ(synthesis->SetTopInstance("/tb_mixed/dut"), kSuccess);
+  std::ignore = AutoCast<IHdlElaborationData2>(synthesis)->RefreshElaboration();
+  EXPECT_EQ(Top(synthesis), "tb_mixed");
+  EXPECT_EQ(TopInstance(synthesis), "/tb_mixed");
+
+  // The automatic top, then every file gone: the top stays what it was.
+  SetSetting(synthesis, "AUTOCOMPILEORDER", "true");
+  SetSetting(synthesis, "AUTOTOP", "true");
+  EXPECT_EQ(Top(synthesis), "tb_mixed");
+  AutoCast<IBatchDelay> batch(synthesis);
+  ASSERT_EQ(batch->BeginBatch(), kSuccess);
+  for (AutoRelease<IFileIterator> files; AutoCast<IFileSet>(synthesis)->Size() > 0;) {
+    ASSERT_EQ(AutoCast<IFileSet>(synthesis)->GetIterator(files.ReleaseAndReceive()), kSuccess);
+    ASSERT_EQ(AutoCast<IFileSet>(synthesis)->Remove(files), kSuccess);
+  }
+  ASSERT_EQ(batch->EndBatch(), kSuccess);
+  EXPECT_EQ(Top(synthesis), "tb_mixed");
+  EXPECT_EQ(TopInstance(synthesis), "/tb_mixed");
+}
+
+// Renumbering is all or nothing: a file that refuses its new id leaves every id as it was, and
+// the order is computed again on the next request.
+TEST_F(ViewOrderTest, ARefusedRenumberingLeavesNoMixedIdsAndIsTriedAgain) {
+  AddDesign("mixed");
+  IView* synthesis = View("VIEW_AbstractSynthesis");
+  ASSERT_TRUE(synthesis);
+  ASSERT_EQ(Order(synthesis).size(), 5U);
+  // A new leaf, numbered last when it was added, that the bench now needs first.
+  std::ofstream(m_dir / "early.v") << "module early;\nendmodule\n";
+  AddFile("early.v");
+  Place();
+  // The bench is bound as a transform's input, so its id cannot change.
+  AutoRelease<ITransformBindingInstanceSet> viewBindings, fileBindings;
+  AutoRelease<ITransformBindingInstanceIterator> binding;
+  ASSERT_EQ(AutoCast<ITransformBindingSets>(synthesis)->GetSecondBindingSet(viewBindings.Receive()), kSuccess);
+  ASSERT_EQ(viewBindings->GetIterator(binding.Receive()), kSuccess);
+  ASSERT_FALSE(binding->IsDone());
+  ASSERT_EQ(AutoCast<ITransformBindingSets>(m_files.at("tb_mixed.sv").Get())->GetFirstBindingSet(fileBindings.Receive()),
+            kSuccess);
+  ASSERT_EQ(fileBindings->Add(binding->Current()), kSuccess);
+  std::map<std::string, std::uint64_t> before;
+  for (const auto& [name, file] : m_files) before[name] = Id(name);
+  Edit("tb_mixed.sv", "module tb_mixed;\n  bit a, b, y;\n  early u_early ();\n  ctrl dut (.a(a), .b(b), .y(y));\nendmodule\n");
+  Names order = Order(synthesis);
+  for (const auto& [name, file] : m_files) EXPECT_EQ(Id(name), before[name]) << name;
+  EXPECT_TRUE(Before(order, "tb_mixed.sv", "early.v")) << "the order stored before";
+
+  ASSERT_EQ(fileBindings->Clear(), kSuccess);
+  order = Order(synthesis);
+  EXPECT_TRUE(order.size() == 6U && Before(order, "early.v", "tb_mixed.sv")) << ::testing::PrintToString(order);
+}
+
+// Files the parser finds for the view's files are managed by the view: they come with a new
+// hierarchy, in one refresh however many there are, and go when the hierarchy drops them.
+TEST_F(ViewOrderTest, ManagedFilesFollowTheHierarchyInOneRefresh) {
+  AddDesign("mixed");
+  IView* synthesis = View("VIEW_AbstractSynthesis");
+  ASSERT_TRUE(synthesis);
+  ASSERT_EQ(Top(synthesis), "tb_mixed");
+  AutoCast<IHdlFileV4> includer(m_files.at("tb_mixed.sv").Get());
+  const char* names[] = {"a.v", "b.v", "c.v"};
+  for (const char* name : names) {
+    std::ofstream(m_dir / name) << "// included\n";
+    ASSERT_EQ(includer->AddChildFileByName(1, (m_dir / name).c_str(), nullptr), kSuccess);
+  }
+  m_heard.Listen(synthesis);
+  const std::string bench = "module tb_mixed;\n  bit a, b, y;\n  ctrl dut (.a(a), .b(b), .y(y));\nendmodule\n";
+  // With the hierarchy parsed only on request, the change waits; the order asks for the parse,
+  // which finds the new files.
+  SetSetting(synthesis, "DISABLEAUTOHIERREGEN", "true");
+  Edit("tb_mixed.sv", bench);
+  EXPECT_EQ(m_heard.Count(EventId::ViewChanged()), 0);
+  EXPECT_EQ(Order(synthesis).size(), 5U) << "managed files never enter the order";
+  EXPECT_EQ(AutoCast<IFileSet>(synthesis)->Size(), 8U);
+  EXPECT_EQ(m_heard.Count(EventId::FileAddedToView()), 3);
+  EXPECT_EQ(m_heard.Count(EventId::ViewChanged()), 1);
+
+  // The bench no longer includes them: its next scan drops them.
+  SetSetting(synthesis, "DISABLEAUTOHIERREGEN", "false");
+  ASSERT_EQ(includer->RemoveAllChildFiles(1), kSuccess);
+  Edit("tb_mixed.sv", bench);
+  EXPECT_EQ(Top(synthesis), "tb_mixed");
+  EXPECT_EQ(AutoCast<IFileSet>(synthesis)->Size(), 5U);
 }
 
 }  // namespace

@@ -38,6 +38,7 @@ struct DefinitionData {
   std::string label;
   bool lockable = false;
   std::string owner;      // of a property: which object carries it; of a platform type: whose properties it takes
+  bool toParser = false;  // of a view setting: its instance is handed to the view's parser
   std::string hook;       // the code hook's name; empty: none
   std::string hookClass;  // the braced id of the class that runs the hook
   Names allowed;

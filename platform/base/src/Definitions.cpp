@@ -43,6 +43,7 @@ void Read(const X::DOMElement& root, Data& data) {
       d.label = Attr(e, u"label");
       d.lockable = Flag(e, u"lockable");
       d.owner = Attr(e, u"owner");
+      d.toParser = Flag(e, u"parser");
       d.hook = Attr(e, u"hook");
       d.hookClass = Attr(e, u"hookClass");
       d.allowed = NamesOf(e, u"allowed", true);

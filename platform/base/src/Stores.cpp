@@ -382,11 +382,11 @@ CDefinition* ViewSetting(const DefinitionData& type, std::string_view key) {
 
 }  // namespace
 
-// Every view setting, those of other branch words left out.
+// The view settings that the parser reads, those of other branch words left out.
 Status CDefinition::XIViewType::GetPropertyTemplates(std::int32_t, IDefDataIdIterator** templates) {
   Names names;
   for (const DefinitionData& d : TheData().definitions) {
-    if (d.kind != Kind::kProperty || d.owner != "view") continue;
+    if (d.kind != Kind::kProperty || d.owner != "view" || !d.toParser) continue;
     const std::string_view name = std::string_view(d.name).substr(std::string_view("PROP_").size());
     const std::string_view key = name.substr(0, name.find('_'));
     if (ViewSetting(This().m_data, key) == FindDefinition(d.name)) names.push_back(d.name);
