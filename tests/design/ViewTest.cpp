@@ -480,6 +480,28 @@ TEST_F(ViewTest, FilesEnterOnceByTypeOrManagedAndLeaveOnlyThroughTheViewsOwnPosi
   EXPECT_EQ(UnitsOf(view), Units{Root(ucf)});
 }
 
+// Files that belong to no instance (constraints, packages) take the top instance as their place
+// in the design graph, once. With no unit at the previous top's path the place is the path given,
+// never a name left empty.
+TEST_F(ViewTest, TheTopInstanceBecomesThePlaceOfFilesOutsideTheInstances) {
+  IView* view = NewView(m_synthesis);
+  Hvd::IHdlDesignUnit* ucf = NewFile("FILE_UCF");
+  ASSERT_EQ(AutoCast<Hvd::IFile>(ucf)->SetOriginState(3), kSuccess);
+  ASSERT_EQ(UnitSet(view)->Add(ucf), kSuccess);
+  AutoCast<Hvd::IDesignGraphLocatorSet> places(ucf);
+  ASSERT_TRUE(places);
+  const auto holds = [&](const char* locator) {
+    bool found = false;
+    return places->Contains(locator, &found) == kSuccess && found;
+  };
+  ASSERT_EQ(view->SetTopInstance("/top/u1"), kSuccess);
+  EXPECT_TRUE(places->Size() == 1 && holds("/top/u1"));
+  ASSERT_EQ(view->SetTopInstance("/other/u2"), kSuccess);
+  EXPECT_TRUE(places->Size() == 1 && holds("/top/u1"));
+  Text top;
+  EXPECT_TRUE(view->GetTopName(&top) == kSuccess && top == "other");
+}
+
 TEST_F(ViewTest, BatchesAndReparsesRefreshOnceAndViewsListeningToEachOtherStop) {
   IView* view = NewView(m_synthesis);
   AutoCast<Hvd::IBatchDelay> batch(view);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "CitP/Factory.h"
 #include "Hvd/IFile.h"
 #include "Hvd/ISourceLibraryMember.h"
+#include "Port/MsgMan.h"
 #include "Prjrep/IName.h"
 #include "core/Sets.h"
 #include "files/wrapper/CHdlPackageWrapper.h"
@@ -96,11 +98,15 @@ struct Property : TComponent<Property, IPropertyInstance> {
     return Table(Row<IPropertyInstance>(this), Row<Prjrep::IRefCount>(&count), Row<CitI::IInterface>(this));
   }
   Status GetName(Text* name) override { return *name = "Setting", kSuccess; }
-  Status GetValue(Text* out) override { return *out = value, kSuccess; }
+  Status GetValue(Text* out) override {
+    if (auto read = std::exchange(onRead, nullptr)) read();  // once: the hook may read again
+    return *out = value, kSuccess;
+  }
   Status IsDefault(bool* out) override { return *out = false, kSuccess; }
   Status SetValue(const Text&) override { return kNo; }
   Status GetTemplate(IPropertyTemplate**) override { return kNo; }
   std::string value = "1";
+  std::function<void()> onRead;  // runs inside the wrapper's hierarchy request
   Prjrep::TRefCountHelper<Property> count{this};
 };
 
@@ -205,6 +211,27 @@ TEST_F(WrapperTest, MirrorsTheViewRebuildsOnlyOnChangeAndMapsTheOrderBack) {
   EXPECT_EQ(Order(leaf->AsFile(), true), (std::vector<std::string>{"more.v", "defs.v", "leaf.v"})) << "for a file";
   Hand({top, leaf});  // files the view no longer has leave the parser
   EXPECT_EQ(Order(), (std::vector<std::string>{"leaf.v", "top.vhd"}));
+}
+
+// A request that reaches the hierarchy again while it is being built, as an event handler run
+// from inside the build would, is refused with an internal error; the first request completes.
+TEST_F(WrapperTest, AHierarchyRequestFromInsideTheBuildIsRefused) {
+  property->value = "2";  // the next request reads the properties again
+  Status nested = kSuccess;
+  property->onRead = [&] {
+    AutoRelease<IHdlNetListNode> inner;
+    nested = wrapper->GetHierarchy(inner.Receive(), nullptr);
+    EXPECT_FALSE(inner);
+  };
+  Port_MsgManData::ClearCaptured();
+  EXPECT_TRUE(Hierarchy(true).count("u_leaf"));
+  EXPECT_EQ(nested, kFailure);
+  const auto messages = Port_MsgManData::Captured();
+  EXPECT_TRUE(std::any_of(messages.begin(), messages.end(), [](const Port_MsgManData::Record& record) {
+    return record.text.find("An internal error has occurred creating the design hierarchy") == 0;
+  }));
+  // Nothing is left held: the next request finds the hierarchy as before.
+  EXPECT_TRUE(Hierarchy(false).count("u_leaf"));
 }
 
 TEST_F(WrapperTest, RemovesTheParserMessageFileWithoutThrowing) {
