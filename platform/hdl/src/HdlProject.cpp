@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 #include <utility>
+#include <unordered_map>
 #include <vector>
 
 #include "CitP/Factory.h"
@@ -256,10 +257,8 @@ class CFileSet final
 
   // The file of a scanner handle, without a reference; null when it is not in the set.
   IHdlFile* FileOf(FileHandle handle) {
-    for (IHdlFile* file : m_elements) {
-      if (Own(file)->Handle() == handle) return file;
-    }
-    return nullptr;
+    const auto found = m_byHandle.find(handle);
+    return found != m_byHandle.end() ? found->second : nullptr;
   }
 
  private:
@@ -270,11 +269,14 @@ class CFileSet final
   void Forget(IHdlFile* file) {
     CHdlParserFile* own = Own(file);
     std::ignore = m_scanner->Remove(own->Handle());
+    m_byHandle.erase(own->Handle());
     own->m_added = false;
   }
 
   CHdlProject* m_project;
   Hdl::scan::Project* m_scanner;
+  // Orders and netlists name files by handle; a large project must not search for each.
+  std::unordered_map<FileHandle, IHdlFile*> m_byHandle;
 };
 
 class CHdlProject final : public TComponent<CHdlProject> {
@@ -479,6 +481,7 @@ Status CFileSet::Add(IHdlFile* element) {
   std::ignore = m_scanner->SetLanguage(own->Handle(), own->Language());
   own->m_added = true;
   own->m_modified = false;
+  m_byHandle[own->Handle()] = own->AsHdlFile();
   return Base::Add(own->AsHdlFile());
 }
 

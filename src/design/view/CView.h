@@ -10,6 +10,7 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "Hvd/ClassIds.h"
@@ -203,7 +204,12 @@ class CView final : public TComponent<CView> {
     bool EraseEntryOf(CitI::IInterface* object);
     // The units at this moment, each held, for walks that may change the set.
     std::vector<Prjrep::AutoPtr<IHdlDesignUnit>> Units();
+    void Erase(Position& pos) override;
+    Status Clear() override;
     CView* m_view;
+    // How often each unit's root is listed, so that a view of many files finds one at once.
+    std::unordered_map<CitI::IInterface*, int> m_roots;
+    void Count(IHdlDesignUnit* unit, int by);
   } m_XIDesignUnitSet{this};
 
   struct XIFileSet : TNested<CView, IFileSet> {
@@ -364,6 +370,10 @@ class CView final : public TComponent<CView> {
   bool m_sequenceIdsChanged = false;
   String m_topInstancePathCache;
   Prjrep::AutoPtr<IViewType> m_viewType;
+  // The design-unit types that the view type takes, and the type they were read from.
+  const std::vector<String>& AcceptedUnitTypes();
+  std::vector<String> m_acceptedUnitTypes;
+  IViewType* m_acceptedFor = nullptr;
   Prjrep::AutoCast<IDesign> m_design;  // the design holds the view, so it is not counted
   CStateHelper m_states;
   ComponentInterfaceRef m_componentRef;

@@ -33,15 +33,29 @@ bool IsManagedFile(CitI::IInterface* unit) {
   return file && file->GetOriginState(&origin) == kSuccess && origin == 3;
 }
 
+void CView::XIDesignUnitSet::Count(IHdlDesignUnit* unit, int by) {
+  CitI::IInterface* root = RootOf(unit);
+  if (root == nullptr) return;
+  if ((m_roots[root] += by) <= 0) m_roots.erase(root);
+}
+
 bool CView::XIDesignUnitSet::Holds(CitI::IInterface* object) {
   CitI::IInterface* wanted = RootOf(object);
-  for (IHdlDesignUnit* unit : m_elements) {
-    if (wanted != nullptr && RootOf(unit) == wanted) return true;
-  }
-  return false;
+  return wanted != nullptr && m_roots.count(wanted) > 0;
+}
+
+void CView::XIDesignUnitSet::Erase(Position& pos) {
+  if (IHdlDesignUnit* unit = GetAt(pos); unit != nullptr) Count(unit, -1);
+  UnitList::Erase(pos);
+}
+
+Status CView::XIDesignUnitSet::Clear() {
+  m_roots.clear();
+  return UnitList::Clear();
 }
 
 bool CView::XIDesignUnitSet::EraseEntryOf(CitI::IInterface* object) {
+  if (!Holds(object)) return false;
   CitI::IInterface* wanted = RootOf(object);
   for (auto pos = m_elements.begin(); pos != m_elements.end(); ++pos) {
     if (wanted != nullptr && RootOf(*pos) == wanted) {
@@ -57,8 +71,12 @@ std::vector<Prjrep::AutoPtr<IHdlDesignUnit>> CView::XIDesignUnitSet::Units() {
 }
 
 Status CView::XIDesignUnitSet::PersistLoad(Prjrep::IStorage* storage) {
-  return LoadObjectList(storage, IHdlDesignUnit::GetIID(),
-                        [this](CitI::IInterface* object) { return UnitList::Add(CastAnswer<IHdlDesignUnit>(object)); });
+  return LoadObjectList(storage, IHdlDesignUnit::GetIID(), [this](CitI::IInterface* object) {
+    IHdlDesignUnit* unit = CastAnswer<IHdlDesignUnit>(object);
+    const Status added = UnitList::Add(unit);
+    if (added == kSuccess) Count(unit, 1);
+    return added;
+  });
 }
 
 // The view is the one that decides whether a file belongs to it: a file is taken once, by the
@@ -78,6 +96,7 @@ Status CView::XIDesignUnitSet::Add(IHdlDesignUnit* unit) {
   AutoPtr<IView> keep(&self.m_XIView);
   const Status appended = UnitList::Add(unit);
   if (appended != kSuccess) return appended;
+  Count(unit, 1);
   self.AddViewToFile(unit);
   std::ignore = self.RegisterForNotifications(unit);
   std::ignore = SendEvent(&self.m_XIView, EventId::FileAddedToView(), unit);

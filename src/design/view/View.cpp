@@ -1,6 +1,8 @@
 // The view's construction and destruction, its set-up and teardown, the view operations that
 // answer for its type and design, and the links between the view and its files.
 
+#include <algorithm>
+
 #include "CitP/Factory.h"
 #include "Hvd/IBaseServices.h"
 #include "Port/MsgMan.h"
@@ -137,16 +139,25 @@ Status CView::XIView::AcceptsDesignUnit(CitI::IInterface* object, bool* accepts)
   *accepts = false;
   if (object == nullptr) return kSuccess;
   const String typeName = GetDesignUnitTypeName(object);
+  if (typeName.empty()) return kSuccess;
+  const std::vector<String>& accepted = This().AcceptedUnitTypes();
+  *accepts = std::find(accepted.begin(), accepted.end(), typeName) != accepted.end();
+  return kSuccess;
+}
+
+// Read once per view type: placing a project's files asks for every file.
+const std::vector<CView::String>& CView::AcceptedUnitTypes() {
+  if (m_acceptedFor == m_viewType.Get()) return m_acceptedUnitTypes;
+  m_acceptedUnitTypes.clear();
+  m_acceptedFor = m_viewType.Get();
   AutoRelease<IDefDataIdIterator> ids;
-  if (typeName.empty() || !This().m_viewType || This().m_viewType->GetDesignUnitTypeIds(ids.Receive()) != kSuccess ||
-      !ids)
-    return kSuccess;
-  for (std::ignore = ids->Reset(); !ids->IsDone() && !*accepts; std::ignore = ids->Next()) {
+  if (!m_viewType || m_viewType->GetDesignUnitTypeIds(ids.Receive()) != kSuccess || !ids) return m_acceptedUnitTypes;
+  for (std::ignore = ids->Reset(); !ids->IsDone(); std::ignore = ids->Next()) {
     String name;
     if (IDefDataId* id = ids->Current(); id != nullptr && id->GetDefDataIdName(&name) == kSuccess)
-      *accepts = name == typeName;
+      m_acceptedUnitTypes.push_back(name);
   }
-  return kSuccess;
+  return m_acceptedUnitTypes;
 }
 
 Status CView::XIView::GetParserConfig(IHdlParserConfig** config) {
