@@ -28,6 +28,7 @@
 #include "Hvd/IViewManager.h"
 #include "Prjrep/IFileNameHelper.h"
 #include "Prjrep/StandIns.h"
+#include "childproject/ChildProjectHelp.h"
 #include "core/Factory.h"
 #include "design/DesignDoubles.h"
 #include "design/design/Placement.h"
@@ -374,6 +375,22 @@ TEST_F(ViewOrderTest, ManagedFilesFollowTheHierarchyInOneRefresh) {
   Edit("tb_mixed.sv", bench);
   EXPECT_EQ(Top(synthesis), "tb_mixed");
   EXPECT_EQ(AutoCast<IFileSet>(synthesis)->Size(), 5U);
+}
+
+// A generated core's file leads to the project file it was generated with, by base name.
+TEST_F(ViewOrderTest, ACoreLeadsToItsGeneratorProjectFile) {
+  for (const char* name : {"fifo.mdx", "ram.mxhlc", "fifo.mxhlc", "fifo.vhd"}) {
+    std::ofstream(m_dir / name) << "\n";
+    AddFile(name);
+  }
+  AutoRelease<IFile> found;
+  ASSERT_EQ(GetMoldrixHlcFile(m_project.Get(), AutoCast<IFile>(m_files.at("fifo.mdx").Get()), found.Receive()),
+            kSuccess);
+  EXPECT_EQ(RootOf(found.Get()), RootOf(m_files.at("fifo.mxhlc").Get()));
+  ASSERT_EQ(GetMoldrixHlcFile(m_project.Get(), AutoCast<IFile>(m_files.at("fifo.vhd").Get()), found.ReleaseAndReceive()),
+            kSuccess);
+  EXPECT_FALSE(found);
+  EXPECT_EQ(GetMoldrixHlcFile(m_project.Get(), nullptr, found.ReleaseAndReceive()), kBadParameters);
 }
 
 }  // namespace
