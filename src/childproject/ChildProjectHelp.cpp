@@ -99,8 +99,9 @@ Status UnregisterChildViewEvents(CitI::IInterface* receiver, CitI::IInterface* o
   return kSuccess;
 }
 
-Status CChildProjectHelp::ComposeFiles(IProject*, IProject*) { return kSuccess; }
-Status UpdateComposedFileOriginators(IProject*, IProject*) { return kSuccess; }
-Status MergeMacroAndSearchPathProperties(IProject*, IProject*) { return kSuccess; }
+// NOT BUILT YET: composing a child's files.
+Status CChildProjectHelp::ComposeFiles(IProject*, IProject*) { return kNotSupported; }
+Status UpdateComposedFileOriginators(IProject*, IProject*) { return kNotSupported; }
+Status MergeMacroAndSearchPathProperties(IProject*, IProject*) { return kNotSupported; }
 
 }  // namespace Hvd

@@ -20,9 +20,9 @@ Prjrep::AutoRelease<IProject> OpenChildProjectOfFile(CitI::IInterface* file);
 Status RegisterChildViewEvents(CitI::IInterface* receiver, CitI::IInterface* object, bool attach);
 Status UnregisterChildViewEvents(CitI::IInterface* receiver, CitI::IInterface* object, bool detach);
 
-// Points where a child and its parent are joined; nothing is needed there yet.
-inline Status ChildProjectHook(IProject* /*child*/, IProject* /*parent*/) { return kSuccess; }
-inline Status ChildProjectRecordHook(IProject* /*parent*/, IProject* /*child*/) { return kSuccess; }
+// Points where a child and its parent are joined. NOT BUILT YET: they answer "not supported".
+inline Status ChildProjectHook(IProject* /*child*/, IProject* /*parent*/) { return kNotSupported; }
+inline Status ChildProjectRecordHook(IProject* /*parent*/, IProject* /*child*/) { return kNotSupported; }
 
 // The project's unit that stands for `object`: a file itself, else the project file behind an
 // element of the parser's netlist; null when there is none.
@@ -33,7 +33,8 @@ Prjrep::AutoRelease<IDesignUnit> GetDesignUnitOf(CitI::IInterface* object);
 // there is none or `core` is no such file.
 Status GetMoldrixHlcFile(IProject* project, IFile* core, IFile** file);
 
-// Brings the child's files into the parent's views, and their records up to date.
+// Brings the child's files into the parent's views, and their records up to date. NOT BUILT
+// YET: the three answer "not supported".
 class CChildProjectHelp {
  public:
   static Status ComposeFiles(IProject* parent, IProject* child);

@@ -122,7 +122,8 @@ Status CDesign::RebuildViews(CitI::IInterface* changedNames) {
       String generated;
       if (Prjrep::AutoCast<IProject2> project(m_project.Get()); project)
         std::ignore = project->GetGeneratedFilePath(&generated);
-      if (!generated.empty() && Port::File::exist(generated)) ReadTransformStatusBack(m_project, generated);
+      if (!generated.empty() && Port::File::exist(generated))
+        std::ignore = ReadTransformStatusBack(m_project, generated);
     }
   }
   if (createInitial && m_viewsChangedEvent) std::ignore = SendEvent(&m_XIDesign, EventId::ViewsChanged(), nullptr);

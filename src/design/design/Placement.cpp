@@ -262,6 +262,6 @@ BatchDelayScope::~BatchDelayScope() {
 
 void PlaceAllFilesInViews(IProject* project) { FileTypeViewCache(project).UpdateAllFileViews(); }
 
-void ReadTransformStatusBack(IProject*, const Port::StringBase<char>&) {}
+Status ReadTransformStatusBack(IProject*, const Port::StringBase<char>&) { return kNotSupported; }
 
 }  // namespace Hvd

@@ -1,7 +1,6 @@
 #pragma once
 // Placing a project's files in the views that take them, and holding back the views'
-// recomputation while many files are placed. What a rebuild of the views asks of components
-// that are not in the library yet is a placeholder that does nothing.
+// recomputation while many files are placed.
 
 #include <map>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "Hvd/IFile.h"
 #include "Hvd/IProject.h"
 #include "Hvd/IView.h"
+#include "Hvd/Status.h"
 #include "Port/StringBase.h"
 #include "core/Holders.h"
 
@@ -63,7 +63,8 @@ class BatchDelayScope {
 void PlaceAllFilesInViews(IProject* project);
 
 // Reads the recorded status of the transforms back from the generated-project file at `path`
-// (the generated-project reader's work); without it the status starts anew.
-void ReadTransformStatusBack(IProject* project, const Port::StringBase<char>& path);
+// (the generated-project reader's work). NOT BUILT YET: it answers "not supported", and the
+// status starts anew.
+Status ReadTransformStatusBack(IProject* project, const Port::StringBase<char>& path);
 
 }  // namespace Hvd
