@@ -1,9 +1,12 @@
 #include "projectfiles/XmlPlatform.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <xercesc/dom/DOMException.hpp>
-#include <xercesc/framework/LocalFileInputSource.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/internal/XMLScanner.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
@@ -133,6 +136,30 @@ class RefusingDtdParser final : public X::XercesDOMParser {
 
 constexpr XMLSize_t kEntityExpansionLimit = 100;
 
+// The whole of a file, or false with `why` naming the file and the failed step.
+bool ReadWholeFile(const char* path, std::string& bytes, std::string& why) {
+  const auto failed = [&](const char* step) {
+    why = std::string("cannot read \"") + path + "\": " + step + " failed: " + std::strerror(errno);
+    return false;
+  };
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return failed("open");
+  const struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got == 0) return true;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return failed("read");
+    }
+    bytes.append(buffer, static_cast<std::size_t>(got));
+  }
+}
+
 }  // namespace
 
 bool StartPlatform() noexcept {
@@ -251,8 +278,16 @@ DocumentPtr SafeDomParser::ParseFile(const char* path) noexcept {
     m_message = "no file name given";
     return nullptr;
   }
-  // Read as a local file, never as a URL that could be fetched.
-  return Run([path] { return std::make_unique<X::LocalFileInputSource>(XmlText(path).get()); });
+  // Read here by the name's own bytes, never as a URL that could be fetched; Xerces would have
+  // the name as UTF-16, and a name that is not UTF-8 would come back as another file's.
+  std::string bytes;
+  try {
+    if (!ReadWholeFile(path, bytes, m_message)) return nullptr;
+  } catch (...) {
+    m_message = std::string("cannot read \"") + path + "\": out of memory";
+    return nullptr;
+  }
+  return ParseBytes(bytes, path);
 }
 
 DocumentPtr SafeDomParser::ParseBytes(std::string_view bytes, const char* name) noexcept {

@@ -2,6 +2,7 @@
 // nor expand entities without bound, and every failure comes back as a message.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <string>
@@ -34,6 +35,20 @@ TEST(SafeDomParserTest, ReadsNamespacedDocumentsAndMalformedOrMissingFilesGiveAM
   Hvd::Xml::SafeDomParser parser;  // one parser, used again after a failure
   EXPECT_FALSE(parser.ParseBytes("<a>"));
   EXPECT_TRUE(parser.ParseBytes("<a/>") && parser.Message().empty()) << parser.Message();
+}
+
+// A name is bytes: one that is not UTF-8 names that file, not the file its repaired spelling names.
+TEST(SafeDomParserTest, AFileIsOpenedByTheExactBytesOfItsName) {
+  TempDir dir;
+  const std::string latin = dir / "na\xEFme.xml", repaired = dir / "na\xEF\xBF\xBDme.xml";
+  TempDir::Write(latin, "<latin/>");
+  TempDir::Write(repaired, "<repaired/>");
+  std::string message;
+  auto document = Hvd::Xml::ParseXmlFile(latin.c_str(), &message);
+  ASSERT_TRUE(document) << message;
+  EXPECT_EQ(XmlTest::Narrow(document->getDocumentElement()->getTagName()), "latin");
+  ::unlink(repaired.c_str());
+  EXPECT_TRUE(Hvd::Xml::ParseXmlFile(latin.c_str(), &message)) << message;
 }
 
 TEST(SafeDomParserTest, CraftedDocumentsAreRefusedQuicklyWithoutReadingOtherFiles) {
