@@ -1,6 +1,7 @@
 #include "projectfiles/XmlPlatform.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -136,18 +137,27 @@ class RefusingDtdParser final : public X::XercesDOMParser {
 
 constexpr XMLSize_t kEntityExpansionLimit = 100;
 
-// The whole of a file, or false with `why` naming the file and the failed step.
+// The whole of a regular file, or false with `why` naming the file and the failed step. The
+// open does not wait: a pipe with no writer would otherwise block it for ever.
 bool ReadWholeFile(const char* path, std::string& bytes, std::string& why) {
   const auto failed = [&](const char* step) {
     why = std::string("cannot read \"") + path + "\": " + step + " failed: " + std::strerror(errno);
     return false;
   };
-  const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return failed("open");
   const struct Closer {
     int fd;
     ~Closer() { ::close(fd); }
   } closer{fd};
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return failed("stat");
+  if (!S_ISREG(info.st_mode)) {
+    why = std::string("cannot read \"") + path + "\": it is not a regular file";
+    return false;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return failed("fcntl");
   char buffer[64 * 1024];
   for (;;) {
     const ssize_t got = ::read(fd, buffer, sizeof buffer);

@@ -2,6 +2,7 @@
 // nor expand entities without bound, and every failure comes back as a message.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -49,6 +50,17 @@ TEST(SafeDomParserTest, AFileIsOpenedByTheExactBytesOfItsName) {
   EXPECT_EQ(XmlTest::Narrow(document->getDocumentElement()->getTagName()), "latin");
   ::unlink(repaired.c_str());
   EXPECT_TRUE(Hvd::Xml::ParseXmlFile(latin.c_str(), &message)) << message;
+}
+
+// A pipe with no writer would block the read for ever; a directory or device is no document.
+TEST(SafeDomParserTest, OnlyARegularFileIsRead) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "fifo.xhlc").c_str(), 0600), 0);
+  for (const std::string& path : {dir / "fifo.xhlc", dir.path(), std::string("/dev/null")}) {
+    std::string message;
+    EXPECT_FALSE(Hvd::Xml::ParseXmlFile(path.c_str(), &message)) << path;
+    EXPECT_NE(message.find("not a regular file"), std::string::npos) << message;
+  }
 }
 
 TEST(SafeDomParserTest, CraftedDocumentsAreRefusedQuicklyWithoutReadingOtherFiles) {
