@@ -1,7 +1,8 @@
 // The differencer on a "files" section as the project writer rebuilds it: each entry an element
 // with two namespaced attributes, indented. Equal sections are walked to the end; a section
 // changed in its last entry too, so both should grow linearly with the entry count. And the
-// embedded-platform reader listing the files of a loaded file, which should grow the same way.
+// embedded-platform reader listing the files of a loaded file, and the bounds check a document
+// passes before it is parsed, which should grow the same way.
 
 #include <benchmark/benchmark.h>
 
@@ -16,6 +17,7 @@
 #include "core/Holders.h"
 #include "hostkit/TempDir.h"
 #include "projectfiles/XMLDifferencer.h"
+#include "projectfiles/XmlBounds.h"
 #include "projectfiles/XMLNamespaceHelper.h"
 #include "projectfiles/XmlNames.h"
 #include "projectfiles/XmlPlatform.h"
@@ -86,8 +88,26 @@ void BM_ZmrGetFiles(benchmark::State& state) {
   CitP::Factory::Shutdown();
 }
 
+// Elements as deep as allowed, side by side, with as many attributes as allowed on the last.
+void BM_CheckBounds(benchmark::State& state) {
+  std::string text = "<r>";
+  for (std::int64_t i = 0; i < state.range(0); ++i) {
+    for (std::size_t d = 1; d < Hvd::Xml::kMaxElementDepth; ++d) text += "<e a='1>' b=\"/\">";
+    for (std::size_t d = 1; d < Hvd::Xml::kMaxElementDepth; ++d) text += "</e>";
+  }
+  text += "<e";
+  for (std::size_t a = 0; a < Hvd::Xml::kMaxAttributes; ++a) text += " a" + std::to_string(a) + "='1'";
+  text += "/></r>";
+  for (auto _ : state) {
+    if (!Hvd::Xml::CheckBounds(text).empty()) state.SkipWithError("refused");
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+  state.SetComplexityN(state.range(0));
+}
+
 BENCHMARK(BM_CompareEqualSections)->RangeMultiplier(10)->Range(1000, 100000)->Complexity(benchmark::oN);
 BENCHMARK(BM_CompareSectionsChangedAtTheEnd)->RangeMultiplier(10)->Range(1000, 100000)->Complexity(benchmark::oN);
+BENCHMARK(BM_CheckBounds)->Arg(10)->Arg(100)->Arg(1000)->Complexity(benchmark::oN);
 BENCHMARK(BM_ZmrGetFiles)->Arg(1000)->Arg(4000)->Arg(16000)->Complexity(benchmark::oN);
 
 }  // namespace

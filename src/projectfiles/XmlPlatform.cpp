@@ -17,6 +17,8 @@
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLException.hpp>
 
+#include "projectfiles/XmlBounds.h"
+
 namespace X = xercesc;
 
 namespace Hvd::Xml {
@@ -301,6 +303,16 @@ DocumentPtr SafeDomParser::ParseFile(const char* path) noexcept {
 }
 
 DocumentPtr SafeDomParser::ParseBytes(std::string_view bytes, const char* name) noexcept {
+  try {
+    const std::string refused = CheckBounds(bytes);
+    if (!refused.empty()) {
+      m_message = std::string(name != nullptr ? name : "buffer") + ": " + refused;
+      return nullptr;
+    }
+  } catch (...) {
+    m_message = std::string("the document could not be read");
+    return nullptr;
+  }
   return Run([bytes, name] {
     return std::make_unique<X::MemBufInputSource>(reinterpret_cast<const XMLByte*>(bytes.data()), bytes.size(),
                                                   XmlText(name).get(), false);

@@ -47,7 +47,8 @@ using DocumentPtr = std::unique_ptr<xercesc::DOMDocument, DocumentRelease>;
 
 // The one parser set-up of the library. Namespaces are on; no DTD or schema is loaded and no
 // external entity is fetched; a document type declaration is refused, and entity expansion is
-// bounded. Errors are collected into a message, never thrown. One parser may parse many times.
+// bounded; a document past the bounds of XmlBounds.h is refused before it is parsed. Errors are
+// collected into a message, never thrown. One parser may parse many times.
 class SafeDomParser {
  public:
   SafeDomParser() noexcept;
