@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <xercesc/dom/DOMException.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
@@ -13,7 +12,6 @@
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
-#include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLException.hpp>
 
@@ -24,8 +22,6 @@ namespace X = xercesc;
 namespace Hvd::Xml {
 
 namespace {
-
-void StopPlatform() { X::XMLPlatformUtils::Terminate(); }
 
 constexpr char32_t kReplacement = 0xFFFD;
 
@@ -173,19 +169,6 @@ bool ReadWholeFile(const char* path, std::string& bytes, std::string& why) {
 }
 
 }  // namespace
-
-bool StartPlatform() noexcept {
-  static const bool s_started = [] {
-    try {
-      X::XMLPlatformUtils::Initialize();
-    } catch (...) {
-      return false;
-    }
-    std::atexit(StopPlatform);
-    return true;
-  }();
-  return s_started;
-}
 
 XmlText::XmlText(const char* utf8) : XmlText(utf8 ? std::string_view(utf8) : std::string_view()) {
   m_null = utf8 == nullptr;

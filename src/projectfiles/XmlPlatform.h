@@ -7,11 +7,12 @@
 #include <string_view>
 #include <xercesc/dom/DOMDocument.hpp>
 
+#include "core/XmlStart.h"
+
 namespace Hvd::Xml {
 
-// Starts the XML platform once per process (thread-safe); it is terminated when the process
-// exits. False when it could not be started; every parse and serialization then fails.
-bool StartPlatform() noexcept;
+// The process's one start of the XML platform, shared with the stand-ins (core/XmlStart.h).
+inline bool StartPlatform() noexcept { return StartXmlPlatform(); }
 
 // A UTF-8 (or null) string as an owned XMLCh string; malformed bytes become U+FFFD.
 class XmlText {
