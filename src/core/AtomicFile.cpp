@@ -6,7 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
-#include <vector>
+#include <random>
 
 #include "Port/FaultInjection.h"
 
@@ -28,6 +28,15 @@ Status Failed(std::string* message, const char* step, const std::string& path, i
   return kFailure;
 }
 
+// Eight letters and digits, different in each call and each thread.
+std::string RandomName() {
+  static constexpr char kLetters[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  thread_local std::mt19937_64 s_random{std::random_device{}()};
+  std::string name(8, '0');
+  for (char& c : name) c = kLetters[s_random() % (sizeof kLetters - 1)];
+  return name;
+}
+
 // The temporary file until it has been renamed over the target: removed when anything fails.
 class TemporaryFile {
  public:
@@ -39,15 +48,19 @@ class TemporaryFile {
     if (!m_name.empty()) ::unlink(m_name.c_str());
   }
 
+  // Made as open makes any new file, so the umask applies; a name taken is tried again.
   bool Create(const std::string& target) {
-    std::vector<char> name(target.begin(), target.end());
-    static constexpr char kSuffix[] = ".tmp.XXXXXX";
-    name.insert(name.end(), kSuffix, kSuffix + sizeof kSuffix);  // with its terminating zero
-    if (Injected("mkstemp", target)) return false;
-    m_fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (m_fd < 0) return false;
-    m_name = name.data();
-    return true;
+    if (Injected("open", target)) return false;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::string name = target + ".tmp." + RandomName();
+      m_fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+      if (m_fd >= 0) {
+        m_name = std::move(name);
+        return true;
+      }
+      if (errno != EEXIST) return false;
+    }
+    return false;
   }
 
   int fd() const noexcept { return m_fd; }
@@ -101,19 +114,13 @@ Status WriteFileAtomically(const std::string& path, std::string_view bytes, std:
   if (path.empty()) return Failed(message, "naming", path, EINVAL);
 
   TemporaryFile temporary;
-  if (!temporary.Create(path)) return Failed(message, "mkstemp (temporary file)", path, errno);
+  if (!temporary.Create(path)) return Failed(message, "open (temporary file)", path, errno);
 
-  // mkstemp makes the file private; keep the mode the target had, or the usual one for a new file.
+  // A new file keeps the mode open gave it under the umask; a replaced one keeps its own.
   struct stat existing {};
-  mode_t mode = 0;
-  if (::stat(path.c_str(), &existing) == 0) {
-    mode = existing.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
+  if (::stat(path.c_str(), &existing) == 0 && ::fchmod(temporary.fd(), existing.st_mode & 07777) != 0) {
+    return Failed(message, "fchmod", path, errno);
   }
-  if (::fchmod(temporary.fd(), mode) != 0) return Failed(message, "fchmod", path, errno);
 
   if (Injected("write", path) || !WriteAll(temporary.fd(), bytes)) return Failed(message, "write", path, errno);
   if (Injected("fsync", path) || ::fsync(temporary.fd()) != 0) return Failed(message, "fsync", path, errno);

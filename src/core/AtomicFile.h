@@ -14,7 +14,8 @@ namespace Hvd {
 // carried over to the new file.
 //
 // Each step can be made to fail through the host's fault injection, by the operation names
-// "mkstemp", "write", "fsync", "close" and "rename" (matched against the target path).
+// "open" (of the temporary), "write", "fsync", "close" and "rename" (matched against the target
+// path).
 Status WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* message = nullptr);
 
 }  // namespace Hvd

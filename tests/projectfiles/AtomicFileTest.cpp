@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "Port/FaultInjection.h"
 #include "XmlTestSupport.h"
@@ -22,7 +24,7 @@ TEST(AtomicFileTest, AFailedStepLeavesTheOldFileAndNoTemporaryAndSuccessKeepsPer
   std::string message;
   ASSERT_EQ(Hvd::WriteFileAtomically(path, old, &message), Hvd::kSuccess) << message;
   ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-  for (const char* step : {"mkstemp", "write", "fsync", "close", "rename"}) {
+  for (const char* step : {"open", "write", "fsync", "close", "rename"}) {
     Port::FaultInjection::Fail(step, 1, "p.xhlc");
     EXPECT_EQ(Hvd::WriteFileAtomically(path, "new content", &message), Hvd::kFailure) << step;
     EXPECT_NE(message.find(step), std::string::npos) << message;
@@ -43,6 +45,29 @@ TEST(AtomicFileTest, AFailedStepLeavesTheOldFileAndNoTemporaryAndSuccessKeepsPer
   EXPECT_EQ(Hvd::Xml::WriteDocumentFile(document.get(), path, &message), Hvd::kFailure);
   EXPECT_TRUE(TempDir::Read(path) == std::string(100000, 'x') && Names(dir) == Strings{"p.xhlc"});
   EXPECT_EQ(Hvd::Xml::WriteDocumentFile(nullptr, path, &message), Hvd::kFailure);
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// The umask is the process's: writers on many threads at once neither change it nor see it
+// changed, and a new file gets the mode it gives.
+TEST(AtomicFileTest, NewFilesTakeTheUmaskWhichNoWriteChanges) {
+  TempDir dir;
+  const mode_t before = ::umask(027);
+  std::vector<std::thread> writers;
+  for (int t = 0; t < 8; ++t) {
+    writers.emplace_back([&dir, t] {
+      for (int i = 0; i < 100; ++i) {
+        const std::string path = dir / ("f" + std::to_string(t) + "_" + std::to_string(i));
+        if (Hvd::WriteFileAtomically(path, "x") != Hvd::kSuccess || ModeOf(path) != 0640) ADD_FAILURE() << path;
+      }
+    });
+  }
+  for (std::thread& writer : writers) writer.join();
+  EXPECT_EQ(::umask(before), 027u);
 }
 
 }  // namespace
