@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <random>
 
@@ -26,6 +28,25 @@ Status Failed(std::string* message, const char* step, const std::string& path, i
     *message = "cannot write \"" + path + "\": " + step + " failed: " + std::strerror(error);
   }
   return kFailure;
+}
+
+// The folder of a '/' path, without its trailing separator.
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+
+// The temporaries of a target lie beside it under a short name of their own, whatever the length
+// of the target's: ".hvd.", a hash of the target's name and eight random letters, 30 bytes in all.
+std::string TemporaryPrefix(const std::string& target) {
+  const std::size_t slash = target.find_last_of('/');
+  std::uint64_t hash = 14695981039346656037u;  // FNV-1a: the same in every process
+  for (std::size_t i = slash == std::string::npos ? 0 : slash + 1; i < target.size(); ++i) {
+    hash = (hash ^ static_cast<unsigned char>(target[i])) * 1099511628211u;
+  }
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+  return (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + ".hvd." + hex + ".";
 }
 
 // Eight letters and digits, different in each call and each thread.
@@ -51,8 +72,9 @@ class TemporaryFile {
   // Made as open makes any new file, so the umask applies; a name taken is tried again.
   bool Create(const std::string& target) {
     if (Injected("open", target)) return false;
+    const std::string prefix = TemporaryPrefix(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
-      std::string name = target + ".tmp." + RandomName();
+      std::string name = prefix + RandomName();
       m_fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
       if (m_fd >= 0) {
         m_name = std::move(name);
@@ -100,9 +122,7 @@ bool WriteAll(int fd, std::string_view bytes) {
 // The rename is durable only once the directory's entry is on the disk; a failure here no
 // longer changes the outcome, so it is not reported.
 void SyncDirectoryOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  const std::string directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-  const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   ::fsync(fd);
   ::close(fd);

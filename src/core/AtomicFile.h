@@ -8,7 +8,8 @@
 
 namespace Hvd {
 
-// Writes `bytes` to a temporary file beside `path`, flushes it to the disk and renames it over
+// Writes `bytes` to a temporary file beside `path` (named ".hvd.<hash of the name>.<random>",
+// whatever the length of the name), flushes it to the disk and renames it over
 // `path`. On failure `path` keeps its old content, the temporary is removed, `message` (when
 // given) says which step failed, and kFailure is answered. An existing target's permissions are
 // carried over to the new file.

@@ -70,4 +70,16 @@ TEST(AtomicFileTest, NewFilesTakeTheUmaskWhichNoWriteChanges) {
   EXPECT_EQ(::umask(before), 027u);
 }
 
+// The temporary's name does not grow with the target's: the longest names a folder takes work.
+TEST(AtomicFileTest, NamesUpToTheLongestAFolderTakesAreWritten) {
+  TempDir dir;
+  for (const std::size_t length : {245u, 255u}) {
+    const std::string name(length, 'n'), path = dir / name;
+    std::string message;
+    EXPECT_EQ(Hvd::WriteFileAtomically(path, "long", &message), Hvd::kSuccess) << length << ": " << message;
+    EXPECT_TRUE(TempDir::Read(path) == "long" && Names(dir) == Strings{name}) << length;
+    std::filesystem::remove(path);
+  }
+}
+
 }  // namespace
