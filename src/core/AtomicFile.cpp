@@ -1,6 +1,8 @@
 #include "core/AtomicFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,52 +38,108 @@ std::string DirectoryOf(const std::string& path) {
   return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
 }
 
+// The folder part of a '/' path with its trailing separator; empty for a bare name.
+std::string FolderPartOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
 // The temporaries of a target lie beside it under a short name of their own, whatever the length
 // of the target's: ".hvd.", a hash of the target's name and eight random letters, 30 bytes in all.
-std::string TemporaryPrefix(const std::string& target) {
-  const std::size_t slash = target.find_last_of('/');
+// The hash lets a write find the temporaries that earlier writes of its target left.
+std::string TemporaryStem(const std::string& target) {
   std::uint64_t hash = 14695981039346656037u;  // FNV-1a: the same in every process
-  for (std::size_t i = slash == std::string::npos ? 0 : slash + 1; i < target.size(); ++i) {
+  for (std::size_t i = FolderPartOf(target).size(); i < target.size(); ++i) {
     hash = (hash ^ static_cast<unsigned char>(target[i])) * 1099511628211u;
   }
   char hex[17];
   std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-  return (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + ".hvd." + hex + ".";
+  return std::string(".hvd.") + hex + ".";
 }
+constexpr std::size_t kRandomLetters = 8;
 
-// Eight letters and digits, different in each call and each thread.
 std::string RandomName() {
-  static constexpr char kLetters[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
-  thread_local std::mt19937_64 s_random{std::random_device{}()};
-  std::string name(8, '0');
-  for (char& c : name) c = kLetters[s_random() % (sizeof kLetters - 1)];
+  static constexpr char kLetters[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ-_";
+  std::random_device device;  // not a generator: a forked writer must not repeat its parent's names
+  std::uint64_t bits = (std::uint64_t{device()} << 32) | device();
+  std::string name(kRandomLetters, '0');
+  for (char& c : name) {
+    c = kLetters[bits & 63];
+    bits >>= 6;
+  }
   return name;
 }
 
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// A writer holds a lock on its temporary from creating it until it is renamed or removed; the
+// kernel drops the lock of a writer that dies. A temporary of this target that no one holds is
+// therefore left by a dead writer, and is removed.
+void RemoveStaleTemporaries(const std::string& target) {
+  const std::string folder = FolderPartOf(target), stem = TemporaryStem(target);
+  DIR* directory = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (directory == nullptr) return;
+  while (const dirent* entry = ::readdir(directory)) {
+    const std::string_view name = entry->d_name;
+    if (name.size() != stem.size() + kRandomLetters || name.substr(0, stem.size()) != stem) continue;
+    const std::string path = folder + std::string(name);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat held {}, named {};
+    // Still the file under that name once locked: not one renamed away and replaced meanwhile.
+    if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        ::lstat(path.c_str(), &named) == 0 && SameFile(held, named)) {
+      ::unlink(path.c_str());
+    }
+    ::close(fd);
+  }
+  ::closedir(directory);
+}
+
 // The temporary file until it has been renamed over the target: removed when anything fails.
+// Its lock is held through a second descriptor, so that it outlasts the checked close of the
+// written one and covers the rename.
 class TemporaryFile {
  public:
   TemporaryFile() = default;
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
   ~TemporaryFile() {
-    CloseQuietly();
+    CloseQuietly(m_fd);
     if (!m_name.empty()) ::unlink(m_name.c_str());
+    CloseQuietly(m_lock);
   }
 
-  // Made as open makes any new file, so the umask applies; a name taken is tried again.
+  // Made as open makes any new file, so the umask applies; a name taken is tried again, and so
+  // is one that another write removed as stale before this one had locked it.
   bool Create(const std::string& target) {
     if (Injected("open", target)) return false;
-    const std::string prefix = TemporaryPrefix(target);
+    const std::string prefix = FolderPartOf(target) + TemporaryStem(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
       std::string name = prefix + RandomName();
       m_fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-      if (m_fd >= 0) {
+      if (m_fd < 0) {
+        if (errno == EEXIST) continue;
+        return false;
+      }
+      struct stat held {}, named {};
+      m_lock = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
+      if (m_lock < 0 || ::flock(m_lock, LOCK_EX) != 0 || ::fstat(m_fd, &held) != 0) {
+        const int error = errno;
+        ::unlink(name.c_str());
+        CloseQuietly(m_fd);
+        CloseQuietly(m_lock);
+        errno = error;
+        return false;
+      }
+      if (::lstat(name.c_str(), &named) == 0 && SameFile(held, named)) {
         m_name = std::move(name);
         return true;
       }
-      if (errno != EEXIST) return false;
+      CloseQuietly(m_fd);
+      CloseQuietly(m_lock);
     }
+    errno = EEXIST;
     return false;
   }
 
@@ -98,12 +156,13 @@ class TemporaryFile {
   void Keep() noexcept { m_name.clear(); }
 
  private:
-  void CloseQuietly() noexcept {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = -1;
+  static void CloseQuietly(int& fd) noexcept {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
   }
 
   int m_fd = -1;
+  int m_lock = -1;
   std::string m_name;
 };
 
@@ -133,6 +192,7 @@ void SyncDirectoryOf(const std::string& path) {
 Status WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* message) {
   if (path.empty()) return Failed(message, "naming", path, EINVAL);
 
+  RemoveStaleTemporaries(path);
   TemporaryFile temporary;
   if (!temporary.Create(path)) return Failed(message, "open (temporary file)", path, errno);
 

@@ -8,11 +8,14 @@
 
 namespace Hvd {
 
-// Writes `bytes` to a temporary file beside `path` (named ".hvd.<hash of the name>.<random>",
-// whatever the length of the name), flushes it to the disk and renames it over
+// Writes `bytes` to a temporary file beside `path`, flushes it to the disk and renames it over
 // `path`. On failure `path` keeps its old content, the temporary is removed, `message` (when
 // given) says which step failed, and kFailure is answered. An existing target's permissions are
 // carried over to the new file.
+//
+// The temporary is named ".hvd.<hash of the target's name>.<random>", whatever the length of the
+// target's name, and is locked while its writer lives: a write first removes the temporaries of
+// its target that writers killed before their rename left, and only those.
 //
 // Each step can be made to fail through the host's fault injection, by the operation names
 // "open" (of the temporary), "write", "fsync", "close" and "rename" (matched against the target

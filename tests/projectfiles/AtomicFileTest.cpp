@@ -1,8 +1,14 @@
 // Replacing a file must never leave it half written: each step is made to fail in turn.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
+
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -80,6 +86,49 @@ TEST(AtomicFileTest, NamesUpToTheLongestAFolderTakesAreWritten) {
     EXPECT_TRUE(TempDir::Read(path) == "long" && Names(dir) == Strings{name}) << length;
     std::filesystem::remove(path);
   }
+}
+
+// A writer killed before its rename leaves its temporary behind: here the file size limit kills
+// it in the middle of its write. The next write of the same target removes what such writers
+// left, and only that: writers of one target on many threads never take each other's.
+TEST(AtomicFileTest, TemporariesOfKilledWritersAreRemovedByTheNextWriteOfTheirTarget) {
+  TempDir dir;
+  const std::string path = dir / "p.xhlc", other = dir / "other.xhlc";
+  const auto killedWriting = [](const std::string& target) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      const struct rlimit small = {4096, 4096}, noCore = {0, 0};
+      ::setrlimit(RLIMIT_CORE, &noCore);
+      ::setrlimit(RLIMIT_FSIZE, &small);
+      std::ignore = Hvd::WriteFileAtomically(target, std::string(1 << 20, 'x'));
+      ::_exit(0);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ;
+  };
+  ASSERT_EQ(Hvd::WriteFileAtomically(path, "old"), Hvd::kSuccess);
+  ASSERT_TRUE(killedWriting(path) && killedWriting(path) && killedWriting(other));
+  ASSERT_EQ(Names(dir).size(), 3u) << "the target and a temporary each: the second write removed the first's";
+
+  ASSERT_EQ(Hvd::WriteFileAtomically(path, "new"), Hvd::kSuccess);
+  EXPECT_EQ(TempDir::Read(path), "new");
+  EXPECT_EQ(Names(dir).size(), 2u) << "the other target's temporary is left to its own writes";
+  ASSERT_EQ(Hvd::WriteFileAtomically(other, "o"), Hvd::kSuccess);
+  Strings names = Names(dir);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (Strings{"other.xhlc", "p.xhlc"}));
+
+  std::vector<std::thread> writers;
+  for (int t = 0; t < 8; ++t) {
+    writers.emplace_back([&path, t] {
+      for (int i = 0; i < 50; ++i) {
+        std::string message;
+        if (Hvd::WriteFileAtomically(path, std::to_string(t), &message) != Hvd::kSuccess) ADD_FAILURE() << message;
+      }
+    });
+  }
+  for (std::thread& writer : writers) writer.join();
+  EXPECT_EQ(Names(dir).size(), 2u);
 }
 
 }  // namespace
