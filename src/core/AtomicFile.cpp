@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -70,6 +71,27 @@ std::string RandomName() {
   return name;
 }
 
+// The file a chain of links ends at, or `path` when it is no link. The end need not exist: a
+// write through a link to nothing makes the file it names. False, with errno, on a loop.
+bool ResolveLinks(const std::string& path, std::string& resolved) {
+  resolved = path;
+  for (int hop = 0; hop < 40; ++hop) {  // as many as the kernel follows
+    struct stat info {};
+    if (::lstat(resolved.c_str(), &info) != 0) return errno == ENOENT;
+    if (!S_ISLNK(info.st_mode)) return true;
+    std::string link(PATH_MAX, '\0');
+    const ssize_t length = ::readlink(resolved.c_str(), link.data(), link.size());
+    if (length <= 0) {
+      if (length == 0) errno = EINVAL;
+      return false;
+    }
+    link.resize(static_cast<std::size_t>(length));
+    resolved = link.front() == '/' ? link : FolderPartOf(resolved) + link;
+  }
+  errno = ELOOP;
+  return false;
+}
+
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 // A writer holds a lock on its temporary from creating it until it is renamed or removed; the
@@ -113,7 +135,6 @@ class TemporaryFile {
   // Made as open makes any new file, so the umask applies; a name taken is tried again, and so
   // is one that another write removed as stale before this one had locked it.
   bool Create(const std::string& target) {
-    if (Injected("open", target)) return false;
     const std::string prefix = FolderPartOf(target) + TemporaryStem(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
       std::string name = prefix + RandomName();
@@ -192,24 +213,28 @@ void SyncDirectoryOf(const std::string& path) {
 Status WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* message) {
   if (path.empty()) return Failed(message, "naming", path, EINVAL);
 
-  RemoveStaleTemporaries(path);
+  // Through a link, the file it ends at is replaced, beside itself; the link stays a link.
+  std::string target;
+  if (!ResolveLinks(path, target)) return Failed(message, "readlink", path, errno);
+
+  RemoveStaleTemporaries(target);
   TemporaryFile temporary;
-  if (!temporary.Create(path)) return Failed(message, "open (temporary file)", path, errno);
+  if (Injected("open", path) || !temporary.Create(target)) return Failed(message, "open (temporary file)", path, errno);
 
   // A new file keeps the mode open gave it under the umask; a replaced one keeps its own.
   struct stat existing {};
-  if (::stat(path.c_str(), &existing) == 0 && ::fchmod(temporary.fd(), existing.st_mode & 07777) != 0) {
+  if (::stat(target.c_str(), &existing) == 0 && ::fchmod(temporary.fd(), existing.st_mode & 07777) != 0) {
     return Failed(message, "fchmod", path, errno);
   }
 
   if (Injected("write", path) || !WriteAll(temporary.fd(), bytes)) return Failed(message, "write", path, errno);
   if (Injected("fsync", path) || ::fsync(temporary.fd()) != 0) return Failed(message, "fsync", path, errno);
   if (Injected("close", path) || !temporary.Close()) return Failed(message, "close", path, errno);
-  if (Injected("rename", path) || ::rename(temporary.name().c_str(), path.c_str()) != 0) {
+  if (Injected("rename", path) || ::rename(temporary.name().c_str(), target.c_str()) != 0) {
     return Failed(message, "rename", path, errno);
   }
   temporary.Keep();
-  SyncDirectoryOf(path);
+  SyncDirectoryOf(target);
   return kSuccess;
 }
 

@@ -11,7 +11,8 @@ namespace Hvd {
 // Writes `bytes` to a temporary file beside `path`, flushes it to the disk and renames it over
 // `path`. On failure `path` keeps its old content, the temporary is removed, `message` (when
 // given) says which step failed, and kFailure is answered. An existing target's permissions are
-// carried over to the new file.
+// carried over to the new file. When `path` is a symbolic link, the file it resolves to is
+// replaced, in its own folder, and the link is kept.
 //
 // The temporary is named ".hvd.<hash of the target's name>.<random>", whatever the length of the
 // target's name, and is locked while its writer lives: a write first removes the temporaries of

@@ -53,6 +53,14 @@ TEST(AtomicFileTest, AFailedStepLeavesTheOldFileAndNoTemporaryAndSuccessKeepsPer
   EXPECT_EQ(Hvd::Xml::WriteDocumentFile(nullptr, path, &message), Hvd::kFailure);
 }
 
+// The names in a folder, in order.
+Strings Sorted(const std::string& folder) {
+  Strings names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 mode_t ModeOf(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
@@ -114,9 +122,7 @@ TEST(AtomicFileTest, TemporariesOfKilledWritersAreRemovedByTheNextWriteOfTheirTa
   EXPECT_EQ(TempDir::Read(path), "new");
   EXPECT_EQ(Names(dir).size(), 2u) << "the other target's temporary is left to its own writes";
   ASSERT_EQ(Hvd::WriteFileAtomically(other, "o"), Hvd::kSuccess);
-  Strings names = Names(dir);
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (Strings{"other.xhlc", "p.xhlc"}));
+  EXPECT_EQ(Sorted(dir.path()), (Strings{"other.xhlc", "p.xhlc"}));
 
   std::vector<std::thread> writers;
   for (int t = 0; t < 8; ++t) {
@@ -129,6 +135,33 @@ TEST(AtomicFileTest, TemporariesOfKilledWritersAreRemovedByTheNextWriteOfTheirTa
   }
   for (std::thread& writer : writers) writer.join();
   EXPECT_EQ(Names(dir).size(), 2u);
+}
+
+// A link is written through: the file it ends at is replaced in its own folder, and every link
+// on the way stays as it was. A link to nothing makes the file it names; a loop is a failure.
+TEST(AtomicFileTest, LinksAreWrittenThroughAndKept) {
+  TempDir dir;
+  const std::string shared = dir / "shared", file = shared + "/p.xhlc";
+  ASSERT_EQ(::mkdir(shared.c_str(), 0755), 0);
+  TempDir::Write(file, "old");
+  ASSERT_EQ(::symlink("shared/p.xhlc", (dir / "link.xhlc").c_str()), 0);
+  ASSERT_EQ(::symlink((dir / "link.xhlc").c_str(), (dir / "chain.xhlc").c_str()), 0);
+  ASSERT_EQ(::symlink("shared/new.xhlc", (dir / "dangling.xhlc").c_str()), 0);
+  ASSERT_EQ(::symlink("loop2", (dir / "loop1").c_str()), 0);
+  ASSERT_EQ(::symlink("loop1", (dir / "loop2").c_str()), 0);
+  std::string message;
+  ASSERT_EQ(Hvd::WriteFileAtomically(dir / "chain.xhlc", "new", &message), Hvd::kSuccess) << message;
+  ASSERT_EQ(Hvd::WriteFileAtomically(dir / "dangling.xhlc", "made", &message), Hvd::kSuccess) << message;
+  EXPECT_EQ(TempDir::Read(file), "new");
+  EXPECT_EQ(TempDir::Read(shared + "/new.xhlc"), "made");
+  for (const char* link : {"link.xhlc", "chain.xhlc", "dangling.xhlc"}) {
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / link)) << link;
+  }
+  EXPECT_EQ(std::filesystem::read_symlink(dir / "link.xhlc"), "shared/p.xhlc");
+  EXPECT_EQ(Hvd::WriteFileAtomically(dir / "loop1", "x", &message), Hvd::kFailure);
+  EXPECT_NE(message.find("loop1"), std::string::npos) << message;
+  EXPECT_EQ(Sorted(dir.path()), (Strings{"chain.xhlc", "dangling.xhlc", "link.xhlc", "loop1", "loop2", "shared"}));
+  EXPECT_EQ(Sorted(shared), (Strings{"new.xhlc", "p.xhlc"}));
 }
 
 }  // namespace
