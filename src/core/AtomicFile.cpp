@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <tuple>
 
 #include "Port/FaultInjection.h"
 
@@ -199,6 +200,22 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
+// Gives the temporary the owner and group of the file it replaces, as far as the writer may, and
+// answers the mode it is to have: the replaced file's, less a set-id bit whose owner or group
+// could not be kept, as it would grant the writer's rights. Ownership is set before the mode,
+// since a change of owner clears the set-id bits.
+mode_t KeepOwnership(int fd, const struct stat& existing, const std::string& path) {
+  mode_t mode = existing.st_mode & 07777;
+  const bool injected = Injected("fchown", path);
+  if (!injected && ::fchown(fd, existing.st_uid, existing.st_gid) == 0) return mode;
+  if (!injected) std::ignore = ::fchown(fd, static_cast<uid_t>(-1), existing.st_gid);  // a group of the writer's
+  struct stat now {};
+  const bool known = !injected && ::fstat(fd, &now) == 0;
+  if (!known || now.st_uid != existing.st_uid) mode &= ~S_ISUID;
+  if (!known || now.st_gid != existing.st_gid) mode &= ~S_ISGID;
+  return mode;
+}
+
 // The rename is durable only once the directory's entry is on the disk; a failure here no
 // longer changes the outcome, so it is not reported.
 void SyncDirectoryOf(const std::string& path) {
@@ -221,9 +238,11 @@ Status WriteFileAtomically(const std::string& path, std::string_view bytes, std:
   TemporaryFile temporary;
   if (Injected("open", path) || !temporary.Create(target)) return Failed(message, "open (temporary file)", path, errno);
 
-  // A new file keeps the mode open gave it under the umask; a replaced one keeps its own.
+  // A new file keeps the mode open gave it under the umask; a replaced one keeps its own, and its
+  // owner and group where they can be kept.
   struct stat existing {};
-  if (::stat(target.c_str(), &existing) == 0 && ::fchmod(temporary.fd(), existing.st_mode & 07777) != 0) {
+  if (::stat(target.c_str(), &existing) == 0 &&
+      ::fchmod(temporary.fd(), KeepOwnership(temporary.fd(), existing, path)) != 0) {
     return Failed(message, "fchmod", path, errno);
   }
 

@@ -164,4 +164,30 @@ TEST(AtomicFileTest, LinksAreWrittenThroughAndKept) {
   EXPECT_EQ(Sorted(shared), (Strings{"new.xhlc", "p.xhlc"}));
 }
 
+// A replaced file keeps its owner and group. Where the writer may not give them (the fault hook
+// plays such a writer, as the tests run as root), the set-id bits go: they would grant the
+// writer's rights instead.
+TEST(AtomicFileTest, AReplacedFileKeepsItsOwnerOrLosesItsSetIdBits) {
+  Port::FaultInjection::Scope scope;
+  TempDir dir;
+  const std::string path = dir / "p.xhlc";
+  ASSERT_EQ(Hvd::WriteFileAtomically(path, "old"), Hvd::kSuccess);
+  ASSERT_EQ(::chmod(path.c_str(), 06750), 0);
+  struct stat before {}, after {};
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(path.c_str(), 1234, 5678), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 06750), 0);  // chown dropped the set-id bits
+  }
+  ASSERT_EQ(::stat(path.c_str(), &before), 0);
+  ASSERT_EQ(Hvd::WriteFileAtomically(path, "kept"), Hvd::kSuccess);
+  ASSERT_EQ(::stat(path.c_str(), &after), 0);
+  EXPECT_TRUE(after.st_uid == before.st_uid && after.st_gid == before.st_gid) << after.st_uid << ":" << after.st_gid;
+  EXPECT_EQ(after.st_mode & 07777, 06750u);
+
+  Port::FaultInjection::Fail("fchown", 0, "p.xhlc");
+  ASSERT_EQ(Hvd::WriteFileAtomically(path, "new"), Hvd::kSuccess);
+  EXPECT_EQ(TempDir::Read(path), "new");
+  EXPECT_EQ(ModeOf(path), 0750u);
+}
+
 }  // namespace
