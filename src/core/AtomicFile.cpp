@@ -108,7 +108,8 @@ void RemoveStaleTemporaries(const std::string& target) {
     const std::string path = folder + std::string(name);
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) continue;
-    struct stat held {}, named {};
+    struct stat held {};
+    struct stat named {};
     // Still the file under that name once locked: not one renamed away and replaced meanwhile.
     if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
         ::lstat(path.c_str(), &named) == 0 && SameFile(held, named)) {
@@ -144,7 +145,8 @@ class TemporaryFile {
         if (errno == EEXIST) continue;
         return false;
       }
-      struct stat held {}, named {};
+      struct stat held {};
+      struct stat named {};
       m_lock = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
       if (m_lock < 0 || ::flock(m_lock, LOCK_EX) != 0 || ::fstat(m_fd, &held) != 0) {
         const int error = errno;
@@ -233,6 +235,11 @@ Status WriteFileAtomically(const std::string& path, std::string_view bytes, std:
   // Through a link, the file it ends at is replaced, beside itself; the link stays a link.
   std::string target;
   if (!ResolveLinks(path, target)) return Failed(message, "readlink", path, errno);
+  // The rename asks only the folder: a file the writer may not write itself is refused here, as
+  // an open for writing would refuse it.
+  if (Injected("access", path) || (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT)) {
+    return Failed(message, "access", path, errno);
+  }
 
   RemoveStaleTemporaries(target);
   TemporaryFile temporary;

@@ -13,7 +13,8 @@ template <std::size_t kWidth, bool kBigEndian>
 class Units {
  public:
   Units(std::string_view bytes, std::size_t startByte) noexcept
-      : m_bytes(reinterpret_cast<const unsigned char*>(bytes.data())), m_size(bytes.size() / kWidth),
+      : m_bytes(reinterpret_cast<const unsigned char*>(bytes.data())),
+        m_size(bytes.size() / kWidth),
         m_start(startByte / kWidth) {}
   std::size_t Start() const noexcept { return m_start; }
   std::size_t Size() const noexcept { return m_size; }

@@ -6,9 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
-
 #include <algorithm>
+#include <csignal>
 #include <string>
 #include <thread>
 #include <vector>
@@ -173,7 +172,8 @@ TEST(AtomicFileTest, AReplacedFileKeepsItsOwnerOrLosesItsSetIdBits) {
   const std::string path = dir / "p.xhlc";
   ASSERT_EQ(Hvd::WriteFileAtomically(path, "old"), Hvd::kSuccess);
   ASSERT_EQ(::chmod(path.c_str(), 06750), 0);
-  struct stat before {}, after {};
+  struct stat before {};
+  struct stat after {};
   if (::geteuid() == 0) {
     ASSERT_EQ(::chown(path.c_str(), 1234, 5678), 0);
     ASSERT_EQ(::chmod(path.c_str(), 06750), 0);  // chown dropped the set-id bits
@@ -188,6 +188,25 @@ TEST(AtomicFileTest, AReplacedFileKeepsItsOwnerOrLosesItsSetIdBits) {
   ASSERT_EQ(Hvd::WriteFileAtomically(path, "new"), Hvd::kSuccess);
   EXPECT_EQ(TempDir::Read(path), "new");
   EXPECT_EQ(ModeOf(path), 0750u);
+}
+
+// A file the writer may not write is refused like any failed write and left as it was, also
+// through a link. Root may write any file, so there the fault hook plays the refusal.
+TEST(AtomicFileTest, AFileTheWriterMayNotWriteIsLeftAlone) {
+  Port::FaultInjection::Scope scope;
+  TempDir dir;
+  const std::string path = dir / "p.xhlc";
+  ASSERT_EQ(Hvd::WriteFileAtomically(path, "old"), Hvd::kSuccess);
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  ASSERT_EQ(::symlink("p.xhlc", (dir / "link").c_str()), 0);
+  if (::geteuid() == 0) Port::FaultInjection::Fail("access", 0, "");
+  for (const std::string& name : {path, dir / "link"}) {
+    std::string message;
+    EXPECT_EQ(Hvd::WriteFileAtomically(name, "new", &message), Hvd::kFailure) << name;
+    EXPECT_NE(message.find("cannot write \"" + name + "\": access failed"), std::string::npos) << message;
+  }
+  EXPECT_TRUE(TempDir::Read(path) == "old" && ModeOf(path) == 0444u);
+  EXPECT_EQ(Sorted(dir.path()), (Strings{"link", "p.xhlc"}));
 }
 
 }  // namespace
