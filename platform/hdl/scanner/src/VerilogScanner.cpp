@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "ScanCommon.h"
 
@@ -816,9 +817,8 @@ class Parser : TLookahead<Lexer, Tok> {
     std::vector<Reference>& refs = m_unit >= 0 ? Current()->references : m_fileImports;
     if (kind == RefKind::kImport || kind == RefKind::kScope) {
       if (name == "std") return;  // the built-in package
-      for (const Reference& r : refs) {
-        if ((r.kind == RefKind::kImport || r.kind == RefKind::kScope) && r.name == name) return;
-      }
+      // A package is listed once, where it is first named.
+      if (!(m_unit >= 0 ? m_unitPackages : m_filePackages).emplace(name).second) return;
     }
     Reference ref;
     ref.kind = kind;
@@ -916,6 +916,7 @@ class Parser : TLookahead<Lexer, Tok> {
     unit.name = std::string(name.text);
     unit.line = m_lexer.LineOf(name);
     unit.references = m_fileImports;  // compilation-unit imports reach every later unit
+    m_unitPackages = m_filePackages;
     m_result.units.push_back(std::move(unit));
     m_unit = static_cast<int>(m_result.units.size() - 1);
     m_scopes.clear();
@@ -1220,6 +1221,10 @@ class Parser : TLookahead<Lexer, Tok> {
   int m_unit = -1;
   std::uint8_t m_unitEnd = kEndmodule;
   std::vector<Reference> m_fileImports;
+
+  std::unordered_set<std::string> m_filePackages;  // the packages m_fileImports names
+  std::unordered_set<std::string> m_unitPackages;  // those the open unit's references name
+
   std::vector<std::string_view> m_scopes;  // begin-end labels; empty for unnamed blocks
   int m_depth = 0;                         // of parentheses, brackets and braces
   bool m_statementStart = true;
