@@ -44,4 +44,14 @@ void BM_DistinctUseClauses(benchmark::State& state) {
 }
 BENCHMARK(BM_DistinctUseClauses)->Apply(Sizes)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
 
+void BM_NestedNamedBlocks(benchmark::State& state) {
+  std::string text = "module m (input x);\n";
+  for (std::int64_t i = 0; i < state.range(0); ++i) {
+    text += "if (1) begin : b" + std::to_string(i) + "\n  leaf u" + std::to_string(i) + " (.a(x));\n";
+  }
+  for (std::int64_t i = 0; i < state.range(0); ++i) text += "end\n";
+  Scan(state, text + "endmodule\n", Language::kVerilog);
+}
+BENCHMARK(BM_NestedNamedBlocks)->Apply(Sizes)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+
 }  // namespace

@@ -32,4 +32,35 @@ TEST(ScanShapesTest, PackagesAreListedOnceInTheOrderFirstNamed) {
   for (const Case& c : cases) Check(c);
 }
 
+// Instances inside named blocks nested as deep as they are many: each block's label is kept once,
+// so what the scan keeps grows with the text, and an instance's full label is built when asked.
+TEST(ScanShapesTest, NestedNamedBlocksAreKeptOnceEach) {
+  constexpr int kDepth = 3000;
+  std::string verilog = "module m (input x);\n", vhdl = "architecture r of e is begin\n";
+  for (int i = 0; i < kDepth; ++i) {
+    verilog += "if (1) begin : b" + std::to_string(i) + "\n  leaf u" + std::to_string(i) + " (.a(x));\n";
+    vhdl += "b" + std::to_string(i) + " : block begin\n  u" + std::to_string(i) + " : entity work.leaf;\n";
+  }
+  for (int i = 0; i < kDepth; ++i) {
+    verilog += "end\n";
+    vhdl += "end block;\n";
+  }
+  std::string deepest;
+  for (int i = 0; i < kDepth; ++i) deepest += "b" + std::to_string(i) + "/";
+  deepest += "u" + std::to_string(kDepth - 1);
+  for (const auto& [language, text] :
+       {std::pair{Language::kVerilog, verilog + "endmodule\n"}, std::pair{Language::kVhdl, vhdl + "end;\n"}}) {
+    const ScanResult result = ScanText(text, language, "t", ScanOptions());
+    ASSERT_EQ(result.units.size(), 1u);
+    const Unit& unit = result.units[0];
+    ASSERT_EQ(unit.references.size(), static_cast<std::size_t>(kDepth));
+    std::size_t kept = 0;
+    for (const Reference& ref : unit.references) kept += ref.label.size();
+    for (const Scope& scope : unit.scopes) kept += scope.label.size();
+    EXPECT_LT(kept, text.size()) << "label bytes kept";
+    EXPECT_EQ(ScopedLabel(unit, unit.references.front()), "b0/u0");
+    EXPECT_EQ(ScopedLabel(unit, unit.references.back()), deepest);
+  }
+}
+
 }  // namespace

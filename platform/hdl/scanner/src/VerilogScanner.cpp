@@ -825,6 +825,7 @@ class Parser : TLookahead<Lexer, Tok> {
     ref.name = std::string(name);
     ref.label = std::move(label);
     ref.line = m_lexer.LineOf(at);
+    if (kind == RefKind::kInstance && m_unit >= 0) ref.scope = EnterScopes(m_scopes, Current()->scopes);
     refs.push_back(std::move(ref));
   }
 
@@ -1043,7 +1044,7 @@ class Parser : TLookahead<Lexer, Tok> {
           Next();
           label = Next().text;
         }
-        m_scopes.push_back(label);
+        m_scopes.push_back(Block{label});
         m_pendingLabel = {};
         return true;
       }
@@ -1125,22 +1126,10 @@ class Parser : TLookahead<Lexer, Tok> {
       if (!IsPunct(Peek(0), '(')) return;  // an array declaration
       Next();
       SkipBalanced('(', ')');
-      AddRef(RefKind::kInstance, type.text, ScopedLabel(label), name);
+      AddRef(RefKind::kInstance, type.text, std::move(label), name);
       if (!IsPunct(Peek(0), ',') || !IsName(Peek(1))) return;
       Next();
     }
-  }
-
-  std::string ScopedLabel(std::string_view label) const {
-    std::string scoped;
-    for (std::string_view scope : m_scopes) {
-      if (!scope.empty()) {
-        scoped.append(scope);
-        scoped.push_back('/');
-      }
-    }
-    scoped.append(label);
-    return scoped;
   }
 
   // Appends "[7:0]" as written, without blanks; long ranges are cut short.
@@ -1225,8 +1214,13 @@ class Parser : TLookahead<Lexer, Tok> {
   std::unordered_set<std::string> m_filePackages;  // the packages m_fileImports names
   std::unordered_set<std::string> m_unitPackages;  // those the open unit's references name
 
-  std::vector<std::string_view> m_scopes;  // begin-end labels; empty for unnamed blocks
-  int m_depth = 0;                         // of parentheses, brackets and braces
+  struct Block {
+    std::string_view label;  // empty for an unnamed block
+    std::uint32_t scope = kScopeNotEntered;
+  };
+  std::vector<Block> m_scopes;  // the begin-end blocks open
+
+  int m_depth = 0;  // of parentheses, brackets and braces
   bool m_statementStart = true;
   std::string_view m_pendingLabel;  // "label :" before a begin
 };

@@ -252,6 +252,7 @@ class Parser : TLookahead<Lexer, Tok> {
     std::uint8_t kind;
     bool bodyBegun = false;  // a generate body that opened with "begin", closed by a bare "end"
     std::string_view label;  // of a generate or block: it goes into instance paths
+    std::uint32_t scope = kScopeNotEntered;
   };
 
   // ---- tokens
@@ -326,6 +327,7 @@ class Parser : TLookahead<Lexer, Tok> {
     ref.secondary = std::string(secondary);
     ref.label = std::move(label);
     ref.line = line;
+    if (!ref.label.empty() && m_unit >= 0) ref.scope = EnterScopes(m_opens, Current()->scopes);  // an instance
     refs.push_back(std::move(ref));
   }
 
@@ -336,19 +338,6 @@ class Parser : TLookahead<Lexer, Tok> {
     key += '\0';  // an extended identifier may hold a dot
     for (char c : name) key += Lower(c);
     return key;
-  }
-
-  // Instance labels carry the labels of the generates and blocks around them.
-  std::string ScopedLabel(std::string_view label) const {
-    std::string scoped;
-    for (const Open& open : m_opens) {
-      if (!open.label.empty()) {
-        scoped.append(open.label);
-        scoped.push_back('/');
-      }
-    }
-    scoped.append(label);
-    return scoped;
   }
 
   // Reads "a.b.c" from the next token on; records a library's unit it names.
@@ -602,13 +591,13 @@ class Parser : TLookahead<Lexer, Tok> {
         const bool entity = next.kw == kEntity;
         Next();
         EntityOrConfiguration(entity ? RefKind::kEntityInstance : RefKind::kConfigurationInstance, entity,
-                              ScopedLabel(Text(label)), line);
+                              std::string(Text(label)), line);
         return;
       }
       if (next.kw == kComponent) {
         Next();
         const Selected s = ReadSelected();
-        if (s.count > 0) AddRef(RefKind::kInstance, {}, s.parts[s.count - 1], {}, ScopedLabel(Text(label)), line);
+        if (s.count > 0) AddRef(RefKind::kInstance, {}, s.parts[s.count - 1], {}, std::string(Text(label)), line);
         return;
       }
       m_label = Text(label);
@@ -620,7 +609,7 @@ class Parser : TLookahead<Lexer, Tok> {
     const Selected s = ReadSelected();
     if (s.count > 1 && IsLibrary(s.parts[0])) AddRef(RefKind::kUse, s.parts[0], s.parts[1], {}, {}, LineOf(first));
     if (IsKw(Peek(0), kGeneric) || IsKw(Peek(0), kPort)) {
-      AddRef(RefKind::kInstance, {}, s.parts[s.count - 1], {}, ScopedLabel(Text(label)), line);
+      AddRef(RefKind::kInstance, {}, s.parts[s.count - 1], {}, std::string(Text(label)), line);
     }
   }
 
