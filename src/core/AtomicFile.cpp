@@ -34,17 +34,14 @@ Status Failed(std::string* message, const char* step, const std::string& path, i
   return kFailure;
 }
 
-// The folder of a '/' path, without its trailing separator.
-std::string DirectoryOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-}
-
 // The folder part of a '/' path with its trailing separator; empty for a bare name.
 std::string FolderPartOf(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
+
+// A folder part as a name to open: the current folder for a bare name's.
+std::string OpenableFolder(const std::string& folderPart) { return folderPart.empty() ? "." : folderPart; }
 
 // The temporaries of a target lie beside it under a short name of their own, whatever the length
 // of the target's: ".hvd.", a hash of the target's name and eight random letters, 30 bytes in all.
@@ -100,7 +97,7 @@ bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b
 // therefore left by a dead writer, and is removed.
 void RemoveStaleTemporaries(const std::string& target) {
   const std::string folder = FolderPartOf(target), stem = TemporaryStem(target);
-  DIR* directory = ::opendir(folder.empty() ? "." : folder.c_str());
+  DIR* directory = ::opendir(OpenableFolder(folder).c_str());
   if (directory == nullptr) return;
   while (const dirent* entry = ::readdir(directory)) {
     const std::string_view name = entry->d_name;
@@ -221,7 +218,7 @@ mode_t KeepOwnership(int fd, const struct stat& existing, const std::string& pat
 // The rename is durable only once the directory's entry is on the disk; a failure here no
 // longer changes the outcome, so it is not reported.
 void SyncDirectoryOf(const std::string& path) {
-  const int fd = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = ::open(OpenableFolder(FolderPartOf(path)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   ::fsync(fd);
   ::close(fd);
