@@ -1,12 +1,18 @@
 #include "core/AtomicFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
-#include <vector>
+#include <random>
+#include <tuple>
 
 #include "Port/FaultInjection.h"
 
@@ -28,26 +34,134 @@ Status Failed(std::string* message, const char* step, const std::string& path, i
   return kFailure;
 }
 
+// The folder part of a '/' path with its trailing separator; empty for a bare name.
+std::string FolderPartOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// A folder part as a name to open: the current folder for a bare name's.
+std::string OpenableFolder(const std::string& folderPart) { return folderPart.empty() ? "." : folderPart; }
+
+// The temporaries of a target lie beside it under a short name of their own, whatever the length
+// of the target's: ".hvd.", a hash of the target's name and eight random letters, 30 bytes in all.
+// The hash lets a write find the temporaries that earlier writes of its target left.
+std::string TemporaryStem(const std::string& target) {
+  std::uint64_t hash = 14695981039346656037u;  // FNV-1a: the same in every process
+  for (std::size_t i = FolderPartOf(target).size(); i < target.size(); ++i) {
+    hash = (hash ^ static_cast<unsigned char>(target[i])) * 1099511628211u;
+  }
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+  return std::string(".hvd.") + hex + ".";
+}
+constexpr std::size_t kRandomLetters = 8;
+
+std::string RandomName() {
+  static constexpr char kLetters[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ-_";
+  std::random_device device;  // not a generator: a forked writer must not repeat its parent's names
+  std::uint64_t bits = (std::uint64_t{device()} << 32) | device();
+  std::string name(kRandomLetters, '0');
+  for (char& c : name) {
+    c = kLetters[bits & 63];
+    bits >>= 6;
+  }
+  return name;
+}
+
+// The file a chain of links ends at, or `path` when it is no link. The end need not exist: a
+// write through a link to nothing makes the file it names. False, with errno, on a loop.
+bool ResolveLinks(const std::string& path, std::string& resolved) {
+  resolved = path;
+  for (int hop = 0; hop < 40; ++hop) {  // as many as the kernel follows
+    struct stat info {};
+    if (::lstat(resolved.c_str(), &info) != 0) return errno == ENOENT;
+    if (!S_ISLNK(info.st_mode)) return true;
+    std::string link(PATH_MAX, '\0');
+    const ssize_t length = ::readlink(resolved.c_str(), link.data(), link.size());
+    if (length <= 0) {
+      if (length == 0) errno = EINVAL;
+      return false;
+    }
+    link.resize(static_cast<std::size_t>(length));
+    resolved = link.front() == '/' ? link : FolderPartOf(resolved) + link;
+  }
+  errno = ELOOP;
+  return false;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// A writer holds a lock on its temporary from creating it until it is renamed or removed; the
+// kernel drops the lock of a writer that dies. A temporary of this target that no one holds is
+// therefore left by a dead writer, and is removed.
+void RemoveStaleTemporaries(const std::string& target) {
+  const std::string folder = FolderPartOf(target), stem = TemporaryStem(target);
+  DIR* directory = ::opendir(OpenableFolder(folder).c_str());
+  if (directory == nullptr) return;
+  while (const dirent* entry = ::readdir(directory)) {
+    const std::string_view name = entry->d_name;
+    if (name.size() != stem.size() + kRandomLetters || name.substr(0, stem.size()) != stem) continue;
+    const std::string path = folder + std::string(name);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat held {};
+    struct stat named {};
+    // Still the file under that name once locked: not one renamed away and replaced meanwhile.
+    if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        ::lstat(path.c_str(), &named) == 0 && SameFile(held, named)) {
+      ::unlink(path.c_str());
+    }
+    ::close(fd);
+  }
+  ::closedir(directory);
+}
+
 // The temporary file until it has been renamed over the target: removed when anything fails.
+// Its lock is held through a second descriptor, so that it outlasts the checked close of the
+// written one and covers the rename.
 class TemporaryFile {
  public:
   TemporaryFile() = default;
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
   ~TemporaryFile() {
-    CloseQuietly();
+    CloseQuietly(m_fd);
     if (!m_name.empty()) ::unlink(m_name.c_str());
+    CloseQuietly(m_lock);
   }
 
+  // Made as open makes any new file, so the umask applies; a name taken is tried again, and so
+  // is one that another write removed as stale before this one had locked it.
   bool Create(const std::string& target) {
-    std::vector<char> name(target.begin(), target.end());
-    static constexpr char kSuffix[] = ".tmp.XXXXXX";
-    name.insert(name.end(), kSuffix, kSuffix + sizeof kSuffix);  // with its terminating zero
-    if (Injected("mkstemp", target)) return false;
-    m_fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (m_fd < 0) return false;
-    m_name = name.data();
-    return true;
+    const std::string prefix = FolderPartOf(target) + TemporaryStem(target);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::string name = prefix + RandomName();
+      m_fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+      if (m_fd < 0) {
+        if (errno == EEXIST) continue;
+        return false;
+      }
+      struct stat held {};
+      struct stat named {};
+      m_lock = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
+      if (m_lock < 0 || ::flock(m_lock, LOCK_EX) != 0 || ::fstat(m_fd, &held) != 0) {
+        const int error = errno;
+        ::unlink(name.c_str());
+        CloseQuietly(m_fd);
+        CloseQuietly(m_lock);
+        errno = error;
+        return false;
+      }
+      if (::lstat(name.c_str(), &named) == 0 && SameFile(held, named)) {
+        m_name = std::move(name);
+        return true;
+      }
+      CloseQuietly(m_fd);
+      CloseQuietly(m_lock);
+    }
+    errno = EEXIST;
+    return false;
   }
 
   int fd() const noexcept { return m_fd; }
@@ -63,12 +177,13 @@ class TemporaryFile {
   void Keep() noexcept { m_name.clear(); }
 
  private:
-  void CloseQuietly() noexcept {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = -1;
+  static void CloseQuietly(int& fd) noexcept {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
   }
 
   int m_fd = -1;
+  int m_lock = -1;
   std::string m_name;
 };
 
@@ -84,12 +199,26 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
+// Gives the temporary the owner and group of the file it replaces, as far as the writer may, and
+// answers the mode it is to have: the replaced file's, less a set-id bit whose owner or group
+// could not be kept, as it would grant the writer's rights. Ownership is set before the mode,
+// since a change of owner clears the set-id bits.
+mode_t KeepOwnership(int fd, const struct stat& existing, const std::string& path) {
+  mode_t mode = existing.st_mode & 07777;
+  const bool injected = Injected("fchown", path);
+  if (!injected && ::fchown(fd, existing.st_uid, existing.st_gid) == 0) return mode;
+  if (!injected) std::ignore = ::fchown(fd, static_cast<uid_t>(-1), existing.st_gid);  // a group of the writer's
+  struct stat now {};
+  const bool known = !injected && ::fstat(fd, &now) == 0;
+  if (!known || now.st_uid != existing.st_uid) mode &= ~S_ISUID;
+  if (!known || now.st_gid != existing.st_gid) mode &= ~S_ISGID;
+  return mode;
+}
+
 // The rename is durable only once the directory's entry is on the disk; a failure here no
 // longer changes the outcome, so it is not reported.
 void SyncDirectoryOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  const std::string directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-  const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = ::open(OpenableFolder(FolderPartOf(path)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   ::fsync(fd);
   ::close(fd);
@@ -100,29 +229,35 @@ void SyncDirectoryOf(const std::string& path) {
 Status WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* message) {
   if (path.empty()) return Failed(message, "naming", path, EINVAL);
 
-  TemporaryFile temporary;
-  if (!temporary.Create(path)) return Failed(message, "mkstemp (temporary file)", path, errno);
-
-  // mkstemp makes the file private; keep the mode the target had, or the usual one for a new file.
-  struct stat existing {};
-  mode_t mode = 0;
-  if (::stat(path.c_str(), &existing) == 0) {
-    mode = existing.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
+  // Through a link, the file it ends at is replaced, beside itself; the link stays a link.
+  std::string target;
+  if (!ResolveLinks(path, target)) return Failed(message, "readlink", path, errno);
+  // The rename asks only the folder: a file the writer may not write itself is refused here, as
+  // an open for writing would refuse it.
+  if (Injected("access", path) || (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT)) {
+    return Failed(message, "access", path, errno);
   }
-  if (::fchmod(temporary.fd(), mode) != 0) return Failed(message, "fchmod", path, errno);
+
+  RemoveStaleTemporaries(target);
+  TemporaryFile temporary;
+  if (Injected("open", path) || !temporary.Create(target)) return Failed(message, "open (temporary file)", path, errno);
+
+  // A new file keeps the mode open gave it under the umask; a replaced one keeps its own, and its
+  // owner and group where they can be kept.
+  struct stat existing {};
+  if (::stat(target.c_str(), &existing) == 0 &&
+      ::fchmod(temporary.fd(), KeepOwnership(temporary.fd(), existing, path)) != 0) {
+    return Failed(message, "fchmod", path, errno);
+  }
 
   if (Injected("write", path) || !WriteAll(temporary.fd(), bytes)) return Failed(message, "write", path, errno);
   if (Injected("fsync", path) || ::fsync(temporary.fd()) != 0) return Failed(message, "fsync", path, errno);
   if (Injected("close", path) || !temporary.Close()) return Failed(message, "close", path, errno);
-  if (Injected("rename", path) || ::rename(temporary.name().c_str(), path.c_str()) != 0) {
+  if (Injected("rename", path) || ::rename(temporary.name().c_str(), target.c_str()) != 0) {
     return Failed(message, "rename", path, errno);
   }
   temporary.Keep();
-  SyncDirectoryOf(path);
+  SyncDirectoryOf(target);
   return kSuccess;
 }
 

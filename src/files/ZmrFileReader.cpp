@@ -40,7 +40,10 @@ Status CZmrFileReader::XIZmrFileReader::GetFiles(const Port::StringBase<char>& p
     const Xml::XmlText url("URL");
     const Xml::XmlText type("Type");
     const bool skipConstraints = SkipsConstraints(purpose.str());
-    for (XMLSize_t i = 0; elements != nullptr && i < elements->getLength(); ++i) {
+    // The list is live: its length walks the whole tree each time it is asked, so it is asked
+    // once; items in order are found from the last one.
+    const XMLSize_t count = elements != nullptr ? elements->getLength() : 0;
+    for (XMLSize_t i = 0; i < count; ++i) {
       const auto* element = static_cast<const xercesc::DOMElement*>(elements->item(i));
       if (skipConstraints && Xml::Utf8Text(element->getAttribute(type)).str() == "UCF") continue;
       std::ignore = self.m_result->Add(Xml::Utf8Text(element->getAttribute(url)).str());

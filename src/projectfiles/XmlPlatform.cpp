@@ -1,25 +1,27 @@
 #include "projectfiles/XmlPlatform.h"
 
-#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 #include <xercesc/dom/DOMException.hpp>
-#include <xercesc/framework/LocalFileInputSource.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/internal/XMLScanner.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
-#include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLException.hpp>
+
+#include "projectfiles/XmlBounds.h"
 
 namespace X = xercesc;
 
 namespace Hvd::Xml {
 
 namespace {
-
-void StopPlatform() { X::XMLPlatformUtils::Terminate(); }
 
 constexpr char32_t kReplacement = 0xFFFD;
 
@@ -133,20 +135,40 @@ class RefusingDtdParser final : public X::XercesDOMParser {
 
 constexpr XMLSize_t kEntityExpansionLimit = 100;
 
-}  // namespace
-
-bool StartPlatform() noexcept {
-  static const bool s_started = [] {
-    try {
-      X::XMLPlatformUtils::Initialize();
-    } catch (...) {
-      return false;
+// The whole of a regular file, or false with `why` naming the file and the failed step. The
+// open does not wait: a pipe with no writer would otherwise block it for ever.
+bool ReadWholeFile(const char* path, std::string& bytes, std::string& why) {
+  const auto failed = [&](const char* step) {
+    why = std::string("cannot read \"") + path + "\": " + step + " failed: " + std::strerror(errno);
+    return false;
+  };
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return failed("open");
+  const struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return failed("stat");
+  if (!S_ISREG(info.st_mode)) {
+    why = std::string("cannot read \"") + path + "\": it is not a regular file";
+    return false;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return failed("fcntl");
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got == 0) return true;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return failed("read");
     }
-    std::atexit(StopPlatform);
-    return true;
-  }();
-  return s_started;
+    bytes.append(buffer, static_cast<std::size_t>(got));
+  }
 }
+
+}  // namespace
 
 XmlText::XmlText(const char* utf8) : XmlText(utf8 ? std::string_view(utf8) : std::string_view()) {
   m_null = utf8 == nullptr;
@@ -251,11 +273,29 @@ DocumentPtr SafeDomParser::ParseFile(const char* path) noexcept {
     m_message = "no file name given";
     return nullptr;
   }
-  // Read as a local file, never as a URL that could be fetched.
-  return Run([path] { return std::make_unique<X::LocalFileInputSource>(XmlText(path).get()); });
+  // Read here by the name's own bytes, never as a URL that could be fetched; Xerces would have
+  // the name as UTF-16, and a name that is not UTF-8 would come back as another file's.
+  std::string bytes;
+  try {
+    if (!ReadWholeFile(path, bytes, m_message)) return nullptr;
+  } catch (...) {
+    m_message = std::string("cannot read \"") + path + "\": out of memory";
+    return nullptr;
+  }
+  return ParseBytes(bytes, path);
 }
 
 DocumentPtr SafeDomParser::ParseBytes(std::string_view bytes, const char* name) noexcept {
+  try {
+    const std::string refused = CheckBounds(bytes);
+    if (!refused.empty()) {
+      m_message = std::string(name != nullptr ? name : "buffer") + ": " + refused;
+      return nullptr;
+    }
+  } catch (...) {
+    m_message = std::string("the document could not be read");
+    return nullptr;
+  }
   return Run([bytes, name] {
     return std::make_unique<X::MemBufInputSource>(reinterpret_cast<const XMLByte*>(bytes.data()), bytes.size(),
                                                   XmlText(name).get(), false);

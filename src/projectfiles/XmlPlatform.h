@@ -7,11 +7,12 @@
 #include <string_view>
 #include <xercesc/dom/DOMDocument.hpp>
 
+#include "core/XmlStart.h"
+
 namespace Hvd::Xml {
 
-// Starts the XML platform once per process (thread-safe); it is terminated when the process
-// exits. False when it could not be started; every parse and serialization then fails.
-bool StartPlatform() noexcept;
+// The process's one start of the XML platform, shared with the stand-ins (core/XmlStart.h).
+inline bool StartPlatform() noexcept { return StartXmlPlatform(); }
 
 // A UTF-8 (or null) string as an owned XMLCh string; malformed bytes become U+FFFD.
 class XmlText {
@@ -47,7 +48,8 @@ using DocumentPtr = std::unique_ptr<xercesc::DOMDocument, DocumentRelease>;
 
 // The one parser set-up of the library. Namespaces are on; no DTD or schema is loaded and no
 // external entity is fetched; a document type declaration is refused, and entity expansion is
-// bounded. Errors are collected into a message, never thrown. One parser may parse many times.
+// bounded; a document past the bounds of XmlBounds.h is refused before it is parsed. Errors are
+// collected into a message, never thrown. One parser may parse many times.
 class SafeDomParser {
  public:
   SafeDomParser() noexcept;

@@ -9,9 +9,9 @@
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
-#include <xercesc/util/PlatformUtils.hpp>
 
 #include "../../platform/base/src/DomText.h"
+#include "core/XmlStart.h"
 
 namespace {
 
@@ -86,12 +86,16 @@ void Read(const X::DOMElement& root, Definitions& d) {
   });
 }
 
-// Xerces lives only while the file is read, so nothing of it is left for LeakSanitizer.
-// Without an error handler the parser counts the errors it meets, a missing file among them.
+// Xerces is the process's one start, which the base services share: a start and stop of the
+// test's own could race with theirs. Without an error handler the parser counts the errors it
+// meets, a missing file among them.
 const Definitions& Defs() {
   static const Definitions defs = [] {
     Definitions d;
-    X::XMLPlatformUtils::Initialize();
+    if (!Hvd::StartXmlPlatform()) {
+      d.errors.push_back("the XML platform could not be started");
+      return d;
+    }
     {
       X::XercesDOMParser parser;
       parser.setLoadExternalDTD(false);
@@ -105,7 +109,6 @@ const Definitions& Defs() {
         Read(*doc->getDocumentElement(), d);
       }
     }
-    X::XMLPlatformUtils::Terminate();
     return d;
   }();
   return defs;

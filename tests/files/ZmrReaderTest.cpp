@@ -2,6 +2,7 @@
 // file that is missing, malformed or crafted to make the parser read another file.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -70,7 +71,9 @@ TEST_F(ZmrReaderTest, WithoutADocumentTheListIsEmptyAndTheStatusAFailure) {
   TempDir::Write(m_dir / "bad.zmr", "<P><File URL='a.v'></P>");
   TempDir::Write(m_dir / "evil.zmr",
                  "<!DOCTYPE P [<!ENTITY x SYSTEM 'file://" + secret + "'>]><P><File URL='&x;'/></P>");
-  for (const char* name : {"bad.zmr", "evil.zmr", "absent.zmr"}) {
+  ASSERT_EQ(::mkfifo((m_dir / "fifo.zmr").c_str(), 0600), 0);    // would block a reader for ever
+  TempDir::Write(m_dir / "deep.zmr", std::string(100000, '<'));  // past the nesting bound
+  for (const char* name : {"bad.zmr", "evil.zmr", "absent.zmr", "fifo.zmr", "deep.zmr"}) {
     ASSERT_EQ(m_reader->Load((m_dir / "good.zmr").c_str()), Hvd::kSuccess);
     EXPECT_EQ(m_reader->Load((m_dir / name).c_str()), Hvd::kFailure) << name;
     EXPECT_TRUE(Files("x", &status).empty()) << name << ": nothing of the earlier file, nothing read elsewhere";

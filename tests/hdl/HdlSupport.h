@@ -54,7 +54,7 @@ inline std::string Summary(const ScanResult& result) {
       separator = ", ";
       text += (ref.library.empty() ? "" : ref.library + ".") + ref.name;
       if (!ref.secondary.empty()) text += "(" + ref.secondary + ")";
-      if (!ref.label.empty()) text += "@" + ref.label;
+      if (!ref.label.empty()) text += "@" + ScopedLabel(unit, ref);
     }
   }
   return text;

@@ -1,9 +1,16 @@
 // Replacing a file must never leave it half written: each step is made to fail in turn.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "Port/FaultInjection.h"
 #include "XmlTestSupport.h"
@@ -22,7 +29,7 @@ TEST(AtomicFileTest, AFailedStepLeavesTheOldFileAndNoTemporaryAndSuccessKeepsPer
   std::string message;
   ASSERT_EQ(Hvd::WriteFileAtomically(path, old, &message), Hvd::kSuccess) << message;
   ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-  for (const char* step : {"mkstemp", "write", "fsync", "close", "rename"}) {
+  for (const char* step : {"open", "write", "fsync", "close", "rename"}) {
     Port::FaultInjection::Fail(step, 1, "p.xhlc");
     EXPECT_EQ(Hvd::WriteFileAtomically(path, "new content", &message), Hvd::kFailure) << step;
     EXPECT_NE(message.find(step), std::string::npos) << message;
@@ -43,6 +50,163 @@ TEST(AtomicFileTest, AFailedStepLeavesTheOldFileAndNoTemporaryAndSuccessKeepsPer
   EXPECT_EQ(Hvd::Xml::WriteDocumentFile(document.get(), path, &message), Hvd::kFailure);
   EXPECT_TRUE(TempDir::Read(path) == std::string(100000, 'x') && Names(dir) == Strings{"p.xhlc"});
   EXPECT_EQ(Hvd::Xml::WriteDocumentFile(nullptr, path, &message), Hvd::kFailure);
+}
+
+// The names in a folder, in order.
+Strings Sorted(const std::string& folder) {
+  Strings names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// The umask is the process's: writers on many threads at once neither change it nor see it
+// changed, and a new file gets the mode it gives.
+TEST(AtomicFileTest, NewFilesTakeTheUmaskWhichNoWriteChanges) {
+  TempDir dir;
+  const mode_t before = ::umask(027);
+  std::vector<std::thread> writers;
+  for (int t = 0; t < 8; ++t) {
+    writers.emplace_back([&dir, t] {
+      for (int i = 0; i < 100; ++i) {
+        const std::string path = dir / ("f" + std::to_string(t) + "_" + std::to_string(i));
+        if (Hvd::WriteFileAtomically(path, "x") != Hvd::kSuccess || ModeOf(path) != 0640) ADD_FAILURE() << path;
+      }
+    });
+  }
+  for (std::thread& writer : writers) writer.join();
+  EXPECT_EQ(::umask(before), 027u);
+}
+
+// The temporary's name does not grow with the target's: the longest names a folder takes work.
+TEST(AtomicFileTest, NamesUpToTheLongestAFolderTakesAreWritten) {
+  TempDir dir;
+  for (const std::size_t length : {245u, 255u}) {
+    const std::string name(length, 'n'), path = dir / name;
+    std::string message;
+    EXPECT_EQ(Hvd::WriteFileAtomically(path, "long", &message), Hvd::kSuccess) << length << ": " << message;
+    EXPECT_TRUE(TempDir::Read(path) == "long" && Names(dir) == Strings{name}) << length;
+    std::filesystem::remove(path);
+  }
+}
+
+// A writer killed before its rename leaves its temporary behind: here the file size limit kills
+// it in the middle of its write. The next write of the same target removes what such writers
+// left, and only that: writers of one target on many threads never take each other's.
+TEST(AtomicFileTest, TemporariesOfKilledWritersAreRemovedByTheNextWriteOfTheirTarget) {
+  TempDir dir;
+  const std::string path = dir / "p.xhlc", other = dir / "other.xhlc";
+  const auto killedWriting = [](const std::string& target) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      const struct rlimit small = {4096, 4096}, noCore = {0, 0};
+      ::setrlimit(RLIMIT_CORE, &noCore);
+      ::setrlimit(RLIMIT_FSIZE, &small);
+      std::ignore = Hvd::WriteFileAtomically(target, std::string(1 << 20, 'x'));
+      ::_exit(0);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ;
+  };
+  ASSERT_EQ(Hvd::WriteFileAtomically(path, "old"), Hvd::kSuccess);
+  ASSERT_TRUE(killedWriting(path) && killedWriting(path) && killedWriting(other));
+  ASSERT_EQ(Names(dir).size(), 3u) << "the target and a temporary each: the second write removed the first's";
+
+  ASSERT_EQ(Hvd::WriteFileAtomically(path, "new"), Hvd::kSuccess);
+  EXPECT_EQ(TempDir::Read(path), "new");
+  EXPECT_EQ(Names(dir).size(), 2u) << "the other target's temporary is left to its own writes";
+  ASSERT_EQ(Hvd::WriteFileAtomically(other, "o"), Hvd::kSuccess);
+  EXPECT_EQ(Sorted(dir.path()), (Strings{"other.xhlc", "p.xhlc"}));
+
+  std::vector<std::thread> writers;
+  for (int t = 0; t < 8; ++t) {
+    writers.emplace_back([&path, t] {
+      for (int i = 0; i < 50; ++i) {
+        std::string message;
+        if (Hvd::WriteFileAtomically(path, std::to_string(t), &message) != Hvd::kSuccess) ADD_FAILURE() << message;
+      }
+    });
+  }
+  for (std::thread& writer : writers) writer.join();
+  EXPECT_EQ(Names(dir).size(), 2u);
+}
+
+// A link is written through: the file it ends at is replaced in its own folder, and every link
+// on the way stays as it was. A link to nothing makes the file it names; a loop is a failure.
+TEST(AtomicFileTest, LinksAreWrittenThroughAndKept) {
+  TempDir dir;
+  const std::string shared = dir / "shared", file = shared + "/p.xhlc";
+  ASSERT_EQ(::mkdir(shared.c_str(), 0755), 0);
+  TempDir::Write(file, "old");
+  ASSERT_EQ(::symlink("shared/p.xhlc", (dir / "link.xhlc").c_str()), 0);
+  ASSERT_EQ(::symlink((dir / "link.xhlc").c_str(), (dir / "chain.xhlc").c_str()), 0);
+  ASSERT_EQ(::symlink("shared/new.xhlc", (dir / "dangling.xhlc").c_str()), 0);
+  ASSERT_EQ(::symlink("loop2", (dir / "loop1").c_str()), 0);
+  ASSERT_EQ(::symlink("loop1", (dir / "loop2").c_str()), 0);
+  std::string message;
+  ASSERT_EQ(Hvd::WriteFileAtomically(dir / "chain.xhlc", "new", &message), Hvd::kSuccess) << message;
+  ASSERT_EQ(Hvd::WriteFileAtomically(dir / "dangling.xhlc", "made", &message), Hvd::kSuccess) << message;
+  EXPECT_EQ(TempDir::Read(file), "new");
+  EXPECT_EQ(TempDir::Read(shared + "/new.xhlc"), "made");
+  for (const char* link : {"link.xhlc", "chain.xhlc", "dangling.xhlc"}) {
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / link)) << link;
+  }
+  EXPECT_EQ(std::filesystem::read_symlink(dir / "link.xhlc"), "shared/p.xhlc");
+  EXPECT_EQ(Hvd::WriteFileAtomically(dir / "loop1", "x", &message), Hvd::kFailure);
+  EXPECT_NE(message.find("loop1"), std::string::npos) << message;
+  EXPECT_EQ(Sorted(dir.path()), (Strings{"chain.xhlc", "dangling.xhlc", "link.xhlc", "loop1", "loop2", "shared"}));
+  EXPECT_EQ(Sorted(shared), (Strings{"new.xhlc", "p.xhlc"}));
+}
+
+// A replaced file keeps its owner and group. Where the writer may not give them (the fault hook
+// plays such a writer, as the tests run as root), the set-id bits go: they would grant the
+// writer's rights instead.
+TEST(AtomicFileTest, AReplacedFileKeepsItsOwnerOrLosesItsSetIdBits) {
+  Port::FaultInjection::Scope scope;
+  TempDir dir;
+  const std::string path = dir / "p.xhlc";
+  ASSERT_EQ(Hvd::WriteFileAtomically(path, "old"), Hvd::kSuccess);
+  ASSERT_EQ(::chmod(path.c_str(), 06750), 0);
+  struct stat before {};
+  struct stat after {};
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(path.c_str(), 1234, 5678), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 06750), 0);  // chown dropped the set-id bits
+  }
+  ASSERT_EQ(::stat(path.c_str(), &before), 0);
+  ASSERT_EQ(Hvd::WriteFileAtomically(path, "kept"), Hvd::kSuccess);
+  ASSERT_EQ(::stat(path.c_str(), &after), 0);
+  EXPECT_TRUE(after.st_uid == before.st_uid && after.st_gid == before.st_gid) << after.st_uid << ":" << after.st_gid;
+  EXPECT_EQ(after.st_mode & 07777, 06750u);
+
+  Port::FaultInjection::Fail("fchown", 0, "p.xhlc");
+  ASSERT_EQ(Hvd::WriteFileAtomically(path, "new"), Hvd::kSuccess);
+  EXPECT_EQ(TempDir::Read(path), "new");
+  EXPECT_EQ(ModeOf(path), 0750u);
+}
+
+// A file the writer may not write is refused like any failed write and left as it was, also
+// through a link. Root may write any file, so there the fault hook plays the refusal.
+TEST(AtomicFileTest, AFileTheWriterMayNotWriteIsLeftAlone) {
+  Port::FaultInjection::Scope scope;
+  TempDir dir;
+  const std::string path = dir / "p.xhlc";
+  ASSERT_EQ(Hvd::WriteFileAtomically(path, "old"), Hvd::kSuccess);
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  ASSERT_EQ(::symlink("p.xhlc", (dir / "link").c_str()), 0);
+  if (::geteuid() == 0) Port::FaultInjection::Fail("access", 0, "");
+  for (const std::string& name : {path, dir / "link"}) {
+    std::string message;
+    EXPECT_EQ(Hvd::WriteFileAtomically(name, "new", &message), Hvd::kFailure) << name;
+    EXPECT_NE(message.find("cannot write \"" + name + "\": access failed"), std::string::npos) << message;
+  }
+  EXPECT_TRUE(TempDir::Read(path) == "old" && ModeOf(path) == 0444u);
+  EXPECT_EQ(Sorted(dir.path()), (Strings{"link", "p.xhlc"}));
 }
 
 }  // namespace

@@ -2,11 +2,14 @@
 // nor expand entities without bound, and every failure comes back as a message.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <string>
 
 #include "XmlTestSupport.h"
+#include "projectfiles/XmlBounds.h"
 #include "projectfiles/XmlNames.h"
 
 namespace {
@@ -34,6 +37,31 @@ TEST(SafeDomParserTest, ReadsNamespacedDocumentsAndMalformedOrMissingFilesGiveAM
   Hvd::Xml::SafeDomParser parser;  // one parser, used again after a failure
   EXPECT_FALSE(parser.ParseBytes("<a>"));
   EXPECT_TRUE(parser.ParseBytes("<a/>") && parser.Message().empty()) << parser.Message();
+}
+
+// A name is bytes: one that is not UTF-8 names that file, not the file its repaired spelling names.
+TEST(SafeDomParserTest, AFileIsOpenedByTheExactBytesOfItsName) {
+  TempDir dir;
+  const std::string latin = dir / "na\xEFme.xml", repaired = dir / "na\xEF\xBF\xBDme.xml";
+  TempDir::Write(latin, "<latin/>");
+  TempDir::Write(repaired, "<repaired/>");
+  std::string message;
+  auto document = Hvd::Xml::ParseXmlFile(latin.c_str(), &message);
+  ASSERT_TRUE(document) << message;
+  EXPECT_EQ(XmlTest::Narrow(document->getDocumentElement()->getTagName()), "latin");
+  ::unlink(repaired.c_str());
+  EXPECT_TRUE(Hvd::Xml::ParseXmlFile(latin.c_str(), &message)) << message;
+}
+
+// A pipe with no writer would block the read for ever; a directory or device is no document.
+TEST(SafeDomParserTest, OnlyARegularFileIsRead) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "fifo.xhlc").c_str(), 0600), 0);
+  for (const std::string& path : {dir / "fifo.xhlc", dir.path(), std::string("/dev/null")}) {
+    std::string message;
+    EXPECT_FALSE(Hvd::Xml::ParseXmlFile(path.c_str(), &message)) << path;
+    EXPECT_NE(message.find("not a regular file"), std::string::npos) << message;
+  }
 }
 
 TEST(SafeDomParserTest, CraftedDocumentsAreRefusedQuicklyWithoutReadingOtherFiles) {
@@ -66,6 +94,64 @@ TEST(SafeDomParserTest, CraftedDocumentsAreRefusedQuicklyWithoutReadingOtherFile
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << c.what;
     EXPECT_TRUE(!message.empty() && message.find("TOP-SECRET") == std::string::npos) << c.what << ": " << message;
   }
+}
+
+// Shapes on which the parser, the serializer's indentation or the differencer's recursion grow
+// faster than the text are refused from the bytes, whatever the encoding; markup inside comments,
+// CDATA, instructions and attribute values is no markup, and closed elements no longer count.
+TEST(SafeDomParserTest, DocumentsPastTheDepthOrAttributeBoundsAreRefusedBeforeParsing) {
+  using Hvd::Xml::kMaxAttributes;
+  using Hvd::Xml::kMaxElementDepth;
+  const auto repeat = [](const std::string& text, std::size_t times) {
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i) out += text;
+    return out;
+  };
+  const auto nested = [&](std::size_t depth, const std::string& inside = "") {
+    return repeat("<e>", depth) + inside + repeat("</e>", depth);
+  };
+  const auto attributes = [](std::size_t count, const char* prefix) {
+    std::string out = "<e";
+    for (std::size_t i = 0; i < count; ++i) out += " " + std::string(prefix) + std::to_string(i) + "='1'";
+    return out + "/>";
+  };
+  const auto utf16 = [](const std::string& text) {
+    std::string out = "\xFF\xFE";
+    for (char c : text) out += std::string{c, '\0'};
+    return out;
+  };
+  const std::string tricky = "<e a='>' b=\"/>\"><!-- <e><e> --><![CDATA[<e><e>]]><?pi <e><e>?><e/></e>";
+  const struct {
+    const char* what;
+    std::string text;
+    const char* refusal;  // null: parsed
+  } cases[] = {
+      {"deepest allowed", nested(kMaxElementDepth), nullptr},
+      {"one level deeper", nested(kMaxElementDepth + 1), "deeper than"},
+      {"the deep shape that took Xerces minutes", nested(200000), "deeper than"},
+      {"closed elements", "<r>" + repeat("<e/><e></e>", 50000) + nested(kMaxElementDepth - 1) + "</r>", nullptr},
+      {"markup that is none", nested(kMaxElementDepth - 2, tricky), nullptr},
+      {"most attributes allowed", "<r>" + attributes(kMaxAttributes, "a") + "</r>", nullptr},
+      {"one attribute more", "<r>" + attributes(kMaxAttributes + 1, "a") + "</r>", "attributes"},
+      {"namespace declarations", "<r>" + attributes(kMaxAttributes + 1, "xmlns:p") + "</r>", "attributes"},
+      {"UTF-16 within", utf16("<?xml version='1.0' encoding='UTF-16'?>" + nested(kMaxElementDepth)), nullptr},
+      {"UTF-16 too deep", utf16(nested(kMaxElementDepth + 1)), "deeper than"},
+      {"markup hidden by its encoding", "<?xml version='1.0' encoding='UTF-7'?><r>+ADw-e+AD4-</r>", "encoding"},
+      {"EBCDIC", "\x4C\x6F\xA7\x94\x93\x40\xA5\x85\x99\xA2\x89\x96\x95", "EBCDIC"},
+  };
+  for (const auto& c : cases) {
+    std::string message;
+    const bool parsed = Hvd::Xml::ParseXmlBytes(c.text, &message) != nullptr;
+    EXPECT_EQ(parsed, c.refusal == nullptr) << c.what << ": " << message;
+    if (c.refusal != nullptr) {
+      EXPECT_NE(message.find(c.refusal), std::string::npos) << c.what << ": " << message;
+    }
+  }
+  TempDir dir;  // files are bounded the same way
+  TempDir::Write(dir / "deep.xhlc", nested(kMaxElementDepth + 1));
+  std::string message;
+  EXPECT_FALSE(Hvd::Xml::ParseXmlFile((dir / "deep.xhlc").c_str(), &message));
+  EXPECT_NE(message.find("deep.xhlc: elements nest deeper than"), std::string::npos) << message;
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <sstream>
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
-#include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/TransService.hpp>
 #include <xercesc/util/XMLString.hpp>
@@ -15,6 +14,7 @@
 #include "BaseData.h"
 #include "DomText.h"
 #include "Hvd/BaseStandIn.h"
+#include "core/XmlStart.h"
 
 namespace Hvd::base {
 namespace {
@@ -144,16 +144,12 @@ bool WithinDepth(const X::DOMElement& root) {
   }
 }
 
-// Xerces is started and stopped around the one read, so none of it stays in the process.
-// The file is our own: a document type or an entity in it is refused rather than followed, and
-// so is nesting deeper than the data needs.
+// Xerces is the process's one start, shared with the library: a start and stop of its own here
+// would race with the library's reads on other threads. The file is our own: a document type or
+// an entity in it is refused rather than followed, and so is nesting deeper than the data needs.
 Data Load(const char* path) {
   Data data;
-  try {
-    X::XMLPlatformUtils::Initialize();
-  } catch (...) {
-    return data;
-  }
+  if (!StartXmlPlatform()) return data;
   try {
     X::SecurityManager security;
     security.setEntityExpansionLimit(100);
@@ -176,7 +172,6 @@ Data Load(const char* path) {
   } catch (...) {
     data = Data();
   }
-  X::XMLPlatformUtils::Terminate();
   return data;
 }
 

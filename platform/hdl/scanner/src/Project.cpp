@@ -97,8 +97,15 @@ struct RefRec {
   Sym name;     // as written
   Sym key;      // folded
   Sym secondary;
-  Sym label;
+  Sym label;  // an instance's own
   std::uint32_t line;
+  std::uint32_t scope;  // in its unit's scopes
+};
+
+// A named block around instances, as the scan keeps it.
+struct ScopeRec {
+  Sym label;
+  std::uint32_t parent;
 };
 
 struct UnitRec {
@@ -114,6 +121,7 @@ struct UnitRec {
   bool complete = true;
   bool live = false;
   std::vector<RefRec> refs;
+  std::vector<ScopeRec> scopes;
 
   // Secondary units are found under their primary's name.
   Sym IndexKey() const { return IsSecondary(kind) ? primaryKey : key; }
@@ -471,8 +479,11 @@ struct Project::Impl {
         rec.secondary = ref.secondary.empty() ? 0 : FoldedIntern(ref.secondary);
         rec.label = ref.label.empty() ? 0 : pool.Intern(ref.label);
         rec.line = ref.line;
+        rec.scope = ref.scope;
         unit.refs.push_back(rec);
       }
+      unit.scopes.clear();
+      for (const Scope& scope : scanned.scopes) unit.scopes.push_back({pool.Intern(scope.label), scope.parent});
       index[unit.IndexKey()].push_back(unitSlot);
       file.units.push_back(unitSlot);
     }
@@ -532,6 +543,15 @@ struct Project::Impl {
       best = std::min(best, denseOf[slot]);
     }
     return best;
+  }
+
+  // "gen/blk/": the labels of the named blocks from the unit down to `scope`.
+  std::string ScopePath(const UnitRec& unit, std::uint32_t scope) const {
+    std::vector<Sym> labels;
+    for (; scope < unit.scopes.size(); scope = unit.scopes[scope].parent) labels.push_back(unit.scopes[scope].label);
+    std::string path;
+    for (auto label = labels.rbegin(); label != labels.rend(); ++label) path += std::string(pool.View(*label)) + "/";
+    return path;
   }
 
   std::string Describe(const UnitRec& unit) const {
@@ -978,12 +998,12 @@ struct Project::Impl {
         continue;
       }
       const InstanceEdge& edge = instanceEdges[node.next++];
-      const RefRec& ref = units[dense[node.source]].refs[edge.ref];
+      const UnitRec& source = units[dense[node.source]];
+      const RefRec& ref = source.refs[edge.ref];
       HierarchyNode child;
-      // The label carries the generate and block labels around the instance; the path keeps them.
-      const std::string_view label = pool.View(ref.label);
-      child.path = node.node.path + "/" + std::string(label);
-      child.instanceName = std::string(label.substr(label.rfind('/') + 1));
+      // The path keeps the generate and block labels around the instance.
+      child.instanceName = std::string(pool.View(ref.label));
+      child.path = node.node.path + "/" + ScopePath(source, ref.scope) + child.instanceName;
       child.unitName = std::string(pool.View(ref.name));
       open(std::move(child), at, edge.target, edge.architecture);
       stack.push_back(static_cast<std::uint32_t>(flat.size() - 1));

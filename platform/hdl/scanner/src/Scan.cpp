@@ -22,6 +22,16 @@ constexpr std::size_t kMaxFileBytes = std::size_t{1} << 30;
 
 }  // namespace
 
+std::string ScopedLabel(const Unit& unit, const Reference& reference) {
+  std::vector<const std::string*> labels;
+  for (std::uint32_t at = reference.scope; at < unit.scopes.size(); at = unit.scopes[at].parent) {
+    labels.push_back(&unit.scopes[at].label);
+  }
+  std::string scoped;
+  for (auto label = labels.rbegin(); label != labels.rend(); ++label) scoped += **label + "/";
+  return scoped + reference.label;
+}
+
 Language LanguageOfPath(std::string_view path) {
   for (const char* ext : {".vhd", ".vhdl", ".vho"}) {
     if (EndsWithFolded(path, ext)) return Language::kVhdl;

@@ -165,6 +165,27 @@ std::string NormalizePath(std::string_view path);
 // `name` against `directory`, unless `name` is absolute or `directory` empty.
 std::string JoinPath(std::string_view directory, std::string_view name);
 
+// The blocks open around the scan position, as both scanners keep them: each with its label
+// (empty for an unnamed block) and the scope it stands for once an instance inside has needed
+// it. The blocks not yet entered are entered, outermost first, and the innermost named one is
+// answered. Each block is entered once, so the work and the scopes grow with the text only.
+constexpr std::uint32_t kScopeNotEntered = kNoScope - 1;
+template <class Block>
+std::uint32_t EnterScopes(std::vector<Block>& open, std::vector<Scope>& scopes) {
+  std::size_t first = open.size();
+  while (first > 0 && open[first - 1].scope == kScopeNotEntered) --first;
+  for (std::size_t i = first; i < open.size(); ++i) {
+    const std::uint32_t parent = i > 0 ? open[i - 1].scope : kNoScope;
+    if (open[i].label.empty()) {
+      open[i].scope = parent;
+    } else {
+      open[i].scope = static_cast<std::uint32_t>(scopes.size());
+      scopes.push_back(Scope{std::string(open[i].label), parent});
+    }
+  }
+  return open.empty() ? kNoScope : open.back().scope;
+}
+
 void ScanVhdl(std::string_view text, std::string_view path, const ScanOptions& options, ScanResult& result);
 void ScanVerilog(std::string_view text, std::string_view path, const ScanOptions& options, ScanResult& result);
 

@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "ScanCommon.h"
 
@@ -816,15 +817,15 @@ class Parser : TLookahead<Lexer, Tok> {
     std::vector<Reference>& refs = m_unit >= 0 ? Current()->references : m_fileImports;
     if (kind == RefKind::kImport || kind == RefKind::kScope) {
       if (name == "std") return;  // the built-in package
-      for (const Reference& r : refs) {
-        if ((r.kind == RefKind::kImport || r.kind == RefKind::kScope) && r.name == name) return;
-      }
+      // A package is listed once, where it is first named.
+      if (!(m_unit >= 0 ? m_unitPackages : m_filePackages).emplace(name).second) return;
     }
     Reference ref;
     ref.kind = kind;
     ref.name = std::string(name);
     ref.label = std::move(label);
     ref.line = m_lexer.LineOf(at);
+    if (kind == RefKind::kInstance && m_unit >= 0) ref.scope = EnterScopes(m_scopes, Current()->scopes);
     refs.push_back(std::move(ref));
   }
 
@@ -916,6 +917,7 @@ class Parser : TLookahead<Lexer, Tok> {
     unit.name = std::string(name.text);
     unit.line = m_lexer.LineOf(name);
     unit.references = m_fileImports;  // compilation-unit imports reach every later unit
+    m_unitPackages = m_filePackages;
     m_result.units.push_back(std::move(unit));
     m_unit = static_cast<int>(m_result.units.size() - 1);
     m_scopes.clear();
@@ -1042,7 +1044,7 @@ class Parser : TLookahead<Lexer, Tok> {
           Next();
           label = Next().text;
         }
-        m_scopes.push_back(label);
+        m_scopes.push_back(Block{label});
         m_pendingLabel = {};
         return true;
       }
@@ -1124,22 +1126,10 @@ class Parser : TLookahead<Lexer, Tok> {
       if (!IsPunct(Peek(0), '(')) return;  // an array declaration
       Next();
       SkipBalanced('(', ')');
-      AddRef(RefKind::kInstance, type.text, ScopedLabel(label), name);
+      AddRef(RefKind::kInstance, type.text, std::move(label), name);
       if (!IsPunct(Peek(0), ',') || !IsName(Peek(1))) return;
       Next();
     }
-  }
-
-  std::string ScopedLabel(std::string_view label) const {
-    std::string scoped;
-    for (std::string_view scope : m_scopes) {
-      if (!scope.empty()) {
-        scoped.append(scope);
-        scoped.push_back('/');
-      }
-    }
-    scoped.append(label);
-    return scoped;
   }
 
   // Appends "[7:0]" as written, without blanks; long ranges are cut short.
@@ -1220,8 +1210,17 @@ class Parser : TLookahead<Lexer, Tok> {
   int m_unit = -1;
   std::uint8_t m_unitEnd = kEndmodule;
   std::vector<Reference> m_fileImports;
-  std::vector<std::string_view> m_scopes;  // begin-end labels; empty for unnamed blocks
-  int m_depth = 0;                         // of parentheses, brackets and braces
+
+  std::unordered_set<std::string> m_filePackages;  // the packages m_fileImports names
+  std::unordered_set<std::string> m_unitPackages;  // those the open unit's references name
+
+  struct Block {
+    std::string_view label;  // empty for an unnamed block
+    std::uint32_t scope = kScopeNotEntered;
+  };
+  std::vector<Block> m_scopes;  // the begin-end blocks open
+
+  int m_depth = 0;  // of parentheses, brackets and braces
   bool m_statementStart = true;
   std::string_view m_pendingLabel;  // "label :" before a begin
 };

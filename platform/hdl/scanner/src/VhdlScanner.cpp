@@ -3,6 +3,7 @@
 // libraries and entity ports on the way; everything else is skipped token by token.
 
 #include <array>
+#include <unordered_set>
 
 #include "ScanCommon.h"
 
@@ -251,6 +252,7 @@ class Parser : TLookahead<Lexer, Tok> {
     std::uint8_t kind;
     bool bodyBegun = false;  // a generate body that opened with "begin", closed by a bare "end"
     std::string_view label;  // of a generate or block: it goes into instance paths
+    std::uint32_t scope = kScopeNotEntered;
   };
 
   // ---- tokens
@@ -281,8 +283,10 @@ class Parser : TLookahead<Lexer, Tok> {
     m_context.clear();
     m_result.units.push_back(std::move(unit));
     m_unit = static_cast<int>(m_result.units.size() - 1);
-    m_useRefs.clear();
-    for (std::size_t i = 0; i < m_result.units.back().references.size(); ++i) m_useRefs.push_back(i);
+    m_useKeys.clear();
+    for (const Reference& ref : m_result.units.back().references) {
+      m_useKeys.insert(UseKey(ref.kind, ref.library, ref.name));
+    }
     m_opens.clear();
     m_opens.push_back(Open{openKind, false, {}});
   }
@@ -291,7 +295,7 @@ class Parser : TLookahead<Lexer, Tok> {
     m_unit = -1;
     m_opens.clear();
     m_context.clear();
-    m_useRefs.clear();
+    m_useKeys.clear();
     m_unitEndsAtSemicolon = false;
     m_paren = 0;
     ResetLibraries();
@@ -313,14 +317,9 @@ class Parser : TLookahead<Lexer, Tok> {
   void AddRef(RefKind kind, std::string_view library, std::string_view name, std::string_view secondary,
               std::string label, std::uint32_t line) {
     std::vector<Reference>& refs = Refs();
+    // A use or context reference is listed once, where it is first named.
     const bool dedupe = kind == RefKind::kUse || kind == RefKind::kContext;
-    if (dedupe) {
-      for (std::size_t i : m_useRefs) {
-        const Reference& r = refs[i];
-        if (r.kind == kind && EqualsFolded(r.library, library) && EqualsFolded(r.name, name)) return;
-      }
-      m_useRefs.push_back(refs.size());
-    }
+    if (dedupe && !m_useKeys.insert(UseKey(kind, library, name)).second) return;
     Reference ref;
     ref.kind = kind;
     ref.library = std::string(library);
@@ -328,20 +327,17 @@ class Parser : TLookahead<Lexer, Tok> {
     ref.secondary = std::string(secondary);
     ref.label = std::move(label);
     ref.line = line;
+    if (!ref.label.empty() && m_unit >= 0) ref.scope = EnterScopes(m_opens, Current()->scopes);  // an instance
     refs.push_back(std::move(ref));
   }
 
-  // Instance labels carry the labels of the generates and blocks around them.
-  std::string ScopedLabel(std::string_view label) const {
-    std::string scoped;
-    for (const Open& open : m_opens) {
-      if (!open.label.empty()) {
-        scoped.append(open.label);
-        scoped.push_back('/');
-      }
-    }
-    scoped.append(label);
-    return scoped;
+  // What tells use and context references apart: the kind, and the library and unit in any case.
+  static std::string UseKey(RefKind kind, std::string_view library, std::string_view name) {
+    std::string key(1, static_cast<char>(kind));
+    for (char c : library) key += Lower(c);
+    key += '\0';  // an extended identifier may hold a dot
+    for (char c : name) key += Lower(c);
+    return key;
   }
 
   // Reads "a.b.c" from the next token on; records a library's unit it names.
@@ -595,13 +591,13 @@ class Parser : TLookahead<Lexer, Tok> {
         const bool entity = next.kw == kEntity;
         Next();
         EntityOrConfiguration(entity ? RefKind::kEntityInstance : RefKind::kConfigurationInstance, entity,
-                              ScopedLabel(Text(label)), line);
+                              std::string(Text(label)), line);
         return;
       }
       if (next.kw == kComponent) {
         Next();
         const Selected s = ReadSelected();
-        if (s.count > 0) AddRef(RefKind::kInstance, {}, s.parts[s.count - 1], {}, ScopedLabel(Text(label)), line);
+        if (s.count > 0) AddRef(RefKind::kInstance, {}, s.parts[s.count - 1], {}, std::string(Text(label)), line);
         return;
       }
       m_label = Text(label);
@@ -613,7 +609,7 @@ class Parser : TLookahead<Lexer, Tok> {
     const Selected s = ReadSelected();
     if (s.count > 1 && IsLibrary(s.parts[0])) AddRef(RefKind::kUse, s.parts[0], s.parts[1], {}, {}, LineOf(first));
     if (IsKw(Peek(0), kGeneric) || IsKw(Peek(0), kPort)) {
-      AddRef(RefKind::kInstance, {}, s.parts[s.count - 1], {}, ScopedLabel(Text(label)), line);
+      AddRef(RefKind::kInstance, {}, s.parts[s.count - 1], {}, std::string(Text(label)), line);
     }
   }
 
@@ -776,7 +772,9 @@ class Parser : TLookahead<Lexer, Tok> {
   int m_unit = -1;
   std::vector<Open> m_opens;
   std::vector<Reference> m_context;    // clauses read before their unit
-  std::vector<std::size_t> m_useRefs;  // the unit's use references, to drop repeats
+
+  std::unordered_set<std::string> m_useKeys;  // the unit's use and context references, to drop repeats
+
   std::vector<std::string> m_libraries;
   bool m_unitEndsAtSemicolon = false;
   int m_paren = 0;

@@ -55,13 +55,23 @@ enum class RefKind : std::uint8_t {
   kScope,                  // SystemVerilog "pkg::name": a package, or a class the project never sees
 };
 
+inline constexpr std::uint32_t kNoScope = 0xFFFFFFFFu;
+
+// A named generate, block or begin-end block that holds instances, kept once however many
+// instances it holds, with a link to the named one around it.
+struct Scope {
+  std::string label;
+  std::uint32_t parent = kNoScope;  // in the unit's scopes
+};
+
 struct Reference {
   RefKind kind = RefKind::kUse;
   std::string library;    // as written; empty when the reference names none
   std::string name;       // the unit named
   std::string secondary;  // the architecture of an entity instance or binding
-  std::string label;      // an instance's label under its generate and block labels: "gen/u1"
+  std::string label;      // an instance's own label: "u1"
   std::uint32_t line = 0;
+  std::uint32_t scope = kNoScope;  // the innermost named block around an instance, in its unit's scopes
 };
 
 struct Unit {
@@ -72,7 +82,11 @@ struct Unit {
   bool hasPorts = false;  // a unit without ports is taken for a testbench
   bool complete = true;   // false when the text ends inside the unit
   std::vector<Reference> references;
+  std::vector<Scope> scopes;
 };
+
+// An instance's label under its generate and block labels, "gen/u1", spelt out when asked.
+std::string ScopedLabel(const Unit& unit, const Reference& reference);
 
 enum class Severity : std::uint8_t { kWarning, kError };
 
