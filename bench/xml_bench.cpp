@@ -17,10 +17,10 @@
 #include "core/Holders.h"
 #include "hostkit/TempDir.h"
 #include "projectfiles/XMLDifferencer.h"
-#include "projectfiles/XmlBounds.h"
+#include "utils/XmlBounds.h"
 #include "projectfiles/XMLNamespaceHelper.h"
 #include "projectfiles/XmlNames.h"
-#include "projectfiles/XmlPlatform.h"
+#include "utils/XmlPlatform.h"
 
 namespace {
 

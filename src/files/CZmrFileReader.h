@@ -11,7 +11,7 @@
 #include "core/Holders.h"
 #include "core/Interface.h"
 #include "core/RefCount.h"
-#include "projectfiles/XmlPlatform.h"
+#include "utils/XmlPlatform.h"
 
 namespace Hvd {
 

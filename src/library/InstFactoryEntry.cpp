@@ -1,7 +1,7 @@
 // The library's one export: registers a factory for every component class.
 
 #include "CitP/Factory.h"
-#include "framework/Factory.h"
+#include "utils/Factory.h"
 #include "library/RegisteredClasses.h"
 
 namespace {

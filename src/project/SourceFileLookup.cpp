@@ -8,7 +8,7 @@
 #include "Hvd/IDumper.h"
 #include "Port/FileName.h"
 #include "Prjrep/IAutonym.h"
-#include "framework/Factory.h"
+#include "utils/Factory.h"
 #include "project/ProjectRoutines.h"
 #include "utils/DmUtils.h"
 

@@ -5,7 +5,7 @@
 #include <xercesc/util/XMLChar.hpp>
 #include <xercesc/util/XMLString.hpp>
 
-#include "projectfiles/XmlPlatform.h"
+#include "utils/XmlPlatform.h"
 
 namespace X = xercesc;
 

@@ -4,7 +4,7 @@
 #include <xercesc/dom/DOMText.hpp>
 #include <xercesc/util/XMLString.hpp>
 
-#include "projectfiles/XmlPlatform.h"
+#include "utils/XmlPlatform.h"
 
 namespace X = xercesc;
 

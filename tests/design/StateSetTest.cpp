@@ -8,7 +8,7 @@
 
 #include "Prjrep/Storage.h"
 #include "core/Events.h"
-#include "design/StateHelper.h"
+#include "framework/StateHelper.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "Prjrep/IAutonym.h"
 #include "Prjrep/IProjectRepository.h"
 #include "framework/CAutonymBase.h"
-#include "framework/Factory.h"
+#include "utils/Factory.h"
 #include "support/EventNode.h"
 
 using testing_support::CNode;

@@ -11,7 +11,7 @@
 
 #include "Hvd/ClassIds.h"
 #include "core/Holders.h"
-#include "framework/Factory.h"
+#include "utils/Factory.h"
 #include "library/RegisteredClasses.h"
 #include "support/Fakes.h"
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "framework/Factory.h"
+#include "utils/Factory.h"
 #include "support/FakeNames.h"
 #include "support/Records.h"
 

@@ -7,7 +7,7 @@
 #include "CitP/Factory.h"
 #include "Prjrep/StandIns.h"
 #include "core/Factory.h"
-#include "framework/Factory.h"
+#include "utils/Factory.h"
 #include "hostkit/TempDir.h"
 #include "project/ProjectRoutines.h"
 #include "support/FakeProject.h"

@@ -14,7 +14,7 @@
 
 #include "Port/FaultInjection.h"
 #include "XmlTestSupport.h"
-#include "projectfiles/XmlSerializer.h"
+#include "utils/XmlSerializer.h"
 #include "core/AtomicFile.h"
 
 namespace {

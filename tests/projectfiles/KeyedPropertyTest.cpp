@@ -8,7 +8,7 @@
 #include "Hvd/IKeyedPropertySet.h"
 #include "core/Interface.h"
 #include "core/RefCount.h"
-#include "projectfiles/KeyedProperty.h"
+#include "utils/KeyedProperty.h"
 
 namespace {
 

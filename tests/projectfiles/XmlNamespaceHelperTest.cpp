@@ -7,7 +7,7 @@
 
 #include "XmlTestSupport.h"
 #include "projectfiles/XMLNamespaceHelper.h"
-#include "projectfiles/XmlSerializer.h"
+#include "utils/XmlSerializer.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "XmlTestSupport.h"
-#include "projectfiles/XmlBounds.h"
+#include "utils/XmlBounds.h"
 #include "projectfiles/XmlNames.h"
 
 namespace {

@@ -11,8 +11,8 @@
 
 #include "Hvd/BaseStandIn.h"
 #include "core/XmlStart.h"
-#include "projectfiles/XmlPlatform.h"
-#include "projectfiles/XmlSerializer.h"
+#include "utils/XmlPlatform.h"
+#include "utils/XmlSerializer.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "hostkit/TempDir.h"
 #include "projectfiles/XmlNames.h"
-#include "projectfiles/XmlPlatform.h"
+#include "utils/XmlPlatform.h"
 
 namespace XmlTest {
 

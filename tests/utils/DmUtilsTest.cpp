@@ -15,7 +15,7 @@
 #include "Hvd/IHdlFile.h"
 #include "Prjrep/StandIns.h"
 #include "core/Names.h"
-#include "framework/Factory.h"
+#include "utils/Factory.h"
 #include "support/FakeNames.h"
 #include "support/FakeProject.h"
 #include "support/Records.h"

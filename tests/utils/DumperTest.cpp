@@ -13,7 +13,7 @@
 #include "Hvd/ClassIds.h"
 #include "Hvd/IDumper.h"
 #include "Prjrep/StandIns.h"
-#include "framework/Factory.h"
+#include "utils/Factory.h"
 #include "utils/DmUtils.h"
 #include "utils/DumperComp.h"
 

@@ -24,7 +24,7 @@
 #include "core/RefCount.h"
 #include "core/Sets.h"
 #include "design/DetachingReceiver.h"
-#include "design/StateHelper.h"
+#include "framework/StateHelper.h"
 #include "framework/PropertyContext.h"
 
 namespace Hvd {

@@ -15,7 +15,7 @@
 #include "Hvd/ITransformEngine.h"
 #include "Hvd/ITransformInstance.h"
 #include "Hvd/IViewManager.h"
-#include "projectfiles/KeyedProperty.h"
+#include "utils/KeyedProperty.h"
 #include "utils/DmUtils.h"
 
 namespace Hvd {

@@ -16,7 +16,7 @@
 #include "Prjrep/IFileNameHelper.h"
 #include "core/Diagnostics.h"
 #include "design/view/CView.h"
-#include "projectfiles/KeyedProperty.h"
+#include "utils/KeyedProperty.h"
 #include "utils/DmUtils.h"
 #include "utils/InterpHelp.h"
 

@@ -35,7 +35,7 @@
 #include "core/RefCount.h"
 #include "core/Sets.h"
 #include "core/StringSets.h"
-#include "design/StateHelper.h"
+#include "framework/StateHelper.h"
 #include "framework/TransformBindingSets.h"
 #include "utils/FileStamp.h"
 

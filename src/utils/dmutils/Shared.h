@@ -6,7 +6,7 @@
 #include "Prjrep/ClassIds.h"
 #include "Port/XUID.h"
 #include "core/Holders.h"
-#include "framework/Factory.h"
+#include "utils/Factory.h"
 
 namespace Hvd::dmutils {
 

@@ -1,4 +1,4 @@
-#include "projectfiles/KeyedProperty.h"
+#include "utils/KeyedProperty.h"
 
 #include "Hvd/IDefData.h"
 #include "Hvd/IKeyedPropertySet.h"

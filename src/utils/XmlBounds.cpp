@@ -1,4 +1,4 @@
-#include "projectfiles/XmlBounds.h"
+#include "utils/XmlBounds.h"
 
 #include <xercesc/framework/XMLRecognizer.hpp>
 

@@ -1,4 +1,4 @@
-#include "design/StateHelper.h"
+#include "framework/StateHelper.h"
 
 #include <optional>
 #include <utility>

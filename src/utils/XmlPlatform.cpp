@@ -1,4 +1,4 @@
-#include "projectfiles/XmlPlatform.h"
+#include "utils/XmlPlatform.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,7 +15,7 @@
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLException.hpp>
 
-#include "projectfiles/XmlBounds.h"
+#include "utils/XmlBounds.h"
 
 namespace X = xercesc;
 

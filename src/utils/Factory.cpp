@@ -1,4 +1,4 @@
-#include "framework/Factory.h"
+#include "utils/Factory.h"
 #include "Prjrep/ClassIds.h"
 
 #include "CitP/Factory.h"

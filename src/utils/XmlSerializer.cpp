@@ -1,4 +1,4 @@
-#include "projectfiles/XmlSerializer.h"
+#include "utils/XmlSerializer.h"
 
 #include <memory>
 #include <xercesc/dom/DOMDocument.hpp>
@@ -12,7 +12,7 @@
 #include <xercesc/framework/MemBufFormatTarget.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
-#include "projectfiles/XmlPlatform.h"
+#include "utils/XmlPlatform.h"
 #include "core/AtomicFile.h"
 
 namespace X = xercesc;
