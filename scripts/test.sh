@@ -15,3 +15,13 @@ ctest --test-dir build/asan --output-on-failure -j "$(nproc)"
 cmake -S . -B build/clang -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++
 cmake --build build/clang
 ctest --test-dir build/clang --output-on-failure -j "$(nproc)"
+
+# The installed library: a client finds it with find_package and creates a project by class id
+# through the installed host library; the installed shell runs the main job's script.
+prefix="$(mktemp -d)"
+trap 'rm -rf "$prefix"' EXIT
+cmake --install build/clang --prefix "$prefix/install" > /dev/null
+cmake -S tests/install -B "$prefix/client" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_PREFIX_PATH="$prefix/install" > /dev/null
+cmake --build "$prefix/client" > /dev/null
+"$prefix/client/hvd_client"
+"$prefix/install/bin/velsh" examples/smoke.tcl > /dev/null

@@ -53,8 +53,17 @@ struct Property {
   std::string kind, defaultValue, label;
   Names allowed, dependsOn;
 };
+struct Device {
+  std::string name;
+  Names packages, speeds;
+};
+struct Family {
+  std::string name, pmName, key;
+  std::vector<Device> devices;
+};
 struct Definitions {
   Names errors;
+  std::vector<Family> families;
   std::map<std::string, Names> names;  // of each kind, by the prefix that its names take
   std::map<std::string, Property> properties;
   std::map<std::string, std::pair<Names, Names>> fileTypes;  // extensions and design-unit types
@@ -82,6 +91,14 @@ void Read(const X::DOMElement& root, Definitions& d) {
       d.names["FILE_"].push_back(Attr(e, u"name"));
       d.fileTypes[Attr(e, u"name")] = {Words(Attr(e, u"extensions")), NamesOf(e, u"unitType")};
       if (!Attr(e, u"key").empty()) d.fileTypeKeys[Attr(e, u"key")].push_back(Attr(e, u"name"));
+    });
+  });
+  ForEach(root, u"deviceStore", [&](const X::DOMElement& list) {
+    ForEach(list, u"family", [&](const X::DOMElement& e) {
+      Family& f = d.families.emplace_back(Family{Attr(e, u"name"), Attr(e, u"pmName"), Attr(e, u"key"), {}});
+      ForEach(e, u"device", [&](const X::DOMElement& dev) {
+        f.devices.push_back({Attr(dev, u"name"), NamesOf(dev, u"package"), NamesOf(dev, u"speed")});
+      });
     });
   });
 }
@@ -174,6 +191,41 @@ TEST(DefinitionNames, NamesPropertiesAndFileTypesAreConsistent) {
                                                                {"moldrixhlc", {"FILE_MOLDRIXHLC"}},
                                                                {"tarvishlc", {"FILE_TARVISHLC"}}}));
   EXPECT_TRUE(Contains(extensions, "txt"));
+}
+
+// The device properties' defaults name a family, device, package and speed grade of the device
+// store, and the family correction finds each family's PM name among the store's keys.
+TEST(DefinitionNames, DeviceDefaultsAgreeWithTheDeviceStore) {
+  const auto& families = Defs().families;
+  Names names, pmNames;
+  for (const auto& f : families) {
+    names.push_back(f.name);
+    pmNames.push_back(f.pmName);
+    EXPECT_TRUE(f.key == f.pmName && !f.devices.empty()) << f.name;
+    for (const auto& dev : f.devices) EXPECT_FALSE(dev.packages.empty() || dev.speeds.empty()) << dev.name;
+  }
+  // Store lookups ignore case, so names differing only in case would be ambiguous.
+  EXPECT_EQ(Duplicates(names, true), Names{});
+  EXPECT_EQ(Duplicates(pmNames, true), Names{});
+
+  const auto property = [](const char* name) {
+    const auto found = Defs().properties.find(name);
+    return found == Defs().properties.end() ? nullptr : &found->second;
+  };
+  const Property *family = property("PROP_DevFamily"), *device = property("PROP_DevDevice"),
+                 *pmName = property("PROP_DevFamilyPMName"), *package = property("PROP_DevPackage"),
+                 *speed = property("PROP_DevSpeed");
+  ASSERT_TRUE(family && device && pmName && package && speed);
+  EXPECT_EQ(std::set<std::string>(family->allowed.begin(), family->allowed.end()),
+            std::set<std::string>(names.begin(), names.end()));
+  const auto f =
+      std::find_if(families.begin(), families.end(), [&](auto& x) { return x.name == family->defaultValue; });
+  ASSERT_NE(f, families.end()) << "default family " << family->defaultValue;
+  EXPECT_EQ(pmName->defaultValue, f->pmName);
+  const auto dev =
+      std::find_if(f->devices.begin(), f->devices.end(), [&](auto& x) { return x.name == device->defaultValue; });
+  ASSERT_NE(dev, f->devices.end()) << "default device " << device->defaultValue;
+  EXPECT_TRUE(Contains(dev->packages, package->defaultValue) && Contains(dev->speeds, speed->defaultValue));
 }
 
 }  // namespace

@@ -14,7 +14,9 @@
 #include "Hvd/IFile.h"
 #include "Hvd/IHdlFile.h"
 #include "Prjrep/StandIns.h"
+#include "Prjrep/Storage.h"
 #include "core/Names.h"
+#include "framework/CAutonymBase.h"
 #include "utils/Factory.h"
 #include "support/FakeNames.h"
 #include "support/FakeProject.h"
@@ -23,6 +25,7 @@
 
 namespace {
 
+using Prjrep::AutoCast;
 using Prjrep::AutoRelease;
 using String = Port::StringBase<char>;
 using namespace testing_support;
@@ -102,13 +105,23 @@ struct CFileDouble : Hvd::TComponent<CFileDouble, Hvd::IHdlFile> {
   Prjrep::TRefCountHelper<CFileDouble> m_refCount{this};
 };
 
-// A configuration: named and bound to a project.
+// A configuration: named, bound to a project, and named in its repository by an autonym of its own,
+// from which the repository makes it again by class id.
 struct CConfigurationDouble : Hvd::TComponent<CConfigurationDouble, Hvd::IProjectCompReference> {
+  CITI_DECLARE_CLSID("{3D3D3D3D-AAAA-4AAA-8AAA-AAAAAAAAAA01}")
   auto QueryTable() {
     return Hvd::Table(Hvd::Row<Hvd::IConfiguration>(&m_XIConfiguration), Hvd::Row<Hvd::IProjectCompReference>(this),
-                      Hvd::Row<Prjrep::IName>(&m_name), Hvd::Row<Prjrep::IRefCount>(&m_refCount),
+                      Hvd::Row<Prjrep::IName>(&m_name), Hvd::Row<Prjrep::IAutoNaming>(&m_XINaming),
+                      Hvd::Row<Prjrep::IPersist>(&m_persist), Hvd::Row<Prjrep::IRefCount>(&m_refCount),
                       Hvd::Row<CitI::IInterface>(this));
   }
+  Hvd::Status LoadFrom(Prjrep::IStorage* storage) {
+    String name;
+    const Hvd::Status status = storage->ReadString(&name);
+    std::ignore = m_name.SetName(name);
+    return status;
+  }
+  Hvd::Status SaveTo(Prjrep::IStorage* storage) { return storage->WriteString(&m_name.Name()); }
   Hvd::Status SetProject(CitI::IInterface* project) override { return m_project.Assign(project); }
   Hvd::Status GetProject(Hvd::IProject** project) override {
     return m_project ? Prjrep::AutoOut<Hvd::IProject>(project).Assign(m_project.Get()) : Hvd::kFailure;
@@ -118,7 +131,16 @@ struct CConfigurationDouble : Hvd::TComponent<CConfigurationDouble, Hvd::IProjec
     Hvd::Status GetElements(Hvd::IConfigurationElementIterator**) override { return kNo; }
     Hvd::Status GetProject(Hvd::IProject** project) override { return This().GetProject(project); }
   } m_XIConfiguration{this};
+  struct XINaming : Hvd::TNested<CConfigurationDouble, Prjrep::IAutoNaming> {
+    using TNested::TNested;
+    Hvd::Status GetAutonym(Prjrep::IAutonym** autonym) override {
+      auto* made = new Hvd::CConfigurationAutonym;
+      made->SetObject(&This());
+      return Prjrep::AutoOut<Prjrep::IAutonym>(autonym).Assign(AutoRelease<Prjrep::IAutonym>(made).Get());
+    }
+  } m_XINaming{this};
   Prjrep::CNameHelper m_name{this};
+  Prjrep::TPersistHelper<CConfigurationDouble> m_persist{this};
   Prjrep::AutoPtr<Hvd::IProject> m_project;
   Prjrep::TRefCountHelper<CConfigurationDouble> m_refCount{this};
 };
@@ -158,6 +180,7 @@ class DmUtilsTest : public ::testing::Test {
   void SetUp() override {
     InstFactoryEntry();
     Prjrep::RegisterComponents();
+    RegisterTestFactory<CConfigurationDouble>();
     RegisterTestFactory<CPRHelperDouble>();
     std::filesystem::create_directories(m_dir);
   }
@@ -268,6 +291,35 @@ TEST_F(DmUtilsTest, TclProjectIsItsTclPartFoundByTheCanonicalPath) {
     EXPECT_EQ(tcl->m_refCount.GetRefCount(), 3) << "ours, the helper's and the one handed out";
   }
   EXPECT_TRUE(tcl->m_refCount.GetRefCount() == 2 && project->count.GetRefCount() == 1) << "the lookups kept nothing";
+}
+
+// An object named by a compound autonym (its project file's path, then its own autonym),
+// stored in its repository's file, is found again after every name was forgotten.
+TEST_F(DmUtilsTest, AutonymsComposedPersistedAndResolvedBack) {
+  AutoRelease<Prjrep::IStorage> stream(Prjrep::CreateStorage());
+  {
+    AutoRelease<CProjectDouble> project = OpenProject();
+    AutoRelease<CConfigurationDouble> configuration(new CConfigurationDouble);
+    std::ignore = configuration->SetProject(project.Get());
+    std::ignore = configuration->m_name.SetName("fast");
+    AutoRelease<Prjrep::ISaveAutonym> own(Hvd::GetAutonymOf(configuration.Get()));
+    ASSERT_EQ(own->SaveObject(nullptr), Hvd::kSuccess);
+    ASSERT_EQ(Hvd::PersistObjectAutonym(stream, configuration.Get()), Hvd::kSuccess);
+    AutoRelease<Prjrep::IProjectRepository> repository = Hvd::GetRepositoryOfObject(project.Get());
+    ASSERT_EQ(repository->Close(), Hvd::kSuccess);
+    std::ignore = own->CloseObject(repository);
+  }
+  Prjrep::ResetNamedObjectRegistry();
+  AutoCast<Prjrep::IStorageControl> control(stream.Get());
+  std::ignore = control->Rewind();  // the stream lets go of what it wrote
+  AutoRelease<CitI::IInterface> resolved;
+  ASSERT_EQ(Hvd::LoadAutonymReference(stream, resolved.Receive()), Hvd::kSuccess);
+  ASSERT_NE(resolved.Get(), nullptr);
+  String name;
+  std::ignore = AutoCast<Prjrep::IName>(resolved.Get())->GetName(name);
+  EXPECT_EQ(name, "fast");
+  resolved = nullptr;
+  std::ignore = control->Rewind();
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 // The data file, read once with Xerces into plain structures.
 
+#include <dlfcn.h>
+
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -177,9 +180,26 @@ Data Load(const char* path) {
 
 }  // namespace
 
+namespace {
+
+// The data file installed beside this library (share/HvdDesignData below the library folder's
+// parent), else the one of the source tree it was built from.
+std::string DefinitionsPath() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&DefinitionsPath), &info) != 0 && info.dli_fname != nullptr) {
+    const std::filesystem::path installed = std::filesystem::path(info.dli_fname).parent_path().parent_path() /
+                                            "share" / "HvdDesignData" / "definitions.xml";
+    std::error_code error;
+    if (std::filesystem::is_regular_file(installed, error)) return installed.string();
+  }
+  return HVD_BASE_DEFINITIONS_FILE;
+}
+
+}  // namespace
+
 const Data& TheData() {
   // Never freed: the definition objects refer into it until the process ends.
-  static const Data* const s_data = new Data(Load(HVD_BASE_DEFINITIONS_FILE));
+  static const Data* const s_data = new Data(Load(DefinitionsPath().c_str()));
   return *s_data;
 }
 
