@@ -251,8 +251,9 @@ void BM_CompileOrderAndTop(benchmark::State& state) {
   state.SetComplexityN(state.range(0));
   state.counters["units"] = static_cast<double>(units);
   state.counters["share_of_scan"] = loopSeconds / static_cast<double>(state.iterations()) / scanSeconds;
-  if (project->TopCandidates().empty() || project->TopCandidates()[0].unit.name != "tb_top") {
-    state.SkipWithError("the testbench is not the first top");
+  // Four leaves go unused, so they are tops too; the testbench follows them.
+  if (project->TopCandidates().empty() || project->TopCandidates().back().unit.name != "tb_top") {
+    state.SkipWithError("the testbench is not the last top");
   }
 }
 BENCHMARK(BM_CompileOrderAndTop)->Apply(Sizes)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);

@@ -129,7 +129,8 @@ TEST_P(DesignTest, MeetsItsExpectations) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Designs, DesignTest,
-                         testing::Values("vhdl_only", "verilog_only", "mixed", "cycle", "missing", "includes_macros"),
+                         testing::Values("vhdl_only", "verilog_only", "mixed", "cycle", "missing", "includes_macros",
+                                         "tops"),
                          [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 }  // namespace

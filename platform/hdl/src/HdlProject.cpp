@@ -552,7 +552,7 @@ Prjrep::AutoRelease<IHdlNetListNode> CHdlProject::NodeOf(const Hdl::scan::Hierar
 }
 
 // An unnamed root whose children are the tops: the configured top when it is known, else every
-// top candidate.
+// top candidate, the likely top first (a view keeps the first of the roots that score alike).
 Status CHdlProject::XIHdlElaborationData::GetDesignGraph(IHdlNetListNode** root) {
   Prjrep::AutoOut<IHdlNetListNode> result(root);
   if (root == nullptr) return kInvalidParameter;

@@ -926,6 +926,46 @@ struct Project::Impl {
     return {unit, kNone};
   }
 
+  // How deep and how large the hierarchy below a unit whose instances are read (a module, an
+  // architecture) is, by that unit's dense index. Followed as Hierarchy follows it: an instance that
+  // binds to nothing, or closes a recursion, is one node that is not expanded.
+  struct Extent {
+    std::uint32_t depth = 1;
+    std::uint64_t nodes = 1;  // held at the largest value a design with much reuse would pass
+  };
+  std::vector<Extent> Extents() const {
+    const std::size_t n = dense.size();
+    std::vector<Extent> extents(n);
+    std::vector<std::uint8_t> state(n, 0);                       // 0 not seen, 1 on the path, 2 measured
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> stack;  // (source, next instance edge)
+    for (std::uint32_t start = 0; start < n; ++start) {
+      if (state[start] != 0 || instanceStart[start] == instanceStart[start + 1]) continue;
+      stack.emplace_back(start, instanceStart[start]);
+      state[start] = 1;
+      while (!stack.empty()) {
+        const auto [source, next] = stack.back();
+        if (next == instanceStart[source + 1]) {
+          state[source] = 2;
+          stack.pop_back();
+          continue;
+        }
+        const InstanceEdge& edge = instanceEdges[next];
+        const std::uint32_t child = edge.target == kNone ? kNone : Elaborate(edge.target, edge.architecture).first;
+        if (child != kNone && state[child] == 0) {
+          state[child] = 1;
+          stack.emplace_back(child, instanceStart[child]);  // the edge is taken again once the child is measured
+          continue;
+        }
+        const Extent below = child == kNone || state[child] == 1 ? Extent{} : extents[child];
+        Extent& at = extents[source];
+        at.depth = std::max(at.depth, below.depth + 1);
+        at.nodes = below.nodes > ~std::uint64_t{0} - at.nodes ? ~std::uint64_t{0} : at.nodes + below.nodes;
+        ++stack.back().second;
+      }
+    }
+    return extents;
+  }
+
   std::optional<HierarchyNode> Hierarchy(std::uint32_t top, std::string_view topName) {
     struct Flat {
       HierarchyNode node;
@@ -1239,10 +1279,21 @@ std::vector<TopCandidate> Project::TopCandidates() {
   for (std::uint32_t i = 0; i < d.dense.size(); ++i) {
     if (CanBeTop(d.units[d.dense[i]].kind) && !d.instantiated[i]) tops.push_back(i);
   }
-  std::stable_sort(tops.begin(), tops.end(), [&](std::uint32_t a, std::uint32_t b) {
-    const bool benchA = !d.units[d.dense[a]].hasPorts;
-    const bool benchB = !d.units[d.dense[b]].hasPorts;
-    return benchA != benchB ? benchA : d.position[a] < d.position[b];
+  // The unit a synthesis tool would pick comes first: the deepest hierarchy, then the larger, then
+  // the later definition. Testbenches follow every unit with ports.
+  const std::vector<Impl::Extent> extents = d.Extents();
+  std::vector<std::pair<Impl::Extent, bool>> rank(d.dense.size());
+  for (std::uint32_t i : tops) {
+    const std::uint32_t source = d.Elaborate(i, kNone).first;
+    rank[i] = {source == kNone ? Impl::Extent{} : extents[source], !d.units[d.dense[i]].hasPorts};
+  }
+  std::sort(tops.begin(), tops.end(), [&](std::uint32_t a, std::uint32_t b) {
+    const auto& [extentA, benchA] = rank[a];
+    const auto& [extentB, benchB] = rank[b];
+    if (benchA != benchB) return benchB;
+    if (extentA.depth != extentB.depth) return extentA.depth > extentB.depth;
+    if (extentA.nodes != extentB.nodes) return extentA.nodes > extentB.nodes;
+    return a > b;
   });
   std::vector<TopCandidate> result;
   result.reserve(tops.size());

@@ -103,7 +103,8 @@ class Project {
   // Only what `top` needs, in the same order; empty with a message for an unknown top. The top is
   // an entity, module or configuration, looked up like a Verilog instance (exact name, then any case).
   CompileOrder GetCompileOrder(std::string_view top, std::string_view library = {});
-  // Units nothing instantiates, testbenches first, then in compile order.
+  // Units nothing instantiates, the one a synthesis tool would pick first: the deepest hierarchy,
+  // then the larger, then the later in file order; testbenches (no ports) after all others.
   std::vector<TopCandidate> TopCandidates();
   std::optional<HierarchyNode> Hierarchy(std::string_view top, std::string_view library = {});
   // The scans' messages and those of the last binding and ordering, in file order.
