@@ -594,6 +594,7 @@ struct Project::Impl {
     instanceEdges.clear();
     instantiated.assign(n, false);
     std::vector<std::pair<std::uint32_t, std::uint32_t>> secondaryPairs;  // (primary, secondary)
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> secondaryUsers;  // (user, primary)
     std::vector<Orderer::Edge> unitEdges;
 
     for (std::uint32_t i = 0; i < n; ++i) {
@@ -635,6 +636,9 @@ struct Project::Impl {
             const std::uint32_t target = Find(ref.key, mask, library, 0, true);
             if (target == kNone) Missing(unit, ref, ref.kind == RefKind::kContext ? "context" : "unit");
             need(target, true);
+            if (target != kNone && units[dense[target]].kind == UnitKind::kVhdlPackage) {
+              secondaryUsers.emplace_back(i, target);
+            }
             break;
           }
           case RefKind::kInstance: {
@@ -644,6 +648,7 @@ struct Project::Impl {
               Missing(unit, ref, vhdl ? "component" : "module");
             } else {
               instantiated[target] = true;
+              if (units[dense[target]].kind == UnitKind::kVhdlEntity) secondaryUsers.emplace_back(i, target);
             }
             need(target, false);
             instanceEdges.push_back({r, target, kNone});
@@ -674,6 +679,7 @@ struct Project::Impl {
                 need(architecture, true);
               }
               instantiated[target] = true;
+              if (entity) secondaryUsers.emplace_back(i, target);
               if (!entity) {
                 const UnitRec& configuration = units[dense[target]];
                 const std::uint32_t configured =
@@ -731,6 +737,16 @@ struct Project::Impl {
       if (entity == kNone) continue;
       for (std::uint32_t k = secondaryStart[entity]; k < secondaryStart[entity + 1]; ++k) {
         edges.push_back({i, secondaries[k], true});
+      }
+    }
+    // A unit that uses a package follows the package's body, one that instantiates an entity the
+    // entity's architectures: tools that elaborate as they compile need them. Soft, since package
+    // bodies may use each other and architectures may instantiate each other's entities.
+    std::sort(secondaryUsers.begin(), secondaryUsers.end());
+    secondaryUsers.erase(std::unique(secondaryUsers.begin(), secondaryUsers.end()), secondaryUsers.end());
+    for (const auto& [user, primary] : secondaryUsers) {
+      for (std::uint32_t k = secondaryStart[primary]; k < secondaryStart[primary + 1]; ++k) {
+        if (secondaries[k] != user) edges.push_back({user, secondaries[k], false});
       }
     }
 
