@@ -130,7 +130,7 @@ TEST_P(DesignTest, MeetsItsExpectations) {
 
 INSTANTIATE_TEST_SUITE_P(Designs, DesignTest,
                          testing::Values("vhdl_only", "verilog_only", "mixed", "cycle", "missing", "includes_macros",
-                                         "tops", "secondary"),
+                                         "tops", "secondary", "mixed_direct"),
                          [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 }  // namespace

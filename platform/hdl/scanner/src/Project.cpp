@@ -664,12 +664,17 @@ struct Project::Impl {
             const std::uint32_t mask = entity ? Bit(UnitKind::kVhdlEntity) : Bit(UnitKind::kVhdlConfiguration);
             std::uint32_t target = outside ? kNone : Find(ref.key, mask, ref.library != 0 ? library : own, 0, true);
             if (target == kNone && ref.library == 0) target = Find(ref.key, mask, 0, 0, true);
+            // Without a VHDL entity of that name a Verilog module is bound, its name compared as VHDL does.
+            if (target == kNone && entity && !outside) {
+              target = Find(ref.key, kVerilogCells, ref.library != 0 ? library : own, 0, true);
+              if (target == kNone && ref.library == 0) target = Find(ref.key, kVerilogCells, 0, 0, true);
+            }
             std::uint32_t architecture = kNone;
             if (target == kNone) {
               if (!outside) Missing(unit, ref, entity ? "entity" : "configuration");
             } else {
               need(target, true);
-              if (entity && ref.secondary != 0) {
+              if (entity && ref.secondary != 0 && units[dense[target]].kind == UnitKind::kVhdlEntity) {
                 architecture = FindSecondary(target, UnitKind::kVhdlArchitecture, ref.secondary);
                 if (architecture == kNone) {
                   ModelMessage(MessageKind::kMissingUnit, unit, ref.line,
