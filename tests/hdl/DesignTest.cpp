@@ -86,6 +86,15 @@ TEST_P(DesignTest, MeetsItsExpectations) {
     SCOPED_TRACE(testing::PrintToString(e));
     if (e[0] == "before") {
       EXPECT_LT(at(e.at(1)), at(e.at(2)));
+    } else if (e[0] == "file-before") {
+      const auto file = [&](const std::string& name) {
+        return std::find_if(order.files.begin(), order.files.end(),
+                            [&](FileHandle handle) {
+                              return fs::path(std::string(*project.PathOf(handle))).filename() == name;
+                            }) -
+               order.files.begin();
+      };
+      EXPECT_LT(file(e.at(1)), file(e.at(2)));
     } else if (e[0] == "last") {
       EXPECT_EQ(at(e.at(1)), static_cast<long>(labels.size()) - 1);
     } else if (e[0] == "units") {
@@ -130,7 +139,7 @@ TEST_P(DesignTest, MeetsItsExpectations) {
 
 INSTANTIATE_TEST_SUITE_P(Designs, DesignTest,
                          testing::Values("vhdl_only", "verilog_only", "mixed", "cycle", "missing", "includes_macros",
-                                         "tops", "secondary", "mixed_direct"),
+                                         "tops", "secondary", "mixed_direct", "macros_files"),
                          [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 }  // namespace

@@ -83,6 +83,35 @@ TEST_F(ProjectTest, SettingsRescanTheFilesTheyAffect) {
   EXPECT_EQ(project.Update(), 2u);
 }
 
+// A Verilog file sees the macros the files before it in file order leave, and follows them.
+TEST_F(ProjectTest, MacrosCarryOnInFileOrderAndFollowChangesToEarlierFiles) {
+  Add(1, "defs.v", "`define CELL fast\n", 10);
+  Add(2, "top.v", "module top; `CELL u (x); endmodule", 20);
+  Add(3, "cells.v", "module fast; endmodule module slow; endmodule", 30);
+  auto cell = [&] {
+    const std::optional<HierarchyNode> tree = project.Hierarchy("top");
+    return tree && !tree->children.empty() ? tree->children[0].unitName : "";
+  };
+  EXPECT_EQ(cell(), "fast");
+  EXPECT_EQ(project.GetCompileOrder("top").files, (std::vector<FileHandle>{1, 3, 2}));  // with defs.v, unitless
+
+  files.Set("defs.v", "`define CELL slow\n");
+  project.SetModified(1);
+  EXPECT_EQ(project.Update(), 2u);  // top.v found the old CELL
+  EXPECT_FALSE(project.IsModified(2));
+  EXPECT_EQ(cell(), "slow");
+  project.SetOrder(1, 40);  // now after top.v
+  EXPECT_EQ(cell(), "");
+  project.SetOrder(1, 10);
+  Add(4, "clear.v", "`undefineall\n", 15);
+  EXPECT_EQ(cell(), "");
+  project.Remove(4);
+  EXPECT_EQ(cell(), "slow");
+  project.Remove(1);
+  EXPECT_EQ(cell(), "");
+  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{2, 3}));
+}
+
 TEST_F(ProjectTest, RemovingAFileTakesItsUnitsAway) {
   Add(1, "leaf.vhd", "entity leaf is port (a : bit); end;");
   Add(2, "top.vhd", "entity top is end; architecture r of top is begin u : entity work.leaf port map (a); end;");

@@ -133,6 +133,14 @@ struct FileRec {
   std::vector<std::uint32_t> units;
   std::vector<Sym> includes;
   std::vector<Message> messages;
+  // Verilog: the macros the scan found where the file starts and those it leaves (ScanResult's),
+  // and the files whose macros it found there, each once.
+  std::vector<MacroState> macrosFound;
+  bool undefinesAll = false;
+  std::vector<MacroState> macrosLeft;
+  std::vector<std::uint32_t> macroSources;
+
+  bool HasMacros() const { return !macrosFound.empty() || undefinesAll || !macrosLeft.empty(); }
 };
 
 // An instance as the hierarchy follows it.
@@ -266,6 +274,66 @@ class Orderer {
   }
 };
 
+// The macros where each file starts, as the files before it in file order leave them: the
+// project's own macros, then each file's changes. Lookups do not change it.
+class MacroHistory {
+ public:
+  struct Found {
+    const MacroDefinition* definition = nullptr;  // null: not defined
+    std::uint32_t source = kNone;                 // the file that left it so; kNone: the project's own
+  };
+
+  explicit MacroHistory(const std::vector<std::string>& given) {
+    for (const std::string& setting : given) {
+      std::string name;
+      MacroDefinition definition;
+      if (detail::ParseMacroSetting(setting, &name, &definition)) m_given[std::move(name)] = std::move(definition);
+    }
+  }
+
+  // What the file `source` at `position` in file order leaves to the files after it.
+  void Add(std::uint32_t position, std::uint32_t source, bool undefinesAll, const std::vector<MacroState>& left) {
+    auto after = [position](const auto& entry) { return entry.position > position; };
+    if (undefinesAll) {
+      m_clears.insert(std::find_if(m_clears.begin(), m_clears.end(), after), Change{position, source, {}});
+    }
+    for (const MacroState& state : left) {
+      std::vector<Change>& changes = m_changes[state.name];
+      changes.insert(std::find_if(changes.rbegin(), changes.rend(), [&](const Change& c) { return !after(c); }).base(),
+                     Change{position, source, state.definition});
+    }
+  }
+
+  // The macro where the file at `position` starts.
+  Found At(const std::string& name, std::uint32_t position) const {
+    auto before = [position](const std::vector<Change>& list) {
+      const auto at =
+          std::partition_point(list.begin(), list.end(), [position](const Change& c) { return c.position < position; });
+      return at == list.begin() ? nullptr : &*(at - 1);
+    };
+    const Change* cleared = before(m_clears);
+    if (const auto found = m_changes.find(name); found != m_changes.end()) {
+      const Change* change = before(found->second);
+      if (change != nullptr && (cleared == nullptr || change->position >= cleared->position)) {
+        return {change->definition ? &*change->definition : nullptr, change->source};
+      }
+    }
+    if (cleared != nullptr) return {nullptr, cleared->source};
+    const auto given = m_given.find(name);
+    return {given != m_given.end() ? &given->second : nullptr, kNone};
+  }
+
+ private:
+  struct Change {
+    std::uint32_t position;
+    std::uint32_t source;
+    std::optional<MacroDefinition> definition;
+  };
+  std::unordered_map<std::string, MacroDefinition> m_given;
+  std::unordered_map<std::string, std::vector<Change>> m_changes;  // by position
+  std::vector<Change> m_clears;                                    // `undefineall`, by position
+};
+
 }  // namespace
 
 std::string UnitInfo::Label() const {
@@ -299,6 +367,15 @@ struct Project::Impl {
   Reader reader;
   std::size_t maxNodes = 1000000;
   Sym work = 0;
+
+  // Files in file order and each one's place in it, rebuilt when files come, go or move.
+  bool fileOrderStale = true;
+  std::vector<std::uint32_t> inFileOrder;
+  std::vector<std::uint32_t> placeOf;  // by file slot
+  // Scans that found or left macros; while there are none no file depends on another's macros.
+  std::size_t macroFiles = 0;
+  // Files came, went or moved: the macros a file finds where it starts may have changed.
+  bool macrosMoved = false;
 
   // ---- the model, rebuilt by Resolve when dirty
 
@@ -432,6 +509,12 @@ struct Project::Impl {
     ScanResult result = ScanFile(std::string(pool.View(files[slot].resolved)), LanguageOf(files[slot]), options);
     FileRec& file = files[slot];
     file.modified = false;
+    if (file.HasMacros()) --macroFiles;
+    file.macrosFound = std::move(result.macrosFound);
+    file.undefinesAll = result.undefinesAll;
+    file.macrosLeft = std::move(result.macrosLeft);
+    file.macroSources.clear();
+    if (file.HasMacros()) ++macroFiles;
     file.messages = std::move(result.messages);
     for (Message& message : file.messages) message.file = file.handle;
     for (const std::string& include : result.includes) {
@@ -478,19 +561,110 @@ struct Project::Impl {
     }
   }
 
+  void OrderFilesByPlace() {
+    if (!fileOrderStale) return;
+    fileOrderStale = false;
+    inFileOrder.clear();
+    for (std::uint32_t slot = 0; slot < files.size(); ++slot) {
+      if (files[slot].live) inFileOrder.push_back(slot);
+    }
+    std::sort(inFileOrder.begin(), inFileOrder.end(), [&](std::uint32_t a, std::uint32_t b) {
+      return files[a].order != files[b].order ? files[a].order < files[b].order : files[a].sequence < files[b].sequence;
+    });
+    placeOf.assign(files.size(), kNone);
+    for (std::uint32_t k = 0; k < inFileOrder.size(); ++k) placeOf[inFileOrder[k]] = k;
+  }
+
+  bool IsVerilog(const FileRec& file) const {
+    const Language language = LanguageOf(file);
+    return language == Language::kVerilog || language == Language::kSystemVerilog;
+  }
+
+  // What the files in file order leave, but for those in `leftOut`.
+  MacroHistory History(const std::vector<bool>& leftOut) const {
+    MacroHistory history(macros);
+    for (std::uint32_t slot : inFileOrder) {
+      const FileRec& file = files[slot];
+      if (!leftOut[slot] && file.HasMacros()) history.Add(placeOf[slot], slot, file.undefinesAll, file.macrosLeft);
+    }
+    return history;
+  }
+
+  // Scans the files in file order, each with the macros that the files before it leave.
+  void ScanInFileOrder(std::vector<std::uint32_t>& slots, const ScanOptions& options) {
+    std::sort(slots.begin(), slots.end(), [&](std::uint32_t a, std::uint32_t b) { return placeOf[a] < placeOf[b]; });
+    std::vector<bool> rescanned(files.size(), false);
+    for (std::uint32_t slot : slots) rescanned[slot] = true;
+    MacroHistory history = History(rescanned);
+    ScanOptions fileOptions = options;
+    for (std::uint32_t slot : slots) {
+      const std::uint32_t place = placeOf[slot];
+      fileOptions.macrosAtStart = nullptr;
+      if (IsVerilog(files[slot])) {
+        fileOptions.macrosAtStart = [&history, place](const std::string& name) {
+          return history.At(name, place).definition;
+        };
+      }
+      Scan(slot, fileOptions);
+      history.Add(place, slot, files[slot].undefinesAll, files[slot].macrosLeft);
+    }
+  }
+
+  // The Verilog files whose scans found other macros where they start than the files before them
+  // now leave there; notes for every file the files whose macros it found.
+  std::vector<std::uint32_t> Disagreeing() {
+    const MacroHistory history = History(std::vector<bool>(files.size(), false));
+    std::vector<std::uint32_t> result;
+    for (std::uint32_t slot : inFileOrder) {
+      FileRec& file = files[slot];
+      file.macroSources.clear();
+      bool agrees = true;
+      for (const MacroState& found : file.macrosFound) {
+        const MacroHistory::Found now = history.At(found.name, placeOf[slot]);
+        agrees = agrees && (now.definition != nullptr ? found.definition == *now.definition : !found.definition);
+        if (now.source != kNone) file.macroSources.push_back(now.source);
+      }
+      std::sort(file.macroSources.begin(), file.macroSources.end());
+      file.macroSources.erase(std::unique(file.macroSources.begin(), file.macroSources.end()), file.macroSources.end());
+      if (!agrees) result.push_back(slot);
+    }
+    return result;
+  }
+
+  // Verilog macros carry on from file to file in file order, as when a list of files is compiled as
+  // one: a file sees what the files before it leave. A scan that found other macros than those is
+  // repeated; each round settles at least the first file in file order that disagreed, so the
+  // rounds end. Returns the number of files scanned, each once however often it was.
   std::size_t Update() {
-    if (pending.empty()) return 0;
+    if (pending.empty() && !macrosMoved) return 0;
     const ScanOptions options = Options();
-    std::size_t scanned = 0;
+    OrderFilesByPlace();
+    std::vector<std::uint32_t> slots;
     for (std::uint32_t slot : pending) {
       FileRec& file = files[slot];
       file.queued = false;
-      if (!file.live || !file.modified) continue;
-      Scan(slot, options);
-      ++scanned;
+      if (file.live && file.modified) slots.push_back(slot);
     }
     pending.clear();
-    if (scanned > 0) dirty = true;
+    std::vector<bool> counted(files.size(), false);
+    std::size_t scanned = 0;
+    while (!slots.empty() || macrosMoved) {
+      if (!slots.empty()) {
+        ScanInFileOrder(slots, options);
+        for (std::uint32_t slot : slots) {
+          if (!counted[slot]) ++scanned;
+          counted[slot] = true;
+        }
+        macrosMoved = true;
+        dirty = true;
+      }
+      macrosMoved = false;
+      slots.clear();
+      if (macroFiles > 0) {
+        slots = Disagreeing();
+        dirty = true;
+      }
+    }
     return scanned;
   }
 
@@ -606,6 +780,11 @@ struct Project::Impl {
         if (target != kNone && target != i) unitEdges.push_back({i, target, hard});
       };
       DuplicateCheck(i, unit);
+      // A file that found macros of earlier files follows them, unless that closes a cycle: a
+      // package it imports from a later file counts for more.
+      for (std::uint32_t source : files[unit.file].macroSources) {
+        for (std::uint32_t other : files[source].units) need(denseOf[other], false);
+      }
 
       if (unit.kind == UnitKind::kVhdlArchitecture || unit.kind == UnitKind::kVhdlPackageBody ||
           unit.kind == UnitKind::kVhdlConfiguration) {
@@ -846,6 +1025,10 @@ struct Project::Impl {
       edgeOf[to] = static_cast<std::uint32_t>(fileEdges.size());
       fileEdges.push_back({from, to, e.hard});
     }
+    for (std::uint32_t slot : liveFiles) {  // for the files without units, which no unit edge gave
+      for (std::uint32_t source : files[slot].macroSources)
+        fileEdges.push_back({fileDense[slot], fileDense[source], false});
+    }
     std::vector<std::uint64_t> keys(liveFiles.size());
     for (std::uint32_t k = 0; k < liveFiles.size(); ++k) {
       const FileRec& file = files[liveFiles[k]];
@@ -1062,10 +1245,21 @@ struct Project::Impl {
   CompileOrder OrderOf(const std::vector<bool>* wanted) const {
     CompileOrder result;
     std::vector<bool> fileWanted(files.size(), wanted == nullptr);
+    std::vector<std::uint32_t> work;
     for (std::uint32_t i : order) {
       if (wanted != nullptr && !(*wanted)[i]) continue;
       result.units.push_back(Info(i));
+      if (!fileWanted[units[dense[i]].file]) work.push_back(units[dense[i]].file);
       fileWanted[units[dense[i]].file] = true;
+    }
+    // With the files whose macros they find, though these may hold no unit that is needed.
+    while (!work.empty()) {
+      const std::uint32_t slot = work.back();
+      work.pop_back();
+      for (std::uint32_t source : files[slot].macroSources) {
+        if (!fileWanted[source]) work.push_back(source);
+        fileWanted[source] = true;
+      }
     }
     for (std::uint32_t slot : fileOrder) {
       if (fileWanted[slot]) result.files.push_back(files[slot].handle);
@@ -1121,6 +1315,7 @@ bool Project::AddFile(FileHandle handle, std::string_view path, std::int64_t ord
   d.CountLibrary(file.library, +1);
   d.MarkModified(slot);
   d.dirty = true;
+  d.fileOrderStale = true;
   return true;
 }
 
@@ -1133,9 +1328,12 @@ bool Project::Remove(FileHandle handle) {
   d.DropUnits(d.files[slot]);
   d.DropIncludes(slot);
   d.CountLibrary(d.files[slot].library, -1);
+  if (d.files[slot].HasMacros()) --d.macroFiles;
   d.files[slot] = FileRec{};
   d.freeFiles.push_back(slot);
   d.dirty = true;
+  d.fileOrderStale = true;
+  d.macrosMoved = true;
   return true;
 }
 
@@ -1151,7 +1349,11 @@ bool Project::SetPath(FileHandle handle, std::string_view path) {
 bool Project::SetOrder(FileHandle handle, std::int64_t order) {
   FileRec* file = m_impl->FileOf(handle);
   if (file == nullptr) return false;
-  if (file->order != order) m_impl->dirty = true;
+  if (file->order != order) {
+    m_impl->dirty = true;
+    m_impl->fileOrderStale = true;
+    m_impl->macrosMoved = true;
+  }
   file->order = order;
   return true;
 }

@@ -2,7 +2,9 @@
 // A project of design files over the scanner: the caller adds files under handles of its own and
 // an order index, marks them modified, and asks for compile orders, top candidates and the
 // hierarchy below a top. Files are scanned lazily: only when added or marked modified, and only by
-// the next query, which also binds names across files and languages. Not thread-safe.
+// the next query, which also binds names across files and languages. Verilog macros carry on from
+// file to file in file order, as when the files are compiled as one: a file whose macros from the
+// files before it change is scanned again. Not thread-safe.
 
 #include <cstdint>
 #include <memory>
@@ -91,7 +93,8 @@ class Project {
   const std::vector<std::string>& IncludeDirs() const;
   VhdlStandard GetVhdlStandard() const;
 
-  // Scans what changed; every query below does it first. Returns the number of files scanned.
+  // Scans what changed; every query below does it first. Returns the number of files scanned, each
+  // counted once.
   std::size_t Update();
   // Drops the bindings and orders worked out from the scans, which the next query works out again.
   void Invalidate();
