@@ -72,6 +72,7 @@ TEST_P(DesignTest, MeetsItsExpectations) {
                                                             {"includenotfound", kIncludeNotFound},
                                                             {"includecycle", kIncludeCycle}};
   Project project;
+  project.SetScanThreads(1);
   Fill(project, false);
   const CompileOrder order = project.GetCompileOrder();
   const Strings labels = Labels(order.units);
@@ -127,11 +128,22 @@ TEST_P(DesignTest, MeetsItsExpectations) {
   EXPECT_EQ(actualTops, expectedTops);
   EXPECT_EQ(order.files.size(), fileNames.size());  // every file in the order, each once
 
-  // The same design handed over backwards, and scanned again, orders the same.
+  // The same design handed over backwards and scanned on eight threads, and scanned again, orders
+  // and says the same.
   Project again;
+  again.SetScanThreads(8);
   Fill(again, true);
   EXPECT_EQ(Labels(again.GetCompileOrder().units), labels);
   EXPECT_EQ(again.GetCompileOrder().files, order.files);
+  auto said = [](const std::vector<Message>& list) {
+    Strings lines;
+    for (const Message& m : list) lines.push_back(m.path + ":" + std::to_string(m.line) + " " + m.text);
+    return lines;
+  };
+  EXPECT_EQ(said(again.Messages()), said(messages));
+  actualTops.clear();
+  for (const TopCandidate& top : again.TopCandidates()) actualTops.emplace_back(top.unit.name, top.testbench);
+  EXPECT_EQ(actualTops, expectedTops);
   for (std::size_t i = 0; i < fileNames.size(); ++i) again.SetModified(100 + i);
   EXPECT_EQ(again.Update(), fileNames.size());
   EXPECT_EQ(Labels(again.GetCompileOrder().units), labels);

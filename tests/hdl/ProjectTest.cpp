@@ -221,6 +221,77 @@ TEST_F(ProjectTest, RelativePathsAreReadAgainstTheBaseDirectory) {
   EXPECT_EQ(files.Reads("/proj/inc/defs.vh"), 1);
 }
 
+// Every answer of a project, one line each, for comparing projects that scanned alike.
+std::string Everything(Project& project) {
+  std::string text;
+  for (const UnitInfo& unit : project.Units()) text += "unit " + unit.Label() + " " + std::string(unit.path) + "\n";
+  const CompileOrder order = project.GetCompileOrder();
+  for (const UnitInfo& unit : order.units) text += "order " + unit.Label() + "\n";
+  for (FileHandle file : order.files) text += "file " + std::to_string(file) + "\n";
+  for (const TopCandidate& top : project.TopCandidates()) {
+    text += "top " + std::string(top.unit.name) + "\n";
+    std::vector<const HierarchyNode*> work;
+    const std::optional<HierarchyNode> tree = project.Hierarchy(top.unit.name);
+    if (tree) work.push_back(&*tree);
+    while (!work.empty()) {
+      const HierarchyNode* node = work.back();
+      work.pop_back();
+      text += "node " + node->path + " " + node->unitName + "\n";
+      for (const HierarchyNode& child : node->children) work.push_back(&child);
+    }
+  }
+  for (const Message& message : project.Messages()) {
+    text += "message " + message.path + ":" + std::to_string(message.line) + " " + message.text + "\n";
+  }
+  return text;
+}
+
+// A chain of Verilog files in which each file's macro depends on the one before it, so that
+// scans started before the earlier files are taken guess wrong; VHDL beside them, and messages.
+TEST(ScanThreads, ResultsMessagesAndOrdersDoNotDependOnTheThreadCount) {
+  MemoryFiles files;
+  files.Set("common.vh", "`ifndef COMMON_VH\n`define COMMON_VH\n`define WIDTH 8\n`endif\n");
+  files.Set("f0.v", "`define M0 cell_a\nmodule cell_a (input x); endmodule\nmodule cell_b (input x); endmodule\n");
+  for (int k = 1; k < 40; ++k) {
+    const std::string n = std::to_string(k), before = std::to_string(k - 1);
+    std::string text = "`ifdef M" + before + "\n`define M" + n + " cell_a\n`else\n`define M" + n +
+                       " cell_b\n`endif\n`include \"common.vh\"\n";
+    text += "module m" + n + " (input [`WIDTH-1:0] x);\n  `M" + n + " u (.x(x));\n";
+    if (k > 1) text += "  m" + before + " below (.x(x));\n";
+    text += k % 7 == 0 ? "`include \"missing.vh\"\n" : "endmodule\n";
+    files.Set("f" + n + ".v", std::move(text));
+  }
+  for (int k = 40; k < 60; ++k) {
+    const std::string n = std::to_string(k);
+    files.Set("f" + n + ".vhd", "use work.p.all; entity v" + n + " is port (x : bit); end;\narchitecture a of v" + n +
+                                    " is begin u : entity work.m" + std::to_string(k - 20) +
+                                    " port map (x); w : entity work.v" + std::to_string(k - 1) + "; end;");
+  }
+  files.Set("p.vhd", "package p is end; package body p is end;");
+  auto build = [&](std::size_t threads, std::size_t* scanned) {
+    auto project = std::make_unique<Project>();
+    project->SetScanThreads(threads);
+    project->SetReader(files.GetReader());
+    for (int k = 0; k < 60; ++k) {
+      project->AddFile(static_cast<FileHandle>(k + 1), "f" + std::to_string(k) + (k < 40 ? ".v" : ".vhd"), k);
+    }
+    project->AddFile(100, "p.vhd", 100);
+    *scanned = project->Update();
+    return project;
+  };
+  std::size_t scanned = 0;
+  const std::unique_ptr<Project> one = build(1, &scanned);
+  EXPECT_EQ(scanned, 61u);
+  const std::string expected = Everything(*one);
+  EXPECT_NE(expected.find("node v59/u/u cell_a\n"), std::string::npos) << "m39 finds every macro of the chain";
+  EXPECT_NE(expected.find("message f7.v"), std::string::npos);
+  for (int run = 0; run < 5; ++run) {
+    const std::unique_ptr<Project> eight = build(8, &scanned);
+    EXPECT_EQ(scanned, 61u);
+    EXPECT_EQ(Everything(*eight), expected);
+  }
+}
+
 // The definition data names the design-unit types the scanner gives its units.
 TEST(UnitTypeNames, MatchTheDefinitionData) {
   std::ifstream in(HVD_DEFINITIONS_FILE);

@@ -6,8 +6,16 @@
 #include "HdlScan/Project.h"
 
 #include <algorithm>
+#include <atomic>
+#include <bit>
+#include <condition_variable>
+#include <exception>
 #include <functional>
+#include <mutex>
 #include <queue>
+#include <shared_mutex>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 
@@ -19,6 +27,9 @@ namespace {
 
 using Sym = std::uint32_t;
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+// Scans read files and little else: past a few threads the disk and the caller, who takes their
+// results one by one, set the pace.
+constexpr std::size_t kMaxScanThreads = 8;
 
 // Every distinct text once, in chunks that never move: views into it stay valid.
 class StringPool {
@@ -275,12 +286,13 @@ class Orderer {
 };
 
 // The macros where each file starts, as the files before it in file order leave them: the
-// project's own macros, then each file's changes. Lookups do not change it.
+// project's own macros, then each file's changes. Scans on other threads look into it while the
+// project replaces what a file leaves, so both hold its lock.
 class MacroHistory {
  public:
   struct Found {
-    const MacroDefinition* definition = nullptr;  // null: not defined
-    std::uint32_t source = kNone;                 // the file that left it so; kNone: the project's own
+    std::optional<MacroDefinition> definition;  // none: not defined
+    std::uint32_t source = kNone;               // the file that left it so; kNone: the project's own
   };
 
   explicit MacroHistory(const std::vector<std::string>& given) {
@@ -293,6 +305,54 @@ class MacroHistory {
 
   // What the file `source` at `position` in file order leaves to the files after it.
   void Add(std::uint32_t position, std::uint32_t source, bool undefinesAll, const std::vector<MacroState>& left) {
+    const std::unique_lock<std::shared_mutex> hold(m_lock);
+    Insert(position, source, undefinesAll, left);
+  }
+  // The same file leaves something else now.
+  void Replace(std::uint32_t position, std::uint32_t source, bool undefinedAll, const std::vector<MacroState>& was,
+               bool undefinesAll, const std::vector<MacroState>& left) {
+    const std::unique_lock<std::shared_mutex> hold(m_lock);
+    auto of = [source](const Change& c) { return c.source == source; };
+    if (undefinedAll) m_clears.erase(std::remove_if(m_clears.begin(), m_clears.end(), of), m_clears.end());
+    for (const MacroState& state : was) {
+      const auto found = m_changes.find(state.name);
+      if (found != m_changes.end()) {
+        std::erase_if(found->second, of);
+        if (found->second.empty()) m_changes.erase(found);
+      }
+    }
+    Insert(position, source, undefinesAll, left);
+  }
+
+  // The macro where the file at `position` starts.
+  Found At(const std::string& name, std::uint32_t position) const {
+    const std::shared_lock<std::shared_mutex> hold(m_lock);
+    auto before = [position](const std::vector<Change>& list) {
+      const auto at =
+          std::partition_point(list.begin(), list.end(), [position](const Change& c) { return c.position < position; });
+      return at == list.begin() ? nullptr : &*(at - 1);
+    };
+    const Change* cleared = before(m_clears);
+    if (const auto found = m_changes.find(name); found != m_changes.end()) {
+      const Change* change = before(found->second);
+      if (change != nullptr && (cleared == nullptr || change->position >= cleared->position)) {
+        return {change->definition, change->source};
+      }
+    }
+    if (cleared != nullptr) return {std::nullopt, cleared->source};
+    const auto given = m_given.find(name);
+    if (given == m_given.end()) return {};
+    return {given->second, kNone};
+  }
+
+ private:
+  struct Change {
+    std::uint32_t position;
+    std::uint32_t source;
+    std::optional<MacroDefinition> definition;
+  };
+
+  void Insert(std::uint32_t position, std::uint32_t source, bool undefinesAll, const std::vector<MacroState>& left) {
     auto after = [position](const auto& entry) { return entry.position > position; };
     if (undefinesAll) {
       m_clears.insert(std::find_if(m_clears.begin(), m_clears.end(), after), Change{position, source, {}});
@@ -304,34 +364,10 @@ class MacroHistory {
     }
   }
 
-  // The macro where the file at `position` starts.
-  Found At(const std::string& name, std::uint32_t position) const {
-    auto before = [position](const std::vector<Change>& list) {
-      const auto at =
-          std::partition_point(list.begin(), list.end(), [position](const Change& c) { return c.position < position; });
-      return at == list.begin() ? nullptr : &*(at - 1);
-    };
-    const Change* cleared = before(m_clears);
-    if (const auto found = m_changes.find(name); found != m_changes.end()) {
-      const Change* change = before(found->second);
-      if (change != nullptr && (cleared == nullptr || change->position >= cleared->position)) {
-        return {change->definition ? &*change->definition : nullptr, change->source};
-      }
-    }
-    if (cleared != nullptr) return {nullptr, cleared->source};
-    const auto given = m_given.find(name);
-    return {given != m_given.end() ? &given->second : nullptr, kNone};
-  }
-
- private:
-  struct Change {
-    std::uint32_t position;
-    std::uint32_t source;
-    std::optional<MacroDefinition> definition;
-  };
   std::unordered_map<std::string, MacroDefinition> m_given;
   std::unordered_map<std::string, std::vector<Change>> m_changes;  // by position
   std::vector<Change> m_clears;                                    // `undefineall`, by position
+  mutable std::shared_mutex m_lock;
 };
 
 }  // namespace
@@ -376,6 +412,7 @@ struct Project::Impl {
   std::size_t macroFiles = 0;
   // Files came, went or moved: the macros a file finds where it starts may have changed.
   bool macrosMoved = false;
+  std::size_t scanThreads = 0;  // 0: one a core, up to kMaxScanThreads
 
   // ---- the model, rebuilt by Resolve when dirty
 
@@ -424,7 +461,20 @@ struct Project::Impl {
   }
 
   Sym Resolve(std::string_view path) {
+    if (baseDirectory.empty() && IsNormalPath(path)) return pool.Intern(path);  // most are: no copy
     return pool.Intern(baseDirectory.empty() ? detail::NormalizePath(path) : detail::JoinPath(baseDirectory, path));
+  }
+  // What NormalizePath gives back unchanged: no empty, "." or ".." steps.
+  static bool IsNormalPath(std::string_view path) {
+    if (path.empty() || (path.size() > 1 && path.back() == '/')) return false;
+    for (std::size_t at = path[0] == '/' ? 1 : 0; at <= path.size();) {
+      std::size_t slash = path.find('/', at);
+      if (slash == std::string_view::npos) slash = path.size();
+      const std::string_view step = path.substr(at, slash - at);
+      if (step.empty() ? path != "/" : step == "." || step == "..") return false;
+      at = slash + 1;
+    }
+    return true;
   }
 
   Language LanguageOf(const FileRec& file) const {
@@ -503,10 +553,10 @@ struct Project::Impl {
     return options;
   }
 
-  void Scan(std::uint32_t slot, const ScanOptions& options) {
+  // Takes a file's scan in place of the last one.
+  void Take(std::uint32_t slot, ScanResult result) {
     DropUnits(files[slot]);
     DropIncludes(slot);
-    ScanResult result = ScanFile(std::string(pool.View(files[slot].resolved)), LanguageOf(files[slot]), options);
     FileRec& file = files[slot];
     file.modified = false;
     if (file.HasMacros()) --macroFiles;
@@ -580,40 +630,130 @@ struct Project::Impl {
     return language == Language::kVerilog || language == Language::kSystemVerilog;
   }
 
-  // What the files in file order leave, but for those in `leftOut`.
-  MacroHistory History(const std::vector<bool>& leftOut) const {
-    MacroHistory history(macros);
+  // What the files in file order leave, as they were scanned last.
+  void FillHistory(MacroHistory& history) const {
     for (std::uint32_t slot : inFileOrder) {
       const FileRec& file = files[slot];
-      if (!leftOut[slot] && file.HasMacros()) history.Add(placeOf[slot], slot, file.undefinesAll, file.macrosLeft);
+      if (file.HasMacros()) history.Add(placeOf[slot], slot, file.undefinesAll, file.macrosLeft);
     }
-    return history;
   }
 
-  // Scans the files in file order, each with the macros that the files before it leave.
+  std::size_t ScanThreads() const {
+    static const std::size_t cores = std::thread::hardware_concurrency();  // asks the system each time
+    return scanThreads != 0 ? scanThreads : std::clamp<std::size_t>(cores, 1, kMaxScanThreads);
+  }
+
+  // Scans the files, each with the macros that the files before it in file order leave, on up to
+  // ScanThreads threads, the caller's among them. The caller takes the results in file order as
+  // they come, so a file scanned on one thread finds the macros of every file before it. With more
+  // threads a scan may start before an earlier file is taken and guess that file's macros from its
+  // last scan; Update's next round repeats the scans that guessed wrong.
   void ScanInFileOrder(std::vector<std::uint32_t>& slots, const ScanOptions& options) {
     std::sort(slots.begin(), slots.end(), [&](std::uint32_t a, std::uint32_t b) { return placeOf[a] < placeOf[b]; });
-    std::vector<bool> rescanned(files.size(), false);
-    for (std::uint32_t slot : slots) rescanned[slot] = true;
-    MacroHistory history = History(rescanned);
-    ScanOptions fileOptions = options;
-    for (std::uint32_t slot : slots) {
-      const std::uint32_t place = placeOf[slot];
-      fileOptions.macrosAtStart = nullptr;
-      if (IsVerilog(files[slot])) {
-        fileOptions.macrosAtStart = [&history, place](const std::string& name) {
+    MacroHistory history(macros);
+    if (macroFiles > 0) FillHistory(history);
+    struct Job {
+      std::string path;
+      Language language = Language::kAuto;
+      std::uint32_t place = 0;
+      bool done = false;  // under the lock
+      ScanResult result;
+      std::exception_ptr error;
+    };
+    // Each thread's options, whose macros are those where the thread's current file starts. Scans
+    // touch nothing of the project but their job and the history.
+    struct Scanner {
+      Scanner(const ScanOptions& base, const MacroHistory& history) : options(base) {
+        options.macrosAtStart = [this, &history](const std::string& name) {
           return history.At(name, place).definition;
         };
       }
-      Scan(slot, fileOptions);
-      history.Add(place, slot, files[slot].undefinesAll, files[slot].macrosLeft);
+      Scanner(const Scanner&) = delete;
+      Scanner& operator=(const Scanner&) = delete;
+      void Scan(Job& job) {
+        place = job.place;
+        try {
+          job.result = ScanFile(job.path, job.language, options);
+        } catch (...) {
+          job.error = std::current_exception();
+        }
+      }
+      ScanOptions options;
+      std::uint32_t place = 0;
+    };
+    std::vector<Job> jobs(slots.size());
+    for (std::size_t k = 0; k < slots.size(); ++k) {
+      const FileRec& file = files[slots[k]];
+      jobs[k].path = std::string(pool.View(file.resolved));
+      jobs[k].language = LanguageOf(file);
+      jobs[k].place = placeOf[slots[k]];
+    }
+    std::atomic<std::size_t> next{0};
+    std::mutex lock;
+    std::condition_variable finished;
+    auto scanNext = [&](Scanner& scanner) {
+      const std::size_t k = next.fetch_add(1);
+      if (k >= jobs.size()) return false;
+      scanner.Scan(jobs[k]);
+      {
+        const std::lock_guard<std::mutex> hold(lock);
+        jobs[k].done = true;
+      }
+      finished.notify_all();
+      return true;
+    };
+    // Stops the helpers and waits for them on every way out, before the jobs go.
+    struct Helpers {
+      std::atomic<std::size_t>& next;
+      std::size_t end;
+      std::vector<std::thread> threads;
+      ~Helpers() {
+        next.store(end);
+        for (std::thread& thread : threads) thread.join();
+      }
+    } helpers{next, jobs.size(), {}};
+    const std::size_t extra = std::min(ScanThreads(), jobs.size()) - 1;
+    try {
+      for (std::size_t t = 0; t < extra; ++t) {
+        helpers.threads.emplace_back([&] {
+          try {
+            Scanner scanner(options, history);
+            while (scanNext(scanner)) {
+            }
+          } catch (...) {
+            // no room for the options: the caller scans what is left
+          }
+        });
+      }
+    } catch (const std::system_error&) {
+      // fewer threads, the same results
+    }
+    Scanner scanner(options, history);
+    for (std::size_t k = 0; k < jobs.size(); ++k) {
+      for (;;) {
+        {
+          const std::lock_guard<std::mutex> hold(lock);
+          if (jobs[k].done) break;
+        }
+        if (scanNext(scanner)) continue;
+        std::unique_lock<std::mutex> hold(lock);
+        finished.wait(hold, [&] { return jobs[k].done; });
+        break;
+      }
+      if (jobs[k].error) std::rethrow_exception(jobs[k].error);
+      const std::uint32_t slot = slots[k];
+      const bool undefinedAll = files[slot].undefinesAll;
+      const std::vector<MacroState> was = files[slot].macrosLeft;
+      Take(slot, std::move(jobs[k].result));
+      history.Replace(jobs[k].place, slot, undefinedAll, was, files[slot].undefinesAll, files[slot].macrosLeft);
     }
   }
 
   // The Verilog files whose scans found other macros where they start than the files before them
   // now leave there; notes for every file the files whose macros it found.
   std::vector<std::uint32_t> Disagreeing() {
-    const MacroHistory history = History(std::vector<bool>(files.size(), false));
+    MacroHistory history(macros);
+    FillHistory(history);
     std::vector<std::uint32_t> result;
     for (std::uint32_t slot : inFileOrder) {
       FileRec& file = files[slot];
@@ -621,7 +761,7 @@ struct Project::Impl {
       bool agrees = true;
       for (const MacroState& found : file.macrosFound) {
         const MacroHistory::Found now = history.At(found.name, placeOf[slot]);
-        agrees = agrees && (now.definition != nullptr ? found.definition == *now.definition : !found.definition);
+        agrees = agrees && found.definition == now.definition;
         if (now.source != kNone) file.macroSources.push_back(now.source);
       }
       std::sort(file.macroSources.begin(), file.macroSources.end());
@@ -749,16 +889,9 @@ struct Project::Impl {
 
     // Dense numbering in file order: it is also every tie-break.
     dense.clear();
-    for (std::uint32_t slot = 0; slot < units.size(); ++slot) {
-      if (units[slot].live) dense.push_back(slot);
-    }
-    std::sort(dense.begin(), dense.end(), [&](std::uint32_t a, std::uint32_t b) {
-      const FileRec& fa = files[units[a].file];
-      const FileRec& fb = files[units[b].file];
-      if (fa.order != fb.order) return fa.order < fb.order;
-      if (fa.sequence != fb.sequence) return fa.sequence < fb.sequence;
-      return units[a].position < units[b].position;
-    });
+    OrderFilesByPlace();
+    for (std::uint32_t slot : inFileOrder)
+      dense.insert(dense.end(), files[slot].units.begin(), files[slot].units.end());
     const std::size_t n = dense.size();
     denseOf.assign(units.size(), kNone);
     for (std::uint32_t i = 0; i < n; ++i) denseOf[dense[i]] = i;
@@ -1454,6 +1587,7 @@ const std::vector<std::string>& Project::Macros() const { return m_impl->macros;
 const std::vector<std::string>& Project::IncludeDirs() const { return m_impl->includeDirs; }
 VhdlStandard Project::GetVhdlStandard() const { return m_impl->standard; }
 void Project::SetMaxHierarchyNodes(std::size_t nodes) { m_impl->maxNodes = std::max<std::size_t>(nodes, 1); }
+void Project::SetScanThreads(std::size_t threads) { m_impl->scanThreads = threads; }
 
 std::size_t Project::Update() { return m_impl->Update(); }
 void Project::Invalidate() { m_impl->dirty = true; }
@@ -1548,6 +1682,7 @@ std::vector<Message> Project::Messages() {
     return fa.order != fb.order ? fa.order < fb.order : fa.sequence < fb.sequence;
   });
   for (std::uint32_t slot : byOrder) {
+
     const auto& messages = m_impl->files[slot].messages;
     result.insert(result.end(), messages.begin(), messages.end());
   }

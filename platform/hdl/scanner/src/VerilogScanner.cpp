@@ -220,13 +220,11 @@ class Lexer {
       // The file has not set it: it is as the file found it where it starts, which the result records.
       Known known;
       if (!m_clearedAll) {
-        const Macro* start = nullptr;
         if (m_options.macrosAtStart) {
-          start = m_options.macrosAtStart(name);
+          known.definition = m_options.macrosAtStart(name);
         } else if (const auto given = m_given.find(name); given != m_given.end()) {
-          start = &given->second;
+          known.definition = given->second;
         }
-        if (start != nullptr) known.definition = *start;
         m_result.macrosFound.push_back({name, known.definition});
       }
       found = m_macros.emplace(name, std::move(known)).first;

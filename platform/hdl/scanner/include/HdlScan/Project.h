@@ -4,7 +4,8 @@
 // hierarchy below a top. Files are scanned lazily: only when added or marked modified, and only by
 // the next query, which also binds names across files and languages. Verilog macros carry on from
 // file to file in file order, as when the files are compiled as one: a file whose macros from the
-// files before it change is scanned again. Not thread-safe.
+// files before it change is scanned again. Not thread-safe; scans run on threads of its own, so a
+// reader set with SetReader must bear being called from several threads at once.
 
 #include <cstdint>
 #include <memory>
@@ -115,6 +116,9 @@ class Project {
 
   // Bounds the hierarchy: past it the tree is cut with a message.
   void SetMaxHierarchyNodes(std::size_t nodes);
+  // New and changed files are scanned on this many threads, the caller's among them; 0 (the
+  // default): one a core, up to 8. Whatever the number, the results and messages are the same.
+  void SetScanThreads(std::size_t threads);
 
  private:
   struct Impl;

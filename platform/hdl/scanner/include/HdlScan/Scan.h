@@ -132,8 +132,8 @@ ReadStatus ReadDiskFile(const std::string& path, std::string* text);
 struct ScanOptions {
   std::vector<std::string> macros;  // Verilog: "NAME" or "NAME=VALUE"
   // Verilog: the macros defined where the file starts, `macros` among them, when files before it
-  // carry theirs into it; null for a name not defined there. Asked once a name.
-  std::function<const MacroDefinition*(const std::string& name)> macrosAtStart;
+  // carry theirs into it; none for a name not defined there. Asked once a name.
+  std::function<std::optional<MacroDefinition>(const std::string& name)> macrosAtStart;
   std::vector<std::string> includeDirs;  // searched after the including file's directory
   VhdlStandard vhdlStandard = VhdlStandard::k93;
   Reader reader;  // empty: the disk
