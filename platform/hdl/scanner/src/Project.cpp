@@ -188,13 +188,41 @@ class Orderer {
       ++pending[e.from];
       if (e.hard) ++hardPending[e.from];
     }
+    // The nodes by key; mostly in order already.
+    std::vector<std::uint32_t> byKey(n);
+    for (std::uint32_t i = 0; i < n; ++i) byKey[i] = i;
+    auto byKeyLess = [&](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; };
+    if (!std::is_sorted(byKey.begin(), byKey.end(), byKeyLess)) std::sort(byKey.begin(), byKey.end(), byKeyLess);
+    std::vector<std::uint32_t> rank(n);
+    for (std::uint32_t r = 0; r < n; ++r) rank[byKey[r]] = r;
+    // The ready nodes as bits by rank; below `lowest` none is set. Cheaper than a heap: a node is
+    // set once and the search for the next moves on word by word.
+    std::vector<std::uint64_t> ready((n + 63) / 64, 0);
+    std::size_t lowest = n;
+    auto setReady = [&](std::uint32_t node) {
+      const std::uint32_t r = rank[node];
+      ready[r / 64] |= std::uint64_t{1} << (r % 64);
+      lowest = std::min<std::size_t>(lowest, r);
+    };
+    auto takeReady = [&]() -> std::uint32_t {
+      for (std::size_t word = lowest / 64; word < ready.size(); ++word) {
+        std::uint64_t bits = ready[word];
+        if (word == lowest / 64) bits &= ~std::uint64_t{0} << (lowest % 64);
+        if (bits == 0) continue;
+        const std::size_t r = word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+        ready[word] &= ~(std::uint64_t{1} << (r % 64));
+        lowest = r;
+        return byKey[r];
+      }
+      lowest = n;
+      return kNone;
+    };
     using Entry = std::pair<std::uint64_t, std::uint32_t>;
-    std::priority_queue<Entry, std::vector<Entry>, std::greater<>> ready;
     // Nodes that only soft edges hold back; kept from the first time the order gets stuck on.
     std::priority_queue<Entry, std::vector<Entry>, std::greater<>> hardReady;
     bool stuckOnce = false;
     for (std::uint32_t i = 0; i < n; ++i) {
-      if (pending[i] == 0) ready.emplace(keys[i], i);
+      if (pending[i] == 0) setReady(i);
     }
     std::vector<std::uint8_t> done(n, 0);
     std::vector<std::uint32_t> order;
@@ -205,21 +233,18 @@ class Orderer {
       for (std::uint32_t k = userStart[node]; k < userStart[node + 1]; ++k) {
         const std::uint32_t user = users[k];
         if (done[user]) continue;
-        if (--pending[user] == 0) ready.emplace(keys[user], user);
+        if (--pending[user] == 0) setReady(user);
         if (userHard[k] && --hardPending[user] == 0 && stuckOnce) hardReady.emplace(keys[user], user);
       }
     };
-    std::vector<std::uint32_t> byKey;  // for finding a cycle's start, built on the first one
-    std::size_t byKeyAt = 0;
+    std::size_t byKeyAt = 0;  // for finding a cycle's start
     std::vector<std::uint32_t> hardStart;
     std::vector<std::uint32_t> hardDeps;
     std::vector<std::uint32_t> visited(n, kNone);
     std::uint32_t walk = 0;
     while (order.size() < n) {
-      if (!ready.empty()) {
-        const std::uint32_t node = ready.top().second;
-        ready.pop();
-        if (!done[node]) emit(node);
+      if (const std::uint32_t node = takeReady(); node != kNone) {
+        emit(node);
         continue;
       }
       if (!stuckOnce) {
@@ -239,10 +264,7 @@ class Orderer {
         }
       }
       if (broken) continue;
-      if (byKey.empty()) {
-        byKey.resize(n);
-        for (std::uint32_t i = 0; i < n; ++i) byKey[i] = i;
-        std::sort(byKey.begin(), byKey.end(), [&](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; });
+      if (hardStart.empty()) {
         hardStart.assign(n + 1, 0);
         for (const Edge& e : edges) {
           if (e.hard) ++hardStart[e.from + 1];
@@ -1133,15 +1155,8 @@ struct Project::Impl {
   }
 
   void OrderFiles(const std::vector<bool>& inUnitCycle) {
-    std::vector<std::uint32_t> fileDense(files.size(), kNone);
-    std::vector<std::uint32_t> liveFiles;
-    for (std::uint32_t slot = 0; slot < files.size(); ++slot) {
-      if (files[slot].live) liveFiles.push_back(slot);
-    }
-    std::sort(liveFiles.begin(), liveFiles.end(), [&](std::uint32_t a, std::uint32_t b) {
-      return files[a].order != files[b].order ? files[a].order < files[b].order : files[a].sequence < files[b].sequence;
-    });
-    for (std::uint32_t k = 0; k < liveFiles.size(); ++k) fileDense[liveFiles[k]] = k;
+    const std::vector<std::uint32_t>& liveFiles = inFileOrder;
+    const std::vector<std::uint32_t>& fileDense = placeOf;
     // Unit edges come grouped by the unit that needs, and units by file: one pass drops repeats.
     std::vector<Orderer::Edge> fileEdges;
     std::vector<std::uint32_t> lastFrom(liveFiles.size(), kNone);
@@ -1672,17 +1687,7 @@ std::vector<Message> Project::Messages() {
   m_impl->Update();
   m_impl->Resolve();
   std::vector<Message> result;
-  std::vector<std::uint32_t> byOrder;
-  for (std::uint32_t slot = 0; slot < m_impl->files.size(); ++slot) {
-    if (m_impl->files[slot].live) byOrder.push_back(slot);
-  }
-  std::sort(byOrder.begin(), byOrder.end(), [&](std::uint32_t a, std::uint32_t b) {
-    const FileRec& fa = m_impl->files[a];
-    const FileRec& fb = m_impl->files[b];
-    return fa.order != fb.order ? fa.order < fb.order : fa.sequence < fb.sequence;
-  });
-  for (std::uint32_t slot : byOrder) {
-
+  for (std::uint32_t slot : m_impl->inFileOrder) {
     const auto& messages = m_impl->files[slot].messages;
     result.insert(result.end(), messages.begin(), messages.end());
   }
