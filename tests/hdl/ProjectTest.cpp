@@ -162,6 +162,8 @@ TEST_F(ProjectTest, LibrariesScopeWhatNamesBindTo) {
 TEST_F(ProjectTest, DuplicatesUnknownTopsAndMissingFilesGiveMessages) {
   project.AddFile(1, "gone.vhd", 1);  // never written
   project.AddFile(2, "notes.txt", 2);
+  project.AddFile(5, "pins.ucf", 5);
+  project.SetLanguage(5, Language::kNone);  // kept, never read, no message
   Add(3, "a.v", "module dup (input a); endmodule");
   Add(4, "b.v", "module dup; endmodule module Dup; endmodule");
   EXPECT_TRUE(Order("nothing").empty());

@@ -12,7 +12,8 @@
 
 namespace Hdl::scan {
 
-enum class Language : std::uint8_t { kAuto, kVhdl, kVerilog, kSystemVerilog, kUnknown };
+// kNone: no design text (a constraints file, a netlist): such a file is kept but never read.
+enum class Language : std::uint8_t { kAuto, kVhdl, kVerilog, kSystemVerilog, kUnknown, kNone };
 
 // By extension: .vhd/.vhdl/.vho VHDL, .v/.vh/.vlg/.vo Verilog, .sv/.svh/.svp SystemVerilog.
 Language LanguageOfPath(std::string_view path);
