@@ -112,9 +112,9 @@ void ShutDown(ClientData) {
   CitP::Factory::Shutdown();
 }
 
-// The other component libraries in the folder the host loads them from, the host library's own,
-// by name and in name order: the host library itself is none.
-std::vector<std::string> OtherComponentLibraries() {
+// The component libraries of the folder the host loads them from (the host library's), by name,
+// in name order; the host library itself is not one.
+std::vector<std::string> ComponentLibraries() {
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&CitP::Factory::LoadLibraryFactory), &info) == 0 || info.dli_fname == nullptr) {
     return {};
@@ -145,8 +145,7 @@ Tcl_Interp* OpenInterpreter() {
       return nullptr;
     }
   }
-  for (const std::string& library : OtherComponentLibraries()) {
-    if (std::find(std::begin(needed), std::end(needed), library) != std::end(needed)) continue;
+  for (const std::string& library : ComponentLibraries()) {  // those loaded already answer at once
     if (!CitP::Factory::LoadLibraryFactory(library.c_str()))
       std::fprintf(stderr, "velsh: cannot load %s\n", library.c_str());
   }

@@ -661,7 +661,7 @@ struct Project::Impl {
   }
 
   std::size_t ScanThreads() const {
-    static const std::size_t cores = std::thread::hardware_concurrency();  // asks the system each time
+    static const std::size_t cores = std::thread::hardware_concurrency();  // which asks the system each time
     return scanThreads != 0 ? scanThreads : std::clamp<std::size_t>(cores, 1, kMaxScanThreads);
   }
 
@@ -671,6 +671,7 @@ struct Project::Impl {
   // threads a scan may start before an earlier file is taken and guess that file's macros from its
   // last scan; Update's next round repeats the scans that guessed wrong.
   void ScanInFileOrder(std::vector<std::uint32_t>& slots, const ScanOptions& options) {
+    if (slots.empty()) return;
     std::sort(slots.begin(), slots.end(), [&](std::uint32_t a, std::uint32_t b) { return placeOf[a] < placeOf[b]; });
     MacroHistory history(macros);
     if (macroFiles > 0) FillHistory(history);
