@@ -575,8 +575,8 @@ struct Project::Impl {
     return options;
   }
 
-  // Takes a file's scan in place of the last one.
-  void Take(std::uint32_t slot, ScanResult result) {
+  // Takes a file's scan in place of the last one; what it does not keep stays in `result`.
+  void Take(std::uint32_t slot, ScanResult& result) {
     DropUnits(files[slot]);
     DropIncludes(slot);
     FileRec& file = files[slot];
@@ -679,9 +679,10 @@ struct Project::Impl {
       std::string path;
       Language language = Language::kAuto;
       std::uint32_t place = 0;
-      bool done = false;  // under the lock
       ScanResult result;
       std::exception_ptr error;
+      bool byCaller = false;
+      bool done = false;  // under the lock
     };
     // Each thread's options, whose macros are those where the thread's current file starts. Scans
     // touch nothing of the project but their job and the history.
@@ -708,41 +709,61 @@ struct Project::Impl {
     for (std::size_t k = 0; k < slots.size(); ++k) {
       const FileRec& file = files[slots[k]];
       jobs[k].path = std::string(pool.View(file.resolved));
-      jobs[k].language = LanguageOf(file);
+      jobs[k].language = file.language;  // kAuto: ScanFile goes by the extension
       jobs[k].place = placeOf[slots[k]];
     }
     std::atomic<std::size_t> next{0};
     std::mutex lock;
     std::condition_variable finished;
-    auto scanNext = [&](Scanner& scanner) {
+    // Scans the next job; `mine`, on a helper, keeps it for freeing.
+    auto scanNext = [&](Scanner& scanner, std::vector<std::size_t>* mine) {
       const std::size_t k = next.fetch_add(1);
       if (k >= jobs.size()) return false;
       scanner.Scan(jobs[k]);
       {
         const std::lock_guard<std::mutex> hold(lock);
         jobs[k].done = true;
+        jobs[k].byCaller = mine == nullptr;
       }
       finished.notify_all();
+      if (mine != nullptr) mine->push_back(k);
       return true;
+    };
+    // The jobs before it are taken: the caller has what it keeps of their results. A helper frees
+    // the rest of its own, on the thread that allocated them, so that the memory goes back without
+    // waiting on another thread's heap; at the end it waits for its last.
+    std::atomic<std::uint32_t> taken{0};
+    auto release = [&](const std::vector<std::size_t>& mine, std::size_t& first, bool last) {
+      for (;;) {
+        const std::uint32_t upTo = taken.load(std::memory_order_acquire);
+        while (first < mine.size() && mine[first] < upTo) jobs[mine[first++]].result = ScanResult{};
+        if (!last || first == mine.size()) return;
+        taken.wait(upTo, std::memory_order_acquire);
+      }
     };
     // Stops the helpers and waits for them on every way out, before the jobs go.
     struct Helpers {
       std::atomic<std::size_t>& next;
+      std::atomic<std::uint32_t>& taken;
       std::size_t end;
       std::vector<std::thread> threads;
       ~Helpers() {
         next.store(end);
+        taken.store(static_cast<std::uint32_t>(end), std::memory_order_release);
+        taken.notify_all();
         for (std::thread& thread : threads) thread.join();
       }
-    } helpers{next, jobs.size(), {}};
+    } helpers{next, taken, jobs.size(), {}};
     const std::size_t extra = std::min(ScanThreads(), jobs.size()) - 1;
     try {
       for (std::size_t t = 0; t < extra; ++t) {
         helpers.threads.emplace_back([&] {
           try {
             Scanner scanner(options, history);
-            while (scanNext(scanner)) {
-            }
+            std::vector<std::size_t> mine;
+            std::size_t first = 0;
+            while (scanNext(scanner, &mine)) release(mine, first, false);
+            release(mine, first, true);
           } catch (...) {
             // no room for the options: the caller scans what is left
           }
@@ -758,7 +779,7 @@ struct Project::Impl {
           const std::lock_guard<std::mutex> hold(lock);
           if (jobs[k].done) break;
         }
-        if (scanNext(scanner)) continue;
+        if (scanNext(scanner, nullptr)) continue;
         std::unique_lock<std::mutex> hold(lock);
         finished.wait(hold, [&] { return jobs[k].done; });
         break;
@@ -767,8 +788,13 @@ struct Project::Impl {
       const std::uint32_t slot = slots[k];
       const bool undefinedAll = files[slot].undefinesAll;
       const std::vector<MacroState> was = files[slot].macrosLeft;
-      Take(slot, std::move(jobs[k].result));
-      history.Replace(jobs[k].place, slot, undefinedAll, was, files[slot].undefinesAll, files[slot].macrosLeft);
+      Take(slot, jobs[k].result);
+      if (undefinedAll || !was.empty() || files[slot].undefinesAll || !files[slot].macrosLeft.empty()) {
+        history.Replace(jobs[k].place, slot, undefinedAll, was, files[slot].undefinesAll, files[slot].macrosLeft);
+      }
+      if (jobs[k].byCaller) jobs[k].result = ScanResult{};
+      taken.store(static_cast<std::uint32_t>(k + 1), std::memory_order_release);
+      taken.notify_all();
     }
   }
 
