@@ -1,15 +1,20 @@
-// velsh: the suite's Tcl shell. A Tcl 8.6 shell with the host library, the project
-// repository, the Tcl interpreter component and the design-data library loaded, and a
-// `component` command that creates and inspects components by id. The shell runs on the
-// interpreter component's interpreter, so scripts and the library share one interpreter.
+// velsh: the suite's Tcl shell. A Tcl 8.6 shell with the host library and every component
+// library of its folder loaded (the project repository, the Tcl interpreter component, the
+// design-data library, the HDL parser, the base services and the others), and a `component`
+// command that creates and inspects components by id. The shell runs on the interpreter
+// component's interpreter, so scripts and the library share one interpreter.
 
 #include <dlfcn.h>
 #include <tcl.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include "CitP/Factory.h"
 #include "Hvd/ITclInterp.h"
@@ -107,14 +112,42 @@ void ShutDown(ClientData) {
   CitP::Factory::Shutdown();
 }
 
-// Loads the component libraries by name, readies the interpreter component and returns its
-// interpreter; null, with a message, when any step fails.
+// The component libraries of the folder the host loads them from (the host library's), by name,
+// in name order; the host library itself is not one.
+std::vector<std::string> ComponentLibraries() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&CitP::Factory::LoadLibraryFactory), &info) == 0 || info.dli_fname == nullptr) {
+    return {};
+  }
+  const std::filesystem::path host = info.dli_fname;
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(host.parent_path(), error)) {
+    const std::filesystem::path& path = entry.path();
+    if (path.extension() == ".so" && path.filename().string().starts_with("lib") &&
+        path.filename() != host.filename()) {
+      names.push_back(path.stem().string());
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Loads the component libraries by name, those the shell needs first, readies the interpreter
+// component and returns its interpreter; null, with a message, when any step fails. Scripts
+// create components of every library, so the others of the folder are loaded as well; one
+// that does not load is left out with a message.
 Tcl_Interp* OpenInterpreter() {
-  for (const char* library : {"libPrjrep", "libHvd_TOE", "libHvd_DesignData"}) {
+  const char* const needed[] = {"libPrjrep", "libHvd_TOE", "libHvd_DesignData"};
+  for (const char* library : needed) {
     if (!CitP::Factory::LoadLibraryFactory(library)) {
       std::fprintf(stderr, "velsh: cannot load %s\n", library);
       return nullptr;
     }
+  }
+  for (const std::string& library : ComponentLibraries()) {  // those loaded already answer at once
+    if (!CitP::Factory::LoadLibraryFactory(library.c_str()))
+      std::fprintf(stderr, "velsh: cannot load %s\n", library.c_str());
   }
   CitI::IInterface* component = CitP::Factory::CreateInstance(Hvd::TclInterpClassId());
   auto* tcl = component ? static_cast<Hvd::ITclInterp*>(component->QueryInterface(Hvd::ITclInterp::GetIID())) : nullptr;

@@ -12,12 +12,18 @@
 #include <vector>
 
 #include "CitP/Factory.h"
+#include "Hvd/ClassIds.h"
+#include "Hvd/ICompAdmin.h"
 #include "Hvd/IFile.h"
 #include "Hvd/ISourceLibraryMember.h"
 #include "Port/MsgMan.h"
+#include "Prjrep/IFileNameHelper.h"
 #include "Prjrep/IName.h"
+#include "Prjrep/StandIns.h"
+#include "core/Factory.h"
 #include "core/Sets.h"
 #include "files/wrapper/CHdlPackageWrapper.h"
+#include "support/DesignDouble.h"
 
 namespace {
 
@@ -248,6 +254,86 @@ TEST_F(WrapperTest, RemovesTheParserMessageFileWithoutThrowing) {
   EXPECT_EQ(CHdlPackageWrapper::RemoveParserMessageFile(), kFailure);  // a directory is not deleted
   ASSERT_EQ(wrapper->SetWorkingDirectory(""), kSuccess);
   EXPECT_EQ(CHdlPackageWrapper::RemoveParserMessageFile(), kFailure);
+}
+
+// The view's own files, typed by the base services' definition data.
+class ViewFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(design->UseBaseServices() && CitP::Factory::LoadLibraryFactory("libHvd_Hdl"));
+    InstFactoryEntry();
+    Prjrep::RegisterComponents();
+    fs::create_directories(dir);
+  }
+  void TearDown() override {
+    for (auto& file : files) std::ignore = AutoCast<ICompAdmin>(file.Get())->Teardown();
+    files.clear();
+    design = nullptr;
+    Prjrep::ResetNamedObjectRegistry();
+    CitP::Factory::Shutdown();
+    fs::remove_all(dir);
+  }
+  void Add(const char* name, const char* type, const char* text) {
+    std::ofstream(dir / name) << text;
+    AutoRelease<CitI::IInterface> found;
+    ASSERT_EQ(design->store->FindDefData(type, found.Receive()), kSuccess);
+    AutoRelease<IHdlFile> file(CitP::Factory::CreateInstance(ClassId::File()));
+    ASSERT_EQ(AutoCast<ICompAdmin>(file.Get())->InitializeAfterCreate(design.Get(), found.Get()), kSuccess);
+    ASSERT_EQ(AutoCast<Prjrep::IFileNameHelper>(file.Get())->SetPathInDirectory(name, "", dir.c_str()), kSuccess);
+    ASSERT_EQ(set->Add(AutoCast<IFile>(file.Get())), kSuccess);
+    files.emplace_back(std::move(file));
+  }
+
+  AutoPtr<testing_support::DesignDouble> design{
+      AutoRelease<testing_support::DesignDouble>(new testing_support::DesignDouble)};
+  const fs::path dir = fs::path(::testing::TempDir()) / "wrapper_view_files";
+  AutoPtr<IFileSet> set{
+      AutoRelease<IFileSet>(new TRefdSequenceSetHelper<IFile*, IFileSet, IFileIterator, std::vector<IFile*>>())};
+  std::vector<AutoPtr<IHdlFile>> files;
+};
+
+// Every type a view holds has a parser plug-in, so a pin file goes to the parser too, which finds no
+// units in it, and the view still gets its order and top.
+TEST_F(ViewFilesTest, APinFileLeavesTheOrderAndTheTopAsTheyAre) {
+  Add("top.vhd", "FILE_VHDL",
+      "entity top is port (a : in bit); end;\narchitecture rtl of top is\n"
+      "  component core port (a : in bit); end component;\nbegin\n  u_core : core port map (a);\nend;\n");
+  Add("core.v", "FILE_VERILOG", "module core (input a); endmodule\n");
+  Add("pins.ucf", "FILE_UCF", "NET \"a\" LOC = \"P1\";\n");
+  CHdlPackageWrapper wrapper;
+  AutoRelease<IFileIterator> it;
+  ASSERT_TRUE(set->GetIterator(it.Receive()) == kSuccess && wrapper.SetViewFiles(it) == kSuccess);
+  AutoRelease<IHdlNetListNode> root;
+  ASSERT_EQ(wrapper.GetHierarchy(root.Receive(), nullptr), kSuccess);
+  AutoRelease<IHdlNetListNodeIterator> tops;
+  ASSERT_TRUE(root && root->GetChildren(tops.Receive()) == kSuccess && !tops->IsDone());
+  Text name;
+  EXPECT_TRUE(AutoCast<IHdlNetListNode>(tops->CurrentItem())->GetInstanceName(&name) == kSuccess && name == "top");
+  auto order = [&](bool onlyHdl) {
+    AutoRelease<IHdlFileIterator> ordered;
+    EXPECT_EQ(wrapper.CreateCompileOrder(nullptr, 0, onlyHdl, ordered.Receive()), kSuccess);
+    std::vector<std::string> names;
+    for (Text directory, file; ordered && !ordered->IsDone(); std::ignore = ordered->Next()) {
+      std::ignore = ordered->Current()->GetPath(&directory, &file);
+      names.push_back(file.str());
+    }
+    return names;
+  };
+  EXPECT_EQ(order(true), (std::vector<std::string>{"core.v", "top.vhd"}));
+  EXPECT_EQ(order(false).size(), 3u);
+
+  // The parser holds the pin file, without units.
+  AutoRelease<IHdlFileIterator> mirrored;
+  ASSERT_EQ(AutoCast<IHdlFileSet>(wrapper.ParserProject())->GetIterator(mirrored.Receive()), kSuccess);
+  int pins = 0;
+  for (Text directory, file; !mirrored->IsDone(); std::ignore = mirrored->Next()) {
+    std::ignore = mirrored->Current()->GetPath(&directory, &file);
+    if (file.str() != "pins.ucf") continue;
+    AutoRelease<IHdlDesignUnitIterator> units;
+    EXPECT_TRUE(mirrored->Current()->GetDesignUnits(nullptr, units.Receive()) == kSuccess && units->IsDone());
+    ++pins;
+  }
+  EXPECT_EQ(pins, 1);
 }
 
 }  // namespace

@@ -72,6 +72,7 @@ TEST_P(DesignTest, MeetsItsExpectations) {
                                                             {"includenotfound", kIncludeNotFound},
                                                             {"includecycle", kIncludeCycle}};
   Project project;
+  project.SetScanThreads(1);
   Fill(project, false);
   const CompileOrder order = project.GetCompileOrder();
   const Strings labels = Labels(order.units);
@@ -86,6 +87,15 @@ TEST_P(DesignTest, MeetsItsExpectations) {
     SCOPED_TRACE(testing::PrintToString(e));
     if (e[0] == "before") {
       EXPECT_LT(at(e.at(1)), at(e.at(2)));
+    } else if (e[0] == "file-before") {
+      const auto file = [&](const std::string& name) {
+        return std::find_if(order.files.begin(), order.files.end(),
+                            [&](FileHandle handle) {
+                              return fs::path(std::string(*project.PathOf(handle))).filename() == name;
+                            }) -
+               order.files.begin();
+      };
+      EXPECT_LT(file(e.at(1)), file(e.at(2)));
     } else if (e[0] == "last") {
       EXPECT_EQ(at(e.at(1)), static_cast<long>(labels.size()) - 1);
     } else if (e[0] == "units") {
@@ -118,18 +128,30 @@ TEST_P(DesignTest, MeetsItsExpectations) {
   EXPECT_EQ(actualTops, expectedTops);
   EXPECT_EQ(order.files.size(), fileNames.size());  // every file in the order, each once
 
-  // The same design handed over backwards, and scanned again, orders the same.
+  // The same design handed over backwards and scanned on eight threads, and scanned again, orders
+  // and says the same.
   Project again;
+  again.SetScanThreads(8);
   Fill(again, true);
   EXPECT_EQ(Labels(again.GetCompileOrder().units), labels);
   EXPECT_EQ(again.GetCompileOrder().files, order.files);
+  auto said = [](const std::vector<Message>& list) {
+    Strings lines;
+    for (const Message& m : list) lines.push_back(m.path + ":" + std::to_string(m.line) + " " + m.text);
+    return lines;
+  };
+  EXPECT_EQ(said(again.Messages()), said(messages));
+  actualTops.clear();
+  for (const TopCandidate& top : again.TopCandidates()) actualTops.emplace_back(top.unit.name, top.testbench);
+  EXPECT_EQ(actualTops, expectedTops);
   for (std::size_t i = 0; i < fileNames.size(); ++i) again.SetModified(100 + i);
   EXPECT_EQ(again.Update(), fileNames.size());
   EXPECT_EQ(Labels(again.GetCompileOrder().units), labels);
 }
 
 INSTANTIATE_TEST_SUITE_P(Designs, DesignTest,
-                         testing::Values("vhdl_only", "verilog_only", "mixed", "cycle", "missing", "includes_macros"),
+                         testing::Values("vhdl_only", "verilog_only", "mixed", "cycle", "missing", "includes_macros",
+                                         "tops", "secondary", "mixed_direct", "macros_files"),
                          [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 }  // namespace

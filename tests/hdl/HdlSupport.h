@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -17,12 +18,20 @@ namespace hdl_test {
 using namespace Hdl::scan;
 constexpr MessageKind kTruncated = MessageKind::kTruncated, kSyntax = MessageKind::kSyntax;
 
+// Projects scan on several threads, so the reader takes a lock.
 class MemoryFiles {
  public:
-  void Set(const std::string& path, std::string text) { m_files[path] = std::move(text); }
-  int Reads(const std::string& path) { return m_reads[path]; }
+  void Set(const std::string& path, std::string text) {
+    const std::lock_guard<std::mutex> hold(m_lock);
+    m_files[path] = std::move(text);
+  }
+  int Reads(const std::string& path) {
+    const std::lock_guard<std::mutex> hold(m_lock);
+    return m_reads[path];
+  }
   Reader GetReader() {
     return [this](const std::string& path, std::string* text) {
+      const std::lock_guard<std::mutex> hold(m_lock);
       ++m_reads[path];
       const auto found = m_files.find(path);
       if (found == m_files.end()) return ReadStatus::kMissing;
@@ -32,6 +41,7 @@ class MemoryFiles {
   }
 
  private:
+  std::mutex m_lock;
   std::map<std::string, std::string> m_files;
   std::map<std::string, int> m_reads;
 };

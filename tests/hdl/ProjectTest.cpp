@@ -69,18 +69,47 @@ TEST_F(ProjectTest, SettingsRescanTheFilesTheyAffect) {
   Add(1, "top.v", "module top; `ifdef FAST fast u (x); `else slow u (x); `endif endmodule");
   Add(2, "cells.v", "module fast; endmodule module slow; endmodule");
   Add(3, "e.vhd", "/* entity hidden is end; */ entity shown is end;");
-  EXPECT_EQ(Tops(), (Strings{"fast", "top", "hidden", "shown"}));
+  EXPECT_EQ(Tops(), (Strings{"top", "shown", "hidden", "fast"}));  // all testbenches
   project.SetMacros({"FAST"});
   EXPECT_TRUE(project.IsModified(1) && !project.IsModified(3));
   EXPECT_EQ(project.Update(), 2u);
-  EXPECT_EQ(Tops(), (Strings{"top", "slow", "hidden", "shown"}));
+  EXPECT_EQ(Tops(), (Strings{"top", "shown", "hidden", "slow"}));
   project.SetMacros({"FAST"});
   EXPECT_EQ(project.Update(), 0u);
   EXPECT_TRUE(!project.SetVhdlStandard("2009") && project.SetVhdlStandard("2008"));
   EXPECT_EQ(project.Update(), 1u);
-  EXPECT_EQ(Tops(), (Strings{"top", "slow", "shown"}));
+  EXPECT_EQ(Tops(), (Strings{"top", "shown", "slow"}));
   project.SetIncludeDirs({"inc"});
   EXPECT_EQ(project.Update(), 2u);
+}
+
+// A Verilog file sees the macros the files before it in file order leave, and follows them.
+TEST_F(ProjectTest, MacrosCarryOnInFileOrderAndFollowChangesToEarlierFiles) {
+  Add(1, "defs.v", "`define CELL fast\n", 10);
+  Add(2, "top.v", "module top; `CELL u (x); endmodule", 20);
+  Add(3, "cells.v", "module fast; endmodule module slow; endmodule", 30);
+  auto cell = [&] {
+    const std::optional<HierarchyNode> tree = project.Hierarchy("top");
+    return tree && !tree->children.empty() ? tree->children[0].unitName : "";
+  };
+  EXPECT_EQ(cell(), "fast");
+  EXPECT_EQ(project.GetCompileOrder("top").files, (std::vector<FileHandle>{1, 3, 2}));  // with defs.v, unitless
+
+  files.Set("defs.v", "`define CELL slow\n");
+  project.SetModified(1);
+  EXPECT_EQ(project.Update(), 2u);  // top.v found the old CELL
+  EXPECT_FALSE(project.IsModified(2));
+  EXPECT_EQ(cell(), "slow");
+  project.SetOrder(1, 40);  // now after top.v
+  EXPECT_EQ(cell(), "");
+  project.SetOrder(1, 10);
+  Add(4, "clear.v", "`undefineall\n", 15);
+  EXPECT_EQ(cell(), "");
+  project.Remove(4);
+  EXPECT_EQ(cell(), "slow");
+  project.Remove(1);
+  EXPECT_EQ(cell(), "");
+  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{2, 3}));
 }
 
 TEST_F(ProjectTest, RemovingAFileTakesItsUnitsAway) {
@@ -133,6 +162,8 @@ TEST_F(ProjectTest, LibrariesScopeWhatNamesBindTo) {
 TEST_F(ProjectTest, DuplicatesUnknownTopsAndMissingFilesGiveMessages) {
   project.AddFile(1, "gone.vhd", 1);  // never written
   project.AddFile(2, "notes.txt", 2);
+  project.AddFile(5, "pins.ucf", 5);
+  project.SetLanguage(5, Language::kNone);  // kept, never read, no message
   Add(3, "a.v", "module dup (input a); endmodule");
   Add(4, "b.v", "module dup; endmodule module Dup; endmodule");
   EXPECT_TRUE(Order("nothing").empty());
@@ -190,6 +221,77 @@ TEST_F(ProjectTest, RelativePathsAreReadAgainstTheBaseDirectory) {
   EXPECT_EQ(project.UnitsOf(1).at(0).path, "src/a.v");
   EXPECT_EQ(Kinds(project.Messages()), std::vector<MessageKind>{MessageKind::kMissingUnit});  // module b
   EXPECT_EQ(files.Reads("/proj/inc/defs.vh"), 1);
+}
+
+// Every answer of a project, one line each, for comparing projects that scanned alike.
+std::string Everything(Project& project) {
+  std::string text;
+  for (const UnitInfo& unit : project.Units()) text += "unit " + unit.Label() + " " + std::string(unit.path) + "\n";
+  const CompileOrder order = project.GetCompileOrder();
+  for (const UnitInfo& unit : order.units) text += "order " + unit.Label() + "\n";
+  for (FileHandle file : order.files) text += "file " + std::to_string(file) + "\n";
+  for (const TopCandidate& top : project.TopCandidates()) {
+    text += "top " + std::string(top.unit.name) + "\n";
+    std::vector<const HierarchyNode*> work;
+    const std::optional<HierarchyNode> tree = project.Hierarchy(top.unit.name);
+    if (tree) work.push_back(&*tree);
+    while (!work.empty()) {
+      const HierarchyNode* node = work.back();
+      work.pop_back();
+      text += "node " + node->path + " " + node->unitName + "\n";
+      for (const HierarchyNode& child : node->children) work.push_back(&child);
+    }
+  }
+  for (const Message& message : project.Messages()) {
+    text += "message " + message.path + ":" + std::to_string(message.line) + " " + message.text + "\n";
+  }
+  return text;
+}
+
+// A chain of Verilog files in which each file's macro depends on the one before it, so that
+// scans started before the earlier files are taken guess wrong; VHDL beside them, and messages.
+TEST(ScanThreads, ResultsMessagesAndOrdersDoNotDependOnTheThreadCount) {
+  MemoryFiles files;
+  files.Set("common.vh", "`ifndef COMMON_VH\n`define COMMON_VH\n`define WIDTH 8\n`endif\n");
+  files.Set("f0.v", "`define M0 cell_a\nmodule cell_a (input x); endmodule\nmodule cell_b (input x); endmodule\n");
+  for (int k = 1; k < 40; ++k) {
+    const std::string n = std::to_string(k), before = std::to_string(k - 1);
+    std::string text = "`ifdef M" + before + "\n`define M" + n + " cell_a\n`else\n`define M" + n +
+                       " cell_b\n`endif\n`include \"common.vh\"\n";
+    text += "module m" + n + " (input [`WIDTH-1:0] x);\n  `M" + n + " u (.x(x));\n";
+    if (k > 1) text += "  m" + before + " below (.x(x));\n";
+    text += k % 7 == 0 ? "`include \"missing.vh\"\n" : "endmodule\n";
+    files.Set("f" + n + ".v", std::move(text));
+  }
+  for (int k = 40; k < 60; ++k) {
+    const std::string n = std::to_string(k);
+    files.Set("f" + n + ".vhd", "use work.p.all; entity v" + n + " is port (x : bit); end;\narchitecture a of v" + n +
+                                    " is begin u : entity work.m" + std::to_string(k - 20) +
+                                    " port map (x); w : entity work.v" + std::to_string(k - 1) + "; end;");
+  }
+  files.Set("p.vhd", "package p is end; package body p is end;");
+  auto build = [&](std::size_t threads, std::size_t* scanned) {
+    auto project = std::make_unique<Project>();
+    project->SetScanThreads(threads);
+    project->SetReader(files.GetReader());
+    for (int k = 0; k < 60; ++k) {
+      project->AddFile(static_cast<FileHandle>(k + 1), "f" + std::to_string(k) + (k < 40 ? ".v" : ".vhd"), k);
+    }
+    project->AddFile(100, "p.vhd", 100);
+    *scanned = project->Update();
+    return project;
+  };
+  std::size_t scanned = 0;
+  const std::unique_ptr<Project> one = build(1, &scanned);
+  EXPECT_EQ(scanned, 61u);
+  const std::string expected = Everything(*one);
+  EXPECT_NE(expected.find("node v59/u/u cell_a\n"), std::string::npos) << "m39 finds every macro of the chain";
+  EXPECT_NE(expected.find("message f7.v"), std::string::npos);
+  for (int run = 0; run < 5; ++run) {
+    const std::unique_ptr<Project> eight = build(8, &scanned);
+    EXPECT_EQ(scanned, 61u);
+    EXPECT_EQ(Everything(*eight), expected);
+  }
 }
 
 // The definition data names the design-unit types the scanner gives its units.

@@ -190,6 +190,20 @@ TEST_F(HdlProjectTest, MixedFilesComeBackByIdentityWithUnitsGraphAndCompileOrder
   EXPECT_TRUE(Graph().contains("/ctrl/u_shift/u_mux") && !nodes.contains("/tb_mixed"));
 }
 
+// Views keep the first of the root nodes that score alike, so the parser puts the likely top first.
+TEST_F(HdlProjectTest, RootNodesComeWithTheLikelyTopFirst) {
+  for (const char* name : {"soc.v", "tb.v"}) Add(fs::path(HDL_TEST_DATA) / "tops" / name);
+  AutoRelease<IHdlNetListNode> root;
+  AutoRelease<IHdlNetListNodeIterator> children;
+  ASSERT_TRUE(elaboration->GetDesignGraph(root.Receive()) == kSuccess &&
+              root->GetChildren(children.Receive()) == kSuccess);
+  std::vector<std::string> tops;
+  for (; !children->IsDone(); std::ignore = children->Next())
+    tops.push_back(NameOf(
+        AutoRelease<CitI::IInterface>(AutoCast<IHdlNetListNode>(children->CurrentItem())->GetDesignUnit()).Get()));
+  EXPECT_EQ(tops, (std::vector<std::string>{"soc", "pair", "shell", "core_wrap", "solo", "tb"}));
+}
+
 TEST_F(HdlProjectTest, ModifiedFilesAndSettingsAreTakenIntoAccount) {
   fs::create_directories(dir / "inc");
   std::ofstream(dir / "inc/defs.vh") << "`define CELL base_cell\n";

@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <unordered_map>
 #include <vector>
@@ -119,10 +120,7 @@ class CHdlParserFile final : public TComponent<CHdlParserFile> {
       if (text != nullptr) *text = Text();
       return kNotSupported;
     }
-    Status SetParserName(const Text& name) override {
-      This().m_parserName = name;
-      return kSuccess;
-    }
+    Status SetParserName(const Text& name) override;
     Status GetParserName(Text* name) override {
       if (name == nullptr) return kInvalidParameter;
       *name = This().m_parserName;
@@ -381,7 +379,11 @@ std::string CHdlParserFile::LibraryName() {
   return "work";
 }
 
+// The parser name of a file that holds no HDL (a pin file, a netlist): the file is kept, with no units.
+constexpr std::string_view kNoHdlParser = "HdlParser:none";
+
 Hdl::scan::Language CHdlParserFile::Language() {
+  if (m_parserName == kNoHdlParser) return Hdl::scan::Language::kNone;
   Prjrep::AutoCast<IDefDataId> type(m_type.Get());
   Text name;
   if (type && type->GetDefDataIdName(&name) == kSuccess && name.str() == "FILE_VHDL") {
@@ -402,6 +404,13 @@ Status CHdlParserFile::XIHdlFile::SetPath(const Text& directory, const Text& nam
   self.m_directory = directory.str();
   self.m_name = name.str();
   if (self.Holder() != nullptr) std::ignore = self.Holder()->Scanner().SetPath(self.Handle(), self.Path());
+  return kSuccess;
+}
+
+Status CHdlParserFile::XIHdlFile::SetParserName(const Text& name) {
+  CHdlParserFile& self = This();
+  self.m_parserName = name.str();
+  if (self.Holder() != nullptr) std::ignore = self.Holder()->Scanner().SetLanguage(self.Handle(), self.Language());
   return kSuccess;
 }
 
@@ -556,7 +565,7 @@ Prjrep::AutoRelease<IHdlNetListNode> CHdlProject::NodeOf(const Hdl::scan::Hierar
 }
 
 // An unnamed root whose children are the tops: the configured top when it is known, else every
-// top candidate.
+// top candidate, the likely top first (a view keeps the first of the roots that score alike).
 Status CHdlProject::XIHdlElaborationData::GetDesignGraph(IHdlNetListNode** root) {
   Prjrep::AutoOut<IHdlNetListNode> result(root);
   if (root == nullptr) return kInvalidParameter;

@@ -6,8 +6,16 @@
 #include "HdlScan/Project.h"
 
 #include <algorithm>
+#include <atomic>
+#include <bit>
+#include <condition_variable>
+#include <exception>
 #include <functional>
+#include <mutex>
 #include <queue>
+#include <shared_mutex>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 
@@ -19,6 +27,9 @@ namespace {
 
 using Sym = std::uint32_t;
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+// Scans read files and little else: past a few threads the disk and the caller, who takes their
+// results one by one, set the pace.
+constexpr std::size_t kMaxScanThreads = 8;
 
 // Every distinct text once, in chunks that never move: views into it stay valid.
 class StringPool {
@@ -141,6 +152,14 @@ struct FileRec {
   std::vector<std::uint32_t> units;
   std::vector<Sym> includes;
   std::vector<Message> messages;
+  // Verilog: the macros the scan found where the file starts and those it leaves (ScanResult's),
+  // and the files whose macros it found there, each once.
+  std::vector<MacroState> macrosFound;
+  bool undefinesAll = false;
+  std::vector<MacroState> macrosLeft;
+  std::vector<std::uint32_t> macroSources;
+
+  bool HasMacros() const { return !macrosFound.empty() || undefinesAll || !macrosLeft.empty(); }
 };
 
 // An instance as the hierarchy follows it.
@@ -177,13 +196,41 @@ class Orderer {
       ++pending[e.from];
       if (e.hard) ++hardPending[e.from];
     }
+    // The nodes by key; mostly in order already.
+    std::vector<std::uint32_t> byKey(n);
+    for (std::uint32_t i = 0; i < n; ++i) byKey[i] = i;
+    auto byKeyLess = [&](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; };
+    if (!std::is_sorted(byKey.begin(), byKey.end(), byKeyLess)) std::sort(byKey.begin(), byKey.end(), byKeyLess);
+    std::vector<std::uint32_t> rank(n);
+    for (std::uint32_t r = 0; r < n; ++r) rank[byKey[r]] = r;
+    // The ready nodes as bits by rank; below `lowest` none is set. Cheaper than a heap: a node is
+    // set once and the search for the next moves on word by word.
+    std::vector<std::uint64_t> ready((n + 63) / 64, 0);
+    std::size_t lowest = n;
+    auto setReady = [&](std::uint32_t node) {
+      const std::uint32_t r = rank[node];
+      ready[r / 64] |= std::uint64_t{1} << (r % 64);
+      lowest = std::min<std::size_t>(lowest, r);
+    };
+    auto takeReady = [&]() -> std::uint32_t {
+      for (std::size_t word = lowest / 64; word < ready.size(); ++word) {
+        std::uint64_t bits = ready[word];
+        if (word == lowest / 64) bits &= ~std::uint64_t{0} << (lowest % 64);
+        if (bits == 0) continue;
+        const std::size_t r = word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+        ready[word] &= ~(std::uint64_t{1} << (r % 64));
+        lowest = r;
+        return byKey[r];
+      }
+      lowest = n;
+      return kNone;
+    };
     using Entry = std::pair<std::uint64_t, std::uint32_t>;
-    std::priority_queue<Entry, std::vector<Entry>, std::greater<>> ready;
     // Nodes that only soft edges hold back; kept from the first time the order gets stuck on.
     std::priority_queue<Entry, std::vector<Entry>, std::greater<>> hardReady;
     bool stuckOnce = false;
     for (std::uint32_t i = 0; i < n; ++i) {
-      if (pending[i] == 0) ready.emplace(keys[i], i);
+      if (pending[i] == 0) setReady(i);
     }
     std::vector<std::uint8_t> done(n, 0);
     std::vector<std::uint32_t> order;
@@ -194,21 +241,18 @@ class Orderer {
       for (std::uint32_t k = userStart[node]; k < userStart[node + 1]; ++k) {
         const std::uint32_t user = users[k];
         if (done[user]) continue;
-        if (--pending[user] == 0) ready.emplace(keys[user], user);
+        if (--pending[user] == 0) setReady(user);
         if (userHard[k] && --hardPending[user] == 0 && stuckOnce) hardReady.emplace(keys[user], user);
       }
     };
-    std::vector<std::uint32_t> byKey;  // for finding a cycle's start, built on the first one
-    std::size_t byKeyAt = 0;
+    std::size_t byKeyAt = 0;  // for finding a cycle's start
     std::vector<std::uint32_t> hardStart;
     std::vector<std::uint32_t> hardDeps;
     std::vector<std::uint32_t> visited(n, kNone);
     std::uint32_t walk = 0;
     while (order.size() < n) {
-      if (!ready.empty()) {
-        const std::uint32_t node = ready.top().second;
-        ready.pop();
-        if (!done[node]) emit(node);
+      if (const std::uint32_t node = takeReady(); node != kNone) {
+        emit(node);
         continue;
       }
       if (!stuckOnce) {
@@ -228,10 +272,7 @@ class Orderer {
         }
       }
       if (broken) continue;
-      if (byKey.empty()) {
-        byKey.resize(n);
-        for (std::uint32_t i = 0; i < n; ++i) byKey[i] = i;
-        std::sort(byKey.begin(), byKey.end(), [&](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; });
+      if (hardStart.empty()) {
         hardStart.assign(n + 1, 0);
         for (const Edge& e : edges) {
           if (e.hard) ++hardStart[e.from + 1];
@@ -274,6 +315,91 @@ class Orderer {
   }
 };
 
+// The macros where each file starts, as the files before it in file order leave them: the
+// project's own macros, then each file's changes. Scans on other threads look into it while the
+// project replaces what a file leaves, so both hold its lock.
+class MacroHistory {
+ public:
+  struct Found {
+    std::optional<MacroDefinition> definition;  // none: not defined
+    std::uint32_t source = kNone;               // the file that left it so; kNone: the project's own
+  };
+
+  explicit MacroHistory(const std::vector<std::string>& given) {
+    for (const std::string& setting : given) {
+      std::string name;
+      MacroDefinition definition;
+      if (detail::ParseMacroSetting(setting, &name, &definition)) m_given[std::move(name)] = std::move(definition);
+    }
+  }
+
+  // What the file `source` at `position` in file order leaves to the files after it.
+  void Add(std::uint32_t position, std::uint32_t source, bool undefinesAll, const std::vector<MacroState>& left) {
+    const std::unique_lock<std::shared_mutex> hold(m_lock);
+    Insert(position, source, undefinesAll, left);
+  }
+  // The same file leaves something else now.
+  void Replace(std::uint32_t position, std::uint32_t source, bool undefinedAll, const std::vector<MacroState>& was,
+               bool undefinesAll, const std::vector<MacroState>& left) {
+    const std::unique_lock<std::shared_mutex> hold(m_lock);
+    auto of = [source](const Change& c) { return c.source == source; };
+    if (undefinedAll) m_clears.erase(std::remove_if(m_clears.begin(), m_clears.end(), of), m_clears.end());
+    for (const MacroState& state : was) {
+      const auto found = m_changes.find(state.name);
+      if (found != m_changes.end()) {
+        std::erase_if(found->second, of);
+        if (found->second.empty()) m_changes.erase(found);
+      }
+    }
+    Insert(position, source, undefinesAll, left);
+  }
+
+  // The macro where the file at `position` starts.
+  Found At(const std::string& name, std::uint32_t position) const {
+    const std::shared_lock<std::shared_mutex> hold(m_lock);
+    auto before = [position](const std::vector<Change>& list) {
+      const auto at =
+          std::partition_point(list.begin(), list.end(), [position](const Change& c) { return c.position < position; });
+      return at == list.begin() ? nullptr : &*(at - 1);
+    };
+    const Change* cleared = before(m_clears);
+    if (const auto found = m_changes.find(name); found != m_changes.end()) {
+      const Change* change = before(found->second);
+      if (change != nullptr && (cleared == nullptr || change->position >= cleared->position)) {
+        return {change->definition, change->source};
+      }
+    }
+    if (cleared != nullptr) return {std::nullopt, cleared->source};
+    const auto given = m_given.find(name);
+    if (given == m_given.end()) return {};
+    return {given->second, kNone};
+  }
+
+ private:
+  struct Change {
+    std::uint32_t position;
+    std::uint32_t source;
+    std::optional<MacroDefinition> definition;
+  };
+
+  void Insert(std::uint32_t position, std::uint32_t source, bool undefinesAll, const std::vector<MacroState>& left) {
+    auto after = [position](const auto& entry) { return entry.position > position; };
+    if (undefinesAll) {
+      m_clears.insert(std::find_if(m_clears.begin(), m_clears.end(), after), Change{position, source, {}});
+    }
+    for (const MacroState& state : left) {
+      std::vector<Change>& changes = m_changes[state.name];
+      changes.insert(std::find_if(changes.rbegin(), changes.rend(), [&](const Change& c) { return !after(c); }).base(),
+                     Change{position, source, state.definition});
+    }
+  }
+
+  std::unordered_map<std::string, MacroDefinition> m_given;
+  std::unordered_map<std::string, std::vector<Change>> m_changes;  // by position
+  std::vector<Change> m_clears;                                    // `undefineall`, by position
+  mutable std::shared_mutex m_lock;
+};
+
 }  // namespace
 
 std::string UnitInfo::Label() const {
@@ -307,6 +433,16 @@ struct Project::Impl {
   Reader reader;
   std::size_t maxNodes = 1000000;
   Sym work = 0;
+
+  // Files in file order and each one's place in it, rebuilt when files come, go or move.
+  bool fileOrderStale = true;
+  std::vector<std::uint32_t> inFileOrder;
+  std::vector<std::uint32_t> placeOf;  // by file slot
+  // Scans that found or left macros; while there are none no file depends on another's macros.
+  std::size_t macroFiles = 0;
+  // Files came, went or moved: the macros a file finds where it starts may have changed.
+  bool macrosMoved = false;
+  std::size_t scanThreads = 0;  // 0: one a core, up to kMaxScanThreads
 
   // ---- the model, rebuilt by Resolve when dirty
 
@@ -355,7 +491,20 @@ struct Project::Impl {
   }
 
   Sym Resolve(std::string_view path) {
+    if (baseDirectory.empty() && IsNormalPath(path)) return pool.Intern(path);  // most are: no copy
     return pool.Intern(baseDirectory.empty() ? detail::NormalizePath(path) : detail::JoinPath(baseDirectory, path));
+  }
+  // What NormalizePath gives back unchanged: no empty, "." or ".." steps.
+  static bool IsNormalPath(std::string_view path) {
+    if (path.empty() || (path.size() > 1 && path.back() == '/')) return false;
+    for (std::size_t at = path[0] == '/' ? 1 : 0; at <= path.size();) {
+      std::size_t slash = path.find('/', at);
+      if (slash == std::string_view::npos) slash = path.size();
+      const std::string_view step = path.substr(at, slash - at);
+      if (step.empty() ? path != "/" : step == "." || step == "..") return false;
+      at = slash + 1;
+    }
+    return true;
   }
 
   Language LanguageOf(const FileRec& file) const {
@@ -434,12 +583,18 @@ struct Project::Impl {
     return options;
   }
 
-  void Scan(std::uint32_t slot, const ScanOptions& options) {
+  // Takes a file's scan in place of the last one; what it does not keep stays in `result`.
+  void Take(std::uint32_t slot, ScanResult& result) {
     DropUnits(files[slot]);
     DropIncludes(slot);
-    ScanResult result = ScanFile(std::string(pool.View(files[slot].resolved)), LanguageOf(files[slot]), options);
     FileRec& file = files[slot];
     file.modified = false;
+    if (file.HasMacros()) --macroFiles;
+    file.macrosFound = std::move(result.macrosFound);
+    file.undefinesAll = result.undefinesAll;
+    file.macrosLeft = std::move(result.macrosLeft);
+    file.macroSources.clear();
+    if (file.HasMacros()) ++macroFiles;
     file.messages = std::move(result.messages);
     for (Message& message : file.messages) message.file = file.handle;
     for (const std::string& include : result.includes) {
@@ -489,19 +644,227 @@ struct Project::Impl {
     }
   }
 
+  void OrderFilesByPlace() {
+    if (!fileOrderStale) return;
+    fileOrderStale = false;
+    inFileOrder.clear();
+    for (std::uint32_t slot = 0; slot < files.size(); ++slot) {
+      if (files[slot].live) inFileOrder.push_back(slot);
+    }
+    std::sort(inFileOrder.begin(), inFileOrder.end(), [&](std::uint32_t a, std::uint32_t b) {
+      return files[a].order != files[b].order ? files[a].order < files[b].order : files[a].sequence < files[b].sequence;
+    });
+    placeOf.assign(files.size(), kNone);
+    for (std::uint32_t k = 0; k < inFileOrder.size(); ++k) placeOf[inFileOrder[k]] = k;
+  }
+
+  bool IsVerilog(const FileRec& file) const {
+    const Language language = LanguageOf(file);
+    return language == Language::kVerilog || language == Language::kSystemVerilog;
+  }
+
+  // What the files in file order leave, as they were scanned last.
+  void FillHistory(MacroHistory& history) const {
+    for (std::uint32_t slot : inFileOrder) {
+      const FileRec& file = files[slot];
+      if (file.HasMacros()) history.Add(placeOf[slot], slot, file.undefinesAll, file.macrosLeft);
+    }
+  }
+
+  std::size_t ScanThreads() const {
+    static const std::size_t cores = std::thread::hardware_concurrency();  // which asks the system each time
+    return scanThreads != 0 ? scanThreads : std::clamp<std::size_t>(cores, 1, kMaxScanThreads);
+  }
+
+  // Scans the files, each with the macros that the files before it in file order leave, on up to
+  // ScanThreads threads, the caller's among them. The caller takes the results in file order as
+  // they come, so a file scanned on one thread finds the macros of every file before it. With more
+  // threads a scan may start before an earlier file is taken and guess that file's macros from its
+  // last scan; Update's next round repeats the scans that guessed wrong.
+  void ScanInFileOrder(std::vector<std::uint32_t>& slots, const ScanOptions& options) {
+    if (slots.empty()) return;
+    std::sort(slots.begin(), slots.end(), [&](std::uint32_t a, std::uint32_t b) { return placeOf[a] < placeOf[b]; });
+    MacroHistory history(macros);
+    if (macroFiles > 0) FillHistory(history);
+    struct Job {
+      std::string path;
+      Language language = Language::kAuto;
+      std::uint32_t place = 0;
+      ScanResult result;
+      std::exception_ptr error;
+      bool byCaller = false;
+      bool done = false;  // under the lock
+    };
+    // Each thread's options, whose macros are those where the thread's current file starts. Scans
+    // touch nothing of the project but their job and the history.
+    struct Scanner {
+      Scanner(const ScanOptions& base, const MacroHistory& history) : options(base) {
+        options.macrosAtStart = [this, &history](const std::string& name) {
+          return history.At(name, place).definition;
+        };
+      }
+      Scanner(const Scanner&) = delete;
+      Scanner& operator=(const Scanner&) = delete;
+      void Scan(Job& job) {
+        place = job.place;
+        try {
+          job.result = ScanFile(job.path, job.language, options);
+        } catch (...) {
+          job.error = std::current_exception();
+        }
+      }
+      ScanOptions options;
+      std::uint32_t place = 0;
+    };
+    std::vector<Job> jobs(slots.size());
+    for (std::size_t k = 0; k < slots.size(); ++k) {
+      const FileRec& file = files[slots[k]];
+      jobs[k].path = std::string(pool.View(file.resolved));
+      jobs[k].language = file.language;  // kAuto: ScanFile goes by the extension
+      jobs[k].place = placeOf[slots[k]];
+    }
+    std::atomic<std::size_t> next{0};
+    std::mutex lock;
+    std::condition_variable finished;
+    // Scans the next job; `mine`, on a helper, keeps it for freeing.
+    auto scanNext = [&](Scanner& scanner, std::vector<std::size_t>* mine) {
+      const std::size_t k = next.fetch_add(1);
+      if (k >= jobs.size()) return false;
+      scanner.Scan(jobs[k]);
+      {
+        const std::lock_guard<std::mutex> hold(lock);
+        jobs[k].done = true;
+        jobs[k].byCaller = mine == nullptr;
+      }
+      finished.notify_all();
+      if (mine != nullptr) mine->push_back(k);
+      return true;
+    };
+    // The jobs before it are taken: the caller has what it keeps of their results. A helper frees
+    // the rest of its own, on the thread that allocated them, so that the memory goes back without
+    // waiting on another thread's heap; at the end it waits for its last.
+    std::atomic<std::uint32_t> taken{0};
+    auto release = [&](const std::vector<std::size_t>& mine, std::size_t& first, bool last) {
+      for (;;) {
+        const std::uint32_t upTo = taken.load(std::memory_order_acquire);
+        while (first < mine.size() && mine[first] < upTo) jobs[mine[first++]].result = ScanResult{};
+        if (!last || first == mine.size()) return;
+        taken.wait(upTo, std::memory_order_acquire);
+      }
+    };
+    // Stops the helpers and waits for them on every way out, before the jobs go.
+    struct Helpers {
+      std::atomic<std::size_t>& next;
+      std::atomic<std::uint32_t>& taken;
+      std::size_t end;
+      std::vector<std::thread> threads;
+      ~Helpers() {
+        next.store(end);
+        taken.store(static_cast<std::uint32_t>(end), std::memory_order_release);
+        taken.notify_all();
+        for (std::thread& thread : threads) thread.join();
+      }
+    } helpers{next, taken, jobs.size(), {}};
+    const std::size_t extra = std::min(ScanThreads(), jobs.size()) - 1;
+    try {
+      for (std::size_t t = 0; t < extra; ++t) {
+        helpers.threads.emplace_back([&] {
+          try {
+            Scanner scanner(options, history);
+            std::vector<std::size_t> mine;
+            std::size_t first = 0;
+            while (scanNext(scanner, &mine)) release(mine, first, false);
+            release(mine, first, true);
+          } catch (...) {
+            // no room for the options: the caller scans what is left
+          }
+        });
+      }
+    } catch (const std::system_error&) {
+      // fewer threads, the same results
+    }
+    Scanner scanner(options, history);
+    for (std::size_t k = 0; k < jobs.size(); ++k) {
+      for (;;) {
+        {
+          const std::lock_guard<std::mutex> hold(lock);
+          if (jobs[k].done) break;
+        }
+        if (scanNext(scanner, nullptr)) continue;
+        std::unique_lock<std::mutex> hold(lock);
+        finished.wait(hold, [&] { return jobs[k].done; });
+        break;
+      }
+      if (jobs[k].error) std::rethrow_exception(jobs[k].error);
+      const std::uint32_t slot = slots[k];
+      const bool undefinedAll = files[slot].undefinesAll;
+      const std::vector<MacroState> was = files[slot].macrosLeft;
+      Take(slot, jobs[k].result);
+      if (undefinedAll || !was.empty() || files[slot].undefinesAll || !files[slot].macrosLeft.empty()) {
+        history.Replace(jobs[k].place, slot, undefinedAll, was, files[slot].undefinesAll, files[slot].macrosLeft);
+      }
+      if (jobs[k].byCaller) jobs[k].result = ScanResult{};
+      taken.store(static_cast<std::uint32_t>(k + 1), std::memory_order_release);
+      taken.notify_all();
+    }
+  }
+
+  // The Verilog files whose scans found other macros where they start than the files before them
+  // now leave there; notes for every file the files whose macros it found.
+  std::vector<std::uint32_t> Disagreeing() {
+    MacroHistory history(macros);
+    FillHistory(history);
+    std::vector<std::uint32_t> result;
+    for (std::uint32_t slot : inFileOrder) {
+      FileRec& file = files[slot];
+      file.macroSources.clear();
+      bool agrees = true;
+      for (const MacroState& found : file.macrosFound) {
+        const MacroHistory::Found now = history.At(found.name, placeOf[slot]);
+        agrees = agrees && found.definition == now.definition;
+        if (now.source != kNone) file.macroSources.push_back(now.source);
+      }
+      std::sort(file.macroSources.begin(), file.macroSources.end());
+      file.macroSources.erase(std::unique(file.macroSources.begin(), file.macroSources.end()), file.macroSources.end());
+      if (!agrees) result.push_back(slot);
+    }
+    return result;
+  }
+
+  // Verilog macros carry on from file to file in file order, as when a list of files is compiled as
+  // one: a file sees what the files before it leave. A scan that found other macros than those is
+  // repeated; each round settles at least the first file in file order that disagreed, so the
+  // rounds end. Returns the number of files scanned, each once however often it was.
   std::size_t Update() {
-    if (pending.empty()) return 0;
+    if (pending.empty() && !macrosMoved) return 0;
     const ScanOptions options = Options();
-    std::size_t scanned = 0;
+    OrderFilesByPlace();
+    std::vector<std::uint32_t> slots;
     for (std::uint32_t slot : pending) {
       FileRec& file = files[slot];
       file.queued = false;
-      if (!file.live || !file.modified) continue;
-      Scan(slot, options);
-      ++scanned;
+      if (file.live && file.modified) slots.push_back(slot);
     }
     pending.clear();
-    if (scanned > 0) dirty = true;
+    std::vector<bool> counted(files.size(), false);
+    std::size_t scanned = 0;
+    while (!slots.empty() || macrosMoved) {
+      if (!slots.empty()) {
+        ScanInFileOrder(slots, options);
+        for (std::uint32_t slot : slots) {
+          if (!counted[slot]) ++scanned;
+          counted[slot] = true;
+        }
+        macrosMoved = true;
+        dirty = true;
+      }
+      macrosMoved = false;
+      slots.clear();
+      if (macroFiles > 0) {
+        slots = Disagreeing();
+        dirty = true;
+      }
+    }
     return scanned;
   }
 
@@ -595,16 +958,9 @@ struct Project::Impl {
 
     // Dense numbering in file order: it is also every tie-break.
     dense.clear();
-    for (std::uint32_t slot = 0; slot < units.size(); ++slot) {
-      if (units[slot].live) dense.push_back(slot);
-    }
-    std::sort(dense.begin(), dense.end(), [&](std::uint32_t a, std::uint32_t b) {
-      const FileRec& fa = files[units[a].file];
-      const FileRec& fb = files[units[b].file];
-      if (fa.order != fb.order) return fa.order < fb.order;
-      if (fa.sequence != fb.sequence) return fa.sequence < fb.sequence;
-      return units[a].position < units[b].position;
-    });
+    OrderFilesByPlace();
+    for (std::uint32_t slot : inFileOrder)
+      dense.insert(dense.end(), files[slot].units.begin(), files[slot].units.end());
     const std::size_t n = dense.size();
     denseOf.assign(units.size(), kNone);
     for (std::uint32_t i = 0; i < n; ++i) denseOf[dense[i]] = i;
@@ -614,6 +970,7 @@ struct Project::Impl {
     instanceEdges.clear();
     instantiated.assign(n, false);
     std::vector<std::pair<std::uint32_t, std::uint32_t>> secondaryPairs;  // (primary, secondary)
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> secondaryUsers;  // (user, primary)
     std::vector<Orderer::Edge> unitEdges;
 
     for (std::uint32_t i = 0; i < n; ++i) {
@@ -625,6 +982,11 @@ struct Project::Impl {
         if (target != kNone && target != i) unitEdges.push_back({i, target, hard});
       };
       DuplicateCheck(i, unit);
+      // A file that found macros of earlier files follows them, unless that closes a cycle: a
+      // package it imports from a later file counts for more.
+      for (std::uint32_t source : files[unit.file].macroSources) {
+        for (std::uint32_t other : files[source].units) need(denseOf[other], false);
+      }
 
       if (unit.kind == UnitKind::kVhdlArchitecture || unit.kind == UnitKind::kVhdlPackageBody ||
           unit.kind == UnitKind::kVhdlConfiguration) {
@@ -655,6 +1017,9 @@ struct Project::Impl {
             const std::uint32_t target = Find(ref.key, mask, library, 0, true);
             if (target == kNone) Missing(unit, ref, ref.kind == RefKind::kContext ? "context" : "unit");
             need(target, true);
+            if (target != kNone && units[dense[target]].kind == UnitKind::kVhdlPackage) {
+              secondaryUsers.emplace_back(i, target);
+            }
             break;
           }
           case RefKind::kInstance: {
@@ -664,6 +1029,7 @@ struct Project::Impl {
               Missing(unit, ref, vhdl ? "component" : "module");
             } else {
               instantiated[target] = true;
+              if (units[dense[target]].kind == UnitKind::kVhdlEntity) secondaryUsers.emplace_back(i, target);
             }
             need(target, false);
             instanceEdges.push_back({r, target, kNone});
@@ -679,12 +1045,17 @@ struct Project::Impl {
             const std::uint32_t mask = entity ? Bit(UnitKind::kVhdlEntity) : Bit(UnitKind::kVhdlConfiguration);
             std::uint32_t target = outside ? kNone : Find(ref.key, mask, ref.library != 0 ? library : own, 0, true);
             if (target == kNone && ref.library == 0) target = Find(ref.key, mask, 0, 0, true);
+            // Without a VHDL entity of that name a Verilog module is bound, its name compared as VHDL does.
+            if (target == kNone && entity && !outside) {
+              target = Find(ref.key, kVerilogCells, ref.library != 0 ? library : own, 0, true);
+              if (target == kNone && ref.library == 0) target = Find(ref.key, kVerilogCells, 0, 0, true);
+            }
             std::uint32_t architecture = kNone;
             if (target == kNone) {
               if (!outside) Missing(unit, ref, entity ? "entity" : "configuration");
             } else {
               need(target, true);
-              if (entity && ref.secondary != 0) {
+              if (entity && ref.secondary != 0 && units[dense[target]].kind == UnitKind::kVhdlEntity) {
                 architecture = FindSecondary(target, UnitKind::kVhdlArchitecture, ref.secondary);
                 if (architecture == kNone) {
                   ModelMessage(MessageKind::kMissingUnit, unit, ref.line,
@@ -694,6 +1065,7 @@ struct Project::Impl {
                 need(architecture, true);
               }
               instantiated[target] = true;
+              if (entity) secondaryUsers.emplace_back(i, target);
               if (!entity) {
                 const UnitRec& configuration = units[dense[target]];
                 const std::uint32_t configured =
@@ -751,6 +1123,16 @@ struct Project::Impl {
       if (entity == kNone) continue;
       for (std::uint32_t k = secondaryStart[entity]; k < secondaryStart[entity + 1]; ++k) {
         edges.push_back({i, secondaries[k], true});
+      }
+    }
+    // A unit that uses a package follows the package's body, one that instantiates an entity the
+    // entity's architectures: tools that elaborate as they compile need them. Soft, since package
+    // bodies may use each other and architectures may instantiate each other's entities.
+    std::sort(secondaryUsers.begin(), secondaryUsers.end());
+    secondaryUsers.erase(std::unique(secondaryUsers.begin(), secondaryUsers.end()), secondaryUsers.end());
+    for (const auto& [user, primary] : secondaryUsers) {
+      for (std::uint32_t k = secondaryStart[primary]; k < secondaryStart[primary + 1]; ++k) {
+        if (secondaries[k] != user) edges.push_back({user, secondaries[k], false});
       }
     }
 
@@ -820,15 +1202,8 @@ struct Project::Impl {
   }
 
   void OrderFiles(const std::vector<bool>& inUnitCycle) {
-    std::vector<std::uint32_t> fileDense(files.size(), kNone);
-    std::vector<std::uint32_t> liveFiles;
-    for (std::uint32_t slot = 0; slot < files.size(); ++slot) {
-      if (files[slot].live) liveFiles.push_back(slot);
-    }
-    std::sort(liveFiles.begin(), liveFiles.end(), [&](std::uint32_t a, std::uint32_t b) {
-      return files[a].order != files[b].order ? files[a].order < files[b].order : files[a].sequence < files[b].sequence;
-    });
-    for (std::uint32_t k = 0; k < liveFiles.size(); ++k) fileDense[liveFiles[k]] = k;
+    const std::vector<std::uint32_t>& liveFiles = inFileOrder;
+    const std::vector<std::uint32_t>& fileDense = placeOf;
     // Unit edges come grouped by the unit that needs, and units by file: one pass drops repeats.
     std::vector<Orderer::Edge> fileEdges;
     std::vector<std::uint32_t> lastFrom(liveFiles.size(), kNone);
@@ -844,6 +1219,10 @@ struct Project::Impl {
       lastFrom[to] = from;
       edgeOf[to] = static_cast<std::uint32_t>(fileEdges.size());
       fileEdges.push_back({from, to, e.hard});
+    }
+    for (std::uint32_t slot : liveFiles) {  // for the files without units, which no unit edge gave
+      for (std::uint32_t source : files[slot].macroSources)
+        fileEdges.push_back({fileDense[slot], fileDense[source], false});
     }
     std::vector<std::uint64_t> keys(liveFiles.size());
     for (std::uint32_t k = 0; k < liveFiles.size(); ++k) {
@@ -946,6 +1325,46 @@ struct Project::Impl {
     return {unit, kNone};
   }
 
+  // How deep and how large the hierarchy below a unit whose instances are read (a module, an
+  // architecture) is, by that unit's dense index. Followed as Hierarchy follows it: an instance that
+  // binds to nothing, or closes a recursion, is one node that is not expanded.
+  struct Extent {
+    std::uint32_t depth = 1;
+    std::uint64_t nodes = 1;  // held at the largest value a design with much reuse would pass
+  };
+  std::vector<Extent> Extents() const {
+    const std::size_t n = dense.size();
+    std::vector<Extent> extents(n);
+    std::vector<std::uint8_t> state(n, 0);                       // 0 not seen, 1 on the path, 2 measured
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> stack;  // (source, next instance edge)
+    for (std::uint32_t start = 0; start < n; ++start) {
+      if (state[start] != 0 || instanceStart[start] == instanceStart[start + 1]) continue;
+      stack.emplace_back(start, instanceStart[start]);
+      state[start] = 1;
+      while (!stack.empty()) {
+        const auto [source, next] = stack.back();
+        if (next == instanceStart[source + 1]) {
+          state[source] = 2;
+          stack.pop_back();
+          continue;
+        }
+        const InstanceEdge& edge = instanceEdges[next];
+        const std::uint32_t child = edge.target == kNone ? kNone : Elaborate(edge.target, edge.architecture).first;
+        if (child != kNone && state[child] == 0) {
+          state[child] = 1;
+          stack.emplace_back(child, instanceStart[child]);  // the edge is taken again once the child is measured
+          continue;
+        }
+        const Extent below = child == kNone || state[child] == 1 ? Extent{} : extents[child];
+        Extent& at = extents[source];
+        at.depth = std::max(at.depth, below.depth + 1);
+        at.nodes = below.nodes > ~std::uint64_t{0} - at.nodes ? ~std::uint64_t{0} : at.nodes + below.nodes;
+        ++stack.back().second;
+      }
+    }
+    return extents;
+  }
+
   std::optional<HierarchyNode> Hierarchy(std::uint32_t top, std::string_view topName) {
     struct Flat {
       HierarchyNode node;
@@ -1021,10 +1440,21 @@ struct Project::Impl {
   CompileOrder OrderOf(const std::vector<bool>* wanted) const {
     CompileOrder result;
     std::vector<bool> fileWanted(files.size(), wanted == nullptr);
+    std::vector<std::uint32_t> work;
     for (std::uint32_t i : order) {
       if (wanted != nullptr && !(*wanted)[i]) continue;
       result.units.push_back(Info(i));
+      if (!fileWanted[units[dense[i]].file]) work.push_back(units[dense[i]].file);
       fileWanted[units[dense[i]].file] = true;
+    }
+    // With the files whose macros they find, though these may hold no unit that is needed.
+    while (!work.empty()) {
+      const std::uint32_t slot = work.back();
+      work.pop_back();
+      for (std::uint32_t source : files[slot].macroSources) {
+        if (!fileWanted[source]) work.push_back(source);
+        fileWanted[source] = true;
+      }
     }
     for (std::uint32_t slot : fileOrder) {
       if (fileWanted[slot]) result.files.push_back(files[slot].handle);
@@ -1080,6 +1510,7 @@ bool Project::AddFile(FileHandle handle, std::string_view path, std::int64_t ord
   d.CountLibrary(file.library, +1);
   d.MarkModified(slot);
   d.dirty = true;
+  d.fileOrderStale = true;
   return true;
 }
 
@@ -1092,9 +1523,12 @@ bool Project::Remove(FileHandle handle) {
   d.DropUnits(d.files[slot]);
   d.DropIncludes(slot);
   d.CountLibrary(d.files[slot].library, -1);
+  if (d.files[slot].HasMacros()) --d.macroFiles;
   d.files[slot] = FileRec{};
   d.freeFiles.push_back(slot);
   d.dirty = true;
+  d.fileOrderStale = true;
+  d.macrosMoved = true;
   return true;
 }
 
@@ -1110,7 +1544,11 @@ bool Project::SetPath(FileHandle handle, std::string_view path) {
 bool Project::SetOrder(FileHandle handle, std::int64_t order) {
   FileRec* file = m_impl->FileOf(handle);
   if (file == nullptr) return false;
-  if (file->order != order) m_impl->dirty = true;
+  if (file->order != order) {
+    m_impl->dirty = true;
+    m_impl->fileOrderStale = true;
+    m_impl->macrosMoved = true;
+  }
   file->order = order;
   return true;
 }
@@ -1211,6 +1649,7 @@ const std::vector<std::string>& Project::Macros() const { return m_impl->macros;
 const std::vector<std::string>& Project::IncludeDirs() const { return m_impl->includeDirs; }
 VhdlStandard Project::GetVhdlStandard() const { return m_impl->standard; }
 void Project::SetMaxHierarchyNodes(std::size_t nodes) { m_impl->maxNodes = std::max<std::size_t>(nodes, 1); }
+void Project::SetScanThreads(std::size_t threads) { m_impl->scanThreads = threads; }
 
 std::size_t Project::Update() { return m_impl->Update(); }
 void Project::Invalidate() { m_impl->dirty = true; }
@@ -1259,10 +1698,21 @@ std::vector<TopCandidate> Project::TopCandidates() {
   for (std::uint32_t i = 0; i < d.dense.size(); ++i) {
     if (CanBeTop(d.units[d.dense[i]].kind) && !d.instantiated[i]) tops.push_back(i);
   }
-  std::stable_sort(tops.begin(), tops.end(), [&](std::uint32_t a, std::uint32_t b) {
-    const bool benchA = !d.units[d.dense[a]].hasPorts;
-    const bool benchB = !d.units[d.dense[b]].hasPorts;
-    return benchA != benchB ? benchA : d.position[a] < d.position[b];
+  // The unit a synthesis tool would pick comes first: the deepest hierarchy, then the larger, then
+  // the later definition. Testbenches follow every unit with ports.
+  const std::vector<Impl::Extent> extents = d.Extents();
+  std::vector<std::pair<Impl::Extent, bool>> rank(d.dense.size());
+  for (std::uint32_t i : tops) {
+    const std::uint32_t source = d.Elaborate(i, kNone).first;
+    rank[i] = {source == kNone ? Impl::Extent{} : extents[source], !d.units[d.dense[i]].hasPorts};
+  }
+  std::sort(tops.begin(), tops.end(), [&](std::uint32_t a, std::uint32_t b) {
+    const auto& [extentA, benchA] = rank[a];
+    const auto& [extentB, benchB] = rank[b];
+    if (benchA != benchB) return benchB;
+    if (extentA.depth != extentB.depth) return extentA.depth > extentB.depth;
+    if (extentA.nodes != extentB.nodes) return extentA.nodes > extentB.nodes;
+    return a > b;
   });
   std::vector<TopCandidate> result;
   result.reserve(tops.size());
@@ -1284,16 +1734,7 @@ std::vector<Message> Project::Messages() {
   m_impl->Update();
   m_impl->Resolve();
   std::vector<Message> result;
-  std::vector<std::uint32_t> byOrder;
-  for (std::uint32_t slot = 0; slot < m_impl->files.size(); ++slot) {
-    if (m_impl->files[slot].live) byOrder.push_back(slot);
-  }
-  std::sort(byOrder.begin(), byOrder.end(), [&](std::uint32_t a, std::uint32_t b) {
-    const FileRec& fa = m_impl->files[a];
-    const FileRec& fb = m_impl->files[b];
-    return fa.order != fb.order ? fa.order < fb.order : fa.sequence < fb.sequence;
-  });
-  for (std::uint32_t slot : byOrder) {
+  for (std::uint32_t slot : m_impl->inFileOrder) {
     const auto& messages = m_impl->files[slot].messages;
     result.insert(result.end(), messages.begin(), messages.end());
   }

@@ -167,6 +167,7 @@ std::string JoinPath(std::string_view directory, std::string_view name) {
 
 ScanResult ScanText(std::string_view text, Language language, std::string_view path, const ScanOptions& options) {
   ScanResult result;
+  if (language == Language::kNone) return result;
   if (language == Language::kAuto) language = LanguageOfPath(path);
   if (language == Language::kUnknown) {
     detail::AddMessage(result, MessageKind::kUnknownLanguage, Severity::kError, path, 0,
@@ -192,7 +193,7 @@ ScanResult ScanText(std::string_view text, Language language, std::string_view p
 
 ScanResult ScanFile(const std::string& path, Language language, const ScanOptions& options) {
   if (language == Language::kAuto) language = LanguageOfPath(path);
-  if (language == Language::kUnknown) return ScanText({}, language, path, options);
+  if (language == Language::kUnknown || language == Language::kNone) return ScanText({}, language, path, options);
   std::string text;
   const ReadStatus status = options.reader ? options.reader(path, &text) : ReadDiskFile(path, &text);
   if (status != ReadStatus::kOk) {

@@ -154,6 +154,15 @@ inline void AddMessage(ScanResult& result, MessageKind kind, Severity severity, 
   result.messages.push_back(std::move(message));
 }
 
+// A macro as the options give it, "NAME" or "NAME=VALUE"; false for an empty name.
+inline bool ParseMacroSetting(const std::string& setting, std::string* name, MacroDefinition* definition) {
+  const std::size_t equals = setting.find('=');
+  *name = setting.substr(0, equals);
+  *definition = MacroDefinition{};
+  if (equals != std::string::npos) definition->body = setting.substr(equals + 1);
+  return !name->empty();
+}
+
 // The directory part of a '/' path, with its trailing separator; "" for a bare name.
 inline std::string_view DirectoryOf(std::string_view path) {
   const std::size_t slash = path.rfind('/');

@@ -114,12 +114,7 @@ struct Tok {
   std::size_t offset = 0;
 };
 
-struct Macro {
-  bool functionLike = false;
-  std::vector<std::string> params;
-  std::vector<std::string> defaults;  // "" where none is given
-  std::string body;
-};
+using Macro = MacroDefinition;
 
 // Past these a file is taken to be pathological: expansion stops with a message.
 constexpr std::size_t kMaxMacroDepth = 64;
@@ -132,12 +127,12 @@ class Lexer {
  public:
   Lexer(std::string_view text, std::string_view path, const ScanOptions& options, ScanResult& result)
       : m_options(options), m_result(result) {
-    for (const std::string& definition : options.macros) {
-      const std::size_t equals = definition.find('=');
-      Macro macro;
-      if (equals != std::string::npos) macro.body = definition.substr(equals + 1);
-      std::string name = definition.substr(0, equals);
-      if (!name.empty()) m_macros[name] = std::move(macro);
+    if (!options.macrosAtStart) {
+      for (const std::string& setting : options.macros) {
+        std::string name;
+        Macro macro;
+        if (ParseMacroSetting(setting, &name, &macro)) m_given[std::move(name)] = std::move(macro);
+      }
     }
     Source main;
     main.text = text;
@@ -193,6 +188,7 @@ class Lexer {
   std::uint32_t EndLine() { return m_sources[0].lines.LineOf(m_sources[0].text.size()); }
 
   void Finish() {
+    for (const std::string& name : m_ownOrder) m_result.macrosLeft.push_back({name, m_macros[name].definition});
     if (!m_conditions.empty()) {
       AddMessage(m_result, MessageKind::kTruncated, Severity::kWarning, m_sources[0].path, EndLine(),
                  "`ifdef without `endif");
@@ -217,6 +213,31 @@ class Lexer {
   };
 
   bool Active() const { return m_conditions.empty() || m_conditions.back().active; }
+
+  // The macro's definition at this point of the file; null when it is not defined.
+  const Macro* Lookup(const std::string& name) {
+    auto found = m_macros.find(name);
+    if (found == m_macros.end()) {
+      // The file has not set it: it is as the file found it where it starts, which the result records.
+      Known known;
+      if (!m_clearedAll) {
+        if (m_options.macrosAtStart) {
+          known.definition = m_options.macrosAtStart(name);
+        } else if (const auto given = m_given.find(name); given != m_given.end()) {
+          known.definition = given->second;
+        }
+        m_result.macrosFound.push_back({name, known.definition});
+      }
+      found = m_macros.emplace(name, std::move(known)).first;
+    }
+    return found->second.definition ? &*found->second.definition : nullptr;
+  }
+  void Set(const std::string& name, std::optional<Macro> definition) {
+    Known& known = m_macros[name];
+    if (!known.own) m_ownOrder.push_back(name);
+    known.definition = std::move(definition);
+    known.own = true;
+  }
 
   void Message(MessageKind kind, std::uint32_t source, std::size_t offset, std::string text) {
     Tok at;
@@ -407,18 +428,19 @@ class Lexer {
 
     if (name == "ifdef" || name == "ifndef" || name == "elsif") {
       SkipSpaces(text, pos, true);
-      const bool defined = m_macros.count(std::string(ReadName(text, pos))) != 0;
+      // Only a test that decides something looks the macro up: the file does not depend on the rest.
+      const std::string macro(ReadName(text, pos));
       if (name == "elsif") {
         if (m_conditions.empty()) {
           Message(MessageKind::kSyntax, index, backtick, "`elsif without `ifdef");
           return;
         }
         Condition& c = m_conditions.back();
-        c.active = c.parentActive && !c.taken && defined;
+        c.active = c.parentActive && !c.taken && Lookup(macro) != nullptr;
         c.taken = c.taken || c.active;
         return;
       }
-      const bool active = Active() && (defined == (name == "ifdef"));
+      const bool active = Active() && ((Lookup(macro) != nullptr) == (name == "ifdef"));
       m_conditions.push_back(Condition{Active(), active, active});
       return;
     }
@@ -452,9 +474,13 @@ class Lexer {
       Define(text, pos);
     } else if (name == "undef") {
       SkipSpaces(text, pos, false);
-      m_macros.erase(std::string(ReadName(text, pos)));
+      const std::string macro(ReadName(text, pos));
+      if (!macro.empty()) Set(macro, std::nullopt);
     } else if (name == "undefineall") {
       m_macros.clear();
+      m_ownOrder.clear();
+      m_clearedAll = true;
+      m_result.undefinesAll = true;
     } else if (name == "include") {
       Include(index, backtick);
     } else if (name == "timescale" || name == "default_nettype" || name == "unconnected_drive" || name == "pragma" ||
@@ -536,13 +562,13 @@ class Lexer {
         ++at;
       }
     }
-    m_macros[name] = std::move(macro);
+    Set(name, std::move(macro));
   }
 
   void Expand(std::uint32_t index, std::size_t backtick, std::string_view name) {
     std::string_view text = m_sources[index].text;
     std::size_t& at = m_sources[index].pos;
-    const auto found = m_macros.find(std::string(name));
+    const Macro* found = Lookup(std::string(name));
     bool recursive = false;
     std::size_t depth = 0;
     for (std::uint32_t open : m_stack) {
@@ -551,12 +577,12 @@ class Lexer {
         recursive = recursive || m_sources[open].path == name;
       }
     }
-    if (found == m_macros.end() || recursive) {
+    if (found == nullptr || recursive) {
       // An unknown macro stands for nothing; its arguments go with it.
       if (at < text.size() && text[at] == '(') SkipArguments(text, at, nullptr);
       return;
     }
-    const Macro& macro = found->second;
+    const Macro& macro = *found;
     std::vector<std::string> args;
     if (macro.functionLike) {
       std::size_t look = at;
@@ -700,9 +726,8 @@ class Lexer {
     } else if (at < text.size() && text[at] == '`') {
       // `include `NAME, with NAME defined as the quoted file name.
       ++at;
-      const auto found = m_macros.find(std::string(ReadName(text, at)));
-      if (found != m_macros.end()) {
-        const std::string body = Trim(found->second.body);
+      if (const Macro* found = Lookup(std::string(ReadName(text, at)))) {
+        const std::string body = Trim(found->body);
         if (body.size() >= 2 && body.front() == '"' && body.back() == '"') name = body.substr(1, body.size() - 2);
       }
     }
@@ -762,7 +787,15 @@ class Lexer {
   std::vector<Source> m_sources;
   std::vector<std::uint32_t> m_stack;
   std::deque<std::string> m_owned;
-  std::unordered_map<std::string, Macro> m_macros;
+  // A macro the file set, or looked up where it starts; no definition: not defined.
+  struct Known {
+    std::optional<Macro> definition;
+    bool own = false;
+  };
+  std::unordered_map<std::string, Known> m_macros;
+  std::unordered_map<std::string, Macro> m_given;  // the options' macros, without macrosAtStart
+  std::vector<std::string> m_ownOrder;             // the macros the file set, as it first set them
+  bool m_clearedAll = false;                       // after `undefineall nothing from before the file counts
   std::vector<Condition> m_conditions;
   std::size_t m_expandedBytes = 0;
   std::size_t m_expansions = 0;
@@ -1205,7 +1238,6 @@ class Parser : TLookahead<Lexer, Tok> {
 
   ScanResult& m_result;
   std::string_view m_path;
-
 
   int m_unit = -1;
   std::uint8_t m_unitEnd = kEndmodule;

@@ -2,7 +2,10 @@
 // A project of design files over the scanner: the caller adds files under handles of its own and
 // an order index, marks them modified, and asks for compile orders, top candidates and the
 // hierarchy below a top. Files are scanned lazily: only when added or marked modified, and only by
-// the next query, which also binds names across files and languages. Not thread-safe.
+// the next query, which also binds names across files and languages. Verilog macros carry on from
+// file to file in file order, as when the files are compiled as one: a file whose macros from the
+// files before it change is scanned again. Not thread-safe; scans run on threads of its own, so a
+// reader set with SetReader must bear being called from several threads at once.
 
 #include <cstdint>
 #include <memory>
@@ -91,7 +94,8 @@ class Project {
   const std::vector<std::string>& IncludeDirs() const;
   VhdlStandard GetVhdlStandard() const;
 
-  // Scans what changed; every query below does it first. Returns the number of files scanned.
+  // Scans what changed; every query below does it first. Returns the number of files scanned, each
+  // counted once.
   std::size_t Update();
   // Drops the bindings and orders worked out from the scans, which the next query works out again.
   void Invalidate();
@@ -103,7 +107,8 @@ class Project {
   // Only what `top` needs, in the same order; empty with a message for an unknown top. The top is
   // an entity, module or configuration, looked up like a Verilog instance (exact name, then any case).
   CompileOrder GetCompileOrder(std::string_view top, std::string_view library = {});
-  // Units nothing instantiates, testbenches first, then in compile order.
+  // Units nothing instantiates, the one a synthesis tool would pick first: the deepest hierarchy,
+  // then the larger, then the later in file order; testbenches (no ports) after all others.
   std::vector<TopCandidate> TopCandidates();
   std::optional<HierarchyNode> Hierarchy(std::string_view top, std::string_view library = {});
   // The scans' messages and those of the last binding and ordering, in file order.
@@ -111,6 +116,9 @@ class Project {
 
   // Bounds the hierarchy: past it the tree is cut with a message.
   void SetMaxHierarchyNodes(std::size_t nodes);
+  // New and changed files are scanned on this many threads, the caller's among them; 0 (the
+  // default): one a core, up to 8. Whatever the number, the results and messages are the same.
+  void SetScanThreads(std::size_t threads);
 
  private:
   struct Impl;

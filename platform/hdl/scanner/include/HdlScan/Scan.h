@@ -5,13 +5,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace Hdl::scan {
 
-enum class Language : std::uint8_t { kAuto, kVhdl, kVerilog, kSystemVerilog, kUnknown };
+// kNone: no design text (a constraints file, a netlist): such a file is kept but never read.
+enum class Language : std::uint8_t { kAuto, kVhdl, kVerilog, kSystemVerilog, kUnknown, kNone };
 
 // By extension: .vhd/.vhdl/.vho VHDL, .v/.vh/.vlg/.vo Verilog, .sv/.svh/.svp SystemVerilog.
 Language LanguageOfPath(std::string_view path);
@@ -120,12 +122,33 @@ struct Message {
 
 enum class ReadStatus : std::uint8_t { kOk, kMissing, kUnreadable };
 
+// A Verilog text macro as `define gives it.
+struct MacroDefinition {
+  bool functionLike = false;
+  std::vector<std::string> params;
+  std::vector<std::string> defaults;  // "" where none is given
+  std::string body;
+
+  bool operator==(const MacroDefinition&) const = default;
+};
+
+// A macro by name, with its definition; none: not defined.
+struct MacroState {
+  std::string name;
+  std::optional<MacroDefinition> definition;
+
+  bool operator==(const MacroState&) const = default;
+};
+
 // Reads a whole file; the scanner reads design files and includes only through one.
 using Reader = std::function<ReadStatus(const std::string& path, std::string* text)>;
 ReadStatus ReadDiskFile(const std::string& path, std::string* text);
 
 struct ScanOptions {
-  std::vector<std::string> macros;       // Verilog: "NAME" or "NAME=VALUE"
+  std::vector<std::string> macros;  // Verilog: "NAME" or "NAME=VALUE"
+  // Verilog: the macros defined where the file starts, `macros` among them, when files before it
+  // carry theirs into it; none for a name not defined there. Asked once a name.
+  std::function<std::optional<MacroDefinition>(const std::string& name)> macrosAtStart;
   std::vector<std::string> includeDirs;  // searched after the including file's directory
   VhdlStandard vhdlStandard = VhdlStandard::k93;
   Reader reader;  // empty: the disk
@@ -137,6 +160,12 @@ struct ScanResult {
   std::vector<Unit> units;
   std::vector<Message> messages;
   std::vector<std::string> includes;  // every file the text included, once each
+  // Verilog: each macro the file looked at before setting it itself, once, as it found it where
+  // it starts; then what it leaves to the files after it: with `undefinesAll` no macro from before
+  // it, and the macros it set last, in the order it first set them.
+  std::vector<MacroState> macrosFound;
+  bool undefinesAll = false;
+  std::vector<MacroState> macrosLeft;
 };
 
 // Scans `text` as the file `path` (which names the file in messages and anchors relative includes).

@@ -1,0 +1,3 @@
+package p is
+  function inv(b : bit) return bit;
+end package;

@@ -1,0 +1,3 @@
+entity c is
+  port (a : in bit; y : out bit);
+end entity;

@@ -1,0 +1,6 @@
+use work.p.all;
+
+architecture rtl of c is
+begin
+  y <= inv(a);
+end architecture;
