@@ -1,8 +1,9 @@
 // A project of generated Verilog files through its views, with the real project, design, views,
 // transform engine, base services and HDL parser: the files added to the project; then placed in
 // the views, with the synthesis view's automatic compile order and top. Beside the time of the
-// second, each size reports the scanner's own full scan, order and top of the same files
-// (scan_ms) and the share of everything else (own_per_scan = (time - scan) / scan).
+// second, each size reports the scanner's own full scan, order and top of the same files, on its
+// default threads (scan_ms) and on one (scan1_ms), and the share of everything else against each
+// (own_per_scan = (time - scan) / scan, own_per_scan1 = (time - scan) / scan1).
 // ORDER_BENCH_QUICK=1 shrinks every size for the test command's quick pass.
 
 #include <benchmark/benchmark.h>
@@ -64,10 +65,11 @@ void WriteDesign(int count, Design& d) {
   }
 }
 
-// The scanner alone on the same files: scan, order and top.
-double ScanMilliseconds(const Design& d) {
+// The scanner alone on the same files: scan, order and top, on `threads` threads (0: its default).
+double ScanMilliseconds(const Design& d, std::size_t threads = 0) {
   const auto start = Clock::now();
   Hdl::scan::Project project;
+  if (threads != 0) project.SetScanThreads(threads);
   for (std::size_t i = 0; i < d.files.size(); ++i) project.AddFile(i + 1, d.files[i].string(), std::int64_t(i));
   project.Update();
   benchmark::DoNotOptimize(project.GetCompileOrder());
@@ -174,6 +176,7 @@ void BM_PlaceOrderAndTop(benchmark::State& state) {
   const Design& d = TheWorld().DesignOf(static_cast<int>(state.range(0)));
   double total = 0;
   double scan = 0;
+  double serialScan = 0;  // the same work on one thread
   for (auto _ : state) {
     state.PauseTiming();
     auto run = std::make_unique<Run>(d);
@@ -186,11 +189,14 @@ void BM_PlaceOrderAndTop(benchmark::State& state) {
     if (ordered != d.files.size()) state.SkipWithError("not every file was ordered");
     run.reset();
     scan += ScanMilliseconds(d);
+    serialScan += ScanMilliseconds(d, 1);
     state.ResumeTiming();
   }
   const double runs = static_cast<double>(state.iterations());
   state.counters["scan_ms"] = scan / runs;
   state.counters["own_per_scan"] = (total - scan) / scan;
+  state.counters["scan1_ms"] = serialScan / runs;
+  state.counters["own_per_scan1"] = (total - scan) / serialScan;
   state.SetComplexityN(state.range(0));
 }
 
