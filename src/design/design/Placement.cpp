@@ -84,45 +84,27 @@ void ForEachBinding(CitI::IInterface* holder, Visit visit) {
   ForEachIn<ITransformBindingInstanceSet, ITransformBindingInstanceIterator>(set.Get(), visit);
 }
 
-bool TakesType(ITransformInstance* instance, const String& fileType) {
+// The names of the file types that a transform instance takes.
+std::vector<String> InputTypesOf(ITransformInstance* instance) {
+  std::vector<String> names;
   AutoRelease<ITransform> transform;
   AutoRelease<IDefDataIdIterator> types;
   if (instance->GetTransform(transform.Receive()) != kSuccess || !transform ||
       transform->GetInputTypes(types.Receive()) != kSuccess || !types)
-    return false;
+    return names;
   for (; !types->IsDone(); std::ignore = types->Next()) {
     String name;
-    if (IDefDataId* id = types->Current(); id != nullptr && id->GetDefDataIdName(&name) == kSuccess && name == fileType)
-      return true;
+    if (IDefDataId* id = types->Current(); id != nullptr && id->GetDefDataIdName(&name) == kSuccess)
+      names.push_back(name);
   }
-  return false;
+  return names;
 }
 
-// The file's design unit joins the view's units, and the file the inputs of every transform
-// instance of the view's bindings that takes its type.
-void AddFileToView(IFile* file, IView* view) {
-  AutoCast<IHdlDesignUnit> unit(file);
-  if (AutoCast<IHdlDesignUnitSet> units(view); unit && units) std::ignore = units->Add(unit.Get());
-  const String fileType = GetDefDataIdName(file);
-  ForEachBinding(view, [&](ITransformBindingInstance* binding) {
-    AutoRelease<ITransformInstanceIterator> instances;
-    if (binding == nullptr || binding->GetTransformInstances(instances.Receive()) != kSuccess || !instances) return;
-    for (; !instances->IsDone(); std::ignore = instances->Next()) {
-      ITransformInstance* instance = instances->Current();
-      if (instance == nullptr || !TakesType(instance, fileType)) continue;
-      AutoRelease<Prjrep::ISet> inputs;
-      if (instance->GetInputFiles(inputs.Receive()) == kSuccess && inputs) std::ignore = inputs->Add(file);
-    }
-  });
-}
-
-// Whether a view with these settings takes the file.
-bool ViewTakesFile(IView* view, IFile* file, IViewClassAssociation* classes) {
-  const String branch = GetKeyedPropertyValue(view, "BRANCH");
-  const std::uint32_t viewClass = ClassOfBranch(branch);
+// Whether a view of these words takes the file.
+bool ViewTakesFile(const FileTypeViewCache::ViewWords& words, IFile* file, IViewClassAssociation* classes) {
+  const std::uint32_t viewClass = ClassOfBranch(words.branch);
   if (!classes->TestBit(viewClass)) return false;
-  const String subBranchText = GetKeyedPropertyValue(view, "SUBBRANCH");
-  const std::string_view subBranch = subBranchText;
+  const std::string_view subBranch = words.subBranch;
   std::uint32_t origin = kUserSource;
   std::ignore = file->GetOriginState(&origin);
   if (subBranch == "Abstract" && viewClass <= kBehavioralClass && origin != kUserSource) return false;
@@ -139,6 +121,34 @@ bool ViewTakesFile(IView* view, IFile* file, IViewClassAssociation* classes) {
 }
 
 }  // namespace
+
+// The file's design unit joins the view's units, and the file the inputs of every transform
+// instance of the view's bindings that takes its type.
+void FileTypeViewCache::AddFileToView(IFile* file, IView* view) {
+  AutoCast<IHdlDesignUnit> unit(file);
+  if (AutoCast<IHdlDesignUnitSet> units(view); unit && units) std::ignore = units->Add(unit.Get());
+  const String fileType = GetDefDataIdName(file);
+  ForEachBinding(view, [&](ITransformBindingInstance* binding) {
+    AutoRelease<ITransformInstanceIterator> instances;
+    if (binding == nullptr || binding->GetTransformInstances(instances.Receive()) != kSuccess || !instances) return;
+    for (; !instances->IsDone(); std::ignore = instances->Next()) {
+      ITransformInstance* instance = instances->Current();
+      if (instance == nullptr) continue;
+      auto [known, added] = m_inputTypes.try_emplace(instance);
+      if (added) known->second = InputTypesOf(instance);
+      if (std::find(known->second.begin(), known->second.end(), fileType) == known->second.end()) continue;
+      AutoRelease<Prjrep::ISet> inputs;
+      if (instance->GetInputFiles(inputs.Receive()) == kSuccess && inputs) std::ignore = inputs->Add(file);
+    }
+  });
+}
+
+// Read once per operation: placing a project's files asks for them once per file and view.
+const FileTypeViewCache::ViewWords& FileTypeViewCache::WordsOf(IView* view) {
+  auto [found, added] = m_words.try_emplace(view);
+  if (added) found->second = {GetKeyedPropertyValue(view, "BRANCH"), GetKeyedPropertyValue(view, "SUBBRANCH")};
+  return found->second;
+}
 
 // Records every view it reaches from the initial view under each type it accepts, following
 // the bindings of each view's second set to the views downstream.
@@ -220,7 +230,7 @@ void FileTypeViewCache::UpdateFileViews(IFile* file) {
   AutoCast<IViewClassAssociation> classes(file);
   if (!classes) return;
   for (IView* view : views) {
-    if (ViewTakesFile(view, file, classes.Get())) AddFileToView(file, view);
+    if (ViewTakesFile(WordsOf(view), file, classes.Get())) AddFileToView(file, view);
   }
 }
 

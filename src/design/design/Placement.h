@@ -15,12 +15,19 @@
 
 namespace Hvd {
 
+class ITransformInstance;
+
 // Which views take files of which type, found once for one operation by walking the view
 // network from the initial view. Built on the stack and dropped at the end of the operation;
 // the views it lists stay alive through the design's view list meanwhile.
 class FileTypeViewCache {
  public:
   using ViewList = std::vector<IView*>;
+  // A view's BRANCH and SUBBRANCH.
+  struct ViewWords {
+    Port::StringBase<char> branch;
+    Port::StringBase<char> subBranch;
+  };
 
   explicit FileTypeViewCache(IProject* project);
   ~FileTypeViewCache();
@@ -38,8 +45,13 @@ class FileTypeViewCache {
   class ViewPopulator;
 
   void Fill();
+  const ViewWords& WordsOf(IView* view);
+  void AddFileToView(IFile* file, IView* view);
 
   std::map<Port::StringBase<char>, ViewList> m_views;
+  std::map<IView*, ViewWords> m_words;
+  // The file types that each transform instance met so far takes.
+  std::map<ITransformInstance*, std::vector<Port::StringBase<char>>> m_inputTypes;
   Prjrep::AutoPtr<IProject> m_project;
 };
 
