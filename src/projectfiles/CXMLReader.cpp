@@ -108,6 +108,8 @@ bool CXMLReader::ParseFile(const String& path) {
     return false;
   }
   m_document = std::move(document);
+  // The writer compares with this document only while it names the file being saved.
+  m_document->setDocumentURI(Xml::XmlText(path.str()).get());
   m_root = m_document->getDocumentElement();
   return true;
 }

@@ -129,6 +129,8 @@ class XhlcProject : public ::testing::Test {
   }
 
   AutoCast<Hvd::ISourceLibraryManager> Libraries() { return AutoCast<Hvd::ISourceLibraryManager>(m_project.Get()); }
+  // Adds without looking for the file on disk, as the reader does.
+  AutoCast<Hvd::IProjectInternal> Internal() { return AutoCast<Hvd::IProjectInternal>(m_project.Get()); }
   AutoCast<Hvd::IFileManager> Files() { return AutoCast<Hvd::IFileManager>(m_project.Get()); }
 
   // Full paths of the project's files, in the file manager's order.

@@ -82,12 +82,6 @@ TEST_F(XhlcReaderTest, CurrentFormFillsTheProject) {
   EXPECT_TRUE(m_reader->GetPropertyValue("PROP_WorkingDirectory", &directory));
   EXPECT_EQ(directory.str(), (m_dir / "build").string());
 
-  // The implementation top reaches the synthesis view.
-  AutoRelease<Hvd::IViewIterator> synthesis;
-  ASSERT_EQ(AutoCast<Hvd::IViewManager>(m_design.Get())->FindViewByHint("SynthesisOnly", synthesis.Receive()),
-            Hvd::kSuccess);
-  EXPECT_EQ(Hvd::GetKeyedPropertyValue(synthesis->Current(), "TOPDESIGNUNIT").str(), "top");
-
   // One partition is enough to be told that it will be dropped.
   EXPECT_TRUE(Captured(Severity::Warning, "Partitions are no longer supported"));
 
@@ -200,6 +194,7 @@ TEST_F(XhlcReaderTest, PropertyMigrationsAndLookups) {
                         "<property vel_kv:name=\"PROP_DevFamilyPMName\" vel_kv:value=\"ORVANTA\"/>"
                         "<property vel_kv:name=\"Simulator\" vel_kv:value=\"modelsim-zv vhdl\"/>"
                         "<property vel_kv:name=\"Working Directory\" vel_kv:value=\"out\"/>"
+                        "<property vel_kv:name=\"Implementation Top\" vel_kv:value=\"top\"/>"
                         "</properties></project>");
   std::ignore = InterpHelp::RunCmd("::velmor::Hvd::hvd_ResetDialogs", nullptr, false, nullptr);
   ASSERT_TRUE(Load(m_file));
@@ -213,6 +208,12 @@ TEST_F(XhlcReaderTest, PropertyMigrationsAndLookups) {
   EXPECT_EQ(shown.str(), "1");
   ASSERT_EQ(InterpHelp::RunCmd("lindex $::velmor::Hvd::shown 0 0", nullptr, false, &shown), Hvd::kSuccess);
   EXPECT_EQ(shown.str().rfind("ModelSim Velmor Edition III is no longer supported", 0), 0U) << shown.str();
+
+  // The implementation top reaches the synthesis view.
+  AutoRelease<Hvd::IViewIterator> synthesis;
+  ASSERT_EQ(AutoCast<Hvd::IViewManager>(m_design.Get())->FindViewByHint("SynthesisOnly", synthesis.Receive()),
+            Hvd::kSuccess);
+  EXPECT_EQ(Hvd::GetKeyedPropertyValue(synthesis->Current(), "TOPDESIGNUNIT").str(), "top");
 
   ::setenv("VEL_CORVANE_ENABLE_ABSOLUTE_WDIR", "1", 1);
   Text directory;
