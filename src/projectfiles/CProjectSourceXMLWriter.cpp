@@ -104,8 +104,14 @@ bool IsExcluded(const Text& name) {
 
 // The branches whose files carry an association, looked up in this order.
 constexpr N::Branch kAssociationOrder[] = {
-    {"Implementation", 2}, {"BehavioralSimulation", 1}, {"PostTranslateSimulation", 4}, {"PostMapSimulation", 5},
-    {"PostRouteSimulation", 6}, {"Translate", 0}, {"Map", 0}, {"Par", 0},
+    {"Implementation", 2},
+    {"BehavioralSimulation", 1},
+    {"PostTranslateSimulation", 4},
+    {"PostMapSimulation", 5},
+    {"PostRouteSimulation", 6},
+    {"Translate", 0},
+    {"Map", 0},
+    {"Par", 0},
 };
 
 bool IsKeptValue(const Text& value) {
@@ -203,7 +209,8 @@ void CProjectSourceXMLWriter::BuildSkeleton() {
   m_sections[kVersion] = static_cast<X::DOMElement*>(m_root->appendChild(NewVersion()));
   for (int section = kFiles; section < kSectionCount; ++section) {
     X::DOMElement* element = FirstChildNamed(m_root, kSectionNames[section]);
-    if (element == nullptr) element = static_cast<X::DOMElement*>(m_root->appendChild(NewElement(kSectionNames[section])));
+    if (element == nullptr)
+      element = static_cast<X::DOMElement*>(m_root->appendChild(NewElement(kSectionNames[section])));
     m_sections[section] = element;
   }
 }
@@ -211,7 +218,8 @@ void CProjectSourceXMLWriter::BuildSkeleton() {
 void CProjectSourceXMLWriter::CreateSections() {
   m_sections[kHeader] = NewElement(N::kHeaderW);
   m_sections[kVersion] = NewVersion();
-  for (int section = kFiles; section < kSectionCount; ++section) m_sections[section] = NewElement(kSectionNames[section]);
+  for (int section = kFiles; section < kSectionCount; ++section)
+    m_sections[section] = NewElement(kSectionNames[section]);
 }
 
 void CProjectSourceXMLWriter::AttachSections() {
@@ -331,8 +339,24 @@ void CProjectSourceXMLWriter::PushFile(IFile* file) {
   PushBindings(file, name);
 }
 
-CProjectSourceXMLWriter::String CProjectSourceXMLWriter::GetFileTypeName(IFile* file) {
-  return GetDefDataIdName(file);
+CProjectSourceXMLWriter::String CProjectSourceXMLWriter::GetFileTypeName(IFile* file) { return GetDefDataIdName(file); }
+
+const XmlNames::Branch* CProjectSourceXMLWriter::ViewBranch(IView* view) {
+  // A view's branch words do not change while a file is written; every file asks again.
+  const auto known = m_viewBranches.find(view);
+  if (known != m_viewBranches.end()) return known->second;
+  const N::Branch* found = nullptr;
+  if (boost::algorithm::iequals(GetKeyedPropertyValue(view, "SUBBRANCH").str(), "Abstract")) {
+    const String branch = GetKeyedPropertyValue(view, "BRANCH");
+    for (const N::Branch& row : kAssociationOrder) {
+      if (boost::algorithm::iequals(branch.str(), row.name)) {
+        found = &row;
+        break;
+      }
+    }
+  }
+  m_viewBranches.emplace(view, found);
+  return found;
 }
 
 void CProjectSourceXMLWriter::PushAssociations(X::DOMElement* element, IFile* file) {
@@ -341,14 +365,8 @@ void CProjectSourceXMLWriter::PushAssociations(X::DOMElement* element, IFile* fi
   AutoRelease<IViewIterator> views;
   if (unit && unit->GetViews(views.Receive()) == kSuccess && views) {
     for (; !views->IsDone(); std::ignore = views->Next()) {
-      if (!boost::algorithm::iequals(GetKeyedPropertyValue(views->Current(), "SUBBRANCH").str(), "Abstract")) continue;
-      const String branch = GetKeyedPropertyValue(views->Current(), "BRANCH");
-      for (const N::Branch& row : kAssociationOrder) {
-        if (boost::algorithm::iequals(branch.str(), row.name)) {
-          branches.emplace(row.name, row.kind);
-          break;
-        }
-      }
+      if (const N::Branch* branch = ViewBranch(views->Current()); branch != nullptr)
+        branches.emplace(branch->name, branch->kind);
     }
   }
   AutoCast<ICompileOrder> order(file);
@@ -492,8 +510,8 @@ void CProjectSourceXMLWriter::PushProperties() {
       bool locked = false;
       if (AutoCast<ILockable> lock(instance.Get()); lock) std::ignore = lock->IsLocked(&locked);
       if (IsExcluded(name)) continue;
-      if (!writeDefaults && isDefault && !platform.count(AutoCast<CitI::IInterface>(instance.Get()).Get()) &&
-          !locked && name != "PROP_PropSpecInProjFile")
+      if (!writeDefaults && isDefault && !platform.count(AutoCast<CitI::IInterface>(instance.Get()).Get()) && !locked &&
+          name != "PROP_PropSpecInProjFile")
         continue;
       if (unsorted) {
         PushProperty(instance.Get());
@@ -536,8 +554,7 @@ void CProjectSourceXMLWriter::PushProperty(IPropertyInstance* instance) {
       value = SlashTrimmed(value);
       if (IsAbsolutePath(value) && value.str().front() == '/') {
         const String own = SlashTrimmed(Port::FileName(value).GetAbsolutePath());
-        const String directory =
-            SlashTrimmed(Port::FileName(Port::FileName(m_fileName).GetHead()).GetAbsolutePath());
+        const String directory = SlashTrimmed(Port::FileName(Port::FileName(m_fileName).GetHead()).GetAbsolutePath());
         if (own == directory) {
           value = ".";
         } else {

@@ -4,6 +4,7 @@
 // section changed. Every write replaces the file atomically.
 
 #include <array>
+#include <map>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -13,11 +14,13 @@
 
 #include "Hvd/IFile.h"
 #include "Hvd/IProject.h"
+#include "Hvd/IView.h"
 #include "Hvd/Status.h"
 #include "Port/StringBase.h"
 #include "core/Holders.h"
 #include "projectfiles/ProjectPaths.h"
 #include "projectfiles/XMLNamespaceHelper.h"
+#include "projectfiles/XmlNames.h"
 #include "utils/XmlPlatform.h"
 
 namespace Hvd {
@@ -83,6 +86,9 @@ class CProjectSourceXMLWriter {
                       std::size_t width) const;
   xercesc::DOMElement* NewVersion() const;
   void ReleaseUnattachedSections();
+  // The association branch of a view: its BRANCH when its SUBBRANCH is "Abstract" and the
+  // branch is one the file lists; null otherwise.
+  const XmlNames::Branch* ViewBranch(IView* view);
   // The document that the target file holds now, when it is not the one adopted.
   xercesc::DOMDocument* TargetDocument(xercesc::DOMDocument* adopted);
 
@@ -96,6 +102,7 @@ class CProjectSourceXMLWriter {
   std::array<xercesc::DOMElement*, kSectionCount> m_sections{};
   // Set while a write is being prepared: whether ids are kept by hand.
   bool m_manualOrder = false;
+  std::map<IView*, const XmlNames::Branch*> m_viewBranches;
   // What the target file held when the adopted document was read from another file.
   Xml::DocumentPtr m_targetDocument;
 };

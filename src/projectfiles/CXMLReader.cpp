@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
-#include <xercesc/dom/DOMNodeList.hpp>
 #include <xercesc/util/XMLString.hpp>
 
 #include "CitP/Factory.h"
@@ -21,8 +20,8 @@
 #include "design/design/Placement.h"
 #include "projectfiles/ProjectPaths.h"
 #include "projectfiles/XMLNamespaceHelper.h"
-#include "projectfiles/XmlNames.h"
 #include "projectfiles/XhlcText.h"
+#include "projectfiles/XmlNames.h"
 #include "utils/KeyedProperty.h"
 
 namespace X = xercesc;
@@ -52,9 +51,15 @@ struct BranchRow {
   std::uint32_t target;
 };
 constexpr BranchRow kBranchTable[] = {
-    {"Implementation", 0, 2},          {"BehavioralSimulation", 1, 1}, {"BehavioralSim", 1, 7},
-    {"PostTranslateSimulation", 3, 4}, {"PostMapSimulation", 4, 5},    {"PostRouteSimulation", 5, 6},
-    {"Map", 6, 7},                     {"Par", 7, 7},                  {"Translate", 8, 7},
+    {"Implementation", 0, 2},
+    {"BehavioralSimulation", 1, 1},
+    {"BehavioralSim", 1, 7},
+    {"PostTranslateSimulation", 3, 4},
+    {"PostMapSimulation", 4, 5},
+    {"PostRouteSimulation", 5, 6},
+    {"Map", 6, 7},
+    {"Par", 7, 7},
+    {"Translate", 8, 7},
     {"FPGAConfiguration", 9, 7},
 };
 
@@ -121,9 +126,9 @@ void CXMLReader::ReadVersion() {
     return;
   }
   const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
-  X::DOMNodeList* versions = xml.GetDocumentElementsByTagName(N::kVersionW);
-  if (versions == nullptr || versions->getLength() != 1) return;
-  const auto* version = static_cast<const X::DOMElement*>(versions->item(0));
+  const std::vector<X::DOMElement*> versions = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), N::kVersionW);
+  if (versions.size() != 1) return;
+  const auto* version = versions[0];
   m_schemaVersion = AttributeText(xml, version, N::kSchemaVersionAttrW);
   m_productVersion = AttributeText(xml, version, N::kHlcVersionW);
 }
@@ -148,7 +153,7 @@ std::uint32_t CXMLReader::BranchToSequenceTarget(const String& branch) {
 void CXMLReader::ReadBranch(const String& branch, CitI::IInterface* file, X::DOMElement* /*element*/) {
   const BranchRow* row = FindBranch(branch);
   AutoCast<IViewClassAssociation> classes(file);
-  if (row == nullptr || row->viewClass < 0 || !classes) return;
+  if (row->viewClass < 0 || !classes) return;
   std::ignore = classes->SetBit(static_cast<std::uint32_t>(row->viewClass));
 }
 
@@ -176,15 +181,14 @@ void CXMLReader::ReadFiles() {
 void CXMLReader::ReadFilesV2() {
   if (!m_document) return;
   const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
-  X::DOMNodeList* sections = xml.GetDocumentElementsByTagName(N::kFilesW);
-  if (sections == nullptr || sections->getLength() == 0) return;
-  X::DOMNodeList* files = xml.GetElementsByTagName(static_cast<X::DOMElement*>(sections->item(0)), N::kFileW);
-  if (files == nullptr || files->getLength() == 0) return;
-  // Collected first: adding a file may touch the document no more, but the list is live.
+  const std::vector<X::DOMElement*> sections = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), N::kFilesW);
+  if (sections.empty()) return;
+  const std::vector<X::DOMElement*> files = ElementsNamed(sections[0], xml.GetNamespaceURI(), N::kFileW);
+  if (files.empty()) return;
   std::vector<X::DOMElement*> ordinary;
   std::vector<X::DOMElement*> references;
-  for (XMLSize_t i = 0; i < files->getLength(); ++i) {
-    auto* element = static_cast<X::DOMElement*>(files->item(i));
+  for (XMLSize_t i = 0; i < files.size(); ++i) {
+    auto* element = files[i];
     const Text name = AttributeText(xml, element, N::kNameW);
     if (name.empty()) continue;
     (IsProjectFileName(name) ? references : ordinary).push_back(element);
@@ -210,9 +214,9 @@ void CXMLReader::HandleFileV2(X::DOMElement* element) {
   AutoRelease<IHdlFile> file;
   if (AddFile(path, type.Get(), file) != kSuccess || !file) return;
 
-  X::DOMNodeList* associations = xml.GetElementsByTagName(element, N::kAssociationW);
-  for (XMLSize_t i = 0; associations != nullptr && i < associations->getLength(); ++i) {
-    auto* association = static_cast<X::DOMElement*>(associations->item(i));
+  const std::vector<X::DOMElement*> associations = ElementsNamed(element, xml.GetNamespaceURI(), N::kAssociationW);
+  for (XMLSize_t i = 0; i < associations.size(); ++i) {
+    auto* association = associations[i];
     const Text branch = AttributeText(xml, association, N::kNameW);
     if (branch.empty()) continue;
     ReadBranch(branch, file.Get(), association);
@@ -231,9 +235,9 @@ void CXMLReader::HandleFileV2(X::DOMElement* element) {
   }
 
   AutoCast<ISourceLibraryManager> libraries(m_project);
-  X::DOMNodeList* names = xml.GetElementsByTagName(element, N::kLibraryW);
-  for (XMLSize_t i = 0; libraries && names != nullptr && i < names->getLength(); ++i) {
-    const Text name = AttributeText(xml, static_cast<X::DOMElement*>(names->item(i)), N::kNameW);
+  const std::vector<X::DOMElement*> names = ElementsNamed(element, xml.GetNamespaceURI(), N::kLibraryW);
+  for (XMLSize_t i = 0; libraries && i < names.size(); ++i) {
+    const Text name = AttributeText(xml, names[i], N::kNameW);
     // Exact: a library named "Work" is the user's own, not the system's "work".
     if (name.empty() || IsSystemLibraryName(name)) continue;
     if (AutoRelease<ISourceLibrary> library = FindOrCreateLibrary(libraries.Get(), name); library)
@@ -247,8 +251,7 @@ Prjrep::AutoRelease<IFileType> CXMLReader::GetProjectFileType(const String& path
   const char* key = generator == "TarvisDSP" ? "tarvishlc" : generator == "Moldrix" ? "moldrixhlc" : "hlcprojectfile";
   IDesign* design = DesignOf(m_project);
   AutoRelease<IDataStore> store;
-  if (design == nullptr || design->GetDataStore(store.Receive()) != kSuccess)
-    return type;
+  if (design->GetDataStore(store.Receive()) != kSuccess) return type;
   if (AutoCast<IFileTypeStore> types(store.Get()); types) std::ignore = types->FindFileTypeByKey(key, type.Receive());
   return type;
 }
@@ -257,12 +260,11 @@ void CXMLReader::ReadBindings() {
   AutoCast<IFileManager> files(m_project);
   if (!files || !m_document) return;
   const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
-  X::DOMNodeList* bindings = xml.GetDocumentElementsByTagName(N::kBindingW);
-  for (XMLSize_t i = 0; bindings != nullptr && i < bindings->getLength(); ++i) {
-    const auto* binding = static_cast<const X::DOMElement*>(bindings->item(i));
+  const std::vector<X::DOMElement*> bindings = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), N::kBindingW);
+  for (XMLSize_t i = 0; i < bindings.size(); ++i) {
+    const auto* binding = bindings[i];
     AutoRelease<IHdlFileIterator> at;
-    if (files->FindFileByPath(AttributeText(xml, binding, N::kNameW), at.Receive()) != kSuccess || !at ||
-        at->IsDone())
+    if (files->FindFileByPath(AttributeText(xml, binding, N::kNameW), at.Receive()) != kSuccess || !at || at->IsDone())
       continue;
     if (AutoCast<IDesignGraphLocatorSet> locators(at->Current()); locators)
       std::ignore = locators->Add(AttributeText(xml, binding, N::kLocationW));
@@ -272,12 +274,12 @@ void CXMLReader::ReadBindings() {
 void CXMLReader::ReadLibraries() {
   if (!m_document) return;
   const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
-  X::DOMNodeList* sections = xml.GetDocumentElementsByTagName(N::kLibrariesW);
-  if (sections == nullptr || sections->getLength() == 0) return;
-  X::DOMNodeList* names = xml.GetElementsByTagName(static_cast<X::DOMElement*>(sections->item(0)), N::kLibraryW);
+  const std::vector<X::DOMElement*> sections = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), N::kLibrariesW);
+  if (sections.empty()) return;
+  const std::vector<X::DOMElement*> names = ElementsNamed(sections[0], xml.GetNamespaceURI(), N::kLibraryW);
   AutoCast<ISourceLibraryManager> libraries(m_project);
-  for (XMLSize_t i = 0; libraries && names != nullptr && i < names->getLength(); ++i) {
-    const Text name = AttributeText(xml, static_cast<X::DOMElement*>(names->item(i)), N::kNameW);
+  for (XMLSize_t i = 0; libraries && i < names.size(); ++i) {
+    const Text name = AttributeText(xml, names[i], N::kNameW);
     if (!name.empty()) std::ignore = FindOrCreateLibrary(libraries.Get(), name);
   }
 }
@@ -310,11 +312,11 @@ void CXMLReader::ReadImplementationTop() {
 void CXMLReader::ReadPartitions() {
   if (!m_document) return;
   const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
-  X::DOMNodeList* sections = xml.GetDocumentElementsByTagName(kPartitions);
-  if (sections == nullptr || sections->getLength() == 0) return;
-  X::DOMNodeList* partitions = xml.GetElementsByTagName(static_cast<X::DOMElement*>(sections->item(0)), kPartition);
+  const std::vector<X::DOMElement*> sections = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), kPartitions);
+  if (sections.empty()) return;
+  const std::vector<X::DOMElement*> partitions = ElementsNamed(sections[0], xml.GetNamespaceURI(), kPartition);
   // One partition is lost on the next save just as several are, so one is enough to warn.
-  if (partitions == nullptr || partitions->getLength() < 1) return;
+  if (partitions.size() < 1) return;
   Port_MsgManData::createObject("ProjectMgmt", kSource, 626, kRevision)
       .issueWarning(
           "Partitions are no longer supported in 12.1 Corvane and Velmor Tcl.\nThe partitions in this design will be "
@@ -332,34 +334,35 @@ bool CXMLReader::GetBranchFiles(std::uint32_t branchIndex, Prjrep::IStringSet** 
   const bool current = boost::algorithm::iequals(version.str(), N::kSchemaVersion);
   const XMLNamespaceHelper xml(m_document.get(), current ? N::kNamespaceUriW : FileListNamespace());
   if (current) {
-    X::DOMNodeList* sections = xml.GetDocumentElementsByTagName(N::kFilesW);
-    if (sections == nullptr || sections->getLength() == 0) return false;
-    X::DOMNodeList* list = xml.GetElementsByTagName(static_cast<X::DOMElement*>(sections->item(0)), N::kFileW);
-    for (XMLSize_t i = 0; list != nullptr && i < list->getLength(); ++i) {
-      auto* file = static_cast<X::DOMElement*>(list->item(i));
+    const std::vector<X::DOMElement*> sections = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), N::kFilesW);
+    if (sections.empty()) return false;
+    const std::vector<X::DOMElement*> list = ElementsNamed(sections[0], xml.GetNamespaceURI(), N::kFileW);
+    for (XMLSize_t i = 0; i < list.size(); ++i) {
+      auto* file = list[i];
       const Text name = AttributeText(xml, file, N::kNameW);
       if (name.empty()) continue;
       const Text path = ResolveProjectPath(name);
-      X::DOMNodeList* associations = xml.GetElementsByTagName(file, N::kAssociationW);
-      const XMLSize_t count = associations != nullptr ? associations->getLength() : 0;
+      const std::vector<X::DOMElement*> associations = ElementsNamed(file, xml.GetNamespaceURI(), N::kAssociationW);
+      const XMLSize_t count = associations.size();
       if (count == 0 && branchIndex == kOtherTarget) std::ignore = set->Add(path);
       for (XMLSize_t k = 0; k < count; ++k) {
-        const Text branch = AttributeText(xml, static_cast<X::DOMElement*>(associations->item(k)), N::kNameW);
+        const Text branch = AttributeText(xml, associations[k], N::kNameW);
         if (!branch.empty() && BranchToSequenceTarget(branch) == branchIndex) std::ignore = set->Add(path);
       }
     }
     return true;
   }
-  X::DOMNodeList* fileSets = xml.GetDocumentElementsByTagName(kFileSet);
-  if (fileSets == nullptr || fileSets->getLength() == 0) return false;
-  for (XMLSize_t i = 0; i < fileSets->getLength(); ++i) {
-    X::DOMNode* fileSet = fileSets->item(i);
+  const std::vector<X::DOMElement*> fileSets = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), kFileSet);
+  if (fileSets.empty()) return false;
+  for (XMLSize_t i = 0; i < fileSets.size(); ++i) {
+    X::DOMNode* fileSet = fileSets[i];
     if (fileSet->getNodeType() != X::DOMNode::ELEMENT_NODE) return false;
     if (BranchToSequenceTarget(NameText(xml, fileSet)) != branchIndex) continue;
-    X::DOMNodeList* list = xml.GetElementsByTagName(static_cast<X::DOMElement*>(fileSet), N::kFileW);
-    for (XMLSize_t k = 0; list != nullptr && k < list->getLength(); ++k) {
-      if (list->item(k)->getNodeType() != X::DOMNode::ELEMENT_NODE) continue;
-      const Text name = NameText(xml, list->item(k));
+    const std::vector<X::DOMElement*> list =
+        ElementsNamed(static_cast<X::DOMElement*>(fileSet), xml.GetNamespaceURI(), N::kFileW);
+    for (XMLSize_t k = 0; k < list.size(); ++k) {
+      if (list[k]->getNodeType() != X::DOMNode::ELEMENT_NODE) continue;
+      const Text name = NameText(xml, list[k]);
       if (!name.empty()) std::ignore = set->Add(ResolveProjectPath(name));
     }
   }
@@ -375,18 +378,19 @@ const XMLCh* CXMLReader::FileListNamespace() const {
 void CXMLReader::ReadFileSets() {
   if (!m_document) return;
   const XMLNamespaceHelper xml(m_document.get(), FileListNamespace());
-  X::DOMNodeList* fileSets = xml.GetDocumentElementsByTagName(kFileSet);
-  if (fileSets == nullptr || fileSets->getLength() == 0) return;
-  for (XMLSize_t i = 0; i < fileSets->getLength(); ++i) {
-    X::DOMNode* fileSet = fileSets->item(i);
+  const std::vector<X::DOMElement*> fileSets = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), kFileSet);
+  if (fileSets.empty()) return;
+  for (XMLSize_t i = 0; i < fileSets.size(); ++i) {
+    X::DOMNode* fileSet = fileSets[i];
     if (fileSet->getNodeType() != X::DOMNode::ELEMENT_NODE) continue;
     const Text name = NameText(xml, fileSet);
     const std::uint32_t target = BranchToSequenceTarget(name);
-    X::DOMNodeList* list = xml.GetElementsByTagName(static_cast<X::DOMElement*>(fileSet), N::kFileW);
+    const std::vector<X::DOMElement*> list =
+        ElementsNamed(static_cast<X::DOMElement*>(fileSet), xml.GetNamespaceURI(), N::kFileW);
     std::vector<X::DOMElement*> ordinary;
     std::vector<X::DOMElement*> references;
-    for (XMLSize_t k = 0; list != nullptr && k < list->getLength(); ++k) {
-      auto* element = static_cast<X::DOMElement*>(list->item(k));
+    for (XMLSize_t k = 0; k < list.size(); ++k) {
+      auto* element = list[k];
       (IsProjectFileName(NameText(xml, element)) ? references : ordinary).push_back(element);
     }
     std::uint64_t counter = 1;  // runs on across both passes
@@ -394,17 +398,15 @@ void CXMLReader::ReadFileSets() {
       IFile* file = nullptr;
       if (!HandleFile(name, element, &file) || file == nullptr) return;
       if (AutoCast<ICompileOrder> order(file); order) {
-        X::DOMNodeList* inOrder = xml.GetElementsByTagName(element, kInCompileOrder);
-        if (inOrder != nullptr && inOrder->getLength() > 0 &&
-            boost::algorithm::iequals(ElementText(inOrder->item(0)).str(), "false")) {
+        const std::vector<X::DOMElement*> inOrder = ElementsNamed(element, xml.GetNamespaceURI(), kInCompileOrder);
+        if (inOrder.size() > 0 && boost::algorithm::iequals(ElementText(inOrder[0]).str(), "false")) {
           std::ignore = order->SetSequenceID(target, 0);
         } else {
           std::ignore = order->SetSequenceID(target, counter++);
         }
       }
-      X::DOMNodeList* include = xml.GetElementsByTagName(element, kIncludeFile);
-      if (include != nullptr && include->getLength() > 0 &&
-          boost::algorithm::iequals(ElementText(include->item(0)).str(), "true")) {
+      const std::vector<X::DOMElement*> include = ElementsNamed(element, xml.GetNamespaceURI(), kIncludeFile);
+      if (include.size() > 0 && boost::algorithm::iequals(ElementText(include[0]).str(), "true")) {
         if (AutoCast<IHdlFileV3> flag(file); flag) std::ignore = flag->SetGlobalInclude(true);
       }
     };
@@ -436,9 +438,9 @@ bool CXMLReader::HandleFile(const String& fileSet, X::DOMElement* element, IFile
   }
   // The libraries are found or made even for a file the project refused.
   AutoCast<ISourceLibraryManager> libraries(m_project);
-  X::DOMNodeList* names = xml.GetElementsByTagName(element, kLogicalName);
-  for (XMLSize_t i = 0; libraries && names != nullptr && i < names->getLength(); ++i) {
-    const Text name = ElementText(names->item(i));
+  const std::vector<X::DOMElement*> names = ElementsNamed(element, xml.GetNamespaceURI(), kLogicalName);
+  for (XMLSize_t i = 0; libraries && i < names.size(); ++i) {
+    const Text name = ElementText(names[i]);
     if (name.empty()) continue;
     AutoRelease<ISourceLibrary> library = FindOrCreateLibrary(libraries.Get(), name);
     if (library && ok) std::ignore = library->AddFileToLibrary(added.Get());

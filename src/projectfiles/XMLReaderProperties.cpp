@@ -4,7 +4,6 @@
 #include <boost/algorithm/string/predicate.hpp>
 #include <cstdlib>
 #include <vector>
-#include <xercesc/dom/DOMNodeList.hpp>
 
 #include "CitP/Factory.h"
 #include "Hvd/IBaseServices.h"
@@ -50,9 +49,16 @@ constexpr LabelRow kLabels[] = {
 // The device settings first, so that the platform's choices follow them; the order is the
 // order of their dependencies.
 constexpr const char* kFirstPass[] = {
-    "PROP_WorkingDirectory",      "PROP_DevFamily",      "PROP_DevDevice",   "PROP_DevPackage",
-    "PROP_DevSpeed",              "PROP_DevFamilyPMName", "PROP_Top_Level_Module_Type",
-    "PROP_Synthesis_Tool",        "PROP_Simulator",      "PROP_PreferredLanguage",
+    "PROP_WorkingDirectory",
+    "PROP_DevFamily",
+    "PROP_DevDevice",
+    "PROP_DevPackage",
+    "PROP_DevSpeed",
+    "PROP_DevFamilyPMName",
+    "PROP_Top_Level_Module_Type",
+    "PROP_Synthesis_Tool",
+    "PROP_Simulator",
+    "PROP_PreferredLanguage",
 };
 
 constexpr const char* kRetiredSimulatorMessage =
@@ -63,7 +69,7 @@ constexpr const char* kRetiredSimulatorMessage =
 Text TemplateLabel(IPropertyInstance* instance) {
   Text label;
   AutoRelease<IPropertyTemplate> definition;
-  if (instance == nullptr || instance->GetTemplate(definition.Receive()) != kSuccess) return label;
+  if (instance->GetTemplate(definition.Receive()) != kSuccess) return label;
   if (AutoCast<IPropertyTemplate2> second(definition.Get()); second) std::ignore = second->GetSecondName(&label);
   return label;
 }
@@ -84,9 +90,9 @@ bool CXMLReader::GetPropertyLabel(const String& name, String* key) {
 void CXMLReader::ReadProperties() {
   if (!m_document) return;
   const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
-  X::DOMNodeList* properties = xml.GetDocumentElementsByTagName(N::kPropertyW);
-  for (XMLSize_t i = 0; properties != nullptr && i < properties->getLength(); ++i) {
-    const auto* property = static_cast<const X::DOMElement*>(properties->item(i));
+  const std::vector<X::DOMElement*> properties = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), N::kPropertyW);
+  for (XMLSize_t i = 0; i < properties.size(); ++i) {
+    const auto* property = properties[i];
     PropertyEntry& entry = m_properties[AttributeText(xml, property, N::kNameW)];
     entry.value = AttributeText(xml, property, N::kValueW);
     entry.locked = boost::algorithm::iequals(AttributeText(xml, property, N::kLockedW).str(), N::kTrue);
@@ -147,8 +153,7 @@ void CXMLReader::ApplyProperties() {
   PropertyMap left = m_properties;
   IDesign* design = DesignOf(m_project);
   AutoRelease<IDesignPlatform> platform;
-  if (design == nullptr || design->GetDesignPlatform(platform.Receive()) != kSuccess || !platform)
-    return;
+  if (design->GetDesignPlatform(platform.Receive()) != kSuccess || !platform) return;
 
   PropertyAccessor accessor(m_project);
   for (const char* name : kFirstPass) {

@@ -19,14 +19,29 @@ void AppendEscaped(std::string& out, const XMLCh* text, bool attribute) {
   const std::string utf8 = Xml::Utf8Text(text).str();
   for (const char c : utf8) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += attribute ? "&quot;" : "\""; break;
-      case '\n': out += attribute ? "&#10;" : "\n"; break;
-      case '\r': out += "&#13;"; break;
-      case '\t': out += attribute ? "&#9;" : "\t"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += attribute ? "&quot;" : "\"";
+        break;
+      case '\n':
+        out += attribute ? "&#10;" : "\n";
+        break;
+      case '\r':
+        out += "&#13;";
+        break;
+      case '\t':
+        out += attribute ? "&#9;" : "\t";
+        break;
+      default:
+        out += c;
     }
   }
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Small reads and lookups that the project source file's reader and writer share.
 
+#include <vector>
 #include <xercesc/dom/DOMElement.hpp>
 #include <xercesc/dom/DOMNode.hpp>
 
@@ -16,6 +17,11 @@ namespace Hvd {
 // An attribute in the helper's namespace as UTF-8; a missing one reads as "".
 Port::StringBase<char> AttributeText(const XMLNamespaceHelper& xml, const xercesc::DOMElement* element,
                                      const XMLCh* localName);
+// Every element below `root` (a document: the document element too) whose namespace is `uri`
+// and local name `localName`, in document order: what getElementsByTagNameNS lists, without
+// the document's pool of live lists, whose lookups grow with the number of lists made.
+std::vector<xercesc::DOMElement*> ElementsNamed(const xercesc::DOMNode* root, const XMLCh* uri, const XMLCh* localName);
+
 // The name of a fileSet or file: its name attribute, else its "name" child's text.
 Port::StringBase<char> NameText(const XMLNamespaceHelper& xml, const xercesc::DOMNode* node);
 // The value of the node's first child, as UTF-8.

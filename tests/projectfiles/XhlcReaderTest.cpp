@@ -75,7 +75,8 @@ TEST_F(XhlcReaderTest, CurrentFormFillsTheProject) {
   EXPECT_EQ(Property("PROP_DevFamily"), "Orvanta");
   EXPECT_EQ(Property("PROP_DevDevice"), "OV250");
   EXPECT_EQ(Property("PROP_AutoCompileOrderImp"), "false");
-  AutoRelease<Hvd::IPropertyInstance> family = Hvd::PropertyAccessor(m_project.Get()).GetPropertyInstance("PROP_DevFamily");
+  AutoRelease<Hvd::IPropertyInstance> family =
+      Hvd::PropertyAccessor(m_project.Get()).GetPropertyInstance("PROP_DevFamily");
   bool locked = false;
   EXPECT_TRUE(AutoCast<Hvd::ILockable>(family.Get())->IsLocked(&locked) == Hvd::kSuccess && locked);
   Text directory;

@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "Port/FaultInjection.h"
-#include "projectfiles/CProjectSourceXMLWriter.h"
 #include "XhlcProject.h"
+#include "projectfiles/CProjectSourceXMLWriter.h"
 #include "support/FakeProject.h"
 
 namespace xhlc_test {
@@ -184,9 +184,10 @@ TEST_F(XhlcWriterTest, EmptyProjectAndItsForms) {
   accessor.SetPropertyValue("PROP_DevSpeed", "-2", true);
   ASSERT_EQ(WriteNew(m_file), Hvd::kSuccess);
   text = ReadText(m_file);
-  EXPECT_NE(text.find("<property vel_kv:name=\"Working Directory\" vel_kv:value=\".\" vel_kv:valueState=\"non-default\" "
-                      "vel_kv:x_locked=\"true\"/>"),
-            std::string::npos)
+  EXPECT_NE(
+      text.find("<property vel_kv:name=\"Working Directory\" vel_kv:value=\".\" vel_kv:valueState=\"non-default\" "
+                "vel_kv:x_locked=\"true\"/>"),
+      std::string::npos)
       << text;
   EXPECT_NE(text.find("<property vel_kv:name=\"Speed Grade\" vel_kv:value=\"-2\" vel_kv:valueState=\"default\" "
                       "vel_kv:x_locked=\"true\"/>"),
@@ -259,8 +260,8 @@ TEST_F(XhlcWriterTest, FailuresAreReportedAndLeaveTheOldFile) {
     EXPECT_EQ(again.WriteIfChanged(nullptr), Hvd::kFailure);
     EXPECT_EQ(ReadText(m_file), now);
   }
-  EXPECT_TRUE(Captured(Severity::Debug,
-                       "Error: CProjectSourceXMLWriter::PushFiles - Unable find obtain the FileManager.\n"));
+  EXPECT_TRUE(
+      Captured(Severity::Debug, "Error: CProjectSourceXMLWriter::PushFiles - Unable find obtain the FileManager.\n"));
   EXPECT_TRUE(Captured(Severity::Debug, "Error: CProjectSourceXMLWriter::PushFiles - Project not defined.\n"));
   EXPECT_EQ(CProjectSourceXMLWriter((m_dir / "x.xhlc").c_str(), nullptr).SetFileMap(nullptr), Hvd::kSuccess);
 }
@@ -270,9 +271,9 @@ TEST_F(XhlcWriterTest, KilledSavesLeaveTheOldOrTheNewFile) {
   // Enough files that a write takes a while to be caught in.
   for (int i = 0; i < 300; ++i) {
     AutoRelease<Hvd::IHdlFile> file;
-    ASSERT_EQ(Internal()->ProjectAddFile((m_dir / ("gen/f" + std::to_string(i) + ".vhd")).c_str(), nullptr,
-                                         file.Receive()),
-              Hvd::kSuccess);
+    ASSERT_EQ(
+        Internal()->ProjectAddFile((m_dir / ("gen/f" + std::to_string(i) + ".vhd")).c_str(), nullptr, file.Receive()),
+        Hvd::kSuccess);
   }
   Hvd::PropertyAccessor accessor(m_project.Get());
   const auto contentWith = [&](const char* speed) {
