@@ -295,13 +295,14 @@ Status CProjectSourceXMLWriter::CollectFiles(std::uint32_t originState, const ch
     AutoCast<IFile> file(files->Current());
     std::uint32_t state = 0;
     if (!file || file->GetOriginState(&state) != kSuccess || state != originState) continue;
-    if (AutoCast<IOriginatorRef> originators(file.Get()); originators && !IsProjectFileType(file.Get())) {
+    const bool projectFile = IsProjectFileType(file.Get());
+    if (AutoCast<IOriginatorRef> originators(file.Get()); originators && !projectFile) {
       AutoRelease<Prjrep::IAutonymIterator> inside;
       if (originators->GetOriginatorIterator(inside.Receive()) != kSuccess || !inside || inside->IsDone()) continue;
     }
     std::uint64_t sequence = 0;
     if (AutoCast<ICompileOrder> order(file.Get()); order) std::ignore = order->GetSequenceID(0, &sequence);
-    entries.push_back({file.Get(), sequence});
+    entries.push_back({file.Get(), sequence, projectFile});
   }
   // Equal ids keep the file manager's order, which at least holds from one save to the next.
   std::stable_sort(entries.begin(), entries.end(),
@@ -316,7 +317,7 @@ Status CProjectSourceXMLWriter::PushFiles() {
   m_manualOrder = boost::algorithm::iequals(manual.str(), "false");
   std::vector<Entry> projects;
   for (const Entry& entry : entries) {
-    if (IsProjectFileType(entry.file)) {
+    if (entry.projectFile) {
       projects.push_back(entry);
     } else {
       PushFile(entry.file);
@@ -339,7 +340,14 @@ void CProjectSourceXMLWriter::PushFile(IFile* file) {
   PushBindings(file, name);
 }
 
-CProjectSourceXMLWriter::String CProjectSourceXMLWriter::GetFileTypeName(IFile* file) { return GetDefDataIdName(file); }
+CProjectSourceXMLWriter::String CProjectSourceXMLWriter::GetFileTypeName(IFile* file) {
+  AutoRelease<IFileType> type;
+  if (file == nullptr || file->GetFileType(type.Receive()) != kSuccess || !type) return String();
+  // A project has few file types and many files.
+  auto known = m_typeNames.find(type.Get());
+  if (known == m_typeNames.end()) known = m_typeNames.emplace(type.Get(), GetDefDataIdName(type.Get())).first;
+  return known->second;
+}
 
 const XmlNames::Branch* CProjectSourceXMLWriter::ViewBranch(IView* view) {
   // A view's branch words do not change while a file is written; every file asks again.
@@ -436,7 +444,17 @@ void CProjectSourceXMLWriter::GetFileValue(CitI::IInterface* object, String* out
     AutoCast<Prjrep::IFileNameHelper> names(object);
     String name;
     if (!names || names->GetFullName(&name) != kSuccess || name.empty()) return;
-    NormalizeFileName(m_projectDirectory, name, *out);
+    // The same as NormalizeFileName, with the written form of each directory worked out once:
+    // a project keeps many files in few directories.
+    const Port::FileName path(Text(MakeSlashPath(name.c_str())));
+    const Text head = path.GetHead(false, true);
+    auto known = m_directoryForms.find(head);
+    if (known == m_directoryForms.end()) {
+      Text prefix;
+      RelativeName(m_projectDirectory, head, Text(), prefix);
+      known = m_directoryForms.emplace(head, prefix).first;
+    }
+    *out = known->second + path.GetBase() + path.GetExtension();
     return;
   }
   AutoCast<IPropertyInstance> property(object);
@@ -623,7 +641,9 @@ X::DOMDocument* CProjectSourceXMLWriter::TargetDocument(X::DOMDocument* adopted)
   // The document read at open stands for the target only when it was read from it; a save to
   // another file compares with what that file holds.
   if (!Port::File::exist(m_fileName)) return nullptr;
-  const Text source = Xml::Utf8Text(adopted->getDocumentURI()).str();
+  // The DOM keeps the name as a URI: "file://" and the path.
+  std::string source = Xml::Utf8Text(adopted->getDocumentURI()).str();
+  if (source.rfind("file://", 0) == 0) source.erase(0, 7);
   if (!source.empty() && Port::File::namematch(source.c_str(), m_fileName.c_str()) == 1) return adopted;
   m_targetDocument = Xml::ParseXmlFile(m_fileName.c_str());
   return m_targetDocument.get();

@@ -13,6 +13,7 @@
 #include <xercesc/dom/DOMElement.hpp>
 
 #include "Hvd/IFile.h"
+#include "Hvd/IFileType.h"
 #include "Hvd/IProject.h"
 #include "Hvd/IView.h"
 #include "Hvd/Status.h"
@@ -66,7 +67,7 @@ class CProjectSourceXMLWriter {
   void PushBindings(IFile* file, const String& name);
   void PushProperty(IPropertyInstance* instance);
   void GetFileValue(CitI::IInterface* object, String* out);
-  static String GetFileTypeName(IFile* file);
+  String GetFileTypeName(IFile* file);
   static void CollectPlatformProperties(IProject* project, std::set<CitI::IInterface*>& identities);
 
  private:
@@ -74,6 +75,7 @@ class CProjectSourceXMLWriter {
   struct Entry {
     IFile* file;
     std::uint64_t sequence;
+    bool projectFile;  // a child project's file
   };
 
   // The user's files (origin state 0) or the managed include files (3) that the project
@@ -103,6 +105,10 @@ class CProjectSourceXMLWriter {
   // Set while a write is being prepared: whether ids are kept by hand.
   bool m_manualOrder = false;
   std::map<IView*, const XmlNames::Branch*> m_viewBranches;
+  // The written form of each directory met, with its trailing "/" ("" for the project's own).
+  std::map<String, String> m_directoryForms;
+  // Type names by type; the types stay alive with the project's data store.
+  std::map<IFileType*, String> m_typeNames;
   // What the target file held when the adopted document was read from another file.
   Xml::DocumentPtr m_targetDocument;
 };
