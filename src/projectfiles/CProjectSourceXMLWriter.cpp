@@ -102,18 +102,6 @@ bool IsExcluded(const Text& name) {
                      [&](const char* excluded) { return name == excluded; });
 }
 
-// The branches whose files carry an association, looked up in this order.
-constexpr N::Branch kAssociationOrder[] = {
-    {"Implementation", 2},
-    {"BehavioralSimulation", 1},
-    {"PostTranslateSimulation", 4},
-    {"PostMapSimulation", 5},
-    {"PostRouteSimulation", 6},
-    {"Translate", 0},
-    {"Map", 0},
-    {"Par", 0},
-};
-
 bool IsKeptValue(const Text& value) {
   return boost::algorithm::iequals(value.str(), "Search in Path") ||
          boost::algorithm::iequals(value.str(), "$VELMOR/<language>/<simulator>") ||
@@ -168,7 +156,7 @@ CProjectSourceXMLWriter::CProjectSourceXMLWriter(const String& fileName, IProjec
   m_root->setAttributeNS(kXmlnsUri, kXmlnsPrefixed, N::kNamespaceUriW);
 }
 
-CProjectSourceXMLWriter::~CProjectSourceXMLWriter() { ReleaseUnattachedSections(); }
+CProjectSourceXMLWriter::~CProjectSourceXMLWriter() = default;
 
 Status CProjectSourceXMLWriter::SetFileMap(CitI::IInterface* fileMap) {
   // NOT BUILT YET: the file map of a project copy; its interface comes with the copy.
@@ -178,7 +166,7 @@ Status CProjectSourceXMLWriter::SetFileMap(CitI::IInterface* fileMap) {
 // --- Building the document -----------------------------------------------------------------
 
 X::DOMElement* CProjectSourceXMLWriter::NewElement(const XMLCh* localName) const {
-  return m_document->createElementNS(N::kNamespaceUriW, localName);
+  return m_ownDocument->createElementNS(N::kNamespaceUriW, localName);
 }
 
 void CProjectSourceXMLWriter::SetAttribute(X::DOMElement* element, const XMLCh* localName, const String& value) const {
@@ -191,7 +179,7 @@ void CProjectSourceXMLWriter::SetAttribute(X::DOMElement* element, const XMLCh* 
 void CProjectSourceXMLWriter::AppendComments(X::DOMElement* section, const char* const* lines, std::size_t count,
                                              std::size_t width) const {
   for (std::size_t i = 0; i < count; ++i) {
-    section->appendChild(m_document->createComment(Xml::XmlText(N::PaddedComment(lines[i], width)).get()));
+    section->appendChild(m_ownDocument->createComment(Xml::XmlText(N::PaddedComment(lines[i], width)).get()));
   }
 }
 
@@ -234,12 +222,18 @@ void CProjectSourceXMLWriter::AttachSections() {
     if (count > 0) {
       project = static_cast<X::DOMElement*>(found->item(0));
     } else {
-      project = static_cast<X::DOMElement*>(m_root->appendChild(NewElement(N::kProjectW)));
+      project = static_cast<X::DOMElement*>(
+          m_root->appendChild(m_document->createElementNS(N::kNamespaceUriW, N::kProjectW)));
       project->setAttributeNS(kXmlnsUri, kXmlns, N::kNamespaceUriW);
     }
   }
   for (int section = kHeader; section < kSectionCount; ++section) {
     X::DOMElement* fresh = m_sections[section];
+    // A section found equal to the file's is left as it is: the same bytes, and no nodes made
+    // and dropped in the adopted document.
+    if (!m_differs[section]) continue;
+    if (fresh->getOwnerDocument() != m_document)
+      fresh = static_cast<X::DOMElement*>(m_document->importNode(fresh, true));
     X::DOMElement* old = FirstChildNamed(project, kSectionNames[section]);
     if (old == fresh) continue;
     if (old != nullptr) {
@@ -250,15 +244,6 @@ void CProjectSourceXMLWriter::AttachSections() {
     } else {
       project->appendChild(fresh);
     }
-  }
-}
-
-void CProjectSourceXMLWriter::ReleaseUnattachedSections() {
-  // Sections built but not written stay owned by the document they were made in; an adopted
-  // document lives on with the reader, so they are handed back now.
-  for (X::DOMElement*& section : m_sections) {
-    if (section != nullptr && section->getParentNode() == nullptr && !m_ownsDocument) section->release();
-    section = nullptr;
   }
 }
 
@@ -327,12 +312,17 @@ Status CProjectSourceXMLWriter::PushFiles() {
   return kSuccess;
 }
 
-void CProjectSourceXMLWriter::PushFile(IFile* file) {
+X::DOMElement* CProjectSourceXMLWriter::NewFileElement(IFile* file, String* name) {
   X::DOMElement* element = NewElement(N::kFileW);
-  String name;
-  GetFileValue(file, &name);
-  SetAttribute(element, N::kNameW, name);
+  GetFileValue(file, name);
+  SetAttribute(element, N::kNameW, *name);
   SetAttribute(element, N::kTypeW, GetFileTypeName(file));
+  return element;
+}
+
+void CProjectSourceXMLWriter::PushFile(IFile* file) {
+  String name;
+  X::DOMElement* element = NewFileElement(file, &name);
   PushAssociations(element, file);
   PushFileLibrary(element, file);
   m_sections[kFiles]->appendChild(element);
@@ -356,7 +346,7 @@ const XmlNames::Branch* CProjectSourceXMLWriter::ViewBranch(IView* view) {
   const N::Branch* found = nullptr;
   if (boost::algorithm::iequals(GetKeyedPropertyValue(view, "SUBBRANCH").str(), "Abstract")) {
     const String branch = GetKeyedPropertyValue(view, "BRANCH");
-    for (const N::Branch& row : kAssociationOrder) {
+    for (const N::Branch& row : N::kBranches) {
       if (boost::algorithm::iequals(branch.str(), row.name)) {
         found = &row;
         break;
@@ -430,12 +420,8 @@ Status CProjectSourceXMLWriter::PushAutoManagedFiles() {
 }
 
 void CProjectSourceXMLWriter::PushAutoManagedFile(IFile* file) {
-  X::DOMElement* element = NewElement(N::kFileW);
   String name;
-  GetFileValue(file, &name);
-  SetAttribute(element, N::kNameW, name);
-  SetAttribute(element, N::kTypeW, GetFileTypeName(file));
-  m_sections[kAutoManaged]->appendChild(element);
+  m_sections[kAutoManaged]->appendChild(NewFileElement(file, &name));
 }
 
 void CProjectSourceXMLWriter::GetFileValue(CitI::IInterface* object, String* out) {
@@ -650,19 +636,23 @@ X::DOMDocument* CProjectSourceXMLWriter::TargetDocument(X::DOMDocument* adopted)
 }
 
 bool CProjectSourceXMLWriter::HasChanged() {
+  m_differs.fill(true);
   X::DOMDocument* target = m_ownsDocument ? m_document : TargetDocument(m_document);
   X::DOMElement* root = target != nullptr ? target->getDocumentElement() : nullptr;
   if (root == nullptr || FirstChildNamed(root, N::kHeaderW) == nullptr) return true;
   X::DOMElement* version = FirstChildNamed(root, N::kVersionW);
   if (version == nullptr) return true;
   const XMLNamespaceHelper xml(target, N::kNamespaceUriW);
-  if (AttributeText(xml, version, N::kHlcVersionW) != Port::Version::getValue("version")) return true;
-  if (std::atoi(AttributeText(xml, version, N::kSchemaVersionAttrW).c_str()) != 2) return true;
+  bool changed = AttributeText(xml, version, N::kHlcVersionW) != Port::Version::getValue("version") ||
+                 std::atoi(AttributeText(xml, version, N::kSchemaVersionAttrW).c_str()) != 2;
   for (int section = kFiles; section < kSectionCount; ++section) {
     X::DOMElement* old = FirstChildNamed(root, kSectionNames[section]);
-    if (old == nullptr || !XMLDifferencer(true).Compare(m_sections[section], old)) return true;
+    const bool differs = old == nullptr || !XMLDifferencer(true).Compare(m_sections[section], old);
+    // Only the adopted document's own sections can be kept; another file's say nothing of it.
+    if (target == m_document) m_differs[section] = differs;
+    changed = changed || differs;
   }
-  return false;
+  return changed;
 }
 
 Status CProjectSourceXMLWriter::Write() {
@@ -686,7 +676,9 @@ Status CProjectSourceXMLWriter::Write() {
 
 Status CProjectSourceXMLWriter::WriteIfChanged(X::DOMDocument* old) {
   if (old != nullptr && old->getDocumentElement() != nullptr) {
-    m_ownDocument.reset();
+    // The sections are still built in the writer's own document, which goes with the writer
+    // as a whole: nodes released one by one into a long-lived document are kept for reuse in
+    // a list that each later node creation searches.
     m_sections = {};
     m_document = old;
     m_root = old->getDocumentElement();

@@ -4,8 +4,8 @@
 // section changed. Every write replaces the file atomically.
 
 #include <array>
-#include <map>
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -87,7 +87,8 @@ class CProjectSourceXMLWriter {
   void AppendComments(xercesc::DOMElement* section, const char* const* lines, std::size_t count,
                       std::size_t width) const;
   xercesc::DOMElement* NewVersion() const;
-  void ReleaseUnattachedSections();
+  // A file entry with its written name (also given back) and its type.
+  xercesc::DOMElement* NewFileElement(IFile* file, String* name);
   // The association branch of a view: its BRANCH when its SUBBRANCH is "Abstract" and the
   // branch is one the file lists; null otherwise.
   const XmlNames::Branch* ViewBranch(IView* view);
@@ -96,12 +97,15 @@ class CProjectSourceXMLWriter {
 
   String m_fileName;
   bool m_ownsDocument = true;
+  // Where the sections are built; also the document written unless one was adopted.
   Xml::DocumentPtr m_ownDocument;
   xercesc::DOMDocument* m_document = nullptr;
   xercesc::DOMElement* m_root = nullptr;
   Prjrep::AutoPtr<IProject> m_project;
   SplitPath m_projectDirectory;
   std::array<xercesc::DOMElement*, kSectionCount> m_sections{};
+  // Which sections differ from the adopted document's; all until compared.
+  std::array<bool, kSectionCount> m_differs{true, true, true, true, true, true, true};
   // Set while a write is being prepared: whether ids are kept by hand.
   bool m_manualOrder = false;
   std::map<IView*, const XmlNames::Branch*> m_viewBranches;

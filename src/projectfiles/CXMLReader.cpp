@@ -199,18 +199,23 @@ void CXMLReader::ReadFilesV2() {
   ReadBindings();
 }
 
+Prjrep::AutoRelease<IFileType> CXMLReader::ProjectReferenceType(String& path, const char* step) {
+  AutoRelease<IFileType> type;
+  if (!IsProjectFileName(path)) return type;
+  // Typed by the name as written, then opened as the current form of a project file.
+  type = GetProjectFileType(path);
+  if (!EnvironmentSet("VEL_CORVANE_ENABLE_HLC")) {
+    path = ForcedToXhlc(path);
+    Port_MsgManData::debugStub(
+        Text().Format("CXMLReader::%s forcing %s to be an xhlc file\n", step, path.c_str()).c_str());
+  }
+  return type;
+}
+
 void CXMLReader::HandleFileV2(X::DOMElement* element) {
   const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
   String path = ResolveProjectPath(AttributeText(xml, element, N::kNameW));
-  AutoRelease<IFileType> type;
-  if (IsProjectFileName(path)) {
-    type = GetProjectFileType(path);
-    if (!EnvironmentSet("VEL_CORVANE_ENABLE_HLC")) {
-      path = ForcedToXhlc(path);
-      Port_MsgManData::debugStub(
-          Text().Format("CXMLReader::HandleFileV2 forcing %s to be an xhlc file\n", path.c_str()).c_str());
-    }
-  }
+  AutoRelease<IFileType> type = ProjectReferenceType(path, "HandleFileV2");
   AutoRelease<IHdlFile> file;
   if (AddFile(path, type.Get(), file) != kSuccess || !file) return;
 
@@ -421,15 +426,7 @@ bool CXMLReader::HandleFile(const String& fileSet, X::DOMElement* element, IFile
   if (!m_document || element == nullptr) return false;
   const XMLNamespaceHelper xml(m_document.get(), FileListNamespace());
   String path = ResolveProjectPath(NameText(xml, element));
-  AutoRelease<IFileType> type;
-  if (IsProjectFileName(path)) {
-    type = GetProjectFileType(path);
-    if (!EnvironmentSet("VEL_CORVANE_ENABLE_HLC")) {
-      path = ForcedToXhlc(path);
-      Port_MsgManData::debugStub(
-          Text().Format("CXMLReader::HandleFile forcing %s to be an xhlc file\n", path.c_str()).c_str());
-    }
-  }
+  AutoRelease<IFileType> type = ProjectReferenceType(path, "HandleFile");
   AutoRelease<IHdlFile> added;
   const bool ok = AddFile(path, type.Get(), added) == kSuccess && added;
   if (ok) {

@@ -89,6 +89,9 @@ class CXMLReader {
  private:
   void ReadFilesV2();
   void HandleFileV2(xercesc::DOMElement* element);
+  // The type of a reference to another project (null for any other file); `path` becomes the
+  // .xhlc form of the reference. `step` names the caller in the developer message.
+  Prjrep::AutoRelease<IFileType> ProjectReferenceType(String& path, const char* step);
   void ReadFileSets();
   // The namespace of the file list: the component form keeps it in its own.
   const XMLCh* FileListNamespace() const;
