@@ -656,7 +656,7 @@ bool CProjectSourceXMLWriter::HasChanged() {
 }
 
 Status CProjectSourceXMLWriter::Write() {
-  if (m_document == nullptr) return kFailure;
+  if (!m_ownDocument) return kFailure;  // the XML platform could not be started
   if (m_ownsDocument) {
     BuildSkeleton();
   } else {
@@ -675,7 +675,7 @@ Status CProjectSourceXMLWriter::Write() {
 }
 
 Status CProjectSourceXMLWriter::WriteIfChanged(X::DOMDocument* old) {
-  if (old != nullptr && old->getDocumentElement() != nullptr) {
+  if (m_ownDocument && old != nullptr && old->getDocumentElement() != nullptr) {
     // The sections are still built in the writer's own document, which goes with the writer
     // as a whole: nodes released one by one into a long-lived document are kept for reuse in
     // a list that each later node creation searches.
@@ -684,7 +684,7 @@ Status CProjectSourceXMLWriter::WriteIfChanged(X::DOMDocument* old) {
     m_root = old->getDocumentElement();
     m_ownsDocument = false;
   }
-  if (m_document == nullptr) return kFailure;
+  if (!m_ownDocument) return kFailure;
   CreateSections();
   PushHeader();
   if (Status status = PushFiles(); status != kSuccess) return status;
