@@ -75,14 +75,10 @@ class CXMLReader {
   // The schema versions a project accepts: "", "0", "1" and "2".
   static bool IsAcceptedSchemaVersion(const String& version);
 
-  // The parsed document (owned by the reader) and its root; null before a successful parse.
+  // The parsed document, owned by the reader; null before a successful parse.
   xercesc::DOMDocument* GetDocument() const noexcept { return m_document.get(); }
-  xercesc::DOMElement* GetRoot() const noexcept { return m_root; }
-  const String& GetFileName() const noexcept { return m_fileName; }
-  const String& GetDirectory() const noexcept { return m_directory; }
 
  protected:
-  IProject* Project() const noexcept { return m_project; }
   // The path read from a file made absolute against the project file's directory.
   String ResolveProjectPath(const String& name) const;
 
