@@ -26,6 +26,7 @@
 #include "Hvd/ICompAdmin.h"
 #include "Hvd/IDesign.h"
 #include "Hvd/IDesignPlatform.h"
+#include "Hvd/IFileManager.h"
 #include "Hvd/IProject.h"
 #include "Hvd/ISourceLibrary.h"
 #include "Prjrep/StandIns.h"
@@ -249,6 +250,31 @@ void BM_SaveOneChange(benchmark::State& state) {
   }
 }
 
+// One file moved to another library: the files section, the largest, is rebuilt in the file.
+void BM_SaveFileChange(benchmark::State& state) {
+  const fs::path file = Folder() / "proj" / ("moved" + std::to_string(state.range(0)) + ".xhlc");
+  fs::copy_file(Generated(state.range(0)), file, fs::copy_options::overwrite_existing);
+  Loaded loaded(file);
+  AutoCast<Hvd::ISourceLibraryManager> libraries(loaded.project.Get());
+  AutoRelease<Hvd::IHdlFileIterator> at;
+  std::ignore = AutoCast<Hvd::IFileManager>(loaded.project.Get())
+                    ->FindFileByPath((Folder() / "proj/src/d0/unit_0.vhd").c_str(), at.Receive());
+  if (!at || at->IsDone()) {
+    state.SkipWithError("no file to move");
+    return;
+  }
+  int i = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    AutoRelease<Hvd::ISourceLibrary> library;
+    std::ignore = libraries->CreateSourceLibrary(++i % 2 == 0 ? "moved_a" : "moved_b", library.Receive());
+    if (!library) std::ignore = libraries->FindSourceLibrary(i % 2 == 0 ? "moved_a" : "moved_b", library.Receive());
+    if (library) std::ignore = library->AddFileToLibrary(at->Current());
+    state.ResumeTiming();
+    if (loaded.Save(file) != Hvd::kSuccess) state.SkipWithError("save failed");
+  }
+}
+
 void BM_XmllintFormat(benchmark::State& state) {
   const fs::path file = Generated(state.range(0));
   for (auto _ : state) state.SetIterationTime(RunXmllint(file));
@@ -290,6 +316,7 @@ void Sizes(benchmark::internal::Benchmark* benchmark) {
 BENCHMARK(BM_Read)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveUnchanged)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveOneChange)->Apply(Sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveFileChange)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_XmllintFormat)->Apply(Sizes)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadPeakMemory)->Arg(Quick() ? 100 : 100000)->Iterations(1)->Unit(benchmark::kMillisecond);
 

@@ -237,8 +237,10 @@ void CProjectSourceXMLWriter::AttachSections() {
     X::DOMElement* old = FirstChildNamed(project, kSectionNames[section]);
     if (old == fresh) continue;
     if (old != nullptr) {
+      // Not released: the document would keep the old nodes' buffers in a list for reuse that
+      // every later node made in it searches from the end, so each save after a large change
+      // grew slower. The document frees them when it goes, with the reader.
       project->replaceChild(fresh, old);
-      old->release();
     } else if (section == kHeader) {
       project->insertBefore(fresh, project->getFirstChild());
     } else {
@@ -655,6 +657,16 @@ bool CProjectSourceXMLWriter::HasChanged() {
   return changed;
 }
 
+Status CProjectSourceXMLWriter::PushSections() {
+  PushHeader();
+  // A project whose files cannot be listed is not saved: the file would lose them all.
+  if (Status status = PushFiles(); status != kSuccess) return status;
+  if (Status status = PushAutoManagedFiles(); status != kSuccess) return status;
+  PushProperties();
+  PushLibraries();
+  return kSuccess;
+}
+
 Status CProjectSourceXMLWriter::Write() {
   if (!m_ownDocument) return kFailure;  // the XML platform could not be started
   if (m_ownsDocument) {
@@ -662,12 +674,7 @@ Status CProjectSourceXMLWriter::Write() {
   } else {
     CreateSections();
   }
-  PushHeader();
-  // A project whose files cannot be listed is not saved: the file would lose them all.
-  if (Status status = PushFiles(); status != kSuccess) return status;
-  if (Status status = PushAutoManagedFiles(); status != kSuccess) return status;
-  PushProperties();
-  PushLibraries();
+  if (Status status = PushSections(); status != kSuccess) return status;
   // An adopted document is changed only once its new sections are complete.
   if (!m_ownsDocument) AttachSections();
   RemoveRootTextNodes();
@@ -677,8 +684,7 @@ Status CProjectSourceXMLWriter::Write() {
 Status CProjectSourceXMLWriter::WriteIfChanged(X::DOMDocument* old) {
   if (m_ownDocument && old != nullptr && old->getDocumentElement() != nullptr) {
     // The sections are still built in the writer's own document, which goes with the writer
-    // as a whole: nodes released one by one into a long-lived document are kept for reuse in
-    // a list that each later node creation searches.
+    // as a whole; the adopted one takes only the sections that differ (AttachSections).
     m_sections = {};
     m_document = old;
     m_root = old->getDocumentElement();
@@ -686,11 +692,7 @@ Status CProjectSourceXMLWriter::WriteIfChanged(X::DOMDocument* old) {
   }
   if (!m_ownDocument) return kFailure;
   CreateSections();
-  PushHeader();
-  if (Status status = PushFiles(); status != kSuccess) return status;
-  if (Status status = PushAutoManagedFiles(); status != kSuccess) return status;
-  PushProperties();
-  PushLibraries();
+  if (Status status = PushSections(); status != kSuccess) return status;
   RemoveRootTextNodes();
   if (!ReadOnce(NoDirtyCheckFlag(), "VEL_CORVANE_NO_DIRTY_CHECK") && !HasChanged()) {
     Port_MsgManData::debugStub("No need to write... elements are the same\n");

@@ -51,6 +51,8 @@ class CProjectSourceXMLWriter {
   virtual void CreateSections();
   virtual void AttachSections();
 
+  // The header and every section but the version, in the order of a save.
+  [[nodiscard]] Status PushSections();
   void PushHeader();
   [[nodiscard]] Status PushFiles();
   [[nodiscard]] Status PushAutoManagedFiles();
