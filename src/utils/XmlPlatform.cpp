@@ -103,20 +103,29 @@ class CollectingErrors final : public X::ErrorHandler {
   void resetErrors() override {
     m_text.clear();
     m_count = 0;
+    m_first = SafeDomParser::ErrorPlace();
   }
 
   void Add(const char* text) {
+    if (m_count == 0 && m_first.message.empty()) m_first.message = text != nullptr ? text : "";
     if (++m_count > kMaxLines) return;
     if (!m_text.empty()) m_text += '\n';
     m_text += text;
   }
   const std::string& Text() const noexcept { return m_text; }
   bool Any() const noexcept { return m_count > 0; }
+  const SafeDomParser::ErrorPlace& First() const noexcept { return m_first; }
 
  private:
   static constexpr int kMaxLines = 8;  // the first errors explain; the rest follow from them
 
   void Add(const X::SAXParseException& e) {
+    if (m_count == 0) {
+      m_first.message = Utf8Text(e.getMessage()).str();
+      m_first.systemId = Utf8Text(e.getSystemId()).str();
+      m_first.line = static_cast<long long>(e.getLineNumber());
+      m_first.column = static_cast<long long>(e.getColumnNumber());
+    }
     const std::string line = Utf8Text(e.getSystemId()).str() + ":" + std::to_string(e.getLineNumber()) + ":" +
                              std::to_string(e.getColumnNumber()) + ": " + Utf8Text(e.getMessage()).str();
     Add(line.c_str());
@@ -124,6 +133,7 @@ class CollectingErrors final : public X::ErrorHandler {
 
   std::string m_text;
   int m_count = 0;
+  SafeDomParser::ErrorPlace m_first;
 };
 
 // The project files never need a document type, so none is read: this also keeps entity
@@ -233,8 +243,9 @@ SafeDomParser::~SafeDomParser() = default;
 template <class MakeSource>
 DocumentPtr SafeDomParser::Run(const MakeSource& makeSource) noexcept {
   m_message.clear();
+  m_firstError = ErrorPlace();
   if (!m_impl) {
-    m_message = "the XML platform is not available";
+    Refuse("the XML platform is not available");
     return nullptr;
   }
   CollectingErrors& errors = m_impl->m_errors;
@@ -260,7 +271,10 @@ DocumentPtr SafeDomParser::Run(const MakeSource& makeSource) noexcept {
     errors.Add("a document type declaration is not accepted");
   }
   if (!document && !errors.Any()) errors.Add("the document could not be read");
-  if (!document) m_message = errors.Text();
+  if (!document) {
+    m_message = errors.Text();
+    m_firstError = errors.First();
+  }
   try {
     parser.resetDocumentPool();  // a document left to the parser is freed now, not at the next parse
   } catch (...) {
@@ -270,16 +284,20 @@ DocumentPtr SafeDomParser::Run(const MakeSource& makeSource) noexcept {
 
 DocumentPtr SafeDomParser::ParseFile(const char* path) noexcept {
   if (path == nullptr || *path == 0) {
-    m_message = "no file name given";
+    Refuse("no file name given");
     return nullptr;
   }
   // Read here by the name's own bytes, never as a URL that could be fetched; Xerces would have
   // the name as UTF-16, and a name that is not UTF-8 would come back as another file's.
   std::string bytes;
   try {
-    if (!ReadWholeFile(path, bytes, m_message)) return nullptr;
+    std::string why;
+    if (!ReadWholeFile(path, bytes, why)) {
+      Refuse(why);
+      return nullptr;
+    }
   } catch (...) {
-    m_message = std::string("cannot read \"") + path + "\": out of memory";
+    Refuse(std::string("cannot read \"") + path + "\": out of memory");
     return nullptr;
   }
   return ParseBytes(bytes, path);
@@ -289,17 +307,26 @@ DocumentPtr SafeDomParser::ParseBytes(std::string_view bytes, const char* name) 
   try {
     const std::string refused = CheckBounds(bytes);
     if (!refused.empty()) {
-      m_message = std::string(name != nullptr ? name : "buffer") + ": " + refused;
+      Refuse(std::string(name != nullptr ? name : "buffer") + ": " + refused);
       return nullptr;
     }
   } catch (...) {
-    m_message = std::string("the document could not be read");
+    Refuse("the document could not be read");
     return nullptr;
   }
   return Run([bytes, name] {
     return std::make_unique<X::MemBufInputSource>(reinterpret_cast<const XMLByte*>(bytes.data()), bytes.size(),
                                                   XmlText(name).get(), false);
   });
+}
+
+void SafeDomParser::Refuse(const std::string& why) noexcept {
+  try {
+    m_message = why;
+    m_firstError = ErrorPlace();
+    m_firstError.message = why;
+  } catch (...) {
+  }
 }
 
 DocumentPtr ParseXmlFile(const char* path, std::string* message) noexcept {

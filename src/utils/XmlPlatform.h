@@ -64,13 +64,25 @@ class SafeDomParser {
   // The first errors of the last parse, one per line.
   const std::string& Message() const noexcept { return m_message; }
 
+  // Where the last parse first failed: the parser's own text and place, or, for a refusal
+  // before or around the parser, that text with line and column 0.
+  struct ErrorPlace {
+    std::string message;
+    std::string systemId;
+    long long line = 0;
+    long long column = 0;
+  };
+  const ErrorPlace& FirstError() const noexcept { return m_firstError; }
+
  private:
   template <class MakeSource>
   DocumentPtr Run(const MakeSource& makeSource) noexcept;
+  void Refuse(const std::string& why) noexcept;
 
   class Impl;
   std::unique_ptr<Impl> m_impl;  // null when the platform could not be started
   std::string m_message;
+  ErrorPlace m_firstError;
 };
 
 // One-call forms: a fresh safe parser per call. `message` (when given) receives the errors.

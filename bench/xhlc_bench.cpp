@@ -1,0 +1,323 @@
+// The project source file on generated projects of many files: reading it into a project,
+// saving it unchanged (which writes nothing) and saving it after one change, against
+// `xmllint --format` of the same file in the same run. Peak memory of a read is measured in a
+// child process, as is xmllint's.
+//
+// Goals: read + save of 10,000 files within twice xmllint's time; an unchanged save within half
+// the read; linear growth to 100,000 files; the read's peak memory within three times
+// xmllint's.
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "CitP/Factory.h"
+#include "Hvd/ClassIds.h"
+#include "Hvd/ICompAdmin.h"
+#include "Hvd/IDesign.h"
+#include "Hvd/IDesignPlatform.h"
+#include "Hvd/IFileManager.h"
+#include "Hvd/IProject.h"
+#include "Hvd/ISourceLibrary.h"
+#include "Prjrep/StandIns.h"
+#include "core/Factory.h"
+#include "core/Holders.h"
+#include "project/project/CProject.h"
+#include "projectfiles/CProjectSourceXMLWriter.h"
+#include "projectfiles/CXMLReader.h"
+#include "utils/PropertyAccessor.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Prjrep::AutoCast;
+using Prjrep::AutoRelease;
+
+bool Quick() { return std::getenv("XHLC_BENCH_QUICK") != nullptr; }
+
+fs::path Folder() {
+  static const fs::path folder = [] {
+    fs::path path = fs::temp_directory_path() / ("xhlc_bench_" + std::to_string(::getpid()));
+    fs::create_directories(path / "proj");
+    std::atexit([] {
+      std::error_code ignored;
+      fs::remove_all(fs::temp_directory_path() / ("xhlc_bench_" + std::to_string(::getpid())), ignored);
+    });
+    return path;
+  }();
+  return folder;
+}
+
+// A project file of `count` source files in a few libraries, written as the writer would.
+fs::path Generated(std::int64_t count) {
+  const fs::path path = Folder() / "proj" / ("p" + std::to_string(count) + ".xhlc");
+  if (fs::exists(path)) return path;
+  std::ofstream out(path);
+  out << "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>\n"
+         "<project xmlns=\"http://www.velmor.com/XMLSchema\" xmlns:vel_kv=\"http://www.velmor.com/XMLSchema\">\n\n"
+         "  <header/>\n\n  <version vel_kv:hlc_version=\"14.1\" vel_kv:schema_version=\"2\"/>\n\n  <files>\n";
+  for (std::int64_t i = 0; i < count; ++i) {
+    out << "    <file vel_kv:name=\"src/d" << i / 100 << "/unit_" << i << ".vhd\" vel_kv:type=\"FILE_VHDL\">\n"
+        << "      <association vel_kv:name=\"BehavioralSimulation\"/>\n"
+        << "      <association vel_kv:name=\"Implementation\"/>\n";
+    if (i % 10 == 0) out << "      <library vel_kv:name=\"lib" << i % 7 << "\"/>\n";
+    out << "    </file>\n";
+  }
+  out << "  </files>\n\n  <autoManagedFiles/>\n\n  <properties>\n"
+         "    <property vel_kv:name=\"Device Family\" vel_kv:value=\"Orvanta\" vel_kv:valueState=\"non-default\"/>\n"
+         "  </properties>\n\n  <bindings/>\n\n  <libraries/>\n\n</project>\n";
+  return path;
+}
+
+// The host and its stand-ins, loaded once and shut down at the end of the run.
+struct Host {
+  Host() {
+    if (!CitP::Factory::LoadLibraryFactory("libHvd_Base") || !CitP::Factory::LoadLibraryFactory("libHvd_TOE") ||
+        !CitP::Factory::LoadLibraryFactory("libHvd_Hdl"))
+      std::abort();
+    InstFactoryEntry();
+    Prjrep::RegisterComponents();
+  }
+  ~Host() {
+    Prjrep::ResetNamedObjectRegistry();
+    CitP::Factory::Shutdown();
+  }
+};
+
+void StartHost() { static Host s_host; }
+
+// An open project read from `file` through the steps of an open.
+struct Loaded {
+  AutoRelease<Hvd::IProject> project;
+  AutoRelease<Hvd::IDesign> design;
+  std::unique_ptr<Hvd::CXMLReader> reader;
+
+  explicit Loaded(const fs::path& file) {
+    StartHost();
+    project = AutoRelease<Hvd::IProject>(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+    design = AutoRelease<Hvd::IDesign>(CitP::Factory::CreateInstance(Hvd::ClassId::Design()));
+    Hvd::CProject::FromInterface(project.Get())->EnterOpenState(file.c_str(), design.Get(), false);
+    std::ignore = AutoCast<Hvd::ICompAdmin>(design.Get())->InitializeAfterCreate(project.Get(), nullptr);
+    AutoRelease<Hvd::IDesignPlatform> platform;
+    if (design->GetDesignPlatform(platform.Receive()) == Hvd::kSuccess) std::ignore = platform->NotifyChanges();
+    AutoRelease<Hvd::ISourceLibrary> work;
+    std::ignore = AutoCast<Hvd::ISourceLibraryManager>(project.Get())->CreateSourceLibrary("work", work.Receive());
+    reader = std::make_unique<Hvd::CXMLReader>(project.Get());
+    if (!reader->ParseFile(file.c_str())) return;
+    reader->ReadVersion();
+    reader->ApplyProperties();
+    reader->ReadFiles();
+    reader->ReadLibraries();
+    reader->UpdateFileViews();
+    reader->ReadImplementationTop();
+    reader->ReadPartitions();
+  }
+  ~Loaded() {
+    reader.reset();
+    if (design) std::ignore = AutoCast<Hvd::ICompAdmin>(design.Get())->Teardown();
+  }
+  Hvd::Status Save(const fs::path& file) {
+    Hvd::CProjectSourceXMLWriter writer(file.c_str(), project.Get());
+    return writer.WriteIfChanged(reader->GetDocument());
+  }
+};
+
+// Runs a program with its output thrown away; its exit status. Spawned without copying this
+// process, which has grown large by now.
+int Spawn(const char* const* argv, int errorTo = -1) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  if (errorTo >= 0) posix_spawn_file_actions_adddup2(&actions, errorTo, 2);
+  pid_t child = 0;
+  const int failed = posix_spawnp(&child, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (failed != 0) return -1;
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return status;
+}
+
+// Runs `xmllint --format` on the file; its time.
+double RunXmllint(const fs::path& file) {
+  const auto start = std::chrono::steady_clock::now();
+  const char* argv[] = {"xmllint", "--format", file.c_str(), nullptr};
+  Spawn(argv);
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// What a program writes to its standard error.
+std::string ErrorOutput(const char* const* argv) {
+  int pipe[2];
+  if (::pipe(pipe) != 0) return "";
+  ::fcntl(pipe[0], F_SETFD, FD_CLOEXEC);
+  ::fcntl(pipe[1], F_SETFD, FD_CLOEXEC);
+  std::string text;
+  std::thread reader([&] {
+    char buffer[256];
+    for (ssize_t got; (got = ::read(pipe[0], buffer, sizeof buffer)) > 0;) text.append(buffer, std::size_t(got));
+  });
+  Spawn(argv, pipe[1]);
+  ::close(pipe[1]);
+  reader.join();
+  ::close(pipe[0]);
+  return text;
+}
+
+// The last number written on standard error.
+long LastNumber(const std::string& text) {
+  const std::size_t end = text.find_last_of("0123456789");
+  if (end == std::string::npos) return 0;
+  const std::size_t start = text.find_last_not_of("0123456789", end);
+  return std::atol(text.c_str() + (start == std::string::npos ? 0 : start + 1));
+}
+
+// xmllint's own peak memory in kilobytes, as /usr/bin/time reports it.
+long XmllintPeakKb(const fs::path& file) {
+  const char* argv[] = {"/usr/bin/time", "-f", "%M", "xmllint", "--format", file.c_str(), nullptr};
+  return LastNumber(ErrorOutput(argv));
+}
+
+// The peak memory of a fresh run of this program that reads the file into a project (or only
+// parses it, or, for an empty name, only starts the host), from its own count of its pages.
+long ReadPeakKb(const fs::path& file, bool parseOnly = false) {
+  const std::string variable = "XHLC_BENCH_READ_CHILD=" + file.string();
+  const std::string self = fs::read_symlink("/proc/self/exe").string();
+  const char* argv[] = {"/usr/bin/env", variable.c_str(), parseOnly ? "XHLC_BENCH_PARSE_ONLY=1" : "XHLC_BENCH_X=0",
+                        self.c_str(), nullptr};
+  return LastNumber(ErrorOutput(argv));
+}
+
+// Started as that child: reads, says its peak, and ends before the benchmarks run.
+const bool g_readChild = [] {
+  const char* file = std::getenv("XHLC_BENCH_READ_CHILD");
+  if (file == nullptr) return false;
+  StartHost();
+  if (std::getenv("XHLC_BENCH_PARSE_ONLY") != nullptr) {
+    Hvd::CXMLReader reader;
+    if (!reader.ParseFile(file)) std::fprintf(stderr, "not parsed\n");
+  } else if (*file != 0) {
+    Loaded loaded(file);
+  }
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) std::fprintf(stderr, "\n%ld\n", std::atol(line.c_str() + 6));
+  }
+  std::fflush(stderr);
+  ::_exit(0);
+}();
+
+void BM_Read(benchmark::State& state) {
+  const fs::path file = Generated(state.range(0));
+  for (auto _ : state) {
+    auto loaded = std::make_unique<Loaded>(file);
+    state.PauseTiming();
+    loaded.reset();
+    state.ResumeTiming();
+  }
+  state.counters["files"] = static_cast<double>(state.range(0));
+}
+
+void BM_SaveUnchanged(benchmark::State& state) {
+  const fs::path file = Generated(state.range(0));
+  Loaded loaded(file);
+  for (auto _ : state) {
+    if (loaded.Save(file) != Hvd::kSuccess) state.SkipWithError("save failed");
+  }
+}
+
+void BM_SaveOneChange(benchmark::State& state) {
+  const fs::path file = Folder() / "proj" / ("changed" + std::to_string(state.range(0)) + ".xhlc");
+  fs::copy_file(Generated(state.range(0)), file, fs::copy_options::overwrite_existing);
+  Loaded loaded(file);
+  Hvd::PropertyAccessor accessor(loaded.project.Get());
+  int i = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    accessor.SetPropertyValue("PROP_DevSpeed", ++i % 2 == 0 ? "-1" : "-3");
+    state.ResumeTiming();
+    if (loaded.Save(file) != Hvd::kSuccess) state.SkipWithError("save failed");
+  }
+}
+
+// One file moved to another library: the files section, the largest, is rebuilt in the file.
+void BM_SaveFileChange(benchmark::State& state) {
+  const fs::path file = Folder() / "proj" / ("moved" + std::to_string(state.range(0)) + ".xhlc");
+  fs::copy_file(Generated(state.range(0)), file, fs::copy_options::overwrite_existing);
+  Loaded loaded(file);
+  AutoCast<Hvd::ISourceLibraryManager> libraries(loaded.project.Get());
+  AutoRelease<Hvd::IHdlFileIterator> at;
+  std::ignore = AutoCast<Hvd::IFileManager>(loaded.project.Get())
+                    ->FindFileByPath((Folder() / "proj/src/d0/unit_0.vhd").c_str(), at.Receive());
+  if (!at || at->IsDone()) {
+    state.SkipWithError("no file to move");
+    return;
+  }
+  int i = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    AutoRelease<Hvd::ISourceLibrary> library;
+    std::ignore = libraries->CreateSourceLibrary(++i % 2 == 0 ? "moved_a" : "moved_b", library.Receive());
+    if (!library) std::ignore = libraries->FindSourceLibrary(i % 2 == 0 ? "moved_a" : "moved_b", library.Receive());
+    if (library) std::ignore = library->AddFileToLibrary(at->Current());
+    state.ResumeTiming();
+    if (loaded.Save(file) != Hvd::kSuccess) state.SkipWithError("save failed");
+  }
+}
+
+void BM_XmllintFormat(benchmark::State& state) {
+  const fs::path file = Generated(state.range(0));
+  for (auto _ : state) state.SetIterationTime(RunXmllint(file));
+}
+
+// Peak resident memory of a read into a project, of a run that only starts the host, of the
+// reader's parse alone, and of xmllint.
+void BM_ReadPeakMemory(benchmark::State& state) {
+  const fs::path file = Generated(state.range(0));
+  long read = 0;
+  long bare = 0;
+  long parsed = 0;
+  long xmllint = 0;
+  for (auto _ : state) {
+    read = ReadPeakKb(file);
+    bare = ReadPeakKb(fs::path());
+    parsed = ReadPeakKb(file, true);
+    xmllint = XmllintPeakKb(file);
+  }
+  state.counters["read_kb"] = static_cast<double>(read);
+  state.counters["host_kb"] = static_cast<double>(bare);
+  state.counters["parse_only_kb"] = static_cast<double>(parsed);
+  state.counters["xmllint_kb"] = static_cast<double>(xmllint);
+}
+
+void Sizes(benchmark::internal::Benchmark* benchmark) {
+  if (Quick()) {
+    benchmark->Arg(100)->Iterations(1);
+    return;
+  }
+  // One size, once: for a profile.
+  if (const char* size = std::getenv("XHLC_BENCH_SIZE"); size != nullptr) {
+    benchmark->Arg(std::atol(size))->Iterations(1);
+    return;
+  }
+  benchmark->Arg(1000)->Arg(10000)->Arg(100000)->Iterations(3);
+}
+
+BENCHMARK(BM_Read)->Apply(Sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveUnchanged)->Apply(Sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveOneChange)->Apply(Sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveFileChange)->Apply(Sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_XmllintFormat)->Apply(Sizes)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadPeakMemory)->Arg(Quick() ? 100 : 100000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace

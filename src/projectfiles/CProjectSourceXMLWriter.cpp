@@ -1,0 +1,705 @@
+#include "projectfiles/CProjectSourceXMLWriter.h"
+
+#include <algorithm>
+#include <boost/algorithm/string/predicate.hpp>
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <xercesc/dom/DOMComment.hpp>
+#include <xercesc/dom/DOMImplementation.hpp>
+#include <xercesc/dom/DOMImplementationRegistry.hpp>
+#include <xercesc/dom/DOMNodeList.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+#include "Hvd/IBaseServices.h"
+#include "Hvd/IDesign.h"
+#include "Hvd/IDesignPlatform.h"
+#include "Hvd/IFileManager.h"
+#include "Hvd/IHdlFile.h"
+#include "Hvd/ISourceLibrary.h"
+#include "Hvd/ISourceLibraryMember.h"
+#include "Hvd/IViewManager.h"
+#include "Port/FileName.h"
+#include "Port/MsgMan.h"
+#include "Port/Version.h"
+#include "Prjrep/IFileNameHelper.h"
+#include "Prjrep/IName.h"
+#include "core/AtomicFile.h"
+#include "projectfiles/XMLDifferencer.h"
+#include "projectfiles/XhlcLayout.h"
+#include "projectfiles/XhlcText.h"
+#include "projectfiles/XmlNames.h"
+#include "utils/DmUtils.h"
+#include "utils/FileStamp.h"
+#include "utils/KeyedProperty.h"
+#include "utils/PropertyAccessor.h"
+#include "utils/XmlSerializer.h"
+
+namespace X = xercesc;
+
+namespace Hvd {
+
+using Prjrep::AutoCast;
+using Prjrep::AutoPtr;
+using Prjrep::AutoRelease;
+using Text = Port::StringBase<char>;
+namespace N = XmlNames;
+
+namespace {
+
+constexpr XMLCh kXmlnsUri[] = u"http://www.w3.org/2000/xmlns/";
+constexpr XMLCh kXmlns[] = u"xmlns";
+constexpr XMLCh kXmlnsPrefixed[] = u"xmlns:vel_kv";
+
+// Local names of the seven sections, in the order of a new file.
+constexpr const XMLCh* kSectionNames[] = {N::kHeaderW,     N::kVersionW,  N::kFilesW,    N::kAutoManagedFilesW,
+                                          N::kPropertiesW, N::kBindingsW, N::kLibrariesW};
+
+// Never written: internal switches, branch words the views hold, and the tool paths of the
+// user's machine.
+constexpr const char* kExcludedProperties[] = {
+    "PROP_WriteDefaultPropToSourceProject",
+    "PROP_Dummy",
+    "internalRanStuffAlready",
+    "PROP_HierarchicalProjectType",
+    "PROP_Abstract",
+    "PROP_BehavioralSimulationBranch",
+    "PROP_ForceCompileBCD",
+    "PROP_ImplementationBranch",
+    "PROP_Map",
+    "PROP_Par",
+    "PROP_PartitionCreateDelete",
+    "PROP_PartitionForcePlacement",
+    "PROP_PartitionForceSynth",
+    "PROP_PartitionForceTranslate",
+    "PROP_PostMapSimulationBranch",
+    "PROP_PostRouteSimulationBranch",
+    "PROP_PostSynthesisSimulationBranch",
+    "PROP_PostTranslateSimulationBranch",
+    "PROP_Translate",
+    "PROP_Parse_Target",
+    "PROP_intMtnProjectIteration",
+    "PROP_DisableAutomaticHierarchyRegeneration",
+    "PROP_UserEditorPreference",
+    "PROP_UserEditorCustomSetting",
+    "PROP_UserConstraintEditorPreference",
+    "PROP_FlowDebugLevel",
+    "PROP_FitterReportFormat",
+    "PROP_BinDirModelSim",
+    "PROP_BinDirSynplify",
+    "PROP_BinDirSynplifyPro",
+    "PROP_BinDirPrecision",
+    "PROP_BinDirTracelet",
+    "PROP_ToolPathModelSim",
+    "PROP_ToolPathSynplify",
+    "PROP_ToolPathSynplifyPro",
+    "PROP_ToolPathPrecision",
+    "PROP_ToolPathTracelet",
+};
+
+bool IsExcluded(const Text& name) {
+  return std::any_of(std::begin(kExcludedProperties), std::end(kExcludedProperties),
+                     [&](const char* excluded) { return name == excluded; });
+}
+
+bool IsKeptValue(const Text& value) {
+  return boost::algorithm::iequals(value.str(), "Search in Path") ||
+         boost::algorithm::iequals(value.str(), "$VELMOR/<language>/<simulator>") ||
+         boost::algorithm::iequals(value.str(), "Default");
+}
+
+// A directory without its trailing separators, "\\" turned to "/".
+Text SlashTrimmed(const Text& path) {
+  Text result(MakeSlashPath(path.c_str()));
+  while (result.size() > 1 && result.str().back() == '/') result.str().pop_back();
+  return result;
+}
+
+std::optional<bool>& UnsortedFlag() {
+  static std::optional<bool> flag;
+  return flag;
+}
+std::optional<bool>& NoDirtyCheckFlag() {
+  static std::optional<bool> flag;
+  return flag;
+}
+bool ReadOnce(std::optional<bool>& flag, const char* name) {
+  if (!flag) flag = std::getenv(name) != nullptr;
+  return *flag;
+}
+
+X::DOMElement* FirstChildNamed(X::DOMNode* parent, const XMLCh* localName) {
+  for (X::DOMNode* child = parent != nullptr ? parent->getFirstChild() : nullptr; child != nullptr;
+       child = child->getNextSibling()) {
+    if (child->getNodeType() == X::DOMNode::ELEMENT_NODE && X::XMLString::equals(child->getLocalName(), localName))
+      return static_cast<X::DOMElement*>(child);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void CProjectSourceXMLWriter::ForgetEnvironmentFlags() {
+  UnsortedFlag().reset();
+  NoDirtyCheckFlag().reset();
+}
+
+CProjectSourceXMLWriter::CProjectSourceXMLWriter(const String& fileName, IProject* project)
+    : m_fileName(fileName), m_project(project), m_projectDirectory(fileName, true) {
+  if (!Xml::StartPlatform()) return;
+  X::DOMImplementation* implementation = X::DOMImplementationRegistry::getDOMImplementation(u"LS");
+  if (implementation == nullptr) return;
+  m_ownDocument.reset(implementation->createDocument(N::kNamespaceUriW, N::kProjectW, nullptr));
+  m_document = m_ownDocument.get();
+  m_root = m_document->getDocumentElement();
+  m_root->setAttributeNS(kXmlnsUri, kXmlns, N::kNamespaceUriW);
+  m_root->setAttributeNS(kXmlnsUri, kXmlnsPrefixed, N::kNamespaceUriW);
+}
+
+CProjectSourceXMLWriter::~CProjectSourceXMLWriter() = default;
+
+Status CProjectSourceXMLWriter::SetFileMap(CitI::IInterface* fileMap) {
+  // NOT BUILT YET: the file map of a project copy; its interface comes with the copy.
+  return fileMap == nullptr ? kSuccess : kNotSupported;
+}
+
+// --- Building the document -----------------------------------------------------------------
+
+X::DOMElement* CProjectSourceXMLWriter::NewElement(const XMLCh* localName) const {
+  return m_ownDocument->createElementNS(N::kNamespaceUriW, localName);
+}
+
+void CProjectSourceXMLWriter::SetAttribute(X::DOMElement* element, const XMLCh* localName, const String& value) const {
+  std::u16string qualified = N::kAttributePrefixW;
+  qualified += u':';
+  qualified += localName;
+  element->setAttributeNS(N::kNamespaceUriW, qualified.c_str(), Xml::XmlText(value.str()).get());
+}
+
+void CProjectSourceXMLWriter::AppendComments(X::DOMElement* section, const char* const* lines, std::size_t count,
+                                             std::size_t width) const {
+  for (std::size_t i = 0; i < count; ++i) {
+    section->appendChild(m_ownDocument->createComment(Xml::XmlText(N::PaddedComment(lines[i], width)).get()));
+  }
+}
+
+X::DOMElement* CProjectSourceXMLWriter::NewVersion() const {
+  X::DOMElement* version = NewElement(N::kVersionW);
+  SetAttribute(version, N::kSchemaVersionAttrW, N::kSchemaVersion);
+  SetAttribute(version, N::kHlcVersionW, Port::Version::getValue("version"));
+  return version;
+}
+
+void CProjectSourceXMLWriter::BuildSkeleton() {
+  m_root->setAttributeNS(kXmlnsUri, kXmlns, N::kNamespaceUriW);
+  m_root->setAttributeNS(kXmlnsUri, kXmlnsPrefixed, N::kNamespaceUriW);
+  m_sections[kHeader] = static_cast<X::DOMElement*>(m_root->appendChild(NewElement(N::kHeaderW)));
+  m_sections[kVersion] = static_cast<X::DOMElement*>(m_root->appendChild(NewVersion()));
+  for (int section = kFiles; section < kSectionCount; ++section) {
+    X::DOMElement* element = FirstChildNamed(m_root, kSectionNames[section]);
+    if (element == nullptr)
+      element = static_cast<X::DOMElement*>(m_root->appendChild(NewElement(kSectionNames[section])));
+    m_sections[section] = element;
+  }
+}
+
+void CProjectSourceXMLWriter::CreateSections() {
+  m_sections[kHeader] = NewElement(N::kHeaderW);
+  m_sections[kVersion] = NewVersion();
+  for (int section = kFiles; section < kSectionCount; ++section)
+    m_sections[section] = NewElement(kSectionNames[section]);
+}
+
+void CProjectSourceXMLWriter::AttachSections() {
+  X::DOMElement* project = m_root;
+  if (!m_ownsDocument && !X::XMLString::equals(m_root->getLocalName(), N::kProjectW)) {
+    X::DOMNodeList* found = m_root->getElementsByTagNameNS(N::kNamespaceUriW, N::kProjectW);
+    const XMLSize_t count = found != nullptr ? found->getLength() : 0;
+    if (count > 1) {
+      Port_MsgManData::createObject("ProjectMgmt", "../src/CProjectSourceXMLWriter", 0, "$Revision: 1.53.24.1 $")
+          .issueWarning("Multiple <project> declarations unexpected in %s", m_fileName.c_str());
+    }
+    if (count > 0) {
+      project = static_cast<X::DOMElement*>(found->item(0));
+    } else {
+      project = static_cast<X::DOMElement*>(
+          m_root->appendChild(m_document->createElementNS(N::kNamespaceUriW, N::kProjectW)));
+      project->setAttributeNS(kXmlnsUri, kXmlns, N::kNamespaceUriW);
+    }
+  }
+  for (int section = kHeader; section < kSectionCount; ++section) {
+    X::DOMElement* fresh = m_sections[section];
+    // A section found equal to the file's is left as it is: the same bytes, and no nodes made
+    // and dropped in the adopted document.
+    if (!m_differs[section]) continue;
+    if (fresh->getOwnerDocument() != m_document)
+      fresh = static_cast<X::DOMElement*>(m_document->importNode(fresh, true));
+    X::DOMElement* old = FirstChildNamed(project, kSectionNames[section]);
+    if (old == fresh) continue;
+    if (old != nullptr) {
+      // Not released: the document would keep the old nodes' buffers in a list for reuse that
+      // every later node made in it searches from the end, so each save after a large change
+      // grew slower. The document frees them when it goes, with the reader.
+      project->replaceChild(fresh, old);
+    } else if (section == kHeader) {
+      project->insertBefore(fresh, project->getFirstChild());
+    } else {
+      project->appendChild(fresh);
+    }
+  }
+}
+
+void CProjectSourceXMLWriter::PushHeader() {
+  if (!m_project) {
+    Port_MsgManData::debugStub("Error: CProjectSourceXMLWriter::PushHeader - Project not defined.\n");
+    return;
+  }
+  AppendComments(m_sections[kHeader], N::kHeaderComments, std::size(N::kHeaderComments), N::kHeaderWidth);
+}
+
+void CProjectSourceXMLWriter::RemoveRootTextNodes() {
+  std::vector<X::DOMNode*> texts;
+  for (X::DOMNode* child = m_root->getFirstChild(); child != nullptr; child = child->getNextSibling()) {
+    if (child->getNodeType() == X::DOMNode::TEXT_NODE) texts.push_back(child);
+  }
+  for (X::DOMNode* text : texts) m_root->removeChild(text);
+}
+
+// --- Files ------------------------------------------------------------------------------------
+
+Status CProjectSourceXMLWriter::CollectFiles(std::uint32_t originState, const char* step, std::vector<Entry>& entries) {
+  const auto fail = [step](const char* what) {
+    Port_MsgManData::debugStub(Text().Format("Error: CProjectSourceXMLWriter::%s - %s\n", step, what).c_str());
+    return kFailure;
+  };
+  if (!m_project) return fail("Project not defined.");
+  AutoCast<IFileManager> manager(m_project.Get());
+  if (!manager) return fail("Unable find obtain the FileManager.");
+  AutoRelease<IHdlFileIterator> files;
+  if (manager->GetProjectFiles(files.Receive()) != kSuccess || !files)
+    return fail("Unable find obtain a list of files in the FileManager.");
+  for (; !files->IsDone(); std::ignore = files->Next()) {
+    AutoCast<IFile> file(files->Current());
+    std::uint32_t state = 0;
+    if (!file || file->GetOriginState(&state) != kSuccess || state != originState) continue;
+    const bool projectFile = IsProjectFileType(file.Get());
+    if (AutoCast<IOriginatorRef> originators(file.Get()); originators && !projectFile) {
+      AutoRelease<Prjrep::IAutonymIterator> inside;
+      if (originators->GetOriginatorIterator(inside.Receive()) != kSuccess || !inside || inside->IsDone()) continue;
+    }
+    std::uint64_t sequence = 0;
+    if (AutoCast<ICompileOrder> order(file.Get()); order) std::ignore = order->GetSequenceID(0, &sequence);
+    entries.push_back({file.Get(), sequence, projectFile});
+  }
+  // Equal ids keep the file manager's order, which at least holds from one save to the next.
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const Entry& a, const Entry& b) { return a.sequence < b.sequence; });
+  return kSuccess;
+}
+
+Status CProjectSourceXMLWriter::PushFiles() {
+  std::vector<Entry> entries;
+  if (Status status = CollectFiles(0, "PushFiles", entries); status != kSuccess) return status;
+  const String manual = PropertyAccessor(m_project.Get()).GetPropertyValue("PROP_AutoCompileOrderImp");
+  m_manualOrder = boost::algorithm::iequals(manual.str(), "false");
+  std::vector<Entry> projects;
+  for (const Entry& entry : entries) {
+    if (entry.projectFile) {
+      projects.push_back(entry);
+    } else {
+      PushFile(entry.file);
+    }
+  }
+  for (const Entry& entry : projects) PushFile(entry.file);
+  return kSuccess;
+}
+
+X::DOMElement* CProjectSourceXMLWriter::NewFileElement(IFile* file, String* name) {
+  X::DOMElement* element = NewElement(N::kFileW);
+  GetFileValue(file, name);
+  SetAttribute(element, N::kNameW, *name);
+  SetAttribute(element, N::kTypeW, GetFileTypeName(file));
+  return element;
+}
+
+void CProjectSourceXMLWriter::PushFile(IFile* file) {
+  String name;
+  X::DOMElement* element = NewFileElement(file, &name);
+  PushAssociations(element, file);
+  PushFileLibrary(element, file);
+  m_sections[kFiles]->appendChild(element);
+  // Bindings are listed for the files written, in the same order.
+  PushBindings(file, name);
+}
+
+CProjectSourceXMLWriter::String CProjectSourceXMLWriter::GetFileTypeName(IFile* file) {
+  AutoRelease<IFileType> type;
+  if (file == nullptr || file->GetFileType(type.Receive()) != kSuccess || !type) return String();
+  // A project has few file types and many files.
+  auto known = m_typeNames.find(type.Get());
+  if (known == m_typeNames.end()) known = m_typeNames.emplace(type.Get(), GetDefDataIdName(type.Get())).first;
+  return known->second;
+}
+
+const XmlNames::Branch* CProjectSourceXMLWriter::ViewBranch(IView* view) {
+  // A view's branch words do not change while a file is written; every file asks again.
+  const auto known = m_viewBranches.find(view);
+  if (known != m_viewBranches.end()) return known->second;
+  const N::Branch* found = nullptr;
+  if (boost::algorithm::iequals(GetKeyedPropertyValue(view, "SUBBRANCH").str(), "Abstract")) {
+    const String branch = GetKeyedPropertyValue(view, "BRANCH");
+    for (const N::Branch& row : N::kBranches) {
+      if (boost::algorithm::iequals(branch.str(), row.name)) {
+        found = &row;
+        break;
+      }
+    }
+  }
+  m_viewBranches.emplace(view, found);
+  return found;
+}
+
+void CProjectSourceXMLWriter::PushAssociations(X::DOMElement* element, IFile* file) {
+  std::map<String, int> branches;
+  AutoCast<IDesignUnit> unit(file);
+  AutoRelease<IViewIterator> views;
+  if (unit && unit->GetViews(views.Receive()) == kSuccess && views) {
+    for (; !views->IsDone(); std::ignore = views->Next()) {
+      if (const N::Branch* branch = ViewBranch(views->Current()); branch != nullptr)
+        branches.emplace(branch->name, branch->kind);
+    }
+  }
+  AutoCast<ICompileOrder> order(file);
+  bool globalInclude = false;
+  if (AutoCast<IHdlFileV3> include(file); include) std::ignore = include->GetGlobalInclude(&globalInclude);
+  for (const auto& [branch, kind] : branches) {
+    X::DOMElement* association = NewElement(N::kAssociationW);
+    SetAttribute(association, N::kNameW, branch);
+    // Ids are written whole: they come from a counter that is never renumbered, and a cut
+    // id would reorder the files when the project is read again.
+    std::uint64_t id = 0;
+    if (order && kind != 0 && m_manualOrder && order->GetSequenceID(static_cast<std::uint32_t>(kind), &id) == kSuccess)
+      SetAttribute(association, N::kSeqIdW, std::to_string(id));
+    if (order && globalInclude && order->GetSequenceID(0, &id) == kSuccess)
+      SetAttribute(association, N::kSeqIdIncW, std::to_string(id));
+    element->appendChild(association);
+  }
+}
+
+void CProjectSourceXMLWriter::PushFileLibrary(X::DOMElement* element, IFile* file) {
+  AutoCast<ISourceLibraryMember> member(file);
+  AutoRelease<ISourceLibrary> library;
+  if (!member || member->GetLibrary(library.Receive()) != kSuccess || !library) return;
+  AutoCast<Prjrep::IName> named(library.Get());
+  String name;
+  if (!named || named->GetName(name) != kSuccess) return;
+  // The same exact test as the reader's, so that a library "Work" comes back as itself.
+  if (name.empty() || IsSystemLibraryName(name)) return;
+  X::DOMElement* entry = NewElement(N::kLibraryW);
+  SetAttribute(entry, N::kNameW, name);
+  element->appendChild(entry);
+}
+
+void CProjectSourceXMLWriter::PushBindings(IFile* file, const String& name) {
+  AutoCast<IDesignGraphLocatorSet> locators(file);
+  AutoRelease<Prjrep::IStringIterator> at;
+  if (!locators || locators->Size() == 0 || locators->GetIterator(at.Receive()) != kSuccess || !at) return;
+  for (; !at->IsDone(); std::ignore = at->Next()) {
+    X::DOMElement* binding = NewElement(N::kBindingW);
+    SetAttribute(binding, N::kNameW, name);
+    SetAttribute(binding, N::kLocationW, at->Current());
+    m_sections[kBindings]->appendChild(binding);
+  }
+}
+
+Status CProjectSourceXMLWriter::PushAutoManagedFiles() {
+  std::vector<Entry> entries;
+  if (Status status = CollectFiles(3, "PushAutoManagedFiles", entries); status != kSuccess) return status;
+  AppendComments(m_sections[kAutoManaged], N::kAutoManagedComments, std::size(N::kAutoManagedComments),
+                 N::kAutoManagedWidth);
+  for (const Entry& entry : entries) PushAutoManagedFile(entry.file);
+  return kSuccess;
+}
+
+void CProjectSourceXMLWriter::PushAutoManagedFile(IFile* file) {
+  String name;
+  m_sections[kAutoManaged]->appendChild(NewFileElement(file, &name));
+}
+
+void CProjectSourceXMLWriter::GetFileValue(CitI::IInterface* object, String* out) {
+  out->str().clear();
+  if (AutoCast<IFile> file(object); file) {
+    AutoCast<Prjrep::IFileNameHelper> names(object);
+    String name;
+    if (!names || names->GetFullName(&name) != kSuccess || name.empty()) return;
+    // The same as NormalizeFileName, with the written form of each directory worked out once:
+    // a project keeps many files in few directories.
+    const Port::FileName path(Text(MakeSlashPath(name.c_str())));
+    const Text head = path.GetHead(false, true);
+    auto known = m_directoryForms.find(head);
+    if (known == m_directoryForms.end()) {
+      Text prefix;
+      RelativeName(m_projectDirectory, head, Text(), prefix);
+      known = m_directoryForms.emplace(head, prefix).first;
+    }
+    *out = known->second + path.GetBase() + path.GetExtension();
+    return;
+  }
+  AutoCast<IPropertyInstance> property(object);
+  if (!AutoCast<IFilePropertyInstance>(object) || !property) return;
+  String propertyName;
+  String value;
+  std::ignore = property->GetName(&propertyName);
+  std::ignore = property->GetValue(&value);
+  if (value.empty()) return;
+  if (IsKeptValue(value)) {
+    *out = value;
+    return;
+  }
+  SplitPath base = m_projectDirectory;
+  String workingDirectory;
+  if (AutoCast<IProject2> project(m_project.Get());
+      project && project->GetWorkingDirectory(&workingDirectory) == kSuccess && !workingDirectory.empty() &&
+      propertyName != "PROP_WorkingDirectory") {
+    SplitPathComponents(workingDirectory, base.components);
+  }
+  const auto written = [&](const String& path) {
+    if (!IsAbsolutePath(path)) return path;
+    String relative;
+    NormalizeFileName(base, path, relative);
+    return relative;
+  };
+  if (IsSingleFileProperty(object)) {
+    *out = written(value);
+    return;
+  }
+  for (const String& element : value.Split("|")) {
+    if (element.empty()) continue;
+    if (!out->empty()) *out += "|";
+    *out += written(element);
+  }
+}
+
+// --- Properties ---------------------------------------------------------------------------
+
+void CProjectSourceXMLWriter::CollectPlatformProperties(IProject* project, std::set<CitI::IInterface*>& identities) {
+  IDesign* design = DesignOf(project);
+  AutoRelease<IDesignPlatform> platform;
+  AutoRelease<IPropertyInstanceIterator> instances;
+  if (design == nullptr || design->GetDesignPlatform(platform.Receive()) != kSuccess || !platform ||
+      platform->GetProperties(instances.Receive()) != kSuccess || !instances)
+    return;
+  for (; !instances->IsDone(); std::ignore = instances->Next())
+    identities.insert(AutoCast<CitI::IInterface>(instances->Current()).Get());
+}
+
+void CProjectSourceXMLWriter::PushProperties() {
+  X::DOMElement* section = m_sections[kProperties];
+  const bool unsorted = ReadOnce(UnsortedFlag(), "VEL_CORVANE_XHLC_UNSORTED");
+  if (unsorted) AppendComments(section, N::kUnsortedComments, std::size(N::kUnsortedComments), N::kUnsortedWidth);
+  std::map<String, IPropertyInstance*> sorted;
+  std::vector<AutoPtr<IPropertyInstance>> instances;
+  if (m_project) {
+    PropertyAccessor accessor(m_project.Get());
+    const bool writeDefaults =
+        boost::algorithm::iequals(accessor.GetPropertyValue("PROP_WriteDefaultPropToSourceProject").str(), "true");
+    accessor.GetAllPropertyInstances(instances);
+    std::set<CitI::IInterface*> platform;
+    CollectPlatformProperties(m_project.Get(), platform);
+    for (const AutoPtr<IPropertyInstance>& instance : instances) {
+      if (!instance) continue;
+      String name;
+      std::ignore = instance->GetName(&name);
+      bool isDefault = false;
+      std::ignore = instance->IsDefault(&isDefault);
+      if (isDefault && AutoCast<IFilePropertyInstance>(instance.Get())) continue;
+      bool locked = false;
+      if (AutoCast<ILockable> lock(instance.Get()); lock) std::ignore = lock->IsLocked(&locked);
+      if (IsExcluded(name)) continue;
+      if (!writeDefaults && isDefault && !platform.count(AutoCast<CitI::IInterface>(instance.Get()).Get()) && !locked &&
+          name != "PROP_PropSpecInProjFile")
+        continue;
+      if (unsorted) {
+        PushProperty(instance.Get());
+        continue;
+      }
+      String key;
+      if (AutoRelease<IPropertyTemplate> definition; instance->GetTemplate(definition.Receive()) == kSuccess) {
+        if (AutoCast<IPropertyTemplate2> second(definition.Get()); second) std::ignore = second->GetSecondName(&key);
+      }
+      sorted[key.empty() ? name : key] = instance.Get();
+    }
+  }
+  if (unsorted) return;
+  const auto internal = [](const String& key) { return key.str().rfind("PROP_", 0) == 0; };
+  for (const auto& [key, instance] : sorted) {
+    if (!internal(key)) PushProperty(instance);
+  }
+  AppendComments(section, N::kInternalUseComments, std::size(N::kInternalUseComments), N::kInternalUseWidth);
+  for (const auto& [key, instance] : sorted) {
+    if (internal(key)) PushProperty(instance);
+  }
+}
+
+void CProjectSourceXMLWriter::PushProperty(IPropertyInstance* instance) {
+  String name;
+  String value;
+  std::ignore = instance->GetName(&name);
+  std::ignore = instance->GetValue(&value);
+  String label;
+  if (AutoRelease<IPropertyTemplate> definition; instance->GetTemplate(definition.Receive()) == kSuccess) {
+    if (AutoCast<IPropertyTemplate2> second(definition.Get()); second) std::ignore = second->GetSecondName(&label);
+  }
+  if (!label.empty()) name = label;
+  const bool workingDirectory = (label == "PROP_WorkingDirectory" || label == "Working Directory") &&
+                                std::getenv("VEL_CORVANE_ENABLE_ABSOLUTE_WDIR") == nullptr;
+  if (workingDirectory && value != ".") {
+    if (value.empty()) {
+      value = ".";
+    } else {
+      value = SlashTrimmed(value);
+      if (IsAbsolutePath(value) && value.str().front() == '/') {
+        const String own = SlashTrimmed(Port::FileName(value).GetAbsolutePath());
+        const String directory = SlashTrimmed(Port::FileName(Port::FileName(m_fileName).GetHead()).GetAbsolutePath());
+        if (own == directory) {
+          value = ".";
+        } else {
+          String relative;
+          NormalizeFileName(m_projectDirectory, value, relative);
+          value = relative;
+        }
+      }
+    }
+  }
+  // The file rule then sees the working directory's written form, which is relative and so
+  // stays; read afresh from the property it would turn the project's own directory into
+  // "../<name>".
+  if (!workingDirectory) {
+    String fileValue;
+    GetFileValue(instance, &fileValue);
+    if (!fileValue.empty()) value = fileValue;
+  }
+  X::DOMElement* element = NewElement(N::kPropertyW);
+  SetAttribute(element, N::kNameW, name);
+  SetAttribute(element, N::kValueW, value);
+  bool isDefault = false;
+  std::ignore = instance->IsDefault(&isDefault);
+  SetAttribute(element, N::kValueStateW, isDefault ? N::kValueStateDefault : N::kValueStateNonDefault);
+  bool locked = false;
+  if (AutoCast<ILockable> lock(instance); lock && lock->IsLocked(&locked) == kSuccess && locked)
+    SetAttribute(element, N::kLockedW, N::kTrue);
+  m_sections[kProperties]->appendChild(element);
+}
+
+void CProjectSourceXMLWriter::PushLibraries() {
+  AutoCast<ISourceLibraryManager> manager(m_project.Get());
+  AutoRelease<ISourceLibraryIterator> libraries;
+  if (!manager || manager->GetSourceLibraries(libraries.Receive()) != kSuccess || !libraries) return;
+  for (; !libraries->IsDone(); std::ignore = libraries->Next()) {
+    AutoCast<Prjrep::IName> named(libraries->Current());
+    String name;
+    if (!named || named->GetName(name) != kSuccess || IsSystemLibraryName(name)) continue;
+    X::DOMElement* library = NewElement(N::kLibraryW);
+    SetAttribute(library, N::kNameW, name);
+    m_sections[kLibraries]->appendChild(library);
+  }
+}
+
+// --- Writing ------------------------------------------------------------------------------
+
+Status CProjectSourceXMLWriter::Serialize() {
+  std::string message;
+  Status status = kFailure;
+  if (HasOtherEncoding(m_document)) {
+    status = Xml::WriteDocumentFile(m_document, m_fileName.str(), &message);
+  } else {
+    status = WriteFileAtomically(m_fileName.str(), FormatProjectDocument(m_document), &message);
+  }
+  // The adopted document now stands for the file it was written to; after a failure it holds
+  // what no file does, and the next save compares with the file itself.
+  if (!m_ownsDocument) m_document->setDocumentURI(status == kSuccess ? Xml::XmlText(m_fileName.str()).get() : nullptr);
+  if (status != kSuccess) {
+    Port_MsgManData::debugStub(
+        Text().Format("Error: CProjectSourceXMLWriter::Serialize - %s\n", message.c_str()).c_str());
+  }
+  return status;
+}
+
+X::DOMDocument* CProjectSourceXMLWriter::TargetDocument(X::DOMDocument* adopted) {
+  // The document read at open stands for the target only when it was read from it; a save to
+  // another file compares with what that file holds.
+  if (!Port::File::exist(m_fileName)) return nullptr;
+  // The DOM keeps the name as a URI: "file://" and the path.
+  std::string source = Xml::Utf8Text(adopted->getDocumentURI()).str();
+  if (source.rfind("file://", 0) == 0) source.erase(0, 7);
+  if (!source.empty() && Port::File::namematch(source.c_str(), m_fileName.c_str()) == 1) return adopted;
+  m_targetDocument = Xml::ParseXmlFile(m_fileName.c_str());
+  return m_targetDocument.get();
+}
+
+bool CProjectSourceXMLWriter::HasChanged() {
+  m_differs.fill(true);
+  X::DOMDocument* target = m_ownsDocument ? m_document : TargetDocument(m_document);
+  X::DOMElement* root = target != nullptr ? target->getDocumentElement() : nullptr;
+  if (root == nullptr || FirstChildNamed(root, N::kHeaderW) == nullptr) return true;
+  X::DOMElement* version = FirstChildNamed(root, N::kVersionW);
+  if (version == nullptr) return true;
+  const XMLNamespaceHelper xml(target, N::kNamespaceUriW);
+  bool changed = AttributeText(xml, version, N::kHlcVersionW) != Port::Version::getValue("version") ||
+                 std::atoi(AttributeText(xml, version, N::kSchemaVersionAttrW).c_str()) != 2;
+  for (int section = kFiles; section < kSectionCount; ++section) {
+    X::DOMElement* old = FirstChildNamed(root, kSectionNames[section]);
+    const bool differs = old == nullptr || !XMLDifferencer(true).Compare(m_sections[section], old);
+    // Only the adopted document's own sections can be kept; another file's say nothing of it.
+    if (target == m_document) m_differs[section] = differs;
+    changed = changed || differs;
+  }
+  return changed;
+}
+
+Status CProjectSourceXMLWriter::PushSections() {
+  PushHeader();
+  // A project whose files cannot be listed is not saved: the file would lose them all.
+  if (Status status = PushFiles(); status != kSuccess) return status;
+  if (Status status = PushAutoManagedFiles(); status != kSuccess) return status;
+  PushProperties();
+  PushLibraries();
+  return kSuccess;
+}
+
+Status CProjectSourceXMLWriter::Write() {
+  if (!m_ownDocument) return kFailure;  // the XML platform could not be started
+  if (m_ownsDocument) {
+    BuildSkeleton();
+  } else {
+    CreateSections();
+  }
+  if (Status status = PushSections(); status != kSuccess) return status;
+  // An adopted document is changed only once its new sections are complete.
+  if (!m_ownsDocument) AttachSections();
+  RemoveRootTextNodes();
+  return Serialize();
+}
+
+Status CProjectSourceXMLWriter::WriteIfChanged(X::DOMDocument* old) {
+  if (m_ownDocument && old != nullptr && old->getDocumentElement() != nullptr) {
+    // The sections are still built in the writer's own document, which goes with the writer
+    // as a whole; the adopted one takes only the sections that differ (AttachSections).
+    m_sections = {};
+    m_document = old;
+    m_root = old->getDocumentElement();
+    m_ownsDocument = false;
+  }
+  if (!m_ownDocument) return kFailure;
+  CreateSections();
+  if (Status status = PushSections(); status != kSuccess) return status;
+  RemoveRootTextNodes();
+  if (!ReadOnce(NoDirtyCheckFlag(), "VEL_CORVANE_NO_DIRTY_CHECK") && !HasChanged()) {
+    Port_MsgManData::debugStub("No need to write... elements are the same\n");
+    return kSuccess;
+  }
+  AttachSections();
+  return Serialize();
+}
+
+}  // namespace Hvd

@@ -1,0 +1,122 @@
+#pragma once
+// Writes the project source file (.xhlc) of an open project: a whole new document, or the
+// document read from the existing file with its sections rebuilt in place, written only when a
+// section changed. Every write replaces the file atomically.
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMElement.hpp>
+
+#include "Hvd/IFile.h"
+#include "Hvd/IFileType.h"
+#include "Hvd/IProject.h"
+#include "Hvd/IView.h"
+#include "Hvd/Status.h"
+#include "Port/StringBase.h"
+#include "core/Holders.h"
+#include "projectfiles/ProjectPaths.h"
+#include "projectfiles/XMLNamespaceHelper.h"
+#include "projectfiles/XmlNames.h"
+#include "utils/XmlPlatform.h"
+
+namespace Hvd {
+
+class CProjectSourceXMLWriter {
+ public:
+  using String = Port::StringBase<char>;
+
+  CProjectSourceXMLWriter(const String& fileName, IProject* project);
+  CProjectSourceXMLWriter(const CProjectSourceXMLWriter&) = delete;
+  CProjectSourceXMLWriter& operator=(const CProjectSourceXMLWriter&) = delete;
+  virtual ~CProjectSourceXMLWriter();
+
+  // The names a project copy gives its files.
+  [[nodiscard]] Status SetFileMap(CitI::IInterface* fileMap);
+  // The whole file from the project; the file is replaced only once it is complete.
+  [[nodiscard]] Status Write();
+  // Rebuilds the sections inside `old`, the document the project's reader parsed, and writes
+  // only when one differs from what the target file holds now.
+  [[nodiscard]] Status WriteIfChanged(xercesc::DOMDocument* old);
+
+  // The process-wide environment flags are read once; tests read them again after this.
+  static void ForgetEnvironmentFlags();
+
+ protected:
+  virtual void BuildSkeleton();
+  virtual void CreateSections();
+  virtual void AttachSections();
+
+  // The header and every section but the version, in the order of a save.
+  [[nodiscard]] Status PushSections();
+  void PushHeader();
+  [[nodiscard]] Status PushFiles();
+  [[nodiscard]] Status PushAutoManagedFiles();
+  void PushProperties();
+  void PushLibraries();
+  void RemoveRootTextNodes();
+  [[nodiscard]] Status Serialize();
+  bool HasChanged();
+
+  void PushFile(IFile* file);
+  void PushAutoManagedFile(IFile* file);
+  void PushAssociations(xercesc::DOMElement* element, IFile* file);
+  void PushFileLibrary(xercesc::DOMElement* element, IFile* file);
+  void PushBindings(IFile* file, const String& name);
+  void PushProperty(IPropertyInstance* instance);
+  void GetFileValue(CitI::IInterface* object, String* out);
+  String GetFileTypeName(IFile* file);
+  static void CollectPlatformProperties(IProject* project, std::set<CitI::IInterface*>& identities);
+
+ private:
+  enum Section { kHeader, kVersion, kFiles, kAutoManaged, kProperties, kBindings, kLibraries, kSectionCount };
+  struct Entry {
+    IFile* file;
+    std::uint64_t sequence;
+    bool projectFile;  // a child project's file
+  };
+
+  // The user's files (origin state 0) or the managed include files (3) that the project
+  // itself lists, sorted by their first sequence id; null when the project or its file
+  // manager cannot be reached.
+  [[nodiscard]] Status CollectFiles(std::uint32_t originState, const char* step, std::vector<Entry>& entries);
+  xercesc::DOMElement* NewElement(const XMLCh* localName) const;
+  void SetAttribute(xercesc::DOMElement* element, const XMLCh* localName, const String& value) const;
+  void AppendComments(xercesc::DOMElement* section, const char* const* lines, std::size_t count,
+                      std::size_t width) const;
+  xercesc::DOMElement* NewVersion() const;
+  // A file entry with its written name (also given back) and its type.
+  xercesc::DOMElement* NewFileElement(IFile* file, String* name);
+  // The association branch of a view: its BRANCH when its SUBBRANCH is "Abstract" and the
+  // branch is one the file lists; null otherwise.
+  const XmlNames::Branch* ViewBranch(IView* view);
+  // The document that the target file holds now, when it is not the one adopted.
+  xercesc::DOMDocument* TargetDocument(xercesc::DOMDocument* adopted);
+
+  String m_fileName;
+  bool m_ownsDocument = true;
+  // Where the sections are built; also the document written unless one was adopted.
+  Xml::DocumentPtr m_ownDocument;
+  xercesc::DOMDocument* m_document = nullptr;
+  xercesc::DOMElement* m_root = nullptr;
+  Prjrep::AutoPtr<IProject> m_project;
+  SplitPath m_projectDirectory;
+  std::array<xercesc::DOMElement*, kSectionCount> m_sections{};
+  // Which sections differ from the adopted document's; all until compared.
+  std::array<bool, kSectionCount> m_differs{true, true, true, true, true, true, true};
+  // Set while a write is being prepared: whether ids are kept by hand.
+  bool m_manualOrder = false;
+  std::map<IView*, const XmlNames::Branch*> m_viewBranches;
+  // The written form of each directory met, with its trailing "/" ("" for the project's own).
+  std::map<String, String> m_directoryForms;
+  // Type names by type; the types stay alive with the project's data store.
+  std::map<IFileType*, String> m_typeNames;
+  // What the target file held when the adopted document was read from another file.
+  Xml::DocumentPtr m_targetDocument;
+};
+
+}  // namespace Hvd

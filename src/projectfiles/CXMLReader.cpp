@@ -1,0 +1,469 @@
+#include "projectfiles/CXMLReader.h"
+
+#include <boost/algorithm/string/predicate.hpp>
+#include <charconv>
+#include <cstdlib>
+#include <string>
+#include <vector>
+#include <xercesc/util/XMLString.hpp>
+
+#include "CitP/Factory.h"
+#include "Hvd/IBaseServices.h"
+#include "Hvd/IDesign.h"
+#include "Hvd/IFileManager.h"
+#include "Hvd/ISourceLibrary.h"
+#include "Hvd/IViewManager.h"
+#include "Port/FileName.h"
+#include "Port/MsgMan.h"
+#include "Port/Version.h"
+#include "Prjrep/ClassIds.h"
+#include "design/design/Placement.h"
+#include "projectfiles/ProjectPaths.h"
+#include "projectfiles/XMLNamespaceHelper.h"
+#include "projectfiles/XhlcText.h"
+#include "projectfiles/XmlNames.h"
+#include "utils/KeyedProperty.h"
+
+namespace X = xercesc;
+
+namespace Hvd {
+
+using Prjrep::AutoCast;
+using Prjrep::AutoRelease;
+using Text = Port::StringBase<char>;
+namespace N = XmlNames;
+
+namespace {
+
+constexpr const char* kSource = "../src/CXMLReader";
+constexpr const char* kRevision = "$Revision: 1.44.18.1 $";
+constexpr XMLCh kSpiritNamespace[] = u"http://www.spiritconsortium.org/XMLSchema/SPIRIT/1.4";
+constexpr XMLCh kFileSet[] = u"fileSet";
+constexpr XMLCh kLogicalName[] = u"logicalName";
+constexpr XMLCh kInCompileOrder[] = u"inCompileOrder";
+constexpr XMLCh kIncludeFile[] = u"includeFile";
+constexpr XMLCh kPartitions[] = u"partitions";
+constexpr XMLCh kPartition[] = u"partition";
+
+struct BranchRow {
+  const char* name;
+  int viewClass;  // -1: none
+  std::uint32_t target;
+};
+constexpr BranchRow kBranchTable[] = {
+    {"Implementation", 0, 2},
+    {"BehavioralSimulation", 1, 1},
+    {"BehavioralSim", 1, 7},
+    {"PostTranslateSimulation", 3, 4},
+    {"PostMapSimulation", 4, 5},
+    {"PostRouteSimulation", 5, 6},
+    {"Map", 6, 7},
+    {"Par", 7, 7},
+    {"Translate", 8, 7},
+    {"FPGAConfiguration", 9, 7},
+};
+
+const BranchRow* FindBranch(const Text& name) {
+  for (const BranchRow& row : kBranchTable) {
+    if (name == row.name) return &row;
+  }
+  return nullptr;
+}
+
+bool IsProjectFileName(const Text& path) {
+  const Text extension = Port::FileName(path).GetExtension();
+  return boost::algorithm::iequals(extension.str(), ".hlc") || boost::algorithm::iequals(extension.str(), ".xhlc");
+}
+
+// A project reference is always opened as the current form of its file.
+Text ForcedToXhlc(const Text& path) {
+  Port::FileName name(path);
+  name.SetTail(name.GetBase() + ".xhlc");
+  return name.MakeCanonical().GetPath();
+}
+
+bool EnvironmentSet(const char* name) { return std::getenv(name) != nullptr; }
+
+}  // namespace
+
+CXMLReader::CXMLReader(IProject* project) : m_project(project) { CreateParser(); }
+
+CXMLReader::CXMLReader() { CreateParser(); }
+
+CXMLReader::~CXMLReader() = default;
+
+void CXMLReader::CreateParser() {
+  // The safe parser is made with the reader; what remains is the reader's own start state.
+  m_schemaVersion.Format("%d", 2);
+  m_productVersion = Port::Version::getValue("version");
+}
+
+bool CXMLReader::ParseFile(const String& path) {
+  m_fileName = path;
+  m_directory = Port::FileName(path).GetHead();
+  m_properties.clear();
+  if (!Port::File::exist(path)) return false;
+  Xml::DocumentPtr document = m_parser.ParseFile(path.c_str());
+  if (!document) {
+    const Xml::SafeDomParser::ErrorPlace& error = m_parser.FirstError();
+    Port_MsgManData::createObject("ProjectMgmt", kSource, 83, kRevision)
+        .issueError("%s on line %d, column %d\n while parsing file %s\n", error.message.c_str(),
+                    static_cast<int>(error.line), static_cast<int>(error.column),
+                    error.systemId.empty() ? path.c_str() : error.systemId.c_str());
+    return false;
+  }
+  m_document = std::move(document);
+  // The writer compares with this document only while it names the file being saved.
+  m_document->setDocumentURI(Xml::XmlText(path.str()).get());
+  m_root = m_document->getDocumentElement();
+  return true;
+}
+
+void CXMLReader::ReadVersion() {
+  if (!m_document || m_root == nullptr) return;
+  if (X::XMLString::equals(m_root->getTagName(), u"component")) {
+    m_schemaVersion = "0";
+    return;
+  }
+  const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
+  const std::vector<X::DOMElement*> versions = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), N::kVersionW);
+  if (versions.size() != 1) return;
+  const auto* version = versions[0];
+  m_schemaVersion = AttributeText(xml, version, N::kSchemaVersionAttrW);
+  m_productVersion = AttributeText(xml, version, N::kHlcVersionW);
+}
+
+Status CXMLReader::GetSchemaVersion(String* version) {
+  if (version == nullptr) return kInvalidParameter;
+  *version = m_schemaVersion;
+  return kSuccess;
+}
+
+CXMLReader::String CXMLReader::GetProductVersion() { return m_productVersion; }
+
+bool CXMLReader::IsAcceptedSchemaVersion(const String& version) {
+  return version.empty() || version == "0" || version == "1" || version == "2";
+}
+
+std::uint32_t CXMLReader::BranchToSequenceTarget(const String& branch) {
+  const BranchRow* row = FindBranch(branch);
+  return row != nullptr ? row->target : kOtherTarget;
+}
+
+void CXMLReader::ReadBranch(const String& branch, CitI::IInterface* file, X::DOMElement* /*element*/) {
+  const BranchRow* row = FindBranch(branch);
+  AutoCast<IViewClassAssociation> classes(file);
+  if (row->viewClass < 0 || !classes) return;
+  std::ignore = classes->SetBit(static_cast<std::uint32_t>(row->viewClass));
+}
+
+CXMLReader::String CXMLReader::ResolveProjectPath(const String& name) const {
+  String path = name;
+  MakeAbsoluteProjectPath(path, m_directory);
+  return path;
+}
+
+Status CXMLReader::AddFile(const String& path, IFileType* type, AutoRelease<IHdlFile>& file) {
+  file = nullptr;
+  AutoCast<IProjectInternal> project(m_project);
+  if (!project) return kMissingInterface;
+  return project->ProjectAddFile(path, type, file.Receive());
+}
+
+void CXMLReader::ReadFiles() {
+  if (boost::algorithm::iequals(m_schemaVersion.str(), N::kSchemaVersion)) {
+    ReadFilesV2();
+  } else {
+    ReadFileSets();
+  }
+}
+
+void CXMLReader::ReadFilesV2() {
+  if (!m_document) return;
+  const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
+  const std::vector<X::DOMElement*> sections = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), N::kFilesW);
+  if (sections.empty()) return;
+  const std::vector<X::DOMElement*> files = ElementsNamed(sections[0], xml.GetNamespaceURI(), N::kFileW);
+  if (files.empty()) return;
+  std::vector<X::DOMElement*> ordinary;
+  std::vector<X::DOMElement*> references;
+  for (XMLSize_t i = 0; i < files.size(); ++i) {
+    auto* element = files[i];
+    const Text name = AttributeText(xml, element, N::kNameW);
+    if (name.empty()) continue;
+    (IsProjectFileName(name) ? references : ordinary).push_back(element);
+  }
+  // Other projects are added after every ordinary file, whatever their place in the list.
+  for (X::DOMElement* element : ordinary) HandleFileV2(element);
+  for (X::DOMElement* element : references) HandleFileV2(element);
+  ReadBindings();
+}
+
+Prjrep::AutoRelease<IFileType> CXMLReader::ProjectReferenceType(String& path, const char* step) {
+  AutoRelease<IFileType> type;
+  if (!IsProjectFileName(path)) return type;
+  // Typed by the name as written, then opened as the current form of a project file.
+  type = GetProjectFileType(path);
+  if (!EnvironmentSet("VEL_CORVANE_ENABLE_HLC")) {
+    path = ForcedToXhlc(path);
+    Port_MsgManData::debugStub(
+        Text().Format("CXMLReader::%s forcing %s to be an xhlc file\n", step, path.c_str()).c_str());
+  }
+  return type;
+}
+
+void CXMLReader::HandleFileV2(X::DOMElement* element) {
+  const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
+  String path = ResolveProjectPath(AttributeText(xml, element, N::kNameW));
+  AutoRelease<IFileType> type = ProjectReferenceType(path, "HandleFileV2");
+  AutoRelease<IHdlFile> file;
+  if (AddFile(path, type.Get(), file) != kSuccess || !file) return;
+
+  const std::vector<X::DOMElement*> associations = ElementsNamed(element, xml.GetNamespaceURI(), N::kAssociationW);
+  for (XMLSize_t i = 0; i < associations.size(); ++i) {
+    auto* association = associations[i];
+    const Text branch = AttributeText(xml, association, N::kNameW);
+    if (branch.empty()) continue;
+    ReadBranch(branch, file.Get(), association);
+    if (Text number = AttributeText(xml, association, N::kSeqIdW); !number.empty()) {
+      // The whole number is kept: ids come from a counter that is never renumbered.
+      number.Trim(" \t", Text::kTrimBoth);
+      std::uint64_t id = 0;
+      const char* end = number.c_str() + number.size();
+      const auto [stop, error] = std::from_chars(number.c_str(), end, id);
+      if (AutoCast<ICompileOrder> order(file.Get()); order && error == std::errc() && stop == end && !number.empty())
+        std::ignore = order->SetSequenceID(BranchToSequenceTarget(branch), id);
+    }
+    if (!AttributeText(xml, association, N::kSeqIdIncW).empty()) {
+      if (AutoCast<IHdlFileV3> include(file.Get()); include) std::ignore = include->SetGlobalInclude(true);
+    }
+  }
+
+  AutoCast<ISourceLibraryManager> libraries(m_project);
+  const std::vector<X::DOMElement*> names = ElementsNamed(element, xml.GetNamespaceURI(), N::kLibraryW);
+  for (XMLSize_t i = 0; libraries && i < names.size(); ++i) {
+    const Text name = AttributeText(xml, names[i], N::kNameW);
+    // Exact: a library named "Work" is the user's own, not the system's "work".
+    if (name.empty() || IsSystemLibraryName(name)) continue;
+    if (AutoRelease<ISourceLibrary> library = FindOrCreateLibrary(libraries.Get(), name); library)
+      std::ignore = library->AddFileToLibrary(file.Get());
+  }
+}
+
+Prjrep::AutoRelease<IFileType> CXMLReader::GetProjectFileType(const String& path) {
+  AutoRelease<IFileType> type;
+  const Text generator = ProjectGeneratorOfFile(path);
+  const char* key = generator == "TarvisDSP" ? "tarvishlc" : generator == "Moldrix" ? "moldrixhlc" : "hlcprojectfile";
+  IDesign* design = DesignOf(m_project);
+  AutoRelease<IDataStore> store;
+  if (design->GetDataStore(store.Receive()) != kSuccess) return type;
+  if (AutoCast<IFileTypeStore> types(store.Get()); types) std::ignore = types->FindFileTypeByKey(key, type.Receive());
+  return type;
+}
+
+void CXMLReader::ReadBindings() {
+  AutoCast<IFileManager> files(m_project);
+  if (!files || !m_document) return;
+  const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
+  const std::vector<X::DOMElement*> bindings = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), N::kBindingW);
+  for (XMLSize_t i = 0; i < bindings.size(); ++i) {
+    const auto* binding = bindings[i];
+    AutoRelease<IHdlFileIterator> at;
+    if (files->FindFileByPath(AttributeText(xml, binding, N::kNameW), at.Receive()) != kSuccess || !at || at->IsDone())
+      continue;
+    if (AutoCast<IDesignGraphLocatorSet> locators(at->Current()); locators)
+      std::ignore = locators->Add(AttributeText(xml, binding, N::kLocationW));
+  }
+}
+
+void CXMLReader::ReadLibraries() {
+  if (!m_document) return;
+  const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
+  const std::vector<X::DOMElement*> sections = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), N::kLibrariesW);
+  if (sections.empty()) return;
+  const std::vector<X::DOMElement*> names = ElementsNamed(sections[0], xml.GetNamespaceURI(), N::kLibraryW);
+  AutoCast<ISourceLibraryManager> libraries(m_project);
+  for (XMLSize_t i = 0; libraries && i < names.size(); ++i) {
+    const Text name = AttributeText(xml, names[i], N::kNameW);
+    if (!name.empty()) std::ignore = FindOrCreateLibrary(libraries.Get(), name);
+  }
+}
+
+void CXMLReader::UpdateFileViews() {
+  if (!m_document || m_project == nullptr) return;
+  FileTypeViewCache(m_project).UpdateAllFileViews();
+}
+
+void CXMLReader::ReadImplementationTop() {
+  if (!m_document || m_project == nullptr) return;
+  String top;
+  String instancePath;
+  String automatic;
+  std::ignore = GetPropertyValue("Implementation Top", &top);
+  std::ignore = GetPropertyValue("Implementation Top Instance Path", &instancePath);
+  std::ignore = GetPropertyValue("Auto Implementation Top", &automatic);
+  if (automatic.empty()) automatic = "true";
+  if (top.empty() && instancePath.empty()) return;
+  AutoCast<IViewManager> views(DesignOf(m_project));
+  AutoRelease<IViewIterator> at;
+  if (!views || views->FindViewByHint("SynthesisOnly", at.Receive()) != kSuccess || !at || at->IsDone()) return;
+  // The instance path goes to the property the view keeps it in; a shorter name it lacks
+  // would drop it.
+  if (!instancePath.empty()) SetKeyedPropertyValue(at->Current(), "TOPINSTANCEPATH", instancePath);
+  if (!top.empty()) SetKeyedPropertyValue(at->Current(), "TOPDESIGNUNIT", top);
+  SetKeyedPropertyValue(at->Current(), "AUTOTOP", automatic);
+}
+
+void CXMLReader::ReadPartitions() {
+  if (!m_document) return;
+  const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
+  const std::vector<X::DOMElement*> sections = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), kPartitions);
+  if (sections.empty()) return;
+  const std::vector<X::DOMElement*> partitions = ElementsNamed(sections[0], xml.GetNamespaceURI(), kPartition);
+  // One partition is lost on the next save just as several are, so one is enough to warn.
+  if (partitions.size() < 1) return;
+  Port_MsgManData::createObject("ProjectMgmt", kSource, 626, kRevision)
+      .issueWarning(
+          "Partitions are no longer supported in 12.1 Corvane and Velmor Tcl.\nThe partitions in this design will be "
+          "removed.\nPartitions will be supported in Floorwise and command-line tools.\n");
+}
+
+bool CXMLReader::GetBranchFiles(std::uint32_t branchIndex, Prjrep::IStringSet** files) {
+  String version;
+  if (GetSchemaVersion(&version) != kSuccess || files == nullptr) return false;
+  Prjrep::AutoOut<Prjrep::IStringSet> out(files);
+  AutoRelease<Prjrep::IStringSet> set(CitP::Factory::CreateInstance(Prjrep::ClassId::StringSet()));
+  if (!set) return false;
+  out.Assign(set.Get());
+  if (!m_document) return false;
+  const bool current = boost::algorithm::iequals(version.str(), N::kSchemaVersion);
+  const XMLNamespaceHelper xml(m_document.get(), current ? N::kNamespaceUriW : FileListNamespace());
+  if (current) {
+    const std::vector<X::DOMElement*> sections = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), N::kFilesW);
+    if (sections.empty()) return false;
+    const std::vector<X::DOMElement*> list = ElementsNamed(sections[0], xml.GetNamespaceURI(), N::kFileW);
+    for (XMLSize_t i = 0; i < list.size(); ++i) {
+      auto* file = list[i];
+      const Text name = AttributeText(xml, file, N::kNameW);
+      if (name.empty()) continue;
+      const Text path = ResolveProjectPath(name);
+      const std::vector<X::DOMElement*> associations = ElementsNamed(file, xml.GetNamespaceURI(), N::kAssociationW);
+      const XMLSize_t count = associations.size();
+      if (count == 0 && branchIndex == kOtherTarget) std::ignore = set->Add(path);
+      for (XMLSize_t k = 0; k < count; ++k) {
+        const Text branch = AttributeText(xml, associations[k], N::kNameW);
+        if (!branch.empty() && BranchToSequenceTarget(branch) == branchIndex) std::ignore = set->Add(path);
+      }
+    }
+    return true;
+  }
+  const std::vector<X::DOMElement*> fileSets = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), kFileSet);
+  if (fileSets.empty()) return false;
+  for (XMLSize_t i = 0; i < fileSets.size(); ++i) {
+    X::DOMNode* fileSet = fileSets[i];
+    if (fileSet->getNodeType() != X::DOMNode::ELEMENT_NODE) return false;
+    if (BranchToSequenceTarget(NameText(xml, fileSet)) != branchIndex) continue;
+    const std::vector<X::DOMElement*> list =
+        ElementsNamed(static_cast<X::DOMElement*>(fileSet), xml.GetNamespaceURI(), N::kFileW);
+    for (XMLSize_t k = 0; k < list.size(); ++k) {
+      if (list[k]->getNodeType() != X::DOMNode::ELEMENT_NODE) continue;
+      const Text name = NameText(xml, list[k]);
+      if (!name.empty()) std::ignore = set->Add(ResolveProjectPath(name));
+    }
+  }
+  return true;
+}
+
+// --- The older fileSet form ---------------------------------------------------------------
+
+const XMLCh* CXMLReader::FileListNamespace() const {
+  return m_schemaVersion == "0" ? kSpiritNamespace : N::kNamespaceUriW;
+}
+
+void CXMLReader::ReadFileSets() {
+  if (!m_document) return;
+  const XMLNamespaceHelper xml(m_document.get(), FileListNamespace());
+  const std::vector<X::DOMElement*> fileSets = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), kFileSet);
+  if (fileSets.empty()) return;
+  for (XMLSize_t i = 0; i < fileSets.size(); ++i) {
+    X::DOMNode* fileSet = fileSets[i];
+    if (fileSet->getNodeType() != X::DOMNode::ELEMENT_NODE) continue;
+    const Text name = NameText(xml, fileSet);
+    const std::uint32_t target = BranchToSequenceTarget(name);
+    const std::vector<X::DOMElement*> list =
+        ElementsNamed(static_cast<X::DOMElement*>(fileSet), xml.GetNamespaceURI(), N::kFileW);
+    std::vector<X::DOMElement*> ordinary;
+    std::vector<X::DOMElement*> references;
+    for (XMLSize_t k = 0; k < list.size(); ++k) {
+      auto* element = list[k];
+      (IsProjectFileName(NameText(xml, element)) ? references : ordinary).push_back(element);
+    }
+    std::uint64_t counter = 1;  // runs on across both passes
+    const auto handle = [&](X::DOMElement* element) {
+      IFile* file = nullptr;
+      if (!HandleFile(name, element, &file) || file == nullptr) return;
+      if (AutoCast<ICompileOrder> order(file); order) {
+        const std::vector<X::DOMElement*> inOrder = ElementsNamed(element, xml.GetNamespaceURI(), kInCompileOrder);
+        if (inOrder.size() > 0 && boost::algorithm::iequals(ElementText(inOrder[0]).str(), "false")) {
+          std::ignore = order->SetSequenceID(target, 0);
+        } else {
+          std::ignore = order->SetSequenceID(target, counter++);
+        }
+      }
+      const std::vector<X::DOMElement*> include = ElementsNamed(element, xml.GetNamespaceURI(), kIncludeFile);
+      if (include.size() > 0 && boost::algorithm::iequals(ElementText(include[0]).str(), "true")) {
+        if (AutoCast<IHdlFileV3> flag(file); flag) std::ignore = flag->SetGlobalInclude(true);
+      }
+    };
+    for (X::DOMElement* element : ordinary) handle(element);
+    for (X::DOMElement* element : references) handle(element);
+  }
+  ReadBindings();
+}
+
+bool CXMLReader::HandleFile(const String& fileSet, X::DOMElement* element, IFile** file) {
+  if (file != nullptr) *file = nullptr;
+  if (!m_document || element == nullptr) return false;
+  const XMLNamespaceHelper xml(m_document.get(), FileListNamespace());
+  String path = ResolveProjectPath(NameText(xml, element));
+  AutoRelease<IFileType> type = ProjectReferenceType(path, "HandleFile");
+  AutoRelease<IHdlFile> added;
+  const bool ok = AddFile(path, type.Get(), added) == kSuccess && added;
+  if (ok) {
+    ReadBranch(fileSet, added.Get(), element);
+    if (file != nullptr) *file = AutoCast<IFile>(added.Get()).Get();  // borrowed: the project holds it
+  }
+  // The libraries are found or made even for a file the project refused.
+  AutoCast<ISourceLibraryManager> libraries(m_project);
+  const std::vector<X::DOMElement*> names = ElementsNamed(element, xml.GetNamespaceURI(), kLogicalName);
+  for (XMLSize_t i = 0; libraries && i < names.size(); ++i) {
+    const Text name = ElementText(names[i]);
+    if (name.empty()) continue;
+    AutoRelease<ISourceLibrary> library = FindOrCreateLibrary(libraries.Get(), name);
+    if (library && ok) std::ignore = library->AddFileToLibrary(added.Get());
+  }
+  return ok;
+}
+
+// --- Which program made a project file -----------------------------------------------------
+
+Text ProjectGeneratorOfFile(const Text& path) {
+  if (!boost::algorithm::iequals(Port::FileName(path).GetExtension().str(), ".xhlc")) return "TarvisDSP";
+  CXMLReader reader;
+  Text generator;
+  if (reader.ParseFile(path)) {
+    reader.ReadVersion();
+    reader.ReadProperties();
+    std::ignore = reader.GetPropertyValue("Project Generator", &generator);
+  }
+  return generator.empty() ? Text("Corvane") : generator;
+}
+
+Text DetectProjectGenerator(CitI::IInterface* project) {
+  AutoCast<IProject2> owner(project);
+  Text path;
+  if (owner) std::ignore = owner->GetProjectFilePath(&path);
+  return ProjectGeneratorOfFile(path);
+}
+
+}  // namespace Hvd

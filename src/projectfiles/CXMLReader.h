@@ -1,0 +1,114 @@
+#pragma once
+// Reads the project source file (.xhlc) into an open project, step by step, in the order the
+// project's open calls the steps. Also reads the older fileSet forms. The parsed document stays
+// with the reader so that the project's save can hand it to the writer.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <xercesc/dom/DOMDocument.hpp>
+#include <xercesc/dom/DOMElement.hpp>
+
+#include "Hvd/IFile.h"
+#include "Hvd/IFileType.h"
+#include "Hvd/IHdlFile.h"
+#include "Hvd/IProject.h"
+#include "Hvd/Status.h"
+#include "Port/StringBase.h"
+#include "Prjrep/IStringSet.h"
+#include "core/Holders.h"
+#include "utils/XmlPlatform.h"
+
+namespace Hvd {
+
+class CXMLReader {
+ public:
+  using String = Port::StringBase<char>;
+
+  struct PropertyEntry {
+    String value;
+    bool locked = false;
+  };
+  using PropertyMap = std::map<String, PropertyEntry>;
+
+  // Branch targets of the compile-order sequence ids; 7 stands for "no numbered branch".
+  static constexpr std::uint32_t kOtherTarget = 7;
+
+  // `project` is borrowed: the project owns its reader.
+  explicit CXMLReader(IProject* project);
+  CXMLReader();
+  CXMLReader(const CXMLReader&) = delete;
+  CXMLReader& operator=(const CXMLReader&) = delete;
+  virtual ~CXMLReader();
+
+  // Reads the file list, in the form the schema version names, then the bindings.
+  virtual void ReadFiles();
+  [[nodiscard]] virtual Status GetSchemaVersion(String* version);
+  virtual String GetProductVersion();
+  // Sets the file's view-class bit of `branch`; the element is not read.
+  virtual void ReadBranch(const String& branch, CitI::IInterface* file, xercesc::DOMElement* element);
+  // One file of the fileSet form; `file` (borrowed) is the added file or null.
+  virtual bool HandleFile(const String& fileSet, xercesc::DOMElement* element, IFile** file);
+  // Adds through the project; a null type lets the project choose it by the path.
+  [[nodiscard]] virtual Status AddFile(const String& path, IFileType* type, Prjrep::AutoRelease<IHdlFile>& file);
+
+  void CreateParser();
+  // False when the file is missing or does not parse; the earlier document then stays.
+  bool ParseFile(const String& path);
+  void ReadVersion();
+  void ReadPartitions();
+  void ReadLibraries();
+  void ReadBindings();
+  void UpdateFileViews();
+  void ReadImplementationTop();
+  bool GetBranchFiles(std::uint32_t branchIndex, Prjrep::IStringSet** files);
+
+  // The stored properties.
+  void ReadProperties();
+  bool GetPropertyValue(const String& name, String* value);
+  bool GetPropertyNames(Prjrep::IStringSet** names);
+  void ApplyProperties();
+  static bool GetPropertyLabel(const String& name, String* key);
+
+  static std::uint32_t BranchToSequenceTarget(const String& branch);
+  Prjrep::AutoRelease<IFileType> GetProjectFileType(const String& path);
+  // The schema versions a project accepts: "", "0", "1" and "2".
+  static bool IsAcceptedSchemaVersion(const String& version);
+
+  // The parsed document, owned by the reader; null before a successful parse.
+  xercesc::DOMDocument* GetDocument() const noexcept { return m_document.get(); }
+
+ protected:
+  // The path read from a file made absolute against the project file's directory.
+  String ResolveProjectPath(const String& name) const;
+
+ private:
+  void ReadFilesV2();
+  void HandleFileV2(xercesc::DOMElement* element);
+  // The type of a reference to another project (null for any other file); `path` becomes the
+  // .xhlc form of the reference. `step` names the caller in the developer message.
+  Prjrep::AutoRelease<IFileType> ProjectReferenceType(String& path, const char* step);
+  void ReadFileSets();
+  // The namespace of the file list: the component form keeps it in its own.
+  const XMLCh* FileListNamespace() const;
+  void ApplyEntry(CitI::IInterface* instance, const PropertyEntry& entry);
+
+  Xml::SafeDomParser m_parser;
+  Xml::DocumentPtr m_document;
+  xercesc::DOMElement* m_root = nullptr;
+  String m_fileName;
+  String m_directory;
+  String m_schemaVersion;
+  String m_productVersion;
+  PropertyMap m_properties;
+  IProject* m_project = nullptr;
+};
+
+// The program that generated the project file at `path`, by the same rule.
+Port::StringBase<char> ProjectGeneratorOfFile(const Port::StringBase<char>& path);
+
+// The program that generated the project's file: "TarvisDSP" for a file that is not an .xhlc,
+// else the file's "Project Generator" property, "Corvane" when it has none.
+Port::StringBase<char> DetectProjectGenerator(CitI::IInterface* project);
+
+}  // namespace Hvd

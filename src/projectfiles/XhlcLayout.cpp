@@ -1,0 +1,178 @@
+#include "projectfiles/XhlcLayout.h"
+
+#include <boost/algorithm/string/predicate.hpp>
+#include <xercesc/dom/DOMAttr.hpp>
+#include <xercesc/dom/DOMElement.hpp>
+#include <xercesc/dom/DOMNamedNodeMap.hpp>
+#include <xercesc/dom/DOMProcessingInstruction.hpp>
+
+#include "projectfiles/XMLDifferencer.h"
+#include "utils/XmlPlatform.h"
+
+namespace X = xercesc;
+
+namespace Hvd {
+
+namespace {
+
+void AppendEscaped(std::string& out, const XMLCh* text, bool attribute) {
+  const std::string utf8 = Xml::Utf8Text(text).str();
+  for (const char c : utf8) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += attribute ? "&quot;" : "\"";
+        break;
+      case '\n':
+        out += attribute ? "&#10;" : "\n";
+        break;
+      case '\r':
+        out += "&#13;";
+        break;
+      case '\t':
+        out += attribute ? "&#9;" : "\t";
+        break;
+      default:
+        out += c;
+    }
+  }
+}
+
+void AppendRaw(std::string& out, const XMLCh* text) { out += Xml::Utf8Text(text).str(); }
+
+bool IsBlankText(const X::DOMNode* node) {
+  const auto type = node->getNodeType();
+  return (type == X::DOMNode::TEXT_NODE || type == X::DOMNode::CDATA_SECTION_NODE) &&
+         XMLDifferencer::IsWhitespaceNode(node);
+}
+
+bool HoldsText(const X::DOMNode* element) {
+  for (const X::DOMNode* child = element->getFirstChild(); child != nullptr; child = child->getNextSibling()) {
+    const auto type = child->getNodeType();
+    if ((type == X::DOMNode::TEXT_NODE || type == X::DOMNode::CDATA_SECTION_NODE) && !IsBlankText(child)) return true;
+  }
+  return false;
+}
+
+void AppendStartTag(std::string& out, const X::DOMElement* element) {
+  out += '<';
+  AppendRaw(out, element->getTagName());
+  const X::DOMNamedNodeMap* attributes = element->getAttributes();
+  for (XMLSize_t i = 0; attributes != nullptr && i < attributes->getLength(); ++i) {
+    const X::DOMNode* attribute = attributes->item(i);
+    out += ' ';
+    AppendRaw(out, attribute->getNodeName());
+    out += "=\"";
+    AppendEscaped(out, attribute->getNodeValue(), true);
+    out += '"';
+  }
+}
+
+void AppendNode(std::string& out, const X::DOMNode* node, std::size_t depth, bool inLine);
+
+// Content that mixes text and markup is written as it stands: blanks there are content.
+void AppendInLine(std::string& out, const X::DOMNode* node) { AppendNode(out, node, 0, true); }
+
+void AppendElement(std::string& out, const X::DOMElement* element, std::size_t depth, bool inLine) {
+  const std::string indent(inLine ? 0 : depth * 2, ' ');
+  out += indent;
+  AppendStartTag(out, element);
+  const bool mixed = inLine || HoldsText(element);
+  bool any = false;
+  for (const X::DOMNode* child = element->getFirstChild(); child != nullptr; child = child->getNextSibling()) {
+    if (mixed || !IsBlankText(child)) {
+      any = true;
+      break;
+    }
+  }
+  if (!any) {
+    out += inLine ? "/>" : "/>\n";
+    return;
+  }
+  out += '>';
+  if (mixed) {
+    for (const X::DOMNode* child = element->getFirstChild(); child != nullptr; child = child->getNextSibling())
+      AppendInLine(out, child);
+  } else {
+    out += '\n';
+    for (const X::DOMNode* child = element->getFirstChild(); child != nullptr; child = child->getNextSibling()) {
+      if (IsBlankText(child)) continue;
+      if (depth == 0) out += '\n';  // the sections stand apart
+      AppendNode(out, child, depth + 1, false);
+    }
+    if (depth == 0) out += '\n';
+    out += indent;
+  }
+  out += "</";
+  AppendRaw(out, element->getTagName());
+  out += inLine ? ">" : ">\n";
+}
+
+void AppendNode(std::string& out, const X::DOMNode* node, std::size_t depth, bool inLine) {
+  const std::string indent(inLine ? 0 : depth * 2, ' ');
+  const char* end = inLine ? "" : "\n";
+  switch (node->getNodeType()) {
+    case X::DOMNode::ELEMENT_NODE:
+      AppendElement(out, static_cast<const X::DOMElement*>(node), depth, inLine);
+      break;
+    case X::DOMNode::COMMENT_NODE:
+      out += indent + "<!--";
+      AppendRaw(out, node->getNodeValue());
+      out += std::string("-->") + end;
+      break;
+    case X::DOMNode::PROCESSING_INSTRUCTION_NODE:
+      out += indent + "<?";
+      AppendRaw(out, node->getNodeName());
+      if (const XMLCh* data = node->getNodeValue(); data != nullptr && *data != 0) {
+        out += ' ';
+        AppendRaw(out, data);
+      }
+      out += std::string("?>") + end;
+      break;
+    case X::DOMNode::CDATA_SECTION_NODE:
+      out += indent + "<![CDATA[";
+      AppendRaw(out, node->getNodeValue());
+      out += std::string("]]>") + end;
+      break;
+    case X::DOMNode::TEXT_NODE:
+      out += indent;
+      AppendEscaped(out, node->getNodeValue(), false);
+      out += end;
+      break;
+    default:
+      break;  // entity references are not made (entities are never expanded from a file)
+  }
+}
+
+}  // namespace
+
+bool HasOtherEncoding(const X::DOMDocument* document) {
+  if (document == nullptr) return false;
+  for (const XMLCh* encoding : {document->getXmlEncoding(), document->getInputEncoding()}) {
+    if (encoding == nullptr || *encoding == 0) continue;
+    const std::string name = Xml::Utf8Text(encoding).str();
+    return !boost::algorithm::iequals(name, "UTF-8") && !boost::algorithm::iequals(name, "UTF8") &&
+           !boost::algorithm::iequals(name, "US-ASCII") && !boost::algorithm::iequals(name, "ASCII");
+  }
+  return false;
+}
+
+std::string FormatProjectDocument(const X::DOMDocument* document) {
+  std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>\n";
+  if (document == nullptr) return out;
+  for (const X::DOMNode* child = document->getFirstChild(); child != nullptr; child = child->getNextSibling()) {
+    if (child->getNodeType() == X::DOMNode::DOCUMENT_TYPE_NODE || IsBlankText(child)) continue;
+    AppendNode(out, child, 0, false);
+  }
+  return out;
+}
+
+}  // namespace Hvd

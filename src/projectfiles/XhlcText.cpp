@@ -1,0 +1,62 @@
+#include "projectfiles/XhlcText.h"
+
+#include <xercesc/util/XMLString.hpp>
+
+#include "utils/XmlPlatform.h"
+
+namespace X = xercesc;
+
+namespace Hvd {
+
+using Text = Port::StringBase<char>;
+
+std::vector<X::DOMElement*> ElementsNamed(const X::DOMNode* root, const XMLCh* uri, const XMLCh* localName) {
+  std::vector<X::DOMElement*> found;
+  if (root == nullptr) return found;
+  // Depth first, without recursion: a document nests only as deep as the parser allows, but
+  // the walk need not rely on it.
+  const X::DOMNode* node = root->getFirstChild();
+  while (node != nullptr) {
+    if (node->getNodeType() == X::DOMNode::ELEMENT_NODE && X::XMLString::equals(node->getLocalName(), localName) &&
+        X::XMLString::equals(node->getNamespaceURI(), uri))
+      found.push_back(const_cast<X::DOMElement*>(static_cast<const X::DOMElement*>(node)));
+    if (node->getFirstChild() != nullptr) {
+      node = node->getFirstChild();
+      continue;
+    }
+    while (node != nullptr && node != root && node->getNextSibling() == nullptr) node = node->getParentNode();
+    node = node == nullptr || node == root ? nullptr : node->getNextSibling();
+  }
+  return found;
+}
+
+Text AttributeText(const XMLNamespaceHelper& xml, const X::DOMElement* element, const XMLCh* localName) {
+  return Text(Xml::Utf8Text(xml.GetAttribute(element, localName)).str());
+}
+
+Text NameText(const XMLNamespaceHelper& xml, const X::DOMNode* node) {
+  return Text(Xml::Utf8Text(xml.FindName(node)).str());
+}
+
+Text ElementText(const X::DOMNode* node) {
+  const X::DOMNode* child = node != nullptr ? node->getFirstChild() : nullptr;
+  return Text(Xml::Utf8Text(child != nullptr ? child->getNodeValue() : nullptr).str());
+}
+
+bool IsSystemLibraryName(const Text& name) { return name == "work" || name == "verilog"; }
+
+Prjrep::AutoRelease<ISourceLibrary> FindOrCreateLibrary(ISourceLibraryManager* libraries, const Text& name) {
+  Prjrep::AutoRelease<ISourceLibrary> library;
+  if (libraries == nullptr) return library;
+  if (libraries->FindSourceLibrary(name, library.Receive()) == kSuccess && library) return library;
+  std::ignore = libraries->CreateSourceLibrary(name, library.ReleaseAndReceive());
+  return library;
+}
+
+IDesign* DesignOf(IProject* project) {
+  IDesign* design = nullptr;
+  if (project == nullptr || project->GetDesign(&design) != kSuccess) return nullptr;
+  return design;
+}
+
+}  // namespace Hvd

@@ -1,0 +1,40 @@
+#pragma once
+// Small reads and lookups that the project source file's reader and writer share.
+
+#include <vector>
+#include <xercesc/dom/DOMElement.hpp>
+#include <xercesc/dom/DOMNode.hpp>
+
+#include "Hvd/IDesign.h"
+#include "Hvd/IProject.h"
+#include "Hvd/ISourceLibrary.h"
+#include "Port/StringBase.h"
+#include "core/Holders.h"
+#include "projectfiles/XMLNamespaceHelper.h"
+
+namespace Hvd {
+
+// An attribute in the helper's namespace as UTF-8; a missing one reads as "".
+Port::StringBase<char> AttributeText(const XMLNamespaceHelper& xml, const xercesc::DOMElement* element,
+                                     const XMLCh* localName);
+// Every element below `root` (a document: the document element too) whose namespace is `uri`
+// and local name `localName`, in document order: what getElementsByTagNameNS lists, without
+// the document's pool of live lists, whose lookups grow with the number of lists made.
+std::vector<xercesc::DOMElement*> ElementsNamed(const xercesc::DOMNode* root, const XMLCh* uri, const XMLCh* localName);
+
+// The name of a fileSet or file: its name attribute, else its "name" child's text.
+Port::StringBase<char> NameText(const XMLNamespaceHelper& xml, const xercesc::DOMNode* node);
+// The value of the node's first child, as UTF-8.
+Port::StringBase<char> ElementText(const xercesc::DOMNode* node);
+
+// "work" and "verilog", compared exactly: the libraries the system makes and the file does not
+// list. A user's "Work" is another library on this host and is kept.
+bool IsSystemLibraryName(const Port::StringBase<char>& name);
+// The library of that name, made when the project has none yet.
+Prjrep::AutoRelease<ISourceLibrary> FindOrCreateLibrary(ISourceLibraryManager* libraries,
+                                                        const Port::StringBase<char>& name);
+
+// The project's design, borrowed from the project that keeps it; null when it has none.
+IDesign* DesignOf(IProject* project);
+
+}  // namespace Hvd
