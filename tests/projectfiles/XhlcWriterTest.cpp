@@ -20,6 +20,8 @@ namespace {
 using Hvd::CProjectSourceXMLWriter;
 using Severity = Port_MsgManData::Severity;
 
+std::string Absolute(const fs::path& path) { return fs::weakly_canonical(path).string(); }
+
 struct Stamp {
   ino_t inode = 0;
   std::int64_t modified = 0;
@@ -165,6 +167,20 @@ TEST_F(XhlcWriterTest, OlderFileIsRewrittenAroundWhatItKeeps) {
   const Stamp stamp = StampOf(m_file);
   ASSERT_EQ(Save(m_file), Hvd::kSuccess);
   EXPECT_TRUE(StampOf(m_file) == stamp);
+}
+
+TEST_F(XhlcWriterTest, AFileKeepsTheEncodingItWasReadWith) {
+  WriteText(m_file,
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+            "<project xmlns=\"http://www.velmor.com/XMLSchema\" xmlns:vel_kv=\"http://www.velmor.com/XMLSchema\">"
+            "<version vel_kv:schema_version=\"2\" vel_kv:hlc_version=\"14.1\"/>"
+            "<files><file vel_kv:name=\"caf\xe9.vhd\" vel_kv:type=\"FILE_VHDL\"/></files></project>\n");
+  ASSERT_TRUE(Load(m_file));
+  EXPECT_EQ(FileNames(), (Strings{Absolute(m_dir / "caf\xc3\xa9.vhd")}));
+  ASSERT_EQ(Save(m_file), Hvd::kSuccess);
+  const std::string text = ReadText(m_file);
+  EXPECT_NE(text.find("encoding=\"ISO-8859-1\""), std::string::npos) << text;
+  EXPECT_NE(text.find("vel_kv:name=\"caf\xe9.vhd\""), std::string::npos) << text;
 }
 
 TEST_F(XhlcWriterTest, EmptyProjectAndItsForms) {
