@@ -1,0 +1,163 @@
+// Saving: the save with its delay, the forced save, the save core and the project-file
+// writers, and the writes under another name.
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "Port/FileName.h"
+#include "Port/MsgMan.h"
+#include "Port/Time.h"
+#include "core/Diagnostics.h"
+#include "project/ProjectRoutines.h"
+#include "project/project/CProject.h"
+#include "projectfiles/CProjectSourceXMLWriter.h"
+#include "utils/DmUtils.h"
+#include "utils/FileStamp.h"
+#include "utils/PropertyAccessor.h"
+
+namespace Hvd {
+
+namespace {
+
+using String = Port::StringBase<char>;
+
+// An existing file must be writable; a new one needs a writable directory.
+bool CanWrite(const String& path) {
+  if (Port::File::exist(path)) return ::access(path.c_str(), W_OK) == 0;
+  String directory = Port::FileName(path).GetHead();
+  return Port::File::canwrite_dir(directory.empty() ? String(".") : directory);
+}
+
+// Raised while the save core or a writer runs, so that a reload asked for meanwhile does nothing.
+struct SaveDepth {
+  explicit SaveDepth(std::atomic<std::int32_t>& depth) : m_depth(depth) { ++m_depth; }
+  SaveDepth(const SaveDepth&) = delete;
+  SaveDepth& operator=(const SaveDepth&) = delete;
+  ~SaveDepth() { --m_depth; }
+  std::atomic<std::int32_t>& m_depth;
+};
+
+}  // namespace
+
+Status CProject::XIProject::Save() {
+  CProject& self = This();
+  if (!self.m_open) return Fail(kProjectNotOpen, "Project::IProject::Save - Project not open.\n");
+  if (self.m_readOnly) return Fail(kProjectReadOnly, "Project::IProject::Save - Project is Read Only.\n");
+  if (self.m_saveDelay == -1) return kSuccess;
+  if (OperationGateGuard gate(this); gate.EnteredAlready()) return kSuccess;
+  if (self.m_saveDelay > 0) {
+    std::int64_t seconds = 0;
+    std::int64_t microseconds = 0;
+    std::ignore = self.m_lastSave.GetTime(&seconds, &microseconds);
+    UT_CPUTIME::TimeVal now;
+    std::ignore = UT_CPUTIME::GetCurrTime(now);
+    if (now.sec < seconds + self.m_saveDelay) return kSuccess;
+  }
+  return self.SaveProjectFiles(false);
+}
+
+Status CProject::XIForceSave::ForceSave() {
+  CProject& self = This();
+  if (self.m_projectFilePath.empty()) return kFailure;
+  if (OperationGateGuard gate(&self.m_XIProject); gate.EnteredAlready()) return kSuccess;
+  // The older repository is not kept by the project yet, so there is none to save here.
+  return self.SaveProjectFiles(true);
+}
+
+Status CProject::SaveProjectFiles(bool force) {
+  SaveDepth depth(m_saveDepth);
+  OperationGateGuard gate(&m_XIProject);
+  if (gate.EnteredAlready()) return kSuccess;
+  if (m_projectFilePath.empty()) return kFailure;
+  // A project file that could not be read is never overwritten from what little was read.
+  if (!m_readFailed) {
+    std::ignore = WriteSourceProjectFile(String(), nullptr);
+    std::ignore = WriteGeneratedProjectFile(String(), nullptr);
+  }
+  std::ignore = SaveSubProjects(force);
+  std::ignore = m_lastSave.SetToNow();
+  m_projectFileStamp.Update();
+  m_generatedFileStamp.Update();
+  return kSuccess;
+}
+
+Status CProject::WriteSourceProjectFile(const String& path, CitI::IInterface* fileMap) {
+  SaveDepth depth(m_saveDepth);
+  const String target = path.empty() ? m_projectFilePath : path;
+  if (!CanWrite(target)) {
+    Port_MsgManData::createObject("ProjectMgmt", "../src/CProject", 0, "$Revision: 1.1 $")
+        .issueWarning(
+            "The source project file \"%s\" does not have write permissions.\n"
+            "Changes will not be saved to this file, but will be stored in memory for the duration of this project "
+            "session.\n"
+            "If you wish for the changes to be saved to the project file, you should either change the file "
+            "permissions \n"
+            "of the .xhlc project file to be writable, or use File->Copy Project to make a writable copy of the "
+            "project \n"
+            "which will include the changes made to the project in this session. \n",
+            target.c_str());
+    return kProjectReadOnly;
+  }
+  // Automatically managed files come with the clean-up of the project's files, not yet here.
+  CProjectSourceXMLWriter writer(target, &m_XIProject);
+  if (const Status mapped = writer.SetFileMap(fileMap); mapped != kSuccess) return mapped;
+  if (m_reader && Port::File::exist(target)) {
+    if (m_reader->GetDocument() == nullptr && m_reader->ParseFile(target)) m_reader->ReadVersion();
+    String version;
+    std::ignore = m_reader->GetSchemaVersion(&version);
+    // The writer compares with what the target holds now, so another target is never skipped.
+    if (m_reader->GetDocument() != nullptr && std::atoi(version.c_str()) == 2)
+      return writer.WriteIfChanged(m_reader->GetDocument());
+  }
+  return writer.Write();
+}
+
+// The generated-project file has its own writer, which the project does not have yet.
+Status CProject::WriteGeneratedProjectFile(const String& path, CitI::IInterface*) {
+  SaveDepth depth(m_saveDepth);
+  const String target = path.empty() ? m_generatedFilePath : path;
+  return Fail(kNotSupported, "NOT BUILT YET: CProject::WriteGeneratedProjectFile - \"%s\" is not written.\n",
+              target.c_str());
+}
+
+Status CProject::SaveSubProjects(bool force) {
+  for (const Prjrep::AutoPtr<IProject>& child : ChildProjects()) {
+    if (force) {
+      if (Prjrep::AutoCast<IForceSave> saver(child.Get()); saver) std::ignore = saver->ForceSave();
+    } else {
+      std::ignore = child->Save();
+    }
+  }
+  return kSuccess;
+}
+
+// Another name for the project source file; the project's own paths and stamps stay. The
+// writer's status is the answer, and a project file that could not be read is never copied
+// from what little was read.
+Status CProject::XIProjectInternal::ProjectWriteAs(const String& path) {
+  CProject& self = This();
+  if (path.empty()) return kFailure;
+  if (self.m_readFailed)
+    return Fail(kProjectNotOpened, "ERROR: Project::ProjectWriteAs - The project file could not be read.\n");
+  PropertyAccessor properties(&self.m_XIProject);
+  const String workingDirectory = properties.GetPropertyValue("PROP_WorkingDirectory");
+  if (!workingDirectory.empty()) properties.SetPropertyValue("PROP_WorkingDirectory", Port::FileName(path).GetTail());
+  const Status written = self.WriteSourceProjectFile(ReplaceProjectExtension(path, ".xhlc"), nullptr);
+  std::ignore = self.WriteGeneratedProjectFile(ReplaceProjectExtension(path, ".ghlc"), nullptr);
+  properties.SetPropertyValue("PROP_WorkingDirectory", workingDirectory);
+  return written;
+}
+
+Status CProject::XIProjectInternal::ProjectWriteCopy(const String& path) {
+  CProject& self = This();
+  if (path.empty()) return kFailure;
+  if (self.m_readFailed)
+    return Fail(kProjectNotOpened, "ERROR: Project::ProjectWriteCopy - The project file could not be read.\n");
+  const String absolute = Port::FileName(path).GetAbsolutePath();
+  const String directory = Port::FileName(absolute).GetHead();
+  if (!directory.empty() && !Port::File::exist(directory)) std::ignore = Port::File::mkdir(directory, true);
+  return self.WriteSourceProjectFile(ReplaceProjectExtension(absolute, ".xhlc"), nullptr);
+}
+
+}  // namespace Hvd

@@ -1,0 +1,183 @@
+// The project's own open, save and close of its project source file, through its interfaces.
+
+#include <sys/stat.h>
+
+#include "XhlcProject.h"
+
+namespace xhlc_test {
+namespace {
+
+struct FileId {
+  ino_t inode = 0;
+  std::int64_t mtimeNs = 0;
+  bool operator==(const FileId&) const = default;
+};
+FileId IdOf(const fs::path& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return {};
+  return {info.st_ino, static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+class ProjectOpenSaveTest : public XhlcProject {
+ protected:
+  // A closed project component; the project makes its own design when it opens.
+  void Create() {
+    m_project = AutoRelease<Hvd::IProject>(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+    ASSERT_TRUE(m_project);
+    ASSERT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->SetSaveDelay(0), Hvd::kSuccess);
+  }
+  Hvd::Status Open(const fs::path& path) {
+    Create();
+    return m_project->Open(path.c_str());
+  }
+  bool IsOpen() {
+    bool open = false;
+    EXPECT_EQ(m_project->IsOpen(&open), Hvd::kSuccess);
+    return open;
+  }
+  void Add(const fs::path& path, const char* library = nullptr) {
+    AutoRelease<Hvd::IHdlFile> file;
+    ASSERT_EQ(Files()->ProjectAddFile(path.c_str(), nullptr, file.Receive()), Hvd::kSuccess);
+    if (library == nullptr) return;
+    AutoRelease<Hvd::ISourceLibrary> made;
+    ASSERT_EQ(Libraries()->CreateSourceLibrary(library, made.Receive()), Hvd::kSuccess);
+    ASSERT_EQ(AutoCast<Hvd::ISourceLibraryMember>(file.Get())->SetLibrary(made.Get()), Hvd::kSuccess);
+  }
+  std::string Versioned(const char* version) {
+    return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                       "<project xmlns=\"http://www.velmor.com/XMLSchema\" "
+                       "xmlns:vel_kv=\"http://www.velmor.com/XMLSchema\">\n"
+                       "  <version vel_kv:schema_version=\"2\" vel_kv:hlc_version=\"") +
+           version + "\"/>\n</project>\n";
+  }
+};
+
+TEST_F(ProjectOpenSaveTest, EachKindOfPath) {
+  // A missing project file makes a new project, written at once.
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_TRUE(IsOpen());
+  EXPECT_TRUE(fs::is_regular_file(m_file));
+  EXPECT_NE(ReadText(m_file).find("<project"), std::string::npos);
+  Text path;
+  ASSERT_EQ(AutoCast<Hvd::IProject2>(m_project.Get())->GetProjectFilePath(&path), Hvd::kSuccess);
+  EXPECT_EQ(path.str(), m_file.string());
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_FALSE(IsOpen());
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);  // closing a closed project
+
+  // A file saved by a newer major version is refused and the project stays closed.
+  fs::copy_file(kData / "newer.xhlc", m_dir / "newer.xhlc");
+  EXPECT_EQ(Open(m_dir / "newer.xhlc"), Hvd::kOpenOlderProjectFailed);
+  EXPECT_FALSE(IsOpen());
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error,
+                       "The software version (14) is older than the version saved in the project file (99)."));
+  // An older major version would have to be migrated first.
+  WriteText(m_dir / "older.xhlc", Versioned("13.1"));
+  EXPECT_EQ(Open(m_dir / "older.xhlc"), Hvd::kOpenOlderProjectFailed);
+  EXPECT_FALSE(IsOpen());
+  // The same major version opens.
+  WriteText(m_dir / "same.xhlc", Versioned("14.7"));
+  EXPECT_EQ(Open(m_dir / "same.xhlc"), Hvd::kSuccess);
+  EXPECT_TRUE(IsOpen());
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+
+  // Neither a project file nor an older one.
+  WriteText(m_dir / "notes.txt", "text");
+  EXPECT_EQ(Open(m_dir / "notes.txt"), Hvd::kFailure);
+  EXPECT_FALSE(IsOpen());
+  EXPECT_FALSE(fs::exists(m_dir / "notes.xhlc"));
+  // An open project is not opened again.
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_EQ(m_project->Open(m_file.c_str()), Hvd::kOwnerMissing);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
+// A project file that does not parse leaves the project open with nothing read, and nothing
+// that writes the project file replaces it from that empty project.
+TEST_F(ProjectOpenSaveTest, UnreadableFileIsNeverOverwritten) {
+  fs::copy_file(kData / "notxml.xhlc", m_file);
+  const std::string before = ReadText(m_file);
+  EXPECT_EQ(Open(m_file), Hvd::kProjectNotOpened);
+  EXPECT_TRUE(IsOpen());
+  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  EXPECT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_file), before);
+  // A copy under another name is refused rather than written from the empty project.
+  EXPECT_EQ(Internal()->ProjectWriteAs((m_dir / "copy.xhlc").c_str()), Hvd::kProjectNotOpened);
+  EXPECT_EQ(Internal()->ProjectWriteCopy((m_root / "other" / "copy.xhlc").c_str()), Hvd::kProjectNotOpened);
+  EXPECT_FALSE(fs::exists(m_dir / "copy.xhlc"));
+  EXPECT_FALSE(fs::exists(m_root / "other" / "copy.xhlc"));
+  EXPECT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_file), before);
+}
+
+TEST_F(ProjectOpenSaveTest, SavedClosedAndReopenedTheSame) {
+  WriteText(m_dir / "a.vhd", "entity a is end;\narchitecture r of a is begin end;\n");
+  WriteText(m_dir / "src dir/b.v", "module b; endmodule\n");
+  WriteText(m_dir / "src dir/c.vhd", "entity c is end;\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Add(m_dir / "a.vhd");
+  Add(m_dir / "src dir/b.v");
+  Add(m_dir / "src dir/c.vhd", "mine");
+  Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_AutoCompileOrderImp", "false");
+  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  const Strings files = FileNames();
+  ASSERT_EQ(files.size(), 3u);
+  const std::string saved = ReadText(m_file);
+  EXPECT_NE(saved.find("b.v"), std::string::npos);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_EQ(FileNames(), files);
+  EXPECT_EQ(LibraryOf(File(m_dir / "a.vhd")), "work");
+  EXPECT_EQ(LibraryOf(File(m_dir / "src dir/c.vhd")), "mine");
+  EXPECT_EQ(Property("PROP_AutoCompileOrderImp"), "false");
+
+  // A save with nothing changed leaves the file as it is; a change is written.
+  const FileId unchanged = IdOf(m_file);
+  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  EXPECT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);
+  EXPECT_EQ(IdOf(m_file), unchanged);
+  EXPECT_EQ(ReadText(m_file), saved);
+  EXPECT_EQ(Files()->RemoveFileByPath((m_dir / "a.vhd").c_str()), Hvd::kSuccess);
+  EXPECT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_file).find("a.vhd"), std::string::npos);
+}
+
+// The save waits out its delay, and a delay of -1 leaves writing to the forced save.
+TEST_F(ProjectOpenSaveTest, SaveDelay) {
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  auto force = AutoCast<Hvd::IForceSave>(m_project.Get());
+  WriteText(m_dir / "a.vhd", "entity a is end;\n");
+  ASSERT_EQ(force->SetSaveDelay(3600), Hvd::kSuccess);
+  Add(m_dir / "a.vhd");
+  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_file).find("a.vhd"), std::string::npos);
+  ASSERT_EQ(force->SetSaveDelay(-1), Hvd::kSuccess);
+  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_file).find("a.vhd"), std::string::npos);
+  EXPECT_EQ(force->ForceSave(), Hvd::kSuccess);
+  EXPECT_NE(ReadText(m_file).find("a.vhd"), std::string::npos);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_EQ(m_project->Save(), Hvd::kProjectNotOpen);
+}
+
+// A copy answers whether its project file was written.
+TEST_F(ProjectOpenSaveTest, CopiesAnswerTheWrite) {
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_EQ(Internal()->ProjectWriteAs((m_dir / "as").c_str()), Hvd::kSuccess);
+  EXPECT_TRUE(fs::is_regular_file(m_dir / "as.xhlc"));
+  EXPECT_EQ(Internal()->ProjectWriteCopy((m_root / "copy" / "c.xhlc").c_str()), Hvd::kSuccess);
+  EXPECT_TRUE(fs::is_regular_file(m_root / "copy" / "c.xhlc"));
+  fs::create_directories(m_root / "locked");
+  fs::permissions(m_root / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+  if (::access((m_root / "locked").c_str(), W_OK) != 0) {  // root writes anywhere
+    EXPECT_EQ(Internal()->ProjectWriteAs((m_root / "locked" / "p.xhlc").c_str()), Hvd::kProjectReadOnly);
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning, "does not have write permissions"));
+  }
+  fs::permissions(m_root / "locked", fs::perms::owner_all);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
+}  // namespace
+}  // namespace xhlc_test
