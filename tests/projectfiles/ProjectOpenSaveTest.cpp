@@ -2,7 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
+#include "Hvd/IView.h"
+#include "Hvd/IViewManager.h"
 #include "XhlcProject.h"
+#include "core/Events.h"
 
 namespace xhlc_test {
 namespace {
@@ -38,10 +43,60 @@ class ProjectOpenSaveTest : public XhlcProject {
   void Add(const fs::path& path, const char* library = nullptr) {
     AutoRelease<Hvd::IHdlFile> file;
     ASSERT_EQ(Files()->ProjectAddFile(path.c_str(), nullptr, file.Receive()), Hvd::kSuccess);
+    AutoCast<Hvd::IViewClassAssociation> classes(file.Get());  // for implementation and simulation
+    ASSERT_TRUE(classes && classes->SetBit(0) == Hvd::kSuccess && classes->SetBit(1) == Hvd::kSuccess);
     if (library == nullptr) return;
     AutoRelease<Hvd::ISourceLibrary> made;
     ASSERT_EQ(Libraries()->CreateSourceLibrary(library, made.Receive()), Hvd::kSuccess);
     ASSERT_EQ(AutoCast<Hvd::ISourceLibraryMember>(file.Get())->SetLibrary(made.Get()), Hvd::kSuccess);
+  }
+  // The files of the synthesis view in compile order, and its top unit.
+  Strings Order(std::string* top) {
+    Hvd::IDesign* design = nullptr;
+    EXPECT_EQ(m_project->GetDesign(&design), Hvd::kSuccess);
+    AutoRelease<Hvd::IViewIterator> views;
+    if (design == nullptr || AutoCast<Hvd::IViewManager>(design)->GetViews(views.Receive()) != Hvd::kSuccess)
+      return {};
+    for (; views && !views->IsDone(); std::ignore = views->Next()) {
+      AutoRelease<Hvd::IViewType> type;
+      Text name;
+      if (views->Current()->GetType(type.Receive()) != Hvd::kSuccess ||
+          AutoCast<Hvd::IDefDataId>(type.Get())->GetDefDataIdName(&name) != Hvd::kSuccess ||
+          name.str() != "VIEW_AbstractSynthesis")
+        continue;
+      Text unit;
+      EXPECT_EQ(views->Current()->GetTopName(&unit), Hvd::kSuccess);
+      *top = unit.str();
+      AutoRelease<Hvd::IHdlFileIterator> files;
+      EXPECT_EQ(views->Current()->GetCompileOrder(nullptr, 0, files.Receive()), Hvd::kSuccess);
+      Strings order;
+      for (; files && !files->IsDone(); std::ignore = files->Next()) {
+        Text path;
+        std::ignore = AutoCast<Prjrep::IFileNameHelper>(files->Current())->GetFullName(&path);
+        order.push_back(path.str());
+      }
+      return order;
+    }
+    ADD_FAILURE() << "no synthesis view";
+    return {};
+  }
+  // A device setting changed, announced to the platform as the suite's property layer does.
+  void SetDevice(const char* name, const char* value) {
+    Hvd::IDesign* design = nullptr;
+    ASSERT_EQ(m_project->GetDesign(&design), Hvd::kSuccess);
+    AutoRelease<Hvd::IDesignPlatform> platform;
+    ASSERT_EQ(design->GetDesignPlatform(platform.Receive()), Hvd::kSuccess);
+    AutoRelease<Hvd::IPropertyInstanceIterator> properties;
+    ASSERT_EQ(platform->GetProperties(properties.Receive()), Hvd::kSuccess);
+    for (; properties && !properties->IsDone(); std::ignore = properties->Next()) {
+      Hvd::IPropertyInstance* instance = properties->Current();
+      Text key;
+      if (instance->GetName(&key) != Hvd::kSuccess || key.str() != name) continue;
+      ASSERT_EQ(instance->SetValue(value), Hvd::kSuccess);
+      std::ignore = AutoCast<Prjrep::IEventReceiver>(platform.Get())
+                        ->ReceiveEvent(Hvd::CreateEvent(instance, Hvd::EventId::PropertyChangeA(), instance));
+    }
+    ASSERT_EQ(platform->NotifyChanges(), Hvd::kSuccess);
   }
   std::string Versioned(const char* version) {
     return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -112,7 +167,8 @@ TEST_F(ProjectOpenSaveTest, UnreadableFileIsNeverOverwritten) {
 }
 
 TEST_F(ProjectOpenSaveTest, SavedClosedAndReopenedTheSame) {
-  WriteText(m_dir / "a.vhd", "entity a is end;\narchitecture r of a is begin end;\n");
+  WriteText(m_dir / "a.vhd",
+            "entity a is end;\narchitecture r of a is begin\n  u: entity mine.c;\nend;\n");
   WriteText(m_dir / "src dir/b.v", "module b; endmodule\n");
   WriteText(m_dir / "src dir/c.vhd", "entity c is end;\n");
   ASSERT_EQ(Open(m_file), Hvd::kSuccess);
@@ -120,7 +176,15 @@ TEST_F(ProjectOpenSaveTest, SavedClosedAndReopenedTheSame) {
   Add(m_dir / "src dir/b.v");
   Add(m_dir / "src dir/c.vhd", "mine");
   Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_AutoCompileOrderImp", "false");
+  // Another family rebuilds the views, which places the files.
+  SetDevice("PROP_DevFamily", "Orvanta");
+  std::string top;
+  const Strings order = Order(&top);
   EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  EXPECT_EQ(top, "a");
+  ASSERT_EQ(order.size(), 3u) << ::testing::PrintToString(order);
+  EXPECT_LT(std::find(order.begin(), order.end(), (m_dir / "src dir/c.vhd").string()),
+            std::find(order.begin(), order.end(), (m_dir / "a.vhd").string()));
   const Strings files = FileNames();
   ASSERT_EQ(files.size(), 3u);
   const std::string saved = ReadText(m_file);
@@ -132,6 +196,12 @@ TEST_F(ProjectOpenSaveTest, SavedClosedAndReopenedTheSame) {
   EXPECT_EQ(LibraryOf(File(m_dir / "a.vhd")), "work");
   EXPECT_EQ(LibraryOf(File(m_dir / "src dir/c.vhd")), "mine");
   EXPECT_EQ(Property("PROP_AutoCompileOrderImp"), "false");
+  EXPECT_EQ(Property("PROP_DevFamily"), "Orvanta");
+  // The reopened files are placed in the views again, in the same order: the instantiated
+  // unit before the one that instantiates it.
+  std::string topAgain;
+  EXPECT_EQ(Order(&topAgain), order);
+  EXPECT_EQ(topAgain, top);
 
   // A save with nothing changed leaves the file as it is; a change is written.
   const FileId unchanged = IdOf(m_file);

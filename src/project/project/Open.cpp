@@ -8,6 +8,7 @@
 #include "CitP/Factory.h"
 #include "Hvd/EventIds.h"
 #include "Hvd/ICompAdmin.h"
+#include "Hvd/IDesignPlatform.h"
 #include "Hvd/ISourceLibrary.h"
 #include "Port/FileName.h"
 #include "Port/MsgMan.h"
@@ -58,6 +59,13 @@ void VerifyCreateDir(const String& directory) {
   } else if (!Port::File::mkdir(directory, true)) {
     std::ignore = Fail(kFailure, "VerifyCreateDir - Couldn't create the Destination directory <%s>.\n", directory.c_str());
   }
+}
+
+// The design rebuilds its views when the platform reports the device settings changed.
+void NotifyPlatform(IDesign* design) {
+  Prjrep::AutoRelease<IDesignPlatform> platform;
+  if (design != nullptr && design->GetDesignPlatform(platform.Receive()) == kSuccess && platform)
+    std::ignore = platform->NotifyChanges();
 }
 
 }  // namespace
@@ -121,7 +129,11 @@ Status CProject::MakeDesign() {
   }
   Prjrep::AutoCast<ICompAdmin> admin(m_design.Get());
   if (!admin) return kFailure;
-  return admin->InitializeAfterCreate(&m_XIProject, nullptr);
+  const Status attached = admin->InitializeAfterCreate(&m_XIProject, nullptr);
+  if (attached != kSuccess) return attached;
+  // The platform's first notice builds the design's views, which the files are placed in.
+  NotifyPlatform(m_design.Get());
+  return kSuccess;
 }
 
 // The repository storage of the older generation is not kept for a project yet: the project
@@ -191,6 +203,8 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
   std::ignore = m_sourceLibraries.CreateSourceLibrary("work", work.Receive());
   if (exists) {
     m_reader->ApplyProperties();
+    // The views are those of the device just read, before the files are placed in them.
+    NotifyPlatform(m_design.Get());
     m_reader->ReadFiles();
     m_reader->ReadLibraries();
     m_reader->UpdateFileViews();
