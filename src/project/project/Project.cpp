@@ -167,7 +167,7 @@ Status CProject::XIProject::GetWorkingDirectory(String* path) {
   if (path == nullptr) return kInvalidParameter;
   CProject& self = This();
   String value;
-  if (self.m_open) value = PropertyAccessor(this).GetPropertyValue("PROP_WorkingDirectory");
+  if (self.m_open && self.m_design) value = PropertyAccessor(this).GetPropertyValue("PROP_WorkingDirectory");
   const std::string text = SlashForm(value);
   const String directory = self.ProjectDirectory();
   if (text.empty() || text == ".") {
