@@ -8,6 +8,7 @@
 #include "Hvd/IViewManager.h"
 #include "XhlcProject.h"
 #include "core/Events.h"
+#include "utils/InterpHelp.h"
 
 namespace xhlc_test {
 namespace {
@@ -141,9 +142,12 @@ TEST_F(ProjectOpenSaveTest, EachKindOfPath) {
   EXPECT_EQ(Open(m_dir / "notes.txt"), Hvd::kFailure);
   EXPECT_FALSE(IsOpen());
   EXPECT_FALSE(fs::exists(m_dir / "notes.xhlc"));
-  // An open project is not opened again.
+  // An open project is not opened again; a closed one is reopened from its file alone.
   ASSERT_EQ(Open(m_file), Hvd::kSuccess);
   EXPECT_EQ(m_project->Open(m_file.c_str()), Hvd::kOwnerMissing);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_EQ(AutoCast<Hvd::IProject4>(m_project.Get())->Reopen(m_file.c_str()), Hvd::kSuccess);
+  EXPECT_TRUE(IsOpen());
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
 }
 
@@ -230,6 +234,62 @@ TEST_F(ProjectOpenSaveTest, SaveDelay) {
   EXPECT_NE(ReadText(m_file).find("a.vhd"), std::string::npos);
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
   EXPECT_EQ(m_project->Save(), Hvd::kProjectNotOpen);
+}
+
+// Another program rewrites the project file: the project notices and, once the user agrees,
+// reads it again; a rewrite that does not parse leaves it open with nothing read.
+TEST_F(ProjectOpenSaveTest, ChangedOnDiskIsReloaded) {
+  WriteText(m_dir / "a.vhd", "entity a is end;\n");
+  WriteText(m_dir / "b.vhd", "entity b is end;\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Add(m_dir / "a.vhd");
+  Add(m_dir / "b.vhd");
+  ASSERT_EQ(m_project->Save(), Hvd::kSuccess);
+  auto checks = Files();
+  EXPECT_EQ(checks->CheckFiles(), Hvd::kSuccess);  // its own save is no change
+  EXPECT_EQ(FileNames().size(), 2u);
+  Text asked;
+  ASSERT_EQ(InterpHelp::RunCmd("set ::velmor::Hvd::asked", nullptr, false, &asked), Hvd::kSuccess);
+  EXPECT_EQ(asked.str(), "");
+
+  // Rewritten without b.vhd, later than the stamp: the user answers no, then yes.
+  std::string text = ReadText(m_file);
+  const std::string entry = "    <file vel_kv:name=\"b.vhd\" vel_kv:type=\"FILE_VHDL\"/>\n";
+  const auto at = text.find(entry);
+  ASSERT_NE(at, std::string::npos) << text;
+  text.erase(at, entry.size());
+  auto rewrite = [this](const std::string& content) {
+    const auto before = fs::last_write_time(m_file);
+    WriteText(m_file, content);
+    fs::last_write_time(m_file, before + std::chrono::seconds(5));
+  };
+  rewrite(text);
+  ASSERT_EQ(InterpHelp::RunCmd("set ::velmor::Hvd::answers 2", nullptr, false, nullptr), Hvd::kSuccess);
+  EXPECT_EQ(checks->CheckFiles(), Hvd::kSuccess);
+  EXPECT_EQ(FileNames().size(), 2u);
+  ASSERT_EQ(InterpHelp::RunCmd("set ::velmor::Hvd::asked", nullptr, false, &asked), Hvd::kSuccess);
+  EXPECT_EQ(asked.str(), "{The project " + m_file.string() + " has changed on disk.\nWould you like to reload?}");
+  EXPECT_EQ(ReadText(m_file), text);
+  rewrite(text + " ");
+  EXPECT_EQ(checks->CheckFiles(), Hvd::kSuccess);  // no answer queued: the default, yes
+  EXPECT_EQ(FileNames(), Strings{(m_dir / "a.vhd").string()});
+  EXPECT_TRUE(IsOpen());
+
+  // A broken rewrite: open with nothing read, and no save or check writes over it.
+  rewrite("<project>broken");
+  EXPECT_EQ(checks->CheckFiles(), Hvd::kSuccess);
+  EXPECT_TRUE(IsOpen());
+  EXPECT_TRUE(FileNames().empty());
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "while reloading the project."));
+  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  EXPECT_EQ(checks->CheckFiles(), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_file), "<project>broken");
+  // Mended on disk, it is read again.
+  rewrite(text);
+  EXPECT_EQ(checks->CheckFiles(), Hvd::kSuccess);
+  EXPECT_EQ(FileNames(), Strings{(m_dir / "a.vhd").string()});
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_EQ(checks->CheckFiles(), Hvd::kProjectNotOpen);
 }
 
 // A copy answers whether its project file was written.

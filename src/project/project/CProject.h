@@ -97,6 +97,8 @@ class CProject : public TComponent<CProject> {
   Status WriteSourceProjectFile(const String& path, CitI::IInterface* fileMap);
   Status WriteGeneratedProjectFile(const String& path, CitI::IInterface* fileMap);
   Status SaveSubProjects(bool force);
+  // Reads the project file again; see CheckFiles for when it asks first.
+  Status ReloadProject(bool noQuestion, bool askFirst, bool projectFileChanged, bool generatedFileChanged);
 
   std::int64_t SaveDelay() const noexcept { return m_saveDelay; }
   IProject* Face() noexcept { return &m_XIProject; }

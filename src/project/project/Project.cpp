@@ -186,13 +186,10 @@ Status CProject::XIProject::GetWorkingDirectory(String* path) {
 // --- Operations that come with opening, saving and the copies ---------------------------
 
 Status CProject::XIProject::ProjectCleanUp() { return kNotSupported; }
-Status CProject::XIProject::ReconcileProject() { return kNotSupported; }
 Status CProject::XIProject::ChangeWorkingDirectory(const String&, bool, bool) { return kNotSupported; }
-Status CProject::XIProject::Reload() { return kNotSupported; }
 Status CProject::XIProject::ParseCompileOrderFile(const String&, std::int32_t) { return kNotSupported; }
 Status CProject::XIProject::CleanupAutoManagedFiles() { return kNotSupported; }
 Status CProject::XIProject::WriteUsageStatistics() { return kNotSupported; }
-Status CProject::XIFileManager::CheckFiles() { return kNotSupported; }
 // The autonym names the project without holding it: the project's files keep autonyms of
 // their originators, and a counted one would keep the project alive through its own files.
 Status CProject::XIAutoNaming::GetAutonym(Prjrep::IAutonym** autonym) {
