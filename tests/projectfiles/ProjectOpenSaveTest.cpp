@@ -292,6 +292,34 @@ TEST_F(ProjectOpenSaveTest, ChangedOnDiskIsReloaded) {
   EXPECT_EQ(checks->CheckFiles(), Hvd::kProjectNotOpen);
 }
 
+// The working directory moves the generated file; the project file stays and records it.
+TEST_F(ProjectOpenSaveTest, WorkingDirectoryMoves) {
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Text generated;
+  auto paths = AutoCast<Hvd::IProject3>(m_project.Get());
+  EXPECT_EQ(paths->ChangeWorkingDirectory((m_dir / "impl/run 1").c_str(), true, false), Hvd::kSuccess);
+  EXPECT_TRUE(fs::is_directory(m_dir / "impl/run 1"));
+  EXPECT_EQ(Property("PROP_WorkingDirectory"), "impl/run 1");
+  ASSERT_EQ(paths->GetGeneratedFilePath(&generated), Hvd::kSuccess);
+  EXPECT_EQ(generated.str(), (m_dir / "impl/run 1/p.ghlc").string());
+  EXPECT_NE(ReadText(m_file).find("impl/run 1"), std::string::npos);
+  // A file in the way changes nothing.
+  WriteText(m_dir / "taken", "x");
+  EXPECT_EQ(paths->ChangeWorkingDirectory((m_dir / "taken").c_str(), true, false), Hvd::kFailure);
+  EXPECT_EQ(Property("PROP_WorkingDirectory"), "impl/run 1");
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+
+  // Opened again, the generated file is looked for in the working directory read.
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  paths = AutoCast<Hvd::IProject3>(m_project.Get());
+  ASSERT_EQ(paths->GetGeneratedFilePath(&generated), Hvd::kSuccess);
+  EXPECT_EQ(generated.str(), (m_dir / "impl/run 1/p.ghlc").string());
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  // A closed project is not moved: nothing is made for it.
+  EXPECT_EQ(paths->ChangeWorkingDirectory((m_dir / "elsewhere").c_str(), true, false), Hvd::kProjectNotOpen);
+  EXPECT_FALSE(fs::exists(m_dir / "elsewhere"));
+}
+
 // A copy answers whether its project file was written.
 TEST_F(ProjectOpenSaveTest, CopiesAnswerTheWrite) {
   ASSERT_EQ(Open(m_file), Hvd::kSuccess);

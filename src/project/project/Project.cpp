@@ -186,7 +186,6 @@ Status CProject::XIProject::GetWorkingDirectory(String* path) {
 // --- Operations that come with opening, saving and the copies ---------------------------
 
 Status CProject::XIProject::ProjectCleanUp() { return kNotSupported; }
-Status CProject::XIProject::ChangeWorkingDirectory(const String&, bool, bool) { return kNotSupported; }
 Status CProject::XIProject::ParseCompileOrderFile(const String&, std::int32_t) { return kNotSupported; }
 Status CProject::XIProject::CleanupAutoManagedFiles() { return kNotSupported; }
 Status CProject::XIProject::WriteUsageStatistics() { return kNotSupported; }
