@@ -1,7 +1,5 @@
 // The project's own open, save and close of its project source file, through its interfaces.
 
-#include <sys/stat.h>
-
 #include <algorithm>
 
 #include "Hvd/IView.h"
@@ -12,17 +10,6 @@
 
 namespace xhlc_test {
 namespace {
-
-struct FileId {
-  ino_t inode = 0;
-  std::int64_t mtimeNs = 0;
-  bool operator==(const FileId&) const = default;
-};
-FileId IdOf(const fs::path& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return {};
-  return {info.st_ino, static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
-}
 
 class ProjectOpenSaveTest : public XhlcProject {
  protected:
@@ -208,10 +195,10 @@ TEST_F(ProjectOpenSaveTest, SavedClosedAndReopenedTheSame) {
   EXPECT_EQ(topAgain, top);
 
   // A save with nothing changed leaves the file as it is; a change is written.
-  const FileId unchanged = IdOf(m_file);
+  const Stamp unchanged = StampOf(m_file);
   EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
   EXPECT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);
-  EXPECT_EQ(IdOf(m_file), unchanged);
+  EXPECT_EQ(StampOf(m_file), unchanged);
   EXPECT_EQ(ReadText(m_file), saved);
   EXPECT_EQ(Files()->RemoveFileByPath((m_dir / "a.vhd").c_str()), Hvd::kSuccess);
   EXPECT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);

@@ -42,6 +42,17 @@ namespace Hvd {
 
 class CProjectAutonym;
 
+// Raises one of the project's depth counters for a scope and lowers it on every way out;
+// `depth` is the value it was raised to.
+struct DepthScope {
+  explicit DepthScope(std::atomic<std::int32_t>& counter) : m_counter(counter), depth(++counter) {}
+  DepthScope(const DepthScope&) = delete;
+  DepthScope& operator=(const DepthScope&) = delete;
+  ~DepthScope() { --m_counter; }
+  std::atomic<std::int32_t>& m_counter;
+  const std::int32_t depth;
+};
+
 class CProject : public TComponent<CProject> {
  public:
   using String = Port::StringBase<char>;

@@ -17,11 +17,7 @@ Status CProject::XIProject::ProjectClose(bool save) {
   CProject& self = This();
   OperationGateGuard gate(this, "close");
   if (gate.EnteredAlready()) return kSuccess;
-  ++self.m_saveDepth;
-  struct Lower {
-    std::atomic<std::int32_t>& depth;
-    ~Lower() { --depth; }
-  } lower{self.m_saveDepth};
+  const DepthScope depth(self.m_saveDepth);
   const String hierarchy = GetProjectPropertyValue(this, "PROP_HierarchicalProjectType");
   const bool closeAudit = strcasecmp(hierarchy.c_str(), "Static") == 0 || strcasecmp(hierarchy.c_str(), "N/A") == 0;
   if (!self.m_open) return Fail(kSuccess, "Project::ProjectClose - Project is not open.\n");

@@ -160,11 +160,7 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
     return Fail(kInvalidParameter, "ERROR: Project::ProjectOpen - Cannot open hlc project files: \"%s\".\n",
                 path.c_str());
   OperationGateGuard gate(&m_XIProject, "open");
-  ++m_saveDepth;
-  struct Lower {
-    std::atomic<std::int32_t>& depth;
-    ~Lower() { --depth; }
-  } lower{m_saveDepth};
+  const DepthScope depth(m_saveDepth);
 
   m_open = true;
   m_projectFilePath = path;

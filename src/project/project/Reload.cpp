@@ -17,16 +17,6 @@ namespace {
 
 using String = Port::StringBase<char>;
 
-// Lowers a depth counter on every way out.
-struct Depth {
-  explicit Depth(std::atomic<std::int32_t>& depth) : m_depth(depth), m_value(++depth) {}
-  Depth(const Depth&) = delete;
-  Depth& operator=(const Depth&) = delete;
-  ~Depth() { --m_depth; }
-  std::atomic<std::int32_t>& m_depth;
-  std::int32_t m_value;
-};
-
 bool IsGeneratedSubProject(IProject* project) {
   const String generator = GetProjectPropertyValue(project, "PROP_ProjectGeneratorType");
   return strcasecmp(generator.c_str(), "TarvisDSP") == 0 || strcasecmp(generator.c_str(), "Moldrix") == 0;
@@ -36,8 +26,8 @@ bool IsGeneratedSubProject(IProject* project) {
 
 Status CProject::XIFileManager::CheckFiles() {
   CProject& self = This();
-  const Depth depth(self.m_changeCheckDepth);
-  if (depth.m_value > 1) return kSuccess;
+  const DepthScope depth(self.m_changeCheckDepth);
+  if (depth.depth > 1) return kSuccess;
   if (!self.m_open) return Fail(kProjectNotOpen, "ERROR: Project::CheckFiles - Project is not opened.\n");
   if (self.m_readOnly) return Fail(kProjectReadOnly, "ERROR: Project::CheckFiles - Project is Read Only.\n");
   const bool projectFileChanged = self.m_projectFileStamp.IsChanged();
@@ -66,8 +56,8 @@ Status CProject::XIFileManager::CheckFiles() {
 
 Status CProject::XIProject::ReconcileProject() {
   CProject& self = This();
-  const Depth depth(self.m_reconcileDepth);
-  if (depth.m_value >= 2) return kSuccess;
+  const DepthScope depth(self.m_reconcileDepth);
+  if (depth.depth >= 2) return kSuccess;
   if (!self.m_open) return Fail(kProjectNotOpen, "ERROR: Project::ReconcileProject - Project is not opened.\n");
   if (self.m_readOnly) return Fail(kProjectReadOnly, "ERROR: Project::ReconcileProject - Project is read only.\n");
   return self.m_XIFileManager.CheckFiles();
@@ -76,8 +66,8 @@ Status CProject::XIProject::ReconcileProject() {
 Status CProject::XIProject::Reload() { return This().ReloadProject(true, true, false, false); }
 
 Status CProject::ReloadProject(bool noQuestion, bool askFirst, bool projectFileChanged, bool generatedFileChanged) {
-  const Depth depth(m_saveDepth);
-  if (depth.m_value >= 2) return kFailure;  // a save, an open, a close or a reload is under way
+  const DepthScope depth(m_saveDepth);
+  if (depth.depth >= 2) return kFailure;  // a save, an open, a close or a reload is under way
   if (askFirst) {
     const Status answered = BroadcastWithConflictReports(EventId::ReloadQuery(), nullptr);
     if (answered != kSuccess) return answered;

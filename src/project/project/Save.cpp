@@ -29,15 +29,6 @@ bool CanWrite(const String& path) {
   return Port::File::canwrite_dir(directory.empty() ? String(".") : directory);
 }
 
-// Raised while the save core or a writer runs, so that a reload asked for meanwhile does nothing.
-struct SaveDepth {
-  explicit SaveDepth(std::atomic<std::int32_t>& depth) : m_depth(depth) { ++m_depth; }
-  SaveDepth(const SaveDepth&) = delete;
-  SaveDepth& operator=(const SaveDepth&) = delete;
-  ~SaveDepth() { --m_depth; }
-  std::atomic<std::int32_t>& m_depth;
-};
-
 }  // namespace
 
 Status CProject::XIProject::Save() {
@@ -66,7 +57,8 @@ Status CProject::XIForceSave::ForceSave() {
 }
 
 Status CProject::SaveProjectFiles(bool force) {
-  SaveDepth depth(m_saveDepth);
+  // Raised while the save core or a writer runs, so that a reload asked for meanwhile does nothing.
+  const DepthScope depth(m_saveDepth);
   OperationGateGuard gate(&m_XIProject);
   if (gate.EnteredAlready()) return kSuccess;
   if (m_projectFilePath.empty()) return kFailure;
@@ -83,7 +75,7 @@ Status CProject::SaveProjectFiles(bool force) {
 }
 
 Status CProject::WriteSourceProjectFile(const String& path, CitI::IInterface* fileMap) {
-  SaveDepth depth(m_saveDepth);
+  const DepthScope depth(m_saveDepth);
   const String target = path.empty() ? m_projectFilePath : path;
   if (!CanWrite(target)) {
     Port_MsgManData::createObject("ProjectMgmt", "../src/CProject", 0, "$Revision: 1.1 $")
@@ -115,7 +107,7 @@ Status CProject::WriteSourceProjectFile(const String& path, CitI::IInterface* fi
 
 // The generated-project file has its own writer, which the project does not have yet.
 Status CProject::WriteGeneratedProjectFile(const String& path, CitI::IInterface*) {
-  SaveDepth depth(m_saveDepth);
+  const DepthScope depth(m_saveDepth);
   const String target = path.empty() ? m_generatedFilePath : path;
   return Fail(kNotSupported, "NOT BUILT YET: CProject::WriteGeneratedProjectFile - \"%s\" is not written.\n",
               target.c_str());
