@@ -108,6 +108,8 @@ class CProject : public TComponent<CProject> {
   Status WriteSourceProjectFile(const String& path, CitI::IInterface* fileMap);
   Status WriteGeneratedProjectFile(const String& path, CitI::IInterface* fileMap);
   Status SaveSubProjects(bool force);
+  // The open projects that own the project's files, in file order; none is opened for it.
+  Status CollectSubProjects(std::vector<Prjrep::AutoPtr<IProject>>& projects);
   // Reads the project file again; see CheckFiles for when it asks first.
   Status ReloadProject(bool noQuestion, bool askFirst, bool projectFileChanged, bool generatedFileChanged);
 

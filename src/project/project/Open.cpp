@@ -236,8 +236,7 @@ void CProject::FixUpProject() {
   }
   std::ignore = RunTclProcWithObject("::velmor::Hvd::hvd_chPostProcessAddFile", mhs.c_str(), &m_XIProject, 0, nullptr);
   std::ignore = m_XIProject.Save();
-  // The reload that follows comes with change detection.
-  std::ignore = Fail(kNotSupported, "NOT BUILT YET: CProject::FixUpProject - the project is not reloaded.\n");
+  std::ignore = ReloadProject(true, true, true, true);
 }
 
 }  // namespace Hvd

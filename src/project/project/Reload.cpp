@@ -47,7 +47,9 @@ Status CProject::XIFileManager::CheckFiles() {
     self.m_generatedFileStamp.Update();
     if (self.ReloadProject(false, true, projectFileChanged, generatedFileChanged) == kSuccess) return kSuccess;
   }
-  for (const Prjrep::AutoPtr<IProject>& child : self.ChildProjects()) {
+  std::vector<Prjrep::AutoPtr<IProject>> children;
+  std::ignore = self.CollectSubProjects(children);
+  for (const Prjrep::AutoPtr<IProject>& child : children) {
     if (Prjrep::AutoCast<IFileManager> files(child.Get()); files) std::ignore = files->CheckFiles();
   }
   // The clean-up of automatically managed files comes with that clean-up.

@@ -113,8 +113,22 @@ Status CProject::WriteGeneratedProjectFile(const String& path, CitI::IInterface*
               target.c_str());
 }
 
+Status CProject::CollectSubProjects(std::vector<Prjrep::AutoPtr<IProject>>& projects) {
+  Prjrep::AutoRelease<IHdlFileIterator> files;
+  if (m_hdlFiles.GetIterator(files.Receive()) != kSuccess || !files) return kFailure;
+  // Only a child project's file has an owner of its own; any other file's is this project.
+  for (; !files->IsDone(); std::ignore = files->Next()) {
+    if (!IsProjectFileType(files->Current())) continue;
+    if (Prjrep::AutoRelease<IProject> owner = GetOwningProject(files->Current()); owner)
+      projects.emplace_back(owner.Get());
+  }
+  return kSuccess;
+}
+
 Status CProject::SaveSubProjects(bool force) {
-  for (const Prjrep::AutoPtr<IProject>& child : ChildProjects()) {
+  std::vector<Prjrep::AutoPtr<IProject>> children;
+  std::ignore = CollectSubProjects(children);
+  for (const Prjrep::AutoPtr<IProject>& child : children) {
     if (force) {
       if (Prjrep::AutoCast<IForceSave> saver(child.Get()); saver) std::ignore = saver->ForceSave();
     } else {
