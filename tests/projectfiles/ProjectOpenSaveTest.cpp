@@ -129,6 +129,15 @@ TEST_F(ProjectOpenSaveTest, EachKindOfPath) {
   EXPECT_EQ(Open(m_dir / "notes.txt"), Hvd::kFailure);
   EXPECT_FALSE(IsOpen());
   EXPECT_FALSE(fs::exists(m_dir / "notes.xhlc"));
+  // No path: a project in memory only, which no save writes anywhere.
+  EXPECT_EQ(Open(""), Hvd::kSuccess);
+  EXPECT_TRUE(IsOpen());
+  Text untouched("kept");
+  EXPECT_EQ(AutoCast<Hvd::IProject2>(m_project.Get())->GetProjectFilePath(&untouched), Hvd::kSuccess);
+  EXPECT_EQ(untouched.str(), "kept");
+  EXPECT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kFailure);
+  EXPECT_EQ(m_project->ProjectClose(true), Hvd::kFailure);  // the save's answer; closed all the same
+  EXPECT_FALSE(IsOpen());
   // An open project is not opened again; a closed one is reopened from its file alone.
   ASSERT_EQ(Open(m_file), Hvd::kSuccess);
   EXPECT_EQ(m_project->Open(m_file.c_str()), Hvd::kOwnerMissing);
