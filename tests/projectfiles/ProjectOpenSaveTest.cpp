@@ -316,6 +316,28 @@ TEST_F(ProjectOpenSaveTest, WorkingDirectoryMoves) {
   EXPECT_FALSE(fs::exists(m_dir / "elsewhere"));
 }
 
+// A save drops the automatically managed files that nothing includes any more.
+TEST_F(ProjectOpenSaveTest, StaleManagedFilesGoBeforeTheSave) {
+  WriteText(m_dir / "top.v", "module top; endmodule\n");
+  WriteText(m_dir / "used.vh", "`define W 4\n");
+  WriteText(m_dir / "stale.vh", "`define V 4\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Add(m_dir / "top.v");
+  Add(m_dir / "used.vh");
+  Add(m_dir / "stale.vh");
+  for (const char* name : {"used.vh", "stale.vh"})
+    ASSERT_EQ(AutoCast<Hvd::IFile>(File(m_dir / name))->SetOriginState(3), Hvd::kSuccess);
+  AutoRelease<Hvd::IHdlFile> child;
+  ASSERT_EQ(AutoCast<Hvd::IHdlFileV4>(File(m_dir / "top.v"))
+                ->AddChildFileByName(0, (m_dir / "used.vh").c_str(), child.Receive()),
+            Hvd::kSuccess);
+  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  EXPECT_EQ(FileNames(), (Strings{(m_dir / "top.v").string(), (m_dir / "used.vh").string()}));
+  EXPECT_EQ(ReadText(m_file).find("stale.vh"), std::string::npos);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_EQ(AutoCast<Hvd::IProject4>(m_project.Get())->CleanupAutoManagedFiles(), Hvd::kProjectNotOpen);
+}
+
 // A copy answers whether its project file was written.
 TEST_F(ProjectOpenSaveTest, CopiesAnswerTheWrite) {
   ASSERT_EQ(Open(m_file), Hvd::kSuccess);

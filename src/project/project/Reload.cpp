@@ -52,7 +52,7 @@ Status CProject::XIFileManager::CheckFiles() {
   for (const Prjrep::AutoPtr<IProject>& child : children) {
     if (Prjrep::AutoCast<IFileManager> files(child.Get()); files) std::ignore = files->CheckFiles();
   }
-  // The clean-up of automatically managed files comes with that clean-up.
+  std::ignore = self.m_XIProject.CleanupAutoManagedFiles();
   return kSuccess;
 }
 

@@ -5,7 +5,9 @@
 
 #include <cstdlib>
 
+#include "Hvd/IHdlFile.h"
 #include "Port/FileName.h"
+#include "Prjrep/IFileNameHelper.h"
 #include "Port/MsgMan.h"
 #include "Port/Time.h"
 #include "core/Diagnostics.h"
@@ -91,7 +93,7 @@ Status CProject::WriteSourceProjectFile(const String& path, CitI::IInterface* fi
             target.c_str());
     return kProjectReadOnly;
   }
-  // Automatically managed files come with the clean-up of the project's files, not yet here.
+  std::ignore = m_XIProject.CleanupAutoManagedFiles();
   CProjectSourceXMLWriter writer(target, &m_XIProject);
   if (const Status mapped = writer.SetFileMap(fileMap); mapped != kSuccess) return mapped;
   if (m_reader && Port::File::exist(target)) {
@@ -103,6 +105,45 @@ Status CProject::WriteSourceProjectFile(const String& path, CitI::IInterface* fi
       return writer.WriteIfChanged(m_reader->GetDocument());
   }
   return writer.Write();
+}
+
+namespace {
+
+// An automatically managed file that no file includes and that includes none is stale.
+bool IsStaleAutoManaged(IHdlFile* file) {
+  std::uint32_t origin = 1;
+  if (Prjrep::AutoCast<IFile> state(file); state) std::ignore = state->GetOriginState(&origin);
+  if (origin != 3) return false;
+  Prjrep::AutoCast<IHdlFileV4> related(file);
+  if (!related) return false;
+  bool noParents = false;
+  if (related->HasNoParents(&noParents) != kSuccess || !noParents) return false;
+  for (std::uint32_t category = 0; category < 6; ++category) {
+    Prjrep::AutoRelease<IHdlFileIterator> children;
+    if (related->GetChildFiles(category, children.Receive()) != kSuccess) return false;
+    if (children && !children->IsDone()) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+Status CProject::XIProject::CleanupAutoManagedFiles() {
+  CProject& self = This();
+  if (!self.m_open) return kProjectNotOpen;
+  Prjrep::AutoRelease<IHdlFileIterator> files;
+  if (self.m_hdlFiles.GetIterator(files.Receive()) != kSuccess || !files)
+    return Fail(kFailure, "Error CProject::CleanupAutoMangedFiles(): Missing collection iterator\n");
+  // Removed only after the walk, so that the walk never stands on a removed file.
+  std::vector<String> stale;
+  for (; !files->IsDone(); std::ignore = files->Next()) {
+    if (!IsStaleAutoManaged(files->Current())) continue;
+    String name;
+    if (Prjrep::AutoCast<Prjrep::IFileNameHelper> names(files->Current()); names && names->GetFullName(&name) == kSuccess)
+      stale.push_back(name);
+  }
+  for (const String& name : stale) std::ignore = self.m_XIFileManager.RemoveFileByPath(name);
+  return kSuccess;
 }
 
 // The generated-project file has its own writer, which the project does not have yet.
