@@ -338,6 +338,37 @@ TEST_F(ProjectOpenSaveTest, StaleManagedFilesGoBeforeTheSave) {
   EXPECT_EQ(AutoCast<Hvd::IProject4>(m_project.Get())->CleanupAutoManagedFiles(), Hvd::kProjectNotOpen);
 }
 
+// A device this installation does not know is asked about; the value, read from the file,
+// reaches the question as text and is never run.
+TEST_F(ProjectOpenSaveTest, UnknownDeviceIsAskedAbout) {
+  const std::string device = "LM2-45 [set ::ran 1] $x";
+  WriteText(m_file, std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                "<project xmlns=\"http://www.velmor.com/XMLSchema\" "
+                                "xmlns:vel_kv=\"http://www.velmor.com/XMLSchema\">\n"
+                                "  <version vel_kv:schema_version=\"2\" vel_kv:hlc_version=\"14.1\"/>\n"
+                                "  <properties>\n"
+                                "    <property vel_kv:name=\"Device Family\" vel_kv:value=\"Orvanta\"/>\n"
+                                "    <property vel_kv:name=\"Device\" vel_kv:value=\"") +
+                        device + "\"/>\n  </properties>\n</project>\n");
+  const std::string before = ReadText(m_file);
+  ASSERT_EQ(InterpHelp::RunCmd("set ::velmor::Hvd::answers 2; set ::ran 0", nullptr, false, nullptr),
+            Hvd::kSuccess);
+  EXPECT_EQ(Open(m_file), Hvd::kFailure);
+  EXPECT_FALSE(IsOpen());
+  Text asked;
+  ASSERT_EQ(InterpHelp::RunCmd("lindex $::velmor::Hvd::asked 0", nullptr, false, &asked), Hvd::kSuccess);
+  EXPECT_EQ(asked.str().rfind("The Device is currently set to \"" + device + "\", which is not valid", 0), 0u)
+      << asked.str();
+  Text ran;
+  ASSERT_EQ(InterpHelp::RunCmd("set ::ran", nullptr, false, &ran), Hvd::kSuccess);
+  EXPECT_EQ(ran.str(), "0");
+  EXPECT_EQ(ReadText(m_file), before);
+  // Answered yes (the default), the project opens.
+  EXPECT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_TRUE(IsOpen());
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
 // A copy answers whether its project file was written.
 TEST_F(ProjectOpenSaveTest, CopiesAnswerTheWrite) {
   ASSERT_EQ(Open(m_file), Hvd::kSuccess);

@@ -7,6 +7,7 @@
 
 #include "CitP/Factory.h"
 #include "Hvd/EventIds.h"
+#include "Hvd/IBaseServices.h"
 #include "Hvd/ICompAdmin.h"
 #include "Hvd/IDesignPlatform.h"
 #include "Hvd/ISourceLibrary.h"
@@ -19,6 +20,7 @@
 #include "project/project/CProject.h"
 #include "utils/DmUtils.h"
 #include "utils/FileStamp.h"
+#include "utils/InterpHelp.h"
 #include "utils/PropertyAccessor.h"
 
 namespace Hvd {
@@ -66,6 +68,32 @@ void NotifyPlatform(IDesign* design) {
   Prjrep::AutoRelease<IDesignPlatform> platform;
   if (design != nullptr && design->GetDesignPlatform(platform.Receive()) == kSuccess && platform)
     std::ignore = platform->NotifyChanges();
+}
+
+// True to go on opening: the device the file names is known here, or the user opens it
+// anyway. The value comes from the file, so the question is passed as one quoted Tcl word.
+bool CheckDeviceProperties(CXMLReader& reader) {
+  String family, device, package, speed;
+  std::ignore = reader.GetPropertyValue("PROP_DevFamily", &family);
+  std::ignore = reader.GetPropertyValue("PROP_DevDevice", &device);
+  std::ignore = reader.GetPropertyValue("PROP_DevPackage", &package);
+  std::ignore = reader.GetPropertyValue("PROP_DevSpeed", &speed);
+  if (family.empty() || device.empty()) return true;
+  Prjrep::AutoRelease<IDeviceStore> store = GetDeviceStore();
+  std::int32_t invalid = 0;
+  if (!store || store->ValidateDevice(family, device, package, speed, &invalid) != kSuccess) return true;
+  static const char* const kLabels[] = {"Device Family", "Device", "Package", "Speed Grade"};
+  const String* const values[] = {&family, &device, &package, &speed};
+  if (invalid < 1 || invalid > 4) return true;
+  const std::string question = std::string("The ") + kLabels[invalid - 1] + " is currently set to \"" +
+                               values[invalid - 1]->str() +
+                               "\", which is not valid in this installation.\nIf you continue to open this project, the "
+                               "property will be reset to a default value.\nYou may change the value of this property "
+                               "in the Project Properties dialog.\n\nDo you want to open this project?";
+  const String command = "::velmor::Hvd::hvd_DisplayQuestionDialog " + TclWord(String(question.c_str())) + " 1";
+  String answer;
+  std::ignore = InterpHelp::RunCmd(command.c_str(), nullptr, false, &answer);
+  return answer == "1";
 }
 
 }  // namespace
@@ -181,6 +209,10 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
     std::ignore = m_reader->GetSchemaVersion(&version);
     if (!CXMLReader::IsAcceptedSchemaVersion(version)) {
       std::ignore = Fail(kFailure, "Error: IProject::Open - Unsupported version (\"%s\") of XHLC file.\n", version.c_str());
+      ReleaseProject(true);
+      return kFailure;
+    }
+    if (!CheckDeviceProperties(*m_reader)) {
       ReleaseProject(true);
       return kFailure;
     }
