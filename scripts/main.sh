@@ -6,3 +6,4 @@ bash scripts/setup.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DHVD_TESTS=OFF
 cmake --build build/release
 build/release/bin/velsh examples/smoke.tcl
+build/release/bin/velsh examples/project.tcl

@@ -1,8 +1,8 @@
 // velsh: the suite's Tcl shell. A Tcl 8.6 shell with the host library and every component
 // library of its folder loaded (the project repository, the Tcl interpreter component, the
-// design-data library, the HDL parser, the base services and the others), and a `component`
-// command that creates and inspects components by id. The shell runs on the interpreter
-// component's interpreter, so scripts and the library share one interpreter.
+// design-data library, the HDL parser, the base services and the others), a `component`
+// command that creates and inspects components by id, and the project commands. The shell runs
+// on the interpreter component's interpreter, so scripts and the library share one interpreter.
 
 #include <dlfcn.h>
 #include <tcl.h>
@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "CitP/Factory.h"
+#include "ProjectCommands.h"
 #include "Hvd/ITclInterp.h"
 #include "Hvd/ToeTclInterp.h"
 #include "Prjrep/IRefCount.h"
@@ -106,6 +107,7 @@ int ComponentCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]
 }
 
 void ShutDown(ClientData) {
+  velsh::CloseOpenProject();
   for (auto& entry : g_components) GiveUp(entry.second);
   g_components.clear();
   Prjrep::ResetNamedObjectRegistry();
@@ -165,6 +167,7 @@ Tcl_Interp* OpenInterpreter() {
 // The interpreter was initialised by its component; the shell adds its own command.
 int AppInit(Tcl_Interp* interp) {
   Tcl_CreateObjCommand(interp, "component", ComponentCmd, nullptr, nullptr);
+  velsh::RegisterProjectCommands(interp);
   Tcl_CreateExitHandler(ShutDown, nullptr);
   return TCL_OK;
 }

@@ -3,6 +3,7 @@
 // writing project source files. The steps of an open are run in the project's order.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -51,6 +52,18 @@ inline std::string ReadText(const fs::path& path) {
 inline void WriteText(const fs::path& path, const std::string& text) {
   fs::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary) << text;
+}
+
+// What tells a rewritten file from one left alone: its inode and modification time.
+struct Stamp {
+  ino_t inode = 0;
+  std::int64_t modified = 0;
+  bool operator==(const Stamp&) const = default;
+};
+inline Stamp StampOf(const fs::path& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return {};
+  return {info.st_ino, static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
 }
 
 inline bool Captured(Port_MsgManData::Severity severity, const std::string& part) {

@@ -22,17 +22,6 @@ using Severity = Port_MsgManData::Severity;
 
 std::string Absolute(const fs::path& path) { return fs::weakly_canonical(path).string(); }
 
-struct Stamp {
-  ino_t inode = 0;
-  std::int64_t modified = 0;
-  bool operator==(const Stamp&) const = default;
-};
-Stamp StampOf(const fs::path& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return {};
-  return {info.st_ino, static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
-}
-
 // The blocks of a written file, one per section (they are set apart by an empty line).
 Strings Sections(const std::string& text) {
   Strings blocks;

@@ -1,6 +1,7 @@
 // The definition objects, the data store with its platform types, the device store and
 // the platform's event sender.
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "BaseData.h"
@@ -283,7 +284,7 @@ class CDeviceEntry final : public TComponent<CDeviceEntry> {
 // Each family, then each of its devices followed by that device's packages and speeds.
 class CDeviceStore final : public TComponent<CDeviceStore> {
  public:
-  explicit CDeviceStore(const Data& data) {
+  explicit CDeviceStore(const Data& data) : m_families(data.families) {
     for (const FamilyData& family : data.families) {
       Add(family.name, family.key);
       for (const DeviceData& device : family.devices) {
@@ -310,7 +311,30 @@ class CDeviceStore final : public TComponent<CDeviceStore> {
     Status GetEntries(IDeviceFieldIterator** entries) override {
       return HandOut(NewIterator<IDeviceEntry*, IDeviceEntrySet, IDeviceFieldIterator>(This().m_handed), entries);
     }
+    Status ValidateDevice(const Text& family, const Text& device, const Text& package, const Text& speed,
+                          std::int32_t* invalid) override {
+      if (invalid == nullptr) return kFailure;
+      *invalid = This().FirstInvalid(family.str(), device.str(), package.str(), speed.str());
+      return kSuccess;
+    }
   } m_XIDeviceStore{this};
+
+  std::int32_t FirstInvalid(const std::string& family, const std::string& device, const std::string& package,
+                            const std::string& speed) const {
+    const auto known = std::find_if(m_families.begin(), m_families.end(),
+                                    [&](const FamilyData& entry) { return entry.name == family; });
+    if (known == m_families.end()) return 1;
+    const auto part = std::find_if(known->devices.begin(), known->devices.end(),
+                                   [&](const DeviceData& entry) { return entry.name == device; });
+    if (part == known->devices.end()) return 2;
+    auto listed = [](const Names& names, const std::string& value) {
+      return value.empty() || std::find(names.begin(), names.end(), value) != names.end();
+    };
+    if (!listed(part->packages, package)) return 3;
+    if (!listed(part->speeds, speed)) return 4;
+    return 0;
+  }
+  std::vector<FamilyData> m_families;
   TImmortalCount<CDeviceStore> m_count{this};
   std::vector<std::unique_ptr<CDeviceEntry>> m_entries;
   std::vector<IDeviceEntry*> m_handed;

@@ -35,11 +35,23 @@
 #include "core/Sets.h"
 #include "files/library/SourceLibraryManagerHelper.h"
 #include "framework/PropertyContext.h"
+#include "projectfiles/CXMLReader.h"
 #include "utils/FileStamp.h"
 
 namespace Hvd {
 
 class CProjectAutonym;
+
+// Raises one of the project's depth counters for a scope and lowers it on every way out;
+// `depth` is the value it was raised to.
+struct DepthScope {
+  explicit DepthScope(std::atomic<std::int32_t>& counter) : m_counter(counter), depth(++counter) {}
+  DepthScope(const DepthScope&) = delete;
+  DepthScope& operator=(const DepthScope&) = delete;
+  ~DepthScope() { --m_counter; }
+  std::atomic<std::int32_t>& m_counter;
+  const std::int32_t depth;
+};
 
 class CProject : public TComponent<CProject> {
  public:
@@ -85,6 +97,21 @@ class CProject : public TComponent<CProject> {
   Status BroadcastWithConflictReports(const Port::XUID& eventId, IConflictReportSet** reports);
   // Composes the given child projects into this project: hooks, files, view events.
   Status ComposeChildProjects(const std::vector<Prjrep::AutoPtr<IProject>>& children);
+
+  // Reads the .xhlc at `path` into the closed project; `reopen` only from Reopen.
+  Status ProjectOpenXml(const String& path, bool reopen);
+  // Adds the .mhs file that a project with a .zmr file lost, when it is on disk.
+  void FixUpProject();
+  // The save core: both project files unless the project file could not be read, then the
+  // projects that own this project's files; `force` saves those without their delay.
+  Status SaveProjectFiles(bool force);
+  Status WriteSourceProjectFile(const String& path, CitI::IInterface* fileMap);
+  Status WriteGeneratedProjectFile(const String& path, CitI::IInterface* fileMap);
+  Status SaveSubProjects(bool force);
+  // The open projects that own the project's files, in file order; none is opened for it.
+  Status CollectSubProjects(std::vector<Prjrep::AutoPtr<IProject>>& projects);
+  // Reads the project file again; see CheckFiles for when it asks first.
+  Status ReloadProject(bool noQuestion, bool askFirst, bool projectFileChanged, bool generatedFileChanged);
 
   std::int64_t SaveDelay() const noexcept { return m_saveDelay; }
   IProject* Face() noexcept { return &m_XIProject; }
@@ -213,6 +240,11 @@ class CProject : public TComponent<CProject> {
   std::vector<Prjrep::AutoPtr<IProject>> ChildProjects();
   // The directory of the project source file.
   String ProjectDirectory() const;
+  // Creates the design when the project has none and attaches it to the project.
+  Status MakeDesign();
+  // Opens the repository storage of the project file.
+  Status ProjectOpenRepository();
+  void DerivePaths();
 
   // What a loaded project holds.
   std::uint64_t m_fileSequence = 0;
@@ -257,6 +289,10 @@ class CProject : public TComponent<CProject> {
   HdlFileSet m_hdlFiles;
   std::map<std::string, IHdlFile*> m_fileIndex;  // the same files as m_hdlFiles, by full name
   bool m_reopened = false;
+  // The reader of the project file as last opened; the save hands its document to the writer.
+  std::unique_ptr<CXMLReader> m_reader;
+  // Set when the open made the design: the release then tears it down.
+  bool m_designMadeHere = false;
   // The autonyms the project made of itself, told when the project goes.
   std::vector<CProjectAutonym*> m_autonyms;
 };

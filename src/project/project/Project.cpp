@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "CitP/Factory.h"
+#include "Hvd/ICompAdmin.h"
 #include "Port/FileName.h"
 #include "Port/Version.h"
 #include "Prjrep/ClassIds.h"
@@ -84,13 +85,7 @@ void CProject::EnterOpenState(const String& projectFile, IDesign* design, bool r
   m_design = design;
   m_open = true;
   m_readOnly = readOnly;
-  String workingDirectory;
-  std::ignore = m_XIProject.GetWorkingDirectory(&workingDirectory);
-  Port::FileName file(projectFile);
-  m_repositoryPath = Canonical(workingDirectory + "/" + file.GetBase() + ".hlc");
-  m_generatedFilePath = Canonical(workingDirectory + "/" + file.GetBase() + ".ghlc");
-  m_projectFileStamp.path = m_projectFilePath;
-  m_generatedFileStamp.path = m_generatedFilePath;
+  DerivePaths();
 }
 
 void CProject::ReleaseProject(bool final) {
@@ -107,6 +102,11 @@ void CProject::ReleaseProject(bool final) {
   m_readFailed = false;
   m_repository = nullptr;
   if (final) {
+    m_reader.reset();
+    if (m_design && m_designMadeHere) {
+      if (Prjrep::AutoCast<ICompAdmin> admin(m_design.Get()); admin) std::ignore = admin->Teardown();
+    }
+    m_designMadeHere = false;
     m_design = nullptr;
     std::ignore = m_XINameHelper.CNameHelper::SetName(String());
     m_projectFilePath = String();
@@ -167,7 +167,7 @@ Status CProject::XIProject::GetWorkingDirectory(String* path) {
   if (path == nullptr) return kInvalidParameter;
   CProject& self = This();
   String value;
-  if (self.m_open) value = PropertyAccessor(this).GetPropertyValue("PROP_WorkingDirectory");
+  if (self.m_open && self.m_design) value = PropertyAccessor(this).GetPropertyValue("PROP_WorkingDirectory");
   const std::string text = SlashForm(value);
   const String directory = self.ProjectDirectory();
   if (text.empty() || text == ".") {
@@ -185,21 +185,9 @@ Status CProject::XIProject::GetWorkingDirectory(String* path) {
 
 // --- Operations that come with opening, saving and the copies ---------------------------
 
-Status CProject::XIProject::Open(const String&) { return kNotSupported; }
-Status CProject::XIProject::ProjectClose(bool) { return kNotSupported; }
-Status CProject::XIProject::Save() { return kNotSupported; }
 Status CProject::XIProject::ProjectCleanUp() { return kNotSupported; }
-Status CProject::XIProject::ReconcileProject() { return kNotSupported; }
-Status CProject::XIProject::ChangeWorkingDirectory(const String&, bool, bool) { return kNotSupported; }
-Status CProject::XIProject::Reload() { return kNotSupported; }
 Status CProject::XIProject::ParseCompileOrderFile(const String&, std::int32_t) { return kNotSupported; }
-Status CProject::XIProject::CleanupAutoManagedFiles() { return kNotSupported; }
 Status CProject::XIProject::WriteUsageStatistics() { return kNotSupported; }
-Status CProject::XIProject::Reopen(const String&) { return kNotSupported; }
-Status CProject::XIFileManager::CheckFiles() { return kNotSupported; }
-Status CProject::XIProjectInternal::ProjectWriteAs(const String&) { return kNotSupported; }
-Status CProject::XIProjectInternal::ProjectWriteCopy(const String&) { return kNotSupported; }
-Status CProject::XIForceSave::ForceSave() { return kNotSupported; }
 // The autonym names the project without holding it: the project's files keep autonyms of
 // their originators, and a counted one would keep the project alive through its own files.
 Status CProject::XIAutoNaming::GetAutonym(Prjrep::IAutonym** autonym) {

@@ -238,6 +238,12 @@ class IDeviceStore : public CitI::IInterface {
   CITI_DECLARE_IID("{55CC6788-3DC7-4bcd-936B-4D06E9DCF373}")
 
   virtual Hvd::Status GetEntries(IDeviceFieldIterator** entries) = 0;
+  // Which of the four values this installation does not know, by names: 1 the family, 2 the
+  // device (of that family), 3 the package, 4 the speed (of that device); 0 when all are
+  // known. An empty package or speed is not set, and so not wrong.
+  virtual Hvd::Status ValidateDevice(const Port::StringBase<char>& family, const Port::StringBase<char>& device,
+                                     const Port::StringBase<char>& package, const Port::StringBase<char>& speed,
+                                     std::int32_t* invalid) = 0;
 };
 
 }  // namespace Hvd

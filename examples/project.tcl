@@ -1,0 +1,40 @@
+# The main road: create a project for the example design, add its files, choose the device,
+# show what each view holds, save and close, then open it again and show the same answers.
+set here [file normalize [file dirname [info script]]]
+set design [file join $here design]
+set work [file join [pwd] build example]
+file delete -force $work
+file mkdir $work
+set projectFile [file join $work counter.xhlc]
+
+# Paths are shown from the example's folder, so the output reads the same on every machine.
+proc shown {paths} {
+    set names {}
+    foreach path $paths { lappend names [string map [list "$::here/" ""] $path] }
+    return $names
+}
+proc show {title} {
+    puts "== $title"
+    puts "files:   [shown [velfile list]]"
+    foreach view {VIEW_AbstractSynthesis VIEW_AbstractSimulation} {
+        puts "$view"
+        puts "  files: [shown [lsort [velfile list -view $view]]]"
+        puts "  order: [shown [project order -view $view]]"
+        puts "  top:   [project top -view $view]"
+    }
+    puts "device:  [project get {Device Family}] [project get Device]"
+}
+
+project open $projectFile
+foreach name {counter_pkg.vhd counter.vhd debounce.v top.vhd tb_top.vhd} {
+    velfile add [file join $design $name]
+}
+project set {Device Family} Orvanta
+project set Device OV250
+show "created [file tail $projectFile]"
+project save
+project close
+
+project open $projectFile
+show "reopened [file tail $projectFile]"
+project close

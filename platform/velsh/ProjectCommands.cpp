@@ -1,0 +1,388 @@
+// The project commands of the shell, as the suite's Tcl layer gives them: `project` and
+// `velfile`, acting on the one open project. They reach the library only through its public
+// interfaces; a failure is a Tcl error carrying the messages the library issued for it.
+
+#include "ProjectCommands.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "CitP/Factory.h"
+#include "Hvd/ClassIds.h"
+#include "Hvd/IBaseServices.h"
+#include "Hvd/IDefData.h"
+#include "Hvd/IDefDataId.h"
+#include "Hvd/IDesign.h"
+#include "Hvd/IDesignPlatform.h"
+#include "Hvd/IFile.h"
+#include "Hvd/IFileManager.h"
+#include "Hvd/IKeyedPropertySet.h"
+#include "Hvd/IProject.h"
+#include "Hvd/ISourceLibrary.h"
+#include "Hvd/ISourceLibraryMember.h"
+#include "Hvd/IView.h"
+#include "Hvd/IViewManager.h"
+#include "Port/MsgMan.h"
+#include "Prjrep/IEvents.h"
+#include "Prjrep/IFileNameHelper.h"
+#include "core/Events.h"
+#include "core/Holders.h"
+
+namespace velsh {
+namespace {
+
+using Prjrep::AutoCast;
+using Prjrep::AutoRelease;
+using Text = Port::StringBase<char>;
+
+// The open project, with the reference its creation gave.
+AutoRelease<Hvd::IProject> g_project;
+
+// The messages the library issued since the command began, else the status.
+int Failed(Tcl_Interp* interp, const std::string& what, Hvd::Status status) {
+  std::string message;
+  for (const auto& record : Port_MsgManData::Captured()) message += record.text;
+  while (!message.empty() && message.back() == '\n') message.pop_back();
+  if (message.empty()) {
+    char code[32];
+    std::snprintf(code, sizeof code, "0x%016llx", static_cast<unsigned long long>(Hvd::CodeOf(status)));
+    message = what + " failed with status " + code;
+  }
+  Tcl_SetObjResult(interp, Tcl_NewStringObj(message.c_str(), -1));
+  return TCL_ERROR;
+}
+
+int Error(Tcl_Interp* interp, const std::string& message) {
+  Tcl_SetObjResult(interp, Tcl_NewStringObj(message.c_str(), -1));
+  return TCL_ERROR;
+}
+
+Hvd::IDesign* Design() {
+  Hvd::IDesign* design = nullptr;  // the project keeps its design
+  if (!g_project || g_project->GetDesign(&design) != Hvd::kSuccess) return nullptr;
+  return design;
+}
+
+std::string FullName(CitI::IInterface* file) {
+  Text name;
+  if (AutoCast<Prjrep::IFileNameHelper> names(file); names) std::ignore = names->GetFullName(&name);
+  return name.str();
+}
+
+std::string Absolute(const char* path) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return error ? std::string(path) : absolute.lexically_normal().string();
+}
+
+std::string TypeName(Hvd::IView* view) {
+  AutoRelease<Hvd::IViewType> type;
+  Text name;
+  if (view->GetType(type.Receive()) == Hvd::kSuccess) {
+    if (AutoCast<Hvd::IDefDataId> id(type.Get()); id) std::ignore = id->GetDefDataIdName(&name);
+  }
+  return name.str();
+}
+
+// The view of that type name, else of that hint; the synthesis view by default. A view with
+// one reference, or null.
+Prjrep::AutoPtr<Hvd::IView> FindView(const std::string& wanted) {
+  const std::string name = wanted.empty() ? "VIEW_AbstractSynthesis" : wanted;
+  AutoCast<Hvd::IViewManager> manager(Design());
+  if (!manager) return nullptr;
+  AutoRelease<Hvd::IViewIterator> views;
+  if (manager->GetViews(views.Receive()) == Hvd::kSuccess) {
+    for (; views && !views->IsDone(); std::ignore = views->Next()) {
+      if (TypeName(views->Current()) == name) return Prjrep::AutoPtr<Hvd::IView>(views->Current());
+    }
+  }
+  AutoRelease<Hvd::IViewIterator> at;
+  if (manager->FindViewByHint(name.c_str(), at.Receive()) == Hvd::kSuccess && at && !at->IsDone())
+    return Prjrep::AutoPtr<Hvd::IView>(at->Current());
+  return nullptr;
+}
+
+Tcl_Obj* ListOf(Hvd::IHdlFileIterator* files) {
+  Tcl_Obj* list = Tcl_NewListObj(0, nullptr);
+  for (; files != nullptr && !files->IsDone(); std::ignore = files->Next()) {
+    const std::string name = FullName(files->Current());
+    Tcl_ListObjAppendElement(nullptr, list, Tcl_NewStringObj(name.c_str(), -1));
+  }
+  return list;
+}
+
+// The property of the project by its name or its label: the device settings of the design's
+// platform first, then the project's own. One reference, or null.
+Prjrep::AutoPtr<Hvd::IPropertyInstance> ProjectProperty(const std::string& key, bool* device) {
+  *device = false;
+  Hvd::IDesign* design = Design();
+  if (design == nullptr) return nullptr;
+  auto matches = [&key](Hvd::IPropertyTemplate* definition) {
+    Text name;
+    Text label;
+    if (AutoCast<Hvd::IDefDataId> id(definition); id) std::ignore = id->GetDefDataIdName(&name);
+    if (AutoCast<Hvd::IPropertyTemplate2> second(definition); second) std::ignore = second->GetSecondName(&label);
+    return name.str() == key || label.str() == key;
+  };
+  AutoRelease<Hvd::IDesignPlatform> platform;
+  AutoRelease<Hvd::IPropertyInstanceIterator> settings;
+  if (design->GetDesignPlatform(platform.Receive()) == Hvd::kSuccess && platform &&
+      platform->GetProperties(settings.Receive()) == Hvd::kSuccess) {
+    for (; settings && !settings->IsDone(); std::ignore = settings->Next()) {
+      AutoRelease<Hvd::IPropertyTemplate> definition;
+      std::ignore = settings->Current()->GetTemplate(definition.Receive());
+      if (definition && matches(definition.Get())) {
+        *device = true;
+        return Prjrep::AutoPtr<Hvd::IPropertyInstance>(settings->Current());
+      }
+    }
+  }
+  AutoRelease<Hvd::IDataStore> store;
+  AutoRelease<Hvd::IPropertyManager> manager;
+  if (design->GetDataStore(store.Receive()) != Hvd::kSuccess ||
+      design->GetPropertyManager(manager.Receive()) != Hvd::kSuccess || !store || !manager)
+    return nullptr;
+  AutoRelease<Hvd::IPropertyTemplate> named;
+  std::ignore = store->FindPropertyTemplate(key.c_str(), named.Receive());
+  Prjrep::AutoPtr<Hvd::IPropertyTemplate> found(named.Get());
+  if (!found) {
+    AutoRelease<Prjrep::IIterator> all;
+    AutoCast<Hvd::IPropertyTemplateStore> templates(store.Get());
+    if (templates && templates->GetTemplates(all.Receive()) == Hvd::kSuccess) {
+      for (; all && !all->IsDone() && !found; std::ignore = all->Next()) {
+        AutoCast<Hvd::IPropertyTemplate> definition(all->Current());
+        if (definition && matches(definition.Get())) found = Prjrep::AutoPtr<Hvd::IPropertyTemplate>(definition.Get());
+      }
+    }
+  }
+  AutoRelease<Hvd::IPropertyInstance> instance;
+  if (found) std::ignore = manager->GetPropertyInstance(found, nullptr, instance.Receive());
+  return Prjrep::AutoPtr<Hvd::IPropertyInstance>(instance.Get());
+}
+
+// The platform hears of a changed device setting as the suite's property layer tells it, and
+// the design rebuilds its views when the family or a tool changed.
+void AnnounceDeviceChange(Hvd::IPropertyInstance* instance) {
+  AutoRelease<Hvd::IDesignPlatform> platform;
+  if (Hvd::IDesign* design = Design(); design == nullptr || design->GetDesignPlatform(platform.Receive()) != Hvd::kSuccess || !platform)
+    return;
+  if (AutoCast<Prjrep::IEventReceiver> receiver(platform.Get()); receiver)
+    std::ignore = receiver->ReceiveEvent(Hvd::CreateEvent(instance, Hvd::EventId::PropertyChangeA(), instance));
+  std::ignore = platform->NotifyChanges();
+}
+
+// Options of the form `-name value` anywhere among the words; the rest stay in order.
+struct Words {
+  std::vector<std::string> plain;
+  std::string view;
+  std::string library;
+  std::string format = "0";
+  bool hasLibrary = false;
+};
+bool ReadWords(Tcl_Interp* interp, int first, int objc, Tcl_Obj* const objv[], const std::vector<std::string>& allowed,
+               Words& words) {
+  for (int i = first; i < objc; ++i) {
+    const std::string word = Tcl_GetString(objv[i]);
+    const bool known = std::find(allowed.begin(), allowed.end(), word) != allowed.end();
+    if (!known) {
+      words.plain.push_back(word);
+      continue;
+    }
+    if (i + 1 >= objc) {
+      Error(interp, "missing value for " + word);
+      return false;
+    }
+    const std::string value = Tcl_GetString(objv[++i]);
+    if (word == "-view") words.view = value;
+    if (word == "-format") words.format = value;
+    if (word == "-library") {
+      words.library = value;
+      words.hasLibrary = true;
+    }
+  }
+  return true;
+}
+
+int Usage(Tcl_Interp* interp, const char* usage) { return Error(interp, std::string("wrong # args: should be \"") + usage + "\""); }
+
+bool NeedOpen(Tcl_Interp* interp) {
+  if (g_project) return true;
+  Error(interp, "no project is open");
+  return false;
+}
+
+int OpenProject(Tcl_Interp* interp, const std::string& path) {
+  if (g_project) return Error(interp, "a project is open already: close it first");
+  AutoRelease<Hvd::IProject> project(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+  if (!project) return Error(interp, "no project component");
+  const Hvd::Status opened = project->Open(Absolute(path.c_str()).c_str());
+  bool open = false;
+  std::ignore = project->IsOpen(&open);
+  // A project file that could not be read leaves the project open, and never overwritten.
+  if (open) g_project = std::move(project);
+  if (opened != Hvd::kSuccess) return Failed(interp, "project open", opened);
+  return TCL_OK;
+}
+
+int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+  Port_MsgManData::ClearCaptured();
+  if (objc < 2) return Usage(interp, "project open|close|save|clean|get|set|order|top|hierarchy ?arg ...?");
+  const std::string sub = Tcl_GetString(objv[1]);
+  Words words;
+  if (!ReadWords(interp, 2, objc, objv, {"-view", "-format"}, words)) return TCL_ERROR;
+  const std::vector<std::string>& args = words.plain;
+
+  if (sub == "open") {
+    if (args.size() != 1) return Usage(interp, "project open PATH");
+    return OpenProject(interp, args[0]);
+  }
+  if (!NeedOpen(interp)) return TCL_ERROR;
+  if (sub == "close") {
+    if (!args.empty()) return Usage(interp, "project close");
+    const Hvd::Status closed = g_project->ProjectClose(true);
+    g_project = nullptr;
+    return closed == Hvd::kSuccess ? TCL_OK : Failed(interp, "project close", closed);
+  }
+  if (sub == "save") {
+    if (!args.empty()) return Usage(interp, "project save");
+    AutoCast<Hvd::IForceSave> save(g_project.Get());
+    const Hvd::Status saved = save ? save->ForceSave() : Hvd::kMissingInterface;
+    return saved == Hvd::kSuccess ? TCL_OK : Failed(interp, "project save", saved);
+  }
+  if (sub == "clean") {
+    const Hvd::Status cleaned = g_project->ProjectCleanUp();
+    return cleaned == Hvd::kSuccess ? TCL_OK : Failed(interp, "project clean", cleaned);
+  }
+  if (sub == "get" || sub == "set") {
+    const bool set = sub == "set";
+    if (args.size() != (set ? 2u : 1u))
+      return Usage(interp, set ? "project set ?-view VIEW? NAME VALUE" : "project get ?-view VIEW? NAME");
+    Prjrep::AutoPtr<Hvd::IPropertyInstance> instance;
+    bool device = false;
+    if (!words.view.empty()) {
+      Prjrep::AutoPtr<Hvd::IView> view = FindView(words.view);
+      if (!view) return Error(interp, "no view \"" + words.view + "\"");
+      if (AutoCast<Hvd::IKeyedPropertySet> settings(view.Get()); settings)
+        instance = Prjrep::AutoPtr<Hvd::IPropertyInstance>(AutoRelease<Hvd::IPropertyInstance>(settings->Lookup(args[0].c_str())));
+    } else {
+      instance = ProjectProperty(args[0], &device);
+    }
+    if (!instance) return Error(interp, "no property \"" + args[0] + "\"");
+    if (set) {
+      const Hvd::Status changed = instance->SetValue(args[1].c_str());
+      if (changed != Hvd::kSuccess) return Failed(interp, "project set", changed);
+      if (device) AnnounceDeviceChange(instance);
+      return TCL_OK;
+    }
+    Text value;
+    const Hvd::Status read = instance->GetValue(&value);
+    if (read != Hvd::kSuccess) return Failed(interp, "project get", read);
+    Tcl_SetObjResult(interp, Tcl_NewStringObj(value.c_str(), -1));
+    return TCL_OK;
+  }
+  if (sub == "order" || sub == "top" || sub == "hierarchy") {
+    if (!args.empty()) return Usage(interp, "project order|top|hierarchy ?-view VIEW? ?-format N?");
+    Prjrep::AutoPtr<Hvd::IView> view = FindView(words.view);
+    if (!view) return Error(interp, "no view \"" + (words.view.empty() ? std::string("VIEW_AbstractSynthesis") : words.view) + "\"");
+    if (sub == "order") {
+      AutoRelease<Hvd::IHdlFileIterator> files;
+      const Hvd::Status ordered = view->GetCompileOrder(nullptr, 0, files.Receive());
+      if (ordered != Hvd::kSuccess) return Failed(interp, "project order", ordered);
+      Tcl_SetObjResult(interp, ListOf(files));
+      return TCL_OK;
+    }
+    if (sub == "top") {
+      Text top;
+      const Hvd::Status found = view->GetTopName(&top);
+      if (found != Hvd::kSuccess) return Failed(interp, "project top", found);
+      Tcl_SetObjResult(interp, Tcl_NewStringObj(top.c_str(), -1));
+      return TCL_OK;
+    }
+    AutoCast<Hvd::IViewTclHelper> helper(view.Get());
+    if (!helper) return Error(interp, "the view gives no hierarchy");
+    const Text text = helper->GetViewHierarchy(nullptr, "", words.format.c_str());
+    Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
+    return TCL_OK;
+  }
+  return Error(interp, "bad subcommand \"" + sub + "\": must be open, close, save, clean, get, set, order, top or hierarchy");
+}
+
+int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+  Port_MsgManData::ClearCaptured();
+  if (objc < 2) return Usage(interp, "velfile add|remove|list ?arg ...?");
+  const std::string sub = Tcl_GetString(objv[1]);
+  Words words;
+  if (!ReadWords(interp, 2, objc, objv, {"-view", "-library"}, words)) return TCL_ERROR;
+  const std::vector<std::string>& args = words.plain;
+  if (!NeedOpen(interp)) return TCL_ERROR;
+  AutoCast<Hvd::IFileManager> files(g_project.Get());
+  if (!files) return Error(interp, "the project manages no files");
+
+  if (sub == "add") {
+    if (args.size() != 1) return Usage(interp, "velfile add PATH ?-library NAME?");
+    AutoRelease<Hvd::IHdlFile> file;
+    const Hvd::Status added = files->ProjectAddFile(Absolute(args[0].c_str()).c_str(), nullptr, file.Receive());
+    if (added != Hvd::kSuccess || !file) return Failed(interp, "velfile add", added);
+    // A source is for implementation and for simulation, as the suite adds it by default.
+    if (AutoCast<Hvd::IViewClassAssociation> classes(file.Get()); classes) {
+      std::ignore = classes->SetBit(0);
+      std::ignore = classes->SetBit(1);
+    }
+    if (!words.hasLibrary) return TCL_OK;
+    AutoCast<Hvd::ISourceLibraryManager> libraries(g_project.Get());
+    AutoRelease<Hvd::ISourceLibrary> library;
+    if (libraries && libraries->FindSourceLibrary(words.library.c_str(), library.Receive()) == Hvd::kSuccess && !library)
+      std::ignore = libraries->CreateSourceLibrary(words.library.c_str(), library.Receive());
+    if (!library) return Failed(interp, "velfile add -library", Hvd::kFailure);
+    AutoCast<Hvd::ISourceLibraryMember> member(file.Get());
+    const Hvd::Status moved = member ? member->SetLibrary(library) : Hvd::kMissingInterface;
+    return moved == Hvd::kSuccess ? TCL_OK : Failed(interp, "velfile add -library", moved);
+  }
+  if (sub == "remove") {
+    if (args.size() != 1) return Usage(interp, "velfile remove PATH");
+    const Hvd::Status removed = files->RemoveFileByPath(Absolute(args[0].c_str()).c_str());
+    return removed == Hvd::kSuccess ? TCL_OK : Failed(interp, "velfile remove", removed);
+  }
+  if (sub == "list") {
+    if (!args.empty()) return Usage(interp, "velfile list ?-view VIEW?");
+    if (words.view.empty()) {
+      AutoRelease<Hvd::IHdlFileIterator> all;
+      const Hvd::Status listed = files->GetProjectFiles(all.Receive());
+      if (listed != Hvd::kSuccess) return Failed(interp, "velfile list", listed);
+      Tcl_SetObjResult(interp, ListOf(all));
+      return TCL_OK;
+    }
+    Prjrep::AutoPtr<Hvd::IView> view = FindView(words.view);
+    if (!view) return Error(interp, "no view \"" + words.view + "\"");
+    AutoCast<Hvd::IFileSet> inView(view.Get());
+    AutoRelease<Hvd::IFileIterator> each;
+    if (!inView || inView->GetIterator(each.Receive()) != Hvd::kSuccess) return Error(interp, "the view lists no files");
+    Tcl_Obj* list = Tcl_NewListObj(0, nullptr);
+    for (; each && !each->IsDone(); std::ignore = each->Next()) {
+      const std::string name = FullName(each->Current());
+      Tcl_ListObjAppendElement(nullptr, list, Tcl_NewStringObj(name.c_str(), -1));
+    }
+    Tcl_SetObjResult(interp, list);
+    return TCL_OK;
+  }
+  return Error(interp, "bad subcommand \"" + sub + "\": must be add, remove or list");
+}
+
+}  // namespace
+
+void RegisterProjectCommands(Tcl_Interp* interp) {
+  Tcl_CreateObjCommand(interp, "project", ProjectCmd, nullptr, nullptr);
+  Tcl_CreateObjCommand(interp, "velfile", VelfileCmd, nullptr, nullptr);
+}
+
+// At exit an open project is closed without saving, as a shell that was not asked to save.
+void CloseOpenProject() {
+  if (g_project) std::ignore = g_project->ProjectClose(false);
+  g_project = nullptr;
+}
+
+}  // namespace velsh

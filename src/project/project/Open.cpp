@@ -1,0 +1,274 @@
+// Opening: the path decides the kind of project, the .xhlc is read into the closed project,
+// and the reopen reads it again.
+
+#include <strings.h>
+
+#include <cstdlib>
+
+#include "CitP/Factory.h"
+#include "Hvd/EventIds.h"
+#include "Hvd/IBaseServices.h"
+#include "Hvd/ICompAdmin.h"
+#include "Hvd/IDesignPlatform.h"
+#include "Hvd/ISourceLibrary.h"
+#include "Port/FileName.h"
+#include "Port/MsgMan.h"
+#include "Prjrep/IFileNameHelper.h"
+#include "core/Diagnostics.h"
+#include "core/Events.h"
+#include "project/ProjectRoutines.h"
+#include "project/project/CProject.h"
+#include "utils/DmUtils.h"
+#include "utils/FileStamp.h"
+#include "utils/InterpHelp.h"
+#include "utils/PropertyAccessor.h"
+
+namespace Hvd {
+
+namespace {
+
+using String = Port::StringBase<char>;
+
+bool HasExtension(const String& path, const char* extension) {
+  return strcasecmp(Port::FileName(path).GetExtension().c_str(), extension) == 0;
+}
+
+// The major version: the text before the first ".", read as a number.
+std::int32_t MajorOf(const String& version) {
+  const std::string text = version.str();
+  return static_cast<std::int32_t>(std::strtol(text.substr(0, text.find('.')).c_str(), nullptr, 10));
+}
+
+// The product version the file at `path` was saved with; false when the file cannot be read.
+bool SavedProductVersion(const String& path, String* version) {
+  CXMLReader reader;
+  if (!reader.ParseFile(path)) return false;
+  reader.ReadVersion();
+  *version = reader.GetProductVersion();
+  return true;
+}
+
+// Without a repository the active project stays unregistered; see ProjectOpenRepository.
+void RegisterActive(Prjrep::IProjectRepository* repository, IProject* project) {
+  if (repository != nullptr) std::ignore = RegisterNamedObject(repository, String("ActiveHvdProject"), project, true);
+}
+
+// The directory for the generated file is made when it is missing; the open goes on either way.
+void VerifyCreateDir(const String& directory) {
+  if (directory.empty() || Port::File::isdir(directory)) return;
+  if (Port::File::exist(directory)) {
+    std::ignore = Fail(kFailure, "VerifyCreateDir - Destination target <%s> is not a directory.\n", directory.c_str());
+  } else if (!Port::File::mkdir(directory, true)) {
+    std::ignore = Fail(kFailure, "VerifyCreateDir - Couldn't create the Destination directory <%s>.\n", directory.c_str());
+  }
+}
+
+// The design rebuilds its views when the platform reports the device settings changed.
+void NotifyPlatform(IDesign* design) {
+  Prjrep::AutoRelease<IDesignPlatform> platform;
+  if (design != nullptr && design->GetDesignPlatform(platform.Receive()) == kSuccess && platform)
+    std::ignore = platform->NotifyChanges();
+}
+
+// True to go on opening: the device the file names is known here, or the user opens it
+// anyway. The value comes from the file, so the question is passed as one quoted Tcl word.
+bool CheckDeviceProperties(CXMLReader& reader) {
+  String family, device, package, speed;
+  std::ignore = reader.GetPropertyValue("PROP_DevFamily", &family);
+  std::ignore = reader.GetPropertyValue("PROP_DevDevice", &device);
+  std::ignore = reader.GetPropertyValue("PROP_DevPackage", &package);
+  std::ignore = reader.GetPropertyValue("PROP_DevSpeed", &speed);
+  if (family.empty() || device.empty()) return true;
+  Prjrep::AutoRelease<IDeviceStore> store = GetDeviceStore();
+  std::int32_t invalid = 0;
+  if (!store || store->ValidateDevice(family, device, package, speed, &invalid) != kSuccess) return true;
+  static const char* const kLabels[] = {"Device Family", "Device", "Package", "Speed Grade"};
+  const String* const values[] = {&family, &device, &package, &speed};
+  if (invalid < 1 || invalid > 4) return true;
+  const std::string question = std::string("The ") + kLabels[invalid - 1] + " is currently set to \"" +
+                               values[invalid - 1]->str() +
+                               "\", which is not valid in this installation.\nIf you continue to open this project, the "
+                               "property will be reset to a default value.\nYou may change the value of this property "
+                               "in the Project Properties dialog.\n\nDo you want to open this project?";
+  const String command = "::velmor::Hvd::hvd_DisplayQuestionDialog " + TclWord(String(question.c_str())) + " 1";
+  String answer;
+  std::ignore = InterpHelp::RunCmd(command.c_str(), nullptr, false, &answer);
+  return answer == "1";
+}
+
+}  // namespace
+
+Status CProject::XIProject::Open(const String& given) {
+  CProject& self = This();
+  if (std::getenv("VEL_PR_AUDIT") != nullptr) OpenAuditLog(kAuditLogFile, kAuditLogName);
+  const String path = ResolveProjectSourceFile(given);
+  const bool isNew = !path.empty() && !Port::File::exist(path);
+
+  if (HasExtension(path, ".xhlc")) {
+    if (!isNew) {
+      String saved;
+      if (!SavedProductVersion(path, &saved)) {
+        // An unreadable file is reported, and kept from being overwritten, by the open itself.
+      } else if (MajorOf(saved) > MajorOf(self.m_softwareVersion)) {
+        Port_MsgManData::createObject("ProjectMgmt", "CProject", 711, "")
+            .issueError(
+                "The software version (%d) is older than the version saved in the project file (%d).\n"
+                "Opening newer project with older software releases is not supported.\n",
+                MajorOf(self.m_softwareVersion), MajorOf(saved));
+        return kOpenOlderProjectFailed;
+      } else if (MajorOf(saved) < MajorOf(self.m_softwareVersion)) {
+        std::ignore = Fail(kNotSupported, "NOT BUILT YET: Project::Open - an older project cannot be migrated yet: \"%s\".\n",
+             path.c_str());
+        return kOpenOlderProjectFailed;
+      }
+    }
+    const Status opened = self.ProjectOpenXml(path, false);
+    self.FixUpProject();
+    if (opened != kSuccess) return opened;
+  } else if (HasExtension(path, ".hlc") || HasExtension(path, ".rwk")) {
+    return Fail(kNotSupported, "NOT BUILT YET: Project::Open - an older project cannot be migrated yet: \"%s\".\n",
+                path.c_str());
+  } else if (!path.empty()) {
+    return Fail(kFailure, "ERROR: IProject::Open - Unknown input project type: \"%s\".\n", given.c_str());
+  } else {
+    self.m_open = true;
+    if (self.MakeDesign() != kSuccess) return kFailure;
+    Prjrep::AutoRelease<ISourceLibrary> work;
+    std::ignore = self.m_sourceLibraries.CreateSourceLibrary("work", work.Receive());
+  }
+
+  self.m_projectFileStamp.path = self.m_projectFilePath;
+  self.m_generatedFileStamp.path = self.m_generatedFilePath;
+  if (isNew) return self.SaveProjectFiles(false);
+  std::ignore = self.m_lastSave.SetToNow();
+  self.m_projectFileStamp.Update();
+  self.m_generatedFileStamp.Update();
+  return kSuccess;
+}
+
+Status CProject::XIProject::Reopen(const String& path) {
+  return This().ProjectOpenXml(ResolveProjectSourceFile(path), true);
+}
+
+Status CProject::MakeDesign() {
+  if (!m_design) {
+    m_design = Prjrep::AutoRelease<IDesign>(CitP::Factory::CreateInstance(ClassId::Design()));
+    m_designMadeHere = static_cast<bool>(m_design);
+  }
+  Prjrep::AutoCast<ICompAdmin> admin(m_design.Get());
+  if (!admin) return kFailure;
+  const Status attached = admin->InitializeAfterCreate(&m_XIProject, nullptr);
+  if (attached != kSuccess) return attached;
+  // The platform's first notice builds the design's views, which the files are placed in.
+  NotifyPlatform(m_design.Get());
+  return kSuccess;
+}
+
+// The repository storage of the older generation is not kept for a project yet: the project
+// runs without one, so nothing registers it in a repository's table.
+Status CProject::ProjectOpenRepository() {
+  return Fail(kNotSupported, "NOT BUILT YET: CProject::ProjectOpenRepository - the project has no repository.\n");
+}
+
+// The repository and generated-file paths in the project's working directory ("." or none
+// is the project file's own directory).
+void CProject::DerivePaths() {
+  String workingDirectory;
+  std::ignore = m_XIProject.GetWorkingDirectory(&workingDirectory);
+  const String base = Port::FileName(m_projectFilePath).GetBase();
+  m_repositoryPath = Port::FileName(workingDirectory + "/" + base + ".hlc").MakeCanonical().GetPath();
+  m_generatedFilePath = ChangeExtension(m_repositoryPath, ".ghlc");
+  m_projectFileStamp.path = m_projectFilePath;
+  m_generatedFileStamp.path = m_generatedFilePath;
+}
+
+Status CProject::ProjectOpenXml(const String& path, bool reopen) {
+  if (m_open) return Fail(kOwnerMissing, "ERROR: Project::ProjectOpen - Project is already open.\n");
+  if (!HasExtension(path, ".xhlc"))
+    return Fail(kInvalidParameter, "ERROR: Project::ProjectOpen - Cannot open hlc project files: \"%s\".\n",
+                path.c_str());
+  OperationGateGuard gate(&m_XIProject, "open");
+  const DepthScope depth(m_saveDepth);
+
+  m_open = true;
+  m_projectFilePath = path;
+  m_readFailed = false;
+  const bool exists = Port::File::exist(path);
+  DerivePaths();
+  m_reopened = reopen;
+  m_reader = std::make_unique<CXMLReader>(&m_XIProject);
+
+  if (exists) {
+    if (!m_reader->ParseFile(path)) {
+      m_readFailed = true;
+      return Fail(kProjectNotOpened, "CProject::ProjectOpenXml - Errors while opening hlc project file: \"%s\".\n",
+                  path.c_str());
+    }
+    m_reader->ReadVersion();
+    String version;
+    std::ignore = m_reader->GetSchemaVersion(&version);
+    if (!CXMLReader::IsAcceptedSchemaVersion(version)) {
+      std::ignore = Fail(kFailure, "Error: IProject::Open - Unsupported version (\"%s\") of XHLC file.\n", version.c_str());
+      ReleaseProject(true);
+      return kFailure;
+    }
+    if (!CheckDeviceProperties(*m_reader)) {
+      ReleaseProject(true);
+      return kFailure;
+    }
+  }
+  // The generated file is written and read by the generated-project reader and writer, which
+  // the project does not have yet.
+  m_repository = nullptr;
+  std::ignore = ProjectOpenRepository();
+  RegisterActive(m_repository.Get(), &m_XIProject);
+  std::ignore = m_XINameHelper.CNameHelper::SetName(Port::FileName(m_repositoryPath).GetBase());
+  if (MakeDesign() != kSuccess) {
+    ReleaseProject(true);
+    return kFailure;
+  }
+  Prjrep::AutoRelease<ISourceLibrary> work;
+  std::ignore = m_sourceLibraries.CreateSourceLibrary("work", work.Receive());
+  if (exists) {
+    m_reader->ApplyProperties();
+    // The views are those of the device just read, before the files are placed in them.
+    NotifyPlatform(m_design.Get());
+    m_reader->ReadFiles();
+    m_reader->ReadLibraries();
+    m_reader->UpdateFileViews();
+    m_reader->ReadImplementationTop();
+    m_reader->ReadPartitions();
+    // The working directory is known once the properties are read.
+    DerivePaths();
+  }
+  VerifyCreateDir(Port::FileName(m_generatedFilePath).GetHead());
+  std::ignore = SendEvent(&m_XIProject, EventId::ProjectOpened(), nullptr);
+  if (reopen) {
+    PropertyAccessor properties(&m_XIProject);
+    if (properties.GetPropertyInstance("PROP_WriteDefaultPropToSourceProject"))
+      properties.SetPropertyValue("PROP_WriteDefaultPropToSourceProject", "false");
+  }
+  return kSuccess;
+}
+
+void CProject::FixUpProject() {
+  Prjrep::AutoRelease<IFile> zmr;
+  if (!FindProjectFileOfType("FILE_ZMR", &m_XIFileManager, zmr.Receive())) return;
+  if (FindProjectFileOfType("FILE_MHS", &m_XIFileManager)) return;
+  String zmrPath;
+  if (Prjrep::AutoCast<Prjrep::IFileNameHelper> name(zmr.Get()); !name || name->GetFullName(&zmrPath) != kSuccess)
+    return;
+  const String mhs = ChangeExtension(zmrPath, ".mhs");
+  if (!Port::File::exist(mhs)) return;
+  std::ignore = Fail(kSuccess, "Missing MHS file %s exists and will be readded to the project\n", mhs.c_str());
+  Prjrep::AutoRelease<IProjectHelper> helper;
+  if (m_XIProjectHelperReference.GetCvfProject(helper.Receive()) != kSuccess || !helper) {
+    std::ignore = Fail(kFailure, "FixUpProject unable to get iProjectHelper\n");
+    return;
+  }
+  std::ignore = RunTclProcWithObject("::velmor::Hvd::hvd_chPostProcessAddFile", mhs.c_str(), &m_XIProject, 0, nullptr);
+  std::ignore = m_XIProject.Save();
+  std::ignore = ReloadProject(true, true, true, true);
+}
+
+}  // namespace Hvd

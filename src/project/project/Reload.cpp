@@ -1,0 +1,136 @@
+// Change detection and reload: the project notices that its files changed on disk and reads
+// itself again, after asking the user unless the project is another project's part.
+
+#include <strings.h>
+
+#include "Hvd/EventIds.h"
+#include "Port/MsgMan.h"
+#include "core/Diagnostics.h"
+#include "core/Events.h"
+#include "project/ProjectRoutines.h"
+#include "project/project/CProject.h"
+#include "utils/InterpHelp.h"
+
+namespace Hvd {
+
+namespace {
+
+using String = Port::StringBase<char>;
+
+bool IsGeneratedSubProject(IProject* project) {
+  const String generator = GetProjectPropertyValue(project, "PROP_ProjectGeneratorType");
+  return strcasecmp(generator.c_str(), "TarvisDSP") == 0 || strcasecmp(generator.c_str(), "Moldrix") == 0;
+}
+
+}  // namespace
+
+Status CProject::XIFileManager::CheckFiles() {
+  CProject& self = This();
+  const DepthScope depth(self.m_changeCheckDepth);
+  if (depth.depth > 1) return kSuccess;
+  if (!self.m_open) return Fail(kProjectNotOpen, "ERROR: Project::CheckFiles - Project is not opened.\n");
+  if (self.m_readOnly) return Fail(kProjectReadOnly, "ERROR: Project::CheckFiles - Project is Read Only.\n");
+  const bool projectFileChanged = self.m_projectFileStamp.IsChanged();
+  const bool generatedFileChanged = self.m_generatedFileStamp.IsChanged();
+  if (projectFileChanged || generatedFileChanged) {
+    if (projectFileChanged)
+      std::ignore = Fail(kSuccess, "xhlc %s is newer.\n", self.m_projectFilePath.c_str());
+    if (generatedFileChanged)
+      std::ignore = Fail(kSuccess, "ghlc %s is newer.\n", self.m_generatedFilePath.c_str());
+    // The unchanged file is written again from memory, unless memory holds nothing read: a
+    // project whose file could not be read never overwrites the other file from that.
+    if (!self.m_readFailed) {
+      if (!projectFileChanged) std::ignore = self.WriteSourceProjectFile(String(), nullptr);
+      if (!generatedFileChanged) std::ignore = self.WriteGeneratedProjectFile(String(), nullptr);
+    }
+    self.m_projectFileStamp.Update();
+    self.m_generatedFileStamp.Update();
+    if (self.ReloadProject(false, true, projectFileChanged, generatedFileChanged) == kSuccess) return kSuccess;
+  }
+  std::vector<Prjrep::AutoPtr<IProject>> children;
+  std::ignore = self.CollectSubProjects(children);
+  for (const Prjrep::AutoPtr<IProject>& child : children) {
+    if (Prjrep::AutoCast<IFileManager> files(child.Get()); files) std::ignore = files->CheckFiles();
+  }
+  std::ignore = self.m_XIProject.CleanupAutoManagedFiles();
+  return kSuccess;
+}
+
+Status CProject::XIProject::ReconcileProject() {
+  CProject& self = This();
+  const DepthScope depth(self.m_reconcileDepth);
+  if (depth.depth >= 2) return kSuccess;
+  if (!self.m_open) return Fail(kProjectNotOpen, "ERROR: Project::ReconcileProject - Project is not opened.\n");
+  if (self.m_readOnly) return Fail(kProjectReadOnly, "ERROR: Project::ReconcileProject - Project is read only.\n");
+  return self.m_XIFileManager.CheckFiles();
+}
+
+Status CProject::XIProject::Reload() { return This().ReloadProject(true, true, false, false); }
+
+Status CProject::ReloadProject(bool noQuestion, bool askFirst, bool projectFileChanged, bool generatedFileChanged) {
+  const DepthScope depth(m_saveDepth);
+  if (depth.depth >= 2) return kFailure;  // a save, an open, a close or a reload is under way
+  if (askFirst) {
+    const Status answered = BroadcastWithConflictReports(EventId::ReloadQuery(), nullptr);
+    if (answered != kSuccess) return answered;
+  }
+  // The parent's mark of a sub-project comes with the child projects' composition.
+  const bool subProject = IsGeneratedSubProject(&m_XIProject);
+  if (subProject) {
+    Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, "")
+        .issueInfo("INFO: Reloading subproject \"%s\".\n", m_projectFilePath.c_str());
+    std::ignore = SendEvent(&m_XIProject, EventId::ReloadBegins(), nullptr);
+  } else {
+    if (!noQuestion) {
+      String text;
+      if (generatedFileChanged && !projectFileChanged) {
+        text = "The generated project " + m_generatedFilePath + " has changed on disk.\nWould you like to reload?";
+      } else if (generatedFileChanged) {
+        text = "Both the project " + m_projectFilePath + " and the generated project " + m_generatedFilePath +
+               " have changed on disk.\nWould you like to reload?";
+      } else {
+        text = "The project " + m_projectFilePath + " has changed on disk.\nWould you like to reload?";
+      }
+      // The paths are quoted as one word, so that no character of theirs is read as Tcl.
+      const String command = "::velmor::Hvd::hvd_DisplayQuestionDialog " + TclWord(text) + " 1";
+      String answer = "1";
+      std::ignore = InterpHelp::RunCmd(command.c_str(), nullptr, false, &answer);
+      if (answer == "2") return kFailure;
+    }
+    Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, "")
+        .issueInfo("INFO: Reloading \"%s\".\n", m_projectFilePath.c_str());
+    BroadcastEvent(&m_XIProject, EventId::ReloadBegins(), nullptr);
+    Port_MsgManData::createObject("ProjectMgmt", "CProject", 5058, "").issueStatus("Reloading the project.\n");
+  }
+  const String path = m_projectFilePath;
+  // The design stays with the project: it is emptied here and filled again by the open.
+  Prjrep::AutoCast<IDesignInternal> design(m_design.Get());
+  ReleaseProject(false);
+  if (design) std::ignore = design->PartialTeardown();
+  const Status opened = ProjectOpenXml(path, false);
+  if (opened == kProjectNotOpened) {
+    Port_MsgManData::createObject("ProjectMgmt", "CProject", 5070, "")
+        .issueError(
+            "Corvane discovered errors in the project file \"%s\", while reloading the project.\n"
+            "To avoid losing process status, it is recommended that the user\n"
+            "1.Close the project immediately.\n"
+            "2.Correct the errors in the xhlc file outside of Corvane. (The errors are shown in the console)\n"
+            "3.Re-Open the project.\n"
+            "The xhlc file is generated by Corvane and is intended for tool-use only. Editing the file while the "
+            "project\n"
+            "is open can cause project corruption and loss of data.\n",
+            path.c_str());
+    return opened;
+  }
+  if (subProject) {
+    std::ignore = SendEvent(&m_XIProject, EventId::ReloadEnds(), nullptr);
+  } else {
+    BroadcastEvent(&m_XIProject, EventId::ReloadEnds(), nullptr);
+    if (m_design) std::ignore = SendEvent(m_design.Get(), EventId::ViewsChanged(), nullptr);
+    Port_MsgManData::createObject("ProjectMgmt", "CProject", 5106, "")
+        .issueStatus("Finished reloading the project.\n");
+  }
+  return opened;
+}
+
+}  // namespace Hvd

@@ -1,0 +1,210 @@
+// Saving: the save with its delay, the forced save, the save core and the project-file
+// writers, and the writes under another name.
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "Hvd/IHdlFile.h"
+#include "Port/FileName.h"
+#include "Prjrep/IFileNameHelper.h"
+#include "Port/MsgMan.h"
+#include "Port/Time.h"
+#include "core/Diagnostics.h"
+#include "project/ProjectRoutines.h"
+#include "project/project/CProject.h"
+#include "projectfiles/CProjectSourceXMLWriter.h"
+#include "utils/DmUtils.h"
+#include "utils/FileStamp.h"
+#include "utils/PropertyAccessor.h"
+
+namespace Hvd {
+
+namespace {
+
+using String = Port::StringBase<char>;
+
+// An existing file must be writable; a new one needs a writable directory.
+bool CanWrite(const String& path) {
+  if (Port::File::exist(path)) return ::access(path.c_str(), W_OK) == 0;
+  String directory = Port::FileName(path).GetHead();
+  return Port::File::canwrite_dir(directory.empty() ? String(".") : directory);
+}
+
+}  // namespace
+
+Status CProject::XIProject::Save() {
+  CProject& self = This();
+  if (!self.m_open) return Fail(kProjectNotOpen, "Project::IProject::Save - Project not open.\n");
+  if (self.m_readOnly) return Fail(kProjectReadOnly, "Project::IProject::Save - Project is Read Only.\n");
+  if (self.m_saveDelay == -1) return kSuccess;
+  if (OperationGateGuard gate(this); gate.EnteredAlready()) return kSuccess;
+  if (self.m_saveDelay > 0) {
+    std::int64_t seconds = 0;
+    std::int64_t microseconds = 0;
+    std::ignore = self.m_lastSave.GetTime(&seconds, &microseconds);
+    UT_CPUTIME::TimeVal now;
+    std::ignore = UT_CPUTIME::GetCurrTime(now);
+    if (now.sec < seconds + self.m_saveDelay) return kSuccess;
+  }
+  return self.SaveProjectFiles(false);
+}
+
+Status CProject::XIForceSave::ForceSave() {
+  CProject& self = This();
+  if (self.m_projectFilePath.empty()) return kFailure;
+  if (OperationGateGuard gate(&self.m_XIProject); gate.EnteredAlready()) return kSuccess;
+  // The older repository is not kept by the project yet, so there is none to save here.
+  return self.SaveProjectFiles(true);
+}
+
+Status CProject::SaveProjectFiles(bool force) {
+  // Raised while the save core or a writer runs, so that a reload asked for meanwhile does nothing.
+  const DepthScope depth(m_saveDepth);
+  OperationGateGuard gate(&m_XIProject);
+  if (gate.EnteredAlready()) return kSuccess;
+  if (m_projectFilePath.empty()) return kFailure;
+  // A project file that could not be read is never overwritten from what little was read.
+  if (!m_readFailed) {
+    std::ignore = WriteSourceProjectFile(String(), nullptr);
+    std::ignore = WriteGeneratedProjectFile(String(), nullptr);
+  }
+  std::ignore = SaveSubProjects(force);
+  std::ignore = m_lastSave.SetToNow();
+  m_projectFileStamp.Update();
+  m_generatedFileStamp.Update();
+  return kSuccess;
+}
+
+Status CProject::WriteSourceProjectFile(const String& path, CitI::IInterface* fileMap) {
+  const DepthScope depth(m_saveDepth);
+  const String target = path.empty() ? m_projectFilePath : path;
+  if (!CanWrite(target)) {
+    Port_MsgManData::createObject("ProjectMgmt", "../src/CProject", 0, "$Revision: 1.1 $")
+        .issueWarning(
+            "The source project file \"%s\" does not have write permissions.\n"
+            "Changes will not be saved to this file, but will be stored in memory for the duration of this project "
+            "session.\n"
+            "If you wish for the changes to be saved to the project file, you should either change the file "
+            "permissions \n"
+            "of the .xhlc project file to be writable, or use File->Copy Project to make a writable copy of the "
+            "project \n"
+            "which will include the changes made to the project in this session. \n",
+            target.c_str());
+    return kProjectReadOnly;
+  }
+  std::ignore = m_XIProject.CleanupAutoManagedFiles();
+  CProjectSourceXMLWriter writer(target, &m_XIProject);
+  if (const Status mapped = writer.SetFileMap(fileMap); mapped != kSuccess) return mapped;
+  if (m_reader && Port::File::exist(target)) {
+    if (m_reader->GetDocument() == nullptr && m_reader->ParseFile(target)) m_reader->ReadVersion();
+    String version;
+    std::ignore = m_reader->GetSchemaVersion(&version);
+    // The writer compares with what the target holds now, so another target is never skipped.
+    if (m_reader->GetDocument() != nullptr && std::atoi(version.c_str()) == 2)
+      return writer.WriteIfChanged(m_reader->GetDocument());
+  }
+  return writer.Write();
+}
+
+namespace {
+
+// An automatically managed file that no file includes and that includes none is stale.
+bool IsStaleAutoManaged(IHdlFile* file) {
+  std::uint32_t origin = 1;
+  if (Prjrep::AutoCast<IFile> state(file); state) std::ignore = state->GetOriginState(&origin);
+  if (origin != 3) return false;
+  Prjrep::AutoCast<IHdlFileV4> related(file);
+  if (!related) return false;
+  bool noParents = false;
+  if (related->HasNoParents(&noParents) != kSuccess || !noParents) return false;
+  for (std::uint32_t category = 0; category < 6; ++category) {
+    Prjrep::AutoRelease<IHdlFileIterator> children;
+    if (related->GetChildFiles(category, children.Receive()) != kSuccess) return false;
+    if (children && !children->IsDone()) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+Status CProject::XIProject::CleanupAutoManagedFiles() {
+  CProject& self = This();
+  if (!self.m_open) return kProjectNotOpen;
+  Prjrep::AutoRelease<IHdlFileIterator> files;
+  if (self.m_hdlFiles.GetIterator(files.Receive()) != kSuccess || !files)
+    return Fail(kFailure, "Error CProject::CleanupAutoMangedFiles(): Missing collection iterator\n");
+  // Removed only after the walk, so that the walk never stands on a removed file.
+  std::vector<String> stale;
+  for (; !files->IsDone(); std::ignore = files->Next()) {
+    if (!IsStaleAutoManaged(files->Current())) continue;
+    String name;
+    if (Prjrep::AutoCast<Prjrep::IFileNameHelper> names(files->Current()); names && names->GetFullName(&name) == kSuccess)
+      stale.push_back(name);
+  }
+  for (const String& name : stale) std::ignore = self.m_XIFileManager.RemoveFileByPath(name);
+  return kSuccess;
+}
+
+// The generated-project file has its own writer, which the project does not have yet.
+Status CProject::WriteGeneratedProjectFile(const String& path, CitI::IInterface*) {
+  const DepthScope depth(m_saveDepth);
+  const String target = path.empty() ? m_generatedFilePath : path;
+  return Fail(kNotSupported, "NOT BUILT YET: CProject::WriteGeneratedProjectFile - \"%s\" is not written.\n",
+              target.c_str());
+}
+
+Status CProject::CollectSubProjects(std::vector<Prjrep::AutoPtr<IProject>>& projects) {
+  Prjrep::AutoRelease<IHdlFileIterator> files;
+  if (m_hdlFiles.GetIterator(files.Receive()) != kSuccess || !files) return kFailure;
+  // Only a child project's file has an owner of its own; any other file's is this project.
+  for (; !files->IsDone(); std::ignore = files->Next()) {
+    if (!IsProjectFileType(files->Current())) continue;
+    if (Prjrep::AutoRelease<IProject> owner = GetOwningProject(files->Current()); owner)
+      projects.emplace_back(owner.Get());
+  }
+  return kSuccess;
+}
+
+Status CProject::SaveSubProjects(bool force) {
+  std::vector<Prjrep::AutoPtr<IProject>> children;
+  std::ignore = CollectSubProjects(children);
+  for (const Prjrep::AutoPtr<IProject>& child : children) {
+    if (force) {
+      if (Prjrep::AutoCast<IForceSave> saver(child.Get()); saver) std::ignore = saver->ForceSave();
+    } else {
+      std::ignore = child->Save();
+    }
+  }
+  return kSuccess;
+}
+
+// Another name for the project source file; the project's own paths and stamps stay. The
+// writer's status is the answer, and a project file that could not be read is never copied
+// from what little was read.
+Status CProject::XIProjectInternal::ProjectWriteAs(const String& path) {
+  CProject& self = This();
+  if (path.empty()) return kFailure;
+  if (self.m_readFailed)
+    return Fail(kProjectNotOpened, "ERROR: Project::ProjectWriteAs - The project file could not be read.\n");
+  PropertyAccessor properties(&self.m_XIProject);
+  const String workingDirectory = properties.GetPropertyValue("PROP_WorkingDirectory");
+  if (!workingDirectory.empty()) properties.SetPropertyValue("PROP_WorkingDirectory", Port::FileName(path).GetTail());
+  const Status written = self.WriteSourceProjectFile(ReplaceProjectExtension(path, ".xhlc"), nullptr);
+  std::ignore = self.WriteGeneratedProjectFile(ReplaceProjectExtension(path, ".ghlc"), nullptr);
+  properties.SetPropertyValue("PROP_WorkingDirectory", workingDirectory);
+  return written;
+}
+
+Status CProject::XIProjectInternal::ProjectWriteCopy(const String& path) {
+  CProject& self = This();
+  if (path.empty()) return kFailure;
+  if (self.m_readFailed)
+    return Fail(kProjectNotOpened, "ERROR: Project::ProjectWriteCopy - The project file could not be read.\n");
+  const String absolute = Port::FileName(path).GetAbsolutePath();
+  const String directory = Port::FileName(absolute).GetHead();
+  if (!directory.empty() && !Port::File::exist(directory)) std::ignore = Port::File::mkdir(directory, true);
+  return self.WriteSourceProjectFile(ReplaceProjectExtension(absolute, ".xhlc"), nullptr);
+}
+
+}  // namespace Hvd

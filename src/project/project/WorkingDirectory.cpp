@@ -1,0 +1,69 @@
+// Moving the project's working directory, where its generated file lives.
+
+#include <filesystem>
+
+#include "Port/FileName.h"
+#include "core/Diagnostics.h"
+#include "project/project/CProject.h"
+#include "utils/FileStamp.h"
+#include "utils/PropertyAccessor.h"
+
+namespace Hvd {
+
+namespace {
+
+using String = Port::StringBase<char>;
+
+// `directory` as the project stores it: relative to the project file's directory when the
+// two share a root, else absolute.
+String RelativeTo(const String& directory, const String& projectDirectory) {
+  const std::filesystem::path target = MakeSlashPath(directory.c_str());
+  const std::filesystem::path base = MakeSlashPath(projectDirectory.c_str());
+  const std::filesystem::path relative = target.lexically_normal().lexically_relative(base.lexically_normal());
+  return String((relative.empty() ? target.lexically_normal() : relative).generic_string().c_str());
+}
+
+}  // namespace
+
+Status CProject::XIProject::ChangeWorkingDirectory(const String& directory, bool save, bool reload) {
+  CProject& self = This();
+  // A closed project has no paths to move, and a read-only one is not changed.
+  if (!self.m_open)
+    return Fail(kProjectNotOpen, "ERROR: Project::ChangeWorkingDirectory - Project is not opened.\n");
+  if (self.m_readOnly)
+    return Fail(kProjectReadOnly, "ERROR: Project::ChangeWorkingDirectory - Project is Read Only.\n");
+  const String absolute = Port::FileName(directory).GetAbsolutePath();
+  if (Port::File::exist(absolute) && !Port::File::isdir(absolute))
+    return Fail(kFailure, "VerifyCreateDir - Destination target <%s> is not a directory.\n", absolute.c_str());
+  if (!Port::File::exist(absolute) && !Port::File::mkdir(absolute, true))
+    return Fail(kFailure, "VerifyCreateDir - Couldn't create the Destination directory <%s>.\n", absolute.c_str());
+
+  const String value = RelativeTo(absolute, self.ProjectDirectory());
+  PropertyAccessor properties(this);
+  const String old = properties.GetPropertyValue("PROP_WorkingDirectory");
+  properties.SetPropertyValue("PROP_WorkingDirectory", value);
+  Status result = kSuccess;
+  if (old != value && old != directory) {
+    // The repository storage is not kept by the project yet; when it is, it moves here too.
+    const bool hadRepository = static_cast<bool>(self.m_repository);
+    self.m_repository = nullptr;
+    const String base = Port::FileName(self.m_projectFilePath).GetBase();
+    self.m_repositoryPath = Port::FileName(absolute + "/" + base + ".hlc").MakeCanonical().GetPath();
+    self.m_generatedFilePath = ChangeExtension(self.m_repositoryPath, ".ghlc");
+    if (hadRepository) result = self.ProjectOpenRepository();
+  }
+  if (save) std::ignore = self.SaveProjectFiles(false);
+  if (reload) std::ignore = self.ReloadProject(true, false, false, false);
+  self.m_projectFileStamp.path = self.m_projectFilePath;
+  self.m_generatedFileStamp.path = self.m_generatedFilePath;
+  self.m_projectFileStamp.Update();
+  self.m_generatedFileStamp.Update();
+  // Nothing is written from a project whose file could not be read.
+  if (!Port::File::exist(self.m_generatedFilePath) && !self.m_readFailed) {
+    std::ignore = self.WriteGeneratedProjectFile(String(), nullptr);
+    self.m_generatedFileStamp.Update();
+  }
+  return result;
+}
+
+}  // namespace Hvd

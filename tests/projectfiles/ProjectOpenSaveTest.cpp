@@ -1,0 +1,390 @@
+// The project's own open, save and close of its project source file, through its interfaces.
+
+#include <algorithm>
+
+#include "Hvd/IView.h"
+#include "Hvd/IViewManager.h"
+#include "XhlcProject.h"
+#include "core/Events.h"
+#include "utils/InterpHelp.h"
+
+namespace xhlc_test {
+namespace {
+
+class ProjectOpenSaveTest : public XhlcProject {
+ protected:
+  // A closed project component; the project makes its own design when it opens.
+  void Create() {
+    m_project = AutoRelease<Hvd::IProject>(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+    ASSERT_TRUE(m_project);
+    ASSERT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->SetSaveDelay(0), Hvd::kSuccess);
+  }
+  Hvd::Status Open(const fs::path& path) {
+    Create();
+    return m_project->Open(path.c_str());
+  }
+  bool IsOpen() {
+    bool open = false;
+    EXPECT_EQ(m_project->IsOpen(&open), Hvd::kSuccess);
+    return open;
+  }
+  void Add(const fs::path& path, const char* library = nullptr) {
+    AutoRelease<Hvd::IHdlFile> file;
+    ASSERT_EQ(Files()->ProjectAddFile(path.c_str(), nullptr, file.Receive()), Hvd::kSuccess);
+    AutoCast<Hvd::IViewClassAssociation> classes(file.Get());  // for implementation and simulation
+    ASSERT_TRUE(classes && classes->SetBit(0) == Hvd::kSuccess && classes->SetBit(1) == Hvd::kSuccess);
+    if (library == nullptr) return;
+    AutoRelease<Hvd::ISourceLibrary> made;
+    ASSERT_EQ(Libraries()->CreateSourceLibrary(library, made.Receive()), Hvd::kSuccess);
+    ASSERT_EQ(AutoCast<Hvd::ISourceLibraryMember>(file.Get())->SetLibrary(made.Get()), Hvd::kSuccess);
+  }
+  // The files of the synthesis view in compile order, and its top unit.
+  Strings Order(std::string* top) {
+    Hvd::IDesign* design = nullptr;
+    EXPECT_EQ(m_project->GetDesign(&design), Hvd::kSuccess);
+    AutoRelease<Hvd::IViewIterator> views;
+    if (design == nullptr || AutoCast<Hvd::IViewManager>(design)->GetViews(views.Receive()) != Hvd::kSuccess)
+      return {};
+    for (; views && !views->IsDone(); std::ignore = views->Next()) {
+      AutoRelease<Hvd::IViewType> type;
+      Text name;
+      if (views->Current()->GetType(type.Receive()) != Hvd::kSuccess ||
+          AutoCast<Hvd::IDefDataId>(type.Get())->GetDefDataIdName(&name) != Hvd::kSuccess ||
+          name.str() != "VIEW_AbstractSynthesis")
+        continue;
+      Text unit;
+      EXPECT_EQ(views->Current()->GetTopName(&unit), Hvd::kSuccess);
+      *top = unit.str();
+      AutoRelease<Hvd::IHdlFileIterator> files;
+      EXPECT_EQ(views->Current()->GetCompileOrder(nullptr, 0, files.Receive()), Hvd::kSuccess);
+      Strings order;
+      for (; files && !files->IsDone(); std::ignore = files->Next()) {
+        Text path;
+        std::ignore = AutoCast<Prjrep::IFileNameHelper>(files->Current())->GetFullName(&path);
+        order.push_back(path.str());
+      }
+      return order;
+    }
+    ADD_FAILURE() << "no synthesis view";
+    return {};
+  }
+  // A device setting changed, announced to the platform as the suite's property layer does.
+  void SetDevice(const char* name, const char* value) {
+    Hvd::IDesign* design = nullptr;
+    ASSERT_EQ(m_project->GetDesign(&design), Hvd::kSuccess);
+    AutoRelease<Hvd::IDesignPlatform> platform;
+    ASSERT_EQ(design->GetDesignPlatform(platform.Receive()), Hvd::kSuccess);
+    AutoRelease<Hvd::IPropertyInstanceIterator> properties;
+    ASSERT_EQ(platform->GetProperties(properties.Receive()), Hvd::kSuccess);
+    for (; properties && !properties->IsDone(); std::ignore = properties->Next()) {
+      Hvd::IPropertyInstance* instance = properties->Current();
+      Text key;
+      if (instance->GetName(&key) != Hvd::kSuccess || key.str() != name) continue;
+      ASSERT_EQ(instance->SetValue(value), Hvd::kSuccess);
+      std::ignore = AutoCast<Prjrep::IEventReceiver>(platform.Get())
+                        ->ReceiveEvent(Hvd::CreateEvent(instance, Hvd::EventId::PropertyChangeA(), instance));
+    }
+    ASSERT_EQ(platform->NotifyChanges(), Hvd::kSuccess);
+  }
+  std::string Versioned(const char* version) {
+    return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                       "<project xmlns=\"http://www.velmor.com/XMLSchema\" "
+                       "xmlns:vel_kv=\"http://www.velmor.com/XMLSchema\">\n"
+                       "  <version vel_kv:schema_version=\"2\" vel_kv:hlc_version=\"") +
+           version + "\"/>\n</project>\n";
+  }
+};
+
+TEST_F(ProjectOpenSaveTest, EachKindOfPath) {
+  // A missing project file makes a new project, written at once.
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_TRUE(IsOpen());
+  EXPECT_TRUE(fs::is_regular_file(m_file));
+  EXPECT_NE(ReadText(m_file).find("<project"), std::string::npos);
+  Text path;
+  ASSERT_EQ(AutoCast<Hvd::IProject2>(m_project.Get())->GetProjectFilePath(&path), Hvd::kSuccess);
+  EXPECT_EQ(path.str(), m_file.string());
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_FALSE(IsOpen());
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);  // closing a closed project
+
+  // A file saved by a newer major version is refused and the project stays closed.
+  fs::copy_file(kData / "newer.xhlc", m_dir / "newer.xhlc");
+  EXPECT_EQ(Open(m_dir / "newer.xhlc"), Hvd::kOpenOlderProjectFailed);
+  EXPECT_FALSE(IsOpen());
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error,
+                       "The software version (14) is older than the version saved in the project file (99)."));
+  // An older major version would have to be migrated first.
+  WriteText(m_dir / "older.xhlc", Versioned("13.1"));
+  EXPECT_EQ(Open(m_dir / "older.xhlc"), Hvd::kOpenOlderProjectFailed);
+  EXPECT_FALSE(IsOpen());
+  // The same major version opens.
+  WriteText(m_dir / "same.xhlc", Versioned("14.7"));
+  EXPECT_EQ(Open(m_dir / "same.xhlc"), Hvd::kSuccess);
+  EXPECT_TRUE(IsOpen());
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+
+  // Neither a project file nor an older one.
+  WriteText(m_dir / "notes.txt", "text");
+  EXPECT_EQ(Open(m_dir / "notes.txt"), Hvd::kFailure);
+  EXPECT_FALSE(IsOpen());
+  EXPECT_FALSE(fs::exists(m_dir / "notes.xhlc"));
+  // No path: a project in memory only, which no save writes anywhere.
+  EXPECT_EQ(Open(""), Hvd::kSuccess);
+  EXPECT_TRUE(IsOpen());
+  Text untouched("kept");
+  EXPECT_EQ(AutoCast<Hvd::IProject2>(m_project.Get())->GetProjectFilePath(&untouched), Hvd::kSuccess);
+  EXPECT_EQ(untouched.str(), "kept");
+  EXPECT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kFailure);
+  EXPECT_EQ(m_project->ProjectClose(true), Hvd::kFailure);  // the save's answer; closed all the same
+  EXPECT_FALSE(IsOpen());
+  // An open project is not opened again; a closed one is reopened from its file alone.
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_EQ(m_project->Open(m_file.c_str()), Hvd::kOwnerMissing);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_EQ(AutoCast<Hvd::IProject4>(m_project.Get())->Reopen(m_file.c_str()), Hvd::kSuccess);
+  EXPECT_TRUE(IsOpen());
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
+// A project file that does not parse leaves the project open with nothing read, and nothing
+// that writes the project file replaces it from that empty project.
+TEST_F(ProjectOpenSaveTest, UnreadableFileIsNeverOverwritten) {
+  fs::copy_file(kData / "notxml.xhlc", m_file);
+  const std::string before = ReadText(m_file);
+  EXPECT_EQ(Open(m_file), Hvd::kProjectNotOpened);
+  EXPECT_TRUE(IsOpen());
+  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  EXPECT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_file), before);
+  // A copy under another name is refused rather than written from the empty project.
+  EXPECT_EQ(Internal()->ProjectWriteAs((m_dir / "copy.xhlc").c_str()), Hvd::kProjectNotOpened);
+  EXPECT_EQ(Internal()->ProjectWriteCopy((m_root / "other" / "copy.xhlc").c_str()), Hvd::kProjectNotOpened);
+  EXPECT_FALSE(fs::exists(m_dir / "copy.xhlc"));
+  EXPECT_FALSE(fs::exists(m_root / "other" / "copy.xhlc"));
+  EXPECT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_file), before);
+}
+
+TEST_F(ProjectOpenSaveTest, SavedClosedAndReopenedTheSame) {
+  WriteText(m_dir / "a.vhd",
+            "entity a is end;\narchitecture r of a is begin\n  u: entity mine.c;\nend;\n");
+  WriteText(m_dir / "src dir/b.v", "module b; endmodule\n");
+  WriteText(m_dir / "src dir/c.vhd", "entity c is end;\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Add(m_dir / "a.vhd");
+  Add(m_dir / "src dir/b.v");
+  Add(m_dir / "src dir/c.vhd", "mine");
+  Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_AutoCompileOrderImp", "false");
+  // Another family rebuilds the views, which places the files.
+  SetDevice("PROP_DevFamily", "Orvanta");
+  std::string top;
+  const Strings order = Order(&top);
+  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  EXPECT_EQ(top, "a");
+  ASSERT_EQ(order.size(), 3u) << ::testing::PrintToString(order);
+  EXPECT_LT(std::find(order.begin(), order.end(), (m_dir / "src dir/c.vhd").string()),
+            std::find(order.begin(), order.end(), (m_dir / "a.vhd").string()));
+  const Strings files = FileNames();
+  ASSERT_EQ(files.size(), 3u);
+  const std::string saved = ReadText(m_file);
+  EXPECT_NE(saved.find("b.v"), std::string::npos);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_EQ(FileNames(), files);
+  EXPECT_EQ(LibraryOf(File(m_dir / "a.vhd")), "work");
+  EXPECT_EQ(LibraryOf(File(m_dir / "src dir/c.vhd")), "mine");
+  EXPECT_EQ(Property("PROP_AutoCompileOrderImp"), "false");
+  EXPECT_EQ(Property("PROP_DevFamily"), "Orvanta");
+  // The reopened files are placed in the views again, in the same order: the instantiated
+  // unit before the one that instantiates it.
+  std::string topAgain;
+  EXPECT_EQ(Order(&topAgain), order);
+  EXPECT_EQ(topAgain, top);
+
+  // A save with nothing changed leaves the file as it is; a change is written.
+  const Stamp unchanged = StampOf(m_file);
+  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  EXPECT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);
+  EXPECT_EQ(StampOf(m_file), unchanged);
+  EXPECT_EQ(ReadText(m_file), saved);
+  EXPECT_EQ(Files()->RemoveFileByPath((m_dir / "a.vhd").c_str()), Hvd::kSuccess);
+  EXPECT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_file).find("a.vhd"), std::string::npos);
+}
+
+// The save waits out its delay, and a delay of -1 leaves writing to the forced save.
+TEST_F(ProjectOpenSaveTest, SaveDelay) {
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  auto force = AutoCast<Hvd::IForceSave>(m_project.Get());
+  WriteText(m_dir / "a.vhd", "entity a is end;\n");
+  ASSERT_EQ(force->SetSaveDelay(3600), Hvd::kSuccess);
+  Add(m_dir / "a.vhd");
+  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_file).find("a.vhd"), std::string::npos);
+  ASSERT_EQ(force->SetSaveDelay(-1), Hvd::kSuccess);
+  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_file).find("a.vhd"), std::string::npos);
+  EXPECT_EQ(force->ForceSave(), Hvd::kSuccess);
+  EXPECT_NE(ReadText(m_file).find("a.vhd"), std::string::npos);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_EQ(m_project->Save(), Hvd::kProjectNotOpen);
+}
+
+// Another program rewrites the project file: the project notices and, once the user agrees,
+// reads it again; a rewrite that does not parse leaves it open with nothing read.
+TEST_F(ProjectOpenSaveTest, ChangedOnDiskIsReloaded) {
+  WriteText(m_dir / "a.vhd", "entity a is end;\n");
+  WriteText(m_dir / "b.vhd", "entity b is end;\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Add(m_dir / "a.vhd");
+  Add(m_dir / "b.vhd");
+  ASSERT_EQ(m_project->Save(), Hvd::kSuccess);
+  auto checks = Files();
+  EXPECT_EQ(checks->CheckFiles(), Hvd::kSuccess);  // its own save is no change
+  EXPECT_EQ(FileNames().size(), 2u);
+  Text asked;
+  ASSERT_EQ(InterpHelp::RunCmd("set ::velmor::Hvd::asked", nullptr, false, &asked), Hvd::kSuccess);
+  EXPECT_EQ(asked.str(), "");
+
+  // Rewritten without b.vhd, later than the stamp: the user answers no, then yes.
+  std::string text = ReadText(m_file);
+  const std::string entry = "    <file vel_kv:name=\"b.vhd\" vel_kv:type=\"FILE_VHDL\"/>\n";
+  const auto at = text.find(entry);
+  ASSERT_NE(at, std::string::npos) << text;
+  text.erase(at, entry.size());
+  auto rewrite = [this](const std::string& content) {
+    const auto before = fs::last_write_time(m_file);
+    WriteText(m_file, content);
+    fs::last_write_time(m_file, before + std::chrono::seconds(5));
+  };
+  rewrite(text);
+  ASSERT_EQ(InterpHelp::RunCmd("set ::velmor::Hvd::answers 2", nullptr, false, nullptr), Hvd::kSuccess);
+  EXPECT_EQ(checks->CheckFiles(), Hvd::kSuccess);
+  EXPECT_EQ(FileNames().size(), 2u);
+  ASSERT_EQ(InterpHelp::RunCmd("set ::velmor::Hvd::asked", nullptr, false, &asked), Hvd::kSuccess);
+  EXPECT_EQ(asked.str(), "{The project " + m_file.string() + " has changed on disk.\nWould you like to reload?}");
+  EXPECT_EQ(ReadText(m_file), text);
+  rewrite(text + " ");
+  EXPECT_EQ(checks->CheckFiles(), Hvd::kSuccess);  // no answer queued: the default, yes
+  EXPECT_EQ(FileNames(), Strings{(m_dir / "a.vhd").string()});
+  EXPECT_TRUE(IsOpen());
+
+  // A broken rewrite: open with nothing read, and no save or check writes over it.
+  rewrite("<project>broken");
+  EXPECT_EQ(checks->CheckFiles(), Hvd::kSuccess);
+  EXPECT_TRUE(IsOpen());
+  EXPECT_TRUE(FileNames().empty());
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "while reloading the project."));
+  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  EXPECT_EQ(checks->CheckFiles(), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_file), "<project>broken");
+  // Mended on disk, it is read again.
+  rewrite(text);
+  EXPECT_EQ(checks->CheckFiles(), Hvd::kSuccess);
+  EXPECT_EQ(FileNames(), Strings{(m_dir / "a.vhd").string()});
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_EQ(checks->CheckFiles(), Hvd::kProjectNotOpen);
+}
+
+// The working directory moves the generated file; the project file stays and records it.
+TEST_F(ProjectOpenSaveTest, WorkingDirectoryMoves) {
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Text generated;
+  auto paths = AutoCast<Hvd::IProject3>(m_project.Get());
+  EXPECT_EQ(paths->ChangeWorkingDirectory((m_dir / "impl/run 1").c_str(), true, false), Hvd::kSuccess);
+  EXPECT_TRUE(fs::is_directory(m_dir / "impl/run 1"));
+  EXPECT_EQ(Property("PROP_WorkingDirectory"), "impl/run 1");
+  ASSERT_EQ(paths->GetGeneratedFilePath(&generated), Hvd::kSuccess);
+  EXPECT_EQ(generated.str(), (m_dir / "impl/run 1/p.ghlc").string());
+  EXPECT_NE(ReadText(m_file).find("impl/run 1"), std::string::npos);
+  // A file in the way changes nothing.
+  WriteText(m_dir / "taken", "x");
+  EXPECT_EQ(paths->ChangeWorkingDirectory((m_dir / "taken").c_str(), true, false), Hvd::kFailure);
+  EXPECT_EQ(Property("PROP_WorkingDirectory"), "impl/run 1");
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+
+  // Opened again, the generated file is looked for in the working directory read.
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  paths = AutoCast<Hvd::IProject3>(m_project.Get());
+  ASSERT_EQ(paths->GetGeneratedFilePath(&generated), Hvd::kSuccess);
+  EXPECT_EQ(generated.str(), (m_dir / "impl/run 1/p.ghlc").string());
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  // A closed project is not moved: nothing is made for it.
+  EXPECT_EQ(paths->ChangeWorkingDirectory((m_dir / "elsewhere").c_str(), true, false), Hvd::kProjectNotOpen);
+  EXPECT_FALSE(fs::exists(m_dir / "elsewhere"));
+}
+
+// A save drops the automatically managed files that nothing includes any more.
+TEST_F(ProjectOpenSaveTest, StaleManagedFilesGoBeforeTheSave) {
+  WriteText(m_dir / "top.v", "module top; endmodule\n");
+  WriteText(m_dir / "used.vh", "`define W 4\n");
+  WriteText(m_dir / "stale.vh", "`define V 4\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Add(m_dir / "top.v");
+  Add(m_dir / "used.vh");
+  Add(m_dir / "stale.vh");
+  for (const char* name : {"used.vh", "stale.vh"})
+    ASSERT_EQ(AutoCast<Hvd::IFile>(File(m_dir / name))->SetOriginState(3), Hvd::kSuccess);
+  AutoRelease<Hvd::IHdlFile> child;
+  ASSERT_EQ(AutoCast<Hvd::IHdlFileV4>(File(m_dir / "top.v"))
+                ->AddChildFileByName(0, (m_dir / "used.vh").c_str(), child.Receive()),
+            Hvd::kSuccess);
+  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  EXPECT_EQ(FileNames(), (Strings{(m_dir / "top.v").string(), (m_dir / "used.vh").string()}));
+  EXPECT_EQ(ReadText(m_file).find("stale.vh"), std::string::npos);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_EQ(AutoCast<Hvd::IProject4>(m_project.Get())->CleanupAutoManagedFiles(), Hvd::kProjectNotOpen);
+}
+
+// A device this installation does not know is asked about; the value, read from the file,
+// reaches the question as text and is never run.
+TEST_F(ProjectOpenSaveTest, UnknownDeviceIsAskedAbout) {
+  const std::string device = "LM2-45 [set ::ran 1] $x";
+  WriteText(m_file, std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                "<project xmlns=\"http://www.velmor.com/XMLSchema\" "
+                                "xmlns:vel_kv=\"http://www.velmor.com/XMLSchema\">\n"
+                                "  <version vel_kv:schema_version=\"2\" vel_kv:hlc_version=\"14.1\"/>\n"
+                                "  <properties>\n"
+                                "    <property vel_kv:name=\"Device Family\" vel_kv:value=\"Orvanta\"/>\n"
+                                "    <property vel_kv:name=\"Device\" vel_kv:value=\"") +
+                        device + "\"/>\n  </properties>\n</project>\n");
+  const std::string before = ReadText(m_file);
+  ASSERT_EQ(InterpHelp::RunCmd("set ::velmor::Hvd::answers 2; set ::ran 0", nullptr, false, nullptr),
+            Hvd::kSuccess);
+  EXPECT_EQ(Open(m_file), Hvd::kFailure);
+  EXPECT_FALSE(IsOpen());
+  Text asked;
+  ASSERT_EQ(InterpHelp::RunCmd("lindex $::velmor::Hvd::asked 0", nullptr, false, &asked), Hvd::kSuccess);
+  EXPECT_EQ(asked.str().rfind("The Device is currently set to \"" + device + "\", which is not valid", 0), 0u)
+      << asked.str();
+  Text ran;
+  ASSERT_EQ(InterpHelp::RunCmd("set ::ran", nullptr, false, &ran), Hvd::kSuccess);
+  EXPECT_EQ(ran.str(), "0");
+  EXPECT_EQ(ReadText(m_file), before);
+  // Answered yes (the default), the project opens.
+  EXPECT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_TRUE(IsOpen());
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
+// A copy answers whether its project file was written.
+TEST_F(ProjectOpenSaveTest, CopiesAnswerTheWrite) {
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_EQ(Internal()->ProjectWriteAs((m_dir / "as").c_str()), Hvd::kSuccess);
+  EXPECT_TRUE(fs::is_regular_file(m_dir / "as.xhlc"));
+  EXPECT_EQ(Internal()->ProjectWriteCopy((m_root / "copy" / "c.xhlc").c_str()), Hvd::kSuccess);
+  EXPECT_TRUE(fs::is_regular_file(m_root / "copy" / "c.xhlc"));
+  fs::create_directories(m_root / "locked");
+  fs::permissions(m_root / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+  if (::access((m_root / "locked").c_str(), W_OK) != 0) {  // root writes anywhere
+    EXPECT_EQ(Internal()->ProjectWriteAs((m_root / "locked" / "p.xhlc").c_str()), Hvd::kProjectReadOnly);
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning, "does not have write permissions"));
+  }
+  fs::permissions(m_root / "locked", fs::perms::owner_all);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
+}  // namespace
+}  // namespace xhlc_test

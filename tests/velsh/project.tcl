@@ -1,0 +1,82 @@
+# The project commands on a project whose folder and files have names that Tcl would read as
+# code or several words: each reaches the library as one word, and each answer is a proper list.
+set failures 0
+proc check {what got want} {
+    if {$got ne $want} {
+        puts "FAIL $what: got {$got} want {$want}"
+        incr ::failures
+    }
+}
+proc fails {what script pattern} {
+    if {![catch {uplevel 1 $script} message]} {
+        puts "FAIL $what: no error"
+        incr ::failures
+    } elseif {![string match $pattern $message]} {
+        puts "FAIL $what: error {$message} does not match {$pattern}"
+        incr ::failures
+    }
+}
+proc write {path text} {
+    set f [open $path w]
+    puts $f $text
+    close $f
+}
+
+set root [file join [pwd] "velsh project [pid]"]
+file delete -force $root
+set dir [file join $root {odd $dir [x] {y}}]
+file mkdir $dir
+set top  [file join $dir {top $name [1].vhd}]
+set leaf [file join $dir "leaf {b}.vhd"]
+set pkg  [file join $dir {p;kg $x.vhd}]
+write $pkg  "package pkg is\n  constant w : integer := 4;\nend package;"
+write $leaf "use work.pkg.all;\nentity leaf is end;\narchitecture r of leaf is begin end;"
+write $top  "entity top is end;\narchitecture r of top is begin\n  u: entity work.leaf;\nend;"
+set project [file join $dir {my [proj] $x.xhlc}]
+
+fails "no project" {project order} "no project is open"
+write [file join $dir {notes $1.txt}] text
+fails "unknown kind" {project open [file join $dir {notes $1.txt}]} "*Unknown input project type*notes \$1.txt*"
+project open $project
+check "created" [file exists $project] 1
+fails "twice" {project open $project} "a project is open already*"
+velfile add $top
+velfile add $leaf
+velfile add $pkg -library {lib $1}
+check "files" [velfile list] [list $top $leaf $pkg]
+check "library made" [llength [velfile list]] 3
+velfile remove $pkg
+velfile add $pkg
+fails "remove missing" {velfile remove [file join $dir "gone [x].vhd"]} "*"
+project set "Device Family" Orvanta
+check "device by label" [project get PROP_DevFamily] Orvanta
+check "view files" [lsort [velfile list -view VIEW_AbstractSynthesis]] [lsort [list $top $leaf $pkg]]
+set order [project order]
+check "order" $order [list $pkg $leaf $top]
+check "top" [project top] top
+fails "no view" {project order -view {no [such] view}} "no view*"
+project set {PROP_AutoCompileOrderImp} false
+project save
+project close
+fails "closed" {velfile list} "no project is open"
+
+project open $project
+check "files again" [velfile list] [list $top $leaf $pkg]
+check "order again" [project order] $order
+check "top again" [project top] top
+check "property again" [project get PROP_AutoCompileOrderImp] false
+check "device again" [project get "Device Family"] Orvanta
+project close
+
+# A project file that does not parse: an error, and nothing written over it.
+set broken [file join $dir {broken $[x].xhlc}]
+write $broken "not xml {at} \[all\]"
+fails "broken" {project open $broken} "*Errors while opening hlc project file*"
+project save
+project close
+set f [open $broken]; set text [read $f]; close $f
+check "broken kept" $text "not xml {at} \[all\]\n"
+
+file delete -force $root
+if {$failures} { exit 1 }
+puts "project commands: all passed"
