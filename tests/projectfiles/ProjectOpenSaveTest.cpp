@@ -6,6 +6,8 @@
 #include "Hvd/IViewManager.h"
 #include "XhlcProject.h"
 #include "core/Events.h"
+#include "Prjrep/ClassIds.h"
+#include "utils/DmUtils.h"
 #include "utils/InterpHelp.h"
 
 namespace xhlc_test {
@@ -314,6 +316,72 @@ TEST_F(ProjectOpenSaveTest, WorkingDirectoryMoves) {
   // A closed project is not moved: nothing is made for it.
   EXPECT_EQ(paths->ChangeWorkingDirectory((m_dir / "elsewhere").c_str(), true, false), Hvd::kProjectNotOpen);
   EXPECT_FALSE(fs::exists(m_dir / "elsewhere"));
+}
+
+// An open project is the active one of the repository named by its project file, with its
+// helpers' objects; it moves with the working directory, leaves on close, and the repository
+// writes no file of its own.
+TEST_F(ProjectOpenSaveTest, OpenProjectIsActiveInItsRepository) {
+  const auto root = [](CitI::IInterface* object) {
+    return object != nullptr ? object->QueryInterface(CitI::IInterface::GetIID()) : nullptr;
+  };
+  const auto active = [&] { return root(Hvd::GetActiveProjectOfRepository(m_file.c_str()).Get()); };
+  const auto hlcFiles = [&] {
+    int count = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(m_root))
+      count += entry.path().extension() == ".hlc";
+    return count;
+  };
+  fs::copy_file(kData / "notxml.xhlc", m_file);
+  EXPECT_EQ(Open(m_file), Hvd::kProjectNotOpened);
+  EXPECT_EQ(active(), nullptr);  // nothing read, nothing registered
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  fs::remove(m_file);
+
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  const std::string written = ReadText(m_file);
+  EXPECT_EQ(active(), root(m_project.Get()));
+  EXPECT_EQ(root(Hvd::GetActiveProjectOfObject(m_project.Get()).Get()), root(m_project.Get()));
+  AutoRelease<Prjrep::IProjectRepository> repository = Hvd::GetRepositoryOfObject(m_project.Get());
+  ASSERT_TRUE(repository);
+  AutoRelease<CitI::IInterface> helper(CitP::Factory::CreateInstance(Prjrep::ClassId::NameObject()));
+  ASSERT_EQ(Hvd::RegisterNamedObject(repository.Get(), "CvfProject", helper.Get(), true), Hvd::kSuccess);
+
+  auto paths = AutoCast<Hvd::IProject3>(m_project.Get());
+  EXPECT_EQ(paths->ChangeWorkingDirectory((m_dir / "impl").c_str(), false, false), Hvd::kSuccess);
+  AutoRelease<Prjrep::IProjectRepository> moved = Hvd::GetRepositoryOfObject(m_project.Get());
+  AutoRelease<CitI::IInterface> found;
+  ASSERT_TRUE(moved);
+  EXPECT_EQ(Hvd::FindNamedObjectIn(moved.Get(), "CvfProject", found.Receive()), Hvd::kSuccess);
+  EXPECT_EQ(root(found.Get()), root(helper.Get()));
+  EXPECT_EQ(active(), root(m_project.Get()));
+
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_EQ(active(), nullptr);
+  EXPECT_EQ(ReadText(m_file), written);
+  EXPECT_EQ(hlcFiles(), 0);
+  // Opened again, it is the active project once more.
+  ASSERT_EQ(AutoCast<Hvd::IProject4>(m_project.Get())->Reopen(m_file.c_str()), Hvd::kSuccess);
+  EXPECT_EQ(active(), root(m_project.Get()));
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_EQ(active(), nullptr);
+}
+
+// Asked for the older generation's storage, the repository is the one of the repository path,
+// and it is written there when the project closes.
+TEST_F(ProjectOpenSaveTest, OlderStorageIsTheRepositoryPathsFile) {
+  ASSERT_EQ(setenv("VEL_CORVANE_ENABLE_HLC", "1", 1), 0);
+  const fs::path hlc = m_dir / "p.hlc";
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  AutoRelease<Hvd::IProject> active = Hvd::GetActiveProjectOfRepository(hlc.c_str());
+  EXPECT_TRUE(active && active->QueryInterface(CitI::IInterface::GetIID()) ==
+                            m_project->QueryInterface(CitI::IInterface::GetIID()));
+  EXPECT_FALSE(Hvd::GetActiveProjectOfRepository(m_file.c_str()));
+  active.Assign(nullptr);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_TRUE(fs::is_regular_file(hlc));
+  EXPECT_FALSE(Hvd::GetActiveProjectOfRepository(hlc.c_str()));
+  unsetenv("VEL_CORVANE_ENABLE_HLC");
 }
 
 // A save drops the automatically managed files that nothing includes any more.

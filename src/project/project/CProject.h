@@ -244,6 +244,7 @@ class CProject : public TComponent<CProject> {
   Status MakeDesign();
   // Opens the repository storage of the project file.
   Status ProjectOpenRepository();
+  void CloseRepository();
   void DerivePaths();
 
   // What a loaded project holds.
