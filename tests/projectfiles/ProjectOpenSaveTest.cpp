@@ -9,6 +9,9 @@
 #include "Prjrep/ClassIds.h"
 #include "utils/DmUtils.h"
 #include "utils/InterpHelp.h"
+#include "project/TopModule.h"
+#include "utils/KeyedProperty.h"
+#include "utils/NetlistLookup.h"
 
 namespace xhlc_test {
 namespace {
@@ -214,6 +217,45 @@ TEST_F(ProjectOpenSaveTest, SavedClosedAndReopenedTheSame) {
   EXPECT_EQ(Files()->RemoveFileByPath((m_dir / "a.vhd").c_str()), Hvd::kSuccess);
   EXPECT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
   EXPECT_EQ(ReadText(m_file).find("a.vhd"), std::string::npos);
+}
+
+// The synthesis view that names its top unit but not that unit's file is given the file the
+// unit is found in below the netlist's root; a recorded file is left as it is.
+TEST_F(ProjectOpenSaveTest, TopUnitFileIsRecordedWhenMissing) {
+  WriteText(m_dir / "top.vhd", "entity top is end;\narchitecture r of top is begin\n  u: entity work.mid;\nend;\n");
+  WriteText(m_dir / "mid.vhd", "entity mid is end;\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Add(m_dir / "mid.vhd");
+  Add(m_dir / "top.vhd");
+  SetDevice("PROP_DevFamily", "Orvanta");
+  std::string top;
+  std::ignore = Order(&top);
+  ASSERT_EQ(top, "top");
+  Hvd::IDesign* design = nullptr;
+  AutoRelease<Hvd::IViewIterator> at;
+  ASSERT_EQ(m_project->GetDesign(&design), Hvd::kSuccess);
+  ASSERT_EQ(AutoCast<Hvd::IViewManager>(design)->FindViewByHint("SynthesisOnly", at.Receive()), Hvd::kSuccess);
+  ASSERT_TRUE(at && !at->IsDone());
+  Hvd::IView* view = at->Current();
+
+  // Found below the root, and not found at all.
+  AutoRelease<Hvd::IHdlNetListNode> root = Hvd::GetViewNetListRoot(view);
+  Text path("unchanged");
+  EXPECT_TRUE(Hvd::FindTopUnitFile("mid", root.Get(), &path));
+  EXPECT_EQ(path.str(), (m_dir / "mid.vhd").string());
+  path = "unchanged";
+  EXPECT_FALSE(Hvd::FindTopUnitFile("nowhere", root.Get(), &path));
+  EXPECT_EQ(path.str(), "unchanged");
+
+  Hvd::SetKeyedPropertyValue(view, "TOPDUFILE", "");
+  Port_MsgManData::ClearCaptured();
+  Hvd::CheckTopModule(design);
+  EXPECT_EQ(Hvd::GetKeyedPropertyValue(view, "TOPDUFILE").str(), (m_dir / "top.vhd").string());
+  EXPECT_FALSE(Captured(Port_MsgManData::Severity::Info, "No valid implementable Top module"));
+  Hvd::SetKeyedPropertyValue(view, "TOPDUFILE", "kept.vhd");
+  Hvd::CheckTopModule(design);
+  EXPECT_EQ(Hvd::GetKeyedPropertyValue(view, "TOPDUFILE").str(), "kept.vhd");
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
 }
 
 // The save waits out its delay, and a delay of -1 leaves writing to the forced save.

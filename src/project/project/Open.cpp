@@ -20,6 +20,7 @@
 #include "core/Diagnostics.h"
 #include "core/Events.h"
 #include "project/ProjectRoutines.h"
+#include "project/TopModule.h"
 #include "project/project/CProject.h"
 #include "utils/DmUtils.h"
 #include "utils/FileStamp.h"
@@ -277,6 +278,7 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
     m_reader->ReadLibraries();
     m_reader->UpdateFileViews();
     m_reader->ReadImplementationTop();
+    CheckTopModule(m_design.Get());
     m_reader->ReadPartitions();
     // The working directory is known once the properties are read.
     DerivePaths();
