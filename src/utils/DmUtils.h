@@ -90,6 +90,9 @@ class OperationGateGuard {
   CitI::IInterface* m_identity = nullptr;
 };
 
+// Withdraws `key` from the operation gate, when the gate holds it; 0 when it does not.
+Status WithdrawFromOperationGate(const Port::StringBase<char>& key);
+
 // Under the "close" key of `project`, closes the Cvf project of `object`.
 Status CloseOperationGate(CitI::IInterface* object, CitI::IInterface* project);
 

@@ -258,6 +258,33 @@ TEST_F(ProjectOpenSaveTest, TopUnitFileIsRecordedWhenMissing) {
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
 }
 
+// A project marked as another's sub-project reloads as one, and its close withdraws the mark.
+TEST_F(ProjectOpenSaveTest, SubProjectMarkLastsUntilClose) {
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  const Text mark = Hvd::MakeInterfaceKey("subproject", m_project.Get());
+  {
+    Hvd::OperationGateGuard gate;
+    gate.EnterOperationGate(mark, m_project.Get());
+  }
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->Reload(), Hvd::kSuccess);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Info, "INFO: Reloading subproject \""));
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  AutoRelease<CitI::IInterface> gate;
+  std::ignore = Hvd::FindNamedObject("OperationGate", gate.Receive());
+  AutoRelease<CitI::IInterface> found;
+  if (AutoCast<Prjrep::ISimpleNamedLookup> keys(gate.Get()); keys) {
+    EXPECT_NE(keys->Find(mark, found.Receive()), Hvd::kSuccess);
+  }
+
+  ASSERT_EQ(AutoCast<Hvd::IProject4>(m_project.Get())->Reopen(m_file.c_str()), Hvd::kSuccess);
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->Reload(), Hvd::kSuccess);
+  EXPECT_FALSE(Captured(Port_MsgManData::Severity::Info, "INFO: Reloading subproject"));
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "Non-Child has a Project Generator value of"));
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
 // The save waits out its delay, and a delay of -1 leaves writing to the forced save.
 TEST_F(ProjectOpenSaveTest, SaveDelay) {
   ASSERT_EQ(Open(m_file), Hvd::kSuccess);
