@@ -447,8 +447,12 @@ TEST_F(ProjectOpenSaveTest, OlderStorageIsTheRepositoryPathsFile) {
                             m_project->QueryInterface(CitI::IInterface::GetIID()));
   EXPECT_FALSE(Hvd::GetActiveProjectOfRepository(m_file.c_str()));
   active.Assign(nullptr);
+  EXPECT_FALSE(fs::exists(hlc));
+  EXPECT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);
+  EXPECT_TRUE(fs::is_regular_file(hlc));  // the forced save writes it
+  fs::remove(hlc);
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
-  EXPECT_TRUE(fs::is_regular_file(hlc));
+  EXPECT_TRUE(fs::is_regular_file(hlc));  // and so does the close
   EXPECT_FALSE(Hvd::GetActiveProjectOfRepository(hlc.c_str()));
   unsetenv("VEL_CORVANE_ENABLE_HLC");
 }
