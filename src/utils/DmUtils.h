@@ -90,6 +90,9 @@ class OperationGateGuard {
   CitI::IInterface* m_identity = nullptr;
 };
 
+// Withdraws `key` from the operation gate, when the gate holds it; 0 when it does not.
+Status WithdrawFromOperationGate(const Port::StringBase<char>& key);
+
 // Under the "close" key of `project`, closes the Cvf project of `object`.
 Status CloseOperationGate(CitI::IInterface* object, CitI::IInterface* project);
 
@@ -132,6 +135,9 @@ bool AddAutonymToSet(CitI::IInterface* set, CitI::IInterface* object);
 // `createWhenMissing`. An empty name finds and creates nothing.
 Prjrep::AutoRelease<Prjrep::IProjectRepository> FindAutonymByName(const char* name, bool createWhenMissing,
                                                                   bool* found = nullptr);
+// Registers `repository` in the process-wide registry under the path `name`, so that
+// FindAutonymByName finds it there; replaces an earlier one of that name.
+Status RegisterRepositoryByName(const char* name, Prjrep::IProjectRepository* repository);
 Prjrep::AutoRelease<Prjrep::IAutonym> SynthesizeHlcPlusAutonym(CitI::IInterface* object);
 Prjrep::AutoRelease<Prjrep::IAutonym> SynthesizeObjectAutonym(CitI::IInterface* object);
 Prjrep::AutoRelease<Prjrep::IAutonym> SynthesizeNestedAutonym(CitI::IInterface* object, CitI::IInterface* child);

@@ -6,7 +6,12 @@
 #include "Hvd/IViewManager.h"
 #include "XhlcProject.h"
 #include "core/Events.h"
+#include "Prjrep/ClassIds.h"
+#include "utils/DmUtils.h"
 #include "utils/InterpHelp.h"
+#include "project/TopModule.h"
+#include "utils/KeyedProperty.h"
+#include "utils/NetlistLookup.h"
 
 namespace xhlc_test {
 namespace {
@@ -214,6 +219,72 @@ TEST_F(ProjectOpenSaveTest, SavedClosedAndReopenedTheSame) {
   EXPECT_EQ(ReadText(m_file).find("a.vhd"), std::string::npos);
 }
 
+// The synthesis view that names its top unit but not that unit's file is given the file the
+// unit is found in below the netlist's root; a recorded file is left as it is.
+TEST_F(ProjectOpenSaveTest, TopUnitFileIsRecordedWhenMissing) {
+  WriteText(m_dir / "top.vhd", "entity top is end;\narchitecture r of top is begin\n  u: entity work.mid;\nend;\n");
+  WriteText(m_dir / "mid.vhd", "entity mid is end;\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Add(m_dir / "mid.vhd");
+  Add(m_dir / "top.vhd");
+  SetDevice("PROP_DevFamily", "Orvanta");
+  std::string top;
+  std::ignore = Order(&top);
+  ASSERT_EQ(top, "top");
+  Hvd::IDesign* design = nullptr;
+  AutoRelease<Hvd::IViewIterator> at;
+  ASSERT_EQ(m_project->GetDesign(&design), Hvd::kSuccess);
+  ASSERT_EQ(AutoCast<Hvd::IViewManager>(design)->FindViewByHint("SynthesisOnly", at.Receive()), Hvd::kSuccess);
+  ASSERT_TRUE(at && !at->IsDone());
+  Hvd::IView* view = at->Current();
+
+  // Found below the root, and not found at all.
+  AutoRelease<Hvd::IHdlNetListNode> root = Hvd::GetViewNetListRoot(view);
+  Text path("unchanged");
+  EXPECT_TRUE(Hvd::FindTopUnitFile("mid", root.Get(), &path));
+  EXPECT_EQ(path.str(), (m_dir / "mid.vhd").string());
+  path = "unchanged";
+  EXPECT_FALSE(Hvd::FindTopUnitFile("nowhere", root.Get(), &path));
+  EXPECT_EQ(path.str(), "unchanged");
+
+  Hvd::SetKeyedPropertyValue(view, "TOPDUFILE", "");
+  Port_MsgManData::ClearCaptured();
+  Hvd::CheckTopModule(design);
+  EXPECT_EQ(Hvd::GetKeyedPropertyValue(view, "TOPDUFILE").str(), (m_dir / "top.vhd").string());
+  EXPECT_FALSE(Captured(Port_MsgManData::Severity::Info, "No valid implementable Top module"));
+  Hvd::SetKeyedPropertyValue(view, "TOPDUFILE", "kept.vhd");
+  Hvd::CheckTopModule(design);
+  EXPECT_EQ(Hvd::GetKeyedPropertyValue(view, "TOPDUFILE").str(), "kept.vhd");
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
+// A project marked as another's sub-project reloads as one, and its close withdraws the mark.
+TEST_F(ProjectOpenSaveTest, SubProjectMarkLastsUntilClose) {
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  const Text mark = Hvd::MakeInterfaceKey("subproject", m_project.Get());
+  {
+    Hvd::OperationGateGuard gate;
+    gate.EnterOperationGate(mark, m_project.Get());
+  }
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->Reload(), Hvd::kSuccess);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Info, "INFO: Reloading subproject \""));
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  AutoRelease<CitI::IInterface> gate;
+  std::ignore = Hvd::FindNamedObject("OperationGate", gate.Receive());
+  AutoRelease<CitI::IInterface> found;
+  if (AutoCast<Prjrep::ISimpleNamedLookup> keys(gate.Get()); keys) {
+    EXPECT_NE(keys->Find(mark, found.Receive()), Hvd::kSuccess);
+  }
+
+  ASSERT_EQ(AutoCast<Hvd::IProject4>(m_project.Get())->Reopen(m_file.c_str()), Hvd::kSuccess);
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->Reload(), Hvd::kSuccess);
+  EXPECT_FALSE(Captured(Port_MsgManData::Severity::Info, "INFO: Reloading subproject"));
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "Non-Child has a Project Generator value of"));
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
 // The save waits out its delay, and a delay of -1 leaves writing to the forced save.
 TEST_F(ProjectOpenSaveTest, SaveDelay) {
   ASSERT_EQ(Open(m_file), Hvd::kSuccess);
@@ -314,6 +385,76 @@ TEST_F(ProjectOpenSaveTest, WorkingDirectoryMoves) {
   // A closed project is not moved: nothing is made for it.
   EXPECT_EQ(paths->ChangeWorkingDirectory((m_dir / "elsewhere").c_str(), true, false), Hvd::kProjectNotOpen);
   EXPECT_FALSE(fs::exists(m_dir / "elsewhere"));
+}
+
+// An open project is the active one of the repository named by its project file, with its
+// helpers' objects; it moves with the working directory, leaves on close, and the repository
+// writes no file of its own.
+TEST_F(ProjectOpenSaveTest, OpenProjectIsActiveInItsRepository) {
+  const auto root = [](CitI::IInterface* object) {
+    return object != nullptr ? object->QueryInterface(CitI::IInterface::GetIID()) : nullptr;
+  };
+  const auto active = [&] { return root(Hvd::GetActiveProjectOfRepository(m_file.c_str()).Get()); };
+  const auto hlcFiles = [&] {
+    int count = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(m_root))
+      count += entry.path().extension() == ".hlc";
+    return count;
+  };
+  fs::copy_file(kData / "notxml.xhlc", m_file);
+  EXPECT_EQ(Open(m_file), Hvd::kProjectNotOpened);
+  EXPECT_EQ(active(), nullptr);  // nothing read, nothing registered
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  fs::remove(m_file);
+
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  const std::string written = ReadText(m_file);
+  EXPECT_EQ(active(), root(m_project.Get()));
+  EXPECT_EQ(root(Hvd::GetActiveProjectOfObject(m_project.Get()).Get()), root(m_project.Get()));
+  AutoRelease<Prjrep::IProjectRepository> repository = Hvd::GetRepositoryOfObject(m_project.Get());
+  ASSERT_TRUE(repository);
+  AutoRelease<CitI::IInterface> helper(CitP::Factory::CreateInstance(Prjrep::ClassId::NameObject()));
+  ASSERT_EQ(Hvd::RegisterNamedObject(repository.Get(), "CvfProject", helper.Get(), true), Hvd::kSuccess);
+
+  auto paths = AutoCast<Hvd::IProject3>(m_project.Get());
+  EXPECT_EQ(paths->ChangeWorkingDirectory((m_dir / "impl").c_str(), false, false), Hvd::kSuccess);
+  AutoRelease<Prjrep::IProjectRepository> moved = Hvd::GetRepositoryOfObject(m_project.Get());
+  AutoRelease<CitI::IInterface> found;
+  ASSERT_TRUE(moved);
+  EXPECT_EQ(Hvd::FindNamedObjectIn(moved.Get(), "CvfProject", found.Receive()), Hvd::kSuccess);
+  EXPECT_EQ(root(found.Get()), root(helper.Get()));
+  EXPECT_EQ(active(), root(m_project.Get()));
+
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_EQ(active(), nullptr);
+  EXPECT_EQ(ReadText(m_file), written);
+  EXPECT_EQ(hlcFiles(), 0);
+  // Opened again, it is the active project once more.
+  ASSERT_EQ(AutoCast<Hvd::IProject4>(m_project.Get())->Reopen(m_file.c_str()), Hvd::kSuccess);
+  EXPECT_EQ(active(), root(m_project.Get()));
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_EQ(active(), nullptr);
+}
+
+// Asked for the older generation's storage, the repository is the one of the repository path,
+// and it is written there when the project closes.
+TEST_F(ProjectOpenSaveTest, OlderStorageIsTheRepositoryPathsFile) {
+  ASSERT_EQ(setenv("VEL_CORVANE_ENABLE_HLC", "1", 1), 0);
+  const fs::path hlc = m_dir / "p.hlc";
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  AutoRelease<Hvd::IProject> active = Hvd::GetActiveProjectOfRepository(hlc.c_str());
+  EXPECT_TRUE(active && active->QueryInterface(CitI::IInterface::GetIID()) ==
+                            m_project->QueryInterface(CitI::IInterface::GetIID()));
+  EXPECT_FALSE(Hvd::GetActiveProjectOfRepository(m_file.c_str()));
+  active.Assign(nullptr);
+  EXPECT_FALSE(fs::exists(hlc));
+  EXPECT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);
+  EXPECT_TRUE(fs::is_regular_file(hlc));  // the forced save writes it
+  fs::remove(hlc);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_TRUE(fs::is_regular_file(hlc));  // and so does the close
+  EXPECT_FALSE(Hvd::GetActiveProjectOfRepository(hlc.c_str()));
+  unsetenv("VEL_CORVANE_ENABLE_HLC");
 }
 
 // A save drops the automatically managed files that nothing includes any more.

@@ -231,6 +231,7 @@ class CProject : public TComponent<CProject> {
   }
   // The project's own listeners get the two file events that reach its receiver.
   static Status Update(CProject* project, Prjrep::IEvent* event);
+  static Status UpdateForChildProject(CProject* project, Prjrep::IEvent* event);
   Status ForwardEvent(Prjrep::IEvent* event);
   Status RemoveFile(IHdlFileIterator* at);
   // Files that include one another hold each other: the links go before the files do.
@@ -244,6 +245,7 @@ class CProject : public TComponent<CProject> {
   Status MakeDesign();
   // Opens the repository storage of the project file.
   Status ProjectOpenRepository();
+  void CloseRepository();
   void DerivePaths();
 
   // What a loaded project holds.
@@ -281,7 +283,7 @@ class CProject : public TComponent<CProject> {
       return m_owner != nullptr ? m_owner->QueryInterface(iid) : nullptr;
     }
   } m_updateReceiver{this, &CProject::Update};
-  Prjrep::TBaseEventReceiverHelper<CProject> m_childProjectReceiver{this};
+  Prjrep::TBaseEventReceiverHelper<CProject> m_childProjectReceiver{this, &CProject::UpdateForChildProject};
   // Accepts every event of the connection manager and does nothing.
   Prjrep::TBaseEventReceiverHelper<CProject> m_ipcReceiver{this};
   Prjrep::AutoPtr<CitI::IInterface> m_lookup;

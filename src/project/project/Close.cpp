@@ -18,6 +18,8 @@ Status CProject::XIProject::ProjectClose(bool save) {
   OperationGateGuard gate(this, "close");
   if (gate.EnteredAlready()) return kSuccess;
   const DepthScope depth(self.m_saveDepth);
+  // A closed project is no parent's sub-project any more; the mark held the project too.
+  std::ignore = WithdrawFromOperationGate(MakeInterfaceKey("subproject", this));
   const String hierarchy = GetProjectPropertyValue(this, "PROP_HierarchicalProjectType");
   const bool closeAudit = strcasecmp(hierarchy.c_str(), "Static") == 0 || strcasecmp(hierarchy.c_str(), "N/A") == 0;
   if (!self.m_open) return Fail(kSuccess, "Project::ProjectClose - Project is not open.\n");

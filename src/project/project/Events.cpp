@@ -24,6 +24,21 @@ Status CProject::Update(CProject* project, Prjrep::IEvent* event) {
   return kSuccess;
 }
 
+// A child project's reload and its views' changes. Nothing opens a child project yet, so
+// nothing attaches this receiver to one.
+Status CProject::UpdateForChildProject(CProject*, Prjrep::IEvent* event) {
+  if (event == nullptr) return Fail(kInvalidParameter, "ERROR: Project::UpdateForChildProject - Invalid Parameter.\n");
+  Port::XUID id;
+  if (Status status = event->GetEventId(id); status != kSuccess) return status;
+  AutoRelease<CitI::IInterface> sender, subject;
+  if (Status status = event->GetSender(sender.Receive()); status != kSuccess) return status;
+  if (Status status = event->GetArgument(subject.Receive()); status != kSuccess) return status;
+  if (id == EventId::ReloadBegins() || id == EventId::ReloadEnds() || id == EventId::ViewChanged())
+    return Fail(kNotSupported, "NOT BUILT YET: Project::UpdateForChildProject - a child project's files are not "
+                               "composed into its parent yet.\n");
+  return kSuccess;
+}
+
 // Sends the event again to the project's own listeners, as the project.
 Status CProject::ForwardEvent(Prjrep::IEvent* event) {
   if (event == nullptr) return Fail(kInvalidParameter, "ERROR: Project::ForwardEvent - Invalid Parameter.\n");

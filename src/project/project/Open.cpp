@@ -13,10 +13,14 @@
 #include "Hvd/ISourceLibrary.h"
 #include "Port/FileName.h"
 #include "Port/MsgMan.h"
+#include "Prjrep/ClassIds.h"
+#include "Prjrep/IAutonym.h"
 #include "Prjrep/IFileNameHelper.h"
+#include "Prjrep/IStorage.h"
 #include "core/Diagnostics.h"
 #include "core/Events.h"
 #include "project/ProjectRoutines.h"
+#include "project/TopModule.h"
 #include "project/project/CProject.h"
 #include "utils/DmUtils.h"
 #include "utils/FileStamp.h"
@@ -164,10 +168,46 @@ Status CProject::MakeDesign() {
   return kSuccess;
 }
 
-// The repository storage of the older generation is not kept for a project yet: the project
-// runs without one, so nothing registers it in a repository's table.
+// The repository of a project is the one registered under its project file: it keeps the
+// project's named objects ("ActiveHvdProject" and those of its helpers) and its "Corvane11"
+// section. It lives in memory only, so nothing is ever read from or written over the
+// project file by it. With VEL_CORVANE_ENABLE_HLC the repository of the older generation
+// is used instead, named and kept in the repository path's own file.
 Status CProject::ProjectOpenRepository() {
-  return Fail(kNotSupported, "NOT BUILT YET: CProject::ProjectOpenRepository - the project has no repository.\n");
+  const bool olderStorage = std::getenv("VEL_CORVANE_ENABLE_HLC") != nullptr;
+  const String& given = olderStorage ? m_repositoryPath : m_projectFilePath;
+  if (given.empty())
+    return Fail(kFailure, "ERROR: CProject::ProjectOpenRepository - The project has no file to name its repository.\n");
+  const String path = Port::FileName(Port::FileName(given).GetAbsolutePath()).MakeCanonical().GetPath();
+  if (olderStorage) std::ignore = Fail(kSuccess, "===========> ProjectOpenRepository opening with %s\n", path.c_str());
+
+  Prjrep::AutoRelease<Prjrep::IProjectRepository> repository = FindAutonymByName(path.c_str(), olderStorage);
+  if (!repository) {
+    repository.Assign(CitP::Factory::CreateInstance(Prjrep::ClassId::Repository()));
+    if (!repository)
+      return Fail(kFailure, "ERROR: CProject::ProjectOpenRepository - The repository of \"%s\" could not be made.\n",
+                  path.c_str());
+    if (const Status registered = RegisterRepositoryByName(path.c_str(), repository.Get()); registered != kSuccess)
+      return registered;
+  }
+  Prjrep::AutoCast<Prjrep::IStorage> root(repository.Get());
+  Prjrep::AutoRelease<Prjrep::IStorage> section;
+  const Status status = root ? root->OpenStorage(kSettingsSection, Prjrep::kCreate, section.Receive()) : kFailure;
+  if (status == kSuccess) m_repository = repository.Get();
+  return status;
+}
+
+// The project leaves its repository's named lookup, and the repository is closed; it is
+// written only when it is the older generation's file and that file may be written.
+void CProject::CloseRepository() {
+  if (!m_repository) return;
+  if (Prjrep::AutoCast<Prjrep::ISimpleNamedLookup> names(m_repository.Get()); names)
+    std::ignore = names->UnregisterObject(&m_XIProject);
+  if (std::getenv("VEL_CORVANE_ENABLE_HLC") != nullptr && !m_repositoryPath.empty() &&
+      Port::File::canwrite_dir(Port::FileName(m_repositoryPath).GetHead()))
+    std::ignore = m_repository->Save(7);
+  std::ignore = m_repository->Close();
+  m_repository = nullptr;
 }
 
 // The repository and generated-file paths in the project's working directory ("." or none
@@ -221,6 +261,7 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
   // the project does not have yet.
   m_repository = nullptr;
   std::ignore = ProjectOpenRepository();
+  VerifyCreateDir(Port::FileName(m_generatedFilePath).GetHead());
   RegisterActive(m_repository.Get(), &m_XIProject);
   std::ignore = m_XINameHelper.CNameHelper::SetName(Port::FileName(m_repositoryPath).GetBase());
   if (MakeDesign() != kSuccess) {
@@ -237,11 +278,11 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
     m_reader->ReadLibraries();
     m_reader->UpdateFileViews();
     m_reader->ReadImplementationTop();
+    CheckTopModule(m_design.Get());
     m_reader->ReadPartitions();
     // The working directory is known once the properties are read.
     DerivePaths();
   }
-  VerifyCreateDir(Port::FileName(m_generatedFilePath).GetHead());
   std::ignore = SendEvent(&m_XIProject, EventId::ProjectOpened(), nullptr);
   if (reopen) {
     PropertyAccessor properties(&m_XIProject);

@@ -100,7 +100,7 @@ void CProject::ReleaseProject(bool final) {
   m_open = false;
   m_readOnly = false;
   m_readFailed = false;
-  m_repository = nullptr;
+  CloseRepository();
   if (final) {
     m_reader.reset();
     if (m_design && m_designMadeHere) {

@@ -9,6 +9,7 @@
 #include "core/Events.h"
 #include "project/ProjectRoutines.h"
 #include "project/project/CProject.h"
+#include "utils/DmUtils.h"
 #include "utils/InterpHelp.h"
 
 namespace Hvd {
@@ -17,9 +18,16 @@ namespace {
 
 using String = Port::StringBase<char>;
 
-bool IsGeneratedSubProject(IProject* project) {
+// A sub-project is marked in the operation gate by the parent that composes or adds it, or
+// was generated as one.
+bool IsSubProject(IProject* project) {
+  Prjrep::AutoRelease<CitI::IInterface> gate;
+  std::ignore = FindNamedObject("OperationGate", gate.Receive());
+  if (gate && IsChildProject(gate.Get(), MakeInterfaceKey("subproject", project), project)) return true;
   const String generator = GetProjectPropertyValue(project, "PROP_ProjectGeneratorType");
-  return strcasecmp(generator.c_str(), "TarvisDSP") == 0 || strcasecmp(generator.c_str(), "Moldrix") == 0;
+  if (strcasecmp(generator.c_str(), "TarvisDSP") == 0 || strcasecmp(generator.c_str(), "Moldrix") == 0) return true;
+  std::ignore = Fail(kSuccess, "Non-Child has a Project Generator value of %s\n", generator.c_str());
+  return false;
 }
 
 }  // namespace
@@ -74,8 +82,7 @@ Status CProject::ReloadProject(bool noQuestion, bool askFirst, bool projectFileC
     const Status answered = BroadcastWithConflictReports(EventId::ReloadQuery(), nullptr);
     if (answered != kSuccess) return answered;
   }
-  // The parent's mark of a sub-project comes with the child projects' composition.
-  const bool subProject = IsGeneratedSubProject(&m_XIProject);
+  const bool subProject = IsSubProject(&m_XIProject);
   if (subProject) {
     Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, "")
         .issueInfo("INFO: Reloading subproject \"%s\".\n", m_projectFilePath.c_str());

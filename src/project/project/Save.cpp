@@ -54,8 +54,12 @@ Status CProject::XIForceSave::ForceSave() {
   CProject& self = This();
   if (self.m_projectFilePath.empty()) return kFailure;
   if (OperationGateGuard gate(&self.m_XIProject); gate.EnteredAlready()) return kSuccess;
-  // The older repository is not kept by the project yet, so there is none to save here.
-  return self.SaveProjectFiles(true);
+  const Status result = self.SaveProjectFiles(true);
+  // Only the older generation's repository has a file of its own to write.
+  if (std::getenv("VEL_CORVANE_ENABLE_HLC") != nullptr && self.m_repository && !self.m_repositoryPath.empty() &&
+      Port::File::canwrite_dir(Port::FileName(self.m_repositoryPath).GetHead()))
+    std::ignore = self.m_repository->Save(7);
+  return result;
 }
 
 Status CProject::SaveProjectFiles(bool force) {

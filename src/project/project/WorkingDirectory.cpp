@@ -2,9 +2,13 @@
 
 #include <filesystem>
 
+#include "CitP/Factory.h"
 #include "Port/FileName.h"
+#include "Prjrep/ClassIds.h"
+#include "Prjrep/IAutonym.h"
 #include "core/Diagnostics.h"
 #include "project/project/CProject.h"
+#include "utils/DmUtils.h"
 #include "utils/FileStamp.h"
 #include "utils/PropertyAccessor.h"
 
@@ -13,6 +17,12 @@ namespace Hvd {
 namespace {
 
 using String = Port::StringBase<char>;
+
+// The same component, told by the root each face answers.
+bool SameObject(CitI::IInterface* a, CitI::IInterface* b) {
+  return a != nullptr && b != nullptr &&
+         a->QueryInterface(CitI::IInterface::GetIID()) == b->QueryInterface(CitI::IInterface::GetIID());
+}
 
 // `directory` as the project stores it: relative to the project file's directory when the
 // two share a root, else absolute.
@@ -44,13 +54,36 @@ Status CProject::XIProject::ChangeWorkingDirectory(const String& directory, bool
   properties.SetPropertyValue("PROP_WorkingDirectory", value);
   Status result = kSuccess;
   if (old != value && old != directory) {
-    // The repository storage is not kept by the project yet; when it is, it moves here too.
+    // The repository moves too; the project and its helpers' projects go with it.
     const bool hadRepository = static_cast<bool>(self.m_repository);
-    self.m_repository = nullptr;
+    Prjrep::AutoRelease<CitI::IInterface> cvf, tcl;
+    bool wasActive = false;
+    if (hadRepository) {
+      std::ignore = FindNamedObjectIn(self.m_repository.Get(), "CvfProject", cvf.Receive());
+      std::ignore = FindNamedObjectIn(self.m_repository.Get(), "TclProject", tcl.Receive());
+      wasActive = SameObject(GetActiveRepository().Get(), self.m_repository.Get());
+      if (Prjrep::AutoCast<Prjrep::ISimpleNamedLookup> names(self.m_repository.Get()); names) {
+        if (cvf) std::ignore = names->UnregisterObject(cvf.Get());
+        if (tcl) std::ignore = names->UnregisterObject(tcl.Get());
+      }
+      self.CloseRepository();
+    }
     const String base = Port::FileName(self.m_projectFilePath).GetBase();
     self.m_repositoryPath = Port::FileName(absolute + "/" + base + ".hlc").MakeCanonical().GetPath();
     self.m_generatedFilePath = ChangeExtension(self.m_repositoryPath, ".ghlc");
-    if (hadRepository) result = self.ProjectOpenRepository();
+    if (hadRepository) {
+      result = self.ProjectOpenRepository();
+      if (CitI::IInterface* repository = self.m_repository.Get(); repository != nullptr) {
+        if (wasActive) {
+          Prjrep::AutoRelease<CitI::IInterface> registry(
+              CitP::Factory::CreateInstance(Prjrep::ClassId::NamedObjectRegistry()));
+          std::ignore = RegisterNamedObject(registry.Get(), "ActiveRepository", repository, true);
+        }
+        if (cvf) std::ignore = RegisterNamedObject(repository, "CvfProject", cvf.Get(), true);
+        if (tcl) std::ignore = RegisterNamedObject(repository, "TclProject", tcl.Get(), true);
+        std::ignore = RegisterNamedObject(repository, "ActiveHvdProject", &self.m_XIProject, true);
+      }
+    }
   }
   if (save) std::ignore = self.SaveProjectFiles(false);
   if (reload) std::ignore = self.ReloadProject(true, false, false, false);

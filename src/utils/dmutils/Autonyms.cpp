@@ -64,6 +64,16 @@ AutoRelease<Prjrep::IProjectRepository> FindAutonymByName(const char* name, bool
   return repository;
 }
 
+Status RegisterRepositoryByName(const char* name, Prjrep::IProjectRepository* repository) {
+  if (name == nullptr || *name == '\0' || repository == nullptr) return kInvalidParameter;
+  auto lookup = Registry<Prjrep::IAutonymLookup>();
+  AutoRelease<Prjrep::IAutonym> autonym(CitP::Factory::CreateInstance(Prjrep::ClassId::SimpleAutonym()));
+  AutoCast<Prjrep::IName> named(autonym.Get());
+  if (lookup.Get() == nullptr || named.Get() == nullptr) return kFailure;
+  if (const Status status = named->SetName(String(name)); status != kSuccess) return status;
+  return lookup->Register(autonym, repository);
+}
+
 AutoRelease<Prjrep::IAutonym> SynthesizeHlcPlusAutonym(CitI::IInterface* object) {
   if (object == nullptr) return nullptr;
   if (AutoCast<Prjrep::IAutonymSet>(object).Get() != nullptr) {

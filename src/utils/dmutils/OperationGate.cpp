@@ -67,6 +67,13 @@ OperationGateGuard::~OperationGateGuard() {
   }
 }
 
+Status WithdrawFromOperationGate(const String& key) {
+  AutoRelease<CitI::IInterface> gate;
+  std::ignore = FindNamedObject("OperationGate", gate.Receive());
+  AutoCast<Prjrep::ISimpleNamedLookup> keys(gate.Get());
+  return keys.Get() != nullptr ? keys->Unregister(key) : kFailure;
+}
+
 Status CloseOperationGate(CitI::IInterface* object, CitI::IInterface* project) {
   OperationGateGuard guard(project, "close");
   AutoRelease<IProjectHelper> helper = GetCvfProject(object, false);
