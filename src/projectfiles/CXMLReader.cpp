@@ -153,7 +153,7 @@ std::uint32_t CXMLReader::BranchToSequenceTarget(const String& branch) {
 void CXMLReader::ReadBranch(const String& branch, CitI::IInterface* file, X::DOMElement* /*element*/) {
   const BranchRow* row = FindBranch(branch);
   AutoCast<IViewClassAssociation> classes(file);
-  if (row->viewClass < 0 || !classes) return;
+  if (row == nullptr || row->viewClass < 0 || !classes) return;  // a branch the table does not name
   std::ignore = classes->SetBit(static_cast<std::uint32_t>(row->viewClass));
 }
 
@@ -256,7 +256,7 @@ Prjrep::AutoRelease<IFileType> CXMLReader::GetProjectFileType(const String& path
   const char* key = generator == "TarvisDSP" ? "tarvishlc" : generator == "Moldrix" ? "moldrixhlc" : "hlcprojectfile";
   IDesign* design = DesignOf(m_project);
   AutoRelease<IDataStore> store;
-  if (design->GetDataStore(store.Receive()) != kSuccess) return type;
+  if (design == nullptr || design->GetDataStore(store.Receive()) != kSuccess) return type;
   if (AutoCast<IFileTypeStore> types(store.Get()); types) std::ignore = types->FindFileTypeByKey(key, type.Receive());
   return type;
 }

@@ -153,7 +153,7 @@ void CXMLReader::ApplyProperties() {
   PropertyMap left = m_properties;
   IDesign* design = DesignOf(m_project);
   AutoRelease<IDesignPlatform> platform;
-  if (design->GetDesignPlatform(platform.Receive()) != kSuccess || !platform) return;
+  if (design == nullptr || design->GetDesignPlatform(platform.Receive()) != kSuccess || !platform) return;
 
   PropertyAccessor accessor(m_project);
   for (const char* name : kFirstPass) {

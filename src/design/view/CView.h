@@ -80,6 +80,11 @@ bool IsMajorView(CitI::IInterface* view);
 // A file that the view manages itself (origin state 3): the parser found it for the view's files.
 bool IsManagedFile(CitI::IInterface* unit);
 
+// The word that finds the view answering for a major view of this type in the same design and
+// in child projects: "PreSynthesis" for a synthesis view, "PreSimulation" for the behavioural
+// simulation views, else empty.
+Port::StringBase<char> ChildViewWord(CitI::IInterface* majorView);
+
 // The name of the design unit of a netlist node; empty without a node, a unit or a name.
 Port::StringBase<char> GetNodeDesignUnitName(IHdlNetListNode* node);
 

@@ -36,8 +36,6 @@ using Prjrep::AutoRelease;
 using String = Port::StringBase<char>;
 using OrderSet = TRefdSequenceSetHelper<IHdlFile*, IHdlFileSet, IHdlFileIterator, std::vector<IHdlFile*>>;
 
-constexpr std::uint32_t kManagedOrigin = 3;
-
 
 bool IsCompileOrderType(CitI::IInterface* file) {
   static constexpr std::string_view kTypes[] = {"FILE_VHDL", "FILE_VERILOG", "FILE_EDIF", "FILE_NGC", "FILE_NGO"};
@@ -66,20 +64,18 @@ void SortRecords(std::vector<Record>* records) {
   });
 }
 
-// The word that finds, in a child project, the view that answers for a major view of this type;
-// empty for a major view that has none.
-String ChildViewWord(CitI::IInterface* majorView) {
-  const String type = GetDefDataIdName(majorView);
-  if (std::string_view(type).ends_with("AbstractSynthesis")) return "PreSynthesis";
-  if (type == "VIEW_AbstractSimulation" || type == "VIEW_CPLDAbstractSimulation") return "PreSimulation";
-  return String();
-}
-
 // The projects whose core orders are being collected on this thread: a core project that names
 // one of them again is not entered a second time.
 thread_local std::vector<CitI::IInterface*> t_coreProjects;
 
 }  // namespace
+
+Port::StringBase<char> ChildViewWord(CitI::IInterface* majorView) {
+  const String type = GetDefDataIdName(majorView);
+  if (std::string_view(type).ends_with("AbstractSynthesis")) return "PreSynthesis";
+  if (type == "VIEW_AbstractSimulation" || type == "VIEW_CPLDAbstractSimulation") return "PreSimulation";
+  return String();
+}
 
 // The first major view reachable through the bindings of the first sets, depth first; a view
 // met before on the way is not searched again, so a looped network ends.
@@ -200,10 +196,8 @@ Status CView::GetCompileOrderFromFiles(bool allFiles, IHdlFileIterator** files) 
       Port_MsgManData::debugStub("Warning: CView::GetCompileOrderFromFiles - Unable to get an IFile interface.\n");
       continue;
     }
-    std::uint32_t origin = 0;
-    std::ignore = file->GetOriginState(&origin);
     AutoCast<IHdlFile> hdl(unit.Get());
-    if ((id != 0 || allFiles) && origin != kManagedOrigin && (allFiles || IsCompileOrderType(file.Get())) && hdl) {
+    if ((id != 0 || allFiles) && !IsManagedFile(file.Get()) && (allFiles || IsCompileOrderType(file.Get())) && hdl) {
       Record record{AutoPtr<IHdlFile>(hdl.Get()), id, String()};
       std::ignore = OsPathOf(hdl.Get(), &record.path);
       records.push_back(std::move(record));

@@ -84,10 +84,7 @@ Status CView::ParseHierarchy(IHdlNetListNode** root) {
 // files from the new hierarchy. Both hold their batch delay meanwhile: every file added or
 // removed would otherwise refresh the view, and the refresh parses again.
 void CView::SyncAutoManagedFilesOfPair() {
-  const String type = ViewTypeName();
-  String word;
-  if (std::string_view(type).ends_with("AbstractSynthesis")) word = "PreSynthesis";
-  if (type == "VIEW_AbstractSimulation" || type == "VIEW_CPLDAbstractSimulation") word = "PreSimulation";
+  const String word = ChildViewWord(&m_XIView);
   AutoPtr<IView> paired;
   if (!word.empty()) paired = GetFirstViewForHint(word);
   CView* other = FromInterface(paired.Get());
