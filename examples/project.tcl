@@ -1,5 +1,7 @@
 # The main road: create a project for the example design, add its files, choose the device,
-# show what each view holds, save and close, then open it again and show the same answers.
+# show what each view holds, save and close, then open it again and show the same answers;
+# take the testbench out, see the synthesis view's order and top follow, save that, and save
+# once more with nothing changed, which leaves the file as it is.
 set here [file normalize [file dirname [info script]]]
 set design [file join $here design]
 set work [file join [pwd] build example]
@@ -37,4 +39,18 @@ project close
 
 project open $projectFile
 show "reopened [file tail $projectFile]"
+velfile remove [file join $design tb_top.vhd]
+puts "== without the testbench"
+puts "  order: [shown [project order]]"
+puts "  top:   [project top]"
+project save
+# The file's identity and time: a save that has nothing to change must not write it.
+proc stamp {path} {
+    file stat $path info
+    return [list $info(ino) $info(mtime)]
+}
+set before [stamp $projectFile]
+after 1100
+project save
+puts "saved unchanged: [expr {[stamp $projectFile] eq $before ? {file left as it was} : {file written again}}]"
 project close

@@ -252,6 +252,13 @@ TEST_F(ViewOrderTest, OrderAndTopFollowEditsAndCyclesOrMissingUnitsStillGiveAnOr
   order = Order(synthesis);
   EXPECT_TRUE(Before(order, "ctrl.vhd", "tb_mixed.sv") && Before(order, "mux2.vhd", "shifter.v"));
 
+  // The project drops the bench: the view's parser and top follow; the shifter, which the edited
+  // control no longer uses, is the deepest root left.
+  ASSERT_EQ(AutoCast<IFileManager>(m_project.Get())->RemoveFileByPath((m_dir / "chip.v").c_str()), kSuccess);
+  ASSERT_EQ(AutoCast<IFileManager>(m_project.Get())->RemoveFileByPath((m_dir / "tb_mixed.sv").c_str()), kSuccess);
+  EXPECT_EQ(Top(synthesis), "shifter");
+  EXPECT_EQ(Order(synthesis).size(), 4U);
+
   m_files.clear();
   for (const char* design : {"cycle", "missing"}) {
     SCOPED_TRACE(design);

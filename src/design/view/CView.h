@@ -296,6 +296,8 @@ class CView final : public TComponent<CView> {
   void OnPropertyChanged(CitI::IInterface* instance);
   // A change that asks for a refresh: held back while the user parses the hierarchy by hand.
   void OnChange();
+  // What depends on the view's files follows a file that left without an event.
+  void FollowDroppedFile();
 
   // Refreshes at once, or marks a refresh pending while a batch is open.
   void RefreshAfterChange();

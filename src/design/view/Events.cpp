@@ -44,13 +44,15 @@ Status CView::HandleEvent(CView* self, Prjrep::IEvent* event) {
       self->RefreshAfterChange();
     }
   } else if (id == EventId::HdlFileEvent()) {
-    // The file leaves the view quietly; it also forgets the view, so that it can come back.
+    // The file leaves the view without the design-unit event; it also forgets the view, so that
+    // it can come back.
     AutoRelease<CitI::IInterface> argument;
     std::ignore = event->GetArgument(argument.Receive());
     AutoPtr<IHdlDesignUnit> unit(argument.Get());
     if (unit && self->m_XIDesignUnitSet.EraseEntryOf(unit.Get())) {
       std::ignore = self->RemoveViewFromFile(unit.Get());
       std::ignore = self->UnRegisterForNotifications(unit.Get());
+      self->FollowDroppedFile();
     }
   } else if (id == PropertyChanged()) {
     AutoRelease<CitI::IInterface> sender;
@@ -58,6 +60,19 @@ Status CView::HandleEvent(CView* self, Prjrep::IEvent* event) {
     if (AutoCast<IPropertyInstance> instance(sender.Get()); instance) self->OnPropertyChanged(instance.Get());
   }
   return kSuccess;
+}
+
+// The parser's mirror, the order and the top still hold the file: they follow as a refresh would
+// make them, but without the view's change event, since the file left quietly. Within a batch
+// the refresh at its end does it.
+void CView::FollowDroppedFile() {
+  if (Port::SafeRead(m_batchCount) >= 1 || m_refreshing) {
+    m_refreshPending = true;
+    return;
+  }
+  std::ignore = InitializeHDLPackageWrapper();
+  m_compileOrderDirty = true;
+  if (!GetDisableAutoHierRegen()) UpdateTopUnit();
 }
 
 // With hierarchy regeneration left to the user, a change only marks the compile order and
