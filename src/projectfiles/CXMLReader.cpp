@@ -18,6 +18,7 @@
 #include "Port/Version.h"
 #include "Prjrep/ClassIds.h"
 #include "design/design/Placement.h"
+#include "files/FileViewPlacement.h"
 #include "projectfiles/ProjectPaths.h"
 #include "projectfiles/XMLNamespaceHelper.h"
 #include "projectfiles/XhlcText.h"
@@ -171,6 +172,8 @@ Status CXMLReader::AddFile(const String& path, IFileType* type, AutoRelease<IHdl
 }
 
 void CXMLReader::ReadFiles() {
+  // Every file read is placed once afterwards (UpdateFileViews), not as each gets its classes.
+  const FileViewPlacementHold hold;
   if (boost::algorithm::iequals(m_schemaVersion.str(), N::kSchemaVersion)) {
     ReadFilesV2();
   } else {

@@ -219,6 +219,34 @@ TEST_F(ProjectOpenSaveTest, SavedClosedAndReopenedTheSame) {
   EXPECT_EQ(ReadText(m_file).find("a.vhd"), std::string::npos);
 }
 
+// A file joins the views as soon as it is given its view classes, without the views being
+// built anew, and so is saved with them; a file read from the project file is placed too.
+TEST_F(ProjectOpenSaveTest, AddedFileJoinsTheViewsAtOnce) {
+  WriteText(m_dir / "leaf.vhd", "entity leaf is end;\n");
+  WriteText(m_dir / "root.v", "module root; leaf u(); endmodule\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  std::string top;
+  EXPECT_TRUE(Order(&top).empty());
+  Add(m_dir / "leaf.vhd");
+  Add(m_dir / "root.v");
+  const Strings order = Order(&top);
+  EXPECT_EQ(order, (Strings{(m_dir / "leaf.vhd").string(), (m_dir / "root.v").string()}));
+  EXPECT_EQ(top, "root");
+  // A class given again, or one no view wants, changes nothing.
+  AutoCast<Hvd::IViewClassAssociation> classes(File(m_dir / "root.v"));
+  ASSERT_TRUE(classes);
+  EXPECT_EQ(classes->SetBit(0), Hvd::kSuccess);
+  EXPECT_EQ(classes->SetBit(7), Hvd::kSuccess);
+  EXPECT_EQ(Order(&top), order);
+  EXPECT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  std::string topAgain;
+  EXPECT_EQ(Order(&topAgain), order);
+  EXPECT_EQ(topAgain, "root");
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
 // The synthesis view that names its top unit but not that unit's file is given the file the
 // unit is found in below the netlist's root; a recorded file is left as it is.
 TEST_F(ProjectOpenSaveTest, TopUnitFileIsRecordedWhenMissing) {
@@ -321,10 +349,10 @@ TEST_F(ProjectOpenSaveTest, ChangedOnDiskIsReloaded) {
 
   // Rewritten without b.vhd, later than the stamp: the user answers no, then yes.
   std::string text = ReadText(m_file);
-  const std::string entry = "    <file vel_kv:name=\"b.vhd\" vel_kv:type=\"FILE_VHDL\"/>\n";
-  const auto at = text.find(entry);
-  ASSERT_NE(at, std::string::npos) << text;
-  text.erase(at, entry.size());
+  const auto at = text.find("    <file vel_kv:name=\"b.vhd\"");
+  const auto end = text.find("</file>\n", at);
+  ASSERT_NE(end, std::string::npos) << text;
+  text.erase(at, end + 8 - at);
   auto rewrite = [this](const std::string& content) {
     const auto before = fs::last_write_time(m_file);
     WriteText(m_file, content);

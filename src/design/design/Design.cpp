@@ -9,6 +9,8 @@
 #include "Port/FileName.h"
 #include "core/Diagnostics.h"
 #include "design/design/CDesign.h"
+#include "design/design/Placement.h"
+#include "files/FileViewPlacement.h"
 
 namespace Hvd {
 
@@ -25,6 +27,7 @@ using DesignUnitList =
 }  // namespace
 
 CDesign::CDesign() {
+  InstallFileViewPlacer(&PlaceProjectFileInViews);
   m_states.SetOwner(&m_XIDesign);
   m_states.SetId(DesignStatesId());
   std::ignore = m_propertyContext.SetOwner(this);

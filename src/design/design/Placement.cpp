@@ -272,6 +272,19 @@ BatchDelayScope::~BatchDelayScope() {
 
 void PlaceAllFilesInViews(IProject* project) { FileTypeViewCache(project).UpdateAllFileViews(); }
 
+// Only a file of an open project that holds it: a file still being made, or one the project
+// has let go, stays out of the views.
+void PlaceProjectFileInViews(IFile* file, IDesign* design) {
+  AutoRelease<IProject> project;
+  bool open = false;
+  if (design->GetProject(project.Receive()) != kSuccess || !project || project->IsOpen(&open) != kSuccess || !open)
+    return;
+  AutoCast<IFileManager> files(project.Get());
+  AutoRelease<IHdlFileIterator> at;
+  if (!files || files->FindFileByHdlFile(file, at.Receive()) != kSuccess || !at || at->IsDone()) return;
+  FileTypeViewCache(project.Get()).UpdateFileViews(file);
+}
+
 Status ReadTransformStatusBack(IProject*, const Port::StringBase<char>&) { return kNotSupported; }
 
 }  // namespace Hvd

@@ -74,6 +74,10 @@ class BatchDelayScope {
 // Places every file of the project in the views that take it.
 void PlaceAllFilesInViews(IProject* project);
 
+// Places one file of the design's open project in the views that take it; the way a file
+// asks for it (files/FileViewPlacement.h).
+void PlaceProjectFileInViews(IFile* file, IDesign* design);
+
 // Reads the recorded status of the transforms back from the generated-project file at `path`
 // (the generated-project reader's work). NOT BUILT YET: it answers "not supported", and the
 // status starts anew.

@@ -148,10 +148,7 @@ class CFile : public TComponent<CFile> {
 
   struct XIViewClassAssociation : TNested<CFile, IViewClassAssociation> {
     using TNested::TNested;
-    Status SetBit(std::uint32_t viewClass) override {
-      This().m_viewClassMask |= 1u << (viewClass % 32);
-      return kSuccess;
-    }
+    Status SetBit(std::uint32_t viewClass) override;
     Status ClearBit(std::uint32_t viewClass) override {
       This().m_viewClassMask &= ~(1u << (viewClass % 32));
       return kSuccess;
@@ -348,6 +345,8 @@ class CFile : public TComponent<CFile> {
   void ResolveDesignUnitType();
   // The names the file keeps of its path, taken anew from the file-name helper.
   void RefreshNames();
+  // Places the file in the views of the design it is held by that take it.
+  void PlaceInViews();
   // The file that a generated or imported file was generated from; this file for a user
   // source; null when there is none.
   Prjrep::AutoRelease<IHdlFile> FindSourceFile();

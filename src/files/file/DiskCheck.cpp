@@ -22,8 +22,12 @@ Status CFile::XIHdlFile::CheckFileOnDisk() {
     std::ignore = SendEvent(this, EventId::HdlFileEvent(), this);
     return kSuccess;
   }
-  // A file that comes back is not a changed one.
-  if (lastSeconds == 0) return kSuccess;
+  // A file that comes back is not a changed one; a user's file takes its place in the views
+  // again.
+  if (lastSeconds == 0) {
+    if (self.m_originState == kUserSource) self.PlaceInViews();
+    return kSuccess;
+  }
   if (time == lastSeconds && self.m_stamp.size == lastSize && lastMicroseconds < 1) return kSuccess;
   std::ignore = SendEvent(this, EventId::FileChangedOnDisk(), this);
   std::ignore = SetModified(true);

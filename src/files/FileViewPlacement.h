@@ -1,0 +1,30 @@
+#pragma once
+// A file knows when it must be placed in its design's views (its view classes grew, or it came
+// back on disk); the design knows how. The design installs the way, so that the file floor
+// never reaches up to it.
+
+#include "Hvd/IDesign.h"
+#include "Hvd/IFile.h"
+
+namespace Hvd {
+
+using FileViewPlacer = void (*)(IFile* file, IDesign* design);
+
+// Installed by every design as it is made; the same function each time.
+void InstallFileViewPlacer(FileViewPlacer placer) noexcept;
+
+// Places `file` in the views of `design` that take it, unless a hold is in force on this
+// thread or no design installed the way yet.
+void PlaceFileInViews(IFile* file, IDesign* design);
+
+// While held, files are not placed one by one: the holder places every file once at the end
+// (a project file being read sets the view classes of thousands of files).
+class FileViewPlacementHold {
+ public:
+  FileViewPlacementHold() noexcept;
+  ~FileViewPlacementHold();
+  FileViewPlacementHold(const FileViewPlacementHold&) = delete;
+  FileViewPlacementHold& operator=(const FileViewPlacementHold&) = delete;
+};
+
+}  // namespace Hvd
