@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "Hvd/EventIds.h"
 #include "Hvd/IView.h"
 #include "Hvd/IViewManager.h"
 #include "XhlcProject.h"
@@ -306,10 +307,30 @@ TEST_F(ProjectOpenSaveTest, SubProjectMarkLastsUntilClose) {
   }
 
   ASSERT_EQ(AutoCast<Hvd::IProject4>(m_project.Get())->Reopen(m_file.c_str()), Hvd::kSuccess);
+  // The design announces its views once per reload, after the file is read again.
+  struct Counter {
+    static Hvd::Status Hear(Counter* self, Prjrep::IEvent* event) {
+      Port::XUID id;
+      if (event->GetEventId(id) == Hvd::kSuccess && id == Hvd::EventId::ViewsChanged()) ++self->viewsChanged;
+      return Hvd::kSuccess;
+    }
+    int viewsChanged = 0;
+    Prjrep::TBaseEventReceiverHelper<Counter> receiver{this, &Hear};
+  } counter;
+  Hvd::IDesign* design = nullptr;
+  ASSERT_EQ(m_project->GetDesign(&design), Hvd::kSuccess);
+  Hvd::ConnectEventReceiver(design, &counter.receiver);
   Port_MsgManData::ClearCaptured();
   EXPECT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->Reload(), Hvd::kSuccess);
   EXPECT_FALSE(Captured(Port_MsgManData::Severity::Info, "INFO: Reloading subproject"));
   EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "Non-Child has a Project Generator value of"));
+  EXPECT_EQ(counter.viewsChanged, 1);
+  // A generated sub-project reloads without a question, and still says what its generator is.
+  Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_ProjectGeneratorType", "Moldrix");
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->Reload(), Hvd::kSuccess);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "Non-Child has a Project Generator value of Moldrix"));
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Info, "INFO: Reloading subproject \""));
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
 }
 

@@ -25,9 +25,8 @@ bool IsSubProject(IProject* project) {
   std::ignore = FindNamedObject("OperationGate", gate.Receive());
   if (gate && IsChildProject(gate.Get(), MakeInterfaceKey("subproject", project), project)) return true;
   const String generator = GetProjectPropertyValue(project, "PROP_ProjectGeneratorType");
-  if (strcasecmp(generator.c_str(), "TarvisDSP") == 0 || strcasecmp(generator.c_str(), "Moldrix") == 0) return true;
   std::ignore = Fail(kSuccess, "Non-Child has a Project Generator value of %s\n", generator.c_str());
-  return false;
+  return strcasecmp(generator.c_str(), "TarvisDSP") == 0 || strcasecmp(generator.c_str(), "Moldrix") == 0;
 }
 
 }  // namespace
@@ -114,7 +113,12 @@ Status CProject::ReloadProject(bool noQuestion, bool askFirst, bool projectFileC
   Prjrep::AutoCast<IDesignInternal> design(m_design.Get());
   ReleaseProject(false);
   if (design) std::ignore = design->PartialTeardown();
+  // The views the open builds again announce no change on their own: the project announces
+  // them once, after the whole file is read. The switch is turned back on whatever the open
+  // answers, so that a failed reload does not silence the design for good.
+  if (design) std::ignore = design->DisableViewsChangedEvent();
   const Status opened = ProjectOpenXml(path, false);
+  if (design) std::ignore = design->EnableViewsChangedEvent();
   if (opened == kProjectNotOpened) {
     Port_MsgManData::createObject("ProjectMgmt", "CProject", 5070, "")
         .issueError(
