@@ -58,8 +58,16 @@ class IProjectInternal : public CitI::IInterface {
                                    bool userFilesOnly, IHdlFile** file) = 0;
   // ProjectAddFile without the test that the file exists.
   virtual Hvd::Status ProjectAddFile(const Port::StringBase<char>& path, IFileType* type, IHdlFile** file) = 0;
-  virtual Hvd::Status ProjectWriteAs(const Port::StringBase<char>& path) = 0;
-  virtual Hvd::Status ProjectWriteCopy(const Port::StringBase<char>& path) = 0;
+  // The project files written under another name; the project's own paths and stamps stay.
+  // `fileMap` maps the files' paths into the copy; null writes them as they are.
+  virtual Hvd::Status ProjectWriteAs(const Port::StringBase<char>& path, CitI::IInterface* fileMap) = 0;
+  // A copy at `path` with its own description, working directory (relative to the copy's
+  // directory, or empty for that directory) and build macro (kept when empty); the generated
+  // file only when `writeGenerated`.
+  virtual Hvd::Status ProjectWriteCopy(const Port::StringBase<char>& path, CitI::IInterface* fileMap,
+                                       const Port::StringBase<char>& description,
+                                       const Port::StringBase<char>& workingDirectory,
+                                       const Port::StringBase<char>& buildMacro, bool writeGenerated) = 0;
 };
 
 // A listener's answer to a question the project broadcasts (such as "may I reload?").

@@ -152,4 +152,13 @@ String ReplaceProjectExtension(const String& path, const String& extension) {
   return canonical.MakeCanonical().GetPath();
 }
 
+Status VerifyCreateDir(const Port::StringBase<char>& directory) {
+  if (directory.empty() || Port::File::isdir(directory)) return kSuccess;
+  if (Port::File::exist(directory))
+    return Fail(kFailure, "VerifyCreateDir - Destination target <%s> is not a directory.\n", directory.c_str());
+  if (!Port::File::mkdir(directory, true))
+    return Fail(kFailure, "VerifyCreateDir - Couldn't create the Destination directory <%s>.\n", directory.c_str());
+  return kSuccess;
+}
+
 }  // namespace Hvd

@@ -81,4 +81,8 @@ void WriteAndRunCleanupScript(const Port::StringBase<char>& projectPath);
 Port::StringBase<char> ReplaceProjectExtension(const Port::StringBase<char>& path,
                                                const Port::StringBase<char>& extension);
 
+// Makes `directory` (and its parents) when it is missing. Fails, saying so, when it names
+// something that is not a directory or cannot be made; an empty path is left alone.
+Status VerifyCreateDir(const Port::StringBase<char>& directory);
+
 }  // namespace Hvd

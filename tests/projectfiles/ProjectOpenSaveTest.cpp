@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Hvd/EventIds.h"
+#include "Port/FaultInjection.h"
 #include "Hvd/IView.h"
 #include "Hvd/IViewManager.h"
 #include "XhlcProject.h"
@@ -164,8 +165,9 @@ TEST_F(ProjectOpenSaveTest, UnreadableFileIsNeverOverwritten) {
   EXPECT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);
   EXPECT_EQ(ReadText(m_file), before);
   // A copy under another name is refused rather than written from the empty project.
-  EXPECT_EQ(Internal()->ProjectWriteAs((m_dir / "copy.xhlc").c_str()), Hvd::kProjectNotOpened);
-  EXPECT_EQ(Internal()->ProjectWriteCopy((m_root / "other" / "copy.xhlc").c_str()), Hvd::kProjectNotOpened);
+  EXPECT_EQ(Internal()->ProjectWriteAs((m_dir / "copy.xhlc").c_str(), nullptr), Hvd::kProjectNotOpened);
+  EXPECT_EQ(Internal()->ProjectWriteCopy((m_root / "other" / "copy.xhlc").c_str(), nullptr, "", "", "", true),
+            Hvd::kProjectNotOpened);
   EXPECT_FALSE(fs::exists(m_dir / "copy.xhlc"));
   EXPECT_FALSE(fs::exists(m_root / "other" / "copy.xhlc"));
   EXPECT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
@@ -559,20 +561,42 @@ TEST_F(ProjectOpenSaveTest, UnknownDeviceIsAskedAbout) {
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
 }
 
-// A copy answers whether its project file was written.
+// A copy answers whether its project file was written, and takes its own description and
+// working directory, made beside the copy, while the project keeps its own.
 TEST_F(ProjectOpenSaveTest, CopiesAnswerTheWrite) {
   ASSERT_EQ(Open(m_file), Hvd::kSuccess);
-  EXPECT_EQ(Internal()->ProjectWriteAs((m_dir / "as").c_str()), Hvd::kSuccess);
+  Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_ProjectDescription", "mine");
+  EXPECT_EQ(Internal()->ProjectWriteAs((m_dir / "as").c_str(), nullptr), Hvd::kSuccess);
   EXPECT_TRUE(fs::is_regular_file(m_dir / "as.xhlc"));
-  EXPECT_EQ(Internal()->ProjectWriteCopy((m_root / "copy" / "c.xhlc").c_str()), Hvd::kSuccess);
+  EXPECT_EQ(Internal()->ProjectWriteCopy((m_root / "copy" / "c.xhlc").c_str(), nullptr, "theirs", "work dir", "",
+                                         false),
+            Hvd::kSuccess);
   EXPECT_TRUE(fs::is_regular_file(m_root / "copy" / "c.xhlc"));
+  EXPECT_TRUE(fs::is_directory(m_root / "copy" / "work dir"));
+  EXPECT_FALSE(fs::exists(fs::current_path() / "work dir"));
+  const std::string copy = ReadText(m_root / "copy" / "c.xhlc");
+  EXPECT_NE(copy.find("theirs"), std::string::npos);
+  EXPECT_NE(copy.find("work dir"), std::string::npos);
+  EXPECT_EQ(Property("PROP_ProjectDescription"), "mine");
+  EXPECT_EQ(Property("PROP_WorkingDirectory"), ".");
+
   fs::create_directories(m_root / "locked");
   fs::permissions(m_root / "locked", fs::perms::owner_read | fs::perms::owner_exec);
   if (::access((m_root / "locked").c_str(), W_OK) != 0) {  // root writes anywhere
-    EXPECT_EQ(Internal()->ProjectWriteAs((m_root / "locked" / "p.xhlc").c_str()), Hvd::kProjectReadOnly);
+    EXPECT_EQ(Internal()->ProjectWriteAs((m_root / "locked" / "p.xhlc").c_str(), nullptr), Hvd::kProjectReadOnly);
     EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning, "does not have write permissions"));
   }
   fs::permissions(m_root / "locked", fs::perms::owner_all);
+  // A write that fails is answered as such, and leaves no copy behind.
+  {
+    Port::FaultInjection::Scope faults;
+    Port::FaultInjection::Fail("rename", 0, "failed.xhlc");
+    EXPECT_NE(Internal()->ProjectWriteAs((m_dir / "failed").c_str(), nullptr), Hvd::kSuccess);
+    EXPECT_NE(Internal()->ProjectWriteCopy((m_root / "copy" / "failed.xhlc").c_str(), nullptr, "", "", "", true),
+              Hvd::kSuccess);
+  }
+  EXPECT_FALSE(fs::exists(m_dir / "failed.xhlc"));
+  EXPECT_FALSE(fs::exists(m_root / "copy" / "failed.xhlc"));
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
 }
 

@@ -167,8 +167,9 @@ class CProject : public TComponent<CProject> {
     Status ProjectAddFile(const String& path, IFileType* type, IHdlFile** file) override {
       return This().AddFile(path, type, file, false);
     }
-    Status ProjectWriteAs(const String& path) override;
-    Status ProjectWriteCopy(const String& path) override;
+    Status ProjectWriteAs(const String& path, CitI::IInterface* fileMap) override;
+    Status ProjectWriteCopy(const String& path, CitI::IInterface* fileMap, const String& description,
+                            const String& workingDirectory, const String& buildMacro, bool writeGenerated) override;
   } m_XIProjectInternal{this};
 
   // The references to other projects; adding and removing check the project's state.

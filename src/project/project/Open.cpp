@@ -57,16 +57,6 @@ void RegisterActive(Prjrep::IProjectRepository* repository, IProject* project) {
   if (repository != nullptr) std::ignore = RegisterNamedObject(repository, String("ActiveHvdProject"), project, true);
 }
 
-// The directory for the generated file is made when it is missing; the open goes on either way.
-void VerifyCreateDir(const String& directory) {
-  if (directory.empty() || Port::File::isdir(directory)) return;
-  if (Port::File::exist(directory)) {
-    std::ignore = Fail(kFailure, "VerifyCreateDir - Destination target <%s> is not a directory.\n", directory.c_str());
-  } else if (!Port::File::mkdir(directory, true)) {
-    std::ignore = Fail(kFailure, "VerifyCreateDir - Couldn't create the Destination directory <%s>.\n", directory.c_str());
-  }
-}
-
 // The design rebuilds its views when the platform reports the device settings changed.
 void NotifyPlatform(IDesign* design) {
   Prjrep::AutoRelease<IDesignPlatform> platform;
@@ -261,7 +251,8 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
   // the project does not have yet.
   m_repository = nullptr;
   std::ignore = ProjectOpenRepository();
-  VerifyCreateDir(Port::FileName(m_generatedFilePath).GetHead());
+  // The directory for the generated file is made when it is missing; the open goes on either way.
+  std::ignore = VerifyCreateDir(Port::FileName(m_generatedFilePath).GetHead());
   RegisterActive(m_repository.Get(), &m_XIProject);
   std::ignore = m_XINameHelper.CNameHelper::SetName(Port::FileName(m_repositoryPath).GetBase());
   if (MakeDesign() != kSuccess) {

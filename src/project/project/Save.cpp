@@ -186,7 +186,7 @@ Status CProject::SaveSubProjects(bool force) {
 // Another name for the project source file; the project's own paths and stamps stay. The
 // writer's status is the answer, and a project file that could not be read is never copied
 // from what little was read.
-Status CProject::XIProjectInternal::ProjectWriteAs(const String& path) {
+Status CProject::XIProjectInternal::ProjectWriteAs(const String& path, CitI::IInterface* fileMap) {
   CProject& self = This();
   if (path.empty()) return kFailure;
   if (self.m_readFailed)
@@ -194,21 +194,45 @@ Status CProject::XIProjectInternal::ProjectWriteAs(const String& path) {
   PropertyAccessor properties(&self.m_XIProject);
   const String workingDirectory = properties.GetPropertyValue("PROP_WorkingDirectory");
   if (!workingDirectory.empty()) properties.SetPropertyValue("PROP_WorkingDirectory", Port::FileName(path).GetTail());
-  const Status written = self.WriteSourceProjectFile(ReplaceProjectExtension(path, ".xhlc"), nullptr);
-  std::ignore = self.WriteGeneratedProjectFile(ReplaceProjectExtension(path, ".ghlc"), nullptr);
+  const Status written = self.WriteSourceProjectFile(ReplaceProjectExtension(path, ".xhlc"), fileMap);
+  std::ignore = self.WriteGeneratedProjectFile(ReplaceProjectExtension(path, ".ghlc"), fileMap);
   properties.SetPropertyValue("PROP_WorkingDirectory", workingDirectory);
   return written;
 }
 
-Status CProject::XIProjectInternal::ProjectWriteCopy(const String& path) {
+// A relative working directory belongs to the copy, so it is made, and the generated file
+// put, beside the copy's project file, never beside the current directory.
+Status CProject::XIProjectInternal::ProjectWriteCopy(const String& path, CitI::IInterface* fileMap,
+                                                     const String& description, const String& workingDirectory,
+                                                     const String& buildMacro, bool writeGenerated) {
   CProject& self = This();
   if (path.empty()) return kFailure;
   if (self.m_readFailed)
     return Fail(kProjectNotOpened, "ERROR: Project::ProjectWriteCopy - The project file could not be read.\n");
-  const String absolute = Port::FileName(path).GetAbsolutePath();
-  const String directory = Port::FileName(absolute).GetHead();
-  if (!directory.empty() && !Port::File::exist(directory)) std::ignore = Port::File::mkdir(directory, true);
-  return self.WriteSourceProjectFile(ReplaceProjectExtension(absolute, ".xhlc"), nullptr);
+  const String sourceName = ReplaceProjectExtension(Port::FileName(path).GetAbsolutePath(), ".xhlc");
+  const String directory = Port::FileName(sourceName).GetHead();
+  const String generatedDirectory =
+      workingDirectory.empty()           ? directory
+      : IsAbsolutePath(workingDirectory) ? workingDirectory
+                                         : directory + "/" + workingDirectory;
+  if (const Status made = VerifyCreateDir(directory); made != kSuccess) return made;
+  if (const Status made = VerifyCreateDir(generatedDirectory); made != kSuccess) return made;
+  const String generatedName =
+      Port::FileName(generatedDirectory + "/" + Port::FileName(sourceName).GetBase() + ".ghlc").MakeCanonical().GetPath();
+
+  PropertyAccessor properties(&self.m_XIProject);
+  const String oldDescription = properties.GetPropertyValue("PROP_ProjectDescription");
+  const String oldWorkingDirectory = properties.GetPropertyValue("PROP_WorkingDirectory");
+  const String oldMacro = properties.GetPropertyValue("PROP_velmTrnbldMacro");
+  properties.SetPropertyValue("PROP_ProjectDescription", description);
+  properties.SetPropertyValue("PROP_WorkingDirectory", workingDirectory);
+  if (!buildMacro.empty()) properties.SetPropertyValue("PROP_velmTrnbldMacro", buildMacro);
+  Status written = self.WriteSourceProjectFile(sourceName, fileMap);
+  if (writeGenerated && written == kSuccess) written = self.WriteGeneratedProjectFile(generatedName, fileMap);
+  properties.SetPropertyValue("PROP_WorkingDirectory", oldWorkingDirectory);
+  properties.SetPropertyValue("PROP_ProjectDescription", oldDescription);
+  if (!buildMacro.empty()) properties.SetPropertyValue("PROP_velmTrnbldMacro", oldMacro);
+  return written;
 }
 
 }  // namespace Hvd

@@ -7,6 +7,7 @@
 #include "Prjrep/ClassIds.h"
 #include "Prjrep/IAutonym.h"
 #include "core/Diagnostics.h"
+#include "project/ProjectRoutines.h"
 #include "project/project/CProject.h"
 #include "utils/DmUtils.h"
 #include "utils/FileStamp.h"
@@ -43,10 +44,7 @@ Status CProject::XIProject::ChangeWorkingDirectory(const String& directory, bool
   if (self.m_readOnly)
     return Fail(kProjectReadOnly, "ERROR: Project::ChangeWorkingDirectory - Project is Read Only.\n");
   const String absolute = Port::FileName(directory).GetAbsolutePath();
-  if (Port::File::exist(absolute) && !Port::File::isdir(absolute))
-    return Fail(kFailure, "VerifyCreateDir - Destination target <%s> is not a directory.\n", absolute.c_str());
-  if (!Port::File::exist(absolute) && !Port::File::mkdir(absolute, true))
-    return Fail(kFailure, "VerifyCreateDir - Couldn't create the Destination directory <%s>.\n", absolute.c_str());
+  if (const Status made = VerifyCreateDir(absolute); made != kSuccess) return made;
 
   const String value = RelativeTo(absolute, self.ProjectDirectory());
   PropertyAccessor properties(this);
