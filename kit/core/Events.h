@@ -208,6 +208,11 @@ class TBaseEventReceiverHelper : public Hvd::TComponent<TBaseEventReceiverHelper
 
   ~TBaseEventReceiverHelper() override {
     m_destroying = true;
+    DisconnectAll();
+  }
+
+  // Leaves every sender it listens to.
+  void DisconnectAll() {
     for (std::size_t i = 0; i < m_senders.Length(); ++i) {
       if (IEventSender* sender = m_senders.At(i))
         std::ignore = sender->RemoveReceiver(this);  // calls back RemoveSender

@@ -23,8 +23,8 @@ using Prjrep::AutoRelease;
 
 // The object itself and its two views that a parent follows.
 template <class Visit>
-void ForEachFollowed(CitI::IInterface* object, Visit visit) {
-  visit(object);
+void ForEachFollowed(CitI::IInterface* object, bool withObject, Visit visit) {
+  if (withObject) visit(object);
   AutoCast<IProject> project(object);
   IDesign* design = nullptr;
   if (!project || project->GetDesign(&design) != kSuccess || design == nullptr) return;
@@ -85,15 +85,17 @@ AutoRelease<IProject> OpenChildProjectOfFile(CitI::IInterface* file) {
 }
 
 Status RegisterChildViewEvents(CitI::IInterface* receiver, CitI::IInterface* object, bool attach) {
-  if (receiver == nullptr || object == nullptr || !attach) return kSuccess;
-  ForEachFollowed(object, [receiver](CitI::IInterface* sender) { ConnectEventReceiver(sender, receiver); });
+  if (object == nullptr) return kFailure;
+  if (receiver == nullptr) return kSuccess;
+  ForEachFollowed(object, attach, [receiver](CitI::IInterface* sender) { ConnectEventReceiver(sender, receiver); });
   return kSuccess;
 }
 
 Status UnregisterChildViewEvents(CitI::IInterface* receiver, CitI::IInterface* object, bool detach) {
+  if (object == nullptr) return kFailure;
   AutoCast<Prjrep::IEventReceiver> events(receiver);
-  if (!events || object == nullptr || !detach) return kSuccess;
-  ForEachFollowed(object, [&events](CitI::IInterface* sender) {
+  if (!events) return kSuccess;
+  ForEachFollowed(object, detach, [&events](CitI::IInterface* sender) {
     if (AutoCast<Prjrep::IEventSender> from(sender); from) std::ignore = from->RemoveReceiver(events.Get());
   });
   return kSuccess;

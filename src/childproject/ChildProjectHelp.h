@@ -15,8 +15,8 @@ namespace Hvd {
 // other file.
 Prjrep::AutoRelease<IProject> OpenChildProjectOfFile(CitI::IInterface* file);
 
-// Attaches `receiver` to the events of `object` and of its "SynthesisOnly" and
-// "BehavioralSim" views (with `attach`), or detaches it again.
+// Attaches `receiver` to the events of `object`'s "SynthesisOnly" and "BehavioralSim" views
+// and, with `attach`, of `object` itself; or detaches it again. 0 for a null object.
 Status RegisterChildViewEvents(CitI::IInterface* receiver, CitI::IInterface* object, bool attach);
 Status UnregisterChildViewEvents(CitI::IInterface* receiver, CitI::IInterface* object, bool detach);
 

@@ -18,6 +18,19 @@
 namespace xhlc_test {
 namespace {
 
+// Counts the events of one id that reach it.
+struct EventCounter {
+  explicit EventCounter(const Port::XUID& wanted) : id(wanted) {}
+  static Hvd::Status Hear(EventCounter* self, Prjrep::IEvent* event) {
+    Port::XUID heardId;
+    if (event->GetEventId(heardId) == Hvd::kSuccess && heardId == self->id) ++self->heard;
+    return Hvd::kSuccess;
+  }
+  Port::XUID id;
+  int heard = 0;
+  Prjrep::TBaseEventReceiverHelper<EventCounter> receiver{this, &Hear};
+};
+
 class ProjectOpenSaveTest : public XhlcProject {
  protected:
   // A closed project component; the project makes its own design when it opens.
@@ -310,15 +323,7 @@ TEST_F(ProjectOpenSaveTest, SubProjectMarkLastsUntilClose) {
 
   ASSERT_EQ(AutoCast<Hvd::IProject4>(m_project.Get())->Reopen(m_file.c_str()), Hvd::kSuccess);
   // The design announces its views once per reload, after the file is read again.
-  struct Counter {
-    static Hvd::Status Hear(Counter* self, Prjrep::IEvent* event) {
-      Port::XUID id;
-      if (event->GetEventId(id) == Hvd::kSuccess && id == Hvd::EventId::ViewsChanged()) ++self->viewsChanged;
-      return Hvd::kSuccess;
-    }
-    int viewsChanged = 0;
-    Prjrep::TBaseEventReceiverHelper<Counter> receiver{this, &Hear};
-  } counter;
+  EventCounter counter(Hvd::EventId::ViewsChanged());
   Hvd::IDesign* design = nullptr;
   ASSERT_EQ(m_project->GetDesign(&design), Hvd::kSuccess);
   Hvd::ConnectEventReceiver(design, &counter.receiver);
@@ -326,7 +331,7 @@ TEST_F(ProjectOpenSaveTest, SubProjectMarkLastsUntilClose) {
   EXPECT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->Reload(), Hvd::kSuccess);
   EXPECT_FALSE(Captured(Port_MsgManData::Severity::Info, "INFO: Reloading subproject"));
   EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "Non-Child has a Project Generator value of"));
-  EXPECT_EQ(counter.viewsChanged, 1);
+  EXPECT_EQ(counter.heard, 1);
   // A generated sub-project reloads without a question, and still says what its generator is.
   Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_ProjectGeneratorType", "Moldrix");
   Port_MsgManData::ClearCaptured();
@@ -334,6 +339,31 @@ TEST_F(ProjectOpenSaveTest, SubProjectMarkLastsUntilClose) {
   EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "Non-Child has a Project Generator value of Moldrix"));
   EXPECT_TRUE(Captured(Port_MsgManData::Severity::Info, "INFO: Reloading subproject \""));
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
+// A parent follows its child project: while the child reads itself again the child's file in
+// the parent is told so, and afterwards the parent listens to the child again.
+TEST_F(ProjectOpenSaveTest, ChildProjectReloadIsFollowed) {
+  const fs::path childFile = m_dir / "child.xhlc";
+  AutoRelease<Hvd::IProject> child(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+  ASSERT_TRUE(child);
+  ASSERT_EQ(child->Open(childFile.c_str()), Hvd::kSuccess);
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  AutoRelease<Hvd::IHdlFile> entry;
+  ASSERT_EQ(Files()->ProjectAddFile(childFile.c_str(), nullptr, entry.Receive()), Hvd::kSuccess);
+  EventCounter told(Hvd::EventId::HdlFileEvent());
+  Hvd::ConnectEventReceiver(entry.Get(), &told.receiver);
+
+  EXPECT_EQ(AutoCast<Hvd::IProject3>(child.Get())->Reload(), Hvd::kSuccess);
+  EXPECT_EQ(told.heard, 1);
+  EXPECT_EQ(AutoCast<Hvd::IProject3>(child.Get())->Reload(), Hvd::kSuccess);
+  EXPECT_EQ(told.heard, 2);  // followed again after the first reload ended
+  // The parent's close closes the child it opened its file with.
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  bool open = true;
+  EXPECT_EQ(child->IsOpen(&open), Hvd::kSuccess);
+  EXPECT_FALSE(open);
+  EXPECT_EQ(told.heard, 2);
 }
 
 // The save waits out its delay, and a delay of -1 leaves writing to the forced save.

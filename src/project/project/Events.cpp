@@ -3,7 +3,9 @@
 
 #include "Hvd/EventIds.h"
 #include "childproject/ChildProjectHelp.h"
+#include "Hvd/IView.h"
 #include "core/Diagnostics.h"
+#include "design/design/Placement.h"
 #include "project/IpcConnection.h"
 #include "project/project/CProject.h"
 #include "utils/DmUtils.h"
@@ -24,18 +26,38 @@ Status CProject::Update(CProject* project, Prjrep::IEvent* event) {
   return kSuccess;
 }
 
-// A child project's reload and its views' changes. Nothing opens a child project yet, so
-// nothing attaches this receiver to one.
-Status CProject::UpdateForChildProject(CProject*, Prjrep::IEvent* event) {
+// A child project's reload and its views' changes: while a child reads itself again, its file
+// here is told and its views are not followed; afterwards its files are composed here again.
+Status CProject::UpdateForChildProject(CProject* project, Prjrep::IEvent* event) {
   if (event == nullptr) return Fail(kInvalidParameter, "ERROR: Project::UpdateForChildProject - Invalid Parameter.\n");
   Port::XUID id;
   if (Status status = event->GetEventId(id); status != kSuccess) return status;
   AutoRelease<CitI::IInterface> sender, subject;
   if (Status status = event->GetSender(sender.Receive()); status != kSuccess) return status;
   if (Status status = event->GetArgument(subject.Receive()); status != kSuccess) return status;
-  if (id == EventId::ReloadBegins() || id == EventId::ReloadEnds() || id == EventId::ViewChanged())
-    return Fail(kNotSupported, "NOT BUILT YET: Project::UpdateForChildProject - a child project's files are not "
-                               "composed into its parent yet.\n");
+  IProject* parent = &project->m_XIProject;
+  CitI::IInterface* receiver = &project->m_childProjectReceiver;
+  if (id == EventId::ReloadBegins() || id == EventId::ReloadEnds()) {
+    AutoCast<IProject> child(sender.Get());
+    if (!child) return kSuccess;
+    AutoRelease<IHdlFile> file;
+    std::ignore = project->m_XIFileManager.FindFileCompFromName(GetObjectFullPath(child.Get()), file.Receive());
+    if (id == EventId::ReloadBegins()) {
+      std::ignore = UnregisterChildViewEvents(receiver, child.Get(), false);
+      if (file) std::ignore = SendEvent(file.Get(), EventId::HdlFileEvent(), file.Get());
+    } else {
+      std::ignore = CChildProjectHelp::ComposeFiles(parent, child.Get());
+      std::ignore = RegisterChildViewEvents(receiver, child.Get(), false);
+      if (AutoCast<IFile> placed(file.Get()); placed) FileTypeViewCache(parent).UpdateFileViews(placed.Get());
+    }
+  } else if (id == EventId::ViewChanged()) {
+    AutoCast<IView> view(subject.Get());
+    AutoRelease<IDesign> design;
+    AutoRelease<IProject> child;
+    if (view && view->GetDesign(design.Receive()) == kSuccess && design &&
+        design->GetProject(child.Receive()) == kSuccess && child)
+      std::ignore = CChildProjectHelp::ComposeFiles(parent, child.Get());
+  }
   return kSuccess;
 }
 
@@ -78,7 +100,7 @@ Status CProject::ComposeChildProjects(const std::vector<AutoPtr<IProject>>& chil
     std::ignore = ChildProjectRecordHook(&m_XIProject, child.Get());
   }
   for (const auto& child : children) std::ignore = CChildProjectHelp::ComposeFiles(&m_XIProject, child.Get());
-  for (const auto& child : children) std::ignore = RegisterChildViewEvents(&m_updateReceiver, child.Get(), true);
+  for (const auto& child : children) std::ignore = RegisterChildViewEvents(&m_childProjectReceiver, child.Get(), true);
   return kSuccess;
 }
 
@@ -101,7 +123,7 @@ Status CProject::XICompositionControl::Decompose(CitI::IInterface* project) {
   } else {
     children = self.ChildProjects();
   }
-  for (const auto& child : children) std::ignore = UnregisterChildViewEvents(&self.m_updateReceiver, child.Get(), true);
+  for (const auto& child : children) std::ignore = UnregisterChildViewEvents(&self.m_childProjectReceiver, child.Get(), true);
   for (const auto& child : children) std::ignore = UpdateComposedFileOriginators(&self.m_XIProject, child.Get());
   for (const auto& child : children) std::ignore = MergeMacroAndSearchPathProperties(&self.m_XIProject, child.Get());
   return kSuccess;

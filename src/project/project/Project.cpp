@@ -8,6 +8,7 @@
 #include "Port/FileName.h"
 #include "Port/Version.h"
 #include "Prjrep/ClassIds.h"
+#include "childproject/ChildProjectHelp.h"
 #include "core/Diagnostics.h"
 #include "project/CProjectAutonym.h"
 #include "project/IpcConnection.h"
@@ -91,6 +92,11 @@ void CProject::EnterOpenState(const String& projectFile, IDesign* design, bool r
 void CProject::ReleaseProject(bool final) {
   ReturnConnectionManager(m_connectionManager);
   if (!m_open && !final) return;
+  // The child projects are let go before the files that lead to them.
+  for (const Prjrep::AutoPtr<IProject>& child : ChildProjects()) {
+    std::ignore = UnregisterChildViewEvents(&m_childProjectReceiver, child.Get(), true);
+    std::ignore = CloseOwningCvfProject(child.Get(), nullptr);
+  }
   UnlinkFiles();
   m_fileIndex.clear();
   std::ignore = m_hdlFiles.Clear();
@@ -101,7 +107,10 @@ void CProject::ReleaseProject(bool final) {
   m_readOnly = false;
   m_readFailed = false;
   CloseRepository();
+  m_updateReceiver.DisconnectAll();
+  m_childProjectReceiver.DisconnectAll();
   if (final) {
+    m_eventSender.RemoveAllReceivers();
     m_reader.reset();
     if (m_design && m_designMadeHere) {
       if (Prjrep::AutoCast<ICompAdmin> admin(m_design.Get()); admin) std::ignore = admin->Teardown();
