@@ -1,6 +1,7 @@
 #include "design/design/Placement.h"
 
 #include <algorithm>
+#include <atomic>
 #include <boost/algorithm/string/predicate.hpp>
 #include <cctype>
 #include <cstdint>
@@ -272,6 +273,16 @@ BatchDelayScope::~BatchDelayScope() {
 
 void PlaceAllFilesInViews(IProject* project) { FileTypeViewCache(project).UpdateAllFileViews(); }
 
-Status ReadTransformStatusBack(IProject*, const Port::StringBase<char>&) { return kNotSupported; }
+namespace {
+// Constant-initialized, so a reader installed by another file's start-up code is never lost.
+std::atomic<TransformStatusReader> g_transformStatusReader{nullptr};
+}  // namespace
+
+void SetTransformStatusReader(TransformStatusReader reader) noexcept { g_transformStatusReader.store(reader); }
+
+Status ReadTransformStatusBack(IProject* project, const Port::StringBase<char>& path) {
+  const TransformStatusReader reader = g_transformStatusReader.load();
+  return reader != nullptr ? reader(project, path) : kNotSupported;
+}
 
 }  // namespace Hvd

@@ -74,9 +74,11 @@ class BatchDelayScope {
 // Places every file of the project in the views that take it.
 void PlaceAllFilesInViews(IProject* project);
 
-// Reads the recorded status of the transforms back from the generated-project file at `path`
-// (the generated-project reader's work). NOT BUILT YET: it answers "not supported", and the
-// status starts anew.
+// Reads the recorded status of the transforms back from the generated-project file at `path`.
+// The reader of that file lives on a floor above the design and installs itself here when it is
+// linked in; without it the answer is "not supported" and the status starts anew.
+using TransformStatusReader = Status (*)(IProject* project, const Port::StringBase<char>& path);
+void SetTransformStatusReader(TransformStatusReader reader) noexcept;
 Status ReadTransformStatusBack(IProject* project, const Port::StringBase<char>& path);
 
 }  // namespace Hvd

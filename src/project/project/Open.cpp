@@ -22,6 +22,7 @@
 #include "project/ProjectRoutines.h"
 #include "project/TopModule.h"
 #include "project/project/CProject.h"
+#include "projectfiles/CGenProjectReader.h"
 #include "utils/DmUtils.h"
 #include "utils/FileStamp.h"
 #include "utils/InterpHelp.h"
@@ -257,8 +258,6 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
       return kFailure;
     }
   }
-  // The generated file is written and read by the generated-project reader and writer, which
-  // the project does not have yet.
   m_repository = nullptr;
   std::ignore = ProjectOpenRepository();
   VerifyCreateDir(Port::FileName(m_generatedFilePath).GetHead());
@@ -276,9 +275,15 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
     NotifyPlatform(m_design.Get());
     m_reader->ReadFiles();
     m_reader->ReadLibraries();
+    // The generated file lies in the working directory that the properties just read name.
+    DerivePaths();
+    CGenProjectReader generated(&m_XIProject);
+    const bool generatedRead = generated.ParseFile(m_generatedFilePath);
+    if (generatedRead) generated.ReadFiles();
     m_reader->UpdateFileViews();
     m_reader->ReadImplementationTop();
     CheckTopModule(m_design.Get());
+    if (generatedRead) generated.ReadTransforms();
     m_reader->ReadPartitions();
     // The working directory is known once the properties are read.
     DerivePaths();
