@@ -81,6 +81,8 @@ class CXMLReader {
  protected:
   // The path read from a file made absolute against the project file's directory.
   String ResolveProjectPath(const String& name) const;
+  // The project being loaded, borrowed; null for a reader without one.
+  IProject* Project() const noexcept { return m_project; }
 
  private:
   void ReadFilesV2();

@@ -1,7 +1,9 @@
 #include "projectfiles/XhlcText.h"
 
+#include <string>
 #include <xercesc/util/XMLString.hpp>
 
+#include "projectfiles/XmlNames.h"
 #include "utils/XmlPlatform.h"
 
 namespace X = xercesc;
@@ -32,6 +34,14 @@ std::vector<X::DOMElement*> ElementsNamed(const X::DOMNode* root, const XMLCh* u
 
 Text AttributeText(const XMLNamespaceHelper& xml, const X::DOMElement* element, const XMLCh* localName) {
   return Text(Xml::Utf8Text(xml.GetAttribute(element, localName)).str());
+}
+
+void SetPrefixedAttribute(const XMLNamespaceHelper& xml, X::DOMElement* element, const XMLCh* localName,
+                          const Text& value) {
+  std::u16string qualified = XmlNames::kAttributePrefixW;
+  qualified += u':';
+  qualified += localName;
+  xml.SetAttribute(element, qualified.c_str(), value.c_str());
 }
 
 Text NameText(const XMLNamespaceHelper& xml, const X::DOMNode* node) {

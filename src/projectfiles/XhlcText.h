@@ -22,6 +22,10 @@ Port::StringBase<char> AttributeText(const XMLNamespaceHelper& xml, const xerces
 // the document's pool of live lists, whose lookups grow with the number of lists made.
 std::vector<xercesc::DOMElement*> ElementsNamed(const xercesc::DOMNode* root, const XMLCh* uri, const XMLCh* localName);
 
+// Sets the attribute `localName` in the helper's namespace under the prefix "vel_kv".
+void SetPrefixedAttribute(const XMLNamespaceHelper& xml, xercesc::DOMElement* element, const XMLCh* localName,
+                          const Port::StringBase<char>& value);
+
 // The name of a fileSet or file: its name attribute, else its "name" child's text.
 Port::StringBase<char> NameText(const XMLNamespaceHelper& xml, const xercesc::DOMNode* node);
 // The value of the node's first child, as UTF-8.

@@ -62,6 +62,11 @@ const XMLCh* EncodingOf(const X::DOMNode* node) {
 }  // namespace
 
 Status SerializeDocument(const X::DOMNode* node, std::string& bytes, std::string* message) {
+  return SerializeDocument(node, bytes, message, SerializeOptions());
+}
+
+Status SerializeDocument(const X::DOMNode* node, std::string& bytes, std::string* message,
+                         const SerializeOptions& options) {
   bytes.clear();
   if (node == nullptr) return Failed(message, "no document to write");
   if (!StartPlatform()) return Failed(message, "the XML platform is not available");
@@ -77,6 +82,10 @@ Status SerializeDocument(const X::DOMNode* node, std::string& bytes, std::string
     if (config->canSetParameter(X::XMLUni::fgDOMWRTFormatPrettyPrint, true)) {
       config->setParameter(X::XMLUni::fgDOMWRTFormatPrettyPrint, true);
     }
+    if (options.namespaces && config->canSetParameter(X::XMLUni::fgDOMNamespaces, true)) {
+      config->setParameter(X::XMLUni::fgDOMNamespaces, true);
+    }
+    if (options.newLine != nullptr) serializer->setNewLine(options.newLine);
     X::MemBufFormatTarget target;
     output->setByteStream(&target);
     output->setEncoding(EncodingOf(node));

@@ -1,6 +1,7 @@
 #include "design/design/Placement.h"
 
 #include <algorithm>
+#include <atomic>
 #include <boost/algorithm/string/predicate.hpp>
 #include <cctype>
 #include <cstdint>
@@ -285,6 +286,15 @@ void PlaceProjectFileInViews(IFile* file, IDesign* design) {
   FileTypeViewCache(project.Get()).UpdateFileViews(file);
 }
 
-Status ReadTransformStatusBack(IProject*, const Port::StringBase<char>&) { return kNotSupported; }
+namespace {
+std::atomic<TransformStatusReader> g_transformStatusReader{nullptr};
+}  // namespace
+
+void SetTransformStatusReader(TransformStatusReader reader) noexcept { g_transformStatusReader.store(reader); }
+
+Status ReadTransformStatusBack(IProject* project, const Port::StringBase<char>& path) {
+  const TransformStatusReader reader = g_transformStatusReader.load();
+  return reader != nullptr ? reader(project, path) : kNotSupported;
+}
 
 }  // namespace Hvd

@@ -78,9 +78,11 @@ void PlaceAllFilesInViews(IProject* project);
 // asks for it (files/FileViewPlacement.h).
 void PlaceProjectFileInViews(IFile* file, IDesign* design);
 
-// Reads the recorded status of the transforms back from the generated-project file at `path`
-// (the generated-project reader's work). NOT BUILT YET: it answers "not supported", and the
-// status starts anew.
+// Reads the recorded status of the transforms back from the generated-project file at `path`.
+// The reader of that file lives on a floor above the design; the project installs it as it
+// makes its design. Without it the answer is "not supported" and the status starts anew.
+using TransformStatusReader = Status (*)(IProject* project, const Port::StringBase<char>& path);
+void SetTransformStatusReader(TransformStatusReader reader) noexcept;
 Status ReadTransformStatusBack(IProject* project, const Port::StringBase<char>& path);
 
 }  // namespace Hvd

@@ -22,6 +22,8 @@
 #include "project/ProjectRoutines.h"
 #include "project/TopModule.h"
 #include "project/project/CProject.h"
+#include "design/design/Placement.h"
+#include "projectfiles/CGenProjectReader.h"
 #include "utils/DmUtils.h"
 #include "utils/FileStamp.h"
 #include "utils/InterpHelp.h"
@@ -145,6 +147,9 @@ Status CProject::XIProject::Reopen(const String& path) {
 }
 
 Status CProject::MakeDesign() {
+  // The design reads transform status back through the generated-project reader, which it
+  // cannot name.
+  SetTransformStatusReader(&ReadGeneratedTransformStatus);
   if (!m_design) {
     m_design = Prjrep::AutoRelease<IDesign>(CitP::Factory::CreateInstance(ClassId::Design()));
     m_designMadeHere = static_cast<bool>(m_design);
@@ -247,8 +252,6 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
       return kFailure;
     }
   }
-  // The generated file is written and read by the generated-project reader and writer, which
-  // the project does not have yet.
   m_repository = nullptr;
   std::ignore = ProjectOpenRepository();
   // The directory for the generated file is made when it is missing; the open goes on either way.
@@ -263,16 +266,20 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
   std::ignore = m_sourceLibraries.CreateSourceLibrary("work", work.Receive());
   if (exists) {
     m_reader->ApplyProperties();
+    // The generated file lies in the working directory that the properties just read name.
+    DerivePaths();
     // The views are those of the device just read, before the files are placed in them.
     NotifyPlatform(m_design.Get());
     m_reader->ReadFiles();
     m_reader->ReadLibraries();
+    CGenProjectReader generated(&m_XIProject);
+    const bool generatedRead = generated.ParseFile(m_generatedFilePath);
+    if (generatedRead) generated.ReadFiles();
     m_reader->UpdateFileViews();
     m_reader->ReadImplementationTop();
     CheckTopModule(m_design.Get());
+    if (generatedRead) generated.ReadTransforms();
     m_reader->ReadPartitions();
-    // The working directory is known once the properties are read.
-    DerivePaths();
   }
   std::ignore = SendEvent(&m_XIProject, EventId::ProjectOpened(), nullptr);
   if (reopen) {

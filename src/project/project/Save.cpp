@@ -14,6 +14,7 @@
 #include "project/ProjectRoutines.h"
 #include "project/project/CProject.h"
 #include "projectfiles/CProjectSourceXMLWriter.h"
+#include "projectfiles/GeneratedProjectWriter.h"
 #include "utils/DmUtils.h"
 #include "utils/FileStamp.h"
 #include "utils/PropertyAccessor.h"
@@ -150,12 +151,14 @@ Status CProject::XIProject::CleanupAutoManagedFiles() {
   return kSuccess;
 }
 
-// The generated-project file has its own writer, which the project does not have yet.
-Status CProject::WriteGeneratedProjectFile(const String& path, CitI::IInterface*) {
+// The generated-project file, written whole or not at all; its writer's status is the answer.
+Status CProject::WriteGeneratedProjectFile(const String& path, CitI::IInterface* fileMap) {
   const DepthScope depth(m_saveDepth);
   const String target = path.empty() ? m_generatedFilePath : path;
-  return Fail(kNotSupported, "NOT BUILT YET: CProject::WriteGeneratedProjectFile - \"%s\" is not written.\n",
-              target.c_str());
+  if (!CanWrite(target)) return kProjectReadOnly;
+  GeneratedProjectWriter writer(target, &m_XIProject);
+  if (const Status mapped = writer.SetFileMap(fileMap); mapped != kSuccess) return mapped;
+  return writer.Write();
 }
 
 Status CProject::CollectSubProjects(std::vector<Prjrep::AutoPtr<IProject>>& projects) {

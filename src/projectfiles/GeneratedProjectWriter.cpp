@@ -1,0 +1,198 @@
+#include "projectfiles/GeneratedProjectWriter.h"
+
+#include <map>
+#include <string>
+#include <vector>
+#include <xercesc/dom/DOMComment.hpp>
+#include <xercesc/dom/DOMImplementation.hpp>
+#include <xercesc/dom/DOMImplementationRegistry.hpp>
+
+#include "Hvd/IDesign.h"
+#include "Hvd/IFileManager.h"
+#include "Hvd/IHdlFile.h"
+#include "Hvd/IView.h"
+#include "Hvd/IViewManager.h"
+#include "Port/MsgMan.h"
+#include "core/AtomicFile.h"
+#include "projectfiles/GhlcNames.h"
+#include "projectfiles/ViewNetworkWalker.h"
+#include "projectfiles/XMLNamespaceHelper.h"
+#include "projectfiles/XhlcText.h"
+#include "projectfiles/XmlNames.h"
+#include "utils/DmUtils.h"
+#include "utils/KeyedProperty.h"
+#include "utils/XmlSerializer.h"
+
+namespace X = xercesc;
+
+namespace Hvd {
+
+using Prjrep::AutoCast;
+using Prjrep::AutoRelease;
+using Text = Port::StringBase<char>;
+namespace G = GhlcNames;
+namespace N = XmlNames;
+
+Text GhlcNumber(std::int64_t value) { return Text(std::to_string(value)); }
+
+GeneratedProjectWriter::GeneratedProjectWriter(const String& outputPath, IProject* project)
+    : m_outputPath(outputPath), m_project(project), m_outputDirectory(outputPath, true) {
+  if (!Xml::StartPlatform()) return;
+  X::DOMImplementation* implementation = X::DOMImplementationRegistry::getDOMImplementation(u"LS");
+  if (implementation == nullptr) return;
+  // The root is made without a namespace; its declarations put everything below it in the
+  // project namespace.
+  m_document.reset(implementation->createDocument(nullptr, G::kGeneratedProjectW, nullptr));
+  m_root = m_document->getDocumentElement();
+}
+
+GeneratedProjectWriter::~GeneratedProjectWriter() = default;
+
+Status GeneratedProjectWriter::SetFileMap(CitI::IInterface* fileMap) {
+  if (fileMap == nullptr) return kSuccess;
+  Port_MsgManData::debugStub(
+      "NOT BUILT YET: GeneratedProjectWriter::SetFileMap - the file map of a project copy is not supported.\n");
+  return kNotSupported;
+}
+
+Text GeneratedProjectWriter::MakeFileName(CitI::IInterface* file) const {
+  Text name;
+  RelativeHdlFileName(m_outputDirectory, file, name);
+  return name;
+}
+
+void GeneratedProjectWriter::WriteHeader() {
+  for (const char* line : G::kHeaderComments)
+    m_root->appendChild(m_document->createComment(Xml::XmlText(line).get()));
+  const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
+  xml.SetNamespaceDeclaration(m_root);
+  xml.SetNamespacePrefixDeclaration(m_root, N::kAttributePrefix, N::kNamespaceUriW);
+
+  X::DOMElement* version = xml.CreateElement(N::kVersionW);
+  xml.AppendText(version, G::kVersionText);
+  m_root->appendChild(version);
+
+  Text projectFile;
+  if (AutoCast<IProject2> project(m_project.Get()); project) std::ignore = project->GetProjectFilePath(&projectFile);
+  Text written;
+  if (!projectFile.empty()) NormalizeFileName(m_outputDirectory, projectFile, written);
+  X::DOMElement* source = xml.CreateElement(G::kSourceProjectW);
+  SetPrefixedAttribute(xml, source, N::kNameW, written);
+  SetPrefixedAttribute(xml, source, G::kFileTypeW, Text(G::kSourceProjectType));
+  m_root->appendChild(source);
+
+  m_files = xml.CreateElement(N::kFilesW);
+  m_root->appendChild(m_files);
+  m_transforms = xml.CreateElement(G::kTransformsW);
+  m_root->appendChild(m_transforms);
+}
+
+void GeneratedProjectWriter::WriteFiles() {
+  AutoCast<IFileManager> manager(m_project.Get());
+  AutoRelease<IHdlFileIterator> files;
+  if (!manager || manager->GetProjectFiles(files.Receive()) != kSuccess || !files) return;
+  // By written name; of two files with one name the later is written.
+  std::map<Text, IFile*> named;
+  for (; !files->IsDone(); std::ignore = files->Next()) {
+    AutoCast<IFile> file(files->Current());
+    if (file) named[MakeFileName(file.Get())] = file.Get();
+  }
+  for (const auto& [name, file] : named) WriteFile(file, name);
+}
+
+void UpdateFileBranches(CitI::IInterface* file) {
+  AutoCast<IDesignUnit> unit(file);
+  AutoCast<IViewClassAssociation> marks(file);
+  if (!unit || !marks) return;
+  AutoRelease<IViewIterator> views;
+  if (unit->GetViews(views.Receive()) != kSuccess || !views) {
+    for (std::uint32_t mark = 0; mark < std::size(G::kMarks); ++mark) std::ignore = marks->ClearBit(mark);
+    return;
+  }
+  for (; !views->IsDone(); std::ignore = views->Next()) {
+    const Text branch = GetKeyedPropertyValue(views->Current(), "BRANCH");
+    const Text subBranch = GetKeyedPropertyValue(views->Current(), "SUBBRANCH");
+    for (std::uint32_t mark = 0; mark < std::size(G::kMarks); ++mark) {
+      const Text& value = mark < G::kFirstSubBranchMark ? branch : subBranch;
+      if (value == G::kMarks[mark].viewValue) std::ignore = marks->SetBit(mark);
+    }
+  }
+}
+
+void GeneratedProjectWriter::WriteFile(IFile* file, const String& name) {
+  std::uint32_t state = 0;
+  if (file == nullptr || file->GetOriginState(&state) != kSuccess || state == 0 || state == 3) return;
+  // A file that another project made is this project's only as a child project's file.
+  if (AutoCast<IOriginatorRef> originators(file); originators) {
+    AutoRelease<Prjrep::IAutonymIterator> at;
+    if (originators->FindOriginator(m_project.Get(), at.Receive()) == kSuccess && at && at->IsDone() &&
+        !IsProjectFileType(file))
+      return;
+  }
+  const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
+  X::DOMElement* element = xml.CreateElement(N::kFileW);
+  m_files->appendChild(element);
+  SetPrefixedAttribute(xml, element, N::kNameW, name);
+  AutoRelease<IFileType> type;
+  if (file->GetFileType(type.Receive()) == kSuccess && type) {
+    if (const Text typeName = GetDefDataIdName(type.Get()); !typeName.empty())
+      SetPrefixedAttribute(xml, element, G::kFileTypeW, typeName);
+  }
+  // A generated file carries no origination: the reader takes "generated" when none is given.
+  if (state == 2) SetPrefixedAttribute(xml, element, G::kOriginationW, Text(G::kImported));
+  if (state > 3) SetPrefixedAttribute(xml, element, G::kOriginationW, Text(G::kUser));
+
+  UpdateFileBranches(file);
+  AutoCast<IViewClassAssociation> marks(file);
+  if (!marks) return;
+  std::vector<std::uint32_t> branches;
+  for (std::uint32_t mark = 0; mark < G::kFirstSubBranchMark; ++mark) {
+    if (marks->TestBit(mark)) branches.push_back(mark);
+  }
+  if (branches.size() == 1) {
+    SetPrefixedAttribute(xml, element, G::kBranchW, Text(G::kMarks[branches.front()].written));
+  } else {
+    for (const std::uint32_t mark : branches) {
+      X::DOMElement* child = xml.CreateElement(G::kBranchW);
+      SetPrefixedAttribute(xml, child, N::kNameW, Text(G::kMarks[mark].written));
+      element->appendChild(child);
+    }
+  }
+  for (std::uint32_t mark = G::kFirstSubBranchMark; mark < std::size(G::kMarks); ++mark) {
+    if (!marks->TestBit(mark)) continue;
+    SetPrefixedAttribute(xml, element, G::kSubBranchW, Text(G::kMarks[mark].written));
+    break;
+  }
+}
+
+void GeneratedProjectWriter::WriteTransforms() {
+  TransformRecorder recorder(m_project.Get(), m_transforms, m_document.get(), m_outputDirectory, *this);
+  recorder.Walk();
+}
+
+Status GeneratedProjectWriter::Write() {
+  const auto fail = [this](const std::string& why) {
+    Port_MsgManData::debugStub(Text()
+                                   .Format("Error: GeneratedProjectWriter::Write - \"%s\" is not written: %s\n",
+                                           m_outputPath.c_str(), why.c_str())
+                                   .c_str());
+    return kFailure;
+  };
+  if (!m_document || m_root == nullptr) return fail("the XML platform is not available");
+  if (m_files != nullptr) return fail("the writer was used already");
+  WriteHeader();
+  WriteFiles();
+  WriteTransforms();
+  static constexpr XMLCh kCrLf[] = u"\r\n";
+  Xml::SerializeOptions options;
+  options.newLine = kCrLf;
+  options.namespaces = true;
+  std::string bytes;
+  std::string message;
+  if (Xml::SerializeDocument(m_document.get(), bytes, &message, options) != kSuccess) return fail(message);
+  // Written beside the file and renamed over it, so that a failed write leaves the old file.
+  if (WriteFileAtomically(m_outputPath.str(), bytes, &message) != kSuccess) return fail(message);
+  return kSuccess;
+}
+
+}  // namespace Hvd
