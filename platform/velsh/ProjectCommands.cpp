@@ -22,6 +22,7 @@
 #include "Hvd/IFileManager.h"
 #include "Hvd/IKeyedPropertySet.h"
 #include "Hvd/IProject.h"
+#include "Hvd/IProjectInfo.h"
 #include "Hvd/ISourceLibrary.h"
 #include "Hvd/ISourceLibraryMember.h"
 #include "Hvd/IView.h"
@@ -228,9 +229,61 @@ int OpenProject(Tcl_Interp* interp, const std::string& path) {
   return TCL_OK;
 }
 
+// What a project source file says of itself, read without opening its project: a dict of its
+// version, the program that generated it and its properties (a dict of name and value). The
+// generator is the file's "Project Generator" property, "Corvane" when it names none, as the
+// project decides it.
+int ProjectInfo(Tcl_Interp* interp, const std::string& path) {
+  AutoRelease<Hvd::IProjectInfo> info(CitP::Factory::CreateInstance(Hvd::ClassId::ProjectInfo()));
+  if (!info) return Error(interp, "no project information component");
+  const Hvd::Status read = info->ReadProjectData(Absolute(path.c_str()).c_str());
+  if (read != Hvd::kSuccess) {
+    // Why the file was refused: the user's errors when there are any, else the developer's
+    // lines after the one that names the file read.
+    std::string message;
+    for (const bool errors : {true, false}) {
+      for (const auto& record : Port_MsgManData::Captured()) {
+        const bool error = record.severity == Port_MsgManData::Severity::Error;
+        if (error == errors && record.text.find("reading from") == std::string::npos) message += record.text;
+      }
+      if (!message.empty()) break;
+    }
+    while (!message.empty() && message.back() == '\n') message.pop_back();
+    return Error(interp, message.empty() ? "project info: cannot read " + path : message);
+  }
+  Text version;
+  const Hvd::Status versioned = info->GetHlcVersion(&version);
+  if (versioned != Hvd::kSuccess) return Failed(interp, "project info", versioned);
+  Text generator("Corvane");
+  AutoRelease<Hvd::IPropertyInstance> named;
+  if (info->GetProperty("Project Generator", named.Receive()) == Hvd::kSuccess && named) {
+    Text value;
+    if (named->GetValue(&value) == Hvd::kSuccess && !value.empty()) generator = value;
+  }
+  AutoRelease<Hvd::IPropertyInstanceSet> properties;
+  AutoRelease<Hvd::IPropertyInstanceIterator> each;
+  const Hvd::Status listed = info->GetAllProperties(properties.Receive());
+  if (listed != Hvd::kSuccess || !properties || properties->GetIterator(each.Receive()) != Hvd::kSuccess || !each)
+    return Failed(interp, "project info", listed);
+  Tcl_Obj* values = Tcl_NewDictObj();
+  for (; !each->IsDone(); std::ignore = each->Next()) {
+    Text name;
+    Text value;
+    if (each->Current()->GetName(&name) != Hvd::kSuccess || each->Current()->GetValue(&value) != Hvd::kSuccess)
+      continue;
+    Tcl_DictObjPut(nullptr, values, Tcl_NewStringObj(name.c_str(), -1), Tcl_NewStringObj(value.c_str(), -1));
+  }
+  Tcl_Obj* result = Tcl_NewDictObj();
+  Tcl_DictObjPut(nullptr, result, Tcl_NewStringObj("version", -1), Tcl_NewStringObj(version.c_str(), -1));
+  Tcl_DictObjPut(nullptr, result, Tcl_NewStringObj("generator", -1), Tcl_NewStringObj(generator.c_str(), -1));
+  Tcl_DictObjPut(nullptr, result, Tcl_NewStringObj("properties", -1), values);
+  Tcl_SetObjResult(interp, result);
+  return TCL_OK;
+}
+
 int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   Port_MsgManData::ClearCaptured();
-  if (objc < 2) return Usage(interp, "project open|close|save|clean|get|set|order|top|hierarchy ?arg ...?");
+  if (objc < 2) return Usage(interp, "project open|info|close|save|clean|get|set|order|top|hierarchy ?arg ...?");
   const std::string sub = Tcl_GetString(objv[1]);
   Words words;
   if (!ReadWords(interp, 2, objc, objv, {"-view", "-format"}, words)) return TCL_ERROR;
@@ -239,6 +292,11 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
   if (sub == "open") {
     if (args.size() != 1) return Usage(interp, "project open PATH");
     return OpenProject(interp, args[0]);
+  }
+  // Any project file, open or not: the open project is neither needed nor changed.
+  if (sub == "info") {
+    if (args.size() != 1) return Usage(interp, "project info PATH");
+    return ProjectInfo(interp, args[0]);
   }
   if (!NeedOpen(interp)) return TCL_ERROR;
   if (sub == "close") {
@@ -308,7 +366,7 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
     return TCL_OK;
   }
-  return Error(interp, "bad subcommand \"" + sub + "\": must be open, close, save, clean, get, set, order, top or hierarchy");
+  return Error(interp, "bad subcommand \"" + sub + "\": must be open, info, close, save, clean, get, set, order, top or hierarchy");
 }
 
 int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {

@@ -23,7 +23,7 @@
 #include "project/CProjectAutonym.h"
 #include "project/CProjectReference.h"
 #include "project/project/CProject.h"
-#include "projectfiles/CProjectInfo.h"
+#include "projectfiles/projectinfo/CProjectInfo.h"
 #include "projectfiles/RepoMine.h"
 #include "utils/DumperComp.h"
 

@@ -38,7 +38,6 @@ namespace {
 
 constexpr const char* kSource = "../src/CXMLReader";
 constexpr const char* kRevision = "$Revision: 1.44.18.1 $";
-constexpr XMLCh kSpiritNamespace[] = u"http://www.spiritconsortium.org/XMLSchema/SPIRIT/1.4";
 constexpr XMLCh kFileSet[] = u"fileSet";
 constexpr XMLCh kLogicalName[] = u"logicalName";
 constexpr XMLCh kInCompileOrder[] = u"inCompileOrder";
@@ -380,7 +379,7 @@ bool CXMLReader::GetBranchFiles(std::uint32_t branchIndex, Prjrep::IStringSet** 
 // --- The older fileSet form ---------------------------------------------------------------
 
 const XMLCh* CXMLReader::FileListNamespace() const {
-  return m_schemaVersion == "0" ? kSpiritNamespace : N::kNamespaceUriW;
+  return m_schemaVersion == "0" ? N::kSpiritNamespaceUriW : N::kNamespaceUriW;
 }
 
 void CXMLReader::ReadFileSets() {

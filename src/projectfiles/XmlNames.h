@@ -19,6 +19,8 @@ HVD_XML_TEXT(kNamespaceUri, "http://www.velmor.com/XMLSchema");
 // Attributes are written with this prefix; readers go by namespace and local name only.
 HVD_XML_TEXT(kAttributePrefix, "vel_kv");
 HVD_XML_TEXT(kSchemaVersion, "2");
+// The namespace of the oldest form's file list.
+HVD_XML_TEXT(kSpiritNamespaceUri, "http://www.spiritconsortium.org/XMLSchema/SPIRIT/1.4");
 
 // Elements.
 HVD_XML_TEXT(kProject, "project");
