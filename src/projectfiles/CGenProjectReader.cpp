@@ -1,7 +1,5 @@
 #include "projectfiles/CGenProjectReader.h"
 
-#include "files/FileViewPlacement.h"
-
 #include <charconv>
 #include <vector>
 
@@ -10,6 +8,7 @@
 #include "Hvd/IFileManager.h"
 #include "Hvd/IHdlFile.h"
 #include "Hvd/ITransformEngine.h"
+#include "files/FileViewPlacement.h"
 #include "Port/FileName.h"
 #include "Prjrep/IName.h"
 #include "core/Interface.h"
