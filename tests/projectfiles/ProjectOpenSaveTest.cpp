@@ -598,11 +598,12 @@ TEST_F(ProjectOpenSaveTest, CopiesAnswerTheWrite) {
   Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_ProjectDescription", "mine");
   EXPECT_EQ(Internal()->ProjectWriteAs((m_dir / "as").c_str(), nullptr), Hvd::kSuccess);
   EXPECT_TRUE(fs::is_regular_file(m_dir / "as.xhlc"));
+  EXPECT_TRUE(fs::is_regular_file(m_dir / "as.ghlc"));
   EXPECT_EQ(Internal()->ProjectWriteCopy((m_root / "copy" / "c.xhlc").c_str(), nullptr, "theirs", "work dir", "",
-                                         false),
+                                         true),
             Hvd::kSuccess);
   EXPECT_TRUE(fs::is_regular_file(m_root / "copy" / "c.xhlc"));
-  EXPECT_TRUE(fs::is_directory(m_root / "copy" / "work dir"));
+  EXPECT_TRUE(fs::is_regular_file(m_root / "copy" / "work dir" / "c.ghlc"));
   EXPECT_FALSE(fs::exists(fs::current_path() / "work dir"));
   const std::string copy = ReadText(m_root / "copy" / "c.xhlc");
   EXPECT_NE(copy.find("theirs"), std::string::npos);

@@ -9,6 +9,7 @@
 #include "Hvd/EventIds.h"
 #include "Hvd/IBaseServices.h"
 #include "Hvd/ICompAdmin.h"
+#include "Hvd/IProjectInfo.h"
 #include "Hvd/IDesignPlatform.h"
 #include "Hvd/ISourceLibrary.h"
 #include "Port/FileName.h"
@@ -45,13 +46,15 @@ std::int32_t MajorOf(const String& version) {
   return static_cast<std::int32_t>(std::strtol(text.substr(0, text.find('.')).c_str(), nullptr, 10));
 }
 
-// The product version the file at `path` was saved with; false when the file cannot be read.
+// The product version the file at `path` was saved with, read without opening it; false when
+// the file cannot be read.
 bool SavedProductVersion(const String& path, String* version) {
-  CXMLReader reader;
-  if (!reader.ParseFile(path)) return false;
-  reader.ReadVersion();
-  *version = reader.GetProductVersion();
-  return true;
+  Prjrep::AutoRelease<IProjectInfo> info(CitP::Factory::CreateInstance(ClassId::ProjectInfo()));
+  if (!info) {
+    std::ignore = Fail(kFailure, "Project::Open - CreateInstance of CProjectComp failed.\n");
+    return false;
+  }
+  return info->ReadProjectData(path) == kSuccess && info->GetHlcVersion(version) == kSuccess;
 }
 
 // Without a repository the active project stays unregistered; see ProjectOpenRepository.
