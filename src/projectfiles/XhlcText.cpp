@@ -12,15 +12,18 @@ namespace Hvd {
 
 using Text = Port::StringBase<char>;
 
-std::vector<X::DOMElement*> ElementsNamed(const X::DOMNode* root, const XMLCh* uri, const XMLCh* localName) {
+namespace {
+
+// Every element below `root` that `wanted` takes, in document order.
+template <class Wanted>
+std::vector<X::DOMElement*> ElementsWhere(const X::DOMNode* root, Wanted wanted) {
   std::vector<X::DOMElement*> found;
   if (root == nullptr) return found;
   // Depth first, without recursion: a document nests only as deep as the parser allows, but
-  // the walk need not rely on it.
+  // an edited one need not keep to it.
   const X::DOMNode* node = root->getFirstChild();
   while (node != nullptr) {
-    if (node->getNodeType() == X::DOMNode::ELEMENT_NODE && X::XMLString::equals(node->getLocalName(), localName) &&
-        X::XMLString::equals(node->getNamespaceURI(), uri))
+    if (node->getNodeType() == X::DOMNode::ELEMENT_NODE && wanted(node))
       found.push_back(const_cast<X::DOMElement*>(static_cast<const X::DOMElement*>(node)));
     if (node->getFirstChild() != nullptr) {
       node = node->getFirstChild();
@@ -30,6 +33,20 @@ std::vector<X::DOMElement*> ElementsNamed(const X::DOMNode* root, const XMLCh* u
     node = node == nullptr || node == root ? nullptr : node->getNextSibling();
   }
   return found;
+}
+
+}  // namespace
+
+std::vector<X::DOMElement*> ElementsNamed(const X::DOMNode* root, const XMLCh* uri, const XMLCh* localName) {
+  return ElementsWhere(root, [uri, localName](const X::DOMNode* node) {
+    return X::XMLString::equals(node->getLocalName(), localName) && X::XMLString::equals(node->getNamespaceURI(), uri);
+  });
+}
+
+std::vector<X::DOMElement*> ElementsByTagName(const X::DOMNode* root, const XMLCh* tagName) {
+  return ElementsWhere(root, [tagName](const X::DOMNode* node) {
+    return X::XMLString::equals(static_cast<const X::DOMElement*>(node)->getTagName(), tagName);
+  });
 }
 
 Text AttributeText(const XMLNamespaceHelper& xml, const X::DOMElement* element, const XMLCh* localName) {

@@ -21,6 +21,8 @@ Port::StringBase<char> AttributeText(const XMLNamespaceHelper& xml, const xerces
 // and local name `localName`, in document order: what getElementsByTagNameNS lists, without
 // the document's pool of live lists, whose lookups grow with the number of lists made.
 std::vector<xercesc::DOMElement*> ElementsNamed(const xercesc::DOMNode* root, const XMLCh* uri, const XMLCh* localName);
+// The same, by qualified tag name, as getElementsByTagName lists them.
+std::vector<xercesc::DOMElement*> ElementsByTagName(const xercesc::DOMNode* root, const XMLCh* tagName);
 
 // Sets the attribute `localName` in the helper's namespace under the prefix "vel_kv".
 void SetPrefixedAttribute(const XMLNamespaceHelper& xml, xercesc::DOMElement* element, const XMLCh* localName,

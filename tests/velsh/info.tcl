@@ -1,27 +1,7 @@
 # `project info` reads a project source file without opening it: on the example design's
 # project in a folder whose name Tcl would read as code, with and without an open project,
 # and on files that are broken or hostile.
-set failures 0
-proc check {what got want} {
-    if {$got ne $want} {
-        puts "FAIL $what: got {$got} want {$want}"
-        incr ::failures
-    }
-}
-proc fails {what script pattern} {
-    if {![catch {uplevel 1 $script} message]} {
-        puts "FAIL $what: no error"
-        incr ::failures
-    } elseif {![string match $pattern $message]} {
-        puts "FAIL $what: error {$message} does not match {$pattern}"
-        incr ::failures
-    }
-}
-proc write {path text} {
-    set f [open $path w]
-    puts $f $text
-    close $f
-}
+source [file join [file dirname [info script]] checks.tcl]
 
 set design [file normalize [file join [file dirname [info script]] .. .. examples design]]
 set root [file join [pwd] "velsh info [pid]"]

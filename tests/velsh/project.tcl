@@ -1,26 +1,6 @@
 # The project commands on a project whose folder and files have names that Tcl would read as
 # code or several words: each reaches the library as one word, and each answer is a proper list.
-set failures 0
-proc check {what got want} {
-    if {$got ne $want} {
-        puts "FAIL $what: got {$got} want {$want}"
-        incr ::failures
-    }
-}
-proc fails {what script pattern} {
-    if {![catch {uplevel 1 $script} message]} {
-        puts "FAIL $what: no error"
-        incr ::failures
-    } elseif {![string match $pattern $message]} {
-        puts "FAIL $what: error {$message} does not match {$pattern}"
-        incr ::failures
-    }
-}
-proc write {path text} {
-    set f [open $path w]
-    puts $f $text
-    close $f
-}
+source [file join [file dirname [info script]] checks.tcl]
 
 set root [file join [pwd] "velsh project [pid]"]
 file delete -force $root

@@ -47,26 +47,6 @@ AutoRelease<Prjrep::IStringSet> SetOf(const std::set<std::string>& names) {
 
 }  // namespace
 
-std::vector<X::DOMElement*> ElementsByTagName(const X::DOMNode* root, const XMLCh* tagName) {
-  std::vector<X::DOMElement*> found;
-  if (root == nullptr) return found;
-  // Depth first in document order, without recursion: the parser bounds the depth, an edited
-  // document need not keep it.
-  const X::DOMNode* node = root->getFirstChild();
-  while (node != nullptr) {
-    if (node->getNodeType() == X::DOMNode::ELEMENT_NODE &&
-        X::XMLString::equals(static_cast<const X::DOMElement*>(node)->getTagName(), tagName))
-      found.push_back(const_cast<X::DOMElement*>(static_cast<const X::DOMElement*>(node)));
-    if (node->getFirstChild() != nullptr) {
-      node = node->getFirstChild();
-      continue;
-    }
-    while (node != nullptr && node != root && node->getNextSibling() == nullptr) node = node->getParentNode();
-    node = node == nullptr || node == root ? nullptr : node->getNextSibling();
-  }
-  return found;
-}
-
 Text QualifiedAttribute(const X::DOMElement* element, const XMLCh* qualifiedName) {
   if (element == nullptr) return Text();
   return Text(Xml::Utf8Text(element->getAttribute(qualifiedName)).str());

@@ -57,9 +57,6 @@ class CXMLReadWriter final : public CXMLReader {
   static void SetAttribute(xercesc::DOMElement* element, const XMLCh* localName, const String& value);
 };
 
-// Every element below `root` whose tag name (prefix included) is `tagName`, in document order.
-std::vector<xercesc::DOMElement*> ElementsByTagName(const xercesc::DOMNode* root, const XMLCh* tagName);
-
 // An attribute by its qualified name, as UTF-8; a missing one reads as "".
 Port::StringBase<char> QualifiedAttribute(const xercesc::DOMElement* element, const XMLCh* qualifiedName);
 
