@@ -61,7 +61,8 @@ class TransformRecorder : public ViewNetworkWalker {
  private:
   xercesc::DOMElement* m_transforms;
   xercesc::DOMDocument* m_document;
-  const SplitPath& m_outputDirectory;
+  // The writer's record; names are made through the writer's own rule, which reads it there.
+  [[maybe_unused]] const SplitPath& m_outputDirectory;
   GeneratedProjectWriter& m_writer;
   // Instances recorded, by identity: one instance shared by two bindings is written once.
   std::set<CitI::IInterface*> m_recorded;
