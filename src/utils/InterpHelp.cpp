@@ -83,6 +83,8 @@ Hvd::Status RunCmd(const char* command, CitI::IInterface* object, bool passObjec
   line += "\n";
   Port::StringBase<char> text;
   const Hvd::Status status = interpreter->ExecuteCmd(line, text, 1);
+  // The object is the caller's for this command only.
+  if (passObject) std::ignore = interpreter->BindObject(nullptr, kThis);
   if (result != nullptr) *result = text;
   return status;
 }

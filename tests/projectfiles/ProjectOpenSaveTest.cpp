@@ -591,6 +591,54 @@ TEST_F(ProjectOpenSaveTest, UnknownDeviceIsAskedAbout) {
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
 }
 
+// A compile order written by hand: its files are added in its order, each into its library,
+// and take the implementation order 1..n; relative names are the project file's directory's,
+// and names that Tcl would read as code are only names.
+TEST_F(ProjectOpenSaveTest, CompileOrderFileSetsTheOrder) {
+  WriteText(m_dir / "a.vhd", "entity a is end;\n");
+  WriteText(m_dir / "src [x] $y/b.vhd", "entity b is end;\n");
+  WriteText(m_root / "elsewhere/c.v", "module c; endmodule\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Add(m_dir / "src [x] $y/b.vhd");
+  const fs::path list = m_root / "order $[set ::ran 1] {x}.txt";
+  WriteText(list, "# hand-written\n\na.vhd\n{src [x] $y/b.vhd} mine\n" + (m_root / "elsewhere/c.v").string() + "\n");
+  auto sequence = [this](const fs::path& path) {
+    std::uint64_t id = 0;
+    AutoCast<Hvd::ICompileOrder> order(File(path));
+    EXPECT_TRUE(order && order->GetSequenceID(2, &id) == Hvd::kSuccess) << path;
+    return id;
+  };
+  EXPECT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->ParseCompileOrderFile(list.c_str(), 0), Hvd::kSuccess);
+  EXPECT_EQ(FileNames().size(), 3u);
+  EXPECT_EQ(sequence(m_dir / "a.vhd"), 1u);
+  EXPECT_EQ(sequence(m_dir / "src [x] $y/b.vhd"), 2u);
+  EXPECT_EQ(sequence(m_root / "elsewhere/c.v"), 3u);
+  EXPECT_EQ(LibraryOf(File(m_dir / "a.vhd")), "work");
+  EXPECT_EQ(LibraryOf(File(m_dir / "src [x] $y/b.vhd")), "mine");
+  Text ran;
+  EXPECT_NE(InterpHelp::RunCmd("info exists ::ran", nullptr, false, &ran), Hvd::kFailure);
+  EXPECT_EQ(ran.str(), "0");
+
+  // A listed file that is missing, a line that does not read and an empty list change nothing.
+  WriteText(m_root / "missing.txt", "a.vhd\nnot-there.vhd\n");
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->ParseCompileOrderFile((m_root / "missing.txt").c_str(), 0), Hvd::kFailure);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "Cannot find the source file: not-there.vhd"));
+  EXPECT_EQ(sequence(m_dir / "a.vhd"), 1u);
+  WriteText(m_root / "broken.txt", "{a.vhd\n");
+  EXPECT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->ParseCompileOrderFile((m_root / "broken.txt").c_str(), 0), Hvd::kFailure);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "Parsing errors occured while parsing the file"));
+  WriteText(m_root / "empty.txt", "# nothing\n");
+  EXPECT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->ParseCompileOrderFile((m_root / "empty.txt").c_str(), 0), Hvd::kSuccess);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning, "No files found in the customer compile order file"));
+  EXPECT_NE(AutoCast<Hvd::IProject3>(m_project.Get())->ParseCompileOrderFile((m_root / "absent.txt").c_str(), 0), Hvd::kSuccess);
+  EXPECT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->ParseCompileOrderFile("", 0), Hvd::kBadParameters);
+  EXPECT_EQ(FileNames().size(), 3u);
+  std::string top;
+  EXPECT_EQ(Order(&top).size(), 3u);  // all three placed in the views
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
 // A copy answers whether its project file was written, and takes its own description and
 // working directory, made beside the copy, while the project keeps its own.
 TEST_F(ProjectOpenSaveTest, CopiesAnswerTheWrite) {

@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <climits>
 #include <cstdio>
+#include <map>
 #include <string>
 
 #include "CitP/Factory.h"
@@ -10,6 +11,7 @@
 #include "Hvd/Status.h"
 #include "Hvd/ToeTclInterp.h"
 #include "Port/MsgMan.h"
+#include "Prjrep/IStringSet.h"
 #include "TransformEngine.h"
 #include "TransformNetwork.h"
 #include "VelmorScript.h"
@@ -46,6 +48,34 @@ void Report(const char* what, Tcl_Interp* interp) {
   Port_MsgManData::debugStub(message.c_str());
 }
 
+std::string HandleOf(CitI::IInterface* object);
+
+// The objects bound to Tcl variables, by handle, each held while it is bound: a script can
+// reach only an object the library handed it, and only while it is bound.
+std::map<std::string, Prjrep::AutoPtr<CitI::IInterface>>& BoundObjects() {
+  static std::map<std::string, Prjrep::AutoPtr<CitI::IInterface>> s_bound;
+  return s_bound;
+}
+
+// ::velmor::Hvd::hvd_StringSetAdd HANDLE TEXT: adds TEXT to the string set bound as HANDLE,
+// the way the host's procedures hand lines back to the library.
+int StringSetAdd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+  if (objc != 3) {
+    Tcl_WrongNumArgs(interp, 1, objv, "handle text");
+    return TCL_ERROR;
+  }
+  const auto found = BoundObjects().find(Tcl_GetString(objv[1]));
+  Prjrep::AutoCast<Prjrep::IStringSet> set(found == BoundObjects().end() ? nullptr : found->second.Get());
+  if (!set) {
+    Tcl_SetObjResult(interp, Tcl_ObjPrintf("no string set \"%s\"", Tcl_GetString(objv[1])));
+    return TCL_ERROR;
+  }
+  int length = 0;
+  const char* text = Tcl_GetStringFromObj(objv[2], &length);
+  std::ignore = set->Add(Text(External(interp, text, length).c_str()));
+  return TCL_OK;
+}
+
 Tcl_Interp* CreateInterpreter() {
   Tcl_Interp* interp = Tcl_CreateInterp();
   // Asking Tcl for the executable's name is only safe once an interpreter exists; a host
@@ -54,6 +84,7 @@ Tcl_Interp* CreateInterpreter() {
   // Without init.tcl only Tcl's own library procedures are missing; evaluation still works.
   if (Tcl_Init(interp) != TCL_OK) Report("Tcl_Init failed, continuing without init.tcl", interp);
   if (Tcl_EvalEx(interp, VelmorScript(), -1, TCL_EVAL_GLOBAL) != TCL_OK) Report("the dialog procedures failed", interp);
+  Tcl_CreateObjCommand(interp, "::velmor::Hvd::hvd_StringSetAdd", &StringSetAdd, nullptr, nullptr);
   Tcl_ResetResult(interp);
   return interp;
 }
@@ -89,8 +120,12 @@ class CTclInterp final : public TComponent<CTclInterp> {
 
     Hvd::Status Init(const Text&) override { return SharedInterpreter() != nullptr ? kSuccess : kFailure; }
 
+    // Binding another object, or none, to a name lets go of the one bound before.
     Hvd::Status BindObject(CitI::IInterface* object, const Text& name) override {
       const std::string handle = HandleOf(object);
+      if (const char* before = Tcl_GetVar2(SharedInterpreter(), name.c_str(), nullptr, TCL_GLOBAL_ONLY); before)
+        BoundObjects().erase(before);
+      if (object != nullptr) BoundObjects()[handle] = Prjrep::AutoPtr<CitI::IInterface>(object);
       Tcl_Obj* value = Tcl_NewStringObj(handle.data(), static_cast<int>(handle.size()));
       Tcl_IncrRefCount(value);  // freed here whether or not Tcl takes it
       const bool set = Tcl_SetVar2Ex(SharedInterpreter(), name.c_str(), nullptr, value, TCL_GLOBAL_ONLY) != nullptr;

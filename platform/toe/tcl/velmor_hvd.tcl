@@ -32,3 +32,27 @@ proc ::velmor::Hvd::hvd_ResetDialogs {} {
     variable asked {} answers {} shown {}
     return
 }
+
+# Reads a compile-order file: one source file a line, as a Tcl list "PATH ?LIBRARY?" ("work"
+# when none is given); blank lines and lines starting with "#" are skipped. Each file goes
+# into the string set `set` as "PATH||LIBRARY|". The answer is "false" when every line was
+# read, "true" when one was not; a file that cannot be opened is a Tcl error.
+proc ::velmor::Hvd::parseCompileOrderFile {path mode set} {
+    set channel [open $path r]
+    set text [read $channel]
+    close $channel
+    set errors false
+    foreach line [split $text \n] {
+        set line [string trim $line]
+        if {$line eq "" || [string index $line 0] eq "#"} {
+            continue
+        }
+        if {[catch {llength $line} count] || $count < 1 || $count > 2} {
+            set errors true
+            continue
+        }
+        set library [expr {$count == 2 ? [lindex $line 1] : "work"}]
+        ::velmor::Hvd::hvd_StringSetAdd $set "[lindex $line 0]||$library|"
+    }
+    return $errors
+}

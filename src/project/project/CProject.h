@@ -26,6 +26,7 @@
 #include "Prjrep/IName.h"
 #include "Prjrep/IPersist.h"
 #include "Prjrep/IProjectRepository.h"
+#include "Prjrep/IStringSet.h"
 #include "core/Events.h"
 #include "core/Holders.h"
 #include "core/Interface.h"
@@ -248,6 +249,20 @@ class CProject : public TComponent<CProject> {
   Status ProjectOpenRepository();
   void CloseRepository();
   void DerivePaths();
+
+  // The steps of reading a compile-order file (CompileOrderFile.cpp).
+  struct CompileOrderRecord {
+    String path;
+    String second;
+    String library;
+    String fourth;
+  };
+  Status SplitCompileOrderLines(Prjrep::IStringSet* lines, std::vector<CompileOrderRecord>& records);
+  Status VerifyCompileOrderFiles(const std::vector<CompileOrderRecord>& records, const String& path);
+  Status ResetViewCompileOrder(const String& viewName);
+  Status ApplyCompileOrder(const std::vector<CompileOrderRecord>& records);
+  // A path of a compile-order file, taken against the project file's directory.
+  String CompileOrderPath(const String& listed);
 
   // What a loaded project holds.
   std::uint64_t m_fileSequence = 0;
