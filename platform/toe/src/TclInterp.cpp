@@ -50,10 +50,11 @@ void Report(const char* what, Tcl_Interp* interp) {
 
 std::string HandleOf(CitI::IInterface* object);
 
-// The objects bound to Tcl variables, by handle, each held while it is bound: a script can
-// reach only an object the library handed it, and only while it is bound.
-std::map<std::string, Prjrep::AutoPtr<CitI::IInterface>>& BoundObjects() {
-  static std::map<std::string, Prjrep::AutoPtr<CitI::IInterface>> s_bound;
+// The objects bound to Tcl variables, by handle: a script can reach only an object the library
+// handed it, and only while it is bound. Binding takes no reference: the binder keeps the
+// object alive while it is bound, and binds the name to another object or none afterwards.
+std::map<std::string, CitI::IInterface*>& BoundObjects() {
+  static std::map<std::string, CitI::IInterface*> s_bound;
   return s_bound;
 }
 
@@ -65,7 +66,7 @@ int StringSetAdd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]
     return TCL_ERROR;
   }
   const auto found = BoundObjects().find(Tcl_GetString(objv[1]));
-  Prjrep::AutoCast<Prjrep::IStringSet> set(found == BoundObjects().end() ? nullptr : found->second.Get());
+  Prjrep::AutoCast<Prjrep::IStringSet> set(found == BoundObjects().end() ? nullptr : found->second);
   if (!set) {
     Tcl_SetObjResult(interp, Tcl_ObjPrintf("no string set \"%s\"", Tcl_GetString(objv[1])));
     return TCL_ERROR;
@@ -125,7 +126,7 @@ class CTclInterp final : public TComponent<CTclInterp> {
       const std::string handle = HandleOf(object);
       if (const char* before = Tcl_GetVar2(SharedInterpreter(), name.c_str(), nullptr, TCL_GLOBAL_ONLY); before)
         BoundObjects().erase(before);
-      if (object != nullptr) BoundObjects()[handle] = Prjrep::AutoPtr<CitI::IInterface>(object);
+      if (object != nullptr) BoundObjects()[handle] = object;
       Tcl_Obj* value = Tcl_NewStringObj(handle.data(), static_cast<int>(handle.size()));
       Tcl_IncrRefCount(value);  // freed here whether or not Tcl takes it
       const bool set = Tcl_SetVar2Ex(SharedInterpreter(), name.c_str(), nullptr, value, TCL_GLOBAL_ONLY) != nullptr;
