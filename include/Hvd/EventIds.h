@@ -26,6 +26,8 @@ CITI_DEFINE_ID(ProjectClosing, "{9893E248-9CB9-45ca-9919-ED74B272A3D2}")
 CITI_DEFINE_ID(ProjectOpened, "{CD55BAC2-425D-4a1f-B29E-DBB2D891284E}")
 CITI_DEFINE_ID(ReloadBegins, "{f573b1e7-8c31-4c2b-9894-556d67f5c50b}")
 CITI_DEFINE_ID(ReloadEnds, "{4cf1b5ba-07a5-47d1-92fa-4af216b1ca3c}")
+CITI_DEFINE_ID(CleanUpBegins, "{88e11048-195f-4e7b-8653-6e365ce88cce}")
+CITI_DEFINE_ID(CleanUpEnds, "{c161f86c-d6e3-4520-810b-190df18a0e41}")
 // Asks the project's receivers whether a reload may go on (argument: a conflict-report set).
 CITI_DEFINE_ID(ReloadQuery, "{DCC830C7-6151-4f8b-9F33-0AD1AEAAB69F}")
 

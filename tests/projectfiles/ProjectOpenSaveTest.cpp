@@ -639,6 +639,58 @@ TEST_F(ProjectOpenSaveTest, CompileOrderFileSetsTheOrder) {
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
 }
 
+// A clean-up takes out what the flow left: stale generated files go from the project and, when
+// they are regular files of the project, from the disk; reports of the top go; the user's files,
+// kept ones, links and anything outside the project stay on disk whatever a file names.
+TEST_F(ProjectOpenSaveTest, CleanUpTakesOnlyStaleGeneratedFiles) {
+  WriteText(m_dir / "user.vhd", "entity user is end;\n");
+  WriteText(m_dir / "gen.vhd", "entity gen is end;\n");
+  WriteText(m_dir / "kept.vhd", "entity kept is end;\n");
+  WriteText(m_dir / "gone.vhd", "entity gone is end;\n");
+  WriteText(m_root / "outside.vhd", "entity outside is end;\n");
+  fs::create_symlink(m_root / "outside.vhd", m_dir / "link.vhd");
+  WriteText(m_dir / "user_summary.html", "report\n");
+  WriteText(m_dir / "user_envsettings.html", "report\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Add(m_dir / "user.vhd");
+  auto generated = [this](const fs::path& path, bool kept) {
+    AutoRelease<Hvd::IHdlFile> file;
+    ASSERT_EQ(Files()->ProjectAddFile(path.c_str(), nullptr, file.Receive()), Hvd::kSuccess) << path;
+    AutoCast<Hvd::IFile> asFile(file.Get());
+    ASSERT_TRUE(asFile && asFile->SetOriginState(1) == Hvd::kSuccess && asFile->SetFileFlag(kept) == Hvd::kSuccess);
+  };
+  generated(m_dir / "gen.vhd", false);
+  generated(m_dir / "kept.vhd", true);
+  generated(m_dir / "gone.vhd", false);
+  generated(m_dir / "link.vhd", false);
+  generated(m_root / "outside.vhd", false);
+  generated("/", false);
+  if (const char* home = std::getenv("HOME"); home != nullptr && fs::is_directory(home)) generated(home, false);
+  fs::remove(m_dir / "gone.vhd");
+  std::string top;
+  std::ignore = Order(&top);
+  ASSERT_EQ(top, "user");
+  EventCounter begins(Hvd::EventId::CleanUpBegins());
+  EventCounter ends(Hvd::EventId::CleanUpEnds());
+  Hvd::ConnectEventReceiver(m_project.Get(), &begins.receiver);
+  Hvd::ConnectEventReceiver(m_project.Get(), &ends.receiver);
+
+  EXPECT_EQ(m_project->ProjectCleanUp(), Hvd::kSuccess);
+  EXPECT_EQ(begins.heard, 1);
+  EXPECT_EQ(ends.heard, 1);
+  const Strings left = FileNames();
+  EXPECT_EQ(left, (Strings{(m_dir / "user.vhd").string(), (m_dir / "kept.vhd").string()}));
+  EXPECT_FALSE(fs::exists(m_dir / "gen.vhd"));
+  EXPECT_FALSE(fs::exists(m_dir / "user_summary.html"));
+  EXPECT_FALSE(fs::exists(m_dir / "user_envsettings.html"));
+  for (const fs::path& stays : {m_dir / "user.vhd", m_dir / "kept.vhd", m_root / "outside.vhd", m_file})
+    EXPECT_TRUE(fs::exists(stays)) << stays;
+  EXPECT_TRUE(fs::is_symlink(m_dir / "link.vhd"));
+  EXPECT_TRUE(fs::is_directory("/"));
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_EQ(m_project->ProjectCleanUp(), Hvd::kProjectNotOpen);
+}
+
 // A copy answers whether its project file was written, and takes its own description and
 // working directory, made beside the copy, while the project keeps its own.
 TEST_F(ProjectOpenSaveTest, CopiesAnswerTheWrite) {

@@ -194,7 +194,6 @@ Status CProject::XIProject::GetWorkingDirectory(String* path) {
 
 // --- Operations that come with opening, saving and the copies ---------------------------
 
-Status CProject::XIProject::ProjectCleanUp() { return kNotSupported; }
 Status CProject::XIProject::WriteUsageStatistics() { return kNotSupported; }
 // The autonym names the project without holding it: the project's files keep autonyms of
 // their originators, and a counted one would keep the project alive through its own files.

@@ -1,0 +1,209 @@
+// Bringing a project back to its sources: stale generated files go from the project and the
+// disk, the run's reports go, and every view and design unit forgets its transforms' state.
+
+#include <strings.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "Hvd/EventIds.h"
+#include "Hvd/IFile.h"
+#include "Hvd/ITransformBindingSets.h"
+#include "Hvd/ITransformEngine.h"
+#include "Hvd/ITransformInstance.h"
+#include "Hvd/IView.h"
+#include "Hvd/IViewManager.h"
+#include "Port/FileName.h"
+#include "Prjrep/IFileNameHelper.h"
+#include "core/Diagnostics.h"
+#include "files/wrapper/CHdlPackageWrapper.h"
+#include "project/ProjectRoutines.h"
+#include "project/project/CProject.h"
+#include "utils/DmUtils.h"
+#include "utils/FileUtils.h"
+#include "utils/InterpHelp.h"
+#include "utils/PropertyAccessor.h"
+
+namespace Hvd {
+
+namespace {
+
+namespace fs = std::filesystem;
+using Prjrep::AutoCast;
+using Prjrep::AutoRelease;
+using String = Port::StringBase<char>;
+
+constexpr std::uint32_t kUserSource = 0;
+constexpr std::uint32_t kGenerated = 1;
+
+// Whether the clean-up takes the file: any file not added by the user that is gone from disk,
+// and a generated one that is on disk but not kept.
+bool IsFileToClean(CitI::IInterface* file) {
+  AutoCast<IFile> asFile(file);
+  AutoCast<Prjrep::IFileNameHelper> names(file);
+  if (!asFile || !names) return false;
+  std::uint32_t origin = kUserSource;
+  std::ignore = asFile->GetOriginState(&origin);
+  if (origin == kUserSource) return false;
+  bool kept = false;
+  std::ignore = asFile->GetFileFlag(&kept);
+  String name;
+  std::ignore = names->GetFullName(&name);
+  std::error_code error;
+  const bool exists = !name.empty() && fs::exists(name.c_str(), error);
+  return !exists || (!kept && origin == kGenerated);
+}
+
+// The paths a clean-up never deletes: each project's own files and directories.
+void CollectProjectPaths(IProject2* project, std::vector<String>& paths) {
+  String repository, projectFile, generated;
+  std::ignore = project->GetRepositoryPath(&repository);
+  std::ignore = project->GetProjectFilePath(&projectFile);
+  std::ignore = project->GetGeneratedFilePath(&generated);
+  paths.push_back(repository);
+  const String repositoryDirectory = Port::FileName(Port::FileName(repository).GetHead()).MakeCanonical().GetPath();
+  paths.push_back(repositoryDirectory);
+  paths.push_back(projectFile);
+  if (const String directory = Port::FileName(Port::FileName(projectFile).GetHead()).MakeCanonical().GetPath();
+      directory != repositoryDirectory)
+    paths.push_back(directory);
+  paths.push_back(generated);
+}
+
+// `path` normalised, for comparing; empty for an empty path.
+fs::path Normal(const String& path) {
+  return path.empty() ? fs::path() : fs::path(path.c_str()).lexically_normal();
+}
+
+bool Inside(const fs::path& path, const fs::path& directory) {
+  if (directory.empty()) return false;
+  const fs::path relative = path.lexically_relative(directory);
+  return !relative.empty() && *relative.begin() != ".." && relative != ".";
+}
+
+// A name read from a project file decides what is deleted, so only a regular file (a link is
+// not followed) inside the project's or the working directory, and none of the kept paths, is.
+bool MayDelete(const String& name, const std::vector<String>& kept, const fs::path& projectDirectory,
+               const fs::path& workingDirectory) {
+  const fs::path path = Normal(name);
+  if (path.empty() || !path.is_absolute()) return false;
+  for (const String& keep : kept) {
+    if (!keep.empty() && Normal(keep) == path) return false;
+  }
+  if (!Inside(path, projectDirectory) && !Inside(path, workingDirectory)) return false;
+  std::error_code error;
+  return fs::symlink_status(path, error).type() == fs::file_type::regular;
+}
+
+// Every transform instance of the bindings forgets its state. 0x...1a when a binding could
+// not be read; the walk goes on.
+Status ResetTransformState(ITransformBindingSets* sets) {
+  if (sets == nullptr) return kFailure;
+  Status result = kSuccess;
+  auto reset = [&result](ITransformBindingInstanceSet* set) {
+    AutoRelease<ITransformBindingInstanceIterator> bindings;
+    if (set == nullptr || set->GetIterator(bindings.Receive()) != kSuccess || !bindings) return;
+    for (; !bindings->IsDone(); std::ignore = bindings->Next()) {
+      ITransformBindingInstance* binding = bindings->Current();
+      AutoRelease<ITransformInstanceIterator> instances;
+      if (binding == nullptr || binding->GetTransformInstances(instances.Receive()) != kSuccess || !instances) {
+        if (result == kSuccess) result = kOwnerMissing;
+        continue;
+      }
+      for (; !instances->IsDone(); std::ignore = instances->Next()) {
+        AutoCast<IStatus> status(instances->Current());
+        if (!status) continue;
+        bool flagged = false;
+        if (status->GetStatusFlag(&flagged) == kSuccess && flagged) std::ignore = status->SetStatusValue(5);
+        std::ignore = status->SetStatusValue(1);
+      }
+    }
+  };
+  AutoRelease<ITransformBindingInstanceSet> first, second;
+  std::ignore = sets->GetFirstBindingSet(first.Receive());
+  std::ignore = sets->GetSecondBindingSet(second.Receive());
+  reset(first.Get());
+  reset(second.Get());
+  return result;
+}
+
+}  // namespace
+
+Status CProject::XIProject::ProjectCleanUp() {
+  CProject& self = This();
+  if (!self.m_open) return Fail(kProjectNotOpen, "ERROR: Project::ProjectCleanUp - Project is not open.\n");
+  if (self.m_readOnly) return Fail(kProjectReadOnly, "ERROR: Project::ProjectCleanUp - Project is Read Only.\n");
+  const DepthScope depth(self.m_cleanUpDepth);
+  PropertyAccessor properties(this);
+  if (strcasecmp(properties.GetPropertyValue("PROP_HierarchicalProjectType").c_str(), "Static") == 0 &&
+      depth.depth == 1) {
+    if (properties.GetPropertyValue("PROP_PRHackRecursionGuard") == "true") return kSuccess;
+    properties.SetPropertyValue("PROP_PRHackRecursionGuard", "true");
+    std::ignore = Save();
+    const Status result = CleanUpConfigurationProjects();
+    properties.SetPropertyValue("PROP_PRHackRecursionGuard", "false");
+    std::ignore = Save();
+    return result;
+  }
+
+  BroadcastEvent(this, EventId::CleanUpBegins(), nullptr);
+  std::vector<Prjrep::AutoPtr<IProject>> children;
+  std::ignore = self.CollectSubProjects(children);
+  std::vector<String> kept;
+  CollectProjectPaths(this, kept);
+  for (const auto& child : children) {
+    if (AutoCast<IProject2> second(child.Get()); second) CollectProjectPaths(second.Get(), kept);
+  }
+  String workingDirectory;
+  std::ignore = GetWorkingDirectory(&workingDirectory);
+  const fs::path projectDirectory = Normal(self.ProjectDirectory());
+  const fs::path working = Normal(workingDirectory);
+
+  AutoRelease<IHdlFileIterator> files;
+  if (self.m_XIFileManager.GetProjectFiles(files.Receive()) != kSuccess || !files) {
+    std::ignore = Fail(kProjectNotOpen, "ERROR: Project::GetFiles - Project is not opened.\n");
+  } else {
+    while (!files->IsDone()) {
+      IHdlFile* file = files->Current();
+      if (!IsFileToClean(file)) {
+        std::ignore = files->Next();
+        continue;
+      }
+      String name;
+      if (AutoCast<Prjrep::IFileNameHelper> names(file); names) std::ignore = names->GetFullName(&name);
+      if (MayDelete(name, kept, projectDirectory, working)) std::ignore = FileUtils::RemoveItem(name);
+      // A removal leaves the iterator on the next file.
+      if (self.m_XIFileManager.ProjectRemoveFile(files.Get()) != kSuccess) std::ignore = files->Next();
+    }
+  }
+  std::ignore = CHdlPackageWrapper::RemoveParserMessageFile();
+
+  AutoCast<IViewManager> views(self.m_design.Get());
+  if (AutoRelease<IViewIterator> at; views && views->FindViewByHint("SynthesisOnly", at.Receive()) == kSuccess && at &&
+                                     !at->IsDone()) {
+    String top;
+    if (at->Current()->GetTopName(&top) == kSuccess && !top.empty()) {
+      for (const char* suffix : {"_summary.html", "_envsettings.html"}) {
+        const String report = workingDirectory + "/" + top + suffix;
+        if (MayDelete(report, kept, projectDirectory, working)) std::ignore = FileUtils::RemoveItem(report);
+      }
+    }
+  }
+
+  if (AutoRelease<IViewIterator> all; views && views->GetViews(all.Receive()) == kSuccess && all) {
+    for (; !all->IsDone(); std::ignore = all->Next()) {
+      if (AutoCast<ITransformBindingSets> sets(all->Current()); sets) std::ignore = ResetTransformState(sets.Get());
+    }
+  }
+  if (AutoRelease<IHdlDesignUnitIterator> units;
+      self.m_design && self.m_design->GetDesignUnits(units.Receive()) == kSuccess && units) {
+    for (; !units->IsDone(); std::ignore = units->Next()) {
+      if (AutoCast<ITransformBindingSets> sets(units->Current()); sets) std::ignore = ResetTransformState(sets.Get());
+    }
+  }
+  for (const auto& child : children) std::ignore = child->ProjectCleanUp();
+  BroadcastEvent(this, EventId::CleanUpEnds(), nullptr);
+  return kSuccess;
+}
+
+}  // namespace Hvd
