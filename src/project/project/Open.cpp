@@ -22,6 +22,7 @@
 #include "core/Events.h"
 #include "project/ProjectRoutines.h"
 #include "project/TopModule.h"
+#include "project/UsageStatistics.h"
 #include "project/project/CProject.h"
 #include "design/design/Placement.h"
 #include "projectfiles/CGenProjectReader.h"
@@ -284,7 +285,9 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
     if (generatedRead) generated.ReadTransforms();
     m_reader->ReadPartitions();
   }
+  EnsureUsageIdentity(&m_XIProject);
   std::ignore = SendEvent(&m_XIProject, EventId::ProjectOpened(), nullptr);
+  CollectMetrionData(&m_XIProject);
   if (reopen) {
     PropertyAccessor properties(&m_XIProject);
     if (properties.GetPropertyInstance("PROP_WriteDefaultPropToSourceProject"))
