@@ -22,6 +22,7 @@
 #include "core/Events.h"
 #include "project/ProjectRoutines.h"
 #include "project/TopModule.h"
+#include "project/UsageStatistics.h"
 #include "project/project/CProject.h"
 #include "design/design/Placement.h"
 #include "projectfiles/CGenProjectReader.h"
@@ -269,8 +270,10 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
   std::ignore = m_sourceLibraries.CreateSourceLibrary("work", work.Receive());
   if (exists) {
     m_reader->ApplyProperties();
-    // The generated file lies in the working directory that the properties just read name.
+    // The generated file lies in the working directory that the properties just read name,
+    // which is made when it is missing, as the default one was above.
     DerivePaths();
+    std::ignore = VerifyCreateDir(Port::FileName(m_generatedFilePath).GetHead());
     // The views are those of the device just read, before the files are placed in them.
     NotifyPlatform(m_design.Get());
     m_reader->ReadFiles();
@@ -284,7 +287,9 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
     if (generatedRead) generated.ReadTransforms();
     m_reader->ReadPartitions();
   }
+  EnsureUsageIdentity(&m_XIProject);
   std::ignore = SendEvent(&m_XIProject, EventId::ProjectOpened(), nullptr);
+  CollectMetrionData(&m_XIProject);
   if (reopen) {
     PropertyAccessor properties(&m_XIProject);
     if (properties.GetPropertyInstance("PROP_WriteDefaultPropToSourceProject"))

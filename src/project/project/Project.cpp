@@ -12,6 +12,7 @@
 #include "core/Diagnostics.h"
 #include "project/CProjectAutonym.h"
 #include "project/IpcConnection.h"
+#include "project/UsageStatistics.h"
 #include "project/project/CProject.h"
 #include "utils/DmUtils.h"
 #include "utils/PropertyAccessor.h"
@@ -194,7 +195,7 @@ Status CProject::XIProject::GetWorkingDirectory(String* path) {
 
 // --- Operations that come with opening, saving and the copies ---------------------------
 
-Status CProject::XIProject::WriteUsageStatistics() { return kNotSupported; }
+Status CProject::XIProject::WriteUsageStatistics() { return WriteMetrionData(this); }
 // The autonym names the project without holding it: the project's files keep autonyms of
 // their originators, and a counted one would keep the project alive through its own files.
 Status CProject::XIAutoNaming::GetAutonym(Prjrep::IAutonym** autonym) {
