@@ -11,6 +11,8 @@
 namespace Hvd {
 
 class IDesign;
+class ICheckpoint;
+class ICheckpointIterator;
 namespace Ipc {
 class IConnectionManager;
 }
@@ -137,10 +139,23 @@ class IProjRefUtils : public CitI::IInterface {
   virtual Hvd::Status GetCvfProject(CitI::IInterface* object, IProjectHelper** helper) = 0;
 };
 
-// The project's snapshots.
+// The project's snapshots, as they are on disk under the project's "snapshots" directory.
 class ICheckpointManager : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{CC2B6961-0907-4a25-9836-A1CCC616207F}")
+
+  // A snapshot object of that name, without files yet (see CreateCheckpointProject); 0 when
+  // a snapshot of that name exists.
+  virtual Hvd::Status CreateCheckpoint(const Port::StringBase<char>& name, const Port::StringBase<char>& description,
+                                       ICheckpoint** checkpoint) = 0;
+  // Deletes the files of the snapshot under `at` and takes it out of its listing.
+  virtual Hvd::Status RemoveCheckpoint(ICheckpointIterator* at) = 0;
+  // 0 when no snapshot has that name.
+  virtual Hvd::Status RemoveCheckpointByName(const Port::StringBase<char>& name) = 0;
+  // A fresh listing from disk; a listing made earlier stays as it was.
+  virtual Hvd::Status GetCheckpoints(ICheckpointIterator** checkpoints) = 0;
+  // The snapshot of exactly that name, with one reference; 0 when there is none.
+  virtual Hvd::Status FindCheckpoint(const Port::StringBase<char>& name, ICheckpoint** checkpoint) = 0;
 };
 
 }  // namespace Hvd

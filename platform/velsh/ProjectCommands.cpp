@@ -14,6 +14,7 @@
 #include "CitP/Factory.h"
 #include "Hvd/ClassIds.h"
 #include "Hvd/IBaseServices.h"
+#include "Hvd/ICheckpoint.h"
 #include "Hvd/IDefData.h"
 #include "Hvd/IDefDataId.h"
 #include "Hvd/IDesign.h"
@@ -281,10 +282,73 @@ int ProjectInfo(Tcl_Interp* interp, const std::string& path) {
   return TCL_OK;
 }
 
+// The open project's snapshots: taken (the snapshot object, then its files), listed by name,
+// restored over the project, which is then the project the restore hands back, and deleted.
+int SnapshotCmd(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+  const char* usage = "project snapshot take NAME ?DESCRIPTION?|list|restore NAME|delete NAME";
+  if (objc < 3) return Usage(interp, usage);
+  if (!NeedOpen(interp)) return TCL_ERROR;
+  AutoCast<Hvd::ICheckpointManager> manager(g_project.Get());
+  if (!manager) return Error(interp, "the project keeps no snapshots");
+  const std::string action = Tcl_GetString(objv[2]);
+  std::vector<std::string> args;
+  for (int i = 3; i < objc; ++i) args.emplace_back(Tcl_GetString(objv[i]));
+
+  if (action == "take") {
+    if (args.empty() || args.size() > 2) return Usage(interp, "project snapshot take NAME ?DESCRIPTION?");
+    AutoRelease<Hvd::ICheckpoint> made;
+    const Hvd::Status created =
+        manager->CreateCheckpoint(args[0].c_str(), args.size() > 1 ? args[1].c_str() : "", made.Receive());
+    if (created != Hvd::kSuccess || !made) return Failed(interp, "project snapshot take", created);
+    const Hvd::Status written = made->CreateCheckpointProject();
+    return written == Hvd::kSuccess ? TCL_OK : Failed(interp, "project snapshot take", written);
+  }
+  if (action == "list") {
+    if (!args.empty()) return Usage(interp, "project snapshot list");
+    AutoRelease<Hvd::ICheckpointIterator> each;
+    const Hvd::Status listed = manager->GetCheckpoints(each.Receive());
+    if (listed != Hvd::kSuccess) return Failed(interp, "project snapshot list", listed);
+    Tcl_Obj* list = Tcl_NewListObj(0, nullptr);
+    for (; each && !each->IsDone(); std::ignore = each->Next()) {
+      Text name;
+      if (each->Current()->GetName(&name) != Hvd::kSuccess) continue;
+      Tcl_ListObjAppendElement(nullptr, list, Tcl_NewStringObj(name.c_str(), -1));
+    }
+    Tcl_SetObjResult(interp, list);
+    return TCL_OK;
+  }
+  if (action == "restore") {
+    if (args.size() != 1) return Usage(interp, "project snapshot restore NAME");
+    AutoRelease<Hvd::ICheckpoint> found;
+    const Hvd::Status looked = manager->FindCheckpoint(args[0].c_str(), found.Receive());
+    if (looked != Hvd::kSuccess || !found) {
+      if (looked != Hvd::kFailure) return Failed(interp, "project snapshot restore", looked);
+      return Error(interp, "no snapshot \"" + args[0] + "\"");
+    }
+    AutoRelease<Hvd::IProject> restored;
+    const Hvd::Status done = found->RestoreCheckpointProject(restored.Receive(), 0, nullptr);
+    if (done != Hvd::kSuccess) return Failed(interp, "project snapshot restore", done);
+    if (restored) g_project = std::move(restored);
+    return TCL_OK;
+  }
+  if (action == "delete") {
+    if (args.size() != 1) return Usage(interp, "project snapshot delete NAME");
+    const Hvd::Status removed = manager->RemoveCheckpointByName(args[0].c_str());
+    if (removed == Hvd::kSuccess) return TCL_OK;
+    if (removed == Hvd::kFailure && Port_MsgManData::Captured().empty())
+      return Error(interp, "no snapshot \"" + args[0] + "\"");
+    return Failed(interp, "project snapshot delete", removed);
+  }
+  return Error(interp, "bad snapshot action \"" + action + "\": must be take, list, restore or delete");
+}
+
 int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   Port_MsgManData::ClearCaptured();
-  if (objc < 2) return Usage(interp, "project open|info|close|save|clean|get|set|order|top|hierarchy ?arg ...?");
+  if (objc < 2)
+    return Usage(interp, "project open|info|close|save|clean|get|set|order|top|hierarchy|snapshot ?arg ...?");
   const std::string sub = Tcl_GetString(objv[1]);
+  // Names and descriptions are taken as they are, options or not.
+  if (sub == "snapshot") return SnapshotCmd(interp, objc, objv);
   Words words;
   if (!ReadWords(interp, 2, objc, objv, {"-view", "-format"}, words)) return TCL_ERROR;
   const std::vector<std::string>& args = words.plain;
@@ -366,7 +430,7 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
     return TCL_OK;
   }
-  return Error(interp, "bad subcommand \"" + sub + "\": must be open, info, close, save, clean, get, set, order, top or hierarchy");
+  return Error(interp, "bad subcommand \"" + sub + "\": must be open, info, close, save, clean, get, set, order, top, hierarchy or snapshot");
 }
 
 int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {

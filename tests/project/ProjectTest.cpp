@@ -102,7 +102,9 @@ TEST_F(ProjectTest, EveryInterfaceReachesEveryOtherAndTheLookupIsMadeOnce) {
     for (const auto& to : ids) EXPECT_EQ(part->QueryInterface(to), m_project->QueryInterface(to));
     EXPECT_EQ(part->QueryInterface(CitI::IInterface::GetIID()), root);
   }
-  EXPECT_EQ(m_project->QueryInterface(Hvd::ICheckpointManager::GetIID()), nullptr) << "no snapshot manager yet";
+  CitI::IInterface* manager = m_project->QueryInterface(Hvd::ICheckpointManager::GetIID());
+  ASSERT_NE(manager, nullptr);
+  EXPECT_NE(manager->QueryInterface(CitI::IInterface::GetIID()), root) << "the snapshot manager is an object of its own";
 
   auto* names = m_project->QueryInterface(Prjrep::ISimpleNamedLookup::GetIID());
   auto* autonyms = m_project->QueryInterface(Prjrep::IAutonymLookup::GetIID());

@@ -36,6 +36,7 @@
 #include "core/Sets.h"
 #include "files/library/SourceLibraryManagerHelper.h"
 #include "framework/PropertyContext.h"
+#include "project/snapshot/CCheckpointManager.h"
 #include "projectfiles/CXMLReader.h"
 #include "utils/FileStamp.h"
 
@@ -79,7 +80,8 @@ class CProject : public TComponent<CProject> {
                  ForeignRow<Prjrep::IAutonymLookup>([this] { return LookupPart<Prjrep::IAutonymLookup>(); }),
                  Row<ICompositionControl>(&m_XICompositionControl), Row<CitI::IInterface>(&m_XIProject),
                  Row<IForceSave>(&m_XIForceSave),
-                 RowIf<ICheckpointManager>(static_cast<bool>(m_checkpointManager), m_checkpointManager.Get()));
+                 ForeignRow<ICheckpointManager>(
+                     [this] { return m_checkpointManager ? m_checkpointManager->Face() : nullptr; }));
   }
 
   // The project behind any of its interfaces; null for anything else.
@@ -270,7 +272,8 @@ class CProject : public TComponent<CProject> {
   bool m_readOnly = false;
   bool m_readFailed = false;
   std::int64_t m_saveDelay = 5;
-  Prjrep::AutoPtr<ICheckpointManager> m_checkpointManager;
+  // Owned plainly: the manager holds the project without a count.
+  std::unique_ptr<CCheckpointManager> m_checkpointManager;
   Prjrep::AutoPtr<Ipc::IConnectionManager> m_connectionManager;
   Prjrep::AutoPtr<IDesign> m_design;
   String m_repositoryPath;

@@ -47,7 +47,7 @@ CProject::CProject() {
   std::ignore = m_XINameHelper.SetOwner(&m_XIProject);
   std::ignore = m_propertyContext.SetOwner(this);
   m_sourceLibraries.SetOwner(&m_XIProject);
-  // The snapshot manager comes with the snapshots; until then the project has none.
+  m_checkpointManager = std::make_unique<CCheckpointManager>(&m_XIProject);
   if (const char* delay = std::getenv("VEL_CORVANE_SAVE_DELAY"); delay != nullptr)
     m_saveDelay = std::strtoll(delay, nullptr, 0);
   m_softwareVersion = Port::Version::getValue("version");
@@ -66,7 +66,7 @@ CProject::~CProject() {
   m_repository = nullptr;
   m_design = nullptr;
   ReturnConnectionManager(m_connectionManager);
-  m_checkpointManager = nullptr;
+  m_checkpointManager.reset();
 }
 
 CProject* CProject::FromInterface(CitI::IInterface* object) {
@@ -107,6 +107,9 @@ void CProject::ReleaseProject(bool final) {
   m_open = false;
   m_readOnly = false;
   m_readFailed = false;
+  // The same manager stays, so that a face of it handed out before stays good; the
+  // snapshots it listed go.
+  if (m_checkpointManager) m_checkpointManager->Reset();
   CloseRepository();
   m_updateReceiver.DisconnectAll();
   m_childProjectReceiver.DisconnectAll();

@@ -1,0 +1,289 @@
+// One snapshot: its paths, its files, its own project and the restore over the live project.
+
+#include "project/snapshot/CCheckpoint.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "CitP/Factory.h"
+#include "Hvd/ClassIds.h"
+#include "Hvd/IProjectCopy.h"
+#include "Port/FileName.h"
+#include "core/Diagnostics.h"
+#include "project/ProjectRoutines.h"
+#include "project/snapshot/Restore.h"
+#include "project/snapshot/SnapshotPaths.h"
+#include "utils/FileUtils.h"
+#include "utils/PropertyAccessor.h"
+
+namespace Hvd {
+
+namespace {
+
+using String = Port::StringBase<char>;
+namespace fs = std::filesystem;
+
+// The directory part of a path, without its trailing separator.
+String DirectoryOf(const String& path) {
+  std::string head = Port::FileName(path).GetHead().str();
+  while (head.size() > 1 && head.back() == '/') head.pop_back();
+  return String(head);
+}
+
+// What is at `path` itself, a link not followed.
+fs::file_type OwnType(const String& path) {
+  std::error_code error;
+  return fs::symlink_status(fs::path(path.str()), error).type();
+}
+
+// Taken from the persisted form's count: a record lists no more pairs than this.
+constexpr std::int32_t kMaxStoredPairs = 1 << 16;
+
+}  // namespace
+
+CCheckpoint::CCheckpoint(const String& name, const String& description, std::shared_ptr<CheckpointOwner> owner)
+    : m_description(description), m_owner(std::move(owner)) {
+  std::ignore = m_XIName.CNameHelper::SetName(name);
+}
+
+CCheckpoint::~CCheckpoint() {
+  m_openProject = nullptr;
+  m_owner.reset();
+}
+
+String CCheckpoint::GetCheckpointFilePath() const {
+  if (Project() == nullptr) {
+    std::ignore = Fail(kFailure, "ERROR: ICheckpoint - The project is not set.\n");
+    return String();
+  }
+  const String& name = m_XIName.Name();
+  if (!Snapshots::IsValidName(name)) {
+    std::ignore = Fail(kInvalidParameter, "ERROR: ICheckpoint - Not a snapshot name: \"%s\".\n", name.c_str());
+    return String();
+  }
+  return Snapshots::MarkerPath(Project(), name);
+}
+
+// --- Name and description ----------------------------------------------------------------
+
+Status CCheckpoint::XICheckpoint::GetName(String* name) {
+  if (name == nullptr) return kInvalidParameter;
+  *name = This().m_XIName.Name();
+  return kSuccess;
+}
+
+Status CCheckpoint::Rename(const String& name) {
+  const String oldName = m_XIName.Name();
+  const String oldPath = GetCheckpointFilePath();
+  if (oldPath.empty()) return kFailure;
+  // The name becomes a directory next to the others: nothing else may be named.
+  if (!Snapshots::IsValidName(name)) {
+    return Fail(kFailure, "ERROR: ICheckpoint::SetName - Not a snapshot name: \"%s\".\n", name.c_str());
+  }
+  std::ignore = m_XIName.CNameHelper::SetName(name);
+  const String newDirectory = DirectoryOf(GetCheckpointFilePath());
+  const String oldDirectory = DirectoryOf(oldPath);
+  if (!newDirectory.empty() && OwnType(newDirectory) != fs::file_type::not_found) {
+    std::ignore = m_XIName.CNameHelper::SetName(oldName);
+    return Fail(kFailure, "ERROR: ICheckpoint::SetName - A snapshot already exists with this name: \"%s\".\n",
+                name.c_str());
+  }
+  // A directory that stayed where it was keeps its name: the snapshot would be lost otherwise.
+  if (!oldDirectory.empty() && Port::File::isdir(oldDirectory) && !Port::File::rename(oldDirectory, newDirectory)) {
+    std::ignore = m_XIName.CNameHelper::SetName(oldName);
+    return Fail(kFailure, "ERROR: ICheckpoint::SetName - Cannot rename \"%s\" to \"%s\".\n", oldDirectory.c_str(),
+                newDirectory.c_str());
+  }
+  return kSuccess;
+}
+
+Status CCheckpoint::XICheckpoint::GetDescription(String* description) {
+  if (description == nullptr) return kInvalidParameter;
+  *description = This().m_description;
+  return kSuccess;
+}
+
+Status CCheckpoint::XICheckpoint::SetDescription(const String& description) {
+  CCheckpoint& self = This();
+  self.m_description = description;
+  Prjrep::AutoRelease<IProject> project;
+  if (OpenCheckpointProject(project.Receive()) == kSuccess && project) {
+    PropertyAccessor(project.Get()).SetPropertyValue("PROP_ProjectDescription", description);
+    std::ignore = project->ProjectClose(true);
+  }
+  self.m_openProject = nullptr;
+  return kSuccess;
+}
+
+Status CCheckpoint::XICheckpoint::UnsupportedQuery(CitI::IInterface** out) {
+  if (out != nullptr) *out = nullptr;
+  return kNotSupported;
+}
+
+// --- Files ---------------------------------------------------------------------------------
+
+Status CCheckpoint::XICheckpoint::CreateCheckpointProject() {
+  CCheckpoint& self = This();
+  const String marker = self.GetCheckpointFilePath();
+  if (marker.empty()) return kFailure;
+  const String snapshotProject = ReplaceProjectExtension(marker, ".xhlc");
+  if (Port::File::exist(marker)) {
+    return Fail(kFailure,
+                "ERROR: ICheckpoint::CreateCheckpointProject - The snapshot project already exists: \"%s\".\n",
+                marker.c_str());
+  }
+  Prjrep::AutoCast<IProjectSaveAsArchive2> copier(self.Project());
+  if (!copier) return kFailure;
+  // The copy keeps the project's working directory where it is relative to the project, so
+  // that a restore does not move it.
+  String remoteSources("remote_sources");
+  const Status copied = copier->CopyProject(marker, 0x15E, Snapshots::WorkingDirectoryForCopy(self.Project()),
+                                            self.m_description, &remoteSources);
+  // The marker is written last and only over a written copy: a snapshot the manager lists is whole.
+  if (copied == kSuccess && Port::File::isfile(snapshotProject)) {
+    std::ignore = FileUtils::CopyItem(snapshotProject, marker, FileUtils::kReadWrite);
+  }
+  return copied;
+}
+
+Status CCheckpoint::XICheckpoint::DeleteCheckpointFiles() {
+  CCheckpoint& self = This();
+  const String marker = self.GetCheckpointFilePath();
+  if (marker.empty()) return kFailure;
+  const String directory = DirectoryOf(marker);
+  if (directory.empty()) return kSuccess;
+  // A "snapshots" that is a link leads out of the project: nothing is removed through it.
+  const String snapshots = Snapshots::SnapshotsDirectory(self.Project());
+  if (OwnType(snapshots) != fs::file_type::directory) {
+    if (OwnType(snapshots) == fs::file_type::not_found) return kSuccess;
+    return Fail(kFailure, "ERROR: ICheckpoint::DeleteCheckpointFiles - Not a directory of the project: \"%s\".\n",
+                snapshots.c_str());
+  }
+  // A snapshot directory that is a link is removed as the link; its target stays.
+  std::ignore = FileUtils::RemoveItem(directory);
+  return OwnType(directory) == fs::file_type::not_found ? kSuccess : kFailure;
+}
+
+// --- The snapshot's own project ----------------------------------------------------------------
+
+Status CCheckpoint::XICheckpoint::OpenCheckpointProject(IProject** project) {
+  CCheckpoint& self = This();
+  if (project != nullptr) *project = nullptr;
+  Prjrep::AutoOut<IProject> out(project);
+  if (self.m_openProject) {
+    bool open = false;
+    if (self.m_openProject->IsOpen(&open) == kSuccess && open) {
+      if (project != nullptr) std::ignore = out.Assign(self.m_openProject.Get());
+      return kSuccess;
+    }
+    self.m_openProject = nullptr;
+  }
+  const String marker = self.GetCheckpointFilePath();
+  if (marker.empty()) return kFailure;
+  const String snapshotProject = ReplaceProjectExtension(marker, ".xhlc");
+  if (!Port::File::exist(snapshotProject)) return kFailure;
+
+  if (Prjrep::AutoRelease<IProject> found = Snapshots::FindOpenHvdProject(snapshotProject); found) {
+    if (project != nullptr) std::ignore = out.Assign(found.Get());
+    return kSuccess;
+  }
+
+  Prjrep::AutoRelease<IProject> made(CitP::Factory::CreateInstance(ClassId::Project()));
+  if (!made) return kFailure;
+  self.m_openProject = std::move(made);
+  bool open = false;
+  if (self.m_openProject->Open(snapshotProject) == kSuccess && self.m_openProject->IsOpen(&open) == kSuccess && open) {
+    if (project != nullptr) std::ignore = out.Assign(self.m_openProject.Get());
+    return kSuccess;
+  }
+  std::ignore = self.m_openProject->ProjectClose(false);
+  self.m_openProject = nullptr;
+  return kFailure;
+}
+
+Status CCheckpoint::XICheckpoint::CloseCheckpointProject() {
+  CCheckpoint& self = This();
+  if (!self.m_openProject) return kSuccess;
+  const Status closed = self.m_openProject->ProjectClose(false);
+  self.m_openProject = nullptr;
+  return closed;
+}
+
+// --- Restore -------------------------------------------------------------------------------
+
+Status CCheckpoint::XICheckpoint::RestoreCheckpointProject(IProject** project, std::int32_t,
+                                                           Prjrep::IStringIterator** items) {
+  // The live project closes on the way, and with it the listing that may hold this snapshot.
+  const Prjrep::AutoPtr<ICheckpoint> keep(this);
+  return This().Restore(project, items);
+}
+
+Status CCheckpoint::Restore(IProject** project, Prjrep::IStringIterator** items) {
+  if (items != nullptr) *items = nullptr;
+  if (project == nullptr) {
+    return Fail(kInvalidParameter, "ERROR: ICheckpoint::RestoreCheckpointProject - Bad Project Parameter\n");
+  }
+  *project = nullptr;
+  const String marker = GetCheckpointFilePath();
+  if (marker.empty()) return kFailure;
+  if (!Port::File::exist(marker)) {
+    return Fail(kFailure,
+                "ERROR: ICheckpoint::RestoreCheckpointProject - The snapshot project does not exist: \"%s\".\n",
+                marker.c_str());
+  }
+  String projectFile;
+  std::ignore = Project()->GetProjectFilePath(&projectFile);
+  const String projectDirectory = DirectoryOf(projectFile);
+  if (!Port::File::canwrite_dir(projectDirectory)) {
+    return Fail(kDirectoryWriteFailed,
+                "ERROR: ICheckpoint::RestoreCheckpointProject - Cannot write into the Project directory to perform the "
+                "restore.\n");
+  }
+
+  Prjrep::AutoRelease<IProjectBundle> bundle(CitP::Factory::CreateInstance(ClassId::DirectoryProjectBundle()));
+  if (!bundle) return kFailure;
+  const String snapshotDirectory = DirectoryOf(marker);
+  const Status initialized =
+      bundle->Initialize(Port::FileName(snapshotDirectory).GetTail(), DirectoryOf(snapshotDirectory), projectDirectory);
+  if (initialized != kSuccess) return initialized;
+  const Status opened = bundle->Open(2);
+  if (opened != kSuccess) return opened;
+
+  Prjrep::AutoRelease<IProjectHelper> helper = Snapshots::FindOpenCvfProjectHelper(projectFile);
+  if (!helper) return kFailure;
+  const Status restored = Snapshots::RestoreOver(bundle.Get(), helper.Get(), projectDirectory, projectFile, items);
+  if (restored != kSuccess) return restored;
+  if (Prjrep::AutoCast<IProjectCompReference> reference(helper.Get()); reference) {
+    std::ignore = reference->GetProject(project);
+  }
+  return kSuccess;
+}
+
+// --- The older persisted form --------------------------------------------------------------
+
+Status CCheckpoint::LoadFrom(Prjrep::IStorage* storage) {
+  if (storage == nullptr) return kInvalidParameter;
+  // Reading stops at the first failure; none of what is read is kept.
+  const auto read = [storage]() -> Status {
+    String text;
+    for (int i = 0; i < 3; ++i) {
+      if (const Status status = storage->ReadString(&text); status != kSuccess) return status;
+    }
+    Port::XUID id;
+    if (const Status status = storage->ReadXuid(&id); status != kSuccess) return status;
+    std::int32_t count = 0;
+    if (const Status status = storage->ReadInt32(&count); status != kSuccess) return status;
+    if (count < 0 || count > kMaxStoredPairs) return kFailure;
+    for (std::int32_t i = 0; i < count; ++i) {
+      for (int j = 0; j < 2; ++j) {
+        if (const Status status = storage->ReadString(&text); status != kSuccess) return status;
+      }
+    }
+    return kSuccess;
+  };
+  const Status status = read();
+  if (status != kSuccess) return Fail(status, "ERROR: PersistLoad Failed.\n");
+  return kSuccess;
+}
+
+}  // namespace Hvd

@@ -1,0 +1,679 @@
+// The project's snapshots: where they lie, how they are named, listed, renamed and removed, the
+// snapshot's own project, and the restore over the live project, which either succeeds or
+// leaves the project as it was.
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <regex>
+
+#include "Hvd/ICheckpoint.h"
+#include "Hvd/IProjectCopy.h"
+#include "Hvd/IProjectHelper.h"
+#include "Port/FaultInjection.h"
+#include "Prjrep/Storage.h"
+#include "XhlcProject.h"
+#include "core/RefCount.h"
+#include "project/snapshot/CCheckpointManager.h"
+#include "project/snapshot/Restore.h"
+#include "utils/DmUtils.h"
+#include "utils/FileUtils.h"
+
+namespace xhlc_test {
+namespace {
+
+using Hvd::kSuccess;
+
+// A bundle that stands for the snapshot's directory: extracting copies it over the target.
+class BundleDouble final : public Hvd::TComponent<BundleDouble> {
+ public:
+  explicit BundleDouble(fs::path source) : m_source(std::move(source)) {}
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Hvd::IProjectBundle>(&m_face), Hvd::Row<CitI::IInterface>(&m_face),
+                      Hvd::Row<Prjrep::IRefCount>(&m_refCount));
+  }
+
+ private:
+  struct Face : Hvd::TNested<BundleDouble, Hvd::IProjectBundle> {
+    using TNested::TNested;
+    Hvd::Status Initialize(const Text&, const Text&, const Text&) override { return Hvd::kNotSupported; }
+    Hvd::Status Create(bool) override { return Hvd::kNotSupported; }
+    Hvd::Status Delete() override { return Hvd::kNotSupported; }
+    Hvd::Status Exists(bool*) override { return Hvd::kNotSupported; }
+    Hvd::Status Open(std::uint32_t) override { return Hvd::kNotSupported; }
+    Hvd::Status Close(bool) override { return Hvd::kNotSupported; }
+    Hvd::Status Rename(const Text&) override { return Hvd::kNotSupported; }
+    Hvd::Status AddItem(const Text&, const Text&) override { return Hvd::kNotSupported; }
+    Hvd::Status ReservedOperation9() override { return Hvd::kNotSupported; }
+    Hvd::Status ReservedOperation10() override { return Hvd::kNotSupported; }
+    Hvd::Status GetItemPath(const Text&, Text*) override { return Hvd::kNotSupported; }
+    Hvd::Status ExtractTo(const Text& target, Prjrep::IStringIterator** failed) override {
+      AutoRelease<Prjrep::IStringSet> failures;
+      const Hvd::Status status =
+          Hvd::FileUtils::CopyDirectoryTree(This().m_source.c_str(), target, 2, failures.Receive());
+      if (failures && failed != nullptr) std::ignore = failures->GetIterator(failed);
+      return status;
+    }
+    Hvd::Status ReservedOperation13() override { return Hvd::kNotSupported; }
+  } m_face{this};
+  Prjrep::TRefCountHelper<BundleDouble> m_refCount{this};
+  fs::path m_source;
+};
+
+// The live project's helper: closes the project and opens it again, failing when told to.
+class HelperDouble final : public Hvd::TComponent<HelperDouble> {
+ public:
+  explicit HelperDouble(Hvd::IProject* project) : m_project(project) {}
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Hvd::IProjectHelper>(&m_helper), Hvd::Row<Hvd::IProjectCompReference>(&m_reference),
+                      Hvd::Row<CitI::IInterface>(&m_helper), Hvd::Row<Prjrep::IRefCount>(&m_refCount));
+  }
+  Hvd::Status closeAnswer = kSuccess;
+  int openFailures = 0;
+  int closes = 0;
+  int opens = 0;
+
+ private:
+  struct Helper : Hvd::TNested<HelperDouble, Hvd::IProjectHelper> {
+    using TNested::TNested;
+    Hvd::Status OpenProject(const Text& path) override {
+      ++This().opens;
+      if (This().openFailures > 0 && This().openFailures-- > 0) return Hvd::kFailure;
+      return This().m_project->Open(path);
+    }
+    Hvd::Status SaveProject(std::int32_t) override { return kSuccess; }
+    Hvd::Status CloseProject() override {
+      ++This().closes;
+      if (This().closeAnswer != kSuccess) return This().closeAnswer;
+      return This().m_project->ProjectClose(false);
+    }
+    Hvd::Status GetProjectObject(CitI::IInterface** project) override {
+      Prjrep::AutoOut<CitI::IInterface> out(project);
+      return out.Assign(This().m_project.Get());
+    }
+  } m_helper{this};
+  struct Reference : Hvd::TNested<HelperDouble, Hvd::IProjectCompReference> {
+    using TNested::TNested;
+    Hvd::Status SetProject(CitI::IInterface*) override { return Hvd::kNotSupported; }
+    Hvd::Status GetProject(Hvd::IProject** project) override {
+      Prjrep::AutoOut<Hvd::IProject> out(project);
+      return out.Assign(This().m_project.Get());
+    }
+  } m_reference{this};
+  Prjrep::TRefCountHelper<HelperDouble> m_refCount{this};
+  AutoPtr<Hvd::IProject> m_project;
+};
+
+// A project that only knows its paths and records the copy it is asked for.
+class CopyingProjectDouble final : public Hvd::TComponent<CopyingProjectDouble> {
+ public:
+  CopyingProjectDouble(fs::path file, fs::path working) : m_file(std::move(file)), m_working(std::move(working)) {}
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Hvd::IProject2>(&m_project), Hvd::Row<Hvd::IProject>(&m_project),
+                      Hvd::Row<Hvd::IProjectSaveAsArchive2>(&m_copy), Hvd::Row<CitI::IInterface>(&m_project),
+                      Hvd::Row<Prjrep::IRefCount>(&m_refCount));
+  }
+  struct Copy {
+    std::string target, working, description, remote;
+    std::uint32_t options = 0;
+  };
+  std::vector<Copy> copies;
+  Hvd::Status copyAnswer = kSuccess;
+
+ private:
+  struct Project : Hvd::TNested<CopyingProjectDouble, Hvd::IProject2> {
+    using TNested::TNested;
+    Hvd::Status GetRepositoryPath(Text*) override { return Hvd::kNotSupported; }
+    Hvd::Status Open(const Text&) override { return Hvd::kNotSupported; }
+    Hvd::Status ProjectClose(bool) override { return Hvd::kNotSupported; }
+    Hvd::Status Save() override { return Hvd::kNotSupported; }
+    Hvd::Status GetDesign(Hvd::IDesign**) override { return Hvd::kNotSupported; }
+    Hvd::Status ProjectCleanUp() override { return Hvd::kNotSupported; }
+    Hvd::Status GetReadOnly(bool*) override { return Hvd::kNotSupported; }
+    Hvd::Status IsOpen(bool*) override { return Hvd::kNotSupported; }
+    Hvd::Status GetConnectionManager(Hvd::Ipc::IConnectionManager**) override { return Hvd::kNotSupported; }
+    Hvd::Status ReconcileProject() override { return Hvd::kNotSupported; }
+    Hvd::Status GetProjectFilePath(Text* path) override {
+      *path = This().m_file.c_str();
+      return kSuccess;
+    }
+    Hvd::Status GetGeneratedFilePath(Text*) override { return Hvd::kNotSupported; }
+    Hvd::Status GetWorkingDirectory(Text* path) override {
+      *path = This().m_working.c_str();
+      return kSuccess;
+    }
+  } m_project{this};
+  struct Copier : Hvd::TNested<CopyingProjectDouble, Hvd::IProjectSaveAsArchive2> {
+    using TNested::TNested;
+    Hvd::Status SaveAs(const Text&) override { return Hvd::kNotSupported; }
+    Hvd::Status SaveAsArchive(const Text&, Text*) override { return Hvd::kNotSupported; }
+    Hvd::Status CopyProject(const Text& target, std::uint32_t options, const Text& working, const Text& description,
+                            Text* remote) override {
+      This().copies.push_back({target.str(), working.str(), description.str(), remote->str(), options});
+      if (This().copyAnswer != kSuccess) return This().copyAnswer;
+      WriteText(fs::path(target.str()).replace_extension(".xhlc"), "copy");
+      return kSuccess;
+    }
+  } m_copy{this};
+  Prjrep::TRefCountHelper<CopyingProjectDouble> m_refCount{this};
+  fs::path m_file;
+  fs::path m_working;
+};
+
+class SnapshotTest : public XhlcProject {
+ protected:
+  void OpenProject() {
+    m_project = AutoRelease<Hvd::IProject>(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+    ASSERT_TRUE(m_project);
+    ASSERT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->SetSaveDelay(0), kSuccess);
+    ASSERT_EQ(m_project->Open(m_file.c_str()), kSuccess);
+  }
+  AutoCast<Hvd::ICheckpointManager> Manager() { return AutoCast<Hvd::ICheckpointManager>(m_project.Get()); }
+  // A snapshot as the copy leaves it: the project file and its marker in snapshots/<name>.
+  fs::path PutSnapshot(const std::string& name) {
+    const fs::path directory = m_dir / "snapshots" / name;
+    fs::create_directories(directory);
+    fs::copy_file(m_file, directory / "p.xhlc", fs::copy_options::overwrite_existing);
+    fs::copy_file(m_file, directory / "p.snp", fs::copy_options::overwrite_existing);
+    return directory;
+  }
+  static std::string NameOf(Hvd::ICheckpoint* checkpoint) {
+    Text name;
+    EXPECT_EQ(checkpoint->GetName(&name), kSuccess);
+    return name.str();
+  }
+  static Strings Walk(Hvd::ICheckpointIterator* at) {
+    Strings names;
+    for (; at != nullptr && !at->IsDone(); std::ignore = at->Next()) names.push_back(NameOf(at->Current()));
+    return names;
+  }
+  Strings Listed() {
+    AutoRelease<Hvd::ICheckpointIterator> at;
+    EXPECT_EQ(Manager()->GetCheckpoints(at.Receive()), kSuccess);
+    return Walk(at.Get());
+  }
+  AutoRelease<Hvd::ICheckpoint> Find(const std::string& name) {
+    AutoRelease<Hvd::ICheckpoint> found;
+    std::ignore = Manager()->FindCheckpoint(name.c_str(), found.Receive());
+    return found;
+  }
+};
+
+TEST_F(SnapshotTest, ListsTheMarkedDirectoriesUnderTheProjectFromAnyCurrentDirectory) {
+  OpenProject();
+  ASSERT_TRUE(Manager());
+  EXPECT_EQ(Listed(), Strings{});  // no "snapshots" directory yet
+  PutSnapshot("b");
+  PutSnapshot("a");
+  fs::create_directories(m_dir / "snapshots" / "unmarked");
+  WriteText(m_dir / "snapshots" / "plain", "x");
+  fs::create_directory_symlink(m_dir / "snapshots" / "a", m_dir / "snapshots" / "linked");
+  EXPECT_EQ(Listed(), (Strings{"a", "b"}));
+
+  // Listed under the project's own directory, wherever the process stands.
+  const fs::path before = fs::current_path();
+  fs::create_directories(m_root / "elsewhere" / "snapshots" / "c");
+  WriteText(m_root / "elsewhere" / "snapshots" / "c" / "p.snp", "x");
+  fs::current_path(m_root / "elsewhere");
+  const Strings listed = Listed();
+  const bool found = Find("a").Get() != nullptr;
+  const bool foreign = Find("c").Get() != nullptr;
+  fs::current_path(before);
+  EXPECT_EQ(listed, (Strings{"a", "b"}));
+  EXPECT_TRUE(found);
+  EXPECT_FALSE(foreign);
+
+  EXPECT_EQ(Manager()->GetCheckpoints(nullptr), Hvd::kInvalidParameter);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "GetCheckpoints - invalid argument"));
+}
+
+TEST_F(SnapshotTest, SnapshotNamesAreSinglePathComponents) {
+  OpenProject();
+  PutSnapshot("kept");
+  for (const char* name : {".", "..", "a/b", "../p", "..\\x", "x\\y", "/abs"}) {
+    AutoRelease<Hvd::ICheckpoint> made;
+    Port_MsgManData::ClearCaptured();
+    EXPECT_EQ(Manager()->CreateCheckpoint(name, "", made.Receive()), Hvd::kInvalidParameter) << name;
+    EXPECT_FALSE(made) << name;
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "Not a snapshot name")) << name;
+    EXPECT_EQ(Manager()->RemoveCheckpointByName(name), Hvd::kFailure) << name;
+  }
+  AutoRelease<Hvd::ICheckpoint> made;
+  EXPECT_EQ(Manager()->CreateCheckpoint("", "", made.Receive()), Hvd::kInvalidParameter);
+  EXPECT_EQ(Manager()->CreateCheckpoint("ok", "", nullptr), Hvd::kInvalidParameter);
+
+  // A snapshot cannot be renamed out of its place either, and keeps its name and files.
+  AutoRelease<Hvd::ICheckpoint> kept = Find("kept");
+  ASSERT_TRUE(kept);
+  for (const char* name : {"..", ".", "", "../../escaped", "sub/dir"}) {
+    EXPECT_EQ(kept->SetName(name), Hvd::kFailure) << name;
+    EXPECT_EQ(NameOf(kept.Get()), "kept");
+  }
+  EXPECT_EQ(AutoCast<Prjrep::IName>(kept.Get())->SetName(".."), Hvd::kFailure);
+  EXPECT_TRUE(fs::is_regular_file(m_dir / "snapshots" / "kept" / "p.snp"));
+  EXPECT_FALSE(fs::exists(m_root / "escaped"));
+  EXPECT_TRUE(fs::is_regular_file(m_file));
+}
+
+TEST_F(SnapshotTest, MadeFoundAndRemovedByExactName) {
+  OpenProject();
+  PutSnapshot("snap1");
+  AutoRelease<Hvd::ICheckpoint> made;
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(Manager()->CreateCheckpoint("snap1", "d", made.Receive()), Hvd::kFailure);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "The checkpoint \"snap1\" already exists"));
+  EXPECT_FALSE(Find("Snap1"));  // names are case-sensitive
+
+  ASSERT_EQ(Manager()->CreateCheckpoint("fresh", "about it", made.Receive()), kSuccess);
+  ASSERT_TRUE(made);
+  EXPECT_EQ(NameOf(made.Get()), "fresh");
+  Text description;
+  EXPECT_EQ(made->GetDescription(&description), kSuccess);
+  EXPECT_EQ(description.str(), "about it");
+  // Nothing is on disk for it yet: the listing does not hold it and the name is free again.
+  EXPECT_EQ(Listed(), Strings{"snap1"});
+  AutoRelease<Hvd::ICheckpoint> again;
+  EXPECT_EQ(Manager()->CreateCheckpoint("fresh", "", again.Receive()), kSuccess);
+
+  EXPECT_EQ(Manager()->RemoveCheckpointByName("unknown"), Hvd::kFailure);
+  EXPECT_EQ(Manager()->RemoveCheckpointByName(""), Hvd::kInvalidParameter);
+  EXPECT_EQ(Manager()->RemoveCheckpoint(nullptr), Hvd::kInvalidParameter);
+  EXPECT_EQ(Manager()->RemoveCheckpointByName("snap1"), kSuccess);
+  EXPECT_FALSE(fs::exists(m_dir / "snapshots" / "snap1"));
+  EXPECT_TRUE(fs::is_regular_file(m_file));
+  EXPECT_EQ(Listed(), Strings{});
+}
+
+TEST_F(SnapshotTest, AListingStaysWhatItWasWhileItsIteratorLives) {
+  OpenProject();
+  PutSnapshot("a");
+  PutSnapshot("b");
+  AutoRelease<Hvd::ICheckpointIterator> first;
+  ASSERT_EQ(Manager()->GetCheckpoints(first.Receive()), kSuccess);
+  EXPECT_EQ(NameOf(first->Current()), "a");
+  // Later listings, look-ups and makes leave the first listing alone.
+  PutSnapshot("c");
+  EXPECT_EQ(Listed(), (Strings{"a", "b", "c"}));
+  EXPECT_TRUE(Find("b"));
+  AutoRelease<Hvd::ICheckpoint> made;
+  EXPECT_EQ(Manager()->CreateCheckpoint("d", "", made.Receive()), kSuccess);
+  ASSERT_FALSE(first->IsDone());
+  EXPECT_EQ(NameOf(first->Current()), "a");
+
+  // Removed through the first listing's iterator: the files go, and that listing moves on.
+  EXPECT_EQ(Manager()->RemoveCheckpoint(first.Get()), kSuccess);
+  EXPECT_FALSE(fs::exists(m_dir / "snapshots" / "a"));
+  EXPECT_EQ(Walk(first.Get()), Strings{"b"});
+  std::ignore = first->Reset();
+  EXPECT_EQ(Walk(first.Get()), Strings{"b"});
+  EXPECT_EQ(Listed(), (Strings{"b", "c"}));
+}
+
+// The manager holds its project without a count, and so do its snapshots: a project let go
+// after a listing goes, and a snapshot kept beyond it no longer reaches it.
+TEST_F(SnapshotTest, ProjectGoesWhileItsSnapshotsAreHeld) {
+  OpenProject();
+  PutSnapshot("a");
+  AutoRelease<Hvd::ICheckpointIterator> listing;
+  ASSERT_EQ(Manager()->GetCheckpoints(listing.Receive()), kSuccess);
+  AutoRelease<Hvd::ICheckpoint> kept = Find("a");
+  ASSERT_TRUE(kept);
+  // The snapshot and the listing hold no count on it: closed and let go, the project is gone.
+  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+  m_project = nullptr;
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(kept->DeleteCheckpointFiles(), Hvd::kFailure);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "ERROR: ICheckpoint - The project is not set."));
+  EXPECT_TRUE(fs::is_regular_file(m_dir / "snapshots" / "a" / "p.snp"));
+  EXPECT_EQ(Walk(listing.Get()), Strings{"a"});
+}
+
+TEST_F(SnapshotTest, RenameMovesTheDirectoryOnlyToAFreeName) {
+  OpenProject();
+  PutSnapshot("a");
+  PutSnapshot("b");
+  AutoRelease<Hvd::ICheckpoint> a = Find("a");
+  ASSERT_TRUE(a);
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(a->SetName("b"), Hvd::kFailure);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "A snapshot already exists with this name: \"b\""));
+  EXPECT_EQ(NameOf(a.Get()), "a");
+  EXPECT_EQ(a->SetName("c"), kSuccess);
+  EXPECT_TRUE(fs::is_regular_file(m_dir / "snapshots" / "c" / "p.snp"));
+  EXPECT_FALSE(fs::exists(m_dir / "snapshots" / "a"));
+  // A rename that fails on disk keeps the name that still matches the files.
+  {
+    Port::FaultInjection::Scope faults;
+    Port::FaultInjection::Fail("rename");
+    EXPECT_EQ(a->SetName("d"), Hvd::kFailure);
+  }
+  EXPECT_EQ(NameOf(a.Get()), "c");
+  EXPECT_TRUE(fs::is_directory(m_dir / "snapshots" / "c"));
+  // Without files of its own a snapshot just takes the name.
+  AutoRelease<Hvd::ICheckpoint> made;
+  ASSERT_EQ(Manager()->CreateCheckpoint("e", "", made.Receive()), kSuccess);
+  EXPECT_EQ(made->SetName("f"), kSuccess);
+  EXPECT_EQ(NameOf(made.Get()), "f");
+}
+
+// Removal takes a link away as a link and never reaches through one out of the project.
+TEST_F(SnapshotTest, RemovalNeverFollowsLinks) {
+  OpenProject();
+  const fs::path outside = m_root / "outside";
+  WriteText(outside / "p.snp", "keep");
+  fs::create_directories(m_dir / "snapshots");
+  fs::create_directory_symlink(outside, m_dir / "snapshots" / "link");
+  AutoRelease<Hvd::ICheckpoint> link;
+  ASSERT_EQ(Manager()->CreateCheckpoint("link", "", link.Receive()), kSuccess);
+  EXPECT_EQ(link->DeleteCheckpointFiles(), kSuccess);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(m_dir / "snapshots" / "link")));
+  EXPECT_EQ(ReadText(outside / "p.snp"), "keep");
+
+  // A "snapshots" that leads elsewhere is not removed from.
+  fs::remove_all(m_dir / "snapshots");
+  fs::create_directories(outside / "s");
+  WriteText(outside / "s" / "p.snp", "keep");
+  fs::create_directory_symlink(outside, m_dir / "snapshots");
+  AutoRelease<Hvd::ICheckpoint> through;
+  ASSERT_EQ(Manager()->CreateCheckpoint("other", "", through.Receive()), kSuccess);
+  ASSERT_EQ(through->SetName("s"), Hvd::kFailure);  // the name is taken there
+  AutoRelease<Hvd::ICheckpoint> s = Find("s");
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->DeleteCheckpointFiles(), Hvd::kFailure);
+  EXPECT_EQ(Manager()->RemoveCheckpointByName("s"), Hvd::kFailure);
+  EXPECT_EQ(ReadText(outside / "s" / "p.snp"), "keep");
+}
+
+TEST_F(SnapshotTest, TheSnapshotsOwnProjectIsOpenedOnceAndDescribed) {
+  OpenProject();
+  const fs::path directory = PutSnapshot("s");
+  AutoRelease<Hvd::ICheckpoint> s = Find("s");
+  ASSERT_TRUE(s);
+  AutoRelease<Hvd::IProject> first;
+  AutoRelease<Hvd::IProject> second;
+  ASSERT_EQ(s->OpenCheckpointProject(first.Receive()), kSuccess);
+  ASSERT_EQ(s->OpenCheckpointProject(second.Receive()), kSuccess);
+  EXPECT_EQ(first.Get(), second.Get());
+  Text path;
+  EXPECT_EQ(AutoCast<Hvd::IProject2>(first.Get())->GetProjectFilePath(&path), kSuccess);
+  EXPECT_EQ(fs::path(path.str()), directory / "p.xhlc");
+  EXPECT_EQ(s->CloseCheckpointProject(), kSuccess);
+  bool open = true;
+  EXPECT_EQ(first->IsOpen(&open), kSuccess);
+  EXPECT_FALSE(open);
+  EXPECT_EQ(s->CloseCheckpointProject(), kSuccess);  // nothing open
+
+  EXPECT_EQ(s->SetDescription("the first try"), kSuccess);
+  EXPECT_NE(ReadText(directory / "p.xhlc").find("the first try"), std::string::npos);
+  Text description;
+  EXPECT_EQ(s->GetDescription(&description), kSuccess);
+  EXPECT_EQ(description.str(), "the first try");
+
+  AutoRelease<Hvd::ICheckpoint> unwritten;
+  ASSERT_EQ(Manager()->CreateCheckpoint("unwritten", "", unwritten.Receive()), kSuccess);
+  EXPECT_EQ(unwritten->OpenCheckpointProject(nullptr), Hvd::kFailure);
+  EXPECT_EQ(unwritten->SetDescription("kept in memory"), kSuccess);
+}
+
+TEST_F(SnapshotTest, RestoreRefusesBeforeTouchingAnything) {
+  OpenProject();
+  PutSnapshot("s");
+  AutoRelease<Hvd::ICheckpoint> s = Find("s");
+  ASSERT_TRUE(s);
+  const std::string before = ReadText(m_file);
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(s->RestoreCheckpointProject(nullptr, 0, nullptr), Hvd::kInvalidParameter);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "RestoreCheckpointProject - Bad Project Parameter"));
+  AutoRelease<Hvd::IProject> restored;
+  {
+    Port::FaultInjection::Scope faults;
+    Port::FaultInjection::Fail("canwrite_dir", 0, m_dir.filename().string());
+    EXPECT_EQ(s->RestoreCheckpointProject(restored.Receive(), 0, nullptr), Hvd::kDirectoryWriteFailed);
+  }
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "Cannot write into the Project directory"));
+  AutoRelease<Hvd::ICheckpoint> unwritten;
+  ASSERT_EQ(Manager()->CreateCheckpoint("unwritten", "", unwritten.Receive()), kSuccess);
+  EXPECT_EQ(unwritten->RestoreCheckpointProject(restored.Receive(), 0, nullptr), Hvd::kFailure);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "The snapshot project does not exist"));
+  EXPECT_FALSE(restored);
+  EXPECT_EQ(ReadText(m_file), before);
+  bool open = false;
+  EXPECT_EQ(m_project->IsOpen(&open), kSuccess);
+  EXPECT_TRUE(open);
+}
+
+// Snapshots of the older stored form are read and dropped; a snapshot is never stored itself.
+TEST_F(SnapshotTest, OlderStoredRecordsAreReadAndStopAtTheFirstFailure) {
+  OpenProject();
+  AutoRelease<Hvd::ICheckpoint> made;
+  ASSERT_EQ(Manager()->CreateCheckpoint("s", "", made.Receive()), kSuccess);
+  AutoCast<Prjrep::IPersist> persist(made.Get());
+  ASSERT_TRUE(persist);
+  Port::XUID id;
+  EXPECT_EQ(persist->GetClassId(id), kSuccess);
+  EXPECT_EQ(id, Port::XUID("{29071B8C-9AC0-4dc1-9E41-AC6D3E0D244E}"));
+  // A fresh stream holding `values`, read from its start.
+  const auto stream = [](const std::function<void(Prjrep::IStorage*)>& values) {
+    AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
+    values(storage.Get());
+    std::ignore = AutoCast<Prjrep::IStorageControl>(storage.Get())->Rewind();
+    return storage;
+  };
+  const Text text("x");
+  const Port::XUID written = Port::XUID::New();
+  const auto record = [&](std::int32_t count, int pairs) {
+    return stream([&](Prjrep::IStorage* storage) {
+      for (int i = 0; i < 3; ++i) std::ignore = storage->WriteString(&text);
+      std::ignore = storage->WriteXuid(&written);
+      std::ignore = storage->WriteInt32(count);
+      for (int i = 0; i < 2 * pairs; ++i) std::ignore = storage->WriteString(&text);
+    });
+  };
+  EXPECT_EQ(persist->PersistSave(record(0, 0).Get()), Hvd::kNotSupported);
+  EXPECT_EQ(persist->PersistLoad(nullptr), Hvd::kInvalidParameter);
+  EXPECT_EQ(persist->PersistLoad(record(0, 0).Get()), kSuccess);
+  EXPECT_EQ(persist->PersistLoad(record(2, 2).Get()), kSuccess);
+  Port_MsgManData::ClearCaptured();
+  EXPECT_NE(persist->PersistLoad(record(1, 0).Get()), kSuccess);  // the pair is missing
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "ERROR: PersistLoad Failed."));
+  EXPECT_NE(persist->PersistLoad(record(0x7fffffff, 0).Get()), kSuccess);  // a count no record has
+  EXPECT_EQ(NameOf(made.Get()), "s");
+
+  AutoCast<Prjrep::IPersist> managerPersist(Manager().Get());
+  ASSERT_TRUE(managerPersist);
+  EXPECT_EQ(managerPersist->GetClassId(id), kSuccess);
+  EXPECT_EQ(id, Port::XUID("{F4E308C5-122E-4cad-98BD-B57F8432E35A}"));
+  EXPECT_EQ(managerPersist->PersistSave(record(0, 0).Get()), Hvd::kNotSupported);
+  EXPECT_EQ(managerPersist->PersistLoad(nullptr), Hvd::kInvalidParameter);
+  EXPECT_EQ(managerPersist->PersistLoad(stream([](Prjrep::IStorage* s) { std::ignore = s->WriteInt32(0); }).Get()),
+            kSuccess);
+  Port_MsgManData::ClearCaptured();
+  EXPECT_NE(managerPersist->PersistLoad(stream([](Prjrep::IStorage* s) { std::ignore = s->WriteInt32(-1); }).Get()),
+            kSuccess);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "ERROR: CCheckpointManager::Load Failed."));
+  EXPECT_NE(managerPersist->PersistLoad(stream([](Prjrep::IStorage* s) { std::ignore = s->WriteInt32(3); }).Get()),
+            kSuccess);
+}
+
+// The restore over the live project, step by step, with each step made to fail: the project is
+// either the snapshot's and open, or what it was and open.
+class RestoreTest : public SnapshotTest {
+ protected:
+  void SetUp() override {
+    SnapshotTest::SetUp();
+    WriteText(m_dir / "src" / "a.vhd", "old");
+    OpenProject();
+    m_snapshot = PutSnapshot("s");
+    WriteText(m_snapshot / "src" / "a.vhd", "new");
+    WriteText(m_snapshot / "src" / "b.vhd", "added");
+    m_bundle = AutoRelease<Hvd::IProjectBundle>(new BundleDouble(m_snapshot));
+    m_helperObject = new HelperDouble(m_project.Get());
+    m_helper = AutoRelease<Hvd::IProjectHelper>(m_helperObject);
+    m_before = ReadText(m_file);
+  }
+  void TearDown() override {
+    m_helper = nullptr;
+    m_bundle = nullptr;
+    SnapshotTest::TearDown();
+  }
+  Hvd::Status Restore() {
+    return Hvd::Snapshots::RestoreOver(m_bundle.Get(), m_helper.Get(), m_dir.c_str(), m_file.c_str(), nullptr);
+  }
+  bool ProjectOpen() {
+    bool open = false;
+    return m_project->IsOpen(&open) == kSuccess && open;
+  }
+  void ExpectAsItWas(const char* step) {
+    EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "old") << step;
+    EXPECT_EQ(ReadText(m_file), m_before) << step;
+    EXPECT_FALSE(fs::exists(m_dir / "p.snp")) << step;
+    EXPECT_TRUE(ProjectOpen()) << step;
+    EXPECT_TRUE(fs::is_regular_file(m_snapshot / "p.snp")) << step;
+  }
+
+  fs::path m_snapshot;
+  AutoRelease<Hvd::IProjectBundle> m_bundle;
+  HelperDouble* m_helperObject = nullptr;
+  AutoRelease<Hvd::IProjectHelper> m_helper;
+  std::string m_before;
+};
+
+TEST_F(RestoreTest, SucceedsWithTheSnapshotsFilesAndTheProjectOpenAgain) {
+  EXPECT_EQ(Restore(), kSuccess);
+  EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "new");
+  EXPECT_EQ(ReadText(m_dir / "src" / "b.vhd"), "added");
+  EXPECT_FALSE(fs::exists(m_dir / "p.snp"));
+  EXPECT_TRUE(fs::is_regular_file(m_snapshot / "p.snp"));  // the snapshot stays
+  EXPECT_TRUE(ProjectOpen());
+  EXPECT_EQ(m_helperObject->closes, 1);
+  EXPECT_EQ(m_helperObject->opens, 1);
+}
+
+TEST_F(RestoreTest, AFailedBackupStopsBeforeTheProjectIsClosed) {
+  Port::FaultInjection::Scope faults;
+  Port::FaultInjection::Fail("copy_p", 1, "src/a.vhd");  // the backup's copy comes first
+  Port_MsgManData::ClearCaptured();
+  EXPECT_NE(Restore(), kSuccess);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "Cannot back up the Project directory"));
+  EXPECT_EQ(m_helperObject->closes, 0);
+  ExpectAsItWas("backup");
+  Port::FaultInjection::Clear();
+  Port::FaultInjection::Fail("tmpnam");
+  EXPECT_EQ(Restore(), Hvd::kTempDirNotCreated);
+  EXPECT_EQ(m_helperObject->closes, 0);
+}
+
+TEST_F(RestoreTest, AFailedCloseLeavesEverything) {
+  m_helperObject->closeAnswer = Hvd::kOwnerMissing;
+  EXPECT_EQ(Restore(), Hvd::kOwnerMissing);
+  EXPECT_EQ(m_helperObject->opens, 0);
+  ExpectAsItWas("close");
+}
+
+TEST_F(RestoreTest, AFailedExtractIsRolledBack) {
+  Port::FaultInjection::Scope faults;
+  Port::FaultInjection::Fail("copy_p", 1, (m_dir / "src" / "a.vhd").string());
+  AutoRelease<Prjrep::IStringIterator> failed;
+  EXPECT_NE(
+      Hvd::Snapshots::RestoreOver(m_bundle.Get(), m_helper.Get(), m_dir.c_str(), m_file.c_str(), failed.Receive()),
+      kSuccess);
+  ASSERT_TRUE(failed);
+  EXPECT_NE(failed->Current().str().find("a.vhd"), std::string::npos);
+  ExpectAsItWas("extract");
+  EXPECT_EQ(m_helperObject->opens, 1);
+}
+
+TEST_F(RestoreTest, AFailedReopenIsRolledBack) {
+  m_helperObject->openFailures = 1;
+  EXPECT_EQ(Restore(), Hvd::kFailure);
+  EXPECT_EQ(m_helperObject->opens, 2);
+  ExpectAsItWas("reopen");
+}
+
+// When even the way back fails, the backup is kept and named, never removed.
+TEST_F(RestoreTest, ABackupThatCannotBePutBackIsKept) {
+  Port::FaultInjection::Scope faults;
+  Port::FaultInjection::Fail("copy_p", 0, (m_dir / "src" / "a.vhd").string());
+  Port_MsgManData::ClearCaptured();
+  EXPECT_NE(Restore(), kSuccess);
+  std::string kept;
+  for (const auto& record : Port_MsgManData::Captured()) {
+    std::smatch match;
+    if (std::regex_search(record.text, match, std::regex("backup is kept at: \"([^\"]+)\""))) kept = match[1];
+  }
+  ASSERT_FALSE(kept.empty());
+  EXPECT_EQ(ReadText(fs::path(kept) / "src" / "a.vhd"), "old");
+  fs::remove_all(kept);
+}
+
+// A snapshot keeps the project's working directory where it is relative to the project.
+TEST_F(SnapshotTest, TheCopyIsAskedForWithTheProjectsWorkingDirectory) {
+  auto* project = new CopyingProjectDouble(m_dir / "p.xhlc", m_dir / "impl" / "run");
+  AutoRelease<Hvd::IProject2> held(project);
+  Hvd::CCheckpointManager manager(held.Get());
+  AutoRelease<Hvd::ICheckpoint> made;
+  ASSERT_EQ(manager.Face()->CreateCheckpoint("s", "about", made.Receive()), kSuccess);
+  EXPECT_EQ(made->CreateCheckpointProject(), kSuccess);
+  ASSERT_EQ(project->copies.size(), 1u);
+  EXPECT_EQ(project->copies[0].target, (m_dir / "snapshots" / "s" / "p.snp").string());
+  EXPECT_EQ(project->copies[0].options, 0x15Eu);
+  EXPECT_EQ(project->copies[0].working, "impl/run");
+  EXPECT_EQ(project->copies[0].description, "about");
+  EXPECT_EQ(project->copies[0].remote, "remote_sources");
+  EXPECT_EQ(ReadText(m_dir / "snapshots" / "s" / "p.snp"), "copy");
+  // Once written, it is not written again.
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(made->CreateCheckpointProject(), Hvd::kFailure);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "The snapshot project already exists"));
+  EXPECT_EQ(project->copies.size(), 1u);
+
+  // A failed copy leaves no marker: the manager never lists a half-made snapshot.
+  project->copyAnswer = Hvd::kDirectoryWriteFailed;
+  AutoRelease<Hvd::ICheckpoint> failed;
+  ASSERT_EQ(manager.Face()->CreateCheckpoint("t", "", failed.Receive()), kSuccess);
+  EXPECT_EQ(failed->CreateCheckpointProject(), Hvd::kDirectoryWriteFailed);
+  EXPECT_FALSE(fs::exists(m_dir / "snapshots" / "t" / "p.snp"));
+
+  // The project directory itself, and a working directory outside the project.
+  for (const auto& [working, asked] :
+       {std::pair{m_dir, std::string()}, {m_root / "work", (m_root / "work").string()}}) {
+    auto* other = new CopyingProjectDouble(m_dir / "p.xhlc", working);
+    AutoRelease<Hvd::IProject2> otherHeld(other);
+    Hvd::CCheckpointManager otherManager(otherHeld.Get());
+    AutoRelease<Hvd::ICheckpoint> u;
+    fs::remove_all(m_dir / "snapshots" / "u");
+    ASSERT_EQ(otherManager.Face()->CreateCheckpoint("u", "", u.Receive()), kSuccess);
+    EXPECT_EQ(u->CreateCheckpointProject(), kSuccess);
+    ASSERT_EQ(other->copies.size(), 1u);
+    EXPECT_EQ(other->copies[0].working, asked);
+  }
+}
+
+// The whole road with the project's own copy and bundle: taken, changed, restored.
+TEST_F(SnapshotTest, TakenAndRestoredThroughTheProjectsCopy) {
+  WriteText(m_dir / "src" / "a.vhd", "old");
+  OpenProject();
+  if (!AutoCast<Hvd::IProjectSaveAsArchive2>(m_project.Get())) GTEST_SKIP() << "the project does not copy itself yet";
+  AutoRelease<Hvd::ICheckpoint> made;
+  ASSERT_EQ(Manager()->CreateCheckpoint("s", "first", made.Receive()), kSuccess);
+  ASSERT_EQ(made->CreateCheckpointProject(), kSuccess);
+  EXPECT_TRUE(fs::is_regular_file(m_dir / "snapshots" / "s" / "p.snp"));
+  EXPECT_EQ(Listed(), Strings{"s"});
+  WriteText(m_dir / "src" / "a.vhd", "changed");
+
+  AutoRelease<Hvd::IProjectHelper> helper(new HelperDouble(m_project.Get()));
+  AutoRelease<Prjrep::IProjectRepository> repository = Hvd::GetRepositoryOfObject(m_project.Get());
+  ASSERT_TRUE(repository);
+  ASSERT_EQ(Hvd::RegisterNamedObject(repository.Get(), "CvfProject", helper.Get(), true), kSuccess);
+  AutoRelease<Hvd::IProject> restored;
+  ASSERT_EQ(made->RestoreCheckpointProject(restored.Receive(), 0, nullptr), kSuccess);
+  EXPECT_EQ(restored.Get(), m_project.Get());
+  EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "old");
+  EXPECT_FALSE(fs::exists(m_dir / "p.snp"));
+  EXPECT_EQ(Manager()->RemoveCheckpointByName("s"), kSuccess);
+  EXPECT_EQ(m_project->ProjectClose(false), kSuccess);
+}
+
+}  // namespace
+}  // namespace xhlc_test

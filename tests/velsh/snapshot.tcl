@@ -1,0 +1,48 @@
+# The snapshot commands on the open project: names are single path components, taken as one
+# word whatever Tcl would read in them, and listed from the project's folder wherever the shell
+# stands.
+source [file join [file dirname [info script]] checks.tcl]
+
+set root [file join [pwd] "velsh snapshot [pid]"]
+file delete -force $root
+set dir [file join $root {proj [1]}]
+file mkdir $dir
+set project [file join $dir p.xhlc]
+
+fails "no project" {project snapshot list} "no project is open"
+project open $project
+check "none yet" [project snapshot list] {}
+
+# Snapshots as the project's copy leaves them: the project file and its marker.
+set odd {odd [x] $y}
+foreach name [list a $odd] {
+    file mkdir [file join $dir snapshots $name]
+    file copy $project [file join $dir snapshots $name p.xhlc]
+    file copy $project [file join $dir snapshots $name p.snp]
+}
+file mkdir [file join $dir snapshots unmarked]
+check "listed" [lsort [project snapshot list]] [lsort [list a $odd]]
+
+set here [pwd]
+cd $root
+check "listed from elsewhere" [lsort [project snapshot list]] [lsort [list a $odd]]
+cd $here
+
+fails "parent name" {project snapshot take ..} "*Not a snapshot name*"
+fails "separator" {project snapshot take a/b} "*Not a snapshot name*"
+fails "taken" {project snapshot take a} "*already exists*"
+fails "unknown restore" {project snapshot restore nothing} "no snapshot \"nothing\""
+fails "unknown delete" {project snapshot delete nothing} "no snapshot \"nothing\""
+fails "bad action" {project snapshot keep a} "bad snapshot action*"
+project snapshot delete $odd
+check "deleted" [file exists [file join $dir snapshots $odd]] 0
+check "project kept" [file exists $project] 1
+check "left" [project snapshot list] a
+
+# Taking one needs the project's own copy; when it is there, the snapshot is listed.
+if {![catch {project snapshot take later {a [first] try}}]} {
+    check "taken" [lsort [project snapshot list]] {a later}
+}
+project close
+file delete -force $root
+if {$failures == 0} { puts "project snapshots: all passed" }
