@@ -159,8 +159,12 @@ CProjectSourceXMLWriter::CProjectSourceXMLWriter(const String& fileName, IProjec
 CProjectSourceXMLWriter::~CProjectSourceXMLWriter() = default;
 
 Status CProjectSourceXMLWriter::SetFileMap(CitI::IInterface* fileMap) {
-  // NOT BUILT YET: the file map of a project copy; its interface comes with the copy.
-  return fileMap == nullptr ? kSuccess : kNotSupported;
+  m_fileMap = fileMap;
+  if (fileMap != nullptr && !m_fileMap) {
+    Port_MsgManData::debugStub("ERROR: CProjectSourceXMLWriter::SetFileMap - the object given is no file map.\n");
+    return kMissingInterface;
+  }
+  return kSuccess;
 }
 
 // --- Building the document -----------------------------------------------------------------
@@ -432,6 +436,10 @@ void CProjectSourceXMLWriter::GetFileValue(CitI::IInterface* object, String* out
     AutoCast<Prjrep::IFileNameHelper> names(object);
     String name;
     if (!names || names->GetFullName(&name) != kSuccess || name.empty()) return;
+    if (m_fileMap) {
+      Text mapped;
+      if (m_fileMap->MapFileName(name, &mapped, false) == kSuccess && !mapped.empty()) name = mapped;
+    }
     // The same as NormalizeFileName, with the written form of each directory worked out once:
     // a project keeps many files in few directories.
     const Port::FileName path(Text(MakeSlashPath(name.c_str())));
@@ -463,6 +471,11 @@ void CProjectSourceXMLWriter::GetFileValue(CitI::IInterface* object, String* out
       propertyName != "PROP_WorkingDirectory") {
     SplitPathComponents(workingDirectory, base.components);
   }
+  const auto mapped = [&](const String& path) {
+    String copied;
+    if (!m_fileMap || m_fileMap->MapFileName(path, &copied, false) != kSuccess || copied.empty()) return path;
+    return copied;
+  };
   const auto written = [&](const String& path) {
     if (!IsAbsolutePath(path)) return path;
     String relative;
@@ -470,13 +483,13 @@ void CProjectSourceXMLWriter::GetFileValue(CitI::IInterface* object, String* out
     return relative;
   };
   if (IsSingleFileProperty(object)) {
-    *out = written(value);
+    *out = written(mapped(value));
     return;
   }
   for (const String& element : value.Split("|")) {
     if (element.empty()) continue;
     if (!out->empty()) *out += "|";
-    *out += written(element);
+    *out += IsAbsolutePath(element) ? written(mapped(element)) : element;
   }
 }
 
