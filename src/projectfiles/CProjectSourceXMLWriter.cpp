@@ -466,9 +466,18 @@ void CProjectSourceXMLWriter::GetFileValue(CitI::IInterface* object, String* out
   }
   SplitPath base = m_projectDirectory;
   String workingDirectory;
-  if (AutoCast<IProject2> project(m_project.Get());
-      project && project->GetWorkingDirectory(&workingDirectory) == kSuccess && !workingDirectory.empty() &&
-      propertyName != "PROP_WorkingDirectory") {
+  if (m_fileMap) {
+    // A copy's working directory is the one it is written with, taken from the copy's own
+    // directory, not the project's.
+    workingDirectory = PropertyAccessor(m_project.Get()).GetPropertyValue("PROP_WorkingDirectory");
+    if (!workingDirectory.empty() && workingDirectory != "." && propertyName != "PROP_WorkingDirectory") {
+      if (!IsAbsolutePath(workingDirectory))
+        workingDirectory = Port::FileName(m_fileName).GetHead() + workingDirectory;
+      SplitPathComponents(Port::FileName(workingDirectory).MakeCanonical().GetPath(), base.components);
+    }
+  } else if (AutoCast<IProject2> project(m_project.Get());
+             project && project->GetWorkingDirectory(&workingDirectory) == kSuccess && !workingDirectory.empty() &&
+             propertyName != "PROP_WorkingDirectory") {
     SplitPathComponents(workingDirectory, base.components);
   }
   const auto mapped = [&](const String& path) {

@@ -27,6 +27,7 @@ Status CFileMapHelper::SetupMap(bool mappingActive, bool remoteSources, const St
   m_mapOnlyOnRequest = mapOnlyOnRequest;
   m_remoteBySource.clear();
   m_sourceByRemote.clear();
+  m_given.clear();
 
   m_sourceRepositoryPath = P::Normal(sourceRepositoryPath);
   m_sourceWorkingDirectory = P::Parent(m_sourceRepositoryPath);
@@ -78,7 +79,31 @@ String CFileMapHelper::InDestinationDatabase(const String& path) const {
   return m_destinationDatabaseDirectory + separator + P::Leaf(path);
 }
 
+bool CFileMapHelper::Given(const String& path) const { return !path.empty() && m_given.count(P::Normal(path)) != 0; }
+
+Status CFileMapHelper::Remember(Status status, const String& path, const String* mapped) {
+  if (status == kSuccess && mapped != nullptr && !mapped->empty() && !(*mapped == path))
+    m_given[P::Normal(*mapped)] = true;
+  return status;
+}
+
 Status CFileMapHelper::MapFileName(const String& path, String* mapped, bool force) {
+  if (Given(path) && mapped != nullptr) {
+    *mapped = path;
+    return kSuccess;
+  }
+  return Remember(MapName(path, mapped, force), path, mapped);
+}
+
+Status CFileMapHelper::MapWorkingFileName(const String& path, String* mapped, bool force) {
+  if (Given(path) && mapped != nullptr) {
+    *mapped = path;
+    return kSuccess;
+  }
+  return Remember(MapWorkingName(path, mapped, force), path, mapped);
+}
+
+Status CFileMapHelper::MapName(const String& path, String* mapped, bool force) {
   bool done = false;
   if (const Status prepared = Prepare(path, mapped, force, &done); prepared != kSuccess || done) return prepared;
   bool inside = false;
@@ -151,7 +176,7 @@ Status CFileMapHelper::MapRemote(const String& path, String* mapped) {
   return kSuccess;
 }
 
-Status CFileMapHelper::MapWorkingFileName(const String& path, String* mapped, bool force) {
+Status CFileMapHelper::MapWorkingName(const String& path, String* mapped, bool force) {
   bool done = false;
   if (const Status prepared = Prepare(path, mapped, force, &done); prepared != kSuccess || done) return prepared;
   if (!IsFromSourceWorkingDir(path)) {
@@ -161,7 +186,7 @@ Status CFileMapHelper::MapWorkingFileName(const String& path, String* mapped, bo
         "dir\n-> %s.\n",
         path.c_str(), m_sourceWorkingDirectory.c_str());
     Port_MsgManData::debugStub(text.c_str());
-    return MapFileName(path, mapped, false);
+    return MapName(path, mapped, false);
   }
   if (IsInSourceDatabaseDir(path)) {
     *mapped = InDestinationDatabase(path);

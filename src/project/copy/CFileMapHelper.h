@@ -42,6 +42,12 @@ class CFileMapHelper final : public ICPFileMapInternal {
   // kSuccess with `*done` set when it stays as it is, or the failure.
   Status Prepare(const String& path, String* mapped, bool force, bool* done);
   Status MapRemote(const String& path, String* mapped);
+  Status MapName(const String& path, String* mapped, bool force);
+  Status MapWorkingName(const String& path, String* mapped, bool force);
+  // A name this map gave is the copy's already: it stays as it is when asked again, as the
+  // copy's build-macro path is when its project file is written.
+  bool Given(const String& path) const;
+  Status Remember(Status status, const String& path, const String* mapped);
   String InDestinationDatabase(const String& path) const;
 
   CitI::IInterface* m_outer = nullptr;  // borrowed
@@ -61,6 +67,7 @@ class CFileMapHelper final : public ICPFileMapInternal {
   // each place: two files never share one.
   std::map<String, String> m_remoteBySource;
   std::map<String, String> m_sourceByRemote;
+  std::map<String, bool> m_given;
 };
 
 }  // namespace Hvd
