@@ -7,6 +7,8 @@
 #include "Hvd/IProjectCopy.h"
 #include "Port/FaultInjection.h"
 #include "XhlcProject.h"
+#include "project/copy/CFileMapHelper.h"
+#include "utils/FileUtils.h"
 
 namespace xhlc_test {
 namespace {
@@ -228,6 +230,36 @@ TEST_F(ProjectCopyTest, MacroDirectoriesFollowTheCopy) {
 
   Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_SynthConstraintsFile", std::string(300, 'n') + ".ucf");
   EXPECT_EQ(Copies()->SaveAs((m_root / "copy3/q.xhlc").c_str()), Hvd::kSuccess);
+}
+
+// The policy's refusals come before anything is handed over; extra flag bits are ignored.
+TEST_F(ProjectCopyTest, TheBundleCopyChecksItsInputsFirst) {
+  MakeProject();
+  Hvd::CFileMapHelper map;
+  ASSERT_EQ(map.SetupMap(true, false, m_dir.c_str(), (m_root / "copy").c_str(), "", false,
+                         (m_dir / "p.hlc").c_str(), (m_root / "copy/p.xhlc").c_str(), (m_root / "copy").c_str()),
+            Hvd::kSuccess);
+  AutoRelease<Hvd::IProjectBundle> bundle(CitP::Factory::CreateInstance(Hvd::ClassId::DirectoryProjectBundle()));
+  ASSERT_TRUE(bundle && bundle->Initialize("copy", m_root.c_str(), m_dir.c_str()) == Hvd::kSuccess &&
+              bundle->Create(false) == Hvd::kSuccess);
+  Text macro("stale");
+  bool remote = true;
+  EXPECT_EQ(Hvd::FileUtils::AddProjectContentsToBundle(nullptr, 0x106, &map, bundle.Get(), macro, &remote),
+            Hvd::kInvalidParameter);
+  EXPECT_TRUE(macro.empty() && !remote);
+
+  // Flags 512 are flags 0: only companions, and the outside source still counts as remote.
+  EXPECT_EQ(Hvd::FileUtils::AddProjectContentsToBundle(m_project.Get(), 512, &map, bundle.Get(), macro, &remote),
+            Hvd::kSuccess);
+  EXPECT_TRUE(Said("Invalid fields found in _nFlags <512>"));
+  EXPECT_TRUE(remote);
+  EXPECT_EQ(Tree(m_root / "copy"), Names{});
+
+  ASSERT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_EQ(Hvd::FileUtils::AddProjectContentsToBundle(m_project.Get(), 0x106, &map, bundle.Get(), macro, &remote),
+            Hvd::kProjectNotOpen);
+  EXPECT_FALSE(remote);
+  std::ignore = bundle->Close(false);
 }
 
 }  // namespace
