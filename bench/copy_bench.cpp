@@ -58,6 +58,7 @@ fs::path Generated(std::int64_t count) {
   const fs::path directory = Folder() / ("proj" + std::to_string(count));
   const fs::path file = directory / "p.xhlc";
   if (fs::exists(file)) return file;
+  fs::create_directories(directory);
   std::ofstream out(file.string() + ".tmp");
   out << "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>\n"
          "<project xmlns=\"http://www.velmor.com/XMLSchema\" xmlns:vel_kv=\"http://www.velmor.com/XMLSchema\">\n\n"

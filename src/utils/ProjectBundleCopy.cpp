@@ -108,6 +108,8 @@ class BundleCopy {
   void AddSource(IHdlFile* item);
   void AddFileProperties();
   Status WalkProjectDirectory();
+  bool HoldsAdded(const String& directory) const;
+  void AddAllButAdded(const String& directory, const String& destination);
   void AddMacroDirectories(String& buildMacro);
 
   IProject* m_project;
@@ -354,9 +356,40 @@ Status BundleCopy::WalkProjectDirectory() {
     } else {
       destination = String();
     }
+    if (entry.kind == UT_DIR::Kind::kDirectory && HoldsAdded(source)) {
+      AddAllButAdded(source, destination.empty() ? String() : destination);
+      continue;
+    }
     std::ignore = Add(source, destination, source);
   }
   return kSuccess;
+}
+
+bool BundleCopy::HoldsAdded(const String& directory) const {
+  const std::string prefix = Slashed(directory).str() + "/";
+  const auto first = m_inProject.lower_bound(prefix);
+  return first != m_inProject.end() && first->compare(0, prefix.size(), prefix) == 0;
+}
+
+// A directory that holds sources already handed over goes entry by entry, so that those
+// sources are not copied a second time; what lands in the bundle is the same.
+void BundleCopy::AddAllButAdded(const String& directory, const String& destination) {
+  UT_DIR listing(directory, 0);
+  if (!listing.isValid()) {
+    Debug("WARNING: Couldn't add \"%s\" to the ProjectBundle.\n", directory);
+    Record(kDirectoryWriteFailed);
+    return;
+  }
+  for (const UT_DIR::Entry& entry : listing) {
+    const String source = Slashed(directory) + String("/") + entry.name;
+    if (InProject(source)) continue;
+    const String target = destination.empty() ? String() : Slashed(destination) + String("/") + entry.name;
+    if (entry.kind == UT_DIR::Kind::kDirectory && HoldsAdded(source)) {
+      AddAllButAdded(source, target);
+      continue;
+    }
+    std::ignore = Add(source, target, source);
+  }
 }
 
 // A macro directory that already went along keeps the place it was given; one that went along

@@ -166,6 +166,7 @@ TEST_F(ProjectCopyTest, ArchiveHoldsWhatThePolicyNames) {
   for (const char* name : {"sp ace.vhd", "br[ack]et.vhd", "dol$lar.vhd", "qu'o\"te.vhd", "-dash.vhd"})
     Add(m_dir / "odd" / name);
   WriteText(m_dir / "notes.txt", "kept by the walk\n");
+  WriteText(m_dir / "sub/deeper/readme.txt", "beside a source, kept by the walk\n");
   WriteText(m_dir / "snapshots/s1/s1.snp", "left out\n");
   WriteText(m_dir / "tmp/junk.txt", "left out\n");
   // A list of files beside the project: each goes along.
