@@ -23,6 +23,7 @@
 #include "Hvd/IFileManager.h"
 #include "Hvd/IKeyedPropertySet.h"
 #include "Hvd/IProject.h"
+#include "Hvd/IProjectCopy.h"
 #include "Hvd/IProjectInfo.h"
 #include "Hvd/ISourceLibrary.h"
 #include "Hvd/ISourceLibraryMember.h"
@@ -345,7 +346,8 @@ int SnapshotCmd(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
 int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   Port_MsgManData::ClearCaptured();
   if (objc < 2)
-    return Usage(interp, "project open|info|close|save|clean|get|set|order|top|hierarchy|snapshot ?arg ...?");
+    return Usage(interp,
+                 "project open|info|close|save|saveas|copy|archive|clean|get|set|order|top|hierarchy|snapshot ?arg ...?");
   const std::string sub = Tcl_GetString(objv[1]);
   // Names and descriptions are taken as they are, options or not.
   if (sub == "snapshot") return SnapshotCmd(interp, objc, objv);
@@ -374,6 +376,24 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     AutoCast<Hvd::IForceSave> save(g_project.Get());
     const Hvd::Status saved = save ? save->ForceSave() : Hvd::kMissingInterface;
     return saved == Hvd::kSuccess ? TCL_OK : Failed(interp, "project save", saved);
+  }
+  // Copies of the open project; the open project stays the one open.
+  if (sub == "saveas" || sub == "copy" || sub == "archive") {
+    if (args.size() != 1) return Usage(interp, ("project " + sub + " PATH").c_str());
+    AutoCast<Hvd::IProjectSaveAsArchive3> copies(g_project.Get());
+    if (!copies) return Error(interp, "the project makes no copies");
+    const std::string target = Absolute(args[0].c_str());
+    Hvd::Status copied = Hvd::kFailure;
+    if (sub == "saveas") {
+      copied = copies->SaveAs(target.c_str());
+    } else if (sub == "copy") {
+      const std::filesystem::path path(target);
+      copied = copies->CopyProjectTo(path.filename().c_str(), path.parent_path().c_str(), "", "", true, true);
+    } else {
+      Text remoteSources;
+      copied = copies->SaveAsArchive(target.c_str(), &remoteSources);
+    }
+    return copied == Hvd::kSuccess ? TCL_OK : Failed(interp, "project " + sub, copied);
   }
   if (sub == "clean") {
     const Hvd::Status cleaned = g_project->ProjectCleanUp();
@@ -430,7 +450,9 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
     return TCL_OK;
   }
-  return Error(interp, "bad subcommand \"" + sub + "\": must be open, info, close, save, clean, get, set, order, top, hierarchy or snapshot");
+  return Error(interp, "bad subcommand \"" + sub +
+                           "\": must be open, info, close, save, saveas, copy, archive, clean, get, set, order, top, "
+                           "hierarchy or snapshot");
 }
 
 int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {

@@ -18,7 +18,7 @@
 #include "pr/CPRHelper.h"
 #include "pr/CPRModule.h"
 #include "pr/CPRModuleAutonym.h"
-#include "project/CDirectoryProjectBundle.h"
+#include "project/copy/CDirectoryProjectBundle.h"
 #include "project/CProjRefUtils.h"
 #include "project/CProjectAutonym.h"
 #include "project/CProjectReference.h"

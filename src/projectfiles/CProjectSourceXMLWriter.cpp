@@ -159,8 +159,12 @@ CProjectSourceXMLWriter::CProjectSourceXMLWriter(const String& fileName, IProjec
 CProjectSourceXMLWriter::~CProjectSourceXMLWriter() = default;
 
 Status CProjectSourceXMLWriter::SetFileMap(CitI::IInterface* fileMap) {
-  // NOT BUILT YET: the file map of a project copy; its interface comes with the copy.
-  return fileMap == nullptr ? kSuccess : kNotSupported;
+  m_fileMap = fileMap;
+  if (fileMap != nullptr && !m_fileMap) {
+    Port_MsgManData::debugStub("ERROR: CProjectSourceXMLWriter::SetFileMap - the object given is no file map.\n");
+    return kMissingInterface;
+  }
+  return kSuccess;
 }
 
 // --- Building the document -----------------------------------------------------------------
@@ -432,6 +436,10 @@ void CProjectSourceXMLWriter::GetFileValue(CitI::IInterface* object, String* out
     AutoCast<Prjrep::IFileNameHelper> names(object);
     String name;
     if (!names || names->GetFullName(&name) != kSuccess || name.empty()) return;
+    if (m_fileMap) {
+      Text mapped;
+      if (m_fileMap->MapFileName(name, &mapped, false) == kSuccess && !mapped.empty()) name = mapped;
+    }
     // The same as NormalizeFileName, with the written form of each directory worked out once:
     // a project keeps many files in few directories.
     const Port::FileName path(Text(MakeSlashPath(name.c_str())));
@@ -458,11 +466,25 @@ void CProjectSourceXMLWriter::GetFileValue(CitI::IInterface* object, String* out
   }
   SplitPath base = m_projectDirectory;
   String workingDirectory;
-  if (AutoCast<IProject2> project(m_project.Get());
-      project && project->GetWorkingDirectory(&workingDirectory) == kSuccess && !workingDirectory.empty() &&
-      propertyName != "PROP_WorkingDirectory") {
+  if (m_fileMap) {
+    // A copy's working directory is the one it is written with, taken from the copy's own
+    // directory, not the project's.
+    workingDirectory = PropertyAccessor(m_project.Get()).GetPropertyValue("PROP_WorkingDirectory");
+    if (!workingDirectory.empty() && workingDirectory != "." && propertyName != "PROP_WorkingDirectory") {
+      if (!IsAbsolutePath(workingDirectory))
+        workingDirectory = Port::FileName(m_fileName).GetHead() + workingDirectory;
+      SplitPathComponents(Port::FileName(workingDirectory).MakeCanonical().GetPath(), base.components);
+    }
+  } else if (AutoCast<IProject2> project(m_project.Get());
+             project && project->GetWorkingDirectory(&workingDirectory) == kSuccess && !workingDirectory.empty() &&
+             propertyName != "PROP_WorkingDirectory") {
     SplitPathComponents(workingDirectory, base.components);
   }
+  const auto mapped = [&](const String& path) {
+    String copied;
+    if (!m_fileMap || m_fileMap->MapFileName(path, &copied, false) != kSuccess || copied.empty()) return path;
+    return copied;
+  };
   const auto written = [&](const String& path) {
     if (!IsAbsolutePath(path)) return path;
     String relative;
@@ -470,13 +492,13 @@ void CProjectSourceXMLWriter::GetFileValue(CitI::IInterface* object, String* out
     return relative;
   };
   if (IsSingleFileProperty(object)) {
-    *out = written(value);
+    *out = written(mapped(value));
     return;
   }
   for (const String& element : value.Split("|")) {
     if (element.empty()) continue;
     if (!out->empty()) *out += "|";
-    *out += written(element);
+    *out += IsAbsolutePath(element) ? written(mapped(element)) : element;
   }
 }
 

@@ -15,6 +15,7 @@
 #include "Hvd/IFile.h"
 #include "Hvd/IFileType.h"
 #include "Hvd/IProject.h"
+#include "Hvd/IProjectCopy.h"
 #include "Hvd/IView.h"
 #include "Hvd/Status.h"
 #include "Port/StringBase.h"
@@ -117,6 +118,8 @@ class CProjectSourceXMLWriter {
   std::map<IFileType*, String> m_typeNames;
   // What the target file held when the adopted document was read from another file.
   Xml::DocumentPtr m_targetDocument;
+  // The names of a project copy's files; empty for a plain save.
+  Prjrep::AutoPtr<ICPFileMapInternal> m_fileMap;
 };
 
 }  // namespace Hvd

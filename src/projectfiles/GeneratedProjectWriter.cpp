@@ -49,15 +49,36 @@ GeneratedProjectWriter::GeneratedProjectWriter(const String& outputPath, IProjec
 GeneratedProjectWriter::~GeneratedProjectWriter() = default;
 
 Status GeneratedProjectWriter::SetFileMap(CitI::IInterface* fileMap) {
-  if (fileMap == nullptr) return kSuccess;
-  Port_MsgManData::debugStub(
-      "NOT BUILT YET: GeneratedProjectWriter::SetFileMap - the file map of a project copy is not supported.\n");
-  return kNotSupported;
+  m_fileMap = fileMap;
+  if (fileMap != nullptr && !m_fileMap) {
+    Port_MsgManData::debugStub("ERROR: GeneratedProjectWriter::SetFileMap - the object given is no file map.\n");
+    return kMissingInterface;
+  }
+  return kSuccess;
 }
 
+// A copy's file is written where the copy has it: a file that the flow made or brought into
+// the working directory under the copy's working directory, any other where the map puts it.
 Text GeneratedProjectWriter::MakeFileName(CitI::IInterface* file) const {
   Text name;
-  RelativeHdlFileName(m_outputDirectory, file, name);
+  if (!m_fileMap) {
+    RelativeHdlFileName(m_outputDirectory, file, name);
+    return name;
+  }
+  Text directory;
+  Text leaf;
+  if (AutoCast<IHdlFile> hdl(file); !hdl || hdl->GetPath(&directory, &leaf) != kSuccess) return name;
+  const Text key = directory + leaf;
+  if (key.empty()) return name;
+  std::uint32_t state = 0;
+  if (AutoCast<IFile> origin(file); origin) std::ignore = origin->GetOriginState(&state);
+  Text mapped;
+  const bool working = (state == 1 || state == 2) && m_fileMap->IsFromSourceWorkingDir(key);
+  if ((working ? m_fileMap->MapWorkingFileName(key, &mapped, state == 1) : m_fileMap->MapFileName(key, &mapped, false)) !=
+          kSuccess ||
+      mapped.empty())
+    mapped = key;
+  NormalizeFileName(m_outputDirectory, mapped, name);
   return name;
 }
 

@@ -8,6 +8,7 @@
 
 #include "Hvd/IFile.h"
 #include "Hvd/IProject.h"
+#include "Hvd/IProjectCopy.h"
 #include "Hvd/Status.h"
 #include "Port/StringBase.h"
 #include "core/Holders.h"
@@ -33,7 +34,7 @@ class GeneratedProjectWriter {
   // The written name of a file: relative to the file's own directory where it can be.
   String MakeFileName(CitI::IInterface* file) const;
   // Whether names go through a project copy's file map (checksums are then left out).
-  bool HasFileMap() const noexcept { return false; }
+  bool HasFileMap() const noexcept { return static_cast<bool>(m_fileMap); }
 
  private:
   void WriteHeader();
@@ -48,6 +49,8 @@ class GeneratedProjectWriter {
   xercesc::DOMElement* m_root = nullptr;
   Prjrep::AutoPtr<IProject> m_project;
   SplitPath m_outputDirectory;
+  // The names of a project copy's files; empty for a plain save.
+  Prjrep::AutoPtr<ICPFileMapInternal> m_fileMap;
 };
 
 // Sets a file's flow marks from the BRANCH and SUBBRANCH of the views it belongs to; marks set

@@ -14,6 +14,10 @@
 
 namespace Hvd {
 
+class IProject;
+class ICPFileMapInternal;
+class IProjectBundle;
+
 // The names of the files a directory copy could not copy. Made with new and counted;
 // answers Prjrep::IStringSet and Prjrep::IRefCount.
 class CFileNameSet final : public TComponent<CFileNameSet> {
@@ -64,6 +68,12 @@ Status CopyDirectoryTree(const Port::StringBase<char>& sourceDir, const Port::St
                          std::uint32_t mode, Prjrep::IStringSet** failedFiles);
 // Copies a file or a directory tree.
 Status CopyItem(const Port::StringBase<char>& source, const Port::StringBase<char>& destination, std::uint32_t mode);
+// What a project copy takes along (the flag bits of `flags`), each item under the name
+// `fileMap` gives it, handed to `bundle`. `buildMacro` gets the copy's build-macro search
+// path; `*remoteSources` whether a source or macro directory lay outside the project. The
+// first failure of an item is the answer: a copy is never reported whole when it is not.
+Status AddProjectContentsToBundle(IProject* project, std::uint32_t flags, ICPFileMapInternal* fileMap,
+                                  IProjectBundle* bundle, Port::StringBase<char>& buildMacro, bool* remoteSources);
 // The canonical directory of a design-data object's full path.
 Port::StringBase<char> GetObjectDirectory(CitI::IInterface* object);
 

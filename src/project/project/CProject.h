@@ -36,6 +36,7 @@
 #include "core/Sets.h"
 #include "files/library/SourceLibraryManagerHelper.h"
 #include "framework/PropertyContext.h"
+#include "project/copy/CProjectSaveHelper.h"
 #include "project/snapshot/CCheckpointManager.h"
 #include "projectfiles/CXMLReader.h"
 #include "utils/FileStamp.h"
@@ -75,7 +76,9 @@ class CProject : public TComponent<CProject> {
                  Row<Prjrep::IName>(&m_XINameHelper), Row<Prjrep::IPersist>(&m_XIPersist),
                  Row<IProjectInternal>(&m_XIProjectInternal), Row<Prjrep::IEventSender>(&m_eventSender),
                  Row<Prjrep::IRefCount>(&m_refCount), Row<Prjrep::IEventReceiver>(&m_updateReceiver),
-                 Row<IPropertyContext>(&m_propertyContext), Row<Prjrep::IAutoNaming>(&m_XIAutoNaming),
+                 Row<IPropertyContext>(&m_propertyContext), Row<IProjectSaveAsArchive>(&m_saveHelper),
+                 Row<IProjectSaveAsArchive2>(&m_saveHelper), Row<IProjectSaveAsArchive3>(&m_saveHelper),
+                 Row<Prjrep::IAutoNaming>(&m_XIAutoNaming),
                  ForeignRow<Prjrep::ISimpleNamedLookup>([this] { return LookupPart<Prjrep::ISimpleNamedLookup>(); }),
                  ForeignRow<Prjrep::IAutonymLookup>([this] { return LookupPart<Prjrep::IAutonymLookup>(); }),
                  Row<ICompositionControl>(&m_XICompositionControl), Row<CitI::IInterface>(&m_XIProject),
@@ -316,6 +319,8 @@ class CProject : public TComponent<CProject> {
   bool m_designMadeHere = false;
   // The autonyms the project made of itself, told when the project goes.
   std::vector<CProjectAutonym*> m_autonyms;
+  // Save as, copies and archives of the project.
+  CProjectSaveHelper m_saveHelper{&m_XIProject};
 };
 
 }  // namespace Hvd

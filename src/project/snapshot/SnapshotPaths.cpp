@@ -28,14 +28,17 @@ std::string WithoutTrailingSeparators(std::string text) {
   return text;
 }
 
-// The object named `name` in the repository of that project file, without making one.
+// The object named `name` in the repository of that project file, without making one. An open
+// project's repository is named by its project file; the older generation's by its .hlc name.
 Prjrep::AutoRelease<CitI::IInterface> FindInRepositoryOf(const String& projectFile, const char* name) {
   Prjrep::AutoRelease<CitI::IInterface> found;
   if (projectFile.empty()) return found;
-  const String repositoryFile = GetRepositoryFileName(projectFile);
-  Prjrep::AutoRelease<Prjrep::IProjectRepository> repository = FindAutonymByName(repositoryFile.c_str(), false);
-  if (!repository) return found;
-  std::ignore = FindNamedObjectIn(repository.Get(), String(name), found.Receive());
+  const String canonical = Port::FileName(Port::FileName(projectFile).GetAbsolutePath()).MakeCanonical().GetPath();
+  for (const String& repositoryFile : {canonical, GetRepositoryFileName(projectFile)}) {
+    Prjrep::AutoRelease<Prjrep::IProjectRepository> repository = FindAutonymByName(repositoryFile.c_str(), false);
+    if (repository) std::ignore = FindNamedObjectIn(repository.Get(), String(name), found.Receive());
+    if (found) break;
+  }
   return found;
 }
 

@@ -1,0 +1,331 @@
+#include "project/copy/CProjectSaveHelper.h"
+
+#include <set>
+#include <vector>
+
+#include "CitP/Factory.h"
+#include "Hvd/ClassIds.h"
+#include "Hvd/IFileManager.h"
+#include "Hvd/IHdlFile.h"
+#include "Port/FileName.h"
+#include "Port/MsgMan.h"
+#include "core/Diagnostics.h"
+#include "core/Holders.h"
+#include "project/copy/CFileMapHelper.h"
+#include "project/copy/CopyPath.h"
+#include "utils/DmUtils.h"
+#include "utils/FileUtils.h"
+
+namespace Hvd {
+
+namespace P = CopyPath;
+using String = Port::StringBase<char>;
+using Prjrep::AutoCast;
+using Prjrep::AutoPtr;
+using Prjrep::AutoRelease;
+
+namespace {
+
+constexpr std::uint32_t kRemoteSourcesOption = 0x40;
+constexpr std::uint32_t kReferencedOptions = 0x102;
+constexpr std::uint32_t kAllOptions = 0x1FF;
+const char* const kRemoteSources = "remote_sources";
+
+Port_MsgManData Messages(int line) {
+  return Port_MsgManData::createObject("ProjectMgmt", "../src/CProjectSaveHelper", line, "$Revision: 1.34.6.2 $");
+}
+
+// The projects being copied on this thread: a project that refers back to one of them is not
+// copied again, so references in a circle end.
+std::set<CitI::IInterface*>& ProjectsInCopy() {
+  thread_local std::set<CitI::IInterface*> projects;
+  return projects;
+}
+
+struct InCopy {
+  explicit InCopy(CitI::IInterface* project) : root(RootOf(project)) { entered = ProjectsInCopy().insert(root).second; }
+  InCopy(const InCopy&) = delete;
+  InCopy& operator=(const InCopy&) = delete;
+  ~InCopy() {
+    if (entered) ProjectsInCopy().erase(root);
+  }
+  CitI::IInterface* root;
+  bool entered = false;
+};
+
+// A working directory for the copy: a complete one as it is, any other below the copy's
+// directory; without a trailing separator.
+String ResolveWorkingDirectory(const String& workingDirectory, const String& destinationDirectory) {
+  String resolved = !workingDirectory.empty() && workingDirectory.str().front() == '/'
+                        ? workingDirectory
+                        : P::Normal(workingDirectory.empty() ? destinationDirectory
+                                                             : P::Join(destinationDirectory, workingDirectory));
+  while (resolved.size() > 1 && (resolved.str().back() == '/' || resolved.str().back() == '\\'))
+    resolved.str().pop_back();
+  return resolved;
+}
+
+// One copy: its paths, where its files land, and the directory they are gathered in.
+class ProjectCopyContext {
+ public:
+  explicit ProjectCopyContext(IProject* project) : m_project(project) {}
+  ProjectCopyContext(const ProjectCopyContext&) = delete;
+  ProjectCopyContext& operator=(const ProjectCopyContext&) = delete;
+  ~ProjectCopyContext() = default;
+
+  Status Prepare(const String& target, const String& remoteSourcesName, std::uint32_t options,
+                 const String& workingDirectory);
+  Status Copy(const String& description, const String& workingDirectory, bool writeGenerated);
+  void CloseBundle(Status result) {
+    if (m_bundle) std::ignore = m_bundle->Close(result == kSuccess);
+    m_bundle = nullptr;
+  }
+  bool OntoItself() const { return P::Same(m_destinationProjectPath, m_sourceProjectFile); }
+  void WarnIfOntoItself() const {
+    if (!OntoItself()) return;
+    String text;
+    text.Format("WARNING: Attempting to copy a project to itself. The project will saved.\n%s\n.",
+                m_sourceProjectFile.c_str());
+    Port_MsgManData::debugStub(text.c_str());
+  }
+  bool RemoteSourcesCopied() const { return m_remoteSourcesCopied; }
+  IProject2* Project() const { return m_project2.Get(); }
+
+ private:
+  IProjectBundle* Bundle();
+  void CopyReferencedProjects();
+
+  IProject* m_project;
+  AutoCast<IProject2> m_project2;
+  bool m_sameDirectory = false;
+  std::uint32_t m_options = 0;
+  String m_sourceDirectory;
+  String m_sourceProjectFile;
+  String m_destinationDirectory;
+  String m_destinationProjectPath;
+  String m_remoteSourcesDirectory;
+  String m_remoteSourcesName;
+  CFileMapHelper m_fileMap;
+  AutoCast<ICPFileMapInternal> m_fileMapInterface;
+  AutoRelease<IProjectBundle> m_bundle;
+  bool m_remoteSourcesCopied = false;
+};
+
+Status ProjectCopyContext::Prepare(const String& target, const String& remoteSourcesName, std::uint32_t options,
+                                   const String& workingDirectory) {
+  m_options = options;
+  m_project2 = AutoCast<IProject2>(m_project);
+  if (!m_project2) return kFailure;
+  m_destinationProjectPath = P::Normal(Port::FileName(target).GetAbsolutePath(false));
+  m_destinationDirectory = P::Parent(m_destinationProjectPath);
+  if (m_destinationDirectory.empty()) m_destinationDirectory = Port::File::getcwd();
+  String repositoryPath;
+  std::ignore = m_project2->GetRepositoryPath(&repositoryPath);
+  std::ignore = m_project2->GetProjectFilePath(&m_sourceProjectFile);
+  m_sourceDirectory = P::Parent(m_sourceProjectFile);
+  m_sameDirectory = !m_destinationDirectory.empty() && P::Same(m_destinationDirectory, m_sourceDirectory);
+  if ((options & kRemoteSourcesOption) != 0) {
+    m_remoteSourcesName = remoteSourcesName.empty() ? String(kRemoteSources) : remoteSourcesName;
+    m_remoteSourcesDirectory = m_destinationDirectory + String("/") + m_remoteSourcesName;
+  }
+  if (m_destinationProjectPath.empty() || m_destinationDirectory.empty() || m_sourceProjectFile.empty() ||
+      m_sourceDirectory.empty())
+    return kFailure;
+  const String destinationWorkingDirectory = ResolveWorkingDirectory(workingDirectory, m_destinationDirectory);
+  std::ignore = m_fileMap.SetupMap(!m_sameDirectory, (options & kRemoteSourcesOption) != 0, m_sourceDirectory,
+                                   m_destinationDirectory, m_remoteSourcesDirectory,
+                                   (options & kReferencedOptions) == 0, repositoryPath, m_destinationProjectPath,
+                                   destinationWorkingDirectory);
+  m_fileMapInterface = AutoCast<ICPFileMapInternal>(&m_fileMap);
+  return kSuccess;
+}
+
+IProjectBundle* ProjectCopyContext::Bundle() {
+  if (m_bundle) return m_bundle.Get();
+  m_bundle = AutoRelease<IProjectBundle>(CitP::Factory::CreateInstance(ClassId::DirectoryProjectBundle()));
+  if (!m_bundle) return nullptr;
+  if (m_bundle->Initialize(P::Leaf(m_destinationDirectory), P::Parent(m_destinationDirectory), m_sourceDirectory) !=
+      kSuccess) {
+    std::ignore = m_bundle->Close(false);
+    m_bundle = nullptr;
+    return nullptr;
+  }
+  bool exists = false;
+  std::ignore = m_bundle->Exists(&exists);
+  if ((exists ? m_bundle->Open(2) : m_bundle->Create(false)) != kSuccess) {
+    std::ignore = m_bundle->Close(false);
+    m_bundle = nullptr;
+  }
+  return m_bundle.Get();
+}
+
+Status ProjectCopyContext::Copy(const String& description, const String& workingDirectory, bool writeGenerated) {
+  if (OntoItself()) return kSuccess;
+  String buildMacro;
+  Status result = kFailure;
+  if (!m_sameDirectory && m_options != 0) {
+    IProjectBundle* bundle = Bundle();
+    if (bundle == nullptr) return kFailure;
+    result = FileUtils::AddProjectContentsToBundle(m_project, m_options, m_fileMapInterface.Get(), bundle, buildMacro,
+                                                   &m_remoteSourcesCopied);
+    if (result != kSuccess) {
+      CloseBundle(result);
+      return result;
+    }
+  }
+  if ((m_options & kReferencedOptions) != 0) CopyReferencedProjects();
+  if (AutoCast<IProjectInternal> writer(m_project); writer) {
+    return writer->ProjectWriteCopy(m_destinationProjectPath, m_fileMapInterface.Get(), description, workingDirectory,
+                                    buildMacro, writeGenerated);
+  }
+  return result;
+}
+
+// The child projects that the project's files stand for, each copied once to where the map
+// puts its project file. A failed child does not fail the parent's copy.
+void ProjectCopyContext::CopyReferencedProjects() {
+  AutoCast<IFileManager> files(m_project);
+  AutoRelease<IHdlFileIterator> items;
+  if (!files || files->GetProjectFiles(items.Receive()) != kSuccess || !items) return;
+  std::vector<AutoPtr<IProject>> children;
+  std::set<CitI::IInterface*> seen{RootOf(m_project)};
+  for (; !items->IsDone(); std::ignore = items->Next()) {
+    if (!IsProjectFileType(items->Current())) continue;
+    AutoRelease<IProject> owner = GetOwningProject(items->Current());
+    if (owner && seen.insert(RootOf(owner.Get())).second) children.emplace_back(owner.Get());
+  }
+  for (const AutoPtr<IProject>& child : children) {
+    AutoCast<IProject2> paths(child.Get());
+    String path;
+    if (!paths || paths->GetProjectFilePath(&path) != kSuccess || path.empty()) continue;
+    String mapped;
+    if (m_fileMapInterface->MapFileName(path, &mapped, false) != kSuccess || P::Same(mapped, path)) continue;
+    String remoteSourcesName = m_remoteSourcesName;
+    CProjectSaveHelper helper(child.Get());
+    std::ignore = helper.CopyProject(mapped, m_options | kAllOptions, P::Parent(mapped), String(), &remoteSourcesName);
+  }
+}
+
+}  // namespace
+
+Status CProjectSaveHelper::SaveAs(const String& targetPath) {
+  String remoteSourcesName;
+  return CopyProject(targetPath, 0x106, String(), String(), &remoteSourcesName);
+}
+
+Status CProjectSaveHelper::SaveAsArchive(const String& archivePath, String* remoteSourcesName) {
+  return Archive(archivePath, 0x15E, remoteSourcesName);
+}
+
+Status CProjectSaveHelper::CopyProject(const String& targetPath, std::uint32_t options,
+                                       const String& workingDirectory, const String& description,
+                                       String* remoteSourcesName) {
+  const InCopy inCopy(m_project);
+  if (!inCopy.entered) return kSuccess;  // already being copied further up
+  ProjectCopyContext context(m_project);
+  const String wanted = remoteSourcesName != nullptr ? *remoteSourcesName : String();
+  if (const Status prepared = context.Prepare(targetPath, wanted, options, workingDirectory); prepared != kSuccess)
+    return prepared;
+  context.WarnIfOntoItself();
+  if (AutoCast<IForceSave> saver(m_project); saver) std::ignore = saver->ForceSave();
+  const Status result = context.Copy(description, workingDirectory, true);
+  if (remoteSourcesName != nullptr) {
+    *remoteSourcesName = context.RemoteSourcesCopied() ? ((options & kRemoteSourcesOption) != 0
+                                                              ? (wanted.empty() ? String(kRemoteSources) : wanted)
+                                                              : wanted)
+                                                       : String();
+  }
+  context.CloseBundle(result);
+  return result;
+}
+
+Status CProjectSaveHelper::CopyProjectTo(const String& projectFileName, const String& destinationDirectory,
+                                         const String& workingDirectory, const String& description,
+                                         bool copyContents, bool writeGenerated) {
+  const InCopy inCopy(m_project);
+  if (!inCopy.entered) return kSuccess;
+  const String directory = P::Normal(destinationDirectory);
+  String target = directory;
+  if (!projectFileName.empty() && !directory.empty() && directory.str().back() != '/' &&
+      directory.str().back() != '\\')
+    target += "/";
+  target += projectFileName;
+  const String resolved = ResolveWorkingDirectory(workingDirectory, directory);
+  const std::uint32_t options = (copyContents ? 0x146u : 0u) | (writeGenerated ? 0x8u : 0u);
+
+  ProjectCopyContext context(m_project);
+  if (const Status prepared = context.Prepare(target, String(kRemoteSources), options, resolved);
+      prepared != kSuccess)
+    return prepared;
+  context.WarnIfOntoItself();
+  if (AutoCast<IForceSave> saver(m_project); saver) std::ignore = saver->ForceSave();
+  const Status result = context.Copy(description, resolved, writeGenerated);
+  if (result != kSuccess) Messages(__LINE__).issueWarning("An error occurred while copying the project to \"%s\"\n", target.c_str());
+  context.CloseBundle(result);
+  return result;
+}
+
+Status CProjectSaveHelper::Archive(const String& archivePath, std::uint32_t options, String* remoteSourcesName) {
+  if (remoteSourcesName != nullptr) *remoteSourcesName = kRemoteSources;
+  AutoCast<IProject3> project(m_project);
+  if (!project) return Fail(kFailure, "Hvd::CProjectSaveHelper::Archive has no host, unable to continue\n");
+  String workingDirectory;
+  String projectFile;
+  std::ignore = project->GetWorkingDirectory(&workingDirectory);
+  std::ignore = project->GetProjectFilePath(&projectFile);
+  workingDirectory = P::Normal(workingDirectory);
+
+  const String temporaryName = P::Leaf(Port::File::tmpnam(nullptr));
+  if (temporaryName.empty() || workingDirectory.empty() || projectFile.empty())
+    return Fail(kTempDirNotCreated, "Hvd::CProjectSaveHelper::Archive - no temporary name for the archive\n");
+  const String tmpDirectory = P::Join(workingDirectory, String("tmp"));
+  const bool tmpExisted = Port::File::isdir(tmpDirectory);
+  const String temporaryDirectory = P::Join(tmpDirectory, temporaryName);
+  const String temporaryProject = P::Join(temporaryDirectory, P::Leaf(projectFile));
+  const String temporaryZip = Port::FileName(temporaryDirectory).GetExtension() == ".zip"
+                                  ? temporaryDirectory
+                                  : temporaryDirectory + String(".zip");
+  std::ignore = FileUtils::RemoveItem(temporaryDirectory);
+
+  // The working directory keeps its place relative to the project directory in the archive;
+  // one outside it goes below the remote sources.
+  const String projectDirectory = P::Parent(projectFile);
+  String archiveWorkingDirectory;
+  if (P::Same(workingDirectory, projectDirectory)) {
+    archiveWorkingDirectory = temporaryDirectory;
+  } else {
+    String relative;
+    String at = workingDirectory;
+    while (!at.empty() && !P::Same(at, projectDirectory)) {
+      const String parent = P::Parent(at);
+      if (parent == at) break;
+      relative = relative.empty() ? P::Leaf(at) : P::Leaf(at) + String("/") + relative;
+      at = parent;
+    }
+    archiveWorkingDirectory = P::Same(at, projectDirectory)
+                                  ? temporaryDirectory + String("/") + relative
+                                  : temporaryDirectory + String("/") + String(kRemoteSources) + String("/") +
+                                        P::Leaf(workingDirectory);
+  }
+
+  const Port_MsgManData messages = Messages(__LINE__);
+  messages.issueInfo("Project Archive - Copying project files.\n");
+  Status result = CopyProject(temporaryProject, options, archiveWorkingDirectory, String(), remoteSourcesName);
+  if (result == kSuccess) {
+    std::ignore = FileUtils::RemoveItem(temporaryZip);
+    messages.issueInfo("Project Archive - Performing .zip compression.\n");
+    result = FileUtils::ZipDirectory(temporaryDirectory, temporaryZip);
+    if (result == kSuccess) {
+      messages.issueInfo("Project Archive - Copying compressed file to %s.\n", archivePath.c_str());
+      result = FileUtils::CopyFile(temporaryZip, archivePath, FileUtils::kReadWrite);
+    }
+  }
+  messages.issueInfo("Project Archive - Deleting temporary files and directories.\n");
+  std::ignore = FileUtils::RemoveItem(temporaryZip);
+  std::ignore = FileUtils::RemoveItem(temporaryDirectory);
+  if (!tmpExisted) std::ignore = Port::File::rmdir(tmpDirectory);  // only when left empty
+  messages.issueInfo("Project Archive - Archive complete: %s.\n", archivePath.c_str());
+  return result;
+}
+
+}  // namespace Hvd

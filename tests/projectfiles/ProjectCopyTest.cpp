@@ -1,0 +1,267 @@
+// Copies of an open project through its own interfaces: save as, copy with the sources from
+// outside it, and the zip archive; what each takes along and how the copy names its files.
+
+#include <cstdio>
+#include <set>
+
+#include "Hvd/IProjectCopy.h"
+#include "Port/FaultInjection.h"
+#include "XhlcProject.h"
+#include "project/copy/CFileMapHelper.h"
+#include "utils/FileUtils.h"
+
+namespace xhlc_test {
+namespace {
+
+using Names = std::set<std::string>;
+
+// Every file below `root`, relative to it, leaving out `skip` directories.
+Names Tree(const fs::path& root, const Names& skip = {}) {
+  Names names;
+  if (!fs::exists(root)) return names;
+  for (auto entry = fs::recursive_directory_iterator(root); entry != fs::recursive_directory_iterator(); ++entry) {
+    if (entry->is_directory() && skip.count(entry->path().filename().string()) != 0) {
+      entry.disable_recursion_pending();
+      continue;
+    }
+    if (entry->is_regular_file()) names.insert(fs::relative(entry->path(), root).string());
+  }
+  return names;
+}
+
+// The output of a command whose arguments hold no quote.
+std::string RunCommand(const std::string& command, int* status) {
+  std::string output;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return output;
+  char buffer[4096];
+  for (std::size_t read; (read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, read);
+  *status = ::pclose(pipe);
+  return output;
+}
+
+bool Said(const std::string& part) {
+  for (const auto& record : Port_MsgManData::Captured())
+    if (record.text.find(part) != std::string::npos) return true;
+  return false;
+}
+
+class ProjectCopyTest : public XhlcProject {
+ protected:
+  void OpenProject() {
+    m_project = AutoRelease<Hvd::IProject>(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+    ASSERT_TRUE(m_project);
+    ASSERT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->SetSaveDelay(0), Hvd::kSuccess);
+    ASSERT_EQ(m_project->Open(m_file.c_str()), Hvd::kSuccess);
+  }
+  void Add(const fs::path& path, const std::string& text = "entity e is end;\n") {
+    WriteText(path, text);
+    AutoRelease<Hvd::IHdlFile> file;
+    ASSERT_EQ(Files()->ProjectAddFile(path.c_str(), nullptr, file.Receive()), Hvd::kSuccess) << path;
+  }
+  AutoCast<Hvd::IProjectSaveAsArchive3> Copies() { return AutoCast<Hvd::IProjectSaveAsArchive3>(m_project.Get()); }
+  // The files a copy's project file names, read by opening it in a project of its own.
+  Strings FilesOf(const fs::path& file) {
+    AutoRelease<Hvd::IProject> copy(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+    EXPECT_EQ(copy->Open(file.c_str()), Hvd::kSuccess);
+    Strings names;
+    AutoRelease<Hvd::IHdlFileIterator> files;
+    if (AutoCast<Hvd::IFileManager>(copy.Get())->GetProjectFiles(files.Receive()) == Hvd::kSuccess) {
+      for (; files && !files->IsDone(); std::ignore = files->Next()) {
+        Text name;
+        std::ignore = AutoCast<Prjrep::IFileNameHelper>(files->Current())->GetFullName(&name);
+        names.push_back(name.str());
+      }
+    }
+    std::sort(names.begin(), names.end());
+    std::ignore = copy->ProjectClose(false);
+    return names;
+  }
+  // A project with two files inside its directory and one beside it.
+  void MakeProject() {
+    OpenProject();
+    Add(m_dir / "a.vhd");
+    Add(m_dir / "sub/b.vhd");
+    Add(m_root / "lib/c.vhd");
+    ASSERT_EQ(m_project->Save(), Hvd::kSuccess);
+  }
+
+  Port::FaultInjection::Scope m_faults;
+};
+
+TEST_F(ProjectCopyTest, SaveAsIntoANewDirectoryTakesTheProjectsOwnSources) {
+  MakeProject();
+  const std::string original = ReadText(m_file);
+  const fs::path copy = m_root / "copy/q.xhlc";
+  ASSERT_EQ(Copies()->SaveAs(copy.c_str()), Hvd::kSuccess);
+  EXPECT_EQ(Tree(m_root / "copy"), (Names{"q.xhlc", "q.ghlc", "a.vhd", "sub/b.vhd"}));
+  EXPECT_EQ(FilesOf(copy), (Strings{(m_root / "copy/a.vhd").string(), (m_root / "copy/sub/b.vhd").string(),
+                                    (m_root / "lib/c.vhd").string()}));
+  // The project itself stays as it was, where it was.
+  EXPECT_EQ(ReadText(m_file), original);
+  Text path;
+  EXPECT_TRUE(AutoCast<Hvd::IProject2>(m_project.Get())->GetProjectFilePath(&path) == Hvd::kSuccess &&
+              path.str() == m_file.string());
+
+  // Onto itself: saved, nothing else written.
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(Copies()->SaveAs(m_file.c_str()), Hvd::kSuccess);
+  EXPECT_TRUE(Said("WARNING: Attempting to copy a project to itself."));
+  EXPECT_EQ(ReadText(m_file), original);
+}
+
+// Its own subdirectory holds the copy; the walk never enters it, and a file that the copy would
+// lay over another of the project's files fails the copy instead.
+TEST_F(ProjectCopyTest, SaveAsIntoItsOwnSubdirectory) {
+  MakeProject();
+  ASSERT_EQ(Copies()->SaveAs((m_dir / "sub/q.xhlc").c_str()), Hvd::kSuccess);
+  EXPECT_EQ(Tree(m_dir), (Names{"p.xhlc", "p.ghlc", "a.vhd", "sub/b.vhd", "sub/q.xhlc", "sub/q.ghlc", "sub/a.vhd",
+                                "sub/sub/b.vhd"}));
+  Add(m_dir / "sub/a.vhd", "-- the project's own\n");
+  fs::remove_all(m_dir / "sub/sub");
+  EXPECT_EQ(Copies()->SaveAs((m_dir / "sub/r.xhlc").c_str()), Hvd::kDirectoryWriteFailed);
+  EXPECT_EQ(ReadText(m_dir / "sub/a.vhd"), "-- the project's own\n");
+  EXPECT_FALSE(fs::exists(m_dir / "sub/r.xhlc"));
+}
+
+// Files from outside the project go below remote_sources, two of one name each to its own place.
+TEST_F(ProjectCopyTest, CopyTakesTheSourcesFromOutside) {
+  MakeProject();
+  Add(m_root / "x1/x.vhd", "-- one\n");
+  Add(m_root / "x2/x.vhd", "-- two\n");
+  ASSERT_EQ(Copies()->CopyProjectTo("q.xhlc", (m_root / "copy").c_str(), "", "", true, true), Hvd::kSuccess);
+  EXPECT_EQ(Tree(m_root / "copy"), (Names{"q.xhlc", "q.ghlc", "a.vhd", "sub/b.vhd", "remote_sources/_/lib/c.vhd",
+                                          "remote_sources/_/x1/x.vhd", "remote_sources/_/x2/x.vhd"}));
+  EXPECT_EQ(ReadText(m_root / "copy/remote_sources/_/x2/x.vhd"), "-- two\n");
+  const fs::path remote = m_root / "copy/remote_sources/_";
+  EXPECT_EQ(FilesOf(m_root / "copy/q.xhlc"),
+            (Strings{(m_root / "copy/a.vhd").string(), (remote / "lib/c.vhd").string(), (remote / "x1/x.vhd").string(),
+                     (remote / "x2/x.vhd").string(), (m_root / "copy/sub/b.vhd").string()}));
+
+  // The plain copy gives back the remote-sources name only when it copied one.
+  Text name;
+  ASSERT_EQ(Copies()->CopyProject((m_root / "copy2/q.xhlc").c_str(), 0x146, "", "", &name), Hvd::kSuccess);
+  EXPECT_EQ(name.str(), "remote_sources");
+}
+
+// A refused file fails the copy: the project file is not written and the new directory goes.
+TEST_F(ProjectCopyTest, AFileThatCannotBeCopiedFailsTheCopy) {
+  MakeProject();
+  Port::FaultInjection::Fail("copy_p", 0, "sub/b.vhd");
+  EXPECT_EQ(Copies()->SaveAs((m_root / "copy/q.xhlc").c_str()), Hvd::kDirectoryWriteFailed);
+  EXPECT_FALSE(fs::exists(m_root / "copy"));
+
+  Port::FaultInjection::Clear();
+  Port::FaultInjection::Fail("copy_p", 0, "c.vhd");
+  EXPECT_EQ(Copies()->CopyProjectTo("q.xhlc", (m_root / "copy").c_str(), "", "", true, true),
+            Hvd::kDirectoryWriteFailed);
+  EXPECT_TRUE(Said("An error occurred while copying the project to"));
+  EXPECT_FALSE(fs::exists(m_root / "copy"));
+}
+
+// The zip holds exactly what the archive policy names, under names that no shell or option
+// parser may read, and it tests sound.
+TEST_F(ProjectCopyTest, ArchiveHoldsWhatThePolicyNames) {
+  MakeProject();
+  for (const char* name : {"sp ace.vhd", "br[ack]et.vhd", "dol$lar.vhd", "qu'o\"te.vhd", "-dash.vhd"})
+    Add(m_dir / "odd" / name);
+  WriteText(m_dir / "notes.txt", "kept by the walk\n");
+  WriteText(m_dir / "sub/deeper/readme.txt", "beside a source, kept by the walk\n");
+  WriteText(m_dir / "snapshots/s1/s1.snp", "left out\n");
+  WriteText(m_dir / "tmp/junk.txt", "left out\n");
+  // A list of files beside the project: each goes along.
+  WriteText(m_root / "inc/one.vh", "1");
+  WriteText(m_root / "inc/two.vh", "2");
+  Hvd::PropertyAccessor(m_project.Get())
+      .SetPropertyValue("PROP_TralorSearchPathForSource", (m_root / "inc/one.vh").string() + "|" +
+                                                              (m_root / "inc/two.vh").string());
+  ASSERT_EQ(m_project->Save(), Hvd::kSuccess);
+
+  const fs::path archive = m_root / "out/-my $archive [1] 'q\".zip";
+  Text remoteSources;
+  ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), &remoteSources), Hvd::kSuccess);
+  EXPECT_EQ(remoteSources.str(), "remote_sources");
+  ASSERT_TRUE(fs::is_regular_file(archive));
+  EXPECT_TRUE(Said("Project Archive - Archive complete: "));
+  EXPECT_FALSE(fs::exists(m_dir / "tmp") && Tree(m_dir / "tmp") != Names{"junk.txt"});
+
+  fs::copy_file(archive, m_root / "listing.zip");
+  int status = -1;
+  const std::string listing = RunCommand("unzip -Z1 " + (m_root / "listing.zip").string(), &status);
+  ASSERT_EQ(status, 0);
+  Names zipped;
+  std::istringstream lines(listing);
+  for (std::string line; std::getline(lines, line);)
+    if (!line.empty() && line.back() != '/') zipped.insert(line);
+  Names expected = Tree(m_dir, {"tmp", "snapshots"});
+  for (const char* more : {"remote_sources/_/lib/c.vhd", "remote_sources/_/inc/one.vh", "remote_sources/_/inc/two.vh"})
+    expected.insert(more);
+  EXPECT_EQ(zipped, expected);
+  RunCommand("unzip -tq " + (m_root / "listing.zip").string(), &status);
+  EXPECT_EQ(status, 0);
+}
+
+TEST_F(ProjectCopyTest, AFailedArchiveCleansUpAndSaysSo) {
+  MakeProject();
+  Port::FaultInjection::Fail("copy_p", 0, "a.vhd");
+  const fs::path archive = m_root / "out/p.zip";
+  EXPECT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kDirectoryWriteFailed);
+  EXPECT_FALSE(fs::exists(archive));
+  EXPECT_FALSE(fs::exists(m_dir / "tmp"));
+  EXPECT_TRUE(Said("Project Archive - Deleting temporary files and directories.\n"));
+  EXPECT_TRUE(Said("Project Archive - Archive complete: "));
+}
+
+// A macro directory inside the project keeps its place in the copy's macro path; an unreadable
+// entry is a failed item, never an exception.
+TEST_F(ProjectCopyTest, MacroDirectoriesFollowTheCopy) {
+  MakeProject();
+  WriteText(m_dir / "macros/m1.ngc", "m");
+  WriteText(m_root / "shared/m2.ngc", "m");
+  Hvd::PropertyAccessor(m_project.Get())
+      .SetPropertyValue("PROP_velmTrnbldMacro", (m_dir / "macros").string() + "|" + (m_root / "shared").string());
+  Text name;
+  ASSERT_EQ(Copies()->CopyProject((m_root / "copy/q.xhlc").c_str(), 0x1CE, "", "", &name), Hvd::kSuccess);
+  EXPECT_TRUE(fs::exists(m_root / "copy/macros/m1.ngc"));
+  EXPECT_TRUE(fs::exists(m_root / "copy/remote_sources/_/shared/m2.ngc"));
+  const std::string written = ReadText(m_root / "copy/q.xhlc");
+  EXPECT_NE(written.find("vel_kv:value=\"macros|remote_sources/_/shared\""), std::string::npos) << written;
+  // The project's own value is as it was.
+  EXPECT_EQ(Property("PROP_velmTrnbldMacro"), (m_dir / "macros").string() + "|" + (m_root / "shared").string());
+
+  Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_SynthConstraintsFile", std::string(300, 'n') + ".ucf");
+  EXPECT_EQ(Copies()->SaveAs((m_root / "copy3/q.xhlc").c_str()), Hvd::kSuccess);
+}
+
+// The policy's refusals come before anything is handed over; extra flag bits are ignored.
+TEST_F(ProjectCopyTest, TheBundleCopyChecksItsInputsFirst) {
+  MakeProject();
+  Hvd::CFileMapHelper map;
+  ASSERT_EQ(map.SetupMap(true, false, m_dir.c_str(), (m_root / "copy").c_str(), "", false,
+                         (m_dir / "p.hlc").c_str(), (m_root / "copy/p.xhlc").c_str(), (m_root / "copy").c_str()),
+            Hvd::kSuccess);
+  AutoRelease<Hvd::IProjectBundle> bundle(CitP::Factory::CreateInstance(Hvd::ClassId::DirectoryProjectBundle()));
+  ASSERT_TRUE(bundle && bundle->Initialize("copy", m_root.c_str(), m_dir.c_str()) == Hvd::kSuccess &&
+              bundle->Create(false) == Hvd::kSuccess);
+  Text macro("stale");
+  bool remote = true;
+  EXPECT_EQ(Hvd::FileUtils::AddProjectContentsToBundle(nullptr, 0x106, &map, bundle.Get(), macro, &remote),
+            Hvd::kInvalidParameter);
+  EXPECT_TRUE(macro.empty() && !remote);
+
+  // Flags 512 are flags 0: only companions, and the outside source still counts as remote.
+  EXPECT_EQ(Hvd::FileUtils::AddProjectContentsToBundle(m_project.Get(), 512, &map, bundle.Get(), macro, &remote),
+            Hvd::kSuccess);
+  EXPECT_TRUE(Said("Invalid fields found in _nFlags <512>"));
+  EXPECT_TRUE(remote);
+  EXPECT_EQ(Tree(m_root / "copy"), Names{});
+
+  ASSERT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_EQ(Hvd::FileUtils::AddProjectContentsToBundle(m_project.Get(), 0x106, &map, bundle.Get(), macro, &remote),
+            Hvd::kProjectNotOpen);
+  EXPECT_FALSE(remote);
+  std::ignore = bundle->Close(false);
+}
+
+}  // namespace
+}  // namespace xhlc_test
