@@ -201,7 +201,13 @@ class [[nodiscard]] AutoPtr : public AutoCast<I> {
   template <class J>
   void Adopt(AutoRelease<J>& other) {
     I* q = Base::Query(other.Get());
-    if (q == nullptr || q == this->m_p) {
+    // An empty holder, or one whose object does not answer `I`, empties this one too.
+    if (q == nullptr) {
+      other.Assign(nullptr);
+      this->Replace(nullptr);
+      return;
+    }
+    if (q == this->m_p) {
       other.Assign(nullptr);
       return;
     }

@@ -97,6 +97,21 @@ TEST_F(HolderTest, AutoPtrKeepsItsOwnReferenceThroughCopiesMovesAndReassignment)
   EXPECT_EQ(logX.Net(), 0);
 }
 
+// A reference handed over from an AutoRelease replaces what the AutoPtr held, an empty one too.
+TEST_F(HolderTest, AutoPtrTakingOverAnAutoReleaseLetsGoOfWhatItHeld) {
+  {
+    AutoPtr<ITestA> p(x);
+    Prjrep::AddRefInterface(y->AsA());
+    p = AutoRelease<ITestA>(y->AsA());
+    EXPECT_EQ(p.Get(), y->AsA());
+    EXPECT_EQ(Now(), Counts(1, 2));
+    p = AutoRelease<ITestA>();
+    EXPECT_EQ(p.Get(), nullptr);
+    EXPECT_EQ(Now(), Counts(1, 1));
+  }
+  EXPECT_EQ(logX.Net(), 0);
+}
+
 TEST_F(HolderTest, AutoPtrAndFreeFunctionsCountThroughTheHostInterfaceWhenThatIsAllTheObjectAnswers) {
   CountLog logC, logN;
   auto* common = new FakeComponent(logC, Counting::Common);
