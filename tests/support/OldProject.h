@@ -236,6 +236,7 @@ inline bool WriteProject(const std::string& path, const std::vector<File>& files
     Property(writer.AddObject(XUID(4, next++), cls::StringProp), PropKind::String, 10, name, value);
   for (const Snapshot& snapshot : snapshots)
     CheckPoint(writer.AddObject(XUID(5, next++), cls::CheckPoint), snapshot.name, snapshot.comment, snapshot.hlc);
+  writer.SetKey("/Corvane11", "HLC_VERSION_LAST_SAVED_WITH", "old");
   writer.AddArea("ConstraintSystem");
   writer.AddArea("Cs");
   writer.AddArea("HierarchicalDesign");

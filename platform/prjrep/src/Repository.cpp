@@ -107,7 +107,8 @@ class CProjectRepository final : public Hvd::TComponent<CProjectRepository> {
  private:
   // Everything is written at once: the tree stays in memory, so there is nothing pending.
   Status Write() {
-    if (m_path.empty()) return kSuccess;
+    // A repository opened to be read is never written back.
+    if (m_path.empty() || m_readOnly) return kSuccess;
     return m_root.Control()->SaveToFile(m_path.c_str());
   }
 
@@ -141,6 +142,7 @@ class CProjectRepository final : public Hvd::TComponent<CProjectRepository> {
   storage::EmbeddedRoot m_root{this};
   names::CNameTable m_table;
   Text m_path;
+  bool m_readOnly = false;
 };
 
 Status CProjectRepository::XIProjectRepositoryInternal::Open(const Text& path, const Text& clientArea,
@@ -164,6 +166,7 @@ Status CProjectRepository::XIProjectRepositoryInternal::Open(const Text& path, c
     return kFailure;
   }
   self.m_path = path;
+  self.m_readOnly = mode == kOpenRepositoryRead;
   // The area may be a path of storages; none names the root.
   AutoPtr<IStorage> area(self.m_root.Storage());
   bool named = false;
