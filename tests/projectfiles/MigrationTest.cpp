@@ -7,11 +7,14 @@
 #include "Hvd/IView.h"
 #include "Hvd/IViewManager.h"
 #include "Port/FaultInjection.h"
+#include "Port/FileName.h"
+#include "Prjrep/ClassIds.h"
 #include "Prjrep/OldRepositoryWriter.h"
 #include "Prjrep/Storage.h"
 #include "XhlcProject.h"
 #include "projectfiles/RepoMine.h"
 #include "support/OldProject.h"
+#include "utils/DmUtils.h"
 #include "utils/InterpHelp.h"
 #include "utils/KeyedProperty.h"
 
@@ -413,6 +416,61 @@ TEST_F(MigrationTest, TheBuilderBuildsOnlyIntoAnOpenProjectAndNeverOpensOne) {
   EXPECT_EQ(OriginOf(m_dir / "top.vhd"), 2u);
   EXPECT_EQ(OriginOf(m_dir / "pkg.vhd"), 1u);
   EXPECT_EQ(SynthesisTop(), "top/false");
+}
+
+}  // namespace
+}  // namespace xhlc_test
+
+namespace xhlc_test {
+namespace {
+
+TEST_F(MigrationTest, TheOldRepositorysNamedObjectsAreKeptAsideAndPutBackWithoutTheMissingOne) {
+  ASSERT_TRUE(WriteOld());
+  const std::string path = Port::FileName(Text(m_old.c_str())).MakeCanonical().GetPath().str();
+  AutoRelease<Prjrep::IProjectRepository> repository = Hvd::FindAutonymByName(path.c_str(), true);
+  ASSERT_TRUE(repository);
+  std::map<std::string, AutoRelease<CitI::IInterface>> objects;
+  for (const char* name : {"CvfProject", "HdProject", "HvdProject"}) {
+    objects[name] = AutoRelease<CitI::IInterface>(CitP::Factory::CreateInstance(Prjrep::ClassId::NameObject()));
+    ASSERT_EQ(Hvd::RegisterNamedObject(repository, name, objects[name], true), Hvd::kSuccess);
+  }
+  ASSERT_EQ(OpenProject(m_old), Hvd::kSuccess);
+  for (const char* name : {"CvfProject", "HdProject", "HvdProject", "TclProject"}) {
+    AutoRelease<CitI::IInterface> found;
+    std::ignore = Hvd::FindNamedObjectIn(repository, name, found.Receive());
+    const auto kept = objects.find(name);
+    EXPECT_EQ(found.Get(), kept == objects.end() ? nullptr : kept->second.Get()) << name;
+  }
+}
+
+TEST_F(MigrationTest, AnXhlcOfAnOlderMajorVersionOpensOnlyWhenTheProcedureConvertsIt) {
+  const fs::path older = m_dir / "older.xhlc";
+  WriteText(older,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<project xmlns=\"http://www.velmor.com/XMLSchema\" "
+            "xmlns:vel_kv=\"http://www.velmor.com/XMLSchema\">\n  <version vel_kv:schema_version=\"2\" "
+            "vel_kv:hlc_version=\"13.1\"/>\n</project>\n");
+  Tcl("set ::velmor::Hvd::migrateAnswer cancel; set ::velmor::Hvd::migrateAsked {}");
+  EXPECT_EQ(OpenProject(older), Hvd::kOpenOlderProjectFailed);
+  CloseProject();
+  Tcl("set ::velmor::Hvd::migrateAnswer true");
+  EXPECT_EQ(OpenProject(older), Hvd::kSuccess);
+  EXPECT_EQ(Tcl("llength $::velmor::Hvd::migrateAsked"), "2");
+  EXPECT_EQ(Tcl("lindex $::velmor::Hvd::migrateAsked 1 0"), older.string());
+}
+
+TEST_F(MigrationTest, MissingFilesAndAMissingRepositoryComponentAreReported) {
+  EXPECT_EQ(RepoMine::TruncateCorvaneClientArea((m_dir / "none.hlc").c_str()), Hvd::kOwnerMissing);
+  EXPECT_TRUE(Debugged("ERROR: RepoMine::TruncateCorvaneClientArea - Project file <" + (m_dir / "none.hlc").string() +
+                       "> does not exist"));
+  ASSERT_TRUE(WriteOld());
+  const std::int64_t objects = Prjrep::old::CountObjects(m_old.string(), "Corvane");
+  CitP::Factory::Shutdown();
+  EXPECT_EQ(RepoMine::TruncateCorvaneClientArea(m_old.c_str()), Hvd::kComponentNotCreated);
+  RepoMine miner(m_old.c_str());
+  EXPECT_FALSE(miner.IsMigratable());
+  EXPECT_EQ(miner.OpenRepository(), Hvd::kComponentNotCreated);
+  EXPECT_EQ(miner.FileList(), "list ");
+  EXPECT_EQ(Prjrep::old::CountObjects(m_old.string(), "Corvane"), objects);
 }
 
 }  // namespace
