@@ -464,6 +464,13 @@ TEST_F(MigrationTest, MissingFilesAndAMissingRepositoryComponentAreReported) {
                        "> does not exist"));
   ASSERT_TRUE(WriteOld());
   const std::int64_t objects = Prjrep::old::CountObjects(m_old.string(), "Corvane");
+  {
+    Port::FaultInjection::Scope faults;
+    Port::FaultInjection::Fail("IObjTableAccess", 1);
+    RepoMine noTable(m_old.c_str());
+    EXPECT_EQ(noTable.OpenRepository(), Hvd::kMissingInterface);
+    EXPECT_TRUE(noTable.State().Others.empty() && noTable.State().Version == 0);
+  }
   CitP::Factory::Shutdown();
   EXPECT_EQ(RepoMine::TruncateCorvaneClientArea(m_old.c_str()), Hvd::kComponentNotCreated);
   RepoMine miner(m_old.c_str());
