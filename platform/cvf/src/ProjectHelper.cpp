@@ -18,6 +18,7 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
 
   auto QueryTable() {
     return Table(Row<IProjectHelper>(&m_XIProjectHelper), Row<IProjectCompReference>(&m_XIProjectCompReference),
+                 Row<ISourceViewAssoc>(&m_XISourceViewAssoc),
                  Row<Prjrep::IRefCount>(&m_refCount), Row<Prjrep::IRefCountV1>(&m_refCount),
                  Row<CitI::IInterface>(this));
   }
@@ -45,7 +46,13 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
       if (project == nullptr || This().m_project.Get() == nullptr) return kFailure;
       return result.Assign(This().m_project.Get());
     }
+    // Nothing of the sources is kept here.
+    Status AfterSourcesChanged(std::int32_t) override { return kSuccess; }
   } m_XIProjectHelper{this};
+
+  struct XISourceViewAssoc : TNested<CCvfProjectHelper, ISourceViewAssoc> {
+    using TNested::TNested;
+  } m_XISourceViewAssoc{this};
 
   struct XIProjectCompReference : TNested<CCvfProjectHelper, IProjectCompReference> {
     using TNested::TNested;

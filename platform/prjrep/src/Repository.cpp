@@ -8,8 +8,11 @@
 #include "Components.h"
 #include "Hvd/Status.h"
 #include "NameTable.h"
+#include "Port/FaultInjection.h"
+#include "Prjrep/IObjTable.h"
 #include "Prjrep/IProjectRepository.h"
 #include "Prjrep/IRegKeyPairs.h"
+#include "Prjrep/Storage.h"
 #include "StorageNode.h"
 #include "core/Holders.h"
 #include "core/Interface.h"
@@ -104,7 +107,8 @@ class CProjectRepository final : public Hvd::TComponent<CProjectRepository> {
  private:
   // Everything is written at once: the tree stays in memory, so there is nothing pending.
   Status Write() {
-    if (m_path.empty()) return kSuccess;
+    // A repository opened to be read is never written back.
+    if (m_path.empty() || m_readOnly) return kSuccess;
     return m_root.Control()->SaveToFile(m_path.c_str());
   }
 
@@ -138,6 +142,7 @@ class CProjectRepository final : public Hvd::TComponent<CProjectRepository> {
   storage::EmbeddedRoot m_root{this};
   names::CNameTable m_table;
   Text m_path;
+  bool m_readOnly = false;
 };
 
 Status CProjectRepository::XIProjectRepositoryInternal::Open(const Text& path, const Text& clientArea,
@@ -147,22 +152,34 @@ Status CProjectRepository::XIProjectRepositoryInternal::Open(const Text& path, c
   if (other != nullptr) *other = nullptr;
   AutoOut<IStorage> result(areaStorage);
   if (areaStorage == nullptr || path.empty()) return kFailure;
+  // Tests make the open fail here, since a root process can read any file.
+  if (Port::FaultInjection::ShouldFail("RepositoryOpen", path.str())) return kFailure;
+  // Reading wants an existing repository and area; the other modes make what is missing.
+  const bool reading = mode == kOpenRepositoryRead || mode == kOpenExisting || mode == kRead;
+  const std::int32_t walk = reading ? kOpenExisting : kCreate;
   struct stat info {};
   if (::stat(path.c_str(), &info) == 0) {
     if (self.m_root.Control()->LoadFromFile(path.c_str()) != kSuccess) return kFailure;
-  } else if (mode == kCreate) {
+  } else if (!reading) {
     self.m_root.Clear();
   } else {
     return kFailure;
   }
   self.m_path = path;
+  self.m_readOnly = mode == kOpenRepositoryRead;
   // The area may be a path of storages; none names the root.
   AutoPtr<IStorage> area(self.m_root.Storage());
+  bool named = false;
   for (const Text& name : clientArea.Split("/")) {
     if (name.empty()) continue;
     AutoRelease<IStorage> child;
-    if (const Status status = area->OpenStorage(name, mode, child.Receive()); status != kSuccess) return status;
+    if (const Status status = area->OpenStorage(name, walk, child.Receive()); status != kSuccess) return status;
     area = child.Get();
+    named = true;
+  }
+  // Opening a client area to write it starts it afresh; the root is never emptied so.
+  if (mode == kCreate && named) {
+    if (AutoCast<IStorageControl> control(area.Get()); control) control->ClearContents();
   }
   return result.Assign(area.Get());
 }

@@ -11,6 +11,9 @@
 
 #include "CitP/Factory.h"
 #include "Hvd/Status.h"
+#include "Port/FaultInjection.h"
+#include "Prjrep/IObjTable.h"
+#include "Prjrep/OldRecords.h"
 #include "StorageFormat.h"
 #include "StorageNode.h"
 #include "core/AtomicFile.h"
@@ -39,18 +42,22 @@ using Hvd::Status;
 class CStorage final : public Hvd::TComponent<CStorage> {
  public:
   // An embedded root leaves its queries and its count to `outer`.
-  CStorage(bool item, CitI::IInterface* outer) : m_item(item), m_outer(outer) {}
+  CStorage(bool item, CitI::IInterface* outer, std::string name = std::string())
+      : m_item(item), m_outer(outer), m_name(std::move(name)) {}
   ~CStorage() override { Forget(); }
 
   // The root id is the node itself, so that holders of CStorage work.
   auto QueryTable() {
     return Hvd::Table(Hvd::Row<IStorage>(&m_XIStorage), Hvd::Row<IStorageControl>(&m_XIStorageControl),
+                      Hvd::Row<IObjTableAccess>(&m_XIObjTableAccess), Hvd::Row<IStorageContents>(&m_XIStorageContents),
                       Hvd::Row<IRefCount>(&m_refCount), Hvd::Row<IRefCountV1>(&m_refCount),
                       Hvd::Row<CitI::IInterface>(this));
   }
 
   CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
     if (m_outer != nullptr) return m_outer->QueryInterface(iid);
+    // Tests take the table access away to reach their callers' failure paths.
+    if (iid == IObjTableAccess::GetIID() && Port::FaultInjection::ShouldFail("IObjTableAccess")) return nullptr;
     return TComponent::QueryInterface(iid);
   }
 
@@ -62,7 +69,38 @@ class CStorage final : public Hvd::TComponent<CStorage> {
  private:
   using Children = std::map<std::string, AutoPtr<CStorage>>;
 
-  static AutoRelease<CStorage> NewNode(bool item) { return AutoRelease<CStorage>(new CStorage(item, nullptr)); }
+  static AutoRelease<CStorage> NewNode(bool item, const std::string& name) {
+    return AutoRelease<CStorage>(new CStorage(item, nullptr, name));
+  }
+
+  // The child storage reached by `name`: one name, or a path of names separated by "/".
+  // A path that begins with "/" and this storage's own name starts here, so that a client
+  // area and the paths below it are one storage however the client spells its name.
+  CStorage* Walk(const std::string& name, std::int32_t mode) {
+    std::vector<std::string> parts;
+    std::size_t at = 0;
+    while (at <= name.size()) {
+      const std::size_t slash = name.find('/', at);
+      const std::string part = name.substr(at, slash == std::string::npos ? std::string::npos : slash - at);
+      if (!part.empty()) parts.push_back(part);
+      if (slash == std::string::npos) break;
+      at = slash + 1;
+    }
+    std::size_t first = 0;
+    if (!name.empty() && name[0] == '/' && parts.size() > 1 && !m_name.empty() && parts[0] == m_name) first = 1;
+    if (parts.size() == first) return nullptr;
+    CStorage* node = this;
+    for (std::size_t i = first; i < parts.size(); ++i) {
+      if (node->m_item) return nullptr;
+      auto found = node->m_storages.find(parts[i]);
+      if (found == node->m_storages.end()) {
+        if (mode != kCreate) return nullptr;
+        found = node->m_storages.emplace(parts[i], NewNode(false, parts[i])).first;
+      }
+      node = found->second.Get();
+    }
+    return node;
+  }
 
   struct Written {
     std::size_t position;
@@ -303,12 +341,12 @@ class CStorage final : public Hvd::TComponent<CStorage> {
     Children storages;
     Children items;
     for (auto& [name, subtree] : tree.storages) {
-      AutoPtr<CStorage> node = NewNode(false);
+      AutoPtr<CStorage> node = NewNode(false, name);
       node->Replace(std::move(subtree));
       storages.emplace_hint(storages.end(), std::move(name), std::move(node));
     }
     for (auto& [name, values] : tree.items) {
-      AutoPtr<CStorage> node = NewNode(true);
+      AutoPtr<CStorage> node = NewNode(true, name);
       node->SetValues(std::move(values));
       items.emplace_hint(items.end(), std::move(name), std::move(node));
     }
@@ -406,12 +444,31 @@ class CStorage final : public Hvd::TComponent<CStorage> {
       This().m_failStatus = status;
     }
     std::int64_t OperationCount() override { return This().m_operations; }
+    void ClearContents() override { This().Clear(); }
   } m_XIStorageControl{this};
+
+  struct XIObjTableAccess : Hvd::TNested<CStorage, IObjTableAccess> {
+    using TNested::TNested;
+    Status GetObjectTableIterator(IObjectTableInfoIterator** iterator) override;
+  } m_XIObjTableAccess{this};
+
+  struct XIStorageContents : Hvd::TNested<CStorage, IStorageContents> {
+    using TNested::TNested;
+    Status CountContents(std::int64_t* count) override {
+      if (count == nullptr) return kFailure;
+      const CStorage& self = This();
+      *count = static_cast<std::int64_t>(self.m_values.size() + self.m_storages.size() + self.m_items.size());
+      return kSuccess;
+    }
+  } m_XIStorageContents{this};
+
+  friend class CObjectTableIterator;
 
   TRefCountHelper<CStorage> m_refCount{this};
 
   const bool m_item;
   CitI::IInterface* const m_outer;
+  const std::string m_name;
   Children m_storages;
   Children m_items;
   std::vector<Value> m_values;
@@ -436,12 +493,9 @@ Status CStorage::XIStorage::OpenStorage(const Port::StringBase<char>& name, std:
   AutoOut<IStorage> result(child);
   if (auto injected = self.Tick()) return *injected;
   if (child == nullptr || self.m_item || (mode != kOpenExisting && mode != kCreate && mode != kRead)) return kFailure;
-  auto found = self.m_storages.find(name.str());
-  if (found == self.m_storages.end()) {
-    if (mode != kCreate) return kFailure;
-    found = self.m_storages.emplace(name.str(), NewNode(false)).first;
-  }
-  return result.Assign(found->second->AsStorage());
+  CStorage* found = self.Walk(name.str(), mode);
+  if (found == nullptr) return kFailure;
+  return result.Assign(found->AsStorage());
 }
 
 Status CStorage::XIStorage::OpenItem(const Port::StringBase<char>& name, std::int32_t mode, IStorage** item) {
@@ -452,7 +506,7 @@ Status CStorage::XIStorage::OpenItem(const Port::StringBase<char>& name, std::in
   auto found = self.m_items.find(name.str());
   if (found == self.m_items.end()) {
     if (mode != kCreate) return kFailure;
-    found = self.m_items.emplace(name.str(), NewNode(true)).first;
+    found = self.m_items.emplace(name.str(), NewNode(true, name.str())).first;
   } else if (mode == kCreate) {
     found->second->Clear();  // a new write replaces the content
   } else if (mode == kRead) {
@@ -470,6 +524,85 @@ Status CStorage::XIStorage::CloseItem(IStorage* item) {
     if (entry.second.Get() == root) return entry.second->AsControl()->Rewind();
   }
   return kFailure;
+}
+
+// The object table of a storage: its child storage kObjectTable, whose items are the
+// entries in name order. An entry's stream holds its instance id, its class id and then
+// the record. The iterator keeps the table alive and takes the entry names when reset.
+class CObjectTableIterator final : public Hvd::TComponent<CObjectTableIterator> {
+ public:
+  explicit CObjectTableIterator(CStorage* table) : m_table(table) { Reload(); }
+
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<IObjectTableInfoIterator>(&m_XIIterator), Hvd::Row<IRefCount>(&m_refCount),
+                      Hvd::Row<IRefCountV1>(&m_refCount), Hvd::Row<CitI::IInterface>(this));
+  }
+
+  IObjectTableInfoIterator* AsIterator() { return &m_XIIterator; }
+
+ private:
+  void Reload() {
+    m_names.clear();
+    if (m_table) {
+      for (const auto& entry : m_table->m_items) m_names.push_back(entry.first);
+    }
+    m_at = 0;
+  }
+
+  // The current entry's stream, read from its first value.
+  AutoRelease<IStorage> Entry() {
+    AutoRelease<IStorage> entry;
+    if (!m_table || m_at >= m_names.size()) return entry;
+    std::ignore = m_table->AsStorage()->OpenItem(Port::StringBase<char>(m_names[m_at]), kRead, entry.Receive());
+    return entry;
+  }
+
+  struct XIIterator : Hvd::TNested<CObjectTableIterator, IObjectTableInfoIterator> {
+    using TNested::TNested;
+    Status Reset() override {
+      This().Reload();
+      return kSuccess;
+    }
+    bool IsDone() override { return This().m_at >= This().m_names.size(); }
+    Status Next() override {
+      if (IsDone()) return kFailure;
+      ++This().m_at;
+      return kSuccess;
+    }
+    Status GetInfo(Port::XUID* instanceId, Port::XUID* classId, std::int32_t, std::int32_t, void*) override {
+      if (instanceId != nullptr) *instanceId = Port::XUID();
+      if (classId != nullptr) *classId = Port::XUID();
+      if (instanceId == nullptr || classId == nullptr) return kFailure;
+      AutoRelease<IStorage> entry = This().Entry();
+      if (!entry) return kFailure;
+      Port::XUID instance, type;
+      if (entry->ReadXuid(&instance) != kSuccess || entry->ReadXuid(&type) != kSuccess) return kFailure;
+      *instanceId = instance;
+      *classId = type;
+      return kSuccess;
+    }
+    Status LoadObject(IPersist* object) override {
+      if (object == nullptr) return kFailure;
+      AutoRelease<IStorage> entry = This().Entry();
+      Port::XUID skipped;
+      if (!entry || entry->ReadXuid(&skipped) != kSuccess || entry->ReadXuid(&skipped) != kSuccess) return kFailure;
+      return object->PersistLoad(entry.Get());
+    }
+  } m_XIIterator{this};
+
+  TRefCountHelper<CObjectTableIterator> m_refCount{this};
+  AutoPtr<CStorage> m_table;
+  std::vector<std::string> m_names;
+  std::size_t m_at = 0;
+};
+
+Status CStorage::XIObjTableAccess::GetObjectTableIterator(IObjectTableInfoIterator** iterator) {
+  AutoOut<IObjectTableInfoIterator> result(iterator);
+  if (iterator == nullptr || This().m_item || Port::FaultInjection::ShouldFail("ObjectTableIterator")) return kFailure;
+  const auto found = This().m_storages.find(old::kObjectTable);
+  CStorage* table = found == This().m_storages.end() ? nullptr : found->second.Get();
+  AutoRelease<CObjectTableIterator> created(new CObjectTableIterator(table));
+  return result.Assign(created->AsIterator());
 }
 
 // Memory running out on a large file is a failed save or load, not an exception.

@@ -108,6 +108,8 @@ class CProject : public TComponent<CProject> {
   Status ProjectOpenXml(const String& path, bool reopen);
   // Adds the .mhs file that a project with a .zmr file lost, when it is on disk.
   void FixUpProject();
+  // An older project (.hlc, .rwk): migrated, then opened as the .xhlc beside it.
+  Status OpenOlderProject(const String& path);
   // The save core: both project files unless the project file could not be read, then the
   // projects that own this project's files; `force` saves those without their delay.
   Status SaveProjectFiles(bool force);

@@ -26,6 +26,9 @@
 #include "project/project/CProject.h"
 #include "design/design/Placement.h"
 #include "projectfiles/CGenProjectReader.h"
+#include "projectfiles/RepoMine.h"
+#include "Hvd/ITclInterp.h"
+#include "utils/FileUtils.h"
 #include "utils/DmUtils.h"
 #include "utils/FileStamp.h"
 #include "utils/InterpHelp.h"
@@ -96,6 +99,65 @@ bool CheckDeviceProperties(CXMLReader& reader) {
   return answer == "1";
 }
 
+// --- Older projects -----------------------------------------------------------------------
+
+// The named objects of an older project's repository, held aside while it is converted.
+struct KeptProjectObjects {
+  explicit KeptProjectObjects(const String& name) : fileName(name) {}
+  String fileName;
+  bool kept = false;
+  Prjrep::AutoRelease<CitI::IInterface> objects[4];
+};
+constexpr const char* kKeptNames[] = {"CvfProject", "HdProject", "TclProject", "HvdProject"};
+
+void KeepProjectObjects(KeptProjectObjects& record) {
+  if (record.fileName.empty()) return;
+  Prjrep::AutoRelease<Prjrep::IProjectRepository> repository = FindAutonymByName(record.fileName.c_str(), false);
+  if (!repository) return;
+  record.kept = true;
+  Prjrep::AutoCast<Prjrep::ISimpleNamedLookup> names(repository.Get());
+  if (!names) return;
+  for (std::size_t i = 0; i < std::size(kKeptNames); ++i) {
+    std::ignore = names->Find(kKeptNames[i], record.objects[i].Receive());
+    if (record.objects[i]) std::ignore = names->UnregisterObject(record.objects[i].Get());
+  }
+}
+
+void RestoreProjectObjects(KeptProjectObjects& record) {
+  if (!record.kept || record.fileName.empty()) return;
+  Prjrep::AutoRelease<Prjrep::IProjectRepository> repository = FindAutonymByName(record.fileName.c_str(), true);
+  if (!repository) return;
+  for (std::size_t i = 0; i < std::size(kKeptNames); ++i) {
+    if (record.objects[i]) std::ignore = RegisterNamedObject(repository, kKeptNames[i], record.objects[i], true);
+  }
+}
+
+// Hands the older project to the suite's migration procedure. 1 when the procedure wrote
+// the .xhlc beside it; the procedure is one of the interpreter's own, so nothing is
+// sourced. Both values are passed as single Tcl words.
+Status MigrateProject(const String& fileName, const String& softwareVersion) try {
+  if (!CitP::Factory::LoadLibraryFactory("libHvd_TOE"))
+    return Fail(kFailure, "ERROR: migrateProject - Unable to load the component library 'libHvd_TOE'.\n");
+  Prjrep::AutoRelease<CitI::IInterface> component(CitP::Factory::CreateInstance(TclInterpClassId()));
+  if (!component) return Fail(kComponentNotCreated, "ERROR: migrateProject - Unable to create the TclInterp component.\n");
+  Prjrep::AutoCast<ITclInterp> interp(component.Get());
+  if (!interp)
+    return Fail(kMissingInterface,
+                "ERROR: migrateProject - Unable to get the ITclInterp interface from the TclInterp component.\n");
+  if (interp->Init("") != kSuccess) return Fail(kNotSetUp, "ERROR: migrateProject - ITclInterp::Init failed.\n");
+  const String command = "::velmor::Hvd::migrateProject " + TclWord(fileName) + " " + TclWord(softwareVersion) + " {}";
+  std::ignore = Fail(kSuccess, "Migrating project using this tcl command %s\n", command.c_str());
+  String result;
+  if (interp->ExecuteCmd(command, result, 1) != kSuccess)
+    return Fail(kMigrationFailed, "ERROR: migrateProject - ITclInterp::ExecuteCmd failed running script '%s' with result:\n'%s'.\n",
+                "::velmor::Hvd::migrateProject", result.c_str());
+  if (result.str() == "cancel") return kMigrationCancelled;
+  if (result.str() == "true") return kSuccess;
+  return kMigrationFailed;
+} catch (...) {
+  return Fail(kFailure, "ERROR: migrateProject - Caught an exception from TclInterp.\n");
+}
+
 }  // namespace
 
 Status CProject::XIProject::Open(const String& given) {
@@ -117,17 +179,16 @@ Status CProject::XIProject::Open(const String& given) {
                 MajorOf(self.m_softwareVersion), MajorOf(saved));
         return kOpenOlderProjectFailed;
       } else if (MajorOf(saved) < MajorOf(self.m_softwareVersion)) {
-        std::ignore = Fail(kNotSupported, "NOT BUILT YET: Project::Open - an older project cannot be migrated yet: \"%s\".\n",
-             path.c_str());
-        return kOpenOlderProjectFailed;
+        // Saved by an older major version: the migration procedure brings it up to date first.
+        if (MigrateProject(path, self.m_softwareVersion) != kSuccess) return kOpenOlderProjectFailed;
       }
     }
     const Status opened = self.ProjectOpenXml(path, false);
     self.FixUpProject();
     if (opened != kSuccess) return opened;
   } else if (HasExtension(path, ".hlc") || HasExtension(path, ".rwk")) {
-    return Fail(kNotSupported, "NOT BUILT YET: Project::Open - an older project cannot be migrated yet: \"%s\".\n",
-                path.c_str());
+    const Status opened = self.OpenOlderProject(path);
+    if (opened != kSuccess) return opened;
   } else if (!path.empty()) {
     return Fail(kFailure, "ERROR: IProject::Open - Unknown input project type: \"%s\".\n", given.c_str());
   } else {
@@ -143,6 +204,40 @@ Status CProject::XIProject::Open(const String& given) {
   std::ignore = self.m_lastSave.SetToNow();
   self.m_projectFileStamp.Update();
   self.m_generatedFileStamp.Update();
+  return kSuccess;
+}
+
+// An .hlc or .rwk project: the migration procedure converts it, or else the repository
+// miner rebuilds it as the .xhlc beside it, after a backup of the old file. Nothing of the
+// old project is cleared unless the backup was made and the old objects were read, and the
+// miner builds into the project opened here.
+Status CProject::OpenOlderProject(const String& path) {
+  KeptProjectObjects record(path);
+  KeepProjectObjects(record);
+  const String converted = ChangeExtension(path, ".xhlc");
+  const Status migrated = MigrateProject(path, m_softwareVersion);
+  if (migrated == kSuccess) return ProjectOpenXml(converted, false);
+  if (migrated == kMigrationCancelled) return kOpenOlderProjectFailed;
+
+  Prjrep::AutoRelease<RepoMine> miner(new RepoMine(path));
+  if (!miner->IsMigratable())
+    return Fail(kFailure, "ERROR: Project::Open - The older project \"%s\" cannot be migrated.\n", path.c_str());
+  const String backup = path + ".pre_" + m_softwareVersion + "_migration";
+  if (FileUtils::CopyFile(path, backup, FileUtils::kReadWrite) != kSuccess)
+    return Fail(kOpenOlderProjectFailed,
+                "ERROR: Project::Open - The older project \"%s\" could not be backed up to \"%s\"; it is left as it was.\n",
+                path.c_str(), backup.c_str());
+  if (const Status read = miner->OpenRepository(); read != kSuccess)
+    return Fail(kOpenOlderProjectFailed, "ERROR: Project::Open - The older project \"%s\" could not be read.\n",
+                path.c_str());
+  miner->CheckRepositoryLock();
+  RestoreProjectObjects(record);
+  const Status opened = ProjectOpenXml(converted, false);
+  if (opened != kSuccess) return opened;
+  miner->SetProject(&m_XIProject);
+  std::ignore = miner->ImportSourceViewAssociations();
+  if (const Status built = miner->BuildProject(); built != kSuccess)
+    return Fail(built, "ERROR: Project::Open - The migrated project \"%s\" could not be built.\n", converted.c_str());
   return kSuccess;
 }
 

@@ -23,6 +23,14 @@ class IProjectHelper : public CitI::IInterface {
   virtual Hvd::Status CloseProject() = 0;
   // The helper's project with one reference for the caller.
   virtual Hvd::Status GetProjectObject(CitI::IInterface** project) = 0;
+  // Told after the project's sources changed in bulk (a migration, say).
+  virtual Hvd::Status AfterSourcesChanged(std::int32_t flags) = 0;
+};
+
+// Answered by a helper that takes the view associations of the project's sources.
+class ISourceViewAssoc : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{e6ed593c-df50-464c-893f-16e7b22ff549}")
 };
 
 

@@ -26,9 +26,11 @@ class IProjectRepositoryInternal : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{B99C868C-8BF8-4022-B3EF-3132946FEB51}")
 
-  // Opens the repository's file (see the storage modes) and hands out the storage of one
-  // client area of it, with one reference; `other` is cleared and kept for callers that
-  // pass it.
+  // Opens the repository's file and hands out the storage of one client area of it (a
+  // name or a path of names; none is the root), with one reference; `other` is cleared and
+  // kept for callers that pass it. Modes: kOpenRepositoryRead (43) and kOpenExisting want
+  // the file and the area to exist; kOpenRepositoryCreate (59) makes what is missing;
+  // kCreate (27) does the same and empties the named area, for writing it afresh.
   virtual Hvd::Status Open(const Port::StringBase<char>& path, const Port::StringBase<char>& clientArea,
                              std::int32_t mode, IStorage** areaStorage, CitI::IInterface** other) = 0;
   // The path of the repository's file.

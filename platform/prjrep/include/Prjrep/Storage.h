@@ -33,6 +33,9 @@ class IStorageControl : public CitI::IInterface {
 
   // IStorage operations since creation, those that failed included.
   virtual std::int64_t OperationCount() = 0;
+
+  // Drops the storage's values, child storages and items.
+  virtual void ClearContents() = 0;
 };
 
 // A new empty stream with one reference for the caller. It answers IStorage,

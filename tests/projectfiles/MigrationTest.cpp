@@ -1,0 +1,484 @@
+// Projects of the older repository: the miner's reading, matching and lists, and the
+// project's open that converts an .hlc into an .xhlc with its files, libraries, view
+// classes, properties and synthesis top, after a backup.
+
+#include <unistd.h>
+
+#include "Hvd/IView.h"
+#include "Hvd/IViewManager.h"
+#include "Port/FaultInjection.h"
+#include "Port/FileName.h"
+#include "Prjrep/ClassIds.h"
+#include "Prjrep/OldRepositoryWriter.h"
+#include "Prjrep/Storage.h"
+#include "XhlcProject.h"
+#include "projectfiles/RepoMine.h"
+#include "support/OldProject.h"
+#include "utils/DmUtils.h"
+#include "utils/InterpHelp.h"
+#include "utils/KeyedProperty.h"
+
+namespace xhlc_test {
+namespace {
+
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+const Pairs kProperties = {{"PROP_Simulator", "Ovra (VHDL/Verilog)"},
+                           {"PROP_SynthTop", "top"},
+                           {"PROP_DevSpeed", "-5"},
+                           {"PROP_DevPackage", "ft256"},
+                           {"PROP_DevDevice", "OV250"},
+                           {"PROP_DevFamily", "Orvanta"}};
+
+class MigrationTest : public XhlcProject {
+ protected:
+  void SetUp() override {
+    XhlcProject::SetUp();
+    m_old = m_dir / "old.hlc";
+    WriteText(m_dir / "top.vhd", "entity top is end;\narchitecture r of top is begin end;\n");
+    WriteText(m_dir / "pkg.vhd", "package pkg is end package;\n");
+    WriteText(m_dir / "tb.vhd", "entity tb is end;\narchitecture r of tb is begin end;\n");
+    WriteText(m_dir / "imp.v", "module imp; endmodule\n");
+    WriteText(m_dir / "gen.vhd", "entity gen is end;\n");
+    m_files = {{(m_dir / "top.vhd").string(), "work", 0, 0x01 | 0x08},
+               {(m_dir / "pkg.vhd").string(), "mylib", 0, 0x01},
+               {(m_dir / "tb.vhd").string(), "", 0, 0x08},
+               {(m_dir / "imp.v").string(), "", 2, 0x40},
+               {(m_dir / "gen.vhd").string(), "work", 1, 0x01}};
+  }
+  void TearDown() override {
+    std::ignore = InterpHelp::RunCmd("set ::velmor::Hvd::migrateAnswer false", nullptr, false, nullptr);
+    if (m_project) std::ignore = m_project->ProjectClose(false);
+    XhlcProject::TearDown();
+  }
+  bool WriteOld(const Pairs& properties = kProperties, std::vector<oldproject::Snapshot> snapshots = {}) {
+    return oldproject::WriteProject(m_old.string(), m_files, properties, snapshots);
+  }
+  Hvd::Status OpenProject(const fs::path& path) {
+    m_project = AutoRelease<Hvd::IProject>(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+    EXPECT_TRUE(m_project);
+    std::ignore = AutoCast<Hvd::IForceSave>(m_project.Get())->SetSaveDelay(0);
+    return m_project->Open(path.c_str());
+  }
+  void CloseProject() {
+    if (m_project) {
+      EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+    }
+    m_project = nullptr;
+  }
+  Strings FileNames() {
+    Strings names;
+    AutoRelease<Hvd::IHdlFileIterator> files;
+    if (Files()->GetProjectFiles(files.Receive()) != Hvd::kSuccess) return names;
+    for (; files && !files->IsDone(); std::ignore = files->Next()) {
+      Text name;
+      std::ignore = AutoCast<Prjrep::IFileNameHelper>(files->Current())->GetFullName(&name);
+      names.push_back(name.str());
+    }
+    return names;
+  }
+  Hvd::IHdlFile* File(const fs::path& path) {
+    AutoRelease<Hvd::IHdlFileIterator> at;
+    if (Files()->FindFileByPath(path.c_str(), at.Receive()) != Hvd::kSuccess || !at || at->IsDone()) return nullptr;
+    return at->Current();
+  }
+  std::string LibraryOf(const fs::path& path) {
+    Hvd::IHdlFile* file = File(path);
+    AutoRelease<Hvd::ISourceLibrary> library;
+    if (file == nullptr || AutoCast<Hvd::ISourceLibraryMember>(file)->GetLibrary(library.Receive()) != Hvd::kSuccess ||
+        !library)
+      return "";
+    Text name;
+    std::ignore = AutoCast<Prjrep::IName>(library.Get())->GetName(name);
+    return name.str();
+  }
+  // The file's view classes 0 to 5 as a mask.
+  unsigned ClassesOf(const fs::path& path) {
+    AutoCast<Hvd::IViewClassAssociation> classes(File(path));
+    unsigned mask = 0;
+    for (unsigned bit = 0; classes && bit < 6; ++bit) mask |= classes->TestBit(bit) ? 1u << bit : 0u;
+    return mask;
+  }
+  std::uint32_t OriginOf(const fs::path& path) {
+    std::uint32_t state = 99;
+    if (AutoCast<Hvd::IFile> file(File(path)); file) std::ignore = file->GetOriginState(&state);
+    return state;
+  }
+  std::string SynthesisTop() {
+    Hvd::IDesign* design = nullptr;
+    std::ignore = m_project->GetDesign(&design);
+    AutoRelease<Hvd::IViewIterator> at;
+    if (design == nullptr || AutoCast<Hvd::IViewManager>(design)->FindViewByHint("SynthesisOnly", at.Receive()) != Hvd::kSuccess ||
+        !at || at->IsDone())
+      return "?";
+    return Hvd::GetKeyedPropertyValue(at->Current(), "TOPDESIGNUNIT").str() + "/" +
+           Hvd::GetKeyedPropertyValue(at->Current(), "AUTOTOP").str();
+  }
+  std::string Tcl(const std::string& command) {
+    Text result;
+    EXPECT_EQ(InterpHelp::RunCmd(command.c_str(), nullptr, false, &result), Hvd::kSuccess) << command;
+    return result.str();
+  }
+  // The backups of the old project in its folder.
+  Strings Backups() {
+    Strings found;
+    for (const auto& entry : fs::directory_iterator(m_dir)) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind("old.", 0) == 0 && name.find(".pre_") != std::string::npos) found.push_back(entry.path().string());
+    }
+    return found;
+  }
+  static bool Debugged(const std::string& part) { return Captured(Port_MsgManData::Severity::Debug, part); }
+
+  fs::path m_old;
+  std::vector<oldproject::File> m_files;
+};
+
+TEST_F(MigrationTest, AnOldProjectOpensAsAnXhlcWithItsFilesLibrariesClassesPropertiesAndTopAfterABackup) {
+  ASSERT_TRUE(WriteOld({}, {{"s1", "first words", "old.hlc"}}));
+  fs::create_directories(m_dir / "snapshots" / "s1");
+  fs::create_directories(m_dir / "old_qdb" / "tmp" / "hlc" / "deep");
+  WriteText(m_dir / "old_qdb" / "tmp" / "hlc.lock", "");
+  // Properties with the device last in the old table: the device is set first all the same.
+  oldproject::WriteProject(m_old.string(), m_files, kProperties, {{"s1", "first words", "old.hlc"}});
+  const std::string before = ReadText(m_old);
+
+  ASSERT_EQ(OpenProject(m_old), Hvd::kSuccess);
+  EXPECT_EQ(SynthesisTop(), "top/false");
+  EXPECT_TRUE(fs::exists(m_dir / "old.xhlc"));
+  EXPECT_EQ(FileNames(), (Strings{(m_dir / "top.vhd").string(), (m_dir / "pkg.vhd").string(),
+                                  (m_dir / "tb.vhd").string(), (m_dir / "imp.v").string()}));
+  EXPECT_EQ(LibraryOf(m_dir / "pkg.vhd"), "mylib");
+  EXPECT_NE(LibraryOf(m_dir / "top.vhd"), "mylib");
+  EXPECT_EQ(ClassesOf(m_dir / "top.vhd"), 0x3u);      // "all"
+  EXPECT_EQ(ClassesOf(m_dir / "pkg.vhd"), 0x1u);      // "implementation"
+  EXPECT_EQ(ClassesOf(m_dir / "tb.vhd"), 0x3Au);      // "simulation": 1, 3, 4, 5 and not 2
+  EXPECT_EQ(ClassesOf(m_dir / "imp.v"), 0x3u);        // bits above 5 only: recorded as "all"
+  EXPECT_EQ(OriginOf(m_dir / "imp.v"), 2u);
+  EXPECT_EQ(OriginOf(m_dir / "top.vhd"), 0u);
+  EXPECT_EQ(Property("PROP_DevFamily"), "Orvanta");
+  EXPECT_EQ(Property("PROP_DevDevice"), "OV250");
+  EXPECT_EQ(Property("PROP_DevPackage"), "ft256");
+  EXPECT_EQ(Property("PROP_DevSpeed"), "-5");
+
+  ASSERT_EQ(Backups().size(), 1u);
+  EXPECT_EQ(Backups()[0], m_old.string() + ".pre_" + Tcl("lindex $::velmor::Hvd::migrateAsked 0 1") + "_migration");
+  EXPECT_EQ(ReadText(Backups()[0]), before);
+  EXPECT_FALSE(fs::exists(m_dir / "old_qdb" / "tmp" / "hlc"));
+  EXPECT_FALSE(fs::exists(m_dir / "old_qdb" / "tmp" / "hlc.lock"));
+  EXPECT_EQ(Prjrep::old::CountAreaContents(m_old.string(), "Corvane"), 0);
+  EXPECT_EQ(Prjrep::old::CountAreaContents(m_old.string(), "Cs"), 0);
+  const std::string saved = Prjrep::old::ReadKey(m_old.string(), "/Corvane11", "HLC_VERSION_LAST_SAVED_WITH");
+  EXPECT_TRUE(!saved.empty() && saved != "old") << saved;
+  EXPECT_EQ(ReadText(m_dir / "snapshots" / "s1" / "old_description.txt"), "first words");
+  EXPECT_EQ(Tcl("llength $::velmor::Hvd::migrateAsked"), "1");
+  CloseProject();
+
+  // Run again: the project is the converted one, with nothing twice; the xhlc kept it all.
+  ASSERT_EQ(OpenProject(m_old), Hvd::kSuccess);
+  EXPECT_EQ(FileNames().size(), 4u);
+  EXPECT_EQ(LibraryOf(m_dir / "pkg.vhd"), "mylib");
+  EXPECT_EQ(Property("PROP_DevFamily"), "Orvanta");
+  EXPECT_EQ(Property("PROP_SynthTop"), "top");
+}
+
+TEST_F(MigrationTest, TheProjectIsFoundHoweverThePathIsSpelled) {
+  ASSERT_TRUE(WriteOld());
+  const fs::path cwd = fs::current_path();
+  fs::current_path(m_root);
+  const Hvd::Status opened = OpenProject("./proj/../proj//old.hlc");
+  fs::current_path(cwd);
+  ASSERT_EQ(opened, Hvd::kSuccess);
+  EXPECT_EQ(FileNames().size(), 4u);
+  EXPECT_EQ(Property("PROP_DevFamily"), "Orvanta");
+}
+
+TEST_F(MigrationTest, AFailedBackupLeavesTheOldProjectReadableAndAFailedReadClearsNothing) {
+  ASSERT_TRUE(WriteOld());
+  const std::string before = ReadText(m_old);
+  const std::int64_t objects = Prjrep::old::CountObjects(m_old.string(), "Corvane");
+  {
+    Port::FaultInjection::Scope faults;
+    Port::FaultInjection::Fail("copy_p", 0, ".pre_");
+    EXPECT_EQ(OpenProject(m_old), Hvd::kOpenOlderProjectFailed);
+    EXPECT_TRUE(Debugged("could not be backed up"));
+    EXPECT_TRUE(Backups().empty());
+    CloseProject();
+    Port::FaultInjection::Clear();
+    Port::FaultInjection::Fail("ObjectTableIterator", 0);
+    EXPECT_EQ(OpenProject(m_old), Hvd::kOpenOlderProjectFailed);
+    CloseProject();
+  }
+  EXPECT_EQ(ReadText(m_old), before);
+  EXPECT_FALSE(fs::exists(m_dir / "old.xhlc"));
+  RepoMine miner(m_old.c_str());
+  EXPECT_TRUE(miner.IsMigratable());
+  EXPECT_TRUE(objects > 0 && Prjrep::old::CountObjects(m_old.string(), "Corvane") == objects);
+  // Once the backup can be made, the conversion goes through.
+  ASSERT_EQ(OpenProject(m_old), Hvd::kSuccess);
+  EXPECT_EQ(FileNames().size(), 4u);
+}
+
+TEST_F(MigrationTest, TheMigrationProcedureAnswersTrueCancelOrAnythingElse) {
+  // A procedure that converts by copying a project made here, as the suite's would.
+  ASSERT_EQ(OpenProject(m_root / "made" / "made.xhlc"), Hvd::kSuccess);
+  CloseProject();
+  Tcl("rename ::velmor::Hvd::migrateProject ::velmor::Hvd::migrateProject_kept");
+  Tcl("proc ::velmor::Hvd::migrateProject {file version extra} {\n"
+      "  lappend ::asked $file\n"
+      "  if {$::answer eq {true}} {file copy -force " + Hvd::TclWord((m_root / "made" / "made.xhlc").c_str()).str() +
+      " [file rootname $file].xhlc}\n"
+      "  return $::answer\n}");
+  const fs::path rwk = m_dir / "old.rwk";
+  WriteText(rwk, "oldest kind");
+  Tcl("set ::asked {}; set ::answer true");
+  EXPECT_EQ(OpenProject(rwk), Hvd::kSuccess);
+  EXPECT_TRUE(fs::exists(m_dir / "old.xhlc"));
+  EXPECT_TRUE(Backups().empty());
+  EXPECT_EQ(Tcl("set ::asked"), Hvd::TclWord(rwk.c_str()).str());
+  CloseProject();
+  fs::remove(m_dir / "old.xhlc");
+  Tcl("set ::answer cancel");
+  EXPECT_EQ(OpenProject(rwk), Hvd::kOpenOlderProjectFailed);
+  CloseProject();
+  // Any other answer leaves it to the miner, which finds no repository in the file.
+  Tcl("set ::answer {true }");
+  EXPECT_EQ(OpenProject(rwk), Hvd::kFailure);
+  CloseProject();
+  EXPECT_FALSE(fs::exists(m_dir / "old.xhlc"));
+  EXPECT_TRUE(Backups().empty());
+  // A file name that Tcl would read as code reaches the procedure as one word.
+  const fs::path odd = m_dir / "x} [set ::hacked 1] {.rwk";
+  WriteText(odd, "");
+  Tcl("set ::asked {}; set ::answer false");
+  EXPECT_EQ(OpenProject(odd), Hvd::kFailure);
+  CloseProject();
+  EXPECT_EQ(Tcl("lindex $::asked 0"), odd.string());
+  EXPECT_EQ(Tcl("info exists ::hacked"), "0");
+  Tcl("rename ::velmor::Hvd::migrateProject {}; rename ::velmor::Hvd::migrateProject_kept ::velmor::Hvd::migrateProject");
+}
+
+TEST_F(MigrationTest, OnlyRepositoriesOfVersionsOneToThirteenAreMigratable) {
+  auto version = [&](std::int32_t v) {
+    Prjrep::old::RepositoryWriter writer;
+    writer.SetProjectVersion(v);
+    EXPECT_TRUE(writer.Save(m_old.string()));
+    return RepoMine(m_old.c_str()).IsMigratable();
+  };
+  EXPECT_TRUE(version(12));
+  EXPECT_TRUE(version(13));
+  EXPECT_TRUE(version(-1));
+  EXPECT_FALSE(version(14));
+  EXPECT_FALSE(version(0));
+  {
+    Prjrep::old::RepositoryWriter writer;  // an area with content but no version stream
+    writer.AddArea("Corvane");
+    ASSERT_TRUE(writer.Save(m_old.string()));
+    EXPECT_TRUE(RepoMine(m_old.c_str()).IsMigratable());
+  }
+  {
+    Prjrep::old::RepositoryWriter writer;  // an empty area
+    writer.AddArea("Corvane", false);
+    ASSERT_TRUE(writer.Save(m_old.string()));
+    EXPECT_FALSE(RepoMine(m_old.c_str()).IsMigratable());
+  }
+  {
+    // A version stream that holds no number counts as no version recorded.
+    AutoRelease<Prjrep::IStorage> root(Prjrep::CreateStorage()), area, main, stream;
+    ASSERT_EQ(root->OpenStorage("Corvane/hvd_project_main", Prjrep::kCreate, main.Receive()), Hvd::kSuccess);
+    ASSERT_EQ(main->OpenItem("hvd_project_main", Prjrep::kCreate, stream.Receive()), Hvd::kSuccess);
+    const Text text("fourteen");
+    ASSERT_EQ(stream->WriteString(&text), Hvd::kSuccess);
+    ASSERT_EQ(AutoCast<Prjrep::IStorageControl>(root.Get())->SaveToFile(m_old.c_str()), Hvd::kSuccess);
+    ASSERT_EQ(root->OpenStorage("Corvane", Prjrep::kOpenExisting, area.Receive()), Hvd::kSuccess);
+    EXPECT_EQ(RepoMine::ReadProjectVersion(area.Get()), 13);
+    EXPECT_EQ(RepoMine::ReadProjectVersion(nullptr), 0);
+  }
+  EXPECT_FALSE(RepoMine((m_dir / "none.hlc").c_str()).IsMigratable());
+  Port::FaultInjection::Scope faults;
+  ASSERT_TRUE(WriteOld());
+  Port::FaultInjection::Fail("RepositoryOpen", 1);
+  EXPECT_FALSE(RepoMine(m_old.c_str()).IsMigratable());
+}
+
+TEST_F(MigrationTest, TheTclListsQuoteOldDataAsListElementsAndASecondOpenStartsAfresh) {
+  m_files = {{"a.vhd", "work", 0, 1}, {"x} [set ::hacked 1] {", "l {b}", 1, 0}, {"c d.v", "", 2, 0x40}};
+  ASSERT_TRUE(WriteOld({{"PROP_Simulator", "abc"}, {"odd name", "v} [set ::hacked 2] {"}}));
+  AutoRelease<Hvd::IRepoMineTclStrings> strings(CitP::Factory::CreateInstance(Hvd::ClassId::RepoMine()));
+  ASSERT_TRUE(strings);
+  Text files, properties;
+  ASSERT_TRUE(strings->GetFileList(&files) == Hvd::kSuccess && files == "list ");
+  ASSERT_EQ(strings->Open(m_old.c_str()), Hvd::kSuccess);
+  ASSERT_EQ(strings->Open(m_old.c_str()), Hvd::kSuccess);
+  ASSERT_EQ(strings->GetFileList(&files), Hvd::kSuccess);
+  ASSERT_EQ(strings->GetPropertyList(&properties), Hvd::kSuccess);
+  EXPECT_EQ(files.str().rfind("list [ list {a.vhd} {work} {user} {implementation} ] [ list ", 0), 0u) << files.str();
+  EXPECT_EQ(properties.str().rfind("list [list PROP_Simulator {abc} ] ", 0), 0u) << properties.str();
+  EXPECT_EQ(Tcl("llength [" + files.str() + "]"), "3");
+  EXPECT_EQ(Tcl("lindex [" + files.str() + "] 1 0"), "x} [set ::hacked 1] {");
+  EXPECT_EQ(Tcl("lindex [" + files.str() + "] 1 1"), "l {b}");
+  EXPECT_EQ(Tcl("lindex [" + files.str() + "] 2"), "{c d.v} {} imported {}");
+  EXPECT_EQ(Tcl("lindex [" + properties.str() + "] 1 0"), "odd name");
+  EXPECT_EQ(Tcl("lindex [" + properties.str() + "] 1 1"), "v} [set ::hacked 2] {");
+  EXPECT_EQ(Tcl("info exists ::hacked"), "0");
+  EXPECT_EQ(strings->GetFileList(nullptr), Hvd::kInvalidParameter);
+  // A file that is no repository: the failure is answered and nothing is left from before.
+  EXPECT_NE(strings->Open((m_dir / "none.hlc").c_str()), Hvd::kSuccess);
+  ASSERT_TRUE(strings->GetFileList(&files) == Hvd::kSuccess && files == "list ");
+}
+
+TEST_F(MigrationTest, BelowVersionThirteenFilesAreMatchedThroughTheirHdlObjectsAndBrokenLinksAreReported) {
+  using namespace oldproject;
+  Prjrep::old::RepositoryWriter writer;
+  writer.SetProjectVersion(12);
+  const XUID lib(1, 1), ddm(2, 1), hdl(3, 1), holder(4, 1), element(5, 1), assoc(6, 1), map(7, 1);
+  SourceLibrary(writer.AddObject(lib, cls::SourceLibrary), "mylib");
+  DdmFile(writer.AddObject(ddm, cls::DdmFile), 12, lib, 0, "", XUID(), hdl);
+  HdlFile(writer.AddObject(hdl, cls::HdlFile), 10, XUID(), "/p/a.vhd", ddm);
+  DbObject(writer.AddObject(holder, cls::ParserConfigHolder), 5, hdl);
+  HdlElement(writer.AddObject(element, cls::Entity), 12, holder, XUID());
+  ViewAssoc(writer.AddObject(assoc, cls::ViewAssoc), 0x1);
+  ViewAssoc(writer.AddObject(XUID(6, 2), cls::ViewAssoc), 0x8);
+  ViewAssoc(writer.AddObject(XUID(6, 3), cls::ViewAssoc), 0);
+  KeyMap(writer.AddObject(map, cls::KeyMap), {{oldproject::kViewAssocKey, XUID(6, 2)}});
+  DesignUnit(writer.AddObject(XUID(8, 1), cls::DesignUnit), 4, element, assoc);
+  DesignUnit(writer.AddObject(XUID(8, 2), cls::DesignUnit), 3, element, XUID(), map);
+  DesignUnit(writer.AddObject(XUID(8, 3), cls::DesignUnit), 4, element, XUID(6, 3));  // bits 0: skipped quietly
+  DesignUnit(writer.AddObject(XUID(8, 4), cls::DesignUnit), 4, XUID(9, 1), assoc);    // no element
+  DdmFile(writer.AddObject(XUID(2, 2), cls::DdmFile), 12, XUID(), 0);
+  HdlFile(writer.AddObject(XUID(3, 2), cls::HdlFile), 9, XUID(), "/p/lost.vhd", XUID(9, 2));  // no ddm file
+  writer.AddObject(XUID(9, 9), XUID(1, 2));  // a class outside the table
+  IStorage* damaged = writer.AddObject(XUID(9, 8), cls::ViewAssoc);
+  std::ignore = Prjrep::old::WriteString(damaged, "no version");
+  ASSERT_TRUE(writer.Save(m_old.string()));
+
+  RepoMine miner(m_old.c_str());
+  ASSERT_EQ(miner.OpenRepository(), Hvd::kSuccess);
+  EXPECT_EQ(miner.State().Version, 12);
+  const auto* file = dynamic_cast<const DdmFileLoader*>(miner.State().Others[1].get());
+  ASSERT_TRUE(file);
+  EXPECT_TRUE(file->FileName == "/p/a.vhd" && file->LibraryName == "mylib" && file->AssociationBits == 0x9u);
+  EXPECT_TRUE(Debugged("Could not find fused HdlElement with instance id, \"" + XUID(9, 1).GetAsString().str() + "\""));
+  EXPECT_TRUE(Debugged("Could not find the fused ddm file with instance id, \"" + XUID(9, 2).GetAsString().str()));
+  EXPECT_TRUE(Debugged("Skipped the damaged record"));
+  EXPECT_EQ(miner.FileList().str(), "list [ list {/p/a.vhd} {mylib} {user} {all} ] [ list {} {} {user} {none} ] ");
+}
+
+TEST_F(MigrationTest, SnapshotDescriptionsStayInsideTheSnapshotsFolderAndDumpsBesideTheProject) {
+  fs::create_directories(m_dir / "snapshots" / "s1");
+  fs::create_directories(m_dir / "snapshots" / "s2");
+  WriteText(m_root / "evil_description.txt", "kept");
+  ASSERT_TRUE(WriteOld({{"PROP_A", "1"}}, {{"s1", "one", "dir.v2/old.hlc"},
+                                           {"../..", "evil", "evil.hlc"},
+                                           {"s2", "two", "noext"},
+                                           {"s1", "later wins", "old.hlc"}}));
+  RepoMine miner(m_old.c_str());
+  ASSERT_EQ(miner.OpenRepository(), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_dir / "snapshots" / "s1" / "old_description.txt"), "later wins");
+  EXPECT_EQ(ReadText(m_dir / "snapshots" / "s2" / "noext_description.txt"), "two");
+  EXPECT_EQ(ReadText(m_root / "evil_description.txt"), "kept");
+
+  miner.DumpRepository();
+  miner.DumpProjectSummary();
+  const std::string dump = ReadText(m_dir / "old_comps.xml");
+  EXPECT_NE(dump.find("<corvane_project \n  file=\"" + m_old.string() + "\"/>"), std::string::npos) << dump;
+  EXPECT_NE(dump.find("source_library_name=\"mylib\""), std::string::npos);
+  EXPECT_NE(dump.find("name=\"../..\""), std::string::npos);
+  EXPECT_FALSE(fs::exists(m_root / "projold_comps.xml"));
+  const std::string summary = ReadText(m_old.string() + ".xml");
+  EXPECT_NE(summary.find("association=\"64\""), std::string::npos) << summary;
+  EXPECT_NE(summary.find("<property \n  name=\"PROP_A\"\n  value=\"1\"/>"), std::string::npos) << summary;
+}
+
+TEST_F(MigrationTest, TheBuilderBuildsOnlyIntoAnOpenProjectAndNeverOpensOne) {
+  ASSERT_TRUE(WriteOld());
+  AutoRelease<Hvd::IProjectBuilder> builder(CitP::Factory::CreateInstance(Hvd::ClassId::RepoMine()));
+  ASSERT_TRUE(builder);
+  EXPECT_EQ(builder->BuildProject(), Hvd::kSuccess);  // nothing added: nothing to do
+  ASSERT_EQ(builder->SetProjectFile(m_old.c_str()), Hvd::kSuccess);
+  ASSERT_EQ(builder->AddFileWithAssociation((m_dir / "tb.vhd").c_str(), "work", "user", ""), Hvd::kSuccess);
+  EXPECT_EQ(builder->BuildProject(), Hvd::kProjectNotOpen);
+  EXPECT_FALSE(fs::exists(m_dir / "old.xhlc"));
+  EXPECT_TRUE(RepoMine(m_old.c_str()).IsMigratable());
+
+  // Into the project active for its file: records in order, libraries made when missing.
+  ASSERT_EQ(OpenProject(m_dir / "new.xhlc"), Hvd::kSuccess);
+  ASSERT_EQ(builder->SetProjectFile((m_dir / "new.xhlc").c_str()), Hvd::kSuccess);
+  ASSERT_EQ(builder->AddFile((m_dir / "top.vhd").c_str(), "newlib", "imported"), Hvd::kSuccess);
+  ASSERT_EQ(builder->AddFileWithAssociation((m_dir / "pkg.vhd").c_str(), "", "generated", "none"), Hvd::kSuccess);
+  ASSERT_EQ(builder->AddFileWithAssociation((m_dir / "missing.vhd").c_str(), "", "user", "all"), Hvd::kSuccess);
+  ASSERT_EQ(builder->AddProperty("PROP_SynthTop", "top"), Hvd::kSuccess);
+  ASSERT_EQ(builder->BuildProject(), Hvd::kSuccess);
+  EXPECT_EQ(FileNames(), (Strings{(m_dir / "tb.vhd").string(), (m_dir / "top.vhd").string(), (m_dir / "pkg.vhd").string()}));
+  EXPECT_EQ(ClassesOf(m_dir / "tb.vhd"), 0x3u);
+  EXPECT_EQ(ClassesOf(m_dir / "pkg.vhd"), 0x0u);
+  EXPECT_EQ(LibraryOf(m_dir / "top.vhd"), "newlib");
+  EXPECT_EQ(OriginOf(m_dir / "top.vhd"), 2u);
+  EXPECT_EQ(OriginOf(m_dir / "pkg.vhd"), 1u);
+  EXPECT_EQ(SynthesisTop(), "top/false");
+}
+
+}  // namespace
+}  // namespace xhlc_test
+
+namespace xhlc_test {
+namespace {
+
+TEST_F(MigrationTest, TheOldRepositorysNamedObjectsAreKeptAsideAndPutBackWithoutTheMissingOne) {
+  ASSERT_TRUE(WriteOld());
+  const std::string path = Port::FileName(Text(m_old.c_str())).MakeCanonical().GetPath().str();
+  AutoRelease<Prjrep::IProjectRepository> repository = Hvd::FindAutonymByName(path.c_str(), true);
+  ASSERT_TRUE(repository);
+  std::map<std::string, AutoRelease<CitI::IInterface>> objects;
+  for (const char* name : {"CvfProject", "HdProject", "HvdProject"}) {
+    objects[name] = AutoRelease<CitI::IInterface>(CitP::Factory::CreateInstance(Prjrep::ClassId::NameObject()));
+    ASSERT_EQ(Hvd::RegisterNamedObject(repository, name, objects[name], true), Hvd::kSuccess);
+  }
+  ASSERT_EQ(OpenProject(m_old), Hvd::kSuccess);
+  for (const char* name : {"CvfProject", "HdProject", "HvdProject", "TclProject"}) {
+    AutoRelease<CitI::IInterface> found;
+    std::ignore = Hvd::FindNamedObjectIn(repository, name, found.Receive());
+    const auto kept = objects.find(name);
+    EXPECT_EQ(found.Get(), kept == objects.end() ? nullptr : kept->second.Get()) << name;
+  }
+}
+
+TEST_F(MigrationTest, AnXhlcOfAnOlderMajorVersionOpensOnlyWhenTheProcedureConvertsIt) {
+  const fs::path older = m_dir / "older.xhlc";
+  WriteText(older,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<project xmlns=\"http://www.velmor.com/XMLSchema\" "
+            "xmlns:vel_kv=\"http://www.velmor.com/XMLSchema\">\n  <version vel_kv:schema_version=\"2\" "
+            "vel_kv:hlc_version=\"13.1\"/>\n</project>\n");
+  Tcl("set ::velmor::Hvd::migrateAnswer cancel; set ::velmor::Hvd::migrateAsked {}");
+  EXPECT_EQ(OpenProject(older), Hvd::kOpenOlderProjectFailed);
+  CloseProject();
+  Tcl("set ::velmor::Hvd::migrateAnswer true");
+  EXPECT_EQ(OpenProject(older), Hvd::kSuccess);
+  EXPECT_EQ(Tcl("llength $::velmor::Hvd::migrateAsked"), "2");
+  EXPECT_EQ(Tcl("lindex $::velmor::Hvd::migrateAsked 1 0"), older.string());
+}
+
+TEST_F(MigrationTest, MissingFilesAndAMissingRepositoryComponentAreReported) {
+  EXPECT_EQ(RepoMine::TruncateCorvaneClientArea((m_dir / "none.hlc").c_str()), Hvd::kOwnerMissing);
+  EXPECT_TRUE(Debugged("ERROR: RepoMine::TruncateCorvaneClientArea - Project file <" + (m_dir / "none.hlc").string() +
+                       "> does not exist"));
+  ASSERT_TRUE(WriteOld());
+  const std::int64_t objects = Prjrep::old::CountObjects(m_old.string(), "Corvane");
+  {
+    Port::FaultInjection::Scope faults;
+    Port::FaultInjection::Fail("IObjTableAccess", 1);
+    RepoMine noTable(m_old.c_str());
+    EXPECT_EQ(noTable.OpenRepository(), Hvd::kMissingInterface);
+    EXPECT_TRUE(noTable.State().Others.empty() && noTable.State().Version == 0);
+  }
+  CitP::Factory::Shutdown();
+  EXPECT_EQ(RepoMine::TruncateCorvaneClientArea(m_old.c_str()), Hvd::kComponentNotCreated);
+  RepoMine miner(m_old.c_str());
+  EXPECT_FALSE(miner.IsMigratable());
+  EXPECT_EQ(miner.OpenRepository(), Hvd::kComponentNotCreated);
+  EXPECT_EQ(miner.FileList(), "list ");
+  EXPECT_EQ(Prjrep::old::CountObjects(m_old.string(), "Corvane"), objects);
+}
+
+}  // namespace
+}  // namespace xhlc_test
