@@ -83,6 +83,7 @@ class HelperDouble final : public Hvd::TComponent<HelperDouble> {
       return This().m_project->Open(path);
     }
     Hvd::Status SaveProject(std::int32_t) override { return kSuccess; }
+    Hvd::Status AfterSourcesChanged(std::int32_t) override { return kSuccess; }
     Hvd::Status CloseProject() override {
       ++This().closes;
       if (This().closeAnswer != kSuccess) return This().closeAnswer;
