@@ -24,19 +24,6 @@ std::vector<std::string> FlavorNames(Hvd::IPRModule* module) {
   return names;
 }
 
-template <class... I>
-void ExpectAnswers(CitI::IInterface* object) {
-  for (const Port::XUID& iid : {I::GetIID()...}) {
-    CitI::IInterface* part = object->QueryInterface(iid);
-    EXPECT_NE(part, nullptr) << iid.GetAsString().str();
-    // A receiver answers only for itself.
-    if (part != nullptr && !(iid == Prjrep::IEventReceiver::GetIID())) {
-      EXPECT_EQ(part->QueryInterface(CitI::IInterface::GetIID()), object->QueryInterface(CitI::IInterface::GetIID()));
-    }
-  }
-  EXPECT_EQ(object->QueryInterface(Hvd::IConfigurationManager::GetIID()), nullptr);
-}
-
 using ModuleTest = PRTest;
 
 TEST_F(ModuleTest, TheModuleAndFlavorAnswerEveryRowOfTheirTables) {

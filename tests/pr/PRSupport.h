@@ -59,6 +59,18 @@ struct Listener {
   Prjrep::TBaseEventReceiverHelper<Listener> receiver{this, &Record};
 };
 
+// Every part answers every row of `I...`, each with the same root; no other row answers.
+template <class... I>
+void ExpectAnswers(CitI::IInterface* object) {
+  const std::vector<Port::XUID> rows{I::GetIID()..., CitI::IInterface::GetIID()};
+  for (const Port::XUID& iid : rows) {
+    CitI::IInterface* part = object->QueryInterface(iid);
+    ASSERT_NE(part, nullptr) << iid.GetAsString().str();
+    for (const Port::XUID& other : rows) EXPECT_EQ(part->QueryInterface(other), object->QueryInterface(other));
+  }
+  EXPECT_EQ(object->QueryInterface(Port::XUID::New()), nullptr);
+}
+
 class PRTest : public ::testing::Test {
  protected:
   void SetUp() override {
