@@ -30,7 +30,7 @@ Status CConfigurationElement::XIConfigurationElement::GetFlavor(CitI::IInterface
 }
 
 Status CConfigurationElement::XIProjectCompReference::SetProject(CitI::IInterface* project) {
-  This().m_project = SynthesizeHlcPlusAutonym(project);
+  pr::ReplaceReference(This().m_project, SynthesizeHlcPlusAutonym(project));
   return This().m_project.Get() != nullptr ? kSuccess : kFailure;
 }
 
@@ -65,7 +65,7 @@ Status CConfigurationElement::XISettableConfigurationElement::SetFlavor(CitI::II
     std::ignore = SendEvent(configuration.Get(), EventId::FlavorReplaced(), configuration.Get());
   }
   if (differ) {
-    self.m_flavor = SynthesizeHlcPlusAutonym(flavor);
+    pr::ReplaceReference(self.m_flavor, SynthesizeHlcPlusAutonym(flavor));
     std::ignore = self.ComposeFlavor();
   }
   return kSuccess;

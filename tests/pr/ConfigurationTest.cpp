@@ -2,8 +2,11 @@
 
 #include <stdlib.h>
 
+#include <fstream>
+
 #include "Hvd/EventIds.h"
 #include "Hvd/ICompAdmin.h"
+#include "Hvd/IFileManager.h"
 #include "Prjrep/IActivatible.h"
 #include "Prjrep/IPersist.h"
 #include "pr/PRSupport.h"
@@ -397,6 +400,49 @@ TEST_F(ConfigurationTest, AnElementOutlivingItsConfigurationNoLongerReachesIt) {
   EXPECT_EQ(AutoCast<Hvd::ISettableConfigurationElement>(element.Get())->SetFlavor(fast), kSuccess);
   EXPECT_EQ(fromConfiguration.ids.size(), 1u);
   EXPECT_EQ(FlavorOf(element).Get(), Hvd::RootOf(fast.Get()));
+}
+
+}  // namespace
+
+namespace {
+
+using namespace pr_testing;
+
+// Whether the project holds a file of that path.
+bool Holds(Hvd::IProject* project, const std::string& path) {
+  AutoRelease<Hvd::IHdlFileIterator> at;
+  return AutoCast<Hvd::IFileManager>(project)->FindFileByPath(path.c_str(), at.Receive()) == kSuccess && at &&
+         !at->IsDone();
+}
+
+struct ElementTest : ConfigurationTest {};
+
+TEST_F(ElementTest, ChangingTheFlavorSwapsItsProjectFileInTheConfigurationsProject) {
+  BindStatic();
+  auto fast = FlavorOnProject("fast"), slow = FlavorOnProject("slow");
+  for (const char* name : {"fast", "slow"}) std::ofstream(PathOf(name)) << "<project/>";
+  AutoRelease<Hvd::IPRModule> u1;
+  ASSERT_EQ(Modules()->CreatePRModule("/top/u1", u1.Receive()), kSuccess);
+  ASSERT_EQ(AutoCast<Hvd::ISettablePRModule>(u1.Get())->AddFlavor(fast), kSuccess);
+  auto configuration = NewConfiguration("c", true);
+  Hvd::IProject* project = m_projects.back().Get();
+  auto elements = Elements(configuration);
+  ASSERT_EQ(elements.size(), 2u);
+  // Bound to its project only after the element was made: composing it adds the flavor.
+  EXPECT_FALSE(Holds(project, PathOf("fast")));
+  EXPECT_EQ(AutoCast<Hvd::ICompositionControl>(elements[1].Get())->Compose(nullptr), kSuccess);
+  EXPECT_TRUE(Holds(project, PathOf("fast")));
+
+  Listener fromConfiguration;
+  Hvd::ConnectEventReceiver(configuration.Get(), &fromConfiguration.receiver);
+  AutoCast<Hvd::ISettableConfigurationElement> settable(elements[1].Get());
+  EXPECT_EQ(settable->SetFlavor(slow), kSuccess);
+  EXPECT_TRUE(!Holds(project, PathOf("fast")) && Holds(project, PathOf("slow")));
+  EXPECT_EQ(fromConfiguration.ids, std::vector<Port::XUID>{Hvd::EventId::FlavorReplaced()});
+  // No flavor: the replacement is announced again and nothing is composed.
+  EXPECT_EQ(settable->SetFlavor(nullptr), kSuccess);
+  EXPECT_EQ(fromConfiguration.ids.size(), 2u);
+  EXPECT_FALSE(FlavorOf(elements[1]));
 }
 
 }  // namespace

@@ -40,6 +40,9 @@ TEST_F(FlavorTest, AFlavorMarksItsProjectAndIsItsNamedFlavor) {
   EXPECT_EQ(Hvd::GetObjectFullPath(flavor.Get()).str(), PathOf("fast")) << "the file name is the project's";
   AutoRelease<Hvd::IProject> got;
   EXPECT_TRUE(flavor->GetProject(got.Receive()) == kSuccess && got.Get() == project);
+  // Bound to nothing, the flavor lets go of its project.
+  EXPECT_EQ(AutoCast<Hvd::ISettableFlavor>(flavor.Get())->SetProject(nullptr), kFailure);
+  EXPECT_EQ(AutoCast<Hvd::IProjectReference>(flavor.Get())->GetProjectFileName(&path), kFailure);
 }
 
 TEST_F(FlavorTest, EveryRenameIsAnnouncedOnceAndANameMustBeAFileName) {
