@@ -124,6 +124,19 @@ TEST_F(ConfigurationTest, TheManagerConfigurationAndElementAnswerEveryRowOfTheir
   Text path("stale");
   EXPECT_TRUE(AutoCast<Hvd::IProjectReference>(configuration.Get())->GetProjectFileName(&path) == kFailure &&
               path.empty());
+
+  // The manager, a configuration and a flavor each name themselves by their kind.
+  auto flavor = Create<Hvd::IFlavor>(Hvd::ClassId::Flavor());
+  const std::pair<CitI::IInterface*, const char*> kinds[] = {
+      {m_manager.Get(), "ConfigManager"}, {configuration.Get(), "Configuration"}, {flavor.Get(), "Flavor"}};
+  for (const auto& [object, kind] : kinds) {
+    AutoRelease<Prjrep::IAutonym> autonym;
+    AutoRelease<CitI::IInterface> named;
+    ASSERT_EQ(AutoCast<Prjrep::IAutoNaming>(object)->GetAutonym(autonym.Receive()), kSuccess);
+    EXPECT_TRUE(autonym->GetName(&path) == kSuccess && path.str() == kind);
+    EXPECT_TRUE(autonym->GetObject(named.Receive()) == kSuccess && named.Get() == Hvd::RootOf(object));
+    EXPECT_EQ(AutoCast<Prjrep::IAutoNaming>(object)->GetAutonym(nullptr), kFailure);
+  }
 }
 
 TEST_F(ConfigurationTest, OnlyAStaticProjectTakesAManagerAndBecomesStatic) {
@@ -443,6 +456,30 @@ TEST_F(ElementTest, ChangingTheFlavorSwapsItsProjectFileInTheConfigurationsProje
   EXPECT_EQ(settable->SetFlavor(nullptr), kSuccess);
   EXPECT_EQ(fromConfiguration.ids.size(), 2u);
   EXPECT_FALSE(FlavorOf(elements[1]));
+}
+
+}  // namespace
+
+namespace {
+
+using namespace pr_testing;
+
+using HelperTest = PRTest;
+
+TEST_F(HelperTest, TheProjectHelperAddsSourcesOnlyToAProjectItHas) {
+  AutoRelease<Hvd::IProjectHelper> helper = Hvd::GetCvfProject(nullptr, true);
+  ASSERT_TRUE(helper);
+  AutoCast<Hvd::IProjSrcHelper> sources(helper.Get());
+  AutoCast<Hvd::IProjectHelper2> opener(helper.Get());
+  ASSERT_TRUE(sources && opener);
+  EXPECT_EQ(helper->MakeProject(""), kFailure);
+  EXPECT_EQ(sources->AddProjectSource("/nowhere/a.vhd", 0), kFailure) << "no project";
+  EXPECT_EQ(sources->HandOverSource("/nowhere/a.vhd"), kNotSupported);
+  EXPECT_TRUE(opener->OpenProject("/nowhere/p.xhlc") == kSuccess) << "nothing open there: nothing bound";
+  AutoRelease<CitI::IInterface> project;
+  EXPECT_TRUE(helper->GetProject(project.Receive()) == kFailure && opener->GetProject(project.Receive()) == kFailure);
+  EXPECT_TRUE(helper->AfterMakeProject() == kSuccess && helper->AfterSourcesChanged(1) == kSuccess &&
+              helper->CloseProject() == kSuccess);
 }
 
 }  // namespace
