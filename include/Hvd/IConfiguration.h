@@ -7,13 +7,16 @@
 #include "Hvd/Status.h"
 #include "Hvd/IProject.h"
 #include "Port/StringBase.h"
+#include "Prjrep/IAutonym.h"
 #include "Prjrep/ISet.h"
 
 namespace Hvd {
 
+class IConfigurationElement;
 class IConfigurationElementIterator;
 class IFlavor;
 class IFlavorSet;
+class IPRModule;
 
 class IConfiguration : public CitI::IInterface {
  public:
@@ -28,6 +31,53 @@ class IConfigurationIterator : public Prjrep::TIIterator<IConfiguration*> {
   CITI_DECLARE_IID("{6caa6968-111a-4fdf-9502-597791230c15}")
 };
 
+class IConfigurationSet : public Prjrep::TISet<IConfiguration*, IConfigurationIterator> {
+ public:
+  CITI_DECLARE_IID("{a8c11a83-200f-43ed-a40d-4e7db19cce5d}")
+};
+
+// What the configuration manager alone does to a configuration.
+class IConfigurationPrivate : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{B970C4F0-0897-4E57-8EF3-D3BF3A25F62C}")
+
+  // Binds the configuration to its project; 0 when no autonym can be made of it.
+  virtual Hvd::Status Initialize(CitI::IInterface* project) = 0;
+  // Appends an element for `module`, or the static element for null.
+  virtual Hvd::Status CreateElement(IPRModule* module, IConfigurationElement** element) = 0;
+  virtual Hvd::Status RemoveElementForPRModule(CitI::IInterface* module) = 0;
+};
+
+// One line of a configuration: the flavor chosen for one module, or the static project.
+class IConfigurationElement : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{7FC5A9CD-5641-43AF-A4A8-561E7CEFA060}")
+
+  virtual Hvd::Status GetIsStatic(bool* isStatic) = 0;
+  virtual Hvd::Status GetPRModule(IPRModule** module) = 0;
+  // The flavor, or the static project on the static element.
+  virtual Hvd::Status GetFlavor(CitI::IInterface** flavor) = 0;
+};
+
+class ISettableConfigurationElement : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{78B8A5F4-40FA-4B92-A99B-5D7B17CC0F3A}")
+
+  virtual Hvd::Status SetIsStatic(bool isStatic) = 0;
+  virtual Hvd::Status SetPRModule(Prjrep::IAutonym* module) = 0;
+  virtual Hvd::Status SetFlavor(CitI::IInterface* flavor) = 0;
+};
+
+class IConfigurationElementIterator : public Prjrep::TIIterator<IConfigurationElement*> {
+ public:
+  CITI_DECLARE_IID("{7ABD6E82-44F7-45E2-A3A4-80C3307A21E9}")
+};
+
+class IConfigurationElementSet : public Prjrep::TISet<IConfigurationElement*, IConfigurationElementIterator> {
+ public:
+  CITI_DECLARE_IID("{5F812214-2039-462A-9A4A-9D6E89C3E308}")
+};
+
 // The configurations of a project.
 class IConfigurationManager : public CitI::IInterface {
  public:
@@ -35,6 +85,17 @@ class IConfigurationManager : public CitI::IInterface {
 
   // A new iterator over the configurations, with one reference for the caller.
   virtual Hvd::Status GetConfigurations(IConfigurationIterator** configurations) = 0;
+  virtual Hvd::Status CreateConfiguration(IConfiguration** configuration) = 0;
+  virtual Hvd::Status AddConfiguration(IConfiguration* configuration) = 0;
+  virtual Hvd::Status ReservedOperation4() = 0;
+  // Null deactivates.
+  virtual Hvd::Status SetActiveConfiguration(IConfiguration* configuration) = 0;
+  virtual Hvd::Status GetActiveConfiguration(IConfiguration** configuration) = 0;
+  virtual Hvd::Status ReservedOperation7() = 0;
+  virtual Hvd::Status ReservedOperation8() = 0;
+  virtual Hvd::Status RemovePRModule(IPRModule* module) = 0;
+  virtual Hvd::Status RemoveConfiguration(IConfiguration* configuration) = 0;
+  virtual Hvd::Status RemoveFlavor(IFlavor* flavor) = 0;
 };
 
 class IFlavor : public CitI::IInterface {
@@ -67,6 +128,59 @@ class IPRModuleIterator : public Prjrep::TIIterator<IPRModule*> {
 class IPRModuleSet : public Prjrep::TISet<IPRModule*, IPRModuleIterator> {
  public:
   CITI_DECLARE_IID("{6a9eddd3-9ab4-4618-9bbc-eddd25157814}")
+};
+
+class ISettablePRModule : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{D0B88ACF-20C7-4156-AE21-7CA36F0A4480}")
+
+  virtual Hvd::Status SetInstancePath(const Port::StringBase<char>& path) = 0;
+  virtual Hvd::Status SetAuxiliaryString(const Port::StringBase<char>& text) = 0;
+  virtual Hvd::Status AddFlavor(IFlavor* flavor) = 0;
+  virtual Hvd::Status RemoveFlavor(IFlavor* flavor) = 0;
+  // Holds the flavor without announcing it to the registry.
+  virtual Hvd::Status SetActiveFlavor(IFlavor* flavor) = 0;
+};
+
+// The reconfigurable modules of a project.
+class IPRModuleManager : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{54f08d8b-ce71-4518-8e51-a5ceb1dd4e46}")
+
+  virtual Hvd::Status GetPRModules(IPRModuleIterator** modules) = 0;
+  virtual Hvd::Status CreatePRModule(const Port::StringBase<char>& instancePath, IPRModule** module) = 0;
+  virtual Hvd::Status RemovePRModule(IPRModule* module) = 0;
+  virtual Hvd::Status FindPRModule(const Port::StringBase<char>& instancePath, IPRModule** module) = 0;
+};
+
+// Properties of a module or flavor; no component of the library offers them.
+class IPRProperties : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{A9BD5A4D-CA03-4FAD-BEDB-081FD4FBB356}")
+
+  virtual Hvd::Status ReservedOperation1() = 0;
+  virtual Hvd::Status ReservedOperation2() = 0;
+  virtual Hvd::Status ReservedOperation3() = 0;
+};
+
+class IFlavorIterator : public Prjrep::TIIterator<IFlavor*> {
+ public:
+  CITI_DECLARE_IID("{f2d73f54-c96e-4221-aace-b01805520fe7}")
+};
+
+class IFlavorSet : public Prjrep::TISet<IFlavor*, IFlavorIterator> {
+ public:
+  CITI_DECLARE_IID("{34112c71-84fd-4019-a259-7a67e055d3ac}")
+};
+
+class ISettableFlavor : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{771683A5-E793-4F71-AD37-600F45B50BD7}")
+
+  virtual Hvd::Status SetText(const Port::StringBase<char>& text) = 0;
+  virtual Hvd::Status SetPRModule(Prjrep::IAutonym* module) = 0;
+  // Binds the flavor to its project; 0 when no autonym can be made of it.
+  virtual Hvd::Status SetProject(CitI::IInterface* project) = 0;
 };
 
 // Partial-reconfiguration services that work on a whole project.

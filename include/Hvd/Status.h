@@ -41,6 +41,7 @@ inline constexpr Status kOwnerMissing{0x100000020000001aull};  // also "already 
 inline constexpr Status kZipNotFound{0x100000020000001bull};
 inline constexpr Status kMigrationCancelled{0x100000020000001dull};
 inline constexpr Status kMigrationFailed{0x020000020000001cull};  // the migration procedure failed or declined
+inline constexpr Status kNotAStaticProject{0x100000020000001eull};  // a flavor or configuration project
 inline constexpr Status kProjectNotOpened{0x100000020000001full};
 inline constexpr Status kBadParameters{0x1100000000000003ull};  // also out of range, no interface, no event sender
 inline constexpr Status kOpenOlderProjectFailed{0x0800000400000004ull};

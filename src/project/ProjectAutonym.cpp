@@ -29,11 +29,13 @@ Status CProjectAutonym::XISaveAutonym::Resolve(CitI::IInterface* repository, Cit
   AutoRelease<IProjectHelper> helper(CitP::Factory::CreateInstance(ProjectHelperClassId()));
   if (!helper && CitP::Factory::LoadLibraryFactory("libHvd_Cvf"))
     helper = AutoRelease<IProjectHelper>(CitP::Factory::CreateInstance(ProjectHelperClassId()));
-  const Status status = helper ? helper->OpenProject(path) : kFailure;
+  // Opening a project that exists is the helper's second face; handing it out its first.
+  AutoCast<IProjectHelper2> opener(helper.Get());
+  const Status status = opener ? opener->OpenProject(path) : kFailure;
   self.m_helper = std::move(helper);
   if (self.m_helper) {
     AutoRelease<CitI::IInterface> project;
-    std::ignore = self.m_helper->GetProjectObject(project.Receive());
+    std::ignore = self.m_helper->GetProject(project.Receive());
     self.m_project = AutoRelease<IProject>(std::move(project));
     Prjrep::AutoOut<CitI::IInterface>(object).Assign(self.m_project.Get());
   }
@@ -61,7 +63,7 @@ Status CProjectAutonym::XISaveAutonym::SaveObject(CitI::IInterface*) {
   bool open = false;
   if (project == nullptr || project->IsOpen(&open) != kSuccess || !open) return kSuccess;
   if (!self.m_helper) self.m_helper = GetCvfProject(project, false);
-  return self.m_helper ? self.m_helper->SaveProject(1) : project->Save();
+  return self.m_helper ? self.m_helper->AfterSourcesChanged(1) : project->Save();
 }
 
 Status CProjectAutonym::XISaveAutonym::CloseObject(CitI::IInterface*) {

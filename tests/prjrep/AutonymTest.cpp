@@ -113,10 +113,10 @@ TEST_F(AutonymTest, TheProjectHelperLoadedByNameIsBoundToAProjectThatItSavesAndL
   auto* project = new FakeProject;
   AutoRelease<Hvd::IProject> mine(project), got;
   ASSERT_TRUE(helper.Get() && reference.Get());
-  EXPECT_TRUE(helper->SaveProject(0) == kSuccess && reference->GetProject(got.Receive()) == kFailure);  // nothing bound
+  EXPECT_TRUE(helper->AfterSourcesChanged(1) == kSuccess && reference->GetProject(got.Receive()) == kFailure);  // nothing bound
   EXPECT_TRUE(reference->SetProject(project) == kSuccess && project->count.GetRefCount() == 2);
   EXPECT_TRUE(reference->GetProject(got.Receive()) == kSuccess && got.Get() == project);
-  EXPECT_EQ(helper->SaveProject(0), Hvd::kNotSupported);  // the project's own answer
+  EXPECT_EQ(helper->AfterSourcesChanged(1), Hvd::kNotSupported);  // the project's own answer
   got.Assign(nullptr);
   EXPECT_TRUE(helper->CloseProject() == kSuccess && project->count.GetRefCount() == 1 &&
               reference->GetProject(got.Receive()) == kFailure);

@@ -66,8 +66,9 @@ class HelperDouble final : public Hvd::TComponent<HelperDouble> {
  public:
   explicit HelperDouble(Hvd::IProject* project) : m_project(project) {}
   auto QueryTable() {
-    return Hvd::Table(Hvd::Row<Hvd::IProjectHelper>(&m_helper), Hvd::Row<Hvd::IProjectCompReference>(&m_reference),
-                      Hvd::Row<CitI::IInterface>(&m_helper), Hvd::Row<Prjrep::IRefCount>(&m_refCount));
+    return Hvd::Table(Hvd::Row<Hvd::IProjectHelper>(&m_helper), Hvd::Row<Hvd::IProjectHelper2>(&m_opener),
+                      Hvd::Row<Hvd::IProjectCompReference>(&m_reference), Hvd::Row<CitI::IInterface>(&m_helper),
+                      Hvd::Row<Prjrep::IRefCount>(&m_refCount));
   }
   Hvd::Status closeAnswer = kSuccess;
   int openFailures = 0;
@@ -75,25 +76,31 @@ class HelperDouble final : public Hvd::TComponent<HelperDouble> {
   int opens = 0;
 
  private:
+  Hvd::Status HandOut(CitI::IInterface** project) {
+    Prjrep::AutoOut<CitI::IInterface> out(project);
+    return out.Assign(m_project.Get());
+  }
   struct Helper : Hvd::TNested<HelperDouble, Hvd::IProjectHelper> {
     using TNested::TNested;
-    Hvd::Status OpenProject(const Text& path) override {
-      ++This().opens;
-      if (This().openFailures > 0 && This().openFailures-- > 0) return Hvd::kFailure;
-      return This().m_project->Open(path);
-    }
-    Hvd::Status SaveProject(std::int32_t) override { return kSuccess; }
+    Hvd::Status MakeProject(const Text&) override { return Hvd::kNotSupported; }
     Hvd::Status AfterSourcesChanged(std::int32_t) override { return kSuccess; }
     Hvd::Status CloseProject() override {
       ++This().closes;
       if (This().closeAnswer != kSuccess) return This().closeAnswer;
       return This().m_project->ProjectClose(false);
     }
-    Hvd::Status GetProjectObject(CitI::IInterface** project) override {
-      Prjrep::AutoOut<CitI::IInterface> out(project);
-      return out.Assign(This().m_project.Get());
-    }
+    Hvd::Status AfterMakeProject() override { return kSuccess; }
+    Hvd::Status GetProject(CitI::IInterface** project) override { return This().HandOut(project); }
   } m_helper{this};
+  struct Opener : Hvd::TNested<HelperDouble, Hvd::IProjectHelper2> {
+    using TNested::TNested;
+    Hvd::Status OpenProject(const Text& path) override {
+      ++This().opens;
+      if (This().openFailures > 0 && This().openFailures-- > 0) return Hvd::kFailure;
+      return This().m_project->Open(path);
+    }
+    Hvd::Status GetProject(CitI::IInterface** project) override { return This().HandOut(project); }
+  } m_opener{this};
   struct Reference : Hvd::TNested<HelperDouble, Hvd::IProjectCompReference> {
     using TNested::TNested;
     Hvd::Status SetProject(CitI::IInterface*) override { return Hvd::kNotSupported; }

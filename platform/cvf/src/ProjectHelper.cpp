@@ -1,7 +1,12 @@
 #include "CitP/Factory.h"
+#include "Hvd/ClassIds.h"
+#include "Hvd/IFileManager.h"
 #include "Hvd/IProject.h"
 #include "Hvd/IProjectHelper.h"
 #include "Hvd/Status.h"
+#include "Prjrep/ClassIds.h"
+#include "Prjrep/IAutonym.h"
+#include "Prjrep/IName.h"
 #include "core/Holders.h"
 #include "core/Interface.h"
 #include "core/Factory.h"
@@ -11,27 +16,55 @@ namespace {
 
 using Text = Port::StringBase<char>;
 
+// The project that is open on `path`: its repository, which the process-wide registry knows
+// by the path, names it "ActiveHvdProject". Null when there is none.
+Prjrep::AutoRelease<IProject> OpenProjectOf(const Text& path) {
+  Prjrep::AutoRelease<Prjrep::IAutonymLookup> registry(
+      CitP::Factory::CreateInstance(Prjrep::ClassId::NamedObjectRegistry()));
+  Prjrep::AutoRelease<Prjrep::IAutonym> name(CitP::Factory::CreateInstance(Prjrep::ClassId::SimpleAutonym()));
+  Prjrep::AutoCast<Prjrep::IName> naming(name.Get());
+  if (registry.Get() == nullptr || naming.Get() == nullptr || naming->SetName(path) != kSuccess) return nullptr;
+  Prjrep::AutoRelease<CitI::IInterface> repository;
+  std::ignore = registry->Resolve(name, repository.Receive());
+  Prjrep::AutoCast<Prjrep::ISimpleNamedLookup> names(repository.Get());
+  Prjrep::AutoRelease<CitI::IInterface> project;
+  if (names.Get() != nullptr) std::ignore = names->Find("ActiveHvdProject", project.Receive());
+  return Prjrep::AutoRelease<IProject>(std::move(project));
+}
+
 // The project helper: the path it was opened on and the project it is bound to.
 class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
  public:
   static const Port::XUID& GetCLSID() { return Hvd::ProjectHelperClassId(); }
 
   auto QueryTable() {
-    return Table(Row<IProjectHelper>(&m_XIProjectHelper), Row<IProjectCompReference>(&m_XIProjectCompReference),
+    return Table(Row<IProjectHelper>(&m_XIProjectHelper), Row<IProjectHelper2>(&m_XIProjectHelper2),
+                 Row<IProjSrcHelper>(&m_XIProjSrcHelper), Row<IProjectCompReference>(&m_XIProjectCompReference),
                  Row<ISourceViewAssoc>(&m_XISourceViewAssoc),
                  Row<Prjrep::IRefCount>(&m_refCount), Row<Prjrep::IRefCountV1>(&m_refCount),
                  Row<CitI::IInterface>(this));
   }
 
  private:
+  Status HandOutProject(CitI::IInterface** project) {
+    Prjrep::AutoOut<CitI::IInterface> result(project);
+    if (project == nullptr || m_project.Get() == nullptr) return kFailure;
+    return result.Assign(m_project.Get());
+  }
+
   struct XIProjectHelper : TNested<CCvfProjectHelper, IProjectHelper> {
     using TNested::TNested;
-    Status OpenProject(const Text& path) override {
+    // A project component opened on the file; the helper is bound to it when it opens.
+    Status MakeProject(const Text& path) override {
       if (path.empty()) return kFailure;
       This().m_path = path;
-      return kSuccess;
+      Prjrep::AutoRelease<IProject> made(CitP::Factory::CreateInstance(ClassId::Project()));
+      if (made.Get() == nullptr) return kFailure;
+      const Status status = made->Open(path);
+      if (status == kSuccess) This().m_project.Assign(made.Get());
+      return status;
     }
-    Status SaveProject(std::int32_t) override {
+    Status AfterSourcesChanged(std::int32_t) override {
       // Held across the call, in case saving reaches back and unbinds the project.
       const Prjrep::AutoPtr<IProject> project = This().m_project;
       return project.Get() == nullptr ? kSuccess : project->Save();
@@ -41,14 +74,36 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
       This().m_project.Assign(nullptr);
       return kSuccess;
     }
-    Status GetProjectObject(CitI::IInterface** project) override {
-      Prjrep::AutoOut<CitI::IInterface> result(project);
-      if (project == nullptr || This().m_project.Get() == nullptr) return kFailure;
-      return result.Assign(This().m_project.Get());
-    }
-    // Nothing of the sources is kept here.
-    Status AfterSourcesChanged(std::int32_t) override { return kSuccess; }
+    Status AfterMakeProject() override { return kSuccess; }
+    Status GetProject(CitI::IInterface** project) override { return This().HandOutProject(project); }
   } m_XIProjectHelper{this};
+
+  struct XIProjectHelper2 : TNested<CCvfProjectHelper, IProjectHelper2> {
+    using TNested::TNested;
+    // A project already open on the path is the one the helper is bound to.
+    Status OpenProject(const Text& path) override {
+      if (path.empty()) return kFailure;
+      This().m_path = path;
+      if (Prjrep::AutoRelease<IProject> open = OpenProjectOf(path); open.Get() != nullptr)
+        std::ignore = This().m_project.Assign(open.Get());
+      return kSuccess;
+    }
+    Status GetProject(CitI::IInterface** project) override { return This().HandOutProject(project); }
+  } m_XIProjectHelper2{this};
+
+  struct XIProjSrcHelper : TNested<CCvfProjectHelper, IProjSrcHelper> {
+    using TNested::TNested;
+    // The source joins the bound project's files.
+    Status AddProjectSource(const Text& source, std::int32_t) override {
+      Prjrep::AutoCast<IFileManager> files(This().m_project.Get());
+      if (source.empty() || files.Get() == nullptr) return kFailure;
+      Prjrep::AutoRelease<IHdlFile> added;
+      const Status status = files->ProjectAddFile(source, nullptr, added.Receive());
+      return status == kSuccess && added.Get() != nullptr ? kSuccess : (status == kSuccess ? kFailure : status);
+    }
+    Status HandOverSource(const Text&) override { return kNotSupported; }
+    Status SetSourceViewAssociation(CitI::IInterface*, std::int32_t) override { return kNotSupported; }
+  } m_XIProjSrcHelper{this};
 
   struct XISourceViewAssoc : TNested<CCvfProjectHelper, ISourceViewAssoc> {
     using TNested::TNested;

@@ -120,6 +120,16 @@ struct XIAutonymLookup final : Hvd::TNested<Owner, IAutonymLookup> {
     if (autonym == nullptr || object == nullptr) return Hvd::kFailure;
     AutoRelease<CitI::IInterface> found;
     if (Resolve(autonym, found.Receive()) == Hvd::kSuccess) return result.Assign(found.Get());
+    // Without a context, an autonym resolves among what the active configuration manager
+    // holds (a module autonym read from storage finds its module there).
+    AutoPtr<CitI::IInterface> manager;  // held: resolving may change the table
+    if (context == nullptr) {
+      CNameTable& table = this->This().Table();
+      if (const auto named = table.m_names.find("ActiveConfigManager"); named != table.m_names.end()) {
+        manager = named->second;
+        context = manager.Get();
+      }
+    }
     const Hvd::Status status = autonym->Resolve(context, found.Receive());
     if (found.Get() == nullptr) return status;
     if (const Hvd::Status registered = Register(autonym, found.Get()); registered != Hvd::kSuccess) return registered;

@@ -12,6 +12,12 @@ namespace {
 
 using String = Port::StringBase<char>;
 
+// The helper opens a project through its second face.
+Status OpenThrough(IProjectHelper* helper, const String& projectFile) {
+  Prjrep::AutoCast<IProjectHelper2> opener(helper);
+  return opener ? opener->OpenProject(projectFile) : kMissingInterface;
+}
+
 // Puts the backup back over the project directory and opens the project again. A backup that
 // could not be put back is kept: it is then the only whole copy of the project.
 void RollBack(IProjectHelper* helper, const String& backup, const String& projectDirectory, const String& projectFile) {
@@ -26,7 +32,7 @@ void RollBack(IProjectHelper* helper, const String& backup, const String& projec
   }
   // The marker comes with the snapshot's files and never belongs to the live project.
   std::ignore = FileUtils::RemoveItem(ReplaceProjectExtension(projectFile, ".snp"));
-  std::ignore = helper->OpenProject(projectFile);
+  std::ignore = OpenThrough(helper, projectFile);
 }
 
 }  // namespace
@@ -68,7 +74,7 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
     return status;
   }
 
-  status = helper->OpenProject(projectFile);
+  status = OpenThrough(helper, projectFile);
   if (status != kSuccess) {
     RollBack(helper, backup, projectDirectory, projectFile);
     return status;

@@ -110,10 +110,13 @@ AutoRelease<Prjrep::IAutonym> MakeProjectComponentAutonym(const String& path, Ci
 
 AutoRelease<Prjrep::IAutonym> FindAutonymInSet(CitI::IInterface* owner, CitI::IInterface* object) {
   AutoCast<IPRModuleSet> set(owner);
+  // A module manager keeps its set to itself; its modules are walked through it.
+  AutoCast<IPRModuleManager> manager(owner);
   CitI::IInterface* wanted = IdentityOf(object);
-  if (set.Get() == nullptr || wanted == nullptr) return nullptr;
+  if ((set.Get() == nullptr && manager.Get() == nullptr) || wanted == nullptr) return nullptr;
   AutoRelease<IPRModuleIterator> it;
-  if (set->GetIterator(it.Receive()) != kSuccess || it.Get() == nullptr) return nullptr;
+  const Status status = set.Get() != nullptr ? set->GetIterator(it.Receive()) : manager->GetPRModules(it.Receive());
+  if (status != kSuccess || it.Get() == nullptr) return nullptr;
   for (; !it->IsDone(); std::ignore = it->Next()) {
     if (IdentityOf(it->Current()) == wanted) return GetAutonymOf(object);
   }
