@@ -40,7 +40,7 @@ Status CConfiguration::GetProject(IProject** project) {
 }
 
 Status CConfiguration::Initialize(CitI::IInterface* project) {
-  pr::ReplaceReference(m_project, SynthesizeHlcPlusAutonym(project));
+  m_project = SynthesizeHlcPlusAutonym(project);
   if (m_project.Get() == nullptr) return kFailure;
   std::ignore = RegisterNamedObject(project, "Configuration", &m_XIConfiguration, true);
   PropertyAccessor properties(Prjrep::AutoCast<IProject>(project).Get());

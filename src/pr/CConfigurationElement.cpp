@@ -30,7 +30,7 @@ Status CConfigurationElement::XIConfigurationElement::GetFlavor(CitI::IInterface
 }
 
 Status CConfigurationElement::XIProjectCompReference::SetProject(CitI::IInterface* project) {
-  pr::ReplaceReference(This().m_project, SynthesizeHlcPlusAutonym(project));
+  This().m_project = SynthesizeHlcPlusAutonym(project);
   return This().m_project.Get() != nullptr ? kSuccess : kFailure;
 }
 
@@ -65,7 +65,7 @@ Status CConfigurationElement::XISettableConfigurationElement::SetFlavor(CitI::II
     std::ignore = SendEvent(configuration.Get(), EventId::FlavorReplaced(), configuration.Get());
   }
   if (differ) {
-    pr::ReplaceReference(self.m_flavor, SynthesizeHlcPlusAutonym(flavor));
+    self.m_flavor = SynthesizeHlcPlusAutonym(flavor);
     std::ignore = self.ComposeFlavor();
   }
   return kSuccess;

@@ -30,7 +30,7 @@ Status CFlavor::GetProject(IProject** project) {
 }
 
 Status CFlavor::SetProject(CitI::IInterface* project) {
-  pr::ReplaceReference(m_project, SynthesizeHlcPlusAutonym(project));
+  m_project = SynthesizeHlcPlusAutonym(project);
   if (m_project.Get() == nullptr) return kFailure;
   {
     PropertyAccessor properties(Prjrep::AutoCast<IProject>(project).Get());

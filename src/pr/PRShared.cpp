@@ -36,12 +36,6 @@ Status WriteAutonym(Prjrep::IStorage* storage, Prjrep::IAutonym* autonym) {
   return storage->WriteObject(Prjrep::AutoCast<Prjrep::IPersist>(autonym));
 }
 
-void ReplaceReference(Prjrep::AutoPtr<Prjrep::IAutonym>& held, Prjrep::AutoRelease<Prjrep::IAutonym> made) {
-  // A holder given an empty reference keeps what it had: empty it first.
-  held = nullptr;
-  held = std::move(made);
-}
-
 bool SameObject(CitI::IInterface* a, CitI::IInterface* b) {
   CitI::IInterface* rootA = RootOf(a);
   return rootA != nullptr && rootA == RootOf(b);

@@ -25,9 +25,6 @@ Status ReadAutonym(Prjrep::IStorage* storage, Prjrep::AutoPtr<Prjrep::IAutonym>&
 // Writes an autonym as an object; an empty one as the null object.
 Status WriteAutonym(Prjrep::IStorage* storage, Prjrep::IAutonym* autonym);
 
-// Holds `made` in place of what `held` held, also when `made` is empty.
-void ReplaceReference(Prjrep::AutoPtr<Prjrep::IAutonym>& held, Prjrep::AutoRelease<Prjrep::IAutonym> made);
-
 // Two interfaces of one object.
 bool SameObject(CitI::IInterface* a, CitI::IInterface* b);
 
