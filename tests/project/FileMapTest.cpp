@@ -24,7 +24,7 @@ struct FileMapTest : ::testing::Test {
   void TearDown() override { Prjrep::ResetNamedObjectRegistry(), CitP::Factory::Shutdown(); }
 
   // Source project /src/p.xhlc working in /src/work; the copy is /dst/q.xhlc working in /dst/out.
-  void Setup(bool mapping, bool remote, bool onRequest = false) {
+  void MapWith(bool mapping, bool remote, bool onRequest = false) {
     ASSERT_EQ(map.SetupMap(mapping, remote, "/src", "/dst", "/dst/remote_sources", onRequest, "/src/work/p.hlc",
                            "/dst/q.xhlc", "/dst/out"),
               kSuccess);
@@ -44,11 +44,11 @@ struct FileMapTest : ::testing::Test {
 };
 
 TEST_F(FileMapTest, NamesStayUnlessTheCopyMovesThemOrOnRequest) {
-  Setup(false, false);
+  MapWith(false, false);
   EXPECT_EQ(Map("/src/sub/a.vhd"), "/src/sub/a.vhd");
   EXPECT_EQ(Map("/elsewhere/b.vhd"), "/elsewhere/b.vhd");
 
-  Setup(true, true, true);
+  MapWith(true, true, true);
   EXPECT_EQ(Map("/src/sub/a.vhd"), "/src/sub/a.vhd");
   EXPECT_EQ(Map("/src/sub/a.vhd", true), "/dst/sub/a.vhd");
 
@@ -61,7 +61,7 @@ TEST_F(FileMapTest, NamesStayUnlessTheCopyMovesThemOrOnRequest) {
 }
 
 TEST_F(FileMapTest, InsideKeepsItsPlaceTheDatabaseFollowsTheWorkingDirectory) {
-  Setup(true, true);
+  MapWith(true, true);
   EXPECT_EQ(Map("/src/sub/a.vhd"), "/dst/sub/a.vhd");
   EXPECT_EQ(Map("/src/work/p_qdb/state.db"), "/dst/out/q_qdb/state.db");
   EXPECT_EQ(MapWorking("/src/work/p_qdb/state.db"), "/dst/out/q_qdb/state.db");
@@ -89,10 +89,10 @@ TEST_F(FileMapTest, InsideKeepsItsPlaceTheDatabaseFollowsTheWorkingDirectory) {
 // Each leading ".." becomes a "_" directory; a place is never given to two files, and nothing
 // leaves the remote-sources directory.
 TEST_F(FileMapTest, OutsideFilesGoBelowTheRemoteSourcesWithoutColliding) {
-  Setup(true, false);
+  MapWith(true, false);
   EXPECT_EQ(Map("/lib/a.vhd"), "/lib/a.vhd");  // remote sources off
 
-  Setup(true, true);
+  MapWith(true, true);
   EXPECT_EQ(Map("/lib/a.vhd"), "/dst/remote_sources/_/lib/a.vhd");
   EXPECT_EQ(Map("/a/x.vhd"), "/dst/remote_sources/_/a/x.vhd");
   EXPECT_EQ(Map("/b/x.vhd"), "/dst/remote_sources/_/b/x.vhd");
