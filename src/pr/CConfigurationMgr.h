@@ -67,10 +67,7 @@ class CConfigurationMgr : public TComponent<CConfigurationMgr> {
   Prjrep::AutoRelease<IConfigurationIterator> FindMember(IConfiguration* configuration);
   void SetProject(IProject* project, Status& result);
   void RefreshProjectName();
-  // The flavor path of the active configuration's element for `module`, or empty.
-  Port::StringBase<char> ActiveFlavorPathOf(IPRModule* module);
-  // Takes the module's element out of one configuration, recomposing it when active.
-  void RemoveModuleFromConfiguration(IConfiguration* configuration, IPRModule* module);
+  static void EnsurePartition(const Port::StringBase<char>& projectName, const Port::StringBase<char>& instancePath);
 
   struct XIConfigurationManager : TNested<CConfigurationMgr, IConfigurationManager> {
     using TNested::TNested;

@@ -1,4 +1,5 @@
 #include "CitP/Factory.h"
+#include "HdcI/HDProjectStandIn.h"
 #include "Hvd/ClassIds.h"
 #include "Hvd/IFileManager.h"
 #include "Hvd/IProject.h"
@@ -131,7 +132,9 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
 }  // namespace
 }  // namespace Hvd
 
-// The library's entry for the host: registers the helper's factory.
+// The library's entry for the host: registers the helper's factory and that of the
+// hierarchical-design project it carries.
 extern "C" void InstFactoryEntry() {
   Hvd::RegisterFactoriesOf<Hvd::CCvfProjectHelper>();
+  HdcI::RegisterHDProject();
 }

@@ -14,6 +14,7 @@ void RegisterComponents() {
   standins::RegisterFileNameHelper();
   standins::RegisterStringSet();
   standins::RegisterNameObject();
+  standins::RegisterMemoryStorage();
   standins::RegisterSharedOperationGate();
 }
 

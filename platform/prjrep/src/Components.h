@@ -17,6 +17,7 @@ void RegisterRelayAndAttachment();
 void RegisterFileNameHelper();
 void RegisterStringSet();
 void RegisterNameObject();
+void RegisterMemoryStorage();
 // Puts one operation gate into the registry under "OperationGate" unless one is there;
 // needs the registry's and the gate's factories.
 void RegisterSharedOperationGate();

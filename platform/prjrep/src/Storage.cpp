@@ -12,8 +12,10 @@
 #include "CitP/Factory.h"
 #include "Hvd/Status.h"
 #include "Port/FaultInjection.h"
+#include "Prjrep/ClassIds.h"
 #include "Prjrep/IObjTable.h"
 #include "Prjrep/OldRecords.h"
+#include "Components.h"
 #include "StorageFormat.h"
 #include "StorageNode.h"
 #include "core/AtomicFile.h"
@@ -638,4 +640,34 @@ namespace Prjrep {
 
 IStorage* CreateStorage() { return (new storage::CStorage(false, nullptr))->AsStorage(); }
 
+namespace standins {
+namespace {
+
+// Makes the memory storage by its class id.
+class CMemoryStorageFactory final : public Hvd::TComponent<CMemoryStorageFactory, CitI::IFactory> {
+ public:
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<CitI::IInterface>(this), Hvd::Row<CitI::IFactory>(this),
+                      Hvd::Row<CommonI::IRefCount>(&m_refCount));
+  }
+  CitI::IInterface* CreateInstance(const Port::XUID& clsid) override {
+    if (!(clsid == ClassId::MemoryStorage())) return nullptr;
+    IStorage* made = CreateStorage();
+    return made->QueryInterface(CitI::IInterface::GetIID());
+  }
+
+ private:
+  CommonI::TRefCountHelper<CMemoryStorageFactory, 0> m_refCount{this};
+};
+
+}  // namespace
+
+void RegisterMemoryStorage() {
+  // The registry keeps the factory; the creation reference is given up.
+  CitI::IFactory* factory = new CMemoryStorageFactory;
+  CitP::Factory::RegisterFactory(ClassId::MemoryStorage(), factory);
+  CommonI::ReleaseRef(factory);
+}
+
+}  // namespace standins
 }  // namespace Prjrep

@@ -71,3 +71,49 @@ proc ::velmor::Hvd::migrateProject {file version extra} {
   lappend migrateAsked [list $file $version $extra]
   return $migrateAnswer
 }
+
+# The copies of a configuration's results: a file is copied when the destination is missing
+# or older, a directory merged file by file the same way; folders are made as needed.
+namespace eval ::velmor::pr {}
+proc ::velmor::pr::CopyNewerFile {source destination} {
+    if {![file isfile $source]} { return 0 }
+    if {[file exists $destination] && [file mtime $destination] >= [file mtime $source]} { return 0 }
+    file mkdir [file dirname $destination]
+    file copy -force -- $source $destination
+    return 1
+}
+proc ::velmor::pr::CopyNewerDir {source destination} {
+    if {![file isdirectory $source]} { return 0 }
+    file mkdir $destination
+    set copied 0
+    foreach entry [glob -nocomplain -directory $source -tails * .*] {
+        if {$entry eq "." || $entry eq ".."} continue
+        set from [file join $source $entry]
+        set to [file join $destination $entry]
+        if {[file isdirectory $from]} {
+            incr copied [::velmor::pr::CopyNewerDir $from $to]
+        } else {
+            incr copied [::velmor::pr::CopyNewerFile $from $to]
+        }
+    }
+    return $copied
+}
+
+# The suite's compile of a project's constraint data and its Tcl synchronisation of
+# configurations: the stand-in records what each was asked in `asked`, oldest first.
+namespace eval ::velmor::Hvd {
+    variable compileAsked {}
+}
+proc ::velmor::Hvd::hvd_ucfDirectCompileBCD {args} {
+    variable compileAsked
+    lappend compileAsked $args
+}
+namespace eval ::velmor::pr_sync_actions {
+    variable asked {}
+}
+foreach procedure {PullPartitionsIntoConfiguration PullHackFilesIntoConfiguration
+                   PushPartionsOutOfConfiguration PushHackFilesOutOfConfiguration} {
+    proc ::velmor::pr_sync_actions::$procedure {args} \
+        "lappend ::velmor::pr_sync_actions::asked \[list [list $procedure] {*}\$args\]"
+}
+unset procedure

@@ -3,6 +3,7 @@
 
 #include "Hvd/EventIds.h"
 #include "pr/CConfigurationMgr.h"
+#include "pr/results/TriggerProperties.h"
 #include "utils/DmUtils.h"
 #include "utils/DumperComp.h"
 #include "utils/Factory.h"
@@ -35,6 +36,7 @@ Status CConfigurationMgr::XIConfigurationManager::SetActiveConfiguration(IConfig
   if (std::getenv("VEL_CORVANE_NO_SET_ACTIVE_REPO_CONFIG") == nullptr) SetActiveRepository(configuration);
   if (Prjrep::AutoCast<ICompositionControl> composition(configuration); composition.Get() != nullptr)
     std::ignore = composition->Compose(this);
+  std::ignore = PRSync::SetupPIFProperties(configuration);
   std::ignore = SendEvent(this, EventId::ConfigurationActivated(), configuration);
   std::ignore = SendEvent(configuration, EventId::ConfigurationActivated(), configuration);
   return kSuccess;

@@ -3,6 +3,7 @@
 #include "Hvd/EventIds.h"
 #include "Port/MsgMan.h"
 #include "pr/CConfigurationMgr.h"
+#include "pr/modules/ChildRemoval.h"
 #include "utils/DmUtils.h"
 #include "utils/DumperComp.h"
 
@@ -74,9 +75,8 @@ Status CConfigurationMgr::XIConfigurationManager::RemoveConfiguration(IConfigura
   return status;
 }
 
-Status CConfigurationMgr::XIConfigurationManager::RemoveFlavor(IFlavor*) {
-  Port_MsgManData::debugStub("NOT BUILT YET: removing a flavor from the configurations.\n");
-  return kNotSupported;
+Status CConfigurationMgr::XIConfigurationManager::RemoveFlavor(IFlavor* flavor) {
+  return pr::RemoveFlavorFromManager(this, flavor);
 }
 
 }  // namespace Hvd

@@ -1,11 +1,13 @@
 // The reconfigurable modules: created with an element in every configuration, found by
 // instance path, removed from every configuration.
 #include "CitP/Factory.h"
+#include "HdcI/IHDProject.h"
 #include "Hvd/EventIds.h"
 #include "Hvd/IProjectHelper.h"
 #include "Port/MsgMan.h"
 #include "pr/CConfigurationMgr.h"
 #include "pr/PRShared.h"
+#include "pr/modules/ChildRemoval.h"
 #include "utils/DmUtils.h"
 #include "utils/DumperComp.h"
 #include "utils/Factory.h"
@@ -25,7 +27,7 @@ Status CConfigurationMgr::XIPRModuleManager::CreatePRModule(const Port::StringBa
   if (Prjrep::AutoCast<ISettablePRModule> settable(made.Get()); settable.Get() != nullptr)
     std::ignore = settable->SetInstancePath(instancePath);
   const Status status = self.Modules()->Add(made.Get());
-  // The module's partition in the hierarchical-design project is not made yet.
+  EnsurePartition(self.m_projectName, instancePath);
   Prjrep::AutoRelease<IConfigurationIterator> it;
   std::ignore = self.Configurations()->GetIterator(it.Receive());
   for (; it.Get() != nullptr && !it->IsDone(); std::ignore = it->Next()) {
@@ -59,31 +61,19 @@ Status CConfigurationMgr::XIPRModuleManager::FindPRModule(const Port::StringBase
   return *module != nullptr ? kSuccess : kFailure;
 }
 
-Port::StringBase<char> CConfigurationMgr::ActiveFlavorPathOf(IPRModule* module) {
-  Port::StringBase<char> path;
-  Prjrep::AutoRelease<IConfigurationElementIterator> it;
-  if (m_active.Get() != nullptr) std::ignore = m_active->GetElements(it.Receive());
-  for (; it.Get() != nullptr && !it->IsDone(); std::ignore = it->Next()) {
-    Prjrep::AutoRelease<IPRModule> elementModule;
-    if (it->Current() != nullptr) std::ignore = it->Current()->GetPRModule(elementModule.Receive());
-    if (!pr::SameObject(elementModule.Get(), module)) continue;
-    Prjrep::AutoRelease<CitI::IInterface> flavor;
-    std::ignore = it->Current()->GetFlavor(flavor.Receive());
-    return GetObjectFullPath(flavor.Get());
-  }
-  return path;
-}
-
-void CConfigurationMgr::RemoveModuleFromConfiguration(IConfiguration* configuration, IPRModule* module) {
-  const bool active = IsSameConfiguration(configuration, m_active.Get());
-  Prjrep::AutoCast<ICompositionControl> composition(configuration);
-  if (active && composition.Get() != nullptr) std::ignore = composition->Decompose(&m_XIConfigurationManager);
-  if (Prjrep::AutoCast<IConfigurationPrivate> builder(configuration); builder.Get() != nullptr)
-    std::ignore = builder->RemoveElementForPRModule(module);
-  if (active && composition.Get() != nullptr) std::ignore = composition->Compose(&m_XIConfigurationManager);
-  std::ignore = SaveOwningProject(configuration, nullptr);
-  // A closed configuration's project file keeps the module's flavor until the removal
-  // script exists.
+// The module's partition in the hierarchical-design project of the manager's project,
+// made when that project has none at the instance path.
+void CConfigurationMgr::EnsurePartition(const Port::StringBase<char>& projectName,
+                                        const Port::StringBase<char>& instancePath) {
+  Prjrep::AutoRelease<Prjrep::IProjectRepository> repository = FindAutonymByName(projectName.c_str(), false);
+  Prjrep::AutoCast<Prjrep::ISimpleNamedLookup> names(repository.Get());
+  Prjrep::AutoRelease<CitI::IInterface> found;
+  if (names.Get() == nullptr || names->Find("HDProject", found.Receive()) != kSuccess) return;
+  Prjrep::AutoCast<HdcI::IHDProject> hdProject(found.Get());
+  if (hdProject.Get() == nullptr) return;
+  Prjrep::AutoRelease<HdcI::IPartition> partition;
+  std::ignore = hdProject->FindPartition(instancePath, partition.Receive());
+  if (partition.Get() == nullptr) std::ignore = hdProject->CreatePartition(instancePath, partition.ReleaseAndReceive());
 }
 
 Status CConfigurationMgr::XIPRModuleManager::RemovePRModule(IPRModule* module) {
@@ -96,23 +86,17 @@ Status CConfigurationMgr::XIPRModuleManager::RemovePRModule(IPRModule* module) {
   while (at.Get() != nullptr && !at->IsDone() && at->Current() != module) std::ignore = at->Next();
   if (at.Get() == nullptr || at->IsDone()) return kFailure;
 
-  const Port::StringBase<char> flavorPath = self.ActiveFlavorPathOf(module);
+  Port::StringBase<char> flavorPath;
+  pr::GetFlavorPathOfModule(self.m_active.Get(), module, flavorPath);
   Prjrep::AutoRelease<IConfigurationIterator> configurations;
   std::ignore = self.m_XIConfigurationManager.GetConfigurations(configurations.Receive());
   if (configurations.Get() != nullptr) {
     // The steps below re-point the active project and repository; they are put back.
-    Prjrep::AutoRelease<CitI::IInterface> project;
-    Prjrep::AutoRelease<CitI::IInterface> repository;
-    std::ignore = FindNamedObject("ActiveHvdProject", project.Receive());
-    std::ignore = FindNamedObject("ActiveRepository", repository.Receive());
+    const pr::ActiveProjectsKeeper keeper;
     for (; !configurations->IsDone(); std::ignore = configurations->Next()) {
       const Prjrep::AutoPtr<IConfiguration> configuration(configurations->Current());
-      self.RemoveModuleFromConfiguration(configuration.Get(), module);
+      pr::RemoveModuleFromConfiguration(&self.m_XIConfigurationManager, configuration.Get(), module);
     }
-    Prjrep::AutoRelease<CitI::IInterface> registry = GetNamedObjectRegistryCLSID();
-    if (project.Get() != nullptr) std::ignore = RegisterNamedObject(registry.Get(), "ActiveHvdProject", project.Get(), true);
-    if (repository.Get() != nullptr)
-      std::ignore = RegisterNamedObject(registry.Get(), "ActiveRepository", repository.Get(), true);
   }
   const Status removed = self.m_modules->Remove(at);
 

@@ -16,6 +16,9 @@ CITI_DEFINE_ID(BroadcastRelay, "{f57002b6-97f6-4f2b-8048-59ed0b0a9fa6}")
 CITI_DEFINE_ID(Attachment, "{e0a394b8-1df6-4a01-8db1-62a4783e3e31}")
 CITI_DEFINE_ID(StringSet, "{F3B15D33-91D9-4fbe-BE51-EFAF71FDAAB3}")
 CITI_DEFINE_ID(FileNameHelper, "{AA45A027-DC8B-42f6-AE83-00CFCA645665}")
+// A storage stream in memory, as CreateStorage makes it; reads start at the first value
+// written.
+CITI_DEFINE_ID(MemoryStorage, "{d7b6eef1-c3d1-42e1-9e8b-7d6de4057b91}")
 // A name of its own, answering IName.
 CITI_DEFINE_ID(NameObject, "{E74D8894-BAD0-4850-B3E0-B3502A380263}")
 
