@@ -67,7 +67,7 @@ class CConfigurationMgr : public TComponent<CConfigurationMgr> {
   Prjrep::AutoRelease<IConfigurationIterator> FindMember(IConfiguration* configuration);
   void SetProject(IProject* project, Status& result);
   void RefreshProjectName();
-  static void EnsurePartition(const Port::StringBase<char>& projectName, const Port::StringBase<char>& instancePath);
+  static void EnsurePartition(IProject* project, const Port::StringBase<char>& instancePath);
 
   struct XIConfigurationManager : TNested<CConfigurationMgr, IConfigurationManager> {
     using TNested::TNested;

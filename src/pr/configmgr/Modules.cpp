@@ -8,6 +8,7 @@
 #include "pr/CConfigurationMgr.h"
 #include "pr/PRShared.h"
 #include "pr/modules/ChildRemoval.h"
+#include "pr/partitions/PartitionCopy.h"
 #include "utils/DmUtils.h"
 #include "utils/DumperComp.h"
 #include "utils/Factory.h"
@@ -27,7 +28,7 @@ Status CConfigurationMgr::XIPRModuleManager::CreatePRModule(const Port::StringBa
   if (Prjrep::AutoCast<ISettablePRModule> settable(made.Get()); settable.Get() != nullptr)
     std::ignore = settable->SetInstancePath(instancePath);
   const Status status = self.Modules()->Add(made.Get());
-  EnsurePartition(self.m_projectName, instancePath);
+  EnsurePartition(self.m_project.Get(), instancePath);
   Prjrep::AutoRelease<IConfigurationIterator> it;
   std::ignore = self.Configurations()->GetIterator(it.Receive());
   for (; it.Get() != nullptr && !it->IsDone(); std::ignore = it->Next()) {
@@ -62,14 +63,10 @@ Status CConfigurationMgr::XIPRModuleManager::FindPRModule(const Port::StringBase
 }
 
 // The module's partition in the hierarchical-design project of the manager's project,
-// made when that project has none at the instance path.
-void CConfigurationMgr::EnsurePartition(const Port::StringBase<char>& projectName,
-                                        const Port::StringBase<char>& instancePath) {
-  Prjrep::AutoRelease<Prjrep::IProjectRepository> repository = FindAutonymByName(projectName.c_str(), false);
-  Prjrep::AutoCast<Prjrep::ISimpleNamedLookup> names(repository.Get());
-  Prjrep::AutoRelease<CitI::IInterface> found;
-  if (names.Get() == nullptr || names->Find("HDProject", found.Receive()) != kSuccess) return;
-  Prjrep::AutoCast<HdcI::IHDProject> hdProject(found.Get());
+// made when that project has none at the instance path. The project's repository is the
+// one its full path names: the repository path it keeps names another file.
+void CConfigurationMgr::EnsurePartition(IProject* project, const Port::StringBase<char>& instancePath) {
+  Prjrep::AutoRelease<HdcI::IHDProject> hdProject = PRSync::GetHDProject(project);
   if (hdProject.Get() == nullptr) return;
   Prjrep::AutoRelease<HdcI::IPartition> partition;
   std::ignore = hdProject->FindPartition(instancePath, partition.Receive());

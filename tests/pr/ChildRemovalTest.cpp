@@ -1,0 +1,173 @@
+// Flavors and modules leaving the configurations, and the script that takes a flavor's
+// project out of a configuration project that is not open.
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "Hvd/ICompAdmin.h"
+#include "Port/FaultInjection.h"
+#include "core/AtomicFile.h"
+#include "Port/Process.h"
+#include "pr/PRSupport.h"
+#include "pr/modules/ChildRemoval.h"
+
+namespace {
+
+using namespace pr_testing;
+
+std::string Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Runs in a directory of its own, with a shell on PATH that records each script it runs.
+struct ChildRemovalTest : ProjectsTest {
+  void SetUp() override {
+    ProjectsTest::SetUp();
+    m_cwd = std::filesystem::current_path();
+    m_work = m_dir + "/work";
+    std::filesystem::create_directories(m_work + "/bin");
+    std::filesystem::current_path(m_work);
+    m_log = m_work + "/runs.log";
+    std::ofstream shell(m_work + "/bin/velsh");
+    shell << "#!/bin/sh\necho \"run $*\" >> " << m_log << "\ncat \"$1\" >> " << m_log << "\n";
+    shell.close();
+    std::filesystem::permissions(m_work + "/bin/velsh", std::filesystem::perms::owner_all);
+    m_path = getenv("PATH");
+    setenv("PATH", (m_work + "/bin:" + m_path).c_str(), 1);
+    m_manager = Create<Hvd::IConfigurationManager>(Hvd::ClassId::ConfigurationMgr());
+  }
+  void TearDown() override {
+    setenv("PATH", m_path.c_str(), 1);
+    std::filesystem::current_path(m_cwd);
+    if (m_manager) std::ignore = AutoCast<Hvd::ICompAdmin>(m_manager.Get())->Teardown();
+    m_manager = nullptr;
+    ProjectsTest::TearDown();
+  }
+  // A configuration of the manager on its own project; closed unless asked otherwise.
+  AutoRelease<Hvd::IConfiguration> Configuration(const std::string& name, bool open = false) {
+    AutoRelease<Hvd::IConfiguration> configuration;
+    EXPECT_EQ(m_manager->CreateConfiguration(configuration.Receive()), kSuccess);
+    EXPECT_EQ(AutoCast<Prjrep::IName>(configuration.Get())->SetName(name.c_str()), kSuccess);
+    EXPECT_EQ(AutoCast<Hvd::IConfigurationPrivate>(configuration.Get())->Initialize(Project(name)), kSuccess);
+    EXPECT_EQ(Hvd::RegisterNamedObject(m_repositories.back().Get(), "Configuration", configuration.Get(), true),
+              kSuccess);
+    if (!open) std::ignore = AutoCast<Prjrep::ISimpleNamedLookup>(m_repositories.back().Get())->Unregister("ActiveHvdProject");
+    return configuration;
+  }
+  AutoRelease<Hvd::IFlavor> Flavor(const std::string& name) {
+    auto flavor = Create<Hvd::IFlavor>(Hvd::ClassId::Flavor());
+    EXPECT_EQ(AutoCast<Prjrep::IName>(flavor.Get())->SetName(name.c_str()), kSuccess);
+    EXPECT_EQ(AutoCast<Hvd::ISettableFlavor>(flavor.Get())->SetProject(Project(name)), kSuccess);
+    EXPECT_EQ(Hvd::RegisterNamedObject(m_repositories.back().Get(), "Flavor", flavor.Get(), true), kSuccess);
+    return flavor;
+  }
+  static CitI::IInterface* Named(const char* name) {
+    AutoRelease<CitI::IInterface> object;
+    std::ignore = Hvd::FindNamedObject(name, object.Receive());
+    return object.Get();  // compared only; the registry holds it
+  }
+
+  std::filesystem::path m_cwd;
+  std::string m_work, m_log, m_path;
+  AutoRelease<Hvd::IConfigurationManager> m_manager;
+};
+
+TEST(RemoveChildScript, HasTheExactTextWithEachPathOneTclWord) {
+  EXPECT_EQ(Hvd::pr::RemoveChildScript("/p/cfg1/cfg1.xhlc", "/p/fast/fast.xhlc").str(),
+            "# remove a child project from a parent project: \n"
+            "#\n"
+            "set parentFileName /p/cfg1/cfg1.xhlc \n"
+            "set childFileName /p/fast/fast.xhlc \n"
+            "if {![file isfile $parentFileName]} {\n"
+            "   return -code error \"The project \\\"$parentFileName\\\" does not exist.\"\n"
+            "}\n"
+            "project open $parentFileName\n"
+            "velfile remove $childFileName\n"
+            "\n");
+  const std::string text = Hvd::pr::RemoveChildScript("/p/a b/c.xhlc", "/p/a[exec rm -rf x]b;$y{").str();
+  EXPECT_NE(text.find("set parentFileName /p/a\\ b/c.xhlc \n"), std::string::npos);
+  EXPECT_NE(text.find("set childFileName /p/a\\[exec\\ rm\\ -rf\\ x\\]b\\;\\$y\\{ \n"), std::string::npos);
+}
+
+TEST_F(ChildRemovalTest, TheSuitesShellRunsTheScriptAndEvaluatesNoName) {
+  // A parent that does not exist, named to run a command if it were evaluated.
+  const std::string parent = m_work + "/a[exec touch " + m_work + "/evaluated]b.xhlc";
+  ASSERT_EQ(Hvd::WriteFileAtomically("script.tcl", Hvd::pr::RemoveChildScript(parent, "/p/c.xhlc").str()), kSuccess);
+  Port::Process process;
+  const int status = process.Run(std::vector<Text>{VELSH_PATH, "script.tcl"});
+  EXPECT_NE(status, 0) << "the missing parent stops the script";
+  EXPECT_FALSE(std::filesystem::exists(m_work + "/evaluated"));
+}
+
+TEST_F(ChildRemovalTest, NoScriptRunsWhenItCannotBeWrittenOrHasNoChild) {
+  std::ofstream(Hvd::pr::kRemoveChildScript) << "stale\n";
+  {
+    const Port::FaultInjection::Scope scope;
+    Port::FaultInjection::Fail("rename", 0, Hvd::pr::kRemoveChildScript);
+    EXPECT_FALSE(Hvd::pr::WriteAndRunRemoveChildScript("/p/cfg.xhlc", "/p/fast.xhlc"));
+  }
+  EXPECT_FALSE(Hvd::pr::WriteAndRunRemoveChildScript("/p/cfg.xhlc", ""));
+  EXPECT_FALSE(std::filesystem::exists(m_log)) << "nothing ran";
+  EXPECT_TRUE(Hvd::pr::WriteAndRunRemoveChildScript("/p/cfg.xhlc", "/p/fast.xhlc"));
+  EXPECT_EQ(Read(m_log), "run _remove_child_.tcl\n" + Hvd::pr::RemoveChildScript("/p/cfg.xhlc", "/p/fast.xhlc").str());
+}
+
+TEST_F(ChildRemovalTest, RemovingAFlavorSwitchesEveryConfigurationAndRunsTheScriptForClosedOnes) {
+  Hvd::IProject* staticProject = Project("static", true);
+  ASSERT_EQ(AutoCast<Hvd::IProjectCompReference>(m_manager.Get())->SetProject(staticProject), kSuccess);
+  auto fast = Flavor("fast"), slow = Flavor("slow");
+  AutoRelease<Hvd::IPRModule> module;
+  ASSERT_EQ(AutoCast<Hvd::IPRModuleManager>(m_manager.Get())->CreatePRModule("/top/u1", module.Receive()), kSuccess);
+  ASSERT_TRUE(AutoCast<Hvd::ISettablePRModule>(module.Get())->AddFlavor(fast) == kSuccess &&
+              AutoCast<Hvd::ISettablePRModule>(module.Get())->AddFlavor(slow) == kSuccess);
+  for (auto* flavor : {fast.Get(), slow.Get()}) {
+    AutoRelease<Prjrep::IAutonym> owner = Hvd::FindAutonymInSet(m_manager.Get(), module.Get());
+    ASSERT_EQ(AutoCast<Hvd::ISettableFlavor>(flavor)->SetPRModule(owner.Get()), kSuccess);
+  }
+  auto one = Configuration("one"), two = Configuration("two"), open = Configuration("open", true);
+  CitI::IInterface* project = Named("ActiveHvdProject");
+  CitI::IInterface* repository = Named("ActiveRepository");
+
+  EXPECT_EQ(m_manager->RemoveFlavor(fast), kSuccess);
+  // Each closed configuration ran the script once, with its own path as the parent.
+  const std::string child = PathOf("fast");
+  EXPECT_EQ(Read(m_log), "run _remove_child_.tcl\n" + Hvd::pr::RemoveChildScript(PathOf("one"), child).str() +
+                             "run _remove_child_.tcl\n" + Hvd::pr::RemoveChildScript(PathOf("two"), child).str());
+  for (auto* configuration : {one.Get(), two.Get(), open.Get()}) {
+    AutoRelease<Hvd::IConfigurationElementIterator> it;
+    ASSERT_EQ(configuration->GetElements(it.Receive()), kSuccess);
+    std::ignore = it->Next();
+    AutoRelease<CitI::IInterface> flavor;
+    std::ignore = it->Current()->GetFlavor(flavor.Receive());
+    EXPECT_EQ(flavor.Get(), Hvd::RootOf(slow.Get())) << "the remaining flavor took its place";
+  }
+  EXPECT_EQ(Named("ActiveHvdProject"), project);
+  EXPECT_EQ(Named("ActiveRepository"), repository);
+
+  // The last flavor leaves the elements without one; a flavor of no module changes nothing.
+  std::filesystem::remove(m_log);
+  EXPECT_EQ(m_manager->RemoveFlavor(slow), kSuccess);
+  AutoRelease<Hvd::IConfigurationElementIterator> it;
+  ASSERT_EQ(one->GetElements(it.Receive()), kSuccess);
+  std::ignore = it->Next();
+  AutoRelease<CitI::IInterface> none;
+  EXPECT_TRUE(it->Current()->GetFlavor(none.Receive()) != kSuccess || !none);
+  auto stray = Create<Hvd::IFlavor>(Hvd::ClassId::Flavor());
+  EXPECT_EQ(m_manager->RemoveFlavor(stray), kFailure);
+  EXPECT_EQ(m_manager->RemoveFlavor(nullptr), kFailure);
+
+  // Removing the module runs no script for an element that chooses no flavor.
+  std::filesystem::remove(m_log);
+  EXPECT_EQ(m_manager->RemovePRModule(module), kSuccess);
+  EXPECT_FALSE(std::filesystem::exists(m_log));
+  EXPECT_EQ(Named("ActiveHvdProject"), project);
+}
+
+}  // namespace
