@@ -4,6 +4,7 @@
 #include "Hvd/IFileManager.h"
 #include "Hvd/ISourceLibraryMember.h"
 #include "Hvd/IViewManager.h"
+#include "Port/FileName.h"
 #include "Prjrep/IName.h"
 #include "childproject/ListProperties.h"
 #include "childproject/Originators.h"
@@ -204,8 +205,22 @@ Status FileComposer::SetComposedFilesLocators() {
   return kNotSupported;  // NOT BUILT YET: the file-type helper component is not there.
 }
 
-Status FileComposer::RemoveComposedFilesFromView(const char*) {
-  return kNotSupported;  // NOT BUILT YET
+Status FileComposer::RemoveComposedFilesFromView(const char* viewName) {
+  AutoRelease<IView> view = ViewByHint(m_destination.Get(), viewName);
+  AutoCast<IHdlDesignUnitSet> units(view.Get());
+  AutoRelease<IHdlDesignUnitIterator> members;
+  if (!units || units->GetIterator(members.Receive()) != kSuccess || !members) return kFailure;
+  for (const AutoPtr<IFile>& file : m_files) {
+    const String path = GetObjectFullPath(file.Get());
+    if (!DestinationFile(path)) continue;
+    for (std::ignore = members->Reset(); !members->IsDone(); std::ignore = members->Next()) {
+      if (Port::File::namematch(GetObjectFullPath(members->Current()).c_str(), path.c_str()) == 1) {
+        std::ignore = units->Remove(members.Get());
+        break;
+      }
+    }
+  }
+  return kFailure;
 }
 
 String GetFileLibraryName(CitI::IInterface* file) {

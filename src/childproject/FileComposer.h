@@ -76,9 +76,10 @@ class FileComposer {
   // Adds the source's core description (its project path with the extension "mdx") to the
   // destination and its "SynthesisOnly" view.
   void AddCoreDescriptionFile();
-  // NOT BUILT YET: both answer "not supported".
-  Status SetComposedFilesLocators();
+  // Takes the files to compose out of the destination's view of that name. Always 0.
   Status RemoveComposedFilesFromView(const char* viewName);
+  // NOT BUILT YET: answers "not supported".
+  Status SetComposedFilesLocators();
 
  private:
   // Steps 1 to 3 of an add: the destination's file of `path`, added by `add` when missing

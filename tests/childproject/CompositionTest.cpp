@@ -1,10 +1,15 @@
 // A child project's files in its parent: the per-file steps, their originators, library and
 // view association, the decomposition, and the predicates on child projects.
 
+#include <algorithm>
+
 #include "ChildSupport.h"
+#include "Hvd/IDesign.h"
 #include "Hvd/IProjectHelper.h"
+#include "Hvd/IViewManager.h"
 #include "childproject/ChildProjectHelp.h"
 #include "childproject/FileComposer.h"
+#include "core/Events.h"
 #include "project/project/CProject.h"
 #include "utils/DmUtils.h"
 
@@ -29,6 +34,22 @@ class CompositionTest : public ChildProjectTest {
     std::int32_t value = -1;
     EXPECT_EQ(AutoCast<Hvd::ISourceViewAssoc>(helper.Get())->GetSourceViewAssociation(file.Get(), &value), kSuccess);
     return value;
+  }
+  // Full paths of the units of the parent's view of that hint.
+  std::vector<std::string> ViewFiles(const char* hint) {
+    AutoRelease<Hvd::IHdlDesignUnitIterator> units;
+    std::vector<std::string> names;
+    if (AutoCast<Hvd::IHdlDesignUnitSet> set(View(hint).Get()); set) std::ignore = set->GetIterator(units.Receive());
+    for (; units && !units->IsDone(); std::ignore = units->Next()) names.push_back(Hvd::GetObjectFullPath(units->Current()).str());
+    return names;
+  }
+  AutoRelease<Hvd::IView> View(const char* hint) {
+    Hvd::IDesign* design = nullptr;
+    AutoRelease<Hvd::IViewIterator> at;
+    if (m_parent->GetDesign(&design) != kSuccess ||
+        AutoCast<Hvd::IViewManager>(design)->FindViewByHint(hint, at.Receive()) != kSuccess || !at || at->IsDone())
+      return nullptr;
+    return AutoRelease<Hvd::IView>(Prjrep::AutoReturn<Hvd::IView>(at->Current()).Get());
   }
   Hvd::IProject* m_parent = nullptr;
   Hvd::IProject* m_child = nullptr;
@@ -160,6 +181,63 @@ TEST_F(CompositionTest, SourcesAreHandedBackToTheirOriginators) {
   // An originator whose project does not hold the source says so.
   Hvd::AddOriginator(added.Get(), Open("proj/other/other.xhlc"));
   EXPECT_EQ(Hvd::ComposeChildProjectSource(added.Get()), kFailure);
+}
+
+// The core's description joins the parent once (its synthesis view decides whether it takes
+// it); composed files leave a view again.
+TEST_F(CompositionTest, FilesJoinAndLeaveTheParentsViews) {
+  WriteText(m_root / "proj/core/core.mdx", "description\n");
+  FileComposer composer(m_parent, m_child);
+  composer.AddCoreDescriptionFile();
+  ASSERT_TRUE(Find(m_parent, PathOf("proj/core/core.mdx")));
+  composer.AddCoreDescriptionFile();
+  EXPECT_EQ(FileNames(m_parent).size(), 1u);
+  AutoRelease<Hvd::IHdlFile> added = composer.AddComposedFileByPath(PathOf("proj/core/a.vhd").c_str());
+  ASSERT_TRUE(View("SynthesisOnly"));
+  FileComposer::AddFileToViewAsDesignUnit(View("SynthesisOnly").Get(), added.Get());
+  const auto has = [](const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+  };
+  ASSERT_TRUE(has(ViewFiles("SynthesisOnly"), PathOf("proj/core/a.vhd")));
+  composer.AddFileToCompose(AutoCast<Hvd::IFile>(m_a.Get()).Get());
+  EXPECT_EQ(composer.RemoveComposedFilesFromView("SynthesisOnly"), kFailure);
+  EXPECT_FALSE(has(ViewFiles("SynthesisOnly"), PathOf("proj/core/a.vhd")));
+}
+
+// A parent follows its child's synthesis and simulation views, and the child itself when asked.
+TEST_F(CompositionTest, ChildViewEventsReachTheParent) {
+  struct Counter {
+    static Hvd::Status Hear(Counter* self, Prjrep::IEvent*) {
+      ++self->heard;
+      return kSuccess;
+    }
+    int heard = 0;
+    Prjrep::TBaseEventReceiverHelper<Counter> receiver{this, &Hear};
+  } counter;
+  const Port::XUID id = Port::XUID::New();
+  Hvd::IDesign* design = nullptr;
+  ASSERT_EQ(m_child->GetDesign(&design), kSuccess);
+  AutoRelease<Hvd::IViewIterator> synthesis, simulation;
+  ASSERT_EQ(AutoCast<Hvd::IViewManager>(design)->FindViewByHint("SynthesisOnly", synthesis.Receive()), kSuccess);
+  ASSERT_EQ(AutoCast<Hvd::IViewManager>(design)->FindViewByHint("BehavioralSim", simulation.Receive()), kSuccess);
+  ASSERT_TRUE(!synthesis->IsDone() && !simulation->IsDone());
+  const auto sendAll = [&] {
+    for (CitI::IInterface* sender : {static_cast<CitI::IInterface*>(m_child),
+                                     static_cast<CitI::IInterface*>(synthesis->Current()),
+                                     static_cast<CitI::IInterface*>(simulation->Current())})
+      std::ignore = Hvd::SendEvent(sender, id, nullptr);
+  };
+  EXPECT_EQ(Hvd::RegisterChildViewEvents(&counter.receiver, nullptr, true), kFailure);
+  ASSERT_EQ(Hvd::RegisterChildViewEvents(&counter.receiver, m_child, false), kSuccess);
+  sendAll();
+  EXPECT_EQ(counter.heard, 2);  // the two views only
+  ASSERT_EQ(Hvd::UnregisterChildViewEvents(&counter.receiver, m_child, false), kSuccess);
+  ASSERT_EQ(Hvd::RegisterChildViewEvents(&counter.receiver, m_child, true), kSuccess);
+  sendAll();
+  EXPECT_EQ(counter.heard, 5);
+  ASSERT_EQ(Hvd::UnregisterChildViewEvents(&counter.receiver, m_child, true), kSuccess);
+  sendAll();
+  EXPECT_EQ(counter.heard, 5);
 }
 
 TEST_F(CompositionTest, DeviceSettingsAndRoles) {
