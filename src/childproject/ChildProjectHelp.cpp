@@ -1,5 +1,7 @@
 #include "childproject/ChildProjectHelp.h"
 
+#include <strings.h>
+
 #include <string>
 
 #include "Hvd/IDesign.h"
@@ -7,6 +9,8 @@
 #include "Hvd/IHdlFile.h"
 #include "Hvd/IHdlProject.h"
 #include "Hvd/IViewManager.h"
+#include "Hvd/IProjectHelper.h"
+#include "Port/FileName.h"
 #include "Port/MsgMan.h"
 #include "Prjrep/IEvents.h"
 #include "Prjrep/IFileNameHelper.h"
@@ -46,6 +50,24 @@ std::string BaseNameOf(CitI::IInterface* file) {
   return base;
 }
 
+// The device properties compared between a core and its parent, in their order.
+struct DeviceProperty {
+  const char* name;
+  const char* label;
+};
+constexpr DeviceProperty kDeviceProperties[] = {
+    {"PROP_DevFamily", "Family"}, {"PROP_DevDevice", "Device"}, {"PROP_DevPackage", "Package"}};
+
+// Process-wide: one project's check window also covers compositions of other projects.
+struct DeviceMismatchFlags {
+  bool reportOnce = false;
+  bool reported = false;
+};
+DeviceMismatchFlags& DeviceFlags() {
+  static DeviceMismatchFlags s_flags;
+  return s_flags;
+}
+
 }  // namespace
 
 AutoRelease<IDesignUnit> GetDesignUnitOf(CitI::IInterface* object) {
@@ -80,9 +102,81 @@ Status GetMoldrixHlcFile(IProject* project, IFile* core, IFile** file) {
 }
 
 AutoRelease<IProject> OpenChildProjectOfFile(CitI::IInterface* file) {
-  if (file == nullptr || !IsProjectFileType(file)) return AutoRelease<IProject>();
-  return GetOwningProject(file);
+  if (file == nullptr || !IsProjectFileType(file)) return nullptr;
+  if (AutoRelease<IProject> loaded = GetOwningProject(file); loaded) return loaded;
+  const Port::StringBase<char> path = GetObjectFullPath(file);
+  if (path.empty() || !Port::File::exist(path)) return nullptr;
+  // Opening a project makes it the active one; the record puts back what was active.
+  const ActiveProjectRecord record;
+  AutoRelease<IProjectHelper> helper = GetCvfProject(nullptr, true);
+  AutoCast<IProjectHelper2> opener(helper.Get());
+  if (!opener) return nullptr;
+  std::ignore = opener->OpenProject(path);
+  AutoRelease<CitI::IInterface> opened;
+  std::ignore = opener->GetProject(opened.Receive());
+  // Handed out with a reference of its own: the helper and its repository may let go of it.
+  return AutoRelease<IProject>(std::move(opened));
 }
+
+Status ComposeChildProjectSource(CitI::IInterface* file) {
+  if (IsProjectFileType(file)) return kSuccess;
+  AutoCast<IOriginatorRef> originators(file);
+  AutoRelease<Prjrep::IAutonymIterator> walk;
+  if (!originators || originators->GetOriginatorIterator(walk.Receive()) != kSuccess || !walk) return kFailure;
+  if (walk->IsDone()) return kFailure;
+  const Port::StringBase<char> path = GetObjectFullPath(file);
+  Status result = kSuccess;
+  for (; !walk->IsDone(); std::ignore = walk->Next()) {
+    AutoRelease<IProject> origin = OriginatingProject(walk->Current());
+    if (!origin) continue;
+    AutoRelease<IProjectHelper> helper = GetCvfProject(origin.Get(), true);
+    AutoCast<IProjSrcHelper> sources(helper.Get());
+    if (!sources) continue;
+    if (const Status handed = sources->HandOverSource(path); handed != kSuccess) result = handed;
+  }
+  return result;
+}
+
+Status CollectFileOriginators(CitI::IInterface* file, CitI::IInterface* other) { return RemoveOriginator(file, other); }
+
+bool CompareDeviceSettings(IProject* first, IProject* second, Port::StringBase<char>& message) {
+  for (const DeviceProperty& property : kDeviceProperties) {
+    const Port::StringBase<char> core = GetPropertyValueByName(second, property.name);
+    const Port::StringBase<char> own = GetPropertyValueByName(first, property.name);
+    if (core == own) continue;
+    message += Port::StringBase<char>(std::string(property.label) + " mismatch \"" + core.str() + "\" vs. \"" +
+                                      own.str() + "\"\n");
+    return true;
+  }
+  return false;
+}
+
+bool IsReportDeviceMismatchOnce() { return DeviceFlags().reportOnce; }
+
+void SetReportDeviceMismatchOnce(bool once) {
+  DeviceFlags().reportOnce = once;
+  DeviceFlags().reported = false;
+}
+
+bool IsDeviceMismatchReported() { return DeviceFlags().reported; }
+
+void SetDeviceMismatchReported() { DeviceFlags().reported = true; }
+
+Port::StringBase<char> GetStartImpView(IProject* project) { return GetPropertyValueByName(project, "PROP_StartImpView"); }
+Port::StringBase<char> GetStopImpView(IProject* project) { return GetPropertyValueByName(project, "PROP_StopImpView"); }
+Port::StringBase<char> GetHierarchicalProjectType(IProject* project) {
+  return GetPropertyValueByName(project, "PROP_HierarchicalProjectType");
+}
+
+bool IsHierarchicalProjectType(IProject* project, const char* type) {
+  return type != nullptr && strcasecmp(GetHierarchicalProjectType(project).c_str(), type) == 0;
+}
+bool IsStaticHierarchicalProject(IProject* project) { return IsHierarchicalProjectType(project, "Static"); }
+bool IsFlavorHierarchicalProject(IProject* project) { return IsHierarchicalProjectType(project, "Flavor"); }
+bool IsConfigurationHierarchicalProject(IProject* project) {
+  return IsHierarchicalProjectType(project, "Configuration");
+}
+bool IsNonHierarchicalProject(IProject* project) { return IsHierarchicalProjectType(project, "N/A"); }
 
 Status RegisterChildViewEvents(CitI::IInterface* receiver, CitI::IInterface* object, bool attach) {
   if (object == nullptr) return kFailure;
@@ -103,7 +197,5 @@ Status UnregisterChildViewEvents(CitI::IInterface* receiver, CitI::IInterface* o
 
 // NOT BUILT YET: composing a child's files.
 Status CChildProjectHelp::ComposeFiles(IProject*, IProject*) { return kNotSupported; }
-Status UpdateComposedFileOriginators(IProject*, IProject*) { return kNotSupported; }
-Status MergeMacroAndSearchPathProperties(IProject*, IProject*) { return kNotSupported; }
 
 }  // namespace Hvd

@@ -1,3 +1,7 @@
+#include <map>
+#include <string>
+#include <utility>
+
 #include "CitP/Factory.h"
 #include "HdcI/HDProjectStandIn.h"
 #include "Hvd/ClassIds.h"
@@ -7,6 +11,8 @@
 #include "Hvd/Status.h"
 #include "Prjrep/ClassIds.h"
 #include "Prjrep/IAutonym.h"
+#include "Port/FileName.h"
+#include "Prjrep/IFileNameHelper.h"
 #include "Prjrep/IName.h"
 #include "core/Holders.h"
 #include "core/Interface.h"
@@ -17,20 +23,50 @@ namespace {
 
 using Text = Port::StringBase<char>;
 
-// The project that is open on `path`: its repository, which the process-wide registry knows
-// by the path, names it "ActiveHvdProject". Null when there is none.
-Prjrep::AutoRelease<IProject> OpenProjectOf(const Text& path) {
+// The repository that the process-wide registry knows by the path, or null.
+Prjrep::AutoRelease<CitI::IInterface> RepositoryOf(const Text& path) {
   Prjrep::AutoRelease<Prjrep::IAutonymLookup> registry(
       CitP::Factory::CreateInstance(Prjrep::ClassId::NamedObjectRegistry()));
   Prjrep::AutoRelease<Prjrep::IAutonym> name(CitP::Factory::CreateInstance(Prjrep::ClassId::SimpleAutonym()));
   Prjrep::AutoCast<Prjrep::IName> naming(name.Get());
-  if (registry.Get() == nullptr || naming.Get() == nullptr || naming->SetName(path) != kSuccess) return nullptr;
   Prjrep::AutoRelease<CitI::IInterface> repository;
+  if (registry.Get() == nullptr || naming.Get() == nullptr || naming->SetName(path) != kSuccess) return repository;
   std::ignore = registry->Resolve(name, repository.Receive());
+  return repository;
+}
+
+// The project that is open on `path`: its repository names it "ActiveHvdProject". Null when
+// there is none.
+Prjrep::AutoRelease<IProject> OpenProjectOf(const Text& path) {
+  Prjrep::AutoRelease<CitI::IInterface> repository = RepositoryOf(path);
   Prjrep::AutoCast<Prjrep::ISimpleNamedLookup> names(repository.Get());
   Prjrep::AutoRelease<CitI::IInterface> project;
   if (names.Get() != nullptr) std::ignore = names->Find("ActiveHvdProject", project.Receive());
   return Prjrep::AutoRelease<IProject>(std::move(project));
+}
+
+void RegisterIn(CitI::IInterface* table, const char* name, CitI::IInterface* object) {
+  Prjrep::AutoCast<Prjrep::ISimpleNamedLookup> names(table);
+  if (names.Get() != nullptr && object != nullptr) std::ignore = names->Register(name, object);
+}
+
+// The full path of a file or design unit; empty when it has none.
+Text FullPathOf(CitI::IInterface* object) {
+  Text path;
+  Prjrep::AutoCast<Prjrep::IFileNameHelper> names(object);
+  if (names.Get() != nullptr) std::ignore = names->GetFullName(&path);
+  return path;
+}
+
+CitI::IInterface* IdentityOf(CitI::IInterface* object) {
+  return object != nullptr ? object->QueryInterface(CitI::IInterface::GetIID()) : nullptr;
+}
+
+// The view associations of the design units of every project, by project and unit path: a
+// helper made afresh for a project finds those recorded through another.
+std::map<std::pair<std::string, std::string>, std::int32_t>& Associations() {
+  static std::map<std::pair<std::string, std::string>, std::int32_t> s_associations;
+  return s_associations;
 }
 
 // The project helper: the path it was opened on and the project it is bound to.
@@ -81,12 +117,24 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
 
   struct XIProjectHelper2 : TNested<CCvfProjectHelper, IProjectHelper2> {
     using TNested::TNested;
-    // A project already open on the path is the one the helper is bound to.
+    // A project already open on the path is the one the helper is bound to; else the file
+    // is opened, as the suite opens a project.
     Status OpenProject(const Text& path) override {
       if (path.empty()) return kFailure;
       This().m_path = path;
       if (Prjrep::AutoRelease<IProject> open = OpenProjectOf(path); open.Get() != nullptr)
-        std::ignore = This().m_project.Assign(open.Get());
+        return This().m_project.Assign(open.Get());
+      if (!Port::File::exist(path)) return kSuccess;
+      Prjrep::AutoRelease<IProject> made(CitP::Factory::CreateInstance(ClassId::Project()));
+      if (made.Get() == nullptr) return kFailure;
+      if (const Status status = made->Open(path); status != kSuccess) return status;
+      std::ignore = This().m_project.Assign(made.Get());
+      Prjrep::AutoRelease<CitI::IInterface> repository = RepositoryOf(path);
+      RegisterIn(repository.Get(), "CvfProject", &This().m_XIProjectHelper);
+      Prjrep::AutoRelease<CitI::IInterface> registry(CitP::Factory::CreateInstance(Prjrep::ClassId::NamedObjectRegistry()));
+      RegisterIn(registry.Get(), "ActiveHvdProject", made.Get());
+      RegisterIn(registry.Get(), "ActiveCvfProject", &This().m_XIProjectHelper);
+      RegisterIn(registry.Get(), "ActiveRepository", repository.Get());
       return kSuccess;
     }
     Status GetProject(CitI::IInterface** project) override { return This().HandOutProject(project); }
@@ -95,19 +143,36 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
   struct XIProjSrcHelper : TNested<CCvfProjectHelper, IProjSrcHelper> {
     using TNested::TNested;
     // The source joins the bound project's files.
-    Status AddProjectSource(const Text& source, std::int32_t) override {
-      Prjrep::AutoCast<IFileManager> files(This().m_project.Get());
-      if (source.empty() || files.Get() == nullptr) return kFailure;
-      Prjrep::AutoRelease<IHdlFile> added;
-      const Status status = files->ProjectAddFile(source, nullptr, added.Receive());
-      return status == kSuccess && added.Get() != nullptr ? kSuccess : (status == kSuccess ? kFailure : status);
+    Status AddProjectSource(const Text& source, std::int32_t) override { return This().AddSource(source); }
+    Status HandOverSource(const Text& source) override {
+      if (This().m_project.Get() == nullptr) return kNotSupported;
+      return This().FileOf(source).Get() != nullptr ? kSuccess : kFailure;
     }
-    Status HandOverSource(const Text&) override { return kNotSupported; }
-    Status SetSourceViewAssociation(CitI::IInterface*, std::int32_t) override { return kNotSupported; }
+    Status SetSourceViewAssociation(CitI::IInterface* designUnit, std::int32_t value) override {
+      const Text path = This().PathOfOwnUnit(designUnit);
+      if (path.empty()) return kFailure;
+      Associations()[{This().ProjectPath(), path.str()}] = value;
+      return kSuccess;
+    }
   } m_XIProjSrcHelper{this};
 
   struct XISourceViewAssoc : TNested<CCvfProjectHelper, ISourceViewAssoc> {
     using TNested::TNested;
+    Status AddSourceWithViewAssociation(const Text& source, std::int32_t kind) override {
+      const Status added = This().AddSource(source);
+      if (added != kSuccess) return added;
+      Prjrep::AutoRelease<IHdlFile> file = This().FileOf(source);
+      return This().m_XIProjSrcHelper.SetSourceViewAssociation(file.Get(), kind);
+    }
+    Status GetSourceViewAssociation(CitI::IInterface* designUnit, std::int32_t* value) override {
+      if (value == nullptr) return kFailure;
+      *value = 0;
+      const Text path = This().PathOfOwnUnit(designUnit);
+      if (path.empty()) return kSuccess;
+      const auto found = Associations().find({This().ProjectPath(), path.str()});
+      if (found != Associations().end()) *value = found->second;
+      return kSuccess;
+    }
   } m_XISourceViewAssoc{this};
 
   struct XIProjectCompReference : TNested<CCvfProjectHelper, IProjectCompReference> {
@@ -123,6 +188,32 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
       return result.Assign(This().m_project.Get());
     }
   } m_XIProjectCompReference{this};
+
+  Status AddSource(const Text& source) {
+    Prjrep::AutoCast<IFileManager> files(m_project.Get());
+    if (source.empty() || files.Get() == nullptr) return kFailure;
+    Prjrep::AutoRelease<IHdlFile> added;
+    const Status status = files->ProjectAddFile(source, nullptr, added.Receive());
+    return status == kSuccess && added.Get() != nullptr ? kSuccess : (status == kSuccess ? kFailure : status);
+  }
+  Prjrep::AutoRelease<IHdlFile> FileOf(const Text& path) {
+    Prjrep::AutoCast<IFileManager> files(m_project.Get());
+    Prjrep::AutoRelease<IHdlFile> file;
+    if (files.Get() != nullptr && !path.empty()) std::ignore = files->FindFileCompFromName(path, file.Receive());
+    return file;
+  }
+  // The path of a design unit that is one of the bound project's files; empty otherwise.
+  Text PathOfOwnUnit(CitI::IInterface* unit) {
+    const Text path = FullPathOf(unit);
+    Prjrep::AutoRelease<IHdlFile> own = FileOf(path);
+    return own.Get() != nullptr && IdentityOf(own.Get()) == IdentityOf(unit) ? path : Text();
+  }
+  std::string ProjectPath() {
+    Prjrep::AutoCast<IProject2> project(m_project.Get());
+    Text path;
+    if (project.Get() != nullptr) std::ignore = project->GetProjectFilePath(&path);
+    return path.str();
+  }
 
   Prjrep::TRefCountHelper<CCvfProjectHelper> m_refCount{this};
   Prjrep::AutoPtr<IProject> m_project;

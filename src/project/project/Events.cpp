@@ -125,7 +125,7 @@ Status CProject::XICompositionControl::Decompose(CitI::IInterface* project) {
   }
   for (const auto& child : children) std::ignore = UnregisterChildViewEvents(&self.m_childProjectReceiver, child.Get(), true);
   for (const auto& child : children) std::ignore = UpdateComposedFileOriginators(&self.m_XIProject, child.Get());
-  for (const auto& child : children) std::ignore = MergeMacroAndSearchPathProperties(&self.m_XIProject, child.Get());
+  for (const auto& child : children) std::ignore = RemoveChildListProperties(&self.m_XIProject, child.Get());
   return kSuccess;
 }
 

@@ -32,7 +32,9 @@ class IProjectHelper2 : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{90e9e283-8bfe-41bd-a189-e1209da8a345}")
 
-  // Opens the project of a repository or project file path; 1 when it is open.
+  // Opens the project of a repository or project file path, from its file when it is not
+  // open yet: the project's repository then keeps the helper, which keeps the project, and
+  // the project, the helper and the repository become the active ones. 1 when it is open.
   virtual Hvd::Status OpenProject(const Port::StringBase<char>& path) = 0;
   // The opened project with one reference for the caller.
   virtual Hvd::Status GetProject(CitI::IInterface** project) = 0;
@@ -45,7 +47,10 @@ class IProjSrcHelper : public CitI::IInterface {
 
   // Adds a source, by path or file key; afterwards it is among the project's files.
   virtual Hvd::Status AddProjectSource(const Port::StringBase<char>& source, std::int32_t flag) = 0;
+  // The project takes the source back from a parent it was composed into: 1 when it holds
+  // it, "not supported" without a project.
   virtual Hvd::Status HandOverSource(const Port::StringBase<char>& source) = 0;
+  // Records the view association of a design unit of the helper's project.
   virtual Hvd::Status SetSourceViewAssociation(CitI::IInterface* designUnit, std::int32_t value) = 0;
 };
 
@@ -53,6 +58,12 @@ class IProjSrcHelper : public CitI::IInterface {
 class ISourceViewAssoc : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{e6ed593c-df50-464c-893f-16e7b22ff549}")
+
+  // Adds a source as AddProjectSource does, with `kind` as its view association.
+  virtual Hvd::Status AddSourceWithViewAssociation(const Port::StringBase<char>& source, std::int32_t kind) = 0;
+  // The association of a design unit of the helper's project; 0 when it has none or the
+  // unit is not one of the project's.
+  virtual Hvd::Status GetSourceViewAssociation(CitI::IInterface* designUnit, std::int32_t* value) = 0;
 };
 
 }  // namespace Hvd
