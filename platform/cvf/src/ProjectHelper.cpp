@@ -7,6 +7,7 @@
 #include "Prjrep/ClassIds.h"
 #include "Prjrep/IAutonym.h"
 #include "Prjrep/IName.h"
+#include "Port/FileName.h"
 #include "core/Holders.h"
 #include "core/Interface.h"
 #include "core/Factory.h"
@@ -32,6 +33,36 @@ Prjrep::AutoRelease<IProject> OpenProjectOf(const Text& path) {
   return Prjrep::AutoRelease<IProject>(std::move(project));
 }
 
+// The .xhlc of a project named by its .hlc; any other name as it is.
+Text ProjectFileOf(const Text& path) {
+  const std::string& text = path.str();
+  if (text.size() > 4 && text.compare(text.size() - 4, 4, ".hlc") == 0)
+    return Text(text.substr(0, text.size() - 4) + ".xhlc");
+  return path;
+}
+
+// The repository that the registry knows by the project file `path`, made (opened on that
+// path, so that the project's autonym finds its way back) when `create` is set.
+Prjrep::AutoRelease<CitI::IInterface> RepositoryOf(const Text& path, bool create) {
+  Prjrep::AutoRelease<Prjrep::IAutonymLookup> registry(
+      CitP::Factory::CreateInstance(Prjrep::ClassId::NamedObjectRegistry()));
+  Prjrep::AutoRelease<Prjrep::IAutonym> key(CitP::Factory::CreateInstance(Prjrep::ClassId::SimpleAutonym()));
+  Prjrep::AutoCast<Prjrep::IName> naming(key.Get());
+  const Text canonical = Port::FileName(Port::FileName(path).GetAbsolutePath()).MakeCanonical().GetPath();
+  Prjrep::AutoRelease<CitI::IInterface> repository;
+  if (registry.Get() == nullptr || naming.Get() == nullptr || naming->SetName(canonical) != kSuccess) return repository;
+  std::ignore = registry->Resolve(key, repository.Receive());
+  if (repository.Get() == nullptr && create) std::ignore = registry->ResolveOrCreate(key, nullptr, repository.Receive());
+  return repository;
+}
+
+// Registers `object` as `name` in the repository that the registry knows by `path`.
+Status RegisterIn(const Text& path, const char* name, CitI::IInterface* object) {
+  Prjrep::AutoRelease<CitI::IInterface> repository = RepositoryOf(path, false);
+  Prjrep::AutoCast<Prjrep::ISimpleNamedLookup> names(repository.Get());
+  return names.Get() != nullptr ? names->Register(name, object) : kFailure;
+}
+
 // The project helper: the path it was opened on and the project it is bound to.
 class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
  public:
@@ -54,15 +85,21 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
 
   struct XIProjectHelper : TNested<CCvfProjectHelper, IProjectHelper> {
     using TNested::TNested;
-    // A project component opened on the file; the helper is bound to it when it opens.
+    // A project component opened on the file; the helper is bound to it when it opens. A
+    // configuration's or flavor's project is named by its .hlc; the project component keeps it
+    // in the .xhlc of that name, made when missing. The helper is then the project's
+    // "CvfProject", found through the project's repository.
     Status MakeProject(const Text& path) override {
       if (path.empty()) return kFailure;
       This().m_path = path;
       Prjrep::AutoRelease<IProject> made(CitP::Factory::CreateInstance(ClassId::Project()));
       if (made.Get() == nullptr) return kFailure;
-      const Status status = made->Open(path);
-      if (status == kSuccess) This().m_project.Assign(made.Get());
-      return status;
+      const Text file = ProjectFileOf(path);
+      std::ignore = RepositoryOf(file, true);
+      const Status status = made->Open(file);
+      if (status != kSuccess) return status;
+      This().m_project.Assign(made.Get());
+      return RegisterIn(file, "CvfProject", this);
     }
     Status AfterSourcesChanged(std::int32_t) override {
       // Held across the call, in case saving reaches back and unbinds the project.
