@@ -2,6 +2,9 @@
 // parallel lists with their projects on disk, flavors for instance paths, and the checks of
 // names that become project directories.
 
+#include <stdlib.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -10,6 +13,8 @@
 #include "Hvd/IDesign.h"
 #include "Hvd/IDesignPlatform.h"
 #include "Hvd/IFileManager.h"
+#include "Hvd/IProjectHelper.h"
+#include "Hvd/ITclInterp.h"
 #include "Port/FaultInjection.h"
 #include "pr/PRSupport.h"
 #include "pr/PRShared.h"
@@ -314,6 +319,132 @@ TEST_F(PRHelperTest, EveryDevicePropertyOfTheParentReachesTheNewProject) {
   EXPECT_TRUE(std::filesystem::exists(m_dir + "/up/up.HLC.xhlc"));
   for (CitI::IInterface* made : {madeParent.Get(), madeChild.Get(), upper.Get()})
     std::ignore = AutoCast<Hvd::IProject>(made)->ProjectClose(false);
+}
+
+TEST_F(PRHelperTest, TheHelperAnswersItsThreeFacesAndFindsPathsProjectsAndRepositoryObjects) {
+  ExpectAnswers<Hvd::IConfigurationHelper, Hvd::IFlavorHelper, Hvd::IPRSolutionHelper, Prjrep::IRefCount>(m_helper.Get());
+  EXPECT_EQ(m_helper->QueryInterface(CitI::IInterface::GetIID()),
+            static_cast<CitI::IInterface*>(AutoCast<Hvd::IConfigurationHelper>(m_helper.Get()).Get()));
+  Text path;
+  EXPECT_TRUE(Solution()->GetContextFullPath(nullptr, &path) == kSuccess && path.empty()) << "answers the emptiness";
+  EXPECT_TRUE(Solution()->GetContextFullPath(m_top, &path) == kFailure && path.str() == PathOf("top"));
+  AutoRelease<CitI::IInterface> project;
+  EXPECT_TRUE(Solution()->GetContextProject(m_manager.Get(), project.Receive()) == kSuccess &&
+              Hvd::pr::SameObject(project.Get(), m_top));
+  AutoRelease<CitI::IInterface> repository, helper, none;
+  EXPECT_TRUE(Solution()->FindRepositoryObject(PathOf("top").c_str(), "", repository.Receive()) == kSuccess &&
+              repository);
+  EXPECT_TRUE(Solution()->FindRepositoryObject(PathOf("top").c_str(), "CvfProject", helper.Receive()) == kSuccess &&
+              AutoCast<Hvd::IProjectHelper>(helper.Get()));
+  EXPECT_EQ(Solution()->FindRepositoryObject("/no/such.xhlc", "", none.Receive()), kFailure);
+  EXPECT_EQ(Solution()->FindRepositoryObject("/no/such.xhlc", "", nullptr), kFailure);
+  // A new helper finds the same manager from nothing: the active static project's.
+  AutoRelease<CitI::IInterface> found;
+  EXPECT_TRUE(Solution()->GetConfigManager(nullptr, false, found.Receive()) == kSuccess &&
+              Hvd::pr::SameObject(found.Get(), m_manager.Get()));
+}
+
+TEST_F(PRHelperTest, RunTclCommandBindsTheHelperAsThisWhenAsked) {
+  AutoRelease<Hvd::ITclInterp> tcl(CitP::Factory::CreateInstance(Hvd::TclInterpClassId()));
+  ASSERT_TRUE(tcl);
+  Text result;
+  ASSERT_EQ(tcl->ExecuteCmd("proc ::prhelper_probe {args} { set ::prhelper_seen [llength $args] }", result, 1), kSuccess);
+  EXPECT_EQ(Solution()->RunTclCommand("::prhelper_probe", true), kSuccess);
+  EXPECT_TRUE(tcl->ExecuteCmd("set ::prhelper_seen", result, 1) == kSuccess && result.str() == "1");
+  EXPECT_EQ(Solution()->RunTclCommand("::prhelper_probe", false), kSuccess);
+  EXPECT_TRUE(tcl->ExecuteCmd("set ::prhelper_seen", result, 1) == kSuccess && result.str() == "0");
+  EXPECT_NE(Solution()->RunTclCommand("::no_such_command", false), kSuccess);
+}
+
+TEST_F(PRHelperTest, AFlavorForAnInstancePathMakesItsModuleOnceAndRecomposesTheActiveConfiguration) {
+  AutoRelease<Hvd::IFlavor> fast = MakeFlavor("fast", "/top/a/u1");
+  AutoRelease<Hvd::IFlavor> slow = MakeFlavor("slow", "/top/a/u1");
+  AutoRelease<Hvd::IPRModuleIterator> modules;
+  ASSERT_EQ(Modules()->GetPRModules(modules.Receive()), kSuccess);
+  ASSERT_FALSE(modules->IsDone());
+  EXPECT_EQ(NameOf(modules->Current()), "u1") << "named after the leaf";
+  std::ignore = modules->Next();
+  EXPECT_TRUE(modules->IsDone()) << "one module for both flavors";
+  AutoRelease<Hvd::IFlavor> found;
+  EXPECT_TRUE(Flavors()->FindNamedFlavor("slow", "/top/a/u1", found.Receive()) == kSuccess && found.Get() == slow.Get());
+
+  Port_MsgManData::ClearCaptured();
+  AutoRelease<Hvd::IFlavor> refused;
+  EXPECT_EQ(Flavors()->CreateFlavorFromInstPath(m_manager.Get(), "x", "", refused.Receive()), kFailure);
+  EXPECT_EQ(Errors(), std::vector<std::string>{"Need a valid non empty Instance Path to associate this new "
+                                               "reconfigurable module with.\nFailed to Create a Flavor\n"});
+
+  AutoRelease<Hvd::IConfiguration> configuration;
+  ASSERT_EQ(Configurations()->CreateConfigurationFromFlavorList(m_manager.Get(), "cfg", "fast", configuration.Receive()),
+            kSuccess);
+  ASSERT_EQ(m_manager->SetActiveConfiguration(configuration.Get()), kSuccess);
+  const auto composedAgainAfterTakingApart = []() {
+    const std::vector<std::string> lines = DebugLines();
+    const auto at = [&lines](const char* text) { return std::find(lines.begin(), lines.end(), text) - lines.begin(); };
+    const auto pushed = at("NOT BUILT YET: pushing partitions out of a configuration.\n");
+    const auto pulled = at("NOT BUILT YET: pulling partitions into a configuration.\n");
+    return pushed < pulled && pulled < static_cast<std::ptrdiff_t>(lines.size());
+  };
+  // A step that fails still leaves the active configuration composed.
+  DebugLines();
+  EXPECT_EQ(Flavors()->CreateFlavorFromInstPath(m_manager.Get(), "..", "/top/b", refused.Receive()), kFailure);
+  EXPECT_TRUE(composedAgainAfterTakingApart());
+  DebugLines();
+  AutoRelease<Hvd::IFlavor> other = MakeFlavor("other", "/top/b");
+  EXPECT_TRUE(other);
+  EXPECT_TRUE(composedAgainAfterTakingApart());
+  // The configuration gained an element for the new module.
+  EXPECT_EQ(FlavorNameOf(configuration.Get(), "/top/b"), "");
+  std::ignore = m_manager->SetActiveConfiguration(nullptr);
+}
+
+TEST_F(PRHelperTest, ComposingCarriesTheStaticPropertiesOverButTheConfigurationsOwn) {
+  Hvd::PropertyAccessor staticProperties(m_top);
+  staticProperties.SetPropertyValue("PROP_FlowDebugLevel", "2");
+  staticProperties.SetPropertyValue("PROP_FitterReportFormat", "Text");
+  AutoRelease<Hvd::IConfiguration> configuration;
+  ASSERT_EQ(Configurations()->CreateConfigurationFromFlavorList(m_manager.Get(), "cfg", "", configuration.Receive()),
+            kSuccess);
+  AutoRelease<Hvd::IProject> project;
+  ASSERT_EQ(configuration->GetProject(project.Receive()), kSuccess);
+  Hvd::PropertyAccessor properties(project.Get());
+  EXPECT_EQ(properties.GetPropertyValue("PROP_FlowDebugLevel").str(), "2");
+  EXPECT_EQ(properties.GetPropertyValue("PROP_FitterReportFormat").str(), "Text");
+  EXPECT_EQ(TypeOf(project.Get()), "Configuration");
+  // Changed on the configuration's side, the excluded ones stay as they are on the next composition.
+  properties.SetPropertyValue("PROP_ForceCompileBCD", "true");
+  staticProperties.SetPropertyValue("PROP_FlowDebugLevel", "3");
+  ASSERT_EQ(AutoCast<Hvd::ICompositionControl>(configuration.Get())->Compose(nullptr), kSuccess);
+  EXPECT_EQ(properties.GetPropertyValue("PROP_ForceCompileBCD").str(), "true");
+  EXPECT_EQ(properties.GetPropertyValue("PROP_FlowDebugLevel").str(), "3");
+  EXPECT_EQ(TypeOf(project.Get()), "Configuration");
+}
+
+TEST_F(PRHelperTest, WithTheTclSwitchSetEvenEmptyTheSyncProceduresRunInOrder) {
+  AutoRelease<Hvd::ITclInterp> tcl(CitP::Factory::CreateInstance(Hvd::TclInterpClassId()));
+  ASSERT_TRUE(tcl);
+  Text result;
+  ASSERT_EQ(tcl->ExecuteCmd("namespace eval ::velmor::pr_sync_actions {}; set ::prsync {}\n"
+                            "foreach p {PullPartitionsIntoConfiguration PullHackFilesIntoConfiguration "
+                            "PushPartionsOutOfConfiguration PushHackFilesOutOfConfiguration} {\n"
+                            "  proc ::velmor::pr_sync_actions::$p {this} [list lappend ::prsync $p]\n}",
+                            result, 1),
+            kSuccess)
+      << result.str();
+  AutoRelease<Hvd::IConfiguration> configuration;
+  ASSERT_EQ(Configurations()->CreateConfigurationFromFlavorList(m_manager.Get(), "cfg", "", configuration.Receive()),
+            kSuccess);
+  AutoCast<Hvd::ICompositionControl> composition(configuration.Get());
+  ASSERT_EQ(setenv("VEL_CORVANE_USE_TCL_SYNC", "", 1), 0);
+  DebugLines();
+  EXPECT_EQ(composition->Decompose(nullptr), kSuccess);
+  EXPECT_EQ(composition->Compose(nullptr), kSuccess);
+  unsetenv("VEL_CORVANE_USE_TCL_SYNC");
+  for (const std::string& line : DebugLines()) EXPECT_EQ(line.find("partitions"), std::string::npos) << line;
+  ASSERT_EQ(tcl->ExecuteCmd("set ::prsync", result, 1), kSuccess);
+  EXPECT_EQ(result.str(),
+            "PushPartionsOutOfConfiguration PushHackFilesOutOfConfiguration PullPartitionsIntoConfiguration "
+            "PullHackFilesIntoConfiguration");
 }
 
 }  // namespace
