@@ -272,7 +272,7 @@ TEST_F(PRHelperTest, AManagerThatItsProjectRefusesIsNotPublished) {
   AutoRelease<Hvd::IProject> project;
   ASSERT_EQ(configuration->GetProject(project.Receive()), kSuccess);
   AutoRelease<CitI::IInterface> refused;
-  EXPECT_NE(Solution()->CreateConfigManager(project.Get(), refused.Receive()), kSuccess);
+  EXPECT_EQ(Solution()->CreateConfigManager(project.Get(), refused.Receive()), kFailure);
   EXPECT_FALSE(refused);
   AutoRelease<CitI::IInterface> published;
   ASSERT_EQ(Hvd::FindNamedObject("ActiveConfigManager", published.Receive()), kSuccess);

@@ -41,9 +41,8 @@ Text ProjectFileOf(const Text& path) {
   return path;
 }
 
-// The repository that the registry knows by the project file `path`, made (opened on that
-// path, so that the project's autonym finds its way back) when `create` is set.
-Prjrep::AutoRelease<CitI::IInterface> RepositoryOf(const Text& path, bool create) {
+// The repository that the registry knows by the project file `path`.
+Prjrep::AutoRelease<CitI::IInterface> RepositoryOf(const Text& path) {
   Prjrep::AutoRelease<Prjrep::IAutonymLookup> registry(
       CitP::Factory::CreateInstance(Prjrep::ClassId::NamedObjectRegistry()));
   Prjrep::AutoRelease<Prjrep::IAutonym> key(CitP::Factory::CreateInstance(Prjrep::ClassId::SimpleAutonym()));
@@ -52,13 +51,12 @@ Prjrep::AutoRelease<CitI::IInterface> RepositoryOf(const Text& path, bool create
   Prjrep::AutoRelease<CitI::IInterface> repository;
   if (registry.Get() == nullptr || naming.Get() == nullptr || naming->SetName(canonical) != kSuccess) return repository;
   std::ignore = registry->Resolve(key, repository.Receive());
-  if (repository.Get() == nullptr && create) std::ignore = registry->ResolveOrCreate(key, nullptr, repository.Receive());
   return repository;
 }
 
 // Registers `object` as `name` in the repository that the registry knows by `path`.
 Status RegisterIn(const Text& path, const char* name, CitI::IInterface* object) {
-  Prjrep::AutoRelease<CitI::IInterface> repository = RepositoryOf(path, false);
+  Prjrep::AutoRelease<CitI::IInterface> repository = RepositoryOf(path);
   Prjrep::AutoCast<Prjrep::ISimpleNamedLookup> names(repository.Get());
   return names.Get() != nullptr ? names->Register(name, object) : kFailure;
 }
@@ -95,7 +93,6 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
       Prjrep::AutoRelease<IProject> made(CitP::Factory::CreateInstance(ClassId::Project()));
       if (made.Get() == nullptr) return kFailure;
       const Text file = ProjectFileOf(path);
-      std::ignore = RepositoryOf(file, true);
       const Status status = made->Open(file);
       if (status != kSuccess) return status;
       This().m_project.Assign(made.Get());

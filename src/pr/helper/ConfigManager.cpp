@@ -104,10 +104,8 @@ Status CPRHelper::XIPRSolutionHelper::CreateConfigManager(CitI::IInterface* cont
   Prjrep::AutoCast<IProjectCompReference> reference(made.Get());
   if (reference.Get() == nullptr) return PRHELPER_REPORT("Could not get the IProjectCompReference interface");
   // A manager that its project refuses (a flavor's or configuration's) is not published.
-  if (const Status bound = reference->SetProject(project.Get()); bound != kSuccess) {
-    std::ignore = PRHELPER_REPORT("Could not bind the ConfigurationManager to the project");
-    return bound;
-  }
+  if (reference->SetProject(project.Get()) != kSuccess)
+    return PRHELPER_REPORT("Could not bind the ConfigurationManager to the project");
   std::ignore = RegisterNamedObject(GetNamedObjectRegistryCLSID(), "ActiveConfigManager", made.Get(), true);
   std::ignore = out.Assign(made.Get());
   return manager != nullptr && *manager != nullptr ? kSuccess : kFailure;
