@@ -34,4 +34,15 @@ puts "configuration lean: [shown [pr configuration pairs lean {small} {/top/u_co
 puts "lean chooses: [pr configuration flavors lean]"
 puts "configurations: [pr configuration list]"
 project close
+
+# On disk: each project lists what composing and dividing the design put into it (shown by
+# file name; the project keeps them relative to itself where it can).
+proc files {path} {
+    set text [read [set channel [open $path]]][close $channel]
+    set names {}
+    foreach {- name} [regexp -all -inline {<file vel_kv:name="([^"]*)"} $text] { lappend names [file tail $name] }
+    return $names
+}
+puts "speed project files: [files [file join $work speed speed.xhlc]]"
+puts "fast project files: [files [file join $work fast fast.xhlc]]"
 puts "reconfiguration example: done"

@@ -221,7 +221,7 @@ void CloseMadeProject(Hvd::IProject* project) {
       if (names->Find(name, object.Receive()) == Hvd::kSuccess) std::ignore = names->UnregisterObject(object.Get());
     }
   }
-  std::ignore = project->ProjectClose(false);
+  std::ignore = project->ProjectClose(true);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "CitP/Factory.h"
 #include "Hvd/ClassIds.h"
+#include "Hvd/IFile.h"
 #include "Hvd/IFileManager.h"
 #include "Hvd/IProject.h"
 #include "Hvd/IProjectHelper.h"
@@ -133,6 +134,11 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
       if (source.empty() || files.Get() == nullptr) return kFailure;
       Prjrep::AutoRelease<IHdlFile> added;
       const Status status = files->ProjectAddFile(source, nullptr, added.Receive());
+      // For implementation and simulation, as the suite adds a source by default.
+      if (Prjrep::AutoCast<IViewClassAssociation> classes(added.Get()); classes.Get() != nullptr) {
+        std::ignore = classes->SetBit(0);
+        std::ignore = classes->SetBit(1);
+      }
       return status == kSuccess && added.Get() != nullptr ? kSuccess : (status == kSuccess ? kFailure : status);
     }
     Status HandOverSource(const Text&) override { return kNotSupported; }
