@@ -17,6 +17,10 @@
 #include "core/StringSets.h"
 #include "pr/helper/DesignWalk.h"
 #include "pr/helper/Names.h"
+#include "Hvd/IDefData.h"
+#include "Hvd/IDefDataId.h"
+#include "Hvd/IViewManager.h"
+#include "support/FakeNetlist.h"
 
 namespace {
 
@@ -249,6 +253,68 @@ struct PathOnlySolution final : Hvd::TComponent<PathOnlySolution, Hvd::IPRSoluti
   Hvd::Status GetContextProject(CitI::IInterface*, CitI::IInterface**) override { return kNotSupported; }
   std::string m_path;
 };
+
+// The synthesis view's type: named by its definition id.
+struct SynthesisType final : Hvd::TComponent<SynthesisType, Hvd::IDefDataId> {
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Hvd::IDefDataId>(this), Hvd::Row<Hvd::IViewType>(&m_type),
+                      Hvd::Row<Prjrep::IRefCount>(&m_refCount), Hvd::Row<CitI::IInterface>(this));
+  }
+  Hvd::Status GetDefDataIdName(Text* name) override { return *name = "VIEW_AbstractSynthesis", Hvd::kSuccess; }
+  testing_support::TViewTypeDouble<SynthesisType> m_type{this};
+  Prjrep::TRefCountHelper<SynthesisType> m_refCount{this};
+};
+
+// A view elaborated to a fake netlist that counts the references taken on it.
+struct SynthesisView final : testing_support::FakeNetlistView {
+  using FakeNetlistView::FakeNetlistView;
+  Hvd::Status GetType(Hvd::IViewType** type) override {
+    AutoRelease<SynthesisType> made(new SynthesisType);
+    return Prjrep::AutoOut<Hvd::IViewType>(type).Assign(made.Get()), Hvd::kSuccess;
+  }
+};
+
+struct OneViewIterator final : Hvd::TComponent<OneViewIterator, Hvd::IViewIterator> {
+  explicit OneViewIterator(Hvd::IView* view) : m_view(view) {}
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Hvd::IViewIterator>(this), Hvd::Row<Prjrep::IRefCount>(&m_refCount),
+                      Hvd::Row<CitI::IInterface>(this));
+  }
+  Hvd::IView* Current() override { return m_done ? nullptr : m_view; }
+  Hvd::Status Reset() override { return m_done = false, Hvd::kSuccess; }
+  Hvd::Status Next() override { return m_done = true, Hvd::kSuccess; }
+  bool IsDone() override { return m_done; }
+  Hvd::IView* m_view;
+  bool m_done = false;
+  Prjrep::TRefCountHelper<OneViewIterator> m_refCount{this};
+};
+
+// A design with that one view.
+struct OneViewDesign final : Hvd::TComponent<OneViewDesign, Hvd::IViewManager> {
+  explicit OneViewDesign(Hvd::IView* view) : m_view(view) {}
+  auto QueryTable() { return Hvd::Table(Hvd::Row<Hvd::IViewManager>(this), Hvd::Row<CitI::IInterface>(this)); }
+  Hvd::Status GetViews(Hvd::IViewIterator** views) override { return *views = new OneViewIterator(m_view), Hvd::kSuccess; }
+  Hvd::Status CreateView(const Text&, Hvd::IViewType*, Hvd::IView**) override { return kNotSupported; }
+  Hvd::Status RemoveViewAt(Hvd::IViewIterator*) override { return kNotSupported; }
+  Hvd::Status RemoveView(Hvd::IView*) override { return kNotSupported; }
+  Hvd::Status FindViewByHint(const Text&, Hvd::IViewIterator**) override { return kNotSupported; }
+  Hvd::Status FindView(Hvd::IView*, Hvd::IViewIterator**) override { return kNotSupported; }
+  Hvd::IView* m_view;
+};
+
+TEST(ElaboratedTopTest, TheTopAndItsElaborationDataAreHeldForAsLongAsTheWalkHasThem) {
+  testing_support::FakeNetNode root("", "");
+  SynthesisView view(&root);
+  OneViewDesign design(&view);
+  {
+    const Hvd::prhelper::ElaboratedTop top = Hvd::prhelper::GetElaboratedTop(&design);
+    EXPECT_EQ(top.top.Get(), static_cast<Hvd::IHdlNetListNode*>(&root));
+    EXPECT_TRUE(view.References() > 0 && root.References() > 0) << "the walk's nodes stay alive";
+  }
+  EXPECT_TRUE(view.References() == 0 && root.References() == 0) << "and are let go afterwards";
+  const Hvd::prhelper::ElaboratedTop none = Hvd::prhelper::GetElaboratedTop(nullptr);
+  EXPECT_TRUE(none.top.Get() == nullptr && none.data.Get() == nullptr);
+}
 
 TEST(PRHelperNames, BarFieldsFlavorListsAndProjectFileNames) {
   struct Case {
