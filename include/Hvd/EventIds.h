@@ -16,6 +16,8 @@ CITI_DEFINE_ID(ConfigurationCreated, "{11ecd858-6fbb-41e5-9081-62b5934b7387}")
 CITI_DEFINE_ID(ConfigurationRemoved, "{801a3af3-8d80-4af3-9a1c-f8f86337771c}")
 CITI_DEFINE_ID(ModuleAssignedToConfiguration, "{9bf5bf2c-59ee-46c7-986e-b23fb288d52f}")
 CITI_DEFINE_ID(ConfigManagerCreated, "{78a20f43-d5cb-4412-855d-6dcd81ed47db}")
+// A flavor with a project of its own was added to a module; the argument is the flavor.
+CITI_DEFINE_ID(FlavorCreated, "{c3ecd042-550c-43e7-a354-e0a0d5087581}")
 
 // Project, design and design platform.
 CITI_DEFINE_ID(ViewsChanged, "{0BF0715C-6EBB-43ca-9C05-889B0C1B394B}")

@@ -9,6 +9,7 @@
 #include "Port/StringBase.h"
 #include "Prjrep/IAutonym.h"
 #include "Prjrep/ISet.h"
+#include "Prjrep/IStringSet.h"
 
 namespace Hvd {
 
@@ -199,6 +200,45 @@ class IPRSolutionHelper : public CitI::IInterface {
                                          CitI::IInterface** project) = 0;
   virtual Hvd::Status GetContextFullPath(CitI::IInterface* context, Port::StringBase<char>* path) = 0;
   virtual Hvd::Status GetContextProject(CitI::IInterface* context, CitI::IInterface** project) = 0;
+};
+
+// Configurations made, found, deleted and edited by name, for the suite's Tcl layer.
+class IConfigurationHelper : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{1ff5279d-1281-42fe-b172-5db647f28923}")
+
+  // `flavors` names flavors separated by "|"; each module takes the earliest of its own.
+  virtual Hvd::Status CreateConfigurationFromFlavorList(CitI::IInterface* context, const Port::StringBase<char>& name,
+                                                          const Port::StringBase<char>& flavors,
+                                                          IConfiguration** configuration) = 0;
+  // The n-th flavor name is chosen for the module at the n-th instance path.
+  virtual Hvd::Status CreateConfigurationFromFlavorAndInstPathList(CitI::IInterface* context,
+                                                                     const Port::StringBase<char>& name,
+                                                                     Prjrep::IStringIterator* flavors,
+                                                                     Prjrep::IStringIterator* instancePaths,
+                                                                     IConfiguration** configuration) = 0;
+  virtual Hvd::Status FindNamedConfiguration(CitI::IInterface* context, const Port::StringBase<char>& name,
+                                               IConfiguration** configuration) = 0;
+  virtual Hvd::Status DeleteNamedConfiguration(CitI::IInterface* context, const Port::StringBase<char>& name) = 0;
+  virtual Hvd::Status AssignReconfigurableModuleToConfiguration(CitI::IInterface* context,
+                                                                  const Port::StringBase<char>& configuration,
+                                                                  const Port::StringBase<char>& flavor) = 0;
+};
+
+// Flavors made for instance paths or modules, found and deleted by name.
+class IFlavorHelper : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{5E63C7F5-630D-4424-8100-A024A4FC9D8D}")
+
+  virtual Hvd::Status CreateFlavorFromInstPath(CitI::IInterface* context, const Port::StringBase<char>& name,
+                                                 const Port::StringBase<char>& instancePath, IFlavor** flavor) = 0;
+  virtual Hvd::Status CreateFlavorFromPRModule(CitI::IInterface* context, const Port::StringBase<char>& name,
+                                                 IPRModule* module, IFlavor** flavor) = 0;
+  // 1 whenever `flavor` is given; it stays empty when none is found. An empty instance path
+  // searches every module.
+  virtual Hvd::Status FindNamedFlavor(const Port::StringBase<char>& name, const Port::StringBase<char>& instancePath,
+                                        IFlavor** flavor) = 0;
+  virtual Hvd::Status DeleteNamedFlavor(CitI::IInterface* context, const Port::StringBase<char>& name) = 0;
 };
 
 }  // namespace Hvd

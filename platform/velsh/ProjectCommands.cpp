@@ -4,6 +4,8 @@
 
 #include "ProjectCommands.h"
 
+#include "PRCommands.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -367,7 +369,9 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
   if (!NeedOpen(interp)) return TCL_ERROR;
   if (sub == "close") {
     if (!args.empty()) return Usage(interp, "project close");
+    PRProjects reconfiguration = TakePRProjects(g_project.Get());
     const Hvd::Status closed = g_project->ProjectClose(true);
+    ClosePRProjects(reconfiguration);
     g_project = nullptr;
     return closed == Hvd::kSuccess ? TCL_OK : Failed(interp, "project close", closed);
   }
@@ -523,9 +527,13 @@ void RegisterProjectCommands(Tcl_Interp* interp) {
   Tcl_CreateObjCommand(interp, "velfile", VelfileCmd, nullptr, nullptr);
 }
 
+Hvd::IProject* OpenProject() { return g_project.Get(); }
+
 // At exit an open project is closed without saving, as a shell that was not asked to save.
 void CloseOpenProject() {
+  PRProjects reconfiguration = TakePRProjects(g_project.Get());
   if (g_project) std::ignore = g_project->ProjectClose(false);
+  ClosePRProjects(reconfiguration);
   g_project = nullptr;
 }
 

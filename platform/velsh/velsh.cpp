@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "CitP/Factory.h"
+#include "PRCommands.h"
 #include "ProjectCommands.h"
 #include "Hvd/ITclInterp.h"
 #include "Hvd/ToeTclInterp.h"
@@ -168,6 +169,7 @@ Tcl_Interp* OpenInterpreter() {
 int AppInit(Tcl_Interp* interp) {
   Tcl_CreateObjCommand(interp, "component", ComponentCmd, nullptr, nullptr);
   velsh::RegisterProjectCommands(interp);
+  velsh::RegisterPRCommands(interp);
   Tcl_CreateExitHandler(ShutDown, nullptr);
   return TCL_OK;
 }

@@ -1,10 +1,17 @@
 #include "pr/CConfiguration.h"
 
+#include <cstdlib>
+#include <string>
+#include <vector>
+
 #include "CitP/Factory.h"
 #include "Port/MsgMan.h"
 #include "framework/CAutonymBase.h"
 #include "utils/DmUtils.h"
+#include "utils/DumperComp.h"
+#include "utils/InterpHelp.h"
 #include "utils/PropertyAccessor.h"
+#include "pr/helper/Seams.h"
 
 namespace Hvd {
 
@@ -118,14 +125,113 @@ Status CConfiguration::XIConfigurationPrivate::RemoveElementForPRModule(CitI::II
   return kFailure;
 }
 
-Status CConfiguration::XICompositionControl::Compose(CitI::IInterface*) {
-  Port_MsgManData::debugStub("NOT BUILT YET: composing a configuration into its project.\n");
-  return kNotSupported;
+namespace {
+
+// Static-project properties that stay the configuration project's own.
+constexpr const char* kNotCopied[] = {
+    "PROP_ForceCompileBCD",         "PROP_HierarchicalProjectType", "PROP_InsertIOBuffers",
+    "PROP_PIFMap",                  "PROP_PIFMapTrailing",          "PROP_PIFPar",
+    "PROP_PIFParTrailing",          "PROP_PIFTranslate",            "PROP_PIFTranslateTrailing",
+    "PROP_PrecAddIOPads",           "PROP_StartImpView",            "PROP_StopImpView",
+    "PROP_SynthDisableIOInsertion", "PROP_Synthesis_Tool",          "PROP_PartitionForcePlacement",
+    "PROP_PartitionForceSynth",     "PROP_PartitionForceTranslate", "PROP_qlbWorkDir"};
+
+bool IsNotCopied(const std::string& name) {
+  for (const char* excluded : kNotCopied)
+    if (name == excluded) return true;
+  return false;
 }
 
-Status CConfiguration::XICompositionControl::Decompose(CitI::IInterface*) {
-  Port_MsgManData::debugStub("NOT BUILT YET: taking a configuration out of its project.\n");
-  return kNotSupported;
+// Set at all, even to nothing, the switch hands synchronisation to the Tcl procedures.
+bool UseTclSync() { return std::getenv("VEL_CORVANE_USE_TCL_SYNC") != nullptr; }
+
+}  // namespace
+
+Prjrep::AutoRelease<IProject> CConfiguration::StaticProject() {
+  Prjrep::AutoRelease<IConfigurationElementIterator> it;
+  std::ignore = m_XIConfiguration.GetElements(it.Receive());
+  for (; it.Get() != nullptr && !it->IsDone(); std::ignore = it->Next()) {
+    bool isStatic = false;
+    if (it->Current() == nullptr || it->Current()->GetIsStatic(&isStatic) != kSuccess || !isStatic) continue;
+    Prjrep::AutoRelease<CitI::IInterface> object;
+    std::ignore = it->Current()->GetFlavor(object.Receive());
+    return Prjrep::AutoRelease<IProject>(std::move(object));
+  }
+  return nullptr;
+}
+
+void CConfiguration::CopyConfigurationProperties() {
+  Prjrep::AutoRelease<IProject> project;
+  std::ignore = m_XIProjectCompReference.GetProject(project.Receive());
+  Prjrep::AutoRelease<IProject> staticProject = StaticProject();
+  if (project.Get() == nullptr || staticProject.Get() == nullptr) return;
+  std::vector<Prjrep::AutoPtr<IPropertyInstance>> instances;
+  PropertyAccessor(staticProject.Get()).GetAllPropertyInstances(instances);
+  PropertyAccessor target(project.Get());
+  for (const Prjrep::AutoPtr<IPropertyInstance>& instance : instances) {
+    Port::StringBase<char> name;
+    Port::StringBase<char> value;
+    if (instance.Get() == nullptr || instance->GetName(&name) != kSuccess) continue;
+    std::ignore = instance->GetValue(&value);
+    if (IsNotCopied(name.str())) continue;
+    bool isDefault = true;
+    if (Prjrep::AutoCast<IFilePropertyInstance>(instance.Get()).Get() != nullptr &&
+        instance->IsDefault(&isDefault) == kSuccess && !isDefault && !value.empty()) {
+      // A path list keeps the configuration's own entries and gains the static project's.
+      std::ignore = prseams::MergePathListProperty(project.Get(), staticProject.Get(), name);
+      continue;
+    }
+    target.SetPropertyValue(name, value);
+  }
+}
+
+Status CConfiguration::XICompositionControl::Compose(CitI::IInterface* argument) {
+  CConfiguration& self = This();
+  const ScopedDumpMarker marker("pr_audit", "Compose");
+  marker.NoteAttribute("src", GetObjectFullPath(self.m_project.Get()));
+  Prjrep::AutoRelease<IProject> project;
+  std::ignore = self.m_XIProjectCompReference.GetProject(project.Receive());
+  Prjrep::AutoCast<ICompositionControl> projectComposition(project.Get());
+  Prjrep::AutoRelease<IConfigurationElementIterator> it;
+  std::ignore = self.m_XIConfiguration.GetElements(it.Receive());
+  for (; it.Get() != nullptr && !it->IsDone(); std::ignore = it->Next()) {
+    if (Prjrep::AutoCast<ICompositionControl> element(it->Current()); element.Get() != nullptr)
+      std::ignore = element->Compose(argument);
+  }
+  self.CopyConfigurationProperties();
+  if (projectComposition.Get() != nullptr) std::ignore = projectComposition->Compose(argument);
+  if (!UseTclSync()) {
+    std::ignore = prseams::SyncPartitionsIntoConfiguration(this);
+    std::ignore = prseams::CopyConfigurationResults(this, false);
+  } else {
+    std::ignore = InterpHelp::RunCmd("::velmor::pr_sync_actions::PullPartitionsIntoConfiguration",
+                                     &self.m_XIConfiguration, true, nullptr);
+    std::ignore = InterpHelp::RunCmd("::velmor::pr_sync_actions::PullHackFilesIntoConfiguration",
+                                     &self.m_XIConfiguration, true, nullptr);
+  }
+  return kSuccess;
+}
+
+Status CConfiguration::XICompositionControl::Decompose(CitI::IInterface* argument) {
+  CConfiguration& self = This();
+  const ScopedDumpMarker marker("pr_audit", "Decompose");
+  marker.NoteAttribute("src", GetObjectFullPath(self.m_project.Get()));
+  Prjrep::AutoRelease<IConfigurationElementIterator> it;
+  std::ignore = self.m_XIConfiguration.GetElements(it.Receive());
+  for (; it.Get() != nullptr && !it->IsDone(); std::ignore = it->Next()) {
+    if (Prjrep::AutoCast<ICompositionControl> element(it->Current()); element.Get() != nullptr)
+      std::ignore = element->Decompose(argument);
+  }
+  if (!UseTclSync()) {
+    std::ignore = prseams::SyncPartitionsOutOfConfiguration(this);
+    std::ignore = prseams::CopyConfigurationResults(this, true);
+  } else {
+    std::ignore = InterpHelp::RunCmd("::velmor::pr_sync_actions::PushPartionsOutOfConfiguration",
+                                     &self.m_XIConfiguration, true, nullptr);
+    std::ignore = InterpHelp::RunCmd("::velmor::pr_sync_actions::PushHackFilesOutOfConfiguration",
+                                     &self.m_XIConfiguration, true, nullptr);
+  }
+  return kSuccess;
 }
 
 Status CConfiguration::XIAutoNaming::GetAutonym(Prjrep::IAutonym** autonym) {

@@ -55,6 +55,11 @@ class CConfiguration : public TComponent<CConfiguration> {
   Prjrep::AutoRelease<CitI::IInterface> FindConfigManager();
   // Tells every element that the configuration lets go of it.
   void ReleaseElements();
+  // The object of the static element, as a project; empty without one.
+  Prjrep::AutoRelease<IProject> StaticProject();
+  // Carries the static project's properties into the configuration's project, but those
+  // that stay the configuration's own.
+  void CopyConfigurationProperties();
 
   struct XIConfiguration : TNested<CConfiguration, IConfiguration> {
     using TNested::TNested;

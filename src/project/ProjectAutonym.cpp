@@ -26,6 +26,14 @@ Status CProjectAutonym::XISaveAutonym::Resolve(CitI::IInterface* repository, Cit
   if (!internal) return kFailure;
   Port::StringBase<char> path;
   std::ignore = internal->GetPath(&path);
+  // A repository that lives in memory has no path to open again: the project open on it is
+  // the one it names.
+  if (path.empty()) {
+    AutoRelease<CitI::IInterface> open;
+    std::ignore = FindNamedObjectIn(repository, "ActiveHvdProject", open.Receive());
+    if (!AutoCast<IProject>(open.Get())) return kFailure;
+    return Prjrep::AutoOut<CitI::IInterface>(object).Assign(open.Get()), kSuccess;
+  }
   AutoRelease<IProjectHelper> helper(CitP::Factory::CreateInstance(ProjectHelperClassId()));
   if (!helper && CitP::Factory::LoadLibraryFactory("libHvd_Cvf"))
     helper = AutoRelease<IProjectHelper>(CitP::Factory::CreateInstance(ProjectHelperClassId()));

@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "Hvd/EventIds.h"
@@ -243,8 +244,13 @@ TEST_F(ConfigurationTest, ActivationDecomposesTheOldOneAndAnnouncesTheNewFromMan
 
   // Another member: the old one is taken apart first, then the new one composed.
   EXPECT_EQ(m_manager->SetActiveConfiguration(b), kSuccess);
-  EXPECT_EQ(DebugLines(), (std::vector<std::string>{"NOT BUILT YET: taking a configuration out of its project.\n",
-                                                     "NOT BUILT YET: composing a configuration into its project.\n"}));
+  {
+    const std::vector<std::string> lines = DebugLines();
+    const auto at = [&lines](const char* text) { return std::find(lines.begin(), lines.end(), text) - lines.begin(); };
+    const auto pushed = at("NOT BUILT YET: pushing partitions out of a configuration.\n");
+    const auto pulled = at("NOT BUILT YET: pulling partitions into a configuration.\n");
+    EXPECT_TRUE(pushed < pulled && pulled < static_cast<std::ptrdiff_t>(lines.size()));
+  }
   EXPECT_TRUE(fromManager.ids == activated && fromB.ids == activated && fromA.ids.empty());
 
   // Not a member: refused, nothing changes.

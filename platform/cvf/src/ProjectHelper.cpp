@@ -5,6 +5,7 @@
 #include "CitP/Factory.h"
 #include "HdcI/HDProjectStandIn.h"
 #include "Hvd/ClassIds.h"
+#include "Hvd/IFile.h"
 #include "Hvd/IFileManager.h"
 #include "Hvd/IProject.h"
 #include "Hvd/IProjectHelper.h"
@@ -23,14 +24,17 @@ namespace {
 
 using Text = Port::StringBase<char>;
 
-// The repository that the process-wide registry knows by the path, or null.
+// The repository that the process-wide registry knows by the path (made absolute and
+// canonical, as projects register theirs), or null.
 Prjrep::AutoRelease<CitI::IInterface> RepositoryOf(const Text& path) {
   Prjrep::AutoRelease<Prjrep::IAutonymLookup> registry(
       CitP::Factory::CreateInstance(Prjrep::ClassId::NamedObjectRegistry()));
   Prjrep::AutoRelease<Prjrep::IAutonym> name(CitP::Factory::CreateInstance(Prjrep::ClassId::SimpleAutonym()));
   Prjrep::AutoCast<Prjrep::IName> naming(name.Get());
   Prjrep::AutoRelease<CitI::IInterface> repository;
-  if (registry.Get() == nullptr || naming.Get() == nullptr || naming->SetName(path) != kSuccess) return repository;
+  const Text canonical = Port::FileName(Port::FileName(path).GetAbsolutePath()).MakeCanonical().GetPath();
+  if (registry.Get() == nullptr || naming.Get() == nullptr || naming->SetName(canonical) != kSuccess)
+    return repository;
   std::ignore = registry->Resolve(name, repository.Receive());
   return repository;
 }
@@ -43,6 +47,14 @@ Prjrep::AutoRelease<IProject> OpenProjectOf(const Text& path) {
   Prjrep::AutoRelease<CitI::IInterface> project;
   if (names.Get() != nullptr) std::ignore = names->Find("ActiveHvdProject", project.Receive());
   return Prjrep::AutoRelease<IProject>(std::move(project));
+}
+
+// The .xhlc of a project named by its .hlc; any other name as it is.
+Text ProjectFileOf(const Text& path) {
+  const std::string& text = path.str();
+  if (text.size() > 4 && text.compare(text.size() - 4, 4, ".hlc") == 0)
+    return Text(text.substr(0, text.size() - 4) + ".xhlc");
+  return path;
 }
 
 void RegisterIn(CitI::IInterface* table, const char* name, CitI::IInterface* object) {
@@ -92,14 +104,21 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
   struct XIProjectHelper : TNested<CCvfProjectHelper, IProjectHelper> {
     using TNested::TNested;
     // A project component opened on the file; the helper is bound to it when it opens.
+    // A configuration's or flavor's project is named by its .hlc; the project component keeps
+    // it in the .xhlc of that name, made when missing. The helper is then the project's
+    // "CvfProject", found through the project's repository.
     Status MakeProject(const Text& path) override {
       if (path.empty()) return kFailure;
       This().m_path = path;
       Prjrep::AutoRelease<IProject> made(CitP::Factory::CreateInstance(ClassId::Project()));
       if (made.Get() == nullptr) return kFailure;
-      const Status status = made->Open(path);
-      if (status == kSuccess) This().m_project.Assign(made.Get());
-      return status;
+      const Text file = ProjectFileOf(path);
+      const Status status = made->Open(file);
+      if (status != kSuccess) return status;
+      std::ignore = This().m_project.Assign(made.Get());
+      Prjrep::AutoRelease<CitI::IInterface> repository = RepositoryOf(file);
+      Prjrep::AutoCast<Prjrep::ISimpleNamedLookup> names(repository.Get());
+      return names.Get() != nullptr ? names->Register("CvfProject", &This().m_XIProjectHelper) : kFailure;
     }
     Status AfterSourcesChanged(std::int32_t) override {
       // Held across the call, in case saving reaches back and unbinds the project.
@@ -194,6 +213,11 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
     if (source.empty() || files.Get() == nullptr) return kFailure;
     Prjrep::AutoRelease<IHdlFile> added;
     const Status status = files->ProjectAddFile(source, nullptr, added.Receive());
+    // For implementation and simulation, as the suite adds a source by default.
+    if (Prjrep::AutoCast<IViewClassAssociation> classes(added.Get()); classes.Get() != nullptr) {
+      std::ignore = classes->SetBit(0);
+      std::ignore = classes->SetBit(1);
+    }
     return status == kSuccess && added.Get() != nullptr ? kSuccess : (status == kSuccess ? kFailure : status);
   }
   Prjrep::AutoRelease<IHdlFile> FileOf(const Text& path) {

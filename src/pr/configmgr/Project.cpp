@@ -29,8 +29,9 @@ void CConfigurationMgr::SetProject(IProject* project, Status& result) {
 }
 
 void CConfigurationMgr::RefreshProjectName() {
-  m_projectName = Port::StringBase<char>();
-  if (m_project.Get() != nullptr) std::ignore = m_project->GetRepositoryPath(&m_projectName);
+  // The project's full path, by which its repository is known: the directories of
+  // configurations and flavors are made beside it.
+  m_projectName = GetObjectFullPath(m_project.Get());
 }
 
 Status CConfigurationMgr::XIProjectCompReference::GetProject(IProject** project) {

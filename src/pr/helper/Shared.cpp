@@ -1,0 +1,64 @@
+#include "pr/helper/Shared.h"
+
+#include "Prjrep/IName.h"
+#include "core/Holders.h"
+#include "pr/PRShared.h"
+#include "pr/helper/Diagnostics.h"
+
+namespace Hvd::prhelper {
+
+CStringList::CStringList() {
+  std::ignore = m_set.Clear();
+  std::ignore = m_set.SetOwner(&m_refCount);
+}
+
+Port::StringBase<char> NameOf(CitI::IInterface* object) {
+  Port::StringBase<char> name;
+  if (Prjrep::AutoCast<Prjrep::IName> named(object); named.Get() != nullptr) std::ignore = named->GetName(name);
+  return name;
+}
+
+namespace {
+
+bool IsOther(CitI::IInterface* object, CitI::IInterface* self, const Port::StringBase<char>& name) {
+  return object != nullptr && !pr::SameObject(object, self) && NameOf(object).str() == name.str();
+}
+
+}  // namespace
+
+bool CheckProjectName(CitI::IInterface* manager, const Port::StringBase<char>& name, const char* kind,
+                      CitI::IInterface* self) {
+  if (!pr::IsUsableAsPathComponent(name)) {
+    UserError(__LINE__,
+              "The %s name <%s> cannot name a project directory: it must not be empty, \".\" or \"..\", nor hold "
+              "\"/\" or \"\\\".\n",
+              kind, name.c_str());
+    return false;
+  }
+  bool taken = false;
+  Prjrep::AutoCast<IConfigurationManager> configurations(manager);
+  Prjrep::AutoRelease<IConfigurationIterator> each;
+  if (configurations.Get() != nullptr) std::ignore = configurations->GetConfigurations(each.Receive());
+  for (; !taken && each.Get() != nullptr && !each->IsDone(); std::ignore = each->Next())
+    taken = IsOther(each->Current(), self, name);
+  Prjrep::AutoCast<IPRModuleManager> modules(manager);
+  Prjrep::AutoRelease<IPRModuleIterator> module;
+  if (modules.Get() != nullptr) std::ignore = modules->GetPRModules(module.Receive());
+  for (; !taken && module.Get() != nullptr && !module->IsDone(); std::ignore = module->Next()) {
+    Prjrep::AutoRelease<IFlavorSet> flavors;
+    if (module->Current() != nullptr) std::ignore = module->Current()->GetFlavorSet(flavors.Receive());
+    Prjrep::AutoRelease<IFlavorIterator> flavor;
+    if (flavors.Get() != nullptr) std::ignore = flavors->GetIterator(flavor.Receive());
+    for (; !taken && flavor.Get() != nullptr && !flavor->IsDone(); std::ignore = flavor->Next())
+      taken = IsOther(flavor->Current(), self, name);
+  }
+  if (taken) {
+    UserError(__LINE__,
+              "A flavor or configuration named <%s> exists already; the %s would share its project. Choose another "
+              "name.\n",
+              name.c_str(), kind);
+  }
+  return !taken;
+}
+
+}  // namespace Hvd::prhelper

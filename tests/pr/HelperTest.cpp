@@ -1,0 +1,450 @@
+// The partial-reconfiguration helper on open projects: configurations from flavor lists and
+// parallel lists with their projects on disk, flavors for instance paths, and the checks of
+// names that become project directories.
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "Hvd/ICompAdmin.h"
+#include "Hvd/IDefData.h"
+#include "Hvd/IDesign.h"
+#include "Hvd/IDesignPlatform.h"
+#include "Hvd/IFileManager.h"
+#include "Hvd/IProjectHelper.h"
+#include "Hvd/ITclInterp.h"
+#include "Port/FaultInjection.h"
+#include "pr/PRSupport.h"
+#include "pr/PRShared.h"
+#include "pr/helper/Shared.h"
+#include <map>
+
+namespace {
+
+using namespace pr_testing;
+
+struct PRHelperTest : ProjectsTest {
+  void SetUp() override {
+    ProjectsTest::SetUp();
+    // The projects of configurations and flavors make their own designs.
+    ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_TOE") && CitP::Factory::LoadLibraryFactory("libHvd_Hdl"));
+    m_helper = Create<CitI::IInterface>(Hvd::ClassId::PRHelper());
+    ASSERT_TRUE(m_helper);
+    m_top = Project("top", true);
+    ASSERT_EQ(m_top->Save(), kSuccess);  // on disk, as the configurations' projects take it in
+    AutoRelease<CitI::IInterface> manager;
+    ASSERT_EQ(Solution()->GetConfigManager(m_top, true, manager.Receive()), kSuccess);
+    m_manager = AutoCast<Hvd::IConfigurationManager>(manager.Get()).Get();
+    ASSERT_TRUE(m_manager);
+  }
+  void TearDown() override {
+    // The projects made for configurations and flavors close, which lets their repositories go.
+    // What they registered in their own lookups holds them in turn.
+    for (Hvd::IProject* project : MadeProjects()) {
+      Unregister(project);
+      std::ignore = project->ProjectClose(false);
+    }
+    if (m_manager) std::ignore = AutoCast<Hvd::ICompAdmin>(m_manager.Get())->Teardown();
+    m_manager = nullptr;
+    m_helper = nullptr;
+    ProjectsTest::TearDown();
+  }
+
+  Hvd::IPRSolutionHelper* Solution() { return AutoCast<Hvd::IPRSolutionHelper>(m_helper.Get()); }
+  Hvd::IConfigurationHelper* Configurations() { return AutoCast<Hvd::IConfigurationHelper>(m_helper.Get()); }
+  Hvd::IFlavorHelper* Flavors() { return AutoCast<Hvd::IFlavorHelper>(m_helper.Get()); }
+  Hvd::IPRModuleManager* Modules() { return AutoCast<Hvd::IPRModuleManager>(m_manager.Get()); }
+
+  // Borrowed projects of every configuration and flavor; their repositories hold them.
+  std::vector<Hvd::IProject*> MadeProjects() {
+    std::vector<Hvd::IProject*> projects;
+    auto add = [&projects](Hvd::IProject* project) {
+      if (project != nullptr) projects.push_back(project);
+    };
+    AutoRelease<Hvd::IConfigurationIterator> each;
+    if (m_manager) std::ignore = m_manager->GetConfigurations(each.Receive());
+    for (; each && !each->IsDone(); std::ignore = each->Next()) {
+      AutoRelease<Hvd::IProject> project;
+      std::ignore = each->Current()->GetProject(project.Receive());
+      add(project.Get());
+    }
+    AutoRelease<Hvd::IPRModuleIterator> module;
+    if (m_manager) std::ignore = Modules()->GetPRModules(module.Receive());
+    for (; module && !module->IsDone(); std::ignore = module->Next()) {
+      AutoRelease<Hvd::IFlavorSet> flavors;
+      std::ignore = module->Current()->GetFlavorSet(flavors.Receive());
+      AutoRelease<Hvd::IFlavorIterator> flavor;
+      if (flavors) std::ignore = flavors->GetIterator(flavor.Receive());
+      for (; flavor && !flavor->IsDone(); std::ignore = flavor->Next()) {
+        AutoRelease<Hvd::IProject> project;
+        std::ignore = flavor->Current()->GetProject(project.Receive());
+        add(project.Get());
+      }
+    }
+    return projects;
+  }
+
+  AutoRelease<Hvd::IFlavor> MakeFlavor(const std::string& name, const std::string& path) {
+    AutoRelease<Hvd::IFlavor> flavor;
+    EXPECT_EQ(Flavors()->CreateFlavorFromInstPath(m_manager.Get(), name.c_str(), path.c_str(), flavor.Receive()),
+              kSuccess)
+        << name;
+    return flavor;
+  }
+  // Flavors fast and slow of the module at /top/u1, big of the one at /top/u2.
+  void MakeFlavors() {
+    std::ignore = MakeFlavor("fast", "/top/u1");
+    std::ignore = MakeFlavor("slow", "/top/u1");
+    std::ignore = MakeFlavor("big", "/top/u2");
+  }
+
+  std::string ProjectFile(const std::string& name) { return m_dir + "/" + name + "/" + name + ".xhlc"; }
+
+  static std::string FlavorNameOf(Hvd::IConfiguration* configuration, const std::string& instancePath) {
+    AutoRelease<Hvd::IConfigurationElementIterator> it;
+    for (std::ignore = configuration->GetElements(it.Receive()); it && !it->IsDone(); std::ignore = it->Next()) {
+      AutoRelease<Hvd::IPRModule> module;
+      Text path;
+      if (it->Current()->GetPRModule(module.Receive()) != kSuccess || module->GetInstancePath(path) != kSuccess ||
+          path.str() != instancePath)
+        continue;
+      AutoRelease<CitI::IInterface> flavor;
+      std::ignore = it->Current()->GetFlavor(flavor.Receive());
+      return NameOf(flavor.Get());
+    }
+    return "<no element>";
+  }
+  static bool Holds(Hvd::IProject* project, const std::string& path) {
+    AutoRelease<Hvd::IHdlFileIterator> at;
+    AutoCast<Hvd::IFileManager> files(project);
+    return files && files->FindFileByPath(path.c_str(), at.Receive()) == kSuccess && at && !at->IsDone();
+  }
+  static std::vector<std::string> Messages(Port_MsgManData::Severity severity) {
+    std::vector<std::string> texts;
+    for (const auto& record : Port_MsgManData::Captured())
+      if (record.severity == severity && record.category == "ProjectMgmt") texts.push_back(record.text);
+    return texts;
+  }
+  static std::vector<std::string> Warnings() { return Messages(Port_MsgManData::Severity::Warning); }
+  static std::vector<std::string> Errors() { return Messages(Port_MsgManData::Severity::Error); }
+  std::size_t ConfigurationCount() {
+    std::size_t count = 0;
+    AutoRelease<Hvd::IConfigurationIterator> each;
+    for (std::ignore = m_manager->GetConfigurations(each.Receive()); each && !each->IsDone(); std::ignore = each->Next())
+      ++count;
+    return count;
+  }
+
+  AutoRelease<CitI::IInterface> m_helper;
+  Hvd::IProject* m_top = nullptr;
+  AutoPtr<Hvd::IConfigurationManager> m_manager;
+};
+
+TEST_F(PRHelperTest, AConfigurationFromAFlavorListGetsItsProjectOnDiskComposed) {
+  MakeFlavors();
+  EXPECT_TRUE(std::filesystem::exists(ProjectFile("fast")) && std::filesystem::exists(ProjectFile("big")));
+  Port_MsgManData::ClearCaptured();
+  AutoRelease<Hvd::IConfiguration> configuration;
+  ASSERT_EQ(Configurations()->CreateConfigurationFromFlavorList(m_manager.Get(), "cfg", "fast|slow|big|nope",
+                                                                configuration.Receive()),
+            kSuccess);
+  ASSERT_TRUE(configuration);
+  // The earlier name wins its module; the later one is ignored with a warning, the unknown one is an error.
+  EXPECT_EQ(Warnings(), std::vector<std::string>{"Multiple reconfigurable modules specified for </top/u1> ignoring <slow>\n"});
+  EXPECT_EQ(Errors(), std::vector<std::string>{"Reconfigurable module <nope> not found.  Check the name or create the "
+                                               "named reconfigurable module first."});
+  EXPECT_EQ(NameOf(configuration.Get()), "cfg");
+  EXPECT_EQ(FlavorNameOf(configuration.Get(), "/top/u1"), "fast");
+  EXPECT_EQ(FlavorNameOf(configuration.Get(), "/top/u2"), "big");
+  AutoRelease<Hvd::IProject> project;
+  ASSERT_EQ(configuration->GetProject(project.Receive()), kSuccess);
+  EXPECT_TRUE(std::filesystem::exists(ProjectFile("cfg")));
+  EXPECT_EQ(TypeOf(project.Get()), "Configuration");
+  EXPECT_EQ(TypeOf(m_top), "Static");
+  // Composed: the chosen flavors' projects are among the configuration project's files.
+  EXPECT_TRUE(Holds(project.Get(), ProjectFile("fast")) && Holds(project.Get(), ProjectFile("big")));
+  EXPECT_FALSE(Holds(project.Get(), ProjectFile("slow")));
+
+  AutoRelease<Hvd::IConfiguration> found;
+  EXPECT_TRUE(Configurations()->FindNamedConfiguration(m_manager.Get(), "cfg", found.Receive()) == kSuccess &&
+              found.Get() == configuration.Get());
+  AutoRelease<Hvd::IConfiguration> none;
+  EXPECT_TRUE(Configurations()->FindNamedConfiguration(m_manager.Get(), "other", none.Receive()) == kFailure && !none);
+  // Found from the configuration itself, through its static element.
+  AutoRelease<CitI::IInterface> manager;
+  EXPECT_TRUE(Solution()->GetConfigManager(configuration.Get(), false, manager.Receive()) == kSuccess &&
+              Hvd::pr::SameObject(manager.Get(), m_manager.Get()));
+}
+
+TEST_F(PRHelperTest, ParallelListsPairFlavorsWithInstancePathsAndReportWhatDoesNotMatch) {
+  MakeFlavors();
+  AutoRelease<Prjrep::IStringSet> names((new Hvd::prhelper::CStringList)->Set());
+  AutoRelease<Prjrep::IStringSet> paths((new Hvd::prhelper::CStringList)->Set());
+  for (const char* name : {"slow", "big", "fast", "extra"}) std::ignore = names->Add(name);
+  for (const char* path : {"/top/u1", "/top/nowhere", "/top/u2"}) std::ignore = paths->Add(path);
+  AutoRelease<Prjrep::IStringIterator> nameIt, pathIt;
+  std::ignore = names->GetIterator(nameIt.Receive());
+  std::ignore = paths->GetIterator(pathIt.Receive());
+  Port_MsgManData::ClearCaptured();
+  AutoRelease<Hvd::IConfiguration> configuration;
+  ASSERT_EQ(Configurations()->CreateConfigurationFromFlavorAndInstPathList(m_manager.Get(), "pair", nameIt.Get(),
+                                                                           pathIt.Get(), configuration.Receive()),
+            kSuccess);
+  // Three pairs: the shorter list ends the walk.
+  EXPECT_EQ(Warnings(), (std::vector<std::string>{"Could not find reconfigurable partition at </top/nowhere>.",
+                                                   "Did not find reconfigurable module <fast> at </top/u2>."}));
+  EXPECT_EQ(FlavorNameOf(configuration.Get(), "/top/u1"), "slow");
+  EXPECT_TRUE(std::filesystem::exists(ProjectFile("pair")));
+
+  // Assigning a flavor by name changes the module's element, composed again.
+  EXPECT_EQ(Configurations()->AssignReconfigurableModuleToConfiguration(m_manager.Get(), "pair", "fast"), kSuccess);
+  EXPECT_EQ(FlavorNameOf(configuration.Get(), "/top/u1"), "fast");
+  AutoRelease<Hvd::IProject> project;
+  ASSERT_EQ(configuration->GetProject(project.Receive()), kSuccess);
+  EXPECT_TRUE(Holds(project.Get(), ProjectFile("fast")) && !Holds(project.Get(), ProjectFile("slow")));
+  EXPECT_EQ(Configurations()->AssignReconfigurableModuleToConfiguration(m_manager.Get(), "pair", "nope"), kFailure);
+  EXPECT_EQ(Configurations()->AssignReconfigurableModuleToConfiguration(m_manager.Get(), "missing", "fast"), kFailure);
+
+  EXPECT_EQ(Configurations()->DeleteNamedConfiguration(m_manager.Get(), "missing"), kFailure);
+  Unregister(project.Get());
+  std::ignore = project->ProjectClose(false);
+  EXPECT_EQ(Configurations()->DeleteNamedConfiguration(m_manager.Get(), "pair"), kSuccess);
+  EXPECT_EQ(ConfigurationCount(), 0u);
+}
+
+TEST_F(PRHelperTest, NamesThatCannotBeTheirOwnProjectAreRefusedBeforeAnythingIsMade) {
+  MakeFlavors();
+  Port_MsgManData::ClearCaptured();
+  AutoRelease<Hvd::IConfiguration> configuration;
+  // Blank: the user error, and no unnamed configuration is left behind.
+  EXPECT_EQ(Configurations()->CreateConfigurationFromFlavorList(m_manager.Get(), "", "fast", configuration.Receive()),
+            kFailure);
+  EXPECT_EQ(Errors(), std::vector<std::string>{"Configuration names must have a valid (non blank) name."});
+  // A name that would leave the project's directory, or share a flavor's project.
+  for (const char* name : {"..", "../outside", "a/b", "a\\b", "fast"}) {
+    Port_MsgManData::ClearCaptured();
+    EXPECT_EQ(Configurations()->CreateConfigurationFromFlavorList(m_manager.Get(), name, "fast", configuration.Receive()),
+              kFailure)
+        << name;
+    EXPECT_EQ(Errors().size(), 1u) << name;
+  }
+  EXPECT_EQ(ConfigurationCount(), 0u);
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(m_dir).parent_path() / "outside"));
+
+  // Two flavors never share a project file, of one module or of two; nor a flavor and a configuration.
+  ASSERT_EQ(Configurations()->CreateConfigurationFromFlavorList(m_manager.Get(), "cfg", "fast", configuration.Receive()),
+            kSuccess);
+  AutoRelease<Hvd::IFlavor> flavor;
+  for (const char* name : {"fast", "cfg", "..", "x/y"}) {
+    Port_MsgManData::ClearCaptured();
+    EXPECT_EQ(Flavors()->CreateFlavorFromInstPath(m_manager.Get(), name, "/top/u2", flavor.Receive()), kFailure) << name;
+    EXPECT_FALSE(flavor);
+    EXPECT_EQ(Errors().size(), 1u) << name;
+  }
+  AutoRelease<Hvd::IFlavor> found;
+  EXPECT_TRUE(Flavors()->FindNamedFlavor("fast", "/top/u2", found.Receive()) == kSuccess && !found);
+  EXPECT_TRUE(Flavors()->FindNamedFlavor("fast", "", found.Receive()) == kSuccess && found);
+}
+
+TEST_F(PRHelperTest, AConfigurationWhoseProjectCannotBeMadeDoesNotStay) {
+  MakeFlavors();
+  // The configuration's directory cannot be made.
+  const Port::FaultInjection::Scope faults;
+  Port::FaultInjection::Fail("mkdir", 0, "blocked");
+  Port_MsgManData::ClearCaptured();
+  AutoRelease<Hvd::IConfiguration> configuration;
+  EXPECT_EQ(Configurations()->CreateConfigurationFromFlavorList(m_manager.Get(), "blocked", "fast",
+                                                                configuration.Receive()),
+            kFailure);
+  EXPECT_FALSE(configuration);
+  EXPECT_EQ(ConfigurationCount(), 0u);
+  ASSERT_EQ(Errors().size(), 1u);
+  EXPECT_NE(Errors()[0].find("configuration <blocked>"), std::string::npos) << Errors()[0];
+}
+
+TEST_F(PRHelperTest, AManagerThatItsProjectRefusesIsNotPublished) {
+  MakeFlavors();
+  AutoRelease<Hvd::IConfiguration> configuration;
+  ASSERT_EQ(Configurations()->CreateConfigurationFromFlavorList(m_manager.Get(), "cfg", "fast", configuration.Receive()),
+            kSuccess);
+  AutoRelease<Hvd::IProject> project;
+  ASSERT_EQ(configuration->GetProject(project.Receive()), kSuccess);
+  AutoRelease<CitI::IInterface> refused;
+  EXPECT_EQ(Solution()->CreateConfigManager(project.Get(), refused.Receive()), kFailure);
+  EXPECT_FALSE(refused);
+  AutoRelease<CitI::IInterface> published;
+  ASSERT_EQ(Hvd::FindNamedObject("ActiveConfigManager", published.Receive()), kSuccess);
+  EXPECT_TRUE(Hvd::pr::SameObject(published.Get(), m_manager.Get()));
+}
+
+TEST_F(PRHelperTest, EveryDevicePropertyOfTheParentReachesTheNewProject) {
+  auto values = [](Hvd::IProject* project) {
+    std::map<std::string, std::string> byName;
+    Hvd::IDesign* design = nullptr;
+    AutoRelease<Hvd::IDesignPlatform> platform;
+    AutoRelease<Hvd::IPropertyInstanceIterator> it;
+    if (project->GetDesign(&design) == kSuccess && design->GetDesignPlatform(platform.Receive()) == kSuccess)
+      std::ignore = platform->GetProperties(it.Receive());
+    for (; it && !it->IsDone(); std::ignore = it->Next()) {
+      Text name, value;
+      std::ignore = it->Current()->GetName(&name);
+      std::ignore = it->Current()->GetValue(&value);
+      byName[name.str()] = value.str();
+    }
+    return byName;
+  };
+  AutoRelease<CitI::IInterface> madeParent, madeChild;
+  ASSERT_EQ(Solution()->CreateHvdProject(nullptr, (m_dir + "/parent/parent").c_str(), madeParent.Receive()), kSuccess);
+  AutoCast<Hvd::IProject> parent(madeParent.Get());
+  ASSERT_TRUE(parent);
+  // A device of another family than the default, set in the order the platform lists them.
+  Hvd::PropertyAccessor properties(parent.Get());
+  properties.SetPropertyValue("PROP_DevFamily", "Orvanta");
+  properties.SetPropertyValue("PROP_DevSpeed", "-3");
+  const auto before = values(parent.Get());
+  ASSERT_FALSE(before.empty());
+  DebugLines();
+  ASSERT_EQ(Solution()->CreateHvdProject(parent.Get(), (m_dir + "/child/child.hlc").c_str(), madeChild.Receive()),
+            kSuccess);
+  AutoCast<Hvd::IProject> child(madeChild.Get());
+  ASSERT_TRUE(child);
+  EXPECT_EQ(values(child.Get()), before);
+  for (const std::string& line : DebugLines()) EXPECT_EQ(line.find("Did not find matching property"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(m_dir + "/child/child.xhlc"));
+  // The extension is ".hlc" exactly; any other spelling gets it appended.
+  AutoRelease<CitI::IInterface> upper;
+  ASSERT_EQ(Solution()->CreateHvdProject(nullptr, (m_dir + "/up/up.HLC").c_str(), upper.Receive()), kSuccess);
+  EXPECT_TRUE(std::filesystem::exists(m_dir + "/up/up.HLC.xhlc"));
+  for (CitI::IInterface* made : {madeParent.Get(), madeChild.Get(), upper.Get()})
+    std::ignore = AutoCast<Hvd::IProject>(made)->ProjectClose(false);
+}
+
+TEST_F(PRHelperTest, TheHelperAnswersItsThreeFacesAndFindsPathsProjectsAndRepositoryObjects) {
+  ExpectAnswers<Hvd::IConfigurationHelper, Hvd::IFlavorHelper, Hvd::IPRSolutionHelper, Prjrep::IRefCount>(m_helper.Get());
+  EXPECT_EQ(m_helper->QueryInterface(CitI::IInterface::GetIID()),
+            static_cast<CitI::IInterface*>(AutoCast<Hvd::IConfigurationHelper>(m_helper.Get()).Get()));
+  Text path;
+  EXPECT_TRUE(Solution()->GetContextFullPath(nullptr, &path) == kSuccess && path.empty()) << "answers the emptiness";
+  EXPECT_TRUE(Solution()->GetContextFullPath(m_top, &path) == kFailure && path.str() == PathOf("top"));
+  AutoRelease<CitI::IInterface> project;
+  EXPECT_TRUE(Solution()->GetContextProject(m_manager.Get(), project.Receive()) == kSuccess &&
+              Hvd::pr::SameObject(project.Get(), m_top));
+  AutoRelease<CitI::IInterface> repository, helper, none;
+  EXPECT_TRUE(Solution()->FindRepositoryObject(PathOf("top").c_str(), "", repository.Receive()) == kSuccess &&
+              repository);
+  EXPECT_TRUE(Solution()->FindRepositoryObject(PathOf("top").c_str(), "CvfProject", helper.Receive()) == kSuccess &&
+              AutoCast<Hvd::IProjectHelper>(helper.Get()));
+  EXPECT_EQ(Solution()->FindRepositoryObject("/no/such.xhlc", "", none.Receive()), kFailure);
+  EXPECT_EQ(Solution()->FindRepositoryObject("/no/such.xhlc", "", nullptr), kFailure);
+  // A new helper finds the same manager from nothing: the active static project's.
+  AutoRelease<CitI::IInterface> found;
+  EXPECT_TRUE(Solution()->GetConfigManager(nullptr, false, found.Receive()) == kSuccess &&
+              Hvd::pr::SameObject(found.Get(), m_manager.Get()));
+}
+
+TEST_F(PRHelperTest, RunTclCommandBindsTheHelperAsThisWhenAsked) {
+  AutoRelease<Hvd::ITclInterp> tcl(CitP::Factory::CreateInstance(Hvd::TclInterpClassId()));
+  ASSERT_TRUE(tcl);
+  Text result;
+  ASSERT_EQ(tcl->ExecuteCmd("proc ::prhelper_probe {args} { set ::prhelper_seen [llength $args] }", result, 1), kSuccess);
+  EXPECT_EQ(Solution()->RunTclCommand("::prhelper_probe", true), kSuccess);
+  EXPECT_TRUE(tcl->ExecuteCmd("set ::prhelper_seen", result, 1) == kSuccess && result.str() == "1");
+  EXPECT_EQ(Solution()->RunTclCommand("::prhelper_probe", false), kSuccess);
+  EXPECT_TRUE(tcl->ExecuteCmd("set ::prhelper_seen", result, 1) == kSuccess && result.str() == "0");
+  EXPECT_NE(Solution()->RunTclCommand("::no_such_command", false), kSuccess);
+}
+
+TEST_F(PRHelperTest, AFlavorForAnInstancePathMakesItsModuleOnceAndRecomposesTheActiveConfiguration) {
+  AutoRelease<Hvd::IFlavor> fast = MakeFlavor("fast", "/top/a/u1");
+  AutoRelease<Hvd::IFlavor> slow = MakeFlavor("slow", "/top/a/u1");
+  AutoRelease<Hvd::IPRModuleIterator> modules;
+  ASSERT_EQ(Modules()->GetPRModules(modules.Receive()), kSuccess);
+  ASSERT_FALSE(modules->IsDone());
+  EXPECT_EQ(NameOf(modules->Current()), "u1") << "named after the leaf";
+  std::ignore = modules->Next();
+  EXPECT_TRUE(modules->IsDone()) << "one module for both flavors";
+  AutoRelease<Hvd::IFlavor> found;
+  EXPECT_TRUE(Flavors()->FindNamedFlavor("slow", "/top/a/u1", found.Receive()) == kSuccess && found.Get() == slow.Get());
+
+  Port_MsgManData::ClearCaptured();
+  AutoRelease<Hvd::IFlavor> refused;
+  EXPECT_EQ(Flavors()->CreateFlavorFromInstPath(m_manager.Get(), "x", "", refused.Receive()), kFailure);
+  EXPECT_EQ(Errors(), std::vector<std::string>{"Need a valid non empty Instance Path to associate this new "
+                                               "reconfigurable module with.\nFailed to Create a Flavor\n"});
+
+  AutoRelease<Hvd::IConfiguration> configuration;
+  ASSERT_EQ(Configurations()->CreateConfigurationFromFlavorList(m_manager.Get(), "cfg", "fast", configuration.Receive()),
+            kSuccess);
+  ASSERT_EQ(m_manager->SetActiveConfiguration(configuration.Get()), kSuccess);
+  const auto composedAgainAfterTakingApart = []() {
+    const std::vector<std::string> lines = DebugLines();
+    const auto at = [&lines](const char* text) { return std::find(lines.begin(), lines.end(), text) - lines.begin(); };
+    const auto pushed = at("NOT BUILT YET: pushing partitions out of a configuration.\n");
+    const auto pulled = at("NOT BUILT YET: pulling partitions into a configuration.\n");
+    return pushed < pulled && pulled < static_cast<std::ptrdiff_t>(lines.size());
+  };
+  // A step that fails still leaves the active configuration composed.
+  DebugLines();
+  EXPECT_EQ(Flavors()->CreateFlavorFromInstPath(m_manager.Get(), "..", "/top/b", refused.Receive()), kFailure);
+  EXPECT_TRUE(composedAgainAfterTakingApart());
+  DebugLines();
+  AutoRelease<Hvd::IFlavor> other = MakeFlavor("other", "/top/b");
+  EXPECT_TRUE(other);
+  EXPECT_TRUE(composedAgainAfterTakingApart());
+  // The configuration gained an element for the new module.
+  EXPECT_EQ(FlavorNameOf(configuration.Get(), "/top/b"), "");
+  std::ignore = m_manager->SetActiveConfiguration(nullptr);
+}
+
+TEST_F(PRHelperTest, ComposingCarriesTheStaticPropertiesOverButTheConfigurationsOwn) {
+  Hvd::PropertyAccessor staticProperties(m_top);
+  staticProperties.SetPropertyValue("PROP_FlowDebugLevel", "2");
+  staticProperties.SetPropertyValue("PROP_FitterReportFormat", "Text");
+  AutoRelease<Hvd::IConfiguration> configuration;
+  ASSERT_EQ(Configurations()->CreateConfigurationFromFlavorList(m_manager.Get(), "cfg", "", configuration.Receive()),
+            kSuccess);
+  AutoRelease<Hvd::IProject> project;
+  ASSERT_EQ(configuration->GetProject(project.Receive()), kSuccess);
+  Hvd::PropertyAccessor properties(project.Get());
+  EXPECT_EQ(properties.GetPropertyValue("PROP_FlowDebugLevel").str(), "2");
+  EXPECT_EQ(properties.GetPropertyValue("PROP_FitterReportFormat").str(), "Text");
+  EXPECT_EQ(TypeOf(project.Get()), "Configuration");
+  // Changed on the configuration's side, the excluded ones stay as they are on the next composition.
+  properties.SetPropertyValue("PROP_ForceCompileBCD", "true");
+  staticProperties.SetPropertyValue("PROP_FlowDebugLevel", "3");
+  ASSERT_EQ(AutoCast<Hvd::ICompositionControl>(configuration.Get())->Compose(nullptr), kSuccess);
+  EXPECT_EQ(properties.GetPropertyValue("PROP_ForceCompileBCD").str(), "true");
+  EXPECT_EQ(properties.GetPropertyValue("PROP_FlowDebugLevel").str(), "3");
+  EXPECT_EQ(TypeOf(project.Get()), "Configuration");
+}
+
+TEST_F(PRHelperTest, WithTheTclSwitchSetEvenEmptyTheSyncProceduresRunInOrder) {
+  AutoRelease<Hvd::ITclInterp> tcl(CitP::Factory::CreateInstance(Hvd::TclInterpClassId()));
+  ASSERT_TRUE(tcl);
+  Text result;
+  ASSERT_EQ(tcl->ExecuteCmd("namespace eval ::velmor::pr_sync_actions {}; set ::prsync {}\n"
+                            "foreach p {PullPartitionsIntoConfiguration PullHackFilesIntoConfiguration "
+                            "PushPartionsOutOfConfiguration PushHackFilesOutOfConfiguration} {\n"
+                            "  proc ::velmor::pr_sync_actions::$p {this} [list lappend ::prsync $p]\n}",
+                            result, 1),
+            kSuccess)
+      << result.str();
+  AutoRelease<Hvd::IConfiguration> configuration;
+  ASSERT_EQ(Configurations()->CreateConfigurationFromFlavorList(m_manager.Get(), "cfg", "", configuration.Receive()),
+            kSuccess);
+  AutoCast<Hvd::ICompositionControl> composition(configuration.Get());
+  ASSERT_EQ(setenv("VEL_CORVANE_USE_TCL_SYNC", "", 1), 0);
+  DebugLines();
+  EXPECT_EQ(composition->Decompose(nullptr), kSuccess);
+  EXPECT_EQ(composition->Compose(nullptr), kSuccess);
+  unsetenv("VEL_CORVANE_USE_TCL_SYNC");
+  for (const std::string& line : DebugLines()) EXPECT_EQ(line.find("partitions"), std::string::npos) << line;
+  ASSERT_EQ(tcl->ExecuteCmd("set ::prsync", result, 1), kSuccess);
+  EXPECT_EQ(result.str(),
+            "PushPartionsOutOfConfiguration PushHackFilesOutOfConfiguration PullPartitionsIntoConfiguration "
+            "PullHackFilesIntoConfiguration");
+}
+
+}  // namespace
