@@ -11,7 +11,7 @@
 #include "utils/DumperComp.h"
 #include "utils/InterpHelp.h"
 #include "utils/PropertyAccessor.h"
-#include "pr/helper/Seams.h"
+#include "pr/helper/LinkedSteps.h"
 
 namespace Hvd {
 

@@ -378,21 +378,14 @@ TEST_F(PRHelperTest, AFlavorForAnInstancePathMakesItsModuleOnceAndRecomposesTheA
   ASSERT_EQ(Configurations()->CreateConfigurationFromFlavorList(m_manager.Get(), "cfg", "fast", configuration.Receive()),
             kSuccess);
   ASSERT_EQ(m_manager->SetActiveConfiguration(configuration.Get()), kSuccess);
-  const auto composedAgainAfterTakingApart = []() {
-    const std::vector<std::string> lines = DebugLines();
-    const auto at = [&lines](const char* text) { return std::find(lines.begin(), lines.end(), text) - lines.begin(); };
-    const auto pushed = at("NOT BUILT YET: pushing partitions out of a configuration.\n");
-    const auto pulled = at("NOT BUILT YET: pulling partitions into a configuration.\n");
-    return pushed < pulled && pulled < static_cast<std::ptrdiff_t>(lines.size());
-  };
   // A step that fails still leaves the active configuration composed.
-  DebugLines();
+  SyncSteps steps;
   EXPECT_EQ(Flavors()->CreateFlavorFromInstPath(m_manager.Get(), "..", "/top/b", refused.Receive()), kFailure);
-  EXPECT_TRUE(composedAgainAfterTakingApart());
-  DebugLines();
+  EXPECT_TRUE(steps.TakenApartThenComposed());
+  steps.Clear();
   AutoRelease<Hvd::IFlavor> other = MakeFlavor("other", "/top/b");
   EXPECT_TRUE(other);
-  EXPECT_TRUE(composedAgainAfterTakingApart());
+  EXPECT_TRUE(steps.TakenApartThenComposed());
   // The configuration gained an element for the new module.
   EXPECT_EQ(FlavorNameOf(configuration.Get(), "/top/b"), "");
   std::ignore = m_manager->SetActiveConfiguration(nullptr);

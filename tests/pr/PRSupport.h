@@ -17,6 +17,7 @@
 #include "Prjrep/Storage.h"
 #include "core/Events.h"
 #include "core/Factory.h"
+#include "utils/InterpHelp.h"
 #include "core/Holders.h"
 
 namespace pr_testing {
@@ -70,6 +71,32 @@ void ExpectAnswers(CitI::IInterface* object) {
   }
   EXPECT_EQ(object->QueryInterface(Port::XUID::New()), nullptr);
 }
+
+// The synchronisation steps that configurations take, in order, as the Tcl stand-in's
+// procedures record them while the Tcl switch is on: a push when one is taken apart, a pull
+// when one is composed. The switch is off again when the record goes.
+class SyncSteps {
+ public:
+  SyncSteps() {
+    EXPECT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_TOE"));
+    ::setenv("VEL_CORVANE_USE_TCL_SYNC", "1", 1);
+    Clear();
+  }
+  ~SyncSteps() { ::unsetenv("VEL_CORVANE_USE_TCL_SYNC"); }
+  SyncSteps(const SyncSteps&) = delete;
+  SyncSteps& operator=(const SyncSteps&) = delete;
+  void Clear() { std::ignore = InterpHelp::RunCmd("set ::velmor::pr_sync_actions::asked {}", nullptr, false, nullptr); }
+  // True when a push was recorded before a pull since the last Clear.
+  bool TakenApartThenComposed() const {
+    Port::StringBase<char> steps;
+    std::ignore = InterpHelp::RunCmd("join [lmap a $::velmor::pr_sync_actions::asked {lindex $a 0}] { }", nullptr,
+                                     false, &steps);
+    const std::string text = steps.str();
+    const auto pushed = text.find("PushPartionsOutOfConfiguration");
+    const auto pulled = text.find("PullPartitionsIntoConfiguration", pushed == std::string::npos ? 0 : pushed);
+    return pushed != std::string::npos && pulled != std::string::npos;
+  }
+};
 
 class PRTest : public ::testing::Test {
  protected:

@@ -9,7 +9,7 @@
 #include "pr/helper/DesignWalk.h"
 #include "pr/helper/Diagnostics.h"
 #include "pr/helper/Names.h"
-#include "pr/helper/Seams.h"
+#include "pr/helper/LinkedSteps.h"
 #include "pr/helper/Shared.h"
 #include "utils/DmUtils.h"
 

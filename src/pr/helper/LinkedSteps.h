@@ -1,8 +1,7 @@
 #pragma once
-// Steps whose components are still to come: the partition synchronisation and the result
-// copies of a configuration, the path-list merge of a property, the partition of a module in
-// the hierarchical-design project. Each answers kNotSupported, with a debug line, until the
-// component it stands for takes its place here.
+// The steps a configuration's compose and a flavor's creation take from their neighbours: the
+// partition synchronisation and the result copies of a configuration, the path-list merge of
+// a property, the partition of a module in the hierarchical-design project.
 
 #include "CitI/IInterface.h"
 #include "Hvd/IProject.h"
