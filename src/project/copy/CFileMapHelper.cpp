@@ -28,6 +28,8 @@ Status CFileMapHelper::SetupMap(bool mappingActive, bool remoteSources, const St
   m_remoteBySource.clear();
   m_sourceByRemote.clear();
   m_given.clear();
+  m_mapped[0].clear();
+  m_mapped[1].clear();
 
   m_sourceRepositoryPath = P::Normal(sourceRepositoryPath);
   m_sourceWorkingDirectory = P::Parent(m_sourceRepositoryPath);
@@ -92,7 +94,18 @@ Status CFileMapHelper::MapFileName(const String& path, String* mapped, bool forc
     *mapped = path;
     return kSuccess;
   }
-  return Remember(MapName(path, mapped, force), path, mapped);
+  // The map is settled by SetupMap and a remote file keeps the place it was first given, so a
+  // name maps as it did before. Forcing changes a name only where names map on request.
+  std::map<std::string, std::string>& known = m_mapped[force && m_mapOnlyOnRequest ? 1 : 0];
+  if (mapped != nullptr) {
+    if (const auto found = known.find(path.str()); found != known.end()) {
+      *mapped = String(found->second);
+      return kSuccess;
+    }
+  }
+  const Status status = Remember(MapName(path, mapped, force), path, mapped);
+  if (status == kSuccess && mapped != nullptr) known.emplace(path.str(), mapped->str());
+  return status;
 }
 
 Status CFileMapHelper::MapWorkingFileName(const String& path, String* mapped, bool force) {

@@ -68,6 +68,9 @@ class CFileMapHelper final : public ICPFileMapInternal {
   std::map<String, String> m_remoteBySource;
   std::map<String, String> m_sourceByRemote;
   std::map<String, bool> m_given;
+  // What each name was mapped to, forced where names map on request [1], else [0]: the
+  // writers of a copy ask again for every file that the bundle copy asked for.
+  std::map<std::string, std::string> m_mapped[2];
 };
 
 }  // namespace Hvd
