@@ -69,10 +69,21 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
       const Prjrep::AutoPtr<IProject> project = This().m_project;
       return project.Get() == nullptr ? kSuccess : project->Save();
     }
+    // The bound project is closed without saving and let go. One that was open is kept, to be
+    // opened again by OpenProject; one that would not close stays bound.
     Status CloseProject() override {
+      const Prjrep::AutoPtr<IProject> project = This().m_project;
       This().m_path = Text();
       This().m_project.Assign(nullptr);
-      return kSuccess;
+      bool open = false;
+      if (project.Get() == nullptr || project->IsOpen(&open) != kSuccess || !open) return kSuccess;
+      const Status closed = project->ProjectClose(false);
+      if (closed == kSuccess) {
+        This().m_closed = project;
+      } else {
+        This().m_project = project;
+      }
+      return closed;
     }
     Status AfterMakeProject() override { return kSuccess; }
     Status GetProject(CitI::IInterface** project) override { return This().HandOutProject(project); }
@@ -80,13 +91,24 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
 
   struct XIProjectHelper2 : TNested<CCvfProjectHelper, IProjectHelper2> {
     using TNested::TNested;
-    // A project already open on the path is the one the helper is bound to.
+    // A project already open on the path is the one the helper is bound to; else the project
+    // that CloseProject closed is opened again on it, and bound when it opens.
     Status OpenProject(const Text& path) override {
       if (path.empty()) return kFailure;
       This().m_path = path;
-      if (Prjrep::AutoRelease<IProject> open = OpenProjectOf(path); open.Get() != nullptr)
+      if (Prjrep::AutoRelease<IProject> open = OpenProjectOf(path); open.Get() != nullptr) {
         std::ignore = This().m_project.Assign(open.Get());
-      return kSuccess;
+        This().m_closed.Assign(nullptr);
+        return kSuccess;
+      }
+      const Prjrep::AutoPtr<IProject> closed = This().m_closed;
+      if (closed.Get() == nullptr) return kSuccess;
+      This().m_closed.Assign(nullptr);
+      const Status opened = closed->Open(path);
+      bool open = false;
+      // A project that opened with errors is open all the same, and stays in hand.
+      if (closed->IsOpen(&open) == kSuccess && open) std::ignore = This().m_project.Assign(closed.Get());
+      return opened;
     }
     Status GetProject(CitI::IInterface** project) override { return This().HandOutProject(project); }
   } m_XIProjectHelper2{this};
@@ -125,6 +147,7 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
 
   Prjrep::TRefCountHelper<CCvfProjectHelper> m_refCount{this};
   Prjrep::AutoPtr<IProject> m_project;
+  Prjrep::AutoPtr<IProject> m_closed;  // closed by CloseProject, until opened again
   Text m_path;
 };
 
