@@ -26,13 +26,17 @@
 #include "Hvd/IKeyedPropertySet.h"
 #include "Hvd/IProject.h"
 #include "Hvd/IProjectCopy.h"
+#include "Hvd/IProjectHelper.h"
 #include "Hvd/IProjectInfo.h"
 #include "Hvd/ISourceLibrary.h"
 #include "Hvd/ISourceLibraryMember.h"
 #include "Hvd/IView.h"
 #include "Hvd/IViewManager.h"
 #include "Port/MsgMan.h"
+#include "Prjrep/ClassIds.h"
+#include "Prjrep/IAutonym.h"
 #include "Prjrep/IEvents.h"
+#include "Prjrep/IName.h"
 #include "Prjrep/IFileNameHelper.h"
 #include "core/Events.h"
 #include "core/Holders.h"
@@ -46,6 +50,8 @@ using Text = Port::StringBase<char>;
 
 // The open project, with the reference its creation gave.
 AutoRelease<Hvd::IProject> g_project;
+// The open project's Cvf project helper, bound to it and registered in its repository.
+AutoRelease<CitI::IInterface> g_helper;
 
 // The messages the library issued since the command began, else the status.
 int Failed(Tcl_Interp* interp, const std::string& what, Hvd::Status status) {
@@ -220,6 +226,50 @@ bool NeedOpen(Tcl_Interp* interp) {
   return false;
 }
 
+// The repository of the open project, which the process-wide registry knows by its project file.
+AutoRelease<CitI::IInterface> OpenRepository() {
+  Text file;
+  AutoCast<Hvd::IProject2> paths(g_project.Get());
+  if (!paths || paths->GetProjectFilePath(&file) != Hvd::kSuccess || file.empty()) return nullptr;
+  AutoRelease<Prjrep::IAutonymLookup> registry(CitP::Factory::CreateInstance(Prjrep::ClassId::NamedObjectRegistry()));
+  AutoRelease<Prjrep::IAutonym> name(CitP::Factory::CreateInstance(Prjrep::ClassId::SimpleAutonym()));
+  AutoCast<Prjrep::IName> naming(name.Get());
+  AutoRelease<CitI::IInterface> repository;
+  if (registry && naming && naming->SetName(file) == Hvd::kSuccess)
+    std::ignore = registry->Resolve(name.Get(), repository.Receive());
+  return repository;
+}
+
+// As the suite gives each open project: a Cvf project helper bound to it, registered in its
+// repository as "CvfProject", through which a snapshot restore closes the project and opens it
+// again. Made once per open project; registered again when a reopen left its repository without it.
+void RegisterCvfHelper() {
+  if (!g_project) return;
+  if (!g_helper) {
+    g_helper = AutoRelease<CitI::IInterface>(CitP::Factory::CreateInstance(Hvd::ProjectHelperClassId()));
+    AutoCast<Hvd::IProjectCompReference> binding(g_helper.Get());
+    if (!binding || binding->SetProject(g_project.Get()) != Hvd::kSuccess) {
+      g_helper = nullptr;
+      return;
+    }
+  }
+  AutoRelease<CitI::IInterface> repository = OpenRepository();
+  AutoCast<Prjrep::ISimpleNamedLookup> names(repository.Get());
+  AutoRelease<CitI::IInterface> registered;
+  if (names && (names->Find("CvfProject", registered.Receive()) != Hvd::kSuccess || !registered))
+    std::ignore = names->Register("CvfProject", g_helper.Get());
+}
+
+// The helper goes before its project closes: out of the repository, and let go of the project.
+void ReleaseCvfHelper() {
+  if (!g_helper) return;
+  AutoRelease<CitI::IInterface> repository = OpenRepository();
+  if (AutoCast<Prjrep::ISimpleNamedLookup> names(repository.Get()); names)
+    std::ignore = names->UnregisterObject(g_helper.Get());
+  if (AutoCast<Hvd::IProjectCompReference> binding(g_helper.Get()); binding) std::ignore = binding->SetProject(nullptr);
+  g_helper = nullptr;
+}
+
 int OpenProject(Tcl_Interp* interp, const std::string& path) {
   if (g_project) return Error(interp, "a project is open already: close it first");
   AutoRelease<Hvd::IProject> project(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
@@ -228,7 +278,10 @@ int OpenProject(Tcl_Interp* interp, const std::string& path) {
   bool open = false;
   std::ignore = project->IsOpen(&open);
   // A project file that could not be read leaves the project open, and never overwritten.
-  if (open) g_project = std::move(project);
+  if (open) {
+    g_project = std::move(project);
+    RegisterCvfHelper();
+  }
   if (opened != Hvd::kSuccess) return Failed(interp, "project open", opened);
   return TCL_OK;
 }
@@ -332,6 +385,7 @@ int SnapshotCmd(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
     const Hvd::Status done = found->RestoreCheckpointProject(restored.Receive(), 0, nullptr);
     if (done != Hvd::kSuccess) return Failed(interp, "project snapshot restore", done);
     if (restored) g_project = std::move(restored);
+    RegisterCvfHelper();
     return TCL_OK;
   }
   if (action == "delete") {
@@ -369,6 +423,7 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
   if (!NeedOpen(interp)) return TCL_ERROR;
   if (sub == "close") {
     if (!args.empty()) return Usage(interp, "project close");
+    ReleaseCvfHelper();
     PRProjects reconfiguration = TakePRProjects(g_project.Get());
     const Hvd::Status closed = g_project->ProjectClose(true);
     ClosePRProjects(reconfiguration);
@@ -531,6 +586,7 @@ Hvd::IProject* OpenProject() { return g_project.Get(); }
 
 // At exit an open project is closed without saving, as a shell that was not asked to save.
 void CloseOpenProject() {
+  ReleaseCvfHelper();
   PRProjects reconfiguration = TakePRProjects(g_project.Get());
   if (g_project) std::ignore = g_project->ProjectClose(false);
   ClosePRProjects(reconfiguration);

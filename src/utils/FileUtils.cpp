@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -417,6 +418,47 @@ Status ZipDirectory(const String& directory, const String& archive) {
   }
   if (!Port::File::isfile(target)) {
     return Fail(kZipNotFound, "ERROR: FileUtils::ZipDirectory - No archive was made at <%s>\n", target.c_str());
+  }
+  return kSuccess;
+}
+
+Status ZipNames(const String& directory, const std::vector<String>& names, const String& archive) {
+  if (names.empty()) return kSuccess;
+  const String zip = Port_Env::GetExecFileName("zip", true);
+  if (zip.empty()) return Fail(kZipNotFound, "ERROR: FileUtils::ZipNames - Unable to find Velmor Zip program\n");
+  if (archive.empty() || archive.str().front() != Port::FileName::GetPathSeparator()) {
+    return Fail(kZipNotFound, "ERROR: FileUtils::ZipNames - The archive <%s> is not a complete path\n",
+                archive.c_str());
+  }
+  for (const String& name : names) {
+    if (name.empty() || name.str().find_first_of("\n\r") != std::string::npos) {
+      return Fail(kZipNotFound, "ERROR: FileUtils::ZipNames - The name <%s> cannot be given to zip in a list\n",
+                  name.c_str());
+    }
+  }
+  if (!Port::File::isdir(directory)) {
+    return Fail(kZipNotFound, "ERROR: FileUtils::ZipNames - Unable to change directory to <%s>\n", directory.c_str());
+  }
+  const String list = archive + String(".names");
+  {
+    std::ofstream out(list.str(), std::ios::binary | std::ios::trunc);
+    for (const String& name : names) out << name.str() << '\n';
+    out.close();
+    if (!out) {
+      std::ignore = RemoveItem(list);
+      return Fail(kZipNotFound, "ERROR: FileUtils::ZipNames - Unable to write the list of names <%s>\n", list.c_str());
+    }
+  }
+  // Names come from the list, where none is read as an option, and "-nw" keeps zip from
+  // reading a bracket or star in one as a pattern.
+  Port::Process process;
+  process.SetWorkingDirectory(directory);
+  process.SetStandardInput(list);
+  const int exitCode = process.Run({zip, "-q", "-nw", archive, "-@"});
+  std::ignore = RemoveItem(list);
+  if (exitCode != 0) {
+    return Fail(kZipNotFound, "ERROR: FileUtils::ZipNames - zip could not add the %d names to <%s>: exit %d\n",
+                static_cast<int>(names.size()), archive.c_str(), exitCode);
   }
   return kSuccess;
 }

@@ -58,6 +58,12 @@ Status RemoveItem(const Port::StringBase<char>& path);
 // Zips the contents of `directory` into `archive`; a relative archive lands inside it. An
 // archive named without an extension is refused, as zip would add ".zip" to the name.
 Status ZipDirectory(const Port::StringBase<char>& directory, const Port::StringBase<char>& archive);
+// Adds `names`, relative to `directory`, to `archive` (absolute, made when missing), reading
+// each from where it is: a name that is a directory adds only its own entry. The names go to
+// zip one a line through the file `archive` + ".names", removed again, so a name holding a line
+// break is refused before zip runs.
+Status ZipNames(const Port::StringBase<char>& directory, const std::vector<Port::StringBase<char>>& names,
+                const Port::StringBase<char>& archive);
 // Creates a new, uniquely named directory, open to its owner only, and gives its absolute
 // path; `outPath` is empty on failure.
 Status CreateTempDirectory(Port::StringBase<char>& outPath);

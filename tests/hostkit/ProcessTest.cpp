@@ -58,6 +58,22 @@ TEST(ProcessTest, ArgumentsReachTheChildLiterallyInItsOwnWorkingDirectoryAndItsE
   EXPECT_NE(process.Run(std::vector<S>{"true"}), 0);  // a child that cannot start there does not run
 }
 
+// The child reads its input from a named file, opened by our name before it changes directory;
+// one that cannot be opened keeps the child from running.
+TEST(ProcessTest, TheChildReadsItsStandardInputFromTheFileGiven) {
+  TempDir dir;
+  TempDir::Write(dir / "names", "a $b\n-c\n");
+  Port::File::mkdir(dir / "work", false);
+  Port::Process process;
+  process.SetWorkingDirectory(dir / "work");
+  process.SetStandardInput(dir / "names");
+  EXPECT_EQ(process.Run(std::vector<S>{"cp", "/dev/stdin", "copied"}), 0);
+  EXPECT_EQ(TempDir::Read(dir / "work/copied"), "a $b\n-c\n");
+  process.SetStandardInput(dir / "missing");
+  EXPECT_EQ(process.Run(std::vector<S>{"touch", "ran"}), -1);
+  EXPECT_FALSE(Port::File::exist(dir / "work/ran"));
+}
+
 TEST(EnvTest, ExecutablesAreFoundOnThePathAndUnsetIsToldFromEmpty) {
   EXPECT_EQ(::access(Port_Env::GetExecFileName("sh", true).c_str(), X_OK), 0);
   EXPECT_TRUE(Port_Env::GetExecFileName("no-such-program-on-the-path", true).empty());

@@ -86,6 +86,23 @@ TEST_F(FileMapTest, InsideKeepsItsPlaceTheDatabaseFollowsTheWorkingDirectory) {
   EXPECT_FALSE(map.IsInSourceDatabaseDir("/src/work/p_qdb/deeper/s.db"));
 }
 
+// Every spelling of a place inside the project maps to the same place, asked once or again;
+// a sibling directory sharing the project directory's name as a prefix is not inside it.
+TEST_F(FileMapTest, EverySpellingOfAnInsidePlaceMapsAlike) {
+  MapWith(true, true);
+  for (const char* spelling : {"/src/sub/a.vhd", "/src/./sub/a.vhd", "/src//sub/a.vhd", "/src/x/../sub/a.vhd",
+                               "/src/sub/a.vhd"})
+    EXPECT_EQ(Map(spelling), "/dst/sub/a.vhd") << spelling;
+  EXPECT_EQ(Map("/src/work/p_qdb/s.db"), "/dst/out/q_qdb/s.db");
+  EXPECT_EQ(Map("/srcx/a.vhd"), "/dst/remote_sources/_/srcx/a.vhd");
+
+  // Asked on request, a name stays until it is forced, and the forced answer does not stick.
+  MapWith(true, true, true);
+  EXPECT_EQ(Map("/src/sub/a.vhd"), "/src/sub/a.vhd");
+  EXPECT_EQ(Map("/src/sub/a.vhd", true), "/dst/sub/a.vhd");
+  EXPECT_EQ(Map("/src/sub/a.vhd"), "/src/sub/a.vhd");
+}
+
 // Each leading ".." becomes a "_" directory; a place is never given to two files, and nothing
 // leaves the remote-sources directory.
 TEST_F(FileMapTest, OutsideFilesGoBelowTheRemoteSourcesWithoutColliding) {

@@ -6,6 +6,7 @@
 
 #include "Hvd/IProjectCopy.h"
 #include "Port/FaultInjection.h"
+#include "Port/Process.h"
 #include "XhlcProject.h"
 #include "project/copy/CFileMapHelper.h"
 #include "utils/FileUtils.h"
@@ -199,6 +200,61 @@ TEST_F(ProjectCopyTest, ArchiveHoldsWhatThePolicyNames) {
   EXPECT_EQ(zipped, expected);
   RunCommand("unzip -tq " + (m_root / "listing.zip").string(), &status);
   EXPECT_EQ(status, 0);
+}
+
+// The project's own files are zipped from where they are; what a list of names cannot carry,
+// links and files with companions go through the copy. Either way the archive unpacks to what
+// the policy names, each file once, with what the project holds.
+TEST_F(ProjectCopyTest, ArchiveUnpacksToWhatThePolicyNamesWhateverTheNames) {
+  MakeProject();
+  WriteText(m_dir / "odd\ndir/x.txt", "a line break in a directory name\n");
+  WriteText(m_dir / "sub/new\nline.txt", "and in a file name\n");
+  WriteText(m_dir / "a.sym", "beside a source\n");
+  fs::create_symlink("a.vhd", m_dir / "link.vhd");
+  WriteText(m_dir / "sub/deeper/snapshots/s.txt", "left out by the tree walk\n");
+  WriteText(m_dir / "sub/deeper/p_qdb/q.txt", "left out by the tree walk\n");
+  fs::create_directories(m_dir / "empty");
+  ASSERT_EQ(m_project->Save(), Hvd::kSuccess);
+
+  const fs::path archive = m_root / "out/p.zip";
+  ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  EXPECT_FALSE(fs::exists(m_dir / "tmp"));
+  const fs::path unpacked = m_root / "unpacked";
+  fs::create_directories(unpacked);
+  Port::Process unzip;
+  unzip.SetWorkingDirectory(unpacked.c_str());
+  // Control characters in names are kept as they are.
+  ASSERT_EQ(unzip.Run({"unzip", "-q", "-^", archive.c_str()}), 0);
+  EXPECT_TRUE(fs::is_symlink(m_dir / "link.vhd")) << "the project's own link stays";
+  Names expected = Tree(m_dir, {"tmp", "snapshots", "p_qdb"});
+  expected.insert("remote_sources/_/lib/c.vhd");
+  expected.insert("link.vhd");  // archived as the file it names
+  EXPECT_EQ(Tree(unpacked), expected);
+  EXPECT_TRUE(fs::is_directory(unpacked / "empty"));
+  EXPECT_EQ(ReadText(unpacked / "odd\ndir/x.txt"), "a line break in a directory name\n");
+  EXPECT_EQ(ReadText(unpacked / "link.vhd"), ReadText(m_dir / "a.vhd"));
+  // The project file in the archive is the one written for it, naming the outside file's copy.
+  EXPECT_NE(ReadText(unpacked / "p.xhlc").find("remote_sources/_/lib/c.vhd"), std::string::npos);
+}
+
+// With the working directory below the project directory the temporary tree lies inside what
+// is archived: the archive never holds any of it.
+TEST_F(ProjectCopyTest, ArchiveLeavesOutItsOwnTemporaryTree) {
+  MakeProject();
+  WriteText(m_dir / "work/w.txt", "in the working directory\n");
+  ASSERT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->ChangeWorkingDirectory((m_dir / "work").c_str(), true, false),
+            Hvd::kSuccess);
+  const fs::path archive = m_root / "out/p.zip";
+  ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  EXPECT_FALSE(fs::exists(m_dir / "work/tmp") && !fs::is_empty(m_dir / "work/tmp"));
+  const fs::path unpacked = m_root / "unpacked";
+  fs::create_directories(unpacked);
+  Port::Process unzip;
+  unzip.SetWorkingDirectory(unpacked.c_str());
+  ASSERT_EQ(unzip.Run({"unzip", "-q", archive.c_str()}), 0);
+  // The walk is of the working directory now, where the generated file went.
+  EXPECT_EQ(Tree(unpacked), (Names{"a.vhd", "p.xhlc", "sub/b.vhd", "work/p.ghlc", "work/w.txt",
+                                   "remote_sources/_/lib/c.vhd"}));
 }
 
 TEST_F(ProjectCopyTest, AFailedArchiveCleansUpAndSaysSo) {

@@ -683,5 +683,51 @@ TEST_F(SnapshotTest, TakenAndRestoredThroughTheProjectsCopy) {
   EXPECT_EQ(m_project->ProjectClose(false), kSuccess);
 }
 
+// The same road with the host's Cvf project helper, registered as the suite registers it: it
+// closes the project it is bound to and opens that project again on the restored files.
+TEST_F(SnapshotTest, RestoredThroughTheCvfProjectHelper) {
+  WriteText(m_dir / "src" / "a.vhd", "old");
+  OpenProject();
+  if (!AutoCast<Hvd::IProjectSaveAsArchive2>(m_project.Get())) GTEST_SKIP() << "the project does not copy itself yet";
+  AutoRelease<Hvd::ICheckpoint> made;
+  ASSERT_EQ(Manager()->CreateCheckpoint("s", "", made.Receive()), kSuccess);
+  ASSERT_EQ(made->CreateCheckpointProject(), kSuccess);
+  WriteText(m_dir / "src" / "a.vhd", "changed");
+
+  AutoRelease<Hvd::IProjectHelper> helper = Hvd::GetCvfProject(m_project.Get(), true);
+  ASSERT_TRUE(helper);
+  AutoRelease<Prjrep::IProjectRepository> repository = Hvd::GetRepositoryOfObject(m_project.Get());
+  ASSERT_EQ(Hvd::RegisterNamedObject(repository.Get(), "CvfProject", helper.Get(), true), kSuccess);
+  AutoRelease<Hvd::IProject> restored;
+  ASSERT_EQ(made->RestoreCheckpointProject(restored.Receive(), 0, nullptr), kSuccess);
+  EXPECT_EQ(restored.Get(), m_project.Get());
+  bool open = false;
+  EXPECT_TRUE(m_project->IsOpen(&open) == kSuccess && open);
+  EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "old");
+
+  // Closed by the helper: let go; opened through it: bound again. Nothing open, nothing bound.
+  AutoCast<Hvd::IProjectHelper2> opener(helper.Get());
+  ASSERT_TRUE(opener);
+  AutoRelease<Hvd::IProjectHelper> other = Hvd::GetCvfProject(nullptr, true);
+  EXPECT_EQ(AutoCast<Hvd::IProjectHelper2>(other.Get())->OpenProject(m_file.c_str()), kSuccess);
+  AutoRelease<CitI::IInterface> bound;
+  EXPECT_EQ(other->GetProject(bound.Receive()), kSuccess) << "bound to the project open there";
+  bound = nullptr;
+  EXPECT_EQ(helper->CloseProject(), kSuccess);
+  EXPECT_TRUE(m_project->IsOpen(&open) == kSuccess && !open);
+  EXPECT_EQ(helper->GetProject(bound.Receive()), Hvd::kFailure);
+  EXPECT_EQ(opener->OpenProject(m_file.c_str()), kSuccess);
+  EXPECT_TRUE(m_project->IsOpen(&open) == kSuccess && open);
+  ASSERT_EQ(opener->GetProject(bound.Receive()), kSuccess);
+  EXPECT_EQ(bound.Get(), static_cast<CitI::IInterface*>(m_project.Get()));
+  bound = nullptr;
+
+  if (AutoRelease<Prjrep::IProjectRepository> now = Hvd::GetRepositoryOfObject(m_project.Get()); now) {
+    if (AutoCast<Prjrep::ISimpleNamedLookup> names(now.Get()); names) std::ignore = names->UnregisterObject(helper.Get());
+  }
+  EXPECT_EQ(other->CloseProject(), kSuccess);
+  EXPECT_TRUE(m_project->IsOpen(&open) == kSuccess && !open);
+}
+
 }  // namespace
 }  // namespace xhlc_test

@@ -341,6 +341,43 @@ TEST_F(FileUtilsTest, ZipRoundTripsATreeWithoutAShellOrMovingUsAndReportsEachFai
   EXPECT_FALSE(fs::exists(S("tree/pwned")));
 }
 
+// Listed names are added literally from where they are: a dash, a bracket or a star means
+// nothing, a directory adds only itself, and a name a list cannot carry stops zip from running.
+TEST_F(FileUtilsTest, ListedNamesAreZippedLiterallyFromWhereTheyAre) {
+  Files(S("tree"), {"-a.v=a", "br[ack]et.v=b", "braet.v=not listed", "st*r.v=s", "sub dir/ $x .v=c", "sub dir/d.v=d"});
+  if (Port_Env::GetExecFileName("zip", true).empty() || Port_Env::GetExecFileName("unzip", true).empty())
+    GTEST_SKIP() << "zip or unzip not on PATH";
+  const std::string head = "ERROR: FileUtils::ZipNames - ";
+  Reset();
+  EXPECT_EQ(FU::ZipNames(P("tree"), {String("-a.v"), String("new\nline")}, P("out.zip")), Hvd::kZipNotFound);
+  EXPECT_EQ(FU::ZipNames(P("tree"), {String("-a.v")}, String("out.zip")), Hvd::kZipNotFound);
+  EXPECT_EQ(FU::ZipNames(P("tree"), {String("missing.v")}, P("out.zip")), Hvd::kZipNotFound);
+  const Lines said = Texts();
+  ASSERT_EQ(said.size(), 3u);
+  EXPECT_EQ(said[0], head + "The name <new\nline> cannot be given to zip in a list\n");
+  EXPECT_EQ(said[1], head + "The archive <out.zip> is not a complete path\n");
+  EXPECT_EQ(said[2].rfind(head + "zip could not add the 1 names to <" + S("out.zip") + ">", 0), 0u) << said[2];
+  EXPECT_FALSE(fs::exists(S("out.zip.names")));
+  fs::remove(S("out.zip"));
+
+  Reset();
+  EXPECT_EQ(FU::ZipNames(P("tree"), {}, P("out.zip")), Hvd::kSuccess);
+  EXPECT_FALSE(fs::exists(S("out.zip"))) << "nothing to add, nothing made";
+  EXPECT_EQ(FU::ZipNames(P("tree"), {String("-a.v"), String("br[ack]et.v"), String("st*r.v"), String("sub dir")},
+                         P("out.zip")),
+            Hvd::kSuccess);
+  // Added to an archive that is there already.
+  EXPECT_EQ(FU::ZipNames(P("tree"), {String("sub dir/ $x .v")}, P("out.zip")), Hvd::kSuccess);
+  EXPECT_TRUE(Texts().empty());
+  EXPECT_FALSE(fs::exists(S("out.zip.names")));
+  fs::create_directories(S("unpacked"));
+  Port::Process unzip;
+  unzip.SetWorkingDirectory(P("unpacked"));
+  ASSERT_EQ(unzip.Run({"unzip", "-q", P("out.zip")}), 0);
+  Files(S("expected"), {"-a.v=a", "br[ack]et.v=b", "st*r.v=s", "sub dir/ $x .v=c"});
+  EXPECT_EQ(Tree(S("unpacked")), Tree(S("expected")));
+}
+
 TEST_F(FileUtilsTest, TempDirectoriesAreNewAndPrivate) {
   String first, second, failed("stale");
   ASSERT_TRUE(FU::CreateTempDirectory(first) == Hvd::kSuccess && FU::CreateTempDirectory(second) == Hvd::kSuccess);

@@ -43,6 +43,26 @@ check "left" [project snapshot list] a
 if {![catch {project snapshot take later {a [first] try}}]} {
     check "taken" [lsort [project snapshot list]] {a later}
 }
+# Taken, changed and restored through the project's helper: the file is as it was when taken,
+# and the project is open again with its files.
+set src [file join $dir {src $[s]} a.vhd]
+file mkdir [file dirname $src]
+write $src "entity a is end;"
+velfile add $src
+project save
+project snapshot take back {before the change}
+write $src "-- changed"
+project snapshot restore back
+set f [open $src]; set text [read $f]; close $f
+check "restored" $text "entity a is end;\n"
+check "open again" [velfile list] [list $src]
+check "no marker left" [file exists [file join $dir p.snp]] 0
+write $src "-- changed again"
+project snapshot restore back
+set f [open $src]; set text [read $f]; close $f
+check "restored twice" $text "entity a is end;\n"
+project snapshot delete back
+
 project close
 file delete -force $root
 if {$failures == 0} { puts "project snapshots: all passed" }

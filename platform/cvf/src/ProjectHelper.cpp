@@ -125,10 +125,22 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
       const Prjrep::AutoPtr<IProject> project = This().m_project;
       return project.Get() == nullptr ? kSuccess : project->Save();
     }
+    // The bound project is closed without saving and let go. One that was open is kept, to be
+    // opened again by OpenProject; one that would not close stays bound.
     Status CloseProject() override {
+      const Prjrep::AutoPtr<IProject> project = This().m_project;
       This().m_path = Text();
       This().m_project.Assign(nullptr);
-      return kSuccess;
+      bool open = false;
+      if (project.Get() == nullptr || project->IsOpen(&open) != kSuccess || !open) return kSuccess;
+      // Closed as the suite closes a project it holds: what was changed is kept.
+      const Status closed = project->ProjectClose(true);
+      if (closed == kSuccess) {
+        This().m_closed = project;
+      } else {
+        This().m_project = project;
+      }
+      return closed;
     }
     Status AfterMakeProject() override { return kSuccess; }
     Status GetProject(CitI::IInterface** project) override { return This().HandOutProject(project); }
@@ -136,13 +148,25 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
 
   struct XIProjectHelper2 : TNested<CCvfProjectHelper, IProjectHelper2> {
     using TNested::TNested;
-    // A project already open on the path is the one the helper is bound to; else the file
+    // A project already open on the path is the one the helper is bound to; else the project
+    // that CloseProject closed is opened again on it, and bound when it opens; else the file
     // is opened, as the suite opens a project.
     Status OpenProject(const Text& path) override {
       if (path.empty()) return kFailure;
       This().m_path = path;
-      if (Prjrep::AutoRelease<IProject> open = OpenProjectOf(path); open.Get() != nullptr)
-        return This().m_project.Assign(open.Get());
+      if (Prjrep::AutoRelease<IProject> open = OpenProjectOf(path); open.Get() != nullptr) {
+        std::ignore = This().m_project.Assign(open.Get());
+        This().m_closed.Assign(nullptr);
+        return kSuccess;
+      }
+      if (const Prjrep::AutoPtr<IProject> closed = This().m_closed; closed.Get() != nullptr) {
+        This().m_closed.Assign(nullptr);
+        const Status opened = closed->Open(path);
+        bool open = false;
+        // A project that opened with errors is open all the same, and stays in hand.
+        if (closed->IsOpen(&open) == kSuccess && open) std::ignore = This().m_project.Assign(closed.Get());
+        return opened;
+      }
       if (!Port::File::exist(path)) return kSuccess;
       Prjrep::AutoRelease<IProject> made(CitP::Factory::CreateInstance(ClassId::Project()));
       if (made.Get() == nullptr) return kFailure;
@@ -241,6 +265,7 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
 
   Prjrep::TRefCountHelper<CCvfProjectHelper> m_refCount{this};
   Prjrep::AutoPtr<IProject> m_project;
+  Prjrep::AutoPtr<IProject> m_closed;  // closed by CloseProject, until opened again
   Text m_path;
 };
 

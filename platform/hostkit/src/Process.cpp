@@ -1,5 +1,6 @@
 #include "Port/Process.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -73,6 +74,11 @@ int Process::Run(const std::vector<StringBase<char>>& argv) {
 
   SpawnActions actions;
   if (!actions.ready()) return kNotStarted;
+  // Opened before the child changes directory, so a relative name is ours.
+  if (!m_input.empty() &&
+      ::posix_spawn_file_actions_addopen(actions.get(), 0, m_input.c_str(), O_RDONLY, 0) != 0) {
+    return kNotStarted;
+  }
   // The child changes directory itself, so ours is never touched, not even for
   // a moment.
   if (!m_directory.empty() && ::posix_spawn_file_actions_addchdir_np(actions.get(), m_directory.c_str()) != 0) {

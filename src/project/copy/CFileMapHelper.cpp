@@ -28,6 +28,8 @@ Status CFileMapHelper::SetupMap(bool mappingActive, bool remoteSources, const St
   m_remoteBySource.clear();
   m_sourceByRemote.clear();
   m_given.clear();
+  m_mapped[0].clear();
+  m_mapped[1].clear();
 
   m_sourceRepositoryPath = P::Normal(sourceRepositoryPath);
   m_sourceWorkingDirectory = P::Parent(m_sourceRepositoryPath);
@@ -46,6 +48,7 @@ Status CFileMapHelper::SetupMap(bool mappingActive, bool remoteSources, const St
   m_destinationDatabaseDirectory =
       P::Normal(P::Join(m_destinationWorkingDirectory, P::BaseName(m_destinationRepositoryPath) + String("_qdb")));
 
+  m_sourceDirectory = sourceDirectory.empty() ? String() : P::Normal(sourceDirectory);
   if (!sourceDirectory.empty()) {
     if (!m_pathHelper && !CreateFileNameHelper(Prjrep::ClassId::FileNameHelper(), m_pathHelper.Receive()))
       return kComponentNotCreated;
@@ -92,7 +95,18 @@ Status CFileMapHelper::MapFileName(const String& path, String* mapped, bool forc
     *mapped = path;
     return kSuccess;
   }
-  return Remember(MapName(path, mapped, force), path, mapped);
+  // The map is settled by SetupMap and a remote file keeps the place it was first given, so a
+  // name maps as it did before. Forcing changes a name only where names map on request.
+  std::map<std::string, std::string>& known = m_mapped[force && m_mapOnlyOnRequest ? 1 : 0];
+  if (mapped != nullptr) {
+    if (const auto found = known.find(path.str()); found != known.end()) {
+      *mapped = String(found->second);
+      return kSuccess;
+    }
+  }
+  const Status status = Remember(MapName(path, mapped, force), path, mapped);
+  if (status == kSuccess && mapped != nullptr) known.emplace(path.str(), mapped->str());
+  return status;
 }
 
 Status CFileMapHelper::MapWorkingFileName(const String& path, String* mapped, bool force) {
@@ -104,6 +118,7 @@ Status CFileMapHelper::MapWorkingFileName(const String& path, String* mapped, bo
 }
 
 Status CFileMapHelper::MapName(const String& path, String* mapped, bool force) {
+  if (MapBelowSource(path, mapped, force)) return kSuccess;
   bool done = false;
   if (const Status prepared = Prepare(path, mapped, force, &done); prepared != kSuccess || done) return prepared;
   bool inside = false;
@@ -122,6 +137,26 @@ Status CFileMapHelper::MapName(const String& path, String* mapped, bool force) {
   }
   if (!m_remoteSources || m_remoteSourcesDirectory.empty()) return kSuccess;
   return MapRemote(path, mapped);
+}
+
+// A complete, normal path below the source directory, mapped as the path helper would work it
+// out, without it: most of a copy's files are such. False for any other path.
+bool CFileMapHelper::MapBelowSource(const String& path, String* mapped, bool force) {
+  if (mapped == nullptr || !m_pathHelper || (m_mapOnlyOnRequest && !force) || (!m_mappingActive && !m_remoteSources))
+    return false;
+  const std::string& text = path.str();
+  const std::string& base = m_sourceDirectory.str();
+  const auto plain = [](const std::string& place) { return place.find('\\') == std::string::npos; };
+  if (base.size() < 2 || base.front() != '/' || !plain(base) || !plain(m_destinationDirectory.str()) ||
+      text.size() <= base.size() + 1 || text[base.size()] != '/' || text.compare(0, base.size(), base) != 0 ||
+      !(P::Normal(path) == path))
+    return false;
+  *mapped = path;
+  if (!m_mappingActive || m_destinationDirectory.empty()) return true;
+  *mapped = IsInSourceDatabaseDir(path)
+                ? InDestinationDatabase(path)
+                : P::Normal(P::Join(m_destinationDirectory, String(text.substr(base.size() + 1))));
+  return true;
 }
 
 // A file from outside the source directory: its path relative to that directory, each

@@ -43,6 +43,7 @@ class CFileMapHelper final : public ICPFileMapInternal {
   Status Prepare(const String& path, String* mapped, bool force, bool* done);
   Status MapRemote(const String& path, String* mapped);
   Status MapName(const String& path, String* mapped, bool force);
+  bool MapBelowSource(const String& path, String* mapped, bool force);
   Status MapWorkingName(const String& path, String* mapped, bool force);
   // A name this map gave is the copy's already: it stays as it is when asked again, as the
   // copy's build-macro path is when its project file is written.
@@ -55,6 +56,7 @@ class CFileMapHelper final : public ICPFileMapInternal {
   bool m_remoteSources = false;
   bool m_mapOnlyOnRequest = false;
   Prjrep::AutoRelease<Prjrep::IFileNameHelper> m_pathHelper;
+  String m_sourceDirectory;  // normal
   String m_destinationDirectory;
   String m_remoteSourcesDirectory;
   String m_sourceRepositoryPath;
@@ -68,6 +70,9 @@ class CFileMapHelper final : public ICPFileMapInternal {
   std::map<String, String> m_remoteBySource;
   std::map<String, String> m_sourceByRemote;
   std::map<String, bool> m_given;
+  // What each name was mapped to, forced where names map on request [1], else [0]: the
+  // writers of a copy ask again for every file that the bundle copy asked for.
+  std::map<std::string, std::string> m_mapped[2];
 };
 
 }  // namespace Hvd

@@ -11,6 +11,7 @@
 #include "Port/MsgMan.h"
 #include "core/Diagnostics.h"
 #include "core/Holders.h"
+#include "project/copy/CArchiveBundle.h"
 #include "project/copy/CFileMapHelper.h"
 #include "project/copy/CopyPath.h"
 #include "utils/DmUtils.h"
@@ -68,7 +69,8 @@ String ResolveWorkingDirectory(const String& workingDirectory, const String& des
 // One copy: its paths, where its files land, and the directory they are gathered in.
 class ProjectCopyContext {
  public:
-  explicit ProjectCopyContext(IProject* project) : m_project(project) {}
+  // `bundle`, when given, is borrowed and used in place of a directory bundle.
+  ProjectCopyContext(IProject* project, IProjectBundle* bundle) : m_project(project), m_givenBundle(bundle) {}
   ProjectCopyContext(const ProjectCopyContext&) = delete;
   ProjectCopyContext& operator=(const ProjectCopyContext&) = delete;
   ~ProjectCopyContext() = default;
@@ -77,8 +79,9 @@ class ProjectCopyContext {
                  const String& workingDirectory);
   Status Copy(const String& description, const String& workingDirectory, bool writeGenerated);
   void CloseBundle(Status result) {
-    if (m_bundle) std::ignore = m_bundle->Close(result == kSuccess);
+    if (m_bundle != nullptr) std::ignore = m_bundle->Close(result == kSuccess);
     m_bundle = nullptr;
+    m_ownBundle = nullptr;
   }
   bool OntoItself() const { return P::Same(m_destinationProjectPath, m_sourceProjectFile); }
   void WarnIfOntoItself() const {
@@ -107,7 +110,9 @@ class ProjectCopyContext {
   String m_remoteSourcesName;
   CFileMapHelper m_fileMap;
   AutoCast<ICPFileMapInternal> m_fileMapInterface;
-  AutoRelease<IProjectBundle> m_bundle;
+  IProjectBundle* m_givenBundle;
+  AutoRelease<IProjectBundle> m_ownBundle;
+  IProjectBundle* m_bundle = nullptr;  // the one in use: the given one or our own
   bool m_remoteSourcesCopied = false;
 };
 
@@ -141,22 +146,24 @@ Status ProjectCopyContext::Prepare(const String& target, const String& remoteSou
 }
 
 IProjectBundle* ProjectCopyContext::Bundle() {
-  if (m_bundle) return m_bundle.Get();
-  m_bundle = AutoRelease<IProjectBundle>(CitP::Factory::CreateInstance(ClassId::DirectoryProjectBundle()));
-  if (!m_bundle) return nullptr;
-  if (m_bundle->Initialize(P::Leaf(m_destinationDirectory), P::Parent(m_destinationDirectory), m_sourceDirectory) !=
-      kSuccess) {
-    std::ignore = m_bundle->Close(false);
-    m_bundle = nullptr;
+  if (m_bundle != nullptr) return m_bundle;
+  if (m_givenBundle == nullptr)
+    m_ownBundle = AutoRelease<IProjectBundle>(CitP::Factory::CreateInstance(ClassId::DirectoryProjectBundle()));
+  IProjectBundle* bundle = m_givenBundle != nullptr ? m_givenBundle : m_ownBundle.Get();
+  if (bundle == nullptr) return nullptr;
+  const auto drop = [&] {
+    std::ignore = bundle->Close(false);
+    m_ownBundle = nullptr;
     return nullptr;
-  }
+  };
+  if (bundle->Initialize(P::Leaf(m_destinationDirectory), P::Parent(m_destinationDirectory), m_sourceDirectory) !=
+      kSuccess)
+    return drop();
   bool exists = false;
-  std::ignore = m_bundle->Exists(&exists);
-  if ((exists ? m_bundle->Open(2) : m_bundle->Create(false)) != kSuccess) {
-    std::ignore = m_bundle->Close(false);
-    m_bundle = nullptr;
-  }
-  return m_bundle.Get();
+  std::ignore = bundle->Exists(&exists);
+  if ((exists ? bundle->Open(2) : bundle->Create(false)) != kSuccess) return drop();
+  m_bundle = bundle;
+  return m_bundle;
 }
 
 Status ProjectCopyContext::Copy(const String& description, const String& workingDirectory, bool writeGenerated) {
@@ -220,9 +227,14 @@ Status CProjectSaveHelper::SaveAsArchive(const String& archivePath, String* remo
 Status CProjectSaveHelper::CopyProject(const String& targetPath, std::uint32_t options,
                                        const String& workingDirectory, const String& description,
                                        String* remoteSourcesName) {
+  return CopyInto(targetPath, options, workingDirectory, description, remoteSourcesName, nullptr);
+}
+
+Status CProjectSaveHelper::CopyInto(const String& targetPath, std::uint32_t options, const String& workingDirectory,
+                                    const String& description, String* remoteSourcesName, IProjectBundle* bundle) {
   const InCopy inCopy(m_project);
   if (!inCopy.entered) return kSuccess;  // already being copied further up
-  ProjectCopyContext context(m_project);
+  ProjectCopyContext context(m_project, bundle);
   const String wanted = remoteSourcesName != nullptr ? *remoteSourcesName : String();
   if (const Status prepared = context.Prepare(targetPath, wanted, options, workingDirectory); prepared != kSuccess)
     return prepared;
@@ -253,7 +265,7 @@ Status CProjectSaveHelper::CopyProjectTo(const String& projectFileName, const St
   const String resolved = ResolveWorkingDirectory(workingDirectory, directory);
   const std::uint32_t options = (copyContents ? 0x146u : 0u) | (writeGenerated ? 0x8u : 0u);
 
-  ProjectCopyContext context(m_project);
+  ProjectCopyContext context(m_project, nullptr);
   if (const Status prepared = context.Prepare(target, String(kRemoteSources), options, resolved);
       prepared != kSuccess)
     return prepared;
@@ -310,11 +322,16 @@ Status CProjectSaveHelper::Archive(const String& archivePath, std::uint32_t opti
 
   const Port_MsgManData messages = Messages(__LINE__);
   messages.issueInfo("Project Archive - Copying project files.\n");
-  Status result = CopyProject(temporaryProject, options, archiveWorkingDirectory, String(), remoteSourcesName);
+  // The project's own files are zipped from where they are; only what the copy renames or
+  // rewrites is gathered in the temporary directory.
+  CArchiveBundle bundle;
+  Status result =
+      CopyInto(temporaryProject, options, archiveWorkingDirectory, String(), remoteSourcesName, &bundle);
   if (result == kSuccess) {
     std::ignore = FileUtils::RemoveItem(temporaryZip);
     messages.issueInfo("Project Archive - Performing .zip compression.\n");
     result = FileUtils::ZipDirectory(temporaryDirectory, temporaryZip);
+    if (result == kSuccess) result = FileUtils::ZipNames(bundle.SourceDirectory(), bundle.NamesToZip(), temporaryZip);
     if (result == kSuccess) {
       messages.issueInfo("Project Archive - Copying compressed file to %s.\n", archivePath.c_str());
       result = FileUtils::CopyFile(temporaryZip, archivePath, FileUtils::kReadWrite);

@@ -36,6 +36,10 @@ class CProjectSaveHelper final : public IProjectSaveAsArchive3 {
   Status Archive(const String& archivePath, std::uint32_t options, String* remoteSourcesName) override;
 
  private:
+  // CopyProject, gathering into `bundle` when one is given (borrowed), else into a directory bundle.
+  Status CopyInto(const String& targetPath, std::uint32_t options, const String& workingDirectory,
+                  const String& description, String* remoteSourcesName, IProjectBundle* bundle);
+
   IProject* m_project;
 };
 

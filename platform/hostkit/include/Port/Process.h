@@ -14,6 +14,8 @@ class Process {
   // The directory the child starts in; empty (the default) is ours. Ours never
   // changes.
   void SetWorkingDirectory(const StringBase<char>& directory) { m_directory = directory; }
+  // The file the child reads as its standard input; empty (the default) leaves it ours.
+  void SetStandardInput(const StringBase<char>& file) { m_input = file; }
 
   // Runs argv[0], a path or a name looked up on PATH, with the arguments
   // `argv`, and waits for it. The child's exit status, 128 + the signal number
@@ -32,6 +34,7 @@ class Process {
 
  private:
   StringBase<char> m_directory;
+  StringBase<char> m_input;
 };
 
 }  // namespace Port
