@@ -125,7 +125,7 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
       const Prjrep::AutoPtr<IProject> project = This().m_project;
       return project.Get() == nullptr ? kSuccess : project->Save();
     }
-    // The bound project is closed without saving and let go. One that was open is kept, to be
+    // The bound project is closed, keeping its changes, and let go. One that was open is kept, to be
     // opened again by OpenProject; one that would not close stays bound.
     Status CloseProject() override {
       const Prjrep::AutoPtr<IProject> project = This().m_project;
@@ -133,7 +133,6 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
       This().m_project.Assign(nullptr);
       bool open = false;
       if (project.Get() == nullptr || project->IsOpen(&open) != kSuccess || !open) return kSuccess;
-      // Closed as the suite closes a project it holds: what was changed is kept.
       const Status closed = project->ProjectClose(true);
       if (closed == kSuccess) {
         This().m_closed = project;
