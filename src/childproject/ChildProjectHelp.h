@@ -63,7 +63,10 @@ Prjrep::AutoRelease<IDesignUnit> GetDesignUnitOf(CitI::IInterface* object);
 // there is none or `core` is no such file.
 Status GetMoldrixHlcFile(IProject* project, IFile* core, IFile** file);
 
-// Brings the child's files into the parent's views. NOT BUILT YET: answers "not supported".
+// Brings the child's files into the parent's views by the child's stop and start views and
+// generator, warns when the devices differ, and prunes what the child no longer supplies.
+// 1 when it ran to its end, also when a file composer failed; 0 when either project is null or
+// a view-hint pass found no view of the child.
 class CChildProjectHelp {
  public:
   static Status ComposeFiles(IProject* parent, IProject* child);
