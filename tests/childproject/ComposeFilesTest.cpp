@@ -12,6 +12,9 @@
 #include "Hvd/IProjectHelper.h"
 #include "Hvd/IViewManager.h"
 #include "childproject/ChildProjectHelp.h"
+#include "core/Interface.h"
+#include "core/RefCount.h"
+#include "core/Sets.h"
 #include "childproject/FileComposer.h"
 #include "childproject/Originators.h"
 #include "utils/DmUtils.h"
@@ -20,6 +23,36 @@
 namespace {
 
 using namespace child_testing;
+
+using CObjectSet =
+    Hvd::TRefdSequenceSetHelper<CitI::IInterface*, Prjrep::ISet, Prjrep::IIterator, std::vector<CitI::IInterface*>>;
+
+// A binding that leads back to a view upstream, which the engine itself never makes; it holds
+// the view borrowed, so that it keeps nothing alive round the loop.
+class BackBinding final : public Hvd::TComponent<BackBinding, Hvd::ITransformBindingInstance> {
+ public:
+  explicit BackBinding(Hvd::IView* target) : m_target(target) {}
+  auto QueryTable() {
+    return Table(Row<Hvd::ITransformBindingInstance>(this), Row<Prjrep::IRefCount>(&m_refCount),
+                 Row<CitI::IInterface>(this));
+  }
+  Hvd::Status GetDefinition(CitI::IInterface**) override { return Hvd::kFailure; }
+  Hvd::Status GetTransformInstances(Hvd::ITransformInstanceIterator**) override { return Hvd::kFailure; }
+  Hvd::Status GetTargets(Prjrep::IIterator** targets) override {
+    ++m_followed;
+    AutoRelease<Prjrep::ISet> set(new CObjectSet());
+    std::ignore = set->Add(Hvd::RootOf(m_target));
+    return set->GetIterator(targets);
+  }
+  Hvd::Status ReservedOperation5() override { return Hvd::kNotSupported; }
+  Hvd::Status GetSecondSideObjects(Prjrep::ISet**) override { return Hvd::kFailure; }
+  Hvd::Status GetFirstSideObjects(Prjrep::ISet**) override { return Hvd::kFailure; }
+  int m_followed = 0;
+
+ private:
+  Prjrep::TRefCountHelper<BackBinding> m_refCount{this};
+  Hvd::IView* m_target;
+};
 using Hvd::CChildProjectHelp, Hvd::FileComposer, Hvd::HasOriginatorMatching;
 
 class ComposeFilesTest : public ChildProjectTest {
@@ -252,6 +285,45 @@ TEST_F(ComposeFilesTest, ViewHintsSelectViewsAndTheTypeFilterSelectsFiles) {
   EXPECT_EQ(association, 4);
   composer.ClearSourceViews();
   EXPECT_EQ(composer.SourceViewCount(), 0u);
+}
+
+// The network variant: the file joins the views from the start view on, up to the stop view's
+// kind, and a loop in the network ends the walk.
+TEST_F(ComposeFilesTest, TheViewNetworkWalkStopsAtItsKindAndEndsOnALoop) {
+  Hvd::IProject* child = Open("proj/core/core.xhlc");
+  std::ignore = AddSource(child, "proj/core/a.vhd");
+  const std::string a = PathOf("proj/core/a.vhd");
+  FileComposer composer(m_parent, child);
+  composer.SetStartStopViews("VIEW_PreSynthesis", "Structural");
+  AutoRelease<Hvd::IHdlFile> added = composer.AddFileAlongViewNetwork(a.c_str());
+  ASSERT_TRUE(added);
+  EXPECT_TRUE(HasOriginatorMatching(child, added.Get()) && !HasOriginatorMatching(m_parent, added.Get()));
+  EXPECT_EQ(ViewFiles(m_parent, "PreSynthesis"), (std::vector<std::string>{a}));
+  EXPECT_EQ(ViewFiles(m_parent, "SynthesisOnly"), (std::vector<std::string>{a}));
+  EXPECT_TRUE(ViewFiles(m_parent, "BehavioralSim").empty());  // not downstream of the start
+  ASSERT_EQ(composer.ComposedPaths().size(), 1u);
+  EXPECT_EQ(composer.ComposedPaths()[0].str(), a);
+  EXPECT_FALSE(composer.IsStaleChildFile(added.Get()));  // added by the walk: kept
+
+  // Structural leads back to pre-synthesis; with a stop view no view reaches, the walk must end.
+  Prjrep::AutoRelease<Hvd::IView> preSynthesis = Hvd::FindViewByName(m_parent, "VIEW_PreSynthesis");
+  Prjrep::AutoRelease<Hvd::IView> structural = Hvd::FindViewByName(m_parent, "VIEW_Structural");
+  AutoRelease<Hvd::ITransformBindingInstanceSet> second;
+  ASSERT_EQ(structural->GetSecondBindingSet(second.Receive()), kSuccess);
+  BackBinding* back = new BackBinding(preSynthesis.Get());
+  AutoRelease<Hvd::ITransformBindingInstance> held(back);
+  ASSERT_EQ(second->Add(back), kSuccess);
+  composer.WalkViewNetwork(preSynthesis.Get(), added.Get(), "NoSuchKind");
+  EXPECT_EQ(back->m_followed, 1);
+  composer.WalkViewNetwork(nullptr, added.Get(), "NoSuchKind");
+  composer.WalkViewNetwork(preSynthesis.Get(), nullptr, "NoSuchKind");
+  EXPECT_EQ(back->m_followed, 1);
+  AutoRelease<Hvd::ITransformBindingInstanceIterator> at;
+  ASSERT_EQ(second->GetIterator(at.Receive()), kSuccess);
+  while (!at->IsDone() && at->Current() != back) std::ignore = at->Next();
+  ASSERT_EQ(second->Remove(at.Get()), kSuccess);
+  EXPECT_TRUE(FileComposer(m_parent, nullptr).AddFileAlongViewNetwork(a.c_str()));
+  EXPECT_FALSE(FileComposer(nullptr, child).AddFileAlongViewNetwork(a.c_str()));
 }
 
 // A generated core stopping at "Structural" is composed as a pre-synthesis child: every file
