@@ -71,12 +71,15 @@ AutoRelease<IHdlFile> AddComposedFile(IProject* parent, IProject* child, CitI::I
     AutoCast<IProjectInternal> internal(parent);
     AutoRelease<IHdlFile> added;
     // The add answers 0 also for a file it took in when the project has no "work" library.
-    if (internal) std::ignore = internal->ProjectAddFile(path, nullptr, added.Receive());
+    const Status status = internal ? internal->ProjectAddFile(path, nullptr, added.Receive()) : kFailure;
     if (!added) return nullptr;
     found = AutoRelease<IFile>(Prjrep::AutoReturn<IFile>(added.Get()).Get());
-    // Brought in on the child's behalf, not the parent's own.
-    std::ignore = RemoveOriginator(found.Get(), parent);
-    if (mark) SetOriginState(found.Get(), 2);
+    // Brought in on the child's behalf, not the parent's own; a file the parent had under
+    // another spelling of the path stays the parent's.
+    if (status != kAlreadyInProject) {
+      std::ignore = RemoveOriginator(found.Get(), parent);
+      if (mark) SetOriginState(found.Get(), 2);
+    }
   }
   AddOriginator(found.Get(), child);
   return AutoRelease<IHdlFile>(Prjrep::AutoReturn<IHdlFile>(found.Get()).Get());
@@ -216,8 +219,9 @@ String FileComposer::GenerateBlackBox() {
   String result;
   if (InterpHelp::RunCmd(command.c_str(), unit.Get(), true, &result) != kSuccess || result.empty()) return String();
   // A relative answer names a file beside the child; the same absolute form is tested and added.
-  const std::string directory = ListPropertyMerger(nullptr, nullptr).ProjectDirectory(m_source.Get()).str();
-  return JoinPaths(result, String(directory));
+  const String directory = ListPropertyMerger(nullptr, nullptr).ProjectDirectory(m_source.Get());
+  if (directory.empty() && !result.str().starts_with('/')) return String();
+  return JoinPaths(result, directory);
 }
 
 }  // namespace Hvd

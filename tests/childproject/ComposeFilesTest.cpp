@@ -8,7 +8,6 @@
 #include "ChildSupport.h"
 #include "Hvd/IDesign.h"
 #include "Hvd/ITclInterp.h"
-#include "Hvd/ToeTclInterp.h"
 #include "Hvd/IProjectHelper.h"
 #include "Hvd/IViewManager.h"
 #include "childproject/ChildProjectHelp.h"
@@ -18,7 +17,6 @@
 #include "childproject/FileComposer.h"
 #include "childproject/Originators.h"
 #include "utils/DmUtils.h"
-#include "utils/KeyedProperty.h"
 
 namespace {
 
@@ -131,16 +129,6 @@ class ComposeFilesTest : public ChildProjectTest {
     std::uint32_t state = 99;
     if (AutoCast<Hvd::IFile> record(file); record) std::ignore = record->GetOriginState(&state);
     return state;
-  }
-  static std::string Dump(Hvd::IProject* project) {
-    std::string text;
-    for (const char* view : {"VIEW_Initial", "PreSynthesis", "AbstractSynthesis", "Structural", "AbstractSim",
-                             "BehavioralSim", "PreSimulation"}) {
-      text += std::string(view) + ":";
-      for (const std::string& name : ViewFiles(project, view)) text += " " + name.substr(name.rfind('/') + 1);
-      text += "\n";
-    }
-    return text;
   }
 
   Hvd::IProject* m_parent = nullptr;
