@@ -474,6 +474,12 @@ TEST_F(ComposeFilesTest, TheBlackBoxPathIsTakenAgainstTheChildsFolder) {
                             "rename ::velmor::Hvd::savedBlackBox ::velmor::Hvd::hvd_generateBlackBox",
                             result, 0),
             kSuccess);
+  // The suite's procedure: a Verilog top gets a module without ports, beside the child.
+  EXPECT_EQ(CChildProjectHelp::ComposeFiles(m_parent, child), kSuccess);
+  EXPECT_EQ(FileNames(m_parent).back(), PathOf("proj/core/core_top_blackbox.v"));
+  std::ifstream in(PathOf("proj/core/core_top_blackbox.v"));
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("\nmodule core_top ();\nendmodule\n"), std::string::npos) << text;
 }
 
 }  // namespace
