@@ -7,3 +7,4 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DHVD_TESTS=OFF
 cmake --build build/release
 build/release/bin/velsh examples/smoke.tcl
 build/release/bin/velsh examples/project.tcl
+build/release/bin/velsh examples/child.tcl

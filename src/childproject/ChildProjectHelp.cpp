@@ -195,7 +195,4 @@ Status UnregisterChildViewEvents(CitI::IInterface* receiver, CitI::IInterface* o
   return kSuccess;
 }
 
-// NOT BUILT YET: composing a child's files.
-Status CChildProjectHelp::ComposeFiles(IProject*, IProject*) { return kNotSupported; }
-
 }  // namespace Hvd

@@ -51,8 +51,7 @@ Status UnregisterChildViewEvents(CitI::IInterface* receiver, CitI::IInterface* o
 
 // Where a child and its parent are joined; nothing is needed there. Always 1.
 inline Status ChildProjectHook(IProject* /*child*/, IProject* /*parent*/) { return kSuccess; }
-// NOT BUILT YET: answers "not supported".
-inline Status ChildProjectRecordHook(IProject* /*parent*/, IProject* /*child*/) { return kNotSupported; }
+inline Status ChildProjectRecordHook(IProject* /*parent*/, IProject* /*child*/) { return kSuccess; }
 
 // The project's unit that stands for `object`: a file itself, else the project file behind an
 // element of the parser's netlist; null when there is none.
@@ -63,7 +62,10 @@ Prjrep::AutoRelease<IDesignUnit> GetDesignUnitOf(CitI::IInterface* object);
 // there is none or `core` is no such file.
 Status GetMoldrixHlcFile(IProject* project, IFile* core, IFile** file);
 
-// Brings the child's files into the parent's views. NOT BUILT YET: answers "not supported".
+// Brings the child's files into the parent's views by the child's stop and start views and
+// generator, warns when the devices differ, and prunes what the child no longer supplies.
+// 1 when it ran to its end, also when a file composer failed; 0 when either project is null or
+// a view-hint pass found no view of the child.
 class CChildProjectHelp {
  public:
   static Status ComposeFiles(IProject* parent, IProject* child);

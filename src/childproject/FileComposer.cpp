@@ -9,6 +9,7 @@
 #include "childproject/ListProperties.h"
 #include "childproject/Originators.h"
 #include "childproject/Paths.h"
+#include "core/Diagnostics.h"
 #include "utils/DmUtils.h"
 #include "utils/FileStamp.h"
 
@@ -38,16 +39,6 @@ std::uint32_t ViewClassOfKind(std::int32_t kind) {
   }
 }
 
-// The first view of the project's design that fits the hint, or null.
-AutoRelease<IView> ViewByHint(IProject* project, const char* hint) {
-  IDesign* design = nullptr;
-  if (project == nullptr || project->GetDesign(&design) != kSuccess || design == nullptr) return nullptr;
-  AutoCast<IViewManager> views(design);
-  AutoRelease<IViewIterator> at;
-  if (!views || views->FindViewByHint(hint, at.Receive()) != kSuccess || !at || at->IsDone()) return nullptr;
-  return NewReference<IView>(at->Current());
-}
-
 }  // namespace
 
 FileComposer::FileComposer(IProject* destination, IProject* source, std::int32_t viewAssociationKind)
@@ -55,12 +46,12 @@ FileComposer::FileComposer(IProject* destination, IProject* source, std::int32_t
 
 void FileComposer::Reset(std::int32_t viewAssociationKind) {
   m_viewAssociationKind = viewAssociationKind;
-  m_startView = nullptr;
-  m_stopView = nullptr;
+  m_startView = String();
+  m_stopView = String();
   m_behavioral = false;
 }
 
-void FileComposer::SetStartStopViews(IView* start, IView* stop) {
+void FileComposer::SetStartStopViews(const String& start, const String& stop) {
   m_startView = start;
   m_stopView = stop;
   m_behavioral = false;
@@ -70,6 +61,20 @@ void FileComposer::AddFileToCompose(IFile* file) {
   CitI::IInterface* const identity = file ? file->QueryInterface(CitI::IInterface::GetIID()) : nullptr;
   if (identity == nullptr || !m_seen.insert(identity).second) return;
   m_files.emplace_back(file);
+}
+
+AutoRelease<IView> FindViewByName(IProject* project, const String& name) {
+  IDesign* design = nullptr;
+  if (project == nullptr || project->GetDesign(&design) != kSuccess || design == nullptr) return nullptr;
+  AutoCast<IViewManager> views(design);
+  AutoRelease<IViewIterator> at;
+  if (!views || views->FindViewByHint(name, at.Receive()) != kSuccess || !at || at->IsDone()) return nullptr;
+  return NewReference<IView>(at->Current());
+}
+
+Status ReportCompositionError(int line, const char* reason, const char* signature) {
+  return Fail(kFailure, "ERROR: %s(%i) : %s in function:\n'%s'.\n", "../src/CChildProjectHelp", line,
+              ("\"" + std::string(reason) + "\"").c_str(), signature);
 }
 
 AutoRelease<IProjectHelper> FileComposer::DestinationCvfProject() const {
@@ -197,7 +202,7 @@ void FileComposer::AddCoreDescriptionFile() {
   AutoCast<IProjectInternal> internal(m_destination.Get());
   AutoRelease<IHdlFile> added;
   if (!internal || internal->ProjectAddFile(path, nullptr, added.Receive()) != kSuccess || !added) return;
-  AutoRelease<IView> view = ViewByHint(m_destination.Get(), "SynthesisOnly");
+  AutoRelease<IView> view = FindViewByName(m_destination.Get(), "SynthesisOnly");
   AddFileToViewAsDesignUnit(view.Get(), added.Get());
 }
 
@@ -206,7 +211,7 @@ Status FileComposer::SetComposedFilesLocators() {
 }
 
 Status FileComposer::RemoveComposedFilesFromView(const char* viewName) {
-  AutoRelease<IView> view = ViewByHint(m_destination.Get(), viewName);
+  AutoRelease<IView> view = FindViewByName(m_destination.Get(), viewName);
   AutoCast<IHdlDesignUnitSet> units(view.Get());
   AutoRelease<IHdlDesignUnitIterator> members;
   if (!units || units->GetIterator(members.Receive()) != kSuccess || !members) return kFailure;

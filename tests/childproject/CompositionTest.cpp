@@ -266,6 +266,7 @@ TEST_F(CompositionTest, DeviceSettingsAndRoles) {
   EXPECT_EQ(Hvd::GetStopImpView(m_child).str(), "AbstractSynthesis");
   EXPECT_EQ(Hvd::GetStartImpView(m_child).str(), "");
   EXPECT_EQ(Hvd::ChildProjectHook(m_child, m_parent), kSuccess);
+  EXPECT_EQ(Hvd::ChildProjectRecordHook(m_parent, m_child), kSuccess);
 }
 
 }  // namespace

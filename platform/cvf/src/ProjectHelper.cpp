@@ -201,7 +201,8 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
   struct XISourceViewAssoc : TNested<CCvfProjectHelper, ISourceViewAssoc> {
     using TNested::TNested;
     Status AddSourceWithViewAssociation(const Text& source, std::int32_t kind) override {
-      const Status added = This().AddSource(source);
+      // Kind 4 is the synthesis association: the source is for implementation only.
+      const Status added = This().AddSource(source, kind == 4);
       if (added != kSuccess) return added;
       Prjrep::AutoRelease<IHdlFile> file = This().FileOf(source);
       return This().m_XIProjSrcHelper.SetSourceViewAssociation(file.Get(), kind);
@@ -231,17 +232,19 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
     }
   } m_XIProjectCompReference{this};
 
-  Status AddSource(const Text& source) {
+  // A new source is for implementation and, unless `implementationOnly`, for simulation, as
+  // the suite adds one by default; a source that was there keeps its views.
+  Status AddSource(const Text& source, bool implementationOnly = false) {
     Prjrep::AutoCast<IFileManager> files(m_project.Get());
     if (source.empty() || files.Get() == nullptr) return kFailure;
     Prjrep::AutoRelease<IHdlFile> added;
     const Status status = files->ProjectAddFile(source, nullptr, added.Receive());
-    // For implementation and simulation, as the suite adds a source by default.
+    if (status != kSuccess || added.Get() == nullptr) return status == kSuccess ? kFailure : status;
     if (Prjrep::AutoCast<IViewClassAssociation> classes(added.Get()); classes.Get() != nullptr) {
       std::ignore = classes->SetBit(0);
-      std::ignore = classes->SetBit(1);
+      if (!implementationOnly) std::ignore = classes->SetBit(1);
     }
-    return status == kSuccess && added.Get() != nullptr ? kSuccess : (status == kSuccess ? kFailure : status);
+    return kSuccess;
   }
   Prjrep::AutoRelease<IHdlFile> FileOf(const Text& path) {
     Prjrep::AutoCast<IFileManager> files(m_project.Get());

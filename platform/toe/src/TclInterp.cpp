@@ -11,6 +11,7 @@
 #include "Hvd/Status.h"
 #include "Hvd/ToeTclInterp.h"
 #include "Port/MsgMan.h"
+#include "Prjrep/IFileNameHelper.h"
 #include "Prjrep/IStringSet.h"
 #include "TransformEngine.h"
 #include "TransformNetwork.h"
@@ -77,6 +78,27 @@ int StringSetAdd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]
   return TCL_OK;
 }
 
+// ::velmor::Hvd::hvd_ObjectPath HANDLE: the full path of the file bound as HANDLE, so that a
+// procedure can read the file the library handed it.
+int ObjectPath(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+  if (objc != 2) {
+    Tcl_WrongNumArgs(interp, 1, objv, "handle");
+    return TCL_ERROR;
+  }
+  const auto found = BoundObjects().find(Tcl_GetString(objv[1]));
+  Prjrep::AutoCast<Prjrep::IFileNameHelper> names(found == BoundObjects().end() ? nullptr : found->second);
+  Text path;
+  if (!names || names->GetFullName(&path) != kSuccess || path.empty()) {
+    Tcl_SetObjResult(interp, Tcl_ObjPrintf("no file \"%s\"", Tcl_GetString(objv[1])));
+    return TCL_ERROR;
+  }
+  static const Tcl_Encoding s_utf8 = Tcl_GetEncoding(interp, "utf-8");  // kept, like the interpreter
+  Tcl_DString internal;
+  Tcl_ExternalToUtfDString(s_utf8, path.data(), static_cast<int>(path.size()), &internal);
+  Tcl_DStringResult(interp, &internal);
+  return TCL_OK;
+}
+
 Tcl_Interp* CreateInterpreter() {
   Tcl_Interp* interp = Tcl_CreateInterp();
   // Asking Tcl for the executable's name is only safe once an interpreter exists; a host
@@ -86,6 +108,7 @@ Tcl_Interp* CreateInterpreter() {
   if (Tcl_Init(interp) != TCL_OK) Report("Tcl_Init failed, continuing without init.tcl", interp);
   if (Tcl_EvalEx(interp, VelmorScript(), -1, TCL_EVAL_GLOBAL) != TCL_OK) Report("the dialog procedures failed", interp);
   Tcl_CreateObjCommand(interp, "::velmor::Hvd::hvd_StringSetAdd", &StringSetAdd, nullptr, nullptr);
+  Tcl_CreateObjCommand(interp, "::velmor::Hvd::hvd_ObjectPath", &ObjectPath, nullptr, nullptr);
   Tcl_ResetResult(interp);
   return interp;
 }

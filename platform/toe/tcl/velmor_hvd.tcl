@@ -117,3 +117,33 @@ foreach procedure {PullPartitionsIntoConfiguration PullHackFilesIntoConfiguratio
         "lappend ::velmor::pr_sync_actions::asked \[list [list $procedure] {*}\$args\]"
 }
 unset procedure
+
+# The black box of a child project's top, for the parent that takes the child as a netlist:
+# the top's declaration without contents, written beside the child project as
+# "NAME_blackbox.vhd" (a VHDL entity) or "NAME_blackbox.v" (a Verilog module). `unit` is the
+# handle of the top's file; the top is the last entity or module that file declares. The
+# parser tells no ports, so the declaration has none. The answer is the file's path relative
+# to the child's folder, or "" when the file declares neither.
+proc ::velmor::Hvd::hvd_generateBlackBox {childPath unit} {
+    set channel [open [::velmor::Hvd::hvd_ObjectPath $unit] r]
+    set text [read $channel]
+    close $channel
+    set entities [regexp -all -inline -nocase {(?:^|\n)[ \t]*entity[ \t\r\n]+([A-Za-z][A-Za-z0-9_]*)[ \t\r\n]+is\M} $text]
+    set modules [regexp -all -inline {(?:^|\n)[ \t]*(?:macro)?module[ \t\r\n]+([A-Za-z_][A-Za-z0-9_$]*)} $text]
+    set origin "generated for the parent of [file tail $childPath]"
+    if {[llength $entities] > 0} {
+        set name [lindex $entities end]
+        set file ${name}_blackbox.vhd
+        set body "-- Black box of $name, $origin.\nentity $name is\nend entity $name;\n"
+    } elseif {[llength $modules] > 0} {
+        set name [lindex $modules end]
+        set file ${name}_blackbox.v
+        set body "// Black box of $name, $origin.\nmodule $name ();\nendmodule\n"
+    } else {
+        return ""
+    }
+    set channel [open [file join [file dirname $childPath] $file] w]
+    puts -nonewline $channel $body
+    close $channel
+    return $file
+}

@@ -6,6 +6,7 @@
 #include "Hvd/EventIds.h"
 #include "Port/MsgMan.h"
 #include "core/Diagnostics.h"
+#include "childproject/ChildProjectHelp.h"
 #include "core/Events.h"
 #include "project/ProjectRoutines.h"
 #include "project/project/CProject.h"
@@ -57,7 +58,12 @@ Status CProject::XIFileManager::CheckFiles() {
   std::vector<Prjrep::AutoPtr<IProject>> children;
   std::ignore = self.CollectSubProjects(children);
   for (const Prjrep::AutoPtr<IProject>& child : children) {
-    if (Prjrep::AutoCast<IFileManager> files(child.Get()); files) std::ignore = files->CheckFiles();
+    Prjrep::AutoCast<IFileManager> files(child.Get());
+    if (!files) continue;
+    // A child that reloads is composed here again: its device difference is told once.
+    SetReportDeviceMismatchOnce(true);
+    std::ignore = files->CheckFiles();
+    SetReportDeviceMismatchOnce(false);
   }
   std::ignore = self.m_XIProject.CleanupAutoManagedFiles();
   return kSuccess;

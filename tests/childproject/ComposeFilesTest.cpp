@@ -1,0 +1,485 @@
+// A child project composed into its parent: by its stop view, its generator and its views, with
+// the device warning, the black box of a structural child, and the pruning and removal of
+// what it brought in.
+
+#include <algorithm>
+#include <iterator>
+
+#include "ChildSupport.h"
+#include "Hvd/IDesign.h"
+#include "Hvd/ITclInterp.h"
+#include "Hvd/IProjectHelper.h"
+#include "Hvd/IViewManager.h"
+#include "childproject/ChildProjectHelp.h"
+#include "core/Interface.h"
+#include "core/RefCount.h"
+#include "core/Sets.h"
+#include "childproject/FileComposer.h"
+#include "childproject/Originators.h"
+#include "utils/DmUtils.h"
+
+namespace {
+
+using namespace child_testing;
+
+using CObjectSet =
+    Hvd::TRefdSequenceSetHelper<CitI::IInterface*, Prjrep::ISet, Prjrep::IIterator, std::vector<CitI::IInterface*>>;
+
+// A binding that leads back to a view upstream, which the engine itself never makes; it holds
+// the view borrowed, so that it keeps nothing alive round the loop.
+class BackBinding final : public Hvd::TComponent<BackBinding, Hvd::ITransformBindingInstance> {
+ public:
+  explicit BackBinding(Hvd::IView* target) : m_target(target) {}
+  auto QueryTable() {
+    return Table(Row<Hvd::ITransformBindingInstance>(this), Row<Prjrep::IRefCount>(&m_refCount),
+                 Row<CitI::IInterface>(this));
+  }
+  Hvd::Status GetDefinition(CitI::IInterface**) override { return Hvd::kFailure; }
+  Hvd::Status GetTransformInstances(Hvd::ITransformInstanceIterator**) override { return Hvd::kFailure; }
+  Hvd::Status GetTargets(Prjrep::IIterator** targets) override {
+    ++m_followed;
+    AutoRelease<Prjrep::ISet> set(new CObjectSet());
+    std::ignore = set->Add(Hvd::RootOf(m_target));
+    return set->GetIterator(targets);
+  }
+  Hvd::Status ReservedOperation5() override { return Hvd::kNotSupported; }
+  Hvd::Status GetSecondSideObjects(Prjrep::ISet**) override { return Hvd::kFailure; }
+  Hvd::Status GetFirstSideObjects(Prjrep::ISet**) override { return Hvd::kFailure; }
+  int m_followed = 0;
+
+ private:
+  Prjrep::TRefCountHelper<BackBinding> m_refCount{this};
+  Hvd::IView* m_target;
+};
+using Hvd::CChildProjectHelp, Hvd::FileComposer, Hvd::HasOriginatorMatching;
+
+class ComposeFilesTest : public ChildProjectTest {
+ protected:
+  void SetUp() override {
+    ChildProjectTest::SetUp();
+    m_parent = Open("proj/p.xhlc");
+  }
+  void TearDown() override {
+    Hvd::SetReportDeviceMismatchOnce(false);
+    ChildProjectTest::TearDown();
+  }
+  // Full paths of the units of the project's view of that name or hint, sorted.
+  static std::vector<std::string> ViewFiles(Hvd::IProject* project, const char* name) {
+    std::vector<std::string> names;
+    Prjrep::AutoRelease<Hvd::IView> view = Hvd::FindViewByName(project, name);
+    AutoRelease<Hvd::IHdlDesignUnitIterator> units;
+    if (AutoCast<Hvd::IHdlDesignUnitSet> set(view.Get()); set) std::ignore = set->GetIterator(units.Receive());
+    for (; units && !units->IsDone(); std::ignore = units->Next())
+      names.push_back(Hvd::GetObjectFullPath(units->Current()).str());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  static bool Has(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+  }
+  // The developer diagnostics and warnings since the last clear, in order.
+  static std::vector<std::string> Captured(Port_MsgManData::Severity severity) {
+    std::vector<std::string> texts;
+    for (const auto& record : Port_MsgManData::Captured())
+      if (record.severity == severity) texts.push_back(record.text);
+    return texts;
+  }
+  static std::vector<std::string> Diagnostics(const std::string& containing) {
+    std::vector<std::string> texts;
+    for (const std::string& text : Captured(Port_MsgManData::Severity::Debug))
+      if (text.find(containing) != std::string::npos) texts.push_back(text);
+    return texts;
+  }
+  static void Set(Hvd::IProject* project, const char* name, const char* value) {
+    std::ignore = Hvd::SetPropertyValueByName(project, name, value);
+  }
+  std::string Get(Hvd::IProject* project, const char* name) { return Hvd::GetPropertyValueByName(project, name).str(); }
+  // A source for implementation and simulation, as the suite adds one by default.
+  AutoRelease<Hvd::IHdlFile> AddSource(Hvd::IProject* project, const std::string& relative,
+                                       const std::string& text = "entity e is end;\n") {
+    if (!fs::exists(m_root / relative)) WriteText(m_root / relative, text);
+    AutoRelease<Hvd::IHdlFile> file = Add(project, relative);
+    if (AutoCast<Hvd::IViewClassAssociation> classes(file.Get()); classes) {
+      std::ignore = classes->SetBit(0);
+      std::ignore = classes->SetBit(1);
+    }
+    return file;
+  }
+  // Adds the child's project file to the parent, as a user would.
+  AutoRelease<Hvd::IHdlFile> AddChild(const std::string& relative) { return Add(m_parent, relative); }
+  // Removes the parent's file of that path through its file list.
+  void RemoveFromParent(const std::string& path) {
+    AutoCast<Hvd::IFileManager> files(m_parent);
+    AutoRelease<Hvd::IHdlFileIterator> at;
+    ASSERT_EQ(files->GetProjectFiles(at.Receive()), kSuccess);
+    for (; !at->IsDone(); std::ignore = at->Next()) {
+      if (Hvd::GetObjectFullPath(at->Current()).str() == path) {
+        ASSERT_EQ(files->ProjectRemoveFile(at.Get()), kSuccess);
+        return;
+      }
+    }
+    FAIL() << path;
+  }
+  static void AddToView(Hvd::IProject* project, const char* view, CitI::IInterface* file) {
+    Prjrep::AutoRelease<Hvd::IView> found = Hvd::FindViewByName(project, view);
+    ASSERT_TRUE(found) << view;
+    ASSERT_EQ(AutoCast<Hvd::IHdlDesignUnitSet>(found.Get())->Add(AutoCast<Hvd::IHdlDesignUnit>(file).Get()), kSuccess);
+  }
+  static std::uint32_t OriginState(CitI::IInterface* file) {
+    std::uint32_t state = 99;
+    if (AutoCast<Hvd::IFile> record(file); record) std::ignore = record->GetOriginState(&state);
+    return state;
+  }
+
+  Hvd::IProject* m_parent = nullptr;
+};
+
+// The stop view ends with "AbstractSynthesis": both passes run, the device warning is given
+// once, what the child drops leaves the parent, its project file stays, and removing the
+// child's project file from the parent takes the rest out.
+TEST_F(ComposeFilesTest, AnAbstractSynthesisChildComesInWarnsOnceAndLeavesAgain) {
+  Hvd::IProject* child = Open("proj/core/core.xhlc");
+  std::ignore = AddSource(child, "proj/core/a.vhd");
+  std::ignore = AddSource(child, "proj/core/b.vhd");
+  // Constraints of the pre-synthesis view are no behavioural file and in no synthesis view.
+  AutoRelease<Hvd::IHdlFile> ucf = AddSource(child, "proj/core/c.ucf");
+  AddToView(child, "PreSynthesis", ucf.Get());
+  Set(child, "PROP_StopImpView", "VIEW_AbstractSynthesis");
+  Set(child, "PROP_DevFamily", "Orvanta");
+  const std::string family = Get(m_parent, "PROP_DevFamily");
+  Hvd::SetReportDeviceMismatchOnce(true);
+  Port_MsgManData::ClearCaptured();
+
+  AutoRelease<Hvd::IHdlFile> childFile = AddChild("proj/core/core.xhlc");
+  const std::string a = PathOf("proj/core/a.vhd"), b = PathOf("proj/core/b.vhd");
+  const std::string project = PathOf("proj/core/core.xhlc");
+  EXPECT_EQ(FileNames(m_parent), (std::vector<std::string>{project, a, b}));
+  EXPECT_EQ(ViewFiles(m_parent, "SynthesisOnly"), (std::vector<std::string>{a, b}));
+  EXPECT_EQ(ViewFiles(m_parent, "BehavioralSim"), (std::vector<std::string>{a, b}));
+  AutoRelease<Hvd::IHdlFile> composed = Find(m_parent, a);
+  EXPECT_TRUE(HasOriginatorMatching(child, composed.Get()) && !HasOriginatorMatching(m_parent, composed.Get()));
+
+  EXPECT_EQ(CChildProjectHelp::ComposeFiles(m_parent, child), kSuccess);
+  const std::string warning = "The device settings for core 'core' do not match the HLC project settings.\n"
+                              "Family mismatch \"Orvanta\" vs. \"" + family + "\"\n";
+  EXPECT_EQ(Captured(Port_MsgManData::Severity::Warning), (std::vector<std::string>{warning}));
+
+  // The child no longer holds b: it leaves the parent; the child's project file stays.
+  ASSERT_EQ(AutoCast<Hvd::IFileManager>(child)->RemoveFileByPath(b.c_str()), kSuccess);
+  EXPECT_EQ(CChildProjectHelp::ComposeFiles(m_parent, child), kSuccess);
+  EXPECT_EQ(FileNames(m_parent), (std::vector<std::string>{project, a}));
+  EXPECT_EQ(Captured(Port_MsgManData::Severity::Warning).size(), 1u);
+
+  RemoveFromParent(project);
+  EXPECT_TRUE(FileNames(m_parent).empty());
+  EXPECT_TRUE(ViewFiles(m_parent, "SynthesisOnly").empty());
+}
+
+// The pruning takes only what the child brought in and no longer holds.
+TEST_F(ComposeFilesTest, PruningSparesTheChildsProjectFileItsTwinAndOtherOrigins) {
+  Hvd::IProject* child = Open("proj/core/core.xhlc");
+  Hvd::IProject* second = Open("proj/second/second.xhlc");
+  FileComposer composer(m_parent, child);
+  AutoRelease<Hvd::IHdlFile> own = AddSource(m_parent, "proj/own.vhd");
+  AutoRelease<Hvd::IHdlFile> gone = Add(m_parent, "proj/core/gone.vhd");
+  AutoRelease<Hvd::IHdlFile> shared = Add(m_parent, "proj/core/shared.vhd");
+  AutoRelease<Hvd::IHdlFile> held = Add(child, "proj/core/held.vhd");
+  AutoRelease<Hvd::IHdlFile> heldHere = Add(m_parent, "proj/core/held.vhd");
+  AutoRelease<Hvd::IHdlFile> twin = Add(m_parent, "proj/core/core.xhlc");
+  for (CitI::IInterface* file : {gone.Get(), shared.Get(), heldHere.Get(), twin.Get()}) {
+    std::ignore = Hvd::RemoveOriginator(file, m_parent);
+    Hvd::AddOriginator(file, child);
+  }
+  Hvd::AddOriginator(shared.Get(), second);
+  EXPECT_TRUE(composer.IsStaleChildFile(gone.Get()));
+  EXPECT_FALSE(composer.IsStaleChildFile(own.Get()) || composer.IsStaleChildFile(twin.Get()) ||
+               composer.IsStaleChildFile(heldHere.Get()) || composer.IsStaleChildFile(nullptr));
+  EXPECT_TRUE(composer.IsStaleChildFile(shared.Get()));
+  EXPECT_EQ(composer.RemoveStaleComposedFiles(), kSuccess);
+  EXPECT_EQ(FileNames(m_parent), (std::vector<std::string>{PathOf("proj/own.vhd"), PathOf("proj/core/shared.vhd"),
+                                                           PathOf("proj/core/held.vhd"), PathOf("proj/core/core.xhlc")}));
+  EXPECT_FALSE(HasOriginatorMatching(child, shared.Get()));
+  EXPECT_EQ(FileComposer(nullptr, child).RemoveStaleComposedFiles(), kFailure);
+}
+
+// Nothing is composed or reported unless both projects are there.
+TEST_F(ComposeFilesTest, ANullProjectComposesNothingAndGivesNoWarning) {
+  ASSERT_FALSE(Get(m_parent, "PROP_DevFamily").empty());
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(CChildProjectHelp::ComposeFiles(m_parent, nullptr), kFailure);
+  EXPECT_EQ(CChildProjectHelp::ComposeFiles(nullptr, m_parent), kFailure);
+  EXPECT_EQ(CChildProjectHelp::ComposeFiles(nullptr, nullptr), kFailure);
+  EXPECT_TRUE(Port_MsgManData::Captured().empty());
+}
+
+// A start view of that kind runs the behavioural pass alone: no constraints come in.
+TEST_F(ComposeFilesTest, AnAbstractSynthesisStartViewRunsOnlyTheBehaviouralPass) {
+  Hvd::IProject* child = Open("proj/core/core.xhlc");
+  std::ignore = AddSource(child, "proj/core/a.vhd");
+  AutoRelease<Hvd::IHdlFile> ucf = AddSource(child, "proj/core/c.ucf");
+  AddToView(child, "PreSynthesis", ucf.Get());
+  Set(child, "PROP_StartImpView", "VIEW_AbstractSynthesis");
+  EXPECT_EQ(CChildProjectHelp::ComposeFiles(m_parent, child), kSuccess);
+  EXPECT_EQ(FileNames(m_parent), (std::vector<std::string>{PathOf("proj/core/a.vhd")}));
+  // Without a device difference there is nothing to warn about.
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning).empty());
+}
+
+// The hint table, the type filter and the view kinds.
+TEST_F(ComposeFilesTest, ViewHintsSelectViewsAndTheTypeFilterSelectsFiles) {
+  Hvd::IProject* child = Open("proj/core/core.xhlc");
+  std::vector<AutoPtr<Hvd::IView>> views;
+  Hvd::ExpandViewKind(child, "behavioralonly", views);
+  ASSERT_EQ(views.size(), 2u);
+  EXPECT_EQ(Hvd::GetDefDataIdName(views[0].Get()).str(), "VIEW_AbstractSynthesis");
+  views.clear();
+  Hvd::ExpandViewKind(child, "NoSuchView", views);
+  EXPECT_TRUE(views.empty());
+  Hvd::ExpandViewKind(child, "BehavioralSim", views);
+  EXPECT_EQ(views.size(), 1u);
+  EXPECT_TRUE(Hvd::IsAbstractSynthesisView("VIEW_AbstractSynthesis") && Hvd::IsStructuralView("VIEW_Structural") &&
+              Hvd::IsPreSynthesisView("VIEW_PreSynthesis"));
+  EXPECT_FALSE(Hvd::IsAbstractSynthesisView("VIEW_AbstractSynthesis\n") || Hvd::IsStructuralView("Structural2"));
+  EXPECT_TRUE(Hvd::SameViewKind("VIEW_Structural", "Structural"));
+  EXPECT_FALSE(Hvd::SameViewKind("VIEW_Structural", "VIEW_PreSynthesis") || Hvd::SameViewKind("", ""));
+
+  AutoRelease<Hvd::IHdlFile> a = AddSource(child, "proj/core/a.vhd");
+  AutoRelease<Hvd::IHdlFile> ucf = AddSource(child, "proj/core/c.ucf");
+  AddToView(child, "PreSynthesis", ucf.Get());
+  FileComposer composer(m_parent, child);
+  EXPECT_EQ(composer.ComposeViewHintFiles(), kFailure);  // no source views yet
+  ASSERT_TRUE(composer.ExpandSourceViews("SimulationOnly"));
+  ASSERT_TRUE(composer.ExpandSourceViews("PreSynthesis"));
+  composer.AddIncludedType("FILE_NGC");
+  EXPECT_EQ(composer.ComposeViewHintFiles(), kSuccess);  // nothing qualified
+  EXPECT_TRUE(FileNames(m_parent).empty());
+  composer.AddIncludedType("FILE_VHDL");
+  composer.AddIncludedType("FILE_UCF");
+  composer.AddExcludedType("FILE_UCF");
+  EXPECT_EQ(composer.ComposeViewHintFiles(), kSuccess);
+  // a.vhd is in both the simulation and the pre-synthesis view: it comes in once.
+  EXPECT_EQ(composer.FilesToCompose().size(), 1u);
+  EXPECT_EQ(FileNames(m_parent), (std::vector<std::string>{PathOf("proj/core/a.vhd")}));
+  // The synthesis kind: constraints come in with the synthesis association.
+  composer.ClearExcludedTypes();
+  composer.Reset(4);
+  EXPECT_EQ(composer.ComposeViewHintFiles(), kSuccess);
+  EXPECT_EQ(FileNames(m_parent), (std::vector<std::string>{PathOf("proj/core/a.vhd"), PathOf("proj/core/c.ucf")}));
+  AutoRelease<Hvd::IProjectHelper> helper = Hvd::GetCvfProject(m_parent, true);
+  std::int32_t association = -1;
+  ASSERT_EQ(AutoCast<Hvd::ISourceViewAssoc>(helper.Get())
+                ->GetSourceViewAssociation(Find(m_parent, PathOf("proj/core/c.ucf")).Get(), &association),
+            kSuccess);
+  EXPECT_EQ(association, 4);
+  composer.ClearSourceViews();
+  EXPECT_EQ(composer.SourceViewCount(), 0u);
+}
+
+// The network variant: the file joins the views from the start view on, up to the stop view's
+// kind, and a loop in the network ends the walk.
+TEST_F(ComposeFilesTest, TheViewNetworkWalkStopsAtItsKindAndEndsOnALoop) {
+  Hvd::IProject* child = Open("proj/core/core.xhlc");
+  std::ignore = AddSource(child, "proj/core/a.vhd");
+  const std::string a = PathOf("proj/core/a.vhd");
+  FileComposer composer(m_parent, child);
+  composer.SetStartStopViews("VIEW_PreSynthesis", "Structural");
+  AutoRelease<Hvd::IHdlFile> added = composer.AddFileAlongViewNetwork(a.c_str());
+  ASSERT_TRUE(added);
+  EXPECT_TRUE(HasOriginatorMatching(child, added.Get()) && !HasOriginatorMatching(m_parent, added.Get()));
+  EXPECT_EQ(ViewFiles(m_parent, "PreSynthesis"), (std::vector<std::string>{a}));
+  EXPECT_EQ(ViewFiles(m_parent, "SynthesisOnly"), (std::vector<std::string>{a}));
+  EXPECT_TRUE(ViewFiles(m_parent, "BehavioralSim").empty());  // not downstream of the start
+  ASSERT_EQ(composer.ComposedPaths().size(), 1u);
+  EXPECT_EQ(composer.ComposedPaths()[0].str(), a);
+  EXPECT_FALSE(composer.IsStaleChildFile(added.Get()));  // added by the walk: kept
+
+  // Structural leads back to pre-synthesis; with a stop view no view reaches, the walk must end.
+  Prjrep::AutoRelease<Hvd::IView> preSynthesis = Hvd::FindViewByName(m_parent, "VIEW_PreSynthesis");
+  Prjrep::AutoRelease<Hvd::IView> structural = Hvd::FindViewByName(m_parent, "VIEW_Structural");
+  AutoRelease<Hvd::ITransformBindingInstanceSet> second;
+  ASSERT_EQ(structural->GetSecondBindingSet(second.Receive()), kSuccess);
+  BackBinding* back = new BackBinding(preSynthesis.Get());
+  AutoRelease<Hvd::ITransformBindingInstance> held(back);
+  ASSERT_EQ(second->Add(back), kSuccess);
+  composer.WalkViewNetwork(preSynthesis.Get(), added.Get(), "NoSuchKind");
+  EXPECT_EQ(back->m_followed, 1);
+  composer.WalkViewNetwork(nullptr, added.Get(), "NoSuchKind");
+  composer.WalkViewNetwork(preSynthesis.Get(), nullptr, "NoSuchKind");
+  EXPECT_EQ(back->m_followed, 1);
+  AutoRelease<Hvd::ITransformBindingInstanceIterator> at;
+  ASSERT_EQ(second->GetIterator(at.Receive()), kSuccess);
+  while (!at->IsDone() && at->Current() != back) std::ignore = at->Next();
+  ASSERT_EQ(second->Remove(at.Get()), kSuccess);
+  EXPECT_TRUE(FileComposer(m_parent, nullptr).AddFileAlongViewNetwork(a.c_str()));
+  EXPECT_FALSE(FileComposer(nullptr, child).AddFileAlongViewNetwork(a.c_str()));
+}
+
+// A generated core stopping at "Structural" is composed as a pre-synthesis child: every file
+// not generated comes in marked, the simulation composer reports the missing view first, and
+// the netlist goes to the parent's structural view.
+TEST_F(ComposeFilesTest, AGeneratedCoreComesInAsAPreSynthesisChild) {
+  Hvd::IProject* child = Open("proj/core/core.xhlc");
+  AutoRelease<Hvd::IHdlFile> a = AddSource(child, "proj/core/a.vhd");
+  AutoRelease<Hvd::IHdlFile> v = AddSource(child, "proj/core/v.v");
+  AutoRelease<Hvd::IHdlFile> generated = AddSource(child, "proj/core/generated.vhd");
+  AutoRelease<Hvd::IHdlFile> edif = AddSource(child, "proj/core/n.edf");
+  AddToView(child, "PreSynthesis", edif.Get());
+  Hvd::SetOriginState(generated.Get(), 1);
+  Set(child, "PROP_ProjectGeneratorType", "Moldrix");
+  Set(child, "PROP_StopImpView", "Structural");
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(CChildProjectHelp::ComposeFiles(m_parent, child), kSuccess);
+
+  EXPECT_EQ(Get(child, "PROP_StopImpView"), "PreSynthesis");
+  EXPECT_EQ(Get(child, "PROP_InsertIOBuffers"), "true");  // not a structural child
+  EXPECT_EQ(FileNames(m_parent), (std::vector<std::string>{PathOf("proj/core/a.vhd"), PathOf("proj/core/v.v"),
+                                                           PathOf("proj/core/n.edf")}));
+  for (const std::string& name : FileNames(m_parent)) EXPECT_EQ(OriginState(Find(m_parent, name).Get()), 2u) << name;
+  // The parent prefers VHDL: the Verilog file is in the project but in none of these views.
+  EXPECT_EQ(ViewFiles(m_parent, "PreSynthesis"), (std::vector<std::string>{PathOf("proj/core/a.vhd")}));
+  EXPECT_EQ(ViewFiles(m_parent, "Structural"), (std::vector<std::string>{PathOf("proj/core/n.edf")}));
+  EXPECT_EQ(Diagnostics("../src/CChildProjectHelp"),
+            (std::vector<std::string>{"ERROR: ../src/CChildProjectHelp(2251) : \"Could not get the PreSimulation view "
+                                      "from the dest project.\" in function:\n'__int64 __cdecl "
+                                      "Hvd::FileComposer::ComposeSimFilesForMoldrix(void)'.\n"}));
+}
+
+// The language filter, origin state 1 and the netlists of the pre-synthesis composer; the
+// DSP-tool composer takes everything of the simulation view.
+TEST_F(ComposeFilesTest, PreSynthesisAndDspComposersFilterAsTheirKindsRequire) {
+  Hvd::IProject* child = Open("proj/core/core.xhlc");
+  AutoRelease<Hvd::IHdlFile> a = AddSource(child, "proj/core/a.vhd");
+  AutoRelease<Hvd::IHdlFile> v = AddSource(child, "proj/core/v.v");
+  AutoRelease<Hvd::IHdlFile> generated = AddSource(child, "proj/core/g.v");
+  AutoRelease<Hvd::IHdlFile> edif = AddSource(child, "proj/core/n.edf");
+  AddToView(child, "PreSynthesis", edif.Get());
+  Hvd::SetOriginState(generated.Get(), 1);
+  Set(m_parent, "PROP_PreferredLanguage", "Verilog");
+  ASSERT_EQ(Get(m_parent, "PROP_PreferredLanguage"), "Verilog");
+  FileComposer composer(m_parent, child);
+  EXPECT_EQ(composer.ComposePreSynthFiles(), kSuccess);
+  EXPECT_EQ(FileNames(m_parent), (std::vector<std::string>{PathOf("proj/core/v.v"), PathOf("proj/core/n.edf")}));
+  EXPECT_EQ(ViewFiles(m_parent, "PreSynthesis"), (std::vector<std::string>{PathOf("proj/core/v.v")}));
+  EXPECT_EQ(ViewFiles(m_parent, "Structural"), (std::vector<std::string>{PathOf("proj/core/n.edf")}));
+
+  Hvd::IProject* dsp = Open("proj/dsp/dsp.xhlc");
+  Hvd::IProject* parent = Open("proj/second/p2.xhlc");
+  AutoRelease<Hvd::IHdlFile> d1 = AddSource(dsp, "proj/dsp/d.vhd");
+  AutoRelease<Hvd::IHdlFile> d2 = AddSource(dsp, "proj/dsp/d.v");
+  Hvd::SetOriginState(d2.Get(), 1);
+  Set(dsp, "PROP_ProjectGeneratorType", "TarvisDSP");
+  EXPECT_EQ(CChildProjectHelp::ComposeFiles(parent, dsp), kSuccess);
+  const std::vector<std::string> both{PathOf("proj/dsp/d.v"), PathOf("proj/dsp/d.vhd")};
+  EXPECT_EQ(ViewFiles(parent, "BehavioralSim"), both);
+  EXPECT_EQ(OriginState(Find(parent, PathOf("proj/dsp/d.vhd")).Get()), 0u);
+  EXPECT_TRUE(ViewFiles(parent, "PreSynthesis").empty());
+}
+
+// The composers check their views in their own orders and say which one is missing.
+TEST_F(ComposeFilesTest, MissingViewsAreReportedInEachComposersOrder) {
+  Hvd::IProject* child = Open("proj/core/core.xhlc");
+  const auto reason = [](const std::string& text) {
+    const std::size_t open = text.find('"');
+    return text.substr(open + 1, text.find('"', open + 1) - open - 1);
+  };
+  const auto run = [&](Hvd::Status (FileComposer::*composer)(), Hvd::IProject* to, Hvd::IProject* from) {
+    Port_MsgManData::ClearCaptured();
+    FileComposer record(to, from);
+    EXPECT_EQ((record.*composer)(), kFailure);
+    const std::vector<std::string> texts = Diagnostics("../src/CChildProjectHelp");
+    return texts.size() == 1 ? reason(texts[0]) : std::string("?");
+  };
+  EXPECT_EQ(run(&FileComposer::ComposePreSynthFiles, nullptr, nullptr),
+            "Could not get the PreSynthesis view from the dest project.");
+  EXPECT_EQ(run(&FileComposer::ComposePreSynthFiles, m_parent, nullptr),
+            "Could not get the PreSynthesis view from the source project.");
+  EXPECT_EQ(run(&FileComposer::ComposeStructuralFiles, nullptr, nullptr),
+            "Could not get the PreSynthesis view from the source project.");
+  EXPECT_EQ(run(&FileComposer::ComposeStructuralFiles, nullptr, child),
+            "Could not get the PreSynthesis view from the dest project.");
+  EXPECT_EQ(run(&FileComposer::ComposeSimFilesForTarvis, nullptr, child),
+            "Could not get the Behavioral Simulation view from the dest project.");
+  EXPECT_EQ(run(&FileComposer::ComposeSimFilesForTarvis, m_parent, nullptr),
+            "Could not get the Behavioral Simulation view from the source project.");
+  EXPECT_EQ(run(&FileComposer::ComposeSimFilesForMoldrix, m_parent, nullptr),
+            "Could not get the file iterator from the source project.");
+}
+
+// A structural child: constraints and netlists of its pre-synthesis view, a black box of its
+// top made beside it (whatever its folder is called) and added by its absolute path, and the
+// IO-buffer settings on the child alone.
+TEST_F(ComposeFilesTest, AStructuralChildBringsItsNetlistAndABlackBoxOfItsTop) {
+  const std::string folder = "proj/c[pwd] $x \"q\"";
+  Hvd::IProject* child = Open(folder + "/core.xhlc");
+  AutoRelease<Hvd::IHdlFile> top =
+      AddSource(child, folder + "/top.vhd", "entity core_top is port (x : in bit); end;\narchitecture a of core_top is begin end;\n");
+  AutoRelease<Hvd::IHdlFile> ucf = AddSource(child, folder + "/c.ucf");
+  AutoRelease<Hvd::IHdlFile> ngc = AddSource(child, folder + "/n.ngc");
+  AddToView(child, "PreSynthesis", ucf.Get());
+  AddToView(child, "PreSynthesis", ngc.Get());
+  Set(child, "PROP_StopImpView", "VIEW_Structural");
+  EXPECT_EQ(CChildProjectHelp::ComposeFiles(m_parent, child), kSuccess);
+
+  const std::string blackBox = PathOf(folder + "/core_top_blackbox.vhd");
+  ASSERT_TRUE(fs::exists(blackBox));
+  std::ifstream in(blackBox);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("entity core_top is\nend entity core_top;\n"), std::string::npos) << text;
+  EXPECT_EQ(FileNames(m_parent), (std::vector<std::string>{PathOf(folder + "/c.ucf"), PathOf(folder + "/n.ngc"), blackBox}));
+  EXPECT_EQ(ViewFiles(m_parent, "PreSynthesis"), (std::vector<std::string>{PathOf(folder + "/c.ucf"), blackBox}));
+  EXPECT_EQ(ViewFiles(m_parent, "Structural"), (std::vector<std::string>{PathOf(folder + "/n.ngc")}));
+  EXPECT_EQ(OriginState(Find(m_parent, PathOf(folder + "/c.ucf")).Get()), 2u);
+  EXPECT_EQ(OriginState(Find(m_parent, PathOf(folder + "/n.ngc")).Get()), 0u);
+  EXPECT_EQ(OriginState(Find(m_parent, blackBox).Get()), 2u);
+  EXPECT_EQ(Get(child, "PROP_InsertIOBuffers"), "false");
+  EXPECT_EQ(Get(child, "PROP_SynthDisableIOInsertion"), "true");
+  EXPECT_EQ(Get(m_parent, "PROP_InsertIOBuffers"), "true");
+  EXPECT_EQ(Get(m_parent, "PROP_SynthDisableIOInsertion"), "false");
+}
+
+// What the procedure answers is taken against the child's folder only: a relative name that
+// exists in the working directory alone adds nothing, and a missing file adds nothing.
+TEST_F(ComposeFilesTest, TheBlackBoxPathIsTakenAgainstTheChildsFolder) {
+  Hvd::IProject* child = Open("proj/core/core.xhlc");
+  std::ignore = AddSource(child, "proj/core/top.v", "module core_top(input a);\nendmodule\n");
+  Set(child, "PROP_StopImpView", "Structural");
+  AutoRelease<Hvd::ITclInterp> tcl(CitP::Factory::CreateInstance(Hvd::TclInterpClassId()));
+  ASSERT_TRUE(tcl);
+  Text result;
+  ASSERT_EQ(tcl->ExecuteCmd("rename ::velmor::Hvd::hvd_generateBlackBox ::velmor::Hvd::savedBlackBox\n"
+                            "proc ::velmor::Hvd::hvd_generateBlackBox {path unit} {\n"
+                            "  set ::blackBoxAsked $path\n  return $::blackBoxAnswer\n}",
+                            result, 0),
+            kSuccess);
+  const fs::path before = fs::current_path();
+  fs::create_directories(m_root / "elsewhere");
+  fs::current_path(m_root / "elsewhere");
+  WriteText(m_root / "elsewhere/only_here.vhd", "entity e is end;\n");
+  const auto answer = [&](const std::string& path) {
+    Text ignored;
+    std::ignore = tcl->ExecuteCmd(("set ::blackBoxAnswer {" + path + "}").c_str(), ignored, 0);
+    EXPECT_EQ(CChildProjectHelp::ComposeFiles(m_parent, child), kSuccess);
+  };
+  answer("only_here.vhd");
+  answer(PathOf("proj/core/missing.vhd"));
+  EXPECT_TRUE(FileNames(m_parent).empty());
+  Text asked;
+  ASSERT_EQ(tcl->ExecuteCmd("set ::blackBoxAsked", asked, 0), kSuccess);
+  EXPECT_EQ(asked.str(), PathOf("proj/core/core.xhlc"));
+  WriteText(m_root / "proj/core/bb/box.v", "module core_top();\nendmodule\n");
+  answer("bb/../bb/box.v");
+  EXPECT_EQ(FileNames(m_parent), (std::vector<std::string>{PathOf("proj/core/bb/box.v")}));
+  fs::current_path(before);
+  EXPECT_EQ(tcl->ExecuteCmd("rename ::velmor::Hvd::hvd_generateBlackBox {}\n"
+                            "rename ::velmor::Hvd::savedBlackBox ::velmor::Hvd::hvd_generateBlackBox",
+                            result, 0),
+            kSuccess);
+  // The suite's procedure: a Verilog top gets a module without ports, beside the child.
+  EXPECT_EQ(CChildProjectHelp::ComposeFiles(m_parent, child), kSuccess);
+  EXPECT_EQ(FileNames(m_parent).back(), PathOf("proj/core/core_top_blackbox.v"));
+  std::ifstream in(PathOf("proj/core/core_top_blackbox.v"));
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("\nmodule core_top ();\nendmodule\n"), std::string::npos) << text;
+}
+
+}  // namespace
