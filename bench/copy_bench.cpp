@@ -17,7 +17,7 @@
 #include <memory>
 #include <string>
 
-#include "CitP/Factory.h"
+#include "LoadedProject.h"
 #include "Hvd/ClassIds.h"
 #include "Hvd/ICompAdmin.h"
 #include "Hvd/IDesign.h"
@@ -79,50 +79,10 @@ fs::path Generated(std::int64_t count) {
   return file;
 }
 
-struct Host {
-  Host() {
-    if (!CitP::Factory::LoadLibraryFactory("libHvd_Base") || !CitP::Factory::LoadLibraryFactory("libHvd_TOE") ||
-        !CitP::Factory::LoadLibraryFactory("libHvd_Hdl"))
-      std::abort();
-    InstFactoryEntry();
-    Prjrep::RegisterComponents();
-  }
-  ~Host() {
-    Prjrep::ResetNamedObjectRegistry();
-    CitP::Factory::Shutdown();
-  }
-};
-
-void StartHost() { static Host s_host; }
-
-// The project read from `file` through the steps of an open.
-struct Loaded {
-  AutoRelease<Hvd::IProject> project;
-  AutoRelease<Hvd::IDesign> design;
-  std::unique_ptr<Hvd::CXMLReader> reader;
-
-  explicit Loaded(const fs::path& file) {
-    StartHost();
-    project = AutoRelease<Hvd::IProject>(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
-    design = AutoRelease<Hvd::IDesign>(CitP::Factory::CreateInstance(Hvd::ClassId::Design()));
-    Hvd::CProject::FromInterface(project.Get())->EnterOpenState(file.c_str(), design.Get(), false);
-    std::ignore = AutoCast<Hvd::ICompAdmin>(design.Get())->InitializeAfterCreate(project.Get(), nullptr);
-    AutoRelease<Hvd::IDesignPlatform> platform;
-    if (design->GetDesignPlatform(platform.Receive()) == Hvd::kSuccess) std::ignore = platform->NotifyChanges();
-    AutoRelease<Hvd::ISourceLibrary> work;
-    std::ignore = AutoCast<Hvd::ISourceLibraryManager>(project.Get())->CreateSourceLibrary("work", work.Receive());
+// A loaded project with its copies; saved only when a copy forces it.
+struct Loaded : bench_support::Loaded {
+  explicit Loaded(const fs::path& file) : bench_support::Loaded(file) {
     std::ignore = AutoCast<Hvd::IForceSave>(project.Get())->SetSaveDelay(-1);
-    reader = std::make_unique<Hvd::CXMLReader>(project.Get());
-    if (!reader->ParseFile(file.c_str())) return;
-    reader->ReadVersion();
-    reader->ApplyProperties();
-    reader->ReadFiles();
-    reader->ReadLibraries();
-    reader->UpdateFileViews();
-  }
-  ~Loaded() {
-    reader.reset();
-    if (design) std::ignore = AutoCast<Hvd::ICompAdmin>(design.Get())->Teardown();
   }
   Hvd::IProjectSaveAsArchive3* Copies() const {
     return AutoCast<Hvd::IProjectSaveAsArchive3>(project.Get()).Get();

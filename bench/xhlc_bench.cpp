@@ -21,7 +21,7 @@
 #include <string>
 #include <thread>
 
-#include "CitP/Factory.h"
+#include "LoadedProject.h"
 #include "Hvd/ClassIds.h"
 #include "Hvd/ICompAdmin.h"
 #include "Hvd/IDesign.h"
@@ -79,53 +79,9 @@ fs::path Generated(std::int64_t count) {
   return path;
 }
 
-// The host and its stand-ins, loaded once and shut down at the end of the run.
-struct Host {
-  Host() {
-    if (!CitP::Factory::LoadLibraryFactory("libHvd_Base") || !CitP::Factory::LoadLibraryFactory("libHvd_TOE") ||
-        !CitP::Factory::LoadLibraryFactory("libHvd_Hdl"))
-      std::abort();
-    InstFactoryEntry();
-    Prjrep::RegisterComponents();
-  }
-  ~Host() {
-    Prjrep::ResetNamedObjectRegistry();
-    CitP::Factory::Shutdown();
-  }
-};
-
-void StartHost() { static Host s_host; }
-
-// An open project read from `file` through the steps of an open.
-struct Loaded {
-  AutoRelease<Hvd::IProject> project;
-  AutoRelease<Hvd::IDesign> design;
-  std::unique_ptr<Hvd::CXMLReader> reader;
-
-  explicit Loaded(const fs::path& file) {
-    StartHost();
-    project = AutoRelease<Hvd::IProject>(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
-    design = AutoRelease<Hvd::IDesign>(CitP::Factory::CreateInstance(Hvd::ClassId::Design()));
-    Hvd::CProject::FromInterface(project.Get())->EnterOpenState(file.c_str(), design.Get(), false);
-    std::ignore = AutoCast<Hvd::ICompAdmin>(design.Get())->InitializeAfterCreate(project.Get(), nullptr);
-    AutoRelease<Hvd::IDesignPlatform> platform;
-    if (design->GetDesignPlatform(platform.Receive()) == Hvd::kSuccess) std::ignore = platform->NotifyChanges();
-    AutoRelease<Hvd::ISourceLibrary> work;
-    std::ignore = AutoCast<Hvd::ISourceLibraryManager>(project.Get())->CreateSourceLibrary("work", work.Receive());
-    reader = std::make_unique<Hvd::CXMLReader>(project.Get());
-    if (!reader->ParseFile(file.c_str())) return;
-    reader->ReadVersion();
-    reader->ApplyProperties();
-    reader->ReadFiles();
-    reader->ReadLibraries();
-    reader->UpdateFileViews();
-    reader->ReadImplementationTop();
-    reader->ReadPartitions();
-  }
-  ~Loaded() {
-    reader.reset();
-    if (design) std::ignore = AutoCast<Hvd::ICompAdmin>(design.Get())->Teardown();
-  }
+// A loaded project that saves its file through the writer.
+struct Loaded : bench_support::Loaded {
+  using bench_support::Loaded::Loaded;
   Hvd::Status Save(const fs::path& file) {
     Hvd::CProjectSourceXMLWriter writer(file.c_str(), project.Get());
     return writer.WriteIfChanged(reader->GetDocument());
@@ -202,7 +158,7 @@ long ReadPeakKb(const fs::path& file, bool parseOnly = false) {
 const bool g_readChild = [] {
   const char* file = std::getenv("XHLC_BENCH_READ_CHILD");
   if (file == nullptr) return false;
-  StartHost();
+  bench_support::StartHost();
   if (std::getenv("XHLC_BENCH_PARSE_ONLY") != nullptr) {
     Hvd::CXMLReader reader;
     if (!reader.ParseFile(file)) std::fprintf(stderr, "not parsed\n");

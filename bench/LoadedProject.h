@@ -1,0 +1,76 @@
+#pragma once
+// What the project benchmarks share: the host and its stand-ins, loaded once and shut down at
+// the end of the run, and a project read from a file through the steps of an open.
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "CitP/Factory.h"
+#include "Hvd/ClassIds.h"
+#include "Hvd/ICompAdmin.h"
+#include "Hvd/IDesign.h"
+#include "Hvd/IDesignPlatform.h"
+#include "Hvd/IFileManager.h"
+#include "Hvd/IProject.h"
+#include "Hvd/ISourceLibrary.h"
+#include "Prjrep/StandIns.h"
+#include "core/Factory.h"
+#include "core/Holders.h"
+#include "project/project/CProject.h"
+#include "projectfiles/CXMLReader.h"
+
+namespace bench_support {
+
+struct Host {
+  Host() {
+    if (!CitP::Factory::LoadLibraryFactory("libHvd_Base") || !CitP::Factory::LoadLibraryFactory("libHvd_TOE") ||
+        !CitP::Factory::LoadLibraryFactory("libHvd_Hdl"))
+      std::abort();
+    InstFactoryEntry();
+    Prjrep::RegisterComponents();
+  }
+  ~Host() {
+    Prjrep::ResetNamedObjectRegistry();
+    CitP::Factory::Shutdown();
+  }
+};
+
+inline void StartHost() { static Host s_host; }
+
+// An open project read from `file` through the steps of an open.
+struct Loaded {
+  Prjrep::AutoRelease<Hvd::IProject> project;
+  Prjrep::AutoRelease<Hvd::IDesign> design;
+  std::unique_ptr<Hvd::CXMLReader> reader;
+
+  explicit Loaded(const std::filesystem::path& file) {
+    StartHost();
+    project = Prjrep::AutoRelease<Hvd::IProject>(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+    design = Prjrep::AutoRelease<Hvd::IDesign>(CitP::Factory::CreateInstance(Hvd::ClassId::Design()));
+    Hvd::CProject::FromInterface(project.Get())->EnterOpenState(file.c_str(), design.Get(), false);
+    std::ignore = Prjrep::AutoCast<Hvd::ICompAdmin>(design.Get())->InitializeAfterCreate(project.Get(), nullptr);
+    Prjrep::AutoRelease<Hvd::IDesignPlatform> platform;
+    if (design->GetDesignPlatform(platform.Receive()) == Hvd::kSuccess) std::ignore = platform->NotifyChanges();
+    Prjrep::AutoRelease<Hvd::ISourceLibrary> work;
+    std::ignore =
+        Prjrep::AutoCast<Hvd::ISourceLibraryManager>(project.Get())->CreateSourceLibrary("work", work.Receive());
+    reader = std::make_unique<Hvd::CXMLReader>(project.Get());
+    if (!reader->ParseFile(file.c_str())) return;
+    reader->ReadVersion();
+    reader->ApplyProperties();
+    reader->ReadFiles();
+    reader->ReadLibraries();
+    reader->UpdateFileViews();
+    reader->ReadImplementationTop();
+    reader->ReadPartitions();
+  }
+  ~Loaded() {
+    reader.reset();
+    if (design) std::ignore = Prjrep::AutoCast<Hvd::ICompAdmin>(design.Get())->Teardown();
+  }
+  Loaded(const Loaded&) = delete;
+  Loaded& operator=(const Loaded&) = delete;
+};
+
+}  // namespace bench_support
