@@ -107,18 +107,22 @@ Text ReverseMapPartitionName(const Text& name, const Text& sourcePrefix, const T
   return Text();
 }
 
-Status ForEachConfigurationElement(ActOnConfigurationEles& action, CitI::IInterface* configuration) {
+// The configuration's elements, saying why when there are none to walk.
+static Prjrep::AutoRelease<IConfigurationElementIterator> ElementsOf(CitI::IInterface* configuration) {
+  Prjrep::AutoRelease<IConfigurationElementIterator> elements;
   Prjrep::AutoCast<IConfiguration> config(configuration);
   if (config.Get() == nullptr) {
     Port_MsgManData::debugStub("Bad input config ptr\n");
-    return kFailure;
+    return elements;
   }
-  Prjrep::AutoRelease<IConfigurationElementIterator> elements;
   std::ignore = config->GetElements(elements.Receive());
-  if (elements.Get() == nullptr) {
-    Port_MsgManData::debugStub("Bad config iter\n");
-    return kFailure;
-  }
+  if (elements.Get() == nullptr) Port_MsgManData::debugStub("Bad config iter\n");
+  return elements;
+}
+
+Status ForEachConfigurationElement(ActOnConfigurationEles& action, CitI::IInterface* configuration) {
+  Prjrep::AutoRelease<IConfigurationElementIterator> elements = ElementsOf(configuration);
+  if (elements.Get() == nullptr) return kFailure;
   Prjrep::AutoRelease<IProject> destination = GetOwningProject(configuration);
   for (; !elements->IsDone(); std::ignore = elements->Next()) {
     const Prjrep::AutoPtr<IConfigurationElement> element(elements->Current());
@@ -199,17 +203,8 @@ Status SyncPartitionsIntoConfiguration(CitI::IInterface* configuration) {
 }
 
 Status SyncPartitionsOutOfConfiguration(CitI::IInterface* configuration) {
-  Prjrep::AutoCast<IConfiguration> config(configuration);
-  if (config.Get() == nullptr) {
-    Port_MsgManData::debugStub("Bad input config ptr\n");
-    return kFailure;
-  }
-  Prjrep::AutoRelease<IConfigurationElementIterator> elements;
-  std::ignore = config->GetElements(elements.Receive());
-  if (elements.Get() == nullptr) {
-    Port_MsgManData::debugStub("Bad config iter\n");
-    return kFailure;
-  }
+  Prjrep::AutoRelease<IConfigurationElementIterator> elements = ElementsOf(configuration);
+  if (elements.Get() == nullptr) return kFailure;
   Prjrep::AutoRelease<IProject> project = GetOwningProject(configuration);
   Prjrep::AutoRelease<IHDProject> own = GetHDProject(project.Get());
   StoreHDProject(own.Get());
