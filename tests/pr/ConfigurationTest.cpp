@@ -478,7 +478,7 @@ TEST_F(HelperTest, TheProjectHelperAddsSourcesOnlyToAProjectItHas) {
   EXPECT_EQ(helper->MakeProject(""), kFailure);
   EXPECT_EQ(sources->AddProjectSource("/nowhere/a.vhd", 0), kFailure) << "no project";
   EXPECT_EQ(sources->HandOverSource("/nowhere/a.vhd"), kNotSupported);
-  EXPECT_TRUE(opener->OpenProject("/nowhere/p.xhlc") == kSuccess) << "nothing open there: nothing bound";
+  EXPECT_EQ(opener->OpenProject("/nowhere/p.xhlc"), kFailure) << "nothing there to open: nothing bound";
   AutoRelease<CitI::IInterface> project;
   EXPECT_TRUE(helper->GetProject(project.Receive()) == kFailure && opener->GetProject(project.Receive()) == kFailure);
   EXPECT_TRUE(helper->AfterMakeProject() == kSuccess && helper->AfterSourcesChanged(1) == kSuccess &&

@@ -84,4 +84,18 @@ TEST_F(TclInterpTest, HostileTextIsRecordedUnchangedAndRunsNothing) {
   EXPECT_EQ(interp.Run("info exists ::pwned"), "0");
 }
 
+// The copy of newer files follows no link and never copies a folder into itself.
+TEST_F(TclInterpTest, CopyingNewerFilesStaysInsideItsTree) {
+  Interp interp;
+  interp.Run("set ::root [file join [file normalize /tmp] tcl_copy_[pid]]; file delete -force $::root;"
+             "file mkdir [file join $::root src sub]; close [open [file join $::root src a.txt] w];"
+             "close [open [file join $::root outside.txt] w];"
+             "file link -symbolic [file join $::root src up] $::root");
+  EXPECT_EQ(interp.Run("::velmor::pr::CopyNewerDir [file join $::root src] [file join $::root src sub copy]"), "0");
+  EXPECT_EQ(interp.Run("::velmor::pr::CopyNewerDir [file join $::root src] [file join $::root dst]"), "1");
+  EXPECT_EQ(interp.Run("file exists [file join $::root dst a.txt]"), "1");
+  EXPECT_EQ(interp.Run("file exists [file join $::root dst up]"), "0");
+  interp.Run("file delete -force $::root");
+}
+
 }  // namespace

@@ -166,7 +166,7 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
         if (closed->IsOpen(&open) == kSuccess && open) std::ignore = This().m_project.Assign(closed.Get());
         return opened;
       }
-      if (!Port::File::exist(path)) return kSuccess;
+      if (!Port::File::exist(path)) return kFailure;
       Prjrep::AutoRelease<IProject> made(CitP::Factory::CreateInstance(ClassId::Project()));
       if (made.Get() == nullptr) return kFailure;
       if (const Status status = made->Open(path); status != kSuccess) return status;

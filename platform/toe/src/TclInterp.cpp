@@ -51,9 +51,12 @@ void Report(const char* what, Tcl_Interp* interp) {
 
 std::string HandleOf(CitI::IInterface* object);
 
-// The objects bound to Tcl variables, by handle: a script can reach only an object the library
-// handed it, and only while it is bound. Binding takes no reference: the binder keeps the
-// object alive while it is bound, and binds the name to another object or none afterwards.
+// The objects bound as "this", by handle: a script can reach only the object the library
+// handed the command it runs, and only while it is bound. Binding takes no reference: the
+// binder keeps the object alive while it is bound and binds "this" to none afterwards, as
+// every caller that binds "this" does. Objects bound under other names stay out of reach.
+constexpr const char* kReachableName = "this";
+
 std::map<std::string, CitI::IInterface*>& BoundObjects() {
   static std::map<std::string, CitI::IInterface*> s_bound;
   return s_bound;
@@ -147,9 +150,11 @@ class CTclInterp final : public TComponent<CTclInterp> {
     // Binding another object, or none, to a name lets go of the one bound before.
     Hvd::Status BindObject(CitI::IInterface* object, const Text& name) override {
       const std::string handle = HandleOf(object);
-      if (const char* before = Tcl_GetVar2(SharedInterpreter(), name.c_str(), nullptr, TCL_GLOBAL_ONLY); before)
-        BoundObjects().erase(before);
-      if (object != nullptr) BoundObjects()[handle] = object;
+      if (name == kReachableName) {
+        if (const char* before = Tcl_GetVar2(SharedInterpreter(), name.c_str(), nullptr, TCL_GLOBAL_ONLY); before)
+          BoundObjects().erase(before);
+        if (object != nullptr) BoundObjects()[handle] = object;
+      }
       Tcl_Obj* value = Tcl_NewStringObj(handle.data(), static_cast<int>(handle.size()));
       Tcl_IncrRefCount(value);  // freed here whether or not Tcl takes it
       const bool set = Tcl_SetVar2Ex(SharedInterpreter(), name.c_str(), nullptr, value, TCL_GLOBAL_ONLY) != nullptr;

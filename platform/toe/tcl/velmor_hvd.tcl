@@ -84,12 +84,18 @@ proc ::velmor::pr::CopyNewerFile {source destination} {
 }
 proc ::velmor::pr::CopyNewerDir {source destination} {
     if {![file isdirectory $source]} { return 0 }
+    # A destination inside the source would be copied into itself without end.
+    set from [file normalize $source]
+    set to [file normalize $destination]
+    if {$to eq $from || [string first "$from/" "$to/"] == 0} { return 0 }
     file mkdir $destination
     set copied 0
     foreach entry [glob -nocomplain -directory $source -tails * .*] {
         if {$entry eq "." || $entry eq ".."} continue
         set from [file join $source $entry]
         set to [file join $destination $entry]
+        # Links are not followed: they may lead out of the tree or round to it.
+        if {[file type $from] eq "link"} continue
         if {[file isdirectory $from]} {
             incr copied [::velmor::pr::CopyNewerDir $from $to]
         } else {
@@ -142,7 +148,16 @@ proc ::velmor::Hvd::hvd_generateBlackBox {childPath unit} {
     } else {
         return ""
     }
-    set channel [open [file join [file dirname $childPath] $file] w]
+    # A file of that name that this procedure did not write is the user's, and stays.
+    set target [file join [file dirname $childPath] $file]
+    if {[file exists $target] || [catch {file type $target}] == 0} {
+        if {[file type $target] ne "file"} { error "$target is in the way of the black box" }
+        set channel [open $target r]
+        set first [gets $channel]
+        close $channel
+        if {![string match "*Black box of $name, *" $first]} { error "$target is in the way of the black box" }
+    }
+    set channel [open $target w]
     puts -nonewline $channel $body
     close $channel
     return $file

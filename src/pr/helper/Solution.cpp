@@ -22,7 +22,10 @@ Status CPRHelper::XIPRSolutionHelper::RunTclCommand(const String& command, bool 
   }
   text += "\n";
   String result;
-  return tcl->ExecuteCmd(text, result, 1);
+  const Status status = tcl->ExecuteCmd(text, result, 1);
+  // This helper is the command's for this call only.
+  if (appendThis) std::ignore = tcl->BindObject(nullptr, "this");
+  return status;
 }
 
 Status CPRHelper::XIPRSolutionHelper::FindRepositoryObject(const String& repository, const String& name,

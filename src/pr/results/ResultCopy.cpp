@@ -48,6 +48,20 @@ void RunCopy(const char* procedure, const Text& source, const Text& destination)
   std::ignore = InterpHelp::RunCmd(command.c_str(), nullptr, false, nullptr);
 }
 
+// A partition path "/a/b": not empty, every part a plain folder name.
+bool IsUsablePartitionPath(const std::string& path) {
+  if (path.size() < 2 || path.front() != '/') return false;
+  std::size_t start = 1;
+  while (start <= path.size()) {
+    const std::size_t slash = path.find('/', start);
+    const std::string part = path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+    if (!pr::IsUsableAsPathComponent(Text(part.c_str()))) return false;
+    if (slash == std::string::npos) break;
+    start = slash + 1;
+  }
+  return true;
+}
+
 bool CopyFilesOf(HdcI::IPartition* partition, const Text& directory, PlacedFiles& placed) {
   if (partition == nullptr) {
     Port_MsgManData::debugStub("CopyPartitionFiles -- Null src_partition");
@@ -58,8 +72,17 @@ bool CopyFilesOf(HdcI::IPartition* partition, const Text& directory, PlacedFiles
   if (source.empty()) return true;
   const std::string tail = Port::FileName(source).GetTail().str();
   std::string name = tail;
-  if (const auto taken = placed.find(tail); taken != placed.end() && taken->second != source.str())
-    name = PartitionName(partition).str().substr(1) + "/" + tail;
+  if (const auto taken = placed.find(tail); taken != placed.end() && taken->second != source.str()) {
+    // A second file of that name goes below its partition's path, which comes from the user's
+    // instance path: each of its parts must be a plain folder name, so nothing lands outside.
+    const std::string partitionPath = PartitionName(partition).str();
+    if (!IsUsablePartitionPath(partitionPath)) {
+      Port_MsgManData::debugStub(("CopyPartitionFiles -- Cannot place " + source.str() + " below partition \"" +
+                                  partitionPath + "\"\n").c_str());
+      return false;
+    }
+    name = partitionPath.substr(1) + "/" + tail;
+  }
   placed.emplace(name, source.str());
   CopyNewerFileCommand(source, directory + "/" + Text(name));
   return true;
@@ -98,9 +121,9 @@ void RecompileConstraints(CitI::IInterface* configuration, AuditRecord& audit) {
   if (constraints.Get() == nullptr) return;
   std::ignore = constraints->Reload();
   audit.Note("reload");
-  Prjrep::AutoRelease<IDesign> design;
-  if (project.Get() != nullptr) std::ignore = project->GetDesign(design.Receive());
-  std::ignore = InterpHelp::RunCmd("::velmor::Hvd::hvd_ucfDirectCompileBCD", design.Get(), true, nullptr);
+  IDesign* design = nullptr;  // borrowed: the project keeps its design
+  if (project.Get() != nullptr) std::ignore = project->GetDesign(&design);
+  std::ignore = InterpHelp::RunCmd("::velmor::Hvd::hvd_ucfDirectCompileBCD", design, true, nullptr);
 }
 
 }  // namespace

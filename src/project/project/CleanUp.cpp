@@ -171,9 +171,13 @@ Status CProject::XIProject::ProjectCleanUp() {
       }
       String name;
       if (AutoCast<Prjrep::IFileNameHelper> names(file); names) std::ignore = names->GetFullName(&name);
-      if (MayDelete(name, kept, projectDirectory, working)) std::ignore = FileUtils::RemoveItem(name);
-      // A removal leaves the iterator on the next file.
-      if (self.m_XIFileManager.ProjectRemoveFile(files.Get()) != kSuccess) std::ignore = files->Next();
+      // Only a file the project let go of leaves the disk (a child's composed file stays in
+      // both); a removal leaves the iterator on the next file.
+      if (self.m_XIFileManager.ProjectRemoveFile(files.Get()) != kSuccess) {
+        std::ignore = files->Next();
+      } else if (MayDelete(name, kept, projectDirectory, working)) {
+        std::ignore = FileUtils::RemoveItem(name);
+      }
     }
   }
   std::ignore = CHdlPackageWrapper::RemoveParserMessageFile();

@@ -140,10 +140,13 @@ Status CCheckpoint::XICheckpoint::CreateCheckpointProject() {
   const Status copied = copier->CopyProject(marker, 0x15E, Snapshots::WorkingDirectoryForCopy(self.Project()),
                                             self.m_description, &remoteSources);
   // The marker is written last and only over a written copy: a snapshot the manager lists is whole.
-  if (copied == kSuccess && Port::File::isfile(snapshotProject)) {
-    std::ignore = FileUtils::CopyItem(snapshotProject, marker, FileUtils::kReadWrite);
+  if (copied != kSuccess) return copied;
+  // Without its project file the copy is no snapshot, and without its marker none is listed.
+  if (!Port::File::isfile(snapshotProject)) {
+    return Fail(kFailure, "ERROR: ICheckpoint::CreateCheckpointProject - The copy has no project file: \"%s\".\n",
+                snapshotProject.c_str());
   }
-  return copied;
+  return FileUtils::CopyItem(snapshotProject, marker, FileUtils::kReadWrite);
 }
 
 Status CCheckpoint::XICheckpoint::DeleteCheckpointFiles() {
