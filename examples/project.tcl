@@ -1,7 +1,9 @@
 # The main road: create a project for the example design, add its files, choose the device,
 # show what each view holds, save and close, then open it again and show the same answers;
 # take the testbench out, see the synthesis view's order and top follow, save that, and save
-# once more with nothing changed, which leaves the file as it is.
+# once more with nothing changed, which leaves the file as it is. Then what a user keeps of it:
+# the saved file read without opening it, a snapshot taken, a change undone by restoring it, a
+# copy under another name and an archive.
 set here [file normalize [file dirname [info script]]]
 set design [file join $here design]
 set work [file join [pwd] build example]
@@ -53,4 +55,33 @@ set before [stamp $projectFile]
 after 1100
 project save
 puts "saved unchanged: [expr {[stamp $projectFile] eq $before ? {file left as it was} : {file written again}}]"
+puts "generated file:  [file tail [glob -directory $work *.ghlc]]"
+
+set info [project info $projectFile]
+puts "== read without opening"
+puts "  version:   [dict get $info version]"
+puts "  generator: [dict get $info generator]"
+puts "  device:    [dict get $info properties {Device Family}]"
+
+project snapshot take first "the design without its testbench"
+puts "== snapshot taken: [project snapshot list]"
+velfile add [file join $design tb_top.vhd]
+puts "  changed: [llength [velfile list]] files, top [project top]"
+project snapshot restore first
+puts "  restored: [llength [velfile list]] files, top [project top]"
+
+# What a copy and an archive hold, by file name: the project's two files and its sources,
+# which lie outside the project's folder and so travel under "remote_sources"; the archive
+# takes the project's folder too, with the parser's log.
+proc names {paths} {
+    set tails {}
+    foreach path $paths { if {![string match */ $path]} { lappend tails [file tail $path] } }
+    return [lsort $tails]
+}
+set copy [file join [pwd] build example_copy]
+file delete -force $copy
+project saveas [file join $copy counter_copy.xhlc]
+puts "== saved as counter_copy.xhlc: [names [exec find $copy -type f]]"
+project archive [file join $work counter.zip]
+puts "== archived counter.zip: [names [exec unzip -Z1 [file join $work counter.zip]]]"
 project close
