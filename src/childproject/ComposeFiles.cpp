@@ -26,14 +26,6 @@ using String = Port::StringBase<char>;
 constexpr const char* kComposeFilesSignature =
     "__int64 __cdecl Hvd::CChildProjectHelp::ComposeFiles(class Hvd::IProject *,class Hvd::IProject *)";
 
-// A leading "//:" dropped and backslashes turned into slashes.
-std::string SlashForm(std::string path) {
-  if (path.starts_with("//:")) path.erase(0, 3);
-  for (char& c : path)
-    if (c == '\\') c = '/';
-  return path;
-}
-
 // Warns, once while the report-once window is open, that the child's device differs.
 void CheckDeviceSettings(IProject* parent, IProject* child) {
   if (IsReportDeviceMismatchOnce() && IsDeviceMismatchReported()) return;
@@ -115,8 +107,7 @@ bool FileComposer::IsStaleChildFile(CitI::IInterface* file) const {
   const String childPath = GetObjectFullPath(m_source.Get());
   // The child's own project file: the parent keeps the child through it.
   if (IsSameFile(path.c_str(), childPath.c_str())) return false;
-  const std::string twin = SlashForm(ChangeExtension(childPath, ".xhlc").str());
-  if (IsSameFile(path.c_str(), twin.c_str())) return false;
+  if (IsSameFile(path.c_str(), ChangeExtension(childPath, ".xhlc").c_str())) return false;
   for (const String& composed : m_composedPaths)
     if (composed == path) return false;
   return !FindFileByPath(m_source.Get(), path);

@@ -19,6 +19,7 @@
 #include "pr/PRSupport.h"
 #include "pr/PRShared.h"
 #include "pr/helper/Shared.h"
+#include "utils/FileUtils.h"
 #include <map>
 
 namespace {
@@ -180,8 +181,8 @@ TEST_F(PRHelperTest, AConfigurationFromAFlavorListGetsItsProjectOnDiskComposed) 
 
 TEST_F(PRHelperTest, ParallelListsPairFlavorsWithInstancePathsAndReportWhatDoesNotMatch) {
   MakeFlavors();
-  AutoRelease<Prjrep::IStringSet> names((new Hvd::prhelper::CStringList)->Set());
-  AutoRelease<Prjrep::IStringSet> paths((new Hvd::prhelper::CStringList)->Set());
+  AutoRelease<Prjrep::IStringSet> names((new Hvd::CFileNameSet)->GetStringSet());
+  AutoRelease<Prjrep::IStringSet> paths((new Hvd::CFileNameSet)->GetStringSet());
   for (const char* name : {"slow", "big", "fast", "extra"}) std::ignore = names->Add(name);
   for (const char* path : {"/top/u1", "/top/nowhere", "/top/u2"}) std::ignore = paths->Add(path);
   AutoRelease<Prjrep::IStringIterator> nameIt, pathIt;

@@ -12,12 +12,14 @@
 #include "pr/helper/Diagnostics.h"
 #include "pr/helper/Names.h"
 #include "pr/helper/Shared.h"
+#include "utils/FileStamp.h"
+#include "utils/FileUtils.h"
 #include "utils/DmUtils.h"
 
 namespace Hvd {
 namespace {
 
-using prhelper::NameOf;
+
 using String = Port::StringBase<char>;
 
 // A blank name is refused before anything is made, as is one that cannot name the
@@ -50,7 +52,7 @@ Prjrep::AutoPtr<IConfigurationElement> FindElement(IConfigurationElementIterator
     Prjrep::AutoRelease<IPRModule> module;
     if (element == nullptr || element->GetPRModule(module.Receive()) != kSuccess) continue;
     if (InstancePathOf(module.Get()).str() == path.str()) return Prjrep::AutoPtr<IConfigurationElement>(element);
-    if (NameOf(module.Get()).str() == path.str()) byName = element;
+    if (GetObjectName(module.Get()).str() == path.str()) byName = element;
   }
   return byName;
 }
@@ -79,8 +81,8 @@ Status CPRHelper::XIConfigurationHelper::CreateConfigurationFromFlavorList(CitI:
   std::ignore = modules->GetPRModules(module.Receive());
   if (module.Get() == nullptr) return PRHELPER_REPORT("Could not get a PRModule iterator");
 
-  Prjrep::AutoRelease<Prjrep::IStringSet> chosen((new prhelper::CStringList)->Set());
-  Prjrep::AutoRelease<Prjrep::IStringSet> paths((new prhelper::CStringList)->Set());
+  Prjrep::AutoRelease<Prjrep::IStringSet> chosen((new CFileNameSet)->GetStringSet());
+  Prjrep::AutoRelease<Prjrep::IStringSet> paths((new CFileNameSet)->GetStringSet());
   std::size_t taken = 0;
   // Each module takes the earliest name in the list that is one of its flavors.
   for (; !module->IsDone(); std::ignore = module->Next()) {
@@ -190,7 +192,7 @@ Status CPRHelper::XIConfigurationHelper::CreateConfigurationFromFlavorAndInstPat
     if (flavor.Get() == nullptr) return PRHELPER_REPORT("Could not get a Flavor iterator.");
     bool set = false;
     for (; !flavor->IsDone() && !set; std::ignore = flavor->Next()) {
-      if (NameOf(flavor->Current()).str() != flavorName.str()) continue;
+      if (GetObjectName(flavor->Current()).str() != flavorName.str()) continue;
       if (Prjrep::AutoCast<ISettableConfigurationElement> settable(element.Get()); settable.Get() != nullptr)
         std::ignore = settable->SetFlavor(flavor->Current());
       set = true;
@@ -221,7 +223,7 @@ Status CPRHelper::XIConfigurationHelper::FindNamedConfiguration(CitI::IInterface
   std::ignore = manager->GetConfigurations(it.Receive());
   if (it.Get() == nullptr) return PRHELPER_REPORT("Could not get a Configuration iterator");
   for (; !it->IsDone(); std::ignore = it->Next()) {
-    if (it->Current() != nullptr && NameOf(it->Current()).str() == name.str()) {
+    if (it->Current() != nullptr && GetObjectName(it->Current()).str() == name.str()) {
       std::ignore = out.Assign(it->Current());
       return kSuccess;
     }

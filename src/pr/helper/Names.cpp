@@ -4,6 +4,7 @@
 
 #include "Prjrep/IName.h"
 #include "core/Holders.h"
+#include "utils/FileStamp.h"
 
 namespace Hvd::prhelper {
 namespace {
@@ -56,11 +57,7 @@ Port::StringBase<char> SplitAtBar(const Port::StringBase<char>& input) {
   return Port::StringBase<char>(text.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1));
 }
 
-Port::StringBase<char> GetObjectNameField(CitI::IInterface* object) {
-  Port::StringBase<char> name;
-  if (Prjrep::AutoCast<Prjrep::IName> named(object); named.Get() != nullptr) std::ignore = named->GetName(name);
-  return SplitAtBar(name);
-}
+Port::StringBase<char> GetObjectNameField(CitI::IInterface* object) { return SplitAtBar(GetObjectName(object)); }
 
 std::vector<Port::StringBase<char>> SplitFlavorList(const Port::StringBase<char>& list) {
   std::vector<Port::StringBase<char>> names;

@@ -4,24 +4,14 @@
 #include "core/Holders.h"
 #include "pr/PRShared.h"
 #include "pr/helper/Diagnostics.h"
+#include "utils/FileStamp.h"
 
 namespace Hvd::prhelper {
-
-CStringList::CStringList() {
-  std::ignore = m_set.Clear();
-  std::ignore = m_set.SetOwner(&m_refCount);
-}
-
-Port::StringBase<char> NameOf(CitI::IInterface* object) {
-  Port::StringBase<char> name;
-  if (Prjrep::AutoCast<Prjrep::IName> named(object); named.Get() != nullptr) std::ignore = named->GetName(name);
-  return name;
-}
 
 namespace {
 
 bool IsOther(CitI::IInterface* object, CitI::IInterface* self, const Port::StringBase<char>& name) {
-  return object != nullptr && !pr::SameObject(object, self) && NameOf(object).str() == name.str();
+  return object != nullptr && !pr::SameObject(object, self) && GetObjectName(object).str() == name.str();
 }
 
 }  // namespace

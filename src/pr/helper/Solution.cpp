@@ -7,25 +7,13 @@
 #include "pr/CPRHelper.h"
 #include "pr/helper/Diagnostics.h"
 #include "utils/DmUtils.h"
+#include "utils/InterpHelp.h"
 
 namespace Hvd {
 
 Status CPRHelper::XIPRSolutionHelper::RunTclCommand(const String& command, bool appendThis) {
   if (!CitP::Factory::LoadLibraryFactory("libHvd_TOE")) return kFailure;
-  Prjrep::AutoRelease<ITclInterp> tcl(CitP::Factory::CreateInstance(TclInterpClassId()));
-  if (tcl.Get() == nullptr) return kFailure;
-  std::ignore = tcl->Init("");
-  String text = command;
-  if (appendThis) {
-    std::ignore = tcl->BindObject(this, "this");
-    text += " $this";
-  }
-  text += "\n";
-  String result;
-  const Status status = tcl->ExecuteCmd(text, result, 1);
-  // This helper is the command's for this call only.
-  if (appendThis) std::ignore = tcl->BindObject(nullptr, "this");
-  return status;
+  return InterpHelp::RunCmd(command.c_str(), this, appendThis, nullptr);
 }
 
 Status CPRHelper::XIPRSolutionHelper::FindRepositoryObject(const String& repository, const String& name,

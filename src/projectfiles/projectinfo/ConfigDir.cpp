@@ -9,6 +9,7 @@
 #include "Port/MsgMan.h"
 #include "core/Diagnostics.h"
 #include "projectfiles/projectinfo/CProjectInfo.h"
+#include "utils/FileStamp.h"
 
 namespace Hvd {
 
@@ -19,14 +20,6 @@ namespace {
 
 constexpr const char* kConfigDirectory = "hlcconfig";
 constexpr const char* kFilterFile = "filter.file";
-
-// The directory with "/" as its only separator.
-std::string WithSlashes(const Text& directory) {
-  std::string text = directory.str();
-  if (text.rfind("//:", 0) == 0) text.erase(0, 3);
-  std::replace(text.begin(), text.end(), '\\', '/');
-  return text;
-}
 
 std::string Joined(std::string directory, const char* name) {
   if (directory.empty() || (directory.back() != ':' && directory.back() != '/')) directory += '/';
@@ -39,7 +32,7 @@ Status CProjectInfo::XIProjectInfo::GetConfigDir(const String& projectDirectory,
   if (directory != nullptr) directory->str().clear();
   if (directory == nullptr) return Fail(kInvalidParameter, "IProjectInfo::GetConfigDir - no output given\n");
   std::error_code error;
-  const std::string given = WithSlashes(projectDirectory);
+  const std::string given = MakeSlashPath(projectDirectory.c_str());
   const fs::path project = given.empty() ? fs::path() : fs::absolute(given, error);
   const bool exists = !project.empty() && !error && fs::exists(project, error);
   if (error)
@@ -70,7 +63,7 @@ Status CProjectInfo::XIProjectInfo::GetFilterFile(const String& projectDirectory
   if (path == nullptr) return Fail(kInvalidParameter, "IProjectInfo::GetFilterFile - no output given\n");
   String config;
   if (GetConfigDir(projectDirectory, &config) != kSuccess) return kFailure;
-  *path = Joined(WithSlashes(config), kFilterFile);
+  *path = Joined(MakeSlashPath(config.c_str()), kFilterFile);
   return kSuccess;
 }
 

@@ -13,6 +13,10 @@
 
 using StringPair = std::pair<Port::StringBase<char>, Port::StringBase<char>>;
 
+// `path` made absolute and canonical, so that one old project is found however it was spelled;
+// empty stays empty.
+Port::StringBase<char> CanonicalPath(const Port::StringBase<char>& path);
+
 // Every old object read, by kind; each loader is owned by exactly one list.
 struct MigrationState {
   std::vector<std::unique_ptr<PersistHelper>> DbObjects;    // HDL files, elements, parser holders

@@ -30,11 +30,6 @@ namespace {
 constexpr char kClient[] = "Corvane";
 
 // Absolute and canonical, so that one project has one name.
-String CanonicalPath(const String& path) {
-  if (path.empty()) return path;
-  return Port::FileName(Port::FileName(path).GetAbsolutePath()).MakeCanonical().GetPath();
-}
-
 String IdText(const Port::XUID& id) { return id.GetAsString(); }
 
 // A repository opened for reading, closed when the scope ends.
@@ -82,6 +77,11 @@ bool IsRealDirectory(const std::string& path) {
 }
 
 }  // namespace
+
+String CanonicalPath(const String& path) {
+  if (path.empty()) return path;
+  return Port::FileName(Port::FileName(path).GetAbsolutePath()).MakeCanonical().GetPath();
+}
 
 String AssociationName(std::uint32_t bits) {
   if (bits == 0) return "none";

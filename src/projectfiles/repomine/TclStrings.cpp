@@ -30,11 +30,6 @@ String NameElement(const String& name) {
   return name;
 }
 
-String CanonicalPath(const String& path) {
-  if (path.empty()) return path;
-  return Port::FileName(Port::FileName(path).GetAbsolutePath()).MakeCanonical().GetPath();
-}
-
 }  // namespace
 
 String RepoMine::FileList() const {
