@@ -128,13 +128,9 @@ bool ReadOnce(std::optional<bool>& flag, const char* name) {
   return *flag;
 }
 
+// The first child element of a local name, in any namespace.
 X::DOMElement* FirstChildNamed(X::DOMNode* parent, const XMLCh* localName) {
-  for (X::DOMNode* child = parent != nullptr ? parent->getFirstChild() : nullptr; child != nullptr;
-       child = child->getNextSibling()) {
-    if (child->getNodeType() == X::DOMNode::ELEMENT_NODE && X::XMLString::equals(child->getLocalName(), localName))
-      return static_cast<X::DOMElement*>(child);
-  }
-  return nullptr;
+  return XMLNamespaceHelper().FindChildElement(parent, localName);
 }
 
 }  // namespace

@@ -208,11 +208,10 @@ Status GeneratedProjectWriter::Write() {
   Xml::SerializeOptions options;
   options.newLine = kCrLf;
   options.namespaces = true;
-  std::string bytes;
   std::string message;
-  if (Xml::SerializeDocument(m_document.get(), bytes, &message, options) != kSuccess) return fail(message);
   // Written beside the file and renamed over it, so that a failed write leaves the old file.
-  if (WriteFileAtomically(m_outputPath.str(), bytes, &message) != kSuccess) return fail(message);
+  if (Xml::WriteDocumentFile(m_document.get(), m_outputPath.str(), &message, options) != kSuccess)
+    return fail(message);
   return kSuccess;
 }
 

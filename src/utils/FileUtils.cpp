@@ -22,6 +22,7 @@
 #include "core/Diagnostics.h"
 #include "core/Interface.h"
 #include "utils/DmUtils.h"
+#include "utils/FileMessages.h"
 
 namespace Hvd {
 
@@ -37,19 +38,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void Debug(const char* format, const String& a, const String& b = String()) {
-  String text;
-  text.Format(format, a.c_str(), b.c_str());
-  Port_MsgManData::debugStub(text.c_str());
-}
-
-void Warn(int line, const char* format, const String& argument) {
-  const Port_MsgManData messages =
-      Port_MsgManData::createObject("ProjectMgmt", "../src/FileUtils", line, "$Revision: 1.35.16.1 $");
-  String text;
-  text.Format(format, argument.c_str());
-  messages.issueWarning("%s", text.c_str());
-}
+using FileMessages::Debug;
+using FileMessages::Warn;
 
 String Separator() {
   String separator;
@@ -572,4 +562,18 @@ Status CopyTree(const String& sourceDir, const String& destinationDir, std::uint
 }
 
 }  // namespace
+void FileMessages::Debug(const char* format, const String& a, const String& b) {
+  String text;
+  text.Format(format, a.c_str(), b.c_str());
+  Port_MsgManData::debugStub(text.c_str());
+}
+
+void FileMessages::Warn(int line, const char* format, const String& argument) {
+  const Port_MsgManData messages =
+      Port_MsgManData::createObject("ProjectMgmt", "../src/FileUtils", line, "$Revision: 1.35.16.1 $");
+  String text;
+  text.Format(format, argument.c_str());
+  messages.issueWarning("%s", text.c_str());
+}
+
 }  // namespace Hvd

@@ -24,6 +24,7 @@
 #include "utils/DmUtils.h"
 #include "utils/Factory.h"
 #include "utils/FileStamp.h"
+#include "utils/FileMessages.h"
 #include "utils/FileUtils.h"
 #include "utils/PropertyAccessor.h"
 
@@ -48,11 +49,7 @@ enum : std::uint32_t {
   kAllFlags = 511,
 };
 
-void Debug(const char* format, const String& a = String(), const String& b = String()) {
-  String text;
-  text.Format(format, a.c_str(), b.c_str());
-  Port_MsgManData::debugStub(text.c_str());
-}
+using FileMessages::Debug;
 
 String Slashed(const String& path) { return String(MakeSlashPath(path.c_str())); }
 
@@ -403,8 +400,8 @@ void BundleCopy::AddMacroDirectories(String& buildMacro) {
   for (const String& token : macro.Split("|")) {
     if (token.empty()) continue;
     if (!UT_DIR(token, 1).isValid()) {
-      Port_MsgManData::createObject("ProjectMgmt", "../src/FileUtils", __LINE__, "$Revision: 1.35.16.1 $")
-          .issueWarning("The macro search path directory, %s, is not valid and will not be copied.\n", token.c_str());
+      FileMessages::Warn(__LINE__, "The macro search path directory, %s, is not valid and will not be copied.\n",
+                         token);
       continue;
     }
     if (const Status set = m_inProjectDirectory->SetPath(token, String()); set != kSuccess) {

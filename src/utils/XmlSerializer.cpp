@@ -61,10 +61,6 @@ const XMLCh* EncodingOf(const X::DOMNode* node) {
 
 }  // namespace
 
-Status SerializeDocument(const X::DOMNode* node, std::string& bytes, std::string* message) {
-  return SerializeDocument(node, bytes, message, SerializeOptions());
-}
-
 Status SerializeDocument(const X::DOMNode* node, std::string& bytes, std::string* message,
                          const SerializeOptions& options) {
   bytes.clear();
@@ -103,9 +99,10 @@ Status SerializeDocument(const X::DOMNode* node, std::string& bytes, std::string
   return kSuccess;
 }
 
-Status WriteDocumentFile(const X::DOMNode* node, const std::string& path, std::string* message) {
+Status WriteDocumentFile(const X::DOMNode* node, const std::string& path, std::string* message,
+                         const SerializeOptions& options) {
   std::string bytes;
-  if (SerializeDocument(node, bytes, message) != kSuccess) return kFailure;
+  if (SerializeDocument(node, bytes, message, options) != kSuccess) return kFailure;
   return WriteFileAtomically(path, bytes, message);
 }
 

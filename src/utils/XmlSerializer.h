@@ -17,11 +17,11 @@ struct SerializeOptions {
 // The node (usually a document) pretty-printed with an XML declaration. A document read from a
 // file keeps the encoding it was read with; any other is written as UTF-8. On failure `message`
 // (when given) says why.
-Status SerializeDocument(const xercesc::DOMNode* node, std::string& bytes, std::string* message = nullptr);
-Status SerializeDocument(const xercesc::DOMNode* node, std::string& bytes, std::string* message,
-                         const SerializeOptions& options);
+Status SerializeDocument(const xercesc::DOMNode* node, std::string& bytes, std::string* message = nullptr,
+                         const SerializeOptions& options = {});
 
 // SerializeDocument, then WriteFileAtomically: `path` holds either its old bytes or all the new.
-Status WriteDocumentFile(const xercesc::DOMNode* node, const std::string& path, std::string* message = nullptr);
+Status WriteDocumentFile(const xercesc::DOMNode* node, const std::string& path, std::string* message = nullptr,
+                         const SerializeOptions& options = {});
 
 }  // namespace Hvd::Xml
