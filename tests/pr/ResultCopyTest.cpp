@@ -3,6 +3,9 @@
 
 #include <stdlib.h>
 
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -14,6 +17,8 @@
 #include "pr/results/ResultCopy.h"
 #include "pr/results/TriggerProperties.h"
 #include "Hvd/ICompAdmin.h"
+#include "Hvd/ISharedConstraintMgr.h"
+#include "Prjrep/ClassIds.h"
 #include "utils/PropertyAccessor.h"
 #include "utils/InterpHelp.h"
 
@@ -134,6 +139,52 @@ TEST_F(ResultCopyTest, ComposeBringsTheStaticResultsInUnderEachSetting) {
   EXPECT_TRUE(std::getline(first, one) && one == "one");
   EXPECT_TRUE(std::getline(second, two) && two == "two") << "the second file of the name is kept apart";
   EXPECT_EQ(Hvd::PRSync::CopyConfigurationResults(nullptr, false), kFailure);
+}
+
+// Composing reloads the configuration project's shared constraints once the static data is
+// copied in, and has them compiled with the project's design; with the copy switched off,
+// neither happens.
+TEST_F(ResultCopyTest, ComposeReloadsAndCompilesTheConfigurationsConstraints) {
+  Build();
+  const std::string s = m_dir, c = m_dir + "/cfg";
+  Touch(c + "/cfg_qdb/cst.vbcd", "old");
+  fs::last_write_time(c + "/cfg_qdb/cst.vbcd", fs::file_time_type::clock::now() - std::chrono::hours(1));
+  Touch(s + "/static.vbcd", "new");
+  AutoRelease<Hvd::IProject> project = Hvd::GetOwningProject(m_configuration.Get());
+  ASSERT_TRUE(project);
+  // The manager as the project's configurations find it.
+  AutoRelease<CitI::IInterface> kind(CitP::Factory::CreateInstance(Hvd::SharedConstraintMgrClassId()));
+  AutoRelease<Prjrep::IAutonym> autonym =
+      Hvd::MakeProjectComponentAutonym(Hvd::GetObjectFullPath(project.Get()), kind.Get());
+  AutoRelease<Prjrep::IAutonymLookup> registry(CitP::Factory::CreateInstance(Prjrep::ClassId::NamedObjectRegistry()));
+  AutoRelease<CitI::IInterface> found;
+  ASSERT_TRUE(autonym && registry && registry->ResolveOrCreate(autonym, nullptr, found.Receive()) == kSuccess);
+  AutoCast<Hvd::ISharedConstraintMgr> manager(found.Get());
+  ASSERT_TRUE(manager);
+  const auto held = [&] {
+    Text data;
+    EXPECT_EQ(manager->GetConstraintData(&data), kSuccess);
+    return data.str();
+  };
+  const auto compiles = [] {
+    Text asked;
+    EXPECT_EQ(InterpHelp::RunCmd("set ::velmor::Hvd::compileAsked", nullptr, false, &asked), kSuccess);
+    return asked.str();
+  };
+  ASSERT_EQ(held(), "old");
+
+  setenv("VEL_CORVANE_NO_BCD_COPY", "", 1);
+  EXPECT_EQ(Hvd::PRSync::CopyResultsIntoConfiguration(m_configuration), kSuccess);
+  EXPECT_EQ(held(), "old");
+  EXPECT_EQ(compiles(), "");
+  unsetenv("VEL_CORVANE_NO_BCD_COPY");
+  EXPECT_EQ(Hvd::PRSync::CopyResultsIntoConfiguration(m_configuration), kSuccess);
+  EXPECT_EQ(held(), "new");
+  Hvd::IDesign* design = nullptr;
+  ASSERT_EQ(project->GetDesign(&design), kSuccess);
+  char handle[48];
+  std::snprintf(handle, sizeof handle, "IInterface@0x%" PRIxPTR, reinterpret_cast<std::uintptr_t>(Hvd::RootOf(design)));
+  EXPECT_EQ(compiles(), handle) << "one compile, of the project's design";
 }
 
 TEST_F(ResultCopyTest, DecomposeSavesTheConfigurationsResultsButNoPartitionFiles) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Hvd/EventIds.h"
+#include "Hvd/ISharedConstraintMgr.h"
 #include "Port/FaultInjection.h"
 #include "Hvd/IView.h"
 #include "Hvd/IViewManager.h"
@@ -689,6 +690,39 @@ TEST_F(ProjectOpenSaveTest, CleanUpTakesOnlyStaleGeneratedFiles) {
   EXPECT_TRUE(fs::is_directory("/"));
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
   EXPECT_EQ(m_project->ProjectCleanUp(), Hvd::kProjectNotOpen);
+}
+
+// A clean-up lets the repository's shared constraint manager drop the project's constraint
+// data, from the older generation's repository as from the project's own; the rest of the
+// database folder stays.
+TEST_F(ProjectOpenSaveTest, CleanUpDropsTheSharedConstraintData) {
+  const fs::path data = m_dir / "p_qdb" / "cst.vbcd";
+  WriteText(m_dir / "p_qdb" / "tmp" / "hlc", "lock\n");
+  for (const bool older : {true, false}) {
+    SCOPED_TRACE(older ? "older repository" : "the project's repository");
+    if (older) {
+      ASSERT_EQ(setenv("VEL_CORVANE_ENABLE_HLC", "1", 1), 0);
+    }
+    WriteText(data, "compiled\n");
+    ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+    AutoRelease<Prjrep::IProjectRepository> repository = Hvd::GetRepositoryOfObject(m_project.Get());
+    AutoRelease<Prjrep::IAutonym> kind(CitP::Factory::CreateInstance(Hvd::SharedConstraintMgrClassId()));
+    AutoRelease<CitI::IInterface> found;
+    ASSERT_TRUE(repository && kind);
+    ASSERT_EQ(AutoCast<Prjrep::IAutonymLookup>(repository.Get())->ResolveOrCreate(kind, repository, found.Receive()),
+              Hvd::kSuccess);
+    AutoCast<Hvd::ISharedConstraintMgr> manager(found.Get());
+    ASSERT_TRUE(manager);
+    Text held;
+    EXPECT_TRUE(manager->GetConstraintData(&held) == Hvd::kSuccess && held.str() == "compiled\n");
+
+    EXPECT_EQ(m_project->ProjectCleanUp(), Hvd::kSuccess);
+    EXPECT_FALSE(fs::exists(data));
+    EXPECT_TRUE(fs::exists(m_dir / "p_qdb" / "tmp" / "hlc"));
+    EXPECT_TRUE(manager->GetConstraintData(&held) == Hvd::kSuccess && held.empty());
+    EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+    unsetenv("VEL_CORVANE_ENABLE_HLC");
+  }
 }
 
 // A copy answers whether its project file was written, and takes its own description and

@@ -1,5 +1,6 @@
 #include <vector>
 
+#include "AutonymPart.h"
 #include "Components.h"
 #include "Prjrep/ClassIds.h"
 #include "Hvd/Status.h"
@@ -18,35 +19,6 @@ using Hvd::kFailure;
 using Hvd::kSuccess;
 using Hvd::Status;
 using Text = Port::StringBase<char>;
-
-// What the IAutonym of an autonym known by its NameOf() has in common with every other:
-// two autonyms are the same when their names are equal. Each autonym resolves in its own way.
-template <class Owner>
-struct TAutonymPart : Hvd::TNested<Owner, IAutonym> {
-  using Hvd::TNested<Owner, IAutonym>::TNested;
-
-  Status GetName(Text* name) override {
-    if (name == nullptr) return kFailure;
-    return this->This().NameOf(*name);
-  }
-  Status GetObject(CitI::IInterface** object) override {
-    AutoOut<CitI::IInterface> result(object);
-    if (object == nullptr) return kFailure;
-    return result.Assign(this->This().Held());
-  }
-  Status IsSame(CitI::IInterface* other, bool* same) override {
-    if (same == nullptr) return kFailure;
-    *same = false;
-    AutoCast<IAutonym> theirs(other);
-    Text theirName;
-    Text mine;
-    if (theirs.Get() == nullptr) return kFailure;
-    if (const Status status = theirs->GetName(&theirName); status != kSuccess) return status;
-    if (const Status status = this->This().NameOf(mine); status != kSuccess) return status;
-    *same = theirName == mine;
-    return kSuccess;
-  }
-};
 
 // An autonym named by a project-file path: it stands for the repository of that file.
 class CSimpleAutonym final : public Hvd::TComponent<CSimpleAutonym> {

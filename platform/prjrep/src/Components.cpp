@@ -15,6 +15,7 @@ void RegisterComponents() {
   standins::RegisterStringSet();
   standins::RegisterNameObject();
   standins::RegisterMemoryStorage();
+  standins::RegisterSharedConstraintMgr();
   standins::RegisterSharedOperationGate();
 }
 

@@ -18,6 +18,7 @@ void RegisterFileNameHelper();
 void RegisterStringSet();
 void RegisterNameObject();
 void RegisterMemoryStorage();
+void RegisterSharedConstraintMgr();
 // Puts one operation gate into the registry under "OperationGate" unless one is there;
 // needs the registry's and the gate's factories.
 void RegisterSharedOperationGate();

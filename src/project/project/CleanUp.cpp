@@ -1,19 +1,23 @@
 // Bringing a project back to its sources: stale generated files go from the project and the
-// disk, the run's reports go, and every view and design unit forgets its transforms' state.
+// disk, the run's reports and the shared constraint data go, and every view and design unit
+// forgets its transforms' state.
 
 #include <strings.h>
 
 #include <filesystem>
 #include <system_error>
 
+#include "CitP/Factory.h"
 #include "Hvd/EventIds.h"
 #include "Hvd/IFile.h"
+#include "Hvd/ISharedConstraintMgr.h"
 #include "Hvd/ITransformBindingSets.h"
 #include "Hvd/ITransformEngine.h"
 #include "Hvd/ITransformInstance.h"
 #include "Hvd/IView.h"
 #include "Hvd/IViewManager.h"
 #include "Port/FileName.h"
+#include "Prjrep/IAutonym.h"
 #include "Prjrep/IFileNameHelper.h"
 #include "core/Diagnostics.h"
 #include "files/wrapper/CHdlPackageWrapper.h"
@@ -192,6 +196,16 @@ Status CProject::XIProject::ProjectCleanUp() {
         if (MayDelete(report, kept, projectDirectory, working)) std::ignore = FileUtils::RemoveItem(report);
       }
     }
+  }
+
+  // The repository's shared constraint manager lets go of the project's constraint data. It
+  // is looked up by the autonym of its kind, which makes the repository's manager when none is
+  // registered there yet.
+  if (AutoCast<Prjrep::IAutonymLookup> lookup(self.m_repository.Get()); lookup) {
+    AutoRelease<Prjrep::IAutonym> autonym(CitP::Factory::CreateInstance(SharedConstraintMgrClassId()));
+    AutoRelease<CitI::IInterface> found;
+    if (autonym) std::ignore = lookup->ResolveOrCreate(autonym, self.m_repository.Get(), found.Receive());
+    if (AutoCast<ISharedConstraintMgr> constraints(found.Get()); constraints) std::ignore = constraints->CleanUp();
   }
 
   if (AutoRelease<IViewIterator> all; views && views->GetViews(all.Receive()) == kSuccess && all) {
