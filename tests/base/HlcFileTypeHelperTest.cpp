@@ -57,20 +57,12 @@ class HlcFileTypeHelperTest : public ::testing::Test {
   fs::path dir;
 };
 
-TEST_F(HlcFileTypeHelperTest, AnswersTheRecordedTopInstancePathBelowTheDesignsRoot) {
-  const std::string path = "vel_kv:name=\"Implementation Top Instance Path\" vel_kv:value=\"/top/u_core\"";
-  EXPECT_EQ(Answer(Write("<property " + path + "/>")), "top/u_core");
-  EXPECT_EQ(Answer(Write("<property vel_kv:name=\"Implementation Top Instance Path\" vel_kv:value=\"u_core\"/>")),
-            "u_core");
-  // Nothing recorded, or recorded in another vocabulary: nothing to answer.
-  EXPECT_EQ(Answer(Write("")), "");
-  EXPECT_EQ(Answer(Write("<property " + path + "/>", "", "urn:other")), "");
-  EXPECT_EQ(helper->GetPathInDesign(nullptr), kInvalidParameter);
-}
-
-TEST_F(HlcFileTypeHelperTest, ReadsOnlyARegularFileAndFollowsNoEntity) {
+TEST_F(HlcFileTypeHelperTest, AnswersTheRecordedPathFromARegularFileAndFollowsNoEntity) {
   const std::string recorded = "<property vel_kv:name=\"Implementation Top Instance Path\" vel_kv:value=\"/top/u\"/>";
   EXPECT_EQ(Answer(Write(recorded)), "top/u");
+  // Nothing recorded, or recorded in another vocabulary: nothing to answer.
+  EXPECT_EQ(Answer(Write("")), "");
+  EXPECT_EQ(Answer(Write(recorded, "", "urn:other")), "");
   // A failed reading forgets what the last file said.
   EXPECT_EQ(Answer(dir.string(), kFailure), "");
   EXPECT_EQ(Answer(Write(recorded)), "top/u");
