@@ -1,7 +1,10 @@
 #include "childproject/FileComposer.h"
 
+#include "CitP/Factory.h"
+#include "Hvd/IConfiguration.h"
 #include "Hvd/IDesign.h"
 #include "Hvd/IFileManager.h"
+#include "Hvd/IHlcFileTypeHelper.h"
 #include "Hvd/ISourceLibraryMember.h"
 #include "Hvd/IViewManager.h"
 #include "Port/FileName.h"
@@ -206,8 +209,40 @@ void FileComposer::AddCoreDescriptionFile() {
   AddFileToViewAsDesignUnit(view.Get(), added.Get());
 }
 
-Status FileComposer::SetComposedFilesLocators() {
-  return kNotSupported;  // NOT BUILT YET: the file-type helper component is not there.
+void FileComposer::SetComposedFilesLocators() {
+  if (m_files.empty()) return;
+  const String childPath = GetObjectFullPath(m_source.Get());
+  AutoRelease<IHlcFileTypeHelper> helper(CitP::Factory::CreateInstance(HlcFileTypeHelperClassId()));
+  if (helper) std::ignore = helper->SetFileName(childPath);
+  AutoRelease<CitI::IInterface> named;
+  std::ignore = FindNamedObjectIn(m_destination.Get(), "Configuration", named.Receive());
+  AutoCast<IConfiguration> configuration(named.Get());
+  if (!configuration) {
+    String path;
+    if (helper && helper->GetPathInDesign(&path) == kSuccess && !path.empty()) AddLocatorToComposedFiles("/" + path.str());
+    return;
+  }
+  AutoRelease<IConfigurationElementIterator> elements;
+  if (configuration->GetElements(elements.Receive()) != kSuccess || !elements) return;
+  for (std::ignore = elements->Reset(); !elements->IsDone(); std::ignore = elements->Next()) {
+    IConfigurationElement* element = elements->Current();
+    AutoRelease<CitI::IInterface> flavor;
+    if (element == nullptr || element->GetFlavor(flavor.Receive()) != kSuccess) continue;
+    if (Port::File::namematch(GetObjectFullPath(flavor.Get()).c_str(), childPath.c_str()) != 1) continue;
+    // The static element chooses no module: it has no instance path of its own.
+    AutoRelease<IPRModule> module;
+    String instancePath;
+    if (element->GetPRModule(module.Receive()) == kSuccess && module &&
+        module->GetInstancePath(instancePath) == kSuccess && !instancePath.empty())
+      AddLocatorToComposedFiles(instancePath);
+  }
+}
+
+void FileComposer::AddLocatorToComposedFiles(const String& locator) {
+  for (const AutoPtr<IFile>& file : m_files) {
+    AutoRelease<IFile> destination = DestinationFile(GetObjectFullPath(file.Get()));
+    if (AutoCast<IDesignGraphLocatorSet> locators(destination.Get()); locators) std::ignore = locators->Add(locator);
+  }
 }
 
 Status FileComposer::RemoveComposedFilesFromView(const char* viewName) {

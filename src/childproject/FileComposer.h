@@ -126,10 +126,14 @@ class FileComposer {
   void AddCoreDescriptionFile();
   // Takes the files to compose out of the destination's view of that name. Always 0.
   Status RemoveComposedFilesFromView(const char* viewName);
-  // NOT BUILT YET: answers "not supported".
-  Status SetComposedFilesLocators();
+  // Places the destination's files of the files to compose in the design: at the child's path
+  // in the design that its project file records, or, in a configuration's project, at the
+  // instance path of the configuration's element that the child is the flavor of.
+  void SetComposedFilesLocators();
 
  private:
+  // Adds `locator` to the locator set of the destination's file of every file to compose.
+  void AddLocatorToComposedFiles(const String& locator);
   // Steps 1 to 3 of an add: the destination's file of `path`, added by `add` when missing
   // and then freed of the destination as originator.
   template <class Add>

@@ -98,7 +98,7 @@ TEST_F(BaseServicesTest, FindsEachDefinitionByNameAndIdAsOneObjectOfItsKind) {
   ASSERT_EQ(AutoCast<IPropertyTemplateStore>(store.Get())->GetTemplates(all.Receive()), kSuccess);
   int count = 0;
   for (; !all->IsDone(); std::ignore = all->Next(), ++count) EXPECT_TRUE(AutoCast<IPropertyTemplate>(all->Current()));
-  EXPECT_EQ(count, 123);
+  EXPECT_EQ(count, 124);
 }
 
 TEST_F(BaseServicesTest, FileTypesAreFoundByExactExtensionKeyAndIdAndNothingElse) {

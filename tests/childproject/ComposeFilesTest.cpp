@@ -136,14 +136,13 @@ class ComposeFilesTest : public ChildProjectTest {
 
 // The stop view ends with "AbstractSynthesis": both passes run, the device warning is given
 // once, what the child drops leaves the parent, its project file stays, and removing the
-// child's project file from the parent takes the rest out.
+// child's project file from the parent takes the rest out. The child's constraints come in
+// with the synthesis pass alone, for implementation only.
 TEST_F(ComposeFilesTest, AnAbstractSynthesisChildComesInWarnsOnceAndLeavesAgain) {
   Hvd::IProject* child = Open("proj/core/core.xhlc");
   std::ignore = AddSource(child, "proj/core/a.vhd");
   std::ignore = AddSource(child, "proj/core/b.vhd");
-  // Constraints of the pre-synthesis view are no behavioural file and in no synthesis view.
   AutoRelease<Hvd::IHdlFile> ucf = AddSource(child, "proj/core/c.ucf");
-  AddToView(child, "PreSynthesis", ucf.Get());
   Set(child, "PROP_StopImpView", "VIEW_AbstractSynthesis");
   Set(child, "PROP_DevFamily", "Orvanta");
   const std::string family = Get(m_parent, "PROP_DevFamily");
@@ -152,9 +151,9 @@ TEST_F(ComposeFilesTest, AnAbstractSynthesisChildComesInWarnsOnceAndLeavesAgain)
 
   AutoRelease<Hvd::IHdlFile> childFile = AddChild("proj/core/core.xhlc");
   const std::string a = PathOf("proj/core/a.vhd"), b = PathOf("proj/core/b.vhd");
-  const std::string project = PathOf("proj/core/core.xhlc");
-  EXPECT_EQ(FileNames(m_parent), (std::vector<std::string>{project, a, b}));
-  EXPECT_EQ(ViewFiles(m_parent, "SynthesisOnly"), (std::vector<std::string>{a, b}));
+  const std::string project = PathOf("proj/core/core.xhlc"), c = PathOf("proj/core/c.ucf");
+  EXPECT_EQ(FileNames(m_parent), (std::vector<std::string>{project, a, b, c}));
+  EXPECT_EQ(ViewFiles(m_parent, "SynthesisOnly"), (std::vector<std::string>{a, b, c}));
   EXPECT_EQ(ViewFiles(m_parent, "BehavioralSim"), (std::vector<std::string>{a, b}));
   AutoRelease<Hvd::IHdlFile> composed = Find(m_parent, a);
   EXPECT_TRUE(HasOriginatorMatching(child, composed.Get()) && !HasOriginatorMatching(m_parent, composed.Get()));
@@ -167,7 +166,7 @@ TEST_F(ComposeFilesTest, AnAbstractSynthesisChildComesInWarnsOnceAndLeavesAgain)
   // The child no longer holds b: it leaves the parent; the child's project file stays.
   ASSERT_EQ(AutoCast<Hvd::IFileManager>(child)->RemoveFileByPath(b.c_str()), kSuccess);
   EXPECT_EQ(CChildProjectHelp::ComposeFiles(m_parent, child), kSuccess);
-  EXPECT_EQ(FileNames(m_parent), (std::vector<std::string>{project, a}));
+  EXPECT_EQ(FileNames(m_parent), (std::vector<std::string>{project, a, c}));
   EXPECT_EQ(Captured(Port_MsgManData::Severity::Warning).size(), 1u);
 
   RemoveFromParent(project);
@@ -315,8 +314,9 @@ TEST_F(ComposeFilesTest, TheViewNetworkWalkStopsAtItsKindAndEndsOnALoop) {
 }
 
 // A generated core stopping at "Structural" is composed as a pre-synthesis child: every file
-// not generated comes in marked, the simulation composer reports the missing view first, and
-// the netlist goes to the parent's structural view.
+// not generated comes in marked, the simulation files of the parent's language go to its
+// pre-simulation view (a generated one too: only the first step passes those over), and the
+// netlist goes to the parent's structural view.
 TEST_F(ComposeFilesTest, AGeneratedCoreComesInAsAPreSynthesisChild) {
   Hvd::IProject* child = Open("proj/core/core.xhlc");
   AutoRelease<Hvd::IHdlFile> a = AddSource(child, "proj/core/a.vhd");
@@ -333,15 +333,14 @@ TEST_F(ComposeFilesTest, AGeneratedCoreComesInAsAPreSynthesisChild) {
   EXPECT_EQ(Get(child, "PROP_StopImpView"), "PreSynthesis");
   EXPECT_EQ(Get(child, "PROP_InsertIOBuffers"), "true");  // not a structural child
   EXPECT_EQ(FileNames(m_parent), (std::vector<std::string>{PathOf("proj/core/a.vhd"), PathOf("proj/core/v.v"),
-                                                           PathOf("proj/core/n.edf")}));
+                                                           PathOf("proj/core/n.edf"), PathOf("proj/core/generated.vhd")}));
   for (const std::string& name : FileNames(m_parent)) EXPECT_EQ(OriginState(Find(m_parent, name).Get()), 2u) << name;
   // The parent prefers VHDL: the Verilog file is in the project but in none of these views.
+  EXPECT_EQ(ViewFiles(m_parent, "PreSimulation"),
+            (std::vector<std::string>{PathOf("proj/core/a.vhd"), PathOf("proj/core/generated.vhd")}));
   EXPECT_EQ(ViewFiles(m_parent, "PreSynthesis"), (std::vector<std::string>{PathOf("proj/core/a.vhd")}));
   EXPECT_EQ(ViewFiles(m_parent, "Structural"), (std::vector<std::string>{PathOf("proj/core/n.edf")}));
-  EXPECT_EQ(Diagnostics("../src/CChildProjectHelp"),
-            (std::vector<std::string>{"ERROR: ../src/CChildProjectHelp(2251) : \"Could not get the PreSimulation view "
-                                      "from the dest project.\" in function:\n'__int64 __cdecl "
-                                      "Hvd::FileComposer::ComposeSimFilesForMoldrix(void)'.\n"}));
+  EXPECT_TRUE(Diagnostics("../src/CChildProjectHelp").empty());
 }
 
 // The language filter, origin state 1 and the netlists of the pre-synthesis composer; the
@@ -403,6 +402,8 @@ TEST_F(ComposeFilesTest, MissingViewsAreReportedInEachComposersOrder) {
             "Could not get the Behavioral Simulation view from the source project.");
   EXPECT_EQ(run(&FileComposer::ComposeSimFilesForMoldrix, m_parent, nullptr),
             "Could not get the file iterator from the source project.");
+  EXPECT_EQ(run(&FileComposer::ComposeSimFilesForMoldrix, nullptr, child),
+            "Could not get the PreSimulation view from the dest project.");
 }
 
 // A structural child: constraints and netlists of its pre-synthesis view, a black box of its

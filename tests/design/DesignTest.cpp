@@ -30,8 +30,8 @@ using namespace Hvd;
 const Strings kFlow = [] {
   Strings flow;
   for (const char* name :
-       {"Initial", "PreSynthesis", "AbstractSynthesis", "Structural", "Post-SynthesisAbstractSimulation", "Translation",
-        "Map", "Par", "Post-ParAbstractSimulation", "AbstractSimulation"})
+       {"Initial", "PreSimulation", "AbstractSimulation", "PreSynthesis", "AbstractSynthesis", "Structural",
+        "Post-SynthesisAbstractSimulation", "Translation", "Map", "Par", "Post-ParAbstractSimulation"})
     flow.push_back(std::string("VIEW_") + name);
   return flow;
 }();
@@ -191,9 +191,10 @@ TEST_F(DesignTest, ItSetsUpOnItsProjectAndThePlatformsFirstNoticeBuildsEveryView
   EXPECT_TRUE(ViewTypes() == kFlow && Each(Views().Get(), NameOf) == kFlow);
   EXPECT_EQ(listener.Count(EventId::ViewsChanged()), 1);
   // Views by role: a hint's own types first, then a type that holds the hint.
-  EXPECT_EQ((Strings{Hint("SynthesisOnly"), Hint("PostRouteSim"), Hint("Simulation"), Hint("PostMapSim", kFailure)}),
-            (Strings{"VIEW_AbstractSynthesis", "VIEW_Post-ParAbstractSimulation",
-                     "VIEW_Post-SynthesisAbstractSimulation", ""}));
+  EXPECT_EQ((Strings{Hint("SynthesisOnly"), Hint("PostRouteSim"), Hint("Simulation"), Hint("AbstractSim"),
+                     Hint("PostMapSim", kFailure)}),
+            (Strings{"VIEW_AbstractSynthesis", "VIEW_Post-ParAbstractSimulation", "VIEW_PreSimulation",
+                     "VIEW_AbstractSimulation", ""}));
 
   // The full teardown ends every view and lets go of the project.
   AutoRelease<IProject> owner;

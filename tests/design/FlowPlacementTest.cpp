@@ -98,7 +98,11 @@ TEST_F(FlowPlacementTest, EachViewHoldsTheFilesItsTypeTakes) {
 
   const Seen seen = UnitsByView();
   const std::vector<std::string> sources = {"top.vhd", "core.v"};
-  EXPECT_EQ(seen.at("VIEW_AbstractSynthesis"), sources);
+  // Synthesis reads the constraints with the sources; simulation takes the sources alone,
+  // before and after its set-up.
+  EXPECT_EQ(seen.at("VIEW_PreSynthesis"), (std::vector<std::string>{"top.vhd", "core.v", "pins.ucf"}));
+  EXPECT_EQ(seen.at("VIEW_AbstractSynthesis"), (std::vector<std::string>{"top.vhd", "core.v", "pins.ucf"}));
+  EXPECT_EQ(seen.at("VIEW_PreSimulation"), sources);
   EXPECT_EQ(seen.at("VIEW_AbstractSimulation"), sources);
   EXPECT_EQ(seen.at("VIEW_Translation"), std::vector<std::string>{"pins.ucf"});
   EXPECT_TRUE(seen.at("VIEW_Map").empty());

@@ -282,8 +282,11 @@ class TransformEngineTest : public ::testing::Test {
 TEST_F(TransformEngineTest, TheInitialViewGrowsTheFlowAsATreeWithEachBindingInItsViewsSets) {
   EXPECT_EQ(
       Network(*design.Get()),
-      "VIEW_Initial (Implementation/): TRAN_preSynthSetup | TRAN_preSynthSetup>VIEW_PreSynthesis "
+      "VIEW_Initial (Implementation/): TRAN_preSimSetup | TRAN_preSimSetup>VIEW_PreSimulation "
+      "TRAN_preSynthSetup>VIEW_PreSynthesis\n"
+      "VIEW_PreSimulation (BehavioralSimulation/PreSimulation): TRAN_behavSimSetup | "
       "TRAN_behavSimSetup>VIEW_AbstractSimulation\n"
+      "VIEW_AbstractSimulation (BehavioralSimulation/Abstract): TRAN_behavSimSetup |\n"
       "VIEW_PreSynthesis (Implementation/PreSynthesis): TRAN_synthSetup | TRAN_synthSetup>VIEW_AbstractSynthesis\n"
       "VIEW_AbstractSynthesis (Implementation/Abstract): TRAN_synthSetup | TRAN_synth>VIEW_Structural\n"
       "VIEW_Structural (Implementation/): TRAN_postSynthSimModel | "
@@ -292,8 +295,7 @@ TEST_F(TransformEngineTest, TheInitialViewGrowsTheFlowAsATreeWithEachBindingInIt
       "VIEW_Translation (Implementation/Translate): TRAN_map | TRAN_map>VIEW_Map\n"
       "VIEW_Map (Implementation/Map): TRAN_par | TRAN_par>VIEW_Par\n"
       "VIEW_Par (Implementation/Par): TRAN_postParSimModel | TRAN_postParSimModel>VIEW_Post-ParAbstractSimulation\n"
-      "VIEW_Post-ParAbstractSimulation (PostRouteSimulation/): TRAN_postParSimModel |\n"
-      "VIEW_AbstractSimulation (BehavioralSimulation/Abstract): TRAN_behavSimSetup |\n");
+      "VIEW_Post-ParAbstractSimulation (PostRouteSimulation/): TRAN_postParSimModel |\n");
   // One view per type, named after it; each binding has as its sides exactly the views whose
   // sets hold it, and its instance is the one found by its transform's name.
   std::set<std::tuple<ITransformBindingInstance*, int, std::string>> held, sides;

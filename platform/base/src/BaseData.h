@@ -189,6 +189,9 @@ CDefinition* FindPropertyDefinition(std::string_view name);
 // The property definition that `definition` names through its IDefDataId, or null.
 CDefinition* PropertyDefinitionOf(CitI::IInterface* definition);
 
+// Registers the factory of the HLC file-type helper.
+void RegisterHlcFileTypeHelper();
+
 // The process-wide objects behind the services; none is ever destroyed.
 CitI::IInterface* TheDataStore();
 CitI::IInterface* TheDeviceStore();

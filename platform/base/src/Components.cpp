@@ -417,6 +417,7 @@ class CPropertyManager final : public TComponent<CPropertyManager> {
 extern "C" void InstFactoryEntry() {
   using namespace Hvd::base;
   Hvd::RegisterFactoriesOf<CBaseServices, CPropertyManager, CPropertyInstance, CFamilySelection, CCodeHook>();
+  RegisterHlcFileTypeHelper();
 }
 
 std::vector<std::string> Hvd::StandInHookRuns() {

@@ -127,26 +127,6 @@ void Read(const X::DOMElement& root, Data& data) {
 // recursive walks, such as the one that gathers the text of a value.
 constexpr int kMaxDepth = 32;
 
-// Whether no element under root lies deeper than kMaxDepth, root being the first level. Walks
-// the tree without recursion, as the depth is what is in question.
-bool WithinDepth(const X::DOMElement& root) {
-  const X::DOMElement* e = &root;
-  int depth = 1;
-  for (;;) {
-    if (const X::DOMElement* child = e->getFirstElementChild()) {
-      if (++depth > kMaxDepth) return false;
-      e = child;
-      continue;
-    }
-    while (e != &root && e->getNextElementSibling() == nullptr) {
-      e = static_cast<const X::DOMElement*>(e->getParentNode());
-      --depth;
-    }
-    if (e == &root) return true;
-    e = e->getNextElementSibling();
-  }
-}
-
 // Xerces is the process's one start, shared with the library: a start and stop of its own here
 // would race with the library's reads on other threads. The file is our own: a document type or
 // an entity in it is refused rather than followed, and so is nesting deeper than the data needs.
@@ -168,7 +148,7 @@ Data Load(const char* path) {
     parser.parse(path);
     const X::DOMDocument* doc = parser.getDocument();
     if (parser.getErrorCount() == 0 && doc != nullptr && doc->getDoctype() == nullptr &&
-        doc->getDocumentElement() != nullptr && WithinDepth(*doc->getDocumentElement())) {
+        doc->getDocumentElement() != nullptr && WithinDepth(*doc->getDocumentElement(), kMaxDepth)) {
       Read(*doc->getDocumentElement(), data);
       data.loaded = true;
     }

@@ -1,5 +1,5 @@
 #pragma once
-// Small readers over a parsed definitions file, shared by the library and its data checks.
+// Small readers over a parsed XML file, shared by the library's readers and its data checks.
 
 #include <functional>
 #include <sstream>
@@ -37,6 +37,26 @@ inline Names NamesOf(const X::DOMElement& parent, const char16_t* tag, bool text
     names.push_back(text ? Utf8(e.getTextContent()) : Attr(e, u"name"));
   });
   return names;
+}
+
+// Whether no element under root lies deeper than `maxDepth`, root being the first level. Walks
+// the tree without recursion, as the depth is what is in question.
+inline bool WithinDepth(const X::DOMElement& root, int maxDepth) {
+  const X::DOMElement* e = &root;
+  int depth = 1;
+  for (;;) {
+    if (const X::DOMElement* child = e->getFirstElementChild()) {
+      if (++depth > maxDepth) return false;
+      e = child;
+      continue;
+    }
+    while (e != &root && e->getNextElementSibling() == nullptr) {
+      e = static_cast<const X::DOMElement*>(e->getParentNode());
+      --depth;
+    }
+    if (e == &root) return true;
+    e = e->getNextElementSibling();
+  }
 }
 
 inline Names Words(const std::string& text) {
