@@ -475,7 +475,8 @@ TEST_F(MigrationTest, TheMigrationScriptIsSourcedAndAMissingOneFailsTheMigration
   const std::string script = Port_Env::GetDataFileName("corvane/scripts/hvd_migrateTasks.tcl", true).str();
   ASSERT_FALSE(script.empty());
   const std::string version = Tcl("lindex $::velmor::Hvd::migrateAsked 0 1");
-  EXPECT_EQ(Tcl("lindex $::velmor::Hvd::migrateAsked 0"), Tcl("list " + Hvd::TclWord(older.c_str()).str() + " " + version + " {}"));
+  EXPECT_EQ(Tcl("lindex $::velmor::Hvd::migrateAsked 0"),
+            Tcl("list " + Hvd::TclWord(older.c_str()).str() + " " + version + " {}"));
   EXPECT_TRUE(Debugged("Migrating project using this tcl command source \"" + script +
                        "\"; ::velmor::Hvd::migrateProject {" + older.string() + "} {" + version + "} {}\n"));
 

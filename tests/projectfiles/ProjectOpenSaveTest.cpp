@@ -243,7 +243,8 @@ TEST_F(ProjectOpenSaveTest, ARefusedFamilyLeavesTheProjectsFamilyAsItWas) {
   Hvd::IDesign* design = nullptr;
   AutoRelease<Hvd::IDesignPlatform> platform;
   AutoRelease<Hvd::IPropertyInstanceIterator> properties;
-  ASSERT_TRUE(m_project->GetDesign(&design) == Hvd::kSuccess && design->GetDesignPlatform(platform.Receive()) == Hvd::kSuccess &&
+  ASSERT_TRUE(m_project->GetDesign(&design) == Hvd::kSuccess &&
+              design->GetDesignPlatform(platform.Receive()) == Hvd::kSuccess &&
               platform->GetProperties(properties.Receive()) == Hvd::kSuccess);
   int refused = 0;
   for (; properties && !properties->IsDone(); std::ignore = properties->Next()) {
