@@ -1,9 +1,9 @@
 # What `cmake --install` puts where: the component library and the stand-in libraries together
 # in one library folder (the host loads its siblings from its own folder), velsh in the bin
 # folder, the public headers (the library's interfaces and the stand-ins' public interfaces)
-# under one include folder, the base services' definition data beside them, and a CMake package
-# whose imported target HvdDesignData::Host is the host library with those headers.
-include(GNUInstallDirs)
+# under one include folder, the base services' definition data and the suite's scripts in the
+# data folder, and a CMake package whose imported target HvdDesignData::Host is the host library
+# with those headers.
 include(CMakePackageConfigHelpers)
 
 set(HVD_INSTALLED_LIBRARIES Hostkit Prjrep Hvd_TOE Hvd_Cvf Hvd_Base Hvd_Hdl Hvd_DesignData)
@@ -18,8 +18,8 @@ foreach(headers include platform/hostkit/include platform/prjrep/include platfor
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/${headers}/ DESTINATION ${HVD_INCLUDE_DESTINATION}
           FILES_MATCHING PATTERN "*.h")
 endforeach()
-install(FILES ${PROJECT_SOURCE_DIR}/platform/base/data/definitions.xml
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/HvdDesignData)
+install(FILES ${PROJECT_SOURCE_DIR}/platform/base/data/definitions.xml DESTINATION ${HVD_DATA_DESTINATION})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/platform/toe/data/ DESTINATION ${HVD_DATA_DESTINATION})
 
 set(HVD_PACKAGE_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/HvdDesignData)
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/HvdDesignDataConfig.cmake.in

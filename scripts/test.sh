@@ -17,7 +17,8 @@ cmake --build build/clang
 ctest --test-dir build/clang --output-on-failure -j "$(nproc)"
 
 # The installed library: a client finds it with find_package and creates a project by class id
-# through the installed host library; the installed shell runs the main job's script.
+# through the installed host library; the installed shell runs the main job's script and sources
+# the installed migration script.
 prefix="$(mktemp -d)"
 trap 'rm -rf "$prefix"' EXIT
 cmake --install build/clang --prefix "$prefix/install" > /dev/null
@@ -25,3 +26,4 @@ cmake -S tests/install -B "$prefix/client" -G Ninja -DCMAKE_CXX_COMPILER=clang++
 cmake --build "$prefix/client" > /dev/null
 "$prefix/client/hvd_client"
 "$prefix/install/bin/velsh" examples/smoke.tcl > /dev/null
+"$prefix/install/bin/velsh" tests/velsh/migration_script.tcl > /dev/null

@@ -194,6 +194,21 @@ TEST_F(BaseServicesTest, KindsAnswerTheirOwnInterfaces) {
   EXPECT_EQ(Drain(paths.Get()), (Strings{"a/b", "c d", "e"}));
 }
 
+// A list is set only to one of its allowed values, exactly as written; any other is refused
+// and the value it held stays, also for a lockable list that is unlocked.
+TEST_F(BaseServicesTest, AListRefusesAValueItDoesNotAllowAndKeepsItsOwn) {
+  auto family = Instance("PROP_DevFamily"), format = Instance("PROP_FitterReportFormat");
+  ASSERT_EQ(family->SetValue("Orvanta"), kSuccess);
+  for (const char* refused : {"Nonsense", "", "orvanta", "Orvanta "})
+    EXPECT_TRUE(family->SetValue(refused) == kInvalidParameter && Value(family) == "Orvanta") << refused;
+  EXPECT_TRUE(format->SetValue("Text") == kSuccess && format->SetValue("PDF") != kSuccess && Value(format) == "Text");
+  bool isDefault = true;
+  EXPECT_TRUE(family->IsDefault(&isDefault) == kSuccess && !isDefault);
+  // Other kinds take any text.
+  auto device = Instance("PROP_DevDevice");
+  EXPECT_TRUE(device->SetValue("anything at all") == kSuccess && Value(device) == "anything at all");
+}
+
 TEST_F(BaseServicesTest, ALockedInstanceRefusesChangeAndSurvivesTheStorageLocked) {
   auto device = Instance("PROP_DevDevice");
   AutoCast<ILockable> lock(device.Get());

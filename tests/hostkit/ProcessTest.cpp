@@ -96,6 +96,27 @@ TEST(EnvTest, ExecutablesAreFoundOnThePathAndUnsetIsToldFromEmpty) {
   ::unsetenv("HOSTKIT_TEST_VALUE");
 }
 
+// The data files sit in one folder found from the host library, the build tree's as the
+// installed one's; a name never leads out of it.
+TEST(EnvTest, DataFilesAreFoundInTheDataFolderAndOnlyThere) {
+  const std::string script = Port_Env::GetDataFileName("corvane/scripts/hvd_migrateTasks.tcl", true).str();
+  const std::string tail = "/HvdDesignData/corvane/scripts/hvd_migrateTasks.tcl";
+  ASSERT_TRUE(script.size() > tail.size() && script.compare(script.size() - tail.size(), tail.size(), tail) == 0)
+      << script;
+  struct stat info;
+  EXPECT_TRUE(::stat(script.c_str(), &info) == 0 && S_ISREG(info.st_mode));
+  const std::string folder = script.substr(0, script.size() - tail.size() + sizeof("/HvdDesignData") - 1);
+  EXPECT_TRUE(Port_Env::GetDataFileName("corvane/scripts/none.tcl", true).empty());
+  EXPECT_EQ(Port_Env::GetDataFileName("corvane/scripts/none.tcl", false), folder + "/corvane/scripts/none.tcl");
+  EXPECT_TRUE(Port_Env::GetDataFileName("corvane/scripts", true).empty());  // a folder is no data file
+  for (const char* outside : {"", "/etc/hostname", "../lib/x", "corvane/../../x", "corvane/scripts/.."})
+    EXPECT_TRUE(Port_Env::GetDataFileName(outside, false).empty()) << outside;
+  EXPECT_TRUE(Port_Env::GetDataFileName(nullptr, false).empty());
+  Port::FaultInjection::Scope faults;
+  Port::FaultInjection::Fail("GetDataFileName", 0, "hvd_migrateTasks");
+  EXPECT_TRUE(Port_Env::GetDataFileName("corvane/scripts/hvd_migrateTasks.tcl", true).empty());
+}
+
 TEST(ProcessTest, InjectedFailuresStopRunsAndLookups) {
   Port::FaultInjection::Scope faults;
   Port::FaultInjection::Fail("Run");

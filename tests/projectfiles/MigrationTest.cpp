@@ -8,6 +8,7 @@
 #include "Hvd/IViewManager.h"
 #include "Port/FaultInjection.h"
 #include "Port/FileName.h"
+#include "Port/Process.h"
 #include "Prjrep/ClassIds.h"
 #include "Prjrep/OldRepositoryWriter.h"
 #include "Prjrep/Storage.h"
@@ -220,29 +221,30 @@ TEST_F(MigrationTest, AFailedBackupLeavesTheOldProjectReadableAndAFailedReadClea
 }
 
 TEST_F(MigrationTest, TheMigrationProcedureAnswersTrueCancelOrAnythingElse) {
-  // A procedure that converts by copying a project made here, as the suite's would.
+  // The procedure, answering true, writes the .xhlc beside the old file, as the suite's would:
+  // here a copy of a project made beforehand, made as the procedure records its call.
   ASSERT_EQ(OpenProject(m_root / "made" / "made.xhlc"), Hvd::kSuccess);
   CloseProject();
-  Tcl("rename ::velmor::Hvd::migrateProject ::velmor::Hvd::migrateProject_kept");
-  Tcl("proc ::velmor::Hvd::migrateProject {file version extra} {\n"
-      "  lappend ::asked $file\n"
-      "  if {$::answer eq {true}} {file copy -force " + Hvd::TclWord((m_root / "made" / "made.xhlc").c_str()).str() +
-      " [file rootname $file].xhlc}\n"
-      "  return $::answer\n}");
+  Tcl("proc ::convert {args} {\n"
+      "  if {$::velmor::Hvd::migrateAnswer eq {true}} {\n"
+      "    file copy -force " + Hvd::TclWord((m_root / "made" / "made.xhlc").c_str()).str() +
+      " [file rootname [lindex $::velmor::Hvd::migrateAsked end 0]].xhlc\n  }\n}");
+  Tcl("set ::velmor::Hvd::migrateAsked {}; trace add variable ::velmor::Hvd::migrateAsked write ::convert");
   const fs::path rwk = m_dir / "old.rwk";
   WriteText(rwk, "oldest kind");
-  Tcl("set ::asked {}; set ::answer true");
+  Tcl("set ::velmor::Hvd::migrateAnswer true");
   EXPECT_EQ(OpenProject(rwk), Hvd::kSuccess);
-  EXPECT_TRUE(fs::exists(m_dir / "old.xhlc"));
   EXPECT_TRUE(Backups().empty());
-  EXPECT_EQ(Tcl("set ::asked"), Hvd::TclWord(rwk.c_str()).str());
+  EXPECT_EQ(Tcl("llength $::velmor::Hvd::migrateAsked"), "1");
+  EXPECT_EQ(Tcl("lindex $::velmor::Hvd::migrateAsked 0 0"), rwk.string());
+  EXPECT_TRUE(fs::exists(m_dir / "old.xhlc"));
   CloseProject();
   fs::remove(m_dir / "old.xhlc");
-  Tcl("set ::answer cancel");
+  Tcl("set ::velmor::Hvd::migrateAnswer cancel");
   EXPECT_EQ(OpenProject(rwk), Hvd::kOpenOlderProjectFailed);
   CloseProject();
   // Any other answer leaves it to the miner, which finds no repository in the file.
-  Tcl("set ::answer {true }");
+  Tcl("set ::velmor::Hvd::migrateAnswer {true }");
   EXPECT_EQ(OpenProject(rwk), Hvd::kFailure);
   CloseProject();
   EXPECT_FALSE(fs::exists(m_dir / "old.xhlc"));
@@ -250,12 +252,12 @@ TEST_F(MigrationTest, TheMigrationProcedureAnswersTrueCancelOrAnythingElse) {
   // A file name that Tcl would read as code reaches the procedure as one word.
   const fs::path odd = m_dir / "x} [set ::hacked 1] {.rwk";
   WriteText(odd, "");
-  Tcl("set ::asked {}; set ::answer false");
+  Tcl("set ::velmor::Hvd::migrateAsked {}; set ::velmor::Hvd::migrateAnswer false");
   EXPECT_EQ(OpenProject(odd), Hvd::kFailure);
   CloseProject();
-  EXPECT_EQ(Tcl("lindex $::asked 0"), odd.string());
+  EXPECT_EQ(Tcl("lindex $::velmor::Hvd::migrateAsked 0 0"), odd.string());
   EXPECT_EQ(Tcl("info exists ::hacked"), "0");
-  Tcl("rename ::velmor::Hvd::migrateProject {}; rename ::velmor::Hvd::migrateProject_kept ::velmor::Hvd::migrateProject");
+  Tcl("trace remove variable ::velmor::Hvd::migrateAsked write ::convert");
 }
 
 TEST_F(MigrationTest, OnlyRepositoriesOfVersionsOneToThirteenAreMigratable) {
@@ -456,6 +458,33 @@ TEST_F(MigrationTest, AnXhlcOfAnOlderMajorVersionOpensOnlyWhenTheProcedureConver
   EXPECT_EQ(OpenProject(older), Hvd::kSuccess);
   EXPECT_EQ(Tcl("llength $::velmor::Hvd::migrateAsked"), "2");
   EXPECT_EQ(Tcl("lindex $::velmor::Hvd::migrateAsked 1 0"), older.string());
+}
+
+// The procedure is the one of the installation's migration script, sourced for each migration,
+// whatever the interpreter held before; without the script nothing is migrated.
+TEST_F(MigrationTest, TheMigrationScriptIsSourcedAndAMissingOneFailsTheMigration) {
+  const fs::path older = m_dir / "older.xhlc";
+  WriteText(older,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<project xmlns=\"http://www.velmor.com/XMLSchema\" "
+            "xmlns:vel_kv=\"http://www.velmor.com/XMLSchema\">\n  <version vel_kv:schema_version=\"2\" "
+            "vel_kv:hlc_version=\"13.1\"/>\n</project>\n");
+  Tcl("namespace eval ::velmor::Hvd {}; proc ::velmor::Hvd::migrateProject {args} {return cancel}");
+  Tcl("set ::velmor::Hvd::migrateAnswer true; set ::velmor::Hvd::migrateAsked {}");
+  ASSERT_EQ(OpenProject(older), Hvd::kSuccess);
+  CloseProject();
+  const std::string script = Port_Env::GetDataFileName("corvane/scripts/hvd_migrateTasks.tcl", true).str();
+  ASSERT_FALSE(script.empty());
+  const std::string version = Tcl("lindex $::velmor::Hvd::migrateAsked 0 1");
+  EXPECT_EQ(Tcl("lindex $::velmor::Hvd::migrateAsked 0"),
+            Tcl("list " + Hvd::TclWord(older.c_str()).str() + " " + version + " {}"));
+  EXPECT_TRUE(Debugged("Migrating project using this tcl command source \"" + script +
+                       "\"; ::velmor::Hvd::migrateProject {" + older.string() + "} {" + version + "} {}\n"));
+
+  Port::FaultInjection::Scope faults;
+  Port::FaultInjection::Fail("GetDataFileName", 0, "hvd_migrateTasks.tcl");
+  EXPECT_EQ(OpenProject(older), Hvd::kOpenOlderProjectFailed);
+  EXPECT_TRUE(Debugged("ERROR: migrateProject - The migration script could not be found.  Migration failed.\n"));
+  EXPECT_EQ(Tcl("llength $::velmor::Hvd::migrateAsked"), "1");
 }
 
 TEST_F(MigrationTest, MissingFilesAndAMissingRepositoryComponentAreReported) {

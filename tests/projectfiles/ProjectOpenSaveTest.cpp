@@ -236,6 +236,31 @@ TEST_F(ProjectOpenSaveTest, SavedClosedAndReopenedTheSame) {
   EXPECT_EQ(ReadText(m_file).find("a.vhd"), std::string::npos);
 }
 
+// A family the installation does not offer is refused where the project's device is set, and
+// the family the project had is the one it keeps and saves.
+TEST_F(ProjectOpenSaveTest, ARefusedFamilyLeavesTheProjectsFamilyAsItWas) {
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  SetDevice("PROP_DevFamily", "Orvanta");
+  Hvd::IDesign* design = nullptr;
+  AutoRelease<Hvd::IDesignPlatform> platform;
+  AutoRelease<Hvd::IPropertyInstanceIterator> properties;
+  ASSERT_TRUE(m_project->GetDesign(&design) == Hvd::kSuccess &&
+              design->GetDesignPlatform(platform.Receive()) == Hvd::kSuccess &&
+              platform->GetProperties(properties.Receive()) == Hvd::kSuccess);
+  int refused = 0;
+  for (; properties && !properties->IsDone(); std::ignore = properties->Next()) {
+    Text key;
+    if (properties->Current()->GetName(&key) == Hvd::kSuccess && key.str() == "PROP_DevFamily")
+      refused += properties->Current()->SetValue("Nonsense") != Hvd::kSuccess;
+  }
+  EXPECT_EQ(refused, 1);
+  EXPECT_EQ(Property("PROP_DevFamily"), "Orvanta");
+  EXPECT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_file).find("Nonsense"), std::string::npos);
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_EQ(Property("PROP_DevFamily"), "Orvanta");
+}
+
 // A file joins the views as soon as it is given its view classes, without the views being
 // built anew, and so is saved with them; a file read from the project file is placed too.
 TEST_F(ProjectOpenSaveTest, AddedFileJoinsTheViewsAtOnce) {

@@ -30,6 +30,8 @@ velfile add $pkg
 fails "remove missing" {velfile remove [file join $dir "gone [x].vhd"]} "*"
 project set "Device Family" Orvanta
 check "device by label" [project get PROP_DevFamily] Orvanta
+fails "family not offered" {project set PROP_DevFamily Nonsense} "*\"Nonsense\" is not an allowed value of PROP_DevFamily*"
+check "family kept" [project get PROP_DevFamily] Orvanta
 check "view files" [lsort [velfile list -view VIEW_AbstractSynthesis]] [lsort [list $top $leaf $pkg]]
 set order [project order]
 check "order" $order [list $pkg $leaf $top]

@@ -11,6 +11,7 @@
 #include "CitP/Factory.h"
 #include "Hvd/BaseStandIn.h"
 #include "Hvd/ITclInterp.h"
+#include "Port/MsgMan.h"
 #include "Prjrep/IPersist.h"
 #include "core/Holders.h"
 #include "core/Persist.h"
@@ -205,9 +206,12 @@ class CPropertyInstance final : public TComponent<CPropertyInstance> {
   Status Store(std::string value) {
     if (m_definition == nullptr || m_locked) return kFailure;
     const DefinitionData& d = m_definition->Data();
-    // A list keeps only its allowed values; anything else is stored as empty.
+    // A list takes only one of its allowed values; anything else is refused and the value kept.
     if (d.valueKind == "list" && std::find(d.allowed.begin(), d.allowed.end(), value) == d.allowed.end()) {
-      value.clear();
+      const std::string message = "ERROR: PropertyInstance::SetValue - \"" + value + "\" is not an allowed value of " +
+                                  d.name + ".\n";
+      Port_MsgManData::debugStub(message.c_str());
+      return kInvalidParameter;
     }
     m_value = std::move(value);
     return kSuccess;

@@ -1,5 +1,6 @@
 #include "Port/Process.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "Port/FaultInjection.h"
@@ -139,4 +141,21 @@ Port::StringBase<char> Port_Env::GetExecFileName(const char* name, bool searchPa
     start = end + 1;
   }
   return {};
+}
+
+Port::StringBase<char> Port_Env::GetDataFileName(const char* name, bool mustExist) {
+  if (name == nullptr || *name == '\0' || Port::FaultInjection::ShouldFail("GetDataFileName", name)) return {};
+  const std::filesystem::path relative(name);
+  if (relative.is_absolute()) return {};
+  for (const auto& part : relative) {
+    if (part == "..") return {};  // the answer stays inside the data folder
+  }
+  Dl_info info{};
+  if (::dladdr(reinterpret_cast<void*>(&Port_Env::GetDataFileName), &info) == 0 || info.dli_fname == nullptr) return {};
+  const std::filesystem::path library = std::filesystem::absolute(info.dli_fname);
+  const std::filesystem::path path =
+      (library.parent_path() / HOSTKIT_DATA_FROM_LIBRARY / relative).lexically_normal();
+  std::error_code error;
+  if (mustExist && !std::filesystem::is_regular_file(path, error)) return {};
+  return Port::StringBase<char>(path.string());
 }

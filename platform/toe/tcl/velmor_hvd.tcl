@@ -57,21 +57,6 @@ proc ::velmor::Hvd::parseCompileOrderFile {path mode set} {
     return $errors
 }
 
-# The suite's migration of an older project: answers "true" when it wrote the .xhlc
-# beside the file, "cancel" when the user declined, anything else to leave the project to
-# the library's own conversion. The stand-in converts nothing: it records what it was asked
-# and answers ::velmor::Hvd::migrateAnswer ("false" unless a test sets it).
-namespace eval ::velmor::Hvd {
-  variable migrateAnswer false
-  variable migrateAsked {}
-}
-proc ::velmor::Hvd::migrateProject {file version extra} {
-  variable migrateAnswer
-  variable migrateAsked
-  lappend migrateAsked [list $file $version $extra]
-  return $migrateAnswer
-}
-
 # The copies of a configuration's results: a file is copied when the destination is missing
 # or older, a directory merged file by file the same way; folders are made as needed.
 namespace eval ::velmor::pr {}

@@ -14,6 +14,7 @@
 #include "Hvd/ISourceLibrary.h"
 #include "Port/FileName.h"
 #include "Port/MsgMan.h"
+#include "Port/Process.h"
 #include "Prjrep/ClassIds.h"
 #include "Prjrep/IAutonym.h"
 #include "Prjrep/IFileNameHelper.h"
@@ -132,10 +133,19 @@ void RestoreProjectObjects(KeptProjectObjects& record) {
   }
 }
 
-// Hands the older project to the suite's migration procedure. 1 when the procedure wrote
-// the .xhlc beside it; the procedure is one of the interpreter's own, so nothing is
-// sourced. Both values are passed as single Tcl words.
+// A word for the migration command: braced as the suite's procedure expects when braces
+// quote the value as it is, else escaped, so that no file name can end the word early.
+String BracedWord(const String& value) {
+  if (value.str().find_first_of("{}\\") == std::string::npos) return "{" + value + "}";
+  return TclWord(value);
+}
+
+// Hands the older project to the suite's migration procedure, sourced from its script among
+// the installation's data. 1 when the procedure wrote the .xhlc beside it.
 Status MigrateProject(const String& fileName, const String& softwareVersion) try {
+  const String script = Port_Env::GetDataFileName("corvane/scripts/hvd_migrateTasks.tcl", true);
+  if (script.empty())
+    return Fail(kFailure, "ERROR: migrateProject - The migration script could not be found.  Migration failed.\n");
   if (!CitP::Factory::LoadLibraryFactory("libHvd_TOE"))
     return Fail(kFailure, "ERROR: migrateProject - Unable to load the component library 'libHvd_TOE'.\n");
   Prjrep::AutoRelease<CitI::IInterface> component(CitP::Factory::CreateInstance(TclInterpClassId()));
@@ -145,12 +155,14 @@ Status MigrateProject(const String& fileName, const String& softwareVersion) try
     return Fail(kMissingInterface,
                 "ERROR: migrateProject - Unable to get the ITclInterp interface from the TclInterp component.\n");
   if (interp->Init("") != kSuccess) return Fail(kNotSetUp, "ERROR: migrateProject - ITclInterp::Init failed.\n");
-  const String command = "::velmor::Hvd::migrateProject " + TclWord(fileName) + " " + TclWord(softwareVersion) + " {}";
+  // Inside the double quotes the escaped path reads back as it is.
+  const String command = "source \"" + TclWord(script) + "\"; ::velmor::Hvd::migrateProject " + BracedWord(fileName) +
+                         " " + BracedWord(softwareVersion) + " {}";
   std::ignore = Fail(kSuccess, "Migrating project using this tcl command %s\n", command.c_str());
   String result;
   if (interp->ExecuteCmd(command, result, 1) != kSuccess)
     return Fail(kMigrationFailed, "ERROR: migrateProject - ITclInterp::ExecuteCmd failed running script '%s' with result:\n'%s'.\n",
-                "::velmor::Hvd::migrateProject", result.c_str());
+                script.c_str(), result.c_str());
   if (result.str() == "cancel") return kMigrationCancelled;
   if (result.str() == "true") return kSuccess;
   return kMigrationFailed;

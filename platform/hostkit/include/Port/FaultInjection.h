@@ -5,7 +5,7 @@
 // "exist", "isdir", "isfile", "mkdir", "rmdir", "remove_f", "copy_p", "chmod",
 // "canread", "canread_dir", "canwrite_dir", "getcwd", "chdir", "tmpnam",
 // "rename", "UT_DIR", "Run" (both ways of running a process),
-// "GetExecFileName".
+// "GetExecFileName", "GetDataFileName".
 
 #include <string_view>
 

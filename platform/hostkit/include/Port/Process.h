@@ -49,6 +49,12 @@ class Port_Env {
   // else in the current directory.
   // "" when there is none.
   static Port::StringBase<char> GetExecFileName(const char* name, bool searchPath);
+  // The path of the installation's data file `name`, a relative path such as
+  // "dir/file.tcl", in the data folder that sits where it is installed beside
+  // this library (the build tree is laid out the same way). With `mustExist`,
+  // "" when no such file is there. "" for a name that is empty, absolute or
+  // holds "..".
+  static Port::StringBase<char> GetDataFileName(const char* name, bool mustExist);
   // This host is not the NT family: names compare case-sensitively, separators
   // are '/'.
   static bool IsNt() noexcept { return false; }
