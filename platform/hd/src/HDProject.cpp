@@ -525,6 +525,12 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     m_partitions.emplace_back(Prjrep::AutoRelease<CPartition>(new CPartition(Text("/" + top.str()))));
     std::ignore = m_partitions.back()->SetTop(true);
   }
+  // A project without partitions or settings needs no file of them.
+  bool HoldsAnything() const {
+    const auto set = [](const Text& value) { return !value.empty(); };
+    return !m_partitions.empty() || std::any_of(m_paths.begin(), m_paths.end(), set) ||
+           std::any_of(m_texts.begin(), m_texts.end(), set);
+  }
   // The project this one was published for while it is open, else null.
   Hvd::IProject* OpenProject() const { return m_receiver.SenderCount() != 0 ? m_project : nullptr; }
 
@@ -657,7 +663,7 @@ Status CHDProject::Receive(CHDProject* self, Prjrep::IEvent* event) {
   if (project == nullptr) return kSuccess;
   // Held until the handler ends: leaving the repository may let go of the last reference.
   const Prjrep::AutoPtr<IHDProject> keep(self);
-  std::ignore = self->Write(self->m_path, nullptr);
+  if (self->HoldsAnything() || Port::File::exist(self->m_path)) std::ignore = self->Write(self->m_path, nullptr);
   const Prjrep::AutoPtr<Prjrep::ISimpleNamedLookup> names = RepositoryNamesOf(project);
   Prjrep::AutoRelease<CitI::IInterface> published;
   if (names && names->Find("HDProject", published.Receive()) == kSuccess &&
