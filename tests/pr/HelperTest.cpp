@@ -539,6 +539,16 @@ TEST_F(DesignProjectsTest, PartitionsMoveUnderTheModuleAndBackAndOutliveTheFlavo
   EXPECT_EQ(StampOf(reopened, "/f/a"), 9);
   bool top = false;
   EXPECT_TRUE(At(reopened, "/f") && At(reopened, "/f")->IsTop(&top) == kSuccess && top);
+
+  // A helper of its own that opens the project from its file, as a child project is opened,
+  // publishes one for it too, with the same partitions.
+  reopened = nullptr;
+  ASSERT_EQ(helper->CloseProject(), kSuccess);
+  AutoRelease<Hvd::IProjectHelper> other(CitP::Factory::CreateInstance(Hvd::ProjectHelperClassId()));
+  ASSERT_EQ(AutoCast<Hvd::IProjectHelper2>(other.Get())->OpenProject(ProjectFile("fast").c_str()), kSuccess);
+  EXPECT_EQ(StampOf(DesignAt(ProjectFile("fast")), "/f/a"), 9);
+  EXPECT_EQ(other->CloseProject(), kSuccess);
+  EXPECT_FALSE(DesignAt(ProjectFile("fast")));
 }
 
 TEST_F(DesignProjectsTest, EveryValueReadsBackFromTheFileAndAFileThatCannotBeReadStaysAsItIs) {
