@@ -45,4 +45,22 @@ proc files {path} {
 }
 puts "speed project files: [files [file join $work speed speed.xhlc]]"
 puts "fast project files: [files [file join $work fast fast.xhlc]]"
+
+# Each project keeps its partitions beside its project file, in the .hdp file of its
+# hierarchical-design project: the module's partition made for the flavors in the static
+# project, pulled into each configuration under the module's instance path, and pushed back to
+# the flavors (under their own top) when the configurations were taken apart.
+proc partitions {path} {
+    set file [file rootname $path].hdp
+    if {![file exists $file]} { return {} }
+    set text [read [set channel [open $file]]][close $channel]
+    set names {}
+    foreach {- name} [regexp -all -line -inline {^partition (.*)$} $text] { lappend names $name }
+    return $names
+}
+foreach {name path} [list static $projectFile fast [file join $work fast fast.xhlc] \
+        small [file join $work small small.xhlc] speed [file join $work speed speed.xhlc] \
+        lean [file join $work lean lean.xhlc]] {
+    puts "$name partitions: [partitions $path]"
+}
 puts "reconfiguration example: done"

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "CitP/Factory.h"
+#include "HdcI/IHDProject.h"
 #include "Hvd/ClassIds.h"
 #include "Hvd/IBaseServices.h"
 #include "Hvd/ICheckpoint.h"
@@ -258,6 +259,9 @@ void RegisterCvfHelper() {
   AutoRelease<CitI::IInterface> registered;
   if (names && (names->Find("CvfProject", registered.Receive()) != Hvd::kSuccess || !registered))
     std::ignore = names->Register("CvfProject", g_helper.Get());
+  // Its hierarchical-design project too, owned by the helper; it leaves when the project closes.
+  AutoRelease<HdcI::IHDProjectSetup> design(CitP::Factory::CreateInstance(HdcI::HDProjectClassId()));
+  if (design) std::ignore = design->Publish(g_project.Get(), g_helper.Get());
 }
 
 // The helper goes before its project closes: out of the repository, and let go of the project.

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "HdcI/IHDProject.h"
 #include "Hvd/ICompAdmin.h"
 #include "Hvd/IDefData.h"
 #include "Hvd/IDesign.h"
@@ -35,6 +36,9 @@ struct PRHelperTest : ProjectsTest {
     ASSERT_TRUE(m_helper);
     m_top = Project("top", true);
     ASSERT_EQ(m_top->Save(), kSuccess);  // on disk, as the configurations' projects take it in
+    // As the suite's hierarchical-design code does when a project opens.
+    AutoRelease<HdcI::IHDProjectSetup> design(CitP::Factory::CreateInstance(HdcI::HDProjectClassId()));
+    ASSERT_TRUE(design && design->Publish(m_top, Hvd::GetCvfProject(m_top, false).Get()) == kSuccess);
     AutoRelease<CitI::IInterface> manager;
     ASSERT_EQ(Solution()->GetConfigManager(m_top, true, manager.Receive()), kSuccess);
     m_manager = AutoCast<Hvd::IConfigurationManager>(manager.Get()).Get();
@@ -442,3 +446,165 @@ TEST_F(PRHelperTest, WithTheTclSwitchSetEvenEmptyTheSyncProceduresRunInOrder) {
 }
 
 }  // namespace
+
+// The hierarchical-design projects that the projects publish when they open, as the partitions
+// of flavors and configurations move between them.
+struct DesignProjectsTest : PRHelperTest {
+  // The design project published in the repository of `path`, or null.
+  static AutoRelease<HdcI::IHDProject> DesignAt(const std::string& path) {
+    AutoRelease<CitI::IInterface> found = Hvd::FindNamedObjectInRepository("HDProject", path.c_str());
+    return AutoRelease<HdcI::IHDProject>(AutoCast<HdcI::IHDProject>(found.Get()).Get() ? std::move(found) : nullptr);
+  }
+  static AutoRelease<HdcI::IPartition> At(HdcI::IHDProject* design, const char* name) {
+    AutoRelease<HdcI::IPartition> partition;
+    if (design != nullptr) std::ignore = design->FindPartition(name, partition.Receive());
+    return partition;
+  }
+  static std::int64_t StampOf(HdcI::IHDProject* design, const char* name) {
+    std::int64_t stamp = -1;
+    if (AutoRelease<HdcI::IPartition> partition = At(design, name); partition)
+      std::ignore = partition->GetStageStamp(2, &stamp);
+    return stamp;
+  }
+  static AutoRelease<Hvd::IProject> ProjectOf(Hvd::IFlavor* flavor) {
+    AutoRelease<Hvd::IProject> project;
+    if (flavor != nullptr) std::ignore = flavor->GetProject(project.Receive());
+    return project;
+  }
+};
+
+TEST_F(DesignProjectsTest, AFlavorKeepsItsModulesPartitionInTheTopsDesignProjectAndWithoutOneIsNotMade) {
+  AutoRelease<Hvd::IFlavor> fast = MakeFlavor("fast", "/top/u1");
+  AutoRelease<HdcI::IHDProject> top = DesignAt(PathOf("top"));
+  ASSERT_TRUE(top);
+  EXPECT_TRUE(At(top, "/top/u1"));
+  // The flavor's project has one of its own, kept beside its project file.
+  AutoRelease<HdcI::IHDProject> own = DesignAt(ProjectFile("fast"));
+  ASSERT_TRUE(own && own.Get() != top.Get());
+  Text file;
+  EXPECT_TRUE(own->GetFileName(&file) == kSuccess && file.str() == m_dir + "/fast/fast.hdp");
+
+  AutoCast<Prjrep::ISimpleNamedLookup> names(Hvd::GetRepositoryOfObject(m_top).Get());
+  ASSERT_TRUE(names && names->Unregister("HDProject") == kSuccess);
+  DebugLines();
+  AutoRelease<Hvd::IFlavor> refused;
+  EXPECT_EQ(Flavors()->CreateFlavorFromInstPath(m_manager.Get(), "slow", "/top/u2", refused.Receive()), kFailure);
+  EXPECT_FALSE(refused);
+  const auto lines = DebugLines();
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.find("\"Could not get the HDProject for the provided context\"") != std::string::npos;
+  }));
+  AutoRelease<Hvd::IFlavor> found;
+  EXPECT_TRUE(Flavors()->FindNamedFlavor("slow", "", found.Receive()) == kSuccess && !found);
+  EXPECT_FALSE(std::filesystem::exists(ProjectFile("slow")));
+}
+
+TEST_F(DesignProjectsTest, PartitionsMoveUnderTheModuleAndBackAndOutliveTheFlavorsProjectClosing) {
+  AutoRelease<Hvd::IFlavor> fast = MakeFlavor("fast", "/top/u1");
+  AutoRelease<Hvd::IProject> fastProject = ProjectOf(fast);
+  AutoRelease<HdcI::IHDProject> flavor = DesignAt(ProjectFile("fast"));
+  ASSERT_TRUE(flavor);
+  AutoRelease<HdcI::IPartition> made;
+  ASSERT_EQ(flavor->CreatePartition("/f", made.Receive()), kSuccess);
+  std::ignore = made->SetTop(true);
+  ASSERT_EQ(flavor->CreatePartition("/f/a", made.ReleaseAndReceive()), kSuccess);
+  std::ignore = made->SetStageStamp(2, 5);
+
+  // Composed, the configuration holds the flavor's partitions under the module's path.
+  AutoRelease<Hvd::IConfiguration> configuration;
+  ASSERT_EQ(Configurations()->CreateConfigurationFromFlavorList(m_manager.Get(), "cfg", "fast", configuration.Receive()),
+            kSuccess);
+  AutoCast<Hvd::ICompositionControl> composition(configuration.Get());
+  ASSERT_EQ(composition->Compose(m_top), kSuccess);
+  AutoRelease<HdcI::IHDProject> composed = DesignAt(ProjectFile("cfg"));
+  EXPECT_TRUE(At(composed, "/top/u1"));
+  EXPECT_EQ(StampOf(composed, "/top/u1/a"), 5);
+  // Changed there, the change goes back to the flavor when the configuration is taken apart.
+  ASSERT_TRUE(At(composed, "/top/u1/a"));
+  std::ignore = At(composed, "/top/u1/a")->SetStageStamp(2, 9);
+  ASSERT_EQ(composition->Decompose(m_top), kSuccess);
+  EXPECT_EQ(StampOf(flavor, "/f/a"), 9);
+
+  // Closed, the flavor's project takes its partitions to its file and lets its design project go;
+  // opened again, it reads them back.
+  AutoRelease<Hvd::IProjectHelper> helper = Hvd::GetCvfProject(fastProject.Get(), false);
+  ASSERT_TRUE(helper);
+  flavor = nullptr;
+  made = nullptr;
+  ASSERT_EQ(helper->CloseProject(), kSuccess);
+  EXPECT_FALSE(DesignAt(ProjectFile("fast")));
+  EXPECT_TRUE(std::filesystem::exists(m_dir + "/fast/fast.hdp"));
+  ASSERT_EQ(AutoCast<Hvd::IProjectHelper2>(helper.Get())->OpenProject(ProjectFile("fast").c_str()), kSuccess);
+  AutoRelease<HdcI::IHDProject> reopened = DesignAt(ProjectFile("fast"));
+  EXPECT_EQ(StampOf(reopened, "/f/a"), 9);
+  bool top = false;
+  EXPECT_TRUE(At(reopened, "/f") && At(reopened, "/f")->IsTop(&top) == kSuccess && top);
+
+  // A helper of its own that opens the project from its file, as a child project is opened,
+  // publishes one for it too, with the same partitions.
+  reopened = nullptr;
+  ASSERT_EQ(helper->CloseProject(), kSuccess);
+  AutoRelease<Hvd::IProjectHelper> other(CitP::Factory::CreateInstance(Hvd::ProjectHelperClassId()));
+  ASSERT_EQ(AutoCast<Hvd::IProjectHelper2>(other.Get())->OpenProject(ProjectFile("fast").c_str()), kSuccess);
+  EXPECT_EQ(StampOf(DesignAt(ProjectFile("fast")), "/f/a"), 9);
+  EXPECT_EQ(other->CloseProject(), kSuccess);
+  EXPECT_FALSE(DesignAt(ProjectFile("fast")));
+}
+
+TEST_F(DesignProjectsTest, EveryValueReadsBackFromTheFileAndAFileThatCannotBeReadStaysAsItIs) {
+  AutoRelease<Hvd::IFlavor> fast = MakeFlavor("fast", "/top/u1");
+  AutoRelease<Hvd::IProject> project = ProjectOf(fast);
+  AutoRelease<HdcI::IHDProject> design = DesignAt(ProjectFile("fast"));
+  ASSERT_TRUE(design);
+  const Text awkward("two\nlines \\n and a \\ with blanks ");
+  AutoRelease<HdcI::IPartition> partition;
+  ASSERT_EQ(design->CreatePartition("/f x", partition.Receive()), kSuccess);
+  std::ignore = partition->SetSourceFile("/p/with blank/a.ngc");
+  std::ignore = partition->SetSingleValue(-42);
+  std::ignore = partition->SetStageFlag(2, 255);
+  std::ignore = partition->AddListEntry(awkward);
+  std::ignore = partition->AddListEntry("");
+  std::ignore = AutoCast<HdcI::IPartitionText>(partition.Get())->SetText(5, awkward);
+  std::ignore = AutoCast<HdcI::IPartitionStage>(partition.Get())->SetSecondaryStamp(4, INT64_MIN);
+  std::ignore = design->SetPathSetting(3, "synth/a b.ngc");
+  std::ignore = design->SetTextSetting(0, awkward);
+  partition = nullptr;
+  design = nullptr;
+
+  AutoRelease<Hvd::IProjectHelper> helper = Hvd::GetCvfProject(project.Get(), false);
+  AutoCast<Hvd::IProjectHelper2> opener(helper.Get());
+  ASSERT_EQ(helper->CloseProject(), kSuccess);
+  ASSERT_EQ(opener->OpenProject(ProjectFile("fast").c_str()), kSuccess);
+  design = DesignAt(ProjectFile("fast"));
+  partition = At(design, "/f x");
+  ASSERT_TRUE(partition);
+  Text text;
+  std::int64_t value = 0;
+  std::uint8_t flag = 0;
+  EXPECT_TRUE(partition->GetSourceFile(&text) == kSuccess && text.str() == "/p/with blank/a.ngc");
+  EXPECT_TRUE(partition->GetSingleValue(&value) == kSuccess && value == -42);
+  EXPECT_TRUE(partition->GetStageFlag(2, &flag) == kSuccess && flag == 255);
+  EXPECT_TRUE(AutoCast<HdcI::IPartitionText>(partition.Get())->GetText(5, &text) == kSuccess && text == awkward);
+  EXPECT_TRUE(AutoCast<HdcI::IPartitionStage>(partition.Get())->GetSecondaryStamp(4, &value) == kSuccess &&
+              value == INT64_MIN);
+  std::vector<std::string> entries;
+  AutoRelease<Prjrep::IStringIterator> each;
+  for (std::ignore = partition->GetListEntries(each.Receive()); each && !each->IsDone(); std::ignore = each->Next())
+    entries.push_back(each->Current().str());
+  EXPECT_EQ(entries, (std::vector<std::string>{awkward.str(), ""}));
+  EXPECT_TRUE(design->GetPathSetting(3, &text) == kSuccess && text.str() == "synth/a b.ngc");
+  EXPECT_TRUE(design->GetTextSetting(0, &text) == kSuccess && text == awkward);
+  partition = nullptr;
+  design = nullptr;
+
+  // A file that is not whole is refused: the project has no design project and the file stays.
+  ASSERT_EQ(helper->CloseProject(), kSuccess);
+  const std::string file = m_dir + "/fast/fast.hdp";
+  const std::string broken = "hdproject 1\npartition /f\n  stage 7 1 2 3\n";
+  std::ofstream(file, std::ios::trunc) << broken;
+  ASSERT_EQ(opener->OpenProject(ProjectFile("fast").c_str()), kSuccess);
+  EXPECT_FALSE(DesignAt(ProjectFile("fast")));
+  ASSERT_EQ(helper->CloseProject(), kSuccess);
+  std::ifstream in(file);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), broken);
+}

@@ -84,6 +84,9 @@ TEST_F(ModuleTest, AFlavorJoinsOnceAndLeavesWithItsActiveMarkAndModule) {
   EXPECT_TRUE(a->GetPRModule(owner.Receive()) == kSuccess && !owner);
   EXPECT_TRUE(Hvd::FindNamedObject("ActiveFlavor", named.ReleaseAndReceive()) == kSuccess &&
               named.Get() == static_cast<CitI::IInterface*>(a.Get()));
+  // Cleared through the module's own face, the name no longer names a flavor.
+  EXPECT_EQ(module->SetActiveFlavor(nullptr), kSuccess);
+  EXPECT_TRUE(Hvd::FindNamedObject("ActiveFlavor", named.ReleaseAndReceive()) == kFailure && !named);
   EXPECT_EQ(settable->RemoveFlavor(a), kFailure) << "no longer a member";
   EXPECT_EQ(settable->RemoveFlavor(nullptr), kFailure);
   EXPECT_EQ(FlavorNames(module), (std::vector<std::string>{"b"}));

@@ -147,7 +147,7 @@ class ProjectsTest : public PRTest {
 
   static void Unregister(CitI::IInterface* table) {
     if (AutoCast<Prjrep::ISimpleNamedLookup> names(table); names) {
-      for (const char* name : {"Flavor", "Configuration", "ConfigManager", "CvfProject", "ActiveHvdProject"}) {
+      for (const char* name : {"Flavor", "Configuration", "ConfigManager", "CvfProject", "HDProject", "ActiveHvdProject"}) {
         AutoRelease<CitI::IInterface> object;
         // Its autonym entries go with it: they hold it too.
         if (names->Find(name, object.Receive()) == kSuccess) std::ignore = names->UnregisterObject(object.Get());

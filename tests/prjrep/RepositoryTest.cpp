@@ -59,6 +59,12 @@ TEST_F(RepositoryTest, NamesAreAddedWhenFreeReplacedByRegisterAndWithdrawnByName
     EXPECT_TRUE(names->Find("n", found.Receive()) == kSuccess && found.Get() == b->AsA());  // by the root
     EXPECT_TRUE(names->Unregister("n") == kSuccess && names->Unregister("n") == kFailure &&
                 names->Find("n", found.ReleaseAndReceive()) == kFailure);
+    // Registering null clears the name and lets go of what it stood for; a free name stays free.
+    EXPECT_TRUE(names->Register("m", b->AsA()) == kSuccess && b->Count() == 2);
+    EXPECT_TRUE(names->Register("m", nullptr) == kSuccess && b->Count() == 1);
+    EXPECT_TRUE(names->Find("m", found.ReleaseAndReceive()) == kFailure && !found);
+    EXPECT_TRUE(names->Register("m", nullptr) == kSuccess && names->Find("m", found.ReleaseAndReceive()) == kFailure);
+    EXPECT_EQ(names->Add("m", nullptr), kFailure);
 
     EXPECT_TRUE(names->Add("x", a->AsA()) == kSuccess && names->Register("y", a->AsB()) == kSuccess);
     EXPECT_EQ(AutoCast<IAutonymLookup>(names)->Register(PathNym("p"), a->AsA()), kSuccess);

@@ -4,6 +4,7 @@
 
 #include "CitP/Factory.h"
 #include "HdcI/HDProjectStandIn.h"
+#include "HdcI/IHDProject.h"
 #include "Hvd/ClassIds.h"
 #include "Hvd/IFile.h"
 #include "Hvd/IFileManager.h"
@@ -62,6 +63,13 @@ void RegisterIn(CitI::IInterface* table, const char* name, CitI::IInterface* obj
   if (names.Get() != nullptr && object != nullptr) std::ignore = names->Register(name, object);
 }
 
+// As the suite's hierarchical-design code does when a project opens: the project gets a
+// hierarchical-design project of its own, owned by its helper, unless it has one.
+void PublishHDProject(IProject* project, CitI::IInterface* helper) {
+  Prjrep::AutoRelease<HdcI::IHDProjectSetup> made(CitP::Factory::CreateInstance(HdcI::HDProjectClassId()));
+  if (made.Get() != nullptr) std::ignore = made->Publish(project, helper);
+}
+
 // The full path of a file or design unit; empty when it has none.
 Text FullPathOf(CitI::IInterface* object) {
   Text path;
@@ -118,7 +126,10 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
       std::ignore = This().m_project.Assign(made.Get());
       Prjrep::AutoRelease<CitI::IInterface> repository = RepositoryOf(file);
       Prjrep::AutoCast<Prjrep::ISimpleNamedLookup> names(repository.Get());
-      return names.Get() != nullptr ? names->Register("CvfProject", &This().m_XIProjectHelper) : kFailure;
+      if (names.Get() == nullptr) return kFailure;
+      const Status registered = names->Register("CvfProject", &This().m_XIProjectHelper);
+      PublishHDProject(made.Get(), &This().m_XIProjectHelper);
+      return registered;
     }
     Status AfterSourcesChanged(std::int32_t) override {
       // Held across the call, in case saving reaches back and unbinds the project.
@@ -156,6 +167,7 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
       if (Prjrep::AutoRelease<IProject> open = OpenProjectOf(path); open.Get() != nullptr) {
         std::ignore = This().m_project.Assign(open.Get());
         This().m_closed.Assign(nullptr);
+        PublishHDProject(open.Get(), &This().m_XIProjectHelper);
         return kSuccess;
       }
       if (const Prjrep::AutoPtr<IProject> closed = This().m_closed; closed.Get() != nullptr) {
@@ -163,7 +175,10 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
         const Status opened = closed->Open(path);
         bool open = false;
         // A project that opened with errors is open all the same, and stays in hand.
-        if (closed->IsOpen(&open) == kSuccess && open) std::ignore = This().m_project.Assign(closed.Get());
+        if (closed->IsOpen(&open) == kSuccess && open) {
+          std::ignore = This().m_project.Assign(closed.Get());
+          PublishHDProject(closed.Get(), &This().m_XIProjectHelper);
+        }
         return opened;
       }
       if (!Port::File::exist(path)) return kFailure;
@@ -173,6 +188,7 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
       std::ignore = This().m_project.Assign(made.Get());
       Prjrep::AutoRelease<CitI::IInterface> repository = RepositoryOf(path);
       RegisterIn(repository.Get(), "CvfProject", &This().m_XIProjectHelper);
+      PublishHDProject(made.Get(), &This().m_XIProjectHelper);
       Prjrep::AutoRelease<CitI::IInterface> registry(CitP::Factory::CreateInstance(Prjrep::ClassId::NamedObjectRegistry()));
       RegisterIn(registry.Get(), "ActiveHvdProject", made.Get());
       RegisterIn(registry.Get(), "ActiveCvfProject", &This().m_XIProjectHelper);

@@ -1,19 +1,35 @@
 // The hierarchical-design project stand-in: partitions kept in memory, in the order they
-// were made, and written out as text when asked.
+// were made, written out as text when asked and read back when the project opens again.
 
 #include "HdcI/HDProjectStandIn.h"
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "CitP/Factory.h"
 #include "HdcI/IHDProject.h"
+#include "Hvd/EventIds.h"
+#include "Hvd/IDesign.h"
+#include "Hvd/IProject.h"
 #include "Hvd/IProjectHelper.h"
+#include "Hvd/IView.h"
+#include "Hvd/IViewManager.h"
+#include "Port/FileName.h"
+#include "Port/MsgMan.h"
+#include "Prjrep/ClassIds.h"
+#include "Prjrep/IAutonym.h"
+#include "Prjrep/IEvents.h"
+#include "Prjrep/IName.h"
 #include "Prjrep/IPersist.h"
 #include "Prjrep/IStorage.h"
 #include "core/AtomicFile.h"
+#include "core/Events.h"
 #include "core/Factory.h"
 #include "core/Holders.h"
 #include "core/Interface.h"
@@ -32,6 +48,63 @@ using Text = Port::StringBase<char>;
 constexpr std::int32_t kStages = 5, kFlags = 3, kTexts = 6, kSettings = 4;
 // A stored list longer than this is taken for a corrupt record.
 constexpr std::int32_t kMaxListEntries = 1 << 20;
+// A partition file larger than this, or with more partitions, is taken for a corrupt one.
+constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t{64} << 20;
+constexpr std::size_t kMaxPartitions = std::size_t{1} << 20;
+
+// A value is kept on one line: a backslash, a line end and a carriage return are escaped.
+std::string Escape(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// False for an escape that Escape does not write.
+bool Unescape(const std::string& text, Text* out) {
+  std::string plain;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (text[at] != '\\') {
+      plain += text[at];
+      continue;
+    }
+    if (++at == text.size()) return false;
+    switch (text[at]) {
+      case '\\': plain += '\\'; break;
+      case 'n': plain += '\n'; break;
+      case 'r': plain += '\r'; break;
+      default: return false;
+    }
+  }
+  *out = Text(plain);
+  return true;
+}
+
+// A whole decimal number, else false.
+template <class T>
+bool Number(const std::string& text, T* value) {
+  const char* end = text.data() + text.size();
+  const auto [at, error] = std::from_chars(text.data(), end, *value);
+  return error == std::errc() && at == end && !text.empty();
+}
+
+// The text of `rest` before its first blank; `rest` keeps what follows that blank.
+std::string Word(std::string& rest) {
+  const std::size_t blank = rest.find(' ');
+  std::string word = rest.substr(0, blank);
+  rest = blank == std::string::npos ? std::string() : rest.substr(blank + 1);
+  return word;
+}
 
 template <class T, std::size_t N>
 bool InRange(std::int32_t index, const std::array<T, N>&) {
@@ -88,6 +161,7 @@ class CPartition final : public Hvd::TComponent<CPartition, IPartition> {
 
   const Text& Name() const { return m_name; }
   void Write(std::string& out) const;
+  bool Read(std::string line);
 
   Status SetTop(bool top) override {
     m_top = top;
@@ -269,16 +343,53 @@ Status CPartition::XIPersist::PersistSave(Prjrep::IStorage* storage) {
 }
 
 void CPartition::Write(std::string& out) const {
-  out += "partition " + m_name.str() + "\n";
+  out += "partition " + Escape(m_name.str()) + "\n";
   out += std::string("  top ") + (m_top ? "1" : "0") + " kept " + (m_kept ? "1" : "0") + " single " +
          std::to_string(m_single) + "\n";
-  out += "  source " + m_source.str() + "\n";
+  out += "  source " + Escape(m_source.str()) + "\n";
   for (std::size_t at = 0; at < m_stamps.size(); ++at)
     out += "  stage " + std::to_string(at) + " " + std::to_string(m_stamps[at]) + " " + std::to_string(m_primary[at]) +
            " " + std::to_string(m_secondary[at]) + "\n";
   for (std::size_t at = 0; at < m_flags.size(); ++at) out += "  flag " + std::to_string(at) + " " + std::to_string(m_flags[at]) + "\n";
-  for (std::size_t at = 0; at < m_texts.size(); ++at) out += "  text " + std::to_string(at) + " " + m_texts[at].str() + "\n";
-  for (const Text& entry : m_list) out += "  entry " + entry.str() + "\n";
+  for (std::size_t at = 0; at < m_texts.size(); ++at) out += "  text " + std::to_string(at) + " " + Escape(m_texts[at].str()) + "\n";
+  for (const Text& entry : m_list) out += "  entry " + Escape(entry.str()) + "\n";
+}
+
+// One line of a partition as Write writes it, without its indent; false for any other.
+bool CPartition::Read(std::string line) {
+  const std::string key = Word(line);
+  std::int32_t index = 0;
+  const auto indexed = [&](std::size_t size) {
+    return Number(Word(line), &index) && index >= 0 && static_cast<std::size_t>(index) < size;
+  };
+  const auto at = [&] { return static_cast<std::size_t>(index); };
+  if (key == "top") {
+    const std::string top = Word(line);
+    if (Word(line) != "kept") return false;
+    const std::string kept = Word(line);
+    if (Word(line) != "single" || (top != "0" && top != "1") || (kept != "0" && kept != "1")) return false;
+    m_top = top == "1", m_kept = kept == "1";
+    return Number(line, &m_single);
+  }
+  if (key == "source") return Unescape(line, &m_source);
+  if (key == "stage") {
+    if (!indexed(m_stamps.size())) return false;
+    return Number(Word(line), &m_stamps[at()]) && Number(Word(line), &m_primary[at()]) && Number(line, &m_secondary[at()]);
+  }
+  if (key == "flag") {
+    unsigned flag = 0;
+    if (!indexed(m_flags.size()) || !Number(line, &flag) || flag > 255) return false;
+    m_flags[at()] = static_cast<std::uint8_t>(flag);
+    return true;
+  }
+  if (key == "text") return indexed(m_texts.size()) && Unescape(line, &m_texts[at()]);
+  if (key == "entry") {
+    Text entry;
+    if (m_list.size() >= static_cast<std::size_t>(kMaxListEntries) || !Unescape(line, &entry)) return false;
+    m_list.push_back(entry);
+    return true;
+  }
+  return false;
 }
 
 // The number of "/"-separated components of a partition name.
@@ -310,9 +421,9 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     if (path.empty()) return kFailure;
     std::string text = "hdproject 1\n";
     for (std::size_t index = 0; index < m_paths.size(); ++index)
-      text += "path " + std::to_string(index) + " " + m_paths[index].str() + "\n";
+      text += "path " + std::to_string(index) + " " + Escape(m_paths[index].str()) + "\n";
     for (std::size_t index = 0; index < m_texts.size(); ++index)
-      text += "text " + std::to_string(index) + " " + m_texts[index].str() + "\n";
+      text += "text " + std::to_string(index) + " " + Escape(m_texts[index].str()) + "\n";
     for (const auto& partition : m_partitions) partition->Write(text);
     return Hvd::WriteFileAtomically(path.str(), text);
   }
@@ -326,6 +437,7 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
   // The first partition of one component.
   Status GetRootPartition(IPartition** partition) override {
     Prjrep::AutoOut<IPartition> out(partition);
+    EnsureRoot();
     for (const auto& held : m_partitions)
       if (Depth(held->Name().str()) == 1) return out.Assign(held.Get());
     return kFailure;
@@ -336,6 +448,7 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     return found != nullptr ? out.Assign(found) : kFailure;
   }
   Status GetPartitions(IPartitionIterator** partitions) override {
+    EnsureRoot();
     return HandOut(partitions, [](const CPartition&) { return true; });
   }
   // A partition is its own record.
@@ -401,6 +514,43 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     return out.Assign(made.Get());
   }
 
+  // The root partition of a published project is the partition of its design's top unit: it
+  // is there once the design has one.
+  void EnsureRoot() {
+    if (std::any_of(m_partitions.begin(), m_partitions.end(),
+                    [](const auto& held) { return Depth(held->Name().str()) == 1; }))
+      return;
+    const Text top = TopUnitOf(OpenProject());
+    if (top.empty() || top.str().find('/') != std::string::npos) return;
+    m_partitions.emplace_back(Prjrep::AutoRelease<CPartition>(new CPartition(Text("/" + top.str()))));
+    std::ignore = m_partitions.back()->SetTop(true);
+  }
+  // A project without partitions or settings needs no file of them.
+  bool HoldsAnything() const {
+    const auto set = [](const Text& value) { return !value.empty(); };
+    return !m_partitions.empty() || std::any_of(m_paths.begin(), m_paths.end(), set) ||
+           std::any_of(m_texts.begin(), m_texts.end(), set);
+  }
+  // The project this one was published for while it is open, else null.
+  Hvd::IProject* OpenProject() const { return m_receiver.SenderCount() != 0 ? m_project : nullptr; }
+
+  static Text TopUnitOf(Hvd::IProject* project) {
+    Text top;
+    Hvd::IDesign* design = nullptr;  // borrowed: the project keeps its design
+    if (project == nullptr || project->GetDesign(&design) != kSuccess || design == nullptr) return top;
+    Prjrep::AutoCast<Hvd::IViewManager> views(design);
+    Prjrep::AutoRelease<Hvd::IViewIterator> at;
+    if (views && views->FindViewByHint("VIEW_AbstractSynthesis", at.Receive()) == kSuccess && at && !at->IsDone())
+      std::ignore = at->Current()->GetTopName(&top);
+    return top;
+  }
+
+  // The partitions and settings of a file that Write wrote, in place of those held; nothing
+  // changes when the file is not whole.
+  Status Read(const Text& path);
+  Status Publish(CitI::IInterface* project, CitI::IInterface* owner);
+  static Status Receive(CHDProject* self, Prjrep::IEvent* event);
+
   struct XIHDProjectSetup : TNested<CHDProject, IHDProjectSetup> {
     using TNested::TNested;
     Status Bind(const Text& path, CitI::IInterface* owner) override {
@@ -408,15 +558,122 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
       This().m_owner = owner;
       return kSuccess;
     }
+    Status Publish(CitI::IInterface* project, CitI::IInterface* owner) override {
+      return This().Publish(project, owner);
+    }
   } m_setup{this};
 
   Text m_path;
   Prjrep::AutoPtr<CitI::IInterface> m_owner;
+  // Not counted: the project tells of its closing, after which the component lets go of it.
+  Hvd::IProject* m_project = nullptr;
+  Prjrep::TBaseEventReceiverHelper<CHDProject> m_receiver{this, &CHDProject::Receive};
   std::vector<Prjrep::AutoPtr<CPartition>> m_partitions;
   std::array<Text, kSettings> m_paths{};
   std::array<Text, kSettings> m_texts{};
   CommonI::TRefCountHelper<CHDProject, 0> m_refCount{this};
 };
+
+// The repository that the process-wide registry knows by the project's file (made absolute
+// and canonical, as projects register theirs), as its named lookup; null when there is none.
+Prjrep::AutoPtr<Prjrep::ISimpleNamedLookup> RepositoryNamesOf(Hvd::IProject* project) {
+  Prjrep::AutoCast<Hvd::IProject2> paths(project);
+  Text file;
+  if (!paths || paths->GetProjectFilePath(&file) != kSuccess || file.empty()) return nullptr;
+  Prjrep::AutoRelease<Prjrep::IAutonymLookup> registry(
+      CitP::Factory::CreateInstance(Prjrep::ClassId::NamedObjectRegistry()));
+  Prjrep::AutoRelease<Prjrep::IAutonym> name(CitP::Factory::CreateInstance(Prjrep::ClassId::SimpleAutonym()));
+  Prjrep::AutoCast<Prjrep::IName> naming(name.Get());
+  const Text canonical = Port::FileName(Port::FileName(file).GetAbsolutePath()).MakeCanonical().GetPath();
+  Prjrep::AutoRelease<CitI::IInterface> repository;
+  if (registry && naming && naming->SetName(canonical) == kSuccess)
+    std::ignore = registry->Resolve(name.Get(), repository.Receive());
+  return Prjrep::AutoPtr<Prjrep::ISimpleNamedLookup>(Prjrep::AutoCast<Prjrep::ISimpleNamedLookup>(repository.Get()).Get());
+}
+
+Status CHDProject::Read(const Text& path) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path.str(), error);
+  if (error || size > kMaxFileBytes) return kFailure;
+  std::ifstream in(path.str(), std::ios::binary);
+  std::string line;
+  if (!in || !std::getline(in, line) || line != "hdproject 1") return kFailure;
+  std::array<Text, kSettings> paths{}, texts{};
+  std::vector<Prjrep::AutoPtr<CPartition>> partitions;
+  while (std::getline(in, line)) {
+    if (line.compare(0, 2, "  ") == 0) {
+      if (partitions.empty() || !partitions.back()->Read(line.substr(2))) return kFailure;
+      continue;
+    }
+    std::string rest = line;
+    const std::string key = Word(rest);
+    if (key == "partition") {
+      Text name;
+      if (partitions.size() >= kMaxPartitions || !Unescape(rest, &name) || name.empty() || name.str()[0] != '/')
+        return kFailure;
+      for (const auto& held : partitions)
+        if (held->Name() == name) return kFailure;
+      partitions.emplace_back(Prjrep::AutoRelease<CPartition>(new CPartition(name)));
+      continue;
+    }
+    std::int32_t index = 0;
+    if ((key != "path" && key != "text") || !partitions.empty() || !Number(Word(rest), &index) ||
+        !InRange(index, paths) || !Unescape(rest, &(key == "path" ? paths : texts)[static_cast<std::size_t>(index)]))
+      return kFailure;
+  }
+  if (in.bad()) return kFailure;
+  m_paths = paths, m_texts = texts;
+  m_partitions = std::move(partitions);
+  return kSuccess;
+}
+
+Status CHDProject::Publish(CitI::IInterface* object, CitI::IInterface* owner) {
+  Prjrep::AutoCast<Hvd::IProject2> project(object);
+  Text file;
+  bool open = false;
+  if (!project || project->IsOpen(&open) != kSuccess || !open || project->GetProjectFilePath(&file) != kSuccess ||
+      file.empty() || OpenProject() != nullptr)
+    return kFailure;
+  const Prjrep::AutoPtr<Prjrep::ISimpleNamedLookup> names = RepositoryNamesOf(project.Get());
+  if (!names) return kFailure;
+  Prjrep::AutoRelease<CitI::IInterface> published;
+  if (names->Find("HDProject", published.Receive()) == kSuccess && published) return kSuccess;
+  const Text path = HDProjectFileOf(file);
+  if (Port::File::exist(path) && Read(path) != kSuccess) {
+    Port_MsgManData::debugStub(("HDProject: cannot read the partitions of " + path.str() + "\n").c_str());
+    return kFailure;
+  }
+  m_path = path;
+  m_owner = owner;
+  m_project = project.Get();
+  Hvd::ConnectEventReceiver(project.Get(), &m_receiver);
+  if (OpenProject() == nullptr || names->Register("HDProject", this) != kSuccess) {
+    m_receiver.DisconnectAll();
+    m_project = nullptr;
+    return kFailure;
+  }
+  return kSuccess;
+}
+
+// A closing project takes its partitions to its file and lets go of the component.
+Status CHDProject::Receive(CHDProject* self, Prjrep::IEvent* event) {
+  Port::XUID id;
+  if (event->GetEventId(id) != kSuccess || id != Hvd::EventId::ProjectClosing()) return kSuccess;
+  Hvd::IProject* project = self->OpenProject();
+  if (project == nullptr) return kSuccess;
+  // Held until the handler ends: leaving the repository may let go of the last reference.
+  const Prjrep::AutoPtr<IHDProject> keep(self);
+  if (self->HoldsAnything() || Port::File::exist(self->m_path)) std::ignore = self->Write(self->m_path, nullptr);
+  const Prjrep::AutoPtr<Prjrep::ISimpleNamedLookup> names = RepositoryNamesOf(project);
+  Prjrep::AutoRelease<CitI::IInterface> published;
+  if (names && names->Find("HDProject", published.Receive()) == kSuccess &&
+      Hvd::RootOf(published.Get()) == Hvd::RootOf(self))
+    std::ignore = names->Unregister("HDProject");
+  self->m_receiver.DisconnectAll();
+  self->m_project = nullptr;
+  self->m_owner = nullptr;
+  return kSuccess;
+}
 
 }  // namespace
 

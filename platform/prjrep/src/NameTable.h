@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -81,9 +82,13 @@ struct XISimpleNamedLookup final : Hvd::TNested<Owner, ISimpleNamedLookup> {
     table.m_names.emplace(name.str(), std::move(held));
     return Hvd::kSuccess;
   }
+  // Null clears the name: whoever registers null means "nothing stands for it now".
   Hvd::Status Register(const Port::StringBase<char>& name, CitI::IInterface* object) override {
+    if (object == nullptr) {
+      std::ignore = Unregister(name);
+      return Hvd::kSuccess;
+    }
     AutoPtr<CitI::IInterface> held(object);  // after the swap: what the name stood for
-    if (held.Get() == nullptr) return Hvd::kFailure;
     std::swap(this->This().Table().m_names[name.str()], held);
     return Hvd::kSuccess;
   }

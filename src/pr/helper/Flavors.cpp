@@ -131,8 +131,8 @@ Status CPRHelper::XIFlavorHelper::CreateFlavorFromInstPath(CitI::IInterface* con
   if (naming.Get() == nullptr) return PRHELPER_REPORT("Could not get the IName interface");
   std::ignore = naming->SetName(leaf);
   const Status kept = prseams::KeepPartitionAt(GetObjectFullPath(top.Get()), instancePath);
-  // Without the hierarchical-design project the module simply has no partition yet.
-  if (kept != kSuccess && kept != kNotSupported) {
+  if (kept == kNotSupported) return PRHELPER_REPORT("Could not get the HDProject for the provided context");
+  if (kept != kSuccess) {
     String reason;
     reason.Format("Could not get or create a partition at %s", instancePath.c_str());
     return PRHELPER_REPORT(reason.c_str());

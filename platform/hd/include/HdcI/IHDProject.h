@@ -4,6 +4,7 @@
 // project publishes it in its repository's named lookup as "HDProject".
 
 #include <cstdint>
+#include <string>
 
 #include "CitI/IInterface.h"
 #include "Hvd/Status.h"
@@ -107,13 +108,31 @@ class IHDProject : public CitI::IInterface {
   virtual Hvd::Status GetTextSetting(std::int32_t index, Port::StringBase<char>* text) = 0;
 };
 
-// The stand-in's own setup, which the host does when it opens a project: the file the
-// component is written to and the project helper that owns it (null lets go of it).
+// The stand-in's own setup, which the host does when it opens a project.
 class IHDProjectSetup : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{d41a7c93-2e68-4b05-8f1d-5a3b9e0c7264}")
 
+  // The file the component is written to and the project helper that owns it (null lets go
+  // of it).
   virtual Hvd::Status Bind(const Port::StringBase<char>& path, CitI::IInterface* owner) = 0;
+  // Makes the component the hierarchical-design project of an open project (`Hvd::IProject`),
+  // owned by `owner`: bound to the file beside the project file named by HDProjectFileOf, with
+  // the partitions that file keeps, and registered as "HDProject" in the project's repository.
+  // When the project closes, the component writes its file and leaves the repository. A
+  // project that has one already keeps it (1); a file that cannot be read is refused (0),
+  // nothing is published and the file stays as it is.
+  virtual Hvd::Status Publish(CitI::IInterface* project, CitI::IInterface* owner) = 0;
 };
+
+// The file that keeps the partitions of the project whose project file is `projectFile`:
+// beside it, with the extension ".hdp" for the project file's own.
+inline Port::StringBase<char> HDProjectFileOf(const Port::StringBase<char>& projectFile) {
+  const std::string& path = projectFile.str();
+  const std::size_t slash = path.rfind('/');
+  const std::size_t dot = path.rfind('.');
+  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+  return Port::StringBase<char>((hasExtension ? path.substr(0, dot) : path) + ".hdp");
+}
 
 }  // namespace HdcI

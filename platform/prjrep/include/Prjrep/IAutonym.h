@@ -60,7 +60,7 @@ class ISimpleNamedLookup : public CitI::IInterface {
   virtual Hvd::Status Find(const Port::StringBase<char>& name, CitI::IInterface** object) = 0;
   // Registers only when the name is free; 0 when it is taken.
   virtual Hvd::Status Add(const Port::StringBase<char>& name, CitI::IInterface* object) = 0;
-  // Registers, replacing what the name stood for.
+  // Registers, replacing what the name stood for; null clears the name.
   virtual Hvd::Status Register(const Port::StringBase<char>& name, CitI::IInterface* object) = 0;
   virtual Hvd::Status Unregister(const Port::StringBase<char>& name) = 0;
   // Withdraws every name under which the object is registered.
