@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "HdlSupport.h"
@@ -201,18 +202,29 @@ TEST(InterfaceScan, HostileListsAreCutAtTheirBounds) {
     many += (i > 0 ? ", p" : "p") + std::to_string(i);
     vhdl += "p" + std::to_string(i) + " : in bit;";
   }
-  const std::string wide = "input [" + std::string(300000, '1') + ":0] ";
-  std::string copies = "module w (" + wide + "a";
-  for (int i = 0; i < 1000; ++i) copies += ", b" + std::to_string(i);
-  for (const auto& [text, language] : {std::pair{many + "); endmodule module later; endmodule", Language::kVerilog},
-                                       std::pair{vhdl + "); end; entity later is end;", Language::kVhdl},
-                                       std::pair{copies + "); endmodule module later; endmodule", Language::kVerilog}}) {
+  // One wide type shared by many names: each copy counts.
+  const std::string wide = "[" + std::string(300000, '1') + ":0] ";
+  std::string copies = "module w (input " + wide + "a", parameters = "module w (a); parameter " + wide + "a = 1";
+  std::string nets = "module w (a); wire " + wide + "n";
+  for (int i = 0; i < 1000; ++i) {
+    copies += ", b" + std::to_string(i);
+    parameters += ", b" + std::to_string(i) + " = 1";
+    nets += ", n" + std::to_string(i);
+  }
+  for (const auto& [text, language, cut] :
+       {std::tuple{many + "); endmodule module later; endmodule", Language::kVerilog, true},
+        std::tuple{vhdl + "); end; entity later is end;", Language::kVhdl, true},
+        std::tuple{copies + "); endmodule module later; endmodule", Language::kVerilog, true},
+        std::tuple{parameters + "; input a; endmodule module later; endmodule", Language::kVerilog, true},
+        std::tuple{nets + "; input a; endmodule module later; endmodule", Language::kVerilog, false}}) {
     const ScanResult result = ScanText(text, language, "t", ScanOptions{});
     ASSERT_EQ(result.units.size(), 2u);
     const Interface& interface = result.units[0].interface;
-    EXPECT_FALSE(interface.complete);
+    EXPECT_EQ(interface.complete, !cut);
     std::size_t bytes = 0;
-    for (const Declaration& d : interface.ports) bytes += d.name.size() + d.type.size();
+    for (const auto* list : {&interface.generics, &interface.ports}) {
+      for (const Declaration& d : *list) bytes += d.name.size() + d.type.size() + d.value.size();
+    }
     EXPECT_LE(interface.ports.size(), 4096u);
     EXPECT_LE(bytes, std::size_t{1} << 20);
     EXPECT_EQ(result.units[1].name, "later");

@@ -972,7 +972,8 @@ class Parser : TLookahead<Lexer, Tok> {
     m_pendingLabel = {};
     m_interfaceBytes = 0;
     m_headerParameters = false;
-    m_untypedPorts = false;
+    m_untypedPorts = 0;
+    m_parameterBytes = 0;
     m_portIndex.clear();
     m_bodyParameters.clear();
     Interface& interface = Current()->interface;
@@ -1440,8 +1441,7 @@ class Parser : TLookahead<Lexer, Tok> {
       if (!AddBounded(interface, interface.ports, std::move(declaration), m_interfaceBytes)) return sawName;
       before = &interface.ports.back();
       if (bodyDeclared) {
-        m_portIndex.emplace(before->name, interface.ports.size() - 1);
-        m_untypedPorts = true;
+        if (m_portIndex.emplace(before->name, interface.ports.size() - 1).second) ++m_untypedPorts;
       }
     }
     return sawName;
@@ -1486,7 +1486,7 @@ class Parser : TLookahead<Lexer, Tok> {
     Interface& interface = Current()->interface;
     const bool port = IsDirection(keyword) && !interface.ansi;
     const bool parameter = keyword.text == "parameter" || keyword.text == "localparam";
-    const bool data = m_untypedPorts && IsDataWord(keyword.text);
+    const bool data = m_untypedPorts > 0 && IsDataWord(keyword.text);
     if (!port && !parameter && !data) return false;
     std::vector<Tok>& tokens = m_tokens;
     {
@@ -1503,51 +1503,50 @@ class Parser : TLookahead<Lexer, Tok> {
     }
     if (!tokens.empty() && IsPunct(tokens.back(), ';')) tokens.pop_back();
     tokens.insert(tokens.begin(), keyword);
-    // The first item holds the type the others share; a net's or variable's keyword is part of it.
+    // The first item holds the mode and type the others share, copied only where they are kept; a
+    // net's or variable's keyword is part of its type.
     const std::size_t typeFrom = port || parameter ? 1 : 0;
     std::optional<Declaration> first;
     for (const auto& [from, to] : Items(tokens, 0)) {
       const std::size_t at = first ? from : std::max(from, typeFrom);
       Parts parts;
       if (!SplitItem(tokens, at, to, &parts)) continue;
-      Declaration declaration = Declare(tokens, at, parts, to);
-      if (first) {
-        declaration.mode = first->mode;
-        declaration.type = first->type;
-      } else {
-        if (port || parameter) declaration.mode = std::string(keyword.text);
-        first = declaration;
+      if (!first) {
+        first = Declare(tokens, at, parts, to);
+        if (port || parameter) first->mode = std::string(keyword.text);
       }
+      const std::string name(tokens[parts.name].text);
       if (parameter) {
-        const bool overridable = keyword.text == "parameter" && !m_headerParameters;
-        if (!overridable) declaration.mode = "localparam";
-        if (m_bodyParameters.size() >= kMaxDeclarations) {
+        Declaration declaration = Declare(tokens, parts.name, parts, to);
+        declaration.mode = keyword.text == "parameter" && !m_headerParameters ? "parameter" : "localparam";
+        declaration.type = first->type;
+        m_parameterBytes += name.size() + declaration.type.size() + declaration.dims.size() + declaration.value.size();
+        if (m_bodyParameters.size() >= kMaxDeclarations || m_parameterBytes > kMaxInterfaceBytes) {
           interface.complete = false;
           return true;
         }
+        const bool overridable = declaration.mode == "parameter";
         m_bodyParameters.push_back({std::move(declaration), overridable});
         continue;
       }
-      const auto found = m_portIndex.find(declaration.name);
+      const auto found = m_portIndex.find(name);
       if (found == m_portIndex.end()) continue;
       Declaration& target = interface.ports[found->second];
-      if (port) {
-        target.mode = declaration.mode;
-        if (!declaration.type.empty() || target.type.empty()) target.type = declaration.type;
-      } else if (target.type.empty()) {
-        target.type = declaration.type;
-      }
-      if (target.dims.empty()) target.dims = declaration.dims;
-      m_interfaceBytes += declaration.type.size() + declaration.dims.size() + declaration.mode.size();
+      const bool untyped = target.type.empty();
+      const std::string dims = Span(tokens, parts.dims, parts.assign);
+      m_interfaceBytes += first->mode.size() + first->type.size() + dims.size();
       if (m_interfaceBytes > kMaxInterfaceBytes) {
         interface.complete = false;
         interface.ports.clear();
         m_portIndex.clear();
+        m_untypedPorts = 0;
         return true;
       }
+      if (port) target.mode = first->mode;
+      if (untyped) target.type = first->type;
+      if (target.dims.empty()) target.dims = dims;
+      if (untyped && !target.type.empty()) --m_untypedPorts;
     }
-    m_untypedPorts = false;
-    for (const Declaration& declaration : interface.ports) m_untypedPorts = m_untypedPorts || declaration.type.empty();
     return true;
   }
 
@@ -1592,7 +1591,7 @@ class Parser : TLookahead<Lexer, Tok> {
     }
     m_bodyParameters.clear();
     m_portIndex.clear();
-    m_untypedPorts = false;
+    m_untypedPorts = 0;
   }
 
   // Skips a body up to its end word, nested ones included; stops short of the unit's end.
@@ -1659,7 +1658,8 @@ class Parser : TLookahead<Lexer, Tok> {
   std::size_t m_contextBudget = kMaxInterfaceBytes * 16;  // of their text that units may copy
   std::size_t m_interfaceBytes = 0;
   bool m_headerParameters = false;
-  bool m_untypedPorts = false;  // a port the body declares has no type yet
+  std::size_t m_untypedPorts = 0;   // the ports the header names that have no type yet
+  std::size_t m_parameterBytes = 0;  // of text in m_bodyParameters
   std::unordered_map<std::string, std::size_t> m_portIndex;  // the ports the header names, by name
   std::vector<BodyParameter> m_bodyParameters;
   std::vector<Tok> m_tokens;  // what a list or declaration is read into
