@@ -519,4 +519,20 @@ TEST_F(ComposeFilesTest, ASystemVerilogTopGetsASystemVerilogBlackBox) {
             "    axi_if.slave bus,\n    output bus_pkg::resp_t r\n);\nendmodule\n");
 }
 
+// An escaped name may hold separators and dots: the box's file still lands beside the child.
+TEST_F(ComposeFilesTest, AnEscapedTopNameKeepsTheBlackBoxBesideTheChild) {
+  Hvd::IProject* child = Open("proj/esc/esc.xhlc");
+  std::ignore = AddSource(child, "proj/esc/top.v", "module \\../../out*[x] (input a);\nendmodule\n");
+  Set(child, "PROP_StopImpView", "Structural");
+  EXPECT_EQ(CChildProjectHelp::ComposeFiles(m_parent, child), kSuccess);
+  EXPECT_EQ(FileNames(m_parent), std::vector<std::string>{PathOf("proj/esc/______out__x__blackbox.v")});
+  std::ifstream in(PathOf("proj/esc/______out__x__blackbox.v"));
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()),
+            "// Black box of ../../out*[x], generated for the parent of esc.xhlc.\n"
+            "module \\../../out*[x]  (\n    input a\n);\nendmodule\n");
+  // A second compose finds the box it wrote and writes it again.
+  EXPECT_EQ(CChildProjectHelp::ComposeFiles(m_parent, child), kSuccess);
+  EXPECT_EQ(FileNames(m_parent).size(), 1u);
+}
+
 }  // namespace

@@ -146,12 +146,15 @@ proc ::velmor::Hvd::hvd_generateBlackBox {childPath unit} {
     }
     set name [dict get $top name]
     set origin "generated for the parent of [file tail $childPath]"
+    # An escaped or extended name may hold any character: the file's name keeps it to one plain
+    # name beside the child.
+    set stem [regsub -all {[^A-Za-z0-9_]} $name _]
     if {[dict get $top type] eq "DESUT_VHDL_ENTITY"} {
-        set file ${name}_blackbox.vhd
+        set file ${stem}_blackbox.vhd
         set body [::velmor::Hvd::VhdlBlackBox $top "-- Black box of $name, $origin."]
     } else {
         set extension [expr {[regexp -nocase {\.sv[hp]?$} $path] ? "sv" : "v"}]
-        set file ${name}_blackbox.$extension
+        set file ${stem}_blackbox.$extension
         set body [::velmor::Hvd::VerilogBlackBox $top "// Black box of $name, $origin."]
     }
     # A file of that name that this procedure did not write is the user's, and stays.
@@ -161,7 +164,7 @@ proc ::velmor::Hvd::hvd_generateBlackBox {childPath unit} {
         set channel [open $target r]
         set first [gets $channel]
         close $channel
-        if {![string match "*Black box of $name, *" $first]} { error "$target is in the way of the black box" }
+        if {[string first "Black box of $name, " $first] < 0} { error "$target is in the way of the black box" }
     }
     set channel [open $target w]
     puts -nonewline $channel $body
