@@ -408,12 +408,17 @@ TEST_F(ComposeFilesTest, MissingViewsAreReportedInEachComposersOrder) {
 
 // A structural child: constraints and netlists of its pre-synthesis view, a black box of its
 // top made beside it (whatever its folder is called) and added by its absolute path, and the
-// IO-buffer settings on the child alone.
+// IO-buffer settings on the child alone. The black box declares the top's generics and ports, with
+// the clauses their types need, so that it stands in for the child in the parent's synthesis.
 TEST_F(ComposeFilesTest, AStructuralChildBringsItsNetlistAndABlackBoxOfItsTop) {
   const std::string folder = "proj/c[pwd] $x \"q\"";
   Hvd::IProject* child = Open(folder + "/core.xhlc");
-  AutoRelease<Hvd::IHdlFile> top =
-      AddSource(child, folder + "/top.vhd", "entity core_top is port (x : in bit); end;\narchitecture a of core_top is begin end;\n");
+  AutoRelease<Hvd::IHdlFile> top = AddSource(child, folder + "/top.vhd",
+                                             "library ieee;\nuse ieee.std_logic_1164.all;\n"
+                                             "entity core_top is\n  generic (W : positive := 8);  -- bus width\n"
+                                             "  port (clk, rst : in std_logic; d : in std_logic_vector(W - 1 downto 0);\n"
+                                             "        q : out std_logic_vector(W - 1 downto 0));\nend;\n"
+                                             "architecture a of core_top is begin end;\n");
   AutoRelease<Hvd::IHdlFile> ucf = AddSource(child, folder + "/c.ucf");
   AutoRelease<Hvd::IHdlFile> ngc = AddSource(child, folder + "/n.ngc");
   AddToView(child, "PreSynthesis", ucf.Get());
@@ -425,7 +430,14 @@ TEST_F(ComposeFilesTest, AStructuralChildBringsItsNetlistAndABlackBoxOfItsTop) {
   ASSERT_TRUE(fs::exists(blackBox));
   std::ifstream in(blackBox);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_NE(text.find("entity core_top is\nend entity core_top;\n"), std::string::npos) << text;
+  EXPECT_EQ(text,
+            "-- Black box of core_top, generated for the parent of core.xhlc.\n"
+            "library ieee;\nuse ieee.std_logic_1164.all;\n\n"
+            "entity core_top is\n"
+            "  generic (\n    W : positive := 8\n  );\n"
+            "  port (\n    clk : in std_logic;\n    rst : in std_logic;\n    d : in std_logic_vector(W - 1 downto 0);\n"
+            "    q : out std_logic_vector(W - 1 downto 0)\n  );\n"
+            "end entity core_top;\n");
   EXPECT_EQ(FileNames(m_parent), (std::vector<std::string>{PathOf(folder + "/c.ucf"), PathOf(folder + "/n.ngc"), blackBox}));
   EXPECT_EQ(ViewFiles(m_parent, "PreSynthesis"), (std::vector<std::string>{PathOf(folder + "/c.ucf"), blackBox}));
   EXPECT_EQ(ViewFiles(m_parent, "Structural"), (std::vector<std::string>{PathOf(folder + "/n.ngc")}));
@@ -442,7 +454,9 @@ TEST_F(ComposeFilesTest, AStructuralChildBringsItsNetlistAndABlackBoxOfItsTop) {
 // exists in the working directory alone adds nothing, and a missing file adds nothing.
 TEST_F(ComposeFilesTest, TheBlackBoxPathIsTakenAgainstTheChildsFolder) {
   Hvd::IProject* child = Open("proj/core/core.xhlc");
-  std::ignore = AddSource(child, "proj/core/top.v", "module core_top(input a);\nendmodule\n");
+  std::ignore = AddSource(child, "proj/core/top.v",
+                          "module core_top (clk, d, q);\n  parameter W = 4;\n  input clk;\n  input [W-1:0] d;\n"
+                          "  output q;\n  reg [W-1:0] q;\nendmodule\n");
   Set(child, "PROP_StopImpView", "Structural");
   AutoRelease<Hvd::ITclInterp> tcl(CitP::Factory::CreateInstance(Hvd::TclInterpClassId()));
   ASSERT_TRUE(tcl);
@@ -475,12 +489,51 @@ TEST_F(ComposeFilesTest, TheBlackBoxPathIsTakenAgainstTheChildsFolder) {
                             "rename ::velmor::Hvd::savedBlackBox ::velmor::Hvd::hvd_generateBlackBox",
                             result, 0),
             kSuccess);
-  // The suite's procedure: a Verilog top gets a module without ports, beside the child.
+  // The suite's procedure: a Verilog top gets a module of its parameters and ports, declared as the
+  // top declares them, beside the child.
   EXPECT_EQ(CChildProjectHelp::ComposeFiles(m_parent, child), kSuccess);
   EXPECT_EQ(FileNames(m_parent).back(), PathOf("proj/core/core_top_blackbox.v"));
   std::ifstream in(PathOf("proj/core/core_top_blackbox.v"));
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_NE(text.find("\nmodule core_top ();\nendmodule\n"), std::string::npos) << text;
+  EXPECT_EQ(text,
+            "// Black box of core_top, generated for the parent of core.xhlc.\n"
+            "module core_top (clk, d, q);\n  parameter W = 4;\n  input clk;\n  input [W-1:0] d;\n"
+            "  output reg [W-1:0] q;\nendmodule\n");
+}
+
+// A SystemVerilog top: its black box is SystemVerilog too, with the packages its types come from,
+// packed dimensions, and an interface port without a direction.
+TEST_F(ComposeFilesTest, ASystemVerilogTopGetsASystemVerilogBlackBox) {
+  Hvd::IProject* child = Open("proj/sv/sv.xhlc");
+  std::ignore = AddSource(child, "proj/sv/top.sv",
+                          "import bus_pkg::*;\nmodule sv_top #(parameter int N = 2) (\n  input logic clk,\n"
+                          "  input logic [N-1:0][7:0] d, // lanes\n  axi_if.slave bus,\n  output bus_pkg::resp_t r\n);\n"
+                          "endmodule\n");
+  Set(child, "PROP_StopImpView", "Structural");
+  EXPECT_EQ(CChildProjectHelp::ComposeFiles(m_parent, child), kSuccess);
+  const std::string blackBox = PathOf("proj/sv/sv_top_blackbox.sv");
+  EXPECT_EQ(FileNames(m_parent), std::vector<std::string>{blackBox});
+  std::ifstream in(blackBox);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()),
+            "// Black box of sv_top, generated for the parent of sv.xhlc.\nimport bus_pkg::*;\n"
+            "module sv_top #(\n    parameter int N = 2\n) (\n    input logic clk,\n    input logic [N-1:0][7:0] d,\n"
+            "    axi_if.slave bus,\n    output bus_pkg::resp_t r\n);\nendmodule\n");
+}
+
+// An escaped name may hold separators and dots: the box's file still lands beside the child.
+TEST_F(ComposeFilesTest, AnEscapedTopNameKeepsTheBlackBoxBesideTheChild) {
+  Hvd::IProject* child = Open("proj/esc/esc.xhlc");
+  std::ignore = AddSource(child, "proj/esc/top.v", "module \\../../out*[x] (input a);\nendmodule\n");
+  Set(child, "PROP_StopImpView", "Structural");
+  EXPECT_EQ(CChildProjectHelp::ComposeFiles(m_parent, child), kSuccess);
+  EXPECT_EQ(FileNames(m_parent), std::vector<std::string>{PathOf("proj/esc/______out__x__blackbox.v")});
+  std::ifstream in(PathOf("proj/esc/______out__x__blackbox.v"));
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()),
+            "// Black box of ../../out*[x], generated for the parent of esc.xhlc.\n"
+            "module \\../../out*[x]  (\n    input a\n);\nendmodule\n");
+  // A second compose finds the box it wrote and writes it again.
+  EXPECT_EQ(CChildProjectHelp::ComposeFiles(m_parent, child), kSuccess);
+  EXPECT_EQ(FileNames(m_parent).size(), 1u);
 }
 
 }  // namespace

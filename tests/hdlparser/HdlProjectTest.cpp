@@ -15,6 +15,7 @@
 #include "Hvd/IDesign.h"
 #include "Hvd/IHdlFile.h"
 #include "Hvd/IHdlNetlist.h"
+#include "Hvd/IHdlPortList.h"
 #include "Hvd/IHdlProject.h"
 #include "Hvd/ISourceLibraryMember.h"
 #include "Prjrep/IName.h"
@@ -228,6 +229,45 @@ TEST_F(HdlProjectTest, ModifiedFilesAndSettingsAreTakenIntoAccount) {
   EXPECT_TRUE(modified() && modified()) << "asked twice";
   EXPECT_TRUE(elaboration->RefreshElaboration() == kSuccess && !modified());
   EXPECT_EQ(Graph().at("/top/u9"), "spare");
+}
+
+// The ports of a unit by name, as the file declares them; a changed file gives its new ports.
+TEST_F(HdlProjectTest, PortsOfAUnitAreReadFromItsDeclaration) {
+  const auto ports = [&](const char* name) {
+    std::vector<std::string> lines;
+    AutoRelease<CitI::IInterface> found;
+    if (elaboration->GetPorts(name, found.Receive()) != kSuccess) return lines;
+    AutoCast<IHdlPortList> list(found.Get());
+    for (const auto section : {HdlPortSection::kContext, HdlPortSection::kGenerics, HdlPortSection::kPorts}) {
+      for (std::uint32_t i = 0; i < list->GetCount(section); ++i) {
+        Text name, mode, type, dims, value;
+        EXPECT_EQ(list->GetEntry(section, i, &name, &mode, &type, &dims, &value), kSuccess);
+        lines.push_back(name.str() + "|" + mode.str() + "|" + type.str() + "|" + dims.str() + "|" + value.str());
+      }
+    }
+    Text past;
+    EXPECT_EQ(list->GetEntry(HdlPortSection::kPorts, list->GetCount(HdlPortSection::kPorts), &past, nullptr, nullptr,
+                             nullptr, nullptr),
+              kInvalidParameter);
+    lines.push_back(list->IsAnsi() && list->IsComplete() ? "ansi" : "not ansi");
+    return lines;
+  };
+  IHdlFile* vhdl = Add(dir / "core.vhd",
+                       "library ieee;\nuse ieee.std_logic_1164.all;\nentity core is\n  generic (W : natural := 4);\n"
+                       "  port (clk : in std_logic; d, q : inout std_logic_vector(W - 1 downto 0));\nend;\n");
+  Add(dir / "leaf.v", "module leaf (a, y);\n  input [3:0] a;\n  output y;\nendmodule\n");
+  EXPECT_EQ(ports("core"), (std::vector<std::string>{"library ieee;||||", "use ieee.std_logic_1164.all;||||",
+                                                     "W||natural||4", "clk|in|std_logic||",
+                                                     "d|inout|std_logic_vector(W - 1 downto 0)||",
+                                                     "q|inout|std_logic_vector(W - 1 downto 0)||", "ansi"}));
+  EXPECT_EQ(ports("leaf"), (std::vector<std::string>{"a|input|[3:0]||", "y|output|||", "not ansi"}));
+  EXPECT_TRUE(ports("nothing").empty());
+  std::ofstream(dir / "core.vhd") << "entity core is port (go : out bit); end;\n";
+  ASSERT_EQ(vhdl->SetModified(true), kSuccess);
+  EXPECT_EQ(ports("core"), (std::vector<std::string>{"go|out|bit||", "ansi"}));
+  AutoRelease<CitI::IInterface> none;
+  EXPECT_NE(elaboration->GetPorts(nullptr, none.Receive()), kSuccess);
+  EXPECT_NE(elaboration->GetPorts("core", nullptr), kSuccess);
 }
 
 TEST_F(HdlProjectTest, BadInputFailsWithoutACrash) {

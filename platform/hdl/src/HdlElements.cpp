@@ -176,6 +176,56 @@ class CDesignUnit final : public TComponent<CDesignUnit> {
   Prjrep::AutoPtr<IHdlFile> m_file;
 };
 
+// A unit's generics, parameters and ports, kept as the scanner read them.
+class CPortList final : public TComponent<CPortList, IHdlPortList> {
+ public:
+  explicit CPortList(Hdl::scan::Interface interface) : m_interface(std::move(interface)) {}
+
+  auto QueryTable() {
+    return Table(Row<IHdlPortList>(this), Row<Prjrep::IRefCount>(&m_refCount), Row<Prjrep::IRefCountV1>(&m_refCount),
+                 Row<CitI::IInterface>(this));
+  }
+
+  std::uint32_t GetCount(HdlPortSection section) override {
+    switch (section) {
+      case HdlPortSection::kContext:
+        return static_cast<std::uint32_t>(m_interface.context.size());
+      case HdlPortSection::kGenerics:
+        return static_cast<std::uint32_t>(m_interface.generics.size());
+      case HdlPortSection::kPorts:
+        return static_cast<std::uint32_t>(m_interface.ports.size());
+    }
+    return 0;
+  }
+
+  Status GetEntry(HdlPortSection section, std::uint32_t index, Text* name, Text* mode, Text* type, Text* dims,
+                  Text* value) override {
+    for (Text* out : {name, mode, type, dims, value}) {
+      if (out != nullptr) *out = Text();
+    }
+    if (index >= GetCount(section)) return kInvalidParameter;
+    if (section == HdlPortSection::kContext) {
+      if (name != nullptr) *name = m_interface.context[index];
+      return kSuccess;
+    }
+    const Hdl::scan::Declaration& entry =
+        section == HdlPortSection::kGenerics ? m_interface.generics[index] : m_interface.ports[index];
+    if (name != nullptr) *name = entry.name;
+    if (mode != nullptr) *mode = entry.mode;
+    if (type != nullptr) *type = entry.type;
+    if (dims != nullptr) *dims = entry.dims;
+    if (value != nullptr) *value = entry.value;
+    return kSuccess;
+  }
+
+  bool IsAnsi() override { return m_interface.ansi; }
+  bool IsComplete() override { return m_interface.complete; }
+
+ private:
+  Prjrep::TRefCountHelper<CPortList> m_refCount{this};
+  Hdl::scan::Interface m_interface;
+};
+
 // The children of a node, in the scanner's order.
 class CNodeIterator final : public TComponent<CNodeIterator, IHdlNetListNodeIterator> {
  public:
@@ -298,6 +348,10 @@ ParserSettings ReadSettings(CitI::IInterface* config) {
 
 Prjrep::AutoRelease<IHdlDesignUnit> NewDesignUnit(const Hdl::scan::UnitInfo& unit, IHdlFile* file) {
   return Prjrep::AutoRelease<IHdlDesignUnit>(new (std::nothrow) CDesignUnit(unit, file));
+}
+
+Prjrep::AutoRelease<IHdlPortList> NewPortList(Hdl::scan::Interface interface) {
+  return Prjrep::AutoRelease<IHdlPortList>(new (std::nothrow) CPortList(std::move(interface)));
 }
 
 Prjrep::AutoRelease<IHdlNetListNode> NewNetListNode(std::string path, std::string instanceName, CitI::IInterface* unit,

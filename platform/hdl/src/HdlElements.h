@@ -9,6 +9,7 @@
 #include "Hvd/IDefData.h"
 #include "Hvd/IHdlFile.h"
 #include "Hvd/IHdlNetListNode.h"
+#include "Hvd/IHdlPortList.h"
 #include "Hvd/IHdlProject.h"
 #include "core/Holders.h"
 
@@ -33,6 +34,9 @@ ParserSettings ReadSettings(CitI::IInterface* config);
 
 // A design unit found by the scanner in `file`, with one reference.
 Prjrep::AutoRelease<IHdlDesignUnit> NewDesignUnit(const Hdl::scan::UnitInfo& unit, IHdlFile* file);
+
+// The interface of a unit as the scanner read it, with one reference.
+Prjrep::AutoRelease<IHdlPortList> NewPortList(Hdl::scan::Interface interface);
 
 // A node of the design graph: `unit` may be null (the root, or an instance bound to nothing).
 Prjrep::AutoRelease<IHdlNetListNode> NewNetListNode(std::string path, std::string instanceName, CitI::IInterface* unit,

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -340,10 +341,7 @@ class CHdlProject final : public TComponent<CHdlProject> {
     }
     Status GetCompileOrder(IHdlNetListNode* top, IHdlFileIterator** files) override;
     Status GetCompileOrder(IHdlDesignUnit* top, std::uint32_t mode, IHdlFileIterator** files) override;
-    Status GetPorts(const char*, CitI::IInterface** ports) override {
-      if (ports != nullptr) *ports = nullptr;
-      return kNotSupported;
-    }
+    Status GetPorts(const char* name, CitI::IInterface** ports) override;
     Status GetDesignGraph(IHdlNetListNode** root) override;
     Status RefreshElaboration() override {
       This().Refresh();
@@ -551,6 +549,20 @@ Status CHdlProject::XIHdlElaborationData::GetCompileOrder(IHdlDesignUnit* top, s
   Text text;
   if (named && named->GetDesignUnitName(&text) == kSuccess) name = text.str();
   return This().HandOutOrder(name, files);
+}
+
+// The ports of the entity, module, program or interface `name` (or of a configuration's entity),
+// found as a top is; the object answers IHdlPortList.
+Status CHdlProject::XIHdlElaborationData::GetPorts(const char* name, CitI::IInterface** ports) {
+  Prjrep::AutoOut<CitI::IInterface> result(ports);
+  if (name == nullptr || ports == nullptr) return kInvalidParameter;
+  CHdlProject& self = This();
+  self.Refresh();
+  std::optional<Hdl::scan::Interface> found = self.m_scanner.InterfaceOf(name);
+  if (!found) return Fail(kFailure, "CHdlProject::GetPorts - no entity or module \"%s\"\n", name);
+  Prjrep::AutoRelease<IHdlPortList> list = NewPortList(std::move(*found));
+  if (!list) return kFailure;
+  return result.Assign(list.Get());
 }
 
 Prjrep::AutoRelease<IHdlNetListNode> CHdlProject::NodeOf(const Hdl::scan::HierarchyNode& node) {

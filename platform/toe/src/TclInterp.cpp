@@ -7,6 +7,14 @@
 #include <string>
 
 #include "CitP/Factory.h"
+#include "Hvd/ICompAdmin.h"
+#include "Hvd/IDefData.h"
+#include "Hvd/IDesign.h"
+#include "Hvd/IFile.h"
+#include "Hvd/IHdlFile.h"
+#include "Hvd/IHdlNetlist.h"
+#include "Hvd/IHdlPortList.h"
+#include "Hvd/IHdlProject.h"
 #include "Hvd/ITclInterp.h"
 #include "Hvd/Status.h"
 #include "Hvd/ToeTclInterp.h"
@@ -102,6 +110,110 @@ int ObjectPath(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
   return TCL_OK;
 }
 
+// A Tcl string object of a standard UTF-8 text.
+Tcl_Obj* NewText(Tcl_Interp* interp, const std::string& text) {
+  static const Tcl_Encoding s_utf8 = Tcl_GetEncoding(interp, "utf-8");  // kept, like the interpreter
+  Tcl_DString internal;
+  Tcl_ExternalToUtfDString(s_utf8, text.data(), static_cast<int>(text.size()), &internal);
+  Tcl_Obj* object = Tcl_NewStringObj(Tcl_DStringValue(&internal), Tcl_DStringLength(&internal));
+  Tcl_DStringFree(&internal);
+  return object;
+}
+
+// One design unit's interface as a dictionary: see HdlPorts.
+Tcl_Obj* PortDictionary(Tcl_Interp* interp, const std::string& name, const std::string& type, IHdlPortList* ports) {
+  Tcl_Obj* dictionary = Tcl_NewDictObj();
+  const auto put = [&](const char* key, Tcl_Obj* value) {
+    std::ignore = Tcl_DictObjPut(nullptr, dictionary, Tcl_NewStringObj(key, -1), value);
+  };
+  put("name", NewText(interp, name));
+  put("type", NewText(interp, type));
+  put("ansi", Tcl_NewBooleanObj(ports->IsAnsi()));
+  put("complete", Tcl_NewBooleanObj(ports->IsComplete()));
+  for (const auto& [key, section] : {std::pair{"context", HdlPortSection::kContext},
+                                     std::pair{"generics", HdlPortSection::kGenerics},
+                                     std::pair{"ports", HdlPortSection::kPorts}}) {
+    Tcl_Obj* list = Tcl_NewListObj(0, nullptr);
+    for (std::uint32_t i = 0; i < ports->GetCount(section); ++i) {
+      Text fields[5];
+      if (ports->GetEntry(section, i, &fields[0], &fields[1], &fields[2], &fields[3], &fields[4]) != kSuccess) continue;
+      if (section == HdlPortSection::kContext) {
+        Tcl_ListObjAppendElement(nullptr, list, NewText(interp, fields[0].str()));
+        continue;
+      }
+      Tcl_Obj* entry = Tcl_NewListObj(0, nullptr);
+      for (const Text& field : fields) Tcl_ListObjAppendElement(nullptr, entry, NewText(interp, field.str()));
+      Tcl_ListObjAppendElement(nullptr, list, entry);
+    }
+    put(key, list);
+  }
+  return dictionary;
+}
+
+// ::velmor::Hvd::hvd_HdlPorts HANDLE: what the HDL parser reads of the file bound as HANDLE: for
+// each entity and module the file declares, in file order, a dictionary of its "name", its
+// design-unit "type", whether its ports are declared in its header ("ansi") and whether the parser
+// read them whole ("complete"), its "context" clauses, and its "generics" and "ports", each entry
+// a list {name mode type dims value} of texts as written.
+int HdlPorts(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+  if (objc != 2) {
+    Tcl_WrongNumArgs(interp, 1, objv, "handle");
+    return TCL_ERROR;
+  }
+  const auto found = BoundObjects().find(Tcl_GetString(objv[1]));
+  CitI::IInterface* bound = found == BoundObjects().end() ? nullptr : found->second;
+  Prjrep::AutoCast<Prjrep::IFileNameHelper> names(bound);
+  Text path;
+  if (!names || names->GetFullName(&path) != kSuccess || path.empty()) {
+    Tcl_SetObjResult(interp, Tcl_ObjPrintf("no file \"%s\"", Tcl_GetString(objv[1])));
+    return TCL_ERROR;
+  }
+  // A parser project of the one file, which the parser reads as the file's type says.
+  Prjrep::AutoRelease<CitI::IInterface> root;
+  if (CitP::Factory::LoadLibraryFactory("libHvd_Hdl")) std::ignore = root.Assign(CitP::Factory::CreateInstance(HdlProjectClassId()));
+  Prjrep::AutoCast<IHdlProject> project(root.Get());
+  Prjrep::AutoCast<IHdlFileSet> files(root.Get());
+  Prjrep::AutoCast<IHdlElaborationData> elaboration(root.Get());
+  Prjrep::AutoRelease<IHdlFile> file;
+  if (!project || !files || !elaboration || project->CreateFile(file.Receive()) != kSuccess || !file) {
+    Tcl_SetObjResult(interp, Tcl_NewStringObj("no HDL parser", -1));
+    return TCL_ERROR;
+  }
+  const std::string full = path.str();
+  const std::size_t slash = full.rfind('/');
+  Prjrep::AutoRelease<IFileType> type;
+  if (Prjrep::AutoCast<IFile> asFile(bound); asFile) std::ignore = asFile->GetFileType(type.Receive());
+  Prjrep::AutoCast<ICompAdmin> admin(file.Get());
+  Prjrep::AutoRelease<IHdlDesignUnitIterator> units;
+  if (file->SetPath(Text(full.substr(0, slash + 1)), Text(full.substr(slash + 1))) != kSuccess || !admin ||
+      admin->InitializeAfterCreate(nullptr, type.Get()) != kSuccess || files->Add(file.Get()) != kSuccess ||
+      file->GetDesignUnits(nullptr, units.Receive()) != kSuccess || !units) {
+    Tcl_SetObjResult(interp, Tcl_ObjPrintf("the HDL parser cannot read \"%s\"", full.c_str()));
+    return TCL_ERROR;
+  }
+  Tcl_Obj* result = Tcl_NewListObj(0, nullptr);
+  for (std::ignore = units->Reset(); !units->IsDone(); std::ignore = units->Next()) {
+    Prjrep::AutoCast<IDesignUnit> unit(units->Current());
+    Prjrep::AutoRelease<IDesignUnitType> unitType;
+    Text name, typeName;
+    if (!unit || unit->GetDesignUnitName(&name) != kSuccess || unit->GetDesignUnitType(unitType.Receive()) != kSuccess)
+      continue;
+    Prjrep::AutoCast<IDefDataId> id(unitType.Get());
+    if (!id || id->GetDefDataIdName(&typeName) != kSuccess ||
+        (typeName.str() != "DESUT_VHDL_ENTITY" && typeName.str() != "DESUT_VERILOG_MODULE")) {
+      continue;
+    }
+    Prjrep::AutoRelease<CitI::IInterface> ports;
+    if (elaboration->GetPorts(name.c_str(), ports.Receive()) != kSuccess) continue;
+    if (Prjrep::AutoCast<IHdlPortList> list(ports.Get()); list) {
+      Tcl_ListObjAppendElement(nullptr, result, PortDictionary(interp, name.str(), typeName.str(), list.Get()));
+    }
+  }
+  std::ignore = files->Clear();
+  Tcl_SetObjResult(interp, result);
+  return TCL_OK;
+}
+
 Tcl_Interp* CreateInterpreter() {
   Tcl_Interp* interp = Tcl_CreateInterp();
   // Asking Tcl for the executable's name is only safe once an interpreter exists; a host
@@ -112,6 +224,7 @@ Tcl_Interp* CreateInterpreter() {
   if (Tcl_EvalEx(interp, VelmorScript(), -1, TCL_EVAL_GLOBAL) != TCL_OK) Report("the dialog procedures failed", interp);
   Tcl_CreateObjCommand(interp, "::velmor::Hvd::hvd_StringSetAdd", &StringSetAdd, nullptr, nullptr);
   Tcl_CreateObjCommand(interp, "::velmor::Hvd::hvd_ObjectPath", &ObjectPath, nullptr, nullptr);
+  Tcl_CreateObjCommand(interp, "::velmor::Hvd::hvd_HdlPorts", &HdlPorts, nullptr, nullptr);
   Tcl_ResetResult(interp);
   return interp;
 }

@@ -110,28 +110,37 @@ foreach procedure {PullPartitionsIntoConfiguration PullHackFilesIntoConfiguratio
 unset procedure
 
 # The black box of a child project's top, for the parent that takes the child as a netlist:
-# the top's declaration without contents, written beside the child project as
-# "NAME_blackbox.vhd" (a VHDL entity) or "NAME_blackbox.v" (a Verilog module). `unit` is the
-# handle of the top's file; the top is the last entity or module that file declares. The
-# parser tells no ports, so the declaration has none. The answer is the file's path relative
-# to the child's folder, or "" when the file declares neither.
+# the top's declaration without contents, written beside the child project in the top's language
+# as "NAME_blackbox.vhd" (a VHDL entity), "NAME_blackbox.sv" (a module of a SystemVerilog file)
+# or "NAME_blackbox.v" (a Verilog module). It declares what the HDL parser reads of the top: the
+# clauses its declarations need, its generics or parameters and its ports, as written. `unit` is
+# the handle of the top's file; the top is the last entity, else the last module, the file
+# declares. The answer is the file's path relative to the child's folder, or "" when the file
+# declares neither.
 proc ::velmor::Hvd::hvd_generateBlackBox {childPath unit} {
-    set channel [open [::velmor::Hvd::hvd_ObjectPath $unit] r]
-    set text [read $channel]
-    close $channel
-    set entities [regexp -all -inline -nocase {(?:^|\n)[ \t]*entity[ \t\r\n]+([A-Za-z][A-Za-z0-9_]*)[ \t\r\n]+is\M} $text]
-    set modules [regexp -all -inline {(?:^|\n)[ \t]*(?:macro)?module[ \t\r\n]+([A-Za-z_][A-Za-z0-9_$]*)} $text]
-    set origin "generated for the parent of [file tail $childPath]"
-    if {[llength $entities] > 0} {
-        set name [lindex $entities end]
-        set file ${name}_blackbox.vhd
-        set body "-- Black box of $name, $origin.\nentity $name is\nend entity $name;\n"
-    } elseif {[llength $modules] > 0} {
-        set name [lindex $modules end]
-        set file ${name}_blackbox.v
-        set body "// Black box of $name, $origin.\nmodule $name ();\nendmodule\n"
-    } else {
+    set path [::velmor::Hvd::hvd_ObjectPath $unit]
+    set units [::velmor::Hvd::hvd_HdlPorts $unit]
+    set top {}
+    foreach type {DESUT_VERILOG_MODULE DESUT_VHDL_ENTITY} {
+        foreach found $units {
+            if {[dict get $found type] eq $type} { set top $found }
+        }
+    }
+    if {$top eq {}} {
         return ""
+    }
+    set name [dict get $top name]
+    set origin "generated for the parent of [file tail $childPath]"
+    # An escaped or extended name may hold any character: the file's name keeps it to one plain
+    # name beside the child.
+    set stem [regsub -all {[^A-Za-z0-9_]} $name _]
+    if {[dict get $top type] eq "DESUT_VHDL_ENTITY"} {
+        set file ${stem}_blackbox.vhd
+        set body [::velmor::Hvd::VhdlBlackBox $top "-- Black box of $name, $origin."]
+    } else {
+        set extension [expr {[regexp -nocase {\.sv[hp]?$} $path] ? "sv" : "v"}]
+        set file ${stem}_blackbox.$extension
+        set body [::velmor::Hvd::VerilogBlackBox $top "// Black box of $name, $origin."]
     }
     # A file of that name that this procedure did not write is the user's, and stays.
     set target [file join [file dirname $childPath] $file]
@@ -140,10 +149,96 @@ proc ::velmor::Hvd::hvd_generateBlackBox {childPath unit} {
         set channel [open $target r]
         set first [gets $channel]
         close $channel
-        if {![string match "*Black box of $name, *" $first]} { error "$target is in the way of the black box" }
+        if {[string first "Black box of $name, " $first] < 0} { error "$target is in the way of the black box" }
     }
     set channel [open $target w]
     puts -nonewline $channel $body
     close $channel
     return $file
+}
+
+# An entity of the unit's generics and ports, after the clauses its types need.
+proc ::velmor::Hvd::VhdlBlackBox {unit heading} {
+    set name [dict get $unit name]
+    set text "$heading\n"
+    foreach clause [dict get $unit context] { append text "$clause\n" }
+    append text "\nentity $name is\n"
+    foreach {keyword section} {generic generics port ports} {
+        set lines {}
+        foreach entry [dict get $unit $section] {
+            lassign $entry entryName mode type dims value
+            if {$section eq "generics" && $mode ne ""} {
+                # a generic type, package or subprogram: its declaration whole
+                lappend lines [join [concat $mode [list $entryName] [expr {$type eq "" ? {} : [list $type]}]]]
+                continue
+            }
+            set line "$entryName : [expr {$mode eq "" ? "" : "$mode "}]$type"
+            if {$value ne ""} { append line " := $value" }
+            lappend lines $line
+        }
+        if {[llength $lines] > 0} {
+            append text "  $keyword (\n    [join $lines ";\n    "]\n  );\n"
+        }
+    }
+    append text "end entity $name;\n"
+    return $text
+}
+
+# A module of the unit's parameters and ports: declared in its header, or, when the unit's header
+# only names its ports, declared in its body after the header's names.
+proc ::velmor::Hvd::VerilogBlackBox {unit heading} {
+    set name [::velmor::Hvd::VerilogName [dict get $unit name]]
+    set text "$heading\n"
+    foreach clause [dict get $unit context] { append text "$clause\n" }
+    set parameters {}
+    foreach entry [dict get $unit generics] {
+        lappend parameters [::velmor::Hvd::VerilogDeclaration $entry]
+    }
+    set ports {}
+    set names {}
+    foreach entry [dict get $unit ports] {
+        lassign $entry portName mode
+        if {[dict get $unit ansi] || $mode ne ""} {
+            lappend ports [::velmor::Hvd::VerilogDeclaration $entry]
+            lappend names [::velmor::Hvd::VerilogName $portName]
+        } else {
+            lappend names $portName  ;# an expression of nets that the body never declares as a port
+        }
+    }
+    if {[dict get $unit ansi]} {
+        append text "module $name"
+        if {[llength $parameters] > 0} {
+            append text " #(\n    [join $parameters ",\n    "]\n)"
+        }
+        if {[llength $ports] > 0} {
+            append text " (\n    [join $ports ",\n    "]\n);\n"
+        } else {
+            append text " ();\n"
+        }
+    } else {
+        append text "module $name ([join $names ", "]);\n"
+        foreach declaration [concat $parameters $ports] {
+            append text "  $declaration;\n"
+        }
+    }
+    append text "endmodule\n"
+    return $text
+}
+
+# "output reg [7:0] q [0:3] = 0" from {name mode type dims value}.
+proc ::velmor::Hvd::VerilogDeclaration {entry} {
+    lassign $entry name mode type dims value
+    set words {}
+    foreach word [list $mode $type "[::velmor::Hvd::VerilogName $name]$dims"] {
+        if {$word ne ""} { lappend words $word }
+    }
+    set text [join $words " "]
+    if {$value ne ""} { append text " = $value" }
+    return $text
+}
+
+# A name as Verilog writes it: escaped, ending in a blank, unless it is a simple identifier.
+proc ::velmor::Hvd::VerilogName {name} {
+    if {[regexp {^[A-Za-z_][A-Za-z0-9_$]*$} $name]} { return $name }
+    return "\\$name "
 }

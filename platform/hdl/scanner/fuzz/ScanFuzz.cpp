@@ -55,6 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const TopCandidate& top : project.TopCandidates()) {
     project.Hierarchy(top.unit.name, top.unit.library);
     project.GetCompileOrder(top.unit.name);
+    project.InterfaceOf(top.unit.name, top.unit.library);
   }
   project.Messages();
   return 0;

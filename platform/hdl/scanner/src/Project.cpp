@@ -133,6 +133,7 @@ struct UnitRec {
   bool live = false;
   std::vector<RefRec> refs;
   std::vector<ScopeRec> scopes;
+  Interface interface;
 
   // Secondary units are found under their primary's name.
   Sym IndexKey() const { return IsSecondary(kind) ? primaryKey : key; }
@@ -623,6 +624,7 @@ struct Project::Impl {
       unit.position = position++;
       unit.hasPorts = scanned.hasPorts;
       unit.complete = scanned.complete;
+      unit.interface = std::move(scanned.interface);
       unit.live = true;
       unit.refs.reserve(scanned.references.size());
       for (const Reference& ref : scanned.references) {
@@ -1728,6 +1730,19 @@ std::optional<HierarchyNode> Project::Hierarchy(std::string_view top, std::strin
     return std::nullopt;
   }
   return m_impl->Hierarchy(found, top);
+}
+
+std::optional<Interface> Project::InterfaceOf(std::string_view name, std::string_view library) {
+  m_impl->Update();
+  m_impl->Resolve();
+  std::uint32_t found = m_impl->FindTop(name, library);
+  if (found != kNone && m_impl->units[m_impl->dense[found]].kind == UnitKind::kVhdlConfiguration) {
+    const UnitRec& configuration = m_impl->units[m_impl->dense[found]];
+    found = m_impl->Find(configuration.primaryKey, Bit(UnitKind::kVhdlEntity), m_impl->LibraryOf(configuration), 0,
+                         true);
+  }
+  if (found == kNone) return std::nullopt;
+  return m_impl->units[m_impl->dense[found]].interface;
 }
 
 std::vector<Message> Project::Messages() {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -195,6 +196,74 @@ std::uint32_t EnterScopes(std::vector<Block>& open, std::vector<Scope>& scopes) 
   return open.empty() ? kNoScope : open.back().scope;
 }
 
+// A unit's interface keeps at most this many entries in each list and this much text in all; past
+// either it is marked incomplete. A declaration of more tokens than a list records is not read.
+constexpr std::size_t kMaxDeclarations = 4096;
+constexpr std::size_t kMaxInterfaceBytes = std::size_t{1} << 20;
+constexpr std::size_t kMaxRecordedTokens = std::size_t{1} << 16;
+
+// Adds to one list of `iface` (context clauses or declarations) while its bounds hold; `bytes`
+// counts the text the interface holds.
+template <class T>
+bool AddBounded(Interface& iface, std::vector<T>& list, T entry, std::size_t& bytes) {
+  std::size_t size = 0;
+  if constexpr (std::is_same_v<T, std::string>) {
+    size = entry.size();
+  } else {
+    size = entry.name.size() + entry.mode.size() + entry.type.size() + entry.dims.size() + entry.value.size();
+  }
+  if (!iface.complete || list.size() >= kMaxDeclarations || bytes + size > kMaxInterfaceBytes) {
+    iface.complete = false;
+    return false;
+  }
+  bytes += size;
+  list.push_back(std::move(entry));
+  return true;
+}
+
+// Design text as a declaration shows it: comments left out, each run of blanks one blank, none at
+// either end. Strings are kept whole; `vhdl` reads its comments and character literals.
+inline std::string CleanText(std::string_view raw, bool vhdl) {
+  std::string out;
+  out.reserve(raw.size());
+  bool blank = false;
+  const auto put = [&](std::string_view text) {
+    if (blank && !out.empty()) out.push_back(' ');
+    blank = false;
+    out.append(text);
+  };
+  std::size_t at = 0;
+  while (at < raw.size()) {
+    const char c = raw[at];
+    const char next = at + 1 < raw.size() ? raw[at + 1] : '\0';
+    if (IsSpace(c)) {
+      blank = true;
+      ++at;
+    } else if ((vhdl && c == '-' && next == '-') || (!vhdl && c == '/' && next == '/')) {
+      const std::size_t newline = raw.find('\n', at);
+      at = newline == std::string_view::npos ? raw.size() : newline;
+      blank = true;
+    } else if (c == '/' && next == '*') {
+      const std::size_t close = raw.find("*/", at + 2);
+      at = close == std::string_view::npos ? raw.size() : close + 2;
+      blank = true;
+    } else if (c == '"') {
+      std::size_t end = at + 1;
+      while (end < raw.size() && raw[end] != '"' && raw[end] != '\n') end += !vhdl && raw[end] == '\\' ? 2 : 1;
+      end = std::min(end + 1, raw.size());
+      put(raw.substr(at, end - at));
+      at = end;
+    } else if (vhdl && c == '\'' && at + 2 < raw.size() && raw[at + 2] == '\'') {
+      put(raw.substr(at, 3));
+      at += 3;
+    } else {
+      put(raw.substr(at, 1));
+      ++at;
+    }
+  }
+  return out;
+}
+
 void ScanVhdl(std::string_view text, std::string_view path, const ScanOptions& options, ScanResult& result);
 void ScanVerilog(std::string_view text, std::string_view path, const ScanOptions& options, ScanResult& result);
 
@@ -217,8 +286,33 @@ class TLookahead {
     }
     m_prev = m_current;
     m_current = t;
+    if (m_record != nullptr) {
+      if (m_record->size() < kMaxRecordedTokens) {
+        m_record->push_back(t);
+      } else {
+        m_recordCut = true;
+      }
+    }
     return t;
   }
+
+  // Keeps the tokens taken while it lives in `tokens`, up to kMaxRecordedTokens; cut() tells
+  // whether more came.
+  class Recording {
+   public:
+    Recording(TLookahead& owner, std::vector<Tok>& tokens) : m_owner(owner) {
+      tokens.clear();
+      m_owner.m_record = &tokens;
+      m_owner.m_recordCut = false;
+    }
+    ~Recording() { m_owner.m_record = nullptr; }
+    Recording(const Recording&) = delete;
+    Recording& operator=(const Recording&) = delete;
+    bool cut() const { return m_owner.m_recordCut; }
+
+   private:
+    TLookahead& m_owner;
+  };
   // The k-th token after the current one, k below the look-ahead's size.
   const Tok& Peek(std::size_t k) {
     while (m_aheadCount <= k) {
@@ -231,6 +325,8 @@ class TLookahead {
   Lexer m_lexer;
   Tok m_prev;
   Tok m_current;
+  std::vector<Tok>* m_record = nullptr;
+  bool m_recordCut = false;
 
  private:
   std::array<Tok, 8> m_ahead{};

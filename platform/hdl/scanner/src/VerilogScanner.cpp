@@ -1,5 +1,6 @@
 // The Verilog and SystemVerilog scanner: a preprocessor (includes, macros, conditionals) feeding a
-// token stream in which only unit headers, instances, imports and package scopes are recognised.
+// token stream in which only unit headers, port and parameter declarations, instances, imports and
+// package scopes are recognised.
 // Bodies of functions, tasks, classes and the like are skipped whole so that their declarations
 // are never taken for instances.
 
@@ -186,6 +187,17 @@ class Lexer {
     return m_sources[source].path;
   }
   std::uint32_t EndLine() { return m_sources[0].lines.LineOf(m_sources[0].text.size()); }
+
+  // The text of a file from `first` to `last`, both read from that file itself (not from a macro or
+  // another file), so that macros between them are seen as they were used; false when they are not.
+  bool FileText(const Tok& first, const Tok& last, std::string_view* text) const {
+    if (first.source != last.source || !m_sources[first.source].isFile) return false;
+    const std::string_view file = m_sources[first.source].text;
+    const std::size_t end = static_cast<std::size_t>(last.text.data() + last.text.size() - file.data());
+    if (end < first.offset || end > file.size()) return false;
+    *text = file.substr(first.offset, end - first.offset);
+    return true;
+  }
 
   void Finish() {
     for (const std::string& name : m_ownOrder) m_result.macrosLeft.push_back({name, m_macros[name].definition});
@@ -831,6 +843,7 @@ class Parser : TLookahead<Lexer, Tok> {
       Current()->complete = false;
       AddMessage(m_result, MessageKind::kTruncated, Severity::kWarning, m_path, m_lexer.EndLine(),
                  "the file ends inside '" + Current()->name + "'");
+      FinishInterface();
     }
     m_lexer.Finish();
   }
@@ -885,7 +898,8 @@ class Parser : TLookahead<Lexer, Tok> {
           if (Peek(0).kind == T::kStr) {
             SkipPastSemicolon();
           } else {
-            Import();
+            const std::string text = ImportText(t);
+            if (m_fileImportTexts.size() < kMaxDeclarations) m_fileImportTexts.push_back(text);
           }
           return;
         case kClass:
@@ -956,19 +970,35 @@ class Parser : TLookahead<Lexer, Tok> {
     m_scopes.clear();
     m_depth = 0;
     m_pendingLabel = {};
+    m_interfaceBytes = 0;
+    m_headerParameters = false;
+    m_untypedPorts = 0;
+    m_parameterBytes = 0;
+    m_portIndex.clear();
+    m_bodyParameters.clear();
+    Interface& interface = Current()->interface;
+    // Compilation-unit imports reach every later unit; what all units copy of them is bounded.
+    for (const std::string& text : m_fileImportTexts) {
+      if (m_contextBudget < text.size()) {
+        interface.complete = false;
+        break;
+      }
+      m_contextBudget -= text.size();
+      if (!AddBounded(interface, interface.context, text, m_interfaceBytes)) break;
+    }
     for (;;) {
       const Tok& next = Peek(0);
       if (next.kind == T::kEof || IsPunct(next, ';')) break;
       if (next.kind == T::kKw && (IsUnitStart(next.kw) || IsUnitEnd(next.kw))) return;
       const Tok t = Next();
       if (IsKw(t, kImport)) {
-        Import();
-        if (IsPunct(Peek(0), ';')) Next();  // a header import ends with its own semicolon
+        // A header import ends with its own semicolon.
+        AddBounded(Current()->interface, Current()->interface.context, ImportText(t), m_interfaceBytes);
       } else if (IsPunct(t, '(')) {
-        if (SkipBalanced('(', ')')) Current()->hasPorts = true;
+        if (PortList()) Current()->hasPorts = true;
       } else if (IsPunct(t, '#') && IsPunct(Peek(0), '(')) {
         Next();
-        SkipBalanced('(', ')');
+        ParameterList();
       } else {
         ScopeReference(t);
       }
@@ -978,6 +1008,7 @@ class Parser : TLookahead<Lexer, Tok> {
   }
 
   void EndUnit() {
+    FinishInterface();
     m_unit = -1;
     m_scopes.clear();
     m_depth = 0;
@@ -1070,6 +1101,7 @@ class Parser : TLookahead<Lexer, Tok> {
       }
       m_depth = 0;
     }
+    if (t.kw == kOtherKw && m_statementStart && m_scopes.empty() && BodyDeclaration(t)) return true;
     switch (t.kw) {
       case kBegin: {
         std::string_view label = m_pendingLabel;
@@ -1179,10 +1211,12 @@ class Parser : TLookahead<Lexer, Tok> {
     }
   }
 
-  // Skips to the close that balances an open already read; says whether a name stood inside.
-  bool SkipBalanced(std::uint16_t open, std::uint16_t close) {
+  // Skips to the close that balances an open already read; says whether a name stood inside, and
+  // in `closed` whether the close came.
+  bool SkipBalanced(std::uint16_t open, std::uint16_t close, bool* closed = nullptr) {
     int depth = 1;
     bool sawName = false;
+    if (closed != nullptr) *closed = false;
     for (;;) {
       const Tok& next = Peek(0);
       if (next.kind == T::kEof) return sawName;
@@ -1193,12 +1227,371 @@ class Parser : TLookahead<Lexer, Tok> {
       if (IsPunct(t, open)) {
         ++depth;
       } else if (IsPunct(t, close)) {
-        if (--depth == 0) return sawName;
+        if (--depth == 0) {
+          if (closed != nullptr) *closed = true;
+          return sawName;
+        }
       } else if (IsName(t)) {
         sawName = true;
         ScopeReference(t);
       }
     }
+  }
+
+  // ---- parameters and ports
+
+  static bool IsOpen(const Tok& t) { return IsPunct(t, '(') || IsPunct(t, '[') || IsPunct(t, '{'); }
+  static bool IsClose(const Tok& t) { return IsPunct(t, ')') || IsPunct(t, ']') || IsPunct(t, '}'); }
+  static bool IsEscaped(const Tok& t) { return t.punct == '\\'; }
+  static bool IsDirection(const Tok& t) {
+    return t.kind == T::kKw && (t.text == "input" || t.text == "output" || t.text == "inout" || t.text == "ref");
+  }
+  static bool IsDataWord(std::string_view word) {
+    static const std::unordered_set<std::string_view> kWords = {
+        "wire",  "reg",     "logic",   "tri",     "tri0", "tri1",    "triand",   "trior",   "trireg",
+        "wand",  "wor",     "uwire",   "supply0", "supply1", "var",  "integer",  "bit",     "byte",
+        "int",   "shortint", "longint", "time",    "real", "realtime", "shortreal"};
+    return kWords.count(word) != 0;
+  }
+
+  // A directive that leaves the text between two tokens other than what was read.
+  static bool HasDirective(std::string_view text) {
+    static const std::unordered_set<std::string_view> kDirectives = {
+        "ifdef", "ifndef", "elsif", "else", "endif", "define", "undef", "undefineall", "include", "line",
+        "resetall", "timescale", "default_nettype", "celldefine", "endcelldefine", "pragma", "begin_keywords",
+        "end_keywords", "unconnected_drive", "nounconnected_drive"};
+    for (std::size_t at = text.find('`'); at != std::string_view::npos; at = text.find('`', at + 1)) {
+      std::size_t end = at + 1;
+      while (end < text.size() && IsIdentChar(text[end])) ++end;
+      if (kDirectives.count(text.substr(at + 1, end - at - 1)) != 0) return true;
+    }
+    return false;
+  }
+
+  // The text of tokens [from, to) as written, the macros used in it among it. Tokens that came from
+  // a macro or an include at either end are joined as the preprocessor gave them.
+  std::string Span(const std::vector<Tok>& tokens, std::size_t from, std::size_t to) const {
+    if (from >= to) return {};
+    std::string_view raw;
+    if (m_lexer.FileText(tokens[from], tokens[to - 1], &raw) && !HasDirective(raw)) return CleanText(raw, false);
+    // Blanks where the text had them; between texts, only between words.
+    const auto word = [](const Tok& t) { return t.kind != T::kPunct || IsEscaped(t); };
+    std::string joined;
+    for (std::size_t i = from; i < to; ++i) {
+      const Tok& t = tokens[i];
+      if (i > from) {
+        const Tok& before = tokens[i - 1];
+        const bool blank = before.source == t.source
+                               ? before.text.data() + before.text.size() != t.text.data() - (IsEscaped(t) ? 1 : 0)
+                               : word(before) && word(t);
+        if (blank || IsEscaped(before)) joined.push_back(' ');
+      }
+      if (IsEscaped(t)) joined.push_back('\\');
+      joined.append(t.text);
+    }
+    return joined;
+  }
+
+  // The items of a list or declaration, split at its commas: [from, to) pairs.
+  static std::vector<std::pair<std::size_t, std::size_t>> Items(const std::vector<Tok>& tokens, std::size_t from) {
+    std::vector<std::pair<std::size_t, std::size_t>> items;
+    int depth = 0;
+    std::size_t start = from;
+    for (std::size_t i = from; i < tokens.size(); ++i) {
+      if (IsOpen(tokens[i])) ++depth;
+      if (IsClose(tokens[i]) && depth > 0) --depth;
+      if (depth == 0 && IsPunct(tokens[i], ',')) {
+        items.emplace_back(start, i);
+        start = i + 1;
+      }
+    }
+    items.emplace_back(start, tokens.size());
+    return items;
+  }
+
+  // The parts of "... name [dims] = value" in [from, to): where the name stands, where its
+  // dimensions begin and where its value's "=" stands (`to` when none); false without a name.
+  struct Parts {
+    std::size_t name = 0;
+    std::size_t dims = 0;
+    std::size_t assign = 0;
+  };
+  static bool SplitItem(const std::vector<Tok>& tokens, std::size_t from, std::size_t to, Parts* parts) {
+    std::size_t assign = from;
+    for (int depth = 0; assign < to && !(depth == 0 && IsPunct(tokens[assign], '=')); ++assign) {
+      if (IsOpen(tokens[assign])) ++depth;
+      if (IsClose(tokens[assign])) --depth;
+    }
+    std::size_t dims = assign;
+    while (dims > from && IsPunct(tokens[dims - 1], ']')) {
+      std::size_t open = dims - 1;
+      for (int depth = 0; open > from; --open) {
+        if (IsPunct(tokens[open], ']')) ++depth;
+        if (IsPunct(tokens[open], '[') && --depth == 0) break;
+      }
+      if (!IsPunct(tokens[open], '[')) break;
+      dims = open;
+    }
+    if (dims == from || !IsName(tokens[dims - 1])) return false;
+    *parts = Parts{dims - 1, dims, assign};
+    return true;
+  }
+
+  Declaration Declare(const std::vector<Tok>& tokens, std::size_t typeFrom, const Parts& parts, std::size_t to) const {
+    Declaration declaration;
+    declaration.name = std::string(tokens[parts.name].text);
+    declaration.type = Span(tokens, typeFrom, parts.name);
+    declaration.dims = Span(tokens, parts.dims, parts.assign);
+    if (parts.assign < to) declaration.value = Span(tokens, parts.assign + 1, to);
+    return declaration;
+  }
+
+  // "import p::*, q::x;" from its keyword, already taken, as written.
+  std::string ImportText(const Tok& keyword) {
+    std::vector<Tok>& tokens = m_tokens;
+    {
+      Recording recording(*this, tokens);
+      Import();
+      if (IsPunct(Peek(0), ';')) Next();
+    }
+    tokens.insert(tokens.begin(), keyword);
+    return Span(tokens, 0, tokens.size());
+  }
+
+  // The header's list after "#(": "parameter int W = 8, N = 2, localparam M = W * N, type T = logic".
+  // An item without a keyword continues the one before; the first is a parameter.
+  void ParameterList() {
+    std::vector<Tok>& tokens = m_tokens;
+    bool closed = false;
+    Interface& interface = Current()->interface;
+    {
+      Recording recording(*this, tokens);
+      SkipBalanced('(', ')', &closed);
+      if (recording.cut()) interface.complete = false;
+    }
+    if (closed) tokens.pop_back();
+    m_headerParameters = true;
+    const Declaration* before = nullptr;
+    for (const auto& [from, to] : Items(tokens, 0)) {
+      std::size_t at = from;
+      std::string keyword;
+      if (at < to && tokens[at].kind == T::kKw && (tokens[at].text == "parameter" || tokens[at].text == "localparam")) {
+        keyword = std::string(tokens[at++].text);
+      }
+      Parts parts;
+      if (!SplitItem(tokens, at, to, &parts)) continue;
+      Declaration declaration = Declare(tokens, at, parts, to);
+      if (keyword.empty() && at == parts.name && before != nullptr) {
+        declaration.mode = before->mode;
+        declaration.type = before->type;
+      } else {
+        declaration.mode = !keyword.empty() ? keyword : before != nullptr ? before->mode : "parameter";
+      }
+      if (!AddBounded(interface, interface.generics, std::move(declaration), m_interfaceBytes)) return;
+      before = &interface.generics.back();
+    }
+  }
+
+  // The header's list after "(": declarations ("input logic [7:0] a, b, axi_if.master bus"), or,
+  // when its first item is only a name, the names of ports the body declares. Says whether a name
+  // stood inside.
+  bool PortList() {
+    std::vector<Tok>& tokens = m_tokens;
+    bool closed = false;
+    bool sawName = false;
+    Interface& interface = Current()->interface;
+    {
+      Recording recording(*this, tokens);
+      sawName = SkipBalanced('(', ')', &closed);
+      if (recording.cut()) interface.complete = false;
+    }
+    if (closed) tokens.pop_back();
+    if (tokens.empty()) return sawName;
+    const auto items = Items(tokens, 0);
+    // A name alone, a name with a select, ".name(...)" or "{...}": a port declared in the body.
+    const auto [firstFrom, firstTo] = items.front();
+    bool bodyDeclared = firstFrom < firstTo && (IsPunct(tokens[firstFrom], '.') || IsPunct(tokens[firstFrom], '{'));
+    if (firstFrom < firstTo && IsName(tokens[firstFrom])) {
+      std::size_t at = firstFrom + 1;
+      while (at < firstTo && IsPunct(tokens[at], '[')) {
+        for (int depth = 0; at < firstTo; ++at) {
+          if (IsPunct(tokens[at], '[')) ++depth;
+          if (IsPunct(tokens[at], ']') && --depth == 0) break;
+        }
+        ++at;
+      }
+      bodyDeclared = at >= firstTo;
+    }
+    interface.ansi = !bodyDeclared;
+    const Declaration* before = nullptr;
+    for (const auto& [from, to] : items) {
+      if (from >= to) continue;
+      Declaration declaration;
+      if (bodyDeclared) {
+        if (to - from == 1 && IsName(tokens[from])) {
+          declaration.name = std::string(tokens[from].text);
+        } else if (to - from >= 3 && IsPunct(tokens[from], '.') && IsName(tokens[from + 1])) {
+          declaration.name = std::string(tokens[from + 1].text);
+        } else {
+          declaration.name = Span(tokens, from, to);  // a port of several nets: its expression
+        }
+      } else if (!AnsiPort(tokens, from, to, before, &declaration)) {
+        continue;
+      }
+      if (!AddBounded(interface, interface.ports, std::move(declaration), m_interfaceBytes)) return sawName;
+      before = &interface.ports.back();
+      if (bodyDeclared) {
+        if (m_portIndex.emplace(before->name, interface.ports.size() - 1).second) ++m_untypedPorts;
+      }
+    }
+    return sawName;
+  }
+
+  // One item of a list of ANSI ports. Without direction or type it continues the port before; a
+  // data type without a direction takes the one before, or "inout" first of all. A type that is only
+  // a name may be an interface, which has no direction: its direction is left as written.
+  bool AnsiPort(const std::vector<Tok>& tokens, std::size_t at, std::size_t to, const Declaration* before,
+                Declaration* declaration) const {
+    std::string direction;
+    if (IsDirection(tokens[at])) direction = std::string(tokens[at++].text);
+    Parts parts;
+    if (at + 1 < to && IsPunct(tokens[at], '.') && IsName(tokens[at + 1])) {
+      // ".name(expression)": the port's name, its nets left out
+      declaration->name = std::string(tokens[at + 1].text);
+      declaration->mode = !direction.empty() ? direction : before != nullptr ? before->mode : std::string();
+      return true;
+    }
+    if (!SplitItem(tokens, at, to, &parts)) return false;
+    *declaration = Declare(tokens, at, parts, to);
+    if (!direction.empty()) {
+      declaration->mode = std::move(direction);
+    } else if (at == parts.name && before != nullptr) {
+      declaration->mode = before->mode;
+      declaration->type = before->type;
+    } else {
+      bool dataType = false;
+      for (std::size_t i = at; i < parts.name && !dataType; ++i) {
+        dataType = (tokens[i].kind == T::kKw && tokens[i].kw != kInterface) || IsPunct(tokens[i], '[') ||
+                   IsPunct(tokens[i], kScopePunct);
+      }
+      if (dataType) declaration->mode = before != nullptr ? before->mode : "inout";
+    }
+    return true;
+  }
+
+  // A port, parameter, net or variable declaration at the unit's top level, taken to its semicolon:
+  // ports when the header only names them, parameters always, nets and variables while a port has
+  // no type. False, with nothing taken, for any other word.
+  bool BodyDeclaration(const Tok& keyword) {
+    Interface& interface = Current()->interface;
+    const bool port = IsDirection(keyword) && !interface.ansi;
+    const bool parameter = keyword.text == "parameter" || keyword.text == "localparam";
+    const bool data = m_untypedPorts > 0 && IsDataWord(keyword.text);
+    if (!port && !parameter && !data) return false;
+    std::vector<Tok>& tokens = m_tokens;
+    {
+      Recording recording(*this, tokens);
+      // Up to the semicolon; a word no declaration holds ends it early, as when the semicolon is missing.
+      for (;;) {
+        const Tok& next = Peek(0);
+        if (next.kind == T::kEof || (next.kind == T::kKw && next.kw != kOtherKw)) break;
+        const Tok t = Next();
+        if (IsPunct(t, ';')) break;
+        ScopeReference(t);
+      }
+      if (recording.cut()) interface.complete = false;
+    }
+    if (!tokens.empty() && IsPunct(tokens.back(), ';')) tokens.pop_back();
+    tokens.insert(tokens.begin(), keyword);
+    // The first item holds the mode and type the others share, copied only where they are kept; a
+    // net's or variable's keyword is part of its type.
+    const std::size_t typeFrom = port || parameter ? 1 : 0;
+    std::optional<Declaration> first;
+    for (const auto& [from, to] : Items(tokens, 0)) {
+      const std::size_t at = first ? from : std::max(from, typeFrom);
+      Parts parts;
+      if (!SplitItem(tokens, at, to, &parts)) continue;
+      if (!first) {
+        first = Declare(tokens, at, parts, to);
+        if (port || parameter) first->mode = std::string(keyword.text);
+      }
+      const std::string name(tokens[parts.name].text);
+      if (parameter) {
+        Declaration declaration = Declare(tokens, parts.name, parts, to);
+        declaration.mode = keyword.text == "parameter" && !m_headerParameters ? "parameter" : "localparam";
+        declaration.type = first->type;
+        m_parameterBytes += name.size() + declaration.type.size() + declaration.dims.size() + declaration.value.size();
+        if (m_bodyParameters.size() >= kMaxDeclarations || m_parameterBytes > kMaxInterfaceBytes) {
+          interface.complete = false;
+          return true;
+        }
+        const bool overridable = declaration.mode == "parameter";
+        m_bodyParameters.push_back({std::move(declaration), overridable});
+        continue;
+      }
+      const auto found = m_portIndex.find(name);
+      if (found == m_portIndex.end()) continue;
+      Declaration& target = interface.ports[found->second];
+      const bool untyped = target.type.empty();
+      const std::string dims = Span(tokens, parts.dims, parts.assign);
+      m_interfaceBytes += first->mode.size() + first->type.size() + dims.size();
+      if (m_interfaceBytes > kMaxInterfaceBytes) {
+        interface.complete = false;
+        interface.ports.clear();
+        m_portIndex.clear();
+        m_untypedPorts = 0;
+        return true;
+      }
+      if (port) target.mode = first->mode;
+      if (untyped) target.type = first->type;
+      if (target.dims.empty()) target.dims = dims;
+      if (untyped && !target.type.empty()) --m_untypedPorts;
+    }
+    return true;
+  }
+
+  // The names in a text, to find which local parameters the ports need.
+  static void AddWords(std::string_view text, std::unordered_set<std::string>& words) {
+    for (std::size_t at = 0; at < text.size();) {
+      if (!IsIdentStart(text[at])) {
+        ++at;
+        continue;
+      }
+      const std::size_t start = at;
+      while (at < text.size() && (IsIdentChar(text[at]) || text[at] == '$')) ++at;
+      words.emplace(text.substr(start, at - start));
+    }
+  }
+
+  // At the unit's end: its body's parameters, when the header has none, and the local parameters
+  // that the ports declared in the body need, one naming another included.
+  void FinishInterface() {
+    Interface& interface = Current()->interface;
+    std::unordered_set<std::string> needed;
+    if (!interface.ansi) {
+      for (const Declaration& port : interface.ports) {
+        AddWords(port.type, needed);
+        AddWords(port.dims, needed);
+      }
+    }
+    std::vector<bool> keep(m_bodyParameters.size(), false);
+    for (std::size_t i = m_bodyParameters.size(); i-- > 0;) {
+      const auto& [declaration, overridable] = m_bodyParameters[i];
+      if (!overridable && (interface.ansi || needed.count(declaration.name) == 0)) continue;
+      keep[i] = true;
+      AddWords(declaration.type, needed);
+      AddWords(declaration.dims, needed);
+      AddWords(declaration.value, needed);
+    }
+    for (std::size_t i = 0; i < m_bodyParameters.size(); ++i) {
+      if (keep[i] &&
+          !AddBounded(interface, interface.generics, std::move(m_bodyParameters[i].declaration), m_interfaceBytes)) {
+        break;
+      }
+    }
+    m_bodyParameters.clear();
+    m_portIndex.clear();
+    m_untypedPorts = 0;
   }
 
   // Skips a body up to its end word, nested ones included; stops short of the unit's end.
@@ -1255,6 +1648,21 @@ class Parser : TLookahead<Lexer, Tok> {
   int m_depth = 0;  // of parentheses, brackets and braces
   bool m_statementStart = true;
   std::string_view m_pendingLabel;  // "label :" before a begin
+
+  // The open unit's interface as it is read.
+  struct BodyParameter {
+    Declaration declaration;
+    bool overridable = false;  // a parameter of a unit whose header has none; else kept when needed
+  };
+  std::vector<std::string> m_fileImportTexts;  // compilation-unit imports as written
+  std::size_t m_contextBudget = kMaxInterfaceBytes * 16;  // of their text that units may copy
+  std::size_t m_interfaceBytes = 0;
+  bool m_headerParameters = false;
+  std::size_t m_untypedPorts = 0;   // the ports the header names that have no type yet
+  std::size_t m_parameterBytes = 0;  // of text in m_bodyParameters
+  std::unordered_map<std::string, std::size_t> m_portIndex;  // the ports the header names, by name
+  std::vector<BodyParameter> m_bodyParameters;
+  std::vector<Tok> m_tokens;  // what a list or declaration is read into
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The VHDL scanner. It follows the nesting of everything that closes with "end" so that it knows
 // where each design unit ends, and picks out context clauses, instances, selected names of
-// libraries and entity ports on the way; everything else is skipped token by token.
+// libraries and the generics and ports of entities on the way; everything else is skipped token
+// by token.
 
 #include <array>
 #include <unordered_set>
@@ -281,6 +282,12 @@ class Parser : TLookahead<Lexer, Tok> {
     unit.line = LineOf(name);
     unit.references = std::move(m_context);
     m_context.clear();
+    m_interfaceBytes = 0;
+    if (kind == UnitKind::kVhdlEntity) {
+      for (std::string& clause : m_clauses) AddBounded(unit.interface, unit.interface.context, std::move(clause), m_interfaceBytes);
+    }
+    m_clauses.clear();
+    m_clauseBegin = kNoClause;
     m_result.units.push_back(std::move(unit));
     m_unit = static_cast<int>(m_result.units.size() - 1);
     m_useKeys.clear();
@@ -295,6 +302,8 @@ class Parser : TLookahead<Lexer, Tok> {
     m_unit = -1;
     m_opens.clear();
     m_context.clear();
+    m_clauses.clear();
+    m_clauseBegin = kNoClause;
     m_useKeys.clear();
     m_unitEndsAtSemicolon = false;
     m_paren = 0;
@@ -376,6 +385,10 @@ class Parser : TLookahead<Lexer, Tok> {
         if (m_paren > 0) --m_paren;
       } else if (t.punct == ';') {
         if (m_paren == 0) {
+          if (m_clauseBegin != kNoClause && m_unit < 0 && m_clauses.size() < kMaxDeclarations) {
+            m_clauses.push_back(CleanText(m_text.substr(m_clauseBegin, t.end - m_clauseBegin), true));
+          }
+          m_clauseBegin = kNoClause;
           EndStatement();
           starts = true;
         }
@@ -529,6 +542,7 @@ class Parser : TLookahead<Lexer, Tok> {
           StartUnit(UnitKind::kVhdlContext, name, {}, kContext);
           starts = true;
         } else {
+          if (m_unit < 0) m_clauseBegin = t.begin;
           while (IsName(Peek(0))) {
             const std::uint32_t line = LineOf(Peek(0));
             const Selected s = ReadSelected();
@@ -546,6 +560,7 @@ class Parser : TLookahead<Lexer, Tok> {
                      "'" + open->name + "' has no end before the next context clause");
           EndUnit();
         }
+        if (m_unit < 0) m_clauseBegin = t.begin;
         while (IsName(Peek(0))) {
           std::string library = FoldVhdl(Text(Next()));
           if (!IsLibrary(library)) m_libraries.push_back(std::move(library));
@@ -554,12 +569,18 @@ class Parser : TLookahead<Lexer, Tok> {
         }
         break;
       case kUse:
+        if (m_unit < 0) m_clauseBegin = t.begin;
         Use();
         break;
+      case kGeneric:
       case kPort:
         if (!IsKw(Peek(0), kMap) && m_opens.size() == 1 && Current() != nullptr &&
             Current()->kind == UnitKind::kVhdlEntity) {
-          Current()->hasPorts = true;
+          if (t.kw == kPort) Current()->hasPorts = true;
+          if (IsPunct(Peek(0), '(')) {
+            Next();
+            InterfaceList(t.kw == kGeneric);
+          }
         }
         break;
       case kVunit:
@@ -569,6 +590,107 @@ class Parser : TLookahead<Lexer, Tok> {
         break;
     }
     m_statementStart = starts;
+  }
+
+  // ---- generics and ports
+
+  // The text of tokens [from, to) as written.
+  std::string Span(const std::vector<Tok>& tokens, std::size_t from, std::size_t to) const {
+    if (from >= to) return {};
+    return CleanText(m_text.substr(tokens[from].begin, tokens[to - 1].end - tokens[from].begin), true);
+  }
+
+  // A generic or port list after its "(": read to the ")" that closes it, then taken apart
+  // declaration by declaration. A list that never closes is read as far as it goes.
+  void InterfaceList(bool generics) {
+    std::vector<Tok> tokens;
+    {
+      Recording recording(*this, tokens);
+      int depth = 1;
+      for (;;) {
+        const Tok& next = Peek(0);
+        if (next.kind == T::kEof) break;
+        // As in Step: these never stand inside parentheses.
+        if (next.kind == T::kKw && (next.kw == kEnd || next.kw == kBegin || next.kw == kEntity ||
+                                    next.kw == kArchitecture || next.kw == kConfiguration || next.kw == kLibrary)) {
+          break;
+        }
+        const Tok t = Next();
+        if (IsPunct(t, '(')) {
+          ++depth;
+        } else if (IsPunct(t, ')')) {
+          if (--depth == 0) break;
+        } else if (t.kind == T::kId && IsPunct(Peek(0), '.')) {
+          SelectedName(t);
+        }
+      }
+      if (recording.cut()) Current()->interface.complete = false;
+    }
+    if (!tokens.empty() && IsPunct(tokens.back(), ')')) tokens.pop_back();
+    std::size_t from = 0;
+    while (from < tokens.size()) {
+      std::size_t to = from;
+      for (int depth = 0; to < tokens.size() && !(depth == 0 && IsPunct(tokens[to], ';')); ++to) {
+        if (IsPunct(tokens[to], '(')) ++depth;
+        if (IsPunct(tokens[to], ')')) --depth;
+      }
+      InterfaceDeclaration(tokens, from, to, generics);
+      from = to + 1;
+    }
+  }
+
+  // "a, b : in std_logic := '0'", "constant W : natural", "type T", "function f return bit".
+  void InterfaceDeclaration(const std::vector<Tok>& tokens, std::size_t at, std::size_t end, bool generic) {
+    if (at >= end) return;
+    Unit& unit = *Current();
+    std::string word = tokens[at].kind == T::kKw ? FoldVhdl(Text(tokens[at])) : std::string();
+    if (generic && (word == "type" || word == "package" || word == "function" || word == "procedure" ||
+                    word == "pure" || word == "impure")) {
+      Declaration declaration;
+      declaration.mode = word;
+      ++at;
+      if ((word == "pure" || word == "impure") && at < end && IsKw(tokens[at], kFunction)) {
+        declaration.mode += " function";
+        ++at;
+      }
+      if (at >= end || !IsName(tokens[at])) return;
+      declaration.name = std::string(Text(tokens[at]));
+      declaration.type = Span(tokens, at + 1, end);
+      AddBounded(unit.interface, unit.interface.generics, std::move(declaration), m_interfaceBytes);
+      return;
+    }
+    if (word == "constant" || word == "signal" || word == "variable" || word == "file") ++at;
+    std::vector<std::string_view> names;
+    while (at < end && IsName(tokens[at])) {
+      names.push_back(Text(tokens[at++]));
+      if (at >= end || !IsPunct(tokens[at], ',')) break;
+      ++at;
+    }
+    if (names.empty() || at >= end || !IsPunct(tokens[at], ':')) return;
+    ++at;
+    std::string mode;
+    word = at < end && tokens[at].kind == T::kKw ? FoldVhdl(Text(tokens[at])) : std::string();
+    if (word == "in" || word == "out" || word == "inout" || word == "buffer" || word == "linkage") {
+      mode = word;
+      ++at;
+    } else if (!generic && !(at < end && IsKw(tokens[at], kView))) {
+      mode = "in";  // a port's mode when none is written
+    }
+    if (generic) mode.clear();  // a generic constant is only ever read
+    std::size_t assign = at;
+    for (int depth = 0; assign < end && !(depth == 0 && IsPunct(tokens[assign], P2(':', '='))); ++assign) {
+      if (IsPunct(tokens[assign], '(')) ++depth;
+      if (IsPunct(tokens[assign], ')')) --depth;
+    }
+    const std::string type = Span(tokens, at, assign);
+    const std::string value = assign < end ? Span(tokens, assign + 1, end) : std::string();
+    for (std::string_view name : names) {
+      Declaration declaration{std::string(name), mode, type, {}, value};
+      if (!AddBounded(unit.interface, generic ? unit.interface.generics : unit.interface.ports, std::move(declaration),
+                      m_interfaceBytes)) {
+        return;
+      }
+    }
   }
 
   void Push(std::uint8_t kind, std::string_view label = {}) { m_opens.push_back(Open{kind, false, label}); }
@@ -774,6 +896,11 @@ class Parser : TLookahead<Lexer, Tok> {
   std::vector<Reference> m_context;    // clauses read before their unit
 
   std::unordered_set<std::string> m_useKeys;  // the unit's use and context references, to drop repeats
+
+  static constexpr std::size_t kNoClause = std::string_view::npos;
+  std::vector<std::string> m_clauses;       // the library, use and context clauses before the next unit, as written
+  std::size_t m_clauseBegin = kNoClause;    // where the clause under way begins
+  std::size_t m_interfaceBytes = 0;         // of text in the open unit's interface
 
   std::vector<std::string> m_libraries;
   bool m_unitEndsAtSemicolon = false;

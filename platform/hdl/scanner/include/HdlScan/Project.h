@@ -111,6 +111,9 @@ class Project {
   // then the larger, then the later in file order; testbenches (no ports) after all others.
   std::vector<TopCandidate> TopCandidates();
   std::optional<HierarchyNode> Hierarchy(std::string_view top, std::string_view library = {});
+  // The generics and ports of an entity, module, program or interface, or of a configuration's
+  // entity, looked up like a top; none for a name the project does not know.
+  std::optional<Interface> InterfaceOf(std::string_view name, std::string_view library = {});
   // The scans' messages and those of the last binding and ordering, in file order.
   std::vector<Message> Messages();
 

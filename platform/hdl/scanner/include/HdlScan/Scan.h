@@ -1,7 +1,8 @@
 #pragma once
 // The design-file scanner: reads VHDL, Verilog and SystemVerilog text far enough to name its design
-// units, what each unit needs (packages, entities, modules it instantiates) and whether it has
-// ports. It never elaborates: names are recorded as written and bound later by the project.
+// units, what each unit needs (packages, entities, modules it instantiates) and the generics,
+// parameters and ports it declares. It never elaborates: names are recorded as written and bound
+// later by the project.
 
 #include <cstdint>
 #include <functional>
@@ -76,6 +77,34 @@ struct Reference {
   std::uint32_t scope = kNoScope;  // the innermost named block around an instance, in its unit's scopes
 };
 
+// One generic, parameter or port. Texts are as written, with comments left out and each run of
+// blanks made one blank.
+struct Declaration {
+  std::string name;   // as written (a Verilog escaped name without its backslash)
+  // A port's direction ("in", "buffer", "input", "ref"); empty for a Verilog port whose direction
+  // is neither written nor implied, such as an interface port. A Verilog parameter's keyword
+  // ("parameter", "localparam"); a VHDL generic's class when it is no constant ("type", "package",
+  // "function", "impure function"), its type then holding the rest of the declaration.
+  std::string mode;
+  std::string type;   // "std_logic_vector(W - 1 downto 0)", "wire signed [W-1:0]", "logic [3:0][7:0]"
+  std::string dims;   // Verilog: the unpacked dimensions after the name, "[0:3]"
+  std::string value;  // the default, without ":=" or "="
+};
+
+// What an entity, module, program or interface shows the units that use it.
+struct Interface {
+  // The clauses its declarations may need: the VHDL library, use and context clauses before the
+  // entity; the SystemVerilog package imports before the unit and in its header.
+  std::vector<std::string> context;
+  // VHDL generics; Verilog parameters, with the local parameters that the ports need.
+  std::vector<Declaration> generics;
+  // Verilog ports declared apart from the header keep the header's order and take direction and
+  // type from their declarations, or from a net or variable declaration when those give none.
+  std::vector<Declaration> ports;
+  bool ansi = true;       // Verilog: the ports are declared in the header
+  bool complete = true;   // false when a list was cut at the scanner's bounds
+};
+
 struct Unit {
   UnitKind kind = UnitKind::kVhdlEntity;
   std::string name;     // as written (a Verilog escaped name without its backslash)
@@ -85,6 +114,7 @@ struct Unit {
   bool complete = true;   // false when the text ends inside the unit
   std::vector<Reference> references;
   std::vector<Scope> scopes;
+  Interface interface;  // entities, modules, programs, interfaces and primitives
 };
 
 // An instance's label under its generate and block labels, "gen/u1", spelt out when asked.
