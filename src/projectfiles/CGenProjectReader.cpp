@@ -1,6 +1,7 @@
 #include "projectfiles/CGenProjectReader.h"
 
 #include <charconv>
+#include <unordered_set>
 #include <vector>
 
 #include "Hvd/IBaseServices.h"
@@ -38,14 +39,15 @@ std::int64_t NumberOf(const Text& text) {
   return error == std::errc() && stop == end ? value : 0;
 }
 
-// Whether the set holds the object already: the status read again adds no file twice.
-bool Holds(Prjrep::ISet* set, CitI::IInterface* object) {
+// The identities of what the set holds: read once, so that each file added is checked against it
+// in constant time, not by a walk of the whole set.
+std::unordered_set<CitI::IInterface*> HeldIn(Prjrep::ISet* set) {
+  std::unordered_set<CitI::IInterface*> held;
   AutoRelease<Prjrep::IIterator> at;
-  if (set->GetIterator(at.Receive()) != kSuccess || !at) return false;
-  for (; !at->IsDone(); std::ignore = at->Next()) {
-    if (RootOf(at->Current()) == RootOf(object)) return true;
-  }
-  return false;
+  if (set->GetIterator(at.Receive()) != kSuccess || !at) return held;
+  held.reserve(set->Size());
+  for (; !at->IsDone(); std::ignore = at->Next()) held.insert(RootOf(at->Current()));
+  return held;
 }
 
 // The transform engine of the project's design, or null.
@@ -206,6 +208,8 @@ void CGenProjectReader::ReadOutFiles(X::DOMElement* element, ITransformInstance*
   if (instance->GetOutputFiles(outputs.Receive()) != kSuccess || !outputs) return;
   const XMLNamespaceHelper xml(GetDocument(), N::kNamespaceUriW);
   AutoCast<IFileManager> files(Project());
+  // The status read again adds no file twice.
+  std::unordered_set<CitI::IInterface*> held = HeldIn(outputs.Get());
   for (X::DOMElement* outfile : outfiles) {
     const Text name = AttributeText(xml, outfile, N::kNameW);
     if (name.empty()) continue;
@@ -219,7 +223,7 @@ void CGenProjectReader::ReadOutFiles(X::DOMElement* element, ITransformInstance*
     } else if (files && files->FindFileCompFromName(path, found.Receive()) == kSuccess && found) {
       file = AutoCast<IFile>(found.Get()).Get();
     }
-    if (file != nullptr && !Holds(outputs.Get(), file)) std::ignore = outputs->Add(file);
+    if (file != nullptr && !held.contains(RootOf(file)) && outputs->Add(file) == kSuccess) held.insert(RootOf(file));
   }
 }
 

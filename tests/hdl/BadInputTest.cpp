@@ -1,8 +1,15 @@
 // Files that are missing, unreadable, binary, cut short or pathological: a message, the units found
 // before the damage, and never a crash, a hang or a read out of bounds.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <thread>
 
 #include "hdl/HdlSupport.h"
 #include "hostkit/TempDir.h"
@@ -74,6 +81,48 @@ TEST(BadInput, PathologicalTextEnds) {
     ASSERT_FALSE(result.units.empty());
     EXPECT_EQ(result.units.back().name, lastUnit);
   }
+}
+
+// Runs `scan` on a thread of its own. A scan that still waits in the open of a FIFO after a
+// generous while is let go by writers that come and go, so that the test fails, not hangs.
+template <class Scan>
+bool FinishesWithoutAWriter(const std::vector<std::string>& fifos, Scan scan) {
+  std::future<void> done = std::async(std::launch::async, std::move(scan));
+  if (done.wait_for(std::chrono::seconds(20)) == std::future_status::ready) return done.get(), true;
+  while (done.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+    for (const std::string& fifo : fifos) {
+      if (const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC); writer >= 0) ::close(writer);
+    }
+  }
+  done.get();
+  return false;
+}
+
+// A FIFO as a source or as an included file is refused at once, with no writer ever coming.
+TEST(BadInput, AFifoIsRefusedWithoutWaitingForAWriter) {
+  TempDir dir;
+  const std::vector<std::string> fifos = {dir / "pipe.vhd", dir / "pipe.vh"};
+  for (const std::string& fifo : fifos) ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  TempDir::Write(dir / "top.v", "`include \"pipe.vh\"\nmodule top; endmodule\n");
+  TempDir::Write(dir / "plain.vhd", "entity plain is end;\n");
+
+  ScanResult source;
+  EXPECT_TRUE(FinishesWithoutAWriter(fifos, [&] { source = ScanFile(dir / "pipe.vhd", Language::kAuto, {}); }));
+  EXPECT_EQ(Kinds(source.messages), std::vector<MessageKind>{MessageKind::kUnreadable});
+
+  ScanResult includer;
+  EXPECT_TRUE(FinishesWithoutAWriter(fifos, [&] { includer = ScanFile(dir / "top.v", Language::kAuto, {}); }));
+  EXPECT_EQ(Summary(includer), "module top");
+  EXPECT_TRUE(includer.includes.empty());
+
+  // A project of both goes on to its other files.
+  Project project;
+  project.AddFile(1, dir / "pipe.vhd", 1);
+  project.AddFile(2, dir / "top.v", 2);
+  project.AddFile(3, dir / "plain.vhd", 3);
+  std::vector<UnitInfo> units;
+  EXPECT_TRUE(FinishesWithoutAWriter(fifos, [&] { units = project.Units(); }));
+  EXPECT_EQ(units.size(), 2u);
 }
 
 }  // namespace

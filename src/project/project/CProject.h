@@ -116,6 +116,11 @@ class CProject : public TComponent<CProject> {
   Status WriteSourceProjectFile(const String& path, CitI::IInterface* fileMap);
   Status WriteGeneratedProjectFile(const String& path, CitI::IInterface* fileMap);
   Status SaveSubProjects(bool force);
+  // Inside a close, a forced save of a sub-project is owed to that sub-project's own close,
+  // which the release routine of its parent runs, rather than run once per closing ancestor;
+  // true when it was taken as owed. What no close reaches is saved when the outermost close
+  // ends.
+  static bool OweForcedSaveToClose(IProject* project);
   // The open projects that own the project's files, in file order; none is opened for it.
   Status CollectSubProjects(std::vector<Prjrep::AutoPtr<IProject>>& projects);
   // Reads the project file again; see CheckFiles for when it asks first.

@@ -178,6 +178,7 @@ Status CProject::SaveSubProjects(bool force) {
   std::ignore = CollectSubProjects(children);
   for (const Prjrep::AutoPtr<IProject>& child : children) {
     if (force) {
+      if (OweForcedSaveToClose(child.Get())) continue;
       if (Prjrep::AutoCast<IForceSave> saver(child.Get()); saver) std::ignore = saver->ForceSave();
     } else {
       std::ignore = child->Save();

@@ -1,7 +1,9 @@
 // The scanner's entry points: the language of a path, reading a file, and the guard against binary
 // text before either language scanner sees it.
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -116,10 +118,19 @@ bool CanBeTop(UnitKind kind) {
 
 ReadStatus ReadDiskFile(const std::string& path, std::string* text) {
   text->clear();
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!file) return errno == ENOENT || errno == ENOTDIR ? ReadStatus::kMissing : ReadStatus::kUnreadable;
+  // Opened without blocking: a FIFO or a device would otherwise wait in the open for a writer,
+  // before the check below could refuse it. What is read is always a regular file.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ReadStatus::kMissing : ReadStatus::kUnreadable;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(::fdopen(fd, "rb"), &std::fclose);
+  if (!file) {
+    ::close(fd);
+    return ReadStatus::kUnreadable;
+  }
   struct stat info {};
-  if (::fstat(::fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) return ReadStatus::kUnreadable;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return ReadStatus::kUnreadable;
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return ReadStatus::kUnreadable;
   if (static_cast<std::size_t>(info.st_size) > kMaxFileBytes) return ReadStatus::kUnreadable;
   text->resize(static_cast<std::size_t>(info.st_size));
   const std::size_t got = std::fread(text->data(), 1, text->size(), file.get());
