@@ -135,16 +135,8 @@ Data Load(const char* path) {
   if (!StartXmlPlatform()) return data;
   try {
     X::SecurityManager security;
-    security.setEntityExpansionLimit(100);
     X::XercesDOMParser parser;
-    parser.setValidationScheme(X::XercesDOMParser::Val_Never);
-    parser.setDoNamespaces(false);
-    parser.setDoSchema(false);
-    parser.setLoadExternalDTD(false);
-    parser.setSkipDTDValidation(true);
-    parser.setCreateEntityReferenceNodes(false);
-    parser.setDisableDefaultEntityResolution(true);
-    parser.setSecurityManager(&security);
+    SetUpDataParser(parser, security, false);
     parser.parse(path);
     const X::DOMDocument* doc = parser.getDocument();
     if (parser.getErrorCount() == 0 && doc != nullptr && doc->getDoctype() == nullptr &&

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/TransService.hpp>
 #include <xercesc/util/XMLString.hpp>
 
@@ -18,6 +20,20 @@ inline std::string Utf8(const XMLCh* text) {
   if (text == nullptr) return {};
   X::TranscodeToStr out(text, "UTF-8");
   return reinterpret_cast<const char*>(out.str());
+}
+
+// Sets up a parser for a file that is data: no validation, no document type, entity or external
+// file followed, and entity expansion bounded by `security`, which must outlive the parse.
+inline void SetUpDataParser(X::XercesDOMParser& parser, X::SecurityManager& security, bool namespaces) {
+  security.setEntityExpansionLimit(100);
+  parser.setValidationScheme(X::XercesDOMParser::Val_Never);
+  parser.setDoNamespaces(namespaces);
+  parser.setDoSchema(false);
+  parser.setLoadExternalDTD(false);
+  parser.setSkipDTDValidation(true);
+  parser.setCreateEntityReferenceNodes(false);
+  parser.setDisableDefaultEntityResolution(true);
+  parser.setSecurityManager(&security);
 }
 
 inline std::string Attr(const X::DOMElement& e, const char16_t* name) { return Utf8(e.getAttribute(name)); }

@@ -34,16 +34,8 @@ std::string ReadProjectProperty(const std::string& path, std::string_view name) 
   if (!std::filesystem::is_regular_file(path, error) || !StartXmlPlatform()) return {};
   try {
     X::SecurityManager security;
-    security.setEntityExpansionLimit(100);
     X::XercesDOMParser parser;
-    parser.setValidationScheme(X::XercesDOMParser::Val_Never);
-    parser.setDoNamespaces(true);
-    parser.setDoSchema(false);
-    parser.setLoadExternalDTD(false);
-    parser.setSkipDTDValidation(true);
-    parser.setCreateEntityReferenceNodes(false);
-    parser.setDisableDefaultEntityResolution(true);
-    parser.setSecurityManager(&security);
+    dom::SetUpDataParser(parser, security, true);
     parser.parse(path.c_str());
     const X::DOMDocument* doc = parser.getDocument();
     const X::DOMElement* root = doc != nullptr ? doc->getDocumentElement() : nullptr;
