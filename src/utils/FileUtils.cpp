@@ -394,7 +394,9 @@ Status RemoveFileWithin(const String& given, const std::vector<String>& folders)
     }
     struct stat info;
     if (!at.IsOpen()) return kFailure;
-    if (::fstatat(at.Get(), leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT ? kSuccess : kFailure;
+    if (::fstatat(at.Get(), leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+      return errno == ENOENT ? kSuccess : kFailure;
+    }
     if (!S_ISREG(info.st_mode)) return kFailure;
     if (Injected("remove_f", given) || (::unlinkat(at.Get(), leaf.c_str(), 0) != 0 && errno != ENOENT)) {
       Warn(__LINE__, "Could not remove the file <%s> - cleanup failed.\n", given);
