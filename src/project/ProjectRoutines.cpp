@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <array>
-#include <fstream>
 #include <string_view>
 #include <vector>
 
@@ -15,11 +14,11 @@
 #include "Hvd/IConfiguration.h"
 #include "Hvd/IDefDataId.h"
 #include "Port/FileName.h"
-#include "Port/Process.h"
 #include "core/Diagnostics.h"
 #include "utils/DmUtils.h"
 #include "utils/InterpHelp.h"
 #include "utils/PropertyAccessor.h"
+#include "utils/ShellScript.h"
 
 namespace Hvd {
 namespace {
@@ -127,12 +126,7 @@ Status CleanUpConfigurationProjects() {
 void WriteAndRunCleanupScript(const String& projectPath) {
   String script;
   script.Format(kCleanupScript, TclWord(projectPath).c_str());
-  std::ofstream out(kCleanupScriptName, std::ios::binary | std::ios::trunc);
-  out << script.str();
-  out.close();
-  // A script left from an earlier run would clean another project.
-  if (!out) return;
-  std::ignore = Port::Process().Run(std::vector<String>{"velsh", kCleanupScriptName});
+  std::ignore = RunShellScript(kCleanupScriptName, script.str());
 }
 
 String ReplaceProjectExtension(const String& path, const String& extension) {

@@ -71,8 +71,8 @@ Status RunTclProcWithObject(const char* procedure, const char* argument, CitI::I
 // up the closed ones in a separate shell. 1; 0 without the partial-reconfiguration helper.
 Status CleanUpConfigurationProjects();
 
-// Writes "_cleanup_project_.tcl" into the current directory and runs it in the suite's Tcl
-// shell, which opens and cleans the project at `projectPath`. Nothing is reported.
+// Runs "_cleanup_project_.tcl", made in a private folder of its own, in the suite's Tcl shell,
+// which opens and cleans the project at `projectPath`. Nothing is reported.
 void WriteAndRunCleanupScript(const Port::StringBase<char>& projectPath);
 
 // `path` with its project-file extension (.hlc, .xhlc, .ghlc, .rwk, .snp) replaced by

@@ -373,6 +373,41 @@ Status RemoveItem(const String& given) {
   return kSuccess;
 }
 
+Status RemoveFileWithin(const String& given, const std::vector<String>& folders) {
+  const fs::path path = AsPath(given);
+  const fs::path leaf = path.filename();
+  if (!path.is_absolute() || leaf.empty() || leaf == "." || leaf == "..") return kFailure;
+  std::error_code error;
+  const fs::path place = fs::canonical(path.parent_path(), error);
+  if (error) return error == std::errc::no_such_file_or_directory ? kSuccess : kFailure;
+  for (const String& folder : folders) {
+    if (folder.empty()) continue;
+    const fs::path root = fs::canonical(AsPath(folder), error);
+    if (error) continue;
+    const fs::path below = place.lexically_relative(root);
+    if (below.empty() || *below.begin() == "..") continue;
+    // Both are free of links and "..", so what is left are the steps down from the folder.
+    Descriptor at(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (const fs::path& step : below) {
+      if (!at.IsOpen() || step == ".") continue;
+      at = Descriptor(::openat(at.Get(), step.c_str(), kDirectoryFlags));
+    }
+    struct stat info;
+    if (!at.IsOpen()) return kFailure;
+    if (::fstatat(at.Get(), leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+      return errno == ENOENT ? kSuccess : kFailure;
+    }
+    if (!S_ISREG(info.st_mode)) return kFailure;
+    if (Injected("remove_f", given) || (::unlinkat(at.Get(), leaf.c_str(), 0) != 0 && errno != ENOENT)) {
+      Warn(__LINE__, "Could not remove the file <%s> - cleanup failed.\n", given);
+      return kCleanupFailed;
+    }
+    return kSuccess;
+  }
+  Debug("FileUtils::RemoveFileWithin - <%s> lies outside the folders it may be removed from.\n", given);
+  return kFailure;
+}
+
 Status ZipDirectory(const String& directory, const String& archive) {
   const String zip = Port_Env::GetExecFileName("zip", true);
   if (zip.empty()) {

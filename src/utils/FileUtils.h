@@ -55,6 +55,12 @@ Status CopyFile(const Port::StringBase<char>& source, const Port::StringBase<cha
 Status RemoveDirectoryTree(const Port::StringBase<char>& directory, bool removeSelf);
 // Removes a file, link or directory tree; a path that names nothing is a success.
 Status RemoveItem(const Port::StringBase<char>& path);
+// Removes the regular file `path` (absolute) only when the folder it lies in, with the links of
+// every step resolved, is one of `folders` or below one (each resolved the same way). A link at
+// `path`, a directory, or a file that lies elsewhere stays, and the answer is 0. The file is
+// taken from its folder opened step by step from the matching folder without following a link,
+// so a link put in the way meanwhile leads nowhere. 1 when removed or when nothing is there.
+Status RemoveFileWithin(const Port::StringBase<char>& path, const std::vector<Port::StringBase<char>>& folders);
 // Zips the contents of `directory` into `archive`; a relative archive lands inside it. An
 // archive named without an extension is refused, as zip would add ".zip" to the name.
 Status ZipDirectory(const Port::StringBase<char>& directory, const Port::StringBase<char>& archive);

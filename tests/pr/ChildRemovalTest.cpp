@@ -36,7 +36,8 @@ struct ChildRemovalTest : ProjectsTest {
     std::filesystem::current_path(m_work);
     m_log = m_work + "/runs.log";
     std::ofstream shell(m_work + "/bin/velsh");
-    shell << "#!/bin/sh\necho \"run $*\" >> " << m_log << "\ncat \"$1\" >> " << m_log << "\n";
+    shell << "#!/bin/sh\necho \"run $(basename \"$1\")\" >> " << m_log << "\ncat \"$1\" >> " << m_log
+          << "\ndirname \"$1\" >> " << m_log << ".dirs\n";
     shell.close();
     std::filesystem::permissions(m_work + "/bin/velsh", std::filesystem::perms::owner_all);
     m_path = getenv("PATH");
@@ -108,15 +109,37 @@ TEST_F(ChildRemovalTest, TheSuitesShellRunsTheScriptAndEvaluatesNoName) {
 
 TEST_F(ChildRemovalTest, NoScriptRunsWhenItCannotBeWrittenOrHasNoChild) {
   std::ofstream(Hvd::pr::kRemoveChildScript) << "stale\n";
-  {
+  for (const char* step : {"write", "open", "mkdir"}) {
     const Port::FaultInjection::Scope scope;
-    Port::FaultInjection::Fail("rename", 0, Hvd::pr::kRemoveChildScript);
-    EXPECT_FALSE(Hvd::pr::WriteAndRunRemoveChildScript("/p/cfg.xhlc", "/p/fast.xhlc"));
+    Port::FaultInjection::Fail(step, 0, step == std::string("mkdir") ? "" : Hvd::pr::kRemoveChildScript);
+    EXPECT_FALSE(Hvd::pr::WriteAndRunRemoveChildScript("/p/cfg.xhlc", "/p/fast.xhlc")) << step;
   }
   EXPECT_FALSE(Hvd::pr::WriteAndRunRemoveChildScript("/p/cfg.xhlc", ""));
   EXPECT_FALSE(std::filesystem::exists(m_log)) << "nothing ran";
   EXPECT_TRUE(Hvd::pr::WriteAndRunRemoveChildScript("/p/cfg.xhlc", "/p/fast.xhlc"));
   EXPECT_EQ(Read(m_log), "run _remove_child_.tcl\n" + Hvd::pr::RemoveChildScript("/p/cfg.xhlc", "/p/fast.xhlc").str());
+  EXPECT_EQ(Read(Hvd::pr::kRemoveChildScript), "stale\n") << "the file of that name here is not the script";
+}
+
+// Each run writes a new file in a folder of its own, never through a link planted at the
+// script's name here, and takes it away again.
+TEST_F(ChildRemovalTest, TheScriptIsAFileOfItsOwnAndGoesAfterItRan) {
+  std::ofstream(m_work + "/victim.txt") << "mine\n";
+  std::filesystem::create_symlink("victim.txt", Hvd::pr::kRemoveChildScript);
+  EXPECT_TRUE(Hvd::pr::WriteAndRunRemoveChildScript("/p/one.xhlc", "/p/fast.xhlc"));
+  EXPECT_TRUE(Hvd::pr::WriteAndRunRemoveChildScript("/p/two.xhlc", "/p/fast.xhlc"));
+  EXPECT_EQ(Read(m_work + "/victim.txt"), "mine\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(Hvd::pr::kRemoveChildScript));
+  EXPECT_EQ(Read(m_log), "run _remove_child_.tcl\n" + Hvd::pr::RemoveChildScript("/p/one.xhlc", "/p/fast.xhlc").str() +
+                             "run _remove_child_.tcl\n" + Hvd::pr::RemoveChildScript("/p/two.xhlc", "/p/fast.xhlc").str());
+  std::istringstream dirs(Read(m_log + ".dirs"));
+  std::string first, second;
+  ASSERT_TRUE(std::getline(dirs, first) && std::getline(dirs, second));
+  EXPECT_NE(first, second);
+  for (const std::string& folder : {first, second}) {
+    EXPECT_NE(folder, m_work);
+    EXPECT_FALSE(std::filesystem::exists(folder)) << folder;
+  }
 }
 
 TEST_F(ChildRemovalTest, RemovingAFlavorSwitchesEveryConfigurationAndRunsTheScriptForClosedOnes) {

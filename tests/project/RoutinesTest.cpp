@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <thread>
 #include <vector>
 
 #include "CitP/Factory.h"
@@ -94,7 +96,7 @@ TEST_F(RoutinesTest, SourceFileFallsBackFromRecordToSiblingToThePathItselfAndExt
 // The script names the project as one Tcl word, so a path with blanks, braces, brackets or a
 // dollar is opened as it is and runs nothing; `project` records its calls here.
 TEST_F(RoutinesTest, TheCleanupScriptOpensAndCleansHostilePathsAndRunsInTheShell) {
-  Touch(m_dir + "/bin/velsh", "#!/bin/sh\nprintf '%s\\n' \"$@\" > velsh.args\n");
+  Touch(m_dir + "/bin/velsh", "#!/bin/sh\nprintf '%s\\n' \"$@\" > velsh.args\ncp \"$1\" ran.tcl\n");
   fs::permissions(m_dir + "/bin/velsh", fs::perms::owner_all);
   const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
   ::setenv("PATH", (m_dir + "/bin:" + path).c_str(), 1);
@@ -103,15 +105,72 @@ TEST_F(RoutinesTest, TheCleanupScriptOpensAndCleansHostilePathsAndRunsInTheShell
     const std::string project = m_dir + "/p " + name + ".xhlc";
     Touch(project);
     Hvd::WriteAndRunCleanupScript(project);
-    Tcl("set ::calls {}; source _cleanup_project_.tcl");
+    Tcl("set ::calls {}; source ran.tcl");
     EXPECT_EQ(Tcl("list [llength $::calls] [lindex $::calls 0 0] [lindex $::calls 1]"), "2 open clean") << name;
     EXPECT_EQ(Tcl("lindex $::calls 0 1"), project);
     fs::remove(project);
-    EXPECT_EQ(Tcl("source _cleanup_project_.tcl", kFailure), "The project \"" + project + "\" does not exist.");
+    EXPECT_EQ(Tcl("source ran.tcl", kFailure), "The project \"" + project + "\" does not exist.");
   }
   ::setenv("PATH", path.c_str(), 1);
-  EXPECT_EQ(TempDir::Read("velsh.args"), "_cleanup_project_.tcl\n") << "run here, by name, no shell";
+  // One argument, no shell: the script by its absolute name in a folder of its own, gone now.
+  std::string script = TempDir::Read("velsh.args");
+  ASSERT_FALSE(script.empty());
+  script.pop_back();
+  EXPECT_EQ(script.find('\n'), std::string::npos);
+  EXPECT_EQ(fs::path(script).filename(), "_cleanup_project_.tcl");
+  EXPECT_TRUE(fs::path(script).is_absolute());
+  EXPECT_NE(fs::path(script).parent_path(), fs::current_path());
+  EXPECT_FALSE(fs::exists(fs::path(script).parent_path()));
+  EXPECT_FALSE(fs::exists("_cleanup_project_.tcl"));
   EXPECT_EQ(Tcl("info exists ::pwned"), "0");
+}
+
+// The script is never written through what lies at its name in the current directory, and two
+// clean-ups at once each run their own: the first shell reads its script again only once the
+// second has started, so with one shared file both would run the second writer's.
+TEST_F(RoutinesTest, CleanupScriptsAreFilesOfTheirOwnEvenTwoAtOnce) {
+  Touch(m_dir + "/bin/velsh",
+        "#!/bin/sh\n"
+        "if mkdir first 2>/dev/null; then\n"
+        "  n=0; while [ ! -e second ] && [ $n -lt 200 ]; do sleep 0.05; n=$((n+1)); done\n"
+        "else\n"
+        "  touch second\n"
+        "fi\n"
+        "cat \"$1\" > \"out.$$\"\n");
+  fs::permissions(m_dir + "/bin/velsh", fs::perms::owner_all);
+  Touch(m_dir + "/victim.txt", "mine\n");
+  fs::create_symlink("victim.txt", "_cleanup_project_.tcl");
+  fs::create_directories(m_dir + "/tmp");
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  const char* tmpdir = std::getenv("TMPDIR");
+  const std::string savedTmpdir = tmpdir != nullptr ? tmpdir : "";
+  ::setenv("PATH", (m_dir + "/bin:" + path).c_str(), 1);
+  ::setenv("TMPDIR", (m_dir + "/tmp").c_str(), 1);
+  const std::string one = m_dir + "/one.xhlc", two = m_dir + "/two.xhlc";
+  {
+    std::thread first([&] { Hvd::WriteAndRunCleanupScript(one); });
+    std::thread second([&] { Hvd::WriteAndRunCleanupScript(two); });
+    first.join();
+    second.join();
+  }
+  ::setenv("PATH", path.c_str(), 1);
+  if (tmpdir != nullptr) {
+    ::setenv("TMPDIR", savedTmpdir.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+
+  std::vector<std::string> ran;
+  for (const auto& entry : fs::directory_iterator(m_dir)) {
+    if (entry.path().filename().string().rfind("out.", 0) == 0) ran.push_back(TempDir::Read(entry.path().string()));
+  }
+  ASSERT_EQ(ran.size(), 2u);
+  std::sort(ran.begin(), ran.end());
+  EXPECT_NE(ran[0].find("set filename " + one + " \n"), std::string::npos) << ran[0];
+  EXPECT_NE(ran[1].find("set filename " + two + " \n"), std::string::npos) << ran[1];
+  EXPECT_EQ(TempDir::Read(m_dir + "/victim.txt"), "mine\n");
+  EXPECT_TRUE(fs::is_symlink("_cleanup_project_.tcl"));
+  EXPECT_TRUE(fs::is_empty(m_dir + "/tmp")) << "each script and its folder are gone";
 }
 
 // Each session appends its own root to the one file; a name standing for no dumper is still withdrawn.

@@ -717,6 +717,54 @@ TEST_F(ProjectOpenSaveTest, CleanUpTakesOnlyStaleGeneratedFiles) {
   EXPECT_EQ(m_project->ProjectCleanUp(), Hvd::kProjectNotOpen);
 }
 
+// What a clean-up deletes is decided by where a file really lies: a folder link in the project
+// leads nowhere outside it, and a working directory that the project file places outside the
+// project (absolute, climbing out, or a link) lends no folder; one inside the project does.
+TEST_F(ProjectOpenSaveTest, CleanUpDeletesOnlyWhatReallyLiesInTheProject) {
+  const fs::path other = m_root / "other";
+  WriteText(m_dir / "user.vhd", "entity user is end;\n");
+  fs::create_symlink(other, m_dir / "gen");
+  fs::create_symlink("build", m_dir / "inner");
+  fs::create_symlink(other, m_dir / "wd");
+  auto generated = [this](const fs::path& path) {
+    AutoRelease<Hvd::IHdlFile> file;
+    ASSERT_EQ(Files()->ProjectAddFile(path.c_str(), nullptr, file.Receive()), Hvd::kSuccess) << path;
+    AutoCast<Hvd::IFile> asFile(file.Get());
+    ASSERT_TRUE(asFile && asFile->SetOriginState(1) == Hvd::kSuccess && asFile->SetFileFlag(false) == Hvd::kSuccess);
+  };
+  for (const std::string& working : {std::string("impl"), other.string(), std::string("../other"), std::string("wd")}) {
+    SCOPED_TRACE(working);
+    WriteText(other / "keep.txt", "someone else's\n");
+    WriteText(other / "victim.vhd", "entity victim is end;\n");
+    WriteText(other / "user_summary.html", "someone else's report\n");
+    WriteText(m_dir / "build" / "stale.vhd", "entity stale is end;\n");
+    WriteText(m_dir / "impl" / "run.vhd", "entity run is end;\n");
+    WriteText(m_dir / "impl" / "user_summary.html", "report\n");
+    ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+    Add(m_dir / "user.vhd");
+    Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_WorkingDirectory", working.c_str());
+    generated(m_dir / "gen" / "keep.txt");
+    generated(m_dir / "inner" / "stale.vhd");
+    generated(other / "victim.vhd");
+    generated(m_dir / "wd" / "victim.vhd");
+    if (working == "impl") generated(m_dir / "impl" / "run.vhd");
+    std::string top;
+    std::ignore = Order(&top);
+    ASSERT_EQ(top, "user");
+
+    EXPECT_EQ(m_project->ProjectCleanUp(), Hvd::kSuccess);
+    EXPECT_EQ(FileNames(), (Strings{(m_dir / "user.vhd").string()})) << "all stale ones leave the project";
+    for (const fs::path& stays : {other / "keep.txt", other / "victim.vhd", other / "user_summary.html"}) {
+      EXPECT_TRUE(fs::is_regular_file(stays)) << stays;
+    }
+    EXPECT_FALSE(fs::exists(m_dir / "build" / "stale.vhd")) << "a link that stays inside is followed";
+    EXPECT_TRUE(fs::is_symlink(m_dir / "gen") && fs::is_symlink(m_dir / "inner") && fs::is_symlink(m_dir / "wd"));
+    EXPECT_EQ(fs::exists(m_dir / "impl" / "run.vhd"), working != "impl") << "a working directory inside counts";
+    EXPECT_EQ(fs::exists(m_dir / "impl" / "user_summary.html"), working != "impl");
+    EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  }
+}
+
 // A clean-up lets the repository's shared constraint manager drop the project's constraint
 // data, from the older generation's repository as from the project's own; the rest of the
 // database folder stays.

@@ -1,13 +1,11 @@
 #include "pr/modules/ChildRemoval.h"
 
 #include "Port/FileName.h"
-#include "Port/MsgMan.h"
-#include "Port/Process.h"
-#include "core/AtomicFile.h"
 #include "pr/PRShared.h"
 #include "utils/DmUtils.h"
 #include "utils/Factory.h"
 #include "utils/InterpHelp.h"
+#include "utils/ShellScript.h"
 
 namespace Hvd::pr {
 
@@ -85,15 +83,7 @@ Text RemoveChildScript(const Text& parent, const Text& child) {
 
 bool WriteAndRunRemoveChildScript(const Text& parent, const Text& child) {
   if (child.empty()) return false;
-  std::string message;
-  if (WriteFileAtomically(kRemoveChildScript, RemoveChildScript(parent, child).str(), &message) != kSuccess) {
-    // Whatever lies under the script's name now is not what this removal means to run.
-    Port_MsgManData::debugStub(("Could not write " + Text(kRemoveChildScript) + ": " + Text(message) + "\n").c_str());
-    return false;
-  }
-  Port::Process process;
-  std::ignore = process.Run(Text("velsh ") + kRemoveChildScript, true, true);
-  return true;
+  return RunShellScript(kRemoveChildScript, RemoveChildScript(parent, child).str());
 }
 
 Prjrep::AutoRelease<ISettableConfigurationElement> FindElementForFlavor(IConfiguration* configuration,

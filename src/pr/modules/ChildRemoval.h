@@ -11,7 +11,7 @@
 
 namespace Hvd::pr {
 
-// The script's file name, in the current directory.
+// The script's file name, in a private folder of its own for each run.
 inline constexpr const char* kRemoveChildScript = "_remove_child_.tcl";
 
 // The text of the script that removes `child` from the project `parent`; each path is one

@@ -79,24 +79,34 @@ fs::path Normal(const String& path) {
   return path.empty() ? fs::path() : fs::path(path.c_str()).lexically_normal();
 }
 
-bool Inside(const fs::path& path, const fs::path& directory) {
-  if (directory.empty()) return false;
-  const fs::path relative = path.lexically_relative(directory);
-  return !relative.empty() && *relative.begin() != ".." && relative != ".";
+// The folders a clean-up may delete in: the project's own, and its working directory only when
+// that resolves inside it. The working directory comes from the project file, which may come
+// from anyone: a value that is absolute or climbs out ("../..") names someone else's folder,
+// and a generated-file list read from there must not delete files in it.
+std::vector<String> FoldersToCleanIn(const String& projectDirectory, const String& workingDirectory) {
+  std::vector<String> folders;
+  if (projectDirectory.empty()) return folders;
+  folders.push_back(projectDirectory);
+  std::error_code error;
+  const fs::path project = fs::canonical(projectDirectory.c_str(), error);
+  if (error || workingDirectory.empty()) return folders;
+  const fs::path working = fs::canonical(workingDirectory.c_str(), error);
+  if (error) return folders;
+  const fs::path below = working.lexically_relative(project);
+  if (!below.empty() && *below.begin() != "..") folders.push_back(workingDirectory);
+  return folders;
 }
 
-// A name read from a project file decides what is deleted, so only a regular file (a link is
-// not followed) inside the project's or the working directory, and none of the kept paths, is.
-bool MayDelete(const String& name, const std::vector<String>& kept, const fs::path& projectDirectory,
-               const fs::path& workingDirectory) {
+// A name read from a project file decides what is deleted: only a regular file that lies, with
+// every link on its way resolved, in one of `folders`, and that is none of the kept paths.
+void DeleteIfAllowed(const String& name, const std::vector<String>& kept, const std::vector<String>& folders) {
   const fs::path path = Normal(name);
-  if (path.empty() || !path.is_absolute()) return false;
+  if (path.empty() || !path.is_absolute()) return;
   for (const String& keep : kept) {
-    if (!keep.empty() && Normal(keep) == path) return false;
+    std::error_code error;
+    if (!keep.empty() && (Normal(keep) == path || fs::equivalent(keep.c_str(), path, error))) return;
   }
-  if (!Inside(path, projectDirectory) && !Inside(path, workingDirectory)) return false;
-  std::error_code error;
-  return fs::symlink_status(path, error).type() == fs::file_type::regular;
+  std::ignore = FileUtils::RemoveFileWithin(name, folders);
 }
 
 // Every transform instance of the bindings forgets its state. 0x...1a when a binding could
@@ -160,8 +170,7 @@ Status CProject::XIProject::ProjectCleanUp() {
   }
   String workingDirectory;
   std::ignore = GetWorkingDirectory(&workingDirectory);
-  const fs::path projectDirectory = Normal(self.ProjectDirectory());
-  const fs::path working = Normal(workingDirectory);
+  const std::vector<String> folders = FoldersToCleanIn(self.ProjectDirectory(), workingDirectory);
 
   AutoRelease<IHdlFileIterator> files;
   if (self.m_XIFileManager.GetProjectFiles(files.Receive()) != kSuccess || !files) {
@@ -179,8 +188,8 @@ Status CProject::XIProject::ProjectCleanUp() {
       // both); a removal leaves the iterator on the next file.
       if (self.m_XIFileManager.ProjectRemoveFile(files.Get()) != kSuccess) {
         std::ignore = files->Next();
-      } else if (MayDelete(name, kept, projectDirectory, working)) {
-        std::ignore = FileUtils::RemoveItem(name);
+      } else {
+        DeleteIfAllowed(name, kept, folders);
       }
     }
   }
@@ -193,7 +202,7 @@ Status CProject::XIProject::ProjectCleanUp() {
     if (at->Current()->GetTopName(&top) == kSuccess && !top.empty()) {
       for (const char* suffix : {"_summary.html", "_envsettings.html"}) {
         const String report = workingDirectory + "/" + top + suffix;
-        if (MayDelete(report, kept, projectDirectory, working)) std::ignore = FileUtils::RemoveItem(report);
+        DeleteIfAllowed(report, kept, folders);
       }
     }
   }
