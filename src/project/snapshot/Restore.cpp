@@ -1,7 +1,6 @@
 #include "project/snapshot/Restore.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +17,7 @@
 #include "core/Holders.h"
 #include "Port/MsgMan.h"
 #include "project/ProjectRoutines.h"
+#include "utils/DirectoryLock.h"
 
 namespace Hvd::Snapshots {
 
@@ -45,30 +45,6 @@ struct Folder {
   fs::path staged;  // the snapshot's copies, until each is put in place
   fs::path kept;    // the live entries they replaced
   fs::path journal;
-};
-
-// Held while a restore works in its folder, so that no other open or restore, in this
-// process or another, takes the folder for one that was killed. A killed process lets go.
-class FolderLock {
- public:
-  FolderLock() = default;
-  FolderLock(const FolderLock&) = delete;
-  FolderLock& operator=(const FolderLock&) = delete;
-  ~FolderLock() { Release(); }
-  bool Take(const fs::path& folder) {
-    Release();
-    m_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) == 0) return true;
-    Release();
-    return false;
-  }
-  void Release() {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = -1;
-  }
-
- private:
-  int m_fd = -1;
 };
 
 // True when `relative` names an entry below `root` and no directory on the way to it is a link
@@ -233,15 +209,22 @@ Status FinishInterruptedRestore(const String& projectFile) {
     fs::remove(folder.root, error);
     return error ? Fail(kFailure, "ERROR: ICheckpoint - Cannot remove \"%s\".\n", folder.root.c_str()) : kSuccess;
   }
-  FolderLock lock;
-  if (!lock.Take(folder.root)) return kOwnerMissing;
+  // Held while a restore works in its folder, so that no other open or restore, in this
+  // process or another, takes the folder for one that was killed.
+  DirectoryLock lock;
+  if (!lock.Take(folder.root.string(), false)) return kOwnerMissing;
   // Without its journal the restore had not begun to replace anything.
   if (!Present(folder.journal)) {
     return Discard(folder) ? kSuccess
                            : Fail(kFailure, "ERROR: ICheckpoint - Cannot remove \"%s\".\n", folder.root.c_str());
   }
   const std::optional<std::vector<fs::path>> entries = ReadJournal(folder);
-  if (!entries) {
+  // The folder's own places are directories or missing: nothing is moved through a link there.
+  const auto own = [](const fs::path& place) {
+    const fs::file_type type = TypeOf(place);
+    return type == fs::file_type::directory || type == fs::file_type::not_found;
+  };
+  if (!entries || !own(folder.staged) || !own(folder.kept)) {
     return Fail(kFailure, "ERROR: ICheckpoint - The journal of an interrupted restore cannot be read: \"%s\".\n",
                 folder.journal.c_str());
   }
@@ -267,8 +250,8 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
                 "could not be undone: \"%s\".\n",
                 folder.root.c_str());
   }
-  FolderLock lock;
-  if (!Port::File::mkdir(Text(folder.root), false) || !lock.Take(folder.root) ||
+  DirectoryLock lock;
+  if (!Port::File::mkdir(Text(folder.root), false) || !lock.Take(folder.root.string(), false) ||
       !Port::File::mkdir(Text(folder.staged), false)) {
     std::ignore = Discard(folder);
     return Fail(kDirectoryWriteFailed,
