@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <functional>
 #include <regex>
+#include <utility>
 
 #include "Hvd/ICheckpoint.h"
 #include "Hvd/IProjectCopy.h"
@@ -129,6 +130,7 @@ class CopyingProjectDouble final : public Hvd::TComponent<CopyingProjectDouble> 
   };
   std::vector<Copy> copies;
   Hvd::Status copyAnswer = kSuccess;
+  std::function<void()> duringCopy;  // what happens elsewhere while the copy is written
 
  private:
   struct Project : Hvd::TNested<CopyingProjectDouble, Hvd::IProject2> {
@@ -161,7 +163,8 @@ class CopyingProjectDouble final : public Hvd::TComponent<CopyingProjectDouble> 
                             Text* remote) override {
       This().copies.push_back({target.str(), working.str(), description.str(), remote->str(), options});
       if (This().copyAnswer != kSuccess) return This().copyAnswer;
-      WriteText(fs::path(target.str()).replace_extension(".xhlc"), "copy");
+      if (This().duringCopy) std::exchange(This().duringCopy, nullptr)();
+      WriteText(fs::path(target.str()).replace_extension(".xhlc"), "copy " + description.str());
       return kSuccess;
     }
   } m_copy{this};
@@ -743,7 +746,7 @@ TEST_F(SnapshotTest, TheCopyIsAskedForWithTheProjectsWorkingDirectory) {
   EXPECT_EQ(project->copies[0].working, "impl/run");
   EXPECT_EQ(project->copies[0].description, "about");
   EXPECT_EQ(project->copies[0].remote, "remote_sources");
-  EXPECT_EQ(ReadText(m_dir / "snapshots" / "s" / "p.snp"), "copy");
+  EXPECT_EQ(ReadText(m_dir / "snapshots" / "s" / "p.snp"), "copy about");
   // Once written, it is not written again.
   Port_MsgManData::ClearCaptured();
   EXPECT_EQ(made->CreateCheckpointProject(), Hvd::kFailure);
@@ -770,6 +773,38 @@ TEST_F(SnapshotTest, TheCopyIsAskedForWithTheProjectsWorkingDirectory) {
     ASSERT_EQ(other->copies.size(), 1u);
     EXPECT_EQ(other->copies[0].working, asked);
   }
+}
+
+// A name is taken by one take only: a second take of it while the first is being written
+// fails and writes nothing; a directory that a killed take left without its marker is taken
+// again.
+TEST_F(SnapshotTest, TwoTakesOfOneNameCannotBothSucceed) {
+  auto* first = new CopyingProjectDouble(m_dir / "p.xhlc", m_dir);
+  auto* second = new CopyingProjectDouble(m_dir / "p.xhlc", m_dir);
+  AutoRelease<Hvd::IProject2> firstHeld(first);
+  AutoRelease<Hvd::IProject2> secondHeld(second);
+  Hvd::CCheckpointManager firstManager(firstHeld.Get());
+  Hvd::CCheckpointManager secondManager(secondHeld.Get());
+  Hvd::Status secondTake = kSuccess;
+  first->duringCopy = [&] {
+    AutoRelease<Hvd::ICheckpoint> made;
+    ASSERT_EQ(secondManager.Face()->CreateCheckpoint("s", "second", made.Receive()), kSuccess);
+    secondTake = made->CreateCheckpointProject();
+  };
+  AutoRelease<Hvd::ICheckpoint> made;
+  ASSERT_EQ(firstManager.Face()->CreateCheckpoint("s", "first", made.Receive()), kSuccess);
+  EXPECT_EQ(made->CreateCheckpointProject(), kSuccess);
+  EXPECT_EQ(secondTake, Hvd::kFailure);
+  EXPECT_TRUE(second->copies.empty());
+  EXPECT_EQ(ReadText(m_dir / "snapshots" / "s" / "p.snp"), "copy first");
+
+  fs::create_directories(m_dir / "snapshots" / "left");
+  WriteText(m_dir / "snapshots" / "left" / "partial.vhd", "from a killed take");
+  AutoRelease<Hvd::ICheckpoint> again;
+  ASSERT_EQ(secondManager.Face()->CreateCheckpoint("left", "again", again.Receive()), kSuccess);
+  EXPECT_EQ(again->CreateCheckpointProject(), kSuccess);
+  EXPECT_EQ(ReadText(m_dir / "snapshots" / "left" / "p.snp"), "copy again");
+  EXPECT_FALSE(fs::exists(m_dir / "snapshots" / "left" / "partial.vhd"));
 }
 
 // The whole road with the project's own copy and bundle: taken, changed, restored.
