@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -172,6 +173,23 @@ TEST_F(FileTest, EveryOperationFailsWhenAFailureIsInjected) {
   EXPECT_TRUE(File::isdir(d + "/1") && !File::isdir(d + "/3") && !File::isdir(d + "/3"));
   Port::FaultInjection::Clear();
   EXPECT_TRUE(File::isdir(d + "/3"));
+}
+
+// An armed kill ends the process at its nth matching call, before the call acts.
+TEST_F(FileTest, AKillEndsTheProcessAtTheNthCallBeforeItActs) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    Port::FaultInjection::Kill("mkdir", 2, "/d/");
+    const bool made = File::mkdir(dir / "e", false) && File::mkdir(d + "/1", false);
+    std::ignore = File::mkdir(d + "/2", false);
+    ::_exit(made ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), Port::FaultInjection::kKilledStatus);
+  EXPECT_TRUE(File::isdir(d + "/1"));
+  EXPECT_FALSE(File::exist(d + "/2"));
 }
 
 }  // namespace

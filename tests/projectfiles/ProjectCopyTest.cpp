@@ -9,6 +9,7 @@
 #include "Port/Process.h"
 #include "XhlcProject.h"
 #include "project/copy/CFileMapHelper.h"
+#include "utils/DirectoryLock.h"
 #include "utils/FileUtils.h"
 
 namespace xhlc_test {
@@ -255,6 +256,34 @@ TEST_F(ProjectCopyTest, ArchiveLeavesOutItsOwnTemporaryTree) {
   // The walk is of the working directory now, where the generated file went.
   EXPECT_EQ(Tree(unpacked), (Names{"a.vhd", "p.xhlc", "sub/b.vhd", "work/p.ghlc", "work/w.txt",
                                    "remote_sources/_/lib/c.vhd"}));
+}
+
+// Archives at once share the working directory's "tmp": the one that made it may end first,
+// and the last one out takes it away. One that another archive still works in stays, and so
+// does a "tmp" that no archive made.
+TEST_F(ProjectCopyTest, ArchivesAtOnceLeaveNoTmpBehind) {
+  MakeProject();
+  const fs::path archive = m_root / "out/p.zip";
+  const fs::path tmp = m_dir / "tmp";
+  // As an archive that made it leaves it when it ends while this one works.
+  WriteText(tmp / ".made_by_archive", "");
+  ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  EXPECT_FALSE(fs::exists(tmp));
+
+  WriteText(tmp / ".made_by_archive", "");
+  WriteText(tmp / "other" / "x.txt", "another archive's");
+  {
+    Hvd::DirectoryLock other;
+    ASSERT_TRUE(other.Take(tmp.string(), false, true));
+    ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  }
+  EXPECT_EQ(ReadText(tmp / "other" / "x.txt"), "another archive's");
+
+  fs::remove_all(tmp);
+  fs::create_directories(tmp);
+  ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  EXPECT_TRUE(fs::is_directory(tmp));
+  EXPECT_TRUE(fs::is_empty(tmp));
 }
 
 TEST_F(ProjectCopyTest, AFailedArchiveCleansUpAndSaysSo) {

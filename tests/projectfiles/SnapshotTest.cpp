@@ -2,11 +2,13 @@
 // snapshot's own project, and the restore over the live project, which either succeeds or
 // leaves the project as it was.
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <functional>
 #include <regex>
+#include <utility>
 
 #include "Hvd/ICheckpoint.h"
 #include "Hvd/IProjectCopy.h"
@@ -128,6 +130,7 @@ class CopyingProjectDouble final : public Hvd::TComponent<CopyingProjectDouble> 
   };
   std::vector<Copy> copies;
   Hvd::Status copyAnswer = kSuccess;
+  std::function<void()> duringCopy;  // what happens elsewhere while the copy is written
 
  private:
   struct Project : Hvd::TNested<CopyingProjectDouble, Hvd::IProject2> {
@@ -160,7 +163,8 @@ class CopyingProjectDouble final : public Hvd::TComponent<CopyingProjectDouble> 
                             Text* remote) override {
       This().copies.push_back({target.str(), working.str(), description.str(), remote->str(), options});
       if (This().copyAnswer != kSuccess) return This().copyAnswer;
-      WriteText(fs::path(target.str()).replace_extension(".xhlc"), "copy");
+      if (This().duringCopy) std::exchange(This().duringCopy, nullptr)();
+      WriteText(fs::path(target.str()).replace_extension(".xhlc"), "copy " + description.str());
       return kSuccess;
     }
   } m_copy{this};
@@ -538,6 +542,7 @@ class RestoreTest : public SnapshotTest {
     EXPECT_FALSE(fs::exists(m_dir / "p.snp")) << step;
     EXPECT_TRUE(ProjectOpen()) << step;
     EXPECT_TRUE(fs::is_regular_file(m_snapshot / "p.snp")) << step;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(m_dir / ".p.restore"))) << step;
   }
 
   fs::path m_snapshot;
@@ -558,18 +563,24 @@ TEST_F(RestoreTest, SucceedsWithTheSnapshotsFilesAndTheProjectOpenAgain) {
   EXPECT_EQ(m_helperObject->opens, 1);
 }
 
-TEST_F(RestoreTest, AFailedBackupStopsBeforeTheProjectIsClosed) {
+TEST_F(RestoreTest, AFailedStagingStopsBeforeTheProjectIsClosed) {
   Port::FaultInjection::Scope faults;
-  Port::FaultInjection::Fail("copy_p", 1, "src/a.vhd");  // the backup's copy comes first
+  Port::FaultInjection::Fail("copy_p", 1, "src/a.vhd");
   Port_MsgManData::ClearCaptured();
-  EXPECT_NE(Restore(), kSuccess);
-  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "Cannot back up the Project directory"));
+  AutoRelease<Prjrep::IStringIterator> failed;
+  EXPECT_NE(
+      Hvd::Snapshots::RestoreOver(m_bundle.Get(), m_helper.Get(), m_dir.c_str(), m_file.c_str(), failed.Receive()),
+      kSuccess);
+  ASSERT_TRUE(failed);
+  EXPECT_NE(failed->Current().str().find("a.vhd"), std::string::npos);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "Cannot stage the snapshot in the Project directory"));
   EXPECT_EQ(m_helperObject->closes, 0);
-  ExpectAsItWas("backup");
+  ExpectAsItWas("staging");
   Port::FaultInjection::Clear();
-  Port::FaultInjection::Fail("tmpnam");
-  EXPECT_EQ(Restore(), Hvd::kTempDirNotCreated);
+  Port::FaultInjection::Fail("mkdir", 0, ".p.restore");
+  EXPECT_EQ(Restore(), Hvd::kDirectoryWriteFailed);
   EXPECT_EQ(m_helperObject->closes, 0);
+  ExpectAsItWas("folder");
 }
 
 TEST_F(RestoreTest, AFailedCloseLeavesEverything) {
@@ -579,16 +590,11 @@ TEST_F(RestoreTest, AFailedCloseLeavesEverything) {
   ExpectAsItWas("close");
 }
 
-TEST_F(RestoreTest, AFailedExtractIsRolledBack) {
+TEST_F(RestoreTest, AFailedSwitchIsRolledBack) {
   Port::FaultInjection::Scope faults;
-  Port::FaultInjection::Fail("copy_p", 1, (m_dir / "src" / "a.vhd").string());
-  AutoRelease<Prjrep::IStringIterator> failed;
-  EXPECT_NE(
-      Hvd::Snapshots::RestoreOver(m_bundle.Get(), m_helper.Get(), m_dir.c_str(), m_file.c_str(), failed.Receive()),
-      kSuccess);
-  ASSERT_TRUE(failed);
-  EXPECT_NE(failed->Current().str().find("a.vhd"), std::string::npos);
-  ExpectAsItWas("extract");
+  Port::FaultInjection::Fail("rename", 1, "new/src/a.vhd");
+  EXPECT_EQ(Restore(), Hvd::kDirectoryWriteFailed);
+  ExpectAsItWas("switch");
   EXPECT_EQ(m_helperObject->opens, 1);
 }
 
@@ -599,20 +605,131 @@ TEST_F(RestoreTest, AFailedReopenIsRolledBack) {
   ExpectAsItWas("reopen");
 }
 
-// When even the way back fails, the backup is kept and named, never removed.
-TEST_F(RestoreTest, ABackupThatCannotBePutBackIsKept) {
-  Port::FaultInjection::Scope faults;
-  Port::FaultInjection::Fail("copy_p", 0, (m_dir / "src" / "a.vhd").string());
-  Port_MsgManData::ClearCaptured();
-  EXPECT_NE(Restore(), kSuccess);
+// When even the way back fails, the live entries are kept and named, never removed, and the
+// next snapshot operation puts them back.
+TEST_F(RestoreTest, EntriesThatCannotBePutBackAreKeptUntilTheNextOperation) {
+  m_helperObject->openFailures = 1;
+  {
+    Port::FaultInjection::Scope faults;
+    Port::FaultInjection::Fail("rename", 0, "old/src/a.vhd");
+    Port_MsgManData::ClearCaptured();
+    EXPECT_NE(Restore(), kSuccess);
+  }
   std::string kept;
   for (const auto& record : Port_MsgManData::Captured()) {
     std::smatch match;
     if (std::regex_search(record.text, match, std::regex("backup is kept at: \"([^\"]+)\""))) kept = match[1];
   }
   ASSERT_FALSE(kept.empty());
-  EXPECT_EQ(ReadText(fs::path(kept) / "src" / "a.vhd"), "old");
-  fs::remove_all(kept);
+  EXPECT_EQ(ReadText(fs::path(kept) / "old" / "src" / "a.vhd"), "old");
+  EXPECT_EQ(Listed(), Strings{"s"});
+  EXPECT_FALSE(fs::exists(kept));
+  ExpectAsItWas("put back later");
+}
+
+// A link in the live project is replaced by the snapshot's entry; what it leads to, outside
+// the project, keeps someone else's change.
+TEST_F(RestoreTest, LinksInTheProjectAreReplacedNotWrittenThrough) {
+  WriteText(m_root / "shared" / "core.v", "changed elsewhere");
+  WriteText(m_root / "outside.vhd", "outside");
+  fs::create_symlink("../shared", m_dir / "ip");
+  fs::create_symlink("../../outside.vhd", m_dir / "src" / "c.vhd");
+  WriteText(m_snapshot / "ip" / "core.v", "as taken");
+  WriteText(m_snapshot / "src" / "c.vhd", "as taken");
+  ASSERT_EQ(Restore(), kSuccess);
+  EXPECT_EQ(ReadText(m_root / "shared" / "core.v"), "changed elsewhere");
+  EXPECT_EQ(ReadText(m_root / "outside.vhd"), "outside");
+  EXPECT_EQ(fs::symlink_status(m_dir / "ip").type(), fs::file_type::directory);
+  EXPECT_EQ(ReadText(m_dir / "ip" / "core.v"), "as taken");
+  EXPECT_EQ(fs::symlink_status(m_dir / "src" / "c.vhd").type(), fs::file_type::regular);
+  EXPECT_EQ(ReadText(m_dir / "src" / "c.vhd"), "as taken");
+  EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "new");
+  EXPECT_FALSE(fs::exists(fs::symlink_status(m_dir / ".p.restore")));
+}
+
+// The project directory as a map of each entry to what it holds, the snapshots left out.
+using Tree = std::map<std::string, std::string>;
+Tree TreeOf(const fs::path& root) {
+  Tree tree;
+  for (auto at = fs::recursive_directory_iterator(root); at != fs::recursive_directory_iterator(); ++at) {
+    const std::string name = fs::relative(at->path(), root).generic_string();
+    if (name == "snapshots") {
+      at.disable_recursion_pending();
+      continue;
+    }
+    const fs::file_type type = at->symlink_status().type();
+    tree[name] = type == fs::file_type::directory ? "dir"
+                 : type == fs::file_type::symlink ? "link " + fs::read_symlink(at->path()).string()
+                                                  : "file " + ReadText(at->path());
+  }
+  return tree;
+}
+void PutTree(const fs::path& root, const Tree& tree) {
+  for (const fs::directory_entry& entry : fs::directory_iterator(root))
+    if (entry.path().filename() != "snapshots") fs::remove_all(entry.path());
+  for (const auto& [name, what] : tree) {
+    if (what == "dir") fs::create_directories(root / name);
+    else if (what.rfind("link ", 0) == 0) fs::create_symlink(what.substr(5), root / name);
+    else WriteText(root / name, what.substr(5));
+  }
+}
+
+// Runs the restore in a child process killed at the nth call of `operation`; answers whether
+// the kill struck before the restore was over.
+bool KilledAt(const std::function<Hvd::Status()>& restore, const char* operation, int nth) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    Port::FaultInjection::Kill(operation, nth);
+    ::_exit(restore() == kSuccess ? 0 : 1);
+  }
+  int status = 0;
+  EXPECT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status));
+  const int code = WEXITSTATUS(status);
+  EXPECT_TRUE(code == 0 || code == Port::FaultInjection::kKilledStatus) << operation << " " << nth << ": " << code;
+  return code == Port::FaultInjection::kKilledStatus;
+}
+
+// Killed at every step that touches the disk, the restore leaves the project as it was or
+// as restored once the next snapshot operation has run, and nothing of its own behind.
+TEST_F(RestoreTest, AKilledRestoreIsUndoneByTheNextOperation) {
+  fs::create_symlink("../shared", m_dir / "ip");
+  WriteText(m_snapshot / "ip" / "core.v", "as taken");
+  WriteText(m_dir / "keep.txt", "live only");
+  const Tree before = TreeOf(m_dir);
+  ASSERT_TRUE(!KilledAt([this] { return Restore(); }, "rename", 1000000));
+  const Tree after = TreeOf(m_dir);
+  ASSERT_NE(before, after);
+  EXPECT_EQ(after.at("src/a.vhd"), "file new");
+  EXPECT_EQ(after.at("keep.txt"), "file live only");
+  for (const char* operation : {"mkdir", "copy_p", "rename", "remove_f"}) {
+    int undone = 0;
+    for (int nth = 1; nth < 200; ++nth) {
+      PutTree(m_dir, before);
+      const bool killed = KilledAt([this] { return Restore(); }, operation, nth);
+      EXPECT_EQ(Listed(), Strings{"s"});
+      const Tree left = TreeOf(m_dir);
+      EXPECT_TRUE(left == before || left == after) << operation << " " << nth;
+      EXPECT_FALSE(fs::exists(fs::symlink_status(m_dir / ".p.restore"))) << operation << " " << nth;
+      if (left == before && killed) ++undone;
+      if (!killed) break;
+    }
+    EXPECT_GT(undone, 0) << operation;
+  }
+}
+
+// Killed while it replaces the project's entries, the restore is undone by the next open.
+TEST_F(RestoreTest, AKilledRestoreIsUndoneByTheNextOpen) {
+  const Tree before = TreeOf(m_dir);
+  // The third rename within the project: the first entries are in place, the rest not yet.
+  ASSERT_TRUE(KilledAt([this] { return Restore(); }, "rename", 3));
+  ASSERT_TRUE(fs::exists(m_dir / ".p.restore" / "journal"));
+  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+  m_project = nullptr;
+  OpenProject();
+  EXPECT_TRUE(ProjectOpen());
+  EXPECT_EQ(TreeOf(m_dir), before);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(m_dir / ".p.restore")));
 }
 
 // A snapshot keeps the project's working directory where it is relative to the project.
@@ -629,7 +746,7 @@ TEST_F(SnapshotTest, TheCopyIsAskedForWithTheProjectsWorkingDirectory) {
   EXPECT_EQ(project->copies[0].working, "impl/run");
   EXPECT_EQ(project->copies[0].description, "about");
   EXPECT_EQ(project->copies[0].remote, "remote_sources");
-  EXPECT_EQ(ReadText(m_dir / "snapshots" / "s" / "p.snp"), "copy");
+  EXPECT_EQ(ReadText(m_dir / "snapshots" / "s" / "p.snp"), "copy about");
   // Once written, it is not written again.
   Port_MsgManData::ClearCaptured();
   EXPECT_EQ(made->CreateCheckpointProject(), Hvd::kFailure);
@@ -656,6 +773,38 @@ TEST_F(SnapshotTest, TheCopyIsAskedForWithTheProjectsWorkingDirectory) {
     ASSERT_EQ(other->copies.size(), 1u);
     EXPECT_EQ(other->copies[0].working, asked);
   }
+}
+
+// A name is taken by one take only: a second take of it while the first is being written
+// fails and writes nothing; a directory that a killed take left without its marker is taken
+// again.
+TEST_F(SnapshotTest, TwoTakesOfOneNameCannotBothSucceed) {
+  auto* first = new CopyingProjectDouble(m_dir / "p.xhlc", m_dir);
+  auto* second = new CopyingProjectDouble(m_dir / "p.xhlc", m_dir);
+  AutoRelease<Hvd::IProject2> firstHeld(first);
+  AutoRelease<Hvd::IProject2> secondHeld(second);
+  Hvd::CCheckpointManager firstManager(firstHeld.Get());
+  Hvd::CCheckpointManager secondManager(secondHeld.Get());
+  Hvd::Status secondTake = kSuccess;
+  first->duringCopy = [&] {
+    AutoRelease<Hvd::ICheckpoint> made;
+    ASSERT_EQ(secondManager.Face()->CreateCheckpoint("s", "second", made.Receive()), kSuccess);
+    secondTake = made->CreateCheckpointProject();
+  };
+  AutoRelease<Hvd::ICheckpoint> made;
+  ASSERT_EQ(firstManager.Face()->CreateCheckpoint("s", "first", made.Receive()), kSuccess);
+  EXPECT_EQ(made->CreateCheckpointProject(), kSuccess);
+  EXPECT_EQ(secondTake, Hvd::kFailure);
+  EXPECT_TRUE(second->copies.empty());
+  EXPECT_EQ(ReadText(m_dir / "snapshots" / "s" / "p.snp"), "copy first");
+
+  fs::create_directories(m_dir / "snapshots" / "left");
+  WriteText(m_dir / "snapshots" / "left" / "partial.vhd", "from a killed take");
+  AutoRelease<Hvd::ICheckpoint> again;
+  ASSERT_EQ(secondManager.Face()->CreateCheckpoint("left", "again", again.Receive()), kSuccess);
+  EXPECT_EQ(again->CreateCheckpointProject(), kSuccess);
+  EXPECT_EQ(ReadText(m_dir / "snapshots" / "left" / "p.snp"), "copy again");
+  EXPECT_FALSE(fs::exists(m_dir / "snapshots" / "left" / "partial.vhd"));
 }
 
 // The whole road with the project's own copy and bundle: taken, changed, restored.

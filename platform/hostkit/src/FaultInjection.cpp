@@ -1,5 +1,6 @@
 #include "Port/FaultInjection.h"
 
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@ struct Armed {
   std::string pathPart;
   int remaining;  // calls to let pass plus one; 0 means every call fails
   bool spent;
+  bool kill = false;
 };
 
 // Operations run on any thread, so the table is guarded.
@@ -33,6 +35,11 @@ void Fail(std::string_view operation, int nth, std::string_view pathPart) {
   Table().push_back(Armed{std::string(operation), std::string(pathPart), nth < 0 ? 0 : nth, false});
 }
 
+void Kill(std::string_view operation, int nth, std::string_view pathPart) {
+  std::lock_guard<std::mutex> hold(TableLock());
+  Table().push_back(Armed{std::string(operation), std::string(pathPart), nth < 1 ? 1 : nth, false, true});
+}
+
 void Clear() {
   std::lock_guard<std::mutex> hold(TableLock());
   Table().clear();
@@ -47,6 +54,7 @@ bool ShouldFail(std::string_view operation, std::string_view path) {
     if (armed.remaining == 0) {
       fail = true;
     } else if (--armed.remaining == 0) {
+      if (armed.kill) std::_Exit(kKilledStatus);
       armed.spent = true;  // a counted failure strikes once
       fail = true;
     }

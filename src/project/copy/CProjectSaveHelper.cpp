@@ -1,6 +1,12 @@
 #include "project/copy/CProjectSaveHelper.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <set>
+#include <string>
+#include <system_error>
 #include <vector>
 
 #include "CitP/Factory.h"
@@ -14,6 +20,7 @@
 #include "project/copy/CArchiveBundle.h"
 #include "project/copy/CFileMapHelper.h"
 #include "project/copy/CopyPath.h"
+#include "utils/DirectoryLock.h"
 #include "utils/DmUtils.h"
 #include "utils/FileUtils.h"
 
@@ -277,6 +284,59 @@ Status CProjectSaveHelper::CopyProjectTo(const String& projectFileName, const St
   return result;
 }
 
+namespace {
+
+// The "tmp" directory of a working directory, shared by the archives under way there. The
+// archive that makes it marks it; the last archive out takes it away when only the mark is
+// left in it. A "tmp" that no archive made is never taken away. The working directory is held
+// locked while one comes or goes, so that none comes between the last one's look and its
+// removal.
+class SharedTmp {
+ public:
+  SharedTmp(const String& workingDirectory, const String& tmpDirectory)
+      : m_working(workingDirectory.str()), m_tmp(tmpDirectory.str()), m_mark(m_tmp + "/.made_by_archive") {
+    DirectoryLock guard;
+    std::ignore = guard.Take(m_working, true);
+    if (!Port::File::exist(tmpDirectory) && Port::File::mkdir(tmpDirectory, false)) {
+      const int fd = ::open(m_mark.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+      if (fd >= 0) ::close(fd);
+    }
+    std::ignore = m_use.Take(m_tmp, true, true);
+  }
+  SharedTmp(const SharedTmp&) = delete;
+  SharedTmp& operator=(const SharedTmp&) = delete;
+  ~SharedTmp() { Leave(); }
+
+  void Leave() {
+    if (!m_use.Held()) return;
+    DirectoryLock guard;
+    std::ignore = guard.Take(m_working, true);
+    if (m_use.TryExclusive() && OnlyTheMarkLeft()) {
+      std::ignore = Port::File::remove_f(String(m_mark));
+      std::ignore = Port::File::rmdir(String(m_tmp));
+    }
+    m_use.Release();
+  }
+
+ private:
+  bool OnlyTheMarkLeft() const {
+    std::error_code error;
+    if (std::filesystem::symlink_status(m_mark, error).type() != std::filesystem::file_type::regular) return false;
+    for (std::filesystem::directory_iterator each(m_tmp, error); !error && each != std::filesystem::directory_iterator();
+         each.increment(error)) {
+      if (each->path().filename() != ".made_by_archive") return false;
+    }
+    return !error;
+  }
+
+  std::string m_working;
+  std::string m_tmp;
+  std::string m_mark;
+  DirectoryLock m_use;  // shared by each archive while it works in "tmp"
+};
+
+}  // namespace
+
 Status CProjectSaveHelper::Archive(const String& archivePath, std::uint32_t options, String* remoteSourcesName) {
   if (remoteSourcesName != nullptr) *remoteSourcesName = kRemoteSources;
   AutoCast<IProject3> project(m_project);
@@ -291,7 +351,7 @@ Status CProjectSaveHelper::Archive(const String& archivePath, std::uint32_t opti
   if (temporaryName.empty() || workingDirectory.empty() || projectFile.empty())
     return Fail(kTempDirNotCreated, "Hvd::CProjectSaveHelper::Archive - no temporary name for the archive\n");
   const String tmpDirectory = P::Join(workingDirectory, String("tmp"));
-  const bool tmpExisted = Port::File::isdir(tmpDirectory);
+  SharedTmp tmp(workingDirectory, tmpDirectory);
   const String temporaryDirectory = P::Join(tmpDirectory, temporaryName);
   const String temporaryProject = P::Join(temporaryDirectory, P::Leaf(projectFile));
   const String temporaryZip = Port::FileName(temporaryDirectory).GetExtension() == ".zip"
@@ -340,7 +400,7 @@ Status CProjectSaveHelper::Archive(const String& archivePath, std::uint32_t opti
   messages.issueInfo("Project Archive - Deleting temporary files and directories.\n");
   std::ignore = FileUtils::RemoveItem(temporaryZip);
   std::ignore = FileUtils::RemoveItem(temporaryDirectory);
-  if (!tmpExisted) std::ignore = Port::File::rmdir(tmpDirectory);  // only when left empty
+  tmp.Leave();
   messages.issueInfo("Project Archive - Archive complete: %s.\n", archivePath.c_str());
   return result;
 }

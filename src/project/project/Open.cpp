@@ -25,6 +25,7 @@
 #include "project/TopModule.h"
 #include "project/UsageStatistics.h"
 #include "project/project/CProject.h"
+#include "project/snapshot/Restore.h"
 #include "design/design/Placement.h"
 #include "projectfiles/CGenProjectReader.h"
 #include "projectfiles/RepoMine.h"
@@ -176,6 +177,8 @@ Status CProject::XIProject::Open(const String& given) {
   CProject& self = This();
   if (std::getenv("VEL_PR_AUDIT") != nullptr) OpenAuditLog(kAuditLogFile, kAuditLogName);
   const String path = ResolveProjectSourceFile(given);
+  // A snapshot restore killed half-way is undone before anything of the project is read.
+  if (!path.empty()) std::ignore = Snapshots::FinishInterruptedRestore(path);
   const bool isNew = !path.empty() && !Port::File::exist(path);
 
   if (HasExtension(path, ".xhlc")) {

@@ -13,6 +13,7 @@
 #include "project/ProjectRoutines.h"
 #include "project/snapshot/Restore.h"
 #include "project/snapshot/SnapshotPaths.h"
+#include "utils/DirectoryLock.h"
 #include "utils/FileUtils.h"
 #include "utils/PropertyAccessor.h"
 
@@ -34,6 +35,32 @@ String DirectoryOf(const String& path) {
 fs::file_type OwnType(const String& path) {
   std::error_code error;
   return fs::symlink_status(fs::path(path.str()), error).type();
+}
+
+// Claims a snapshot's directory for a take: made anew and locked, the lock held in `claim`.
+// A directory there with its marker is a snapshot; one without is a take under way, or one
+// killed that left it, which goes. The "snapshots" directory is held locked meanwhile, so that
+// no directory is seen between its making and its lock.
+Status ClaimDirectory(const String& directory, const String& marker, DirectoryLock& claim) {
+  const String snapshots = DirectoryOf(directory);
+  if (!Port::File::isdir(snapshots)) std::ignore = Port::File::mkdir(snapshots, true);
+  DirectoryLock all;
+  if (OwnType(snapshots) != fs::file_type::directory || !all.Take(snapshots.str(), true)) {
+    return Fail(kFailure, "ERROR: ICheckpoint::CreateCheckpointProject - Not a directory of the project: \"%s\".\n",
+                snapshots.c_str());
+  }
+  if (OwnType(directory) == fs::file_type::directory && !Port::File::exist(marker)) {
+    DirectoryLock left;
+    if (left.Take(directory.str(), false) && left.Is(directory.str())) {
+      std::error_code error;
+      fs::remove_all(fs::path(directory.str()), error);
+    }
+  }
+  if (!Port::File::mkdir(directory, false) || !claim.Take(directory.str(), false)) {
+    return Fail(kFailure, "ERROR: ICheckpoint::CreateCheckpointProject - The snapshot project already exists: \"%s\".\n",
+                marker.c_str());
+  }
+  return kSuccess;
 }
 
 // Taken from the persisted form's count: a record lists no more pairs than this.
@@ -134,19 +161,26 @@ Status CCheckpoint::XICheckpoint::CreateCheckpointProject() {
   }
   Prjrep::AutoCast<IProjectSaveAsArchive2> copier(self.Project());
   if (!copier) return kFailure;
+  // The name is claimed by making its directory, held locked while the copy is written: of two
+  // takes of one name, the second finds it taken.
+  const String directory = DirectoryOf(marker);
+  DirectoryLock claim;
+  if (const Status claimed = ClaimDirectory(directory, marker, claim); claimed != kSuccess) return claimed;
   // The copy keeps the project's working directory where it is relative to the project, so
   // that a restore does not move it.
   String remoteSources("remote_sources");
-  const Status copied = copier->CopyProject(marker, 0x15E, Snapshots::WorkingDirectoryForCopy(self.Project()),
-                                            self.m_description, &remoteSources);
-  // The marker is written last and only over a written copy: a snapshot the manager lists is whole.
-  if (copied != kSuccess) return copied;
+  Status status = copier->CopyProject(marker, 0x15E, Snapshots::WorkingDirectoryForCopy(self.Project()),
+                                      self.m_description, &remoteSources);
   // Without its project file the copy is no snapshot, and without its marker none is listed.
-  if (!Port::File::isfile(snapshotProject)) {
-    return Fail(kFailure, "ERROR: ICheckpoint::CreateCheckpointProject - The copy has no project file: \"%s\".\n",
-                snapshotProject.c_str());
+  if (status == kSuccess && !Port::File::isfile(snapshotProject)) {
+    status = Fail(kFailure, "ERROR: ICheckpoint::CreateCheckpointProject - The copy has no project file: \"%s\".\n",
+                  snapshotProject.c_str());
   }
-  return FileUtils::CopyItem(snapshotProject, marker, FileUtils::kReadWrite);
+  // The marker is written last and only over a written copy: a snapshot the manager lists is whole.
+  if (status == kSuccess) status = FileUtils::CopyItem(snapshotProject, marker, FileUtils::kReadWrite);
+  // A copy that failed frees the name it claimed.
+  if (status != kSuccess && claim.Is(directory.str())) std::ignore = FileUtils::RemoveItem(directory);
+  return status;
 }
 
 Status CCheckpoint::XICheckpoint::DeleteCheckpointFiles() {

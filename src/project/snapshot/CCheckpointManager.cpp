@@ -9,6 +9,7 @@
 #include "Port/Dir.h"
 #include "Port/FileName.h"
 #include "core/Diagnostics.h"
+#include "project/snapshot/Restore.h"
 #include "project/snapshot/SnapshotPaths.h"
 
 namespace Hvd {
@@ -64,6 +65,9 @@ Status CCheckpointManager::XICheckpointManager::GetCheckpoints(ICheckpointIterat
   IProject2* project = self.m_owner->project;
   if (project == nullptr) std::ignore = Fail(kFailure, "ERROR: ICheckpointManager - The project is not set.\n");
   const String directory = Snapshots::SnapshotsDirectory(project);
+  // Every snapshot operation lists first: a restore killed half-way is undone here too.
+  if (String file; project != nullptr && project->GetProjectFilePath(&file) == kSuccess)
+    std::ignore = Snapshots::FinishInterruptedRestore(file);
   if (!directory.empty()) {
     const UT_DIR entries(directory, 0);
     for (const UT_DIR::Entry& entry : entries) {

@@ -1,16 +1,181 @@
 #include "project/snapshot/Restore.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
 #include "Port/FileName.h"
 #include "core/Diagnostics.h"
 #include "core/Holders.h"
+#include "Port/MsgMan.h"
 #include "project/ProjectRoutines.h"
-#include "utils/FileUtils.h"
+#include "utils/DirectoryLock.h"
 
 namespace Hvd::Snapshots {
 
 namespace {
 
 using String = Port::StringBase<char>;
+namespace fs = std::filesystem;
+
+constexpr std::string_view kJournalHeader = "snapshot restore journal 1\n";
+
+String Text(const fs::path& path) { return String(path.string()); }
+
+fs::file_type TypeOf(const fs::path& path) {
+  std::error_code error;
+  return fs::symlink_status(path, error).type();
+}
+
+bool Present(const fs::path& path) { return TypeOf(path) != fs::file_type::not_found; }
+
+// The places of one restore's folder.
+struct Folder {
+  explicit Folder(const String& projectFile)
+      : root(RestoreFolder(projectFile).str()), staged(root / "new"), kept(root / "old"), journal(root / "journal") {}
+  fs::path root;
+  fs::path staged;  // the snapshot's copies, until each is put in place
+  fs::path kept;    // the live entries they replaced
+  fs::path journal;
+};
+
+// True when `relative` names an entry below `root` and no directory on the way to it is a link
+// or anything but a directory, so that a rename there stays below root. A missing directory
+// on the way is accepted only when `missingAllowed`.
+bool Below(const fs::path& root, const fs::path& relative, bool missingAllowed) {
+  if (relative.empty() || relative.is_absolute() || relative.has_root_name()) return false;
+  fs::path at = root;
+  std::vector<fs::path> parts(relative.begin(), relative.end());
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    const std::string part = parts[i].string();
+    if (part.empty() || part == "." || part == "..") return false;
+    if (i + 1 == parts.size()) break;
+    at /= parts[i];
+    const fs::file_type type = TypeOf(at);
+    if (type == fs::file_type::not_found && missingAllowed) continue;
+    if (type != fs::file_type::directory) return false;
+  }
+  return true;
+}
+
+bool MakeParents(const fs::path& root, const fs::path& relative) {
+  const fs::path parent = (root / relative).parent_path();
+  return TypeOf(parent) == fs::file_type::directory || Port::File::mkdir(Text(parent), true);
+}
+
+// The staged entries to put in place: a directory that the snapshot and the live project both
+// hold as real directories is entered; anything else is one entry, replaced whole, so that a
+// live link is replaced rather than written through.
+bool CollectEntries(const fs::path& staged, const fs::path& live, const fs::path& relative,
+                    std::vector<fs::path>& entries) {
+  std::error_code error;
+  fs::directory_iterator each(staged / relative, error);
+  if (error) return false;
+  std::vector<fs::path> names;
+  for (const fs::directory_entry& entry : each) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  for (const fs::path& name : names) {
+    const fs::path entry = relative.empty() ? name : relative / name;
+    if (TypeOf(staged / entry) == fs::file_type::directory && TypeOf(live / entry) == fs::file_type::directory) {
+      if (!CollectEntries(staged, live, entry, entries)) return false;
+    } else {
+      entries.push_back(entry);
+    }
+  }
+  return true;
+}
+
+// Written whole under another name and renamed into place: a journal is there entire or not.
+bool WriteJournal(const Folder& folder, const std::vector<fs::path>& entries) {
+  std::string text(kJournalHeader);
+  for (const fs::path& entry : entries) {
+    text += entry.generic_string();
+    text += '\0';
+  }
+  const fs::path part = folder.root / "journal.part";
+  const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  const char* data = text.data();
+  std::size_t left = text.size();
+  bool written = true;
+  while (written && left > 0) {
+    const ssize_t done = ::write(fd, data, left);
+    if (done < 0 && errno == EINTR) continue;
+    written = done > 0;
+    if (written) {
+      data += done;
+      left -= static_cast<std::size_t>(done);
+    }
+  }
+  written = ::fsync(fd) == 0 && written;
+  written = ::close(fd) == 0 && written;
+  return written && Port::File::rename(Text(part), Text(folder.journal));
+}
+
+std::optional<std::vector<fs::path>> ReadJournal(const Folder& folder) {
+  if (TypeOf(folder.journal) != fs::file_type::regular) return std::nullopt;
+  std::ifstream in(folder.journal, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) return std::nullopt;
+  if (text.compare(0, kJournalHeader.size(), kJournalHeader) != 0) return std::nullopt;
+  std::vector<fs::path> entries;
+  std::size_t at = kJournalHeader.size();
+  while (at < text.size()) {
+    const std::size_t end = text.find('\0', at);
+    if (end == std::string::npos) return std::nullopt;
+    entries.emplace_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return entries;
+}
+
+// The live entry, when there is one, moves aside and the staged one takes its place.
+bool SwitchIn(const Folder& folder, const fs::path& live, const fs::path& entry) {
+  if (!Below(live, entry, false) || !Below(folder.kept, entry, true)) return false;
+  const fs::path target = live / entry;
+  if (Present(target)) {
+    if (!MakeParents(folder.kept, entry) || !Port::File::rename(Text(target), Text(folder.kept / entry))) return false;
+  }
+  return Port::File::rename(Text(folder.staged / entry), Text(target));
+}
+
+// Undoes SwitchIn, whatever part of it was done; doing it again changes nothing. The staged
+// entry was moved in exactly when it is no longer staged.
+bool SwitchBack(const Folder& folder, const fs::path& live, const fs::path& entry) {
+  if (!Below(live, entry, false) || !Below(folder.staged, entry, true) || !Below(folder.kept, entry, true))
+    return false;
+  const fs::path target = live / entry;
+  const fs::path staged = folder.staged / entry;
+  const fs::path kept = folder.kept / entry;
+  if (!Present(staged) && Present(target)) {
+    if (!MakeParents(folder.staged, entry) || !Port::File::rename(Text(target), Text(staged))) return false;
+  }
+  return !Present(kept) || Port::File::rename(Text(kept), Text(target));
+}
+
+// The folder of a restore that is over: its journal first, so that a restore killed while the
+// rest goes is never undone a second time.
+bool Discard(const Folder& folder) {
+  if (Present(folder.journal) && !Port::File::remove_f(Text(folder.journal))) return false;
+  std::error_code error;
+  fs::remove_all(folder.root, error);
+  return !error;
+}
+
+// Every replaced entry back in its place, last first; the folder goes when all are back.
+bool PutBack(const Folder& folder, const fs::path& live, const std::vector<fs::path>& entries) {
+  bool back = true;
+  for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) back = SwitchBack(folder, live, *entry) && back;
+  return back && Discard(folder);
+}
 
 // The helper opens a project through its second face.
 Status OpenThrough(IProjectHelper* helper, const String& projectFile) {
@@ -18,70 +183,128 @@ Status OpenThrough(IProjectHelper* helper, const String& projectFile) {
   return opener ? opener->OpenProject(projectFile) : kMissingInterface;
 }
 
-// Puts the backup back over the project directory and opens the project again. A backup that
-// could not be put back is kept: it is then the only whole copy of the project.
-void RollBack(IProjectHelper* helper, const String& backup, const String& projectDirectory, const String& projectFile) {
-  const Status copied = FileUtils::CopyItem(backup, projectDirectory, FileUtils::kReadWrite);
-  if (copied == kSuccess) {
-    std::ignore = FileUtils::RemoveItem(backup);
-  } else {
-    std::ignore = Fail(copied,
-                       "ERROR: ICheckpoint::RestoreCheckpointProject - The project directory could not be put back; "
-                       "its backup is kept at: \"%s\".\n",
-                       backup.c_str());
-  }
-  // The marker comes with the snapshot's files and never belongs to the live project.
-  std::ignore = FileUtils::RemoveItem(ReplaceProjectExtension(projectFile, ".snp"));
-  std::ignore = OpenThrough(helper, projectFile);
+Status NotPutBack(const Folder& folder) {
+  return Fail(kDirectoryWriteFailed,
+              "ERROR: ICheckpoint::RestoreCheckpointProject - The project directory could not be put back; "
+              "its backup is kept at: \"%s\".\n",
+              folder.root.c_str());
 }
 
 }  // namespace
+
+String RestoreFolder(const String& projectFile) {
+  const fs::path file(projectFile.str());
+  return Text(file.parent_path() / ("." + file.stem().string() + ".restore"));
+}
+
+Status FinishInterruptedRestore(const String& projectFile) {
+  if (projectFile.empty()) return kSuccess;
+  const Folder folder(projectFile);
+  const fs::file_type type = TypeOf(folder.root);
+  if (type == fs::file_type::not_found) return kSuccess;
+  // Only a directory of its own is a restore's: anything else at the name is taken away
+  // as itself, never followed.
+  if (type != fs::file_type::directory) {
+    std::error_code error;
+    fs::remove(folder.root, error);
+    return error ? Fail(kFailure, "ERROR: ICheckpoint - Cannot remove \"%s\".\n", folder.root.c_str()) : kSuccess;
+  }
+  // Held while a restore works in its folder, so that no other open or restore, in this
+  // process or another, takes the folder for one that was killed.
+  DirectoryLock lock;
+  if (!lock.Take(folder.root.string(), false)) return kOwnerMissing;
+  // Without its journal the restore had not begun to replace anything.
+  if (!Present(folder.journal)) {
+    return Discard(folder) ? kSuccess
+                           : Fail(kFailure, "ERROR: ICheckpoint - Cannot remove \"%s\".\n", folder.root.c_str());
+  }
+  const std::optional<std::vector<fs::path>> entries = ReadJournal(folder);
+  // The folder's own places are directories or missing: nothing is moved through a link there.
+  const auto own = [](const fs::path& place) {
+    const fs::file_type type = TypeOf(place);
+    return type == fs::file_type::directory || type == fs::file_type::not_found;
+  };
+  if (!entries || !own(folder.staged) || !own(folder.kept)) {
+    return Fail(kFailure, "ERROR: ICheckpoint - The journal of an interrupted restore cannot be read: \"%s\".\n",
+                folder.journal.c_str());
+  }
+  const fs::path live = fs::path(projectFile.str()).parent_path();
+  if (!PutBack(folder, live, *entries)) return NotPutBack(folder);
+  Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
+      .issueWarning("A snapshot restore of \"%s\" was interrupted; the project is as it was before it.\n",
+                    projectFile.c_str());
+  return kSuccess;
+}
 
 Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String& projectDirectory,
                    const String& projectFile, Prjrep::IStringIterator** items) {
   if (items != nullptr) *items = nullptr;
   if (bundle == nullptr || helper == nullptr || projectDirectory.empty() || projectFile.empty()) return kFailure;
+  const Folder folder(projectFile);
+  const fs::path live(projectDirectory.str());
 
-  // Without a whole backup nothing could be undone, so nothing is begun.
-  const String temporary = Port::File::tmpnam(nullptr);
-  if (temporary.empty()) {
-    return Fail(kTempDirNotCreated,
-                "ERROR: ICheckpoint::RestoreCheckpointProject - No name for the backup of the project directory.\n");
+  // What a killed restore left is undone first; one still running is not disturbed.
+  if (const Status finished = FinishInterruptedRestore(projectFile); finished != kSuccess) {
+    return Fail(finished == kOwnerMissing ? kOwnerMissing : kFailure,
+                "ERROR: ICheckpoint::RestoreCheckpointProject - Another restore of the project is under way or "
+                "could not be undone: \"%s\".\n",
+                folder.root.c_str());
   }
-  const String backup = Port::FileName(temporary).GetAbsolutePath();
-  const Status backedUp = FileUtils::CopyItem(projectDirectory, backup, FileUtils::kReadWrite);
-  if (backedUp != kSuccess) {
-    std::ignore = FileUtils::RemoveItem(backup);
-    return Fail(backedUp,
-                "ERROR: ICheckpoint::RestoreCheckpointProject - Cannot back up the Project directory to perform the "
-                "restore: \"%s\".\n",
-                backup.c_str());
-  }
-
-  const Status closed = helper->CloseProject();
-  if (closed != kSuccess) {
-    std::ignore = FileUtils::RemoveItem(backup);
-    return closed;
+  DirectoryLock lock;
+  if (!Port::File::mkdir(Text(folder.root), false) || !lock.Take(folder.root.string(), false) ||
+      !Port::File::mkdir(Text(folder.staged), false)) {
+    std::ignore = Discard(folder);
+    return Fail(kDirectoryWriteFailed,
+                "ERROR: ICheckpoint::RestoreCheckpointProject - Cannot make the folder to perform the restore: "
+                "\"%s\".\n",
+                folder.root.c_str());
   }
 
-  // A file that could not be extracted fails the restore, whatever the bundle answers.
+  // Staged whole before the project is touched: a file that could not be staged fails the
+  // restore, whatever the bundle answers.
   Prjrep::AutoRelease<Prjrep::IStringIterator> failed;
-  Status status = bundle->ExtractTo(projectDirectory, failed.Receive());
+  Status status = bundle->ExtractTo(Text(folder.staged), failed.Receive());
   if (status == kSuccess && failed && !failed->IsDone()) status = kDirectoryWriteFailed;
   if (items != nullptr) *items = failed.Detach();
   if (status != kSuccess) {
-    RollBack(helper, backup, projectDirectory, projectFile);
-    return status;
+    std::ignore = Discard(folder);
+    return Fail(status,
+                "ERROR: ICheckpoint::RestoreCheckpointProject - Cannot stage the snapshot in the Project directory "
+                "to perform the restore: \"%s\".\n",
+                folder.staged.c_str());
+  }
+  // The marker names the snapshot, never the live project.
+  const String marker = ReplaceProjectExtension(projectFile, ".snp");
+  std::ignore = Port::File::remove_f(Text(folder.staged / Port::FileName(marker).GetTail().str()));
+
+  const Status closed = helper->CloseProject();
+  if (closed != kSuccess) {
+    std::ignore = Discard(folder);
+    return closed;
   }
 
-  status = OpenThrough(helper, projectFile);
+  std::vector<fs::path> entries;
+  status = CollectEntries(folder.staged, live, fs::path(), entries) && WriteJournal(folder, entries)
+               ? kSuccess
+               : kDirectoryWriteFailed;
+  std::size_t switched = 0;
+  for (; status == kSuccess && switched < entries.size(); ++switched) {
+    if (!SwitchIn(folder, live, entries[switched])) status = kDirectoryWriteFailed;
+  }
+  const bool opening = status == kSuccess;
+  if (opening) status = OpenThrough(helper, projectFile);
   if (status != kSuccess) {
-    RollBack(helper, backup, projectDirectory, projectFile);
+    // A project that opened with errors is let go before its files are put back under it.
+    if (opening) std::ignore = helper->CloseProject();
+    const bool back = PutBack(folder, live, entries);
+    if (!back) std::ignore = NotPutBack(folder);
+    // Let go first: the open tries once more to put back what could not be.
+    lock.Release();
+    std::ignore = OpenThrough(helper, projectFile);
     return status;
   }
-
-  std::ignore = FileUtils::RemoveItem(backup);
-  std::ignore = FileUtils::RemoveItem(ReplaceProjectExtension(projectFile, ".snp"));
+  std::ignore = Discard(folder);
+  std::ignore = Port::File::remove_f(marker);
   return kSuccess;
 }
 

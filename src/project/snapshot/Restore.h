@@ -1,6 +1,16 @@
 #pragma once
 // The part of a snapshot restore that touches the live project: it is either restored from the
-// snapshot and open again, or left as it was.
+// snapshot and open again, or left as it was, also when the process is killed on the way.
+//
+// The snapshot's copies are first staged in a folder of the restore's own beside the project's
+// files, <project dir>/.<base>.restore/new. Once they are all there, a journal listing the
+// entries to replace is written in that folder; each live entry then moves to .../old and the
+// staged one takes its place, by renames within the project directory. A link in the live
+// project is replaced as a link, never written through. Finished, the journal goes first and
+// the folder after it. A folder found without its journal is a restore that never began to
+// replace anything and is removed; one with its journal is put back, entry by entry, to the
+// live state it recorded. The next open of the project or the next snapshot operation does
+// that, unless the restore that made the folder is still running.
 
 #include "Hvd/IProjectCopy.h"
 #include "Hvd/IProjectHelper.h"
@@ -9,11 +19,19 @@
 
 namespace Hvd::Snapshots {
 
-// Backs the project directory up, closes the live project through `helper`, extracts
-// `bundle` (opened on the snapshot) into the directory and opens the project file again. A
-// failed backup stops before anything is touched; any later failure copies the backup back and
-// opens the project again. The files that could not be extracted go to `*items` when given.
+// Stages the items of `bundle` (opened on the snapshot), closes the live project through
+// `helper`, puts the staged items in place and opens the project file again. A failed staging
+// stops before the project is closed; any later failure puts the live entries back and opens
+// the project again. The files that could not be staged go to `*items` when given.
 Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const Port::StringBase<char>& projectDirectory,
                    const Port::StringBase<char>& projectFile, Prjrep::IStringIterator** items);
+
+// Undoes what a killed restore of that project file left: kSuccess when nothing of it is left,
+// kOwnerMissing when the restore is still running in a process, kFailure (with a message)
+// when its folder could not be put back or removed.
+Status FinishInterruptedRestore(const Port::StringBase<char>& projectFile);
+
+// The folder in which a restore of that project file works.
+Port::StringBase<char> RestoreFolder(const Port::StringBase<char>& projectFile);
 
 }  // namespace Hvd::Snapshots

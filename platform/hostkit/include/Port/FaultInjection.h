@@ -17,6 +17,13 @@ namespace Port::FaultInjection {
 // failures may be armed at once.
 void Fail(std::string_view operation, int nth = 0, std::string_view pathPart = {});
 
+// Arms a kill: the nth matching call of `operation` from now (1 = the next)
+// ends the process at once, before it acts, with exit status kKilledStatus and
+// without running any clean-up, as a process killed at that point would stop.
+// Meant for a forked child whose parent then looks at what was left behind.
+void Kill(std::string_view operation, int nth, std::string_view pathPart = {});
+inline constexpr int kKilledStatus = 86;
+
 // Disarms every failure.
 void Clear();
 
