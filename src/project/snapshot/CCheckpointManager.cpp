@@ -64,6 +64,10 @@ Status CCheckpointManager::XICheckpointManager::GetCheckpoints(ICheckpointIterat
   IProject2* project = self.m_owner->project;
   if (project == nullptr) std::ignore = Fail(kFailure, "ERROR: ICheckpointManager - The project is not set.\n");
   const String directory = Snapshots::SnapshotsDirectory(project);
+  if (Snapshots::SnapshotsDirectoryIsLink(project)) {
+    return Fail(kFailure, "ERROR: CheckpointManager::GetCheckpoints - The snapshots directory is a link: \"%s\".\n",
+                directory.c_str());
+  }
   if (!directory.empty()) {
     const UT_DIR entries(directory, 0);
     for (const UT_DIR::Entry& entry : entries) {
