@@ -382,7 +382,8 @@ int SnapshotCmd(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
     AutoRelease<Hvd::ICheckpoint> found;
     const Hvd::Status looked = manager->FindCheckpoint(args[0].c_str(), found.Receive());
     if (looked != Hvd::kSuccess || !found) {
-      if (looked != Hvd::kFailure) return Failed(interp, "project snapshot restore", looked);
+      if (looked != Hvd::kFailure || !Port_MsgManData::Captured().empty())
+        return Failed(interp, "project snapshot restore", looked);
       return Error(interp, "no snapshot \"" + args[0] + "\"");
     }
     AutoRelease<Hvd::IProject> restored;

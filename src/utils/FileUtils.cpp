@@ -87,6 +87,10 @@ String Join(const String& directory, const String& name) {
   return directory + Separator() + name;
 }
 
+// A FIFO, socket or device has no content to copy, and reading a FIFO would wait for a writer:
+// a copy leaves it out and goes on with the rest.
+constexpr const char* kSpecialFileLeftOut = "<%s> is not a regular file and is left out of the copy.\n";
+
 // The walks below act by descriptor, not by path, yet the same failures can be injected into them.
 bool Injected(const char* operation, const String& path) {
   if (!Port::FaultInjection::ShouldFail(operation, path.str())) return false;
@@ -234,7 +238,7 @@ Status RemoveBelow(Descriptor top, Level entered) {
 }
 
 // The link at `source` made again at `destination`, pointing where it points.
-bool CopyLink(const String& source, const String& destination) {
+bool CopyLinkAt(const String& source, const String& destination) {
   if (!Port::File::remove_f(destination)) return false;
   std::error_code error;
   fs::copy_symlink(AsPath(source), AsPath(destination), error);
@@ -418,7 +422,7 @@ Status ZipDirectory(const String& directory, const String& archive) {
   const bool relative = archive.empty() || archive.str().front() != Port::FileName::GetPathSeparator();
   const String target = Port::FileName(relative ? Join(directory, archive) : archive).GetAbsolutePath(false);
   // Shown in the message; the program gets the pieces as separate arguments.
-  const String command = "\"" + zip + "\" -q -r \"" + target + "\" .";
+  const String command = "\"" + zip + "\" -q -r -y \"" + target + "\" .";
   const auto hasQuote = [](const String& text) { return text.str().find('"') != std::string::npos; };
   if (hasQuote(directory) || hasQuote(archive)) {
     return Fail(kZipNotFound, "ERROR: FileUtils::ZipDirectory - Failed to run the command <%s>\n", command.c_str());
@@ -438,7 +442,7 @@ Status ZipDirectory(const String& directory, const String& archive) {
   // The child starts in the directory; ours never changes.
   Port::Process process;
   process.SetWorkingDirectory(directory);
-  if (process.Run({zip, "-q", "-r", target, "."}) != 0) {
+  if (process.Run({zip, "-q", "-r", "-y", target, "."}) != 0) {
     return Fail(kZipNotFound, "ERROR: FileUtils::ZipDirectory - Failed to run the command <%s>\n", command.c_str());
   }
   if (!Port::File::isfile(target)) {
@@ -516,6 +520,51 @@ Status CopyDirectoryTree(const String& sourceDir, const String& destinationDir, 
   return CopyTree(sourceDir, destinationDir, mode, failedFiles, String());
 }
 
+Status CopyLink(const String& source, const String& destination) {
+  const String directory(AsPath(destination).parent_path().string());
+  if (!directory.empty() && !Port::File::isdir(directory) && !Port::File::mkdir(directory, true)) {
+    return Fail(kDirectoryWriteFailed, "FileUtils::CopyLink - Couldn't create the Destination directory <%s>.\n",
+                directory.c_str());
+  }
+  if (CopyLinkAt(source, destination)) return kSuccess;
+  return Fail(kDirectoryWriteFailed, "FileUtils::CopyLink - Failed to copy the link <%s> to <%s>\n", source.c_str(),
+              destination.c_str());
+}
+
+Status RemoveLinksBelow(const String& directory, const String& path) {
+  const fs::path top = AsPath(directory).lexically_normal();
+  const fs::path relative = AsPath(path).lexically_normal().lexically_relative(top);
+  if (top.empty() || relative.empty() || *relative.begin() == ".." || *relative.begin() == ".") return kSuccess;
+  fs::path step = top;
+  for (const fs::path& part : relative) {
+    if (part.empty()) continue;
+    step /= part;
+    const String at(step.string());
+    const fs::file_type type = OwnType(at);
+    if (type == fs::file_type::not_found) return kSuccess;  // nothing further down exists yet
+    if (type != fs::file_type::symlink) continue;
+    if (!Port::File::remove_f(at)) {
+      return Fail(kDirectoryWriteFailed, "FileUtils::RemoveLinksBelow - Could not replace the link <%s> in <%s>\n",
+                  at.c_str(), directory.c_str());
+    }
+    Debug("FileUtils::RemoveLinksBelow - Replaced the link <%s> in the copy\n", at);
+    return kSuccess;  // what lay behind it is gone from the path
+  }
+  return kSuccess;
+}
+
+bool IsSpecialFile(const String& path) {
+  switch (OwnType(path)) {
+    case fs::file_type::fifo:
+    case fs::file_type::socket:
+    case fs::file_type::block:
+    case fs::file_type::character:
+      return true;
+    default:
+      return false;
+  }
+}
+
 Status CopyItem(const String& source, const String& destination, std::uint32_t mode) {
   if (Port::File::isdir(source)) {
     Prjrep::AutoRelease<Prjrep::IStringSet> failed;
@@ -523,6 +572,10 @@ Status CopyItem(const String& source, const String& destination, std::uint32_t m
     return failed.Get() != nullptr ? kDirectoryWriteFailed : status;
   }
   if (Port::File::isfile(source)) return CopyFile(source, destination, mode);
+  if (IsSpecialFile(source)) {
+    Warn(__LINE__, kSpecialFileLeftOut, source);
+    return kSuccess;
+  }
   return Fail(kDirectoryWriteFailed, "FileUtils::CopyItem() - Source Item \"%s\" doesn't appear to exist.\n",
               source.c_str());
 }
@@ -571,6 +624,12 @@ Status CopyTree(const String& sourceDir, const String& destinationDir, std::uint
 
     if (entry.kind == UT_DIR::Kind::kDirectory) {
       if (Canonical(sourcePath) == destinationTop) continue;
+      // A link where the directory goes would take the copy out of the destination.
+      if (OwnType(destinationPath) == fs::file_type::symlink && !Port::File::remove_f(destinationPath)) {
+        Debug("FileUtils::CopyDirectoryTree - Unable to replace the link <%s>\n", destinationPath);
+        fail(kDirectoryWriteFailed);
+        continue;
+      }
       const Status status = CopyTree(sourcePath, destinationPath, mode, failedFiles, destinationTop);
       if (status != kSuccess) {
         Debug("FileUtils::CopyDirectoryTree - Unable to copy sub directory <%s>\n", sourcePath);
@@ -582,10 +641,14 @@ Status CopyTree(const String& sourceDir, const String& destinationDir, std::uint
     // A link is copied as a link, so nothing outside the source is read.
     const bool isLink = entry.kind == UT_DIR::Kind::kLink;
     if (!isLink && entry.kind != UT_DIR::Kind::kFile) {
+      if (FileUtils::IsSpecialFile(sourcePath)) {
+        Warn(__LINE__, kSpecialFileLeftOut, sourcePath);
+        continue;
+      }
       fail(kDirectoryWriteFailed);
       continue;
     }
-    const Status status = isLink ? (CopyLink(sourcePath, destinationPath) ? kSuccess : kDirectoryWriteFailed)
+    const Status status = isLink ? (CopyLinkAt(sourcePath, destinationPath) ? kSuccess : kDirectoryWriteFailed)
                                  : FileUtils::CopyFile(sourcePath, destinationPath, mode);
     if (status == kSuccess) continue;
     fail(status);

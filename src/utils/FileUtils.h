@@ -62,7 +62,8 @@ Status RemoveItem(const Port::StringBase<char>& path);
 // so a link put in the way meanwhile leads nowhere. 1 when removed or when nothing is there.
 Status RemoveFileWithin(const Port::StringBase<char>& path, const std::vector<Port::StringBase<char>>& folders);
 // Zips the contents of `directory` into `archive`; a relative archive lands inside it. An
-// archive named without an extension is refused, as zip would add ".zip" to the name.
+// archive named without an extension is refused, as zip would add ".zip" to the name. Links are
+// stored as links, so a link that leads back up the tree is not followed round and round.
 Status ZipDirectory(const Port::StringBase<char>& directory, const Port::StringBase<char>& archive);
 // Adds `names`, relative to `directory`, to `archive` (absolute, made when missing), reading
 // each from where it is: a name that is a directory adds only its own entry. The names go to
@@ -74,11 +75,22 @@ Status ZipNames(const Port::StringBase<char>& directory, const std::vector<Port:
 // path; `outPath` is empty on failure.
 Status CreateTempDirectory(Port::StringBase<char>& outPath);
 // Copies a tree without following directory links and without entering the destination.
-// Skips "_qdb" entries and "snapshots". The files that failed go into `*failedFiles`,
+// Skips "_qdb" entries and "snapshots". Links are copied as links, also dangling ones; what is
+// neither file, directory nor link (a FIFO, socket or device) is left out with a warning. A link
+// in the destination where a directory is copied is replaced by the directory. The files that failed go into `*failedFiles`,
 // created on the first failure when `failedFiles` is given. The first failure's code.
 Status CopyDirectoryTree(const Port::StringBase<char>& sourceDir, const Port::StringBase<char>& destinationDir,
                          std::uint32_t mode, Prjrep::IStringSet** failedFiles);
-// Copies a file or a directory tree.
+// Makes the link at `source` again at `destination`, pointing where it points; a file or link
+// at `destination` is replaced.
+Status CopyLink(const Port::StringBase<char>& source, const Port::StringBase<char>& destination);
+// Takes away each link among the steps of `path` below `directory`, the last step included, so
+// that what is then written at `path` lands inside `directory`, not where a link leads. A path
+// not below `directory` is left alone. 1, or the code of the link that could not be removed.
+Status RemoveLinksBelow(const Port::StringBase<char>& directory, const Port::StringBase<char>& path);
+// Whether `path` itself is a FIFO, socket or device: something a copy cannot read as a file.
+bool IsSpecialFile(const Port::StringBase<char>& path);
+// Copies a file or a directory tree; a FIFO, socket or device is left out with a warning.
 Status CopyItem(const Port::StringBase<char>& source, const Port::StringBase<char>& destination, std::uint32_t mode);
 // What a project copy takes along (the flag bits of `flags`), each item under the name
 // `fileMap` gives it, handed to `bundle`. `buildMacro` gets the copy's build-macro search

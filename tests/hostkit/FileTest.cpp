@@ -1,12 +1,15 @@
 // Path names, files and directories on the host, and the failures a test can inject into them.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -129,6 +132,19 @@ TEST_F(FileTest, CopyReplacesTheTargetWholeOrNotAtAllAndNeverALinksTarget) {
   // Neither a missing source, nor a directory, nor into a missing directory.
   EXPECT_FALSE(File::copy_p(dir / "none", d + "/a") || File::copy_p(d, d + "/b") || File::copy_p(f, dir / "no/c"));
   EXPECT_EQ(List(d), "");
+}
+
+TEST_F(FileTest, CopyRefusesAFifoWithoutWaitingForAWriter) {
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  auto copy = std::async(std::launch::async, [&] { return File::copy_p(dir / "pipe", dir / "out"); });
+  if (copy.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    ADD_FAILURE() << "the copy waits for a writer of the FIFO";
+    // A writer that comes and goes lets the blocked open return, so the test ends.
+    const int writer = ::open((dir / "pipe").c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0) ::close(writer);
+  }
+  EXPECT_FALSE(copy.get());
+  EXPECT_EQ(List(dir.path()), "d/ f pipe ");
 }
 
 // No special bits and no more than the umask allows; asked for nothing, the owner still reads a file and keeps

@@ -1,6 +1,8 @@
 // Copies of an open project through its own interfaces: save as, copy with the sources from
 // outside it, and the zip archive; what each takes along and how the copy names its files.
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <set>
 
@@ -204,7 +206,7 @@ TEST_F(ProjectCopyTest, ArchiveHoldsWhatThePolicyNames) {
 }
 
 // The project's own files are zipped from where they are; what a list of names cannot carry,
-// links and files with companions go through the copy. Either way the archive unpacks to what
+// links and files with companions go through the copy, links as links. Either way the archive unpacks to what
 // the policy names, each file once, with what the project holds.
 TEST_F(ProjectCopyTest, ArchiveUnpacksToWhatThePolicyNamesWhateverTheNames) {
   MakeProject();
@@ -229,13 +231,80 @@ TEST_F(ProjectCopyTest, ArchiveUnpacksToWhatThePolicyNamesWhateverTheNames) {
   EXPECT_TRUE(fs::is_symlink(m_dir / "link.vhd")) << "the project's own link stays";
   Names expected = Tree(m_dir, {"tmp", "snapshots", "p_qdb"});
   expected.insert("remote_sources/_/lib/c.vhd");
-  expected.insert("link.vhd");  // archived as the file it names
   EXPECT_EQ(Tree(unpacked), expected);
+  // The link is archived as the link, naming what it named.
+  EXPECT_TRUE(fs::is_symlink(unpacked / "link.vhd"));
+  EXPECT_EQ(fs::read_symlink(unpacked / "link.vhd"), "a.vhd");
   EXPECT_TRUE(fs::is_directory(unpacked / "empty"));
   EXPECT_EQ(ReadText(unpacked / "odd\ndir/x.txt"), "a line break in a directory name\n");
   EXPECT_EQ(ReadText(unpacked / "link.vhd"), ReadText(m_dir / "a.vhd"));
   // The project file in the archive is the one written for it, naming the outside file's copy.
   EXPECT_NE(ReadText(unpacked / "p.xhlc").find("remote_sources/_/lib/c.vhd"), std::string::npos);
+}
+
+// Links are archived as links: one that leads back up the tree is not followed round, one to
+// a folder outside brings none of its files, one that leads nowhere is kept as it is. A FIFO
+// stays out with a warning; the rest is archived and no temporary copy stays behind.
+TEST_F(ProjectCopyTest, ArchiveStoresLinksAsLinksAndLeavesOutFifos) {
+  MakeProject();
+  WriteText(m_root / "shared/s.vhd", "outside\n");
+  fs::create_directory_symlink(".", m_dir / "x");
+  fs::create_directory_symlink("..", m_dir / "sub/up");
+  fs::create_directory_symlink("../shared", m_dir / "ip");
+  fs::create_symlink("nowhere", m_dir / "dangling");
+  fs::create_symlink("loop2", m_dir / "loop1");
+  fs::create_symlink("loop1", m_dir / "loop2");
+  ASSERT_EQ(::mkfifo((m_dir / "pipe").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo((m_dir / "sub/pipe").c_str(), 0600), 0);
+  const fs::path archive = m_root / "out/p.zip";
+  ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  EXPECT_FALSE(fs::exists(m_dir / "tmp"));
+  EXPECT_TRUE(Said("/pipe> is not a regular file and is left out of the copy."));
+  const fs::path unpacked = m_root / "unpacked";
+  fs::create_directories(unpacked);
+  Port::Process unzip;
+  unzip.SetWorkingDirectory(unpacked.c_str());
+  ASSERT_EQ(unzip.Run({"unzip", "-q", archive.c_str()}), 0);
+  for (const auto& [link, target] : {std::pair{"x", "."}, {"sub/up", ".."}, {"ip", "../shared"},
+                                     {"dangling", "nowhere"}, {"loop1", "loop2"}, {"loop2", "loop1"}}) {
+    EXPECT_TRUE(fs::is_symlink(unpacked / link)) << link;
+    EXPECT_EQ(fs::read_symlink(unpacked / link), target) << link;
+  }
+  Names files;
+  for (const auto& entry : fs::recursive_directory_iterator(unpacked))
+    if (entry.symlink_status().type() == fs::file_type::regular) files.insert(fs::relative(entry, unpacked).string());
+  EXPECT_EQ(files, (Names{"a.vhd", "p.ghlc", "p.xhlc", "sub/b.vhd", "remote_sources/_/lib/c.vhd"}));
+}
+
+// A copy writes only inside its destination: links already there, at the remote-sources
+// directory, on the way to a source's place, at a source's place and at the project and
+// generated files' names, are replaced, and what they lead to stays as it was.
+TEST_F(ProjectCopyTest, CopiesReplaceLinksInTheDestinationAndNeverWriteThroughThem) {
+  MakeProject();
+  const fs::path victim = m_root / "victim";
+  for (const char* name : {"top.vhd", "q.xhlc", "q.ghlc", "sub/b.vhd", "_/lib/c.vhd"}) WriteText(victim / name, "mine");
+  const fs::path copy = m_root / "copy";
+  fs::create_directories(copy);
+  fs::create_directory_symlink(victim, copy / "remote_sources");
+  fs::create_directory_symlink(victim / "sub", copy / "sub");
+  fs::create_symlink(victim / "top.vhd", copy / "a.vhd");
+  fs::create_symlink(victim / "q.xhlc", copy / "q.xhlc");
+  fs::create_symlink(victim / "q.ghlc", copy / "q.ghlc");
+  Text name;
+  ASSERT_EQ(Copies()->CopyProject((copy / "q.xhlc").c_str(), 0x146, "", "", &name), Hvd::kSuccess);
+  EXPECT_EQ(Tree(victim), (Names{"top.vhd", "q.xhlc", "q.ghlc", "sub/b.vhd", "_/lib/c.vhd"}));
+  for (const char* name : {"top.vhd", "q.xhlc", "q.ghlc", "sub/b.vhd", "_/lib/c.vhd"})
+    EXPECT_EQ(ReadText(victim / name), "mine") << name;
+  for (const char* name : {"remote_sources", "sub", "a.vhd", "q.xhlc", "q.ghlc"})
+    EXPECT_FALSE(fs::is_symlink(copy / name)) << name;
+  EXPECT_EQ(Tree(copy), (Names{"a.vhd", "q.ghlc", "q.xhlc", "sub/b.vhd", "remote_sources/_/lib/c.vhd"}));
+  EXPECT_EQ(ReadText(copy / "sub/b.vhd"), "entity e is end;\n");
+
+  // Save as, into the project's own directory under another name: only the written names.
+  fs::create_symlink(victim / "q.xhlc", m_dir / "r.xhlc");
+  ASSERT_EQ(Copies()->SaveAs((m_dir / "r.xhlc").c_str()), Hvd::kSuccess);
+  EXPECT_FALSE(fs::is_symlink(m_dir / "r.xhlc"));
+  EXPECT_EQ(ReadText(victim / "q.xhlc"), "mine");
 }
 
 // With the working directory below the project directory the temporary tree lies inside what

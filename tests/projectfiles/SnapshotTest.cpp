@@ -2,6 +2,7 @@
 // snapshot's own project, and the restore over the live project, which either succeeds or
 // leaves the project as it was.
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -172,6 +173,12 @@ class CopyingProjectDouble final : public Hvd::TComponent<CopyingProjectDouble> 
   fs::path m_file;
   fs::path m_working;
 };
+
+bool Said(const std::string& part) {
+  for (const auto& record : Port_MsgManData::Captured())
+    if (record.text.find(part) != std::string::npos) return true;
+  return false;
+}
 
 class SnapshotTest : public XhlcProject {
  protected:
@@ -382,19 +389,19 @@ TEST_F(SnapshotTest, RemovalNeverFollowsLinks) {
   EXPECT_FALSE(fs::exists(fs::symlink_status(m_dir / "snapshots" / "link")));
   EXPECT_EQ(ReadText(outside / "p.snp"), "keep");
 
-  // A "snapshots" that leads elsewhere is not removed from.
+  // A "snapshots" that leads elsewhere is neither listed, nor renamed in, nor removed from.
   fs::remove_all(m_dir / "snapshots");
   fs::create_directories(outside / "s");
   WriteText(outside / "s" / "p.snp", "keep");
   fs::create_directory_symlink(outside, m_dir / "snapshots");
   AutoRelease<Hvd::ICheckpoint> through;
-  ASSERT_EQ(Manager()->CreateCheckpoint("other", "", through.Receive()), kSuccess);
-  ASSERT_EQ(through->SetName("s"), Hvd::kFailure);  // the name is taken there
-  AutoRelease<Hvd::ICheckpoint> s = Find("s");
-  ASSERT_TRUE(s);
-  EXPECT_EQ(s->DeleteCheckpointFiles(), Hvd::kFailure);
+  ASSERT_EQ(Manager()->CreateCheckpoint("s", "", through.Receive()), kSuccess);
+  EXPECT_FALSE(Find("s"));
+  EXPECT_EQ(through->SetName("t"), Hvd::kFailure);
+  EXPECT_EQ(through->DeleteCheckpointFiles(), Hvd::kFailure);
   EXPECT_EQ(Manager()->RemoveCheckpointByName("s"), Hvd::kFailure);
   EXPECT_EQ(ReadText(outside / "s" / "p.snp"), "keep");
+  EXPECT_FALSE(fs::exists(outside / "t"));
 }
 
 TEST_F(SnapshotTest, TheSnapshotsOwnProjectIsOpenedOnceAndDescribed) {
@@ -829,6 +836,64 @@ TEST_F(SnapshotTest, TakenAndRestoredThroughTheProjectsCopy) {
   EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "old");
   EXPECT_FALSE(fs::exists(m_dir / "p.snp"));
   EXPECT_EQ(Manager()->RemoveCheckpointByName("s"), kSuccess);
+  EXPECT_EQ(m_project->ProjectClose(false), kSuccess);
+}
+
+// A snapshot holds the project's links as links, wherever they lead and whether they lead
+// anywhere; a FIFO has nothing to hold and stays out with a warning. The rest is taken.
+TEST_F(SnapshotTest, TakenWithLinksAsLinksAndWithoutFifos) {
+  WriteText(m_dir / "src" / "a.vhd", "old");
+  WriteText(m_root / "shared" / "s.vhd", "shared");
+  fs::create_directory_symlink("../shared", m_dir / "ip");
+  fs::create_symlink("nowhere", m_dir / "dangling");
+  fs::create_symlink("loop2", m_dir / "loop1");
+  fs::create_symlink("loop1", m_dir / "loop2");
+  fs::create_directory_symlink("..", m_dir / "src" / "up");
+  ASSERT_EQ(::mkfifo((m_dir / "pipe").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo((m_dir / "src" / "pipe").c_str(), 0600), 0);
+  OpenProject();
+  AutoRelease<Hvd::ICheckpoint> made;
+  ASSERT_EQ(Manager()->CreateCheckpoint("s", "", made.Receive()), kSuccess);
+  ASSERT_EQ(made->CreateCheckpointProject(), kSuccess);
+  const fs::path taken = m_dir / "snapshots" / "s";
+  for (const auto& [link, target] : {std::pair{"ip", "../shared"}, {"dangling", "nowhere"}, {"loop1", "loop2"},
+                                     {"loop2", "loop1"}, {"src/up", ".."}}) {
+    EXPECT_TRUE(fs::is_symlink(taken / link)) << link;
+    EXPECT_EQ(fs::read_symlink(taken / link), target) << link;
+  }
+  EXPECT_EQ(ReadText(taken / "src" / "a.vhd"), "old");
+  EXPECT_FALSE(fs::exists(fs::symlink_status(taken / "pipe")) || fs::exists(fs::symlink_status(taken / "src/pipe")));
+  EXPECT_TRUE(Said("/pipe> is not a regular file and is left out of the copy."));
+  EXPECT_EQ(Listed(), Strings{"s"});
+  EXPECT_EQ(m_project->ProjectClose(false), kSuccess);
+}
+
+// A "snapshots" directory that is a link leads out of the project: nothing is taken, listed,
+// restored or deleted through it.
+TEST_F(SnapshotTest, ASnapshotsDirectoryThatIsALinkIsRefusedByEveryOperation) {
+  const fs::path outside = m_root / "outside";
+  fs::create_directories(outside);
+  fs::create_directory_symlink(outside, m_dir / "snapshots");
+  OpenProject();
+  AutoRelease<Hvd::ICheckpoint> made;
+  ASSERT_EQ(Manager()->CreateCheckpoint("s", "", made.Receive()), kSuccess);
+  EXPECT_NE(made->CreateCheckpointProject(), kSuccess);
+  EXPECT_TRUE(fs::is_empty(outside));
+
+  WriteText(outside / "old" / "p.snp", "keep");
+  fs::copy_file(m_file, outside / "old" / "p.xhlc");
+  AutoRelease<Hvd::ICheckpointIterator> at;
+  EXPECT_EQ(Manager()->GetCheckpoints(at.Receive()), Hvd::kFailure);
+  EXPECT_FALSE(at);
+  EXPECT_TRUE(Said("The snapshots directory is a link"));
+  EXPECT_FALSE(Find("old"));
+  EXPECT_EQ(Manager()->RemoveCheckpointByName("old"), Hvd::kFailure);
+  AutoRelease<Hvd::ICheckpoint> old;
+  ASSERT_EQ(Manager()->CreateCheckpoint("old", "", old.Receive()), kSuccess);
+  AutoRelease<Hvd::IProject> restored;
+  EXPECT_NE(old->RestoreCheckpointProject(restored.Receive(), 0, nullptr), kSuccess);
+  EXPECT_EQ(old->DeleteCheckpointFiles(), Hvd::kFailure);
+  EXPECT_EQ(ReadText(outside / "old" / "p.snp"), "keep");
   EXPECT_EQ(m_project->ProjectClose(false), kSuccess);
 }
 

@@ -264,6 +264,47 @@ TEST_F(FileUtilsTest, TreeCopySkipsDatabasesKeepsOddNamesAndLinksAndNeverEntersI
   EXPECT_EQ(Read(S("outside/keep.txt")), "keep");
 }
 
+// A FIFO has nothing to copy and reading one would wait for a writer: it stays out with a
+// warning, alone or in a tree. A link in the destination where a directory goes is replaced,
+// and nothing is written where it led.
+TEST_F(FileUtilsTest, CopiesLeaveOutFifosAndReplaceLinksInTheirWay) {
+  Files(S("src"), {"a.v=a", "sub/b.v=b"});
+  ASSERT_EQ(::mkfifo(S("src/pipe").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(S("src/sub/pipe").c_str(), 0600), 0);
+  fs::create_directories(S("dst"));
+  fs::create_directory_symlink(S("outside"), S("dst/sub"));
+  Prjrep::AutoRelease<Prjrep::IStringSet> failed;
+  EXPECT_EQ(FU::CopyDirectoryTree(P("src"), P("dst"), 0, failed.Receive()), Hvd::kSuccess);
+  EXPECT_EQ(failed.Get(), nullptr);
+  EXPECT_EQ(Tree(S("dst")), "a.v=a sub/ sub/b.v=b");
+  EXPECT_EQ(Tree(S("outside")), "keep.txt=keep");
+  EXPECT_EQ(Texts(), (Lines{"<" + S("src/pipe") + "> is not a regular file and is left out of the copy.\n",
+                            "<" + S("src/sub/pipe") + "> is not a regular file and is left out of the copy.\n"}));
+  Reset();
+  EXPECT_EQ(FU::CopyItem(P("src/pipe"), P("pipe2"), 0), Hvd::kSuccess);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(S("pipe2"))));
+  EXPECT_EQ(FU::CopyFile(P("src/pipe"), P("pipe3"), 0), Hvd::kDirectoryWriteFailed);
+}
+
+// Before a copy writes at a path, each link on its way below the destination is taken away, the
+// first one only, as nothing lies behind it then; above the destination nothing is touched.
+TEST_F(FileUtilsTest, LinksOnTheWayBelowADirectoryAreRemoved) {
+  fs::create_directories(S("top/real"));
+  fs::create_directory_symlink(S("outside"), S("top/real/link"));
+  fs::create_directory_symlink(S("top"), S("above"));
+  EXPECT_EQ(FU::RemoveLinksBelow(P("above"), P("above/real/link/keep.txt")), Hvd::kSuccess);
+  EXPECT_EQ(Tree(S("top")), "real/");
+  EXPECT_TRUE(fs::is_symlink(S("above")));
+  fs::create_symlink(S("outside/keep.txt"), S("top/file"));
+  EXPECT_EQ(FU::RemoveLinksBelow(P("top/real"), P("top/file")), Hvd::kSuccess) << "not below: left alone";
+  EXPECT_TRUE(fs::is_symlink(S("top/file")));
+  EXPECT_EQ(FU::RemoveLinksBelow(P("top"), P("top/file")), Hvd::kSuccess);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(S("top/file"))));
+  EXPECT_EQ(Tree(S("outside")), "keep.txt=keep");
+  EXPECT_EQ(FU::CopyLink(P("above"), P("top/new/again")), Hvd::kSuccess);
+  EXPECT_EQ(fs::read_symlink(S("top/new/again")), S("top"));
+}
+
 // The set of failed names is counted: LeakSanitizer sees it if its last release does not free it.
 TEST_F(FileUtilsTest, TreeCopyReportsFailuresCollectsFailedFilesAndReturnsTheFirstFailure) {
   EXPECT_EQ(FU::CopyItem(P("none"), P("dst"), 0), Hvd::kDirectoryWriteFailed);
@@ -306,7 +347,7 @@ TEST_F(FileUtilsTest, ZipRoundTripsATreeWithoutAShellOrMovingUsAndReportsEachFai
   const String zip = Port_Env::GetExecFileName("zip", true);
   if (zip.empty()) GTEST_SKIP() << "zip not on PATH";
   const std::string head = "ERROR: FileUtils::ZipDirectory - ";
-  const std::string run = head + "Failed to run the command <\"" + zip.str() + "\" -q -r \"";
+  const std::string run = head + "Failed to run the command <\"" + zip.str() + "\" -q -r -y \"";
   const std::string bare = "> has no extension: zip would add \".zip\" to it\n";
   const std::tuple<const char*, String, String, std::string> cases[] = {
       {"GetExecFileName", P("tree"), P("out.zip"), head + "Unable to find Velmor Zip program\n"},

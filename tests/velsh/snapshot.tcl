@@ -63,6 +63,15 @@ set f [open $src]; set text [read $f]; close $f
 check "restored twice" $text "entity a is end;\n"
 project snapshot delete back
 
+# A "snapshots" folder that is a link leads out of the project: every action refuses it.
+file rename [file join $dir snapshots] [file join $root elsewhere]
+file link -symbolic [file join $dir snapshots] [file join $root elsewhere]
+foreach action {list {take c} {restore a} {delete a}} {
+    fails "linked snapshots: $action" [list project snapshot {*}$action] "*snapshots directory is a link*"
+}
+check "nothing taken there" [file exists [file join $root elsewhere c]] 0
+check "nothing deleted there" [file exists [file join $root elsewhere a p.snp]] 1
+
 project close
 file delete -force $root
 if {$failures == 0} { puts "project snapshots: all passed" }

@@ -126,10 +126,12 @@ bool File::remove_f(const StringBase<char>& path) {
 }
 
 bool File::copy_p(const StringBase<char>& source, const StringBase<char>& destination) {
-  const int from = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  // Opened without waiting: a FIFO would otherwise block the open until some writer came. Only
+  // a regular file is copied, and it reads as usual once the flag is cleared.
+  const int from = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (from < 0) return false;
   struct stat info;
-  if (::fstat(from, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(from, &info) != 0 || !S_ISREG(info.st_mode) || ::fcntl(from, F_SETFL, O_RDONLY) != 0) {
     ::close(from);
     return false;
   }

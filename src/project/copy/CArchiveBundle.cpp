@@ -169,6 +169,13 @@ bool CArchiveBundle::Name(const std::string& relative, Status& status) {
   const std::size_t dot = leaf.rfind('.');
   const std::string extension = dot == std::string::npos ? std::string() : leaf.substr(dot);
   if (dot == 0 || extension == ".mdx" || KindOf(directory, leaf.substr(0, dot) + ".sym") == 'f') return false;
+  // An item reached through a link is copied, so that the link, which the copy keeps as a link,
+  // and the item never stand side by side in the archive.
+  for (std::size_t at = relative.find('/'); at != std::string::npos; at = relative.find('/', at + 1)) {
+    const std::string parent = m_sourceDirectory.str() + "/" + relative.substr(0, at);
+    const std::size_t cut = parent.rfind('/');
+    if (KindOf(parent.substr(0, cut), parent.substr(cut + 1)) != 'd') return false;
+  }
   const char kind = KindOf(directory, leaf);
   if (kind == 'f') {
     if (!Readable(full)) {

@@ -1,6 +1,8 @@
 #include "project/copy/CDirectoryProjectBundle.h"
 
+#include <filesystem>
 #include <iterator>
+#include <system_error>
 
 #include "Port/FileName.h"
 #include "Prjrep/ClassIds.h"
@@ -14,6 +16,7 @@
 namespace Hvd {
 
 namespace P = CopyPath;
+namespace fs = std::filesystem;
 using String = Port::StringBase<char>;
 
 namespace {
@@ -30,6 +33,20 @@ Prjrep::AutoRelease<Prjrep::IFileNameHelper> NewPathHelper() {
 String WithExtension(const Port::FileName& path, const String& extension) {
   const String directory = path.GetHead();
   return directory + path.GetBase() + extension;
+}
+
+// An item of the source directory that is a link keeps being one where it keeps its place, so
+// the copy holds what the project holds: the link, not what it leads to, which may lie outside
+// the project, be missing or lead back into it. Where the copy already made a directory in its
+// place (for sources reached through it), the link's contents join that directory.
+bool KeepsLink(const String& source, const String& destination, const String& bundle, Prjrep::IFileNameHelper* from,
+               bool inside) {
+  std::error_code error;
+  if (!inside || fs::symlink_status(fs::path(source.str()), error).type() != fs::file_type::symlink) return false;
+  if (fs::symlink_status(fs::path(destination.str()), error).type() == fs::file_type::directory) return false;
+  String relative;
+  if (from->GetRelativeName(&relative) != kSuccess || relative.empty()) return false;
+  return P::Same(destination, P::Join(bundle, relative));
 }
 
 }  // namespace
@@ -166,8 +183,14 @@ Status CDirectoryProjectBundle::XIProjectBundle::AddItem(const String& sourcePat
   if (const Status status = from->GetFullName(&source); status != kSuccess) return status;
   if (const Status status = to->GetFullName(&destination); status != kSuccess) return status;
 
+  // The copy writes only inside the bundle: a link on the way to the item's place is replaced,
+  // never written through.
+  if (const Status cleared = FileUtils::RemoveLinksBelow(self.Directory(), destination); cleared != kSuccess)
+    return cleared;
   const std::uint32_t mode = self.m_copyMode ? FileUtils::kReadOnly : FileUtils::kKeepPermissions;
-  Status status = FileUtils::CopyItem(source, destination, mode);
+  Status status = KeepsLink(source, destination, self.Directory(), from.Get(), inside)
+                      ? FileUtils::CopyLink(source, destination)
+                      : FileUtils::CopyItem(source, destination, mode);
 
   const Port::FileName sourceName(source);
   const Port::FileName destinationName(destination);

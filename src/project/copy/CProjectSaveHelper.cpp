@@ -19,9 +19,11 @@
 #include "core/Holders.h"
 #include "project/copy/CArchiveBundle.h"
 #include "project/copy/CFileMapHelper.h"
+#include "project/ProjectRoutines.h"
 #include "project/copy/CopyPath.h"
 #include "utils/DirectoryLock.h"
 #include "utils/DmUtils.h"
+#include "utils/FileStamp.h"
 #include "utils/FileUtils.h"
 
 namespace Hvd {
@@ -104,6 +106,7 @@ class ProjectCopyContext {
  private:
   IProjectBundle* Bundle();
   void CopyReferencedProjects();
+  Status ClearWrittenNames(const String& workingDirectory, bool writeGenerated) const;
 
   IProject* m_project;
   AutoCast<IProject2> m_project2;
@@ -189,10 +192,36 @@ Status ProjectCopyContext::Copy(const String& description, const String& working
   }
   if ((m_options & kReferencedOptions) != 0) CopyReferencedProjects();
   if (AutoCast<IProjectInternal> writer(m_project); writer) {
+    if (const Status cleared = ClearWrittenNames(workingDirectory, writeGenerated); cleared != kSuccess)
+      return cleared;
     return writer->ProjectWriteCopy(m_destinationProjectPath, m_fileMapInterface.Get(), description, workingDirectory,
                                     buildMacro, writeGenerated);
   }
   return result;
+}
+
+// The project file and the generated file are written at their names; a link there, or on the
+// way there below the destination, would have the writer replace what it leads to. The link is
+// replaced instead. A copy into the project's own directory leaves the project's links on the
+// way alone and only replaces a link at a written name.
+Status ProjectCopyContext::ClearWrittenNames(const String& workingDirectory, bool writeGenerated) const {
+  const String projectFile = ReplaceProjectExtension(m_destinationProjectPath, ".xhlc");
+  const String generatedDirectory = workingDirectory.empty()            ? m_destinationDirectory
+                                    : IsAbsolutePath(workingDirectory) ? P::Normal(workingDirectory)
+                                                                       : P::Join(m_destinationDirectory, workingDirectory);
+  const String generated = P::Normal(P::Join(generatedDirectory, P::BaseName(projectFile) + String(".ghlc")));
+  std::vector<String> names{projectFile};
+  if (writeGenerated) names.push_back(generated);
+  for (const String& name : names) {
+    const String top = m_sameDirectory ? P::Parent(name) : m_destinationDirectory;
+    const Status cleared = FileUtils::RemoveLinksBelow(top, name);
+    if (cleared != kSuccess) return cleared;
+    // Outside the destination, only the name itself.
+    if (!m_sameDirectory) {
+      if (const Status leaf = FileUtils::RemoveLinksBelow(P::Parent(name), name); leaf != kSuccess) return leaf;
+    }
+  }
+  return kSuccess;
 }
 
 // The child projects that the project's files stand for, each copied once to where the map

@@ -88,6 +88,11 @@ String CCheckpoint::GetCheckpointFilePath() const {
     std::ignore = Fail(kInvalidParameter, "ERROR: ICheckpoint - Not a snapshot name: \"%s\".\n", name.c_str());
     return String();
   }
+  if (Snapshots::SnapshotsDirectoryIsLink(Project())) {
+    std::ignore = Fail(kFailure, "ERROR: ICheckpoint - The snapshots directory is a link: \"%s\".\n",
+                       Snapshots::SnapshotsDirectory(Project()).c_str());
+    return String();
+  }
   return Snapshots::MarkerPath(Project(), name);
 }
 

@@ -68,6 +68,10 @@ Status CCheckpointManager::XICheckpointManager::GetCheckpoints(ICheckpointIterat
   // Every snapshot operation lists first: a restore killed half-way is undone here too.
   if (String file; project != nullptr && project->GetProjectFilePath(&file) == kSuccess)
     std::ignore = Snapshots::FinishInterruptedRestore(file);
+  if (Snapshots::SnapshotsDirectoryIsLink(project)) {
+    return Fail(kFailure, "ERROR: CheckpointManager::GetCheckpoints - The snapshots directory is a link: \"%s\".\n",
+                directory.c_str());
+  }
   if (!directory.empty()) {
     const UT_DIR entries(directory, 0);
     for (const UT_DIR::Entry& entry : entries) {

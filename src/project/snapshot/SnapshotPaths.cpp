@@ -62,6 +62,12 @@ String SnapshotsDirectory(IProject2* project) {
   return directory.empty() ? directory : directory + "/snapshots";
 }
 
+bool SnapshotsDirectoryIsLink(IProject2* project) {
+  const String directory = SnapshotsDirectory(project);
+  std::error_code error;
+  return !directory.empty() && fs::symlink_status(fs::path(directory.str()), error).type() == fs::file_type::symlink;
+}
+
 String MarkerPath(IProject2* project, const String& name) {
   if (!IsValidName(name)) return String();
   const String file = ProjectFile(project);

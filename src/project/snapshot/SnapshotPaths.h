@@ -20,6 +20,9 @@ bool IsValidName(const String& name);
 String ProjectDirectory(IProject2* project);
 // <project dir>/snapshots; "" without a project file.
 String SnapshotsDirectory(IProject2* project);
+// Whether the "snapshots" directory of the project is a link: what it leads to lies outside the
+// project, so no snapshot is taken, listed, restored or deleted through it.
+bool SnapshotsDirectoryIsLink(IProject2* project);
 // <project dir>/snapshots/<name>/<project file name> with the extension ".snp"; "" without a
 // project file or for a refused name.
 String MarkerPath(IProject2* project, const String& name);
