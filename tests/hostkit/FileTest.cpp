@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -107,6 +108,30 @@ TEST_F(FileTest, RemoveRemovesALinkAndNeverItsTarget) {
   EXPECT_TRUE(File::remove_f(d + "/keep") && File::remove_f(dir / "never_was"));
   EXPECT_FALSE(File::exist(d + "/keep"));
   EXPECT_FALSE(File::remove_f(d));  // directories go through rmdir
+}
+
+// A child ended at the chosen call leaves what a kill there would; the temporary of its copy
+// does not stop the next copy, even one that draws the same name.
+TEST_F(FileTest, AnArmedEndStopsTheProcessAtTheChosenCallAndACopyCutShortLeavesTheNextOneFree) {
+  TempDir::Write(dir / "src", "new");
+  // A copy before the fork: the child then draws the names the parent draws next.
+  ASSERT_TRUE(File::copy_p(dir / "src", dir / "first"));
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    Port::FaultInjection::Exit("*", 3);
+    std::ignore = File::exist(f);
+    std::ignore = File::isdir(d);
+    std::ignore = File::copy_p(dir / "src", dir / "dst");  // ends before its rename
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), Port::FaultInjection::kExitStatus);
+  EXPECT_FALSE(fs::exists(dir / "dst"));
+  EXPECT_TRUE(File::copy_p(dir / "src", dir / "dst"));
+  EXPECT_EQ(TempDir::Read(dir / "dst"), "new");
 }
 
 TEST_F(FileTest, CopyReplacesTheTargetWholeOrNotAtAllAndNeverALinksTarget) {
