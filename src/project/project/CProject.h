@@ -281,6 +281,9 @@ class CProject : public TComponent<CProject> {
   bool m_open = false;
   bool m_readOnly = false;
   bool m_readFailed = false;
+  // Set while a migration builds the project: its own files are written once, whole, when the
+  // build is done, so that a migration cut short leaves no part-built project behind.
+  bool m_building = false;
   std::int64_t m_saveDelay = 5;
   // Owned plainly: the manager holds the project without a count.
   std::unique_ptr<CCheckpointManager> m_checkpointManager;

@@ -222,7 +222,9 @@ Status CProject::XIProject::Open(const String& given) {
 // An .hlc or .rwk project: the migration procedure converts it, or else the repository
 // miner rebuilds it as the .xhlc beside it, after a backup of the old file. Nothing of the
 // old project is cleared unless the backup was made and the old objects were read, and the
-// miner builds into the project opened here.
+// miner builds into the project opened here. The .xhlc appears only whole, once the project is
+// built, and only then is the old repository emptied: a migration cut short at any point
+// leaves no .xhlc and the old project as it was, to be migrated again by the next open.
 Status CProject::OpenOlderProject(const String& path) {
   KeptProjectObjects record(path);
   KeepProjectObjects(record);
@@ -246,10 +248,25 @@ Status CProject::OpenOlderProject(const String& path) {
   RestoreProjectObjects(record);
   const Status opened = ProjectOpenXml(converted, false);
   if (opened != kSuccess) return opened;
+  m_building = true;
   miner->SetProject(&m_XIProject);
   std::ignore = miner->ImportSourceViewAssociations();
-  if (const Status built = miner->BuildProject(); built != kSuccess)
+  const Status built = miner->BuildProject();
+  m_building = false;
+  if (built != kSuccess) {
+    ReleaseProject(true);
     return Fail(built, "ERROR: Project::Open - The migrated project \"%s\" could not be built.\n", converted.c_str());
+  }
+  // The generated file first: it holds part of the project (the imported files among them),
+  // and the .xhlc, once there, is what every later open takes for the migrated project.
+  if (WriteGeneratedProjectFile(String(), nullptr) != kSuccess || WriteSourceProjectFile(String(), nullptr) != kSuccess) {
+    ReleaseProject(true);
+    return Fail(kOpenOlderProjectFailed,
+                "ERROR: Project::Open - The migrated project \"%s\" could not be written; the older project \"%s\" is "
+                "left as it was.\n",
+                converted.c_str(), path.c_str());
+  }
+  std::ignore = RepoMine::TruncateCorvaneClientArea(miner->FileName());
   return kSuccess;
 }
 

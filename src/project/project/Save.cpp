@@ -83,6 +83,8 @@ Status CProject::SaveProjectFiles(bool force) {
 
 Status CProject::WriteSourceProjectFile(const String& path, CitI::IInterface* fileMap) {
   const DepthScope depth(m_saveDepth);
+  // A project being built by a migration is written once, whole, by the migration.
+  if (m_building && path.empty()) return kSuccess;
   const String target = path.empty() ? m_projectFilePath : path;
   if (!CanWrite(target)) {
     Port_MsgManData::createObject("ProjectMgmt", "../src/CProject", 0, "$Revision: 1.1 $")
@@ -154,6 +156,7 @@ Status CProject::XIProject::CleanupAutoManagedFiles() {
 // The generated-project file, written whole or not at all; its writer's status is the answer.
 Status CProject::WriteGeneratedProjectFile(const String& path, CitI::IInterface* fileMap) {
   const DepthScope depth(m_saveDepth);
+  if (m_building && path.empty()) return kSuccess;
   const String target = path.empty() ? m_generatedFilePath : path;
   if (!CanWrite(target)) return kProjectReadOnly;
   GeneratedProjectWriter writer(target, &m_XIProject);
