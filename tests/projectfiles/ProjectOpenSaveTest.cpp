@@ -410,6 +410,38 @@ TEST_F(ProjectOpenSaveTest, SaveDelay) {
   EXPECT_EQ(m_project->Save(), Hvd::kProjectNotOpen);
 }
 
+// A write that was tried and failed is the answer of the save, of the forced save and of the
+// close that saves; a project file that can never be written is not opened.
+TEST_F(ProjectOpenSaveTest, AFailedWriteIsReportedAndAnUnwritableProjectFileIsNotOpened) {
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  fs::remove(m_file);
+  fs::create_directory(m_file);
+  EXPECT_NE(m_project->Save(), Hvd::kSuccess);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "ERROR: Project::Save - The project file \"" + m_file.string() + "\" could not be written.\n"));
+  EXPECT_NE(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);
+  EXPECT_NE(m_project->ProjectClose(true), Hvd::kSuccess);
+  EXPECT_FALSE(IsOpen());
+  EXPECT_TRUE(fs::is_directory(m_file));
+
+  // A link loop, and a name below a file, can never be written.
+  const fs::path loop = m_dir / "loop.xhlc";
+  fs::create_symlink(m_dir / "back.xhlc", loop);
+  fs::create_symlink(loop, m_dir / "back.xhlc");
+  EXPECT_EQ(Open(loop), Hvd::kFailure);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "ERROR: IProject::Open - The project file \"" + loop.string() + "\" can never be written"));
+  EXPECT_FALSE(IsOpen());
+  WriteText(m_dir / "plain", "x");
+  EXPECT_EQ(Open(m_dir / "plain" / "p.xhlc"), Hvd::kFailure);
+  EXPECT_FALSE(IsOpen());
+
+  // A new project whose first write fails is not opened either, and leaves nothing behind.
+  Port::FaultInjection::Scope faults;
+  Port::FaultInjection::Fail("rename", 0, "fresh.xhlc");
+  EXPECT_NE(Open(m_dir / "fresh.xhlc"), Hvd::kSuccess);
+  EXPECT_FALSE(IsOpen());
+  EXPECT_FALSE(fs::exists(m_dir / "fresh.xhlc"));
+}
+
 // Another program rewrites the project file: the project notices and, once the user agrees,
 // reads it again; a rewrite that does not parse leaves it open with nothing read.
 TEST_F(ProjectOpenSaveTest, ChangedOnDiskIsReloaded) {

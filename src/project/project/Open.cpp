@@ -2,8 +2,11 @@
 // and the reopen reads it again.
 
 #include <strings.h>
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "CitP/Factory.h"
 #include "Hvd/EventIds.h"
@@ -176,6 +179,13 @@ Status CProject::XIProject::Open(const String& given) {
   CProject& self = This();
   if (std::getenv("VEL_PR_AUDIT") != nullptr) OpenAuditLog(kAuditLogFile, kAuditLogName);
   const String path = ResolveProjectSourceFile(given);
+  // A name that leads nowhere (a link loop, a file standing for a folder on the way) can never
+  // be written, so no project is opened under it.
+  if (struct stat info {}; !path.empty() && ::stat(path.c_str(), &info) != 0 && errno != ENOENT) {
+    const int error = errno;
+    return Fail(kFailure, "ERROR: IProject::Open - The project file \"%s\" can never be written: %s.\n", path.c_str(),
+                std::strerror(error));
+  }
   const bool isNew = !path.empty() && !Port::File::exist(path);
 
   if (HasExtension(path, ".xhlc")) {
@@ -212,7 +222,14 @@ Status CProject::XIProject::Open(const String& given) {
 
   self.m_projectFileStamp.path = self.m_projectFilePath;
   self.m_generatedFileStamp.path = self.m_generatedFilePath;
-  if (isNew) return self.SaveProjectFiles(false);
+  if (isNew) {
+    // A new project is written at once; one that cannot be is not opened.
+    if (const Status written = self.SaveProjectFiles(false); written != kSuccess) {
+      self.ReleaseProject(true);
+      return written;
+    }
+    return kSuccess;
+  }
   std::ignore = self.m_lastSave.SetToNow();
   self.m_projectFileStamp.Update();
   self.m_generatedFileStamp.Update();

@@ -69,12 +69,23 @@ Status CProject::SaveProjectFiles(bool force) {
   OperationGateGuard gate(&m_XIProject);
   if (gate.EnteredAlready()) return kSuccess;
   if (m_projectFilePath.empty()) return kFailure;
-  // A project file that could not be read is never overwritten from what little was read.
+  // A project file that could not be read is never overwritten from what little was read. A
+  // file without write permission was warned about and the project goes on in memory; a write
+  // that was tried and failed is the save's answer, and the next save tries again.
+  Status written = kSuccess;
   if (!m_readFailed) {
-    std::ignore = WriteSourceProjectFile(String(), nullptr);
-    std::ignore = WriteGeneratedProjectFile(String(), nullptr);
+    const Status source = WriteSourceProjectFile(String(), nullptr);
+    const Status generated = WriteGeneratedProjectFile(String(), nullptr);
+    if (source != kSuccess && source != kProjectReadOnly) {
+      written = Fail(source, "ERROR: Project::Save - The project file \"%s\" could not be written.\n",
+                     m_projectFilePath.c_str());
+    } else if (generated != kSuccess && generated != kProjectReadOnly) {
+      written = Fail(generated, "ERROR: Project::Save - The generated project file \"%s\" could not be written.\n",
+                     m_generatedFilePath.c_str());
+    }
   }
   std::ignore = SaveSubProjects(force);
+  if (written != kSuccess) return written;
   std::ignore = m_lastSave.SetToNow();
   m_projectFileStamp.Update();
   m_generatedFileStamp.Update();
