@@ -123,6 +123,11 @@ class CProject : public TComponent<CProject> {
   static bool OweForcedSaveToClose(IProject* project);
   // The open projects that own the project's files, in file order; none is opened for it.
   Status CollectSubProjects(std::vector<Prjrep::AutoPtr<IProject>>& projects);
+  // Before the project's own files are written: when another program changed them on disk
+  // since they were read or written here, the change check runs (it asks whether to read them
+  // again, and does), so that a save never writes over that change unasked. Only outside any
+  // save, open, close or reload, where a reload can run.
+  void CheckDiskBeforeWrite();
   // Reads the project file again; see CheckFiles for when it asks first.
   Status ReloadProject(bool noQuestion, bool askFirst, bool projectFileChanged, bool generatedFileChanged);
 

@@ -64,6 +64,7 @@ Status CProject::XIForceSave::ForceSave() {
 }
 
 Status CProject::SaveProjectFiles(bool force) {
+  CheckDiskBeforeWrite();
   // Raised while the save core or a writer runs, so that a reload asked for meanwhile does nothing.
   const DepthScope depth(m_saveDepth);
   OperationGateGuard gate(&m_XIProject);
@@ -85,10 +86,10 @@ Status CProject::SaveProjectFiles(bool force) {
     }
   }
   std::ignore = SaveSubProjects(force);
-  if (written != kSuccess) return written;
-  std::ignore = m_lastSave.SetToNow();
   m_projectFileStamp.Update();
   m_generatedFileStamp.Update();
+  if (written != kSuccess) return written;
+  std::ignore = m_lastSave.SetToNow();
   return kSuccess;
 }
 
