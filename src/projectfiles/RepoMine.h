@@ -50,8 +50,10 @@ class RepoMine : public Hvd::TComponent<RepoMine> {
   Hvd::Status OpenRepository();
   void CorrelateFileData();
   void WriteSnapshotDescriptions();
-  // Removes the old repository's lock and empties its client areas.
+  // Removes the old repository's temporary tree and lock.
   void CheckRepositoryLock();
+  // Empties the old repository's client areas; a migration does so only once the project it
+  // built is written, since the old file is all it was built from.
   static Hvd::Status TruncateCorvaneClientArea(const String& path);
 
   // --- Building the current project ---

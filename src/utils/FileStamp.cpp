@@ -12,11 +12,14 @@ namespace Hvd {
 
 namespace {
 
-bool StatusOf(const Port::StringBase<char>& path, std::int64_t& time, std::int64_t& size) {
+bool StatusOf(const Port::StringBase<char>& path, FileStamp& stamp) {
   struct stat info {};
   if (path.empty() || ::stat(path.c_str(), &info) != 0) return false;
-  time = static_cast<std::int64_t>(info.st_mtime);
-  size = static_cast<std::int64_t>(info.st_size);
+  stamp.time = static_cast<std::int64_t>(info.st_mtim.tv_sec);
+  stamp.nanoseconds = static_cast<std::int64_t>(info.st_mtim.tv_nsec);
+  stamp.size = static_cast<std::int64_t>(info.st_size);
+  stamp.device = static_cast<std::uint64_t>(info.st_dev);
+  stamp.inode = static_cast<std::uint64_t>(info.st_ino);
   return true;
 }
 
@@ -24,17 +27,23 @@ bool StatusOf(const Port::StringBase<char>& path, std::int64_t& time, std::int64
 
 void FileStamp::Update() {
   if (path.empty()) return;
-  if (!StatusOf(path, time, size)) {
+  if (!StatusOf(path, *this)) {
     time = 0;
     size = 0;
+    nanoseconds = 0;
+    device = 0;
+    inode = 0;
   }
 }
 
 bool FileStamp::IsChanged() const {
-  std::int64_t nowTime = 0;
-  std::int64_t nowSize = 0;
-  if (!StatusOf(path, nowTime, nowSize)) return false;
-  return nowTime > time || nowSize != size;
+  FileStamp now;
+  // What is no longer a file (a folder in its place) is as good as missing: nothing to read.
+  if (struct stat info {}; path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  if (!StatusOf(path, now)) return false;
+  const bool later = now.time > time || (now.time == time && now.nanoseconds > nanoseconds);
+  const bool replaced = inode != 0 && (now.inode != inode || now.device != device);
+  return later || now.size != size || replaced;
 }
 
 void CreateComponentInterfaceRef(ComponentInterfaceRef& ref) {

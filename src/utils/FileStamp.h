@@ -18,13 +18,18 @@ class FileStamp {
 
   // Takes the file's current time and size; a missing file gives 0 and 0.
   void Update();
-  // True when the file's time is later than the stamp's or its size differs. A missing
-  // file, or a stamp without a path, is never changed.
+  // True when the file's time is later than the stamp's or its size differs, or another file
+  // took its place (a file replaced whole by its writer). The time counts to the nanosecond,
+  // so that a rewrite within the second of the stamp is seen. A missing file, anything but a
+  // regular file in its place, or a stamp without a path, is never changed.
   bool IsChanged() const;
 
   Port::StringBase<char> path;
-  std::int64_t time = 0;
+  std::int64_t time = 0;  // seconds
   std::int64_t size = 0;
+  std::int64_t nanoseconds = 0;  // of the time
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
 };
 
 // The attachment through which a file or view answers one more interface.

@@ -113,6 +113,30 @@ TEST_F(FileTest, RemoveRemovesALinkAndNeverItsTarget) {
   EXPECT_FALSE(File::remove_f(d));  // directories go through rmdir
 }
 
+// A child ended at the chosen call leaves what a kill there would; the temporary of its copy
+// does not stop the next copy, even one that draws the same name.
+TEST_F(FileTest, AnArmedEndStopsTheProcessAtTheChosenCallAndACopyCutShortLeavesTheNextOneFree) {
+  TempDir::Write(dir / "src", "new");
+  // A copy before the fork: the child then draws the names the parent draws next.
+  ASSERT_TRUE(File::copy_p(dir / "src", dir / "first"));
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    Port::FaultInjection::Exit("*", 3);
+    std::ignore = File::exist(f);
+    std::ignore = File::isdir(d);
+    std::ignore = File::copy_p(dir / "src", dir / "dst");  // ends before its rename
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), Port::FaultInjection::kExitStatus);
+  EXPECT_FALSE(fs::exists(dir / "dst"));
+  EXPECT_TRUE(File::copy_p(dir / "src", dir / "dst"));
+  EXPECT_EQ(TempDir::Read(dir / "dst"), "new");
+}
+
 TEST_F(FileTest, CopyReplacesTheTargetWholeOrNotAtAllAndNeverALinksTarget) {
   TempDir::Write(dir / "src", "new");
   ::chmod((dir / "src").c_str(), 0750);
@@ -189,23 +213,6 @@ TEST_F(FileTest, EveryOperationFailsWhenAFailureIsInjected) {
   EXPECT_TRUE(File::isdir(d + "/1") && !File::isdir(d + "/3") && !File::isdir(d + "/3"));
   Port::FaultInjection::Clear();
   EXPECT_TRUE(File::isdir(d + "/3"));
-}
-
-// An armed kill ends the process at its nth matching call, before the call acts.
-TEST_F(FileTest, AKillEndsTheProcessAtTheNthCallBeforeItActs) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    Port::FaultInjection::Kill("mkdir", 2, "/d/");
-    const bool made = File::mkdir(dir / "e", false) && File::mkdir(d + "/1", false);
-    std::ignore = File::mkdir(d + "/2", false);
-    ::_exit(made ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), Port::FaultInjection::kKilledStatus);
-  EXPECT_TRUE(File::isdir(d + "/1"));
-  EXPECT_FALSE(File::exist(d + "/2"));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // project's open that converts an .hlc into an .xhlc with its files, libraries, view
 // classes, properties and synthesis top, after a backup.
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "Hvd/IView.h"
@@ -181,6 +182,62 @@ TEST_F(MigrationTest, AnOldProjectOpensAsAnXhlcWithItsFilesLibrariesClassesPrope
   EXPECT_EQ(LibraryOf(m_dir / "pkg.vhd"), "mylib");
   EXPECT_EQ(Property("PROP_DevFamily"), "Orvanta");
   EXPECT_EQ(Property("PROP_SynthTop"), "top");
+}
+
+// A migration ended at any call the host can be asked to fail (each file test, each step of
+// each atomic write, the backup's copy, the old repository's opening and rewriting) leaves the
+// old project to be migrated whole by the next open.
+TEST_F(MigrationTest, AMigrationKilledAtAnyPointIsDoneAgainWholeByTheNextOpen) {
+  ASSERT_TRUE(WriteOld());
+  const std::string before = ReadText(m_old);
+  bool finished = false;
+  int killed = 0;
+  for (int point = 1; point < 2000 && !finished; point += 1 + point / 6) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      Port::FaultInjection::Exit("*", point);
+      ::_exit(OpenProject(m_old) == Hvd::kSuccess ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << point;
+    finished = WEXITSTATUS(status) != Port::FaultInjection::kExitStatus;
+    if (finished) {
+      ASSERT_EQ(WEXITSTATUS(status), 0) << point;
+    } else {
+      ++killed;
+    }
+    ASSERT_EQ(OpenProject(m_old), Hvd::kSuccess) << "killed at " << point;
+    EXPECT_EQ(FileNames().size(), 4u) << "killed at " << point;
+    EXPECT_EQ(Property("PROP_DevFamily"), "Orvanta") << "killed at " << point;
+    EXPECT_EQ(LibraryOf(m_dir / "pkg.vhd"), "mylib") << "killed at " << point;
+    CloseProject();
+    if (::testing::Test::HasFailure()) break;
+    for (const fs::path& made : {m_dir / "old.xhlc", m_dir / "old.ghlc"}) fs::remove(made);
+    for (const std::string& backup : Backups()) fs::remove(backup);
+    WriteText(m_old, before);
+  }
+  EXPECT_TRUE(finished);
+  EXPECT_GT(killed, 10);
+}
+
+TEST_F(MigrationTest, AMigratedProjectThatCannotBeWrittenLeavesTheOldProjectAsItWas) {
+  ASSERT_TRUE(WriteOld());
+  const std::int64_t objects = Prjrep::old::CountObjects(m_old.string(), "Corvane");
+  {
+    Port::FaultInjection::Scope faults;
+    Port::FaultInjection::Fail("rename", 0, "old.xhlc");
+    EXPECT_EQ(OpenProject(m_old), Hvd::kOpenOlderProjectFailed);
+    EXPECT_TRUE(Debugged("could not be written"));
+    bool open = true;
+    EXPECT_TRUE(m_project->IsOpen(&open) == Hvd::kSuccess && !open);
+    CloseProject();
+  }
+  EXPECT_FALSE(fs::exists(m_dir / "old.xhlc"));
+  EXPECT_EQ(Prjrep::old::CountObjects(m_old.string(), "Corvane"), objects);
+  ASSERT_EQ(OpenProject(m_old), Hvd::kSuccess);
+  EXPECT_EQ(FileNames().size(), 4u);
 }
 
 TEST_F(MigrationTest, TheProjectIsFoundHoweverThePathIsSpelled) {

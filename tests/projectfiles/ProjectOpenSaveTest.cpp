@@ -410,6 +410,94 @@ TEST_F(ProjectOpenSaveTest, SaveDelay) {
   EXPECT_EQ(m_project->Save(), Hvd::kProjectNotOpen);
 }
 
+// A write that was tried and failed is the answer of the save, of the forced save and of the
+// close that saves; a project file that can never be written is not opened.
+TEST_F(ProjectOpenSaveTest, AFailedWriteIsReportedAndAnUnwritableProjectFileIsNotOpened) {
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  fs::remove(m_file);
+  fs::create_directory(m_file);
+  EXPECT_NE(m_project->Save(), Hvd::kSuccess);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "ERROR: Project::Save - The project file \"" + m_file.string() + "\" could not be written.\n"));
+  EXPECT_NE(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);
+  EXPECT_NE(m_project->ProjectClose(true), Hvd::kSuccess);
+  EXPECT_FALSE(IsOpen());
+  EXPECT_TRUE(fs::is_directory(m_file));
+
+  // A link loop, and a name below a file, can never be written.
+  const fs::path loop = m_dir / "loop.xhlc";
+  fs::create_symlink(m_dir / "back.xhlc", loop);
+  fs::create_symlink(loop, m_dir / "back.xhlc");
+  EXPECT_EQ(Open(loop), Hvd::kFailure);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "ERROR: IProject::Open - The project file \"" + loop.string() + "\" can never be written"));
+  EXPECT_FALSE(IsOpen());
+  WriteText(m_dir / "plain", "x");
+  EXPECT_EQ(Open(m_dir / "plain" / "p.xhlc"), Hvd::kFailure);
+  EXPECT_FALSE(IsOpen());
+
+  // A new project whose first write fails is not opened either, and leaves nothing behind.
+  Port::FaultInjection::Scope faults;
+  Port::FaultInjection::Fail("rename", 0, "fresh.xhlc");
+  EXPECT_NE(Open(m_dir / "fresh.xhlc"), Hvd::kSuccess);
+  EXPECT_FALSE(IsOpen());
+  EXPECT_FALSE(fs::exists(m_dir / "fresh.xhlc"));
+}
+
+// Another writer's change is never written over unasked: a save, and a close that saves, find
+// the file changed since this project read or wrote it and ask; the default answer reads the
+// change in, and "no" writes this project's own after all.
+TEST_F(ProjectOpenSaveTest, AnotherWritersChangeIsReadInOrOverwrittenOnlyWhenTheUserSaysSo) {
+  for (const char* name : {"a.vhd", "b.vhd", "c.vhd", "d.vhd"}) WriteText(m_dir / name, "entity e is end;\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Add(m_dir / "a.vhd");
+  ASSERT_EQ(m_project->Save(), Hvd::kSuccess);
+  auto asked = [] {
+    Text text;
+    std::ignore = InterpHelp::RunCmd("set ::velmor::Hvd::asked", nullptr, false, &text);
+    std::ignore = InterpHelp::RunCmd("::velmor::Hvd::hvd_ResetDialogs", nullptr, false, nullptr);
+    return text.str();
+  };
+  asked();
+  // A second project on the same file adds a file and saves.
+  auto second = [&](const fs::path& added) {
+    AutoRelease<Hvd::IProject> other(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+    ASSERT_TRUE(other);
+    ASSERT_EQ(other->Open(m_file.c_str()), Hvd::kSuccess);
+    AutoRelease<Hvd::IHdlFile> file;
+    ASSERT_EQ(AutoCast<Hvd::IFileManager>(other.Get())->ProjectAddFile(added.c_str(), nullptr, file.Receive()),
+              Hvd::kSuccess);
+    ASSERT_EQ(other->ProjectClose(true), Hvd::kSuccess);
+  };
+  second(m_dir / "b.vhd");
+  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  EXPECT_NE(asked().find("changed on disk.\nWould you like to reload?"), std::string::npos);
+  EXPECT_EQ(FileNames(), (Strings{(m_dir / "a.vhd").string(), (m_dir / "b.vhd").string()}));
+  EXPECT_NE(ReadText(m_file).find("b.vhd"), std::string::npos);
+  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);  // its own write is no change
+  EXPECT_EQ(asked(), "");
+
+  // Rewritten in place within the same second, to the same size: still a change.
+  std::string text = ReadText(m_file);
+  text.replace(text.find("\"b.vhd\""), 7, "\"d.vhd\"");
+  std::ofstream(m_file, std::ios::binary | std::ios::in | std::ios::out) << text;
+  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  EXPECT_NE(asked(), "");
+  EXPECT_EQ(FileNames(), (Strings{(m_dir / "a.vhd").string(), (m_dir / "d.vhd").string()}));
+
+  // Told not to read it in, the save writes this project's own.
+  second(m_dir / "c.vhd");
+  ASSERT_EQ(InterpHelp::RunCmd("set ::velmor::Hvd::answers 2", nullptr, false, nullptr), Hvd::kSuccess);
+  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  EXPECT_NE(asked(), "");
+  EXPECT_EQ(ReadText(m_file).find("c.vhd"), std::string::npos);
+
+  // The close that saves asks as well.
+  second(m_dir / "c.vhd");
+  EXPECT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+  EXPECT_NE(asked(), "");
+  EXPECT_NE(ReadText(m_file).find("c.vhd"), std::string::npos);
+  EXPECT_NE(ReadText(m_file).find("d.vhd"), std::string::npos);
+}
+
 // Another program rewrites the project file: the project notices and, once the user agrees,
 // reads it again; a rewrite that does not parse leaves it open with nothing read.
 TEST_F(ProjectOpenSaveTest, ChangedOnDiskIsReloaded) {

@@ -686,15 +686,15 @@ void PutTree(const fs::path& root, const Tree& tree) {
 bool KilledAt(const std::function<Hvd::Status()>& restore, const char* operation, int nth) {
   const pid_t child = ::fork();
   if (child == 0) {
-    Port::FaultInjection::Kill(operation, nth);
+    Port::FaultInjection::Exit(operation, nth);
     ::_exit(restore() == kSuccess ? 0 : 1);
   }
   int status = 0;
   EXPECT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status));
   const int code = WEXITSTATUS(status);
-  EXPECT_TRUE(code == 0 || code == Port::FaultInjection::kKilledStatus) << operation << " " << nth << ": " << code;
-  return code == Port::FaultInjection::kKilledStatus;
+  EXPECT_TRUE(code == 0 || code == Port::FaultInjection::kExitStatus) << operation << " " << nth << ": " << code;
+  return code == Port::FaultInjection::kExitStatus;
 }
 
 // Killed at every step that touches the disk, the restore leaves the project as it was or

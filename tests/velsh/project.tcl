@@ -59,6 +59,23 @@ project close
 set f [open $broken]; set text [read $f]; close $f
 check "broken kept" $text "not xml {at} \[all\]\n"
 
+# A save that cannot write answers an error, and so does the close that saves; a project file
+# that leads nowhere is not opened at all.
+set lost [file join $dir {lost $[x].xhlc}]
+project open $lost
+file delete $lost
+file mkdir $lost
+fails "save into a folder" {project save} "*could not be written*"
+fails "close into a folder" {project close} "*could not be written*"
+fails "closed after all" {project save} "no project is open"
+set loop [file join $dir {loop [a].xhlc}]
+set back [file join $dir {loop [b].xhlc}]
+# Tcl links only to what exists.
+exec ln -s $back $loop
+exec ln -s $loop $back
+fails "link loop" {project open $loop} "*can never be written*"
+fails "link loop not open" {project save} "no project is open"
+
 file delete -force $root
 if {$failures} { exit 1 }
 puts "project commands: all passed"

@@ -1,6 +1,7 @@
 #include "Port/FaultInjection.h"
 
-#include <cstdlib>
+#include <unistd.h>
+
 #include <mutex>
 #include <string>
 #include <vector>
@@ -14,7 +15,7 @@ struct Armed {
   std::string pathPart;
   int remaining;  // calls to let pass plus one; 0 means every call fails
   bool spent;
-  bool kill = false;
+  bool exit;  // ends the process instead of failing the call
 };
 
 // Operations run on any thread, so the table is guarded.
@@ -32,12 +33,12 @@ std::vector<Armed>& Table() {
 
 void Fail(std::string_view operation, int nth, std::string_view pathPart) {
   std::lock_guard<std::mutex> hold(TableLock());
-  Table().push_back(Armed{std::string(operation), std::string(pathPart), nth < 0 ? 0 : nth, false});
+  Table().push_back(Armed{std::string(operation), std::string(pathPart), nth < 0 ? 0 : nth, false, false});
 }
 
-void Kill(std::string_view operation, int nth, std::string_view pathPart) {
+void Exit(std::string_view operation, int nth, std::string_view pathPart) {
   std::lock_guard<std::mutex> hold(TableLock());
-  Table().push_back(Armed{std::string(operation), std::string(pathPart), nth < 1 ? 1 : nth, false, true});
+  Table().push_back(Armed{std::string(operation), std::string(pathPart), nth < 0 ? 0 : nth, false, true});
 }
 
 void Clear() {
@@ -49,15 +50,15 @@ bool ShouldFail(std::string_view operation, std::string_view path) {
   std::lock_guard<std::mutex> hold(TableLock());
   bool fail = false;
   for (Armed& armed : Table()) {
-    if (armed.spent || armed.operation != operation) continue;
+    if (armed.spent || (armed.operation != operation && !(armed.exit && armed.operation == "*"))) continue;
     if (!armed.pathPart.empty() && path.find(armed.pathPart) == std::string_view::npos) continue;
-    if (armed.remaining == 0) {
-      fail = true;
-    } else if (--armed.remaining == 0) {
-      if (armed.kill) std::_Exit(kKilledStatus);
+    bool strikes = armed.remaining == 0;
+    if (!strikes && --armed.remaining == 0) {
       armed.spent = true;  // a counted failure strikes once
-      fail = true;
+      strikes = true;
     }
+    if (strikes && armed.exit) ::_exit(kExitStatus);
+    fail = fail || strikes;
   }
   return fail;
 }

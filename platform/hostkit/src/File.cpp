@@ -136,9 +136,14 @@ bool File::copy_p(const StringBase<char>& source, const StringBase<char>& destin
     return false;
   }
   // A short name beside the target, so the final rename stays within one file
-  // system.
-  const std::string temporary = FileName(destination).GetHead().str() + ".copy_" + RandomLetters(10);
-  const int to = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  // system. A name taken (a copy killed before its rename left it) is drawn again.
+  std::string temporary;
+  int to = -1;
+  for (int attempt = 0; attempt < 100 && to < 0; ++attempt) {
+    temporary = FileName(destination).GetHead().str() + ".copy_" + RandomLetters(10);
+    to = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (to < 0 && errno != EEXIST) break;
+  }
   if (to < 0) {
     ::close(from);
     return false;

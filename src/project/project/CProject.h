@@ -123,6 +123,11 @@ class CProject : public TComponent<CProject> {
   static bool OweForcedSaveToClose(IProject* project);
   // The open projects that own the project's files, in file order; none is opened for it.
   Status CollectSubProjects(std::vector<Prjrep::AutoPtr<IProject>>& projects);
+  // Before the project's own files are written: when another program changed them on disk
+  // since they were read or written here, the change check runs (it asks whether to read them
+  // again, and does), so that a save never writes over that change unasked. Only outside any
+  // save, open, close or reload, where a reload can run.
+  void CheckDiskBeforeWrite();
   // Reads the project file again; see CheckFiles for when it asks first.
   Status ReloadProject(bool noQuestion, bool askFirst, bool projectFileChanged, bool generatedFileChanged);
 
@@ -281,6 +286,9 @@ class CProject : public TComponent<CProject> {
   bool m_open = false;
   bool m_readOnly = false;
   bool m_readFailed = false;
+  // Set while a migration builds the project: its own files are written once, whole, when the
+  // build is done, so that a migration cut short leaves no part-built project behind.
+  bool m_building = false;
   std::int64_t m_saveDelay = 5;
   // Owned plainly: the manager holds the project without a count.
   std::unique_ptr<CCheckpointManager> m_checkpointManager;

@@ -80,6 +80,9 @@ Status CProject::XIProject::ProjectClose(bool save) {
   const ClosePassScope pass;
   OperationGateGuard gate(this, "close");
   if (gate.EnteredAlready()) return kSuccess;
+  // The save below runs with the close's depth raised, where no reload can: a change another
+  // program made on disk is looked at first.
+  if (save || FindOwed(this) != t_pass.owed.end()) self.CheckDiskBeforeWrite();
   const DepthScope depth(self.m_saveDepth);
   // A closed project is no parent's sub-project any more; the mark held the project too.
   std::ignore = WithdrawFromOperationGate(MakeInterfaceKey("subproject", this));

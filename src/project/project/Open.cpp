@@ -2,8 +2,11 @@
 // and the reopen reads it again.
 
 #include <strings.h>
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "CitP/Factory.h"
 #include "Hvd/EventIds.h"
@@ -177,6 +180,13 @@ Status CProject::XIProject::Open(const String& given) {
   CProject& self = This();
   if (std::getenv("VEL_PR_AUDIT") != nullptr) OpenAuditLog(kAuditLogFile, kAuditLogName);
   const String path = ResolveProjectSourceFile(given);
+  // A name that leads nowhere (a link loop, a file standing for a folder on the way) can never
+  // be written, so no project is opened under it.
+  if (struct stat info {}; !path.empty() && ::stat(path.c_str(), &info) != 0 && errno != ENOENT) {
+    const int error = errno;
+    return Fail(kFailure, "ERROR: IProject::Open - The project file \"%s\" can never be written: %s.\n", path.c_str(),
+                std::strerror(error));
+  }
   // A snapshot restore killed half-way is undone before anything of the project is read.
   if (!path.empty()) std::ignore = Snapshots::FinishInterruptedRestore(path);
   const bool isNew = !path.empty() && !Port::File::exist(path);
@@ -215,7 +225,14 @@ Status CProject::XIProject::Open(const String& given) {
 
   self.m_projectFileStamp.path = self.m_projectFilePath;
   self.m_generatedFileStamp.path = self.m_generatedFilePath;
-  if (isNew) return self.SaveProjectFiles(false);
+  if (isNew) {
+    // A new project is written at once; one that cannot be is not opened.
+    if (const Status written = self.SaveProjectFiles(false); written != kSuccess) {
+      self.ReleaseProject(true);
+      return written;
+    }
+    return kSuccess;
+  }
   std::ignore = self.m_lastSave.SetToNow();
   self.m_projectFileStamp.Update();
   self.m_generatedFileStamp.Update();
@@ -225,7 +242,9 @@ Status CProject::XIProject::Open(const String& given) {
 // An .hlc or .rwk project: the migration procedure converts it, or else the repository
 // miner rebuilds it as the .xhlc beside it, after a backup of the old file. Nothing of the
 // old project is cleared unless the backup was made and the old objects were read, and the
-// miner builds into the project opened here.
+// miner builds into the project opened here. The .xhlc appears only whole, once the project is
+// built, and only then is the old repository emptied: a migration cut short at any point
+// leaves no .xhlc and the old project as it was, to be migrated again by the next open.
 Status CProject::OpenOlderProject(const String& path) {
   KeptProjectObjects record(path);
   KeepProjectObjects(record);
@@ -249,10 +268,25 @@ Status CProject::OpenOlderProject(const String& path) {
   RestoreProjectObjects(record);
   const Status opened = ProjectOpenXml(converted, false);
   if (opened != kSuccess) return opened;
+  m_building = true;
   miner->SetProject(&m_XIProject);
   std::ignore = miner->ImportSourceViewAssociations();
-  if (const Status built = miner->BuildProject(); built != kSuccess)
+  const Status built = miner->BuildProject();
+  m_building = false;
+  if (built != kSuccess) {
+    ReleaseProject(true);
     return Fail(built, "ERROR: Project::Open - The migrated project \"%s\" could not be built.\n", converted.c_str());
+  }
+  // The generated file first: it holds part of the project (the imported files among them),
+  // and the .xhlc, once there, is what every later open takes for the migrated project.
+  if (WriteGeneratedProjectFile(String(), nullptr) != kSuccess || WriteSourceProjectFile(String(), nullptr) != kSuccess) {
+    ReleaseProject(true);
+    return Fail(kOpenOlderProjectFailed,
+                "ERROR: Project::Open - The migrated project \"%s\" could not be written; the older project \"%s\" is "
+                "left as it was.\n",
+                converted.c_str(), path.c_str());
+  }
+  std::ignore = RepoMine::TruncateCorvaneClientArea(miner->FileName());
   return kSuccess;
 }
 

@@ -69,6 +69,19 @@ Status CProject::XIFileManager::CheckFiles() {
   return kSuccess;
 }
 
+void CProject::CheckDiskBeforeWrite() {
+  if (m_saveDepth.load() != 0 || !m_open || m_readOnly || m_readFailed || m_building) return;
+  // A stamp never taken (no file was there when the project last looked) records nothing read.
+  const bool projectFileChanged = m_projectFileStamp.inode != 0 && m_projectFileStamp.IsChanged();
+  if (!projectFileChanged && !(m_generatedFileStamp.inode != 0 && m_generatedFileStamp.IsChanged())) return;
+  const CXMLReader* before = m_reader.get();
+  std::ignore = m_XIFileManager.CheckFiles();
+  // Not read in again (the user said no): the document read before no longer stands for the
+  // file, so the save compares with what the file holds now and writes this project's own.
+  if (projectFileChanged && m_reader && m_reader.get() == before && m_reader->GetDocument() != nullptr)
+    m_reader->GetDocument()->setDocumentURI(nullptr);
+}
+
 Status CProject::XIProject::ReconcileProject() {
   CProject& self = This();
   const DepthScope depth(self.m_reconcileDepth);

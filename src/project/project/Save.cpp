@@ -64,25 +64,39 @@ Status CProject::XIForceSave::ForceSave() {
 }
 
 Status CProject::SaveProjectFiles(bool force) {
+  CheckDiskBeforeWrite();
   // Raised while the save core or a writer runs, so that a reload asked for meanwhile does nothing.
   const DepthScope depth(m_saveDepth);
   OperationGateGuard gate(&m_XIProject);
   if (gate.EnteredAlready()) return kSuccess;
   if (m_projectFilePath.empty()) return kFailure;
-  // A project file that could not be read is never overwritten from what little was read.
+  // A project file that could not be read is never overwritten from what little was read. A
+  // file without write permission was warned about and the project goes on in memory; a write
+  // that was tried and failed is the save's answer, and the next save tries again.
+  Status written = kSuccess;
   if (!m_readFailed) {
-    std::ignore = WriteSourceProjectFile(String(), nullptr);
-    std::ignore = WriteGeneratedProjectFile(String(), nullptr);
+    const Status source = WriteSourceProjectFile(String(), nullptr);
+    const Status generated = WriteGeneratedProjectFile(String(), nullptr);
+    if (source != kSuccess && source != kProjectReadOnly) {
+      written = Fail(source, "ERROR: Project::Save - The project file \"%s\" could not be written.\n",
+                     m_projectFilePath.c_str());
+    } else if (generated != kSuccess && generated != kProjectReadOnly) {
+      written = Fail(generated, "ERROR: Project::Save - The generated project file \"%s\" could not be written.\n",
+                     m_generatedFilePath.c_str());
+    }
   }
   std::ignore = SaveSubProjects(force);
-  std::ignore = m_lastSave.SetToNow();
   m_projectFileStamp.Update();
   m_generatedFileStamp.Update();
+  if (written != kSuccess) return written;
+  std::ignore = m_lastSave.SetToNow();
   return kSuccess;
 }
 
 Status CProject::WriteSourceProjectFile(const String& path, CitI::IInterface* fileMap) {
   const DepthScope depth(m_saveDepth);
+  // A project being built by a migration is written once, whole, by the migration.
+  if (m_building && path.empty()) return kSuccess;
   const String target = path.empty() ? m_projectFilePath : path;
   if (!CanWrite(target)) {
     Port_MsgManData::createObject("ProjectMgmt", "../src/CProject", 0, "$Revision: 1.1 $")
@@ -154,6 +168,7 @@ Status CProject::XIProject::CleanupAutoManagedFiles() {
 // The generated-project file, written whole or not at all; its writer's status is the answer.
 Status CProject::WriteGeneratedProjectFile(const String& path, CitI::IInterface* fileMap) {
   const DepthScope depth(m_saveDepth);
+  if (m_building && path.empty()) return kSuccess;
   const String target = path.empty() ? m_generatedFilePath : path;
   if (!CanWrite(target)) return kProjectReadOnly;
   GeneratedProjectWriter writer(target, &m_XIProject);

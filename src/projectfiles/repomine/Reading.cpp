@@ -270,7 +270,6 @@ void RepoMine::CheckRepositoryLock() {
   std::error_code ignored;
   std::filesystem::remove_all(lock.str(), ignored);
   std::ignore = Port::File::remove_f(lock + ".lock");
-  std::ignore = TruncateCorvaneClientArea(m_fileName);
 }
 
 Status RepoMine::TruncateCorvaneClientArea(const String& path) {

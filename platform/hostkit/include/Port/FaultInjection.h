@@ -17,14 +17,14 @@ namespace Port::FaultInjection {
 // failures may be armed at once.
 void Fail(std::string_view operation, int nth = 0, std::string_view pathPart = {});
 
-// Arms a kill: the nth matching call of `operation` from now (1 = the next)
-// ends the process at once, before it acts, with exit status kKilledStatus and
-// without running any clean-up, as a process killed at that point would stop.
-// Meant for a forked child whose parent then looks at what was left behind.
-void Kill(std::string_view operation, int nth, std::string_view pathPart = {});
-inline constexpr int kKilledStatus = 86;
+// Arms the end of the process at a call, matched as for Fail, where an `operation` of "*"
+// matches every operation: the process ends at once with `_exit(kExitStatus)`, as a kill at
+// that point would end it, with nothing unwound or flushed. Tests arm it in a forked child and
+// look at what the child left behind.
+inline constexpr int kExitStatus = 86;
+void Exit(std::string_view operation, int nth, std::string_view pathPart = {});
 
-// Disarms every failure.
+// Disarms every failure and every armed end.
 void Clear();
 
 // Asked by each operation before it acts: true when this call is to fail.
