@@ -519,6 +519,18 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
                            "hierarchy or snapshot");
 }
 
+// Takes a library out of the project again.
+void DropLibrary(Hvd::ISourceLibraryManager* libraries, Hvd::ISourceLibrary* library) {
+  AutoRelease<Hvd::ISourceLibraryIterator> at;
+  if (libraries->GetSourceLibraries(at.Receive()) != Hvd::kSuccess || !at) return;
+  for (; !at->IsDone(); std::ignore = at->Next()) {
+    if (at->Current() == library) {
+      std::ignore = libraries->RemoveSourceLibrary(at.Get());
+      return;
+    }
+  }
+}
+
 int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   Port_MsgManData::ClearCaptured();
   if (objc < 2) return Usage(interp, "velfile add|remove|list ?arg ...?");
@@ -543,12 +555,17 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     if (!words.hasLibrary) return TCL_OK;
     AutoCast<Hvd::ISourceLibraryManager> libraries(g_project.Get());
     AutoRelease<Hvd::ISourceLibrary> library;
+    bool created = false;
     if (libraries && libraries->FindSourceLibrary(words.library.c_str(), library.Receive()) == Hvd::kSuccess && !library)
-      std::ignore = libraries->CreateSourceLibrary(words.library.c_str(), library.Receive());
-    if (!library) return Failed(interp, "velfile add -library", Hvd::kFailure);
+      created = libraries->CreateSourceLibrary(words.library.c_str(), library.Receive()) == Hvd::kSuccess && library;
     AutoCast<Hvd::ISourceLibraryMember> member(file.Get());
-    const Hvd::Status moved = member ? member->SetLibrary(library) : Hvd::kMissingInterface;
-    return moved == Hvd::kSuccess ? TCL_OK : Failed(interp, "velfile add -library", moved);
+    const Hvd::Status moved = !library ? Hvd::kFailure : member ? member->SetLibrary(library) : Hvd::kMissingInterface;
+    if (moved == Hvd::kSuccess) return TCL_OK;
+    // A file its library refuses is not added, nor a library made for it.
+    const int failed = Failed(interp, "velfile add -library", moved);
+    std::ignore = files->RemoveFileByHdlFile(file.Get());
+    if (created) DropLibrary(libraries, library);
+    return failed;
   }
   if (sub == "remove") {
     if (args.size() != 1) return Usage(interp, "velfile remove PATH");

@@ -320,6 +320,48 @@ TEST_F(FileTest, RemovalLeavesTheLibraryThenTellsFileAndProjectAndRunsTheHook) {
   EXPECT_TRUE(member->GetLibrary(work.ReleaseAndReceive()) == kSuccess && !work);
 }
 
+// A library that refuses a file (a Verilog file in a VHDL library) leaves it listed in, and
+// holding, the library it had, none or another, with nothing announced.
+TEST_F(FileTest, AFileARefusingLibraryWouldNotTakeKeepsTheLibraryItHad) {
+  OpenProject();
+  AutoRelease<Hvd::IHdlFile> file = AddToProject("src/a.v");
+  AutoCast<Hvd::ISourceLibraryMember> member(file.Get());
+  AutoRelease<Hvd::ISourceLibrary> vhdl;  // the plain creation makes a VHDL library
+  ASSERT_EQ(AutoCast<Hvd::ISourceLibraryManager>(m_project.Get())->CreateSourceLibrary("vlib", vhdl.Receive()),
+            kSuccess);
+  AutoRelease<Hvd::ISourceLibrary> mixed(CitP::Factory::CreateInstance(Hvd::ClassId::SourceLibrary()));
+  ASSERT_EQ(AutoCast<Hvd::ISourceLibraryInternal>(mixed.Get())->SetLibraryType(1), kSuccess);
+  const auto members = [](Hvd::ISourceLibrary* library) {
+    AutoRelease<Hvd::IHdlFileIterator> it;
+    EXPECT_EQ(AutoCast<Hvd::IHdlFileSet>(library)->GetIterator(it.Receive()), kSuccess);
+    return Drain(it.Get());
+  };
+  const auto held = [&member] {
+    AutoRelease<Hvd::ISourceLibrary> library;
+    EXPECT_EQ(member->GetLibrary(library.Receive()), kSuccess);
+    return Root(library.Get());
+  };
+  Recorder recorder;
+  recorder.Listen(Root(file.Get()));
+  recorder.Listen(Root(vhdl.Get()));
+  ASSERT_EQ(held(), nullptr);
+
+  EXPECT_EQ(member->SetLibrary(vhdl.Get()), Hvd::kFailure);
+  EXPECT_EQ(held(), nullptr);
+  EXPECT_TRUE(members(vhdl.Get()).empty());
+  EXPECT_TRUE(recorder.heard.empty());
+
+  ASSERT_EQ(member->SetLibrary(mixed.Get()), kSuccess);
+  recorder.heard.clear();
+  EXPECT_EQ(member->SetLibrary(vhdl.Get()), Hvd::kFailure);
+  EXPECT_EQ(held(), Root(mixed.Get()));
+  EXPECT_EQ(members(mixed.Get()), Files{Root(file.Get())});
+  EXPECT_TRUE(members(vhdl.Get()).empty());
+  EXPECT_TRUE(recorder.heard.empty());
+  EXPECT_EQ(AutoCast<Hvd::IFileInternal>(file.Get())->Remove(), kSuccess);
+  EXPECT_TRUE(members(mixed.Get()).empty());
+}
+
 // A library lists its members without counting them: a file must leave it before it goes.
 TEST_F(FileTest, NoLibraryKeepsAFileThatIsTornDownOrGone) {
   AutoRelease<Hvd::ISourceLibrary> library(CitP::Factory::CreateInstance(Hvd::ClassId::SourceLibrary()));

@@ -352,6 +352,8 @@ class CFile : public TComponent<CFile> {
   Prjrep::AutoRelease<IHdlFile> FindSourceFile();
   // The key under which other files list `file`.
   static String KeyOf(CitI::IInterface* file);
+  // Leaves the held library, without it calling back, and holds `next` (may be null).
+  Status ChangeLibrary(ISourceLibrary* next);
   // True while the first binding set holds a binding: the ids and the flag are then the
   // transform's to keep.
   bool BoundAsInput() const { return m_transformBindings.FirstSet()->Size() > 0; }
@@ -361,6 +363,8 @@ class CFile : public TComponent<CFile> {
   Prjrep::AutoPtr<IFileType> m_fileType;
   Prjrep::AutoPtr<IDesign> m_design;
   Prjrep::AutoPtr<ISourceLibrary> m_library;
+  // The library asked to take the file, while it is asked; its call back is its yes.
+  ISourceLibrary* m_joining = nullptr;
   Prjrep::TRefCountHelper<CFile> m_refCount{this};
   Prjrep::CEventSenderHelper m_eventSender{this};
   Prjrep::AutoPtr<IDesignUnitType> m_designUnitType;
