@@ -112,6 +112,27 @@ TEST_F(ProjectTest, MacrosCarryOnInFileOrderAndFollowChangesToEarlierFiles) {
   EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{2, 3}));
 }
 
+// Files that include one guarded header follow the first file that included it, unless an
+// instance or an imported package orders them the other way; a macro a file sets in its own text
+// still orders the files that find it before an instance does (the macros_files design).
+TEST_F(ProjectTest, InstancesAndPackagesOutrankTheOrderOfASharedGuardedHeader) {
+  files.Set("h.vh", "`ifndef H_VH\n`define H_VH\n`define W 4\n`endif\n");
+  Add(1, "a.v", "`include \"h.vh\"\nmodule a; m u (); endmodule");
+  Add(2, "b.v", "`include \"h.vh\"\nmodule m; wire [`W-1:0] x; endmodule");
+  Add(3, "c.v", "`include \"h.vh\"\nmodule c; endmodule");  // only the header orders it
+  Add(4, "d.v", "module d; endmodule");
+  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{4, 2, 1, 3}));
+  EXPECT_EQ(Order(), (Strings{"d", "m", "a", "c"}));
+  EXPECT_EQ(project.GetCompileOrder("a").files, (std::vector<FileHandle>{2, 1}));
+
+  for (FileHandle handle : {1, 2, 3, 4}) project.Remove(handle);
+  Add(1, "i.sv", "`include \"h.vh\"\nmodule i; import pk::*; endmodule");
+  Add(2, "p.sv", "`include \"h.vh\"\npackage pk; endpackage");
+  Add(3, "j.sv", "`include \"h.vh\"\nmodule j; i u (); endmodule");
+  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{2, 1, 3}));
+  EXPECT_EQ(Count(MessageKind::kFileCycle) + Count(MessageKind::kCycle), 0);
+}
+
 TEST_F(ProjectTest, RemovingAFileTakesItsUnitsAway) {
   Add(1, "leaf.vhd", "entity leaf is port (a : bit); end;");
   Add(2, "top.vhd", "entity top is end; architecture r of top is begin u : entity work.leaf port map (a); end;");

@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <exception>
 #include <functional>
+#include <iterator>
 #include <mutex>
 #include <queue>
 #include <shared_mutex>
@@ -158,7 +159,11 @@ struct FileRec {
   std::vector<MacroState> macrosFound;
   bool undefinesAll = false;
   std::vector<MacroState> macrosLeft;
+  std::vector<Sym> macrosLeftIn;  // the included file that set each; kNone: the file's own text
   std::vector<std::uint32_t> macroSources;
+  // Of `macroSources`, those whose macros that the file found all came from headers it includes
+  // itself, such as the guard of a header both include: the file would read the same without them.
+  std::vector<std::uint32_t> headerSources;
 
   bool HasMacros() const { return !macrosFound.empty() || undefinesAll || !macrosLeft.empty(); }
 };
@@ -171,13 +176,15 @@ struct InstanceEdge {
 };
 
 // A topological order in which ties go to the smallest key. Soft edges give way silently when
-// they close a cycle; a cycle of hard edges is reported and broken at its smallest member.
+// they close a cycle, weak ones before any other; a cycle of hard edges is reported and broken at
+// its smallest member.
 class Orderer {
  public:
   struct Edge {
     std::uint32_t from;  // needs `to`
     std::uint32_t to;
     bool hard;
+    bool weak;  // of a soft edge: the first to give way
   };
 
   static std::vector<std::uint32_t> Run(std::size_t n, const std::vector<std::uint64_t>& keys,
@@ -188,14 +195,22 @@ class Orderer {
     for (std::size_t i = 0; i < n; ++i) userStart[i + 1] += userStart[i];
     std::vector<std::uint32_t> users(edges.size());
     std::vector<std::uint8_t> userHard(edges.size());
+    std::vector<std::uint8_t> userYields(edges.size());
     std::vector<std::uint32_t> fill(userStart.begin(), userStart.end() - 1);
     std::vector<std::uint32_t> pending(n, 0);
     std::vector<std::uint32_t> hardPending(n, 0);
+    std::vector<std::uint32_t> firmPending(n, 0);  // on edges other than the weak ones of a cycle
+    // A weak edge only gives way where it closes a cycle: across components it holds as a soft one.
+    const bool anyWeak = std::any_of(edges.begin(), edges.end(), [](const Edge& e) { return e.weak && !e.hard; });
+    const std::vector<std::uint32_t> component = anyWeak ? Components(n, edges) : std::vector<std::uint32_t>();
     for (const Edge& e : edges) {
+      const bool yields = anyWeak && e.weak && !e.hard && component[e.from] == component[e.to];
       users[fill[e.to]] = e.from;
+      userYields[fill[e.to]] = yields;
       userHard[fill[e.to]++] = e.hard;
       ++pending[e.from];
       if (e.hard) ++hardPending[e.from];
+      if (!yields) ++firmPending[e.from];
     }
     // The nodes by key; mostly in order already.
     std::vector<std::uint32_t> byKey(n);
@@ -227,8 +242,10 @@ class Orderer {
       return kNone;
     };
     using Entry = std::pair<std::uint64_t, std::uint32_t>;
-    // Nodes that only soft edges hold back; kept from the first time the order gets stuck on.
+    // Nodes that only soft edges hold back, and those that only weak edges of a cycle hold back;
+    // kept from the first time the order gets stuck on.
     std::priority_queue<Entry, std::vector<Entry>, std::greater<>> hardReady;
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<>> firmReady;
     bool stuckOnce = false;
     for (std::uint32_t i = 0; i < n; ++i) {
       if (pending[i] == 0) setReady(i);
@@ -244,6 +261,7 @@ class Orderer {
         if (done[user]) continue;
         if (--pending[user] == 0) setReady(user);
         if (userHard[k] && --hardPending[user] == 0 && stuckOnce) hardReady.emplace(keys[user], user);
+        if (!userYields[k] && --firmPending[user] == 0 && stuckOnce) firmReady.emplace(keys[user], user);
       }
     };
     std::size_t byKeyAt = 0;  // for finding a cycle's start
@@ -260,16 +278,18 @@ class Orderer {
         stuckOnce = true;
         for (std::uint32_t i = 0; i < n; ++i) {
           if (!done[i] && hardPending[i] == 0) hardReady.emplace(keys[i], i);
+          if (!done[i] && firmPending[i] == 0) firmReady.emplace(keys[i], i);
         }
       }
       bool broken = false;
-      while (!hardReady.empty()) {
-        const std::uint32_t node = hardReady.top().second;
-        hardReady.pop();
-        if (!done[node]) {
-          emit(node);  // only soft edges held it back
-          broken = true;
-          break;
+      for (auto* queue : {&firmReady, &hardReady}) {
+        while (!broken && !queue->empty()) {
+          const std::uint32_t node = queue->top().second;
+          queue->pop();
+          if (!done[node]) {
+            emit(node);  // only weak, or only soft, edges held it back
+            broken = true;
+          }
         }
       }
       if (broken) continue;
@@ -313,6 +333,59 @@ class Orderer {
       emit(first);
     }
     return order;
+  }
+
+ private:
+  // The strongly connected component of each node over every edge (Tarjan's, without recursion).
+  static std::vector<std::uint32_t> Components(std::size_t n, const std::vector<Edge>& edges) {
+    std::vector<std::uint32_t> start(n + 1, 0);
+    for (const Edge& e : edges) ++start[e.from + 1];
+    for (std::size_t i = 0; i < n; ++i) start[i + 1] += start[i];
+    std::vector<std::uint32_t> next(edges.size());
+    {
+      std::vector<std::uint32_t> at(start.begin(), start.end() - 1);
+      for (const Edge& e : edges) next[at[e.from]++] = e.to;
+    }
+    std::vector<std::uint32_t> index(n, kNone), low(n, 0), cursor(n, 0), component(n, kNone);
+    std::vector<std::uint8_t> onStack(n, 0);
+    std::vector<std::uint32_t> stack, calls;
+    std::uint32_t counter = 0, components = 0;
+    for (std::uint32_t root = 0; root < n; ++root) {
+      if (index[root] != kNone) continue;
+      calls.push_back(root);
+      while (!calls.empty()) {
+        const std::uint32_t v = calls.back();
+        if (index[v] == kNone) {
+          index[v] = low[v] = counter++;
+          cursor[v] = start[v];
+          stack.push_back(v);
+          onStack[v] = 1;
+        }
+        bool descended = false;
+        while (cursor[v] < start[v + 1]) {
+          const std::uint32_t w = next[cursor[v]++];
+          if (index[w] == kNone) {
+            calls.push_back(w);
+            descended = true;
+            break;
+          }
+          if (onStack[w]) low[v] = std::min(low[v], index[w]);
+        }
+        if (descended) continue;
+        calls.pop_back();
+        if (!calls.empty()) low[calls.back()] = std::min(low[calls.back()], low[v]);
+        if (low[v] != index[v]) continue;
+        std::uint32_t w = kNone;
+        do {
+          w = stack.back();
+          stack.pop_back();
+          onStack[w] = 0;
+          component[w] = components;
+        } while (w != v);
+        ++components;
+      }
+    }
+    return component;
   }
 };
 
@@ -594,7 +667,10 @@ struct Project::Impl {
     file.macrosFound = std::move(result.macrosFound);
     file.undefinesAll = result.undefinesAll;
     file.macrosLeft = std::move(result.macrosLeft);
+    file.macrosLeftIn.clear();
+    for (const std::string& in : result.macrosLeftIn) file.macrosLeftIn.push_back(in.empty() ? kNone : pool.Intern(in));
     file.macroSources.clear();
+    file.headerSources.clear();
     if (file.HasMacros()) ++macroFiles;
     file.messages = std::move(result.messages);
     for (Message& message : file.messages) message.file = file.handle;
@@ -820,17 +896,37 @@ struct Project::Impl {
     for (std::uint32_t slot : inFileOrder) {
       FileRec& file = files[slot];
       file.macroSources.clear();
+      file.headerSources.clear();
+      std::vector<std::uint32_t> ownSources;  // macros of the source's own text, or of headers this file lacks
       bool agrees = true;
       for (const MacroState& found : file.macrosFound) {
         const MacroHistory::Found now = history.At(found.name, placeOf[slot]);
         agrees = agrees && found.definition == now.definition;
-        if (now.source != kNone) file.macroSources.push_back(now.source);
+        if (now.source == kNone) continue;
+        file.macroSources.push_back(now.source);
+        if (!SetInSharedHeader(file, files[now.source], found.name)) ownSources.push_back(now.source);
       }
-      std::sort(file.macroSources.begin(), file.macroSources.end());
-      file.macroSources.erase(std::unique(file.macroSources.begin(), file.macroSources.end()), file.macroSources.end());
+      auto unique = [](std::vector<std::uint32_t>& list) {
+        std::sort(list.begin(), list.end());
+        list.erase(std::unique(list.begin(), list.end()), list.end());
+      };
+      unique(file.macroSources);
+      unique(ownSources);
+      std::set_difference(file.macroSources.begin(), file.macroSources.end(), ownSources.begin(), ownSources.end(),
+                          std::back_inserter(file.headerSources));
       if (!agrees) result.push_back(slot);
     }
     return result;
+  }
+
+  // True when `source` last set `name` in a header that `file` includes as well.
+  static bool SetInSharedHeader(const FileRec& file, const FileRec& source, const std::string& name) {
+    for (std::size_t k = source.macrosLeft.size(); k-- > 0;) {
+      if (source.macrosLeft[k].name != name) continue;
+      const Sym in = k < source.macrosLeftIn.size() ? source.macrosLeftIn[k] : kNone;
+      return in != kNone && std::find(file.includes.begin(), file.includes.end(), in) != file.includes.end();
+    }
+    return false;
   }
 
   // Verilog macros carry on from file to file in file order, as when a list of files is compiled as
@@ -980,14 +1076,17 @@ struct Project::Impl {
       const Sym own = LibraryOf(unit);
       const bool vhdl = IsVhdl(unit.kind);
       unitEdges.clear();
-      auto need = [&](std::uint32_t target, bool hard) {
-        if (target != kNone && target != i) unitEdges.push_back({i, target, hard});
+      auto need = [&](std::uint32_t target, bool hard, bool weak = false) {
+        if (target != kNone && target != i) unitEdges.push_back({i, target, hard, weak});
       };
       DuplicateCheck(i, unit);
       // A file that found macros of earlier files follows them, unless that closes a cycle: a
-      // package it imports from a later file counts for more.
+      // package it imports from a later file counts for more, and where it found only what a
+      // header it includes itself sets, a module it instantiates from a later file too.
       for (std::uint32_t source : files[unit.file].macroSources) {
-        for (std::uint32_t other : files[source].units) need(denseOf[other], false);
+        const bool header = std::binary_search(files[unit.file].headerSources.begin(),
+                                               files[unit.file].headerSources.end(), source);
+        for (std::uint32_t other : files[source].units) need(denseOf[other], false, header);
       }
 
       if (unit.kind == UnitKind::kVhdlArchitecture || unit.kind == UnitKind::kVhdlPackageBody ||
@@ -1099,9 +1198,10 @@ struct Project::Impl {
           }
         }
       }
-      // Repeated needs of one unit count once; a hard one wins.
+      // Repeated needs of one unit count once; a hard one wins, then one that is not weak.
       std::sort(unitEdges.begin(), unitEdges.end(), [](const Orderer::Edge& a, const Orderer::Edge& b) {
-        return a.to != b.to ? a.to < b.to : a.hard > b.hard;
+        if (a.to != b.to) return a.to < b.to;
+        return a.hard != b.hard ? a.hard > b.hard : a.weak < b.weak;
       });
       for (std::size_t k = 0; k < unitEdges.size(); ++k) {
         if (k == 0 || unitEdges[k].to != unitEdges[k - 1].to) edges.push_back(unitEdges[k]);
@@ -1124,7 +1224,7 @@ struct Project::Impl {
       const std::uint32_t entity = Find(unit.primaryKey, Bit(UnitKind::kVhdlEntity), LibraryOf(unit), 0, true);
       if (entity == kNone) continue;
       for (std::uint32_t k = secondaryStart[entity]; k < secondaryStart[entity + 1]; ++k) {
-        edges.push_back({i, secondaries[k], true});
+        edges.push_back({i, secondaries[k], true, false});
       }
     }
     // A unit that uses a package follows the package's body, one that instantiates an entity the
@@ -1134,7 +1234,7 @@ struct Project::Impl {
     secondaryUsers.erase(std::unique(secondaryUsers.begin(), secondaryUsers.end()), secondaryUsers.end());
     for (const auto& [user, primary] : secondaryUsers) {
       for (std::uint32_t k = secondaryStart[primary]; k < secondaryStart[primary + 1]; ++k) {
-        if (secondaries[k] != user) edges.push_back({user, secondaries[k], false});
+        if (secondaries[k] != user) edges.push_back({user, secondaries[k], false, false});
       }
     }
 
@@ -1216,15 +1316,19 @@ struct Project::Impl {
       if (from == to) continue;
       if (lastFrom[to] == from) {
         fileEdges[edgeOf[to]].hard = fileEdges[edgeOf[to]].hard || e.hard;
+        fileEdges[edgeOf[to]].weak = fileEdges[edgeOf[to]].weak && e.weak;
         continue;
       }
       lastFrom[to] = from;
       edgeOf[to] = static_cast<std::uint32_t>(fileEdges.size());
-      fileEdges.push_back({from, to, e.hard});
+      fileEdges.push_back({from, to, e.hard, e.weak});
     }
     for (std::uint32_t slot : liveFiles) {  // for the files without units, which no unit edge gave
-      for (std::uint32_t source : files[slot].macroSources)
-        fileEdges.push_back({fileDense[slot], fileDense[source], false});
+      for (std::uint32_t source : files[slot].macroSources) {
+        const bool header =
+            std::binary_search(files[slot].headerSources.begin(), files[slot].headerSources.end(), source);
+        fileEdges.push_back({fileDense[slot], fileDense[source], false, header});
+      }
     }
     std::vector<std::uint64_t> keys(liveFiles.size());
     for (std::uint32_t k = 0; k < liveFiles.size(); ++k) {

@@ -200,7 +200,11 @@ class Lexer {
   }
 
   void Finish() {
-    for (const std::string& name : m_ownOrder) m_result.macrosLeft.push_back({name, m_macros[name].definition});
+    for (const std::string& name : m_ownOrder) {
+      const Known& known = m_macros[name];
+      m_result.macrosLeft.push_back({name, known.definition});
+      m_result.macrosLeftIn.push_back(known.setIn);
+    }
     if (!m_conditions.empty()) {
       AddMessage(m_result, MessageKind::kTruncated, Severity::kWarning, m_sources[0].path, EndLine(),
                  "`ifdef without `endif");
@@ -249,6 +253,7 @@ class Lexer {
     if (!known.own) m_ownOrder.push_back(name);
     known.definition = std::move(definition);
     known.own = true;
+    known.setIn = m_directiveFile == 0 ? std::string() : m_sources[m_directiveFile].path;
   }
 
   void Message(MessageKind kind, std::uint32_t source, std::size_t offset, std::string text) {
@@ -436,6 +441,9 @@ class Lexer {
     const std::string_view name = ReadName(text, at);
     m_sources[index].pos = at;
     if (name.empty()) return;  // a lone backtick
+    m_directiveFile = index;
+    while (!m_sources[m_directiveFile].isFile)
+      m_directiveFile = static_cast<std::uint32_t>(m_sources[m_directiveFile].parent);
     std::size_t& pos = m_sources[index].pos;
 
     if (name == "ifdef" || name == "ifndef" || name == "elsif") {
@@ -803,7 +811,9 @@ class Lexer {
   struct Known {
     std::optional<Macro> definition;
     bool own = false;
+    std::string setIn;  // the included file that set it; "": the file's own text
   };
+  std::uint32_t m_directiveFile = 0;  // the file of the directive being read; 0: the file's own text
   std::unordered_map<std::string, Known> m_macros;
   std::unordered_map<std::string, Macro> m_given;  // the options' macros, without macrosAtStart
   std::vector<std::string> m_ownOrder;             // the macros the file set, as it first set them

@@ -196,6 +196,8 @@ struct ScanResult {
   std::vector<MacroState> macrosFound;
   bool undefinesAll = false;
   std::vector<MacroState> macrosLeft;
+  // For each of `macrosLeft`, the included file whose text set it last; "": the file's own text.
+  std::vector<std::string> macrosLeftIn;
 };
 
 // Scans `text` as the file `path` (which names the file in messages and anchors relative includes).
