@@ -367,6 +367,27 @@ TEST_F(ProjectOpenSaveTest, SubProjectMarkLastsUntilClose) {
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
 }
 
+// A reload reads its file into the design it emptied: nothing is asked of that design before
+// the open sets it up again, and the working directory the file names still places the
+// generated file.
+TEST_F(ProjectOpenSaveTest, AReloadAsksNothingOfTheDesignItEmptied) {
+  WriteText(m_dir / "a.vhd", "entity a is end;\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Add(m_dir / "a.vhd");
+  auto project = AutoCast<Hvd::IProject3>(m_project.Get());
+  ASSERT_EQ(project->ChangeWorkingDirectory((m_dir / "work").c_str(), true, false), Hvd::kSuccess);
+  ASSERT_EQ(m_project->Save(), Hvd::kSuccess);
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(project->Reload(), Hvd::kSuccess);
+  for (const auto& record : Port_MsgManData::Captured())
+    EXPECT_EQ(record.text.find("GetPropertyManager"), std::string::npos) << record.text;
+  EXPECT_EQ(FileNames(), Strings{(m_dir / "a.vhd").string()});
+  Text generated;
+  ASSERT_EQ(project->GetGeneratedFilePath(&generated), Hvd::kSuccess);
+  EXPECT_EQ(generated.str(), (m_dir / "work/p.ghlc").string());
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
 // A folder is refused as a source, with the reason, and the project is left as it was.
 TEST_F(ProjectOpenSaveTest, AFolderIsNoSource) {
   WriteText(m_dir / "sub/a.vhd", "entity a is end;\n");
