@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <stdexcept>
@@ -21,6 +22,7 @@
 #include "ProjectCommands.h"
 #include "Hvd/ITclInterp.h"
 #include "Hvd/ToeTclInterp.h"
+#include "Port/MsgMan.h"
 #include "Prjrep/IRefCount.h"
 #include "Prjrep/StandIns.h"
 #include "core/RefCount.h"
@@ -174,9 +176,17 @@ int AppInit(Tcl_Interp* interp) {
   return TCL_OK;
 }
 
+// The library's developer lines are for whoever debugs it: a session shows them only when
+// VELSH_DEBUG is set to anything but "" or "0".
+bool DeveloperLinesAsked() {
+  const char* asked = std::getenv("VELSH_DEBUG");
+  return asked != nullptr && *asked != '\0' && std::string(asked) != "0";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  Port_MsgManData::ShowDebug(DeveloperLinesAsked());
   // Before any interpreter exists, so that `info nameofexecutable` names velsh.
   Tcl_FindExecutable(argv[0]);
   Tcl_Interp* interp = OpenInterpreter();

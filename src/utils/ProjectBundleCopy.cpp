@@ -312,7 +312,9 @@ void BundleCopy::AddFileProperties() {
       String source;
       std::ignore = m_inProjectDirectory->SetPath(path, String());
       std::ignore = m_inProjectDirectory->GetOsPath(&source);
-      if (source.empty()) continue;
+      // A folder-valued property at the project directory itself (the working directory "."
+      // by default) names no file to bring along: the project directory is what the copy is.
+      if (source.empty() || Normal(source) == Normal(m_projectDirectory)) continue;
       bool inside = false;
       std::ignore = m_inProjectDirectory->IsInsideBase(&inside);
       String destination;

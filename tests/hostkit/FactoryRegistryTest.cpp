@@ -102,4 +102,29 @@ TEST(MsgManTest, MessagesAreCapturedWithTheirSourceUntilCleared) {
   EXPECT_TRUE(Port_MsgManData::Captured().empty());
 }
 
+// A quiet host: the user's messages reach standard error, the developer's lines only when
+// shown; both are captured either way.
+TEST(MsgManTest, DeveloperLinesReachStandardErrorOnlyWhenShown) {
+  Port_MsgManData::ClearCaptured();
+  EXPECT_FALSE(Port_MsgManData::DebugShown());
+  const auto msg = Port_MsgManData::createObject("ProjectMgmt", "Project.cpp", 7, "");
+  testing::internal::CaptureStderr();
+  Port_MsgManData::debugStub("developer line\n");
+  msg.issueWarning("user warning\n");
+  msg.issueError("user error\n");
+  std::string written = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(written, "Warning (ProjectMgmt): user warning\nError (ProjectMgmt): user error\n");
+
+  Port_MsgManData::ShowDebug(true);
+  testing::internal::CaptureStderr();
+  Port_MsgManData::debugStub("developer line\n");
+  written = testing::internal::GetCapturedStderr();
+  Port_MsgManData::ShowDebug(false);
+  EXPECT_EQ(written, "developer line\n");
+  const auto records = Port_MsgManData::Captured();
+  ASSERT_EQ(records.size(), 4u);
+  EXPECT_TRUE(records[0].severity == Severity::Debug && records[3].severity == Severity::Debug);
+  Port_MsgManData::ClearCaptured();
+}
+
 }  // namespace

@@ -327,6 +327,22 @@ TEST_F(ProjectCopyTest, ArchiveLeavesOutItsOwnTemporaryTree) {
                                    "remote_sources/_/lib/c.vhd"}));
 }
 
+// The working directory "." names the project's own folder, which the archive walks anyway:
+// it is no file to bring along and draws no warning about its name in the copy.
+TEST_F(ProjectCopyTest, TheProjectsOwnFolderIsNoFileToBringAlong) {
+  MakeProject();
+  Port_MsgManData::ClearCaptured();
+  const fs::path archive = m_root / "out/p.zip";
+  ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  EXPECT_FALSE(Said("Couldn't get the Mapped File Name"));
+  const fs::path unpacked = m_root / "unpacked";
+  fs::create_directories(unpacked);
+  Port::Process unzip;
+  unzip.SetWorkingDirectory(unpacked.c_str());
+  ASSERT_EQ(unzip.Run({"unzip", "-q", archive.c_str()}), 0);
+  EXPECT_EQ(Tree(unpacked), (Names{"a.vhd", "p.xhlc", "p.ghlc", "sub/b.vhd", "remote_sources/_/lib/c.vhd"}));
+}
+
 // Archives at once share the working directory's "tmp": the one that made it may end first,
 // and the last one out takes it away. One that another archive still works in stays, and so
 // does a "tmp" that no archive made.

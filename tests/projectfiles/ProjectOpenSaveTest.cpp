@@ -367,6 +367,41 @@ TEST_F(ProjectOpenSaveTest, SubProjectMarkLastsUntilClose) {
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
 }
 
+// A reload reads its file into the design it emptied: nothing is asked of that design before
+// the open sets it up again, and the working directory the file names still places the
+// generated file.
+TEST_F(ProjectOpenSaveTest, AReloadAsksNothingOfTheDesignItEmptied) {
+  WriteText(m_dir / "a.vhd", "entity a is end;\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Add(m_dir / "a.vhd");
+  auto project = AutoCast<Hvd::IProject3>(m_project.Get());
+  ASSERT_EQ(project->ChangeWorkingDirectory((m_dir / "work").c_str(), true, false), Hvd::kSuccess);
+  ASSERT_EQ(m_project->Save(), Hvd::kSuccess);
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(project->Reload(), Hvd::kSuccess);
+  for (const auto& record : Port_MsgManData::Captured())
+    EXPECT_EQ(record.text.find("GetPropertyManager"), std::string::npos) << record.text;
+  EXPECT_EQ(FileNames(), Strings{(m_dir / "a.vhd").string()});
+  Text generated;
+  ASSERT_EQ(project->GetGeneratedFilePath(&generated), Hvd::kSuccess);
+  EXPECT_EQ(generated.str(), (m_dir / "work/p.ghlc").string());
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
+// A folder is refused as a source, with the reason, and the project is left as it was.
+TEST_F(ProjectOpenSaveTest, AFolderIsNoSource) {
+  WriteText(m_dir / "sub/a.vhd", "entity a is end;\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  AutoRelease<Hvd::IHdlFile> file;
+  EXPECT_EQ(Files()->ProjectAddFile((m_dir / "sub").c_str(), nullptr, file.Receive()), Hvd::kFailure);
+  EXPECT_FALSE(file);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "sub is a folder, not a file."));
+  EXPECT_TRUE(FileNames().empty());
+  Add(m_dir / "sub/a.vhd");
+  EXPECT_EQ(FileNames(), Strings{(m_dir / "sub/a.vhd").string()});
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
 // A parent follows its child project: while the child reads itself again the child's file in
 // the parent is told so, and afterwards the parent listens to the child again.
 TEST_F(ProjectOpenSaveTest, ChildProjectReloadIsFollowed) {
@@ -767,9 +802,12 @@ TEST_F(ProjectOpenSaveTest, CleanUpTakesOnlyStaleGeneratedFiles) {
   WriteText(m_dir / "user_envsettings.html", "report\n");
   ASSERT_EQ(Open(m_file), Hvd::kSuccess);
   Add(m_dir / "user.vhd");
-  auto generated = [this](const fs::path& path, bool kept) {
+  // A folder is refused as a source added by hand; one comes only as a project file names it.
+  auto generated = [this](const fs::path& path, bool kept, bool named = false) {
     AutoRelease<Hvd::IHdlFile> file;
-    ASSERT_EQ(Files()->ProjectAddFile(path.c_str(), nullptr, file.Receive()), Hvd::kSuccess) << path;
+    const Hvd::Status added = named ? Internal()->ProjectAddFile(path.c_str(), nullptr, file.Receive())
+                                    : Files()->ProjectAddFile(path.c_str(), nullptr, file.Receive());
+    ASSERT_EQ(added, Hvd::kSuccess) << path;
     AutoCast<Hvd::IFile> asFile(file.Get());
     ASSERT_TRUE(asFile && asFile->SetOriginState(1) == Hvd::kSuccess && asFile->SetFileFlag(kept) == Hvd::kSuccess);
   };
@@ -778,8 +816,8 @@ TEST_F(ProjectOpenSaveTest, CleanUpTakesOnlyStaleGeneratedFiles) {
   generated(m_dir / "gone.vhd", false);
   generated(m_dir / "link.vhd", false);
   generated(m_root / "outside.vhd", false);
-  generated("/", false);
-  if (const char* home = std::getenv("HOME"); home != nullptr && fs::is_directory(home)) generated(home, false);
+  generated("/", false, true);
+  if (const char* home = std::getenv("HOME"); home != nullptr && fs::is_directory(home)) generated(home, false, true);
   fs::remove(m_dir / "gone.vhd");
   std::string top;
   std::ignore = Order(&top);

@@ -10,6 +10,7 @@ namespace {
 struct Sink {
   std::mutex lock;
   std::vector<Port_MsgManData::Record> records;
+  bool showDebug = false;
 };
 
 Sink& TheSink() {
@@ -32,7 +33,7 @@ void Keep(Port_MsgManData::Record record) {
   Sink& sink = TheSink();
   std::lock_guard<std::mutex> guard(sink.lock);
   if (record.severity == Port_MsgManData::Severity::Debug) {
-    std::fputs(record.text.c_str(), stderr);
+    if (sink.showDebug) std::fputs(record.text.c_str(), stderr);
   } else {
     std::fprintf(stderr, "%s (%s): %s", Label(record.severity), record.category.c_str(), record.text.c_str());
   }
@@ -70,6 +71,18 @@ PORT_MSGMAN_ISSUE(issueStatus, Severity::Status)
 
 void Port_MsgManData::debugStub(const char* text) {
   Keep(Record{Severity::Debug, "", "", 0, "", text ? text : ""});
+}
+
+void Port_MsgManData::ShowDebug(bool shown) {
+  Sink& sink = TheSink();
+  std::lock_guard<std::mutex> guard(sink.lock);
+  sink.showDebug = shown;
+}
+
+bool Port_MsgManData::DebugShown() {
+  Sink& sink = TheSink();
+  std::lock_guard<std::mutex> guard(sink.lock);
+  return sink.showDebug;
 }
 
 std::vector<Port_MsgManData::Record> Port_MsgManData::Captured() {

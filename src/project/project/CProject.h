@@ -265,7 +265,9 @@ class CProject : public TComponent<CProject> {
   // Opens the repository storage of the project file.
   Status ProjectOpenRepository();
   void CloseRepository();
-  void DerivePaths();
+  // With `propertiesRead` false the working directory is the project's own: before the open
+  // has read the properties (a reload's design is emptied until then) there is none to ask.
+  void DerivePaths(bool propertiesRead);
 
   // The steps of reading a compile-order file (CompileOrderFile.cpp).
   struct CompileOrderRecord {

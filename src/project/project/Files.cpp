@@ -1,6 +1,7 @@
 // The project's source files: adding, listing, finding and removing them.
 
 #include <filesystem>
+#include <system_error>
 
 #include "CitP/Factory.h"
 #include "Hvd/EventIds.h"
@@ -59,6 +60,11 @@ bool HasOriginator(CitI::IInterface* file, IProject* project) {
   return !at->IsDone();
 }
 
+bool IsFolder(const String& path) {
+  std::error_code error;
+  return std::filesystem::is_directory(path.c_str(), error) && !error;
+}
+
 }  // namespace
 
 Prjrep::AutoRelease<IFileType> CProject::FileTypeOfPath(const String& path) {
@@ -104,6 +110,9 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
   }
   if (testExists && !Port::File::exist(fullName))
     return Fail(kFailure, "ERROR: Project::ProjectAddFile - file %s not found.\n", path.c_str());
+  // A folder is no source: taken as one it would become a text file of every view.
+  if (testExists && IsFolder(fullName))
+    return Fail(kFailure, "ERROR: Project::ProjectAddFile - %s is a folder, not a file.\n", path.c_str());
   if (Port::File::namematch(fullName.c_str(), m_projectFilePath.c_str()) == 1 ||
       Port::File::namematch(fullName.c_str(), m_repositoryPath.c_str()) == 1)
     return Fail(kFailure, "ERROR: Project::ProjectAddFile - Cannot add a project to itself.\n");

@@ -355,9 +355,9 @@ void CProject::CloseRepository() {
 
 // The repository and generated-file paths in the project's working directory ("." or none
 // is the project file's own directory).
-void CProject::DerivePaths() {
-  String workingDirectory;
-  std::ignore = m_XIProject.GetWorkingDirectory(&workingDirectory);
+void CProject::DerivePaths(bool propertiesRead) {
+  String workingDirectory = ProjectDirectory();
+  if (propertiesRead) std::ignore = m_XIProject.GetWorkingDirectory(&workingDirectory);
   const String base = Port::FileName(m_projectFilePath).GetBase();
   m_repositoryPath = Port::FileName(workingDirectory + "/" + base + ".hlc").MakeCanonical().GetPath();
   m_generatedFilePath = ChangeExtension(m_repositoryPath, ".ghlc");
@@ -377,7 +377,7 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
   m_projectFilePath = path;
   m_readFailed = false;
   const bool exists = Port::File::exist(path);
-  DerivePaths();
+  DerivePaths(false);
   m_reopened = reopen;
   m_reader = std::make_unique<CXMLReader>(&m_XIProject);
 
@@ -416,7 +416,7 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
     m_reader->ApplyProperties();
     // The generated file lies in the working directory that the properties just read name,
     // which is made when it is missing, as the default one was above.
-    DerivePaths();
+    DerivePaths(true);
     std::ignore = VerifyCreateDir(Port::FileName(m_generatedFilePath).GetHead());
     // The views are those of the device just read, before the files are placed in them.
     NotifyPlatform(m_design.Get());

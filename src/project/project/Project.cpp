@@ -87,7 +87,7 @@ void CProject::EnterOpenState(const String& projectFile, IDesign* design, bool r
   m_design = design;
   m_open = true;
   m_readOnly = readOnly;
-  DerivePaths();
+  DerivePaths(true);
 }
 
 void CProject::ReleaseProject(bool final) {

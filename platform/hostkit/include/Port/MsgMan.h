@@ -1,6 +1,7 @@
 #pragma once
 // The host's message manager: user messages by severity, and the developer's debug output.
-// Everything is written to standard error and kept in a capture sink that tests read.
+// User messages are written to standard error; developer lines only when they are asked for.
+// Everything is kept in a capture sink that tests and the shell's error results read.
 
 #include <cstdarg>
 #include <string>
@@ -27,8 +28,11 @@ class Port_MsgManData {
   void issueInfo(const char* format, ...) const __attribute__((format(printf, 2, 3)));
   void issueStatus(const char* format, ...) const __attribute__((format(printf, 2, 3)));
 
-  // One developer diagnostic, written as given.
+  // One developer diagnostic, written as given when developer lines are shown.
   static void debugStub(const char* text);
+  // Developer lines go to standard error only while shown; they are off until a host asks.
+  static void ShowDebug(bool shown);
+  static bool DebugShown();
 
   // The capture sink: everything issued since the last clear, oldest first.
   static std::vector<Record> Captured();
