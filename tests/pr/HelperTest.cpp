@@ -20,6 +20,8 @@
 #include "pr/PRSupport.h"
 #include "pr/PRShared.h"
 #include "pr/helper/Shared.h"
+#include "project/ProjectRoutines.h"
+#include "utils/DumperComp.h"
 #include "utils/FileUtils.h"
 #include <map>
 
@@ -457,6 +459,25 @@ TEST_F(PRHelperTest, DeletingANamedFlavorAnswersWhetherOneWent) {
   EXPECT_EQ(Flavors()->DeleteNamedFlavor(m_manager.Get(), "fast"), kSuccess);
   EXPECT_EQ(Flavors()->DeleteNamedFlavor(m_manager.Get(), "fast"), kFailure);  // none left
   EXPECT_EQ(Flavors()->DeleteNamedFlavor(m_manager.Get(), "none"), kFailure);
+}
+
+// A configuration's composition, either way, leaves nothing in the audit trace.
+TEST_F(PRHelperTest, CompositionWritesNoAuditTrace) {
+  AutoRelease<Hvd::IConfiguration> configuration;
+  ASSERT_EQ(Configurations()->CreateConfigurationFromFlavorList(m_manager.Get(), "cfg", "", configuration.Receive()),
+            kSuccess);
+  const std::string log = m_dir + "/audit.xml";
+  Hvd::OpenAuditLog(log.c_str(), "pr_audit");
+  AutoCast<Hvd::ICompositionControl> composition(configuration.Get());
+  EXPECT_EQ(composition->Decompose(nullptr), kSuccess);
+  EXPECT_EQ(composition->Compose(nullptr), kSuccess);
+  Hvd::DumpNote("pr_audit", "end");  // the trace was open throughout
+  Hvd::CloseAuditLog("pr_audit");
+  std::ifstream in(log);
+  const std::string trace((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(trace.find("\"end\""), std::string::npos) << trace;
+  EXPECT_EQ(trace.find("ompose"), std::string::npos) << trace;
+  EXPECT_EQ(trace.find("task"), std::string::npos) << trace;
 }
 
 TEST_F(PRHelperTest, WithTheTclSwitchSetEvenEmptyTheSyncProceduresRunInOrder) {
