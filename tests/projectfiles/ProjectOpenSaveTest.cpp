@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Hvd/EventIds.h"
+#include "Hvd/IProjectInfo.h"
 #include "Hvd/ISharedConstraintMgr.h"
 #include "Port/FaultInjection.h"
 #include "Hvd/IView.h"
@@ -702,6 +703,38 @@ TEST_F(ProjectOpenSaveTest, UnknownDeviceIsAskedAbout) {
   // Answered yes (the default), the project opens.
   EXPECT_EQ(Open(m_file), Hvd::kSuccess);
   EXPECT_TRUE(IsOpen());
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
+// A labelled property counts only under its label: the device a file keeps under the plain
+// names is not checked, while the project's own files keep every labelled property under its label.
+TEST_F(ProjectOpenSaveTest, LabelledPropertiesAreReadUnderTheirLabelsOnly) {
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  AutoRelease<Hvd::IProjectInfo> info(CitP::Factory::CreateInstance(Hvd::ClassId::ProjectInfo()));
+  ASSERT_TRUE(info);
+  ASSERT_EQ(info->ReadProjectData(m_file.c_str()), Hvd::kSuccess);
+  for (const char* name :
+       {"PROP_DevFamily", "PROP_DevDevice", "PROP_DevPackage", "PROP_DevSpeed", "PROP_Simulator", "PROP_Synthesis_Tool"}) {
+    AutoRelease<Hvd::IPropertyInstance> property;
+    EXPECT_EQ(info->GetProperty(name, property.Receive()), Hvd::kSuccess) << name;
+  }
+
+  WriteText(m_file, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                    "<project xmlns=\"http://www.velmor.com/XMLSchema\" "
+                    "xmlns:vel_kv=\"http://www.velmor.com/XMLSchema\">\n"
+                    "  <version vel_kv:schema_version=\"2\" vel_kv:hlc_version=\"14.1\"/>\n"
+                    "  <properties>\n"
+                    "    <property vel_kv:name=\"PROP_DevFamily\" vel_kv:value=\"Orvanta\"/>\n"
+                    "    <property vel_kv:name=\"PROP_DevDevice\" vel_kv:value=\"NoSuchDevice\"/>\n"
+                    "  </properties>\n</project>\n");
+  ASSERT_EQ(InterpHelp::RunCmd("set ::velmor::Hvd::answers 2; set ::velmor::Hvd::asked {}", nullptr, false, nullptr),
+            Hvd::kSuccess);
+  EXPECT_EQ(Open(m_file), Hvd::kSuccess);
+  Text asked;
+  ASSERT_EQ(InterpHelp::RunCmd("set ::velmor::Hvd::asked", nullptr, false, &asked), Hvd::kSuccess);
+  EXPECT_EQ(asked.str(), "");
+  ASSERT_EQ(InterpHelp::RunCmd("set ::velmor::Hvd::answers {}", nullptr, false, nullptr), Hvd::kSuccess);
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
 }
 
