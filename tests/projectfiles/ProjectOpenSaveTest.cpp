@@ -329,6 +329,34 @@ TEST_F(ProjectOpenSaveTest, TopUnitFileIsRecordedWhenMissing) {
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
 }
 
+// The open's version check, the reload and the save name the project's revision with their messages.
+TEST_F(ProjectOpenSaveTest, TheProjectsMessagesNameItsRevision) {
+  const auto revisionsOf = [](const std::string& part) {
+    Strings revisions;
+    for (const auto& record : Port_MsgManData::Captured())
+      if (record.text.find(part) != std::string::npos) revisions.push_back(record.revision);
+    return revisions;
+  };
+  const Strings once{"$Revision: 1.270.12.3 $"};
+  fs::copy_file(kData / "newer.xhlc", m_dir / "newer.xhlc");
+  EXPECT_EQ(Open(m_dir / "newer.xhlc"), Hvd::kOpenOlderProjectFailed);
+  EXPECT_EQ(revisionsOf("is older than the version saved"), once);
+
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->Reload(), Hvd::kSuccess);
+  EXPECT_EQ(revisionsOf("INFO: Reloading \""), once);
+  EXPECT_EQ(revisionsOf("Reloading the project."), once);
+  EXPECT_EQ(revisionsOf("Finished reloading the project."), once);
+
+  fs::create_directories(m_root / "locked");
+  Port::FaultInjection::Scope faults;
+  Port::FaultInjection::Fail("canwrite_dir", 0, "locked");
+  EXPECT_EQ(Internal()->ProjectWriteAs((m_root / "locked" / "p.xhlc").c_str(), nullptr), Hvd::kProjectReadOnly);
+  EXPECT_EQ(revisionsOf("does not have write permissions"), once);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
 // A project marked as another's sub-project reloads as one, and its close withdraws the mark.
 TEST_F(ProjectOpenSaveTest, SubProjectMarkLastsUntilClose) {
   ASSERT_EQ(Open(m_file), Hvd::kSuccess);

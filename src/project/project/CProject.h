@@ -45,6 +45,9 @@ namespace Hvd {
 
 class CProjectAutonym;
 
+// The revision the project's own user messages name with their source.
+inline constexpr char kProjectRevision[] = "$Revision: 1.270.12.3 $";
+
 // Raises one of the project's depth counters for a scope and lowers it on every way out;
 // `depth` is the value it was raised to.
 struct DepthScope {

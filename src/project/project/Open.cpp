@@ -197,7 +197,7 @@ Status CProject::XIProject::Open(const String& given) {
       if (!SavedProductVersion(path, &saved)) {
         // An unreadable file is reported, and kept from being overwritten, by the open itself.
       } else if (MajorOf(saved) > MajorOf(self.m_softwareVersion)) {
-        Port_MsgManData::createObject("ProjectMgmt", "CProject", 711, "")
+        Port_MsgManData::createObject("ProjectMgmt", "CProject", 711, kProjectRevision)
             .issueError(
                 "The software version (%d) is older than the version saved in the project file (%d).\n"
                 "Opening newer project with older software releases is not supported.\n",

@@ -99,7 +99,7 @@ Status CProject::WriteSourceProjectFile(const String& path, CitI::IInterface* fi
   if (m_building && path.empty()) return kSuccess;
   const String target = path.empty() ? m_projectFilePath : path;
   if (!CanWrite(target)) {
-    Port_MsgManData::createObject("ProjectMgmt", "../src/CProject", 0, "$Revision: 1.1 $")
+    Port_MsgManData::createObject("ProjectMgmt", "../src/CProject", 0, kProjectRevision)
         .issueWarning(
             "The source project file \"%s\" does not have write permissions.\n"
             "Changes will not be saved to this file, but will be stored in memory for the duration of this project "
