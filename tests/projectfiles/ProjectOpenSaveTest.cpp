@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "CommonI/IRefCount.h"
 #include "Hvd/EventIds.h"
 #include "Hvd/IProjectInfo.h"
 #include "Hvd/ISharedConstraintMgr.h"
@@ -171,6 +172,36 @@ TEST_F(ProjectOpenSaveTest, EachKindOfPath) {
 
 // A project file that does not parse leaves the project open with nothing read, and nothing
 // that writes the project file replaces it from that empty project.
+// Registered in place of a component's factory: it makes nothing.
+struct RefusingFactory : CitI::IFactory, CommonI::IRefCount {
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    if (iid == CommonI::IRefCount::GetIID()) return static_cast<CommonI::IRefCount*>(this);
+    return iid == CitI::IInterface::GetIID() || iid == CitI::IFactory::GetIID() ? static_cast<CitI::IFactory*>(this)
+                                                                                : nullptr;
+  }
+  CitI::IInterface* CreateInstance(const Port::XUID&) override { return nullptr; }
+  std::uint64_t AddRef() override { return std::uint64_t(++refs); }
+  std::uint64_t Release() override { return std::uint64_t(--refs); }
+  std::uint64_t GetRefCount(std::int32_t& count) override { return count = refs, 1; }
+  int refs = 0;
+};
+
+// Without the project-information component an existing project file is not opened.
+TEST_F(ProjectOpenSaveTest, NoProjectInformationComponentNoOpen) {
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  ASSERT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  RefusingFactory refusing;
+  CitP::Factory::RegisterFactory(Hvd::ClassId::ProjectInfo(), &refusing);
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(Open(m_file), Hvd::kFailure);
+  EXPECT_FALSE(IsOpen());
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "Project::Open - CreateInstance of CProjectComp failed."));
+  InstFactoryEntry();  // the real factory back, before this one goes
+  EXPECT_EQ(refusing.refs, 0);
+  EXPECT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
 TEST_F(ProjectOpenSaveTest, UnreadableFileIsNeverOverwritten) {
   fs::copy_file(kData / "notxml.xhlc", m_file);
   const std::string before = ReadText(m_file);

@@ -55,15 +55,15 @@ std::int32_t MajorOf(const String& version) {
   return static_cast<std::int32_t>(std::strtol(text.substr(0, text.find('.')).c_str(), nullptr, 10));
 }
 
-// The product version the file at `path` was saved with, read without opening it; false when
-// the file cannot be read.
-bool SavedProductVersion(const String& path, String* version) {
+// The product version the file at `path` was saved with, read without opening it. Without the
+// component that reads it the open cannot go on (failure); a file it cannot read leaves
+// `*read` false.
+Status SavedProductVersion(const String& path, String* version, bool* read) {
+  *read = false;
   Prjrep::AutoRelease<IProjectInfo> info(CitP::Factory::CreateInstance(ClassId::ProjectInfo()));
-  if (!info) {
-    std::ignore = Fail(kFailure, "Project::Open - CreateInstance of CProjectComp failed.\n");
-    return false;
-  }
-  return info->ReadProjectData(path) == kSuccess && info->GetHlcVersion(version) == kSuccess;
+  if (!info) return Fail(kFailure, "Project::Open - CreateInstance of CProjectComp failed.\n");
+  *read = info->ReadProjectData(path) == kSuccess && info->GetHlcVersion(version) == kSuccess;
+  return kSuccess;
 }
 
 // Without a repository the active project stays unregistered; see ProjectOpenRepository.
@@ -194,7 +194,9 @@ Status CProject::XIProject::Open(const String& given) {
   if (HasExtension(path, ".xhlc")) {
     if (!isNew) {
       String saved;
-      if (!SavedProductVersion(path, &saved)) {
+      bool read = false;
+      if (const Status made = SavedProductVersion(path, &saved, &read); made != kSuccess) return made;
+      if (!read) {
         // An unreadable file is reported, and kept from being overwritten, by the open itself.
       } else if (MajorOf(saved) > MajorOf(self.m_softwareVersion)) {
         Port_MsgManData::createObject("ProjectMgmt", "CProject", 711, kProjectRevision)
