@@ -691,16 +691,36 @@ TEST_F(ProjectOpenSaveTest, OpenProjectIsActiveInItsRepository) {
   EXPECT_EQ(active(), nullptr);
 }
 
-// Asked for the older generation's storage, the repository is the one of the repository path,
-// and it is written there when the project closes.
-TEST_F(ProjectOpenSaveTest, OlderStorageIsTheRepositoryPathsFile) {
+// Asked for the older generation's storage, the repository is kept in the file the project was
+// opened as, and written there by a forced save and the close, but never over the project file.
+TEST_F(ProjectOpenSaveTest, OlderStorageIsTheFileAsOpened) {
   ASSERT_EQ(setenv("VEL_CORVANE_ENABLE_HLC", "1", 1), 0);
   const fs::path hlc = m_dir / "p.hlc";
+  const auto identity = [](CitI::IInterface* object) {
+    return object != nullptr ? object->QueryInterface(CitI::IInterface::GetIID()) : nullptr;
+  };
+  // Opened as its .xhlc: the repository is known by that name, and is never written over it.
   ASSERT_EQ(Open(m_file), Hvd::kSuccess);
-  AutoRelease<Hvd::IProject> active = Hvd::GetActiveProjectOfRepository(hlc.c_str());
-  EXPECT_TRUE(active && active->QueryInterface(CitI::IInterface::GetIID()) ==
-                            m_project->QueryInterface(CitI::IInterface::GetIID()));
-  EXPECT_FALSE(Hvd::GetActiveProjectOfRepository(m_file.c_str()));
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "ProjectOpenRepository opening with " + m_file.string()));
+  AutoRelease<Hvd::IProject> active = Hvd::GetActiveProjectOfRepository(m_file.c_str());
+  EXPECT_TRUE(active && identity(active.Get()) == identity(m_project.Get()));
+  active.Assign(nullptr);
+  // The project's objects, which go by its repository path, reach the same repository.
+  EXPECT_EQ(identity(Hvd::GetRepositoryOfObject(m_project.Get()).Get()),
+            identity(Hvd::FindAutonymByName(m_file.c_str(), false).Get()));
+  EXPECT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_FALSE(fs::exists(hlc));
+  const std::string saved = ReadText(m_file);
+  EXPECT_NE(saved.find("<project"), std::string::npos);
+
+  // Opened as the older name of the same project: the repository is that file, written by the
+  // forced save and by the close.
+  Port_MsgManData::ClearCaptured();
+  ASSERT_EQ(Open(hlc), Hvd::kSuccess);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "ProjectOpenRepository opening with " + hlc.string()));
+  active = Hvd::GetActiveProjectOfRepository(hlc.c_str());
+  EXPECT_TRUE(active && identity(active.Get()) == identity(m_project.Get()));
   active.Assign(nullptr);
   EXPECT_FALSE(fs::exists(hlc));
   EXPECT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);
@@ -709,6 +729,7 @@ TEST_F(ProjectOpenSaveTest, OlderStorageIsTheRepositoryPathsFile) {
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
   EXPECT_TRUE(fs::is_regular_file(hlc));  // and so does the close
   EXPECT_FALSE(Hvd::GetActiveProjectOfRepository(hlc.c_str()));
+  EXPECT_EQ(ReadText(m_file), saved);
   unsetenv("VEL_CORVANE_ENABLE_HLC");
 }
 
@@ -957,7 +978,8 @@ TEST_F(ProjectOpenSaveTest, CleanUpDropsTheSharedConstraintData) {
       ASSERT_EQ(setenv("VEL_CORVANE_ENABLE_HLC", "1", 1), 0);
     }
     WriteText(data, "compiled\n");
-    ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+    // The older generation's storage is the file the project is opened as: its older name.
+    ASSERT_EQ(Open(older ? m_dir / "p.hlc" : m_file), Hvd::kSuccess);
     AutoRelease<Prjrep::IProjectRepository> repository = Hvd::GetRepositoryOfObject(m_project.Get());
     AutoRelease<Prjrep::IAutonym> kind(CitP::Factory::CreateInstance(Hvd::SharedConstraintMgrClassId()));
     AutoRelease<CitI::IInterface> found;

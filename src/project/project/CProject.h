@@ -268,6 +268,9 @@ class CProject : public TComponent<CProject> {
   // Opens the repository storage of the project file.
   Status ProjectOpenRepository();
   void CloseRepository();
+  String OlderStoragePath() const;
+  bool IsOwnFile(const String& path) const;
+  void SaveOlderStorage();
   void DerivePaths();
 
   // The steps of reading a compile-order file (CompileOrderFile.cpp).
@@ -298,6 +301,8 @@ class CProject : public TComponent<CProject> {
   Prjrep::AutoPtr<Ipc::IConnectionManager> m_connectionManager;
   Prjrep::AutoPtr<IDesign> m_design;
   String m_repositoryPath;
+  // The path given to Open, made absolute; the older generation's repository is kept in it.
+  String m_openedPath;
   Prjrep::AutoPtr<Prjrep::IProjectRepository> m_repository;
   String m_softwareVersion;
   String m_projectFilePath;

@@ -57,9 +57,7 @@ Status CProject::XIForceSave::ForceSave() {
   if (OperationGateGuard gate(&self.m_XIProject); gate.EnteredAlready()) return kSuccess;
   const Status result = self.SaveProjectFiles(true);
   // Only the older generation's repository has a file of its own to write.
-  if (std::getenv("VEL_CORVANE_ENABLE_HLC") != nullptr && self.m_repository && !self.m_repositoryPath.empty() &&
-      Port::File::canwrite_dir(Port::FileName(self.m_repositoryPath).GetHead()))
-    std::ignore = self.m_repository->Save(7);
+  self.SaveOlderStorage();
   return result;
 }
 
