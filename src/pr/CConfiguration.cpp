@@ -187,8 +187,8 @@ void CConfiguration::CopyConfigurationProperties() {
 
 Status CConfiguration::XICompositionControl::Compose(CitI::IInterface* argument) {
   CConfiguration& self = This();
-  const ScopedDumpMarker marker("pr_audit", "Compose");
-  marker.NoteAttribute("src", GetObjectFullPath(self.m_project.Get()));
+  AuditRecord audit("pr_audit", "Compose");
+  audit.SetAttribute("src", GetObjectFullPath(self.m_project.Get()));
   Prjrep::AutoRelease<IProject> project;
   std::ignore = self.m_XIProjectCompReference.GetProject(project.Receive());
   Prjrep::AutoCast<ICompositionControl> projectComposition(project.Get());
@@ -214,8 +214,8 @@ Status CConfiguration::XICompositionControl::Compose(CitI::IInterface* argument)
 
 Status CConfiguration::XICompositionControl::Decompose(CitI::IInterface* argument) {
   CConfiguration& self = This();
-  const ScopedDumpMarker marker("pr_audit", "Decompose");
-  marker.NoteAttribute("src", GetObjectFullPath(self.m_project.Get()));
+  AuditRecord audit("pr_audit", "Decompose");
+  audit.SetAttribute("src", GetObjectFullPath(self.m_project.Get()));
   Prjrep::AutoRelease<IConfigurationElementIterator> it;
   std::ignore = self.m_XIConfiguration.GetElements(it.Receive());
   for (; it.Get() != nullptr && !it->IsDone(); std::ignore = it->Next()) {

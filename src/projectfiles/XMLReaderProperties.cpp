@@ -112,9 +112,8 @@ bool CXMLReader::GetPropertyValue(const String& name, String* value) {
   if (m_properties.empty()) ReadProperties();
   String key;
   std::ignore = GetPropertyLabel(name, &key);
-  auto found = m_properties.find(key);
-  // A file may keep a labelled property under its own name.
-  if (found == m_properties.end()) found = m_properties.find(name);
+  // A labelled property is stored, and so looked up, under its label only.
+  const auto found = m_properties.find(key);
   if (found == m_properties.end()) return false;
   *value = found->second.value;
   if ((key == "PROP_WorkingDirectory" || key == "Working Directory") &&

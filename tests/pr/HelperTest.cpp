@@ -20,6 +20,8 @@
 #include "pr/PRSupport.h"
 #include "pr/PRShared.h"
 #include "pr/helper/Shared.h"
+#include "project/ProjectRoutines.h"
+#include "utils/DumperComp.h"
 #include "utils/FileUtils.h"
 #include <map>
 
@@ -416,6 +418,66 @@ TEST_F(PRHelperTest, ComposingCarriesTheStaticPropertiesOverButTheConfigurations
   EXPECT_EQ(properties.GetPropertyValue("PROP_ForceCompileBCD").str(), "true");
   EXPECT_EQ(properties.GetPropertyValue("PROP_FlowDebugLevel").str(), "3");
   EXPECT_EQ(TypeOf(project.Get()), "Configuration");
+}
+
+// A manager whose modules are another's, and which removes no flavor: it does not support it.
+struct NoRemovalManager final : Hvd::TComponent<NoRemovalManager, Hvd::IConfigurationManager> {
+  explicit NoRemovalManager(Hvd::IPRModuleManager* modules) : m_modules(modules) {}
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Hvd::IConfigurationManager>(this), Hvd::Row<Hvd::IPRModuleManager>(&m_moduleFace),
+                      Hvd::Row<CitI::IInterface>(this));
+  }
+  Hvd::Status GetConfigurations(Hvd::IConfigurationIterator**) override { return kNotSupported; }
+  Hvd::Status CreateConfiguration(Hvd::IConfiguration**) override { return kNotSupported; }
+  Hvd::Status AddConfiguration(Hvd::IConfiguration*) override { return kNotSupported; }
+  Hvd::Status ReservedOperation4() override { return kNotSupported; }
+  Hvd::Status SetActiveConfiguration(Hvd::IConfiguration*) override { return kNotSupported; }
+  Hvd::Status GetActiveConfiguration(Hvd::IConfiguration**) override { return kNotSupported; }
+  Hvd::Status ReservedOperation7() override { return kNotSupported; }
+  Hvd::Status ReservedOperation8() override { return kNotSupported; }
+  Hvd::Status RemovePRModule(Hvd::IPRModule*) override { return kNotSupported; }
+  Hvd::Status RemoveConfiguration(Hvd::IConfiguration*) override { return kNotSupported; }
+  Hvd::Status RemoveFlavor(Hvd::IFlavor*) override { return kNotSupported; }
+  struct XModules : Hvd::TNested<NoRemovalManager, Hvd::IPRModuleManager> {
+    using TNested::TNested;
+    Hvd::Status GetPRModules(Hvd::IPRModuleIterator** modules) override {
+      return This().m_modules->GetPRModules(modules);
+    }
+    Hvd::Status CreatePRModule(const Text&, Hvd::IPRModule**) override { return kNotSupported; }
+    Hvd::Status RemovePRModule(Hvd::IPRModule*) override { return kNotSupported; }
+    Hvd::Status FindPRModule(const Text&, Hvd::IPRModule**) override { return kNotSupported; }
+  };
+  Hvd::IPRModuleManager* m_modules;
+  XModules m_moduleFace{this};
+};
+
+// Deleting a named flavor answers whether one went, whatever the manager says about its removal.
+TEST_F(PRHelperTest, DeletingANamedFlavorAnswersWhetherOneWent) {
+  MakeFlavors();
+  NoRemovalManager refusing(Modules());
+  EXPECT_EQ(Flavors()->DeleteNamedFlavor(&refusing, "fast"), kFailure);
+  EXPECT_EQ(Flavors()->DeleteNamedFlavor(m_manager.Get(), "fast"), kSuccess);
+  EXPECT_EQ(Flavors()->DeleteNamedFlavor(m_manager.Get(), "fast"), kFailure);  // none left
+  EXPECT_EQ(Flavors()->DeleteNamedFlavor(m_manager.Get(), "none"), kFailure);
+}
+
+// A configuration's composition, either way, leaves nothing in the audit trace.
+TEST_F(PRHelperTest, CompositionWritesNoAuditTrace) {
+  AutoRelease<Hvd::IConfiguration> configuration;
+  ASSERT_EQ(Configurations()->CreateConfigurationFromFlavorList(m_manager.Get(), "cfg", "", configuration.Receive()),
+            kSuccess);
+  const std::string log = m_dir + "/audit.xml";
+  Hvd::OpenAuditLog(log.c_str(), "pr_audit");
+  AutoCast<Hvd::ICompositionControl> composition(configuration.Get());
+  EXPECT_EQ(composition->Decompose(nullptr), kSuccess);
+  EXPECT_EQ(composition->Compose(nullptr), kSuccess);
+  Hvd::DumpNote("pr_audit", "end");  // the trace was open throughout
+  Hvd::CloseAuditLog("pr_audit");
+  std::ifstream in(log);
+  const std::string trace((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(trace.find("\"end\""), std::string::npos) << trace;
+  EXPECT_EQ(trace.find("ompose"), std::string::npos) << trace;
+  EXPECT_EQ(trace.find("task"), std::string::npos) << trace;
 }
 
 TEST_F(PRHelperTest, WithTheTclSwitchSetEvenEmptyTheSyncProceduresRunInOrder) {

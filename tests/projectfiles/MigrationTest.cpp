@@ -240,6 +240,20 @@ TEST_F(MigrationTest, AMigratedProjectThatCannotBeWrittenLeavesTheOldProjectAsIt
   EXPECT_EQ(FileNames().size(), 4u);
 }
 
+// An old repository of no version that can be migrated is refused quietly: the open says nothing
+// of its own, and nothing is written.
+TEST_F(MigrationTest, AnOldProjectThatCannotBeMigratedIsRefusedWithoutAMessageOfTheOpen) {
+  Prjrep::old::RepositoryWriter writer;
+  writer.SetProjectVersion(14);
+  ASSERT_TRUE(writer.Save(m_old.string()));
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(OpenProject(m_old), Hvd::kFailure);
+  for (const auto& record : Port_MsgManData::Captured())
+    EXPECT_EQ(record.text.find("Project::Open"), std::string::npos) << record.text;
+  EXPECT_TRUE(Backups().empty());
+  EXPECT_FALSE(fs::exists(m_dir / "old.xhlc"));
+}
+
 TEST_F(MigrationTest, TheProjectIsFoundHoweverThePathIsSpelled) {
   ASSERT_TRUE(WriteOld());
   const fs::path cwd = fs::current_path();

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "CommonI/IRefCount.h"
 #include "Hvd/EventIds.h"
+#include "Hvd/IProjectInfo.h"
 #include "Hvd/ISharedConstraintMgr.h"
 #include "Port/FaultInjection.h"
 #include "Hvd/IView.h"
@@ -170,6 +172,36 @@ TEST_F(ProjectOpenSaveTest, EachKindOfPath) {
 
 // A project file that does not parse leaves the project open with nothing read, and nothing
 // that writes the project file replaces it from that empty project.
+// Registered in place of a component's factory: it makes nothing.
+struct RefusingFactory : CitI::IFactory, CommonI::IRefCount {
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    if (iid == CommonI::IRefCount::GetIID()) return static_cast<CommonI::IRefCount*>(this);
+    return iid == CitI::IInterface::GetIID() || iid == CitI::IFactory::GetIID() ? static_cast<CitI::IFactory*>(this)
+                                                                                : nullptr;
+  }
+  CitI::IInterface* CreateInstance(const Port::XUID&) override { return nullptr; }
+  std::uint64_t AddRef() override { return std::uint64_t(++refs); }
+  std::uint64_t Release() override { return std::uint64_t(--refs); }
+  std::uint64_t GetRefCount(std::int32_t& count) override { return count = refs, 1; }
+  int refs = 0;
+};
+
+// Without the project-information component an existing project file is not opened.
+TEST_F(ProjectOpenSaveTest, NoProjectInformationComponentNoOpen) {
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  ASSERT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  RefusingFactory refusing;
+  CitP::Factory::RegisterFactory(Hvd::ClassId::ProjectInfo(), &refusing);
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(Open(m_file), Hvd::kFailure);
+  EXPECT_FALSE(IsOpen());
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "Project::Open - CreateInstance of CProjectComp failed."));
+  InstFactoryEntry();  // the real factory back, before this one goes
+  EXPECT_EQ(refusing.refs, 0);
+  EXPECT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
 TEST_F(ProjectOpenSaveTest, UnreadableFileIsNeverOverwritten) {
   fs::copy_file(kData / "notxml.xhlc", m_file);
   const std::string before = ReadText(m_file);
@@ -325,6 +357,34 @@ TEST_F(ProjectOpenSaveTest, TopUnitFileIsRecordedWhenMissing) {
   Hvd::SetKeyedPropertyValue(view, "TOPDUFILE", "kept.vhd");
   Hvd::CheckTopModule(design);
   EXPECT_EQ(Hvd::GetKeyedPropertyValue(view, "TOPDUFILE").str(), "kept.vhd");
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
+// The open's version check, the reload and the save name the project's revision with their messages.
+TEST_F(ProjectOpenSaveTest, TheProjectsMessagesNameItsRevision) {
+  const auto revisionsOf = [](const std::string& part) {
+    Strings revisions;
+    for (const auto& record : Port_MsgManData::Captured())
+      if (record.text.find(part) != std::string::npos) revisions.push_back(record.revision);
+    return revisions;
+  };
+  const Strings once{"$Revision: 1.270.12.3 $"};
+  fs::copy_file(kData / "newer.xhlc", m_dir / "newer.xhlc");
+  EXPECT_EQ(Open(m_dir / "newer.xhlc"), Hvd::kOpenOlderProjectFailed);
+  EXPECT_EQ(revisionsOf("is older than the version saved"), once);
+
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->Reload(), Hvd::kSuccess);
+  EXPECT_EQ(revisionsOf("INFO: Reloading \""), once);
+  EXPECT_EQ(revisionsOf("Reloading the project."), once);
+  EXPECT_EQ(revisionsOf("Finished reloading the project."), once);
+
+  fs::create_directories(m_root / "locked");
+  Port::FaultInjection::Scope faults;
+  Port::FaultInjection::Fail("canwrite_dir", 0, "locked");
+  EXPECT_EQ(Internal()->ProjectWriteAs((m_root / "locked" / "p.xhlc").c_str(), nullptr), Hvd::kProjectReadOnly);
+  EXPECT_EQ(revisionsOf("does not have write permissions"), once);
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
 }
 
@@ -666,16 +726,36 @@ TEST_F(ProjectOpenSaveTest, OpenProjectIsActiveInItsRepository) {
   EXPECT_EQ(active(), nullptr);
 }
 
-// Asked for the older generation's storage, the repository is the one of the repository path,
-// and it is written there when the project closes.
-TEST_F(ProjectOpenSaveTest, OlderStorageIsTheRepositoryPathsFile) {
+// Asked for the older generation's storage, the repository is kept in the file the project was
+// opened as, and written there by a forced save and the close, but never over the project file.
+TEST_F(ProjectOpenSaveTest, OlderStorageIsTheFileAsOpened) {
   ASSERT_EQ(setenv("VEL_CORVANE_ENABLE_HLC", "1", 1), 0);
   const fs::path hlc = m_dir / "p.hlc";
+  const auto identity = [](CitI::IInterface* object) {
+    return object != nullptr ? object->QueryInterface(CitI::IInterface::GetIID()) : nullptr;
+  };
+  // Opened as its .xhlc: the repository is known by that name, and is never written over it.
   ASSERT_EQ(Open(m_file), Hvd::kSuccess);
-  AutoRelease<Hvd::IProject> active = Hvd::GetActiveProjectOfRepository(hlc.c_str());
-  EXPECT_TRUE(active && active->QueryInterface(CitI::IInterface::GetIID()) ==
-                            m_project->QueryInterface(CitI::IInterface::GetIID()));
-  EXPECT_FALSE(Hvd::GetActiveProjectOfRepository(m_file.c_str()));
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "ProjectOpenRepository opening with " + m_file.string()));
+  AutoRelease<Hvd::IProject> active = Hvd::GetActiveProjectOfRepository(m_file.c_str());
+  EXPECT_TRUE(active && identity(active.Get()) == identity(m_project.Get()));
+  active.Assign(nullptr);
+  // The project's objects, which go by its repository path, reach the same repository.
+  EXPECT_EQ(identity(Hvd::GetRepositoryOfObject(m_project.Get()).Get()),
+            identity(Hvd::FindAutonymByName(m_file.c_str(), false).Get()));
+  EXPECT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_FALSE(fs::exists(hlc));
+  const std::string saved = ReadText(m_file);
+  EXPECT_NE(saved.find("<project"), std::string::npos);
+
+  // Opened as the older name of the same project: the repository is that file, written by the
+  // forced save and by the close.
+  Port_MsgManData::ClearCaptured();
+  ASSERT_EQ(Open(hlc), Hvd::kSuccess);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "ProjectOpenRepository opening with " + hlc.string()));
+  active = Hvd::GetActiveProjectOfRepository(hlc.c_str());
+  EXPECT_TRUE(active && identity(active.Get()) == identity(m_project.Get()));
   active.Assign(nullptr);
   EXPECT_FALSE(fs::exists(hlc));
   EXPECT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);
@@ -684,6 +764,7 @@ TEST_F(ProjectOpenSaveTest, OlderStorageIsTheRepositoryPathsFile) {
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
   EXPECT_TRUE(fs::is_regular_file(hlc));  // and so does the close
   EXPECT_FALSE(Hvd::GetActiveProjectOfRepository(hlc.c_str()));
+  EXPECT_EQ(ReadText(m_file), saved);
   unsetenv("VEL_CORVANE_ENABLE_HLC");
 }
 
@@ -737,6 +818,38 @@ TEST_F(ProjectOpenSaveTest, UnknownDeviceIsAskedAbout) {
   // Answered yes (the default), the project opens.
   EXPECT_EQ(Open(m_file), Hvd::kSuccess);
   EXPECT_TRUE(IsOpen());
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
+// A labelled property counts only under its label: the device a file keeps under the plain
+// names is not checked, while the project's own files keep every labelled property under its label.
+TEST_F(ProjectOpenSaveTest, LabelledPropertiesAreReadUnderTheirLabelsOnly) {
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  AutoRelease<Hvd::IProjectInfo> info(CitP::Factory::CreateInstance(Hvd::ClassId::ProjectInfo()));
+  ASSERT_TRUE(info);
+  ASSERT_EQ(info->ReadProjectData(m_file.c_str()), Hvd::kSuccess);
+  for (const char* name :
+       {"PROP_DevFamily", "PROP_DevDevice", "PROP_DevPackage", "PROP_DevSpeed", "PROP_Simulator", "PROP_Synthesis_Tool"}) {
+    AutoRelease<Hvd::IPropertyInstance> property;
+    EXPECT_EQ(info->GetProperty(name, property.Receive()), Hvd::kSuccess) << name;
+  }
+
+  WriteText(m_file, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                    "<project xmlns=\"http://www.velmor.com/XMLSchema\" "
+                    "xmlns:vel_kv=\"http://www.velmor.com/XMLSchema\">\n"
+                    "  <version vel_kv:schema_version=\"2\" vel_kv:hlc_version=\"14.1\"/>\n"
+                    "  <properties>\n"
+                    "    <property vel_kv:name=\"PROP_DevFamily\" vel_kv:value=\"Orvanta\"/>\n"
+                    "    <property vel_kv:name=\"PROP_DevDevice\" vel_kv:value=\"NoSuchDevice\"/>\n"
+                    "  </properties>\n</project>\n");
+  ASSERT_EQ(InterpHelp::RunCmd("set ::velmor::Hvd::answers 2; set ::velmor::Hvd::asked {}", nullptr, false, nullptr),
+            Hvd::kSuccess);
+  EXPECT_EQ(Open(m_file), Hvd::kSuccess);
+  Text asked;
+  ASSERT_EQ(InterpHelp::RunCmd("set ::velmor::Hvd::asked", nullptr, false, &asked), Hvd::kSuccess);
+  EXPECT_EQ(asked.str(), "");
+  ASSERT_EQ(InterpHelp::RunCmd("set ::velmor::Hvd::answers {}", nullptr, false, nullptr), Hvd::kSuccess);
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
 }
 
@@ -903,7 +1016,8 @@ TEST_F(ProjectOpenSaveTest, CleanUpDropsTheSharedConstraintData) {
       ASSERT_EQ(setenv("VEL_CORVANE_ENABLE_HLC", "1", 1), 0);
     }
     WriteText(data, "compiled\n");
-    ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+    // The older generation's storage is the file the project is opened as: its older name.
+    ASSERT_EQ(Open(older ? m_dir / "p.hlc" : m_file), Hvd::kSuccess);
     AutoRelease<Prjrep::IProjectRepository> repository = Hvd::GetRepositoryOfObject(m_project.Get());
     AutoRelease<Prjrep::IAutonym> kind(CitP::Factory::CreateInstance(Hvd::SharedConstraintMgrClassId()));
     AutoRelease<CitI::IInterface> found;

@@ -173,18 +173,14 @@ Status CPRHelper::XIFlavorHelper::DeleteNamedFlavor(CitI::IInterface* context, c
   std::ignore = modules->GetPRModules(it.Receive());
   if (it.Get() == nullptr || it->IsDone()) return kFailure;
   bool removed = false;
-  bool unsupported = false;
   for (; !it->IsDone(); std::ignore = it->Next()) {
     Prjrep::AutoRelease<IFlavor> flavor;
     if (it->Current() == nullptr || it->Current()->FindFlavorWithGivenName(name, flavor.Receive()) != kSuccess ||
         flavor.Get() == nullptr)
       continue;
-    const Status status = manager->RemoveFlavor(flavor.Get());
-    removed = removed || status == kSuccess;
-    unsupported = unsupported || status == kNotSupported;
+    removed = manager->RemoveFlavor(flavor.Get()) == kSuccess || removed;
   }
-  if (removed) return kSuccess;
-  return unsupported ? kNotSupported : kFailure;
+  return removed ? kSuccess : kFailure;
 }
 
 }  // namespace Hvd

@@ -45,6 +45,9 @@ namespace Hvd {
 
 class CProjectAutonym;
 
+// The revision the project's own user messages name with their source.
+inline constexpr char kProjectRevision[] = "$Revision: 1.270.12.3 $";
+
 // Raises one of the project's depth counters for a scope and lowers it on every way out;
 // `depth` is the value it was raised to.
 struct DepthScope {
@@ -265,6 +268,9 @@ class CProject : public TComponent<CProject> {
   // Opens the repository storage of the project file.
   Status ProjectOpenRepository();
   void CloseRepository();
+  String OlderStoragePath() const;
+  bool IsOwnFile(const String& path) const;
+  void SaveOlderStorage();
   // With `propertiesRead` false the working directory is the project's own: before the open
   // has read the properties (a reload's design is emptied until then) there is none to ask.
   void DerivePaths(bool propertiesRead);
@@ -297,6 +303,8 @@ class CProject : public TComponent<CProject> {
   Prjrep::AutoPtr<Ipc::IConnectionManager> m_connectionManager;
   Prjrep::AutoPtr<IDesign> m_design;
   String m_repositoryPath;
+  // The path given to Open, made absolute; the older generation's repository is kept in it.
+  String m_openedPath;
   Prjrep::AutoPtr<Prjrep::IProjectRepository> m_repository;
   String m_softwareVersion;
   String m_projectFilePath;

@@ -21,6 +21,8 @@
 #include "Prjrep/ClassIds.h"
 #include "Prjrep/IAutonym.h"
 #include "Prjrep/IFileNameHelper.h"
+#include "Prjrep/IObjTable.h"
+#include "Prjrep/IProjectRepository.h"
 #include "Prjrep/IStorage.h"
 #include "core/Diagnostics.h"
 #include "core/Events.h"
@@ -55,15 +57,23 @@ std::int32_t MajorOf(const String& version) {
   return static_cast<std::int32_t>(std::strtol(text.substr(0, text.find('.')).c_str(), nullptr, 10));
 }
 
-// The product version the file at `path` was saved with, read without opening it; false when
-// the file cannot be read.
-bool SavedProductVersion(const String& path, String* version) {
+// The product version the file at `path` was saved with, read without opening it. Without the
+// component that reads it the open cannot go on (failure); a file it cannot read leaves
+// `*read` false.
+Status SavedProductVersion(const String& path, String* version, bool* read) {
+  *read = false;
   Prjrep::AutoRelease<IProjectInfo> info(CitP::Factory::CreateInstance(ClassId::ProjectInfo()));
-  if (!info) {
-    std::ignore = Fail(kFailure, "Project::Open - CreateInstance of CProjectComp failed.\n");
-    return false;
-  }
-  return info->ReadProjectData(path) == kSuccess && info->GetHlcVersion(version) == kSuccess;
+  if (!info) return Fail(kFailure, "Project::Open - CreateInstance of CProjectComp failed.\n");
+  *read = info->ReadProjectData(path) == kSuccess && info->GetHlcVersion(version) == kSuccess;
+  return kSuccess;
+}
+
+// The file a repository is kept in; empty for one kept in memory.
+String RepositoryFileOf(Prjrep::IProjectRepository* repository) {
+  String path;
+  if (Prjrep::AutoCast<Prjrep::IProjectRepositoryInternal> internal(repository); internal)
+    std::ignore = internal->GetPath(&path);
+  return path;
 }
 
 // Without a repository the active project stays unregistered; see ProjectOpenRepository.
@@ -179,6 +189,7 @@ Status MigrateProject(const String& fileName, const String& softwareVersion) try
 Status CProject::XIProject::Open(const String& given) {
   CProject& self = This();
   if (std::getenv("VEL_PR_AUDIT") != nullptr) OpenAuditLog(kAuditLogFile, kAuditLogName);
+  self.m_openedPath = given.empty() ? String() : Port::FileName(given).GetAbsolutePath();
   const String path = ResolveProjectSourceFile(given);
   // A name that leads nowhere (a link loop, a file standing for a folder on the way) can never
   // be written, so no project is opened under it.
@@ -194,10 +205,12 @@ Status CProject::XIProject::Open(const String& given) {
   if (HasExtension(path, ".xhlc")) {
     if (!isNew) {
       String saved;
-      if (!SavedProductVersion(path, &saved)) {
+      bool read = false;
+      if (const Status made = SavedProductVersion(path, &saved, &read); made != kSuccess) return made;
+      if (!read) {
         // An unreadable file is reported, and kept from being overwritten, by the open itself.
       } else if (MajorOf(saved) > MajorOf(self.m_softwareVersion)) {
-        Port_MsgManData::createObject("ProjectMgmt", "CProject", 711, "")
+        Port_MsgManData::createObject("ProjectMgmt", "CProject", 711, kProjectRevision)
             .issueError(
                 "The software version (%d) is older than the version saved in the project file (%d).\n"
                 "Opening newer project with older software releases is not supported.\n",
@@ -254,8 +267,7 @@ Status CProject::OpenOlderProject(const String& path) {
   if (migrated == kMigrationCancelled) return kOpenOlderProjectFailed;
 
   Prjrep::AutoRelease<RepoMine> miner(new RepoMine(path));
-  if (!miner->IsMigratable())
-    return Fail(kFailure, "ERROR: Project::Open - The older project \"%s\" cannot be migrated.\n", path.c_str());
+  if (!miner->IsMigratable()) return kFailure;
   const String backup = path + ".pre_" + m_softwareVersion + "_migration";
   if (FileUtils::CopyFile(path, backup, FileUtils::kReadWrite) != kSuccess)
     return Fail(kOpenOlderProjectFailed,
@@ -315,23 +327,41 @@ Status CProject::MakeDesign() {
 // project's named objects ("ActiveHvdProject" and those of its helpers) and its "Corvane11"
 // section. It lives in memory only, so nothing is ever read from or written over the
 // project file by it. With VEL_CORVANE_ENABLE_HLC the repository of the older generation
-// is used instead, named and kept in the repository path's own file.
+// is used instead, named and kept in the file the project was opened as.
 Status CProject::ProjectOpenRepository() {
   const bool olderStorage = std::getenv("VEL_CORVANE_ENABLE_HLC") != nullptr;
-  const String& given = olderStorage ? m_repositoryPath : m_projectFilePath;
+  const String given = olderStorage ? OlderStoragePath() : m_projectFilePath;
   if (given.empty())
     return Fail(kFailure, "ERROR: CProject::ProjectOpenRepository - The project has no file to name its repository.\n");
   const String path = Port::FileName(Port::FileName(given).GetAbsolutePath()).MakeCanonical().GetPath();
   if (olderStorage) std::ignore = Fail(kSuccess, "===========> ProjectOpenRepository opening with %s\n", path.c_str());
 
-  Prjrep::AutoRelease<Prjrep::IProjectRepository> repository = FindAutonymByName(path.c_str(), olderStorage);
+  // The older generation's storage is read from and written to its file, unless that file is
+  // the project's own: then it is known by that name and kept in memory only.
+  const bool fileBacked = olderStorage && !IsOwnFile(given);
+  Prjrep::AutoRelease<Prjrep::IProjectRepository> repository = FindAutonymByName(path.c_str(), fileBacked);
+  // One known by that name but kept in memory (made when the project was opened as its .xhlc)
+  // gives way to the file's own.
+  if (fileBacked && repository && RepositoryFileOf(repository.Get()) != path) repository = nullptr;
   if (!repository) {
     repository.Assign(CitP::Factory::CreateInstance(Prjrep::ClassId::Repository()));
     if (!repository)
       return Fail(kFailure, "ERROR: CProject::ProjectOpenRepository - The repository of \"%s\" could not be made.\n",
                   path.c_str());
+    if (fileBacked) {
+      Prjrep::AutoCast<Prjrep::IProjectRepositoryInternal> internal(repository.Get());
+      Prjrep::AutoRelease<Prjrep::IStorage> root;
+      if (internal) std::ignore = internal->Open(path, String(), Prjrep::kOpenRepositoryCreate, root.Receive(), nullptr);
+    }
     if (const Status registered = RegisterRepositoryByName(path.c_str(), repository.Get()); registered != kSuccess)
       return registered;
+  }
+  // The project's objects name it by its repository path in this mode; when the file it was
+  // opened as is another, that name leads to the same repository.
+  if (olderStorage && !m_repositoryPath.empty()) {
+    const String named = Port::FileName(Port::FileName(m_repositoryPath).GetAbsolutePath()).MakeCanonical().GetPath();
+    if (named != path && !FindAutonymByName(named.c_str(), false))
+      std::ignore = RegisterRepositoryByName(named.c_str(), repository.Get());
   }
   Prjrep::AutoCast<Prjrep::IStorage> root(repository.Get());
   Prjrep::AutoRelease<Prjrep::IStorage> section;
@@ -346,11 +376,34 @@ void CProject::CloseRepository() {
   if (!m_repository) return;
   if (Prjrep::AutoCast<Prjrep::ISimpleNamedLookup> names(m_repository.Get()); names)
     std::ignore = names->UnregisterObject(&m_XIProject);
-  if (std::getenv("VEL_CORVANE_ENABLE_HLC") != nullptr && !m_repositoryPath.empty() &&
-      Port::File::canwrite_dir(Port::FileName(m_repositoryPath).GetHead()))
-    std::ignore = m_repository->Save(7);
+  SaveOlderStorage();
   std::ignore = m_repository->Close();
   m_repository = nullptr;
+}
+
+// True when `path` names the project source file or the generated-project file.
+bool CProject::IsOwnFile(const String& path) const {
+  const auto canonical = [](const String& name) {
+    return Port::FileName(Port::FileName(name).GetAbsolutePath()).MakeCanonical().GetPath();
+  };
+  const String named = canonical(path);
+  return !path.empty() && ((!m_projectFilePath.empty() && named == canonical(m_projectFilePath)) ||
+                           (!m_generatedFilePath.empty() && named == canonical(m_generatedFilePath)));
+}
+
+// The file the project was opened as; a project not opened through Open has its source file.
+CProject::String CProject::OlderStoragePath() const {
+  return m_openedPath.empty() ? m_projectFilePath : m_openedPath;
+}
+
+// With VEL_CORVANE_ENABLE_HLC the older generation's repository is written to its file, but
+// never over the project's own files: a project opened as its .xhlc keeps it in memory only.
+void CProject::SaveOlderStorage() {
+  if (std::getenv("VEL_CORVANE_ENABLE_HLC") == nullptr || !m_repository) return;
+  const String path = OlderStoragePath();
+  if (path.empty() || !Port::File::canwrite_dir(Port::FileName(path).GetHead())) return;
+  if (IsOwnFile(path)) return;
+  std::ignore = m_repository->Save(7);
 }
 
 // The repository and generated-file paths in the project's working directory ("." or none

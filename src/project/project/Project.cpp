@@ -125,6 +125,7 @@ void CProject::ReleaseProject(bool final) {
     m_projectFilePath = String();
     m_generatedFilePath = String();
     m_repositoryPath = String();
+    m_openedPath = String();
   }
 }
 

@@ -102,7 +102,7 @@ Status CProject::ReloadProject(bool noQuestion, bool askFirst, bool projectFileC
   }
   const bool subProject = IsSubProject(&m_XIProject);
   if (subProject) {
-    Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, "")
+    Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, kProjectRevision)
         .issueInfo("INFO: Reloading subproject \"%s\".\n", m_projectFilePath.c_str());
     std::ignore = SendEvent(&m_XIProject, EventId::ReloadBegins(), nullptr);
   } else {
@@ -122,10 +122,10 @@ Status CProject::ReloadProject(bool noQuestion, bool askFirst, bool projectFileC
       std::ignore = InterpHelp::RunCmd(command.c_str(), nullptr, false, &answer);
       if (answer == "2") return kFailure;
     }
-    Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, "")
+    Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, kProjectRevision)
         .issueInfo("INFO: Reloading \"%s\".\n", m_projectFilePath.c_str());
     BroadcastEvent(&m_XIProject, EventId::ReloadBegins(), nullptr);
-    Port_MsgManData::createObject("ProjectMgmt", "CProject", 5058, "").issueStatus("Reloading the project.\n");
+    Port_MsgManData::createObject("ProjectMgmt", "CProject", 5058, kProjectRevision).issueStatus("Reloading the project.\n");
   }
   const String path = m_projectFilePath;
   // The design stays with the project: it is emptied here and filled again by the open.
@@ -139,7 +139,7 @@ Status CProject::ReloadProject(bool noQuestion, bool askFirst, bool projectFileC
   const Status opened = ProjectOpenXml(path, false);
   if (design) std::ignore = design->EnableViewsChangedEvent();
   if (opened == kProjectNotOpened) {
-    Port_MsgManData::createObject("ProjectMgmt", "CProject", 5070, "")
+    Port_MsgManData::createObject("ProjectMgmt", "CProject", 5070, kProjectRevision)
         .issueError(
             "Corvane discovered errors in the project file \"%s\", while reloading the project.\n"
             "To avoid losing process status, it is recommended that the user\n"
@@ -157,7 +157,7 @@ Status CProject::ReloadProject(bool noQuestion, bool askFirst, bool projectFileC
   } else {
     BroadcastEvent(&m_XIProject, EventId::ReloadEnds(), nullptr);
     if (m_design) std::ignore = SendEvent(m_design.Get(), EventId::ViewsChanged(), nullptr);
-    Port_MsgManData::createObject("ProjectMgmt", "CProject", 5106, "")
+    Port_MsgManData::createObject("ProjectMgmt", "CProject", 5106, kProjectRevision)
         .issueStatus("Finished reloading the project.\n");
   }
   return opened;

@@ -57,9 +57,7 @@ Status CProject::XIForceSave::ForceSave() {
   if (OperationGateGuard gate(&self.m_XIProject); gate.EnteredAlready()) return kSuccess;
   const Status result = self.SaveProjectFiles(true);
   // Only the older generation's repository has a file of its own to write.
-  if (std::getenv("VEL_CORVANE_ENABLE_HLC") != nullptr && self.m_repository && !self.m_repositoryPath.empty() &&
-      Port::File::canwrite_dir(Port::FileName(self.m_repositoryPath).GetHead()))
-    std::ignore = self.m_repository->Save(7);
+  self.SaveOlderStorage();
   return result;
 }
 
@@ -99,7 +97,7 @@ Status CProject::WriteSourceProjectFile(const String& path, CitI::IInterface* fi
   if (m_building && path.empty()) return kSuccess;
   const String target = path.empty() ? m_projectFilePath : path;
   if (!CanWrite(target)) {
-    Port_MsgManData::createObject("ProjectMgmt", "../src/CProject", 0, "$Revision: 1.1 $")
+    Port_MsgManData::createObject("ProjectMgmt", "../src/CProject", 0, kProjectRevision)
         .issueWarning(
             "The source project file \"%s\" does not have write permissions.\n"
             "Changes will not be saved to this file, but will be stored in memory for the duration of this project "
