@@ -8,3 +8,4 @@ cmake --build build/release
 build/release/bin/velsh examples/smoke.tcl
 build/release/bin/velsh examples/project.tcl
 build/release/bin/velsh examples/child.tcl
+build/release/bin/velsh examples/reconfiguration.tcl

@@ -33,7 +33,7 @@ using Prjrep::AutoRelease;
 constexpr const char* kProcedure = "::velmor::Hvd::parseCompileOrderFile";
 constexpr std::uint32_t kImplementationOrder = 2;
 
-Port_MsgManData Messages(int line) { return Port_MsgManData::createObject("ProjectMgmt", "../src/CProject", line, ""); }
+Port_MsgManData Messages(int line) { return Port_MsgManData::createObject("ProjectMgmt", "../src/CProject", line, kProjectRevision); }
 
 }  // namespace
 
