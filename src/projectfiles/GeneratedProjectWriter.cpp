@@ -62,8 +62,19 @@ Status GeneratedProjectWriter::SetFileMap(CitI::IInterface* fileMap) {
 Text GeneratedProjectWriter::MakeFileName(CitI::IInterface* file) const {
   Text name;
   if (!m_fileMap) {
-    RelativeHdlFileName(m_outputDirectory, file, name);
-    return name;
+    // As RelativeHdlFileName: the written form of the directory, then the name.
+    AutoCast<IHdlFile> hdl(file);
+    if (!hdl) return name;
+    Text directory;
+    Text leaf;
+    std::ignore = hdl->GetPath(&directory, &leaf);
+    auto known = m_directoryForms.find(directory);
+    if (known == m_directoryForms.end()) {
+      Text prefix;
+      RelativeName(m_outputDirectory, directory, Text(), prefix);
+      known = m_directoryForms.emplace(directory, prefix).first;
+    }
+    return known->second + leaf;
   }
   Text directory;
   Text leaf;

@@ -1,6 +1,7 @@
 // The generated-project file: written on save through the project, read back on open, and the
 // walk of the view network that fills its transforms.
 
+#include <set>
 #include <xercesc/dom/DOMImplementation.hpp>
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
 #include <xercesc/util/XMLString.hpp>
@@ -338,6 +339,30 @@ TEST_F(GeneratedProjectTest, SavedClosedAndReopenedWithGeneratedFilesAndTransfor
 }
 
 // A write that fails at any step leaves the file that was there, and says so.
+// Files of a few directories, several in each: every name is the file's own written form,
+// the same as its full name alone gives.
+TEST_F(GeneratedProjectTest, NamesOfFilesInManyDirectoriesAreEachTheirOwn) {
+  ASSERT_EQ(Open(), kSuccess);
+  const std::vector<fs::path> paths = {
+      m_dir / "gen/a.ngc",       m_dir / "gen/b.ngc",      m_dir / "c.ngc",          m_dir / "gen/deep/d.ngc",
+      m_dir / "../side/e.ngc",   m_dir / "../side/f.ngc",  m_dir / "gen/deep/g.ngc", m_dir / "h.ngc",
+  };
+  for (const fs::path& path : paths) AddFile(path, 1, {0});
+  ASSERT_EQ(ForceSave(), kSuccess);
+  const Hvd::SplitPath record(m_ghlc.c_str(), true);
+  std::set<std::string> expected;
+  for (const fs::path& path : paths) {
+    Port::StringBase<char> name;
+    Hvd::NormalizeFileName(record, fs::weakly_canonical(path).c_str(), name);
+    expected.insert(name.str());
+  }
+  std::set<std::string> written;
+  for (const Element& file : Elements(m_ghlc, "file")) written.insert(file.attributes.at("name"));
+  EXPECT_EQ(written, expected);
+  EXPECT_EQ(written.count("../side/e.ngc"), 1u);
+  EXPECT_EQ(written.count("gen/deep/g.ngc"), 1u);
+}
+
 TEST_F(GeneratedProjectTest, FailedWriteLeavesTheOldFileAndIsReported) {
   Port::FaultInjection::Scope scope;
   ASSERT_EQ(Open(), kSuccess);
