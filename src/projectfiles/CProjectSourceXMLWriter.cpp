@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <xercesc/dom/DOMComment.hpp>
+#include <xercesc/dom/DOMNamedNodeMap.hpp>
 #include <xercesc/dom/DOMImplementation.hpp>
 #include <xercesc/dom/DOMImplementationRegistry.hpp>
 #include <xercesc/dom/DOMNodeList.hpp>
@@ -302,16 +303,102 @@ Status CProjectSourceXMLWriter::PushFiles() {
   if (Status status = CollectFiles(0, "PushFiles", entries); status != kSuccess) return status;
   const String manual = PropertyAccessor(m_project.Get()).GetPropertyValue("PROP_AutoCompileOrderImp");
   m_manualOrder = boost::algorithm::iequals(manual.str(), "false");
-  std::vector<Entry> projects;
-  for (const Entry& entry : entries) {
-    if (entry.projectFile) {
-      projects.push_back(entry);
-    } else {
-      PushFile(entry.file);
+  std::vector<FileRecord> records;
+  records.reserve(entries.size());
+  // Child projects' files after every other; bindings are listed for the files written, in
+  // the same order.
+  for (const bool projectFiles : {false, true}) {
+    for (const Entry& entry : entries) {
+      if (entry.projectFile != projectFiles) continue;
+      records.push_back(DescribeFile(entry.file));
+      PushBindings(entry.file, records.back().name);
     }
   }
-  for (const Entry& entry : projects) PushFile(entry.file);
+  // A large project's files section is most often what the file holds already: compared as it
+  // is described, it needs no elements built.
+  m_filesEqual.reset();
+  if (X::DOMElement* old = ComparedSection(kFiles); old != nullptr) {
+    m_filesEqual = SameFiles(old, records);
+    if (*m_filesEqual) return kSuccess;
+  }
+  for (const FileRecord& record : records) PushFile(record);
   return kSuccess;
+}
+
+namespace {
+
+// Whether `node` is an element of that name, as the section comparison reads names, with
+// exactly the attributes given (local name in the project namespace, value) and nothing inside
+// but whitespace.
+bool SameEntry(const X::DOMNode* node, const XMLCh* name,
+               std::initializer_list<std::pair<const XMLCh*, const Text*>> attributes) {
+  if (node == nullptr || node->getNodeType() != X::DOMNode::ELEMENT_NODE ||
+      !X::XMLString::equals(node->getNodeName(), name))
+    return false;
+  const X::DOMNamedNodeMap* map = node->getAttributes();
+  std::size_t expected = 0;
+  for (const auto& attribute : attributes) expected += attribute.second != nullptr ? 1 : 0;
+  if (map == nullptr || map->getLength() != expected) return false;
+  for (const auto& [localName, value] : attributes) {
+    if (value == nullptr) continue;
+    const X::DOMNode* found = map->getNamedItemNS(N::kNamespaceUriW, localName);
+    if (found == nullptr) {
+      std::u16string qualified = N::kAttributePrefixW;
+      qualified += u':';
+      qualified += localName;
+      found = map->getNamedItem(qualified.c_str());
+    }
+    if (found == nullptr) return false;
+    const XMLCh* held = found->getNodeValue();
+    if (!X::XMLString::equals(held != nullptr ? held : u"", Xml::XmlText(value->str()).get())) return false;
+  }
+  return true;
+}
+
+// Walks the children of a node that are not whitespace, as the section comparison does.
+class ContentChildren {
+ public:
+  explicit ContentChildren(const X::DOMNode* parent) : m_next(parent->getFirstChild()) {}
+  const X::DOMNode* Next() {
+    while (m_next != nullptr && XMLDifferencer::IsWhitespaceNode(m_next)) m_next = m_next->getNextSibling();
+    const X::DOMNode* found = m_next;
+    if (found != nullptr) m_next = found->getNextSibling();
+    return found;
+  }
+
+ private:
+  const X::DOMNode* m_next;
+};
+
+}  // namespace
+
+bool CProjectSourceXMLWriter::SameFiles(X::DOMElement* old, const std::vector<FileRecord>& records) {
+  // The comparison it stands for normalizes the section first; so does this one.
+  old->normalize();
+  if (!X::XMLString::equals(old->getNodeName(), N::kFilesW)) return false;
+  ContentChildren files(old);
+  for (const FileRecord& record : records) {
+    const X::DOMNode* file = files.Next();
+    if (!SameEntry(file, N::kFileW, {{N::kNameW, &record.name}, {N::kTypeW, &record.type}})) return false;
+    ContentChildren inside(file);
+    for (const FileRecord::Association& association : record.associations) {
+      const X::DOMNode* element = inside.Next();
+      if (!SameEntry(element, N::kAssociationW,
+                     {{N::kNameW, &association.name},
+                      {N::kSeqIdW, association.sequence.empty() ? nullptr : &association.sequence},
+                      {N::kSeqIdIncW, association.includeSequence.empty() ? nullptr : &association.includeSequence}}) ||
+          ContentChildren(element).Next() != nullptr)
+        return false;
+    }
+    if (!record.library.empty()) {
+      const X::DOMNode* element = inside.Next();
+      if (!SameEntry(element, N::kLibraryW, {{N::kNameW, &record.library}}) ||
+          ContentChildren(element).Next() != nullptr)
+        return false;
+    }
+    if (inside.Next() != nullptr) return false;
+  }
+  return files.Next() == nullptr;
 }
 
 X::DOMElement* CProjectSourceXMLWriter::NewFileElement(IFile* file, String* name) {
@@ -322,14 +409,32 @@ X::DOMElement* CProjectSourceXMLWriter::NewFileElement(IFile* file, String* name
   return element;
 }
 
-void CProjectSourceXMLWriter::PushFile(IFile* file) {
-  String name;
-  X::DOMElement* element = NewFileElement(file, &name);
-  PushAssociations(element, file);
-  PushFileLibrary(element, file);
+CProjectSourceXMLWriter::FileRecord CProjectSourceXMLWriter::DescribeFile(IFile* file) {
+  FileRecord record;
+  GetFileValue(file, &record.name);
+  record.type = GetFileTypeName(file);
+  DescribeAssociations(file, record.associations);
+  record.library = FileLibraryName(file);
+  return record;
+}
+
+void CProjectSourceXMLWriter::PushFile(const FileRecord& record) {
+  X::DOMElement* element = NewElement(N::kFileW);
+  SetAttribute(element, N::kNameW, record.name);
+  SetAttribute(element, N::kTypeW, record.type);
+  for (const FileRecord::Association& written : record.associations) {
+    X::DOMElement* association = NewElement(N::kAssociationW);
+    SetAttribute(association, N::kNameW, written.name);
+    if (!written.sequence.empty()) SetAttribute(association, N::kSeqIdW, written.sequence);
+    if (!written.includeSequence.empty()) SetAttribute(association, N::kSeqIdIncW, written.includeSequence);
+    element->appendChild(association);
+  }
+  if (!record.library.empty()) {
+    X::DOMElement* library = NewElement(N::kLibraryW);
+    SetAttribute(library, N::kNameW, record.library);
+    element->appendChild(library);
+  }
   m_sections[kFiles]->appendChild(element);
-  // Bindings are listed for the files written, in the same order.
-  PushBindings(file, name);
 }
 
 CProjectSourceXMLWriter::String CProjectSourceXMLWriter::GetFileTypeName(IFile* file) {
@@ -359,7 +464,7 @@ const XmlNames::Branch* CProjectSourceXMLWriter::ViewBranch(IView* view) {
   return found;
 }
 
-void CProjectSourceXMLWriter::PushAssociations(X::DOMElement* element, IFile* file) {
+void CProjectSourceXMLWriter::DescribeAssociations(IFile* file, std::vector<FileRecord::Association>& associations) {
   std::map<String, int> branches;
   AutoCast<IDesignUnit> unit(file);
   AutoRelease<IViewIterator> views;
@@ -373,31 +478,28 @@ void CProjectSourceXMLWriter::PushAssociations(X::DOMElement* element, IFile* fi
   bool globalInclude = false;
   if (AutoCast<IHdlFileV3> include(file); include) std::ignore = include->GetGlobalInclude(&globalInclude);
   for (const auto& [branch, kind] : branches) {
-    X::DOMElement* association = NewElement(N::kAssociationW);
-    SetAttribute(association, N::kNameW, branch);
+    FileRecord::Association& association = associations.emplace_back();
+    association.name = branch;
     // Ids are written whole: they come from a counter that is never renumbered, and a cut
     // id would reorder the files when the project is read again.
     std::uint64_t id = 0;
     if (order && kind != 0 && m_manualOrder && order->GetSequenceID(static_cast<std::uint32_t>(kind), &id) == kSuccess)
-      SetAttribute(association, N::kSeqIdW, std::to_string(id));
+      association.sequence = std::to_string(id);
     if (order && globalInclude && order->GetSequenceID(0, &id) == kSuccess)
-      SetAttribute(association, N::kSeqIdIncW, std::to_string(id));
-    element->appendChild(association);
+      association.includeSequence = std::to_string(id);
   }
 }
 
-void CProjectSourceXMLWriter::PushFileLibrary(X::DOMElement* element, IFile* file) {
+CProjectSourceXMLWriter::String CProjectSourceXMLWriter::FileLibraryName(IFile* file) {
   AutoCast<ISourceLibraryMember> member(file);
   AutoRelease<ISourceLibrary> library;
-  if (!member || member->GetLibrary(library.Receive()) != kSuccess || !library) return;
+  if (!member || member->GetLibrary(library.Receive()) != kSuccess || !library) return String();
   AutoCast<Prjrep::IName> named(library.Get());
   String name;
-  if (!named || named->GetName(name) != kSuccess) return;
+  if (!named || named->GetName(name) != kSuccess) return String();
   // The same exact test as the reader's, so that a library "Work" comes back as itself.
-  if (name.empty() || IsSystemLibraryName(name)) return;
-  X::DOMElement* entry = NewElement(N::kLibraryW);
-  SetAttribute(entry, N::kNameW, name);
-  element->appendChild(entry);
+  if (name.empty() || IsSystemLibraryName(name)) return String();
+  return name;
 }
 
 void CProjectSourceXMLWriter::PushBindings(IFile* file, const String& name) {
@@ -643,16 +745,35 @@ Status CProjectSourceXMLWriter::Serialize() {
   return status;
 }
 
-X::DOMDocument* CProjectSourceXMLWriter::TargetDocument(X::DOMDocument* adopted) {
-  // The document read at open stands for the target only when it was read from it; a save to
-  // another file compares with what that file holds.
-  if (!Port::File::exist(m_fileName)) return nullptr;
+namespace {
+
+// Whether the document read at open stands for the target file: only when it was read from
+// it; a save to another file compares with what that file holds.
+bool StandsFor(X::DOMDocument* adopted, const Text& target) {
   // The DOM keeps the name as a URI: "file://" and the path.
   std::string source = Xml::Utf8Text(adopted->getDocumentURI()).str();
   if (source.rfind("file://", 0) == 0) source.erase(0, 7);
-  if (!source.empty() && Port::File::namematch(source.c_str(), m_fileName.c_str()) == 1) return adopted;
+  return !source.empty() && Port::File::namematch(source.c_str(), target.c_str()) == 1;
+}
+
+}  // namespace
+
+X::DOMDocument* CProjectSourceXMLWriter::TargetDocument(X::DOMDocument* adopted) {
+  if (!Port::File::exist(m_fileName)) return nullptr;
+  if (StandsFor(adopted, m_fileName)) return adopted;
   m_targetDocument = Xml::ParseXmlFile(m_fileName.c_str());
   return m_targetDocument.get();
+}
+
+X::DOMElement* CProjectSourceXMLWriter::ComparedSection(int section) {
+  // Only the adopted document's own sections are ever kept; with the check turned off every
+  // section is written.
+  if (m_ownsDocument || ReadOnce(NoDirtyCheckFlag(), "VEL_CORVANE_NO_DIRTY_CHECK")) return nullptr;
+  if (!Port::File::exist(m_fileName) || !StandsFor(m_document, m_fileName)) return nullptr;
+  X::DOMElement* root = m_document->getDocumentElement();
+  if (root == nullptr || FirstChildNamed(root, N::kHeaderW) == nullptr || FirstChildNamed(root, N::kVersionW) == nullptr)
+    return nullptr;
+  return FirstChildNamed(root, kSectionNames[section]);
 }
 
 bool CProjectSourceXMLWriter::HasChanged() {
@@ -667,7 +788,10 @@ bool CProjectSourceXMLWriter::HasChanged() {
                  std::atoi(AttributeText(xml, version, N::kSchemaVersionAttrW).c_str()) != 2;
   for (int section = kFiles; section < kSectionCount; ++section) {
     X::DOMElement* old = FirstChildNamed(root, kSectionNames[section]);
-    const bool differs = old == nullptr || !XMLDifferencer(true).Compare(m_sections[section], old);
+    // The files section may have been compared already, as it was described.
+    const bool differs = section == kFiles && m_filesEqual && target == m_document
+                             ? !*m_filesEqual
+                             : old == nullptr || !XMLDifferencer(true).Compare(m_sections[section], old);
     // Only the adopted document's own sections can be kept; another file's say nothing of it.
     if (target == m_document) m_differs[section] = differs;
     changed = changed || differs;

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -63,10 +64,28 @@ class CProjectSourceXMLWriter {
   [[nodiscard]] Status Serialize();
   bool HasChanged();
 
-  void PushFile(IFile* file);
+  // What a file entry of the files section says: built into elements only when the section
+  // differs from the file's.
+  struct FileRecord {
+    struct Association {
+      String name;
+      String sequence;         // empty: not written
+      String includeSequence;  // empty: not written
+    };
+    String name;
+    String type;
+    std::vector<Association> associations;
+    String library;  // empty: none written
+  };
+
+  FileRecord DescribeFile(IFile* file);
+  void PushFile(const FileRecord& record);
   void PushAutoManagedFile(IFile* file);
-  void PushAssociations(xercesc::DOMElement* element, IFile* file);
-  void PushFileLibrary(xercesc::DOMElement* element, IFile* file);
+  void DescribeAssociations(IFile* file, std::vector<FileRecord::Association>& associations);
+  String FileLibraryName(IFile* file);
+  // Whether the files section `old` holds exactly the entries `records` would build, as the
+  // section comparison would find it.
+  static bool SameFiles(xercesc::DOMElement* old, const std::vector<FileRecord>& records);
   void PushBindings(IFile* file, const String& name);
   void PushProperty(IPropertyInstance* instance);
   void GetFileValue(CitI::IInterface* object, String* out);
@@ -97,6 +116,10 @@ class CProjectSourceXMLWriter {
   const XmlNames::Branch* ViewBranch(IView* view);
   // The document that the target file holds now, when it is not the one adopted.
   xercesc::DOMDocument* TargetDocument(xercesc::DOMDocument* adopted);
+  // The section of the adopted document that a save compares `section` with; null when the
+  // comparison would not reach it (another file is the target, or the document lacks its
+  // header or version).
+  xercesc::DOMElement* ComparedSection(int section);
 
   String m_fileName;
   bool m_ownsDocument = true;
@@ -111,6 +134,9 @@ class CProjectSourceXMLWriter {
   std::array<bool, kSectionCount> m_differs{true, true, true, true, true, true, true};
   // Set while a write is being prepared: whether ids are kept by hand.
   bool m_manualOrder = false;
+  // While saving into an adopted document: whether its files section was found equal to the
+  // project's files before any element was built (unset: not compared so).
+  std::optional<bool> m_filesEqual;
   std::map<IView*, const XmlNames::Branch*> m_viewBranches;
   // The written form of each directory met, with its trailing "/" ("" for the project's own).
   std::map<String, String> m_directoryForms;

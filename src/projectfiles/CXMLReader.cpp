@@ -112,11 +112,24 @@ bool CXMLReader::ParseFile(const String& path) {
                     error.systemId.empty() ? path.c_str() : error.systemId.c_str());
     return false;
   }
+  return AdoptDocument(path, std::move(document));
+}
+
+bool CXMLReader::AdoptDocument(const String& path, Xml::DocumentPtr document) {
+  if (!document) return false;
+  m_fileName = path;
+  m_directory = Port::FileName(path).GetHead();
+  m_properties.clear();
   m_document = std::move(document);
   // The writer compares with this document only while it names the file being saved.
   m_document->setDocumentURI(Xml::XmlText(path.str()).get());
   m_root = m_document->getDocumentElement();
   return true;
+}
+
+Xml::DocumentPtr CXMLReader::TakeDocument() noexcept {
+  m_root = nullptr;
+  return std::move(m_document);
 }
 
 void CXMLReader::ReadVersion() {

@@ -55,6 +55,11 @@ class CXMLReader {
   void CreateParser();
   // False when the file is missing or does not parse; the earlier document then stays.
   bool ParseFile(const String& path);
+  // As ParseFile, with `document` already parsed from `path` by another reader; false, and
+  // nothing taken, for a null one.
+  bool AdoptDocument(const String& path, Xml::DocumentPtr document);
+  // The parsed document handed over; the reader then holds none.
+  Xml::DocumentPtr TakeDocument() noexcept;
   void ReadVersion();
   void ReadPartitions();
   void ReadLibraries();

@@ -1,5 +1,6 @@
 #include "projectfiles/GeneratedProjectWriter.h"
 
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -35,6 +36,19 @@ namespace N = XmlNames;
 
 Text GhlcNumber(std::int64_t value) { return Text(std::to_string(value)); }
 
+namespace {
+
+// Whether the file at `path` holds exactly `bytes`.
+bool HoldsBytes(const std::string& path, const std::string& bytes) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in || static_cast<std::size_t>(in.tellg()) != bytes.size()) return false;
+  in.seekg(0);
+  std::string held(bytes.size(), '\0');
+  return static_cast<bool>(in.read(held.data(), static_cast<std::streamsize>(held.size()))) && held == bytes;
+}
+
+}  // namespace
+
 GeneratedProjectWriter::GeneratedProjectWriter(const String& outputPath, IProject* project)
     : m_outputPath(outputPath), m_project(project), m_outputDirectory(outputPath, true) {
   if (!Xml::StartPlatform()) return;
@@ -62,8 +76,19 @@ Status GeneratedProjectWriter::SetFileMap(CitI::IInterface* fileMap) {
 Text GeneratedProjectWriter::MakeFileName(CitI::IInterface* file) const {
   Text name;
   if (!m_fileMap) {
-    RelativeHdlFileName(m_outputDirectory, file, name);
-    return name;
+    // As RelativeHdlFileName: the written form of the directory, then the name.
+    AutoCast<IHdlFile> hdl(file);
+    if (!hdl) return name;
+    Text directory;
+    Text leaf;
+    std::ignore = hdl->GetPath(&directory, &leaf);
+    auto known = m_directoryForms.find(directory);
+    if (known == m_directoryForms.end()) {
+      Text prefix;
+      RelativeName(m_outputDirectory, directory, Text(), prefix);
+      known = m_directoryForms.emplace(directory, prefix).first;
+    }
+    return known->second + leaf;
   }
   Text directory;
   Text leaf;
@@ -209,9 +234,12 @@ Status GeneratedProjectWriter::Write() {
   options.newLine = kCrLf;
   options.namespaces = true;
   std::string message;
+  std::string bytes;
+  if (Xml::SerializeDocument(m_document.get(), bytes, &message, options) != kSuccess) return fail(message);
+  // A file that holds these bytes already is left as it is: most saves change nothing in it.
+  if (HoldsBytes(m_outputPath.str(), bytes)) return kSuccess;
   // Written beside the file and renamed over it, so that a failed write leaves the old file.
-  if (Xml::WriteDocumentFile(m_document.get(), m_outputPath.str(), &message, options) != kSuccess)
-    return fail(message);
+  if (WriteFileAtomically(m_outputPath.str(), bytes, &message) != kSuccess) return fail(message);
   return kSuccess;
 }
 

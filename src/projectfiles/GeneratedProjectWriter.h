@@ -3,6 +3,7 @@
 // with their flow branches, and the transform instances that have run with their times,
 // checksums, status values and output files. The file is replaced atomically.
 
+#include <map>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 
@@ -49,6 +50,9 @@ class GeneratedProjectWriter {
   xercesc::DOMElement* m_root = nullptr;
   Prjrep::AutoPtr<IProject> m_project;
   SplitPath m_outputDirectory;
+  // The written form of each directory met, with its trailing "/" ("" for none): a project
+  // keeps many files in few directories.
+  mutable std::map<Port::StringBase<char>, Port::StringBase<char>> m_directoryForms;
   // The names of a project copy's files; empty for a plain save.
   Prjrep::AutoPtr<ICPFileMapInternal> m_fileMap;
 };

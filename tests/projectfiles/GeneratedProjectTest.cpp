@@ -1,6 +1,7 @@
 // The generated-project file: written on save through the project, read back on open, and the
 // walk of the view network that fills its transforms.
 
+#include <set>
 #include <xercesc/dom/DOMImplementation.hpp>
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
 #include <xercesc/util/XMLString.hpp>
@@ -295,8 +296,11 @@ TEST_F(GeneratedProjectTest, SavedClosedAndReopenedWithGeneratedFilesAndTransfor
   EXPECT_EQ(first.find_first_of('\n'), first.find("\r\n") + 1);
   for (std::size_t at = first.find('\n'); at != std::string::npos; at = first.find('\n', at + 1))
     ASSERT_EQ(first[at - 1], '\r') << "a line ends without a carriage return at " << at;
+  // Saved again unchanged: the file is left as it is, not written over with the same bytes.
+  const Stamp written = StampOf(m_ghlc);
   ASSERT_EQ(ForceSave(), kSuccess);
   EXPECT_EQ(ReadText(m_ghlc), first);
+  EXPECT_TRUE(StampOf(m_ghlc) == written);
 
   const std::vector<Element> files = Elements(m_ghlc, "file");
   ASSERT_EQ(files.size(), 3u);  // the user's own file is the project file's
@@ -338,6 +342,30 @@ TEST_F(GeneratedProjectTest, SavedClosedAndReopenedWithGeneratedFilesAndTransfor
 }
 
 // A write that fails at any step leaves the file that was there, and says so.
+// Files of a few directories, several in each: every name is the file's own written form,
+// the same as its full name alone gives.
+TEST_F(GeneratedProjectTest, NamesOfFilesInManyDirectoriesAreEachTheirOwn) {
+  ASSERT_EQ(Open(), kSuccess);
+  const std::vector<fs::path> paths = {
+      m_dir / "gen/a.ngc",       m_dir / "gen/b.ngc",      m_dir / "c.ngc",          m_dir / "gen/deep/d.ngc",
+      m_dir / "../side/e.ngc",   m_dir / "../side/f.ngc",  m_dir / "gen/deep/g.ngc", m_dir / "h.ngc",
+  };
+  for (const fs::path& path : paths) AddFile(path, 1, {0});
+  ASSERT_EQ(ForceSave(), kSuccess);
+  const Hvd::SplitPath record(m_ghlc.c_str(), true);
+  std::set<std::string> expected;
+  for (const fs::path& path : paths) {
+    Port::StringBase<char> name;
+    Hvd::NormalizeFileName(record, fs::weakly_canonical(path).c_str(), name);
+    expected.insert(name.str());
+  }
+  std::set<std::string> written;
+  for (const Element& file : Elements(m_ghlc, "file")) written.insert(file.attributes.at("name"));
+  EXPECT_EQ(written, expected);
+  EXPECT_EQ(written.count("../side/e.ngc"), 1u);
+  EXPECT_EQ(written.count("gen/deep/g.ngc"), 1u);
+}
+
 TEST_F(GeneratedProjectTest, FailedWriteLeavesTheOldFileAndIsReported) {
   Port::FaultInjection::Scope scope;
   ASSERT_EQ(Open(), kSuccess);

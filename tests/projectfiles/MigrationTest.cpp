@@ -531,6 +531,30 @@ TEST_F(MigrationTest, AnXhlcOfAnOlderMajorVersionOpensOnlyWhenTheProcedureConver
   EXPECT_EQ(Tcl("lindex $::velmor::Hvd::migrateAsked 1 0"), older.string());
 }
 
+// A procedure that converts the file in place: the project is read from the converted file,
+// not from what the open read of it before the conversion.
+TEST_F(MigrationTest, AnXhlcConvertedInPlaceIsReadAsConverted) {
+  const fs::path older = m_dir / "inplace.xhlc";
+  const fs::path converted = m_dir / "converted.txt";
+  WriteText(older,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<project xmlns=\"http://www.velmor.com/XMLSchema\" "
+            "xmlns:vel_kv=\"http://www.velmor.com/XMLSchema\">\n  <version vel_kv:schema_version=\"2\" "
+            "vel_kv:hlc_version=\"13.1\"/>\n  <files/>\n</project>\n");
+  WriteText(converted,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<project xmlns=\"http://www.velmor.com/XMLSchema\" "
+            "xmlns:vel_kv=\"http://www.velmor.com/XMLSchema\">\n  <version vel_kv:schema_version=\"2\" "
+            "vel_kv:hlc_version=\"14.1\"/>\n  <files>\n    <file vel_kv:name=\"src/kept.vhd\" "
+            "vel_kv:type=\"FILE_VHDL\"/>\n  </files>\n</project>\n");
+  Tcl("proc ::inplace {args} {\n  file copy -force " + Hvd::TclWord(converted.c_str()).str() + " " +
+      Hvd::TclWord(older.c_str()).str() + "\n}");
+  Tcl("set ::velmor::Hvd::migrateAsked {}; trace add variable ::velmor::Hvd::migrateAsked write ::inplace");
+  Tcl("set ::velmor::Hvd::migrateAnswer true");
+  EXPECT_EQ(OpenProject(older), Hvd::kSuccess);
+  Tcl("trace remove variable ::velmor::Hvd::migrateAsked write ::inplace");
+  EXPECT_EQ(Tcl("llength $::velmor::Hvd::migrateAsked"), "1");
+  EXPECT_EQ(FileNames(), Strings{(m_dir / "src/kept.vhd").string()});
+}
+
 // The procedure is the one of the installation's migration script, sourced for each migration,
 // whatever the interpreter held before; without the script nothing is migrated.
 TEST_F(MigrationTest, TheMigrationScriptIsSourcedAndAMissingOneFailsTheMigration) {

@@ -12,6 +12,8 @@
 #include "Port/FaultInjection.h"
 #include "XhlcProject.h"
 #include "projectfiles/CProjectSourceXMLWriter.h"
+#include "projectfiles/XMLDifferencer.h"
+#include "projectfiles/XMLNamespaceHelper.h"
 #include "support/FakeProject.h"
 
 namespace xhlc_test {
@@ -130,6 +132,59 @@ TEST_F(XhlcWriterTest, OnlyTheChangedSectionIsRewritten) {
   EXPECT_EQ(LibraryOf(File(m_dir / "src/top.vhd")), "mylib");
   EXPECT_EQ(Property("PROP_DevSpeed"), "-3");
   EXPECT_EQ(FileNames().size(), 6U);
+}
+
+// The files section is compared with the file's as the project's files are described, before
+// any element is built: whatever the file's files section holds, the save writes exactly when
+// the section comparison finds it different, and then writes the section a new file has.
+TEST_F(XhlcWriterTest, FilesSectionIsWrittenExactlyWhenTheComparisonFindsItDifferent) {
+  ASSERT_TRUE(LoadFixture("full.xhlc"));
+  const std::string original = ReadText(m_file);
+  ASSERT_EQ(WriteNew(m_dir / "new.xhlc"), Hvd::kSuccess);
+  const std::string fresh = ReadText(m_dir / "new.xhlc");
+  const auto filesOf = [](xercesc::DOMDocument* document) {
+    return Hvd::XMLNamespaceHelper().FindChildElement(document->getDocumentElement(), u"files");
+  };
+  const auto edited = [&](const std::string& from, const std::string& to) {
+    std::string text = original;
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+  };
+  const std::vector<std::string> variants = {
+      original,
+      edited("      <association vel_kv:name=\"Implementation\" vel_kv:seqID=\"1\"/>",
+             "\t<association vel_kv:name=\"Implementation\"\n   vel_kv:seqID=\"1\"/>"),
+      edited("<association vel_kv:name=\"BehavioralSimulation\" vel_kv:seqID=\"1\"/>",
+             "<association vel_kv:seqID=\"1\" vel_kv:name=\"BehavioralSimulation\"/>"),
+      edited("<library vel_kv:name=\"mylib\"/>", "<library vel_kv:name=\"mylib\">  </library>"),
+      edited("<library vel_kv:name=\"mylib\"/>", "<library name=\"mylib\"/>"),
+      edited("<library vel_kv:name=\"mylib\"/>", "<library vel_kv:name=\"mylib\"/><!-- a note -->"),
+      edited("<library vel_kv:name=\"mylib\"/>", "<library vel_kv:name=\"mylib\"/>text"),
+      edited("<library vel_kv:name=\"mylib\"/>", "<library vel_kv:name=\"mylib\"><x/></library>"),
+      edited("<library vel_kv:name=\"mylib\"/>", ""),
+      edited("vel_kv:type=\"FILE_VHDL\">", "vel_kv:type=\"FILE_VHDL\" vel_kv:extra=\"1\">"),
+      edited(" vel_kv:seqIDinc=\"3\"", ""),
+      edited("vel_kv:seqID=\"70000\"", "vel_kv:seqID=\"70001\""),
+      edited("<file vel_kv:name=\"src/pkg.vhd\"", "<file vel_kv:name=\"src/other.vhd\""),
+      edited("  </files>", "    <file vel_kv:name=\"src/more.vhd\" vel_kv:type=\"FILE_VHDL\"/>\n  </files>"),
+  };
+  for (std::size_t i = 0; i < variants.size(); ++i) {
+    SCOPED_TRACE("variant " + std::to_string(i));
+    WriteText(m_file, variants[i]);
+    ASSERT_TRUE(m_reader->ParseFile(m_file.c_str()));
+    m_reader->ReadVersion();
+    Hvd::Xml::DocumentPtr theirs = Hvd::Xml::ParseXmlFile(m_file.c_str());
+    Hvd::Xml::DocumentPtr ours = Hvd::Xml::ParseXmlFile((m_dir / "new.xhlc").c_str());
+    ASSERT_TRUE(theirs && ours);
+    const bool differs = !Hvd::XMLDifferencer(true).Compare(filesOf(ours.get()), filesOf(theirs.get()));
+    ASSERT_EQ(Save(m_file), Hvd::kSuccess);
+    const std::string now = ReadText(m_file);
+    EXPECT_EQ(now != variants[i], differs);
+    if (differs) {
+      EXPECT_EQ(Sections(now)[kFilesBlock], Sections(fresh)[kFilesBlock]);
+    }
+  }
 }
 
 TEST_F(XhlcWriterTest, OlderFileIsRewrittenAroundWhatItKeeps) {

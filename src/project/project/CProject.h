@@ -109,6 +109,7 @@ class CProject : public TComponent<CProject> {
 
   // Reads the .xhlc at `path` into the closed project; `reopen` only from Reopen.
   Status ProjectOpenXml(const String& path, bool reopen);
+  bool ReadProjectDocument(const String& path);
   // Adds the .mhs file that a project with a .zmr file lost, when it is on disk.
   void FixUpProject();
   // An older project (.hlc, .rwk): migrated, then opened as the .xhlc beside it.
@@ -340,6 +341,9 @@ class CProject : public TComponent<CProject> {
   bool m_reopened = false;
   // The reader of the project file as last opened; the save hands its document to the writer.
   std::unique_ptr<CXMLReader> m_reader;
+  // The document of the project source file read by the open's version check, with the path
+  // it was read from; taken by the open's own read.
+  std::pair<String, Xml::DocumentPtr> m_readDocument;
   // Set when the open made the design: the release then tears it down.
   bool m_designMadeHere = false;
   // The autonyms the project made of itself, told when the project goes.

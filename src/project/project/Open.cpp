@@ -34,6 +34,7 @@
 #include "design/design/Placement.h"
 #include "projectfiles/CGenProjectReader.h"
 #include "projectfiles/RepoMine.h"
+#include "projectfiles/projectinfo/CProjectInfo.h"
 #include "Hvd/ITclInterp.h"
 #include "utils/FileUtils.h"
 #include "utils/DmUtils.h"
@@ -59,12 +60,14 @@ std::int32_t MajorOf(const String& version) {
 
 // The product version the file at `path` was saved with, read without opening it. Without the
 // component that reads it the open cannot go on (failure); a file it cannot read leaves
-// `*read` false.
-Status SavedProductVersion(const String& path, String* version, bool* read) {
+// `*read` false. The document read is given back in `document`, so that the open, when the
+// file stays as it is, does not parse it a second time.
+Status SavedProductVersion(const String& path, String* version, bool* read, Xml::DocumentPtr* document) {
   *read = false;
   Prjrep::AutoRelease<IProjectInfo> info(CitP::Factory::CreateInstance(ClassId::ProjectInfo()));
   if (!info) return Fail(kFailure, "Project::Open - CreateInstance of CProjectComp failed.\n");
   *read = info->ReadProjectData(path) == kSuccess && info->GetHlcVersion(version) == kSuccess;
+  if (*read) *document = CProjectInfo::TakeReadDocument(info.Get());
   return kSuccess;
 }
 
@@ -206,7 +209,8 @@ Status CProject::XIProject::Open(const String& given) {
     if (!isNew) {
       String saved;
       bool read = false;
-      if (const Status made = SavedProductVersion(path, &saved, &read); made != kSuccess) return made;
+      Xml::DocumentPtr document;
+      if (const Status made = SavedProductVersion(path, &saved, &read, &document); made != kSuccess) return made;
       if (!read) {
         // An unreadable file is reported, and kept from being overwritten, by the open itself.
       } else if (MajorOf(saved) > MajorOf(self.m_softwareVersion)) {
@@ -219,9 +223,13 @@ Status CProject::XIProject::Open(const String& given) {
       } else if (MajorOf(saved) < MajorOf(self.m_softwareVersion)) {
         // Saved by an older major version: the migration procedure brings it up to date first.
         if (MigrateProject(path, self.m_softwareVersion) != kSuccess) return kOpenOlderProjectFailed;
+        // The migration rewrote the file: what was read of it before is no longer it.
+        document = nullptr;
       }
+      if (document) self.m_readDocument = {path, std::move(document)};
     }
     const Status opened = self.ProjectOpenXml(path, false);
+    self.m_readDocument = {};
     self.FixUpProject();
     if (opened != kSuccess) return opened;
   } else if (HasExtension(path, ".hlc") || HasExtension(path, ".rwk")) {
@@ -435,7 +443,7 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
   m_reader = std::make_unique<CXMLReader>(&m_XIProject);
 
   if (exists) {
-    if (!m_reader->ParseFile(path)) {
+    if (!ReadProjectDocument(path)) {
       m_readFailed = true;
       return Fail(kProjectNotOpened, "CProject::ProjectOpenXml - Errors while opening hlc project file: \"%s\".\n",
                   path.c_str());
@@ -493,6 +501,15 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
       properties.SetPropertyValue("PROP_WriteDefaultPropToSourceProject", "false");
   }
   return kSuccess;
+}
+
+// The project source file into the reader: the document the open's version check read of this
+// same file when there is one, else parsed now.
+bool CProject::ReadProjectDocument(const String& path) {
+  auto [readPath, document] = std::move(m_readDocument);
+  m_readDocument = {};
+  if (document && readPath == path) return m_reader->AdoptDocument(path, std::move(document));
+  return m_reader->ParseFile(path);
 }
 
 void CProject::FixUpProject() {

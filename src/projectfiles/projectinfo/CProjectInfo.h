@@ -33,9 +33,15 @@ class CProjectInfo : public TComponent<CProjectInfo> {
   // The text of a new, empty project source file.
   static std::string NewProjectFileText();
 
+  // The document the component's last ReadProjectData parsed, handed over so that a reader
+  // of the same unchanged file need not parse it again; null when there is none. The
+  // component then answers as one that read nothing.
+  static Xml::DocumentPtr TakeReadDocument(IProjectInfo* info);
+
  private:
   struct XIProjectInfo : TNested<CProjectInfo, IProjectInfo> {
     using TNested::TNested;
+    CProjectInfo& Owner() const noexcept { return This(); }
     Status ReadProjectData(const String& path) override;
     Status GetAssociations(Prjrep::IStringSet** associations) override;
     Status GetFilesOfBranch(std::uint32_t branch, Prjrep::IStringSet** files) override;

@@ -51,6 +51,13 @@ Status CProjectInfo::XIProjectInfo::ReadProjectData(const String& path) {
   return self.m_read ? kSuccess : kFailure;
 }
 
+Xml::DocumentPtr CProjectInfo::TakeReadDocument(IProjectInfo* info) {
+  auto* face = dynamic_cast<XIProjectInfo*>(info);
+  if (face == nullptr || !face->Owner().m_read) return nullptr;
+  face->Owner().m_read = false;
+  return face->Owner().m_reader.TakeDocument();
+}
+
 Status CProjectInfo::XIProjectInfo::GetAssociations(Prjrep::IStringSet** associations) {
   AutoOut<Prjrep::IStringSet> out(associations);
   CProjectInfo& self = This();
