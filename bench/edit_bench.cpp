@@ -91,9 +91,9 @@ AutoRelease<Hvd::IProject> Open(const fs::path& file, benchmark::State& state) {
 
 // The synthesis view's top after the edits, so that a run that chose none shows it.
 bool HasTop(Hvd::IProject* project) {
-  AutoRelease<Hvd::IDesign> design;
-  if (project->GetDesign(design.Receive()) != Hvd::kSuccess || !design) return false;
-  AutoCast<Hvd::IViewManager> views(design.Get());
+  Hvd::IDesign* design = nullptr;  // borrowed: the project keeps its design
+  if (project->GetDesign(&design) != Hvd::kSuccess || design == nullptr) return false;
+  AutoCast<Hvd::IViewManager> views(design);
   AutoRelease<Hvd::IViewIterator> at;
   if (!views || views->FindViewByHint("AbstractSynthesis", at.Receive()) != Hvd::kSuccess || !at || at->IsDone())
     return false;
