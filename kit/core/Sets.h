@@ -154,6 +154,15 @@ class TSetHelper : public ISet {
     return Hvd::kSuccess;
   }
 
+  // An iterator standing on the element at `pos`, for a set that knows where an element is
+  // and must not search for it.
+  Hvd::Status GetIteratorAt(const Position& pos, IIterator** out) {
+    const Hvd::Status status = GetIterator(out);
+    if (status != Hvd::kSuccess) return status;
+    dynamic_cast<Iterator&>(**out).m_cursor.pos = pos;
+    return Hvd::kSuccess;
+  }
+
   std::size_t Size() override { return m_elements.size(); }
 
   Hvd::Status Clear() override {

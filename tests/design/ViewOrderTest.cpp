@@ -33,6 +33,7 @@
 #include "design/DesignDoubles.h"
 #include "design/design/Placement.h"
 #include "design/view/CView.h"
+#include "files/FileViewPlacement.h"
 #include "project/project/CProject.h"
 #include "utils/DmUtils.h"
 #include "utils/NetlistLookup.h"
@@ -398,6 +399,140 @@ TEST_F(ViewOrderTest, ACoreLeadsToItsGeneratorProjectFile) {
             kSuccess);
   EXPECT_FALSE(found);
   EXPECT_EQ(GetMoldrixHlcFile(m_project.Get(), nullptr, found.ReleaseAndReceive()), kBadParameters);
+}
+
+}  // namespace
+}  // namespace view_order_test
+
+namespace view_order_test {
+namespace {
+
+// A tree of entities: unit_i instantiates unit_{2i+1} and unit_{2i+2} when they exist.
+void WriteTree(const fs::path& dir, int count) {
+  for (int i = 0; i < count; ++i) {
+    std::ofstream out(dir / ("unit_" + std::to_string(i) + ".vhd"));
+    out << "entity unit_" << i << " is end;\narchitecture rtl of unit_" << i << " is\nbegin\n";
+    for (int child : {2 * i + 1, 2 * i + 2}) {
+      if (child < count) out << "  u" << child << " : entity work.unit_" << child << ";\n";
+    }
+    out << "end;\n";
+  }
+}
+
+struct Answers {
+  std::string top;
+  std::string instance;
+  Names order;
+  Names files;
+  bool operator==(const Answers&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Answers& answers) {
+  return out << answers.top << " " << answers.instance << " " << ::testing::PrintToString(answers.order) << " "
+             << ::testing::PrintToString(answers.files);
+}
+
+Names FilesOf(IView* view) {
+  AutoRelease<IFileIterator> files;
+  Names names;
+  EXPECT_EQ(AutoCast<IFileSet>(view)->GetIterator(files.Receive()), kSuccess);
+  for (; files && !files->IsDone(); std::ignore = files->Next()) names.push_back(BaseName(files->Current()));
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Single adds and removals answer, after each, what a project given the same files at once
+// answers, with the same events each time.
+TEST_F(ViewOrderTest, SingleEditsAnswerAsAFreshProjectDoes) {
+  constexpr int kUnits = 9;
+  WriteTree(m_dir, kUnits);
+  IView* synthesis = View("VIEW_AbstractSynthesis");
+  ASSERT_TRUE(synthesis);
+  auto answersOf = [&](IView* view) {
+    return Answers{Top(view), TopInstance(view), Order(view), FilesOf(view)};
+  };
+  // A second project in its own folder, given the files in one go.
+  auto fresh = [&](const std::vector<std::string>& names, int round) {
+    const fs::path there = m_dir / ("fresh_" + std::to_string(round));
+    fs::create_directories(there);
+    AutoRelease<IProject> project(CitP::Factory::CreateInstance(ClassId::Project()));
+    AutoRelease<IDesign> design(CitP::Factory::CreateInstance(ClassId::Design()));
+    CProject::FromInterface(project.Get())->EnterOpenState((there / "p.xhlc").c_str(), design.Get(), false);
+    EXPECT_EQ(AutoCast<ICompAdmin>(design.Get())->InitializeAfterCreate(project.Get(), nullptr), kSuccess);
+    AutoRelease<IDesignPlatform> platform;
+    EXPECT_EQ(design->GetDesignPlatform(platform.Receive()), kSuccess);
+    std::ignore = platform->NotifyChanges();
+    AutoRelease<ISourceLibrary> work;
+    std::ignore = AutoCast<ISourceLibraryManager>(project.Get())->CreateSourceLibrary("work", work.Receive());
+    {
+      const FileViewPlacementHold hold;  // placed once, below
+      for (const std::string& name : names) {
+        AutoRelease<IHdlFile> file;
+        EXPECT_EQ(AutoCast<IFileManager>(project.Get())->ProjectAddFile((m_dir / name).c_str(), nullptr, file.Receive()),
+                  kSuccess);
+        AutoCast<IViewClassAssociation> classes(file.Get());
+        std::ignore = classes->SetBit(0) == kSuccess && classes->SetBit(1) == kSuccess;
+      }
+    }
+    FileTypeViewCache(project.Get()).UpdateAllFileViews();
+    Answers answers;
+    AutoRelease<IViewIterator> views;
+    EXPECT_EQ(AutoCast<IViewManager>(design.Get())->GetViews(views.Receive()), kSuccess);
+    for (; views && !views->IsDone(); std::ignore = views->Next()) {
+      if (GetDefDataIdName(views->Current()) == "VIEW_AbstractSynthesis") answers = answersOf(views->Current());
+    }
+    std::ignore = AutoCast<ICompAdmin>(design.Get())->Teardown();
+    return answers;
+  };
+
+  m_heard.Listen(synthesis);
+  std::vector<std::string> present;
+  std::vector<std::vector<std::string>> heardPerEdit;
+  auto heardNow = [&] {
+    std::vector<std::string> kinds;
+    for (const auto& heard : m_heard.heard) {
+      if (heard.id == EventId::ViewChanged()) kinds.push_back("changed");
+      if (heard.id == EventId::FileAddedToView()) kinds.push_back("added");
+      if (heard.id == EventId::FileRemovedFromView()) kinds.push_back("removed");
+    }
+    m_heard.heard.clear();
+    return kinds;
+  };
+  int round = 0;
+  auto check = [&](const char* what) {
+    const Answers now = answersOf(synthesis);
+    EXPECT_EQ(now, fresh(present, ++round)) << what;
+  };
+  // The root first: each new unit hangs below the top, whose unbound instances it fills. (With
+  // roots of equal rank the top stays where it was, which a fresh project cannot know.)
+  for (int i = 0; i < kUnits; ++i) {
+    const std::string name = "unit_" + std::to_string(i) + ".vhd";
+    AddFile(name);
+    present.push_back(name);
+    heardPerEdit.push_back(heardNow());
+    check(name.c_str());
+  }
+  // Removals from the middle split the tree below the root.
+  for (int i : {4, 1, 7}) {
+    const std::string name = "unit_" + std::to_string(i) + ".vhd";
+    ASSERT_EQ(AutoCast<IFileManager>(m_project.Get())->RemoveFileByPath((m_dir / name).c_str()), kSuccess);
+    m_files.erase(name);
+    present.erase(std::find(present.begin(), present.end(), name));
+    heardPerEdit.push_back(heardNow());
+    check(name.c_str());
+  }
+  // A removed file comes back.
+  AddFile("unit_1.vhd");
+  present.push_back("unit_1.vhd");
+  heardPerEdit.push_back(heardNow());
+  check("unit_1.vhd again");
+
+  // Every add is heard as one file added and one change; a removal as no event of the view's.
+  const std::vector<std::string> add{"added", "changed"};
+  for (std::size_t i = 0; i < heardPerEdit.size(); ++i) {
+    const bool isAdd = i < kUnits || i == heardPerEdit.size() - 1;
+    EXPECT_EQ(heardPerEdit[i], isAdd ? add : std::vector<std::string>{}) << "edit " << i;
+  }
 }
 
 }  // namespace

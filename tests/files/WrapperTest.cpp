@@ -62,7 +62,7 @@ struct ViewFile : TComponent<ViewFile, AllOf<IHdlFile, IFile, Prjrep::ITimestamp
   Status GetDefDataIdName(Text* out) override { return *out = type, kSuccess; }
   Status GetPlugInKey(Text* key) override { return *key = "HDL", kSuccess; }
   Status GetOriginState(std::uint32_t* state) override { return *state = 0, kSuccess; }
-  Status GetTime(std::int64_t* s, std::int64_t* us) override { return *s = seconds, *us = 0, kSuccess; }
+  Status GetTime(std::int64_t* s, std::int64_t* us) override { return ++stampReads, *s = seconds, *us = 0, kSuccess; }
   Status SetGlobalInclude(bool flag) override { return globalInclude = flag, kSuccess; }
   Status GetGlobalInclude(bool* flag) override { return *flag = globalInclude, kSuccess; }
   Status GetLibrary(ISourceLibrary** library) override { return *library = nullptr, kSuccess; }
@@ -94,6 +94,7 @@ struct ViewFile : TComponent<ViewFile, AllOf<IHdlFile, IFile, Prjrep::ITimestamp
   fs::path path;
   Text type;
   std::int64_t seconds = 1;
+  int stampReads = 0;
   bool globalInclude = false;
   std::uint64_t sequence = 0;
   Prjrep::TRefCountHelper<ViewFile> count{this};
@@ -334,6 +335,53 @@ TEST_F(ViewFilesTest, APinFileLeavesTheOrderAndTheTopAsTheyAre) {
     ++pins;
   }
   EXPECT_EQ(pins, 1);
+}
+
+// An owner that names its changes has only those compared: a new request reads the stamps of
+// the files named, not of every file, and answers as a wrapper handed the whole list each time.
+TEST_F(WrapperTest, ATrackingOwnerHasOnlyTheFilesItNamesComparedAndAnswersAsAWholeHandOver) {
+  for (int i = 0; i < 6; ++i) Add(("spare" + std::to_string(i) + ".v").c_str(), "FILE_VERILOG", "module spare;\nendmodule\n");
+  std::unique_ptr<CHdlPackageWrapper> eager = std::make_unique<CHdlPackageWrapper>();
+  wrapper->TrackChanges();
+  Hand();
+  // The same request of a wrapper handed every file again.
+  auto eagerly = [&] {
+    std::swap(wrapper, eager);
+    Hand();
+    AutoRelease<IHdlNetListNode> top;
+    EXPECT_EQ(wrapper->GetHierarchy(top.Receive(), nullptr), kSuccess);
+    const std::vector<std::string> order = Order();
+    std::swap(wrapper, eager);
+    return order;
+  };
+  EXPECT_TRUE(Hierarchy(true).count("u_leaf"));
+  EXPECT_EQ(Order(), eagerly());
+  auto reads = [&] {
+    int total = 0;
+    for (ViewFile* file : files) total += std::exchange(file->stampReads, 0);
+    return total;
+  };
+  std::ignore = reads();
+
+  // One file comes and one changes: only those two are read.
+  Write("leaf.v", "module leaf (input a);\n  sub u_sub ();\nendmodule\n");
+  leaf->seconds = 2;
+  wrapper->MarkFileChanged(leaf->AsFile());
+  ViewFile* sub = Add("sub.v", "FILE_VERILOG", "module sub;\nendmodule\n");
+  wrapper->UpdateViewFile(sub->AsFile(), true);
+  EXPECT_TRUE(Hierarchy(true).count("u_sub"));
+  EXPECT_LE(reads(), 2 * 4) << "a few reads of the two files named, none of the others";
+  EXPECT_FALSE(Hierarchy(false).empty());
+  EXPECT_EQ(reads(), 0) << "what was passed on is not compared again";
+  EXPECT_EQ(Order(), eagerly());
+
+  // A file that leaves is gone from the parser and the order.
+  files.erase(std::find(files.begin(), files.end(), leaf));
+  wrapper->UpdateViewFile(leaf->AsFile(), false);
+  std::ignore = Hierarchy(true);
+  const std::vector<std::string> order = Order();
+  EXPECT_EQ(std::count(order.begin(), order.end(), "leaf.v"), 0);
+  EXPECT_EQ(order, eagerly());
 }
 
 }  // namespace

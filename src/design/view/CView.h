@@ -211,10 +211,20 @@ class CView final : public TComponent<CView> {
     std::vector<Prjrep::AutoPtr<IHdlDesignUnit>> Units();
     void Erase(Position& pos) override;
     Status Clear() override;
+    // An iterator standing on the entry of `object`; null when the view does not hold it.
+    Prjrep::AutoRelease<IHdlDesignUnitIterator> IteratorOf(CitI::IInterface* object);
+    // Visits every unit without copying the list; `visit` must not change the set.
+    template <class Visit>
+    void ForEach(Visit visit) {
+      for (IHdlDesignUnit* unit : m_elements) visit(unit);
+    }
     CView* m_view;
     // How often each unit's root is listed, so that a view of many files finds one at once.
     std::unordered_map<CitI::IInterface*, int> m_roots;
+    // Where the first entry of each root stands.
+    std::unordered_map<CitI::IInterface*, std::list<IHdlDesignUnit*>::iterator> m_positions;
     void Count(IHdlDesignUnit* unit, int by);
+    void Appended();
   } m_XIDesignUnitSet{this};
 
   struct XIFileSet : TNested<CView, IFileSet> {
@@ -298,6 +308,10 @@ class CView final : public TComponent<CView> {
   void OnChange();
   // What depends on the view's files follows a file that left without an event.
   void FollowDroppedFile();
+  // A unit came into or left the set: the parser's mirror and the managed files look at it next.
+  void NoteUnitChange(IHdlDesignUnit* unit, bool joined);
+  // An event of, or about, one of the view's files: its stamp, library or origin may have changed.
+  void NoteFileEvent(CitI::IInterface* object);
 
   // Refreshes at once, or marks a refresh pending while a batch is open.
   void RefreshAfterChange();
@@ -373,6 +387,18 @@ class CView final : public TComponent<CView> {
   Prjrep::AutoPtr<IView> GetFirstViewForHint(const String& hint);
 
   std::unique_ptr<CHdlPackageWrapper> m_wrapper;
+  // The units that came, went or changed since the wrapper was last handed the view's files;
+  // the whole list is handed over instead while m_wrapperNeedsAll.
+  std::vector<Prjrep::AutoPtr<IHdlDesignUnit>> m_wrapperPending;
+  bool m_wrapperNeedsAll = true;
+  // What the managed files were last taken from: the units that had child files, the units
+  // touched since, and the managed files the view holds. Everything is looked at while
+  // m_syncNeedsAll.
+  std::map<CitI::IInterface*, Prjrep::AutoPtr<IHdlDesignUnit>> m_syncParents;
+  std::vector<Prjrep::AutoPtr<IHdlDesignUnit>> m_syncTouched;
+  std::map<CitI::IInterface*, Prjrep::AutoPtr<IHdlDesignUnit>> m_managedUnits;
+  std::uint32_t m_syncCategory = 0;
+  bool m_syncNeedsAll = true;
   bool m_compileOrderDirty = true;
   bool m_sequenceIdsChanged = false;
   String m_topInstancePathCache;

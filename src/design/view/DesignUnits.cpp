@@ -1,6 +1,7 @@
 // The view's files: how they enter and leave the view with their events and the refresh that
 // follows, the same files seen as files, and what the view hands the parser's mirror of them.
 
+#include <iterator>
 #include <vector>
 
 #include "Hvd/EventIds.h"
@@ -37,6 +38,28 @@ void CView::XIDesignUnitSet::Count(IHdlDesignUnit* unit, int by) {
   CitI::IInterface* root = RootOf(unit);
   if (root == nullptr) return;
   if ((m_roots[root] += by) <= 0) m_roots.erase(root);
+  m_view->NoteUnitChange(unit, by > 0);
+}
+
+void CView::XIDesignUnitSet::Appended() {
+  if (m_elements.empty()) return;
+  const auto last = std::prev(m_elements.end());
+  if (CitI::IInterface* root = RootOf(*last); root != nullptr) m_positions.emplace(root, last);
+}
+
+Prjrep::AutoRelease<IHdlDesignUnitIterator> CView::XIDesignUnitSet::IteratorOf(CitI::IInterface* object) {
+  CitI::IInterface* wanted = RootOf(object);
+  AutoRelease<IHdlDesignUnitIterator> at;
+  if (wanted == nullptr || !Holds(wanted)) return at;
+  if (const auto known = m_positions.find(wanted); known != m_positions.end()) {
+    if (GetIteratorAt(known->second, at.Receive()) != kSuccess) return AutoRelease<IHdlDesignUnitIterator>();
+    return at;
+  }
+  // A root listed twice lost its place with its first entry: look for the other.
+  if (GetIterator(at.Receive()) != kSuccess || !at) return AutoRelease<IHdlDesignUnitIterator>();
+  while (!at->IsDone() && RootOf(at->Current()) != wanted) std::ignore = at->Next();
+  if (at->IsDone()) return AutoRelease<IHdlDesignUnitIterator>();
+  return at;
 }
 
 bool CView::XIDesignUnitSet::Holds(CitI::IInterface* object) {
@@ -45,18 +68,34 @@ bool CView::XIDesignUnitSet::Holds(CitI::IInterface* object) {
 }
 
 void CView::XIDesignUnitSet::Erase(Position& pos) {
-  if (IHdlDesignUnit* unit = GetAt(pos); unit != nullptr) Count(unit, -1);
+  if (IHdlDesignUnit* unit = GetAt(pos); unit != nullptr) {
+    if (const auto known = m_positions.find(RootOf(unit)); known != m_positions.end() && known->second == pos)
+      m_positions.erase(known);
+    Count(unit, -1);
+  }
   UnitList::Erase(pos);
 }
 
 Status CView::XIDesignUnitSet::Clear() {
   m_roots.clear();
+  m_positions.clear();
+  m_view->m_wrapperNeedsAll = true;
+  m_view->m_wrapperPending.clear();
+  m_view->m_syncNeedsAll = true;
+  m_view->m_syncTouched.clear();
+  m_view->m_syncParents.clear();
+  m_view->m_managedUnits.clear();
   return UnitList::Clear();
 }
 
 bool CView::XIDesignUnitSet::EraseEntryOf(CitI::IInterface* object) {
   if (!Holds(object)) return false;
   CitI::IInterface* wanted = RootOf(object);
+  if (const auto known = m_positions.find(wanted); known != m_positions.end()) {
+    Position pos = known->second;
+    Erase(pos);
+    return true;
+  }
   for (auto pos = m_elements.begin(); pos != m_elements.end(); ++pos) {
     if (wanted != nullptr && RootOf(*pos) == wanted) {
       Erase(pos);
@@ -74,7 +113,10 @@ Status CView::XIDesignUnitSet::PersistLoad(Prjrep::IStorage* storage) {
   return LoadObjectList(storage, IHdlDesignUnit::GetIID(), [this](CitI::IInterface* object) {
     IHdlDesignUnit* unit = CastAnswer<IHdlDesignUnit>(object);
     const Status added = UnitList::Add(unit);
-    if (added == kSuccess) Count(unit, 1);
+    if (added == kSuccess) {
+      Appended();
+      Count(unit, 1);
+    }
     return added;
   });
 }
@@ -96,6 +138,7 @@ Status CView::XIDesignUnitSet::Add(IHdlDesignUnit* unit) {
   AutoPtr<IView> keep(&self.m_XIView);
   const Status appended = UnitList::Add(unit);
   if (appended != kSuccess) return appended;
+  Appended();
   Count(unit, 1);
   self.AddViewToFile(unit);
   std::ignore = self.RegisterForNotifications(unit);
@@ -127,6 +170,32 @@ Status CView::XIDesignUnitSet::Remove(IHdlDesignUnitIterator* position) {
   return kSuccess;
 }
 
+void CView::NoteUnitChange(IHdlDesignUnit* unit, bool joined) {
+  if (m_wrapper && !m_wrapperNeedsAll) m_wrapperPending.emplace_back(unit);
+  if (m_syncNeedsAll) return;
+  m_syncTouched.emplace_back(unit);
+  CitI::IInterface* root = RootOf(unit);
+  if (joined && IsManagedFile(unit)) {
+    m_managedUnits.emplace(root, AutoPtr<IHdlDesignUnit>(unit));
+  } else if (!joined && !m_XIDesignUnitSet.Holds(root)) {
+    m_managedUnits.erase(root);
+  }
+}
+
+void CView::NoteFileEvent(CitI::IInterface* object) {
+  if (object == nullptr || !m_XIDesignUnitSet.Holds(object)) return;
+  if (m_wrapper) m_wrapper->MarkFileChanged(object);
+  if (m_syncNeedsAll) return;
+  AutoCast<IHdlDesignUnit> unit(object);
+  if (!unit) return;
+  m_syncTouched.emplace_back(unit.Get());
+  if (IsManagedFile(unit.Get())) {
+    m_managedUnits.emplace(RootOf(object), AutoPtr<IHdlDesignUnit>(unit.Get()));
+  } else {
+    m_managedUnits.erase(RootOf(object));
+  }
+}
+
 Status CView::XIFileSet::Add(IFile* file) {
   AutoCast<IHdlDesignUnit> unit(file);
   if (!unit) return kFailure;
@@ -138,11 +207,8 @@ Status CView::XIFileSet::Add(IFile* file) {
 Status CView::XIFileSet::Remove(IFileIterator* iterator) {
   if (iterator == nullptr || iterator->IsDone()) return kInvalidParameter;
   CView& self = This();
-  CitI::IInterface* wanted = RootOf(iterator->Current());
-  AutoRelease<IHdlDesignUnitIterator> own;
-  if (self.m_XIDesignUnitSet.GetIterator(own.Receive()) != kSuccess || !own) return kFailure;
-  while (!own->IsDone() && RootOf(own->Current()) != wanted) std::ignore = own->Next();
-  if (own->IsDone()) return kFailure;
+  AutoRelease<IHdlDesignUnitIterator> own = self.m_XIDesignUnitSet.IteratorOf(iterator->Current());
+  if (!own || own->IsDone()) return kFailure;
   return self.m_XIDesignUnitSet.Remove(own);
 }
 
@@ -161,7 +227,12 @@ Status CView::XIFileSet::GetIterator(IFileIterator** files) {
 // and the view is not registered anew each time.
 Status CView::InitializeHDLPackageWrapper() {
   if (!IsMajorView(&m_XIView)) return kFailure;
-  if (!m_wrapper) m_wrapper = std::make_unique<CHdlPackageWrapper>();
+  if (!m_wrapper) {
+    m_wrapper = std::make_unique<CHdlPackageWrapper>();
+    m_wrapper->TrackChanges();
+    m_wrapperNeedsAll = true;
+    m_syncNeedsAll = true;
+  }
   std::uint32_t viewId = 0;
   if (GetAutoManageViewID(&m_XIView, &viewId) == kSuccess) m_wrapper->SetViewId(viewId);
   AutoRelease<IProject> owner = Project();
@@ -174,9 +245,19 @@ Status CView::InitializeHDLPackageWrapper() {
       std::ignore = m_wrapper->SetProjectDirectory(name.MakeCanonical().GetHead());
     }
   }
-  AutoRelease<IFileIterator> files;
-  std::ignore = m_XIFileSet.GetIterator(files.Receive());
-  std::ignore = m_wrapper->SetViewFiles(files);
+  if (m_wrapperNeedsAll) {
+    AutoRelease<IFileIterator> files;
+    std::ignore = m_XIFileSet.GetIterator(files.Receive());
+    std::ignore = m_wrapper->SetViewFiles(files);
+    m_wrapperNeedsAll = false;
+  } else {
+    // Only the units that came or went since: the wrapper keeps the rest as it was handed them.
+    for (const AutoPtr<IHdlDesignUnit>& unit : m_wrapperPending) {
+      const bool listed = m_XIDesignUnitSet.Holds(unit.Get()) && AutoCast<IFile>(unit.Get());
+      m_wrapper->UpdateViewFile(unit.Get(), listed);
+    }
+  }
+  m_wrapperPending.clear();
   AutoRelease<IPropertyInstanceSet> properties(new PropertyList());
   if (!properties) {
     return Fail(kFailure,

@@ -32,6 +32,15 @@ Status CView::HandleEvent(CView* self, Prjrep::IEvent* event) {
   AutoPtr<IView> keep(&self->m_XIView);
   Port::XUID id;
   std::ignore = event->GetEventId(id);
+  // Whatever a file of the view tells may concern what the parser was handed of it.
+  {
+    AutoRelease<CitI::IInterface> sender;
+    AutoRelease<CitI::IInterface> about;
+    std::ignore = event->GetSender(sender.Receive());
+    std::ignore = event->GetArgument(about.Receive());
+    self->NoteFileEvent(sender.Get());
+    if (RootOf(about.Get()) != RootOf(sender.Get())) self->NoteFileEvent(about.Get());
+  }
   if (id == EventId::ViewChanged() || id == EventId::LibraryMembership()) {
     self->OnChange();
   } else if (id == EventId::FileModified()) {

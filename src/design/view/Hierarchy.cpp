@@ -6,6 +6,8 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <iterator>
+#include <utility>
 #include <vector>
 
 #include "Hvd/IFile.h"
@@ -99,38 +101,80 @@ void CView::SyncAutoManagedFilesOfPair() {
   if (changed && m_refreshing) std::ignore = InitializeHDLPackageWrapper();
 }
 
+namespace {
+
+// Adds the child files of `unit` in `category` to `wanted` by full name; false when it has none.
+bool CollectChildFiles(IHdlDesignUnit* unit, std::uint32_t category,
+                       std::map<std::string, AutoPtr<IHdlDesignUnit>>* wanted) {
+  AutoCast<IHdlFileV4> file(unit);
+  AutoRelease<IHdlFileIterator> children;
+  if (!file || file->GetChildFiles(category, children.Receive()) != kSuccess || !children) return false;
+  bool any = false;
+  for (; !children->IsDone(); std::ignore = children->Next()) {
+    any = true;
+    IHdlFile* child = children->Current();
+    if (!AutoCast<IFile>(child) || !AutoCast<Prjrep::IFileNameHelper>(child)) continue;
+    wanted->emplace(FullNameOf(child), AutoPtr<IHdlDesignUnit>(child));
+  }
+  return any;
+}
+
+}  // namespace
+
+// The managed files are taken from the units that have child files. Once the view has looked at
+// every unit, it looks again only at those that had child files and those that came, went or
+// told of a change since, so that a new hierarchy of a view without included files costs nothing.
 Status CView::SyncAutoManagedFiles(bool* changed) {
   if (changed != nullptr) *changed = false;
   AutoPtr<IView> keep(&m_XIView);
-  const std::vector<AutoPtr<IHdlDesignUnit>> units = m_XIDesignUnitSet.Units();
-  std::map<std::string, AutoPtr<IHdlDesignUnit>> present;
-  for (const AutoPtr<IHdlDesignUnit>& unit : units) {
-    if (AutoCast<IFile>(unit.Get())) present.emplace(FullNameOf(unit.Get()), unit);
-  }
   std::uint32_t category = 0;
   if (const Status status = GetAutoManageViewID(&m_XIView, &category); status != kSuccess) return status;
 
+  std::map<std::string, AutoPtr<IHdlDesignUnit>> present;
   std::map<std::string, AutoPtr<IHdlDesignUnit>> wanted;
-  for (const AutoPtr<IHdlDesignUnit>& unit : units) {
-    AutoCast<IHdlFileV4> file(unit.Get());
-    AutoRelease<IHdlFileIterator> children;
-    if (!file || file->GetChildFiles(category, children.Receive()) != kSuccess || !children) continue;
-    for (; !children->IsDone(); std::ignore = children->Next()) {
-      IHdlFile* child = children->Current();
-      if (!AutoCast<IFile>(child) || !AutoCast<Prjrep::IFileNameHelper>(child)) continue;
-      wanted.emplace(FullNameOf(child), AutoPtr<IHdlDesignUnit>(child));
+  if (m_syncNeedsAll || category != m_syncCategory) {
+    m_syncParents.clear();
+    m_managedUnits.clear();
+    m_syncTouched.clear();
+    m_XIDesignUnitSet.ForEach([&](IHdlDesignUnit* unit) {
+      if (!AutoCast<IFile>(unit)) return;
+      present.emplace(FullNameOf(unit), AutoPtr<IHdlDesignUnit>(unit));
+      if (IsManagedFile(unit)) m_managedUnits.emplace(RootOf(unit), AutoPtr<IHdlDesignUnit>(unit));
+    });
+    m_XIDesignUnitSet.ForEach([&](IHdlDesignUnit* unit) {
+      if (CollectChildFiles(unit, category, &wanted)) m_syncParents.emplace(RootOf(unit), AutoPtr<IHdlDesignUnit>(unit));
+    });
+    m_syncCategory = category;
+    m_syncNeedsAll = false;
+  } else {
+    for (const AutoPtr<IHdlDesignUnit>& unit : std::exchange(m_syncTouched, {})) {
+      CitI::IInterface* root = RootOf(unit.Get());
+      if (m_XIDesignUnitSet.Holds(root)) {
+        m_syncParents.emplace(root, unit);
+      } else {
+        m_syncParents.erase(root);
+      }
+    }
+    for (auto at = m_syncParents.begin(); at != m_syncParents.end();) {
+      at = CollectChildFiles(at->second.Get(), category, &wanted) ? std::next(at) : m_syncParents.erase(at);
+    }
+    for (auto at = m_managedUnits.begin(); at != m_managedUnits.end();) {
+      if (!m_XIDesignUnitSet.Holds(at->first) || !IsManagedFile(at->second.Get())) {
+        at = m_managedUnits.erase(at);
+        continue;
+      }
+      if (AutoCast<IFile>(at->second.Get())) present.emplace(FullNameOf(at->second.Get()), at->second);
+      ++at;
     }
   }
 
   for (const auto& [name, unit] : present) {
     if (!IsManagedFile(unit.Get()) || wanted.count(name) > 0) continue;
-    AutoRelease<IHdlDesignUnitIterator> at;
-    if (m_XIDesignUnitSet.GetIterator(at.Receive()) != kSuccess || !at) continue;
-    while (!at->IsDone() && RootOf(at->Current()) != RootOf(unit.Get())) std::ignore = at->Next();
-    if (!at->IsDone() && m_XIDesignUnitSet.Remove(at) == kSuccess && changed != nullptr) *changed = true;
+    AutoRelease<IHdlDesignUnitIterator> at = m_XIDesignUnitSet.IteratorOf(unit.Get());
+    if (at && !at->IsDone() && m_XIDesignUnitSet.Remove(at) == kSuccess && changed != nullptr) *changed = true;
   }
   for (const auto& [name, unit] : wanted) {
-    if (present.count(name) > 0 || !unit) continue;
+    if (!unit || present.count(name) > 0 || m_XIDesignUnitSet.Holds(unit.Get())) continue;
     if (m_XIDesignUnitSet.Add(unit.Get()) == kSuccess && changed != nullptr) *changed = true;
   }
   return kSuccess;

@@ -232,6 +232,10 @@ Status CView::XICompAdmin::Teardown() {
   for (const AutoPtr<IHdlDesignUnit>& unit : self.m_XIDesignUnitSet.Units())
     std::ignore = self.RemoveViewFromFile(unit.Get());
   std::ignore = self.m_XIDesignUnitSet.Clear();
+  self.m_wrapperPending.clear();
+  self.m_syncTouched.clear();
+  self.m_syncParents.clear();
+  self.m_managedUnits.clear();
   for (auto pos = self.m_properties.begin(); pos != self.m_properties.end();) self.m_properties.RemoveAt(pos);
   self.m_parserProperties.clear();
   std::ignore = ClearTransformBindingSet(self.m_transformBindings.FirstSet());

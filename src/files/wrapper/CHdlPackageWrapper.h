@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <set>
+#include <unordered_map>
 #include <vector>
 
 #include "Hvd/IDefData.h"
@@ -42,7 +44,18 @@ class CHdlPackageWrapper {
   void SetViewId(std::uint32_t id) { m_viewId = id; }
   Status SetWorkingDirectory(const String& directory);
   Status SetProjectDirectory(const String& directory);
+  // Hands over the view's whole list of files: the next request compares every file.
   Status SetViewFiles(IFileIterator* files);
+  // Hands over one change of the list: `file` joins it (`present`) or leaves it. Only the files
+  // named here and by MarkFileChanged are compared and passed to the parser at the next request.
+  void UpdateViewFile(CitI::IInterface* file, bool present);
+  // From now on the owner names every change of its files through UpdateViewFile and
+  // MarkFileChanged, so that a request compares only those; until then every request compares
+  // every file.
+  void TrackChanges() { m_tracked = true; }
+  // A file of the list may have changed its stamp, library, global include or origin; anything
+  // the wrapper does not hold is ignored.
+  void MarkFileChanged(CitI::IInterface* file);
   Status SetViewProperties(IPropertyInstanceIterator* properties);
   Status UpdateElaborationData();
 
@@ -74,6 +87,10 @@ class CHdlPackageWrapper {
  private:
   static Status CreateSimpleProject(IHdlProject** project);
   static String KeyOf(IHdlFile* file, Status* status);
+  // Whether the file under `key` differs from what the parser was last handed.
+  bool IsFileStale(const String& key);
+  Status RemoveParserFile(const String& key);
+  Status UpdateProjectFile(const String& key);
 
   Prjrep::AutoRelease<IHdlNetListNode> m_top;
   Prjrep::AutoPtr<IHdlProject> m_project;
@@ -84,6 +101,14 @@ class CHdlPackageWrapper {
   std::map<String, String> m_rememberedValues;
   std::map<String, FileData> m_rememberedFiles;
   std::map<String, Prjrep::AutoPtr<IHdlFile>> m_viewFiles;
+  // The key each view file is listed under, by the file's identity.
+  std::unordered_map<CitI::IInterface*, String> m_keyOfView;
+  // The parser's file of each key handed over.
+  std::map<String, IHdlFile*> m_parserByKey;
+  // What changed since the parser was last brought up to date; every file when m_compareAll.
+  std::set<String> m_changedKeys;
+  bool m_compareAll = true;
+  bool m_tracked = false;
   // Only GetHierarchy takes it; the counter tells a same-thread re-entry from a first call.
   std::recursive_mutex m_hierarchyLock;
   std::int32_t m_reentry = 0;

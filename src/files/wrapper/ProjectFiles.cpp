@@ -1,6 +1,7 @@
 // Mirroring the view's files and parser properties into the parser project, and the record of
 // what was handed over.
 
+#include <iterator>
 #include <map>
 #include <tuple>
 
@@ -129,20 +130,37 @@ Status CHdlPackageWrapper::UpdateParserProperties() {
 }
 
 // Three passes: drop the parser files the view no longer has, add or update the others, then
-// remember what the parser now holds.
+// remember what the parser now holds. After single changes only the files named are visited, in
+// the same order of passes, so that the parser sees the same additions in the same order.
 Status CHdlPackageWrapper::UpdateProjectFiles() {
-  m_parserToView.clear();
-  m_viewToParser.clear();
   AutoCast<IHdlFileSet> parserFiles(m_project.Get());
   if (!parserFiles) {
     return Fail(kFailure, "Error: CHdlPackageWrapper::UpdateProjectFiles - Unable to the the IHdlFileSet interface.\n");
   }
+  if (!m_compareAll) {
+    // A failure part way leaves the next request to compare everything.
+    m_compareAll = true;
+    for (const String& key : m_changedKeys) {
+      if (m_viewFiles.find(key) != m_viewFiles.end()) continue;
+      if (const Status status = RemoveParserFile(key); status != kSuccess) return status;
+    }
+    for (const String& key : m_changedKeys) {
+      if (m_viewFiles.find(key) == m_viewFiles.end()) continue;
+      if (const Status status = UpdateProjectFile(key); status != kSuccess) return status;
+    }
+    m_changedKeys.clear();
+    m_compareAll = false;
+    return kSuccess;
+  }
+
+  m_parserToView.clear();
+  m_viewToParser.clear();
+  m_parserByKey.clear();
   AutoRelease<IHdlFileIterator> it;
   if (parserFiles->GetIterator(it.Receive()) != kSuccess || !it) {
     return Fail(kFailure,
                 "Error: CHdlPackageWrapper::UpdateProjectFiles - Unable to the the IHdlFileIterator interface.\n");
   }
-  std::map<String, IHdlFile*> parserByKey;
   for (std::ignore = it->Reset(); !it->IsDone();) {
     IHdlFile* parserFile = it->Current();
     Status status;
@@ -155,32 +173,82 @@ Status CHdlPackageWrapper::UpdateProjectFiles() {
     }
     m_parserToView[parserFile] = view->second.Get();
     m_viewToParser[view->second.Get()] = parserFile;
-    parserByKey[key] = parserFile;
+    m_parserByKey[key] = parserFile;
     std::ignore = it->Next();
   }
 
   for (const auto& [viewKey, viewFilePtr] : m_viewFiles) {
-    IHdlFile* viewFile = viewFilePtr.Get();
-    Status status;
-    const String key = KeyOf(viewFile, &status);
-    if (status != kSuccess) return status;
-    const auto found = parserByKey.find(key);
-    if (found == parserByKey.end()) {
-      AutoRelease<IHdlFile> made;
-      if (CreateCHdlFileComponent(m_project.Get(), viewFile, made.Receive()) != kSuccess) {
-        return Fail(kFailure, "Error: Unable to create and IHdlFile component.\n");
-      }
-      if (AutoCast<IHdlFileV3> to(made.Get()); to && AutoCast<IHdlFileV3>(viewFile)) {
-        std::ignore = to->SetGlobalInclude(GlobalIncludeOf(viewFile));
-      }
-      const Status added = parserFiles->Add(made.Get());
-      m_parserToView[made.Get()] = viewFile;
-      m_viewToParser[viewFile] = made.Get();
-      parserByKey[key] = made.Get();
-      if (added != kSuccess) return Fail(kFailure, "Error: Unable to add a file to the project.\n");
-      continue;
+    if (const Status status = UpdateProjectFile(viewKey); status != kSuccess) return status;
+  }
+  for (auto at = m_rememberedFiles.begin(); at != m_rememberedFiles.end();) {
+    at = m_viewFiles.find(at->first) == m_viewFiles.end() ? m_rememberedFiles.erase(at) : std::next(at);
+  }
+  m_changedKeys.clear();
+  m_compareAll = !m_tracked;
+  return kSuccess;
+}
+
+// The parser's file of a key the view no longer lists leaves the parser.
+Status CHdlPackageWrapper::RemoveParserFile(const String& key) {
+  m_rememberedFiles.erase(key);
+  const auto found = m_parserByKey.find(key);
+  if (found == m_parserByKey.end()) return kSuccess;
+  IHdlFile* parserFile = found->second;
+  m_parserByKey.erase(found);
+  if (const auto mapped = m_parserToView.find(parserFile); mapped != m_parserToView.end()) {
+    if (const auto back = m_viewToParser.find(mapped->second); back != m_viewToParser.end() && back->second == parserFile)
+      m_viewToParser.erase(back);
+    m_parserToView.erase(mapped);
+  }
+  AutoCast<IHdlFileSet> parserFiles(m_project.Get());
+  AutoRelease<IHdlFileIterator> it;
+  if (!parserFiles || parserFiles->GetIterator(it.Receive()) != kSuccess || !it) {
+    return Fail(kFailure,
+                "Error: CHdlPackageWrapper::UpdateProjectFiles - Unable to the the IHdlFileIterator interface.\n");
+  }
+  // The parser's set answers no lookup: its files are compared by identity only.
+  for (std::ignore = it->Reset(); !it->IsDone(); std::ignore = it->Next()) {
+    if (it->Current() == parserFile) return parserFiles->Remove(it) == kSuccess ? kSuccess : kFailure;
+  }
+  return kSuccess;
+}
+
+// Adds the parser's file of a view file, or passes on what changed on it, and remembers what the
+// parser now holds.
+Status CHdlPackageWrapper::UpdateProjectFile(const String& viewKey) {
+  const auto listed = m_viewFiles.find(viewKey);
+  if (listed == m_viewFiles.end()) return kSuccess;
+  IHdlFile* viewFile = listed->second.Get();
+  Status status;
+  const String key = KeyOf(viewFile, &status);
+  if (status != kSuccess) return status;
+  AutoCast<IHdlFileSet> parserFiles(m_project.Get());
+  if (!parserFiles) {
+    return Fail(kFailure, "Error: CHdlPackageWrapper::UpdateProjectFiles - Unable to the the IHdlFileSet interface.\n");
+  }
+  const auto found = m_parserByKey.find(key);
+  if (found == m_parserByKey.end()) {
+    AutoRelease<IHdlFile> made;
+    if (CreateCHdlFileComponent(m_project.Get(), viewFile, made.Receive()) != kSuccess) {
+      return Fail(kFailure, "Error: Unable to create and IHdlFile component.\n");
     }
+    if (AutoCast<IHdlFileV3> to(made.Get()); to && AutoCast<IHdlFileV3>(viewFile)) {
+      std::ignore = to->SetGlobalInclude(GlobalIncludeOf(viewFile));
+    }
+    const Status added = parserFiles->Add(made.Get());
+    m_parserToView[made.Get()] = viewFile;
+    m_viewToParser[viewFile] = made.Get();
+    m_parserByKey[key] = made.Get();
+    if (added != kSuccess) return Fail(kFailure, "Error: Unable to add a file to the project.\n");
+  } else {
     IHdlFile* parserFile = found->second;
+    // The key may now be another view file's: the parser's file follows it.
+    if (const auto mapped = m_parserToView.find(parserFile); mapped != m_parserToView.end() && mapped->second != viewFile) {
+      if (const auto back = m_viewToParser.find(mapped->second); back != m_viewToParser.end() && back->second == parserFile)
+        m_viewToParser.erase(back);
+    }
+    m_parserToView[parserFile] = viewFile;
+    m_viewToParser[viewFile] = parserFile;
     FileData now;
     std::ignore = PopulateFileData(viewFile, &now);
     const auto remembered = m_rememberedFiles.find(key);
@@ -199,16 +267,9 @@ Status CHdlPackageWrapper::UpdateProjectFiles() {
       std::ignore = parserFile->SetModified(true);
     }
   }
-
-  m_rememberedFiles.clear();
-  for (const auto& [viewKey, viewFile] : m_viewFiles) {
-    Status status;
-    const String key = KeyOf(viewFile, &status);
-    if (status != kSuccess) return status;
-    FileData data;
-    std::ignore = PopulateFileData(viewFile.Get(), &data);
-    m_rememberedFiles[key] = data;
-  }
+  FileData data;
+  std::ignore = PopulateFileData(viewFile, &data);
+  m_rememberedFiles[key] = data;
   return kSuccess;
 }
 

@@ -9,6 +9,7 @@
 #include "Hvd/ISourceLibraryMember.h"
 #include "Prjrep/IName.h"
 #include "core/Diagnostics.h"
+#include "core/Interface.h"
 #include "files/wrapper/CHdlPackageWrapper.h"
 #include "files/wrapper/WorkingDirectory.h"
 
@@ -30,6 +31,8 @@ CHdlPackageWrapper::CHdlPackageWrapper() {
 CHdlPackageWrapper::~CHdlPackageWrapper() {
   m_project = nullptr;
   m_viewFiles.clear();
+  m_keyOfView.clear();
+  m_parserByKey.clear();
   m_rememberedFiles.clear();
   m_rememberedValues.clear();
   m_viewProperties.clear();
@@ -65,15 +68,52 @@ Status CHdlPackageWrapper::SetProjectDirectory(const String& directory) {
 
 Status CHdlPackageWrapper::SetViewFiles(IFileIterator* files) {
   m_viewFiles.clear();
+  m_keyOfView.clear();
+  m_changedKeys.clear();
+  m_compareAll = true;
   if (files == nullptr) return kSuccess;
   for (std::ignore = files->Reset(); !files->IsDone(); std::ignore = files->Next()) {
     AutoCast<IHdlFile> file(files->Current());
     if (!file) continue;  // every view file answers it; anything else has no key
     Status status;
     const String key = KeyOf(file, &status);
-    if (!key.empty()) m_viewFiles[key] = Prjrep::AutoPtr<IHdlFile>(file.Get());
+    if (key.empty()) continue;
+    m_viewFiles[key] = Prjrep::AutoPtr<IHdlFile>(file.Get());
+    m_keyOfView[RootOf(file.Get())] = key;
   }
   return kSuccess;
+}
+
+// A file listed twice under one key keeps the entry of the later one; a file leaving takes
+// only its own entry away.
+void CHdlPackageWrapper::UpdateViewFile(CitI::IInterface* file, bool present) {
+  if (!m_tracked) return;
+  CitI::IInterface* root = RootOf(file);
+  if (root == nullptr) return;
+  if (const auto listed = m_keyOfView.find(root); listed != m_keyOfView.end()) {
+    const String key = listed->second;
+    m_keyOfView.erase(listed);
+    if (const auto at = m_viewFiles.find(key); at != m_viewFiles.end() && RootOf(at->second.Get()) == root) {
+      m_viewFiles.erase(at);
+    }
+    m_changedKeys.insert(key);
+  }
+  if (!present) return;
+  AutoCast<IHdlFile> hdl(file);
+  if (!hdl) return;
+  Status status;
+  const String key = KeyOf(hdl, &status);
+  if (key.empty()) return;
+  m_viewFiles[key] = Prjrep::AutoPtr<IHdlFile>(hdl.Get());
+  m_keyOfView[root] = key;
+  m_changedKeys.insert(key);
+}
+
+void CHdlPackageWrapper::MarkFileChanged(CitI::IInterface* file) {
+  CitI::IInterface* root = RootOf(file);
+  if (root == nullptr || m_keyOfView.find(root) == m_keyOfView.end()) return;
+  // Read the key again: a file that moved is listed under its new path.
+  UpdateViewFile(file, true);
 }
 
 Status CHdlPackageWrapper::SetViewProperties(IPropertyInstanceIterator* properties) {
@@ -111,9 +151,41 @@ Status CHdlPackageWrapper::ArePropertySetsEqual(bool* equal) {
   return kSuccess;
 }
 
+// Files the view manages itself (origin 3) are never compiled: their changes alone ask for no
+// new parse.
+bool CHdlPackageWrapper::IsFileStale(const String& key) {
+  const auto remembered = m_rememberedFiles.find(key);
+  const auto view = m_viewFiles.find(key);
+  if (view == m_viewFiles.end()) return remembered != m_rememberedFiles.end();
+  std::uint32_t origin = 0;
+  if (AutoCast<IFile> asFile(view->second.Get()); asFile && asFile->GetOriginState(&origin) == kSuccess && origin == 3) {
+    return false;
+  }
+  if (remembered == m_rememberedFiles.end()) return true;
+  FileData now;
+  std::ignore = PopulateFileData(view->second.Get(), &now);
+  const FileData& then = remembered->second;
+  if (now.seconds != then.seconds || now.microseconds != then.microseconds || now.globalInclude != then.globalInclude ||
+      !(now.library == then.library) || now.originState != then.originState) {
+    return true;
+  }
+  bool modified = false;
+  const auto parser = m_parserByKey.find(key);
+  return parser != m_parserByKey.end() && parser->second != nullptr &&
+         parser->second->IsModified(&modified) == kSuccess && modified;
+}
+
+// After a whole new list every file is compared; after single changes only the files named.
 Status CHdlPackageWrapper::AreFilesUpToDate(bool* upToDate) {
   if (upToDate == nullptr) return kBadParameters;
   *upToDate = false;
+  if (!m_compareAll) {
+    for (const String& key : m_changedKeys) {
+      if (IsFileStale(key)) return kSuccess;
+    }
+    *upToDate = true;
+    return kSuccess;
+  }
   for (const auto& [viewKey, file] : m_viewFiles) {
     std::uint32_t origin = 0;
     if (AutoCast<IFile> asFile(file.Get()); asFile && asFile->GetOriginState(&origin) == kSuccess && origin == 3) {

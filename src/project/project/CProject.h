@@ -5,10 +5,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <iterator>
 #include <list>
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Hvd/ClassIds.h"
@@ -335,7 +337,40 @@ class CProject : public TComponent<CProject> {
   // Accepts every event of the connection manager and does nothing.
   Prjrep::TBaseEventReceiverHelper<CProject> m_ipcReceiver{this};
   Prjrep::AutoPtr<CitI::IInterface> m_lookup;
-  using HdlFileSet = Prjrep::TSequenceSetHelper<IHdlFile*, IHdlFileSet, IHdlFileIterator, std::list<IHdlFile*>>;
+  // The project's files in the order they came, each reached at once by the file itself, so that
+  // finding and removing one does not walk the others.
+  class HdlFileSet final
+      : public Prjrep::TSequenceSetHelper<IHdlFile*, IHdlFileSet, IHdlFileIterator, std::list<IHdlFile*>> {
+    using Base = Prjrep::TSequenceSetHelper<IHdlFile*, IHdlFileSet, IHdlFileIterator, std::list<IHdlFile*>>;
+
+   public:
+    Status Add(IHdlFile* file) override {
+      const Status added = Base::Add(file);
+      if (added == kSuccess && !m_elements.empty()) m_positions.emplace(file, std::prev(m_elements.end()));
+      return added;
+    }
+    void Erase(Position& pos) override {
+      if (!AtEnd(pos)) {
+        if (const auto known = m_positions.find(*pos); known != m_positions.end() && known->second == pos)
+          m_positions.erase(known);
+      }
+      Base::Erase(pos);
+    }
+    Status Clear() override {
+      m_positions.clear();
+      return Base::Clear();
+    }
+    // An iterator standing on `file`; null when the set does not hold it under that pointer.
+    Prjrep::AutoRelease<IHdlFileIterator> IteratorOf(IHdlFile* file) {
+      Prjrep::AutoRelease<IHdlFileIterator> at;
+      const auto known = m_positions.find(file);
+      if (known == m_positions.end() || GetIteratorAt(known->second, at.Receive()) != kSuccess) at = nullptr;
+      return at;
+    }
+
+   private:
+    std::unordered_map<IHdlFile*, Position> m_positions;
+  };
   HdlFileSet m_hdlFiles;
   std::map<std::string, IHdlFile*> m_fileIndex;  // the same files as m_hdlFiles, by full name
   bool m_reopened = false;

@@ -229,6 +229,15 @@ Status CProject::XIFileManager::FindFileByPath(const String& path, IHdlFileItera
   AutoOut<IHdlFileIterator> out(at);
   if (at == nullptr || path.empty()) return kFailure;
   const String wanted = NormalPath(path, This().ProjectDirectory());
+  // The index names most files as the walk below would compare them.
+  if (const auto known = This().m_fileIndex.find(Key(wanted)); This().m_open && known != This().m_fileIndex.end() &&
+                                                              Port::File::namematch(GetObjectFullPath(known->second).c_str(),
+                                                                                    wanted.c_str()) == 1) {
+    if (AutoRelease<IHdlFileIterator> found = This().m_hdlFiles.IteratorOf(known->second); found && !found->IsDone()) {
+      out.Assign(found.Get());
+      return kSuccess;
+    }
+  }
   AutoRelease<IHdlFileIterator> walk;
   if (GetProjectFiles(walk.Receive()) != kSuccess || !walk) return kFailure;
   for (; !walk->IsDone(); std::ignore = walk->Next()) {
@@ -249,6 +258,12 @@ Status CProject::XIFileManager::FindFileByHdlFile(CitI::IInterface* file, IHdlFi
     if (reference->GetFileComponent(component.Receive()) == kSuccess) wanted = component.Get();
   }
   if (!wanted) return kFailure;
+  if (This().m_open) {
+    if (AutoRelease<IHdlFileIterator> found = This().m_hdlFiles.IteratorOf(wanted.Get()); found && !found->IsDone()) {
+      out.Assign(found.Get());
+      return kSuccess;
+    }
+  }
   AutoRelease<IHdlFileIterator> walk;
   if (GetProjectFiles(walk.Receive()) != kSuccess || !walk) return kFailure;
   for (; !walk->IsDone(); std::ignore = walk->Next()) {
