@@ -452,9 +452,25 @@ Status ZipDirectory(const String& directory, const String& archive) {
 }
 
 Status ZipNames(const String& directory, const std::vector<String>& names, const String& archive) {
-  if (names.empty()) return kSuccess;
-  const String zip = Port_Env::GetExecFileName("zip", true);
-  if (zip.empty()) return Fail(kZipNotFound, "ERROR: FileUtils::ZipNames - Unable to find Velmor Zip program\n");
+  NamesZipJob job;
+  if (const Status prepared = job.Prepare(directory, names, archive); prepared != kSuccess) return prepared;
+  job.Run();
+  return job.Finish();
+}
+
+NamesZipJob::~NamesZipJob() {
+  if (m_listWritten) std::ignore = RemoveItem(m_list);
+}
+
+Status NamesZipJob::Prepare(const String& directory, const std::vector<String>& names, const String& archive) {
+  m_prepared = kFailure;
+  m_exitCode = -1;
+  m_count = static_cast<int>(names.size());
+  m_directory = directory;
+  m_archive = archive;
+  if (names.empty()) return m_prepared = kSuccess;
+  m_zip = Port_Env::GetExecFileName("zip", true);
+  if (m_zip.empty()) return Fail(kZipNotFound, "ERROR: FileUtils::ZipNames - Unable to find Velmor Zip program\n");
   if (archive.empty() || archive.str().front() != Port::FileName::GetPathSeparator()) {
     return Fail(kZipNotFound, "ERROR: FileUtils::ZipNames - The archive <%s> is not a complete path\n",
                 archive.c_str());
@@ -468,26 +484,44 @@ Status ZipNames(const String& directory, const std::vector<String>& names, const
   if (!Port::File::isdir(directory)) {
     return Fail(kZipNotFound, "ERROR: FileUtils::ZipNames - Unable to change directory to <%s>\n", directory.c_str());
   }
-  const String list = archive + String(".names");
+  m_list = archive + String(".names");
   {
-    std::ofstream out(list.str(), std::ios::binary | std::ios::trunc);
-    for (const String& name : names) out << name.str() << '\n';
+    std::string text;
+    for (const String& name : names) {
+      text += name.str();
+      text += '\n';
+    }
+    std::ofstream out(m_list.str(), std::ios::binary | std::ios::trunc);
+    m_listWritten = true;
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
     out.close();
     if (!out) {
-      std::ignore = RemoveItem(list);
-      return Fail(kZipNotFound, "ERROR: FileUtils::ZipNames - Unable to write the list of names <%s>\n", list.c_str());
+      std::ignore = RemoveItem(m_list);
+      m_listWritten = false;
+      return Fail(kZipNotFound, "ERROR: FileUtils::ZipNames - Unable to write the list of names <%s>\n", m_list.c_str());
     }
   }
+  return m_prepared = kSuccess;
+}
+
+void NamesZipJob::Run() {
+  if (m_prepared != kSuccess || !m_listWritten) return;
   // Names come from the list, where none is read as an option, and "-nw" keeps zip from
   // reading a bracket or star in one as a pattern.
   Port::Process process;
-  process.SetWorkingDirectory(directory);
-  process.SetStandardInput(list);
-  const int exitCode = process.Run({zip, "-q", "-nw", archive, "-@"});
-  std::ignore = RemoveItem(list);
-  if (exitCode != 0) {
+  process.SetWorkingDirectory(m_directory);
+  process.SetStandardInput(m_list);
+  m_exitCode = process.Run({m_zip, "-q", "-nw", m_archive, "-@"});
+}
+
+Status NamesZipJob::Finish() {
+  if (m_prepared != kSuccess) return m_prepared;
+  if (!m_listWritten) return kSuccess;  // nothing to zip
+  std::ignore = RemoveItem(m_list);
+  m_listWritten = false;
+  if (m_exitCode != 0) {
     return Fail(kZipNotFound, "ERROR: FileUtils::ZipNames - zip could not add the %d names to <%s>: exit %d\n",
-                static_cast<int>(names.size()), archive.c_str(), exitCode);
+                m_count, m_archive.c_str(), m_exitCode);
   }
   return kSuccess;
 }

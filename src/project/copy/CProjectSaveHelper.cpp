@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
+#include <thread>
 #include <set>
 #include <string>
 #include <system_error>
@@ -86,7 +88,8 @@ class ProjectCopyContext {
 
   Status Prepare(const String& target, const String& remoteSourcesName, std::uint32_t options,
                  const String& workingDirectory);
-  Status Copy(const String& description, const String& workingDirectory, bool writeGenerated);
+  Status Copy(const String& description, const String& workingDirectory, bool writeGenerated,
+              const CProjectSaveHelper::BeforeWrite& beforeWrite = {});
   void CloseBundle(Status result) {
     if (m_bundle != nullptr) std::ignore = m_bundle->Close(result == kSuccess);
     m_bundle = nullptr;
@@ -106,7 +109,8 @@ class ProjectCopyContext {
  private:
   IProjectBundle* Bundle();
   void CopyReferencedProjects();
-  Status ClearWrittenNames(const String& workingDirectory, bool writeGenerated) const;
+  std::vector<String> WrittenNames(const String& workingDirectory, bool writeGenerated) const;
+  Status ClearWrittenNames(const std::vector<String>& names) const;
 
   IProject* m_project;
   AutoCast<IProject2> m_project2;
@@ -176,7 +180,8 @@ IProjectBundle* ProjectCopyContext::Bundle() {
   return m_bundle;
 }
 
-Status ProjectCopyContext::Copy(const String& description, const String& workingDirectory, bool writeGenerated) {
+Status ProjectCopyContext::Copy(const String& description, const String& workingDirectory, bool writeGenerated,
+                                const CProjectSaveHelper::BeforeWrite& beforeWrite) {
   if (OntoItself()) return kSuccess;
   String buildMacro;
   Status result = kFailure;
@@ -192,8 +197,9 @@ Status ProjectCopyContext::Copy(const String& description, const String& working
   }
   if ((m_options & kReferencedOptions) != 0) CopyReferencedProjects();
   if (AutoCast<IProjectInternal> writer(m_project); writer) {
-    if (const Status cleared = ClearWrittenNames(workingDirectory, writeGenerated); cleared != kSuccess)
-      return cleared;
+    const std::vector<String> written = WrittenNames(workingDirectory, writeGenerated);
+    if (const Status cleared = ClearWrittenNames(written); cleared != kSuccess) return cleared;
+    if (beforeWrite) beforeWrite(written);
     return writer->ProjectWriteCopy(m_destinationProjectPath, m_fileMapInterface.Get(), description, workingDirectory,
                                     buildMacro, writeGenerated);
   }
@@ -204,7 +210,7 @@ Status ProjectCopyContext::Copy(const String& description, const String& working
 // way there below the destination, would have the writer replace what it leads to. The link is
 // replaced instead. A copy into the project's own directory leaves the project's links on the
 // way alone and only replaces a link at a written name.
-Status ProjectCopyContext::ClearWrittenNames(const String& workingDirectory, bool writeGenerated) const {
+std::vector<String> ProjectCopyContext::WrittenNames(const String& workingDirectory, bool writeGenerated) const {
   const String projectFile = ReplaceProjectExtension(m_destinationProjectPath, ".xhlc");
   const String generatedDirectory = workingDirectory.empty()            ? m_destinationDirectory
                                     : IsAbsolutePath(workingDirectory) ? P::Normal(workingDirectory)
@@ -212,6 +218,10 @@ Status ProjectCopyContext::ClearWrittenNames(const String& workingDirectory, boo
   const String generated = P::Normal(P::Join(generatedDirectory, P::BaseName(projectFile) + String(".ghlc")));
   std::vector<String> names{projectFile};
   if (writeGenerated) names.push_back(generated);
+  return names;
+}
+
+Status ProjectCopyContext::ClearWrittenNames(const std::vector<String>& names) const {
   for (const String& name : names) {
     const String top = m_sameDirectory ? P::Parent(name) : m_destinationDirectory;
     const Status cleared = FileUtils::RemoveLinksBelow(top, name);
@@ -267,7 +277,8 @@ Status CProjectSaveHelper::CopyProject(const String& targetPath, std::uint32_t o
 }
 
 Status CProjectSaveHelper::CopyInto(const String& targetPath, std::uint32_t options, const String& workingDirectory,
-                                    const String& description, String* remoteSourcesName, IProjectBundle* bundle) {
+                                    const String& description, String* remoteSourcesName, IProjectBundle* bundle,
+                                    const BeforeWrite& beforeWrite) {
   const InCopy inCopy(m_project);
   if (!inCopy.entered) return kSuccess;  // already being copied further up
   ProjectCopyContext context(m_project, bundle);
@@ -276,7 +287,7 @@ Status CProjectSaveHelper::CopyInto(const String& targetPath, std::uint32_t opti
     return prepared;
   context.WarnIfOntoItself();
   if (AutoCast<IForceSave> saver(m_project); saver) std::ignore = saver->ForceSave();
-  const Status result = context.Copy(description, workingDirectory, true);
+  const Status result = context.Copy(description, workingDirectory, true, beforeWrite);
   if (remoteSourcesName != nullptr) {
     *remoteSourcesName = context.RemoteSourcesCopied() ? ((options & kRemoteSourcesOption) != 0
                                                               ? (wanted.empty() ? String(kRemoteSources) : wanted)
@@ -364,6 +375,48 @@ class SharedTmp {
   DirectoryLock m_use;  // shared by each archive while it works in "tmp"
 };
 
+// The zip of the project's own files, run beside the rest of the archive's work. The other
+// thread only runs the zip program: the project, and messages, stay on the caller's thread.
+class NamesZip {
+ public:
+  NamesZip() = default;
+  NamesZip(const NamesZip&) = delete;
+  NamesZip& operator=(const NamesZip&) = delete;
+  ~NamesZip() {
+    if (m_worker.joinable()) m_worker.join();
+  }
+
+  void Start(const String& directory, const std::vector<String>& names, const String& archive) {
+    if (m_started) return;
+    m_started = true;
+    m_prepared = m_job.Prepare(directory, names, archive);
+    if (m_prepared == kSuccess) m_worker = std::thread([this] { m_job.Run(); });
+  }
+  // Its status once it is done; none when it never started.
+  std::optional<Status> Finish() {
+    if (!m_started) return std::nullopt;
+    if (m_worker.joinable()) m_worker.join();
+    return m_prepared != kSuccess ? m_prepared : m_job.Finish();
+  }
+
+ private:
+  FileUtils::NamesZipJob m_job;
+  std::thread m_worker;
+  Status m_prepared = kFailure;
+  bool m_started = false;
+};
+
+// The names below `directory` of the paths in `paths` that lie below it.
+std::set<std::string> BundleNames(const String& directory, const std::vector<String>& paths) {
+  std::set<std::string> names;
+  const std::string base = P::Normal(directory).str() + "/";
+  for (const String& path : paths) {
+    const std::string normal = P::Normal(path).str();
+    if (normal.size() > base.size() && normal.compare(0, base.size(), base) == 0) names.insert(normal.substr(base.size()));
+  }
+  return names;
+}
+
 }  // namespace
 
 Status CProjectSaveHelper::Archive(const String& archivePath, std::uint32_t options, String* remoteSourcesName) {
@@ -412,15 +465,26 @@ Status CProjectSaveHelper::Archive(const String& archivePath, std::uint32_t opti
   const Port_MsgManData messages = Messages(__LINE__);
   messages.issueInfo("Project Archive - Copying project files.\n");
   // The project's own files are zipped from where they are; only what the copy renames or
-  // rewrites is gathered in the temporary directory.
+  // rewrites is gathered in the temporary directory. Once everything but the project file and
+  // the generated file is in place, the project's own files are zipped while those two are
+  // written; the temporary directory is zipped into the same archive afterwards, its entries
+  // taking the place of any of the same name.
   CArchiveBundle bundle;
-  Status result =
-      CopyInto(temporaryProject, options, archiveWorkingDirectory, String(), remoteSourcesName, &bundle);
-  if (result == kSuccess) {
+  NamesZip namesZip;
+  const auto zipNamesNow = [&](const std::vector<String>& written) {
     std::ignore = FileUtils::RemoveItem(temporaryZip);
+    namesZip.Start(bundle.SourceDirectory(), bundle.NamesToZip(BundleNames(temporaryDirectory, written)), temporaryZip);
+  };
+  Status result =
+      CopyInto(temporaryProject, options, archiveWorkingDirectory, String(), remoteSourcesName, &bundle, zipNamesNow);
+  const std::optional<Status> named = namesZip.Finish();
+  if (result == kSuccess) {
+    if (!named) std::ignore = FileUtils::RemoveItem(temporaryZip);
     messages.issueInfo("Project Archive - Performing .zip compression.\n");
-    result = FileUtils::ZipDirectory(temporaryDirectory, temporaryZip);
-    if (result == kSuccess) result = FileUtils::ZipNames(bundle.SourceDirectory(), bundle.NamesToZip(), temporaryZip);
+    result = named.value_or(kSuccess);
+    if (result == kSuccess) result = FileUtils::ZipDirectory(temporaryDirectory, temporaryZip);
+    if (result == kSuccess && !named)
+      result = FileUtils::ZipNames(bundle.SourceDirectory(), bundle.NamesToZip(), temporaryZip);
     if (result == kSuccess) {
       messages.issueInfo("Project Archive - Copying compressed file to %s.\n", archivePath.c_str());
       result = FileUtils::CopyFile(temporaryZip, archivePath, FileUtils::kReadWrite);
