@@ -96,6 +96,11 @@ class NamesZipJob {
   int m_exitCode = -1;
   bool m_listWritten = false;
 };
+// Joins the zip archives `parts`, as zip writes them, into `archive`: the entries of each in
+// their order, after those of the parts before it, each as it was. Parts that are not plain zip
+// archives (a comment, more than one disk, the 64-bit forms) or a join that would need those
+// forms are refused with nothing written.
+Status JoinZips(const std::vector<Port::StringBase<char>>& parts, const Port::StringBase<char>& archive);
 // Creates a new, uniquely named directory, open to its owner only, and gives its absolute
 // path; `outPath` is empty on failure.
 Status CreateTempDirectory(Port::StringBase<char>& outPath);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <thread>
@@ -375,44 +376,96 @@ class SharedTmp {
   DirectoryLock m_use;  // shared by each archive while it works in "tmp"
 };
 
-// The zip of the project's own files, run beside the rest of the archive's work. The other
-// thread only runs the zip program: the project, and messages, stay on the caller's thread.
+// The zip of the project's own files, run beside the rest of the archive's work: a few zips of
+// consecutive runs of the names, each into an archive of its own, joined behind the temporary
+// tree's archive at the end, so that the entries come in the order of one zip after the other.
+// The other threads only run the zip program: the project, and messages, stay on the caller's
+// thread.
 class NamesZip {
  public:
-  NamesZip() = default;
+  explicit NamesZip(const String& partsBase) : m_partsBase(partsBase) {}
   NamesZip(const NamesZip&) = delete;
   NamesZip& operator=(const NamesZip&) = delete;
-  ~NamesZip() {
-    if (m_worker.joinable()) m_worker.join();
+  ~NamesZip() { Remove(); }
+
+  void Remove() {
+    Wait();
+    for (const String& part : m_parts) std::ignore = FileUtils::RemoveItem(part);
+    m_parts.clear();
   }
 
-  void Start(const String& directory, const std::vector<String>& names, const String& archive) {
+  void Start(const String& directory, const std::vector<String>& names) {
     if (m_started) return;
     m_started = true;
-    m_prepared = m_job.Prepare(directory, names, archive);
-    if (m_prepared == kSuccess) m_worker = std::thread([this] { m_job.Run(); });
+    m_directory = directory;
+    m_names = names;
+    // Runs of a few thousand names keep each zip busy long enough to be worth a process.
+    const std::size_t runs = std::clamp<std::size_t>(names.size() / 2000, 1, 4);
+    m_jobs = std::vector<FileUtils::NamesZipJob>(runs);
+    for (std::size_t run = 0; run < runs; ++run) {
+      const std::vector<String> slice(names.begin() + static_cast<std::ptrdiff_t>(names.size() * run / runs),
+                                      names.begin() + static_cast<std::ptrdiff_t>(names.size() * (run + 1) / runs));
+      String part;
+      part.Format("%s.names%d.zip", m_partsBase.c_str(), static_cast<int>(run));
+      std::ignore = FileUtils::RemoveItem(part);
+      m_parts.push_back(part);
+      m_status = m_jobs[run].Prepare(directory, slice, part);
+      if (m_status != kSuccess) break;
+    }
+    if (m_status != kSuccess) return;
+    for (FileUtils::NamesZipJob& job : m_jobs) m_workers.emplace_back([&job] { job.Run(); });
   }
-  // Its status once it is done; none when it never started.
-  std::optional<Status> Finish() {
-    if (!m_started) return std::nullopt;
-    if (m_worker.joinable()) m_worker.join();
-    return m_prepared != kSuccess ? m_prepared : m_job.Finish();
+
+  bool Started() const { return m_started; }
+
+  // Adds the names' entries to `archive`, behind its own, when `names` are still the ones
+  // started with; otherwise, or failing the join, `names` are zipped into it as one.
+  Status AppendTo(const String& archive, const std::vector<String>& names) {
+    Wait();
+    if (names != m_names) return FileUtils::ZipNames(m_directory, names, archive);
+    if (m_status != kSuccess) return m_status;
+    for (FileUtils::NamesZipJob& job : m_jobs) {
+      const Status finished = job.Finish();
+      if (finished != kSuccess) return finished;
+    }
+    std::vector<String> parts{archive};
+    for (const String& part : m_parts)
+      if (Port::File::exist(part)) parts.push_back(part);
+    if (parts.size() == 1) return kSuccess;  // no names
+    const String joined = m_partsBase + String(".joined.zip");
+    if (FileUtils::JoinZips(parts, joined) == kSuccess && Port::File::rename(joined, archive)) return kSuccess;
+    std::ignore = FileUtils::RemoveItem(joined);
+    return FileUtils::ZipNames(m_directory, names, archive);
+  }
+
+  void Wait() {
+    for (std::thread& worker : m_workers) worker.join();
+    m_workers.clear();
   }
 
  private:
-  FileUtils::NamesZipJob m_job;
-  std::thread m_worker;
-  Status m_prepared = kFailure;
+  String m_partsBase;
+  String m_directory;
+  std::vector<String> m_names;
+  std::vector<FileUtils::NamesZipJob> m_jobs;
+  std::vector<String> m_parts;
+  std::vector<std::thread> m_workers;
+  Status m_status = kSuccess;
   bool m_started = false;
 };
 
-// The names below `directory` of the paths in `paths` that lie below it.
+// The names below `directory` of the paths in `paths` that lie below it, with the folders on
+// the way to them, which their writer makes.
 std::set<std::string> BundleNames(const String& directory, const std::vector<String>& paths) {
   std::set<std::string> names;
   const std::string base = P::Normal(directory).str() + "/";
   for (const String& path : paths) {
     const std::string normal = P::Normal(path).str();
-    if (normal.size() > base.size() && normal.compare(0, base.size(), base) == 0) names.insert(normal.substr(base.size()));
+    if (normal.size() <= base.size() || normal.compare(0, base.size(), base) != 0) continue;
+    const std::string name = normal.substr(base.size());
+    for (std::size_t slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1))
+      names.insert(name.substr(0, slash));
+    names.insert(name);
   }
   return names;
 }
@@ -470,21 +523,22 @@ Status CProjectSaveHelper::Archive(const String& archivePath, std::uint32_t opti
   // written; the temporary directory is zipped into the same archive afterwards, its entries
   // taking the place of any of the same name.
   CArchiveBundle bundle;
-  NamesZip namesZip;
+  NamesZip namesZip(temporaryDirectory);
   const auto zipNamesNow = [&](const std::vector<String>& written) {
-    std::ignore = FileUtils::RemoveItem(temporaryZip);
-    namesZip.Start(bundle.SourceDirectory(), bundle.NamesToZip(BundleNames(temporaryDirectory, written)), temporaryZip);
+    namesZip.Start(bundle.SourceDirectory(), bundle.NamesToZip(BundleNames(temporaryDirectory, written)));
   };
   Status result =
       CopyInto(temporaryProject, options, archiveWorkingDirectory, String(), remoteSourcesName, &bundle, zipNamesNow);
-  const std::optional<Status> named = namesZip.Finish();
+  namesZip.Wait();
   if (result == kSuccess) {
-    if (!named) std::ignore = FileUtils::RemoveItem(temporaryZip);
+    std::ignore = FileUtils::RemoveItem(temporaryZip);
     messages.issueInfo("Project Archive - Performing .zip compression.\n");
-    result = named.value_or(kSuccess);
-    if (result == kSuccess) result = FileUtils::ZipDirectory(temporaryDirectory, temporaryZip);
-    if (result == kSuccess && !named)
-      result = FileUtils::ZipNames(bundle.SourceDirectory(), bundle.NamesToZip(), temporaryZip);
+    result = FileUtils::ZipDirectory(temporaryDirectory, temporaryZip);
+    if (result == kSuccess) {
+      const std::vector<String> names = bundle.NamesToZip();
+      result = namesZip.Started() ? namesZip.AppendTo(temporaryZip, names)
+                                  : FileUtils::ZipNames(bundle.SourceDirectory(), names, temporaryZip);
+    }
     if (result == kSuccess) {
       messages.issueInfo("Project Archive - Copying compressed file to %s.\n", archivePath.c_str());
       result = FileUtils::CopyFile(temporaryZip, archivePath, FileUtils::kReadWrite);
@@ -493,6 +547,7 @@ Status CProjectSaveHelper::Archive(const String& archivePath, std::uint32_t opti
   messages.issueInfo("Project Archive - Deleting temporary files and directories.\n");
   std::ignore = FileUtils::RemoveItem(temporaryZip);
   std::ignore = FileUtils::RemoveItem(temporaryDirectory);
+  namesZip.Remove();
   tmp.Leave();
   messages.issueInfo("Project Archive - Archive complete: %s.\n", archivePath.c_str());
   return result;
