@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -452,9 +453,25 @@ Status ZipDirectory(const String& directory, const String& archive) {
 }
 
 Status ZipNames(const String& directory, const std::vector<String>& names, const String& archive) {
-  if (names.empty()) return kSuccess;
-  const String zip = Port_Env::GetExecFileName("zip", true);
-  if (zip.empty()) return Fail(kZipNotFound, "ERROR: FileUtils::ZipNames - Unable to find Velmor Zip program\n");
+  NamesZipJob job;
+  if (const Status prepared = job.Prepare(directory, names, archive); prepared != kSuccess) return prepared;
+  job.Run();
+  return job.Finish();
+}
+
+NamesZipJob::~NamesZipJob() {
+  if (m_listWritten) std::ignore = RemoveItem(m_list);
+}
+
+Status NamesZipJob::Prepare(const String& directory, const std::vector<String>& names, const String& archive) {
+  m_prepared = kFailure;
+  m_exitCode = -1;
+  m_count = static_cast<int>(names.size());
+  m_directory = directory;
+  m_archive = archive;
+  if (names.empty()) return m_prepared = kSuccess;
+  m_zip = Port_Env::GetExecFileName("zip", true);
+  if (m_zip.empty()) return Fail(kZipNotFound, "ERROR: FileUtils::ZipNames - Unable to find Velmor Zip program\n");
   if (archive.empty() || archive.str().front() != Port::FileName::GetPathSeparator()) {
     return Fail(kZipNotFound, "ERROR: FileUtils::ZipNames - The archive <%s> is not a complete path\n",
                 archive.c_str());
@@ -468,26 +485,138 @@ Status ZipNames(const String& directory, const std::vector<String>& names, const
   if (!Port::File::isdir(directory)) {
     return Fail(kZipNotFound, "ERROR: FileUtils::ZipNames - Unable to change directory to <%s>\n", directory.c_str());
   }
-  const String list = archive + String(".names");
+  m_list = archive + String(".names");
   {
-    std::ofstream out(list.str(), std::ios::binary | std::ios::trunc);
-    for (const String& name : names) out << name.str() << '\n';
+    std::string text;
+    for (const String& name : names) {
+      text += name.str();
+      text += '\n';
+    }
+    std::ofstream out(m_list.str(), std::ios::binary | std::ios::trunc);
+    m_listWritten = true;
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
     out.close();
     if (!out) {
-      std::ignore = RemoveItem(list);
-      return Fail(kZipNotFound, "ERROR: FileUtils::ZipNames - Unable to write the list of names <%s>\n", list.c_str());
+      std::ignore = RemoveItem(m_list);
+      m_listWritten = false;
+      return Fail(kZipNotFound, "ERROR: FileUtils::ZipNames - Unable to write the list of names <%s>\n", m_list.c_str());
     }
   }
+  return m_prepared = kSuccess;
+}
+
+void NamesZipJob::Run() {
+  if (m_prepared != kSuccess || !m_listWritten) return;
   // Names come from the list, where none is read as an option, and "-nw" keeps zip from
   // reading a bracket or star in one as a pattern.
   Port::Process process;
-  process.SetWorkingDirectory(directory);
-  process.SetStandardInput(list);
-  const int exitCode = process.Run({zip, "-q", "-nw", archive, "-@"});
-  std::ignore = RemoveItem(list);
-  if (exitCode != 0) {
+  process.SetWorkingDirectory(m_directory);
+  process.SetStandardInput(m_list);
+  m_exitCode = process.Run({m_zip, "-q", "-nw", m_archive, "-@"});
+}
+
+Status NamesZipJob::Finish() {
+  if (m_prepared != kSuccess) return m_prepared;
+  if (!m_listWritten) return kSuccess;  // nothing to zip
+  std::ignore = RemoveItem(m_list);
+  m_listWritten = false;
+  if (m_exitCode != 0) {
     return Fail(kZipNotFound, "ERROR: FileUtils::ZipNames - zip could not add the %d names to <%s>: exit %d\n",
-                static_cast<int>(names.size()), archive.c_str(), exitCode);
+                m_count, m_archive.c_str(), m_exitCode);
+  }
+  return kSuccess;
+}
+
+namespace {
+
+std::uint32_t Read32(const std::string& bytes, std::size_t at) {
+  return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at])) |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 1])) << 8 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 2])) << 16 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 3])) << 24;
+}
+
+std::uint16_t Read16(const std::string& bytes, std::size_t at) {
+  return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                                    static_cast<unsigned char>(bytes[at + 1]) << 8);
+}
+
+void Put32(std::string& bytes, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+void Put16(std::string& bytes, std::size_t at, std::uint16_t value) {
+  bytes[at] = static_cast<char>(value & 0xFF);
+  bytes[at + 1] = static_cast<char>(value >> 8);
+}
+
+constexpr std::size_t kEndSize = 22;
+constexpr std::size_t kCentralSize = 46;
+
+// One part: its entries' data, and its central directory with each entry's offset moved by
+// `base`. False when it is not a plain archive.
+bool SplitPart(const std::string& bytes, std::uint64_t base, std::string& data, std::string& central,
+               std::uint64_t& entries) {
+  if (bytes.size() < kEndSize) return false;
+  const std::size_t end = bytes.size() - kEndSize;
+  if (Read32(bytes, end) != 0x06054b50 || Read16(bytes, end + 20) != 0) return false;  // no comment
+  if (Read16(bytes, end + 4) != 0 || Read16(bytes, end + 6) != 0) return false;        // one disk
+  const std::uint16_t count = Read16(bytes, end + 10);
+  const std::uint32_t size = Read32(bytes, end + 12);
+  const std::uint32_t offset = Read32(bytes, end + 16);
+  if (Read16(bytes, end + 8) != count || count == 0xFFFF || size == 0xFFFFFFFF || offset == 0xFFFFFFFF ||
+      std::uint64_t{offset} + size != end)
+    return false;
+  central = bytes.substr(offset, size);
+  std::size_t at = 0;
+  for (std::uint16_t i = 0; i < count; ++i) {
+    if (at + kCentralSize > central.size() || Read32(central, at) != 0x02014b50) return false;
+    const std::uint32_t local = Read32(central, at + 42);
+    if (Read32(central, at + 20) == 0xFFFFFFFF || Read32(central, at + 24) == 0xFFFFFFFF || local == 0xFFFFFFFF ||
+        Read16(central, at + 34) != 0 || local >= offset || base + local >= 0xFFFFFFFF)
+      return false;
+    Put32(central, at + 42, static_cast<std::uint32_t>(base + local));
+    at += kCentralSize + Read16(central, at + 28) + Read16(central, at + 30) + Read16(central, at + 32);
+  }
+  if (at != central.size()) return false;
+  data = bytes.substr(0, offset);
+  entries = count;
+  return true;
+}
+
+}  // namespace
+
+Status JoinZips(const std::vector<String>& parts, const String& archive) {
+  std::string data;
+  std::string central;
+  std::uint64_t entries = 0;
+  for (const String& part : parts) {
+    std::ifstream in(part.str(), std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string partData;
+    std::string partCentral;
+    std::uint64_t partEntries = 0;
+    if (!in.good() && !in.eof()) return Fail(kZipNotFound, "ERROR: FileUtils::JoinZips - Unable to read <%s>\n", part.c_str());
+    if (!SplitPart(bytes, data.size(), partData, partCentral, partEntries))
+      return Fail(kZipNotFound, "ERROR: FileUtils::JoinZips - <%s> is not an archive that can be joined\n", part.c_str());
+    data += partData;
+    central += partCentral;
+    entries += partEntries;
+  }
+  if (entries >= 0xFFFF || data.size() + central.size() >= 0xFFFFFFFF)
+    return Fail(kZipNotFound, "ERROR: FileUtils::JoinZips - <%s> would be too large to join\n", archive.c_str());
+  std::string end(kEndSize, '\0');
+  Put32(end, 0, 0x06054b50);
+  Put16(end, 8, static_cast<std::uint16_t>(entries));
+  Put16(end, 10, static_cast<std::uint16_t>(entries));
+  Put32(end, 12, static_cast<std::uint32_t>(central.size()));
+  Put32(end, 16, static_cast<std::uint32_t>(data.size()));
+  std::ofstream out(archive.str(), std::ios::binary | std::ios::trunc);
+  out << data << central << end;
+  out.close();
+  if (!out) {
+    std::ignore = RemoveItem(archive);
+    return Fail(kZipNotFound, "ERROR: FileUtils::JoinZips - Unable to write <%s>\n", archive.c_str());
   }
   return kSuccess;
 }

@@ -71,6 +71,36 @@ Status ZipDirectory(const Port::StringBase<char>& directory, const Port::StringB
 // break is refused before zip runs.
 Status ZipNames(const Port::StringBase<char>& directory, const std::vector<Port::StringBase<char>>& names,
                 const Port::StringBase<char>& archive);
+// ZipNames in three steps, so that zip can run beside other work: `Prepare` checks and writes
+// the list, `Run` runs zip and touches nothing else, so any thread may call it, and `Finish`
+// takes the list away and gives ZipNames' answer, with its messages.
+class NamesZipJob {
+ public:
+  NamesZipJob() = default;
+  NamesZipJob(const NamesZipJob&) = delete;
+  NamesZipJob& operator=(const NamesZipJob&) = delete;
+  ~NamesZipJob();
+
+  Status Prepare(const Port::StringBase<char>& directory, const std::vector<Port::StringBase<char>>& names,
+                 const Port::StringBase<char>& archive);
+  void Run();
+  Status Finish();
+
+ private:
+  Status m_prepared = kFailure;
+  Port::StringBase<char> m_zip;
+  Port::StringBase<char> m_directory;
+  Port::StringBase<char> m_archive;
+  Port::StringBase<char> m_list;
+  int m_count = 0;
+  int m_exitCode = -1;
+  bool m_listWritten = false;
+};
+// Joins the zip archives `parts`, as zip writes them, into `archive`: the entries of each in
+// their order, after those of the parts before it, each as it was. Parts that are not plain zip
+// archives (a comment, more than one disk, the 64-bit forms) or a join that would need those
+// forms are refused with nothing written.
+Status JoinZips(const std::vector<Port::StringBase<char>>& parts, const Port::StringBase<char>& archive);
 // Creates a new, uniquely named directory, open to its owner only, and gives its absolute
 // path; `outPath` is empty on failure.
 Status CreateTempDirectory(Port::StringBase<char>& outPath);

@@ -169,6 +169,9 @@ TEST_F(FileTest, CopyRefusesAFifoWithoutWaitingForAWriter) {
   }
   EXPECT_FALSE(copy.get());
   EXPECT_EQ(List(dir.path()), "d/ f pipe ");
+  // The listing tells the FIFO from a file.
+  for (const UT_DIR::Entry& entry : UT_DIR(dir.path(), 0))
+    EXPECT_EQ(entry.kind == UT_DIR::Kind::kOther, entry.name == "pipe") << entry.name.str();
 }
 
 // No special bits and no more than the umask allows; asked for nothing, the owner still reads a file and keeps

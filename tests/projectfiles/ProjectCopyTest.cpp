@@ -327,6 +327,53 @@ TEST_F(ProjectCopyTest, ArchiveLeavesOutItsOwnTemporaryTree) {
                                    "remote_sources/_/lib/c.vhd"}));
 }
 
+// The archive's entries, directories and links among them, each once: the project's folders and
+// files, remote sources, links as links and no FIFO; with the working directory below the
+// project, that directory's files and the generated file written for the copy. The project file
+// is the copy's own.
+TEST_F(ProjectCopyTest, ArchiveEntriesAreEachOnceAndTheCopysOwnFilesWin) {
+  MakeProject();
+  WriteText(m_dir / "sub/deeper/readme.txt", "kept by the walk\n");
+  WriteText(m_dir / "work/w.txt", "in the working directory\n");
+  fs::create_directories(m_dir / "empty");
+  fs::create_symlink("a.vhd", m_dir / "link.vhd");
+  fs::create_directory_symlink("sub", m_dir / "sublink");
+  ASSERT_EQ(::mkfifo((m_dir / "pipe").c_str(), 0600), 0);
+  const auto entries = [&](const fs::path& archive) {
+    std::multiset<std::string> names;
+    int status = -1;
+    std::istringstream lines(RunCommand("unzip -Z1 " + archive.string(), &status));
+    EXPECT_EQ(status, 0);
+    for (std::string line; std::getline(lines, line);)
+      if (!line.empty()) names.insert(line);
+    return names;
+  };
+  const std::multiset<std::string> remote{"remote_sources/", "remote_sources/_/", "remote_sources/_/lib/",
+                                          "remote_sources/_/lib/c.vhd"};
+
+  const fs::path archive = m_root / "out/p.zip";
+  ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  std::multiset<std::string> expected{"a.vhd",     "empty/",       "link.vhd", "p.ghlc", "p.xhlc",
+                                      "sub/",      "sub/b.vhd",    "sub/deeper/", "sub/deeper/readme.txt",
+                                      "sublink",   "work/",        "work/w.txt"};
+  expected.insert(remote.begin(), remote.end());
+  EXPECT_EQ(entries(archive), expected);
+  int status = -1;
+  const std::string project = RunCommand("unzip -p " + archive.string() + " p.xhlc", &status);
+  EXPECT_NE(project.find("remote_sources/_/lib/c.vhd"), std::string::npos);
+  EXPECT_NE(project, ReadText(m_file));
+
+  ASSERT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->ChangeWorkingDirectory((m_dir / "work").c_str(), true, false),
+            Hvd::kSuccess);
+  ASSERT_EQ(m_project->Save(), Hvd::kSuccess);
+  ASSERT_TRUE(fs::exists(m_dir / "work/p.ghlc"));
+  const fs::path second = m_root / "out/q.zip";
+  ASSERT_EQ(Copies()->SaveAsArchive(second.c_str(), nullptr), Hvd::kSuccess);
+  expected = {"a.vhd", "p.xhlc", "sub/", "sub/b.vhd", "work/", "work/p.ghlc", "work/w.txt"};
+  expected.insert(remote.begin(), remote.end());
+  EXPECT_EQ(entries(second), expected);
+}
+
 // The working directory "." names the project's own folder, which the archive walks anyway:
 // it is no file to bring along and draws no warning about its name in the copy.
 TEST_F(ProjectCopyTest, TheProjectsOwnFolderIsNoFileToBringAlong) {

@@ -6,6 +6,7 @@
 #include <utime.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -417,6 +418,41 @@ TEST_F(FileUtilsTest, ListedNamesAreZippedLiterallyFromWhereTheyAre) {
   ASSERT_EQ(unzip.Run({"unzip", "-q", P("out.zip")}), 0);
   Files(S("expected"), {"-a.v=a", "br[ack]et.v=b", "st*r.v=s", "sub dir/ $x .v=c"});
   EXPECT_EQ(Tree(S("unpacked")), Tree(S("expected")));
+}
+
+// Archives zipped apart join into one that lists the entries of each in turn and unpacks to
+// what they hold; what is not a plain archive is refused and nothing is written.
+TEST_F(FileUtilsTest, ZipsJoinInTurnAndAnythingElseIsRefused) {
+  Files(S("tree"), {"a.v=a", "b.v=bb", "sub/c.v=ccc", "d.v=dddd"});
+  if (Port_Env::GetExecFileName("zip", true).empty() || Port_Env::GetExecFileName("unzip", true).empty())
+    GTEST_SKIP() << "zip or unzip not on PATH";
+  ASSERT_EQ(FU::ZipNames(P("tree"), {String("d.v"), String("a.v")}, P("one.zip")), Hvd::kSuccess);
+  ASSERT_EQ(FU::ZipNames(P("tree"), {String("sub"), String("sub/c.v")}, P("two.zip")), Hvd::kSuccess);
+  ASSERT_EQ(FU::ZipNames(P("tree"), {String("b.v")}, P("three.zip")), Hvd::kSuccess);
+  Reset();
+  ASSERT_EQ(FU::JoinZips({P("one.zip"), P("two.zip"), P("three.zip")}, P("all.zip")), Hvd::kSuccess);
+  EXPECT_TRUE(Texts().empty());
+  Port::Process unzip;
+  unzip.SetWorkingDirectory(P("unpacked"));
+  fs::create_directories(S("unpacked"));
+  ASSERT_EQ(unzip.Run({"unzip", "-tq", P("all.zip")}), 0);
+  ASSERT_EQ(unzip.Run({"unzip", "-q", P("all.zip")}), 0);
+  EXPECT_EQ(Tree(S("unpacked")), Tree(S("tree")));
+  const std::string listed = S("listed.txt");
+  ASSERT_EQ(std::system(("unzip -Z1 " + S("all.zip") + " > " + listed).c_str()), 0);
+  std::ifstream in(listed);
+  std::vector<std::string> order;
+  for (std::string line; std::getline(in, line);) order.push_back(line);
+  EXPECT_EQ(order, (std::vector<std::string>{"d.v", "a.v", "sub/", "sub/c.v", "b.v"}));
+
+  Files(S("bad"), {"not.zip=plain text, long enough to hold an end record"});
+  EXPECT_EQ(FU::JoinZips({P("one.zip"), P("bad/not.zip")}, P("none.zip")), Hvd::kZipNotFound);
+  // An archive with a comment is not joined either.
+  fs::copy_file(S("one.zip"), S("commented.zip"));
+  ASSERT_EQ(std::system(("echo note | zip -qz " + S("commented.zip")).c_str()), 0);
+  EXPECT_EQ(FU::JoinZips({P("commented.zip"), P("two.zip")}, P("none.zip")), Hvd::kZipNotFound);
+  EXPECT_FALSE(fs::exists(S("none.zip")));
+  EXPECT_EQ(Texts().size(), 2u);
 }
 
 TEST_F(FileUtilsTest, TempDirectoriesAreNewAndPrivate) {

@@ -11,7 +11,16 @@
 
 namespace {
 
-UT_DIR::Kind KindOf(int directoryFd, const char* name) {
+UT_DIR::Kind KindOf(int directoryFd, const dirent& entry) {
+  // The listing's own type, when the file system gives one, saves a look at each entry.
+  switch (entry.d_type) {
+    case DT_LNK: return UT_DIR::Kind::kLink;
+    case DT_DIR: return UT_DIR::Kind::kDirectory;
+    case DT_REG: return UT_DIR::Kind::kFile;
+    case DT_UNKNOWN: break;
+    default: return UT_DIR::Kind::kOther;
+  }
+  const char* name = entry.d_name;
   struct stat info;
   if (::fstatat(directoryFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0) return UT_DIR::Kind::kOther;
   if (S_ISLNK(info.st_mode)) return UT_DIR::Kind::kLink;
@@ -29,7 +38,7 @@ UT_DIR::UT_DIR(const Port::StringBase<char>& path, int) {
   const int fd = ::dirfd(directory);
   while (const dirent* entry = ::readdir(directory)) {
     if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-    m_entries.push_back(Entry{Port::StringBase<char>(entry->d_name), KindOf(fd, entry->d_name)});
+    m_entries.push_back(Entry{Port::StringBase<char>(entry->d_name), KindOf(fd, *entry)});
   }
   ::closedir(directory);
   std::sort(m_entries.begin(), m_entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });

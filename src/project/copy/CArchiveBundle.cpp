@@ -237,7 +237,7 @@ void CArchiveBundle::NameWithParents(const std::string& relative) {
   m_named.insert(relative);
 }
 
-std::vector<String> CArchiveBundle::NamesToZip() const {
+std::vector<String> CArchiveBundle::NamesToZip(const std::set<std::string>& coming) const {
   std::vector<String> names;
   names.reserve(m_named.size());
   // A parent sorts before what it holds: below a directory the bundle lacks, nothing is looked for.
@@ -245,6 +245,7 @@ std::vector<String> CArchiveBundle::NamesToZip() const {
   for (const std::string& name : m_named) {
     const bool below = !missing.empty() && name.size() > missing.size() && name[missing.size()] == '/' &&
                        name.compare(0, missing.size(), missing) == 0;
+    if (coming.count(name) != 0) continue;
     if (!below) {
       std::error_code error;
       if (fs::symlink_status(m_bundleDirectory.str() + "/" + name, error).type() != fs::file_type::not_found)

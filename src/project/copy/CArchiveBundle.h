@@ -47,8 +47,9 @@ class CArchiveBundle final : public IProjectBundle {
   // The directory the named files are relative to.
   const String& SourceDirectory() const noexcept { return m_sourceDirectory; }
   // The named files and directories, each directory before what it holds, leaving out every
-  // name that the bundle directory holds itself: its copy is the one that counts.
-  std::vector<String> NamesToZip() const;
+  // name that the bundle directory holds itself, or will hold (`coming`, names below the bundle
+  // directory): its copy is the one that counts.
+  std::vector<String> NamesToZip(const std::set<std::string>& coming = {}) const;
 
  private:
   // The name below the source directory under which `sourcePath` would land in the bundle, when

@@ -3,7 +3,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <optional>
+#include <thread>
 #include <set>
 #include <string>
 #include <system_error>
@@ -86,7 +89,8 @@ class ProjectCopyContext {
 
   Status Prepare(const String& target, const String& remoteSourcesName, std::uint32_t options,
                  const String& workingDirectory);
-  Status Copy(const String& description, const String& workingDirectory, bool writeGenerated);
+  Status Copy(const String& description, const String& workingDirectory, bool writeGenerated,
+              const CProjectSaveHelper::BeforeWrite& beforeWrite = {});
   void CloseBundle(Status result) {
     if (m_bundle != nullptr) std::ignore = m_bundle->Close(result == kSuccess);
     m_bundle = nullptr;
@@ -106,7 +110,8 @@ class ProjectCopyContext {
  private:
   IProjectBundle* Bundle();
   void CopyReferencedProjects();
-  Status ClearWrittenNames(const String& workingDirectory, bool writeGenerated) const;
+  std::vector<String> WrittenNames(const String& workingDirectory, bool writeGenerated) const;
+  Status ClearWrittenNames(const std::vector<String>& names) const;
 
   IProject* m_project;
   AutoCast<IProject2> m_project2;
@@ -176,7 +181,8 @@ IProjectBundle* ProjectCopyContext::Bundle() {
   return m_bundle;
 }
 
-Status ProjectCopyContext::Copy(const String& description, const String& workingDirectory, bool writeGenerated) {
+Status ProjectCopyContext::Copy(const String& description, const String& workingDirectory, bool writeGenerated,
+                                const CProjectSaveHelper::BeforeWrite& beforeWrite) {
   if (OntoItself()) return kSuccess;
   String buildMacro;
   Status result = kFailure;
@@ -192,8 +198,9 @@ Status ProjectCopyContext::Copy(const String& description, const String& working
   }
   if ((m_options & kReferencedOptions) != 0) CopyReferencedProjects();
   if (AutoCast<IProjectInternal> writer(m_project); writer) {
-    if (const Status cleared = ClearWrittenNames(workingDirectory, writeGenerated); cleared != kSuccess)
-      return cleared;
+    const std::vector<String> written = WrittenNames(workingDirectory, writeGenerated);
+    if (const Status cleared = ClearWrittenNames(written); cleared != kSuccess) return cleared;
+    if (beforeWrite) beforeWrite(written);
     return writer->ProjectWriteCopy(m_destinationProjectPath, m_fileMapInterface.Get(), description, workingDirectory,
                                     buildMacro, writeGenerated);
   }
@@ -204,7 +211,7 @@ Status ProjectCopyContext::Copy(const String& description, const String& working
 // way there below the destination, would have the writer replace what it leads to. The link is
 // replaced instead. A copy into the project's own directory leaves the project's links on the
 // way alone and only replaces a link at a written name.
-Status ProjectCopyContext::ClearWrittenNames(const String& workingDirectory, bool writeGenerated) const {
+std::vector<String> ProjectCopyContext::WrittenNames(const String& workingDirectory, bool writeGenerated) const {
   const String projectFile = ReplaceProjectExtension(m_destinationProjectPath, ".xhlc");
   const String generatedDirectory = workingDirectory.empty()            ? m_destinationDirectory
                                     : IsAbsolutePath(workingDirectory) ? P::Normal(workingDirectory)
@@ -212,6 +219,10 @@ Status ProjectCopyContext::ClearWrittenNames(const String& workingDirectory, boo
   const String generated = P::Normal(P::Join(generatedDirectory, P::BaseName(projectFile) + String(".ghlc")));
   std::vector<String> names{projectFile};
   if (writeGenerated) names.push_back(generated);
+  return names;
+}
+
+Status ProjectCopyContext::ClearWrittenNames(const std::vector<String>& names) const {
   for (const String& name : names) {
     const String top = m_sameDirectory ? P::Parent(name) : m_destinationDirectory;
     const Status cleared = FileUtils::RemoveLinksBelow(top, name);
@@ -267,7 +278,8 @@ Status CProjectSaveHelper::CopyProject(const String& targetPath, std::uint32_t o
 }
 
 Status CProjectSaveHelper::CopyInto(const String& targetPath, std::uint32_t options, const String& workingDirectory,
-                                    const String& description, String* remoteSourcesName, IProjectBundle* bundle) {
+                                    const String& description, String* remoteSourcesName, IProjectBundle* bundle,
+                                    const BeforeWrite& beforeWrite) {
   const InCopy inCopy(m_project);
   if (!inCopy.entered) return kSuccess;  // already being copied further up
   ProjectCopyContext context(m_project, bundle);
@@ -276,7 +288,7 @@ Status CProjectSaveHelper::CopyInto(const String& targetPath, std::uint32_t opti
     return prepared;
   context.WarnIfOntoItself();
   if (AutoCast<IForceSave> saver(m_project); saver) std::ignore = saver->ForceSave();
-  const Status result = context.Copy(description, workingDirectory, true);
+  const Status result = context.Copy(description, workingDirectory, true, beforeWrite);
   if (remoteSourcesName != nullptr) {
     *remoteSourcesName = context.RemoteSourcesCopied() ? ((options & kRemoteSourcesOption) != 0
                                                               ? (wanted.empty() ? String(kRemoteSources) : wanted)
@@ -364,6 +376,100 @@ class SharedTmp {
   DirectoryLock m_use;  // shared by each archive while it works in "tmp"
 };
 
+// The zip of the project's own files, run beside the rest of the archive's work: a few zips of
+// consecutive runs of the names, each into an archive of its own, joined behind the temporary
+// tree's archive at the end, so that the entries come in the order of one zip after the other.
+// The other threads only run the zip program: the project, and messages, stay on the caller's
+// thread.
+class NamesZip {
+ public:
+  explicit NamesZip(const String& partsBase) : m_partsBase(partsBase) {}
+  NamesZip(const NamesZip&) = delete;
+  NamesZip& operator=(const NamesZip&) = delete;
+  ~NamesZip() { Remove(); }
+
+  void Remove() {
+    Wait();
+    for (const String& part : m_parts) std::ignore = FileUtils::RemoveItem(part);
+    m_parts.clear();
+  }
+
+  void Start(const String& directory, const std::vector<String>& names) {
+    if (m_started) return;
+    m_started = true;
+    m_directory = directory;
+    m_names = names;
+    // Runs of a few thousand names keep each zip busy long enough to be worth a process.
+    const std::size_t runs = std::clamp<std::size_t>(names.size() / 2000, 1, 4);
+    m_jobs = std::vector<FileUtils::NamesZipJob>(runs);
+    for (std::size_t run = 0; run < runs; ++run) {
+      const std::vector<String> slice(names.begin() + static_cast<std::ptrdiff_t>(names.size() * run / runs),
+                                      names.begin() + static_cast<std::ptrdiff_t>(names.size() * (run + 1) / runs));
+      String part;
+      part.Format("%s.names%d.zip", m_partsBase.c_str(), static_cast<int>(run));
+      std::ignore = FileUtils::RemoveItem(part);
+      m_parts.push_back(part);
+      m_status = m_jobs[run].Prepare(directory, slice, part);
+      if (m_status != kSuccess) break;
+    }
+    if (m_status != kSuccess) return;
+    for (FileUtils::NamesZipJob& job : m_jobs) m_workers.emplace_back([&job] { job.Run(); });
+  }
+
+  bool Started() const { return m_started; }
+
+  // Adds the names' entries to `archive`, behind its own, when `names` are still the ones
+  // started with; otherwise, or failing the join, `names` are zipped into it as one.
+  Status AppendTo(const String& archive, const std::vector<String>& names) {
+    Wait();
+    if (names != m_names) return FileUtils::ZipNames(m_directory, names, archive);
+    if (m_status != kSuccess) return m_status;
+    for (FileUtils::NamesZipJob& job : m_jobs) {
+      const Status finished = job.Finish();
+      if (finished != kSuccess) return finished;
+    }
+    std::vector<String> parts{archive};
+    for (const String& part : m_parts)
+      if (Port::File::exist(part)) parts.push_back(part);
+    if (parts.size() == 1) return kSuccess;  // no names
+    const String joined = m_partsBase + String(".joined.zip");
+    if (FileUtils::JoinZips(parts, joined) == kSuccess && Port::File::rename(joined, archive)) return kSuccess;
+    std::ignore = FileUtils::RemoveItem(joined);
+    return FileUtils::ZipNames(m_directory, names, archive);
+  }
+
+  void Wait() {
+    for (std::thread& worker : m_workers) worker.join();
+    m_workers.clear();
+  }
+
+ private:
+  String m_partsBase;
+  String m_directory;
+  std::vector<String> m_names;
+  std::vector<FileUtils::NamesZipJob> m_jobs;
+  std::vector<String> m_parts;
+  std::vector<std::thread> m_workers;
+  Status m_status = kSuccess;
+  bool m_started = false;
+};
+
+// The names below `directory` of the paths in `paths` that lie below it, with the folders on
+// the way to them, which their writer makes.
+std::set<std::string> BundleNames(const String& directory, const std::vector<String>& paths) {
+  std::set<std::string> names;
+  const std::string base = P::Normal(directory).str() + "/";
+  for (const String& path : paths) {
+    const std::string normal = P::Normal(path).str();
+    if (normal.size() <= base.size() || normal.compare(0, base.size(), base) != 0) continue;
+    const std::string name = normal.substr(base.size());
+    for (std::size_t slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1))
+      names.insert(name.substr(0, slash));
+    names.insert(name);
+  }
+  return names;
+}
+
 }  // namespace
 
 Status CProjectSaveHelper::Archive(const String& archivePath, std::uint32_t options, String* remoteSourcesName) {
@@ -412,15 +518,27 @@ Status CProjectSaveHelper::Archive(const String& archivePath, std::uint32_t opti
   const Port_MsgManData messages = Messages(__LINE__);
   messages.issueInfo("Project Archive - Copying project files.\n");
   // The project's own files are zipped from where they are; only what the copy renames or
-  // rewrites is gathered in the temporary directory.
+  // rewrites is gathered in the temporary directory. Once everything but the project file and
+  // the generated file is in place, the project's own files are zipped while those two are
+  // written; the temporary directory is zipped into the same archive afterwards, its entries
+  // taking the place of any of the same name.
   CArchiveBundle bundle;
+  NamesZip namesZip(temporaryDirectory);
+  const auto zipNamesNow = [&](const std::vector<String>& written) {
+    namesZip.Start(bundle.SourceDirectory(), bundle.NamesToZip(BundleNames(temporaryDirectory, written)));
+  };
   Status result =
-      CopyInto(temporaryProject, options, archiveWorkingDirectory, String(), remoteSourcesName, &bundle);
+      CopyInto(temporaryProject, options, archiveWorkingDirectory, String(), remoteSourcesName, &bundle, zipNamesNow);
+  namesZip.Wait();
   if (result == kSuccess) {
     std::ignore = FileUtils::RemoveItem(temporaryZip);
     messages.issueInfo("Project Archive - Performing .zip compression.\n");
     result = FileUtils::ZipDirectory(temporaryDirectory, temporaryZip);
-    if (result == kSuccess) result = FileUtils::ZipNames(bundle.SourceDirectory(), bundle.NamesToZip(), temporaryZip);
+    if (result == kSuccess) {
+      const std::vector<String> names = bundle.NamesToZip();
+      result = namesZip.Started() ? namesZip.AppendTo(temporaryZip, names)
+                                  : FileUtils::ZipNames(bundle.SourceDirectory(), names, temporaryZip);
+    }
     if (result == kSuccess) {
       messages.issueInfo("Project Archive - Copying compressed file to %s.\n", archivePath.c_str());
       result = FileUtils::CopyFile(temporaryZip, archivePath, FileUtils::kReadWrite);
@@ -429,6 +547,7 @@ Status CProjectSaveHelper::Archive(const String& archivePath, std::uint32_t opti
   messages.issueInfo("Project Archive - Deleting temporary files and directories.\n");
   std::ignore = FileUtils::RemoveItem(temporaryZip);
   std::ignore = FileUtils::RemoveItem(temporaryDirectory);
+  namesZip.Remove();
   tmp.Leave();
   messages.issueInfo("Project Archive - Archive complete: %s.\n", archivePath.c_str());
   return result;

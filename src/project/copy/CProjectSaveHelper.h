@@ -3,6 +3,8 @@
 // archive. Every project carries one; it keeps nothing between calls but its project.
 
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "Hvd/IProject.h"
 #include "Hvd/IProjectCopy.h"
@@ -14,6 +16,9 @@ namespace Hvd {
 class CProjectSaveHelper final : public IProjectSaveAsArchive3 {
  public:
   using String = Port::StringBase<char>;
+  // Called once the copy's contents are in place, just before the project file and the generated
+  // file are written at the names it is given.
+  using BeforeWrite = std::function<void(const std::vector<String>& written)>;
 
   // `project` is borrowed: the helper lives inside it, or on the stack of a copy of it.
   explicit CProjectSaveHelper(IProject* project) noexcept : m_project(project) {}
@@ -38,7 +43,8 @@ class CProjectSaveHelper final : public IProjectSaveAsArchive3 {
  private:
   // CopyProject, gathering into `bundle` when one is given (borrowed), else into a directory bundle.
   Status CopyInto(const String& targetPath, std::uint32_t options, const String& workingDirectory,
-                  const String& description, String* remoteSourcesName, IProjectBundle* bundle);
+                  const String& description, String* remoteSourcesName, IProjectBundle* bundle,
+                  const BeforeWrite& beforeWrite = {});
 
   IProject* m_project;
 };
