@@ -476,6 +476,111 @@ class MacroHistory {
 
 }  // namespace
 
+// What a hierarchy walked lazily needs of the model, as the model stood when it was made: units by
+// dense index and the instances read from each.
+struct HierarchyShape {
+  struct Edge {
+    std::uint32_t target;
+    std::uint32_t architecture;
+    std::string_view label;
+    std::string_view name;
+    std::string_view scope;  // "gen/blk/": the named blocks around the instance
+  };
+  std::shared_ptr<const void> pool;  // the names' storage
+  std::vector<UnitInfo> infos;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> elaborated;  // of entities and configurations
+  std::vector<std::uint32_t> instanceStart;
+  std::vector<Edge> edges;
+
+  // As the project's model elaborates: an instance edge names an architecture only for an entity.
+  std::pair<std::uint32_t, std::uint32_t> Elaborate(std::uint32_t unit, std::uint32_t architecture) const {
+    const UnitKind kind = infos[unit].kind;
+    if (kind == UnitKind::kVhdlEntity && architecture != kNone) return {architecture, architecture};
+    if (kind == UnitKind::kVhdlEntity || kind == UnitKind::kVhdlConfiguration) return elaborated[unit];
+    return {unit, kNone};
+  }
+};
+
+struct HierarchyCursor::State {
+  HierarchyNode node;  // without children
+  std::shared_ptr<const void> pool;
+  // Lazy: the shape, the node's unit and the unit whose instances are its children.
+  std::shared_ptr<const HierarchyShape> shape;
+  std::shared_ptr<const State> parent;
+  std::uint32_t unit = kNone;
+  std::uint32_t source = kNone;
+  // Built whole (a tree cut at the node bound, or with instances that come round): the node in it.
+  std::shared_ptr<const HierarchyNode> tree;
+  const HierarchyNode* at = nullptr;
+};
+
+namespace {
+
+HierarchyNode FieldsOf(const HierarchyNode& node) {
+  HierarchyNode fields;
+  fields.path = node.path;
+  fields.instanceName = node.instanceName;
+  fields.unitName = node.unitName;
+  fields.unit = node.unit;
+  fields.architecture = node.architecture;
+  fields.recursive = node.recursive;
+  return fields;
+}
+
+}  // namespace
+
+const HierarchyNode& HierarchyCursor::Node() const { return m_state->node; }
+
+// Made as Project::Impl::Hierarchy makes them: a unit already expanded on the way down is not
+// expanded again.
+std::vector<HierarchyCursor> HierarchyCursor::Children() const {
+  std::vector<HierarchyCursor> children;
+  const State& self = *m_state;
+  if (self.tree) {
+    children.reserve(self.at->children.size());
+    for (const HierarchyNode& child : self.at->children) {
+      auto state = std::make_shared<State>();
+      state->node = FieldsOf(child);
+      state->pool = self.pool;
+      state->tree = self.tree;
+      state->at = &child;
+      children.push_back(HierarchyCursor(std::move(state)));
+    }
+    return children;
+  }
+  if (self.source == kNone) return children;
+  const HierarchyShape& shape = *self.shape;
+  children.reserve(shape.instanceStart[self.source + 1] - shape.instanceStart[self.source]);
+  for (std::uint32_t k = shape.instanceStart[self.source]; k < shape.instanceStart[self.source + 1]; ++k) {
+    const HierarchyShape::Edge& edge = shape.edges[k];
+    auto state = std::make_shared<State>();
+    HierarchyNode& node = state->node;
+    node.instanceName = std::string(edge.label);
+    node.path.reserve(self.node.path.size() + 1 + edge.scope.size() + edge.label.size());
+    node.path.append(self.node.path).append("/").append(edge.scope).append(edge.label);
+    node.unitName = std::string(edge.name);
+    state->unit = edge.target;
+    if (edge.target != kNone) {
+      node.unit = shape.infos[edge.target];
+      const auto [source, used] = shape.Elaborate(edge.target, edge.architecture);
+      state->source = source;
+      if (used != kNone) node.architecture = shape.infos[used];
+      for (const State* above = &self; above != nullptr; above = above->parent.get()) {
+        if (above->unit == edge.target) {
+          node.recursive = true;
+          state->source = kNone;
+          break;
+        }
+      }
+    }
+    state->pool = self.pool;
+    state->shape = self.shape;
+    state->parent = m_state;
+    children.push_back(HierarchyCursor(std::move(state)));
+  }
+  return children;
+}
+
 std::string UnitInfo::Label() const {
   if (kind == UnitKind::kVhdlArchitecture) return std::string(primary) + "(" + std::string(name) + ")";
   if (kind == UnitKind::kVhdlPackageBody) return std::string(name) + "(body)";
@@ -485,7 +590,9 @@ std::string UnitInfo::Label() const {
 struct Project::Impl {
   // ---- state
 
-  StringPool pool;
+  // Shared with the hierarchy snapshots, whose names are views into it.
+  std::shared_ptr<StringPool> poolOwner = std::make_shared<StringPool>();
+  StringPool& pool = *poolOwner;
   std::vector<Sym> folded;  // by symbol; kNone until asked for
 
   std::vector<FileRec> files;
@@ -536,6 +643,23 @@ struct Project::Impl {
   std::vector<std::uint32_t> position;  // dense -> place in order
   std::vector<std::uint32_t> fileOrder;
   std::vector<Message> modelMessages;
+  // How deep and how large the hierarchy below a unit whose instances are read (a module, an
+  // architecture) is, by that unit's dense index. Followed as Hierarchy follows it: an instance that
+  // binds to nothing, or closes a recursion, is one node that is not expanded.
+  struct Extent {
+    std::uint32_t depth = 1;
+    std::uint64_t nodes = 1;  // held at the largest value a design with much reuse would pass
+  };
+  // Every message in file order, gathered again only after the messages changed.
+  std::vector<Message> allMessages;
+  bool messagesStale = true;
+  // Worked out from the model when first asked for: the extents of the hierarchies below every
+  // unit, whether following instances comes round to a unit whose instances are already being
+  // followed, and the snapshot that lazy hierarchies read.
+  std::vector<Extent> extents;
+  bool extentsStale = true;
+  bool instanceCycle = false;
+  std::shared_ptr<const HierarchyShape> shape;
 
   Impl() { work = pool.Intern("work"); }
 
@@ -1028,6 +1152,7 @@ struct Project::Impl {
       if (known.kind == message.kind && known.text == message.text) return;
     }
     modelMessages.push_back(std::move(message));
+    messagesStale = true;
   }
 
   void ModelMessage(MessageKind kind, const UnitRec& unit, std::uint32_t line, std::string text) {
@@ -1053,6 +1178,9 @@ struct Project::Impl {
     if (!dirty) return;
     dirty = false;
     modelMessages.clear();
+    messagesStale = true;
+    extentsStale = true;
+    shape.reset();
 
     // Dense numbering in file order: it is also every tie-break.
     dense.clear();
@@ -1431,16 +1559,65 @@ struct Project::Impl {
     return {unit, kNone};
   }
 
-  // How deep and how large the hierarchy below a unit whose instances are read (a module, an
-  // architecture) is, by that unit's dense index. Followed as Hierarchy follows it: an instance that
-  // binds to nothing, or closes a recursion, is one node that is not expanded.
-  struct Extent {
-    std::uint32_t depth = 1;
-    std::uint64_t nodes = 1;  // held at the largest value a design with much reuse would pass
-  };
-  std::vector<Extent> Extents() const {
+  const std::shared_ptr<const HierarchyShape>& Shape() {
+    if (shape) return shape;
+    auto made = std::make_shared<HierarchyShape>();
     const std::size_t n = dense.size();
-    std::vector<Extent> extents(n);
+    made->pool = poolOwner;
+    made->infos.reserve(n);
+    made->elaborated.assign(n, {kNone, kNone});
+    for (std::uint32_t i = 0; i < n; ++i) {
+      made->infos.push_back(Info(i));
+      const UnitKind kind = units[dense[i]].kind;
+      if (kind == UnitKind::kVhdlEntity || kind == UnitKind::kVhdlConfiguration) made->elaborated[i] = Elaborate(i, kNone);
+    }
+    made->instanceStart = instanceStart;
+    made->edges.reserve(instanceEdges.size());
+    for (std::uint32_t i = 0; i < n; ++i) {
+      const UnitRec& unit = units[dense[i]];
+      for (std::uint32_t k = instanceStart[i]; k < instanceStart[i + 1]; ++k) {
+        const InstanceEdge& edge = instanceEdges[k];
+        const RefRec& ref = unit.refs[edge.ref];
+        std::string_view scope;
+        if (ref.scope < unit.scopes.size()) scope = pool.View(pool.Intern(ScopePath(unit, ref.scope)));
+        made->edges.push_back({edge.target, edge.architecture, pool.View(ref.label), pool.View(ref.name), scope});
+      }
+    }
+    shape = std::move(made);
+    return shape;
+  }
+
+  // The top's hierarchy, made as it is walked where that gives what Hierarchy gives: when the
+  // tree stays within the node bound and no instance comes round; else made whole.
+  HierarchyCursor Root(std::uint32_t top, std::string_view topName) {
+    Extents();
+    const auto [source, used] = Elaborate(top, kNone);
+    const std::uint64_t size = source == kNone ? 1 : extents[source].nodes;
+    auto state = std::make_shared<HierarchyCursor::State>();
+    state->pool = poolOwner;
+    if (instanceCycle || size > maxNodes) {
+      state->tree = std::make_shared<const HierarchyNode>(*Hierarchy(top, topName));
+      state->at = state->tree.get();
+      state->node = FieldsOf(*state->tree);
+      return HierarchyCursor(std::move(state));
+    }
+    state->shape = Shape();
+    state->unit = top;
+    state->source = source;
+    state->node.path = std::string(pool.View(units[dense[top]].name));
+    state->node.unitName = std::string(topName);
+    state->node.unit = Info(top);
+    if (used != kNone) state->node.architecture = Info(used);
+    return HierarchyCursor(std::move(state));
+  }
+
+  // The extents, into `extents`; notes whether some instance comes round to a unit being followed.
+  void Extents() {
+    if (!extentsStale) return;
+    extentsStale = false;
+    instanceCycle = false;
+    const std::size_t n = dense.size();
+    extents.assign(n, Extent{});
     std::vector<std::uint8_t> state(n, 0);                       // 0 not seen, 1 on the path, 2 measured
     std::vector<std::pair<std::uint32_t, std::uint32_t>> stack;  // (source, next instance edge)
     for (std::uint32_t start = 0; start < n; ++start) {
@@ -1461,6 +1638,7 @@ struct Project::Impl {
           stack.emplace_back(child, instanceStart[child]);  // the edge is taken again once the child is measured
           continue;
         }
+        if (child != kNone && state[child] == 1) instanceCycle = true;
         const Extent below = child == kNone || state[child] == 1 ? Extent{} : extents[child];
         Extent& at = extents[source];
         at.depth = std::max(at.depth, below.depth + 1);
@@ -1468,7 +1646,6 @@ struct Project::Impl {
         ++stack.back().second;
       }
     }
-    return extents;
   }
 
   std::optional<HierarchyNode> Hierarchy(std::uint32_t top, std::string_view topName) {
@@ -1799,6 +1976,7 @@ CompileOrder Project::GetCompileOrder(std::string_view top, std::string_view lib
 std::vector<TopCandidate> Project::TopCandidates() {
   m_impl->Update();
   m_impl->Resolve();
+  m_impl->Extents();
   const Impl& d = *m_impl;
   std::vector<std::uint32_t> tops;
   for (std::uint32_t i = 0; i < d.dense.size(); ++i) {
@@ -1806,7 +1984,7 @@ std::vector<TopCandidate> Project::TopCandidates() {
   }
   // The unit a synthesis tool would pick comes first: the deepest hierarchy, then the larger, then
   // the later definition. Testbenches follow every unit with ports.
-  const std::vector<Impl::Extent> extents = d.Extents();
+  const std::vector<Impl::Extent>& extents = d.extents;
   std::vector<std::pair<Impl::Extent, bool>> rank(d.dense.size());
   for (std::uint32_t i : tops) {
     const std::uint32_t source = d.Elaborate(i, kNone).first;
@@ -1836,6 +2014,14 @@ std::optional<HierarchyNode> Project::Hierarchy(std::string_view top, std::strin
   return m_impl->Hierarchy(found, top);
 }
 
+std::optional<HierarchyCursor> Project::HierarchyRoot(std::string_view top, std::string_view library) {
+  m_impl->Update();
+  m_impl->Resolve();
+  const std::uint32_t found = m_impl->FindTopOrReport(top, library);
+  if (found == kNone) return std::nullopt;
+  return m_impl->Root(found, top);
+}
+
 std::optional<Interface> Project::InterfaceOf(std::string_view name, std::string_view library) {
   m_impl->Update();
   m_impl->Resolve();
@@ -1849,16 +2035,27 @@ std::optional<Interface> Project::InterfaceOf(std::string_view name, std::string
   return m_impl->units[m_impl->dense[found]].interface;
 }
 
-std::vector<Message> Project::Messages() {
-  m_impl->Update();
-  m_impl->Resolve();
-  std::vector<Message> result;
-  for (std::uint32_t slot : m_impl->inFileOrder) {
-    const auto& messages = m_impl->files[slot].messages;
-    result.insert(result.end(), messages.begin(), messages.end());
+const std::vector<Message>& Project::Messages() {
+  Impl& d = *m_impl;
+  d.Update();
+  d.Resolve();
+  if (d.messagesStale) {
+    d.messagesStale = false;
+    d.allMessages.clear();
+    for (std::uint32_t slot : d.inFileOrder) {
+      const auto& messages = d.files[slot].messages;
+      d.allMessages.insert(d.allMessages.end(), messages.begin(), messages.end());
+    }
+    d.allMessages.insert(d.allMessages.end(), d.modelMessages.begin(), d.modelMessages.end());
   }
-  result.insert(result.end(), m_impl->modelMessages.begin(), m_impl->modelMessages.end());
-  return result;
+  return d.allMessages;
+}
+
+const std::vector<Message>& Project::ScanMessagesOf(FileHandle handle) {
+  static const std::vector<Message> kNoMessages;
+  m_impl->Update();
+  const FileRec* file = m_impl->FileOf(handle);
+  return file != nullptr ? file->messages : kNoMessages;
 }
 
 }  // namespace Hdl::scan
