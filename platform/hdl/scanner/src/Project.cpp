@@ -642,7 +642,15 @@ struct Project::Impl {
   std::vector<std::uint32_t> order;     // dense indices
   std::vector<std::uint32_t> position;  // dense -> place in order
   std::vector<std::uint32_t> fileOrder;
+  // The order waits until asked for: ResolveOrder works it out from the bindings.
+  bool orderDirty = true;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> secondaryUsers;  // (user, primary)
+  // Messages of binding, of ordering and of queries, kept apart since the order may be worked out
+  // after a query; they are read in that sequence.
   std::vector<Message> modelMessages;
+  std::vector<Message> orderMessages;
+  std::vector<Message> queryMessages;
+  std::vector<Message>* messageSink = &modelMessages;
   // How deep and how large the hierarchy below a unit whose instances are read (a module, an
   // architecture) is, by that unit's dense index. Followed as Hierarchy follows it: an instance that
   // binds to nothing, or closes a recursion, is one node that is not expanded.
@@ -1148,10 +1156,10 @@ struct Project::Impl {
 
   // Messages of queries, kept once however often the query is repeated.
   void QueryMessage(Message message) {
-    for (const Message& known : modelMessages) {
+    for (const Message& known : queryMessages) {
       if (known.kind == message.kind && known.text == message.text) return;
     }
-    modelMessages.push_back(std::move(message));
+    queryMessages.push_back(std::move(message));
     messagesStale = true;
   }
 
@@ -1164,7 +1172,7 @@ struct Project::Impl {
     message.line = line;
     message.text = std::move(text);
     message.file = file.handle;
-    modelMessages.push_back(std::move(message));
+    messageSink->push_back(std::move(message));
   }
 
   void Missing(const UnitRec& unit, const RefRec& ref, const char* what) {
@@ -1177,7 +1185,10 @@ struct Project::Impl {
   void Resolve() {
     if (!dirty) return;
     dirty = false;
+    orderDirty = true;
     modelMessages.clear();
+    orderMessages.clear();
+    queryMessages.clear();
     messagesStale = true;
     extentsStale = true;
     shape.reset();
@@ -1196,7 +1207,7 @@ struct Project::Impl {
     instanceEdges.clear();
     instantiated.assign(n, false);
     std::vector<std::pair<std::uint32_t, std::uint32_t>> secondaryPairs;  // (primary, secondary)
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> secondaryUsers;  // (user, primary)
+    secondaryUsers.clear();
     std::vector<Orderer::Edge> unitEdges;
 
     for (std::uint32_t i = 0; i < n; ++i) {
@@ -1346,6 +1357,23 @@ struct Project::Impl {
       std::vector<std::uint32_t> fill(secondaryStart.begin(), secondaryStart.end() - 1);
       for (const auto& [primary, secondary] : secondaryPairs) secondaries[fill[primary]++] = secondary;
     }
+  }
+
+  // The compile order of the bound model, with its cycle messages: worked out only when an order,
+  // the messages or the order of architectures is asked for.
+  void ResolveOrder() {
+    Resolve();
+    if (!orderDirty) return;
+    orderDirty = false;
+    orderMessages.clear();
+    messagesStale = true;
+    messageSink = &orderMessages;
+    struct Restore {
+      std::vector<Message>*& sink;
+      std::vector<Message>* was;
+      ~Restore() { sink = was; }
+    } restore{messageSink, &modelMessages};
+    const std::size_t n = dense.size();
     for (std::uint32_t i = 0; i < n; ++i) {
       const UnitRec& unit = units[dense[i]];
       if (unit.kind != UnitKind::kVhdlConfiguration) continue;
@@ -1419,16 +1447,19 @@ struct Project::Impl {
   void DuplicateCheck(std::uint32_t i, const UnitRec& unit) {
     const auto found = index.find(unit.IndexKey());
     if (found == index.end()) return;
+    // The one used is the first in file order, wherever the edits left it in the index.
+    std::uint32_t first = kNone;
     for (std::uint32_t slot : found->second) {
       const UnitRec& other = units[slot];
       if (denseOf[slot] >= i || other.kind != unit.kind || LibraryOf(other) != LibraryOf(unit)) continue;
       const bool same = IsVhdl(unit.kind) ? other.key == unit.key : other.name == unit.name;
       if (!same || (IsSecondary(unit.kind) && other.primaryKey != unit.primaryKey)) continue;
-      ModelMessage(MessageKind::kDuplicateUnit, unit, unit.line,
-                   Describe(unit) + " is defined again; the one in " + std::string(pool.View(files[other.file].path)) +
-                       " is used");
-      return;
+      if (first == kNone || denseOf[slot] < denseOf[first]) first = slot;
     }
+    if (first == kNone) return;
+    ModelMessage(MessageKind::kDuplicateUnit, unit, unit.line,
+                 Describe(unit) + " is defined again; the one in " +
+                     std::string(pool.View(files[units[first].file].path)) + " is used");
   }
 
   void OrderFiles(const std::vector<bool>& inUnitCycle) {
@@ -1481,7 +1512,7 @@ struct Project::Impl {
       message.path = std::string(pool.View(first.path));
       message.text = std::move(text);
       message.file = first.handle;
-      modelMessages.push_back(std::move(message));
+      orderMessages.push_back(std::move(message));
     }
   }
 
@@ -1525,12 +1556,14 @@ struct Project::Impl {
     return found;
   }
 
-  // The architecture an entity elaborates with by default: the last one compiled.
-  std::uint32_t DefaultArchitecture(std::uint32_t entity) const {
+  // The architecture an entity elaborates with by default: the last one compiled. Only a choice
+  // between several needs the compile order.
+  std::uint32_t DefaultArchitecture(std::uint32_t entity) {
     std::uint32_t best = kNone;
     for (std::uint32_t k = secondaryStart[entity]; k < secondaryStart[entity + 1]; ++k) {
       const std::uint32_t candidate = secondaries[k];
       if (units[dense[candidate]].kind != UnitKind::kVhdlArchitecture) continue;
+      if (best != kNone) ResolveOrder();
       if (best == kNone || position[candidate] > position[best]) best = candidate;
     }
     return best;
@@ -1538,7 +1571,7 @@ struct Project::Impl {
 
   // What a node of `unit` elaborates: an entity's architecture, a configuration's entity and the
   // architecture it names. Instances are read from the returned unit.
-  std::pair<std::uint32_t, std::uint32_t> Elaborate(std::uint32_t unit, std::uint32_t architecture) const {
+  std::pair<std::uint32_t, std::uint32_t> Elaborate(std::uint32_t unit, std::uint32_t architecture) {
     const UnitRec& rec = units[dense[unit]];
     if (rec.kind == UnitKind::kVhdlConfiguration) {
       const std::uint32_t entity = Find(rec.primaryKey, Bit(UnitKind::kVhdlEntity), LibraryOf(rec), 0, true);
@@ -1958,13 +1991,13 @@ std::vector<UnitInfo> Project::UnitsOf(FileHandle handle) {
 
 CompileOrder Project::GetCompileOrder() {
   m_impl->Update();
-  m_impl->Resolve();
+  m_impl->ResolveOrder();
   return m_impl->OrderOf(nullptr);
 }
 
 CompileOrder Project::GetCompileOrder(std::string_view top, std::string_view library) {
   m_impl->Update();
-  m_impl->Resolve();
+  m_impl->ResolveOrder();
   const std::uint32_t found = m_impl->FindTopOrReport(top, library);
   if (found == kNone) {
     return {};
@@ -1977,7 +2010,7 @@ std::vector<TopCandidate> Project::TopCandidates() {
   m_impl->Update();
   m_impl->Resolve();
   m_impl->Extents();
-  const Impl& d = *m_impl;
+  Impl& d = *m_impl;
   std::vector<std::uint32_t> tops;
   for (std::uint32_t i = 0; i < d.dense.size(); ++i) {
     if (CanBeTop(d.units[d.dense[i]].kind) && !d.instantiated[i]) tops.push_back(i);
@@ -2038,7 +2071,7 @@ std::optional<Interface> Project::InterfaceOf(std::string_view name, std::string
 const std::vector<Message>& Project::Messages() {
   Impl& d = *m_impl;
   d.Update();
-  d.Resolve();
+  d.ResolveOrder();
   if (d.messagesStale) {
     d.messagesStale = false;
     d.allMessages.clear();
@@ -2046,7 +2079,9 @@ const std::vector<Message>& Project::Messages() {
       const auto& messages = d.files[slot].messages;
       d.allMessages.insert(d.allMessages.end(), messages.begin(), messages.end());
     }
-    d.allMessages.insert(d.allMessages.end(), d.modelMessages.begin(), d.modelMessages.end());
+    for (const auto* list : {&d.modelMessages, &d.orderMessages, &d.queryMessages}) {
+      d.allMessages.insert(d.allMessages.end(), list->begin(), list->end());
+    }
   }
   return d.allMessages;
 }

@@ -1,0 +1,185 @@
+// Long random sequences of edits: after each one a project kept across the edits answers as a
+// project given the same files afresh, though it was asked for its order only now and then.
+
+#include <random>
+
+#include "hdl/HdlSupport.h"
+
+namespace {
+
+using namespace hdl_test;
+
+const char* const kNames[] = {"top", "a", "b", "c", "A"};
+
+std::string Pick(std::mt19937& random, std::size_t n) { return kNames[random() % n]; }
+
+// A file of one to three units: VHDL entities, architectures (also a second one of an entity),
+// configurations and component, entity and configuration instances; Verilog modules; duplicates,
+// other libraries and instances that come round come by chance.
+std::string RandomText(std::mt19937& random, bool* verilog) {
+  *verilog = random() % 3 == 0;
+  std::string text;
+  const int units = 1 + static_cast<int>(random() % 2);
+  for (int u = 0; u < units; ++u) {
+    const std::string name = Pick(random, *verilog ? 5 : 4);
+    std::string body;
+    const int instances = static_cast<int>(random() % 3);
+    for (int k = 0; k < instances; ++k) {
+      const std::string target = Pick(random, 5);
+      const std::string label = "u" + std::to_string(k);
+      if (*verilog) {
+        body += " " + target + " " + label + " (x);";
+        continue;
+      }
+      switch (random() % 5) {
+        case 0: body += " " + label + " : " + target + ";"; break;
+        case 1: body += " " + label + " : entity work." + target + ";"; break;
+        case 2: body += " " + label + " : entity work." + target + "(r2);"; break;
+        case 3: body += " " + label + " : configuration work.cfg_" + target + ";"; break;
+        default: body += " g" + std::to_string(k) + " : if true generate " + label + " : entity lib2." + target + "; end generate;"; break;
+      }
+    }
+    if (*verilog) {
+      text += "module " + name + (random() % 2 ? " (input x);" : ";") + body + " endmodule\n";
+      continue;
+    }
+    switch (random() % 4) {
+      case 0: text += "architecture r2 of " + name + " is begin" + body + " end;\n"; break;
+      case 1: text += "configuration cfg_" + name + " of " + name + " is for " + (random() % 2 ? "r" : "r2") + " end for; end;\n"; break;
+      default:
+        text += "entity " + name + " is" + (random() % 3 ? " port (x : bit);" : "") + " end;\narchitecture r of " + name +
+                " is begin" + body + " end;\n";
+        break;
+    }
+  }
+  return text;
+}
+
+struct FileState {
+  std::string path;
+  std::int64_t order = 0;
+  std::string library = "work";
+};
+
+std::string InfoText(const UnitInfo& unit) {
+  return unit.Label() + "@" + std::string(unit.library) + ":" + std::to_string(unit.file) + ":" + std::to_string(unit.line);
+}
+
+std::string WalkText(const HierarchyCursor& cursor, const std::string& indent = "") {
+  const HierarchyNode& node = cursor.Node();
+  std::string text = indent + node.path + "|" + node.unitName + (node.unit ? "|" + InfoText(*node.unit) : "") +
+                     (node.architecture ? "|" + node.architecture->Label() : "") + (node.recursive ? "|rec" : "") + "\n";
+  for (const HierarchyCursor& child : cursor.Children()) text += WalkText(child, indent + " ");
+  return text;
+}
+
+// The tops with their walked hierarchies and every file's units; with the order and the messages
+// when `whole` is set.
+std::string Answers(Project& project, const std::map<FileHandle, FileState>& in, bool whole) {
+  std::string text;
+  for (const TopCandidate& top : project.TopCandidates()) {
+    text += "top " + InfoText(top.unit) + (top.testbench ? " bench" : "") + "\n";
+    const std::string name(top.unit.name);
+    if (const std::optional<HierarchyCursor> root = project.HierarchyRoot(name, top.unit.library)) text += WalkText(*root);
+  }
+  for (const auto& [handle, file] : in) {
+    for (const UnitInfo& unit : project.UnitsOf(handle)) text += "unit " + InfoText(unit) + "\n";
+  }
+  if (const std::optional<Interface> found = project.InterfaceOf("a")) text += "ports " + std::to_string(found->ports.size()) + "\n";
+  if (!whole) return text;
+  const CompileOrder order = project.GetCompileOrder();
+  for (const UnitInfo& unit : order.units) text += "order " + InfoText(unit) + "\n";
+  for (FileHandle handle : order.files) text += "file " + std::to_string(handle) + "\n";
+  for (const UnitInfo& unit : project.GetCompileOrder("top").units) text += "needs " + unit.Label() + "\n";
+  for (const Message& message : project.Messages()) text += message.path + ":" + std::to_string(message.line) + " " + message.text + "\n";
+  return text;
+}
+
+TEST(EditSequence, AProjectKeptAcrossEditsAnswersAsAFreshOne) {
+  for (unsigned seed = 1; seed <= 8; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    MemoryFiles files;
+    Project project;
+    project.SetReader(files.GetReader());
+    project.SetScanThreads(1 + seed % 3);
+    std::map<FileHandle, FileState> in;
+    FileHandle next = 1;
+    for (int step = 0; step < 60; ++step) {
+      const unsigned what = in.size() < 3 ? 0 : random() % 6;
+      std::string did;
+      if (what <= 1) {
+        bool verilog = false;
+        const std::string text = RandomText(random, &verilog);
+        FileState file{"f" + std::to_string(next) + (verilog ? ".v" : ".vhd"),
+                       random() % 4 == 0 ? static_cast<std::int64_t>(random() % 8) : 100 + static_cast<std::int64_t>(next)};
+        if (random() % 6 == 0) file.library = "lib2";
+        files.Set(file.path, text);
+        ASSERT_TRUE(project.AddFile(next, file.path, file.order, file.library));
+        did = "add " + file.path + ": " + text;
+        in[next++] = file;
+      } else {
+        auto at = in.begin();
+        std::advance(at, random() % in.size());
+        const FileHandle handle = at->first;
+        if (what == 2) {
+          ASSERT_TRUE(project.Remove(handle));
+          did = "remove " + at->second.path;
+          in.erase(at);
+        } else if (what == 3) {
+          bool verilog = false;
+          std::string text = RandomText(random, &verilog);
+          if (verilog != (at->second.path.back() == 'v')) text = at->second.path.back() == 'v' ? "module c; endmodule" : "entity c is end;";
+          files.Set(at->second.path, text);
+          ASSERT_TRUE(project.SetModified(handle));
+          did = "change " + at->second.path + ": " + text;
+        } else if (what == 4) {
+          at->second.library = at->second.library == "work" ? "lib2" : "work";
+          ASSERT_TRUE(project.SetLibrary(handle, at->second.library));
+          did = "library of " + at->second.path;
+        } else {
+          at->second.order = static_cast<std::int64_t>(random() % 8);
+          ASSERT_TRUE(project.SetOrder(handle, at->second.order));
+          did = "order of " + at->second.path;
+        }
+      }
+      SCOPED_TRACE(did);
+      // The files added afresh in the order they were first added, which breaks ties alike.
+      Project fresh;
+      fresh.SetReader(files.GetReader());
+      for (const auto& [handle, file] : in) ASSERT_TRUE(fresh.AddFile(handle, file.path, file.order, file.library));
+      const bool whole = random() % 3 == 0;
+      ASSERT_EQ(Answers(project, in, whole), Answers(fresh, in, whole)) << "step " << step;
+    }
+  }
+}
+
+// A query's message follows the messages of binding and ordering, also when the order is worked
+// out only after the query.
+TEST(EditSequence, AQueryMessageStaysAfterTheOrdersMessages) {
+  MemoryFiles files;
+  files.Set("p.vhd", "entity p is end; architecture r of p is begin u : entity work.q; end;");
+  files.Set("q.vhd", "entity q is end; architecture r of q is begin u : entity work.p; end;");
+  auto texts = [](const std::vector<Message>& messages) {
+    std::vector<std::string> said;
+    for (const Message& message : messages) said.push_back(message.text);
+    return said;
+  };
+  Project late, early;
+  for (Project* project : {&late, &early}) {
+    project->SetReader(files.GetReader());
+    ASSERT_TRUE(project->AddFile(1, "p.vhd", 1) && project->AddFile(2, "q.vhd", 2));
+  }
+  EXPECT_FALSE(late.HierarchyRoot("none").has_value());
+  early.GetCompileOrder();
+  EXPECT_FALSE(early.HierarchyRoot("none").has_value());
+  const std::vector<std::string> said = texts(late.Messages());
+  EXPECT_EQ(said, texts(early.Messages()));
+  ASSERT_EQ(said.size(), 2u);
+  EXPECT_EQ(said.back(), "no entity, module or configuration 'none' in the project");
+  // The next edit drops the query's message.
+  ASSERT_TRUE(late.Remove(2));
+  EXPECT_EQ(CountMessages(late.Messages(), MessageKind::kUnknownTop), 0);
+}
+
+}  // namespace
