@@ -158,6 +158,53 @@ TEST(EditSequence, AProjectKeptAcrossEditsAnswersAsAFreshOne) {
   }
 }
 
+// Files added last and removed from anywhere keep their places: the order, the macros a file finds
+// from the files before it and the messages, as a fresh project has them.
+TEST(EditSequence, FilesAddedLastAndRemovedAnywhereKeepTheirPlaces) {
+  MemoryFiles files;
+  const std::vector<std::pair<std::string, std::string>> texts = {
+      {"d.v", "`define CELL m1\nmodule m0; endmodule"},
+      {"m1.v", "module m1; endmodule"},
+      {"u.v", "module u; `CELL c (); endmodule"},
+      {"e.vhd", "entity e is end; architecture r of e is begin x : entity work.u; end;"},
+      {"f.vhd", "entity f is end; architecture r of f is begin x : entity work.e; y : entity work.g; end;"},
+      {"g.vhd", "entity g is end; architecture r of g is begin end;"},
+  };
+  for (const auto& [path, text] : texts) files.Set(path, text);
+  auto answers = [&](Project& project) {
+    std::string text;
+    const CompileOrder order = project.GetCompileOrder();
+    for (FileHandle handle : order.files) text += std::to_string(handle) + " ";
+    for (const TopCandidate& top : project.TopCandidates()) text += std::string(top.unit.name) + " ";
+    for (const Message& message : project.Messages()) text += message.text + "\n";
+    return text;
+  };
+  Project project;
+  project.SetReader(files.GetReader());
+  std::vector<FileHandle> in;
+  auto check = [&](const std::string& what) {
+    Project fresh;
+    fresh.SetReader(files.GetReader());
+    for (FileHandle handle : in) ASSERT_TRUE(fresh.AddFile(handle, texts[handle - 1].first, 1));
+    EXPECT_EQ(answers(project), answers(fresh)) << what;
+  };
+  for (FileHandle handle = 1; handle <= texts.size(); ++handle) {
+    ASSERT_TRUE(project.AddFile(handle, texts[handle - 1].first, 1));
+    in.push_back(handle);
+    check("add " + std::to_string(handle));
+  }
+  for (FileHandle handle : {2u, 4u, 1u}) {
+    ASSERT_TRUE(project.Remove(handle));
+    in.erase(std::find(in.begin(), in.end(), handle));
+    check("remove " + std::to_string(handle));
+  }
+  for (FileHandle handle : {1u, 2u}) {
+    ASSERT_TRUE(project.AddFile(handle, texts[handle - 1].first, 1));
+    in.push_back(handle);
+    check("add again " + std::to_string(handle));
+  }
+}
+
 // An entity's default architecture is the one compiled last: an edit that only moves the order
 // moves it.
 TEST(EditSequence, AnArchitectureChosenByTheOrderFollowsIt) {

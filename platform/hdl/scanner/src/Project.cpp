@@ -947,6 +947,29 @@ struct Project::Impl {
     for (std::uint32_t k = 0; k < inFileOrder.size(); ++k) placeOf[inFileOrder[k]] = k;
   }
 
+  // A file added after every other in file order (the usual case: the next sequence, no smaller
+  // order) goes last without sorting them all again.
+  void PlaceAdded(std::uint32_t slot) {
+    if (fileOrderStale) return;
+    const FileRec& file = files[slot];
+    if (!inFileOrder.empty() && files[inFileOrder.back()].order > file.order) {
+      fileOrderStale = true;
+      return;
+    }
+    if (placeOf.size() < files.size()) placeOf.resize(files.size(), kNone);
+    placeOf[slot] = static_cast<std::uint32_t>(inFileOrder.size());
+    inFileOrder.push_back(slot);
+  }
+
+  // A file that goes leaves the others in their order; only those after it move up.
+  void PlaceRemoved(std::uint32_t slot) {
+    if (fileOrderStale) return;
+    const std::uint32_t place = placeOf[slot];
+    inFileOrder.erase(inFileOrder.begin() + place);
+    placeOf[slot] = kNone;
+    for (std::uint32_t k = place; k < inFileOrder.size(); ++k) placeOf[inFileOrder[k]] = k;
+  }
+
   bool IsVerilog(const FileRec& file) const {
     const Language language = LanguageOf(file);
     return language == Language::kVerilog || language == Language::kSystemVerilog;
@@ -2295,7 +2318,7 @@ bool Project::AddFile(FileHandle handle, std::string_view path, std::int64_t ord
   d.CountLibrary(file.library, +1);
   d.MarkModified(slot);
   d.dirty = d.changed = true;
-  d.fileOrderStale = true;
+  d.PlaceAdded(slot);
   return true;
 }
 
@@ -2305,6 +2328,7 @@ bool Project::Remove(FileHandle handle) {
   if (found == d.byHandle.end()) return false;
   const std::uint32_t slot = found->second;
   d.byHandle.erase(found);
+  d.PlaceRemoved(slot);
   d.DropUnits(d.files[slot]);
   d.DropIncludes(slot);
   d.CountLibrary(d.files[slot].library, -1);
@@ -2312,7 +2336,6 @@ bool Project::Remove(FileHandle handle) {
   d.files[slot] = FileRec{};
   d.freeFiles.push_back(slot);
   d.dirty = d.changed = true;
-  d.fileOrderStale = true;
   d.macrosMoved = true;
   return true;
 }
