@@ -152,6 +152,7 @@ TEST(EditSequence, AProjectKeptAcrossEditsAnswersAsAFreshOne) {
       Project fresh;
       fresh.SetReader(files.GetReader());
       for (const auto& [handle, file] : in) ASSERT_TRUE(fresh.AddFile(handle, file.path, file.order, file.library));
+      if (random() % 10 == 0) project.Invalidate();  // all bound and measured again
       const bool whole = random() % 3 == 0;
       ASSERT_EQ(Answers(project, in, whole), Answers(fresh, in, whole)) << "step " << step;
     }

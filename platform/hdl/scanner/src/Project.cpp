@@ -2462,7 +2462,15 @@ void Project::SetMaxHierarchyNodes(std::size_t nodes) { m_impl->maxNodes = std::
 void Project::SetScanThreads(std::size_t threads) { m_impl->scanThreads = threads; }
 
 std::size_t Project::Update() { return m_impl->Update(); }
-void Project::Invalidate() { m_impl->dirty = m_impl->changed = true; }
+void Project::Invalidate() {
+  Impl& d = *m_impl;
+  d.dirty = d.changed = true;
+  for (std::uint32_t slot = 0; slot < d.units.size(); ++slot) {
+    if (!d.units[slot].live) continue;
+    d.Unbind(slot);
+    d.Queue(slot);
+  }
+}
 
 std::vector<UnitInfo> Project::Units() {
   m_impl->Update();
