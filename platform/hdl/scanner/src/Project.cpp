@@ -1,7 +1,8 @@
 // The project over the scanner. Scans are kept per file in compact records of interned names; a
-// name index lets one file's units come and go without touching the others. Binding names and
-// ordering work on a dense copy of the graph that is rebuilt only when a query finds the scans
-// changed since the last one.
+// name index lets one file's units come and go without touching the others. What tops and
+// hierarchies need is kept up to date edit by edit by unit slot (the live model), so that an edit
+// costs what it changes. The compile order and the messages of binding work on a dense copy of the
+// graph, rebuilt only when one of them is asked for after a change; the live model answers as it.
 
 #include "HdlScan/Project.h"
 
@@ -680,7 +681,8 @@ struct Project::Impl {
   bool macrosMoved = false;
   std::size_t scanThreads = 0;  // 0: one a core, up to kMaxScanThreads
 
-  // ---- the model, rebuilt by Resolve when dirty
+  // ---- the model, rebuilt by Resolve when dirty and asked for: the compile order, the messages,
+  // Units and whole hierarchies; the live model falls back on it where a hierarchy comes round
 
   bool dirty = true;
   std::vector<std::uint32_t> dense;    // dense index -> unit slot, in file order
