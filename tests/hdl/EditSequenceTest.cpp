@@ -260,3 +260,33 @@ TEST(EditSequence, AQueryMessageStaysAfterTheOrdersMessages) {
 }
 
 }  // namespace
+
+namespace {
+
+// A hierarchy deeper than a call stack would bear, each unit's part shared: it is measured, ranked
+// and let go without deep recursion, also by a cursor that outlives the project.
+TEST(EditSequence, AVeryDeepHierarchyIsMeasuredAndLetGo) {
+  constexpr int kDepth = 30000;
+  std::string text;
+  for (int i = kDepth - 1; i >= 0; --i) {  // each below the one that instantiates it
+    text += "module m" + std::to_string(i) + "(input x);";
+    if (i + 1 < kDepth) text += " m" + std::to_string(i + 1) + " u (x);";
+    text += " endmodule\n";
+  }
+  MemoryFiles files;
+  files.Set("chain.v", text);
+  auto project = std::make_unique<Project>();
+  project->SetReader(files.GetReader());
+  ASSERT_TRUE(project->AddFile(1, "chain.v", 1));
+  const std::vector<TopCandidate> tops = project->TopCandidates();
+  ASSERT_EQ(tops.size(), 1u);
+  EXPECT_EQ(tops[0].unit.name, "m0");
+  std::optional<HierarchyCursor> at = project->HierarchyRoot("m0");
+  ASSERT_TRUE(at.has_value());
+  ASSERT_EQ(at->Children().size(), 1u);
+  EXPECT_EQ(at->Children()[0].Children()[0].Node().path, "m0/u/u");
+  project.reset();  // the cursor keeps the hierarchy
+  at.reset();
+}
+
+}  // namespace

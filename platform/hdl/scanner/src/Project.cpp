@@ -525,6 +525,27 @@ struct SourceNode {
   std::uint32_t depth = 1;
   std::uint64_t nodes = 1;
   std::vector<Child> children;
+
+  SourceNode() = default;
+  SourceNode(const SourceNode&) = delete;
+  SourceNode& operator=(const SourceNode&) = delete;
+  // Lets go of the parts below one after another: a deep hierarchy would overflow the stack
+  // going down one call a level.
+  ~SourceNode() {
+    std::vector<std::shared_ptr<const SourceNode>> work;
+    auto take = [&work](std::vector<Child>& list) {
+      for (Child& child : list) {
+        if (child.below) work.push_back(std::move(child.below));
+      }
+    };
+    take(children);
+    while (!work.empty()) {
+      std::shared_ptr<const SourceNode> last = std::move(work.back());
+      work.pop_back();
+      // Made mutable by make_shared; const only to those who share it, and none other does.
+      if (last.use_count() == 1) take(const_cast<SourceNode&>(*last).children);
+    }
+  }
 };
 
 struct HierarchyCursor::State {
