@@ -3,7 +3,8 @@
 // shared leaf cells and a testbench. Measured: a full scan (bytes per second, and the project's
 // resident memory against the source size) on one thread and on four, compile order plus top
 // candidates (also as a share of the scan on one and on four threads), and the re-parse of one
-// changed file, which must not grow with the design.
+// changed file and the removal and addition of one file with the answers after each, which must not
+// grow with the design.
 // HDL_BENCH_QUICK=1 shrinks every size for the test command's quick pass.
 
 #include <benchmark/benchmark.h>
@@ -292,6 +293,32 @@ void BM_ReparseOneFile(benchmark::State& state) {
   state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_ReparseOneFile)->Apply(Sizes)->Unit(benchmark::kMicrosecond)->Complexity(benchmark::o1);
+
+// One file taken out and added back last, each followed by what a caller asks after an edit: the
+// tops, each top's hierarchy one level down and the file's units. Must not grow with the design.
+void BM_RemoveAndAddOneFile(benchmark::State& state) {
+  const Design& d = DesignOf(static_cast<int>(state.range(0)));
+  auto project = Build(d);
+  const FileHandle changed = d.middle + 1;
+  std::int64_t order = static_cast<std::int64_t>(d.paths.size());
+  auto ask = [&] {
+    for (const TopCandidate& top : project->TopCandidates()) {
+      if (const std::optional<HierarchyCursor> root = project->HierarchyRoot(top.unit.name)) {
+        benchmark::DoNotOptimize(root->Children());
+      }
+    }
+    benchmark::DoNotOptimize(project->UnitsOf(changed));
+  };
+  ask();
+  for (auto _ : state) {
+    project->Remove(changed);
+    ask();
+    project->AddFile(changed, d.paths[d.middle], order++);
+    ask();
+  }
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_RemoveAndAddOneFile)->Apply(Sizes)->Unit(benchmark::kMicrosecond)->Complexity(benchmark::o1);
 
 // The scanners alone, without the project, over every file of a 2,000-file design.
 void BM_ScanTextOnly(benchmark::State& state) {

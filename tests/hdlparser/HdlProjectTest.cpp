@@ -289,4 +289,72 @@ TEST_F(HdlProjectTest, BadInputFailsWithoutACrash) {
   }
 }
 
+// A graph makes its nodes as they are walked, from the design as it was when the graph was asked
+// for; a node makes its children once.
+TEST_F(HdlProjectTest, AGraphWalkedLaterShowsTheDesignItWasMadeFrom) {
+  Add(dir / "top.vhd",
+      "entity top is port (c : bit); end;\narchitecture r of top is begin\n"
+      "  g : for i in 0 to 1 generate a : entity work.mid; end generate;\n  b : entity work.mid;\nend;\n");
+  Add(dir / "mid.vhd", "entity mid is port (c : bit); end;\narchitecture r of mid is begin l : entity work.leaf; end;\n");
+  IHdlFile* leaf = Add(dir / "leaf.vhd", "entity leaf is port (c : bit); end;\narchitecture r of leaf is begin end;\n");
+  const Tree whole{{"/top", "top"},         {"/top/g/a", "mid"},   {"/top/g/a/l", "leaf"},
+                   {"/top/b", "mid"},       {"/top/b/l", "leaf"}};
+  AutoRelease<IHdlNetListNode> early;
+  ASSERT_EQ(elaboration->GetDesignGraph(early.Receive()), kSuccess);
+  AutoRelease<IHdlFileIterator> it;
+  ASSERT_EQ(files->GetIterator(it.Receive()), kSuccess);
+  for (; !it->IsDone() && it->Current() != leaf; std::ignore = it->Next()) {
+  }
+  ASSERT_EQ(files->Remove(it.Get()), kSuccess);
+  Tree later = whole;
+  later["/top/g/a/l"] = later["/top/b/l"] = "";
+  EXPECT_EQ(Graph(), later);
+  EXPECT_EQ(Graph(early.Get()), whole);
+
+  // Asked twice, a node gives the same children.
+  AutoRelease<IHdlNetListNodeIterator> first, second;
+  ASSERT_TRUE(nodes["/top/b"]->GetChildren(first.Receive()) == kSuccess &&
+              nodes["/top/b"]->GetChildren(second.Receive()) == kSuccess);
+  EXPECT_TRUE(!first->IsDone() && first->CurrentItem() == second->CurrentItem());
+  // A graph outlives its project.
+  AutoRelease<IHdlNetListNode> last;
+  ASSERT_EQ(elaboration->GetDesignGraph(last.Receive()), kSuccess);
+  nodes.clear();
+  files = nullptr, project = nullptr, elaboration = nullptr;
+  std::ignore = root.Assign(nullptr);
+  EXPECT_EQ(Graph(last.Get()), later);
+}
+
+// The log holds the messages of the last scan: written by the first scan in the working
+// directory, then brought up to date by a compile order, a refresh or the close, not by each edit.
+TEST_F(HdlProjectTest, TheLogFollowsTheScansWhenTheWholeProjectIsWorkedOut) {
+  const fs::path log = dir / "hdlparser.log";
+  const auto read = [&] {
+    std::ifstream in(log);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  ASSERT_EQ(project->SetWorkingDirectory(dir.string()), kSuccess);
+  Add(dir / "a.vhd", "entity a is end;\narchitecture r of a is begin u : entity work.b; end;\n");
+  Graph();
+  const std::string missingB = "WARNING:" + (dir / "a.vhd").string() + ":2: entity 'work.b' needed by 'a(r)' is not in the project\n";
+  EXPECT_EQ(read(), missingB);
+  Add(dir / "b.vhd", "entity b is end;\narchitecture r of b is begin u : entity work.c; end;\n");
+  Graph();
+  EXPECT_EQ(read(), missingB);  // an edit leaves it
+  Order();
+  const std::string missingC = "WARNING:" + (dir / "b.vhd").string() + ":2: entity 'work.c' needed by 'b(r)' is not in the project\n";
+  EXPECT_EQ(read(), missingC);
+  Add(dir / "c.vhd", "entity c is end;\n");
+  Graph();
+  EXPECT_EQ(elaboration->RefreshElaboration(), kSuccess);
+  EXPECT_EQ(read(), "");
+  Add(dir / "d.vhd", "entity d is end;\narchitecture r of d is begin u : entity work.e; end;\n");
+  Graph();
+  EXPECT_EQ(read(), "");
+  kept.clear(), nodes.clear();
+  files = nullptr, project = nullptr, elaboration = nullptr;
+  std::ignore = root.Assign(nullptr);
+  EXPECT_EQ(read(), "WARNING:" + (dir / "d.vhd").string() + ":2: entity 'work.e' needed by 'd(r)' is not in the project\n");
+}
+
 }  // namespace

@@ -262,6 +262,11 @@ class CNetListNode final : public TComponent<CNetListNode> {
         m_instanceName(std::move(instanceName)),
         m_unit(unit),
         m_children(std::move(children)) {}
+  CNetListNode(std::string path, std::string instanceName, CitI::IInterface* unit, NetListChildren children)
+      : m_path(std::move(path)),
+        m_instanceName(std::move(instanceName)),
+        m_unit(unit),
+        m_makeChildren(std::move(children)) {}
 
   auto QueryTable() {
     return Table(Row<IHdlNetListNode>(&m_XIHdlNetListNode), Row<UtilI::ITclCollectable>(&m_XITclCollectable),
@@ -275,7 +280,18 @@ class CNetListNode final : public TComponent<CNetListNode> {
     Status GetChildren(IHdlNetListNodeIterator** children) override {
       Prjrep::AutoOut<IHdlNetListNodeIterator> result(children);
       if (children == nullptr) return kInvalidParameter;
-      auto* iterator = new (std::nothrow) CNodeIterator(This().m_children);
+      CNetListNode& self = This();
+      if (self.m_makeChildren) {
+        // Taken out first: a node is made once, even when making it fails part way.
+        const NetListChildren make = std::move(self.m_makeChildren);
+        self.m_makeChildren = nullptr;
+        try {
+          self.m_children = make();
+        } catch (const std::bad_alloc&) {
+          return kFailure;
+        }
+      }
+      auto* iterator = new (std::nothrow) CNodeIterator(self.m_children);
       if (iterator == nullptr) return kFailure;
       Prjrep::AutoRelease<IHdlNetListNodeIterator> held(iterator);
       return result.Assign(held);
@@ -308,6 +324,7 @@ class CNetListNode final : public TComponent<CNetListNode> {
   std::string m_instanceName;
   Prjrep::AutoPtr<CitI::IInterface> m_unit;
   std::vector<Prjrep::AutoPtr<IHdlNetListNode>> m_children;
+  NetListChildren m_makeChildren;  // until the children are first asked for
 };
 
 }  // namespace
@@ -356,6 +373,12 @@ Prjrep::AutoRelease<IHdlPortList> NewPortList(Hdl::scan::Interface interface) {
 
 Prjrep::AutoRelease<IHdlNetListNode> NewNetListNode(std::string path, std::string instanceName, CitI::IInterface* unit,
                                                     std::vector<Prjrep::AutoPtr<IHdlNetListNode>> children) {
+  return Prjrep::AutoRelease<IHdlNetListNode>(
+      new (std::nothrow) CNetListNode(std::move(path), std::move(instanceName), unit, std::move(children)));
+}
+
+Prjrep::AutoRelease<IHdlNetListNode> NewNetListNode(std::string path, std::string instanceName, CitI::IInterface* unit,
+                                                    NetListChildren children) {
   return Prjrep::AutoRelease<IHdlNetListNode>(
       new (std::nothrow) CNetListNode(std::move(path), std::move(instanceName), unit, std::move(children)));
 }

@@ -2,6 +2,7 @@
 // The objects that the parser project hands out besides its files: its configuration, the design
 // units of the files, and the nodes of the design graph.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,5 +42,11 @@ Prjrep::AutoRelease<IHdlPortList> NewPortList(Hdl::scan::Interface interface);
 // A node of the design graph: `unit` may be null (the root, or an instance bound to nothing).
 Prjrep::AutoRelease<IHdlNetListNode> NewNetListNode(std::string path, std::string instanceName, CitI::IInterface* unit,
                                                     std::vector<Prjrep::AutoPtr<IHdlNetListNode>> children);
+
+// Makes a node's children; called once, when they are first asked for.
+using NetListChildren = std::function<std::vector<Prjrep::AutoPtr<IHdlNetListNode>>()>;
+// A node whose children are made by `children` when first asked for.
+Prjrep::AutoRelease<IHdlNetListNode> NewNetListNode(std::string path, std::string instanceName, CitI::IInterface* unit,
+                                                    NetListChildren children);
 
 }  // namespace Hvd

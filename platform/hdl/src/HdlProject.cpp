@@ -286,7 +286,10 @@ class CHdlProject final : public TComponent<CHdlProject> {
     m_link->project = this;
     std::ignore = m_files.SetOwner(this);
   }
-  ~CHdlProject() override { m_link->project = nullptr; }
+  ~CHdlProject() override {
+    WriteLog();
+    m_link->project = nullptr;
+  }
 
   auto QueryTable() {
     return Table(Row<IHdlProject>(&m_XIHdlProject), Row<IHdlFileSet>(&m_files),
@@ -297,8 +300,11 @@ class CHdlProject final : public TComponent<CHdlProject> {
 
   Hdl::scan::Project& Scanner() { return m_scanner; }
   const std::shared_ptr<ProjectLink>& Link() const { return m_link; }
-  // Takes the configuration's settings over and scans what changed; writes the messages.
+  // Takes the configuration's settings over and scans what changed; the messages wait for WriteLog,
+  // but the first scan in a working directory writes them at once.
   void Refresh();
+  // Writes the messages of the last scan where the parser works, when they are not there yet.
+  void WriteLog();
   std::vector<IHdlFile*> FilesOf(const Hdl::scan::CompileOrder& order) {
     std::vector<IHdlFile*> files;
     for (FileHandle handle : order.files) {
@@ -324,7 +330,11 @@ class CHdlProject final : public TComponent<CHdlProject> {
       return result.Assign(This().m_config);
     }
     Status SetWorkingDirectory(const Text& directory) override {
-      This().m_workingDirectory = directory.str();
+      CHdlProject& self = This();
+      if (self.m_workingDirectory == directory.str()) return kSuccess;
+      self.WriteLog();  // the old directory keeps what its last scans found
+      self.m_workingDirectory = directory.str();
+      self.m_logText.reset();
       return kSuccess;
     }
     Status SetProjectDirectory(const Text& directory) override {
@@ -345,13 +355,15 @@ class CHdlProject final : public TComponent<CHdlProject> {
     Status GetDesignGraph(IHdlNetListNode** root) override;
     Status RefreshElaboration() override {
       This().Refresh();
+      This().WriteLog();
       return kSuccess;
     }
   } m_XIHdlElaborationData{this};
 
   // The files in the order for `top` (all files when empty).
   Status HandOutOrder(const std::string& top, IHdlFileIterator** files);
-  Prjrep::AutoRelease<IHdlNetListNode> NodeOf(const Hdl::scan::HierarchyNode& node);
+  static Prjrep::AutoRelease<IHdlNetListNode> NodeOf(const Hdl::scan::HierarchyCursor& cursor,
+                                                     const std::shared_ptr<ProjectLink>& link);
 
   Prjrep::TRefCountHelper<CHdlProject> m_refCount{this};
   std::shared_ptr<ProjectLink> m_link = std::make_shared<ProjectLink>();
@@ -360,6 +372,9 @@ class CHdlProject final : public TComponent<CHdlProject> {
   Prjrep::AutoRelease<IHdlParserConfig> m_config = NewParserConfig();
   ParserSettings m_settings;
   std::string m_workingDirectory;
+  // The log as last written in the working directory; none until a scan there wrote it.
+  std::optional<std::string> m_logText;
+  bool m_logStale = false;  // scans ran since
 };
 
 // --- files
@@ -437,7 +452,7 @@ Status CHdlParserFile::XIHdlFile::GetDesignUnits(IHdlParserConfig*, IHdlDesignUn
   CHdlProject* project = self.Holder();
   if (project == nullptr) return Fail(kFailure, "CHdlParserFile::GetDesignUnits - the file is in no project\n");
   project->Refresh();
-  for (const Hdl::scan::Message& message : project->Scanner().Messages()) {
+  for (const Hdl::scan::Message& message : project->Scanner().ScanMessagesOf(self.Handle())) {
     if (message.file == self.Handle() &&
         (message.kind == Hdl::scan::MessageKind::kMissingFile || message.kind == Hdl::scan::MessageKind::kUnreadable)) {
       return Fail(kFailure, "CHdlParserFile::GetDesignUnits - %s\n", message.text.c_str());
@@ -510,17 +525,36 @@ void CHdlProject::Refresh() {
     m_settings = std::move(settings);
   }
   if (m_scanner.Update() == 0 || m_workingDirectory.empty()) return;
-  // The messages of the last scan, one line each, where the parser works.
-  std::ofstream log(m_workingDirectory + "/hdlparser.log", std::ios::trunc);
+  // Gathering every message and writing them all would cost each edit in proportion to the whole
+  // project: after the first scan they wait for a whole-project answer or the close.
+  m_logStale = true;
+  if (!m_logText) WriteLog();
+}
+
+void CHdlProject::WriteLog() {
+  if (!m_logStale || m_workingDirectory.empty()) return;
+  m_logStale = false;
+  // The messages of the last scan, one line each.
+  std::string text;
   for (const Hdl::scan::Message& message : m_scanner.Messages()) {
-    log << (message.severity == Hdl::scan::Severity::kError ? "ERROR:" : "WARNING:") << message.path << ':'
-        << message.line << ": " << message.text << '\n';
+    text += message.severity == Hdl::scan::Severity::kError ? "ERROR:" : "WARNING:";
+    text += message.path;
+    text += ':';
+    text += std::to_string(message.line);
+    text += ": ";
+    text += message.text;
+    text += '\n';
   }
+  if (m_logText && *m_logText == text) return;
+  std::ofstream log(m_workingDirectory + "/hdlparser.log", std::ios::trunc | std::ios::binary);
+  log << text;
+  m_logText = std::move(text);
 }
 
 Status CHdlProject::HandOutOrder(const std::string& top, IHdlFileIterator** files) {
   if (files == nullptr) return kInvalidParameter;
   Refresh();
+  WriteLog();  // the whole project is worked out for the order anyway
   const Hdl::scan::CompileOrder order = top.empty() ? m_scanner.GetCompileOrder() : m_scanner.GetCompileOrder(top);
   if (!top.empty() && order.units.empty()) {
     *files = nullptr;
@@ -565,14 +599,24 @@ Status CHdlProject::XIHdlElaborationData::GetPorts(const char* name, CitI::IInte
   return result.Assign(list.Get());
 }
 
-Prjrep::AutoRelease<IHdlNetListNode> CHdlProject::NodeOf(const Hdl::scan::HierarchyNode& node) {
-  std::vector<Prjrep::AutoPtr<IHdlNetListNode>> children;
-  for (const Hdl::scan::HierarchyNode& child : node.children) children.emplace_back(NodeOf(child));
+// Children are made when first asked for: the graph's callers mostly look at the tops and the
+// level below. A unit names its file as the project holds it when the node is made.
+Prjrep::AutoRelease<IHdlNetListNode> CHdlProject::NodeOf(const Hdl::scan::HierarchyCursor& cursor,
+                                                         const std::shared_ptr<ProjectLink>& link) {
+  const Hdl::scan::HierarchyNode& node = cursor.Node();
   Prjrep::AutoRelease<IHdlDesignUnit> unit;
-  if (node.unit) unit = NewDesignUnit(*node.unit, FileOf(node.unit->file));
+  if (node.unit) {
+    unit = NewDesignUnit(*node.unit, link->project != nullptr ? link->project->FileOf(node.unit->file) : nullptr);
+  }
+  NetListChildren children = [cursor, link]() {
+    std::vector<Prjrep::AutoPtr<IHdlNetListNode>> made;
+    for (const Hdl::scan::HierarchyCursor& child : cursor.Children()) made.emplace_back(NodeOf(child, link));
+    return made;
+  };
   // A top's instance is named after its unit, so that every node below the root has a name.
   // The path names the instances from the top down, each after a "/", as views store it.
-  return NewNetListNode(node.path.empty() ? node.path : "/" + node.path, node.instanceName.empty() ? node.unitName : node.instanceName, unit.Get(),
+  return NewNetListNode(node.path.empty() ? node.path : "/" + node.path,
+                        node.instanceName.empty() ? node.unitName : node.instanceName, unit.Get(),
                         std::move(children));
 }
 
@@ -583,17 +627,17 @@ Status CHdlProject::XIHdlElaborationData::GetDesignGraph(IHdlNetListNode** root)
   if (root == nullptr) return kInvalidParameter;
   CHdlProject& self = This();
   self.Refresh();
-  std::vector<std::string> tops;
-  if (!self.m_settings.top.empty() && self.m_scanner.Hierarchy(self.m_settings.top)) {
-    tops.push_back(self.m_settings.top);
+  std::vector<Prjrep::AutoPtr<IHdlNetListNode>> children;
+  std::optional<Hdl::scan::HierarchyCursor> configured;
+  if (!self.m_settings.top.empty()) configured = self.m_scanner.HierarchyRoot(self.m_settings.top);
+  if (configured) {
+    children.emplace_back(NodeOf(*configured, self.m_link));
   } else {
     for (const Hdl::scan::TopCandidate& candidate : self.m_scanner.TopCandidates()) {
-      tops.emplace_back(candidate.unit.name);
+      if (auto hierarchy = self.m_scanner.HierarchyRoot(candidate.unit.name)) {
+        children.emplace_back(NodeOf(*hierarchy, self.m_link));
+      }
     }
-  }
-  std::vector<Prjrep::AutoPtr<IHdlNetListNode>> children;
-  for (const std::string& top : tops) {
-    if (auto hierarchy = self.m_scanner.Hierarchy(top)) children.emplace_back(self.NodeOf(*hierarchy));
   }
   Prjrep::AutoRelease<IHdlNetListNode> made = NewNetListNode("", "", nullptr, std::move(children));
   if (!made) return kFailure;

@@ -1,7 +1,8 @@
 // The project over the scanner. Scans are kept per file in compact records of interned names; a
-// name index lets one file's units come and go without touching the others. Binding names and
-// ordering work on a dense copy of the graph that is rebuilt only when a query finds the scans
-// changed since the last one.
+// name index lets one file's units come and go without touching the others. What tops and
+// hierarchies need is kept up to date edit by edit by unit slot (the live model), so that an edit
+// costs what it changes. The compile order and the messages of binding work on a dense copy of the
+// graph, rebuilt only when one of them is asked for after a change; the live model answers as it.
 
 #include "HdlScan/Project.h"
 
@@ -17,7 +18,9 @@
 #include <shared_mutex>
 #include <system_error>
 #include <thread>
+#include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "ScanCommon.h"
@@ -120,6 +123,13 @@ struct ScopeRec {
   std::uint32_t parent;
 };
 
+// An instance as the hierarchy follows it.
+struct InstanceEdge {
+  std::uint32_t ref;  // in the unit's references
+  std::uint32_t target;
+  std::uint32_t architecture;
+};
+
 struct UnitRec {
   std::uint32_t file = 0;
   Sym name = 0;
@@ -135,6 +145,12 @@ struct UnitRec {
   std::vector<RefRec> refs;
   std::vector<ScopeRec> scopes;
   Interface interface;
+  // Kept up to date edit by edit (see Impl::Bind): the instances as bound, the units this one
+  // counts as instantiated, and the names it looked up, whose units coming or going bind it again.
+  bool bound = false;
+  std::vector<InstanceEdge> liveEdges;  // targets and architectures by unit slot
+  std::vector<std::uint32_t> marks;
+  std::vector<Sym> watching;
 
   // Secondary units are found under their primary's name.
   Sym IndexKey() const { return IsSecondary(kind) ? primaryKey : key; }
@@ -166,13 +182,6 @@ struct FileRec {
   std::vector<std::uint32_t> headerSources;
 
   bool HasMacros() const { return !macrosFound.empty() || undefinesAll || !macrosLeft.empty(); }
-};
-
-// An instance as the hierarchy follows it.
-struct InstanceEdge {
-  std::uint32_t ref;  // in the unit's references
-  std::uint32_t target;
-  std::uint32_t architecture;
 };
 
 // A topological order in which ties go to the smallest key. Soft edges give way silently when
@@ -476,6 +485,179 @@ class MacroHistory {
 
 }  // namespace
 
+// What a hierarchy walked lazily needs of the model, as the model stood when it was made: units by
+// dense index and the instances read from each.
+struct HierarchyShape {
+  struct Edge {
+    std::uint32_t target;
+    std::uint32_t architecture;
+    std::string_view label;
+    std::string_view name;
+    std::string_view scope;  // "gen/blk/": the named blocks around the instance
+  };
+  std::shared_ptr<const void> pool;  // the names' storage
+  std::vector<UnitInfo> infos;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> elaborated;  // of entities and configurations
+  std::vector<std::uint32_t> instanceStart;
+  std::vector<Edge> edges;
+
+  // As the project's model elaborates: an instance edge names an architecture only for an entity.
+  std::pair<std::uint32_t, std::uint32_t> Elaborate(std::uint32_t unit, std::uint32_t architecture) const {
+    const UnitKind kind = infos[unit].kind;
+    if (kind == UnitKind::kVhdlEntity && architecture != kNone) return {architecture, architecture};
+    if (kind == UnitKind::kVhdlEntity || kind == UnitKind::kVhdlConfiguration) return elaborated[unit];
+    return {unit, kNone};
+  }
+};
+
+// The instances read from a unit (a module, an architecture) as bound when it was measured, with
+// the hierarchy below each: shared by the units above it and by cursors, never changed once made.
+struct SourceNode {
+  struct Child {
+    std::string_view label;
+    std::string_view name;
+    std::string_view scope;  // "gen/blk/"
+    std::uint32_t unit;      // slot; kNone when bound to nothing
+    std::optional<UnitInfo> info;
+    std::optional<UnitInfo> architecture;
+    std::shared_ptr<const SourceNode> below;  // none: nothing to expand
+  };
+  std::uint32_t depth = 1;
+  std::uint64_t nodes = 1;
+  std::vector<Child> children;
+
+  SourceNode() = default;
+  SourceNode(const SourceNode&) = delete;
+  SourceNode& operator=(const SourceNode&) = delete;
+  // Lets go of the parts below one after another: a deep hierarchy would overflow the stack
+  // going down one call a level.
+  ~SourceNode() {
+    std::vector<std::shared_ptr<const SourceNode>> work;
+    auto take = [&work](std::vector<Child>& list) {
+      for (Child& child : list) {
+        if (child.below) work.push_back(std::move(child.below));
+      }
+    };
+    take(children);
+    while (!work.empty()) {
+      std::shared_ptr<const SourceNode> last = std::move(work.back());
+      work.pop_back();
+      // Made mutable by make_shared; const only to those who share it, and none other does.
+      if (last.use_count() == 1) take(const_cast<SourceNode&>(*last).children);
+    }
+  }
+};
+
+struct HierarchyCursor::State {
+  HierarchyNode node;  // without children
+  // Read from the measured units: what its children are read from; `unit` is then a unit slot.
+  std::shared_ptr<const SourceNode> measured;
+  std::shared_ptr<const void> pool;
+  // Lazy: the shape, the node's unit and the unit whose instances are its children.
+  std::shared_ptr<const HierarchyShape> shape;
+  std::shared_ptr<const State> parent;
+  std::uint32_t unit = kNone;
+  std::uint32_t source = kNone;
+  // Built whole (a tree cut at the node bound, or with instances that come round): the node in it.
+  std::shared_ptr<const HierarchyNode> tree;
+  const HierarchyNode* at = nullptr;
+};
+
+namespace {
+
+HierarchyNode FieldsOf(const HierarchyNode& node) {
+  HierarchyNode fields;
+  fields.path = node.path;
+  fields.instanceName = node.instanceName;
+  fields.unitName = node.unitName;
+  fields.unit = node.unit;
+  fields.architecture = node.architecture;
+  fields.recursive = node.recursive;
+  return fields;
+}
+
+}  // namespace
+
+const HierarchyNode& HierarchyCursor::Node() const { return m_state->node; }
+
+// Made as Project::Impl::Hierarchy makes them: a unit already expanded on the way down is not
+// expanded again.
+std::vector<HierarchyCursor> HierarchyCursor::Children() const {
+  std::vector<HierarchyCursor> children;
+  const State& self = *m_state;
+  if (self.measured) {
+    children.reserve(self.measured->children.size());
+    for (const SourceNode::Child& child : self.measured->children) {
+      auto state = std::make_shared<State>();
+      HierarchyNode& node = state->node;
+      node.instanceName = std::string(child.label);
+      node.path.reserve(self.node.path.size() + 1 + child.scope.size() + child.label.size());
+      node.path.append(self.node.path).append("/").append(child.scope).append(child.label);
+      node.unitName = std::string(child.name);
+      node.unit = child.info;
+      node.architecture = child.architecture;
+      state->unit = child.unit;
+      state->measured = child.below;
+      if (child.unit != kNone) {
+        for (const State* above = &self; above != nullptr; above = above->parent.get()) {
+          if (above->unit == child.unit) {
+            node.recursive = true;
+            state->measured.reset();
+            break;
+          }
+        }
+      }
+      state->pool = self.pool;
+      state->parent = m_state;
+      children.push_back(HierarchyCursor(std::move(state)));
+    }
+    return children;
+  }
+  if (self.tree) {
+    children.reserve(self.at->children.size());
+    for (const HierarchyNode& child : self.at->children) {
+      auto state = std::make_shared<State>();
+      state->node = FieldsOf(child);
+      state->pool = self.pool;
+      state->tree = self.tree;
+      state->at = &child;
+      children.push_back(HierarchyCursor(std::move(state)));
+    }
+    return children;
+  }
+  if (self.source == kNone) return children;
+  const HierarchyShape& shape = *self.shape;
+  children.reserve(shape.instanceStart[self.source + 1] - shape.instanceStart[self.source]);
+  for (std::uint32_t k = shape.instanceStart[self.source]; k < shape.instanceStart[self.source + 1]; ++k) {
+    const HierarchyShape::Edge& edge = shape.edges[k];
+    auto state = std::make_shared<State>();
+    HierarchyNode& node = state->node;
+    node.instanceName = std::string(edge.label);
+    node.path.reserve(self.node.path.size() + 1 + edge.scope.size() + edge.label.size());
+    node.path.append(self.node.path).append("/").append(edge.scope).append(edge.label);
+    node.unitName = std::string(edge.name);
+    state->unit = edge.target;
+    if (edge.target != kNone) {
+      node.unit = shape.infos[edge.target];
+      const auto [source, used] = shape.Elaborate(edge.target, edge.architecture);
+      state->source = source;
+      if (used != kNone) node.architecture = shape.infos[used];
+      for (const State* above = &self; above != nullptr; above = above->parent.get()) {
+        if (above->unit == edge.target) {
+          node.recursive = true;
+          state->source = kNone;
+          break;
+        }
+      }
+    }
+    state->pool = self.pool;
+    state->shape = self.shape;
+    state->parent = m_state;
+    children.push_back(HierarchyCursor(std::move(state)));
+  }
+  return children;
+}
+
 std::string UnitInfo::Label() const {
   if (kind == UnitKind::kVhdlArchitecture) return std::string(primary) + "(" + std::string(name) + ")";
   if (kind == UnitKind::kVhdlPackageBody) return std::string(name) + "(body)";
@@ -485,7 +667,9 @@ std::string UnitInfo::Label() const {
 struct Project::Impl {
   // ---- state
 
-  StringPool pool;
+  // Shared with the hierarchy snapshots, whose names are views into it.
+  std::shared_ptr<StringPool> poolOwner = std::make_shared<StringPool>();
+  StringPool& pool = *poolOwner;
   std::vector<Sym> folded;  // by symbol; kNone until asked for
 
   std::vector<FileRec> files;
@@ -518,7 +702,8 @@ struct Project::Impl {
   bool macrosMoved = false;
   std::size_t scanThreads = 0;  // 0: one a core, up to kMaxScanThreads
 
-  // ---- the model, rebuilt by Resolve when dirty
+  // ---- the model, rebuilt by Resolve when dirty and asked for: the compile order, the messages,
+  // Units and whole hierarchies; the live model falls back on it where a hierarchy comes round
 
   bool dirty = true;
   std::vector<std::uint32_t> dense;    // dense index -> unit slot, in file order
@@ -535,7 +720,48 @@ struct Project::Impl {
   std::vector<std::uint32_t> order;     // dense indices
   std::vector<std::uint32_t> position;  // dense -> place in order
   std::vector<std::uint32_t> fileOrder;
+  // The order waits until asked for: ResolveOrder works it out from the bindings.
+  bool orderDirty = true;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> secondaryUsers;  // (user, primary)
+  // Messages of binding, of ordering and of queries, kept apart since the order may be worked out
+  // after a query; they are read in that sequence.
   std::vector<Message> modelMessages;
+  std::vector<Message> orderMessages;
+  std::vector<Message> queryMessages;
+  std::vector<Message>* messageSink = &modelMessages;
+  // How deep and how large the hierarchy below a unit whose instances are read (a module, an
+  // architecture) is, by that unit's dense index. Followed as Hierarchy follows it: an instance that
+  // binds to nothing, or closes a recursion, is one node that is not expanded.
+  struct Extent {
+    std::uint32_t depth = 1;
+    std::uint64_t nodes = 1;  // held at the largest value a design with much reuse would pass
+  };
+  // Every message in file order, gathered again only after the messages changed.
+  std::vector<Message> allMessages;
+  bool messagesStale = true;
+  // Worked out from the model when first asked for: the extents of the hierarchies below every
+  // unit, whether following instances comes round to a unit whose instances are already being
+  // followed, and the snapshot that lazy hierarchies read.
+  std::vector<Extent> extents;
+  bool extentsStale = true;
+  bool instanceCycle = false;
+  std::shared_ptr<const HierarchyShape> shape;
+
+  // ---- the live model, by unit slot: what tops, hierarchies and interfaces need, kept up to date
+  // edit by edit. A unit that comes or goes, or whose file changes library or place, binds again
+  // the units that looked up its name; what they measured is dropped, and so is what the units
+  // above them measured. The model above is the reference the live one answers as.
+
+  bool changed = true;  // since the last query
+  std::unordered_map<Sym, std::vector<std::uint32_t>> watchers;  // folded name -> units that looked it up
+  std::vector<std::uint32_t> instCount;                           // by slot: the units that instantiate it
+  std::unordered_set<std::uint32_t> roots;                        // units that can be top and nothing instantiates
+  std::vector<std::shared_ptr<const SourceNode>> measured;        // by slot; none: not measured
+  // Measured where an entity's architecture was chosen by the compile order, which any edit may move.
+  std::vector<std::uint32_t> orderMeasured;
+  std::vector<std::uint32_t> toBind;
+  std::vector<std::uint8_t> bindQueued;  // by slot
+  std::vector<std::uint8_t> onPath;      // by slot, while measuring
 
   Impl() { work = pool.Intern("work"); }
 
@@ -628,6 +854,10 @@ struct Project::Impl {
       auto& bucket = index[unit.IndexKey()];
       bucket.erase(std::find(bucket.begin(), bucket.end(), slot));
       if (bucket.empty()) index.erase(unit.IndexKey());
+      Unbind(slot);
+      unit.live = false;  // the units that counted it as instantiated let go of it as no top
+      roots.erase(slot);
+      Touch(unit.IndexKey());
       unit = UnitRec{};
       freeUnits.push_back(slot);
     }
@@ -719,6 +949,10 @@ struct Project::Impl {
       for (const Scope& scope : scanned.scopes) unit.scopes.push_back({pool.Intern(scope.label), scope.parent});
       index[unit.IndexKey()].push_back(unitSlot);
       file.units.push_back(unitSlot);
+      GrowSlots();
+      if (CanBeTop(unit.kind) && instCount[unitSlot] == 0) roots.insert(unitSlot);
+      Touch(unit.IndexKey());
+      Queue(unitSlot);
     }
   }
 
@@ -734,6 +968,29 @@ struct Project::Impl {
     });
     placeOf.assign(files.size(), kNone);
     for (std::uint32_t k = 0; k < inFileOrder.size(); ++k) placeOf[inFileOrder[k]] = k;
+  }
+
+  // A file added after every other in file order (the usual case: the next sequence, no smaller
+  // order) goes last without sorting them all again.
+  void PlaceAdded(std::uint32_t slot) {
+    if (fileOrderStale) return;
+    const FileRec& file = files[slot];
+    if (!inFileOrder.empty() && files[inFileOrder.back()].order > file.order) {
+      fileOrderStale = true;
+      return;
+    }
+    if (placeOf.size() < files.size()) placeOf.resize(files.size(), kNone);
+    placeOf[slot] = static_cast<std::uint32_t>(inFileOrder.size());
+    inFileOrder.push_back(slot);
+  }
+
+  // A file that goes leaves the others in their order; only those after it move up.
+  void PlaceRemoved(std::uint32_t slot) {
+    if (fileOrderStale) return;
+    const std::uint32_t place = placeOf[slot];
+    inFileOrder.erase(inFileOrder.begin() + place);
+    placeOf[slot] = kNone;
+    for (std::uint32_t k = place; k < inFileOrder.size(); ++k) placeOf[inFileOrder[k]] = k;
   }
 
   bool IsVerilog(const FileRec& file) const {
@@ -954,16 +1211,412 @@ struct Project::Impl {
           counted[slot] = true;
         }
         macrosMoved = true;
-        dirty = true;
+        dirty = changed = true;
       }
       macrosMoved = false;
       slots.clear();
       if (macroFiles > 0) {
         slots = Disagreeing();
-        dirty = true;
+        dirty = changed = true;
       }
     }
     return scanned;
+  }
+
+
+  // ---- the live model
+
+  void GrowSlots() {
+    const std::size_t n = units.size();
+    if (instCount.size() >= n) return;
+    instCount.resize(n, 0);
+    measured.resize(n);
+    bindQueued.resize(n, 0);
+    onPath.resize(n, 0);
+  }
+
+  void Queue(std::uint32_t slot) {
+    if (bindQueued[slot]) return;
+    bindQueued[slot] = 1;
+    toBind.push_back(slot);
+  }
+
+  void Mark(std::uint32_t target, bool add) {
+    if (add) {
+      if (instCount[target]++ == 0) roots.erase(target);
+    } else if (--instCount[target] == 0 && units[target].live && CanBeTop(units[target].kind)) {
+      roots.insert(target);
+    }
+  }
+
+  // Drops what the unit measured and what the units above it measured: those that looked up its
+  // name. A unit not measured has nothing measured above it.
+  void Unmeasure(std::uint32_t slot) {
+    std::vector<std::uint32_t> work{slot};
+    while (!work.empty()) {
+      const std::uint32_t at = work.back();
+      work.pop_back();
+      if (!measured[at]) continue;
+      measured[at].reset();
+      const auto found = watchers.find(units[at].IndexKey());
+      if (found != watchers.end()) work.insert(work.end(), found->second.begin(), found->second.end());
+    }
+  }
+
+  void Unbind(std::uint32_t slot) {
+    Unmeasure(slot);
+    UnitRec& unit = units[slot];
+    if (!unit.bound) return;
+    unit.bound = false;
+    for (std::uint32_t target : unit.marks) Mark(target, false);
+    for (Sym key : unit.watching) {
+      const auto found = watchers.find(key);
+      std::vector<std::uint32_t>& list = found->second;
+      list.erase(std::find(list.begin(), list.end(), slot));
+      if (list.empty()) watchers.erase(found);
+    }
+    unit.marks.clear();
+    unit.watching.clear();
+    unit.liveEdges.clear();
+  }
+
+  // Units under `key` came, went or moved: those that looked it up bind again.
+  void Touch(Sym key) {
+    const auto found = watchers.find(key);
+    if (found == watchers.end()) return;
+    const std::vector<std::uint32_t> list = found->second;
+    for (std::uint32_t slot : list) {
+      Unbind(slot);
+      Queue(slot);
+    }
+  }
+
+  // The file's units find and are found otherwise: after a new library or place in file order.
+  void Rebind(const FileRec& file) {
+    for (std::uint32_t slot : file.units) {
+      Unbind(slot);
+      Queue(slot);
+      Touch(units[slot].IndexKey());
+    }
+  }
+
+  // Brings the live model up to the edits; every query does it first.
+  void Sync() {
+    if (changed) {
+      changed = false;
+      queryMessages.clear();
+      messagesStale = true;
+      for (std::uint32_t slot : orderMeasured) Unmeasure(slot);
+      orderMeasured.clear();
+    }
+    for (std::uint32_t slot : toBind) {
+      bindQueued[slot] = 0;
+      if (units[slot].live && !units[slot].bound) Bind(slot);
+    }
+    toBind.clear();
+  }
+
+  // File order, the tie-break of the model: earlier is less.
+  bool Before(std::uint32_t a, std::uint32_t b) const {
+    const FileRec& fileA = files[units[a].file];
+    const FileRec& fileB = files[units[b].file];
+    if (fileA.order != fileB.order) return fileA.order < fileB.order;
+    if (fileA.sequence != fileB.sequence) return fileA.sequence < fileB.sequence;
+    return units[a].position < units[b].position;
+  }
+
+  // Find, by slot.
+  std::uint32_t FindLive(Sym key, std::uint32_t mask, Sym library, Sym exact, bool fromVhdl) const {
+    const auto found = index.find(key);
+    if (found == index.end()) return kNone;
+    std::uint32_t best = kNone;
+    bool bestOther = true;
+    for (std::uint32_t slot : found->second) {
+      const UnitRec& unit = units[slot];
+      if (!(mask & Bit(unit.kind)) || (library != 0 && LibraryOf(unit) != library)) continue;
+      const bool vhdl = IsVhdl(unit.kind);
+      if (!vhdl && exact != 0 && unit.name != exact) continue;
+      const bool other = vhdl != fromVhdl;
+      if (best == kNone || (other != bestOther ? !other : Before(slot, best))) {
+        best = slot;
+        bestOther = other;
+      }
+    }
+    return best;
+  }
+
+  std::uint32_t FindSecondaryLive(std::uint32_t primary, UnitKind kind, Sym key) const {
+    const UnitRec& owner = units[primary];
+    const auto found = index.find(owner.key);
+    if (found == index.end()) return kNone;
+    std::uint32_t best = kNone;
+    for (std::uint32_t slot : found->second) {
+      const UnitRec& unit = units[slot];
+      if (unit.kind != kind || LibraryOf(unit) != LibraryOf(owner) || (key != 0 && unit.key != key)) continue;
+      if (best == kNone || Before(slot, best)) best = slot;
+    }
+    return best;
+  }
+
+  // DefaultArchitecture, by slot: an entity's architectures are those of its name and library
+  // when it is the first entity there. A choice between several sets `byOrder`.
+  std::uint32_t DefaultArchitectureLive(std::uint32_t entity, bool* byOrder) {
+    const UnitRec& owner = units[entity];
+    if (FindLive(owner.key, Bit(UnitKind::kVhdlEntity), LibraryOf(owner), 0, true) != entity) return kNone;
+    std::uint32_t best = kNone;
+    for (std::uint32_t slot : index[owner.key]) {
+      const UnitRec& unit = units[slot];
+      if (unit.kind != UnitKind::kVhdlArchitecture || LibraryOf(unit) != LibraryOf(owner)) continue;
+      if (best == kNone) {
+        best = slot;
+        continue;
+      }
+      *byOrder = true;
+      ResolveOrder();
+      if (position[denseOf[slot]] > position[denseOf[best]]) best = slot;
+    }
+    return best;
+  }
+
+  // Elaborate, by slot.
+  std::pair<std::uint32_t, std::uint32_t> ElaborateLive(std::uint32_t unit, std::uint32_t architecture, bool* byOrder) {
+    const UnitRec& rec = units[unit];
+    if (rec.kind == UnitKind::kVhdlConfiguration) {
+      const std::uint32_t entity = FindLive(rec.primaryKey, Bit(UnitKind::kVhdlEntity), LibraryOf(rec), 0, true);
+      if (entity == kNone) return {kNone, kNone};
+      for (const RefRec& ref : rec.refs) {
+        if (ref.kind == RefKind::kArchitecture) {
+          architecture = FindSecondaryLive(entity, UnitKind::kVhdlArchitecture, ref.key);
+          break;
+        }
+      }
+      if (architecture == kNone) architecture = DefaultArchitectureLive(entity, byOrder);
+      return {architecture, architecture};
+    }
+    if (rec.kind == UnitKind::kVhdlEntity) {
+      if (architecture == kNone) architecture = DefaultArchitectureLive(unit, byOrder);
+      return {architecture, architecture};
+    }
+    return {unit, kNone};
+  }
+
+  // The unit's instances and the units it counts as instantiated, bound as Resolve binds them.
+  void Bind(std::uint32_t slot) {
+    UnitRec& unit = units[slot];
+    unit.bound = true;
+    const Sym own = LibraryOf(unit);
+    const bool vhdl = IsVhdl(unit.kind);
+    auto watch = [&](Sym key) {
+      if (std::find(unit.watching.begin(), unit.watching.end(), key) != unit.watching.end()) return;
+      unit.watching.push_back(key);
+      watchers[key].push_back(slot);
+    };
+    auto mark = [&](std::uint32_t target) {
+      unit.marks.push_back(target);
+      Mark(target, true);
+    };
+    for (std::uint32_t r = 0; r < unit.refs.size(); ++r) {
+      const RefRec& ref = unit.refs[r];
+      const Sym library = ref.library == work ? own : ref.library;
+      switch (ref.kind) {
+        case RefKind::kInstance: {
+          watch(ref.key);
+          std::uint32_t target = FindLive(ref.key, kCells, own, vhdl ? 0 : ref.name, vhdl);
+          if (target == kNone) target = FindLive(ref.key, kCells, 0, vhdl ? 0 : ref.name, vhdl);
+          if (target != kNone) mark(target);
+          unit.liveEdges.push_back({r, target, kNone});
+          break;
+        }
+        case RefKind::kEntityInstance:
+        case RefKind::kEntityBinding:
+        case RefKind::kConfigurationInstance:
+        case RefKind::kConfigurationBinding: {
+          // A library outside the project holds no unit: nothing is found there either way.
+          watch(ref.key);
+          const bool entity = ref.kind == RefKind::kEntityInstance || ref.kind == RefKind::kEntityBinding;
+          const std::uint32_t mask = entity ? Bit(UnitKind::kVhdlEntity) : Bit(UnitKind::kVhdlConfiguration);
+          std::uint32_t target = FindLive(ref.key, mask, ref.library != 0 ? library : own, 0, true);
+          if (target == kNone && ref.library == 0) target = FindLive(ref.key, mask, 0, 0, true);
+          if (target == kNone && entity) {
+            target = FindLive(ref.key, kVerilogCells, ref.library != 0 ? library : own, 0, true);
+            if (target == kNone && ref.library == 0) target = FindLive(ref.key, kVerilogCells, 0, 0, true);
+          }
+          std::uint32_t architecture = kNone;
+          if (target != kNone) {
+            if (entity && ref.secondary != 0 && units[target].kind == UnitKind::kVhdlEntity) {
+              architecture = FindSecondaryLive(target, UnitKind::kVhdlArchitecture, ref.secondary);
+            }
+            mark(target);
+            if (!entity) {
+              const UnitRec& configuration = units[target];
+              watch(configuration.primaryKey);
+              const std::uint32_t configured = FindLive(configuration.primaryKey, Bit(UnitKind::kVhdlEntity),
+                                                        LibraryOf(configuration), 0, true);
+              if (configured != kNone) mark(configured);
+            }
+          }
+          if (ref.kind == RefKind::kEntityInstance || ref.kind == RefKind::kConfigurationInstance) {
+            unit.liveEdges.push_back({r, target, architecture});
+          }
+          break;
+        }
+        default:
+          break;
+      }
+    }
+  }
+
+  UnitInfo InfoOf(std::uint32_t slot) const {
+    const UnitRec& unit = units[slot];
+    const FileRec& file = files[unit.file];
+    UnitInfo info;
+    info.kind = unit.kind;
+    info.name = pool.View(unit.name);
+    info.primary = pool.View(unit.primary);
+    info.library = pool.View(file.library);
+    info.path = pool.View(file.path);
+    info.file = file.handle;
+    info.line = unit.line;
+    info.hasPorts = unit.hasPorts;
+    info.complete = unit.complete;
+    return info;
+  }
+
+  // Measures the hierarchy below `start` (a unit whose instances are read) and what it needs
+  // below, keeping each unit's part; false when following instances comes round, which the
+  // reference model's walk settles.
+  bool Measure(std::uint32_t start) {
+    if (start == kNone || measured[start]) return true;
+    struct Frame {
+      std::uint32_t slot;
+      std::uint32_t next;
+      std::shared_ptr<SourceNode> made;
+      bool byOrder;
+    };
+    std::vector<Frame> stack;
+    auto open = [&](std::uint32_t slot) {
+      onPath[slot] = 1;
+      auto made = std::make_shared<SourceNode>();
+      made->children.reserve(units[slot].liveEdges.size());
+      stack.push_back({slot, 0, std::move(made), false});
+    };
+    open(start);
+    while (!stack.empty()) {
+      const std::uint32_t slot = stack.back().slot;
+      const UnitRec& unit = units[slot];
+      const std::uint32_t next = stack.back().next;
+      if (next == unit.liveEdges.size()) {
+        onPath[slot] = 0;
+        if (stack.back().byOrder) orderMeasured.push_back(slot);
+        measured[slot] = std::move(stack.back().made);
+        stack.pop_back();
+        continue;
+      }
+      const InstanceEdge& edge = unit.liveEdges[next];
+      bool byOrder = false;
+      std::uint32_t source = kNone;
+      std::uint32_t used = kNone;
+      if (edge.target != kNone) std::tie(source, used) = ElaborateLive(edge.target, edge.architecture, &byOrder);
+      stack.back().byOrder = stack.back().byOrder || byOrder;
+      if (source != kNone && !measured[source]) {
+        if (onPath[source]) {
+          for (const Frame& frame : stack) onPath[frame.slot] = 0;
+          return false;
+        }
+        open(source);  // the edge is taken again once the child is measured
+        continue;
+      }
+      const RefRec& ref = unit.refs[edge.ref];
+      SourceNode::Child child;
+      child.label = pool.View(ref.label);
+      child.name = pool.View(ref.name);
+      if (ref.scope < unit.scopes.size()) child.scope = pool.View(pool.Intern(ScopePath(unit, ref.scope)));
+      child.unit = edge.target;
+      if (edge.target != kNone) child.info = InfoOf(edge.target);
+      if (used != kNone) child.architecture = InfoOf(used);
+      std::uint32_t depth = 1;
+      std::uint64_t nodes = 1;
+      if (source != kNone) {
+        child.below = measured[source];
+        depth = child.below->depth;
+        nodes = child.below->nodes;
+      }
+      SourceNode& at = *stack.back().made;
+      at.depth = std::max(at.depth, depth + 1);
+      at.nodes = nodes > ~std::uint64_t{0} - at.nodes ? ~std::uint64_t{0} : at.nodes + nodes;
+      at.children.push_back(std::move(child));
+      ++stack.back().next;
+    }
+    return true;
+  }
+
+  std::uint32_t FindTopLive(std::string_view name, std::string_view library) {
+    const Sym exact = pool.Intern(name);
+    const Sym lib = library.empty() ? 0 : FoldedIntern(library);
+    const std::uint32_t mask = kCells | Bit(UnitKind::kVhdlConfiguration);
+    std::uint32_t found = FindLive(Fold(exact), mask, lib, exact, false);
+    if (found == kNone) found = FindLive(Fold(exact), mask, lib, 0, false);
+    return found;
+  }
+
+  // The tops ranked as the reference ranks them; none when some hierarchy below them comes round.
+  std::optional<std::vector<TopCandidate>> TopCandidatesLive() {
+    struct Ranked {
+      std::uint32_t slot;
+      bool bench;
+      std::uint32_t depth;
+      std::uint64_t nodes;
+    };
+    std::vector<Ranked> tops;
+    tops.reserve(roots.size());
+    for (std::uint32_t slot : roots) {
+      bool byOrder = false;
+      const std::uint32_t source = ElaborateLive(slot, kNone, &byOrder).first;
+      if (!Measure(source)) return std::nullopt;
+      Ranked ranked{slot, !units[slot].hasPorts, 1, 1};
+      if (source != kNone) {
+        ranked.depth = measured[source]->depth;
+        ranked.nodes = measured[source]->nodes;
+      }
+      tops.push_back(ranked);
+    }
+    std::sort(tops.begin(), tops.end(), [&](const Ranked& a, const Ranked& b) {
+      if (a.bench != b.bench) return b.bench;
+      if (a.depth != b.depth) return a.depth > b.depth;
+      if (a.nodes != b.nodes) return a.nodes > b.nodes;
+      return Before(b.slot, a.slot);
+    });
+    std::vector<TopCandidate> result;
+    result.reserve(tops.size());
+    for (const Ranked& top : tops) result.push_back({InfoOf(top.slot), top.bench});
+    return result;
+  }
+
+  // The top's hierarchy read from the measured units; the reference model's where the hierarchy
+  // comes round or passes the node bound.
+  HierarchyCursor RootLive(std::uint32_t top, std::string_view topName) {
+    bool byOrder = false;
+    const auto [source, used] = ElaborateLive(top, kNone, &byOrder);
+    if (!Measure(source) || (source != kNone && measured[source]->nodes > maxNodes)) {
+      Resolve();
+      return Root(denseOf[top], topName);
+    }
+    auto state = std::make_shared<HierarchyCursor::State>();
+    state->pool = poolOwner;
+    state->unit = top;
+    if (source != kNone) state->measured = measured[source];
+    state->node.path = std::string(pool.View(units[top].name));
+    state->node.unitName = std::string(topName);
+    state->node.unit = InfoOf(top);
+    if (used != kNone) state->node.architecture = InfoOf(used);
+    return HierarchyCursor(std::move(state));
+  }
+
+  void ReportUnknownTop(std::string_view name) {
+    Message message;
+    message.kind = MessageKind::kUnknownTop;
+    message.text = "no entity, module or configuration '" + std::string(name) + "' in the project";
+    QueryMessage(std::move(message));
   }
 
   // ---- the model
@@ -1024,10 +1677,11 @@ struct Project::Impl {
 
   // Messages of queries, kept once however often the query is repeated.
   void QueryMessage(Message message) {
-    for (const Message& known : modelMessages) {
+    for (const Message& known : queryMessages) {
       if (known.kind == message.kind && known.text == message.text) return;
     }
-    modelMessages.push_back(std::move(message));
+    queryMessages.push_back(std::move(message));
+    messagesStale = true;
   }
 
   void ModelMessage(MessageKind kind, const UnitRec& unit, std::uint32_t line, std::string text) {
@@ -1039,7 +1693,7 @@ struct Project::Impl {
     message.line = line;
     message.text = std::move(text);
     message.file = file.handle;
-    modelMessages.push_back(std::move(message));
+    messageSink->push_back(std::move(message));
   }
 
   void Missing(const UnitRec& unit, const RefRec& ref, const char* what) {
@@ -1052,7 +1706,12 @@ struct Project::Impl {
   void Resolve() {
     if (!dirty) return;
     dirty = false;
+    orderDirty = true;
     modelMessages.clear();
+    orderMessages.clear();
+    messagesStale = true;
+    extentsStale = true;
+    shape.reset();
 
     // Dense numbering in file order: it is also every tie-break.
     dense.clear();
@@ -1068,7 +1727,7 @@ struct Project::Impl {
     instanceEdges.clear();
     instantiated.assign(n, false);
     std::vector<std::pair<std::uint32_t, std::uint32_t>> secondaryPairs;  // (primary, secondary)
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> secondaryUsers;  // (user, primary)
+    secondaryUsers.clear();
     std::vector<Orderer::Edge> unitEdges;
 
     for (std::uint32_t i = 0; i < n; ++i) {
@@ -1218,6 +1877,23 @@ struct Project::Impl {
       std::vector<std::uint32_t> fill(secondaryStart.begin(), secondaryStart.end() - 1);
       for (const auto& [primary, secondary] : secondaryPairs) secondaries[fill[primary]++] = secondary;
     }
+  }
+
+  // The compile order of the bound model, with its cycle messages: worked out only when an order,
+  // the messages or the order of architectures is asked for.
+  void ResolveOrder() {
+    Resolve();
+    if (!orderDirty) return;
+    orderDirty = false;
+    orderMessages.clear();
+    messagesStale = true;
+    messageSink = &orderMessages;
+    struct Restore {
+      std::vector<Message>*& sink;
+      std::vector<Message>* was;
+      ~Restore() { sink = was; }
+    } restore{messageSink, &modelMessages};
+    const std::size_t n = dense.size();
     for (std::uint32_t i = 0; i < n; ++i) {
       const UnitRec& unit = units[dense[i]];
       if (unit.kind != UnitKind::kVhdlConfiguration) continue;
@@ -1291,16 +1967,19 @@ struct Project::Impl {
   void DuplicateCheck(std::uint32_t i, const UnitRec& unit) {
     const auto found = index.find(unit.IndexKey());
     if (found == index.end()) return;
+    // The one used is the first in file order, wherever the edits left it in the index.
+    std::uint32_t first = kNone;
     for (std::uint32_t slot : found->second) {
       const UnitRec& other = units[slot];
       if (denseOf[slot] >= i || other.kind != unit.kind || LibraryOf(other) != LibraryOf(unit)) continue;
       const bool same = IsVhdl(unit.kind) ? other.key == unit.key : other.name == unit.name;
       if (!same || (IsSecondary(unit.kind) && other.primaryKey != unit.primaryKey)) continue;
-      ModelMessage(MessageKind::kDuplicateUnit, unit, unit.line,
-                   Describe(unit) + " is defined again; the one in " + std::string(pool.View(files[other.file].path)) +
-                       " is used");
-      return;
+      if (first == kNone || denseOf[slot] < denseOf[first]) first = slot;
     }
+    if (first == kNone) return;
+    ModelMessage(MessageKind::kDuplicateUnit, unit, unit.line,
+                 Describe(unit) + " is defined again; the one in " +
+                     std::string(pool.View(files[units[first].file].path)) + " is used");
   }
 
   void OrderFiles(const std::vector<bool>& inUnitCycle) {
@@ -1353,7 +2032,7 @@ struct Project::Impl {
       message.path = std::string(pool.View(first.path));
       message.text = std::move(text);
       message.file = first.handle;
-      modelMessages.push_back(std::move(message));
+      orderMessages.push_back(std::move(message));
     }
   }
 
@@ -1379,12 +2058,7 @@ struct Project::Impl {
   // FindTop, with a message when nothing of that name can be a top.
   std::uint32_t FindTopOrReport(std::string_view name, std::string_view library) {
     const std::uint32_t found = FindTop(name, library);
-    if (found == kNone) {
-      Message message;
-      message.kind = MessageKind::kUnknownTop;
-      message.text = "no entity, module or configuration '" + std::string(name) + "' in the project";
-      QueryMessage(std::move(message));
-    }
+    if (found == kNone) ReportUnknownTop(name);
     return found;
   }
 
@@ -1397,12 +2071,14 @@ struct Project::Impl {
     return found;
   }
 
-  // The architecture an entity elaborates with by default: the last one compiled.
-  std::uint32_t DefaultArchitecture(std::uint32_t entity) const {
+  // The architecture an entity elaborates with by default: the last one compiled. Only a choice
+  // between several needs the compile order.
+  std::uint32_t DefaultArchitecture(std::uint32_t entity) {
     std::uint32_t best = kNone;
     for (std::uint32_t k = secondaryStart[entity]; k < secondaryStart[entity + 1]; ++k) {
       const std::uint32_t candidate = secondaries[k];
       if (units[dense[candidate]].kind != UnitKind::kVhdlArchitecture) continue;
+      if (best != kNone) ResolveOrder();
       if (best == kNone || position[candidate] > position[best]) best = candidate;
     }
     return best;
@@ -1410,7 +2086,7 @@ struct Project::Impl {
 
   // What a node of `unit` elaborates: an entity's architecture, a configuration's entity and the
   // architecture it names. Instances are read from the returned unit.
-  std::pair<std::uint32_t, std::uint32_t> Elaborate(std::uint32_t unit, std::uint32_t architecture) const {
+  std::pair<std::uint32_t, std::uint32_t> Elaborate(std::uint32_t unit, std::uint32_t architecture) {
     const UnitRec& rec = units[dense[unit]];
     if (rec.kind == UnitKind::kVhdlConfiguration) {
       const std::uint32_t entity = Find(rec.primaryKey, Bit(UnitKind::kVhdlEntity), LibraryOf(rec), 0, true);
@@ -1431,16 +2107,65 @@ struct Project::Impl {
     return {unit, kNone};
   }
 
-  // How deep and how large the hierarchy below a unit whose instances are read (a module, an
-  // architecture) is, by that unit's dense index. Followed as Hierarchy follows it: an instance that
-  // binds to nothing, or closes a recursion, is one node that is not expanded.
-  struct Extent {
-    std::uint32_t depth = 1;
-    std::uint64_t nodes = 1;  // held at the largest value a design with much reuse would pass
-  };
-  std::vector<Extent> Extents() const {
+  const std::shared_ptr<const HierarchyShape>& Shape() {
+    if (shape) return shape;
+    auto made = std::make_shared<HierarchyShape>();
     const std::size_t n = dense.size();
-    std::vector<Extent> extents(n);
+    made->pool = poolOwner;
+    made->infos.reserve(n);
+    made->elaborated.assign(n, {kNone, kNone});
+    for (std::uint32_t i = 0; i < n; ++i) {
+      made->infos.push_back(Info(i));
+      const UnitKind kind = units[dense[i]].kind;
+      if (kind == UnitKind::kVhdlEntity || kind == UnitKind::kVhdlConfiguration) made->elaborated[i] = Elaborate(i, kNone);
+    }
+    made->instanceStart = instanceStart;
+    made->edges.reserve(instanceEdges.size());
+    for (std::uint32_t i = 0; i < n; ++i) {
+      const UnitRec& unit = units[dense[i]];
+      for (std::uint32_t k = instanceStart[i]; k < instanceStart[i + 1]; ++k) {
+        const InstanceEdge& edge = instanceEdges[k];
+        const RefRec& ref = unit.refs[edge.ref];
+        std::string_view scope;
+        if (ref.scope < unit.scopes.size()) scope = pool.View(pool.Intern(ScopePath(unit, ref.scope)));
+        made->edges.push_back({edge.target, edge.architecture, pool.View(ref.label), pool.View(ref.name), scope});
+      }
+    }
+    shape = std::move(made);
+    return shape;
+  }
+
+  // The top's hierarchy, made as it is walked where that gives what Hierarchy gives: when the
+  // tree stays within the node bound and no instance comes round; else made whole.
+  HierarchyCursor Root(std::uint32_t top, std::string_view topName) {
+    Extents();
+    const auto [source, used] = Elaborate(top, kNone);
+    const std::uint64_t size = source == kNone ? 1 : extents[source].nodes;
+    auto state = std::make_shared<HierarchyCursor::State>();
+    state->pool = poolOwner;
+    if (instanceCycle || size > maxNodes) {
+      state->tree = std::make_shared<const HierarchyNode>(*Hierarchy(top, topName));
+      state->at = state->tree.get();
+      state->node = FieldsOf(*state->tree);
+      return HierarchyCursor(std::move(state));
+    }
+    state->shape = Shape();
+    state->unit = top;
+    state->source = source;
+    state->node.path = std::string(pool.View(units[dense[top]].name));
+    state->node.unitName = std::string(topName);
+    state->node.unit = Info(top);
+    if (used != kNone) state->node.architecture = Info(used);
+    return HierarchyCursor(std::move(state));
+  }
+
+  // The extents, into `extents`; notes whether some instance comes round to a unit being followed.
+  void Extents() {
+    if (!extentsStale) return;
+    extentsStale = false;
+    instanceCycle = false;
+    const std::size_t n = dense.size();
+    extents.assign(n, Extent{});
     std::vector<std::uint8_t> state(n, 0);                       // 0 not seen, 1 on the path, 2 measured
     std::vector<std::pair<std::uint32_t, std::uint32_t>> stack;  // (source, next instance edge)
     for (std::uint32_t start = 0; start < n; ++start) {
@@ -1461,6 +2186,7 @@ struct Project::Impl {
           stack.emplace_back(child, instanceStart[child]);  // the edge is taken again once the child is measured
           continue;
         }
+        if (child != kNone && state[child] == 1) instanceCycle = true;
         const Extent below = child == kNone || state[child] == 1 ? Extent{} : extents[child];
         Extent& at = extents[source];
         at.depth = std::max(at.depth, below.depth + 1);
@@ -1468,7 +2194,6 @@ struct Project::Impl {
         ++stack.back().second;
       }
     }
-    return extents;
   }
 
   std::optional<HierarchyNode> Hierarchy(std::uint32_t top, std::string_view topName) {
@@ -1615,8 +2340,8 @@ bool Project::AddFile(FileHandle handle, std::string_view path, std::int64_t ord
   d.byHandle.emplace(handle, slot);
   d.CountLibrary(file.library, +1);
   d.MarkModified(slot);
-  d.dirty = true;
-  d.fileOrderStale = true;
+  d.dirty = d.changed = true;
+  d.PlaceAdded(slot);
   return true;
 }
 
@@ -1626,14 +2351,14 @@ bool Project::Remove(FileHandle handle) {
   if (found == d.byHandle.end()) return false;
   const std::uint32_t slot = found->second;
   d.byHandle.erase(found);
+  d.PlaceRemoved(slot);
   d.DropUnits(d.files[slot]);
   d.DropIncludes(slot);
   d.CountLibrary(d.files[slot].library, -1);
   if (d.files[slot].HasMacros()) --d.macroFiles;
   d.files[slot] = FileRec{};
   d.freeFiles.push_back(slot);
-  d.dirty = true;
-  d.fileOrderStale = true;
+  d.dirty = d.changed = true;
   d.macrosMoved = true;
   return true;
 }
@@ -1651,11 +2376,12 @@ bool Project::SetOrder(FileHandle handle, std::int64_t order) {
   FileRec* file = m_impl->FileOf(handle);
   if (file == nullptr) return false;
   if (file->order != order) {
-    m_impl->dirty = true;
+    m_impl->dirty = m_impl->changed = true;
     m_impl->fileOrderStale = true;
     m_impl->macrosMoved = true;
+    file->order = order;
+    m_impl->Rebind(*file);
   }
-  file->order = order;
   return true;
 }
 
@@ -1667,7 +2393,8 @@ bool Project::SetLibrary(FileHandle handle, std::string_view library) {
     m_impl->CountLibrary(file->library, -1);
     m_impl->CountLibrary(folded, +1);
     file->library = folded;
-    m_impl->dirty = true;
+    m_impl->dirty = m_impl->changed = true;
+    m_impl->Rebind(*file);
   }
   return true;
 }
@@ -1758,10 +2485,19 @@ void Project::SetMaxHierarchyNodes(std::size_t nodes) { m_impl->maxNodes = std::
 void Project::SetScanThreads(std::size_t threads) { m_impl->scanThreads = threads; }
 
 std::size_t Project::Update() { return m_impl->Update(); }
-void Project::Invalidate() { m_impl->dirty = true; }
+void Project::Invalidate() {
+  Impl& d = *m_impl;
+  d.dirty = d.changed = true;
+  for (std::uint32_t slot = 0; slot < d.units.size(); ++slot) {
+    if (!d.units[slot].live) continue;
+    d.Unbind(slot);
+    d.Queue(slot);
+  }
+}
 
 std::vector<UnitInfo> Project::Units() {
   m_impl->Update();
+  m_impl->Sync();
   m_impl->Resolve();
   std::vector<UnitInfo> result;
   result.reserve(m_impl->dense.size());
@@ -1771,23 +2507,25 @@ std::vector<UnitInfo> Project::Units() {
 
 std::vector<UnitInfo> Project::UnitsOf(FileHandle handle) {
   m_impl->Update();
-  m_impl->Resolve();
+  m_impl->Sync();
   std::vector<UnitInfo> result;
   const FileRec* file = m_impl->FileOf(handle);
   if (file == nullptr) return result;
-  for (std::uint32_t slot : file->units) result.push_back(m_impl->Info(m_impl->denseOf[slot]));
+  for (std::uint32_t slot : file->units) result.push_back(m_impl->InfoOf(slot));
   return result;
 }
 
 CompileOrder Project::GetCompileOrder() {
   m_impl->Update();
-  m_impl->Resolve();
+  m_impl->Sync();
+  m_impl->ResolveOrder();
   return m_impl->OrderOf(nullptr);
 }
 
 CompileOrder Project::GetCompileOrder(std::string_view top, std::string_view library) {
   m_impl->Update();
-  m_impl->Resolve();
+  m_impl->Sync();
+  m_impl->ResolveOrder();
   const std::uint32_t found = m_impl->FindTopOrReport(top, library);
   if (found == kNone) {
     return {};
@@ -1798,15 +2536,19 @@ CompileOrder Project::GetCompileOrder(std::string_view top, std::string_view lib
 
 std::vector<TopCandidate> Project::TopCandidates() {
   m_impl->Update();
+  m_impl->Sync();
+  if (std::optional<std::vector<TopCandidate>> live = m_impl->TopCandidatesLive()) return std::move(*live);
+  // Some hierarchy comes round: the whole model's walk settles how deep each is.
   m_impl->Resolve();
-  const Impl& d = *m_impl;
+  m_impl->Extents();
+  Impl& d = *m_impl;
   std::vector<std::uint32_t> tops;
   for (std::uint32_t i = 0; i < d.dense.size(); ++i) {
     if (CanBeTop(d.units[d.dense[i]].kind) && !d.instantiated[i]) tops.push_back(i);
   }
   // The unit a synthesis tool would pick comes first: the deepest hierarchy, then the larger, then
   // the later definition. Testbenches follow every unit with ports.
-  const std::vector<Impl::Extent> extents = d.Extents();
+  const std::vector<Impl::Extent>& extents = d.extents;
   std::vector<std::pair<Impl::Extent, bool>> rank(d.dense.size());
   for (std::uint32_t i : tops) {
     const std::uint32_t source = d.Elaborate(i, kNone).first;
@@ -1828,6 +2570,7 @@ std::vector<TopCandidate> Project::TopCandidates() {
 
 std::optional<HierarchyNode> Project::Hierarchy(std::string_view top, std::string_view library) {
   m_impl->Update();
+  m_impl->Sync();
   m_impl->Resolve();
   const std::uint32_t found = m_impl->FindTopOrReport(top, library);
   if (found == kNone) {
@@ -1836,29 +2579,54 @@ std::optional<HierarchyNode> Project::Hierarchy(std::string_view top, std::strin
   return m_impl->Hierarchy(found, top);
 }
 
-std::optional<Interface> Project::InterfaceOf(std::string_view name, std::string_view library) {
+std::optional<HierarchyCursor> Project::HierarchyRoot(std::string_view top, std::string_view library) {
   m_impl->Update();
-  m_impl->Resolve();
-  std::uint32_t found = m_impl->FindTop(name, library);
-  if (found != kNone && m_impl->units[m_impl->dense[found]].kind == UnitKind::kVhdlConfiguration) {
-    const UnitRec& configuration = m_impl->units[m_impl->dense[found]];
-    found = m_impl->Find(configuration.primaryKey, Bit(UnitKind::kVhdlEntity), m_impl->LibraryOf(configuration), 0,
-                         true);
+  m_impl->Sync();
+  const std::uint32_t found = m_impl->FindTopLive(top, library);
+  if (found == kNone) {
+    m_impl->ReportUnknownTop(top);
+    return std::nullopt;
   }
-  if (found == kNone) return std::nullopt;
-  return m_impl->units[m_impl->dense[found]].interface;
+  return m_impl->RootLive(found, top);
 }
 
-std::vector<Message> Project::Messages() {
+std::optional<Interface> Project::InterfaceOf(std::string_view name, std::string_view library) {
   m_impl->Update();
-  m_impl->Resolve();
-  std::vector<Message> result;
-  for (std::uint32_t slot : m_impl->inFileOrder) {
-    const auto& messages = m_impl->files[slot].messages;
-    result.insert(result.end(), messages.begin(), messages.end());
+  m_impl->Sync();
+  std::uint32_t found = m_impl->FindTopLive(name, library);
+  if (found != kNone && m_impl->units[found].kind == UnitKind::kVhdlConfiguration) {
+    const UnitRec& configuration = m_impl->units[found];
+    found = m_impl->FindLive(configuration.primaryKey, Bit(UnitKind::kVhdlEntity), m_impl->LibraryOf(configuration),
+                             0, true);
   }
-  result.insert(result.end(), m_impl->modelMessages.begin(), m_impl->modelMessages.end());
-  return result;
+  if (found == kNone) return std::nullopt;
+  return m_impl->units[found].interface;
+}
+
+const std::vector<Message>& Project::Messages() {
+  Impl& d = *m_impl;
+  d.Update();
+  d.Sync();
+  d.ResolveOrder();
+  if (d.messagesStale) {
+    d.messagesStale = false;
+    d.allMessages.clear();
+    for (std::uint32_t slot : d.inFileOrder) {
+      const auto& messages = d.files[slot].messages;
+      d.allMessages.insert(d.allMessages.end(), messages.begin(), messages.end());
+    }
+    for (const auto* list : {&d.modelMessages, &d.orderMessages, &d.queryMessages}) {
+      d.allMessages.insert(d.allMessages.end(), list->begin(), list->end());
+    }
+  }
+  return d.allMessages;
+}
+
+const std::vector<Message>& Project::ScanMessagesOf(FileHandle handle) {
+  static const std::vector<Message> kNoMessages;
+  m_impl->Update();
+  const FileRec* file = m_impl->FileOf(handle);
+  return file != nullptr ? file->messages : kNoMessages;
 }
 
 }  // namespace Hdl::scan

@@ -56,6 +56,23 @@ struct HierarchyNode {
   std::vector<HierarchyNode> children;
 };
 
+// A node of a top's hierarchy that makes its children only when asked, from the project as it
+// stood when the top was asked for: later changes to the project do not reach it. Walked fully it
+// gives what Hierarchy gives. Cheap to copy; it may outlive the project.
+class HierarchyCursor {
+ public:
+  struct State;
+
+  // The node's own fields; its children are left empty.
+  const HierarchyNode& Node() const;
+  std::vector<HierarchyCursor> Children() const;
+
+ private:
+  friend class Project;
+  explicit HierarchyCursor(std::shared_ptr<const State> state) : m_state(std::move(state)) {}
+  std::shared_ptr<const State> m_state;
+};
+
 class Project {
  public:
   Project();
@@ -111,11 +128,17 @@ class Project {
   // then the larger, then the later in file order; testbenches (no ports) after all others.
   std::vector<TopCandidate> TopCandidates();
   std::optional<HierarchyNode> Hierarchy(std::string_view top, std::string_view library = {});
+  // The top of the same hierarchy, whose nodes below are made as they are walked.
+  std::optional<HierarchyCursor> HierarchyRoot(std::string_view top, std::string_view library = {});
   // The generics and ports of an entity, module, program or interface, or of a configuration's
   // entity, looked up like a top; none for a name the project does not know.
   std::optional<Interface> InterfaceOf(std::string_view name, std::string_view library = {});
-  // The scans' messages and those of the last binding and ordering, in file order.
-  std::vector<Message> Messages();
+  // The scans' messages and those of the last binding and ordering, in file order. Valid until the
+  // project next changes or answers a query.
+  const std::vector<Message>& Messages();
+  // The messages of the file's own last scan, without binding the project; empty for an unknown
+  // handle. Valid as long as Messages().
+  const std::vector<Message>& ScanMessagesOf(FileHandle handle);
 
   // Bounds the hierarchy: past it the tree is cut with a message.
   void SetMaxHierarchyNodes(std::size_t nodes);

@@ -1,0 +1,292 @@
+// Long random sequences of edits: after each one a project kept across the edits answers as a
+// project given the same files afresh, though it was asked for its order only now and then.
+
+#include <random>
+
+#include "hdl/HdlSupport.h"
+
+namespace {
+
+using namespace hdl_test;
+
+const char* const kNames[] = {"top", "a", "b", "c", "A"};
+
+std::string Pick(std::mt19937& random, std::size_t n) { return kNames[random() % n]; }
+
+// A file of one to three units: VHDL entities, architectures (also a second one of an entity),
+// configurations and component, entity and configuration instances; Verilog modules; duplicates,
+// other libraries and instances that come round come by chance.
+std::string RandomText(std::mt19937& random, bool* verilog) {
+  *verilog = random() % 3 == 0;
+  std::string text;
+  const int units = 1 + static_cast<int>(random() % 2);
+  for (int u = 0; u < units; ++u) {
+    const std::size_t own = random() % (*verilog ? 5 : 4);
+    const std::string name = kNames[own];
+    std::string body;
+    const int instances = static_cast<int>(random() % 3);
+    for (int k = 0; k < instances; ++k) {
+      // Mostly down the list, so that hierarchies come round only now and then.
+      const bool round = random() % 12 == 0;
+      if (own >= 3 && !round) continue;
+      const std::string target = round ? Pick(random, 5) : kNames[own + 1 + random() % (4 - own)];
+      const std::string label = "u" + std::to_string(k);
+      if (*verilog) {
+        body += " " + target + " " + label + " (x);";
+        continue;
+      }
+      switch (random() % 5) {
+        case 0: body += " " + label + " : " + target + ";"; break;
+        case 1: body += " " + label + " : entity work." + target + ";"; break;
+        case 2: body += " " + label + " : entity work." + target + "(r2);"; break;
+        case 3: body += " " + label + " : configuration work.cfg_" + target + ";"; break;
+        default: body += " g" + std::to_string(k) + " : if true generate " + label + " : entity lib2." + target + "; end generate;"; break;
+      }
+    }
+    if (*verilog) {
+      text += "module " + name + (random() % 2 ? " (input x);" : ";") + body + " endmodule\n";
+      continue;
+    }
+    switch (random() % 4) {
+      case 0: text += "architecture r2 of " + name + " is begin" + body + " end;\n"; break;
+      case 1: text += "configuration cfg_" + name + " of " + name + " is for " + (random() % 2 ? "r" : "r2") + " end for; end;\n"; break;
+      default:
+        text += "entity " + name + " is" + (random() % 3 ? " port (x : bit);" : "") + " end;\narchitecture r of " + name +
+                " is begin" + body + " end;\n";
+        break;
+    }
+  }
+  return text;
+}
+
+struct FileState {
+  std::string path;
+  std::int64_t order = 0;
+  std::string library = "work";
+};
+
+std::string InfoText(const UnitInfo& unit) {
+  return unit.Label() + "@" + std::string(unit.library) + ":" + std::to_string(unit.file) + ":" + std::to_string(unit.line);
+}
+
+std::string WalkText(const HierarchyCursor& cursor, const std::string& indent = "") {
+  const HierarchyNode& node = cursor.Node();
+  std::string text = indent + node.path + "|" + node.unitName + (node.unit ? "|" + InfoText(*node.unit) : "") +
+                     (node.architecture ? "|" + node.architecture->Label() : "") + (node.recursive ? "|rec" : "") + "\n";
+  for (const HierarchyCursor& child : cursor.Children()) text += WalkText(child, indent + " ");
+  return text;
+}
+
+// The tops with their walked hierarchies and every file's units; with the order and the messages
+// when `whole` is set.
+std::string Answers(Project& project, const std::map<FileHandle, FileState>& in, bool whole) {
+  std::string text;
+  for (const TopCandidate& top : project.TopCandidates()) {
+    text += "top " + InfoText(top.unit) + (top.testbench ? " bench" : "") + "\n";
+    const std::string name(top.unit.name);
+    if (const std::optional<HierarchyCursor> root = project.HierarchyRoot(name, top.unit.library)) text += WalkText(*root);
+  }
+  for (const auto& [handle, file] : in) {
+    for (const UnitInfo& unit : project.UnitsOf(handle)) text += "unit " + InfoText(unit) + "\n";
+  }
+  if (const std::optional<Interface> found = project.InterfaceOf("a")) text += "ports " + std::to_string(found->ports.size()) + "\n";
+  if (!whole) return text;
+  const CompileOrder order = project.GetCompileOrder();
+  for (const UnitInfo& unit : order.units) text += "order " + InfoText(unit) + "\n";
+  for (FileHandle handle : order.files) text += "file " + std::to_string(handle) + "\n";
+  for (const UnitInfo& unit : project.GetCompileOrder("top").units) text += "needs " + unit.Label() + "\n";
+  for (const Message& message : project.Messages()) text += message.path + ":" + std::to_string(message.line) + " " + message.text + "\n";
+  return text;
+}
+
+TEST(EditSequence, AProjectKeptAcrossEditsAnswersAsAFreshOne) {
+  for (unsigned seed = 1; seed <= 8; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    MemoryFiles files;
+    Project project;
+    project.SetReader(files.GetReader());
+    project.SetScanThreads(1 + seed % 3);
+    std::map<FileHandle, FileState> in;
+    FileHandle next = 1;
+    for (int step = 0; step < 60; ++step) {
+      const unsigned what = in.size() < 3 ? 0 : random() % 6;
+      std::string did;
+      if (what <= 1) {
+        bool verilog = false;
+        const std::string text = RandomText(random, &verilog);
+        FileState file{"f" + std::to_string(next) + (verilog ? ".v" : ".vhd"),
+                       random() % 2 == 0 ? static_cast<std::int64_t>(random() % 4) : 100 + static_cast<std::int64_t>(next)};
+        if (random() % 6 == 0) file.library = "lib2";
+        files.Set(file.path, text);
+        ASSERT_TRUE(project.AddFile(next, file.path, file.order, file.library));
+        did = "add " + file.path + ": " + text;
+        in[next++] = file;
+      } else {
+        auto at = in.begin();
+        std::advance(at, random() % in.size());
+        const FileHandle handle = at->first;
+        if (what == 2) {
+          ASSERT_TRUE(project.Remove(handle));
+          did = "remove " + at->second.path;
+          in.erase(at);
+        } else if (what == 3) {
+          bool verilog = false;
+          std::string text = RandomText(random, &verilog);
+          if (verilog != (at->second.path.back() == 'v')) text = at->second.path.back() == 'v' ? "module c; endmodule" : "entity c is end;";
+          files.Set(at->second.path, text);
+          ASSERT_TRUE(project.SetModified(handle));
+          did = "change " + at->second.path + ": " + text;
+        } else if (what == 4) {
+          at->second.library = at->second.library == "work" ? "lib2" : "work";
+          ASSERT_TRUE(project.SetLibrary(handle, at->second.library));
+          did = "library of " + at->second.path;
+        } else {
+          at->second.order = static_cast<std::int64_t>(random() % 4);
+          ASSERT_TRUE(project.SetOrder(handle, at->second.order));
+          did = "order of " + at->second.path;
+        }
+      }
+      SCOPED_TRACE(did);
+      // The files added afresh in the order they were first added, which breaks ties alike.
+      Project fresh;
+      fresh.SetReader(files.GetReader());
+      for (const auto& [handle, file] : in) ASSERT_TRUE(fresh.AddFile(handle, file.path, file.order, file.library));
+      if (random() % 10 == 0) project.Invalidate();  // all bound and measured again
+      const bool whole = random() % 3 == 0;
+      ASSERT_EQ(Answers(project, in, whole), Answers(fresh, in, whole)) << "step " << step;
+    }
+  }
+}
+
+// Files added last and removed from anywhere keep their places: the order, the macros a file finds
+// from the files before it and the messages, as a fresh project has them.
+TEST(EditSequence, FilesAddedLastAndRemovedAnywhereKeepTheirPlaces) {
+  MemoryFiles files;
+  const std::vector<std::pair<std::string, std::string>> texts = {
+      {"d.v", "`define CELL m1\nmodule m0; endmodule"},
+      {"m1.v", "module m1; endmodule"},
+      {"u.v", "module u; `CELL c (); endmodule"},
+      {"e.vhd", "entity e is end; architecture r of e is begin x : entity work.u; end;"},
+      {"f.vhd", "entity f is end; architecture r of f is begin x : entity work.e; y : entity work.g; end;"},
+      {"g.vhd", "entity g is end; architecture r of g is begin end;"},
+  };
+  for (const auto& [path, text] : texts) files.Set(path, text);
+  auto answers = [&](Project& project) {
+    std::string text;
+    const CompileOrder order = project.GetCompileOrder();
+    for (FileHandle handle : order.files) text += std::to_string(handle) + " ";
+    for (const TopCandidate& top : project.TopCandidates()) text += std::string(top.unit.name) + " ";
+    for (const Message& message : project.Messages()) text += message.text + "\n";
+    return text;
+  };
+  Project project;
+  project.SetReader(files.GetReader());
+  std::vector<FileHandle> in;
+  auto check = [&](const std::string& what) {
+    Project fresh;
+    fresh.SetReader(files.GetReader());
+    for (FileHandle handle : in) ASSERT_TRUE(fresh.AddFile(handle, texts[handle - 1].first, 1));
+    EXPECT_EQ(answers(project), answers(fresh)) << what;
+  };
+  for (FileHandle handle = 1; handle <= texts.size(); ++handle) {
+    ASSERT_TRUE(project.AddFile(handle, texts[handle - 1].first, 1));
+    in.push_back(handle);
+    check("add " + std::to_string(handle));
+  }
+  for (FileHandle handle : {2u, 4u, 1u}) {
+    ASSERT_TRUE(project.Remove(handle));
+    in.erase(std::find(in.begin(), in.end(), handle));
+    check("remove " + std::to_string(handle));
+  }
+  for (FileHandle handle : {1u, 2u}) {
+    ASSERT_TRUE(project.AddFile(handle, texts[handle - 1].first, 1));
+    in.push_back(handle);
+    check("add again " + std::to_string(handle));
+  }
+}
+
+// An entity's default architecture is the one compiled last: an edit that only moves the order
+// moves it.
+TEST(EditSequence, AnArchitectureChosenByTheOrderFollowsIt) {
+  MemoryFiles files;
+  files.Set("e.vhd", "entity e is port (x : bit); end;");
+  files.Set("r.vhd", "use work.p.all; architecture r of e is begin end;");
+  files.Set("r2.vhd", "architecture r2 of e is begin end;");
+  files.Set("p.vhd", "package p is end;");
+  files.Set("t.vhd", "entity t is end; architecture s of t is begin u : entity work.e; end;");
+  Project project;
+  project.SetReader(files.GetReader());
+  ASSERT_TRUE(project.AddFile(1, "e.vhd", 1) && project.AddFile(2, "r.vhd", 2) && project.AddFile(3, "r2.vhd", 3));
+  ASSERT_TRUE(project.AddFile(4, "p.vhd", 4) && project.AddFile(5, "t.vhd", 5));
+  auto used = [&] {
+    const std::optional<HierarchyCursor> root = project.HierarchyRoot("t");
+    const std::vector<HierarchyCursor> below = root ? root->Children() : std::vector<HierarchyCursor>();
+    return below.size() == 1 && below[0].Node().architecture ? std::string(below[0].Node().architecture->path) : "";
+  };
+  EXPECT_EQ(used(), "r.vhd");  // it waits for p
+  ASSERT_TRUE(project.Remove(4));
+  EXPECT_EQ(used(), "r2.vhd");
+  ASSERT_TRUE(project.AddFile(4, "p.vhd", 4));
+  EXPECT_EQ(used(), "r.vhd");
+}
+
+// A query's message follows the messages of binding and ordering, also when the order is worked
+// out only after the query.
+TEST(EditSequence, AQueryMessageStaysAfterTheOrdersMessages) {
+  MemoryFiles files;
+  files.Set("p.vhd", "entity p is end; architecture r of p is begin u : entity work.q; end;");
+  files.Set("q.vhd", "entity q is end; architecture r of q is begin u : entity work.p; end;");
+  auto texts = [](const std::vector<Message>& messages) {
+    std::vector<std::string> said;
+    for (const Message& message : messages) said.push_back(message.text);
+    return said;
+  };
+  Project late, early;
+  for (Project* project : {&late, &early}) {
+    project->SetReader(files.GetReader());
+    ASSERT_TRUE(project->AddFile(1, "p.vhd", 1) && project->AddFile(2, "q.vhd", 2));
+  }
+  EXPECT_FALSE(late.HierarchyRoot("none").has_value());
+  early.GetCompileOrder();
+  EXPECT_FALSE(early.HierarchyRoot("none").has_value());
+  const std::vector<std::string> said = texts(late.Messages());
+  EXPECT_EQ(said, texts(early.Messages()));
+  ASSERT_EQ(said.size(), 2u);
+  EXPECT_EQ(said.back(), "no entity, module or configuration 'none' in the project");
+  // The next edit drops the query's message.
+  ASSERT_TRUE(late.Remove(2));
+  EXPECT_EQ(CountMessages(late.Messages(), MessageKind::kUnknownTop), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A hierarchy deeper than a call stack would bear, each unit's part shared: it is measured, ranked
+// and let go without deep recursion, also by a cursor that outlives the project.
+TEST(EditSequence, AVeryDeepHierarchyIsMeasuredAndLetGo) {
+  constexpr int kDepth = 30000;
+  std::string text;
+  for (int i = kDepth - 1; i >= 0; --i) {  // each below the one that instantiates it
+    text += "module m" + std::to_string(i) + "(input x);";
+    if (i + 1 < kDepth) text += " m" + std::to_string(i + 1) + " u (x);";
+    text += " endmodule\n";
+  }
+  MemoryFiles files;
+  files.Set("chain.v", text);
+  auto project = std::make_unique<Project>();
+  project->SetReader(files.GetReader());
+  ASSERT_TRUE(project->AddFile(1, "chain.v", 1));
+  const std::vector<TopCandidate> tops = project->TopCandidates();
+  ASSERT_EQ(tops.size(), 1u);
+  EXPECT_EQ(tops[0].unit.name, "m0");
+  std::optional<HierarchyCursor> at = project->HierarchyRoot("m0");
+  ASSERT_TRUE(at.has_value());
+  ASSERT_EQ(at->Children().size(), 1u);
+  EXPECT_EQ(at->Children()[0].Children()[0].Node().path, "m0/u/u");
+  project.reset();  // the cursor keeps the hierarchy
+  at.reset();
+}
+
+}  // namespace
