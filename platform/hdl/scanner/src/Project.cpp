@@ -2038,21 +2038,7 @@ struct Project::Impl {
 
   // ---- answers
 
-  UnitInfo Info(std::uint32_t denseIndex) const {
-    const UnitRec& unit = units[dense[denseIndex]];
-    const FileRec& file = files[unit.file];
-    UnitInfo info;
-    info.kind = unit.kind;
-    info.name = pool.View(unit.name);
-    info.primary = pool.View(unit.primary);
-    info.library = pool.View(file.library);
-    info.path = pool.View(file.path);
-    info.file = file.handle;
-    info.line = unit.line;
-    info.hasPorts = unit.hasPorts;
-    info.complete = unit.complete;
-    return info;
-  }
+  UnitInfo Info(std::uint32_t denseIndex) const { return InfoOf(dense[denseIndex]); }
 
   // A top by name: an entity, module, program or configuration, the exact spelling first.
   // FindTop, with a message when nothing of that name can be a top.
