@@ -33,7 +33,7 @@ class TPointerIndex {
   }
 
   void Set(P p, std::size_t value) {
-    if ((m_used + 1) * 2 > m_keys.size()) Grow();
+    if ((m_used + 1) * 3 > m_keys.size() * 2) Grow();
     std::size_t* free = nullptr;
     for (std::size_t i = Home(p);; i = (i + 1) & Mask()) {
       if (m_keys[i] == p) {
@@ -76,10 +76,11 @@ class TPointerIndex {
     bits *= 0x9E3779B97F4A7C15ull;
     return static_cast<std::size_t>(bits >> 20) & Mask();
   }
-  // Rebuilds for the live entries, dropping the tombstones: at most a third full after.
+  // Rebuilds for the live entries, dropping the tombstones: at most half full after, and
+  // rebuilt again past two thirds, which keeps probes short in a table of a view's files.
   void Grow() {
     std::size_t capacity = 16;
-    while (capacity < (m_size + 1) * 3) capacity *= 2;
+    while (capacity < (m_size + 1) * 2) capacity *= 2;
     std::vector<P> keys(capacity, nullptr);
     std::vector<std::size_t> values(keys.size());
     keys.swap(m_keys);
@@ -98,11 +99,12 @@ class TPointerIndex {
 
 // An ordered list of plain pointers, each at most once, in which a removal only empties
 // an entry: a walk by position survives removals and additions made during it. Lookups
-// are constant-time, so a receiver can follow thousands of senders.
+// are constant-time, so a receiver can follow thousands of senders; a short list, as most
+// senders have, is searched instead, and costs no index.
 template <class P>
 class TSlotList {
  public:
-  bool Contains(P p) const { return m_index.Find(p) != nullptr; }
+  bool Contains(P p) const { return SlotOf(p) != kNone; }
 
   // Into the first empty entry, else at the end.
   void Add(P p) {
@@ -115,40 +117,68 @@ class TSlotList {
     } else {
       m_slots.push_back(p);
     }
-    m_index.Set(p, slot);
+    if (m_slots.size() == kScanned + 1 && slot == kScanned) {
+      Reindex();  // the list has just grown past a search
+    } else if (Indexed()) {
+      m_index.Set(p, slot);
+    }
   }
 
   // Empties the entry of `p`; false when `p` is not listed.
   bool Remove(P p) {
-    const std::size_t* found = m_index.Find(p);
-    if (found == nullptr) return false;
-    const std::size_t slot = *found;
+    const std::size_t slot = SlotOf(p);
+    if (slot == kNone) return false;
     m_slots[slot] = nullptr;
     if (m_empty++ == 0 || slot < m_firstEmpty) m_firstEmpty = slot;
-    m_index.Erase(p);
+    if (Indexed()) m_index.Erase(p);
     return true;
   }
 
   std::size_t Length() const { return m_slots.size(); }
   P At(std::size_t i) const { return m_slots[i]; }
-  std::size_t Count() const { return m_index.Size(); }
+  std::size_t Count() const { return m_slots.size() - m_empty; }
 
   // Drops the empty entries, keeping the order of the others.
   void Compact() {
     std::vector<P> kept;
-    kept.reserve(m_index.Size());
+    kept.reserve(Count());
     for (P p : m_slots) {
       if (p != nullptr) kept.push_back(p);
     }
     m_slots.swap(kept);
     m_empty = 0;
     m_firstEmpty = 0;
-    for (std::size_t i = 0; i < m_slots.size(); ++i) m_index.Set(m_slots[i], i);
+    Reindex();
   }
 
  private:
+  static constexpr std::size_t kScanned = 8;  // lists up to this long are searched
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+  bool Indexed() const { return m_slots.size() > kScanned; }
+
+  std::size_t SlotOf(P p) const {
+    if (p == nullptr) return kNone;  // an empty entry is no listed pointer
+    if (Indexed()) {
+      const std::size_t* found = m_index.Find(p);
+      return found != nullptr ? *found : kNone;
+    }
+    for (std::size_t i = 0; i < m_slots.size(); ++i) {
+      if (m_slots[i] == p) return i;
+    }
+    return kNone;
+  }
+
+  void Reindex() {
+    m_index = TPointerIndex<P>();
+    if (!Indexed()) return;
+    for (std::size_t i = 0; i < m_slots.size(); ++i) {
+      if (m_slots[i] != nullptr) m_index.Set(m_slots[i], i);
+    }
+  }
+
   std::vector<P> m_slots;
-  TPointerIndex<P> m_index;
+  TPointerIndex<P> m_index;      // while the list is longer than a search
   std::size_t m_empty = 0;       // empty entries in m_slots
   std::size_t m_firstEmpty = 0;  // no entry before it is empty (while m_empty > 0)
 };

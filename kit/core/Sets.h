@@ -11,7 +11,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <iterator>
 #include <list>
 #include <new>
@@ -49,11 +48,57 @@ struct TSetContainer<std::list<T>> {
   static void Append(std::list<T>& c, const T& value) { c.push_back(value); }
 };
 
-// The vector form keeps its elements in a deque: indexed like a vector, but removing at
-// the front (as a remove-all through an iterator does) costs no move of the rest.
+// The storage of the vector form: a vector whose removal of the first element only moves a
+// start mark (a remove-all through an iterator removes at the front, element by element),
+// so that it costs no move of the rest. Unlike a deque it allocates nothing while empty and
+// only what its elements need: a project holds a few of these sets for each of its files.
+template <class T>
+class TFrontErasedVector {
+ public:
+  using value_type = T;
+  using iterator = typename std::vector<T>::iterator;
+  using const_iterator = typename std::vector<T>::const_iterator;
+
+  std::size_t size() const { return m_items.size() - m_first; }
+  bool empty() const { return size() == 0; }
+  T& operator[](std::size_t i) { return m_items[m_first + i]; }
+  const T& operator[](std::size_t i) const { return m_items[m_first + i]; }
+  iterator begin() { return m_items.begin() + static_cast<std::ptrdiff_t>(m_first); }
+  iterator end() { return m_items.end(); }
+  const_iterator begin() const { return m_items.begin() + static_cast<std::ptrdiff_t>(m_first); }
+  const_iterator end() const { return m_items.end(); }
+
+  void push_back(const T& value) { m_items.push_back(value); }
+  void clear() {
+    m_items.clear();
+    m_first = 0;
+  }
+  void swap(TFrontErasedVector& other) noexcept {
+    m_items.swap(other.m_items);
+    std::swap(m_first, other.m_first);
+  }
+  iterator erase(iterator at) {
+    if (at != begin()) return m_items.erase(at);
+    *at = T();  // nothing stays behind the mark
+    ++m_first;
+    if (m_first == m_items.size()) {
+      clear();
+    } else if (m_first * 2 >= m_items.size()) {
+      // The marked-off half goes at once: each removal still costs a constant on average.
+      m_items.erase(m_items.begin(), begin());
+      m_first = 0;
+    }
+    return begin();
+  }
+
+ private:
+  std::vector<T> m_items;
+  std::size_t m_first = 0;  // elements before it are removed
+};
+
 template <class T>
 struct TSetContainer<std::vector<T>> {
-  using Storage = std::deque<T>;
+  using Storage = TFrontErasedVector<T>;
   using Element = T;
   using Position = std::size_t;
   static constexpr bool kIndexed = true;

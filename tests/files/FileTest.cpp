@@ -218,8 +218,18 @@ TEST_F(FileTest, IncludedFilesAreLinkedOnBothSides) {
     EXPECT_EQ(parents ? file->GetParentFiles(1, it.Receive()) : file->GetChildFiles(1, it.Receive()), kSuccess);
     return Drain(it.Get());
   };
+  // A file without links answers empty lists; an iterator taken then sees a later link.
+  bool orphan = false;
+  EXPECT_TRUE(links->HasNoParents(&orphan) == kSuccess && orphan);
+  AutoRelease<Hvd::IHdlFileIterator> early;
+  ASSERT_EQ(links->GetChildFiles(1, early.Receive()), kSuccess);
+  EXPECT_TRUE(early->IsDone());
+  EXPECT_TRUE(children(links, true).empty());
   AutoRelease<Hvd::IHdlFile> child = add(1, "src/inc.vhd");
   AutoCast<Hvd::IHdlFileV4> childLinks(child.Get());
+  ASSERT_EQ(early->Reset(), kSuccess);
+  EXPECT_EQ(Drain(early.Get()), Files{Root(child.Get())});
+  early = nullptr;
   EXPECT_EQ(Origin(child.Get()), Hvd::CFile::kAutoManaged);
   EXPECT_EQ(Root(add(1, "src/inc.vhd").Get()), Root(child.Get())) << "already in the project";
   EXPECT_EQ(recorder.Ids(), Ids{Hvd::EventId::FileChanged()}) << "nothing changed the second time";
@@ -233,7 +243,6 @@ TEST_F(FileTest, IncludedFilesAreLinkedOnBothSides) {
   EXPECT_EQ(Origin(package.Get()), Hvd::CFile::kUserSource);
   // Removing one child keeps its key without a file; removing all drops the keys.
   ASSERT_EQ(links->RemoveChildFile(1, child.Get()), kSuccess);
-  bool orphan = false;
   EXPECT_TRUE(childLinks->HasNoParents(&orphan) == kSuccess && orphan);
   EXPECT_EQ(children(links), (Files{nullptr, Root(package.Get())})) << "in key order";
   EXPECT_EQ(childLinks->RemoveParentFile(1, top.Get()), Hvd::kFailure);

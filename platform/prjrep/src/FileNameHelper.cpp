@@ -22,10 +22,10 @@ namespace fs = std::filesystem;
 
 // "." and ".." folded away, repeated and trailing separators dropped, so that equal
 // places compare equal.
-fs::path Normal(const std::string& text) {
+std::string Normal(const std::string& text) {
   std::string normal = fs::path(text).lexically_normal().string();
   while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
-  return fs::path(normal);
+  return normal;
 }
 
 // Writes `value` to `out` after clearing it; a missing output is a failure.
@@ -51,8 +51,11 @@ class CFileNameHelper final : public Hvd::TComponent<CFileNameHelper> {
   // share at least the root, so on '/' paths it always exists then, with as many "../"
   // steps as it takes. A relative place has none, as it is unknown where it lies.
   std::optional<fs::path> Relative() const {
-    if (m_path.empty() || m_base.empty() || !m_path.is_absolute() || !m_base.is_absolute()) return std::nullopt;
-    return m_path.lexically_relative(m_base);
+    if (m_path.empty() || m_base.empty()) return std::nullopt;
+    const fs::path path(m_path);
+    const fs::path base(m_base);
+    if (!path.is_absolute() || !base.is_absolute()) return std::nullopt;
+    return path.lexically_relative(base);
   }
 
   struct XIFileNameHelper : Hvd::TNested<CFileNameHelper, IFileNameHelper> {
@@ -70,7 +73,7 @@ class CFileNameHelper final : public Hvd::TComponent<CFileNameHelper> {
       if (joined.empty()) return kFailure;
       // A relative path is taken as lying in the base directory as it is now; a base set
       // later does not move it.
-      if (joined.is_relative() && !self.m_base.empty()) joined = self.m_base / joined;
+      if (joined.is_relative() && !self.m_base.empty()) joined = fs::path(self.m_base) / joined;
       self.m_path = Normal(joined.string());
       return kSuccess;
     }
@@ -79,34 +82,34 @@ class CFileNameHelper final : public Hvd::TComponent<CFileNameHelper> {
       This().m_base = Normal(directory.str());
       return kSuccess;
     }
-    Status GetBaseDirectory(Text* directory) override { return Write(directory, This().m_base.string()); }
+    Status GetBaseDirectory(Text* directory) override { return Write(directory, This().m_base); }
     Status GetPathOnDirectory(const Text& directory, Text* path) override {
       const std::optional<fs::path> relative = This().Relative();
       const bool ok = relative.has_value() && !directory.empty();
-      return Write(path, ok ? Normal((fs::path(directory.str()) / *relative).string()).string() : std::string(), ok);
+      return Write(path, ok ? Normal((fs::path(directory.str()) / *relative).string()) : std::string(), ok);
     }
     Status GetDirectory(Text* directory) override {
-      return Write(directory, This().m_path.parent_path().string(), !This().m_path.empty());
+      return Write(directory, fs::path(This().m_path).parent_path().string(), !This().m_path.empty());
     }
-    Status GetFullName(Text* path) override { return Write(path, This().m_path.string(), !This().m_path.empty()); }
+    Status GetFullName(Text* path) override { return Write(path, This().m_path, !This().m_path.empty()); }
     Status GetRelativeName(Text* path) override {
       const std::optional<fs::path> relative = This().Relative();
       return Write(path, relative ? relative->string() : std::string(), relative.has_value());
     }
     // A path still relative is completed with the process's current directory.
     Status GetOsPath(Text* path) override {
-      const fs::path& own = This().m_path;
+      const fs::path own(This().m_path);
       if (own.empty() || own.is_absolute()) return Write(path, own.string(), !own.empty());
       std::error_code failed;
       const fs::path absolute = fs::absolute(own, failed);
-      return Write(path, failed ? std::string() : Normal(absolute.string()).string(), !failed);
+      return Write(path, failed ? std::string() : Normal(absolute.string()), !failed);
     }
     Status GetShortName(Text* name) override {
-      return Write(name, This().m_path.filename().string(), !This().m_path.empty());
+      return Write(name, fs::path(This().m_path).filename().string(), !This().m_path.empty());
     }
     // A name that only starts with a dot (".bashrc") has none; "a.tar.gz" has "gz".
     Status GetExtension(Text* extension) override {
-      std::string dotted = This().m_path.extension().string();
+      std::string dotted = fs::path(This().m_path).extension().string();
       if (!dotted.empty()) dotted.erase(0, 1);
       return Write(extension, dotted, !This().m_path.empty());
     }
@@ -120,8 +123,10 @@ class CFileNameHelper final : public Hvd::TComponent<CFileNameHelper> {
   } m_XIFileNameHelper{this};
 
   TRefCountHelper<CFileNameHelper> m_refCount{this};
-  fs::path m_path;  // normal; empty until set
-  fs::path m_base;  // normal; empty until set
+  // Kept as text: a path object holds each of its parts as a path too, several times the
+  // size, and a project holds one of these for each of its files.
+  std::string m_path;  // normal; empty until set
+  std::string m_base;  // normal; empty until set
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <list>
+#include <memory>
 #include <vector>
 
 #include "Hvd/ClassIds.h"
@@ -372,8 +373,12 @@ class CFile : public TComponent<CFile> {
   FileStamp m_stamp;
   Prjrep::CNameHelper m_name{this};
   std::uint64_t m_sequenceIds[kSequenceKinds] = {};
-  CFileRelationSet m_childFiles[kCategories];
-  CFileRelationSet m_parentFiles[kCategories];
+  // Few files have parents or children: each set is made when it is first asked for.
+  std::unique_ptr<CFileRelationSet> m_childFiles[kCategories];
+  std::unique_ptr<CFileRelationSet> m_parentFiles[kCategories];
+  CFileRelationSet& ChildFiles(std::uint32_t category) { return Made(m_childFiles[category]); }
+  CFileRelationSet& ParentFiles(std::uint32_t category) { return Made(m_parentFiles[category]); }
+  CFileRelationSet& Made(std::unique_ptr<CFileRelationSet>& set);
   bool m_globalInclude = false;
   std::uint32_t m_viewClassMask = 0;
   String m_directory;  // canonical, with its trailing separator

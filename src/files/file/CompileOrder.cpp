@@ -124,8 +124,9 @@ Status CFile::XIHdlFileV3::SetGlobalInclude(bool globalInclude) {
   if (self.BoundAsInput()) return kFailure;
   String own;
   std::ignore = self.m_XIHdlFile.GetParserName(&own);
-  for (CFileRelationSet& parents : self.m_parentFiles) {
-    for (const Prjrep::AutoPtr<IHdlFile>& parent : parents.Files()) {
+  for (const std::unique_ptr<CFileRelationSet>& parents : self.m_parentFiles) {
+    if (!parents) continue;
+    for (const Prjrep::AutoPtr<IHdlFile>& parent : parents->Files()) {
       String theirs;
       std::ignore = parent->GetParserName(&theirs);
       if (theirs == own) continue;

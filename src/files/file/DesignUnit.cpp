@@ -30,8 +30,9 @@ class AskingParents {
 
 template <class I>
 Prjrep::AutoPtr<I> CFile::FirstParentAs() {
-  for (CFileRelationSet& parents : m_parentFiles) {
-    for (const AutoPtr<IHdlFile>& parent : parents.Files()) {
+  for (const std::unique_ptr<CFileRelationSet>& parents : m_parentFiles) {
+    if (!parents) continue;
+    for (const AutoPtr<IHdlFile>& parent : parents->Files()) {
       if (AutoCast<I> answer(parent.Get()); answer) return AutoPtr<I>(answer);
     }
   }

@@ -20,8 +20,6 @@ CFile::CFile() {
   std::ignore = m_XIAutonymSet.SetOwner(this);
   std::ignore = m_XIDesignGraphLocatorSet.SetOwner(this);
   std::ignore = m_views.SetOwner(this);
-  for (CFileRelationSet& set : m_childFiles) std::ignore = set.SetOwner(this);
-  for (CFileRelationSet& set : m_parentFiles) std::ignore = set.SetOwner(this);
   m_fileNameHelper =
       Prjrep::AutoRelease<Prjrep::IFileNameHelper>(CitP::Factory::CreateInstance(Prjrep::ClassId::FileNameHelper()));
   CreateComponentInterfaceRef(m_componentRef);
@@ -32,13 +30,22 @@ CFile::CFile() {
 }
 
 CFile::~CFile() {
-  for (std::uint32_t category = 0; category < kCategories; ++category)
-    std::ignore = m_XIHdlFileV4.RemoveAllChildFiles(category);
+  for (std::uint32_t category = 0; category < kCategories; ++category) {
+    if (m_childFiles[category]) std::ignore = m_XIHdlFileV4.RemoveAllChildFiles(category);
+  }
   // The library lists its members without counting them: it must not keep this one. The
   // holder is emptied first, so that the library's call back finds nothing to drop.
   Prjrep::AutoPtr<ISourceLibrary> library(std::move(m_library));
   if (library) std::ignore = library->RemoveFileFromLibrary(&m_XIHdlFile);
   std::ignore = ReleaseComponentRef(m_componentRef);
+}
+
+CFileRelationSet& CFile::Made(std::unique_ptr<CFileRelationSet>& set) {
+  if (!set) {
+    set = std::make_unique<CFileRelationSet>();
+    std::ignore = set->SetOwner(this);
+  }
+  return *set;
 }
 
 Prjrep::AutoRelease<IProject> CFile::Project() const {

@@ -102,7 +102,7 @@ Status CFile::XIHdlFileV4::AddChildFileByName(std::uint32_t category, const Stri
   }
   std::ignore = relations->AddParentFile(category, &self.m_XIHdlFile);
   if (!AutoCast<Prjrep::IFileNameHelper>(added.Get())) return Fail(kFailure, kNoFileNameHelper);
-  self.m_childFiles[category].Put(KeyOf(added.Get()), added.Get());
+  self.ChildFiles(category).Put(KeyOf(added.Get()), added.Get());
   if (nowManaged) std::ignore = SendEvent(&self.m_XIHdlFile, EventId::FileChanged(), &self.m_XIHdlFile);
   return kSuccess;
 }
@@ -111,7 +111,7 @@ Status CFile::XIHdlFileV4::AddChildFileByName(std::uint32_t category, const Stri
 Status CFile::XIHdlFileV4::RemoveChildFile(std::uint32_t category, IHdlFile* child) {
   CFile& self = This();
   if (child == nullptr || category >= kCategories) return kBadParameters;
-  CFileRelationSet& children = self.m_childFiles[category];
+  CFileRelationSet& children = self.ChildFiles(category);
   if (!children.Holds(child)) return kSuccess;
   if (AutoCast<IHdlFileV4> relations(child); relations)
     std::ignore = relations->RemoveParentFile(category, &self.m_XIHdlFile);
@@ -122,17 +122,17 @@ Status CFile::XIHdlFileV4::RemoveChildFile(std::uint32_t category, IHdlFile* chi
 Status CFile::XIHdlFileV4::RemoveAllChildFiles(std::uint32_t category) {
   CFile& self = This();
   if (category >= kCategories) return kBadParameters;
-  for (const AutoPtr<IHdlFile>& child : self.m_childFiles[category].Files()) {
+  for (const AutoPtr<IHdlFile>& child : self.ChildFiles(category).Files()) {
     if (AutoCast<IHdlFileV4> relations(child.Get()); relations)
       std::ignore = relations->RemoveParentFile(category, &self.m_XIHdlFile);
   }
-  return self.m_childFiles[category].Clear();
+  return self.ChildFiles(category).Clear();
 }
 
 Status CFile::XIHdlFileV4::AddParentFile(std::uint32_t category, IHdlFile* parent) {
   if (parent == nullptr || category >= kCategories) return kBadParameters;
   if (!AutoCast<Prjrep::IFileNameHelper>(parent)) return Fail(kFailure, kNoFileNameHelper);
-  This().m_parentFiles[category].Put(KeyOf(parent), parent);
+  This().ParentFiles(category).Put(KeyOf(parent), parent);
   return kSuccess;
 }
 
@@ -140,25 +140,26 @@ Status CFile::XIHdlFileV4::AddParentFile(std::uint32_t category, IHdlFile* paren
 Status CFile::XIHdlFileV4::RemoveParentFile(std::uint32_t category, IHdlFile* parent) {
   if (parent == nullptr || category >= kCategories) return kBadParameters;
   if (!AutoCast<Prjrep::IFileNameHelper>(parent)) return Fail(kFailure, kNoFileNameHelper);
-  if (!This().m_parentFiles[category].EraseEntry(KeyOf(parent), parent))
+  if (!This().ParentFiles(category).EraseEntry(KeyOf(parent), parent))
     return Fail(kFailure, "Error CFile::RegisterParentFileToChild(): Parent does not exist.\n");
   return kSuccess;
 }
 
 Status CFile::XIHdlFileV4::GetChildFiles(std::uint32_t category, IHdlFileIterator** children) {
   if (children == nullptr || category >= kCategories) return kBadParameters;
-  return This().m_childFiles[category].GetIterator(children);
+  return This().ChildFiles(category).GetIterator(children);
 }
 
 Status CFile::XIHdlFileV4::GetParentFiles(std::uint32_t category, IHdlFileIterator** parents) {
   if (parents == nullptr || category >= kCategories) return kBadParameters;
-  return This().m_parentFiles[category].GetIterator(parents);
+  return This().ParentFiles(category).GetIterator(parents);
 }
 
 Status CFile::XIHdlFileV4::HasNoParents(bool* none) {
   if (none == nullptr) return kInvalidParameter;
   *none = true;
-  for (CFileRelationSet& parents : This().m_parentFiles) *none = *none && parents.Size() == 0;
+  for (const std::unique_ptr<CFileRelationSet>& parents : This().m_parentFiles)
+    *none = *none && (!parents || parents->Size() == 0);
   return kSuccess;
 }
 
