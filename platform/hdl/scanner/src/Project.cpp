@@ -1551,11 +1551,17 @@ struct Project::Impl {
   }
 
   std::uint32_t FindTopLive(std::string_view name, std::string_view library) {
+    return FindTopWith(name, library, [this](auto... args) { return FindLive(args...); });
+  }
+
+  // A top by name through `find` (the live model's or the reference's): the exact spelling first.
+  template <class Finder>
+  std::uint32_t FindTopWith(std::string_view name, std::string_view library, Finder find) {
     const Sym exact = pool.Intern(name);
     const Sym lib = library.empty() ? 0 : FoldedIntern(library);
     const std::uint32_t mask = kCells | Bit(UnitKind::kVhdlConfiguration);
-    std::uint32_t found = FindLive(Fold(exact), mask, lib, exact, false);
-    if (found == kNone) found = FindLive(Fold(exact), mask, lib, 0, false);
+    std::uint32_t found = find(Fold(exact), mask, lib, exact, false);
+    if (found == kNone) found = find(Fold(exact), mask, lib, Sym{0}, false);
     return found;
   }
 
@@ -2049,12 +2055,7 @@ struct Project::Impl {
   }
 
   std::uint32_t FindTop(std::string_view name, std::string_view library) {
-    const Sym exact = pool.Intern(name);
-    const Sym lib = library.empty() ? 0 : FoldedIntern(library);
-    const std::uint32_t mask = kCells | Bit(UnitKind::kVhdlConfiguration);
-    std::uint32_t found = Find(Fold(exact), mask, lib, exact, false);
-    if (found == kNone) found = Find(Fold(exact), mask, lib, 0, false);
-    return found;
+    return FindTopWith(name, library, [this](auto... args) { return Find(args...); });
   }
 
   // The architecture an entity elaborates with by default: the last one compiled. Only a choice
