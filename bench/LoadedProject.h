@@ -1,10 +1,15 @@
 #pragma once
 // What the project benchmarks share: the host and its stand-ins, loaded once and shut down at
-// the end of the run, and a project read from a file through the steps of an open.
+// the end of the run, a project read from a file through the steps of an open, and a scratch
+// folder for the run.
+
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <system_error>
 
 #include "CitP/Factory.h"
 #include "Hvd/ClassIds.h"
@@ -21,6 +26,23 @@
 #include "projectfiles/CXMLReader.h"
 
 namespace bench_support {
+
+// A folder of this run's own under the temporary directory, removed when the run ends.
+inline const std::filesystem::path& ScratchFolder(const std::string& name) {
+  struct Folder {
+    std::filesystem::path path;
+    ~Folder() {
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+  };
+  static const Folder folder{[&] {
+    std::filesystem::path path = std::filesystem::temp_directory_path() / (name + "_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(path);
+    return path;
+  }()};
+  return folder.path;
+}
 
 struct Host {
   Host() {

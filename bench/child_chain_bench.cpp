@@ -22,18 +22,7 @@ using Prjrep::AutoRelease;
 
 bool Quick() { return std::getenv("CHAIN_BENCH_QUICK") != nullptr; }
 
-fs::path Folder() {
-  static const fs::path folder = [] {
-    fs::path path = fs::temp_directory_path() / ("chain_bench_" + std::to_string(::getpid()));
-    fs::create_directories(path);
-    std::atexit([] {
-      std::error_code ignored;
-      fs::remove_all(fs::temp_directory_path() / ("chain_bench_" + std::to_string(::getpid())), ignored);
-    });
-    return path;
-  }();
-  return folder;
-}
+fs::path Folder() { return bench_support::ScratchFolder("chain_bench"); }
 
 void WriteAtomically(const fs::path& path, const std::string& text) {
   std::ofstream(path.string() + ".tmp") << text;

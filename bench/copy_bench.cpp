@@ -40,18 +40,7 @@ using Prjrep::AutoRelease;
 
 bool Quick() { return std::getenv("COPY_BENCH_QUICK") != nullptr; }
 
-fs::path Folder() {
-  static const fs::path folder = [] {
-    fs::path path = fs::temp_directory_path() / ("copy_bench_" + std::to_string(::getpid()));
-    fs::create_directories(path);
-    std::atexit([] {
-      std::error_code ignored;
-      fs::remove_all(fs::temp_directory_path() / ("copy_bench_" + std::to_string(::getpid())), ignored);
-    });
-    return path;
-  }();
-  return folder;
-}
+fs::path Folder() { return bench_support::ScratchFolder("copy_bench"); }
 
 // A project directory of `count` VHDL sources in directories of 100, with its project file.
 fs::path Generated(std::int64_t count) {

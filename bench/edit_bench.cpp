@@ -30,18 +30,7 @@ using Prjrep::AutoRelease;
 
 bool Quick() { return std::getenv("EDIT_BENCH_QUICK") != nullptr; }
 
-fs::path Folder() {
-  static const fs::path folder = [] {
-    fs::path path = fs::temp_directory_path() / ("edit_bench_" + std::to_string(::getpid()));
-    fs::create_directories(path);
-    std::atexit([] {
-      std::error_code ignored;
-      fs::remove_all(fs::temp_directory_path() / ("edit_bench_" + std::to_string(::getpid())), ignored);
-    });
-    return path;
-  }();
-  return folder;
-}
+fs::path Folder() { return bench_support::ScratchFolder("edit_bench"); }
 
 // A binary tree of `count` entities: unit_i instantiates unit_2i+1 and unit_2i+2. Its sources,
 // in the order a script would add them.

@@ -25,18 +25,7 @@ using Prjrep::AutoRelease;
 
 bool Quick() { return std::getenv("GHLC_BENCH_QUICK") != nullptr; }
 
-fs::path Folder() {
-  static const fs::path folder = [] {
-    fs::path path = fs::temp_directory_path() / ("ghlc_bench_" + std::to_string(::getpid()));
-    fs::create_directories(path);
-    std::atexit([] {
-      std::error_code ignored;
-      fs::remove_all(fs::temp_directory_path() / ("ghlc_bench_" + std::to_string(::getpid())), ignored);
-    });
-    return path;
-  }();
-  return folder;
-}
+fs::path Folder() { return bench_support::ScratchFolder("ghlc_bench"); }
 
 constexpr const char* kTransforms[] = {"TRAN_synth", "TRAN_translate"};
 

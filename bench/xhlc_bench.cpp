@@ -46,15 +46,8 @@ using Prjrep::AutoRelease;
 bool Quick() { return std::getenv("XHLC_BENCH_QUICK") != nullptr; }
 
 fs::path Folder() {
-  static const fs::path folder = [] {
-    fs::path path = fs::temp_directory_path() / ("xhlc_bench_" + std::to_string(::getpid()));
-    fs::create_directories(path / "proj");
-    std::atexit([] {
-      std::error_code ignored;
-      fs::remove_all(fs::temp_directory_path() / ("xhlc_bench_" + std::to_string(::getpid())), ignored);
-    });
-    return path;
-  }();
+  const fs::path& folder = bench_support::ScratchFolder("xhlc_bench");
+  fs::create_directories(folder / "proj");
   return folder;
 }
 
