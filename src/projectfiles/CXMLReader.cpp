@@ -120,6 +120,7 @@ bool CXMLReader::AdoptDocument(const String& path, Xml::DocumentPtr document) {
   m_fileName = path;
   m_directory = Port::FileName(path).GetHead();
   m_properties.clear();
+  m_index.reset();
   m_document = std::move(document);
   // The writer compares with this document only while it names the file being saved.
   m_document->setDocumentURI(Xml::XmlText(path.str()).get());
@@ -129,7 +130,14 @@ bool CXMLReader::AdoptDocument(const String& path, Xml::DocumentPtr document) {
 
 Xml::DocumentPtr CXMLReader::TakeDocument() noexcept {
   m_root = nullptr;
+  m_index.reset();
   return std::move(m_document);
+}
+
+std::vector<X::DOMElement*> CXMLReader::InDocument(const XMLCh* uri, const XMLCh* localName) const {
+  if (!m_document) return {};
+  if (!m_index) m_index = std::make_unique<ElementIndex>(m_document.get());
+  return m_index->Named(uri, localName);
 }
 
 void CXMLReader::ReadVersion() {
@@ -139,7 +147,7 @@ void CXMLReader::ReadVersion() {
     return;
   }
   const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
-  const std::vector<X::DOMElement*> versions = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), N::kVersionW);
+  const std::vector<X::DOMElement*> versions = InDocument(xml.GetNamespaceURI(), N::kVersionW);
   if (versions.size() != 1) return;
   const auto* version = versions[0];
   m_schemaVersion = AttributeText(xml, version, N::kSchemaVersionAttrW);
@@ -196,7 +204,7 @@ void CXMLReader::ReadFiles() {
 void CXMLReader::ReadFilesV2() {
   if (!m_document) return;
   const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
-  const std::vector<X::DOMElement*> sections = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), N::kFilesW);
+  const std::vector<X::DOMElement*> sections = InDocument(xml.GetNamespaceURI(), N::kFilesW);
   if (sections.empty()) return;
   const std::vector<X::DOMElement*> files = ElementsNamed(sections[0], xml.GetNamespaceURI(), N::kFileW);
   if (files.empty()) return;
@@ -280,7 +288,7 @@ void CXMLReader::ReadBindings() {
   AutoCast<IFileManager> files(m_project);
   if (!files || !m_document) return;
   const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
-  const std::vector<X::DOMElement*> bindings = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), N::kBindingW);
+  const std::vector<X::DOMElement*> bindings = InDocument(xml.GetNamespaceURI(), N::kBindingW);
   for (XMLSize_t i = 0; i < bindings.size(); ++i) {
     const auto* binding = bindings[i];
     AutoRelease<IHdlFileIterator> at;
@@ -294,7 +302,7 @@ void CXMLReader::ReadBindings() {
 void CXMLReader::ReadLibraries() {
   if (!m_document) return;
   const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
-  const std::vector<X::DOMElement*> sections = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), N::kLibrariesW);
+  const std::vector<X::DOMElement*> sections = InDocument(xml.GetNamespaceURI(), N::kLibrariesW);
   if (sections.empty()) return;
   const std::vector<X::DOMElement*> names = ElementsNamed(sections[0], xml.GetNamespaceURI(), N::kLibraryW);
   AutoCast<ISourceLibraryManager> libraries(m_project);
@@ -332,7 +340,7 @@ void CXMLReader::ReadImplementationTop() {
 void CXMLReader::ReadPartitions() {
   if (!m_document) return;
   const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
-  const std::vector<X::DOMElement*> sections = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), kPartitions);
+  const std::vector<X::DOMElement*> sections = InDocument(xml.GetNamespaceURI(), kPartitions);
   if (sections.empty()) return;
   const std::vector<X::DOMElement*> partitions = ElementsNamed(sections[0], xml.GetNamespaceURI(), kPartition);
   // One partition is lost on the next save just as several are, so one is enough to warn.
@@ -354,7 +362,7 @@ bool CXMLReader::GetBranchFiles(std::uint32_t branchIndex, Prjrep::IStringSet** 
   const bool current = boost::algorithm::iequals(version.str(), N::kSchemaVersion);
   const XMLNamespaceHelper xml(m_document.get(), current ? N::kNamespaceUriW : FileListNamespace());
   if (current) {
-    const std::vector<X::DOMElement*> sections = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), N::kFilesW);
+    const std::vector<X::DOMElement*> sections = InDocument(xml.GetNamespaceURI(), N::kFilesW);
     if (sections.empty()) return false;
     const std::vector<X::DOMElement*> list = ElementsNamed(sections[0], xml.GetNamespaceURI(), N::kFileW);
     for (XMLSize_t i = 0; i < list.size(); ++i) {
@@ -372,7 +380,7 @@ bool CXMLReader::GetBranchFiles(std::uint32_t branchIndex, Prjrep::IStringSet** 
     }
     return true;
   }
-  const std::vector<X::DOMElement*> fileSets = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), kFileSet);
+  const std::vector<X::DOMElement*> fileSets = InDocument(xml.GetNamespaceURI(), kFileSet);
   if (fileSets.empty()) return false;
   for (XMLSize_t i = 0; i < fileSets.size(); ++i) {
     X::DOMNode* fileSet = fileSets[i];
@@ -398,7 +406,7 @@ const XMLCh* CXMLReader::FileListNamespace() const {
 void CXMLReader::ReadFileSets() {
   if (!m_document) return;
   const XMLNamespaceHelper xml(m_document.get(), FileListNamespace());
-  const std::vector<X::DOMElement*> fileSets = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), kFileSet);
+  const std::vector<X::DOMElement*> fileSets = InDocument(xml.GetNamespaceURI(), kFileSet);
   if (fileSets.empty()) return;
   for (XMLSize_t i = 0; i < fileSets.size(); ++i) {
     X::DOMNode* fileSet = fileSets[i];

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
@@ -17,6 +18,7 @@
 #include "Port/StringBase.h"
 #include "Prjrep/IStringSet.h"
 #include "core/Holders.h"
+#include "projectfiles/XhlcText.h"
 #include "utils/XmlPlatform.h"
 
 namespace Hvd {
@@ -80,8 +82,12 @@ class CXMLReader {
   // The schema versions a project accepts: "", "0", "1" and "2".
   static bool IsAcceptedSchemaVersion(const String& version);
 
-  // The parsed document, owned by the reader; null before a successful parse.
-  xercesc::DOMDocument* GetDocument() const noexcept { return m_document.get(); }
+  // The parsed document, owned by the reader; null before a successful parse. Whoever asks for
+  // it may change it, so the reader's index of it goes.
+  xercesc::DOMDocument* GetDocument() const noexcept {
+    m_index.reset();
+    return m_document.get();
+  }
 
  protected:
   // The path read from a file made absolute against the project file's directory.
@@ -99,10 +105,13 @@ class CXMLReader {
   // The namespace of the file list: the component form keeps it in its own.
   const XMLCh* FileListNamespace() const;
   void ApplyEntry(CitI::IInterface* instance, const PropertyEntry& entry);
+  // ElementsNamed over the whole document, from the index made at the first such look-up.
+  std::vector<xercesc::DOMElement*> InDocument(const XMLCh* uri, const XMLCh* localName) const;
 
   Xml::SafeDomParser m_parser;
   Xml::DocumentPtr m_document;
   xercesc::DOMElement* m_root = nullptr;
+  mutable std::unique_ptr<ElementIndex> m_index;  // of m_document as it was read
   String m_fileName;
   String m_directory;
   String m_schemaVersion;

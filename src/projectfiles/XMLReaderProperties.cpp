@@ -90,7 +90,7 @@ bool CXMLReader::GetPropertyLabel(const String& name, String* key) {
 void CXMLReader::ReadProperties() {
   if (!m_document) return;
   const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
-  const std::vector<X::DOMElement*> properties = ElementsNamed(m_document.get(), xml.GetNamespaceURI(), N::kPropertyW);
+  const std::vector<X::DOMElement*> properties = InDocument(xml.GetNamespaceURI(), N::kPropertyW);
   for (XMLSize_t i = 0; i < properties.size(); ++i) {
     const auto* property = properties[i];
     PropertyEntry& entry = m_properties[AttributeText(xml, property, N::kNameW)];

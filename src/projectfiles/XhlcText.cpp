@@ -43,6 +43,24 @@ std::vector<X::DOMElement*> ElementsNamed(const X::DOMNode* root, const XMLCh* u
   });
 }
 
+ElementIndex::ElementIndex(const X::DOMNode* root) {
+  ElementsWhere(root, [this](const X::DOMNode* node) {
+    if (const XMLCh* name = node->getLocalName(); name != nullptr && *name != 0)
+      m_byName[name].push_back(const_cast<X::DOMElement*>(static_cast<const X::DOMElement*>(node)));
+    return false;
+  });
+}
+
+std::vector<X::DOMElement*> ElementIndex::Named(const XMLCh* uri, const XMLCh* localName) const {
+  std::vector<X::DOMElement*> found;
+  const auto at = m_byName.find(localName);
+  if (at == m_byName.end()) return found;
+  for (X::DOMElement* element : at->second) {
+    if (X::XMLString::equals(element->getNamespaceURI(), uri)) found.push_back(element);
+  }
+  return found;
+}
+
 std::vector<X::DOMElement*> ElementsByTagName(const X::DOMNode* root, const XMLCh* tagName) {
   return ElementsWhere(root, [tagName](const X::DOMNode* node) {
     return X::XMLString::equals(static_cast<const X::DOMElement*>(node)->getTagName(), tagName);

@@ -1,6 +1,8 @@
 #pragma once
 // Small reads and lookups that the project source file's reader and writer share.
 
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 #include <xercesc/dom/DOMElement.hpp>
 #include <xercesc/dom/DOMNode.hpp>
@@ -21,6 +23,18 @@ Port::StringBase<char> AttributeText(const XMLNamespaceHelper& xml, const xerces
 // and local name `localName`, in document order: what getElementsByTagNameNS lists, without
 // the document's pool of live lists, whose lookups grow with the number of lists made.
 std::vector<xercesc::DOMElement*> ElementsNamed(const xercesc::DOMNode* root, const XMLCh* uri, const XMLCh* localName);
+// ElementsNamed over a whole document from one walk of it: a reader looks up each section below
+// the root, and a walk per section crosses the whole files list each time. Valid while the
+// document is not changed; whoever may change it drops the index.
+class ElementIndex {
+ public:
+  explicit ElementIndex(const xercesc::DOMNode* root);
+  std::vector<xercesc::DOMElement*> Named(const XMLCh* uri, const XMLCh* localName) const;
+
+ private:
+  // By local name, in document order; the names point into the document's own string pool.
+  std::unordered_map<std::u16string_view, std::vector<xercesc::DOMElement*>> m_byName;
+};
 // The same, by qualified tag name, as getElementsByTagName lists them.
 std::vector<xercesc::DOMElement*> ElementsByTagName(const xercesc::DOMNode* root, const XMLCh* tagName);
 

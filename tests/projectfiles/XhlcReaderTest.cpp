@@ -249,5 +249,60 @@ TEST_F(XhlcReaderTest, ProjectGenerator) {
   EXPECT_EQ(Hvd::DetectProjectGenerator(nullptr).str(), "TarvisDSP");
 }
 
+// The reader looks sections up in an index of its document; an edit made through the document it
+// hands out must be what the next look-up sees, and the index must list what a walk lists.
+TEST_F(XhlcReaderTest, LookUpsFollowTheDocumentAsEditedThroughTheReader) {
+  WriteText(m_file,
+            "<project xmlns=\"http://www.velmor.com/XMLSchema\" xmlns:vel_kv=\"http://www.velmor.com/XMLSchema\" "
+            "xmlns:o=\"urn:other\"><version vel_kv:schema_version=\"2\" vel_kv:hlc_version=\"14.1\"/>"
+            "<files><file vel_kv:name=\"a.vhd\"><property vel_kv:name=\"inner\" vel_kv:value=\"1\"/></file>"
+            "<o:property vel_kv:name=\"Other\" vel_kv:value=\"x\"/></files>"
+            "<properties><property vel_kv:name=\"Device\" vel_kv:value=\"OV250\"/></properties></project>");
+  CXMLReader reader;
+  ASSERT_TRUE(reader.ParseFile(m_file.c_str()));
+  reader.ReadVersion();
+  Text value;
+  ASSERT_TRUE(reader.GetPropertyValue("Device", &value));
+  EXPECT_EQ(value.str(), "OV250");
+  // Nested, and in another namespace: as the walk finds them.
+  EXPECT_TRUE(reader.GetPropertyValue("inner", &value));
+  EXPECT_FALSE(reader.GetPropertyValue("Other", &value));
+
+  xercesc::DOMDocument* document = reader.GetDocument();
+  const XMLCh* uri = u"http://www.velmor.com/XMLSchema";
+  const Hvd::ElementIndex index(document);
+  for (const XMLCh* name : {u"property", u"file", u"files", u"version", u"project", u"missing"}) {
+    EXPECT_EQ(index.Named(uri, name), Hvd::ElementsNamed(document, uri, name));
+  }
+  EXPECT_EQ(index.Named(u"urn:other", u"property"), Hvd::ElementsNamed(document, u"urn:other", u"property"));
+  EXPECT_EQ(index.Named(u"urn:other", u"property").size(), 1U);
+
+  // An edit through the handed-out document: a changed value, a property taken out, another
+  // one added.
+  std::vector<xercesc::DOMElement*> properties = Hvd::ElementsNamed(document, uri, u"property");
+  ASSERT_EQ(properties.size(), 2U);
+  properties[1]->setAttributeNS(uri, u"vel_kv:value", u"OV500");
+  properties[0]->getParentNode()->removeChild(properties[0])->release();
+  xercesc::DOMElement* added = document->createElementNS(uri, u"property");
+  added->setAttributeNS(uri, u"vel_kv:name", u"Speed");
+  added->setAttributeNS(uri, u"vel_kv:value", u"-3");
+  properties[1]->getParentNode()->appendChild(added);
+  reader.ReadProperties();
+  EXPECT_TRUE(reader.GetPropertyValue("Device", &value));
+  EXPECT_EQ(value.str(), "OV500");
+  EXPECT_TRUE(reader.GetPropertyValue("Speed", &value));
+  EXPECT_EQ(value.str(), "-3");
+
+  // The version element replaced by one elsewhere in the document.
+  EXPECT_EQ(reader.GetProductVersion().str(), "14.1");
+  xercesc::DOMElement* version = Hvd::ElementsNamed(reader.GetDocument(), uri, u"version").front();
+  xercesc::DOMElement* moved = static_cast<xercesc::DOMElement*>(version->cloneNode(true));
+  moved->setAttributeNS(uri, u"vel_kv:hlc_version", u"15.2");
+  version->getParentNode()->removeChild(version)->release();
+  added->getParentNode()->appendChild(moved);
+  reader.ReadVersion();
+  EXPECT_EQ(reader.GetProductVersion().str(), "15.2");
+}
+
 }  // namespace
 }  // namespace xhlc_test
