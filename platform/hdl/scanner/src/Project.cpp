@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
-#include <condition_variable>
 #include <exception>
 #include <functional>
 #include <iterator>
@@ -34,6 +33,8 @@ constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 // Scans read files and little else: past a few threads the disk and the caller, who takes their
 // results one by one, set the pace.
 constexpr std::size_t kMaxScanThreads = 8;
+// Files the caller takes between wake-ups of the helpers waiting to free their scans.
+constexpr std::uint32_t kTakenBatch = 64;
 
 // Every distinct text once, in chunks that never move: views into it stay valid.
 class StringPool {
@@ -752,11 +753,11 @@ struct Project::Impl {
   // the units that looked up its name; what they measured is dropped, and so is what the units
   // above them measured. The model above is the reference the live one answers as.
 
-  bool changed = true;  // since the last query
+  bool changed = true;                                           // since the last query
   std::unordered_map<Sym, std::vector<std::uint32_t>> watchers;  // folded name -> units that looked it up
-  std::vector<std::uint32_t> instCount;                           // by slot: the units that instantiate it
-  std::unordered_set<std::uint32_t> roots;                        // units that can be top and nothing instantiates
-  std::vector<std::shared_ptr<const SourceNode>> measured;        // by slot; none: not measured
+  std::vector<std::uint32_t> instCount;                          // by slot: the units that instantiate it
+  std::unordered_set<std::uint32_t> roots;                       // units that can be top and nothing instantiates
+  std::vector<std::shared_ptr<const SourceNode>> measured;       // by slot; none: not measured
   // Measured where an entity's architecture was chosen by the compile order, which any edit may move.
   std::vector<std::uint32_t> orderMeasured;
   std::vector<std::uint32_t> toBind;
@@ -1028,7 +1029,7 @@ struct Project::Impl {
       ScanResult result;
       std::exception_ptr error;
       bool byCaller = false;
-      bool done = false;  // under the lock
+      std::atomic<bool> done{false};  // the fields above are written before it is set
     };
     // Each thread's options, whose macros are those where the thread's current file starts. Scans
     // touch nothing of the project but their job and the history.
@@ -1059,20 +1060,16 @@ struct Project::Impl {
       jobs[k].place = placeOf[slots[k]];
     }
     std::atomic<std::size_t> next{0};
-    std::mutex lock;
-    std::condition_variable finished;
-    // Scans the next job; `mine`, on a helper, keeps it for freeing.
+    // Scans the next job; `mine`, on a helper, keeps it for freeing. Only the caller waits for a
+    // job, and only for the one it takes next, so a finished job wakes at most that one thread.
     auto scanNext = [&](Scanner& scanner, std::vector<std::size_t>* mine) {
       const std::size_t k = next.fetch_add(1);
       if (k >= jobs.size()) return false;
       scanner.Scan(jobs[k]);
-      {
-        const std::lock_guard<std::mutex> hold(lock);
-        jobs[k].done = true;
-        jobs[k].byCaller = mine == nullptr;
-      }
-      finished.notify_all();
+      jobs[k].byCaller = mine == nullptr;
       if (mine != nullptr) mine->push_back(k);
+      jobs[k].done.store(true, std::memory_order_release);
+      jobs[k].done.notify_one();
       return true;
     };
     // The jobs before it are taken: the caller has what it keeps of their results. A helper frees
@@ -1120,15 +1117,9 @@ struct Project::Impl {
     }
     Scanner scanner(options, history);
     for (std::size_t k = 0; k < jobs.size(); ++k) {
-      for (;;) {
-        {
-          const std::lock_guard<std::mutex> hold(lock);
-          if (jobs[k].done) break;
-        }
+      while (!jobs[k].done.load(std::memory_order_acquire)) {
         if (scanNext(scanner, nullptr)) continue;
-        std::unique_lock<std::mutex> hold(lock);
-        finished.wait(hold, [&] { return jobs[k].done; });
-        break;
+        jobs[k].done.wait(false, std::memory_order_acquire);
       }
       if (jobs[k].error) std::rethrow_exception(jobs[k].error);
       const std::uint32_t slot = slots[k];
@@ -1139,8 +1130,10 @@ struct Project::Impl {
         history.Replace(jobs[k].place, slot, undefinedAll, was, files[slot].undefinesAll, files[slot].macrosLeft);
       }
       if (jobs[k].byCaller) jobs[k].result = ScanResult{};
+      // Helpers that have scanned all they took wait to free their results; waking them for each
+      // file taken costs more than the results they hold meanwhile.
       taken.store(static_cast<std::uint32_t>(k + 1), std::memory_order_release);
-      taken.notify_all();
+      if ((k + 1) % kTakenBatch == 0) taken.notify_all();
     }
   }
 
@@ -1222,7 +1215,6 @@ struct Project::Impl {
     }
     return scanned;
   }
-
 
   // ---- the live model
 
@@ -1450,8 +1442,8 @@ struct Project::Impl {
             if (!entity) {
               const UnitRec& configuration = units[target];
               watch(configuration.primaryKey);
-              const std::uint32_t configured = FindLive(configuration.primaryKey, Bit(UnitKind::kVhdlEntity),
-                                                        LibraryOf(configuration), 0, true);
+              const std::uint32_t configured =
+                  FindLive(configuration.primaryKey, Bit(UnitKind::kVhdlEntity), LibraryOf(configuration), 0, true);
               if (configured != kNone) mark(configured);
             }
           }
@@ -1749,8 +1741,8 @@ struct Project::Impl {
       // package it imports from a later file counts for more, and where it found only what a
       // header it includes itself sets, a module it instantiates from a later file too.
       for (std::uint32_t source : files[unit.file].macroSources) {
-        const bool header = std::binary_search(files[unit.file].headerSources.begin(),
-                                               files[unit.file].headerSources.end(), source);
+        const bool header =
+            std::binary_search(files[unit.file].headerSources.begin(), files[unit.file].headerSources.end(), source);
         for (std::uint32_t other : files[source].units) need(denseOf[other], false, header);
       }
 
@@ -2104,7 +2096,8 @@ struct Project::Impl {
     for (std::uint32_t i = 0; i < n; ++i) {
       made->infos.push_back(Info(i));
       const UnitKind kind = units[dense[i]].kind;
-      if (kind == UnitKind::kVhdlEntity || kind == UnitKind::kVhdlConfiguration) made->elaborated[i] = Elaborate(i, kNone);
+      if (kind == UnitKind::kVhdlEntity || kind == UnitKind::kVhdlConfiguration)
+        made->elaborated[i] = Elaborate(i, kNone);
     }
     made->instanceStart = instanceStart;
     made->edges.reserve(instanceEdges.size());
@@ -2583,8 +2576,8 @@ std::optional<Interface> Project::InterfaceOf(std::string_view name, std::string
   std::uint32_t found = m_impl->FindTopLive(name, library);
   if (found != kNone && m_impl->units[found].kind == UnitKind::kVhdlConfiguration) {
     const UnitRec& configuration = m_impl->units[found];
-    found = m_impl->FindLive(configuration.primaryKey, Bit(UnitKind::kVhdlEntity), m_impl->LibraryOf(configuration),
-                             0, true);
+    found = m_impl->FindLive(configuration.primaryKey, Bit(UnitKind::kVhdlEntity), m_impl->LibraryOf(configuration), 0,
+                             true);
   }
   if (found == kNone) return std::nullopt;
   return m_impl->units[found].interface;
