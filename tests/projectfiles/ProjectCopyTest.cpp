@@ -418,6 +418,27 @@ TEST_F(ProjectCopyTest, ArchivesAtOnceLeaveNoTmpBehind) {
   EXPECT_TRUE(fs::is_empty(tmp));
 }
 
+// The archive's temporary tree is zipped and removed, so nothing written there is flushed to
+// the disk; the project's own save still is. With every flush failing, the archive is made
+// from the project as it stands, while its project file on the disk keeps what it held.
+TEST_F(ProjectCopyTest, TheArchivesTemporaryTreeIsNotFlushedButTheProjectsSaveIs) {
+  MakeProject();
+  ASSERT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->SetSaveDelay(-1), Hvd::kSuccess);
+  const std::string saved = ReadText(m_file);
+  Add(m_dir / "later.vhd");
+  ASSERT_EQ(ReadText(m_file), saved);
+  Port::FaultInjection::Fail("fsync");
+  const fs::path archive = m_root / "out/p.zip";
+  ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_file), saved);
+  EXPECT_FALSE(fs::exists(m_dir / "tmp"));
+  int status = -1;
+  const std::string project = RunCommand("unzip -p " + archive.string() + " p.xhlc", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(project.find("later.vhd"), std::string::npos);
+  EXPECT_NE(RunCommand("unzip -Z1 " + archive.string(), &status).find("later.vhd\n"), std::string::npos);
+}
+
 TEST_F(ProjectCopyTest, AFailedArchiveCleansUpAndSaysSo) {
   MakeProject();
   Port::FaultInjection::Fail("copy_p", 0, "a.vhd");
