@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -112,9 +113,8 @@ class BundleCopy {
   }
   bool InProject(const String& source) const { return m_inProject.count(Slashed(source).str()) != 0; }
   // Whether `item` names this project among its originators, as FindOriginator would find it;
-  // the paths, the same for every file, are worked out once per object.
+  // the project's path, the same for every file, is worked out once.
   bool OriginatesHere(IHdlFile* item);
-  const String& FullPathOf(CitI::IInterface* object);
 
   void AddCompanions(const String& directory, bool withConfiguration);
   void CollectProjectFiles(IHdlFileIterator* items);
@@ -139,7 +139,7 @@ class BundleCopy {
   std::map<String, String> m_added;
   std::set<std::string> m_inProject;
   std::set<std::string> m_projectFiles;  // every file of the project, normal
-  std::map<CitI::IInterface*, String> m_fullPaths;  // of the project and the files' originators
+  std::optional<String> m_projectPath;  // its full path, once asked for
   bool m_remote = false;
   Status m_result = kSuccess;
 };
@@ -237,22 +237,17 @@ void BundleCopy::AddCompanions(const String& directory, bool withConfiguration) 
   }
 }
 
-const String& BundleCopy::FullPathOf(CitI::IInterface* object) {
-  const auto known = m_fullPaths.find(object);
-  if (known != m_fullPaths.end()) return known->second;
-  return m_fullPaths.emplace(object, GetObjectFullPath(object)).first->second;
-}
-
 bool BundleCopy::OriginatesHere(IHdlFile* item) {
   AutoCast<IOriginatorRef> originators(item);
   if (!originators) return true;
   AutoRelease<Prjrep::IAutonymIterator> walk;
   if (originators->GetOriginatorIterator(walk.Receive()) != kSuccess || !walk) return true;
-  const String& project = FullPathOf(m_project);
+  if (!m_projectPath) m_projectPath = GetObjectFullPath(m_project);
+  const String& project = *m_projectPath;
   // Without a path the project is found nowhere, and only a file without originators is left out.
   if (project.empty()) return !walk->IsDone();
   for (std::ignore = walk->Reset(); !walk->IsDone(); std::ignore = walk->Next()) {
-    if (FullPathOf(walk->Current()) == project) return true;
+    if (GetObjectFullPath(walk->Current()) == project) return true;
   }
   return false;
 }

@@ -114,6 +114,39 @@ TEST_F(ProjectCopyTest, SaveAsIntoANewDirectoryTakesTheProjectsOwnSources) {
   EXPECT_EQ(ReadText(m_file), original);
 }
 
+// A file goes along when this project is among its originators, whatever others it has; one
+// that only other objects originate is another project's, and stays behind.
+TEST_F(ProjectCopyTest, OnlyFilesThisProjectOriginatesGoAlong) {
+  MakeProject();
+  const auto file = [&](const fs::path& path) {
+    AutoRelease<Hvd::IHdlFileIterator> files;
+    EXPECT_EQ(Files()->GetProjectFiles(files.Receive()), Hvd::kSuccess);
+    for (; files && !files->IsDone(); std::ignore = files->Next()) {
+      Text name;
+      if (AutoCast<Prjrep::IFileNameHelper>(files->Current())->GetFullName(&name) == Hvd::kSuccess &&
+          name.str() == path.string())
+        return AutoCast<Hvd::IOriginatorRef>(files->Current());
+    }
+    return AutoCast<Hvd::IOriginatorRef>(nullptr);
+  };
+  const auto a = file(m_dir / "a.vhd");
+  const auto b = file(m_dir / "sub/b.vhd");
+  const auto c = file(m_root / "lib/c.vhd");
+  ASSERT_TRUE(a && b && c);
+  fs::create_directories(m_root / "other");
+  fs::copy_file(m_file, m_root / "other/o.xhlc");
+  AutoRelease<Hvd::IProject> other(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+  ASSERT_TRUE(other && other->Open((m_root / "other/o.xhlc").c_str()) == Hvd::kSuccess);
+  ASSERT_EQ(a->AddOriginator(other.Get()), Hvd::kSuccess);
+  AutoRelease<Prjrep::IAutonymSet> originators;
+  ASSERT_EQ(b->GetOriginators(originators.Receive()), Hvd::kSuccess);
+  ASSERT_EQ(originators->Clear(), Hvd::kSuccess);
+  ASSERT_EQ(b->AddOriginator(other.Get()), Hvd::kSuccess);
+  ASSERT_EQ(Copies()->SaveAs((m_root / "copy/q.xhlc").c_str()), Hvd::kSuccess);
+  EXPECT_EQ(Tree(m_root / "copy"), (Names{"q.xhlc", "q.ghlc", "a.vhd"}));
+  std::ignore = other->ProjectClose(false);
+}
+
 // Its own subdirectory holds the copy; the walk never enters it, and a file that the copy would
 // lay over another of the project's files fails the copy instead.
 TEST_F(ProjectCopyTest, SaveAsIntoItsOwnSubdirectory) {
