@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <random>
 #include <tuple>
+#include <utility>
 
 #include "Port/FaultInjection.h"
 
@@ -224,7 +226,38 @@ void SyncDirectoryOf(const std::string& path) {
   ::close(fd);
 }
 
+thread_local UnflushedBelow* t_unflushed = nullptr;
+
+// True when a '/' path has no empty, "." or ".." step, so that its text says where it lies.
+bool Plain(const std::string& path) {
+  for (std::size_t start = 1; start <= path.size();) {
+    const std::size_t end = std::min(path.find('/', start), path.size());
+    const std::string_view step(path.data() + start, end - start);
+    if (step.empty() || step == "." || step == "..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 }  // namespace
+
+UnflushedBelow::UnflushedBelow(std::string folder) : m_folder(std::move(folder)), m_outer(t_unflushed) {
+  while (m_folder.size() > 1 && m_folder.back() == '/') m_folder.pop_back();
+  t_unflushed = this;
+}
+
+UnflushedBelow::~UnflushedBelow() { t_unflushed = m_outer; }
+
+bool UnflushedBelow::Covers(const std::string& path) {
+  if (t_unflushed == nullptr || path.empty() || path.front() != '/' || !Plain(path)) return false;
+  for (const UnflushedBelow* scope = t_unflushed; scope != nullptr; scope = scope->m_outer) {
+    const std::string& folder = scope->m_folder;
+    if (folder.size() > 1 && folder.front() == '/' && Plain(folder) && path.size() > folder.size() + 1 &&
+        path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/')
+      return true;
+  }
+  return false;
+}
 
 Status WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* message) {
   if (path.empty()) return Failed(message, "naming", path, EINVAL);
@@ -251,13 +284,14 @@ Status WriteFileAtomically(const std::string& path, std::string_view bytes, std:
   }
 
   if (Injected("write", path) || !WriteAll(temporary.fd(), bytes)) return Failed(message, "write", path, errno);
-  if (Injected("fsync", path) || ::fsync(temporary.fd()) != 0) return Failed(message, "fsync", path, errno);
+  const bool flushed = !UnflushedBelow::Covers(target);
+  if (flushed && (Injected("fsync", path) || ::fsync(temporary.fd()) != 0)) return Failed(message, "fsync", path, errno);
   if (Injected("close", path) || !temporary.Close()) return Failed(message, "close", path, errno);
   if (Injected("rename", path) || ::rename(temporary.name().c_str(), target.c_str()) != 0) {
     return Failed(message, "rename", path, errno);
   }
   temporary.Keep();
-  SyncDirectoryOf(target);
+  if (flushed) SyncDirectoryOf(target);
   return kSuccess;
 }
 

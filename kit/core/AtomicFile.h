@@ -26,4 +26,24 @@ namespace Hvd {
 // not the owner.
 Status WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* message = nullptr);
 
+// While one lives on a thread, that thread's writes of files below `folder` (a complete path)
+// are not flushed to the disk: a scratch tree that is read back and removed moments later needs
+// no durability, and waiting for the disk costs more than the rest of such a write. Each write
+// is still whole or absent. A file reached through a link, or named with "." or "..", is
+// flushed as any other. Scopes nest, each covering its own folder.
+class UnflushedBelow {
+ public:
+  explicit UnflushedBelow(std::string folder);
+  UnflushedBelow(const UnflushedBelow&) = delete;
+  UnflushedBelow& operator=(const UnflushedBelow&) = delete;
+  ~UnflushedBelow();
+
+  // True when a write of `path`, links resolved, on this thread goes unflushed.
+  static bool Covers(const std::string& path);
+
+ private:
+  std::string m_folder;
+  UnflushedBelow* m_outer;
+};
+
 }  // namespace Hvd

@@ -1,10 +1,13 @@
 // The copy policy of a project copy: which of the project's files, directories and referenced
 // files go into the bundle, and under which names.
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -57,8 +60,22 @@ String ParentOf(const String& path) { return String(fs::path(Slashed(path).str()
 
 String LeafOf(const String& path) { return String(fs::path(Slashed(path).str()).filename().string()); }
 
+// True when folding would change nothing but a trailing '/': no empty, "." or ".." step after
+// the root. Most of a project's paths are so, and are then taken as they are.
+bool Folded(const std::string& path) {
+  std::size_t start = !path.empty() && path.front() == '/' ? 1 : 0;
+  while (start < path.size()) {
+    const std::size_t end = std::min(path.find('/', start), path.size());
+    const std::string_view step(path.data() + start, end - start);
+    if (step.empty() || step == "." || step == "..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 std::string Normal(const String& path) {
-  std::string normal = fs::path(Slashed(path).str()).lexically_normal().string();
+  std::string normal = Slashed(path).str();
+  if (!Folded(normal)) normal = fs::path(normal).lexically_normal().string();
   while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
   return normal;
 }
@@ -95,6 +112,9 @@ class BundleCopy {
     return !mapped->empty();
   }
   bool InProject(const String& source) const { return m_inProject.count(Slashed(source).str()) != 0; }
+  // Whether `item` names this project among its originators, as FindOriginator would find it;
+  // the project's path, the same for every file, is worked out once.
+  bool OriginatesHere(IHdlFile* item);
 
   void AddCompanions(const String& directory, bool withConfiguration);
   void CollectProjectFiles(IHdlFileIterator* items);
@@ -119,6 +139,7 @@ class BundleCopy {
   std::map<String, String> m_added;
   std::set<std::string> m_inProject;
   std::set<std::string> m_projectFiles;  // every file of the project, normal
+  std::optional<String> m_projectPath;  // its full path, once asked for
   bool m_remote = false;
   Status m_result = kSuccess;
 };
@@ -216,13 +237,24 @@ void BundleCopy::AddCompanions(const String& directory, bool withConfiguration) 
   }
 }
 
+bool BundleCopy::OriginatesHere(IHdlFile* item) {
+  AutoCast<IOriginatorRef> originators(item);
+  if (!originators) return true;
+  AutoRelease<Prjrep::IAutonymIterator> walk;
+  if (originators->GetOriginatorIterator(walk.Receive()) != kSuccess || !walk) return true;
+  if (!m_projectPath) m_projectPath = GetObjectFullPath(m_project);
+  const String& project = *m_projectPath;
+  // Without a path the project is found nowhere, and only a file without originators is left out.
+  if (project.empty()) return !walk->IsDone();
+  for (std::ignore = walk->Reset(); !walk->IsDone(); std::ignore = walk->Next()) {
+    if (GetObjectFullPath(walk->Current()) == project) return true;
+  }
+  return false;
+}
+
 void BundleCopy::AddSource(IHdlFile* item) {
   if (item == nullptr || IsProjectFileType(item)) return;
-  if (AutoCast<IOriginatorRef> originators(item); originators) {
-    AutoRelease<Prjrep::IAutonymIterator> at;
-    std::ignore = originators->FindOriginator(m_project, at.Receive());
-    if (at && at->IsDone()) return;  // another project's file
-  }
+  if (!OriginatesHere(item)) return;  // another project's file
   AutoCast<IFile> file(item);
   if (!file) {
     Debug("WARNING: Got a NULL IHdlFile from the iterator.\n");

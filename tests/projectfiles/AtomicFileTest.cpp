@@ -163,6 +163,43 @@ TEST(AtomicFileTest, LinksAreWrittenThroughAndKept) {
   EXPECT_EQ(Sorted(shared), (Strings{"new.xhlc", "p.xhlc"}));
 }
 
+// Below a scratch folder, on the thread that named it, a write is not flushed: an armed fsync
+// failure never reaches it, and the file is still whole with no temporary left. Any other file,
+// one reached through a link out of the folder, one on another thread or after the scope, is
+// flushed as ever.
+TEST(AtomicFileTest, WritesBelowAScratchFolderGoUnflushedOnItsThreadOnly) {
+  Port::FaultInjection::Scope faults;
+  TempDir dir;
+  const std::string scratch = dir / "scratch", beside = dir / "scratch2";
+  ASSERT_EQ(::mkdir(scratch.c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir((scratch + "/deep").c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir(beside.c_str(), 0755), 0);
+  ASSERT_EQ(::symlink((beside + "/out.xhlc").c_str(), (scratch + "/link.xhlc").c_str()), 0);
+  Port::FaultInjection::Fail("fsync");
+  const auto write = [](const std::string& path) { return Hvd::WriteFileAtomically(path, "bytes"); };
+  {
+    const Hvd::UnflushedBelow unflushed(scratch + "/");
+    EXPECT_EQ(write(scratch + "/deep/p.xhlc"), Hvd::kSuccess);
+    EXPECT_EQ(TempDir::Read(scratch + "/deep/p.xhlc"), "bytes");
+    EXPECT_EQ(Sorted(scratch + "/deep"), Strings{"p.xhlc"});
+    EXPECT_EQ(write(beside + "/p.xhlc"), Hvd::kFailure);
+    EXPECT_EQ(write(scratch + "/link.xhlc"), Hvd::kFailure);
+    EXPECT_EQ(write(scratch + "/deep/../q.xhlc"), Hvd::kFailure);
+    Hvd::Status elsewhere = Hvd::kSuccess;
+    std::thread([&] { elsewhere = write(scratch + "/r.xhlc"); }).join();
+    EXPECT_EQ(elsewhere, Hvd::kFailure);
+    {
+      const Hvd::UnflushedBelow inner(beside);
+      EXPECT_EQ(write(beside + "/p.xhlc"), Hvd::kSuccess);
+      EXPECT_EQ(write(scratch + "/s.xhlc"), Hvd::kSuccess);
+    }
+    EXPECT_EQ(write(beside + "/q.xhlc"), Hvd::kFailure);
+  }
+  EXPECT_EQ(write(scratch + "/t.xhlc"), Hvd::kFailure);
+  EXPECT_EQ(Sorted(scratch), (Strings{"deep", "link.xhlc", "s.xhlc"}));
+  EXPECT_EQ(Sorted(beside), Strings{"p.xhlc"});
+}
+
 // A replaced file keeps its owner and group. Where the writer may not give them (the fault hook
 // plays such a writer, as the tests run as root), the set-id bits go: they would grant the
 // writer's rights instead.

@@ -114,6 +114,39 @@ TEST_F(ProjectCopyTest, SaveAsIntoANewDirectoryTakesTheProjectsOwnSources) {
   EXPECT_EQ(ReadText(m_file), original);
 }
 
+// A file goes along when this project is among its originators, whatever others it has; one
+// that only other objects originate is another project's, and stays behind.
+TEST_F(ProjectCopyTest, OnlyFilesThisProjectOriginatesGoAlong) {
+  MakeProject();
+  const auto file = [&](const fs::path& path) {
+    AutoRelease<Hvd::IHdlFileIterator> files;
+    EXPECT_EQ(Files()->GetProjectFiles(files.Receive()), Hvd::kSuccess);
+    for (; files && !files->IsDone(); std::ignore = files->Next()) {
+      Text name;
+      if (AutoCast<Prjrep::IFileNameHelper>(files->Current())->GetFullName(&name) == Hvd::kSuccess &&
+          name.str() == path.string())
+        return AutoCast<Hvd::IOriginatorRef>(files->Current());
+    }
+    return AutoCast<Hvd::IOriginatorRef>(nullptr);
+  };
+  const auto a = file(m_dir / "a.vhd");
+  const auto b = file(m_dir / "sub/b.vhd");
+  const auto c = file(m_root / "lib/c.vhd");
+  ASSERT_TRUE(a && b && c);
+  fs::create_directories(m_root / "other");
+  fs::copy_file(m_file, m_root / "other/o.xhlc");
+  AutoRelease<Hvd::IProject> other(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+  ASSERT_TRUE(other && other->Open((m_root / "other/o.xhlc").c_str()) == Hvd::kSuccess);
+  ASSERT_EQ(a->AddOriginator(other.Get()), Hvd::kSuccess);
+  AutoRelease<Prjrep::IAutonymSet> originators;
+  ASSERT_EQ(b->GetOriginators(originators.Receive()), Hvd::kSuccess);
+  ASSERT_EQ(originators->Clear(), Hvd::kSuccess);
+  ASSERT_EQ(b->AddOriginator(other.Get()), Hvd::kSuccess);
+  ASSERT_EQ(Copies()->SaveAs((m_root / "copy/q.xhlc").c_str()), Hvd::kSuccess);
+  EXPECT_EQ(Tree(m_root / "copy"), (Names{"q.xhlc", "q.ghlc", "a.vhd"}));
+  std::ignore = other->ProjectClose(false);
+}
+
 // Its own subdirectory holds the copy; the walk never enters it, and a file that the copy would
 // lay over another of the project's files fails the copy instead.
 TEST_F(ProjectCopyTest, SaveAsIntoItsOwnSubdirectory) {
@@ -416,6 +449,27 @@ TEST_F(ProjectCopyTest, ArchivesAtOnceLeaveNoTmpBehind) {
   ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
   EXPECT_TRUE(fs::is_directory(tmp));
   EXPECT_TRUE(fs::is_empty(tmp));
+}
+
+// The archive's temporary tree is zipped and removed, so nothing written there is flushed to
+// the disk; the project's own save still is. With every flush failing, the archive is made
+// from the project as it stands, while its project file on the disk keeps what it held.
+TEST_F(ProjectCopyTest, TheArchivesTemporaryTreeIsNotFlushedButTheProjectsSaveIs) {
+  MakeProject();
+  ASSERT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->SetSaveDelay(-1), Hvd::kSuccess);
+  const std::string saved = ReadText(m_file);
+  Add(m_dir / "later.vhd");
+  ASSERT_EQ(ReadText(m_file), saved);
+  Port::FaultInjection::Fail("fsync");
+  const fs::path archive = m_root / "out/p.zip";
+  ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_file), saved);
+  EXPECT_FALSE(fs::exists(m_dir / "tmp"));
+  int status = -1;
+  const std::string project = RunCommand("unzip -p " + archive.string() + " p.xhlc", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(project.find("later.vhd"), std::string::npos);
+  EXPECT_NE(RunCommand("unzip -Z1 " + archive.string(), &status).find("later.vhd\n"), std::string::npos);
 }
 
 TEST_F(ProjectCopyTest, AFailedArchiveCleansUpAndSaysSo) {

@@ -18,6 +18,7 @@
 #include "Hvd/IHdlFile.h"
 #include "Port/FileName.h"
 #include "Port/MsgMan.h"
+#include "core/AtomicFile.h"
 #include "core/Diagnostics.h"
 #include "core/Holders.h"
 #include "project/copy/CArchiveBundle.h"
@@ -527,8 +528,13 @@ Status CProjectSaveHelper::Archive(const String& archivePath, std::uint32_t opti
   const auto zipNamesNow = [&](const std::vector<String>& written) {
     namesZip.Start(bundle.SourceDirectory(), bundle.NamesToZip(BundleNames(temporaryDirectory, written)));
   };
-  Status result =
-      CopyInto(temporaryProject, options, archiveWorkingDirectory, String(), remoteSourcesName, &bundle, zipNamesNow);
+  Status result = kSuccess;
+  {
+    // The temporary tree is zipped and removed: what is written there need not reach the disk.
+    const UnflushedBelow scratch(temporaryDirectory.str());
+    result = CopyInto(temporaryProject, options, archiveWorkingDirectory, String(), remoteSourcesName, &bundle,
+                      zipNamesNow);
+  }
   namesZip.Wait();
   if (result == kSuccess) {
     std::ignore = FileUtils::RemoveItem(temporaryZip);
