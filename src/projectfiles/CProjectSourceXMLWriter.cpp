@@ -27,6 +27,7 @@
 #include "Prjrep/IName.h"
 #include "core/AtomicFile.h"
 #include "projectfiles/XMLDifferencer.h"
+#include "projectfiles/XhlcSnapshot.h"
 #include "projectfiles/XhlcLayout.h"
 #include "projectfiles/XhlcText.h"
 #include "projectfiles/XmlNames.h"
@@ -318,7 +319,7 @@ Status CProjectSourceXMLWriter::PushFiles() {
   // is described, it needs no elements built.
   m_filesEqual.reset();
   if (X::DOMElement* old = ComparedSection(kFiles); old != nullptr) {
-    m_filesEqual = SameFiles(old, records);
+    m_filesEqual = m_kept != nullptr ? SameFiles(*m_kept, records) : SameFiles(old, records);
     if (*m_filesEqual) return kSuccess;
   }
   for (const FileRecord& record : records) PushFile(record);
@@ -326,6 +327,18 @@ Status CProjectSourceXMLWriter::PushFiles() {
 }
 
 namespace {
+
+// An entry's attribute of that local name: in the project namespace, else by its prefixed name.
+const X::DOMNode* FoundAttribute(const X::DOMNamedNodeMap* map, const XMLCh* localName) {
+  const X::DOMNode* found = map->getNamedItemNS(N::kNamespaceUriW, localName);
+  if (found == nullptr) {
+    std::u16string qualified = N::kAttributePrefixW;
+    qualified += u':';
+    qualified += localName;
+    found = map->getNamedItem(qualified.c_str());
+  }
+  return found;
+}
 
 // Whether `node` is an element of that name, as the section comparison reads names, with
 // exactly the attributes given (local name in the project namespace, value) and nothing inside
@@ -341,13 +354,7 @@ bool SameEntry(const X::DOMNode* node, const XMLCh* name,
   if (map == nullptr || map->getLength() != expected) return false;
   for (const auto& [localName, value] : attributes) {
     if (value == nullptr) continue;
-    const X::DOMNode* found = map->getNamedItemNS(N::kNamespaceUriW, localName);
-    if (found == nullptr) {
-      std::u16string qualified = N::kAttributePrefixW;
-      qualified += u':';
-      qualified += localName;
-      found = map->getNamedItem(qualified.c_str());
-    }
+    const X::DOMNode* found = FoundAttribute(map, localName);
     if (found == nullptr) return false;
     const XMLCh* held = found->getNodeValue();
     if (!X::XMLString::equals(held != nullptr ? held : u"", Xml::XmlText(value->str()).get())) return false;
@@ -370,7 +377,111 @@ class ContentChildren {
   const X::DOMNode* m_next;
 };
 
+
+// The compact text of a files section: for each entry a kind mark, then its attribute values,
+// each after its own mark and ended by a NUL, which no XML text holds: "F" name "T" type, then "A"
+// name ["S" id] ["I" id] for each association, and "L" name for the library. The text is
+// read back only by comparing it with the same text made from records.
+constexpr char16_t kFileMark = u'F';
+constexpr char16_t kTypeMark = u'T';
+constexpr char16_t kAssociationMark = u'A';
+constexpr char16_t kSequenceMark = u'S';
+constexpr char16_t kIncludeMark = u'I';
+constexpr char16_t kLibraryMark = u'L';
+
+// Appends the element's attributes as marked values when `node` is an element of that name
+// holding exactly the required attributes and any of the optional ones (each a local name and
+// its mark), and nothing but whitespace inside unless `content` allows it.
+bool EncodeEntry(const X::DOMNode* node, const XMLCh* name, std::initializer_list<std::pair<const XMLCh*, char16_t>> required,
+                 std::initializer_list<std::pair<const XMLCh*, char16_t>> optional, bool content, std::u16string& out) {
+  if (node == nullptr || node->getNodeType() != X::DOMNode::ELEMENT_NODE ||
+      !X::XMLString::equals(node->getNodeName(), name))
+    return false;
+  const X::DOMNamedNodeMap* map = node->getAttributes();
+  if (map == nullptr) return false;
+  const std::size_t start = out.size();
+  const auto refuse = [&] {
+    out.resize(start);
+    return false;
+  };
+  std::size_t found = 0;
+  const auto append = [&](const XMLCh* localName, char16_t mark, bool must) {
+    const X::DOMNode* attribute = FoundAttribute(map, localName);
+    if (attribute == nullptr) return !must;
+    ++found;
+    out += mark;
+    if (const XMLCh* value = attribute->getNodeValue(); value != nullptr) out += value;
+    out += char16_t(0);
+    return true;
+  };
+  for (const auto& [localName, mark] : required) {
+    if (!append(localName, mark, true)) return refuse();
+  }
+  for (const auto& [localName, mark] : optional) append(localName, mark, false);
+  if (found != map->getLength() || (!content && ContentChildren(node).Next() != nullptr)) return refuse();
+  return true;
+}
+
+// Walks a compact text alongside the records it is compared with.
+class EntryReader {
+ public:
+  explicit EntryReader(const std::u16string& text) : m_text(text) {}
+  bool Next(char16_t mark, const Text& value) {
+    if (m_at >= m_text.size() || m_text[m_at] != mark) return false;
+    const Xml::XmlText wide(value.str());
+    const std::u16string_view expected(wide.get() != nullptr ? wide.get() : u"");
+    const std::size_t end = m_text.find(char16_t(0), m_at + 1);
+    if (end == std::u16string::npos || std::u16string_view(m_text).substr(m_at + 1, end - m_at - 1) != expected)
+      return false;
+    m_at = end + 1;
+    return true;
+  }
+  bool AtEnd() const { return m_at == m_text.size(); }
+
+ private:
+  const std::u16string& m_text;
+  std::size_t m_at = 0;
+};
+
 }  // namespace
+
+X::DOMElement* CProjectSourceXMLWriter::FilesSectionOf(X::DOMElement* root) {
+  return root != nullptr ? FirstChildNamed(root, N::kFilesW) : nullptr;
+}
+
+bool CProjectSourceXMLWriter::EncodeFileEntries(X::DOMElement* files, std::u16string& entries) {
+  entries.clear();
+  files->normalize();
+  if (!X::XMLString::equals(files->getNodeName(), N::kFilesW)) return false;
+  ContentChildren children(files);
+  for (const X::DOMNode* file = children.Next(); file != nullptr; file = children.Next()) {
+    if (!EncodeEntry(file, N::kFileW, {{N::kNameW, kFileMark}, {N::kTypeW, kTypeMark}}, {}, true, entries)) return false;
+    ContentChildren inside(file);
+    for (const X::DOMNode* element = inside.Next(); element != nullptr; element = inside.Next()) {
+      const bool association = EncodeEntry(element, N::kAssociationW, {{N::kNameW, kAssociationMark}},
+                                           {{N::kSeqIdW, kSequenceMark}, {N::kSeqIdIncW, kIncludeMark}}, false, entries);
+      if (!association && !EncodeEntry(element, N::kLibraryW, {{N::kNameW, kLibraryMark}}, {}, false, entries))
+        return false;
+    }
+  }
+  return true;
+}
+
+bool CProjectSourceXMLWriter::SameFiles(const XhlcSnapshot& kept, const std::vector<FileRecord>& records) {
+  if (!kept.EntriesComparable()) return false;
+  EntryReader entries(kept.Entries());
+  for (const FileRecord& record : records) {
+    if (!entries.Next(kFileMark, record.name) || !entries.Next(kTypeMark, record.type)) return false;
+    for (const FileRecord::Association& association : record.associations) {
+      if (!entries.Next(kAssociationMark, association.name)) return false;
+      if (!association.sequence.empty() && !entries.Next(kSequenceMark, association.sequence)) return false;
+      if (!association.includeSequence.empty() && !entries.Next(kIncludeMark, association.includeSequence))
+        return false;
+    }
+    if (!record.library.empty() && !entries.Next(kLibraryMark, record.library)) return false;
+  }
+  return entries.AtEnd();
+}
 
 bool CProjectSourceXMLWriter::SameFiles(X::DOMElement* old, const std::vector<FileRecord>& records) {
   // The comparison it stands for normalizes the section first; so does this one.
@@ -733,7 +844,10 @@ Status CProjectSourceXMLWriter::Serialize() {
   if (HasOtherEncoding(m_document)) {
     status = Xml::WriteDocumentFile(m_document, m_fileName.str(), &message);
   } else {
-    status = WriteFileAtomically(m_fileName.str(), FormatProjectDocument(m_document), &message);
+    std::string text = FormatProjectDocument(m_document);
+    status = WriteFileAtomically(m_fileName.str(), text, &message);
+    // A snapshot stands for the file by the bytes written.
+    if (m_kept != nullptr) m_writtenText = std::move(text);
   }
   // The adopted document now stands for the file it was written to; after a failure it holds
   // what no file does, and the next save compares with the file itself.
@@ -842,6 +956,43 @@ Status CProjectSourceXMLWriter::WriteIfChanged(X::DOMDocument* old) {
   }
   AttachSections();
   return Serialize();
+}
+
+Status CProjectSourceXMLWriter::WriteIfChanged(XhlcSnapshot& kept) {
+  if (kept.Whole() != nullptr) return WriteIfChanged(kept.Whole());
+  X::DOMDocument* outline = kept.Outline();
+  if (!m_ownDocument || outline == nullptr || outline->getDocumentElement() == nullptr) return kFailure;
+  // The outline holds every section the comparison reads but the file entries, which the
+  // snapshot compares as it keeps them.
+  m_sections = {};
+  m_kept = &kept;
+  m_document = outline;
+  m_root = outline->getDocumentElement();
+  m_ownsDocument = false;
+  CreateSections();
+  if (Status status = PushSections(); status != kSuccess) return status;
+  if (!ReadOnce(NoDirtyCheckFlag(), "VEL_CORVANE_NO_DIRTY_CHECK") && !HasChanged()) {
+    Port_MsgManData::debugStub("No need to write... elements are the same\n");
+    return kSuccess;
+  }
+  // Written: the sections that differ go into the whole document, as into the one read at open.
+  m_keptWhole = kept.Parse();
+  if (!m_keptWhole || m_keptWhole->getDocumentElement() == nullptr) {
+    Port_MsgManData::debugStub(
+        Text().Format("Error: CProjectSourceXMLWriter::WriteIfChanged - %s no longer parses\n", m_fileName.c_str())
+            .c_str());
+    return kFailure;
+  }
+  m_document = m_keptWhole.get();
+  m_root = m_keptWhole->getDocumentElement();
+  RemoveRootTextNodes();
+  AttachSections();
+  m_writtenText.clear();
+  const Status status = Serialize();
+  kept.Written(std::move(m_keptWhole), status == kSuccess && !m_writtenText.empty() ? &m_writtenText : nullptr);
+  m_document = nullptr;
+  m_root = nullptr;
+  return status;
 }
 
 }  // namespace Hvd

@@ -282,7 +282,9 @@ DocumentPtr SafeDomParser::Run(const MakeSource& makeSource) noexcept {
   return document;
 }
 
-DocumentPtr SafeDomParser::ParseFile(const char* path) noexcept {
+DocumentPtr SafeDomParser::ParseFile(const char* path) noexcept { return ParseFile(path, nullptr); }
+
+DocumentPtr SafeDomParser::ParseFile(const char* path, std::string* kept) noexcept {
   if (path == nullptr || *path == 0) {
     Refuse("no file name given");
     return nullptr;
@@ -300,7 +302,9 @@ DocumentPtr SafeDomParser::ParseFile(const char* path) noexcept {
     Refuse(std::string("cannot read \"") + path + "\": out of memory");
     return nullptr;
   }
-  return ParseBytes(bytes, path);
+  DocumentPtr document = ParseBytes(bytes, path);
+  if (document && kept != nullptr) *kept = std::move(bytes);
+  return document;
 }
 
 DocumentPtr SafeDomParser::ParseBytes(std::string_view bytes, const char* name) noexcept {
