@@ -320,9 +320,12 @@ Status CProjectSourceXMLWriter::PushFiles() {
   m_filesEqual.reset();
   if (X::DOMElement* old = ComparedSection(kFiles); old != nullptr) {
     m_filesEqual = m_kept != nullptr ? SameFiles(*m_kept, records) : SameFiles(old, records);
-    if (*m_filesEqual) return kSuccess;
   }
-  for (const FileRecord& record : records) PushFile(record);
+  // Saving through a snapshot, the records may build the entries again, or say what was written.
+  if (!m_filesEqual.value_or(false)) {
+    for (const FileRecord& record : records) PushFile(record);
+  }
+  if (m_kept != nullptr) m_keptRecords = std::move(records);
   return kSuccess;
 }
 
@@ -377,7 +380,6 @@ class ContentChildren {
   const X::DOMNode* m_next;
 };
 
-
 // The compact text of a files section: for each entry a kind mark, then its attribute values,
 // each after its own mark and ended by a NUL, which no XML text holds: "F" name "T" type, then "A"
 // name ["S" id] ["I" id] for each association, and "L" name for the library. The text is
@@ -391,9 +393,11 @@ constexpr char16_t kLibraryMark = u'L';
 
 // Appends the element's attributes as marked values when `node` is an element of that name
 // holding exactly the required attributes and any of the optional ones (each a local name and
-// its mark), and nothing but whitespace inside unless `content` allows it.
+// its mark), and nothing but whitespace inside unless `content` allows it. `canonical` is
+// cleared unless the attributes stand in that order under the prefixed names a save writes.
 bool EncodeEntry(const X::DOMNode* node, const XMLCh* name, std::initializer_list<std::pair<const XMLCh*, char16_t>> required,
-                 std::initializer_list<std::pair<const XMLCh*, char16_t>> optional, bool content, std::u16string& out) {
+                 std::initializer_list<std::pair<const XMLCh*, char16_t>> optional, bool content, std::u16string& out,
+                 bool& canonical) {
   if (node == nullptr || node->getNodeType() != X::DOMNode::ELEMENT_NODE ||
       !X::XMLString::equals(node->getNodeName(), name))
     return false;
@@ -408,6 +412,12 @@ bool EncodeEntry(const X::DOMNode* node, const XMLCh* name, std::initializer_lis
   const auto append = [&](const XMLCh* localName, char16_t mark, bool must) {
     const X::DOMNode* attribute = FoundAttribute(map, localName);
     if (attribute == nullptr) return !must;
+    if (canonical) {
+      std::u16string qualified = N::kAttributePrefixW;
+      qualified += u':';
+      qualified += localName;
+      canonical = map->item(found) == attribute && X::XMLString::equals(attribute->getNodeName(), qualified.c_str());
+    }
     ++found;
     out += mark;
     if (const XMLCh* value = attribute->getNodeValue(); value != nullptr) out += value;
@@ -449,22 +459,46 @@ X::DOMElement* CProjectSourceXMLWriter::FilesSectionOf(X::DOMElement* root) {
   return root != nullptr ? FirstChildNamed(root, N::kFilesW) : nullptr;
 }
 
-bool CProjectSourceXMLWriter::EncodeFileEntries(X::DOMElement* files, std::u16string& entries) {
+bool CProjectSourceXMLWriter::EncodeFileEntries(X::DOMElement* files, std::u16string& entries, bool& canonical) {
   entries.clear();
+  canonical = true;
   files->normalize();
   if (!X::XMLString::equals(files->getNodeName(), N::kFilesW)) return false;
   ContentChildren children(files);
   for (const X::DOMNode* file = children.Next(); file != nullptr; file = children.Next()) {
-    if (!EncodeEntry(file, N::kFileW, {{N::kNameW, kFileMark}, {N::kTypeW, kTypeMark}}, {}, true, entries)) return false;
+    if (!EncodeEntry(file, N::kFileW, {{N::kNameW, kFileMark}, {N::kTypeW, kTypeMark}}, {}, true, entries, canonical))
+      return false;
     ContentChildren inside(file);
     for (const X::DOMNode* element = inside.Next(); element != nullptr; element = inside.Next()) {
-      const bool association = EncodeEntry(element, N::kAssociationW, {{N::kNameW, kAssociationMark}},
-                                           {{N::kSeqIdW, kSequenceMark}, {N::kSeqIdIncW, kIncludeMark}}, false, entries);
-      if (!association && !EncodeEntry(element, N::kLibraryW, {{N::kNameW, kLibraryMark}}, {}, false, entries))
+      const bool association =
+          EncodeEntry(element, N::kAssociationW, {{N::kNameW, kAssociationMark}},
+                      {{N::kSeqIdW, kSequenceMark}, {N::kSeqIdIncW, kIncludeMark}}, false, entries, canonical);
+      if (!association &&
+          !EncodeEntry(element, N::kLibraryW, {{N::kNameW, kLibraryMark}}, {}, false, entries, canonical))
         return false;
     }
   }
   return true;
+}
+
+std::u16string CProjectSourceXMLWriter::EncodeRecords(const std::vector<FileRecord>& records) {
+  std::u16string entries;
+  const auto append = [&](char16_t mark, const Text& value) {
+    entries += mark;
+    if (const Xml::XmlText wide(value.str()); wide.get() != nullptr) entries += wide.get();
+    entries += char16_t(0);
+  };
+  for (const FileRecord& record : records) {
+    append(kFileMark, record.name);
+    append(kTypeMark, record.type);
+    for (const FileRecord::Association& association : record.associations) {
+      append(kAssociationMark, association.name);
+      if (!association.sequence.empty()) append(kSequenceMark, association.sequence);
+      if (!association.includeSequence.empty()) append(kIncludeMark, association.includeSequence);
+    }
+    if (!record.library.empty()) append(kLibraryMark, record.library);
+  }
+  return entries;
 }
 
 bool CProjectSourceXMLWriter::SameFiles(const XhlcSnapshot& kept, const std::vector<FileRecord>& records) {
@@ -530,22 +564,29 @@ CProjectSourceXMLWriter::FileRecord CProjectSourceXMLWriter::DescribeFile(IFile*
 }
 
 void CProjectSourceXMLWriter::PushFile(const FileRecord& record) {
-  X::DOMElement* element = NewElement(N::kFileW);
-  SetAttribute(element, N::kNameW, record.name);
-  SetAttribute(element, N::kTypeW, record.type);
+  m_sections[kFiles]->appendChild(BuildFile(m_ownDocument.get(), record));
+}
+
+X::DOMElement* CProjectSourceXMLWriter::BuildFile(X::DOMDocument* document, const FileRecord& record) const {
+  const auto element = [document](const XMLCh* localName) {
+    return document->createElementNS(N::kNamespaceUriW, localName);
+  };
+  X::DOMElement* file = element(N::kFileW);
+  SetAttribute(file, N::kNameW, record.name);
+  SetAttribute(file, N::kTypeW, record.type);
   for (const FileRecord::Association& written : record.associations) {
-    X::DOMElement* association = NewElement(N::kAssociationW);
+    X::DOMElement* association = element(N::kAssociationW);
     SetAttribute(association, N::kNameW, written.name);
     if (!written.sequence.empty()) SetAttribute(association, N::kSeqIdW, written.sequence);
     if (!written.includeSequence.empty()) SetAttribute(association, N::kSeqIdIncW, written.includeSequence);
-    element->appendChild(association);
+    file->appendChild(association);
   }
   if (!record.library.empty()) {
-    X::DOMElement* library = NewElement(N::kLibraryW);
+    X::DOMElement* library = element(N::kLibraryW);
     SetAttribute(library, N::kNameW, record.library);
-    element->appendChild(library);
+    file->appendChild(library);
   }
-  m_sections[kFiles]->appendChild(element);
+  return file;
 }
 
 CProjectSourceXMLWriter::String CProjectSourceXMLWriter::GetFileTypeName(IFile* file) {
@@ -975,23 +1016,40 @@ Status CProjectSourceXMLWriter::WriteIfChanged(XhlcSnapshot& kept) {
     Port_MsgManData::debugStub("No need to write... elements are the same\n");
     return kSuccess;
   }
-  // Written: the sections that differ go into the whole document, as into the one read at open.
-  m_keptWhole = kept.Parse();
-  if (!m_keptWhole || m_keptWhole->getDocumentElement() == nullptr) {
-    Port_MsgManData::debugStub(
-        Text().Format("Error: CProjectSourceXMLWriter::WriteIfChanged - %s no longer parses\n", m_fileName.c_str())
-            .c_str());
-    return kFailure;
+  // Written: the sections that differ go into the document as read. When the files section is
+  // rebuilt, the outline is that document; when it is kept, its entries are built again from
+  // the records where they were written as a save writes them, else the bytes are parsed again.
+  Xml::DocumentPtr whole;
+  if (m_differs[kFiles] || !m_filesEqual.value_or(false)) {
+    whole = kept.TakeOutline();
+  } else if (kept.EntriesCanonical()) {
+    whole = kept.TakeOutline();
+    X::DOMElement* files = FilesSectionOf(whole->getDocumentElement());
+    for (const FileRecord& record : m_keptRecords) files->appendChild(BuildFile(whole.get(), record));
+  } else {
+    whole = kept.Parse();
+    if (!whole || whole->getDocumentElement() == nullptr) {
+      Port_MsgManData::debugStub(
+          Text().Format("Error: CProjectSourceXMLWriter::WriteIfChanged - %s no longer parses\n", m_fileName.c_str())
+              .c_str());
+      return kFailure;
+    }
   }
-  m_document = m_keptWhole.get();
-  m_root = m_keptWhole->getDocumentElement();
+  m_document = whole.get();
+  m_root = whole->getDocumentElement();
   RemoveRootTextNodes();
   AttachSections();
   m_writtenText.clear();
   const Status status = Serialize();
-  kept.Written(std::move(m_keptWhole), status == kSuccess && !m_writtenText.empty() ? &m_writtenText : nullptr);
   m_document = nullptr;
   m_root = nullptr;
+  // The entries stay those kept when the files section was found the same as the records;
+  // otherwise they were written from the records.
+  std::u16string entries;
+  const bool entriesKept = m_filesEqual.value_or(false);
+  if (!entriesKept) entries = EncodeRecords(m_keptRecords);
+  kept.Written(std::move(whole), status == kSuccess && !m_writtenText.empty() ? &m_writtenText : nullptr,
+               entriesKept ? nullptr : &entries);
   return status;
 }
 

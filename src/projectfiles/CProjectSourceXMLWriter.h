@@ -56,7 +56,8 @@ class CProjectSourceXMLWriter {
   // The entries of a files section as a compact text that SameFiles compares with what would
   // be written, as it would compare the section itself; false when some entry has a form that
   // no save writes, so that the section never compares equal. Normalizes the section.
-  static bool EncodeFileEntries(xercesc::DOMElement* files, std::u16string& entries);
+  // `canonical` tells whether every entry stands exactly as a save would write it again.
+  static bool EncodeFileEntries(xercesc::DOMElement* files, std::u16string& entries, bool& canonical);
 
   // The process-wide environment flags are read once; tests read them again after this.
   static void ForgetEnvironmentFlags();
@@ -93,6 +94,7 @@ class CProjectSourceXMLWriter {
 
   FileRecord DescribeFile(IFile* file);
   void PushFile(const FileRecord& record);
+  xercesc::DOMElement* BuildFile(xercesc::DOMDocument* document, const FileRecord& record) const;
   void PushAutoManagedFile(IFile* file);
   void DescribeAssociations(IFile* file, std::vector<FileRecord::Association>& associations);
   String FileLibraryName(IFile* file);
@@ -100,6 +102,8 @@ class CProjectSourceXMLWriter {
   // section comparison would find it.
   static bool SameFiles(xercesc::DOMElement* old, const std::vector<FileRecord>& records);
   static bool SameFiles(const XhlcSnapshot& kept, const std::vector<FileRecord>& records);
+  // The compact text of the entries `records` are written as.
+  static std::u16string EncodeRecords(const std::vector<FileRecord>& records);
   void PushBindings(IFile* file, const String& name);
   void PushProperty(IPropertyInstance* instance);
   void GetFileValue(CitI::IInterface* object, String* out);
@@ -161,8 +165,8 @@ class CProjectSourceXMLWriter {
   // The snapshot saved through, when the document was not kept; its document, parsed again
   // for a write, and the text written.
   XhlcSnapshot* m_kept = nullptr;
-  Xml::DocumentPtr m_keptWhole;
   std::string m_writtenText;
+  std::vector<FileRecord> m_keptRecords;
   // The names of a project copy's files; empty for a plain save.
   Prjrep::AutoPtr<ICPFileMapInternal> m_fileMap;
 };

@@ -7,6 +7,7 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "projectfiles/CProjectSourceXMLWriter.h"
+#include "projectfiles/XhlcLayout.h"
 #include "projectfiles/XmlNames.h"
 
 namespace X = xercesc;
@@ -16,39 +17,39 @@ namespace Hvd {
 XhlcSnapshot::~XhlcSnapshot() = default;
 
 std::unique_ptr<XhlcSnapshot> XhlcSnapshot::Make(X::DOMDocument* document, std::string& bytes) {
+  // A file in another encoding is written back in it by the serializer, from its own document.
+  if (bytes.empty() || HasOtherEncoding(document)) return nullptr;
+  Xml::DocumentPtr outline = OutlineOf(document);
+  if (!outline) return nullptr;
   std::unique_ptr<XhlcSnapshot> snapshot(new XhlcSnapshot);
-  if (!snapshot->Take(document, bytes)) return nullptr;
+  if (X::DOMElement* files = CProjectSourceXMLWriter::FilesSectionOf(document->getDocumentElement()); files != nullptr)
+    snapshot->m_comparable =
+        CProjectSourceXMLWriter::EncodeFileEntries(files, snapshot->m_entries, snapshot->m_canonical);
+  snapshot->m_entries.shrink_to_fit();
+  snapshot->m_outline = std::move(outline);
+  snapshot->m_bytes = std::move(bytes);
   return snapshot;
 }
 
-bool XhlcSnapshot::Take(X::DOMDocument* document, std::string& bytes) {
+Xml::DocumentPtr XhlcSnapshot::OutlineOf(X::DOMDocument* document) {
   X::DOMElement* root = document != nullptr ? document->getDocumentElement() : nullptr;
-  if (root == nullptr || bytes.empty() || !Xml::StartPlatform()) return false;
+  if (root == nullptr || !Xml::StartPlatform()) return nullptr;
   X::DOMImplementation* implementation = X::DOMImplementationRegistry::getDOMImplementation(u"LS");
-  if (implementation == nullptr) return false;
+  if (implementation == nullptr) return nullptr;
   Xml::DocumentPtr outline;
-  std::u16string entries;
-  bool comparable = false;
   try {
     outline.reset(implementation->createDocument());
     X::DOMNode* copy = outline->appendChild(outline->importNode(root, false));
     // The section the save compares the files with is the first of that local name; only its
     // entries are left out.
-    X::DOMElement* files = CProjectSourceXMLWriter::FilesSectionOf(root);
+    const X::DOMElement* files = CProjectSourceXMLWriter::FilesSectionOf(root);
     for (X::DOMNode* child = root->getFirstChild(); child != nullptr; child = child->getNextSibling())
       copy->appendChild(outline->importNode(child, child != files));
-    if (files != nullptr) comparable = CProjectSourceXMLWriter::EncodeFileEntries(files, entries);
   } catch (const X::DOMException&) {
-    return false;
+    return nullptr;
   }
   outline->setDocumentURI(document->getDocumentURI());
-  m_outline = std::move(outline);
-  m_entries = std::move(entries);
-  m_entries.shrink_to_fit();
-  m_comparable = comparable;
-  m_bytes = std::move(bytes);
-  m_whole.reset();
-  return true;
+  return outline;
 }
 
 Xml::DocumentPtr XhlcSnapshot::Parse() const {
@@ -59,14 +60,27 @@ Xml::DocumentPtr XhlcSnapshot::Parse() const {
   return document;
 }
 
-void XhlcSnapshot::Written(Xml::DocumentPtr document, std::string* written) {
+void XhlcSnapshot::Written(Xml::DocumentPtr document, std::string* written, std::u16string* entries) {
   if (!document) return;
-  if (written != nullptr && Take(document.get(), *written)) return;
+  if (written != nullptr) {
+    if (Xml::DocumentPtr outline = OutlineOf(document.get()); outline) {
+      m_outline = std::move(outline);
+      if (entries != nullptr) {
+        m_entries = std::move(*entries);
+        m_entries.shrink_to_fit();
+        m_comparable = true;
+        m_canonical = true;
+      }
+      m_bytes = std::move(*written);
+      return;
+    }
+  }
   // Kept whole, as the document read at open would be.
   m_whole = std::move(document);
   m_outline.reset();
-  m_entries.clear();
+  std::u16string().swap(m_entries);
   m_comparable = false;
+  m_canonical = false;
   std::string().swap(m_bytes);
 }
 

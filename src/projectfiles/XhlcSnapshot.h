@@ -16,7 +16,7 @@ namespace Hvd {
 class XhlcSnapshot {
  public:
   // Of `document`, parsed from `bytes`; null (and `bytes` left as it was) when the document
-  // has no document element or cannot be copied.
+  // has no document element, cannot be copied, or is in an encoding other than UTF-8.
   static std::unique_ptr<XhlcSnapshot> Make(xercesc::DOMDocument* document, std::string& bytes);
 
   XhlcSnapshot(const XhlcSnapshot&) = delete;
@@ -31,26 +31,33 @@ class XhlcSnapshot {
   // has a form the writer can write).
   const std::u16string& Entries() const noexcept { return m_entries; }
   bool EntriesComparable() const noexcept { return m_comparable; }
+  // Every entry stands exactly as a save writes it: built again, it is written the same.
+  bool EntriesCanonical() const noexcept { return m_comparable && m_canonical; }
+  // The outline handed over to be written into; Written gives the snapshot its state back.
+  Xml::DocumentPtr TakeOutline() noexcept { return std::move(m_outline); }
 
   // The whole document kept instead of the outline, after a write whose bytes are not known
   // (or that failed); the save then works on it as on the document read at open.
   xercesc::DOMDocument* Whole() const noexcept { return m_whole.get(); }
 
   // After a write of `document`: `written` the bytes that were written, or null when they are
-  // not known or the write failed, in which case the document itself is kept.
-  void Written(Xml::DocumentPtr document, std::string* written);
+  // not known or the write failed, in which case the document itself is kept; `entries` the
+  // file entries written, encoded, or null when the files section was left as it was.
+  void Written(Xml::DocumentPtr document, std::string* written, std::u16string* entries);
   // The file changed on disk: the snapshot stands for no file, so the next save compares with
   // the file as it is then.
   void ForgetFile();
 
  private:
   XhlcSnapshot() = default;
-  bool Take(xercesc::DOMDocument* document, std::string& bytes);
+  // The document without the entries of its files section; null when it cannot be copied.
+  static Xml::DocumentPtr OutlineOf(xercesc::DOMDocument* document);
 
   std::string m_bytes;
   Xml::DocumentPtr m_outline;
   std::u16string m_entries;
   bool m_comparable = false;
+  bool m_canonical = false;
   Xml::DocumentPtr m_whole;
 };
 

@@ -160,7 +160,8 @@ TEST_F(XhlcReleasedDocumentTest, OlderFilesAndOtherEncodingsAreRewrittenAlike) {
   EXPECT_NE(runs[1][0].text.find("encoding=\"ISO-8859-1\""), std::string::npos);
 }
 
-// The files section as the writer compares it: every form a file may hold, on both sides.
+// The files section as the writer compares it: every form a file may hold, on both sides, and
+// kept as it stands when another section is written.
 TEST_F(XhlcReleasedDocumentTest, FilesSectionFormsCompareAsTheDocumentDoes) {
   const std::string original = ReadText(kData / "full.xhlc");
   const auto edited = [&](const std::string& from, const std::string& to) {
@@ -181,6 +182,12 @@ TEST_F(XhlcReleasedDocumentTest, FilesSectionFormsCompareAsTheDocumentDoes) {
       edited(library, "<library vel_kv:name=\"mylib\"><x/></library>"),
       edited(library, "<library vel_kv:name=\"mylib\" vel_kv:seqID=\"1\"/>"),
       edited(library, "<library vel_kv:name=\"\"/>"),
+      edited(library, "<library xmlns:p=\"http://www.velmor.com/XMLSchema\" p:name=\"mylib\"/>"),
+      [&] {
+        // The same name under another prefix of the namespace: equal, but written as it stands.
+        std::string text = edited(library, "<library p:name=\"mylib\"/>");
+        return text.replace(text.find("<project "), 9, "<project xmlns:p=\"http://www.velmor.com/XMLSchema\" ");
+      }(),
       edited(library, "<association vel_kv:name=\"Implementation\"/>" + library),
       edited(library, ""),
       edited("vel_kv:type=\"FILE_VHDL\">", "vel_kv:type=\"FILE_VHDL\" vel_kv:extra=\"1\">"),
@@ -202,6 +209,9 @@ TEST_F(XhlcReleasedDocumentTest, FilesSectionFormsCompareAsTheDocumentDoes) {
       if (m_releaseDocument) {
         ASSERT_TRUE(m_reader->ReleaseDocument());
       }
+      saves.push_back(Save(m_file));
+      Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_DevSpeed", i % 2 == 0 ? "-3" : "-1");
+      saves.push_back(Save(m_file));
       saves.push_back(Save(m_file));
     }
   });
