@@ -481,6 +481,48 @@ bool CProjectSourceXMLWriter::EncodeFileEntries(X::DOMElement* files, std::u16st
   return true;
 }
 
+std::string CProjectSourceXMLWriter::EntriesText(const std::vector<FileRecord>& records) {
+  // As the layout writes the elements BuildFile makes, under the files section.
+  static const std::string prefix = " " + Xml::Utf8Text(N::kAttributePrefixW).str() + ":";
+  static const std::string name = prefix + Xml::Utf8Text(N::kNameW).str() + "=\"";
+  static const std::string type = prefix + Xml::Utf8Text(N::kTypeW).str() + "=\"";
+  static const std::string sequence = prefix + Xml::Utf8Text(N::kSeqIdW).str() + "=\"";
+  static const std::string include = prefix + Xml::Utf8Text(N::kSeqIdIncW).str() + "=\"";
+  static const std::string file = Xml::Utf8Text(N::kFileW).str();
+  static const std::string association = Xml::Utf8Text(N::kAssociationW).str();
+  static const std::string library = Xml::Utf8Text(N::kLibraryW).str();
+  std::string out;
+  const auto attribute = [&](const std::string& start, const Text& value) {
+    out += start;
+    AppendAttributeText(out, Xml::XmlText(value.str()).get());
+    out += '"';
+  };
+  for (const FileRecord& record : records) {
+    out += "    <" + file;
+    attribute(name, record.name);
+    attribute(type, record.type);
+    if (record.associations.empty() && record.library.empty()) {
+      out += "/>\n";
+      continue;
+    }
+    out += ">\n";
+    for (const FileRecord::Association& written : record.associations) {
+      out += "      <" + association;
+      attribute(name, written.name);
+      if (!written.sequence.empty()) attribute(sequence, written.sequence);
+      if (!written.includeSequence.empty()) attribute(include, written.includeSequence);
+      out += "/>\n";
+    }
+    if (!record.library.empty()) {
+      out += "      <" + library;
+      attribute(name, record.library);
+      out += "/>\n";
+    }
+    out += "    </" + file + ">\n";
+  }
+  return out;
+}
+
 std::u16string CProjectSourceXMLWriter::EncodeRecords(const std::vector<FileRecord>& records) {
   std::u16string entries;
   const auto append = [&](char16_t mark, const Text& value) {
@@ -885,7 +927,8 @@ Status CProjectSourceXMLWriter::Serialize() {
   if (HasOtherEncoding(m_document)) {
     status = Xml::WriteDocumentFile(m_document, m_fileName.str(), &message);
   } else {
-    std::string text = FormatProjectDocument(m_document);
+    std::string text = m_filesAt != nullptr ? FormatProjectDocument(m_document, m_filesAt, m_filesText)
+                                            : FormatProjectDocument(m_document);
     status = WriteFileAtomically(m_fileName.str(), text, &message);
     // A snapshot stands for the file by the bytes written.
     if (m_kept != nullptr) m_writtenText = std::move(text);
@@ -1020,12 +1063,13 @@ Status CProjectSourceXMLWriter::WriteIfChanged(XhlcSnapshot& kept) {
   // rebuilt, the outline is that document; when it is kept, its entries are built again from
   // the records where they were written as a save writes them, else the bytes are parsed again.
   Xml::DocumentPtr whole;
+  const bool fromOutline = m_differs[kFiles] || !m_filesEqual.value_or(false) || kept.EntriesCanonical();
   if (m_differs[kFiles] || !m_filesEqual.value_or(false)) {
     whole = kept.TakeOutline();
   } else if (kept.EntriesCanonical()) {
     whole = kept.TakeOutline();
-    X::DOMElement* files = FilesSectionOf(whole->getDocumentElement());
-    for (const FileRecord& record : m_keptRecords) files->appendChild(BuildFile(whole.get(), record));
+    m_filesAt = FilesSectionOf(whole->getDocumentElement());
+    m_filesText = EntriesText(m_keptRecords);
   } else {
     whole = kept.Parse();
     if (!whole || whole->getDocumentElement() == nullptr) {
@@ -1043,13 +1087,21 @@ Status CProjectSourceXMLWriter::WriteIfChanged(XhlcSnapshot& kept) {
   const Status status = Serialize();
   m_document = nullptr;
   m_root = nullptr;
+  if (status != kSuccess || m_writtenText.empty()) {
+    // The outline stays one, standing for no file; a document parsed again is kept whole.
+    if (fromOutline) {
+      kept.Unwritten(std::move(whole));
+    } else {
+      kept.Written(std::move(whole), nullptr, nullptr);
+    }
+    return status;
+  }
   // The entries stay those kept when the files section was found the same as the records;
   // otherwise they were written from the records.
   std::u16string entries;
   const bool entriesKept = m_filesEqual.value_or(false);
   if (!entriesKept) entries = EncodeRecords(m_keptRecords);
-  kept.Written(std::move(whole), status == kSuccess && !m_writtenText.empty() ? &m_writtenText : nullptr,
-               entriesKept ? nullptr : &entries);
+  kept.Written(std::move(whole), &m_writtenText, entriesKept ? nullptr : &entries);
   return status;
 }
 

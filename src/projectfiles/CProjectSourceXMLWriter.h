@@ -104,6 +104,8 @@ class CProjectSourceXMLWriter {
   static bool SameFiles(const XhlcSnapshot& kept, const std::vector<FileRecord>& records);
   // The compact text of the entries `records` are written as.
   static std::u16string EncodeRecords(const std::vector<FileRecord>& records);
+  // The entries BuildFile would make of `records`, laid out as the file's text has them.
+  static std::string EntriesText(const std::vector<FileRecord>& records);
   void PushBindings(IFile* file, const String& name);
   void PushProperty(IPropertyInstance* instance);
   void GetFileValue(CitI::IInterface* object, String* out);
@@ -167,6 +169,9 @@ class CProjectSourceXMLWriter {
   XhlcSnapshot* m_kept = nullptr;
   std::string m_writtenText;
   std::vector<FileRecord> m_keptRecords;
+  // A files section whose entries are written from text laid out already: the kept ones.
+  const xercesc::DOMElement* m_filesAt = nullptr;
+  std::string m_filesText;
   // The names of a project copy's files; empty for a plain save.
   Prjrep::AutoPtr<ICPFileMapInternal> m_fileMap;
 };

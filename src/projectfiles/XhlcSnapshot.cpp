@@ -84,6 +84,11 @@ void XhlcSnapshot::Written(Xml::DocumentPtr document, std::string* written, std:
   std::string().swap(m_bytes);
 }
 
+void XhlcSnapshot::Unwritten(Xml::DocumentPtr outline) {
+  m_outline = std::move(outline);
+  ForgetFile();
+}
+
 void XhlcSnapshot::ForgetFile() {
   if (m_whole) m_whole->setDocumentURI(nullptr);
   if (m_outline) m_outline->setDocumentURI(nullptr);

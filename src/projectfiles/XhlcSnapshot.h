@@ -44,6 +44,8 @@ class XhlcSnapshot {
   // not known or the write failed, in which case the document itself is kept; `entries` the
   // file entries written, encoded, or null when the files section was left as it was.
   void Written(Xml::DocumentPtr document, std::string* written, std::u16string* entries);
+  // After a failed write into the outline: it is the outline again, standing for no file.
+  void Unwritten(Xml::DocumentPtr outline);
   // The file changed on disk: the snapshot stands for no file, so the next save compares with
   // the file as it is then.
   void ForgetFile();

@@ -200,6 +200,7 @@ TEST_F(XhlcReleasedDocumentTest, FilesSectionFormsCompareAsTheDocumentDoes) {
              "    <vel_kv:file vel_kv:name=\"src/pkg.vhd\" vel_kv:type=\"FILE_VHDL\"/>"),
       edited("  </files>", "    <file vel_kv:name=\"src/more.vhd\" vel_kv:type=\"FILE_VHDL\"/>\n  </files>"),
       edited("<files>", "<files><![CDATA[  ]]>"),
+      edited("\"src/pkg.vhd\"", "\"src/a&amp;b&lt;c&gt;\xc3\xa9.vhd\""),
   };
   ExpectSameSaves("full.xhlc", [&](std::vector<Outcome>& saves) {
     for (std::size_t i = 0; i < variants.size(); ++i) {
@@ -214,6 +215,25 @@ TEST_F(XhlcReleasedDocumentTest, FilesSectionFormsCompareAsTheDocumentDoes) {
       saves.push_back(Save(m_file));
       saves.push_back(Save(m_file));
     }
+  });
+}
+
+// Entries kept as they stand are written again from what the save compared: names that need
+// escaping come out as the document would give them.
+TEST_F(XhlcReleasedDocumentTest, KeptEntriesAreWrittenAsTheDocumentWouldBe) {
+  Load("full.xhlc", false);
+  AutoRelease<Hvd::IHdlFile> added;
+  ASSERT_EQ(Internal()->ProjectAddFile((m_dir / "src/a&b<c>\"d\xc3\xa9'e.vhd").c_str(), nullptr, added.Receive()),
+            Hvd::kSuccess);
+  ASSERT_EQ(Save(m_file).status, Hvd::kSuccess);
+  const fs::path special = m_root / "special.xhlc";
+  fs::copy_file(m_file, special, fs::copy_options::overwrite_existing);
+  ExpectSameSaves(special.string(), [&](std::vector<Outcome>& saves) {
+    Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_DevSpeed", "-3");
+    saves.push_back(Save(m_file));
+    EXPECT_TRUE(saves.back().written);
+    EXPECT_NE(saves.back().text.find("src/a&amp;b&lt;c&gt;&quot;d\xc3\xa9'e.vhd"), std::string::npos);
+    saves.push_back(Save(m_file));
   });
 }
 
