@@ -28,6 +28,7 @@ std::unique_ptr<XhlcSnapshot> XhlcSnapshot::Make(X::DOMDocument* document, std::
   snapshot->m_entries.shrink_to_fit();
   snapshot->m_outline = std::move(outline);
   snapshot->m_bytes = std::move(bytes);
+  snapshot->m_bytes.shrink_to_fit();
   return snapshot;
 }
 

@@ -166,6 +166,9 @@ bool ReadWholeFile(const char* path, std::string& bytes, std::string& why) {
   }
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return failed("fcntl");
+  // Room for the size the file has now, so that a large file's bytes are not held at up to
+  // twice their size; a file that grows meanwhile is still read to its end.
+  bytes.reserve(bytes.size() + static_cast<std::size_t>(info.st_size));
   char buffer[64 * 1024];
   for (;;) {
     const ssize_t got = ::read(fd, buffer, sizeof buffer);
