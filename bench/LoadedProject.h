@@ -83,6 +83,7 @@ struct Loaded {
     reader->ApplyProperties();
     reader->ReadFiles();
     reader->ReadLibraries();
+    std::ignore = reader->ReleaseDocument();
     reader->UpdateFileViews();
     reader->ReadImplementationTop();
     reader->ReadPartitions();

@@ -77,6 +77,7 @@ struct Loaded : bench_support::Loaded {
   using bench_support::Loaded::Loaded;
   Hvd::Status Save(const fs::path& file) {
     Hvd::CProjectSourceXMLWriter writer(file.c_str(), project.Get());
+    if (Hvd::XhlcSnapshot* kept = reader->GetSnapshot(); kept != nullptr) return writer.WriteIfChanged(*kept);
     return writer.WriteIfChanged(reader->GetDocument());
   }
 };

@@ -27,6 +27,7 @@
 #include "Prjrep/IName.h"
 #include "core/AtomicFile.h"
 #include "projectfiles/XMLDifferencer.h"
+#include "projectfiles/XhlcSnapshot.h"
 #include "projectfiles/XhlcLayout.h"
 #include "projectfiles/XhlcText.h"
 #include "projectfiles/XmlNames.h"
@@ -318,14 +319,29 @@ Status CProjectSourceXMLWriter::PushFiles() {
   // is described, it needs no elements built.
   m_filesEqual.reset();
   if (X::DOMElement* old = ComparedSection(kFiles); old != nullptr) {
-    m_filesEqual = SameFiles(old, records);
-    if (*m_filesEqual) return kSuccess;
+    m_filesEqual = m_kept != nullptr ? SameFiles(*m_kept, records) : SameFiles(old, records);
   }
-  for (const FileRecord& record : records) PushFile(record);
+  // Saving through a snapshot, the records may build the entries again, or say what was written.
+  if (!m_filesEqual.value_or(false)) {
+    for (const FileRecord& record : records) PushFile(record);
+  }
+  if (m_kept != nullptr) m_keptRecords = std::move(records);
   return kSuccess;
 }
 
 namespace {
+
+// An entry's attribute of that local name: in the project namespace, else by its prefixed name.
+const X::DOMNode* FoundAttribute(const X::DOMNamedNodeMap* map, const XMLCh* localName) {
+  const X::DOMNode* found = map->getNamedItemNS(N::kNamespaceUriW, localName);
+  if (found == nullptr) {
+    std::u16string qualified = N::kAttributePrefixW;
+    qualified += u':';
+    qualified += localName;
+    found = map->getNamedItem(qualified.c_str());
+  }
+  return found;
+}
 
 // Whether `node` is an element of that name, as the section comparison reads names, with
 // exactly the attributes given (local name in the project namespace, value) and nothing inside
@@ -341,13 +357,7 @@ bool SameEntry(const X::DOMNode* node, const XMLCh* name,
   if (map == nullptr || map->getLength() != expected) return false;
   for (const auto& [localName, value] : attributes) {
     if (value == nullptr) continue;
-    const X::DOMNode* found = map->getNamedItemNS(N::kNamespaceUriW, localName);
-    if (found == nullptr) {
-      std::u16string qualified = N::kAttributePrefixW;
-      qualified += u':';
-      qualified += localName;
-      found = map->getNamedItem(qualified.c_str());
-    }
+    const X::DOMNode* found = FoundAttribute(map, localName);
     if (found == nullptr) return false;
     const XMLCh* held = found->getNodeValue();
     if (!X::XMLString::equals(held != nullptr ? held : u"", Xml::XmlText(value->str()).get())) return false;
@@ -370,7 +380,184 @@ class ContentChildren {
   const X::DOMNode* m_next;
 };
 
+// The compact text of a files section: for each entry a kind mark, then its attribute values,
+// each after its own mark and ended by a NUL, which no XML text holds: "F" name "T" type, then "A"
+// name ["S" id] ["I" id] for each association, and "L" name for the library. The text is
+// read back only by comparing it with the same text made from records.
+constexpr char16_t kFileMark = u'F';
+constexpr char16_t kTypeMark = u'T';
+constexpr char16_t kAssociationMark = u'A';
+constexpr char16_t kSequenceMark = u'S';
+constexpr char16_t kIncludeMark = u'I';
+constexpr char16_t kLibraryMark = u'L';
+
+// Appends the element's attributes as marked values when `node` is an element of that name
+// holding exactly the required attributes and any of the optional ones (each a local name and
+// its mark), and nothing but whitespace inside unless `content` allows it. `canonical` is
+// cleared unless the attributes stand in that order under the prefixed names a save writes.
+bool EncodeEntry(const X::DOMNode* node, const XMLCh* name, std::initializer_list<std::pair<const XMLCh*, char16_t>> required,
+                 std::initializer_list<std::pair<const XMLCh*, char16_t>> optional, bool content, std::u16string& out,
+                 bool& canonical) {
+  if (node == nullptr || node->getNodeType() != X::DOMNode::ELEMENT_NODE ||
+      !X::XMLString::equals(node->getNodeName(), name))
+    return false;
+  const X::DOMNamedNodeMap* map = node->getAttributes();
+  if (map == nullptr) return false;
+  const std::size_t start = out.size();
+  const auto refuse = [&] {
+    out.resize(start);
+    return false;
+  };
+  std::size_t found = 0;
+  const auto append = [&](const XMLCh* localName, char16_t mark, bool must) {
+    const X::DOMNode* attribute = FoundAttribute(map, localName);
+    if (attribute == nullptr) return !must;
+    if (canonical) {
+      std::u16string qualified = N::kAttributePrefixW;
+      qualified += u':';
+      qualified += localName;
+      canonical = map->item(found) == attribute && X::XMLString::equals(attribute->getNodeName(), qualified.c_str());
+    }
+    ++found;
+    out += mark;
+    if (const XMLCh* value = attribute->getNodeValue(); value != nullptr) out += value;
+    out += char16_t(0);
+    return true;
+  };
+  for (const auto& [localName, mark] : required) {
+    if (!append(localName, mark, true)) return refuse();
+  }
+  for (const auto& [localName, mark] : optional) append(localName, mark, false);
+  if (found != map->getLength() || (!content && ContentChildren(node).Next() != nullptr)) return refuse();
+  return true;
+}
+
+// Walks a compact text alongside the records it is compared with.
+class EntryReader {
+ public:
+  explicit EntryReader(const std::u16string& text) : m_text(text) {}
+  bool Next(char16_t mark, const Text& value) {
+    if (m_at >= m_text.size() || m_text[m_at] != mark) return false;
+    const Xml::XmlText wide(value.str());
+    const std::u16string_view expected(wide.get() != nullptr ? wide.get() : u"");
+    const std::size_t end = m_text.find(char16_t(0), m_at + 1);
+    if (end == std::u16string::npos || std::u16string_view(m_text).substr(m_at + 1, end - m_at - 1) != expected)
+      return false;
+    m_at = end + 1;
+    return true;
+  }
+  bool AtEnd() const { return m_at == m_text.size(); }
+
+ private:
+  const std::u16string& m_text;
+  std::size_t m_at = 0;
+};
+
 }  // namespace
+
+X::DOMElement* CProjectSourceXMLWriter::FilesSectionOf(X::DOMElement* root) {
+  return root != nullptr ? FirstChildNamed(root, N::kFilesW) : nullptr;
+}
+
+bool CProjectSourceXMLWriter::EncodeFileEntries(X::DOMElement* files, std::u16string& entries, bool& canonical) {
+  entries.clear();
+  canonical = true;
+  files->normalize();
+  if (!X::XMLString::equals(files->getNodeName(), N::kFilesW)) return false;
+  ContentChildren children(files);
+  for (const X::DOMNode* file = children.Next(); file != nullptr; file = children.Next()) {
+    if (!EncodeEntry(file, N::kFileW, {{N::kNameW, kFileMark}, {N::kTypeW, kTypeMark}}, {}, true, entries, canonical))
+      return false;
+    ContentChildren inside(file);
+    for (const X::DOMNode* element = inside.Next(); element != nullptr; element = inside.Next()) {
+      const bool association =
+          EncodeEntry(element, N::kAssociationW, {{N::kNameW, kAssociationMark}},
+                      {{N::kSeqIdW, kSequenceMark}, {N::kSeqIdIncW, kIncludeMark}}, false, entries, canonical);
+      if (!association &&
+          !EncodeEntry(element, N::kLibraryW, {{N::kNameW, kLibraryMark}}, {}, false, entries, canonical))
+        return false;
+    }
+  }
+  return true;
+}
+
+std::string CProjectSourceXMLWriter::EntriesText(const std::vector<FileRecord>& records) {
+  // As the layout writes the elements BuildFile makes, under the files section.
+  static const std::string prefix = " " + Xml::Utf8Text(N::kAttributePrefixW).str() + ":";
+  static const std::string name = prefix + Xml::Utf8Text(N::kNameW).str() + "=\"";
+  static const std::string type = prefix + Xml::Utf8Text(N::kTypeW).str() + "=\"";
+  static const std::string sequence = prefix + Xml::Utf8Text(N::kSeqIdW).str() + "=\"";
+  static const std::string include = prefix + Xml::Utf8Text(N::kSeqIdIncW).str() + "=\"";
+  static const std::string file = Xml::Utf8Text(N::kFileW).str();
+  static const std::string association = Xml::Utf8Text(N::kAssociationW).str();
+  static const std::string library = Xml::Utf8Text(N::kLibraryW).str();
+  std::string out;
+  const auto attribute = [&](const std::string& start, const Text& value) {
+    out += start;
+    AppendAttributeText(out, Xml::XmlText(value.str()).get());
+    out += '"';
+  };
+  for (const FileRecord& record : records) {
+    out += "    <" + file;
+    attribute(name, record.name);
+    attribute(type, record.type);
+    if (record.associations.empty() && record.library.empty()) {
+      out += "/>\n";
+      continue;
+    }
+    out += ">\n";
+    for (const FileRecord::Association& written : record.associations) {
+      out += "      <" + association;
+      attribute(name, written.name);
+      if (!written.sequence.empty()) attribute(sequence, written.sequence);
+      if (!written.includeSequence.empty()) attribute(include, written.includeSequence);
+      out += "/>\n";
+    }
+    if (!record.library.empty()) {
+      out += "      <" + library;
+      attribute(name, record.library);
+      out += "/>\n";
+    }
+    out += "    </" + file + ">\n";
+  }
+  return out;
+}
+
+std::u16string CProjectSourceXMLWriter::EncodeRecords(const std::vector<FileRecord>& records) {
+  std::u16string entries;
+  const auto append = [&](char16_t mark, const Text& value) {
+    entries += mark;
+    if (const Xml::XmlText wide(value.str()); wide.get() != nullptr) entries += wide.get();
+    entries += char16_t(0);
+  };
+  for (const FileRecord& record : records) {
+    append(kFileMark, record.name);
+    append(kTypeMark, record.type);
+    for (const FileRecord::Association& association : record.associations) {
+      append(kAssociationMark, association.name);
+      if (!association.sequence.empty()) append(kSequenceMark, association.sequence);
+      if (!association.includeSequence.empty()) append(kIncludeMark, association.includeSequence);
+    }
+    if (!record.library.empty()) append(kLibraryMark, record.library);
+  }
+  return entries;
+}
+
+bool CProjectSourceXMLWriter::SameFiles(const XhlcSnapshot& kept, const std::vector<FileRecord>& records) {
+  if (!kept.EntriesComparable()) return false;
+  EntryReader entries(kept.Entries());
+  for (const FileRecord& record : records) {
+    if (!entries.Next(kFileMark, record.name) || !entries.Next(kTypeMark, record.type)) return false;
+    for (const FileRecord::Association& association : record.associations) {
+      if (!entries.Next(kAssociationMark, association.name)) return false;
+      if (!association.sequence.empty() && !entries.Next(kSequenceMark, association.sequence)) return false;
+      if (!association.includeSequence.empty() && !entries.Next(kIncludeMark, association.includeSequence))
+        return false;
+    }
+    if (!record.library.empty() && !entries.Next(kLibraryMark, record.library)) return false;
+  }
+  return entries.AtEnd();
+}
 
 bool CProjectSourceXMLWriter::SameFiles(X::DOMElement* old, const std::vector<FileRecord>& records) {
   // The comparison it stands for normalizes the section first; so does this one.
@@ -419,22 +606,29 @@ CProjectSourceXMLWriter::FileRecord CProjectSourceXMLWriter::DescribeFile(IFile*
 }
 
 void CProjectSourceXMLWriter::PushFile(const FileRecord& record) {
-  X::DOMElement* element = NewElement(N::kFileW);
-  SetAttribute(element, N::kNameW, record.name);
-  SetAttribute(element, N::kTypeW, record.type);
+  m_sections[kFiles]->appendChild(BuildFile(m_ownDocument.get(), record));
+}
+
+X::DOMElement* CProjectSourceXMLWriter::BuildFile(X::DOMDocument* document, const FileRecord& record) const {
+  const auto element = [document](const XMLCh* localName) {
+    return document->createElementNS(N::kNamespaceUriW, localName);
+  };
+  X::DOMElement* file = element(N::kFileW);
+  SetAttribute(file, N::kNameW, record.name);
+  SetAttribute(file, N::kTypeW, record.type);
   for (const FileRecord::Association& written : record.associations) {
-    X::DOMElement* association = NewElement(N::kAssociationW);
+    X::DOMElement* association = element(N::kAssociationW);
     SetAttribute(association, N::kNameW, written.name);
     if (!written.sequence.empty()) SetAttribute(association, N::kSeqIdW, written.sequence);
     if (!written.includeSequence.empty()) SetAttribute(association, N::kSeqIdIncW, written.includeSequence);
-    element->appendChild(association);
+    file->appendChild(association);
   }
   if (!record.library.empty()) {
-    X::DOMElement* library = NewElement(N::kLibraryW);
+    X::DOMElement* library = element(N::kLibraryW);
     SetAttribute(library, N::kNameW, record.library);
-    element->appendChild(library);
+    file->appendChild(library);
   }
-  m_sections[kFiles]->appendChild(element);
+  return file;
 }
 
 CProjectSourceXMLWriter::String CProjectSourceXMLWriter::GetFileTypeName(IFile* file) {
@@ -733,7 +927,11 @@ Status CProjectSourceXMLWriter::Serialize() {
   if (HasOtherEncoding(m_document)) {
     status = Xml::WriteDocumentFile(m_document, m_fileName.str(), &message);
   } else {
-    status = WriteFileAtomically(m_fileName.str(), FormatProjectDocument(m_document), &message);
+    std::string text = m_filesAt != nullptr ? FormatProjectDocument(m_document, m_filesAt, m_filesText)
+                                            : FormatProjectDocument(m_document);
+    status = WriteFileAtomically(m_fileName.str(), text, &message);
+    // A snapshot stands for the file by the bytes written.
+    if (m_kept != nullptr) m_writtenText = std::move(text);
   }
   // The adopted document now stands for the file it was written to; after a failure it holds
   // what no file does, and the next save compares with the file itself.
@@ -842,6 +1040,69 @@ Status CProjectSourceXMLWriter::WriteIfChanged(X::DOMDocument* old) {
   }
   AttachSections();
   return Serialize();
+}
+
+Status CProjectSourceXMLWriter::WriteIfChanged(XhlcSnapshot& kept) {
+  if (kept.Whole() != nullptr) return WriteIfChanged(kept.Whole());
+  X::DOMDocument* outline = kept.Outline();
+  if (!m_ownDocument || outline == nullptr || outline->getDocumentElement() == nullptr) return kFailure;
+  // The outline holds every section the comparison reads but the file entries, which the
+  // snapshot compares as it keeps them.
+  m_sections = {};
+  m_kept = &kept;
+  m_document = outline;
+  m_root = outline->getDocumentElement();
+  m_ownsDocument = false;
+  CreateSections();
+  if (Status status = PushSections(); status != kSuccess) return status;
+  if (!ReadOnce(NoDirtyCheckFlag(), "VEL_CORVANE_NO_DIRTY_CHECK") && !HasChanged()) {
+    Port_MsgManData::debugStub("No need to write... elements are the same\n");
+    return kSuccess;
+  }
+  // Written: the sections that differ go into the document as read. When the files section is
+  // rebuilt, the outline is that document; when it is kept, its entries are built again from
+  // the records where they were written as a save writes them, else the bytes are parsed again.
+  Xml::DocumentPtr whole;
+  const bool fromOutline = m_differs[kFiles] || !m_filesEqual.value_or(false) || kept.EntriesCanonical();
+  if (m_differs[kFiles] || !m_filesEqual.value_or(false)) {
+    whole = kept.TakeOutline();
+  } else if (kept.EntriesCanonical()) {
+    whole = kept.TakeOutline();
+    m_filesAt = FilesSectionOf(whole->getDocumentElement());
+    m_filesText = EntriesText(m_keptRecords);
+  } else {
+    whole = kept.Parse();
+    if (!whole || whole->getDocumentElement() == nullptr) {
+      Port_MsgManData::debugStub(
+          Text().Format("Error: CProjectSourceXMLWriter::WriteIfChanged - %s no longer parses\n", m_fileName.c_str())
+              .c_str());
+      return kFailure;
+    }
+  }
+  m_document = whole.get();
+  m_root = whole->getDocumentElement();
+  RemoveRootTextNodes();
+  AttachSections();
+  m_writtenText.clear();
+  const Status status = Serialize();
+  m_document = nullptr;
+  m_root = nullptr;
+  if (status != kSuccess || m_writtenText.empty()) {
+    // The outline stays one, standing for no file; a document parsed again is kept whole.
+    if (fromOutline) {
+      kept.Unwritten(std::move(whole));
+    } else {
+      kept.Written(std::move(whole), nullptr, nullptr);
+    }
+    return status;
+  }
+  // The entries stay those kept when the files section was found the same as the records;
+  // otherwise they were written from the records.
+  std::u16string entries;
+  const bool entriesKept = m_filesEqual.value_or(false);
+  if (!entriesKept) entries = EncodeRecords(m_keptRecords);
+  kept.Written(std::move(whole), &m_writtenText, entriesKept ? nullptr : &entries);
+  return status;
 }
 
 }  // namespace Hvd

@@ -28,6 +28,8 @@
 
 namespace Hvd {
 
+class XhlcSnapshot;
+
 class CProjectSourceXMLWriter {
  public:
   using String = Port::StringBase<char>;
@@ -44,6 +46,18 @@ class CProjectSourceXMLWriter {
   // Rebuilds the sections inside `old`, the document the project's reader parsed, and writes
   // only when one differs from what the target file holds now.
   [[nodiscard]] Status WriteIfChanged(xercesc::DOMDocument* old);
+  // The same, with the snapshot kept of the document instead of the document: it is parsed
+  // again from the snapshot only when the file is written, and the snapshot then stands for
+  // what was written.
+  [[nodiscard]] Status WriteIfChanged(XhlcSnapshot& kept);
+
+  // The files section a save compares with: the first child of `root` of that local name.
+  static xercesc::DOMElement* FilesSectionOf(xercesc::DOMElement* root);
+  // The entries of a files section as a compact text that SameFiles compares with what would
+  // be written, as it would compare the section itself; false when some entry has a form that
+  // no save writes, so that the section never compares equal. Normalizes the section.
+  // `canonical` tells whether every entry stands exactly as a save would write it again.
+  static bool EncodeFileEntries(xercesc::DOMElement* files, std::u16string& entries, bool& canonical);
 
   // The process-wide environment flags are read once; tests read them again after this.
   static void ForgetEnvironmentFlags();
@@ -80,12 +94,18 @@ class CProjectSourceXMLWriter {
 
   FileRecord DescribeFile(IFile* file);
   void PushFile(const FileRecord& record);
+  xercesc::DOMElement* BuildFile(xercesc::DOMDocument* document, const FileRecord& record) const;
   void PushAutoManagedFile(IFile* file);
   void DescribeAssociations(IFile* file, std::vector<FileRecord::Association>& associations);
   String FileLibraryName(IFile* file);
   // Whether the files section `old` holds exactly the entries `records` would build, as the
   // section comparison would find it.
   static bool SameFiles(xercesc::DOMElement* old, const std::vector<FileRecord>& records);
+  static bool SameFiles(const XhlcSnapshot& kept, const std::vector<FileRecord>& records);
+  // The compact text of the entries `records` are written as.
+  static std::u16string EncodeRecords(const std::vector<FileRecord>& records);
+  // The entries BuildFile would make of `records`, laid out as the file's text has them.
+  static std::string EntriesText(const std::vector<FileRecord>& records);
   void PushBindings(IFile* file, const String& name);
   void PushProperty(IPropertyInstance* instance);
   void GetFileValue(CitI::IInterface* object, String* out);
@@ -144,6 +164,14 @@ class CProjectSourceXMLWriter {
   std::map<IFileType*, String> m_typeNames;
   // What the target file held when the adopted document was read from another file.
   Xml::DocumentPtr m_targetDocument;
+  // The snapshot saved through, when the document was not kept; its document, parsed again
+  // for a write, and the text written.
+  XhlcSnapshot* m_kept = nullptr;
+  std::string m_writtenText;
+  std::vector<FileRecord> m_keptRecords;
+  // A files section whose entries are written from text laid out already: the kept ones.
+  const xercesc::DOMElement* m_filesAt = nullptr;
+  std::string m_filesText;
   // The names of a project copy's files; empty for a plain save.
   Prjrep::AutoPtr<ICPFileMapInternal> m_fileMap;
 };

@@ -103,7 +103,8 @@ bool CXMLReader::ParseFile(const String& path) {
   m_directory = Port::FileName(path).GetHead();
   m_properties.clear();
   if (!Port::File::exist(path)) return false;
-  Xml::DocumentPtr document = m_parser.ParseFile(path.c_str());
+  std::string bytes;
+  Xml::DocumentPtr document = m_parser.ParseFile(path.c_str(), &bytes);
   if (!document) {
     const Xml::SafeDomParser::ErrorPlace& error = m_parser.FirstError();
     Port_MsgManData::createObject("ProjectMgmt", kSource, 83, kRevision)
@@ -112,16 +113,18 @@ bool CXMLReader::ParseFile(const String& path) {
                     error.systemId.empty() ? path.c_str() : error.systemId.c_str());
     return false;
   }
-  return AdoptDocument(path, std::move(document));
+  return AdoptDocument(path, std::move(document), std::move(bytes));
 }
 
-bool CXMLReader::AdoptDocument(const String& path, Xml::DocumentPtr document) {
+bool CXMLReader::AdoptDocument(const String& path, Xml::DocumentPtr document, std::string bytes) {
   if (!document) return false;
   m_fileName = path;
   m_directory = Port::FileName(path).GetHead();
   m_properties.clear();
   m_index.reset();
   m_document = std::move(document);
+  m_bytes = std::move(bytes);
+  m_snapshot.reset();
   // The writer compares with this document only while it names the file being saved.
   m_document->setDocumentURI(Xml::XmlText(path.str()).get());
   m_root = m_document->getDocumentElement();
@@ -138,6 +141,22 @@ std::vector<X::DOMElement*> CXMLReader::InDocument(const XMLCh* uri, const XMLCh
   if (!m_document) return {};
   if (!m_index) m_index = std::make_unique<ElementIndex>(m_document.get());
   return m_index->Named(uri, localName);
+}
+
+bool CXMLReader::ReleaseDocument() {
+  if (!m_document || m_bytes.empty()) return false;
+  // What the later steps read of the document is read now.
+  if (m_properties.empty()) ReadProperties();
+  const std::size_t partitions = PartitionCount();
+  std::unique_ptr<XhlcSnapshot> snapshot = XhlcSnapshot::Make(m_document.get(), m_bytes);
+  if (!snapshot) return false;
+  m_snapshot = std::move(snapshot);
+  m_releasedPartitions = partitions;
+  m_index.reset();
+  m_document.reset();
+  m_root = nullptr;
+  std::string().swap(m_bytes);
+  return true;
 }
 
 void CXMLReader::ReadVersion() {
@@ -313,12 +332,12 @@ void CXMLReader::ReadLibraries() {
 }
 
 void CXMLReader::UpdateFileViews() {
-  if (!m_document || m_project == nullptr) return;
+  if (!HasDocument() || m_project == nullptr) return;
   FileTypeViewCache(m_project).UpdateAllFileViews();
 }
 
 void CXMLReader::ReadImplementationTop() {
-  if (!m_document || m_project == nullptr) return;
+  if (!HasDocument() || m_project == nullptr) return;
   String top;
   String instancePath;
   String automatic;
@@ -337,14 +356,18 @@ void CXMLReader::ReadImplementationTop() {
   SetKeyedPropertyValue(at->Current(), "AUTOTOP", automatic);
 }
 
-void CXMLReader::ReadPartitions() {
-  if (!m_document) return;
+std::size_t CXMLReader::PartitionCount() const {
+  if (!m_document) return 0;
   const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
   const std::vector<X::DOMElement*> sections = InDocument(xml.GetNamespaceURI(), kPartitions);
-  if (sections.empty()) return;
-  const std::vector<X::DOMElement*> partitions = ElementsNamed(sections[0], xml.GetNamespaceURI(), kPartition);
+  if (sections.empty()) return 0;
+  return ElementsNamed(sections[0], xml.GetNamespaceURI(), kPartition).size();
+}
+
+void CXMLReader::ReadPartitions() {
+  if (!HasDocument()) return;
   // One partition is lost on the next save just as several are, so one is enough to warn.
-  if (partitions.size() < 1) return;
+  if ((m_document ? PartitionCount() : m_releasedPartitions) < 1) return;
   Port_MsgManData::createObject("ProjectMgmt", kSource, 626, kRevision)
       .issueWarning(
           "Partitions are no longer supported in 12.1 Corvane and Velmor Tcl.\nThe partitions in this design will be "

@@ -1,7 +1,8 @@
 #pragma once
 // Reads the project source file (.xhlc) into an open project, step by step, in the order the
 // project's open calls the steps. Also reads the older fileSet forms. The parsed document stays
-// with the reader so that the project's save can hand it to the writer.
+// with the reader so that the project's save can hand it to the writer, until the open lets go
+// of it (ReleaseDocument): the reader then keeps a snapshot of it for the save instead.
 
 #include <cstdint>
 #include <map>
@@ -18,6 +19,7 @@
 #include "Port/StringBase.h"
 #include "Prjrep/IStringSet.h"
 #include "core/Holders.h"
+#include "projectfiles/XhlcSnapshot.h"
 #include "projectfiles/XhlcText.h"
 #include "utils/XmlPlatform.h"
 
@@ -59,9 +61,21 @@ class CXMLReader {
   bool ParseFile(const String& path);
   // As ParseFile, with `document` already parsed from `path` by another reader; false, and
   // nothing taken, for a null one.
-  bool AdoptDocument(const String& path, Xml::DocumentPtr document);
-  // The parsed document handed over; the reader then holds none.
+  // `bytes`, when known, are those it was parsed from.
+  bool AdoptDocument(const String& path, Xml::DocumentPtr document, std::string bytes = {});
+  // The parsed document handed over, and the bytes it was parsed from; the reader then holds
+  // neither.
   Xml::DocumentPtr TakeDocument() noexcept;
+  std::string TakeBytes() noexcept { return std::move(m_bytes); }
+  // Once the steps that read the document are done with it (every step but the views' update,
+  // the implementation top and the partitions): keeps a snapshot of what a save needs and lets
+  // go of the document. False, the document kept, when the bytes it was parsed from are not
+  // known or it cannot be copied.
+  bool ReleaseDocument();
+  // The snapshot kept in place of the document; null while the document is held.
+  XhlcSnapshot* GetSnapshot() const noexcept { return m_snapshot.get(); }
+  // A document was read: it is held, or its snapshot.
+  bool HasDocument() const noexcept { return m_document != nullptr || m_snapshot != nullptr; }
   void ReadVersion();
   void ReadPartitions();
   void ReadLibraries();
@@ -107,9 +121,15 @@ class CXMLReader {
   void ApplyEntry(CitI::IInterface* instance, const PropertyEntry& entry);
   // ElementsNamed over the whole document, from the index made at the first such look-up.
   std::vector<xercesc::DOMElement*> InDocument(const XMLCh* uri, const XMLCh* localName) const;
+  std::size_t PartitionCount() const;
 
   Xml::SafeDomParser m_parser;
   Xml::DocumentPtr m_document;
+  // The bytes the document was parsed from, while it is held.
+  std::string m_bytes;
+  std::unique_ptr<XhlcSnapshot> m_snapshot;
+  // The partitions the document listed, counted when it was let go.
+  std::size_t m_releasedPartitions = 0;
   xercesc::DOMElement* m_root = nullptr;
   mutable std::unique_ptr<ElementIndex> m_index;  // of m_document as it was read
   String m_fileName;

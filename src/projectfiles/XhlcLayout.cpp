@@ -76,17 +76,25 @@ void AppendStartTag(std::string& out, const X::DOMElement* element) {
   }
 }
 
-void AppendNode(std::string& out, const X::DOMNode* node, std::size_t depth, bool inLine);
+// Children laid out already, written in place of an element's own.
+struct Content {
+  const X::DOMElement* element = nullptr;
+  const std::string* text = nullptr;
+};
+
+void AppendNode(std::string& out, const X::DOMNode* node, std::size_t depth, bool inLine, const Content& content = {});
 
 // Content that mixes text and markup is written as it stands: blanks there are content.
 void AppendInLine(std::string& out, const X::DOMNode* node) { AppendNode(out, node, 0, true); }
 
-void AppendElement(std::string& out, const X::DOMElement* element, std::size_t depth, bool inLine) {
+void AppendElement(std::string& out, const X::DOMElement* element, std::size_t depth, bool inLine,
+                   const Content& content) {
+  const std::string* given = element == content.element && !inLine ? content.text : nullptr;
   const std::string indent(inLine ? 0 : depth * 2, ' ');
   out += indent;
   AppendStartTag(out, element);
   const bool mixed = inLine || HoldsText(element);
-  bool any = false;
+  bool any = given != nullptr && !given->empty();
   for (const X::DOMNode* child = element->getFirstChild(); child != nullptr; child = child->getNextSibling()) {
     if (mixed || !IsBlankText(child)) {
       any = true;
@@ -106,8 +114,9 @@ void AppendElement(std::string& out, const X::DOMElement* element, std::size_t d
     for (const X::DOMNode* child = element->getFirstChild(); child != nullptr; child = child->getNextSibling()) {
       if (IsBlankText(child)) continue;
       if (depth == 0) out += '\n';  // the sections stand apart
-      AppendNode(out, child, depth + 1, false);
+      AppendNode(out, child, depth + 1, false, content);
     }
+    if (given != nullptr) out += *given;
     if (depth == 0) out += '\n';
     out += indent;
   }
@@ -116,12 +125,12 @@ void AppendElement(std::string& out, const X::DOMElement* element, std::size_t d
   out += inLine ? ">" : ">\n";
 }
 
-void AppendNode(std::string& out, const X::DOMNode* node, std::size_t depth, bool inLine) {
+void AppendNode(std::string& out, const X::DOMNode* node, std::size_t depth, bool inLine, const Content& content) {
   const std::string indent(inLine ? 0 : depth * 2, ' ');
   const char* end = inLine ? "" : "\n";
   switch (node->getNodeType()) {
     case X::DOMNode::ELEMENT_NODE:
-      AppendElement(out, static_cast<const X::DOMElement*>(node), depth, inLine);
+      AppendElement(out, static_cast<const X::DOMElement*>(node), depth, inLine, content);
       break;
     case X::DOMNode::COMMENT_NODE:
       out += indent + "<!--";
@@ -166,13 +175,22 @@ bool HasOtherEncoding(const X::DOMDocument* document) {
 }
 
 std::string FormatProjectDocument(const X::DOMDocument* document) {
+  static const std::string none;
+  return FormatProjectDocument(document, nullptr, none);
+}
+
+std::string FormatProjectDocument(const X::DOMDocument* document, const X::DOMElement* element,
+                                  const std::string& content) {
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>\n";
   if (document == nullptr) return out;
+  out.reserve(content.size() + 4096);
   for (const X::DOMNode* child = document->getFirstChild(); child != nullptr; child = child->getNextSibling()) {
     if (child->getNodeType() == X::DOMNode::DOCUMENT_TYPE_NODE || IsBlankText(child)) continue;
-    AppendNode(out, child, 0, false);
+    AppendNode(out, child, 0, false, {element, &content});
   }
   return out;
 }
+
+void AppendAttributeText(std::string& out, const XMLCh* value) { AppendEscaped(out, value, true); }
 
 }  // namespace Hvd

@@ -166,6 +166,9 @@ bool ReadWholeFile(const char* path, std::string& bytes, std::string& why) {
   }
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return failed("fcntl");
+  // Room for the size the file has now, so that a large file's bytes are not held at up to
+  // twice their size; a file that grows meanwhile is still read to its end.
+  bytes.reserve(bytes.size() + static_cast<std::size_t>(info.st_size));
   char buffer[64 * 1024];
   for (;;) {
     const ssize_t got = ::read(fd, buffer, sizeof buffer);
@@ -282,7 +285,9 @@ DocumentPtr SafeDomParser::Run(const MakeSource& makeSource) noexcept {
   return document;
 }
 
-DocumentPtr SafeDomParser::ParseFile(const char* path) noexcept {
+DocumentPtr SafeDomParser::ParseFile(const char* path) noexcept { return ParseFile(path, nullptr); }
+
+DocumentPtr SafeDomParser::ParseFile(const char* path, std::string* kept) noexcept {
   if (path == nullptr || *path == 0) {
     Refuse("no file name given");
     return nullptr;
@@ -300,7 +305,9 @@ DocumentPtr SafeDomParser::ParseFile(const char* path) noexcept {
     Refuse(std::string("cannot read \"") + path + "\": out of memory");
     return nullptr;
   }
-  return ParseBytes(bytes, path);
+  DocumentPtr document = ParseBytes(bytes, path);
+  if (document && kept != nullptr) *kept = std::move(bytes);
+  return document;
 }
 
 DocumentPtr SafeDomParser::ParseBytes(std::string_view bytes, const char* name) noexcept {

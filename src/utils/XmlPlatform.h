@@ -59,6 +59,8 @@ class SafeDomParser {
 
   // The parsed document, owned by the caller, or null with Message() saying why.
   DocumentPtr ParseFile(const char* path) noexcept;
+  // As ParseFile; the bytes read are moved to `bytes` when the file parses.
+  DocumentPtr ParseFile(const char* path, std::string* bytes) noexcept;
   DocumentPtr ParseBytes(std::string_view bytes, const char* name = "buffer") noexcept;
 
   // The first errors of the last parse, one per line.

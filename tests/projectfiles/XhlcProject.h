@@ -123,6 +123,7 @@ class XhlcProject : public ::testing::Test {
     m_reader->ApplyProperties();
     m_reader->ReadFiles();
     m_reader->ReadLibraries();
+    if (m_releaseDocument) std::ignore = m_reader->ReleaseDocument();
     m_reader->UpdateFileViews();
     m_reader->ReadImplementationTop();
     m_reader->ReadPartitions();
@@ -184,6 +185,8 @@ class XhlcProject : public ::testing::Test {
   AutoRelease<Hvd::IProject> m_project;
   AutoRelease<Hvd::IDesign> m_design;
   std::unique_ptr<Hvd::CXMLReader> m_reader;
+  // Whether Load lets go of the parsed document before the views are filled, as the open does.
+  bool m_releaseDocument = false;
 };
 
 }  // namespace xhlc_test

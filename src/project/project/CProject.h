@@ -378,7 +378,12 @@ class CProject : public TComponent<CProject> {
   std::unique_ptr<CXMLReader> m_reader;
   // The document of the project source file read by the open's version check, with the path
   // it was read from; taken by the open's own read.
-  std::pair<String, Xml::DocumentPtr> m_readDocument;
+  struct ReadDocument {
+    String path;
+    Xml::DocumentPtr document;
+    std::string bytes;
+  };
+  ReadDocument m_readDocument;
   // Set when the open made the design: the release then tears it down.
   bool m_designMadeHere = false;
   // The autonyms the project made of itself, told when the project goes.

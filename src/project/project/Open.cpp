@@ -62,12 +62,13 @@ std::int32_t MajorOf(const String& version) {
 // component that reads it the open cannot go on (failure); a file it cannot read leaves
 // `*read` false. The document read is given back in `document`, so that the open, when the
 // file stays as it is, does not parse it a second time.
-Status SavedProductVersion(const String& path, String* version, bool* read, Xml::DocumentPtr* document) {
+Status SavedProductVersion(const String& path, String* version, bool* read, Xml::DocumentPtr* document,
+                           std::string* bytes) {
   *read = false;
   Prjrep::AutoRelease<IProjectInfo> info(CitP::Factory::CreateInstance(ClassId::ProjectInfo()));
   if (!info) return Fail(kFailure, "Project::Open - CreateInstance of CProjectComp failed.\n");
   *read = info->ReadProjectData(path) == kSuccess && info->GetHlcVersion(version) == kSuccess;
-  if (*read) *document = CProjectInfo::TakeReadDocument(info.Get());
+  if (*read) *document = CProjectInfo::TakeReadDocument(info.Get(), bytes);
   return kSuccess;
 }
 
@@ -210,7 +211,9 @@ Status CProject::XIProject::Open(const String& given) {
       String saved;
       bool read = false;
       Xml::DocumentPtr document;
-      if (const Status made = SavedProductVersion(path, &saved, &read, &document); made != kSuccess) return made;
+      std::string bytes;
+      if (const Status made = SavedProductVersion(path, &saved, &read, &document, &bytes); made != kSuccess)
+        return made;
       if (!read) {
         // An unreadable file is reported, and kept from being overwritten, by the open itself.
       } else if (MajorOf(saved) > MajorOf(self.m_softwareVersion)) {
@@ -226,7 +229,7 @@ Status CProject::XIProject::Open(const String& given) {
         // The migration rewrote the file: what was read of it before is no longer it.
         document = nullptr;
       }
-      if (document) self.m_readDocument = {path, std::move(document)};
+      if (document) self.m_readDocument = {path, std::move(document), std::move(bytes)};
     }
     const Status opened = self.ProjectOpenXml(path, false);
     self.m_readDocument = {};
@@ -483,6 +486,9 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
     NotifyPlatform(m_design.Get());
     m_reader->ReadFiles();
     m_reader->ReadLibraries();
+    // The parsed document is many times the size of the project it describes: the views are
+    // filled after it goes.
+    std::ignore = m_reader->ReleaseDocument();
     CGenProjectReader generated(&m_XIProject);
     const bool generatedRead = generated.ParseFile(m_generatedFilePath);
     if (generatedRead) generated.ReadFiles();
@@ -506,9 +512,10 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
 // The project source file into the reader: the document the open's version check read of this
 // same file when there is one, else parsed now.
 bool CProject::ReadProjectDocument(const String& path) {
-  auto [readPath, document] = std::move(m_readDocument);
+  ReadDocument read = std::move(m_readDocument);
   m_readDocument = {};
-  if (document && readPath == path) return m_reader->AdoptDocument(path, std::move(document));
+  if (read.document && read.path == path)
+    return m_reader->AdoptDocument(path, std::move(read.document), std::move(read.bytes));
   return m_reader->ParseFile(path);
 }
 

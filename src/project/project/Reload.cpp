@@ -78,8 +78,10 @@ void CProject::CheckDiskBeforeWrite() {
   std::ignore = m_XIFileManager.CheckFiles();
   // Not read in again (the user said no): the document read before no longer stands for the
   // file, so the save compares with what the file holds now and writes this project's own.
-  if (projectFileChanged && m_reader && m_reader.get() == before && m_reader->GetDocument() != nullptr)
-    m_reader->GetDocument()->setDocumentURI(nullptr);
+  if (projectFileChanged && m_reader && m_reader.get() == before) {
+    if (m_reader->GetDocument() != nullptr) m_reader->GetDocument()->setDocumentURI(nullptr);
+    if (XhlcSnapshot* kept = m_reader->GetSnapshot(); kept != nullptr) kept->ForgetFile();
+  }
 }
 
 Status CProject::XIProject::ReconcileProject() {

@@ -114,12 +114,14 @@ Status CProject::WriteSourceProjectFile(const String& path, CitI::IInterface* fi
   CProjectSourceXMLWriter writer(target, &m_XIProject);
   if (const Status mapped = writer.SetFileMap(fileMap); mapped != kSuccess) return mapped;
   if (m_reader && Port::File::exist(target)) {
-    if (m_reader->GetDocument() == nullptr && m_reader->ParseFile(target)) m_reader->ReadVersion();
+    if (!m_reader->HasDocument() && m_reader->ParseFile(target)) m_reader->ReadVersion();
     String version;
     std::ignore = m_reader->GetSchemaVersion(&version);
     // The writer compares with what the target holds now, so another target is never skipped.
-    if (m_reader->GetDocument() != nullptr && std::atoi(version.c_str()) == 2)
-      return writer.WriteIfChanged(m_reader->GetDocument());
+    if (std::atoi(version.c_str()) == 2) {
+      if (XhlcSnapshot* kept = m_reader->GetSnapshot(); kept != nullptr) return writer.WriteIfChanged(*kept);
+      if (m_reader->GetDocument() != nullptr) return writer.WriteIfChanged(m_reader->GetDocument());
+    }
   }
   return writer.Write();
 }

@@ -35,8 +35,9 @@ class CProjectInfo : public TComponent<CProjectInfo> {
 
   // The document the component's last ReadProjectData parsed, handed over so that a reader
   // of the same unchanged file need not parse it again; null when there is none. The
-  // component then answers as one that read nothing.
-  static Xml::DocumentPtr TakeReadDocument(IProjectInfo* info);
+  // component then answers as one that read nothing. `bytes`, when given, receives the bytes
+  // the document was parsed from.
+  static Xml::DocumentPtr TakeReadDocument(IProjectInfo* info, std::string* bytes = nullptr);
 
  private:
   struct XIProjectInfo : TNested<CProjectInfo, IProjectInfo> {

@@ -51,10 +51,11 @@ Status CProjectInfo::XIProjectInfo::ReadProjectData(const String& path) {
   return self.m_read ? kSuccess : kFailure;
 }
 
-Xml::DocumentPtr CProjectInfo::TakeReadDocument(IProjectInfo* info) {
+Xml::DocumentPtr CProjectInfo::TakeReadDocument(IProjectInfo* info, std::string* bytes) {
   auto* face = dynamic_cast<XIProjectInfo*>(info);
   if (face == nullptr || !face->Owner().m_read) return nullptr;
   face->Owner().m_read = false;
+  if (bytes != nullptr) *bytes = face->Owner().m_reader.TakeBytes();
   return face->Owner().m_reader.TakeDocument();
 }
 
