@@ -68,6 +68,11 @@ namespace Hvd {
 Status SendEvent(CitI::IInterface* object, const Port::XUID& eventId, CitI::IInterface* argument) {
   Prjrep::AutoCast<Prjrep::IEventSender> sender(object);
   if (!sender) return kBadParameters;
+  // No event is made that nobody would receive: a large project's files send many before any
+  // view listens to them.
+  if (const auto* helper = dynamic_cast<const Prjrep::CEventSenderHelper*>(sender.Get());
+      helper != nullptr && helper->ReceiverCount() == 0)
+    return kSuccess;
   Prjrep::AutoRelease<Prjrep::IEvent> event = CreateEvent(object, eventId, argument);
   if (!event) return kFailure;
   return sender->Send(event);

@@ -116,12 +116,13 @@ bool CXMLReader::ParseFile(const String& path) {
   return AdoptDocument(path, std::move(document), std::move(bytes));
 }
 
-bool CXMLReader::AdoptDocument(const String& path, Xml::DocumentPtr document, std::string bytes) {
+bool CXMLReader::AdoptDocument(const String& path, Xml::DocumentPtr document, std::string bytes,
+                               std::unique_ptr<ElementIndex> index) {
   if (!document) return false;
   m_fileName = path;
   m_directory = Port::FileName(path).GetHead();
   m_properties.clear();
-  m_index.reset();
+  m_index = std::move(index);
   m_document = std::move(document);
   m_bytes = std::move(bytes);
   m_snapshot.reset();

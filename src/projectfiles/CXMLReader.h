@@ -62,11 +62,16 @@ class CXMLReader {
   // As ParseFile, with `document` already parsed from `path` by another reader; false, and
   // nothing taken, for a null one.
   // `bytes`, when known, are those it was parsed from.
-  bool AdoptDocument(const String& path, Xml::DocumentPtr document, std::string bytes = {});
+  // `index`, when given, is the index another reader made of the unchanged document.
+  bool AdoptDocument(const String& path, Xml::DocumentPtr document, std::string bytes = {},
+                     std::unique_ptr<ElementIndex> index = nullptr);
   // The parsed document handed over, and the bytes it was parsed from; the reader then holds
   // neither.
   Xml::DocumentPtr TakeDocument() noexcept;
   std::string TakeBytes() noexcept { return std::move(m_bytes); }
+  // The index of the document, to be handed over with it; null when none was made or the
+  // document was handed out for a change since.
+  std::unique_ptr<ElementIndex> TakeIndex() noexcept { return std::move(m_index); }
   // Once the steps that read the document are done with it (every step but the views' update,
   // the implementation top and the partitions): keeps a snapshot of what a save needs and lets
   // go of the document. False, the document kept, when the bytes it was parsed from are not

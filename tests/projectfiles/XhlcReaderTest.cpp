@@ -302,6 +302,14 @@ TEST_F(XhlcReaderTest, LookUpsFollowTheDocumentAsEditedThroughTheReader) {
   added->getParentNode()->appendChild(moved);
   reader.ReadVersion();
   EXPECT_EQ(reader.GetProductVersion().str(), "15.2");
+
+  // Handed to another reader with its index, the document answers there as it did here.
+  CXMLReader other;
+  ASSERT_TRUE(other.AdoptDocument(m_file.c_str(), reader.TakeDocument(), {}, reader.TakeIndex()));
+  other.ReadVersion();
+  EXPECT_EQ(other.GetProductVersion().str(), "15.2");
+  EXPECT_TRUE(other.GetPropertyValue("Speed", &value));
+  EXPECT_EQ(value.str(), "-3");
 }
 
 }  // namespace

@@ -83,8 +83,9 @@ Status CFile::XICompileOrder::SetSequenceID(std::uint32_t kind, std::uint64_t va
   if (self.BoundAsInput()) return kFailure;
   if (value == stored) return kSuccess;
   stored = value;
-  // With the compile order kept by hand, the views must hear of the new place.
-  if (kind == 2 && !AutomaticCompileOrder(self.Project().Get()))
+  // With the compile order kept by hand, the views must hear of the new place; the property is
+  // not looked up for a file nothing listens to yet, as while a project is read.
+  if (kind == 2 && self.m_eventSender.ReceiverCount() > 0 && !AutomaticCompileOrder(self.Project().Get()))
     std::ignore = SendEvent(&self.m_XIHdlFile, EventId::FileChanged(), &self.m_XIHdlFile);
   return kSuccess;
 }

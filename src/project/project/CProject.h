@@ -382,6 +382,7 @@ class CProject : public TComponent<CProject> {
     String path;
     Xml::DocumentPtr document;
     std::string bytes;
+    std::unique_ptr<ElementIndex> index;
   };
   ReadDocument m_readDocument;
   // Set when the open made the design: the release then tears it down.

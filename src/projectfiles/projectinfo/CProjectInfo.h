@@ -37,7 +37,8 @@ class CProjectInfo : public TComponent<CProjectInfo> {
   // of the same unchanged file need not parse it again; null when there is none. The
   // component then answers as one that read nothing. `bytes`, when given, receives the bytes
   // the document was parsed from.
-  static Xml::DocumentPtr TakeReadDocument(IProjectInfo* info, std::string* bytes = nullptr);
+  static Xml::DocumentPtr TakeReadDocument(IProjectInfo* info, std::string* bytes = nullptr,
+                                           std::unique_ptr<ElementIndex>* index = nullptr);
 
  private:
   struct XIProjectInfo : TNested<CProjectInfo, IProjectInfo> {

@@ -51,11 +51,13 @@ Status CProjectInfo::XIProjectInfo::ReadProjectData(const String& path) {
   return self.m_read ? kSuccess : kFailure;
 }
 
-Xml::DocumentPtr CProjectInfo::TakeReadDocument(IProjectInfo* info, std::string* bytes) {
+Xml::DocumentPtr CProjectInfo::TakeReadDocument(IProjectInfo* info, std::string* bytes,
+                                                std::unique_ptr<ElementIndex>* index) {
   auto* face = dynamic_cast<XIProjectInfo*>(info);
   if (face == nullptr || !face->Owner().m_read) return nullptr;
   face->Owner().m_read = false;
   if (bytes != nullptr) *bytes = face->Owner().m_reader.TakeBytes();
+  if (index != nullptr) *index = face->Owner().m_reader.TakeIndex();
   return face->Owner().m_reader.TakeDocument();
 }
 
