@@ -2,7 +2,10 @@
 // the platform's event sender.
 
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
+#include <string_view>
+#include <unordered_map>
 
 #include "BaseData.h"
 #include "Prjrep/IEvents.h"
@@ -186,7 +189,12 @@ class CDataStore final : public TComponent<CDataStore> {
   }
 
   TImmortalCount<CDataStore> m_count{this};
-  std::map<std::string, std::unique_ptr<CDefinition>, std::less<>> m_byName;
+  // Hashed: every file and property made asks here by name.
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const noexcept { return std::hash<std::string_view>{}(name); }
+  };
+  std::unordered_map<std::string, std::unique_ptr<CDefinition>, NameHash, std::equal_to<>> m_byName;
   FileTypeIndex m_fileTypesByExtension, m_fileTypesByKey;
   std::map<std::string, std::unique_ptr<CPlugInConfig>, std::less<>> m_plugIns;
   std::vector<CDefinition*> m_properties;             // in document order

@@ -27,10 +27,11 @@ Status CFile::XIOriginatorRef::GetOriginatorIterator(Prjrep::IAutonymIterator** 
 Status CFile::XIOriginatorRef::FindOriginator(CitI::IInterface* object, Prjrep::IAutonymIterator** at) {
   if (at == nullptr) return kFailure;
   Prjrep::AutoOut<Prjrep::IAutonymIterator> out(at);
-  const Port::StringBase<char> path = GetObjectFullPath(object);
   Prjrep::AutoRelease<Prjrep::IAutonymIterator> walk;
   if (This().m_XIAutonymSet.GetIterator(walk.Receive()) != kSuccess || !walk) return kFailure;
   out.Assign(walk.Get());
+  if (walk->IsDone()) return kFailure;  // a new file's first originator: no path to work out
+  const Port::StringBase<char> path = GetObjectFullPath(object);
   if (path.empty()) return kFailure;
   for (std::ignore = walk->Reset(); !walk->IsDone(); std::ignore = walk->Next()) {
     if (GetObjectFullPath(walk->Current()) == path) return kSuccess;
