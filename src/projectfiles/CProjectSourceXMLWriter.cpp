@@ -494,7 +494,7 @@ std::string CProjectSourceXMLWriter::EntriesText(const std::vector<FileRecord>& 
   std::string out;
   const auto attribute = [&](const std::string& start, const Text& value) {
     out += start;
-    AppendAttributeText(out, Xml::XmlText(value.str()).get());
+    AppendAttributeText(out, std::string_view(value.str()));
     out += '"';
   };
   for (const FileRecord& record : records) {

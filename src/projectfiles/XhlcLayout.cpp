@@ -1,6 +1,8 @@
 #include "projectfiles/XhlcLayout.h"
 
+#include <algorithm>
 #include <boost/algorithm/string/predicate.hpp>
+#include <string_view>
 #include <xercesc/dom/DOMAttr.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
@@ -15,8 +17,7 @@ namespace Hvd {
 
 namespace {
 
-void AppendEscaped(std::string& out, const XMLCh* text, bool attribute) {
-  const std::string utf8 = Xml::Utf8Text(text).str();
+void AppendEscapedUtf8(std::string& out, std::string_view utf8, bool attribute) {
   for (const char c : utf8) {
     switch (c) {
       case '&':
@@ -44,6 +45,10 @@ void AppendEscaped(std::string& out, const XMLCh* text, bool attribute) {
         out += c;
     }
   }
+}
+
+void AppendEscaped(std::string& out, const XMLCh* text, bool attribute) {
+  AppendEscapedUtf8(out, Xml::Utf8Text(text).str(), attribute);
 }
 
 void AppendRaw(std::string& out, const XMLCh* text) { out += Xml::Utf8Text(text).str(); }
@@ -192,5 +197,15 @@ std::string FormatProjectDocument(const X::DOMDocument* document, const X::DOMEl
 }
 
 void AppendAttributeText(std::string& out, const XMLCh* value) { AppendEscaped(out, value, true); }
+
+void AppendAttributeText(std::string& out, std::string_view utf8) {
+  // Plain ASCII reads the same through the wide form; anything else takes that way, so that the
+  // text is the one an element holding the value would give.
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return c > 0 && c < 0x7f; })) {
+    AppendEscapedUtf8(out, utf8, true);
+  } else {
+    AppendAttributeText(out, Xml::XmlText(utf8).get());
+  }
+}
 
 }  // namespace Hvd

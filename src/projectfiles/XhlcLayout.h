@@ -4,6 +4,7 @@
 // pretty-printer puts a comment-only element, or an empty one with an end tag, on one line.
 
 #include <string>
+#include <string_view>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 
@@ -18,6 +19,8 @@ std::string FormatProjectDocument(const xercesc::DOMDocument* document, const xe
                                   const std::string& content);
 // An attribute value as the text writes it, escaped.
 void AppendAttributeText(std::string& out, const XMLCh* value);
+// The same for a UTF-8 value.
+void AppendAttributeText(std::string& out, std::string_view utf8);
 
 // True when the document was read in an encoding other than UTF-8 (and must be written back
 // in it, by the XML library's writer).
