@@ -5,9 +5,11 @@
 // view's design hierarchy and compile orders.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -92,19 +94,24 @@ class CHdlPackageWrapper {
   Status RemoveParserFile(const String& key);
   Status UpdateProjectFile(const String& key);
 
+  // Keys are looked up, never walked in order: hashed, as they are asked for each file.
+  struct KeyHash {
+    std::size_t operator()(const String& key) const noexcept { return std::hash<std::string>{}(key.str()); }
+  };
+
   Prjrep::AutoRelease<IHdlNetListNode> m_top;
   Prjrep::AutoPtr<IHdlProject> m_project;
-  std::map<IHdlFile*, IHdlFile*> m_parserToView;
-  std::map<IHdlFile*, IHdlFile*> m_viewToParser;
+  std::unordered_map<IHdlFile*, IHdlFile*> m_parserToView;
+  std::unordered_map<IHdlFile*, IHdlFile*> m_viewToParser;
   std::uint32_t m_viewId = 0;
   std::map<String, Prjrep::AutoPtr<IPropertyInstance>> m_viewProperties;
   std::map<String, String> m_rememberedValues;
-  std::map<String, FileData> m_rememberedFiles;
+  std::unordered_map<String, FileData, KeyHash> m_rememberedFiles;
   std::map<String, Prjrep::AutoPtr<IHdlFile>> m_viewFiles;
   // The key each view file is listed under, by the file's identity.
   std::unordered_map<CitI::IInterface*, String> m_keyOfView;
   // The parser's file of each key handed over.
-  std::map<String, IHdlFile*> m_parserByKey;
+  std::unordered_map<String, IHdlFile*, KeyHash> m_parserByKey;
   // What changed since the parser was last brought up to date; every file when m_compareAll.
   std::set<String> m_changedKeys;
   bool m_compareAll = true;
