@@ -219,12 +219,18 @@ class CView final : public TComponent<CView> {
       for (IHdlDesignUnit* unit : m_elements) visit(unit);
     }
     CView* m_view;
-    // How often each unit's root is listed, so that a view of many files finds one at once.
-    std::unordered_map<CitI::IInterface*, int> m_roots;
-    // Where the first entry of each root stands.
-    std::unordered_map<CitI::IInterface*, std::list<IHdlDesignUnit*>::iterator> m_positions;
+    // Each listed root: how often it is listed, so that a view of many files finds one at once,
+    // and where its first entry stands while that entry is there. One table, as every file
+    // placed asks it.
+    struct RootEntry {
+      int count = 0;
+      bool placed = false;
+      std::list<IHdlDesignUnit*>::iterator at;
+    };
+    std::unordered_map<CitI::IInterface*, RootEntry> m_roots;
+    // The unit just appended is counted, and placed when its root has no place yet.
+    void Listed(IHdlDesignUnit* unit);
     void Count(IHdlDesignUnit* unit, int by);
-    void Appended();
   } m_XIDesignUnitSet{this};
 
   struct XIFileSet : TNested<CView, IFileSet> {

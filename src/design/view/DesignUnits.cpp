@@ -37,22 +37,28 @@ bool IsManagedFile(CitI::IInterface* unit) {
 void CView::XIDesignUnitSet::Count(IHdlDesignUnit* unit, int by) {
   CitI::IInterface* root = RootOf(unit);
   if (root == nullptr) return;
-  if ((m_roots[root] += by) <= 0) m_roots.erase(root);
+  if ((m_roots[root].count += by) <= 0) m_roots.erase(root);
   m_view->NoteUnitChange(unit, by > 0);
 }
 
-void CView::XIDesignUnitSet::Appended() {
-  if (m_elements.empty()) return;
-  const auto last = std::prev(m_elements.end());
-  if (CitI::IInterface* root = RootOf(*last); root != nullptr) m_positions.emplace(root, last);
+void CView::XIDesignUnitSet::Listed(IHdlDesignUnit* unit) {
+  CitI::IInterface* root = RootOf(unit);
+  if (root == nullptr || m_elements.empty()) return;
+  RootEntry& entry = m_roots[root];
+  if (!entry.placed) {
+    entry.placed = true;
+    entry.at = std::prev(m_elements.end());
+  }
+  ++entry.count;
+  m_view->NoteUnitChange(unit, true);
 }
 
 Prjrep::AutoRelease<IHdlDesignUnitIterator> CView::XIDesignUnitSet::IteratorOf(CitI::IInterface* object) {
   CitI::IInterface* wanted = RootOf(object);
   AutoRelease<IHdlDesignUnitIterator> at;
   if (wanted == nullptr || !Holds(wanted)) return at;
-  if (const auto known = m_positions.find(wanted); known != m_positions.end()) {
-    if (GetIteratorAt(known->second, at.Receive()) != kSuccess) return AutoRelease<IHdlDesignUnitIterator>();
+  if (const auto known = m_roots.find(wanted); known != m_roots.end() && known->second.placed) {
+    if (GetIteratorAt(known->second.at, at.Receive()) != kSuccess) return AutoRelease<IHdlDesignUnitIterator>();
     return at;
   }
   // A root listed twice lost its place with its first entry: look for the other.
@@ -69,8 +75,9 @@ bool CView::XIDesignUnitSet::Holds(CitI::IInterface* object) {
 
 void CView::XIDesignUnitSet::Erase(Position& pos) {
   if (IHdlDesignUnit* unit = GetAt(pos); unit != nullptr) {
-    if (const auto known = m_positions.find(RootOf(unit)); known != m_positions.end() && known->second == pos)
-      m_positions.erase(known);
+    if (const auto known = m_roots.find(RootOf(unit));
+        known != m_roots.end() && known->second.placed && known->second.at == pos)
+      known->second.placed = false;
     Count(unit, -1);
   }
   UnitList::Erase(pos);
@@ -78,7 +85,6 @@ void CView::XIDesignUnitSet::Erase(Position& pos) {
 
 Status CView::XIDesignUnitSet::Clear() {
   m_roots.clear();
-  m_positions.clear();
   m_view->m_wrapperNeedsAll = true;
   m_view->m_wrapperPending.clear();
   m_view->m_syncNeedsAll = true;
@@ -91,8 +97,8 @@ Status CView::XIDesignUnitSet::Clear() {
 bool CView::XIDesignUnitSet::EraseEntryOf(CitI::IInterface* object) {
   if (!Holds(object)) return false;
   CitI::IInterface* wanted = RootOf(object);
-  if (const auto known = m_positions.find(wanted); known != m_positions.end()) {
-    Position pos = known->second;
+  if (const auto known = m_roots.find(wanted); known != m_roots.end() && known->second.placed) {
+    Position pos = known->second.at;
     Erase(pos);
     return true;
   }
@@ -114,8 +120,7 @@ Status CView::XIDesignUnitSet::PersistLoad(Prjrep::IStorage* storage) {
     IHdlDesignUnit* unit = CastAnswer<IHdlDesignUnit>(object);
     const Status added = UnitList::Add(unit);
     if (added == kSuccess) {
-      Appended();
-      Count(unit, 1);
+      Listed(unit);
     }
     return added;
   });
@@ -138,8 +143,7 @@ Status CView::XIDesignUnitSet::Add(IHdlDesignUnit* unit) {
   AutoPtr<IView> keep(&self.m_XIView);
   const Status appended = UnitList::Add(unit);
   if (appended != kSuccess) return appended;
-  Appended();
-  Count(unit, 1);
+  Listed(unit);
   self.AddViewToFile(unit);
   std::ignore = self.RegisterForNotifications(unit);
   std::ignore = SendEvent(&self.m_XIView, EventId::FileAddedToView(), unit);
