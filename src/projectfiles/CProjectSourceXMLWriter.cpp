@@ -322,8 +322,17 @@ Status CProjectSourceXMLWriter::PushFiles() {
     m_filesEqual = m_kept != nullptr ? SameFiles(*m_kept, records) : SameFiles(old, records);
   }
   // Saving through a snapshot, the records may build the entries again, or say what was written.
+  // Into a file of its own (a new file, a copy), the entries are laid out as text: the elements
+  // would be made only to be written the same way.
   if (!m_filesEqual.value_or(false)) {
-    for (const FileRecord& record : records) PushFile(record);
+    X::DOMElement* files = m_sections[kFiles];
+    if (m_kept == nullptr && m_ownsDocument && !records.empty() && files != nullptr && !files->hasChildNodes() &&
+        !HasOtherEncoding(m_document)) {
+      m_filesAt = files;
+      m_filesText = EntriesText(records);
+    } else {
+      for (const FileRecord& record : records) PushFile(record);
+    }
   }
   if (m_kept != nullptr) m_keptRecords = std::move(records);
   return kSuccess;

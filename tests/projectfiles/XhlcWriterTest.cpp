@@ -269,6 +269,12 @@ TEST_F(XhlcWriterTest, EmptyProjectAndItsForms) {
 
 TEST_F(XhlcWriterTest, SaveToAnotherExistingFileComparesWithThatFile) {
   ASSERT_TRUE(LoadFixture("full.xhlc"));
+  // Names with marks to escape, plain and not: a new file lays its entries out as text, the
+  // other file gets them as elements, and the two must read the same.
+  for (const char* name : {"src/x&y<z>\"q'r\tt.vhd", "src/caf\xc3\xa9 &.vhd"}) {
+    AutoRelease<Hvd::IHdlFile> added;
+    ASSERT_EQ(Internal()->ProjectAddFile((m_dir / name).c_str(), nullptr, added.Receive()), Hvd::kSuccess);
+  }
   // The target holds another project: it is written, although the project's own file, which
   // the reader parsed, is the same as what would be written.
   const fs::path other = m_dir / "other.xhlc";
