@@ -803,7 +803,9 @@ TEST_F(ProjectOpenSaveTest, UnknownDeviceIsAskedAbout) {
                                 "    <property vel_kv:name=\"Device\" vel_kv:value=\"") +
                         device + "\"/>\n  </properties>\n</project>\n");
   const std::string before = ReadText(m_file);
-  ASSERT_EQ(InterpHelp::RunCmd("set ::velmor::Hvd::answers 2; set ::ran 0", nullptr, false, nullptr),
+  // The questions of earlier tests in the same process are forgotten first.
+  ASSERT_EQ(InterpHelp::RunCmd("::velmor::Hvd::hvd_ResetDialogs; set ::velmor::Hvd::answers 2; set ::ran 0", nullptr,
+                               false, nullptr),
             Hvd::kSuccess);
   EXPECT_EQ(Open(m_file), Hvd::kFailure);
   EXPECT_FALSE(IsOpen());
@@ -870,6 +872,8 @@ TEST_F(ProjectOpenSaveTest, CompileOrderFileSetsTheOrder) {
     EXPECT_TRUE(order && order->GetSequenceID(2, &id) == Hvd::kSuccess) << path;
     return id;
   };
+  // An earlier test in the same process may have set it.
+  ASSERT_EQ(InterpHelp::RunCmd("unset -nocomplain ::ran", nullptr, false, nullptr), Hvd::kSuccess);
   EXPECT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->ParseCompileOrderFile(list.c_str(), 0), Hvd::kSuccess);
   EXPECT_EQ(FileNames().size(), 3u);
   EXPECT_EQ(sequence(m_dir / "a.vhd"), 1u);
