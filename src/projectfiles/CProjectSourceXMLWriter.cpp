@@ -503,7 +503,7 @@ std::string CProjectSourceXMLWriter::EntriesText(const std::vector<FileRecord>& 
   std::string out;
   const auto attribute = [&](const std::string& start, const Text& value) {
     out += start;
-    AppendAttributeText(out, std::string_view(value.str()));
+    AppendAttributeText(out, value.str());
     out += '"';
   };
   for (const FileRecord& record : records) {

@@ -196,15 +196,13 @@ std::string FormatProjectDocument(const X::DOMDocument* document, const X::DOMEl
   return out;
 }
 
-void AppendAttributeText(std::string& out, const XMLCh* value) { AppendEscaped(out, value, true); }
-
 void AppendAttributeText(std::string& out, std::string_view utf8) {
   // Plain ASCII reads the same through the wide form; anything else takes that way, so that the
   // text is the one an element holding the value would give.
   if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return c > 0 && c < 0x7f; })) {
     AppendEscapedUtf8(out, utf8, true);
   } else {
-    AppendAttributeText(out, Xml::XmlText(utf8).get());
+    AppendEscaped(out, Xml::XmlText(utf8).get(), true);
   }
 }
 

@@ -17,9 +17,7 @@ std::string FormatProjectDocument(const xercesc::DOMDocument* document);
 // place of that element's children (it has none in the document).
 std::string FormatProjectDocument(const xercesc::DOMDocument* document, const xercesc::DOMElement* element,
                                   const std::string& content);
-// An attribute value as the text writes it, escaped.
-void AppendAttributeText(std::string& out, const XMLCh* value);
-// The same for a UTF-8 value.
+// A UTF-8 attribute value as the text writes it, escaped.
 void AppendAttributeText(std::string& out, std::string_view utf8);
 
 // True when the document was read in an encoding other than UTF-8 (and must be written back
