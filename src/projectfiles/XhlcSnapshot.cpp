@@ -28,7 +28,7 @@ std::unique_ptr<XhlcSnapshot> XhlcSnapshot::Make(X::DOMDocument* document, std::
   snapshot->m_entries.shrink_to_fit();
   snapshot->m_outline = std::move(outline);
   snapshot->m_bytes = std::move(bytes);
-  snapshot->m_bytes.shrink_to_fit();
+  snapshot->KeepBytesIfNeeded();
   return snapshot;
 }
 
@@ -53,7 +53,18 @@ Xml::DocumentPtr XhlcSnapshot::OutlineOf(X::DOMDocument* document) {
   return outline;
 }
 
+void XhlcSnapshot::KeepBytesIfNeeded() {
+  // Entries that a save writes back from its records never send it to the bytes; for a large
+  // project they are the better part of what the snapshot would hold.
+  if (EntriesCanonical()) {
+    std::string().swap(m_bytes);
+  } else {
+    m_bytes.shrink_to_fit();
+  }
+}
+
 Xml::DocumentPtr XhlcSnapshot::Parse() const {
+  if (m_bytes.empty()) return nullptr;
   Xml::SafeDomParser parser;
   const std::string name = m_outline ? Xml::Utf8Text(m_outline->getDocumentURI()).str() : std::string();
   Xml::DocumentPtr document = parser.ParseBytes(m_bytes, name.empty() ? "buffer" : name.c_str());
@@ -73,6 +84,7 @@ void XhlcSnapshot::Written(Xml::DocumentPtr document, std::string* written, std:
         m_canonical = true;
       }
       m_bytes = std::move(*written);
+      KeepBytesIfNeeded();
       return;
     }
   }

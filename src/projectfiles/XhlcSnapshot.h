@@ -1,9 +1,10 @@
 #pragma once
 // What a save needs of the project source file once the open is done reading it, without the
-// parsed document: the file's bytes, an outline (every section but the entries of the files
-// section, where the save compares sections), and those entries in a compact text that the
-// writer compares with the entries it would write. A save parses the bytes again only when it
-// writes. The parsed document of a large project is many times the size of all three.
+// parsed document: an outline (every section but the entries of the files section, where the
+// save compares sections), those entries in a compact text that the writer compares with the
+// entries it would write, and the file's bytes while a save may need them. A save parses the
+// bytes again only when it writes entries it cannot build from its own records. The parsed
+// document of a large project is many times the size of all three.
 
 #include <memory>
 #include <string>
@@ -25,7 +26,8 @@ class XhlcSnapshot {
 
   // The outline, named (document URI) by the file it stands for.
   xercesc::DOMDocument* Outline() const noexcept { return m_outline.get(); }
-  // The whole document parsed again, named as the outline; null when it does not parse.
+  // The whole document parsed again, named as the outline; null when it does not parse, or
+  // when the entries are canonical, as then the bytes are not kept.
   Xml::DocumentPtr Parse() const;
   // The file entries as the writer encodes them; meaningful only when comparable (every entry
   // has a form the writer can write).
@@ -54,6 +56,8 @@ class XhlcSnapshot {
   XhlcSnapshot() = default;
   // The document without the entries of its files section; null when it cannot be copied.
   static Xml::DocumentPtr OutlineOf(xercesc::DOMDocument* document);
+  // Lets the bytes go when no save will parse them again.
+  void KeepBytesIfNeeded();
 
   std::string m_bytes;
   Xml::DocumentPtr m_outline;
