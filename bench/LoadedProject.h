@@ -81,9 +81,7 @@ struct Loaded {
     if (!reader->ParseFile(file.c_str())) return;
     reader->ReadVersion();
     reader->ApplyProperties();
-    reader->ReadFiles();
-    reader->ReadLibraries();
-    std::ignore = reader->ReleaseDocument();
+    reader->ReadFilesAndLibraries(true);
     reader->UpdateFileViews();
     reader->ReadImplementationTop();
     reader->ReadPartitions();

@@ -86,6 +86,25 @@ bool EnvironmentSet(const char* name) { return std::getenv(name) != nullptr; }
 
 }  // namespace
 
+// A large project's document is many times the size of what its files sections say; this is
+// what the open reads of them, as it reads it.
+struct CXMLReader::TakenEntries {
+  struct Association {
+    Text branch;
+    Text sequenceId;
+    bool globalInclude = false;
+  };
+  struct File {
+    Text name;
+    std::vector<Association> associations;
+    std::vector<Text> libraries;
+  };
+  std::vector<File> files;  // in the order they are added
+  std::vector<std::pair<Text, Text>> bindings;  // name and location
+  std::vector<Text> libraries;  // of the libraries section
+  bool filesRead = false;
+};
+
 CXMLReader::CXMLReader(IProject* project) : m_project(project) { CreateParser(); }
 
 CXMLReader::CXMLReader() { CreateParser(); }
@@ -211,10 +230,36 @@ Status CXMLReader::AddFile(const String& path, IFileType* type, AutoRelease<IHdl
   return project->ProjectAddFile(path, type, file.Receive());
 }
 
+namespace {
+
+// A file's compile-order sequence id of `branch`, as written; nothing for a number that does
+// not read whole.
+void ApplySequenceId(const Text& branch, Text number, CitI::IInterface* file) {
+  if (number.empty()) return;
+  // The whole number is kept: ids come from a counter that is never renumbered.
+  number.Trim(" \t", Text::kTrimBoth);
+  std::uint64_t id = 0;
+  const char* end = number.c_str() + number.size();
+  const auto [stop, error] = std::from_chars(number.c_str(), end, id);
+  if (AutoCast<ICompileOrder> order(file); order && error == std::errc() && stop == end && !number.empty())
+    std::ignore = order->SetSequenceID(CXMLReader::BranchToSequenceTarget(branch), id);
+}
+
+void AddToLibrary(ISourceLibraryManager* libraries, const Text& name, IHdlFile* file) {
+  // Exact: a library named "Work" is the user's own, not the system's "work".
+  if (libraries == nullptr || name.empty() || IsSystemLibraryName(name)) return;
+  if (AutoRelease<ISourceLibrary> library = FindOrCreateLibrary(libraries, name); library)
+    std::ignore = library->AddFileToLibrary(file);
+}
+
+}  // namespace
+
 void CXMLReader::ReadFiles() {
   // Every file read is placed once afterwards (UpdateFileViews), not as each gets its classes.
   const FileViewPlacementHold hold;
-  if (boost::algorithm::iequals(m_schemaVersion.str(), N::kSchemaVersion)) {
+  if (m_taken) {
+    AddTakenFiles();
+  } else if (boost::algorithm::iequals(m_schemaVersion.str(), N::kSchemaVersion)) {
     ReadFilesV2();
   } else {
     ReadFileSets();
@@ -239,6 +284,78 @@ void CXMLReader::ReadFilesV2() {
   // Other projects are added after every ordinary file, whatever their place in the list.
   for (X::DOMElement* element : ordinary) HandleFileV2(element);
   for (X::DOMElement* element : references) HandleFileV2(element);
+  ReadBindings();
+}
+
+void CXMLReader::ReadFilesAndLibraries(bool release) {
+  const bool taken = release && TakeEntries();
+  if (taken) std::ignore = ReleaseDocument();
+  ReadFiles();
+  ReadLibraries();
+  if (release && !taken) std::ignore = ReleaseDocument();
+}
+
+// Takes the entries in the order, and with the skips, that the reading from the document keeps.
+bool CXMLReader::TakeEntries() {
+  if (!m_document || !boost::algorithm::iequals(m_schemaVersion.str(), N::kSchemaVersion)) return false;
+  auto taken = std::make_unique<TakenEntries>();
+  const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
+  const XMLCh* uri = xml.GetNamespaceURI();
+  if (const std::vector<X::DOMElement*> sections = InDocument(uri, N::kFilesW); !sections.empty()) {
+    const std::vector<X::DOMElement*> files = ElementsNamed(sections[0], uri, N::kFileW);
+    std::vector<TakenEntries::File> references;
+    taken->files.reserve(files.size());
+    for (X::DOMElement* element : files) {
+      TakenEntries::File file;
+      file.name = AttributeText(xml, element, N::kNameW);
+      if (file.name.empty()) continue;
+      for (X::DOMElement* association : ElementsNamed(element, uri, N::kAssociationW)) {
+        file.associations.push_back({AttributeText(xml, association, N::kNameW),
+                                     AttributeText(xml, association, N::kSeqIdW),
+                                     !AttributeText(xml, association, N::kSeqIdIncW).empty()});
+      }
+      for (X::DOMElement* library : ElementsNamed(element, uri, N::kLibraryW))
+        file.libraries.push_back(AttributeText(xml, library, N::kNameW));
+      // Other projects are added after every ordinary file, whatever their place in the list.
+      (IsProjectFileName(file.name) ? references : taken->files).push_back(std::move(file));
+    }
+    for (TakenEntries::File& file : references) taken->files.push_back(std::move(file));
+    taken->files.shrink_to_fit();
+    taken->filesRead = !files.empty();
+  }
+  for (const X::DOMElement* binding : InDocument(uri, N::kBindingW))
+    taken->bindings.emplace_back(AttributeText(xml, binding, N::kNameW), AttributeText(xml, binding, N::kLocationW));
+  if (const std::vector<X::DOMElement*> sections = InDocument(uri, N::kLibrariesW); !sections.empty()) {
+    for (const X::DOMElement* library : ElementsNamed(sections[0], uri, N::kLibraryW)) {
+      if (Text name = AttributeText(xml, library, N::kNameW); !name.empty()) taken->libraries.push_back(std::move(name));
+    }
+  }
+  m_taken = std::move(taken);
+  return true;
+}
+
+void CXMLReader::AddTakenFiles() {
+  // As ReadFilesV2 and HandleFileV2 would from the document, and the bindings only after files.
+  if (!m_taken->filesRead) return;
+  AutoCast<ISourceLibraryManager> libraries(m_project);
+  for (TakenEntries::File& entry : m_taken->files) {
+    String path = ResolveProjectPath(entry.name);
+    AutoRelease<IFileType> type = ProjectReferenceType(path, "HandleFileV2");
+    AutoRelease<IHdlFile> file;
+    if (AddFile(path, type.Get(), file) != kSuccess || !file) continue;
+    for (TakenEntries::Association& association : entry.associations) {
+      if (association.branch.empty()) continue;
+      ReadBranch(association.branch, file.Get(), nullptr);
+      ApplySequenceId(association.branch, association.sequenceId, file.Get());
+      if (association.globalInclude) {
+        if (AutoCast<IHdlFileV3> include(file.Get()); include) std::ignore = include->SetGlobalInclude(true);
+      }
+    }
+    for (const Text& name : entry.libraries) AddToLibrary(libraries.Get(), name, file.Get());
+    // What is added is let go of as it goes: the files made take its place.
+    entry = TakenEntries::File();
+  }
+  std::vector<TakenEntries::File>().swap(m_taken->files);
   ReadBindings();
 }
 
@@ -268,15 +385,8 @@ void CXMLReader::HandleFileV2(X::DOMElement* element) {
     const Text branch = AttributeText(xml, association, N::kNameW);
     if (branch.empty()) continue;
     ReadBranch(branch, file.Get(), association);
-    if (Text number = AttributeText(xml, association, N::kSeqIdW); !number.empty()) {
-      // The whole number is kept: ids come from a counter that is never renumbered.
-      number.Trim(" \t", Text::kTrimBoth);
-      std::uint64_t id = 0;
-      const char* end = number.c_str() + number.size();
-      const auto [stop, error] = std::from_chars(number.c_str(), end, id);
-      if (AutoCast<ICompileOrder> order(file.Get()); order && error == std::errc() && stop == end && !number.empty())
-        std::ignore = order->SetSequenceID(BranchToSequenceTarget(branch), id);
-    }
+    Text number = AttributeText(xml, association, N::kSeqIdW);
+    ApplySequenceId(branch, number, file.Get());
     if (!AttributeText(xml, association, N::kSeqIdIncW).empty()) {
       if (AutoCast<IHdlFileV3> include(file.Get()); include) std::ignore = include->SetGlobalInclude(true);
     }
@@ -284,13 +394,7 @@ void CXMLReader::HandleFileV2(X::DOMElement* element) {
 
   AutoCast<ISourceLibraryManager> libraries(m_project);
   const std::vector<X::DOMElement*> names = ElementsNamed(element, xml.GetNamespaceURI(), N::kLibraryW);
-  for (XMLSize_t i = 0; libraries && i < names.size(); ++i) {
-    const Text name = AttributeText(xml, names[i], N::kNameW);
-    // Exact: a library named "Work" is the user's own, not the system's "work".
-    if (name.empty() || IsSystemLibraryName(name)) continue;
-    if (AutoRelease<ISourceLibrary> library = FindOrCreateLibrary(libraries.Get(), name); library)
-      std::ignore = library->AddFileToLibrary(file.Get());
-  }
+  for (XMLSize_t i = 0; i < names.size(); ++i) AddToLibrary(libraries.Get(), AttributeText(xml, names[i], N::kNameW), file.Get());
 }
 
 Prjrep::AutoRelease<IFileType> CXMLReader::GetProjectFileType(const String& path) {
@@ -306,6 +410,14 @@ Prjrep::AutoRelease<IFileType> CXMLReader::GetProjectFileType(const String& path
 
 void CXMLReader::ReadBindings() {
   AutoCast<IFileManager> files(m_project);
+  if (files && m_taken) {
+    for (const auto& [name, location] : m_taken->bindings) {
+      AutoRelease<IHdlFileIterator> at;
+      if (files->FindFileByPath(name, at.Receive()) != kSuccess || !at || at->IsDone()) continue;
+      if (AutoCast<IDesignGraphLocatorSet> locators(at->Current()); locators) std::ignore = locators->Add(location);
+    }
+    return;
+  }
   if (!files || !m_document) return;
   const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
   const std::vector<X::DOMElement*> bindings = InDocument(xml.GetNamespaceURI(), N::kBindingW);
@@ -320,6 +432,14 @@ void CXMLReader::ReadBindings() {
 }
 
 void CXMLReader::ReadLibraries() {
+  if (m_taken) {
+    // The last step that reads what was taken.
+    const std::unique_ptr<TakenEntries> taken = std::move(m_taken);
+    AutoCast<ISourceLibraryManager> libraries(m_project);
+    for (std::size_t i = 0; libraries && i < taken->libraries.size(); ++i)
+      std::ignore = FindOrCreateLibrary(libraries.Get(), taken->libraries[i]);
+    return;
+  }
   if (!m_document) return;
   const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
   const std::vector<X::DOMElement*> sections = InDocument(xml.GetNamespaceURI(), N::kLibrariesW);

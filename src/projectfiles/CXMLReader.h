@@ -45,7 +45,8 @@ class CXMLReader {
   CXMLReader& operator=(const CXMLReader&) = delete;
   virtual ~CXMLReader();
 
-  // Reads the file list, in the form the schema version names, then the bindings.
+  // Reads the file list, in the form the schema version names, then the bindings: from what
+  // TakeEntries took out of the document when it did, else from the document.
   virtual void ReadFiles();
   [[nodiscard]] virtual Status GetSchemaVersion(String* version);
   virtual String GetProductVersion();
@@ -77,6 +78,13 @@ class CXMLReader {
   // go of the document. False, the document kept, when the bytes it was parsed from are not
   // known or it cannot be copied.
   bool ReleaseDocument();
+  // Takes what the files, bindings and libraries sections say out of the document, so that the
+  // document can go before any file is made; ReadFiles and ReadLibraries then read from it.
+  // False, nothing taken, unless the document is held and in the current schema.
+  bool TakeEntries();
+  // The files and the libraries; with `release`, the document goes once what they need of it
+  // is taken, else it stays.
+  void ReadFilesAndLibraries(bool release);
   // The snapshot kept in place of the document; null while the document is held.
   XhlcSnapshot* GetSnapshot() const noexcept { return m_snapshot.get(); }
   // A document was read: it is held, or its snapshot.
@@ -115,8 +123,11 @@ class CXMLReader {
   IProject* Project() const noexcept { return m_project; }
 
  private:
+  // The files, bindings and libraries sections as TakeEntries takes them.
+  struct TakenEntries;
   void ReadFilesV2();
   void HandleFileV2(xercesc::DOMElement* element);
+  void AddTakenFiles();
   // The type of a reference to another project (null for any other file); `path` becomes the
   // .xhlc form of the reference. `step` names the caller in the developer message.
   Prjrep::AutoRelease<IFileType> ProjectReferenceType(String& path, const char* step);
@@ -136,6 +147,7 @@ class CXMLReader {
   // The partitions the document listed, counted when it was let go.
   std::size_t m_releasedPartitions = 0;
   xercesc::DOMElement* m_root = nullptr;
+  std::unique_ptr<TakenEntries> m_taken;
   mutable std::unique_ptr<ElementIndex> m_index;  // of m_document as it was read
   String m_fileName;
   String m_directory;

@@ -121,9 +121,7 @@ class XhlcProject : public ::testing::Test {
     if (m_reader->GetSchemaVersion(&version) != Hvd::kSuccess || !Hvd::CXMLReader::IsAcceptedSchemaVersion(version))
       return false;
     m_reader->ApplyProperties();
-    m_reader->ReadFiles();
-    m_reader->ReadLibraries();
-    if (m_releaseDocument) std::ignore = m_reader->ReleaseDocument();
+    m_reader->ReadFilesAndLibraries(m_releaseDocument);
     m_reader->UpdateFileViews();
     m_reader->ReadImplementationTop();
     m_reader->ReadPartitions();

@@ -241,6 +241,46 @@ TEST_F(XhlcReleasedDocumentTest, KeptEntriesAreWrittenAsTheDocumentWouldBe) {
   });
 }
 
+// The files are made only after the document went: what they were read from must give them
+// exactly what the document gives, with the same skips and the same order.
+TEST_F(XhlcReleasedDocumentTest, FilesMadeAfterTheDocumentWentAreReadAsFromIt) {
+  std::string text = ReadText(kData / "full.xhlc");
+  const auto replace = [&](const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+  };
+  // A project reference listed first, an entry without a name, ids that do not read whole or
+  // read only once trimmed, the system's library beside the user's, a library no file names,
+  // and a binding to a file the project does not hold.
+  replace("  <files>\n", "  <files>\n    <file vel_kv:name=\"../ip/other/other.xhlc\" vel_kv:type=\"FILE_XHLC\"/>\n"
+                         "    <file vel_kv:name=\"\" vel_kv:type=\"FILE_VHDL\"/>\n");
+  replace("vel_kv:seqID=\"2\"", "vel_kv:seqID=\" 12 \"");
+  replace("vel_kv:seqID=\"4\"", "vel_kv:seqID=\"4x\"");
+  replace("<library vel_kv:name=\"Work\"/>", "<library vel_kv:name=\"work\"/><library vel_kv:name=\"Work\"/>");
+  replace("  </bindings>", "    <binding vel_kv:location=\"/top/u_gone\" vel_kv:name=\"src/gone.vhd\"/>\n  </bindings>");
+  replace("<libraries>", "<libraries>\n    <library vel_kv:name=\"spare\"/>");
+  const fs::path fixture = m_root / "reading.xhlc";
+  WriteText(fixture, text);
+  ExpectSameSaves(fixture.string(), [&](std::vector<Outcome>& saves) {
+    std::string state;
+    for (const std::string& name : FileNames()) {
+      Hvd::IHdlFile* file = File(name);
+      state += name + " [" + LibraryOf(file) + "]";
+      for (std::uint32_t kind = 0; kind < 8; ++kind) state += " " + std::to_string(SequenceId(file, kind));
+      state += "\n";
+    }
+    AutoRelease<Hvd::ISourceLibrary> spare;
+    state += Libraries()->FindSourceLibrary("spare", spare.Receive()) == Hvd::kSuccess ? "spare\n" : "no spare\n";
+    saves.push_back({Hvd::kSuccess, false, state});
+    ::setenv("VEL_CORVANE_NO_DIRTY_CHECK", "1", 1);
+    CProjectSourceXMLWriter::ForgetEnvironmentFlags();
+    saves.push_back(Save(m_file));
+    ::unsetenv("VEL_CORVANE_NO_DIRTY_CHECK");
+    CProjectSourceXMLWriter::ForgetEnvironmentFlags();
+  });
+}
+
 TEST_F(XhlcReleasedDocumentTest, TheSnapshotHoldsNoFileEntriesAndTheLaterStepsStillRead) {
   m_releaseDocument = true;
   ASSERT_TRUE(LoadFixture("full.xhlc"));

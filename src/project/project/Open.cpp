@@ -485,11 +485,9 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
     std::ignore = VerifyCreateDir(Port::FileName(m_generatedFilePath).GetHead());
     // The views are those of the device just read, before the files are placed in them.
     NotifyPlatform(m_design.Get());
-    m_reader->ReadFiles();
-    m_reader->ReadLibraries();
-    // The parsed document is many times the size of the project it describes: the views are
-    // filled after it goes.
-    std::ignore = m_reader->ReleaseDocument();
+    // The parsed document is many times the size of the project it describes: it goes once what
+    // the files need of it is taken, before the files are made and the views filled.
+    m_reader->ReadFilesAndLibraries(true);
     CGenProjectReader generated(&m_XIProject);
     const bool generatedRead = generated.ParseFile(m_generatedFilePath);
     if (generatedRead) generated.ReadFiles();
