@@ -16,87 +16,6 @@
 
 namespace Hvd {
 
-// Pointer to position, in one flat table: a receiver may follow tens of thousands of
-// senders, and a node per entry costs an allocation and a cache miss on every lookup.
-template <class P>
-class TPointerIndex {
- public:
-  std::size_t Size() const { return m_size; }
-
-  // The position of `p`, or nullptr.
-  const std::size_t* Find(P p) const {
-    if (m_keys.empty()) return nullptr;
-    for (std::size_t i = Home(p);; i = (i + 1) & Mask()) {
-      if (m_keys[i] == p) return &m_values[i];
-      if (m_keys[i] == nullptr) return nullptr;
-    }
-  }
-
-  void Set(P p, std::size_t value) {
-    if ((m_used + 1) * 3 > m_keys.size() * 2) Grow();
-    std::size_t* free = nullptr;
-    for (std::size_t i = Home(p);; i = (i + 1) & Mask()) {
-      if (m_keys[i] == p) {
-        m_values[i] = value;
-        return;
-      }
-      if (m_keys[i] == Tombstone() && free == nullptr) free = &m_values[i];
-      if (m_keys[i] == nullptr) {
-        if (free == nullptr) {
-          free = &m_values[i];
-          ++m_used;
-        }
-        const std::size_t at = static_cast<std::size_t>(free - m_values.data());
-        m_keys[at] = p;
-        m_values[at] = value;
-        ++m_size;
-        return;
-      }
-    }
-  }
-
-  bool Erase(P p) {
-    if (m_keys.empty()) return false;
-    for (std::size_t i = Home(p);; i = (i + 1) & Mask()) {
-      if (m_keys[i] == p) {
-        m_keys[i] = Tombstone();
-        --m_size;
-        return true;
-      }
-      if (m_keys[i] == nullptr) return false;
-    }
-  }
-
- private:
-  static P Tombstone() { return reinterpret_cast<P>(alignof(std::max_align_t)); }
-  std::size_t Mask() const { return m_keys.size() - 1; }
-  std::size_t Home(P p) const {
-    auto bits = reinterpret_cast<std::uintptr_t>(p);
-    bits ^= bits >> 17;
-    bits *= 0x9E3779B97F4A7C15ull;
-    return static_cast<std::size_t>(bits >> 20) & Mask();
-  }
-  // Rebuilds for the live entries, dropping the tombstones: at most half full after, and
-  // rebuilt again past two thirds, which keeps probes short in a table of a view's files.
-  void Grow() {
-    std::size_t capacity = 16;
-    while (capacity < (m_size + 1) * 2) capacity *= 2;
-    std::vector<P> keys(capacity, nullptr);
-    std::vector<std::size_t> values(keys.size());
-    keys.swap(m_keys);
-    values.swap(m_values);
-    m_size = m_used = 0;
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-      if (keys[i] != nullptr && keys[i] != Tombstone()) Set(keys[i], values[i]);
-    }
-  }
-
-  std::vector<P> m_keys;  // null: never used
-  std::vector<std::size_t> m_values;
-  std::size_t m_size = 0;  // live entries
-  std::size_t m_used = 0;  // live entries and tombstones
-};
-
 // An ordered list of plain pointers, each at most once, in which a removal only empties
 // an entry: a walk by position survives removals and additions made during it. Lookups
 // are constant-time, so a receiver can follow thousands of senders; a short list, as most
@@ -120,17 +39,22 @@ class TSlotList {
     if (m_slots.size() == kScanned + 1 && slot == kScanned) {
       Reindex();  // the list has just grown past a search
     } else if (Indexed()) {
-      m_index.Set(p, slot);
+      Index(slot);
     }
   }
 
   // Empties the entry of `p`; false when `p` is not listed.
   bool Remove(P p) {
-    const std::size_t slot = SlotOf(p);
+    std::size_t slot = kNone;
+    if (!Indexed()) {
+      slot = SlotOf(p);
+    } else if (const std::size_t cell = p != nullptr ? CellOf(p) : kNone; cell != kNone) {
+      slot = m_cells[cell];
+      m_cells[cell] = kGone;
+    }
     if (slot == kNone) return false;
     m_slots[slot] = nullptr;
     if (m_empty++ == 0 || slot < m_firstEmpty) m_firstEmpty = slot;
-    if (Indexed()) m_index.Erase(p);
     return true;
   }
 
@@ -160,8 +84,8 @@ class TSlotList {
   std::size_t SlotOf(P p) const {
     if (p == nullptr) return kNone;  // an empty entry is no listed pointer
     if (Indexed()) {
-      const std::size_t* found = m_index.Find(p);
-      return found != nullptr ? *found : kNone;
+      const std::size_t cell = CellOf(p);
+      return cell != kNone ? m_cells[cell] : kNone;
     }
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
       if (m_slots[i] == p) return i;
@@ -169,17 +93,70 @@ class TSlotList {
     return kNone;
   }
 
+  // The index is a flat open-addressed table of entry numbers only, compared through the
+  // entries themselves: a receiver may follow tens of thousands of senders, and a key and a
+  // value per cell would cost four times the room.
+  static constexpr std::uint32_t kFree = 0xFFFFFFFFu;  // never used
+  static constexpr std::uint32_t kGone = 0xFFFFFFFEu;  // a removed entry's cell
+
+  std::size_t Mask() const { return m_cells.size() - 1; }
+  std::size_t Home(P p) const {
+    auto bits = reinterpret_cast<std::uintptr_t>(p);
+    bits ^= bits >> 17;
+    bits *= 0x9E3779B97F4A7C15ull;
+    return static_cast<std::size_t>(bits >> 20) & Mask();
+  }
+
+  // The cell holding the entry of `p`, or kNone.
+  std::size_t CellOf(P p) const {
+    if (m_cells.empty()) return kNone;
+    for (std::size_t i = Home(p);; i = (i + 1) & Mask()) {
+      const std::uint32_t at = m_cells[i];
+      if (at == kFree) return kNone;
+      if (at != kGone && m_slots[at] == p) return i;
+    }
+  }
+
+  // Indexes entry `slot`, which holds a pointer not indexed yet.
+  void Index(std::size_t slot) {
+    if ((m_usedCells + 1) * 3 > m_cells.size() * 2) {
+      Reindex();  // indexes every entry, this one too
+      return;
+    }
+    for (std::size_t i = Home(m_slots[slot]);; i = (i + 1) & Mask()) {
+      if (m_cells[i] == kFree) ++m_usedCells;
+      if (m_cells[i] == kFree || m_cells[i] == kGone) {
+        m_cells[i] = static_cast<std::uint32_t>(slot);
+        return;
+      }
+    }
+  }
+
+  // Rebuilt for the entries held: at most half full after, and rebuilt again past two
+  // thirds, which keeps probes short.
   void Reindex() {
-    m_index = TPointerIndex<P>();
+    std::vector<std::uint32_t>().swap(m_cells);
+    m_usedCells = 0;
     if (!Indexed()) return;
-    for (std::size_t i = 0; i < m_slots.size(); ++i) {
-      if (m_slots[i] != nullptr) m_index.Set(m_slots[i], i);
+    std::size_t capacity = 16;
+    while (capacity < (Count() + 1) * 2) capacity *= 2;
+    m_cells.assign(capacity, kFree);
+    for (std::size_t slot = 0; slot < m_slots.size(); ++slot) {
+      if (m_slots[slot] == nullptr) continue;
+      for (std::size_t i = Home(m_slots[slot]);; i = (i + 1) & Mask()) {
+        if (m_cells[i] == kFree) {
+          m_cells[i] = static_cast<std::uint32_t>(slot);
+          ++m_usedCells;
+          break;
+        }
+      }
     }
   }
 
   std::vector<P> m_slots;
-  TPointerIndex<P> m_index;      // while the list is longer than a search
-  std::size_t m_empty = 0;       // empty entries in m_slots
+  std::vector<std::uint32_t> m_cells;  // while the list is longer than a search
+  std::size_t m_usedCells = 0;         // cells not kFree
+  std::size_t m_empty = 0;             // empty entries in m_slots
   std::size_t m_firstEmpty = 0;  // no entry before it is empty (while m_empty > 0)
 };
 
@@ -297,6 +274,9 @@ class TBaseEventReceiverHelper : public Hvd::TComponent<TBaseEventReceiverHelper
   std::size_t SenderCount() const { return m_senders.Count(); }
 
  protected:
+  // The senders it listens to, each once; an entry empties when its sender lets go.
+  const Hvd::TSlotList<IEventSender*>& Senders() const { return m_senders; }
+
   T* m_owner;
   Handler m_handler;
 

@@ -8,8 +8,8 @@
 
 namespace Hvd {
 
-// Answers for its owner like the owner's other parts. It keeps its own list of the senders
-// it was added to, kept in step by the senders themselves, which tell it when they go.
+// Answers for its owner like the owner's other parts. The senders it was added to are those
+// its base lists, kept in step by the senders themselves, which tell it when they go.
 template <class T>
 class TDetachingReceiver final : public Prjrep::TEventReceiverHelper<T> {
   using Base = Prjrep::TEventReceiverHelper<T>;
@@ -26,32 +26,26 @@ class TDetachingReceiver final : public Prjrep::TEventReceiverHelper<T> {
   // Refused while detaching, so that a sender reached during the walk cannot add it back.
   Status AddSender(Prjrep::IEventSender* sender) override {
     if (m_detaching) return kFailure;
-    const Status added = Base::AddSender(sender);
-    if (added == kSuccess && !m_senders.Contains(sender)) m_senders.Add(sender);
-    return added;
-  }
-
-  Status RemoveSender(Prjrep::IEventSender* sender) override {
-    if (sender != nullptr) m_senders.Remove(sender);
-    return Base::RemoveSender(sender);
+    return Base::AddSender(sender);
   }
 
   // Leaves every sender but `keep` (null: every sender).
   void Detach(Prjrep::IEventSender* keep) {
     m_detaching = true;
-    for (std::size_t i = 0; i < m_senders.Length(); ++i) {
-      Prjrep::IEventSender* sender = m_senders.At(i);
+    const TSlotList<Prjrep::IEventSender*>& senders = this->Senders();
+    for (std::size_t i = 0; i < senders.Length(); ++i) {
+      Prjrep::IEventSender* sender = senders.At(i);
       // The sender calls back RemoveSender, which empties this entry.
       if (sender != nullptr && sender != keep) std::ignore = sender->RemoveReceiver(this);
     }
-    m_senders.Compact();
     m_detaching = false;
   }
 
-  bool IsListeningTo(Prjrep::IEventSender* sender) const { return sender != nullptr && m_senders.Contains(sender); }
+  bool IsListeningTo(Prjrep::IEventSender* sender) const {
+    return sender != nullptr && this->Senders().Contains(sender);
+  }
 
  private:
-  TSlotList<Prjrep::IEventSender*> m_senders;
   bool m_detaching = false;
 };
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -596,6 +597,45 @@ TEST_F(ViewTest, ReconcileDropsWhatIsNoLongerDefinedAndAnObsoleteViewLetsGoOfEve
   std::ignore = macros->SetValue("C=1");
   EXPECT_TRUE(heard.events.empty());
   EXPECT_EQ(dynamic_cast<Instance*>(macros.Get())->sender.ReceiverCount(), 0u);
+}
+
+// Enough files for the view's lookup table to grow several times; files leave in a scrambled
+// order, some quietly, some through the view's own positions, and come back at the end.
+TEST_F(ViewTest, ManyFilesLeaveInAnyOrderAndComeBackAtTheEnd) {
+  IView* view = NewView(m_synthesis);
+  Listener heard(view);
+  std::vector<Hvd::IHdlDesignUnit*> files;
+  Units model;
+  for (int i = 0; i < 90; ++i) {
+    files.push_back(NewFile());
+    ASSERT_EQ(UnitSet(view)->Add(files.back()), kSuccess);
+    model.push_back(Root(files.back()));
+  }
+  std::vector<int> scrambled(files.size());
+  for (std::size_t i = 0; i < scrambled.size(); ++i) scrambled[i] = static_cast<int>(i);
+  std::shuffle(scrambled.begin(), scrambled.end(), std::mt19937(9));
+  for (std::size_t n = 0; n < 60; ++n) {
+    Hvd::IHdlDesignUnit* file = files[static_cast<std::size_t>(scrambled[n])];
+    if (n % 2 == 0) {
+      ASSERT_EQ(Hvd::SendEvent(file, Event::HdlFileEvent(), file), kSuccess);
+    } else {
+      AutoRelease<Hvd::IFileIterator> other;
+      ASSERT_EQ(AutoCast<Hvd::IFileSet>(view)->GetIterator(other.Receive()), kSuccess);
+      while (!other->IsDone() && Root(other->Current()) != Root(file)) std::ignore = other->Next();
+      ASSERT_EQ(AutoCast<Hvd::IFileSet>(view)->Remove(other), kSuccess);
+    }
+    model.erase(std::find(model.begin(), model.end(), Root(file)));
+    ASSERT_EQ(UnitsOf(view), model) << n;
+  }
+  // Those still held are not taken again; those gone come back at the end.
+  heard.events.clear();
+  for (std::size_t n = 50; n < 70; ++n) {
+    Hvd::IHdlDesignUnit* file = files[static_cast<std::size_t>(scrambled[n])];
+    ASSERT_EQ(UnitSet(view)->Add(file), kSuccess);
+    if (n < 60) model.push_back(Root(file));
+  }
+  EXPECT_EQ(heard.Count(Event::FileAddedToView()), 10);
+  EXPECT_EQ(UnitsOf(view), model);
 }
 
 TEST_F(ViewTest, TheParserGetsTheViewsOwnInstancesFoundAgainOnEveryRefresh) {

@@ -53,6 +53,45 @@ TEST(SlotListTest, AgreesWithAModelWhileItGrowsPastASearchAndShrinksBack) {
   }
 }
 
+// A long list through many rebuilds of its index, with removals leaving removed cells behind
+// and entries reused: every pointer is found at its entry, and none that left is found.
+TEST(SlotListTest, FindsEveryEntryOfALongListThroughRebuildsAndReusedEntries) {
+  std::mt19937 random(5);
+  constexpr int kRange = 3000;
+  Hvd::TSlotList<int*> list;
+  std::vector<int*> model;
+  std::vector<int> where(kRange, -1);  // the entry of each pointer, -1 when not listed
+  for (int step = 0; step < 60000; ++step) {
+    const int i = static_cast<int>(random() % kRange);
+    // Mostly additions at first, mostly removals later: the list grows, then empties out.
+    const bool add = static_cast<int>(random() % 60000) >= step;
+    if (add && where[i] < 0) {
+      list.Add(Pointer(i));
+      const auto empty = std::find(model.begin(), model.end(), nullptr);
+      where[i] = static_cast<int>(empty - model.begin());
+      if (empty != model.end()) {
+        *empty = Pointer(i);
+      } else {
+        model.push_back(Pointer(i));
+      }
+    } else if (!add) {
+      ASSERT_EQ(list.Remove(Pointer(i)), where[i] >= 0) << "step " << step;
+      if (where[i] >= 0) model[static_cast<std::size_t>(where[i])] = nullptr;
+      where[i] = -1;
+    }
+    if (step % 997 == 0) {
+      if (step % 3 == 0) {
+        list.Compact();
+        model.erase(std::remove(model.begin(), model.end(), nullptr), model.end());
+        for (std::size_t at = 0; at < model.size(); ++at) where[(reinterpret_cast<std::uintptr_t>(model[at]) - 64) / 16] = static_cast<int>(at);
+      }
+      ASSERT_EQ(list.Length(), model.size());
+      for (std::size_t at = 0; at < model.size(); ++at) ASSERT_EQ(list.At(at), model[at]);
+      for (int k = 0; k < kRange; ++k) ASSERT_EQ(list.Contains(Pointer(k)), where[k] >= 0) << "step " << step;
+    }
+  }
+}
+
 TEST(FrontErasedVectorTest, AgreesWithADequeUnderFrontAndMiddleRemovals) {
   std::mt19937 random(11);
   Prjrep::TFrontErasedVector<int*> vector;

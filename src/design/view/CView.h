@@ -39,6 +39,7 @@
 #include "core/RefCount.h"
 #include "core/Sets.h"
 #include "design/DetachingReceiver.h"
+#include "design/view/PointerMap.h"
 #include "framework/StateHelper.h"
 #include "files/KeyedPropertySet.h"
 #include "files/wrapper/CHdlPackageWrapper.h"
@@ -219,18 +220,15 @@ class CView final : public TComponent<CView> {
       for (IHdlDesignUnit* unit : m_elements) visit(unit);
     }
     CView* m_view;
-    // Each listed root: how often it is listed, so that a view of many files finds one at once,
-    // and where its first entry stands while that entry is there. One table, as every file
-    // placed asks it.
-    struct RootEntry {
-      int count = 0;
-      bool placed = false;
-      std::list<IHdlDesignUnit*>::iterator at;
-    };
-    std::unordered_map<CitI::IInterface*, RootEntry> m_roots;
+    // Each listed root and where its first entry stands while that entry is there (else at the
+    // end), so that a view of many files finds one at once; one table, as every file placed
+    // asks it. A root listed more than once is rare: its further listings are counted apart.
+    TPointerMap<std::list<IHdlDesignUnit*>::iterator> m_roots;
+    std::unordered_map<CitI::IInterface*, int> m_repeats;
     // The unit just appended is counted, and placed when its root has no place yet.
     void Listed(IHdlDesignUnit* unit);
-    void Count(IHdlDesignUnit* unit, int by);
+    // The unit's entry is gone: its root is counted down, and forgotten at none.
+    void Unlisted(IHdlDesignUnit* unit);
   } m_XIDesignUnitSet{this};
 
   struct XIFileSet : TNested<CView, IFileSet> {

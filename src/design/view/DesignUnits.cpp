@@ -34,22 +34,25 @@ bool IsManagedFile(CitI::IInterface* unit) {
   return file && file->GetOriginState(&origin) == kSuccess && origin == 3;
 }
 
-void CView::XIDesignUnitSet::Count(IHdlDesignUnit* unit, int by) {
+void CView::XIDesignUnitSet::Unlisted(IHdlDesignUnit* unit) {
   CitI::IInterface* root = RootOf(unit);
   if (root == nullptr) return;
-  if ((m_roots[root].count += by) <= 0) m_roots.erase(root);
-  m_view->NoteUnitChange(unit, by > 0);
+  if (const auto more = m_repeats.find(root); more != m_repeats.end()) {
+    if (--more->second == 0) m_repeats.erase(more);
+  } else {
+    m_roots.Erase(root);
+  }
+  m_view->NoteUnitChange(unit, false);
 }
 
 void CView::XIDesignUnitSet::Listed(IHdlDesignUnit* unit) {
   CitI::IInterface* root = RootOf(unit);
   if (root == nullptr || m_elements.empty()) return;
-  RootEntry& entry = m_roots[root];
-  if (!entry.placed) {
-    entry.placed = true;
-    entry.at = std::prev(m_elements.end());
+  const auto last = std::prev(m_elements.end());
+  if (auto [at, added] = m_roots.Insert(root, last); !added) {
+    ++m_repeats[root];
+    if (*at == m_elements.end()) *at = last;
   }
-  ++entry.count;
   m_view->NoteUnitChange(unit, true);
 }
 
@@ -57,8 +60,8 @@ Prjrep::AutoRelease<IHdlDesignUnitIterator> CView::XIDesignUnitSet::IteratorOf(C
   CitI::IInterface* wanted = RootOf(object);
   AutoRelease<IHdlDesignUnitIterator> at;
   if (wanted == nullptr || !Holds(wanted)) return at;
-  if (const auto known = m_roots.find(wanted); known != m_roots.end() && known->second.placed) {
-    if (GetIteratorAt(known->second.at, at.Receive()) != kSuccess) return AutoRelease<IHdlDesignUnitIterator>();
+  if (const auto* known = m_roots.Find(wanted); known != nullptr && *known != m_elements.end()) {
+    if (GetIteratorAt(*known, at.Receive()) != kSuccess) return AutoRelease<IHdlDesignUnitIterator>();
     return at;
   }
   // A root listed twice lost its place with its first entry: look for the other.
@@ -70,21 +73,20 @@ Prjrep::AutoRelease<IHdlDesignUnitIterator> CView::XIDesignUnitSet::IteratorOf(C
 
 bool CView::XIDesignUnitSet::Holds(CitI::IInterface* object) {
   CitI::IInterface* wanted = RootOf(object);
-  return wanted != nullptr && m_roots.count(wanted) > 0;
+  return m_roots.Find(wanted) != nullptr;
 }
 
 void CView::XIDesignUnitSet::Erase(Position& pos) {
   if (IHdlDesignUnit* unit = GetAt(pos); unit != nullptr) {
-    if (const auto known = m_roots.find(RootOf(unit));
-        known != m_roots.end() && known->second.placed && known->second.at == pos)
-      known->second.placed = false;
-    Count(unit, -1);
+    if (auto* known = m_roots.Find(RootOf(unit)); known != nullptr && *known == pos) *known = m_elements.end();
+    Unlisted(unit);
   }
   UnitList::Erase(pos);
 }
 
 Status CView::XIDesignUnitSet::Clear() {
-  m_roots.clear();
+  m_roots.Clear();
+  m_repeats.clear();
   m_view->m_wrapperNeedsAll = true;
   m_view->m_wrapperPending.clear();
   m_view->m_syncNeedsAll = true;
@@ -97,8 +99,8 @@ Status CView::XIDesignUnitSet::Clear() {
 bool CView::XIDesignUnitSet::EraseEntryOf(CitI::IInterface* object) {
   if (!Holds(object)) return false;
   CitI::IInterface* wanted = RootOf(object);
-  if (const auto known = m_roots.find(wanted); known != m_roots.end() && known->second.placed) {
-    Position pos = known->second.at;
+  if (const auto* known = m_roots.Find(wanted); known != nullptr && *known != m_elements.end()) {
+    Position pos = *known;
     Erase(pos);
     return true;
   }

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
 #include <iterator>
@@ -136,14 +137,26 @@ Status CView::SyncAutoManagedFiles(bool* changed) {
     m_syncParents.clear();
     m_managedUnits.clear();
     m_syncTouched.clear();
+    // Only the names that a managed file or a wanted child has are looked up below, so only the
+    // first file of each such name is kept: a name for every file of a large view would be held
+    // at once for nothing.
+    std::set<std::string> managedNames;
     m_XIDesignUnitSet.ForEach([&](IHdlDesignUnit* unit) {
-      if (!AutoCast<IFile>(unit)) return;
-      present.emplace(FullNameOf(unit), AutoPtr<IHdlDesignUnit>(unit));
-      if (IsManagedFile(unit)) m_managedUnits.emplace(RootOf(unit), AutoPtr<IHdlDesignUnit>(unit));
+      if (!AutoCast<IFile>(unit) || !IsManagedFile(unit)) return;
+      managedNames.insert(FullNameOf(unit));
+      m_managedUnits.emplace(RootOf(unit), AutoPtr<IHdlDesignUnit>(unit));
     });
     m_XIDesignUnitSet.ForEach([&](IHdlDesignUnit* unit) {
       if (CollectChildFiles(unit, category, &wanted)) m_syncParents.emplace(RootOf(unit), AutoPtr<IHdlDesignUnit>(unit));
     });
+    if (!managedNames.empty() || !wanted.empty()) {
+      m_XIDesignUnitSet.ForEach([&](IHdlDesignUnit* unit) {
+        if (!AutoCast<IFile>(unit)) return;
+        std::string name = FullNameOf(unit);
+        if (managedNames.count(name) > 0 || wanted.count(name) > 0)
+          present.emplace(std::move(name), AutoPtr<IHdlDesignUnit>(unit));
+      });
+    }
     m_syncCategory = category;
     m_syncNeedsAll = false;
   } else {
