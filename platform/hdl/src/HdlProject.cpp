@@ -1,7 +1,9 @@
 // The HDL parser project: parser files mirrored from a view, held in the project's file set and
 // scanned through the design-file scanner, which gives their units, compile orders and hierarchy.
 
+#include <cstdint>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <new>
 #include <optional>
@@ -49,6 +51,24 @@ class IOwnParserFile : public CitI::IInterface {
 class IHdlDesignUnitList : public Prjrep::TISet<IHdlDesignUnit*, IHdlDesignUnitIterator> {
  public:
   CITI_DECLARE_IID("{303cde58-a24d-4cdb-8674-44300507e9c5}")
+};
+
+// What tells one log's text from another without holding it: a large project's messages run to
+// megabytes. The length and two unrelated hashes, fed in pieces of any size.
+struct LogDigest {
+  std::uint64_t size = 0;
+  std::uint64_t fnv = 14695981039346656037ull;
+  std::uint64_t mix = 0x9E3779B97F4A7C15ull;
+
+  void Add(std::string_view piece) {
+    size += piece.size();
+    for (const unsigned char c : piece) {
+      fnv = (fnv ^ c) * 1099511628211ull;
+      mix = (mix ^ c) * 0xFF51AFD7ED558CCDull;
+      mix ^= mix >> 31;
+    }
+  }
+  bool operator==(const LogDigest&) const = default;
 };
 
 // Shared by a project and the files it created, which outlive it when their callers hold them.
@@ -334,7 +354,7 @@ class CHdlProject final : public TComponent<CHdlProject> {
       if (self.m_workingDirectory == directory.str()) return kSuccess;
       self.WriteLog();  // the old directory keeps what its last scans found
       self.m_workingDirectory = directory.str();
-      self.m_logText.reset();
+      self.m_logDigest.reset();
       return kSuccess;
     }
     Status SetProjectDirectory(const Text& directory) override {
@@ -373,7 +393,7 @@ class CHdlProject final : public TComponent<CHdlProject> {
   ParserSettings m_settings;
   std::string m_workingDirectory;
   // The log as last written in the working directory; none until a scan there wrote it.
-  std::optional<std::string> m_logText;
+  std::optional<LogDigest> m_logDigest;
   bool m_logStale = false;  // scans ran since
 };
 
@@ -528,27 +548,43 @@ void CHdlProject::Refresh() {
   // Gathering every message and writing them all would cost each edit in proportion to the whole
   // project: after the first scan they wait for a whole-project answer or the close.
   m_logStale = true;
-  if (!m_logText) WriteLog();
+  if (!m_logDigest) WriteLog();
 }
 
 void CHdlProject::WriteLog() {
   if (!m_logStale || m_workingDirectory.empty()) return;
   m_logStale = false;
-  // The messages of the last scan, one line each.
-  std::string text;
-  for (const Hdl::scan::Message& message : m_scanner.Messages()) {
-    text += message.severity == Hdl::scan::Severity::kError ? "ERROR:" : "WARNING:";
-    text += message.path;
-    text += ':';
-    text += std::to_string(message.line);
-    text += ": ";
-    text += message.text;
-    text += '\n';
+  // The messages of the last scan, one line each, made and handed on a piece at a time.
+  const auto inPieces = [this](const std::function<void(std::string_view)>& take) {
+    constexpr std::size_t kPiece = 64 * 1024;
+    std::string piece;
+    m_scanner.VisitMessages([&](const Hdl::scan::Message& message) {
+      piece += message.severity == Hdl::scan::Severity::kError ? "ERROR:" : "WARNING:";
+      piece += message.path;
+      piece += ':';
+      piece += std::to_string(message.line);
+      piece += ": ";
+      piece += message.text;
+      piece += '\n';
+      if (piece.size() >= kPiece) {
+        take(piece);
+        piece.clear();
+      }
+    });
+    if (!piece.empty()) take(piece);
+  };
+  LogDigest digest;
+  if (m_logDigest) {
+    inPieces([&digest](std::string_view piece) { digest.Add(piece); });
+    if (*m_logDigest == digest) return;
+    digest = LogDigest();
   }
-  if (m_logText && *m_logText == text) return;
   std::ofstream log(m_workingDirectory + "/hdlparser.log", std::ios::trunc | std::ios::binary);
-  log << text;
-  m_logText = std::move(text);
+  inPieces([&](std::string_view piece) {
+    digest.Add(piece);
+    log.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+  });
+  m_logDigest = digest;
 }
 
 Status CHdlProject::HandOutOrder(const std::string& top, IHdlFileIterator** files) {
