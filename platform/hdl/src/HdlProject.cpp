@@ -5,12 +5,13 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
-#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "CitP/Factory.h"
@@ -74,7 +75,23 @@ struct LogDigest {
 // Shared by a project and the files it created, which outlive it when their callers hold them.
 struct ProjectLink {
   CHdlProject* project = nullptr;
+
+  // The text kept once for every file that names it: files of one directory, and of one parser,
+  // are many. Valid as long as the link.
+  const std::string* Shared(std::string_view text) {
+    const std::lock_guard<std::mutex> hold(m_lock);
+    return &*m_texts.emplace(text).first;
+  }
+
+ private:
+  std::mutex m_lock;
+  std::unordered_set<std::string> m_texts;
 };
+
+const std::string& NoText() {
+  static const std::string empty;
+  return empty;
+}
 
 // A new iterator, with one reference, over a set made for it alone.
 template <class T, class ISet, class IIterator, class Elements>
@@ -128,7 +145,7 @@ class CHdlParserFile final : public TComponent<CHdlParserFile> {
     Status SetPath(const Text& directory, const Text& name) override;
     Status GetPath(Text* directory, Text* name) override {
       if (directory == nullptr || name == nullptr) return kInvalidParameter;
-      *directory = This().m_directory;
+      *directory = *This().m_directory;
       *name = This().m_name;
       return kSuccess;
     }
@@ -144,7 +161,7 @@ class CHdlParserFile final : public TComponent<CHdlParserFile> {
     Status SetParserName(const Text& name) override;
     Status GetParserName(Text* name) override {
       if (name == nullptr) return kInvalidParameter;
-      *name = This().m_parserName;
+      *name = *This().m_parserName;
       return kSuccess;
     }
     Status GetFileAddTarget(std::uint64_t* target) override { return GetSequenceId(target); }
@@ -243,9 +260,9 @@ class CHdlParserFile final : public TComponent<CHdlParserFile> {
 
   Prjrep::TRefCountHelper<CHdlParserFile> m_refCount{this};
   std::shared_ptr<ProjectLink> m_link;
-  std::string m_directory;
+  const std::string* m_directory = &NoText();  // the link's
   std::string m_name;
-  std::string m_parserName;
+  const std::string* m_parserName = &NoText();  // the link's
   std::uint32_t m_viewId = 0;
   bool m_globalInclude = false;
   Prjrep::AutoPtr<CitI::IInterface> m_type;
@@ -274,10 +291,10 @@ class CFileSet final
     Base::Erase(pos);
   }
 
-  // The file of a scanner handle, without a reference; null when it is not in the set.
+  // The file of a scanner handle, without a reference; null when it is not in the set. The
+  // scanner holds exactly the handles of the set's files, each the file's own address.
   IHdlFile* FileOf(FileHandle handle) {
-    const auto found = m_byHandle.find(handle);
-    return found != m_byHandle.end() ? found->second : nullptr;
+    return m_scanner->Contains(handle) ? reinterpret_cast<CHdlParserFile*>(handle)->AsHdlFile() : nullptr;
   }
 
  private:
@@ -288,14 +305,11 @@ class CFileSet final
   void Forget(IHdlFile* file) {
     CHdlParserFile* own = Own(file);
     std::ignore = m_scanner->Remove(own->Handle());
-    m_byHandle.erase(own->Handle());
     own->m_added = false;
   }
 
   CHdlProject* m_project;
   Hdl::scan::Project* m_scanner;
-  // Orders and netlists name files by handle; a large project must not search for each.
-  std::unordered_map<FileHandle, IHdlFile*> m_byHandle;
 };
 
 class CHdlProject final : public TComponent<CHdlProject> {
@@ -400,8 +414,9 @@ class CHdlProject final : public TComponent<CHdlProject> {
 // --- files
 
 std::string CHdlParserFile::Path() const {
-  if (m_directory.empty() || m_directory.back() == '/' || m_directory.back() == '\\') return m_directory + m_name;
-  return m_directory + "/" + m_name;
+  const std::string& directory = *m_directory;
+  if (directory.empty() || directory.back() == '/' || directory.back() == '\\') return directory + m_name;
+  return directory + "/" + m_name;
 }
 
 // The library's name when it answers one; a file without a library is in "work".
@@ -416,7 +431,7 @@ std::string CHdlParserFile::LibraryName() {
 constexpr std::string_view kNoHdlParser = "HdlParser:none";
 
 Hdl::scan::Language CHdlParserFile::Language() {
-  if (m_parserName == kNoHdlParser) return Hdl::scan::Language::kNone;
+  if (*m_parserName == kNoHdlParser) return Hdl::scan::Language::kNone;
   Prjrep::AutoCast<IDefDataId> type(m_type.Get());
   Text name;
   if (type && type->GetDefDataIdName(&name) == kSuccess && name.str() == "FILE_VHDL") {
@@ -434,7 +449,7 @@ Status CHdlParserFile::XIHdlFile::SetModified(bool modified) {
 
 Status CHdlParserFile::XIHdlFile::SetPath(const Text& directory, const Text& name) {
   CHdlParserFile& self = This();
-  self.m_directory = directory.str();
+  self.m_directory = self.m_link->Shared(directory.str());
   self.m_name = name.str();
   if (self.Holder() != nullptr) std::ignore = self.Holder()->Scanner().SetPath(self.Handle(), self.Path());
   return kSuccess;
@@ -442,7 +457,7 @@ Status CHdlParserFile::XIHdlFile::SetPath(const Text& directory, const Text& nam
 
 Status CHdlParserFile::XIHdlFile::SetParserName(const Text& name) {
   CHdlParserFile& self = This();
-  self.m_parserName = name.str();
+  self.m_parserName = self.m_link->Shared(name.str());
   if (self.Holder() != nullptr) std::ignore = self.Holder()->Scanner().SetLanguage(self.Handle(), self.Language());
   return kSuccess;
 }
@@ -523,7 +538,6 @@ Status CFileSet::Add(IHdlFile* element) {
   std::ignore = m_scanner->SetLanguage(own->Handle(), own->Language());
   own->m_added = true;
   own->m_modified = false;
-  m_byHandle[own->Handle()] = own->AsHdlFile();
   return Base::Add(own->AsHdlFile());
 }
 
