@@ -1060,11 +1060,13 @@ struct Project::Impl {
     std::sort(slots.begin(), slots.end(), [&](std::uint32_t a, std::uint32_t b) { return placeOf[a] < placeOf[b]; });
     MacroHistory history(macros);
     if (macroFiles > 0) FillHistory(history);
+    // A job for every file waits from the start, its result only from its scan until it is taken:
+    // a large project scans many files at once. The path is the pool's, whose text never moves.
     struct Job {
-      std::string path;
+      std::string_view path;
       Language language = Language::kAuto;
       std::uint32_t place = 0;
-      ScanResult result;
+      std::unique_ptr<ScanResult> result;
       std::exception_ptr error;
       bool byCaller = false;
       std::atomic<bool> done{false};  // the fields above are written before it is set
@@ -1082,7 +1084,7 @@ struct Project::Impl {
       void Scan(Job& job) {
         place = job.place;
         try {
-          job.result = ScanFile(job.path, job.language, options);
+          job.result = std::make_unique<ScanResult>(ScanFile(std::string(job.path), job.language, options));
         } catch (...) {
           job.error = std::current_exception();
         }
@@ -1093,7 +1095,7 @@ struct Project::Impl {
     std::vector<Job> jobs(slots.size());
     for (std::size_t k = 0; k < slots.size(); ++k) {
       const FileRec& file = files[slots[k]];
-      jobs[k].path = std::string(pool.View(file.resolved));
+      jobs[k].path = pool.View(file.resolved);
       jobs[k].language = file.language;  // kAuto: ScanFile goes by the extension
       jobs[k].place = placeOf[slots[k]];
     }
@@ -1117,7 +1119,7 @@ struct Project::Impl {
     auto release = [&](const std::vector<std::size_t>& mine, std::size_t& first, bool last) {
       for (;;) {
         const std::uint32_t upTo = taken.load(std::memory_order_acquire);
-        while (first < mine.size() && mine[first] < upTo) jobs[mine[first++]].result = ScanResult{};
+        while (first < mine.size() && mine[first] < upTo) jobs[mine[first++]].result.reset();
         if (!last || first == mine.size()) return;
         taken.wait(upTo, std::memory_order_acquire);
       }
@@ -1163,12 +1165,12 @@ struct Project::Impl {
       const std::uint32_t slot = slots[k];
       const bool undefinedAll = files[slot].Macros().undefinesAll;
       const std::vector<MacroState> was = files[slot].Macros().macrosLeft;
-      Take(slot, jobs[k].result);
+      Take(slot, *jobs[k].result);
       const FileMacros& now = files[slot].Macros();
       if (undefinedAll || !was.empty() || now.undefinesAll || !now.macrosLeft.empty()) {
         history.Replace(jobs[k].place, slot, undefinedAll, was, now.undefinesAll, now.macrosLeft);
       }
-      if (jobs[k].byCaller) jobs[k].result = ScanResult{};
+      if (jobs[k].byCaller) jobs[k].result.reset();
       // Helpers that have scanned all they took wait to free their results; waking them for each
       // file taken costs more than the results they hold meanwhile.
       taken.store(static_cast<std::uint32_t>(k + 1), std::memory_order_release);
