@@ -4,15 +4,17 @@
 // can tell without reparsing whether anything changed. On top of that state it answers the
 // view's design hierarchy and compile orders.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <memory>
 #include <mutex>
+#include <new>
 #include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "Hvd/IDefData.h"
@@ -96,14 +98,35 @@ class CHdlPackageWrapper {
    public:
     Key() = default;
     explicit Key(std::string_view text)
-        : m_text(std::make_shared_for_overwrite<char[]>(text.size())), m_size(text.size()) {
-      text.copy(m_text.get(), text.size());
+        : m_rep(new (::operator new(sizeof(Rep) + text.size())) Rep{{1}, static_cast<std::uint32_t>(text.size())}) {
+      text.copy(Text(m_rep), text.size());
     }
-    operator std::string_view() const noexcept { return {m_text.get(), m_size}; }  // NOLINT
+    Key(const Key& other) noexcept : m_rep(other.m_rep) {
+      if (m_rep != nullptr) m_rep->refs.fetch_add(1, std::memory_order_relaxed);
+    }
+    Key(Key&& other) noexcept : m_rep(std::exchange(other.m_rep, nullptr)) {}
+    Key& operator=(Key other) noexcept {
+      std::swap(m_rep, other.m_rep);
+      return *this;
+    }
+    ~Key() {
+      if (m_rep != nullptr && m_rep->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        m_rep->~Rep();
+        ::operator delete(m_rep);
+      }
+    }
+    operator std::string_view() const noexcept {  // NOLINT
+      return m_rep != nullptr ? std::string_view(Text(m_rep), m_rep->size) : std::string_view();
+    }
 
    private:
-    std::shared_ptr<char[]> m_text;
-    std::size_t m_size = 0;
+    // The count and length, the text right after them: one allocation a key.
+    struct Rep {
+      std::atomic<std::uint32_t> refs;
+      std::uint32_t size;
+    };
+    static char* Text(Rep* rep) noexcept { return reinterpret_cast<char*>(rep + 1); }
+    Rep* m_rep = nullptr;
   };
   struct KeyLess {
     using is_transparent = void;
