@@ -384,4 +384,45 @@ TEST_F(WrapperTest, ATrackingOwnerHasOnlyTheFilesItNamesComparedAndAnswersAsAWho
   EXPECT_EQ(order, eagerly());
 }
 
+// A file that moves is listed under its new path, and a second file under a path in use takes the
+// listing over: the parser follows each as it would follow a wrapper handed every file.
+TEST_F(WrapperTest, AMovedFileAndAPathListedTwiceAnswerAsAWholeHandOver) {
+  std::unique_ptr<CHdlPackageWrapper> eager = std::make_unique<CHdlPackageWrapper>();
+  wrapper->TrackChanges();
+  Hand();
+  auto eagerly = [&] {
+    std::swap(wrapper, eager);
+    Hand();
+    const std::vector<std::string> order = Order();
+    std::swap(wrapper, eager);
+    return order;
+  };
+  EXPECT_EQ(Order(), eagerly());
+
+  Write("moved.v", "module leaf (input a);\nendmodule\n");
+  leaf->path = dir / "moved.v";
+  wrapper->MarkFileChanged(leaf->AsFile());
+  EXPECT_TRUE(Hierarchy(true).count("u_leaf"));
+  std::vector<std::string> order = Order();
+  EXPECT_EQ(std::count(order.begin(), order.end(), "moved.v"), 1);
+  EXPECT_EQ(std::count(order.begin(), order.end(), "leaf.v"), 0);
+  EXPECT_EQ(order, eagerly());
+
+  ViewFile* twin = Add("moved.v", "FILE_VERILOG");
+  twin->seconds = 5;
+  wrapper->UpdateViewFile(twin->AsFile(), true);
+  EXPECT_TRUE(Hierarchy(true).count("u_leaf"));
+  order = Order();
+  EXPECT_EQ(std::count(order.begin(), order.end(), "moved.v"), 1);
+  EXPECT_EQ(order, eagerly());
+
+  // Moved back, the leaf is listed under its old path again, apart from its twin.
+  leaf->path = dir / "leaf.v";
+  wrapper->MarkFileChanged(leaf->AsFile());
+  std::ignore = Hierarchy(true);
+  order = Order();
+  EXPECT_EQ(std::count(order.begin(), order.end(), "leaf.v"), 1);
+  EXPECT_EQ(order, eagerly());
+}
+
 }  // namespace

@@ -95,7 +95,15 @@ std::string Answers(Project& project, const std::map<FileHandle, FileState>& in,
   for (const UnitInfo& unit : order.units) text += "order " + InfoText(unit) + "\n";
   for (FileHandle handle : order.files) text += "file " + std::to_string(handle) + "\n";
   for (const UnitInfo& unit : project.GetCompileOrder("top").units) text += "needs " + unit.Label() + "\n";
-  for (const Message& message : project.Messages()) text += message.path + ":" + std::to_string(message.line) + " " + message.text + "\n";
+  const auto said = [](const Message& message) {
+    return message.path + ":" + std::to_string(message.line) + " " + message.text + "\n";
+  };
+  // Visited in place, the messages are those listed, in the same order.
+  std::string visited;
+  project.VisitMessages([&](const Message& message) { visited += said(message); });
+  const std::size_t before = text.size();
+  for (const Message& message : project.Messages()) text += said(message);
+  EXPECT_EQ(visited, text.substr(before));
   return text;
 }
 

@@ -357,4 +357,76 @@ TEST_F(HdlProjectTest, TheLogFollowsTheScansWhenTheWholeProjectIsWorkedOut) {
   EXPECT_EQ(read(), "WARNING:" + (dir / "d.vhd").string() + ":2: entity 'work.e' needed by 'd(r)' is not in the project\n");
 }
 
+// Files of one directory and parser each keep their own path and parser name: one that moves or
+// changes parser leaves the others as they were, also after the project is gone; orders name only
+// the files still in the project.
+TEST_F(HdlProjectTest, FilesThatShareADirectoryKeepTheirOwnPathsAndLeaveOrdersWhenRemoved) {
+  IHdlFile* a = Add(dir / "a.vhd", "entity a is end;\n");
+  IHdlFile* b = Add(dir / "b.vhd", "entity b is end;\n");
+  const auto path = [](IHdlFile* file) {
+    Text directory, name, parser;
+    EXPECT_TRUE(file->GetPath(&directory, &name) == kSuccess && file->GetParserName(&parser) == kSuccess);
+    return directory.str() + name.str() + "|" + parser.str();
+  };
+  const std::string where = dir.string() + "/";
+  fs::create_directories(dir / "sub");
+  std::ofstream(dir / "sub" / "a.vhd") << "entity a2 is end;\n";
+  ASSERT_EQ(a->SetPath(where + "sub/", "a.vhd"), kSuccess);
+  ASSERT_EQ(a->SetParserName("Other"), kSuccess);
+  EXPECT_EQ(path(a), where + "sub/a.vhd|Other");
+  EXPECT_EQ(path(b), where + "b.vhd|HDL");
+  EXPECT_EQ(Order(), (std::vector<IHdlFile*>{a, b}));
+
+  AutoRelease<IHdlFileIterator> it;
+  ASSERT_EQ(files->GetIterator(it.Receive()), kSuccess);
+  for (; !it->IsDone() && it->Current() != a; std::ignore = it->Next()) {
+  }
+  ASSERT_EQ(files->Remove(it.Get()), kSuccess);
+  EXPECT_EQ(Order(), std::vector<IHdlFile*>{b});
+  ASSERT_EQ(files->Add(a), kSuccess);
+  EXPECT_EQ(Order().size(), 2u);
+
+  nodes.clear();
+  files = nullptr, project = nullptr, elaboration = nullptr;
+  std::ignore = root.Assign(nullptr);
+  EXPECT_EQ(path(a), where + "sub/a.vhd|Other");
+  EXPECT_EQ(path(b), where + "b.vhd|HDL");
+}
+
+// A log of many messages is written whole, one line a message in file order; one that would come
+// out the same is not written again, one that differs is.
+TEST_F(HdlProjectTest, ALongLogIsWrittenWholeAndOnlyWhenItsTextChanges) {
+  const fs::path log = dir / "hdlparser.log";
+  const auto lines = [&] {
+    std::ifstream in(log);
+    std::vector<std::string> out;
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+  };
+  ASSERT_EQ(project->SetWorkingDirectory(dir.string()), kSuccess);
+  constexpr int kFiles = 1500;  // well over one piece of the log
+  for (int i = 0; i < kFiles; ++i) Add(dir / ("missing_" + std::to_string(i) + ".vhd"));
+  Graph();
+  std::vector<std::string> said = lines();
+  ASSERT_EQ(said.size(), static_cast<std::size_t>(kFiles));
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string path = (dir / ("missing_" + std::to_string(i) + ".vhd")).string() + ":";
+    EXPECT_NE(said[i].find(path), std::string::npos) << i << ": " << said[i];
+    EXPECT_TRUE(said[i].rfind("ERROR:", 0) == 0 || said[i].rfind("WARNING:", 0) == 0) << said[i];
+  }
+  const std::uintmax_t size = fs::file_size(log);
+
+  std::ofstream(log, std::ios::app) << "marker\n";
+  ASSERT_EQ(kept[7]->SetModified(true), kSuccess);  // scanned again, to the same messages
+  Order();
+  EXPECT_EQ(fs::file_size(log), size + 7);
+
+  Add(dir / "extra.vhd", "entity extra is end;\narchitecture r of extra is begin u : entity work.gone; end;\n");
+  Order();
+  said = lines();
+  ASSERT_EQ(said.size(), static_cast<std::size_t>(kFiles + 1));
+  EXPECT_NE(said.back().find("work.gone"), std::string::npos);
+  EXPECT_EQ(std::count(said.begin(), said.end(), "marker"), 0);
+}
+
 }  // namespace

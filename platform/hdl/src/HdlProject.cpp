@@ -1,14 +1,17 @@
 // The HDL parser project: parser files mirrored from a view, held in the project's file set and
 // scanned through the design-file scanner, which gives their units, compile orders and hierarchy.
 
+#include <cstdint>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
-#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "CitP/Factory.h"
@@ -51,10 +54,44 @@ class IHdlDesignUnitList : public Prjrep::TISet<IHdlDesignUnit*, IHdlDesignUnitI
   CITI_DECLARE_IID("{303cde58-a24d-4cdb-8674-44300507e9c5}")
 };
 
+// What tells one log's text from another without holding it: a large project's messages run to
+// megabytes. The length and two unrelated hashes, fed in pieces of any size.
+struct LogDigest {
+  std::uint64_t size = 0;
+  std::uint64_t fnv = 14695981039346656037ull;
+  std::uint64_t mix = 0x9E3779B97F4A7C15ull;
+
+  void Add(std::string_view piece) {
+    size += piece.size();
+    for (const unsigned char c : piece) {
+      fnv = (fnv ^ c) * 1099511628211ull;
+      mix = (mix ^ c) * 0xFF51AFD7ED558CCDull;
+      mix ^= mix >> 31;
+    }
+  }
+  bool operator==(const LogDigest&) const = default;
+};
+
 // Shared by a project and the files it created, which outlive it when their callers hold them.
 struct ProjectLink {
   CHdlProject* project = nullptr;
+
+  // The text kept once for every file that names it: files of one directory, and of one parser,
+  // are many. Valid as long as the link.
+  const std::string* Shared(std::string_view text) {
+    const std::lock_guard<std::mutex> hold(m_lock);
+    return &*m_texts.emplace(text).first;
+  }
+
+ private:
+  std::mutex m_lock;
+  std::unordered_set<std::string> m_texts;
 };
+
+const std::string& NoText() {
+  static const std::string empty;
+  return empty;
+}
 
 // A new iterator, with one reference, over a set made for it alone.
 template <class T, class ISet, class IIterator, class Elements>
@@ -108,7 +145,7 @@ class CHdlParserFile final : public TComponent<CHdlParserFile> {
     Status SetPath(const Text& directory, const Text& name) override;
     Status GetPath(Text* directory, Text* name) override {
       if (directory == nullptr || name == nullptr) return kInvalidParameter;
-      *directory = This().m_directory;
+      *directory = *This().m_directory;
       *name = This().m_name;
       return kSuccess;
     }
@@ -124,7 +161,7 @@ class CHdlParserFile final : public TComponent<CHdlParserFile> {
     Status SetParserName(const Text& name) override;
     Status GetParserName(Text* name) override {
       if (name == nullptr) return kInvalidParameter;
-      *name = This().m_parserName;
+      *name = *This().m_parserName;
       return kSuccess;
     }
     Status GetFileAddTarget(std::uint64_t* target) override { return GetSequenceId(target); }
@@ -223,9 +260,9 @@ class CHdlParserFile final : public TComponent<CHdlParserFile> {
 
   Prjrep::TRefCountHelper<CHdlParserFile> m_refCount{this};
   std::shared_ptr<ProjectLink> m_link;
-  std::string m_directory;
+  const std::string* m_directory = &NoText();  // the link's
   std::string m_name;
-  std::string m_parserName;
+  const std::string* m_parserName = &NoText();  // the link's
   std::uint32_t m_viewId = 0;
   bool m_globalInclude = false;
   Prjrep::AutoPtr<CitI::IInterface> m_type;
@@ -254,10 +291,10 @@ class CFileSet final
     Base::Erase(pos);
   }
 
-  // The file of a scanner handle, without a reference; null when it is not in the set.
+  // The file of a scanner handle, without a reference; null when it is not in the set. The
+  // scanner holds exactly the handles of the set's files, each the file's own address.
   IHdlFile* FileOf(FileHandle handle) {
-    const auto found = m_byHandle.find(handle);
-    return found != m_byHandle.end() ? found->second : nullptr;
+    return m_scanner->Contains(handle) ? reinterpret_cast<CHdlParserFile*>(handle)->AsHdlFile() : nullptr;
   }
 
  private:
@@ -268,14 +305,11 @@ class CFileSet final
   void Forget(IHdlFile* file) {
     CHdlParserFile* own = Own(file);
     std::ignore = m_scanner->Remove(own->Handle());
-    m_byHandle.erase(own->Handle());
     own->m_added = false;
   }
 
   CHdlProject* m_project;
   Hdl::scan::Project* m_scanner;
-  // Orders and netlists name files by handle; a large project must not search for each.
-  std::unordered_map<FileHandle, IHdlFile*> m_byHandle;
 };
 
 class CHdlProject final : public TComponent<CHdlProject> {
@@ -334,7 +368,7 @@ class CHdlProject final : public TComponent<CHdlProject> {
       if (self.m_workingDirectory == directory.str()) return kSuccess;
       self.WriteLog();  // the old directory keeps what its last scans found
       self.m_workingDirectory = directory.str();
-      self.m_logText.reset();
+      self.m_logDigest.reset();
       return kSuccess;
     }
     Status SetProjectDirectory(const Text& directory) override {
@@ -373,15 +407,16 @@ class CHdlProject final : public TComponent<CHdlProject> {
   ParserSettings m_settings;
   std::string m_workingDirectory;
   // The log as last written in the working directory; none until a scan there wrote it.
-  std::optional<std::string> m_logText;
+  std::optional<LogDigest> m_logDigest;
   bool m_logStale = false;  // scans ran since
 };
 
 // --- files
 
 std::string CHdlParserFile::Path() const {
-  if (m_directory.empty() || m_directory.back() == '/' || m_directory.back() == '\\') return m_directory + m_name;
-  return m_directory + "/" + m_name;
+  const std::string& directory = *m_directory;
+  if (directory.empty() || directory.back() == '/' || directory.back() == '\\') return directory + m_name;
+  return directory + "/" + m_name;
 }
 
 // The library's name when it answers one; a file without a library is in "work".
@@ -396,7 +431,7 @@ std::string CHdlParserFile::LibraryName() {
 constexpr std::string_view kNoHdlParser = "HdlParser:none";
 
 Hdl::scan::Language CHdlParserFile::Language() {
-  if (m_parserName == kNoHdlParser) return Hdl::scan::Language::kNone;
+  if (*m_parserName == kNoHdlParser) return Hdl::scan::Language::kNone;
   Prjrep::AutoCast<IDefDataId> type(m_type.Get());
   Text name;
   if (type && type->GetDefDataIdName(&name) == kSuccess && name.str() == "FILE_VHDL") {
@@ -414,7 +449,7 @@ Status CHdlParserFile::XIHdlFile::SetModified(bool modified) {
 
 Status CHdlParserFile::XIHdlFile::SetPath(const Text& directory, const Text& name) {
   CHdlParserFile& self = This();
-  self.m_directory = directory.str();
+  self.m_directory = self.m_link->Shared(directory.str());
   self.m_name = name.str();
   if (self.Holder() != nullptr) std::ignore = self.Holder()->Scanner().SetPath(self.Handle(), self.Path());
   return kSuccess;
@@ -422,7 +457,7 @@ Status CHdlParserFile::XIHdlFile::SetPath(const Text& directory, const Text& nam
 
 Status CHdlParserFile::XIHdlFile::SetParserName(const Text& name) {
   CHdlParserFile& self = This();
-  self.m_parserName = name.str();
+  self.m_parserName = self.m_link->Shared(name.str());
   if (self.Holder() != nullptr) std::ignore = self.Holder()->Scanner().SetLanguage(self.Handle(), self.Language());
   return kSuccess;
 }
@@ -503,7 +538,6 @@ Status CFileSet::Add(IHdlFile* element) {
   std::ignore = m_scanner->SetLanguage(own->Handle(), own->Language());
   own->m_added = true;
   own->m_modified = false;
-  m_byHandle[own->Handle()] = own->AsHdlFile();
   return Base::Add(own->AsHdlFile());
 }
 
@@ -528,27 +562,43 @@ void CHdlProject::Refresh() {
   // Gathering every message and writing them all would cost each edit in proportion to the whole
   // project: after the first scan they wait for a whole-project answer or the close.
   m_logStale = true;
-  if (!m_logText) WriteLog();
+  if (!m_logDigest) WriteLog();
 }
 
 void CHdlProject::WriteLog() {
   if (!m_logStale || m_workingDirectory.empty()) return;
   m_logStale = false;
-  // The messages of the last scan, one line each.
-  std::string text;
-  for (const Hdl::scan::Message& message : m_scanner.Messages()) {
-    text += message.severity == Hdl::scan::Severity::kError ? "ERROR:" : "WARNING:";
-    text += message.path;
-    text += ':';
-    text += std::to_string(message.line);
-    text += ": ";
-    text += message.text;
-    text += '\n';
+  // The messages of the last scan, one line each, made and handed on a piece at a time.
+  const auto inPieces = [this](const std::function<void(std::string_view)>& take) {
+    constexpr std::size_t kPiece = 64 * 1024;
+    std::string piece;
+    m_scanner.VisitMessages([&](const Hdl::scan::Message& message) {
+      piece += message.severity == Hdl::scan::Severity::kError ? "ERROR:" : "WARNING:";
+      piece += message.path;
+      piece += ':';
+      piece += std::to_string(message.line);
+      piece += ": ";
+      piece += message.text;
+      piece += '\n';
+      if (piece.size() >= kPiece) {
+        take(piece);
+        piece.clear();
+      }
+    });
+    if (!piece.empty()) take(piece);
+  };
+  LogDigest digest;
+  if (m_logDigest) {
+    inPieces([&digest](std::string_view piece) { digest.Add(piece); });
+    if (*m_logDigest == digest) return;
+    digest = LogDigest();
   }
-  if (m_logText && *m_logText == text) return;
   std::ofstream log(m_workingDirectory + "/hdlparser.log", std::ios::trunc | std::ios::binary);
-  log << text;
-  m_logText = std::move(text);
+  inPieces([&](std::string_view piece) {
+    digest.Add(piece);
+    log.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+  });
+  m_logDigest = digest;
 }
 
 Status CHdlProject::HandOutOrder(const std::string& top, IHdlFileIterator** files) {

@@ -4,13 +4,17 @@
 // can tell without reparsing whether anything changed. On top of that state it answers the
 // view's design hierarchy and compile orders.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
+#include <new>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "Hvd/IDefData.h"
@@ -87,17 +91,65 @@ class CHdlPackageWrapper {
   IHdlProject* ParserProject() const { return m_project.Get(); }
 
  private:
-  static Status CreateSimpleProject(IHdlProject** project);
-  static String KeyOf(IHdlFile* file, Status* status);
-  // Whether the file under `key` differs from what the parser was last handed.
-  bool IsFileStale(const String& key);
-  Status RemoveParserFile(const String& key);
-  Status UpdateProjectFile(const String& key);
+  // A file's key, its text made once and shared by every table that lists the file: a large view
+  // lists many files in several tables. Tables compare and hash it by its text, and look it up by
+  // any text.
+  class Key {
+   public:
+    Key() = default;
+    explicit Key(std::string_view text)
+        : m_rep(new (::operator new(sizeof(Rep) + text.size())) Rep{{1}, static_cast<std::uint32_t>(text.size())}) {
+      text.copy(Text(m_rep), text.size());
+    }
+    Key(const Key& other) noexcept : m_rep(other.m_rep) {
+      if (m_rep != nullptr) m_rep->refs.fetch_add(1, std::memory_order_relaxed);
+    }
+    Key(Key&& other) noexcept : m_rep(std::exchange(other.m_rep, nullptr)) {}
+    Key& operator=(Key other) noexcept {
+      std::swap(m_rep, other.m_rep);
+      return *this;
+    }
+    ~Key() {
+      if (m_rep != nullptr && m_rep->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        m_rep->~Rep();
+        ::operator delete(m_rep);
+      }
+    }
+    operator std::string_view() const noexcept {  // NOLINT
+      return m_rep != nullptr ? std::string_view(Text(m_rep), m_rep->size) : std::string_view();
+    }
 
+   private:
+    // The count and length, the text right after them: one allocation a key.
+    struct Rep {
+      std::atomic<std::uint32_t> refs;
+      std::uint32_t size;
+    };
+    static char* Text(Rep* rep) noexcept { return reinterpret_cast<char*>(rep + 1); }
+    Rep* m_rep = nullptr;
+  };
+  struct KeyLess {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const noexcept { return a < b; }
+  };
   // Keys are looked up, never walked in order: hashed, as they are asked for each file.
   struct KeyHash {
-    std::size_t operator()(const String& key) const noexcept { return std::hash<std::string>{}(key.str()); }
+    using is_transparent = void;
+    std::size_t operator()(std::string_view key) const noexcept { return std::hash<std::string_view>{}(key); }
   };
+  struct KeyEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const noexcept { return a == b; }
+  };
+
+  static Status CreateSimpleProject(IHdlProject** project);
+  static String KeyOf(IHdlFile* file, Status* status);
+  // The view's listing of `file` under `key`, which takes the place of one under the same key.
+  const Key& ListViewFile(const String& key, IHdlFile* file);
+  // Whether the file under `key` differs from what the parser was last handed.
+  bool IsFileStale(const Key& key);
+  Status RemoveParserFile(const Key& key);
+  Status UpdateProjectFile(const Key& key);
 
   Prjrep::AutoRelease<IHdlNetListNode> m_top;
   Prjrep::AutoPtr<IHdlProject> m_project;
@@ -106,14 +158,14 @@ class CHdlPackageWrapper {
   std::uint32_t m_viewId = 0;
   std::map<String, Prjrep::AutoPtr<IPropertyInstance>> m_viewProperties;
   std::map<String, String> m_rememberedValues;
-  std::unordered_map<String, FileData, KeyHash> m_rememberedFiles;
-  std::map<String, Prjrep::AutoPtr<IHdlFile>> m_viewFiles;
+  std::unordered_map<Key, FileData, KeyHash, KeyEqual> m_rememberedFiles;
+  std::map<Key, Prjrep::AutoPtr<IHdlFile>, KeyLess> m_viewFiles;
   // The key each view file is listed under, by the file's identity.
-  std::unordered_map<CitI::IInterface*, String> m_keyOfView;
+  std::unordered_map<CitI::IInterface*, Key> m_keyOfView;
   // The parser's file of each key handed over.
-  std::unordered_map<String, IHdlFile*, KeyHash> m_parserByKey;
+  std::unordered_map<Key, IHdlFile*, KeyHash, KeyEqual> m_parserByKey;
   // What changed since the parser was last brought up to date; every file when m_compareAll.
-  std::set<String> m_changedKeys;
+  std::set<Key, KeyLess> m_changedKeys;
   bool m_compareAll = true;
   bool m_tracked = false;
   // Only GetHierarchy takes it; the counter tells a same-thread re-entry from a first call.

@@ -140,11 +140,11 @@ Status CHdlPackageWrapper::UpdateProjectFiles() {
   if (!m_compareAll) {
     // A failure part way leaves the next request to compare everything.
     m_compareAll = true;
-    for (const String& key : m_changedKeys) {
+    for (const Key& key : m_changedKeys) {
       if (m_viewFiles.find(key) != m_viewFiles.end()) continue;
       if (const Status status = RemoveParserFile(key); status != kSuccess) return status;
     }
-    for (const String& key : m_changedKeys) {
+    for (const Key& key : m_changedKeys) {
       if (m_viewFiles.find(key) == m_viewFiles.end()) continue;
       if (const Status status = UpdateProjectFile(key); status != kSuccess) return status;
     }
@@ -173,7 +173,7 @@ Status CHdlPackageWrapper::UpdateProjectFiles() {
     }
     m_parserToView[parserFile] = view->second.Get();
     m_viewToParser[view->second.Get()] = parserFile;
-    m_parserByKey[key] = parserFile;
+    m_parserByKey[view->first] = parserFile;
     std::ignore = it->Next();
   }
 
@@ -189,7 +189,7 @@ Status CHdlPackageWrapper::UpdateProjectFiles() {
 }
 
 // The parser's file of a key the view no longer lists leaves the parser.
-Status CHdlPackageWrapper::RemoveParserFile(const String& key) {
+Status CHdlPackageWrapper::RemoveParserFile(const Key& key) {
   m_rememberedFiles.erase(key);
   const auto found = m_parserByKey.find(key);
   if (found == m_parserByKey.end()) return kSuccess;
@@ -215,13 +215,15 @@ Status CHdlPackageWrapper::RemoveParserFile(const String& key) {
 
 // Adds the parser's file of a view file, or passes on what changed on it, and remembers what the
 // parser now holds.
-Status CHdlPackageWrapper::UpdateProjectFile(const String& viewKey) {
+Status CHdlPackageWrapper::UpdateProjectFile(const Key& viewKey) {
   const auto listed = m_viewFiles.find(viewKey);
   if (listed == m_viewFiles.end()) return kSuccess;
   IHdlFile* viewFile = listed->second.Get();
   Status status;
-  const String key = KeyOf(viewFile, &status);
+  const String text = KeyOf(viewFile, &status);
   if (status != kSuccess) return status;
+  // Mostly the file is still where it was listed: the listing's key serves.
+  const Key key = std::string_view(text) == std::string_view(viewKey) ? viewKey : Key(text);
   AutoCast<IHdlFileSet> parserFiles(m_project.Get());
   if (!parserFiles) {
     return Fail(kFailure, "Error: CHdlPackageWrapper::UpdateProjectFiles - Unable to the the IHdlFileSet interface.\n");

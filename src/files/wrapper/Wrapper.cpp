@@ -78,10 +78,19 @@ Status CHdlPackageWrapper::SetViewFiles(IFileIterator* files) {
     Status status;
     const String key = KeyOf(file, &status);
     if (key.empty()) continue;
-    m_viewFiles[key] = Prjrep::AutoPtr<IHdlFile>(file.Get());
-    m_keyOfView[RootOf(file.Get())] = key;
+    m_keyOfView[RootOf(file.Get())] = ListViewFile(key, file.Get());
   }
   return kSuccess;
+}
+
+const CHdlPackageWrapper::Key& CHdlPackageWrapper::ListViewFile(const String& key, IHdlFile* file) {
+  auto at = m_viewFiles.find(key);
+  if (at == m_viewFiles.end()) {
+    at = m_viewFiles.emplace(Key(key), Prjrep::AutoPtr<IHdlFile>(file)).first;
+  } else {
+    at->second = Prjrep::AutoPtr<IHdlFile>(file);
+  }
+  return at->first;
 }
 
 // A file listed twice under one key keeps the entry of the later one; a file leaving takes
@@ -91,7 +100,7 @@ void CHdlPackageWrapper::UpdateViewFile(CitI::IInterface* file, bool present) {
   CitI::IInterface* root = RootOf(file);
   if (root == nullptr) return;
   if (const auto listed = m_keyOfView.find(root); listed != m_keyOfView.end()) {
-    const String key = listed->second;
+    const Key key = listed->second;
     m_keyOfView.erase(listed);
     if (const auto at = m_viewFiles.find(key); at != m_viewFiles.end() && RootOf(at->second.Get()) == root) {
       m_viewFiles.erase(at);
@@ -102,9 +111,9 @@ void CHdlPackageWrapper::UpdateViewFile(CitI::IInterface* file, bool present) {
   AutoCast<IHdlFile> hdl(file);
   if (!hdl) return;
   Status status;
-  const String key = KeyOf(hdl, &status);
-  if (key.empty()) return;
-  m_viewFiles[key] = Prjrep::AutoPtr<IHdlFile>(hdl.Get());
+  const String text = KeyOf(hdl, &status);
+  if (text.empty()) return;
+  const Key& key = ListViewFile(text, hdl.Get());
   m_keyOfView[root] = key;
   m_changedKeys.insert(key);
 }
@@ -153,7 +162,7 @@ Status CHdlPackageWrapper::ArePropertySetsEqual(bool* equal) {
 
 // Files the view manages itself (origin 3) are never compiled: their changes alone ask for no
 // new parse.
-bool CHdlPackageWrapper::IsFileStale(const String& key) {
+bool CHdlPackageWrapper::IsFileStale(const Key& key) {
   const auto remembered = m_rememberedFiles.find(key);
   const auto view = m_viewFiles.find(key);
   if (view == m_viewFiles.end()) return remembered != m_rememberedFiles.end();
@@ -180,7 +189,7 @@ Status CHdlPackageWrapper::AreFilesUpToDate(bool* upToDate) {
   if (upToDate == nullptr) return kBadParameters;
   *upToDate = false;
   if (!m_compareAll) {
-    for (const String& key : m_changedKeys) {
+    for (const Key& key : m_changedKeys) {
       if (IsFileStale(key)) return kSuccess;
     }
     *upToDate = true;

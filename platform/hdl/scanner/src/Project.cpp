@@ -157,6 +157,21 @@ struct UnitRec {
   Sym IndexKey() const { return IsSecondary(kind) ? primaryKey : key; }
 };
 
+// Verilog: the macros a file's scan found where the file starts and those it leaves (ScanResult's),
+// and the files whose macros it found there, each once.
+struct FileMacros {
+  std::vector<MacroState> macrosFound;
+  bool undefinesAll = false;
+  std::vector<MacroState> macrosLeft;
+  std::vector<Sym> macrosLeftIn;  // the included file that set each; kNone: the file's own text
+  std::vector<std::uint32_t> macroSources;
+  // Of `macroSources`, those whose macros that the file found all came from headers it includes
+  // itself, such as the guard of a header both include: the file would read the same without them.
+  std::vector<std::uint32_t> headerSources;
+
+  bool HasMacros() const { return !macrosFound.empty() || undefinesAll || !macrosLeft.empty(); }
+};
+
 struct FileRec {
   FileHandle handle = 0;
   std::int64_t order = 0;
@@ -171,18 +186,34 @@ struct FileRec {
   std::vector<std::uint32_t> units;
   std::vector<Sym> includes;
   std::vector<Message> messages;
-  // Verilog: the macros the scan found where the file starts and those it leaves (ScanResult's),
-  // and the files whose macros it found there, each once.
-  std::vector<MacroState> macrosFound;
-  bool undefinesAll = false;
-  std::vector<MacroState> macrosLeft;
-  std::vector<Sym> macrosLeftIn;  // the included file that set each; kNone: the file's own text
-  std::vector<std::uint32_t> macroSources;
-  // Of `macroSources`, those whose macros that the file found all came from headers it includes
-  // itself, such as the guard of a header both include: the file would read the same without them.
-  std::vector<std::uint32_t> headerSources;
+  // Only for a file whose scan found or left macros: most files have none, and a large project
+  // holds many records.
+  std::unique_ptr<FileMacros> macros;
 
-  bool HasMacros() const { return !macrosFound.empty() || undefinesAll || !macrosLeft.empty(); }
+  const FileMacros& Macros() const {
+    static const FileMacros kNoMacros;
+    return macros ? *macros : kNoMacros;
+  }
+  bool HasMacros() const { return macros && macros->HasMacros(); }
+};
+
+// Records by slot in chunks that never move: a project of many files neither copies them all as
+// it grows nor holds room for as many again.
+template <class T>
+class ChunkedRecords {
+ public:
+  T& operator[](std::size_t at) { return m_chunks[at / kChunk][at % kChunk]; }
+  const T& operator[](std::size_t at) const { return m_chunks[at / kChunk][at % kChunk]; }
+  std::size_t size() const { return m_size; }
+  T& emplace_back() {
+    if (m_size % kChunk == 0) m_chunks.push_back(std::make_unique<T[]>(kChunk));
+    return (*this)[m_size++];
+  }
+
+ private:
+  static constexpr std::size_t kChunk = 1024;
+  std::vector<std::unique_ptr<T[]>> m_chunks;
+  std::size_t m_size = 0;
 };
 
 // A topological order in which ties go to the smallest key. Soft edges give way silently when
@@ -673,7 +704,7 @@ struct Project::Impl {
   StringPool& pool = *poolOwner;
   std::vector<Sym> folded;  // by symbol; kNone until asked for
 
-  std::vector<FileRec> files;
+  ChunkedRecords<FileRec> files;
   std::vector<std::uint32_t> freeFiles;
   std::unordered_map<FileHandle, std::uint32_t> byHandle;
   std::uint64_t nextSequence = 0;
@@ -895,13 +926,20 @@ struct Project::Impl {
     FileRec& file = files[slot];
     file.modified = false;
     if (file.HasMacros()) --macroFiles;
-    file.macrosFound = std::move(result.macrosFound);
-    file.undefinesAll = result.undefinesAll;
-    file.macrosLeft = std::move(result.macrosLeft);
-    file.macrosLeftIn.clear();
-    for (const std::string& in : result.macrosLeftIn) file.macrosLeftIn.push_back(in.empty() ? kNone : pool.Intern(in));
-    file.macroSources.clear();
-    file.headerSources.clear();
+    if (result.macrosFound.empty() && !result.undefinesAll && result.macrosLeft.empty() &&
+        result.macrosLeftIn.empty()) {
+      file.macros.reset();
+    } else {
+      if (!file.macros) file.macros = std::make_unique<FileMacros>();
+      FileMacros& macros = *file.macros;
+      macros.macrosFound = std::move(result.macrosFound);
+      macros.undefinesAll = result.undefinesAll;
+      macros.macrosLeft = std::move(result.macrosLeft);
+      macros.macrosLeftIn.clear();
+      for (const std::string& in : result.macrosLeftIn) macros.macrosLeftIn.push_back(in.empty() ? kNone : pool.Intern(in));
+      macros.macroSources.clear();
+      macros.headerSources.clear();
+    }
     if (file.HasMacros()) ++macroFiles;
     file.messages = std::move(result.messages);
     for (Message& message : file.messages) message.file = file.handle;
@@ -1003,7 +1041,7 @@ struct Project::Impl {
   void FillHistory(MacroHistory& history) const {
     for (std::uint32_t slot : inFileOrder) {
       const FileRec& file = files[slot];
-      if (file.HasMacros()) history.Add(placeOf[slot], slot, file.undefinesAll, file.macrosLeft);
+      if (file.HasMacros()) history.Add(placeOf[slot], slot, file.macros->undefinesAll, file.macros->macrosLeft);
     }
   }
 
@@ -1022,11 +1060,13 @@ struct Project::Impl {
     std::sort(slots.begin(), slots.end(), [&](std::uint32_t a, std::uint32_t b) { return placeOf[a] < placeOf[b]; });
     MacroHistory history(macros);
     if (macroFiles > 0) FillHistory(history);
+    // A job for every file waits from the start, its result only from its scan until it is taken:
+    // a large project scans many files at once. The path is the pool's, whose text never moves.
     struct Job {
-      std::string path;
+      std::string_view path;
       Language language = Language::kAuto;
       std::uint32_t place = 0;
-      ScanResult result;
+      std::unique_ptr<ScanResult> result;
       std::exception_ptr error;
       bool byCaller = false;
       std::atomic<bool> done{false};  // the fields above are written before it is set
@@ -1044,7 +1084,7 @@ struct Project::Impl {
       void Scan(Job& job) {
         place = job.place;
         try {
-          job.result = ScanFile(job.path, job.language, options);
+          job.result = std::make_unique<ScanResult>(ScanFile(std::string(job.path), job.language, options));
         } catch (...) {
           job.error = std::current_exception();
         }
@@ -1055,7 +1095,7 @@ struct Project::Impl {
     std::vector<Job> jobs(slots.size());
     for (std::size_t k = 0; k < slots.size(); ++k) {
       const FileRec& file = files[slots[k]];
-      jobs[k].path = std::string(pool.View(file.resolved));
+      jobs[k].path = pool.View(file.resolved);
       jobs[k].language = file.language;  // kAuto: ScanFile goes by the extension
       jobs[k].place = placeOf[slots[k]];
     }
@@ -1079,7 +1119,7 @@ struct Project::Impl {
     auto release = [&](const std::vector<std::size_t>& mine, std::size_t& first, bool last) {
       for (;;) {
         const std::uint32_t upTo = taken.load(std::memory_order_acquire);
-        while (first < mine.size() && mine[first] < upTo) jobs[mine[first++]].result = ScanResult{};
+        while (first < mine.size() && mine[first] < upTo) jobs[mine[first++]].result.reset();
         if (!last || first == mine.size()) return;
         taken.wait(upTo, std::memory_order_acquire);
       }
@@ -1123,13 +1163,14 @@ struct Project::Impl {
       }
       if (jobs[k].error) std::rethrow_exception(jobs[k].error);
       const std::uint32_t slot = slots[k];
-      const bool undefinedAll = files[slot].undefinesAll;
-      const std::vector<MacroState> was = files[slot].macrosLeft;
-      Take(slot, jobs[k].result);
-      if (undefinedAll || !was.empty() || files[slot].undefinesAll || !files[slot].macrosLeft.empty()) {
-        history.Replace(jobs[k].place, slot, undefinedAll, was, files[slot].undefinesAll, files[slot].macrosLeft);
+      const bool undefinedAll = files[slot].Macros().undefinesAll;
+      const std::vector<MacroState> was = files[slot].Macros().macrosLeft;
+      Take(slot, *jobs[k].result);
+      const FileMacros& now = files[slot].Macros();
+      if (undefinedAll || !was.empty() || now.undefinesAll || !now.macrosLeft.empty()) {
+        history.Replace(jobs[k].place, slot, undefinedAll, was, now.undefinesAll, now.macrosLeft);
       }
-      if (jobs[k].byCaller) jobs[k].result = ScanResult{};
+      if (jobs[k].byCaller) jobs[k].result.reset();
       // Helpers that have scanned all they took wait to free their results; waking them for each
       // file taken costs more than the results they hold meanwhile.
       taken.store(static_cast<std::uint32_t>(k + 1), std::memory_order_release);
@@ -1144,7 +1185,9 @@ struct Project::Impl {
     FillHistory(history);
     std::vector<std::uint32_t> result;
     for (std::uint32_t slot : inFileOrder) {
-      FileRec& file = files[slot];
+      if (!files[slot].macros) continue;  // found no macros: depends on no file's
+      FileRec& rec = files[slot];
+      FileMacros& file = *rec.macros;
       file.macroSources.clear();
       file.headerSources.clear();
       std::vector<std::uint32_t> ownSources;  // macros of the source's own text, or of headers this file lacks
@@ -1154,7 +1197,7 @@ struct Project::Impl {
         agrees = agrees && found.definition == now.definition;
         if (now.source == kNone) continue;
         file.macroSources.push_back(now.source);
-        if (!SetInSharedHeader(file, files[now.source], found.name)) ownSources.push_back(now.source);
+        if (!SetInSharedHeader(rec, files[now.source], found.name)) ownSources.push_back(now.source);
       }
       auto unique = [](std::vector<std::uint32_t>& list) {
         std::sort(list.begin(), list.end());
@@ -1170,7 +1213,8 @@ struct Project::Impl {
   }
 
   // True when `source` last set `name` in a header that `file` includes as well.
-  static bool SetInSharedHeader(const FileRec& file, const FileRec& source, const std::string& name) {
+  static bool SetInSharedHeader(const FileRec& file, const FileRec& sourceFile, const std::string& name) {
+    const FileMacros& source = sourceFile.Macros();
     for (std::size_t k = source.macrosLeft.size(); k-- > 0;) {
       if (source.macrosLeft[k].name != name) continue;
       const Sym in = k < source.macrosLeftIn.size() ? source.macrosLeftIn[k] : kNone;
@@ -1740,9 +1784,9 @@ struct Project::Impl {
       // A file that found macros of earlier files follows them, unless that closes a cycle: a
       // package it imports from a later file counts for more, and where it found only what a
       // header it includes itself sets, a module it instantiates from a later file too.
-      for (std::uint32_t source : files[unit.file].macroSources) {
-        const bool header =
-            std::binary_search(files[unit.file].headerSources.begin(), files[unit.file].headerSources.end(), source);
+      const FileMacros& macros = files[unit.file].Macros();
+      for (std::uint32_t source : macros.macroSources) {
+        const bool header = std::binary_search(macros.headerSources.begin(), macros.headerSources.end(), source);
         for (std::uint32_t other : files[source].units) need(denseOf[other], false, header);
       }
 
@@ -2001,9 +2045,9 @@ struct Project::Impl {
       fileEdges.push_back({from, to, e.hard, e.weak});
     }
     for (std::uint32_t slot : liveFiles) {  // for the files without units, which no unit edge gave
-      for (std::uint32_t source : files[slot].macroSources) {
-        const bool header =
-            std::binary_search(files[slot].headerSources.begin(), files[slot].headerSources.end(), source);
+      const FileMacros& macros = files[slot].Macros();
+      for (std::uint32_t source : macros.macroSources) {
+        const bool header = std::binary_search(macros.headerSources.begin(), macros.headerSources.end(), source);
         fileEdges.push_back({fileDense[slot], fileDense[source], false, header});
       }
     }
@@ -2262,7 +2306,7 @@ struct Project::Impl {
     while (!work.empty()) {
       const std::uint32_t slot = work.back();
       work.pop_back();
-      for (std::uint32_t source : files[slot].macroSources) {
+      for (std::uint32_t source : files[slot].Macros().macroSources) {
         if (!fileWanted[source]) work.push_back(source);
         fileWanted[source] = true;
       }
@@ -2447,7 +2491,8 @@ void Project::SetVhdlStandard(VhdlStandard standard) {
 void Project::SetBaseDirectory(std::string_view directory) {
   if (directory == m_impl->baseDirectory) return;
   m_impl->baseDirectory = std::string(directory);
-  for (FileRec& file : m_impl->files) {
+  for (std::size_t slot = 0; slot < m_impl->files.size(); ++slot) {
+    FileRec& file = m_impl->files[slot];
     if (file.live) file.resolved = m_impl->Resolve(m_impl->pool.View(file.path));
   }
   m_impl->MarkAll();
@@ -2600,6 +2645,19 @@ const std::vector<Message>& Project::Messages() {
     }
   }
   return d.allMessages;
+}
+
+void Project::VisitMessages(const std::function<void(const Message&)>& visit) {
+  Impl& d = *m_impl;
+  d.Update();
+  d.Sync();
+  d.ResolveOrder();
+  for (std::uint32_t slot : d.inFileOrder) {
+    for (const Message& message : d.files[slot].messages) visit(message);
+  }
+  for (const auto* list : {&d.modelMessages, &d.orderMessages, &d.queryMessages}) {
+    for (const Message& message : *list) visit(message);
+  }
 }
 
 const std::vector<Message>& Project::ScanMessagesOf(FileHandle handle) {

@@ -8,6 +8,7 @@
 // reader set with SetReader must bear being called from several threads at once.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -136,6 +137,9 @@ class Project {
   // The scans' messages and those of the last binding and ordering, in file order. Valid until the
   // project next changes or answers a query.
   const std::vector<Message>& Messages();
+  // The same messages in the same order, each handed to `visit` where it lies instead of gathered
+  // into one list: for a caller that reads them once, such as one writing them out.
+  void VisitMessages(const std::function<void(const Message&)>& visit);
   // The messages of the file's own last scan, without binding the project; empty for an unknown
   // handle. Valid as long as Messages().
   const std::vector<Message>& ScanMessagesOf(FileHandle handle);
