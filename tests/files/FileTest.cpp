@@ -17,6 +17,7 @@
 #include "Hvd/IState.h"
 #include "Prjrep/IAttachment.h"
 #include "Prjrep/StandIns.h"
+#include "Prjrep/Storage.h"
 #include "core/Factory.h"
 #include "files/file/CFile.h"
 #include "project/project/CProject.h"
@@ -262,6 +263,59 @@ TEST_F(FileTest, IncludedFilesAreLinkedOnBothSides) {
   EXPECT_EQ(links->RemoveAllChildFiles(0), kSuccess);
 }
 
+TEST_F(FileTest, BindingSetsAnswerAsEmptyOnesUntilAskedForAndStayTheSameSetsAfter) {
+  AutoRelease<Hvd::IHdlFile> fresh = NewFile("src/a.vhd", "FILE_VHDL");
+  AutoRelease<Hvd::IHdlFile> asked = NewFile("src/b.vhd", "FILE_VHDL");
+  AutoCast<Hvd::ITransformBindingSets> sets(asked.Get());
+  // A set never asked for is stored exactly as an empty one.
+  auto stored = [](CitI::IInterface* file) {
+    AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
+    EXPECT_EQ(AutoCast<Hvd::ITransformBindingSets>(file)->PersistSave(storage), kSuccess);
+    std::vector<std::int32_t> counts;
+    std::int32_t count = -1;
+    std::ignore = AutoCast<Prjrep::IStorageControl>(storage.Get())->Rewind();
+    while (storage->ReadInt32(&count) == kSuccess) counts.push_back(count);
+    return counts;
+  };
+  const std::vector<std::int32_t> empty = stored(fresh.Get());
+  AutoRelease<Hvd::ITransformBindingInstanceSet> first, again, second;
+  ASSERT_EQ(sets->GetFirstBindingSet(first.Receive()), kSuccess);
+  ASSERT_EQ(sets->GetFirstBindingSet(again.Receive()), kSuccess);
+  ASSERT_EQ(AutoCast<Hvd::IDesignUnit>(asked.Get())->GetSecondBindingSet(second.Receive()), kSuccess);
+  EXPECT_EQ(first.Get(), again.Get());
+  EXPECT_NE(Root(first.Get()), Root(second.Get()));
+  EXPECT_TRUE(first->Size() == 0 && second->Size() == 0);
+  EXPECT_EQ(stored(asked.Get()), empty);
+  EXPECT_EQ(sets->GetFirstBindingSet(nullptr), Hvd::kInvalidParameter);
+  // What a file does with its bindings works alike on sets never made.
+  for (CitI::IInterface* file : {fresh.Get(), asked.Get()}) {
+    EXPECT_EQ(AutoCast<Hvd::IReconcileToDefData>(file)->RemoveObsolete(nullptr), kSuccess);
+    EXPECT_EQ(AutoCast<Hvd::ICompAdmin>(file)->RegisterForNotifications(), kSuccess);
+    EXPECT_EQ(AutoCast<Hvd::ICompAdmin>(file)->InitializeAfterLoad(m_design.Get()), kSuccess);
+    EXPECT_EQ(AutoCast<Hvd::IHdlFileV3>(file)->SetGlobalInclude(true), kSuccess) << "bound to no transform";
+  }
+  // A binding in the set handed out is the file's: it is kept, then let go at teardown.
+  ASSERT_EQ(first->Add(AutoRelease<Hvd::ITransformBindingInstance>(new BindingDouble).Get()), kSuccess);
+  EXPECT_EQ(AutoCast<Hvd::IHdlFileV3>(asked.Get())->SetGlobalInclude(false), Hvd::kFailure);
+  EXPECT_EQ(AutoCast<Hvd::ICompAdmin>(asked.Get())->Teardown(), kSuccess);
+  EXPECT_EQ(first->Size(), 0u);
+  EXPECT_EQ(AutoCast<Hvd::ICompAdmin>(fresh.Get())->Teardown(), kSuccess);
+}
+
+TEST_F(FileTest, TheAttachmentIsOneObjectThatNamesTheFileUntilTheFileGoes) {
+  AutoRelease<Hvd::IHdlFile> file = NewFile("src/a.vhd", "FILE_VHDL");
+  AutoPtr<Prjrep::IAttachedInterface> attached(AutoCast<Prjrep::IAttachedInterface>(file.Get()).Get());
+  ASSERT_TRUE(attached);
+  EXPECT_EQ(AutoCast<Prjrep::IAttachedInterface>(file.Get()).Get(), attached.Get()) << "asked again";
+  AutoRelease<CitI::IInterface> owner;
+  ASSERT_EQ(attached->GetOwner(owner.Receive()), kSuccess);
+  EXPECT_EQ(Root(owner.Get()), Root(file.Get()));
+  owner = nullptr;
+  file = nullptr;
+  EXPECT_EQ(attached->GetOwner(owner.Receive()), Hvd::kFailure) << "the file is gone";
+  EXPECT_FALSE(owner);
+}
+
 TEST_F(FileTest, SequenceIdsKeepTheirRulesAndComeFromTheSourceOfAGeneratedFile) {
   AutoRelease<Hvd::IHdlFile> file = NewFile("src/a.vhd", "FILE_VHDL");
   AutoCast<Hvd::ICompileOrder> order(file.Get());
@@ -304,6 +358,28 @@ TEST_F(FileTest, SequenceIdsKeepTheirRulesAndComeFromTheSourceOfAGeneratedFile) 
   Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_AutoCompileOrderImp", "false");
   EXPECT_EQ(generatedOrder->SetSequenceID(2, 101), kSuccess);
   EXPECT_EQ(recorder.Ids(), Ids{Hvd::EventId::FileChanged()});
+}
+
+TEST_F(FileTest, EachKindKeepsItsOwnSequenceIdWhateverTheOtherKindsAreGiven) {
+  AutoRelease<Hvd::IHdlFile> file = NewFile("src/a.vhd", "FILE_VHDL");
+  AutoCast<Hvd::ICompileOrder> order(file.Get());
+  std::uint64_t model[8] = {};
+  // Runs of one value for every kind, as a project gives them, then kinds set apart, cleared
+  // and joined again, also after every kind holds a value of its own.
+  std::vector<std::pair<std::uint32_t, std::uint64_t>> steps;
+  for (std::uint32_t kind = 0; kind < 8; ++kind) steps.emplace_back(kind, 42);
+  steps.insert(steps.end(),
+               {{3, 0}, {5, 0},  {3, 42}, {0, 0},  {2, 0},  {1, 0},  {4, 0}, {6, 0},  {7, 0},  {3, 0}, {5, 9},
+                {5, 0}, {6, 11}, {0, 11}, {2, 11}, {7, 12}, {6, 13}, {1, 0}, {7, 12}, {0, 14}, {0, 0}});
+  for (std::uint32_t kind = 0; kind < 8; ++kind) steps.emplace_back(kind, 100 + kind);
+  steps.insert(steps.end(), {{4, 0}, {4, 7}, {0, 0}, {0, 3}});
+  for (const auto& [kind, value] : steps) {
+    const Status expected = kind == 0 && value != 0 && model[0] != 0 ? Hvd::kFailure : kSuccess;
+    EXPECT_EQ(order->SetSequenceID(kind, value), expected) << kind << "=" << value;
+    if (expected == kSuccess) model[kind] = value;
+    for (std::uint32_t each = 0; each < 8; ++each)
+      EXPECT_EQ(SequenceId(file.Get(), each), model[each]) << "kind " << each << " after " << kind << "=" << value;
+  }
 }
 
 TEST_F(FileTest, RemovalLeavesTheLibraryThenTellsFileAndProjectAndRunsTheHook) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "Hvd/ClassIds.h"
@@ -36,8 +37,8 @@
 #include "core/RefCount.h"
 #include "core/Sets.h"
 #include "core/StringSets.h"
+#include "files/file/FileBindingSets.h"
 #include "framework/StateHelper.h"
-#include "framework/TransformBindingSets.h"
 #include "utils/FileStamp.h"
 
 namespace Hvd {
@@ -116,7 +117,7 @@ class CFile : public TComponent<CFile> {
                  Row<IDesignUnit>(&m_XIDesignUnit), Row<Prjrep::IName>(&m_name), Row<IHdlElement>(&m_XIHdlElement),
                  Row<ITransformBindingSets>(&m_transformBindings), ForeignRow<Prjrep::IAttachedInterface>([this] {
                    return CastAnswer<Prjrep::IAttachedInterface>(
-                       QueryComponentRef(m_componentRef, Prjrep::IAttachedInterface::GetIID()));
+                       QueryComponentRef(Attachment(), Prjrep::IAttachedInterface::GetIID()));
                  }),
                  Row<ICompileOrder>(&m_XICompileOrder), Row<IState>(&m_states),
                  Row<IDesignGraphLocatorSet>(&m_XIDesignGraphLocatorSet),
@@ -357,7 +358,10 @@ class CFile : public TComponent<CFile> {
   Status ChangeLibrary(ISourceLibrary* next);
   // True while the first binding set holds a binding: the ids and the flag are then the
   // transform's to keep.
-  bool BoundAsInput() const { return m_transformBindings.FirstSet()->Size() > 0; }
+  bool BoundAsInput() const {
+    CTransformBindingSet* first = m_transformBindings.FirstSet();
+    return first != nullptr && first->Size() > 0;
+  }
 
   bool m_fileFlag = false;
   std::uint32_t m_originState = kUserSource;
@@ -372,28 +376,48 @@ class CFile : public TComponent<CFile> {
   Prjrep::CTimestampHelper m_checkTime{this};  // seconds all ones until the first check
   FileStamp m_stamp;
   Prjrep::CNameHelper m_name{this};
-  std::uint64_t m_sequenceIds[kSequenceKinds] = {};
-  // Few files have parents or children: each set is made when it is first asked for.
-  std::unique_ptr<CFileRelationSet> m_childFiles[kCategories];
-  std::unique_ptr<CFileRelationSet> m_parentFiles[kCategories];
-  CFileRelationSet& ChildFiles(std::uint32_t category) { return Made(m_childFiles[category]); }
-  CFileRelationSet& ParentFiles(std::uint32_t category) { return Made(m_parentFiles[category]); }
+  // A file is given one id for all kinds as a rule: the ids are kept as that one value and the
+  // kinds that hold it (the others hold 0), until a kind is given a value of its own; from
+  // then on each kind keeps its own.
+  std::uint64_t m_sequenceId = 0;
+  std::unique_ptr<std::uint64_t[]> m_sequenceIdsApart;
+  std::uint64_t SequenceId(std::uint32_t kind) const;
+  void StoreSequenceId(std::uint32_t kind, std::uint64_t value);
+  // Few files have parents or children: the block of sets is made when a set is first asked
+  // for, and each set in it when it is itself first asked for.
+  struct Relations {
+    std::unique_ptr<CFileRelationSet> children[kCategories];
+    std::unique_ptr<CFileRelationSet> parents[kCategories];
+  };
+  std::unique_ptr<Relations> m_relations;
+  CFileRelationSet& ChildFiles(std::uint32_t category) { return Made(MadeRelations().children[category]); }
+  CFileRelationSet& ParentFiles(std::uint32_t category) { return Made(MadeRelations().parents[category]); }
+  // The parent sets made so far, by category (an entry may be null); none before the first.
+  std::span<const std::unique_ptr<CFileRelationSet>> ParentSets() const {
+    if (!m_relations) return {};
+    return m_relations->parents;
+  }
+  Relations& MadeRelations();
   CFileRelationSet& Made(std::unique_ptr<CFileRelationSet>& set);
   bool m_globalInclude = false;
+  std::uint8_t m_kindsHoldingSequenceId = 0;  // one bit a kind
   std::uint32_t m_viewClassMask = 0;
   String m_directory;  // canonical, with its trailing separator
   String m_fileName;
   bool m_modified = true;
   Prjrep::AutoPtr<Prjrep::IFileNameHelper> m_fileNameHelper;
   CStateHelper m_states;
-  Prjrep::TSequenceSetHelper<IView*, IViewSet, IViewIterator, std::list<IView*>> m_views;
+  // Most files sit in a few views: a vector keeps them in one block instead of a node each.
+  Prjrep::TSequenceSetHelper<IView*, IViewSet, IViewIterator, std::vector<IView*>> m_views;
+  // The attachment is made when it is first asked for: few files are ever asked.
   ComponentInterfaceRef m_componentRef;
+  const ComponentInterfaceRef& Attachment();
   String m_designUnitName;
   // Set while the file answers through its parents, so that files that include one another
   // do not ask each other without end.
   bool m_askingParents = false;
-  // Last, since making the two sets asks the file for its root.
-  TITransformBindingSetsHelper<CFile> m_transformBindings{this};
+  // Its sets ask the file for its root when they are made.
+  CFileBindingSets m_transformBindings{this};
 };
 
 template <class I>

@@ -22,7 +22,6 @@ CFile::CFile() {
   std::ignore = m_views.SetOwner(this);
   m_fileNameHelper =
       Prjrep::AutoRelease<Prjrep::IFileNameHelper>(CitP::Factory::CreateInstance(Prjrep::ClassId::FileNameHelper()));
-  CreateComponentInterfaceRef(m_componentRef);
   SetComponentRefOwner(m_componentRef, this);
   m_states.SetOwner(this);
   m_states.SetId(FileStatesId());
@@ -30,14 +29,25 @@ CFile::CFile() {
 }
 
 CFile::~CFile() {
-  for (std::uint32_t category = 0; category < kCategories; ++category) {
-    if (m_childFiles[category]) std::ignore = m_XIHdlFileV4.RemoveAllChildFiles(category);
+  for (std::uint32_t category = 0; m_relations && category < kCategories; ++category) {
+    if (m_relations->children[category]) std::ignore = m_XIHdlFileV4.RemoveAllChildFiles(category);
   }
   // The library lists its members without counting them: it must not keep this one. The
   // holder is emptied first, so that the library's call back finds nothing to drop.
   Prjrep::AutoPtr<ISourceLibrary> library(std::move(m_library));
   if (library) std::ignore = library->RemoveFileFromLibrary(&m_XIHdlFile);
   std::ignore = ReleaseComponentRef(m_componentRef);
+}
+
+const ComponentInterfaceRef& CFile::Attachment() {
+  if (m_componentRef.attachment == nullptr && RecreateComponentInterfaceRef(m_componentRef))
+    SetComponentRefOwner(m_componentRef, this);
+  return m_componentRef;
+}
+
+CFile::Relations& CFile::MadeRelations() {
+  if (!m_relations) m_relations = std::make_unique<Relations>();
+  return *m_relations;
 }
 
 CFileRelationSet& CFile::Made(std::unique_ptr<CFileRelationSet>& set) {
@@ -91,8 +101,8 @@ Status CFile::XICompAdmin::InitializeAfterLoad(CitI::IInterface* owner) {
 Status CFile::XICompAdmin::Teardown() {
   CFile& self = This();
   std::ignore = self.m_XIAutonymSet.Clear();
-  std::ignore = self.m_transformBindings.FirstSet()->Clear();
-  std::ignore = self.m_transformBindings.SecondSet()->Clear();
+  std::ignore = ClearTransformBindingSet(self.m_transformBindings.FirstSet());
+  std::ignore = ClearTransformBindingSet(self.m_transformBindings.SecondSet());
   self.m_eventSender.RemoveAllReceivers();
   std::ignore = self.m_views.Clear();
   // Leaving the library before letting go of it, so that it lists no file that may be gone.

@@ -158,7 +158,7 @@ Status CFile::XIHdlFileV4::GetParentFiles(std::uint32_t category, IHdlFileIterat
 Status CFile::XIHdlFileV4::HasNoParents(bool* none) {
   if (none == nullptr) return kInvalidParameter;
   *none = true;
-  for (const std::unique_ptr<CFileRelationSet>& parents : This().m_parentFiles)
+  for (const std::unique_ptr<CFileRelationSet>& parents : This().ParentSets())
     *none = *none && (!parents || parents->Size() == 0);
   return kSuccess;
 }
