@@ -182,6 +182,32 @@ TEST_F(FileTest, TheDiskCheckFollowsAFileThatAppearsChangesAndDisappears) {
   EXPECT_FALSE(states->Contains("Parsed")) << "what was known of the old text is forgotten";
 }
 
+TEST_F(FileTest, TheDiskCheckLooksAtThePathLastSetAndKeepsItWhenASetFails) {
+  Write("src/a.vhd", "entity a is end;");
+  Write("src/b.vhd", "entity b is end; -- a longer text");
+  AutoRelease<Hvd::IHdlFile> file = NewFile("src/a.vhd", "FILE_VHDL");
+  AutoCast<Prjrep::IFileNameHelper> names(file.Get());
+  Recorder recorder;
+  recorder.Listen(file.Get());
+  auto check = [&] {
+    recorder.heard.clear();
+    EXPECT_EQ(file->CheckFileOnDisk(), kSuccess);
+    return recorder.Ids();
+  };
+  EXPECT_EQ(check(), Ids{}) << "the first check only takes the time";
+  EXPECT_EQ(check(), Ids{});
+  // Another file of another size in its place: the check sees the new path's file.
+  ASSERT_EQ(names->SetPathInDirectory("src/b.vhd", "", m_dir.c_str()), kSuccess);
+  EXPECT_EQ(check(), (Ids{Hvd::EventId::FileChangedOnDisk(), Hvd::EventId::FileModified()}));
+  EXPECT_EQ(check(), Ids{});
+  // A refused path changes nothing: b is still the file looked at.
+  EXPECT_NE(names->SetPath("", ""), kSuccess);
+  std::filesystem::remove(m_dir + "/src/a.vhd");
+  EXPECT_EQ(check(), Ids{});
+  std::filesystem::remove(m_dir + "/src/b.vhd");
+  EXPECT_EQ(check(), Ids{Hvd::EventId::HdlFileEvent()});
+}
+
 TEST_F(FileTest, AnAutomaticallyManagedFileAnswersThroughTheFirstFileThatIncludesIt) {
   AutoRelease<Hvd::IHdlFile> parent = NewFile("src/top.v", "FILE_VERILOG");
   AutoRelease<Hvd::IHdlFile> child = NewFile("src/defs.vhd", "FILE_VHDL");

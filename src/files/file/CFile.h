@@ -374,7 +374,7 @@ class CFile : public TComponent<CFile> {
   Prjrep::CEventSenderHelper m_eventSender{this};
   Prjrep::AutoPtr<IDesignUnitType> m_designUnitType;
   Prjrep::CTimestampHelper m_checkTime{this};  // seconds all ones until the first check
-  FileStamp m_stamp;
+  std::int64_t m_sizeOnDisk = 0;               // as last checked
   Prjrep::CNameHelper m_name{this};
   // A file is given one id for all kinds as a rule: the ids are kept as that one value and the
   // kinds that hold it (the others hold 0), until a kind is given a value of its own; from

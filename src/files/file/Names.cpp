@@ -12,7 +12,6 @@ void CFile::RefreshNames() {
   std::ignore = m_fileNameHelper->GetShortName(&shortName);
   std::ignore = m_fileNameHelper->GetFullName(&fullName);
   std::ignore = m_name.SetName(String("Module|") + shortName);
-  m_stamp.path = fullName;
   const Port::FileName path(fullName);
   // The directory keeps its trailing separator: directory and name side by side form the
   // file's key.
