@@ -342,6 +342,23 @@ TEST_F(FileTest, TheAttachmentIsOneObjectThatNamesTheFileUntilTheFileGoes) {
   EXPECT_FALSE(owner);
 }
 
+TEST_F(FileTest, TheDesignUnitNameIsEmptyUntilGivenAndAgainAfterTeardown) {
+  AutoRelease<Hvd::IHdlFile> file = NewFile("src/a.vhd", "FILE_VHDL");
+  AutoCast<Hvd::IDesignUnit> unit(file.Get());
+  auto name = [&] {
+    Text got("stale");
+    EXPECT_EQ(unit->GetDesignUnitName(&got), kSuccess);
+    return got.str();
+  };
+  EXPECT_EQ(name(), "");
+  EXPECT_EQ(unit->GetDesignUnitName(nullptr), Hvd::kInvalidParameter);
+  EXPECT_TRUE(unit->SetDesignUnitName("top") == kSuccess && name() == "top");
+  EXPECT_TRUE(unit->SetDesignUnitName("") == kSuccess && name().empty());
+  EXPECT_TRUE(unit->SetDesignUnitName("core") == kSuccess && name() == "core");
+  EXPECT_EQ(AutoCast<Hvd::ICompAdmin>(file.Get())->Teardown(), kSuccess);
+  EXPECT_EQ(name(), "");
+}
+
 TEST_F(FileTest, SequenceIdsKeepTheirRulesAndComeFromTheSourceOfAGeneratedFile) {
   AutoRelease<Hvd::IHdlFile> file = NewFile("src/a.vhd", "FILE_VHDL");
   AutoCast<Hvd::ICompileOrder> order(file.Get());

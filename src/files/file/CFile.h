@@ -287,11 +287,16 @@ class CFile : public TComponent<CFile> {
     Status GetViews(IViewIterator** views) override;
     Status GetDesignUnitName(String* name) override {
       if (name == nullptr) return kInvalidParameter;
-      *name = This().m_designUnitName;
+      *name = This().m_designUnitName ? *This().m_designUnitName : String();
       return kSuccess;
     }
     Status SetDesignUnitName(const String& name) override {
-      This().m_designUnitName = name;
+      std::unique_ptr<String>& held = This().m_designUnitName;
+      if (held) {
+        *held = name;
+      } else {
+        held = std::make_unique<String>(name);
+      }
       return kSuccess;
     }
     Status GetSecondBindingSet(ITransformBindingInstanceSet** set) override {
@@ -412,7 +417,7 @@ class CFile : public TComponent<CFile> {
   // The attachment is made when it is first asked for: few files are ever asked.
   ComponentInterfaceRef m_componentRef;
   const ComponentInterfaceRef& Attachment();
-  String m_designUnitName;
+  std::unique_ptr<String> m_designUnitName;  // a name is seldom given: none until one is
   // Set while the file answers through its parents, so that files that include one another
   // do not ask each other without end.
   bool m_askingParents = false;

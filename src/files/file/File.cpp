@@ -115,7 +115,7 @@ Status CFile::XICompAdmin::Teardown() {
   std::ignore = self.m_name.SetName(String());
   self.m_directory = String();
   self.m_fileName = String();
-  self.m_designUnitName = String();
+  self.m_designUnitName.reset();
   self.m_modified = false;
   self.m_globalInclude = false;
   self.m_fileFlag = false;
