@@ -359,6 +359,27 @@ TEST_F(FileTest, TheDesignUnitNameIsEmptyUntilGivenAndAgainAfterTeardown) {
   EXPECT_EQ(name(), "");
 }
 
+TEST_F(FileTest, FilesInOneDirectoryAnswerItAndOneMovedElsewhereLeavesTheOthersWhereTheyWere) {
+  AutoRelease<Hvd::IHdlFile> a = NewFile("src/a.vhd", "FILE_VHDL");
+  AutoRelease<Hvd::IHdlFile> b = NewFile("src/b.vhd", "FILE_VHDL");
+  auto path = [](Hvd::IHdlFile* file) {
+    Text directory("stale"), name("stale");
+    EXPECT_EQ(file->GetPath(&directory, &name), kSuccess);
+    return directory.str() + "|" + name.str();
+  };
+  const std::string src = std::filesystem::path(m_dir + "/src/").lexically_normal().string();
+  EXPECT_EQ(path(a.Get()), src + "|a.vhd");
+  EXPECT_EQ(path(b.Get()), src + "|b.vhd");
+  ASSERT_EQ(AutoCast<Prjrep::IFileNameHelper>(b.Get())->SetPathInDirectory("lib/b.vhd", "", m_dir.c_str()), kSuccess);
+  EXPECT_EQ(path(b.Get()), std::filesystem::path(m_dir + "/lib/").lexically_normal().string() + "|b.vhd");
+  EXPECT_EQ(path(a.Get()), src + "|a.vhd") << "the other file stays where it was";
+  AutoRelease<Hvd::IHdlFile> c = NewFile("src/c.vhd", "FILE_VHDL");
+  a = nullptr;
+  EXPECT_EQ(path(c.Get()), src + "|c.vhd");
+  EXPECT_EQ(AutoCast<Hvd::ICompAdmin>(c.Get())->Teardown(), kSuccess);
+  EXPECT_EQ(path(c.Get()), "|") << "a torn down file keeps no path";
+}
+
 TEST_F(FileTest, SequenceIdsKeepTheirRulesAndComeFromTheSourceOfAGeneratedFile) {
   AutoRelease<Hvd::IHdlFile> file = NewFile("src/a.vhd", "FILE_VHDL");
   AutoCast<Hvd::ICompileOrder> order(file.Get());

@@ -407,7 +407,9 @@ class CFile : public TComponent<CFile> {
   bool m_globalInclude = false;
   std::uint8_t m_kindsHoldingSequenceId = 0;  // one bit a kind
   std::uint32_t m_viewClassMask = 0;
-  String m_directory;  // canonical, with its trailing separator
+  // Canonical, with its trailing separator; null while empty. Files in one directory share
+  // one text, which none of them changes: a file given another path takes another text.
+  std::shared_ptr<const String> m_directory;
   String m_fileName;
   bool m_modified = true;
   Prjrep::AutoPtr<Prjrep::IFileNameHelper> m_fileNameHelper;

@@ -113,7 +113,7 @@ Status CFile::XICompAdmin::Teardown() {
   self.m_fileType = nullptr;
   self.m_viewClassMask = 0;
   std::ignore = self.m_name.SetName(String());
-  self.m_directory = String();
+  self.m_directory.reset();
   self.m_fileName = String();
   self.m_designUnitName.reset();
   self.m_modified = false;
