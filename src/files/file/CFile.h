@@ -287,7 +287,11 @@ class CFile : public TComponent<CFile> {
     Status GetViews(IViewIterator** views) override;
     Status GetDesignUnitName(String* name) override {
       if (name == nullptr) return kInvalidParameter;
-      *name = This().m_designUnitName ? *This().m_designUnitName : String();
+      if (This().m_designUnitName) {
+        *name = *This().m_designUnitName;
+      } else {
+        name->str().clear();
+      }
       return kSuccess;
     }
     Status SetDesignUnitName(const String& name) override {

@@ -51,7 +51,12 @@ void CFile::RefreshNames() {
 
 Status CFile::XIHdlFile::GetPath(String* directory, String* name) {
   if (directory == nullptr || name == nullptr) return kInvalidParameter;
-  *directory = This().m_directory ? *This().m_directory : String();
+  // Assigned, not built anew: a caller that asks again reuses its text's room.
+  if (This().m_directory) {
+    *directory = *This().m_directory;
+  } else {
+    directory->str().clear();
+  }
   *name = This().m_fileName;
   return kSuccess;
 }
