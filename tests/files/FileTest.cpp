@@ -380,6 +380,39 @@ TEST_F(FileTest, FilesInOneDirectoryAnswerItAndOneMovedElsewhereLeavesTheOthersW
   EXPECT_EQ(path(c.Get()), "|") << "a torn down file keeps no path";
 }
 
+TEST_F(FileTest, ParentsAndChildrenOfEachCategoryStayApartWhateverOrderTheirSetsAreMadeIn) {
+  AutoRelease<Hvd::IHdlFile> child = NewFile("src/inc.vhd", "FILE_VHDL");
+  AutoRelease<Hvd::IHdlFile> first = NewFile("src/p1.vhd", "FILE_VHDL");
+  AutoRelease<Hvd::IHdlFile> second = NewFile("src/p2.vhd", "FILE_VHDL");
+  AutoCast<Hvd::IHdlFileV4> links(child.Get());
+  auto listed = [&](std::uint32_t category, bool parents) {
+    AutoRelease<Hvd::IHdlFileIterator> it;
+    EXPECT_EQ(parents ? links->GetParentFiles(category, it.Receive()) : links->GetChildFiles(category, it.Receive()),
+              kSuccess);
+    return Drain(it.Get());
+  };
+  auto orphan = [&] {
+    bool none = false;
+    EXPECT_EQ(links->HasNoParents(&none), kSuccess);
+    return none;
+  };
+  EXPECT_EQ(links->RemoveAllChildFiles(5), kSuccess) << "a category never used";
+  ASSERT_EQ(links->AddParentFile(4, first.Get()), kSuccess);
+  ASSERT_EQ(links->AddParentFile(2, second.Get()), kSuccess);
+  EXPECT_TRUE(listed(0, false).empty() && listed(2, false).empty() && listed(4, false).empty());
+  for (std::uint32_t category = 0; category < 6; ++category) {
+    const Files expected =
+        category == 4 ? Files{Root(first.Get())} : (category == 2 ? Files{Root(second.Get())} : Files{});
+    EXPECT_EQ(listed(category, true), expected) << category;
+  }
+  EXPECT_FALSE(orphan());
+  ASSERT_EQ(links->RemoveParentFile(2, second.Get()), kSuccess);
+  EXPECT_EQ(links->RemoveParentFile(2, second.Get()), Hvd::kFailure);
+  EXPECT_FALSE(orphan()) << "still included in category 4";
+  ASSERT_EQ(links->RemoveParentFile(4, first.Get()), kSuccess);
+  EXPECT_TRUE(orphan());
+}
+
 TEST_F(FileTest, SequenceIdsKeepTheirRulesAndComeFromTheSourceOfAGeneratedFile) {
   AutoRelease<Hvd::IHdlFile> file = NewFile("src/a.vhd", "FILE_VHDL");
   AutoCast<Hvd::ICompileOrder> order(file.Get());

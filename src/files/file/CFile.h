@@ -4,10 +4,10 @@
 // of the compile order and of one source library. Its operations live in one file per concern
 // beside this header.
 
+#include <array>
 #include <cstdint>
 #include <list>
 #include <memory>
-#include <span>
 #include <vector>
 
 #include "Hvd/ClassIds.h"
@@ -392,22 +392,21 @@ class CFile : public TComponent<CFile> {
   std::unique_ptr<std::uint64_t[]> m_sequenceIdsApart;
   std::uint64_t SequenceId(std::uint32_t kind) const;
   void StoreSequenceId(std::uint32_t kind, std::uint64_t value);
-  // Few files have parents or children: the block of sets is made when a set is first asked
-  // for, and each set in it when it is itself first asked for.
-  struct Relations {
-    std::unique_ptr<CFileRelationSet> children[kCategories];
-    std::unique_ptr<CFileRelationSet> parents[kCategories];
+  // Few files have parents or children, and of those few in more than one category: each set
+  // is made when it is first asked for, and kept under its slot (the category for children,
+  // after the six categories for parents).
+  struct RelationEntry {
+    std::uint32_t slot;
+    std::unique_ptr<CFileRelationSet> set;
   };
-  std::unique_ptr<Relations> m_relations;
-  CFileRelationSet& ChildFiles(std::uint32_t category) { return Made(MadeRelations().children[category]); }
-  CFileRelationSet& ParentFiles(std::uint32_t category) { return Made(MadeRelations().parents[category]); }
-  // The parent sets made so far, by category (an entry may be null); none before the first.
-  std::span<const std::unique_ptr<CFileRelationSet>> ParentSets() const {
-    if (!m_relations) return {};
-    return m_relations->parents;
-  }
-  Relations& MadeRelations();
-  CFileRelationSet& Made(std::unique_ptr<CFileRelationSet>& set);
+  std::vector<RelationEntry> m_relations;
+  CFileRelationSet& ChildFiles(std::uint32_t category) { return Made(category); }
+  CFileRelationSet& ParentFiles(std::uint32_t category) { return Made(kCategories + category); }
+  // The set of `slot` when it was made; null otherwise.
+  CFileRelationSet* Found(std::uint32_t slot) const;
+  // The parent sets by category, null for a set not made.
+  std::array<CFileRelationSet*, kCategories> ParentSets() const;
+  CFileRelationSet& Made(std::uint32_t slot);
   bool m_globalInclude = false;
   std::uint8_t m_kindsHoldingSequenceId = 0;  // one bit a kind
   std::uint32_t m_viewClassMask = 0;

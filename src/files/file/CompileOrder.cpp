@@ -151,7 +151,7 @@ Status CFile::XIHdlFileV3::SetGlobalInclude(bool globalInclude) {
   if (self.BoundAsInput()) return kFailure;
   String own;
   std::ignore = self.m_XIHdlFile.GetParserName(&own);
-  for (const std::unique_ptr<CFileRelationSet>& parents : self.ParentSets()) {
+  for (CFileRelationSet* parents : self.ParentSets()) {
     if (!parents) continue;
     for (const Prjrep::AutoPtr<IHdlFile>& parent : parents->Files()) {
       String theirs;

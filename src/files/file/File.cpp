@@ -29,8 +29,8 @@ CFile::CFile() {
 }
 
 CFile::~CFile() {
-  for (std::uint32_t category = 0; m_relations && category < kCategories; ++category) {
-    if (m_relations->children[category]) std::ignore = m_XIHdlFileV4.RemoveAllChildFiles(category);
+  for (std::uint32_t category = 0; category < kCategories; ++category) {
+    if (Found(category) != nullptr) std::ignore = m_XIHdlFileV4.RemoveAllChildFiles(category);
   }
   // The library lists its members without counting them: it must not keep this one. The
   // holder is emptied first, so that the library's call back finds nothing to drop.
@@ -45,17 +45,26 @@ const ComponentInterfaceRef& CFile::Attachment() {
   return m_componentRef;
 }
 
-CFile::Relations& CFile::MadeRelations() {
-  if (!m_relations) m_relations = std::make_unique<Relations>();
-  return *m_relations;
+CFileRelationSet* CFile::Found(std::uint32_t slot) const {
+  for (const RelationEntry& entry : m_relations) {
+    if (entry.slot == slot) return entry.set.get();
+  }
+  return nullptr;
 }
 
-CFileRelationSet& CFile::Made(std::unique_ptr<CFileRelationSet>& set) {
-  if (!set) {
-    set = std::make_unique<CFileRelationSet>();
-    std::ignore = set->SetOwner(this);
+std::array<CFileRelationSet*, CFile::kCategories> CFile::ParentSets() const {
+  std::array<CFileRelationSet*, kCategories> sets{};
+  for (const RelationEntry& entry : m_relations) {
+    if (entry.slot >= kCategories) sets[entry.slot - kCategories] = entry.set.get();
   }
-  return *set;
+  return sets;
+}
+
+CFileRelationSet& CFile::Made(std::uint32_t slot) {
+  if (CFileRelationSet* found = Found(slot)) return *found;
+  auto set = std::make_unique<CFileRelationSet>();
+  std::ignore = set->SetOwner(this);
+  return *m_relations.emplace_back(RelationEntry{slot, std::move(set)}).set;
 }
 
 Prjrep::AutoRelease<IProject> CFile::Project() const {
