@@ -49,7 +49,7 @@ class CStateValueIterator final : public TComponent<CStateValueIterator, IStateV
 
 }  // namespace
 
-CStateHelper::CStateHelper() : m_states(std::make_shared<States>()) {}
+CStateHelper::CStateHelper() = default;
 
 CStateHelper::CStateHelper(CitI::IInterface* owner, const Port::XUID& id) : CStateHelper() {
   SetOwner(owner);
@@ -57,7 +57,7 @@ CStateHelper::CStateHelper(CitI::IInterface* owner, const Port::XUID& id) : CSta
 }
 
 CStateHelper::~CStateHelper() {
-  m_states->clear();
+  if (m_states) m_states->clear();
   m_id = Port::XUID();
 }
 
@@ -68,7 +68,14 @@ void CStateHelper::SetOwner(CitI::IInterface* owner) noexcept {
                            : nullptr;
 }
 
+CStateHelper::States& CStateHelper::Made() {
+  if (!m_states) m_states = std::make_shared<States>();
+  return *m_states;
+}
+
+// The iterator shares the set, so that it sees what is added after it was made.
 std::unique_ptr<IStateValueIterator> CStateHelper::CreateIterator() {
+  std::ignore = Made();
   return std::make_unique<CStateValueIterator>(m_states);
 }
 
@@ -94,7 +101,7 @@ Status CStateHelper::SetAll(IStateValueIterator* values) {
 }
 
 bool CStateHelper::Clear() {
-  if (m_states->empty()) return false;
+  if (!m_states || m_states->empty()) return false;
   m_states->clear();
   return true;
 }
@@ -102,8 +109,8 @@ bool CStateHelper::Clear() {
 // A count, then that many strings in set order.
 Status CStateHelper::Save(Prjrep::IStorage* storage) {
   if (storage == nullptr) return kInvalidParameter;
-  Status status = storage->WriteInt32(static_cast<std::int32_t>(m_states->size()));
-  if (status != kSuccess) return status;
+  Status status = storage->WriteInt32(static_cast<std::int32_t>(m_states ? m_states->size() : 0));
+  if (status != kSuccess || !m_states) return status;
   for (const String& state : *m_states) {
     status = storage->WriteString(&state);
     if (status != kSuccess) return status;

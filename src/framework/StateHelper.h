@@ -37,9 +37,9 @@ class CStateHelper final : public IState {
     return m_owner != nullptr ? m_owner->QueryInterface(iid) : nullptr;
   }
   std::unique_ptr<IStateValueIterator> CreateIterator() override;
-  bool Contains(const String& state) override { return m_states->count(state) != 0; }
-  bool Add(const String& state) override { return m_states->insert(state).second; }
-  bool Remove(const String& state) override { return m_states->erase(state) != 0; }
+  bool Contains(const String& state) override { return m_states && m_states->count(state) != 0; }
+  bool Add(const String& state) override { return Made().insert(state).second; }
+  bool Remove(const String& state) override { return m_states && m_states->erase(state) != 0; }
   Hvd::Status SetAll(IStateValueIterator* values) override;
   bool Clear() override;
   Hvd::Status Load(Prjrep::IStorage* storage) override;
@@ -48,6 +48,10 @@ class CStateHelper final : public IState {
  private:
   CitI::IInterface* m_owner = nullptr;
   Prjrep::IEventSender* m_ownerEventSender = nullptr;
+  // The set and its storage are made when a state is first added or an iterator asked for:
+  // most owners never hold a state.
+  States& Made();
+
   Port::XUID m_id;
   std::shared_ptr<States> m_states;
 };

@@ -74,4 +74,22 @@ TEST(StateSetTest, StatesAreStoredAsACountAndTheStringsAndLoadedOnTop) {
             (std::vector<std::int64_t>{2, 3}));
 }
 
+TEST(StateSetTest, ASetThatNeverHeldAStateAnswersEmptyAndItsFirstIteratorSeesLaterStates) {
+  auto states = std::make_unique<Hvd::CStateHelper>();
+  EXPECT_EQ((std::vector<bool>{states->Contains("a"), states->Remove("a"), states->Clear()}),
+            (std::vector<bool>{false, false, false}));
+  auto early = states->CreateIterator();
+  EXPECT_TRUE(early->Reset() == kSuccess && early->IsDone());
+  EXPECT_TRUE(states->Add("b") && states->Add("a") && !states->Add("a"));
+  Port::StringBase<char> value;
+  std::ignore = early->Reset();
+  EXPECT_TRUE(early->Current(&value) == kSuccess && value.str() == "a") << "the iterator walks the set itself";
+  EXPECT_EQ(All(states.get()), (Strings{"a", "b"}));
+  // SetAll from an empty set's iterator empties the set; the iterator outlives the set.
+  Hvd::CStateHelper empty;
+  EXPECT_TRUE(states->SetAll(empty.CreateIterator().get()) == kSuccess && All(states.get()).empty());
+  states.reset();
+  EXPECT_TRUE(early->Reset() == kSuccess && early->IsDone());
+}
+
 }  // namespace

@@ -17,6 +17,7 @@
 #include "Hvd/IState.h"
 #include "Prjrep/IAttachment.h"
 #include "Prjrep/StandIns.h"
+#include "Prjrep/Storage.h"
 #include "core/Factory.h"
 #include "files/file/CFile.h"
 #include "project/project/CProject.h"
@@ -181,6 +182,32 @@ TEST_F(FileTest, TheDiskCheckFollowsAFileThatAppearsChangesAndDisappears) {
   EXPECT_FALSE(states->Contains("Parsed")) << "what was known of the old text is forgotten";
 }
 
+TEST_F(FileTest, TheDiskCheckLooksAtThePathLastSetAndKeepsItWhenASetFails) {
+  Write("src/a.vhd", "entity a is end;");
+  Write("src/b.vhd", "entity b is end; -- a longer text");
+  AutoRelease<Hvd::IHdlFile> file = NewFile("src/a.vhd", "FILE_VHDL");
+  AutoCast<Prjrep::IFileNameHelper> names(file.Get());
+  Recorder recorder;
+  recorder.Listen(file.Get());
+  auto check = [&] {
+    recorder.heard.clear();
+    EXPECT_EQ(file->CheckFileOnDisk(), kSuccess);
+    return recorder.Ids();
+  };
+  EXPECT_EQ(check(), Ids{}) << "the first check only takes the time";
+  EXPECT_EQ(check(), Ids{});
+  // Another file of another size in its place: the check sees the new path's file.
+  ASSERT_EQ(names->SetPathInDirectory("src/b.vhd", "", m_dir.c_str()), kSuccess);
+  EXPECT_EQ(check(), (Ids{Hvd::EventId::FileChangedOnDisk(), Hvd::EventId::FileModified()}));
+  EXPECT_EQ(check(), Ids{});
+  // A refused path changes nothing: b is still the file looked at.
+  EXPECT_NE(names->SetPath("", ""), kSuccess);
+  std::filesystem::remove(m_dir + "/src/a.vhd");
+  EXPECT_EQ(check(), Ids{});
+  std::filesystem::remove(m_dir + "/src/b.vhd");
+  EXPECT_EQ(check(), Ids{Hvd::EventId::HdlFileEvent()});
+}
+
 TEST_F(FileTest, AnAutomaticallyManagedFileAnswersThroughTheFirstFileThatIncludesIt) {
   AutoRelease<Hvd::IHdlFile> parent = NewFile("src/top.v", "FILE_VERILOG");
   AutoRelease<Hvd::IHdlFile> child = NewFile("src/defs.vhd", "FILE_VHDL");
@@ -262,6 +289,130 @@ TEST_F(FileTest, IncludedFilesAreLinkedOnBothSides) {
   EXPECT_EQ(links->RemoveAllChildFiles(0), kSuccess);
 }
 
+TEST_F(FileTest, BindingSetsAnswerAsEmptyOnesUntilAskedForAndStayTheSameSetsAfter) {
+  AutoRelease<Hvd::IHdlFile> fresh = NewFile("src/a.vhd", "FILE_VHDL");
+  AutoRelease<Hvd::IHdlFile> asked = NewFile("src/b.vhd", "FILE_VHDL");
+  AutoCast<Hvd::ITransformBindingSets> sets(asked.Get());
+  // A set never asked for is stored exactly as an empty one.
+  auto stored = [](CitI::IInterface* file) {
+    AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
+    EXPECT_EQ(AutoCast<Hvd::ITransformBindingSets>(file)->PersistSave(storage), kSuccess);
+    std::vector<std::int32_t> counts;
+    std::int32_t count = -1;
+    std::ignore = AutoCast<Prjrep::IStorageControl>(storage.Get())->Rewind();
+    while (storage->ReadInt32(&count) == kSuccess) counts.push_back(count);
+    return counts;
+  };
+  const std::vector<std::int32_t> empty = stored(fresh.Get());
+  AutoRelease<Hvd::ITransformBindingInstanceSet> first, again, second;
+  ASSERT_EQ(sets->GetFirstBindingSet(first.Receive()), kSuccess);
+  ASSERT_EQ(sets->GetFirstBindingSet(again.Receive()), kSuccess);
+  ASSERT_EQ(AutoCast<Hvd::IDesignUnit>(asked.Get())->GetSecondBindingSet(second.Receive()), kSuccess);
+  EXPECT_EQ(first.Get(), again.Get());
+  EXPECT_NE(Root(first.Get()), Root(second.Get()));
+  EXPECT_TRUE(first->Size() == 0 && second->Size() == 0);
+  EXPECT_EQ(stored(asked.Get()), empty);
+  EXPECT_EQ(sets->GetFirstBindingSet(nullptr), Hvd::kInvalidParameter);
+  // What a file does with its bindings works alike on sets never made.
+  for (CitI::IInterface* file : {fresh.Get(), asked.Get()}) {
+    EXPECT_EQ(AutoCast<Hvd::IReconcileToDefData>(file)->RemoveObsolete(nullptr), kSuccess);
+    EXPECT_EQ(AutoCast<Hvd::ICompAdmin>(file)->RegisterForNotifications(), kSuccess);
+    EXPECT_EQ(AutoCast<Hvd::ICompAdmin>(file)->InitializeAfterLoad(m_design.Get()), kSuccess);
+    EXPECT_EQ(AutoCast<Hvd::IHdlFileV3>(file)->SetGlobalInclude(true), kSuccess) << "bound to no transform";
+  }
+  // A binding in the set handed out is the file's: it is kept, then let go at teardown.
+  ASSERT_EQ(first->Add(AutoRelease<Hvd::ITransformBindingInstance>(new BindingDouble).Get()), kSuccess);
+  EXPECT_EQ(AutoCast<Hvd::IHdlFileV3>(asked.Get())->SetGlobalInclude(false), Hvd::kFailure);
+  EXPECT_EQ(AutoCast<Hvd::ICompAdmin>(asked.Get())->Teardown(), kSuccess);
+  EXPECT_EQ(first->Size(), 0u);
+  EXPECT_EQ(AutoCast<Hvd::ICompAdmin>(fresh.Get())->Teardown(), kSuccess);
+}
+
+TEST_F(FileTest, TheAttachmentIsOneObjectThatNamesTheFileUntilTheFileGoes) {
+  AutoRelease<Hvd::IHdlFile> file = NewFile("src/a.vhd", "FILE_VHDL");
+  AutoPtr<Prjrep::IAttachedInterface> attached(AutoCast<Prjrep::IAttachedInterface>(file.Get()).Get());
+  ASSERT_TRUE(attached);
+  EXPECT_EQ(AutoCast<Prjrep::IAttachedInterface>(file.Get()).Get(), attached.Get()) << "asked again";
+  AutoRelease<CitI::IInterface> owner;
+  ASSERT_EQ(attached->GetOwner(owner.Receive()), kSuccess);
+  EXPECT_EQ(Root(owner.Get()), Root(file.Get()));
+  owner = nullptr;
+  file = nullptr;
+  EXPECT_EQ(attached->GetOwner(owner.Receive()), Hvd::kFailure) << "the file is gone";
+  EXPECT_FALSE(owner);
+}
+
+TEST_F(FileTest, TheDesignUnitNameIsEmptyUntilGivenAndAgainAfterTeardown) {
+  AutoRelease<Hvd::IHdlFile> file = NewFile("src/a.vhd", "FILE_VHDL");
+  AutoCast<Hvd::IDesignUnit> unit(file.Get());
+  auto name = [&] {
+    Text got("stale");
+    EXPECT_EQ(unit->GetDesignUnitName(&got), kSuccess);
+    return got.str();
+  };
+  EXPECT_EQ(name(), "");
+  EXPECT_EQ(unit->GetDesignUnitName(nullptr), Hvd::kInvalidParameter);
+  EXPECT_TRUE(unit->SetDesignUnitName("top") == kSuccess && name() == "top");
+  EXPECT_TRUE(unit->SetDesignUnitName("") == kSuccess && name().empty());
+  EXPECT_TRUE(unit->SetDesignUnitName("core") == kSuccess && name() == "core");
+  EXPECT_EQ(AutoCast<Hvd::ICompAdmin>(file.Get())->Teardown(), kSuccess);
+  EXPECT_EQ(name(), "");
+}
+
+TEST_F(FileTest, FilesInOneDirectoryAnswerItAndOneMovedElsewhereLeavesTheOthersWhereTheyWere) {
+  AutoRelease<Hvd::IHdlFile> a = NewFile("src/a.vhd", "FILE_VHDL");
+  AutoRelease<Hvd::IHdlFile> b = NewFile("src/b.vhd", "FILE_VHDL");
+  auto path = [](Hvd::IHdlFile* file) {
+    Text directory("stale"), name("stale");
+    EXPECT_EQ(file->GetPath(&directory, &name), kSuccess);
+    return directory.str() + "|" + name.str();
+  };
+  const std::string src = std::filesystem::path(m_dir + "/src/").lexically_normal().string();
+  EXPECT_EQ(path(a.Get()), src + "|a.vhd");
+  EXPECT_EQ(path(b.Get()), src + "|b.vhd");
+  ASSERT_EQ(AutoCast<Prjrep::IFileNameHelper>(b.Get())->SetPathInDirectory("lib/b.vhd", "", m_dir.c_str()), kSuccess);
+  EXPECT_EQ(path(b.Get()), std::filesystem::path(m_dir + "/lib/").lexically_normal().string() + "|b.vhd");
+  EXPECT_EQ(path(a.Get()), src + "|a.vhd") << "the other file stays where it was";
+  AutoRelease<Hvd::IHdlFile> c = NewFile("src/c.vhd", "FILE_VHDL");
+  a = nullptr;
+  EXPECT_EQ(path(c.Get()), src + "|c.vhd");
+  EXPECT_EQ(AutoCast<Hvd::ICompAdmin>(c.Get())->Teardown(), kSuccess);
+  EXPECT_EQ(path(c.Get()), "|") << "a torn down file keeps no path";
+}
+
+TEST_F(FileTest, ParentsAndChildrenOfEachCategoryStayApartWhateverOrderTheirSetsAreMadeIn) {
+  AutoRelease<Hvd::IHdlFile> child = NewFile("src/inc.vhd", "FILE_VHDL");
+  AutoRelease<Hvd::IHdlFile> first = NewFile("src/p1.vhd", "FILE_VHDL");
+  AutoRelease<Hvd::IHdlFile> second = NewFile("src/p2.vhd", "FILE_VHDL");
+  AutoCast<Hvd::IHdlFileV4> links(child.Get());
+  auto listed = [&](std::uint32_t category, bool parents) {
+    AutoRelease<Hvd::IHdlFileIterator> it;
+    EXPECT_EQ(parents ? links->GetParentFiles(category, it.Receive()) : links->GetChildFiles(category, it.Receive()),
+              kSuccess);
+    return Drain(it.Get());
+  };
+  auto orphan = [&] {
+    bool none = false;
+    EXPECT_EQ(links->HasNoParents(&none), kSuccess);
+    return none;
+  };
+  EXPECT_EQ(links->RemoveAllChildFiles(5), kSuccess) << "a category never used";
+  ASSERT_EQ(links->AddParentFile(4, first.Get()), kSuccess);
+  ASSERT_EQ(links->AddParentFile(2, second.Get()), kSuccess);
+  EXPECT_TRUE(listed(0, false).empty() && listed(2, false).empty() && listed(4, false).empty());
+  for (std::uint32_t category = 0; category < 6; ++category) {
+    const Files expected =
+        category == 4 ? Files{Root(first.Get())} : (category == 2 ? Files{Root(second.Get())} : Files{});
+    EXPECT_EQ(listed(category, true), expected) << category;
+  }
+  EXPECT_FALSE(orphan());
+  ASSERT_EQ(links->RemoveParentFile(2, second.Get()), kSuccess);
+  EXPECT_EQ(links->RemoveParentFile(2, second.Get()), Hvd::kFailure);
+  EXPECT_FALSE(orphan()) << "still included in category 4";
+  ASSERT_EQ(links->RemoveParentFile(4, first.Get()), kSuccess);
+  EXPECT_TRUE(orphan());
+}
+
 TEST_F(FileTest, SequenceIdsKeepTheirRulesAndComeFromTheSourceOfAGeneratedFile) {
   AutoRelease<Hvd::IHdlFile> file = NewFile("src/a.vhd", "FILE_VHDL");
   AutoCast<Hvd::ICompileOrder> order(file.Get());
@@ -304,6 +455,28 @@ TEST_F(FileTest, SequenceIdsKeepTheirRulesAndComeFromTheSourceOfAGeneratedFile) 
   Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_AutoCompileOrderImp", "false");
   EXPECT_EQ(generatedOrder->SetSequenceID(2, 101), kSuccess);
   EXPECT_EQ(recorder.Ids(), Ids{Hvd::EventId::FileChanged()});
+}
+
+TEST_F(FileTest, EachKindKeepsItsOwnSequenceIdWhateverTheOtherKindsAreGiven) {
+  AutoRelease<Hvd::IHdlFile> file = NewFile("src/a.vhd", "FILE_VHDL");
+  AutoCast<Hvd::ICompileOrder> order(file.Get());
+  std::uint64_t model[8] = {};
+  // Runs of one value for every kind, as a project gives them, then kinds set apart, cleared
+  // and joined again, also after every kind holds a value of its own.
+  std::vector<std::pair<std::uint32_t, std::uint64_t>> steps;
+  for (std::uint32_t kind = 0; kind < 8; ++kind) steps.emplace_back(kind, 42);
+  steps.insert(steps.end(),
+               {{3, 0}, {5, 0},  {3, 42}, {0, 0},  {2, 0},  {1, 0},  {4, 0}, {6, 0},  {7, 0},  {3, 0}, {5, 9},
+                {5, 0}, {6, 11}, {0, 11}, {2, 11}, {7, 12}, {6, 13}, {1, 0}, {7, 12}, {0, 14}, {0, 0}});
+  for (std::uint32_t kind = 0; kind < 8; ++kind) steps.emplace_back(kind, 100 + kind);
+  steps.insert(steps.end(), {{4, 0}, {4, 7}, {0, 0}, {0, 3}});
+  for (const auto& [kind, value] : steps) {
+    const Status expected = kind == 0 && value != 0 && model[0] != 0 ? Hvd::kFailure : kSuccess;
+    EXPECT_EQ(order->SetSequenceID(kind, value), expected) << kind << "=" << value;
+    if (expected == kSuccess) model[kind] = value;
+    for (std::uint32_t each = 0; each < 8; ++each)
+      EXPECT_EQ(SequenceId(file.Get(), each), model[each]) << "kind " << each << " after " << kind << "=" << value;
+  }
 }
 
 TEST_F(FileTest, RemovalLeavesTheLibraryThenTellsFileAndProjectAndRunsTheHook) {

@@ -4,6 +4,7 @@
 // of the compile order and of one source library. Its operations live in one file per concern
 // beside this header.
 
+#include <array>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -36,8 +37,8 @@
 #include "core/RefCount.h"
 #include "core/Sets.h"
 #include "core/StringSets.h"
+#include "files/file/FileBindingSets.h"
 #include "framework/StateHelper.h"
-#include "framework/TransformBindingSets.h"
 #include "utils/FileStamp.h"
 
 namespace Hvd {
@@ -116,7 +117,7 @@ class CFile : public TComponent<CFile> {
                  Row<IDesignUnit>(&m_XIDesignUnit), Row<Prjrep::IName>(&m_name), Row<IHdlElement>(&m_XIHdlElement),
                  Row<ITransformBindingSets>(&m_transformBindings), ForeignRow<Prjrep::IAttachedInterface>([this] {
                    return CastAnswer<Prjrep::IAttachedInterface>(
-                       QueryComponentRef(m_componentRef, Prjrep::IAttachedInterface::GetIID()));
+                       QueryComponentRef(Attachment(), Prjrep::IAttachedInterface::GetIID()));
                  }),
                  Row<ICompileOrder>(&m_XICompileOrder), Row<IState>(&m_states),
                  Row<IDesignGraphLocatorSet>(&m_XIDesignGraphLocatorSet),
@@ -286,11 +287,20 @@ class CFile : public TComponent<CFile> {
     Status GetViews(IViewIterator** views) override;
     Status GetDesignUnitName(String* name) override {
       if (name == nullptr) return kInvalidParameter;
-      *name = This().m_designUnitName;
+      if (This().m_designUnitName) {
+        *name = *This().m_designUnitName;
+      } else {
+        name->str().clear();
+      }
       return kSuccess;
     }
     Status SetDesignUnitName(const String& name) override {
-      This().m_designUnitName = name;
+      std::unique_ptr<String>& held = This().m_designUnitName;
+      if (held) {
+        *held = name;
+      } else {
+        held = std::make_unique<String>(name);
+      }
       return kSuccess;
     }
     Status GetSecondBindingSet(ITransformBindingInstanceSet** set) override {
@@ -357,7 +367,10 @@ class CFile : public TComponent<CFile> {
   Status ChangeLibrary(ISourceLibrary* next);
   // True while the first binding set holds a binding: the ids and the flag are then the
   // transform's to keep.
-  bool BoundAsInput() const { return m_transformBindings.FirstSet()->Size() > 0; }
+  bool BoundAsInput() const {
+    CTransformBindingSet* first = m_transformBindings.FirstSet();
+    return first != nullptr && first->Size() > 0;
+  }
 
   bool m_fileFlag = false;
   std::uint32_t m_originState = kUserSource;
@@ -370,30 +383,51 @@ class CFile : public TComponent<CFile> {
   Prjrep::CEventSenderHelper m_eventSender{this};
   Prjrep::AutoPtr<IDesignUnitType> m_designUnitType;
   Prjrep::CTimestampHelper m_checkTime{this};  // seconds all ones until the first check
-  FileStamp m_stamp;
+  std::int64_t m_sizeOnDisk = 0;               // as last checked
   Prjrep::CNameHelper m_name{this};
-  std::uint64_t m_sequenceIds[kSequenceKinds] = {};
-  // Few files have parents or children: each set is made when it is first asked for.
-  std::unique_ptr<CFileRelationSet> m_childFiles[kCategories];
-  std::unique_ptr<CFileRelationSet> m_parentFiles[kCategories];
-  CFileRelationSet& ChildFiles(std::uint32_t category) { return Made(m_childFiles[category]); }
-  CFileRelationSet& ParentFiles(std::uint32_t category) { return Made(m_parentFiles[category]); }
-  CFileRelationSet& Made(std::unique_ptr<CFileRelationSet>& set);
+  // A file is given one id for all kinds as a rule: the ids are kept as that one value and the
+  // kinds that hold it (the others hold 0), until a kind is given a value of its own; from
+  // then on each kind keeps its own.
+  std::uint64_t m_sequenceId = 0;
+  std::unique_ptr<std::uint64_t[]> m_sequenceIdsApart;
+  std::uint64_t SequenceId(std::uint32_t kind) const;
+  void StoreSequenceId(std::uint32_t kind, std::uint64_t value);
+  // Few files have parents or children, and of those few in more than one category: each set
+  // is made when it is first asked for, and kept under its slot (the category for children,
+  // after the six categories for parents).
+  struct RelationEntry {
+    std::uint32_t slot;
+    std::unique_ptr<CFileRelationSet> set;
+  };
+  std::vector<RelationEntry> m_relations;
+  CFileRelationSet& ChildFiles(std::uint32_t category) { return Made(category); }
+  CFileRelationSet& ParentFiles(std::uint32_t category) { return Made(kCategories + category); }
+  // The set of `slot` when it was made; null otherwise.
+  CFileRelationSet* Found(std::uint32_t slot) const;
+  // The parent sets by category, null for a set not made.
+  std::array<CFileRelationSet*, kCategories> ParentSets() const;
+  CFileRelationSet& Made(std::uint32_t slot);
   bool m_globalInclude = false;
+  std::uint8_t m_kindsHoldingSequenceId = 0;  // one bit a kind
   std::uint32_t m_viewClassMask = 0;
-  String m_directory;  // canonical, with its trailing separator
+  // Canonical, with its trailing separator; null while empty. Files in one directory share
+  // one text, which none of them changes: a file given another path takes another text.
+  std::shared_ptr<const String> m_directory;
   String m_fileName;
   bool m_modified = true;
   Prjrep::AutoPtr<Prjrep::IFileNameHelper> m_fileNameHelper;
   CStateHelper m_states;
-  Prjrep::TSequenceSetHelper<IView*, IViewSet, IViewIterator, std::list<IView*>> m_views;
+  // Most files sit in a few views: a vector keeps them in one block instead of a node each.
+  Prjrep::TSequenceSetHelper<IView*, IViewSet, IViewIterator, std::vector<IView*>> m_views;
+  // The attachment is made when it is first asked for: few files are ever asked.
   ComponentInterfaceRef m_componentRef;
-  String m_designUnitName;
+  const ComponentInterfaceRef& Attachment();
+  std::unique_ptr<String> m_designUnitName;  // a name is seldom given: none until one is
   // Set while the file answers through its parents, so that files that include one another
   // do not ask each other without end.
   bool m_askingParents = false;
-  // Last, since making the two sets asks the file for its root.
-  TITransformBindingSetsHelper<CFile> m_transformBindings{this};
+  // Its sets ask the file for its root when they are made.
+  CFileBindingSets m_transformBindings{this};
 };
 
 template <class I>

@@ -73,16 +73,42 @@ Prjrep::AutoRelease<IHdlFile> CFile::FindSourceFile() {
   return nullptr;
 }
 
+std::uint64_t CFile::SequenceId(std::uint32_t kind) const {
+  if (m_sequenceIdsApart) return m_sequenceIdsApart[kind];
+  return (m_kindsHoldingSequenceId >> kind) & 1u ? m_sequenceId : 0;
+}
+
+void CFile::StoreSequenceId(std::uint32_t kind, std::uint64_t value) {
+  if (m_sequenceIdsApart) {
+    m_sequenceIdsApart[kind] = value;
+    return;
+  }
+  static_assert(kSequenceKinds <= 8, "one bit a kind");
+  const auto bit = static_cast<std::uint8_t>(1u << kind);
+  const auto others = static_cast<std::uint8_t>(m_kindsHoldingSequenceId & ~bit);
+  if (value == 0) {
+    m_kindsHoldingSequenceId = others;
+  } else if (value == m_sequenceId || others == 0) {
+    m_sequenceId = value;
+    m_kindsHoldingSequenceId = others | bit;
+  } else {
+    auto apart = std::make_unique<std::uint64_t[]>(kSequenceKinds);
+    for (std::uint32_t each = 0; each < kSequenceKinds; ++each) apart[each] = SequenceId(each);
+    apart[kind] = value;
+    m_sequenceIdsApart = std::move(apart);
+  }
+}
+
 // A kind-0 id goes from one value to another only through 0.
 Status CFile::XICompileOrder::SetSequenceID(std::uint32_t kind, std::uint64_t value) {
   CFile& self = This();
   if (kind >= kSequenceKinds) return Fail(kFailure, "Error: XICompileOrder::SetSequenceID - Invalid parameters.\n");
-  std::uint64_t& stored = self.m_sequenceIds[kind];
+  const std::uint64_t stored = self.SequenceId(kind);
   if (kind == 0 && value != 0 && stored != 0)
     return Fail(kFailure, "Error: XICompileOrder::SetSequenceID - Must first set the kFileAddTarget to zero.\n");
   if (self.BoundAsInput()) return kFailure;
   if (value == stored) return kSuccess;
-  stored = value;
+  self.StoreSequenceId(kind, value);
   // With the compile order kept by hand, the views must hear of the new place; the property is
   // not looked up for a file nothing listens to yet, as while a project is read.
   if (kind == 2 && self.m_eventSender.ReceiverCount() > 0 && !AutomaticCompileOrder(self.Project().Get()))
@@ -94,7 +120,7 @@ Status CFile::XICompileOrder::GetSequenceID(std::uint32_t kind, std::uint64_t* v
   CFile& self = This();
   if (kind >= kSequenceKinds) return Fail(kFailure, "Error: XICompileOrder::GetSequenceID - Invalid parameters.\n");
   if (value == nullptr) return kInvalidParameter;
-  *value = self.m_sequenceIds[kind];
+  *value = self.SequenceId(kind);
   if (self.m_originState == kUserSource) return kSuccess;
   if (const AutoRelease<IHdlFile> source = self.FindSourceFile(); source) {
     if (AutoCast<ICompileOrder> order(source.Get()); order) std::ignore = order->GetSequenceID(kind, value);
@@ -125,7 +151,7 @@ Status CFile::XIHdlFileV3::SetGlobalInclude(bool globalInclude) {
   if (self.BoundAsInput()) return kFailure;
   String own;
   std::ignore = self.m_XIHdlFile.GetParserName(&own);
-  for (const std::unique_ptr<CFileRelationSet>& parents : self.m_parentFiles) {
+  for (CFileRelationSet* parents : self.ParentSets()) {
     if (!parents) continue;
     for (const Prjrep::AutoPtr<IHdlFile>& parent : parents->Files()) {
       String theirs;

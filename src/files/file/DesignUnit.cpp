@@ -30,7 +30,7 @@ class AskingParents {
 
 template <class I>
 Prjrep::AutoPtr<I> CFile::FirstParentAs() {
-  for (const std::unique_ptr<CFileRelationSet>& parents : m_parentFiles) {
+  for (CFileRelationSet* parents : ParentSets()) {
     if (!parents) continue;
     for (const AutoPtr<IHdlFile>& parent : parents->Files()) {
       if (AutoCast<I> answer(parent.Get()); answer) return AutoPtr<I>(answer);

@@ -1,5 +1,7 @@
 // The file on disk: whether it changed, went missing or came back since the last check.
 
+#include <utility>
+
 #include "Hvd/EventIds.h"
 #include "files/file/CFile.h"
 
@@ -12,9 +14,12 @@ Status CFile::XIHdlFile::CheckFileOnDisk() {
   std::int64_t lastSeconds = 0;
   std::int64_t lastMicroseconds = 0;
   std::ignore = self.m_checkTime.GetTime(&lastSeconds, &lastMicroseconds);
-  const std::int64_t lastSize = self.m_stamp.size;
-  self.m_stamp.Update();
-  const std::int64_t time = self.m_stamp.time;
+  // The path is the name helper's, which keeps the path last set: the file keeps no copy.
+  FileStamp stamp;
+  if (self.m_fileNameHelper) std::ignore = self.m_fileNameHelper->GetFullName(&stamp.path);
+  stamp.Update();
+  const std::int64_t lastSize = std::exchange(self.m_sizeOnDisk, stamp.size);
+  const std::int64_t time = stamp.time;
   std::ignore = self.m_checkTime.SetTime(time, 0);
 
   if (lastSeconds == -1) return kSuccess;
@@ -28,7 +33,7 @@ Status CFile::XIHdlFile::CheckFileOnDisk() {
     if (self.m_originState == kUserSource) self.PlaceInViews();
     return kSuccess;
   }
-  if (time == lastSeconds && self.m_stamp.size == lastSize && lastMicroseconds < 1) return kSuccess;
+  if (time == lastSeconds && stamp.size == lastSize && lastMicroseconds < 1) return kSuccess;
   std::ignore = SendEvent(this, EventId::FileChangedOnDisk(), this);
   std::ignore = SetModified(true);
   std::ignore = self.m_states.Clear();

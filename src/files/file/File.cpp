@@ -22,7 +22,6 @@ CFile::CFile() {
   std::ignore = m_views.SetOwner(this);
   m_fileNameHelper =
       Prjrep::AutoRelease<Prjrep::IFileNameHelper>(CitP::Factory::CreateInstance(Prjrep::ClassId::FileNameHelper()));
-  CreateComponentInterfaceRef(m_componentRef);
   SetComponentRefOwner(m_componentRef, this);
   m_states.SetOwner(this);
   m_states.SetId(FileStatesId());
@@ -31,7 +30,7 @@ CFile::CFile() {
 
 CFile::~CFile() {
   for (std::uint32_t category = 0; category < kCategories; ++category) {
-    if (m_childFiles[category]) std::ignore = m_XIHdlFileV4.RemoveAllChildFiles(category);
+    if (Found(category) != nullptr) std::ignore = m_XIHdlFileV4.RemoveAllChildFiles(category);
   }
   // The library lists its members without counting them: it must not keep this one. The
   // holder is emptied first, so that the library's call back finds nothing to drop.
@@ -40,12 +39,32 @@ CFile::~CFile() {
   std::ignore = ReleaseComponentRef(m_componentRef);
 }
 
-CFileRelationSet& CFile::Made(std::unique_ptr<CFileRelationSet>& set) {
-  if (!set) {
-    set = std::make_unique<CFileRelationSet>();
-    std::ignore = set->SetOwner(this);
+const ComponentInterfaceRef& CFile::Attachment() {
+  if (m_componentRef.attachment == nullptr && RecreateComponentInterfaceRef(m_componentRef))
+    SetComponentRefOwner(m_componentRef, this);
+  return m_componentRef;
+}
+
+CFileRelationSet* CFile::Found(std::uint32_t slot) const {
+  for (const RelationEntry& entry : m_relations) {
+    if (entry.slot == slot) return entry.set.get();
   }
-  return *set;
+  return nullptr;
+}
+
+std::array<CFileRelationSet*, CFile::kCategories> CFile::ParentSets() const {
+  std::array<CFileRelationSet*, kCategories> sets{};
+  for (const RelationEntry& entry : m_relations) {
+    if (entry.slot >= kCategories) sets[entry.slot - kCategories] = entry.set.get();
+  }
+  return sets;
+}
+
+CFileRelationSet& CFile::Made(std::uint32_t slot) {
+  if (CFileRelationSet* found = Found(slot)) return *found;
+  auto set = std::make_unique<CFileRelationSet>();
+  std::ignore = set->SetOwner(this);
+  return *m_relations.emplace_back(RelationEntry{slot, std::move(set)}).set;
 }
 
 Prjrep::AutoRelease<IProject> CFile::Project() const {
@@ -91,8 +110,8 @@ Status CFile::XICompAdmin::InitializeAfterLoad(CitI::IInterface* owner) {
 Status CFile::XICompAdmin::Teardown() {
   CFile& self = This();
   std::ignore = self.m_XIAutonymSet.Clear();
-  std::ignore = self.m_transformBindings.FirstSet()->Clear();
-  std::ignore = self.m_transformBindings.SecondSet()->Clear();
+  std::ignore = ClearTransformBindingSet(self.m_transformBindings.FirstSet());
+  std::ignore = ClearTransformBindingSet(self.m_transformBindings.SecondSet());
   self.m_eventSender.RemoveAllReceivers();
   std::ignore = self.m_views.Clear();
   // Leaving the library before letting go of it, so that it lists no file that may be gone.
@@ -103,9 +122,9 @@ Status CFile::XICompAdmin::Teardown() {
   self.m_fileType = nullptr;
   self.m_viewClassMask = 0;
   std::ignore = self.m_name.SetName(String());
-  self.m_directory = String();
+  self.m_directory.reset();
   self.m_fileName = String();
-  self.m_designUnitName = String();
+  self.m_designUnitName.reset();
   self.m_modified = false;
   self.m_globalInclude = false;
   self.m_fileFlag = false;

@@ -1,10 +1,37 @@
 // The file's names: what the file-name helper component keeps of its path, and the names the
 // file derives from it.
 
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
 #include "Port/FileName.h"
 #include "files/file/CFile.h"
 
 namespace Hvd {
+
+namespace {
+
+// The one text of `directory` that the files in it hold, while any holds it; null for an
+// empty one. Entries of texts no file holds any more are dropped as the table grows.
+std::shared_ptr<const CFile::String> SharedDirectory(const CFile::String& directory) {
+  if (directory.empty()) return nullptr;
+  static std::mutex s_lock;
+  static std::unordered_map<std::string, std::weak_ptr<const CFile::String>> s_directories;
+  static std::size_t s_sweepAt = 64;
+  const std::lock_guard<std::mutex> hold(s_lock);
+  std::weak_ptr<const CFile::String>& entry = s_directories[directory.str()];
+  if (std::shared_ptr<const CFile::String> shared = entry.lock()) return shared;
+  auto made = std::make_shared<const CFile::String>(directory);
+  entry = made;
+  if (s_directories.size() >= s_sweepAt) {
+    std::erase_if(s_directories, [](const auto& each) { return each.second.expired(); });
+    s_sweepAt = 2 * s_directories.size() + 64;
+  }
+  return made;
+}
+
+}  // namespace
 
 void CFile::RefreshNames() {
   String shortName;
@@ -12,20 +39,24 @@ void CFile::RefreshNames() {
   std::ignore = m_fileNameHelper->GetShortName(&shortName);
   std::ignore = m_fileNameHelper->GetFullName(&fullName);
   std::ignore = m_name.SetName(String("Module|") + shortName);
-  m_stamp.path = fullName;
   const Port::FileName path(fullName);
   // The directory keeps its trailing separator: directory and name side by side form the
   // file's key.
   Port::FileName head(path.GetHead());
   String directory = head.MakeCanonical().GetPath();
   if (!directory.empty() && directory.str().back() != '/') directory += '/';
-  m_directory = directory;
+  m_directory = SharedDirectory(directory);
   m_fileName = path.GetTail();
 }
 
 Status CFile::XIHdlFile::GetPath(String* directory, String* name) {
   if (directory == nullptr || name == nullptr) return kInvalidParameter;
-  *directory = This().m_directory;
+  // Assigned, not built anew: a caller that asks again reuses its text's room.
+  if (This().m_directory) {
+    *directory = *This().m_directory;
+  } else {
+    directory->str().clear();
+  }
   *name = This().m_fileName;
   return kSuccess;
 }

@@ -122,6 +122,7 @@ Status CFile::XIHdlFileV4::RemoveChildFile(std::uint32_t category, IHdlFile* chi
 Status CFile::XIHdlFileV4::RemoveAllChildFiles(std::uint32_t category) {
   CFile& self = This();
   if (category >= kCategories) return kBadParameters;
+  if (self.Found(category) == nullptr) return kSuccess;  // as for an empty set, without making one
   for (const AutoPtr<IHdlFile>& child : self.ChildFiles(category).Files()) {
     if (AutoCast<IHdlFileV4> relations(child.Get()); relations)
       std::ignore = relations->RemoveParentFile(category, &self.m_XIHdlFile);
@@ -158,8 +159,7 @@ Status CFile::XIHdlFileV4::GetParentFiles(std::uint32_t category, IHdlFileIterat
 Status CFile::XIHdlFileV4::HasNoParents(bool* none) {
   if (none == nullptr) return kInvalidParameter;
   *none = true;
-  for (const std::unique_ptr<CFileRelationSet>& parents : This().m_parentFiles)
-    *none = *none && (!parents || parents->Size() == 0);
+  for (CFileRelationSet* parents : This().ParentSets()) *none = *none && (!parents || parents->Size() == 0);
   return kSuccess;
 }
 
