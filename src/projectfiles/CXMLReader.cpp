@@ -1,9 +1,11 @@
 #include "projectfiles/CXMLReader.h"
 
+#include <algorithm>
 #include <boost/algorithm/string/predicate.hpp>
 #include <charconv>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 #include <xercesc/util/XMLString.hpp>
 
@@ -87,19 +89,28 @@ bool EnvironmentSet(const char* name) { return std::getenv(name) != nullptr; }
 }  // namespace
 
 // A large project's document is many times the size of what its files sections say; this is
-// what the open reads of them, as it reads it.
+// what the open reads of them, as it reads it. The file entries are one text of fields, each
+// ended by a NUL, which no XML text holds: per file a mark and its name, then per association
+// a mark, the branch, the sequence id and "1" for an include, then per library a mark and its
+// name. Held as objects, they would take a tenth of the document again.
 struct CXMLReader::TakenEntries {
-  struct Association {
-    Text branch;
-    Text sequenceId;
-    bool globalInclude = false;
-  };
-  struct File {
-    Text name;
-    std::vector<Association> associations;
-    std::vector<Text> libraries;
-  };
-  std::vector<File> files;  // in the order they are added
+  static constexpr char kFile = 'f';
+  static constexpr char kAssociation = 'a';
+  static constexpr char kLibrary = 'l';
+
+  static void Put(std::string& out, std::string_view field) {
+    out += field;
+    out += '\0';
+  }
+  // The next field of `rest`, taken off it.
+  static std::string_view Next(std::string_view& rest) {
+    const std::size_t end = std::min(rest.find('\0'), rest.size());
+    const std::string_view field = rest.substr(0, end);
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+    return field;
+  }
+
+  std::string files;  // in the order they are added
   std::vector<std::pair<Text, Text>> bindings;  // name and location
   std::vector<Text> libraries;  // of the libraries section
   bool filesRead = false;
@@ -298,28 +309,32 @@ void CXMLReader::ReadFilesAndLibraries(bool release) {
 // Takes the entries in the order, and with the skips, that the reading from the document keeps.
 bool CXMLReader::TakeEntries() {
   if (!m_document || !boost::algorithm::iequals(m_schemaVersion.str(), N::kSchemaVersion)) return false;
-  auto taken = std::make_unique<TakenEntries>();
+  using Taken = TakenEntries;
+  auto taken = std::make_unique<Taken>();
   const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
   const XMLCh* uri = xml.GetNamespaceURI();
   if (const std::vector<X::DOMElement*> sections = InDocument(uri, N::kFilesW); !sections.empty()) {
     const std::vector<X::DOMElement*> files = ElementsNamed(sections[0], uri, N::kFileW);
-    std::vector<TakenEntries::File> references;
-    taken->files.reserve(files.size());
+    std::string references;
     for (X::DOMElement* element : files) {
-      TakenEntries::File file;
-      file.name = AttributeText(xml, element, N::kNameW);
-      if (file.name.empty()) continue;
-      for (X::DOMElement* association : ElementsNamed(element, uri, N::kAssociationW)) {
-        file.associations.push_back({AttributeText(xml, association, N::kNameW),
-                                     AttributeText(xml, association, N::kSeqIdW),
-                                     !AttributeText(xml, association, N::kSeqIdIncW).empty()});
-      }
-      for (X::DOMElement* library : ElementsNamed(element, uri, N::kLibraryW))
-        file.libraries.push_back(AttributeText(xml, library, N::kNameW));
+      const Text name = AttributeText(xml, element, N::kNameW);
+      if (name.empty()) continue;
       // Other projects are added after every ordinary file, whatever their place in the list.
-      (IsProjectFileName(file.name) ? references : taken->files).push_back(std::move(file));
+      std::string& out = IsProjectFileName(name) ? references : taken->files;
+      Taken::Put(out, {&Taken::kFile, 1});
+      Taken::Put(out, name.str());
+      for (X::DOMElement* association : ElementsNamed(element, uri, N::kAssociationW)) {
+        Taken::Put(out, {&Taken::kAssociation, 1});
+        Taken::Put(out, AttributeText(xml, association, N::kNameW).str());
+        Taken::Put(out, AttributeText(xml, association, N::kSeqIdW).str());
+        Taken::Put(out, AttributeText(xml, association, N::kSeqIdIncW).empty() ? "" : "1");
+      }
+      for (X::DOMElement* library : ElementsNamed(element, uri, N::kLibraryW)) {
+        Taken::Put(out, {&Taken::kLibrary, 1});
+        Taken::Put(out, AttributeText(xml, library, N::kNameW).str());
+      }
     }
-    for (TakenEntries::File& file : references) taken->files.push_back(std::move(file));
+    taken->files += references;
     taken->files.shrink_to_fit();
     taken->filesRead = !files.empty();
   }
@@ -337,25 +352,31 @@ bool CXMLReader::TakeEntries() {
 void CXMLReader::AddTakenFiles() {
   // As ReadFilesV2 and HandleFileV2 would from the document, and the bindings only after files.
   if (!m_taken->filesRead) return;
+  using Taken = TakenEntries;
   AutoCast<ISourceLibraryManager> libraries(m_project);
-  for (TakenEntries::File& entry : m_taken->files) {
-    String path = ResolveProjectPath(entry.name);
+  const std::string entries = std::move(m_taken->files);
+  std::string_view rest = entries;
+  while (!rest.empty()) {
+    Taken::Next(rest);  // the file's mark
+    String path = ResolveProjectPath(Text(Taken::Next(rest)));
     AutoRelease<IFileType> type = ProjectReferenceType(path, "HandleFileV2");
     AutoRelease<IHdlFile> file;
-    if (AddFile(path, type.Get(), file) != kSuccess || !file) continue;
-    for (TakenEntries::Association& association : entry.associations) {
-      if (association.branch.empty()) continue;
-      ReadBranch(association.branch, file.Get(), nullptr);
-      ApplySequenceId(association.branch, association.sequenceId, file.Get());
-      if (association.globalInclude) {
-        if (AutoCast<IHdlFileV3> include(file.Get()); include) std::ignore = include->SetGlobalInclude(true);
+    const bool added = AddFile(path, type.Get(), file) == kSuccess && file;
+    // Its associations, then its libraries, up to the next file's mark.
+    while (!rest.empty() && rest.front() != Taken::kFile) {
+      if (Taken::Next(rest).starts_with(Taken::kAssociation)) {
+        const Text branch(Taken::Next(rest));
+        const Text sequenceId(Taken::Next(rest));
+        const bool include = !Taken::Next(rest).empty();
+        if (!added || branch.empty()) continue;
+        ReadBranch(branch, file.Get(), nullptr);
+        ApplySequenceId(branch, sequenceId, file.Get());
+        if (AutoCast<IHdlFileV3> global(file.Get()); include && global) std::ignore = global->SetGlobalInclude(true);
+      } else if (const Text name(Taken::Next(rest)); added) {
+        AddToLibrary(libraries.Get(), name, file.Get());
       }
     }
-    for (const Text& name : entry.libraries) AddToLibrary(libraries.Get(), name, file.Get());
-    // What is added is let go of as it goes: the files made take its place.
-    entry = TakenEntries::File();
   }
-  std::vector<TakenEntries::File>().swap(m_taken->files);
   ReadBindings();
 }
 
