@@ -132,10 +132,12 @@ class CHdlPackageWrapper {
     using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const noexcept { return a < b; }
   };
-  // Keys are looked up, never walked in order: hashed, as they are asked for each file.
+  // Keys are looked up, never walked in order: hashed, as they are asked for each file. Not
+  // noexcept, so that the tables keep each key's hash beside it: growing a table of a large
+  // project, or walking a bucket, then reads no key's text again.
   struct KeyHash {
     using is_transparent = void;
-    std::size_t operator()(std::string_view key) const noexcept { return std::hash<std::string_view>{}(key); }
+    std::size_t operator()(std::string_view key) const { return std::hash<std::string_view>{}(key); }
   };
   struct KeyEqual {
     using is_transparent = void;
@@ -143,6 +145,7 @@ class CHdlPackageWrapper {
   };
 
   static Status CreateSimpleProject(IHdlProject** project);
+  void Reserve(std::size_t count);
   static String KeyOf(IHdlFile* file, Status* status);
   // The view's listing of `file` under `key`, which takes the place of one under the same key.
   const Key& ListViewFile(const String& key, IHdlFile* file);

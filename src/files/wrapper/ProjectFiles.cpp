@@ -156,6 +156,7 @@ Status CHdlPackageWrapper::UpdateProjectFiles() {
   m_parserToView.clear();
   m_viewToParser.clear();
   m_parserByKey.clear();
+  Reserve(m_viewFiles.size());
   AutoRelease<IHdlFileIterator> it;
   if (parserFiles->GetIterator(it.Receive()) != kSuccess || !it) {
     return Fail(kFailure,
@@ -186,6 +187,15 @@ Status CHdlPackageWrapper::UpdateProjectFiles() {
   m_changedKeys.clear();
   m_compareAll = !m_tracked;
   return kSuccess;
+}
+
+// Room for `count` files in the tables kept for each file, made at once before they are filled
+// for every file: a large project's tables would otherwise be built again many times over.
+void CHdlPackageWrapper::Reserve(std::size_t count) {
+  m_parserToView.reserve(count);
+  m_viewToParser.reserve(count);
+  m_parserByKey.reserve(count);
+  m_rememberedFiles.reserve(count);
 }
 
 // The parser's file of a key the view no longer lists leaves the parser.
