@@ -393,19 +393,19 @@ class ContentChildren {
 // each after its own mark and ended by a NUL, which no XML text holds: "F" name "T" type, then "A"
 // name ["S" id] ["I" id] for each association, and "L" name for the library. The text is
 // read back only by comparing it with the same text made from records.
-constexpr char16_t kFileMark = u'F';
-constexpr char16_t kTypeMark = u'T';
-constexpr char16_t kAssociationMark = u'A';
-constexpr char16_t kSequenceMark = u'S';
-constexpr char16_t kIncludeMark = u'I';
-constexpr char16_t kLibraryMark = u'L';
+constexpr char kFileMark = 'F';
+constexpr char kTypeMark = 'T';
+constexpr char kAssociationMark = 'A';
+constexpr char kSequenceMark = 'S';
+constexpr char kIncludeMark = 'I';
+constexpr char kLibraryMark = 'L';
 
 // Appends the element's attributes as marked values when `node` is an element of that name
 // holding exactly the required attributes and any of the optional ones (each a local name and
 // its mark), and nothing but whitespace inside unless `content` allows it. `canonical` is
 // cleared unless the attributes stand in that order under the prefixed names a save writes.
-bool EncodeEntry(const X::DOMNode* node, const XMLCh* name, std::initializer_list<std::pair<const XMLCh*, char16_t>> required,
-                 std::initializer_list<std::pair<const XMLCh*, char16_t>> optional, bool content, std::u16string& out,
+bool EncodeEntry(const X::DOMNode* node, const XMLCh* name, std::initializer_list<std::pair<const XMLCh*, char>> required,
+                 std::initializer_list<std::pair<const XMLCh*, char>> optional, bool content, std::string& out,
                  bool& canonical) {
   if (node == nullptr || node->getNodeType() != X::DOMNode::ELEMENT_NODE ||
       !X::XMLString::equals(node->getNodeName(), name))
@@ -418,7 +418,7 @@ bool EncodeEntry(const X::DOMNode* node, const XMLCh* name, std::initializer_lis
     return false;
   };
   std::size_t found = 0;
-  const auto append = [&](const XMLCh* localName, char16_t mark, bool must) {
+  const auto append = [&](const XMLCh* localName, char mark, bool must) {
     const X::DOMNode* attribute = FoundAttribute(map, localName);
     if (attribute == nullptr) return !must;
     if (canonical) {
@@ -429,8 +429,8 @@ bool EncodeEntry(const X::DOMNode* node, const XMLCh* name, std::initializer_lis
     }
     ++found;
     out += mark;
-    if (const XMLCh* value = attribute->getNodeValue(); value != nullptr) out += value;
-    out += char16_t(0);
+    if (const XMLCh* value = attribute->getNodeValue(); value != nullptr) out += Xml::Utf8Text(value).str();
+    out += '\0';
     return true;
   };
   for (const auto& [localName, mark] : required) {
@@ -441,24 +441,32 @@ bool EncodeEntry(const X::DOMNode* node, const XMLCh* name, std::initializer_lis
   return true;
 }
 
+// A record's value as the document gives it back once written: UTF-8 read as the writer reads
+// it, so that a value of bytes that are not UTF-8 compares as it would in the document.
+std::string_view AsWritten(const Text& value, std::string& room) {
+  const std::string& text = value.str();
+  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) return text;
+  room = Xml::Utf8Text(Xml::XmlText(text).get()).str();
+  return room;
+}
+
 // Walks a compact text alongside the records it is compared with.
 class EntryReader {
  public:
-  explicit EntryReader(const std::u16string& text) : m_text(text) {}
-  bool Next(char16_t mark, const Text& value) {
+  explicit EntryReader(const std::string& text) : m_text(text) {}
+  bool Next(char mark, const Text& value) {
     if (m_at >= m_text.size() || m_text[m_at] != mark) return false;
-    const Xml::XmlText wide(value.str());
-    const std::u16string_view expected(wide.get() != nullptr ? wide.get() : u"");
-    const std::size_t end = m_text.find(char16_t(0), m_at + 1);
-    if (end == std::u16string::npos || std::u16string_view(m_text).substr(m_at + 1, end - m_at - 1) != expected)
-      return false;
+    const std::string_view expected = AsWritten(value, m_room);
+    const std::size_t end = m_text.find('\0', m_at + 1);
+    if (end == std::string::npos || std::string_view(m_text).substr(m_at + 1, end - m_at - 1) != expected) return false;
     m_at = end + 1;
     return true;
   }
   bool AtEnd() const { return m_at == m_text.size(); }
 
  private:
-  const std::u16string& m_text;
+  const std::string& m_text;
+  std::string m_room;
   std::size_t m_at = 0;
 };
 
@@ -468,7 +476,7 @@ X::DOMElement* CProjectSourceXMLWriter::FilesSectionOf(X::DOMElement* root) {
   return root != nullptr ? FirstChildNamed(root, N::kFilesW) : nullptr;
 }
 
-bool CProjectSourceXMLWriter::EncodeFileEntries(X::DOMElement* files, std::u16string& entries, bool& canonical) {
+bool CProjectSourceXMLWriter::EncodeFileEntries(X::DOMElement* files, std::string& entries, bool& canonical) {
   entries.clear();
   canonical = true;
   files->normalize();
@@ -532,12 +540,13 @@ std::string CProjectSourceXMLWriter::EntriesText(const std::vector<FileRecord>& 
   return out;
 }
 
-std::u16string CProjectSourceXMLWriter::EncodeRecords(const std::vector<FileRecord>& records) {
-  std::u16string entries;
-  const auto append = [&](char16_t mark, const Text& value) {
+std::string CProjectSourceXMLWriter::EncodeRecords(const std::vector<FileRecord>& records) {
+  std::string entries;
+  std::string room;
+  const auto append = [&](char mark, const Text& value) {
     entries += mark;
-    if (const Xml::XmlText wide(value.str()); wide.get() != nullptr) entries += wide.get();
-    entries += char16_t(0);
+    entries += AsWritten(value, room);
+    entries += '\0';
   };
   for (const FileRecord& record : records) {
     append(kFileMark, record.name);
@@ -1107,7 +1116,7 @@ Status CProjectSourceXMLWriter::WriteIfChanged(XhlcSnapshot& kept) {
   }
   // The entries stay those kept when the files section was found the same as the records;
   // otherwise they were written from the records.
-  std::u16string entries;
+  std::string entries;
   const bool entriesKept = m_filesEqual.value_or(false);
   if (!entriesKept) entries = EncodeRecords(m_keptRecords);
   kept.Written(std::move(whole), &m_writtenText, entriesKept ? nullptr : &entries);

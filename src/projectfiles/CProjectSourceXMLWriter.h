@@ -57,7 +57,7 @@ class CProjectSourceXMLWriter {
   // be written, as it would compare the section itself; false when some entry has a form that
   // no save writes, so that the section never compares equal. Normalizes the section.
   // `canonical` tells whether every entry stands exactly as a save would write it again.
-  static bool EncodeFileEntries(xercesc::DOMElement* files, std::u16string& entries, bool& canonical);
+  static bool EncodeFileEntries(xercesc::DOMElement* files, std::string& entries, bool& canonical);
 
   // The process-wide environment flags are read once; tests read them again after this.
   static void ForgetEnvironmentFlags();
@@ -103,7 +103,7 @@ class CProjectSourceXMLWriter {
   static bool SameFiles(xercesc::DOMElement* old, const std::vector<FileRecord>& records);
   static bool SameFiles(const XhlcSnapshot& kept, const std::vector<FileRecord>& records);
   // The compact text of the entries `records` are written as.
-  static std::u16string EncodeRecords(const std::vector<FileRecord>& records);
+  static std::string EncodeRecords(const std::vector<FileRecord>& records);
   // The entries BuildFile would make of `records`, laid out as the file's text has them.
   static std::string EntriesText(const std::vector<FileRecord>& records);
   void PushBindings(IFile* file, const String& name);

@@ -72,7 +72,7 @@ Xml::DocumentPtr XhlcSnapshot::Parse() const {
   return document;
 }
 
-void XhlcSnapshot::Written(Xml::DocumentPtr document, std::string* written, std::u16string* entries) {
+void XhlcSnapshot::Written(Xml::DocumentPtr document, std::string* written, std::string* entries) {
   if (!document) return;
   if (written != nullptr) {
     if (Xml::DocumentPtr outline = OutlineOf(document.get()); outline) {
@@ -91,7 +91,7 @@ void XhlcSnapshot::Written(Xml::DocumentPtr document, std::string* written, std:
   // Kept whole, as the document read at open would be.
   m_whole = std::move(document);
   m_outline.reset();
-  std::u16string().swap(m_entries);
+  std::string().swap(m_entries);
   m_comparable = false;
   m_canonical = false;
   std::string().swap(m_bytes);

@@ -31,7 +31,7 @@ class XhlcSnapshot {
   Xml::DocumentPtr Parse() const;
   // The file entries as the writer encodes them; meaningful only when comparable (every entry
   // has a form the writer can write).
-  const std::u16string& Entries() const noexcept { return m_entries; }
+  const std::string& Entries() const noexcept { return m_entries; }
   bool EntriesComparable() const noexcept { return m_comparable; }
   // Every entry stands exactly as a save writes it: built again, it is written the same.
   bool EntriesCanonical() const noexcept { return m_comparable && m_canonical; }
@@ -45,7 +45,7 @@ class XhlcSnapshot {
   // After a write of `document`: `written` the bytes that were written, or null when they are
   // not known or the write failed, in which case the document itself is kept; `entries` the
   // file entries written, encoded, or null when the files section was left as it was.
-  void Written(Xml::DocumentPtr document, std::string* written, std::u16string* entries);
+  void Written(Xml::DocumentPtr document, std::string* written, std::string* entries);
   // After a failed write into the outline: it is the outline again, standing for no file.
   void Unwritten(Xml::DocumentPtr outline);
   // The file changed on disk: the snapshot stands for no file, so the next save compares with
@@ -61,7 +61,7 @@ class XhlcSnapshot {
 
   std::string m_bytes;
   Xml::DocumentPtr m_outline;
-  std::u16string m_entries;
+  std::string m_entries;
   bool m_comparable = false;
   bool m_canonical = false;
   Xml::DocumentPtr m_whole;

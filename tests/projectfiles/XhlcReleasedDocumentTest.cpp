@@ -228,6 +228,9 @@ TEST_F(XhlcReleasedDocumentTest, KeptEntriesAreWrittenAsTheDocumentWouldBe) {
   // The same marks in a name of plain ASCII, which the writer escapes without the wide form.
   ASSERT_EQ(Internal()->ProjectAddFile((m_dir / "src/x&y<z>\"q'r\tt.vhd").c_str(), nullptr, added.ReleaseAndReceive()),
             Hvd::kSuccess);
+  // A name of bytes that are not UTF-8 is written as the document reads it, and compares so.
+  ASSERT_EQ(Internal()->ProjectAddFile((m_dir / "src/raw\xff\xc3.vhd").c_str(), nullptr, added.ReleaseAndReceive()),
+            Hvd::kSuccess);
   ASSERT_EQ(Save(m_file).status, Hvd::kSuccess);
   const fs::path special = m_root / "special.xhlc";
   fs::copy_file(m_file, special, fs::copy_options::overwrite_existing);
@@ -238,6 +241,7 @@ TEST_F(XhlcReleasedDocumentTest, KeptEntriesAreWrittenAsTheDocumentWouldBe) {
     EXPECT_NE(saves.back().text.find("src/a&amp;b&lt;c&gt;&quot;d\xc3\xa9'e.vhd"), std::string::npos);
     EXPECT_NE(saves.back().text.find("src/x&amp;y&lt;z&gt;&quot;q'r&#9;t.vhd"), std::string::npos);
     saves.push_back(Save(m_file));
+    EXPECT_FALSE(saves.back().written);
   });
 }
 
