@@ -1,6 +1,8 @@
 #pragma once
 // The named record from which the repository opens, saves and closes a project.
 
+#include <cstddef>
+
 #include "Hvd/ClassIds.h"
 #include "Hvd/IProject.h"
 #include "Hvd/IProjectHelper.h"
@@ -37,6 +39,8 @@ class CProjectAutonym : public TComponent<CProjectAutonym> {
   // since the project's own files keep such autonyms, and the project tells it when it goes.
   void SetOwningProject(CProject* project) noexcept { m_owner = project; }
   void ForgetOwningProject() noexcept { m_owner = nullptr; }
+  // Where the owning project lists it, so that it leaves the list without a search.
+  std::size_t& OwnerSlot() noexcept { return m_ownerSlot; }
 
   // The autonym stores nothing of its own.
   Status LoadFrom(Prjrep::IStorage*) { return kSuccess; }
@@ -65,6 +69,7 @@ class CProjectAutonym : public TComponent<CProjectAutonym> {
   Prjrep::AutoPtr<IProjectHelper> m_helper;
   Prjrep::AutoPtr<IProject> m_project;
   CProject* m_owner = nullptr;
+  std::size_t m_ownerSlot = 0;
 };
 
 }  // namespace Hvd

@@ -235,4 +235,30 @@ TEST_F(ProjectTest, FileEventsReachingTheProjectAreSentOnAsTheProject) {
       << "no child projects: nothing to compose";
 }
 
+// The project's own autonyms name it while it lives and leave it in any order; those still held
+// when it goes name nothing, and nothing they left is touched again.
+TEST_F(ProjectTest, AutonymsLeaveTheProjectInAnyOrderAndOutliveIt) {
+  AutoCast<Prjrep::IAutoNaming> naming(m_project.Get());
+  ASSERT_TRUE(naming);
+  std::vector<AutoRelease<Prjrep::IAutonym>> autonyms(40);
+  for (auto& autonym : autonyms) ASSERT_EQ(naming->GetAutonym(autonym.Receive()), kSuccess);
+  // Let go of from the middle, the end and the front, and made again in between.
+  for (const std::size_t i : {17U, 39U, 0U, 5U, 38U, 20U, 1U}) autonyms[i] = nullptr;
+  ASSERT_EQ(naming->GetAutonym(autonyms[17].Receive()), kSuccess);
+  for (std::size_t i = 2; i < autonyms.size(); i += 3) autonyms[i] = nullptr;
+  for (const auto& autonym : autonyms) {
+    if (!autonym) continue;
+    AutoRelease<CitI::IInterface> named;
+    ASSERT_EQ(autonym->GetObject(named.Receive()), kSuccess);
+    EXPECT_EQ(named.Get(), m_project->QueryInterface(CitI::IInterface::GetIID()));
+  }
+  m_project = nullptr;
+  for (const auto& autonym : autonyms) {
+    if (!autonym) continue;
+    AutoRelease<CitI::IInterface> named;
+    std::ignore = autonym->GetObject(named.Receive());
+    EXPECT_EQ(named.Get(), nullptr);
+  }
+}
+
 }  // namespace

@@ -277,7 +277,12 @@ class CFileSet final
 
  public:
   CFileSet(CHdlProject* project, Hdl::scan::Project* scanner) : m_project(project), m_scanner(scanner) {}
-  ~CFileSet() override { std::ignore = Clear(); }
+  // The project's scanner goes right after its files: they need not leave it one by one, which
+  // for a large project would cost the square of its files.
+  ~CFileSet() override {
+    m_scanner = nullptr;
+    std::ignore = Clear();
+  }
 
   // Only a file that this project created, not yet in it.
   Status Add(IHdlFile* element) override;
@@ -294,7 +299,8 @@ class CFileSet final
   // The file of a scanner handle, without a reference; null when it is not in the set. The
   // scanner holds exactly the handles of the set's files, each the file's own address.
   IHdlFile* FileOf(FileHandle handle) {
-    return m_scanner->Contains(handle) ? reinterpret_cast<CHdlParserFile*>(handle)->AsHdlFile() : nullptr;
+    return m_scanner != nullptr && m_scanner->Contains(handle) ? reinterpret_cast<CHdlParserFile*>(handle)->AsHdlFile()
+                                                                : nullptr;
   }
 
  private:
@@ -304,7 +310,7 @@ class CFileSet final
   }
   void Forget(IHdlFile* file) {
     CHdlParserFile* own = Own(file);
-    std::ignore = m_scanner->Remove(own->Handle());
+    if (m_scanner != nullptr) std::ignore = m_scanner->Remove(own->Handle());
     own->m_added = false;
   }
 

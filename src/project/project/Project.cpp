@@ -206,12 +206,21 @@ Status CProject::XIAutoNaming::GetAutonym(Prjrep::IAutonym** autonym) {
   Prjrep::AutoOut<Prjrep::IAutonym> out(autonym);
   auto* made = new CProjectAutonym;
   made->SetOwningProject(&This());
+  made->OwnerSlot() = This().m_autonyms.size();
   This().m_autonyms.push_back(made);
   Prjrep::AutoRelease<Prjrep::IAutonym> held(made->QueryInterface(Prjrep::IAutonym::GetIID()));
   return out.Assign(held.Get());
 }
 
-void CProject::ForgetAutonym(CProjectAutonym* autonym) { std::erase(m_autonyms, autonym); }
+// Every file's originator holds one: a large project's close lets go of them all, each without
+// a search or the list moved up behind it.
+void CProject::ForgetAutonym(CProjectAutonym* autonym) {
+  const std::size_t slot = autonym->OwnerSlot();
+  if (slot >= m_autonyms.size() || m_autonyms[slot] != autonym) return;
+  m_autonyms[slot] = m_autonyms.back();
+  m_autonyms[slot]->OwnerSlot() = slot;
+  m_autonyms.pop_back();
+}
 
 Status CProject::XIForceSave::SetSaveDelay(std::int64_t seconds) {
   This().m_saveDelay = seconds;
