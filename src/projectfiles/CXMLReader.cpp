@@ -268,34 +268,14 @@ void AddToLibrary(ISourceLibraryManager* libraries, const Text& name, IHdlFile* 
 void CXMLReader::ReadFiles() {
   // Every file read is placed once afterwards (UpdateFileViews), not as each gets its classes.
   const FileViewPlacementHold hold;
+  // The current form is read from what is taken of it, whether or not the document goes after.
+  const bool current = boost::algorithm::iequals(m_schemaVersion.str(), N::kSchemaVersion);
+  if (current && !m_taken) std::ignore = TakeEntries();
   if (m_taken) {
     AddTakenFiles();
-  } else if (boost::algorithm::iequals(m_schemaVersion.str(), N::kSchemaVersion)) {
-    ReadFilesV2();
-  } else {
+  } else if (!current) {
     ReadFileSets();
   }
-}
-
-void CXMLReader::ReadFilesV2() {
-  if (!m_document) return;
-  const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
-  const std::vector<X::DOMElement*> sections = InDocument(xml.GetNamespaceURI(), N::kFilesW);
-  if (sections.empty()) return;
-  const std::vector<X::DOMElement*> files = ElementsNamed(sections[0], xml.GetNamespaceURI(), N::kFileW);
-  if (files.empty()) return;
-  std::vector<X::DOMElement*> ordinary;
-  std::vector<X::DOMElement*> references;
-  for (XMLSize_t i = 0; i < files.size(); ++i) {
-    auto* element = files[i];
-    const Text name = AttributeText(xml, element, N::kNameW);
-    if (name.empty()) continue;
-    (IsProjectFileName(name) ? references : ordinary).push_back(element);
-  }
-  // Other projects are added after every ordinary file, whatever their place in the list.
-  for (X::DOMElement* element : ordinary) HandleFileV2(element);
-  for (X::DOMElement* element : references) HandleFileV2(element);
-  ReadBindings();
 }
 
 void CXMLReader::ReadFilesAndLibraries(bool release) {
@@ -350,7 +330,8 @@ bool CXMLReader::TakeEntries() {
 }
 
 void CXMLReader::AddTakenFiles() {
-  // As ReadFilesV2 and HandleFileV2 would from the document, and the bindings only after files.
+  // Ordinary files, then project references, each with its branches, ids and libraries; the
+  // bindings only when the section listed files.
   if (!m_taken->filesRead) return;
   using Taken = TakenEntries;
   AutoCast<ISourceLibraryManager> libraries(m_project);
@@ -393,31 +374,6 @@ Prjrep::AutoRelease<IFileType> CXMLReader::ProjectReferenceType(String& path, co
   return type;
 }
 
-void CXMLReader::HandleFileV2(X::DOMElement* element) {
-  const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
-  String path = ResolveProjectPath(AttributeText(xml, element, N::kNameW));
-  AutoRelease<IFileType> type = ProjectReferenceType(path, "HandleFileV2");
-  AutoRelease<IHdlFile> file;
-  if (AddFile(path, type.Get(), file) != kSuccess || !file) return;
-
-  const std::vector<X::DOMElement*> associations = ElementsNamed(element, xml.GetNamespaceURI(), N::kAssociationW);
-  for (XMLSize_t i = 0; i < associations.size(); ++i) {
-    auto* association = associations[i];
-    const Text branch = AttributeText(xml, association, N::kNameW);
-    if (branch.empty()) continue;
-    ReadBranch(branch, file.Get(), association);
-    Text number = AttributeText(xml, association, N::kSeqIdW);
-    ApplySequenceId(branch, number, file.Get());
-    if (!AttributeText(xml, association, N::kSeqIdIncW).empty()) {
-      if (AutoCast<IHdlFileV3> include(file.Get()); include) std::ignore = include->SetGlobalInclude(true);
-    }
-  }
-
-  AutoCast<ISourceLibraryManager> libraries(m_project);
-  const std::vector<X::DOMElement*> names = ElementsNamed(element, xml.GetNamespaceURI(), N::kLibraryW);
-  for (XMLSize_t i = 0; i < names.size(); ++i) AddToLibrary(libraries.Get(), AttributeText(xml, names[i], N::kNameW), file.Get());
-}
-
 Prjrep::AutoRelease<IFileType> CXMLReader::GetProjectFileType(const String& path) {
   AutoRelease<IFileType> type;
   const Text generator = ProjectGeneratorOfFile(path);
@@ -431,24 +387,11 @@ Prjrep::AutoRelease<IFileType> CXMLReader::GetProjectFileType(const String& path
 
 void CXMLReader::ReadBindings() {
   AutoCast<IFileManager> files(m_project);
-  if (files && m_taken) {
-    for (const auto& [name, location] : m_taken->bindings) {
-      AutoRelease<IHdlFileIterator> at;
-      if (files->FindFileByPath(name, at.Receive()) != kSuccess || !at || at->IsDone()) continue;
-      if (AutoCast<IDesignGraphLocatorSet> locators(at->Current()); locators) std::ignore = locators->Add(location);
-    }
-    return;
-  }
-  if (!files || !m_document) return;
-  const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
-  const std::vector<X::DOMElement*> bindings = InDocument(xml.GetNamespaceURI(), N::kBindingW);
-  for (XMLSize_t i = 0; i < bindings.size(); ++i) {
-    const auto* binding = bindings[i];
+  if (!files || !m_taken) return;
+  for (const auto& [name, location] : m_taken->bindings) {
     AutoRelease<IHdlFileIterator> at;
-    if (files->FindFileByPath(AttributeText(xml, binding, N::kNameW), at.Receive()) != kSuccess || !at || at->IsDone())
-      continue;
-    if (AutoCast<IDesignGraphLocatorSet> locators(at->Current()); locators)
-      std::ignore = locators->Add(AttributeText(xml, binding, N::kLocationW));
+    if (files->FindFileByPath(name, at.Receive()) != kSuccess || !at || at->IsDone()) continue;
+    if (AutoCast<IDesignGraphLocatorSet> locators(at->Current()); locators) std::ignore = locators->Add(location);
   }
 }
 

@@ -45,8 +45,8 @@ class CXMLReader {
   CXMLReader& operator=(const CXMLReader&) = delete;
   virtual ~CXMLReader();
 
-  // Reads the file list, in the form the schema version names, then the bindings: from what
-  // TakeEntries took out of the document when it did, else from the document.
+  // Reads the file list, in the form the schema version names, then the bindings; the current
+  // form from what TakeEntries takes out of the document.
   virtual void ReadFiles();
   [[nodiscard]] virtual Status GetSchemaVersion(String* version);
   virtual String GetProductVersion();
@@ -92,7 +92,6 @@ class CXMLReader {
   void ReadVersion();
   void ReadPartitions();
   void ReadLibraries();
-  void ReadBindings();
   void UpdateFileViews();
   void ReadImplementationTop();
   bool GetBranchFiles(std::uint32_t branchIndex, Prjrep::IStringSet** files);
@@ -125,9 +124,9 @@ class CXMLReader {
  private:
   // The files, bindings and libraries sections as TakeEntries takes them.
   struct TakenEntries;
-  void ReadFilesV2();
-  void HandleFileV2(xercesc::DOMElement* element);
   void AddTakenFiles();
+  // The bindings of the files added, as taken.
+  void ReadBindings();
   // The type of a reference to another project (null for any other file); `path` becomes the
   // .xhlc form of the reference. `step` names the caller in the developer message.
   Prjrep::AutoRelease<IFileType> ProjectReferenceType(String& path, const char* step);

@@ -1038,6 +1038,18 @@ struct Project::Impl {
   }
 
   // What the files in file order leave, as they were scanned last.
+  // The messages in the order the project gives them: each file's scan in file order, then those
+  // of the last binding, ordering and query.
+  template <class Visit>
+  void ForEachMessage(const Visit& visit) const {
+    for (std::uint32_t slot : inFileOrder) {
+      for (const Message& message : files[slot].messages) visit(message);
+    }
+    for (const auto* list : {&modelMessages, &orderMessages, &queryMessages}) {
+      for (const Message& message : *list) visit(message);
+    }
+  }
+
   void FillHistory(MacroHistory& history) const {
     for (std::uint32_t slot : inFileOrder) {
       const FileRec& file = files[slot];
@@ -2636,13 +2648,7 @@ const std::vector<Message>& Project::Messages() {
   if (d.messagesStale) {
     d.messagesStale = false;
     d.allMessages.clear();
-    for (std::uint32_t slot : d.inFileOrder) {
-      const auto& messages = d.files[slot].messages;
-      d.allMessages.insert(d.allMessages.end(), messages.begin(), messages.end());
-    }
-    for (const auto* list : {&d.modelMessages, &d.orderMessages, &d.queryMessages}) {
-      d.allMessages.insert(d.allMessages.end(), list->begin(), list->end());
-    }
+    d.ForEachMessage([&d](const Message& message) { d.allMessages.push_back(message); });
   }
   return d.allMessages;
 }
@@ -2652,12 +2658,7 @@ void Project::VisitMessages(const std::function<void(const Message&)>& visit) {
   d.Update();
   d.Sync();
   d.ResolveOrder();
-  for (std::uint32_t slot : d.inFileOrder) {
-    for (const Message& message : d.files[slot].messages) visit(message);
-  }
-  for (const auto* list : {&d.modelMessages, &d.orderMessages, &d.queryMessages}) {
-    for (const Message& message : *list) visit(message);
-  }
+  d.ForEachMessage(visit);
 }
 
 const std::vector<Message>& Project::ScanMessagesOf(FileHandle handle) {
