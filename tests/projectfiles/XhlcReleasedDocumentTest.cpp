@@ -274,6 +274,16 @@ TEST_F(XhlcReleasedDocumentTest, FilesMadeAfterTheDocumentWentAreReadAsFromIt) {
       for (std::uint32_t kind = 0; kind < 8; ++kind) state += " " + std::to_string(SequenceId(file, kind));
       state += "\n";
     }
+    // Read by the rules, whichever way: references after ordinary files, ids trimmed, the system's
+    // library skipped.
+    const Strings names = FileNames();
+    ASSERT_GE(names.size(), 2U);
+    EXPECT_TRUE(names[names.size() - 1].ends_with(".xhlc") && names[names.size() - 2].ends_with(".xhlc"));
+    EXPECT_FALSE(names[0].ends_with(".xhlc"));
+    Hvd::IHdlFile* top = File(m_dir / "src/top.vhd");
+    ASSERT_NE(top, nullptr);
+    EXPECT_EQ(SequenceId(top, 1), 12U);
+    EXPECT_EQ(LibraryOf(top), "Work");
     AutoRelease<Hvd::ISourceLibrary> spare;
     state += Libraries()->FindSourceLibrary("spare", spare.Receive()) == Hvd::kSuccess ? "spare\n" : "no spare\n";
     saves.push_back({Hvd::kSuccess, false, state});
