@@ -393,12 +393,12 @@ class ContentChildren {
 // each after its own mark and ended by a NUL, which no XML text holds: "F" name "T" type, then "A"
 // name ["S" id] ["I" id] for each association, and "L" name for the library. The text is
 // read back only by comparing it with the same text made from records.
-constexpr char kFileMark = 'F';
-constexpr char kTypeMark = 'T';
-constexpr char kAssociationMark = 'A';
-constexpr char kSequenceMark = 'S';
-constexpr char kIncludeMark = 'I';
-constexpr char kLibraryMark = 'L';
+constexpr char kFileMark = CProjectSourceXMLWriter::EntryMark::kFile;
+constexpr char kTypeMark = CProjectSourceXMLWriter::EntryMark::kType;
+constexpr char kAssociationMark = CProjectSourceXMLWriter::EntryMark::kAssociation;
+constexpr char kSequenceMark = CProjectSourceXMLWriter::EntryMark::kSequence;
+constexpr char kIncludeMark = CProjectSourceXMLWriter::EntryMark::kInclude;
+constexpr char kLibraryMark = CProjectSourceXMLWriter::EntryMark::kLibrary;
 
 // Appends the element's attributes as marked values when `node` is an element of that name
 // holding exactly the required attributes and any of the optional ones (each a local name and

@@ -58,6 +58,15 @@ class CProjectSourceXMLWriter {
   // no save writes, so that the section never compares equal. Normalizes the section.
   // `canonical` tells whether every entry stands exactly as a save would write it again.
   static bool EncodeFileEntries(xercesc::DOMElement* files, std::string& entries, bool& canonical);
+  // The marks of that text: each value follows its mark and is ended by a NUL.
+  struct EntryMark {
+    static constexpr char kFile = 'F';
+    static constexpr char kType = 'T';
+    static constexpr char kAssociation = 'A';
+    static constexpr char kSequence = 'S';
+    static constexpr char kInclude = 'I';
+    static constexpr char kLibrary = 'L';
+  };
 
   // The process-wide environment flags are read once; tests read them again after this.
   static void ForgetEnvironmentFlags();

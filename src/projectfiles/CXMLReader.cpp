@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+#include <xercesc/util/XMLChar.hpp>
 #include <xercesc/util/XMLString.hpp>
 
 #include "CitP/Factory.h"
@@ -21,6 +23,7 @@
 #include "Prjrep/ClassIds.h"
 #include "design/design/Placement.h"
 #include "files/FileViewPlacement.h"
+#include "projectfiles/CProjectSourceXMLWriter.h"
 #include "projectfiles/ProjectPaths.h"
 #include "projectfiles/XMLNamespaceHelper.h"
 #include "projectfiles/XhlcText.h"
@@ -116,6 +119,133 @@ struct CXMLReader::TakenEntries {
   bool filesRead = false;
 };
 
+namespace {
+
+bool Is(const XMLCh* text, const XMLCh* name) { return X::XMLString::equals(text, name); }
+
+// Appended as Xml::Utf8Text gives it; plain ASCII, as most names are, as it is.
+void AppendUtf8(std::string& out, const XMLCh* text) {
+  if (text == nullptr) return;
+  const XMLCh* at = text;
+  while (*at != 0 && *at < 0x80) ++at;
+  if (*at == 0) {
+    for (const XMLCh* c = text; c != at; ++c) out += static_cast<char>(*c);
+    return;
+  }
+  out += Xml::Utf8Text(text).str();
+}
+
+void AppendField(std::string& out, const XMLCh* text) {
+  AppendUtf8(out, text);
+  out += '\0';
+}
+
+// An attribute as a save writes those of the entries: the project's prefix and namespace.
+bool IsEntryAttribute(const Xml::ContentDiverter::Attribute& attribute, const XMLCh* localName) {
+  return Is(attribute.localName, localName) && Is(attribute.prefix, N::kAttributePrefixW) &&
+         Is(attribute.uri, N::kNamespaceUriW);
+}
+
+}  // namespace
+
+bool CXMLReader::DivertedFiles::Diverts(std::size_t depth, const XMLCh* uri, const XMLCh* prefix,
+                                        const XMLCh* localName) {
+  m_diverted = depth == 1 && *prefix == 0 && Is(localName, N::kFilesW) && Is(uri, N::kNamespaceUriW);
+  return m_diverted;
+}
+
+void CXMLReader::DivertedFiles::StartElement(const XMLCh* uri, const XMLCh* prefix, const XMLCh* localName,
+                                             const Attribute* attributes, std::size_t count) {
+  ++m_depth;
+  if (!m_usable) return;
+  const bool entry = *prefix == 0 && Is(uri, N::kNamespaceUriW);
+  if (entry && m_depth == 1 && Is(localName, N::kFileW)) {
+    StartFile(attributes, count);
+  } else if (entry && m_depth == 2) {
+    StartInner(localName, attributes, count);
+  } else {
+    m_usable = false;
+  }
+}
+
+void CXMLReader::DivertedFiles::EndElement() {
+  if (m_depth == 1 && m_usable) EndFile();
+  --m_depth;
+}
+
+void CXMLReader::DivertedFiles::Characters(const XMLCh* text, std::size_t length) {
+  // Whitespace is all a save writes between entries; any other text is content of its own.
+  if (!X::XMLChar1_0::isAllSpaces(text, length)) m_usable = false;
+}
+
+void CXMLReader::DivertedFiles::StartFile(const Attribute* attributes, std::size_t count) {
+  using Mark = CProjectSourceXMLWriter::EntryMark;
+  if (count != 2 || !IsEntryAttribute(attributes[0], N::kNameW) || !IsEntryAttribute(attributes[1], N::kTypeW)) {
+    m_usable = false;
+    return;
+  }
+  ++m_files;
+  m_entries += Mark::kFile;
+  AppendField(m_entries, attributes[0].value);
+  m_entries += Mark::kType;
+  AppendField(m_entries, attributes[1].value);
+  m_name.clear();
+  AppendUtf8(m_name, attributes[0].value);
+  m_associations.clear();
+  m_libraries.clear();
+}
+
+void CXMLReader::DivertedFiles::StartInner(const XMLCh* localName, const Attribute* attributes, std::size_t count) {
+  using Mark = CProjectSourceXMLWriter::EntryMark;
+  using Taken = TakenEntries;
+  if (count < 1 || !IsEntryAttribute(attributes[0], N::kNameW)) {
+    m_usable = false;
+  } else if (Is(localName, N::kAssociationW)) {
+    std::size_t next = 1;
+    const XMLCh* sequence = next < count && IsEntryAttribute(attributes[next], N::kSeqIdW) ? attributes[next++].value
+                                                                                           : nullptr;
+    const XMLCh* include = next < count && IsEntryAttribute(attributes[next], N::kSeqIdIncW)
+                               ? attributes[next++].value
+                               : nullptr;
+    if (next != count) {
+      m_usable = false;
+      return;
+    }
+    m_entries += Mark::kAssociation;
+    AppendField(m_entries, attributes[0].value);
+    if (sequence != nullptr) {
+      m_entries += Mark::kSequence;
+      AppendField(m_entries, sequence);
+    }
+    if (include != nullptr) {
+      m_entries += Mark::kInclude;
+      AppendField(m_entries, include);
+    }
+    Taken::Put(m_associations, {&Taken::kAssociation, 1});
+    AppendField(m_associations, attributes[0].value);
+    AppendField(m_associations, sequence);
+    Taken::Put(m_associations, include != nullptr && *include != 0 ? "1" : "");
+  } else if (Is(localName, N::kLibraryW) && count == 1) {
+    m_entries += Mark::kLibrary;
+    AppendField(m_entries, attributes[0].value);
+    Taken::Put(m_libraries, {&Taken::kLibrary, 1});
+    AppendField(m_libraries, attributes[0].value);
+  } else {
+    m_usable = false;
+  }
+}
+
+// As TakeEntries takes a file: none without a name, references after every ordinary file.
+void CXMLReader::DivertedFiles::EndFile() {
+  using Taken = TakenEntries;
+  if (m_name.empty()) return;
+  std::string& out = IsProjectFileName(Text(m_name)) ? m_references : m_taken;
+  Taken::Put(out, {&Taken::kFile, 1});
+  Taken::Put(out, m_name);
+  out += m_associations;
+  out += m_libraries;
+}
+
 CXMLReader::CXMLReader(IProject* project) : m_project(project) { CreateParser(); }
 
 CXMLReader::CXMLReader() { CreateParser(); }
@@ -134,7 +264,8 @@ bool CXMLReader::ParseFile(const String& path) {
   m_properties.clear();
   if (!Port::File::exist(path)) return false;
   std::string bytes;
-  Xml::DocumentPtr document = m_parser.ParseFile(path.c_str(), &bytes);
+  auto diverted = std::exchange(m_divert, false) ? std::make_unique<DivertedFiles>() : nullptr;
+  Xml::DocumentPtr document = m_parser.ParseFile(path.c_str(), &bytes, diverted.get());
   if (!document) {
     const Xml::SafeDomParser::ErrorPlace& error = m_parser.FirstError();
     Port_MsgManData::createObject("ProjectMgmt", kSource, 83, kRevision)
@@ -143,11 +274,11 @@ bool CXMLReader::ParseFile(const String& path) {
                     error.systemId.empty() ? path.c_str() : error.systemId.c_str());
     return false;
   }
-  return AdoptDocument(path, std::move(document), std::move(bytes));
+  return AdoptDocument(path, std::move(document), std::move(bytes), nullptr, std::move(diverted));
 }
 
 bool CXMLReader::AdoptDocument(const String& path, Xml::DocumentPtr document, std::string bytes,
-                               std::unique_ptr<ElementIndex> index) {
+                               std::unique_ptr<ElementIndex> index, std::unique_ptr<DivertedFiles> diverted) {
   if (!document) return false;
   m_fileName = path;
   m_directory = Port::FileName(path).GetHead();
@@ -156,6 +287,8 @@ bool CXMLReader::AdoptDocument(const String& path, Xml::DocumentPtr document, st
   m_document = std::move(document);
   m_bytes = std::move(bytes);
   m_snapshot.reset();
+  // Nothing left out, or nothing to parse the whole again from: the document is as it is.
+  m_diverted = diverted && diverted->Diverted() && !m_bytes.empty() ? std::move(diverted) : nullptr;
   // The writer compares with this document only while it names the file being saved.
   m_document->setDocumentURI(Xml::XmlText(path.str()).get());
   m_root = m_document->getDocumentElement();
@@ -163,6 +296,7 @@ bool CXMLReader::AdoptDocument(const String& path, Xml::DocumentPtr document, st
 }
 
 Xml::DocumentPtr CXMLReader::TakeDocument() noexcept {
+  ParseWhole();
   m_root = nullptr;
   m_index.reset();
   return std::move(m_document);
@@ -174,15 +308,56 @@ std::vector<X::DOMElement*> CXMLReader::InDocument(const XMLCh* uri, const XMLCh
   return m_index->Named(uri, localName);
 }
 
+void CXMLReader::ParseWhole() const noexcept {
+  if (!m_diverted) return;
+  m_diverted.reset();
+  m_index.reset();
+  if (!m_document) return;
+  Xml::SafeDomParser parser;
+  Xml::DocumentPtr whole = parser.ParseBytes(m_bytes, m_fileName.c_str());
+  // The same bytes parsed before: only a lack of memory fails here, and no document is then
+  // better than part of one.
+  if (whole) whole->setDocumentURI(m_document->getDocumentURI());
+  m_document = std::move(whole);
+  m_root = m_document ? m_document->getDocumentElement() : nullptr;
+}
+
+bool CXMLReader::KeepDivertedFiles() {
+  if (!m_diverted) return false;
+  if (m_diverted->m_checked) return true;
+  m_diverted->m_checked = true;
+  // The section left out must be the one both TakeEntries and the writer's snapshot read, in a
+  // document of the form TakeEntries reads.
+  bool serves = m_diverted->Usable() && m_root != nullptr &&
+                boost::algorithm::iequals(m_schemaVersion.str(), N::kSchemaVersion);
+  if (serves) {
+    X::DOMElement* section = nullptr;
+    for (X::DOMNode* child = m_root->getFirstChild(); child != nullptr && section == nullptr;
+         child = child->getNextSibling()) {
+      if (child->getNodeType() == X::DOMNode::ELEMENT_NODE && X::XMLString::equals(child->getNodeName(), N::kFilesW) &&
+          X::XMLString::equals(child->getNamespaceURI(), N::kNamespaceUriW))
+        section = static_cast<X::DOMElement*>(child);
+    }
+    const std::vector<X::DOMElement*> sections = InDocument(N::kNamespaceUriW, N::kFilesW);
+    serves = section != nullptr && !sections.empty() && sections.front() == section &&
+             CProjectSourceXMLWriter::FilesSectionOf(m_root) == section;
+  }
+  if (!serves) ParseWhole();
+  return serves;
+}
+
 bool CXMLReader::ReleaseDocument() {
   if (!m_document || m_bytes.empty()) return false;
   // What the later steps read of the document is read now.
   if (m_properties.empty()) ReadProperties();
   const std::size_t partitions = PartitionCount();
-  std::unique_ptr<XhlcSnapshot> snapshot = XhlcSnapshot::Make(m_document.get(), m_bytes);
+  std::unique_ptr<XhlcSnapshot> snapshot =
+      KeepDivertedFiles() ? XhlcSnapshot::Make(m_document.get(), m_bytes, &m_diverted->m_entries)
+                          : XhlcSnapshot::Make(m_document.get(), m_bytes);
   if (!snapshot) return false;
   m_snapshot = std::move(snapshot);
   m_releasedPartitions = partitions;
+  m_diverted.reset();
   m_index.reset();
   m_document.reset();
   m_root = nullptr;
@@ -289,11 +464,20 @@ void CXMLReader::ReadFilesAndLibraries(bool release) {
 // Takes the entries in the order, and with the skips, that the reading from the document keeps.
 bool CXMLReader::TakeEntries() {
   if (!m_document || !boost::algorithm::iequals(m_schemaVersion.str(), N::kSchemaVersion)) return false;
+  // Before anything of the document is looked at: it may be parsed again whole.
+  const bool diverted = KeepDivertedFiles();
+  if (!m_document) return false;
   using Taken = TakenEntries;
   auto taken = std::make_unique<Taken>();
   const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
   const XMLCh* uri = xml.GetNamespaceURI();
-  if (const std::vector<X::DOMElement*> sections = InDocument(uri, N::kFilesW); !sections.empty()) {
+  if (diverted) {
+    taken->files = std::move(m_diverted->m_taken);
+    taken->files += m_diverted->m_references;
+    std::string().swap(m_diverted->m_references);
+    taken->files.shrink_to_fit();
+    taken->filesRead = m_diverted->m_files > 0;
+  } else if (const std::vector<X::DOMElement*> sections = InDocument(uri, N::kFilesW); !sections.empty()) {
     const std::vector<X::DOMElement*> files = ElementsNamed(sections[0], uri, N::kFileW);
     std::string references;
     for (X::DOMElement* element : files) {
@@ -460,6 +644,7 @@ void CXMLReader::ReadPartitions() {
 }
 
 bool CXMLReader::GetBranchFiles(std::uint32_t branchIndex, Prjrep::IStringSet** files) {
+  ParseWhole();
   String version;
   if (GetSchemaVersion(&version) != kSuccess || files == nullptr) return false;
   Prjrep::AutoOut<Prjrep::IStringSet> out(files);
@@ -512,6 +697,7 @@ const XMLCh* CXMLReader::FileListNamespace() const {
 }
 
 void CXMLReader::ReadFileSets() {
+  ParseWhole();
   if (!m_document) return;
   const XMLNamespaceHelper xml(m_document.get(), FileListNamespace());
   const std::vector<X::DOMElement*> fileSets = InDocument(xml.GetNamespaceURI(), kFileSet);

@@ -60,16 +60,32 @@ class CXMLReader {
   void CreateParser();
   // False when the file is missing or does not parse; the earlier document then stays.
   bool ParseFile(const String& path);
+  // The entries of a files section read as the document was parsed, in place of its nodes.
+  class DivertedFiles;
+  // The next parse leaves the entries of the files section out of the document and reads them
+  // as it goes, for an open that takes them (TakeEntries) and lets the document go
+  // (ReleaseDocument): a large project's document is then never built whole. Wherever the
+  // entries read cannot stand for the section's nodes, and for any other use of the document
+  // (GetDocument, TakeDocument, TakeBytes, the older forms), the document is parsed again whole
+  // from its bytes first.
+  void DivertFileEntries() noexcept { m_divert = true; }
   // As ParseFile, with `document` already parsed from `path` by another reader; false, and
   // nothing taken, for a null one.
   // `bytes`, when known, are those it was parsed from.
   // `index`, when given, is the index another reader made of the unchanged document.
+  // `diverted`, when given, are the file entries left out of it.
   bool AdoptDocument(const String& path, Xml::DocumentPtr document, std::string bytes = {},
-                     std::unique_ptr<ElementIndex> index = nullptr);
+                     std::unique_ptr<ElementIndex> index = nullptr, std::unique_ptr<DivertedFiles> diverted = nullptr);
+  // The file entries left out of the document, to be handed over with it and its bytes; taken
+  // first, so that neither is parsed again whole.
+  std::unique_ptr<DivertedFiles> TakeDivertedFiles() noexcept { return std::move(m_diverted); }
   // The parsed document handed over, and the bytes it was parsed from; the reader then holds
   // neither.
   Xml::DocumentPtr TakeDocument() noexcept;
-  std::string TakeBytes() noexcept { return std::move(m_bytes); }
+  std::string TakeBytes() noexcept {
+    ParseWhole();
+    return std::move(m_bytes);
+  }
   // The index of the document, to be handed over with it; null when none was made or the
   // document was handed out for a change since.
   std::unique_ptr<ElementIndex> TakeIndex() noexcept { return std::move(m_index); }
@@ -111,6 +127,7 @@ class CXMLReader {
   // The parsed document, owned by the reader; null before a successful parse. Whoever asks for
   // it may change it, so the reader's index of it goes.
   xercesc::DOMDocument* GetDocument() const noexcept {
+    ParseWhole();
     m_index.reset();
     return m_document.get();
   }
@@ -137,15 +154,24 @@ class CXMLReader {
   // ElementsNamed over the whole document, from the index made at the first such look-up.
   std::vector<xercesc::DOMElement*> InDocument(const XMLCh* uri, const XMLCh* localName) const;
   std::size_t PartitionCount() const;
+  // Whether the entries left out of the document at its parse stand for its files section as
+  // the steps that read it would find it; when they cannot, the document is parsed again whole.
+  bool KeepDivertedFiles();
+  // The document parsed again from its bytes, whole, when entries were left out of it.
+  void ParseWhole() const noexcept;
 
   Xml::SafeDomParser m_parser;
-  Xml::DocumentPtr m_document;
+  // The document, its document element and the entries left out of it are mutable only so that
+  // a reader asked for the document can make it whole.
+  mutable Xml::DocumentPtr m_document;
+  mutable std::unique_ptr<DivertedFiles> m_diverted;
+  bool m_divert = false;
   // The bytes the document was parsed from, while it is held.
   std::string m_bytes;
   std::unique_ptr<XhlcSnapshot> m_snapshot;
   // The partitions the document listed, counted when it was let go.
   std::size_t m_releasedPartitions = 0;
-  xercesc::DOMElement* m_root = nullptr;
+  mutable xercesc::DOMElement* m_root = nullptr;
   std::unique_ptr<TakenEntries> m_taken;
   mutable std::unique_ptr<ElementIndex> m_index;  // of m_document as it was read
   String m_fileName;
@@ -154,6 +180,45 @@ class CXMLReader {
   String m_productVersion;
   PropertyMap m_properties;
   IProject* m_project = nullptr;
+};
+
+// The entries of a files section as the parse meets them, kept as TakeEntries takes them and
+// as the writer encodes them (CProjectSourceXMLWriter::EncodeFileEntries). They stand for the
+// section only while every entry stands exactly as a save writes it (Usable): any other
+// content, which the steps reading the section might read otherwise, sends the reader to the
+// whole document.
+class CXMLReader::DivertedFiles final : public Xml::ContentDiverter {
+ public:
+  // The first child of the document element named "files", unprefixed, in the project's
+  // namespace.
+  bool Diverts(std::size_t depth, const XMLCh* uri, const XMLCh* prefix, const XMLCh* localName) override;
+  void StartElement(const XMLCh* uri, const XMLCh* prefix, const XMLCh* localName, const Attribute* attributes,
+                    std::size_t count) override;
+  void EndElement() override;
+  void Characters(const XMLCh* text, std::size_t length) override;
+  void Other() override { m_usable = false; }
+
+  bool Diverted() const noexcept { return m_diverted; }
+  bool Usable() const noexcept { return m_usable; }
+
+ private:
+  friend class CXMLReader;
+  void StartFile(const Attribute* attributes, std::size_t count);
+  void StartInner(const XMLCh* localName, const Attribute* attributes, std::size_t count);
+  void EndFile();
+
+  bool m_diverted = false;
+  bool m_usable = true;
+  bool m_checked = false;  // by the reader, against the document
+  std::size_t m_depth = 0;  // 1 within a file entry, 2 within one of its associations or libraries
+  std::size_t m_files = 0;
+  std::string m_taken;  // as TakenEntries::files, references after every ordinary file
+  std::string m_references;
+  std::string m_entries;  // as the writer encodes them
+  // The entry being read: its name, then its associations and libraries as taken.
+  std::string m_name;
+  std::string m_associations;
+  std::string m_libraries;
 };
 
 // The program that generated the project file at `path`, by the same rule.

@@ -16,15 +16,22 @@ namespace Hvd {
 
 XhlcSnapshot::~XhlcSnapshot() = default;
 
-std::unique_ptr<XhlcSnapshot> XhlcSnapshot::Make(X::DOMDocument* document, std::string& bytes) {
+std::unique_ptr<XhlcSnapshot> XhlcSnapshot::Make(X::DOMDocument* document, std::string& bytes,
+                                                 std::string* canonicalEntries) {
   // A file in another encoding is written back in it by the serializer, from its own document.
   if (bytes.empty() || HasOtherEncoding(document)) return nullptr;
   Xml::DocumentPtr outline = OutlineOf(document);
   if (!outline) return nullptr;
   std::unique_ptr<XhlcSnapshot> snapshot(new XhlcSnapshot);
-  if (X::DOMElement* files = CProjectSourceXMLWriter::FilesSectionOf(document->getDocumentElement()); files != nullptr)
+  if (canonicalEntries != nullptr) {
+    snapshot->m_entries = std::move(*canonicalEntries);
+    snapshot->m_comparable = true;
+    snapshot->m_canonical = true;
+  } else if (X::DOMElement* files = CProjectSourceXMLWriter::FilesSectionOf(document->getDocumentElement());
+             files != nullptr) {
     snapshot->m_comparable =
         CProjectSourceXMLWriter::EncodeFileEntries(files, snapshot->m_entries, snapshot->m_canonical);
+  }
   snapshot->m_entries.shrink_to_fit();
   snapshot->m_outline = std::move(outline);
   snapshot->m_bytes = std::move(bytes);

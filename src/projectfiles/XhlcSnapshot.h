@@ -18,7 +18,10 @@ class XhlcSnapshot {
  public:
   // Of `document`, parsed from `bytes`; null (and `bytes` left as it was) when the document
   // has no document element, cannot be copied, or is in an encoding other than UTF-8.
-  static std::unique_ptr<XhlcSnapshot> Make(xercesc::DOMDocument* document, std::string& bytes);
+  // `canonicalEntries`, when given, are the file entries, every one canonical, already encoded
+  // (and taken), as the parse read them in place of the section's nodes.
+  static std::unique_ptr<XhlcSnapshot> Make(xercesc::DOMDocument* document, std::string& bytes,
+                                            std::string* canonicalEntries = nullptr);
 
   XhlcSnapshot(const XhlcSnapshot&) = delete;
   XhlcSnapshot& operator=(const XhlcSnapshot&) = delete;

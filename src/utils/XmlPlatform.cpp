@@ -6,8 +6,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 #include <xercesc/dom/DOMException.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/framework/XMLAttr.hpp>
+#include <xercesc/framework/XMLElementDecl.hpp>
 #include <xercesc/internal/XMLScanner.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
@@ -138,9 +141,82 @@ class CollectingErrors final : public X::ErrorHandler {
 
 // The project files never need a document type, so none is read: this also keeps entity
 // declarations, and with them external and recursive entities, out of every document.
+// It also hands the content a diverter asks for to the diverter, bypassing the document.
 class RefusingDtdParser final : public X::XercesDOMParser {
  public:
   RefusingDtdParser() { getScanner()->setDisallowDTD(true); }
+
+  // For the next parse only.
+  void SetDiverter(ContentDiverter* diverter) noexcept {
+    m_diverter = diverter;
+    m_depth = 0;
+    m_inside = 0;
+    m_asked = diverter != nullptr;
+  }
+
+  void startElement(const X::XMLElementDecl& decl, const unsigned int uriId, const XMLCh* const prefix,
+                    const X::RefVectorOf<X::XMLAttr>& attributes, const XMLSize_t count, const bool isEmpty,
+                    const bool isRoot) override {
+    if (m_inside > 0) {
+      m_attributes.clear();
+      for (XMLSize_t i = 0; i < count; ++i) {
+        const X::XMLAttr* attribute = attributes.elementAt(i);
+        m_attributes.push_back({getScanner()->getURIText(attribute->getURIId()), attribute->getPrefix(),
+                                attribute->getName(), attribute->getValue()});
+      }
+      m_diverter->StartElement(getScanner()->getURIText(uriId), prefix != nullptr ? prefix : u"", decl.getBaseName(),
+                               m_attributes.data(), m_attributes.size());
+      if (isEmpty) {
+        m_diverter->EndElement();
+      } else {
+        ++m_inside;
+      }
+      return;
+    }
+    const bool divert = m_asked && m_diverter->Diverts(m_depth, getScanner()->getURIText(uriId),
+                                                       prefix != nullptr ? prefix : u"", decl.getBaseName());
+    if (divert) m_asked = false;
+    ++m_depth;
+    // An empty element ends within this call.
+    X::XercesDOMParser::startElement(decl, uriId, prefix, attributes, count, isEmpty, isRoot);
+    if (divert && !isEmpty) m_inside = 1;
+  }
+
+  void endElement(const X::XMLElementDecl& decl, const unsigned int uriId, const bool isRoot,
+                  const XMLCh* const prefix) override {
+    if (m_inside > 1) {
+      --m_inside;
+      m_diverter->EndElement();
+      return;
+    }
+    m_inside = 0;
+    --m_depth;
+    X::XercesDOMParser::endElement(decl, uriId, isRoot, prefix);
+  }
+
+  void docCharacters(const XMLCh* const text, const XMLSize_t length, const bool cdata) override {
+    if (m_inside > 0) return m_diverter->Characters(text, length);
+    X::XercesDOMParser::docCharacters(text, length, cdata);
+  }
+  void ignorableWhitespace(const XMLCh* const text, const XMLSize_t length, const bool cdata) override {
+    if (m_inside > 0) return m_diverter->Characters(text, length);
+    X::XercesDOMParser::ignorableWhitespace(text, length, cdata);
+  }
+  void docComment(const XMLCh* const comment) override {
+    if (m_inside > 0) return m_diverter->Other();
+    X::XercesDOMParser::docComment(comment);
+  }
+  void docPI(const XMLCh* const target, const XMLCh* const data) override {
+    if (m_inside > 0) return m_diverter->Other();
+    X::XercesDOMParser::docPI(target, data);
+  }
+
+ private:
+  ContentDiverter* m_diverter = nullptr;
+  bool m_asked = false;
+  std::size_t m_depth = 0;   // of the next element, the document element at 0
+  std::size_t m_inside = 0;  // 1 within the diverted element, one more for each element in it
+  std::vector<ContentDiverter::Attribute> m_attributes;
 };
 
 constexpr XMLSize_t kEntityExpansionLimit = 100;
@@ -287,7 +363,7 @@ DocumentPtr SafeDomParser::Run(const MakeSource& makeSource) noexcept {
 
 DocumentPtr SafeDomParser::ParseFile(const char* path) noexcept { return ParseFile(path, nullptr); }
 
-DocumentPtr SafeDomParser::ParseFile(const char* path, std::string* kept) noexcept {
+DocumentPtr SafeDomParser::ParseFile(const char* path, std::string* kept, ContentDiverter* diverter) noexcept {
   if (path == nullptr || *path == 0) {
     Refuse("no file name given");
     return nullptr;
@@ -305,7 +381,9 @@ DocumentPtr SafeDomParser::ParseFile(const char* path, std::string* kept) noexce
     Refuse(std::string("cannot read \"") + path + "\": out of memory");
     return nullptr;
   }
+  if (m_impl) m_impl->m_parser.SetDiverter(diverter);
   DocumentPtr document = ParseBytes(bytes, path);
+  if (m_impl) m_impl->m_parser.SetDiverter(nullptr);
   if (document && kept != nullptr) *kept = std::move(bytes);
   return document;
 }

@@ -2,6 +2,7 @@
 // What every XML reader and writer of the library shares: the one start of the XML platform,
 // owning transcoders between UTF-8 and XMLCh, and the one safe parser set-up.
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -46,6 +47,30 @@ struct DocumentRelease {
 };
 using DocumentPtr = std::unique_ptr<xercesc::DOMDocument, DocumentRelease>;
 
+// Takes the content of one element of a document as it is parsed, in place of the document:
+// none of its nodes is made. A large section read once is then never built as nodes.
+class ContentDiverter {
+ public:
+  // Names as the parser resolved them; the prefix is empty when there is none.
+  struct Attribute {
+    const XMLCh* uri;
+    const XMLCh* prefix;
+    const XMLCh* localName;
+    const XMLCh* value;
+  };
+  virtual ~ContentDiverter() = default;
+  // Whether the content of this element, `depth` below the document element, comes here; the
+  // element itself stays in the document. Asked of each element until it first says yes.
+  virtual bool Diverts(std::size_t depth, const XMLCh* uri, const XMLCh* prefix, const XMLCh* localName) = 0;
+  // Within the content: each element's start and end, in document order, its text (in as many
+  // pieces as the parser gives it), and any comment or processing instruction.
+  virtual void StartElement(const XMLCh* uri, const XMLCh* prefix, const XMLCh* localName,
+                            const Attribute* attributes, std::size_t count) = 0;
+  virtual void EndElement() = 0;
+  virtual void Characters(const XMLCh* text, std::size_t length) = 0;
+  virtual void Other() = 0;
+};
+
 // The one parser set-up of the library. Namespaces are on; no DTD or schema is loaded and no
 // external entity is fetched; a document type declaration is refused, and entity expansion is
 // bounded; a document past the bounds of XmlBounds.h is refused before it is parsed. Errors are
@@ -59,8 +84,9 @@ class SafeDomParser {
 
   // The parsed document, owned by the caller, or null with Message() saying why.
   DocumentPtr ParseFile(const char* path) noexcept;
-  // As ParseFile; the bytes read are moved to `bytes` when the file parses.
-  DocumentPtr ParseFile(const char* path, std::string* bytes) noexcept;
+  // As ParseFile; the bytes read are moved to `bytes` when the file parses. A `diverter` takes
+  // the content it asks for instead of the document.
+  DocumentPtr ParseFile(const char* path, std::string* bytes, ContentDiverter* diverter = nullptr) noexcept;
   DocumentPtr ParseBytes(std::string_view bytes, const char* name = "buffer") noexcept;
 
   // The first errors of the last parse, one per line.

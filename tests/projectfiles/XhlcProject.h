@@ -115,7 +115,12 @@ class XhlcProject : public ::testing::Test {
   bool Load(const fs::path& file) {
     OpenEmpty(file);
     m_reader = std::make_unique<Hvd::CXMLReader>(m_project.Get());
+    if (m_divertFiles) m_reader->DivertFileEntries();
     if (!m_reader->ParseFile(file.c_str())) return false;
+    return ReadSteps();
+  }
+  // The steps after the parse, on the document m_reader holds.
+  bool ReadSteps() {
     m_reader->ReadVersion();
     Text version;
     if (m_reader->GetSchemaVersion(&version) != Hvd::kSuccess || !Hvd::CXMLReader::IsAcceptedSchemaVersion(version))
@@ -185,6 +190,8 @@ class XhlcProject : public ::testing::Test {
   std::unique_ptr<Hvd::CXMLReader> m_reader;
   // Whether Load lets go of the parsed document before the views are filled, as the open does.
   bool m_releaseDocument = false;
+  // Whether Load's parse leaves the file entries out of the document, as the open's does.
+  bool m_divertFiles = false;
 };
 
 }  // namespace xhlc_test

@@ -5,6 +5,8 @@
 #include "XhlcProject.h"
 #include "projectfiles/CProjectSourceXMLWriter.h"
 #include "projectfiles/XMLNamespaceHelper.h"
+#include "projectfiles/XhlcText.h"
+#include "projectfiles/XmlNames.h"
 
 namespace xhlc_test {
 namespace {
@@ -50,25 +52,34 @@ class XhlcReleasedDocumentTest : public XhlcProject {
     if (m_reader->GetDocument() != nullptr) m_reader->GetDocument()->setDocumentURI(nullptr);
     if (Hvd::XhlcSnapshot* kept = m_reader->GetSnapshot(); kept != nullptr) kept->ForgetFile();
   }
-  void Load(const std::string& fixture, bool release) {
+  void Load(const std::string& fixture, bool release, bool divert = false) {
     Close();
     m_releaseDocument = release;
+    m_divertFiles = divert;
     ASSERT_TRUE(LoadFixture(fixture));
     ASSERT_EQ(m_reader->GetSnapshot() != nullptr, release);
     ASSERT_EQ(m_reader->GetDocument() == nullptr, release);
   }
-  // The saves of `steps` run on a project that kept its document and on one that did not.
+  // The ways of reading a project file: the document kept or let go, each parsed whole or with
+  // the file entries read as it is parsed.
+  struct Way {
+    bool release;
+    bool divert;
+  };
+  static constexpr Way kWays[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+  // The saves of `steps` run on a project read each way, all compared with the first.
   template <class Steps>
   void ExpectSameSaves(const std::string& fixture, const Steps& steps) {
-    std::vector<Outcome> kept;
-    std::vector<Outcome> released;
-    for (const bool release : {false, true}) {
+    std::vector<Outcome> runs[std::size(kWays)];
+    for (std::size_t way = 0; way < std::size(kWays); ++way) {
       for (const auto& entry : fs::directory_iterator(m_dir)) fs::remove_all(entry.path());
-      Load(fixture, release);
-      steps(release ? released : kept);
+      Load(fixture, kWays[way].release, kWays[way].divert);
+      steps(runs[way]);
     }
-    ASSERT_EQ(kept.size(), released.size());
-    for (std::size_t i = 0; i < kept.size(); ++i) EXPECT_EQ(released[i], kept[i]) << "save " << i;
+    for (std::size_t way = 1; way < std::size(kWays); ++way) {
+      ASSERT_EQ(runs[way].size(), runs[0].size()) << "way " << way;
+      for (std::size_t i = 0; i < runs[0].size(); ++i) EXPECT_EQ(runs[way][i], runs[0][i]) << "way " << way << ", save " << i;
+    }
   }
 };
 
@@ -144,25 +155,25 @@ TEST_F(XhlcReleasedDocumentTest, OlderFilesAndOtherEncodingsAreRewrittenAlike) {
       "<files><file vel_kv:name=\"caf\xe9.vhd\" vel_kv:type=\"FILE_VHDL\"/></files></project>\n";
   const fs::path latinFixture = m_root / "latin.xhlc";
   WriteText(latinFixture, latin);
-  std::vector<Outcome> runs[2];
-  for (const bool release : {false, true}) {
+  std::vector<Outcome> runs[std::size(kWays)];
+  for (std::size_t way = 0; way < std::size(kWays); ++way) {
     for (const auto& entry : fs::directory_iterator(m_dir)) fs::remove_all(entry.path());
     Close();
-    m_releaseDocument = release;
+    m_releaseDocument = kWays[way].release;
+    m_divertFiles = kWays[way].divert;
     fs::copy_file(latinFixture, m_file, fs::copy_options::overwrite_existing);
     ASSERT_TRUE(XhlcProject::Load(m_file));
-    runs[release].push_back(Save(m_file));
+    runs[way].push_back(Save(m_file));
     Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_DevSpeed", "-3");
-    runs[release].push_back(Save(m_file));
-    runs[release].push_back(Save(m_file));
+    runs[way].push_back(Save(m_file));
+    runs[way].push_back(Save(m_file));
   }
-  EXPECT_EQ(runs[1], runs[0]);
+  for (std::size_t way = 1; way < std::size(kWays); ++way) EXPECT_EQ(runs[way], runs[0]) << "way " << way;
   EXPECT_NE(runs[1][0].text.find("encoding=\"ISO-8859-1\""), std::string::npos);
 }
 
-// The files section as the writer compares it: every form a file may hold, on both sides, and
-// kept as it stands when another section is written.
-TEST_F(XhlcReleasedDocumentTest, FilesSectionFormsCompareAsTheDocumentDoes) {
+// The project file in every form its files section may hold.
+std::vector<std::string> FilesSectionForms() {
   const std::string original = ReadText(kData / "full.xhlc");
   const auto edited = [&](const std::string& from, const std::string& to) {
     std::string text = original;
@@ -202,9 +213,17 @@ TEST_F(XhlcReleasedDocumentTest, FilesSectionFormsCompareAsTheDocumentDoes) {
       edited("<files>", "<files><![CDATA[  ]]>"),
       edited("\"src/pkg.vhd\"", "\"src/a&amp;b&lt;c&gt;\xc3\xa9.vhd\""),
   };
+  return variants;
+}
+
+// The files section as the writer compares it: every form a file may hold, on both sides, and
+// kept as it stands when another section is written.
+TEST_F(XhlcReleasedDocumentTest, FilesSectionFormsCompareAsTheDocumentDoes) {
+  const std::vector<std::string> variants = FilesSectionForms();
   ExpectSameSaves("full.xhlc", [&](std::vector<Outcome>& saves) {
     for (std::size_t i = 0; i < variants.size(); ++i) {
       WriteText(m_file, variants[i]);
+      if (m_divertFiles) m_reader->DivertFileEntries();
       ASSERT_TRUE(m_reader->ParseFile(m_file.c_str()));
       m_reader->ReadVersion();
       if (m_releaseDocument) {
@@ -216,6 +235,24 @@ TEST_F(XhlcReleasedDocumentTest, FilesSectionFormsCompareAsTheDocumentDoes) {
       saves.push_back(Save(m_file));
     }
   });
+}
+
+// A project opened from each form: what it reads, and whether its saves find anything to
+// write, do not depend on how the file was read.
+TEST_F(XhlcReleasedDocumentTest, EveryFormIsReadAndSavedAlikeEachWay) {
+  const std::vector<std::string> variants = FilesSectionForms();
+  for (std::size_t i = 0; i < variants.size(); ++i) {
+    SCOPED_TRACE("form " + std::to_string(i));
+    const fs::path fixture = m_root / ("form" + std::to_string(i) + ".xhlc");
+    WriteText(fixture, variants[i]);
+    ExpectSameSaves(fixture.string(), [&](std::vector<Outcome>& saves) {
+      std::string state;
+      for (const std::string& name : FileNames()) state += name + " [" + LibraryOf(File(name)) + "]\n";
+      saves.push_back({Hvd::kSuccess, false, state});
+      saves.push_back(Save(m_file));
+      saves.push_back(Save(m_file));
+    });
+  }
 }
 
 // Entries kept as they stand are written again from what the save compared: names that need
@@ -316,6 +353,55 @@ TEST_F(XhlcReleasedDocumentTest, TheSnapshotHoldsNoFileEntriesAndTheLaterStepsSt
   ASSERT_TRUE(reader.AdoptDocument(m_file.c_str(), Hvd::Xml::ParseXmlFile(m_file.c_str())));
   EXPECT_FALSE(reader.ReleaseDocument());
   EXPECT_NE(reader.GetDocument(), nullptr);
+}
+
+// What a save writes is read as the document is parsed: the entries read stand for the section,
+// and a reader handed them with the document, as the open hands them over from the reader that
+// read the version, reads and saves as one that parsed the file whole. A reader asked for its
+// document gives it whole.
+TEST_F(XhlcReleasedDocumentTest, ASavedProjectIsReadAsItIsParsed) {
+  Load("full.xhlc", false);
+  AutoRelease<Hvd::IHdlFile> added;
+  ASSERT_EQ(Internal()->ProjectAddFile((m_dir / "src/extra.vhd").c_str(), nullptr, added.Receive()), Hvd::kSuccess);
+  ASSERT_TRUE(Save(m_file).written);
+  Close();
+  ASSERT_TRUE(XhlcProject::Load(m_file));  // parsed whole
+  const Strings names = FileNames();
+  ASSERT_GE(names.size(), 3U);
+
+  Hvd::CXMLReader first;
+  first.DivertFileEntries();
+  ASSERT_TRUE(first.ParseFile(m_file.c_str()));
+  first.ReadVersion();
+  std::unique_ptr<Hvd::CXMLReader::DivertedFiles> diverted = first.TakeDivertedFiles();
+  ASSERT_TRUE(diverted && diverted->Diverted() && diverted->Usable());
+  std::string bytes = first.TakeBytes();
+  std::unique_ptr<Hvd::ElementIndex> index = first.TakeIndex();
+  Hvd::Xml::DocumentPtr document = first.TakeDocument();
+  ASSERT_TRUE(document);
+  const xercesc::DOMElement* section =
+      Hvd::XMLNamespaceHelper().FindChildElement(document->getDocumentElement(), u"files");
+  ASSERT_NE(section, nullptr);
+  EXPECT_EQ(section->getFirstChild(), nullptr);
+
+  Close();
+  OpenEmpty(m_file);
+  m_reader = std::make_unique<Hvd::CXMLReader>(m_project.Get());
+  m_releaseDocument = true;
+  ASSERT_TRUE(m_reader->AdoptDocument(m_file.c_str(), std::move(document), std::move(bytes), std::move(index),
+                                      std::move(diverted)));
+  ASSERT_TRUE(ReadSteps());
+  EXPECT_EQ(FileNames(), names);
+  ASSERT_NE(m_reader->GetSnapshot(), nullptr);
+  EXPECT_TRUE(m_reader->GetSnapshot()->EntriesCanonical());
+  EXPECT_FALSE(Save(m_file).written);
+
+  Hvd::CXMLReader whole;
+  whole.DivertFileEntries();
+  ASSERT_TRUE(whole.ParseFile(m_file.c_str()));
+  ASSERT_NE(whole.GetDocument(), nullptr);
+  EXPECT_EQ(Hvd::ElementsNamed(whole.GetDocument(), Hvd::XmlNames::kNamespaceUriW, Hvd::XmlNames::kFileW).size(),
+            names.size());
 }
 
 }  // namespace

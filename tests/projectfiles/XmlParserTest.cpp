@@ -154,4 +154,90 @@ TEST(SafeDomParserTest, DocumentsPastTheDepthOrAttributeBoundsAreRefusedBeforePa
   EXPECT_NE(message.find("deep.xhlc: elements nest deeper than"), std::string::npos) << message;
 }
 
+// Writes down what it is handed, as a text: "<uri|prefix:name attr=value ...>", "</>", text in
+// quotes and "!" for a comment or instruction.
+class RecordingDiverter final : public Hvd::Xml::ContentDiverter {
+ public:
+  explicit RecordingDiverter(std::string name) : m_name(std::move(name)) {}
+  bool Diverts(std::size_t depth, const XMLCh* uri, const XMLCh* prefix, const XMLCh* localName) override {
+    asked += std::to_string(depth) + XmlTest::Narrow(localName) + " ";
+    return XmlTest::Narrow(localName) == m_name && XmlTest::Narrow(uri) == "u" && XmlTest::Narrow(prefix).empty();
+  }
+  void StartElement(const XMLCh* uri, const XMLCh* prefix, const XMLCh* localName, const Attribute* attributes,
+                    std::size_t count) override {
+    seen += "<" + XmlTest::Narrow(uri) + "|" + XmlTest::Narrow(prefix) + ":" + XmlTest::Narrow(localName);
+    for (std::size_t i = 0; i < count; ++i) {
+      seen += " " + XmlTest::Narrow(attributes[i].uri) + "|" + XmlTest::Narrow(attributes[i].prefix) + ":" +
+              XmlTest::Narrow(attributes[i].localName) + "=" + XmlTest::Narrow(attributes[i].value);
+    }
+    seen += ">";
+  }
+  void EndElement() override { seen += "</>"; }
+  void Characters(const XMLCh* text, std::size_t length) override {
+    seen += "'" + XmlTest::Narrow(std::u16string(text, length).c_str()) + "'";
+  }
+  void Other() override { seen += "!"; }
+
+  std::string asked;
+  std::string seen;
+
+ private:
+  std::string m_name;
+};
+
+// The element's children as a text: element names in order, text in quotes.
+std::string Children(const xercesc::DOMNode* node) {
+  std::string out;
+  for (const xercesc::DOMNode* child = node->getFirstChild(); child != nullptr; child = child->getNextSibling()) {
+    out += child->getNodeType() == xercesc::DOMNode::ELEMENT_NODE ? XmlTest::Narrow(child->getNodeName()) + " "
+                                                                  : "'" + XmlTest::Narrow(child->getNodeValue()) + "' ";
+  }
+  return out;
+}
+
+// The content a diverter asks for reaches it, resolved and in order, and never the document;
+// everything around it, and a later element of the same name, is built as ever.
+TEST(SafeDomParserTest, DivertedContentGoesToTheDiverterAndTheRestToTheDocument) {
+  TempDir dir;
+  TempDir::Write(dir / "d.xml",
+                 "<r xmlns='u' xmlns:p='u' xmlns:q='w'><a/>"
+                 "<s p:k='1&amp;2'> <e q:x='y' z='3'>t&lt;<!--c--><?pi d?><f/></e><p:g/></s>"
+                 "<b><s/></b><s><kept/></s><c>after</c></r>");
+  RecordingDiverter diverter("s");
+  Hvd::Xml::SafeDomParser parser;
+  std::string bytes;
+  auto document = parser.ParseFile((dir / "d.xml").c_str(), &bytes, &diverter);
+  ASSERT_TRUE(document) << parser.Message();
+  EXPECT_FALSE(bytes.empty());
+  // Asked of every element up to the first yes, never of what it took.
+  EXPECT_EQ(diverter.asked, "0r 1a 1s ");
+  EXPECT_EQ(diverter.seen,
+            "' '<u|:e w|q:x=y |:z=3>'t''<'!!<u|:f></></><u|p:g></>");
+  const xercesc::DOMElement* root = document->getDocumentElement();
+  EXPECT_EQ(Children(root), "a s b s c ");
+  const xercesc::DOMElement* diverted = root->getFirstElementChild()->getNextElementSibling();
+  EXPECT_EQ(Children(diverted), "");
+  EXPECT_EQ(XmlTest::Narrow(diverted->getAttributeNS(u"u", u"k")), "1&2");
+  EXPECT_EQ(Children(diverted->getNextElementSibling()), "s ");
+  EXPECT_EQ(Children(diverted->getNextElementSibling()->getNextElementSibling()), "kept ");
+  EXPECT_EQ(Children(root->getLastElementChild()), "'after' ");
+
+  // An empty element asked for: nothing handed over, and the parse goes on as ever.
+  RecordingDiverter empty("a");
+  document = parser.ParseFile((dir / "d.xml").c_str(), &bytes, &empty);
+  ASSERT_TRUE(document) << parser.Message();
+  EXPECT_EQ(empty.asked, "0r 1a ");
+  EXPECT_EQ(empty.seen, "");
+  EXPECT_EQ(Children(document->getDocumentElement()), "a s b s c ");
+  EXPECT_EQ(Children(document->getDocumentElement()->getFirstElementChild()->getNextElementSibling()), "' ' e p:g ");
+
+  // A parse without one builds the whole document again, and a failed parse gives none.
+  document = parser.ParseFile((dir / "d.xml").c_str(), &bytes);
+  ASSERT_TRUE(document);
+  EXPECT_EQ(Children(document->getDocumentElement()->getFirstElementChild()->getNextElementSibling()), "' ' e p:g ");
+  TempDir::Write(dir / "bad.xml", "<r xmlns='u'><s><e></s></r>");
+  RecordingDiverter failed("s");
+  EXPECT_FALSE(parser.ParseFile((dir / "bad.xml").c_str(), &bytes, &failed));
+}
+
 }  // namespace

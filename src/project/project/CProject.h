@@ -383,6 +383,7 @@ class CProject : public TComponent<CProject> {
     Xml::DocumentPtr document;
     std::string bytes;
     std::unique_ptr<ElementIndex> index;
+    std::unique_ptr<CXMLReader::DivertedFiles> diverted;
   };
   ReadDocument m_readDocument;
   // Set when the open made the design: the release then tears it down.

@@ -63,12 +63,15 @@ std::int32_t MajorOf(const String& version) {
 // `*read` false. The document read is given back in `document`, so that the open, when the
 // file stays as it is, does not parse it a second time.
 Status SavedProductVersion(const String& path, String* version, bool* read, Xml::DocumentPtr* document,
-                           std::string* bytes, std::unique_ptr<ElementIndex>* index) {
+                           std::string* bytes, std::unique_ptr<ElementIndex>* index,
+                           std::unique_ptr<CXMLReader::DivertedFiles>* diverted) {
   *read = false;
   Prjrep::AutoRelease<IProjectInfo> info(CitP::Factory::CreateInstance(ClassId::ProjectInfo()));
   if (!info) return Fail(kFailure, "Project::Open - CreateInstance of CProjectComp failed.\n");
+  // The open takes the document over: its file entries are read as it is parsed.
+  CProjectInfo::DivertFileEntries(info.Get());
   *read = info->ReadProjectData(path) == kSuccess && info->GetHlcVersion(version) == kSuccess;
-  if (*read) *document = CProjectInfo::TakeReadDocument(info.Get(), bytes, index);
+  if (*read) *document = CProjectInfo::TakeReadDocument(info.Get(), bytes, index, diverted);
   return kSuccess;
 }
 
@@ -213,7 +216,9 @@ Status CProject::XIProject::Open(const String& given) {
       Xml::DocumentPtr document;
       std::string bytes;
       std::unique_ptr<ElementIndex> index;
-      if (const Status made = SavedProductVersion(path, &saved, &read, &document, &bytes, &index); made != kSuccess)
+      std::unique_ptr<CXMLReader::DivertedFiles> diverted;
+      if (const Status made = SavedProductVersion(path, &saved, &read, &document, &bytes, &index, &diverted);
+          made != kSuccess)
         return made;
       if (!read) {
         // An unreadable file is reported, and kept from being overwritten, by the open itself.
@@ -230,7 +235,8 @@ Status CProject::XIProject::Open(const String& given) {
         // The migration rewrote the file: what was read of it before is no longer it.
         document = nullptr;
       }
-      if (document) self.m_readDocument = {path, std::move(document), std::move(bytes), std::move(index)};
+      if (document)
+        self.m_readDocument = {path, std::move(document), std::move(bytes), std::move(index), std::move(diverted)};
     }
     const Status opened = self.ProjectOpenXml(path, false);
     self.m_readDocument = {};
@@ -514,7 +520,9 @@ bool CProject::ReadProjectDocument(const String& path) {
   ReadDocument read = std::move(m_readDocument);
   m_readDocument = {};
   if (read.document && read.path == path)
-    return m_reader->AdoptDocument(path, std::move(read.document), std::move(read.bytes), std::move(read.index));
+    return m_reader->AdoptDocument(path, std::move(read.document), std::move(read.bytes), std::move(read.index),
+                                   std::move(read.diverted));
+  m_reader->DivertFileEntries();
   return m_reader->ParseFile(path);
 }
 

@@ -37,8 +37,13 @@ class CProjectInfo : public TComponent<CProjectInfo> {
   // of the same unchanged file need not parse it again; null when there is none. The
   // component then answers as one that read nothing. `bytes`, when given, receives the bytes
   // the document was parsed from.
+  // `diverted`, when given, receives the file entries the parse left out of the document.
   static Xml::DocumentPtr TakeReadDocument(IProjectInfo* info, std::string* bytes = nullptr,
-                                           std::unique_ptr<ElementIndex>* index = nullptr);
+                                           std::unique_ptr<ElementIndex>* index = nullptr,
+                                           std::unique_ptr<CXMLReader::DivertedFiles>* diverted = nullptr);
+  // The component's next ReadProjectData leaves the file entries out of the document it
+  // parses, for an open that takes the document over with them (CXMLReader::DivertFileEntries).
+  static void DivertFileEntries(IProjectInfo* info);
 
  private:
   struct XIProjectInfo : TNested<CProjectInfo, IProjectInfo> {

@@ -52,13 +52,20 @@ Status CProjectInfo::XIProjectInfo::ReadProjectData(const String& path) {
 }
 
 Xml::DocumentPtr CProjectInfo::TakeReadDocument(IProjectInfo* info, std::string* bytes,
-                                                std::unique_ptr<ElementIndex>* index) {
+                                                std::unique_ptr<ElementIndex>* index,
+                                                std::unique_ptr<CXMLReader::DivertedFiles>* diverted) {
   auto* face = dynamic_cast<XIProjectInfo*>(info);
   if (face == nullptr || !face->Owner().m_read) return nullptr;
   face->Owner().m_read = false;
+  // Taken first: without them, the document is made whole before it goes.
+  if (diverted != nullptr && bytes != nullptr) *diverted = face->Owner().m_reader.TakeDivertedFiles();
   if (bytes != nullptr) *bytes = face->Owner().m_reader.TakeBytes();
   if (index != nullptr) *index = face->Owner().m_reader.TakeIndex();
   return face->Owner().m_reader.TakeDocument();
+}
+
+void CProjectInfo::DivertFileEntries(IProjectInfo* info) {
+  if (auto* face = dynamic_cast<XIProjectInfo*>(info); face != nullptr) face->Owner().m_reader.DivertFileEntries();
 }
 
 Status CProjectInfo::XIProjectInfo::GetAssociations(Prjrep::IStringSet** associations) {
