@@ -152,7 +152,8 @@ class CHdlPackageWrapper {
   // Whether the file under `key` differs from what the parser was last handed.
   bool IsFileStale(const Key& key);
   Status RemoveParserFile(const Key& key);
-  Status UpdateProjectFile(const Key& key);
+  // `viewFile` is the view's file listed under `key`.
+  Status UpdateProjectFile(const Key& key, IHdlFile* viewFile);
 
   Prjrep::AutoRelease<IHdlNetListNode> m_top;
   Prjrep::AutoPtr<IHdlProject> m_project;

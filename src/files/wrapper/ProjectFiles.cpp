@@ -4,6 +4,7 @@
 #include <iterator>
 #include <map>
 #include <tuple>
+#include <vector>
 
 #include "Hvd/ICompAdmin.h"
 #include "Hvd/IFile.h"
@@ -140,13 +141,17 @@ Status CHdlPackageWrapper::UpdateProjectFiles() {
   if (!m_compareAll) {
     // A failure part way leaves the next request to compare everything.
     m_compareAll = true;
+    std::vector<decltype(m_viewFiles)::const_iterator> listed;
+    listed.reserve(m_changedKeys.size());
     for (const Key& key : m_changedKeys) {
-      if (m_viewFiles.find(key) != m_viewFiles.end()) continue;
-      if (const Status status = RemoveParserFile(key); status != kSuccess) return status;
+      if (const auto view = m_viewFiles.find(key); view != m_viewFiles.end()) {
+        listed.push_back(view);
+      } else if (const Status status = RemoveParserFile(key); status != kSuccess) {
+        return status;
+      }
     }
-    for (const Key& key : m_changedKeys) {
-      if (m_viewFiles.find(key) == m_viewFiles.end()) continue;
-      if (const Status status = UpdateProjectFile(key); status != kSuccess) return status;
+    for (const auto& view : listed) {
+      if (const Status status = UpdateProjectFile(view->first, view->second.Get()); status != kSuccess) return status;
     }
     m_changedKeys.clear();
     m_compareAll = false;
@@ -178,8 +183,8 @@ Status CHdlPackageWrapper::UpdateProjectFiles() {
     std::ignore = it->Next();
   }
 
-  for (const auto& [viewKey, viewFilePtr] : m_viewFiles) {
-    if (const Status status = UpdateProjectFile(viewKey); status != kSuccess) return status;
+  for (const auto& [viewKey, viewFile] : m_viewFiles) {
+    if (const Status status = UpdateProjectFile(viewKey, viewFile.Get()); status != kSuccess) return status;
   }
   for (auto at = m_rememberedFiles.begin(); at != m_rememberedFiles.end();) {
     at = m_viewFiles.find(at->first) == m_viewFiles.end() ? m_rememberedFiles.erase(at) : std::next(at);
@@ -225,10 +230,7 @@ Status CHdlPackageWrapper::RemoveParserFile(const Key& key) {
 
 // Adds the parser's file of a view file, or passes on what changed on it, and remembers what the
 // parser now holds.
-Status CHdlPackageWrapper::UpdateProjectFile(const Key& viewKey) {
-  const auto listed = m_viewFiles.find(viewKey);
-  if (listed == m_viewFiles.end()) return kSuccess;
-  IHdlFile* viewFile = listed->second.Get();
+Status CHdlPackageWrapper::UpdateProjectFile(const Key& viewKey, IHdlFile* viewFile) {
   Status status;
   const String text = KeyOf(viewFile, &status);
   if (status != kSuccess) return status;

@@ -84,9 +84,11 @@ Status CHdlPackageWrapper::SetViewFiles(IFileIterator* files) {
 }
 
 const CHdlPackageWrapper::Key& CHdlPackageWrapper::ListViewFile(const String& key, IHdlFile* file) {
-  auto at = m_viewFiles.find(key);
-  if (at == m_viewFiles.end()) {
-    at = m_viewFiles.emplace(Key(key), Prjrep::AutoPtr<IHdlFile>(file)).first;
+  // One descent of the tree: a large view's paths share long beginnings, and every comparison
+  // reads them.
+  auto at = m_viewFiles.lower_bound(key);
+  if (at == m_viewFiles.end() || std::string_view(at->first) != std::string_view(key)) {
+    at = m_viewFiles.emplace_hint(at, Key(key), Prjrep::AutoPtr<IHdlFile>(file));
   } else {
     at->second = Prjrep::AutoPtr<IHdlFile>(file);
   }
