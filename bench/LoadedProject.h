@@ -78,6 +78,7 @@ struct Loaded {
     std::ignore =
         Prjrep::AutoCast<Hvd::ISourceLibraryManager>(project.Get())->CreateSourceLibrary("work", work.Receive());
     reader = std::make_unique<Hvd::CXMLReader>(project.Get());
+    reader->DivertFileEntries();  // as the project's open parses
     if (!reader->ParseFile(file.c_str())) return;
     reader->ReadVersion();
     reader->ApplyProperties();
