@@ -149,6 +149,16 @@ TEST_F(ProjectTest, AddingFilesNumbersThemOnceAndHandsThemToWork) {
   AutoRelease<Hvd::IHdlFile> a, again, b, notes, internal;
   EXPECT_EQ(Add(m_dir + "/src/a.vhd", &a), kSuccess);
   EXPECT_TRUE(Add("src/a.vhd", &again) == Hvd::kAlreadyInProject && again.Get() == a.Get()) << "relative, the same";
+  for (const std::string& spelling : {m_dir + "/src//a.vhd", m_dir + "/./src/a.vhd", m_dir + "/src/x/../a.vhd",
+                                      m_dir + "/src/./a.vhd", "/" + m_dir + "/src/a.vhd"}) {
+    again = nullptr;
+    EXPECT_TRUE(Add(spelling, &again) == Hvd::kAlreadyInProject && again.Get() == a.Get())
+        << spelling;
+    AutoRelease<Hvd::IHdlFileIterator> found;
+    EXPECT_TRUE(Files()->FindFileByPath(spelling.c_str(), found.Receive()) == kSuccess && found &&
+                !found->IsDone() && found->Current() == a.Get())
+        << spelling;
+  }
   EXPECT_EQ(Add(m_dir + "/src/../src/b.vhd", &b), kSuccess);
   EXPECT_TRUE(Names() == (std::vector<std::string>{m_dir + "/src/a.vhd", m_dir + "/src/b.vhd"}) && WorkSize() == 2u);
   std::uint64_t id = 0;

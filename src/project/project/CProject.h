@@ -372,7 +372,7 @@ class CProject : public TComponent<CProject> {
     std::unordered_map<IHdlFile*, Position> m_positions;
   };
   HdlFileSet m_hdlFiles;
-  std::map<std::string, IHdlFile*> m_fileIndex;  // the same files as m_hdlFiles, by full name
+  std::unordered_map<std::string, IHdlFile*> m_fileIndex;  // the same files as m_hdlFiles, by full name
   bool m_reopened = false;
   // The reader of the project file as last opened; the save hands its document to the writer.
   std::unique_ptr<CXMLReader> m_reader;

@@ -1,6 +1,8 @@
 // The project's source files: adding, listing, finding and removing them.
 
+#include <algorithm>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 #include "CitP/Factory.h"
@@ -35,8 +37,22 @@ String FullNameOf(CitI::IInterface* file) {
 
 std::string Key(const String& name) { return name.str(); }
 
+// Already as lexically_normal gives it: absolute, and no part empty, "." or "..". A project's
+// paths mostly are, and taking one apart costs more than all else of its check.
+bool IsNormalAbsolute(std::string_view path) {
+  if (path.empty() || path.front() != '/') return false;
+  for (std::size_t start = 1; start <= path.size();) {
+    const std::size_t end = std::min(path.find('/', start), path.size());
+    const std::string_view part = path.substr(start, end - start);
+    if (part.empty() || part == "." || part == "..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 // An absolute path in its normal form; a relative one as it is, or put behind `base`.
 String NormalPath(const String& path, const String& base) {
+  if (const std::string_view text(path.c_str()); text.size() == path.size() && IsNormalAbsolute(text)) return path;
   std::filesystem::path p(path.c_str());
   if (p.is_relative()) {
     if (base.empty()) return path;
@@ -99,7 +115,7 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
   AutoCast<Prjrep::IFileNameHelper> names(created.Get());
   if (!names)
     return Fail(kMissingInterface, "ERROR: Project::ProjectAddFile() - Could not get the IFileNameHelper interface.\n");
-  const String given = std::filesystem::path(path.c_str()).is_absolute() ? NormalPath(path, String()) : path;
+  const String given = path.str().starts_with('/') ? NormalPath(path, String()) : path;  // absolute
   if (Status status = names->SetPathInDirectory(given, String(), ProjectDirectory()); status != kSuccess)
     return Fail(status, "ERROR: Project::ProjectAddFile() - Could not set the file path.\n");
 
