@@ -141,6 +141,9 @@ Status CHdlPackageWrapper::UpdateProjectFiles() {
   if (!m_compareAll) {
     // A failure part way leaves the next request to compare everything.
     m_compareAll = true;
+    // A change set larger than what the parser holds, as the first fill of a large view: the
+    // tables take their room at once. Never for fewer, so that single changes never rebuild them.
+    if (m_changedKeys.size() > m_parserByKey.size()) Reserve(m_parserByKey.size() + m_changedKeys.size());
     std::vector<decltype(m_viewFiles)::const_iterator> listed;
     listed.reserve(m_changedKeys.size());
     for (const Key& key : m_changedKeys) {

@@ -372,7 +372,10 @@ class CProject : public TComponent<CProject> {
     std::unordered_map<IHdlFile*, Position> m_positions;
   };
   HdlFileSet m_hdlFiles;
-  std::unordered_map<std::string, IHdlFile*> m_fileIndex;  // the same files as m_hdlFiles, by full name
+  // The same files as m_hdlFiles, by full name. Ordered: files are added in about the order of
+  // their names, which a tree takes at its edge, where a hashed table of a large project would
+  // be built again and again as it grows.
+  std::map<std::string, IHdlFile*> m_fileIndex;
   bool m_reopened = false;
   // The reader of the project file as last opened; the save hands its document to the writer.
   std::unique_ptr<CXMLReader> m_reader;
