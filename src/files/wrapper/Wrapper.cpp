@@ -101,13 +101,17 @@ void CHdlPackageWrapper::UpdateViewFile(CitI::IInterface* file, bool present) {
   if (!m_tracked) return;
   CitI::IInterface* root = RootOf(file);
   if (root == nullptr) return;
+  // While the parser holds nothing, as when a view is first filled, the next request hands over
+  // every file in the list's order, just as it would hand over every changed one: no change
+  // needs to be named, and a large view's names are not sorted twice.
+  if (m_parserByKey.empty() && m_rememberedFiles.empty()) m_compareAll = true;
   if (const auto listed = m_keyOfView.find(root); listed != m_keyOfView.end()) {
     const Key key = listed->second;
     m_keyOfView.erase(listed);
     if (const auto at = m_viewFiles.find(key); at != m_viewFiles.end() && RootOf(at->second.Get()) == root) {
       m_viewFiles.erase(at);
     }
-    m_changedKeys.insert(key);
+    if (!m_compareAll) m_changedKeys.insert(key);
   }
   if (!present) return;
   AutoCast<IHdlFile> hdl(file);
@@ -117,7 +121,7 @@ void CHdlPackageWrapper::UpdateViewFile(CitI::IInterface* file, bool present) {
   if (text.empty()) return;
   const Key& key = ListViewFile(text, hdl.Get());
   m_keyOfView[root] = key;
-  m_changedKeys.insert(key);
+  if (!m_compareAll) m_changedKeys.insert(key);
 }
 
 void CHdlPackageWrapper::MarkFileChanged(CitI::IInterface* file) {
