@@ -464,7 +464,9 @@ void CXMLReader::ReadFilesAndLibraries(bool release) {
 // Takes the entries in the order, and with the skips, that the reading from the document keeps.
 bool CXMLReader::TakeEntries() {
   if (!m_document || !boost::algorithm::iequals(m_schemaVersion.str(), N::kSchemaVersion)) return false;
-  // Before anything of the document is looked at: it may be parsed again whole.
+  // Before anything of the document is looked at: it may be parsed again whole. Entries read at
+  // the parse are taken once; taken again, they come from the whole document.
+  if (m_diverted && m_diverted->m_filesTaken) ParseWhole();
   const bool diverted = KeepDivertedFiles();
   if (!m_document) return false;
   using Taken = TakenEntries;
@@ -477,6 +479,7 @@ bool CXMLReader::TakeEntries() {
     std::string().swap(m_diverted->m_references);
     taken->files.shrink_to_fit();
     taken->filesRead = m_diverted->m_files > 0;
+    m_diverted->m_filesTaken = true;
   } else if (const std::vector<X::DOMElement*> sections = InDocument(uri, N::kFilesW); !sections.empty()) {
     const std::vector<X::DOMElement*> files = ElementsNamed(sections[0], uri, N::kFileW);
     std::string references;

@@ -210,6 +210,7 @@ class CXMLReader::DivertedFiles final : public Xml::ContentDiverter {
   bool m_diverted = false;
   bool m_usable = true;
   bool m_checked = false;  // by the reader, against the document
+  bool m_filesTaken = false;  // by TakeEntries
   std::size_t m_depth = 0;  // 1 within a file entry, 2 within one of its associations or libraries
   std::size_t m_files = 0;
   std::string m_taken;  // as TakenEntries::files, references after every ordinary file
