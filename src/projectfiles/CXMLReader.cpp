@@ -123,20 +123,8 @@ namespace {
 
 bool Is(const XMLCh* text, const XMLCh* name) { return X::XMLString::equals(text, name); }
 
-// Appended as Xml::Utf8Text gives it; plain ASCII, as most names are, as it is.
-void AppendUtf8(std::string& out, const XMLCh* text) {
-  if (text == nullptr) return;
-  const XMLCh* at = text;
-  while (*at != 0 && *at < 0x80) ++at;
-  if (*at == 0) {
-    for (const XMLCh* c = text; c != at; ++c) out += static_cast<char>(*c);
-    return;
-  }
-  out += Xml::Utf8Text(text).str();
-}
-
 void AppendField(std::string& out, const XMLCh* text) {
-  AppendUtf8(out, text);
+  Xml::AppendUtf8Text(out, text);
   out += '\0';
 }
 
@@ -190,7 +178,7 @@ void CXMLReader::DivertedFiles::StartFile(const Attribute* attributes, std::size
   m_entries += Mark::kType;
   AppendField(m_entries, attributes[1].value);
   m_name.clear();
-  AppendUtf8(m_name, attributes[0].value);
+  Xml::AppendUtf8Text(m_name, attributes[0].value);
   m_associations.clear();
   m_libraries.clear();
 }

@@ -268,7 +268,7 @@ XmlText::XmlText(std::string_view utf8) {
   for (std::size_t i = 0; i < utf8.size();) AppendUtf16(m_text, DecodeUtf8(utf8, i));
 }
 
-Utf8Text::Utf8Text(const XMLCh* text) : m_null(text == nullptr) {
+void AppendUtf8Text(std::string& out, const XMLCh* text) {
   if (text == nullptr) return;
   for (const XMLCh* p = text; *p != 0; ++p) {
     char32_t c = *p;
@@ -278,9 +278,11 @@ Utf8Text::Utf8Text(const XMLCh* text) : m_null(text == nullptr) {
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = kReplacement;
     }
-    AppendUtf8(m_text, c);
+    AppendUtf8(out, c);
   }
 }
+
+Utf8Text::Utf8Text(const XMLCh* text) : m_null(text == nullptr) { AppendUtf8Text(m_text, text); }
 
 void DocumentRelease::operator()(X::DOMDocument* document) const noexcept {
   if (document != nullptr) document->release();

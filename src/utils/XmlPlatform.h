@@ -41,6 +41,9 @@ class Utf8Text {
   bool m_null = false;
 };
 
+// Appends an XMLCh string as UTF-8, exactly as Utf8Text gives it, without a string of its own.
+void AppendUtf8Text(std::string& out, const XMLCh* text);
+
 // Releases a document that the caller owns.
 struct DocumentRelease {
   void operator()(xercesc::DOMDocument* document) const noexcept;
