@@ -189,6 +189,19 @@ class WrapperTest : public ::testing::Test {
     }
     return names;
   }
+  // The order a wrapper handed every file again gives: `eager` is swapped in for the question,
+  // its hierarchy asked for first when `hierarchyFirst`.
+  std::vector<std::string> EagerOrder(std::unique_ptr<CHdlPackageWrapper>& eager, bool hierarchyFirst) {
+    std::swap(wrapper, eager);
+    Hand();
+    if (hierarchyFirst) {
+      AutoRelease<IHdlNetListNode> top;
+      EXPECT_EQ(wrapper->GetHierarchy(top.Receive(), nullptr), kSuccess);
+    }
+    const std::vector<std::string> order = Order();
+    std::swap(wrapper, eager);
+    return order;
+  }
 
   fs::path dir;
   std::vector<AutoPtr<IHdlFile>> owned;  // the holders want a single interface root
@@ -345,15 +358,7 @@ TEST_F(WrapperTest, ATrackingOwnerHasOnlyTheFilesItNamesComparedAndAnswersAsAWho
   wrapper->TrackChanges();
   Hand();
   // The same request of a wrapper handed every file again.
-  auto eagerly = [&] {
-    std::swap(wrapper, eager);
-    Hand();
-    AutoRelease<IHdlNetListNode> top;
-    EXPECT_EQ(wrapper->GetHierarchy(top.Receive(), nullptr), kSuccess);
-    const std::vector<std::string> order = Order();
-    std::swap(wrapper, eager);
-    return order;
-  };
+  auto eagerly = [&] { return EagerOrder(eager, true); };
   EXPECT_TRUE(Hierarchy(true).count("u_leaf"));
   EXPECT_EQ(Order(), eagerly());
   auto reads = [&] {
@@ -390,13 +395,7 @@ TEST_F(WrapperTest, AMovedFileAndAPathListedTwiceAnswerAsAWholeHandOver) {
   std::unique_ptr<CHdlPackageWrapper> eager = std::make_unique<CHdlPackageWrapper>();
   wrapper->TrackChanges();
   Hand();
-  auto eagerly = [&] {
-    std::swap(wrapper, eager);
-    Hand();
-    const std::vector<std::string> order = Order();
-    std::swap(wrapper, eager);
-    return order;
-  };
+  auto eagerly = [&] { return EagerOrder(eager, false); };
   EXPECT_EQ(Order(), eagerly());
 
   Write("moved.v", "module leaf (input a);\nendmodule\n");
