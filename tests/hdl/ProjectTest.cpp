@@ -2,6 +2,8 @@
 // ties in the order, libraries, and the hierarchy's guards.
 
 #include <fstream>
+#include <map>
+#include <random>
 
 #include "hdl/HdlSupport.h"
 
@@ -333,6 +335,37 @@ TEST(UnitTypeNames, MatchTheDefinitionData) {
                         UnitKind::kVhdlPackageBody, UnitKind::kVerilogModule}) {
     EXPECT_NE(data.find(std::string("designUnitType name=\"") + UnitTypeName(kind) + "\""), std::string::npos)
         << UnitTypeName(kind);
+  }
+}
+
+
+// Handles are any values, the files' own addresses in the library: through growth and removals
+// that move the others' entries, every handle still finds its own file and no other.
+TEST(ProjectHandlesTest, EveryHandleFindsItsFileThroughGrowthAndRemovals) {
+  Project project;
+  std::mt19937_64 random(7);
+  std::map<FileHandle, std::string> model;
+  std::vector<FileHandle> handles{0, 1, 2, ~FileHandle{0}};
+  for (int i = 0; i < 3000; ++i) handles.push_back(0x7f0000001000 + 1040 * static_cast<FileHandle>(i));
+  for (int step = 0; step < 20000; ++step) {
+    const FileHandle handle = handles[random() % handles.size()];
+    // Mostly additions at first, mostly removals later: the project fills, then empties.
+    if (static_cast<int>(random() % 20000) >= step) {
+      const std::string path = "f" + std::to_string(step) + ".vhd";
+      ASSERT_EQ(project.AddFile(handle, path, step), model.emplace(handle, path).second);
+    } else {
+      ASSERT_EQ(project.Remove(handle), model.erase(handle) == 1);
+    }
+    if (step % 997 == 0 || step == 19999) {
+      ASSERT_EQ(project.FileCount(), model.size());
+      for (FileHandle each : handles) {
+        const auto known = model.find(each);
+        ASSERT_EQ(project.Contains(each), known != model.end());
+        if (known != model.end()) {
+          ASSERT_EQ(project.PathOf(each), known->second);
+        }
+      }
+    }
   }
 }
 

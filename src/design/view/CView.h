@@ -39,7 +39,7 @@
 #include "core/RefCount.h"
 #include "core/Sets.h"
 #include "design/DetachingReceiver.h"
-#include "design/view/PointerMap.h"
+#include "core/PointerMap.h"
 #include "framework/StateHelper.h"
 #include "files/KeyedPropertySet.h"
 #include "files/wrapper/CHdlPackageWrapper.h"

@@ -25,6 +25,7 @@
 #include "Hvd/Status.h"
 #include "Port/StringBase.h"
 #include "core/Holders.h"
+#include "core/PointerMap.h"
 
 namespace Hvd {
 
@@ -152,20 +153,20 @@ class CHdlPackageWrapper {
   // Whether the file under `key` differs from what the parser was last handed.
   bool IsFileStale(const Key& key);
   Status RemoveParserFile(const Key& key);
-  // `viewFile` is the view's file listed under `key`.
-  Status UpdateProjectFile(const Key& key, IHdlFile* viewFile);
+  // `viewFile` is the view's file listed under `key`; `moved` is set when its path is another now.
+  Status UpdateProjectFile(const Key& key, IHdlFile* viewFile, bool* moved = nullptr);
 
   Prjrep::AutoRelease<IHdlNetListNode> m_top;
   Prjrep::AutoPtr<IHdlProject> m_project;
-  std::unordered_map<IHdlFile*, IHdlFile*> m_parserToView;
-  std::unordered_map<IHdlFile*, IHdlFile*> m_viewToParser;
+  TPointerMap<IHdlFile*> m_parserToView;
+  TPointerMap<IHdlFile*> m_viewToParser;
   std::uint32_t m_viewId = 0;
   std::map<String, Prjrep::AutoPtr<IPropertyInstance>> m_viewProperties;
   std::map<String, String> m_rememberedValues;
   std::unordered_map<Key, FileData, KeyHash, KeyEqual> m_rememberedFiles;
   std::map<Key, Prjrep::AutoPtr<IHdlFile>, KeyLess> m_viewFiles;
   // The key each view file is listed under, by the file's identity.
-  std::unordered_map<CitI::IInterface*, Key> m_keyOfView;
+  TPointerMap<Key> m_keyOfView;
   // The parser's file of each key handed over.
   std::unordered_map<Key, IHdlFile*, KeyHash, KeyEqual> m_parserByKey;
   // What changed since the parser was last brought up to date; every file when m_compareAll.

@@ -139,8 +139,8 @@ Status CHdlPackageWrapper::CreateCompileOrder(CitI::IInterface* component, std::
   CollectGlobalIncludeFiles(&includes);
   for (IHdlFile* file : includes) std::ignore = set->Add(file);
   for (std::ignore = order->Reset(); !order->IsDone(); std::ignore = order->Next()) {
-    const auto mapped = m_parserToView.find(order->Current());
-    IHdlFile* viewFile = mapped != m_parserToView.end() ? mapped->second : nullptr;
+    IHdlFile* const* mapped = m_parserToView.Find(order->Current());
+    IHdlFile* viewFile = mapped != nullptr ? *mapped : nullptr;
     if (viewFile == nullptr) {
       std::ignore = Fail(kFailure, "Warning: Mapped DDM IHdlFile is NULL, not being added to the compile order.\n");
       continue;
@@ -197,8 +197,9 @@ Status CHdlPackageWrapper::GetHdlDesignUnitFromGivenComponent(CitI::IInterface* 
                 "Error: CHdlPackageWrapper::GetHdlDesignUnitFromGivenComponent() - Cannot get the IHdlFile from the "
                 "given design unit.\n");
   }
-  const auto mapped = m_viewToParser.find(viewFile.Get());
-  if (mapped == m_viewToParser.end() || mapped->second == nullptr) return kFailure;
+  IHdlFile* const* found = m_viewToParser.Find(viewFile.Get());
+  IHdlFile* parserFile = found != nullptr ? *found : nullptr;
+  if (parserFile == nullptr) return kFailure;
   AutoRelease<IHdlParserConfig> config;
   if (!m_project || m_project->GetParserConfig(config.Receive()) != kSuccess || !config) {
     return Fail(kFailure,
@@ -206,7 +207,7 @@ Status CHdlPackageWrapper::GetHdlDesignUnitFromGivenComponent(CitI::IInterface* 
                 "IHdlParserConfig interface.\n");
   }
   AutoRelease<IHdlDesignUnitIterator> units;
-  if (mapped->second->GetDesignUnits(config.Get(), units.Receive()) != kSuccess || !units) {
+  if (parserFile->GetDesignUnits(config.Get(), units.Receive()) != kSuccess || !units) {
     return Fail(kFailure,
                 "Error: CHdlPackageWrapper::GetHdlDesignUnitFromGivenComponent() - Unable to obtain the "
                 "IHdlDesignUnititerator interface.\n");

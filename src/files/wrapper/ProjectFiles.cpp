@@ -161,10 +161,14 @@ Status CHdlPackageWrapper::UpdateProjectFiles() {
     return kSuccess;
   }
 
-  m_parserToView.clear();
-  m_viewToParser.clear();
+  m_parserToView.Clear();
+  m_viewToParser.Clear();
   m_parserByKey.clear();
   Reserve(m_viewFiles.size());
+  // Whether a key remembered may be one the view no longer lists: only when something was
+  // remembered before, or a file turns out to be under another path than it is listed under.
+  // Otherwise every key remembered is listed, and 100,000 of them need not be looked for.
+  bool unlisted = !m_rememberedFiles.empty();
   AutoRelease<IHdlFileIterator> it;
   if (parserFiles->GetIterator(it.Receive()) != kSuccess || !it) {
     return Fail(kFailure,
@@ -180,16 +184,16 @@ Status CHdlPackageWrapper::UpdateProjectFiles() {
       std::ignore = parserFiles->Remove(it);  // the iterator moves on to the next file
       continue;
     }
-    m_parserToView[parserFile] = view->second.Get();
-    m_viewToParser[view->second.Get()] = parserFile;
+    m_parserToView.Assign(parserFile, view->second.Get());
+    m_viewToParser.Assign(view->second.Get(), parserFile);
     m_parserByKey[view->first] = parserFile;
     std::ignore = it->Next();
   }
 
   for (const auto& [viewKey, viewFile] : m_viewFiles) {
-    if (const Status status = UpdateProjectFile(viewKey, viewFile.Get()); status != kSuccess) return status;
+    if (const Status status = UpdateProjectFile(viewKey, viewFile.Get(), &unlisted); status != kSuccess) return status;
   }
-  for (auto at = m_rememberedFiles.begin(); at != m_rememberedFiles.end();) {
+  for (auto at = m_rememberedFiles.begin(); unlisted && at != m_rememberedFiles.end();) {
     at = m_viewFiles.find(at->first) == m_viewFiles.end() ? m_rememberedFiles.erase(at) : std::next(at);
   }
   m_changedKeys.clear();
@@ -200,8 +204,8 @@ Status CHdlPackageWrapper::UpdateProjectFiles() {
 // Room for `count` files in the tables kept for each file, made at once before they are filled
 // for every file: a large project's tables would otherwise be built again many times over.
 void CHdlPackageWrapper::Reserve(std::size_t count) {
-  m_parserToView.reserve(count);
-  m_viewToParser.reserve(count);
+  m_parserToView.Reserve(count);
+  m_viewToParser.Reserve(count);
   m_parserByKey.reserve(count);
   m_rememberedFiles.reserve(count);
 }
@@ -213,10 +217,10 @@ Status CHdlPackageWrapper::RemoveParserFile(const Key& key) {
   if (found == m_parserByKey.end()) return kSuccess;
   IHdlFile* parserFile = found->second;
   m_parserByKey.erase(found);
-  if (const auto mapped = m_parserToView.find(parserFile); mapped != m_parserToView.end()) {
-    if (const auto back = m_viewToParser.find(mapped->second); back != m_viewToParser.end() && back->second == parserFile)
-      m_viewToParser.erase(back);
-    m_parserToView.erase(mapped);
+  if (IHdlFile* const* mapped = m_parserToView.Find(parserFile); mapped != nullptr) {
+    if (IHdlFile* const* back = m_viewToParser.Find(*mapped); back != nullptr && *back == parserFile)
+      m_viewToParser.Erase(*mapped);
+    m_parserToView.Erase(parserFile);
   }
   AutoCast<IHdlFileSet> parserFiles(m_project.Get());
   AutoRelease<IHdlFileIterator> it;
@@ -233,39 +237,44 @@ Status CHdlPackageWrapper::RemoveParserFile(const Key& key) {
 
 // Adds the parser's file of a view file, or passes on what changed on it, and remembers what the
 // parser now holds.
-Status CHdlPackageWrapper::UpdateProjectFile(const Key& viewKey, IHdlFile* viewFile) {
+Status CHdlPackageWrapper::UpdateProjectFile(const Key& viewKey, IHdlFile* viewFile, bool* moved) {
   Status status;
   const String text = KeyOf(viewFile, &status);
   if (status != kSuccess) return status;
   // Mostly the file is still where it was listed: the listing's key serves.
-  const Key key = std::string_view(text) == std::string_view(viewKey) ? viewKey : Key(text);
+  const bool listed = std::string_view(text) == std::string_view(viewKey);
+  if (!listed && moved != nullptr) *moved = true;
+  const Key key = listed ? viewKey : Key(text);
   AutoCast<IHdlFileSet> parserFiles(m_project.Get());
   if (!parserFiles) {
     return Fail(kFailure, "Error: CHdlPackageWrapper::UpdateProjectFiles - Unable to the the IHdlFileSet interface.\n");
   }
-  const auto found = m_parserByKey.find(key);
-  if (found == m_parserByKey.end()) {
+  // Looked up once: a new file's entry is made by the lookup, and stays while its file is made.
+  const auto [found, fresh] = m_parserByKey.try_emplace(key, nullptr);
+  IHdlFile*& entry = found->second;
+  if (fresh) {
     AutoRelease<IHdlFile> made;
     if (CreateCHdlFileComponent(m_project.Get(), viewFile, made.Receive()) != kSuccess) {
+      m_parserByKey.erase(key);
       return Fail(kFailure, "Error: Unable to create and IHdlFile component.\n");
     }
     if (AutoCast<IHdlFileV3> to(made.Get()); to && AutoCast<IHdlFileV3>(viewFile)) {
       std::ignore = to->SetGlobalInclude(GlobalIncludeOf(viewFile));
     }
     const Status added = parserFiles->Add(made.Get());
-    m_parserToView[made.Get()] = viewFile;
-    m_viewToParser[viewFile] = made.Get();
-    m_parserByKey[key] = made.Get();
+    m_parserToView.Assign(made.Get(), viewFile);
+    m_viewToParser.Assign(viewFile, made.Get());
+    entry = made.Get();
     if (added != kSuccess) return Fail(kFailure, "Error: Unable to add a file to the project.\n");
   } else {
-    IHdlFile* parserFile = found->second;
+    IHdlFile* parserFile = entry;
     // The key may now be another view file's: the parser's file follows it.
-    if (const auto mapped = m_parserToView.find(parserFile); mapped != m_parserToView.end() && mapped->second != viewFile) {
-      if (const auto back = m_viewToParser.find(mapped->second); back != m_viewToParser.end() && back->second == parserFile)
-        m_viewToParser.erase(back);
+    if (IHdlFile* const* mapped = m_parserToView.Find(parserFile); mapped != nullptr && *mapped != viewFile) {
+      if (IHdlFile* const* back = m_viewToParser.Find(*mapped); back != nullptr && *back == parserFile)
+        m_viewToParser.Erase(*mapped);
     }
-    m_parserToView[parserFile] = viewFile;
-    m_viewToParser[viewFile] = parserFile;
+    m_parserToView.Assign(parserFile, viewFile);
+    m_viewToParser.Assign(viewFile, parserFile);
     FileData now;
     std::ignore = PopulateFileData(viewFile, &now);
     const auto remembered = m_rememberedFiles.find(key);

@@ -31,13 +31,13 @@ CHdlPackageWrapper::CHdlPackageWrapper() {
 CHdlPackageWrapper::~CHdlPackageWrapper() {
   m_project = nullptr;
   m_viewFiles.clear();
-  m_keyOfView.clear();
+  m_keyOfView.Clear();
   m_parserByKey.clear();
   m_rememberedFiles.clear();
   m_rememberedValues.clear();
   m_viewProperties.clear();
-  m_parserToView.clear();
-  m_viewToParser.clear();
+  m_parserToView.Clear();
+  m_viewToParser.Clear();
 }
 
 Status CHdlPackageWrapper::CreateSimpleProject(IHdlProject** project) {
@@ -68,7 +68,7 @@ Status CHdlPackageWrapper::SetProjectDirectory(const String& directory) {
 
 Status CHdlPackageWrapper::SetViewFiles(IFileIterator* files) {
   m_viewFiles.clear();
-  m_keyOfView.clear();
+  m_keyOfView.Clear();
   m_changedKeys.clear();
   m_compareAll = true;
   if (files == nullptr) return kSuccess;
@@ -78,7 +78,8 @@ Status CHdlPackageWrapper::SetViewFiles(IFileIterator* files) {
     Status status;
     const String key = KeyOf(file, &status);
     if (key.empty()) continue;
-    m_keyOfView[RootOf(file.Get())] = ListViewFile(key, file.Get());
+    const Key& listed = ListViewFile(key, file.Get());
+    m_keyOfView.Assign(RootOf(file.Get()), listed);
   }
   return kSuccess;
 }
@@ -105,9 +106,9 @@ void CHdlPackageWrapper::UpdateViewFile(CitI::IInterface* file, bool present) {
   // every file in the list's order, just as it would hand over every changed one: no change
   // needs to be named, and a large view's names are not sorted twice.
   if (m_parserByKey.empty() && m_rememberedFiles.empty()) m_compareAll = true;
-  if (const auto listed = m_keyOfView.find(root); listed != m_keyOfView.end()) {
-    const Key key = listed->second;
-    m_keyOfView.erase(listed);
+  if (const Key* listed = m_keyOfView.Find(root); listed != nullptr) {
+    const Key key = *listed;
+    m_keyOfView.Erase(root);
     if (const auto at = m_viewFiles.find(key); at != m_viewFiles.end() && RootOf(at->second.Get()) == root) {
       m_viewFiles.erase(at);
     }
@@ -120,13 +121,13 @@ void CHdlPackageWrapper::UpdateViewFile(CitI::IInterface* file, bool present) {
   const String text = KeyOf(hdl, &status);
   if (text.empty()) return;
   const Key& key = ListViewFile(text, hdl.Get());
-  m_keyOfView[root] = key;
+  m_keyOfView.Assign(root, key);
   if (!m_compareAll) m_changedKeys.insert(key);
 }
 
 void CHdlPackageWrapper::MarkFileChanged(CitI::IInterface* file) {
   CitI::IInterface* root = RootOf(file);
-  if (root == nullptr || m_keyOfView.find(root) == m_keyOfView.end()) return;
+  if (root == nullptr || m_keyOfView.Find(root) == nullptr) return;
   // Read the key again: a file that moved is listed under its new path.
   UpdateViewFile(file, true);
 }

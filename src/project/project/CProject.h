@@ -34,6 +34,7 @@
 #include "core/Interface.h"
 #include "core/Names.h"
 #include "core/Persist.h"
+#include "core/PointerMap.h"
 #include "core/RefCount.h"
 #include "core/Sets.h"
 #include "files/library/SourceLibraryManagerHelper.h"
@@ -346,30 +347,29 @@ class CProject : public TComponent<CProject> {
    public:
     Status Add(IHdlFile* file) override {
       const Status added = Base::Add(file);
-      if (added == kSuccess && !m_elements.empty()) m_positions.emplace(file, std::prev(m_elements.end()));
+      if (added == kSuccess && !m_elements.empty()) m_positions.Insert(file, std::prev(m_elements.end()));
       return added;
     }
     void Erase(Position& pos) override {
       if (!AtEnd(pos)) {
-        if (const auto known = m_positions.find(*pos); known != m_positions.end() && known->second == pos)
-          m_positions.erase(known);
+        if (const Position* known = m_positions.Find(*pos); known != nullptr && *known == pos) m_positions.Erase(*pos);
       }
       Base::Erase(pos);
     }
     Status Clear() override {
-      m_positions.clear();
+      m_positions.Clear();
       return Base::Clear();
     }
     // An iterator standing on `file`; null when the set does not hold it under that pointer.
     Prjrep::AutoRelease<IHdlFileIterator> IteratorOf(IHdlFile* file) {
       Prjrep::AutoRelease<IHdlFileIterator> at;
-      const auto known = m_positions.find(file);
-      if (known == m_positions.end() || GetIteratorAt(known->second, at.Receive()) != kSuccess) at = nullptr;
+      const Position* known = m_positions.Find(file);
+      if (known == nullptr || GetIteratorAt(*known, at.Receive()) != kSuccess) at = nullptr;
       return at;
     }
 
    private:
-    std::unordered_map<IHdlFile*, Position> m_positions;
+    TPointerMap<Position> m_positions;
   };
   HdlFileSet m_hdlFiles;
   // The same files as m_hdlFiles, by full name. Ordered: files are added in about the order of

@@ -37,6 +37,90 @@ constexpr std::size_t kMaxScanThreads = 8;
 constexpr std::uint32_t kTakenBatch = 64;
 
 // Every distinct text once, in chunks that never move: views into it stay valid.
+// The slot of each file by its handle, in one flat table: a large project's files are added one
+// at a time, and a table of nodes would be read back node by node, scattered in memory, each time
+// it grows. Open addressing with linear probing; a removal shifts the entries behind it back.
+class HandleIndex {
+ public:
+  std::size_t Size() const { return m_size + (m_zero ? 1 : 0); }
+
+  const std::uint32_t* Find(FileHandle handle) const {
+    if (handle == kFree) return m_zero ? &m_zeroSlot : nullptr;
+    if (m_cells.empty()) return nullptr;
+    for (std::size_t i = Home(handle);; i = (i + 1) & Mask()) {
+      if (m_cells[i].handle == handle) return &m_cells[i].slot;
+      if (m_cells[i].handle == kFree) return nullptr;
+    }
+  }
+
+  // False when the handle is already there.
+  bool Insert(FileHandle handle, std::uint32_t slot) {
+    if (Find(handle) != nullptr) return false;
+    if (handle == kFree) {
+      m_zero = true;
+      m_zeroSlot = slot;
+      return true;
+    }
+    if ((m_size + 1) * 3 > m_cells.size() * 2) Grow();
+    std::size_t i = Home(handle);
+    while (m_cells[i].handle != kFree) i = (i + 1) & Mask();
+    m_cells[i] = Cell{handle, slot};
+    ++m_size;
+    return true;
+  }
+
+  bool Erase(FileHandle handle) {
+    if (handle == kFree) return std::exchange(m_zero, false);
+    if (m_cells.empty()) return false;
+    std::size_t hole = Home(handle);
+    while (m_cells[hole].handle != handle) {
+      if (m_cells[hole].handle == kFree) return false;
+      hole = (hole + 1) & Mask();
+    }
+    // An entry behind the hole moves into it unless its home lies after the hole, on its way.
+    for (std::size_t at = (hole + 1) & Mask(); m_cells[at].handle != kFree; at = (at + 1) & Mask()) {
+      const std::size_t home = Home(m_cells[at].handle);
+      if (((at - home) & Mask()) < ((at - hole) & Mask())) continue;
+      m_cells[hole] = m_cells[at];
+      hole = at;
+    }
+    m_cells[hole] = Cell{};
+    --m_size;
+    return true;
+  }
+
+ private:
+  static constexpr FileHandle kFree = 0;  // kept apart, as a free cell's mark
+  struct Cell {
+    FileHandle handle = kFree;
+    std::uint32_t slot = 0;
+  };
+
+  std::size_t Mask() const { return m_cells.size() - 1; }
+  std::size_t Home(FileHandle handle) const {
+    std::uint64_t bits = handle;
+    bits ^= bits >> 29;
+    bits *= 0x9E3779B97F4A7C15ull;
+    return static_cast<std::size_t>(bits >> 32) & Mask();
+  }
+  // Doubles, to at most two thirds full.
+  void Grow() {
+    std::vector<Cell> old(m_cells.empty() ? 16 : m_cells.size() * 2);
+    old.swap(m_cells);
+    for (const Cell& cell : old) {
+      if (cell.handle == kFree) continue;
+      std::size_t i = Home(cell.handle);
+      while (m_cells[i].handle != kFree) i = (i + 1) & Mask();
+      m_cells[i] = cell;
+    }
+  }
+
+  std::vector<Cell> m_cells;
+  std::size_t m_size = 0;
+  bool m_zero = false;
+  std::uint32_t m_zeroSlot = 0;
+};
+
 class StringPool {
  public:
   StringPool() { Intern({}); }
@@ -706,7 +790,7 @@ struct Project::Impl {
 
   ChunkedRecords<FileRec> files;
   std::vector<std::uint32_t> freeFiles;
-  std::unordered_map<FileHandle, std::uint32_t> byHandle;
+  HandleIndex byHandle;
   std::uint64_t nextSequence = 0;
   std::vector<std::uint32_t> pending;
 
@@ -814,12 +898,12 @@ struct Project::Impl {
   // ---- files
 
   FileRec* FileOf(FileHandle handle) {
-    const auto found = byHandle.find(handle);
-    return found == byHandle.end() ? nullptr : &files[found->second];
+    const std::uint32_t* slot = byHandle.Find(handle);
+    return slot == nullptr ? nullptr : &files[*slot];
   }
   const FileRec* FileOf(FileHandle handle) const {
-    const auto found = byHandle.find(handle);
-    return found == byHandle.end() ? nullptr : &files[found->second];
+    const std::uint32_t* slot = byHandle.Find(handle);
+    return slot == nullptr ? nullptr : &files[*slot];
   }
 
   Sym Resolve(std::string_view path) {
@@ -2355,7 +2439,7 @@ Project::~Project() = default;
 
 bool Project::AddFile(FileHandle handle, std::string_view path, std::int64_t order, std::string_view library) {
   Impl& d = *m_impl;
-  if (d.byHandle.count(handle) != 0) return false;
+  if (d.byHandle.Find(handle) != nullptr) return false;
   std::uint32_t slot;
   if (d.freeFiles.empty()) {
     slot = static_cast<std::uint32_t>(d.files.size());
@@ -2373,7 +2457,7 @@ bool Project::AddFile(FileHandle handle, std::string_view path, std::int64_t ord
   file.resolved = d.Resolve(path);
   file.library = d.FoldedIntern(library.empty() ? std::string_view("work") : library);
   file.live = true;
-  d.byHandle.emplace(handle, slot);
+  d.byHandle.Insert(handle, slot);
   d.CountLibrary(file.library, +1);
   d.MarkModified(slot);
   d.dirty = d.changed = true;
@@ -2383,10 +2467,10 @@ bool Project::AddFile(FileHandle handle, std::string_view path, std::int64_t ord
 
 bool Project::Remove(FileHandle handle) {
   Impl& d = *m_impl;
-  const auto found = d.byHandle.find(handle);
-  if (found == d.byHandle.end()) return false;
-  const std::uint32_t slot = found->second;
-  d.byHandle.erase(found);
+  const std::uint32_t* found = d.byHandle.Find(handle);
+  if (found == nullptr) return false;
+  const std::uint32_t slot = *found;
+  d.byHandle.Erase(handle);
   d.PlaceRemoved(slot);
   d.DropUnits(d.files[slot]);
   d.DropIncludes(slot);
@@ -2404,7 +2488,7 @@ bool Project::SetPath(FileHandle handle, std::string_view path) {
   if (file == nullptr) return false;
   file->path = m_impl->pool.Intern(path);
   file->resolved = m_impl->Resolve(path);
-  m_impl->MarkModified(m_impl->byHandle[handle]);
+  m_impl->MarkModified(*m_impl->byHandle.Find(handle));
   return true;
 }
 
@@ -2440,16 +2524,16 @@ bool Project::SetLanguage(FileHandle handle, Language language) {
   if (file == nullptr) return false;
   if (file->language != language) {
     file->language = language;
-    m_impl->MarkModified(m_impl->byHandle[handle]);
+    m_impl->MarkModified(*m_impl->byHandle.Find(handle));
   }
   return true;
 }
 
 bool Project::SetModified(FileHandle handle) {
-  const auto found = m_impl->byHandle.find(handle);
-  if (found == m_impl->byHandle.end()) return false;
-  m_impl->MarkModified(found->second);
-  m_impl->MarkIncluders(m_impl->files[found->second].resolved);
+  const std::uint32_t* found = m_impl->byHandle.Find(handle);
+  if (found == nullptr) return false;
+  m_impl->MarkModified(*found);
+  m_impl->MarkIncluders(m_impl->files[*found].resolved);
   return true;
 }
 
@@ -2466,8 +2550,8 @@ bool Project::IsModified(FileHandle handle) const {
   return file != nullptr && file->modified;
 }
 
-bool Project::Contains(FileHandle handle) const { return m_impl->byHandle.count(handle) != 0; }
-std::size_t Project::FileCount() const { return m_impl->byHandle.size(); }
+bool Project::Contains(FileHandle handle) const { return m_impl->byHandle.Find(handle) != nullptr; }
+std::size_t Project::FileCount() const { return m_impl->byHandle.Size(); }
 
 std::optional<std::string_view> Project::PathOf(FileHandle handle) const {
   const FileRec* file = m_impl->FileOf(handle);

@@ -1,6 +1,8 @@
 #pragma once
-// A map from pointers to small values, in one flat table: a view looks up every file it lists
-// here, and a node per entry would cost an allocation and room beyond the entry itself.
+// A map from pointers to small values, in one flat table: the tables kept for each file of a large
+// project (a view's list, the parser's mirror) are looked up and filled for every file, and a
+// node per entry would cost an allocation, room beyond the entry, and a second place in memory
+// to reach.
 
 #include <cstddef>
 #include <cstdint>
@@ -37,6 +39,9 @@ class TPointerMap {
     return {&m_cells[i].value, true};
   }
 
+  // Sets the value of `key`, new or not.
+  void Assign(const void* key, const V& value) { *Insert(key, value).first = value; }
+
   bool Erase(const void* key) {
     if (key == nullptr || m_cells.empty()) return false;
     std::size_t hole = Home(key);
@@ -56,6 +61,13 @@ class TPointerMap {
     m_cells[hole] = Cell{};
     --m_size;
     return true;
+  }
+
+  // Room for `count` entries at once, so that filling them grows the table no more.
+  void Reserve(std::size_t count) {
+    std::size_t cells = m_cells.size();
+    while (count * 5 > cells * 4) cells = cells == 0 ? 16 : cells + cells / 2;
+    if (cells != m_cells.size()) Rehash(cells);
   }
 
   void Clear() {
@@ -78,8 +90,9 @@ class TPointerMap {
     // Scaled onto the table, which need not be a power of two.
     return static_cast<std::size_t>((static_cast<unsigned __int128>(bits) * m_cells.size()) >> 64);
   }
-  void Grow() {
-    std::vector<Cell> old(m_cells.empty() ? 16 : m_cells.size() + m_cells.size() / 2);
+  void Grow() { Rehash(m_cells.empty() ? 16 : m_cells.size() + m_cells.size() / 2); }
+  void Rehash(std::size_t cells) {
+    std::vector<Cell> old(cells);
     old.swap(m_cells);
     for (const Cell& cell : old) {
       if (cell.key == nullptr) continue;

@@ -7,7 +7,7 @@
 #include <random>
 #include <unordered_map>
 
-#include "design/view/PointerMap.h"
+#include "core/PointerMap.h"
 
 namespace {
 
