@@ -55,7 +55,7 @@ class TPointerMap {
       const std::size_t home = Home(m_cells[at].key);
       const bool stays = hole <= at ? (hole < home && home <= at) : (hole < home || home <= at);
       if (stays) continue;
-      m_cells[hole] = m_cells[at];
+      m_cells[hole] = std::move(m_cells[at]);
       hole = at;
     }
     m_cells[hole] = Cell{};
@@ -94,11 +94,12 @@ class TPointerMap {
   void Rehash(std::size_t cells) {
     std::vector<Cell> old(cells);
     old.swap(m_cells);
-    for (const Cell& cell : old) {
+    // Moved, not copied: a value that owns something is not reached through it.
+    for (Cell& cell : old) {
       if (cell.key == nullptr) continue;
       std::size_t i = Home(cell.key);
       while (m_cells[i].key != nullptr) i = Next(i);
-      m_cells[i] = cell;
+      m_cells[i] = std::move(cell);
     }
   }
 

@@ -120,8 +120,12 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
     return Fail(status, "ERROR: Project::ProjectAddFile() - Could not set the file path.\n");
 
   const String fullName = FullNameOf(created.Get());
-  if (auto known = m_fileIndex.find(Key(fullName)); known != m_fileIndex.end()) {
-    out.Assign(known->second);
+  // One descent of the index: a large project's paths share long beginnings, and every step
+  // compares them; the file, when new, goes in where this one ended.
+  std::string key = Key(fullName);
+  const auto place = m_fileIndex.lower_bound(key);
+  if (place != m_fileIndex.end() && place->first == key) {
+    out.Assign(place->second);
     return kAlreadyInProject;
   }
   if (testExists && !Port::File::exist(fullName))
@@ -144,7 +148,7 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
   AutoCast<IHdlFile> hdlFile(created.Get());
   if (!hdlFile || m_hdlFiles.Add(hdlFile.Get()) != kSuccess)
     return Fail(kMissingInterface, "ERROR: Project::ProjectAddFile() - The file is not an HDL file.\n");
-  m_fileIndex[Key(fullName)] = hdlFile.Get();
+  m_fileIndex.emplace_hint(place, std::move(key), hdlFile.Get());
   out.Assign(hdlFile.Get());
 
   if (AutoCast<IOriginatorRef> originators(created.Get()); originators) {
