@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -163,12 +164,20 @@ class CHdlPackageWrapper {
   std::uint32_t m_viewId = 0;
   std::map<String, Prjrep::AutoPtr<IPropertyInstance>> m_viewProperties;
   std::map<String, String> m_rememberedValues;
-  std::unordered_map<Key, FileData, KeyHash, KeyEqual> m_rememberedFiles;
   std::map<Key, Prjrep::AutoPtr<IHdlFile>, KeyLess> m_viewFiles;
   // The key each view file is listed under, by the file's identity.
   TPointerMap<Key> m_keyOfView;
-  // The parser's file of each key handed over.
-  std::unordered_map<Key, IHdlFile*, KeyHash, KeyEqual> m_parserByKey;
+  // What was handed over under each key: the parser's file, and what the parser was last told of
+  // the view's file. Either may be missing: a whole new list finds the parser's files again, and
+  // a key that moved away keeps its parser file. One entry a key, never an empty one: a large
+  // view hands each of its files over once, and both are looked up and filled together.
+  struct Handed {
+    IHdlFile* parser = nullptr;
+    std::optional<FileData> remembered;
+  };
+  std::unordered_map<Key, Handed, KeyHash, KeyEqual> m_handed;
+  std::size_t m_parserFiles = 0;      // entries with a parser file
+  std::size_t m_rememberedFiles = 0;  // entries with what was last handed over
   // What changed since the parser was last brought up to date; every file when m_compareAll.
   std::set<Key, KeyLess> m_changedKeys;
   bool m_compareAll = true;

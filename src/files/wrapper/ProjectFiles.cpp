@@ -143,7 +143,7 @@ Status CHdlPackageWrapper::UpdateProjectFiles() {
     m_compareAll = true;
     // A change set larger than what the parser holds, as the first fill of a large view: the
     // tables take their room at once. Never for fewer, so that single changes never rebuild them.
-    if (m_changedKeys.size() > m_parserByKey.size()) Reserve(m_parserByKey.size() + m_changedKeys.size());
+    if (m_changedKeys.size() > m_parserFiles) Reserve(m_parserFiles + m_changedKeys.size());
     std::vector<decltype(m_viewFiles)::const_iterator> listed;
     listed.reserve(m_changedKeys.size());
     for (const Key& key : m_changedKeys) {
@@ -163,12 +163,17 @@ Status CHdlPackageWrapper::UpdateProjectFiles() {
 
   m_parserToView.Clear();
   m_viewToParser.Clear();
-  m_parserByKey.clear();
+  // The parser's files are found again below; what was handed over stays.
+  for (auto at = m_handed.begin(); at != m_handed.end();) {
+    at->second.parser = nullptr;
+    at = at->second.remembered ? std::next(at) : m_handed.erase(at);
+  }
+  m_parserFiles = 0;
   Reserve(m_viewFiles.size());
   // Whether a key remembered may be one the view no longer lists: only when something was
   // remembered before, or a file turns out to be under another path than it is listed under.
   // Otherwise every key remembered is listed, and 100,000 of them need not be looked for.
-  bool unlisted = !m_rememberedFiles.empty();
+  bool unlisted = m_rememberedFiles != 0;
   AutoRelease<IHdlFileIterator> it;
   if (parserFiles->GetIterator(it.Receive()) != kSuccess || !it) {
     return Fail(kFailure,
@@ -186,15 +191,25 @@ Status CHdlPackageWrapper::UpdateProjectFiles() {
     }
     m_parserToView.Assign(parserFile, view->second.Get());
     m_viewToParser.Assign(view->second.Get(), parserFile);
-    m_parserByKey[view->first] = parserFile;
+    Handed& handed = m_handed[view->first];
+    if (handed.parser == nullptr) ++m_parserFiles;
+    handed.parser = parserFile;
     std::ignore = it->Next();
   }
 
   for (const auto& [viewKey, viewFile] : m_viewFiles) {
     if (const Status status = UpdateProjectFile(viewKey, viewFile.Get(), &unlisted); status != kSuccess) return status;
   }
-  for (auto at = m_rememberedFiles.begin(); unlisted && at != m_rememberedFiles.end();) {
-    at = m_viewFiles.find(at->first) == m_viewFiles.end() ? m_rememberedFiles.erase(at) : std::next(at);
+  for (auto at = m_handed.begin(); unlisted && at != m_handed.end();) {
+    if (at->second.remembered && m_viewFiles.find(at->first) == m_viewFiles.end()) {
+      at->second.remembered.reset();
+      --m_rememberedFiles;
+      if (at->second.parser == nullptr) {
+        at = m_handed.erase(at);
+        continue;
+      }
+    }
+    ++at;
   }
   m_changedKeys.clear();
   m_compareAll = !m_tracked;
@@ -206,17 +221,18 @@ Status CHdlPackageWrapper::UpdateProjectFiles() {
 void CHdlPackageWrapper::Reserve(std::size_t count) {
   m_parserToView.Reserve(count);
   m_viewToParser.Reserve(count);
-  m_parserByKey.reserve(count);
-  m_rememberedFiles.reserve(count);
+  m_handed.reserve(count);
 }
 
 // The parser's file of a key the view no longer lists leaves the parser.
 Status CHdlPackageWrapper::RemoveParserFile(const Key& key) {
-  m_rememberedFiles.erase(key);
-  const auto found = m_parserByKey.find(key);
-  if (found == m_parserByKey.end()) return kSuccess;
-  IHdlFile* parserFile = found->second;
-  m_parserByKey.erase(found);
+  const auto found = m_handed.find(key);
+  if (found == m_handed.end()) return kSuccess;
+  IHdlFile* parserFile = found->second.parser;
+  if (found->second.remembered) --m_rememberedFiles;
+  if (parserFile != nullptr) --m_parserFiles;
+  m_handed.erase(found);
+  if (parserFile == nullptr) return kSuccess;
   if (IHdlFile* const* mapped = m_parserToView.Find(parserFile); mapped != nullptr) {
     if (IHdlFile* const* back = m_viewToParser.Find(*mapped); back != nullptr && *back == parserFile)
       m_viewToParser.Erase(*mapped);
@@ -249,13 +265,13 @@ Status CHdlPackageWrapper::UpdateProjectFile(const Key& viewKey, IHdlFile* viewF
   if (!parserFiles) {
     return Fail(kFailure, "Error: CHdlPackageWrapper::UpdateProjectFiles - Unable to the the IHdlFileSet interface.\n");
   }
-  // Looked up once: a new file's entry is made by the lookup, and stays while its file is made.
-  const auto [found, fresh] = m_parserByKey.try_emplace(key, nullptr);
-  IHdlFile*& entry = found->second;
-  if (fresh) {
+  // Looked up once: a new key's entry is made by the lookup, and stays while its file is made.
+  const auto [found, fresh] = m_handed.try_emplace(key);
+  Handed& handed = found->second;
+  if (handed.parser == nullptr) {
     AutoRelease<IHdlFile> made;
     if (CreateCHdlFileComponent(m_project.Get(), viewFile, made.Receive()) != kSuccess) {
-      m_parserByKey.erase(key);
+      if (fresh) m_handed.erase(key);
       return Fail(kFailure, "Error: Unable to create and IHdlFile component.\n");
     }
     if (AutoCast<IHdlFileV3> to(made.Get()); to && AutoCast<IHdlFileV3>(viewFile)) {
@@ -264,10 +280,11 @@ Status CHdlPackageWrapper::UpdateProjectFile(const Key& viewKey, IHdlFile* viewF
     const Status added = parserFiles->Add(made.Get());
     m_parserToView.Assign(made.Get(), viewFile);
     m_viewToParser.Assign(viewFile, made.Get());
-    entry = made.Get();
+    handed.parser = made.Get();
+    ++m_parserFiles;
     if (added != kSuccess) return Fail(kFailure, "Error: Unable to add a file to the project.\n");
   } else {
-    IHdlFile* parserFile = entry;
+    IHdlFile* parserFile = handed.parser;
     // The key may now be another view file's: the parser's file follows it.
     if (IHdlFile* const* mapped = m_parserToView.Find(parserFile); mapped != nullptr && *mapped != viewFile) {
       if (IHdlFile* const* back = m_viewToParser.Find(*mapped); back != nullptr && *back == parserFile)
@@ -277,8 +294,7 @@ Status CHdlPackageWrapper::UpdateProjectFile(const Key& viewKey, IHdlFile* viewF
     m_viewToParser.Assign(viewFile, parserFile);
     FileData now;
     std::ignore = PopulateFileData(viewFile, &now);
-    const auto remembered = m_rememberedFiles.find(key);
-    const FileData then = remembered != m_rememberedFiles.end() ? remembered->second : FileData();
+    const FileData then = handed.remembered ? *handed.remembered : FileData();
     if (now.seconds != then.seconds || now.microseconds != then.microseconds) {
       std::ignore = parserFile->SetModified(true);
     }
@@ -295,7 +311,8 @@ Status CHdlPackageWrapper::UpdateProjectFile(const Key& viewKey, IHdlFile* viewF
   }
   FileData data;
   std::ignore = PopulateFileData(viewFile, &data);
-  m_rememberedFiles[key] = data;
+  if (!handed.remembered) ++m_rememberedFiles;
+  handed.remembered = std::move(data);
   return kSuccess;
 }
 

@@ -32,8 +32,7 @@ CHdlPackageWrapper::~CHdlPackageWrapper() {
   m_project = nullptr;
   m_viewFiles.clear();
   m_keyOfView.Clear();
-  m_parserByKey.clear();
-  m_rememberedFiles.clear();
+  m_handed.clear();
   m_rememberedValues.clear();
   m_viewProperties.clear();
   m_parserToView.Clear();
@@ -105,7 +104,7 @@ void CHdlPackageWrapper::UpdateViewFile(CitI::IInterface* file, bool present) {
   // While the parser holds nothing, as when a view is first filled, the next request hands over
   // every file in the list's order, just as it would hand over every changed one: no change
   // needs to be named, and a large view's names are not sorted twice.
-  if (m_parserByKey.empty() && m_rememberedFiles.empty()) m_compareAll = true;
+  if (m_handed.empty()) m_compareAll = true;
   if (const Key* listed = m_keyOfView.Find(root); listed != nullptr) {
     const Key key = *listed;
     m_keyOfView.Erase(root);
@@ -170,25 +169,25 @@ Status CHdlPackageWrapper::ArePropertySetsEqual(bool* equal) {
 // Files the view manages itself (origin 3) are never compiled: their changes alone ask for no
 // new parse.
 bool CHdlPackageWrapper::IsFileStale(const Key& key) {
-  const auto remembered = m_rememberedFiles.find(key);
+  const auto handed = m_handed.find(key);
+  const bool remembered = handed != m_handed.end() && handed->second.remembered;
   const auto view = m_viewFiles.find(key);
-  if (view == m_viewFiles.end()) return remembered != m_rememberedFiles.end();
+  if (view == m_viewFiles.end()) return remembered;
   std::uint32_t origin = 0;
   if (AutoCast<IFile> asFile(view->second.Get()); asFile && asFile->GetOriginState(&origin) == kSuccess && origin == 3) {
     return false;
   }
-  if (remembered == m_rememberedFiles.end()) return true;
+  if (!remembered) return true;
   FileData now;
   std::ignore = PopulateFileData(view->second.Get(), &now);
-  const FileData& then = remembered->second;
+  const FileData& then = *handed->second.remembered;
   if (now.seconds != then.seconds || now.microseconds != then.microseconds || now.globalInclude != then.globalInclude ||
       !(now.library == then.library) || now.originState != then.originState) {
     return true;
   }
   bool modified = false;
-  const auto parser = m_parserByKey.find(key);
-  return parser != m_parserByKey.end() && parser->second != nullptr &&
-         parser->second->IsModified(&modified) == kSuccess && modified;
+  IHdlFile* parser = handed->second.parser;
+  return parser != nullptr && parser->IsModified(&modified) == kSuccess && modified;
 }
 
 // After a whole new list every file is compared; after single changes only the files named.
@@ -210,19 +209,19 @@ Status CHdlPackageWrapper::AreFilesUpToDate(bool* upToDate) {
     Status status;
     const String key = KeyOf(file, &status);
     if (status != kSuccess) return status;
-    const auto remembered = m_rememberedFiles.find(key);
-    if (remembered == m_rememberedFiles.end()) return kSuccess;
+    const auto handed = m_handed.find(key);
+    if (handed == m_handed.end() || !handed->second.remembered) return kSuccess;
     FileData now;
     std::ignore = PopulateFileData(file.Get(), &now);
-    const FileData& then = remembered->second;
+    const FileData& then = *handed->second.remembered;
     if (now.seconds != then.seconds || now.microseconds != then.microseconds ||
         now.globalInclude != then.globalInclude || !(now.library == then.library) ||
         now.originState != then.originState) {
       return kSuccess;
     }
   }
-  for (const auto& [key, data] : m_rememberedFiles) {
-    if (m_viewFiles.find(key) == m_viewFiles.end()) return kSuccess;
+  for (const auto& [key, handed] : m_handed) {
+    if (handed.remembered && m_viewFiles.find(key) == m_viewFiles.end()) return kSuccess;
   }
   AutoCast<IHdlFileSet> parserFiles(m_project.Get());
   if (parserFiles) {

@@ -121,6 +121,9 @@ class HandleIndex {
   std::uint32_t m_zeroSlot = 0;
 };
 
+// Each cell of the table holds a symbol beside the upper half of its text's hash, which also
+// places it: a probe reads a text only where the hash agrees, and growing reads none, so a large
+// project's paths are not reached all over memory each time one is interned.
 class StringPool {
  public:
   StringPool() { Intern({}); }
@@ -128,30 +131,36 @@ class StringPool {
   Sym Intern(std::string_view text) {
     if (m_views.size() * 2 >= m_table.size()) Grow();
     const std::size_t mask = m_table.size() - 1;
-    for (std::size_t slot = Hash(text) & mask;; slot = (slot + 1) & mask) {
-      const Sym found = m_table[slot];
-      if (found == kNone) {
+    const std::uint64_t tag = Tag(text);
+    for (std::size_t slot = tag & mask;; slot = (slot + 1) & mask) {
+      const std::uint64_t cell = m_table[slot];
+      if (cell == kFreeCell) {
         const Sym sym = static_cast<Sym>(m_views.size());
         m_views.push_back(Store(text));
-        m_table[slot] = sym;
+        m_table[slot] = tag << 32 | sym;
         return sym;
       }
-      if (m_views[found] == text) return found;
+      const Sym found = static_cast<Sym>(cell);
+      if (cell >> 32 == tag && m_views[found] == text) return found;
     }
   }
   std::string_view View(Sym sym) const { return m_views[sym]; }
   std::size_t Size() const { return m_views.size(); }
 
  private:
-  static std::size_t Hash(std::string_view text) { return std::hash<std::string_view>()(text); }
+  static constexpr std::uint64_t kFreeCell = ~std::uint64_t{0};
+  static std::uint64_t Tag(std::string_view text) {
+    return static_cast<std::uint64_t>(std::hash<std::string_view>()(text)) >> 32;
+  }
 
   void Grow() {
-    std::vector<Sym> table(std::max<std::size_t>(64, m_table.size() * 2), kNone);
+    std::vector<std::uint64_t> table(std::max<std::size_t>(64, m_table.size() * 2), kFreeCell);
     const std::size_t mask = table.size() - 1;
-    for (Sym sym = 0; sym < m_views.size(); ++sym) {
-      std::size_t slot = Hash(m_views[sym]) & mask;
-      while (table[slot] != kNone) slot = (slot + 1) & mask;
-      table[slot] = sym;
+    for (const std::uint64_t cell : m_table) {
+      if (cell == kFreeCell) continue;
+      std::size_t slot = (cell >> 32) & mask;
+      while (table[slot] != kFreeCell) slot = (slot + 1) & mask;
+      table[slot] = cell;
     }
     m_table.swap(table);
   }
@@ -178,7 +187,7 @@ class StringPool {
   std::vector<std::unique_ptr<char[]>> m_large;
   std::size_t m_used = 0;
   std::vector<std::string_view> m_views;
-  std::vector<Sym> m_table;
+  std::vector<std::uint64_t> m_table;
 };
 
 constexpr std::uint32_t Bit(UnitKind kind) { return 1u << static_cast<unsigned>(kind); }
