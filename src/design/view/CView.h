@@ -312,8 +312,9 @@ class CView final : public TComponent<CView> {
   void OnChange();
   // What depends on the view's files follows a file that left without an event.
   void FollowDroppedFile();
-  // A unit came into or left the set: the parser's mirror and the managed files look at it next.
-  void NoteUnitChange(IHdlDesignUnit* unit, bool joined);
+  // A unit came into or left the set, which still `holds` it when another entry lists it too: the
+  // parser's mirror and the managed files look at it next.
+  void NoteUnitChange(IHdlDesignUnit* unit, bool joined, bool holds);
   // An event of, or about, one of the view's files: its stamp, library or origin may have changed.
   void NoteFileEvent(CitI::IInterface* object);
 
@@ -391,9 +392,10 @@ class CView final : public TComponent<CView> {
   Prjrep::AutoPtr<IView> GetFirstViewForHint(const String& hint);
 
   std::unique_ptr<CHdlPackageWrapper> m_wrapper;
-  // The units that came, went or changed since the wrapper was last handed the view's files;
-  // the whole list is handed over instead while m_wrapperNeedsAll.
-  std::vector<Prjrep::AutoPtr<IHdlDesignUnit>> m_wrapperPending;
+  // The units that came, went or changed since the wrapper was last handed the view's files, each
+  // with whether the set held it after; the last change of a unit says where it stands. The whole
+  // list is handed over instead while m_wrapperNeedsAll.
+  std::vector<std::pair<Prjrep::AutoPtr<IHdlDesignUnit>, bool>> m_wrapperPending;
   bool m_wrapperNeedsAll = true;
   // What the managed files were last taken from: the units that had child files, the units
   // touched since, and the managed files the view holds. Everything is looked at while

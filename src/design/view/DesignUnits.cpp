@@ -37,12 +37,15 @@ bool IsManagedFile(CitI::IInterface* unit) {
 void CView::XIDesignUnitSet::Unlisted(IHdlDesignUnit* unit) {
   CitI::IInterface* root = RootOf(unit);
   if (root == nullptr) return;
-  if (const auto more = m_repeats.find(root); more != m_repeats.end()) {
+  // A root listed more than once is still held by another entry.
+  const auto more = m_repeats.find(root);
+  const bool holds = more != m_repeats.end();
+  if (holds) {
     if (--more->second == 0) m_repeats.erase(more);
   } else {
     m_roots.Erase(root);
   }
-  m_view->NoteUnitChange(unit, false);
+  m_view->NoteUnitChange(unit, false, holds);
 }
 
 void CView::XIDesignUnitSet::Listed(IHdlDesignUnit* unit) {
@@ -53,7 +56,7 @@ void CView::XIDesignUnitSet::Listed(IHdlDesignUnit* unit) {
     ++m_repeats[root];
     if (*at == m_elements.end()) *at = last;
   }
-  m_view->NoteUnitChange(unit, true);
+  m_view->NoteUnitChange(unit, true, true);
 }
 
 Prjrep::AutoRelease<IHdlDesignUnitIterator> CView::XIDesignUnitSet::IteratorOf(CitI::IInterface* object) {
@@ -176,14 +179,14 @@ Status CView::XIDesignUnitSet::Remove(IHdlDesignUnitIterator* position) {
   return kSuccess;
 }
 
-void CView::NoteUnitChange(IHdlDesignUnit* unit, bool joined) {
-  if (m_wrapper && !m_wrapperNeedsAll) m_wrapperPending.emplace_back(unit);
+void CView::NoteUnitChange(IHdlDesignUnit* unit, bool joined, bool holds) {
+  if (m_wrapper && !m_wrapperNeedsAll) m_wrapperPending.emplace_back(unit, holds);
   if (m_syncNeedsAll) return;
   m_syncTouched.emplace_back(unit);
   CitI::IInterface* root = RootOf(unit);
   if (joined && IsManagedFile(unit)) {
     m_managedUnits.emplace(root, AutoPtr<IHdlDesignUnit>(unit));
-  } else if (!joined && !m_XIDesignUnitSet.Holds(root)) {
+  } else if (!joined && !holds) {
     m_managedUnits.erase(root);
   }
 }
@@ -257,10 +260,10 @@ Status CView::InitializeHDLPackageWrapper() {
     std::ignore = m_wrapper->SetViewFiles(files);
     m_wrapperNeedsAll = false;
   } else {
-    // Only the units that came or went since: the wrapper keeps the rest as it was handed them.
-    for (const AutoPtr<IHdlDesignUnit>& unit : m_wrapperPending) {
-      const bool listed = m_XIDesignUnitSet.Holds(unit.Get()) && AutoCast<IFile>(unit.Get());
-      m_wrapper->UpdateViewFile(unit.Get(), listed);
+    // Only the units that came or went since, in turn: the wrapper keeps the rest as it was
+    // handed them, and a unit's last change leaves it where the set has it.
+    for (const auto& [unit, holds] : m_wrapperPending) {
+      m_wrapper->UpdateViewFile(unit.Get(), holds && AutoCast<IFile>(unit.Get()));
     }
   }
   m_wrapperPending.clear();

@@ -165,6 +165,8 @@ class CHdlPackageWrapper {
   std::map<String, Prjrep::AutoPtr<IPropertyInstance>> m_viewProperties;
   std::map<String, String> m_rememberedValues;
   std::map<Key, Prjrep::AutoPtr<IHdlFile>, KeyLess> m_viewFiles;
+  // The entry listed last, where the next is looked for first; end() when there is none.
+  std::map<Key, Prjrep::AutoPtr<IHdlFile>, KeyLess>::iterator m_lastListed = m_viewFiles.end();
   // The key each view file is listed under, by the file's identity.
   TPointerMap<Key> m_keyOfView;
   // What was handed over under each key: the parser's file, and what the parser was last told of

@@ -10,6 +10,7 @@
 #include "Prjrep/IName.h"
 #include "core/Diagnostics.h"
 #include "core/Interface.h"
+#include "core/OrderedPlace.h"
 #include "files/wrapper/CHdlPackageWrapper.h"
 #include "files/wrapper/WorkingDirectory.h"
 
@@ -67,6 +68,7 @@ Status CHdlPackageWrapper::SetProjectDirectory(const String& directory) {
 
 Status CHdlPackageWrapper::SetViewFiles(IFileIterator* files) {
   m_viewFiles.clear();
+  m_lastListed = m_viewFiles.end();
   m_keyOfView.Clear();
   m_changedKeys.clear();
   m_compareAll = true;
@@ -84,14 +86,16 @@ Status CHdlPackageWrapper::SetViewFiles(IFileIterator* files) {
 }
 
 const CHdlPackageWrapper::Key& CHdlPackageWrapper::ListViewFile(const String& key, IHdlFile* file) {
-  // One descent of the tree: a large view's paths share long beginnings, and every comparison
-  // reads them.
-  auto at = m_viewFiles.lower_bound(key);
-  if (at == m_viewFiles.end() || std::string_view(at->first) != std::string_view(key)) {
+  // Files mostly come in their project's order, each right after the one before in the order
+  // of names.
+  const std::string_view text(key);
+  auto at = LowerBoundAfter(m_viewFiles, m_lastListed, text);
+  if (at == m_viewFiles.end() || std::string_view(at->first) != text) {
     at = m_viewFiles.emplace_hint(at, Key(key), Prjrep::AutoPtr<IHdlFile>(file));
   } else {
     at->second = Prjrep::AutoPtr<IHdlFile>(file);
   }
+  m_lastListed = at;
   return at->first;
 }
 
@@ -109,6 +113,7 @@ void CHdlPackageWrapper::UpdateViewFile(CitI::IInterface* file, bool present) {
     const Key key = *listed;
     m_keyOfView.Erase(root);
     if (const auto at = m_viewFiles.find(key); at != m_viewFiles.end() && RootOf(at->second.Get()) == root) {
+      if (at == m_lastListed) m_lastListed = m_viewFiles.end();
       m_viewFiles.erase(at);
     }
     if (!m_compareAll) m_changedKeys.insert(key);

@@ -376,6 +376,8 @@ class CProject : public TComponent<CProject> {
   // their names, which a tree takes at its edge, where a hashed table of a large project would
   // be built again and again as it grows.
   std::map<std::string, IHdlFile*> m_fileIndex;
+  // The entry indexed last, where the next is looked for first; end() when there is none.
+  std::map<std::string, IHdlFile*>::iterator m_lastIndexed = m_fileIndex.end();
   bool m_reopened = false;
   // The reader of the project file as last opened; the save hands its document to the writer.
   std::unique_ptr<CXMLReader> m_reader;

@@ -15,6 +15,7 @@
 #include "Prjrep/IFileNameHelper.h"
 #include "childproject/ChildProjectHelp.h"
 #include "core/Diagnostics.h"
+#include "core/OrderedPlace.h"
 #include "project/project/CProject.h"
 #include "utils/DmUtils.h"
 #include "utils/InterpHelp.h"
@@ -120,10 +121,10 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
     return Fail(status, "ERROR: Project::ProjectAddFile() - Could not set the file path.\n");
 
   const String fullName = FullNameOf(created.Get());
-  // One descent of the index: a large project's paths share long beginnings, and every step
-  // compares them; the file, when new, goes in where this one ended.
+  // Files mostly come in the project's order, each right after the one before in the order of
+  // names; the file, when new, goes in where this search ended.
   std::string key = Key(fullName);
-  const auto place = m_fileIndex.lower_bound(key);
+  const auto place = LowerBoundAfter(m_fileIndex, m_lastIndexed, key);
   if (place != m_fileIndex.end() && place->first == key) {
     out.Assign(place->second);
     return kAlreadyInProject;
@@ -148,7 +149,7 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
   AutoCast<IHdlFile> hdlFile(created.Get());
   if (!hdlFile || m_hdlFiles.Add(hdlFile.Get()) != kSuccess)
     return Fail(kMissingInterface, "ERROR: Project::ProjectAddFile() - The file is not an HDL file.\n");
-  m_fileIndex.emplace_hint(place, std::move(key), hdlFile.Get());
+  m_lastIndexed = m_fileIndex.emplace_hint(place, std::move(key), hdlFile.Get());
   out.Assign(hdlFile.Get());
 
   if (AutoCast<IOriginatorRef> originators(created.Get()); originators) {
@@ -227,7 +228,10 @@ Status CProject::RemoveFile(IHdlFileIterator* at) {
   const std::uint32_t origin = OriginStateOf(file.Get());
   const Status removed = m_hdlFiles.Remove(at);
   if (removed != kSuccess) return removed;
-  m_fileIndex.erase(Key(fullName));
+  if (const auto known = m_fileIndex.find(Key(fullName)); known != m_fileIndex.end()) {
+    if (known == m_lastIndexed) m_lastIndexed = m_fileIndex.end();
+    m_fileIndex.erase(known);
+  }
   if (origin == 0) std::ignore = m_fileListChanged.SetToNow();
   if (AutoCast<IFileInternal> internal(file.Get()); internal) std::ignore = internal->Remove();
   return removed;

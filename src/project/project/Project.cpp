@@ -58,6 +58,7 @@ CProject::~CProject() {
   m_autonyms.clear();
   ReleaseProject(true);
   m_fileIndex.clear();
+  m_lastIndexed = m_fileIndex.end();
   std::ignore = m_hdlFiles.Clear();
   m_lookup = nullptr;
   std::ignore = m_XIPropertySet.Clear();
@@ -100,6 +101,7 @@ void CProject::ReleaseProject(bool final) {
   }
   UnlinkFiles();
   m_fileIndex.clear();
+  m_lastIndexed = m_fileIndex.end();
   std::ignore = m_hdlFiles.Clear();
   std::ignore = m_XIPropertySet.Clear();
   m_sourceLibraries.ClearAllLibraries();
