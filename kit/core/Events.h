@@ -49,7 +49,7 @@ class TSlotList {
     if (!Indexed()) {
       slot = SlotOf(p);
     } else if (const std::size_t cell = p != nullptr ? CellOf(p) : kNone; cell != kNone) {
-      slot = EntryOf(m_cells[cell]);
+      slot = m_cells[cell];
       m_cells[cell] = kGone;
     }
     if (slot == kNone) return false;
@@ -85,7 +85,7 @@ class TSlotList {
     if (p == nullptr) return kNone;  // an empty entry is no listed pointer
     if (Indexed()) {
       const std::size_t cell = CellOf(p);
-      return cell != kNone ? EntryOf(m_cells[cell]) : kNone;
+      return cell != kNone ? m_cells[cell] : kNone;
     }
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
       if (m_slots[i] == p) return i;
@@ -93,35 +93,27 @@ class TSlotList {
     return kNone;
   }
 
-  // The index is a flat open-addressed table of entry numbers, each beside a part of its
-  // pointer's hash: a receiver may follow tens of thousands of senders, and a probe that read
-  // the entry of every cell it passes would reach all over a large list; the pointer itself is
-  // read only where the hash agrees.
+  // The index is a flat open-addressed table of entry numbers only, compared through the
+  // entries themselves: a receiver may follow tens of thousands of senders, and a key and a
+  // value per cell would cost four times the room.
   static constexpr std::uint32_t kFree = 0xFFFFFFFFu;  // never used
   static constexpr std::uint32_t kGone = 0xFFFFFFFEu;  // a removed entry's cell
-  static constexpr std::uint64_t kFreeCell = ~std::uint64_t{0};
 
   std::size_t Mask() const { return m_cells.size() - 1; }
-  static std::uint64_t Hash(P p) {
-    auto bits = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(p));
+  std::size_t Home(P p) const {
+    auto bits = reinterpret_cast<std::uintptr_t>(p);
     bits ^= bits >> 17;
-    return bits * 0x9E3779B97F4A7C15ull;
-  }
-  std::size_t Home(std::uint64_t hash) const { return static_cast<std::size_t>(hash >> 20) & Mask(); }
-  static std::uint32_t Tag(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
-  static std::uint32_t EntryOf(std::uint64_t cell) { return static_cast<std::uint32_t>(cell); }
-  static std::uint64_t Cell(std::uint64_t hash, std::size_t slot) {
-    return std::uint64_t{Tag(hash)} << 32 | static_cast<std::uint32_t>(slot);
+    bits *= 0x9E3779B97F4A7C15ull;
+    return static_cast<std::size_t>(bits >> 20) & Mask();
   }
 
   // The cell holding the entry of `p`, or kNone.
   std::size_t CellOf(P p) const {
     if (m_cells.empty()) return kNone;
-    const std::uint64_t hash = Hash(p);
-    for (std::size_t i = Home(hash);; i = (i + 1) & Mask()) {
-      const std::uint32_t at = EntryOf(m_cells[i]);
+    for (std::size_t i = Home(p);; i = (i + 1) & Mask()) {
+      const std::uint32_t at = m_cells[i];
       if (at == kFree) return kNone;
-      if (at != kGone && (m_cells[i] >> 32) == Tag(hash) && m_slots[at] == p) return i;
+      if (at != kGone && m_slots[at] == p) return i;
     }
   }
 
@@ -131,12 +123,10 @@ class TSlotList {
       Reindex();  // indexes every entry, this one too
       return;
     }
-    const std::uint64_t hash = Hash(m_slots[slot]);
-    for (std::size_t i = Home(hash);; i = (i + 1) & Mask()) {
-      const std::uint32_t at = EntryOf(m_cells[i]);
-      if (at == kFree) ++m_usedCells;
-      if (at == kFree || at == kGone) {
-        m_cells[i] = Cell(hash, slot);
+    for (std::size_t i = Home(m_slots[slot]);; i = (i + 1) & Mask()) {
+      if (m_cells[i] == kFree) ++m_usedCells;
+      if (m_cells[i] == kFree || m_cells[i] == kGone) {
+        m_cells[i] = static_cast<std::uint32_t>(slot);
         return;
       }
     }
@@ -145,18 +135,17 @@ class TSlotList {
   // Rebuilt for the entries held: at most half full after, and rebuilt again past two
   // thirds, which keeps probes short.
   void Reindex() {
-    std::vector<std::uint64_t>().swap(m_cells);
+    std::vector<std::uint32_t>().swap(m_cells);
     m_usedCells = 0;
     if (!Indexed()) return;
     std::size_t capacity = 16;
     while (capacity < (Count() + 1) * 2) capacity *= 2;
-    m_cells.assign(capacity, kFreeCell);
+    m_cells.assign(capacity, kFree);
     for (std::size_t slot = 0; slot < m_slots.size(); ++slot) {
       if (m_slots[slot] == nullptr) continue;
-      const std::uint64_t hash = Hash(m_slots[slot]);
-      for (std::size_t i = Home(hash);; i = (i + 1) & Mask()) {
-        if (EntryOf(m_cells[i]) == kFree) {
-          m_cells[i] = Cell(hash, slot);
+      for (std::size_t i = Home(m_slots[slot]);; i = (i + 1) & Mask()) {
+        if (m_cells[i] == kFree) {
+          m_cells[i] = static_cast<std::uint32_t>(slot);
           ++m_usedCells;
           break;
         }
@@ -165,7 +154,7 @@ class TSlotList {
   }
 
   std::vector<P> m_slots;
-  std::vector<std::uint64_t> m_cells;  // while the list is longer than a search
+  std::vector<std::uint32_t> m_cells;  // while the list is longer than a search
   std::size_t m_usedCells = 0;         // cells not kFree
   std::size_t m_empty = 0;             // empty entries in m_slots
   std::size_t m_firstEmpty = 0;  // no entry before it is empty (while m_empty > 0)
