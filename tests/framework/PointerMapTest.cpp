@@ -1,4 +1,4 @@
-// The flat pointer table under a view's list of files, checked against a plain map through
+// The flat pointer table under the tables kept for each file, checked against a plain map through
 // growth and through removals that must shift the entries behind them back, around the end.
 
 #include <gtest/gtest.h>

@@ -172,7 +172,7 @@ Status CHdlPackageWrapper::UpdateProjectFiles() {
   Reserve(m_viewFiles.size());
   // Whether a key remembered may be one the view no longer lists: only when something was
   // remembered before, or a file turns out to be under another path than it is listed under.
-  // Otherwise every key remembered is listed, and 100,000 of them need not be looked for.
+  // Otherwise every key remembered is listed, and none needs looking for in the list again.
   bool unlisted = m_rememberedFiles != 0;
   AutoRelease<IHdlFileIterator> it;
   if (parserFiles->GetIterator(it.Receive()) != kSuccess || !it) {

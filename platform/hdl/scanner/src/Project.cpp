@@ -36,7 +36,6 @@ constexpr std::size_t kMaxScanThreads = 8;
 // Files the caller takes between wake-ups of the helpers waiting to free their scans.
 constexpr std::uint32_t kTakenBatch = 64;
 
-// Every distinct text once, in chunks that never move: views into it stay valid.
 // The slot of each file by its handle, in one flat table: a large project's files are added one
 // at a time, and a table of nodes would be read back node by node, scattered in memory, each time
 // it grows. Open addressing with linear probing; a removal shifts the entries behind it back.
@@ -53,20 +52,18 @@ class HandleIndex {
     }
   }
 
-  // False when the handle is already there.
-  bool Insert(FileHandle handle, std::uint32_t slot) {
-    if (Find(handle) != nullptr) return false;
+  // `handle` is not there yet: its file was looked for first.
+  void Insert(FileHandle handle, std::uint32_t slot) {
     if (handle == kFree) {
       m_zero = true;
       m_zeroSlot = slot;
-      return true;
+      return;
     }
     if ((m_size + 1) * 3 > m_cells.size() * 2) Grow();
     std::size_t i = Home(handle);
     while (m_cells[i].handle != kFree) i = (i + 1) & Mask();
     m_cells[i] = Cell{handle, slot};
     ++m_size;
-    return true;
   }
 
   bool Erase(FileHandle handle) {
@@ -121,8 +118,8 @@ class HandleIndex {
   std::uint32_t m_zeroSlot = 0;
 };
 
-// Each cell of the table holds a symbol beside the upper half of its text's hash, which also
-// places it: a probe reads a text only where the hash agrees, and growing reads none, so a large
+// Every distinct text once, in chunks that never move: views into it stay valid. Each cell of
+// the table holds a symbol beside the upper half of its text's hash, which also places it: a probe reads a text only where the hash agrees, and growing reads none, so a large
 // project's paths are not reached all over memory each time one is interned.
 class StringPool {
  public:
