@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -68,11 +69,24 @@ fs::path Generated(std::int64_t count) {
   return file;
 }
 
-// A loaded project with its copies; saved only when a copy forces it.
-struct Loaded : bench_support::Loaded {
-  explicit Loaded(const fs::path& file) : bench_support::Loaded(file) {
+// A project opened as `project open` opens it, with its copies; saved only when a copy forces
+// it. Opened, it keeps what it read, so a copy's save of an unchanged project writes nothing.
+struct Loaded {
+  AutoRelease<Hvd::IProject> project;
+  explicit Loaded(const fs::path& file) {
+    bench_support::StartHost();
+    project = AutoRelease<Hvd::IProject>(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+    if (!project || project->Open(file.c_str()) != Hvd::kSuccess) {
+      std::fprintf(stderr, "could not open %s\n", file.c_str());
+      std::exit(1);
+    }
     std::ignore = AutoCast<Hvd::IForceSave>(project.Get())->SetSaveDelay(-1);
   }
+  ~Loaded() {
+    if (project) std::ignore = project->ProjectClose(false);
+  }
+  Loaded(const Loaded&) = delete;
+  Loaded& operator=(const Loaded&) = delete;
   Hvd::IProjectSaveAsArchive3* Copies() const {
     return AutoCast<Hvd::IProjectSaveAsArchive3>(project.Get()).Get();
   }

@@ -137,12 +137,21 @@ void GeneratedProjectWriter::WriteFiles() {
   AutoCast<IFileManager> manager(m_project.Get());
   AutoRelease<IHdlFileIterator> files;
   if (!manager || manager->GetProjectFiles(files.Receive()) != kSuccess || !files) return;
-  // By written name; of two files with one name the later is written.
-  std::map<Text, IFile*> named;
+  // By written name; of two files with one name the later is written. Only a generated or
+  // imported file is written: where there is none, as in a project of sources alone, no name
+  // needs working out.
+  std::vector<IFile*> all;
+  bool anyWritten = false;
   for (; !files->IsDone(); std::ignore = files->Next()) {
     AutoCast<IFile> file(files->Current());
-    if (file) named[MakeFileName(file.Get())] = file.Get();
+    if (!file) continue;
+    all.push_back(file.Get());
+    std::uint32_t state = 0;
+    anyWritten = anyWritten || (file->GetOriginState(&state) == kSuccess && state != 0 && state != 3);
   }
+  if (!anyWritten) return;
+  std::map<Text, IFile*> named;
+  for (IFile* file : all) named[MakeFileName(file)] = file;
   for (const auto& [name, file] : named) WriteFile(file, name);
 }
 

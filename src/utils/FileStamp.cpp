@@ -102,6 +102,14 @@ std::string MakeSlashPath(const char* path) {
   return text;
 }
 
+Port::StringBase<char> MakeSlashPath(const Port::StringBase<char>& path) {
+  // Past a NUL the text is dropped, as the C string's end.
+  const std::string& text = path.str();
+  if (text.rfind("//:", 0) != 0 && text.find('\\') == std::string::npos && text.find('\0') == std::string::npos)
+    return path;
+  return Port::StringBase<char>(MakeSlashPath(path.c_str()));
+}
+
 Port::StringBase<char> GetObjectName(CitI::IInterface* object) {
   Port::StringBase<char> name;
   if (Prjrep::AutoCast<Prjrep::IName> named(object); named.Get() != nullptr) std::ignore = named->GetName(name);

@@ -52,6 +52,8 @@ bool IsAbsolutePath(Port::StringBase<char> path);
 Port::StringBase<char> ChangeExtension(const Port::StringBase<char>& path, const Port::StringBase<char>& extension);
 // Backslashes turned into slashes, and a leading "//:" dropped.
 std::string MakeSlashPath(const char* path);
+// The same of a whole string; one that needs no change, as most do, is only copied.
+Port::StringBase<char> MakeSlashPath(const Port::StringBase<char>& path);
 // The object's name, empty when it has none.
 Port::StringBase<char> GetObjectName(CitI::IInterface* object);
 

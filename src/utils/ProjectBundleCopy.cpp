@@ -9,6 +9,9 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "Hvd/IBaseServices.h"
@@ -54,7 +57,7 @@ enum : std::uint32_t {
 
 using FileMessages::Debug;
 
-String Slashed(const String& path) { return String(MakeSlashPath(path.c_str())); }
+String Slashed(const String& path) { return MakeSlashPath(path); }
 
 String ParentOf(const String& path) { return String(fs::path(Slashed(path).str()).parent_path().string()); }
 
@@ -74,7 +77,7 @@ bool Folded(const std::string& path) {
 }
 
 std::string Normal(const String& path) {
-  std::string normal = Slashed(path).str();
+  std::string normal = std::move(Slashed(path).str());
   if (!Folded(normal)) normal = fs::path(normal).lexically_normal().string();
   while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
   return normal;
@@ -96,7 +99,7 @@ class BundleCopy {
   // Hands one item over; a refusal is written and becomes the answer when it is the first.
   Status Add(const String& source, const String& destination, const String& shownName) {
     const Status added = m_bundle->AddItem(source, destination);
-    m_added[Slashed(source)] = destination;
+    m_added[std::move(Slashed(source).str())] = destination;
     if (added != kSuccess) {
       Debug("WARNING: Couldn't add \"%s\" to the ProjectBundle.\n", shownName);
       Record(added);
@@ -136,9 +139,9 @@ class BundleCopy {
   AutoRelease<Prjrep::IFileNameHelper> m_inProjectDirectory;  // P: based on the project directory
   AutoRelease<Prjrep::IFileNameHelper> m_inSourceDirectory;   // S: based on the project file's directory
   String m_projectDirectory;
-  std::map<String, String> m_added;
+  std::unordered_map<std::string, String> m_added;  // looked up by whole name only
   std::set<std::string> m_inProject;
-  std::set<std::string> m_projectFiles;  // every file of the project, normal
+  std::unordered_set<std::string> m_projectFiles;  // every file of the project, normal
   std::optional<String> m_projectPath;  // its full path, once asked for
   bool m_remote = false;
   Status m_result = kSuccess;
@@ -323,7 +326,7 @@ void BundleCopy::AddSource(IHdlFile* item) {
     Debug("WARNING: Couldn't add \"%s/%s\" to the ProjectBundle.\n", directory, leaf);
     Record(kDirectoryWriteFailed);
   }
-  m_added[Slashed(source)] = destination;
+  m_added[std::move(Slashed(source).str())] = destination;
 }
 
 // A list-valued property names several files, each of which goes along.
@@ -449,7 +452,7 @@ void BundleCopy::AddMacroDirectories(String& buildMacro) {
       continue;
     }
     directory = Slashed(directory);
-    if (const auto known = m_added.find(directory); known != m_added.end()) {
+    if (const auto known = m_added.find(directory.str()); known != m_added.end()) {
       String destination = known->second;
       if (destination.empty()) std::ignore = m_map->MapFileName(directory, &destination, true);
       append(destination.empty() ? directory : destination);
@@ -474,7 +477,7 @@ void BundleCopy::AddMacroDirectories(String& buildMacro) {
       const String to = Slashed(destination) + String("/") + leaf;
       Debug("Mapping MACRO file %s to %s\n", from, to);
       const Status added = m_bundle->AddItem(from, to);
-      m_added[from] = to;
+      m_added[from.str()] = to;
       if (walked == kSuccess && added != kSuccess) walked = added;
     }
     if (error) walked = kDirectoryWriteFailed;

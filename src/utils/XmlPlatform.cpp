@@ -1,11 +1,6 @@
 #include "utils/XmlPlatform.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
+#include <string>
 #include <vector>
 #include <xercesc/dom/DOMException.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
@@ -18,6 +13,7 @@
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLException.hpp>
 
+#include "utils/FileUtils.h"
 #include "utils/XmlBounds.h"
 
 namespace X = xercesc;
@@ -221,42 +217,6 @@ class RefusingDtdParser final : public X::XercesDOMParser {
 
 constexpr XMLSize_t kEntityExpansionLimit = 100;
 
-// The whole of a regular file, or false with `why` naming the file and the failed step. The
-// open does not wait: a pipe with no writer would otherwise block it for ever.
-bool ReadWholeFile(const char* path, std::string& bytes, std::string& why) {
-  const auto failed = [&](const char* step) {
-    why = std::string("cannot read \"") + path + "\": " + step + " failed: " + std::strerror(errno);
-    return false;
-  };
-  const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return failed("open");
-  const struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
-  struct stat info {};
-  if (::fstat(fd, &info) != 0) return failed("stat");
-  if (!S_ISREG(info.st_mode)) {
-    why = std::string("cannot read \"") + path + "\": it is not a regular file";
-    return false;
-  }
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return failed("fcntl");
-  // Room for the size the file has now, so that a large file's bytes are not held at up to
-  // twice their size; a file that grows meanwhile is still read to its end.
-  bytes.reserve(bytes.size() + static_cast<std::size_t>(info.st_size));
-  char buffer[64 * 1024];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got == 0) return true;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return failed("read");
-    }
-    bytes.append(buffer, static_cast<std::size_t>(got));
-  }
-}
-
 }  // namespace
 
 XmlText::XmlText(const char* utf8) : XmlText(utf8 ? std::string_view(utf8) : std::string_view()) {
@@ -375,7 +335,7 @@ DocumentPtr SafeDomParser::ParseFile(const char* path, std::string* kept, Conten
   std::string bytes;
   try {
     std::string why;
-    if (!ReadWholeFile(path, bytes, why)) {
+    if (!FileUtils::ReadWholeFile(path, bytes, why)) {
       Refuse(why);
       return nullptr;
     }

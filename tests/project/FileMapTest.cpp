@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "CitP/Factory.h"
@@ -10,6 +11,8 @@
 #include "Prjrep/StandIns.h"
 #include "core/Factory.h"
 #include "project/copy/CFileMapHelper.h"
+#include "project/copy/CopyPath.h"
+#include "utils/FileStamp.h"
 
 namespace {
 
@@ -137,6 +140,31 @@ TEST_F(FileMapTest, SetUpWarnsOfARelativeWorkingDirectoryAndNeedsASourceDirector
   ASSERT_EQ(bare.SetupMap(true, true, "", "/dst", "/dst/rs", false, "/src/p.hlc", "/dst/q.xhlc", "/dst"), kSuccess);
   Text mapped;
   EXPECT_EQ(bare.MapFileName("/src/a.vhd", &mapped, false), Hvd::kComponentNotCreated);
+}
+
+// A path already in normal form is taken as it is, any other is built anew: both ways give
+// what folding the slashed path gives, and compare alike.
+TEST(CopyPathTest, NormalFormsAreTheFoldedSlashedPaths) {
+  namespace P = Hvd::CopyPath;
+  const std::string withNul("/a/b\0/c", 7);
+  for (const std::string& path : {std::string("/src/d1/u.vhd"), std::string("/"), std::string("a"), std::string(""),
+                                  std::string(".."), std::string("a/./b"), std::string("/a//b/"), std::string("a\\b"),
+                                  std::string("//:x/y"), std::string("/a/../b"), std::string("x/"), withNul}) {
+    const Text text(path);
+    std::string folded = Hvd::MakeSlashPath(path.c_str());
+    EXPECT_EQ(Hvd::MakeSlashPath(text), Text(folded)) << path;
+    if (!folded.empty()) folded = std::filesystem::path(folded).lexically_normal().string();
+    while (folded.size() > 1 && folded.back() == '/') folded.pop_back();
+    EXPECT_EQ(P::Normal(text), Text(folded)) << path;
+    EXPECT_EQ(P::IsNormal(text), Text(folded) == text) << path;
+    EXPECT_TRUE(P::Same(text, Text(folded))) << path;
+    const std::size_t slash = folded.rfind('/');
+    EXPECT_EQ(P::Parent(text), Text(slash == std::string::npos ? "" : slash == 0 ? "/" : folded.substr(0, slash)))
+        << path;
+    EXPECT_EQ(P::Leaf(text), Text(slash == std::string::npos ? folded : folded.substr(slash + 1))) << path;
+  }
+  EXPECT_FALSE(P::Same(Text("/a/b"), Text("/a/c")));
+  EXPECT_FALSE(P::Same(Text("/a/b"), Text("/a/b/c")));
 }
 
 }  // namespace

@@ -407,6 +407,49 @@ TEST_F(ProjectCopyTest, ArchiveEntriesAreEachOnceAndTheCopysOwnFilesWin) {
   EXPECT_EQ(entries(second), expected);
 }
 
+// A project large enough for its own files to be zipped in several runs, read folder by
+// folder with files reached through a linked folder between them: each file and each folder
+// on the way is in the archive once, and the archive unpacks to the project's tree.
+TEST_F(ProjectCopyTest, ALargeProjectsArchiveHoldsEachFileOnce) {
+  std::ostringstream listed;
+  listed << "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>\n"
+            "<project xmlns=\"http://www.velmor.com/XMLSchema\" xmlns:vel_kv=\"http://www.velmor.com/XMLSchema\">\n"
+            "  <header/>\n  <version vel_kv:hlc_version=\"14.1\" vel_kv:schema_version=\"2\"/>\n  <files>\n";
+  const auto list = [&](const std::string& name) {
+    listed << "    <file vel_kv:name=\"" << name << "\" vel_kv:type=\"FILE_VHDL\"/>\n";
+  };
+  for (int i = 0; i < 2100; ++i) {
+    const std::string name = "src/d" + std::to_string(i / 300) + "/u" + std::to_string(i) + ".vhd";
+    WriteText(m_dir / name, "entity u" + std::to_string(i) + " is end;\n");
+    list(name);
+    if (i % 700 == 0) list("alias/u" + std::to_string(i / 7) + ".vhd");  // in src/d0 too
+  }
+  fs::create_directory_symlink("src/d0", m_dir / "alias");
+  listed << "  </files>\n  <properties/>\n</project>\n";
+  WriteText(m_file, listed.str());
+  OpenProject();
+  const fs::path archive = m_root / "out/p.zip";
+  ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  int status = -1;
+  std::istringstream lines(RunCommand("unzip -Z1 " + archive.string(), &status));
+  ASSERT_EQ(status, 0);
+  std::multiset<std::string> entries;
+  for (std::string line; std::getline(lines, line);) entries.insert(line);
+  EXPECT_EQ(entries.count("src/"), 1u);
+  for (const char* throughLink : {"alias/u0.vhd", "alias/u100.vhd", "alias/u200.vhd"})
+    EXPECT_EQ(entries.count(throughLink), 1u) << throughLink;
+  for (int i = 0; i < 2100; i += 7) {
+    EXPECT_EQ(entries.count("src/d" + std::to_string(i / 300) + "/u" + std::to_string(i) + ".vhd"), 1u) << i;
+    EXPECT_EQ(entries.count("src/d" + std::to_string(i / 300) + "/"), 1u) << i;
+  }
+  const fs::path unpacked = m_root / "unpacked";
+  fs::create_directories(unpacked);
+  Port::Process unzip;
+  unzip.SetWorkingDirectory(unpacked.c_str());
+  ASSERT_EQ(unzip.Run({"unzip", "-q", archive.c_str()}), 0);
+  EXPECT_EQ(Tree(unpacked, {"alias"}), Tree(m_dir, {"alias", "tmp"}));
+}
+
 // The working directory "." names the project's own folder, which the archive walks anyway:
 // it is no file to bring along and draws no warning about its name in the copy.
 TEST_F(ProjectCopyTest, TheProjectsOwnFolderIsNoFileToBringAlong) {

@@ -53,6 +53,7 @@ Status CArchiveBundle::Initialize(const String& name, const String& location, co
   const Status status = m_directory->Initialize(name, location, sourceDirectory);
   if (status != kSuccess) return status;
   m_sourceDirectory = P::Normal(sourceDirectory);
+  m_wayChecked.clear();  // it was below the directory before
   m_bundleDirectory = P::Normal(P::Join(location, name));
   if (m_from && m_to &&
       (m_from->SetBaseDirectory(m_sourceDirectory) != kSuccess || m_to->SetBaseDirectory(m_bundleDirectory) != kSuccess)) {
@@ -76,13 +77,13 @@ Status CArchiveBundle::Open(std::uint32_t mode) {
 
 Status CArchiveBundle::Close(bool keep) {
   m_writable = false;
-  if (!keep) m_named.clear();
+  if (!keep) ForgetNames();
   return m_directory ? m_directory->Close(keep) : kComponentNotCreated;
 }
 
 Status CArchiveBundle::Delete() {
   m_writable = false;
-  m_named.clear();
+  ForgetNames();
   return m_directory ? m_directory->Delete() : kComponentNotCreated;
 }
 
@@ -119,7 +120,7 @@ std::string CArchiveBundle::UnrenamedName(const String& sourcePath, const String
   const std::string& source = sourcePath.str();
   const std::string& base = m_sourceDirectory.str();
   if (newPath.empty() && base.size() > 1 && base.front() == '/' && source.size() > base.size() + 1 && source[base.size()] == '/' &&
-      source.compare(0, base.size(), base) == 0 && P::Normal(sourcePath) == sourcePath)
+      source.compare(0, base.size(), base) == 0 && P::IsNormal(sourcePath))
     return source.substr(base.size() + 1);
   if (m_from->SetPath(sourcePath, String()) != kSuccess) return {};
   bool inside = false;
@@ -139,6 +140,10 @@ std::string CArchiveBundle::UnrenamedName(const String& sourcePath, const String
 }
 
 char CArchiveBundle::KindOf(const std::string& directory, const std::string& name) {
+  if (m_lastListed != nullptr && *m_lastListed == directory) {
+    const auto found = m_lastListing->find(name);
+    return found == m_lastListing->end() ? 'n' : found->second;
+  }
   auto listing = m_listings.find(directory);
   if (listing == m_listings.end()) {
     listing = m_listings.emplace(directory, std::map<std::string, char>()).first;
@@ -155,6 +160,8 @@ char CArchiveBundle::KindOf(const std::string& directory, const std::string& nam
     }
     if (error) listing->second.clear();  // nothing known: every item of it is copied
   }
+  m_lastListed = &listing->first;
+  m_lastListing = &listing->second;
   const auto found = listing->second.find(name);
   return found == listing->second.end() ? 'n' : found->second;
 }
@@ -171,10 +178,14 @@ bool CArchiveBundle::Name(const std::string& relative, Status& status) {
   if (dot == 0 || extension == ".mdx" || KindOf(directory, leaf.substr(0, dot) + ".sym") == 'f') return false;
   // An item reached through a link is copied, so that the link, which the copy keeps as a link,
   // and the item never stand side by side in the archive.
-  for (std::size_t at = relative.find('/'); at != std::string::npos; at = relative.find('/', at + 1)) {
-    const std::string parent = m_sourceDirectory.str() + "/" + relative.substr(0, at);
-    const std::size_t cut = parent.rfind('/');
-    if (KindOf(parent.substr(0, cut), parent.substr(cut + 1)) != 'd') return false;
+  const std::string way = relative.substr(0, std::min(relative.rfind('/'), relative.size()));
+  if (way.empty() || way != m_wayChecked) {
+    for (std::size_t at = relative.find('/'); at != std::string::npos; at = relative.find('/', at + 1)) {
+      const std::string parent = m_sourceDirectory.str() + "/" + relative.substr(0, at);
+      const std::size_t cut = parent.rfind('/');
+      if (KindOf(parent.substr(0, cut), parent.substr(cut + 1)) != 'd') return false;
+    }
+    m_wayChecked = way;
   }
   const char kind = KindOf(directory, leaf);
   if (kind == 'f') {
@@ -231,9 +242,18 @@ bool CArchiveBundle::NameTree(const std::string& relative, std::vector<std::stri
   return true;
 }
 
+void CArchiveBundle::ForgetNames() {
+  m_named.clear();
+  m_parentsNamed.clear();
+}
+
 void CArchiveBundle::NameWithParents(const std::string& relative) {
-  for (std::size_t slash = relative.find('/'); slash != std::string::npos; slash = relative.find('/', slash + 1))
-    m_named.insert(relative.substr(0, slash));
+  const std::size_t last = relative.rfind('/');
+  if (last != std::string::npos && relative.compare(0, last + 1, m_parentsNamed) != 0) {
+    for (std::size_t slash = relative.find('/'); slash != std::string::npos; slash = relative.find('/', slash + 1))
+      m_named.insert(relative.substr(0, slash));
+    m_parentsNamed = relative.substr(0, last + 1);
+  }
   m_named.insert(relative);
 }
 

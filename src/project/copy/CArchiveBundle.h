@@ -60,6 +60,7 @@ class CArchiveBundle final : public IProjectBundle {
   bool Name(const std::string& relative, Status& status);
   bool NameTree(const std::string& relative, std::vector<std::string>& names, Status& status);
   void NameWithParents(const std::string& relative);
+  void ForgetNames();
   // What `name` in `directory` is, a link not followed, from one listing of the directory;
   // 'n' when there is none, 'f' a file, 'd' a directory, 'o' anything else.
   char KindOf(const std::string& directory, const std::string& name);
@@ -71,6 +72,13 @@ class CArchiveBundle final : public IProjectBundle {
   String m_bundleDirectory;
   std::set<std::string> m_named;
   std::map<std::string, std::map<std::string, char>> m_listings;
+  // A project's files come directory by directory: the last directory listed, the last way
+  // down found to be all directories, and the last directory (with its '/') whose parents
+  // were named.
+  const std::string* m_lastListed = nullptr;
+  std::map<std::string, char>* m_lastListing = nullptr;
+  std::string m_wayChecked;
+  std::string m_parentsNamed;
   bool m_writable = false;
 };
 

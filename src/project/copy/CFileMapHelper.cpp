@@ -149,7 +149,7 @@ bool CFileMapHelper::MapBelowSource(const String& path, String* mapped, bool for
   const auto plain = [](const std::string& place) { return place.find('\\') == std::string::npos; };
   if (base.size() < 2 || base.front() != '/' || !plain(base) || !plain(m_destinationDirectory.str()) ||
       text.size() <= base.size() + 1 || text[base.size()] != '/' || text.compare(0, base.size(), base) != 0 ||
-      !(P::Normal(path) == path))
+      !P::IsNormal(path))
     return false;
   *mapped = path;
   if (!m_mappingActive || m_destinationDirectory.empty()) return true;

@@ -400,8 +400,10 @@ class NamesZip {
     m_started = true;
     m_directory = directory;
     m_names = names;
-    // Runs of a few thousand names keep each zip busy long enough to be worth a process.
-    const std::size_t runs = std::clamp<std::size_t>(names.size() / 2000, 1, 4);
+    // Runs of a thousand names or more keep each zip busy long enough to be worth a process;
+    // one a processor, and at least two, which the rest of the archive's work leaves room for.
+    const std::size_t processors = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 2, 8);
+    const std::size_t runs = std::clamp<std::size_t>(names.size() / 1000, 1, processors);
     m_jobs = std::vector<FileUtils::NamesZipJob>(runs);
     for (std::size_t run = 0; run < runs; ++run) {
       const std::vector<String> slice(names.begin() + static_cast<std::ptrdiff_t>(names.size() * run / runs),
@@ -535,7 +537,8 @@ Status CProjectSaveHelper::Archive(const String& archivePath, std::uint32_t opti
     result = CopyInto(temporaryProject, options, archiveWorkingDirectory, String(), remoteSourcesName, &bundle,
                       zipNamesNow);
   }
-  namesZip.Wait();
+  // The temporary tree is zipped while the project's own files may still be being zipped;
+  // their zips are waited for where they are joined to it.
   if (result == kSuccess) {
     std::ignore = FileUtils::RemoveItem(temporaryZip);
     messages.issueInfo("Project Archive - Performing .zip compression.\n");

@@ -9,7 +9,7 @@ namespace Hvd::CopyPath {
 
 namespace fs = std::filesystem;
 
-String Slash(const String& path) { return String(MakeSlashPath(path.c_str())); }
+String Slash(const String& path) { return MakeSlashPath(path); }
 
 String Join(const String& path, const String& part) {
   const String left = Slash(path);
@@ -36,28 +36,41 @@ bool Folded(const std::string& path) {
   return true;
 }
 
+// Already in normal form, as most paths a copy meets are: then nothing needs building.
+bool Plain(const std::string& path) {
+  return !path.empty() && (path.size() == 1 || path.back() != '/') && path.rfind("//:", 0) != 0 &&
+         path.find('\\') == std::string::npos && path.find('\0') == std::string::npos && Folded(path);
+}
+
 }  // namespace
 
+bool IsNormal(const String& path) { return Plain(path.str()) || Normal(path) == path; }
+
 String Normal(const String& path) {
-  std::string normal = Slash(path).str();
+  if (Plain(path.str())) return path;
+  String slashed = Slash(path);
+  std::string& normal = slashed.str();
   if (normal.empty()) return String();
   if (!Folded(normal)) normal = fs::path(normal).lexically_normal().string();
   while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
-  return String(normal);
+  return slashed;
 }
 
 // Of the normal form, whose only '/' at the end is the root.
 String Parent(const String& path) {
-  const std::string normal = Normal(path).str();
-  const std::size_t slash = normal.rfind('/');
+  String normal = Normal(path);
+  std::string& text = normal.str();
+  const std::size_t slash = text.rfind('/');
   if (slash == std::string::npos) return String();
-  return String(slash == 0 ? std::string("/") : normal.substr(0, slash));
+  text.resize(slash == 0 ? 1 : slash);
+  return normal;
 }
 
 String Leaf(const String& path) {
-  const std::string normal = Normal(path).str();
-  const std::size_t slash = normal.rfind('/');
-  return String(slash == std::string::npos ? normal : normal.substr(slash + 1));
+  String normal = Normal(path);
+  std::string& text = normal.str();
+  if (const std::size_t slash = text.rfind('/'); slash != std::string::npos) text.erase(0, slash + 1);
+  return normal;
 }
 
 String BaseName(const String& path) {
@@ -66,6 +79,9 @@ String BaseName(const String& path) {
   return String(leaf);
 }
 
-bool Same(const String& first, const String& second) { return Normal(first) == Normal(second); }
+bool Same(const String& first, const String& second) {
+  if (Plain(first.str()) && Plain(second.str())) return first == second;
+  return Normal(first) == Normal(second);
+}
 
 }  // namespace Hvd::CopyPath

@@ -16,6 +16,8 @@ String Slash(const String& path);
 String Join(const String& path, const String& part);
 // Slash form with "." and ".." folded and no trailing '/' (the root keeps its own).
 String Normal(const String& path);
+// Whether `path` is its own normal form.
+bool IsNormal(const String& path);
 // The directory the normal form lies in; "" for a single relative component.
 String Parent(const String& path);
 // The last component of the normal form.
