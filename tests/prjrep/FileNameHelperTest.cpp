@@ -95,4 +95,29 @@ TEST_F(FileNameHelperTest, ExtensionsAndShortNames) {
   }
 }
 
+// Whether a path is taken as it stands or folded first, its forms are what the file-system
+// library works out for it.
+TEST_F(FileNameHelperTest, EveryFormAgreesWithTheFileSystemLibrary) {
+  namespace fs = std::filesystem;
+  for (const char* base : {"/", "/p", "/p/q", "/p/./q/"}) {
+    ASSERT_EQ(names->SetBaseDirectory(base), kSuccess);
+    const fs::path normalBase = fs::path(base).lexically_normal();
+    for (const char* path : {"/p/q/r.v", "/p/q", "/p/qr/s.v", "/p", "/", "/p/../x.tar.gz", "/p//q/..s/.t",
+                             "/p/q/..", "/x/..y", "/p/q/r."}) {
+      ASSERT_EQ(names->SetPath(path, ""), kSuccess);
+      std::string normal = fs::path(path).lexically_normal().string();
+      while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
+      EXPECT_EQ(Read(&H::GetFullName), normal) << path;
+      EXPECT_EQ(Read(&H::GetOsPath), normal) << path;
+      const fs::path relative = fs::path(normal).lexically_relative(normalBase);
+      EXPECT_EQ(Read(&H::GetRelativeName), relative.string()) << path << " in " << base;
+      bool inside = false;
+      ASSERT_EQ(names->IsInsideBase(&inside), kSuccess);
+      EXPECT_EQ(inside, !relative.empty() && relative != "." && *relative.begin() != "..") << path << " in " << base;
+      std::string extension = fs::path(normal).extension().string();
+      EXPECT_EQ(Read(&H::GetExtension), extension.empty() ? extension : extension.substr(1)) << path;
+    }
+  }
+}
+
 }  // namespace

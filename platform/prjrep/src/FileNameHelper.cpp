@@ -1,9 +1,11 @@
 // The path-name component: one path and one base directory, with the path's forms worked
 // out lexically on '/' paths. Nothing here looks at the file system.
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "Components.h"
 #include "Prjrep/ClassIds.h"
@@ -20,9 +22,23 @@ using Hvd::Status;
 using Text = Port::StringBase<char>;
 namespace fs = std::filesystem;
 
+// True when folding would change nothing: no empty, "." or ".." step after a leading '/',
+// and no trailing '/'. Most paths are so, and are taken as they are.
+bool Plain(const std::string& text) {
+  if (text.empty() || (text.size() > 1 && text.back() == '/')) return false;
+  for (std::size_t start = text.front() == '/' ? 1 : 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('/', start), text.size());
+    const std::string_view step(text.data() + start, end - start);
+    if (step.empty() || step == "." || step == "..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 // "." and ".." folded away, repeated and trailing separators dropped, so that equal
 // places compare equal.
 std::string Normal(const std::string& text) {
+  if (Plain(text)) return text;
   std::string normal = fs::path(text).lexically_normal().string();
   while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
   return normal;
@@ -50,12 +66,13 @@ class CFileNameHelper final : public Hvd::TComponent<CFileNameHelper> {
   // The path relative to the base. Only two absolute places have one: every two of them
   // share at least the root, so on '/' paths it always exists then, with as many "../"
   // steps as it takes. A relative place has none, as it is unknown where it lies.
-  std::optional<fs::path> Relative() const {
-    if (m_path.empty() || m_base.empty()) return std::nullopt;
-    const fs::path path(m_path);
-    const fs::path base(m_base);
-    if (!path.is_absolute() || !base.is_absolute()) return std::nullopt;
-    return path.lexically_relative(base);
+  std::optional<std::string> Relative() const {
+    if (m_path.empty() || m_base.empty() || m_path.front() != '/' || m_base.front() != '/') return std::nullopt;
+    // Both are normal: below the base, as most paths are, it is what follows the base.
+    const std::size_t cut = m_base.size() == 1 ? 0 : m_base.size();
+    if (m_path.size() > cut + 1 && m_path[cut] == '/' && m_path.compare(0, cut, m_base, 0, cut) == 0)
+      return m_path.substr(cut + 1);
+    return fs::path(m_path).lexically_relative(fs::path(m_base)).string();
   }
 
   struct XIFileNameHelper : Hvd::TNested<CFileNameHelper, IFileNameHelper> {
@@ -68,6 +85,10 @@ class CFileNameHelper final : public Hvd::TComponent<CFileNameHelper> {
     }
     Status SetPath(const Text& path, const Text& second) override {
       CFileNameHelper& self = This();
+      if (second.empty() && !path.empty() && path.str().front() == '/' && Plain(path.str())) {
+        self.m_path = path.str();
+        return kSuccess;
+      }
       fs::path joined(path.str());
       if (!second.empty()) joined /= second.str();
       if (joined.empty()) return kFailure;
@@ -84,7 +105,7 @@ class CFileNameHelper final : public Hvd::TComponent<CFileNameHelper> {
     }
     Status GetBaseDirectory(Text* directory) override { return Write(directory, This().m_base); }
     Status GetPathOnDirectory(const Text& directory, Text* path) override {
-      const std::optional<fs::path> relative = This().Relative();
+      const std::optional<std::string> relative = This().Relative();
       const bool ok = relative.has_value() && !directory.empty();
       return Write(path, ok ? Normal((fs::path(directory.str()) / *relative).string()) : std::string(), ok);
     }
@@ -93,13 +114,14 @@ class CFileNameHelper final : public Hvd::TComponent<CFileNameHelper> {
     }
     Status GetFullName(Text* path) override { return Write(path, This().m_path, !This().m_path.empty()); }
     Status GetRelativeName(Text* path) override {
-      const std::optional<fs::path> relative = This().Relative();
-      return Write(path, relative ? relative->string() : std::string(), relative.has_value());
+      const std::optional<std::string> relative = This().Relative();
+      return Write(path, relative ? *relative : std::string(), relative.has_value());
     }
     // A path still relative is completed with the process's current directory.
     Status GetOsPath(Text* path) override {
-      const fs::path own(This().m_path);
-      if (own.empty() || own.is_absolute()) return Write(path, own.string(), !own.empty());
+      const std::string& text = This().m_path;
+      if (text.empty() || text.front() == '/') return Write(path, text, !text.empty());
+      const fs::path own(text);
       std::error_code failed;
       const fs::path absolute = fs::absolute(own, failed);
       return Write(path, failed ? std::string() : Normal(absolute.string()), !failed);
@@ -109,15 +131,18 @@ class CFileNameHelper final : public Hvd::TComponent<CFileNameHelper> {
     }
     // A name that only starts with a dot (".bashrc") has none; "a.tar.gz" has "gz".
     Status GetExtension(Text* extension) override {
-      std::string dotted = fs::path(This().m_path).extension().string();
-      if (!dotted.empty()) dotted.erase(0, 1);
-      return Write(extension, dotted, !This().m_path.empty());
+      const std::string& text = This().m_path;
+      const std::string_view leaf = std::string_view(text).substr(text.rfind('/') + 1);
+      const std::size_t dot = leaf == "." || leaf == ".." ? std::string_view::npos : leaf.rfind('.');
+      const std::string_view dotted = dot == std::string_view::npos || dot == 0 ? std::string_view() : leaf.substr(dot + 1);
+      return Write(extension, std::string(dotted), !text.empty());
     }
     // Strictly below the base: the base itself is not inside it.
     Status IsInsideBase(bool* inside) override {
       if (inside == nullptr) return kFailure;
-      const std::optional<fs::path> relative = This().Relative();
-      *inside = relative.has_value() && !relative->empty() && *relative != "." && *relative->begin() != "..";
+      const std::optional<std::string> relative = This().Relative();
+      *inside = relative.has_value() && !relative->empty() && *relative != "." && *relative != ".." &&
+                relative->rfind("../", 0) != 0;
       return kSuccess;
     }
   } m_XIFileNameHelper{this};
