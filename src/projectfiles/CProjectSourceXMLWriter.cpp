@@ -5,6 +5,9 @@
 #include <cstdlib>
 #include <map>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
 #include <xercesc/dom/DOMComment.hpp>
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
 #include <xercesc/dom/DOMImplementation.hpp>
@@ -762,16 +765,25 @@ void CProjectSourceXMLWriter::GetFileValue(CitI::IInterface* object, String* out
       if (m_fileMap->MapFileName(name, &mapped, false) == kSuccess && !mapped.empty()) name = mapped;
     }
     // The same as NormalizeFileName, with the written form of each directory worked out once:
-    // a project keeps many files in few directories.
-    const Port::FileName path(Text(MakeSlashPath(name.c_str())));
-    const Text head = path.GetHead(false, true);
-    auto known = m_directoryForms.find(head);
-    if (known == m_directoryForms.end()) {
-      Text prefix;
-      RelativeName(m_projectDirectory, head, Text(), prefix);
-      known = m_directoryForms.emplace(head, prefix).first;
+    // a project keeps many files in few directories, and lists them directory by directory.
+    const Text slashed = MakeSlashPath(name);
+    const std::string& text = slashed.str();
+    const std::size_t slash = text.find_last_of('/');
+    const std::size_t leaf = slash == std::string::npos ? 0 : slash + 1;
+    if (m_lastForm == nullptr || std::string_view(m_lastForm->first.str()) != std::string_view(text).substr(0, leaf)) {
+      const Text head(text.substr(0, leaf));
+      auto known = m_directoryForms.find(head);
+      if (known == m_directoryForms.end()) {
+        Text prefix;
+        RelativeName(m_projectDirectory, head, Text(), prefix);
+        known = m_directoryForms.emplace(head, prefix).first;
+      }
+      m_lastForm = &*known;
     }
-    *out = known->second + path.GetBase() + path.GetExtension();
+    std::string written;
+    written.reserve(m_lastForm->second.size() + text.size() - leaf);
+    written.append(m_lastForm->second.str()).append(text, leaf, std::string::npos);
+    *out = Text(std::move(written));
     return;
   }
   AutoCast<IPropertyInstance> property(object);

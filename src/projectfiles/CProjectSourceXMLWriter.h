@@ -169,6 +169,7 @@ class CProjectSourceXMLWriter {
   std::map<IView*, const XmlNames::Branch*> m_viewBranches;
   // The written form of each directory met, with its trailing "/" ("" for the project's own).
   std::map<String, String> m_directoryForms;
+  const std::pair<const String, String>* m_lastForm = nullptr;  // the last directory's
   // Type names by type; the types stay alive with the project's data store.
   std::map<IFileType*, String> m_typeNames;
   // What the target file held when the adopted document was read from another file.

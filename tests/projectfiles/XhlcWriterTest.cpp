@@ -267,6 +267,23 @@ TEST_F(XhlcWriterTest, EmptyProjectAndItsForms) {
   EXPECT_EQ(text.find("internal use only"), std::string::npos);
 }
 
+// Files written in an order that goes back and forth between directories, and that holds the
+// project's own directory and one beside it, are each named from their own directory.
+TEST_F(XhlcWriterTest, EachFileIsNamedFromItsOwnDirectory) {
+  OpenEmpty(m_file);
+  const char* added[] = {"b/z.vhd", "a/y.vhd", "top.vhd", "a/x.vhd", "b/w.vhd", "../lib/v.vhd", "a/b/u.vhd"};
+  for (const char* name : added) {
+    WriteText(m_dir / name, "entity e is end;\n");
+    AutoRelease<Hvd::IHdlFile> file;
+    ASSERT_EQ(Internal()->ProjectAddFile((m_dir / name).c_str(), nullptr, file.Receive()), Hvd::kSuccess) << name;
+  }
+  ASSERT_EQ(WriteNew(m_file), Hvd::kSuccess);
+  const std::string text = ReadText(m_file);
+  for (const char* name : added)
+    EXPECT_NE(text.find(std::string("<file vel_kv:name=\"") + name + "\""), std::string::npos) << name << "\n" << text;
+  EXPECT_EQ(Sections(text)[kFilesBlock].find("proj/"), std::string::npos) << text;
+}
+
 TEST_F(XhlcWriterTest, SaveToAnotherExistingFileComparesWithThatFile) {
   ASSERT_TRUE(LoadFixture("full.xhlc"));
   // Names with marks to escape, plain and not: a new file lays its entries out as text, the
