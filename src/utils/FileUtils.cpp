@@ -621,7 +621,6 @@ bool ReadWholeFile(const char* path, std::string& bytes, std::string& why) {
   }
 }
 
-
 Status JoinZips(const std::vector<String>& parts, const String& archive) {
   std::string data;
   std::string central;
