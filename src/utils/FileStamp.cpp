@@ -102,12 +102,13 @@ std::string MakeSlashPath(const char* path) {
   return text;
 }
 
+// A NUL counts as a change: the C string ends there, and what follows it is dropped.
+bool IsSlashPath(const std::string& path) {
+  return path.rfind("//:", 0) != 0 && path.find('\\') == std::string::npos && path.find('\0') == std::string::npos;
+}
+
 Port::StringBase<char> MakeSlashPath(const Port::StringBase<char>& path) {
-  // Past a NUL the text is dropped, as the C string's end.
-  const std::string& text = path.str();
-  if (text.rfind("//:", 0) != 0 && text.find('\\') == std::string::npos && text.find('\0') == std::string::npos)
-    return path;
-  return Port::StringBase<char>(MakeSlashPath(path.c_str()));
+  return IsSlashPath(path.str()) ? path : Port::StringBase<char>(MakeSlashPath(path.c_str()));
 }
 
 Port::StringBase<char> GetObjectName(CitI::IInterface* object) {

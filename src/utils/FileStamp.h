@@ -54,6 +54,8 @@ Port::StringBase<char> ChangeExtension(const Port::StringBase<char>& path, const
 std::string MakeSlashPath(const char* path);
 // The same of a whole string; one that needs no change, as most do, is only copied.
 Port::StringBase<char> MakeSlashPath(const Port::StringBase<char>& path);
+// Whether MakeSlashPath would leave `path` as it is: no leading "//:", no backslash, no NUL.
+bool IsSlashPath(const std::string& path);
 // The object's name, empty when it has none.
 Port::StringBase<char> GetObjectName(CitI::IInterface* object);
 

@@ -134,7 +134,8 @@ class CFileNameHelper final : public Hvd::TComponent<CFileNameHelper> {
       const std::string& text = This().m_path;
       const std::string_view leaf = std::string_view(text).substr(text.rfind('/') + 1);
       const std::size_t dot = leaf == "." || leaf == ".." ? std::string_view::npos : leaf.rfind('.');
-      const std::string_view dotted = dot == std::string_view::npos || dot == 0 ? std::string_view() : leaf.substr(dot + 1);
+      const bool none = dot == std::string_view::npos || dot == 0;
+      const std::string_view dotted = none ? std::string_view() : leaf.substr(dot + 1);
       return Write(extension, std::string(dotted), !text.empty());
     }
     // Strictly below the base: the base itself is not inside it.

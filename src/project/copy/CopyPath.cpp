@@ -38,8 +38,7 @@ bool Folded(const std::string& path) {
 
 // Already in normal form, as most paths a copy meets are: then nothing needs building.
 bool Plain(const std::string& path) {
-  return !path.empty() && (path.size() == 1 || path.back() != '/') && path.rfind("//:", 0) != 0 &&
-         path.find('\\') == std::string::npos && path.find('\0') == std::string::npos && Folded(path);
+  return !path.empty() && (path.size() == 1 || path.back() != '/') && IsSlashPath(path) && Folded(path);
 }
 
 }  // namespace
