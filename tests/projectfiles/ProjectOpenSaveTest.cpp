@@ -632,14 +632,15 @@ TEST_F(ProjectOpenSaveTest, ChangedOnDiskIsReloaded) {
   EXPECT_EQ(FileNames(), Strings{(m_dir / "a.vhd").string()});
   EXPECT_TRUE(IsOpen());
 
-  // A broken rewrite: open with nothing read, and no save or check writes over it.
+  // A broken rewrite is not read in: the project stays as it was, the check answers the
+  // failure, and no save or check writes over it.
   rewrite("<project>broken");
-  EXPECT_EQ(checks->CheckFiles(), Hvd::kSuccess);
+  EXPECT_EQ(checks->CheckFiles(), Hvd::kProjectNotOpened);
   EXPECT_TRUE(IsOpen());
-  EXPECT_TRUE(FileNames().empty());
+  EXPECT_EQ(FileNames(), Strings{(m_dir / "a.vhd").string()});
   EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "while reloading the project."));
-  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
-  EXPECT_EQ(checks->CheckFiles(), Hvd::kSuccess);
+  EXPECT_EQ(m_project->Save(), Hvd::kProjectNotOpened);
+  EXPECT_EQ(checks->CheckFiles(), Hvd::kProjectNotOpened);
   EXPECT_EQ(ReadText(m_file), "<project>broken");
   // Mended on disk, it is read again.
   rewrite(text);
@@ -647,6 +648,48 @@ TEST_F(ProjectOpenSaveTest, ChangedOnDiskIsReloaded) {
   EXPECT_EQ(FileNames(), Strings{(m_dir / "a.vhd").string()});
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
   EXPECT_EQ(checks->CheckFiles(), Hvd::kProjectNotOpen);
+}
+
+// Another program truncates the project file: the save asks, the reload cannot read it, and the
+// project stays in memory as it was while the save, and a close that saves, answer the failure
+// and write nothing. Told not to read it in, the save writes the project over it.
+TEST_F(ProjectOpenSaveTest, AReloadThatCannotReadKeepsTheProjectAndFailsTheSave) {
+  WriteText(m_dir / "a.vhd", "entity a is end;\n");
+  WriteText(m_dir / "b.vhd", "entity b is end;\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Add(m_dir / "a.vhd", "mine");
+  Add(m_dir / "b.vhd");
+  ASSERT_EQ(m_project->Save(), Hvd::kSuccess);
+  const Strings files{(m_dir / "a.vhd").string(), (m_dir / "b.vhd").string()};
+  const std::string saved = ReadText(m_file);
+  const std::string truncated = saved.substr(0, saved.size() / 2);
+  auto truncate = [&] {
+    fs::resize_file(m_file, truncated.size());
+    Port_MsgManData::ClearCaptured();
+  };
+  auto unchanged = [&] {
+    EXPECT_TRUE(IsOpen());
+    EXPECT_EQ(FileNames(), files);
+    EXPECT_EQ(ReadText(m_file), truncated);
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, m_file.string()));
+  };
+
+  truncate();
+  EXPECT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kProjectNotOpened);
+  unchanged();
+  // The change is still noticed: the next save asks again rather than writing over it.
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(m_project->Save(), Hvd::kProjectNotOpened);
+  unchanged();
+
+  ASSERT_EQ(InterpHelp::RunCmd("set ::velmor::Hvd::answers 2", nullptr, false, nullptr), Hvd::kSuccess);
+  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  EXPECT_NE(ReadText(m_file).find("b.vhd"), std::string::npos);
+  EXPECT_NE(ReadText(m_file).find("mine"), std::string::npos);
+
+  truncate();
+  EXPECT_EQ(m_project->ProjectClose(true), Hvd::kProjectNotOpened);
+  EXPECT_EQ(ReadText(m_file), truncated);
 }
 
 // The working directory moves the generated file; the project file stays and records it.

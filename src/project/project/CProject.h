@@ -113,6 +113,9 @@ class CProject : public TComponent<CProject> {
   // Reads the .xhlc at `path` into the closed project; `reopen` only from Reopen.
   Status ProjectOpenXml(const String& path, bool reopen);
   bool ReadProjectDocument(const String& path);
+  // Parses the project file for a reload into the document its open takes; false, with the
+  // project untouched, when it does not parse or is of a schema the project does not read.
+  bool ReadAhead(const String& path);
   // Adds the .mhs file that a project with a .zmr file lost, when it is on disk.
   void FixUpProject();
   // An older project (.hlc, .rwk): migrated, then opened as the .xhlc beside it.
@@ -134,8 +137,11 @@ class CProject : public TComponent<CProject> {
   // since they were read or written here, the change check runs (it asks whether to read them
   // again, and does), so that a save never writes over that change unasked. Only outside any
   // save, open, close or reload, where a reload can run.
-  void CheckDiskBeforeWrite();
-  // Reads the project file again; see CheckFiles for when it asks first.
+  // Answers kProjectNotOpened, with nothing read in, when the user chose to read the change in
+  // and it could not be read; the save then writes nothing.
+  Status CheckDiskBeforeWrite();
+  // Reads the project file again; see CheckFiles for when it asks first. A file that cannot be
+  // read leaves the project as it was and answers kProjectNotOpened.
   Status ReloadProject(bool noQuestion, bool askFirst, bool projectFileChanged, bool generatedFileChanged);
 
   std::int64_t SaveDelay() const noexcept { return m_saveDelay; }

@@ -81,8 +81,9 @@ Status CProject::XIProject::ProjectClose(bool save) {
   OperationGateGuard gate(this, "close");
   if (gate.EnteredAlready()) return kSuccess;
   // The save below runs with the close's depth raised, where no reload can: a change another
-  // program made on disk is looked at first.
-  if (save || FindOwed(this) != t_pass.owed.end()) self.CheckDiskBeforeWrite();
+  // program made on disk is looked at first, and one that could not be read in is not written
+  // over.
+  const Status checked = (save || FindOwed(this) != t_pass.owed.end()) ? self.CheckDiskBeforeWrite() : kSuccess;
   const DepthScope depth(self.m_saveDepth);
   // A closed project is no parent's sub-project any more; the mark held the project too.
   std::ignore = WithdrawFromOperationGate(MakeInterfaceKey("subproject", this));
@@ -92,7 +93,9 @@ Status CProject::XIProject::ProjectClose(bool save) {
   if (!self.m_open) return Fail(kSuccess, "Project::ProjectClose - Project is not open.\n");
 
   Status result = kSuccess;
-  if (save) {
+  if (checked != kSuccess) {
+    if (save) result = checked;
+  } else if (save) {
     result = self.m_XIForceSave.ForceSave();
   } else if (owed) {
     // A parent's save asked for it; as before, its result is not the close's.

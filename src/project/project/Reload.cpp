@@ -38,6 +38,7 @@ Status CProject::XIFileManager::CheckFiles() {
   if (depth.depth > 1) return kSuccess;
   if (!self.m_open) return Fail(kProjectNotOpen, "ERROR: Project::CheckFiles - Project is not opened.\n");
   if (self.m_readOnly) return Fail(kProjectReadOnly, "ERROR: Project::CheckFiles - Project is Read Only.\n");
+  Status unread = kSuccess;  // a reload the user asked for that could not read the file
   const bool projectFileChanged = self.m_projectFileStamp.IsChanged();
   const bool generatedFileChanged = self.m_generatedFileStamp.IsChanged();
   if (projectFileChanged || generatedFileChanged) {
@@ -51,9 +52,18 @@ Status CProject::XIFileManager::CheckFiles() {
       if (!projectFileChanged) std::ignore = self.WriteSourceProjectFile(String(), nullptr);
       if (!generatedFileChanged) std::ignore = self.WriteGeneratedProjectFile(String(), nullptr);
     }
+    const FileStamp projectStamp = self.m_projectFileStamp;
+    const FileStamp generatedStamp = self.m_generatedFileStamp;
     self.m_projectFileStamp.Update();
     self.m_generatedFileStamp.Update();
-    if (self.ReloadProject(false, true, projectFileChanged, generatedFileChanged) == kSuccess) return kSuccess;
+    const Status reloaded = self.ReloadProject(false, true, projectFileChanged, generatedFileChanged);
+    if (reloaded == kSuccess) return kSuccess;
+    // Not read in: the change stays noticed, so that no later save writes over it unasked.
+    if (reloaded == kProjectNotOpened) {
+      if (projectFileChanged) self.m_projectFileStamp = projectStamp;
+      if (generatedFileChanged) self.m_generatedFileStamp = generatedStamp;
+      unread = reloaded;
+    }
   }
   std::vector<Prjrep::AutoPtr<IProject>> children;
   std::ignore = self.CollectSubProjects(children);
@@ -66,22 +76,28 @@ Status CProject::XIFileManager::CheckFiles() {
     SetReportDeviceMismatchOnce(false);
   }
   std::ignore = self.m_XIProject.CleanupAutoManagedFiles();
-  return kSuccess;
+  return unread;
 }
 
-void CProject::CheckDiskBeforeWrite() {
-  if (m_saveDepth.load() != 0 || !m_open || m_readOnly || m_readFailed || m_building) return;
+Status CProject::CheckDiskBeforeWrite() {
+  if (m_saveDepth.load() != 0 || !m_open || m_readOnly || m_readFailed || m_building) return kSuccess;
   // A stamp never taken (no file was there when the project last looked) records nothing read.
   const bool projectFileChanged = m_projectFileStamp.inode != 0 && m_projectFileStamp.IsChanged();
-  if (!projectFileChanged && !(m_generatedFileStamp.inode != 0 && m_generatedFileStamp.IsChanged())) return;
+  if (!projectFileChanged && !(m_generatedFileStamp.inode != 0 && m_generatedFileStamp.IsChanged()))
+    return kSuccess;
   const CXMLReader* before = m_reader.get();
-  std::ignore = m_XIFileManager.CheckFiles();
+  const Status checked = m_XIFileManager.CheckFiles();
   // Not read in again (the user said no): the document read before no longer stands for the
   // file, so the save compares with what the file holds now and writes this project's own.
   if (projectFileChanged && m_reader && m_reader.get() == before) {
     if (m_reader->GetDocument() != nullptr) m_reader->GetDocument()->setDocumentURI(nullptr);
     if (XhlcSnapshot* kept = m_reader->GetSnapshot(); kept != nullptr) kept->ForgetFile();
   }
+  if (checked != kProjectNotOpened) return kSuccess;
+  return Fail(checked,
+              "ERROR: Project::Save - The project file \"%s\" changed on disk and could not be read again; nothing "
+              "was written.\n",
+              m_projectFilePath.c_str());
 }
 
 Status CProject::XIProject::ReconcileProject() {
@@ -91,6 +107,24 @@ Status CProject::XIProject::ReconcileProject() {
   if (!self.m_open) return Fail(kProjectNotOpen, "ERROR: Project::ReconcileProject - Project is not opened.\n");
   if (self.m_readOnly) return Fail(kProjectReadOnly, "ERROR: Project::ReconcileProject - Project is read only.\n");
   return self.m_XIFileManager.CheckFiles();
+}
+
+bool CProject::ReadAhead(const String& path) {
+  CXMLReader reader(&m_XIProject);
+  reader.DivertFileEntries();
+  if (!reader.ParseFile(path)) return false;
+  reader.ReadVersion();
+  String version;
+  if (reader.GetSchemaVersion(&version) != kSuccess || !CXMLReader::IsAcceptedSchemaVersion(version)) {
+    std::ignore = Fail(kFailure, "Error: IProject::Reload - Unsupported version (\"%s\") of XHLC file.\n", version.c_str());
+    return false;
+  }
+  // Taken in this order, so that the document is not parsed again whole on the way.
+  std::unique_ptr<CXMLReader::DivertedFiles> diverted = reader.TakeDivertedFiles();
+  std::string bytes = reader.TakeBytes();
+  std::unique_ptr<ElementIndex> index = reader.TakeIndex();
+  m_readDocument = {path, reader.TakeDocument(), std::move(bytes), std::move(index), std::move(diverted)};
+  return m_readDocument.document != nullptr;
 }
 
 Status CProject::XIProject::Reload() { return This().ReloadProject(true, true, false, false); }
@@ -103,33 +137,45 @@ Status CProject::ReloadProject(bool noQuestion, bool askFirst, bool projectFileC
     if (answered != kSuccess) return answered;
   }
   const bool subProject = IsSubProject(&m_XIProject);
+  if (!subProject && !noQuestion) {
+    String text;
+    if (generatedFileChanged && !projectFileChanged) {
+      text = "The generated project " + m_generatedFilePath + " has changed on disk.\nWould you like to reload?";
+    } else if (generatedFileChanged) {
+      text = "Both the project " + m_projectFilePath + " and the generated project " + m_generatedFilePath +
+             " have changed on disk.\nWould you like to reload?";
+    } else {
+      text = "The project " + m_projectFilePath + " has changed on disk.\nWould you like to reload?";
+    }
+    // The paths are quoted as one word, so that no character of theirs is read as Tcl.
+    const String command = "::velmor::Hvd::hvd_DisplayQuestionDialog " + TclWord(text) + " 1";
+    String answer = "1";
+    std::ignore = InterpHelp::RunCmd(command.c_str(), nullptr, false, &answer);
+    if (answer == "2") return kFailure;
+  }
+  const String path = m_projectFilePath;
+  // The file is read whole before anything of the project goes: one that another program left
+  // unreadable (truncated, half written) leaves the project in memory as it was.
+  if (!ReadAhead(path)) {
+    Port_MsgManData::createObject("ProjectMgmt", "CProject", 5070, kProjectRevision)
+        .issueError(
+            "Corvane discovered errors in the project file \"%s\", while reloading the project.\n"
+            "The project is kept as it was before the reload, and nothing is written to the file.\n"
+            "Correct the errors in the xhlc file outside of Corvane (the errors are shown in the console), or\n"
+            "answer no when asked to reload, to write this project over the file.\n",
+            path.c_str());
+    return kProjectNotOpened;
+  }
   if (subProject) {
     Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, kProjectRevision)
         .issueInfo("INFO: Reloading subproject \"%s\".\n", m_projectFilePath.c_str());
     std::ignore = SendEvent(&m_XIProject, EventId::ReloadBegins(), nullptr);
   } else {
-    if (!noQuestion) {
-      String text;
-      if (generatedFileChanged && !projectFileChanged) {
-        text = "The generated project " + m_generatedFilePath + " has changed on disk.\nWould you like to reload?";
-      } else if (generatedFileChanged) {
-        text = "Both the project " + m_projectFilePath + " and the generated project " + m_generatedFilePath +
-               " have changed on disk.\nWould you like to reload?";
-      } else {
-        text = "The project " + m_projectFilePath + " has changed on disk.\nWould you like to reload?";
-      }
-      // The paths are quoted as one word, so that no character of theirs is read as Tcl.
-      const String command = "::velmor::Hvd::hvd_DisplayQuestionDialog " + TclWord(text) + " 1";
-      String answer = "1";
-      std::ignore = InterpHelp::RunCmd(command.c_str(), nullptr, false, &answer);
-      if (answer == "2") return kFailure;
-    }
     Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, kProjectRevision)
         .issueInfo("INFO: Reloading \"%s\".\n", m_projectFilePath.c_str());
     BroadcastEvent(&m_XIProject, EventId::ReloadBegins(), nullptr);
     Port_MsgManData::createObject("ProjectMgmt", "CProject", 5058, kProjectRevision).issueStatus("Reloading the project.\n");
   }
-  const String path = m_projectFilePath;
   // The design stays with the project: it is emptied here and filled again by the open.
   Prjrep::AutoCast<IDesignInternal> design(m_design.Get());
   ReleaseProject(false);
@@ -139,6 +185,7 @@ Status CProject::ReloadProject(bool noQuestion, bool askFirst, bool projectFileC
   // answers, so that a failed reload does not silence the design for good.
   if (design) std::ignore = design->DisableViewsChangedEvent();
   const Status opened = ProjectOpenXml(path, false);
+  m_readDocument = {};
   if (design) std::ignore = design->EnableViewsChangedEvent();
   if (opened == kProjectNotOpened) {
     Port_MsgManData::createObject("ProjectMgmt", "CProject", 5070, kProjectRevision)

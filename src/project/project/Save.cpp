@@ -62,7 +62,9 @@ Status CProject::XIForceSave::ForceSave() {
 }
 
 Status CProject::SaveProjectFiles(bool force) {
-  CheckDiskBeforeWrite();
+  // Another program's change that the user chose to read in, and that could not be read, is
+  // neither written over nor taken for saved.
+  if (const Status checked = CheckDiskBeforeWrite(); checked != kSuccess) return checked;
   // Raised while the save core or a writer runs, so that a reload asked for meanwhile does nothing.
   const DepthScope depth(m_saveDepth);
   OperationGateGuard gate(&m_XIProject);
