@@ -28,6 +28,7 @@
 #include "projectfiles/XMLNamespaceHelper.h"
 #include "projectfiles/XhlcText.h"
 #include "projectfiles/XmlNames.h"
+#include "utils/FileStamp.h"
 #include "utils/KeyedProperty.h"
 
 namespace X = xercesc;
@@ -401,7 +402,17 @@ Status CXMLReader::AddFile(const String& path, IFileType* type, AutoRelease<IHdl
   file = nullptr;
   AutoCast<IProjectInternal> project(m_project);
   if (!project) return kMissingInterface;
-  return project->ProjectAddFile(path, type, file.Receive());
+  const Status added = project->ProjectAddFile(path, type, file.Receive());
+  // Kept as read, but a save writes the backslash as a folder separator, naming another file.
+  if (added == kSuccess && path.str().find('\\') != std::string::npos) {
+    Port_MsgManData::createObject("ProjectMgmt", kSource, 0, kRevision)
+        .issueWarning(
+            "The project file \"%s\" names the file \"%s\", whose name holds a backslash.\n"
+            "A save writes the backslash as a folder separator, so the saved project will name \"%s\" instead.\n"
+            "Rename the file without a backslash and add it to the project again.\n",
+            m_fileName.c_str(), path.c_str(), MakeSlashPath(path.c_str()).c_str());
+  }
+  return added;
 }
 
 namespace {

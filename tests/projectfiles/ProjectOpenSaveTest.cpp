@@ -692,6 +692,39 @@ TEST_F(ProjectOpenSaveTest, AReloadThatCannotReadKeepsTheProjectAndFailsTheSave)
   EXPECT_EQ(ReadText(m_file), truncated);
 }
 
+// A save writes a backslash as a folder separator: a file or folder name holding one is refused
+// when a file is added, with nothing added, and a stored project naming such a file opens with
+// a warning naming it.
+TEST_F(ProjectOpenSaveTest, ABackslashInAFileOrFolderNameIsRefusedAtAddAndWarnedAtOpen) {
+  fs::create_directories(m_dir / "src" / "x\\y");
+  WriteText(m_dir / "src" / "a\\b.vhd", "entity ab is end;\n");
+  WriteText(m_dir / "src" / "x\\y" / "c.vhd", "entity c is end;\n");
+  WriteText(m_dir / "src" / "d.vhd", "entity d is end;\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  for (const fs::path& refused : {m_dir / "src" / "a\\b.vhd", m_dir / "src" / "x\\y" / "c.vhd"}) {
+    Port_MsgManData::ClearCaptured();
+    AutoRelease<Hvd::IHdlFile> file;
+    EXPECT_EQ(Files()->ProjectAddFile(refused.c_str(), nullptr, file.Receive()), Hvd::kInvalidParameter);
+    EXPECT_FALSE(file);
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, refused.string())) << refused;
+  }
+  EXPECT_TRUE(FileNames().empty());
+  Add(m_dir / "src" / "d.vhd");
+  ASSERT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+
+  // Another writer named the file with a backslash: the open keeps it, and says so.
+  std::string text = ReadText(m_file);
+  const auto at = text.find("src/d.vhd");
+  ASSERT_NE(at, std::string::npos) << text;
+  WriteText(m_file, text.replace(at, 9, "src/a\\b.vhd"));
+  Port_MsgManData::ClearCaptured();
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_EQ(FileNames(), Strings{(m_dir / "src" / "a\\b.vhd").string()});
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning, (m_dir / "src" / "a\\b.vhd").string()));
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning, m_file.string()));
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
 // The working directory moves the generated file; the project file stays and records it.
 TEST_F(ProjectOpenSaveTest, WorkingDirectoryMoves) {
   ASSERT_EQ(Open(m_file), Hvd::kSuccess);

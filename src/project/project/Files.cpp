@@ -12,6 +12,7 @@
 #include "Hvd/IFile.h"
 #include "Hvd/IHdlProject.h"
 #include "Port/FileName.h"
+#include "Port/MsgMan.h"
 #include "Prjrep/IFileNameHelper.h"
 #include "childproject/ChildProjectHelp.h"
 #include "core/Diagnostics.h"
@@ -128,6 +129,16 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
   if (place != m_fileIndex.end() && place->first == key) {
     out.Assign(place->second);
     return kAlreadyInProject;
+  }
+  // A save writes a backslash as a folder separator: such a name would be saved as another
+  // file, one that is not there.
+  if (testExists && key.find('\\') != std::string::npos) {
+    Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, kProjectRevision)
+        .issueError(
+            "The file \"%s\" cannot be added to the project: its file or folder name holds a backslash, which the "
+            "project file would read as a folder separator.\n",
+            path.c_str());
+    return kInvalidParameter;
   }
   if (testExists && !Port::File::exist(fullName))
     return Fail(kFailure, "ERROR: Project::ProjectAddFile - file %s not found.\n", path.c_str());
