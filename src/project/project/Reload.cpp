@@ -83,20 +83,17 @@ Status CProject::CheckDiskBeforeWrite() {
   if (m_saveDepth.load() != 0 || !m_open || m_readOnly || m_readFailed || m_building) return kSuccess;
   // A stamp never taken (no file was there when the project last looked) records nothing read.
   const bool projectFileChanged = m_projectFileStamp.inode != 0 && m_projectFileStamp.IsChanged();
-  if (!projectFileChanged && !(m_generatedFileStamp.inode != 0 && m_generatedFileStamp.IsChanged()))
-    return kSuccess;
+  if (!projectFileChanged && !(m_generatedFileStamp.inode != 0 && m_generatedFileStamp.IsChanged())) return kSuccess;
   const CXMLReader* before = m_reader.get();
   const Status checked = m_XIFileManager.CheckFiles();
-  // Not read in again (the user said no): the document read before no longer stands for the
-  // file, so the save compares with what the file holds now and writes this project's own.
+  // Not read in again (the user said no, or it could not be read): the document read before no
+  // longer stands for the file, so a save compares with what the file holds now.
   if (projectFileChanged && m_reader && m_reader.get() == before) {
     if (m_reader->GetDocument() != nullptr) m_reader->GetDocument()->setDocumentURI(nullptr);
     if (XhlcSnapshot* kept = m_reader->GetSnapshot(); kept != nullptr) kept->ForgetFile();
   }
   if (checked != kProjectNotOpened) return kSuccess;
-  return Fail(checked,
-              "ERROR: Project::Save - The project file \"%s\" changed on disk and could not be read again; nothing "
-              "was written.\n",
+  return Fail(checked, "ERROR: Project - The project file \"%s\" changed on disk and could not be read again.\n",
               m_projectFilePath.c_str());
 }
 
@@ -116,7 +113,8 @@ bool CProject::ReadAhead(const String& path) {
   reader.ReadVersion();
   String version;
   if (reader.GetSchemaVersion(&version) != kSuccess || !CXMLReader::IsAcceptedSchemaVersion(version)) {
-    std::ignore = Fail(kFailure, "Error: IProject::Reload - Unsupported version (\"%s\") of XHLC file.\n", version.c_str());
+    std::ignore =
+        Fail(kFailure, "Error: IProject::Reload - Unsupported version (\"%s\") of XHLC file.\n", version.c_str());
     return false;
   }
   // Taken in this order, so that the document is not parsed again whole on the way.
