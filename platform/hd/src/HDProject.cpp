@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "CitP/Factory.h"
@@ -392,6 +393,22 @@ bool CPartition::Read(std::string line) {
   return false;
 }
 
+// Whether two of the partitions have one name. Sorted, so that a file of a million partitions
+// is not a trillion comparisons; each comparison is counted in `comparisons` when given.
+bool NamedTwice(const std::vector<Prjrep::AutoPtr<CPartition>>& partitions, std::size_t* comparisons) {
+  std::vector<std::string_view> names;
+  names.reserve(partitions.size());
+  for (const auto& held : partitions) names.emplace_back(held->Name().str());
+  std::size_t compared = 0;
+  std::sort(names.begin(), names.end(), [&](std::string_view a, std::string_view b) {
+    ++compared;
+    return a < b;
+  });
+  compared += names.empty() ? 0 : names.size() - 1;
+  if (comparisons != nullptr) *comparisons += compared;
+  return std::adjacent_find(names.begin(), names.end()) != names.end();
+}
+
 // The number of "/"-separated components of a partition name.
 std::size_t Depth(const std::string& name) {
   return static_cast<std::size_t>(std::count(name.begin(), name.end(), '/'));
@@ -481,6 +498,11 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
   Status SetTextSetting(std::int32_t index, const Text& text) override { return SetAt(m_texts, index, text); }
   Status GetTextSetting(std::int32_t index, Text* text) override { return GetAt(m_texts, index, text); }
 
+  // The partitions and settings of a file that Write wrote, in place of those held; nothing
+  // changes when the file is not whole. Counts the comparisons of names in `comparisons`.
+  Status Read(const Text& path, std::size_t* comparisons = nullptr);
+  std::size_t PartitionCount() const { return m_partitions.size(); }
+
  private:
   static Status SetAt(std::array<Text, kSettings>& values, std::int32_t index, const Text& value) {
     if (!InRange(index, values)) return kInvalidParameter;
@@ -545,9 +567,6 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     return top;
   }
 
-  // The partitions and settings of a file that Write wrote, in place of those held; nothing
-  // changes when the file is not whole.
-  Status Read(const Text& path);
   Status Publish(CitI::IInterface* project, CitI::IInterface* owner);
   static Status Receive(CHDProject* self, Prjrep::IEvent* event);
 
@@ -591,7 +610,7 @@ Prjrep::AutoPtr<Prjrep::ISimpleNamedLookup> RepositoryNamesOf(Hvd::IProject* pro
   return Prjrep::AutoPtr<Prjrep::ISimpleNamedLookup>(Prjrep::AutoCast<Prjrep::ISimpleNamedLookup>(repository.Get()).Get());
 }
 
-Status CHDProject::Read(const Text& path) {
+Status CHDProject::Read(const Text& path, std::size_t* comparisons) {
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(path.str(), error);
   if (error || size > kMaxFileBytes) return kFailure;
@@ -611,8 +630,6 @@ Status CHDProject::Read(const Text& path) {
       Text name;
       if (partitions.size() >= kMaxPartitions || !Unescape(rest, &name) || name.empty() || name.str()[0] != '/')
         return kFailure;
-      for (const auto& held : partitions)
-        if (held->Name() == name) return kFailure;
       partitions.emplace_back(Prjrep::AutoRelease<CPartition>(new CPartition(name)));
       continue;
     }
@@ -621,7 +638,7 @@ Status CHDProject::Read(const Text& path) {
         !InRange(index, paths) || !Unescape(rest, &(key == "path" ? paths : texts)[static_cast<std::size_t>(index)]))
       return kFailure;
   }
-  if (in.bad()) return kFailure;
+  if (in.bad() || NamedTwice(partitions, comparisons)) return kFailure;
   m_paths = paths, m_texts = texts;
   m_partitions = std::move(partitions);
   return kSuccess;
@@ -678,5 +695,13 @@ Status CHDProject::Receive(CHDProject* self, Prjrep::IEvent* event) {
 }  // namespace
 
 void RegisterHDProject() { Hvd::RegisterFactoriesOf<CHDProject>(); }
+
+StandInPartitionsFile StandInReadPartitions(const std::string& path) {
+  StandInPartitionsFile file;
+  Prjrep::AutoRelease<CHDProject> project(new CHDProject);
+  file.read = project->Read(Text(path), &file.nameComparisons) == kSuccess;
+  file.partitions = project->PartitionCount();
+  return file;
+}
 
 }  // namespace HdcI
