@@ -659,14 +659,26 @@ TEST_F(DesignProjectsTest, EveryValueReadsBackFromTheFileAndAFileThatCannotBeRea
   partition = nullptr;
   design = nullptr;
 
-  // A file that is not whole is refused: the project has no design project and the file stays.
+  // A file that is not whole is refused: the project has no design project, the file stays, and
+  // the user is told which file it is. So is one cut short at a line end.
   ASSERT_EQ(helper->CloseProject(), kSuccess);
   const std::string file = m_dir + "/fast/fast.hdp";
-  const std::string broken = "hdproject 1\npartition /f\n  stage 7 1 2 3\n";
-  std::ofstream(file, std::ios::trunc) << broken;
-  ASSERT_EQ(opener->OpenProject(ProjectFile("fast").c_str()), kSuccess);
-  EXPECT_FALSE(DesignAt(ProjectFile("fast")));
-  ASSERT_EQ(helper->CloseProject(), kSuccess);
-  std::ifstream in(file);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), broken);
+  std::string written;
+  {
+    std::ifstream in(file);
+    written.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  const std::string cut = written.substr(0, written.rfind('\n', written.size() - 2) + 1);
+  for (const std::string& broken : {std::string("hdproject 1\npartition /f\n  stage 7 1 2 3\n"), cut}) {
+    std::ofstream(file, std::ios::trunc) << broken;
+    Port_MsgManData::ClearCaptured();
+    ASSERT_EQ(opener->OpenProject(ProjectFile("fast").c_str()), kSuccess);
+    EXPECT_FALSE(DesignAt(ProjectFile("fast"))) << broken;
+    const std::vector<std::string> errors = Errors();
+    EXPECT_TRUE(errors.size() == 1 && errors[0].find("\"" + file + "\" is refused") != std::string::npos)
+        << ::testing::PrintToString(errors);
+    ASSERT_EQ(helper->CloseProject(), kSuccess);
+    std::ifstream in(file);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), broken);
+  }
 }

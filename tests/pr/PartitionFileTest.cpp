@@ -62,4 +62,35 @@ TEST_F(PartitionFileTest, ReadingGrowsWithThePartitionsNotWithTheirPairs) {
   EXPECT_FALSE(HdcI::StandInReadPartitions((m_dir / "twice.hdp").string()).read);
 }
 
+// A file cut short at any point, a line end among them, is refused; so is one with more after
+// its end. A file of the earlier release, which has no end mark, is read as before.
+TEST_F(PartitionFileTest, AFileThatIsNotWholeIsRefused) {
+  AutoRelease<HdcI::IHDProject> design(CitP::Factory::CreateInstance(HdcI::HDProjectClassId()));
+  ASSERT_TRUE(design);
+  for (const char* name : {"/top", "/top/u1", "/top/u2"}) {
+    AutoRelease<HdcI::IPartition> made;
+    ASSERT_EQ(design->CreatePartition(name, made.Receive()), kSuccess);
+    std::ignore = made->AddListEntry("one");
+  }
+  std::ignore = design->SetTextSetting(1, "kept");
+  const fs::path file = m_dir / "whole.hdp";
+  ASSERT_EQ(design->Write(file.c_str(), nullptr), kSuccess);
+  const std::string whole = ReadText(file);
+  EXPECT_EQ(HdcI::StandInReadPartitions(file.string()).partitions, 3u);
+
+  const fs::path cut = m_dir / "cut.hdp";
+  for (std::size_t size = 0; size < whole.size(); ++size) {
+    // Every line end, and a few places within lines.
+    if (whole[size] != '\n' && size % 7 != 0) continue;
+    WriteText(cut, whole.substr(0, size + (whole[size] == '\n' ? 1 : 0)));
+    if (size + 1 == whole.size()) continue;  // the whole file
+    EXPECT_FALSE(HdcI::StandInReadPartitions(cut.string()).read) << whole.substr(0, size + 1);
+  }
+  WriteText(cut, whole + "partition /top/u3\n");
+  EXPECT_FALSE(HdcI::StandInReadPartitions(cut.string()).read);
+
+  WriteText(cut, EarlierFile(2));
+  EXPECT_EQ(HdcI::StandInReadPartitions(cut.string()).partitions, 2u);
+}
+
 }  // namespace

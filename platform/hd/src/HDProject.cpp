@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -393,6 +394,19 @@ bool CPartition::Read(std::string line) {
   return false;
 }
 
+// The heading of a partitions file that ends with an end mark, and that of the earlier release,
+// whose files have none.
+constexpr const char* kHeading = "hdproject 2";
+constexpr const char* kEarlierHeading = "hdproject 1";
+constexpr const char* kEndMark = "end ";
+
+// What a reading found besides its answer: the comparisons of partition names it made, and why
+// a file was refused.
+struct ReadReport {
+  std::size_t comparisons = 0;
+  std::string problem;
+};
+
 // Whether two of the partitions have one name. Sorted, so that a file of a million partitions
 // is not a trillion comparisons; each comparison is counted in `comparisons` when given.
 bool NamedTwice(const std::vector<Prjrep::AutoPtr<CPartition>>& partitions, std::size_t* comparisons) {
@@ -436,13 +450,7 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
   // Through a temporary beside the file, so that a failed write leaves the old one whole.
   Status Write(const Text& path, Hvd::IProjectHelper*) override {
     if (path.empty()) return kFailure;
-    std::string text = "hdproject 1\n";
-    for (std::size_t index = 0; index < m_paths.size(); ++index)
-      text += "path " + std::to_string(index) + " " + Escape(m_paths[index].str()) + "\n";
-    for (std::size_t index = 0; index < m_texts.size(); ++index)
-      text += "text " + std::to_string(index) + " " + Escape(m_texts[index].str()) + "\n";
-    for (const auto& partition : m_partitions) partition->Write(text);
-    return Hvd::WriteFileAtomically(path.str(), text);
+    return Hvd::WriteFileAtomically(path.str(), Contents());
   }
   Status PrepareWrite() override { return kSuccess; }
   Status CreatePartition(const Text& name, IPartition** partition) override {
@@ -499,8 +507,8 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
   Status GetTextSetting(std::int32_t index, Text* text) override { return GetAt(m_texts, index, text); }
 
   // The partitions and settings of a file that Write wrote, in place of those held; nothing
-  // changes when the file is not whole. Counts the comparisons of names in `comparisons`.
-  Status Read(const Text& path, std::size_t* comparisons = nullptr);
+  // changes when the file is not whole, and `report` says why.
+  Status Read(const Text& path, ReadReport* report = nullptr);
   std::size_t PartitionCount() const { return m_partitions.size(); }
 
  private:
@@ -546,6 +554,18 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     if (top.empty() || top.str().find('/') != std::string::npos) return;
     m_partitions.emplace_back(Prjrep::AutoRelease<CPartition>(new CPartition(Text("/" + top.str()))));
     std::ignore = m_partitions.back()->SetTop(true);
+  }
+  // The file's text: its settings and partitions between a heading and an end mark that counts
+  // the lines between them, so that a file cut short, even at a line end, is told from a whole one.
+  std::string Contents() const {
+    std::string body;
+    for (std::size_t index = 0; index < m_paths.size(); ++index)
+      body += "path " + std::to_string(index) + " " + Escape(m_paths[index].str()) + "\n";
+    for (std::size_t index = 0; index < m_texts.size(); ++index)
+      body += "text " + std::to_string(index) + " " + Escape(m_texts[index].str()) + "\n";
+    for (const auto& partition : m_partitions) partition->Write(body);
+    const auto lines = static_cast<std::size_t>(std::count(body.begin(), body.end(), '\n'));
+    return std::string(kHeading) + "\n" + body + kEndMark + std::to_string(lines) + "\n";
   }
   // A project without partitions or settings needs no file of them.
   bool HoldsAnything() const {
@@ -610,35 +630,59 @@ Prjrep::AutoPtr<Prjrep::ISimpleNamedLookup> RepositoryNamesOf(Hvd::IProject* pro
   return Prjrep::AutoPtr<Prjrep::ISimpleNamedLookup>(Prjrep::AutoCast<Prjrep::ISimpleNamedLookup>(repository.Get()).Get());
 }
 
-Status CHDProject::Read(const Text& path, std::size_t* comparisons) {
+Status CHDProject::Read(const Text& path, ReadReport* report) {
+  ReadReport own;
+  ReadReport& found = report != nullptr ? *report : own;
+  const auto refuse = [&](std::string problem) {
+    found.problem = std::move(problem);
+    return kFailure;
+  };
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(path.str(), error);
-  if (error || size > kMaxFileBytes) return kFailure;
+  if (error) return refuse("it cannot be read");
+  if (size > kMaxFileBytes) return refuse("it is larger than any partitions file");
   std::ifstream in(path.str(), std::ios::binary);
   std::string line;
-  if (!in || !std::getline(in, line) || line != "hdproject 1") return kFailure;
+  if (!in || !std::getline(in, line)) return refuse("it cannot be read");
+  const bool marked = line == kHeading;
+  if (!marked && line != kEarlierHeading) return refuse("it is not a partitions file");
   std::array<Text, kSettings> paths{}, texts{};
   std::vector<Prjrep::AutoPtr<CPartition>> partitions;
+  // Lines after the heading; the end mark, when read, stops the count.
+  std::size_t lines = 0;
+  bool ended = false;
+  const auto wrong = [&] { return refuse("line " + std::to_string(lines + 1) + " is not one of a partitions file"); };
   while (std::getline(in, line)) {
+    if (ended) return refuse("it goes on after its end mark");
+    if (marked && line.compare(0, std::strlen(kEndMark), kEndMark) == 0) {
+      std::size_t counted = 0;
+      if (!Number(line.substr(std::strlen(kEndMark)), &counted) || counted != lines)
+        return refuse("its end mark does not count its lines: some are missing");
+      ended = true;
+      continue;
+    }
+    ++lines;
     if (line.compare(0, 2, "  ") == 0) {
-      if (partitions.empty() || !partitions.back()->Read(line.substr(2))) return kFailure;
+      if (partitions.empty() || !partitions.back()->Read(line.substr(2))) return wrong();
       continue;
     }
     std::string rest = line;
     const std::string key = Word(rest);
     if (key == "partition") {
       Text name;
-      if (partitions.size() >= kMaxPartitions || !Unescape(rest, &name) || name.empty() || name.str()[0] != '/')
-        return kFailure;
+      if (partitions.size() >= kMaxPartitions) return refuse("it holds more partitions than any partitions file");
+      if (!Unescape(rest, &name) || name.empty() || name.str()[0] != '/') return wrong();
       partitions.emplace_back(Prjrep::AutoRelease<CPartition>(new CPartition(name)));
       continue;
     }
     std::int32_t index = 0;
     if ((key != "path" && key != "text") || !partitions.empty() || !Number(Word(rest), &index) ||
         !InRange(index, paths) || !Unescape(rest, &(key == "path" ? paths : texts)[static_cast<std::size_t>(index)]))
-      return kFailure;
+      return wrong();
   }
-  if (in.bad() || NamedTwice(partitions, comparisons)) return kFailure;
+  if (in.bad()) return refuse("it cannot be read");
+  if (marked && !ended) return refuse("it is cut short: its end mark is missing");
+  if (NamedTwice(partitions, &found.comparisons)) return refuse("it names a partition twice");
   m_paths = paths, m_texts = texts;
   m_partitions = std::move(partitions);
   return kSuccess;
@@ -656,8 +700,12 @@ Status CHDProject::Publish(CitI::IInterface* object, CitI::IInterface* owner) {
   Prjrep::AutoRelease<CitI::IInterface> published;
   if (names->Find("HDProject", published.Receive()) == kSuccess && published) return kSuccess;
   const Text path = HDProjectFileOf(file);
-  if (Port::File::exist(path) && Read(path) != kSuccess) {
+  if (ReadReport report; Port::File::exist(path) && Read(path, &report) != kSuccess) {
     Port_MsgManData::debugStub(("HDProject: cannot read the partitions of " + path.str() + "\n").c_str());
+    Port_MsgManData::createObject("ProjectMgmt", "HDProject", 0, "")
+        .issueError("The partitions file \"%s\" is refused: %s. It is left as it is, and the project has no "
+                    "partitions until it is mended or removed.\n",
+                    path.c_str(), report.problem.c_str());
     return kFailure;
   }
   m_path = path;
@@ -699,7 +747,9 @@ void RegisterHDProject() { Hvd::RegisterFactoriesOf<CHDProject>(); }
 StandInPartitionsFile StandInReadPartitions(const std::string& path) {
   StandInPartitionsFile file;
   Prjrep::AutoRelease<CHDProject> project(new CHDProject);
-  file.read = project->Read(Text(path), &file.nameComparisons) == kSuccess;
+  ReadReport report;
+  file.read = project->Read(Text(path), &report) == kSuccess;
+  file.nameComparisons = report.comparisons;
   file.partitions = project->PartitionCount();
   return file;
 }
