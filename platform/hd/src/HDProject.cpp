@@ -3,12 +3,16 @@
 
 #include "HdcI/HDProjectStandIn.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -16,6 +20,7 @@
 
 #include "CitP/Factory.h"
 #include "HdcI/IHDProject.h"
+#include "Hvd/ITclInterp.h"
 #include "Hvd/EventIds.h"
 #include "Hvd/IDesign.h"
 #include "Hvd/IProject.h"
@@ -407,6 +412,60 @@ struct ReadReport {
   std::string problem;
 };
 
+// What a file was when it was last read or written: another writer's change, which replaces the
+// file or rewrites it, shows in one of these.
+struct DiskStamp {
+  bool present = false;
+  std::uint64_t device = 0, inode = 0;
+  std::int64_t size = 0, seconds = 0, nanoseconds = 0;
+  bool operator==(const DiskStamp&) const = default;
+};
+
+DiskStamp StampOf(const std::string& path) {
+  DiskStamp stamp;
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return stamp;
+  stamp.present = true;
+  stamp.device = info.st_dev, stamp.inode = info.st_ino, stamp.size = info.st_size;
+  stamp.seconds = info.st_mtim.tv_sec, stamp.nanoseconds = info.st_mtim.tv_nsec;
+  return stamp;
+}
+
+// `text` as one Tcl word: every character that Tcl could read as markup is escaped.
+std::string TclWord(const std::string& text) {
+  if (text.empty()) return "{}";
+  std::string word;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') {
+      word += "\\n";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      static constexpr char kHex[] = "0123456789abcdef";
+      word += "\\u00";
+      word += kHex[byte >> 4];
+      word += kHex[byte & 0xF];
+    } else {
+      if (byte < 0x80 && std::isalnum(byte) == 0) word += '\\';
+      word += c;
+    }
+  }
+  return word;
+}
+
+// Asks through the suite's dialog whether a file changed on disk is to be read in; without an
+// interpreter to ask, the dialog's default, yes.
+bool ReloadWanted(const std::string& path) {
+  Prjrep::AutoRelease<Hvd::ITclInterp> interpreter(CitP::Factory::CreateInstance(Hvd::TclInterpClassId()));
+  if (!interpreter) return true;
+  std::ignore = interpreter->Init(Text());
+  const std::string question = "The partitions file " + path + " has changed on disk.\nWould you like to reload?";
+  Text answer;
+  if (interpreter->ExecuteCmd(Text("::velmor::Hvd::hvd_DisplayQuestionDialog " + TclWord(question) + " 1\n"), answer,
+                              1) != kSuccess)
+    return true;
+  return answer.str() != "2";
+}
+
 // Whether two of the partitions have one name. Sorted, so that a file of a million partitions
 // is not a trillion comparisons; each comparison is counted in `comparisons` when given.
 bool NamedTwice(const std::vector<Prjrep::AutoPtr<CPartition>>& partitions, std::size_t* comparisons) {
@@ -448,9 +507,15 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     return out.Assign(m_owner.Get());
   }
   // Through a temporary beside the file, so that a failed write leaves the old one whole.
+  // Its own file, changed on disk since this project read or wrote it, is another writer's: the
+  // user is asked whether to read it in rather than write over it.
   Status Write(const Text& path, Hvd::IProjectHelper*) override {
     if (path.empty()) return kFailure;
-    return Hvd::WriteFileAtomically(path.str(), Contents());
+    const bool own = path == m_path;
+    if (own && ChangedOnDisk() && ReloadWanted(path.str())) return ReadIn();
+    const Status written = Hvd::WriteFileAtomically(path.str(), Contents());
+    if (own && written == kSuccess) m_seen = StampOf(path.str());
+    return written;
   }
   Status PrepareWrite() override { return kSuccess; }
   Status CreatePartition(const Text& name, IPartition** partition) override {
@@ -567,6 +632,29 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     const auto lines = static_cast<std::size_t>(std::count(body.begin(), body.end(), '\n'));
     return std::string(kHeading) + "\n" + body + kEndMark + std::to_string(lines) + "\n";
   }
+  // A file that was not there, or is gone, is no change; one that came since is.
+  bool ChangedOnDisk() const {
+    if (!m_seen) return false;
+    const DiskStamp now = StampOf(m_path.str());
+    return now.present && now != *m_seen;
+  }
+  // The partitions and settings of the file on disk in place of those held. A file that cannot
+  // be read is left as it is and nothing is written over it.
+  Status ReadIn() {
+    const DiskStamp stamp = StampOf(m_path.str());
+    ReadReport report;
+    if (Read(m_path, &report) != kSuccess) {
+      Port_MsgManData::createObject("ProjectMgmt", "HDProject", 0, "")
+          .issueError("The partitions file \"%s\" has changed on disk and cannot be read in: %s. It is left as it "
+                      "is, and the project's partitions are not written over it.\n",
+                      m_path.c_str(), report.problem.c_str());
+      return kFailure;
+    }
+    m_seen = stamp;
+    Port_MsgManData::createObject("ProjectMgmt", "HDProject", 0, "")
+        .issueInfo("INFO: Reloading the partitions file \"%s\".\n", m_path.c_str());
+    return kSuccess;
+  }
   // A project without partitions or settings needs no file of them.
   bool HoldsAnything() const {
     const auto set = [](const Text& value) { return !value.empty(); };
@@ -594,6 +682,7 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     using TNested::TNested;
     Status Bind(const Text& path, CitI::IInterface* owner) override {
       This().m_path = path;
+      This().m_seen.reset();  // a file bound, not read
       This().m_owner = owner;
       return kSuccess;
     }
@@ -610,6 +699,8 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
   std::vector<Prjrep::AutoPtr<CPartition>> m_partitions;
   std::array<Text, kSettings> m_paths{};
   std::array<Text, kSettings> m_texts{};
+  // The file as this project last read or wrote it; none until it looked at the file.
+  std::optional<DiskStamp> m_seen;
   CommonI::TRefCountHelper<CHDProject, 0> m_refCount{this};
 };
 
@@ -700,6 +791,8 @@ Status CHDProject::Publish(CitI::IInterface* object, CitI::IInterface* owner) {
   Prjrep::AutoRelease<CitI::IInterface> published;
   if (names->Find("HDProject", published.Receive()) == kSuccess && published) return kSuccess;
   const Text path = HDProjectFileOf(file);
+  // Taken before the reading: a change made while it reads is a change.
+  const DiskStamp seen = StampOf(path.str());
   if (ReadReport report; Port::File::exist(path) && Read(path, &report) != kSuccess) {
     Port_MsgManData::debugStub(("HDProject: cannot read the partitions of " + path.str() + "\n").c_str());
     Port_MsgManData::createObject("ProjectMgmt", "HDProject", 0, "")
@@ -709,6 +802,7 @@ Status CHDProject::Publish(CitI::IInterface* object, CitI::IInterface* owner) {
     return kFailure;
   }
   m_path = path;
+  m_seen = seen;
   m_owner = owner;
   m_project = project.Get();
   Hvd::ConnectEventReceiver(project.Get(), &m_receiver);
