@@ -20,11 +20,11 @@
 
 #include "CitP/Factory.h"
 #include "HdcI/IHDProject.h"
-#include "Hvd/ITclInterp.h"
 #include "Hvd/EventIds.h"
 #include "Hvd/IDesign.h"
 #include "Hvd/IProject.h"
 #include "Hvd/IProjectHelper.h"
+#include "Hvd/ITclInterp.h"
 #include "Hvd/IView.h"
 #include "Hvd/IViewManager.h"
 #include "Port/FileName.h"
@@ -506,9 +506,9 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     if (owner == nullptr || m_owner.Get() == nullptr) return kFailure;
     return out.Assign(m_owner.Get());
   }
-  // Through a temporary beside the file, so that a failed write leaves the old one whole.
-  // Its own file, changed on disk since this project read or wrote it, is another writer's: the
-  // user is asked whether to read it in rather than write over it.
+  // Through a temporary beside the file, so that a failed write leaves the old one whole. Its own
+  // file, changed on disk since this project read or wrote it, is another writer's: the user is
+  // asked whether to read it in rather than write over it.
   Status Write(const Text& path, Hvd::IProjectHelper*) override {
     if (path.empty()) return kFailure;
     const bool own = path == m_path;
