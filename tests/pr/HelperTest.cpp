@@ -659,14 +659,93 @@ TEST_F(DesignProjectsTest, EveryValueReadsBackFromTheFileAndAFileThatCannotBeRea
   partition = nullptr;
   design = nullptr;
 
-  // A file that is not whole is refused: the project has no design project and the file stays.
+  // A file that is not whole is refused: the project has no design project, the file stays, and
+  // the user is told which file it is. So is one cut short at a line end.
   ASSERT_EQ(helper->CloseProject(), kSuccess);
   const std::string file = m_dir + "/fast/fast.hdp";
-  const std::string broken = "hdproject 1\npartition /f\n  stage 7 1 2 3\n";
-  std::ofstream(file, std::ios::trunc) << broken;
-  ASSERT_EQ(opener->OpenProject(ProjectFile("fast").c_str()), kSuccess);
-  EXPECT_FALSE(DesignAt(ProjectFile("fast")));
+  std::string written;
+  {
+    std::ifstream in(file);
+    written.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  const std::string cut = written.substr(0, written.rfind('\n', written.size() - 2) + 1);
+  for (const std::string& broken : {std::string("hdproject 1\npartition /f\n  stage 7 1 2 3\n"), cut}) {
+    std::ofstream(file, std::ios::trunc) << broken;
+    Port_MsgManData::ClearCaptured();
+    ASSERT_EQ(opener->OpenProject(ProjectFile("fast").c_str()), kSuccess);
+    EXPECT_FALSE(DesignAt(ProjectFile("fast"))) << broken;
+    const std::vector<std::string> errors = Errors();
+    EXPECT_TRUE(errors.size() == 1 && errors[0].find("\"" + file + "\" is refused") != std::string::npos)
+        << ::testing::PrintToString(errors);
+    ASSERT_EQ(helper->CloseProject(), kSuccess);
+    std::ifstream in(file);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), broken);
+  }
+}
+
+// Another writer's partitions are never written over unasked: a project whose partitions file
+// changed on disk since it read or wrote it asks at its close; the default answer reads the
+// other writer's in, "no" writes its own over them.
+TEST_F(DesignProjectsTest, AnotherWritersPartitionsAreReadInOrOverwrittenOnlyWhenTheUserSaysSo) {
+  AutoRelease<Hvd::IFlavor> fast = MakeFlavor("fast", "/top/u1");
+  AutoRelease<Hvd::IProjectHelper> helper = Hvd::GetCvfProject(ProjectOf(fast).Get(), false);
+  AutoCast<Hvd::IProjectHelper2> opener(helper.Get());
+  const std::string file = m_dir + "/fast/fast.hdp";
+  auto asked = [] {
+    Text text;
+    std::ignore = InterpHelp::RunCmd("set ::velmor::Hvd::asked", nullptr, false, &text);
+    std::ignore = InterpHelp::RunCmd("::velmor::Hvd::hvd_ResetDialogs", nullptr, false, nullptr);
+    return text.str();
+  };
+  auto add = [&](const char* name) {
+    AutoRelease<HdcI::IPartition> made;
+    EXPECT_EQ(DesignAt(ProjectFile("fast"))->CreatePartition(name, made.Receive()), kSuccess);
+  };
+  // Another process writes the file as the stand-in does, under another name renamed over it.
+  auto another = [&](const char* name) {
+    AutoRelease<HdcI::IHDProject> other(CitP::Factory::CreateInstance(HdcI::HDProjectClassId()));
+    AutoRelease<HdcI::IPartition> made;
+    ASSERT_EQ(other->CreatePartition(name, made.Receive()), kSuccess);
+    ASSERT_EQ(other->Write((file + ".other").c_str(), nullptr), kSuccess);
+    std::filesystem::rename(file + ".other", file);
+  };
+  auto kept = [&] {
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  add("/f");
   ASSERT_EQ(helper->CloseProject(), kSuccess);
-  std::ifstream in(file);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), broken);
+  ASSERT_EQ(opener->OpenProject(ProjectFile("fast").c_str()), kSuccess);
+  asked();
+
+  add("/f/mine");
+  another("/theirs");
+  ASSERT_EQ(helper->CloseProject(), kSuccess);
+  EXPECT_EQ(asked(), "{The partitions file " + file + " has changed on disk.\nWould you like to reload?}");
+  EXPECT_NE(kept().find("partition /theirs\n"), std::string::npos);
+  EXPECT_EQ(kept().find("/f/mine"), std::string::npos);
+
+  // Read in at the open, written at the close: its own write is no change.
+  ASSERT_EQ(opener->OpenProject(ProjectFile("fast").c_str()), kSuccess);
+  EXPECT_TRUE(At(DesignAt(ProjectFile("fast")), "/theirs"));
+  add("/mine");
+  ASSERT_EQ(helper->CloseProject(), kSuccess);
+  EXPECT_EQ(asked(), "");
+  EXPECT_NE(kept().find("partition /mine\n"), std::string::npos);
+
+  // Told not to read it in, the close writes this project's own; one that came where there was
+  // none is a change too.
+  ASSERT_EQ(opener->OpenProject(ProjectFile("fast").c_str()), kSuccess);
+  another("/theirs/again");
+  ASSERT_EQ(InterpHelp::RunCmd("set ::velmor::Hvd::answers 2", nullptr, false, nullptr), kSuccess);
+  ASSERT_EQ(helper->CloseProject(), kSuccess);
+  EXPECT_NE(asked(), "");
+  EXPECT_NE(kept().find("partition /mine\n"), std::string::npos);
+  EXPECT_EQ(kept().find("/theirs/again"), std::string::npos);
+  std::filesystem::remove(file);
+  ASSERT_EQ(opener->OpenProject(ProjectFile("fast").c_str()), kSuccess);
+  another("/new");
+  ASSERT_EQ(helper->CloseProject(), kSuccess);
+  EXPECT_NE(asked(), "");
+  EXPECT_NE(kept().find("partition /new\n"), std::string::npos);
 }

@@ -3,13 +3,19 @@
 
 #include "HdcI/HDProjectStandIn.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "CitP/Factory.h"
@@ -18,6 +24,7 @@
 #include "Hvd/IDesign.h"
 #include "Hvd/IProject.h"
 #include "Hvd/IProjectHelper.h"
+#include "Hvd/ITclInterp.h"
 #include "Hvd/IView.h"
 #include "Hvd/IViewManager.h"
 #include "Port/FileName.h"
@@ -392,6 +399,89 @@ bool CPartition::Read(std::string line) {
   return false;
 }
 
+// The heading of a partitions file that ends with an end mark, and that of the earlier release,
+// whose files have none.
+constexpr const char* kHeading = "hdproject 2";
+constexpr const char* kEarlierHeading = "hdproject 1";
+constexpr const char* kEndMark = "end ";
+
+// What a reading found besides its answer: the comparisons of partition names it made, and why
+// a file was refused.
+struct ReadReport {
+  std::size_t comparisons = 0;
+  std::string problem;
+};
+
+// What a file was when it was last read or written: another writer's change, which replaces the
+// file or rewrites it, shows in one of these.
+struct DiskStamp {
+  bool present = false;
+  std::uint64_t device = 0, inode = 0;
+  std::int64_t size = 0, seconds = 0, nanoseconds = 0;
+  bool operator==(const DiskStamp&) const = default;
+};
+
+DiskStamp StampOf(const std::string& path) {
+  DiskStamp stamp;
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return stamp;
+  stamp.present = true;
+  stamp.device = info.st_dev, stamp.inode = info.st_ino, stamp.size = info.st_size;
+  stamp.seconds = info.st_mtim.tv_sec, stamp.nanoseconds = info.st_mtim.tv_nsec;
+  return stamp;
+}
+
+// `text` as one Tcl word: every character that Tcl could read as markup is escaped.
+std::string TclWord(const std::string& text) {
+  if (text.empty()) return "{}";
+  std::string word;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') {
+      word += "\\n";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      static constexpr char kHex[] = "0123456789abcdef";
+      word += "\\u00";
+      word += kHex[byte >> 4];
+      word += kHex[byte & 0xF];
+    } else {
+      if (byte < 0x80 && std::isalnum(byte) == 0) word += '\\';
+      word += c;
+    }
+  }
+  return word;
+}
+
+// Asks through the suite's dialog whether a file changed on disk is to be read in; without an
+// interpreter to ask, the dialog's default, yes.
+bool ReloadWanted(const std::string& path) {
+  Prjrep::AutoRelease<Hvd::ITclInterp> interpreter(CitP::Factory::CreateInstance(Hvd::TclInterpClassId()));
+  if (!interpreter) return true;
+  std::ignore = interpreter->Init(Text());
+  const std::string question = "The partitions file " + path + " has changed on disk.\nWould you like to reload?";
+  Text answer;
+  if (interpreter->ExecuteCmd(Text("::velmor::Hvd::hvd_DisplayQuestionDialog " + TclWord(question) + " 1\n"), answer,
+                              1) != kSuccess)
+    return true;
+  return answer.str() != "2";
+}
+
+// Whether two of the partitions have one name. Sorted, so that a file of a million partitions
+// is not a trillion comparisons; each comparison is counted in `comparisons` when given.
+bool NamedTwice(const std::vector<Prjrep::AutoPtr<CPartition>>& partitions, std::size_t* comparisons) {
+  std::vector<std::string_view> names;
+  names.reserve(partitions.size());
+  for (const auto& held : partitions) names.emplace_back(held->Name().str());
+  std::size_t compared = 0;
+  std::sort(names.begin(), names.end(), [&](std::string_view a, std::string_view b) {
+    ++compared;
+    return a < b;
+  });
+  compared += names.empty() ? 0 : names.size() - 1;
+  if (comparisons != nullptr) *comparisons += compared;
+  return std::adjacent_find(names.begin(), names.end()) != names.end();
+}
+
 // The number of "/"-separated components of a partition name.
 std::size_t Depth(const std::string& name) {
   return static_cast<std::size_t>(std::count(name.begin(), name.end(), '/'));
@@ -416,16 +506,16 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     if (owner == nullptr || m_owner.Get() == nullptr) return kFailure;
     return out.Assign(m_owner.Get());
   }
-  // Through a temporary beside the file, so that a failed write leaves the old one whole.
+  // Through a temporary beside the file, so that a failed write leaves the old one whole. Its own
+  // file, changed on disk since this project read or wrote it, is another writer's: the user is
+  // asked whether to read it in rather than write over it.
   Status Write(const Text& path, Hvd::IProjectHelper*) override {
     if (path.empty()) return kFailure;
-    std::string text = "hdproject 1\n";
-    for (std::size_t index = 0; index < m_paths.size(); ++index)
-      text += "path " + std::to_string(index) + " " + Escape(m_paths[index].str()) + "\n";
-    for (std::size_t index = 0; index < m_texts.size(); ++index)
-      text += "text " + std::to_string(index) + " " + Escape(m_texts[index].str()) + "\n";
-    for (const auto& partition : m_partitions) partition->Write(text);
-    return Hvd::WriteFileAtomically(path.str(), text);
+    const bool own = path == m_path;
+    if (own && ChangedOnDisk() && ReloadWanted(path.str())) return ReadIn();
+    const Status written = Hvd::WriteFileAtomically(path.str(), Contents());
+    if (own && written == kSuccess) m_seen = StampOf(path.str());
+    return written;
   }
   Status PrepareWrite() override { return kSuccess; }
   Status CreatePartition(const Text& name, IPartition** partition) override {
@@ -481,6 +571,11 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
   Status SetTextSetting(std::int32_t index, const Text& text) override { return SetAt(m_texts, index, text); }
   Status GetTextSetting(std::int32_t index, Text* text) override { return GetAt(m_texts, index, text); }
 
+  // The partitions and settings of a file that Write wrote, in place of those held; nothing
+  // changes when the file is not whole, and `report` says why.
+  Status Read(const Text& path, ReadReport* report = nullptr);
+  std::size_t PartitionCount() const { return m_partitions.size(); }
+
  private:
   static Status SetAt(std::array<Text, kSettings>& values, std::int32_t index, const Text& value) {
     if (!InRange(index, values)) return kInvalidParameter;
@@ -525,6 +620,41 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     m_partitions.emplace_back(Prjrep::AutoRelease<CPartition>(new CPartition(Text("/" + top.str()))));
     std::ignore = m_partitions.back()->SetTop(true);
   }
+  // The file's text: its settings and partitions between a heading and an end mark that counts
+  // the lines between them, so that a file cut short, even at a line end, is told from a whole one.
+  std::string Contents() const {
+    std::string body;
+    for (std::size_t index = 0; index < m_paths.size(); ++index)
+      body += "path " + std::to_string(index) + " " + Escape(m_paths[index].str()) + "\n";
+    for (std::size_t index = 0; index < m_texts.size(); ++index)
+      body += "text " + std::to_string(index) + " " + Escape(m_texts[index].str()) + "\n";
+    for (const auto& partition : m_partitions) partition->Write(body);
+    const auto lines = static_cast<std::size_t>(std::count(body.begin(), body.end(), '\n'));
+    return std::string(kHeading) + "\n" + body + kEndMark + std::to_string(lines) + "\n";
+  }
+  // A file that was not there, or is gone, is no change; one that came since is.
+  bool ChangedOnDisk() const {
+    if (!m_seen) return false;
+    const DiskStamp now = StampOf(m_path.str());
+    return now.present && now != *m_seen;
+  }
+  // The partitions and settings of the file on disk in place of those held. A file that cannot
+  // be read is left as it is and nothing is written over it.
+  Status ReadIn() {
+    const DiskStamp stamp = StampOf(m_path.str());
+    ReadReport report;
+    if (Read(m_path, &report) != kSuccess) {
+      Port_MsgManData::createObject("ProjectMgmt", "HDProject", 0, "")
+          .issueError("The partitions file \"%s\" has changed on disk and cannot be read in: %s. It is left as it "
+                      "is, and the project's partitions are not written over it.\n",
+                      m_path.c_str(), report.problem.c_str());
+      return kFailure;
+    }
+    m_seen = stamp;
+    Port_MsgManData::createObject("ProjectMgmt", "HDProject", 0, "")
+        .issueInfo("INFO: Reloading the partitions file \"%s\".\n", m_path.c_str());
+    return kSuccess;
+  }
   // A project without partitions or settings needs no file of them.
   bool HoldsAnything() const {
     const auto set = [](const Text& value) { return !value.empty(); };
@@ -545,9 +675,6 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     return top;
   }
 
-  // The partitions and settings of a file that Write wrote, in place of those held; nothing
-  // changes when the file is not whole.
-  Status Read(const Text& path);
   Status Publish(CitI::IInterface* project, CitI::IInterface* owner);
   static Status Receive(CHDProject* self, Prjrep::IEvent* event);
 
@@ -555,6 +682,7 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     using TNested::TNested;
     Status Bind(const Text& path, CitI::IInterface* owner) override {
       This().m_path = path;
+      This().m_seen.reset();  // a file bound, not read
       This().m_owner = owner;
       return kSuccess;
     }
@@ -571,6 +699,8 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
   std::vector<Prjrep::AutoPtr<CPartition>> m_partitions;
   std::array<Text, kSettings> m_paths{};
   std::array<Text, kSettings> m_texts{};
+  // The file as this project last read or wrote it; none until it looked at the file.
+  std::optional<DiskStamp> m_seen;
   CommonI::TRefCountHelper<CHDProject, 0> m_refCount{this};
 };
 
@@ -591,37 +721,59 @@ Prjrep::AutoPtr<Prjrep::ISimpleNamedLookup> RepositoryNamesOf(Hvd::IProject* pro
   return Prjrep::AutoPtr<Prjrep::ISimpleNamedLookup>(Prjrep::AutoCast<Prjrep::ISimpleNamedLookup>(repository.Get()).Get());
 }
 
-Status CHDProject::Read(const Text& path) {
+Status CHDProject::Read(const Text& path, ReadReport* report) {
+  ReadReport own;
+  ReadReport& found = report != nullptr ? *report : own;
+  const auto refuse = [&](std::string problem) {
+    found.problem = std::move(problem);
+    return kFailure;
+  };
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(path.str(), error);
-  if (error || size > kMaxFileBytes) return kFailure;
+  if (error) return refuse("it cannot be read");
+  if (size > kMaxFileBytes) return refuse("it is larger than any partitions file");
   std::ifstream in(path.str(), std::ios::binary);
   std::string line;
-  if (!in || !std::getline(in, line) || line != "hdproject 1") return kFailure;
+  if (!in || !std::getline(in, line)) return refuse("it cannot be read");
+  const bool marked = line == kHeading;
+  if (!marked && line != kEarlierHeading) return refuse("it is not a partitions file");
   std::array<Text, kSettings> paths{}, texts{};
   std::vector<Prjrep::AutoPtr<CPartition>> partitions;
+  // Lines after the heading; the end mark, when read, stops the count.
+  std::size_t lines = 0;
+  bool ended = false;
+  const auto wrong = [&] { return refuse("line " + std::to_string(lines + 1) + " is not one of a partitions file"); };
   while (std::getline(in, line)) {
+    if (ended) return refuse("it goes on after its end mark");
+    if (marked && line.compare(0, std::strlen(kEndMark), kEndMark) == 0) {
+      std::size_t counted = 0;
+      if (!Number(line.substr(std::strlen(kEndMark)), &counted) || counted != lines)
+        return refuse("its end mark does not count its lines: some are missing");
+      ended = true;
+      continue;
+    }
+    ++lines;
     if (line.compare(0, 2, "  ") == 0) {
-      if (partitions.empty() || !partitions.back()->Read(line.substr(2))) return kFailure;
+      if (partitions.empty() || !partitions.back()->Read(line.substr(2))) return wrong();
       continue;
     }
     std::string rest = line;
     const std::string key = Word(rest);
     if (key == "partition") {
       Text name;
-      if (partitions.size() >= kMaxPartitions || !Unescape(rest, &name) || name.empty() || name.str()[0] != '/')
-        return kFailure;
-      for (const auto& held : partitions)
-        if (held->Name() == name) return kFailure;
+      if (partitions.size() >= kMaxPartitions) return refuse("it holds more partitions than any partitions file");
+      if (!Unescape(rest, &name) || name.empty() || name.str()[0] != '/') return wrong();
       partitions.emplace_back(Prjrep::AutoRelease<CPartition>(new CPartition(name)));
       continue;
     }
     std::int32_t index = 0;
     if ((key != "path" && key != "text") || !partitions.empty() || !Number(Word(rest), &index) ||
         !InRange(index, paths) || !Unescape(rest, &(key == "path" ? paths : texts)[static_cast<std::size_t>(index)]))
-      return kFailure;
+      return wrong();
   }
-  if (in.bad()) return kFailure;
+  if (in.bad()) return refuse("it cannot be read");
+  if (marked && !ended) return refuse("it is cut short: its end mark is missing");
+  if (NamedTwice(partitions, &found.comparisons)) return refuse("it names a partition twice");
   m_paths = paths, m_texts = texts;
   m_partitions = std::move(partitions);
   return kSuccess;
@@ -639,11 +791,18 @@ Status CHDProject::Publish(CitI::IInterface* object, CitI::IInterface* owner) {
   Prjrep::AutoRelease<CitI::IInterface> published;
   if (names->Find("HDProject", published.Receive()) == kSuccess && published) return kSuccess;
   const Text path = HDProjectFileOf(file);
-  if (Port::File::exist(path) && Read(path) != kSuccess) {
+  // Taken before the reading: a change made while it reads is a change.
+  const DiskStamp seen = StampOf(path.str());
+  if (ReadReport report; Port::File::exist(path) && Read(path, &report) != kSuccess) {
     Port_MsgManData::debugStub(("HDProject: cannot read the partitions of " + path.str() + "\n").c_str());
+    Port_MsgManData::createObject("ProjectMgmt", "HDProject", 0, "")
+        .issueError("The partitions file \"%s\" is refused: %s. It is left as it is, and the project has no "
+                    "partitions until it is mended or removed.\n",
+                    path.c_str(), report.problem.c_str());
     return kFailure;
   }
   m_path = path;
+  m_seen = seen;
   m_owner = owner;
   m_project = project.Get();
   Hvd::ConnectEventReceiver(project.Get(), &m_receiver);
@@ -678,5 +837,15 @@ Status CHDProject::Receive(CHDProject* self, Prjrep::IEvent* event) {
 }  // namespace
 
 void RegisterHDProject() { Hvd::RegisterFactoriesOf<CHDProject>(); }
+
+StandInPartitionsFile StandInReadPartitions(const std::string& path) {
+  StandInPartitionsFile file;
+  Prjrep::AutoRelease<CHDProject> project(new CHDProject);
+  ReadReport report;
+  file.read = project->Read(Text(path), &report) == kSuccess;
+  file.nameComparisons = report.comparisons;
+  file.partitions = project->PartitionCount();
+  return file;
+}
 
 }  // namespace HdcI

@@ -1,0 +1,96 @@
+// The partitions file of a hierarchical-design project as its stand-in writes and reads it:
+// the work of reading a large one, and files that are not whole.
+
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "HdcI/HDProjectStandIn.h"
+#include "HdcI/IHDProject.h"
+#include "pr/PRSupport.h"
+
+namespace {
+
+using namespace pr_testing;
+namespace fs = std::filesystem;
+
+class PartitionFileTest : public PRTest {
+ protected:
+  void SetUp() override {
+    PRTest::SetUp();
+    ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_Cvf"));
+    m_dir = fs::temp_directory_path() / ("partition_file_" + std::to_string(getpid()));
+    fs::create_directories(m_dir);
+  }
+  void TearDown() override {
+    PRTest::TearDown();
+    fs::remove_all(m_dir);
+  }
+  static void WriteText(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+  }
+  static std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  fs::path m_dir;
+};
+
+// A file as the earlier release wrote it, without an end mark, with `count` partitions.
+std::string EarlierFile(std::size_t count) {
+  std::string text = "hdproject 1\ntext 0 kept\n";
+  for (std::size_t index = 0; index < count; ++index)
+    text += "partition /top/u" + std::to_string(index) + "\n  top 0 kept 0 single 0\n";
+  return text;
+}
+
+TEST_F(PartitionFileTest, ReadingGrowsWithThePartitionsNotWithTheirPairs) {
+  for (const std::size_t count : {std::size_t{1024}, std::size_t{8192}}) {
+    const fs::path file = m_dir / ("many" + std::to_string(count) + ".hdp");
+    WriteText(file, EarlierFile(count));
+    const HdcI::StandInPartitionsFile read = HdcI::StandInReadPartitions(file.string());
+    EXPECT_TRUE(read.read);
+    EXPECT_EQ(read.partitions, count);
+    const auto bound = static_cast<std::size_t>(4.0 * static_cast<double>(count) * std::log2(count));
+    EXPECT_LE(read.nameComparisons, bound) << count << " partitions";
+  }
+  // A name given twice is still refused, wherever the second one stands.
+  WriteText(m_dir / "twice.hdp", EarlierFile(100) + "partition /top/u7\n");
+  EXPECT_FALSE(HdcI::StandInReadPartitions((m_dir / "twice.hdp").string()).read);
+}
+
+// A file cut short at any point, a line end among them, is refused; so is one with more after
+// its end. A file of the earlier release, which has no end mark, is read as before.
+TEST_F(PartitionFileTest, AFileThatIsNotWholeIsRefused) {
+  AutoRelease<HdcI::IHDProject> design(CitP::Factory::CreateInstance(HdcI::HDProjectClassId()));
+  ASSERT_TRUE(design);
+  for (const char* name : {"/top", "/top/u1", "/top/u2"}) {
+    AutoRelease<HdcI::IPartition> made;
+    ASSERT_EQ(design->CreatePartition(name, made.Receive()), kSuccess);
+    std::ignore = made->AddListEntry("one");
+  }
+  std::ignore = design->SetTextSetting(1, "kept");
+  const fs::path file = m_dir / "whole.hdp";
+  ASSERT_EQ(design->Write(file.c_str(), nullptr), kSuccess);
+  const std::string whole = ReadText(file);
+  EXPECT_EQ(HdcI::StandInReadPartitions(file.string()).partitions, 3u);
+
+  const fs::path cut = m_dir / "cut.hdp";
+  for (std::size_t size = 0; size < whole.size(); ++size) {
+    // Every line end, and a few places within lines.
+    if (whole[size] != '\n' && size % 7 != 0) continue;
+    WriteText(cut, whole.substr(0, size + (whole[size] == '\n' ? 1 : 0)));
+    if (size + 1 == whole.size()) continue;  // the whole file
+    EXPECT_FALSE(HdcI::StandInReadPartitions(cut.string()).read) << whole.substr(0, size + 1);
+  }
+  WriteText(cut, whole + "partition /top/u3\n");
+  EXPECT_FALSE(HdcI::StandInReadPartitions(cut.string()).read);
+
+  WriteText(cut, EarlierFile(2));
+  EXPECT_EQ(HdcI::StandInReadPartitions(cut.string()).partitions, 2u);
+}
+
+}  // namespace
