@@ -578,6 +578,32 @@ TEST_F(ProjectCopyTest, TheArchivesTemporaryTreeIsNotFlushedButTheProjectsSaveIs
   EXPECT_NE(RunCommand("unzip -Z1 " + archive.string(), &status).find("later.vhd\n"), std::string::npos);
 }
 
+// A listed source that is gone, in the project or beside it, fails the save as and the archive
+// with an error that names it as it is; nothing says the archive was made.
+TEST_F(ProjectCopyTest, AGoneSourceFailsTheCopyNamingIt) {
+  MakeProject();
+  const fs::path archive = m_root / "out/p.zip";
+  for (const fs::path& gone : {m_dir / "sub/b.vhd", m_root / "lib/c.vhd"}) {
+    const std::string text = ReadText(gone);
+    fs::remove(gone);
+    const std::string error = "The source file \"" + gone.string() + "\" of the project does not exist.";
+    Port_MsgManData::ClearCaptured();
+    EXPECT_EQ(Copies()->CopyProject((m_root / "copy/q.xhlc").c_str(), 0x1CE, "", "", nullptr),
+              Hvd::kDirectoryWriteFailed);
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, error)) << gone;
+    EXPECT_FALSE(fs::exists(m_root / "copy/q.xhlc"));
+    Port_MsgManData::ClearCaptured();
+    EXPECT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kDirectoryWriteFailed);
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, error)) << gone;
+    EXPECT_FALSE(Said("Archive complete"));
+    EXPECT_FALSE(fs::exists(archive));
+    for (const auto& record : Port_MsgManData::Captured()) EXPECT_EQ(record.text.find("//"), std::string::npos);
+    WriteText(gone, text);
+  }
+  EXPECT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  EXPECT_TRUE(Said("Archive complete: " + archive.string()));
+}
+
 TEST_F(ProjectCopyTest, AFailedArchiveCleansUpAndSaysSo) {
   MakeProject();
   Port::FaultInjection::Fail("copy_p", 0, "a.vhd");
@@ -586,7 +612,7 @@ TEST_F(ProjectCopyTest, AFailedArchiveCleansUpAndSaysSo) {
   EXPECT_FALSE(fs::exists(archive));
   EXPECT_FALSE(fs::exists(m_dir / "tmp"));
   EXPECT_TRUE(Said("Project Archive - Deleting temporary files and directories.\n"));
-  EXPECT_TRUE(Said("Project Archive - Archive complete: "));
+  EXPECT_FALSE(Said("Project Archive - Archive complete: "));
 }
 
 // A macro directory inside the project keeps its place in the copy's macro path; an unreadable

@@ -603,7 +603,7 @@ Status CProjectSaveHelper::Archive(const String& archivePath, std::uint32_t opti
   std::ignore = FileUtils::RemoveItem(temporaryDirectory);
   namesZip.Remove();
   tmp.Leave();
-  messages.issueInfo("Project Archive - Archive complete: %s.\n", archivePath.c_str());
+  if (result == kSuccess) messages.issueInfo("Project Archive - Archive complete: %s.\n", archivePath.c_str());
   return result;
 }
 
