@@ -54,10 +54,13 @@ AutoRelease<Hvd::IProject> g_project;
 // The open project's Cvf project helper, bound to it and registered in its repository.
 AutoRelease<CitI::IInterface> g_helper;
 
-// The messages the library issued since the command began, else the status.
+// The messages the library issued since the command began, its errors first, else the status.
 int Failed(Tcl_Interp* interp, const std::string& what, Hvd::Status status) {
   std::string message;
-  for (const auto& record : Port_MsgManData::Captured()) message += record.text;
+  std::string rest;
+  for (const auto& record : Port_MsgManData::Captured())
+    (record.severity == Port_MsgManData::Severity::Error ? message : rest) += record.text;
+  message += rest;
   while (!message.empty() && message.back() == '\n') message.pop_back();
   if (message.empty()) {
     char code[32];

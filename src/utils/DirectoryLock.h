@@ -1,7 +1,8 @@
 #pragma once
 // An advisory lock on a directory, between processes and between holders in one process. The
 // directory is opened without following a link at its name; the lock goes with its holder,
-// and with its process when that is killed.
+// and with its process when that is killed. Any process that can read the directory can hold
+// it, a stopped one among them, so a wait for it ends.
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -9,7 +10,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <string>
+#include <thread>
 
 namespace Hvd {
 
@@ -20,15 +23,32 @@ class DirectoryLock {
   DirectoryLock& operator=(const DirectoryLock&) = delete;
   ~DirectoryLock() { Release(); }
 
-  // Takes the lock, shared or not, waiting for it only when told to. False when the
-  // directory cannot be opened as one or the lock is held elsewhere.
+  // How long a lock held elsewhere is waited for, when waited for: its holders keep it only
+  // while they make or take away a few entries.
+  static constexpr std::chrono::milliseconds kWaitBound{3000};
+
+  // Takes the lock, shared or not, waiting for it up to kWaitBound only when told to. False
+  // when the directory cannot be opened as one or the lock is held elsewhere (then Busy()).
   bool Take(const std::string& directory, bool wait, bool shared = false) {
     Release();
+    m_busy = false;
     m_fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (m_fd >= 0 && Lock((shared ? LOCK_SH : LOCK_EX) | (wait ? 0 : LOCK_NB))) return true;
-    Release();
-    return false;
+    if (m_fd < 0) return false;
+    const int operation = (shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
+    const auto until = std::chrono::steady_clock::now() + (wait ? kWaitBound : std::chrono::milliseconds(0));
+    while (!Lock(operation)) {
+      const bool held = errno == EWOULDBLOCK;
+      if (!held || std::chrono::steady_clock::now() >= until) {
+        m_busy = held;
+        Release();
+        return false;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
   }
+  // Whether the last Take failed because another holder kept the lock.
+  bool Busy() const noexcept { return m_busy; }
   // A shared lock made exclusive, when no other holder has it.
   bool TryExclusive() { return m_fd >= 0 && Lock(LOCK_EX | LOCK_NB); }
   // True while the directory locked is still the one at `path`, not one made there since.
@@ -53,6 +73,7 @@ class DirectoryLock {
     return result == 0;
   }
   int m_fd = -1;
+  bool m_busy = false;
 };
 
 }  // namespace Hvd

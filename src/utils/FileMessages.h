@@ -10,5 +10,7 @@ void Debug(const char* format, const Port::StringBase<char>& a = Port::StringBas
            const Port::StringBase<char>& b = Port::StringBase<char>());
 // A user warning of the file utilities, from the source line `line`, with one string.
 void Warn(int line, const char* format, const Port::StringBase<char>& argument);
+// A user error of the file utilities, in the same form.
+void Error(int line, const char* format, const Port::StringBase<char>& argument);
 
 }  // namespace Hvd::FileMessages

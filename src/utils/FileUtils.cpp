@@ -831,12 +831,24 @@ void FileMessages::Debug(const char* format, const String& a, const String& b) {
   Port_MsgManData::debugStub(text.c_str());
 }
 
+namespace {
+
+Port_MsgManData FileMessagesFrom(int line) {
+  return Port_MsgManData::createObject("ProjectMgmt", "../src/FileUtils", line, "$Revision: 1.35.16.1 $");
+}
+
+}  // namespace
+
 void FileMessages::Warn(int line, const char* format, const String& argument) {
-  const Port_MsgManData messages =
-      Port_MsgManData::createObject("ProjectMgmt", "../src/FileUtils", line, "$Revision: 1.35.16.1 $");
   String text;
   text.Format(format, argument.c_str());
-  messages.issueWarning("%s", text.c_str());
+  FileMessagesFrom(line).issueWarning("%s", text.c_str());
+}
+
+void FileMessages::Error(int line, const char* format, const String& argument) {
+  String text;
+  text.Format(format, argument.c_str());
+  FileMessagesFrom(line).issueError("%s", text.c_str());
 }
 
 }  // namespace Hvd

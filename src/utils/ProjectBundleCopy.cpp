@@ -296,7 +296,7 @@ void BundleCopy::AddSource(IHdlFile* item) {
     if (!inside) {
       m_remote = true;
       if (!Flag(kRemote)) return;
-      if (!Map(source, &destination, false, directory, leaf)) return;
+      if (!Map(source, &destination, false, ParentOf(source), LeafOf(source))) return;
       if (extension == "vmp") {
         const String from = ParentOf(source);
         const String to = ParentOf(destination);
@@ -322,8 +322,15 @@ void BundleCopy::AddSource(IHdlFile* item) {
   const bool wanted = (type == 0 && Flag(kSourcesOfType0)) || (type == 1 && Flag(kSourcesOfType1)) ||
                       (type == 2 && Flag(kSourcesOfType2)) || (type == 3 && Flag(kSourcesOfType3));
   if (!wanted || Overwrites(source, destination)) return;
+  // A listed source that is gone fails the copy, and the user is told which one it is.
+  std::error_code error;
+  if (fs::symlink_status(fs::path(source.str()), error).type() == fs::file_type::not_found) {
+    FileMessages::Error(__LINE__, "The source file \"%s\" of the project does not exist.\n", source);
+    Record(kDirectoryWriteFailed);
+    return;
+  }
   if (m_bundle->AddItem(source, destination) != kSuccess) {
-    Debug("WARNING: Couldn't add \"%s/%s\" to the ProjectBundle.\n", directory, leaf);
+    Debug("WARNING: Couldn't add \"%s\" to the ProjectBundle.\n", source);
     Record(kDirectoryWriteFailed);
   }
   m_added[std::move(Slashed(source).str())] = destination;

@@ -2,8 +2,12 @@
 // outside it, and the zip archive; what each takes along and how the copy names its files.
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <future>
 #include <set>
 
 #include "Hvd/IProjectCopy.h"
@@ -494,6 +498,65 @@ TEST_F(ProjectCopyTest, ArchivesAtOnceLeaveNoTmpBehind) {
   EXPECT_TRUE(fs::is_empty(tmp));
 }
 
+// Anyone who can read the project's folder or its "tmp" can hold their locks, a stopped shell
+// among them: an archive waits for them only so long, then fails naming the folder.
+TEST_F(ProjectCopyTest, AnArchiveWaitsForAHeldFolderOnlySoLong) {
+  MakeProject();
+  const fs::path archive = m_root / "out/p.zip";
+  fs::create_directories(m_dir / "tmp");
+  for (const fs::path& busy : {m_dir, m_dir / "tmp"}) {
+    Hvd::DirectoryLock other;
+    ASSERT_TRUE(other.Take(busy.string(), false));
+    Port_MsgManData::ClearCaptured();
+    auto made = std::async(std::launch::async, [&] { return Copies()->SaveAsArchive(archive.c_str(), nullptr); });
+    const bool ended =
+        made.wait_for(Hvd::DirectoryLock::kWaitBound + std::chrono::seconds(20)) == std::future_status::ready;
+    other.Release();  // lets an archive that waits without end finish
+    EXPECT_TRUE(ended) << busy << ": the archive waited for the lock without end";
+    EXPECT_EQ(made.get(), Hvd::kFailure) << busy;
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "The folder \"" + busy.string() + "\" is busy")) << busy;
+    EXPECT_FALSE(fs::exists(archive)) << busy;
+  }
+  EXPECT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+}
+
+// An archive killed on the way leaves its copy in "tmp"; the next archive that finds no other at
+// work there takes it away, and "tmp" with it. What another archive under way may own stays.
+TEST_F(ProjectCopyTest, TheNextArchiveTakesAwayWhatAKilledOneLeft) {
+  MakeProject();
+  const fs::path archive = m_root / "out/p.zip";
+  const fs::path tmp = m_dir / "tmp";
+  const auto killedArchive = [&] {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      Port::FaultInjection::Exit("copy_p", 1, "c.vhd");
+      ::_exit(Copies()->SaveAsArchive(archive.c_str(), nullptr) == Hvd::kSuccess ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == Port::FaultInjection::kExitStatus);
+  };
+  const auto entries = [&tmp] {
+    return std::distance(fs::directory_iterator(tmp), fs::directory_iterator());
+  };
+  killedArchive();
+  ASSERT_GT(entries(), 1) << "the killed archive left its copy";
+  {
+    Hvd::DirectoryLock another;  // an archive under way
+    ASSERT_TRUE(another.Take(tmp.string(), false, true));
+    ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+    EXPECT_GT(entries(), 1);
+  }
+  ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  EXPECT_FALSE(fs::exists(tmp));
+
+  // A file that is none of an archive's stays, and so does "tmp" around it.
+  killedArchive();
+  WriteText(tmp / "notes.txt", "mine");
+  ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  EXPECT_EQ(Tree(tmp), (Names{".made_by_archive", "notes.txt"}));
+}
+
 // The archive's temporary tree is zipped and removed, so nothing written there is flushed to
 // the disk; the project's own save still is. With every flush failing, the archive is made
 // from the project as it stands, while its project file on the disk keeps what it held.
@@ -515,6 +578,32 @@ TEST_F(ProjectCopyTest, TheArchivesTemporaryTreeIsNotFlushedButTheProjectsSaveIs
   EXPECT_NE(RunCommand("unzip -Z1 " + archive.string(), &status).find("later.vhd\n"), std::string::npos);
 }
 
+// A listed source that is gone, in the project or beside it, fails the save as and the archive
+// with an error that names it as it is; nothing says the archive was made.
+TEST_F(ProjectCopyTest, AGoneSourceFailsTheCopyNamingIt) {
+  MakeProject();
+  const fs::path archive = m_root / "out/p.zip";
+  for (const fs::path& gone : {m_dir / "sub/b.vhd", m_root / "lib/c.vhd"}) {
+    const std::string text = ReadText(gone);
+    fs::remove(gone);
+    const std::string error = "The source file \"" + gone.string() + "\" of the project does not exist.";
+    Port_MsgManData::ClearCaptured();
+    EXPECT_EQ(Copies()->CopyProject((m_root / "copy/q.xhlc").c_str(), 0x1CE, "", "", nullptr),
+              Hvd::kDirectoryWriteFailed);
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, error)) << gone;
+    EXPECT_FALSE(fs::exists(m_root / "copy/q.xhlc"));
+    Port_MsgManData::ClearCaptured();
+    EXPECT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kDirectoryWriteFailed);
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, error)) << gone;
+    EXPECT_FALSE(Said("Archive complete"));
+    EXPECT_FALSE(fs::exists(archive));
+    for (const auto& record : Port_MsgManData::Captured()) EXPECT_EQ(record.text.find("//"), std::string::npos);
+    WriteText(gone, text);
+  }
+  EXPECT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  EXPECT_TRUE(Said("Archive complete: " + archive.string()));
+}
+
 TEST_F(ProjectCopyTest, AFailedArchiveCleansUpAndSaysSo) {
   MakeProject();
   Port::FaultInjection::Fail("copy_p", 0, "a.vhd");
@@ -523,7 +612,7 @@ TEST_F(ProjectCopyTest, AFailedArchiveCleansUpAndSaysSo) {
   EXPECT_FALSE(fs::exists(archive));
   EXPECT_FALSE(fs::exists(m_dir / "tmp"));
   EXPECT_TRUE(Said("Project Archive - Deleting temporary files and directories.\n"));
-  EXPECT_TRUE(Said("Project Archive - Archive complete: "));
+  EXPECT_FALSE(Said("Project Archive - Archive complete: "));
 }
 
 // A macro directory inside the project keeps its place in the copy's macro path; an unreadable

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
 #include <functional>
 #include <regex>
 #include <utility>
@@ -20,6 +22,7 @@
 #include "core/RefCount.h"
 #include "project/snapshot/CCheckpointManager.h"
 #include "project/snapshot/Restore.h"
+#include "utils/DirectoryLock.h"
 #include "utils/DmUtils.h"
 #include "utils/FileUtils.h"
 
@@ -812,6 +815,69 @@ TEST_F(SnapshotTest, TwoTakesOfOneNameCannotBothSucceed) {
   EXPECT_EQ(again->CreateCheckpointProject(), kSuccess);
   EXPECT_EQ(ReadText(m_dir / "snapshots" / "left" / "p.snp"), "copy again");
   EXPECT_FALSE(fs::exists(m_dir / "snapshots" / "left" / "partial.vhd"));
+}
+
+// Anyone who can read "snapshots" can hold its lock, a stopped shell among them: a take waits
+// for it only so long, then fails naming the folder, and takes the name once it is free.
+TEST_F(SnapshotTest, ATakeWaitsForAHeldSnapshotsFolderOnlySoLong) {
+  auto* project = new CopyingProjectDouble(m_dir / "p.xhlc", m_dir);
+  AutoRelease<Hvd::IProject2> held(project);
+  Hvd::CCheckpointManager manager(held.Get());
+  AutoRelease<Hvd::ICheckpoint> made;
+  ASSERT_EQ(manager.Face()->CreateCheckpoint("s", "", made.Receive()), kSuccess);
+  fs::create_directories(m_dir / "snapshots");
+  Hvd::DirectoryLock other;
+  ASSERT_TRUE(other.Take((m_dir / "snapshots").string(), false));
+  Port_MsgManData::ClearCaptured();
+  auto take = std::async(std::launch::async, [&] { return made->CreateCheckpointProject(); });
+  const bool ended = take.wait_for(Hvd::DirectoryLock::kWaitBound + std::chrono::seconds(20)) ==
+                     std::future_status::ready;
+  other.Release();  // lets a take that waits without end finish
+  EXPECT_TRUE(ended) << "the take waited for the lock without end";
+  EXPECT_EQ(take.get(), Hvd::kFailure);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error,
+                       "The snapshots folder \"" + (m_dir / "snapshots").string() + "\" is busy"));
+  EXPECT_TRUE(project->copies.empty());
+  EXPECT_FALSE(fs::exists(m_dir / "snapshots" / "s"));
+
+  EXPECT_EQ(made->CreateCheckpointProject(), kSuccess);
+  EXPECT_EQ(ReadText(m_dir / "snapshots" / "s" / "p.snp"), "copy ");
+}
+
+// What a killed take left under any name, unmarked and no longer locked, is taken away by the
+// next take; a take under way, a snapshot and one of another project in the folder stay.
+TEST_F(SnapshotTest, ATakeTakesAwayWhatKilledTakesLeft) {
+  auto* project = new CopyingProjectDouble(m_dir / "p.xhlc", m_dir);
+  AutoRelease<Hvd::IProject2> held(project);
+  Hvd::CCheckpointManager manager(held.Get());
+  const auto take = [&](const char* name) {
+    AutoRelease<Hvd::ICheckpoint> made;
+    EXPECT_EQ(manager.Face()->CreateCheckpoint(name, "", made.Receive()), kSuccess);
+    return made ? made->CreateCheckpointProject() : Hvd::kFailure;
+  };
+  project->duringCopy = [this] {
+    WriteText(m_dir / "snapshots" / "killed" / "partial.vhd", "from a killed take");
+    ::_exit(Port::FaultInjection::kExitStatus);
+  };
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(take("killed") == kSuccess ? 0 : 1);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == Port::FaultInjection::kExitStatus);
+  project->duringCopy = nullptr;
+  ASSERT_TRUE(fs::exists(m_dir / "snapshots" / "killed" / "partial.vhd"));
+
+  WriteText(m_dir / "snapshots" / "kept" / "p.snp", "a snapshot");
+  WriteText(m_dir / "snapshots" / "theirs" / "q.snp", "another project's");
+  WriteText(m_dir / "snapshots" / "underway" / "partial.vhd", "being written");
+  Hvd::DirectoryLock writing;
+  ASSERT_TRUE(writing.Take((m_dir / "snapshots" / "underway").string(), false));
+  EXPECT_EQ(take("next"), kSuccess);
+  EXPECT_FALSE(fs::exists(m_dir / "snapshots" / "killed"));
+  EXPECT_TRUE(fs::exists(m_dir / "snapshots" / "kept" / "p.snp"));
+  EXPECT_TRUE(fs::exists(m_dir / "snapshots" / "theirs" / "q.snp"));
+  EXPECT_TRUE(fs::exists(m_dir / "snapshots" / "underway" / "partial.vhd"));
+  EXPECT_TRUE(fs::exists(m_dir / "snapshots" / "next" / "p.snp"));
 }
 
 // The whole road with the project's own copy and bundle: taken, changed, restored.

@@ -30,6 +30,25 @@ project archive $archive
 check "archived" [file isfile $archive] 1
 check "still open" [velfile list] [list $top $outside]
 
+# A listed source that is gone fails each copy with an error that names it, first; the archive
+# says it is complete only when it was written.
+set gone [file join $dir gone.vhd]
+write $gone "entity gone is end;"
+velfile add $gone
+file delete $gone
+set lost [file join $root lost.zip]
+foreach {what script} [list saveas [list project saveas [file join $root lost q.xhlc]] \
+                           archive [list project archive $lost] take {project snapshot take lost}] {
+    fails "gone source: $what" $script "The source file \"$gone\" of the project does not exist.*"
+}
+catch {project archive $lost} message
+check "gone source: no archive" [file exists $lost] 0
+check "gone source: not complete" [string match "*Archive complete*" $message] 0
+check "gone source: no snapshot" [project snapshot list] {}
+velfile remove $gone
+project archive $archive
+check "archived again" [file isfile $archive] 1
+
 fails "usage" {project saveas} "wrong # args*"
 fails "not a directory" {project saveas [file join $top q.xhlc]} "*"
 project close

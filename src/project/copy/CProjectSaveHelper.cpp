@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <optional>
 #include <thread>
@@ -328,42 +329,82 @@ Status CProjectSaveHelper::CopyProjectTo(const String& projectFileName, const St
 
 namespace {
 
+// Whether `name`, in a "tmp" that an archive made, is what an archive works with there: its
+// temporary tree, named as Port::File::tmpnam names ("tmp" and ten letters or digits), the
+// files named after the tree, or a temporary file of the zip program ("zi" and six).
+bool IsArchiveScratch(const std::string& name) {
+  const auto alnum = [&name](std::size_t from, std::size_t count) {
+    return name.size() >= from + count && std::all_of(name.begin() + static_cast<std::ptrdiff_t>(from),
+                                                      name.begin() + static_cast<std::ptrdiff_t>(from + count),
+                                                      [](unsigned char c) { return std::isalnum(c) != 0; });
+  };
+  if (name.rfind("tmp", 0) == 0 && alnum(3, 10)) return name.size() == 13 || name[13] == '.';
+  return name.size() == 8 && name.rfind("zi", 0) == 0 && alnum(2, 6);
+}
+
 // The "tmp" directory of a working directory, shared by the archives under way there. The
-// archive that makes it marks it; the last archive out takes it away when only the mark is
-// left in it. A "tmp" that no archive made is never taken away. The working directory is held
-// locked while one comes or goes, so that none comes between the last one's look and its
-// removal.
+// archive that makes it marks it; the last archive out takes away what killed archives left in
+// a marked one, and the directory itself when only the mark is left in it. A "tmp" that no
+// archive made is never taken away. The working directory is held locked while one comes or
+// goes, so that none comes between the last one's look and its removal.
 class SharedTmp {
  public:
   SharedTmp(const String& workingDirectory, const String& tmpDirectory)
-      : m_working(workingDirectory.str()), m_tmp(tmpDirectory.str()), m_mark(m_tmp + "/.made_by_archive") {
-    DirectoryLock guard;
-    std::ignore = guard.Take(m_working, true);
-    if (!Port::File::exist(tmpDirectory) && Port::File::mkdir(tmpDirectory, false)) {
-      const int fd = ::open(m_mark.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-      if (fd >= 0) ::close(fd);
-    }
-    std::ignore = m_use.Take(m_tmp, true, true);
-  }
+      : m_working(workingDirectory.str()), m_tmp(tmpDirectory.str()), m_mark(m_tmp + "/.made_by_archive") {}
   SharedTmp(const SharedTmp&) = delete;
   SharedTmp& operator=(const SharedTmp&) = delete;
   ~SharedTmp() { Leave(); }
 
+  // Joins the archives in "tmp", made when missing. Anyone who can read a directory can hold
+  // its lock: one held beyond the wait fails the archive, naming the directory.
+  Status Enter() {
+    DirectoryLock guard;
+    if (!guard.Take(m_working, true) && guard.Busy()) return Busy(m_working);
+    if (!Port::File::exist(String(m_tmp)) && Port::File::mkdir(String(m_tmp), false)) {
+      const int fd = ::open(m_mark.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+      if (fd >= 0) ::close(fd);
+    }
+    if (!m_use.Take(m_tmp, true, true) && m_use.Busy()) return Busy(m_tmp);
+    return kSuccess;
+  }
+
   void Leave() {
     if (!m_use.Held()) return;
     DirectoryLock guard;
-    std::ignore = guard.Take(m_working, true);
-    if (m_use.TryExclusive() && OnlyTheMarkLeft()) {
-      std::ignore = Port::File::remove_f(String(m_mark));
-      std::ignore = Port::File::rmdir(String(m_tmp));
+    // Without the guard another archive may be coming: "tmp" is left as it is.
+    if ((guard.Take(m_working, true) || !guard.Busy()) && m_use.TryExclusive() && Marked()) {
+      ReclaimLeftovers();
+      if (OnlyTheMarkLeft()) {
+        std::ignore = Port::File::remove_f(String(m_mark));
+        std::ignore = Port::File::rmdir(String(m_tmp));
+      }
     }
     m_use.Release();
   }
 
  private:
+  static Status Busy(const std::string& directory) {
+    Messages(__LINE__).issueError(
+        "The folder \"%s\" is busy: another process holds its lock. The archive is not made.\n", directory.c_str());
+    return kFailure;
+  }
+  bool Marked() const {
+    std::error_code error;
+    return std::filesystem::symlink_status(m_mark, error).type() == std::filesystem::file_type::regular;
+  }
+  // Held alone, "tmp" has no archive under way: what archives left there, their process killed,
+  // goes. Links are taken away as links.
+  void ReclaimLeftovers() const {
+    std::vector<String> left;
+    std::error_code error;
+    for (std::filesystem::directory_iterator each(m_tmp, error); !error && each != std::filesystem::directory_iterator();
+         each.increment(error)) {
+      if (IsArchiveScratch(each->path().filename().string())) left.emplace_back(each->path().string());
+    }
+    for (const String& path : left) std::ignore = FileUtils::RemoveItem(path);
+  }
   bool OnlyTheMarkLeft() const {
     std::error_code error;
-    if (std::filesystem::symlink_status(m_mark, error).type() != std::filesystem::file_type::regular) return false;
     for (std::filesystem::directory_iterator each(m_tmp, error); !error && each != std::filesystem::directory_iterator();
          each.increment(error)) {
       if (each->path().filename() != ".made_by_archive") return false;
@@ -485,11 +526,15 @@ Status CProjectSaveHelper::Archive(const String& archivePath, std::uint32_t opti
   std::ignore = project->GetProjectFilePath(&projectFile);
   workingDirectory = P::Normal(workingDirectory);
 
-  const String temporaryName = P::Leaf(Port::File::tmpnam(nullptr));
-  if (temporaryName.empty() || workingDirectory.empty() || projectFile.empty())
+  if (workingDirectory.empty() || projectFile.empty())
     return Fail(kTempDirNotCreated, "Hvd::CProjectSaveHelper::Archive - no temporary name for the archive\n");
   const String tmpDirectory = P::Join(workingDirectory, String("tmp"));
   SharedTmp tmp(workingDirectory, tmpDirectory);
+  if (const Status entered = tmp.Enter(); entered != kSuccess) return entered;
+  // A name free in "tmp" itself, so that the tree of an archive under way there is never taken.
+  const String temporaryName = P::Leaf(Port::File::tmpnam(tmpDirectory.c_str()));
+  if (temporaryName.empty())
+    return Fail(kTempDirNotCreated, "Hvd::CProjectSaveHelper::Archive - no temporary name for the archive\n");
   const String temporaryDirectory = P::Join(tmpDirectory, temporaryName);
   const String temporaryProject = P::Join(temporaryDirectory, P::Leaf(projectFile));
   const String temporaryZip = Port::FileName(temporaryDirectory).GetExtension() == ".zip"
@@ -558,7 +603,7 @@ Status CProjectSaveHelper::Archive(const String& archivePath, std::uint32_t opti
   std::ignore = FileUtils::RemoveItem(temporaryDirectory);
   namesZip.Remove();
   tmp.Leave();
-  messages.issueInfo("Project Archive - Archive complete: %s.\n", archivePath.c_str());
+  if (result == kSuccess) messages.issueInfo("Project Archive - Archive complete: %s.\n", archivePath.c_str());
   return result;
 }
 

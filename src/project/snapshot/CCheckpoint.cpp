@@ -4,11 +4,13 @@
 
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "CitP/Factory.h"
 #include "Hvd/ClassIds.h"
 #include "Hvd/IProjectCopy.h"
 #include "Port/FileName.h"
+#include "Port/MsgMan.h"
 #include "core/Diagnostics.h"
 #include "project/ProjectRoutines.h"
 #include "project/snapshot/Restore.h"
@@ -37,25 +39,54 @@ fs::file_type OwnType(const String& path) {
   return fs::symlink_status(fs::path(path.str()), error).type();
 }
 
+// Whether `directory` holds a snapshot's marker, of this project or of another in its folder.
+bool HoldsMarker(const String& directory) {
+  std::error_code error;
+  for (fs::directory_iterator each(fs::path(directory.str()), error); !error && each != fs::directory_iterator();
+       each.increment(error)) {
+    if (each->path().extension() == ".snp") return true;
+  }
+  return false;
+}
+
+// Takes away a directory of "snapshots" that a take left without its marker, when no take holds
+// it any more: its take was killed, and its lock went with its process.
+void ReclaimUnmarked(const String& directory) {
+  DirectoryLock left;
+  if (left.Take(directory.str(), false) && left.Is(directory.str())) {
+    std::error_code error;
+    fs::remove_all(fs::path(directory.str()), error);
+  }
+}
+
 // Claims a snapshot's directory for a take: made anew and locked, the lock held in `claim`.
 // A directory there with its marker is a snapshot; one without is a take under way, or one
-// killed that left it, which goes. The "snapshots" directory is held locked meanwhile, so that
-// no directory is seen between its making and its lock.
+// killed that left it, which goes, as do those that other killed takes left under other names.
+// The "snapshots" directory is held locked meanwhile, so that no directory is seen between its
+// making and its lock.
 Status ClaimDirectory(const String& directory, const String& marker, DirectoryLock& claim) {
   const String snapshots = DirectoryOf(directory);
   if (!Port::File::isdir(snapshots)) std::ignore = Port::File::mkdir(snapshots, true);
   DirectoryLock all;
   if (OwnType(snapshots) != fs::file_type::directory || !all.Take(snapshots.str(), true)) {
+    if (all.Busy()) {
+      Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", __LINE__, "")
+          .issueError("The snapshots folder \"%s\" is busy: another process holds its lock. No snapshot is taken.\n",
+                      snapshots.c_str());
+      return kFailure;
+    }
     return Fail(kFailure, "ERROR: ICheckpoint::CreateCheckpointProject - Not a directory of the project: \"%s\".\n",
                 snapshots.c_str());
   }
-  if (OwnType(directory) == fs::file_type::directory && !Port::File::exist(marker)) {
-    DirectoryLock left;
-    if (left.Take(directory.str(), false) && left.Is(directory.str())) {
-      std::error_code error;
-      fs::remove_all(fs::path(directory.str()), error);
-    }
+  if (OwnType(directory) == fs::file_type::directory && !Port::File::exist(marker)) ReclaimUnmarked(directory);
+  std::vector<String> unmarked;
+  std::error_code error;
+  for (fs::directory_iterator each(fs::path(snapshots.str()), error); !error && each != fs::directory_iterator();
+       each.increment(error)) {
+    const String other(each->path().string());
+    if (OwnType(other) == fs::file_type::directory && !HoldsMarker(other)) unmarked.push_back(other);
   }
+  for (const String& other : unmarked) ReclaimUnmarked(other);
   if (!Port::File::mkdir(directory, false) || !claim.Take(directory.str(), false)) {
     return Fail(kFailure, "ERROR: ICheckpoint::CreateCheckpointProject - The snapshot project already exists: \"%s\".\n",
                 marker.c_str());
