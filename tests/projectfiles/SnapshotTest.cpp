@@ -867,13 +867,20 @@ TEST_F(SnapshotTest, ATakeTakesAwayWhatKilledTakesLeft) {
   project->duringCopy = nullptr;
   ASSERT_TRUE(fs::exists(m_dir / "snapshots" / "killed" / "partial.vhd"));
 
+  EXPECT_TRUE(fs::exists(m_dir / "snapshots" / ".killed.take"));
+  // A folder someone put there, with no take's claim, is none of the take's.
+  WriteText(m_dir / "snapshots" / "mine" / "notes.txt", "the user's");
   WriteText(m_dir / "snapshots" / "kept" / "p.snp", "a snapshot");
   WriteText(m_dir / "snapshots" / "theirs" / "q.snp", "another project's");
   WriteText(m_dir / "snapshots" / "underway" / "partial.vhd", "being written");
+  WriteText(m_dir / "snapshots" / ".underway.take", "");
   Hvd::DirectoryLock writing;
   ASSERT_TRUE(writing.Take((m_dir / "snapshots" / "underway").string(), false));
   EXPECT_EQ(take("next"), kSuccess);
   EXPECT_FALSE(fs::exists(m_dir / "snapshots" / "killed"));
+  EXPECT_FALSE(fs::exists(m_dir / "snapshots" / ".killed.take"));
+  EXPECT_TRUE(fs::exists(m_dir / "snapshots" / "mine" / "notes.txt"));
+  EXPECT_FALSE(fs::exists(m_dir / "snapshots" / ".next.take"));
   EXPECT_TRUE(fs::exists(m_dir / "snapshots" / "kept" / "p.snp"));
   EXPECT_TRUE(fs::exists(m_dir / "snapshots" / "theirs" / "q.snp"));
   EXPECT_TRUE(fs::exists(m_dir / "snapshots" / "underway" / "partial.vhd"));

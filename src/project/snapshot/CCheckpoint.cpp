@@ -2,7 +2,13 @@
 
 #include "project/snapshot/CCheckpoint.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -49,6 +55,16 @@ bool HoldsMarker(const String& directory) {
   return false;
 }
 
+// A take leaves a claim beside the directory it fills, ".NAME.take" in "snapshots", from before
+// the directory is made until its marker is written: a directory without a marker is taken away
+// only where a take said it made it, never a folder someone else put there.
+constexpr std::string_view kClaimSuffix = ".take";
+
+String ClaimPath(const String& directory) {
+  const fs::path path(directory.str());
+  return String((path.parent_path() / ("." + path.filename().string() + std::string(kClaimSuffix))).string());
+}
+
 // Takes away a directory of "snapshots" that a take left without its marker, when no take holds
 // it any more: its take was killed, and its lock went with its process.
 void ReclaimUnmarked(const String& directory) {
@@ -56,6 +72,31 @@ void ReclaimUnmarked(const String& directory) {
   if (left.Take(directory.str(), false) && left.Is(directory.str())) {
     std::error_code error;
     fs::remove_all(fs::path(directory.str()), error);
+  }
+}
+
+// The claims that killed takes left, and the unmarked directories they name. A claim stays while
+// its directory is held or cannot be taken away.
+void ReclaimKilledTakes(const String& snapshots) {
+  std::vector<fs::path> claims;
+  std::error_code error;
+  for (fs::directory_iterator each(fs::path(snapshots.str()), error); !error && each != fs::directory_iterator();
+       each.increment(error)) {
+    const std::string name = each->path().filename().string();
+    if (name.size() > 1 + kClaimSuffix.size() && name.front() == '.' && name.ends_with(kClaimSuffix) &&
+        each->symlink_status(error).type() == fs::file_type::regular) {
+      claims.push_back(each->path());
+    }
+  }
+  for (const fs::path& claim : claims) {
+    const std::string name = claim.filename().string();
+    const String directory((claim.parent_path() / name.substr(1, name.size() - 1 - kClaimSuffix.size())).string());
+    const fs::file_type type = OwnType(directory);
+    if (type == fs::file_type::directory && !HoldsMarker(directory)) ReclaimUnmarked(directory);
+    const fs::file_type now = OwnType(directory);
+    if (now == fs::file_type::not_found || (now == fs::file_type::directory && HoldsMarker(directory))) {
+      fs::remove(claim, error);
+    }
   }
 }
 
@@ -79,14 +120,14 @@ Status ClaimDirectory(const String& directory, const String& marker, DirectoryLo
                 snapshots.c_str());
   }
   if (OwnType(directory) == fs::file_type::directory && !Port::File::exist(marker)) ReclaimUnmarked(directory);
-  std::vector<String> unmarked;
-  std::error_code error;
-  for (fs::directory_iterator each(fs::path(snapshots.str()), error); !error && each != fs::directory_iterator();
-       each.increment(error)) {
-    const String other(each->path().string());
-    if (OwnType(other) == fs::file_type::directory && !HoldsMarker(other)) unmarked.push_back(other);
+  ReclaimKilledTakes(snapshots);
+  const int claimFile =
+      ::open(ClaimPath(directory).c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (claimFile < 0) {
+    return Fail(kFailure, "ERROR: ICheckpoint::CreateCheckpointProject - Cannot claim \"%s\": %s.\n", directory.c_str(),
+                std::strerror(errno));
   }
-  for (const String& other : unmarked) ReclaimUnmarked(other);
+  ::close(claimFile);
   if (!Port::File::mkdir(directory, false) || !claim.Take(directory.str(), false)) {
     return Fail(kFailure, "ERROR: ICheckpoint::CreateCheckpointProject - The snapshot project already exists: \"%s\".\n",
                 marker.c_str());
@@ -216,6 +257,12 @@ Status CCheckpoint::XICheckpoint::CreateCheckpointProject() {
   if (status == kSuccess) status = FileUtils::CopyItem(snapshotProject, marker, FileUtils::kReadWrite);
   // A copy that failed frees the name it claimed.
   if (status != kSuccess && claim.Is(directory.str())) std::ignore = FileUtils::RemoveItem(directory);
+  // Marked, or gone: nothing is left to reclaim.
+  const fs::file_type left = OwnType(directory);
+  if (left == fs::file_type::not_found || Port::File::exist(marker)) {
+    std::error_code ignored;
+    fs::remove(fs::path(ClaimPath(directory).str()), ignored);
+  }
   return status;
 }
 
