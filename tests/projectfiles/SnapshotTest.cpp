@@ -703,12 +703,15 @@ TEST_F(RestoreTest, AKilledRestoreIsUndoneByTheNextOperation) {
   fs::create_symlink("../shared", m_dir / "ip");
   WriteText(m_snapshot / "ip" / "core.v", "as taken");
   WriteText(m_dir / "keep.txt", "live only");
+  // The project's partitions go with it when the snapshot has none.
+  WriteText(m_dir / "p.hdp", "live partitions");
   const Tree before = TreeOf(m_dir);
   ASSERT_TRUE(!KilledAt([this] { return Restore(); }, "rename", 1000000));
   const Tree after = TreeOf(m_dir);
   ASSERT_NE(before, after);
   EXPECT_EQ(after.at("src/a.vhd"), "file new");
   EXPECT_EQ(after.at("keep.txt"), "file live only");
+  EXPECT_EQ(after.count("p.hdp"), 0u);
   for (const char* operation : {"mkdir", "copy_p", "rename", "remove_f"}) {
     int undone = 0;
     for (int nth = 1; nth < 200; ++nth) {

@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "Port/FileName.h"
@@ -53,6 +54,13 @@ struct Folder {
   fs::path journal;
 };
 
+// One entry of the live project that a restore replaces with its staged copy, or, `removed`,
+// takes away because the snapshot has none.
+struct Entry {
+  fs::path path;
+  bool removed = false;
+};
+
 // True when `relative` names an entry below `root` and no directory on the way to it is a link
 // or anything but a directory, so that a rename there stays below root. A missing directory
 // on the way is accepted only when `missingAllowed`.
@@ -81,7 +89,7 @@ bool MakeParents(const fs::path& root, const fs::path& relative) {
 // hold as real directories is entered; anything else is one entry, replaced whole, so that a
 // live link is replaced rather than written through.
 bool CollectEntries(const fs::path& staged, const fs::path& live, const fs::path& relative,
-                    std::vector<fs::path>& entries) {
+                    std::vector<Entry>& entries) {
   std::error_code error;
   fs::directory_iterator each(staged / relative, error);
   if (error) return false;
@@ -93,17 +101,20 @@ bool CollectEntries(const fs::path& staged, const fs::path& live, const fs::path
     if (TypeOf(staged / entry) == fs::file_type::directory && TypeOf(live / entry) == fs::file_type::directory) {
       if (!CollectEntries(staged, live, entry, entries)) return false;
     } else {
-      entries.push_back(entry);
+      entries.push_back({entry, false});
     }
   }
   return true;
 }
 
 // Written whole under another name and renamed into place: a journal is there entire or not.
-bool WriteJournal(const Folder& folder, const std::vector<fs::path>& entries) {
+bool WriteJournal(const Folder& folder, const std::vector<Entry>& entries) {
   std::string text(kJournalHeader);
-  for (const fs::path& entry : entries) {
-    text += entry.generic_string();
+  bool removals = false;
+  for (const Entry& entry : entries) {
+    // The entries to take away without a replacement follow the others, after an empty name.
+    if (entry.removed && !std::exchange(removals, true)) text += '\0';
+    text += entry.path.generic_string();
     text += '\0';
   }
   const fs::path part = folder.root / "journal.part";
@@ -126,25 +137,31 @@ bool WriteJournal(const Folder& folder, const std::vector<fs::path>& entries) {
   return written && Port::File::rename(Text(part), Text(folder.journal));
 }
 
-std::optional<std::vector<fs::path>> ReadJournal(const Folder& folder) {
+std::optional<std::vector<Entry>> ReadJournal(const Folder& folder) {
   if (TypeOf(folder.journal) != fs::file_type::regular) return std::nullopt;
   std::ifstream in(folder.journal, std::ios::binary);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (!in.good() && !in.eof()) return std::nullopt;
   if (text.compare(0, kJournalHeader.size(), kJournalHeader) != 0) return std::nullopt;
-  std::vector<fs::path> entries;
+  std::vector<Entry> entries;
   std::set<std::string> names;
+  bool removals = false;
   std::size_t at = kJournalHeader.size();
   while (at < text.size()) {
     const std::size_t end = text.find('\0', at);
     if (end == std::string::npos) return std::nullopt;
-    entries.emplace_back(text.substr(at, end - at));
-    if (!names.insert(entries.back().generic_string()).second) return std::nullopt;
+    const std::string name = text.substr(at, end - at);
     at = end + 1;
+    if (name.empty()) {
+      if (std::exchange(removals, true)) return std::nullopt;
+      continue;
+    }
+    entries.push_back({fs::path(name), removals});
+    if (!names.insert(entries.back().path.generic_string()).second) return std::nullopt;
   }
   // A restore replaces each entry whole: one entry inside another is no journal it wrote.
-  for (const fs::path& entry : entries) {
-    for (fs::path up = entry.parent_path(); !up.empty(); up = up.parent_path()) {
+  for (const Entry& entry : entries) {
+    for (fs::path up = entry.path.parent_path(); !up.empty(); up = up.parent_path()) {
       if (names.count(up.generic_string()) != 0) return std::nullopt;
     }
   }
@@ -160,15 +177,17 @@ bool MarkAdded(const Folder& folder, const fs::path& entry) {
 
 // The live entry moves aside, or, when there is none, the entry is marked as added; then the
 // staged one takes its place. Either the old copy or the mark is there before it does.
-bool SwitchIn(const Folder& folder, const fs::path& live, const fs::path& entry) {
+// An entry taken away only moves aside.
+bool SwitchIn(const Folder& folder, const fs::path& live, const Entry& item) {
+  const fs::path& entry = item.path;
   if (!Below(live, entry, false) || !Below(folder.kept, entry, true) || !Below(folder.added, entry, true)) return false;
   const fs::path target = live / entry;
   if (Present(target)) {
     if (!MakeParents(folder.kept, entry) || !Port::File::rename(Text(target), Text(folder.kept / entry))) return false;
-  } else if (!MarkAdded(folder, entry)) {
+  } else if (!item.removed && !MarkAdded(folder, entry)) {
     return false;
   }
-  return Port::File::rename(Text(folder.staged / entry), Text(target));
+  return item.removed || Port::File::rename(Text(folder.staged / entry), Text(target));
 }
 
 // What undoing one entry's switch takes.
@@ -183,13 +202,16 @@ struct Undo {
 // still be there. Once begun, the staged entry was moved in exactly when it is no longer staged.
 // No answer for a state that no restore leaves: a journal that does not match what is on disk
 // is no ground for moving anything.
-std::optional<Undo> PlanBack(const Folder& folder, const fs::path& live, const fs::path& entry) {
+std::optional<Undo> PlanBack(const Folder& folder, const fs::path& live, const Entry& item) {
+  const fs::path& entry = item.path;
   if (!Below(live, entry, false) || !Below(folder.staged, entry, true) || !Below(folder.kept, entry, true) ||
       !Below(folder.added, entry, true))
     return std::nullopt;
   const bool kept = Present(folder.kept / entry);
   const bool staged = Present(folder.staged / entry);
   const bool there = Present(live / entry);
+  // An entry taken away had nothing staged: it goes back when it went aside and its place is free.
+  if (item.removed) return kept && there ? std::nullopt : std::optional<Undo>(Undo{false, kept});
   if (!kept && !Present(folder.added / entry)) return staged ? std::optional<Undo>(Undo{}) : std::nullopt;
   if (staged) return there ? std::nullopt : std::optional<Undo>(Undo{false, kept});
   return Undo{there, kept};
@@ -216,16 +238,16 @@ bool Discard(const Folder& folder) {
 // Every replaced entry back in its place, last first, once the way back of each is known; the
 // folder goes when all are back. kFailure, with nothing moved, when the journal does not match
 // what is on disk; kDirectoryWriteFailed when a move failed.
-Status PutBack(const Folder& folder, const fs::path& live, const std::vector<fs::path>& entries) {
+Status PutBack(const Folder& folder, const fs::path& live, const std::vector<Entry>& entries) {
   std::vector<Undo> plan;
   plan.reserve(entries.size());
-  for (const fs::path& entry : entries) {
+  for (const Entry& entry : entries) {
     const std::optional<Undo> undo = PlanBack(folder, live, entry);
     if (!undo) return kFailure;
     plan.push_back(*undo);
   }
   bool back = true;
-  for (std::size_t at = entries.size(); at-- > 0;) back = SwitchBack(folder, live, entries[at], plan[at]) && back;
+  for (std::size_t at = entries.size(); at-- > 0;) back = SwitchBack(folder, live, entries[at].path, plan[at]) && back;
   return back && Discard(folder) ? kSuccess : kDirectoryWriteFailed;
 }
 
@@ -283,7 +305,7 @@ Status FinishInterruptedRestore(const String& projectFile) {
     return Discard(folder) ? kSuccess
                            : Fail(kDirectoryWriteFailed, "ERROR: ICheckpoint - Cannot remove \"%s\".\n", folder.root.c_str());
   }
-  const std::optional<std::vector<fs::path>> entries = ReadJournal(folder);
+  const std::optional<std::vector<Entry>> entries = ReadJournal(folder);
   // The folder's own places are directories or missing: nothing is moved through a link there.
   const auto own = [](const fs::path& place) {
     const fs::file_type type = TypeOf(place);
@@ -347,10 +369,15 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
     return closed;
   }
 
-  std::vector<fs::path> entries;
-  status = CollectEntries(folder.staged, live, fs::path(), entries) && WriteJournal(folder, entries)
-               ? kSuccess
-               : kDirectoryWriteFailed;
+  std::vector<Entry> entries;
+  const bool collected = CollectEntries(folder.staged, live, fs::path(), entries);
+  // The partitions belong with the project file: a snapshot without them takes the project's
+  // away, as its close has just written them.
+  const fs::path partitions = fs::path(projectFile.str()).filename().replace_extension(".hdp");
+  if (const fs::file_type type = TypeOf(live / partitions);
+      !Present(folder.staged / partitions) && (type == fs::file_type::regular || type == fs::file_type::symlink))
+    entries.push_back({partitions, true});
+  status = collected && WriteJournal(folder, entries) ? kSuccess : kDirectoryWriteFailed;
   std::size_t switched = 0;
   for (; status == kSuccess && switched < entries.size(); ++switched) {
     if (!SwitchIn(folder, live, entries[switched])) status = kDirectoryWriteFailed;

@@ -6,13 +6,15 @@
 // files, <project dir>/.<base>.restore/new. Once they are all there, a journal listing the
 // entries to replace is written in that folder; each live entry then moves to .../old (an
 // entry the project lacks is marked in .../added instead) and the staged one takes its place,
-// by renames within the project directory. A link in the live project is replaced as a link,
-// never written through. Finished, the journal goes first and the folder after it. A folder
-// found without its journal is a restore that never began to replace anything and is removed;
-// one with its journal is put back, entry by entry, to the live state it recorded: only an
-// entry with its old copy or its mark is taken out. A journal that does not match what is on
-// disk is kept with its folder and nothing is moved. The next open of the project or the next
-// snapshot operation does that, unless the restore that made the folder is still running.
+// by renames within the project directory. The project's partitions file, when the snapshot
+// has none, only moves to .../old, so that the old project is not left with today's
+// partitions. A link in the live project is replaced as a link, never written through.
+// Finished, the journal goes first and the folder after it. A folder found without its journal
+// is a restore that never began to replace anything and is removed; one with its journal is
+// put back, entry by entry, to the live state it recorded: only an entry with its old copy or
+// its mark is taken out. A journal that does not match what is on disk is kept with its folder
+// and nothing is moved. The next open of the project or the next snapshot operation does that,
+// unless the restore that made the folder is still running.
 
 #include "Hvd/IProjectCopy.h"
 #include "Hvd/IProjectHelper.h"
