@@ -706,12 +706,15 @@ TEST_F(RestoreTest, AKilledRestoreIsUndoneByTheNextOperation) {
   fs::create_symlink("../shared", m_dir / "ip");
   WriteText(m_snapshot / "ip" / "core.v", "as taken");
   WriteText(m_dir / "keep.txt", "live only");
+  // The project's partitions go with it when the snapshot has none.
+  WriteText(m_dir / "p.hdp", "live partitions");
   const Tree before = TreeOf(m_dir);
   ASSERT_TRUE(!KilledAt([this] { return Restore(); }, "rename", 1000000));
   const Tree after = TreeOf(m_dir);
   ASSERT_NE(before, after);
   EXPECT_EQ(after.at("src/a.vhd"), "file new");
   EXPECT_EQ(after.at("keep.txt"), "file live only");
+  EXPECT_EQ(after.count("p.hdp"), 0u);
   for (const char* operation : {"mkdir", "copy_p", "rename", "remove_f"}) {
     int undone = 0;
     for (int nth = 1; nth < 200; ++nth) {
@@ -740,6 +743,65 @@ TEST_F(RestoreTest, AKilledRestoreIsUndoneByTheNextOpen) {
   EXPECT_TRUE(ProjectOpen());
   EXPECT_EQ(TreeOf(m_dir), before);
   EXPECT_FALSE(fs::exists(fs::symlink_status(m_dir / ".p.restore")));
+}
+
+// A restore killed on the way whose staged copies were then removed: the next open takes away
+// no entry it cannot show the restore switched in. Either every entry shows how far it went
+// and is put back, or nothing moves, the folder is kept and the open fails, naming the journal.
+TEST_F(RestoreTest, AJournalWithoutItsStagedCopiesTakesAwayNothingOfTheProject) {
+  for (int i = 0; i < 4; ++i) {
+    WriteText(m_dir / "src" / ("s" + std::to_string(i) + ".vhd"), "live");
+    WriteText(m_snapshot / "src" / ("s" + std::to_string(i) + ".vhd"), "taken");
+  }
+  const Tree before = TreeOf(m_dir);
+  const fs::path journal = m_dir / ".p.restore" / "journal";
+  int refused = 0;
+  for (int nth = 2; nth < 20; ++nth) {
+    m_helperObject = new HelperDouble(m_project.Get());
+    m_helper = AutoRelease<Hvd::IProjectHelper>(m_helperObject);
+    if (!KilledAt([this] { return Restore(); }, "rename", nth)) break;
+    ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+    m_project = nullptr;
+    if (fs::exists(journal)) {
+      fs::remove_all(m_dir / ".p.restore" / "new");
+      const Tree left = TreeOf(m_dir);
+      Port_MsgManData::ClearCaptured();
+      AutoRelease<Hvd::IProject> again(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+      if (again->Open(m_file.c_str()) == kSuccess) {
+        EXPECT_EQ(TreeOf(m_dir), before) << nth;
+        std::ignore = again->ProjectClose(false);
+      } else {
+        ++refused;
+        EXPECT_EQ(TreeOf(m_dir), left) << nth;
+        EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, journal.string())) << nth;
+      }
+    }
+    fs::remove_all(m_dir / ".p.restore");
+    PutTree(m_dir, before);
+    OpenProject();
+  }
+  EXPECT_GT(refused, 0);
+}
+
+// A journal that names live entries the restore never staged is no ground to move them: the
+// snapshot operation that finds it fails with an error naming it, and changes nothing.
+TEST_F(RestoreTest, AJournalThatDoesNotMatchTheProjectIsKeptAndMovesNothing) {
+  fs::create_directories(m_dir / ".p.restore" / "new");
+  fs::create_directories(m_dir / ".p.restore" / "old");
+  WriteText(m_dir / ".p.restore" / "old" / "p.xhlc", "planted");
+  std::string text = "snapshot restore journal 1\n";
+  for (const char* entry : {"p.xhlc", "src"}) text.append(entry).push_back('\0');
+  const fs::path journal = m_dir / ".p.restore" / "journal";
+  WriteText(journal, text);
+  const Tree before = TreeOf(m_dir);
+  Port_MsgManData::ClearCaptured();
+  AutoRelease<Hvd::ICheckpointIterator> at;
+  EXPECT_NE(Manager()->GetCheckpoints(at.Receive()), kSuccess);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, journal.string()));
+  EXPECT_EQ(TreeOf(m_dir), before);
+  EXPECT_NE(Restore(), kSuccess);
+  EXPECT_EQ(m_helperObject->closes, 0);
+  EXPECT_EQ(TreeOf(m_dir), before);
 }
 
 // A snapshot keeps the project's working directory where it is relative to the project.

@@ -26,6 +26,7 @@
 #include "project/copy/CFileMapHelper.h"
 #include "project/ProjectRoutines.h"
 #include "project/copy/CopyPath.h"
+#include "project/copy/PartitionsFile.h"
 #include "utils/DirectoryLock.h"
 #include "utils/DmUtils.h"
 #include "utils/FileStamp.h"
@@ -203,8 +204,9 @@ Status ProjectCopyContext::Copy(const String& description, const String& working
     const std::vector<String> written = WrittenNames(workingDirectory, writeGenerated);
     if (const Status cleared = ClearWrittenNames(written); cleared != kSuccess) return cleared;
     if (beforeWrite) beforeWrite(written);
-    return writer->ProjectWriteCopy(m_destinationProjectPath, m_fileMapInterface.Get(), description, workingDirectory,
-                                    buildMacro, writeGenerated);
+    const Status wrote = writer->ProjectWriteCopy(m_destinationProjectPath, m_fileMapInterface.Get(), description,
+                                                  workingDirectory, buildMacro, writeGenerated);
+    return wrote == kSuccess ? CarryPartitionsFile(m_project, m_sourceProjectFile, m_destinationProjectPath) : wrote;
   }
   return result;
 }
@@ -219,7 +221,7 @@ std::vector<String> ProjectCopyContext::WrittenNames(const String& workingDirect
                                     : IsAbsolutePath(workingDirectory) ? P::Normal(workingDirectory)
                                                                        : P::Join(m_destinationDirectory, workingDirectory);
   const String generated = P::Normal(P::Join(generatedDirectory, P::BaseName(projectFile) + String(".ghlc")));
-  std::vector<String> names{projectFile};
+  std::vector<String> names{projectFile, PartitionsFileOf(projectFile)};
   if (writeGenerated) names.push_back(generated);
   return names;
 }

@@ -205,8 +205,12 @@ Status CProject::XIProject::Open(const String& given) {
     return Fail(kFailure, "ERROR: IProject::Open - The project file \"%s\" can never be written: %s.\n", path.c_str(),
                 std::strerror(error));
   }
-  // A snapshot restore killed half-way is undone before anything of the project is read.
-  if (!path.empty()) std::ignore = Snapshots::FinishInterruptedRestore(path);
+  // A snapshot restore killed half-way is undone before anything of the project is read; one
+  // whose journal does not match the project's files leaves it as it is, and unopened.
+  if (!path.empty() && Snapshots::FinishInterruptedRestore(path) == kFailure) {
+    return Fail(kFailure, "ERROR: IProject::Open - An interrupted snapshot restore of \"%s\" cannot be undone.\n",
+                path.c_str());
+  }
   const bool isNew = !path.empty() && !Port::File::exist(path);
 
   if (HasExtension(path, ".xhlc")) {

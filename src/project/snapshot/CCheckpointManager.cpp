@@ -66,8 +66,11 @@ Status CCheckpointManager::XICheckpointManager::GetCheckpoints(ICheckpointIterat
   if (project == nullptr) std::ignore = Fail(kFailure, "ERROR: ICheckpointManager - The project is not set.\n");
   const String directory = Snapshots::SnapshotsDirectory(project);
   // Every snapshot operation lists first: a restore killed half-way is undone here too.
-  if (String file; project != nullptr && project->GetProjectFilePath(&file) == kSuccess)
-    std::ignore = Snapshots::FinishInterruptedRestore(file);
+  if (String file; project != nullptr && project->GetProjectFilePath(&file) == kSuccess &&
+                    Snapshots::FinishInterruptedRestore(file) == kFailure) {
+    return Fail(kFailure, "ERROR: CheckpointManager::GetCheckpoints - An interrupted restore cannot be undone: \"%s\".\n",
+                file.c_str());
+  }
   if (Snapshots::SnapshotsDirectoryIsLink(project)) {
     return Fail(kFailure, "ERROR: CheckpointManager::GetCheckpoints - The snapshots directory is a link: \"%s\".\n",
                 directory.c_str());

@@ -8,8 +8,10 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <set>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "Port/FileName.h"
@@ -40,11 +42,23 @@ bool Present(const fs::path& path) { return TypeOf(path) != fs::file_type::not_f
 // The places of one restore's folder.
 struct Folder {
   explicit Folder(const String& projectFile)
-      : root(RestoreFolder(projectFile).str()), staged(root / "new"), kept(root / "old"), journal(root / "journal") {}
+      : root(RestoreFolder(projectFile).str()),
+        staged(root / "new"),
+        kept(root / "old"),
+        added(root / "added"),
+        journal(root / "journal") {}
   fs::path root;
   fs::path staged;  // the snapshot's copies, until each is put in place
   fs::path kept;    // the live entries they replaced
+  fs::path added;   // a mark for each entry the project did not have, made before it moves in
   fs::path journal;
+};
+
+// One entry of the live project that a restore replaces with its staged copy, or, `removed`,
+// takes away because the snapshot has none.
+struct Entry {
+  fs::path path;
+  bool removed = false;
 };
 
 // True when `relative` names an entry below `root` and no directory on the way to it is a link
@@ -75,7 +89,7 @@ bool MakeParents(const fs::path& root, const fs::path& relative) {
 // hold as real directories is entered; anything else is one entry, replaced whole, so that a
 // live link is replaced rather than written through.
 bool CollectEntries(const fs::path& staged, const fs::path& live, const fs::path& relative,
-                    std::vector<fs::path>& entries) {
+                    std::vector<Entry>& entries) {
   std::error_code error;
   fs::directory_iterator each(staged / relative, error);
   if (error) return false;
@@ -87,17 +101,20 @@ bool CollectEntries(const fs::path& staged, const fs::path& live, const fs::path
     if (TypeOf(staged / entry) == fs::file_type::directory && TypeOf(live / entry) == fs::file_type::directory) {
       if (!CollectEntries(staged, live, entry, entries)) return false;
     } else {
-      entries.push_back(entry);
+      entries.push_back({entry, false});
     }
   }
   return true;
 }
 
 // Written whole under another name and renamed into place: a journal is there entire or not.
-bool WriteJournal(const Folder& folder, const std::vector<fs::path>& entries) {
+bool WriteJournal(const Folder& folder, const std::vector<Entry>& entries) {
   std::string text(kJournalHeader);
-  for (const fs::path& entry : entries) {
-    text += entry.generic_string();
+  bool removals = false;
+  for (const Entry& entry : entries) {
+    // The entries to take away without a replacement follow the others, after an empty name.
+    if (entry.removed && !std::exchange(removals, true)) text += '\0';
+    text += entry.path.generic_string();
     text += '\0';
   }
   const fs::path part = folder.root / "journal.part";
@@ -120,45 +137,93 @@ bool WriteJournal(const Folder& folder, const std::vector<fs::path>& entries) {
   return written && Port::File::rename(Text(part), Text(folder.journal));
 }
 
-std::optional<std::vector<fs::path>> ReadJournal(const Folder& folder) {
+std::optional<std::vector<Entry>> ReadJournal(const Folder& folder) {
   if (TypeOf(folder.journal) != fs::file_type::regular) return std::nullopt;
   std::ifstream in(folder.journal, std::ios::binary);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (!in.good() && !in.eof()) return std::nullopt;
   if (text.compare(0, kJournalHeader.size(), kJournalHeader) != 0) return std::nullopt;
-  std::vector<fs::path> entries;
+  std::vector<Entry> entries;
+  std::set<std::string> names;
+  bool removals = false;
   std::size_t at = kJournalHeader.size();
   while (at < text.size()) {
     const std::size_t end = text.find('\0', at);
     if (end == std::string::npos) return std::nullopt;
-    entries.emplace_back(text.substr(at, end - at));
+    const std::string name = text.substr(at, end - at);
     at = end + 1;
+    if (name.empty()) {
+      if (std::exchange(removals, true)) return std::nullopt;
+      continue;
+    }
+    entries.push_back({fs::path(name), removals});
+    if (!names.insert(entries.back().path.generic_string()).second) return std::nullopt;
+  }
+  // A restore replaces each entry whole: one entry inside another is no journal it wrote.
+  for (const Entry& entry : entries) {
+    for (fs::path up = entry.path.parent_path(); !up.empty(); up = up.parent_path()) {
+      if (names.count(up.generic_string()) != 0) return std::nullopt;
+    }
   }
   return entries;
 }
 
-// The live entry, when there is one, moves aside and the staged one takes its place.
-bool SwitchIn(const Folder& folder, const fs::path& live, const fs::path& entry) {
-  if (!Below(live, entry, false) || !Below(folder.kept, entry, true)) return false;
+// Marks an entry that the project does not have as one that is being switched in.
+bool MarkAdded(const Folder& folder, const fs::path& entry) {
+  if (!MakeParents(folder.added, entry)) return false;
+  const int fd = ::open((folder.added / entry).c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  return fd >= 0 && ::close(fd) == 0;
+}
+
+// The live entry moves aside, or, when there is none, the entry is marked as added; then the
+// staged one takes its place. Either the old copy or the mark is there before it does.
+// An entry taken away only moves aside.
+bool SwitchIn(const Folder& folder, const fs::path& live, const Entry& item) {
+  const fs::path& entry = item.path;
+  if (!Below(live, entry, false) || !Below(folder.kept, entry, true) || !Below(folder.added, entry, true)) return false;
   const fs::path target = live / entry;
   if (Present(target)) {
     if (!MakeParents(folder.kept, entry) || !Port::File::rename(Text(target), Text(folder.kept / entry))) return false;
+  } else if (!item.removed && !MarkAdded(folder, entry)) {
+    return false;
   }
-  return Port::File::rename(Text(folder.staged / entry), Text(target));
+  return item.removed || Port::File::rename(Text(folder.staged / entry), Text(target));
 }
 
-// Undoes SwitchIn, whatever part of it was done; doing it again changes nothing. The staged
-// entry was moved in exactly when it is no longer staged.
-bool SwitchBack(const Folder& folder, const fs::path& live, const fs::path& entry) {
-  if (!Below(live, entry, false) || !Below(folder.staged, entry, true) || !Below(folder.kept, entry, true))
-    return false;
+// What undoing one entry's switch takes.
+struct Undo {
+  bool takeOut = false;  // the live entry is the staged one, moved in
+  bool putBack = false;  // the old copy goes back to its place
+};
+
+// Works out, from what the restore's folder and the project hold, how far the entry's switch
+// went. A switch began only when the entry's old copy is in old/ or its mark in added/: without
+// either, the live entry is the project's own and is never touched, and its staged copy must
+// still be there. Once begun, the staged entry was moved in exactly when it is no longer staged.
+// No answer for a state that no restore leaves: a journal that does not match what is on disk
+// is no ground for moving anything.
+std::optional<Undo> PlanBack(const Folder& folder, const fs::path& live, const Entry& item) {
+  const fs::path& entry = item.path;
+  if (!Below(live, entry, false) || !Below(folder.staged, entry, true) || !Below(folder.kept, entry, true) ||
+      !Below(folder.added, entry, true))
+    return std::nullopt;
+  const bool kept = Present(folder.kept / entry);
+  const bool staged = Present(folder.staged / entry);
+  const bool there = Present(live / entry);
+  // An entry taken away had nothing staged: it goes back when it went aside and its place is free.
+  if (item.removed) return kept && there ? std::nullopt : std::optional<Undo>(Undo{false, kept});
+  if (!kept && !Present(folder.added / entry)) return staged ? std::optional<Undo>(Undo{}) : std::nullopt;
+  if (staged) return there ? std::nullopt : std::optional<Undo>(Undo{false, kept});
+  return Undo{there, kept};
+}
+
+// Undoes what PlanBack found of SwitchIn; doing it again changes nothing.
+bool SwitchBack(const Folder& folder, const fs::path& live, const fs::path& entry, const Undo& undo) {
   const fs::path target = live / entry;
-  const fs::path staged = folder.staged / entry;
-  const fs::path kept = folder.kept / entry;
-  if (!Present(staged) && Present(target)) {
-    if (!MakeParents(folder.staged, entry) || !Port::File::rename(Text(target), Text(staged))) return false;
-  }
-  return !Present(kept) || Port::File::rename(Text(kept), Text(target));
+  if (undo.takeOut &&
+      (!MakeParents(folder.staged, entry) || !Port::File::rename(Text(target), Text(folder.staged / entry))))
+    return false;
+  return !undo.putBack || Port::File::rename(Text(folder.kept / entry), Text(target));
 }
 
 // The folder of a restore that is over: its journal first, so that a restore killed while the
@@ -170,11 +235,20 @@ bool Discard(const Folder& folder) {
   return !error;
 }
 
-// Every replaced entry back in its place, last first; the folder goes when all are back.
-bool PutBack(const Folder& folder, const fs::path& live, const std::vector<fs::path>& entries) {
+// Every replaced entry back in its place, last first, once the way back of each is known; the
+// folder goes when all are back. kFailure, with nothing moved, when the journal does not match
+// what is on disk; kDirectoryWriteFailed when a move failed.
+Status PutBack(const Folder& folder, const fs::path& live, const std::vector<Entry>& entries) {
+  std::vector<Undo> plan;
+  plan.reserve(entries.size());
+  for (const Entry& entry : entries) {
+    const std::optional<Undo> undo = PlanBack(folder, live, entry);
+    if (!undo) return kFailure;
+    plan.push_back(*undo);
+  }
   bool back = true;
-  for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) back = SwitchBack(folder, live, *entry) && back;
-  return back && Discard(folder);
+  for (std::size_t at = entries.size(); at-- > 0;) back = SwitchBack(folder, live, entries[at].path, plan[at]) && back;
+  return back && Discard(folder) ? kSuccess : kDirectoryWriteFailed;
 }
 
 // The helper opens a project through its second face.
@@ -188,6 +262,19 @@ Status NotPutBack(const Folder& folder) {
               "ERROR: ICheckpoint::RestoreCheckpointProject - The project directory could not be put back; "
               "its backup is kept at: \"%s\".\n",
               folder.root.c_str());
+}
+
+// A journal that cannot be read, or that does not match the project, is kept with everything
+// of its folder, and the project is left as it is for its user to look at.
+Status Untrusted(const Folder& folder, const String& projectFile) {
+  Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
+      .issueError(
+          "The journal of an interrupted snapshot restore of \"%s\" does not match the project's files: \"%s\". "
+          "Nothing was changed; the files the restore replaced are kept in \"%s\". Put back what is needed and "
+          "remove \"%s\" to use the project.\n",
+          projectFile.c_str(), folder.journal.c_str(), folder.kept.c_str(), folder.root.c_str());
+  return Fail(kFailure, "ERROR: ICheckpoint - The journal of an interrupted restore cannot be used: \"%s\".\n",
+              folder.journal.c_str());
 }
 
 }  // namespace
@@ -207,7 +294,7 @@ Status FinishInterruptedRestore(const String& projectFile) {
   if (type != fs::file_type::directory) {
     std::error_code error;
     fs::remove(folder.root, error);
-    return error ? Fail(kFailure, "ERROR: ICheckpoint - Cannot remove \"%s\".\n", folder.root.c_str()) : kSuccess;
+    return error ? Fail(kDirectoryWriteFailed, "ERROR: ICheckpoint - Cannot remove \"%s\".\n", folder.root.c_str()) : kSuccess;
   }
   // Held while a restore works in its folder, so that no other open or restore, in this
   // process or another, takes the folder for one that was killed.
@@ -216,20 +303,19 @@ Status FinishInterruptedRestore(const String& projectFile) {
   // Without its journal the restore had not begun to replace anything.
   if (!Present(folder.journal)) {
     return Discard(folder) ? kSuccess
-                           : Fail(kFailure, "ERROR: ICheckpoint - Cannot remove \"%s\".\n", folder.root.c_str());
+                           : Fail(kDirectoryWriteFailed, "ERROR: ICheckpoint - Cannot remove \"%s\".\n", folder.root.c_str());
   }
-  const std::optional<std::vector<fs::path>> entries = ReadJournal(folder);
+  const std::optional<std::vector<Entry>> entries = ReadJournal(folder);
   // The folder's own places are directories or missing: nothing is moved through a link there.
   const auto own = [](const fs::path& place) {
     const fs::file_type type = TypeOf(place);
     return type == fs::file_type::directory || type == fs::file_type::not_found;
   };
-  if (!entries || !own(folder.staged) || !own(folder.kept)) {
-    return Fail(kFailure, "ERROR: ICheckpoint - The journal of an interrupted restore cannot be read: \"%s\".\n",
-                folder.journal.c_str());
-  }
+  if (!entries || !own(folder.staged) || !own(folder.kept) || !own(folder.added)) return Untrusted(folder, projectFile);
   const fs::path live = fs::path(projectFile.str()).parent_path();
-  if (!PutBack(folder, live, *entries)) return NotPutBack(folder);
+  const Status back = PutBack(folder, live, *entries);
+  if (back == kFailure) return Untrusted(folder, projectFile);
+  if (back != kSuccess) return NotPutBack(folder);
   Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
       .issueWarning("A snapshot restore of \"%s\" was interrupted; the project is as it was before it.\n",
                     projectFile.c_str());
@@ -283,10 +369,15 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
     return closed;
   }
 
-  std::vector<fs::path> entries;
-  status = CollectEntries(folder.staged, live, fs::path(), entries) && WriteJournal(folder, entries)
-               ? kSuccess
-               : kDirectoryWriteFailed;
+  std::vector<Entry> entries;
+  const bool collected = CollectEntries(folder.staged, live, fs::path(), entries);
+  // The partitions belong with the project file: a snapshot without them takes the project's
+  // away, as its close has just written them.
+  const fs::path partitions = fs::path(projectFile.str()).filename().replace_extension(".hdp");
+  if (const fs::file_type type = TypeOf(live / partitions);
+      !Present(folder.staged / partitions) && (type == fs::file_type::regular || type == fs::file_type::symlink))
+    entries.push_back({partitions, true});
+  status = collected && WriteJournal(folder, entries) ? kSuccess : kDirectoryWriteFailed;
   std::size_t switched = 0;
   for (; status == kSuccess && switched < entries.size(); ++switched) {
     if (!SwitchIn(folder, live, entries[switched])) status = kDirectoryWriteFailed;
@@ -296,8 +387,9 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
   if (status != kSuccess) {
     // A project that opened with errors is let go before its files are put back under it.
     if (opening) std::ignore = helper->CloseProject();
-    const bool back = PutBack(folder, live, entries);
-    if (!back) std::ignore = NotPutBack(folder);
+    const Status back = PutBack(folder, live, entries);
+    if (back == kFailure) std::ignore = Untrusted(folder, projectFile);
+    else if (back != kSuccess) std::ignore = NotPutBack(folder);
     // Let go first: the open tries once more to put back what could not be.
     lock.Release();
     std::ignore = OpenThrough(helper, projectFile);

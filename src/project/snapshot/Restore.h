@@ -4,13 +4,17 @@
 //
 // The snapshot's copies are first staged in a folder of the restore's own beside the project's
 // files, <project dir>/.<base>.restore/new. Once they are all there, a journal listing the
-// entries to replace is written in that folder; each live entry then moves to .../old and the
-// staged one takes its place, by renames within the project directory. A link in the live
-// project is replaced as a link, never written through. Finished, the journal goes first and
-// the folder after it. A folder found without its journal is a restore that never began to
-// replace anything and is removed; one with its journal is put back, entry by entry, to the
-// live state it recorded. The next open of the project or the next snapshot operation does
-// that, unless the restore that made the folder is still running.
+// entries to replace is written in that folder; each live entry then moves to .../old (an
+// entry the project lacks is marked in .../added instead) and the staged one takes its place,
+// by renames within the project directory. The project's partitions file, when the snapshot
+// has none, only moves to .../old, so that the old project is not left with today's
+// partitions. A link in the live project is replaced as a link, never written through.
+// Finished, the journal goes first and the folder after it. A folder found without its journal
+// is a restore that never began to replace anything and is removed; one with its journal is
+// put back, entry by entry, to the live state it recorded: only an entry with its old copy or
+// its mark is taken out. A journal that does not match what is on disk is kept with its folder
+// and nothing is moved. The next open of the project or the next snapshot operation does that,
+// unless the restore that made the folder is still running.
 
 #include "Hvd/IProjectCopy.h"
 #include "Hvd/IProjectHelper.h"
@@ -27,8 +31,10 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const Port::S
                    const Port::StringBase<char>& projectFile, Prjrep::IStringIterator** items);
 
 // Undoes what a killed restore of that project file left: kSuccess when nothing of it is left,
-// kOwnerMissing when the restore is still running in a process, kFailure (with a message)
-// when its folder could not be put back or removed.
+// kOwnerMissing when the restore is still running in a process, kFailure (with an error to the
+// user, the project and the folder left as they are) when its journal cannot be read or does
+// not match the project's files, kDirectoryWriteFailed when its folder could not be put back
+// or removed.
 Status FinishInterruptedRestore(const Port::StringBase<char>& projectFile);
 
 // The folder in which a restore of that project file works.
