@@ -7,8 +7,11 @@
 include(CMakePackageConfigHelpers)
 
 set(HVD_INSTALLED_LIBRARIES Hostkit Prjrep Hvd_TOE Hvd_Cvf Hvd_Base Hvd_Hdl Hvd_DesignData)
-set_target_properties(${HVD_INSTALLED_LIBRARIES} PROPERTIES INSTALL_RPATH "$ORIGIN")
-set_target_properties(velsh PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+# Built with the RUNPATH they are installed with, found from their own folder: a RUNPATH made
+# to be rewritten at install is padded with an empty entry, which is the working directory.
+set_target_properties(${HVD_INSTALLED_LIBRARIES} PROPERTIES INSTALL_RPATH "$ORIGIN" BUILD_WITH_INSTALL_RPATH ON)
+set_target_properties(velsh PROPERTIES INSTALL_RPATH "$ORIGIN/${HVD_LIBRARY_FROM_PROGRAM}" BUILD_WITH_INSTALL_RPATH ON
+                                       RUNTIME_OUTPUT_DIRECTORY ${HVD_BUILD_PROGRAM_DIR})
 install(TARGETS ${HVD_INSTALLED_LIBRARIES} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS velsh RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev
-          libxerces-c-dev libboost-dev libboost-regex-dev tcl-dev zip unzip "$@")
+          libxerces-c-dev libboost-dev libboost-regex-dev tcl-dev zip unzip binutils "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

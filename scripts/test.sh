@@ -25,5 +25,7 @@ cmake --install build/clang --prefix "$prefix/install" > /dev/null
 cmake -S tests/install -B "$prefix/client" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_PREFIX_PATH="$prefix/install" > /dev/null
 cmake --build "$prefix/client" > /dev/null
 "$prefix/client/hvd_client"
+# Neither the installed files nor the client look for libraries relative to the working directory.
+cmake "-DPATHS=$prefix/install/bin;$prefix/install/lib;$prefix/client/hvd_client" -P scripts/check_runpath.cmake > /dev/null
 "$prefix/install/bin/velsh" examples/smoke.tcl > /dev/null
 "$prefix/install/bin/velsh" tests/velsh/migration_script.tcl > /dev/null

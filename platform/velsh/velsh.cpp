@@ -23,6 +23,7 @@
 #include "Hvd/ITclInterp.h"
 #include "Hvd/ToeTclInterp.h"
 #include "Port/MsgMan.h"
+#include "Port/Process.h"
 #include "Prjrep/IRefCount.h"
 #include "Prjrep/StandIns.h"
 #include "core/RefCount.h"
@@ -125,9 +126,11 @@ std::vector<std::string> ComponentLibraries() {
     return {};
   }
   const std::filesystem::path host = info.dli_fname;
+  const std::filesystem::path folder = Port_Env::GetLibraryFolder().str();  // as it was when loaded
   std::vector<std::string> names;
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(host.parent_path(), error)) {
+  if (folder.empty()) return {};
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
     const std::filesystem::path& path = entry.path();
     if (path.extension() == ".so" && path.filename().string().starts_with("lib") &&
         path.filename() != host.filename()) {

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "Port/FaultInjection.h"
@@ -43,10 +44,41 @@ bool WriteNewFile(const String& path, std::string_view bytes) {
   return written && closed;
 }
 
+std::mutex g_standInLock;
+String g_standIn;
+
+String Shell() {
+  {
+    const std::lock_guard<std::mutex> guard(g_standInLock);
+    if (!g_standIn.empty()) return g_standIn;
+  }
+  return Port_Env::GetProgramFileName("velsh");
+}
+
 }  // namespace
+
+ShellStandIn::ShellStandIn(const String& shell) {
+  const std::lock_guard<std::mutex> guard(g_standInLock);
+  g_standIn = shell;
+}
+
+ShellStandIn::~ShellStandIn() {
+  const std::lock_guard<std::mutex> guard(g_standInLock);
+  g_standIn = String();
+}
 
 bool RunShellScript(const String& name, std::string_view text) {
   if (name.empty() || name.str().find('/') != std::string::npos || name == "." || name == "..") return false;
+  // By its full path: a velsh looked up through PATH could be any, even one in the working
+  // directory through an empty entry.
+  const String shell = Shell();
+  if (shell.empty() || Port_Env::GetExecFileName(shell.c_str(), false).empty()) {
+    const Port_MsgManData messages =
+        Port_MsgManData::createObject("ProjectMgmt", "../src/ShellScript", __LINE__, "$Revision: 1.2 $");
+    messages.issueError("The shell <%s> of this installation is not there: the script <%s> was not run.\n",
+                        shell.empty() ? "velsh" : shell.c_str(), name.c_str());
+    return false;
+  }
   String folder;
   if (FileUtils::CreateTempDirectory(folder) != kSuccess) return false;
   const String path = folder + "/" + name;
@@ -55,7 +87,7 @@ bool RunShellScript(const String& name, std::string_view text) {
     const String reason(std::strerror(errno));
     Port_MsgManData::debugStub(("Could not write the script <" + path + ">: " + reason + "\n").c_str());
   } else {
-    std::ignore = Port::Process().Run(std::vector<String>{"velsh", path});
+    std::ignore = Port::Process().Run(std::vector<String>{shell, path});
   }
   std::ignore = FileUtils::RemoveDirectoryTree(folder, true);
   return written;

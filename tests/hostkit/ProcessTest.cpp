@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -115,6 +117,32 @@ TEST(EnvTest, DataFilesAreFoundInTheDataFolderAndOnlyThere) {
   Port::FaultInjection::Scope faults;
   Port::FaultInjection::Fail("GetDataFileName", 0, "hvd_migrateTasks");
   EXPECT_TRUE(Port_Env::GetDataFileName("corvane/scripts/hvd_migrateTasks.tcl", true).empty());
+}
+
+// The host library's folder is fixed when it is loaded: found through a relative LD_LIBRARY_PATH
+// and asked only after a change of directory, the data files and the sibling libraries are still
+// its own, not those at the same relative places below the new working directory.
+TEST(EnvTest, TheLibraryFolderIsTheOneItWasLoadedFromEvenAfterAChangeOfDirectory) {
+  const std::string script = Port_Env::GetDataFileName("corvane/scripts/hvd_migrateTasks.tcl", true).str();
+  ASSERT_FALSE(script.empty());
+  TempDir dir;
+  const std::filesystem::path elsewhere = dir / "elsewhere";
+  const std::filesystem::path planted =
+      (elsewhere / std::filesystem::path(script).lexically_relative(HOSTKIT_LIBRARY_DIR)).lexically_normal();
+  ASSERT_EQ(planted.string().rfind(dir.path() + "/", 0), 0u) << planted;
+  std::filesystem::create_directories(elsewhere);
+  std::filesystem::create_directories(planted.parent_path());
+  TempDir::Write(planted.string(), "error planted\n");
+
+  const std::string command = std::string("cd '") + HOSTKIT_LIBRARY_DIR + "' && LD_LIBRARY_PATH=. exec '" +
+                              LIBRARY_FOLDER_PROBE + "' '" + elsewhere.string() + "'";
+  FILE* probe = ::popen(command.c_str(), "r");
+  ASSERT_NE(probe, nullptr);
+  std::string output;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, probe) != nullptr) output += buffer;
+  EXPECT_EQ(::pclose(probe), 0);
+  EXPECT_EQ(output, script + "\n1\n");
 }
 
 TEST(ProcessTest, InjectedFailuresStopRunsAndLookups) {

@@ -4,16 +4,20 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "Hvd/ICompAdmin.h"
 #include "Port/FaultInjection.h"
 #include "core/AtomicFile.h"
+#include "Port/MsgMan.h"
 #include "Port/Process.h"
 #include "pr/PRSupport.h"
 #include "pr/modules/ChildRemoval.h"
+#include "utils/ShellScript.h"
 
 namespace {
 
@@ -26,7 +30,7 @@ std::string Read(const std::string& path) {
   return text.str();
 }
 
-// Runs in a directory of its own, with a shell on PATH that records each script it runs.
+// Runs in a directory of its own, with a shell stood in that records each script it runs.
 struct ChildRemovalTest : ProjectsTest {
   void SetUp() override {
     ProjectsTest::SetUp();
@@ -40,12 +44,11 @@ struct ChildRemovalTest : ProjectsTest {
           << "\ndirname \"$1\" >> " << m_log << ".dirs\n";
     shell.close();
     std::filesystem::permissions(m_work + "/bin/velsh", std::filesystem::perms::owner_all);
-    m_path = getenv("PATH");
-    setenv("PATH", (m_work + "/bin:" + m_path).c_str(), 1);
+    m_shell.emplace(m_work + "/bin/velsh");
     m_manager = Create<Hvd::IConfigurationManager>(Hvd::ClassId::ConfigurationMgr());
   }
   void TearDown() override {
-    setenv("PATH", m_path.c_str(), 1);
+    m_shell.reset();
     std::filesystem::current_path(m_cwd);
     if (m_manager) std::ignore = AutoCast<Hvd::ICompAdmin>(m_manager.Get())->Teardown();
     m_manager = nullptr;
@@ -76,7 +79,8 @@ struct ChildRemovalTest : ProjectsTest {
   }
 
   std::filesystem::path m_cwd;
-  std::string m_work, m_log, m_path;
+  std::string m_work, m_log;
+  std::optional<Hvd::ShellStandIn> m_shell;
   AutoRelease<Hvd::IConfigurationManager> m_manager;
 };
 
@@ -119,6 +123,22 @@ TEST_F(ChildRemovalTest, NoScriptRunsWhenItCannotBeWrittenOrHasNoChild) {
   EXPECT_TRUE(Hvd::pr::WriteAndRunRemoveChildScript("/p/cfg.xhlc", "/p/fast.xhlc"));
   EXPECT_EQ(Read(m_log), "run _remove_child_.tcl\n" + Hvd::pr::RemoveChildScript("/p/cfg.xhlc", "/p/fast.xhlc").str());
   EXPECT_EQ(Read(Hvd::pr::kRemoveChildScript), "stale\n") << "the file of that name here is not the script";
+}
+
+// Without the installation's shell nothing runs, and the error names the shell that is missing.
+TEST_F(ChildRemovalTest, NoScriptRunsWithoutTheInstallationsShellAndTheErrorNamesIt) {
+  m_shell.reset();
+  const Port::FaultInjection::Scope scope;
+  Port::FaultInjection::Fail("GetExecFileName", 0, "velsh");
+  Port_MsgManData::ClearCaptured();
+  EXPECT_FALSE(Hvd::pr::WriteAndRunRemoveChildScript("/p/cfg.xhlc", "/p/fast.xhlc"));
+  EXPECT_FALSE(std::filesystem::exists(m_log)) << "nothing ran";
+  const auto captured = Port_MsgManData::Captured();
+  const std::string shell = std::filesystem::path(VELSH_PATH).lexically_normal().string();
+  EXPECT_TRUE(std::any_of(captured.begin(), captured.end(), [&](const Port_MsgManData::Record& record) {
+    return record.severity == Port_MsgManData::Severity::Error &&
+           record.text.find("<" + shell + "> of this installation is not there") != std::string::npos;
+  }));
 }
 
 // Each run writes a new file in a folder of its own, never through a link planted at the

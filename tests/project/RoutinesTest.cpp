@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "CitP/Factory.h"
+#include "Port/Process.h"
 #include "Prjrep/StandIns.h"
 #include "core/Factory.h"
 #include "utils/Factory.h"
@@ -16,6 +18,7 @@
 #include "utils/DmUtils.h"
 #include "utils/DumperComp.h"
 #include "utils/InterpHelp.h"
+#include "utils/ShellScript.h"
 
 namespace {
 
@@ -98,8 +101,7 @@ TEST_F(RoutinesTest, SourceFileFallsBackFromRecordToSiblingToThePathItselfAndExt
 TEST_F(RoutinesTest, TheCleanupScriptOpensAndCleansHostilePathsAndRunsInTheShell) {
   Touch(m_dir + "/bin/velsh", "#!/bin/sh\nprintf '%s\\n' \"$@\" > velsh.args\ncp \"$1\" ran.tcl\n");
   fs::permissions(m_dir + "/bin/velsh", fs::perms::owner_all);
-  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
-  ::setenv("PATH", (m_dir + "/bin:" + path).c_str(), 1);
+  std::optional<Hvd::ShellStandIn> shell(std::in_place, m_dir + "/bin/velsh");
   Tcl("proc ::project {args} {lappend ::calls $args}");
   for (const std::string name : {"a b", "{x}", "a}b", "[set ::pwned 1]", "$::env(HOME)", "q\"u;o\\te", "new\nline"}) {
     const std::string project = m_dir + "/p " + name + ".xhlc";
@@ -111,7 +113,7 @@ TEST_F(RoutinesTest, TheCleanupScriptOpensAndCleansHostilePathsAndRunsInTheShell
     fs::remove(project);
     EXPECT_EQ(Tcl("source ran.tcl", kFailure), "The project \"" + project + "\" does not exist.");
   }
-  ::setenv("PATH", path.c_str(), 1);
+  shell.reset();
   // One argument, no shell: the script by its absolute name in a folder of its own, gone now.
   std::string script = TempDir::Read("velsh.args");
   ASSERT_FALSE(script.empty());
@@ -141,19 +143,17 @@ TEST_F(RoutinesTest, CleanupScriptsAreFilesOfTheirOwnEvenTwoAtOnce) {
   Touch(m_dir + "/victim.txt", "mine\n");
   fs::create_symlink("victim.txt", "_cleanup_project_.tcl");
   fs::create_directories(m_dir + "/tmp");
-  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
   const char* tmpdir = std::getenv("TMPDIR");
   const std::string savedTmpdir = tmpdir != nullptr ? tmpdir : "";
-  ::setenv("PATH", (m_dir + "/bin:" + path).c_str(), 1);
   ::setenv("TMPDIR", (m_dir + "/tmp").c_str(), 1);
   const std::string one = m_dir + "/one.xhlc", two = m_dir + "/two.xhlc";
   {
+    const Hvd::ShellStandIn shell(m_dir + "/bin/velsh");
     std::thread first([&] { Hvd::WriteAndRunCleanupScript(one); });
     std::thread second([&] { Hvd::WriteAndRunCleanupScript(two); });
     first.join();
     second.join();
   }
-  ::setenv("PATH", path.c_str(), 1);
   if (tmpdir != nullptr) {
     ::setenv("TMPDIR", savedTmpdir.c_str(), 1);
   } else {
@@ -171,6 +171,22 @@ TEST_F(RoutinesTest, CleanupScriptsAreFilesOfTheirOwnEvenTwoAtOnce) {
   EXPECT_EQ(TempDir::Read(m_dir + "/victim.txt"), "mine\n");
   EXPECT_TRUE(fs::is_symlink("_cleanup_project_.tcl"));
   EXPECT_TRUE(fs::is_empty(m_dir + "/tmp")) << "each script and its folder are gone";
+}
+
+// With no shell stood in, the clean-up runs the velsh of this installation by its full path:
+// neither one first on PATH nor one in the working directory, which an empty entry names, runs.
+TEST_F(RoutinesTest, TheCleanupRunsThisInstallationsShellAndNoneFoundOnThePath) {
+  for (const std::string& folder : {m_dir + "/bin", m_dir}) {
+    Touch(folder + "/velsh", "#!/bin/sh\ntouch '" + folder + "/ran'\n");
+    fs::permissions(folder + "/velsh", fs::perms::owner_all);
+  }
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  ::setenv("PATH", (m_dir + "/bin::" + path).c_str(), 1);
+  Hvd::WriteAndRunCleanupScript(m_dir + "/none.xhlc");
+  ::setenv("PATH", path.c_str(), 1);
+  EXPECT_FALSE(fs::exists(m_dir + "/bin/ran"));
+  EXPECT_FALSE(fs::exists(m_dir + "/ran"));
+  EXPECT_EQ(Port_Env::GetProgramFileName("velsh"), fs::path(VELSH_PATH).lexically_normal().string());
 }
 
 // Each session appends its own root to the one file; a name standing for no dumper is still withdrawn.

@@ -1,8 +1,5 @@
 // The data file, read once with Xerces into plain structures.
 
-#include <dlfcn.h>
-
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -17,6 +14,7 @@
 #include "BaseData.h"
 #include "DomText.h"
 #include "Hvd/BaseStandIn.h"
+#include "Port/Process.h"
 #include "core/XmlStart.h"
 
 namespace Hvd::base {
@@ -154,17 +152,11 @@ Data Load(const char* path) {
 
 namespace {
 
-// The data file installed beside this library (share/HvdDesignData below the library folder's
-// parent), else the one of the source tree it was built from.
+// The installation's data file, found from the libraries' folder as it was when they were
+// loaded, else the one of the source tree it was built from.
 std::string DefinitionsPath() {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&DefinitionsPath), &info) != 0 && info.dli_fname != nullptr) {
-    const std::filesystem::path installed = std::filesystem::path(info.dli_fname).parent_path().parent_path() /
-                                            "share" / "HvdDesignData" / "definitions.xml";
-    std::error_code error;
-    if (std::filesystem::is_regular_file(installed, error)) return installed.string();
-  }
-  return HVD_BASE_DEFINITIONS_FILE;
+  const Port::StringBase<char> installed = Port_Env::GetDataFileName("definitions.xml", true);
+  return installed.empty() ? std::string(HVD_BASE_DEFINITIONS_FILE) : installed.str();
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "CommonI/IRefCount.h"
 #include "Port/MsgMan.h"
+#include "Port/Process.h"
 
 namespace {
 
@@ -27,16 +28,6 @@ struct Registry {
 Registry& TheRegistry() {
   static Registry s_registry;
   return s_registry;
-}
-
-std::string HostDirectory() {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&CitP::Factory::LoadLibraryFactory), &info) == 0 || info.dli_fname == nullptr) {
-    return ".";
-  }
-  const std::string path = info.dli_fname;
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
 }  // namespace
@@ -89,7 +80,14 @@ bool Factory::LoadLibraryFactory(const char* name) {
     std::lock_guard<std::mutex> guard(registry.lock);
     if (registry.loaded.count(name) != 0) return true;
   }
-  const std::string path = HostDirectory() + "/" + name + ".so";
+  // The host's folder as it was when the host was loaded, never one named against the working
+  // directory of now.
+  const std::string host = Port_Env::GetLibraryFolder().str();
+  if (host.empty()) {
+    Port_MsgManData::debugStub("ERROR: Factory::LoadLibraryFactory - the host library's folder is not known\n");
+    return false;
+  }
+  const std::string path = host + "/" + name + ".so";
   void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     const std::string message = std::string("ERROR: Factory::LoadLibraryFactory - ") + dlerror() + "\n";

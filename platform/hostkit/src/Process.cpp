@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "Port/FaultInjection.h"
 #include "Port/FileName.h"
@@ -112,6 +113,17 @@ bool IsExecutableFile(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
+std::filesystem::path FolderOfThisLibrary() {
+  Dl_info info{};
+  if (::dladdr(reinterpret_cast<void*>(&FolderOfThisLibrary), &info) == 0 || info.dli_fname == nullptr) return {};
+  std::error_code error;
+  const std::filesystem::path library = std::filesystem::absolute(info.dli_fname, error);
+  return error ? std::filesystem::path() : library.parent_path().lexically_normal();
+}
+
+// Made when the library is loaded, before anyone can change the working directory.
+const std::filesystem::path g_libraryFolder = FolderOfThisLibrary();
+
 }  // namespace
 
 bool Port_Env::GetEnv(const char* name, Port::StringBase<char>& value) {
@@ -150,12 +162,19 @@ Port::StringBase<char> Port_Env::GetDataFileName(const char* name, bool mustExis
   for (const auto& part : relative) {
     if (part == "..") return {};  // the answer stays inside the data folder
   }
-  Dl_info info{};
-  if (::dladdr(reinterpret_cast<void*>(&Port_Env::GetDataFileName), &info) == 0 || info.dli_fname == nullptr) return {};
-  const std::filesystem::path library = std::filesystem::absolute(info.dli_fname);
-  const std::filesystem::path path =
-      (library.parent_path() / HOSTKIT_DATA_FROM_LIBRARY / relative).lexically_normal();
+  if (g_libraryFolder.empty()) return {};
+  const std::filesystem::path path = (g_libraryFolder / HOSTKIT_DATA_FROM_LIBRARY / relative).lexically_normal();
   std::error_code error;
   if (mustExist && !std::filesystem::is_regular_file(path, error)) return {};
   return Port::StringBase<char>(path.string());
 }
+
+Port::StringBase<char> Port_Env::GetProgramFileName(const char* name) {
+  if (name == nullptr || *name == '\0' || std::string_view(name).find('/') != std::string_view::npos ||
+      g_libraryFolder.empty()) {
+    return {};
+  }
+  return Port::StringBase<char>((g_libraryFolder / HOSTKIT_PROGRAM_FROM_LIBRARY / name).lexically_normal().string());
+}
+
+Port::StringBase<char> Port_Env::GetLibraryFolder() { return Port::StringBase<char>(g_libraryFolder.string()); }

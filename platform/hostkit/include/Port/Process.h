@@ -55,6 +55,14 @@ class Port_Env {
   // "" when no such file is there. "" for a name that is empty, absolute or
   // holds "..".
   static Port::StringBase<char> GetDataFileName(const char* name, bool mustExist);
+  // The path of the installation's program `name`, such as "velsh", in the program folder that
+  // sits where it is installed beside this library (the build tree is laid out the same way),
+  // whether or not it is there. "" for a name that is empty or holds a '/'.
+  static Port::StringBase<char> GetProgramFileName(const char* name);
+  // The folder this library was loaded from, made absolute when it was loaded: a relative
+  // LD_LIBRARY_PATH names it against the working directory of that moment, not of a later one.
+  // "" when it is not known.
+  static Port::StringBase<char> GetLibraryFolder();
   // This host is not the NT family: names compare case-sensitively, separators
   // are '/'.
   static bool IsNt() noexcept { return false; }
