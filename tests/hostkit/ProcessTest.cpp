@@ -87,6 +87,19 @@ TEST(EnvTest, ExecutablesAreFoundOnThePathAndUnsetIsToldFromEmpty) {
   EXPECT_TRUE(Port_Env::GetExecFileName("tool", true).empty());
   ::chmod((dir / "tool").c_str(), 0755);
   EXPECT_EQ(Port_Env::GetExecFileName("tool", true), dir / "tool");
+  // A program planted in the working directory is never found through an empty or relative entry.
+  TempDir work;
+  TempDir::Write(work / "planted", "");
+  ::chmod((work / "planted").c_str(), 0755);
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(work.path());
+  for (const std::string& path : {":" + dir.path(), dir.path() + ":", dir.path() + ":.",
+                                 std::string("bin:") + dir.path()}) {
+    ::setenv("PATH", path.c_str(), 1);
+    EXPECT_TRUE(Port_Env::GetExecFileName("planted", true).empty()) << path;
+    EXPECT_EQ(Port_Env::GetExecFileName("tool", true), dir / "tool") << path;
+  }
+  std::filesystem::current_path(before);
   ::setenv("PATH", oldPath.c_str(), 1);
   S value("stale");
   ::unsetenv("HOSTKIT_TEST_VALUE");

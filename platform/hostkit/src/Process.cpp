@@ -146,11 +146,13 @@ Port::StringBase<char> Port_Env::GetExecFileName(const char* name, bool searchPa
   while (start <= directories.size()) {
     auto end = directories.find(':', start);
     if (end == std::string::npos) end = directories.size();
-    std::string directory = directories.substr(start, end - start);
-    if (directory.empty()) directory = ".";  // an empty entry is the current directory
+    const std::string directory = directories.substr(start, end - start);
+    start = end + 1;
+    // An empty or relative entry names the working directory of the moment, a project folder
+    // that could hold a program planted under the name looked for: only absolute ones count.
+    if (directory.empty() || directory.front() != '/') continue;
     const std::string candidate = directory + "/" + wanted;
     if (IsExecutableFile(candidate)) return Port::StringBase<char>(candidate);
-    start = end + 1;
   }
   return {};
 }

@@ -45,8 +45,9 @@ class Port_Env {
   // "".
   static bool GetEnv(const char* name, Port::StringBase<char>& value);
   // The path of the executable file `name`: a name with a '/' is taken as it
-  // is; any other is looked up in the directories of PATH with `searchPath`,
-  // else in the current directory.
+  // is; any other is looked up in the absolute directories of PATH with
+  // `searchPath` (an empty or relative entry is passed over), else in the
+  // current directory.
   // "" when there is none.
   static Port::StringBase<char> GetExecFileName(const char* name, bool searchPath);
   // The path of the installation's data file `name`, a relative path such as
