@@ -7,7 +7,6 @@
 #include <array>
 #include <charconv>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -33,6 +32,7 @@
 #include "core/Factory.h"
 #include "core/Holders.h"
 #include "core/Interface.h"
+#include "core/RegularFile.h"
 #include "core/RefCount.h"
 
 namespace HdcI {
@@ -425,7 +425,8 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     for (std::size_t index = 0; index < m_texts.size(); ++index)
       text += "text " + std::to_string(index) + " " + Escape(m_texts[index].str()) + "\n";
     for (const auto& partition : m_partitions) partition->Write(text);
-    return Hvd::WriteFileAtomically(path.str(), text);
+    // Written by the project on its own: a link at its name is kept to the project's folder.
+    return Hvd::WriteOwnFileAtomically(path.str(), text, Port::FileName(path).GetHead().str());
   }
   Status PrepareWrite() override { return kSuccess; }
   Status CreatePartition(const Text& name, IPartition** partition) override {
@@ -592,12 +593,12 @@ Prjrep::AutoPtr<Prjrep::ISimpleNamedLookup> RepositoryNamesOf(Hvd::IProject* pro
 }
 
 Status CHDProject::Read(const Text& path) {
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(path.str(), error);
-  if (error || size > kMaxFileBytes) return kFailure;
-  std::ifstream in(path.str(), std::ios::binary);
+  // Opened without waiting: a FIFO or device at the name is refused, not waited on.
+  std::string bytes;
+  if (!Hvd::ReadRegularFile(path.str(), bytes, kMaxFileBytes)) return kFailure;
+  std::istringstream in(std::move(bytes));
   std::string line;
-  if (!in || !std::getline(in, line) || line != "hdproject 1") return kFailure;
+  if (!std::getline(in, line) || line != "hdproject 1") return kFailure;
   std::array<Text, kSettings> paths{}, texts{};
   std::vector<Prjrep::AutoPtr<CPartition>> partitions;
   while (std::getline(in, line)) {

@@ -5,8 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <limits>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -15,6 +14,7 @@
 #include "Port/FileName.h"
 #include "core/Diagnostics.h"
 #include "core/Holders.h"
+#include "core/RegularFile.h"
 #include "Port/MsgMan.h"
 #include "project/ProjectRoutines.h"
 #include "utils/DirectoryLock.h"
@@ -122,9 +122,8 @@ bool WriteJournal(const Folder& folder, const std::vector<fs::path>& entries) {
 
 std::optional<std::vector<fs::path>> ReadJournal(const Folder& folder) {
   if (TypeOf(folder.journal) != fs::file_type::regular) return std::nullopt;
-  std::ifstream in(folder.journal, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in.good() && !in.eof()) return std::nullopt;
+  std::string text;
+  if (!ReadRegularFile(folder.journal.string(), text, std::numeric_limits<std::uintmax_t>::max())) return std::nullopt;
   if (text.compare(0, kJournalHeader.size(), kJournalHeader) != 0) return std::nullopt;
   std::vector<fs::path> entries;
   std::size_t at = kJournalHeader.size();
