@@ -227,7 +227,9 @@ void SyncDirectoryOf(const std::string& path) {
   ::close(fd);
 }
 
-thread_local UnflushedBelow* t_unflushed = nullptr;
+// In the static block: a library the host loads by name would otherwise keep it in dynamic TLS,
+// which LeakSanitizer misreads once that library is unloaded.
+__attribute__((tls_model("initial-exec"))) thread_local UnflushedBelow* t_unflushed = nullptr;
 
 // True when a '/' path has no empty, "." or ".." step, so that its text says where it lies.
 bool Plain(const std::string& path) {
