@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "Port/FaultInjection.h"
+#include "Port/MsgMan.h"
 
 namespace Hvd {
 
@@ -226,7 +227,9 @@ void SyncDirectoryOf(const std::string& path) {
   ::close(fd);
 }
 
-thread_local UnflushedBelow* t_unflushed = nullptr;
+// In the static block: a library the host loads by name would otherwise keep it in dynamic TLS,
+// which LeakSanitizer misreads once that library is unloaded.
+__attribute__((tls_model("initial-exec"))) thread_local UnflushedBelow* t_unflushed = nullptr;
 
 // True when a '/' path has no empty, "." or ".." step, so that its text says where it lies.
 bool Plain(const std::string& path) {
@@ -259,15 +262,64 @@ bool UnflushedBelow::Covers(const std::string& path) {
   return false;
 }
 
-Status WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* message) {
+namespace {
+
+// What a chain of links ends at, for a message: "\"end\", which ..." or "\"end\"".
+std::string EndOfLink(const std::string& end, const struct stat* info) {
+  const std::string named = "\"" + end + "\"";
+  if (info == nullptr) return named + ", which does not exist";
+  if (S_ISDIR(info->st_mode)) return named + ", a folder";
+  if (S_ISFIFO(info->st_mode)) return named + ", a FIFO";
+  if (S_ISSOCK(info->st_mode)) return named + ", a socket";
+  if (S_ISCHR(info->st_mode) || S_ISBLK(info->st_mode)) return named + ", a device";
+  return named;
+}
+
+// Whether the regular file `end` lies in `folder`, both with links resolved in every step.
+bool LiesIn(const std::string& end, const std::string& folder) {
+  char resolvedFolder[PATH_MAX];
+  char resolvedEnd[PATH_MAX];
+  if (::realpath(OpenableFolder(folder).c_str(), resolvedFolder) == nullptr ||
+      ::realpath(OpenableFolder(FolderPartOf(end)).c_str(), resolvedEnd) == nullptr)
+    return false;
+  const std::string_view inside(resolvedFolder), at(resolvedEnd);
+  if (inside == "/") return true;
+  return at == inside || (at.size() > inside.size() && at.substr(0, inside.size()) == inside && at[inside.size()] == '/');
+}
+
+// The one writer; `ownFolder` is null for a file the user named, else the folder that a file the
+// library writes on its own belongs to.
+Status Write(const std::string& path, std::string_view bytes, std::string* message, const std::string* ownFolder) {
   if (path.empty()) return Failed(message, "naming", path, EINVAL);
 
   // Through a link, the file it ends at is replaced, beside itself; the link stays a link.
   std::string target;
   if (!ResolveLinks(path, target)) return Failed(message, "readlink", path, errno);
+  // A link that is itself replaced makes a new file: nothing of what it led to is asked or kept.
+  bool replacesLink = false;
+  if (struct stat named {}; ::lstat(path.c_str(), &named) == 0 && S_ISLNK(named.st_mode)) {
+    struct stat end {};
+    const bool exists = ::lstat(target.c_str(), &end) == 0;
+    const bool regular = exists && S_ISREG(end.st_mode);
+    if (ownFolder != nullptr && !(regular && LiesIn(target, *ownFolder))) {
+      std::string where = EndOfLink(target, exists ? &end : nullptr);
+      if (regular) where += ", outside the folder \"" + *ownFolder + "\"";
+      Port_MsgManData::createObject("ProjectMgmt", "AtomicFile", __LINE__, "1")
+          .issueWarning("\"%s\" is a link to %s. It is replaced by a regular file, and what it leads to is left as it is.\n",
+                        path.c_str(), where.c_str());
+      target = path;
+      replacesLink = true;
+    } else if (!regular) {
+      if (message != nullptr)
+        *message = "cannot write \"" + path + "\": it is a link to " + EndOfLink(target, exists ? &end : nullptr) +
+                   ", not to a regular file";
+      return kFailure;
+    }
+  }
   // The rename asks only the folder: a file the writer may not write itself is refused here, as
   // an open for writing would refuse it.
-  if (Injected("access", path) || (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT)) {
+  if (Injected("access", path) ||
+      (!replacesLink && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT)) {
     return Failed(message, "access", path, errno);
   }
 
@@ -278,7 +330,7 @@ Status WriteFileAtomically(const std::string& path, std::string_view bytes, std:
   // A new file keeps the mode open gave it under the umask; a replaced one keeps its own, and its
   // owner and group where they can be kept.
   struct stat existing {};
-  if (::stat(target.c_str(), &existing) == 0 &&
+  if (!replacesLink && ::stat(target.c_str(), &existing) == 0 &&
       ::fchmod(temporary.fd(), KeepOwnership(temporary.fd(), existing, path)) != 0) {
     return Failed(message, "fchmod", path, errno);
   }
@@ -293,6 +345,17 @@ Status WriteFileAtomically(const std::string& path, std::string_view bytes, std:
   temporary.Keep();
   if (flushed) SyncDirectoryOf(target);
   return kSuccess;
+}
+
+}  // namespace
+
+Status WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* message) {
+  return Write(path, bytes, message, nullptr);
+}
+
+Status WriteOwnFileAtomically(const std::string& path, std::string_view bytes, const std::string& folder,
+                              std::string* message) {
+  return Write(path, bytes, message, &folder);
 }
 
 }  // namespace Hvd

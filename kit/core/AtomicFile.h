@@ -12,9 +12,10 @@ namespace Hvd {
 // `path`. On failure `path` keeps its old content, the temporary is removed, `message` (when
 // given) says which step failed, and kFailure is answered. An existing target's permissions,
 // owner and group are carried over to the new file; where the owner or group cannot be, the
-// matching set-id bit is dropped. When `path` is a symbolic link, the file it resolves to is
-// replaced, in its own folder, and the link is kept. A file the writer may not write is refused
-// and left as it is.
+// matching set-id bit is dropped. When `path` is a symbolic link that ends at a regular file,
+// that file is replaced, in its own folder, and the link is kept; a link that ends anywhere else
+// (nothing, a folder, a device, a FIFO, a socket) is refused and nothing is written. A file the
+// writer may not write is refused and left as it is.
 //
 // The temporary is named ".hvd.<hash of the target's name>.<random>", whatever the length of the
 // target's name, and is locked while its writer lives: a write first removes the temporaries of
@@ -25,6 +26,15 @@ namespace Hvd {
 // (matched against `path`); "fchown" makes ownership fail to carry over, as for a writer who is
 // not the owner.
 Status WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* message = nullptr);
+
+// As WriteFileAtomically, for a file the library writes on its own (a generated file, a report,
+// a log) that belongs to `folder` (a complete path), such as the project's folder. A project
+// folder may come from elsewhere with links in it, so a link at `path` is written through only
+// when it ends at a regular file inside `folder`, links resolved in every step. Any other link is
+// itself replaced by a regular file, made as a new one, and what it leads to is left as it is; a
+// warning names the link.
+Status WriteOwnFileAtomically(const std::string& path, std::string_view bytes, const std::string& folder,
+                              std::string* message = nullptr);
 
 // While one lives on a thread, that thread's writes of files below `folder` (a complete path)
 // are not flushed to the disk: a scratch tree that is read back and removed moments later needs

@@ -1,6 +1,5 @@
 #include "projectfiles/GeneratedProjectWriter.h"
 
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -13,8 +12,10 @@
 #include "Hvd/IHdlFile.h"
 #include "Hvd/IView.h"
 #include "Hvd/IViewManager.h"
+#include "Port/FileName.h"
 #include "Port/MsgMan.h"
 #include "core/AtomicFile.h"
+#include "core/RegularFile.h"
 #include "projectfiles/GhlcNames.h"
 #include "projectfiles/ViewNetworkWalker.h"
 #include "projectfiles/XMLNamespaceHelper.h"
@@ -38,19 +39,19 @@ Text GhlcNumber(std::int64_t value) { return Text(std::to_string(value)); }
 
 namespace {
 
-// Whether the file at `path` holds exactly `bytes`.
+// Whether the file at `path` holds exactly `bytes`; anything but a regular file is not waited on.
 bool HoldsBytes(const std::string& path, const std::string& bytes) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in || static_cast<std::size_t>(in.tellg()) != bytes.size()) return false;
-  in.seekg(0);
-  std::string held(bytes.size(), '\0');
-  return static_cast<bool>(in.read(held.data(), static_cast<std::streamsize>(held.size()))) && held == bytes;
+  std::string held;
+  return ReadRegularFile(path, held, bytes.size()) && held == bytes;
 }
 
 }  // namespace
 
-GeneratedProjectWriter::GeneratedProjectWriter(const String& outputPath, IProject* project)
-    : m_outputPath(outputPath), m_project(project), m_outputDirectory(outputPath, true) {
+GeneratedProjectWriter::GeneratedProjectWriter(const String& outputPath, IProject* project, const String& folder)
+    : m_outputPath(outputPath),
+      m_folder(folder.empty() ? Port::FileName(outputPath).GetHead() : folder),
+      m_project(project),
+      m_outputDirectory(outputPath, true) {
   if (!Xml::StartPlatform()) return;
   X::DOMImplementation* implementation = X::DOMImplementationRegistry::getDOMImplementation(u"LS");
   if (implementation == nullptr) return;
@@ -248,7 +249,7 @@ Status GeneratedProjectWriter::Write() {
   // A file that holds these bytes already is left as it is: most saves change nothing in it.
   if (HoldsBytes(m_outputPath.str(), bytes)) return kSuccess;
   // Written beside the file and renamed over it, so that a failed write leaves the old file.
-  if (WriteFileAtomically(m_outputPath.str(), bytes, &message) != kSuccess) return fail(message);
+  if (WriteOwnFileAtomically(m_outputPath.str(), bytes, m_folder.str(), &message) != kSuccess) return fail(message);
   return kSuccess;
 }
 

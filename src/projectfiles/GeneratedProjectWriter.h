@@ -22,7 +22,9 @@ class GeneratedProjectWriter {
  public:
   using String = Port::StringBase<char>;
 
-  GeneratedProjectWriter(const String& outputPath, IProject* project);
+  // The file belongs to `folder` (the output's own folder when empty): a link at its name is
+  // written through only to a regular file inside it, and otherwise replaced.
+  GeneratedProjectWriter(const String& outputPath, IProject* project, const String& folder = String());
   GeneratedProjectWriter(const GeneratedProjectWriter&) = delete;
   GeneratedProjectWriter& operator=(const GeneratedProjectWriter&) = delete;
   ~GeneratedProjectWriter();
@@ -46,6 +48,7 @@ class GeneratedProjectWriter {
   xercesc::DOMElement* m_transforms = nullptr;
   xercesc::DOMElement* m_files = nullptr;
   String m_outputPath;
+  String m_folder;
   Xml::DocumentPtr m_document;
   xercesc::DOMElement* m_root = nullptr;
   Prjrep::AutoPtr<IProject> m_project;

@@ -1,5 +1,9 @@
 #include "utils/DumperComp.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cinttypes>
 #include <cstdint>
 #include <ctime>
@@ -143,6 +147,12 @@ String WithSlashes(String text) {
 Hvd::Status DumperComp::Open(const String& path) {
   // A second open would fail on the stream and spoil the file already being written.
   if (m_stream.is_open()) return kFailure;
+  // Only a regular file is appended to: the stream's own open would wait on a FIFO for good.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  struct stat info {};
+  const bool regular = fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  if (fd >= 0) ::close(fd);
+  if (!regular) return kFailure;
   m_stream.open(path.str(), std::ios::out | std::ios::app);
   std::ignore = BeginElement("Dumper");
   return m_stream.is_open() ? kSuccess : kFailure;

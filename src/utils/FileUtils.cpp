@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <string>
 #include <system_error>
@@ -21,6 +20,7 @@
 #include "Port/MsgMan.h"
 #include "Port/Process.h"
 #include "Port/XUID.h"
+#include "core/AtomicFile.h"
 #include "core/Diagnostics.h"
 #include "core/Interface.h"
 #include "utils/DmUtils.h"
@@ -493,15 +493,16 @@ Status NamesZipJob::Prepare(const String& directory, const std::vector<String>& 
       text += name.str();
       text += '\n';
     }
-    std::ofstream out(m_list.str(), std::ios::binary | std::ios::trunc);
-    m_listWritten = true;
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) {
-      std::ignore = RemoveItem(m_list);
-      m_listWritten = false;
-      return Fail(kZipNotFound, "ERROR: FileUtils::ZipNames - Unable to write the list of names <%s>\n", m_list.c_str());
+    // Written whole, and never into a FIFO or through a link out of the archive's folder; read
+    // once by zip and removed, it needs no flush to the disk.
+    const String folder = Port::FileName(archive).GetHead();
+    const UnflushedBelow unflushed(folder.str());
+    std::string message;
+    if (WriteOwnFileAtomically(m_list.str(), text, folder.str(), &message) != kSuccess) {
+      return Fail(kZipNotFound, "ERROR: FileUtils::ZipNames - Unable to write the list of names <%s>: %s\n",
+                  m_list.c_str(), message.c_str());
     }
+    m_listWritten = true;
   }
   return m_prepared = kSuccess;
 }
@@ -647,13 +648,10 @@ Status JoinZips(const std::vector<String>& parts, const String& archive) {
   Put16(end, 10, static_cast<std::uint16_t>(entries));
   Put32(end, 12, static_cast<std::uint32_t>(central.size()));
   Put32(end, 16, static_cast<std::uint32_t>(data.size()));
-  std::ofstream out(archive.str(), std::ios::binary | std::ios::trunc);
-  out << data << central << end;
-  out.close();
-  if (!out) {
-    std::ignore = RemoveItem(archive);
-    return Fail(kZipNotFound, "ERROR: FileUtils::JoinZips - Unable to write <%s>\n", archive.c_str());
-  }
+  // Written whole beside itself: a FIFO at the name is replaced, not waited on.
+  std::string message;
+  if (WriteFileAtomically(archive.str(), data + central + end, &message) != kSuccess)
+    return Fail(kZipNotFound, "ERROR: FileUtils::JoinZips - Unable to write <%s>: %s\n", archive.c_str(), message.c_str());
   return kSuccess;
 }
 

@@ -613,6 +613,34 @@ TEST_F(DesignProjectsTest, PartitionsMoveUnderTheModuleAndBackAndOutliveTheFlavo
   EXPECT_FALSE(DesignAt(ProjectFile("fast")));
 }
 
+// The partitions file is one the project writes on its own: a link at its name that leads out of
+// its project's folder, or to nothing, is replaced by the file when the project closes, with a
+// warning, and nothing is made where it led.
+TEST_F(DesignProjectsTest, ALinkAtThePartitionsFileIsReplacedNotWrittenThrough) {
+  AutoRelease<Hvd::IFlavor> fast = MakeFlavor("fast", "/top/u1");
+  AutoRelease<Hvd::IProject> project = ProjectOf(fast);
+  AutoRelease<HdcI::IHDProject> design = DesignAt(ProjectFile("fast"));
+  ASSERT_TRUE(design);
+  AutoRelease<HdcI::IPartition> partition;
+  ASSERT_EQ(design->CreatePartition("/f", partition.Receive()), kSuccess);
+  partition = nullptr;
+  design = nullptr;
+  const std::string file = m_dir + "/fast/fast.hdp", away = m_dir + "/away.hdp";
+  std::filesystem::remove(file);
+  std::filesystem::create_symlink(away, file);
+  Port_MsgManData::ClearCaptured();
+  AutoRelease<Hvd::IProjectHelper> helper = Hvd::GetCvfProject(project.Get(), false);
+  ASSERT_EQ(helper->CloseProject(), kSuccess);
+  EXPECT_FALSE(std::filesystem::exists(away));
+  EXPECT_FALSE(std::filesystem::is_symlink(file));
+  std::ifstream in(file);
+  EXPECT_NE(std::string(std::istreambuf_iterator<char>(in), {}).find("partition /f\n"), std::string::npos);
+  const std::vector<std::string> warnings = Warnings();
+  EXPECT_TRUE(std::any_of(warnings.begin(), warnings.end(), [&](const std::string& text) {
+    return text.rfind("\"" + file + "\" is a link to \"" + away + "\", which does not exist", 0) == 0;
+  })) << ::testing::PrintToString(warnings);
+}
+
 TEST_F(DesignProjectsTest, EveryValueReadsBackFromTheFileAndAFileThatCannotBeReadStaysAsItIs) {
   AutoRelease<Hvd::IFlavor> fast = MakeFlavor("fast", "/top/u1");
   AutoRelease<Hvd::IProject> project = ProjectOf(fast);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "Port/FaultInjection.h"
+#include "Port/MsgMan.h"
 #include "XmlTestSupport.h"
 #include "utils/XmlSerializer.h"
 #include "core/AtomicFile.h"
@@ -137,7 +140,8 @@ TEST(AtomicFileTest, TemporariesOfKilledWritersAreRemovedByTheNextWriteOfTheirTa
 }
 
 // A link is written through: the file it ends at is replaced in its own folder, and every link
-// on the way stays as it was. A link to nothing makes the file it names; a loop is a failure.
+// on the way stays as it was. A link to nothing is refused, as it could make a file anywhere; a
+// loop is a failure.
 TEST(AtomicFileTest, LinksAreWrittenThroughAndKept) {
   TempDir dir;
   const std::string shared = dir / "shared", file = shared + "/p.xhlc";
@@ -150,9 +154,11 @@ TEST(AtomicFileTest, LinksAreWrittenThroughAndKept) {
   ASSERT_EQ(::symlink("loop1", (dir / "loop2").c_str()), 0);
   std::string message;
   ASSERT_EQ(Hvd::WriteFileAtomically(dir / "chain.xhlc", "new", &message), Hvd::kSuccess) << message;
-  ASSERT_EQ(Hvd::WriteFileAtomically(dir / "dangling.xhlc", "made", &message), Hvd::kSuccess) << message;
+  EXPECT_EQ(Hvd::WriteFileAtomically(dir / "dangling.xhlc", "made", &message), Hvd::kFailure);
+  EXPECT_NE(message.find("dangling.xhlc\": it is a link to \"" + shared + "/new.xhlc\", which does not exist"),
+            std::string::npos)
+      << message;
   EXPECT_EQ(TempDir::Read(file), "new");
-  EXPECT_EQ(TempDir::Read(shared + "/new.xhlc"), "made");
   for (const char* link : {"link.xhlc", "chain.xhlc", "dangling.xhlc"}) {
     EXPECT_TRUE(std::filesystem::is_symlink(dir / link)) << link;
   }
@@ -160,7 +166,83 @@ TEST(AtomicFileTest, LinksAreWrittenThroughAndKept) {
   EXPECT_EQ(Hvd::WriteFileAtomically(dir / "loop1", "x", &message), Hvd::kFailure);
   EXPECT_NE(message.find("loop1"), std::string::npos) << message;
   EXPECT_EQ(Sorted(dir.path()), (Strings{"chain.xhlc", "dangling.xhlc", "link.xhlc", "loop1", "loop2", "shared"}));
-  EXPECT_EQ(Sorted(shared), (Strings{"new.xhlc", "p.xhlc"}));
+  EXPECT_EQ(Sorted(shared), Strings{"p.xhlc"});
+}
+
+// Whatever a link leads to that is no regular file, a FIFO, a folder or a socket, nothing is
+// written through it or waited on: the write is refused, naming the link and its end, and the
+// link and its end stay as they were.
+TEST(AtomicFileTest, ALinkToNoRegularFileIsRefused) {
+  TempDir dir;
+  const std::string fifo = dir / "fifo", folder = dir / "folder", socket = dir / "socket";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(socket.size(), sizeof address.sun_path);
+  socket.copy(address.sun_path, socket.size());
+  ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  for (const auto& [end, kind] : {std::pair{fifo, "a FIFO"}, {folder, "a folder"}, {socket, "a socket"}}) {
+    const std::string link = end + ".xhlc";
+    ASSERT_EQ(::symlink(end.c_str(), link.c_str()), 0);
+    std::string message;
+    EXPECT_EQ(Hvd::WriteFileAtomically(link, "bytes", &message), Hvd::kFailure) << kind;
+    EXPECT_NE(message.find("\"" + link + "\": it is a link to \"" + end + "\", " + kind), std::string::npos) << message;
+    EXPECT_TRUE(std::filesystem::is_symlink(link)) << kind;
+  }
+  ::close(listener);
+  struct stat info {};
+  EXPECT_TRUE(::lstat(fifo.c_str(), &info) == 0 && S_ISFIFO(info.st_mode));
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
+  EXPECT_EQ(Sorted(dir.path()), (Strings{"fifo", "fifo.xhlc", "folder", "folder.xhlc", "socket", "socket.xhlc"}));
+}
+
+// A file the library writes on its own follows a link only to a regular file inside its folder,
+// links resolved at every step. Any other link is replaced by a regular file, with a warning that
+// names it, and what it led to is left as it was.
+TEST(AtomicFileTest, AFileWrittenOnItsOwnFollowsALinkOnlyToARegularFileInItsFolder) {
+  TempDir dir;
+  const std::string project = dir / "project", outside = dir / "outside";
+  ASSERT_EQ(::mkdir(project.c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir((project + "/sub").c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir(outside.c_str(), 0755), 0);
+  TempDir::Write(project + "/sub/kept.ghlc", "old");
+  TempDir::Write(outside + "/user.txt", "the user's");
+  ASSERT_EQ(::mkfifo((project + "/fifo").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink(outside.c_str(), (project + "/away").c_str()), 0);
+  const std::pair<const char*, const char*> links[] = {
+      {"inside.ghlc", "sub/kept.ghlc"},     {"outside.ghlc", "../outside/user.txt"},
+      {"through.ghlc", "away/user.txt"},    {"dangling.hdp", "../outside/made.hdp"},
+      {"fifo.log", "fifo"},                 {"folder.log", "sub"}};
+  for (const auto& [name, to] : links) ASSERT_EQ(::symlink(to, (project + "/" + name).c_str()), 0);
+
+  Port_MsgManData::ClearCaptured();
+  for (const auto& [name, to] : links) {
+    std::string message;
+    EXPECT_EQ(Hvd::WriteOwnFileAtomically(project + "/" + name, name, project, &message), Hvd::kSuccess)
+        << name << ": " << message;
+  }
+  EXPECT_EQ(TempDir::Read(project + "/sub/kept.ghlc"), "inside.ghlc");
+  EXPECT_TRUE(std::filesystem::is_symlink(project + "/inside.ghlc"));
+  std::vector<std::string> warned;
+  for (const auto& record : Port_MsgManData::Captured())
+    if (record.severity == Port_MsgManData::Severity::Warning) warned.push_back(record.text);
+  ASSERT_EQ(warned.size(), 5u);
+  for (const auto& [name, to] : links) {
+    if (std::string(name) == "inside.ghlc") continue;
+    const std::string path = project + "/" + name;
+    EXPECT_FALSE(std::filesystem::is_symlink(path)) << name;
+    EXPECT_EQ(TempDir::Read(path), name);
+    EXPECT_TRUE(std::any_of(warned.begin(), warned.end(),
+                            [&](const std::string& text) { return text.rfind("\"" + path + "\" is a link to ", 0) == 0; }))
+        << name;
+  }
+  EXPECT_EQ(TempDir::Read(outside + "/user.txt"), "the user's");
+  EXPECT_EQ(Sorted(outside), Strings{"user.txt"});
+  struct stat info {};
+  EXPECT_TRUE(::lstat((project + "/fifo").c_str(), &info) == 0 && S_ISFIFO(info.st_mode));
+  EXPECT_EQ(Sorted(project + "/sub"), Strings{"kept.ghlc"});
 }
 
 // Below a scratch folder, on the thread that named it, a write is not flushed: an armed fsync

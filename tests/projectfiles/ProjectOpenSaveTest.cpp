@@ -1,6 +1,13 @@
 // The project's own open, save and close of its project source file, through its interfaces.
 
+#include <fcntl.h>
+
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <functional>
+#include <thread>
 
 #include "CommonI/IRefCount.h"
 #include "Hvd/EventIds.h"
@@ -1156,6 +1163,127 @@ TEST_F(ProjectOpenSaveTest, CopiesAnswerTheWrite) {
   EXPECT_FALSE(fs::exists(m_dir / "failed.xhlc"));
   EXPECT_FALSE(fs::exists(m_root / "copy" / "failed.xhlc"));
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
+}  // namespace
+}  // namespace xhlc_test
+
+namespace xhlc_test {
+namespace {
+
+// Runs `work` on a thread of its own. Should it still run after ten seconds, waiting on the FIFO
+// `fifo`, the FIFO is opened at both ends and closed again until `work` returns, so that the test
+// fails instead of hanging. True when `work` returned without that.
+bool DoneWithoutWaitingOn(const fs::path& fifo, const std::function<void()>& work) {
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    work();
+    done = true;
+  });
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!done && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  const bool waited = !done;
+  const auto before = std::signal(SIGPIPE, SIG_IGN);  // a released writer writes into a closed pipe
+  while (!done) {
+    if (const int fd = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC); fd >= 0) ::close(fd);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  worker.join();
+  std::signal(SIGPIPE, before);
+  return !waited;
+}
+
+// A FIFO at the name of the generated-project file or of the parser's log, as a received project
+// folder may hold, is replaced by the file, never waited on.
+TEST_F(ProjectOpenSaveTest, AFifoAtTheNameOfAFileTheProjectWritesIsNotWaitedOn) {
+  WriteText(m_dir / "a.vhd", "entity a is end;\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  const fs::path generated = m_dir / "p.ghlc", log = m_dir / "hdlparser.log";
+  fs::remove(generated);
+  ASSERT_EQ(::mkfifo(generated.c_str(), 0600), 0);
+  Hvd::Status saved = Hvd::kFailure;
+  EXPECT_TRUE(DoneWithoutWaitingOn(generated, [&] { saved = AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(); }));
+  EXPECT_EQ(saved, Hvd::kSuccess);
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(generated)));
+
+  fs::remove(log);
+  ASSERT_EQ(::mkfifo(log.c_str(), 0600), 0);
+  std::string top;
+  EXPECT_TRUE(DoneWithoutWaitingOn(log, [&] {
+    Add(m_dir / "a.vhd");
+    std::ignore = Order(&top);
+  }));
+  EXPECT_EQ(top, "a");
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(log)));
+}
+
+// The generated-project file is written through a link only to a regular file in the project's
+// folder; a link out of it is replaced by the file, with a warning, and its target is left alone.
+TEST_F(ProjectOpenSaveTest, TheGeneratedFileFollowsALinkOnlyToARegularFileInTheProjectsFolder) {
+  const fs::path generated = m_dir / "p.ghlc", inside = m_dir / "sub" / "kept.ghlc", outside = m_root / "user.txt";
+  WriteText(inside, "old");
+  WriteText(outside, "the user's");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  fs::remove(generated);
+  fs::create_symlink("sub/kept.ghlc", generated);
+  ASSERT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);
+  EXPECT_TRUE(fs::is_symlink(generated));
+  EXPECT_NE(ReadText(inside).find("<?xml"), std::string::npos);
+
+  fs::remove(generated);
+  fs::create_symlink(outside, generated);
+  Port_MsgManData::ClearCaptured();
+  ASSERT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);
+  EXPECT_FALSE(fs::is_symlink(generated));
+  EXPECT_NE(ReadText(generated).find("<?xml"), std::string::npos);
+  EXPECT_EQ(ReadText(outside), "the user's");
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning, "\"" + generated.string() + "\" is a link to \"" +
+                                                               outside.string() + "\", outside the folder"));
+}
+
+// A project file that is a link to nothing is not made where the link leads.
+TEST_F(ProjectOpenSaveTest, ADanglingLinkIsNoNewProjectFile) {
+  const fs::path link = m_dir / "d.xhlc", away = m_root / "made.xhlc";
+  fs::create_symlink(away, link);
+  EXPECT_EQ(Open(link), Hvd::kFailure);
+  EXPECT_FALSE(IsOpen());
+  EXPECT_FALSE(fs::exists(away));
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "The project file \"" + link.string() + "\" is a link to nothing"));
+}
+
+// A working directory that the project file names outside the project's folder is not made by
+// the open: the project's folder stands in, a warning says so, and the file keeps the value. One
+// inside the folder is made as ever.
+TEST_F(ProjectOpenSaveTest, AWorkingDirectoryOutsideTheProjectIsNotMadeByTheOpen) {
+  // An absolute value is kept in the file relative to the project's folder.
+  const std::pair<std::string, std::string> values[] = {{"../elsewhere/run", "../elsewhere/run"},
+                                                        {(m_root / "absolute/run").string(), "../absolute/run"}};
+  for (const auto& [given, stored] : values) {
+    ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+    Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_WorkingDirectory", given.c_str());
+    ASSERT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+    Port_MsgManData::ClearCaptured();
+    ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning, "The working directory \"" + stored + "\" of \"" +
+                                                                 m_file.string() + "\" lies outside the project's folder"))
+        << stored;
+    Text generated;
+    ASSERT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->GetGeneratedFilePath(&generated), Hvd::kSuccess);
+    EXPECT_EQ(generated.str(), (m_dir / "p.ghlc").string());
+    ASSERT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+    Strings names;
+    for (const auto& entry : fs::directory_iterator(m_root)) names.push_back(entry.path().filename());
+    EXPECT_EQ(names, Strings{"proj"}) << stored;
+    EXPECT_NE(ReadText(m_file).find(stored), std::string::npos) << stored;
+  }
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_WorkingDirectory", "run");
+  ASSERT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_TRUE(fs::is_directory(m_dir / "run"));
+  ASSERT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+  EXPECT_TRUE(fs::is_regular_file(m_dir / "run" / "p.ghlc"));
 }
 
 }  // namespace

@@ -1,13 +1,19 @@
 // The diagnostic dumper: the bytes of a trace, its escaping of any text, and the trace calls by name.
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <string>
+#include <thread>
 
 #include "CitP/Factory.h"
 #include "Hvd/ClassIds.h"
@@ -84,6 +90,34 @@ TEST_F(DumperTest, TraceCallsByteForByteEscapingWhatXmlCannotHoldAndSkippingWhat
             "\xf0\x9f\x98\x80|bad \\xff\\xc3|surrogate \\xed\\xa0\\x80|\\xef\\xbf\\xbf\"/>\n</Dumper>\n");
   const std::string raw = ReadAll(m_path);  // the timestamp is the wall clock in seconds
   EXPECT_NEAR(std::stoll(raw.substr(raw.find("timestamp=\"") + 11)), static_cast<long long>(std::time(nullptr)), 5);
+}
+
+// A FIFO at the name is refused at once instead of waiting for a reader. Should the open wait,
+// a reader comes after ten seconds to release it, so that the test fails instead of hanging.
+TEST_F(DumperTest, AFifoIsRefusedWithoutWaiting) {
+  const std::string fifo = m_dir + "/fifo.xml";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const auto before = std::signal(SIGPIPE, SIG_IGN);
+  std::atomic<bool> done{false};
+  Hvd::Status opened = kSuccess;
+  std::thread opener([&] {
+    opened = m_dumper->Open(fifo);
+    done = true;
+  });
+  for (int wait = 0; wait < 2000 && !done; ++wait) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  const bool waited = !done;
+  while (!done) {
+    if (const int fd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); fd >= 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      ::close(fd);
+    }
+  }
+  opener.join();
+  std::ignore = m_dumper->Close();
+  std::signal(SIGPIPE, before);
+  EXPECT_FALSE(waited);
+  EXPECT_EQ(opened, kFailure);
+  EXPECT_TRUE(m_dumper->IsClosed());
 }
 
 // Open appends; a path it cannot write leaves the dumper inert. Names cannot be escaped: one that is not an XML

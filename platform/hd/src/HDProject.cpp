@@ -11,7 +11,6 @@
 #include <charconv>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -40,6 +39,7 @@
 #include "core/Factory.h"
 #include "core/Holders.h"
 #include "core/Interface.h"
+#include "core/RegularFile.h"
 #include "core/RefCount.h"
 
 namespace HdcI {
@@ -513,7 +513,8 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     if (path.empty()) return kFailure;
     const bool own = path == m_path;
     if (own && ChangedOnDisk() && ReloadWanted(path.str())) return ReadIn();
-    const Status written = Hvd::WriteFileAtomically(path.str(), Contents());
+    // Written by the project on its own: a link at its name is kept to the project's folder.
+    const Status written = Hvd::WriteOwnFileAtomically(path.str(), Contents(), Port::FileName(path).GetHead().str());
     if (own && written == kSuccess) m_seen = StampOf(path.str());
     return written;
   }
@@ -728,13 +729,12 @@ Status CHDProject::Read(const Text& path, ReadReport* report) {
     found.problem = std::move(problem);
     return kFailure;
   };
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(path.str(), error);
-  if (error) return refuse("it cannot be read");
-  if (size > kMaxFileBytes) return refuse("it is larger than any partitions file");
-  std::ifstream in(path.str(), std::ios::binary);
+  // Opened without waiting: a FIFO or device at the name is refused, not waited on.
+  std::string bytes;
+  if (!Hvd::ReadRegularFile(path.str(), bytes, kMaxFileBytes)) return refuse("it cannot be read as a regular file of its size");
+  std::istringstream in(std::move(bytes));
   std::string line;
-  if (!in || !std::getline(in, line)) return refuse("it cannot be read");
+  if (!std::getline(in, line)) return refuse("it cannot be read");
   const bool marked = line == kHeading;
   if (!marked && line != kEarlierHeading) return refuse("it is not a partitions file");
   std::array<Text, kSettings> paths{}, texts{};

@@ -2,7 +2,6 @@
 // scanned through the design-file scanner, which gives their units, compile orders and hierarchy.
 
 #include <cstdint>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -25,6 +24,7 @@
 #include "Hvd/ISourceLibraryMember.h"
 #include "Hvd/Status.h"
 #include "Prjrep/IName.h"
+#include "core/AtomicFile.h"
 #include "core/Diagnostics.h"
 #include "core/Factory.h"
 #include "core/Holders.h"
@@ -599,11 +599,18 @@ void CHdlProject::WriteLog() {
     if (*m_logDigest == digest) return;
     digest = LogDigest();
   }
-  std::ofstream log(m_workingDirectory + "/hdlparser.log", std::ios::trunc | std::ios::binary);
+  // Written whole beside itself and never through a link out of the working directory: a
+  // FIFO, device or outside file at the log's name in a received project is replaced, not
+  // written into or waited on.
+  std::string log;
   inPieces([&](std::string_view piece) {
     digest.Add(piece);
-    log.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+    log += piece;
   });
+  const std::string path = m_workingDirectory + "/hdlparser.log";
+  std::string message;
+  if (Hvd::WriteOwnFileAtomically(path, log, m_workingDirectory, &message) != kSuccess)
+    std::ignore = Fail(kFailure, "CHdlProject - the parser's log is not written: %s\n", message.c_str());
   m_logDigest = digest;
 }
 

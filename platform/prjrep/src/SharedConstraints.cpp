@@ -2,8 +2,7 @@
 // which a project finds it. The manager keeps its data in the project's database folder.
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <limits>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -14,6 +13,7 @@
 #include "Prjrep/IAutonym.h"
 #include "Prjrep/IProjectRepository.h"
 #include "core/RefCount.h"
+#include "core/RegularFile.h"
 
 namespace Prjrep::standins {
 namespace {
@@ -61,10 +61,9 @@ class CSharedConstraintMgr final : public Hvd::TComponent<CSharedConstraintMgr> 
     const fs::file_status status = fs::status(m_file, error);
     if (!fs::exists(status)) return kSuccess;
     if (!fs::is_regular_file(status)) return kFailure;
-    std::ifstream in(m_file, std::ios::binary);
-    if (!in.is_open()) return kFailure;
-    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return kFailure;
+    // Checked again on the open itself, which never waits on a FIFO put there meanwhile.
+    std::string data;
+    if (!Hvd::ReadRegularFile(m_file.string(), data, std::numeric_limits<std::uintmax_t>::max())) return kFailure;
     m_data = Text(data);
     return kSuccess;
   }

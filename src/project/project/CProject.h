@@ -273,6 +273,11 @@ class CProject : public TComponent<CProject> {
   std::vector<Prjrep::AutoPtr<IProject>> ChildProjects();
   // The directory of the project source file.
   String ProjectDirectory() const;
+  // The working directory the stored value names, made complete. A received project file must
+  // not make the open create folders elsewhere: a value that lies outside the project's
+  // directory, links resolved, and is no existing folder gives the project's directory, and
+  // `refused` (when given) says so.
+  String WorkingDirectoryOf(const String& stored, bool* refused = nullptr) const;
   // Creates the design when the project has none and attaches it to the project.
   Status MakeDesign();
   // Opens the repository storage of the project file.

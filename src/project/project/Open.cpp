@@ -211,6 +211,15 @@ Status CProject::XIProject::Open(const String& given) {
     return Fail(kFailure, "ERROR: IProject::Open - An interrupted snapshot restore of \"%s\" cannot be undone.\n",
                 path.c_str());
   }
+  // A link to nothing would make the new project where it leads, perhaps outside any project:
+  // a missing project is made only under its own name.
+  if (struct stat info {}; !path.empty() && ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
+                           ::stat(path.c_str(), &info) != 0) {
+    return Fail(kFailure,
+                "ERROR: IProject::Open - The project file \"%s\" is a link to nothing; no project is made where it "
+                "leads.\n",
+                path.c_str());
+  }
   const bool isNew = !path.empty() && !Port::File::exist(path);
 
   if (HasExtension(path, ".xhlc")) {
@@ -490,7 +499,17 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
   if (exists) {
     m_reader->ApplyProperties();
     // The generated file lies in the working directory that the properties just read name,
-    // which is made when it is missing, as the default one was above.
+    // which is made when it is missing, as the default one was above; one outside the project's
+    // folder is not, and the project's folder stands in for it.
+    const String stored = PropertyAccessor(&m_XIProject).GetPropertyValue("PROP_WorkingDirectory");
+    bool refused = false;
+    WorkingDirectoryOf(stored, &refused);
+    if (refused) {
+      Port_MsgManData::createObject("ProjectMgmt", "CProject", __LINE__, kProjectRevision)
+          .issueWarning("The working directory \"%s\" of \"%s\" lies outside the project's folder and does not "
+                        "exist. It is not made; the project's folder \"%s\" is used instead.\n",
+                        stored.c_str(), path.c_str(), ProjectDirectory().c_str());
+    }
     DerivePaths(true);
     std::ignore = VerifyCreateDir(Port::FileName(m_generatedFilePath).GetHead());
     // The views are those of the device just read, before the files are placed in them.

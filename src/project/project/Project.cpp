@@ -184,19 +184,34 @@ Status CProject::XIProject::GetWorkingDirectory(String* path) {
   CProject& self = This();
   String value;
   if (self.m_open && self.m_design) value = PropertyAccessor(this).GetPropertyValue("PROP_WorkingDirectory");
-  const std::string text = SlashForm(value);
-  const String directory = self.ProjectDirectory();
-  if (text.empty() || text == ".") {
-    *path = directory;
-  } else if (std::filesystem::path(text).is_absolute()) {
-    *path = value;
+  *path = self.WorkingDirectoryOf(value);
+  return kSuccess;
+}
+
+CProject::String CProject::WorkingDirectoryOf(const String& stored, bool* refused) const {
+  if (refused != nullptr) *refused = false;
+  const std::string text = SlashForm(stored);
+  const String directory = ProjectDirectory();
+  if (text.empty() || text == ".") return directory;
+  String path;
+  if (std::filesystem::path(text).is_absolute()) {
+    path = stored;
   } else {
     std::string joined = directory.str();
     if (!joined.empty() && joined.back() != '/' && joined.back() != ':') joined += '/';
     joined += text;
-    *path = Canonical(String(joined.c_str()));
+    path = Canonical(String(joined.c_str()));
   }
-  return kSuccess;
+  std::error_code error;
+  if (directory.empty() || std::filesystem::is_directory(path.str(), error)) return path;
+  // What exists of each is resolved through its links; the rest is taken as written.
+  const std::filesystem::path project = std::filesystem::weakly_canonical(directory.str(), error);
+  const std::filesystem::path working = error ? std::filesystem::path()
+                                              : std::filesystem::weakly_canonical(path.str(), error);
+  const std::filesystem::path below = error ? std::filesystem::path("..") : working.lexically_relative(project);
+  if (!below.empty() && *below.begin() != "..") return path;
+  if (refused != nullptr) *refused = true;
+  return directory;
 }
 
 // --- Operations that come with opening, saving and the copies ---------------------------

@@ -173,7 +173,8 @@ Status CProject::WriteGeneratedProjectFile(const String& path, CitI::IInterface*
   if (m_building && path.empty()) return kSuccess;
   const String target = path.empty() ? m_generatedFilePath : path;
   if (!CanWrite(target)) return kProjectReadOnly;
-  GeneratedProjectWriter writer(target, &m_XIProject);
+  // The project's own file belongs to its folder; a copy's, to the folder it is written in.
+  GeneratedProjectWriter writer(target, &m_XIProject, path.empty() ? ProjectDirectory() : String());
   if (const Status mapped = writer.SetFileMap(fileMap); mapped != kSuccess) return mapped;
   return writer.Write();
 }

@@ -5,8 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <limits>
 #include <optional>
 #include <set>
 #include <string>
@@ -17,6 +16,7 @@
 #include "Port/FileName.h"
 #include "core/Diagnostics.h"
 #include "core/Holders.h"
+#include "core/RegularFile.h"
 #include "Port/MsgMan.h"
 #include "project/ProjectRoutines.h"
 #include "utils/DirectoryLock.h"
@@ -139,9 +139,8 @@ bool WriteJournal(const Folder& folder, const std::vector<Entry>& entries) {
 
 std::optional<std::vector<Entry>> ReadJournal(const Folder& folder) {
   if (TypeOf(folder.journal) != fs::file_type::regular) return std::nullopt;
-  std::ifstream in(folder.journal, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in.good() && !in.eof()) return std::nullopt;
+  std::string text;
+  if (!ReadRegularFile(folder.journal.string(), text, std::numeric_limits<std::uintmax_t>::max())) return std::nullopt;
   if (text.compare(0, kJournalHeader.size(), kJournalHeader) != 0) return std::nullopt;
   std::vector<Entry> entries;
   std::set<std::string> names;

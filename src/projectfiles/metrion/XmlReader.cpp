@@ -1,7 +1,6 @@
 #include "projectfiles/metrion/XmlReader.h"
 
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <memory>
 #include <system_error>
@@ -13,6 +12,7 @@
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
+#include "core/RegularFile.h"
 #include "utils/XmlBounds.h"
 #include "utils/XmlPlatform.h"
 
@@ -37,16 +37,9 @@ std::string Attribute(const X::Attributes& attributes, const char* name) {
   return Utf8(attributes.getValue(Hvd::Xml::XmlText(name).get()));
 }
 
-// The whole regular file, or false. Read by its own bytes, never as a URL.
+// The whole regular file, or false. Read by its own bytes, never as a URL, and never waited on.
 bool ReadFile(const std::string& fileName, std::string& bytes) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(fileName, error) || error) return false;
-  const std::uintmax_t size = std::filesystem::file_size(fileName, error);
-  if (error || size > kMaxFileBytes) return false;
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad() && bytes.size() <= kMaxFileBytes;
+  return Hvd::ReadRegularFile(fileName, bytes, kMaxFileBytes);
 }
 
 }  // namespace

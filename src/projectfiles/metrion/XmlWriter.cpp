@@ -99,7 +99,8 @@ std::string EscapeAttribute(const std::string& text) {
   return out;
 }
 
-XmlWriter::XmlWriter(const std::string& application, const std::string& directory) : m_application(application) {
+XmlWriter::XmlWriter(const std::string& application, const std::string& directory)
+    : m_application(application), m_folder(directory) {
   m_fileName = "metrion_" + application + ".xml";
   if (!directory.empty()) m_fileName = directory + "/" + m_fileName;
 }
@@ -133,7 +134,8 @@ void XmlWriter::AddProperty(const std::string& name, const std::string& value, c
 bool XmlWriter::WriteFile(std::string* message) {
   m_buffer += "</application>\n";
   m_buffer += "</document>\n";
-  return Hvd::WriteFileAtomically(m_fileName, m_buffer, message) == Hvd::kSuccess;
+  // A report the project writes on its own: a link at its name is kept to its folder.
+  return Hvd::WriteOwnFileAtomically(m_fileName, m_buffer, m_folder, message) == Hvd::kSuccess;
 }
 
 void XmlWriter::WriteElement(const char* tag, const std::string& name, const std::string& value,

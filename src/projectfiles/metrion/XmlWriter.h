@@ -42,6 +42,7 @@ class XmlWriter {
   std::string m_buffer;
   std::string m_application;
   std::string m_fileName;
+  std::string m_folder;  // what the file belongs to; the current folder when empty
 };
 
 // `text` as attribute content that every XML reader reads back to the same text: markup

@@ -259,7 +259,8 @@ void RepoMine::WriteSnapshotDescriptions() {
     }
     const std::string folder = head.str() + "/snapshots/" + snapshot->Name.str();
     if (!IsRealDirectory(head.str() + "/snapshots") || !IsRealDirectory(folder)) continue;
-    std::ignore = Hvd::WriteFileAtomically(folder + "/" + base.str() + "_description.txt", snapshot->Comment.str());
+    std::ignore =
+        Hvd::WriteOwnFileAtomically(folder + "/" + base.str() + "_description.txt", snapshot->Comment.str(), folder);
   }
 }
 

@@ -1,0 +1,17 @@
+#pragma once
+// Reading a file by a name that a project folder may hold: whatever stands there, the read never
+// waits on it.
+
+#include <cstdint>
+#include <string>
+
+namespace Hvd {
+
+// Reads the whole of `path` into `bytes` when it is a regular file (through links) of at most
+// `maxBytes`. It is opened without waiting, so a FIFO with no writer, a device, a socket or a
+// folder at the name is refused at once instead of blocking the reader. On failure `bytes` is
+// empty and `message` (when given) names the file and why.
+bool ReadRegularFile(const std::string& path, std::string& bytes, std::uintmax_t maxBytes,
+                     std::string* message = nullptr);
+
+}  // namespace Hvd
