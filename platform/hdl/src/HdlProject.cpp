@@ -609,6 +609,8 @@ void CHdlProject::WriteLog() {
   });
   const std::string path = m_workingDirectory + "/hdlparser.log";
   std::string message;
+  // Not flushed to the disk: the next scan writes again what a crash might lose.
+  const Hvd::UnflushedBelow unflushed(m_workingDirectory);
   if (Hvd::WriteOwnFileAtomically(path, log, m_workingDirectory, &message) != kSuccess)
     std::ignore = Fail(kFailure, "CHdlProject - the parser's log is not written: %s\n", message.c_str());
   m_logDigest = digest;
