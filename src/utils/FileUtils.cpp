@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iterator>
+#include <limits>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -22,6 +23,7 @@
 #include "Port/XUID.h"
 #include "core/AtomicFile.h"
 #include "core/Diagnostics.h"
+#include "core/RegularFile.h"
 #include "core/Interface.h"
 #include "utils/DmUtils.h"
 #include "utils/FileMessages.h"
@@ -589,37 +591,7 @@ bool SplitPart(const std::string& bytes, std::uint64_t base, std::string& data, 
 }  // namespace
 
 bool ReadWholeFile(const char* path, std::string& bytes, std::string& why) {
-  const auto failed = [&](const char* step) {
-    why = std::string("cannot read \"") + path + "\": " + step + " failed: " + std::strerror(errno);
-    return false;
-  };
-  const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return failed("open");
-  const struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
-  struct stat info {};
-  if (::fstat(fd, &info) != 0) return failed("stat");
-  if (!S_ISREG(info.st_mode)) {
-    why = std::string("cannot read \"") + path + "\": it is not a regular file";
-    return false;
-  }
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return failed("fcntl");
-  // Room for the size the file has now, so that a large file's bytes are not held at up to
-  // twice their size; a file that grows meanwhile is still read to its end.
-  bytes.reserve(bytes.size() + static_cast<std::size_t>(info.st_size));
-  char buffer[64 * 1024];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got == 0) return true;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return failed("read");
-    }
-    bytes.append(buffer, static_cast<std::size_t>(got));
-  }
+  return Hvd::ReadRegularFile(path, bytes, std::numeric_limits<std::uintmax_t>::max(), &why);
 }
 
 Status JoinZips(const std::vector<String>& parts, const String& archive) {
