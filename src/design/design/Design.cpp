@@ -148,11 +148,11 @@ Status CDesign::XICompAdmin::RegisterForNotifications() {
 }
 
 Status CDesign::GetContextParent(IPropertyContext** parent) {
-  Prjrep::AutoOut<IPropertyContext> result(parent);
   if (parent == nullptr) return Fail(kInvalidParameter, "ERROR: Design::GetContextParent - Invalid Parameter.\n");
   Prjrep::AutoCast<IPropertyContext> context(m_project.Get());
+  // Without a project that is a context, the caller's pointer is left as it was.
   if (!context) return kMissingInterface;
-  return result.Assign(context);
+  return Prjrep::AutoOut<IPropertyContext>(parent).Assign(context);
 }
 
 // --- IDesign ------------------------------------------------------------------------------
