@@ -1,6 +1,7 @@
 // "|"-separated list properties of a parent and its child, and named-property access.
 
 #include "ChildSupport.h"
+#include "childproject/FileComposer.h"
 #include "childproject/ListProperties.h"
 
 namespace {
@@ -80,6 +81,28 @@ TEST_F(ListPropertiesTest, PathListsGainWhatTheyLack) {
             merged + "|" + PathOf("proj/core/extra") + "|" + PathOf("proj/core/"));
   // A property the target lacks changes nothing.
   merger.MergePathListProperty("PROP_NoSuchProperty", "x", true);
+}
+
+// The second project's value goes to the first; a property that either project lacks, or a
+// missing project, changes nothing.
+TEST_F(ListPropertiesTest, APropertyValueIsCopiedFromTheSecondProjectToTheFirst) {
+  Set(m_parent, "PROP_qlbVerilogMacros", "MINE");
+  Set(m_child, "PROP_qlbVerilogMacros", "THEIRS=1");
+  Hvd::CopyPropertyValueBetween(m_parent, m_child, "PROP_qlbVerilogMacros");
+  EXPECT_EQ(Get(m_parent, "PROP_qlbVerilogMacros"), "THEIRS=1");
+  EXPECT_EQ(Get(m_child, "PROP_qlbVerilogMacros"), "THEIRS=1");
+  Set(m_child, "PROP_qlbVerilogMacros", "");
+  Hvd::CopyPropertyValueBetween(m_parent, m_child, "PROP_qlbVerilogMacros");
+  EXPECT_EQ(Get(m_parent, "PROP_qlbVerilogMacros"), "") << "an empty value is a value";
+
+  Set(m_parent, "PROP_qlbVerilogMacros", "MINE");
+  Set(m_child, "PROP_qlbVerilogMacros", "THEIRS=2");
+  Hvd::CopyPropertyValueBetween(m_parent, nullptr, "PROP_qlbVerilogMacros");
+  Hvd::CopyPropertyValueBetween(nullptr, m_child, "PROP_qlbVerilogMacros");
+  Hvd::CopyPropertyValueBetween(m_parent, m_child, "PROP_NoSuchProperty");
+  EXPECT_EQ(Get(m_parent, "PROP_qlbVerilogMacros"), "MINE");
+  EXPECT_EQ(Get(m_parent, "PROP_NoSuchProperty"), "");
+  EXPECT_EQ(Get(m_child, "PROP_qlbVerilogMacros"), "THEIRS=2");
 }
 
 }  // namespace

@@ -666,5 +666,69 @@ TEST_F(ProjectCopyTest, TheBundleCopyChecksItsInputsFirst) {
   std::ignore = bundle->Close(false);
 }
 
+// A design's "vmp" source brings its whole folder along, from inside the project as from outside.
+TEST_F(ProjectCopyTest, AVmpSourceBringsItsFolder) {
+  OpenProject();
+  Add(m_dir / "a.vhd");
+  Add(m_dir / "nbt/core.vmp", "core");
+  WriteText(m_dir / "nbt/core.dat", "beside it");
+  Add(m_root / "remote/r.vmp", "remote");
+  WriteText(m_root / "remote/r.dat", "beside it");
+  WriteText(m_root / "remote/sub/deep.dat", "below it");
+  ASSERT_EQ(m_project->Save(), Hvd::kSuccess);
+  Port_MsgManData::ClearCaptured();
+  Text name;
+  ASSERT_EQ(Copies()->CopyProject((m_root / "copy/q.xhlc").c_str(), 0x42, "", "", &name), Hvd::kSuccess);
+  EXPECT_EQ(Tree(m_root / "copy"),
+            (Names{"q.xhlc", "q.ghlc", "a.vhd", "nbt/core.vmp", "nbt/core.dat", "remote_sources/_/remote/r.vmp",
+                   "remote_sources/_/remote/r.dat", "remote_sources/_/remote/sub/deep.dat"}));
+  EXPECT_TRUE(Said("Handling a local nbt source from " + (m_dir / "nbt").string() + " to " +
+                   (m_root / "copy/nbt").string() + "\n"));
+  EXPECT_TRUE(Said("Handling a remote nbt source from " + (m_root / "remote").string() + " to "));
+  // Without the outside sources' bit only the project's own folder goes.
+  ASSERT_EQ(Copies()->CopyProject((m_root / "copy2/q.xhlc").c_str(), 0x2, "", "", &name), Hvd::kSuccess);
+  EXPECT_EQ(Tree(m_root / "copy2"), (Names{"q.xhlc", "q.ghlc", "a.vhd", "nbt/core.vmp", "nbt/core.dat"}));
+}
+
+// A macro folder that nothing else brought along goes file by file under the place the copy's
+// map gives it, and that place joins the copy's macro path; a folder outside the project makes
+// the copy remote, and a folder that is not there is left out with a warning.
+TEST_F(ProjectCopyTest, AMacroFolderNotYetBroughtAlongGoesFileByFile) {
+  OpenProject();
+  Add(m_dir / "a.vhd");
+  WriteText(m_dir / "macros/m1.ngc", "m");
+  WriteText(m_root / "shared/m2.ngc", "m");
+  WriteText(m_root / "shared/deep/m3.ngc", "m");
+  Hvd::CFileMapHelper map;
+  ASSERT_EQ(map.SetupMap(true, false, m_dir.c_str(), (m_root / "copy").c_str(), "", false,
+                         (m_dir / "p.hlc").c_str(), (m_root / "copy/p.xhlc").c_str(), (m_root / "copy").c_str()),
+            Hvd::kSuccess);
+  AutoRelease<Hvd::IProjectBundle> bundle(CitP::Factory::CreateInstance(Hvd::ClassId::DirectoryProjectBundle()));
+  ASSERT_TRUE(bundle && bundle->Initialize("copy", m_root.c_str(), m_dir.c_str()) == Hvd::kSuccess &&
+              bundle->Create(false) == Hvd::kSuccess);
+  const auto copy = [&](const std::string& macroPath, Text& macro, bool& remote) {
+    Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_velmTrnbldMacro", macroPath);
+    Port_MsgManData::ClearCaptured();
+    return Hvd::FileUtils::AddProjectContentsToBundle(m_project.Get(), 0x80, &map, bundle.Get(), macro, &remote);
+  };
+  Text macro;
+  bool remote = true;
+  ASSERT_EQ(copy((m_dir / "macros").string(), macro, remote), Hvd::kSuccess);
+  EXPECT_FALSE(remote) << "inside the project";
+  const std::string inside = macro.str();
+  EXPECT_FALSE(inside.empty());
+  EXPECT_TRUE(Said("Mapping MACRO file " + (m_dir / "macros/m1.ngc").string() + " to " + inside + "/m1.ngc\n"));
+
+  const std::string missing = (m_root / "none").string();
+  ASSERT_EQ(copy(missing + "|" + (m_root / "shared").string(), macro, remote), Hvd::kSuccess);
+  EXPECT_TRUE(remote);
+  const std::string outside = macro.str();
+  EXPECT_TRUE(!outside.empty() && outside.find('|') == std::string::npos) << outside;
+  EXPECT_TRUE(Said("Mapping MACRO file " + (m_root / "shared/m2.ngc").string() + " to " + outside + "/m2.ngc\n"));
+  EXPECT_TRUE(Said("Skipping non file " + (m_root / "shared/deep").string() + " in macro search path\n"));
+  EXPECT_TRUE(Said("The macro search path directory, " + missing + ", is not valid and will not be copied.\n"));
+  std::ignore = bundle->Close(false);
+}
+
 }  // namespace
 }  // namespace xhlc_test

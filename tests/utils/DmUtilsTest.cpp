@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cinttypes>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Hvd/ClassIds.h"
 #include "Hvd/IConfiguration.h"
@@ -13,8 +18,13 @@
 #include "Hvd/IDefDataId.h"
 #include "Hvd/IFile.h"
 #include "Hvd/IHdlFile.h"
+#include "Port/MsgMan.h"
+#include "Prjrep/ClassIds.h"
+#include "Prjrep/IStringSet.h"
 #include "Prjrep/StandIns.h"
 #include "Prjrep/Storage.h"
+#include "core/Sets.h"
+#include "core/StringSets.h"
 #include "core/Names.h"
 #include "framework/CAutonymBase.h"
 #include "utils/Factory.h"
@@ -175,6 +185,117 @@ struct CPRHelperDouble : Hvd::TComponent<CPRHelperDouble, Hvd::IPRSolutionHelper
   static inline std::string s_asked;
 };
 
+// A project that names itself with a plain autonym of its own name.
+struct CNamingProjectDouble : CProjectDouble {
+  using CProjectDouble::CProjectDouble;
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    if (iid == Prjrep::IAutoNaming::GetIID()) return &m_XINaming;
+    return CProjectDouble::QueryInterface(iid);
+  }
+  struct XINaming : Hvd::TNested<CNamingProjectDouble, Prjrep::IAutoNaming> {
+    using TNested::TNested;
+    Hvd::Status GetAutonym(Prjrep::IAutonym** autonym) override {
+      AutoRelease<Prjrep::IName> made(CitP::Factory::CreateInstance(Prjrep::ClassId::SimpleAutonym()));
+      if (!made) return Hvd::kFailure;
+      std::ignore = made->SetName("the project");
+      return Prjrep::AutoOut<Prjrep::IAutonym>(autonym).Assign(made.Get());
+    }
+  } m_XINaming{this};
+};
+
+// A name table that lists what it holds, autonyms and names, each to an object. Every instance
+// answers from the contents registered before it was made, so that one made by class id in
+// place of the registry holds what the test put there.
+struct CNameTrackerDouble : Hvd::TComponent<CNameTrackerDouble> {
+  static const Port::XUID& GetCLSID() { return Prjrep::ClassId::NamedObjectRegistry(); }
+  CNameTrackerDouble() {
+    std::ignore = m_autonyms.SetOwner(this), std::ignore = m_names.SetOwner(this);
+    for (const auto& entry : s_autonyms) std::ignore = m_autonyms.Add(entry.first.Get());
+    for (const auto& entry : s_objects) std::ignore = m_names.Add(String(entry.first));
+  }
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Prjrep::IAutonymSet>(&m_autonyms), Hvd::Row<Prjrep::IAutonymLookup>(&m_XIAutonyms),
+                      Hvd::Row<Prjrep::IStringSet>(&m_names), Hvd::Row<Prjrep::ISimpleNamedLookup>(&m_XINames),
+                      Hvd::Row<Prjrep::IRefCount>(&m_refCount), Hvd::Row<CitI::IInterface>(this));
+  }
+  static void Put(Prjrep::IAutonym* autonym, CitI::IInterface* object) {
+    s_autonyms.emplace_back(Prjrep::AutoPtr<Prjrep::IAutonym>(autonym), Prjrep::AutoPtr<CitI::IInterface>(object));
+  }
+  static void Put(const std::string& name, CitI::IInterface* object) {
+    s_objects[name] = Prjrep::AutoPtr<CitI::IInterface>(object);
+  }
+  static void Empty() { s_autonyms.clear(), s_objects.clear(); }
+
+  struct XIAutonyms : Hvd::TNested<CNameTrackerDouble, Prjrep::IAutonymLookup> {
+    using TNested::TNested;
+    Hvd::Status Resolve(Prjrep::IAutonym* autonym, CitI::IInterface** object) override {
+      Prjrep::AutoOut<CitI::IInterface> out(object);
+      for (const auto& entry : s_autonyms)
+        if (entry.first.Get() == autonym) return out.Assign(entry.second.Get());
+      return Hvd::kFailure;
+    }
+    Hvd::Status ResolveOrCreate(Prjrep::IAutonym*, CitI::IInterface*, CitI::IInterface**) override { return kNo; }
+    Hvd::Status Register(Prjrep::IAutonym*, CitI::IInterface*) override { return kNo; }
+    Hvd::Status FindAutonym(CitI::IInterface*, Prjrep::IAutonym**) override { return kNo; }
+    Hvd::Status Unregister(Prjrep::IAutonym*) override { return kNo; }
+  } m_XIAutonyms{this};
+  struct XINames : Hvd::TNested<CNameTrackerDouble, Prjrep::ISimpleNamedLookup> {
+    using TNested::TNested;
+    Hvd::Status Find(const String& name, CitI::IInterface** object) override {
+      Prjrep::AutoOut<CitI::IInterface> out(object);
+      const auto found = s_objects.find(name.str());
+      return found == s_objects.end() ? Hvd::kFailure : out.Assign(found->second.Get());
+    }
+    Hvd::Status Add(const String&, CitI::IInterface*) override { return kNo; }
+    Hvd::Status Register(const String&, CitI::IInterface*) override { return kNo; }
+    Hvd::Status Unregister(const String&) override { return kNo; }
+    Hvd::Status UnregisterObject(CitI::IInterface*) override { return kNo; }
+  } m_XINames{this};
+  Prjrep::TSequenceSetHelper<Prjrep::IAutonym*, Prjrep::IAutonymSet, Prjrep::IAutonymIterator,
+                             std::vector<Prjrep::IAutonym*>>
+      m_autonyms;
+  Prjrep::TStringSequenceSetHelper<Prjrep::IStringSet, Prjrep::IStringIterator, std::vector<String>> m_names;
+  Prjrep::TRefCountHelper<CNameTrackerDouble> m_refCount{this};
+  static inline std::vector<std::pair<Prjrep::AutoPtr<Prjrep::IAutonym>, Prjrep::AutoPtr<CitI::IInterface>>>
+      s_autonyms;
+  static inline std::map<std::string, Prjrep::AutoPtr<CitI::IInterface>> s_objects;
+};
+
+// A plain autonym of that name.
+AutoRelease<Prjrep::IAutonym> Named(const std::string& name) {
+  AutoRelease<Prjrep::IName> made(CitP::Factory::CreateInstance(Prjrep::ClassId::SimpleAutonym()));
+  if (made) std::ignore = made->SetName(String(name));
+  return AutoRelease<Prjrep::IAutonym>(std::move(made));
+}
+
+// The names of a compound autonym's elements, in order.
+std::vector<std::string> ElementsOf(CitI::IInterface* compound) {
+  std::vector<std::string> names;
+  AutoCast<Prjrep::IAutonymSet> set(compound);
+  AutoRelease<Prjrep::IAutonymIterator> it;
+  if (!set || set->GetIterator(it.Receive()) != Hvd::kSuccess) return names;
+  for (; !it->IsDone(); std::ignore = it->Next()) {
+    String name;
+    std::ignore = it->Current()->GetName(&name);
+    names.push_back(name.str());
+  }
+  return names;
+}
+
+// The status lines of the name-tracker dump, joined.
+std::string DumpText() {
+  std::string text;
+  for (const auto& record : Port_MsgManData::Captured())
+    if (record.severity == Port_MsgManData::Severity::Status && record.category == "ProjectMgmt") text += record.text;
+  return text;
+}
+
+std::string Address(CitI::IInterface* object) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%" PRIxPTR, reinterpret_cast<std::uintptr_t>(Hvd::RootOf(object)));
+  return text;
+}
+
 class DmUtilsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -186,6 +307,7 @@ class DmUtilsTest : public ::testing::Test {
   }
   void TearDown() override {
     CPRHelperDouble::s_found = nullptr;
+    CNameTrackerDouble::Empty();
     Prjrep::ResetNamedObjectRegistry();
     CitP::Factory::Shutdown();
     std::filesystem::remove_all(m_dir);
@@ -320,6 +442,112 @@ TEST_F(DmUtilsTest, AutonymsComposedPersistedAndResolvedBack) {
   EXPECT_EQ(name, "fast");
   resolved = nullptr;
   std::ignore = control->Rewind();
+}
+
+// A plain autonym is looked up in the repository of the path it is given (in the registry when
+// none is given), a compound one always in the process-wide registry.
+TEST_F(DmUtilsTest, AutonymsResolveInTheRepositoryOfTheirPathOrInTheRegistry) {
+  AutoRelease<CProjectDouble> project = OpenProject();
+  AutoRelease<CConfigurationDouble> local(new CConfigurationDouble), global(new CConfigurationDouble);
+  AutoCast<Prjrep::IAutonymLookup> repository(Hvd::GetRepositoryOfObject(project.Get()).Get());
+  AutoRelease<Prjrep::IAutonymLookup> registry(Hvd::GetNamedObjectRegistryCLSID());
+  ASSERT_TRUE(repository && registry);
+  AutoRelease<Prjrep::IAutonym> plain = Named("cfg");
+  AutoRelease<Prjrep::IAutonym> compound = Hvd::ComposeAutonym("path", plain.Get());
+  ASSERT_TRUE(compound);
+  for (Prjrep::IAutonym* autonym : {plain.Get(), compound.Get()}) {
+    ASSERT_EQ(repository->Register(autonym, local.Get()), Hvd::kSuccess);
+    ASSERT_EQ(registry->Register(autonym, global.Get()), Hvd::kSuccess);
+  }
+  const auto resolved = [](CitI::IInterface* autonym, const std::string& path) {
+    return Hvd::RootOf(Hvd::ResolveAutonym(autonym, String(path)).Get());  // still held by the test
+  };
+  EXPECT_EQ(resolved(plain.Get(), m_source), Hvd::RootOf(local.Get()));
+  EXPECT_EQ(resolved(plain.Get(), ""), Hvd::RootOf(global.Get()));
+  EXPECT_EQ(resolved(plain.Get(), m_dir + "/none.xhlc"), nullptr) << "no repository of that path";
+  EXPECT_EQ(resolved(compound.Get(), m_source), Hvd::RootOf(global.Get())) << "whatever the path";
+  EXPECT_EQ(resolved(compound.Get(), ""), Hvd::RootOf(global.Get()));
+  EXPECT_EQ(resolved(project.Get(), m_source), nullptr) << "not an autonym";
+  EXPECT_EQ(resolved(nullptr, m_source), nullptr);
+}
+
+// An object inside a project is named by its project file's path, the project, then each object
+// on the way down; a second synthesis of the same object names what the first one named.
+TEST_F(DmUtilsTest, ObjectAutonymsNameThePathTheProjectAndEachObjectDown) {
+  AutoRelease<CNamingProjectDouble> project(new CNamingProjectDouble(m_source));
+  AutoRelease<CConfigurationDouble> configuration(new CConfigurationDouble);
+  std::ignore = configuration->SetProject(project.Get());
+  String own;
+  ASSERT_EQ(Hvd::GetAutonymOf(configuration.Get())->GetName(&own), Hvd::kSuccess);
+  AutoRelease<Prjrep::IAutonym> child = Named("child");
+
+  AutoRelease<Prjrep::IAutonym> object = Hvd::SynthesizeObjectAutonym(configuration.Get());
+  EXPECT_EQ(ElementsOf(object.Get()), (std::vector<std::string>{m_source, "the project", own.str()}));
+  AutoRelease<Prjrep::IAutonym> nested = Hvd::SynthesizeNestedAutonym(configuration.Get(), child.Get());
+  EXPECT_EQ(ElementsOf(nested.Get()), (std::vector<std::string>{m_source, "the project", own.str(), "child"}));
+
+  AutoRelease<Prjrep::IAutonymLookup> registry(Hvd::GetNamedObjectRegistryCLSID());
+  ASSERT_EQ(registry->Register(object.Get(), configuration.Get()), Hvd::kSuccess);
+  EXPECT_EQ(Hvd::RootOf(Hvd::ResolveAutonym(Hvd::SynthesizeObjectAutonym(configuration.Get()).Get(), "").Get()),
+            Hvd::RootOf(configuration.Get()));
+
+  // Without a name at any step there is no autonym at all, never a part of one.
+  AutoRelease<CProjectDouble> plain(new CProjectDouble(m_source));
+  EXPECT_FALSE(Hvd::SynthesizeNestedAutonym(configuration.Get(), plain.Get())) << "a child without a name";
+  AutoRelease<CNamingProjectDouble> pathless(new CNamingProjectDouble(""));
+  for (CitI::IInterface* owner : {static_cast<CitI::IInterface*>(plain.Get()), static_cast<CitI::IInterface*>(pathless.Get())}) {
+    std::ignore = configuration->SetProject(owner);
+    EXPECT_FALSE(Hvd::SynthesizeObjectAutonym(configuration.Get()));
+    EXPECT_FALSE(Hvd::SynthesizeNestedAutonym(configuration.Get(), child.Get()));
+  }
+}
+
+// Each table's autonyms and names with the objects they stand for, and below each object
+// what it holds in turn; a repository shows as the active one.
+TEST_F(DmUtilsTest, NameTrackerDumpListsEachTableAndWhatItsObjectsHold) {
+  AutoRelease<CProjectDouble> project = OpenProject();
+  AutoRelease<Prjrep::IProjectRepository> repository = Hvd::GetRepositoryOfObject(project.Get());
+  AutoRelease<CConfigurationDouble> configuration(new CConfigurationDouble);
+  std::ignore = configuration->m_name.SetName("fast");
+  AutoRelease<CitI::IInterface> gate(CitP::Factory::CreateInstance(Prjrep::ClassId::OperationGate()));
+  ASSERT_EQ(Hvd::RegisterNamedObject(gate, "inner", configuration.Get(), true), Hvd::kSuccess);
+  AutoRelease<Prjrep::IAutonym> key = Named("cfg");
+  CNameTrackerDouble::Put(key.Get(), configuration.Get());
+  CNameTrackerDouble::Put("Gate", gate.Get());
+  CNameTrackerDouble::Put("Repository", repository.Get());
+  AutoRelease<CitI::IInterface> tracker(new CNameTrackerDouble);
+  const std::string fast = Address(configuration.Get()) + ") (fast)\n";
+  const std::string gateLine = "Gate (" + Address(gate.Get()) + ") (" + Hvd::GetObjectDisplayName(gate).str() + ")\n";
+
+  Port_MsgManData::ClearCaptured();
+  Hvd::DumpNameTracker(tracker, "> ");
+  EXPECT_EQ(DumpText(), "> Autonym keys:\n"
+                        ">   cfg (" + fast +
+                            "> String keys:\n"
+                            ">   " + gateLine +
+                            ">     String keys:\n"
+                            ">       inner (" + fast +
+                            ">   ActiveRepository (" + Address(repository.Get()) + ") (top.xhlc)\n");
+
+  // The registry the host supplies lists nothing of its own: the global dump says so.
+  Port_MsgManData::ClearCaptured();
+  Hvd::DumpGlobalNameTracker();
+  EXPECT_EQ(DumpText(), "- Global Name Tracker -\n  Empty!\n");
+  // One that does is dumped whole.
+  CNameTrackerDouble::Empty();
+  CNameTrackerDouble::Put("Gate", gate.Get());
+  RegisterTestFactory<CNameTrackerDouble>();
+  Port_MsgManData::ClearCaptured();
+  Hvd::DumpGlobalNameTracker();
+  EXPECT_EQ(DumpText(), "- Global Name Tracker -\n"
+                        "  String keys:\n"
+                        "    " + gateLine +
+                            "      String keys:\n"
+                            "        inner (" + fast);
+  CNameTrackerDouble::Empty();
+  Port_MsgManData::ClearCaptured();
+  Hvd::DumpGlobalNameTracker();
+  EXPECT_EQ(DumpText(), "- Global Name Tracker -\n  Empty!\n");
 }
 
 }  // namespace
