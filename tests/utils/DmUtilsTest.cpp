@@ -495,7 +495,8 @@ TEST_F(DmUtilsTest, ObjectAutonymsNameThePathTheProjectAndEachObjectDown) {
   AutoRelease<CProjectDouble> plain(new CProjectDouble(m_source));
   EXPECT_FALSE(Hvd::SynthesizeNestedAutonym(configuration.Get(), plain.Get())) << "a child without a name";
   AutoRelease<CNamingProjectDouble> pathless(new CNamingProjectDouble(""));
-  for (CitI::IInterface* owner : {static_cast<CitI::IInterface*>(plain.Get()), static_cast<CitI::IInterface*>(pathless.Get())}) {
+  for (CitI::IInterface* owner :
+       {static_cast<CitI::IInterface*>(plain.Get()), static_cast<CitI::IInterface*>(pathless.Get())}) {
     std::ignore = configuration->SetProject(owner);
     EXPECT_FALSE(Hvd::SynthesizeObjectAutonym(configuration.Get()));
     EXPECT_FALSE(Hvd::SynthesizeNestedAutonym(configuration.Get(), child.Get()));
