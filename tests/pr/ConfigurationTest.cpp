@@ -11,6 +11,7 @@
 #include "Prjrep/IActivatible.h"
 #include "Prjrep/IPersist.h"
 #include "pr/PRSupport.h"
+#include "utils/ShellScript.h"
 
 namespace {
 
@@ -391,6 +392,63 @@ TEST_F(ConfigurationTest, TheManagerAndItsConfigurationsComeBackFromTheirRecords
   }
   EXPECT_TRUE(managerPersist->PersistSave(nullptr) == kFailure && managerPersist->PersistLoad(nullptr) == kFailure);
   std::ignore = AutoCast<Hvd::ICompAdmin>(loaded.Get())->Teardown();
+}
+
+// A static project is cleaned through its configurations: an open configuration's project by
+// its own clean-up and a save, a closed one by a clean-up script that names its project file,
+// run in a shell of its own. The static project is marked while that runs, and a clean-up that
+// finds the mark does nothing.
+TEST_F(ConfigurationTest, AStaticProjectIsCleanedThroughEachConfigurationsProject) {
+  Hvd::IProject* staticProject = BindStatic();
+  auto open = NewConfiguration("open");
+  Hvd::IProject* openProject = m_projects.back().Get();
+  auto closed = NewConfiguration("closed");
+  // Closed: its repository names it no longer.
+  ASSERT_EQ(m_projects.back()->ProjectClose(false), kSuccess);
+  AutoCast<Prjrep::ISimpleNamedLookup> names(m_repositories.back().Get());
+  ASSERT_TRUE(names && names->UnregisterObject(m_projects.back().Get()) == kSuccess);
+  ASSERT_FALSE(Hvd::GetActiveProjectOfObject(closed.Get()));
+  ASSERT_TRUE(Hvd::GetActiveProjectOfObject(open.Get()));
+  const std::string shell = m_dir + "/velsh", ran = m_dir + "/ran.tcl";
+  const std::string staticFile = PathOf("static"), marks = m_dir + "/marks";
+  // The shell also notes the mark that the static project's file holds while it runs.
+  std::ofstream(shell) << "#!/bin/sh\ncat \"$1\" >> '" << ran << "'\ngrep -o 'PROP_PRHackRecursionGuard[^/]*' '"
+                       << staticFile << "' >> '" << marks << "'\n";
+  std::filesystem::permissions(shell, std::filesystem::perms::owner_all);
+  const Hvd::ShellStandIn standIn(shell.c_str());
+  Listener cleaned, cleanedStatic;
+  Hvd::ConnectEventReceiver(openProject, &cleaned.receiver);
+  Hvd::ConnectEventReceiver(staticProject, &cleanedStatic.receiver);
+  const auto read = [](const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const auto script = [&] { return read(ran); };
+  Hvd::PropertyAccessor guard(staticProject);
+
+  guard.SetPropertyValue("PROP_PRHackRecursionGuard", "true");
+  EXPECT_EQ(staticProject->ProjectCleanUp(), kSuccess);
+  EXPECT_TRUE(cleaned.ids.empty() && script().empty()) << "marked: nothing is cleaned";
+  EXPECT_EQ(guard.GetPropertyValue("PROP_PRHackRecursionGuard").str(), "true");
+
+  // Saved just now, so that a save held back by the save delay would not write the mark.
+  guard.SetPropertyValue("PROP_PRHackRecursionGuard", "false");
+  auto saves = AutoCast<Hvd::IForceSave>(staticProject);
+  ASSERT_TRUE(saves && saves->SetSaveDelay(60) == kSuccess && saves->ForceSave() == kSuccess);
+  ASSERT_FALSE(std::filesystem::exists(PathOf("open")));
+  EXPECT_EQ(staticProject->ProjectCleanUp(), kSuccess);
+  EXPECT_TRUE(std::filesystem::exists(PathOf("open"))) << "the open configuration's project is saved";
+  EXPECT_NE(read(marks).find("value=\"true\""), std::string::npos) << "marked on disk while the script ran";
+  EXPECT_EQ(read(staticFile).find("PROP_PRHackRecursionGuard\" vel_kv:value=\"true\""), std::string::npos)
+      << "and no longer once done";
+  EXPECT_EQ(cleaned.ids, (std::vector<Port::XUID>{Hvd::EventId::CleanUpBegins(), Hvd::EventId::CleanUpEnds()}));
+  EXPECT_TRUE(cleanedStatic.ids.empty()) << "the static project's own files are not cleaned";
+  const std::string text = script();
+  EXPECT_EQ(text.find("set filename " + PathOf("open")), std::string::npos);
+  const auto named = text.find("set filename " + PathOf("closed") + " \n");
+  EXPECT_NE(named, std::string::npos) << text;
+  EXPECT_TRUE(named < text.find("project open $filename\nproject clean\n")) << text;
+  EXPECT_EQ(guard.GetPropertyValue("PROP_PRHackRecursionGuard").str(), "false");
 }
 
 TEST_F(ConfigurationTest, AnElementOutlivingItsConfigurationNoLongerReachesIt) {

@@ -11,6 +11,7 @@
 
 #include "CommonI/IRefCount.h"
 #include "Hvd/EventIds.h"
+#include "Hvd/IProjectHelper.h"
 #include "Hvd/IProjectInfo.h"
 #include "Hvd/ISharedConstraintMgr.h"
 #include "Port/FaultInjection.h"
@@ -21,6 +22,7 @@
 #include "Prjrep/ClassIds.h"
 #include "utils/DmUtils.h"
 #include "utils/InterpHelp.h"
+#include "design/view/CView.h"
 #include "project/TopModule.h"
 #include "utils/KeyedProperty.h"
 #include "utils/NetlistLookup.h"
@@ -1284,6 +1286,117 @@ TEST_F(ProjectOpenSaveTest, AWorkingDirectoryOutsideTheProjectIsNotMadeByTheOpen
   EXPECT_TRUE(fs::is_directory(m_dir / "run"));
   ASSERT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
   EXPECT_TRUE(fs::is_regular_file(m_dir / "run" / "p.ghlc"));
+}
+
+// The project's autonym saves and closes the project it names, through the project helper that
+// opened it when there is one; and the project hands out that helper, or none when it was
+// opened on its own. Neither does anything to a closed project.
+TEST_F(ProjectOpenSaveTest, TheAutonymSavesAndClosesTheProjectAndTheProjectNamesItsHelper) {
+  ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_Cvf"));
+  const auto autonymOf = [](Hvd::IProject* project) {
+    AutoRelease<Prjrep::IAutonym> autonym;
+    EXPECT_EQ(AutoCast<Prjrep::IAutoNaming>(project)->GetAutonym(autonym.Receive()), Hvd::kSuccess);
+    return AutoRelease<Prjrep::ISaveAutonym>(std::move(autonym));
+  };
+  const auto helperOf = [](Hvd::IProject* project, Hvd::Status expected) {
+    AutoCast<Hvd::IProjectHelperReference> reference(project);
+    EXPECT_TRUE(reference && reference->GetCvfProject(nullptr) == Hvd::kFailure);
+    AutoRelease<Hvd::IProjectHelper> helper;
+    EXPECT_EQ(reference->GetCvfProject(helper.Receive()), expected);
+    return helper;
+  };
+
+  // Opened on its own: no helper; the autonym saves and closes the project itself.
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_FALSE(helperOf(m_project.Get(), Hvd::kFailure));
+  AutoRelease<Prjrep::ISaveAutonym> own = autonymOf(m_project.Get());
+  ASSERT_TRUE(own);
+  Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_ProjectDescription", "saved by its autonym");
+  EXPECT_EQ(own->SaveObject(nullptr), Hvd::kSuccess);
+  EXPECT_NE(ReadText(m_file).find("saved by its autonym"), std::string::npos);
+  EXPECT_EQ(own->CloseObject(nullptr), Hvd::kSuccess);
+  EXPECT_FALSE(IsOpen());
+  const Stamp closed = StampOf(m_file);
+  EXPECT_EQ(own->SaveObject(nullptr), Hvd::kSuccess);
+  EXPECT_EQ(own->CloseObject(nullptr), Hvd::kSuccess);
+  EXPECT_EQ(StampOf(m_file), closed) << "a closed project is neither saved nor closed again";
+  own = nullptr;
+
+  // Opened by the helper, as the suite opens one: the project names that helper, and the
+  // autonym saves and closes through it.
+  AutoRelease<Hvd::IProjectHelper> opener(CitP::Factory::CreateInstance(Hvd::ProjectHelperClassId()));
+  ASSERT_TRUE(opener);
+  ASSERT_EQ(AutoCast<Hvd::IProjectHelper2>(opener.Get())->OpenProject(m_file.c_str()), Hvd::kSuccess);
+  AutoRelease<CitI::IInterface> opened;
+  ASSERT_EQ(opener->GetProject(opened.Receive()), Hvd::kSuccess);
+  AutoCast<Hvd::IProject> project(opened.Get());
+  ASSERT_TRUE(project);
+  ASSERT_EQ(AutoCast<Hvd::IForceSave>(project.Get())->SetSaveDelay(0), Hvd::kSuccess);
+  AutoRelease<Hvd::IProjectHelper> named = helperOf(project.Get(), Hvd::kSuccess);
+  EXPECT_EQ(Hvd::RootOf(named.Get()), Hvd::RootOf(opener.Get()));
+  AutoRelease<Prjrep::ISaveAutonym> autonym = autonymOf(project.Get());
+  ASSERT_TRUE(autonym);
+  Hvd::PropertyAccessor(project.Get()).SetPropertyValue("PROP_ProjectDescription", "saved through the helper");
+  EXPECT_EQ(autonym->SaveObject(nullptr), Hvd::kSuccess);
+  EXPECT_NE(ReadText(m_file).find("saved through the helper"), std::string::npos);
+  EXPECT_EQ(autonym->CloseObject(nullptr), Hvd::kSuccess);
+  bool open = true;
+  EXPECT_TRUE(project->IsOpen(&open) == Hvd::kSuccess && !open);
+  AutoRelease<CitI::IInterface> bound;
+  EXPECT_EQ(opener->GetProject(bound.Receive()), Hvd::kFailure) << "the helper let the project go";
+  EXPECT_EQ(autonym->SaveObject(nullptr), Hvd::kSuccess);
+}
+
+// A view's hint is the role the reconfiguration project gives it, and its files of one type are
+// a Tcl list of their full paths, whatever the names hold.
+TEST_F(ProjectOpenSaveTest, AViewTellsItsHintAndListsItsFilesOfAType) {
+  ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_Cvf"));
+  const fs::path vhdl = m_dir / "a {b} [c] $d.vhd", other = m_dir / "e f.vhd", verilog = m_dir / "g.v";
+  WriteText(vhdl, "entity a is end;\n");
+  WriteText(other, "entity e is end;\n");
+  WriteText(verilog, "module g; endmodule\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Hvd::IDesign* design = nullptr;
+  ASSERT_EQ(m_project->GetDesign(&design), Hvd::kSuccess);
+  const auto viewOf = [design](const char* hint) {
+    AutoRelease<Hvd::IViewIterator> at;
+    EXPECT_EQ(AutoCast<Hvd::IViewManager>(design)->FindViewByHint(hint, at.Receive()), Hvd::kSuccess);
+    return at && !at->IsDone() ? at->Current() : nullptr;  // the design holds it
+  };
+  Hvd::IView* synthesis = viewOf("SynthesisOnly");
+  Hvd::IView* simulation = viewOf("BehavioralSim");
+  ASSERT_TRUE(synthesis && simulation);
+  const auto tclOf = [](Hvd::IView* view, const char* type) {
+    AutoCast<Hvd::IViewTclHelper> helper(view);
+    EXPECT_TRUE(helper);
+    return helper ? helper->GetFilesOfType(type).str() : std::string();
+  };
+  EXPECT_EQ(tclOf(synthesis, "FILE_VHDL"), "") << "no files";
+
+  for (const fs::path& path : {vhdl, other, verilog}) Add(path);
+  for (Hvd::IView* view : {synthesis, simulation}) {
+    Text listed;
+    ASSERT_EQ(InterpHelp::RunCmd(("lsort [list " + tclOf(view, "FILE_VHDL") + "]").c_str(), nullptr, false, &listed),
+              Hvd::kSuccess);
+    Text wanted;
+    ASSERT_EQ(InterpHelp::RunCmd(("lsort [list {" + vhdl.string() + "} {" + other.string() + "}]").c_str(), nullptr,
+                                 false, &wanted),
+              Hvd::kSuccess);
+    EXPECT_EQ(listed.str(), wanted.str());
+    EXPECT_EQ(tclOf(view, "FILE_VERILOG"), verilog.string() + " ");
+    EXPECT_EQ(tclOf(view, "FILE_Verilog"), "") << "the type is compared exactly";
+  }
+
+  Text hint("stale");
+  EXPECT_TRUE(Hvd::CView::GetViewHint(synthesis, &hint) == Hvd::kSuccess && hint.str() == "SynthesisOnly");
+  EXPECT_TRUE(Hvd::CView::GetViewHint(simulation, &hint) == Hvd::kSuccess && hint.str() == "BehavioralSim");
+  EXPECT_EQ(Hvd::CView::GetViewHint(nullptr, &hint), Hvd::kBadParameters);
+  // A view on no design has no project to ask.
+  AutoRelease<Hvd::IView> loose(CitP::Factory::CreateInstance(Hvd::ClassId::View()));
+  ASSERT_TRUE(loose);
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(Hvd::CView::GetViewHint(loose, &hint), Hvd::kFailure);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "CView::GetViewHint() - PDesign backpointer is not defined."));
 }
 
 }  // namespace

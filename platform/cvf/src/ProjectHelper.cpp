@@ -1,15 +1,20 @@
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "CitP/Factory.h"
 #include "HdcI/HDProjectStandIn.h"
 #include "HdcI/IHDProject.h"
 #include "Hvd/ClassIds.h"
+#include "Hvd/IDefData.h"
+#include "Hvd/IDefDataId.h"
 #include "Hvd/IFile.h"
 #include "Hvd/IFileManager.h"
 #include "Hvd/IProject.h"
 #include "Hvd/IProjectHelper.h"
+#include "Hvd/IView.h"
+#include "Hvd/IViewManager.h"
 #include "Hvd/Status.h"
 #include "Prjrep/ClassIds.h"
 #include "Prjrep/IAutonym.h"
@@ -97,7 +102,7 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
   auto QueryTable() {
     return Table(Row<IProjectHelper>(&m_XIProjectHelper), Row<IProjectHelper2>(&m_XIProjectHelper2),
                  Row<IProjSrcHelper>(&m_XIProjSrcHelper), Row<IProjectCompReference>(&m_XIProjectCompReference),
-                 Row<ISourceViewAssoc>(&m_XISourceViewAssoc),
+                 Row<ISourceViewAssoc>(&m_XISourceViewAssoc), Row<IViewNetworkHelp>(&m_XIViewNetworkHelp),
                  Row<Prjrep::IRefCount>(&m_refCount), Row<Prjrep::IRefCountV1>(&m_refCount),
                  Row<CitI::IInterface>(this));
   }
@@ -247,6 +252,43 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
       return result.Assign(This().m_project.Get());
     }
   } m_XIProjectCompReference{this};
+
+  // The network names each view by its role: the hint of its view type, the same words the
+  // design's views are found by.
+  struct XIViewNetworkHelp : TNested<CCvfProjectHelper, IViewNetworkHelp> {
+    using TNested::TNested;
+    Status ReservedOperation2() override { return kNotSupported; }
+    Status ReservedOperation3() override { return kNotSupported; }
+    Status ReservedOperation4() override { return kNotSupported; }
+    Status GetViewHint(IView* view, Text* hint) override {
+      if (hint != nullptr) *hint = Text();
+      if (view == nullptr || hint == nullptr) return kFailure;
+      Prjrep::AutoRelease<IViewType> type;
+      Text name;
+      if (view->GetType(type.Receive()) != kSuccess) return kFailure;
+      if (Prjrep::AutoCast<IDefDataId> id(type.Get()); id.Get() == nullptr || id->GetDefDataIdName(&name) != kSuccess)
+        return kFailure;
+      const std::string& typeName = name.str();
+      static const std::pair<const char*, const char*> kHints[] = {
+          {"VIEW_Initial", "AnyView"},
+          {"VIEW_AbstractSimulation", "BehavioralSim"},
+          {"VIEW_CPLDAbstractSimulation", "BehavioralSim"},
+          {"VIEW_Post-SynthesisAbstractSimulation", "PostSynthSim"},
+          {"VIEW_Post-TranslateAbstractSimulation", "PostTransSim"},
+          {"VIEW_Post-MapAbstractSimulation", "PostMapSim"},
+          {"VIEW_Post-ParAbstractSimulation", "PostRouteSim"},
+          {"VIEW_Post-FitAbstractSimulation", "PostRouteSim"},
+      };
+      for (const auto& [viewType, word] : kHints) {
+        if (typeName == viewType) return *hint = Text(word), kSuccess;
+      }
+      constexpr std::string_view kSynthesis = "AbstractSynthesis";
+      if (typeName.size() >= kSynthesis.size() &&
+          typeName.compare(typeName.size() - kSynthesis.size(), kSynthesis.size(), kSynthesis) == 0)
+        return *hint = Text("SynthesisOnly"), kSuccess;
+      return kFailure;
+    }
+  } m_XIViewNetworkHelp{this};
 
   // A new source is for implementation and, unless `implementationOnly`, for simulation, as
   // the suite adds one by default; a source that was there keeps its views.

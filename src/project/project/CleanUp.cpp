@@ -152,11 +152,14 @@ Status CProject::XIProject::ProjectCleanUp() {
   if (strcasecmp(properties.GetPropertyValue("PROP_HierarchicalProjectType").c_str(), "Static") == 0 &&
       depth.depth == 1) {
     if (properties.GetPropertyValue("PROP_PRHackRecursionGuard") == "true") return kSuccess;
+    // The mark must be in the file while the closed partition projects are cleaned by shells
+    // of their own, and gone from it after: a save held back by the save delay would leave the
+    // file as it was, so both are written at once.
     properties.SetPropertyValue("PROP_PRHackRecursionGuard", "true");
-    std::ignore = Save();
+    std::ignore = self.m_XIForceSave.ForceSave();
     const Status result = CleanUpConfigurationProjects();
     properties.SetPropertyValue("PROP_PRHackRecursionGuard", "false");
-    std::ignore = Save();
+    std::ignore = self.m_XIForceSave.ForceSave();
     return result;
   }
 
