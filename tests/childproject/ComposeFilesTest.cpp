@@ -3,6 +3,8 @@
 // what it brought in.
 
 #include <algorithm>
+#include <chrono>
+#include <fstream>
 #include <iterator>
 
 #include "ChildSupport.h"
@@ -172,6 +174,48 @@ TEST_F(ComposeFilesTest, AnAbstractSynthesisChildComesInWarnsOnceAndLeavesAgain)
   RemoveFromParent(project);
   EXPECT_TRUE(FileNames(m_parent).empty());
   EXPECT_TRUE(ViewFiles(m_parent, "SynthesisOnly").empty());
+}
+
+// The parent follows its child: a file the child gains through one of its views comes in,
+// and the parent's check and reconcile have the child look at its project file on disk.
+TEST_F(ComposeFilesTest, TheParentFollowsItsChildsViewsAndChecksItsChildOnDisk) {
+  Hvd::IProject* child = Open("proj/core/core.xhlc");
+  std::ignore = AddSource(child, "proj/core/a.vhd");
+  Set(child, "PROP_StopImpView", "VIEW_AbstractSynthesis");
+  AutoRelease<Hvd::IHdlFile> childFile = AddChild("proj/core/core.xhlc");
+  const std::string project = PathOf("proj/core/core.xhlc"), a = PathOf("proj/core/a.vhd");
+  const std::string b = PathOf("proj/core/b.vhd");
+  ASSERT_EQ(FileNames(m_parent), (std::vector<std::string>{project, a}));
+  std::ignore = AddSource(child, "proj/core/b.vhd");
+  EXPECT_EQ(FileNames(m_parent), (std::vector<std::string>{project, a, b})) << "told by the child's views";
+
+  ASSERT_EQ(AutoCast<Hvd::IForceSave>(child)->ForceSave(), kSuccess);
+  std::string text;
+  {
+    std::ifstream in(project, std::ios::binary);
+    text.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  const auto at = text.find("    <file vel_kv:name=\"b.vhd\"");
+  const auto end = text.find("</file>\n", at);
+  ASSERT_TRUE(at != std::string::npos && end != std::string::npos) << text;
+  text.erase(at, end + 8 - at);
+  const auto rewrite = [&](const std::string& content) {
+    const auto before = fs::last_write_time(project);
+    WriteText(project, content);
+    fs::last_write_time(project, before + std::chrono::seconds(5));
+  };
+  rewrite(text);
+  EXPECT_EQ(AutoCast<Hvd::IFileManager>(m_parent)->CheckFiles(), kSuccess);
+  EXPECT_EQ(FileNames(child), (std::vector<std::string>{a})) << "the child read its file again";
+
+  std::ignore = AddSource(child, "proj/core/b.vhd");
+  ASSERT_EQ(FileNames(child).size(), 2u);
+  rewrite(text + " ");
+  EXPECT_EQ(m_parent->ReconcileProject(), kSuccess);
+  EXPECT_EQ(FileNames(child), (std::vector<std::string>{a}));
+
+  AutoRelease<Hvd::IProject> closed(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+  EXPECT_EQ(closed->ReconcileProject(), Hvd::kProjectNotOpen);
 }
 
 // The pruning takes only what the child brought in and no longer holds.

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "Hvd/IBatchDelay.h"
+#include "Hvd/IProjectHelper.h"
 #include "Hvd/IView.h"
 #include "Hvd/IViewManager.h"
 #include "Port/FaultInjection.h"
@@ -14,6 +16,8 @@
 #include "Prjrep/OldRepositoryWriter.h"
 #include "Prjrep/Storage.h"
 #include "XhlcProject.h"
+#include "core/Interface.h"
+#include "core/RefCount.h"
 #include "projectfiles/RepoMine.h"
 #include "support/OldProject.h"
 #include "utils/DmUtils.h"
@@ -602,6 +606,80 @@ TEST_F(MigrationTest, MissingFilesAndAMissingRepositoryComponentAreReported) {
   EXPECT_EQ(miner.OpenRepository(), Hvd::kComponentNotCreated);
   EXPECT_EQ(miner.FileList(), "list ");
   EXPECT_EQ(Prjrep::old::CountObjects(m_old.string(), "Corvane"), objects);
+}
+
+// A project's helper as the migration finds it, recording the batches begun and ended on it;
+// it answers batches only when the helper it stands for does.
+class BatchRecordingHelper final : public CitI::IInterface {
+ public:
+  explicit BatchRecordingHelper(Hvd::IProjectHelper* helper) : m_helper(helper), m_delay(helper) {}
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    if (CitI::IInterface* counted = m_refCount.QueryTable().Answer(iid)) return counted;
+    if (iid == CitI::IInterface::GetIID()) return this;
+    if (iid == Hvd::IProjectHelper::GetIID()) return &m_projectHelper;
+    if (iid == Hvd::ISourceViewAssoc::GetIID()) return &m_association;
+    if (iid == Hvd::IBatchDelay::GetIID()) return m_delay ? &m_batch : nullptr;
+    return nullptr;
+  }
+  Strings batches;
+
+ private:
+  struct ProjectHelper : Hvd::TNested<BatchRecordingHelper, Hvd::IProjectHelper> {
+    using TNested::TNested;
+    Hvd::Status MakeProject(const Text& path) override { return This().m_helper->MakeProject(path); }
+    Hvd::Status AfterSourcesChanged(std::int32_t flag) override {
+      This().batches.push_back("sources changed");
+      return This().m_helper->AfterSourcesChanged(flag);
+    }
+    Hvd::Status CloseProject() override { return This().m_helper->CloseProject(); }
+    Hvd::Status AfterMakeProject() override { return This().m_helper->AfterMakeProject(); }
+    Hvd::Status GetProject(CitI::IInterface** project) override { return This().m_helper->GetProject(project); }
+  } m_projectHelper{this};
+  struct Association : Hvd::TNested<BatchRecordingHelper, Hvd::ISourceViewAssoc> {
+    using TNested::TNested;
+    Hvd::Status AddSourceWithViewAssociation(const Text& source, std::int32_t kind) override {
+      return AutoCast<Hvd::ISourceViewAssoc>(This().m_helper.Get())->AddSourceWithViewAssociation(source, kind);
+    }
+    Hvd::Status GetSourceViewAssociation(CitI::IInterface* unit, std::int32_t* value) override {
+      return AutoCast<Hvd::ISourceViewAssoc>(This().m_helper.Get())->GetSourceViewAssociation(unit, value);
+    }
+  } m_association{this};
+  struct Batch : Hvd::TNested<BatchRecordingHelper, Hvd::IBatchDelay> {
+    using TNested::TNested;
+    Hvd::Status BeginBatch() override { return This().batches.push_back("begin"), This().m_delay->BeginBatch(); }
+    Hvd::Status EndBatch() override { return This().batches.push_back("end"), This().m_delay->EndBatch(); }
+  } m_batch{this};
+  Prjrep::TRefCountHelper<BatchRecordingHelper> m_refCount{this};
+  AutoPtr<Hvd::IProjectHelper> m_helper;
+  AutoCast<Hvd::IBatchDelay> m_delay;
+};
+
+// The migration records the old files and sets the synthesis top inside one batch of the
+// project's helper, ended before the helper is told the sources changed.
+TEST_F(MigrationTest, TheImportOfTheOldFilesRunsInOneBatchOfTheProjectsHelper) {
+  ASSERT_TRUE(WriteOld());
+  ASSERT_EQ(OpenProject(m_dir / "new.xhlc"), Hvd::kSuccess);
+  AutoRelease<Hvd::IProjectHelper> helper = Hvd::GetCvfProject(m_project.Get(), true);
+  ASSERT_TRUE(helper);
+  // An end without a begin is refused.
+  AutoCast<Hvd::IBatchDelay> delay(helper.Get());
+  ASSERT_TRUE(delay);
+  EXPECT_EQ(delay->EndBatch(), Hvd::kFailure);
+  AutoRelease<BatchRecordingHelper> recording(new BatchRecordingHelper(helper.Get()));
+  AutoRelease<Prjrep::IProjectRepository> repository =
+      Hvd::FindAutonymByName(Hvd::GetObjectFullPath(m_project.Get()).c_str(), false);
+  ASSERT_TRUE(repository);
+  ASSERT_EQ(Hvd::RegisterNamedObject(repository.Get(), "CvfProject", recording.Get(), true), Hvd::kSuccess);
+
+  RepoMine mine(m_old.c_str());
+  ASSERT_EQ(mine.OpenRepository(), Hvd::kSuccess);
+  mine.SetProject(m_project.Get());
+  EXPECT_EQ(mine.ImportSourceViewAssociations(), Hvd::kSuccess);
+  EXPECT_EQ(recording->batches, (Strings{"begin", "end", "sources changed"}));
+  EXPECT_EQ(mine.Records()->Files.size(), 4u);
+  EXPECT_EQ(SynthesisTop(), "top/false");
+  EXPECT_EQ(delay->EndBatch(), Hvd::kFailure) << "the batch was ended";
+  ASSERT_EQ(Hvd::RegisterNamedObject(repository.Get(), "CvfProject", helper.Get(), true), Hvd::kSuccess);
 }
 
 }  // namespace

@@ -15,10 +15,13 @@
 #include "Hvd/IProjectInfo.h"
 #include "Hvd/ISharedConstraintMgr.h"
 #include "Port/FaultInjection.h"
+#include "Port/FileName.h"
 #include "Hvd/IView.h"
 #include "Hvd/IViewManager.h"
 #include "XhlcProject.h"
 #include "core/Events.h"
+#include "core/Interface.h"
+#include "core/RefCount.h"
 #include "Prjrep/ClassIds.h"
 #include "utils/DmUtils.h"
 #include "utils/InterpHelp.h"
@@ -1397,6 +1400,101 @@ TEST_F(ProjectOpenSaveTest, AViewTellsItsHintAndListsItsFilesOfAType) {
   Port_MsgManData::ClearCaptured();
   EXPECT_EQ(Hvd::CView::GetViewHint(loose, &hint), Hvd::kFailure);
   EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "CView::GetViewHint() - PDesign backpointer is not defined."));
+}
+
+// What the repository of the project and the project's listeners were told, in order.
+Strings g_told;
+
+// A repository that records the closing calls it is given and is otherwise the host's own.
+class RecordingRepository final : public CitI::IInterface {
+ public:
+  RecordingRepository() : m_inner(CitP::Factory::CreateInstance(Prjrep::ClassId::Repository())) {}
+  CitI::IInterface* QueryInterface(const Port::XUID& iid) override {
+    if (iid == Prjrep::IProjectRepository::GetIID()) return &m_outer;
+    if (iid == Prjrep::IProjectRepositoryInternal::GetIID()) return &m_internal;
+    if (CitI::IInterface* counted = m_refCount.QueryTable().Answer(iid)) return counted;
+    if (iid == CitI::IInterface::GetIID()) return this;
+    return m_inner ? m_inner->QueryInterface(iid) : nullptr;
+  }
+
+ private:
+  struct Outer : Hvd::TNested<RecordingRepository, Prjrep::IProjectRepository> {
+    using TNested::TNested;
+    Hvd::Status Save(std::int32_t flags) override { return Inner()->Save(flags); }
+    Hvd::Status Flush() override { return Inner()->Flush(); }
+    Hvd::Status Close() override { return g_told.push_back("repository close"), Inner()->Close(); }
+    AutoCast<Prjrep::IProjectRepository> Inner() { return AutoCast<Prjrep::IProjectRepository>(This().m_inner.Get()); }
+  } m_outer{this};
+  struct Internal : Hvd::TNested<RecordingRepository, Prjrep::IProjectRepositoryInternal> {
+    using TNested::TNested;
+    Hvd::Status Open(const Text& path, const Text& area, std::int32_t mode, Prjrep::IStorage** storage,
+                     CitI::IInterface** other) override {
+      return Inner()->Open(path, area, mode, storage, other);
+    }
+    Hvd::Status GetPath(Text* path) override { return Inner()->GetPath(path); }
+    Hvd::Status Close(std::int32_t flags) override {
+      return g_told.push_back("internal close " + std::to_string(flags)), Inner()->Close(flags);
+    }
+    AutoCast<Prjrep::IProjectRepositoryInternal> Inner() {
+      return AutoCast<Prjrep::IProjectRepositoryInternal>(This().m_inner.Get());
+    }
+  } m_internal{this};
+  Prjrep::TRefCountHelper<RecordingRepository> m_refCount{this};
+  AutoRelease<CitI::IInterface> m_inner;
+};
+
+struct ClosingListener {
+  static Hvd::Status Hear(ClosingListener*, Prjrep::IEvent* event) {
+    Port::XUID id;
+    if (event->GetEventId(id) == Hvd::kSuccess && id == Hvd::EventId::ProjectClosing()) g_told.push_back("closing");
+    return Hvd::kSuccess;
+  }
+  Prjrep::TBaseEventReceiverHelper<ClosingListener> receiver{this, &Hear};
+};
+
+// A close that saves tells the repository it is done with it, after the save and before the
+// listeners hear of the close; a close without a save does not.
+TEST_F(ProjectOpenSaveTest, ASavingCloseGivesTheRepositoryItsClosingCall) {
+  const std::string named = Port::FileName(m_file.c_str()).MakeCanonical().GetPath().str();
+  for (const bool save : {true, false}) {
+    g_told.clear();
+    AutoRelease<RecordingRepository> repository(new RecordingRepository);
+    ASSERT_EQ(Hvd::RegisterRepositoryByName(named.c_str(), AutoCast<Prjrep::IProjectRepository>(repository.Get()).Get()),
+              Hvd::kSuccess);
+    ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+    ClosingListener listener;
+    Hvd::ConnectEventReceiver(m_project.Get(), &listener.receiver);
+    EXPECT_EQ(m_project->ProjectClose(save), Hvd::kSuccess);
+    EXPECT_EQ(g_told, save ? (Strings{"internal close 0", "closing", "repository close"})
+                           : (Strings{"closing", "repository close"}))
+        << save;
+    m_project = nullptr;
+  }
+}
+
+// A project object closed and opened on another file holds nothing of the first project:
+// neither what was registered in its named lookups nor its references to other projects.
+TEST_F(ProjectOpenSaveTest, AClosedProjectKeepsNothingOfItForTheNextFile) {
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  AutoRelease<Hvd::IProjectReference> reference(CitP::Factory::CreateInstance(Hvd::ClassId::ProjectReference()));
+  AutoRelease<Prjrep::IAutonym> autonym(CitP::Factory::CreateInstance(Prjrep::ClassId::SimpleAutonym()));
+  ASSERT_TRUE(reference && autonym && AutoCast<Prjrep::IName>(autonym.Get())->SetName("kept") == Hvd::kSuccess);
+  ASSERT_EQ(AutoCast<Hvd::IProjectReferenceSet>(m_project.Get())->Add(reference.Get()), Hvd::kSuccess);
+  ASSERT_EQ(AutoCast<Prjrep::ISimpleNamedLookup>(m_project.Get())->Register("Kept", reference.Get()), Hvd::kSuccess);
+  ASSERT_EQ(AutoCast<Prjrep::IAutonymLookup>(m_project.Get())->Register(autonym.Get(), reference.Get()), Hvd::kSuccess);
+  const auto held = [&] { return AutoCast<Prjrep::IRefCount>(reference.Get())->GetRefCount(); };
+  EXPECT_GT(held(), 1);
+
+  ASSERT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+  EXPECT_EQ(held(), 1) << "the closed project holds none of it";
+  ASSERT_EQ(m_project->Open((m_dir / "other.xhlc").c_str()), Hvd::kSuccess);
+  EXPECT_EQ(AutoCast<Hvd::IProjectReferenceSet>(m_project.Get())->Size(), 0u);
+  AutoRelease<CitI::IInterface> found;
+  std::ignore = AutoCast<Prjrep::ISimpleNamedLookup>(m_project.Get())->Find("Kept", found.Receive());
+  EXPECT_FALSE(found);
+  std::ignore = AutoCast<Prjrep::IAutonymLookup>(m_project.Get())->Resolve(autonym.Get(), found.ReleaseAndReceive());
+  EXPECT_FALSE(found);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
 }
 
 }  // namespace

@@ -2,17 +2,21 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "CitP/Factory.h"
 #include "HdcI/HDProjectStandIn.h"
 #include "HdcI/IHDProject.h"
 #include "Hvd/ClassIds.h"
+#include "Hvd/IBatchDelay.h"
 #include "Hvd/IDefData.h"
 #include "Hvd/IDefDataId.h"
+#include "Hvd/IDesign.h"
 #include "Hvd/IFile.h"
 #include "Hvd/IFileManager.h"
 #include "Hvd/IProject.h"
 #include "Hvd/IProjectHelper.h"
+#include "Hvd/ITransformEngine.h"
 #include "Hvd/IView.h"
 #include "Hvd/IViewManager.h"
 #include "Hvd/Status.h"
@@ -98,11 +102,17 @@ std::map<std::pair<std::string, std::string>, std::int32_t>& Associations() {
 class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
  public:
   static const Port::XUID& GetCLSID() { return Hvd::ProjectHelperClassId(); }
+  CCvfProjectHelper() = default;
+  CCvfProjectHelper(const CCvfProjectHelper&) = delete;
+  CCvfProjectHelper& operator=(const CCvfProjectHelper&) = delete;
+  // A batch left open does not hold the project's views back for good.
+  ~CCvfProjectHelper() override { EndHeldBatches(); }
 
   auto QueryTable() {
     return Table(Row<IProjectHelper>(&m_XIProjectHelper), Row<IProjectHelper2>(&m_XIProjectHelper2),
                  Row<IProjSrcHelper>(&m_XIProjSrcHelper), Row<IProjectCompReference>(&m_XIProjectCompReference),
                  Row<ISourceViewAssoc>(&m_XISourceViewAssoc), Row<IViewNetworkHelp>(&m_XIViewNetworkHelp),
+                 Row<IBatchDelay>(&m_XIBatchDelay),
                  Row<Prjrep::IRefCount>(&m_refCount), Row<Prjrep::IRefCountV1>(&m_refCount),
                  Row<CitI::IInterface>(this));
   }
@@ -290,6 +300,46 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
     }
   } m_XIViewNetworkHelp{this};
 
+  // A batch of the helper holds back the bound project's views and transform engine, so that
+  // a bulk change of its sources is worked out once, when the last batch ends.
+  struct XIBatchDelay : TNested<CCvfProjectHelper, IBatchDelay> {
+    using TNested::TNested;
+    Status BeginBatch() override {
+      CCvfProjectHelper& self = This();
+      if (self.m_batches++ == 0) self.HoldBackProject();
+      return kSuccess;
+    }
+    Status EndBatch() override {
+      CCvfProjectHelper& self = This();
+      if (self.m_batches == 0) return kFailure;  // an end without a begin
+      if (--self.m_batches == 0) self.EndHeldBatches();
+      return kSuccess;
+    }
+  } m_XIBatchDelay{this};
+
+  void HoldBackProject() {
+    IDesign* design = nullptr;  // borrowed: the project keeps its design
+    if (m_project.Get() == nullptr || m_project->GetDesign(&design) != kSuccess || design == nullptr) return;
+    Prjrep::AutoRelease<IViewIterator> views;
+    if (Prjrep::AutoCast<IViewManager> manager(design); manager.Get() != nullptr &&
+                                                       manager->GetViews(views.Receive()) == kSuccess) {
+      for (; views.Get() != nullptr && !views->IsDone(); std::ignore = views->Next()) {
+        if (Prjrep::AutoCast<IBatchDelay> delay(views->Current()); delay.Get() != nullptr) m_held.emplace_back(delay.Get());
+      }
+    }
+    Prjrep::AutoRelease<ITransformEngine> engine;
+    if (design->GetTOE(engine.Receive()) == kSuccess) {
+      if (Prjrep::AutoCast<IBatchDelay> delay(engine.Get()); delay.Get() != nullptr) m_held.emplace_back(delay.Get());
+    }
+    for (const Prjrep::AutoPtr<IBatchDelay>& delay : m_held) std::ignore = delay->BeginBatch();
+  }
+  void EndHeldBatches() {
+    // Taken out first: the work an end lets run may begin a batch of this helper again.
+    const std::vector<Prjrep::AutoPtr<IBatchDelay>> held = std::move(m_held);
+    m_held.clear();
+    for (const Prjrep::AutoPtr<IBatchDelay>& delay : held) std::ignore = delay->EndBatch();
+  }
+
   // A new source is for implementation and, unless `implementationOnly`, for simulation, as
   // the suite adds one by default; a source that was there keeps its views.
   Status AddSource(const Text& source, bool implementationOnly = false) {
@@ -327,6 +377,8 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
   Prjrep::AutoPtr<IProject> m_project;
   Prjrep::AutoPtr<IProject> m_closed;  // closed by CloseProject, until opened again
   Text m_path;
+  int m_batches = 0;
+  std::vector<Prjrep::AutoPtr<IBatchDelay>> m_held;  // begun on by the open batch
 };
 
 }  // namespace

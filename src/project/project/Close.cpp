@@ -97,6 +97,9 @@ Status CProject::XIProject::ProjectClose(bool save) {
     if (save) result = checked;
   } else if (save) {
     result = self.m_XIForceSave.ForceSave();
+    // The repository is told the project is done with it only after the save wrote it.
+    if (Prjrep::AutoCast<Prjrep::IProjectRepositoryInternal> internal(self.m_repository.Get()); internal)
+      std::ignore = internal->Close(0);
   } else if (owed) {
     // A parent's save asked for it; as before, its result is not the close's.
     std::ignore = self.m_XIForceSave.ForceSave();

@@ -104,6 +104,7 @@ void CProject::ReleaseProject(bool final) {
   m_lastIndexed = m_fileIndex.end();
   std::ignore = m_hdlFiles.Clear();
   std::ignore = m_XIPropertySet.Clear();
+  std::ignore = m_XIProjectReferenceSet.Clear();
   m_sourceLibraries.ClearAllLibraries();
   m_fileSequence = 0;
   m_open = false;
@@ -128,6 +129,9 @@ void CProject::ReleaseProject(bool final) {
     m_generatedFilePath = String();
     m_repositoryPath = String();
     m_openedPath = String();
+    // Last, so that nothing the teardown above registers outlives the close. A reload keeps
+    // the lookup: what the reconfiguration objects registered in it is not registered again.
+    m_lookup = nullptr;
   }
 }
 
