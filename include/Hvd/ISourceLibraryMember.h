@@ -19,4 +19,14 @@ class ISourceLibraryMember : public CitI::IInterface {
   virtual Hvd::Status SetLibrary(ISourceLibrary* library) = 0;
 };
 
+// What a library that is read back uses of its members, without checks or events.
+class ISourceLibraryMemberInternal : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{DE39DD91-391F-4a63-B148-048A45E98BA3}")
+
+  // Holds `library`, which lists the file already, as the file's library without asking it
+  // and without announcing it; the library held before forgets the file.
+  virtual Hvd::Status AdoptLibrary(ISourceLibrary* library) = 0;
+};
+
 }  // namespace Hvd

@@ -18,6 +18,38 @@ namespace {
 using namespace child_testing;
 using Hvd::FileComposer, Hvd::OriginatorCount, Hvd::HasOriginatorMatching;
 
+template <class... Faces>
+struct AllOf : Faces... {};
+
+// A project's Cvf project that keeps the sources handed back to it.
+struct SourceTaker : Hvd::TComponent<SourceTaker, AllOf<Hvd::IProjectHelper, Hvd::IProjSrcHelper>> {
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Hvd::IProjectHelper>(this), Hvd::Row<Hvd::IProjSrcHelper>(this),
+                      Hvd::Row<Prjrep::IRefCount>(&count),
+                      Hvd::Row<CitI::IInterface>(AsHelper()));
+  }
+  Hvd::Status HandOverSource(const Text& source) override {
+    handed.push_back(source.str());
+    return kSuccess;
+  }
+  Hvd::Status MakeProject(const Text&) override { return kNotSupported; }
+  Hvd::Status AfterSourcesChanged(std::int32_t) override { return kNotSupported; }
+  Hvd::Status CloseProject() override { return kNotSupported; }
+  Hvd::Status AfterMakeProject() override { return kNotSupported; }
+  Hvd::Status GetProject(CitI::IInterface** project) override { return *project = nullptr, kNotSupported; }
+  Hvd::Status AddProjectSource(const Text&, std::int32_t) override { return kNotSupported; }
+  Hvd::Status SetSourceViewAssociation(CitI::IInterface*, std::int32_t) override { return kNotSupported; }
+  Hvd::IProjectHelper* AsHelper() { return this; }
+  std::vector<std::string> handed;
+  Prjrep::TRefCountHelper<SourceTaker> count{this};
+};
+// A new taker and its creating reference.
+struct Taker {
+  SourceTaker* operator->() const { return taker; }
+  SourceTaker* taker = new SourceTaker;
+  AutoRelease<Hvd::IProjectHelper> hold{taker->AsHelper()};
+};
+
 class CompositionTest : public ChildProjectTest {
  protected:
   void SetUp() override {
@@ -101,6 +133,26 @@ TEST_F(CompositionTest, LibraryMembershipIsCarriedOnlyForFilesThatCameIn) {
   EXPECT_EQ(LibraryOf(plain.Get()), before);
 }
 
+// A library chosen in the parent for a file that came from the child is carried to the
+// child's own file; a file of the parent's own carries nothing.
+TEST_F(CompositionTest, ALibraryChosenForAComposedFileReachesTheChildsFile) {
+  FileComposer composer(m_parent, m_child);
+  AutoRelease<Hvd::IHdlFile> added = composer.AddComposedFileByPath(PathOf("proj/core/a.vhd").c_str());
+  ASSERT_TRUE(added);
+  AutoRelease<Hvd::IHdlFile> own = Add(m_parent, "proj/own.vhd");
+  AutoRelease<Hvd::ISourceLibrary> corelib, ownlib;
+  AutoCast<Hvd::ISourceLibraryManager> libraries(m_parent);
+  ASSERT_EQ(libraries->CreateSourceLibrary("corelib", corelib.Receive()), kSuccess);
+  ASSERT_EQ(libraries->CreateSourceLibrary("ownlib", ownlib.Receive()), kSuccess);
+  const std::string before = LibraryOf(m_a.Get());
+
+  EXPECT_EQ(AutoCast<Hvd::ISourceLibraryMember>(added.Get())->SetLibrary(corelib.Get()), kSuccess);
+  EXPECT_EQ(LibraryOf(m_a.Get()), "corelib");
+  EXPECT_EQ(LibraryOf(m_b.Get()), before);
+  EXPECT_EQ(AutoCast<Hvd::ISourceLibraryMember>(own.Get())->SetLibrary(ownlib.Get()), kSuccess);
+  EXPECT_FALSE(HasLibrary(m_child, "ownlib"));
+}
+
 // The child's association of its own unit comes over; the parent's unit is not the child's.
 TEST_F(CompositionTest, ViewAssociationsComeFromTheChildsOwnFile) {
   AutoRelease<Hvd::IProjectHelper> childHelper = Hvd::GetCvfProject(m_child, true);
@@ -181,6 +233,33 @@ TEST_F(CompositionTest, SourcesAreHandedBackToTheirOriginators) {
   // An originator whose project does not hold the source says so.
   Hvd::AddOriginator(added.Get(), Open("proj/other/other.xhlc"));
   EXPECT_EQ(Hvd::ComposeChildProjectSource(added.Get()), kFailure);
+}
+
+// A composed file the parent lets go of is handed back to the projects it came from, not to
+// the parent; one taken out with its child goes back to no one.
+TEST_F(CompositionTest, ARemovedComposedFileIsHandedBackToItsOriginators) {
+  Taker parentTaker, childTaker;
+  AutoRelease<Prjrep::IProjectRepository> parentRepository = Hvd::FindAutonymByName(PathOf("proj/p.xhlc").c_str(), false);
+  AutoRelease<Prjrep::IProjectRepository> childRepository =
+      Hvd::FindAutonymByName(PathOf("proj/core/core.xhlc").c_str(), false);
+  ASSERT_TRUE(parentRepository && childRepository);
+  FileComposer composer(m_parent, m_child);
+  const std::string a = PathOf("proj/core/a.vhd"), b = PathOf("proj/core/b.vhd");
+  AutoRelease<Hvd::IHdlFile> added = composer.AddComposedFileByPath(a.c_str());
+  ASSERT_TRUE(added && composer.AddComposedFileByPath(b.c_str()));
+  ASSERT_EQ(Hvd::RegisterNamedObject(parentRepository.Get(), "CvfProject", parentTaker.hold.Get(), true), kSuccess);
+  ASSERT_EQ(Hvd::RegisterNamedObject(childRepository.Get(), "CvfProject", childTaker.hold.Get(), true), kSuccess);
+  Hvd::AddOriginator(added.Get(), m_parent);  // the parent may remove only a file it is an originator of
+
+  ASSERT_EQ(AutoCast<Hvd::IFileManager>(m_parent)->RemoveFileByPath(a.c_str()), kSuccess);
+  EXPECT_EQ(childTaker->handed, std::vector<std::string>{a});
+  EXPECT_TRUE(parentTaker->handed.empty());
+  ASSERT_EQ(AutoCast<Hvd::ICompositionControl>(m_parent)->Decompose(m_child), kSuccess);
+  EXPECT_TRUE(FileNames(m_parent).empty());
+  EXPECT_EQ(childTaker->handed, std::vector<std::string>{a});
+  EXPECT_TRUE(parentTaker->handed.empty());
+  for (Prjrep::IProjectRepository* repository : {parentRepository.Get(), childRepository.Get()})
+    std::ignore = AutoCast<Prjrep::ISimpleNamedLookup>(repository)->Unregister("CvfProject");
 }
 
 // The core's description joins the parent once (its synthesis view decides whether it takes

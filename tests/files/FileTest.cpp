@@ -544,6 +544,30 @@ TEST_F(FileTest, AFileARefusingLibraryWouldNotTakeKeepsTheLibraryItHad) {
   EXPECT_TRUE(members(mixed.Get()).empty());
 }
 
+// A library read back gives the file its library without a word: the file answers it, leaves
+// the library it had, and still leaves the new one when it goes.
+TEST_F(FileTest, AFileTakesTheLibraryOfALoadQuietly) {
+  AutoRelease<Hvd::ISourceLibrary> had(CitP::Factory::CreateInstance(Hvd::ClassId::SourceLibrary()));
+  AutoRelease<Hvd::ISourceLibrary> loaded(CitP::Factory::CreateInstance(Hvd::ClassId::SourceLibrary()));
+  for (Hvd::ISourceLibrary* library : {had.Get(), loaded.Get()})
+    ASSERT_EQ(AutoCast<Hvd::ISourceLibraryInternal>(library)->SetLibraryType(1), kSuccess);
+  AutoRelease<Hvd::IHdlFile> file = NewFile("src/a.vhd", "FILE_VHDL");
+  AutoCast<Hvd::ISourceLibraryMember> member(file.Get());
+  ASSERT_EQ(member->SetLibrary(had.Get()), kSuccess);
+  Recorder recorder;
+  for (CitI::IInterface* sender : {Root(file.Get()), Root(had.Get()), Root(loaded.Get())}) recorder.Listen(sender);
+
+  ASSERT_EQ(AutoCast<Hvd::ISourceLibraryMemberInternal>(file.Get())->AdoptLibrary(loaded.Get()), kSuccess);
+  EXPECT_TRUE(recorder.heard.empty());
+  AutoRelease<Hvd::ISourceLibrary> held;
+  ASSERT_EQ(member->GetLibrary(held.Receive()), kSuccess);
+  EXPECT_EQ(held.Get(), loaded.Get());
+  EXPECT_EQ(AutoCast<Hvd::IHdlFileSet>(had.Get())->Size(), 0u);
+  ASSERT_EQ(loaded->AddFileToLibrary(file.Get()), kSuccess);  // listed, as the load lists it
+  EXPECT_EQ(AutoCast<Hvd::ICompAdmin>(file.Get())->Teardown(), kSuccess);
+  EXPECT_EQ(AutoCast<Hvd::IHdlFileSet>(loaded.Get())->Size(), 0u);
+}
+
 // A library lists its members without counting them: a file must leave it before it goes.
 TEST_F(FileTest, NoLibraryKeepsAFileThatIsTornDownOrGone) {
   AutoRelease<Hvd::ISourceLibrary> library(CitP::Factory::CreateInstance(Hvd::ClassId::SourceLibrary()));

@@ -40,7 +40,8 @@ struct AllOf : Faces... {};
 // library, as the parser's files do. Either leaves its library when it goes.
 struct File
     : Hvd::TComponent<File,
-                      AllOf<Hvd::IHdlFile, Hvd::IFile, Hvd::ISourceLibraryMember, Hvd::IFileType, Hvd::IDefDataId>> {
+                      AllOf<Hvd::IHdlFile, Hvd::IFile, Hvd::ISourceLibraryMember, Hvd::ISourceLibraryMemberInternal,
+                            Hvd::IFileType, Hvd::IDefDataId>> {
   CITI_DECLARE_CLSID("{5F1E0A77-2C1B-4E0B-9D6A-0C3A51B8E201}")
   explicit File(const char* path = "", const char* type = "FILE_VHDL", bool tells = true, bool member = true)
       : path(path), type(type), tells(tells), member(member) {}
@@ -49,7 +50,8 @@ struct File
   }
   auto QueryTable() {
     return Hvd::Table(Hvd::Row<Hvd::IHdlFile>(this), Hvd::Row<Hvd::IFile>(this),
-                      Hvd::RowIf<Hvd::ISourceLibraryMember>(member, this), Hvd::Row<Hvd::IFileType>(this),
+                      Hvd::RowIf<Hvd::ISourceLibraryMember>(member, this),
+                      Hvd::RowIf<Hvd::ISourceLibraryMemberInternal>(member, this), Hvd::Row<Hvd::IFileType>(this),
                       Hvd::Row<Hvd::IDefDataId>(this), Hvd::Row<Prjrep::IPersist>(&persist),
                       Hvd::Row<Prjrep::IRefCount>(&count), Hvd::Row<CitI::IInterface>(AsFile()));
   }
@@ -68,6 +70,14 @@ struct File
     if (tells && library) std::ignore = AutoCast<Hvd::ISourceLibraryInternal>(library.Get())->DropFile(AsFile());
     library = next;
     return tells && next != nullptr ? next->AddFileToLibrary(this) : kSuccess;
+  }
+  // Taken without being asked, as from a library read back that lists the file already.
+  Status AdoptLibrary(Hvd::ISourceLibrary* next) override {
+    ++adoptions;
+    if (library && next != library.Get())
+      std::ignore = AutoCast<Hvd::ISourceLibraryInternal>(library.Get())->DropFile(AsFile());
+    library = next;
+    return kSuccess;
   }
   Status LoadFrom(Prjrep::IStorage* storage) { return storage->ReadString(&path); }
   Status SaveTo(Prjrep::IStorage* storage) { return storage->WriteString(&path); }
@@ -97,6 +107,7 @@ struct File
   bool tells;
   bool member;
   int moves = 0;
+  int adoptions = 0;
   AutoPtr<Hvd::ISourceLibrary> library;
   Prjrep::TPersistHelper<File> persist{this};
   Prjrep::TRefCountHelper<File> count{this};
@@ -273,6 +284,8 @@ TEST_F(LibraryTest, CreationIsGuardedAndKeepsNoReferenceNobodyAskedFor) {
   EXPECT_EQ(refused, (std::vector{Hvd::kInvalidParameter, Hvd::kFailure, Hvd::kProjectReadOnly, Hvd::kProjectNotOpen}));
 }
 
+// A library read back lists its files again and each holds it; the load tells no file and
+// announces nothing.
 TEST_F(LibraryTest, ALibraryReadBackListsOnlyFilesThatHoldIt) {
   auto lib = Create("lib", 3);
   auto a = NewFile("a.vhd");
@@ -282,12 +295,18 @@ TEST_F(LibraryTest, ALibraryReadBackListsOnlyFilesThatHoldIt) {
   ASSERT_EQ(AutoCast<Prjrep::IStorageControl>(storage.Get())->Rewind(), kSuccess);
 
   AutoRelease<Hvd::ISourceLibrary> loaded(CitP::Factory::CreateInstance(Hvd::ClassId::SourceLibrary()));
+  Listener events;
+  Hvd::ConnectEventReceiver(loaded.Get(), &events.receiver);
   ASSERT_EQ(AutoCast<Prjrep::IPersist>(loaded.Get())->PersistLoad(storage.Get()), kSuccess);
+  EXPECT_TRUE(events.ids.empty());
   AutoRelease<Hvd::IHdlFileIterator> at;
   ASSERT_EQ(AutoCast<Hvd::IHdlFileSet>(loaded.Get())->GetIterator(at.Receive()), kSuccess);
   auto* read = dynamic_cast<File*>(at->Current());
   ASSERT_TRUE(read != nullptr && read != a.Get() && read->path == "a.vhd");
   EXPECT_EQ(read->library.Get(), loaded.Get());
+  EXPECT_EQ(read->moves, 0) << "the file was asked to move";
+  EXPECT_EQ(read->adoptions, 1);
+  EXPECT_EQ(Size(loaded.Get()), 1u);
   EXPECT_EQ(loaded->AddFileToLibrary(NewFile("b.v", "FILE_VERILOG").Get()), Hvd::kFailure) << "VHDL again";
   at = nullptr;
   storage = nullptr;  // the file read goes, and with it its place in the library

@@ -112,7 +112,9 @@ class CFile : public TComponent<CFile> {
                  Row<IHdlFileV3>(&m_XIHdlFileV3), Row<IHdlFileV4>(&m_XIHdlFileV4),
                  Row<Prjrep::IFileNameHelper>(&m_XIFileNameHelper), Row<IOriginatorRef>(&m_XIOriginatorRef),
                  Row<IPropertyInstanceSet>(&m_XIPropertySet), Row<IViewSet>(&m_views),
-                 Row<ISourceLibraryMember>(&m_XISourceLibraryMember), Row<Prjrep::ITimestamp>(&m_checkTime),
+                 Row<ISourceLibraryMember>(&m_XISourceLibraryMember),
+                 Row<ISourceLibraryMemberInternal>(&m_XISourceLibraryMemberInternal),
+                 Row<Prjrep::ITimestamp>(&m_checkTime),
                  Row<Prjrep::IEventSender>(&m_eventSender), Row<IHdlDesignUnit>(&m_XIHdlDesignUnit),
                  Row<IDesignUnit>(&m_XIDesignUnit), Row<Prjrep::IName>(&m_name), Row<IHdlElement>(&m_XIHdlElement),
                  Row<ITransformBindingSets>(&m_transformBindings), ForeignRow<Prjrep::IAttachedInterface>([this] {
@@ -187,6 +189,11 @@ class CFile : public TComponent<CFile> {
     Status GetLibrary(ISourceLibrary** library) override;
     Status SetLibrary(ISourceLibrary* library) override;
   } m_XISourceLibraryMember{this};
+
+  struct XISourceLibraryMemberInternal : TNested<CFile, ISourceLibraryMemberInternal> {
+    using TNested::TNested;
+    Status AdoptLibrary(ISourceLibrary* library) override;
+  } m_XISourceLibraryMemberInternal{this};
 
   using PropertySet = Prjrep::TSequenceSetHelper<IPropertyInstance*, IPropertyInstanceSet, IPropertyInstanceIterator,
                                                  std::list<IPropertyInstance*>>;

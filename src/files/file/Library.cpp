@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "Hvd/EventIds.h"
+#include "childproject/Originators.h"
 #include "core/Diagnostics.h"
 #include "files/file/CFile.h"
 
@@ -25,6 +26,13 @@ Status CFile::ChangeLibrary(ISourceLibrary* next) {
   return kSuccess;
 }
 
+// A library read back lists the file already; nothing has changed that anyone should hear of.
+Status CFile::XISourceLibraryMemberInternal::AdoptLibrary(ISourceLibrary* library) {
+  CFile& self = This();
+  if (library == self.m_library.Get()) return kSuccess;
+  return self.ChangeLibrary(library);
+}
+
 // The file changes library only once the new one has taken it: a library that refuses the file
 // leaves it listed in, and holding, the one it had, so the two sides never disagree.
 Status CFile::XISourceLibraryMember::SetLibrary(ISourceLibrary* library) {
@@ -43,6 +51,9 @@ Status CFile::XISourceLibraryMember::SetLibrary(ISourceLibrary* library) {
   if (result == kSuccess) {
     result = SendEvent(&self.m_XIHdlFile, EventId::LibraryMembership(), joining.Get());
     std::ignore = SendEvent(&self.m_XIHdlFile, EventId::FileChanged(), &self.m_XIHdlFile);
+    // The same file in the project it came from joins the library of that name there; a
+    // library that refused the file has nothing to carry over.
+    std::ignore = PropagateLibraryToOriginators(&self.m_XIFile);
   }
   return result;
 }

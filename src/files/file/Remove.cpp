@@ -20,15 +20,21 @@ Status CFile::XIFileInternal::Remove() {
     std::ignore = SendEvent(file, event, file);
     if (project) std::ignore = SendEvent(project.Get(), event, file);
   }
-  // A project file takes its child project out of the composition.
-  if (project && IsProjectFileType(file)) {
-    if (Prjrep::AutoRelease<IProject> child = OpenChildProjectOfFile(file); child) {
+  // A project file takes its child project out of the composition; any other file leaves the
+  // project's originators and goes back to the projects it came from.
+  if (IsProjectFileType(file)) {
+    Prjrep::AutoRelease<IProject> child;
+    if (project) child = OpenChildProjectOfFile(file);
+    if (child) {
       if (Prjrep::AutoCast<ICompositionControl> composition(project.Get()); composition) {
         std::ignore = composition->Decompose(child.Get());
         std::ignore = composition->Compose(nullptr);
       }
       std::ignore = SaveOwningCvfProject(child.Get(), nullptr);
     }
+  } else {
+    if (project) std::ignore = CollectFileOriginators(file, project.Get());
+    std::ignore = ComposeChildProjectSource(file);
   }
   if (Prjrep::AutoRelease<ICodeHookInstance> hook(CitP::Factory::CreateInstance(CodeHookClassId())); hook)
     std::ignore = hook->Run("::velmor::Hvd::hvd_chFileRemoveHelper", file);

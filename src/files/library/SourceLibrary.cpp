@@ -198,10 +198,10 @@ Status CSourceLibrary::LoadFrom(Prjrep::IStorage* storage) {
       continue;
     }
     std::ignore = m_files.Add(file);
-    // A listed file must hold the library, or it would go without telling it. The member finds
-    // itself listed already and does not come back.
-    AutoCast<ISourceLibraryMember> member(file);
-    Status joined = member ? member->SetLibrary(&m_XISourceLibrary) : kMissingInterface;
+    // A listed file must hold the library, or it would go without telling it. A load changes
+    // no membership that was saved, so the member takes the library quietly.
+    AutoCast<ISourceLibraryMemberInternal> member(file);
+    Status joined = member ? member->AdoptLibrary(&m_XISourceLibrary) : kMissingInterface;
     if (joined != kSuccess && !IsLibraryOf(file)) m_files.Drop(file);
     note(joined);
   }
