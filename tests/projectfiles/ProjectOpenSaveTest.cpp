@@ -13,6 +13,7 @@
 #include "Hvd/EventIds.h"
 #include "Hvd/IProjectHelper.h"
 #include "Hvd/IProjectInfo.h"
+#include "Hvd/ITclInterp.h"
 #include "Hvd/ISharedConstraintMgr.h"
 #include "Port/FaultInjection.h"
 #include "Port/FileName.h"
@@ -1495,6 +1496,98 @@ TEST_F(ProjectOpenSaveTest, AClosedProjectKeepsNothingOfItForTheNextFile) {
   std::ignore = AutoCast<Prjrep::IAutonymLookup>(m_project.Get())->Resolve(autonym.Get(), found.ReleaseAndReceive());
   EXPECT_FALSE(found);
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
+// A project file of a schema version this release does not know is not read: the project is
+// closed again and the file left as it was.
+TEST_F(ProjectOpenSaveTest, AnUnknownSchemaVersionIsRefused) {
+  std::string text = Versioned("14.1");
+  text.replace(text.find("schema_version=\"2\""), 18, "schema_version=\"3\"");
+  WriteText(m_file, text);
+  EXPECT_EQ(Open(m_file), Hvd::kFailure);
+  EXPECT_FALSE(IsOpen());
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "Error: IProject::Open - Unsupported version (\"3\") of XHLC file."));
+  EXPECT_EQ(ReadText(m_file), text);
+  text.replace(text.find("schema_version=\"3\""), 18, "schema_version=\"1\"");
+  WriteText(m_file, text);
+  EXPECT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
+// An embedded-platform project whose hardware description lies beside its ".zmr" but is not
+// among its files gets it back once, through its Cvf helper, when it is opened; removing the
+// description runs the removal hook.
+TEST_F(ProjectOpenSaveTest, AMissingHardwareDescriptionIsAddedBackThroughTheHelper) {
+  const fs::path zmr = m_dir / "sys.zmr";
+  const fs::path mhs = m_dir / "sys.mhs";
+  const std::string missing = "Missing MHS file " + mhs.string() + " exists and will be readded to the project";
+  const auto reopen = [&] {
+    EXPECT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+    Port_MsgManData::ClearCaptured();
+    EXPECT_EQ(m_project->Open(m_file.c_str()), Hvd::kSuccess);
+  };
+  const auto remove = [&](const fs::path& path) {
+    AutoRelease<Hvd::IHdlFileIterator> at;
+    ASSERT_EQ(Files()->FindFileByPath(path.c_str(), at.Receive()), Hvd::kSuccess);
+    ASSERT_TRUE(at && !at->IsDone());
+    ASSERT_EQ(Files()->ProjectRemoveFile(at.Get()), Hvd::kSuccess);
+  };
+  const auto has = [&](const fs::path& path) {
+    const Strings names = FileNames();
+    return std::find(names.begin(), names.end(), path.string()) != names.end();
+  };
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  WriteText(mhs, "# hardware\n");
+  reopen();  // no ".zmr" in the project
+  EXPECT_FALSE(Captured(Port_MsgManData::Severity::Debug, "Missing MHS file"));
+  WriteText(zmr, "<P/>\n");
+  Add(zmr);
+  Add(mhs);
+  reopen();  // both in the project
+  EXPECT_FALSE(Captured(Port_MsgManData::Severity::Debug, "Missing MHS file"));
+  remove(mhs);
+  fs::remove(mhs);
+  reopen();  // none beside the ".zmr"
+  EXPECT_FALSE(Captured(Port_MsgManData::Severity::Debug, "Missing MHS file"));
+  WriteText(mhs, "# hardware\n");
+  reopen();  // no helper to add it through
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, missing));
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "FixUpProject unable to get iProjectHelper"));
+  EXPECT_FALSE(has(mhs));
+
+  // Reopened through the helper, as a restore does: the helper is bound again only after the open.
+  AutoRelease<Hvd::IProjectHelper> helper = Hvd::GetCvfProject(m_project.Get(), true);
+  ASSERT_TRUE(helper);
+  AutoRelease<Prjrep::IProjectRepository> repository = Hvd::GetRepositoryOfObject(m_project.Get());
+  ASSERT_EQ(Hvd::RegisterNamedObject(repository.Get(), "CvfProject", helper.Get(), true), Hvd::kSuccess);
+  repository = nullptr;
+  ASSERT_EQ(helper->CloseProject(), Hvd::kSuccess);
+  Port_MsgManData::ClearCaptured();
+  ASSERT_EQ(AutoCast<Hvd::IProjectHelper2>(helper.Get())->OpenProject(m_file.c_str()), Hvd::kSuccess);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, missing));
+  EXPECT_FALSE(Captured(Port_MsgManData::Severity::Debug, "FixUpProject unable"));
+  EXPECT_TRUE(has(mhs));
+  EXPECT_NE(ReadText(m_file).find("sys.mhs"), std::string::npos) << "saved before the reload";
+  AutoRelease<CitI::IInterface> bound;
+  ASSERT_EQ(helper->GetProject(bound.Receive()), Hvd::kSuccess);
+  EXPECT_EQ(bound.Get(), static_cast<CitI::IInterface*>(m_project.Get()));
+  bound = nullptr;
+  reopen();  // added for good
+  EXPECT_FALSE(Captured(Port_MsgManData::Severity::Debug, "Missing MHS file"));
+  EXPECT_TRUE(has(mhs));
+
+  // The removal hook is told the file that left.
+  AutoRelease<Hvd::ITclInterp> tcl(CitP::Factory::CreateInstance(Hvd::TclInterpClassId()));
+  Text removed;
+  ASSERT_TRUE(tcl && tcl->ExecuteCmd("set ::velmor::Hvd::removedFiles {}", removed, 0) == Hvd::kSuccess);
+  remove(mhs);
+  ASSERT_EQ(tcl->ExecuteCmd("set ::velmor::Hvd::removedFiles", removed, 0), Hvd::kSuccess);
+  EXPECT_EQ(removed.str(), mhs.string());
+
+  if (AutoRelease<Prjrep::IProjectRepository> now = Hvd::GetRepositoryOfObject(m_project.Get()); now) {
+    if (AutoCast<Prjrep::ISimpleNamedLookup> names(now.Get()); names) std::ignore = names->UnregisterObject(helper.Get());
+  }
+  EXPECT_EQ(helper->CloseProject(), Hvd::kSuccess);
 }
 
 }  // namespace

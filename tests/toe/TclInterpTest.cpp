@@ -3,10 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "CitP/Factory.h"
+#include "Hvd/IProjectHelper.h"
 #include "Hvd/ITclInterp.h"
 #include "Prjrep/IRefCount.h"
+#include "core/Holders.h"
+#include "core/Interface.h"
+#include "core/RefCount.h"
 
 namespace {
 
@@ -32,6 +37,26 @@ struct Interp {
       root ? static_cast<Hvd::ITclInterp*>(root->QueryInterface(Hvd::ITclInterp::GetIID())) : nullptr;
   Prjrep::IRefCount* const count =
       root ? static_cast<Prjrep::IRefCount*>(root->QueryInterface(Prjrep::IRefCount::GetIID())) : nullptr;
+};
+
+// A project helper that records the sources it is given, or refuses them.
+class SourceRecorder final : public Hvd::TComponent<SourceRecorder, Hvd::IProjSrcHelper> {
+ public:
+  auto QueryTable() {
+    return Table(Row<Hvd::IProjSrcHelper>(this), Row<Prjrep::IRefCount>(&m_refCount), Row<CitI::IInterface>(this));
+  }
+  Hvd::Status AddProjectSource(const Text& source, std::int32_t) override {
+    if (refuse) return kFailure;
+    added.push_back(source.str());
+    return kSuccess;
+  }
+  Hvd::Status HandOverSource(const Text&) override { return kFailure; }
+  Hvd::Status SetSourceViewAssociation(CitI::IInterface*, std::int32_t) override { return kFailure; }
+  std::vector<std::string> added;
+  bool refuse = false;
+
+ private:
+  Prjrep::TRefCountHelper<SourceRecorder> m_refCount{this};
 };
 
 class TclInterpTest : public ::testing::Test {
@@ -65,6 +90,33 @@ TEST_F(TclInterpTest, BindObjectNamesTheObjectsIdentityAndHoldsNoReference) {
   EXPECT_TRUE(!handle.empty() && a.Run("set viaPart") == handle && a.Run("set other") != handle);
   EXPECT_EQ(b.Run("set none"), "");
   EXPECT_EQ(a.count->GetRefCount(), 1);
+}
+
+// The follow-up of an open adds its file through the helper it is handed; the helper bound as
+// "piThisInterface" is in reach for the one command that follows only.
+TEST_F(TclInterpTest, TheAddFollowUpGoesThroughTheHelperItIsHanded) {
+  Interp interp;
+  auto* helper = new SourceRecorder();
+  const Prjrep::AutoRelease<Hvd::IProjSrcHelper> held(helper);
+  const auto add = [&](const std::string& path, std::string* error) {
+    Text result;
+    const Hvd::Status status =
+        interp->ExecuteCmd("::velmor::Hvd::hvd_chPostProcessAddFile {" + path + "} $piThisInterface", result, 1);
+    if (error != nullptr) *error = result.str();
+    return status;
+  };
+  ASSERT_EQ(interp->BindObject(helper, "piThisInterface"), kSuccess);
+  EXPECT_EQ(add("/p/sys.mhs", nullptr), kSuccess);
+  const std::string handle = interp.Run("set piThisInterface");  // kept, though out of reach now
+  EXPECT_EQ(helper->added, std::vector<std::string>{"/p/sys.mhs"});
+  std::string error;
+  EXPECT_EQ(add("/p/late.mhs", &error), kFailure);
+  EXPECT_EQ(error, "no project helper \"" + handle + "\"");
+  helper->refuse = true;
+  ASSERT_EQ(interp->BindObject(helper, "piThisInterface"), kSuccess);
+  EXPECT_EQ(add("/p/refused.mhs", &error), kFailure);
+  EXPECT_EQ(error, "the project did not take \"/p/refused.mhs\"");
+  EXPECT_EQ(helper->added.size(), 1U);
 }
 
 // A question takes the next queued answer, else its default; both dialogs record what they showed.

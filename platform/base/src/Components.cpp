@@ -128,7 +128,16 @@ HookRuns& TheHookRuns() {
   return s_runs;
 }
 
-// Runs no hook code: the library has no interpreter, so a run is only recorded.
+// A hook name that is a plain procedure name, which goes into a Tcl command as it is; no other
+// is run.
+bool IsProcedureName(std::string_view name) {
+  return !name.empty() && std::all_of(name.begin(), name.end(), [](unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == ':';
+  });
+}
+
+// Records each run; the hook's Tcl procedure runs too, with the object as its one argument,
+// when the interpreter's library is loaded and defines it.
 class CCodeHook final : public TComponent<CCodeHook> {
  public:
   static const Port::XUID& GetCLSID() { return Hvd::CodeHookClassId(); }
@@ -143,10 +152,33 @@ class CCodeHook final : public TComponent<CCodeHook> {
     using TNested::TNested;
     Status Run(const Text& hookName, CitI::IInterface* object) override {
       std::string run = hookName.str() + " " + StandInIdentity(object);
-      HookRuns& runs = TheHookRuns();
-      std::lock_guard<std::mutex> guard(runs.lock);
-      runs.runs.push_back(std::move(run));
-      return kSuccess;
+      {
+        HookRuns& runs = TheHookRuns();
+        std::lock_guard<std::mutex> guard(runs.lock);
+        runs.runs.push_back(std::move(run));
+      }
+      return RunProcedure(hookName, object);
+    }
+
+   private:
+    // Without an object there is nothing to hand the procedure, and without the interpreter
+    // nothing to run it; a procedure the interpreter lacks is not the hook's fault either.
+    static Status RunProcedure(const Text& procedure, CitI::IInterface* object) {
+      if (object == nullptr || !IsProcedureName(procedure.str())) return kSuccess;
+      const Prjrep::AutoRelease<ITclInterp> interpreter(CitP::Factory::CreateInstance(TclInterpClassId()));
+      if (!interpreter || interpreter->Init("") != kSuccess) return kSuccess;
+      Text defined;
+      if (interpreter->ExecuteCmd("info commands " + procedure, defined, 0) != kSuccess || defined.empty())
+        return kSuccess;
+      if (interpreter->BindObject(object, "this") != kSuccess) return kFailure;
+      Text result;
+      const Status status = interpreter->ExecuteCmd(procedure + " $this", result, 0);
+      std::ignore = interpreter->BindObject(nullptr, "this");
+      if (status != kSuccess) {
+        const std::string message = "Code hook " + procedure.str() + " failed: " + result.str() + "\n";
+        Port_MsgManData::debugStub(message.c_str());
+      }
+      return status;
     }
   } m_XICodeHookInstance{this};
   Prjrep::TRefCountHelper<CCodeHook> m_count{this};

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "CitP/Factory.h"
 #include "Hvd/ICompAdmin.h"
@@ -15,6 +16,7 @@
 #include "Hvd/IHdlNetlist.h"
 #include "Hvd/IHdlPortList.h"
 #include "Hvd/IHdlProject.h"
+#include "Hvd/IProjectHelper.h"
 #include "Hvd/ITclInterp.h"
 #include "Hvd/Status.h"
 #include "Hvd/ToeTclInterp.h"
@@ -59,15 +61,35 @@ void Report(const char* what, Tcl_Interp* interp) {
 
 std::string HandleOf(CitI::IInterface* object);
 
-// The objects bound as "this", by handle: a script can reach only the object the library
-// handed the command it runs, and only while it is bound. Binding takes no reference: the
-// binder keeps the object alive while it is bound and binds "this" to none afterwards, as
-// every caller that binds "this" does. Objects bound under other names stay out of reach.
-constexpr const char* kReachableName = "this";
+// The objects bound as "this" or "piThisInterface", by handle: a script can reach only the
+// object the library handed the command it runs, and only while it is bound. Binding takes no
+// reference: the binder keeps the object alive while it is bound and binds "this" to none
+// afterwards, as every caller that binds "this" does. An object bound as "piThisInterface" is
+// handed to the one command that follows, and is out of reach once that command is done, though
+// the variable keeps its handle. Objects bound under other names stay out of reach.
+constexpr const char* kThisName = "this";
+constexpr const char* kCommandObjectName = "piThisInterface";
+bool IsReachableName(const Text& name) { return name == kThisName || name == kCommandObjectName; }
 
 std::map<std::string, CitI::IInterface*>& BoundObjects() {
   static std::map<std::string, CitI::IInterface*> s_bound;
   return s_bound;
+}
+
+// The handle each reachable name grants, empty for none. An object stays in reach while one of
+// them grants it.
+std::map<std::string, std::string>& Grants() {
+  static std::map<std::string, std::string> s_grants;
+  return s_grants;
+}
+
+void Grant(const std::string& name, const std::string& handle, CitI::IInterface* object) {
+  const std::string before = std::exchange(Grants()[name], object != nullptr ? handle : std::string());
+  if (object != nullptr) BoundObjects()[handle] = object;
+  if (before.empty() || before == Grants()[name]) return;
+  for (const auto& grant : Grants())
+    if (grant.second == before) return;
+  BoundObjects().erase(before);
 }
 
 // ::velmor::Hvd::hvd_StringSetAdd HANDLE TEXT: adds TEXT to the string set bound as HANDLE,
@@ -107,6 +129,29 @@ int ObjectPath(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
   Tcl_DString internal;
   Tcl_ExternalToUtfDString(s_utf8, path.data(), static_cast<int>(path.size()), &internal);
   Tcl_DStringResult(interp, &internal);
+  return TCL_OK;
+}
+
+// ::velmor::Hvd::hvd_AddProjectSource HANDLE PATH: adds the file PATH to the project of the
+// project helper bound as HANDLE, through the helper, as the suite's procedures add a file.
+int AddProjectSource(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+  if (objc != 3) {
+    Tcl_WrongNumArgs(interp, 1, objv, "handle path");
+    return TCL_ERROR;
+  }
+  const auto found = BoundObjects().find(Tcl_GetString(objv[1]));
+  Prjrep::AutoCast<IProjSrcHelper> helper(found == BoundObjects().end() ? nullptr : found->second);
+  if (!helper) {
+    Tcl_SetObjResult(interp, Tcl_ObjPrintf("no project helper \"%s\"", Tcl_GetString(objv[1])));
+    return TCL_ERROR;
+  }
+  int length = 0;
+  const char* text = Tcl_GetStringFromObj(objv[2], &length);
+  const std::string path = External(interp, text, length);
+  if (path.empty() || helper->AddProjectSource(Text(path), 0) != kSuccess) {
+    Tcl_SetObjResult(interp, Tcl_ObjPrintf("the project did not take \"%s\"", text));
+    return TCL_ERROR;
+  }
   return TCL_OK;
 }
 
@@ -225,6 +270,7 @@ Tcl_Interp* CreateInterpreter() {
   Tcl_CreateObjCommand(interp, "::velmor::Hvd::hvd_StringSetAdd", &StringSetAdd, nullptr, nullptr);
   Tcl_CreateObjCommand(interp, "::velmor::Hvd::hvd_ObjectPath", &ObjectPath, nullptr, nullptr);
   Tcl_CreateObjCommand(interp, "::velmor::Hvd::hvd_HdlPorts", &HdlPorts, nullptr, nullptr);
+  Tcl_CreateObjCommand(interp, "::velmor::Hvd::hvd_AddProjectSource", &AddProjectSource, nullptr, nullptr);
   Tcl_ResetResult(interp);
   return interp;
 }
@@ -263,11 +309,7 @@ class CTclInterp final : public TComponent<CTclInterp> {
     // Binding another object, or none, to a name lets go of the one bound before.
     Hvd::Status BindObject(CitI::IInterface* object, const Text& name) override {
       const std::string handle = HandleOf(object);
-      if (name == kReachableName) {
-        if (const char* before = Tcl_GetVar2(SharedInterpreter(), name.c_str(), nullptr, TCL_GLOBAL_ONLY); before)
-          BoundObjects().erase(before);
-        if (object != nullptr) BoundObjects()[handle] = object;
-      }
+      if (IsReachableName(name)) Grant(name.str(), handle, object);
       Tcl_Obj* value = Tcl_NewStringObj(handle.data(), static_cast<int>(handle.size()));
       Tcl_IncrRefCount(value);  // freed here whether or not Tcl takes it
       const bool set = Tcl_SetVar2Ex(SharedInterpreter(), name.c_str(), nullptr, value, TCL_GLOBAL_ONLY) != nullptr;
@@ -281,10 +323,21 @@ class CTclInterp final : public TComponent<CTclInterp> {
         result = "command too long";
         return kFailure;
       }
+      // A command the library runs from inside a script's command (velsh's) leaves that command's
+      // result and error state as they were.
+      Tcl_InterpState outer = Tcl_SaveInterpState(interp, TCL_OK);
+      ++s_depth;
       const int code = Tcl_EvalEx(interp, command.data(), static_cast<int>(command.size()), TCL_EVAL_GLOBAL);
+      --s_depth;
       result = Text(ResultOf(interp));
+      // The command an object was bound as "piThisInterface" for is done.
+      if (s_depth == 0) Grant(kCommandObjectName, std::string(), nullptr);
+      std::ignore = Tcl_RestoreInterpState(interp, outer);
       return code == TCL_OK ? kSuccess : kFailure;
     }
+
+    // How many of the library's commands are running, one inside another.
+    static inline int s_depth = 0;
   } m_XITclInterp{this};
 
   Prjrep::TRefCountHelper<CTclInterp> m_refCount{this};

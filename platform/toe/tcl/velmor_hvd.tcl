@@ -242,3 +242,22 @@ proc ::velmor::Hvd::VerilogName {name} {
     if {[regexp {^[A-Za-z_][A-Za-z0-9_$]*$} $name]} { return $name }
     return "\\$name "
 }
+
+# The follow-up of an embedded-platform project opened without its hardware description: the
+# ".mhs" file beside its ".zmr" is added to the project through the project helper bound as
+# `helper`. An error when the project does not take it.
+proc ::velmor::Hvd::hvd_chPostProcessAddFile {path helper} {
+    ::velmor::Hvd::hvd_AddProjectSource $helper $path
+    return ""
+}
+
+# The hook run when a file leaves its project: the stand-in has nothing of the file's to undo,
+# and records the file's path in `removedFiles`, oldest first, for callers to read back.
+namespace eval ::velmor::Hvd {
+    variable removedFiles {}
+}
+proc ::velmor::Hvd::hvd_chFileRemoveHelper {file} {
+    variable removedFiles
+    lappend removedFiles [::velmor::Hvd::hvd_ObjectPath $file]
+    return ""
+}

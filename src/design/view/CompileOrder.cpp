@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include <boost/algorithm/string/predicate.hpp>
+
 #include "Hvd/IFile.h"
 #include "Hvd/IFileManager.h"
 #include "Hvd/IProject.h"
@@ -351,7 +353,8 @@ Status CView::NormalizeChildCompileOrderCollection(std::vector<Prjrep::AutoPtr<I
     if (own.count(name.str()) > 0) continue;
     String extension;
     std::ignore = names->GetExtension(&extension);
-    const std::string other = extension == "vhd" ? "v" : "vhd";
+    // A core generated as "VHD" is the VHDL one all the same.
+    const std::string other = boost::algorithm::iequals(extension.str(), "vhd") ? "v" : "vhd";
     std::string stem = name.str();
     if (!extension.empty() && stem.size() >= extension.size()) stem.resize(stem.size() - extension.size());
     std::string upper = other;

@@ -564,7 +564,18 @@ void CProject::FixUpProject() {
     std::ignore = Fail(kFailure, "FixUpProject unable to get iProjectHelper\n");
     return;
   }
-  std::ignore = RunTclProcWithObject("::velmor::Hvd::hvd_chPostProcessAddFile", mhs.c_str(), &m_XIProject, 0, nullptr);
+  // The procedure adds the file through the helper, to the project the helper is bound to: a
+  // helper opening this project again is bound to it only once the open is done, so it is bound
+  // to this project for the call, and then as it was.
+  Prjrep::AutoCast<IProjectCompReference> binding(helper.Get());
+  Prjrep::AutoRelease<IProject> before;
+  if (binding) {
+    std::ignore = binding->GetProject(before.Receive());
+    std::ignore = binding->SetProject(&m_XIProject);
+  }
+  std::ignore = RunTclProcWithObject("::velmor::Hvd::hvd_chPostProcessAddFile", mhs.c_str(), helper.Get(), 0, nullptr);
+  if (binding) std::ignore = binding->SetProject(before.Get());
+  before = nullptr;
   std::ignore = m_XIProject.Save();
   std::ignore = ReloadProject(true, true, true, true);
 }
