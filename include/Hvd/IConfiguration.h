@@ -34,7 +34,7 @@ class IConfigurationIterator : public Prjrep::TIIterator<IConfiguration*> {
 
 class IConfigurationSet : public Prjrep::TISet<IConfiguration*, IConfigurationIterator> {
  public:
-  CITI_DECLARE_IID("{a8c11a83-200f-43ed-a40d-4e7db19cce5d}")
+  CITI_DECLARE_IID("{b1ec0b38-a610-4788-b25e-bf10ee7f64fc}")
 };
 
 // What the configuration manager alone does to a configuration.
@@ -166,12 +166,12 @@ class IPRProperties : public CitI::IInterface {
 
 class IFlavorIterator : public Prjrep::TIIterator<IFlavor*> {
  public:
-  CITI_DECLARE_IID("{f2d73f54-c96e-4221-aace-b01805520fe7}")
+  CITI_DECLARE_IID("{c0312bd2-0199-4f8e-bb1d-36f91e96321e}")
 };
 
 class IFlavorSet : public Prjrep::TISet<IFlavor*, IFlavorIterator> {
  public:
-  CITI_DECLARE_IID("{34112c71-84fd-4019-a259-7a67e055d3ac}")
+  CITI_DECLARE_IID("{61b48331-e045-4914-96bb-948ccb38539a}")
 };
 
 class ISettableFlavor : public CitI::IInterface {

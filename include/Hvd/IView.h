@@ -88,7 +88,7 @@ class IHdlDesignUnitSet : public Prjrep::TISet<IHdlDesignUnit*, IHdlDesignUnitIt
 
 class IFileIterator : public Prjrep::TIIterator<IFile*> {
  public:
-  CITI_DECLARE_IID("{d6ce35f8-a746-4e48-b0a6-604e17362bd8}")
+  CITI_DECLARE_IID("{798BF162-69BB-4ee6-8F01-A7FAA0B41D33}")
 };
 
 // The files of a view, seen as files: adding and removing go through the view's design units.

@@ -193,7 +193,7 @@ class IListPropertyInstance : public CitI::IInterface {
 
 class IBoolPropertyInstance : public CitI::IInterface {
  public:
-  CITI_DECLARE_IID("{3e8b1d5c-62a4-4f9e-b071-c5d2a8e49f36}")
+  CITI_DECLARE_IID("{CE8D1DB4-66AC-4afd-91CC-B8A67204FEF3}")
 
   virtual Hvd::Status GetBool(bool* value) = 0;
   virtual Hvd::Status SetBool(bool value) = 0;

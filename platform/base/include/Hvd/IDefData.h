@@ -44,7 +44,7 @@ class IDesignUnitType : public CitI::IInterface {
 
 class IDefDataIdIterator : public Prjrep::TIIterator<IDefDataId*> {
  public:
-  CITI_DECLARE_IID("{7c1e4f2a-95b3-4d08-8e6a-3f2b9d0c5a17}")
+  CITI_DECLARE_IID("{BC8064BA-F502-42a9-ADFF-4E78944A7E88}")
 };
 
 // Where a view type stands in the design flow: the BRANCH and SUBBRANCH words of its views,

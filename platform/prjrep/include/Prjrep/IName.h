@@ -22,13 +22,13 @@ class IName : public CitI::IInterface {
 
 class INameIterator : public TIIterator<IName*> {
  public:
-  CITI_DECLARE_IID("{feee4a96-0733-4083-b06f-7d9166211121}")
+  CITI_DECLARE_IID("{65C8DD9E-42D5-4533-AE82-62FC89EC42A5}")
 };
 
 // Names in the order they were added, each a name object of its own.
 class INameSet : public TISet<IName*, INameIterator> {
  public:
-  CITI_DECLARE_IID("{a8c20706-1b8c-4837-9f9f-a2cc3d7cec75}")
+  CITI_DECLARE_IID("{3F23E91A-B4A2-48fb-99FA-90029B457F42}")
 };
 
 class ITimestamp : public CitI::IInterface {
