@@ -188,6 +188,7 @@ std::vector<PinnedId> PublishedIds() {
       PIN(Hvd::ISourceLibraryManager, "{8E35DC55-749A-4ef5-AC1A-99184459E548}"),
       // Hvd/ISourceLibraryMember.h
       PIN(Hvd::ISourceLibraryMember, "{E35A170C-4453-4b4c-96F9-82F43A65BCCD}"),
+      PIN(Hvd::ISourceLibraryMemberInternal, "{DE39DD91-391F-4a63-B148-048A45E98BA3}"),
       // Hvd/IState.h
       PIN(Hvd::IStateValueIterator, "{8D8D6EAB-45F8-4841-99DA-506CBDD11C1B}"),
       PIN(Hvd::IState, "{283B14B0-7B93-4a7d-850B-D0C23A810973}"),
