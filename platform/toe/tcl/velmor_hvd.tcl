@@ -109,6 +109,18 @@ foreach procedure {PullPartitionsIntoConfiguration PullHackFilesIntoConfiguratio
 }
 unset procedure
 
+# Forgets everything the stand-in recorded and every answer still queued, as a fresh process
+# starts: the interpreter lives as long as the process, through every load of the library.
+proc ::velmor::Hvd::hvd_ResetRecords {} {
+    ::velmor::Hvd::hvd_ResetDialogs
+    set ::velmor::Hvd::compileAsked {}
+    set ::velmor::pr_sync_actions::asked {}
+    # The migration script's record and answer, with any trace on them, go whole: the script
+    # sets them up again, as it first does, when it is next sourced.
+    unset -nocomplain ::velmor::Hvd::migrateAsked ::velmor::Hvd::migrateAnswer
+    return
+}
+
 # The black box of a child project's top, for the parent that takes the child as a netlist:
 # the top's declaration without contents, written beside the child project in the top's language
 # as "NAME_blackbox.vhd" (a VHDL entity), "NAME_blackbox.sv" (a module of a SystemVerilog file)
