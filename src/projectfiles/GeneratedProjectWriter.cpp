@@ -15,7 +15,6 @@
 #include "Port/FileName.h"
 #include "Port/MsgMan.h"
 #include "core/AtomicFile.h"
-#include "core/RegularFile.h"
 #include "projectfiles/GhlcNames.h"
 #include "projectfiles/ViewNetworkWalker.h"
 #include "projectfiles/XMLNamespaceHelper.h"
@@ -36,16 +35,6 @@ namespace G = GhlcNames;
 namespace N = XmlNames;
 
 Text GhlcNumber(std::int64_t value) { return Text(std::to_string(value)); }
-
-namespace {
-
-// Whether the file at `path` holds exactly `bytes`; anything but a regular file is not waited on.
-bool HoldsBytes(const std::string& path, const std::string& bytes) {
-  std::string held;
-  return ReadRegularFile(path, held, bytes.size()) && held == bytes;
-}
-
-}  // namespace
 
 GeneratedProjectWriter::GeneratedProjectWriter(const String& outputPath, IProject* project, const String& folder)
     : m_outputPath(outputPath),
@@ -246,9 +235,9 @@ Status GeneratedProjectWriter::Write() {
   std::string message;
   std::string bytes;
   if (Xml::SerializeDocument(m_document.get(), bytes, &message, options) != kSuccess) return fail(message);
-  // A file that holds these bytes already is left as it is: most saves change nothing in it.
-  if (HoldsBytes(m_outputPath.str(), bytes)) return kSuccess;
-  // Written beside the file and renamed over it, so that a failed write leaves the old file.
+  // Written on every save, even with the same bytes: other tools take the file's time as the
+  // time of the last save. Written beside the file and renamed over it, so that a failed write
+  // leaves the old file.
   if (WriteOwnFileAtomically(m_outputPath.str(), bytes, m_folder.str(), &message) != kSuccess) return fail(message);
   return kSuccess;
 }

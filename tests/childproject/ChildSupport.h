@@ -23,6 +23,7 @@
 #include "Prjrep/StandIns.h"
 #include "core/Factory.h"
 #include "core/Holders.h"
+#include "support/TclRecords.h"
 
 namespace child_testing {
 
@@ -53,6 +54,7 @@ class ChildProjectTest : public ::testing::Test {
                 CitP::Factory::LoadLibraryFactory("libHvd_Hdl"));
     InstFactoryEntry();
     Prjrep::RegisterComponents();
+    testing_support::ResetTclRecords();
     m_root = fs::temp_directory_path() / ("child_" + std::to_string(getpid()) + "_" +
                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(m_root);

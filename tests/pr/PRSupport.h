@@ -19,6 +19,7 @@
 #include "core/Factory.h"
 #include "utils/InterpHelp.h"
 #include "core/Holders.h"
+#include "support/TclRecords.h"
 
 namespace pr_testing {
 
@@ -106,6 +107,7 @@ class PRTest : public ::testing::Test {
     Port_MsgManData::ClearCaptured();
   }
   void TearDown() override {
+    testing_support::ResetTclRecords();
     Prjrep::ResetNamedObjectRegistry();
     CitP::Factory::Shutdown();
   }

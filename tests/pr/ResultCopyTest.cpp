@@ -63,6 +63,7 @@ struct ResultCopyTest : ProjectsTest {
   void SetUp() override {
     ProjectsTest::SetUp();
     ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_Cvf") && CitP::Factory::LoadLibraryFactory("libHvd_TOE"));
+    testing_support::ResetTclRecords();
     for (const char* name : {"VEL_CORVANE_QLB_COPY", "VEL_CORVANE_NO_QLB_COPY", "VEL_CORVANE_NO_BCD_COPY",
                              "VEL_CORVANE_NO_PIF"})
       unsetenv(name);

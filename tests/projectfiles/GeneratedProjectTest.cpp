@@ -296,11 +296,11 @@ TEST_F(GeneratedProjectTest, SavedClosedAndReopenedWithGeneratedFilesAndTransfor
   EXPECT_EQ(first.find_first_of('\n'), first.find("\r\n") + 1);
   for (std::size_t at = first.find('\n'); at != std::string::npos; at = first.find('\n', at + 1))
     ASSERT_EQ(first[at - 1], '\r') << "a line ends without a carriage return at " << at;
-  // Saved again unchanged: the file is left as it is, not written over with the same bytes.
+  // Saved again unchanged: the same bytes, written again all the same, as every save writes it.
   const Stamp written = StampOf(m_ghlc);
   ASSERT_EQ(ForceSave(), kSuccess);
   EXPECT_EQ(ReadText(m_ghlc), first);
-  EXPECT_TRUE(StampOf(m_ghlc) == written);
+  EXPECT_NE(StampOf(m_ghlc).inode, written.inode);
 
   const std::vector<Element> files = Elements(m_ghlc, "file");
   ASSERT_EQ(files.size(), 3u);  // the user's own file is the project file's

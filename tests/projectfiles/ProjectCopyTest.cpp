@@ -615,6 +615,21 @@ TEST_F(ProjectCopyTest, AFailedArchiveCleansUpAndSaysSo) {
   EXPECT_FALSE(Said("Project Archive - Archive complete: "));
 }
 
+// A zip that fails, after the project's own files were handed to the zips run beside the copy,
+// leaves nothing of the archive in "tmp", and no "tmp" it made.
+TEST_F(ProjectCopyTest, AFailedZipLeavesNoTmpBehind) {
+  MakeProject();
+  const fs::path archive = m_root / "out/p.zip";
+  Port::FaultInjection::Fail("Run", 0, "zip");
+  EXPECT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kZipNotFound);
+  EXPECT_FALSE(fs::exists(archive));
+  EXPECT_EQ(Tree(m_dir / "tmp"), Names{});
+  EXPECT_FALSE(fs::exists(m_dir / "tmp"));
+  Port::FaultInjection::Clear();
+  EXPECT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  EXPECT_FALSE(fs::exists(m_dir / "tmp"));
+}
+
 // A macro directory inside the project keeps its place in the copy's macro path; an unreadable
 // entry is a failed item, never an exception.
 TEST_F(ProjectCopyTest, MacroDirectoriesFollowTheCopy) {

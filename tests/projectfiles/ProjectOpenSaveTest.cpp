@@ -270,10 +270,16 @@ TEST_F(ProjectOpenSaveTest, SavedClosedAndReopenedTheSame) {
   EXPECT_EQ(Order(&topAgain), order);
   EXPECT_EQ(topAgain, top);
 
-  // A save with nothing changed leaves the file as it is; a change is written.
+  // A save with nothing changed leaves the file as it is; a change is written. The generated
+  // file is written by every save all the same, each time a new file renamed over the old.
   const Stamp unchanged = StampOf(m_file);
+  const fs::path generated = m_dir / "p.ghlc";
+  const Stamp generatedBefore = StampOf(generated);
   EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  const Stamp generatedSaved = StampOf(generated);
+  EXPECT_NE(generatedSaved.inode, generatedBefore.inode);
   EXPECT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);
+  EXPECT_NE(StampOf(generated).inode, generatedSaved.inode);
   EXPECT_EQ(StampOf(m_file), unchanged);
   EXPECT_EQ(ReadText(m_file), saved);
   EXPECT_EQ(Files()->RemoveFileByPath((m_dir / "a.vhd").c_str()), Hvd::kSuccess);

@@ -29,6 +29,7 @@
 #include "core/Factory.h"
 #include "project/project/CProject.h"
 #include "projectfiles/CXMLReader.h"
+#include "support/TclRecords.h"
 #include "utils/PropertyAccessor.h"
 
 namespace xhlc_test {
@@ -80,6 +81,7 @@ class XhlcProject : public ::testing::Test {
                 CitP::Factory::LoadLibraryFactory("libHvd_Hdl"));
     InstFactoryEntry();
     Prjrep::RegisterComponents();
+    testing_support::ResetTclRecords();
     m_root = fs::temp_directory_path() / ("xhlc_" + std::to_string(getpid()) + "_" +
                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(m_root);
@@ -90,6 +92,7 @@ class XhlcProject : public ::testing::Test {
   }
   void TearDown() override {
     Close();
+    testing_support::ResetTclRecords();
     Prjrep::ResetNamedObjectRegistry();
     CitP::Factory::Shutdown();
     fs::remove_all(m_root);

@@ -102,12 +102,29 @@ proc ::velmor::Hvd::hvd_ucfDirectCompileBCD {args} {
 namespace eval ::velmor::pr_sync_actions {
     variable asked {}
 }
-foreach procedure {PullPartitionsIntoConfiguration PullHackFilesIntoConfiguration
-                   PushPartionsOutOfConfiguration PushHackFilesOutOfConfiguration} {
-    proc ::velmor::pr_sync_actions::$procedure {args} \
-        "lappend ::velmor::pr_sync_actions::asked \[list [list $procedure] {*}\$args\]"
+# Defines the synchronisation steps; called again by the reset below, for a caller may have put
+# steps of its own in their place.
+proc ::velmor::Hvd::DefineSyncRecorders {} {
+    foreach procedure {PullPartitionsIntoConfiguration PullHackFilesIntoConfiguration
+                       PushPartionsOutOfConfiguration PushHackFilesOutOfConfiguration} {
+        proc ::velmor::pr_sync_actions::$procedure {args} \
+            "lappend ::velmor::pr_sync_actions::asked \[list [list $procedure] {*}\$args\]"
+    }
 }
-unset procedure
+::velmor::Hvd::DefineSyncRecorders
+
+# Forgets everything the stand-in recorded and every answer still queued, as a fresh process
+# starts: the interpreter lives as long as the process, through every load of the library.
+proc ::velmor::Hvd::hvd_ResetRecords {} {
+    ::velmor::Hvd::hvd_ResetDialogs
+    set ::velmor::Hvd::compileAsked {}
+    set ::velmor::pr_sync_actions::asked {}
+    ::velmor::Hvd::DefineSyncRecorders
+    # The migration script's record and answer, with any trace on them, go whole: the script
+    # sets them up again, as it first does, when it is next sourced.
+    unset -nocomplain ::velmor::Hvd::migrateAsked ::velmor::Hvd::migrateAnswer
+    return
+}
 
 # The black box of a child project's top, for the parent that takes the child as a netlist:
 # the top's declaration without contents, written beside the child project in the top's language

@@ -432,10 +432,13 @@ class NamesZip {
   NamesZip& operator=(const NamesZip&) = delete;
   ~NamesZip() { Remove(); }
 
+  // Takes away the parts and the lists of names given to the zips, whatever became of them,
+  // so that the archive leaves "tmp" with nothing of its own in it.
   void Remove() {
     Wait();
     for (const String& part : m_parts) std::ignore = FileUtils::RemoveItem(part);
     m_parts.clear();
+    m_jobs.clear();
   }
 
   void Start(const String& directory, const std::vector<String>& names) {
