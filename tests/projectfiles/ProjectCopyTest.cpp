@@ -56,6 +56,19 @@ bool Said(const std::string& part) {
 
 class ProjectCopyTest : public XhlcProject {
  protected:
+  // The map and the bundle of a copy of the project into "copy" beside it; none when either
+  // cannot be set up.
+  AutoRelease<Hvd::IProjectBundle> CopyBundle(Hvd::CFileMapHelper& map) {
+    AutoRelease<Hvd::IProjectBundle> bundle;
+    if (map.SetupMap(true, false, m_dir.c_str(), (m_root / "copy").c_str(), "", false, (m_dir / "p.hlc").c_str(),
+                     (m_root / "copy/p.xhlc").c_str(), (m_root / "copy").c_str()) != Hvd::kSuccess)
+      return bundle;
+    std::ignore = bundle.Assign(CitP::Factory::CreateInstance(Hvd::ClassId::DirectoryProjectBundle()));
+    if (bundle && (bundle->Initialize("copy", m_root.c_str(), m_dir.c_str()) != Hvd::kSuccess ||
+                   bundle->Create(false) != Hvd::kSuccess))
+      std::ignore = bundle.Assign(nullptr);
+    return bundle;
+  }
   void OpenProject() {
     m_project = AutoRelease<Hvd::IProject>(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
     ASSERT_TRUE(m_project);
@@ -655,12 +668,8 @@ TEST_F(ProjectCopyTest, MacroDirectoriesFollowTheCopy) {
 TEST_F(ProjectCopyTest, TheBundleCopyChecksItsInputsFirst) {
   MakeProject();
   Hvd::CFileMapHelper map;
-  ASSERT_EQ(map.SetupMap(true, false, m_dir.c_str(), (m_root / "copy").c_str(), "", false,
-                         (m_dir / "p.hlc").c_str(), (m_root / "copy/p.xhlc").c_str(), (m_root / "copy").c_str()),
-            Hvd::kSuccess);
-  AutoRelease<Hvd::IProjectBundle> bundle(CitP::Factory::CreateInstance(Hvd::ClassId::DirectoryProjectBundle()));
-  ASSERT_TRUE(bundle && bundle->Initialize("copy", m_root.c_str(), m_dir.c_str()) == Hvd::kSuccess &&
-              bundle->Create(false) == Hvd::kSuccess);
+  AutoRelease<Hvd::IProjectBundle> bundle = CopyBundle(map);
+  ASSERT_TRUE(bundle);
   Text macro("stale");
   bool remote = true;
   EXPECT_EQ(Hvd::FileUtils::AddProjectContentsToBundle(nullptr, 0x106, &map, bundle.Get(), macro, &remote),
@@ -715,12 +724,8 @@ TEST_F(ProjectCopyTest, AMacroFolderNotYetBroughtAlongGoesFileByFile) {
   WriteText(m_root / "shared/m2.ngc", "m");
   WriteText(m_root / "shared/deep/m3.ngc", "m");
   Hvd::CFileMapHelper map;
-  ASSERT_EQ(map.SetupMap(true, false, m_dir.c_str(), (m_root / "copy").c_str(), "", false,
-                         (m_dir / "p.hlc").c_str(), (m_root / "copy/p.xhlc").c_str(), (m_root / "copy").c_str()),
-            Hvd::kSuccess);
-  AutoRelease<Hvd::IProjectBundle> bundle(CitP::Factory::CreateInstance(Hvd::ClassId::DirectoryProjectBundle()));
-  ASSERT_TRUE(bundle && bundle->Initialize("copy", m_root.c_str(), m_dir.c_str()) == Hvd::kSuccess &&
-              bundle->Create(false) == Hvd::kSuccess);
+  AutoRelease<Hvd::IProjectBundle> bundle = CopyBundle(map);
+  ASSERT_TRUE(bundle);
   const auto copy = [&](const std::string& macroPath, Text& macro, bool& remote) {
     Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_velmTrnbldMacro", macroPath);
     Port_MsgManData::ClearCaptured();
