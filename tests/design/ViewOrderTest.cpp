@@ -14,6 +14,7 @@
 
 #include "CitP/Factory.h"
 #include "Hvd/ClassIds.h"
+#include "Hvd/IBaseServices.h"
 #include "Hvd/ICompAdmin.h"
 #include "Hvd/EventIds.h"
 #include "Hvd/IBatchDelay.h"
@@ -26,15 +27,20 @@
 #include "Hvd/ITransformBindingSets.h"
 #include "Hvd/IView.h"
 #include "Hvd/IViewManager.h"
+#include "Port/MsgMan.h"
+#include "Prjrep/ClassIds.h"
 #include "Prjrep/IFileNameHelper.h"
 #include "Prjrep/StandIns.h"
 #include "childproject/ChildProjectHelp.h"
 #include "core/Factory.h"
+#include "core/Sets.h"
 #include "design/DesignDoubles.h"
 #include "design/design/Placement.h"
 #include "design/view/CView.h"
 #include "files/FileViewPlacement.h"
 #include "project/project/CProject.h"
+#include "support/FakeProject.h"
+#include "support/ViewDouble.h"
 #include "utils/DmUtils.h"
 #include "utils/NetlistLookup.h"
 
@@ -399,6 +405,119 @@ TEST_F(ViewOrderTest, ACoreLeadsToItsGeneratorProjectFile) {
             kSuccess);
   EXPECT_FALSE(found);
   EXPECT_EQ(GetMoldrixHlcFile(m_project.Get(), nullptr, found.ReleaseAndReceive()), kBadParameters);
+}
+
+// A core's project as the parent's views meet it: its design hands out one pre-synthesis view,
+// whose order is the files given.
+struct CoreView final : testing_support::TViewDouble<CoreView> {
+  auto QueryTable() { return Table(Row<IView>(this), Row<Prjrep::IRefCount>(&count), Row<CitI::IInterface>(this)); }
+  Status GetType(IViewType** type) override { return *type = nullptr, kNotSupported; }
+  Status GetDesign(IDesign** design) override { return *design = nullptr, kNotSupported; }
+  Status GetElaborationData(IHdlElaborationData** data) override { return *data = nullptr, kNotSupported; }
+  Status GetCompileOrder(IHdlDesignUnit*, std::uint32_t, IHdlFileIterator** files) override {
+    using Files = TRefdSequenceSetHelper<IHdlFile*, IHdlFileSet, IHdlFileIterator, std::vector<IHdlFile*>>;
+    AutoRelease<IHdlFileSet> set(new Files());
+    for (const AutoPtr<IHdlFile>& file : order) std::ignore = set->Add(file.Get());
+    return set->GetIterator(files);
+  }
+  std::vector<AutoPtr<IHdlFile>> order;
+  Prjrep::TRefCountHelper<CoreView> count{this};
+};
+struct CoreViewAt final : TComponent<CoreViewAt, IViewIterator> {
+  explicit CoreViewAt(IView* view) : view(view) {}
+  auto QueryTable() {
+    return Table(Row<IViewIterator>(this), Row<Prjrep::IRefCount>(&count), Row<CitI::IInterface>(this));
+  }
+  IView* Current() override { return done ? nullptr : view.Get(); }
+  Status Reset() override { return done = false, kSuccess; }
+  Status Next() override { return done = true, kSuccess; }
+  bool IsDone() override { return done; }
+  AutoPtr<IView> view;
+  bool done = false;
+  Prjrep::TRefCountHelper<CoreViewAt> count{this};
+};
+struct CoreProject final : testing_support::FakeProject {
+  struct Design final : TComponent<Design, IViewManager> {
+    auto QueryTable() { return Table(Row<IViewManager>(this), Row<IDesign>(&design), Row<CitI::IInterface>(this)); }
+    Status GetViews(IViewIterator** views) override { return *views = nullptr, kNotSupported; }
+    Status CreateView(const Text&, IViewType*, IView** made) override { return *made = nullptr, kNotSupported; }
+    Status RemoveViewAt(IViewIterator*) override { return kNotSupported; }
+    Status RemoveView(IView*) override { return kNotSupported; }
+    Status FindViewByHint(const Text& hint, IViewIterator** at) override {
+      *at = hint == "PreSynthesis" ? new CoreViewAt(view) : nullptr;
+      return *at != nullptr ? kSuccess : kFailure;
+    }
+    Status FindView(IView*, IViewIterator** at) override { return *at = nullptr, kNotSupported; }
+    struct XIDesign final : TNested<Design, IDesign> {
+      using TNested::TNested;
+      Status GetDesignPlatform(IDesignPlatform**) override { return kNotSupported; }
+      Status SetDesignPlatform(IDesignPlatform*) override { return kNotSupported; }
+      Status GetDesignUnits(IHdlDesignUnitIterator**) override { return kNotSupported; }
+      Status GetTOE(ITransformEngine**) override { return kNotSupported; }
+      Status GetDataStore(IDataStore**) override { return kNotSupported; }
+      Status GetPropertyManager(IPropertyManager**) override { return kNotSupported; }
+      Status GetProject(IProject**) override { return kNotSupported; }
+      Status GetDefaultParserConfig(IHdlParserConfig**) override { return kNotSupported; }
+    } design{this};
+    CoreView* view = nullptr;
+  };
+  // Without a reference, as a project hands out its design.
+  Status GetDesign(IDesign** out) override { return *out = &design.design, kSuccess; }
+  Design design;
+};
+
+// A core generated in VHDL as "x.VHD" stands for the parent's Verilog "x.v" of the same base
+// name: the extension is told as VHDL whatever its case.
+TEST_F(ViewOrderTest, ACoresUpperCaseVhdlFileIsThePartnerOfTheParentsVerilogFile) {
+  for (const char* name : {"x.mdx", "x.mxhlc"}) {
+    std::ofstream(m_dir / name) << "\n";
+    AddFile(name);
+  }
+  std::ofstream(m_dir / "x.v") << "module x;\nendmodule\n";
+  AddFile("x.v");
+  Place();
+  IView* synthesis = View("VIEW_AbstractSynthesis");
+  IView* pre = View("VIEW_PreSynthesis");
+  ASSERT_TRUE(synthesis && pre);
+  ASSERT_EQ(Order(synthesis), Names{"x.v"});
+  // The core's file, in the synthesis view and taking part in the order. No view type here lists
+  // a core's unit type: the view takes the file as one that it manages itself.
+  ASSERT_EQ(AutoCast<IFile>(m_files.at("x.mdx").Get())->SetOriginState(3), kSuccess);
+  ASSERT_EQ(AutoCast<IFileSet>(synthesis)->Add(AutoCast<IFile>(m_files.at("x.mdx").Get())), kSuccess);
+  ASSERT_EQ(AutoCast<ICompileOrder>(m_files.at("x.mdx").Get())->SetSequenceID(2, 7), kSuccess);
+
+  // The core's project, active in the repository of its generator project file.
+  AutoRelease<CoreView> coreView(new CoreView);
+  AutoRelease<CoreProject> core(new CoreProject);
+  core->design.view = coreView.Get();
+  AutoRelease<IDataStore> store;
+  AutoRelease<CitI::IInterface> vhdl;
+  ASSERT_EQ(m_design->GetDataStore(store.Receive()), kSuccess);
+  ASSERT_EQ(store->FindDefData("FILE_VHDL", vhdl.Receive()), kSuccess);
+  // "x.VHD" has its partner in the parent; "y.VHD" has none and stays the core's own.
+  std::vector<AutoRelease<IHdlFile>> coreFiles;
+  for (const char* name : {"x.VHD", "y.VHD"}) {
+    AutoRelease<IHdlFile> file(CitP::Factory::CreateInstance(ClassId::File()));
+    ASSERT_EQ(AutoCast<ICompAdmin>(file.Get())->InitializeAfterCreate(m_design.Get(), vhdl.Get()), kSuccess);
+    ASSERT_EQ(AutoCast<Prjrep::IFileNameHelper>(file.Get())->SetPathInDirectory(name, "", m_dir.c_str()), kSuccess);
+    coreView->order.emplace_back(file.Get());
+    coreFiles.push_back(std::move(file));
+  }
+  AutoRelease<Prjrep::IProjectRepository> repository(CitP::Factory::CreateInstance(Prjrep::ClassId::Repository()));
+  ASSERT_EQ(RegisterRepositoryByName(GetObjectFullPath(m_files.at("x.mxhlc").Get()).c_str(), repository.Get()),
+            kSuccess);
+  ASSERT_EQ(RegisterNamedObject(repository.Get(), "ActiveHvdProject", core.Get(), true), kSuccess);
+
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(Order(pre), (Names{"x.v", "y.VHD"})) << "the parent's file stands for the core's, once";
+  int missing = 0;
+  for (const auto& message : Port_MsgManData::Captured())
+    missing += message.text ==
+               "Warning CView::NormalizeChildCompileOrderCollection(): Missing child project file from parent's view\n";
+  EXPECT_EQ(missing, 1) << "only the core's file without a partner is missing";
+
+  std::ignore = AutoCast<Prjrep::ISimpleNamedLookup>(repository.Get())->UnregisterObject(core.Get());
+  for (const AutoRelease<IHdlFile>& file : coreFiles) std::ignore = AutoCast<ICompAdmin>(file.Get())->Teardown();
 }
 
 }  // namespace
