@@ -277,6 +277,17 @@ void ReleaseCvfHelper() {
   g_helper = nullptr;
 }
 
+// Closes the open project, saved or not; its helper goes first and its reconfiguration projects
+// after it. The project is closed whatever the save answered.
+Hvd::Status CloseProject(bool save) {
+  ReleaseCvfHelper();
+  PRProjects reconfiguration = TakePRProjects(g_project.Get());
+  const Hvd::Status closed = g_project ? g_project->ProjectClose(save) : Hvd::kSuccess;
+  ClosePRProjects(reconfiguration);
+  g_project = nullptr;
+  return closed;
+}
+
 int OpenProject(Tcl_Interp* interp, const std::string& path) {
   if (g_project) return Error(interp, "a project is open already: close it first");
   AutoRelease<Hvd::IProject> project(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
@@ -431,11 +442,7 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
   if (!NeedOpen(interp)) return TCL_ERROR;
   if (sub == "close") {
     if (!args.empty()) return Usage(interp, "project close");
-    ReleaseCvfHelper();
-    PRProjects reconfiguration = TakePRProjects(g_project.Get());
-    const Hvd::Status closed = g_project->ProjectClose(true);
-    ClosePRProjects(reconfiguration);
-    g_project = nullptr;
+    const Hvd::Status closed = CloseProject(true);
     return closed == Hvd::kSuccess ? TCL_OK : Failed(interp, "project close", closed);
   }
   if (sub == "save") {
@@ -609,13 +616,29 @@ void RegisterProjectCommands(Tcl_Interp* interp) {
 
 Hvd::IProject* OpenProject() { return g_project.Get(); }
 
-// At exit an open project is closed without saving, as a shell that was not asked to save.
-void CloseOpenProject() {
-  ReleaseCvfHelper();
-  PRProjects reconfiguration = TakePRProjects(g_project.Get());
-  if (g_project) std::ignore = g_project->ProjectClose(false);
-  ClosePRProjects(reconfiguration);
-  g_project = nullptr;
+// What is left open when the process ends anyway is closed without saving.
+void CloseOpenProject() { std::ignore = CloseProject(false); }
+
+bool SaveAndCloseOpenProject(std::string& failure) {
+  if (!g_project) return true;
+  Port_MsgManData::ClearCaptured();
+  Text file;
+  if (AutoCast<Hvd::IProject2> paths(g_project.Get()); paths) std::ignore = paths->GetProjectFilePath(&file);
+  const Hvd::Status closed = CloseProject(true);
+  if (closed == Hvd::kSuccess) return true;
+  failure = "velsh: the project " + file.str() + " could not be saved on leaving the shell";
+  // The library's own errors were shown as they were issued; without any, the status says why.
+  const auto captured = Port_MsgManData::Captured();
+  const bool explained = std::any_of(captured.begin(), captured.end(), [](const Port_MsgManData::Record& record) {
+    return record.severity == Port_MsgManData::Severity::Error;
+  });
+  if (!explained) {
+    char code[32];
+    std::snprintf(code, sizeof code, "0x%016llx", static_cast<unsigned long long>(Hvd::CodeOf(closed)));
+    failure += std::string(": status ") + code;
+  }
+  failure += "\n";
+  return false;
 }
 
 }  // namespace velsh

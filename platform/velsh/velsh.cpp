@@ -110,6 +110,26 @@ int ComponentCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]
   return TCL_OK;
 }
 
+// exit ?returnCode?: leaving the shell, by a script's `exit`, at the end of a script (Tcl's main
+// loop ends with this command) or at the prompt, closes the open project as `project close`
+// does, saving it. A save that fails is told on standard error and ends the shell with status 1.
+int ExitCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+  int status = 0;
+  if (objc > 2) {
+    Tcl_WrongNumArgs(interp, 1, objv, "?returnCode?");
+    return TCL_ERROR;
+  }
+  if (objc == 2 && Tcl_GetIntFromObj(interp, objv[1], &status) != TCL_OK) return TCL_ERROR;
+  std::string failure;
+  if (!velsh::SaveAndCloseOpenProject(failure)) {
+    std::fputs(failure.c_str(), stderr);
+    std::fflush(stderr);
+    status = 1;
+  }
+  Tcl_Exit(status);
+  return TCL_OK;
+}
+
 void ShutDown(ClientData) {
   velsh::CloseOpenProject();
   for (auto& entry : g_components) GiveUp(entry.second);
@@ -170,9 +190,10 @@ Tcl_Interp* OpenInterpreter() {
   return interp;
 }
 
-// The interpreter was initialised by its component; the shell adds its own command.
+// The interpreter was initialised by its component; the shell adds its own commands.
 int AppInit(Tcl_Interp* interp) {
   Tcl_CreateObjCommand(interp, "component", ComponentCmd, nullptr, nullptr);
+  Tcl_CreateObjCommand(interp, "exit", ExitCmd, nullptr, nullptr);
   velsh::RegisterProjectCommands(interp);
   velsh::RegisterPRCommands(interp);
   Tcl_CreateExitHandler(ShutDown, nullptr);
