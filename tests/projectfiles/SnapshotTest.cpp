@@ -25,6 +25,7 @@
 #include "utils/DirectoryLock.h"
 #include "utils/DmUtils.h"
 #include "utils/FileUtils.h"
+#include "utils/PropertyAccessor.h"
 
 namespace xhlc_test {
 namespace {
@@ -613,6 +614,50 @@ TEST_F(RestoreTest, AFailedReopenIsRolledBack) {
   EXPECT_EQ(Restore(), Hvd::kFailure);
   EXPECT_EQ(m_helperObject->opens, 2);
   ExpectAsItWas("reopen");
+}
+
+// The snapshot's copy holds the description it was taken with; the project keeps its own.
+class DescribedRestoreTest : public RestoreTest {
+ protected:
+  void SetUp() override {
+    RestoreTest::SetUp();
+    Describe("when taken");
+    m_snapshot = PutSnapshot("s");
+    WriteText(m_snapshot / "src" / "a.vhd", "new");
+    Describe("our own");
+    m_before = ReadText(m_file);
+  }
+  void Describe(const char* description) {
+    Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_ProjectDescription", description);
+    ASSERT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), kSuccess);
+  }
+  std::string Description() {
+    return Hvd::PropertyAccessor(m_project.Get()).GetPropertyValue("PROP_ProjectDescription").str();
+  }
+};
+
+TEST_F(DescribedRestoreTest, TheProjectKeepsItsOwnDescriptionAndTheSnapshotItsCopy) {
+  ASSERT_EQ(Restore(), kSuccess);
+  EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "new");
+  EXPECT_EQ(Description(), "our own");
+  EXPECT_NE(ReadText(m_file).find("our own"), std::string::npos) << "saved";
+  EXPECT_EQ(ReadText(m_file).find("when taken"), std::string::npos);
+  EXPECT_NE(ReadText(m_snapshot / "p.xhlc").find("when taken"), std::string::npos) << "the snapshot stays";
+  EXPECT_FALSE(fs::exists(fs::symlink_status(m_dir / ".p.restore")));
+  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+  ASSERT_EQ(m_project->Open(m_file.c_str()), kSuccess);
+  EXPECT_EQ(Description(), "our own") << "read back";
+}
+
+TEST_F(DescribedRestoreTest, ADescriptionThatCannotBeSavedRollsTheRestoreBack) {
+  Port::FaultInjection::Scope faults;
+  Port::FaultInjection::Fail("write", 0, (m_dir / "p.xhlc").string());
+  EXPECT_NE(Restore(), kSuccess);
+  Port::FaultInjection::Clear();
+  EXPECT_EQ(m_helperObject->opens, 2);
+  ExpectAsItWas("saving the description");
+  EXPECT_EQ(Description(), "our own");
+  EXPECT_NE(ReadText(m_snapshot / "p.xhlc").find("when taken"), std::string::npos);
 }
 
 // When even the way back fails, the live entries are kept and named, never removed, and the

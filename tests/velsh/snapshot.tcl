@@ -49,6 +49,7 @@ set src [file join $dir {src $[s]} a.vhd]
 file mkdir [file dirname $src]
 write $src "entity a is end;"
 velfile add $src
+project set PROP_ProjectDescription {our own [x]}
 project save
 project snapshot take back {before the change}
 write $src "-- changed"
@@ -61,6 +62,13 @@ write $src "-- changed again"
 project snapshot restore back
 set f [open $src]; set text [read $f]; close $f
 check "restored twice" $text "entity a is end;\n"
+# The description is the project's own; the snapshot's copy keeps the one it was taken with.
+check "own description" [project get PROP_ProjectDescription] {our own [x]}
+project close
+project open $project
+check "own description saved" [project get PROP_ProjectDescription] {our own [x]}
+set f [open [file join $dir snapshots back p.xhlc]]; set text [read $f]; close $f
+check "snapshot's description kept" [string match {*before the change*} $text] 1
 project snapshot delete back
 
 # A "snapshots" folder that is a link leads out of the project: every action refuses it.

@@ -20,6 +20,7 @@
 #include "Port/MsgMan.h"
 #include "project/ProjectRoutines.h"
 #include "utils/DirectoryLock.h"
+#include "utils/PropertyAccessor.h"
 
 namespace Hvd::Snapshots {
 
@@ -256,6 +257,26 @@ Status OpenThrough(IProjectHelper* helper, const String& projectFile) {
   return opener ? opener->OpenProject(projectFile) : kMissingInterface;
 }
 
+// The project the helper has open, or empty.
+Prjrep::AutoPtr<IProject> ProjectOf(IProjectHelper* helper) {
+  Prjrep::AutoRelease<CitI::IInterface> object;
+  if (helper->GetProject(object.Receive()) != kSuccess || !object) return {};
+  return Prjrep::AutoPtr<IProject>(object.Get());
+}
+
+// The description is the project's own, not the snapshot's: the reopened project gets back the
+// one it had and is saved with it, while the restore can still be undone.
+Status Redescribe(IProjectHelper* helper, const String& description) {
+  Prjrep::AutoPtr<IProject> project = ProjectOf(helper);
+  if (!project) return kFailure;
+  PropertyAccessor properties(project.Get());
+  if (properties.GetPropertyValue("PROP_ProjectDescription") == description) return kSuccess;
+  properties.SetPropertyValue("PROP_ProjectDescription", description);
+  if (properties.GetPropertyValue("PROP_ProjectDescription") != description) return kFailure;
+  Prjrep::AutoCast<IForceSave> saver(project.Get());
+  return saver ? saver->ForceSave() : kMissingInterface;
+}
+
 Status NotPutBack(const Folder& folder) {
   return Fail(kDirectoryWriteFailed,
               "ERROR: ICheckpoint::RestoreCheckpointProject - The project directory could not be put back; "
@@ -362,6 +383,11 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
   const String marker = ReplaceProjectExtension(projectFile, ".snp");
   std::ignore = Port::File::remove_f(Text(folder.staged / Port::FileName(marker).GetTail().str()));
 
+  // Read before the close: the reopened project holds the snapshot's.
+  std::optional<String> description;
+  if (Prjrep::AutoPtr<IProject> project = ProjectOf(helper); project) {
+    description = PropertyAccessor(project.Get()).GetPropertyValue("PROP_ProjectDescription");
+  }
   const Status closed = helper->CloseProject();
   if (closed != kSuccess) {
     std::ignore = Discard(folder);
@@ -383,6 +409,7 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
   }
   const bool opening = status == kSuccess;
   if (opening) status = OpenThrough(helper, projectFile);
+  if (opening && status == kSuccess && description) status = Redescribe(helper, *description);
   if (status != kSuccess) {
     // A project that opened with errors is let go before its files are put back under it.
     if (opening) std::ignore = helper->CloseProject();

@@ -24,7 +24,8 @@
 namespace Hvd::Snapshots {
 
 // Stages the items of `bundle` (opened on the snapshot), closes the live project through
-// `helper`, puts the staged items in place and opens the project file again. A failed staging
+// `helper`, puts the staged items in place and opens the project file again, with the
+// description the project had before, saved while the restore can still be undone. A failed staging
 // stops before the project is closed; any later failure puts the live entries back and opens
 // the project again. The files that could not be staged go to `*items` when given.
 Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const Port::StringBase<char>& projectDirectory,
