@@ -136,6 +136,16 @@ int ConfigurationCmd(Tcl_Interp* interp, CitI::IInterface* helper, int objc, Tcl
     AutoRelease<Prjrep::IStringSet> names = StringsOf(interp, objv[4]);
     AutoRelease<Prjrep::IStringSet> paths = StringsOf(interp, objv[5]);
     if (!names || !paths) return Error(interp, "the flavors and instance paths must be lists");
+    // Paired one to one: a list longer than the other would drop its tail without a word.
+    int flavorCount = 0;
+    int pathCount = 0;
+    std::ignore = Tcl_ListObjLength(interp, objv[4], &flavorCount);
+    std::ignore = Tcl_ListObjLength(interp, objv[5], &pathCount);
+    if (flavorCount != pathCount) {
+      return Error(interp, "the flavors and instance paths must pair one to one: " + std::to_string(flavorCount) +
+                               (flavorCount == 1 ? " flavor and " : " flavors and ") + std::to_string(pathCount) +
+                               (pathCount == 1 ? " instance path" : " instance paths") + " given, nothing made");
+    }
     AutoRelease<Prjrep::IStringIterator> nameIt, pathIt;
     std::ignore = names->GetIterator(nameIt.Receive());
     std::ignore = paths->GetIterator(pathIt.Receive());

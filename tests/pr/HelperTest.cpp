@@ -561,6 +561,32 @@ TEST_F(DesignProjectsTest, AFlavorKeepsItsModulesPartitionInTheTopsDesignProject
   EXPECT_FALSE(std::filesystem::exists(ProjectFile("slow")));
 }
 
+TEST_F(DesignProjectsTest, AFlavorNameThatIsTakenLeavesNoModuleOrPartitionBehind) {
+  AutoRelease<Hvd::IFlavor> fast = MakeFlavor("fast", "/top/u1");
+  AutoRelease<Hvd::IConfiguration> configuration;
+  ASSERT_EQ(Configurations()->CreateConfigurationFromFlavorList(m_manager.Get(), "cfg", "fast", configuration.Receive()),
+            kSuccess);
+  AutoRelease<HdcI::IHDProject> top = DesignAt(PathOf("top"));
+  ASSERT_TRUE(top);
+  // Taken by a flavor of another module, or by a configuration: refused with the one user error.
+  for (const char* name : {"fast", "cfg"}) {
+    Port_MsgManData::ClearCaptured();
+    AutoRelease<Hvd::IFlavor> refused;
+    EXPECT_EQ(Flavors()->CreateFlavorFromInstPath(m_manager.Get(), name, "/top/u2", refused.Receive()), kFailure);
+    EXPECT_FALSE(refused);
+    ASSERT_EQ(Errors().size(), 1u) << name;
+    EXPECT_NE(Errors()[0].find("exists already"), std::string::npos) << Errors()[0];
+    AutoRelease<Hvd::IPRModule> module;
+    std::ignore = Modules()->FindPRModule("/top/u2", module.Receive());
+    EXPECT_FALSE(module) << name;
+    EXPECT_FALSE(At(top, "/top/u2")) << name;
+  }
+  // The module the taken name belongs to keeps its one flavor and its partition.
+  EXPECT_TRUE(At(top, "/top/u1"));
+  AutoRelease<Hvd::IFlavor> found;
+  EXPECT_TRUE(Flavors()->FindNamedFlavor("fast", "", found.Receive()) == kSuccess && found.Get() == fast.Get());
+}
+
 TEST_F(DesignProjectsTest, PartitionsMoveUnderTheModuleAndBackAndOutliveTheFlavorsProjectClosing) {
   AutoRelease<Hvd::IFlavor> fast = MakeFlavor("fast", "/top/u1");
   AutoRelease<Hvd::IProject> fastProject = ProjectOf(fast);

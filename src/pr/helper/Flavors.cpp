@@ -119,6 +119,8 @@ Status CPRHelper::XIFlavorHelper::CreateFlavorFromInstPath(CitI::IInterface* con
   // The active configuration is whole again whichever way this operation ends.
   const ComposeAgain recompose(composition.Get(), top.Get());
 
+  // A name the flavor could not have is refused before its module and partition are made.
+  if (!prhelper::CheckProjectName(modules.Get(), name, "flavor", nullptr)) return kFailure;
   Prjrep::AutoRelease<IPRModule> module;
   std::ignore = modules->FindPRModule(instancePath, module.Receive());
   if (module.Get() == nullptr) std::ignore = modules->CreatePRModule(instancePath, module.Receive());

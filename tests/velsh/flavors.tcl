@@ -1,0 +1,43 @@
+# What a refused flavor or configuration leaves: nothing. A flavor name already taken is
+# refused before the module and partition at the instance path are made; parallel lists of
+# flavors and instance paths that differ in length are refused before the configuration is.
+source [file join [file dirname [info script]] checks.tcl]
+
+set root [file join [pwd] "velsh flavors [pid]"]
+file delete -force $root
+file mkdir $root
+set project [file join $root static.xhlc]
+
+proc partitions {} {
+    set channel [open [file rootname $::project].hdp]
+    set text [read $channel]
+    close $channel
+    set names {}
+    foreach {- name} [regexp -all -line -inline {^partition (.*)$} $text] { lappend names $name }
+    return $names
+}
+
+project open $project
+pr flavor create fast /top/u_counter
+fails "taken name" {pr flavor create fast /top/u_debounce} "*<fast> exists already*"
+check "no flavor at the new path" [pr flavor find fast /top/u_debounce] ""
+# A configuration has an element for every module: only the first module is there.
+pr configuration create all
+check "modules" [pr configuration flavors all] {/top/u_counter fast}
+fails "taken by a configuration" {pr flavor create all /top/u_debounce} "*<all> exists already*"
+check "modules still" [pr configuration flavors all] {/top/u_counter fast}
+
+pr flavor create small /top/u_counter
+fails "more flavors than paths" {pr configuration pairs lean {fast small} {/top/u_counter}} \
+    "*2 flavors and 1 instance path*"
+fails "more paths than flavors" {pr configuration pairs lean {} {/top/u_counter}} \
+    "*0 flavors and 1 instance path*"
+check "no configuration made" [pr configuration list] all
+check "no configuration project" [file exists [file join $root lean]] 0
+check "pairs of equal length" [file tail [pr configuration pairs lean {small} {/top/u_counter}]] lean.xhlc
+check "lean chooses" [pr configuration flavors lean] {/top/u_counter small}
+project close
+check "partitions" [partitions] /top/u_counter
+
+file delete -force $root
+if {$failures == 0} { puts "refused flavors and configurations: all passed" }
