@@ -287,6 +287,33 @@ TEST_F(ProjectOpenSaveTest, SavedClosedAndReopenedTheSame) {
   EXPECT_EQ(ReadText(m_file).find("a.vhd"), std::string::npos);
 }
 
+// "work" takes Verilog files as well as VHDL ones: a Verilog file added without a library lies
+// in it, also once opened again, and the file does not name it. A library the user makes
+// still takes VHDL files only.
+TEST_F(ProjectOpenSaveTest, VerilogFilesLieInWork) {
+  WriteText(m_dir / "a.vhd", "entity a is end;\n");
+  WriteText(m_dir / "m.v", "module m; endmodule\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Add(m_dir / "a.vhd");
+  Add(m_dir / "m.v");
+  EXPECT_EQ(LibraryOf(File(m_dir / "m.v")), "work");
+  AutoRelease<Hvd::ISourceLibrary> own;
+  ASSERT_EQ(Libraries()->CreateSourceLibrary("mine", own.Receive()), Hvd::kSuccess);
+  EXPECT_EQ(AutoCast<Hvd::ISourceLibraryMember>(File(m_dir / "m.v"))->SetLibrary(own.Get()), Hvd::kFailure);
+  EXPECT_EQ(LibraryOf(File(m_dir / "m.v")), "work");
+  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  const std::string saved = ReadText(m_file);
+  EXPECT_EQ(saved.find("\"work\""), std::string::npos);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_EQ(LibraryOf(File(m_dir / "m.v")), "work");
+  EXPECT_EQ(LibraryOf(File(m_dir / "a.vhd")), "work");
+  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_file), saved);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
 // A family the installation does not offer is refused where the project's device is set, and
 // the family the project had is the one it keeps and saves.
 TEST_F(ProjectOpenSaveTest, ARefusedFamilyLeavesTheProjectsFamilyAsItWas) {

@@ -41,6 +41,21 @@ project save
 project close
 check "saved unchanged again" [text $project] $saved
 
+# "work" takes a Verilog file as it takes a VHDL one: naming it is the same as naming no
+# library, and the file is saved the same either way, without the library's name.
+project open $project
+velfile add $ver
+project save
+set plain [text $project]
+velfile remove $ver
+check "into work" [catch {velfile add $ver -library work} message] 0
+check "into work, nothing said" $message ""
+check "added into work" [velfile list] [list $top $pkg $ver]
+project save
+check "saved as a plain add" [text $project] $plain
+check "work not written" [string match {*"work"*} $plain] 0
+project close
+
 file delete -force $root
 if {$failures} { exit 1 }
 puts "libraries: all passed"

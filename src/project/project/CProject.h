@@ -280,6 +280,8 @@ class CProject : public TComponent<CProject> {
   String WorkingDirectoryOf(const String& stored, bool* refused = nullptr) const;
   // Creates the design when the project has none and attaches it to the project.
   Status MakeDesign();
+  // Creates the system library "work" when the project has none.
+  void MakeWorkLibrary();
   // Opens the repository storage of the project file.
   Status ProjectOpenRepository();
   void CloseRepository();

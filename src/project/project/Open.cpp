@@ -263,8 +263,7 @@ Status CProject::XIProject::Open(const String& given) {
   } else {
     self.m_open = true;
     if (self.MakeDesign() != kSuccess) return kFailure;
-    Prjrep::AutoRelease<ISourceLibrary> work;
-    std::ignore = self.m_sourceLibraries.CreateSourceLibrary("work", work.Receive());
+    self.MakeWorkLibrary();
   }
 
   self.m_projectFileStamp.path = self.m_projectFilePath;
@@ -352,6 +351,14 @@ Status CProject::MakeDesign() {
   // The platform's first notice builds the design's views, which the files are placed in.
   NotifyPlatform(m_design.Get());
   return kSuccess;
+}
+
+// "work" takes every listed file type, Verilog as well as VHDL: a file added without a library
+// lies in it. The user's libraries stay VHDL ones.
+void CProject::MakeWorkLibrary() {
+  Prjrep::AutoRelease<ISourceLibrary> work;
+  std::ignore =
+      m_sourceLibraries.CreateSourceLibraryOfType("work", CSourceLibraryManagerHelper::kSystemLibrary, work.Receive());
 }
 
 // The repository of a project is the one registered under its project file: it keeps the
@@ -494,8 +501,7 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
     ReleaseProject(true);
     return kFailure;
   }
-  Prjrep::AutoRelease<ISourceLibrary> work;
-  std::ignore = m_sourceLibraries.CreateSourceLibrary("work", work.Receive());
+  MakeWorkLibrary();
   if (exists) {
     m_reader->ApplyProperties();
     // The generated file lies in the working directory that the properties just read name,
