@@ -101,7 +101,7 @@ TEST_F(BaseServicesTest, FindsEachDefinitionByNameAndIdAsOneObjectOfItsKind) {
   EXPECT_EQ(count, 124);
 }
 
-TEST_F(BaseServicesTest, FileTypesAreFoundByExactExtensionKeyAndIdAndNothingElse) {
+TEST_F(BaseServicesTest, FileTypesAreFoundByExtensionInAnyCaseExactKeyAndIdAndNothingElse) {
   AutoCast<IFileTypeStore> types(store.Get());
   ASSERT_TRUE(types);
   const auto named = [&](const char* name) {
@@ -124,10 +124,15 @@ TEST_F(BaseServicesTest, FileTypesAreFoundByExactExtensionKeyAndIdAndNothingElse
   EXPECT_EQ(byKey("moldrixhlc"), AutoCast<IFileType>(named("FILE_MOLDRIXHLC").Get()).Get());
   ASSERT_EQ(types->GetFileType(AutoCast<IDefDataId>(named("FILE_UCF").Get()), found.ReleaseAndReceive()), kSuccess);
   EXPECT_EQ(NameOf(AutoCast<IDefDataId>(found.Get())), "FILE_UCF");
-  // Unknown, differently cased, dotted or partial words, a definition of another kind and no id
-  // find nothing and leave the output null; a missing output is refused.
+  // An extension is the same in any letter case; a key is not.
+  EXPECT_EQ(byExtension("VHD"), AutoCast<IFileType>(named("FILE_VHDL").Get()).Get());
+  EXPECT_EQ(byExtension("Sv"), AutoCast<IFileType>(named("FILE_VERILOG").Get()).Get());
+  EXPECT_EQ(byExtension("TXT"), AutoCast<IFileType>(named("FILE_TEXT").Get()).Get());
+  EXPECT_FALSE(byKey("HLCPROJECTFILE") || byKey("MoldrixHLC"));
+  // Unknown, dotted or partial words, a definition of another kind and no id find nothing and
+  // leave the output null; a missing output is refused.
   EXPECT_FALSE(byExtension("tarvishlc") || byKey("txt"));
-  for (const char* word : {"TXT", ".txt", "tx", "", "HLCPROJECTFILE", "FILE_XHLC"}) {
+  for (const char* word : {".txt", ".TXT", "tx", "TXTX", "", "FILE_XHLC"}) {
     IFileType* type = reinterpret_cast<IFileType*>(&type);
     EXPECT_TRUE(types->FindFileTypeByExtension(word, &type) == kFailure && type == nullptr) << word;
     type = reinterpret_cast<IFileType*>(&type);

@@ -2,6 +2,7 @@
 // the platform's event sender.
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 #include <stdexcept>
 #include <string_view>
@@ -178,7 +179,18 @@ class CDataStore final : public TComponent<CDataStore> {
   } m_XIPlugInConfigStore{this};
 
   using FileTypeIndex = std::map<std::string, CDefinition*, std::less<>>;
-  static CDefinition* Lookup(const FileTypeIndex& index, std::string_view word) {
+  // Extensions are compared ignoring letter case: "leaf.VHD" is as much VHDL as "leaf.vhd".
+  struct FoldedLess {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const noexcept {
+      return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
+        return std::tolower(x) < std::tolower(y);
+      });
+    }
+  };
+  using ExtensionIndex = std::map<std::string, CDefinition*, FoldedLess>;
+  template <class Index>
+  static CDefinition* Lookup(const Index& index, std::string_view word) {
     const auto found = index.find(word);
     return found == index.end() ? nullptr : found->second;
   }
@@ -195,7 +207,8 @@ class CDataStore final : public TComponent<CDataStore> {
     std::size_t operator()(std::string_view name) const noexcept { return std::hash<std::string_view>{}(name); }
   };
   std::unordered_map<std::string, std::unique_ptr<CDefinition>, NameHash, std::equal_to<>> m_byName;
-  FileTypeIndex m_fileTypesByExtension, m_fileTypesByKey;
+  ExtensionIndex m_fileTypesByExtension;
+  FileTypeIndex m_fileTypesByKey;
   std::map<std::string, std::unique_ptr<CPlugInConfig>, std::less<>> m_plugIns;
   std::vector<CDefinition*> m_properties;             // in document order
   std::vector<IDesignPlatformType*> m_platformTypes;  // in document order

@@ -26,7 +26,7 @@ class IFileTypeStore : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{8e3f51a2-6c07-4b9d-a4e8-2f6d0c91b753}")
 
-  // By an extension without its dot ("vhd"), as the types list them; case matters.
+  // By an extension without its dot ("vhd"), as the types list them, in any letter case ("VHD").
   virtual Hvd::Status FindFileTypeByExtension(const Port::StringBase<char>& extension, IFileType** type) = 0;
   // The type that a definition id names.
   virtual Hvd::Status GetFileType(IDefDataId* id, IFileType** type) = 0;
