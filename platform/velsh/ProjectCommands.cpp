@@ -13,6 +13,8 @@
 #include <system_error>
 #include <vector>
 
+#include <boost/algorithm/string/predicate.hpp>
+
 #include "CitP/Factory.h"
 #include "HdcI/IHDProject.h"
 #include "Hvd/ClassIds.h"
@@ -195,7 +197,7 @@ struct Words {
   std::vector<std::string> plain;
   std::string view;
   std::string library;
-  std::string format = "0";
+  std::string format;  // empty: the view's plain layout
   bool hasLibrary = false;
 };
 bool ReadWords(Tcl_Interp* interp, int first, int objc, Tcl_Obj* const objv[], const std::vector<std::string>& allowed,
@@ -501,7 +503,7 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     return TCL_OK;
   }
   if (sub == "order" || sub == "top" || sub == "hierarchy") {
-    if (!args.empty()) return Usage(interp, "project order|top|hierarchy ?-view VIEW? ?-format N?");
+    if (!args.empty()) return Usage(interp, "project order|top|hierarchy ?-view VIEW? ?-format FORMAT?");
     Prjrep::AutoPtr<Hvd::IView> view = FindView(words.view);
     if (!view) return Error(interp, "no view \"" + (words.view.empty() ? std::string("VIEW_AbstractSynthesis") : words.view) + "\"");
     if (sub == "order") {
@@ -517,6 +519,12 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
       if (found != Hvd::kSuccess) return Failed(interp, "project top", found);
       Tcl_SetObjResult(interp, Tcl_NewStringObj(top.c_str(), -1));
       return TCL_OK;
+    }
+    // The view takes its layouts by name and gives its plain one for any other word, so a
+    // mistyped name would pass unnoticed: only the names are taken.
+    if (!words.format.empty() && !boost::algorithm::iequals(words.format, "QlbPrjSourceList") &&
+        !boost::algorithm::iequals(words.format, "ModuleList")) {
+      return Error(interp, "bad format \"" + words.format + "\": must be QlbPrjSourceList or ModuleList");
     }
     AutoCast<Hvd::IViewTclHelper> helper(view.Get());
     if (!helper) return Error(interp, "the view gives no hierarchy");

@@ -45,6 +45,10 @@ foreach view {SynthesisOnly BehavioralSim} {
 }
 fails "no such view" {project hierarchy -view {no [such] view}} "no view*"
 fails "extra word" {project hierarchy now} "wrong # args*"
+# A layout is named; a number or a mistyped name would give the plain layout unnoticed.
+fails "a number" {project hierarchy -format 1} "bad format \"1\": must be QlbPrjSourceList or ModuleList"
+fails "a mistyped name" {project hierarchy -format ModulList} "bad format*"
+check "a name in any case" [project hierarchy -format modulelist] [project hierarchy -format ModuleList]
 project close
 fails "closed" {project hierarchy} "no project is open"
 
