@@ -63,12 +63,15 @@ puts "  version:   [dict get $info version]"
 puts "  generator: [dict get $info generator]"
 puts "  device:    [dict get $info properties {Device Family}]"
 
+# The project's own description; the snapshot keeps its own, and a restore leaves the project's.
+project set PROP_ProjectDescription "a counter with a debouncer"
 project snapshot take first "the design without its testbench"
 puts "== snapshot taken: [project snapshot list]"
 velfile add [file join $design tb_top.vhd]
 puts "  changed: [llength [velfile list]] files, top [project top]"
 project snapshot restore first
 puts "  restored: [llength [velfile list]] files, top [project top]"
+puts "  description: [project get PROP_ProjectDescription]"
 
 # What a copy and an archive hold, by file name: the project's two files and its sources,
 # which lie outside the project's folder and so travel under "remote_sources"; the archive
