@@ -74,8 +74,9 @@ puts "  restored: [llength [velfile list]] files, top [project top]"
 puts "  description: [project get PROP_ProjectDescription]"
 
 # What a copy and an archive hold, by file name: the project's two files and its sources,
-# which lie outside the project's folder and so travel under "remote_sources"; the archive
-# takes the project's folder too, with the parser's log.
+# which the restore brought into the project's folder under "remote_sources" (save-as copies
+# only the sources inside the project's folder); the archive takes the project's folder too,
+# with the parser's log.
 proc names {paths} {
     set tails {}
     foreach path $paths { if {![string match */ $path]} { lappend tails [file tail $path] } }
