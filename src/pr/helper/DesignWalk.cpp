@@ -1,12 +1,17 @@
 #include "pr/helper/DesignWalk.h"
 
 #include "Hvd/IDesign.h"
+#include "Hvd/IFileManager.h"
 #include "Hvd/IFile.h"
 #include "Hvd/IHdlFile.h"
 #include "Hvd/IProjectHelper.h"
+#include "Hvd/ISourceLibrary.h"
+#include "Hvd/ISourceLibraryMember.h"
 #include "Hvd/IView.h"
 #include "Hvd/IViewManager.h"
 #include "Prjrep/IName.h"
+#include "childproject/FileComposer.h"
+#include "childproject/Originators.h"
 #include "pr/helper/Diagnostics.h"
 #include "pr/helper/Names.h"
 #include "utils/DmUtils.h"
@@ -79,6 +84,7 @@ void RecordAboveBelow::Visit(IHdlNetListNode* node, bool, const String& parentPa
       // The partition's own file goes in even when it is there already.
       m_below.Append(key);
       m_ownFile = key;
+      m_partitionNode = node;
       break;
     case 1: m_below.AppendUnlessPresent(key); break;
     default: m_above.AppendUnlessPresent(key); break;
@@ -116,8 +122,11 @@ ElaboratedTop GetElaboratedTop(CitI::IInterface* design) {
   return result;
 }
 
-Status CollectPartitionFiles(IHdlNetListNode* top, const String& instancePath, FileKeyList& below,
-                             FileKeyList& result) {
+namespace {
+
+// The walk of CollectPartitionFiles; `partition` gets the partition instance's node, when asked.
+Status CollectFrom(IHdlNetListNode* top, const String& instancePath, FileKeyList& below, FileKeyList& result,
+                   Prjrep::AutoPtr<IHdlNetListNode>* partition) {
   FileKeyList above;
   RecordAboveBelow walker(instancePath, below, above);
   walker.WalkFromTop(top);
@@ -132,7 +141,60 @@ Status CollectPartitionFiles(IHdlNetListNode* top, const String& instancePath, F
     if (above.Contains(key) && key.str() != walker.OwnFile().str()) continue;
     result.Append(key);
   }
+  if (partition != nullptr) *partition = walker.PartitionNode();
   return kSuccess;
+}
+
+// The files that the partition's unit needs in the view's compile order (the global includes,
+// its packages and their bodies, the units below it, its own file): a flavor project without
+// them cannot be compiled.
+void AppendCompileOrderFiles(IHdlElaborationData* data, IHdlNetListNode* partition, FileKeyList& files) {
+  if (data == nullptr || partition == nullptr) return;
+  Prjrep::AutoRelease<CitI::IInterface> unit(partition->GetDesignUnit());
+  Prjrep::AutoCast<IHdlDesignUnit> top(unit.Get());
+  Prjrep::AutoRelease<IHdlFileIterator> order;
+  // Without a unit the view would give the order of the whole design.
+  if (top.Get() == nullptr || data->GetCompileOrder(top.Get(), 0, order.Receive()) != kSuccess) return;
+  for (; order.Get() != nullptr && !order->IsDone(); std::ignore = order->Next()) {
+    const String path = GetObjectFullPath(order->Current());
+    if (!path.empty()) files.AppendUnlessPresent(path);
+  }
+}
+
+// The files that the static project's files include, and what those include in turn.
+void AppendIncludedFiles(IProject* staticProject, FileKeyList& files) {
+  for (std::size_t at = 0; at < files.Keys().size(); ++at) {
+    Prjrep::AutoRelease<IFile> file = FindFileByPath(staticProject, files.Keys()[at]);
+    Prjrep::AutoCast<IHdlFileV4> relations(file.Get());
+    if (relations.Get() == nullptr) continue;
+    for (std::uint32_t category = 0; category < 6; ++category) {
+      Prjrep::AutoRelease<IHdlFileIterator> children;
+      if (relations->GetChildFiles(category, children.Receive()) != kSuccess) continue;
+      for (; children.Get() != nullptr && !children->IsDone(); std::ignore = children->Next()) {
+        const String path = GetObjectFullPath(children->Current());
+        if (!path.empty()) files.AppendUnlessPresent(path);
+      }
+    }
+  }
+}
+
+// The flavor's file goes into the library that the static project's file of that path is in.
+void KeepLibrary(IProject* staticProject, IProject* flavorProject, const String& path) {
+  Prjrep::AutoRelease<IFile> source = FindFileByPath(staticProject, path);
+  Prjrep::AutoRelease<IFile> copy = FindFileByPath(flavorProject, path);
+  Prjrep::AutoCast<ISourceLibraryMember> member(copy.Get());
+  if (source.Get() == nullptr || member.Get() == nullptr) return;
+  const String name = GetFileLibraryName(source.Get());
+  if (name.empty() || GetFileLibraryName(copy.Get()).str() == name.str()) return;
+  Prjrep::AutoRelease<ISourceLibrary> library = FindOrCreateSourceLibrary(flavorProject, name);
+  if (library.Get() != nullptr) std::ignore = member->SetLibrary(library.Get());
+}
+
+}  // namespace
+
+Status CollectPartitionFiles(IHdlNetListNode* top, const String& instancePath, FileKeyList& below,
+                             FileKeyList& result) {
+  return CollectFrom(top, instancePath, below, result, nullptr);
 }
 
 Status CollectPartitionFiles(const String& instancePath, IProject* staticProject, FileKeyList& below,
@@ -144,17 +206,28 @@ Status CollectPartitionFiles(const String& instancePath, IProject* staticProject
   return CollectPartitionFiles(top.top.Get(), instancePath, below, result);
 }
 
+// The static project keeps what the partition's files need: it still compiles its other units
+// with them.
 Status DistributePartitionFiles(const String& instancePath, IProject* staticProject, IProject* flavorProject) {
   FileKeyList below;
   FileKeyList result;
-  std::ignore = CollectPartitionFiles(instancePath, staticProject, below, result);
+  IDesign* design = nullptr;  // borrowed: the project keeps its design
+  if (staticProject != nullptr) std::ignore = staticProject->GetDesign(&design);
+  const ElaboratedTop top = GetElaboratedTop(design);
+  Prjrep::AutoPtr<IHdlNetListNode> partition;
+  std::ignore = CollectFrom(top.top.Get(), instancePath, below, result, &partition);
+  AppendCompileOrderFiles(top.data.Get(), partition.Get(), below);
+  AppendIncludedFiles(staticProject, below);
   Prjrep::AutoRelease<IProjectHelper> staticHelper = GetCvfProject(staticProject, false);
   Prjrep::AutoRelease<IProjectHelper> flavorHelper = GetCvfProject(flavorProject, false);
   if (Prjrep::AutoCast<IProjSrcHelper> sources(staticHelper.Get()); sources.Get() != nullptr) {
     for (const String& key : result.Keys()) std::ignore = sources->HandOverSource(key);
   }
   if (Prjrep::AutoCast<IProjSrcHelper> sources(flavorHelper.Get()); sources.Get() != nullptr) {
-    for (const String& key : below.Keys()) std::ignore = sources->AddProjectSource(key, 0);
+    for (const String& key : below.Keys()) {
+      std::ignore = sources->AddProjectSource(key, 0);
+      KeepLibrary(staticProject, flavorProject, key);
+    }
   }
   return kSuccess;
 }

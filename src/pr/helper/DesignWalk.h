@@ -63,6 +63,8 @@ class RecordAboveBelow final : public WalkHdlDesignGraph {
   int Classify(const Port::StringBase<char>& path) const;
   // The file key of the partition instance's own unit; empty until it is visited.
   const Port::StringBase<char>& OwnFile() const noexcept { return m_ownFile; }
+  // The partition instance's node; null until it is visited.
+  IHdlNetListNode* PartitionNode() const noexcept { return m_partitionNode.Get(); }
 
  protected:
   void Visit(IHdlNetListNode* node, bool topLevel, const Port::StringBase<char>& parentPath) override;
@@ -73,6 +75,7 @@ class RecordAboveBelow final : public WalkHdlDesignGraph {
   FileKeyList& m_above;
   std::uint32_t m_instancePathLength;
   Port::StringBase<char> m_ownFile;
+  Prjrep::AutoPtr<IHdlNetListNode> m_partitionNode;
 };
 
 // The top of a design's elaborated netlist, held together with the elaboration data it
