@@ -76,8 +76,10 @@ void RelativeHdlFileName(const SplitPath& record, CitI::IInterface* file, Text& 
 
 void MakeAbsoluteProjectPath(Text& path, const Text& directory) {
   if (IsAbsolutePath(path)) return;
-  // Canonical also collapses the "//" that a directory given with its separator leaves.
-  path = Port::FileName(directory + "/" + path).MakeCanonical().GetPath();
+  // Joined without doubling the separator a directory may end with: a name left in normal form
+  // is made canonical without being taken apart.
+  const bool separated = !directory.empty() && directory.str().back() == '/';
+  path = Port::FileName(separated ? directory + path : directory + "/" + path).MakeCanonical().GetPath();
 }
 
 }  // namespace Hvd

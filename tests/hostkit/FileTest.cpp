@@ -73,6 +73,21 @@ TEST(FileNameTest, SplitsAPathAndTellsValidPaths) {
                FileName::IsValidPath(S("/x/" + std::string(256, 'n') + "/y")));
 }
 
+// Names already in normal form take a short way; every name must still come out as the
+// lexical normal form, without trailing separators, and an absolute name as it was given.
+TEST(FileNameTest, CanonicalAndAbsoluteNamesAreTheLexicalNormalForm) {
+  const char* cases[] = {"/a/b.vhd", "/a/b/",  "/",       "a/b",      "a/",       "/a//b",  "//a",    "/a/./b",
+                         "/a/../b",  "./a",    "a/.",     "a/..",     "../a",     ".",      "..",     "/a/.b/..c",
+                         "/a/.../b", "/a/b/.", "/a/b//",  "a\\..\\b", "/..",     "/.x/x.", "/a/b..", "a//"};
+  for (const char* text : cases) {
+    std::string expected = fs::path(text).lexically_normal().string();
+    while (expected.size() > 1 && expected.back() == '/') expected.pop_back();
+    EXPECT_EQ(FileName(S(text)).MakeCanonical().GetPath(), expected) << text;
+  }
+  EXPECT_EQ(FileName(S("/a/./b/../c")).GetAbsolutePath(), "/a/./b/../c") << "absolute is not normal";
+  EXPECT_EQ(FileName(S("a/b")).GetAbsolutePath(), fs::current_path().string() + "/a/b");
+}
+
 TEST_F(FileTest, PredicatesFollowLinksListingsSeeThemAndTemporaryNamesAreFresh) {
   fs::create_symlink(d, dir / "a_link");
   fs::create_symlink(dir / "gone", dir / "dangling");

@@ -9,8 +9,31 @@ namespace Port {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// True when the lexical normal form of `path` is `path` itself: no empty, "." or ".." component
+// between separators. Most names the project hands around are such, and building a path object
+// for each costs a project of many files more than its own work on the name.
+bool IsLexicallyNormal(const std::string& path) {
+  if (path.find("//") != std::string::npos) return false;
+  std::size_t start = 0;
+  while (start < path.size()) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    const std::size_t length = end - start;
+    if ((length == 1 && path[start] == '.') || (length == 2 && path[start] == '.' && path[start + 1] == '.'))
+      return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
 StringBase<char> FileName::GetAbsolutePath(bool resolveLinks) const {
   if (m_path.empty()) return m_path;
+  // An absolute name is its own absolute form; only resolving its links can change it.
+  if (!resolveLinks && m_path.str().front() == '/') return m_path;
   std::error_code error;
   fs::path absolute = fs::absolute(fs::path(m_path.str()), error);
   if (error) return m_path;
@@ -23,6 +46,11 @@ StringBase<char> FileName::GetAbsolutePath(bool resolveLinks) const {
 
 FileName& FileName::MakeCanonical(bool resolveLinks) {
   if (m_path.empty()) return *this;
+  if (!resolveLinks && IsLexicallyNormal(m_path.str())) {
+    std::string& normal = m_path.str();
+    while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
+    return *this;
+  }
   fs::path path(m_path.str());
   if (resolveLinks) {
     std::error_code error;
