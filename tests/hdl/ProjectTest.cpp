@@ -1,6 +1,7 @@
 // The project over the scanner: what it scans when, how settings and removals reach the model,
 // ties in the order, libraries, and the hierarchy's guards.
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <random>
@@ -133,6 +134,39 @@ TEST_F(ProjectTest, InstancesAndPackagesOutrankTheOrderOfASharedGuardedHeader) {
   Add(3, "j.sv", "`include \"h.vh\"\nmodule j; i u (); endmodule");
   EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{2, 1, 3}));
   EXPECT_EQ(Count(MessageKind::kFileCycle) + Count(MessageKind::kCycle), 0);
+}
+
+// Two files that instantiate each other's modules: the cycle is broken between them, and a file
+// that only uses them still follows both, whatever order they were added in.
+TEST_F(ProjectTest, ACycleOfFilesIsBrokenAmongItsMembersOnly) {
+  const std::map<std::string, std::string> texts = {
+      {"board.v", "module board; soc u (); endmodule"},
+      {"cpu.v", "module cpu; regfile r (); endmodule"},
+      {"soc.v", "module soc; cpu c (); endmodule\nmodule regfile; endmodule"}};
+  Strings names = {"board.v", "cpu.v", "soc.v"};
+  do {
+    SCOPED_TRACE(names[0] + " " + names[1] + " " + names[2]);
+    for (FileHandle handle = 1; handle <= 3; ++handle) Add(handle, names[handle - 1], texts.at(names[handle - 1]));
+    Strings order;
+    for (FileHandle handle : project.GetCompileOrder().files) order.emplace_back(project.PathOf(handle).value_or(""));
+    ASSERT_EQ(order.size(), 3u);
+    EXPECT_EQ(order.back(), "board.v");
+    EXPECT_EQ(Order(), (Strings{"regfile", "cpu", "soc", "board"}));
+    EXPECT_EQ(Count(MessageKind::kFileCycle) + Count(MessageKind::kCycle), 0);
+    for (FileHandle handle : {1, 2, 3}) project.Remove(handle);
+  } while (std::next_permutation(names.begin(), names.end()));
+
+  // A cycle no order can keep is reported with its members only; the file that instantiates one
+  // of them, though only softly held back, still comes after it.
+  Add(1, "board.v", "module board; e u (); endmodule");
+  Add(2, "a.vhd", "package pa is end; use work.pb.all; entity e is end;");
+  Add(3, "b.vhd", "package pb is end; use work.pa.all; entity f is end;");
+  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{2, 3, 1}));
+  std::vector<std::string> cycles;
+  for (const Message& message : project.Messages()) {
+    if (message.kind == MessageKind::kFileCycle) cycles.push_back(message.text);
+  }
+  EXPECT_EQ(cycles, (std::vector<std::string>{"files need each other, though their units do not: a.vhd b.vhd"}));
 }
 
 TEST_F(ProjectTest, RemovingAFileTakesItsUnitsAway) {
