@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "CitP/Factory.h"
+#include "Dialogs.h"
 #include "PRCommands.h"
 #include "ProjectCommands.h"
 #include "Hvd/ITclInterp.h"
@@ -196,6 +197,7 @@ int AppInit(Tcl_Interp* interp) {
   Tcl_CreateObjCommand(interp, "exit", ExitCmd, nullptr, nullptr);
   velsh::RegisterProjectCommands(interp);
   velsh::RegisterPRCommands(interp);
+  velsh::RegisterDialogs(interp);
   Tcl_CreateExitHandler(ShutDown, nullptr);
   return TCL_OK;
 }

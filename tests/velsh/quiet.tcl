@@ -17,12 +17,14 @@ check "folder left out" [velfile list] [list $source]
 project save
 project save
 project info $project
-# Changed on disk after the project read it: the next save reads it in again first.
+# Changed on disk after the project read it: the next save asks, and reads it in again first.
 set stamp [file mtime $project]
 set f [open $project a]
 puts $f " "
 close $f
 file mtime $project [expr {$stamp + 5}]
+# Asked whether to read it in, with no terminal to answer on: the answer is queued.
+lappend ::velmor::Hvd::answers reload
 project save
 check "reloaded" [velfile list] [list $source]
 project snapshot take one

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "Hvd/ClassIds.h"
@@ -138,11 +139,14 @@ class CProject : public TComponent<CProject> {
   // again, and does), so that a save never writes over that change unasked. Only outside any
   // save, open, close or reload, where a reload can run.
   // Answers kProjectNotOpened, with nothing read in, when the user chose to read the change in
-  // and it could not be read; the save then writes nothing.
+  // and it could not be read; the save then writes nothing. A question that got no answer (the
+  // dialog failed) fails the save the same way, with nothing read in or written.
   Status CheckDiskBeforeWrite();
   // Reads the project file again; see CheckFiles for when it asks first. A file that cannot be
   // read leaves the project as it was and answers kProjectNotOpened.
   Status ReloadProject(bool noQuestion, bool askFirst, bool projectFileChanged, bool generatedFileChanged);
+  // Writes the project file, the generated file or both again from memory.
+  void RewriteFiles(bool projectFile, bool generatedFile);
 
   std::int64_t SaveDelay() const noexcept { return m_saveDelay; }
   IProject* Face() noexcept { return &m_XIProject; }
@@ -334,6 +338,11 @@ class CProject : public TComponent<CProject> {
   std::atomic<std::int32_t> m_reconcileDepth{0};
   std::atomic<std::int32_t> m_cleanUpDepth{0};
   std::atomic<std::int32_t> m_saveDepth{0};
+  // Set while a save looks at the disk first. Such a check writes the unchanged file only once
+  // the question is answered, and an unanswered question leaves its reason in `m_unanswered`.
+  bool m_checkingBeforeWrite = false;
+  std::pair<bool, bool> m_rewriteOnAnswer{false, false};  // the project file, the generated file
+  String m_unanswered;
   Prjrep::CEventSenderHelper m_eventSender{&m_XIProject};
   Prjrep::TRefCountHelper<CProject> m_refCount{this};
   CSourceLibraryManagerHelper m_sourceLibraries;

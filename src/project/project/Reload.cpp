@@ -3,6 +3,8 @@
 
 #include <strings.h>
 
+#include <utility>
+
 #include "Hvd/EventIds.h"
 #include "Port/MsgMan.h"
 #include "core/Diagnostics.h"
@@ -47,23 +49,30 @@ Status CProject::XIFileManager::CheckFiles() {
     if (generatedFileChanged)
       std::ignore = Fail(kSuccess, "ghlc %s is newer.\n", self.m_generatedFilePath.c_str());
     // The unchanged file is written again from memory, unless memory holds nothing read: a
-    // project whose file could not be read never overwrites the other file from that.
+    // project whose file could not be read never overwrites the other file from that. Before a
+    // save, only once the question is answered: one left unanswered writes nothing.
     if (!self.m_readFailed) {
-      if (!projectFileChanged) std::ignore = self.WriteSourceProjectFile(String(), nullptr);
-      if (!generatedFileChanged) std::ignore = self.WriteGeneratedProjectFile(String(), nullptr);
+      if (self.m_checkingBeforeWrite) {
+        self.m_rewriteOnAnswer = {!projectFileChanged, !generatedFileChanged};
+      } else {
+        self.RewriteFiles(!projectFileChanged, !generatedFileChanged);
+      }
     }
     const FileStamp projectStamp = self.m_projectFileStamp;
     const FileStamp generatedStamp = self.m_generatedFileStamp;
     self.m_projectFileStamp.Update();
     self.m_generatedFileStamp.Update();
     const Status reloaded = self.ReloadProject(false, true, projectFileChanged, generatedFileChanged);
+    self.m_rewriteOnAnswer = {false, false};
     if (reloaded == kSuccess) return kSuccess;
     // Not read in: the change stays noticed, so that no later save writes over it unasked.
-    if (reloaded == kProjectNotOpened) {
+    if (reloaded == kProjectNotOpened || !self.m_unanswered.empty()) {
       if (projectFileChanged) self.m_projectFileStamp = projectStamp;
       if (generatedFileChanged) self.m_generatedFileStamp = generatedStamp;
       unread = reloaded;
     }
+    // Unanswered, nothing else is done either: the save that asked stops here.
+    if (!self.m_unanswered.empty()) return kFailure;
   }
   std::vector<Prjrep::AutoPtr<IProject>> children;
   std::ignore = self.CollectSubProjects(children);
@@ -85,7 +94,18 @@ Status CProject::CheckDiskBeforeWrite() {
   const bool projectFileChanged = m_projectFileStamp.inode != 0 && m_projectFileStamp.IsChanged();
   if (!projectFileChanged && !(m_generatedFileStamp.inode != 0 && m_generatedFileStamp.IsChanged())) return kSuccess;
   const CXMLReader* before = m_reader.get();
+  m_checkingBeforeWrite = true;
+  m_unanswered = String();
   const Status checked = m_XIFileManager.CheckFiles();
+  m_checkingBeforeWrite = false;
+  if (!m_unanswered.empty()) {
+    const String reason = std::exchange(m_unanswered, String());
+    return Fail(kProjectNotOpened,
+                "ERROR: Project - The project file \"%s\" changed on disk, and the question whether to read it in "
+                "or to write this project over it got no answer: %s\nNothing was read in or written; the next save "
+                "asks again.\n",
+                m_projectFilePath.c_str(), reason.c_str());
+  }
   // Not read in again (the user said no, or it could not be read): the document read before no
   // longer stands for the file, so a save compares with what the file holds now.
   if (projectFileChanged && m_reader && m_reader.get() == before) {
@@ -145,14 +165,29 @@ void ReportUnreadReload(const String& path) {
 
 }  // namespace
 
+void CProject::RewriteFiles(bool projectFile, bool generatedFile) {
+  if (projectFile) std::ignore = WriteSourceProjectFile(String(), nullptr);
+  if (generatedFile) std::ignore = WriteGeneratedProjectFile(String(), nullptr);
+}
+
 Status CProject::ReloadProject(bool noQuestion, bool askFirst, bool projectFileChanged, bool generatedFileChanged) {
+  // What the change check left to write once the question is settled.
+  const std::pair<bool, bool> rewrite = std::exchange(m_rewriteOnAnswer, {false, false});
+  const auto settled = [&] { RewriteFiles(rewrite.first, rewrite.second); };
   const DepthScope depth(m_saveDepth);
-  if (depth.depth >= 2) return kFailure;  // a save, an open, a close or a reload is under way
+  if (depth.depth >= 2) {
+    settled();
+    return kFailure;  // a save, an open, a close or a reload is under way
+  }
   if (askFirst) {
     const Status answered = BroadcastWithConflictReports(EventId::ReloadQuery(), nullptr);
-    if (answered != kSuccess) return answered;
+    if (answered != kSuccess) {
+      settled();
+      return answered;
+    }
   }
   const bool subProject = IsSubProject(&m_XIProject);
+  bool droppingUnsaved = false;  // the user chose, in a save, to read the other program's file
   if (!subProject && !noQuestion) {
     String text;
     if (generatedFileChanged && !projectFileChanged) {
@@ -166,8 +201,19 @@ Status CProject::ReloadProject(bool noQuestion, bool askFirst, bool projectFileC
     // The paths are quoted as one word, so that no character of theirs is read as Tcl.
     const String command = "::velmor::Hvd::hvd_DisplayQuestionDialog " + TclWord(text) + " 1";
     String answer = "1";
-    std::ignore = InterpHelp::RunCmd(command.c_str(), nullptr, false, &answer);
+    const Status asked = InterpHelp::RunCmd(command.c_str(), nullptr, false, &answer);
+    // Before a save, a question nobody answered neither drops this project's unsaved changes
+    // nor writes over the other program's: the save stops, and the next one asks again.
+    if (asked != kSuccess && m_checkingBeforeWrite) {
+      // Without an interpreter the answer is left as it started.
+      m_unanswered = answer.empty() || answer == "1" ? String("the question could not be asked") : answer;
+      return kFailure;
+    }
+    settled();
     if (answer == "2") return kFailure;
+    droppingUnsaved = m_checkingBeforeWrite;
+  } else {
+    settled();
   }
   const String path = m_projectFilePath;
   // The file is read whole before anything of the project goes: one that another program left
@@ -213,6 +259,12 @@ Status CProject::ReloadProject(bool noQuestion, bool askFirst, bool projectFileC
     if (m_design) std::ignore = SendEvent(m_design.Get(), EventId::ViewsChanged(), nullptr);
     Port_MsgManData::createObject("ProjectMgmt", "CProject", 5106, kProjectRevision)
         .issueStatus("Finished reloading the project.\n");
+  }
+  if (droppingUnsaved && opened == kSuccess) {
+    Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, kProjectRevision)
+        .issueWarning("The project was read in again from \"%s\" as it is on disk: any changes made here since "
+                      "it was last saved were dropped.\n",
+                      path.c_str());
   }
   return opened;
 }
