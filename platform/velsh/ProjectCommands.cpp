@@ -280,8 +280,15 @@ void ReleaseCvfHelper() {
 }
 
 // Closes the open project, saved or not; its helper goes first and its reconfiguration projects
-// after it. The project is closed whatever the save answered.
+// after it. A saving close saves first and keeps the project open when that save fails (a
+// question left unanswered, a file that cannot be written), so nothing is dropped unsaved: the
+// library's close would close whatever its save answered.
 Hvd::Status CloseProject(bool save) {
+  if (save && g_project) {
+    AutoCast<Hvd::IForceSave> saver(g_project.Get());
+    const Hvd::Status saved = saver ? saver->ForceSave() : Hvd::kMissingInterface;
+    if (saved != Hvd::kSuccess) return saved;
+  }
   ReleaseCvfHelper();
   PRProjects reconfiguration = TakePRProjects(g_project.Get());
   const Hvd::Status closed = g_project ? g_project->ProjectClose(save) : Hvd::kSuccess;

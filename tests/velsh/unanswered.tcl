@@ -70,6 +70,8 @@ lassign [session unanswered [string map [list @PATH@ $project @PROJECT@ [list $p
     check "project file left as the other program wrote it" [bytes @PROJECT@] $theirs
     check "generated file left as it was" [bytes @GENERATED@] $generated
     fails "asked again" { project save } "*@PATH@*changed on disk*"
+    fails "unanswered close" { project close } "*@PATH@*changed on disk*"
+    check "still open after the close failed" [names] {a.vhd b.vhd}
     lappend ::velmor::Hvd::answers no
     project save
     check "ours written" [string match *cc.vhd* [bytes @PROJECT@]] 0
