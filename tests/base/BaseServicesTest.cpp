@@ -294,7 +294,7 @@ TEST_F(BaseServicesTest, ServicesAndTheDeviceStore) {
     EXPECT_TRUE(entries->Current()->GetName(&name) == kSuccess && entries->Current()->GetKey(&key) == kSuccess);
     seen.push_back(name.str() + "=" + key.str());
   }
-  ASSERT_EQ(seen.size(), 3u + 8u + 17u + 18u);
+  ASSERT_EQ(seen.size(), 3u + 8u + 17u + 20u);
   EXPECT_EQ(Strings(seen.begin(), seen.begin() + 7), (Strings{"Lumora II=lumora2", "LM2-20=lm2x20", "fg256=fg256",
                                                               "fg484=fg484", "-1=-1", "-2=-2", "LM2-45=lm2x45"}));
 }
