@@ -210,8 +210,54 @@ TEST_F(BaseServicesTest, AListRefusesAValueItDoesNotAllowAndKeepsItsOwn) {
   bool isDefault = true;
   EXPECT_TRUE(family->IsDefault(&isDefault) == kSuccess && !isDefault);
   // Other kinds take any text.
-  auto device = Instance("PROP_DevDevice");
-  EXPECT_TRUE(device->SetValue("anything at all") == kSuccess && Value(device) == "anything at all");
+  auto abstract = Instance("PROP_Abstract");
+  EXPECT_TRUE(abstract->SetValue("anything at all") == kSuccess && Value(abstract) == "anything at all");
+}
+
+// The device, package and speed grade are lists of what the device store has under the family
+// and device of the same context; a new family or device leaves the parts below it valid.
+TEST_F(BaseServicesTest, DevicePartsFollowTheFamilyAndDeviceOfTheirContext) {
+  auto family = Instance("PROP_DevFamily"), device = Instance("PROP_DevDevice");
+  auto package = Instance("PROP_DevPackage"), speed = Instance("PROP_DevSpeed");
+  const auto part = [&] { return Strings{Value(family), Value(device), Value(package), Value(speed)}; };
+  const auto allowed = [](IPropertyInstance* instance) {
+    AutoRelease<Prjrep::IStringIterator> values;
+    EXPECT_EQ(AutoCast<IListPropertyInstance>(instance)->GetAllowedValues(values.Receive()), kSuccess);
+    return Drain(values.Get());
+  };
+  EXPECT_EQ(allowed(device), (Strings{"LM2-20", "LM2-45", "LM2-90"}));
+  for (const char* refused : {"XYZ", "", "OV250", "lm2-45"})
+    EXPECT_TRUE(device->SetValue(refused) == kInvalidParameter && Value(device) == "LM2-45") << refused;
+  // A lock does not hold a device the new family lacks.
+  ASSERT_EQ(AutoCast<ILockable>(device.Get())->Lock(), kSuccess);
+  ASSERT_EQ(family->SetValue("Orvanta"), kSuccess);
+  EXPECT_EQ(part(), (Strings{"Orvanta", "OV100", "cs196", "-4"}));
+  EXPECT_EQ(allowed(device), (Strings{"OV100", "OV250"}));
+  EXPECT_EQ(allowed(package), (Strings{"cs196", "tq144"}));
+  std::ignore = AutoCast<ILockable>(device.Get())->Unlock();
+  EXPECT_TRUE(device->SetValue("OV250") == kSuccess && package->SetValue("tq144") == kInvalidParameter &&
+              package->SetValue("ft256") == kSuccess && speed->SetValue("-5") == kSuccess);
+  ASSERT_EQ(device->SetValue("OV100"), kSuccess);
+  EXPECT_EQ(part(), (Strings{"Orvanta", "OV100", "cs196", "-5"}));
+
+  // Another context has its own family; a replaced instance takes its place among the parts.
+  AutoRelease<CitI::IInterface> context(CitP::Factory::CreateInstance(FamilyTemplatesClassId()));
+  EXPECT_TRUE(Instance("PROP_DevDevice", context)->SetValue("LM2-90") == kSuccess);
+  AutoRelease<IPropertyInstance> fresh;
+  ASSERT_EQ(manager->CreatePropertyInstance(Template("PROP_DevPackage"), nullptr, fresh.Receive()), kSuccess);
+  package = AutoRelease<IPropertyInstance>();
+  EXPECT_TRUE(fresh->SetValue("fg484") == kInvalidParameter && family->SetValue("Pellis CPLD") == kSuccess);
+  EXPECT_TRUE(Value(fresh) == "tq144" && Value(device) == "PC128" && Value(speed) == "-7");
+
+  // A setting read from storage belongs to no context: it takes a part any family has.
+  AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
+  ASSERT_EQ(storage->WriteObject(AutoCast<Prjrep::IPersist>(device.Get())), kSuccess);
+  std::ignore = AutoCast<Prjrep::IStorageControl>(storage.Get())->Rewind();
+  AutoRelease<Prjrep::IPersist> read;
+  ASSERT_EQ(storage->ReadObject(read.Receive()), kSuccess);
+  AutoCast<IPropertyInstance> copy(read.Get());
+  EXPECT_TRUE(copy->SetValue("OV250") == kSuccess && copy->SetValue("XYZ") == kInvalidParameter &&
+              Value(copy) == "OV250" && Value(device) == "PC128");
 }
 
 TEST_F(BaseServicesTest, ALockedInstanceRefusesChangeAndSurvivesTheStorageLocked) {
@@ -248,7 +294,7 @@ TEST_F(BaseServicesTest, ServicesAndTheDeviceStore) {
     EXPECT_TRUE(entries->Current()->GetName(&name) == kSuccess && entries->Current()->GetKey(&key) == kSuccess);
     seen.push_back(name.str() + "=" + key.str());
   }
-  ASSERT_EQ(seen.size(), 3u + 8u + 16u + 17u);
+  ASSERT_EQ(seen.size(), 3u + 8u + 17u + 20u);
   EXPECT_EQ(Strings(seen.begin(), seen.begin() + 7), (Strings{"Lumora II=lumora2", "LM2-20=lm2x20", "fg256=fg256",
                                                               "fg484=fg484", "-1=-1", "-2=-2", "LM2-45=lm2x45"}));
 }

@@ -165,7 +165,7 @@ TEST_F(PlatformTest, ItTakesTheFirstPlatformTypeWithItsPropertiesAndIsStoredAndR
   EXPECT_EQ(Properties(platform), kDevice);
   AutoRelease<IPropertyInstanceIterator> it;
   ASSERT_EQ(platform->GetProperties(it.Receive()), kSuccess);
-  ASSERT_EQ(it->Current()->SetValue("LM2-99"), kSuccess);
+  ASSERT_EQ(it->Current()->SetValue("LM2-90"), kSuccess);
 
   // Stored and read back: the name, the changed stamp, the properties with their values.
   AutoRelease<CitI::IInterface> storage(Prjrep::CreateStorage());
@@ -179,7 +179,7 @@ TEST_F(PlatformTest, ItTakesTheFirstPlatformTypeWithItsPropertiesAndIsStoredAndR
   std::ignore = AutoCast<Prjrep::ITimestamp>(copy.Get())->GetTime(&seconds, &microseconds);
   ASSERT_EQ(copy->GetProperties(it.ReleaseAndReceive()), kSuccess);
   std::ignore = it->Current()->GetValue(&device);
-  EXPECT_TRUE(copy->GetName(&name) == kSuccess && name == "DPT_Default" && device == "LM2-99");
+  EXPECT_TRUE(copy->GetName(&name) == kSuccess && name == "DPT_Default" && device == "LM2-90");
   EXPECT_TRUE(seconds == 1234 && microseconds == 56 && Properties(copy) == kDevice);
   EXPECT_EQ(AutoCast<Prjrep::IPersist>(copy.Get())->PersistSave(nullptr), kInvalidParameter);
   EXPECT_TRUE(admin->Teardown() == kSuccess && Properties(platform).empty());

@@ -43,10 +43,10 @@ TEST_F(PropertyAccessorTest, ValuesByNameOrLabelForEachKindAndLockedValuesHold) 
   Hvd::IPropertyTemplate* byLabel = accessor.GetPropertyTemplate("Device Family").Get();  // builds the name map
   EXPECT_TRUE(byLabel != nullptr && byLabel == accessor.GetPropertyTemplate("PROP_DevFamily").Get());
   accessor.SetPropertyValue("PROP_DevDevice", "OV100", true);
-  accessor.SetPropertyValue("PROP_DevDevice", "LM2-20");
+  accessor.SetPropertyValue("PROP_DevDevice", "OV250");
   EXPECT_EQ(accessor.GetPropertyValue("PROP_DevDevice"), "OV100") << "locked";
-  accessor.SetProperty("PROP_DevDevice", "LM2-20", false);
-  EXPECT_EQ(accessor.GetPropertyValue("PROP_DevDevice"), "LM2-20");
+  accessor.SetProperty("PROP_DevDevice", "OV250", false);
+  EXPECT_EQ(accessor.GetPropertyValue("PROP_DevDevice"), "OV250");
   accessor.SetPropertyValue("PROP_OvraSpecifySearchDirectoryChkSyntax", "/a|/b");
   AutoRelease<Hvd::IPropertyInstance> files = accessor.GetPropertyInstance("PROP_OvraSpecifySearchDirectoryChkSyntax");
   EXPECT_TRUE(Hvd::FilePropertyHasValues(files) && !Hvd::IsSingleFileProperty(files));

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,11 @@ using Names = std::vector<std::string>;
 
 enum class Kind { kProperty, kView, kFile, kDesignUnit, kTransform, kPlatform };
 
+// Which part of the target device a device setting chooses, from the top down: each part's
+// allowed values follow the parts above it.
+enum class Part { kNone = -1, kFamily, kDevice, kPackage, kSpeed };
+constexpr int kParts = 4;
+
 // One definition as the data file gives it; the fields of one kind stay empty for the others.
 struct DefinitionData {
   Kind kind = Kind::kProperty;
@@ -41,6 +47,7 @@ struct DefinitionData {
   bool toParser = false;  // of a view setting: its instance is handed to the view's parser
   std::string hook;       // the code hook's name; empty: none
   std::string hookClass;  // the braced id of the class that runs the hook
+  Part part = Part::kNone;  // of a device setting: the part of the device it chooses
   Names allowed;
   Names dependsOn;
   Names extensions;
@@ -188,6 +195,11 @@ CDefinition* FindDefinition(std::string_view name);
 CDefinition* FindPropertyDefinition(std::string_view name);
 // The property definition that `definition` names through its IDefDataId, or null.
 CDefinition* PropertyDefinitionOf(CitI::IInterface* definition);
+
+// What the device store allows for `part` below the family: the devices of the family, or the
+// packages or speeds of the device in the family. A part above that is not given allows each
+// of its values, so the answer is then every value of that part, each once.
+Names DevicePartValues(Part part, const std::optional<std::string>& family, const std::optional<std::string>& device);
 
 // Registers the factory of the HLC file-type helper.
 void RegisterHlcFileTypeHelper();

@@ -3,7 +3,11 @@
 // stand-in's accessors.
 
 #include <algorithm>
+#include <array>
+#include <map>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string_view>
 
 #include "BaseData.h"
@@ -186,8 +190,17 @@ class CCodeHook final : public TComponent<CCodeHook> {
 
 }  // namespace
 
+class CPropertyInstance;
+
+// The device settings of one context, by part: the instance of each, or null. Shared by those
+// instances, so that each outlives neither the record nor its siblings' links to it.
+struct DeviceParts {
+  std::array<CPropertyInstance*, kParts> members{};
+};
+
 // One property's value. It refers to nothing but its definition, which lives as long as the
-// process, so an instance may outlive its manager and its context.
+// process, and for a device setting to the device settings of its context, so an instance may
+// outlive its manager and its context.
 class CPropertyInstance final : public TComponent<CPropertyInstance> {
  public:
   CITI_DECLARE_CLSID("{8e3f1c52-6a4d-4b7e-9f21-3c5d7a9b0e64}")
@@ -195,6 +208,19 @@ class CPropertyInstance final : public TComponent<CPropertyInstance> {
   CPropertyInstance() = default;
   explicit CPropertyInstance(CDefinition* definition)
       : m_definition(definition), m_value(definition->Data().defaultValue) {}
+  CPropertyInstance(const CPropertyInstance&) = delete;
+  CPropertyInstance& operator=(const CPropertyInstance&) = delete;
+  ~CPropertyInstance() {
+    if (m_parts && m_parts->members[PartIndex()] == this) m_parts->members[PartIndex()] = nullptr;
+  }
+
+  // A device setting takes its part among the device settings of its context, in place of the
+  // instance it replaces there.
+  void JoinParts(const std::shared_ptr<DeviceParts>& parts) {
+    if (m_definition == nullptr || m_definition->Data().part == Part::kNone) return;
+    m_parts = parts;
+    m_parts->members[PartIndex()] = this;
+  }
 
   // The rest follows the definition, which a created but not yet loaded instance lacks.
   auto QueryTable() {
@@ -234,18 +260,54 @@ class CPropertyInstance final : public TComponent<CPropertyInstance> {
   }
 
  private:
+  static bool Holds(const Names& names, const std::string& value) {
+    return std::find(names.begin(), names.end(), value) != names.end();
+  }
+
+  std::size_t PartIndex() const { return static_cast<std::size_t>(m_definition->Data().part); }
+
+  // The value chosen for `part` in this instance's context; none when no instance chooses it.
+  std::optional<std::string> Chosen(Part part) const {
+    const CPropertyInstance* member = m_parts ? m_parts->members[static_cast<std::size_t>(part)] : nullptr;
+    return member != nullptr ? std::optional<std::string>(member->m_value) : std::nullopt;
+  }
+
+  // A device part below the family takes what the device store has under the parts chosen
+  // above it; any other list takes the values its definition names.
+  Names AllowedValues() const {
+    const DefinitionData& d = m_definition->Data();
+    if (d.part == Part::kNone || d.part == Part::kFamily) return d.allowed;
+    return DevicePartValues(d.part, Chosen(Part::kFamily), Chosen(Part::kDevice));
+  }
+
+  // A new family or device would leave the parts below it naming a part it does not have: each
+  // keeps its value where it is still allowed, else takes its default where that is, else the
+  // first allowed. A lock does not hold a part the device no longer has.
+  void KeepPartsBelowValid() {
+    if (!m_parts) return;
+    for (std::size_t below = PartIndex() + 1; below < kParts; ++below) {
+      CPropertyInstance* member = m_parts->members[below];
+      if (member == nullptr) continue;
+      const Names allowed = member->AllowedValues();
+      if (allowed.empty() || Holds(allowed, member->m_value)) continue;
+      const std::string& fallback = member->m_definition->Data().defaultValue;
+      member->m_value = Holds(allowed, fallback) ? fallback : allowed.front();
+    }
+  }
+
   // What SetValue and SetBool store, while the instance is defined and unlocked.
   Status Store(std::string value) {
     if (m_definition == nullptr || m_locked) return kFailure;
     const DefinitionData& d = m_definition->Data();
     // A list takes only one of its allowed values; anything else is refused and the value kept.
-    if (d.valueKind == "list" && std::find(d.allowed.begin(), d.allowed.end(), value) == d.allowed.end()) {
+    if (d.valueKind == "list" && !Holds(AllowedValues(), value)) {
       const std::string message = "ERROR: PropertyInstance::SetValue - \"" + value + "\" is not an allowed value of " +
                                   d.name + ".\n";
       Port_MsgManData::debugStub(message.c_str());
       return kInvalidParameter;
     }
     m_value = std::move(value);
+    KeepPartsBelowValid();
     return kSuccess;
   }
 
@@ -307,7 +369,7 @@ class CPropertyInstance final : public TComponent<CPropertyInstance> {
   struct XIListPropertyInstance : TNested<CPropertyInstance, IListPropertyInstance> {
     using TNested::TNested;
     Status GetAllowedValues(Prjrep::IStringIterator** values) override {
-      return HandOut(NewStringIterator(This().m_definition->Data().allowed), values);
+      return HandOut(NewStringIterator(This().AllowedValues()), values);
     }
   } m_XIListPropertyInstance{this};
 
@@ -334,6 +396,7 @@ class CPropertyInstance final : public TComponent<CPropertyInstance> {
   Prjrep::TPersistHelper<CPropertyInstance> m_persist{this};
   Prjrep::TRefCountHelper<CPropertyInstance> m_count{this};
   CDefinition* m_definition = nullptr;  // immortal, so not counted
+  std::shared_ptr<DeviceParts> m_parts;  // of a device setting made by a manager; else null
   std::string m_value;
   bool m_locked = false;
 };
@@ -395,7 +458,13 @@ class CPropertyManager final : public TComponent<CPropertyManager> {
       if (!fresh) return at->instance.Get();
       m_entries.erase(at);  // a replaced instance leaves the records; the new one comes last
     }
-    Prjrep::AutoRelease<IPropertyInstance> created(new CPropertyInstance(found));
+    auto* made = new CPropertyInstance(found);
+    Prjrep::AutoRelease<IPropertyInstance> created(made);
+    if (found->Data().part != Part::kNone) {
+      std::shared_ptr<DeviceParts>& parts = m_deviceParts[key];
+      if (!parts) parts = std::make_shared<DeviceParts>();
+      made->JoinParts(parts);
+    }
     m_entries.push_back({key, found, std::move(created)});
     return m_entries.back().instance.Get();
   }
@@ -444,6 +513,7 @@ class CPropertyManager final : public TComponent<CPropertyManager> {
 
   Prjrep::TRefCountHelper<CPropertyManager> m_count{this};
   std::vector<Entry> m_entries;
+  std::map<CitI::IInterface*, std::shared_ptr<DeviceParts>> m_deviceParts;  // by context
 };
 
 }  // namespace

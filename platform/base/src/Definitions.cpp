@@ -26,6 +26,14 @@ using namespace dom;
 
 bool Flag(const X::DOMElement& e, const char16_t* name) { return Attr(e, name) == "true"; }
 
+Part PartOf(const std::string& word) {
+  if (word == "family") return Part::kFamily;
+  if (word == "device") return Part::kDevice;
+  if (word == "package") return Part::kPackage;
+  if (word == "speed") return Part::kSpeed;
+  return Part::kNone;
+}
+
 DefinitionData Named(Kind kind, const X::DOMElement& e) {
   DefinitionData d;
   d.kind = kind;
@@ -47,6 +55,7 @@ void Read(const X::DOMElement& root, Data& data) {
       d.toParser = Flag(e, u"parser");
       d.hook = Attr(e, u"hook");
       d.hookClass = Attr(e, u"hookClass");
+      d.part = PartOf(Attr(e, u"part"));
       d.allowed = NamesOf(e, u"allowed", true);
       d.dependsOn = NamesOf(e, u"dependsOn", true);
       defs.push_back(std::move(d));

@@ -541,6 +541,26 @@ CDefinition* PropertyDefinitionOf(CitI::IInterface* definition) {
   return FindPropertyDefinition(name.str());
 }
 
+Names DevicePartValues(Part part, const std::optional<std::string>& family, const std::optional<std::string>& device) {
+  Names values;
+  auto add = [&values](const std::string& value) {
+    if (std::find(values.begin(), values.end(), value) == values.end()) values.push_back(value);
+  };
+  for (const FamilyData& f : TheData().families) {
+    if (family && f.name != *family) continue;
+    for (const DeviceData& d : f.devices) {
+      if (part == Part::kDevice) {
+        add(d.name);
+        continue;
+      }
+      if (device && d.name != *device) continue;
+      if (part == Part::kPackage) std::for_each(d.packages.begin(), d.packages.end(), add);
+      if (part == Part::kSpeed) std::for_each(d.speeds.begin(), d.speeds.end(), add);
+    }
+  }
+  return values;
+}
+
 CitI::IInterface* TheDataStore() { return &Store(); }
 
 CitI::IInterface* TheDeviceStore() {
