@@ -67,6 +67,11 @@ file delete $lost
 file mkdir $lost
 fails "save into a folder" {project save} "*could not be written*"
 fails "close into a folder" {project close} "*could not be written*"
+# A close whose save failed keeps the project open, so what it holds is not dropped unsaved.
+fails "still open after the failed close" {project save} "*could not be written*"
+file delete $lost
+project close
+check "written by the close once it could be" [file isfile $lost] 1
 fails "closed after all" {project save} "no project is open"
 set loop [file join $dir {loop [a].xhlc}]
 set back [file join $dir {loop [b].xhlc}]
