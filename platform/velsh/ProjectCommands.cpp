@@ -299,18 +299,15 @@ int ProjectInfo(Tcl_Interp* interp, const std::string& path) {
   if (!info) return Error(interp, "no project information component");
   const Hvd::Status read = info->ReadProjectData(Absolute(path.c_str()).c_str());
   if (read != Hvd::kSuccess) {
-    // Why the file was refused: the user's errors when there are any, else the developer's
-    // lines after the one that names the file read.
-    std::string message;
-    for (const bool errors : {true, false}) {
-      for (const auto& record : Port_MsgManData::Captured()) {
-        const bool error = record.severity == Port_MsgManData::Severity::Error;
-        if (error == errors && record.text.find("reading from") == std::string::npos) message += record.text;
-      }
-      if (!message.empty()) break;
-    }
-    while (!message.empty() && message.back() == '\n') message.pop_back();
-    return Error(interp, message.empty() ? "project info: cannot read " + path : message);
+    // Why the file was refused: the user's errors when there are any, else the case in a sentence.
+    const auto& captured = Port_MsgManData::Captured();
+    const bool told = std::any_of(captured.begin(), captured.end(), [](const auto& record) {
+      return record.severity != Port_MsgManData::Severity::Debug;
+    });
+    std::error_code error;
+    const bool exists = std::filesystem::exists(Absolute(path.c_str()), error);
+    return Failed(interp, "project info", read,
+                  told ? "" : "project info: cannot read " + path + (exists ? "" : ": there is no such file"));
   }
   Text version;
   const Hvd::Status versioned = info->GetHlcVersion(&version);

@@ -28,31 +28,50 @@ fails "added twice" {velfile add $source} "velfile add: $source is already in th
 fails "not in the project" {velfile remove [file join $root b.vhd]} \
     "velfile remove: [file join $root b.vhd] is not in the project"
 check "save answers nothing" [project save] ""
+# A save that asks first, for the project file changed on disk: the dialog's answer is not the
+# command's.
+after 1100
+set channel [open $project a]
+puts $channel "<!-- changed by another program -->"
+close $channel
+lappend ::velmor::Hvd::answers no
+check "save after a question answers nothing" [project save] ""
+check "the save asked" [llength $::velmor::Hvd::asked] 1
 check "snapshot take answers nothing" [project snapshot take one] ""
-fails "snapshot taken twice" {project snapshot take one} "*already exists*"
+fails "snapshot taken twice" {project snapshot take one} {The checkpoint "one" already exists.}
 check "saveas answers nothing" [project saveas [file join $root copy c.xhlc]] ""
 check "archive answers nothing" [project archive [file join $root m.zip]] ""
 check "clean answers nothing" [project clean] ""
 
 pr flavor create fast /top/u_counter
 pr configuration create all
+# The assignment composes the configuration through the suite's Tcl synchronisation, whose
+# procedures answer with the configuration's handle: that is not the command's answer either.
+set ::env(VEL_CORVANE_USE_TCL_SYNC) 1
 check "assign answers nothing" [pr configuration assign all fast] ""
+check "the assignment synchronised" [expr {[llength $::velmor::pr_sync_actions::asked] > 0}] 1
+unset ::env(VEL_CORVANE_USE_TCL_SYNC)
 fails "no such flavor to delete" {pr flavor delete nothing} "pr flavor delete: no flavor named nothing"
 fails "no such configuration to delete" {pr configuration delete nothing} \
     "pr configuration delete: no configuration named nothing"
 fails "no such configuration to assign" {pr configuration assign nothing fast} \
     "pr configuration assign: no configuration named nothing"
 fails "no such flavor to assign" {pr configuration assign all nothing} "pr configuration assign: no flavor named nothing"
+fails "a configuration name that cannot name a folder" {pr configuration create ..} \
+    {The configuration name <..> cannot name a project directory: *}
 # Developer lines, such as the operation's signature, stay out of the error.
 if {[catch {pr flavor delete nothing} message] && [string match "*in function*" $message]} {
     puts "FAIL developer lines in the error: $message"
     incr failures
 }
 check "close answers nothing" [project close] ""
+fails "information on no file" {project info [file join $root gone.xhlc]} \
+    "project info: cannot read [file join $root gone.xhlc]: there is no such file"
 
 # A failure whose message does not end its line is followed by a message on a line of its own.
 set said [session pr "project open [list [file join $root n.xhlc]]
 pr flavor create fast /top/u_counter
+catch {pr configuration create other {nothing}}
 catch {pr flavor create fast /top/u_debounce}
 project save
 "]
