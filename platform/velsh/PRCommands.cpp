@@ -5,7 +5,6 @@
 #include "PRCommands.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,6 +12,7 @@
 #include "Hvd/ClassIds.h"
 #include "Hvd/ICompAdmin.h"
 #include "Hvd/IConfiguration.h"
+#include "Messages.h"
 #include "Port/MsgMan.h"
 #include "Prjrep/ClassIds.h"
 #include "Prjrep/IAutonym.h"
@@ -37,18 +37,9 @@ int Usage(Tcl_Interp* interp, const char* usage) {
   return Error(interp, std::string("wrong # args: should be \"") + usage + "\"");
 }
 
-// The messages the library issued since the command began, else the status.
-int Failed(Tcl_Interp* interp, const std::string& what, Hvd::Status status) {
-  std::string message;
-  for (const auto& record : Port_MsgManData::Captured())
-    if (record.severity != Port_MsgManData::Severity::Debug || message.empty()) message += record.text;
-  while (!message.empty() && message.back() == '\n') message.pop_back();
-  if (message.empty()) {
-    char code[32];
-    std::snprintf(code, sizeof code, "0x%016llx", static_cast<unsigned long long>(Hvd::CodeOf(status)));
-    message = what + " failed with status " + code;
-  }
-  return Error(interp, message);
+// The messages the library issued since the command began, in the order issued.
+int Failed(Tcl_Interp* interp, const std::string& what, Hvd::Status status, const std::string& why = std::string()) {
+  return velsh::Failed(interp, what, status, why, false);
 }
 
 AutoRelease<CitI::IInterface> Helper() {
@@ -86,6 +77,25 @@ AutoRelease<Prjrep::IStringSet> StringsOf(Tcl_Interp* interp, Tcl_Obj* list) {
   return set;
 }
 
+// Whether a flavor of that name is made, in any module.
+bool FlavorNamed(CitI::IInterface* helper, const std::string& name) {
+  AutoCast<Hvd::IFlavorHelper> flavors(helper);
+  AutoRelease<Hvd::IFlavor> flavor;
+  return flavors && flavors->FindNamedFlavor(name.c_str(), "", flavor.Receive()) == Hvd::kSuccess && flavor;
+}
+
+// The case a configuration command failed on when it names what is not there; empty otherwise.
+std::string Unknown(CitI::IInterface* helper, const std::string& configuration, const std::string& flavor,
+                    const std::string& command) {
+  AutoCast<Hvd::IConfigurationHelper> configurations(helper);
+  AutoRelease<Hvd::IConfiguration> found;
+  if (configurations)
+    std::ignore = configurations->FindNamedConfiguration(OpenProject(), configuration.c_str(), found.Receive());
+  if (!found) return command + ": no configuration named " + configuration;
+  if (!flavor.empty() && !FlavorNamed(helper, flavor)) return command + ": no flavor named " + flavor;
+  return std::string();
+}
+
 int FlavorCmd(Tcl_Interp* interp, CitI::IInterface* helper, const std::vector<std::string>& args) {
   AutoCast<Hvd::IFlavorHelper> flavors(helper);
   const std::string sub = args.empty() ? std::string() : args[0];
@@ -110,7 +120,9 @@ int FlavorCmd(Tcl_Interp* interp, CitI::IInterface* helper, const std::vector<st
   if (sub == "delete") {
     if (args.size() != 2) return Usage(interp, "pr flavor delete NAME");
     const Hvd::Status deleted = flavors->DeleteNamedFlavor(OpenProject(), args[1].c_str());
-    return deleted == Hvd::kSuccess ? TCL_OK : Failed(interp, "pr flavor delete", deleted);
+    if (deleted == Hvd::kSuccess) return Done(interp);
+    return Failed(interp, "pr flavor delete", deleted,
+                  FlavorNamed(helper, args[1]) ? "" : "pr flavor delete: no flavor named " + args[1]);
   }
   return Error(interp, "bad subcommand \"" + sub + "\": must be create, find or delete");
 }
@@ -164,13 +176,16 @@ int ConfigurationCmd(Tcl_Interp* interp, CitI::IInterface* helper, int objc, Tcl
   if (sub == "delete") {
     if (args.size() != 2) return Usage(interp, "pr configuration delete NAME");
     const Hvd::Status deleted = configurations->DeleteNamedConfiguration(OpenProject(), args[1].c_str());
-    return deleted == Hvd::kSuccess ? TCL_OK : Failed(interp, "pr configuration delete", deleted);
+    if (deleted == Hvd::kSuccess) return Done(interp);
+    return Failed(interp, "pr configuration delete", deleted, Unknown(helper, args[1], "", "pr configuration delete"));
   }
   if (sub == "assign") {
     if (args.size() != 3) return Usage(interp, "pr configuration assign NAME FLAVOR");
     const Hvd::Status assigned =
         configurations->AssignReconfigurableModuleToConfiguration(OpenProject(), args[1].c_str(), args[2].c_str());
-    return assigned == Hvd::kSuccess ? TCL_OK : Failed(interp, "pr configuration assign", assigned);
+    if (assigned == Hvd::kSuccess) return Done(interp);
+    return Failed(interp, "pr configuration assign", assigned,
+                  Unknown(helper, args[1], args[2], "pr configuration assign"));
   }
   if (sub == "list") {
     if (args.size() != 1) return Usage(interp, "pr configuration list");

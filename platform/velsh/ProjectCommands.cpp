@@ -4,6 +4,7 @@
 
 #include "ProjectCommands.h"
 
+#include "Messages.h"
 #include "PRCommands.h"
 
 #include <algorithm>
@@ -55,23 +56,6 @@ using Text = Port::StringBase<char>;
 AutoRelease<Hvd::IProject> g_project;
 // The open project's Cvf project helper, bound to it and registered in its repository.
 AutoRelease<CitI::IInterface> g_helper;
-
-// The messages the library issued since the command began, its errors first, else the status.
-int Failed(Tcl_Interp* interp, const std::string& what, Hvd::Status status) {
-  std::string message;
-  std::string rest;
-  for (const auto& record : Port_MsgManData::Captured())
-    (record.severity == Port_MsgManData::Severity::Error ? message : rest) += record.text;
-  message += rest;
-  while (!message.empty() && message.back() == '\n') message.pop_back();
-  if (message.empty()) {
-    char code[32];
-    std::snprintf(code, sizeof code, "0x%016llx", static_cast<unsigned long long>(Hvd::CodeOf(status)));
-    message = what + " failed with status " + code;
-  }
-  Tcl_SetObjResult(interp, Tcl_NewStringObj(message.c_str(), -1));
-  return TCL_ERROR;
-}
 
 int Error(Tcl_Interp* interp, const std::string& message) {
   Tcl_SetObjResult(interp, Tcl_NewStringObj(message.c_str(), -1));
@@ -310,7 +294,7 @@ int OpenProject(Tcl_Interp* interp, const std::string& path) {
     RegisterCvfHelper();
   }
   if (opened != Hvd::kSuccess) return Failed(interp, "project open", opened);
-  return TCL_OK;
+  return Done(interp);
 }
 
 // What a project source file says of itself, read without opening its project: a dict of its
@@ -322,18 +306,15 @@ int ProjectInfo(Tcl_Interp* interp, const std::string& path) {
   if (!info) return Error(interp, "no project information component");
   const Hvd::Status read = info->ReadProjectData(Absolute(path.c_str()).c_str());
   if (read != Hvd::kSuccess) {
-    // Why the file was refused: the user's errors when there are any, else the developer's
-    // lines after the one that names the file read.
-    std::string message;
-    for (const bool errors : {true, false}) {
-      for (const auto& record : Port_MsgManData::Captured()) {
-        const bool error = record.severity == Port_MsgManData::Severity::Error;
-        if (error == errors && record.text.find("reading from") == std::string::npos) message += record.text;
-      }
-      if (!message.empty()) break;
-    }
-    while (!message.empty() && message.back() == '\n') message.pop_back();
-    return Error(interp, message.empty() ? "project info: cannot read " + path : message);
+    // Why the file was refused: the user's errors when there are any, else the case in a sentence.
+    const auto& captured = Port_MsgManData::Captured();
+    const bool told = std::any_of(captured.begin(), captured.end(), [](const auto& record) {
+      return record.severity != Port_MsgManData::Severity::Debug;
+    });
+    std::error_code error;
+    const bool exists = std::filesystem::exists(Absolute(path.c_str()), error);
+    return Failed(interp, "project info", read,
+                  told ? "" : "project info: cannot read " + path + (exists ? "" : ": there is no such file"));
   }
   Text version;
   const Hvd::Status versioned = info->GetHlcVersion(&version);
@@ -384,7 +365,7 @@ int SnapshotCmd(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
         manager->CreateCheckpoint(args[0].c_str(), args.size() > 1 ? args[1].c_str() : "", made.Receive());
     if (created != Hvd::kSuccess || !made) return Failed(interp, "project snapshot take", created);
     const Hvd::Status written = made->CreateCheckpointProject();
-    return written == Hvd::kSuccess ? TCL_OK : Failed(interp, "project snapshot take", written);
+    return written == Hvd::kSuccess ? Done(interp) : Failed(interp, "project snapshot take", written);
   }
   if (action == "list") {
     if (!args.empty()) return Usage(interp, "project snapshot list");
@@ -414,12 +395,12 @@ int SnapshotCmd(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
     if (done != Hvd::kSuccess) return Failed(interp, "project snapshot restore", done);
     if (restored) g_project = std::move(restored);
     RegisterCvfHelper();
-    return TCL_OK;
+    return Done(interp);
   }
   if (action == "delete") {
     if (args.size() != 1) return Usage(interp, "project snapshot delete NAME");
     const Hvd::Status removed = manager->RemoveCheckpointByName(args[0].c_str());
-    if (removed == Hvd::kSuccess) return TCL_OK;
+    if (removed == Hvd::kSuccess) return Done(interp);
     if (removed == Hvd::kFailure && Port_MsgManData::Captured().empty())
       return Error(interp, "no snapshot \"" + args[0] + "\"");
     return Failed(interp, "project snapshot delete", removed);
@@ -452,13 +433,13 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
   if (sub == "close") {
     if (!args.empty()) return Usage(interp, "project close");
     const Hvd::Status closed = CloseProject(true);
-    return closed == Hvd::kSuccess ? TCL_OK : Failed(interp, "project close", closed);
+    return closed == Hvd::kSuccess ? Done(interp) : Failed(interp, "project close", closed);
   }
   if (sub == "save") {
     if (!args.empty()) return Usage(interp, "project save");
     AutoCast<Hvd::IForceSave> save(g_project.Get());
     const Hvd::Status saved = save ? save->ForceSave() : Hvd::kMissingInterface;
-    return saved == Hvd::kSuccess ? TCL_OK : Failed(interp, "project save", saved);
+    return saved == Hvd::kSuccess ? Done(interp) : Failed(interp, "project save", saved);
   }
   // Copies of the open project; the open project stays the one open.
   if (sub == "saveas" || sub == "copy" || sub == "archive") {
@@ -476,11 +457,11 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
       Text remoteSources;
       copied = copies->SaveAsArchive(target.c_str(), &remoteSources);
     }
-    return copied == Hvd::kSuccess ? TCL_OK : Failed(interp, "project " + sub, copied);
+    return copied == Hvd::kSuccess ? Done(interp) : Failed(interp, "project " + sub, copied);
   }
   if (sub == "clean") {
     const Hvd::Status cleaned = g_project->ProjectCleanUp();
-    return cleaned == Hvd::kSuccess ? TCL_OK : Failed(interp, "project clean", cleaned);
+    return cleaned == Hvd::kSuccess ? Done(interp) : Failed(interp, "project clean", cleaned);
   }
   if (sub == "get" || sub == "set") {
     const bool set = sub == "set";
@@ -501,7 +482,7 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
       const Hvd::Status changed = instance->SetValue(args[1].c_str());
       if (changed != Hvd::kSuccess) return Failed(interp, "project set", changed);
       if (device) AnnounceDeviceChange(instance);
-      return TCL_OK;
+      return Done(interp);
     }
     Text value;
     const Hvd::Status read = instance->GetValue(&value);
@@ -571,13 +552,15 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     if (args.size() != 1) return Usage(interp, "velfile add PATH ?-library NAME?");
     AutoRelease<Hvd::IHdlFile> file;
     const Hvd::Status added = files->ProjectAddFile(Absolute(args[0].c_str()).c_str(), nullptr, file.Receive());
+    if (added == Hvd::kAlreadyInProject)
+      return Failed(interp, "velfile add", added, "velfile add: " + args[0] + " is already in the project");
     if (added != Hvd::kSuccess || !file) return Failed(interp, "velfile add", added);
     // A source is for implementation and for simulation, as the suite adds it by default.
     if (AutoCast<Hvd::IViewClassAssociation> classes(file.Get()); classes) {
       std::ignore = classes->SetBit(0);
       std::ignore = classes->SetBit(1);
     }
-    if (!words.hasLibrary) return TCL_OK;
+    if (!words.hasLibrary) return Done(interp);
     AutoCast<Hvd::ISourceLibraryManager> libraries(g_project.Get());
     AutoRelease<Hvd::ISourceLibrary> library;
     bool created = false;
@@ -585,7 +568,7 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
       created = libraries->CreateSourceLibrary(words.library.c_str(), library.Receive()) == Hvd::kSuccess && library;
     AutoCast<Hvd::ISourceLibraryMember> member(file.Get());
     const Hvd::Status moved = !library ? Hvd::kFailure : member ? member->SetLibrary(library) : Hvd::kMissingInterface;
-    if (moved == Hvd::kSuccess) return TCL_OK;
+    if (moved == Hvd::kSuccess) return Done(interp);
     // A file its library refuses is not added, nor a library made for it.
     const int failed = Failed(interp, "velfile add -library", moved);
     std::ignore = files->RemoveFileByHdlFile(file.Get());
@@ -594,8 +577,12 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
   }
   if (sub == "remove") {
     if (args.size() != 1) return Usage(interp, "velfile remove PATH");
-    const Hvd::Status removed = files->RemoveFileByPath(Absolute(args[0].c_str()).c_str());
-    return removed == Hvd::kSuccess ? TCL_OK : Failed(interp, "velfile remove", removed);
+    const std::string path = Absolute(args[0].c_str());
+    const Hvd::Status removed = files->RemoveFileByPath(path.c_str());
+    if (removed == Hvd::kSuccess) return Done(interp);
+    AutoRelease<Hvd::IHdlFileIterator> at;
+    const bool listed = files->FindFileByPath(path.c_str(), at.Receive()) == Hvd::kSuccess && at && !at->IsDone();
+    return Failed(interp, "velfile remove", removed, listed ? "" : "velfile remove: " + args[0] + " is not in the project");
   }
   if (sub == "list") {
     if (!args.empty()) return Usage(interp, "velfile list ?-view VIEW?");

@@ -251,6 +251,7 @@ bool CXMLReader::ParseFile(const String& path) {
   m_fileName = path;
   m_directory = Port::FileName(path).GetHead();
   m_properties.clear();
+  m_parseRefused = false;
   if (!Port::File::exist(path)) return false;
   std::string bytes;
   auto diverted = std::exchange(m_divert, false) ? std::make_unique<DivertedFiles>() : nullptr;
@@ -261,6 +262,7 @@ bool CXMLReader::ParseFile(const String& path) {
         .issueError("%s on line %d, column %d\n while parsing file %s\n", error.message.c_str(),
                     static_cast<int>(error.line), static_cast<int>(error.column),
                     error.systemId.empty() ? path.c_str() : error.systemId.c_str());
+    m_parseRefused = true;
     return false;
   }
   return AdoptDocument(path, std::move(document), std::move(bytes), nullptr, std::move(diverted));

@@ -60,6 +60,8 @@ class CXMLReader {
   void CreateParser();
   // False when the file is missing or does not parse; the earlier document then stays.
   bool ParseFile(const String& path);
+  // True when the last ParseFile found the file but it did not parse: the error was reported.
+  bool ParseRefused() const noexcept { return m_parseRefused; }
   // The entries of a files section read as the document was parsed, in place of its nodes.
   class DivertedFiles;
   // The next parse leaves the entries of the files section out of the document and reads them
@@ -166,6 +168,7 @@ class CXMLReader {
   mutable Xml::DocumentPtr m_document;
   mutable std::unique_ptr<DivertedFiles> m_diverted;
   bool m_divert = false;
+  bool m_parseRefused = false;
   // The bytes the document was parsed from, while it is held.
   std::string m_bytes;
   std::unique_ptr<XhlcSnapshot> m_snapshot;

@@ -53,7 +53,7 @@ project close
 # A project file that does not parse: an error, and nothing written over it.
 set broken [file join $dir {broken $[x].xhlc}]
 write $broken "not xml {at} \[all\]"
-fails "broken" {project open $broken} "*Errors while opening hlc project file*"
+fails "broken" {project open $broken} "*while parsing file*"
 project save
 project close
 set f [open $broken]; set text [read $f]; close $f

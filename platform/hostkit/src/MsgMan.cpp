@@ -32,10 +32,12 @@ const char* Label(Port_MsgManData::Severity severity) {
 void Keep(Port_MsgManData::Record record) {
   Sink& sink = TheSink();
   std::lock_guard<std::mutex> guard(sink.lock);
+  // Each message ends its line, so that the next one starts its own.
+  const char* end = !record.text.empty() && record.text.back() == '\n' ? "" : "\n";
   if (record.severity == Port_MsgManData::Severity::Debug) {
-    if (sink.showDebug) std::fputs(record.text.c_str(), stderr);
+    if (sink.showDebug && !record.text.empty()) std::fprintf(stderr, "%s%s", record.text.c_str(), end);
   } else {
-    std::fprintf(stderr, "%s (%s): %s", Label(record.severity), record.category.c_str(), record.text.c_str());
+    std::fprintf(stderr, "%s (%s): %s%s", Label(record.severity), record.category.c_str(), record.text.c_str(), end);
   }
   // The sink is for tests; a long session keeps only its recent history.
   constexpr std::size_t kKeep = 10000;

@@ -411,6 +411,7 @@ class CProject : public TComponent<CProject> {
     std::string bytes;
     std::unique_ptr<ElementIndex> index;
     std::unique_ptr<CXMLReader::DivertedFiles> diverted;
+    bool refused = false;  // the file did not parse, and that was reported
   };
   ReadDocument m_readDocument;
   // Set when the open made the design: the release then tears it down.

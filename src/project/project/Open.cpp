@@ -61,17 +61,20 @@ std::int32_t MajorOf(const String& version) {
 // The product version the file at `path` was saved with, read without opening it. Without the
 // component that reads it the open cannot go on (failure); a file it cannot read leaves
 // `*read` false. The document read is given back in `document`, so that the open, when the
-// file stays as it is, does not parse it a second time.
-Status SavedProductVersion(const String& path, String* version, bool* read, Xml::DocumentPtr* document,
+// file stays as it is, does not parse it a second time; `*refused` tells that the file did not
+// parse, which was reported once, here.
+Status SavedProductVersion(const String& path, String* version, bool* read, bool* refused, Xml::DocumentPtr* document,
                            std::string* bytes, std::unique_ptr<ElementIndex>* index,
                            std::unique_ptr<CXMLReader::DivertedFiles>* diverted) {
   *read = false;
+  *refused = false;
   Prjrep::AutoRelease<IProjectInfo> info(CitP::Factory::CreateInstance(ClassId::ProjectInfo()));
   if (!info) return Fail(kFailure, "Project::Open - CreateInstance of CProjectComp failed.\n");
   // The open takes the document over: its file entries are read as it is parsed.
   CProjectInfo::DivertFileEntries(info.Get());
   *read = info->ReadProjectData(path) == kSuccess && info->GetHlcVersion(version) == kSuccess;
   if (*read) *document = CProjectInfo::TakeReadDocument(info.Get(), bytes, index, diverted);
+  *refused = !*read && CProjectInfo::ParseRefused(info.Get());
   return kSuccess;
 }
 
@@ -226,15 +229,18 @@ Status CProject::XIProject::Open(const String& given) {
     if (!isNew) {
       String saved;
       bool read = false;
+      bool refused = false;
       Xml::DocumentPtr document;
       std::string bytes;
       std::unique_ptr<ElementIndex> index;
       std::unique_ptr<CXMLReader::DivertedFiles> diverted;
-      if (const Status made = SavedProductVersion(path, &saved, &read, &document, &bytes, &index, &diverted);
+      if (const Status made = SavedProductVersion(path, &saved, &read, &refused, &document, &bytes, &index, &diverted);
           made != kSuccess)
         return made;
       if (!read) {
-        // An unreadable file is reported, and kept from being overwritten, by the open itself.
+        // An unreadable file is kept from being overwritten by the open itself; one that did
+        // not parse was reported already, and is not parsed again to say so twice.
+        if (refused) self.m_readDocument = {path, nullptr, {}, nullptr, nullptr, true};
       } else if (MajorOf(saved) > MajorOf(self.m_softwareVersion)) {
         Port_MsgManData::createObject("ProjectMgmt", "CProject", 711, kProjectRevision)
             .issueError(
@@ -548,6 +554,7 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
 bool CProject::ReadProjectDocument(const String& path) {
   ReadDocument read = std::move(m_readDocument);
   m_readDocument = {};
+  if (read.refused && read.path == path) return false;
   if (read.document && read.path == path)
     return m_reader->AdoptDocument(path, std::move(read.document), std::move(read.bytes), std::move(read.index),
                                    std::move(read.diverted));

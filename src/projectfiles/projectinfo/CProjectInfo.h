@@ -44,6 +44,8 @@ class CProjectInfo : public TComponent<CProjectInfo> {
   // The component's next ReadProjectData leaves the file entries out of the document it
   // parses, for an open that takes the document over with them (CXMLReader::DivertFileEntries).
   static void DivertFileEntries(IProjectInfo* info);
+  // True when the component's last ReadProjectData found a file that did not parse, and said so.
+  static bool ParseRefused(IProjectInfo* info);
 
  private:
   struct XIProjectInfo : TNested<CProjectInfo, IProjectInfo> {

@@ -68,6 +68,11 @@ void CProjectInfo::DivertFileEntries(IProjectInfo* info) {
   if (auto* face = dynamic_cast<XIProjectInfo*>(info); face != nullptr) face->Owner().m_reader.DivertFileEntries();
 }
 
+bool CProjectInfo::ParseRefused(IProjectInfo* info) {
+  auto* face = dynamic_cast<XIProjectInfo*>(info);
+  return face != nullptr && face->Owner().m_reader.ParseRefused();
+}
+
 Status CProjectInfo::XIProjectInfo::GetAssociations(Prjrep::IStringSet** associations) {
   AutoOut<Prjrep::IStringSet> out(associations);
   CProjectInfo& self = This();

@@ -1,0 +1,24 @@
+#pragma once
+// What a failed command of the shell says: the library's messages for the user, the cases the
+// library answers with a bare status in words, and its developer lines only when asked for.
+
+#include <tcl.h>
+
+#include <string>
+
+#include "Hvd/Status.h"
+
+namespace velsh {
+
+// Sets the Tcl error of a failed command and answers TCL_ERROR: the messages the library issued
+// since the command began (its errors first when `errorsFirst`), then `why`, else what the
+// status says. The library's developer lines join only while they are shown (VELSH_DEBUG);
+// without them, those that report an error are given as the sentence they end with.
+int Failed(Tcl_Interp* interp, const std::string& what, Hvd::Status status, const std::string& why = std::string(),
+           bool errorsFirst = true);
+
+// A command that succeeded with nothing to answer: the interpreter's result may still hold
+// what a script the library ran left there (a dialog's answer, a handle).
+int Done(Tcl_Interp* interp);
+
+}  // namespace velsh
