@@ -1,5 +1,5 @@
-// Many libraries that share unit names: one VHDL core of 53 files (5 packages, 48 entities in a
-// hierarchy of four levels) copied K times, each copy into a library of its own, added one file
+// Many libraries that share unit names: one VHDL core of 53 files (5 packages, 45 entities in a
+// hierarchy of four levels, two spare variants and a testbench) copied K times, each copy into a library of its own, added one file
 // at a time to a new project, each file then moved into its copy's library, the way
 // `velfile add FILE -library libK` does it.
 //
@@ -37,7 +37,8 @@ fs::path Folder() { return bench_support::ScratchFolder("libraries_bench"); }
 void Write(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
 
 // One copy of the core in `directory`: its files in the order a script adds them (packages,
-// leaves, blocks, subsystems, the top), as bench/velsh/libraries.tcl writes them.
+// leaves, blocks, subsystems, the top, two spare variants, the testbench), as
+// bench/velsh/libraries.tcl writes them.
 std::vector<std::string> Core(const fs::path& directory) {
   fs::create_directories(directory);
   std::vector<std::string> files;
@@ -55,35 +56,44 @@ std::vector<std::string> Core(const fs::path& directory) {
   }
   const std::string port = "  port (clk : in std_logic; d : in std_logic; q : out std_logic);";
   const std::string head = "library ieee;\nuse ieee.std_logic_1164.all;\nuse work.pkg_types.all;\n";
+  const std::string map = "port map (clk => clk, d => d, q => open);\n";
   const auto entity = [&](const std::string& name, const std::string& uses, const std::string& declarations,
                           const std::string& body) {
     add(name + ".vhd", head + uses + "\nentity " + name + " is\n" + port + "\nend entity;\n\narchitecture rtl of " +
-                           name + " is\n" + declarations + "begin\n" + body + "end architecture;\n");
+                           name + " is\n" + declarations + "begin\n" + body + "  q <= d;\nend architecture;\n");
   };
-  for (int i = 0; i < 31; ++i) entity("leaf_" + std::to_string(i), "", "", "  q <= d when rising_edge(clk);\n");
+  const auto instance = [&](const std::string& label, const std::string& target) {
+    return "  " + label + " : " + target + " " + map;
+  };
+  for (int i = 0; i < 28; ++i) entity("leaf_" + std::to_string(i), "", "", "");
   for (int b = 0; b < 12; ++b) {
     std::string body;
-    for (int m = 0; m < 3; ++m) {
-      body += "  u" + std::to_string(m) + " : entity work.leaf_" + std::to_string((b * 3 + m) % 31) +
-              " port map (clk => clk, d => d, q => open);\n";
-    }
-    entity("block_" + std::to_string(b), "use work.pkg_util.all;\n", "", body + "  q <= d;\n");
+    for (int m = 0; m < 5; ++m)
+      body += instance("u" + std::to_string(m), "entity work.leaf_" + std::to_string((b * 5 + m) % 28));
+    entity("block_" + std::to_string(b), "use work.pkg_util.all;\n", "", body);
   }
   for (int s = 0; s < 4; ++s) {
-    std::string body;
+    std::string body = instance("l0", "entity work.leaf_" + std::to_string(s * 7));
+    std::string declarations;
     for (int m = 0; m < 3; ++m) {
-      body += "  u" + std::to_string(m) + " : block_" + std::to_string(s * 3 + m) +
-              " port map (clk => clk, d => d, q => open);\n";
+      const std::string block = "block_" + std::to_string(s * 3 + m);
+      declarations += "  component " + block + " is\n" + port + "\n  end component;\n";
+      body += instance("u" + std::to_string(m), block);
     }
-    const std::string component = "  component block_" + std::to_string(s * 3) + " is\n" + port + "\n  end component;\n";
-    entity("sub_" + std::to_string(s), "use work.pkg_regs.all;\n", component, body + "  q <= d;\n");
+    entity("sub_" + std::to_string(s), "use work.pkg_regs.all;\n", declarations, body);
   }
   std::string body;
-  for (int s = 0; s < 4; ++s) {
-    body += "  u" + std::to_string(s) + " : entity work.sub_" + std::to_string(s) +
-            " port map (clk => clk, d => d, q => open);\n";
+  for (int s = 0; s < 4; ++s) body += instance("u" + std::to_string(s), "entity work.sub_" + std::to_string(s));
+  entity("core_top", "use work.pkg_bus.all;\nuse work.pkg_consts.all;\n", "", body);
+  for (int a = 0; a < 2; ++a) {
+    entity("alt_" + std::to_string(a), "", "",
+           instance("u0", "entity work.leaf_" + std::to_string(a)) +
+               instance("u1", "entity work.leaf_" + std::to_string(a + 2)));
   }
-  entity("core_top", "use work.pkg_bus.all;\nuse work.pkg_consts.all;\n", "", body + "  q <= d;\n");
+  add("tb_core.vhd", head +
+                         "\nentity tb_core is\nend entity;\n\narchitecture sim of tb_core is\n  signal clk, d, q : "
+                         "std_logic := '0';\nbegin\n  dut : entity work.core_top port map (clk => clk, d => d, q => "
+                         "q);\n  clk <= not clk after 5 ns;\nend architecture;\n");
   return files;
 }
 

@@ -1,5 +1,5 @@
-# Many libraries that share unit names: one VHDL core of 53 files (5 packages, 48 entities in a
-# hierarchy of four levels) copied K times, each copy into a library of its own, added one
+# Many libraries that share unit names: one VHDL core of 53 files (5 packages, 45 entities in a
+# hierarchy of four levels, two spare variants and a testbench) copied K times, each copy into a library of its own, added one
 # `velfile add FILE -library libK` at a time to a new project, as a user scripts it.
 #
 #   velsh bench/velsh/libraries.tcl ?COPIES? ?FOLDER?
@@ -19,8 +19,9 @@ proc write {path text} {
   close $out
 }
 
-# The core: packages first, then the leaves, the blocks, the subsystems and the top, each entity
-# in a file of its own, in the order a script would add them.
+# The core: packages first, then the leaves, the blocks, the subsystems, the top, two spare
+# variants that nothing instantiates and the testbench, each entity in a file of its own, in the
+# order a script would add them.
 proc core {folder} {
   set files {}
   foreach p {types consts util regs bus} {
@@ -29,34 +30,42 @@ proc core {folder} {
   }
   set port "  port (clk : in std_logic; d : in std_logic; q : out std_logic);"
   set head "library ieee;\nuse ieee.std_logic_1164.all;\nuse work.pkg_types.all;\n"
-  for {set i 0} {$i < 31} {incr i} {
-    write $folder/leaf_$i.vhd "$head\nentity leaf_$i is\n$port\nend entity;\n\narchitecture rtl of leaf_$i is\nbegin\n  q <= d when rising_edge(clk);\nend architecture;\n"
-    lappend files $folder/leaf_$i.vhd
+  set map "port map (clk => clk, d => d, q => open);\n"
+  proc entity {folder name uses declarations body} {
+    upvar files files port port head head
+    write $folder/$name.vhd "$head$uses\nentity $name is\n$port\nend entity;\n\narchitecture rtl of $name is\n${declarations}begin\n$body  q <= d;\nend architecture;\n"
+    lappend files $folder/$name.vhd
+  }
+  for {set i 0} {$i < 28} {incr i} {
+    entity $folder leaf_$i "" "" ""
   }
   for {set b 0} {$b < 12} {incr b} {
     set body ""
-    for {set m 0} {$m < 3} {incr m} {
-      set leaf [expr {($b * 3 + $m) % 31}]
-      append body "  u$m : entity work.leaf_$leaf port map (clk => clk, d => d, q => open);\n"
+    for {set m 0} {$m < 5} {incr m} {
+      append body "  u$m : entity work.leaf_[expr {($b * 5 + $m) % 28}] $map"
     }
-    write $folder/block_$b.vhd "$head\nuse work.pkg_util.all;\n\nentity block_$b is\n$port\nend entity;\n\narchitecture rtl of block_$b is\nbegin\n$body  q <= d;\nend architecture;\n"
-    lappend files $folder/block_$b.vhd
+    entity $folder block_$b "use work.pkg_util.all;\n" "" $body
   }
   for {set s 0} {$s < 4} {incr s} {
-    set body ""
+    set body "  l0 : entity work.leaf_[expr {$s * 7}] $map"
+    set declarations ""
     for {set m 0} {$m < 3} {incr m} {
-      set blk [expr {$s * 3 + $m}]
-      append body "  u$m : block_$blk port map (clk => clk, d => d, q => open);\n"
+      set blk block_[expr {$s * 3 + $m}]
+      append declarations "  component $blk is\n$port\n  end component;\n"
+      append body "  u$m : $blk $map"
     }
-    write $folder/sub_$s.vhd "$head\nuse work.pkg_regs.all;\n\nentity sub_$s is\n$port\nend entity;\n\narchitecture rtl of sub_$s is\n  component block_[expr {$s * 3}] is\n$port\n  end component;\nbegin\n$body  q <= d;\nend architecture;\n"
-    lappend files $folder/sub_$s.vhd
+    entity $folder sub_$s "use work.pkg_regs.all;\n" $declarations $body
   }
   set body ""
   for {set s 0} {$s < 4} {incr s} {
-    append body "  u$s : entity work.sub_$s port map (clk => clk, d => d, q => open);\n"
+    append body "  u$s : entity work.sub_$s $map"
   }
-  write $folder/core_top.vhd "$head\nuse work.pkg_bus.all;\nuse work.pkg_consts.all;\n\nentity core_top is\n$port\nend entity;\n\narchitecture rtl of core_top is\nbegin\n$body  q <= d;\nend architecture;\n"
-  lappend files $folder/core_top.vhd
+  entity $folder core_top "use work.pkg_bus.all;\nuse work.pkg_consts.all;\n" "" $body
+  for {set a 0} {$a < 2} {incr a} {
+    entity $folder alt_$a "" "" "  u0 : entity work.leaf_$a $map  u1 : entity work.leaf_[expr {$a + 2}] $map"
+  }
+  write $folder/tb_core.vhd "$head\nentity tb_core is\nend entity;\n\narchitecture sim of tb_core is\n  signal clk, d, q : std_logic := '0';\nbegin\n  dut : entity work.core_top port map (clk => clk, d => d, q => q);\n  clk <= not clk after 5 ns;\nend architecture;\n"
+  lappend files $folder/tb_core.vhd
   return $files
 }
 
