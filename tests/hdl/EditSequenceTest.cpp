@@ -239,6 +239,66 @@ TEST(EditSequence, AnArchitectureChosenByTheOrderFollowsIt) {
   EXPECT_EQ(used(), "r.vhd");
 }
 
+// Units that share names across libraries: a name found in the asker's own library is settled
+// by that library, and follows its units as they come, go and move; one found in no such library
+// falls back on every library. Each step answers as the same files given afresh.
+TEST(EditSequence, NamesSharedByLibrariesFollowTheUnitsOfEachLibrary) {
+  MemoryFiles files;
+  const std::string leaf = "entity leaf is port (x : bit); end; architecture r of leaf is begin end;";
+  files.Set("top1.vhd", "entity top is port (x : bit); end; architecture r of top is begin "
+                        "u : entity work.leaf; v : leaf port map (x => x); w : entity lib3.mid; end;");
+  files.Set("leaf1.vhd", leaf);
+  files.Set("leaf2.vhd", "entity leaf is port (x : bit); end; architecture r of leaf is begin m : entity work.mid; end;");
+  files.Set("mid2.vhd", "entity mid is end; architecture r of mid is begin end;");
+  files.Set("top2.vhd", "entity top2 is port (x : bit); end; architecture r of top2 is begin u : entity work.leaf; end;");
+  files.Set("leaf3.vhd", leaf);
+  files.Set("mid3.vhd", "entity mid is end; architecture r of mid is begin d : entity work.deep; end;");
+  files.Set("deep3.vhd", "entity deep is end; architecture r of deep is begin end;");
+  std::map<FileHandle, FileState> in;
+  Project project;
+  project.SetReader(files.GetReader());
+  const auto add = [&](FileHandle handle, const std::string& path, std::int64_t order, const std::string& library) {
+    in[handle] = FileState{path, order, library};
+    return project.AddFile(handle, path, order, library);
+  };
+  const auto check = [&](const std::string& step) {
+    SCOPED_TRACE(step);
+    Project fresh;
+    fresh.SetReader(files.GetReader());
+    for (const auto& [handle, file] : in) ASSERT_TRUE(fresh.AddFile(handle, file.path, file.order, file.library));
+    ASSERT_EQ(Answers(project, in, false), Answers(fresh, in, false));
+  };
+  ASSERT_TRUE(add(1, "top1.vhd", 1, "lib1") && add(2, "leaf1.vhd", 2, "lib1") && add(3, "leaf2.vhd", 3, "lib2"));
+  ASSERT_TRUE(add(4, "mid2.vhd", 4, "lib2") && add(5, "top2.vhd", 5, "lib2"));
+  check("added");
+  const auto move = [&](FileHandle handle, const std::string& library) {
+    in[handle].library = library;
+    return project.SetLibrary(handle, library);
+  };
+  // lib1's leaf leaves: top's component falls back on lib2's, which goes deeper; work.leaf finds none
+  ASSERT_TRUE(move(2, "lib3"));
+  check("leaf1 to lib3");
+  ASSERT_TRUE(add(7, "mid3.vhd", 7, "lib3"));  // top's explicit lib3.mid appears
+  check("mid in lib3");
+  ASSERT_TRUE(add(8, "deep3.vhd", 8, "lib3"));  // and grows below, measured anew
+  check("deep in lib3");
+  ASSERT_TRUE(move(2, "lib1"));  // back where top finds it first
+  check("leaf1 back to lib1");
+  ASSERT_TRUE(add(6, "leaf3.vhd", 0, "lib2"));  // an earlier leaf in lib2 only
+  check("earlier leaf in lib2");
+  ASSERT_TRUE(project.Remove(3));
+  in.erase(3);
+  check("leaf2 removed");
+  ASSERT_TRUE(move(6, "lib1"));  // lib2 keeps no leaf; top's own library gets an earlier one
+  check("leaf3 to lib1");
+  files.Set("deep3.vhd", "entity deep is end; architecture r of deep is begin l : entity lib1.leaf; end;");
+  ASSERT_TRUE(project.SetModified(8));
+  check("deep changed");
+  ASSERT_TRUE(project.SetOrder(2, -1));
+  in[2].order = -1;
+  check("leaf1 first");
+}
+
 // A query's message follows the messages of binding and ordering, also when the order is worked
 // out only after the query.
 TEST(EditSequence, AQueryMessageStaysAfterTheOrdersMessages) {

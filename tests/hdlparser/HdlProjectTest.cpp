@@ -205,6 +205,30 @@ TEST_F(HdlProjectTest, RootNodesComeWithTheLikelyTopFirst) {
   EXPECT_EQ(tops, (std::vector<std::string>{"soc", "pair", "shell", "core_wrap", "solo", "tb"}));
 }
 
+// Candidates of one name stand for the top found by that name: a core copied several times gives
+// as many roots, all one node, whose hierarchy is made once.
+TEST_F(HdlProjectTest, RootsOfOneNameAreOneNode) {
+  for (const char* name : {"copy1.vhd", "copy2.vhd", "copy3.vhd"})
+    Add(dir / name, "entity top is port (c : bit); end;\narchitecture r of top is begin u : entity work.leaf; end;\n");
+  Add(dir / "leaf.vhd", "entity leaf is port (c : bit); end;\narchitecture r of leaf is begin end;\n");
+  Add(dir / "other.vhd", "entity other is port (c : bit); end;\narchitecture r of other is begin end;\n");
+  AutoRelease<IHdlNetListNode> root;
+  AutoRelease<IHdlNetListNodeIterator> children;
+  ASSERT_TRUE(elaboration->GetDesignGraph(root.Receive()) == kSuccess &&
+              root->GetChildren(children.Receive()) == kSuccess);
+  std::vector<std::string> tops;
+  std::set<CitI::IInterface*> made;
+  for (; !children->IsDone(); std::ignore = children->Next()) {
+    AutoCast<IHdlNetListNode> node(children->CurrentItem());
+    tops.push_back(NameOf(AutoRelease<CitI::IInterface>(node->GetDesignUnit()).Get()));
+    made.insert(children->CurrentItem());
+  }
+  // The later copies' tops elaborate no architecture (the first entity of a name has them all).
+  EXPECT_EQ(tops, (std::vector<std::string>{"top", "other", "top", "top"}));
+  EXPECT_EQ(made.size(), 2u);
+  EXPECT_EQ(Graph(), (Tree{{"/top", "top"}, {"/top/u", "leaf"}, {"/other", "other"}}));
+}
+
 TEST_F(HdlProjectTest, ModifiedFilesAndSettingsAreTakenIntoAccount) {
   fs::create_directories(dir / "inc");
   std::ofstream(dir / "inc/defs.vh") << "`define CELL base_cell\n";

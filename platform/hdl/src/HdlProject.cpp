@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -698,10 +699,17 @@ Status CHdlProject::XIHdlElaborationData::GetDesignGraph(IHdlNetListNode** root)
   if (configured) {
     children.emplace_back(NodeOf(*configured, self.m_link));
   } else {
+    // A candidate stands for the top found by its name, so candidates of one name (a core copied
+    // into several libraries) share one node, whose hierarchy is then read once.
+    std::unordered_map<std::string_view, Prjrep::AutoPtr<IHdlNetListNode>> byName;
     for (const Hdl::scan::TopCandidate& candidate : self.m_scanner.TopCandidates()) {
-      if (auto hierarchy = self.m_scanner.HierarchyRoot(candidate.unit.name)) {
-        children.emplace_back(NodeOf(*hierarchy, self.m_link));
+      auto [named, first] = byName.try_emplace(candidate.unit.name);
+      if (first) {
+        if (auto hierarchy = self.m_scanner.HierarchyRoot(candidate.unit.name)) {
+          named->second = NodeOf(*hierarchy, self.m_link).Get();
+        }
       }
+      if (named->second) children.emplace_back(named->second);
     }
   }
   Prjrep::AutoRelease<IHdlNetListNode> made = NewNetListNode("", "", nullptr, std::move(children));

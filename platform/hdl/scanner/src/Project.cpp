@@ -30,6 +30,9 @@ namespace {
 
 using Sym = std::uint32_t;
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+// A name within one library; library 0 stands for every library.
+constexpr std::uint64_t WatchKey(Sym key, Sym library) { return std::uint64_t{library} << 32 | key; }
 // Scans read files and little else: past a few threads the disk and the caller, who takes their
 // results one by one, set the pace.
 constexpr std::size_t kMaxScanThreads = 8;
@@ -241,7 +244,7 @@ struct UnitRec {
   bool bound = false;
   std::vector<InstanceEdge> liveEdges;  // targets and architectures by unit slot
   std::vector<std::uint32_t> marks;
-  std::vector<Sym> watching;
+  std::vector<std::uint64_t> watching;  // WatchKeys
 
   // Secondary units are found under their primary's name.
   Sym IndexKey() const { return IsSecondary(kind) ? primaryKey : key; }
@@ -960,6 +963,9 @@ struct Project::Impl {
   std::vector<UnitRec> units;
   std::vector<std::uint32_t> freeUnits;
   std::unordered_map<Sym, std::vector<std::uint32_t>> index;  // folded name -> unit slots
+  // The same slots by folded name and library (WatchKey): with many libraries that share names,
+  // a lookup within one library reads only that library's units.
+  std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> libraryIndex;
   std::unordered_map<Sym, std::uint32_t> libraryFiles;        // library -> live files in it
   std::unordered_map<Sym, std::vector<std::uint32_t>> includers;
 
@@ -1032,7 +1038,9 @@ struct Project::Impl {
   // above them measured. The model above is the reference the live one answers as.
 
   bool changed = true;                                           // since the last query
-  std::unordered_map<Sym, std::vector<std::uint32_t>> watchers;  // folded name -> units that looked it up
+  // Units that looked a name up: under the name and the library when the lookup kept to that
+  // library, else under the name alone (library 0), which units of every library concern.
+  std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> watchers;
   std::vector<std::uint32_t> instCount;                          // by slot: the units that instantiate it
   std::unordered_set<std::uint32_t> roots;                       // units that can be top and nothing instantiates
   std::vector<std::shared_ptr<const SourceNode>> measured;       // by slot; none: not measured
@@ -1133,10 +1141,11 @@ struct Project::Impl {
       auto& bucket = index[unit.IndexKey()];
       bucket.erase(std::find(bucket.begin(), bucket.end(), slot));
       if (bucket.empty()) index.erase(unit.IndexKey());
+      Unlist(slot, LibraryOf(unit));
       Unbind(slot);
       unit.live = false;  // the units that counted it as instantiated let go of it as no top
       roots.erase(slot);
-      Touch(unit.IndexKey());
+      Touch(unit.IndexKey(), LibraryOf(unit));
       unit = UnitRec{};
       freeUnits.push_back(slot);
     }
@@ -1234,10 +1243,11 @@ struct Project::Impl {
       unit.scopes.clear();
       for (const Scope& scope : scanned.scopes) unit.scopes.push_back({pool.Intern(scope.label), scope.parent});
       index[unit.IndexKey()].push_back(unitSlot);
+      libraryIndex[WatchKey(unit.IndexKey(), file.library)].push_back(unitSlot);
       file.units.push_back(unitSlot);
       GrowSlots();
       if (CanBeTop(unit.kind) && instCount[unitSlot] == 0) roots.insert(unitSlot);
-      Touch(unit.IndexKey());
+      Touch(unit.IndexKey(), file.library);
       Queue(unitSlot);
     }
   }
@@ -1553,8 +1563,10 @@ struct Project::Impl {
       work.pop_back();
       if (!measured[at]) continue;
       measured[at].reset();
-      const auto found = watchers.find(units[at].IndexKey());
-      if (found != watchers.end()) work.insert(work.end(), found->second.begin(), found->second.end());
+      for (const Sym library : {Sym{0}, LibraryOf(units[at])}) {
+        const auto found = watchers.find(WatchKey(units[at].IndexKey(), library));
+        if (found != watchers.end()) work.insert(work.end(), found->second.begin(), found->second.end());
+      }
     }
   }
 
@@ -1564,7 +1576,7 @@ struct Project::Impl {
     if (!unit.bound) return;
     unit.bound = false;
     for (std::uint32_t target : unit.marks) Mark(target, false);
-    for (Sym key : unit.watching) {
+    for (const std::uint64_t key : unit.watching) {
       const auto found = watchers.find(key);
       std::vector<std::uint32_t>& list = found->second;
       list.erase(std::find(list.begin(), list.end(), slot));
@@ -1575,24 +1587,50 @@ struct Project::Impl {
     unit.liveEdges.clear();
   }
 
-  // Units under `key` came, went or moved: those that looked it up bind again.
-  void Touch(Sym key) {
-    const auto found = watchers.find(key);
-    if (found == watchers.end()) return;
-    const std::vector<std::uint32_t> list = found->second;
-    for (std::uint32_t slot : list) {
-      Unbind(slot);
-      Queue(slot);
+  // Units under `key` in `library` came, went or moved: those that looked the name up there, or
+  // in every library, bind again.
+  void Touch(Sym key, Sym library) {
+    for (const Sym scope : {Sym{0}, library}) {
+      const auto found = watchers.find(WatchKey(key, scope));
+      if (found == watchers.end()) continue;
+      const std::vector<std::uint32_t> list = found->second;
+      for (std::uint32_t slot : list) {
+        Unbind(slot);
+        Queue(slot);
+      }
     }
   }
 
-  // The file's units find and are found otherwise: after a new library or place in file order.
-  void Rebind(const FileRec& file) {
+  void Unlist(std::uint32_t slot, Sym library) {
+    const std::uint64_t key = WatchKey(units[slot].IndexKey(), library);
+    auto& bucket = libraryIndex[key];
+    bucket.erase(std::find(bucket.begin(), bucket.end(), slot));
+    if (bucket.empty()) libraryIndex.erase(key);
+  }
+
+  // The file's units find and are found otherwise: after a new library (moved from `previous`)
+  // or place in file order.
+  void Rebind(const FileRec& file, Sym previous) {
     for (std::uint32_t slot : file.units) {
+      if (previous != file.library) {
+        Unlist(slot, previous);
+        libraryIndex[WatchKey(units[slot].IndexKey(), file.library)].push_back(slot);
+        Touch(units[slot].IndexKey(), previous);
+      }
       Unbind(slot);
       Queue(slot);
-      Touch(units[slot].IndexKey());
+      Touch(units[slot].IndexKey(), file.library);
     }
+  }
+
+  // The units under `key`: of one library, or of every library when `library` is 0.
+  const std::vector<std::uint32_t>* Listed(Sym key, Sym library) const {
+    if (library == 0) {
+      const auto found = index.find(key);
+      return found == index.end() ? nullptr : &found->second;
+    }
+    const auto found = libraryIndex.find(WatchKey(key, library));
+    return found == libraryIndex.end() ? nullptr : &found->second;
   }
 
   // Brings the live model up to the edits; every query does it first.
@@ -1622,11 +1660,11 @@ struct Project::Impl {
 
   // Find, by slot.
   std::uint32_t FindLive(Sym key, std::uint32_t mask, Sym library, Sym exact, bool fromVhdl) const {
-    const auto found = index.find(key);
-    if (found == index.end()) return kNone;
+    const std::vector<std::uint32_t>* listed = Listed(key, library);
+    if (listed == nullptr) return kNone;
     std::uint32_t best = kNone;
     bool bestOther = true;
-    for (std::uint32_t slot : found->second) {
+    for (std::uint32_t slot : *listed) {
       const UnitRec& unit = units[slot];
       if (!(mask & Bit(unit.kind)) || (library != 0 && LibraryOf(unit) != library)) continue;
       const bool vhdl = IsVhdl(unit.kind);
@@ -1642,10 +1680,10 @@ struct Project::Impl {
 
   std::uint32_t FindSecondaryLive(std::uint32_t primary, UnitKind kind, Sym key) const {
     const UnitRec& owner = units[primary];
-    const auto found = index.find(owner.key);
-    if (found == index.end()) return kNone;
+    const std::vector<std::uint32_t>* listed = Listed(owner.key, LibraryOf(owner));
+    if (listed == nullptr) return kNone;
     std::uint32_t best = kNone;
-    for (std::uint32_t slot : found->second) {
+    for (std::uint32_t slot : *listed) {
       const UnitRec& unit = units[slot];
       if (unit.kind != kind || LibraryOf(unit) != LibraryOf(owner) || (key != 0 && unit.key != key)) continue;
       if (best == kNone || Before(slot, best)) best = slot;
@@ -1659,7 +1697,7 @@ struct Project::Impl {
     const UnitRec& owner = units[entity];
     if (FindLive(owner.key, Bit(UnitKind::kVhdlEntity), LibraryOf(owner), 0, true) != entity) return kNone;
     std::uint32_t best = kNone;
-    for (std::uint32_t slot : index[owner.key]) {
+    for (std::uint32_t slot : *Listed(owner.key, LibraryOf(owner))) {
       const UnitRec& unit = units[slot];
       if (unit.kind != UnitKind::kVhdlArchitecture || LibraryOf(unit) != LibraryOf(owner)) continue;
       if (best == kNone) {
@@ -1701,7 +1739,10 @@ struct Project::Impl {
     unit.bound = true;
     const Sym own = LibraryOf(unit);
     const bool vhdl = IsVhdl(unit.kind);
-    auto watch = [&](Sym key) {
+    // A lookup that found its unit in one library, or looked in no other, is settled by that
+    // library's units alone.
+    auto watch = [&](Sym name, Sym library) {
+      const std::uint64_t key = WatchKey(name, library);
       if (std::find(unit.watching.begin(), unit.watching.end(), key) != unit.watching.end()) return;
       unit.watching.push_back(key);
       watchers[key].push_back(slot);
@@ -1715,8 +1756,8 @@ struct Project::Impl {
       const Sym library = ref.library == work ? own : ref.library;
       switch (ref.kind) {
         case RefKind::kInstance: {
-          watch(ref.key);
           std::uint32_t target = FindLive(ref.key, kCells, own, vhdl ? 0 : ref.name, vhdl);
+          watch(ref.key, target != kNone ? own : 0);
           if (target == kNone) target = FindLive(ref.key, kCells, 0, vhdl ? 0 : ref.name, vhdl);
           if (target != kNone) mark(target);
           unit.liveEdges.push_back({r, target, kNone});
@@ -1727,10 +1768,11 @@ struct Project::Impl {
         case RefKind::kConfigurationInstance:
         case RefKind::kConfigurationBinding: {
           // A library outside the project holds no unit: nothing is found there either way.
-          watch(ref.key);
           const bool entity = ref.kind == RefKind::kEntityInstance || ref.kind == RefKind::kEntityBinding;
           const std::uint32_t mask = entity ? Bit(UnitKind::kVhdlEntity) : Bit(UnitKind::kVhdlConfiguration);
-          std::uint32_t target = FindLive(ref.key, mask, ref.library != 0 ? library : own, 0, true);
+          const Sym within = ref.library != 0 ? library : own;
+          std::uint32_t target = FindLive(ref.key, mask, within, 0, true);
+          watch(ref.key, target != kNone || ref.library != 0 ? within : 0);
           if (target == kNone && ref.library == 0) target = FindLive(ref.key, mask, 0, 0, true);
           if (target == kNone && entity) {
             target = FindLive(ref.key, kVerilogCells, ref.library != 0 ? library : own, 0, true);
@@ -1744,7 +1786,7 @@ struct Project::Impl {
             mark(target);
             if (!entity) {
               const UnitRec& configuration = units[target];
-              watch(configuration.primaryKey);
+              watch(configuration.primaryKey, LibraryOf(configuration));
               const std::uint32_t configured =
                   FindLive(configuration.primaryKey, Bit(UnitKind::kVhdlEntity), LibraryOf(configuration), 0, true);
               if (configured != kNone) mark(configured);
@@ -2663,7 +2705,7 @@ bool Project::SetOrder(FileHandle handle, std::int64_t order) {
     m_impl->fileOrderStale = true;
     m_impl->macrosMoved = true;
     file->order = order;
-    m_impl->Rebind(*file);
+    m_impl->Rebind(*file, file->library);
   }
   return true;
 }
@@ -2673,11 +2715,12 @@ bool Project::SetLibrary(FileHandle handle, std::string_view library) {
   if (file == nullptr) return false;
   const Sym folded = m_impl->FoldedIntern(library.empty() ? std::string_view("work") : library);
   if (folded != file->library) {
-    m_impl->CountLibrary(file->library, -1);
+    const Sym previous = file->library;
+    m_impl->CountLibrary(previous, -1);
     m_impl->CountLibrary(folded, +1);
     file->library = folded;
     m_impl->dirty = m_impl->changed = true;
-    m_impl->Rebind(*file);
+    m_impl->Rebind(*file, previous);
   }
   return true;
 }
