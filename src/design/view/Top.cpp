@@ -46,7 +46,15 @@ constexpr std::string_view kLocatorTypes[] = {"DESUT_VHDL_PACKAGE_BODY", "DESUT_
 
 bool IsDesignUnitTypeInList(CitI::IInterface* unit, std::string_view list) {
   const String type = GetDesignUnitTypeName(unit);
-  return list.find("|" + type.str() + "|") != std::string_view::npos;
+  const std::string_view name(type);
+  // The list is "|A|B|...|": a match is a whole entry between two bars.
+  for (std::size_t at = 1; at < list.size();) {
+    const std::size_t end = list.find('|', at);
+    if (end == std::string_view::npos) break;
+    if (list.substr(at, end - at) == name) return true;
+    at = end + 1;
+  }
+  return false;
 }
 
 bool IsLocatorDesignUnitType(CitI::IInterface* unit) {
@@ -180,14 +188,16 @@ Prjrep::AutoRelease<IHdlNetListNode> CView::FindBestTopNode() {
           "ERROR: CView::FindBestTopNode - A root-level HdlNetListNode does not contain an object.\n");
       continue;
     }
+    // The most a node can score is known from its name alone: one that cannot beat the best so
+    // far is not weighed further, which keeps the search cheap over the many roots of a design
+    // taken apart file by file. The choice is the same, since of equal scores the first stays.
+    const String name = UnitName(unit.Get());
+    if (name.empty()) continue;
+    const bool isTop = name == top;
+    if (1 + 2 + (isTop ? 4 : 0) + 8 + 16 <= best) continue;
     int score = IsDesignUnitTypeInList(unit.Get(), kTopExcludedTypes) ? -1024 : 1;
     if (CheckDUFileInWorkLibrary(unit.Get())) score += 2;
-    const String name = UnitName(unit.Get());
-    if (name.empty()) {
-      score = -1024;
-    } else if (name == top) {
-      score += 4;
-    }
+    if (isTop) score += 4;
     int unbound = 0;
     int instantiating = 0;
     CountChildren(candidate.Get(), &unbound, &instantiating);
