@@ -1,7 +1,9 @@
 // Single edits of a growing project, each made alone as a script makes them: a design of N
 // VHDL units added one file at a time to a new project, and taken out again one at a time in
 // the order they were added, through the project's file manager, the way `velfile add` and
-// `velfile remove` do it. bench/velsh/single_edits.tcl does the same through velsh.
+// `velfile remove` do it. bench/velsh/single_edits.tcl does the same through velsh. The same
+// edits of hdl_bench's mixed design of N files (VHDL and SystemVerilog cells with `timescale and
+// package imports, packages, leaves, a testbench), as `single_edits.tcl -design mixed` makes them.
 //
 // Goals: one edit costs the same however large the project is: N = 2,000 costs at most 13
 // times N = 200, adds and removals alike, and at 2,000 files one add costs under 1 ms.
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "LoadedProject.h"
+#include "MixedDesign.h"
 #include "Hvd/IFileManager.h"
 #include "Hvd/IProject.h"
 #include "Hvd/IFile.h"
@@ -148,6 +151,79 @@ void BM_SingleRemovals(benchmark::State& state) {
                                                       benchmark::Counter::kInvert);
 }
 
+// hdl_bench's design of `count` files on disk, in the order it lists them.
+std::vector<std::string> MixedDesign(std::int64_t count) {
+  const fs::path directory = Folder() / ("mixed" + std::to_string(count));
+  const bench_support::Design design = bench_support::Generate(static_cast<int>(count));
+  std::vector<std::string> files;
+  for (const std::string& path : design.paths) {
+    const fs::path file = directory / path.substr(1);  // "/gen/..."
+    files.push_back(file.string());
+    if (fs::exists(file)) continue;
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << design.texts.at(path);
+  }
+  return files;
+}
+
+// Adds `files` one at a time as `velfile add` does; false, with the benchmark's error, on a failure.
+bool AddEach(Hvd::IFileManager* manager, const std::vector<std::string>& files, benchmark::State& state) {
+  for (const std::string& path : files) {
+    AutoRelease<Hvd::IHdlFile> added;
+    if (manager->ProjectAddFile(path.c_str(), nullptr, added.Receive()) != Hvd::kSuccess || !added) {
+      state.SkipWithError("add failed");
+      return false;
+    }
+    if (AutoCast<Hvd::IViewClassAssociation> classes(added.Get()); classes) {
+      std::ignore = classes->SetBit(0);
+      std::ignore = classes->SetBit(1);
+    }
+  }
+  return true;
+}
+
+void BM_SingleAddsMixed(benchmark::State& state) {
+  const std::vector<std::string> files = MixedDesign(state.range(0));
+  const fs::path file = Folder() / ("mixed" + std::to_string(state.range(0))) / "adds.xhlc";
+  for (auto _ : state) {
+    fs::remove(file);
+    AutoRelease<Hvd::IProject> project = Open(file, state);
+    AutoCast<Hvd::IFileManager> manager(project.Get());
+    const auto start = std::chrono::steady_clock::now();
+    const bool added = AddEach(manager.Get(), files, state);
+    state.SetIterationTime(Seconds(start));
+    if (added && !HasTop(project.Get())) state.SkipWithError("no top after the adds");
+    std::ignore = project->ProjectClose(false);
+  }
+  state.counters["per_edit"] = benchmark::Counter(static_cast<double>(state.range(0)),
+                                                  benchmark::Counter::kIsIterationInvariantRate |
+                                                      benchmark::Counter::kInvert);
+}
+
+// The design added first, untimed, then taken out in the order it was added.
+void BM_SingleRemovalsMixed(benchmark::State& state) {
+  const std::vector<std::string> files = MixedDesign(state.range(0));
+  const fs::path file = Folder() / ("mixed" + std::to_string(state.range(0))) / "removals.xhlc";
+  for (auto _ : state) {
+    fs::remove(file);
+    AutoRelease<Hvd::IProject> project = Open(file, state);
+    AutoCast<Hvd::IFileManager> manager(project.Get());
+    if (!AddEach(manager.Get(), files, state)) break;
+    const auto start = std::chrono::steady_clock::now();
+    for (const std::string& path : files) {
+      if (manager->RemoveFileByPath(path.c_str()) != Hvd::kSuccess) {
+        state.SkipWithError("remove failed");
+        break;
+      }
+    }
+    state.SetIterationTime(Seconds(start));
+    std::ignore = project->ProjectClose(false);
+  }
+  state.counters["per_edit"] = benchmark::Counter(static_cast<double>(state.range(0)),
+                                                  benchmark::Counter::kIsIterationInvariantRate |
+                                                      benchmark::Counter::kInvert);
+}
+
 void Sizes(benchmark::internal::Benchmark* benchmark) {
   if (Quick()) {
     benchmark->Arg(20)->Iterations(1);
@@ -169,5 +245,12 @@ void Sizes(benchmark::internal::Benchmark* benchmark) {
 
 BENCHMARK(BM_SingleAdds)->Apply(Sizes)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SingleRemovals)->Apply(Sizes)->UseManualTime()->Unit(benchmark::kMillisecond);
+// The largest size of the mixed design takes too long for a default run: EDIT_BENCH_SIZES asks for it.
+void MixedSizes(benchmark::internal::Benchmark* benchmark) {
+  if (Quick() || std::getenv("EDIT_BENCH_SIZES") != nullptr) return Sizes(benchmark);
+  benchmark->Arg(200)->Arg(2000)->Iterations(1);
+}
+BENCHMARK(BM_SingleAddsMixed)->Apply(MixedSizes)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SingleRemovalsMixed)->Apply(MixedSizes)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace

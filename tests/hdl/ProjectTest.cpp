@@ -2,9 +2,12 @@
 // ties in the order, libraries, and the hierarchy's guards.
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <fstream>
 #include <map>
 #include <random>
+#include <thread>
 
 #include "hdl/HdlSupport.h"
 
@@ -358,6 +361,98 @@ TEST(ScanThreads, ResultsMessagesAndOrdersDoNotDependOnTheThreadCount) {
     EXPECT_EQ(scanned, 61u + kPlain);
     EXPECT_EQ(Everything(*eight), expected);
   }
+}
+
+// Edits that leave no file other macros check only the files they scan; those that do, and
+// removals of files that left macros, reach the files after them. After each edit the project
+// answers as one given the same files afresh, the files each top needs among its answers.
+TEST(MacroEdits, AProjectKeptAcrossEditsOfMacroFilesAnswersAsAFreshOne) {
+  MemoryFiles files;
+  files.Set("h.vh", "`ifndef H_VH\n`define H_VH\n`define W 4\n`endif\n");
+  files.Set("defs.v", "`define CELL fast\n");
+  files.Set("plain.v", "module plain; endmodule\n");
+  files.Set("top.v", "`include \"h.vh\"\nmodule top; `CELL u (x); wire [`W-1:0] w; endmodule\n");
+  files.Set("next.v", "`include \"h.vh\"\n`ifdef CELL\nmodule next; `CELL u (x); endmodule\n`endif\n");
+  files.Set("cells.v", "module fast; endmodule module slow; endmodule\n");
+  std::map<FileHandle, std::pair<std::string, std::int64_t>> in{
+      {1, {"defs.v", 10}}, {2, {"plain.v", 20}}, {3, {"top.v", 30}}, {4, {"next.v", 40}}, {5, {"cells.v", 50}}};
+  Project project;
+  project.SetReader(files.GetReader());
+  for (const auto& [handle, file] : in) project.AddFile(handle, file.first, file.second);
+  auto answers = [&](Project& p) {
+    std::string text = Everything(p);
+    for (const char* top : {"top", "next"}) {
+      for (FileHandle file : p.GetCompileOrder(top).files) text += std::string(top) + " needs " + std::to_string(file) + "\n";
+    }
+    return text;
+  };
+  auto check = [&](const std::string& step) {
+    SCOPED_TRACE(step);
+    Project fresh;
+    fresh.SetReader(files.GetReader());
+    for (const auto& [handle, file] : in) fresh.AddFile(handle, file.first, file.second);
+    EXPECT_EQ(answers(project), answers(fresh));
+  };
+  check("start");
+  EXPECT_NE(answers(project).find("node top/u fast"), std::string::npos);
+
+  project.Remove(2);  // left no macros: nobody starts otherwise
+  in.erase(2);
+  EXPECT_EQ(project.Update(), 0u);
+  check("a plain file removed");
+  files.Set("plain.v", "module plain; endmodule\n");
+  project.AddFile(2, "plain.v", 20);  // between defs.v and top.v, leaving nothing
+  in[2] = {"plain.v", 20};
+  EXPECT_EQ(project.Update(), 1u);
+  check("a plain file added between");
+  files.Set("plain.v", "`define CELL slow\nmodule plain; endmodule\n");
+  project.SetModified(2);
+  EXPECT_EQ(project.Update(), 3u);  // top.v and next.v found the old CELL
+  check("the plain file defines a macro");
+  EXPECT_NE(answers(project).find("node top/u slow"), std::string::npos);
+  files.Set("plain.v", "`define CELL slow\nmodule plain; wire x; endmodule\n");
+  project.SetModified(2);
+  EXPECT_EQ(project.Update(), 1u);  // leaves the same
+  check("the plain file changes, leaving the same");
+  project.Remove(2);  // left CELL: the files after it start otherwise
+  in.erase(2);
+  EXPECT_EQ(project.Update(), 2u);
+  check("the file that defined a macro removed");
+  EXPECT_NE(answers(project).find("node top/u fast"), std::string::npos);
+  project.Remove(3);  // the first to include the header: next.v sets its guard now
+  in.erase(3);
+  EXPECT_EQ(project.Update(), 1u);
+  check("the first file to include the header removed");
+  project.Remove(1);
+  in.erase(1);
+  EXPECT_EQ(project.Update(), 1u);
+  check("the definitions removed");
+}
+
+// A few files to scan are scanned on the caller's thread: an edit starts no threads. The reader
+// waits a little on the first file for a read elsewhere, which a started helper would make.
+TEST(ScanThreads, AFewFilesAreScannedOnTheCallersThread) {
+  std::mutex lock;
+  std::condition_variable elsewhere;
+  const std::thread::id caller = std::this_thread::get_id();
+  std::vector<std::thread::id> readers;
+  Project project;
+  project.SetReader([&](const std::string& path, std::string* text) {
+    std::unique_lock<std::mutex> hold(lock);
+    readers.push_back(std::this_thread::get_id());
+    elsewhere.notify_all();
+    if (path == "f0.vhd") {
+      elsewhere.wait_for(hold, std::chrono::milliseconds(300), [&] {
+        return std::any_of(readers.begin(), readers.end(), [&](std::thread::id id) { return id != caller; });
+      });
+    }
+    *text = "entity " + path.substr(0, path.size() - 4) + " is end;";
+    return ReadStatus::kOk;
+  });
+  for (int k = 0; k < 4; ++k) project.AddFile(static_cast<FileHandle>(k + 1), "f" + std::to_string(k) + ".vhd", k);
+  EXPECT_EQ(project.Update(), 4u);
+  EXPECT_EQ(readers.size(), 4u);
+  EXPECT_EQ(std::count(readers.begin(), readers.end(), caller), 4);
 }
 
 // The definition data names the design-unit types the scanner gives its units.

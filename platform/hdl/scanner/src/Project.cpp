@@ -38,6 +38,9 @@ constexpr std::uint64_t WatchKey(Sym key, Sym library) { return std::uint64_t{li
 constexpr std::size_t kMaxScanThreads = 8;
 // Files the caller takes between wake-ups of the helpers waiting to free their scans.
 constexpr std::uint32_t kTakenBatch = 64;
+// Files to scan for each thread the project starts by itself: starting and waking threads costs
+// more than scanning a few files, which a single edit leaves.
+constexpr std::size_t kScansPerThread = 8;
 
 // The slot of each file by its handle, in one flat table: a large project's files are added one
 // at a time, and a table of nodes would be read back node by node, scattered in memory, each time
@@ -1314,21 +1317,23 @@ struct Project::Impl {
     }
   }
 
-  std::size_t ScanThreads() const {
+  // For `files` to scan: as many as the caller chose, else one for every few files up to the cores.
+  std::size_t ScanThreads(std::size_t files) const {
     static const std::size_t cores = std::thread::hardware_concurrency();  // which asks the system each time
-    return scanThreads != 0 ? scanThreads : std::clamp<std::size_t>(cores, 1, kMaxScanThreads);
+    if (scanThreads != 0) return scanThreads;
+    return std::clamp<std::size_t>(std::min(cores, (files + kScansPerThread - 1) / kScansPerThread), 1, kMaxScanThreads);
   }
 
   // Scans the files, each with the macros that the files before it in file order leave, on up to
   // ScanThreads threads, the caller's among them. The caller takes the results in file order as
   // they come, so a file scanned on one thread finds the macros of every file before it. With more
   // threads a scan may start before an earlier file is taken and guess that file's macros from its
-  // last scan; Update's next round repeats the scans that guessed wrong.
-  void ScanInFileOrder(std::vector<std::uint32_t>& slots, const ScanOptions& options) {
-    if (slots.empty()) return;
+  // last scan; Update's next round repeats the scans that guessed wrong. `history` holds what the
+  // files leave, and is kept up to date as their scans are taken. True when a file now leaves
+  // other macros than before: the files after it may start with others.
+  bool ScanInFileOrder(std::vector<std::uint32_t>& slots, const ScanOptions& options, MacroHistory& history) {
+    if (slots.empty()) return false;
     std::sort(slots.begin(), slots.end(), [&](std::uint32_t a, std::uint32_t b) { return placeOf[a] < placeOf[b]; });
-    MacroHistory history(macros);
-    if (macroFiles > 0) FillHistory(history);
     // A job for every file waits from the start, its result only from its scan until it is taken:
     // a large project scans many files at once. The path is the pool's, whose text never moves.
     struct Job {
@@ -1406,7 +1411,7 @@ struct Project::Impl {
         for (std::thread& thread : threads) thread.join();
       }
     } helpers{next, taken, jobs.size(), {}};
-    const std::size_t extra = std::min(ScanThreads(), jobs.size()) - 1;
+    const std::size_t extra = std::min(ScanThreads(jobs.size()), jobs.size()) - 1;
     try {
       for (std::size_t t = 0; t < extra; ++t) {
         helpers.threads.emplace_back([&] {
@@ -1425,6 +1430,7 @@ struct Project::Impl {
       // fewer threads, the same results
     }
     Scanner scanner(options, history);
+    bool leavesMoved = false;
     for (std::size_t k = 0; k < jobs.size(); ++k) {
       while (!jobs[k].done.load(std::memory_order_acquire)) {
         if (scanNext(scanner, nullptr)) continue;
@@ -1434,26 +1440,28 @@ struct Project::Impl {
       const std::uint32_t slot = slots[k];
       const bool undefinedAll = files[slot].Macros().undefinesAll;
       const std::vector<MacroState> was = files[slot].Macros().macrosLeft;
+      const std::vector<Sym> wasIn = files[slot].Macros().macrosLeftIn;
       Take(slot, *jobs[k].result);
       const FileMacros& now = files[slot].Macros();
       if (undefinedAll || !was.empty() || now.undefinesAll || !now.macrosLeft.empty()) {
         history.Replace(jobs[k].place, slot, undefinedAll, was, now.undefinesAll, now.macrosLeft);
       }
+      leavesMoved = leavesMoved || undefinedAll != now.undefinesAll || was != now.macrosLeft || wasIn != now.macrosLeftIn;
       if (jobs[k].byCaller) jobs[k].result.reset();
       // Helpers that have scanned all they took wait to free their results; waking them for each
       // file taken costs more than the results they hold meanwhile.
       taken.store(static_cast<std::uint32_t>(k + 1), std::memory_order_release);
       if ((k + 1) % kTakenBatch == 0) taken.notify_all();
     }
+    return leavesMoved;
   }
 
   // The Verilog files whose scans found other macros where they start than the files before them
-  // now leave there; notes for every file the files whose macros it found.
-  std::vector<std::uint32_t> Disagreeing() {
-    MacroHistory history(macros);
-    FillHistory(history);
+  // now leave there, as `history` holds it; notes for each file the files whose macros it found.
+  // Of every file, or only of `among` (in file order) when no other file can start otherwise.
+  std::vector<std::uint32_t> Disagreeing(const MacroHistory& history, const std::vector<std::uint32_t>* among) {
     std::vector<std::uint32_t> result;
-    for (std::uint32_t slot : inFileOrder) {
+    for (std::uint32_t slot : among != nullptr ? *among : inFileOrder) {
       if (!files[slot].macros) continue;  // found no macros: depends on no file's
       FileRec& rec = files[slot];
       FileMacros& file = *rec.macros;
@@ -1510,20 +1518,25 @@ struct Project::Impl {
     std::vector<bool> counted(files.size(), false);
     std::size_t scanned = 0;
     while (!slots.empty() || macrosMoved) {
+      // Only a file that leaves other macros, goes or moves changes where the files after it
+      // start; else only the files scanned can disagree.
+      bool everyFile = macrosMoved;
+      MacroHistory history(macros);
+      if (macroFiles > 0) FillHistory(history);
       if (!slots.empty()) {
-        ScanInFileOrder(slots, options);
+        everyFile = ScanInFileOrder(slots, options, history) || everyFile;
         for (std::uint32_t slot : slots) {
           if (!counted[slot]) ++scanned;
           counted[slot] = true;
         }
-        macrosMoved = true;
         dirty = changed = true;
       }
       macrosMoved = false;
-      slots.clear();
       if (macroFiles > 0) {
-        slots = Disagreeing();
+        slots = Disagreeing(history, everyFile ? nullptr : &slots);
         dirty = changed = true;
+      } else {
+        slots.clear();
       }
     }
     return scanned;
@@ -2681,10 +2694,12 @@ bool Project::Remove(FileHandle handle) {
   d.DropIncludes(slot);
   d.CountLibrary(d.files[slot].library, -1);
   if (d.files[slot].HasMacros()) --d.macroFiles;
+  // The files after it start otherwise only when it left them macros.
+  const FileMacros& left = d.files[slot].Macros();
+  if (left.undefinesAll || !left.macrosLeft.empty()) d.macrosMoved = true;
   d.files[slot] = FileRec{};
   d.freeFiles.push_back(slot);
   d.dirty = d.changed = true;
-  d.macrosMoved = true;
   return true;
 }
 
