@@ -349,6 +349,48 @@ TEST_F(HdlProjectTest, AGraphWalkedLaterShowsTheDesignItWasMadeFrom) {
   EXPECT_EQ(Graph(last.Get()), later);
 }
 
+// Each edit asks for the graph again: a top whose hierarchy the edit left alone is handed out as
+// the same node, walked already; a top it changed comes as a new node, and the nodes a caller kept
+// of the older graph still show the design they were made from.
+TEST_F(HdlProjectTest, TopsAnEditLeavesAloneComeBackAsTheSameNodes) {
+  IHdlFile* top = Add(dir / "top.vhd",
+                      "entity top is port (c : bit); end;\narchitecture r of top is begin m : entity work.mid; end;\n");
+  Add(dir / "mid.vhd", "entity mid is port (c : bit); end;\narchitecture r of mid is begin l : entity work.leaf; end;\n");
+  IHdlFile* leaf = Add(dir / "leaf.vhd", "entity leaf is port (c : bit); end;\narchitecture r of leaf is begin end;\n");
+  Add(dir / "side.vhd", "entity side is port (c : bit); end;\narchitecture r of side is begin end;\n");
+  Add(dir / "deep.vhd", "entity deep is port (c : bit); end;\narchitecture r of deep is begin end;\n");
+  EXPECT_EQ(Graph(), (Tree{{"/top", "top"},
+                           {"/top/m", "mid"},
+                           {"/top/m/l", "leaf"},
+                           {"/side", "side"},
+                           {"/deep", "deep"}}));
+  const std::map<std::string, AutoPtr<IHdlNetListNode>> before = nodes;
+
+  // Without the top, mid is a top of its own; side and deep are as they were.
+  AutoRelease<IHdlFileIterator> it;
+  ASSERT_EQ(files->GetIterator(it.Receive()), kSuccess);
+  for (; !it->IsDone() && it->Current() != top; std::ignore = it->Next()) {
+  }
+  ASSERT_EQ(files->Remove(it.Get()), kSuccess);
+  EXPECT_EQ(Graph(), (Tree{{"/mid", "mid"}, {"/mid/l", "leaf"}, {"/side", "side"}, {"/deep", "deep"}}));
+  EXPECT_EQ(nodes.at("/side").Get(), before.at("/side").Get());
+  EXPECT_EQ(nodes.at("/deep").Get(), before.at("/deep").Get());
+  const AutoPtr<IHdlNetListNode> mid = nodes.at("/mid");
+
+  // A unit below a top changes: the top's node is made again, the others' stay.
+  std::ofstream(dir / "leaf.vhd")
+      << "entity leaf is port (c : bit); end;\narchitecture r of leaf is begin d : entity work.deep; end;\n";
+  ASSERT_EQ(leaf->SetModified(true), kSuccess);
+  EXPECT_EQ(Graph(), (Tree{{"/mid", "mid"}, {"/mid/l", "leaf"}, {"/mid/l/d", "deep"}, {"/side", "side"}}));
+  EXPECT_NE(nodes.at("/mid").Get(), mid.Get());
+  EXPECT_EQ(nodes.at("/side").Get(), before.at("/side").Get());
+
+  // The nodes kept of the first graph still show the design as it was.
+  EXPECT_EQ(Graph(before.at("/top").Get()), (Tree{{"/top/m", "mid"}, {"/top/m/l", "leaf"}}));
+  EXPECT_EQ(Graph(mid.Get()), (Tree{{"/mid/l", "leaf"}}));
+  EXPECT_EQ(NameOf(AutoRelease<CitI::IInterface>(before.at("/deep")->GetDesignUnit()).Get()), "deep");
+}
+
 // The log holds the messages of the last scan: written by the first scan in the working
 // directory, then brought up to date by a compile order, a refresh or the close, not by each edit.
 TEST_F(HdlProjectTest, TheLogFollowsTheScansWhenTheWholeProjectIsWorkedOut) {

@@ -405,6 +405,24 @@ class CHdlProject final : public TComponent<CHdlProject> {
   Status HandOutOrder(const std::string& top, IHdlFileIterator** files);
   static Prjrep::AutoRelease<IHdlNetListNode> NodeOf(const Hdl::scan::HierarchyCursor& cursor,
                                                      const std::shared_ptr<ProjectLink>& link);
+  // The node of the top `name`, the one made for it before while its hierarchy is unchanged; null
+  // when the project has no such top.
+  IHdlNetListNode* TopNode(std::string_view name);
+  // Drops the kept tops that the last design graph did not ask for.
+  void ForgetTopsNotAskedFor();
+
+  // A top's node as last handed out, kept with what it was made from: the graph is asked for after
+  // every edit, and each edit changes few tops of many.
+  struct KeptTop {
+    std::optional<Hdl::scan::HierarchyCursor> cursor;
+    IHdlFile* file = nullptr;  // the unit's, as the node names it
+    Prjrep::AutoPtr<IHdlNetListNode> node;
+    std::uint64_t asked = 0;  // the graph that last asked for it
+  };
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+  };
 
   Prjrep::TRefCountHelper<CHdlProject> m_refCount{this};
   std::shared_ptr<ProjectLink> m_link = std::make_shared<ProjectLink>();
@@ -416,6 +434,8 @@ class CHdlProject final : public TComponent<CHdlProject> {
   // The log as last written in the working directory; none until a scan there wrote it.
   std::optional<LogDigest> m_logDigest;
   bool m_logStale = false;  // scans ran since
+  std::unordered_map<std::string, KeptTop, TextHash, std::equal_to<>> m_keptTops;
+  std::uint64_t m_graphs = 0;  // design graphs made
 };
 
 // --- files
@@ -686,6 +706,35 @@ Prjrep::AutoRelease<IHdlNetListNode> CHdlProject::NodeOf(const Hdl::scan::Hierar
                         std::move(children));
 }
 
+IHdlNetListNode* CHdlProject::TopNode(std::string_view name) {
+  std::optional<Hdl::scan::HierarchyCursor> hierarchy = m_scanner.HierarchyRoot(name);
+  auto found = m_keptTops.find(name);
+  if (!hierarchy) {
+    if (found != m_keptTops.end()) m_keptTops.erase(found);
+    return nullptr;
+  }
+  const Hdl::scan::HierarchyNode& top = hierarchy->Node();
+  IHdlFile* file = top.unit ? FileOf(top.unit->file) : nullptr;
+  if (found == m_keptTops.end()) found = m_keptTops.try_emplace(std::string(name)).first;
+  KeptTop& kept = found->second;
+  kept.asked = m_graphs;
+  // A caller may still hold the node: it is handed out again as it is, and a changed top gets a
+  // new node rather than a changed one.
+  if (kept.node && kept.file == file && kept.cursor->SameAs(*hierarchy)) return kept.node.Get();
+  kept.node = NodeOf(*hierarchy, m_link).Get();
+  kept.cursor = std::move(hierarchy);
+  kept.file = file;
+  if (!kept.node) {
+    m_keptTops.erase(found);
+    return nullptr;
+  }
+  return kept.node.Get();
+}
+
+void CHdlProject::ForgetTopsNotAskedFor() {
+  std::erase_if(m_keptTops, [this](const auto& entry) { return entry.second.asked != m_graphs; });
+}
+
 // An unnamed root whose children are the tops: the configured top when it is known, else every
 // top candidate, the likely top first (a view keeps the first of the roots that score alike).
 Status CHdlProject::XIHdlElaborationData::GetDesignGraph(IHdlNetListNode** root) {
@@ -693,25 +742,26 @@ Status CHdlProject::XIHdlElaborationData::GetDesignGraph(IHdlNetListNode** root)
   if (root == nullptr) return kInvalidParameter;
   CHdlProject& self = This();
   self.Refresh();
+  ++self.m_graphs;
   std::vector<Prjrep::AutoPtr<IHdlNetListNode>> children;
-  std::optional<Hdl::scan::HierarchyCursor> configured;
-  if (!self.m_settings.top.empty()) configured = self.m_scanner.HierarchyRoot(self.m_settings.top);
-  if (configured) {
-    children.emplace_back(NodeOf(*configured, self.m_link));
+  IHdlNetListNode* configured = nullptr;
+  if (!self.m_settings.top.empty()) configured = self.TopNode(self.m_settings.top);
+  if (configured != nullptr) {
+    children.emplace_back(configured);
   } else {
     // A candidate stands for the top found by its name, so candidates of one name (a core copied
     // into several libraries) share one node, whose hierarchy is then read once.
-    std::unordered_map<std::string_view, Prjrep::AutoPtr<IHdlNetListNode>> byName;
-    for (const Hdl::scan::TopCandidate& candidate : self.m_scanner.TopCandidates()) {
-      auto [named, first] = byName.try_emplace(candidate.unit.name);
-      if (first) {
-        if (auto hierarchy = self.m_scanner.HierarchyRoot(candidate.unit.name)) {
-          named->second = NodeOf(*hierarchy, self.m_link).Get();
-        }
-      }
-      if (named->second) children.emplace_back(named->second);
+    const std::vector<Hdl::scan::TopCandidate> candidates = self.m_scanner.TopCandidates();
+    children.reserve(candidates.size());
+    std::unordered_map<std::string_view, IHdlNetListNode*> byName;
+    byName.reserve(candidates.size());
+    for (const Hdl::scan::TopCandidate& candidate : candidates) {
+      auto [named, first] = byName.try_emplace(candidate.unit.name, nullptr);
+      if (first) named->second = self.TopNode(candidate.unit.name);
+      if (named->second != nullptr) children.emplace_back(named->second);
     }
   }
+  self.ForgetTopsNotAskedFor();
   Prjrep::AutoRelease<IHdlNetListNode> made = NewNetListNode("", "", nullptr, std::move(children));
   if (!made) return kFailure;
   return result.Assign(made);

@@ -865,6 +865,22 @@ HierarchyNode FieldsOf(const HierarchyNode& node) {
 
 const HierarchyNode& HierarchyCursor::Node() const { return m_state->node; }
 
+// A measured unit's part is never changed, only dropped and measured anew: the same part is the
+// same hierarchy below. A node with nothing to read its children from has none.
+bool HierarchyCursor::SameAs(const HierarchyCursor& other) const {
+  const State& a = *m_state;
+  const State& b = *other.m_state;
+  if (&a == &b) return true;
+  if (a.tree || b.tree || a.shape || b.shape || a.parent != b.parent || a.unit != b.unit || a.pool != b.pool) {
+    return false;
+  }
+  if (a.measured != b.measured || (!a.measured && (a.source != kNone || b.source != kNone))) return false;
+  const HierarchyNode& x = a.node;
+  const HierarchyNode& y = b.node;
+  return x.path == y.path && x.instanceName == y.instanceName && x.unitName == y.unitName && x.unit == y.unit &&
+         x.architecture == y.architecture && x.recursive == y.recursive;
+}
+
 // Made as Project::Impl::Hierarchy makes them: a unit already expanded on the way down is not
 // expanded again.
 std::vector<HierarchyCursor> HierarchyCursor::Children() const {
@@ -1917,11 +1933,15 @@ struct Project::Impl {
 
   // The tops ranked as the reference ranks them; none when some hierarchy below them comes round.
   std::optional<std::vector<TopCandidate>> TopCandidatesLive() {
+    // Where each stands in file order is copied in: the sort compares many times each.
     struct Ranked {
       std::uint32_t slot;
       bool bench;
       std::uint32_t depth;
       std::uint64_t nodes;
+      std::int64_t order;
+      std::uint64_t sequence;
+      std::uint32_t position;
     };
     std::vector<Ranked> tops;
     tops.reserve(roots.size());
@@ -1929,7 +1949,9 @@ struct Project::Impl {
       bool byOrder = false;
       const std::uint32_t source = ElaborateLive(slot, kNone, &byOrder).first;
       if (!Measure(source)) return std::nullopt;
-      Ranked ranked{slot, !units[slot].hasPorts, 1, 1};
+      const UnitRec& unit = units[slot];
+      const FileRec& file = files[unit.file];
+      Ranked ranked{slot, !unit.hasPorts, 1, 1, file.order, file.sequence, unit.position};
       if (source != kNone) {
         ranked.depth = measured[source]->depth;
         ranked.nodes = measured[source]->nodes;
@@ -1940,7 +1962,10 @@ struct Project::Impl {
       if (a.bench != b.bench) return b.bench;
       if (a.depth != b.depth) return a.depth > b.depth;
       if (a.nodes != b.nodes) return a.nodes > b.nodes;
-      return Before(b.slot, a.slot);
+      // The later in file order first, as Before tells it.
+      if (a.order != b.order) return b.order < a.order;
+      if (a.sequence != b.sequence) return b.sequence < a.sequence;
+      return b.position < a.position;
     });
     std::vector<TopCandidate> result;
     result.reserve(tops.size());

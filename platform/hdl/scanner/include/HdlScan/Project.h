@@ -35,6 +35,7 @@ struct UnitInfo {
 
   // "name" for primary units, "entity(arch)" for architectures, "package(body)" for bodies.
   std::string Label() const;
+  bool operator==(const UnitInfo&) const = default;
 };
 
 struct CompileOrder {
@@ -67,6 +68,10 @@ class HierarchyCursor {
   // The node's own fields; its children are left empty.
   const HierarchyNode& Node() const;
   std::vector<HierarchyCursor> Children() const;
+  // True when `other` is this node read again from a hierarchy unchanged below it: the same
+  // fields, and children that are the same all the way down. False whenever that is not known
+  // cheaply, so a caller may keep what it made of a node for as long as this holds.
+  bool SameAs(const HierarchyCursor& other) const;
 
  private:
   friend class Project;
