@@ -98,6 +98,23 @@ double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
+// The time of one edit, from the iteration's time and the count of files edited.
+void PerEdit(benchmark::State& state) {
+  state.counters["per_edit"] = benchmark::Counter(static_cast<double>(state.range(0)),
+                                                  benchmark::Counter::kIsIterationInvariantRate |
+                                                      benchmark::Counter::kInvert);
+}
+
+// Removes `files` one at a time as `velfile remove` does, in the order given.
+void RemoveEach(Hvd::IFileManager* manager, const std::vector<std::string>& files, benchmark::State& state) {
+  for (const std::string& path : files) {
+    if (manager->RemoveFileByPath(path.c_str()) != Hvd::kSuccess) {
+      state.SkipWithError("remove failed");
+      return;
+    }
+  }
+}
+
 void BM_SingleAdds(benchmark::State& state) {
   const std::vector<std::string> files = Design(state.range(0));
   const fs::path file = Folder() / ("design" + std::to_string(state.range(0))) / "adds.xhlc";
@@ -121,9 +138,7 @@ void BM_SingleAdds(benchmark::State& state) {
     if (!HasTop(project.Get())) state.SkipWithError("no top after the adds");
     std::ignore = project->ProjectClose(false);
   }
-  state.counters["per_edit"] = benchmark::Counter(static_cast<double>(state.range(0)),
-                                                  benchmark::Counter::kIsIterationInvariantRate |
-                                                      benchmark::Counter::kInvert);
+  PerEdit(state);
 }
 
 void BM_SingleRemovals(benchmark::State& state) {
@@ -137,18 +152,11 @@ void BM_SingleRemovals(benchmark::State& state) {
     const auto start = std::chrono::steady_clock::now();
     // In the order they were added, as a script's loop over the same files takes them out: each
     // removal takes the top, and the units it instantiated become roots of their own.
-    for (const std::string& path : files) {
-      if (manager->RemoveFileByPath(path.c_str()) != Hvd::kSuccess) {
-        state.SkipWithError("remove failed");
-        break;
-      }
-    }
+    RemoveEach(manager.Get(), files, state);
     state.SetIterationTime(Seconds(start));
     std::ignore = project->ProjectClose(false);
   }
-  state.counters["per_edit"] = benchmark::Counter(static_cast<double>(state.range(0)),
-                                                  benchmark::Counter::kIsIterationInvariantRate |
-                                                      benchmark::Counter::kInvert);
+  PerEdit(state);
 }
 
 // hdl_bench's design of `count` files on disk, in the order it lists them.
@@ -195,9 +203,7 @@ void BM_SingleAddsMixed(benchmark::State& state) {
     if (added && !HasTop(project.Get())) state.SkipWithError("no top after the adds");
     std::ignore = project->ProjectClose(false);
   }
-  state.counters["per_edit"] = benchmark::Counter(static_cast<double>(state.range(0)),
-                                                  benchmark::Counter::kIsIterationInvariantRate |
-                                                      benchmark::Counter::kInvert);
+  PerEdit(state);
 }
 
 // The design added first, untimed, then taken out in the order it was added.
@@ -210,18 +216,11 @@ void BM_SingleRemovalsMixed(benchmark::State& state) {
     AutoCast<Hvd::IFileManager> manager(project.Get());
     if (!AddEach(manager.Get(), files, state)) break;
     const auto start = std::chrono::steady_clock::now();
-    for (const std::string& path : files) {
-      if (manager->RemoveFileByPath(path.c_str()) != Hvd::kSuccess) {
-        state.SkipWithError("remove failed");
-        break;
-      }
-    }
+    RemoveEach(manager.Get(), files, state);
     state.SetIterationTime(Seconds(start));
     std::ignore = project->ProjectClose(false);
   }
-  state.counters["per_edit"] = benchmark::Counter(static_cast<double>(state.range(0)),
-                                                  benchmark::Counter::kIsIterationInvariantRate |
-                                                      benchmark::Counter::kInvert);
+  PerEdit(state);
 }
 
 void Sizes(benchmark::internal::Benchmark* benchmark) {
