@@ -16,6 +16,9 @@
 #include "Hvd/IDesignPlatform.h"
 #include "Hvd/IFile.h"
 #include "Hvd/IFileManager.h"
+#include "Hvd/ITransformBindingSets.h"
+#include "Hvd/ITransformEngine.h"
+#include "Hvd/ITransformInstance.h"
 #include "Hvd/IView.h"
 #include "Hvd/IViewManager.h"
 #include "Prjrep/StandIns.h"
@@ -66,6 +69,37 @@ class FlowPlacementTest : public ::testing::Test {
     return seen;
   }
 
+  // The file names of the inputs of each transform instance of each view's bindings, in view,
+  // binding and instance order.
+  std::vector<std::vector<std::string>> InputsByInstance() {
+    std::vector<std::vector<std::string>> all;
+    AutoRelease<IViewIterator> views;
+    EXPECT_EQ(AutoCast<IViewManager>(m_design.Get())->GetViews(views.Receive()), kSuccess);
+    for (; views && !views->IsDone(); std::ignore = views->Next()) {
+      AutoRelease<ITransformBindingInstanceSet> bindings;
+      AutoRelease<ITransformBindingInstanceIterator> binding;
+      if (AutoCast<ITransformBindingSets>(views->Current())->GetSecondBindingSet(bindings.Receive()) != kSuccess ||
+          !bindings || bindings->GetIterator(binding.Receive()) != kSuccess)
+        continue;
+      for (; binding && !binding->IsDone(); std::ignore = binding->Next()) {
+        AutoRelease<ITransformInstanceIterator> instance;
+        if (binding->Current()->GetTransformInstances(instance.Receive()) != kSuccess) continue;
+        for (; instance && !instance->IsDone(); std::ignore = instance->Next()) {
+          std::vector<std::string>& held = all.emplace_back();
+          AutoRelease<Prjrep::ISet> set;
+          AutoRelease<Prjrep::IIterator> file;
+          if (instance->Current()->GetInputFiles(set.Receive()) != kSuccess || set->GetIterator(file.Receive()) != kSuccess)
+            continue;
+          for (; file && !file->IsDone(); std::ignore = file->Next()) held.push_back(NameOf(file->Current()));
+        }
+      }
+    }
+    return all;
+  }
+  static std::string NameOf(CitI::IInterface* file) {
+    return std::filesystem::path(GetObjectFullPath(file).str()).filename().string();
+  }
+
   std::string m_dir;
   AutoRelease<IProject> m_project;
   AutoRelease<IDesign> m_design;
@@ -109,6 +143,14 @@ TEST_F(FlowPlacementTest, EachViewHoldsTheFilesItsTypeTakes) {
   for (const auto& [view, names] : seen) {
     EXPECT_EQ(std::count(names.begin(), names.end(), "notes.txt"), 0) << view << ": no view takes plain text";
   }
+  // A transform instance reached from two views, or along two ways, takes the file once for
+  // each; every file its transform reads, whatever type the file placed before it had.
+  const std::vector<std::string> twice = {"top.vhd", "core.v", "top.vhd", "core.v"};
+  const std::vector<std::string> synthesis = {"top.vhd", "top.vhd", "core.v", "core.v", "pins.ucf",
+                                              "top.vhd", "core.v",  "pins.ucf"};
+  const std::vector<std::string> none;
+  EXPECT_EQ(InputsByInstance(), (std::vector<std::vector<std::string>>{none, none, twice, synthesis, synthesis, none,
+                                                                       none, none, none, none}));
 }
 
 }  // namespace
