@@ -140,7 +140,8 @@ void FileTypeViewCache::AddFileToView(IFile* file, IView* view, const String& fi
 // and placing a file only adds it to the instances' inputs, which leaves the bindings as they are.
 const std::vector<FileTypeViewCache::ViewInstance>& FileTypeViewCache::InstancesOf(IView* view) {
   auto [found, added] = m_instances.try_emplace(view);
-  if (!added) return found->second;
+  std::vector<ViewInstance>& instancesOfView = found->second;
+  if (!added) return instancesOfView;
   ForEachBinding(view, [&](ITransformBindingInstance* binding) {
     AutoRelease<ITransformInstanceIterator> instances;
     if (binding == nullptr || binding->GetTransformInstances(instances.Receive()) != kSuccess || !instances) return;
@@ -149,10 +150,10 @@ const std::vector<FileTypeViewCache::ViewInstance>& FileTypeViewCache::Instances
       if (instance == nullptr) continue;
       auto [known, first] = m_inputTypes.try_emplace(instance);
       if (first) known->second = InputTypesOf(instance);
-      found->second.push_back({AutoPtr<ITransformInstance>(instance), &known->second});
+      instancesOfView.push_back({AutoPtr<ITransformInstance>(instance), &known->second});
     }
   });
-  return found->second;
+  return instancesOfView;
 }
 
 // Read once per operation: placing a project's files asks for them once per file and view.
