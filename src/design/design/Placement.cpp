@@ -124,24 +124,36 @@ bool ViewTakesFile(const FileTypeViewCache::ViewWords& words, IFile* file, IView
 }  // namespace
 
 // The file's design unit joins the view's units, and the file the inputs of every transform
-// instance of the view's bindings that takes its type.
-void FileTypeViewCache::AddFileToView(IFile* file, IView* view) {
+// instance of the view's bindings that takes its type (`fileType`).
+void FileTypeViewCache::AddFileToView(IFile* file, IView* view, const String& fileType) {
   AutoCast<IHdlDesignUnit> unit(file);
   if (AutoCast<IHdlDesignUnitSet> units(view); unit && units) std::ignore = units->Add(unit.Get());
-  const String fileType = GetDefDataIdName(file);
+  for (const ViewInstance& instance : InstancesOf(view)) {
+    if (std::find(instance.inputTypes->begin(), instance.inputTypes->end(), fileType) == instance.inputTypes->end())
+      continue;
+    AutoRelease<Prjrep::ISet> inputs;
+    if (instance.instance->GetInputFiles(inputs.Receive()) == kSuccess && inputs) std::ignore = inputs->Add(file);
+  }
+}
+
+// Read once per operation: placing a project's files walks each view's bindings once per file,
+// and placing a file only adds it to the instances' inputs, which leaves the bindings as they are.
+const std::vector<FileTypeViewCache::ViewInstance>& FileTypeViewCache::InstancesOf(IView* view) {
+  auto [found, added] = m_instances.try_emplace(view);
+  std::vector<ViewInstance>& instancesOfView = found->second;
+  if (!added) return instancesOfView;
   ForEachBinding(view, [&](ITransformBindingInstance* binding) {
     AutoRelease<ITransformInstanceIterator> instances;
     if (binding == nullptr || binding->GetTransformInstances(instances.Receive()) != kSuccess || !instances) return;
     for (; !instances->IsDone(); std::ignore = instances->Next()) {
       ITransformInstance* instance = instances->Current();
       if (instance == nullptr) continue;
-      auto [known, added] = m_inputTypes.try_emplace(instance);
-      if (added) known->second = InputTypesOf(instance);
-      if (std::find(known->second.begin(), known->second.end(), fileType) == known->second.end()) continue;
-      AutoRelease<Prjrep::ISet> inputs;
-      if (instance->GetInputFiles(inputs.Receive()) == kSuccess && inputs) std::ignore = inputs->Add(file);
+      auto [known, first] = m_inputTypes.try_emplace(instance);
+      if (first) known->second = InputTypesOf(instance);
+      instancesOfView.push_back({AutoPtr<ITransformInstance>(instance), &known->second});
     }
   });
+  return instancesOfView;
 }
 
 // Read once per operation: placing a project's files asks for them once per file and view.
@@ -230,8 +242,12 @@ void FileTypeViewCache::UpdateFileViews(IFile* file) {
   if (file == nullptr || !GetViewsForFile(file, &views)) return;
   AutoCast<IViewClassAssociation> classes(file);
   if (!classes) return;
+  // The file's type name, read once for all of its views.
+  std::optional<String> fileType;
   for (IView* view : views) {
-    if (ViewTakesFile(WordsOf(view), file, classes.Get())) AddFileToView(file, view);
+    if (!ViewTakesFile(WordsOf(view), file, classes.Get())) continue;
+    if (!fileType) fileType = GetDefDataIdName(file);
+    AddFileToView(file, view, *fileType);
   }
 }
 

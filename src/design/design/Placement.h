@@ -45,13 +45,22 @@ class FileTypeViewCache {
   class ViewPopulator;
 
   void Fill();
+  // A transform instance of a view's bindings, with the file types it takes.
+  struct ViewInstance {
+    Prjrep::AutoPtr<ITransformInstance> instance;
+    const std::vector<Port::StringBase<char>>* inputTypes;
+  };
+
   const ViewWords& WordsOf(IView* view);
-  void AddFileToView(IFile* file, IView* view);
+  const std::vector<ViewInstance>& InstancesOf(IView* view);
+  void AddFileToView(IFile* file, IView* view, const Port::StringBase<char>& fileType);
 
   std::map<Port::StringBase<char>, ViewList> m_views;
   std::map<IView*, ViewWords> m_words;
   // The file types that each transform instance met so far takes.
   std::map<ITransformInstance*, std::vector<Port::StringBase<char>>> m_inputTypes;
+  // The transform instances of each view's bindings, in binding and instance order.
+  std::map<IView*, std::vector<ViewInstance>> m_instances;
   Prjrep::AutoPtr<IProject> m_project;
 };
 

@@ -412,6 +412,9 @@ class CView final : public TComponent<CView> {
   // The design-unit types that the view type takes, and the type they were read from.
   const std::vector<String>& AcceptedUnitTypes();
   std::vector<String> m_acceptedUnitTypes;
+  // The same types' definitions, those whose name was read: a unit of one of them is taken
+  // without reading its type's name.
+  std::vector<Prjrep::AutoPtr<IDefDataId>> m_acceptedIds;
   IViewType* m_acceptedFor = nullptr;
   Prjrep::AutoCast<IDesign> m_design;  // the design holds the view, so it is not counted
   CStateHelper m_states;

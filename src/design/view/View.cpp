@@ -138,9 +138,17 @@ Status CView::XIView::AcceptsDesignUnit(CitI::IInterface* object, bool* accepts)
   if (accepts == nullptr) return kInvalidParameter;
   *accepts = false;
   if (object == nullptr) return kSuccess;
-  const String typeName = GetDesignUnitTypeName(object);
-  if (typeName.empty()) return kSuccess;
+  const AutoRelease<IDefDataId> type = GetDesignUnitDefDataIdOf(object);
+  if (!type) return kSuccess;
   const std::vector<String>& accepted = This().AcceptedUnitTypes();
+  const std::vector<AutoPtr<IDefDataId>>& acceptedIds = This().m_acceptedIds;
+  if (std::find(acceptedIds.begin(), acceptedIds.end(), type.Get()) != acceptedIds.end()) {
+    *accepts = true;  // the very definition whose non-empty name is listed
+    return kSuccess;
+  }
+  String typeName;
+  std::ignore = type->GetDefDataIdName(&typeName);
+  if (typeName.empty()) return kSuccess;
   *accepts = std::find(accepted.begin(), accepted.end(), typeName) != accepted.end();
   return kSuccess;
 }
@@ -149,13 +157,16 @@ Status CView::XIView::AcceptsDesignUnit(CitI::IInterface* object, bool* accepts)
 const std::vector<CView::String>& CView::AcceptedUnitTypes() {
   if (m_acceptedFor == m_viewType.Get()) return m_acceptedUnitTypes;
   m_acceptedUnitTypes.clear();
+  m_acceptedIds.clear();
   m_acceptedFor = m_viewType.Get();
   AutoRelease<IDefDataIdIterator> ids;
   if (!m_viewType || m_viewType->GetDesignUnitTypeIds(ids.Receive()) != kSuccess || !ids) return m_acceptedUnitTypes;
   for (std::ignore = ids->Reset(); !ids->IsDone(); std::ignore = ids->Next()) {
     String name;
-    if (IDefDataId* id = ids->Current(); id != nullptr && id->GetDefDataIdName(&name) == kSuccess)
+    if (IDefDataId* id = ids->Current(); id != nullptr && id->GetDefDataIdName(&name) == kSuccess) {
+      if (!name.empty()) m_acceptedIds.emplace_back(id);
       m_acceptedUnitTypes.push_back(name);
+    }
   }
   return m_acceptedUnitTypes;
 }
