@@ -44,9 +44,7 @@ constexpr std::string_view kLocatorTypes[] = {"DESUT_VHDL_PACKAGE_BODY", "DESUT_
                                               "DESUT_CDC",  "DESUT_MEM",  "DESUT_VCD",  "DESUT_SDF",  "DESUT_CMD_LOG",
                                               "DESUT_WQD"};
 
-bool IsDesignUnitTypeInList(CitI::IInterface* unit, std::string_view list) {
-  const String type = GetDesignUnitTypeName(unit);
-  const std::string_view name(type);
+bool IsTypeNameInList(std::string_view name, std::string_view list) {
   // The list is "|A|B|...|": a match is a whole entry between two bars.
   for (std::size_t at = 1; at < list.size();) {
     const std::size_t end = list.find('|', at);
@@ -55,6 +53,10 @@ bool IsDesignUnitTypeInList(CitI::IInterface* unit, std::string_view list) {
     at = end + 1;
   }
   return false;
+}
+
+bool IsDesignUnitTypeInList(CitI::IInterface* unit, std::string_view list) {
+  return IsTypeNameInList(std::string_view(GetDesignUnitTypeName(unit)), list);
 }
 
 bool IsLocatorDesignUnitType(CitI::IInterface* unit) {
@@ -70,8 +72,60 @@ String UnitName(CitI::IInterface* unit) {
   return name;
 }
 
+// What one search for the top learns once and asks again for each of the many roots: a design
+// has few unit types and few libraries, so where each type stands in the two lists, and whether
+// each library is "work", is worked out once. Libraries are held, so that no address is taken
+// for another's; types are known by name, since every unit may have a type object of its own.
+class TopSearchKnowledge {
+ public:
+  struct TypeLists {
+    bool excluded = false;
+    bool leaf = false;
+  };
+
+  TypeLists ListsOf(CitI::IInterface* unit) {
+    AutoCast<IDesignUnit> designUnit(unit);
+    AutoRelease<IDesignUnitType> type;
+    if (designUnit) std::ignore = designUnit->GetDesignUnitType(type.Receive());
+    AutoCast<IDefDataId> id(type.Get());
+    // No type reads as the empty name, which no list holds.
+    if (!id) return {};
+    m_name = String();
+    std::ignore = id->GetDefDataIdName(&m_name);
+    const std::string_view name(m_name);
+    for (const KnownType& known : m_types) {
+      if (known.name == name) return known.lists;
+    }
+    const TypeLists lists{IsTypeNameInList(name, kTopExcludedTypes), IsTypeNameInList(name, kLeafTypes)};
+    m_types.push_back({std::string(name), lists});
+    return lists;
+  }
+
+  bool IsWorkLibrary(ISourceLibrary* library) {
+    for (const KnownLibrary& known : m_libraries) {
+      if (known.library.Get() == library) return known.work;
+    }
+    const bool work = UnitName(library) == "work";
+    m_libraries.push_back({AutoPtr<ISourceLibrary>(library), work});
+    return work;
+  }
+
+ private:
+  struct KnownType {
+    std::string name;
+    TypeLists lists;
+  };
+  struct KnownLibrary {
+    AutoPtr<ISourceLibrary> library;
+    bool work = false;
+  };
+  String m_name;
+  std::vector<KnownType> m_types;
+  std::vector<KnownLibrary> m_libraries;
+};
+
 // Whether the project's file behind the parser's unit lies in the library "work".
-bool CheckDUFileInWorkLibrary(CitI::IInterface* unit) {
+bool CheckDUFileInWorkLibrary(CitI::IInterface* unit, TopSearchKnowledge& knowledge) {
   const AutoRelease<IDesignUnit> own = GetDesignUnitOf(unit);
   if (!own) {
     Port_MsgManData::debugStub(
@@ -84,12 +138,12 @@ bool CheckDUFileInWorkLibrary(CitI::IInterface* unit) {
   AutoCast<ISourceLibraryMember> member(file.Get());
   AutoRelease<ISourceLibrary> library;
   if (!member || member->GetLibrary(library.Receive()) != kSuccess || !library) return false;
-  return UnitName(library.Get()) == "work";
+  return knowledge.IsWorkLibrary(library.Get());
 }
 
 // Counts a node's children without a unit, and those whose unit instantiates others, until both
 // have been seen.
-void CountChildren(IHdlNetListNode* node, int* unbound, int* instantiating) {
+void CountChildren(IHdlNetListNode* node, TopSearchKnowledge& knowledge, int* unbound, int* instantiating) {
   AutoRelease<IHdlNetListNodeIterator> children;
   if (node->GetChildren(children.Receive()) != kSuccess || !children) return;
   for (std::ignore = children->First(); !children->IsDone() && (*unbound == 0 || *instantiating == 0);
@@ -99,7 +153,7 @@ void CountChildren(IHdlNetListNode* node, int* unbound, int* instantiating) {
     AutoRelease<CitI::IInterface> unit(child->GetDesignUnit());
     if (!unit) {
       ++*unbound;
-    } else if (!IsDesignUnitTypeInList(unit.Get(), kLeafTypes)) {
+    } else if (!knowledge.ListsOf(unit.Get()).leaf) {
       ++*unbound;
       ++*instantiating;
     }
@@ -178,6 +232,7 @@ Prjrep::AutoRelease<IHdlNetListNode> CView::FindBestTopNode() {
   const String top = GetTopDesignUnitName();
   int best = 0;
   AutoPtr<IHdlNetListNode> bestNode;
+  TopSearchKnowledge knowledge;
   for (std::ignore = roots->First(); !roots->IsDone(); std::ignore = roots->Next()) {
     AutoCast<IHdlNetListNode> candidate(roots->CurrentItem());
     String instance;
@@ -195,12 +250,12 @@ Prjrep::AutoRelease<IHdlNetListNode> CView::FindBestTopNode() {
     if (name.empty()) continue;
     const bool isTop = name == top;
     if (1 + 2 + (isTop ? 4 : 0) + 8 + 16 <= best) continue;
-    int score = IsDesignUnitTypeInList(unit.Get(), kTopExcludedTypes) ? -1024 : 1;
-    if (CheckDUFileInWorkLibrary(unit.Get())) score += 2;
+    int score = knowledge.ListsOf(unit.Get()).excluded ? -1024 : 1;
+    if (CheckDUFileInWorkLibrary(unit.Get(), knowledge)) score += 2;
     if (isTop) score += 4;
     int unbound = 0;
     int instantiating = 0;
-    CountChildren(candidate.Get(), &unbound, &instantiating);
+    CountChildren(candidate.Get(), knowledge, &unbound, &instantiating);
     if (unbound > 0) score += 8;
     if (instantiating > 0) score += 16;
     // Of equal scores the first stays chosen.
