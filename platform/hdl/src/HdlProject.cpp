@@ -707,8 +707,17 @@ Prjrep::AutoRelease<IHdlNetListNode> CHdlProject::NodeOf(const Hdl::scan::Hierar
 }
 
 IHdlNetListNode* CHdlProject::TopNode(std::string_view name) {
-  std::optional<Hdl::scan::HierarchyCursor> hierarchy = m_scanner.HierarchyRoot(name);
   auto found = m_keptTops.find(name);
+  // Most tops are as they were at the last graph: checked against the model without a new cursor.
+  if (found != m_keptTops.end() && found->second.node && m_scanner.RootUnchanged(*found->second.cursor, name)) {
+    KeptTop& kept = found->second;
+    const Hdl::scan::HierarchyNode& top = kept.cursor->Node();
+    if (kept.file == (top.unit ? FileOf(top.unit->file) : nullptr)) {
+      kept.asked = m_graphs;
+      return kept.node.Get();
+    }
+  }
+  std::optional<Hdl::scan::HierarchyCursor> hierarchy = m_scanner.HierarchyRoot(name);
   if (!hierarchy) {
     if (found != m_keptTops.end()) m_keptTops.erase(found);
     return nullptr;
