@@ -1081,6 +1081,14 @@ struct Project::Impl {
   };
   std::vector<Ranked> rankedTops;
   std::vector<std::uint32_t> rankedAt;
+  // Counts the syncs that found edits: what a top elaborates to is read once per model, though the
+  // graph ranks the tops and then checks their roots.
+  std::uint64_t generation = 0;
+  struct Elaborated {
+    std::uint64_t generation = ~std::uint64_t{0};
+    std::pair<std::uint32_t, std::uint32_t> found;
+  };
+  std::vector<Elaborated> topElaborated;  // by slot
   // Units with ports first, then the deepest, the larger, and the later in file order, as Before tells it.
   static bool RanksBefore(const Ranked& a, const Ranked& b) {
     if (a.bench != b.bench) return b.bench;
@@ -1686,6 +1694,7 @@ struct Project::Impl {
 
   // Brings the live model up to the edits; every query does it first.
   void Sync() {
+    if (changed || !toBind.empty()) ++generation;
     if (changed) {
       changed = false;
       queryMessages.clear();
@@ -1953,6 +1962,18 @@ struct Project::Impl {
     return found;
   }
 
+  // ElaborateLive of a top as it stands alone.
+  std::pair<std::uint32_t, std::uint32_t> ElaborateTop(std::uint32_t top) {
+    if (topElaborated.size() < units.size()) topElaborated.resize(units.size());
+    Elaborated& kept = topElaborated[top];
+    if (kept.generation != generation) {
+      bool byOrder = false;
+      kept.found = ElaborateLive(top, kNone, &byOrder);
+      kept.generation = generation;
+    }
+    return kept.found;
+  }
+
   // The tops ranked as the reference ranks them; none when some hierarchy below them comes round.
   // An edit changes few of them: the tops that still rank by the same fields keep their order of
   // the last answer, and only the others are sorted and merged in. The fields end in the unit's
@@ -1961,8 +1982,7 @@ struct Project::Impl {
     std::vector<Ranked> fresh;
     fresh.reserve(roots.size());
     for (std::uint32_t slot : roots) {
-      bool byOrder = false;
-      const std::uint32_t source = ElaborateLive(slot, kNone, &byOrder).first;
+      const std::uint32_t source = ElaborateTop(slot).first;
       if (!Measure(source)) return std::nullopt;
       const UnitRec& unit = units[slot];
       const FileRec& file = files[unit.file];
@@ -2006,8 +2026,7 @@ struct Project::Impl {
   // Whether RootLive(top, topName) would answer as `kept`, read from the model as it is now,
   // without making a cursor; false where RootLive would turn to the reference model.
   bool RootLiveStill(const HierarchyCursor::State& kept, std::uint32_t top, std::string_view topName) {
-    bool byOrder = false;
-    const auto [source, used] = ElaborateLive(top, kNone, &byOrder);
+    const auto [source, used] = ElaborateTop(top);
     if (!Measure(source) || (source != kNone && measured[source]->nodes > maxNodes)) return false;
     if (kept.tree || kept.shape || kept.parent || kept.unit != top || kept.pool != poolOwner) return false;
     if (source == kNone ? kept.measured || kept.source != kNone : kept.measured != measured[source]) return false;
