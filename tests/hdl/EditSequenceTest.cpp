@@ -117,6 +117,8 @@ TEST(EditSequence, AProjectKeptAcrossEditsAnswersAsAFreshOne) {
     project.SetScanThreads(1 + seed % 3);
     std::map<FileHandle, FileState> in;
     FileHandle next = 1;
+    // The roots of the tops as the last step left them, kept by their names and libraries.
+    std::map<std::pair<std::string, std::string>, HierarchyCursor> kept;
     for (int step = 0; step < 60; ++step) {
       const unsigned what = in.size() < 3 ? 0 : random() % 6;
       std::string did;
@@ -163,6 +165,20 @@ TEST(EditSequence, AProjectKeptAcrossEditsAnswersAsAFreshOne) {
       if (random() % 10 == 0) project.Invalidate();  // all bound and measured again
       const bool whole = random() % 3 == 0;
       ASSERT_EQ(Answers(project, in, whole), Answers(fresh, in, whole)) << "step " << step;
+      // A kept root said to be unchanged is the one HierarchyRoot answers now; one it would answer
+      // anew is never said to be unchanged.
+      for (const auto& [key, root] : kept) {
+        // Asked for a top it does not know, the project reports it, which a fresh one would not.
+        if (!project.InterfaceOf(key.first, key.second)) continue;
+        const std::optional<HierarchyCursor> now = project.HierarchyRoot(key.first, key.second);
+        const bool same = now && now->SameAs(root) && WalkText(*now) == WalkText(root);
+        EXPECT_EQ(project.RootUnchanged(root, key.first, key.second), same) << "step " << step << " " << key.first;
+      }
+      kept.clear();
+      for (const TopCandidate& top : project.TopCandidates()) {
+        const std::pair<std::string, std::string> key(std::string(top.unit.name), std::string(top.unit.library));
+        if (std::optional<HierarchyCursor> root = project.HierarchyRoot(key.first, key.second)) kept.emplace(key, *root);
+      }
     }
   }
 }

@@ -1,5 +1,6 @@
 #include "HdlElements.h"
 
+#include <memory>
 #include <new>
 #include <string_view>
 #include <utility>
@@ -229,14 +230,16 @@ class CPortList final : public TComponent<CPortList, IHdlPortList> {
 // The children of a node, in the scanner's order.
 class CNodeIterator final : public TComponent<CNodeIterator, IHdlNetListNodeIterator> {
  public:
-  explicit CNodeIterator(const std::vector<Prjrep::AutoPtr<IHdlNetListNode>>& nodes) : m_nodes(nodes) {}
+  using Nodes = std::vector<Prjrep::AutoPtr<IHdlNetListNode>>;
+  // The node's list, shared rather than copied: a graph's root is walked after every edit.
+  explicit CNodeIterator(std::shared_ptr<const Nodes> nodes) : m_nodes(std::move(nodes)) {}
 
   auto QueryTable() {
     return Table(Row<IHdlNetListNodeIterator>(this), Row<Prjrep::IRefCount>(&m_refCount),
                  Row<Prjrep::IRefCountV1>(&m_refCount), Row<CitI::IInterface>(this));
   }
 
-  CitI::IInterface* CurrentItem() override { return IsDone() ? nullptr : m_nodes[m_at].Get(); }
+  CitI::IInterface* CurrentItem() override { return IsDone() ? nullptr : (*m_nodes)[m_at].Get(); }
   Status First() override {
     m_at = 0;
     return kSuccess;
@@ -246,11 +249,11 @@ class CNodeIterator final : public TComponent<CNodeIterator, IHdlNetListNodeIter
     ++m_at;
     return kSuccess;
   }
-  bool IsDone() override { return m_at >= m_nodes.size(); }
+  bool IsDone() override { return m_at >= m_nodes->size(); }
 
  private:
   Prjrep::TRefCountHelper<CNodeIterator> m_refCount{this};
-  std::vector<Prjrep::AutoPtr<IHdlNetListNode>> m_nodes;
+  std::shared_ptr<const Nodes> m_nodes;
   std::size_t m_at = 0;
 };
 
@@ -261,7 +264,7 @@ class CNetListNode final : public TComponent<CNetListNode> {
       : m_path(std::move(path)),
         m_instanceName(std::move(instanceName)),
         m_unit(unit),
-        m_children(std::move(children)) {}
+        m_children(std::make_shared<const CNodeIterator::Nodes>(std::move(children))) {}
   CNetListNode(std::string path, std::string instanceName, CitI::IInterface* unit, NetListChildren children)
       : m_path(std::move(path)),
         m_instanceName(std::move(instanceName)),
@@ -286,7 +289,7 @@ class CNetListNode final : public TComponent<CNetListNode> {
         const NetListChildren make = std::move(self.m_makeChildren);
         self.m_makeChildren = nullptr;
         try {
-          self.m_children = make();
+          self.m_children = std::make_shared<const CNodeIterator::Nodes>(make());
         } catch (const std::bad_alloc&) {
           return kFailure;
         }
@@ -323,7 +326,7 @@ class CNetListNode final : public TComponent<CNetListNode> {
   std::string m_path;
   std::string m_instanceName;
   Prjrep::AutoPtr<CitI::IInterface> m_unit;
-  std::vector<Prjrep::AutoPtr<IHdlNetListNode>> m_children;
+  std::shared_ptr<const CNodeIterator::Nodes> m_children = std::make_shared<const CNodeIterator::Nodes>();
   NetListChildren m_makeChildren;  // until the children are first asked for
 };
 

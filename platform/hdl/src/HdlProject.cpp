@@ -707,8 +707,20 @@ Prjrep::AutoRelease<IHdlNetListNode> CHdlProject::NodeOf(const Hdl::scan::Hierar
 }
 
 IHdlNetListNode* CHdlProject::TopNode(std::string_view name) {
-  std::optional<Hdl::scan::HierarchyCursor> hierarchy = m_scanner.HierarchyRoot(name);
   auto found = m_keptTops.find(name);
+  // Asked for already by this graph: candidates of one name (a core copied into several
+  // libraries) share one node, whose hierarchy is then read once.
+  if (found != m_keptTops.end() && found->second.asked == m_graphs) return found->second.node.Get();
+  // Most tops are as they were at the last graph: checked against the model without a new cursor.
+  if (found != m_keptTops.end() && found->second.node && m_scanner.RootUnchanged(*found->second.cursor, name)) {
+    KeptTop& kept = found->second;
+    const Hdl::scan::HierarchyNode& top = kept.cursor->Node();
+    if (kept.file == (top.unit ? FileOf(top.unit->file) : nullptr)) {
+      kept.asked = m_graphs;
+      return kept.node.Get();
+    }
+  }
+  std::optional<Hdl::scan::HierarchyCursor> hierarchy = m_scanner.HierarchyRoot(name);
   if (!hierarchy) {
     if (found != m_keptTops.end()) m_keptTops.erase(found);
     return nullptr;
@@ -749,16 +761,11 @@ Status CHdlProject::XIHdlElaborationData::GetDesignGraph(IHdlNetListNode** root)
   if (configured != nullptr) {
     children.emplace_back(configured);
   } else {
-    // A candidate stands for the top found by its name, so candidates of one name (a core copied
-    // into several libraries) share one node, whose hierarchy is then read once.
+    // A candidate stands for the top found by its name.
     const std::vector<Hdl::scan::TopCandidate> candidates = self.m_scanner.TopCandidates();
     children.reserve(candidates.size());
-    std::unordered_map<std::string_view, IHdlNetListNode*> byName;
-    byName.reserve(candidates.size());
     for (const Hdl::scan::TopCandidate& candidate : candidates) {
-      auto [named, first] = byName.try_emplace(candidate.unit.name, nullptr);
-      if (first) named->second = self.TopNode(candidate.unit.name);
-      if (named->second != nullptr) children.emplace_back(named->second);
+      if (IHdlNetListNode* node = self.TopNode(candidate.unit.name)) children.emplace_back(node);
     }
   }
   self.ForgetTopsNotAskedFor();

@@ -1068,6 +1068,36 @@ struct Project::Impl {
   std::vector<std::uint32_t> toBind;
   std::vector<std::uint8_t> bindQueued;  // by slot
   std::vector<std::uint8_t> onPath;      // by slot, while measuring
+  // The tops as last ranked, with the fields that rank them; where each stands there, by slot.
+  struct Ranked {
+    std::uint32_t slot;
+    bool bench;
+    std::uint32_t depth;
+    std::uint64_t nodes;
+    std::int64_t order;
+    std::uint64_t sequence;
+    std::uint32_t position;
+    bool operator==(const Ranked&) const = default;
+  };
+  std::vector<Ranked> rankedTops;
+  std::vector<std::uint32_t> rankedAt;
+  // Counts the syncs that found edits: what a top elaborates to is read once per model, though the
+  // graph ranks the tops and then checks their roots.
+  std::uint64_t generation = 0;
+  struct Elaborated {
+    std::uint64_t generation = ~std::uint64_t{0};
+    std::pair<std::uint32_t, std::uint32_t> found;
+  };
+  std::vector<Elaborated> topElaborated;  // by slot
+  // Units with ports first, then the deepest, the larger, and the later in file order, as Before tells it.
+  static bool RanksBefore(const Ranked& a, const Ranked& b) {
+    if (a.bench != b.bench) return b.bench;
+    if (a.depth != b.depth) return a.depth > b.depth;
+    if (a.nodes != b.nodes) return a.nodes > b.nodes;
+    if (a.order != b.order) return b.order < a.order;
+    if (a.sequence != b.sequence) return b.sequence < a.sequence;
+    return b.position < a.position;
+  }
 
   Impl() { work = pool.Intern("work"); }
 
@@ -1664,6 +1694,7 @@ struct Project::Impl {
 
   // Brings the live model up to the edits; every query does it first.
   void Sync() {
+    if (changed || !toBind.empty()) ++generation;
     if (changed) {
       changed = false;
       queryMessages.clear();
@@ -1931,23 +1962,27 @@ struct Project::Impl {
     return found;
   }
 
-  // The tops ranked as the reference ranks them; none when some hierarchy below them comes round.
-  std::optional<std::vector<TopCandidate>> TopCandidatesLive() {
-    // Where each stands in file order is copied in: the sort compares many times each.
-    struct Ranked {
-      std::uint32_t slot;
-      bool bench;
-      std::uint32_t depth;
-      std::uint64_t nodes;
-      std::int64_t order;
-      std::uint64_t sequence;
-      std::uint32_t position;
-    };
-    std::vector<Ranked> tops;
-    tops.reserve(roots.size());
-    for (std::uint32_t slot : roots) {
+  // ElaborateLive of a top as it stands alone.
+  std::pair<std::uint32_t, std::uint32_t> ElaborateTop(std::uint32_t top) {
+    if (topElaborated.size() < units.size()) topElaborated.resize(units.size());
+    Elaborated& kept = topElaborated[top];
+    if (kept.generation != generation) {
       bool byOrder = false;
-      const std::uint32_t source = ElaborateLive(slot, kNone, &byOrder).first;
+      kept.found = ElaborateLive(top, kNone, &byOrder);
+      kept.generation = generation;
+    }
+    return kept.found;
+  }
+
+  // The tops ranked as the reference ranks them; none when some hierarchy below them comes round.
+  // An edit changes few of them: the tops that still rank by the same fields keep their order of
+  // the last answer, and only the others are sorted and merged in. The fields end in the unit's
+  // place in file order, which no two units share, so this is the order a whole sort gives.
+  std::optional<std::vector<TopCandidate>> TopCandidatesLive() {
+    std::vector<Ranked> fresh;
+    fresh.reserve(roots.size());
+    for (std::uint32_t slot : roots) {
+      const std::uint32_t source = ElaborateTop(slot).first;
       if (!Measure(source)) return std::nullopt;
       const UnitRec& unit = units[slot];
       const FileRec& file = files[unit.file];
@@ -1956,21 +1991,62 @@ struct Project::Impl {
         ranked.depth = measured[source]->depth;
         ranked.nodes = measured[source]->nodes;
       }
-      tops.push_back(ranked);
+      fresh.push_back(ranked);
     }
-    std::sort(tops.begin(), tops.end(), [&](const Ranked& a, const Ranked& b) {
-      if (a.bench != b.bench) return b.bench;
-      if (a.depth != b.depth) return a.depth > b.depth;
-      if (a.nodes != b.nodes) return a.nodes > b.nodes;
-      // The later in file order first, as Before tells it.
-      if (a.order != b.order) return b.order < a.order;
-      if (a.sequence != b.sequence) return b.sequence < a.sequence;
-      return b.position < a.position;
-    });
+    if (rankedAt.size() < units.size()) rankedAt.resize(units.size(), kNone);
+    std::vector<std::uint8_t> kept(rankedTops.size(), 0);
+    std::vector<Ranked> moved;
+    for (const Ranked& top : fresh) {
+      const std::uint32_t at = rankedAt[top.slot];
+      if (at != kNone && rankedTops[at] == top) {
+        kept[at] = 1;
+      } else {
+        moved.push_back(top);
+      }
+    }
+    std::sort(moved.begin(), moved.end(), RanksBefore);
+    std::vector<Ranked> tops;
+    tops.reserve(fresh.size());
+    auto next = moved.begin();
+    for (std::size_t at = 0; at < rankedTops.size(); ++at) {
+      if (!kept[at]) continue;
+      for (; next != moved.end() && RanksBefore(*next, rankedTops[at]); ++next) tops.push_back(*next);
+      tops.push_back(rankedTops[at]);
+    }
+    tops.insert(tops.end(), next, moved.end());
+    for (const Ranked& top : rankedTops) rankedAt[top.slot] = kNone;
+    for (std::uint32_t at = 0; at < tops.size(); ++at) rankedAt[tops[at].slot] = at;
+    rankedTops = std::move(tops);
     std::vector<TopCandidate> result;
-    result.reserve(tops.size());
-    for (const Ranked& top : tops) result.push_back({InfoOf(top.slot), top.bench});
+    result.reserve(rankedTops.size());
+    for (const Ranked& top : rankedTops) result.push_back({InfoOf(top.slot), top.bench});
     return result;
+  }
+
+  // Whether RootLive(top, topName) would answer as `kept`, read from the model as it is now,
+  // without making a cursor; false where RootLive would turn to the reference model.
+  bool RootLiveStill(const HierarchyCursor::State& kept, std::uint32_t top, std::string_view topName) {
+    const auto [source, used] = ElaborateTop(top);
+    if (!Measure(source) || (source != kNone && measured[source]->nodes > maxNodes)) return false;
+    if (kept.tree || kept.shape || kept.parent || kept.unit != top || kept.pool != poolOwner) return false;
+    if (source == kNone ? kept.measured || kept.source != kNone : kept.measured != measured[source]) return false;
+    const HierarchyNode& node = kept.node;
+    return !node.recursive && node.instanceName.empty() && node.path == pool.View(units[top].name) &&
+           node.unitName == topName && node.unit && SameInfo(*node.unit, top) &&
+           (used == kNone ? !node.architecture : node.architecture && SameInfo(*node.architecture, used));
+  }
+
+  // info == InfoOf(slot); the names read from the pool are mostly the very views kept.
+  bool SameInfo(const UnitInfo& info, std::uint32_t slot) const {
+    const auto same = [](std::string_view a, std::string_view b) {
+      return (a.data() == b.data() && a.size() == b.size()) || a == b;
+    };
+    const UnitRec& unit = units[slot];
+    const FileRec& file = files[unit.file];
+    return info.kind == unit.kind && info.file == file.handle && info.line == unit.line &&
+           info.hasPorts == unit.hasPorts && info.complete == unit.complete && same(info.name, pool.View(unit.name)) &&
+           same(info.primary, pool.View(unit.primary)) && same(info.library, pool.View(file.library)) &&
+           same(info.path, pool.View(file.path));
   }
 
   // The top's hierarchy read from the measured units; the reference model's where the hierarchy
@@ -2955,6 +3031,14 @@ std::optional<HierarchyCursor> Project::HierarchyRoot(std::string_view top, std:
     return std::nullopt;
   }
   return m_impl->RootLive(found, top);
+}
+
+bool Project::RootUnchanged(const HierarchyCursor& kept, std::string_view top, std::string_view library) {
+  m_impl->Update();
+  m_impl->Sync();
+  // An unknown top is left to HierarchyRoot, which reports it.
+  const std::uint32_t found = m_impl->FindTopLive(top, library);
+  return found != kNone && m_impl->RootLiveStill(*kept.m_state, found, top);
 }
 
 std::optional<Interface> Project::InterfaceOf(std::string_view name, std::string_view library) {

@@ -136,6 +136,9 @@ class Project {
   std::optional<HierarchyNode> Hierarchy(std::string_view top, std::string_view library = {});
   // The top of the same hierarchy, whose nodes below are made as they are walked.
   std::optional<HierarchyCursor> HierarchyRoot(std::string_view top, std::string_view library = {});
+  // Whether HierarchyRoot(top, library) would now answer with a cursor SameAs `kept` and with the
+  // same node, checked without making one; false when it would not or may not.
+  bool RootUnchanged(const HierarchyCursor& kept, std::string_view top, std::string_view library = {});
   // The generics and ports of an entity, module, program or interface, or of a configuration's
   // entity, looked up like a top; none for a name the project does not know.
   std::optional<Interface> InterfaceOf(std::string_view name, std::string_view library = {});
