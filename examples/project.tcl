@@ -1,7 +1,8 @@
 # The main road: create a project for the example design, add its files, choose the device,
 # show what each view holds, save and close, then open it again and show the same answers;
 # take the testbench out, see the synthesis view's order and top follow, save that, and save
-# once more with nothing changed, which leaves the file as it is. Then what a user keeps of it:
+# once more with nothing changed, which leaves the file as it is; a save after another program
+# changed the file asks first, and writes only when answered. Then what a user keeps of it:
 # the saved file read without opening it, a snapshot taken, a change undone by restoring it, a
 # copy under another name and an archive.
 set here [file normalize [file dirname [info script]]]
@@ -26,7 +27,7 @@ proc show {title} {
         puts "  order: [shown [project order -view $view]]"
         puts "  top:   [project top -view $view]"
     }
-    puts "device:  [project get {Device Family}] [project get Device]"
+    puts "device:  [project get {Device Family}] [project get Device] [project get Package] [project get {Speed Grade}]"
 }
 
 project open $projectFile
@@ -56,6 +57,25 @@ after 1100
 project save
 puts "saved unchanged: [expr {[stamp $projectFile] eq $before ? {file left as it was} : {file written again}}]"
 puts "generated file:  [file tail [glob -directory $work *.ghlc]]"
+
+# Another program changes the project file behind the session's back. The next save asks whether
+# to read that in: left unanswered, as in a script, it fails and changes neither side; the answer
+# "no" writes this project over the change.
+proc contents {path} {
+    set channel [open $path r]
+    set text [read $channel]
+    close $channel
+    return $text
+}
+set theirs [string map {{"OV250"} {"OV100"}} [contents $projectFile]]
+set channel [open $projectFile w]
+puts -nonewline $channel $theirs
+close $channel
+puts "changed on disk: the save [expr {[catch {project save}] ? {stops, asking} : {goes ahead}}],\
+    [expr {[contents $projectFile] eq $theirs ? {their file left as it is} : {their file written over}}]"
+lappend ::velmor::Hvd::answers no
+project save
+puts "  answered no:   [expr {[contents $projectFile] eq $theirs ? {their change kept} : {this project written}}], device [project get Device]"
 
 set info [project info $projectFile]
 puts "== read without opening"

@@ -54,7 +54,20 @@ std::string StatusWords(Hvd::Status status) {
   return std::string("the library answered status ") + code;
 }
 
+void Line(std::string& to, const std::string& text) {
+  to += text;
+  if (!text.empty() && text.back() != '\n') to += '\n';
+}
+
 }  // namespace
+
+std::string Unexplained(const std::string& what, Hvd::Status status) {
+  std::string sentences;
+  for (const auto& record : Port_MsgManData::Captured())
+    if (record.severity == Severity::Debug) Line(sentences, SentenceOf(record.text));
+  const std::string told = Trimmed(sentences);
+  return !told.empty() ? told : what + " failed: " + StatusWords(status);
+}
 
 int Failed(Tcl_Interp* interp, const std::string& what, Hvd::Status status, const std::string& why, bool errorsFirst) {
   std::string errors;
@@ -62,16 +75,12 @@ int Failed(Tcl_Interp* interp, const std::string& what, Hvd::Status status, cons
   std::string sentences;
   std::string developer;
   const bool shown = Port_MsgManData::DebugShown();
-  auto line = [](std::string& to, const std::string& text) {
-    to += text;
-    if (!text.empty() && text.back() != '\n') to += '\n';
-  };
   for (const auto& record : Port_MsgManData::Captured()) {
     if (record.severity != Severity::Debug) {
-      line(errorsFirst && record.severity == Severity::Error ? errors : rest, record.text);
+      Line(errorsFirst && record.severity == Severity::Error ? errors : rest, record.text);
     } else {
-      if (shown) line(developer, record.text);
-      line(sentences, SentenceOf(record.text));
+      if (shown) Line(developer, record.text);
+      Line(sentences, SentenceOf(record.text));
     }
   }
   // The failures the library told only its developer follow what it told the user.

@@ -17,6 +17,10 @@ namespace velsh {
 int Failed(Tcl_Interp* interp, const std::string& what, Hvd::Status status, const std::string& why = std::string(),
            bool errorsFirst = true);
 
+// Why a step failed when the library told no user message of it: the sentences of its developer
+// lines that report an error, else `what` failed with the status in words.
+std::string Unexplained(const std::string& what, Hvd::Status status);
+
 // A command that succeeded with nothing to answer: the interpreter's result may still hold
 // what a script the library ran left there (a dialog's answer, a handle).
 int Done(Tcl_Interp* interp);

@@ -634,11 +634,7 @@ bool SaveAndCloseOpenProject(std::string& failure) {
   const bool explained = std::any_of(captured.begin(), captured.end(), [](const Port_MsgManData::Record& record) {
     return record.severity == Port_MsgManData::Severity::Error;
   });
-  if (!explained) {
-    char code[32];
-    std::snprintf(code, sizeof code, "0x%016llx", static_cast<unsigned long long>(Hvd::CodeOf(closed)));
-    failure += std::string(": status ") + code;
-  }
+  if (!explained) failure += ": " + Unexplained("the save", closed);
   failure += "\n";
   return false;
 }

@@ -94,5 +94,14 @@ check "reload session" $status 0
 check "reload checks" $said "reloaded: all passed"
 check "dropped said" [string match "*any changes made here since it was last saved were dropped*" $errors] 1
 
+# Leaving the shell with the question unanswered: the exit fails, saying why in words.
+lassign [session leaving [string map [list @PROJECT@ [list $project]] [string cat $shared {
+    project open @PROJECT@
+    rewrite @PROJECT@
+}]]] status said errors
+check "leaving unanswered" $status 1
+check "leaving says why" [string match "*could not be saved on leaving the shell: *changed on disk*" $errors] 1
+check "leaving gives no bare status" [string match "*status 0x*" $errors] 0
+
 file delete -force $root
 if {$failures == 0} { puts "unanswered questions: all passed" }
