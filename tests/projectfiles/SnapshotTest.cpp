@@ -917,6 +917,7 @@ TEST_F(SnapshotTest, TwoTakesOfOneNameCannotBothSucceed) {
 
   fs::create_directories(m_dir / "snapshots" / "left");
   WriteText(m_dir / "snapshots" / "left" / "partial.vhd", "from a killed take");
+  WriteText(m_dir / "snapshots" / ".left.take", "");  // the claim the killed take left
   AutoRelease<Hvd::ICheckpoint> again;
   ASSERT_EQ(secondManager.Face()->CreateCheckpoint("left", "again", again.Receive()), kSuccess);
   EXPECT_EQ(again->CreateCheckpointProject(), kSuccess);

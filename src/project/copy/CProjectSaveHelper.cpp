@@ -366,7 +366,14 @@ class SharedTmp {
       const int fd = ::open(m_mark.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
       if (fd >= 0) ::close(fd);
     }
-    if (!m_use.Take(m_tmp, true, true) && m_use.Busy()) return Busy(m_tmp);
+    // A link or anything but a folder at "tmp" is no scratch of the project's: nothing is made
+    // through it.
+    if (!m_use.Take(m_tmp, true, true)) {
+      if (m_use.Busy()) return Busy(m_tmp);
+      Messages(__LINE__).issueError("The folder \"%s\" is not a folder of the project. The archive is not made.\n",
+                                    m_tmp.c_str());
+      return kFailure;
+    }
     return kSuccess;
   }
 
@@ -374,7 +381,8 @@ class SharedTmp {
     if (!m_use.Held()) return;
     DirectoryLock guard;
     // Without the guard another archive may be coming: "tmp" is left as it is.
-    if ((guard.Take(m_working, true) || !guard.Busy()) && m_use.TryExclusive() && Marked()) {
+    // Only the folder still locked is cleaned: "tmp" renamed or replaced meanwhile is left alone.
+    if ((guard.Take(m_working, true) || !guard.Busy()) && m_use.TryExclusive() && m_use.Is(m_tmp) && Marked()) {
       ReclaimLeftovers();
       if (OnlyTheMarkLeft()) {
         std::ignore = Port::File::remove_f(String(m_mark));

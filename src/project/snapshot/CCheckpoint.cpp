@@ -101,8 +101,8 @@ void ReclaimKilledTakes(const String& snapshots) {
 }
 
 // Claims a snapshot's directory for a take: made anew and locked, the lock held in `claim`.
-// A directory there with its marker is a snapshot; one without is a take under way, or one
-// killed that left it, which goes, as do those that other killed takes left under other names.
+// A directory there is a snapshot, a take under way, or one that a killed take claimed, which
+// goes, as do those that other killed takes left under other names.
 // The "snapshots" directory is held locked meanwhile, so that no directory is seen between its
 // making and its lock.
 Status ClaimDirectory(const String& directory, const String& marker, DirectoryLock& claim) {
@@ -119,7 +119,8 @@ Status ClaimDirectory(const String& directory, const String& marker, DirectoryLo
     return Fail(kFailure, "ERROR: ICheckpoint::CreateCheckpointProject - Not a directory of the project: \"%s\".\n",
                 snapshots.c_str());
   }
-  if (OwnType(directory) == fs::file_type::directory && !Port::File::exist(marker)) ReclaimUnmarked(directory);
+  // Only a directory a killed take claimed goes: one without a claim, another project's snapshot
+  // of the same name or a folder the user made, stays, and the take fails below.
   ReclaimKilledTakes(snapshots);
   const int claimFile =
       ::open(ClaimPath(directory).c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);

@@ -119,7 +119,7 @@ bool WriteJournal(const Folder& folder, const std::vector<Entry>& entries) {
     text += '\0';
   }
   const fs::path part = folder.root / "journal.part";
-  const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
   if (fd < 0) return false;
   const char* data = text.data();
   std::size_t left = text.size();
@@ -171,7 +171,7 @@ std::optional<std::vector<Entry>> ReadJournal(const Folder& folder) {
 // Marks an entry that the project does not have as one that is being switched in.
 bool MarkAdded(const Folder& folder, const fs::path& entry) {
   if (!MakeParents(folder.added, entry)) return false;
-  const int fd = ::open((folder.added / entry).c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int fd = ::open((folder.added / entry).c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
   return fd >= 0 && ::close(fd) == 0;
 }
 
@@ -342,6 +342,14 @@ Status FinishInterruptedRestore(const String& projectFile) {
   return kSuccess;
 }
 
+// A restore that finds another one at work, or one it cannot undo, stops and touches nothing.
+static Status AnotherRestore(const Folder& folder, Status status = kOwnerMissing) {
+  return Fail(status,
+              "ERROR: ICheckpoint::RestoreCheckpointProject - Another restore of the project is under way or "
+              "could not be undone: \"%s\".\n",
+              folder.root.c_str());
+}
+
 Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String& projectDirectory,
                    const String& projectFile, Prjrep::IStringIterator** items) {
   if (items != nullptr) *items = nullptr;
@@ -351,15 +359,17 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
 
   // What a killed restore left is undone first; one still running is not disturbed.
   if (const Status finished = FinishInterruptedRestore(projectFile); finished != kSuccess) {
-    return Fail(finished == kOwnerMissing ? kOwnerMissing : kFailure,
-                "ERROR: ICheckpoint::RestoreCheckpointProject - Another restore of the project is under way or "
-                "could not be undone: \"%s\".\n",
-                folder.root.c_str());
+    return AnotherRestore(folder, finished == kOwnerMissing ? kOwnerMissing : kFailure);
   }
   DirectoryLock lock;
-  if (!Port::File::mkdir(Text(folder.root), false) || !lock.Take(folder.root.string(), false) ||
+  // A folder another restore made meanwhile is its own: it is left alone, and this one stops.
+  if (!Port::File::mkdir(Text(folder.root), false) && TypeOf(folder.root) != fs::file_type::not_found) {
+    return AnotherRestore(folder);
+  }
+  if (TypeOf(folder.root) == fs::file_type::not_found || !lock.Take(folder.root.string(), false) ||
+      !lock.Is(folder.root.string()) ||
       !Port::File::mkdir(Text(folder.staged), false)) {
-    std::ignore = Discard(folder);
+    if (lock.Is(folder.root.string())) std::ignore = Discard(folder);
     return Fail(kDirectoryWriteFailed,
                 "ERROR: ICheckpoint::RestoreCheckpointProject - Cannot make the folder to perform the restore: "
                 "\"%s\".\n",
