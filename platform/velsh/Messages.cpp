@@ -61,6 +61,15 @@ void Line(std::string& to, const std::string& text) {
 
 }  // namespace
 
+int Error(Tcl_Interp* interp, const std::string& message) {
+  Tcl_SetObjResult(interp, Tcl_NewStringObj(message.c_str(), -1));
+  return TCL_ERROR;
+}
+
+int Usage(Tcl_Interp* interp, const char* usage) {
+  return Error(interp, std::string("wrong # args: should be \"") + usage + "\"");
+}
+
 std::string Unexplained(const std::string& what, Hvd::Status status) {
   std::string sentences;
   for (const auto& record : Port_MsgManData::Captured())

@@ -10,6 +10,12 @@
 
 namespace velsh {
 
+// Sets the Tcl error `message` and answers TCL_ERROR.
+int Error(Tcl_Interp* interp, const std::string& message);
+
+// The error of a command called with the wrong arguments, `usage` its right form.
+int Usage(Tcl_Interp* interp, const char* usage);
+
 // Sets the Tcl error of a failed command and answers TCL_ERROR: the messages the library issued
 // since the command began (its errors first when `errorsFirst`), then `why`, else what the
 // status says. The library's developer lines join only while they are shown (VELSH_DEBUG);

@@ -28,15 +28,6 @@ using Prjrep::AutoCast;
 using Prjrep::AutoRelease;
 using Text = Port::StringBase<char>;
 
-int Error(Tcl_Interp* interp, const std::string& message) {
-  Tcl_SetObjResult(interp, Tcl_NewStringObj(message.c_str(), -1));
-  return TCL_ERROR;
-}
-
-int Usage(Tcl_Interp* interp, const char* usage) {
-  return Error(interp, std::string("wrong # args: should be \"") + usage + "\"");
-}
-
 // The messages the library issued since the command began, in the order issued.
 int Failed(Tcl_Interp* interp, const std::string& what, Hvd::Status status, const std::string& why = std::string()) {
   return velsh::Failed(interp, what, status, why, false);

@@ -57,11 +57,6 @@ AutoRelease<Hvd::IProject> g_project;
 // The open project's Cvf project helper, bound to it and registered in its repository.
 AutoRelease<CitI::IInterface> g_helper;
 
-int Error(Tcl_Interp* interp, const std::string& message) {
-  Tcl_SetObjResult(interp, Tcl_NewStringObj(message.c_str(), -1));
-  return TCL_ERROR;
-}
-
 Hvd::IDesign* Design() {
   Hvd::IDesign* design = nullptr;  // the project keeps its design
   if (!g_project || g_project->GetDesign(&design) != Hvd::kSuccess) return nullptr;
@@ -207,8 +202,6 @@ bool ReadWords(Tcl_Interp* interp, int first, int objc, Tcl_Obj* const objv[], c
   }
   return true;
 }
-
-int Usage(Tcl_Interp* interp, const char* usage) { return Error(interp, std::string("wrong # args: should be \"") + usage + "\""); }
 
 bool NeedOpen(Tcl_Interp* interp) {
   if (g_project) return true;
