@@ -19,6 +19,7 @@
 
 #include "CitP/Factory.h"
 #include "Dialogs.h"
+#include "Messages.h"
 #include "PRCommands.h"
 #include "ProjectCommands.h"
 #include "Hvd/ITclInterp.h"
@@ -38,11 +39,6 @@ unsigned long g_nextHandle = 1;
 // Through the library's count or the host's, whichever the object answers.
 void GiveUp(CitI::IInterface* object) { Prjrep::ReleaseInterface(object); }
 
-int Fail(Tcl_Interp* interp, const std::string& message) {
-  Tcl_SetObjResult(interp, Tcl_NewStringObj(message.c_str(), -1));
-  return TCL_ERROR;
-}
-
 // Ids are accepted with or without their braces, since Tcl reads braces as quoting.
 bool ParseId(Tcl_Interp* interp, Tcl_Obj* text, Port::XUID& id) {
   std::string braced = Tcl_GetString(text);
@@ -51,14 +47,14 @@ bool ParseId(Tcl_Interp* interp, Tcl_Obj* text, Port::XUID& id) {
     id = Port::XUID(braced.c_str());
     return true;
   } catch (const std::invalid_argument&) {
-    Fail(interp, std::string("malformed id \"") + Tcl_GetString(text) + "\"");
+    velsh::Error(interp, std::string("malformed id \"") + Tcl_GetString(text) + "\"");
     return false;
   }
 }
 
 CitI::IInterface* Lookup(Tcl_Interp* interp, Tcl_Obj* handle) {
   const auto found = g_components.find(Tcl_GetString(handle));
-  if (found == g_components.end()) Fail(interp, std::string("no component \"") + Tcl_GetString(handle) + "\"");
+  if (found == g_components.end()) velsh::Error(interp, std::string("no component \"") + Tcl_GetString(handle) + "\"");
   return found == g_components.end() ? nullptr : found->second;
 }
 
@@ -83,7 +79,7 @@ int ComponentCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]
     Port::XUID clsid;
     if (!ParseId(interp, objv[2], clsid)) return TCL_ERROR;
     CitI::IInterface* object = CitP::Factory::CreateInstance(clsid);
-    if (object == nullptr) return Fail(interp, std::string("no component of class ") + Tcl_GetString(objv[2]));
+    if (object == nullptr) return velsh::Error(interp, std::string("no component of class ") + Tcl_GetString(objv[2]));
     const std::string handle = "component" + std::to_string(g_nextHandle++);
     g_components[handle] = object;
     Tcl_SetObjResult(interp, Tcl_NewStringObj(handle.c_str(), -1));
