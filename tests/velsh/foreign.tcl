@@ -1,8 +1,14 @@
 # Names in the project folder that a snapshot take or an archive would use, held by something
 # that is not theirs: a snapshot folder nobody claimed (another project's snapshot of the same
-# name, a folder the user made) and a "tmp" that is a link out of the project. Each command
-# fails and leaves them, and what they lead to, as they are.
+# name, a folder the user made), a "tmp" that is a link out of the project, and a file beside a
+# copy. Each is left, with what it leads to, as it is.
 source [file join [file dirname [info script]] checks.tcl]
+proc contents {path} {
+    set channel [open $path r]
+    set text [read $channel]
+    close $channel
+    return $text
+}
 
 set root [file join [pwd] "velsh foreign [pid]"]
 file delete -force $root
@@ -24,6 +30,15 @@ fails "tmp a link out of the project" {project archive [file join $root p.zip]} 
 check "nothing made where tmp leads" [glob -nocomplain -directory $outside *] {}
 check "the link kept" [file type [file join $dir tmp]] link
 check "no archive" [file exists [file join $root p.zip]] 0
+
+# A file of the user's beside a copy, at a name the copy might use for scratch, is left alone;
+# a project without partitions gives its copy none.
+set copy [file join $root copy]
+file mkdir $copy
+write [file join $copy q.hdp.empty] "mine"
+project saveas [file join $copy q.xhlc]
+check "the user's file kept" [string trim [contents [file join $copy q.hdp.empty]]] mine
+check "no partitions for the copy" [file exists [file join $copy q.hdp]] 0
 
 project close
 file delete -force $root

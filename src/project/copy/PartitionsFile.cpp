@@ -1,8 +1,8 @@
 #include "project/copy/PartitionsFile.h"
 
+#include <stdlib.h>
+
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <system_error>
 
@@ -12,6 +12,7 @@
 #include "Prjrep/IAutonym.h"
 #include "core/Diagnostics.h"
 #include "core/Holders.h"
+#include "core/RegularFile.h"
 #include "utils/DmUtils.h"
 #include "utils/FileUtils.h"
 
@@ -27,10 +28,8 @@ fs::file_type OwnType(const String& path) {
   return fs::symlink_status(fs::path(path.str()), error).type();
 }
 
-std::string Bytes(const String& path) {
-  std::ifstream in(path.str(), std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+// Far beyond any partitions file.
+constexpr std::uintmax_t kMaxBytes = 64u << 20;
 
 // The hierarchical-design project that the open project's repository holds, when it has one.
 Prjrep::AutoRelease<HdcI::IHDProject> HDProjectOf(IProject* project) {
@@ -54,11 +53,19 @@ Status RemoveStale(const String& path) {
 // Whether `written` is what a hierarchical-design project holding nothing writes, which its
 // project's close does not write. Asked of what it wrote, since listing its partitions would
 // make the root partition of the design's top.
+// The empty form is written into a folder of its own outside the project, so that no name of
+// the project's is written or removed for it.
 bool HoldsNothing(const String& written) {
   Prjrep::AutoRelease<HdcI::IHDProject> empty(CitP::Factory::CreateInstance(HdcI::HDProjectClassId()));
-  const String scratch = written + String(".empty");
-  const bool same = empty && empty->Write(scratch, nullptr) == kSuccess && Bytes(scratch) == Bytes(written);
-  std::ignore = Port::File::remove_f(scratch);
+  std::error_code error;
+  std::string folder = (fs::temp_directory_path(error) / "hvd-partitions-XXXXXX").string();
+  if (error || !empty || ::mkdtemp(folder.data()) == nullptr) return false;
+  const std::string scratch = folder + "/" + fs::path(written.str()).filename().string();
+  std::string ours;
+  std::string theirs;
+  const bool same = empty->Write(String(scratch), nullptr) == kSuccess && ReadRegularFile(scratch, ours, kMaxBytes) &&
+                    ReadRegularFile(written.str(), theirs, kMaxBytes) && ours == theirs;
+  fs::remove_all(folder, error);
   return same;
 }
 
