@@ -406,8 +406,11 @@ class CHdlProject final : public TComponent<CHdlProject> {
   static Prjrep::AutoRelease<IHdlNetListNode> NodeOf(const Hdl::scan::HierarchyCursor& cursor,
                                                      const std::shared_ptr<ProjectLink>& link);
   // The node of the top `name`, the one made for it before while its hierarchy is unchanged; null
-  // when the project has no such top.
-  IHdlNetListNode* TopNode(std::string_view name);
+  // when the project has no such top. `candidate`: the top candidate of that name being placed.
+  IHdlNetListNode* TopNode(std::string_view name, const Hdl::scan::TopCandidate* candidate = nullptr);
+  // The node kept for the candidate's own unit while the candidate's version vouches for it;
+  // null when not known so cheaply.
+  IHdlNetListNode* KeptNodeOf(const Hdl::scan::TopCandidate& candidate);
   // Drops the kept tops that the last design graph did not ask for.
   void ForgetTopsNotAskedFor();
 
@@ -418,6 +421,10 @@ class CHdlProject final : public TComponent<CHdlProject> {
     IHdlFile* file = nullptr;  // the unit's, as the node names it
     Prjrep::AutoPtr<IHdlNetListNode> node;
     std::uint64_t asked = 0;  // the graph that last asked for it
+    // The version of the top candidate whose unit the node is, when the node was last found
+    // right: while the candidate keeps it, nothing it was made from changed.
+    std::uint64_t version = 0;
+    bool listed = true;  // still in m_keptTops
   };
   struct TextHash {
     using is_transparent = void;
@@ -434,7 +441,12 @@ class CHdlProject final : public TComponent<CHdlProject> {
   // The log as last written in the working directory; none until a scan there wrote it.
   std::optional<LogDigest> m_logDigest;
   bool m_logStale = false;  // scans ran since
-  std::unordered_map<std::string, KeptTop, TextHash, std::equal_to<>> m_keptTops;
+  using KeptTops = std::unordered_map<std::string, std::shared_ptr<KeptTop>, TextHash, std::equal_to<>>;
+  KeptTops m_keptTops;
+  // By candidate id: the kept top whose node is that candidate's unit's, so that a graph finds
+  // each unchanged top without looking its name up.
+  std::vector<std::shared_ptr<KeptTop>> m_keptById;
+  KeptTops::iterator Forget(KeptTops::iterator kept);
   std::uint64_t m_graphs = 0;  // design graphs made
 };
 
@@ -706,45 +718,80 @@ Prjrep::AutoRelease<IHdlNetListNode> CHdlProject::NodeOf(const Hdl::scan::Hierar
                         std::move(children));
 }
 
-IHdlNetListNode* CHdlProject::TopNode(std::string_view name) {
+IHdlNetListNode* CHdlProject::TopNode(std::string_view name, const Hdl::scan::TopCandidate* candidate) {
   auto found = m_keptTops.find(name);
   // Asked for already by this graph: candidates of one name (a core copied into several
   // libraries) share one node, whose hierarchy is then read once.
-  if (found != m_keptTops.end() && found->second.asked == m_graphs) return found->second.node.Get();
+  if (found != m_keptTops.end() && found->second->asked == m_graphs) return found->second->node.Get();
+  const std::uint64_t version = candidate != nullptr ? candidate->version : 0;
+  // The candidate's version vouches for the node only when the node is the candidate's own unit's.
+  const auto vouch = [&](KeptTop& kept, const Hdl::scan::HierarchyNode& top) {
+    kept.version = 0;
+    if (candidate == nullptr || version == 0 || candidate->id == 0 || !top.unit) return;
+    const Hdl::scan::UnitInfo& unit = *top.unit;
+    if (unit.file != candidate->unit.file || unit.line != candidate->unit.line || unit.kind != candidate->unit.kind ||
+        unit.name != candidate->unit.name)
+      return;
+    kept.version = version;
+    if (m_keptById.size() <= candidate->id) m_keptById.resize(candidate->id + 1);
+    m_keptById[candidate->id] = found->second;
+  };
   // Most tops are as they were at the last graph: checked against the model without a new cursor.
-  if (found != m_keptTops.end() && found->second.node && m_scanner.RootUnchanged(*found->second.cursor, name)) {
-    KeptTop& kept = found->second;
+  if (found != m_keptTops.end() && found->second->node && m_scanner.RootUnchanged(*found->second->cursor, name)) {
+    KeptTop& kept = *found->second;
     const Hdl::scan::HierarchyNode& top = kept.cursor->Node();
     if (kept.file == (top.unit ? FileOf(top.unit->file) : nullptr)) {
       kept.asked = m_graphs;
+      vouch(kept, top);
       return kept.node.Get();
     }
   }
   std::optional<Hdl::scan::HierarchyCursor> hierarchy = m_scanner.HierarchyRoot(name);
   if (!hierarchy) {
-    if (found != m_keptTops.end()) m_keptTops.erase(found);
+    if (found != m_keptTops.end()) Forget(found);
     return nullptr;
   }
   const Hdl::scan::HierarchyNode& top = hierarchy->Node();
   IHdlFile* file = top.unit ? FileOf(top.unit->file) : nullptr;
-  if (found == m_keptTops.end()) found = m_keptTops.try_emplace(std::string(name)).first;
-  KeptTop& kept = found->second;
+  if (found == m_keptTops.end()) found = m_keptTops.try_emplace(std::string(name), std::make_shared<KeptTop>()).first;
+  KeptTop& kept = *found->second;
   kept.asked = m_graphs;
   // A caller may still hold the node: it is handed out again as it is, and a changed top gets a
   // new node rather than a changed one.
-  if (kept.node && kept.file == file && kept.cursor->SameAs(*hierarchy)) return kept.node.Get();
-  kept.node = NodeOf(*hierarchy, m_link).Get();
-  kept.cursor = std::move(hierarchy);
-  kept.file = file;
+  if (!(kept.node && kept.file == file && kept.cursor->SameAs(*hierarchy))) {
+    kept.node = NodeOf(*hierarchy, m_link).Get();
+    kept.cursor = std::move(hierarchy);
+    kept.file = file;
+  }
   if (!kept.node) {
-    m_keptTops.erase(found);
+    Forget(found);
     return nullptr;
   }
+  vouch(kept, kept.cursor->Node());
   return kept.node.Get();
 }
 
+IHdlNetListNode* CHdlProject::KeptNodeOf(const Hdl::scan::TopCandidate& candidate) {
+  if (candidate.version == 0 || candidate.id >= m_keptById.size()) return nullptr;
+  KeptTop* kept = m_keptById[candidate.id].get();
+  if (kept == nullptr || !kept->listed || kept->version != candidate.version || !kept->node) return nullptr;
+  kept->asked = m_graphs;
+  return kept->node.Get();
+}
+
+// What a kept top held goes with it; an id may still name the empty entry.
+CHdlProject::KeptTops::iterator CHdlProject::Forget(KeptTops::iterator kept) {
+  KeptTop& top = *kept->second;
+  top.listed = false;
+  top.node = nullptr;
+  top.cursor.reset();
+  return m_keptTops.erase(kept);
+}
+
 void CHdlProject::ForgetTopsNotAskedFor() {
-  std::erase_if(m_keptTops, [this](const auto& entry) { return entry.second.asked != m_graphs; });
+  for (auto at = m_keptTops.begin(); at != m_keptTops.end();) {
+    at = at->second->asked != m_graphs ? Forget(at) : std::next(at);
+  }
 }
 
 // An unnamed root whose children are the tops: the configured top when it is known, else every
@@ -765,7 +812,9 @@ Status CHdlProject::XIHdlElaborationData::GetDesignGraph(IHdlNetListNode** root)
     const std::vector<Hdl::scan::TopCandidate> candidates = self.m_scanner.TopCandidates();
     children.reserve(candidates.size());
     for (const Hdl::scan::TopCandidate& candidate : candidates) {
-      if (IHdlNetListNode* node = self.TopNode(candidate.unit.name)) children.emplace_back(node);
+      IHdlNetListNode* node = self.KeptNodeOf(candidate);
+      if (node == nullptr) node = self.TopNode(candidate.unit.name, &candidate);
+      if (node != nullptr) children.emplace_back(node);
     }
   }
   self.ForgetTopsNotAskedFor();

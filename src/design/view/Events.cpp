@@ -42,6 +42,7 @@ Status CView::HandleEvent(CView* self, Prjrep::IEvent* event) {
     if (RootOf(about.Get()) != RootOf(sender.Get())) self->NoteFileEvent(about.Get());
   }
   if (id == EventId::ViewChanged() || id == EventId::LibraryMembership()) {
+    if (id == EventId::LibraryMembership()) self->m_topRootWeights.clear();
     self->OnChange();
   } else if (id == EventId::FileModified()) {
     if (self->GetDisableAutoHierRegen()) {

@@ -233,37 +233,41 @@ Prjrep::AutoRelease<IHdlNetListNode> CView::FindBestTopNode() {
   int best = 0;
   AutoPtr<IHdlNetListNode> bestNode;
   TopSearchKnowledge knowledge;
+  const std::uint64_t search = ++m_topSearches;
   for (std::ignore = roots->First(); !roots->IsDone(); std::ignore = roots->Next()) {
     AutoCast<IHdlNetListNode> candidate(roots->CurrentItem());
-    String instance;
-    if (!candidate || candidate->GetInstanceName(&instance) != kSuccess || instance.empty()) continue;
-    AutoRelease<CitI::IInterface> unit(candidate->GetDesignUnit());
-    if (!unit) {
-      Port_MsgManData::debugStub(
-          "ERROR: CView::FindBestTopNode - A root-level HdlNetListNode does not contain an object.\n");
-      continue;
+    if (!candidate) continue;
+    auto known = m_topRootWeights.find(candidate.Get());
+    if (known == m_topRootWeights.end()) {
+      String instance;
+      if (candidate->GetInstanceName(&instance) != kSuccess || instance.empty()) continue;
+      AutoRelease<CitI::IInterface> unit(candidate->GetDesignUnit());
+      if (!unit) {
+        Port_MsgManData::debugStub(
+            "ERROR: CView::FindBestTopNode - A root-level HdlNetListNode does not contain an object.\n");
+        continue;
+      }
+      String name = UnitName(unit.Get());
+      if (name.empty()) continue;
+      int score = knowledge.ListsOf(unit.Get()).excluded ? -1024 : 1;
+      if (CheckDUFileInWorkLibrary(unit.Get(), knowledge)) score += 2;
+      int unbound = 0;
+      int instantiating = 0;
+      CountChildren(candidate.Get(), knowledge, &unbound, &instantiating);
+      if (unbound > 0) score += 8;
+      if (instantiating > 0) score += 16;
+      known = m_topRootWeights.try_emplace(candidate.Get(), TopRootWeight{AutoPtr<IHdlNetListNode>(candidate.Get()), std::move(name), score}).first;
     }
-    // The most a node can score is known from its name alone: one that cannot beat the best so
-    // far is not weighed further, which keeps the search cheap over the many roots of a design
-    // taken apart file by file. The choice is the same, since of equal scores the first stays.
-    const String name = UnitName(unit.Get());
-    if (name.empty()) continue;
-    const bool isTop = name == top;
-    if (1 + 2 + (isTop ? 4 : 0) + 8 + 16 <= best) continue;
-    int score = knowledge.ListsOf(unit.Get()).excluded ? -1024 : 1;
-    if (CheckDUFileInWorkLibrary(unit.Get(), knowledge)) score += 2;
-    if (isTop) score += 4;
-    int unbound = 0;
-    int instantiating = 0;
-    CountChildren(candidate.Get(), knowledge, &unbound, &instantiating);
-    if (unbound > 0) score += 8;
-    if (instantiating > 0) score += 16;
+    TopRootWeight& weight = known->second;
+    weight.search = search;
+    const int score = weight.score + (weight.name == top ? 4 : 0);
     // Of equal scores the first stays chosen.
     if (score > best) {
       best = score;
       bestNode = candidate.Get();
     }
   }
+  std::erase_if(m_topRootWeights, [search](const auto& entry) { return entry.second.search != search; });
   return AutoRelease<IHdlNetListNode>(Prjrep::AutoReturn<IHdlNetListNode>(bestNode.Get()).Get());
 }
 

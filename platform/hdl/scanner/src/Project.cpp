@@ -843,6 +843,7 @@ struct HierarchyCursor::State {
   std::shared_ptr<const State> parent;
   std::uint32_t unit = kNone;
   std::uint32_t source = kNone;
+  std::uint32_t architecture = kNone;  // the slot of node.architecture, when read from the measured units
   // Built whole (a tree cut at the node bound, or with instances that come round): the node in it.
   std::shared_ptr<const HierarchyNode> tree;
   const HierarchyNode* at = nullptr;
@@ -1086,9 +1087,50 @@ struct Project::Impl {
   std::uint64_t generation = 0;
   struct Elaborated {
     std::uint64_t generation = ~std::uint64_t{0};
+    // What an entity elaborates to is settled by the units of its name alone, unless the compile
+    // order chose among several architectures: it then holds while that name's stamp does.
+    bool byName = false;
+    std::uint64_t stamp = 0;
     std::pair<std::uint32_t, std::uint32_t> found;
   };
   std::vector<Elaborated> topElaborated;  // by slot
+  // By key, the count of touches at the last one of its units: what was read from the units of
+  // one name holds while its stamp stays, however many other names an edit touched.
+  std::uint64_t touches = 0;
+  std::vector<std::uint64_t> keyStamps;
+  std::uint64_t KeyStamp(Sym key) const { return key < keyStamps.size() ? keyStamps[key] : 0; }
+  // By slot, the root state last found unchanged for that top, with its name's stamp then: while
+  // the stamp holds, the top's name still finds that unit and the unit's fields are as they were.
+  struct RootCheck {
+    const HierarchyCursor::State* state = nullptr;
+    std::uint64_t stamp = 0;
+  };
+  std::vector<RootCheck> rootChecked;
+  // The roots whose rank may have moved since the last ranking: those that came or went, whose
+  // measurement was dropped, or whose name's units were touched. Ranking reads only them; a root
+  // chosen by the compile order, or a configuration, is read every time.
+  std::vector<std::uint32_t> rootsDirty;
+  std::vector<std::uint8_t> rootDirtyFlag;  // by slot
+  std::vector<std::uint32_t> rootsVolatile;
+  bool allRootsDirty = true;
+  std::vector<std::uint64_t> rootVersion;  // by slot: the count of touches when last ranked
+  void DirtyRoot(std::uint32_t slot) {
+    if (rootDirtyFlag.size() <= slot) rootDirtyFlag.resize(std::max<std::size_t>(slot + 1, units.size()), 0);
+    if (rootDirtyFlag[slot]) return;
+    rootDirtyFlag[slot] = 1;
+    rootsDirty.push_back(slot);
+  }
+  // The units of one name, an entity and its architectures among them.
+  void DirtyName(Sym key) {
+    const auto found = index.find(key);
+    if (found == index.end()) return;
+    for (std::uint32_t slot : found->second) DirtyRoot(slot);
+  }
+  void DropDirtyRoots() {
+    for (std::uint32_t slot : rootsDirty) rootDirtyFlag[slot] = 0;
+    rootsDirty.clear();
+    allRootsDirty = true;
+  }
   // Units with ports first, then the deepest, the larger, and the later in file order, as Before tells it.
   static bool RanksBefore(const Ranked& a, const Ranked& b) {
     if (a.bench != b.bench) return b.bench;
@@ -1194,6 +1236,7 @@ struct Project::Impl {
       Unbind(slot);
       unit.live = false;  // the units that counted it as instantiated let go of it as no top
       roots.erase(slot);
+      DirtyRoot(slot);
       Touch(unit.IndexKey(), LibraryOf(unit));
       unit = UnitRec{};
       freeUnits.push_back(slot);
@@ -1295,7 +1338,10 @@ struct Project::Impl {
       libraryIndex[WatchKey(unit.IndexKey(), file.library)].push_back(unitSlot);
       file.units.push_back(unitSlot);
       GrowSlots();
-      if (CanBeTop(unit.kind) && instCount[unitSlot] == 0) roots.insert(unitSlot);
+      if (CanBeTop(unit.kind) && instCount[unitSlot] == 0) {
+        roots.insert(unitSlot);
+        DirtyRoot(unitSlot);
+      }
       Touch(unit.IndexKey(), file.library);
       Queue(unitSlot);
     }
@@ -1606,6 +1652,7 @@ struct Project::Impl {
   }
 
   void Mark(std::uint32_t target, bool add) {
+    DirtyRoot(target);
     if (add) {
       if (instCount[target]++ == 0) roots.erase(target);
     } else if (--instCount[target] == 0 && units[target].live && CanBeTop(units[target].kind)) {
@@ -1622,6 +1669,7 @@ struct Project::Impl {
       work.pop_back();
       if (!measured[at]) continue;
       measured[at].reset();
+      DirtyName(units[at].IndexKey());
       for (const Sym library : {Sym{0}, LibraryOf(units[at])}) {
         const auto found = watchers.find(WatchKey(units[at].IndexKey(), library));
         if (found != watchers.end()) work.insert(work.end(), found->second.begin(), found->second.end());
@@ -1649,6 +1697,9 @@ struct Project::Impl {
   // Units under `key` in `library` came, went or moved: those that looked the name up there, or
   // in every library, bind again.
   void Touch(Sym key, Sym library) {
+    if (keyStamps.size() <= key) keyStamps.resize(std::max<std::size_t>(key + 1, pool.Size()), 0);
+    keyStamps[key] = ++touches;
+    DirtyName(key);
     for (const Sym scope : {Sym{0}, library}) {
       const auto found = watchers.find(WatchKey(key, scope));
       if (found == watchers.end()) continue;
@@ -1966,10 +2017,13 @@ struct Project::Impl {
   std::pair<std::uint32_t, std::uint32_t> ElaborateTop(std::uint32_t top) {
     if (topElaborated.size() < units.size()) topElaborated.resize(units.size());
     Elaborated& kept = topElaborated[top];
-    if (kept.generation != generation) {
+    const UnitRec& unit = units[top];
+    if (kept.generation != generation && !(kept.byName && kept.stamp == KeyStamp(unit.IndexKey()))) {
       bool byOrder = false;
       kept.found = ElaborateLive(top, kNone, &byOrder);
       kept.generation = generation;
+      kept.byName = unit.kind != UnitKind::kVhdlConfiguration && !byOrder;
+      kept.stamp = KeyStamp(unit.IndexKey());
     }
     return kept.found;
   }
@@ -1979,11 +2033,30 @@ struct Project::Impl {
   // the last answer, and only the others are sorted and merged in. The fields end in the unit's
   // place in file order, which no two units share, so this is the order a whole sort gives.
   std::optional<std::vector<TopCandidate>> TopCandidatesLive() {
-    std::vector<Ranked> fresh;
-    fresh.reserve(roots.size());
-    for (std::uint32_t slot : roots) {
+    if (allRootsDirty) {
+      allRootsDirty = false;
+      for (std::uint32_t slot : roots) DirtyRoot(slot);
+      for (const Ranked& top : rankedTops) DirtyRoot(top.slot);
+    }
+    for (std::uint32_t slot : rootsVolatile) DirtyRoot(slot);
+    rootsVolatile.clear();
+    if (rankedAt.size() < units.size()) rankedAt.resize(units.size(), kNone);
+    if (rootVersion.size() < units.size()) rootVersion.resize(units.size(), 0);
+    std::vector<std::uint8_t> dropped(rankedTops.size(), 0);
+    std::vector<Ranked> moved;
+    for (std::uint32_t slot : rootsDirty) {
+      const std::uint32_t at = rankedAt[slot];
+      if (!roots.contains(slot)) {
+        if (at != kNone) dropped[at] = 1;
+        continue;
+      }
       const std::uint32_t source = ElaborateTop(slot).first;
-      if (!Measure(source)) return std::nullopt;
+      if (!Measure(source)) {
+        DropDirtyRoots();
+        return std::nullopt;
+      }
+      if (!topElaborated[slot].byName) rootsVolatile.push_back(slot);
+      rootVersion[slot] = ++touches;
       const UnitRec& unit = units[slot];
       const FileRec& file = files[unit.file];
       Ranked ranked{slot, !unit.hasPorts, 1, 1, file.order, file.sequence, unit.position};
@@ -1991,25 +2064,18 @@ struct Project::Impl {
         ranked.depth = measured[source]->depth;
         ranked.nodes = measured[source]->nodes;
       }
-      fresh.push_back(ranked);
+      if (at != kNone && rankedTops[at] == ranked) continue;
+      if (at != kNone) dropped[at] = 1;
+      moved.push_back(ranked);
     }
-    if (rankedAt.size() < units.size()) rankedAt.resize(units.size(), kNone);
-    std::vector<std::uint8_t> kept(rankedTops.size(), 0);
-    std::vector<Ranked> moved;
-    for (const Ranked& top : fresh) {
-      const std::uint32_t at = rankedAt[top.slot];
-      if (at != kNone && rankedTops[at] == top) {
-        kept[at] = 1;
-      } else {
-        moved.push_back(top);
-      }
-    }
+    for (std::uint32_t slot : rootsDirty) rootDirtyFlag[slot] = 0;
+    rootsDirty.clear();
     std::sort(moved.begin(), moved.end(), RanksBefore);
     std::vector<Ranked> tops;
-    tops.reserve(fresh.size());
+    tops.reserve(rankedTops.size() + moved.size());
     auto next = moved.begin();
     for (std::size_t at = 0; at < rankedTops.size(); ++at) {
-      if (!kept[at]) continue;
+      if (dropped[at]) continue;
       for (; next != moved.end() && RanksBefore(*next, rankedTops[at]); ++next) tops.push_back(*next);
       tops.push_back(rankedTops[at]);
     }
@@ -2019,21 +2085,36 @@ struct Project::Impl {
     rankedTops = std::move(tops);
     std::vector<TopCandidate> result;
     result.reserve(rankedTops.size());
-    for (const Ranked& top : rankedTops) result.push_back({InfoOf(top.slot), top.bench});
+    for (const Ranked& top : rankedTops) result.push_back({InfoOf(top.slot), top.bench, rootVersion[top.slot], top.slot + 1});
     return result;
   }
 
   // Whether RootLive(top, topName) would answer as `kept`, read from the model as it is now,
-  // without making a cursor; false where RootLive would turn to the reference model.
-  bool RootLiveStill(const HierarchyCursor::State& kept, std::uint32_t top, std::string_view topName) {
+  // without making a cursor; false where RootLive would turn to the reference model. `known`: the
+  // top and its units' fields are known to be as when `kept` was last checked.
+  bool RootLiveStill(const HierarchyCursor::State& kept, std::uint32_t top, std::string_view topName, bool known) {
     const auto [source, used] = ElaborateTop(top);
     if (!Measure(source) || (source != kNone && measured[source]->nodes > maxNodes)) return false;
     if (kept.tree || kept.shape || kept.parent || kept.unit != top || kept.pool != poolOwner) return false;
     if (source == kNone ? kept.measured || kept.source != kNone : kept.measured != measured[source]) return false;
+    if (known) return kept.architecture == used;
     const HierarchyNode& node = kept.node;
     return !node.recursive && node.instanceName.empty() && node.path == pool.View(units[top].name) &&
            node.unitName == topName && node.unit && SameInfo(*node.unit, top) &&
            (used == kNone ? !node.architecture : node.architecture && SameInfo(*node.architecture, used));
+  }
+
+  // Whether `kept` was found unchanged for `topName` while nothing of that name has been touched.
+  bool CheckedLately(const HierarchyCursor::State& kept, std::string_view topName) const {
+    if (kept.unit >= rootChecked.size()) return false;
+    const RootCheck& check = rootChecked[kept.unit];
+    return check.state == &kept && check.stamp == KeyStamp(units[kept.unit].IndexKey()) &&
+           kept.node.unitName == topName;
+  }
+
+  void NoteChecked(const HierarchyCursor::State& kept) {
+    if (rootChecked.size() <= kept.unit) rootChecked.resize(units.size());
+    rootChecked[kept.unit] = {&kept, KeyStamp(units[kept.unit].IndexKey())};
   }
 
   // info == InfoOf(slot); the names read from the pool are mostly the very views kept.
@@ -2066,6 +2147,7 @@ struct Project::Impl {
     state->node.unitName = std::string(topName);
     state->node.unit = InfoOf(top);
     if (used != kNone) state->node.architecture = InfoOf(used);
+    state->architecture = used;
     return HierarchyCursor(std::move(state));
   }
 
@@ -2924,13 +3006,17 @@ void Project::SetReader(Reader reader) {
 const std::vector<std::string>& Project::Macros() const { return m_impl->macros; }
 const std::vector<std::string>& Project::IncludeDirs() const { return m_impl->includeDirs; }
 VhdlStandard Project::GetVhdlStandard() const { return m_impl->standard; }
-void Project::SetMaxHierarchyNodes(std::size_t nodes) { m_impl->maxNodes = std::max<std::size_t>(nodes, 1); }
+void Project::SetMaxHierarchyNodes(std::size_t nodes) {
+  m_impl->maxNodes = std::max<std::size_t>(nodes, 1);
+  m_impl->allRootsDirty = true;  // a root's hierarchy may now be cut, or no longer
+}
 void Project::SetScanThreads(std::size_t threads) { m_impl->scanThreads = threads; }
 
 std::size_t Project::Update() { return m_impl->Update(); }
 void Project::Invalidate() {
   Impl& d = *m_impl;
   d.dirty = d.changed = true;
+  d.allRootsDirty = true;
   for (std::uint32_t slot = 0; slot < d.units.size(); ++slot) {
     if (!d.units[slot].live) continue;
     d.Unbind(slot);
@@ -3007,7 +3093,7 @@ std::vector<TopCandidate> Project::TopCandidates() {
   });
   std::vector<TopCandidate> result;
   result.reserve(tops.size());
-  for (std::uint32_t i : tops) result.push_back({d.Info(i), !d.units[d.dense[i]].hasPorts});
+  for (std::uint32_t i : tops) result.push_back({d.Info(i), !d.units[d.dense[i]].hasPorts, 0, 0});
   return result;
 }
 
@@ -3036,9 +3122,13 @@ std::optional<HierarchyCursor> Project::HierarchyRoot(std::string_view top, std:
 bool Project::RootUnchanged(const HierarchyCursor& kept, std::string_view top, std::string_view library) {
   m_impl->Update();
   m_impl->Sync();
+  const HierarchyCursor::State& state = *kept.m_state;
+  const bool known = library.empty() && m_impl->CheckedLately(state, top);
   // An unknown top is left to HierarchyRoot, which reports it.
-  const std::uint32_t found = m_impl->FindTopLive(top, library);
-  return found != kNone && m_impl->RootLiveStill(*kept.m_state, found, top);
+  const std::uint32_t found = known ? state.unit : m_impl->FindTopLive(top, library);
+  if (found == kNone || !m_impl->RootLiveStill(state, found, top, known)) return false;
+  if (library.empty() && found == state.unit) m_impl->NoteChecked(state);
+  return true;
 }
 
 std::optional<Interface> Project::InterfaceOf(std::string_view name, std::string_view library) {

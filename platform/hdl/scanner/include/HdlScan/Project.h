@@ -46,6 +46,10 @@ struct CompileOrder {
 struct TopCandidate {
   UnitInfo unit;
   bool testbench = false;  // no ports
+  // The same in two answers only while HierarchyRoot(unit.name) answers alike; 0: not known.
+  std::uint64_t version = 0;
+  // The unit's number, the same for as long as the unit stands and no other's; 0: not known.
+  std::uint32_t id = 0;
 };
 
 struct HierarchyNode {
