@@ -425,7 +425,14 @@ class CHdlProject final : public TComponent<CHdlProject> {
     // right: while the candidate keeps it, nothing it was made from changed.
     std::uint64_t version = 0;
     bool listed = true;  // still in m_keptTops
+    std::string name;    // its key there
   };
+  // Marks the kept top asked for by this graph.
+  void Ask(KeptTop& kept) {
+    if (kept.asked == m_graphs) return;
+    kept.asked = m_graphs;
+    m_askedNow.push_back(&kept);
+  }
   struct TextHash {
     using is_transparent = void;
     std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
@@ -447,6 +454,11 @@ class CHdlProject final : public TComponent<CHdlProject> {
   // each unchanged top without looking its name up.
   std::vector<std::shared_ptr<KeptTop>> m_keptById;
   KeptTops::iterator Forget(KeptTops::iterator kept);
+  // The kept tops asked for by the last graph and by this one: only the last graph's can be left
+  // unasked by this one. Forgotten tops stay until the graph ends, so that both lists hold.
+  std::vector<KeptTop*> m_askedLast;
+  std::vector<KeptTop*> m_askedNow;
+  std::vector<std::shared_ptr<KeptTop>> m_forgotten;
   std::uint64_t m_graphs = 0;  // design graphs made
 };
 
@@ -741,7 +753,7 @@ IHdlNetListNode* CHdlProject::TopNode(std::string_view name, const Hdl::scan::To
     KeptTop& kept = *found->second;
     const Hdl::scan::HierarchyNode& top = kept.cursor->Node();
     if (kept.file == (top.unit ? FileOf(top.unit->file) : nullptr)) {
-      kept.asked = m_graphs;
+      Ask(kept);
       vouch(kept, top);
       return kept.node.Get();
     }
@@ -753,9 +765,12 @@ IHdlNetListNode* CHdlProject::TopNode(std::string_view name, const Hdl::scan::To
   }
   const Hdl::scan::HierarchyNode& top = hierarchy->Node();
   IHdlFile* file = top.unit ? FileOf(top.unit->file) : nullptr;
-  if (found == m_keptTops.end()) found = m_keptTops.try_emplace(std::string(name), std::make_shared<KeptTop>()).first;
+  if (found == m_keptTops.end()) {
+    found = m_keptTops.try_emplace(std::string(name), std::make_shared<KeptTop>()).first;
+    found->second->name = found->first;
+  }
   KeptTop& kept = *found->second;
-  kept.asked = m_graphs;
+  Ask(kept);
   // A caller may still hold the node: it is handed out again as it is, and a changed top gets a
   // new node rather than a changed one.
   if (!(kept.node && kept.file == file && kept.cursor->SameAs(*hierarchy))) {
@@ -775,7 +790,7 @@ IHdlNetListNode* CHdlProject::KeptNodeOf(const Hdl::scan::TopCandidate& candidat
   if (candidate.version == 0 || candidate.id >= m_keptById.size()) return nullptr;
   KeptTop* kept = m_keptById[candidate.id].get();
   if (kept == nullptr || !kept->listed || kept->version != candidate.version || !kept->node) return nullptr;
-  kept->asked = m_graphs;
+  Ask(*kept);
   return kept->node.Get();
 }
 
@@ -785,13 +800,20 @@ CHdlProject::KeptTops::iterator CHdlProject::Forget(KeptTops::iterator kept) {
   top.listed = false;
   top.node = nullptr;
   top.cursor.reset();
+  m_forgotten.push_back(kept->second);
   return m_keptTops.erase(kept);
 }
 
 void CHdlProject::ForgetTopsNotAskedFor() {
-  for (auto at = m_keptTops.begin(); at != m_keptTops.end();) {
-    at = at->second->asked != m_graphs ? Forget(at) : std::next(at);
+  for (KeptTop* kept : m_askedLast) {
+    if (!kept->listed || kept->asked == m_graphs) continue;
+    if (const auto at = m_keptTops.find(kept->name); at != m_keptTops.end() && at->second.get() == kept) Forget(at);
   }
+  m_askedLast.swap(m_askedNow);
+  m_askedNow.clear();
+  // A top asked for and then found gone by this graph is no longer kept.
+  std::erase_if(m_askedLast, [](const KeptTop* kept) { return !kept->listed; });
+  m_forgotten.clear();
 }
 
 // An unnamed root whose children are the tops: the configured top when it is known, else every
@@ -809,7 +831,7 @@ Status CHdlProject::XIHdlElaborationData::GetDesignGraph(IHdlNetListNode** root)
     children.emplace_back(configured);
   } else {
     // A candidate stands for the top found by its name.
-    const std::vector<Hdl::scan::TopCandidate> candidates = self.m_scanner.TopCandidates();
+    const std::vector<Hdl::scan::TopCandidate>& candidates = self.m_scanner.TopCandidates();
     children.reserve(candidates.size());
     for (const Hdl::scan::TopCandidate& candidate : candidates) {
       IHdlNetListNode* node = self.KeptNodeOf(candidate);

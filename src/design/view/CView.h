@@ -392,18 +392,18 @@ class CView final : public TComponent<CView> {
   Prjrep::AutoPtr<IView> GetFirstViewForHint(const String& hint);
 
   std::unique_ptr<CHdlPackageWrapper> m_wrapper;
-  // What each root of the design graph scored in the top search, but for being the named top, by
-  // node: the parser hands a node out again only while nothing below it changed, so a search over
-  // a design taken apart file by file weighs only its new roots. Dropped when a file changes
-  // library, which the score reads from the project's file.
+  // What each root of the design graph scored in the last top search, but for being the named
+  // top, in the order of the roots: the parser hands a node out again only while nothing below it
+  // changed, and keeps the order of those it hands out again, so a search over a design taken
+  // apart file by file weighs only its new roots. Dropped when a file changes library, which the
+  // score reads from the project's file.
   struct TopRootWeight {
+    CitI::IInterface* item = nullptr;  // as the iterator gives it; `node` keeps it alive
     Prjrep::AutoPtr<IHdlNetListNode> node;
     String name;
     int score = 0;
-    std::uint64_t search = 0;  // the search that last met it
   };
-  std::unordered_map<IHdlNetListNode*, TopRootWeight> m_topRootWeights;
-  std::uint64_t m_topSearches = 0;
+  std::vector<TopRootWeight> m_topRootWeights;
   // The units that came, went or changed since the wrapper was last handed the view's files, each
   // with whether the set held it after; the last change of a unit says where it stands. The whole
   // list is handed over instead while m_wrapperNeedsAll.

@@ -233,14 +233,22 @@ Prjrep::AutoRelease<IHdlNetListNode> CView::FindBestTopNode() {
   int best = 0;
   AutoPtr<IHdlNetListNode> bestNode;
   TopSearchKnowledge knowledge;
-  const std::uint64_t search = ++m_topSearches;
+  std::vector<TopRootWeight> weights;
+  weights.reserve(m_topRootWeights.size() + 8);
+  std::size_t kept = 0;  // where the last search's roots are met again
   for (std::ignore = roots->First(); !roots->IsDone(); std::ignore = roots->Next()) {
-    AutoCast<IHdlNetListNode> candidate(roots->CurrentItem());
-    if (!candidate) continue;
-    auto known = m_topRootWeights.find(candidate.Get());
-    if (known == m_topRootWeights.end()) {
+    CitI::IInterface* item = roots->CurrentItem();
+    // A root met again stands where it stood, after a few that went.
+    std::size_t at = kept;
+    const std::size_t end = std::min(m_topRootWeights.size(), kept + 8);
+    while (at < end && m_topRootWeights[at].item != item) ++at;
+    if (at < end) {
+      weights.push_back(std::move(m_topRootWeights[at]));
+      kept = at + 1;
+    } else {
+      AutoCast<IHdlNetListNode> candidate(item);
       String instance;
-      if (candidate->GetInstanceName(&instance) != kSuccess || instance.empty()) continue;
+      if (!candidate || candidate->GetInstanceName(&instance) != kSuccess || instance.empty()) continue;
       AutoRelease<CitI::IInterface> unit(candidate->GetDesignUnit());
       if (!unit) {
         Port_MsgManData::debugStub(
@@ -256,18 +264,17 @@ Prjrep::AutoRelease<IHdlNetListNode> CView::FindBestTopNode() {
       CountChildren(candidate.Get(), knowledge, &unbound, &instantiating);
       if (unbound > 0) score += 8;
       if (instantiating > 0) score += 16;
-      known = m_topRootWeights.try_emplace(candidate.Get(), TopRootWeight{AutoPtr<IHdlNetListNode>(candidate.Get()), std::move(name), score}).first;
+      weights.push_back({item, AutoPtr<IHdlNetListNode>(candidate.Get()), std::move(name), score});
     }
-    TopRootWeight& weight = known->second;
-    weight.search = search;
+    const TopRootWeight& weight = weights.back();
     const int score = weight.score + (weight.name == top ? 4 : 0);
     // Of equal scores the first stays chosen.
     if (score > best) {
       best = score;
-      bestNode = candidate.Get();
+      bestNode = weight.node.Get();
     }
   }
-  std::erase_if(m_topRootWeights, [search](const auto& entry) { return entry.second.search != search; });
+  m_topRootWeights = std::move(weights);
   return AutoRelease<IHdlNetListNode>(Prjrep::AutoReturn<IHdlNetListNode>(bestNode.Get()).Get());
 }
 

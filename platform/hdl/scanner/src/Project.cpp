@@ -1081,6 +1081,8 @@ struct Project::Impl {
     bool operator==(const Ranked&) const = default;
   };
   std::vector<Ranked> rankedTops;
+  std::vector<TopCandidate> rankedCandidates;  // rankedTops as answered
+  std::vector<TopCandidate> referenceCandidates;  // the answer when the reference model ranked
   std::vector<std::uint32_t> rankedAt;
   // Counts the syncs that found edits: what a top elaborates to is read once per model, though the
   // graph ranks the tops and then checks their roots.
@@ -2032,7 +2034,8 @@ struct Project::Impl {
   // An edit changes few of them: the tops that still rank by the same fields keep their order of
   // the last answer, and only the others are sorted and merged in. The fields end in the unit's
   // place in file order, which no two units share, so this is the order a whole sort gives.
-  std::optional<std::vector<TopCandidate>> TopCandidatesLive() {
+  // False when some hierarchy below a top comes round, which the reference model settles.
+  bool TopCandidatesLive() {
     if (allRootsDirty) {
       allRootsDirty = false;
       for (std::uint32_t slot : roots) DirtyRoot(slot);
@@ -2044,6 +2047,7 @@ struct Project::Impl {
     if (rootVersion.size() < units.size()) rootVersion.resize(units.size(), 0);
     std::vector<std::uint8_t> dropped(rankedTops.size(), 0);
     std::vector<Ranked> moved;
+    std::vector<std::uint32_t> restamped;  // ranked alike, but read again
     for (std::uint32_t slot : rootsDirty) {
       const std::uint32_t at = rankedAt[slot];
       if (!roots.contains(slot)) {
@@ -2053,7 +2057,7 @@ struct Project::Impl {
       const std::uint32_t source = ElaborateTop(slot).first;
       if (!Measure(source)) {
         DropDirtyRoots();
-        return std::nullopt;
+        return false;
       }
       if (!topElaborated[slot].byName) rootsVolatile.push_back(slot);
       rootVersion[slot] = ++touches;
@@ -2064,7 +2068,10 @@ struct Project::Impl {
         ranked.depth = measured[source]->depth;
         ranked.nodes = measured[source]->nodes;
       }
-      if (at != kNone && rankedTops[at] == ranked) continue;
+      if (at != kNone && rankedTops[at] == ranked) {
+        restamped.push_back(slot);
+        continue;
+      }
       if (at != kNone) dropped[at] = 1;
       moved.push_back(ranked);
     }
@@ -2072,21 +2079,31 @@ struct Project::Impl {
     rootsDirty.clear();
     std::sort(moved.begin(), moved.end(), RanksBefore);
     std::vector<Ranked> tops;
+    std::vector<TopCandidate> answer;
     tops.reserve(rankedTops.size() + moved.size());
+    answer.reserve(rankedTops.size() + moved.size());
+    const auto place = [&](const Ranked& top) {
+      tops.push_back(top);
+      answer.push_back({InfoOf(top.slot), top.bench, rootVersion[top.slot], top.slot + 1});
+    };
     auto next = moved.begin();
     for (std::size_t at = 0; at < rankedTops.size(); ++at) {
       if (dropped[at]) continue;
-      for (; next != moved.end() && RanksBefore(*next, rankedTops[at]); ++next) tops.push_back(*next);
+      for (; next != moved.end() && RanksBefore(*next, rankedTops[at]); ++next) place(*next);
       tops.push_back(rankedTops[at]);
+      answer.push_back(std::move(rankedCandidates[at]));
     }
-    tops.insert(tops.end(), next, moved.end());
+    for (; next != moved.end(); ++next) place(*next);
     for (const Ranked& top : rankedTops) rankedAt[top.slot] = kNone;
     for (std::uint32_t at = 0; at < tops.size(); ++at) rankedAt[tops[at].slot] = at;
+    // Ranked alike, a top may still stand in another library or below another hierarchy.
+    for (std::uint32_t slot : restamped) {
+      const std::uint32_t at = rankedAt[slot];
+      answer[at] = {InfoOf(slot), tops[at].bench, rootVersion[slot], slot + 1};
+    }
     rankedTops = std::move(tops);
-    std::vector<TopCandidate> result;
-    result.reserve(rankedTops.size());
-    for (const Ranked& top : rankedTops) result.push_back({InfoOf(top.slot), top.bench, rootVersion[top.slot], top.slot + 1});
-    return result;
+    rankedCandidates = std::move(answer);
+    return true;
   }
 
   // Whether RootLive(top, topName) would answer as `kept`, read from the model as it is now,
@@ -3063,10 +3080,10 @@ CompileOrder Project::GetCompileOrder(std::string_view top, std::string_view lib
   return m_impl->OrderOf(&wanted);
 }
 
-std::vector<TopCandidate> Project::TopCandidates() {
+const std::vector<TopCandidate>& Project::TopCandidates() {
   m_impl->Update();
   m_impl->Sync();
-  if (std::optional<std::vector<TopCandidate>> live = m_impl->TopCandidatesLive()) return std::move(*live);
+  if (m_impl->TopCandidatesLive()) return m_impl->rankedCandidates;
   // Some hierarchy comes round: the whole model's walk settles how deep each is.
   m_impl->Resolve();
   m_impl->Extents();
@@ -3091,7 +3108,8 @@ std::vector<TopCandidate> Project::TopCandidates() {
     if (extentA.nodes != extentB.nodes) return extentA.nodes > extentB.nodes;
     return a > b;
   });
-  std::vector<TopCandidate> result;
+  std::vector<TopCandidate>& result = d.referenceCandidates;
+  result.clear();
   result.reserve(tops.size());
   for (std::uint32_t i : tops) result.push_back({d.Info(i), !d.units[d.dense[i]].hasPorts, 0, 0});
   return result;

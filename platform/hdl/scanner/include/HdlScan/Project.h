@@ -136,7 +136,8 @@ class Project {
   CompileOrder GetCompileOrder(std::string_view top, std::string_view library = {});
   // Units nothing instantiates, the one a synthesis tool would pick first: the deepest hierarchy,
   // then the larger, then the later in file order; testbenches (no ports) after all others.
-  std::vector<TopCandidate> TopCandidates();
+  // Valid until they are asked for again or the project goes.
+  const std::vector<TopCandidate>& TopCandidates();
   std::optional<HierarchyNode> Hierarchy(std::string_view top, std::string_view library = {});
   // The top of the same hierarchy, whose nodes below are made as they are walked.
   std::optional<HierarchyCursor> HierarchyRoot(std::string_view top, std::string_view library = {});
