@@ -119,6 +119,8 @@ TEST(EditSequence, AProjectKeptAcrossEditsAnswersAsAFreshOne) {
     FileHandle next = 1;
     // The roots of the tops as the last step left them, kept by their names and libraries.
     std::map<std::pair<std::string, std::string>, HierarchyCursor> kept;
+    // Each top candidate's version and hierarchy as the last step left them, by its id.
+    std::map<std::uint32_t, std::pair<std::uint64_t, std::string>> versions;
     for (int step = 0; step < 60; ++step) {
       const unsigned what = in.size() < 3 ? 0 : random() % 6;
       std::string did;
@@ -175,10 +177,26 @@ TEST(EditSequence, AProjectKeptAcrossEditsAnswersAsAFreshOne) {
         EXPECT_EQ(project.RootUnchanged(root, key.first, key.second), same) << "step " << step << " " << key.first;
       }
       kept.clear();
+      // A candidate that keeps its version has the hierarchy it had; a version is never reused.
+      std::map<std::uint32_t, std::pair<std::uint64_t, std::string>> now;
       for (const TopCandidate& top : project.TopCandidates()) {
         const std::pair<std::string, std::string> key(std::string(top.unit.name), std::string(top.unit.library));
         if (std::optional<HierarchyCursor> root = project.HierarchyRoot(key.first, key.second)) kept.emplace(key, *root);
+        if (top.version == 0) continue;
+        const std::optional<HierarchyCursor> byName = project.HierarchyRoot(key.first);
+        now[top.id] = {top.version, byName ? WalkText(*byName) : std::string()};
       }
+      for (const auto& [id, then] : versions) {
+        const auto at = now.find(id);
+        if (at != now.end() && at->second.first == then.first) {
+          EXPECT_EQ(at->second.second, then.second) << "step " << step << " id " << id;
+        }
+      }
+      for (const auto& [id, made] : now) {
+        const auto at = versions.find(id);
+        EXPECT_TRUE(at == versions.end() || at->second.first <= made.first) << "step " << step << " id " << id;
+      }
+      versions = std::move(now);
     }
   }
 }

@@ -420,18 +420,34 @@ class CHdlProject final : public TComponent<CHdlProject> {
     std::optional<Hdl::scan::HierarchyCursor> cursor;
     IHdlFile* file = nullptr;  // the unit's, as the node names it
     Prjrep::AutoPtr<IHdlNetListNode> node;
-    std::uint64_t asked = 0;  // the graph that last asked for it
-    // The version of the top candidate whose unit the node is, when the node was last found
-    // right: while the candidate keeps it, nothing it was made from changed.
-    std::uint64_t version = 0;
-    bool listed = true;  // still in m_keptTops
-    std::string name;    // its key there
+    std::uint64_t asked = 0;  // the graph that last asked for it by name
+    std::uint32_t id = 0;     // the candidate whose unit the node is, while its version vouches for it
+    bool listed = true;       // still in m_keptTops
+    std::string name;         // its key there
   };
   // Marks the kept top asked for by this graph.
   void Ask(KeptTop& kept) {
-    if (kept.asked == m_graphs) return;
+    if (Asked(kept)) return;
     kept.asked = m_graphs;
     m_askedNow.push_back(&kept);
+  }
+  bool Asked(const KeptTop& kept) const {
+    return kept.asked == m_graphs || (kept.id != 0 && m_byId[kept.id].asked == m_graphs);
+  }
+  // The top now kept for the candidate's own unit, found by the candidate's id while its version
+  // is the one the node was last found right for: nothing the node was made from changed since.
+  // Held apart from the kept tops, so that a graph of many unchanged tops reads one small entry
+  // for each.
+  struct ByIdTop {
+    std::uint64_t version = 0;
+    IHdlNetListNode* node = nullptr;  // the kept top's; the entry goes before the kept top lets it go
+    KeptTop* kept = nullptr;
+    std::uint64_t asked = 0;  // the graph that last asked for it by id
+  };
+  void Vouch(KeptTop& kept, const Hdl::scan::TopCandidate* candidate);
+  void Unvouch(KeptTop& kept) {
+    if (kept.id != 0) m_byId[kept.id] = ByIdTop{};
+    kept.id = 0;
   }
   struct TextHash {
     using is_transparent = void;
@@ -450,14 +466,15 @@ class CHdlProject final : public TComponent<CHdlProject> {
   bool m_logStale = false;  // scans ran since
   using KeptTops = std::unordered_map<std::string, std::shared_ptr<KeptTop>, TextHash, std::equal_to<>>;
   KeptTops m_keptTops;
-  // By candidate id: the kept top whose node is that candidate's unit's, so that a graph finds
-  // each unchanged top without looking its name up.
-  std::vector<std::shared_ptr<KeptTop>> m_keptById;
+  std::vector<ByIdTop> m_byId;  // by candidate id
   KeptTops::iterator Forget(KeptTops::iterator kept);
-  // The kept tops asked for by the last graph and by this one: only the last graph's can be left
-  // unasked by this one. Forgotten tops stay until the graph ends, so that both lists hold.
+  // The kept tops asked for by the last graph and by this one, by name and by id: only the last
+  // graph's can be left unasked by this one. Forgotten tops stay until the graph ends, so that
+  // the lists hold.
   std::vector<KeptTop*> m_askedLast;
   std::vector<KeptTop*> m_askedNow;
+  std::vector<std::uint32_t> m_askedIdsLast;
+  std::vector<std::uint32_t> m_askedIdsNow;
   std::vector<std::shared_ptr<KeptTop>> m_forgotten;
   std::uint64_t m_graphs = 0;  // design graphs made
 };
@@ -734,27 +751,14 @@ IHdlNetListNode* CHdlProject::TopNode(std::string_view name, const Hdl::scan::To
   auto found = m_keptTops.find(name);
   // Asked for already by this graph: candidates of one name (a core copied into several
   // libraries) share one node, whose hierarchy is then read once.
-  if (found != m_keptTops.end() && found->second->asked == m_graphs) return found->second->node.Get();
-  const std::uint64_t version = candidate != nullptr ? candidate->version : 0;
-  // The candidate's version vouches for the node only when the node is the candidate's own unit's.
-  const auto vouch = [&](KeptTop& kept, const Hdl::scan::HierarchyNode& top) {
-    kept.version = 0;
-    if (candidate == nullptr || version == 0 || candidate->id == 0 || !top.unit) return;
-    const Hdl::scan::UnitInfo& unit = *top.unit;
-    if (unit.file != candidate->unit.file || unit.line != candidate->unit.line || unit.kind != candidate->unit.kind ||
-        unit.name != candidate->unit.name)
-      return;
-    kept.version = version;
-    if (m_keptById.size() <= candidate->id) m_keptById.resize(candidate->id + 1);
-    m_keptById[candidate->id] = found->second;
-  };
+  if (found != m_keptTops.end() && Asked(*found->second)) return found->second->node.Get();
   // Most tops are as they were at the last graph: checked against the model without a new cursor.
   if (found != m_keptTops.end() && found->second->node && m_scanner.RootUnchanged(*found->second->cursor, name)) {
     KeptTop& kept = *found->second;
     const Hdl::scan::HierarchyNode& top = kept.cursor->Node();
     if (kept.file == (top.unit ? FileOf(top.unit->file) : nullptr)) {
       Ask(kept);
-      vouch(kept, top);
+      Vouch(kept, candidate);
       return kept.node.Get();
     }
   }
@@ -774,6 +778,7 @@ IHdlNetListNode* CHdlProject::TopNode(std::string_view name, const Hdl::scan::To
   // A caller may still hold the node: it is handed out again as it is, and a changed top gets a
   // new node rather than a changed one.
   if (!(kept.node && kept.file == file && kept.cursor->SameAs(*hierarchy))) {
+    Unvouch(kept);
     kept.node = NodeOf(*hierarchy, m_link).Get();
     kept.cursor = std::move(hierarchy);
     kept.file = file;
@@ -782,21 +787,42 @@ IHdlNetListNode* CHdlProject::TopNode(std::string_view name, const Hdl::scan::To
     Forget(found);
     return nullptr;
   }
-  vouch(kept, kept.cursor->Node());
+  Vouch(kept, candidate);
   return kept.node.Get();
 }
 
-IHdlNetListNode* CHdlProject::KeptNodeOf(const Hdl::scan::TopCandidate& candidate) {
-  if (candidate.version == 0 || candidate.id >= m_keptById.size()) return nullptr;
-  KeptTop* kept = m_keptById[candidate.id].get();
-  if (kept == nullptr || !kept->listed || kept->version != candidate.version || !kept->node) return nullptr;
-  Ask(*kept);
-  return kept->node.Get();
+// The candidate's version vouches for the kept top only when its node is the candidate's own unit's.
+void CHdlProject::Vouch(KeptTop& kept, const Hdl::scan::TopCandidate* candidate) {
+  Unvouch(kept);
+  const Hdl::scan::HierarchyNode& top = kept.cursor->Node();
+  if (candidate == nullptr || candidate->version == 0 || candidate->id == 0 || !top.unit) return;
+  const Hdl::scan::UnitInfo& unit = *top.unit;
+  if (unit.file != candidate->unit.file || unit.line != candidate->unit.line || unit.kind != candidate->unit.kind ||
+      unit.name != candidate->unit.name)
+    return;
+  if (m_byId.size() <= candidate->id) m_byId.resize(candidate->id + 1);
+  ByIdTop& entry = m_byId[candidate->id];
+  if (entry.kept != nullptr) Unvouch(*entry.kept);
+  kept.id = candidate->id;
+  entry = {candidate->version, kept.node.Get(), &kept, m_graphs};
+  m_askedIdsNow.push_back(candidate->id);
 }
 
-// What a kept top held goes with it; an id may still name the empty entry.
+IHdlNetListNode* CHdlProject::KeptNodeOf(const Hdl::scan::TopCandidate& candidate) {
+  if (candidate.version == 0 || candidate.id >= m_byId.size()) return nullptr;
+  ByIdTop& entry = m_byId[candidate.id];
+  if (entry.node == nullptr || entry.version != candidate.version) return nullptr;
+  if (entry.asked != m_graphs) {
+    entry.asked = m_graphs;
+    m_askedIdsNow.push_back(candidate.id);
+  }
+  return entry.node;
+}
+
+// What a kept top held goes with it.
 CHdlProject::KeptTops::iterator CHdlProject::Forget(KeptTops::iterator kept) {
   KeptTop& top = *kept->second;
+  Unvouch(top);
   top.listed = false;
   top.node = nullptr;
   top.cursor.reset();
@@ -805,14 +831,21 @@ CHdlProject::KeptTops::iterator CHdlProject::Forget(KeptTops::iterator kept) {
 }
 
 void CHdlProject::ForgetTopsNotAskedFor() {
-  for (KeptTop* kept : m_askedLast) {
-    if (!kept->listed || kept->asked == m_graphs) continue;
+  const auto forget = [this](KeptTop* kept) {
+    if (!kept->listed || Asked(*kept)) return;
     if (const auto at = m_keptTops.find(kept->name); at != m_keptTops.end() && at->second.get() == kept) Forget(at);
+  };
+  for (KeptTop* kept : m_askedLast) forget(kept);
+  for (std::uint32_t id : m_askedIdsLast) {
+    if (KeptTop* kept = m_byId[id].kept; kept != nullptr) forget(kept);
   }
   m_askedLast.swap(m_askedNow);
   m_askedNow.clear();
+  m_askedIdsLast.swap(m_askedIdsNow);
+  m_askedIdsNow.clear();
   // A top asked for and then found gone by this graph is no longer kept.
   std::erase_if(m_askedLast, [](const KeptTop* kept) { return !kept->listed; });
+  std::erase_if(m_askedIdsLast, [this](std::uint32_t id) { return m_byId[id].kept == nullptr; });
   m_forgotten.clear();
 }
 

@@ -10,6 +10,7 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -397,11 +398,15 @@ class CView final : public TComponent<CView> {
   // changed, and keeps the order of those it hands out again, so a search over a design taken
   // apart file by file weighs only its new roots. Dropped when a file changes library, which the
   // score reads from the project's file.
-  struct TopRootWeight {
-    CitI::IInterface* item = nullptr;  // as the iterator gives it; `node` keeps it alive
+  struct TopRoot {
     Prjrep::AutoPtr<IHdlNetListNode> node;
-    String name;
+    std::string name;
+  };
+  struct TopRootWeight {
+    CitI::IInterface* item = nullptr;  // as the iterator gives it; `root` keeps it alive
     int score = 0;
+    std::size_t nameHash = 0;  // the name is read only when its hash is the top's
+    std::unique_ptr<TopRoot> root;
   };
   std::vector<TopRootWeight> m_topRootWeights;
   // The units that came, went or changed since the wrapper was last handed the view's files, each

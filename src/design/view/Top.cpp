@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -232,6 +234,7 @@ Prjrep::AutoRelease<IHdlNetListNode> CView::FindBestTopNode() {
   const String top = GetTopDesignUnitName();
   int best = 0;
   AutoPtr<IHdlNetListNode> bestNode;
+  const std::size_t topHash = std::hash<std::string_view>()(std::string_view(top));
   TopSearchKnowledge knowledge;
   std::vector<TopRootWeight> weights;
   weights.reserve(m_topRootWeights.size() + 8);
@@ -264,14 +267,17 @@ Prjrep::AutoRelease<IHdlNetListNode> CView::FindBestTopNode() {
       CountChildren(candidate.Get(), knowledge, &unbound, &instantiating);
       if (unbound > 0) score += 8;
       if (instantiating > 0) score += 16;
-      weights.push_back({item, AutoPtr<IHdlNetListNode>(candidate.Get()), std::move(name), score});
+      const std::size_t nameHash = std::hash<std::string_view>()(std::string_view(name));
+      weights.push_back({item, score, nameHash,
+                         std::make_unique<TopRoot>(TopRoot{AutoPtr<IHdlNetListNode>(candidate.Get()), std::move(name.str())})});
     }
     const TopRootWeight& weight = weights.back();
-    const int score = weight.score + (weight.name == top ? 4 : 0);
+    const bool isTop = weight.nameHash == topHash && weight.root->name == std::string_view(top);
+    const int score = weight.score + (isTop ? 4 : 0);
     // Of equal scores the first stays chosen.
     if (score > best) {
       best = score;
-      bestNode = weight.node.Get();
+      bestNode = weight.root->node.Get();
     }
   }
   m_topRootWeights = std::move(weights);
