@@ -410,7 +410,7 @@ class CHdlProject final : public TComponent<CHdlProject> {
   IHdlNetListNode* TopNode(std::string_view name, const Hdl::scan::TopCandidate* candidate = nullptr);
   // The node kept for the candidate's own unit while the candidate's version vouches for it;
   // null when not known so cheaply.
-  IHdlNetListNode* KeptNodeOf(const Hdl::scan::TopCandidate& candidate);
+  IHdlNetListNode* KeptNodeOf(const Hdl::scan::TopRef& candidate);
   // Drops the kept tops that the last design graph did not ask for.
   void ForgetTopsNotAskedFor();
 
@@ -808,7 +808,7 @@ void CHdlProject::Vouch(KeptTop& kept, const Hdl::scan::TopCandidate* candidate)
   m_askedIdsNow.push_back(candidate->id);
 }
 
-IHdlNetListNode* CHdlProject::KeptNodeOf(const Hdl::scan::TopCandidate& candidate) {
+IHdlNetListNode* CHdlProject::KeptNodeOf(const Hdl::scan::TopRef& candidate) {
   if (candidate.version == 0 || candidate.id >= m_byId.size()) return nullptr;
   ByIdTop& entry = m_byId[candidate.id];
   if (entry.node == nullptr || entry.version != candidate.version) return nullptr;
@@ -864,11 +864,14 @@ Status CHdlProject::XIHdlElaborationData::GetDesignGraph(IHdlNetListNode** root)
     children.emplace_back(configured);
   } else {
     // A candidate stands for the top found by its name.
-    const std::vector<Hdl::scan::TopCandidate>& candidates = self.m_scanner.TopCandidates();
+    const std::vector<Hdl::scan::TopRef>& candidates = self.m_scanner.TopRefs();
     children.reserve(candidates.size());
-    for (const Hdl::scan::TopCandidate& candidate : candidates) {
-      IHdlNetListNode* node = self.KeptNodeOf(candidate);
-      if (node == nullptr) node = self.TopNode(candidate.unit.name, &candidate);
+    for (const Hdl::scan::TopRef& ref : candidates) {
+      IHdlNetListNode* node = self.KeptNodeOf(ref);
+      if (node == nullptr) {
+        const Hdl::scan::TopCandidate candidate{self.m_scanner.TopUnit(ref.id), false, ref.version, ref.id};
+        node = self.TopNode(candidate.unit.name, &candidate);
+      }
       if (node != nullptr) children.emplace_back(node);
     }
   }

@@ -1081,8 +1081,9 @@ struct Project::Impl {
     bool operator==(const Ranked&) const = default;
   };
   std::vector<Ranked> rankedTops;
-  std::vector<TopCandidate> rankedCandidates;  // rankedTops as answered
-  std::vector<TopCandidate> referenceCandidates;  // the answer when the reference model ranked
+  std::vector<TopRef> rankedRefs;   // rankedTops as answered
+  std::vector<TopRef> answerRefs;   // the last answer, rankedRefs or the reference model's
+  std::vector<TopCandidate> answerCandidates;
   std::vector<std::uint32_t> rankedAt;
   // Counts the syncs that found edits: what a top elaborates to is read once per model, though the
   // graph ranks the tops and then checks their roots.
@@ -2079,30 +2080,26 @@ struct Project::Impl {
     rootsDirty.clear();
     std::sort(moved.begin(), moved.end(), RanksBefore);
     std::vector<Ranked> tops;
-    std::vector<TopCandidate> answer;
+    std::vector<TopRef> refs;
     tops.reserve(rankedTops.size() + moved.size());
-    answer.reserve(rankedTops.size() + moved.size());
+    refs.reserve(rankedTops.size() + moved.size());
     const auto place = [&](const Ranked& top) {
       tops.push_back(top);
-      answer.push_back({InfoOf(top.slot), top.bench, rootVersion[top.slot], top.slot + 1});
+      refs.push_back({top.slot + 1, rootVersion[top.slot]});
     };
     auto next = moved.begin();
     for (std::size_t at = 0; at < rankedTops.size(); ++at) {
       if (dropped[at]) continue;
       for (; next != moved.end() && RanksBefore(*next, rankedTops[at]); ++next) place(*next);
       tops.push_back(rankedTops[at]);
-      answer.push_back(std::move(rankedCandidates[at]));
+      refs.push_back(rankedRefs[at]);
     }
     for (; next != moved.end(); ++next) place(*next);
     for (const Ranked& top : rankedTops) rankedAt[top.slot] = kNone;
     for (std::uint32_t at = 0; at < tops.size(); ++at) rankedAt[tops[at].slot] = at;
-    // Ranked alike, a top may still stand in another library or below another hierarchy.
-    for (std::uint32_t slot : restamped) {
-      const std::uint32_t at = rankedAt[slot];
-      answer[at] = {InfoOf(slot), tops[at].bench, rootVersion[slot], slot + 1};
-    }
+    for (std::uint32_t slot : restamped) refs[rankedAt[slot]].version = rootVersion[slot];
     rankedTops = std::move(tops);
-    rankedCandidates = std::move(answer);
+    rankedRefs = std::move(refs);
     return true;
   }
 
@@ -3080,14 +3077,14 @@ CompileOrder Project::GetCompileOrder(std::string_view top, std::string_view lib
   return m_impl->OrderOf(&wanted);
 }
 
-const std::vector<TopCandidate>& Project::TopCandidates() {
-  m_impl->Update();
-  m_impl->Sync();
-  if (m_impl->TopCandidatesLive()) return m_impl->rankedCandidates;
-  // Some hierarchy comes round: the whole model's walk settles how deep each is.
-  m_impl->Resolve();
-  m_impl->Extents();
+const std::vector<TopRef>& Project::TopRefs() {
   Impl& d = *m_impl;
+  d.Update();
+  d.Sync();
+  if (d.TopCandidatesLive()) return d.rankedRefs;
+  // Some hierarchy comes round: the whole model's walk settles how deep each is.
+  d.Resolve();
+  d.Extents();
   std::vector<std::uint32_t> tops;
   for (std::uint32_t i = 0; i < d.dense.size(); ++i) {
     if (CanBeTop(d.units[d.dense[i]].kind) && !d.instantiated[i]) tops.push_back(i);
@@ -3108,10 +3105,22 @@ const std::vector<TopCandidate>& Project::TopCandidates() {
     if (extentA.nodes != extentB.nodes) return extentA.nodes > extentB.nodes;
     return a > b;
   });
-  std::vector<TopCandidate>& result = d.referenceCandidates;
+  // Ranked by the reference model, a candidate's version is not known.
+  d.answerRefs.clear();
+  for (std::uint32_t i : tops) d.answerRefs.push_back({d.dense[i] + 1, 0});
+  return d.answerRefs;
+}
+
+UnitInfo Project::TopUnit(std::uint32_t id) const { return m_impl->InfoOf(id - 1); }
+
+const std::vector<TopCandidate>& Project::TopCandidates() {
+  const std::vector<TopRef>& refs = TopRefs();
+  std::vector<TopCandidate>& result = m_impl->answerCandidates;
   result.clear();
-  result.reserve(tops.size());
-  for (std::uint32_t i : tops) result.push_back({d.Info(i), !d.units[d.dense[i]].hasPorts, 0, 0});
+  result.reserve(refs.size());
+  for (const TopRef& ref : refs) {
+    result.push_back({TopUnit(ref.id), !m_impl->units[ref.id - 1].hasPorts, ref.version, ref.id});
+  }
   return result;
 }
 

@@ -52,6 +52,13 @@ struct TopCandidate {
   std::uint32_t id = 0;
 };
 
+// A top candidate as a caller that keeps what it made of each needs it: the id and version of
+// TopCandidate, its unit read with TopUnit.
+struct TopRef {
+  std::uint32_t id = 0;
+  std::uint64_t version = 0;
+};
+
 struct HierarchyNode {
   std::string path;                      // "top/u1/gen/u2", with the generate and block labels on the way
   std::string instanceName;              // "u2"; empty for the top
@@ -138,6 +145,9 @@ class Project {
   // then the larger, then the later in file order; testbenches (no ports) after all others.
   // Valid until they are asked for again or the project goes.
   const std::vector<TopCandidate>& TopCandidates();
+  // The same candidates by id and version only, valid as long; TopUnit reads a candidate's unit.
+  const std::vector<TopRef>& TopRefs();
+  UnitInfo TopUnit(std::uint32_t id) const;
   std::optional<HierarchyNode> Hierarchy(std::string_view top, std::string_view library = {});
   // The top of the same hierarchy, whose nodes below are made as they are walked.
   std::optional<HierarchyCursor> HierarchyRoot(std::string_view top, std::string_view library = {});
