@@ -837,7 +837,8 @@ void CHdlProject::ForgetTopsNotAskedFor() {
   };
   for (KeptTop* kept : m_askedLast) forget(kept);
   for (std::uint32_t id : m_askedIdsLast) {
-    if (KeptTop* kept = m_byId[id].kept; kept != nullptr) forget(kept);
+    // Most were asked for again by id: their kept tops need not be read.
+    if (const ByIdTop& entry = m_byId[id]; entry.kept != nullptr && entry.asked != m_graphs) forget(entry.kept);
   }
   m_askedLast.swap(m_askedNow);
   m_askedNow.clear();
