@@ -268,8 +268,9 @@ Prjrep::AutoRelease<IHdlNetListNode> CView::FindBestTopNode() {
       if (unbound > 0) score += 8;
       if (instantiating > 0) score += 16;
       const std::size_t nameHash = std::hash<std::string_view>()(std::string_view(name));
-      weights.push_back({item, score, nameHash,
-                         std::make_unique<TopRoot>(TopRoot{AutoPtr<IHdlNetListNode>(candidate.Get()), std::move(name.str())})});
+      weights.push_back(
+          {item, score, nameHash,
+           std::make_unique<TopRoot>(TopRoot{AutoPtr<IHdlNetListNode>(candidate.Get()), std::move(name.str())})});
     }
     const TopRootWeight& weight = weights.back();
     const bool isTop = weight.nameHash == topHash && weight.root->name == std::string_view(top);

@@ -1081,8 +1081,8 @@ struct Project::Impl {
     bool operator==(const Ranked&) const = default;
   };
   std::vector<Ranked> rankedTops;
-  std::vector<TopRef> rankedRefs;   // rankedTops as answered
-  std::vector<TopRef> answerRefs;   // the last answer, rankedRefs or the reference model's
+  std::vector<TopRef> rankedRefs;  // rankedTops as answered
+  std::vector<TopRef> answerRefs;  // the last answer, rankedRefs or the reference model's
   std::vector<TopCandidate> answerCandidates;
   std::vector<std::uint32_t> rankedAt;
   // Counts the syncs that found edits: what a top elaborates to is read once per model, though the
