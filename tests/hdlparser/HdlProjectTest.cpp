@@ -391,6 +391,72 @@ TEST_F(HdlProjectTest, TopsAnEditLeavesAloneComeBackAsTheSameNodes) {
   EXPECT_EQ(NameOf(AutoRelease<CitI::IInterface>(before.at("/deep")->GetDesignUnit()).Get()), "deep");
 }
 
+// A design taken apart from its top, file by file in the order it was added, as a script does: each
+// graph lists the roots left in the order a project given those files afresh lists them, and the
+// roots an edit left alone come back as the nodes they were.
+TEST_F(HdlProjectTest, ADesignTakenApartFromItsTopListsItsRootsAsAFreshProjectDoes) {
+  constexpr int kUnits = 15;
+  std::vector<fs::path> paths;
+  for (int i = 0; i < kUnits; ++i) {
+    std::string text = "entity u" + std::to_string(i) + " is port (c : bit); end;\narchitecture r of u" +
+                       std::to_string(i) + " is begin\n";
+    for (int child : {2 * i + 1, 2 * i + 2}) {
+      if (child < kUnits) text += "  c" + std::to_string(child) + " : entity work.u" + std::to_string(child) + ";\n";
+    }
+    paths.push_back(dir / ("u" + std::to_string(i) + ".vhd"));
+    Add(paths.back(), (text + "end;\n").c_str());
+  }
+  // The graph's roots in their order, each with its node.
+  const auto roots = [](IHdlElaborationData* data) {
+    std::vector<std::pair<std::string, AutoPtr<IHdlNetListNode>>> out;
+    AutoRelease<IHdlNetListNode> top;
+    AutoRelease<IHdlNetListNodeIterator> children;
+    EXPECT_TRUE(data->GetDesignGraph(top.Receive()) == kSuccess && top &&
+                top->GetChildren(children.Receive()) == kSuccess && children);
+    for (; children && !children->IsDone(); std::ignore = children->Next()) {
+      AutoCast<IHdlNetListNode> child(children->CurrentItem());
+      Text path;
+      EXPECT_EQ(child.As<UtilI::ITclCollectable>()->GetName(&path), kSuccess);
+      out.emplace_back(path.str(), AutoPtr<IHdlNetListNode>(child));
+    }
+    return out;
+  };
+  std::map<std::string, AutoPtr<IHdlNetListNode>> before;
+  for (const auto& [path, node] : roots(elaboration.Get())) before.emplace(path, node);
+  for (int removed = 0; removed + 1 < kUnits; ++removed) {
+    SCOPED_TRACE("without u0 to u" + std::to_string(removed));
+    AutoRelease<IHdlFileIterator> it;
+    ASSERT_EQ(files->GetIterator(it.Receive()), kSuccess);
+    ASSERT_EQ(files->Remove(it.Get()), kSuccess);  // the first file left is the next in add order
+    // The same files given to a new project at once.
+    AutoRelease<CitI::IInterface> fresh(CitP::Factory::CreateInstance(HdlProjectClassId()));
+    std::vector<AutoRelease<IHdlFile>> freshFiles;
+    for (std::size_t at = static_cast<std::size_t>(removed) + 1; at < paths.size(); ++at) {
+      AutoRelease<IHdlFile> file;
+      ASSERT_EQ(AutoCast<IHdlProject>(fresh.Get())->CreateFile(file.Receive()), kSuccess);
+      ASSERT_TRUE(file->SetPath(dir.string() + "/", paths[at].filename().string()) == kSuccess &&
+                  file->SetParserName("HDL") == kSuccess && file->SetSequenceId(at + 1) == kSuccess &&
+                  AutoCast<IHdlFileSet>(fresh.Get())->Add(file.Get()) == kSuccess);
+      freshFiles.push_back(std::move(file));
+    }
+    const auto now = roots(elaboration.Get());
+    std::vector<std::string> names, freshNames;
+    for (const auto& [path, node] : now) names.push_back(path);
+    for (const auto& [path, node] : roots(AutoCast<IHdlElaborationData>(fresh.Get()).Get())) freshNames.push_back(path);
+    EXPECT_EQ(names, freshNames);
+    // Only the children of the unit removed are new roots.
+    const std::string gone = "/u" + std::to_string(removed);
+    for (const auto& [path, node] : now) {
+      if (const auto kept = before.find(path); kept != before.end()) {
+        EXPECT_EQ(node.Get(), kept->second.Get()) << path;
+      }
+    }
+    before.clear();
+    for (const auto& [path, node] : now) before.emplace(path, node);
+    EXPECT_EQ(before.count(gone), 0U);
+  }
+}
+
 // The log holds the messages of the last scan: written by the first scan in the working
 // directory, then brought up to date by a compile order, a refresh or the close, not by each edit.
 TEST_F(HdlProjectTest, TheLogFollowsTheScansWhenTheWholeProjectIsWorkedOut) {

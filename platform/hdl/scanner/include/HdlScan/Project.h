@@ -48,7 +48,7 @@ struct TopCandidate {
   bool testbench = false;  // no ports
   // The same in two answers only while HierarchyRoot(unit.name) answers alike; 0: not known.
   std::uint64_t version = 0;
-  // The unit's number, the same for as long as the unit stands and no other's; 0: not known.
+  // The unit's number while it stands (a unit made later may take the number of one gone); 0: none.
   std::uint32_t id = 0;
 };
 
