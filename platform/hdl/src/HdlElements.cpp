@@ -230,41 +230,51 @@ class CPortList final : public TComponent<CPortList, IHdlPortList> {
 // The children of a node, in the scanner's order.
 class CNodeIterator final : public TComponent<CNodeIterator, IHdlNetListNodeIterator> {
  public:
-  using Nodes = std::vector<Prjrep::AutoPtr<IHdlNetListNode>>;
-  // The node's list, shared rather than copied: a graph's root is walked after every edit.
-  explicit CNodeIterator(std::shared_ptr<const Nodes> nodes) : m_nodes(std::move(nodes)) {}
+  // The node's runs, shared rather than copied: a graph's root is walked after every edit.
+  explicit CNodeIterator(std::shared_ptr<const NetListRuns> runs) : m_runs(std::move(runs)) { Settle(); }
 
   auto QueryTable() {
     return Table(Row<IHdlNetListNodeIterator>(this), Row<Prjrep::IRefCount>(&m_refCount),
                  Row<Prjrep::IRefCountV1>(&m_refCount), Row<CitI::IInterface>(this));
   }
 
-  CitI::IInterface* CurrentItem() override { return IsDone() ? nullptr : (*m_nodes)[m_at].Get(); }
+  CitI::IInterface* CurrentItem() override { return IsDone() ? nullptr : (*(*m_runs)[m_run])[m_at].Get(); }
   Status First() override {
+    m_run = 0;
     m_at = 0;
+    Settle();
     return kSuccess;
   }
   Status Next() override {
     if (IsDone()) return kFailure;
     ++m_at;
+    Settle();
     return kSuccess;
   }
-  bool IsDone() override { return m_at >= m_nodes->size(); }
+  bool IsDone() override { return m_run >= m_runs->size(); }
 
  private:
+  // Past the end of a run, on to the first child of the next run that has one.
+  void Settle() {
+    while (m_run < m_runs->size() && m_at >= (*m_runs)[m_run]->size()) {
+      ++m_run;
+      m_at = 0;
+    }
+  }
+
   Prjrep::TRefCountHelper<CNodeIterator> m_refCount{this};
-  std::shared_ptr<const Nodes> m_nodes;
+  std::shared_ptr<const NetListRuns> m_runs;
+  std::size_t m_run = 0;
   std::size_t m_at = 0;
 };
 
 class CNetListNode final : public TComponent<CNetListNode> {
  public:
-  CNetListNode(std::string path, std::string instanceName, CitI::IInterface* unit,
-               std::vector<Prjrep::AutoPtr<IHdlNetListNode>> children)
+  CNetListNode(std::string path, std::string instanceName, CitI::IInterface* unit, NetListRuns children)
       : m_path(std::move(path)),
         m_instanceName(std::move(instanceName)),
         m_unit(unit),
-        m_children(std::make_shared<const CNodeIterator::Nodes>(std::move(children))) {}
+        m_children(std::make_shared<const NetListRuns>(std::move(children))) {}
   CNetListNode(std::string path, std::string instanceName, CitI::IInterface* unit, NetListChildren children)
       : m_path(std::move(path)),
         m_instanceName(std::move(instanceName)),
@@ -289,7 +299,7 @@ class CNetListNode final : public TComponent<CNetListNode> {
         const NetListChildren make = std::move(self.m_makeChildren);
         self.m_makeChildren = nullptr;
         try {
-          self.m_children = std::make_shared<const CNodeIterator::Nodes>(make());
+          self.m_children = std::make_shared<const NetListRuns>(NetListRuns{std::make_shared<const NetListRun>(make())});
         } catch (const std::bad_alloc&) {
           return kFailure;
         }
@@ -326,7 +336,7 @@ class CNetListNode final : public TComponent<CNetListNode> {
   std::string m_path;
   std::string m_instanceName;
   Prjrep::AutoPtr<CitI::IInterface> m_unit;
-  std::shared_ptr<const CNodeIterator::Nodes> m_children = std::make_shared<const CNodeIterator::Nodes>();
+  std::shared_ptr<const NetListRuns> m_children = std::make_shared<const NetListRuns>();
   NetListChildren m_makeChildren;  // until the children are first asked for
 };
 
@@ -375,7 +385,7 @@ Prjrep::AutoRelease<IHdlPortList> NewPortList(Hdl::scan::Interface interface) {
 }
 
 Prjrep::AutoRelease<IHdlNetListNode> NewNetListNode(std::string path, std::string instanceName, CitI::IInterface* unit,
-                                                    std::vector<Prjrep::AutoPtr<IHdlNetListNode>> children) {
+                                                    NetListRuns children) {
   return Prjrep::AutoRelease<IHdlNetListNode>(
       new (std::nothrow) CNetListNode(std::move(path), std::move(instanceName), unit, std::move(children)));
 }

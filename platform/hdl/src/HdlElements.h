@@ -39,12 +39,17 @@ Prjrep::AutoRelease<IHdlDesignUnit> NewDesignUnit(const Hdl::scan::UnitInfo& uni
 // The interface of a unit as the scanner read it, with one reference.
 Prjrep::AutoRelease<IHdlPortList> NewPortList(Hdl::scan::Interface interface);
 
+// A node's children come in runs that nodes may share: a graph's root made again after an edit
+// holds the runs the edit left alone, not a reference to each of its children again.
+using NetListRun = std::vector<Prjrep::AutoPtr<IHdlNetListNode>>;
+using NetListRuns = std::vector<std::shared_ptr<const NetListRun>>;
+
 // A node of the design graph: `unit` may be null (the root, or an instance bound to nothing).
 Prjrep::AutoRelease<IHdlNetListNode> NewNetListNode(std::string path, std::string instanceName, CitI::IInterface* unit,
-                                                    std::vector<Prjrep::AutoPtr<IHdlNetListNode>> children);
+                                                    NetListRuns children);
 
 // Makes a node's children; called once, when they are first asked for.
-using NetListChildren = std::function<std::vector<Prjrep::AutoPtr<IHdlNetListNode>>()>;
+using NetListChildren = std::function<NetListRun()>;
 // A node whose children are made by `children` when first asked for.
 Prjrep::AutoRelease<IHdlNetListNode> NewNetListNode(std::string path, std::string instanceName, CitI::IInterface* unit,
                                                     NetListChildren children);

@@ -413,6 +413,10 @@ class CHdlProject final : public TComponent<CHdlProject> {
   IHdlNetListNode* KeptNodeOf(const Hdl::scan::TopRef& candidate);
   // Drops the kept tops that the last design graph did not ask for.
   void ForgetTopsNotAskedFor();
+  // The graph's tops in runs, each run the last graph's where that holds the same tops. A run ends
+  // after a top whose address says so, so that an edit changes only the runs around it.
+  NetListRuns RunsOf(const std::vector<IHdlNetListNode*>& tops);
+  NetListRuns m_lastRuns;
 
   // A top's node as last handed out, kept with what it was made from: the graph is asked for after
   // every edit, and each edit changes few tops of many.
@@ -736,7 +740,7 @@ Prjrep::AutoRelease<IHdlNetListNode> CHdlProject::NodeOf(const Hdl::scan::Hierar
     unit = NewDesignUnit(*node.unit, link->project != nullptr ? link->project->FileOf(node.unit->file) : nullptr);
   }
   NetListChildren children = [cursor, link]() {
-    std::vector<Prjrep::AutoPtr<IHdlNetListNode>> made;
+    NetListRun made;
     for (const Hdl::scan::HierarchyCursor& child : cursor.Children()) made.emplace_back(NodeOf(child, link));
     return made;
   };
@@ -850,6 +854,41 @@ void CHdlProject::ForgetTopsNotAskedFor() {
   m_forgotten.clear();
 }
 
+NetListRuns CHdlProject::RunsOf(const std::vector<IHdlNetListNode*>& tops) {
+  const auto endsRun = [](const IHdlNetListNode* top) {
+    return ((reinterpret_cast<std::uintptr_t>(top) >> 4) * 0x9E3779B97F4A7C15ULL) >> 60 == 0;
+  };
+  NetListRuns runs;
+  std::size_t last = 0;  // where the last graph's runs are met again: an edit moves few tops
+  for (std::size_t from = 0; from < tops.size();) {
+    std::size_t to = from;
+    while (to < tops.size() && !endsRun(tops[to++])) {
+    }
+    const auto same = [&](const std::shared_ptr<const NetListRun>& run) {
+      return run->size() == to - from &&
+             std::equal(run->begin(), run->end(), tops.begin() + static_cast<std::ptrdiff_t>(from),
+                        [](const Prjrep::AutoPtr<IHdlNetListNode>& held, IHdlNetListNode* top) {
+                          return held.Get() == top;
+                        });
+    };
+    std::size_t at = last;
+    const std::size_t end = std::min(m_lastRuns.size(), last + 4);
+    while (at < end && !same(m_lastRuns[at])) ++at;
+    if (at < end) {
+      runs.push_back(m_lastRuns[at]);
+      last = at + 1;
+    } else {
+      auto run = std::make_shared<NetListRun>();
+      run->reserve(to - from);
+      for (std::size_t k = from; k < to; ++k) run->emplace_back(tops[k]);
+      runs.push_back(std::move(run));
+    }
+    from = to;
+  }
+  m_lastRuns = runs;
+  return runs;
+}
+
 // An unnamed root whose children are the tops: the configured top when it is known, else every
 // top candidate, the likely top first (a view keeps the first of the roots that score alike).
 Status CHdlProject::XIHdlElaborationData::GetDesignGraph(IHdlNetListNode** root) {
@@ -858,11 +897,11 @@ Status CHdlProject::XIHdlElaborationData::GetDesignGraph(IHdlNetListNode** root)
   CHdlProject& self = This();
   self.Refresh();
   ++self.m_graphs;
-  std::vector<Prjrep::AutoPtr<IHdlNetListNode>> children;
+  std::vector<IHdlNetListNode*> children;  // held by their kept tops until the runs hold them
   IHdlNetListNode* configured = nullptr;
   if (!self.m_settings.top.empty()) configured = self.TopNode(self.m_settings.top);
   if (configured != nullptr) {
-    children.emplace_back(configured);
+    children.push_back(configured);
   } else {
     // A candidate stands for the top found by its name.
     const std::vector<Hdl::scan::TopRef>& candidates = self.m_scanner.TopRefs();
@@ -873,11 +912,12 @@ Status CHdlProject::XIHdlElaborationData::GetDesignGraph(IHdlNetListNode** root)
         const Hdl::scan::TopCandidate candidate{self.m_scanner.TopUnit(ref.id), false, ref.version, ref.id};
         node = self.TopNode(candidate.unit.name, &candidate);
       }
-      if (node != nullptr) children.emplace_back(node);
+      if (node != nullptr) children.push_back(node);
     }
   }
+  NetListRuns runs = self.RunsOf(children);
   self.ForgetTopsNotAskedFor();
-  Prjrep::AutoRelease<IHdlNetListNode> made = NewNetListNode("", "", nullptr, std::move(children));
+  Prjrep::AutoRelease<IHdlNetListNode> made = NewNetListNode("", "", nullptr, std::move(runs));
   if (!made) return kFailure;
   return result.Assign(made);
 }
