@@ -426,14 +426,12 @@ class CHdlProject final : public TComponent<CHdlProject> {
     Prjrep::AutoPtr<IHdlNetListNode> node;
     std::uint64_t asked = 0;  // the graph that last asked for it by name
     std::uint32_t id = 0;     // the candidate whose unit the node is, while its version vouches for it
-    bool listed = true;       // still in m_keptTops
-    std::string name;         // its key there
   };
   // Marks the kept top asked for by this graph.
   void Ask(KeptTop& kept) {
     if (Asked(kept)) return;
     kept.asked = m_graphs;
-    m_askedNow.push_back(&kept);
+    ++m_asked;
   }
   bool Asked(const KeptTop& kept) const {
     return kept.asked == m_graphs || (kept.id != 0 && m_byId[kept.id].asked == m_graphs);
@@ -468,19 +466,12 @@ class CHdlProject final : public TComponent<CHdlProject> {
   // The log as last written in the working directory; none until a scan there wrote it.
   std::optional<LogDigest> m_logDigest;
   bool m_logStale = false;  // scans ran since
-  using KeptTops = std::unordered_map<std::string, std::shared_ptr<KeptTop>, TextHash, std::equal_to<>>;
+  using KeptTops = std::unordered_map<std::string, KeptTop, TextHash, std::equal_to<>>;
   KeptTops m_keptTops;
   std::vector<ByIdTop> m_byId;  // by candidate id
   KeptTops::iterator Forget(KeptTops::iterator kept);
-  // The kept tops asked for by the last graph and by this one, by name and by id: only the last
-  // graph's can be left unasked by this one. Forgotten tops stay until the graph ends, so that
-  // the lists hold.
-  std::vector<KeptTop*> m_askedLast;
-  std::vector<KeptTop*> m_askedNow;
-  std::vector<std::uint32_t> m_askedIdsLast;
-  std::vector<std::uint32_t> m_askedIdsNow;
-  std::vector<std::shared_ptr<KeptTop>> m_forgotten;
   std::uint64_t m_graphs = 0;  // design graphs made
+  std::size_t m_asked = 0;     // kept tops this graph asked for
 };
 
 // --- files
@@ -755,10 +746,10 @@ IHdlNetListNode* CHdlProject::TopNode(std::string_view name, const Hdl::scan::To
   auto found = m_keptTops.find(name);
   // Asked for already by this graph: candidates of one name (a core copied into several
   // libraries) share one node, whose hierarchy is then read once.
-  if (found != m_keptTops.end() && Asked(*found->second)) return found->second->node.Get();
+  if (found != m_keptTops.end() && Asked(found->second)) return found->second.node.Get();
   // Most tops are as they were at the last graph: checked against the model without a new cursor.
-  if (found != m_keptTops.end() && found->second->node && m_scanner.RootUnchanged(*found->second->cursor, name)) {
-    KeptTop& kept = *found->second;
+  if (found != m_keptTops.end() && found->second.node && m_scanner.RootUnchanged(*found->second.cursor, name)) {
+    KeptTop& kept = found->second;
     const Hdl::scan::HierarchyNode& top = kept.cursor->Node();
     if (kept.file == (top.unit ? FileOf(top.unit->file) : nullptr)) {
       Ask(kept);
@@ -773,11 +764,8 @@ IHdlNetListNode* CHdlProject::TopNode(std::string_view name, const Hdl::scan::To
   }
   const Hdl::scan::HierarchyNode& top = hierarchy->Node();
   IHdlFile* file = top.unit ? FileOf(top.unit->file) : nullptr;
-  if (found == m_keptTops.end()) {
-    found = m_keptTops.try_emplace(std::string(name), std::make_shared<KeptTop>()).first;
-    found->second->name = found->first;
-  }
-  KeptTop& kept = *found->second;
+  if (found == m_keptTops.end()) found = m_keptTops.try_emplace(std::string(name)).first;
+  KeptTop& kept = found->second;
   Ask(kept);
   // A caller may still hold the node: it is handed out again as it is, and a changed top gets a
   // new node rather than a changed one.
@@ -809,7 +797,6 @@ void CHdlProject::Vouch(KeptTop& kept, const Hdl::scan::TopCandidate* candidate)
   if (entry.kept != nullptr) Unvouch(*entry.kept);
   kept.id = candidate->id;
   entry = {candidate->version, kept.node.Get(), &kept, m_graphs};
-  m_askedIdsNow.push_back(candidate->id);
 }
 
 IHdlNetListNode* CHdlProject::KeptNodeOf(const Hdl::scan::TopRef& candidate) {
@@ -818,40 +805,23 @@ IHdlNetListNode* CHdlProject::KeptNodeOf(const Hdl::scan::TopRef& candidate) {
   if (entry.node == nullptr || entry.version != candidate.version) return nullptr;
   if (entry.asked != m_graphs) {
     entry.asked = m_graphs;
-    m_askedIdsNow.push_back(candidate.id);
+    ++m_asked;
   }
   return entry.node;
 }
 
 // What a kept top held goes with it.
 CHdlProject::KeptTops::iterator CHdlProject::Forget(KeptTops::iterator kept) {
-  KeptTop& top = *kept->second;
-  Unvouch(top);
-  top.listed = false;
-  top.node = nullptr;
-  top.cursor.reset();
-  m_forgotten.push_back(kept->second);
+  Unvouch(kept->second);
   return m_keptTops.erase(kept);
 }
 
+// A graph leaves few kept tops unasked, those of the tops an edit took away: they are let go all
+// at once when they have come to outnumber the tops asked for, so that a graph of many tops does
+// not pass over them all each time.
 void CHdlProject::ForgetTopsNotAskedFor() {
-  const auto forget = [this](KeptTop* kept) {
-    if (!kept->listed || Asked(*kept)) return;
-    if (const auto at = m_keptTops.find(kept->name); at != m_keptTops.end() && at->second.get() == kept) Forget(at);
-  };
-  for (KeptTop* kept : m_askedLast) forget(kept);
-  for (std::uint32_t id : m_askedIdsLast) {
-    // Most were asked for again by id: their kept tops need not be read.
-    if (const ByIdTop& entry = m_byId[id]; entry.kept != nullptr && entry.asked != m_graphs) forget(entry.kept);
-  }
-  m_askedLast.swap(m_askedNow);
-  m_askedNow.clear();
-  m_askedIdsLast.swap(m_askedIdsNow);
-  m_askedIdsNow.clear();
-  // A top asked for and then found gone by this graph is no longer kept.
-  std::erase_if(m_askedLast, [](const KeptTop* kept) { return !kept->listed; });
-  std::erase_if(m_askedIdsLast, [this](std::uint32_t id) { return m_byId[id].kept == nullptr; });
-  m_forgotten.clear();
+  if (m_keptTops.size() <= 2 * m_asked + 64) return;
+  for (auto at = m_keptTops.begin(); at != m_keptTops.end();) at = Asked(at->second) ? std::next(at) : Forget(at);
 }
 
 NetListRuns CHdlProject::RunsOf(const std::vector<IHdlNetListNode*>& tops) {
@@ -897,6 +867,7 @@ Status CHdlProject::XIHdlElaborationData::GetDesignGraph(IHdlNetListNode** root)
   CHdlProject& self = This();
   self.Refresh();
   ++self.m_graphs;
+  self.m_asked = 0;
   std::vector<IHdlNetListNode*> children;  // held by their kept tops until the runs hold them
   IHdlNetListNode* configured = nullptr;
   if (!self.m_settings.top.empty()) configured = self.TopNode(self.m_settings.top);
