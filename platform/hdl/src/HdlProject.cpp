@@ -417,6 +417,7 @@ class CHdlProject final : public TComponent<CHdlProject> {
   // after a top whose address says so, so that an edit changes only the runs around it.
   NetListRuns RunsOf(const std::vector<IHdlNetListNode*>& tops);
   NetListRuns m_lastRuns;
+  std::vector<IHdlNetListNode*> m_graphTops;  // the graph's tops while it is made, kept with its room
 
   // A top's node as last handed out, kept with what it was made from: the graph is asked for after
   // every edit, and each edit changes few tops of many.
@@ -868,7 +869,8 @@ Status CHdlProject::XIHdlElaborationData::GetDesignGraph(IHdlNetListNode** root)
   self.Refresh();
   ++self.m_graphs;
   self.m_asked = 0;
-  std::vector<IHdlNetListNode*> children;  // held by their kept tops until the runs hold them
+  std::vector<IHdlNetListNode*>& children = self.m_graphTops;  // held by their kept tops until the runs hold them
+  children.clear();
   IHdlNetListNode* configured = nullptr;
   if (!self.m_settings.top.empty()) configured = self.TopNode(self.m_settings.top);
   if (configured != nullptr) {

@@ -409,6 +409,7 @@ class CView final : public TComponent<CView> {
     std::unique_ptr<TopRoot> root;
   };
   std::vector<TopRootWeight> m_topRootWeights;
+  std::vector<TopRootWeight> m_topRootWeightsNext;  // the next search's, kept with its room
   // The units that came, went or changed since the wrapper was last handed the view's files, each
   // with whether the set held it after; the last change of a unit says where it stands. The whole
   // list is handed over instead while m_wrapperNeedsAll.

@@ -236,7 +236,8 @@ Prjrep::AutoRelease<IHdlNetListNode> CView::FindBestTopNode() {
   AutoPtr<IHdlNetListNode> bestNode;
   const std::size_t topHash = std::hash<std::string_view>()(std::string_view(top));
   TopSearchKnowledge knowledge;
-  std::vector<TopRootWeight> weights;
+  std::vector<TopRootWeight>& weights = m_topRootWeightsNext;
+  weights.clear();
   weights.reserve(m_topRootWeights.size() + 8);
   std::size_t kept = 0;  // where the last search's roots are met again
   for (std::ignore = roots->First(); !roots->IsDone(); std::ignore = roots->Next()) {
@@ -281,7 +282,8 @@ Prjrep::AutoRelease<IHdlNetListNode> CView::FindBestTopNode() {
       bestNode = weight.root->node.Get();
     }
   }
-  m_topRootWeights = std::move(weights);
+  m_topRootWeights.swap(weights);
+  weights.clear();
   return AutoRelease<IHdlNetListNode>(Prjrep::AutoReturn<IHdlNetListNode>(bestNode.Get()).Get());
 }
 

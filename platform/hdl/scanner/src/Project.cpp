@@ -1082,6 +1082,12 @@ struct Project::Impl {
   };
   std::vector<Ranked> rankedTops;
   std::vector<TopRef> rankedRefs;  // rankedTops as answered
+  // The ranking's working lists, kept with their room: a design of many roots is ranked after every edit.
+  struct {
+    std::vector<std::uint8_t> dropped;
+    std::vector<Ranked> tops;
+    std::vector<TopRef> refs;
+  } rankScratch;
   std::vector<TopRef> answerRefs;  // the last answer, rankedRefs or the reference model's
   std::vector<TopCandidate> answerCandidates;
   std::vector<std::uint32_t> rankedAt;
@@ -2046,7 +2052,8 @@ struct Project::Impl {
     rootsVolatile.clear();
     if (rankedAt.size() < units.size()) rankedAt.resize(units.size(), kNone);
     if (rootVersion.size() < units.size()) rootVersion.resize(units.size(), 0);
-    std::vector<std::uint8_t> dropped(rankedTops.size(), 0);
+    std::vector<std::uint8_t>& dropped = rankScratch.dropped;
+    dropped.assign(rankedTops.size(), 0);
     std::vector<Ranked> moved;
     std::vector<std::uint32_t> restamped;  // ranked alike, but read again
     for (std::uint32_t slot : rootsDirty) {
@@ -2079,8 +2086,10 @@ struct Project::Impl {
     for (std::uint32_t slot : rootsDirty) rootDirtyFlag[slot] = 0;
     rootsDirty.clear();
     std::sort(moved.begin(), moved.end(), RanksBefore);
-    std::vector<Ranked> tops;
-    std::vector<TopRef> refs;
+    std::vector<Ranked>& tops = rankScratch.tops;
+    std::vector<TopRef>& refs = rankScratch.refs;
+    tops.clear();
+    refs.clear();
     tops.reserve(rankedTops.size() + moved.size());
     refs.reserve(rankedTops.size() + moved.size());
     const auto place = [&](const Ranked& top) {
@@ -2098,8 +2107,8 @@ struct Project::Impl {
     for (const Ranked& top : rankedTops) rankedAt[top.slot] = kNone;
     for (std::uint32_t at = 0; at < tops.size(); ++at) rankedAt[tops[at].slot] = at;
     for (std::uint32_t slot : restamped) refs[rankedAt[slot]].version = rootVersion[slot];
-    rankedTops = std::move(tops);
-    rankedRefs = std::move(refs);
+    rankedTops.swap(tops);
+    rankedRefs.swap(refs);
     return true;
   }
 
