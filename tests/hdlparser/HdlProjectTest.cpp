@@ -227,6 +227,33 @@ TEST_F(HdlProjectTest, RootsOfOneNameAreOneNode) {
   EXPECT_EQ(tops, (std::vector<std::string>{"top", "other", "top", "top"}));
   EXPECT_EQ(made.size(), 2u);
   EXPECT_EQ(Graph(), (Tree{{"/top", "top"}, {"/top/u", "leaf"}, {"/other", "other"}}));
+
+  // Graph after graph, the roots of one name stay one node: the node of the top the name finds,
+  // the same while that top is, and another once the first copy goes and the name finds the next.
+  const auto roots = [&] {
+    std::vector<CitI::IInterface*> out;
+    AutoRelease<IHdlNetListNode> again;
+    AutoRelease<IHdlNetListNodeIterator> at;
+    EXPECT_TRUE(elaboration->GetDesignGraph(again.Receive()) == kSuccess &&
+                again->GetChildren(at.Receive()) == kSuccess);
+    for (; at && !at->IsDone(); std::ignore = at->Next()) out.push_back(at->CurrentItem());
+    return out;
+  };
+  std::vector<CitI::IInterface*> first = roots();
+  ASSERT_EQ(first.size(), 4u);
+  Add(dir / "more.vhd", "entity more is port (c : bit); end;\narchitecture r of more is begin end;\n");
+  std::vector<CitI::IInterface*> second = roots();
+  ASSERT_EQ(second.size(), 5u);
+  EXPECT_EQ(std::count(second.begin(), second.end(), first[0]), 3);
+  AutoRelease<IHdlFileIterator> it;
+  ASSERT_EQ(files->GetIterator(it.Receive()), kSuccess);
+  ASSERT_EQ(files->Remove(it.Get()), kSuccess);  // copy1
+  const AutoPtr<CitI::IInterface> held(first[0]);  // no other node may take its address
+  std::vector<CitI::IInterface*> third = roots();
+  ASSERT_EQ(third.size(), 4u);
+  EXPECT_EQ(std::count(third.begin(), third.end(), first[0]), 0);
+  EXPECT_EQ(std::set<CitI::IInterface*>(third.begin(), third.end()).size(), 3u);
+  EXPECT_EQ(Graph(), (Tree{{"/top", "top"}, {"/top/u", "leaf"}, {"/other", "other"}, {"/more", "more"}}));
 }
 
 TEST_F(HdlProjectTest, ModifiedFilesAndSettingsAreTakenIntoAccount) {
