@@ -1081,14 +1081,12 @@ struct Project::Impl {
     bool operator==(const Ranked&) const = default;
   };
   std::vector<Ranked> rankedTops;
-  std::vector<TopRef> rankedRefs;  // rankedTops as answered
   // The ranking's working lists, kept with their room: a design of many roots is ranked after every edit.
   struct {
     std::vector<std::uint8_t> dropped;
     std::vector<Ranked> tops;
-    std::vector<TopRef> refs;
   } rankScratch;
-  std::vector<TopRef> answerRefs;  // the last answer, rankedRefs or the reference model's
+  std::vector<TopRef> answerRefs;  // the last answer: rankedTops with their versions, or the reference model's
   std::vector<TopCandidate> answerCandidates;
   std::vector<std::uint32_t> rankedAt;
   // Counts the syncs that found edits: what a top elaborates to is read once per model, though the
@@ -2055,7 +2053,6 @@ struct Project::Impl {
     std::vector<std::uint8_t>& dropped = rankScratch.dropped;
     dropped.assign(rankedTops.size(), 0);
     std::vector<Ranked> moved;
-    std::vector<std::uint32_t> restamped;  // ranked alike, but read again
     for (std::uint32_t slot : rootsDirty) {
       const std::uint32_t at = rankedAt[slot];
       if (!roots.contains(slot)) {
@@ -2076,10 +2073,7 @@ struct Project::Impl {
         ranked.depth = measured[source]->depth;
         ranked.nodes = measured[source]->nodes;
       }
-      if (at != kNone && rankedTops[at] == ranked) {
-        restamped.push_back(slot);
-        continue;
-      }
+      if (at != kNone && rankedTops[at] == ranked) continue;
       if (at != kNone) dropped[at] = 1;
       moved.push_back(ranked);
     }
@@ -2087,28 +2081,23 @@ struct Project::Impl {
     rootsDirty.clear();
     std::sort(moved.begin(), moved.end(), RanksBefore);
     std::vector<Ranked>& tops = rankScratch.tops;
-    std::vector<TopRef>& refs = rankScratch.refs;
     tops.clear();
-    refs.clear();
     tops.reserve(rankedTops.size() + moved.size());
-    refs.reserve(rankedTops.size() + moved.size());
-    const auto place = [&](const Ranked& top) {
-      tops.push_back(top);
-      refs.push_back({top.slot + 1, rootVersion[top.slot]});
-    };
     auto next = moved.begin();
     for (std::size_t at = 0; at < rankedTops.size(); ++at) {
       if (dropped[at]) continue;
-      for (; next != moved.end() && RanksBefore(*next, rankedTops[at]); ++next) place(*next);
+      for (; next != moved.end() && RanksBefore(*next, rankedTops[at]); ++next) tops.push_back(*next);
       tops.push_back(rankedTops[at]);
-      refs.push_back(rankedRefs[at]);
     }
-    for (; next != moved.end(); ++next) place(*next);
+    tops.insert(tops.end(), next, moved.end());
     for (const Ranked& top : rankedTops) rankedAt[top.slot] = kNone;
-    for (std::uint32_t at = 0; at < tops.size(); ++at) rankedAt[tops[at].slot] = at;
-    for (std::uint32_t slot : restamped) refs[rankedAt[slot]].version = rootVersion[slot];
     rankedTops.swap(tops);
-    rankedRefs.swap(refs);
+    answerRefs.clear();
+    for (std::uint32_t at = 0; at < rankedTops.size(); ++at) {
+      const std::uint32_t slot = rankedTops[at].slot;
+      rankedAt[slot] = at;
+      answerRefs.push_back({slot + 1, rootVersion[slot]});
+    }
     return true;
   }
 
@@ -3090,7 +3079,7 @@ const std::vector<TopRef>& Project::TopRefs() {
   Impl& d = *m_impl;
   d.Update();
   d.Sync();
-  if (d.TopCandidatesLive()) return d.rankedRefs;
+  if (d.TopCandidatesLive()) return d.answerRefs;
   // Some hierarchy comes round: the whole model's walk settles how deep each is.
   d.Resolve();
   d.Extents();
@@ -3120,7 +3109,9 @@ const std::vector<TopRef>& Project::TopRefs() {
   return d.answerRefs;
 }
 
-UnitInfo Project::TopUnit(std::uint32_t id) const { return m_impl->InfoOf(id - 1); }
+UnitInfo Project::TopUnit(std::uint32_t id) const {
+  return id == 0 || id > m_impl->units.size() ? UnitInfo{} : m_impl->InfoOf(id - 1);
+}
 
 const std::vector<TopCandidate>& Project::TopCandidates() {
   const std::vector<TopRef>& refs = TopRefs();
