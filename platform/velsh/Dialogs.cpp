@@ -1,8 +1,8 @@
 // The shell's question dialog. A queued answer (`::velmor::Hvd::answers`) is taken first, as the
 // stand-in does; else a user at a terminal is asked. Without either, a question takes its
-// default, except the one before a save whether to read in a project file another program
-// changed: there the default would drop this session's unsaved changes, so the question fails,
-// and the save with it, saying how to answer.
+// default, except the one before a save whether to read in a project or partitions file another
+// program changed: there the default would drop this session's unsaved changes, so the question
+// fails, and the save or the close with it, saying how to answer.
 
 #include "Dialogs.h"
 
@@ -59,7 +59,7 @@ proc ::velmor::Hvd::hvd_DisplayQuestionDialog {question default} {
             puts stderr "Answer yes or no."
         }
     }
-    if {[regexp {^(The project|The generated project|Both the project) .* changed on disk\.\nWould you like to reload\?$} \
+    if {[regexp {^(The project|The generated project|Both the project|The partitions file) .* changed on disk\.\nWould you like to reload\?$} \
             $question]} {
         return -code error "there was no answer to give (no terminal, and no answer queued). To read\
             the file in, dropping the changes made here since the last save, run\

@@ -256,19 +256,38 @@ void ReleaseCvfHelper() {
   g_helper = nullptr;
 }
 
+// The partitions the open project keeps in its hierarchical-design project, written as its close
+// would write them: a file another program changed that cannot be read in, a question about it
+// left unanswered or a write that fails is answered here, while the project is still open.
+Hvd::Status WritePartitions() {
+  AutoRelease<CitI::IInterface> repository = OpenRepository();
+  AutoCast<Prjrep::ISimpleNamedLookup> names(repository.Get());
+  AutoRelease<CitI::IInterface> published;
+  if (!names || names->Find("HDProject", published.Receive()) != Hvd::kSuccess || !published) return Hvd::kSuccess;
+  AutoCast<HdcI::IHDProjectSetup> design(published.Get());
+  return design ? design->WriteAsClosing() : Hvd::kSuccess;
+}
+
 // Closes the open project, saved or not; its helper goes first and its reconfiguration projects
-// after it. A saving close saves first and keeps the project open when that save fails (a
-// question left unanswered, a file that cannot be written), so nothing is dropped unsaved: the
-// library's close would close whatever its save answered.
+// after it. A saving close saves first, the project and then its partitions, and keeps the
+// project open when that fails (a question left unanswered, a file that cannot be written), so
+// nothing is dropped unsaved; so does the library's close when its own save kept the changes in
+// memory only. The helper is registered again then, as it was.
 Hvd::Status CloseProject(bool save) {
-  if (save && g_project) {
+  if (!g_project) return Hvd::kSuccess;
+  if (save) {
     AutoCast<Hvd::IForceSave> saver(g_project.Get());
     const Hvd::Status saved = saver ? saver->ForceSave() : Hvd::kMissingInterface;
     if (saved != Hvd::kSuccess) return saved;
+    if (const Hvd::Status written = WritePartitions(); written != Hvd::kSuccess) return written;
   }
   ReleaseCvfHelper();
   PRProjects reconfiguration = TakePRProjects(g_project.Get());
-  const Hvd::Status closed = g_project ? g_project->ProjectClose(save) : Hvd::kSuccess;
+  const Hvd::Status closed = g_project->ProjectClose(save);
+  if (bool open = false; closed != Hvd::kSuccess && g_project->IsOpen(&open) == Hvd::kSuccess && open) {
+    RegisterCvfHelper();
+    return closed;
+  }
   ClosePRProjects(reconfiguration);
   g_project = nullptr;
   return closed;
@@ -423,9 +442,11 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     return ProjectInfo(interp, args[0]);
   }
   if (!NeedOpen(interp)) return TCL_ERROR;
+  // -nosave drops what was not saved, on purpose.
   if (sub == "close") {
-    if (!args.empty()) return Usage(interp, "project close");
-    const Hvd::Status closed = CloseProject(true);
+    const bool keep = args.empty();
+    if (!keep && (args.size() != 1 || args[0] != "-nosave")) return Usage(interp, "project close ?-nosave?");
+    const Hvd::Status closed = CloseProject(keep);
     return closed == Hvd::kSuccess ? Done(interp) : Failed(interp, "project close", closed);
   }
   if (sub == "save") {

@@ -1050,6 +1050,7 @@ Status CProjectSourceXMLWriter::PushSections() {
 
 Status CProjectSourceXMLWriter::Write() {
   if (!m_ownDocument) return kFailure;  // the XML platform could not be started
+  if (m_compareOnly) return kProjectReadOnly;  // no file read to compare with: all of it is new
   if (m_ownsDocument) {
     BuildSkeleton();
   } else {
@@ -1079,6 +1080,7 @@ Status CProjectSourceXMLWriter::WriteIfChanged(X::DOMDocument* old) {
     Port_MsgManData::debugStub("No need to write... elements are the same\n");
     return kSuccess;
   }
+  if (m_compareOnly) return kProjectReadOnly;
   AttachSections();
   return Serialize();
 }
@@ -1100,6 +1102,7 @@ Status CProjectSourceXMLWriter::WriteIfChanged(XhlcSnapshot& kept) {
     Port_MsgManData::debugStub("No need to write... elements are the same\n");
     return kSuccess;
   }
+  if (m_compareOnly) return kProjectReadOnly;
   // Written: the sections that differ go into the document as read. When the files section is
   // rebuilt, the outline is that document; when it is kept, its entries are built again from
   // the records where they were written as a save writes them, else the bytes are parsed again.

@@ -50,6 +50,9 @@ class CProjectSourceXMLWriter {
   // again from the snapshot only when the file is written, and the snapshot then stands for
   // what was written.
   [[nodiscard]] Status WriteIfChanged(XhlcSnapshot& kept);
+  // Makes the writes above compare only: they answer kSuccess when nothing differs and
+  // kProjectReadOnly when they would write, and write nothing.
+  void CompareOnly() { m_compareOnly = true; }
 
   // The files section a save compares with: the first child of `root` of that local name.
   static xercesc::DOMElement* FilesSectionOf(xercesc::DOMElement* root);
@@ -122,6 +125,7 @@ class CProjectSourceXMLWriter {
   static void CollectPlatformProperties(IProject* project, std::set<CitI::IInterface*>& identities);
 
  private:
+  bool m_compareOnly = false;
   enum Section { kHeader, kVersion, kFiles, kAutoManaged, kProperties, kBindings, kLibraries, kSectionCount };
   struct Entry {
     IFile* file;

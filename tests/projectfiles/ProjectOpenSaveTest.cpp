@@ -551,6 +551,57 @@ TEST_F(ProjectOpenSaveTest, SaveDelay) {
   EXPECT_EQ(m_project->Save(), Hvd::kProjectNotOpen);
 }
 
+// A project file that cannot be written keeps the session's changes in memory: its save warns and
+// answers success, but a close that saves would drop them, so it fails and the project stays
+// open; a close without saving drops them on purpose, and one with nothing changed closes
+// quietly. A folder taken away while the project is open is named as such.
+TEST_F(ProjectOpenSaveTest, ChangesThatCouldNotBeWrittenKeepTheProjectOpen) {
+  const auto description = [this] { return Hvd::PropertyAccessor(m_project.Get()).GetPropertyValue("PROP_ProjectDescription"); };
+  const auto describe = [this](const char* text) {
+    Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_ProjectDescription", text);
+  };
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  ASSERT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);
+  ASSERT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  {
+    Port::FaultInjection::Scope faults;
+    Port::FaultInjection::Fail("canwrite", 0, m_file.filename().string());
+    ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+    Port_MsgManData::ClearCaptured();
+    EXPECT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+    EXPECT_FALSE(IsOpen());
+    EXPECT_FALSE(Captured(Port_MsgManData::Severity::Warning, "write permissions"));
+
+    ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+    describe("kept in memory");
+    EXPECT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning, "does not have write permissions"));
+    Port_MsgManData::ClearCaptured();
+    EXPECT_EQ(m_project->ProjectClose(true), Hvd::kProjectReadOnly);
+    EXPECT_TRUE(IsOpen());
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "there is no permission to write it"));
+    EXPECT_EQ(description(), "kept in memory");
+    EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+    EXPECT_FALSE(IsOpen());
+  }
+  EXPECT_EQ(ReadText(m_file).find("kept in memory"), std::string::npos);
+
+  // The folder renamed, then put back: the close that failed wrote nothing, the next one all.
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  describe("moved away");
+  const fs::path moved = m_root / "moved";
+  fs::rename(m_dir, moved);
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(m_project->ProjectClose(true), Hvd::kProjectReadOnly);
+  EXPECT_TRUE(IsOpen());
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "is gone"));
+  EXPECT_FALSE(Captured(Port_MsgManData::Severity::Warning, "write permissions"));
+  fs::rename(moved, m_dir);
+  EXPECT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+  EXPECT_FALSE(IsOpen());
+  EXPECT_NE(ReadText(m_file).find("moved away"), std::string::npos);
+}
+
 // A write that was tried and failed is the answer of the save, of the forced save and of the
 // close that saves; a project file that can never be written is not opened.
 TEST_F(ProjectOpenSaveTest, AFailedWriteIsReportedAndAnUnwritableProjectFileIsNotOpened) {

@@ -68,6 +68,32 @@ check "unsaved told" [string match "*velsh: the project $project could not be sa
     [lindex $failed 1]] 1
 check "folder left" [file isdirectory $project] 1
 
+file delete -force $project
+project open $project
+project close
+
+# The project's folder renamed while the project is open: the save keeps the changes in memory
+# and says so, but a close cannot keep them, so it fails and the project stays open; a close
+# told not to save drops them, and leaving the shell with them ends it with status 1.
+set away [file join [file dirname $root] "[file tail $root] away"]
+project open $project
+velfile add [source_of a]
+file rename $root $away
+project save
+fails "close with changes" {project close} "*could not be written*folder*is gone*"
+check "still open" [catch {project get PROP_ProjectDescription}] 0
+fails "close option" {project close -keep} "*project close ?-nosave?*"
+project close -nosave
+fails "closed" {project get PROP_ProjectDescription} "no project is open"
+file rename $away $root
+set script [file join [file dirname $root] "[file tail $root] away.tcl"]
+write $script "[opened]\n[adding b]\n[list file rename $root $away]\n"
+set status [catch {exec [info nameofexecutable] $script << "" 2>@1} said]
+file rename $away $root
+file delete $script
+check "away status" [lindex $::errorCode 0]/[lindex $::errorCode 2] CHILDSTATUS/1
+check "away told" [string match "*folder*is gone*velsh: the project $project could not be saved*" $said] 1
+
 fails "bad status" {exit now} "expected integer but got \"now\""
 fails "two statuses" {exit 1 2} "wrong # args: should be \"exit ?returnCode?\""
 

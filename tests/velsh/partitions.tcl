@@ -1,7 +1,8 @@
 # Two sessions on one project: a second velsh opens it while this one has it open, makes a
 # partition and closes. The close here finds its partitions file changed on disk and asks before
-# writing over it: the default answer reads the other session's partitions in, "no" keeps this
-# session's.
+# writing over it: "reload" reads the other session's partitions in, saying which of this
+# session's it drops, "no" keeps this session's. Unanswered, the close fails and the project
+# stays open; so it does when the other file cannot be read in or written over.
 source [file join [file dirname [info script]] checks.tcl]
 
 set root [file join [pwd] "velsh partitions [pid]"]
@@ -31,13 +32,48 @@ other slow /top/u2
 check "other written" [partitions] /top/u2
 ::velmor::Hvd::hvd_ResetDialogs
 # The project file the other session rewrote is read in on a queued answer; the partitions
-# file's question takes its default.
+# file's question, unanswered, fails the close and keeps the project open.
 lappend ::velmor::Hvd::answers reload
-project close
+fails "unanswered" {project close} "*partitions file*got no answer*"
+check "still open" [catch {project get PROP_ProjectDescription}] 0
 check "asked" [lsearch -exact -inline $::velmor::Hvd::asked \
     "The partitions file $partitionsFile has changed on disk.\nWould you like to reload?"] \
     "The partitions file $partitionsFile has changed on disk.\nWould you like to reload?"
+check "not written" [partitions] /top/u2
+lappend ::velmor::Hvd::answers reload
+project close
 check "read in" [partitions] /top/u2
+
+# A partitions file another program cut short, or a folder in its place, is neither read in
+# nor written over: the close fails, and the session's partitions stay with the open project.
+set channel [open $partitionsFile r]
+set before [read $channel]
+close $channel
+foreach spoil {short folder} {
+    project open $project
+    pr flavor create keep_$spoil /top/u5
+    if {$spoil eq "short"} {
+        set channel [open $partitionsFile r]
+        set whole [read $channel]
+        close $channel
+        set channel [open $partitionsFile w]
+        puts -nonewline $channel [string range $whole 0 [string first "\n" $whole]]
+        close $channel
+    } else {
+        file delete $partitionsFile
+        file mkdir $partitionsFile
+    }
+    ::velmor::Hvd::hvd_ResetDialogs
+    set ::velmor::Hvd::answers {reload}
+    fails "$spoil refused" {project close} "*partitions file*"
+    check "$spoil still open" [catch {project get PROP_ProjectDescription}] 0
+    file delete -force $partitionsFile
+    project close
+    check "$spoil kept" [partitions] {/top/u2 /top/u5}
+}
+set channel [open $partitionsFile w]
+puts -nonewline $channel $before
+close $channel
 
 project open $project
 pr flavor create big /top/u3

@@ -452,18 +452,24 @@ std::string TclWord(const std::string& text) {
   return word;
 }
 
+// What the user answered when asked whether a file changed on disk is to be read in.
+enum class Reload { kYes, kNo, kUnanswered };
+
 // Asks through the suite's dialog whether a file changed on disk is to be read in; without an
-// interpreter to ask, the dialog's default, yes.
-bool ReloadWanted(const std::string& path) {
+// interpreter to ask, the dialog's default, yes. A dialog that fails gave no answer: neither
+// reading the file in nor writing over it is the user's choice then.
+Reload ReloadWanted(const std::string& path, std::string* why) {
   Prjrep::AutoRelease<Hvd::ITclInterp> interpreter(CitP::Factory::CreateInstance(Hvd::TclInterpClassId()));
-  if (!interpreter) return true;
+  if (!interpreter) return Reload::kYes;
   std::ignore = interpreter->Init(Text());
   const std::string question = "The partitions file " + path + " has changed on disk.\nWould you like to reload?";
   Text answer;
   if (interpreter->ExecuteCmd(Text("::velmor::Hvd::hvd_DisplayQuestionDialog " + TclWord(question) + " 1\n"), answer,
-                              1) != kSuccess)
-    return true;
-  return answer.str() != "2";
+                              1) != kSuccess) {
+    if (why != nullptr) *why = answer.empty() ? std::string("the question could not be asked") : answer.str();
+    return Reload::kUnanswered;
+  }
+  return answer.str() != "2" ? Reload::kYes : Reload::kNo;
 }
 
 // Whether two of the partitions have one name. Sorted, so that a file of a million partitions
@@ -512,10 +518,25 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
   Status Write(const Text& path, Hvd::IProjectHelper*) override {
     if (path.empty()) return kFailure;
     const bool own = path == m_path;
-    if (own && ChangedOnDisk() && ReloadWanted(path.str())) return ReadIn();
+    if (own && ChangedOnDisk()) {
+      std::string why;
+      const Reload reload = ReloadWanted(path.str(), &why);
+      if (reload == Reload::kUnanswered) {
+        Port_MsgManData::createObject("ProjectMgmt", "HDProject", 0, "")
+            .issueError("The partitions file \"%s\" changed on disk, and the question whether to read it in or to "
+                        "write this project's partitions over it got no answer: %s\nNothing was read in or written.\n",
+                        path.c_str(), why.c_str());
+        return kFailure;
+      }
+      if (reload == Reload::kYes) return ReadIn();
+    }
     // Written by the project on its own: a link at its name is kept to the project's folder.
     const Status written = Hvd::WriteOwnFileAtomically(path.str(), Contents(), Port::FileName(path).GetHead().str());
     if (own && written == kSuccess) m_seen = StampOf(path.str());
+    if (written != kSuccess) {
+      Port_MsgManData::createObject("ProjectMgmt", "HDProject", 0, "")
+          .issueError("The partitions file \"%s\" could not be written.\n", path.c_str());
+    }
     return written;
   }
   Status PrepareWrite() override { return kSuccess; }
@@ -643,6 +664,8 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
   // be read is left as it is and nothing is written over it.
   Status ReadIn() {
     const DiskStamp stamp = StampOf(m_path.str());
+    std::vector<Text> held;
+    for (const auto& partition : m_partitions) held.push_back(partition->Name());
     ReadReport report;
     if (Read(m_path, &report) != kSuccess) {
       Port_MsgManData::createObject("ProjectMgmt", "HDProject", 0, "")
@@ -654,6 +677,17 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     m_seen = stamp;
     Port_MsgManData::createObject("ProjectMgmt", "HDProject", 0, "")
         .issueInfo("INFO: Reloading the partitions file \"%s\".\n", m_path.c_str());
+    std::string dropped;
+    for (const Text& name : held) {
+      if (Find(name) != nullptr) continue;
+      dropped += (dropped.empty() ? "" : ", ") + name.str();
+    }
+    if (!dropped.empty()) {
+      Port_MsgManData::createObject("ProjectMgmt", "HDProject", 0, "")
+          .issueWarning("Reading in the partitions file \"%s\" drops the partitions this session made that it "
+                        "does not hold: %s.\n",
+                        m_path.c_str(), dropped.c_str());
+    }
     return kSuccess;
   }
   // A project without partitions or settings needs no file of them.
@@ -677,6 +711,10 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
   }
 
   Status Publish(CitI::IInterface* project, CitI::IInterface* owner);
+  // A project without partitions or settings, and no file of them, writes none.
+  Status WriteForClose() {
+    return HoldsAnything() || Port::File::exist(m_path) ? Write(m_path, nullptr) : kSuccess;
+  }
   static Status Receive(CHDProject* self, Prjrep::IEvent* event);
 
   struct XIHDProjectSetup : TNested<CHDProject, IHDProjectSetup> {
@@ -690,6 +728,7 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     Status Publish(CitI::IInterface* project, CitI::IInterface* owner) override {
       return This().Publish(project, owner);
     }
+    Status WriteAsClosing() override { return This().WriteForClose(); }
   } m_setup{this};
 
   Text m_path;
@@ -822,7 +861,8 @@ Status CHDProject::Receive(CHDProject* self, Prjrep::IEvent* event) {
   if (project == nullptr) return kSuccess;
   // Held until the handler ends: leaving the repository may let go of the last reference.
   const Prjrep::AutoPtr<IHDProject> keep(self);
-  if (self->HoldsAnything() || Port::File::exist(self->m_path)) std::ignore = self->Write(self->m_path, nullptr);
+  // A write that fails is the close's error: the partitions go with the project.
+  const Status written = self->WriteForClose();
   const Prjrep::AutoPtr<Prjrep::ISimpleNamedLookup> names = RepositoryNamesOf(project);
   Prjrep::AutoRelease<CitI::IInterface> published;
   if (names && names->Find("HDProject", published.Receive()) == kSuccess &&
@@ -831,7 +871,7 @@ Status CHDProject::Receive(CHDProject* self, Prjrep::IEvent* event) {
   self->m_receiver.DisconnectAll();
   self->m_project = nullptr;
   self->m_owner = nullptr;
-  return kSuccess;
+  return written;
 }
 
 }  // namespace

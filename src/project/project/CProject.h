@@ -125,6 +125,7 @@ class CProject : public TComponent<CProject> {
   // projects that own this project's files; `force` saves those without their delay.
   Status SaveProjectFiles(bool force);
   Status WriteSourceProjectFile(const String& path, CitI::IInterface* fileMap);
+  Status RenderSourceProjectFile(const String& target, CitI::IInterface* fileMap, bool compareOnly);
   Status WriteGeneratedProjectFile(const String& path, CitI::IInterface* fileMap);
   Status SaveSubProjects(bool force);
   // Inside a close, a forced save of a sub-project is owed to that sub-project's own close,
@@ -315,6 +316,9 @@ class CProject : public TComponent<CProject> {
   bool m_open = false;
   bool m_readOnly = false;
   bool m_readFailed = false;
+  // Why the last save of the project's own file left changes unwritten (no permission, the file
+  // or its folder gone); empty when it wrote them or there were none. A saving close stops on it.
+  String m_unwritten;
   // Set while a migration builds the project: its own files are written once, whole, when the
   // build is done, so that a migration cut short leaves no part-built project behind.
   bool m_building = false;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Hvd/EventIds.h"
+#include "Port/MsgMan.h"
 #include "core/Diagnostics.h"
 #include "core/Events.h"
 #include "project/IpcConnection.h"
@@ -97,6 +98,17 @@ Status CProject::XIProject::ProjectClose(bool save) {
     if (save) result = checked;
   } else if (save) {
     result = self.m_XIForceSave.ForceSave();
+    // A save that kept the changes in memory only (a file without write permission, or gone)
+    // answers success as a save; a close would drop them with the project.
+    // It stays open, as it was: those changes go only by a close told not to save.
+    if (result == kSuccess && !self.m_unwritten.empty()) {
+      Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, kProjectRevision)
+          .issueError("The changes to the project file \"%s\" could not be written: %s. The project stays open: "
+                      "let it be written and close it again, save it under another name, or close it without saving to "
+                      "drop the changes.\n",
+                      self.m_projectFilePath.c_str(), self.m_unwritten.c_str());
+      return kProjectReadOnly;
+    }
     // The repository is told the project is done with it only after the save wrote it.
     if (Prjrep::AutoCast<Prjrep::IProjectRepositoryInternal> internal(self.m_repository.Get()); internal)
       std::ignore = internal->Close(0);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "Hvd/IHdlFile.h"
+#include "Port/FaultInjection.h"
 #include "Port/FileName.h"
 #include "Prjrep/IFileNameHelper.h"
 #include "Port/MsgMan.h"
@@ -27,7 +28,8 @@ using String = Port::StringBase<char>;
 
 // An existing file must be writable; a new one needs a writable directory.
 bool CanWrite(const String& path) {
-  if (Port::File::exist(path)) return ::access(path.c_str(), W_OK) == 0;
+  if (Port::File::exist(path))
+    return !Port::FaultInjection::ShouldFail("canwrite", path.str()) && ::access(path.c_str(), W_OK) == 0;
   String directory = Port::FileName(path).GetHead();
   return Port::File::canwrite_dir(directory.empty() ? String(".") : directory);
 }
@@ -98,7 +100,32 @@ Status CProject::WriteSourceProjectFile(const String& path, CitI::IInterface* fi
   // A project being built by a migration is written once, whole, by the migration.
   if (m_building && path.empty()) return kSuccess;
   const String target = path.empty() ? m_projectFilePath : path;
+  const bool own = path.empty();
+  // The project's own file that cannot be written: its changes stay in memory, and what kept
+  // them from the disk is remembered for a close, which must not drop them unasked.
   if (!CanWrite(target)) {
+    std::string head = Port::FileName(target).GetHead().str();
+    while (head.size() > 1 && head.back() == '/') head.pop_back();
+    const String folder(head);
+    String cause;
+    if (own && !Port::File::isdir(folder.empty() ? String(".") : folder)) {
+      cause = "its folder \"" + folder + "\" is gone";
+    } else if (own && !Port::File::exist(target)) {
+      cause = "the file is gone";
+    }
+    // Nothing differs from the project's own file: there is nothing the save could not keep.
+    const bool changed = !own || !cause.empty() || RenderSourceProjectFile(target, fileMap, true) != kSuccess;
+    if (own) m_unwritten = changed ? (cause.empty() ? String("there is no permission to write it") : cause) : String();
+    if (!changed) return kProjectReadOnly;
+    if (!cause.empty()) {
+      Port_MsgManData::createObject("ProjectMgmt", "../src/CProject", 0, kProjectRevision)
+          .issueWarning(
+              "The source project file \"%s\" cannot be written: %s.\n"
+              "Changes will not be saved to this file, but will be stored in memory for the duration of this project "
+              "session.\n",
+              target.c_str(), cause.c_str());
+      return kProjectReadOnly;
+    }
     Port_MsgManData::createObject("ProjectMgmt", "../src/CProject", 0, kProjectRevision)
         .issueWarning(
             "The source project file \"%s\" does not have write permissions.\n"
@@ -112,8 +139,17 @@ Status CProject::WriteSourceProjectFile(const String& path, CitI::IInterface* fi
             target.c_str());
     return kProjectReadOnly;
   }
+  const Status written = RenderSourceProjectFile(target, fileMap, false);
+  if (own && written == kSuccess) m_unwritten = String();
+  return written;
+}
+
+// Writes `target`, only where a section differs from what it holds; `compareOnly` writes
+// nothing and answers kProjectReadOnly where the write would have been.
+Status CProject::RenderSourceProjectFile(const String& target, CitI::IInterface* fileMap, bool compareOnly) {
   std::ignore = m_XIProject.CleanupAutoManagedFiles();
   CProjectSourceXMLWriter writer(target, &m_XIProject);
+  if (compareOnly) writer.CompareOnly();
   if (const Status mapped = writer.SetFileMap(fileMap); mapped != kSuccess) return mapped;
   if (m_reader && Port::File::exist(target)) {
     if (!m_reader->HasDocument() && m_reader->ParseFile(target)) m_reader->ReadVersion();

@@ -123,6 +123,10 @@ class IHDProjectSetup : public CitI::IInterface {
   // project that has one already keeps it (1); a file that cannot be read is refused (0),
   // nothing is published and the file stays as it is.
   virtual Hvd::Status Publish(CitI::IInterface* project, CitI::IInterface* owner) = 0;
+  // Writes the file now as the project's close writes it, so that a caller can keep the project
+  // open when that fails: another program's file that cannot be read in, the question whether
+  // to read it in left unanswered, or a write that fails. The partitions are kept either way.
+  virtual Hvd::Status WriteAsClosing() = 0;
 };
 
 // The file that keeps the partitions of the project whose project file is `projectFile`:

@@ -3,7 +3,7 @@
 // permissions cannot make a write fail, so the failure paths of callers are
 // reached through these hooks instead. Operation names are the function names:
 // "exist", "isdir", "isfile", "mkdir", "rmdir", "remove_f", "copy_p", "chmod",
-// "canread", "canread_dir", "canwrite_dir", "getcwd", "chdir", "tmpnam",
+// "canread", "canread_dir", "canwrite" (an existing file), "canwrite_dir", "getcwd", "chdir", "tmpnam",
 // "rename", "UT_DIR", "Run" (both ways of running a process),
 // "GetExecFileName", "GetDataFileName".
 
