@@ -20,6 +20,7 @@
 #include "HdcI/IHDProject.h"
 #include "Hvd/ClassIds.h"
 #include "Hvd/IBaseServices.h"
+#include "Hvd/IBatchDelay.h"
 #include "Hvd/ICheckpoint.h"
 #include "Hvd/IDefData.h"
 #include "Hvd/IDefDataId.h"
@@ -34,6 +35,7 @@
 #include "Hvd/IProjectInfo.h"
 #include "Hvd/ISourceLibrary.h"
 #include "Hvd/ISourceLibraryMember.h"
+#include "Hvd/ITransformEngine.h"
 #include "Hvd/IView.h"
 #include "Hvd/IViewManager.h"
 #include "Port/MsgMan.h"
@@ -551,6 +553,33 @@ void DropLibrary(Hvd::ISourceLibraryManager* libraries, Hvd::ISourceLibrary* lib
   }
 }
 
+// Holds back the refresh of every view and of the transform engine while one command changes
+// the project in several calls, so that they refresh once, on the command's final state: a file
+// added and then moved to its library is never weighed as a top while it is still in "work".
+class BatchScope {
+ public:
+  explicit BatchScope(Hvd::IProject* project) {
+    Hvd::IDesign* design = nullptr;  // borrowed: the project keeps its design
+    if (project == nullptr || project->GetDesign(&design) != Hvd::kSuccess || design == nullptr) return;
+    AutoRelease<Hvd::IViewIterator> views;
+    if (AutoCast<Hvd::IViewManager> manager(design); manager && manager->GetViews(views.Receive()) == Hvd::kSuccess)
+      for (; views && !views->IsDone(); std::ignore = views->Next())
+        if (AutoCast<Hvd::IBatchDelay> delay(views->Current()); delay) m_delayed.emplace_back(delay.Get());
+    AutoRelease<Hvd::ITransformEngine> engine;
+    if (design->GetTOE(engine.Receive()) == Hvd::kSuccess)
+      if (AutoCast<Hvd::IBatchDelay> delay(engine.Get()); delay) m_delayed.emplace_back(delay.Get());
+    for (const auto& delay : m_delayed) std::ignore = delay->BeginBatch();
+  }
+  ~BatchScope() {
+    for (const auto& delay : m_delayed) std::ignore = delay->EndBatch();
+  }
+  BatchScope(const BatchScope&) = delete;
+  BatchScope& operator=(const BatchScope&) = delete;
+
+ private:
+  std::vector<Prjrep::AutoPtr<Hvd::IBatchDelay>> m_delayed;
+};
+
 int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   Port_MsgManData::ClearCaptured();
   if (objc < 2) return Usage(interp, "velfile add|remove|list ?arg ...?");
@@ -564,6 +593,7 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
 
   if (sub == "add") {
     if (args.size() != 1) return Usage(interp, "velfile add PATH ?-library NAME?");
+    const BatchScope batch(g_project.Get());
     AutoRelease<Hvd::IHdlFile> file;
     const Hvd::Status added = files->ProjectAddFile(Absolute(args[0].c_str()).c_str(), nullptr, file.Receive());
     if (added == Hvd::kAlreadyInProject)

@@ -25,5 +25,32 @@ velfile remove [file join $root b.v]
 # Without it the equal roots tie, and the first in the parser's order, the latest file's, wins.
 check "the first of the equal roots when the top goes" [project top] c19
 project close
+
+# One add into a named library is one change: the views weigh the new file only where it ends,
+# never while it is still in "work" with its instances unbound, so the top after the adds is the
+# one a reopen finds. A refused add leaves order and top as they were.
+proc vhdl {name body} {
+    set path [file join $::root $name.vhd]
+    write $path "entity $name is end;\narchitecture a of $name is begin $body end;"
+    return $path
+}
+set lib [file join $root lib.xhlc]
+project open $lib
+vhdl leaf ""
+vhdl mid "u: entity work.leaf;"
+vhdl deep "u: entity work.mid;"
+vhdl shallow "u: entity work.leaf;"
+foreach name {deep mid leaf shallow} { velfile add [file join $root $name.vhd] -library mylib }
+check "top after the adds" [project top] deep
+set order [project order]
+write [file join $root stray.v] "module stray; deep u(); endmodule"
+fails "refused" {velfile add [file join $root stray.v] -library mylib} "*"
+check "top after a refused add" [project top] deep
+check "order after a refused add" [project order] $order
+project close
+project open $lib
+check "top after a reopen" [project top] deep
+project close
+
 file delete -force $root
 if {$failures == 0} { puts "top kept: all passed" }
