@@ -488,8 +488,14 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     if (!words.view.empty()) {
       Prjrep::AutoPtr<Hvd::IView> view = FindView(words.view);
       if (!view) return Error(interp, "no view \"" + words.view + "\"");
-      if (AutoCast<Hvd::IKeyedPropertySet> settings(view.Get()); settings)
-        instance = Prjrep::AutoPtr<Hvd::IPropertyInstance>(AutoRelease<Hvd::IPropertyInstance>(settings->Lookup(args[0].c_str())));
+      // A view keys its properties by their names without the "PROP_" of the project's: either is taken.
+      if (AutoCast<Hvd::IKeyedPropertySet> settings(view.Get()); settings) {
+        const std::string& name = args[0];
+        instance = Prjrep::AutoPtr<Hvd::IPropertyInstance>(AutoRelease<Hvd::IPropertyInstance>(settings->Lookup(name.c_str())));
+        if (!instance && name.size() > 5 && name.compare(0, 5, "PROP_") == 0)
+          instance = Prjrep::AutoPtr<Hvd::IPropertyInstance>(
+              AutoRelease<Hvd::IPropertyInstance>(settings->Lookup(name.substr(5).c_str())));
+      }
     } else {
       instance = ProjectProperty(args[0], &device);
     }

@@ -37,6 +37,12 @@ set order [project order]
 check "order" $order [list $pkg $leaf $top]
 check "top" [project top] top
 fails "no view" {project order -view {no [such] view}} "no view*"
+# A view's setting is named by its key or by its property name.
+project set -view VIEW_AbstractSynthesis PROP_VHDLSOURCEANALYSISSTANDARD 2008
+check "view setting by key" [project get -view VIEW_AbstractSynthesis VHDLSOURCEANALYSISSTANDARD] 2008
+project set -view VIEW_AbstractSynthesis VHDLSOURCEANALYSISSTANDARD ""
+check "view setting by name" [project get -view VIEW_AbstractSynthesis PROP_VHDLSOURCEANALYSISSTANDARD] ""
+fails "no view setting" {project get -view VIEW_AbstractSynthesis PROP_NOPE} {no property "PROP_NOPE"}
 project set {PROP_AutoCompileOrderImp} false
 project save
 project close
