@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -205,6 +206,68 @@ bool ReadWords(Tcl_Interp* interp, int first, int objc, Tcl_Obj* const objv[], c
   return true;
 }
 
+// Holds back the refresh of every view and of the transform engine while one command changes
+// the project in several calls, so that they refresh once, on the command's final state: a file
+// added and then moved to its library is never weighed as a top while it is still in "work".
+class BatchScope {
+ public:
+  explicit BatchScope(Hvd::IProject* project) {
+    Hvd::IDesign* design = nullptr;  // borrowed: the project keeps its design
+    if (project == nullptr || project->GetDesign(&design) != Hvd::kSuccess || design == nullptr) return;
+    AutoRelease<Hvd::IViewIterator> views;
+    if (AutoCast<Hvd::IViewManager> manager(design); manager && manager->GetViews(views.Receive()) == Hvd::kSuccess)
+      for (; views && !views->IsDone(); std::ignore = views->Next())
+        if (AutoCast<Hvd::IBatchDelay> delay(views->Current()); delay) m_delayed.emplace_back(delay.Get());
+    AutoRelease<Hvd::ITransformEngine> engine;
+    if (design->GetTOE(engine.Receive()) == Hvd::kSuccess)
+      if (AutoCast<Hvd::IBatchDelay> delay(engine.Get()); delay) m_delayed.emplace_back(delay.Get());
+    for (const auto& delay : m_delayed) std::ignore = delay->BeginBatch();
+  }
+  ~BatchScope() {
+    for (const auto& delay : m_delayed) std::ignore = delay->EndBatch();
+  }
+  BatchScope(const BatchScope&) = delete;
+  BatchScope& operator=(const BatchScope&) = delete;
+
+ private:
+  std::vector<Prjrep::AutoPtr<Hvd::IBatchDelay>> m_delayed;
+};
+
+// The sources of the open project that were missing from disk at the last check.
+std::set<std::string> g_missing;
+
+// Checks sources of the open project on disk (every one, or only `only`), in one batch, as the
+// host does before it uses them: a file changed since the last check is read again, and one
+// back in place takes its views again. A source that went missing since the last check is named
+// once on standard error. A source's first check only records it, so each is checked when it
+// comes into the project too.
+void CheckSourcesOnDisk(Hvd::IHdlFile* only = nullptr) {
+  if (!g_project) return;
+  AutoCast<Hvd::IFileManager> manager(g_project.Get());
+  AutoRelease<Hvd::IHdlFileIterator> files;
+  if (only == nullptr && (!manager || manager->GetProjectFiles(files.Receive()) != Hvd::kSuccess || !files)) return;
+  const BatchScope batch(g_project.Get());
+  std::set<std::string> missing;
+  const auto check = [&](Hvd::IHdlFile* file) {
+    std::ignore = file->CheckFileOnDisk();
+    std::int64_t seconds = -1;
+    std::int64_t microseconds = 0;
+    if (AutoCast<Prjrep::ITimestamp> checked(file); !checked || checked->GetTime(&seconds, &microseconds) != Hvd::kSuccess ||
+                                                    seconds != 0)
+      return;
+    Text path;
+    if (AutoCast<Prjrep::IFileNameHelper> names(file); !names || names->GetFullName(&path) != Hvd::kSuccess) return;
+    if (only == nullptr) missing.insert(path.str());
+    if (g_missing.count(path.str()) == 0)
+      Port_MsgManData::createObject("velsh", "velsh", 0, "")
+          .issueWarning("The source \"%s\" is missing from disk.\n", path.c_str());
+    if (only != nullptr) g_missing.insert(path.str());
+  };
+  if (only != nullptr) return check(only);
+  for (; !files->IsDone(); std::ignore = files->Next()) check(files->Current());
+  g_missing = std::move(missing);
+}
+
 bool NeedOpen(Tcl_Interp* interp) {
   if (g_project) return true;
   Error(interp, "no project is open");
@@ -278,6 +341,7 @@ Hvd::Status WritePartitions() {
 Hvd::Status CloseProject(bool save) {
   if (!g_project) return Hvd::kSuccess;
   if (save) {
+    CheckSourcesOnDisk();
     AutoCast<Hvd::IForceSave> saver(g_project.Get());
     const Hvd::Status saved = saver ? saver->ForceSave() : Hvd::kMissingInterface;
     if (saved != Hvd::kSuccess) return saved;
@@ -292,6 +356,7 @@ Hvd::Status CloseProject(bool save) {
   }
   ClosePRProjects(reconfiguration);
   g_project = nullptr;
+  g_missing.clear();
   return closed;
 }
 
@@ -306,6 +371,7 @@ int OpenProject(Tcl_Interp* interp, const std::string& path) {
   if (open) {
     g_project = std::move(project);
     RegisterCvfHelper();
+    CheckSourcesOnDisk();
   }
   if (opened != Hvd::kSuccess) return Failed(interp, "project open", opened);
   return Done(interp);
@@ -374,6 +440,7 @@ int SnapshotCmd(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
 
   if (action == "take") {
     if (args.empty() || args.size() > 2) return Usage(interp, "project snapshot take NAME ?DESCRIPTION?");
+    CheckSourcesOnDisk();
     AutoRelease<Hvd::ICheckpoint> made;
     const Hvd::Status created =
         manager->CreateCheckpoint(args[0].c_str(), args.size() > 1 ? args[1].c_str() : "", made.Receive());
@@ -453,6 +520,7 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
   }
   if (sub == "save") {
     if (!args.empty()) return Usage(interp, "project save");
+    CheckSourcesOnDisk();
     AutoCast<Hvd::IForceSave> save(g_project.Get());
     const Hvd::Status saved = save ? save->ForceSave() : Hvd::kMissingInterface;
     return saved == Hvd::kSuccess ? Done(interp) : Failed(interp, "project save", saved);
@@ -460,6 +528,7 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
   // Copies of the open project; the open project stays the one open.
   if (sub == "saveas" || sub == "copy" || sub == "archive") {
     if (args.size() != 1) return Usage(interp, ("project " + sub + " PATH").c_str());
+    CheckSourcesOnDisk();
     AutoCast<Hvd::IProjectSaveAsArchive3> copies(g_project.Get());
     if (!copies) return Error(interp, "the project makes no copies");
     const std::string target = Absolute(args[0].c_str());
@@ -514,6 +583,7 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
   }
   if (sub == "order" || sub == "top" || sub == "hierarchy") {
     if (!args.empty()) return Usage(interp, "project order|top|hierarchy ?-view VIEW? ?-format FORMAT?");
+    CheckSourcesOnDisk();
     Prjrep::AutoPtr<Hvd::IView> view = FindView(words.view);
     if (!view) return Error(interp, "no view \"" + (words.view.empty() ? std::string("VIEW_AbstractSynthesis") : words.view) + "\"");
     if (sub == "order") {
@@ -559,33 +629,6 @@ void DropLibrary(Hvd::ISourceLibraryManager* libraries, Hvd::ISourceLibrary* lib
   }
 }
 
-// Holds back the refresh of every view and of the transform engine while one command changes
-// the project in several calls, so that they refresh once, on the command's final state: a file
-// added and then moved to its library is never weighed as a top while it is still in "work".
-class BatchScope {
- public:
-  explicit BatchScope(Hvd::IProject* project) {
-    Hvd::IDesign* design = nullptr;  // borrowed: the project keeps its design
-    if (project == nullptr || project->GetDesign(&design) != Hvd::kSuccess || design == nullptr) return;
-    AutoRelease<Hvd::IViewIterator> views;
-    if (AutoCast<Hvd::IViewManager> manager(design); manager && manager->GetViews(views.Receive()) == Hvd::kSuccess)
-      for (; views && !views->IsDone(); std::ignore = views->Next())
-        if (AutoCast<Hvd::IBatchDelay> delay(views->Current()); delay) m_delayed.emplace_back(delay.Get());
-    AutoRelease<Hvd::ITransformEngine> engine;
-    if (design->GetTOE(engine.Receive()) == Hvd::kSuccess)
-      if (AutoCast<Hvd::IBatchDelay> delay(engine.Get()); delay) m_delayed.emplace_back(delay.Get());
-    for (const auto& delay : m_delayed) std::ignore = delay->BeginBatch();
-  }
-  ~BatchScope() {
-    for (const auto& delay : m_delayed) std::ignore = delay->EndBatch();
-  }
-  BatchScope(const BatchScope&) = delete;
-  BatchScope& operator=(const BatchScope&) = delete;
-
- private:
-  std::vector<Prjrep::AutoPtr<Hvd::IBatchDelay>> m_delayed;
-};
-
 int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   Port_MsgManData::ClearCaptured();
   if (objc < 2) return Usage(interp, "velfile add|remove|list ?arg ...?");
@@ -610,6 +653,7 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
       std::ignore = classes->SetBit(0);
       std::ignore = classes->SetBit(1);
     }
+    CheckSourcesOnDisk(file.Get());
     if (!words.hasLibrary) return Done(interp);
     AutoCast<Hvd::ISourceLibraryManager> libraries(g_project.Get());
     AutoRelease<Hvd::ISourceLibrary> library;

@@ -208,6 +208,34 @@ TEST_F(FileTest, TheDiskCheckLooksAtThePathLastSetAndKeepsItWhenASetFails) {
   EXPECT_EQ(check(), Ids{Hvd::EventId::HdlFileEvent()});
 }
 
+// A script rewrites a file within the second of its last check, even to the same size: that is
+// a change, and the check time moves with it, which is what the parser's hand-over compares.
+TEST_F(FileTest, ARewriteWithinTheSecondIsAChange) {
+  Write("src/a.vhd", "entity a is end; -- one");
+  AutoRelease<Hvd::IHdlFile> file = NewFile("src/a.vhd", "FILE_VHDL");
+  Recorder recorder;
+  recorder.Listen(file.Get());
+  const auto checkTime = [&] {
+    std::int64_t seconds = 0, microseconds = 0;
+    EXPECT_EQ(AutoCast<Prjrep::ITimestamp>(file.Get())->GetTime(&seconds, &microseconds), kSuccess);
+    return std::pair(seconds, microseconds);
+  };
+  ASSERT_EQ(file->CheckFileOnDisk(), kSuccess);
+  const auto first = checkTime();
+  // The same second, the same size, another text.
+  const std::filesystem::path path = m_dir + "/src/a.vhd";
+  const auto written = std::filesystem::last_write_time(path);
+  Write("src/a.vhd", "entity a is end; -- two");
+  std::filesystem::last_write_time(path, written + std::chrono::microseconds(1));
+  recorder.heard.clear();
+  EXPECT_EQ(file->CheckFileOnDisk(), kSuccess);
+  EXPECT_EQ(recorder.Ids(), (Ids{Hvd::EventId::FileChangedOnDisk(), Hvd::EventId::FileModified()}));
+  EXPECT_NE(checkTime(), first);
+  recorder.heard.clear();
+  EXPECT_EQ(file->CheckFileOnDisk(), kSuccess);
+  EXPECT_EQ(recorder.Ids(), Ids{}) << "checked again, unchanged";
+}
+
 TEST_F(FileTest, AnAutomaticallyManagedFileAnswersThroughTheFirstFileThatIncludesIt) {
   AutoRelease<Hvd::IHdlFile> parent = NewFile("src/top.v", "FILE_VERILOG");
   AutoRelease<Hvd::IHdlFile> child = NewFile("src/defs.vhd", "FILE_VHDL");

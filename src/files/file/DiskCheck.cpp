@@ -20,7 +20,10 @@ Status CFile::XIHdlFile::CheckFileOnDisk() {
   stamp.Update();
   const std::int64_t lastSize = std::exchange(self.m_sizeOnDisk, stamp.size);
   const std::int64_t time = stamp.time;
-  std::ignore = self.m_checkTime.SetTime(time, 0);
+  // Kept to the microsecond: a file rewritten within the second of its last check, as a script
+  // does, is a change, and the parser's hand-over compares this time to see it.
+  const std::int64_t microseconds = time == 0 ? 0 : stamp.nanoseconds / 1000;
+  std::ignore = self.m_checkTime.SetTime(time, microseconds);
 
   if (lastSeconds == -1) return kSuccess;
   if (time == 0) {
@@ -33,7 +36,7 @@ Status CFile::XIHdlFile::CheckFileOnDisk() {
     if (self.m_originState == kUserSource) self.PlaceInViews();
     return kSuccess;
   }
-  if (time == lastSeconds && stamp.size == lastSize && lastMicroseconds < 1) return kSuccess;
+  if (time == lastSeconds && stamp.size == lastSize && microseconds == lastMicroseconds) return kSuccess;
   std::ignore = SendEvent(this, EventId::FileChangedOnDisk(), this);
   std::ignore = SetModified(true);
   std::ignore = self.m_states.Clear();

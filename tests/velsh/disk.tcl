@@ -1,0 +1,46 @@
+# Sources changed on disk while the project is open: the shell checks them before it orders,
+# chooses the top, saves or copies, so an edit is read again at once, and a source that went
+# missing is named once on standard error and leaves the order until it comes back.
+source [file join [file dirname [info script]] checks.tcl]
+
+set root [file join [pwd] "velsh disk [pid]"]
+file delete -force $root
+file mkdir $root
+proc vhdl {name body} {
+    write [file join $::root $name.vhd] "entity $name is end;\narchitecture a of $name is begin $body end;"
+}
+proc order {} { lmap path [project order] {file rootname [file tail $path]} }
+vhdl leaf ""
+vhdl mid "u: entity work.leaf;"
+vhdl deep "u: entity work.mid;"
+vhdl shallow "u: entity work.leaf;"
+
+project open [file join $root disk.xhlc]
+foreach name {deep mid leaf shallow} { velfile add [file join $root $name.vhd] }
+check "top" [project top] deep
+check "order" [order] {leaf mid deep shallow}
+# deep now needs shallow, which is no root any more.
+vhdl deep "u: entity work.shallow; v: entity work.mid;"
+check "edited order" [order] {leaf mid shallow deep}
+check "edited top" [project top] deep
+
+project close
+
+# In a second shell, whose standard error is read here: a source gone is named once, however
+# often the shell checks, and is back in the order when it is back on disk.
+set gone [file join $root mid.vhd]
+set script [file join $root missing.tcl]
+write $script [join [list \
+    [list project open [file join $root disk.xhlc]] \
+    [list file rename $gone $gone.away] \
+    {puts "missing: [lmap path [project order] {file rootname [file tail $path]}]"} \
+    {project top} \
+    [list file rename $gone.away $gone] \
+    {puts "back: [lmap path [project order] {file rootname [file tail $path]}]"} \
+    {project close}] \n]
+set said [exec [info nameofexecutable] $script 2>@1]
+check "missing left out" [regexp -inline -line {^missing: .*$} $said] {{missing: leaf shallow deep}}
+check "missing named once" [regexp -all "The source \"[string map {[ \\[ ] \\]} $gone]\" is missing from disk" $said] 1
+check "back in the order" [regexp -inline -line {^back: .*$} $said] {{back: leaf mid shallow deep}}
+file delete -force $root
+if {$failures == 0} { puts "sources on disk: all passed" }
