@@ -206,6 +206,38 @@ bool ReadWords(Tcl_Interp* interp, int first, int objc, Tcl_Obj* const objv[], c
   return true;
 }
 
+// Warns of a library name that VHDL tools would not take: not a VHDL identifier, the name of a
+// library every tool keeps for itself, or one that differs from another library's only in case
+// (VHDL names are read without case). The library is made all the same, as asked.
+void WarnOfLibraryName(Hvd::ISourceLibraryManager* libraries, const std::string& name) {
+  const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  bool identifier = !name.empty() && letter(name.front()) && name.back() != '_';
+  for (std::size_t i = 1; identifier && i < name.size(); ++i)
+    identifier = letter(name[i]) || digit(name[i]) || (name[i] == '_' && name[i - 1] != '_');
+  std::string why;
+  if (!identifier) {
+    why = "it is not a VHDL identifier (a letter, then letters, digits and single underscores between them)";
+  } else if (boost::algorithm::iequals(name, "ieee") || boost::algorithm::iequals(name, "std")) {
+    why = "VHDL tools keep that name for their own library";
+  } else {
+    AutoRelease<Hvd::ISourceLibraryIterator> at;
+    if (libraries->GetSourceLibraries(at.Receive()) == Hvd::kSuccess && at) {
+      for (; !at->IsDone(); std::ignore = at->Next()) {
+        Text other;
+        if (AutoCast<Prjrep::IName> named(at->Current()); !named || named->GetName(other) != Hvd::kSuccess) continue;
+        if (other.str() != name && boost::algorithm::iequals(other.str(), name)) {
+          why = "it differs from the library \"" + other.str() + "\" only in case, and VHDL reads names without case";
+          break;
+        }
+      }
+    }
+  }
+  if (!why.empty())
+    Port_MsgManData::createObject("velsh", "velsh", 0, "")
+        .issueWarning("The library name \"%s\" will not be taken by VHDL tools: %s.\n", name.c_str(), why.c_str());
+}
+
 // Holds back the refresh of every view and of the transform engine while one command changes
 // the project in several calls, so that they refresh once, on the command's final state: a file
 // added and then moved to its library is never weighed as a top while it is still in "work".
@@ -662,9 +694,21 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
       created = libraries->CreateSourceLibrary(words.library.c_str(), library.Receive()) == Hvd::kSuccess && library;
     AutoCast<Hvd::ISourceLibraryMember> member(file.Get());
     const Hvd::Status moved = !library ? Hvd::kFailure : member ? member->SetLibrary(library) : Hvd::kMissingInterface;
-    if (moved == Hvd::kSuccess) return Done(interp);
+    if (moved == Hvd::kSuccess) {
+      if (created) WarnOfLibraryName(libraries, words.library);
+      return Done(interp);
+    }
     // A file its library refuses is not added, nor a library made for it.
-    const int failed = Failed(interp, "velfile add -library", moved);
+    const auto records = Port_MsgManData::Captured();
+    const bool wrongType = std::any_of(records.begin(), records.end(), [](const Port_MsgManData::Record& record) {
+      return record.text.find("is not valid for library") != std::string::npos;
+    });
+    const int failed = Failed(interp, "velfile add -library", moved,
+                              wrongType ? "velfile add: the library \"" + words.library + "\" takes VHDL files only, as "
+                                              "every library made by -library does, and " + args[0] +
+                                              " is not one: add it without -library, into \"work\", which takes "
+                                              "files of every language"
+                                        : std::string());
     std::ignore = files->RemoveFileByHdlFile(file.Get());
     if (created) DropLibrary(libraries, library);
     return failed;

@@ -88,5 +88,23 @@ check "parse error once on standard error" [regexp -all {Error \(ProjectMgmt\)[^
 check "parse error once in the error" [regexp -all {=> [^\n]*\n while parsing file} $said] 1
 check "nothing else in the error" [regexp -all {while parsing file} $said] 2
 
+# A library made by -library takes VHDL only, and the refusal says where Verilog goes; a library
+# name VHDL tools would not take is made, with a warning naming why.
+set verilog [file join $root v.v]
+write $verilog "module v; endmodule"
+set lines [list [list project open [file join $root names.xhlc]] \
+    [list catch [list velfile add $verilog -library vlib] refused] {puts stderr "=> $refused"}]
+foreach {name library} {n1 {my lib} n2 1lib n3 work.x n4 ieee n5 Mixed n6 mixed n7 good_name} {
+    write [file join $root $name.vhd] "entity $name is end;"
+    lappend lines [list velfile add [file join $root $name.vhd] -library $library]
+}
+lappend lines {project close -nosave}
+set said [session names [join $lines \n]]
+check "VHDL only" [string match "*=> velfile add: the library \"vlib\" takes VHDL files only*without -library, into \"work\"*" $said] 1
+foreach library {{my lib} 1lib work.x ieee mixed} {
+    check "warned of $library" [regexp -all "The library name \"$library\" will not be taken by VHDL tools" $said] 1
+}
+check "good names pass" [regexp -all {The library name "(Mixed|good_name)"} $said] 0
+
 file delete -force $root
 if {$failures == 0} { puts "messages: all passed" }
