@@ -704,10 +704,10 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
       return record.text.find("is not valid for library") != std::string::npos;
     });
     const int failed = Failed(interp, "velfile add -library", moved,
-                              wrongType ? "velfile add: the library \"" + words.library + "\" takes VHDL files only, as "
-                                              "every library made by -library does, and " + args[0] +
-                                              " is not one: add it without -library, into \"work\", which takes "
-                                              "files of every language"
+                              wrongType ? Unexplained("velfile add -library", moved) + "\nvelfile add: the library \"" +
+                                              words.library + "\" takes VHDL files only, as every library made by "
+                                              "-library does, and " + args[0] + " is not one: add it without "
+                                              "-library, into \"work\", which takes files of every language"
                                         : std::string());
     std::ignore = files->RemoveFileByHdlFile(file.Get());
     if (created) DropLibrary(libraries, library);

@@ -100,7 +100,7 @@ foreach {name library} {n1 {my lib} n2 1lib n3 work.x n4 ieee n5 Mixed n6 mixed 
 }
 lappend lines {project close -nosave}
 set said [session names [join $lines \n]]
-check "VHDL only" [string match "*=> velfile add: the library \"vlib\" takes VHDL files only*without -library, into \"work\"*" $said] 1
+check "VHDL only" [string match "*=> File type for file <*v.v> is not valid for library <vlib>.\nvelfile add: the library \"vlib\" takes VHDL files only*without -library, into \"work\"*" $said] 1
 foreach library {{my lib} 1lib work.x ieee mixed} {
     check "warned of $library" [regexp -all "The library name \"$library\" will not be taken by VHDL tools" $said] 1
 }
