@@ -288,9 +288,12 @@ Status CProjectSourceXMLWriter::CollectFiles(std::uint32_t originState, const ch
     std::uint32_t state = 0;
     if (!file || file->GetOriginState(&state) != kSuccess || state != originState) continue;
     const bool projectFile = IsProjectFileType(file.Get());
+    // A file is this project's own only when the project is one of its originators: a child
+    // project's file, listed here, would be read back as the parent's and outlive the child.
     if (AutoCast<IOriginatorRef> originators(file.Get()); originators && !projectFile) {
-      AutoRelease<Prjrep::IAutonymIterator> inside;
-      if (originators->GetOriginatorIterator(inside.Receive()) != kSuccess || !inside || inside->IsDone()) continue;
+      AutoRelease<Prjrep::IAutonymIterator> at;
+      std::ignore = originators->FindOriginator(m_project.Get(), at.Receive());
+      if (!at || at->IsDone()) continue;
     }
     std::uint64_t sequence = 0;
     if (AutoCast<ICompileOrder> order(file.Get()); order) std::ignore = order->GetSequenceID(0, &sequence);

@@ -205,6 +205,27 @@ TEST_F(CompositionTest, DecomposeTakesOutWhatOnlyTheChildBroughtIn) {
   EXPECT_EQ(Hvd::UpdateComposedFileOriginators(nullptr, m_child), kFailure);
 }
 
+// Saved, closed and opened again, the parent holds the child's files through the child alone:
+// they leave with it, and the file the user added before the child stays.
+TEST_F(CompositionTest, AReopenedParentLetsTheChildsFilesGoWithTheChild) {
+  const std::string a = PathOf("proj/core/a.vhd"), b = PathOf("proj/core/b.vhd"), core = PathOf("proj/core/core.xhlc");
+  std::ignore = Hvd::SetPropertyValueByName(m_child, "PROP_StopImpView", "VIEW_AbstractSynthesis");
+  for (Hvd::IHdlFile* file : {m_a.Get(), m_b.Get()}) {  // for implementation and simulation
+    ASSERT_EQ(AutoCast<Hvd::IViewClassAssociation>(file)->SetBit(0), kSuccess);
+    ASSERT_EQ(AutoCast<Hvd::IViewClassAssociation>(file)->SetBit(1), kSuccess);
+  }
+  std::ignore = Add(m_parent, "proj/core/b.vhd");
+  std::ignore = Add(m_parent, "proj/core/core.xhlc");
+  ASSERT_EQ(FileNames(m_parent), (std::vector<std::string>{b, core, a}));
+  ASSERT_EQ(m_parent->ProjectClose(true), kSuccess);
+
+  Hvd::IProject* parent = Open("proj/p.xhlc");
+  ASSERT_TRUE(Find(parent, a) && Find(parent, core));
+  ASSERT_EQ(AutoCast<Hvd::IFileManager>(parent)->RemoveFileByPath(core.c_str()), kSuccess);
+  EXPECT_EQ(FileNames(parent), std::vector<std::string>{b});
+  EXPECT_TRUE(HasOriginatorMatching(parent, Find(parent, b).Get()));
+}
+
 // A parent that cannot lose files keeps them, still as the child's.
 TEST_F(CompositionTest, AReadOnlyParentKeepsTheFilesWithTheirProvenance) {
   FileComposer composer(m_parent, m_child);

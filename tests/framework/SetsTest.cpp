@@ -253,6 +253,26 @@ TEST(SequenceSetTest, ElementsLeaveTheSetBeforeTheyAreReleased) {
   EXPECT_TRUE(log.destroyed == 1 && seen == 0) << seen;
 }
 
+// A position of a string set names the string GetAt reads there, also once strings before it
+// have gone; at the end nothing is written.
+TEST(StringSetTest, GetAtIntoCopiesTheStringAtAPositionAndNothingAtTheEnd) {
+  StringVectorSet strings;
+  for (const char* text : {"a", "b", "c"}) ASSERT_EQ(strings.Add(Port::StringBase<char>(text)), kSuccess);
+  Port::StringBase<char> out("untouched");
+  EXPECT_TRUE(strings.GetAtInto(1, out) == kSuccess && out.str() == "b");
+  Prjrep::IStringIterator* first = nullptr;
+  ASSERT_EQ(strings.GetIterator(&first), kSuccess);
+  ASSERT_EQ(strings.Remove(first), kSuccess);
+  Prjrep::ReleaseInterface(first);
+  for (std::size_t at : {0u, 1u}) {
+    EXPECT_EQ(strings.GetAtInto(at, out), kSuccess);
+    EXPECT_EQ(out.str(), strings.GetAt(at).str()) << at;
+  }
+  EXPECT_EQ(out.str(), "c");
+  EXPECT_EQ(strings.GetAtInto(2, out), kFailure);
+  EXPECT_EQ(out.str(), "c") << "left as it was";
+}
+
 TEST(PointerSetTest, EachPointerOnceWithoutReferencesAndRemovalStepsBack) {
   PointerElements elements;
   Sets::Pointer set;

@@ -6,10 +6,13 @@
 #include <vector>
 
 #include "CitP/Factory.h"
+#include "Hvd/ClassIds.h"
+#include "Prjrep/StandIns.h"
 #include "core/Events.h"
 #include "core/Factory.h"
 #include "core/RefCount.h"
 #include "project/IpcConnection.h"
+#include "project/project/CProject.h"
 
 namespace {
 using Hvd::kFailure, Hvd::kSuccess, Hvd::Status;
@@ -103,6 +106,36 @@ TEST_F(IpcConnectionTest, ReturnedManagersAreHandedOutAgainLastFirst) {
   Hvd::ReturnConnectionManager(last);
   Hvd::DrainConnectionManagerPool();
   EXPECT_EQ(g_alive, 2) << "only the managers still held are left";
+}
+
+// A project asks for a manager once and hands out the one it holds; its close shuts the
+// manager down, and the next project that asks is given it from the pool, not started again.
+TEST_F(IpcConnectionTest, AProjectKeepsOneManagerAndLeavesItToTheNextAfterItsClose) {
+  InstFactoryEntry();
+  Prjrep::RegisterComponents();
+  Hvd::RegisterFactoriesOf<CFakeManager, CFakeAddSource, CFakeShutDown>();
+  IConnectionManager* kept = nullptr;
+  {
+    Prjrep::AutoRelease<Hvd::IProject> first(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->GetConnectionManager(nullptr), kFailure);
+    Prjrep::AutoRelease<IConnectionManager> manager, again;
+    ASSERT_TRUE(first->GetConnectionManager(manager.Receive()) == kSuccess && manager);
+    ASSERT_TRUE(first->GetConnectionManager(again.Receive()) == kSuccess && again.Get() == manager.Get());
+    kept = manager.Get();
+    EXPECT_EQ(g_calls, (Calls{"add-source", "start"}));
+    Hvd::CProject::FromInterface(first.Get())->EnterOpenState("/nowhere/p.xhlc", nullptr, false);
+    EXPECT_EQ(first->ProjectClose(false), kSuccess);
+    EXPECT_EQ(g_calls, (Calls{"add-source", "start", "shut-down"}));
+  }
+  {
+    Prjrep::AutoRelease<Hvd::IProject> second(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+    Prjrep::AutoRelease<IConnectionManager> manager;
+    ASSERT_EQ(second->GetConnectionManager(manager.Receive()), kSuccess);
+    EXPECT_EQ(manager.Get(), kept);
+    EXPECT_EQ(g_calls, (Calls{"add-source", "start", "shut-down"})) << "not started again";
+  }
+  Prjrep::ResetNamedObjectRegistry();
 }
 
 }  // namespace

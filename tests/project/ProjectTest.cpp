@@ -130,6 +130,15 @@ TEST_F(ProjectTest, AccessorsOfAClosedAndOfAnOpenProject) {
   EXPECT_EQ((path + "|" + work + "|" + repository + "|" + generated).str(),
             m_dir + "/p.xhlc|" + m_dir + "|" + m_dir + "/p.hlc|" + m_dir + "/p.ghlc")
       << "with no working-directory property, the project's own directory";
+
+  // An open project takes a name; a read-only one keeps the name it has.
+  auto name = AutoCast<Prjrep::IName>(m_project.Get());
+  Text named;
+  EXPECT_EQ(name->SetName("renamed"), kSuccess);
+  EXPECT_TRUE(name->GetName(named) == kSuccess && named == "renamed");
+  CProject::FromInterface(m_project.Get())->EnterOpenState((m_dir + "/p.xhlc").c_str(), m_design.Get(), true);
+  EXPECT_EQ(name->SetName("other"), Hvd::kProjectReadOnly);
+  EXPECT_TRUE(name->GetName(named) == kSuccess && named == "renamed");
 }
 
 TEST_F(ProjectTest, TheSaveDelayIsReadWithItsBase) {

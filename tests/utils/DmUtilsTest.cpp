@@ -32,6 +32,7 @@
 #include "support/FakeProject.h"
 #include "support/Records.h"
 #include "utils/DmUtils.h"
+#include "utils/FileUtils.h"
 
 namespace {
 
@@ -382,6 +383,12 @@ TEST_F(DmUtilsTest, OwningProjectAndFullPathOfEachKindOfObject) {
   // A relative file name comes back absolute and canonical.
   AutoRelease<CFileDouble> source(new CFileDouble("FILE_VHDL", "rtl/../rtl/a.vhd"));
   EXPECT_EQ(Hvd::GetObjectFullPath(source.Get()), std::filesystem::current_path().string() + "/rtl/a.vhd");
+  // The directory of an object is that of its full path.
+  EXPECT_EQ(Hvd::FileUtils::GetObjectDirectory(source.Get()), std::filesystem::current_path().string() + "/rtl");
+  EXPECT_EQ(Hvd::FileUtils::GetObjectDirectory(project.Get()), m_dir);
+  AutoRelease<CFileDouble> atRoot(new CFileDouble("FILE_VHDL", "/a.vhd"));
+  EXPECT_TRUE(Hvd::FileUtils::GetObjectDirectory(atRoot.Get()) == "/" &&
+              Hvd::FileUtils::GetObjectDirectory(nullptr).empty());
   // A child project's file finds the project loaded from it.
   AutoRelease<CFileDouble> child(new CFileDouble("FILE_XHLC", m_source)),
       unloaded(new CFileDouble("FILE_XHLC", m_dir + "/none.xhlc"));

@@ -149,4 +149,16 @@ TEST_F(DumperTest, OpenAppendsElementsAttributesAndTextThroughTheInterface) {
             "</Dumper>\n");
 }
 
+// Raw text goes out byte for byte, markup and entities as they are, and only while the file is open.
+TEST_F(DumperTest, RawTextIsWrittenAsItIsWhileTheFileIsOpen) {
+  m_dumper->WriteRaw("closed\n");
+  ASSERT_EQ(m_dumper->Open(m_path), kSuccess);
+  ASSERT_EQ(m_dumper->AddText(""), kSuccess);
+  m_dumper->WriteRaw("<raw a=\"&amp;\">x < y</raw>\n");
+  ASSERT_EQ(m_dumper->BeginElement("e"), kSuccess);
+  EXPECT_EQ(Trace(), "<Dumper ><raw a=\"&amp;\">x < y</raw>\n<e />\n</Dumper>\n");
+  m_dumper->WriteRaw("closed again\n");
+  EXPECT_EQ(ReadAll(m_path), "<Dumper ><raw a=\"&amp;\">x < y</raw>\n<e />\n</Dumper>\n");
+}
+
 }  // namespace
