@@ -4,12 +4,26 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 namespace Hvd {
 
-bool ReadRegularFile(const std::string& path, std::string& bytes, std::uintmax_t maxBytes, std::string* message) {
+namespace {
+
+// Room for `want` bytes, taken afresh: a string's own reserve may round up to double its room,
+// past what the file holds.
+template <class Bytes>
+void Grow(Bytes& bytes, std::size_t want) {
+  Bytes grown;
+  grown.reserve(want);
+  grown.insert(grown.end(), bytes.begin(), bytes.end());
+  bytes.swap(grown);
+}
+
+template <class Bytes>
+bool Read(const std::string& path, Bytes& bytes, std::uintmax_t maxBytes, std::string* message) {
   bytes.clear();
   const auto failed = [&](const std::string& why) {
     bytes.clear();
@@ -30,7 +44,9 @@ bool ReadRegularFile(const std::string& path, std::string& bytes, std::uintmax_t
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
     return failed(std::string("fcntl failed: ") + std::strerror(errno));
-  bytes.reserve(static_cast<std::size_t>(info.st_size));
+  // The size is only what the file claims: room grows with the bytes read, at most to double
+  // them, and never past the claimed size, which a sparse file can make far larger than memory.
+  const std::uintmax_t claimed = static_cast<std::uintmax_t>(info.st_size);
   char buffer[64 * 1024];
   for (;;) {
     const ssize_t got = ::read(fd, buffer, sizeof buffer);
@@ -39,10 +55,24 @@ bool ReadRegularFile(const std::string& path, std::string& bytes, std::uintmax_t
       if (errno == EINTR) continue;
       return failed(std::string("read failed: ") + std::strerror(errno));
     }
+    const std::size_t size = bytes.size() + static_cast<std::size_t>(got);
     // A file that grows while it is read is held to the same bound.
-    if (bytes.size() + static_cast<std::size_t>(got) > maxBytes) return failed("it is too large");
-    bytes.append(buffer, static_cast<std::size_t>(got));
+    if (size > maxBytes) return failed("it is too large");
+    if (size > bytes.capacity() && size <= claimed)
+      Grow(bytes, static_cast<std::size_t>(std::min<std::uintmax_t>(claimed, std::max(size, 2 * bytes.capacity()))));
+    bytes.insert(bytes.end(), buffer, buffer + got);
   }
+}
+
+}  // namespace
+
+bool ReadRegularFile(const std::string& path, std::string& bytes, std::uintmax_t maxBytes, std::string* message) {
+  return Read(path, bytes, maxBytes, message);
+}
+
+bool ReadRegularFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::uintmax_t maxBytes,
+                     std::string* message) {
+  return Read(path, bytes, maxBytes, message);
 }
 
 }  // namespace Hvd

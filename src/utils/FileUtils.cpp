@@ -10,7 +10,6 @@
 #include <cstring>
 #include <filesystem>
 #include <iterator>
-#include <limits>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -590,8 +589,8 @@ bool SplitPart(const std::string& bytes, std::uint64_t base, std::string& data, 
 
 }  // namespace
 
-bool ReadWholeFile(const char* path, std::string& bytes, std::string& why) {
-  return Hvd::ReadRegularFile(path, bytes, std::numeric_limits<std::uintmax_t>::max(), &why);
+bool ReadWholeFile(const char* path, std::string& bytes, std::string& why, std::uintmax_t maxBytes) {
+  return Hvd::ReadRegularFile(path, bytes, maxBytes, &why);
 }
 
 Status JoinZips(const std::vector<String>& parts, const String& archive) {
@@ -604,8 +603,9 @@ Status JoinZips(const std::vector<String>& parts, const String& archive) {
     std::string partData;
     std::string partCentral;
     std::uint64_t partEntries = 0;
-    if (!ReadWholeFile(part.c_str(), bytes, why))
-      return Fail(kZipNotFound, "ERROR: FileUtils::JoinZips - Unable to read <%s>\n", part.c_str());
+    // No part of a join can be larger than the join, which the 32-bit forms bound.
+    if (!ReadWholeFile(part.c_str(), bytes, why, 0xFFFFFFFF))
+      return Fail(kZipNotFound, "ERROR: FileUtils::JoinZips - Unable to read <%s>: %s\n", part.c_str(), why.c_str());
     if (!SplitPart(bytes, data.size(), partData, partCentral, partEntries))
       return Fail(kZipNotFound, "ERROR: FileUtils::JoinZips - <%s> is not an archive that can be joined\n", part.c_str());
     data += partData;

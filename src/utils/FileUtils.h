@@ -102,9 +102,10 @@ class NamesZipJob {
 // archives (a comment, more than one disk, the 64-bit forms) or a join that would need those
 // forms are refused with nothing written.
 Status JoinZips(const std::vector<Port::StringBase<char>>& parts, const Port::StringBase<char>& archive);
-// The whole of a regular file, or false with `why` naming the file and the failed step. The
-// open does not wait: a pipe with no writer would otherwise block it for ever.
-bool ReadWholeFile(const char* path, std::string& bytes, std::string& why);
+// The whole of a regular file of at most `maxBytes`, or false with `why` naming the file and
+// the failed step; a larger file is refused unread. The open does not wait: a pipe with no
+// writer would otherwise block it for ever.
+bool ReadWholeFile(const char* path, std::string& bytes, std::string& why, std::uintmax_t maxBytes);
 // Creates a new, uniquely named directory, open to its owner only, and gives its absolute
 // path; `outPath` is empty on failure.
 Status CreateTempDirectory(Port::StringBase<char>& outPath);

@@ -1,5 +1,6 @@
 #include "utils/XmlPlatform.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 #include <xercesc/dom/DOMException.hpp>
@@ -23,6 +24,9 @@ namespace Hvd::Xml {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
+// The project files' bound (that of the project source reader): a project of 100,000 files
+// takes about a third of it.
+constexpr std::uintmax_t kMaxDocumentBytes = std::uintmax_t{64} << 20;
 
 void AppendUtf16(std::u16string& out, char32_t c) {
   if (c >= 0x10000) {
@@ -335,7 +339,7 @@ DocumentPtr SafeDomParser::ParseFile(const char* path, std::string* kept, Conten
   std::string bytes;
   try {
     std::string why;
-    if (!FileUtils::ReadWholeFile(path, bytes, why)) {
+    if (!FileUtils::ReadWholeFile(path, bytes, why, kMaxDocumentBytes)) {
       Refuse(why);
       return nullptr;
     }

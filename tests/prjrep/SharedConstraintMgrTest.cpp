@@ -78,4 +78,20 @@ TEST_F(SharedConstraintMgrTest, OnlyARepositoryWithAPathHasAManager) {
   EXPECT_EQ(DataOf(manager), "kept");
 }
 
+// Constraint data is read only up to a bound far past any constraints: a larger file (sparse
+// here) is refused unread, and the manager then holds no data rather than a part of it.
+TEST_F(SharedConstraintMgrTest, AFileFarLargerThanAnyConstraintsIsRefusedUnread) {
+  fs::create_directories(dir / "top_qdb");
+  TempDir::Write(dir / "top_qdb/cst.vbcd", "first");
+  auto registry = Create<IAutonymLookup>(ClassId::NamedObjectRegistry());
+  Object repository;
+  ASSERT_EQ(registry->ResolveOrCreate(PathNym(dir / "top.hlc"), nullptr, repository.Receive()), kSuccess);
+  auto manager = ManagerIn(repository);
+  ASSERT_TRUE(manager);
+  EXPECT_EQ(DataOf(manager), "first");
+  fs::resize_file(dir / "top_qdb/cst.vbcd", std::uintmax_t{256} << 20);
+  EXPECT_NE(manager->Reload(), Hvd::kSuccess);
+  EXPECT_EQ(DataOf(manager), "");
+}
+
 }  // namespace

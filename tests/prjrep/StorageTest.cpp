@@ -1,11 +1,16 @@
 // The storage stream: values, objects and their identity, files, and injected faults.
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
+#include "Port/MsgMan.h"
 #include "Prjrep/Storage.h"
 #include "prjrep/StandInFixture.h"
 
@@ -99,13 +104,28 @@ struct StreamFile {
   void Write(const std::string& path, std::uint64_t claimedValues = 0) const {
     StreamFile body;
     body.Le(claimedValues ? claimedValues : values).payload += payload + std::string(16, '\0');  // no children
+    body.WriteAsPayload(path, 1);
+  }
+  // This file's bytes as the payload of a file of `nodes` storages.
+  void WriteAsPayload(const std::string& path, std::uint64_t nodes) const {
     std::uint64_t hash = 0xcbf29ce484222325ull;
-    for (const char c : body.payload) hash = (hash ^ static_cast<std::uint8_t>(c)) * 0x100000001b3ull;
+    for (const char c : payload) hash = (hash ^ static_cast<std::uint8_t>(c)) * 0x100000001b3ull;
     StreamFile head{std::string("HvdStrm\x1a\x02\0\0\0", 12)};
-    head.Le(1).Le(body.payload.size()).Le(hash);
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << head.payload << body.payload;
+    head.Le(nodes).Le(payload.size()).Le(hash);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << head.payload << payload;
   }
 };
+
+// A file whose root holds empty child storages of these names, in the order given.
+void WriteChildren(const std::string& path, const std::vector<std::string>& names) {
+  StreamFile body;
+  body.Le(0).Le(names.size());
+  for (const std::string& name : names) {
+    body.Le(name.size()).payload += name;
+    body.Le(0).Le(0).Le(0);
+  }
+  body.Le(0).WriteAsPayload(path, 1 + names.size());
+}
 
 // Values and two items sharing a child, the first written twice; and what reads back.
 struct Graph {
@@ -285,6 +305,43 @@ TEST_F(StorageTest, ObjectsNestNoDeeperThanStoragesAndFilesClaimingMoreAreRefuse
   EXPECT_EQ(control->LoadFromFile(path.c_str()), kFailure);
   const bool watched = g_watchAllocations.exchange(false);
   EXPECT_TRUE(!watched || g_largestAllocation <= std::filesystem::file_size(path)) << g_largestAllocation;
+}
+
+// A child storage that no path reaches (an empty name, or one holding the separator, which would
+// stand behind the storages it names) is never made, and a file holding one is refused with an
+// error naming the file, never loaded with the storage out of reach.
+TEST_F(StorageTest, StorageNamesThatNoPathReachesAreNeitherMadeNorLoaded) {
+  AutoRelease<IStorage> child;
+  for (const char* name : {"", "/", "//"})
+    EXPECT_EQ(storage->OpenStorage(name, kCreate, child.ReleaseAndReceive()), kFailure) << name;
+  const std::string path = dir / "named.bin";
+  for (const std::vector<std::string>& names :
+       std::vector<std::vector<std::string>>{{""}, {"/"}, {"a/b"}, {"a", "a/b"}}) {
+    WriteChildren(path, names);
+    Port_MsgManData::ClearCaptured();
+    EXPECT_EQ(control->LoadFromFile(path.c_str()), kFailure) << names.back();
+    const auto said = Port_MsgManData::Captured();
+    EXPECT_TRUE(said.size() == 1 && said[0].severity == Port_MsgManData::Severity::Error &&
+                said[0].text.find(path) != std::string::npos)
+        << names.back();
+  }
+  WriteChildren(path, {"a", "b"});
+  EXPECT_EQ(control->LoadFromFile(path.c_str()), kSuccess);
+  EXPECT_EQ(storage->OpenStorage("b", kRead, child.ReleaseAndReceive()), kSuccess);
+}
+
+// A FIFO in the file's place is refused at once: the child process's alarm turns a wait for a
+// writer into a failure.
+TEST_F(StorageTest, AFifoInTheFilesPlaceIsRefusedWithoutWaiting) {
+  const std::string path = dir / "fifo.bin";
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::alarm(120);
+    ::_exit(control->LoadFromFile(path.c_str()) == kFailure ? 0 : 1);
+  }
+  int status = 0;
+  EXPECT_TRUE(::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 }  // namespace

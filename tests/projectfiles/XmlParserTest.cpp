@@ -9,6 +9,7 @@
 #include <string>
 
 #include "XmlTestSupport.h"
+#include "projectfiles/projectinfo/CXMLReadWriter.h"
 #include "utils/XmlBounds.h"
 #include "projectfiles/XmlNames.h"
 
@@ -62,6 +63,19 @@ TEST(SafeDomParserTest, OnlyARegularFileIsRead) {
     EXPECT_FALSE(Hvd::Xml::ParseXmlFile(path.c_str(), &message)) << path;
     EXPECT_NE(message.find("not a regular file"), std::string::npos) << message;
   }
+}
+
+// A document is read only up to the bound of the largest project file: a larger one (sparse
+// here) is refused from its size, unread, with a message that says why.
+TEST(SafeDomParserTest, AFileLargerThanAnyProjectFileIsRefusedUnread) {
+  TempDir dir;
+  const std::string path = dir / "huge.xhlc";
+  TempDir::Write(path, "<project/>");
+  std::filesystem::resize_file(path, Hvd::CXMLReadWriter::kMaxFileBytes + 1);
+  std::string message;
+  EXPECT_FALSE(Hvd::Xml::ParseXmlFile(path.c_str(), &message));
+  EXPECT_NE(message.find("too large"), std::string::npos) << message;
+  EXPECT_NE(message.find(path), std::string::npos) << message;
 }
 
 TEST(SafeDomParserTest, CraftedDocumentsAreRefusedQuicklyWithoutReadingOtherFiles) {

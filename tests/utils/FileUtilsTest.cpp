@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <utime.h>
 
@@ -453,6 +454,26 @@ TEST_F(FileUtilsTest, ZipsJoinInTurnAndAnythingElseIsRefused) {
   EXPECT_EQ(FU::JoinZips({P("commented.zip"), P("two.zip")}, P("none.zip")), Hvd::kZipNotFound);
   EXPECT_FALSE(fs::exists(S("none.zip")));
   EXPECT_EQ(Texts().size(), 2u);
+}
+
+// A part is read only up to what a join can hold: a larger one (a sparse terabyte) is refused
+// at once, naming it, and nothing is written. In a child process, whose alarm turns reading the
+// whole part into a failure.
+TEST_F(FileUtilsTest, AZipPartLargerThanAJoinCanHoldIsRefusedUnread) {
+  Files(m_root, {"huge.zip=PK"});
+  fs::resize_file(S("huge.zip"), std::uintmax_t{1} << 40);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::alarm(120);
+    const bool refused = FU::JoinZips({P("huge.zip")}, P("all.zip")) == Hvd::kZipNotFound && Texts().size() == 1 &&
+                         Texts()[0].find("huge.zip") != std::string::npos &&
+                         Texts()[0].find("too large") != std::string::npos;
+    ::_exit(refused ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_FALSE(fs::exists(S("all.zip")));
 }
 
 TEST_F(FileUtilsTest, TempDirectoriesAreNewAndPrivate) {

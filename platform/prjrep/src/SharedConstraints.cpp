@@ -1,8 +1,8 @@
 // The shared constraint manager of a project's repository, and the autonym of its kind by
 // which a project finds it. The manager keeps its data in the project's database folder.
 
+#include <cstdint>
 #include <filesystem>
-#include <limits>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -23,6 +23,9 @@ using Hvd::kFailure;
 using Hvd::kSuccess;
 using Hvd::Status;
 using Text = Port::StringBase<char>;
+
+// Far past any project's constraints; the file is in a folder that a received project holds.
+constexpr std::uintmax_t kMaxDataBytes = std::uintmax_t{64} << 20;
 
 // "<folder>/<base>_qdb/cst.vbcd" for the repository or project file "<folder>/<base>.<ext>".
 fs::path DataFileOf(const Text& path) {
@@ -63,7 +66,7 @@ class CSharedConstraintMgr final : public Hvd::TComponent<CSharedConstraintMgr> 
     if (!fs::is_regular_file(status)) return kFailure;
     // Checked again on the open itself, which never waits on a FIFO put there meanwhile.
     std::string data;
-    if (!Hvd::ReadRegularFile(m_file.string(), data, std::numeric_limits<std::uintmax_t>::max())) return kFailure;
+    if (!Hvd::ReadRegularFile(m_file.string(), data, kMaxDataBytes)) return kFailure;
     m_data = Text(data);
     return kSuccess;
   }

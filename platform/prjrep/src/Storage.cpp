@@ -12,6 +12,7 @@
 #include "CitP/Factory.h"
 #include "Hvd/Status.h"
 #include "Port/FaultInjection.h"
+#include "Port/MsgMan.h"
 #include "Prjrep/ClassIds.h"
 #include "Prjrep/IObjTable.h"
 #include "Prjrep/OldRecords.h"
@@ -619,8 +620,16 @@ Status CStorage::XIStorageControl::SaveToFile(const char* path) try {
 Status CStorage::XIStorageControl::LoadFromFile(const char* path) try {
   CStorage& self = This();
   std::vector<std::uint8_t> bytes;
+  std::string why;
   Tree tree;
-  if (!ReadWholeFile(path, bytes) || !Decode(bytes.data(), bytes.size(), tree)) return kFailure;
+  if (!ReadWholeFile(path, bytes)) return kFailure;
+  if (!Decode(bytes.data(), bytes.size(), tree, &why)) {
+    // A storage the file holds but no one could reach is not dropped without a word.
+    if (!why.empty())
+      Port_MsgManData::createObject("ProjectMgmt", "Storage", 0, "")
+          .issueError("The storage file \"%s\" is not read: it holds %s.\n", path, why.c_str());
+    return kFailure;
+  }
   if (self.m_item && (!tree.storages.empty() || !tree.items.empty())) return kFailure;
   self.Replace(std::move(tree));
   return kSuccess;

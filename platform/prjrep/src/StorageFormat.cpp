@@ -1,14 +1,13 @@
 #include "StorageFormat.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string>
+
+#include "core/RegularFile.h"
 
 namespace Prjrep::storage {
 namespace {
@@ -201,6 +200,7 @@ bool EncodeNode(Writer& w, const TreeView& node, int depth, std::uint64_t& nodes
   if (!values(*node.values)) return false;
   w.U64(node.storages.size());
   for (const auto& [childName, child] : node.storages) {
+    if (!Reachable(*childName)) return false;
     name(*childName);
     if (!EncodeNode(w, child, depth + 1, nodes)) return false;
   }
@@ -235,7 +235,8 @@ bool DecodeName(Reader& r, const std::string* previous, std::string& name) {
   return r.Text(name) && (previous == nullptr || *previous < name);
 }
 
-bool DecodeNode(Reader& r, int depth, std::uint64_t& nodes, Tree& node) {
+// `unreachable` gets the name of a child storage that no path could reach.
+bool DecodeNode(Reader& r, int depth, std::uint64_t& nodes, Tree& node, std::optional<std::string>& unreachable) {
   if (depth > kMaxDepth) return false;
   ++nodes;
   if (!DecodeValues(r, node.values)) return false;
@@ -243,10 +244,12 @@ bool DecodeNode(Reader& r, int depth, std::uint64_t& nodes, Tree& node) {
   if (!Count(r, count)) return false;
   for (std::uint64_t i = 0; i < count; ++i) {
     NamedTree child;
-    if (!DecodeName(r, node.storages.empty() ? nullptr : &node.storages.back().name, child.name) ||
-        !DecodeNode(r, depth + 1, nodes, child.tree)) {
+    if (!DecodeName(r, node.storages.empty() ? nullptr : &node.storages.back().name, child.name)) return false;
+    if (!Reachable(child.name)) {
+      unreachable = child.name;
       return false;
     }
+    if (!DecodeNode(r, depth + 1, nodes, child.tree, unreachable)) return false;
     node.storages.push_back(std::move(child));
   }
   if (!Count(r, count)) return false;
@@ -262,6 +265,8 @@ bool DecodeNode(Reader& r, int depth, std::uint64_t& nodes, Tree& node) {
 }
 
 }  // namespace
+
+bool Reachable(const std::string& name) noexcept { return !name.empty() && name.find('/') == std::string::npos; }
 
 bool RecordsNest(const std::vector<Value>& values) noexcept {
   int depth = 0;
@@ -294,7 +299,7 @@ bool Encode(const TreeView& root, std::vector<std::uint8_t>& file) {
   return true;
 }
 
-bool Decode(const std::uint8_t* data, std::size_t size, Tree& out) {
+bool Decode(const std::uint8_t* data, std::size_t size, Tree& out, std::string* why) {
   if (data == nullptr || size < kHeaderSize || std::memcmp(data, kMagic, sizeof(kMagic)) != 0) return false;
   Reader head(data + sizeof(kMagic), size - sizeof(kMagic));
   std::uint32_t version = 0;
@@ -311,34 +316,23 @@ bool Decode(const std::uint8_t* data, std::size_t size, Tree& out) {
 
   Tree tree;
   std::uint64_t nodes = 0;
+  std::optional<std::string> unreachable;
   Reader body(head.Here(), head.Left());
-  if (!DecodeNode(body, 0, nodes, tree) || nodes != count || body.Left() != 0) return false;
+  if (!DecodeNode(body, 0, nodes, tree, unreachable) || nodes != count || body.Left() != 0) {
+    if (unreachable && why != nullptr)
+      *why = "a storage named \"" + *unreachable + "\", which no path of names reaches";
+    return false;
+  }
   out = std::move(tree);
   return true;
 }
 
 bool ReadWholeFile(const char* path, std::vector<std::uint8_t>& bytes) {
   if (path == nullptr || *path == '\0') return false;
-  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat info {};
-  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0 &&
-            static_cast<std::uint64_t>(info.st_size) <= kMaxFileSize;
   std::vector<std::uint8_t> content;
-  if (ok) {
-    content.resize(static_cast<std::size_t>(info.st_size));
-    std::size_t done = 0;
-    while (done < content.size()) {
-      const ssize_t n = ::read(fd, content.data() + done, content.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      done += static_cast<std::size_t>(n);
-    }
-    content.resize(done);  // a file that shrank meanwhile reads as truncated
-  }
-  ::close(fd);
-  if (ok) bytes.swap(content);
-  return ok;
+  if (!Hvd::ReadRegularFile(path, content, kMaxFileSize)) return false;
+  bytes.swap(content);
+  return true;
 }
 
 }  // namespace Prjrep::storage

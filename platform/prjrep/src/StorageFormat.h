@@ -6,7 +6,8 @@
 // A storage: its values (u64 count, then per value a tag byte and its fields, see Encode),
 // its child storages (u64 count, then per child its name and the child storage) and its
 // items (u64 count, then per item its name and its values). Names are a u64 length and
-// the bytes, in ascending order without repeats.
+// the bytes, in ascending order without repeats; a child storage's name is never empty and
+// holds no "/", since a path of names reaches it.
 
 #include <cstddef>
 #include <cstdint>
@@ -83,13 +84,19 @@ struct NamedView {
 // deeper than kMaxDepth.
 bool RecordsNest(const std::vector<Value>& values) noexcept;
 
-// False when the tree is deeper than kMaxDepth or a stream's records do not nest.
+// Whether a path of names can reach a child storage of this name.
+bool Reachable(const std::string& name) noexcept;
+
+// False when the tree is deeper than kMaxDepth, a stream's records do not nest or a child
+// storage's name is not Reachable.
 bool Encode(const TreeView& root, std::vector<std::uint8_t>& file);
 
-// False, leaving `out` alone, for anything that Encode would not have produced.
-bool Decode(const std::uint8_t* data, std::size_t size, Tree& out);
+// False, leaving `out` alone, for anything that Encode would not have produced. When the
+// refusal is for a child storage that no path could reach, `why` (when given) says so.
+bool Decode(const std::uint8_t* data, std::size_t size, Tree& out, std::string* why = nullptr);
 
-// A regular file's whole content; false when it cannot be read or is implausibly large.
+// A regular file's whole content; false when it cannot be read or is implausibly large. The
+// open does not wait on a FIFO, and memory is taken as the bytes come.
 bool ReadWholeFile(const char* path, std::vector<std::uint8_t>& bytes);
 
 }  // namespace Prjrep::storage

@@ -1,11 +1,15 @@
 #include "project/snapshot/Restore.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
-#include <limits>
 #include <optional>
 #include <set>
 #include <string>
@@ -13,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "Port/FaultInjection.h"
 #include "Port/FileName.h"
 #include "core/Diagnostics.h"
 #include "core/Holders.h"
@@ -29,7 +34,12 @@ namespace {
 using String = Port::StringBase<char>;
 namespace fs = std::filesystem;
 
+// A journal of the first form names the entries only; the second adds, after each entry that
+// is switched in, the identity of its staged copy.
 constexpr std::string_view kJournalHeader = "snapshot restore journal 1\n";
+constexpr std::string_view kJournalHeaderWithIdentities = "snapshot restore journal 2\n";
+// A journal names the entries of one project: 100,000 of them take less than half of this.
+constexpr std::uintmax_t kMaxJournalBytes = std::uintmax_t{16} << 20;
 
 String Text(const fs::path& path) { return String(path.string()); }
 
@@ -55,12 +65,77 @@ struct Folder {
   fs::path journal;
 };
 
+// What tells the entry a restore switched in from another put at its name since: its device,
+// inode and type, and for a regular file, which can be written over in place, its size and
+// modification time, none of which a rename changes.
+struct Identity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::uint64_t type = 0;
+  std::int64_t size = 0;
+  std::int64_t seconds = 0;
+  std::int64_t nanoseconds = 0;
+
+  bool operator==(const Identity& other) const {
+    if (device != other.device || inode != other.inode || type != other.type) return false;
+    return type != S_IFREG || (size == other.size && seconds == other.seconds && nanoseconds == other.nanoseconds);
+  }
+  std::string Text() const {
+    return std::to_string(device) + ':' + std::to_string(inode) + ':' + std::to_string(type) + ':' +
+           std::to_string(size) + ':' + std::to_string(seconds) + ':' + std::to_string(nanoseconds);
+  }
+  static std::optional<Identity> Parse(std::string_view text) {
+    Identity identity;
+    const char* at = text.data();
+    const char* const end = text.data() + text.size();
+    bool first = true;
+    const auto field = [&](auto& value) {
+      if (!std::exchange(first, false) && (at == end || *at++ != ':')) return false;
+      const std::from_chars_result got = std::from_chars(at, end, value);
+      at = got.ptr;
+      return got.ec == std::errc();
+    };
+    if (!field(identity.device) || !field(identity.inode) || !field(identity.type) || !field(identity.size) ||
+        !field(identity.seconds) || !field(identity.nanoseconds) || at != end)
+      return std::nullopt;
+    return identity;
+  }
+};
+
+// The identity of what is at `path` itself, a link not followed.
+std::optional<Identity> IdentityOf(const fs::path& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return std::nullopt;
+  Identity identity;
+  identity.device = static_cast<std::uint64_t>(info.st_dev);
+  identity.inode = static_cast<std::uint64_t>(info.st_ino);
+  identity.type = static_cast<std::uint64_t>(info.st_mode & S_IFMT);
+  identity.size = static_cast<std::int64_t>(info.st_size);
+  identity.seconds = static_cast<std::int64_t>(info.st_mtim.tv_sec);
+  identity.nanoseconds = static_cast<std::int64_t>(info.st_mtim.tv_nsec);
+  return identity;
+}
+
 // One entry of the live project that a restore replaces with its staged copy, or, `removed`,
 // takes away because the snapshot has none.
 struct Entry {
   fs::path path;
   bool removed = false;
+  std::optional<Identity> made;  // the staged copy's, recorded before any switch
 };
+
+// A name as a restore writes it in its journal: steps below the project's folder, each one a
+// name, so that it can neither leave the folder nor be spelled two ways.
+bool JournalName(std::string_view name) {
+  if (name.empty() || fs::path(name).has_root_name()) return false;
+  for (std::size_t at = 0;;) {
+    const std::size_t slash = std::min(name.find('/', at), name.size());
+    const std::string_view step = name.substr(at, slash - at);
+    if (step.empty() || step == "." || step == "..") return false;
+    if (slash == name.size()) return true;
+    at = slash + 1;
+  }
+}
 
 // True when `relative` names an entry below `root` and no directory on the way to it is a link
 // or anything but a directory, so that a rename there stays below root. A missing directory
@@ -102,22 +177,31 @@ bool CollectEntries(const fs::path& staged, const fs::path& live, const fs::path
     if (TypeOf(staged / entry) == fs::file_type::directory && TypeOf(live / entry) == fs::file_type::directory) {
       if (!CollectEntries(staged, live, entry, entries)) return false;
     } else {
-      entries.push_back({entry, false});
+      entries.push_back({entry, false, std::nullopt});
     }
   }
   return true;
 }
 
 // Written whole under another name and renamed into place: a journal is there entire or not.
-bool WriteJournal(const Folder& folder, const std::vector<Entry>& entries) {
-  std::string text(kJournalHeader);
+// The identity of each staged copy is taken into it first, so that an undo, at any point,
+// knows the copy when it finds it in the live project.
+bool WriteJournal(const Folder& folder, std::vector<Entry>& entries) {
+  std::string text(kJournalHeaderWithIdentities);
   bool removals = false;
-  for (const Entry& entry : entries) {
+  for (Entry& entry : entries) {
     // The entries to take away without a replacement follow the others, after an empty name.
     if (entry.removed && !std::exchange(removals, true)) text += '\0';
     text += entry.path.generic_string();
     text += '\0';
+    if (entry.removed) continue;
+    entry.made = IdentityOf(folder.staged / entry.path);
+    if (!entry.made) return false;
+    text += entry.made->Text();
+    text += '\0';
   }
+  // One that could not be read back would stop every open, should this restore be killed.
+  if (text.size() > kMaxJournalBytes) return false;
   const fs::path part = folder.root / "journal.part";
   const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
   if (fd < 0) return false;
@@ -138,34 +222,88 @@ bool WriteJournal(const Folder& folder, const std::vector<Entry>& entries) {
   return written && Port::File::rename(Text(part), Text(folder.journal));
 }
 
-std::optional<std::vector<Entry>> ReadJournal(const Folder& folder) {
+// The entries of the journal, or none, with `why` (when known) saying what is wrong with it.
+std::optional<std::vector<Entry>> ReadJournal(const Folder& folder, std::string& why) {
   if (TypeOf(folder.journal) != fs::file_type::regular) return std::nullopt;
   std::string text;
-  if (!ReadRegularFile(folder.journal.string(), text, std::numeric_limits<std::uintmax_t>::max())) return std::nullopt;
-  if (text.compare(0, kJournalHeader.size(), kJournalHeader) != 0) return std::nullopt;
+  std::string message;
+  // Read only as far as a journal can go: the folder may have come with the project.
+  if (!ReadRegularFile(folder.journal.string(), text, kMaxJournalBytes, &message)) {
+    why = message;
+    return std::nullopt;
+  }
+  const bool identities = text.compare(0, kJournalHeaderWithIdentities.size(), kJournalHeaderWithIdentities) == 0;
+  if (!identities && text.compare(0, kJournalHeader.size(), kJournalHeader) != 0) return std::nullopt;
   std::vector<Entry> entries;
   std::set<std::string> names;
   bool removals = false;
-  std::size_t at = kJournalHeader.size();
-  while (at < text.size()) {
+  std::size_t at = (identities ? kJournalHeaderWithIdentities : kJournalHeader).size();
+  const auto field = [&](std::string& value) {
     const std::size_t end = text.find('\0', at);
-    if (end == std::string::npos) return std::nullopt;
-    const std::string name = text.substr(at, end - at);
+    if (end == std::string::npos) return false;
+    value = text.substr(at, end - at);
     at = end + 1;
+    return true;
+  };
+  while (at < text.size()) {
+    std::string name;
+    if (!field(name)) return std::nullopt;
     if (name.empty()) {
       if (std::exchange(removals, true)) return std::nullopt;
       continue;
     }
-    entries.push_back({fs::path(name), removals});
-    if (!names.insert(entries.back().path.generic_string()).second) return std::nullopt;
+    if (!JournalName(name)) {
+      why = "it names \"" + name + "\", which is no entry of the project";
+      return std::nullopt;
+    }
+    entries.push_back({fs::path(name), removals, std::nullopt});
+    if (identities && !removals) {
+      std::string identity;
+      if (!field(identity) || !(entries.back().made = Identity::Parse(identity))) return std::nullopt;
+    }
+    if (!names.insert(name).second) return std::nullopt;
   }
   // A restore replaces each entry whole: one entry inside another is no journal it wrote.
   for (const Entry& entry : entries) {
-    for (fs::path up = entry.path.parent_path(); !up.empty(); up = up.parent_path()) {
+    fs::path up;
+    for (const fs::path& step : entry.path.parent_path()) {
+      up /= step;
       if (names.count(up.generic_string()) != 0) return std::nullopt;
     }
   }
   return entries;
+}
+
+// The entries the journal names, and the folders on the way to them.
+struct Named {
+  explicit Named(const std::vector<Entry>& journal) {
+    for (const Entry& entry : journal) {
+      entries.insert(entry.path.generic_string());
+      fs::path up;
+      for (const fs::path& step : entry.path.parent_path()) ways.insert((up /= step).generic_string());
+    }
+  }
+  std::set<std::string> entries;
+  std::set<std::string> ways;
+};
+
+// Whether `place`, old/ or added/, holds nothing but entries the journal names and the folders
+// on the way to them: anything else a restore did not put there, and the journal then is no
+// account of what the folder holds. `stray` gets the first other thing found.
+bool OnlyNamed(const fs::path& place, const Named& named, std::string& stray) {
+  if (TypeOf(place) == fs::file_type::not_found) return true;
+  std::error_code error;
+  for (fs::recursive_directory_iterator at(place, error), end; !error && at != end; at.increment(error)) {
+    const std::string name = at->path().lexically_relative(place).generic_string();
+    if (named.entries.count(name) != 0) {
+      at.disable_recursion_pending();
+      continue;
+    }
+    if (named.ways.count(name) != 0 && TypeOf(at->path()) == fs::file_type::directory) continue;
+    stray = at->path().string();
+    return false;
+  }
+  return !error;
 }
 
 // Marks an entry that the project does not have as one that is being switched in.
@@ -192,16 +330,18 @@ bool SwitchIn(const Folder& folder, const fs::path& live, const Entry& item) {
 
 // What undoing one entry's switch takes.
 struct Undo {
-  bool takeOut = false;  // the live entry is the staged one, moved in
-  bool putBack = false;  // the old copy goes back to its place
+  bool takeOut = false;    // the live entry is the staged one, moved in
+  bool keepAside = false;  // the live entry is not the restore's: it stays, beside, under a new name
+  bool putBack = false;    // the old copy goes back to its place
 };
 
 // Works out, from what the restore's folder and the project hold, how far the entry's switch
 // went. A switch began only when the entry's old copy is in old/ or its mark in added/: without
 // either, the live entry is the project's own and is never touched, and its staged copy must
-// still be there. Once begun, the staged entry was moved in exactly when it is no longer staged.
-// No answer for a state that no restore leaves: a journal that does not match what is on disk
-// is no ground for moving anything.
+// still be there. Once begun, the live entry is the staged one moved in only when it is no
+// longer staged and is the copy whose identity the journal recorded; anything else there was
+// put there since, and is kept. No answer for a state that no restore leaves: a journal that
+// does not match what is on disk is no ground for moving anything.
 std::optional<Undo> PlanBack(const Folder& folder, const fs::path& live, const Entry& item) {
   const fs::path& entry = item.path;
   if (!Below(live, entry, false) || !Below(folder.staged, entry, true) || !Below(folder.kept, entry, true) ||
@@ -211,18 +351,65 @@ std::optional<Undo> PlanBack(const Folder& folder, const fs::path& live, const E
   const bool staged = Present(folder.staged / entry);
   const bool there = Present(live / entry);
   // An entry taken away had nothing staged: it goes back when it went aside and its place is free.
-  if (item.removed) return kept && there ? std::nullopt : std::optional<Undo>(Undo{false, kept});
+  if (item.removed) return kept && there ? std::nullopt : std::optional<Undo>(Undo{false, false, kept});
   if (!kept && !Present(folder.added / entry)) return staged ? std::optional<Undo>(Undo{}) : std::nullopt;
-  if (staged) return there ? std::nullopt : std::optional<Undo>(Undo{false, kept});
-  return Undo{there, kept};
+  const bool ours = there && !staged && item.made && IdentityOf(live / entry) == item.made;
+  return Undo{ours, there && !ours, kept};
+}
+
+// A rename that never replaces what is at `to`.
+bool RenameToFree(const fs::path& from, const fs::path& to) {
+  if (Port::FaultInjection::ShouldFail("rename", from.string())) {
+    errno = EIO;
+    return false;
+  }
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system that cannot be asked so: the name is looked at first.
+  if (Present(to)) {
+    errno = EEXIST;
+    return false;
+  }
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+// Moves the live entry, which the restore did not put there, beside itself under a new name
+// that no entry of the journal has, and names it in a warning. Its staged place is filled
+// first (with an empty file, when the staged copy had moved in), so that the entry, once its
+// old copy is back, reads as one whose switch never began, whenever the undo is killed.
+bool KeepAside(const Folder& folder, const fs::path& live, const fs::path& entry, const Named& named) {
+  const fs::path target = live / entry;
+  const fs::path staged = folder.staged / entry;
+  if (!Present(staged)) {
+    if (!MakeParents(folder.staged, entry)) return false;
+    const int fd = ::open(staged.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0 || ::close(fd) != 0) return false;
+  }
+  for (int n = 0; n < 1000; ++n) {
+    fs::path aside = entry;
+    aside += n == 0 ? std::string(".kept") : ".kept" + std::to_string(n);
+    if (named.entries.count(aside.generic_string()) != 0 || named.ways.count(aside.generic_string()) != 0) continue;
+    if (RenameToFree(target, live / aside)) {
+      Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
+          .issueWarning(
+              "\"%s\" was changed after a snapshot restore was interrupted, so its undo does not take it "
+              "away: it is kept as \"%s\".\n",
+              target.c_str(), (live / aside).c_str());
+      return true;
+    }
+    if (errno != EEXIST && errno != ENOTEMPTY) return false;
+  }
+  return false;
 }
 
 // Undoes what PlanBack found of SwitchIn; doing it again changes nothing.
-bool SwitchBack(const Folder& folder, const fs::path& live, const fs::path& entry, const Undo& undo) {
+bool SwitchBack(const Folder& folder, const fs::path& live, const fs::path& entry, const Undo& undo,
+                const Named& named) {
   const fs::path target = live / entry;
   if (undo.takeOut &&
       (!MakeParents(folder.staged, entry) || !Port::File::rename(Text(target), Text(folder.staged / entry))))
     return false;
+  if (undo.keepAside && !KeepAside(folder, live, entry, named)) return false;
   return !undo.putBack || Port::File::rename(Text(folder.kept / entry), Text(target));
 }
 
@@ -246,8 +433,10 @@ Status PutBack(const Folder& folder, const fs::path& live, const std::vector<Ent
     if (!undo) return kFailure;
     plan.push_back(*undo);
   }
+  const Named named(entries);
   bool back = true;
-  for (std::size_t at = entries.size(); at-- > 0;) back = SwitchBack(folder, live, entries[at].path, plan[at]) && back;
+  for (std::size_t at = entries.size(); at-- > 0;)
+    back = SwitchBack(folder, live, entries[at].path, plan[at], named) && back;
   return back && Discard(folder) ? kSuccess : kDirectoryWriteFailed;
 }
 
@@ -285,14 +474,16 @@ Status NotPutBack(const Folder& folder) {
 }
 
 // A journal that cannot be read, or that does not match the project, is kept with everything
-// of its folder, and the project is left as it is for its user to look at.
-Status Untrusted(const Folder& folder, const String& projectFile) {
+// of its folder, and the project is left as it is for its user to look at. `why`, when known,
+// says what is wrong with it.
+Status Untrusted(const Folder& folder, const String& projectFile, const std::string& why = std::string()) {
   Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
       .issueError(
-          "The journal of an interrupted snapshot restore of \"%s\" does not match the project's files: \"%s\". "
+          "The journal of an interrupted snapshot restore of \"%s\" does not match the project's files: \"%s\"%s%s%s. "
           "Nothing was changed; the files the restore replaced are kept in \"%s\". Put back what is needed and "
           "remove \"%s\" to use the project.\n",
-          projectFile.c_str(), folder.journal.c_str(), folder.kept.c_str(), folder.root.c_str());
+          projectFile.c_str(), folder.journal.c_str(), why.empty() ? "" : " (", why.c_str(), why.empty() ? "" : ")",
+          folder.kept.c_str(), folder.root.c_str());
   return Fail(kFailure, "ERROR: ICheckpoint - The journal of an interrupted restore cannot be used: \"%s\".\n",
               folder.journal.c_str());
 }
@@ -325,13 +516,20 @@ Status FinishInterruptedRestore(const String& projectFile) {
     return Discard(folder) ? kSuccess
                            : Fail(kDirectoryWriteFailed, "ERROR: ICheckpoint - Cannot remove \"%s\".\n", folder.root.c_str());
   }
-  const std::optional<std::vector<Entry>> entries = ReadJournal(folder);
+  std::string why;
+  const std::optional<std::vector<Entry>> entries = ReadJournal(folder, why);
   // The folder's own places are directories or missing: nothing is moved through a link there.
   const auto own = [](const fs::path& place) {
     const fs::file_type type = TypeOf(place);
     return type == fs::file_type::directory || type == fs::file_type::not_found;
   };
-  if (!entries || !own(folder.staged) || !own(folder.kept) || !own(folder.added)) return Untrusted(folder, projectFile);
+  if (!entries || !own(folder.staged) || !own(folder.kept) || !own(folder.added))
+    return Untrusted(folder, projectFile, why);
+  // What old/ and added/ hold beyond the journal's entries may be the project's only copy.
+  const Named named(*entries);
+  std::string stray;
+  if (!OnlyNamed(folder.kept, named, stray) || !OnlyNamed(folder.added, named, stray))
+    return Untrusted(folder, projectFile, stray.empty() ? std::string() : "it does not name \"" + stray + "\"");
   const fs::path live = fs::path(projectFile.str()).parent_path();
   const Status back = PutBack(folder, live, *entries);
   if (back == kFailure) return Untrusted(folder, projectFile);
@@ -411,7 +609,7 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
   const fs::path partitions = fs::path(projectFile.str()).filename().replace_extension(".hdp");
   if (const fs::file_type type = TypeOf(live / partitions);
       !Present(folder.staged / partitions) && (type == fs::file_type::regular || type == fs::file_type::symlink))
-    entries.push_back({partitions, true});
+    entries.push_back({partitions, true, std::nullopt});
   status = collected && WriteJournal(folder, entries) ? kSuccess : kDirectoryWriteFailed;
   std::size_t switched = 0;
   for (; status == kSuccess && switched < entries.size(); ++switched) {

@@ -4,7 +4,8 @@
 //
 // The snapshot's copies are first staged in a folder of the restore's own beside the project's
 // files, <project dir>/.<base>.restore/new. Once they are all there, a journal listing the
-// entries to replace is written in that folder; each live entry then moves to .../old (an
+// entries to replace, each with the identity of its staged copy (device, inode, and for a file
+// its size and time), is written in that folder; each live entry then moves to .../old (an
 // entry the project lacks is marked in .../added instead) and the staged one takes its place,
 // by renames within the project directory. The project's partitions file, when the snapshot
 // has none, only moves to .../old, so that the old project is not left with today's
@@ -12,9 +13,13 @@
 // Finished, the journal goes first and the folder after it. A folder found without its journal
 // is a restore that never began to replace anything and is removed; one with its journal is
 // put back, entry by entry, to the live state it recorded: only an entry with its old copy or
-// its mark is taken out. A journal that does not match what is on disk is kept with its folder
-// and nothing is moved. The next open of the project or the next snapshot operation does that,
-// unless the restore that made the folder is still running.
+// its mark, and that is the staged copy by its identity, is taken out; anything else found in
+// its place was put there since, and is moved beside it under a new name and named in a
+// warning. A journal that is larger than any restore writes, names a path that does not lie
+// plainly below the project's folder, leaves out something that old/ or added/ holds, or does
+// not match what is on disk is kept with its folder and nothing is moved. The next open of the
+// project or the next snapshot operation does that, unless the restore that made the folder is
+// still running.
 
 #include "Hvd/IProjectCopy.h"
 #include "Hvd/IProjectHelper.h"
