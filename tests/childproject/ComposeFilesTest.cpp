@@ -318,6 +318,45 @@ TEST_F(ComposeFilesTest, ViewHintsSelectViewsAndTheTypeFilterSelectsFiles) {
   EXPECT_EQ(composer.SourceViewCount(), 0u);
 }
 
+// A child without a synthesis view stops the composition after the behavioural pass, which
+// brought in what it found, and says which hint found no view.
+TEST_F(ComposeFilesTest, AChildWithoutASynthesisViewStopsAfterTheBehaviouralPass) {
+  Hvd::IProject* child = Open("proj/core/core.xhlc");
+  std::ignore = AddSource(child, "proj/core/a.vhd");
+  Set(child, "PROP_StopImpView", "VIEW_AbstractSynthesis");
+  Hvd::IDesign* design = nullptr;  // the child's
+  ASSERT_EQ(child->GetDesign(&design), kSuccess);
+  Prjrep::AutoRelease<Hvd::IView> synthesis = Hvd::FindViewByName(child, "SynthesisOnly");
+  ASSERT_TRUE(synthesis);
+  ASSERT_EQ(AutoCast<Hvd::IViewManager>(design)->RemoveView(synthesis.Get()), kSuccess);
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(CChildProjectHelp::ComposeFiles(m_parent, child), kFailure);
+  EXPECT_EQ(
+      Diagnostics("../src/CChildProjectHelp"),
+      std::vector<std::string>{
+          "ERROR: ../src/CChildProjectHelp(1213) : \"Invalid SourceView for ViewHint SynthesisOnly\" in function:\n"
+          "'__int64 __cdecl Hvd::CChildProjectHelp::ComposeFiles(class Hvd::IProject *,class Hvd::IProject *)'.\n"});
+  EXPECT_EQ(FileNames(m_parent), std::vector<std::string>{PathOf("proj/core/a.vhd")});
+}
+
+// Each view kind marks its own view class of a composed file: the simulation kinds 5 to 9 the
+// classes 1 to 5, any other kind the implementation's.
+TEST_F(ComposeFilesTest, EachViewKindMarksItsOwnViewClass) {
+  Hvd::IProject* child = Open("proj/core/core.xhlc");
+  std::ignore = AddSource(child, "proj/core/a.vhd");
+  FileComposer composer(m_parent, child);
+  const std::string path = PathOf("proj/core/a.vhd");
+  AutoRelease<Hvd::IHdlFile> added = composer.AddComposedFileByPath(path.c_str());
+  AutoCast<Hvd::IViewClassAssociation> classes(added.Get());
+  ASSERT_TRUE(classes);
+  for (const auto& [kind, bit] : {std::pair{4, 0u}, {5, 1u}, {6, 2u}, {7, 3u}, {8, 4u}, {9, 5u}, {10, 0u}}) {
+    for (std::uint32_t each = 0; each < 10; ++each) std::ignore = classes->ClearBit(each);
+    composer.SetFileViewClassForKind(kind, path.c_str());
+    for (std::uint32_t each = 0; each < 10; ++each)
+      EXPECT_EQ(classes->TestBit(each), each == bit) << kind << " " << each;
+  }
+}
+
 // The network variant: the file joins the views from the start view on, up to the stop view's
 // kind, and a loop in the network ends the walk.
 TEST_F(ComposeFilesTest, TheViewNetworkWalkStopsAtItsKindAndEndsOnALoop) {

@@ -24,6 +24,7 @@
 #include "Hvd/IHdlNetlist.h"
 #include "Hvd/IKeyedPropertySet.h"
 #include "Hvd/ISourceLibrary.h"
+#include "Hvd/ISourceLibraryMember.h"
 #include "Hvd/ITransformBindingSets.h"
 #include "Hvd/IView.h"
 #include "Hvd/IViewManager.h"
@@ -324,6 +325,37 @@ TEST_F(ViewOrderTest, TopsSetByTheUserOrLeftWithoutNodesAreKept) {
   ASSERT_EQ(batch->EndBatch(), kSuccess);
   EXPECT_EQ(Top(synthesis), "tb_mixed");
   EXPECT_EQ(TopInstance(synthesis), "/tb_mixed");
+}
+
+// A library change weighs the roots again: while the leaf is in another library, a's instance of
+// work.leaf is unbound, and a stays the top when b, unbound too, comes; once the leaf joins a's
+// library the instance is bound, a weighs less, and b is the top that follows.
+TEST_F(ViewOrderTest, ATopFollowsTheLibraryChangeThatBindsItsInstance) {
+  std::ofstream(m_dir / "a.vhd") << "entity a is port (c : in bit); end;\n"
+                                    "architecture r of a is begin u : entity work.leaf port map (c); end;\n";
+  std::ofstream(m_dir / "leaf.vhd") << "entity leaf is port (c : in bit); end;\narchitecture r of leaf is begin end;\n";
+  std::ofstream(m_dir / "b.vhd") << "entity b is port (c : in bit); end;\n"
+                                    "architecture r of b is begin u : entity work.absent port map (c); end;\n";
+  for (const char* name : {"a.vhd", "leaf.vhd"}) AddFile(name);
+  AutoRelease<ISourceLibrary> mylib;
+  ASSERT_EQ(AutoCast<ISourceLibraryManager>(m_project.Get())->CreateSourceLibrary("mylib", mylib.Receive()), kSuccess);
+  const auto joinMylib = [&](const char* name) {
+    return AutoCast<ISourceLibraryMember>(m_files.at(name).Get())->SetLibrary(mylib.Get());
+  };
+  ASSERT_EQ(joinMylib("a.vhd"), kSuccess);
+  Place();
+  IView* synthesis = View("VIEW_AbstractSynthesis");
+  ASSERT_TRUE(synthesis);
+  EXPECT_EQ(Top(synthesis), "a");
+  EXPECT_TRUE(FindViewNodeByInstancePath(synthesis, "/leaf"));
+  AddFile("b.vhd");
+  Place();
+  EXPECT_EQ(Top(synthesis), "a") << "the top keeps its place against a root that weighs a little more";
+
+  ASSERT_EQ(joinMylib("leaf.vhd"), kSuccess);
+  EXPECT_EQ(Top(synthesis), "b");
+  EXPECT_EQ(TopInstance(synthesis), "/b");
+  EXPECT_EQ(GetNodeDesignUnitName(FindViewNodeByInstancePath(synthesis, "/a/u").Get()).str(), "leaf");
 }
 
 // Renumbering is all or nothing: a file that refuses its new id leaves every id as it was, and

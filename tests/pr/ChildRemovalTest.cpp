@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "Hvd/ICompAdmin.h"
+#include "Hvd/IFileManager.h"
 #include "Port/FaultInjection.h"
 #include "core/AtomicFile.h"
 #include "Port/MsgMan.h"
@@ -211,6 +212,58 @@ TEST_F(ChildRemovalTest, RemovingAFlavorSwitchesEveryConfigurationAndRunsTheScri
   EXPECT_EQ(m_manager->RemovePRModule(module), kSuccess);
   EXPECT_FALSE(std::filesystem::exists(m_log));
   EXPECT_EQ(Named("ActiveHvdProject"), project);
+}
+
+// With a configuration active, a flavor or module leaves it between a decomposition and a new
+// composition; a closed one is neither. A module that goes hands the flavor the active
+// configuration chose back to the static project, and the active configuration is composed
+// once more.
+TEST_F(ChildRemovalTest, TheActiveConfigurationIsTakenApartAroundARemovalAndGetsTheModulesFlavorBack) {
+  Hvd::IProject* staticProject = Project("static", true);
+  ASSERT_EQ(AutoCast<Hvd::IProjectCompReference>(m_manager.Get())->SetProject(staticProject), kSuccess);
+  auto fast = Flavor("fast"), slow = Flavor("slow");
+  for (const char* name : {"fast", "slow"}) std::ofstream(PathOf(name)) << "<project/>";
+  AutoRelease<Hvd::IPRModule> module;
+  ASSERT_EQ(AutoCast<Hvd::IPRModuleManager>(m_manager.Get())->CreatePRModule("/top/u1", module.Receive()), kSuccess);
+  for (auto* flavor : {fast.Get(), slow.Get()}) {
+    ASSERT_EQ(AutoCast<Hvd::ISettablePRModule>(module.Get())->AddFlavor(flavor), kSuccess);
+    AutoRelease<Prjrep::IAutonym> owner = Hvd::FindAutonymInSet(m_manager.Get(), module.Get());
+    ASSERT_EQ(AutoCast<Hvd::ISettableFlavor>(flavor)->SetPRModule(owner.Get()), kSuccess);
+  }
+  auto closed = Configuration("closed"), active = Configuration("active", true);
+  ASSERT_EQ(m_manager->SetActiveConfiguration(active), kSuccess);
+  SyncSteps steps;
+  const auto taken = [&steps] {
+    Text text;
+    std::ignore =
+        InterpHelp::RunCmd("join [lmap a $::velmor::pr_sync_actions::asked {lindex $a 0}] { }", nullptr, false, &text);
+    steps.Clear();
+    return text.str();
+  };
+  const std::string apart = "PushPartionsOutOfConfiguration PushHackFilesOutOfConfiguration";
+  const std::string composed = "PullPartitionsIntoConfiguration PullHackFilesIntoConfiguration";
+
+  EXPECT_EQ(m_manager->RemoveFlavor(fast), kSuccess);
+  EXPECT_EQ(taken(), apart + " " + composed);
+  EXPECT_EQ(Read(m_log),
+            "run _remove_child_.tcl\n" + Hvd::pr::RemoveChildScript(PathOf("closed"), PathOf("fast")).str());
+
+  std::filesystem::remove(m_log);
+  const auto holds = [staticProject](const std::string& path) {
+    AutoRelease<Hvd::IHdlFileIterator> at;
+    return AutoCast<Hvd::IFileManager>(staticProject)->FindFileByPath(path.c_str(), at.Receive()) == kSuccess && at &&
+           !at->IsDone();
+  };
+  ASSERT_FALSE(holds(PathOf("slow")));
+  EXPECT_EQ(m_manager->RemovePRModule(module), kSuccess);
+  EXPECT_EQ(taken(), apart + " " + composed + " " + composed);
+  EXPECT_TRUE(holds(PathOf("slow"))) << "the flavor is a source of the static project again";
+  EXPECT_EQ(Read(m_log),
+            "run _remove_child_.tcl\n" + Hvd::pr::RemoveChildScript(PathOf("closed"), PathOf("slow")).str());
+  AutoRelease<Hvd::IConfigurationElementIterator> elements;
+  ASSERT_EQ(active->GetElements(elements.Receive()), kSuccess);
+  EXPECT_EQ(elements->Next(), kSuccess);
+  EXPECT_TRUE(elements->IsDone()) << "the static element alone is left";
 }
 
 }  // namespace

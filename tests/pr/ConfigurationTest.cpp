@@ -476,6 +476,60 @@ TEST_F(ConfigurationTest, AnElementOutlivingItsConfigurationNoLongerReachesIt) {
   EXPECT_EQ(FlavorOf(element).Get(), Hvd::RootOf(fast.Get()));
 }
 
+// A composition merges the static project's search paths into the configuration's own; a
+// path list the static project holds empty is set as it is.
+TEST_F(ConfigurationTest, ComposingMergesTheStaticProjectsPathListsIntoTheConfigurations) {
+  Hvd::IProject* staticProject = BindStatic();
+  auto configuration = NewConfiguration("c");
+  Hvd::IProject* project = m_projects.back().Get();
+  Hvd::PropertyAccessor from(staticProject), into(project);
+  from.SetPropertyValue("PROP_OvraSpecifySearchDirectoryChkSyntax", "/shared|inc");
+  into.SetPropertyValue("PROP_OvraSpecifySearchDirectoryChkSyntax", "/own|/shared");
+  from.SetPropertyValue("PROP_ovraSpecifySearchDirectory", "");
+  into.SetPropertyValue("PROP_ovraSpecifySearchDirectory", "/own");
+  ASSERT_EQ(AutoCast<Hvd::ICompositionControl>(configuration.Get())->Compose(nullptr), kSuccess);
+  EXPECT_EQ(into.GetPropertyValue("PROP_OvraSpecifySearchDirectoryChkSyntax").str(), "/own|/shared|" + m_dir + "/inc");
+  EXPECT_EQ(into.GetPropertyValue("PROP_ovraSpecifySearchDirectory").str(), "");
+  // Composed again, the list gains nothing it has.
+  ASSERT_EQ(AutoCast<Hvd::ICompositionControl>(configuration.Get())->Compose(nullptr), kSuccess);
+  EXPECT_EQ(into.GetPropertyValue("PROP_OvraSpecifySearchDirectoryChkSyntax").str(), "/own|/shared|" + m_dir + "/inc");
+}
+
+// An element finds the project it is bound to; taken apart it lets go of its configuration,
+// module and flavor, and keeps its project.
+TEST_F(ConfigurationTest, AnElementTakenApartKeepsOnlyItsProject) {
+  BindStatic();
+  auto fast = FlavorOnProject("fast"), slow = FlavorOnProject("slow");
+  AutoRelease<Hvd::IPRModule> u1;
+  ASSERT_EQ(Modules()->CreatePRModule("/top/u1", u1.Receive()), kSuccess);
+  ASSERT_EQ(AutoCast<Hvd::ISettablePRModule>(u1.Get())->AddFlavor(fast), kSuccess);
+  auto configuration = NewConfiguration("c");
+  Hvd::IProject* project = m_projects.back().Get();
+  auto elements = Elements(configuration);
+  ASSERT_EQ(elements.size(), 2u);
+  Hvd::IConfigurationElement* element = elements[1].Get();
+  AutoCast<Hvd::IProjectCompReference> reference(element);
+  AutoRelease<Hvd::IProject> bound;
+  EXPECT_TRUE(reference->GetProject(bound.Receive()) == kFailure && !bound) << "bound to none yet";
+  EXPECT_EQ(reference->SetProject(project), kSuccess);
+  EXPECT_TRUE(reference->GetProject(bound.ReleaseAndReceive()) == kSuccess && bound.Get() == project);
+  EXPECT_EQ(reference->GetProject(nullptr), kFailure);
+  EXPECT_EQ(reference->SetProject(nullptr), kFailure);
+  EXPECT_TRUE(reference->GetProject(bound.ReleaseAndReceive()) == kFailure && !bound);
+  ASSERT_EQ(reference->SetProject(project), kSuccess);
+
+  Listener fromConfiguration;
+  Hvd::ConnectEventReceiver(configuration.Get(), &fromConfiguration.receiver);
+  EXPECT_EQ(AutoCast<Hvd::ICompAdmin>(element)->Teardown(), kSuccess);
+  EXPECT_TRUE(!ModuleOf(element) && !FlavorOf(element));
+  EXPECT_TRUE(reference->GetProject(bound.ReleaseAndReceive()) == kSuccess && bound.Get() == project);
+  // A flavor replaced now is no longer the configuration's to hear of.
+  AutoCast<Hvd::ISettableConfigurationElement> settable(element);
+  ASSERT_TRUE(settable->SetFlavor(slow) == kSuccess && settable->SetFlavor(fast) == kSuccess);
+  EXPECT_EQ(FlavorOf(element).Get(), Hvd::RootOf(fast.Get()));
+  EXPECT_TRUE(fromConfiguration.ids.empty());
+}
+
 }  // namespace
 
 namespace {

@@ -5,7 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "Hvd/IBatchDelay.h"
+#include "Hvd/IHdlNetlist.h"
 #include "Hvd/IProjectHelper.h"
 #include "Hvd/IView.h"
 #include "Hvd/IViewManager.h"
@@ -424,6 +427,13 @@ TEST_F(MigrationTest, BelowVersionThirteenFilesAreMatchedThroughTheirHdlObjectsA
   DesignUnit(writer.AddObject(XUID(8, 4), cls::DesignUnit), 4, XUID(9, 1), assoc);    // no element
   DdmFile(writer.AddObject(XUID(2, 2), cls::DdmFile), 12, XUID(), 0);
   HdlFile(writer.AddObject(XUID(3, 2), cls::HdlFile), 9, XUID(), "/p/lost.vhd", XUID(9, 2));  // no ddm file
+  // Chains broken further on: at the holder, at the HDL file, at the DDM file.
+  HdlElement(writer.AddObject(XUID(5, 2), cls::Entity), 12, XUID(9, 3), XUID(8, 5));
+  DbObject(writer.AddObject(XUID(4, 2), cls::ParserConfigHolder), 5, XUID(9, 4));
+  HdlElement(writer.AddObject(XUID(5, 3), cls::Entity), 12, XUID(4, 2), XUID(8, 6));
+  DbObject(writer.AddObject(XUID(4, 3), cls::ParserConfigHolder), 5, XUID(3, 2));
+  HdlElement(writer.AddObject(XUID(5, 4), cls::Entity), 12, XUID(4, 3), XUID(8, 7));
+  for (std::uint64_t n : {5, 6, 7}) DesignUnit(writer.AddObject(XUID(8, n), cls::DesignUnit), 4, XUID(5, n - 3), assoc);
   writer.AddObject(XUID(9, 9), XUID(1, 2));  // a class outside the table
   IStorage* damaged = writer.AddObject(XUID(9, 8), cls::ViewAssoc);
   std::ignore = Prjrep::old::WriteString(damaged, "no version");
@@ -437,8 +447,41 @@ TEST_F(MigrationTest, BelowVersionThirteenFilesAreMatchedThroughTheirHdlObjectsA
   EXPECT_TRUE(file->FileName == "/p/a.vhd" && file->LibraryName == "mylib" && file->AssociationBits == 0x9u);
   EXPECT_TRUE(Debugged("Could not find fused HdlElement with instance id, \"" + XUID(9, 1).GetAsString().str() + "\""));
   EXPECT_TRUE(Debugged("Could not find the fused ddm file with instance id, \"" + XUID(9, 2).GetAsString().str()));
+  const auto warned = [](const std::string& what, const XUID& id) {
+    return Debugged("WARNING: RepoMine::CorrelateFileData - Could not find " + what + " with instance id, \"" +
+                    id.GetAsString().str() + "\".\n");
+  };
+  EXPECT_TRUE(warned("ParserConfigHolder", XUID(9, 3)));
+  EXPECT_TRUE(warned("HdlFile", XUID(9, 4)));
+  EXPECT_TRUE(warned("fused DdmFile", XUID(9, 2)));
   EXPECT_TRUE(Debugged("Skipped the damaged record"));
   EXPECT_EQ(miner.FileList().str(), "list [ list {/p/a.vhd} {mylib} {user} {all} ] [ list {} {} {user} {none} ] ");
+
+  // The dump lists the old objects kind by kind, each with its links.
+  miner.DumpRepository();
+  const std::string dump = ReadText(m_dir / "old_comps.xml");
+  const auto line = [](const std::string& name, const Pairs& attributes) {
+    std::string text = "<" + name + " ";
+    for (const auto& [key, value] : attributes) text += "\n  " + key + "=\"" + value + "\"";
+    return text + "/>\n";
+  };
+  const auto id = [](const XUID& value) { return value.GetAsString().str(); };
+  const std::string expected[] = {
+      line("hdl_element", {{"id", id(XUID(5, 2))}, {"ddm_du", id(XUID(8, 5))}, {"parent", id(XUID(9, 3))}}),
+      line("parser_config_holder", {{"id", id(XUID(4, 2))}, {"parent", id(XUID(9, 4))}}),
+      line("hdl_file", {{"id", id(hdl)}, {"filename", "/p/a.vhd"}, {"ddm_file", id(ddm)}}),
+      line("ddm_du", {{"id", id(XUID(8, 2))},
+                      {"xuid_key_map", id(map)},
+                      {"view_association", id(XUID())},
+                      {"hdl_du", id(element)}}),
+      line("xuid_key_map", {{"id", id(map)}, {"view_association", id(XUID(6, 2))}}),
+  };
+  std::size_t last = 0;
+  for (const std::string& text : expected) {
+    const std::size_t at = dump.find(text);
+    EXPECT_TRUE(at != std::string::npos && at > last) << text << dump;
+    if (at != std::string::npos) last = at;
+  }
 }
 
 TEST_F(MigrationTest, SnapshotDescriptionsStayInsideTheSnapshotsFolderAndDumpsBesideTheProject) {
@@ -493,6 +536,55 @@ TEST_F(MigrationTest, TheBuilderBuildsOnlyIntoAnOpenProjectAndNeverOpensOne) {
   EXPECT_EQ(OriginOf(m_dir / "top.vhd"), 2u);
   EXPECT_EQ(OriginOf(m_dir / "pkg.vhd"), 1u);
   EXPECT_EQ(SynthesisTop(), "top/false");
+}
+
+// An old family name is put right through the device store, by its PM name, before the device
+// properties are set: the family's device is then taken as well.
+TEST_F(MigrationTest, AnOldFamilyNameIsPutRightByItsPMNameBeforeTheDeviceIsSet) {
+  ASSERT_TRUE(
+      WriteOld({{"PROP_DevDevice", "PC128"}, {"PROP_DevFamilyPMName", "pelliscpld"}, {"PROP_DevFamily", "Pellis"}}));
+  ASSERT_EQ(OpenProject(m_old), Hvd::kSuccess);
+  EXPECT_EQ(Property("PROP_DevFamily"), "Pellis CPLD");
+  EXPECT_EQ(Property("PROP_DevDevice"), "PC128");
+}
+
+// A build that leaves the synthesis view without a top while the view holds a DSP-tool model
+// warns that such a model is no top. No view takes a model by its type: a view holds one only as
+// a file it manages, handed to it after its first parse, until its hierarchy changes.
+TEST_F(MigrationTest, ABuildThatLeavesADspModelWithoutATopWarnsOfIt) {
+  WriteText(m_dir / "filter.mdl", "model\n");
+  ASSERT_EQ(OpenProject(m_dir / "new.xhlc"), Hvd::kSuccess);
+  AutoRelease<Hvd::IProjectBuilder> builder(CitP::Factory::CreateInstance(Hvd::ClassId::RepoMine()));
+  ASSERT_TRUE(builder);
+  ASSERT_EQ(builder->SetProjectFile((m_dir / "new.xhlc").c_str()), Hvd::kSuccess);
+  ASSERT_EQ(builder->AddFileWithAssociation((m_dir / "filter.mdl").c_str(), "", "user", "all"), Hvd::kSuccess);
+  const std::string warning =
+      "Corvane does not support .TVP Tarvis modules as implementable Top modules in this release.  In order to "
+      "implement a design with a .TVP module you must instantiate it in an upper level source that is implementable, "
+      "such as an HDL or Schematic.\n";
+  const auto warnings = [&] {
+    const auto& captured = Port_MsgManData::Captured();
+    return std::count_if(captured.begin(), captured.end(), [&](const Port_MsgManData::Record& record) {
+      return record.severity == Port_MsgManData::Severity::Warning && record.text == warning;
+    });
+  };
+  ASSERT_EQ(builder->BuildProject(), Hvd::kSuccess);
+  EXPECT_EQ(warnings(), 0) << "the model is in no view";
+
+  Hvd::IDesign* design = nullptr;  // the project's
+  ASSERT_EQ(m_project->GetDesign(&design), Hvd::kSuccess);
+  AutoRelease<Hvd::IViewIterator> synthesis;
+  ASSERT_EQ(AutoCast<Hvd::IViewManager>(design)->FindViewByHint("SynthesisOnly", synthesis.Receive()), Hvd::kSuccess);
+  AutoRelease<Hvd::IHdlElaborationData> data;
+  AutoRelease<Hvd::IHdlNetListNode> graph;
+  ASSERT_EQ(synthesis->Current()->GetElaborationData(data.Receive()), Hvd::kSuccess);
+  std::ignore = data->GetDesignGraph(graph.Receive());
+  Hvd::IHdlFile* model = File(m_dir / "filter.mdl");
+  ASSERT_EQ(AutoCast<Hvd::IFile>(model)->SetOriginState(3), Hvd::kSuccess);
+  ASSERT_EQ(AutoCast<Hvd::IHdlDesignUnitSet>(synthesis->Current())->Add(AutoCast<Hvd::IHdlDesignUnit>(model)),
+            Hvd::kSuccess);
+  ASSERT_EQ(builder->BuildProject(), Hvd::kSuccess);
+  EXPECT_EQ(warnings(), 1);
 }
 
 }  // namespace
