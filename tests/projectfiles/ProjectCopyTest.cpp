@@ -1,6 +1,8 @@
 // Copies of an open project through its own interfaces: save as, copy with the sources from
 // outside it, and the zip archive; what each takes along and how the copy names its files.
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -105,6 +107,18 @@ class ProjectCopyTest : public XhlcProject {
     Add(m_dir / "sub/b.vhd");
     Add(m_root / "lib/c.vhd");
     ASSERT_EQ(m_project->Save(), Hvd::kSuccess);
+  }
+  // An archive in a child process that ends at the nth call of `operation` on a path holding
+  // `pathPart`, as a kill there would end it.
+  void KillArchiveAt(const fs::path& archive, const char* operation, int nth, const char* pathPart) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      Port::FaultInjection::Exit(operation, nth, pathPart);
+      ::_exit(Copies()->SaveAsArchive(archive.c_str(), nullptr) == Hvd::kSuccess ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == Port::FaultInjection::kExitStatus) << operation;
   }
 
   Port::FaultInjection::Scope m_faults;
@@ -570,6 +584,77 @@ TEST_F(ProjectCopyTest, TheNextArchiveTakesAwayWhatAKilledOneLeft) {
   EXPECT_EQ(Tree(tmp), (Names{".made_by_archive", "notes.txt"}));
 }
 
+// Files a user keeps in a "tmp" that a killed archive left are the user's, whatever their
+// names: the next archive takes away only the folder the killed one recorded as its own, and
+// names what looks like an archive's but was not recorded. The same holds in the "tmp" of a
+// working directory outside the project.
+TEST_F(ProjectCopyTest, UserFilesInAnArchivesTmpStayWhateverTheirNames) {
+  MakeProject();
+  const fs::path archive = m_root / "out/p.zip";
+  const fs::path outside = m_root / "outside";
+  fs::create_directories(outside);
+  for (const fs::path& working : {m_dir, outside}) {
+    if (working != m_dir) {
+      ASSERT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->ChangeWorkingDirectory(working.c_str(), true, false),
+                Hvd::kSuccess);
+    }
+    const fs::path tmp = working / "tmp";
+    KillArchiveAt(archive, "copy_p", 1, "c.vhd");
+    ASSERT_TRUE(fs::is_regular_file(tmp / ".made_by_archive")) << working;
+    const Names killed = Tree(tmp);
+    ASSERT_GT(killed.size(), 1u) << working;
+    const Names mine = {"tmp2023report", "zi123456", "zipcodes", "tmpABCDEFGHIJ/notes.txt", "notes.txt"};
+    for (const std::string& name : mine) WriteText(tmp / name, "mine");
+    // A record naming a folder of the user's, which is not the folder it records.
+    WriteText(tmp / "planted" / "notes.txt", "mine");
+    std::ofstream(tmp / ".made_by_archive", std::ios::app) << "planted 1 2\n";
+    Port_MsgManData::ClearCaptured();
+    ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess) << working;
+    Names left = mine;
+    left.insert({".made_by_archive", "planted/notes.txt"});
+    EXPECT_EQ(Tree(tmp), left) << working;
+    for (const std::string& name : mine) EXPECT_EQ(ReadText(tmp / name), "mine") << name;
+    for (const char* named : {"tmp2023report", "zi123456", "zipcodes", "tmpABCDEFGHIJ", "planted"})
+      EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning, "\"" + (tmp / named).string() + "\" is left as it is"))
+          << named;
+    EXPECT_FALSE(Said("\"" + (tmp / "notes.txt").string() + "\" is left as it is"));
+  }
+}
+
+// Killed while the list of names for zip or the joined zip is being renamed into place, an
+// archive leaves the atomic writer's temporaries: the next archive that finds no other at work
+// takes them away, and "tmp" with them. One that a writer still holds stays.
+TEST_F(ProjectCopyTest, TheNextArchiveTakesAwayAKilledOnesTemporaries) {
+  MakeProject();
+  const fs::path archive = m_root / "out/p.zip";
+  const fs::path tmp = m_dir / "tmp";
+  for (const char* renamed : {".zip.names", ".joined.zip"}) {
+    KillArchiveAt(archive, "rename", 1, renamed);
+    bool temporary = false;
+    for (auto at = fs::recursive_directory_iterator(tmp); at != fs::recursive_directory_iterator(); ++at)
+      temporary = temporary || at->path().filename().string().rfind(".hvd.", 0) == 0;
+    ASSERT_TRUE(temporary) << renamed;
+    ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess) << renamed;
+    EXPECT_FALSE(fs::exists(tmp)) << renamed;
+  }
+
+  // As an earlier archive left them in "tmp" itself.
+  const fs::path left = tmp / ".hvd.0123456789abcdef.ABCDefgh";
+  const fs::path held = tmp / ".hvd.fedcba9876543210.ABCDefgh";
+  WriteText(tmp / ".made_by_archive", "");
+  WriteText(left, "a dead writer's");
+  WriteText(held, "a living writer's");
+  const int fd = ::open(held.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  EXPECT_FALSE(fs::exists(left));
+  EXPECT_EQ(ReadText(held), "a living writer's");
+  ::close(fd);
+  ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  EXPECT_FALSE(fs::exists(tmp));
+}
+
 // The archive's temporary tree is zipped and removed, so nothing written there is flushed to
 // the disk; the project's own save still is. With every flush failing, the archive is made
 // from the project as it stands, while its project file on the disk keeps what it held.
@@ -748,6 +833,41 @@ TEST_F(ProjectCopyTest, AMacroFolderNotYetBroughtAlongGoesFileByFile) {
   EXPECT_TRUE(Said("Skipping non file " + (m_root / "shared/deep").string() + " in macro search path\n"));
   EXPECT_TRUE(Said("The macro search path directory, " + missing + ", is not valid and will not be copied.\n"));
   std::ignore = bundle->Close(false);
+}
+
+// A copy with a working folder of its own: the project's generated files from its working
+// folder go to the copy's, and a source in its database folder to the copy's database folder;
+// every other file keeps its place beside the copy's project file.
+TEST_F(ProjectCopyTest, WorkingFolderAndDatabaseFilesGoToTheCopysOwn) {
+  OpenProject();
+  Add(m_dir / "a.vhd");
+  Add(m_dir / "gen.vhd");
+  Add(m_dir / "sub/made.vhd");
+  Add(m_dir / "p_qdb/kept.vhd");
+  for (const char* generated : {"gen.vhd", "sub/made.vhd"})
+    ASSERT_EQ(AutoCast<Hvd::IFile>(File(m_dir / generated))->SetOriginState(1), Hvd::kSuccess) << generated;
+  ASSERT_EQ(m_project->Save(), Hvd::kSuccess);
+  Text name;
+  ASSERT_EQ(Copies()->CopyProject((m_root / "copy/q.xhlc").c_str(), 0x0A, "work", "", &name), Hvd::kSuccess);
+  EXPECT_EQ(Tree(m_root / "copy"),
+            (Names{"q.xhlc", "work/q.ghlc", "a.vhd", "work/gen.vhd", "sub/made.vhd", "work/q_qdb/kept.vhd"}));
+}
+
+// A macro folder that the walk of the project folder brought along already keeps the place the
+// walk gave it, and its files are not handed over a second time.
+TEST_F(ProjectCopyTest, AMacroFolderAlreadyBroughtAlongKeepsItsPlace) {
+  OpenProject();
+  Add(m_dir / "a.vhd");
+  WriteText(m_dir / "macros/m1.ngc", "m");
+  Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_velmTrnbldMacro", (m_dir / "macros").string());
+  ASSERT_EQ(m_project->Save(), Hvd::kSuccess);
+  Port_MsgManData::ClearCaptured();
+  Text name;
+  ASSERT_EQ(Copies()->CopyProject((m_root / "copy/q.xhlc").c_str(), 0x92, "", "", &name), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_root / "copy/macros/m1.ngc"), "m");
+  const std::string written = ReadText(m_root / "copy/q.xhlc");
+  EXPECT_NE(written.find("vel_kv:value=\"macros\""), std::string::npos) << written;
+  EXPECT_FALSE(Said("Mapping MACRO file"));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <future>
 #include <functional>
 #include <regex>
+#include <string_view>
 #include <utility>
 
 #include "Hvd/ICheckpoint.h"
@@ -25,6 +26,7 @@
 #include "utils/DirectoryLock.h"
 #include "utils/DmUtils.h"
 #include "utils/FileUtils.h"
+#include "utils/InterpHelp.h"
 #include "utils/PropertyAccessor.h"
 
 namespace xhlc_test {
@@ -731,10 +733,11 @@ void PutTree(const fs::path& root, const Tree& tree) {
 
 // Runs the restore in a child process killed at the nth call of `operation`; answers whether
 // the kill struck before the restore was over.
-bool KilledAt(const std::function<Hvd::Status()>& restore, const char* operation, int nth) {
+bool KilledAt(const std::function<Hvd::Status()>& restore, const char* operation, int nth,
+              std::string_view pathPart = {}) {
   const pid_t child = ::fork();
   if (child == 0) {
-    Port::FaultInjection::Exit(operation, nth);
+    Port::FaultInjection::Exit(operation, nth, pathPart);
     ::_exit(restore() == kSuccess ? 0 : 1);
   }
   int status = 0;
@@ -849,6 +852,94 @@ TEST_F(RestoreTest, AJournalThatDoesNotMatchTheProjectIsKeptAndMovesNothing) {
   EXPECT_EQ(TreeOf(m_dir), before);
 }
 
+// What the user writes over entries that a killed restore had switched in is the user's: the
+// undo puts the project's own entries back and keeps the user's beside them, named in a warning,
+// also when the undo itself is killed on the way.
+TEST_F(RestoreTest, WhatTheUserWroteSinceAKilledRestoreIsKeptBesideWhatIsPutBack) {
+  const Tree before = TreeOf(m_dir);
+  Tree kept = before;
+  kept["src/a.vhd.kept"] = "file mine";
+  kept["src/b.vhd.kept"] = "file mine too, in place";
+  // Killed with every entry in place, as it lets go of its journal; then one file is written
+  // anew and the other over in place.
+  const auto killedThenWritten = [&] {
+    ASSERT_TRUE(KilledAt([this] { return Restore(); }, "remove_f", 1, "journal"));
+    fs::remove(m_dir / "src" / "a.vhd");
+    WriteText(m_dir / "src" / "a.vhd", "mine");
+    std::ofstream(m_dir / "src" / "b.vhd", std::ios::binary | std::ios::trunc) << "mine too, in place";
+  };
+  killedThenWritten();
+  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+  OpenProject();
+  EXPECT_EQ(TreeOf(m_dir), kept);
+  for (const char* name : {"a.vhd.kept", "b.vhd.kept"})
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning, (m_dir / "src" / name).string())) << name;
+  int killed = 0;
+  for (int nth = 1; nth < 20; ++nth) {
+    ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+    PutTree(m_dir, before);
+    OpenProject();
+    m_helper = AutoRelease<Hvd::IProjectHelper>(m_helperObject = new HelperDouble(m_project.Get()));
+    killedThenWritten();
+    const bool struck =
+        KilledAt([this] { return Hvd::Snapshots::FinishInterruptedRestore(m_file.c_str()); }, "rename", nth);
+    EXPECT_EQ(Hvd::Snapshots::FinishInterruptedRestore(m_file.c_str()), kSuccess) << nth;
+    EXPECT_EQ(TreeOf(m_dir), kept) << "undo killed at rename " << nth;
+    if (!struck) break;
+    ++killed;
+  }
+  EXPECT_GT(killed, 2);
+}
+
+// A journal that no restore could have written, or that leaves out what its folder holds, is
+// kept with the folder: nothing moves, and the open fails with an error naming it. Each open
+// runs in a child process, whose alarm turns a hang into a failure.
+TEST_F(RestoreTest, AJournalNoRestoreWroteIsKeptAndTheOpenFailsNamingIt) {
+  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+  const fs::path folder = m_dir / ".p.restore", journal = folder / "journal", own = m_dir / "src" / "a.vhd";
+  const struct {
+    std::string text;     // after the header
+    std::uintmax_t size;  // made that long, sparse, when given
+    const char* holds;    // where in the folder the project's own src/a.vhd is moved
+  } cases[] = {{"", std::uintmax_t{1} << 40, ""},
+               {std::string("/a\0", 3), 0, ""},
+               {std::string("/\0", 2), 0, ""},
+               {std::string("src/../../a\0", 12), 0, ""},
+               {std::string("./src/a.vhd\0", 12), 0, ""},
+               {std::string("src//a.vhd\0", 11), 0, ""},
+               {std::string("src/a.vhd/\0", 11), 0, ""},
+               {"", 0, "old/src/a.vhd"},
+               {"", 0, "added/src/a.vhd"}};
+  for (const auto& each : cases) {
+    fs::create_directories(folder / "new" / "src");
+    if (*each.holds != 0) {
+      fs::create_directories((folder / each.holds).parent_path());
+      fs::rename(own, folder / each.holds);
+    }
+    const Tree before = TreeOf(m_dir);
+    WriteText(journal, "snapshot restore journal 1\n" + each.text);
+    if (each.size != 0) fs::resize_file(journal, each.size);
+    const std::uintmax_t size = fs::file_size(journal);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::alarm(120);
+      AutoRelease<Hvd::IProject> again(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+      const bool refused =
+          again->Open(m_file.c_str()) != kSuccess && Captured(Port_MsgManData::Severity::Error, journal.string());
+      ::_exit(refused ? 0 : 1);
+    }
+    int status = 0;
+    EXPECT_TRUE(::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << each.text.c_str() << each.holds;
+    ASSERT_EQ(fs::file_size(journal), size) << each.text.c_str() << each.holds;
+    fs::remove(journal);
+    EXPECT_EQ(TreeOf(m_dir), before) << each.text.c_str() << each.holds;
+    if (*each.holds != 0) fs::rename(folder / each.holds, own);
+    fs::remove_all(folder);
+  }
+  OpenProject();
+}
+
 // A snapshot keeps the project's working directory where it is relative to the project.
 TEST_F(SnapshotTest, TheCopyIsAskedForWithTheProjectsWorkingDirectory) {
   auto* project = new CopyingProjectDouble(m_dir / "p.xhlc", m_dir / "impl" / "run");
@@ -892,6 +983,28 @@ TEST_F(SnapshotTest, TheCopyIsAskedForWithTheProjectsWorkingDirectory) {
   }
 }
 
+// A take of `name` killed while its copy is written, in a child process, leaving a file in
+// the directory it claimed.
+void KillTakeDuringCopy(CopyingProjectDouble& project, Hvd::CCheckpointManager& manager, const fs::path& snapshots,
+                        const std::string& name) {
+  project.duringCopy = [&] {
+    WriteText(snapshots / name / "partial.vhd", "from a killed take");
+    ::_exit(Port::FaultInjection::kExitStatus);
+  };
+  const pid_t child = ::fork();
+  if (child == 0) {
+    AutoRelease<Hvd::ICheckpoint> made;
+    const bool taken = manager.Face()->CreateCheckpoint(name.c_str(), "", made.Receive()) == kSuccess &&
+                       made->CreateCheckpointProject() == kSuccess;
+    ::_exit(taken ? 0 : 1);
+  }
+  project.duringCopy = nullptr;
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == Port::FaultInjection::kExitStatus);
+  ASSERT_TRUE(fs::exists(snapshots / name / "partial.vhd"));
+}
+
 // A name is taken by one take only: a second take of it while the first is being written
 // fails and writes nothing; a directory that a killed take left without its marker is taken
 // again.
@@ -915,9 +1028,7 @@ TEST_F(SnapshotTest, TwoTakesOfOneNameCannotBothSucceed) {
   EXPECT_TRUE(second->copies.empty());
   EXPECT_EQ(ReadText(m_dir / "snapshots" / "s" / "p.snp"), "copy first");
 
-  fs::create_directories(m_dir / "snapshots" / "left");
-  WriteText(m_dir / "snapshots" / "left" / "partial.vhd", "from a killed take");
-  WriteText(m_dir / "snapshots" / ".left.take", "");  // the claim the killed take left
+  KillTakeDuringCopy(*second, secondManager, m_dir / "snapshots", "left");
   AutoRelease<Hvd::ICheckpoint> again;
   ASSERT_EQ(secondManager.Face()->CreateCheckpoint("left", "again", again.Receive()), kSuccess);
   EXPECT_EQ(again->CreateCheckpointProject(), kSuccess);
@@ -995,6 +1106,74 @@ TEST_F(SnapshotTest, ATakeTakesAwayWhatKilledTakesLeft) {
   EXPECT_TRUE(fs::exists(m_dir / "snapshots" / "next" / "p.snp"));
 }
 
+// A take refused because a folder the user made holds its name leaves no claim behind, so no
+// later take takes that folder for a killed take's.
+TEST_F(SnapshotTest, ARefusedTakeLeavesNoClaimAndTheFolderStays) {
+  auto* project = new CopyingProjectDouble(m_dir / "p.xhlc", m_dir);
+  AutoRelease<Hvd::IProject2> held(project);
+  Hvd::CCheckpointManager manager(held.Get());
+  const auto take = [&](const char* name) {
+    AutoRelease<Hvd::ICheckpoint> made;
+    EXPECT_EQ(manager.Face()->CreateCheckpoint(name, "", made.Receive()), kSuccess);
+    return made ? made->CreateCheckpointProject() : Hvd::kFailure;
+  };
+  const fs::path snapshots = m_dir / "snapshots";
+  WriteText(snapshots / "mine" / "notes.txt", "the user's");
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(take("mine"), Hvd::kFailure);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "The snapshot project already exists"));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(snapshots / ".mine.take")));
+  EXPECT_EQ(take("next"), kSuccess);
+  EXPECT_EQ(ReadText(snapshots / "mine" / "notes.txt"), "the user's");
+
+  // The claim of a take under way of the same name is that take's: the refused take leaves it.
+  WriteText(snapshots / "underway" / "partial.vhd", "being written");
+  WriteText(snapshots / ".underway.take", "");
+  Hvd::DirectoryLock writing;
+  ASSERT_TRUE(writing.Take((snapshots / "underway").string(), false));
+  EXPECT_EQ(take("underway"), Hvd::kFailure);
+  EXPECT_TRUE(fs::exists(snapshots / ".underway.take"));
+  EXPECT_EQ(ReadText(snapshots / "underway" / "partial.vhd"), "being written");
+}
+
+// A claim proves nothing by being there: one that does not record its folder as the one its
+// take made (empty, garbage, too long, another folder's, or made again since the take) is
+// dropped, and its folder is left as it is with a warning naming it.
+TEST_F(SnapshotTest, AClaimThatDoesNotRecordItsFolderLeavesTheFolderAlone) {
+  auto* project = new CopyingProjectDouble(m_dir / "p.xhlc", m_dir);
+  AutoRelease<Hvd::IProject2> held(project);
+  Hvd::CCheckpointManager manager(held.Get());
+  const fs::path snapshots = m_dir / "snapshots";
+  // A folder a killed take made, moved away by the user, and one of theirs made in its place.
+  KillTakeDuringCopy(*project, manager, snapshots, "swapped");
+  fs::rename(snapshots / "swapped", m_root / "moved");
+  struct stat elsewhere {};
+  ASSERT_EQ(::stat((m_root / "moved").c_str(), &elsewhere), 0);
+  const std::map<std::string, std::string> planted = {
+      {"empty", ""},
+      {"garbage", "not a claim"},
+      {"long", std::string(100, '1')},
+      {"another", std::to_string(elsewhere.st_dev) + " " + std::to_string(elsewhere.st_ino) + "\n"},
+  };
+  for (const auto& [name, claim] : planted) WriteText(snapshots / ("." + name + ".take"), claim);
+  Strings names{"swapped"};
+  for (const auto& entry : planted) names.push_back(entry.first);
+  for (const std::string& name : names) WriteText(snapshots / name / "notes.txt", "the user's");
+
+  Port_MsgManData::ClearCaptured();
+  AutoRelease<Hvd::ICheckpoint> made;
+  ASSERT_EQ(manager.Face()->CreateCheckpoint("next", "", made.Receive()), kSuccess);
+  EXPECT_EQ(made->CreateCheckpointProject(), kSuccess);
+  for (const std::string& name : names) {
+    EXPECT_EQ(ReadText(snapshots / name / "notes.txt"), "the user's") << name;
+    EXPECT_FALSE(fs::exists(snapshots / ("." + name + ".take"))) << name;
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning,
+                         "The folder \"" + (snapshots / name).string() + "\" is left as it is"))
+        << name;
+  }
+  EXPECT_TRUE(fs::exists(m_root / "moved" / "partial.vhd"));
+}
+
 // The whole road with the project's own copy and bundle: taken, changed, restored.
 TEST_F(SnapshotTest, TakenAndRestoredThroughTheProjectsCopy) {
   WriteText(m_dir / "src" / "a.vhd", "old");
@@ -1018,6 +1197,50 @@ TEST_F(SnapshotTest, TakenAndRestoredThroughTheProjectsCopy) {
   EXPECT_FALSE(fs::exists(m_dir / "p.snp"));
   EXPECT_EQ(Manager()->RemoveCheckpointByName("s"), kSuccess);
   EXPECT_EQ(m_project->ProjectClose(false), kSuccess);
+}
+
+// With a working directory outside the project, absolute or reached through "..", the
+// snapshot's copy shares it with the project. The take writes nothing there that the project's
+// next save takes for another program's change: the save, and the saving close, ask nothing and
+// write what changed since.
+TEST_F(SnapshotTest, ATakeWithAnOutsideWorkingDirectoryIsNoChangeOnDisk) {
+  WriteText(m_dir / "src" / "a.vhd", "entity a is end;\n");
+  WriteText(m_dir / "src" / "b.vhd", "entity b is end;\n");
+  const auto asked = [] {
+    Text text;
+    std::ignore = InterpHelp::RunCmd("set ::velmor::Hvd::asked", nullptr, false, &text);
+    std::ignore = InterpHelp::RunCmd("::velmor::Hvd::hvd_ResetDialogs", nullptr, false, nullptr);
+    return text.str();
+  };
+  for (const std::string& working : {(m_root / "absolute").string(), std::string("../relative")}) {
+    const fs::path outside = (m_dir / working).lexically_normal();
+    fs::remove_all(m_dir / "snapshots");
+    fs::create_directories(outside);
+    OpenProject();
+    Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_WorkingDirectory", working.c_str());
+    ASSERT_EQ(m_project->ProjectClose(true), kSuccess);
+    OpenProject();
+    Text generated;
+    ASSERT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->GetGeneratedFilePath(&generated), kSuccess);
+    ASSERT_EQ(fs::path(generated.str()), outside / "p.ghlc") << working;
+    asked();
+    AutoRelease<Hvd::ICheckpoint> made;
+    ASSERT_EQ(Manager()->CreateCheckpoint("s", "", made.Receive()), kSuccess);
+    ASSERT_EQ(made->CreateCheckpointProject(), kSuccess) << working;
+
+    AutoRelease<Hvd::IHdlFile> file;
+    ASSERT_EQ(AutoCast<Hvd::IFileManager>(m_project.Get())
+                  ->ProjectAddFile((m_dir / "src" / "b.vhd").c_str(), nullptr, file.Receive()),
+              kSuccess);
+    EXPECT_EQ(m_project->Save(), kSuccess) << working;
+    EXPECT_EQ(asked(), "") << working;
+    EXPECT_NE(ReadText(m_file).find("b.vhd"), std::string::npos) << working;
+    ASSERT_EQ(AutoCast<Hvd::IFileManager>(m_project.Get())->RemoveFileByHdlFile(file.Get()), kSuccess);
+    file = nullptr;
+    EXPECT_EQ(m_project->ProjectClose(true), kSuccess) << working;
+    EXPECT_EQ(asked(), "") << working;
+    EXPECT_EQ(ReadText(m_file).find("b.vhd"), std::string::npos) << working;
+  }
 }
 
 // A snapshot holds the project's links as links, wherever they lead and whether they lead

@@ -1,15 +1,19 @@
 #include "project/copy/CProjectSaveHelper.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
-#include <thread>
 #include <set>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <system_error>
 #include <vector>
 
@@ -113,6 +117,8 @@ class ProjectCopyContext {
  private:
   IProjectBundle* Bundle();
   void CopyReferencedProjects();
+  String GeneratedName(const String& workingDirectory) const;
+  bool IsProjectsOwnGenerated(const String& generated) const;
   std::vector<String> WrittenNames(const String& workingDirectory, bool writeGenerated) const;
   Status ClearWrittenNames(const std::vector<String>& names) const;
 
@@ -201,6 +207,11 @@ Status ProjectCopyContext::Copy(const String& description, const String& working
   }
   if ((m_options & kReferencedOptions) != 0) CopyReferencedProjects();
   if (AutoCast<IProjectInternal> writer(m_project); writer) {
+    // A copy that keeps the project's working directory outside both folders would write its
+    // generated file over the project's own, which the forced save before the copy wrote: the
+    // project's next save would take that write for another program's change and ask about it.
+    // The file stays the project's.
+    if (writeGenerated && IsProjectsOwnGenerated(GeneratedName(workingDirectory))) writeGenerated = false;
     const std::vector<String> written = WrittenNames(workingDirectory, writeGenerated);
     if (const Status cleared = ClearWrittenNames(written); cleared != kSuccess) return cleared;
     if (beforeWrite) beforeWrite(written);
@@ -217,13 +228,30 @@ Status ProjectCopyContext::Copy(const String& description, const String& working
 // way alone and only replaces a link at a written name.
 std::vector<String> ProjectCopyContext::WrittenNames(const String& workingDirectory, bool writeGenerated) const {
   const String projectFile = ReplaceProjectExtension(m_destinationProjectPath, ".xhlc");
+  std::vector<String> names{projectFile, PartitionsFileOf(projectFile)};
+  if (writeGenerated) names.push_back(GeneratedName(workingDirectory));
+  return names;
+}
+
+// Where the copy's generated file is written: in its working directory, named after its project file.
+String ProjectCopyContext::GeneratedName(const String& workingDirectory) const {
+  const String projectFile = ReplaceProjectExtension(m_destinationProjectPath, ".xhlc");
   const String generatedDirectory = workingDirectory.empty()            ? m_destinationDirectory
                                     : IsAbsolutePath(workingDirectory) ? P::Normal(workingDirectory)
                                                                        : P::Join(m_destinationDirectory, workingDirectory);
-  const String generated = P::Normal(P::Join(generatedDirectory, P::BaseName(projectFile) + String(".ghlc")));
-  std::vector<String> names{projectFile, PartitionsFileOf(projectFile)};
-  if (writeGenerated) names.push_back(generated);
-  return names;
+  return P::Normal(P::Join(generatedDirectory, P::BaseName(projectFile) + String(".ghlc")));
+}
+
+// Whether `generated` is the project's own generated file, by its name or, reached another
+// way, as the same file.
+bool ProjectCopyContext::IsProjectsOwnGenerated(const String& generated) const {
+  String own;
+  if (!m_project2 || m_project2->GetGeneratedFilePath(&own) != kSuccess || own.empty()) return false;
+  if (P::Same(generated, own)) return true;
+  struct stat first {};
+  struct stat second {};
+  return ::stat(generated.c_str(), &first) == 0 && ::stat(own.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
 }
 
 Status ProjectCopyContext::ClearWrittenNames(const std::vector<String>& names) const {
@@ -331,10 +359,11 @@ Status CProjectSaveHelper::CopyProjectTo(const String& projectFileName, const St
 
 namespace {
 
-// Whether `name`, in a "tmp" that an archive made, is what an archive works with there: its
-// temporary tree, named as Port::File::tmpnam names ("tmp" and ten letters or digits), the
-// files named after the tree, or a temporary file of the zip program ("zi" and six).
-bool IsArchiveScratch(const std::string& name) {
+// Whether `name` looks like what an archive works with in "tmp": a folder named as
+// Port::File::tmpnam names ("tmp" and ten letters or digits), a file named after one, or a
+// temporary file of the zip program ("zi" and six). Only to name what is left alone: the shape
+// of a name proves nothing about who made it.
+bool LooksLikeArchiveScratch(const std::string& name) {
   const auto alnum = [&name](std::size_t from, std::size_t count) {
     return name.size() >= from + count && std::all_of(name.begin() + static_cast<std::ptrdiff_t>(from),
                                                       name.begin() + static_cast<std::ptrdiff_t>(from + count),
@@ -344,15 +373,41 @@ bool IsArchiveScratch(const std::string& name) {
   return name.size() == 8 && name.rfind("zi", 0) == 0 && alnum(2, 6);
 }
 
+// One line of an archive's mark: the name in "tmp" of the folder an archive made there, and
+// that folder's device and inode, taken after its mkdir.
+struct ScratchRecord {
+  std::string name;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+};
+
+// The records of a mark; none from a line that is not one (a line cut short by a kill, or
+// anything else written there). A name is one step below "tmp", never a way out of it.
+std::vector<ScratchRecord> ParseRecords(const std::string& text) {
+  std::vector<ScratchRecord> records;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    ScratchRecord record;
+    std::string rest;
+    if (!(fields >> record.name >> record.device >> record.inode) || (fields >> rest)) continue;
+    if (record.name == "." || record.name == ".." || record.name.find('/') != std::string::npos) continue;
+    records.push_back(std::move(record));
+  }
+  return records;
+}
+
 // The "tmp" directory of a working directory, shared by the archives under way there. The
-// archive that makes it marks it; the last archive out takes away what killed archives left in
-// a marked one, and the directory itself when only the mark is left in it. A "tmp" that no
-// archive made is never taken away. The working directory is held locked while one comes or
-// goes, so that none comes between the last one's look and its removal.
+// archive that makes it marks it. Each archive works in a folder of its own there, which it
+// records in the mark with its device and inode once made; the last archive out takes away the
+// recorded folders that killed archives left, and the directory itself when only the mark is
+// left in it. What no archive recorded, or what is no longer the folder recorded, stays, named
+// in a warning; so does a "tmp" that no archive made. The working directory is held locked
+// while one comes or goes, so that none comes between the last one's look and its removal.
 class SharedTmp {
  public:
   SharedTmp(const String& workingDirectory, const String& tmpDirectory)
-      : m_working(workingDirectory.str()), m_tmp(tmpDirectory.str()), m_mark(m_tmp + "/.made_by_archive") {}
+      : m_working(workingDirectory.str()), m_tmp(tmpDirectory.str()), m_mark(m_tmp + "/" + kMark) {}
   SharedTmp(const SharedTmp&) = delete;
   SharedTmp& operator=(const SharedTmp&) = delete;
   ~SharedTmp() { Leave(); }
@@ -377,8 +432,27 @@ class SharedTmp {
     return kSuccess;
   }
 
+  // Makes this archive's own folder in "tmp", under a name free there, and records it in the
+  // mark; empty when none could be made.
+  String MakeOwn() {
+    for (int attempt = 0; attempt < 10 && m_own.empty(); ++attempt) {
+      const String name = P::Leaf(Port::File::tmpnam(m_tmp.c_str()));
+      if (name.empty()) break;
+      const String own = P::Join(String(m_tmp), name);
+      if (!Port::File::mkdir(own, false)) continue;
+      struct stat made {};
+      if (::lstat(own.c_str(), &made) != 0) continue;
+      m_own = own.str();
+      m_ownDevice = made.st_dev;
+      m_ownInode = made.st_ino;
+      Record(name.str());
+    }
+    return String(m_own);
+  }
+
   void Leave() {
     if (!m_use.Held()) return;
+    RemoveOwn();
     DirectoryLock guard;
     // Without the guard another archive may be coming: "tmp" is left as it is.
     // Only the folder still locked is cleaned: "tmp" renamed or replaced meanwhile is left alone.
@@ -393,31 +467,117 @@ class SharedTmp {
   }
 
  private:
+  static constexpr const char* kMark = ".made_by_archive";
+  // A line a record, one an archive that was killed before the last one out took its folder
+  // away: a mark longer than this is none that archives wrote.
+  static constexpr std::size_t kMarkBound = 64 * 1024;
+
   static Status Busy(const std::string& directory) {
     Messages(__LINE__).issueError(
         "The folder \"%s\" is busy: another process holds its lock. The archive is not made.\n", directory.c_str());
     return kFailure;
   }
+  static void LeftAlone(const std::string& path, const char* why) {
+    Messages(__LINE__).issueWarning("\"%s\" is left as it is: %s.\n", path.c_str(), why);
+  }
   bool Marked() const {
     std::error_code error;
     return std::filesystem::symlink_status(m_mark, error).type() == std::filesystem::file_type::regular;
   }
-  // Held alone, "tmp" has no archive under way: what archives left there, their process killed,
-  // goes. Links are taken away as links.
+  // The mark opened as a regular file, without following a link or waiting; -1 when it is not one.
+  int OpenMark(int flags) const {
+    const int fd = ::open(m_mark.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat info {};
+    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+      ::close(fd);
+      return -1;
+    }
+    return fd;
+  }
+  // Appended whole in one write, so that archives recording at once never mix their lines. A
+  // "tmp" without the mark is none an archive made, and gets none.
+  void Record(const std::string& name) const {
+    const int fd = OpenMark(O_WRONLY | O_APPEND);
+    if (fd < 0) return;
+    const std::string line = name + " " + std::to_string(m_ownDevice) + " " + std::to_string(m_ownInode) + "\n";
+    std::ignore = ::write(fd, line.data(), line.size());
+    ::close(fd);
+  }
+  // Whether `path` is still the folder made as (`device`, `inode`).
+  static bool IsFolder(const std::string& path, std::uint64_t device, std::uint64_t inode) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           static_cast<std::uint64_t>(info.st_dev) == device && static_cast<std::uint64_t>(info.st_ino) == inode;
+  }
+  void RemoveOwn() {
+    if (m_own.empty()) return;
+    if (IsFolder(m_own, m_ownDevice, m_ownInode)) std::ignore = FileUtils::RemoveItem(String(m_own));
+    m_own.clear();
+  }
+  // The whole mark, read to its bound; nothing when it is over it or cannot be read.
+  std::optional<std::string> ReadMark() const {
+    const int fd = OpenMark(O_RDONLY);
+    if (fd < 0) return std::nullopt;
+    std::string text(kMarkBound + 1, '\0');
+    std::size_t length = 0;
+    bool failed = false;
+    while (length < text.size()) {
+      const ssize_t got = ::read(fd, text.data() + length, text.size() - length);
+      if (got < 0 && errno == EINTR) continue;
+      failed = got < 0;
+      if (got <= 0) break;
+      length += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    if (failed || length > kMarkBound) return std::nullopt;
+    text.resize(length);
+    return text;
+  }
+  // Held alone, "tmp" has no archive under way: the folders that killed archives recorded go,
+  // when each is still the folder recorded, and so do the atomic writer's temporaries that no
+  // writer holds. The mark keeps the records of the folders that could not be taken away.
   void ReclaimLeftovers() const {
-    std::vector<String> left;
+    const std::optional<std::string> text = ReadMark();
+    if (!text) {
+      LeftAlone(m_mark, "it is no record that archives wrote, and nothing it may name is taken away");
+      return;
+    }
+    std::set<std::string> recorded;
+    std::string kept;
+    for (const ScratchRecord& record : ParseRecords(*text)) {
+      if (record.name == kMark) continue;
+      const std::string path = m_tmp + "/" + record.name;
+      recorded.insert(record.name);
+      std::error_code error;
+      if (std::filesystem::symlink_status(path, error).type() == std::filesystem::file_type::not_found) continue;
+      if (!IsFolder(path, record.device, record.inode)) {
+        LeftAlone(path, "it is not the folder that a killed archive made there");
+        continue;
+      }
+      std::ignore = FileUtils::RemoveItem(String(path));
+      if (IsFolder(path, record.device, record.inode))
+        kept += record.name + " " + std::to_string(record.device) + " " + std::to_string(record.inode) + "\n";
+    }
+    if (kept != *text) {
+      if (const int fd = OpenMark(O_WRONLY); fd >= 0) {
+        if (::ftruncate(fd, 0) == 0) std::ignore = ::write(fd, kept.data(), kept.size());
+        ::close(fd);
+      }
+    }
+    RemoveStaleTemporariesIn(m_tmp);
     std::error_code error;
     for (std::filesystem::directory_iterator each(m_tmp, error); !error && each != std::filesystem::directory_iterator();
          each.increment(error)) {
-      if (IsArchiveScratch(each->path().filename().string())) left.emplace_back(each->path().string());
+      const std::string name = each->path().filename().string();
+      if (recorded.count(name) == 0 && LooksLikeArchiveScratch(name))
+        LeftAlone(each->path().string(), "no archive recorded it as its own");
     }
-    for (const String& path : left) std::ignore = FileUtils::RemoveItem(path);
   }
   bool OnlyTheMarkLeft() const {
     std::error_code error;
     for (std::filesystem::directory_iterator each(m_tmp, error); !error && each != std::filesystem::directory_iterator();
          each.increment(error)) {
-      if (each->path().filename() != ".made_by_archive") return false;
+      if (each->path().filename() != kMark) return false;
     }
     return !error;
   }
@@ -426,6 +586,9 @@ class SharedTmp {
   std::string m_tmp;
   std::string m_mark;
   DirectoryLock m_use;  // shared by each archive while it works in "tmp"
+  std::string m_own;    // this archive's folder in "tmp", while it is there
+  std::uint64_t m_ownDevice = 0;
+  std::uint64_t m_ownInode = 0;
 };
 
 // The zip of the project's own files, run beside the rest of the archive's work: a few zips of
@@ -544,11 +707,14 @@ Status CProjectSaveHelper::Archive(const String& archivePath, std::uint32_t opti
   const String tmpDirectory = P::Join(workingDirectory, String("tmp"));
   SharedTmp tmp(workingDirectory, tmpDirectory);
   if (const Status entered = tmp.Enter(); entered != kSuccess) return entered;
-  // A name free in "tmp" itself, so that the tree of an archive under way there is never taken.
-  const String temporaryName = P::Leaf(Port::File::tmpnam(tmpDirectory.c_str()));
-  if (temporaryName.empty())
+  // Everything the archive makes in "tmp" (its tree, its zips, the lists given to zip, the
+  // temporaries of zip and of the atomic writer) lies in a folder of its own there, named as the
+  // tree is, so that a killed archive's leftovers are the one folder that its record proves its.
+  const String ownDirectory = tmp.MakeOwn();
+  if (ownDirectory.empty())
     return Fail(kTempDirNotCreated, "Hvd::CProjectSaveHelper::Archive - no temporary name for the archive\n");
-  const String temporaryDirectory = P::Join(tmpDirectory, temporaryName);
+  const String temporaryName = P::Leaf(ownDirectory);
+  const String temporaryDirectory = P::Join(ownDirectory, temporaryName);
   const String temporaryProject = P::Join(temporaryDirectory, P::Leaf(projectFile));
   const String temporaryZip = Port::FileName(temporaryDirectory).GetExtension() == ".zip"
                                   ? temporaryDirectory

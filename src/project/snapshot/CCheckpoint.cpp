@@ -3,11 +3,17 @@
 #include "project/snapshot/CCheckpoint.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
@@ -56,27 +62,73 @@ bool HoldsMarker(const String& directory) {
 }
 
 // A take leaves a claim beside the directory it fills, ".NAME.take" in "snapshots", from before
-// the directory is made until its marker is written: a directory without a marker is taken away
-// only where a take said it made it, never a folder someone else put there.
+// the directory is made until its marker is written. Once the take's own mkdir made the
+// directory, the claim records its device and inode: a directory without a marker is taken away
+// only where its claim records that very directory, never a folder someone else put there, nor
+// one beside a claim that anyone could have planted.
 constexpr std::string_view kClaimSuffix = ".take";
+// "device inode\n" in decimal: anything longer is no claim a take wrote.
+constexpr std::size_t kClaimBound = 64;
 
 String ClaimPath(const String& directory) {
   const fs::path path(directory.str());
   return String((path.parent_path() / ("." + path.filename().string() + std::string(kClaimSuffix))).string());
 }
 
-// Takes away a directory of "snapshots" that a take left without its marker, when no take holds
-// it any more: its take was killed, and its lock went with its process.
-void ReclaimUnmarked(const String& directory) {
-  DirectoryLock left;
-  if (left.Take(directory.str(), false) && left.Is(directory.str())) {
-    std::error_code error;
-    fs::remove_all(fs::path(directory.str()), error);
-  }
+struct Identity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  bool operator==(const Identity&) const = default;
+};
+
+// What is at `path` itself, a link not followed.
+std::optional<Identity> IdentityOf(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return std::nullopt;
+  return Identity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
-// The claims that killed takes left, and the unmarked directories they name. A claim stays while
-// its directory is held or cannot be taken away.
+// The directory a claim records. A claim is read as a regular file only, without following a
+// link at its name or waiting on it, and never beyond its bound.
+std::optional<Identity> ReadClaim(const fs::path& claim) {
+  const int fd = ::open(claim.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::array<char, kClaimBound + 1> buffer{};
+  std::size_t length = 0;
+  struct stat info {};
+  bool readable = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  while (readable && length < buffer.size()) {
+    const ssize_t got = ::read(fd, buffer.data() + length, buffer.size() - length);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) readable = false;
+    if (got <= 0) break;
+    length += static_cast<std::size_t>(got);
+  }
+  ::close(fd);
+  if (!readable || length > kClaimBound) return std::nullopt;
+  const char* at = buffer.data();
+  const char* const end = buffer.data() + length;
+  Identity identity;
+  const auto number = [&](std::uint64_t& value, char after) {
+    const auto [stop, error] = std::from_chars(at, end, value);
+    if (error != std::errc() || stop == at || stop == end || *stop != after) return false;
+    at = stop + 1;
+    return true;
+  };
+  if (!number(identity.device, ' ') || !number(identity.inode, '\n') || at != end) return std::nullopt;
+  return identity;
+}
+
+void WarnLeftAlone(const String& directory, const fs::path& claim) {
+  Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", __LINE__, "")
+      .issueWarning("The folder \"%s\" is left as it is: the claim \"%s\" beside it does not record it as made by a "
+                    "snapshot take. The claim is removed.\n",
+                    directory.c_str(), claim.c_str());
+}
+
+// The claims that killed takes left, and the unmarked directories they made. A directory that a
+// take under way holds stays with its claim, and so does a claim whose directory cannot be taken
+// away; a claim that records another directory, or none, goes and leaves its folder alone.
 void ReclaimKilledTakes(const String& snapshots) {
   std::vector<fs::path> claims;
   std::error_code error;
@@ -92,7 +144,23 @@ void ReclaimKilledTakes(const String& snapshots) {
     const std::string name = claim.filename().string();
     const String directory((claim.parent_path() / name.substr(1, name.size() - 1 - kClaimSuffix.size())).string());
     const fs::file_type type = OwnType(directory);
-    if (type == fs::file_type::directory && !HoldsMarker(directory)) ReclaimUnmarked(directory);
+    if (type == fs::file_type::directory && !HoldsMarker(directory)) {
+      // Its lock went with its take's process: a take that holds it is under way.
+      DirectoryLock left;
+      if (!left.Take(directory.str(), false) || !left.Is(directory.str())) continue;
+      const std::optional<Identity> recorded = ReadClaim(claim);
+      if (!recorded || recorded != IdentityOf(directory.str())) {
+        WarnLeftAlone(directory, claim);
+        fs::remove(claim, error);
+        continue;
+      }
+      fs::remove_all(fs::path(directory.str()), error);
+    } else if (type != fs::file_type::directory && type != fs::file_type::not_found) {
+      // A take makes only directories.
+      WarnLeftAlone(directory, claim);
+      fs::remove(claim, error);
+      continue;
+    }
     const fs::file_type now = OwnType(directory);
     if (now == fs::file_type::not_found || (now == fs::file_type::directory && HoldsMarker(directory))) {
       fs::remove(claim, error);
@@ -100,12 +168,19 @@ void ReclaimKilledTakes(const String& snapshots) {
   }
 }
 
-// Claims a snapshot's directory for a take: made anew and locked, the lock held in `claim`.
-// A directory there is a snapshot, a take under way, or one that a killed take claimed, which
-// goes, as do those that other killed takes left under other names.
+// Removes the claim at `path` when it is still the file this take made.
+void DropClaim(const String& path, const std::optional<Identity>& made) {
+  if (made && IdentityOf(path.str()) == made) ::unlink(path.c_str());
+}
+
+// Claims a snapshot's directory for a take: made anew and locked, the lock held in `claim`, and
+// `claimFile` the identity of the claim file the take made. A directory there is a snapshot, a
+// take under way, or one that a killed take claimed, which goes, as do those that other killed
+// takes left under other names. A take that is refused removes its own claim, and only that.
 // The "snapshots" directory is held locked meanwhile, so that no directory is seen between its
-// making and its lock.
-Status ClaimDirectory(const String& directory, const String& marker, DirectoryLock& claim) {
+// making and its lock, nor a claim between its making and its record.
+Status ClaimDirectory(const String& directory, const String& marker, DirectoryLock& claim,
+                      std::optional<Identity>& claimFile) {
   const String snapshots = DirectoryOf(directory);
   if (!Port::File::isdir(snapshots)) std::ignore = Port::File::mkdir(snapshots, true);
   DirectoryLock all;
@@ -119,19 +194,44 @@ Status ClaimDirectory(const String& directory, const String& marker, DirectoryLo
     return Fail(kFailure, "ERROR: ICheckpoint::CreateCheckpointProject - Not a directory of the project: \"%s\".\n",
                 snapshots.c_str());
   }
-  // Only a directory a killed take claimed goes: one without a claim, another project's snapshot
+  // Only a directory a killed take made goes: one without a claim, another project's snapshot
   // of the same name or a folder the user made, stays, and the take fails below.
   ReclaimKilledTakes(snapshots);
-  const int claimFile =
-      ::open(ClaimPath(directory).c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
-  if (claimFile < 0) {
-    return Fail(kFailure, "ERROR: ICheckpoint::CreateCheckpointProject - Cannot claim \"%s\": %s.\n", directory.c_str(),
-                std::strerror(errno));
-  }
-  ::close(claimFile);
-  if (!Port::File::mkdir(directory, false) || !claim.Take(directory.str(), false)) {
+  const auto taken = [&marker] {
     return Fail(kFailure, "ERROR: ICheckpoint::CreateCheckpointProject - The snapshot project already exists: \"%s\".\n",
                 marker.c_str());
+  };
+  // Made first, so that a take killed after its mkdir has left a claim; a claim already there
+  // is another take's.
+  const String claimPath = ClaimPath(directory);
+  const int claimFd =
+      ::open(claimPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (claimFd < 0) {
+    const int error = errno;
+    if (error == EEXIST && OwnType(claimPath) == fs::file_type::regular) return taken();
+    return Fail(kFailure, "ERROR: ICheckpoint::CreateCheckpointProject - Cannot claim \"%s\": %s.\n", directory.c_str(),
+                std::strerror(error));
+  }
+  struct stat claimInfo {};
+  if (::fstat(claimFd, &claimInfo) == 0)
+    claimFile = Identity{static_cast<std::uint64_t>(claimInfo.st_dev), static_cast<std::uint64_t>(claimInfo.st_ino)};
+  if (!Port::File::mkdir(directory, false)) {
+    ::close(claimFd);
+    DropClaim(claimPath, claimFile);
+    return taken();
+  }
+  // Taken after the take's own mkdir: the directory its claim records.
+  const std::optional<Identity> made = IdentityOf(directory.str());
+  const std::string record =
+      made ? std::to_string(made->device) + " " + std::to_string(made->inode) + "\n" : std::string();
+  const bool recorded = made && ::pwrite(claimFd, record.data(), record.size(), 0) == static_cast<ssize_t>(record.size());
+  ::close(claimFd);
+  if (!recorded || !claim.Take(directory.str(), false) || !claim.Is(directory.str())) {
+    // Still empty, the directory this take made goes with its claim.
+    if (made && IdentityOf(directory.str()) == made) ::rmdir(directory.c_str());
+    claim.Release();
+    if (OwnType(directory) == fs::file_type::not_found) DropClaim(claimPath, claimFile);
+    return taken();
   }
   return kSuccess;
 }
@@ -243,7 +343,8 @@ Status CCheckpoint::XICheckpoint::CreateCheckpointProject() {
   // takes of one name, the second finds it taken.
   const String directory = DirectoryOf(marker);
   DirectoryLock claim;
-  if (const Status claimed = ClaimDirectory(directory, marker, claim); claimed != kSuccess) return claimed;
+  std::optional<Identity> claimFile;
+  if (const Status claimed = ClaimDirectory(directory, marker, claim, claimFile); claimed != kSuccess) return claimed;
   // The copy keeps the project's working directory where it is relative to the project, so
   // that a restore does not move it.
   String remoteSources("remote_sources");
@@ -260,10 +361,7 @@ Status CCheckpoint::XICheckpoint::CreateCheckpointProject() {
   if (status != kSuccess && claim.Is(directory.str())) std::ignore = FileUtils::RemoveItem(directory);
   // Marked, or gone: nothing is left to reclaim.
   const fs::file_type left = OwnType(directory);
-  if (left == fs::file_type::not_found || Port::File::exist(marker)) {
-    std::error_code ignored;
-    fs::remove(fs::path(ClaimPath(directory).str()), ignored);
-  }
+  if (left == fs::file_type::not_found || Port::File::exist(marker)) DropClaim(ClaimPath(directory), claimFile);
   return status;
 }
 
