@@ -72,6 +72,7 @@ TEST_F(ProjectTest, AChangedIncludeRescansTheFilesThatIncludeIt) {
 }
 
 TEST_F(ProjectTest, SettingsRescanTheFilesTheyAffect) {
+  project.SetVhdlStandard(VhdlStandard::k93);  // reads a slash and a star as operators
   Add(1, "top.v", "module top; `ifdef FAST fast u (x); `else slow u (x); `endif endmodule");
   Add(2, "cells.v", "module fast; endmodule module slow; endmodule");
   Add(3, "e.vhd", "/* entity hidden is end; */ entity shown is end;");
@@ -87,6 +88,24 @@ TEST_F(ProjectTest, SettingsRescanTheFilesTheyAffect) {
   EXPECT_EQ(Tops(), (Strings{"top", "shown", "slow"}));
   project.SetIncludeDirs({"inc"});
   EXPECT_EQ(project.Update(), 2u);
+}
+
+// With no standard set, a context comes after the packages it names and before the units that
+// name it, and a block comment hides its entity; an explicit 93 keeps reading them as 93 does.
+TEST_F(ProjectTest, AnUnsetStandardOrdersAContextBetweenItsPackagesAndItsUsers) {
+  files.Set("user.vhd", "library mylib;\ncontext mylib.ctx;\nentity user is end;");
+  files.Set("ctx.vhd", "context ctx is\n  library mylib;\n  use mylib.p.all;\nend context;");
+  files.Set("p.vhd", "package p is end;");
+  files.Set("e.vhd", "/* entity hidden is end; */ entity shown is end;");
+  ASSERT_TRUE(project.AddFile(1, "user.vhd", 1) && project.AddFile(2, "ctx.vhd", 2, "mylib") &&
+              project.AddFile(3, "p.vhd", 3, "mylib") && project.AddFile(4, "e.vhd", 4));
+  const Strings unset = Order();
+  EXPECT_EQ(unset, (Strings{"p", "ctx", "user", "shown"}));
+  EXPECT_EQ(Count(MessageKind::kMissingUnit), 0);
+  project.SetVhdlStandard(VhdlStandard::k93);
+  EXPECT_EQ(Order(), (Strings{"user", "p", "hidden", "shown"}));  // "context" names nothing
+  project.SetVhdlStandard(std::nullopt);
+  EXPECT_EQ(Order(), unset);
 }
 
 // A Verilog file sees the macros the files before it in file order leave, and follows them.

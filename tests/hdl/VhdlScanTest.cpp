@@ -128,4 +128,26 @@ TEST(VhdlScan, FindsUnitsAndWhatTheyNeed) {
   for (const Case& c : cases) Check(c);
 }
 
+// With no standard set, what only VHDL-2008 can mean is read as 2008 reads it, and "context" stays
+// a name where 93 text may use it; an explicit 93 reads all of it as 93 does.
+TEST(VhdlScan, AnUnsetStandardReadsContextsAndBlockCommentsAs2008) {
+  const char* const text =
+      "context ctx is\n  library mylib;\n  use mylib.p.all;\nend context ctx;\n"
+      "library mylib;\nCONTEXT mylib.ctx;\nentity user is end;\n"
+      "/* entity hidden is end; */ entity shown is end;\n"
+      "architecture a of shown is\n  signal context : bit;\nbegin\n"
+      "  context <= '1';\n  u : leaf port map (context);\nend;";
+  const ScanResult unset = ScanText(text, kVhdl, "t.vhd", ScanOptions{});
+  EXPECT_EQ(
+      Summary(unset),
+      "context ctx: use mylib.p\nentity user: context mylib.ctx\nentity shown\narchitecture a of shown: inst leaf@u");
+  EXPECT_TRUE(unset.messages.empty());
+
+  ScanOptions vhdl93;
+  vhdl93.vhdlStandard = VhdlStandard::k93;
+  EXPECT_EQ(
+      Summary(ScanText(text, kVhdl, "t.vhd", vhdl93)),
+      "entity user: use mylib.p, use mylib.ctx\nentity hidden\nentity shown\narchitecture a of shown: inst leaf@u");
+}
+
 }  // namespace

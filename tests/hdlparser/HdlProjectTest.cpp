@@ -282,6 +282,16 @@ TEST_F(HdlProjectTest, ModifiedFilesAndSettingsAreTakenIntoAccount) {
   EXPECT_EQ(Graph().at("/top/u9"), "spare");
 }
 
+// A VHDL standard the view sets is read as set; once the view no longer sets one, the text reads
+// as with none set, where a block comment hides what it holds.
+TEST_F(HdlProjectTest, AVhdlStandardNoLongerSetReadsAsNoneSet) {
+  Add(dir / "e.vhd", "/* entity hidden is end; */ entity shown is end;\n");
+  SetProperties({{"VHDLSOURCEANALYSISSTANDARD", "93"}});
+  EXPECT_EQ(Graph(), (Tree{{"/hidden", "hidden"}, {"/shown", "shown"}}));
+  SetProperties({});
+  EXPECT_EQ(Graph(), (Tree{{"/shown", "shown"}}));
+}
+
 // The ports of a unit by name, as the file declares them; a changed file gives its new ports.
 TEST_F(HdlProjectTest, PortsOfAUnitAreReadFromItsDeclaration) {
   const auto ports = [&](const char* name) {

@@ -1,26 +1,41 @@
 // The walk over an elaborated netlist that sorts a design's files by where they are used
-// relative to a partition's instance path, on a netlist made of doubles.
+// relative to a partition's instance path, on a netlist made of doubles; and the files it hands a
+// flavor's project, on real projects whose parser finds what the files need and include.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "Hvd/IConfiguration.h"
+#include "Hvd/IDefData.h"
+#include "Hvd/IDefDataId.h"
 #include "Hvd/IFile.h"
+#include "Hvd/IFileManager.h"
 #include "Hvd/IHdlFile.h"
+#include "Hvd/IKeyedPropertySet.h"
+#include "Hvd/IProjectHelper.h"
+#include "Hvd/ISourceLibrary.h"
+#include "Hvd/ISourceLibraryMember.h"
+#include "Hvd/IView.h"
+#include "Hvd/IViewManager.h"
 #include "Port/MsgMan.h"
 #include "Prjrep/IName.h"
 #include "core/Holders.h"
 #include "core/Interface.h"
 #include "core/RefCount.h"
 #include "core/StringSets.h"
+#include "design/design/Placement.h"
+#include "pr/PRSupport.h"
 #include "pr/helper/DesignWalk.h"
 #include "pr/helper/Names.h"
-#include "Hvd/IDefData.h"
-#include "Hvd/IDefDataId.h"
-#include "Hvd/IViewManager.h"
 #include "support/FakeNetlist.h"
+#include "utils/DmUtils.h"
 
 namespace {
 
@@ -314,6 +329,210 @@ TEST(ElaboratedTopTest, TheTopAndItsElaborationDataAreHeldForAsLongAsTheWalkHasT
   EXPECT_TRUE(view.References() == 0 && root.References() == 0) << "and are let go afterwards";
   const Hvd::prhelper::ElaboratedTop none = Hvd::prhelper::GetElaboratedTop(nullptr);
   EXPECT_TRUE(none.top.Get() == nullptr && none.data.Get() == nullptr);
+}
+
+// The walk on real projects, with the suite's parser, views and transform engine: the static
+// project's design is elaborated from files in a folder of the test's own, and each flavor's
+// project takes its sources through the helper that its repository names.
+class FlavorFilesTest : public pr_testing::PRTest {
+ protected:
+  using Names = std::vector<std::string>;
+
+  void SetUp() override {
+    PRTest::SetUp();
+    ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_Base") && CitP::Factory::LoadLibraryFactory("libHvd_TOE") &&
+                CitP::Factory::LoadLibraryFactory("libHvd_Hdl") && CitP::Factory::LoadLibraryFactory("libHvd_Cvf"));
+    m_dir = std::filesystem::temp_directory_path() / ("walk_" + std::to_string(getpid()) + "_" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(m_dir);
+    std::filesystem::create_directories(m_dir);
+  }
+  void TearDown() override {
+    // The helpers hold their projects: they go first.
+    for (const AutoPtr<Prjrep::IProjectRepository>& repository : m_repositories) {
+      if (pr_testing::AutoCast<Prjrep::ISimpleNamedLookup> names(repository.Get()); names)
+        std::ignore = names->Unregister("CvfProject");
+    }
+    m_repositories.clear();
+    for (const AutoPtr<Hvd::IProject>& project : m_projects) std::ignore = project->ProjectClose(false);
+    m_projects.clear();
+    PRTest::TearDown();
+    std::filesystem::remove_all(m_dir);
+  }
+
+  void Write(const std::string& name, const std::string& text) {
+    // Later than the last stamp, however quickly writes follow each other.
+    const std::filesystem::path path = m_dir / name;
+    const bool rewritten = std::filesystem::exists(path);
+    const auto earlier = rewritten ? std::filesystem::last_write_time(path) : std::filesystem::file_time_type();
+    std::ofstream(path) << text;
+    if (rewritten) std::filesystem::last_write_time(path, earlier + std::chrono::seconds(5));
+  }
+  Hvd::IProject* Open(const std::string& relative) {
+    AutoRelease<Hvd::IProject> project(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+    std::filesystem::create_directories((m_dir / relative).parent_path());
+    EXPECT_TRUE(project && project->Open((m_dir / relative).c_str()) == Hvd::kSuccess) << relative;
+    m_projects.emplace_back(project.Get());
+    return project.Get();
+  }
+  Hvd::IProject* FlavorProject(const std::string& name) {
+    Hvd::IProject* project = Open(name + "/" + name + ".xhlc");
+    AutoRelease<Hvd::IProjectHelper> helper = Hvd::GetCvfProject(project, true);
+    AutoRelease<Prjrep::IProjectRepository> repository =
+        Hvd::FindAutonymByName(Hvd::GetObjectFullPath(project).c_str(), true);
+    EXPECT_EQ(Hvd::RegisterNamedObject(repository.Get(), "CvfProject", helper.Get(), true), Hvd::kSuccess);
+    m_repositories.emplace_back(repository.Get());
+    return project;
+  }
+  // A source for implementation and simulation, as the shell adds one, in `library` when given.
+  void Add(Hvd::IProject* project, const std::string& name, const char* library = nullptr) {
+    AutoRelease<Hvd::IHdlFile> file;
+    ASSERT_EQ(pr_testing::AutoCast<Hvd::IFileManager>(project)->ProjectAddFile((m_dir / name).c_str(), nullptr,
+                                                                               file.Receive()),
+              Hvd::kSuccess)
+        << name;
+    pr_testing::AutoCast<Hvd::IViewClassAssociation> classes(file.Get());
+    ASSERT_TRUE(classes && classes->SetBit(0) == Hvd::kSuccess && classes->SetBit(1) == Hvd::kSuccess);
+    if (library == nullptr) return;
+    pr_testing::AutoCast<Hvd::ISourceLibraryManager> libraries(project);
+    AutoRelease<Hvd::ISourceLibrary> found;
+    if (libraries->FindSourceLibrary(library, found.Receive()) != Hvd::kSuccess || !found) {
+      ASSERT_EQ(libraries->CreateSourceLibrary(library, found.ReleaseAndReceive()), Hvd::kSuccess);
+    }
+    ASSERT_EQ(pr_testing::AutoCast<Hvd::ISourceLibraryMember>(file.Get())->SetLibrary(found.Get()), Hvd::kSuccess);
+  }
+  // The project's files by their names in the test's folder, sorted.
+  Names Files(Hvd::IProject* project) {
+    Names names;
+    AutoRelease<Hvd::IHdlFileIterator> files;
+    std::ignore = pr_testing::AutoCast<Hvd::IFileManager>(project)->GetProjectFiles(files.Receive());
+    for (; files && !files->IsDone(); std::ignore = files->Next())
+      names.push_back(std::filesystem::relative(Hvd::GetObjectFullPath(files->Current()).str(), m_dir).string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  AutoRelease<Hvd::IHdlFile> Find(Hvd::IProject* project, const std::string& name) {
+    AutoRelease<Hvd::IHdlFile> file;
+    std::ignore =
+        pr_testing::AutoCast<Hvd::IFileManager>(project)->FindFileCompFromName((m_dir / name).c_str(), file.Receive());
+    return file;
+  }
+  std::string LibraryOf(Hvd::IProject* project, const std::string& name) {
+    AutoRelease<Hvd::ISourceLibrary> library;
+    pr_testing::AutoCast<Hvd::ISourceLibraryMember> member(Find(project, name).Get());
+    if (!member || member->GetLibrary(library.Receive()) != Hvd::kSuccess) return "";
+    return pr_testing::NameOf(library.Get());
+  }
+  static Hvd::IView* SynthesisView(Hvd::IProject* project) {
+    Hvd::IDesign* design = nullptr;  // borrowed: the project keeps its design
+    AutoRelease<Hvd::IViewIterator> views;
+    if (project->GetDesign(&design) != Hvd::kSuccess ||
+        pr_testing::AutoCast<Hvd::IViewManager>(design)->GetViews(views.Receive()) != Hvd::kSuccess)
+      return nullptr;
+    for (; views && !views->IsDone(); std::ignore = views->Next()) {
+      if (Hvd::GetDefDataIdName(views->Current()).str() == "VIEW_AbstractSynthesis") return views->Current();
+    }
+    return nullptr;
+  }
+  // The view's files, sorted, once it has elaborated the design as it now stands.
+  Names ViewFiles(Hvd::IView* view) {
+    AutoRelease<Hvd::IHdlNetListNode> root;
+    std::ignore = pr_testing::AutoCast<Hvd::IHdlElaborationData>(view)->GetDesignGraph(root.Receive());
+    Names names;
+    AutoRelease<Hvd::IFileIterator> files;
+    std::ignore = pr_testing::AutoCast<Hvd::IFileSet>(view)->GetIterator(files.Receive());
+    for (; files && !files->IsDone(); std::ignore = files->Next())
+      names.push_back(std::filesystem::relative(Hvd::GetObjectFullPath(files->Current()).str(), m_dir).string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  // Rewrites a source and tells the project's views, as the project does when it sees the change.
+  void Edit(Hvd::IProject* project, const std::string& name, const std::string& text) {
+    Write(name, text);
+    AutoRelease<Hvd::IHdlFile> file = Find(project, name);
+    ASSERT_TRUE(file && file->CheckFileOnDisk() == Hvd::kSuccess && file->SetModified(true) == Hvd::kSuccess);
+  }
+  std::uint32_t OriginOf(Hvd::IProject* project, const std::string& name) {
+    std::uint32_t origin = 99;
+    AutoRelease<Hvd::IHdlFile> found = Find(project, name);
+    if (pr_testing::AutoCast<Hvd::IFile> file(found.Get()); file) std::ignore = file->GetOriginState(&origin);
+    return origin;
+  }
+
+  std::filesystem::path m_dir;
+  std::vector<AutoPtr<Hvd::IProject>> m_projects;
+  std::vector<AutoPtr<Prjrep::IProjectRepository>> m_repositories;
+};
+
+// A flavor's project gets what its module needs compiled: the package the module uses, with its
+// body, each in the library it has in the static project; and the header that the module's file
+// includes, which nobody added. The static project keeps them all, the header for as long as a
+// file includes it.
+TEST_F(FlavorFilesTest, AFlavorGetsItsModulesPackagesAndIncludesAndTheStaticProjectKeepsThem) {
+  Write("count_pkg.vhd", "package count_pkg is\n  constant WIDTH : positive := 4;\nend package;\n");
+  Write("count_body.vhd", "package body count_pkg is\nend package body;\n");
+  Write("counter.vhd",
+        "use work.count_pkg.all;\nentity counter is port (clk : in bit); end;\n"
+        "architecture rtl of counter is\n  signal v : bit_vector(WIDTH - 1 downto 0);\nbegin\nend;\n");
+  Write("defs.vh", "`define WIDTH 4\n");
+  Write("part.v", "`include \"defs.vh\"\nmodule part(input clk);\n  wire [`WIDTH-1:0] w;\nendmodule\n");
+  Write("top.vhd",
+        "library mylib;\nentity top is port (clk : in bit); end;\narchitecture rtl of top is\n"
+        "  component part port (clk : in bit); end component;\nbegin\n"
+        "  u_counter : entity mylib.counter port map (clk => clk);\n  u_part : part port map (clk => clk);\nend;\n");
+  Hvd::IProject* design = Open("static.xhlc");
+  // The module's file comes before the package: only the compile order puts the package first.
+  Add(design, "top.vhd");
+  for (const char* name : {"counter.vhd", "count_body.vhd", "count_pkg.vhd"}) Add(design, name, "mylib");
+  Add(design, "part.v");
+  Hvd::FileTypeViewCache(design).UpdateAllFileViews();
+
+  Hvd::IProject* counter = FlavorProject("fast");
+  Hvd::IProject* part = FlavorProject("slim");
+  ASSERT_EQ(Hvd::prhelper::DistributePartitionFiles("/top/u_counter", design, counter), Hvd::kSuccess);
+  ASSERT_EQ(Hvd::prhelper::DistributePartitionFiles("/top/u_part", design, part), Hvd::kSuccess);
+  EXPECT_EQ(Files(counter), (Names{"count_body.vhd", "count_pkg.vhd", "counter.vhd"}));
+  for (const char* name : {"count_body.vhd", "count_pkg.vhd", "counter.vhd"})
+    EXPECT_EQ(LibraryOf(counter, name), "mylib") << name;
+  EXPECT_EQ(Files(part), (Names{"defs.vh", "part.v"}));
+  EXPECT_EQ(Files(design), (Names{"count_body.vhd", "count_pkg.vhd", "counter.vhd", "defs.vh", "part.v", "top.vhd"}));
+  EXPECT_EQ(OriginOf(design, "defs.vh"), 3u) << "managed by the views that found it";
+
+  // A save (here not held back by the delay between saves) keeps the header while part.v includes
+  // it, and lets it go once it no longer does.
+  pr_testing::AutoCast<Hvd::IForceSave> save(design);
+  ASSERT_EQ(save->ForceSave(), Hvd::kSuccess);
+  EXPECT_EQ(OriginOf(design, "defs.vh"), 3u);
+  Edit(design, "part.v", "module part(input clk);\n  wire [3:0] w;\nendmodule\n");
+  ASSERT_EQ(save->ForceSave(), Hvd::kSuccess);
+  EXPECT_EQ(OriginOf(design, "defs.vh"), 99u) << "no longer in the project";
+}
+
+// A header found only once the include folders are set is a managed file of the view for as long
+// as any file includes it: the file that still does keeps it when the first one drops it.
+TEST_F(FlavorFilesTest, AHeaderStaysInTheViewWhileAnyFileIncludesIt) {
+  std::filesystem::create_directories(m_dir / "inc");
+  Write("inc/defs.vh", "`define WIDTH 4\n");
+  for (const char* name : {"a", "b"}) {
+    Write(std::string(name) + ".v",
+          std::string("`include \"defs.vh\"\nmodule ") + name + "(input clk);\n  wire [`WIDTH-1:0] w;\nendmodule\n");
+  }
+  Write("top.v", "module top(input clk);\n  a u_a(.clk(clk));\n  b u_b(.clk(clk));\nendmodule\n");
+  Hvd::IProject* design = Open("static.xhlc");
+  for (const char* name : {"top.v", "a.v", "b.v"}) Add(design, name);
+  Hvd::FileTypeViewCache(design).UpdateAllFileViews();
+  Hvd::IView* synthesis = SynthesisView(design);
+  ASSERT_TRUE(synthesis);
+  EXPECT_EQ(ViewFiles(synthesis), (Names{"a.v", "b.v", "top.v"}));
+
+  AutoRelease<Hvd::IPropertyInstance> folders(
+      pr_testing::AutoCast<Hvd::IKeyedPropertySet>(synthesis)->Lookup("QLBVERIINCLUDEDIR"));
+  ASSERT_TRUE(folders && folders->SetValue((m_dir / "inc").c_str()) == Hvd::kSuccess);
+  EXPECT_EQ(ViewFiles(synthesis), (Names{"a.v", "b.v", "inc/defs.vh", "top.v"}));
+  Edit(design, "a.v", "module a(input clk);\nendmodule\n");
+  EXPECT_EQ(ViewFiles(synthesis), (Names{"a.v", "b.v", "inc/defs.vh", "top.v"}));
+  Edit(design, "b.v", "module b(input clk);\nendmodule\n");
+  EXPECT_EQ(ViewFiles(synthesis), (Names{"a.v", "b.v", "top.v"}));
 }
 
 TEST(PRHelperNames, BarFieldsFlavorListsAndProjectFileNames) {

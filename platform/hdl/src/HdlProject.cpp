@@ -7,6 +7,7 @@
 #include <mutex>
 #include <new>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -17,6 +18,7 @@
 #include "CitP/Factory.h"
 #include "HdlElements.h"
 #include "HdlScan/Project.h"
+#include "Hvd/EventIds.h"
 #include "Hvd/ICompAdmin.h"
 #include "Hvd/IDesign.h"
 #include "Hvd/IHdlFile.h"
@@ -27,6 +29,7 @@
 #include "Prjrep/IName.h"
 #include "core/AtomicFile.h"
 #include "core/Diagnostics.h"
+#include "core/Events.h"
 #include "core/Factory.h"
 #include "core/Holders.h"
 #include "core/Interface.h"
@@ -129,6 +132,9 @@ class CHdlParserFile final : public TComponent<CHdlParserFile> {
   std::string Path() const;
   std::string LibraryName();
   Hdl::scan::Language Language();
+  // Makes the files that the file's last scan included the children of its project file in the
+  // view's category.
+  void RecordIncludes(const std::vector<std::string>& includes);
 
   bool m_added = false;
   bool m_modified = false;  // marked before the file reached the scanner
@@ -189,7 +195,8 @@ class CHdlParserFile final : public TComponent<CHdlParserFile> {
   } m_XIHdlFileV3{this};
 
   // Only the view id is kept: the scanner follows includes by itself, so the parser's files keep
-  // no relations of their own and have none to give.
+  // no relations of their own and have none to give. What a file includes goes to its project
+  // file instead (RecordIncludes).
   struct XIHdlFileV4 : TNested<CHdlParserFile, IHdlFileV4> {
     using TNested::TNested;
     Status ReservedOperation2() override { return kNotSupported; }
@@ -344,6 +351,8 @@ class CHdlProject final : public TComponent<CHdlProject> {
   // Takes the configuration's settings over and scans what changed; the messages wait for WriteLog,
   // but the first scan in a working directory writes them at once.
   void Refresh();
+  // Hands the includes of each file whose includes changed to the file (RecordIncludes).
+  void RecordIncludes();
   // Writes the messages of the last scan where the parser works, when they are not there yet.
   void WriteLog();
   std::vector<IHdlFile*> FilesOf(const Hdl::scan::CompileOrder& order) {
@@ -504,6 +513,41 @@ Hdl::scan::Language CHdlParserFile::Language() {
   return Hdl::scan::Language::kAuto;  // by extension, which tells Verilog from SystemVerilog
 }
 
+namespace {
+
+std::string JoinedPath(const std::string& directory, const std::string& name) {
+  if (directory.empty() || directory.back() == '/' || directory.back() == '\\') return directory + name;
+  return directory + "/" + name;
+}
+
+}  // namespace
+
+// The project file keeps, in the view's category, exactly the files the last scan included: a
+// header that is no project file joins the project as one the views manage themselves. The project
+// file then tells its views, which take their managed files from their files' children; adding a
+// child tells them only when the child becomes managed.
+void CHdlParserFile::RecordIncludes(const std::vector<std::string>& includes) {
+  const Prjrep::AutoPtr<CitI::IInterface> component = m_fileComponent;
+  Prjrep::AutoCast<IHdlFileV4> relations(component.Get());
+  if (!relations) return;
+  std::set<std::string> wanted(includes.begin(), includes.end());
+  std::vector<Prjrep::AutoPtr<IHdlFile>> gone;
+  Prjrep::AutoRelease<IHdlFileIterator> children;
+  if (relations->GetChildFiles(m_viewId, children.Receive()) == kSuccess && children) {
+    for (; !children->IsDone(); std::ignore = children->Next()) {
+      IHdlFile* child = children->Current();
+      Text directory;
+      Text name;
+      if (child == nullptr || child->GetPath(&directory, &name) != kSuccess) continue;
+      if (wanted.erase(JoinedPath(directory.str(), name.str())) == 0) gone.emplace_back(child);
+    }
+  }
+  if (gone.empty() && wanted.empty()) return;
+  for (const Prjrep::AutoPtr<IHdlFile>& child : gone) std::ignore = relations->RemoveChildFile(m_viewId, child.Get());
+  for (const std::string& path : wanted) std::ignore = relations->AddChildFileByName(m_viewId, path.c_str(), nullptr);
+  std::ignore = SendEvent(component.Get(), EventId::FileChanged(), component.Get());
+}
+
 Status CHdlParserFile::XIHdlFile::SetModified(bool modified) {
   CHdlParserFile& self = This();
   self.m_modified = modified;
@@ -614,7 +658,7 @@ void CHdlProject::Refresh() {
     if (settings.includeDirs != m_settings.includeDirs) m_scanner.SetIncludeDirs(settings.includeDirs);
     if (settings.vhdlStandard != m_settings.vhdlStandard) {
       if (settings.vhdlStandard.empty()) {
-        m_scanner.SetVhdlStandard(Hdl::scan::VhdlStandard::k93);
+        m_scanner.SetVhdlStandard(std::nullopt);
       } else if (!m_scanner.SetVhdlStandard(settings.vhdlStandard)) {
         std::ignore =
             Fail(kFailure, "CHdlProject - unknown VHDL standard \"%s\" ignored\n", settings.vhdlStandard.c_str());
@@ -622,11 +666,28 @@ void CHdlProject::Refresh() {
     }
     m_settings = std::move(settings);
   }
-  if (m_scanner.Update() == 0 || m_workingDirectory.empty()) return;
+  const std::size_t scanned = m_scanner.Update();
+  RecordIncludes();
+  if (scanned == 0 || m_workingDirectory.empty()) return;
   // Gathering every message and writing them all would cost each edit in proportion to the whole
   // project: after the first scan they wait for a whole-project answer or the close.
   m_logStale = true;
   if (!m_logDigest) WriteLog();
+}
+
+// A project file answers its views while it takes in its includes: each parser file is looked
+// up again and held while it hands them over.
+void CHdlProject::RecordIncludes() {
+  const std::vector<FileHandle> changed = m_scanner.TakeIncludeChanges();
+  if (changed.empty()) return;
+  const Prjrep::AutoPtr<IHdlProject> keep(&m_XIHdlProject);
+  for (const FileHandle handle : changed) {
+    const Prjrep::AutoPtr<IHdlFile> file(m_files.FileOf(handle));
+    if (!file) continue;
+    std::vector<std::string> includes;
+    for (const std::string_view path : m_scanner.IncludesOf(handle)) includes.emplace_back(path);
+    reinterpret_cast<CHdlParserFile*>(handle)->RecordIncludes(includes);
+  }
 }
 
 void CHdlProject::WriteLog() {

@@ -279,6 +279,7 @@ struct FileRec {
   bool live = false;
   bool modified = false;
   bool queued = false;
+  bool includesChanged = false;  // listed in includeChanges
   std::vector<std::uint32_t> units;
   std::vector<Sym> includes;
   std::vector<Message> messages;
@@ -988,10 +989,11 @@ struct Project::Impl {
   std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> libraryIndex;
   std::unordered_map<Sym, std::uint32_t> libraryFiles;        // library -> live files in it
   std::unordered_map<Sym, std::vector<std::uint32_t>> includers;
+  std::vector<FileHandle> includeChanges;  // files whose includes changed since they were last asked for
 
   std::vector<std::string> macros;
   std::vector<std::string> includeDirs;
-  VhdlStandard standard = VhdlStandard::k93;
+  std::optional<VhdlStandard> standard;
   std::string baseDirectory;
   Reader reader;
   std::size_t maxNodes = 1000000;
@@ -1277,6 +1279,7 @@ struct Project::Impl {
   // Takes a file's scan in place of the last one; what it does not keep stays in `result`.
   void Take(std::uint32_t slot, ScanResult& result) {
     DropUnits(files[slot]);
+    const std::vector<Sym> includedBefore = files[slot].includes;
     DropIncludes(slot);
     FileRec& file = files[slot];
     file.modified = false;
@@ -1302,6 +1305,10 @@ struct Project::Impl {
       const Sym path = pool.Intern(include);
       file.includes.push_back(path);
       includers[path].push_back(slot);
+    }
+    if (file.includes != includedBefore && !file.includesChanged) {
+      file.includesChanged = true;
+      includeChanges.push_back(file.handle);
     }
     std::uint32_t position = 0;
     for (Unit& scanned : result.units) {
@@ -2994,7 +3001,7 @@ bool Project::SetVhdlStandard(std::string_view standard) {
   return true;
 }
 
-void Project::SetVhdlStandard(VhdlStandard standard) {
+void Project::SetVhdlStandard(std::optional<VhdlStandard> standard) {
   if (standard == m_impl->standard) return;
   m_impl->standard = standard;
   m_impl->MarkLanguage(false);
@@ -3017,7 +3024,7 @@ void Project::SetReader(Reader reader) {
 
 const std::vector<std::string>& Project::Macros() const { return m_impl->macros; }
 const std::vector<std::string>& Project::IncludeDirs() const { return m_impl->includeDirs; }
-VhdlStandard Project::GetVhdlStandard() const { return m_impl->standard; }
+std::optional<VhdlStandard> Project::GetVhdlStandard() const { return m_impl->standard; }
 void Project::SetMaxHierarchyNodes(std::size_t nodes) {
   m_impl->maxNodes = std::max<std::size_t>(nodes, 1);
   m_impl->allRootsDirty = true;  // a root's hierarchy may now be cut, or no longer
@@ -3025,6 +3032,26 @@ void Project::SetMaxHierarchyNodes(std::size_t nodes) {
 void Project::SetScanThreads(std::size_t threads) { m_impl->scanThreads = threads; }
 
 std::size_t Project::Update() { return m_impl->Update(); }
+
+std::vector<std::string_view> Project::IncludesOf(FileHandle handle) const {
+  std::vector<std::string_view> paths;
+  if (const FileRec* file = m_impl->FileOf(handle)) {
+    for (const Sym path : file->includes) paths.push_back(m_impl->pool.View(path));
+  }
+  return paths;
+}
+
+// A file removed since is left out, and so is a file added under its handle but not scanned yet.
+std::vector<FileHandle> Project::TakeIncludeChanges() {
+  std::vector<FileHandle> changed;
+  for (const FileHandle handle : std::exchange(m_impl->includeChanges, {})) {
+    FileRec* file = m_impl->FileOf(handle);
+    if (file == nullptr || !file->includesChanged) continue;
+    file->includesChanged = false;
+    changed.push_back(handle);
+  }
+  return changed;
+}
 void Project::Invalidate() {
   Impl& d = *m_impl;
   d.dirty = d.changed = true;

@@ -4,6 +4,7 @@
 // by token.
 
 #include <array>
+#include <optional>
 #include <unordered_set>
 
 #include "ScanCommon.h"
@@ -97,12 +98,15 @@ struct Tok {
 
 class Lexer {
  public:
-  Lexer(std::string_view text, VhdlStandard standard)
+  // With no standard set, "context" stays a name here (the parser tells where it is a keyword)
+  // and block comments are read: "/*" never stands in 93 text outside comments and strings.
+  Lexer(std::string_view text, std::optional<VhdlStandard> standard)
       : m_base(text.data()),
         m_p(text.data()),
         m_end(text.data() + text.size()),
-        m_2008(standard >= VhdlStandard::k2008),
-        m_2019(standard >= VhdlStandard::k2019) {}
+        m_2008(standard && *standard >= VhdlStandard::k2008),
+        m_2019(standard && *standard >= VhdlStandard::k2019),
+        m_blockComments(!standard || m_2008) {}
 
   Tok Next() {
     Tok t;
@@ -195,7 +199,7 @@ class Lexer {
       } else if (*m_p == '-' && m_end - m_p > 1 && m_p[1] == '-') {
         const void* newline = std::memchr(m_p, '\n', static_cast<std::size_t>(m_end - m_p));
         m_p = newline ? static_cast<const char*>(newline) + 1 : m_end;
-      } else if (m_2008 && *m_p == '/' && m_end - m_p > 1 && m_p[1] == '*') {
+      } else if (m_blockComments && *m_p == '/' && m_end - m_p > 1 && m_p[1] == '*') {
         const char* q = m_p + 2;
         for (;;) {
           q = static_cast<const char*>(std::memchr(q, '*', static_cast<std::size_t>(m_end - q)));
@@ -222,6 +226,7 @@ class Lexer {
   const char* m_end;
   bool m_2008;
   bool m_2019;
+  bool m_blockComments;
   bool m_prevIsName = false;
 };
 
@@ -235,7 +240,12 @@ struct Selected {
 class Parser : TLookahead<Lexer, Tok> {
  public:
   Parser(std::string_view text, std::string_view path, const ScanOptions& options, ScanResult& result)
-      : TLookahead(text, options.vhdlStandard), m_text(text), m_path(path), m_lines(text), m_result(result) {
+      : TLookahead(text, options.vhdlStandard),
+        m_text(text),
+        m_path(path),
+        m_lines(text),
+        m_result(result),
+        m_contextByPlace(!options.vhdlStandard) {
     ResetLibraries();
   }
 
@@ -399,6 +409,12 @@ class Parser : TLookahead<Lexer, Tok> {
       return;
     }
     if (IsName(t)) {
+      // Where only a context declaration or reference can stand, the name is 2008's keyword.
+      if (m_contextByPlace && t.kind == T::kId && m_paren == 0 && IsName(Peek(0)) &&
+          (m_unit < 0 || Current()->kind == UnitKind::kVhdlContext) && EqualsFolded(Text(t), "context")) {
+        m_statementStart = Context(t);
+        return;
+      }
       if (m_paren == 0 && m_statementStart && IsPunct(Peek(0), ':')) {
         Labelled(t);
         return;
@@ -536,21 +552,7 @@ class Parser : TLookahead<Lexer, Tok> {
         starts = true;
         break;
       case kContext:
-        if (m_unit < 0 && IsName(Peek(0)) && IsKw(Peek(1), kIs)) {
-          const Tok name = Next();
-          Next();
-          StartUnit(UnitKind::kVhdlContext, name, {}, kContext);
-          starts = true;
-        } else {
-          if (m_unit < 0) m_clauseBegin = t.begin;
-          while (IsName(Peek(0))) {
-            const std::uint32_t line = LineOf(Peek(0));
-            const Selected s = ReadSelected();
-            if (s.count >= 2) AddRef(RefKind::kContext, s.parts[0], s.parts[1], {}, {}, line);
-            if (!IsPunct(Peek(0), ',')) break;
-            Next();
-          }
-        }
+        starts = Context(t);
         break;
       case kLibrary:
         if (Unit* open = Current(); open != nullptr && open->kind != UnitKind::kVhdlContext) {
@@ -784,6 +786,25 @@ class Parser : TLookahead<Lexer, Tok> {
            line);
   }
 
+  // After "context": a context declaration, or a context reference. True when a declaration began.
+  bool Context(const Tok& t) {
+    if (m_unit < 0 && IsName(Peek(0)) && IsKw(Peek(1), kIs)) {
+      const Tok name = Next();
+      Next();
+      StartUnit(UnitKind::kVhdlContext, name, {}, kContext);
+      return true;
+    }
+    if (m_unit < 0) m_clauseBegin = t.begin;
+    while (IsName(Peek(0))) {
+      const std::uint32_t line = LineOf(Peek(0));
+      const Selected s = ReadSelected();
+      if (s.count >= 2) AddRef(RefKind::kContext, s.parts[0], s.parts[1], {}, {}, line);
+      if (!IsPunct(Peek(0), ',')) break;
+      Next();
+    }
+    return false;
+  }
+
   void Use() {
     const std::uint32_t line = LineOf(Peek(0));
     if (IsKw(Peek(0), kEntity) || IsKw(Peek(0), kConfiguration)) {
@@ -903,6 +924,8 @@ class Parser : TLookahead<Lexer, Tok> {
   std::size_t m_interfaceBytes = 0;         // of text in the open unit's interface
 
   std::vector<std::string> m_libraries;
+  // No standard set: "context" is read as a keyword only where 93 text cannot hold the name.
+  bool m_contextByPlace;
   bool m_unitEndsAtSemicolon = false;
   int m_paren = 0;
   bool m_statementStart = true;

@@ -115,18 +115,24 @@ class Project {
   bool Contains(FileHandle handle) const;
   std::size_t FileCount() const;
   std::optional<std::string_view> PathOf(FileHandle handle) const;
+  // The files that the file's last scan included, each once, as the scanner found them; empty for
+  // an unknown handle. The views stay valid for the project's lifetime.
+  std::vector<std::string_view> IncludesOf(FileHandle handle) const;
+  // The files whose last scan included other files than the scan before it (a first scan: any
+  // file), since this was last asked; each once.
+  std::vector<FileHandle> TakeIncludeChanges();
 
   // Settings; a change marks the files it affects modified.
   void SetMacros(std::vector<std::string> macros);
   void SetIncludeDirs(std::vector<std::string> dirs);
   bool SetVhdlStandard(std::string_view standard);  // false, and no change, for an unknown one
-  void SetVhdlStandard(VhdlStandard standard);
+  void SetVhdlStandard(std::optional<VhdlStandard> standard);  // none: not set (see ScanOptions)
   // Relative file paths and include directories are read against it.
   void SetBaseDirectory(std::string_view directory);
   void SetReader(Reader reader);  // empty: the disk
   const std::vector<std::string>& Macros() const;
   const std::vector<std::string>& IncludeDirs() const;
-  VhdlStandard GetVhdlStandard() const;
+  std::optional<VhdlStandard> GetVhdlStandard() const;
 
   // Scans what changed; every query below does it first. Returns the number of files scanned, each
   // counted once.

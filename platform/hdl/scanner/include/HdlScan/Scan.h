@@ -180,7 +180,10 @@ struct ScanOptions {
   // carry theirs into it; none for a name not defined there. Asked once a name.
   std::function<std::optional<MacroDefinition>(const std::string& name)> macrosAtStart;
   std::vector<std::string> includeDirs;  // searched after the including file's directory
-  VhdlStandard vhdlStandard = VhdlStandard::k93;
+  // None: no standard set. VHDL then reads as 93, except for what only 2008 can mean: a design
+  // unit "context NAME is", a context reference "context lib.name;" and "/* */" comments, none of
+  // which valid 93 text holds outside comments and strings.
+  std::optional<VhdlStandard> vhdlStandard;
   Reader reader;  // empty: the disk
   int maxIncludeDepth = 32;
   std::size_t maxExpansionBytes = std::size_t{64} << 20;  // macro text and included text together
