@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <future>
 #include <set>
 
@@ -523,6 +524,20 @@ TEST_F(ProjectCopyTest, ArchivesAtOnceLeaveNoTmpBehind) {
   ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
   EXPECT_TRUE(fs::is_directory(tmp));
   EXPECT_TRUE(fs::is_empty(tmp));
+}
+
+// A working directory that cannot take "tmp" (no permission, a read-only file system) is named
+// with the system's reason, not as a "tmp" that is no folder of the project.
+TEST_F(ProjectCopyTest, ATmpThatCannotBeMadeIsNamedWithTheReason) {
+  MakeProject();
+  const fs::path archive = m_root / "out/p.zip";
+  Port::FaultInjection::Scope faults;
+  Port::FaultInjection::Fail("mkdir", 0, (m_dir / "tmp").string());
+  Port_MsgManData::ClearCaptured();
+  EXPECT_NE(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "The folder \"" + (m_dir / "tmp").string() +
+                                                             "\" cannot be made: " + std::strerror(EIO)));
+  EXPECT_FALSE(fs::exists(archive));
 }
 
 // Anyone who can read the project's folder or its "tmp" can hold their locks, a stopped shell

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <chrono>
 #include <future>
 #include <functional>
@@ -938,6 +939,25 @@ TEST_F(RestoreTest, AJournalNoRestoreWroteIsKeptAndTheOpenFailsNamingIt) {
     fs::remove_all(folder);
   }
   OpenProject();
+}
+
+// A project folder that cannot take the snapshots folder (no permission, a read-only file
+// system) is named with the system's reason, not as a folder that is no project's.
+TEST_F(SnapshotTest, ASnapshotsFolderThatCannotBeMadeIsNamedWithTheReason) {
+  auto* project = new CopyingProjectDouble(m_dir / "p.xhlc", m_dir);
+  AutoRelease<Hvd::IProject2> held(project);
+  Hvd::CCheckpointManager manager(held.Get());
+  AutoRelease<Hvd::ICheckpoint> made;
+  ASSERT_EQ(manager.Face()->CreateCheckpoint("s", "", made.Receive()), kSuccess);
+  Port::FaultInjection::Scope faults;
+  Port::FaultInjection::Fail("mkdir", 0, "snapshots");
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(made->CreateCheckpointProject(), Hvd::kFailure);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug,
+                       "Cannot make the snapshots folder \"" + (m_dir / "snapshots").string() + "\": " +
+                           std::strerror(EIO)));
+  EXPECT_FALSE(fs::exists(m_dir / "snapshots"));
+  EXPECT_TRUE(project->copies.empty());
 }
 
 // A snapshot keeps the project's working directory where it is relative to the project.

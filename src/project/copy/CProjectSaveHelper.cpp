@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -417,9 +418,17 @@ class SharedTmp {
   Status Enter() {
     DirectoryLock guard;
     if (!guard.Take(m_working, true) && guard.Busy()) return Busy(m_working);
-    if (!Port::File::exist(String(m_tmp)) && Port::File::mkdir(String(m_tmp), false)) {
-      const int fd = ::open(m_mark.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-      if (fd >= 0) ::close(fd);
+    if (!Port::File::exist(String(m_tmp))) {
+      if (Port::File::mkdir(String(m_tmp), false)) {
+        const int fd = ::open(m_mark.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) ::close(fd);
+      } else if (const int error = errno; !Port::File::exist(String(m_tmp))) {
+        // A working directory that cannot take it (no permission, a read-only file system) is
+        // named with the system's reason.
+        Messages(__LINE__).issueError("The folder \"%s\" cannot be made: %s. The archive is not made.\n",
+                                      m_tmp.c_str(), std::strerror(error));
+        return kFailure;
+      }
     }
     // A link or anything but a folder at "tmp" is no scratch of the project's: nothing is made
     // through it.

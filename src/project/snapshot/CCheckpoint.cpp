@@ -182,7 +182,14 @@ void DropClaim(const String& path, const std::optional<Identity>& made) {
 Status ClaimDirectory(const String& directory, const String& marker, DirectoryLock& claim,
                       std::optional<Identity>& claimFile) {
   const String snapshots = DirectoryOf(directory);
-  if (!Port::File::isdir(snapshots)) std::ignore = Port::File::mkdir(snapshots, true);
+  // A project folder that cannot take it (no permission, a read-only file system) is named
+  // with the system's reason.
+  if (!Port::File::isdir(snapshots) && !Port::File::mkdir(snapshots, true)) {
+    const int error = errno;
+    if (OwnType(snapshots) == fs::file_type::not_found)
+      return Fail(kFailure, "ERROR: ICheckpoint::CreateCheckpointProject - Cannot make the snapshots folder \"%s\": %s.\n",
+                  snapshots.c_str(), std::strerror(error));
+  }
   DirectoryLock all;
   if (OwnType(snapshots) != fs::file_type::directory || !all.Take(snapshots.str(), true)) {
     if (all.Busy()) {
