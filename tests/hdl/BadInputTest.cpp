@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -37,6 +38,27 @@ TEST(BadInput, FilesThatCannotBeReadGiveMessages) {
     EXPECT_EQ(result.units.size(), units);
     EXPECT_EQ(Kinds(result.messages), std::vector<MessageKind>{kind});
     EXPECT_EQ(result.messages.at(0).severity, Severity::kError);
+  }
+}
+
+// Text in which no unit is found is named, unless it is nothing but comments and, in Verilog,
+// directives (a header of macros), or a message already says what is wrong with it.
+TEST(BadInput, TextWithoutADesignUnitIsNamed) {
+  const std::tuple<std::string, Language, bool> cases[] = {
+      {"this is garbage $$$ 123\n", Language::kVhdl, true},
+      {"library ieee;\nuse ieee.std_logic_1164.all;\n", Language::kVhdl, true},
+      {"garbage here\n", Language::kVerilog, true},
+      {"-- only a comment\n/* and a block */\n", Language::kVhdl, false},
+      {"", Language::kVhdl, false},
+      {"`ifndef X_VH\n`define X_VH\n`define W \\\n  8\n`endif // X_VH\n", Language::kVerilog, false},
+      {"// nothing\n", Language::kVerilog, false},
+      {"entity cut is\n  port (a : in bit;\n", Language::kVhdl, false},  // told it ends inside 'cut'
+  };
+  for (const auto& [text, language, named] : cases) {
+    SCOPED_TRACE(text);
+    const ScanResult result = ScanText(text, language, "f", ScanOptions{});
+    const auto kinds = Kinds(result.messages);
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), MessageKind::kNoUnit), named ? 1 : 0);
   }
 }
 

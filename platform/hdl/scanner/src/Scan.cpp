@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -176,6 +177,42 @@ std::string JoinPath(std::string_view directory, std::string_view name) {
 
 }  // namespace detail
 
+namespace {
+
+// Whether `text` holds anything but blanks, comments and, in Verilog, compiler directives (a
+// header of macros is text of no unit by design).
+bool HoldsDesignText(std::string_view text, Language language) {
+  const bool verilog = language != Language::kVhdl;
+  bool lineStart = true;
+  for (std::size_t at = 0; at < text.size();) {
+    const char c = text[at];
+    if (c == '\n') {
+      lineStart = true;
+      ++at;
+    } else if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
+      ++at;
+    } else if (text.compare(at, 2, verilog ? "//" : "--") == 0) {
+      at = std::min(text.find('\n', at), text.size());
+    } else if (text.compare(at, 2, "/*") == 0) {
+      const std::size_t end = text.find("*/", at + 2);
+      at = end == std::string_view::npos ? text.size() : end + 2;
+    } else if (verilog && lineStart && c == '`') {
+      // The directive's line, and the lines a backslash continues it on.
+      std::size_t end = at;
+      do {
+        end = text.find('\n', end);
+        if (end == std::string_view::npos) return false;
+      } while (end > 0 && text[end - 1] == '\\' && ++end);
+      at = end;
+    } else {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 ScanResult ScanText(std::string_view text, Language language, std::string_view path, const ScanOptions& options) {
   ScanResult result;
   if (language == Language::kNone) return result;
@@ -199,6 +236,11 @@ ScanResult ScanText(std::string_view text, Language language, std::string_view p
   } else {
     detail::ScanVerilog(text, path, options, result);
   }
+  // Text in which nothing was found, and nothing said about why, would go unnoticed.
+  const bool told = std::any_of(result.messages.begin(), result.messages.end(),
+                                [&](const Message& message) { return message.path == path; });
+  if (result.units.empty() && !told && HoldsDesignText(text, language))
+    detail::AddMessage(result, MessageKind::kNoUnit, Severity::kWarning, path, 0, "no design unit found in the file");
   return result;
 }
 

@@ -139,6 +139,7 @@ enum class MessageKind : std::uint8_t {
   kDuplicateUnit,
   kUnknownTop,
   kHierarchyLimit,
+  kNoUnit,  // the file holds text but no design unit
 };
 
 struct Message {
