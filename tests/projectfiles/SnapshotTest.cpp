@@ -196,6 +196,12 @@ class SnapshotTest : public XhlcProject {
     ASSERT_EQ(m_project->Open(m_file.c_str()), kSuccess);
   }
   AutoCast<Hvd::ICheckpointManager> Manager() { return AutoCast<Hvd::ICheckpointManager>(m_project.Get()); }
+  // A take of `name` through `manager`: the snapshot object, then its files.
+  static Hvd::Status Take(Hvd::CCheckpointManager& manager, const char* name) {
+    AutoRelease<Hvd::ICheckpoint> made;
+    EXPECT_EQ(manager.Face()->CreateCheckpoint(name, "", made.Receive()), kSuccess);
+    return made ? made->CreateCheckpointProject() : Hvd::kFailure;
+  }
   // A snapshot as the copy leaves it: the project file and its marker in snapshots/<name>.
   fs::path PutSnapshot(const std::string& name) {
     const fs::path directory = m_dir / "snapshots" / name;
@@ -1089,11 +1095,7 @@ TEST_F(SnapshotTest, ATakeTakesAwayWhatKilledTakesLeft) {
   auto* project = new CopyingProjectDouble(m_dir / "p.xhlc", m_dir);
   AutoRelease<Hvd::IProject2> held(project);
   Hvd::CCheckpointManager manager(held.Get());
-  const auto take = [&](const char* name) {
-    AutoRelease<Hvd::ICheckpoint> made;
-    EXPECT_EQ(manager.Face()->CreateCheckpoint(name, "", made.Receive()), kSuccess);
-    return made ? made->CreateCheckpointProject() : Hvd::kFailure;
-  };
+  const auto take = [&](const char* name) { return Take(manager, name); };
   project->duringCopy = [this] {
     WriteText(m_dir / "snapshots" / "killed" / "partial.vhd", "from a killed take");
     ::_exit(Port::FaultInjection::kExitStatus);
@@ -1132,11 +1134,7 @@ TEST_F(SnapshotTest, ARefusedTakeLeavesNoClaimAndTheFolderStays) {
   auto* project = new CopyingProjectDouble(m_dir / "p.xhlc", m_dir);
   AutoRelease<Hvd::IProject2> held(project);
   Hvd::CCheckpointManager manager(held.Get());
-  const auto take = [&](const char* name) {
-    AutoRelease<Hvd::ICheckpoint> made;
-    EXPECT_EQ(manager.Face()->CreateCheckpoint(name, "", made.Receive()), kSuccess);
-    return made ? made->CreateCheckpointProject() : Hvd::kFailure;
-  };
+  const auto take = [&](const char* name) { return Take(manager, name); };
   const fs::path snapshots = m_dir / "snapshots";
   WriteText(snapshots / "mine" / "notes.txt", "the user's");
   Port_MsgManData::ClearCaptured();
