@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 #include <thread>
@@ -69,6 +70,57 @@ TEST_F(ProjectTest, AChangedIncludeRescansTheFilesThatIncludeIt) {
   EXPECT_TRUE(project.IsModified(2) && !project.IsModified(1));
   EXPECT_EQ(project.Update(), 1u);
   EXPECT_EQ(Tops(), (Strings{"top", "fast"}));
+}
+
+// An include missing where it was looked for is found once a file appears in one of those places:
+// told of as a file outside the project, added as a project file, or moved there. The kept project
+// then answers as a fresh one given the same files, and scans only the files that looked there.
+TEST_F(ProjectTest, AnIncludeFoundLaterRescansTheFilesThatMissedIt) {
+  project.SetIncludeDirs({"/inc"});
+  std::map<FileHandle, std::string> in;
+  const auto add = [&](FileHandle handle, const std::string& path, std::string text) {
+    in[handle] = path;
+    Add(handle, path, std::move(text));
+  };
+  const auto answers = [&](Project& asked) {
+    std::string text;
+    for (const auto& [handle, path] : in) {
+      for (const UnitInfo& unit : asked.UnitsOf(handle)) text += path + ": " + unit.Label() + "\n";
+    }
+    for (const TopCandidate& top : asked.TopCandidates()) text += "top " + std::string(top.unit.name) + "\n";
+    for (const Message& message : asked.Messages()) text += message.text + "\n";
+    return text;
+  };
+  const auto asFresh = [&](const std::string& step) {
+    SCOPED_TRACE(step);
+    Project fresh;
+    fresh.SetReader(files.GetReader());
+    fresh.SetIncludeDirs({"/inc"});
+    for (const auto& [handle, path] : in) ASSERT_TRUE(fresh.AddFile(handle, path, static_cast<std::int64_t>(handle)));
+    EXPECT_EQ(answers(project), answers(fresh));
+  };
+  add(1, "/d/top.v", "`include \"defs.vh\"\nmodule top; `CELL u (x); endmodule");
+  add(2, "/d/cells.v", "module fast; endmodule module slow; endmodule");
+  add(3, "/d/user.v", "`include \"more.vh\"\nmodule user; endmodule");
+  EXPECT_EQ(Count(MessageKind::kIncludeNotFound), 2);
+
+  files.Set("/inc/defs.vh", "`define CELL fast\nmodule shared; endmodule");
+  project.SetPathModified("/inc/defs.vh");
+  EXPECT_TRUE(project.IsModified(1) && !project.IsModified(2) && !project.IsModified(3));
+  asFresh("outside the project in an include directory");
+  EXPECT_EQ(project.IncludesOf(1), std::vector<std::string_view>{"/inc/defs.vh"});  // only what was read
+
+  add(4, "/d/defs.vh", "`define CELL slow\nmodule own; endmodule");  // looked for first, beside top.v
+  EXPECT_TRUE(project.IsModified(1) && !project.IsModified(3));
+  asFresh("a project file beside the includer");
+
+  add(5, "/d/old/more.vh", "module more; endmodule");
+  asFresh("a project file elsewhere");
+  files.Set("/d/more.vh", "module more; endmodule");
+  ASSERT_TRUE(project.SetPath(5, "/d/more.vh"));
+  in[5] = "/d/more.vh";
+  EXPECT_TRUE(project.IsModified(3));
+  asFresh("moved where it was looked for");
 }
 
 TEST_F(ProjectTest, SettingsRescanTheFilesTheyAffect) {
@@ -274,6 +326,34 @@ TEST_F(ProjectTest, HierarchyStopsAtRecursionAndAtItsBound) {
   tree = project.Hierarchy("t");
   EXPECT_TRUE(tree.has_value() && tree->children.size() == 1u);
   EXPECT_EQ(Count(MessageKind::kHierarchyLimit), 1);
+}
+
+// HierarchyRoot answers a name with the first of its units: a later unit of the name that is a top
+// keeps a version only while that answer holds, also where the first one's hierarchy comes round
+// and changes below it.
+TEST_F(ProjectTest, ACandidateWhoseNameFindsAnotherUnitKeepsNoStaleVersion) {
+  Add(1, "a.v", "module top; mid m (); endmodule");
+  Add(2, "mid.v", "module mid; top t (); endmodule");  // binds the first top
+  Add(3, "b.v", "module top (input x); endmodule");
+  const std::function<std::string(const HierarchyCursor&)> walk = [&](const HierarchyCursor& at) {
+    std::string text = at.Node().path + (at.Node().recursive ? " again" : "") + "\n";
+    for (const HierarchyCursor& child : at.Children()) text += walk(child);
+    return text;
+  };
+  // What a caller shows for the candidate, drawn again only when the version is new.
+  std::pair<std::uint64_t, std::string> drawn;
+  const auto check = [&](const std::string& step) {
+    SCOPED_TRACE(step);
+    const std::vector<TopCandidate> tops = project.TopCandidates();
+    ASSERT_TRUE(tops.size() == 1u && tops[0].unit.file == 3u);
+    const std::string now = walk(*project.HierarchyRoot(tops[0].unit.name));
+    if (tops[0].version == 0 || drawn.first != tops[0].version) drawn = {tops[0].version, now};
+    EXPECT_EQ(drawn.second, now);
+  };
+  check("first");
+  files.Set("mid.v", "module mid; top t (); leaf l (); endmodule module leaf; endmodule");
+  ASSERT_TRUE(project.SetModified(2));
+  check("a leaf below mid");
 }
 
 TEST_F(ProjectTest, AConfigurationTopUsesItsArchitecture) {

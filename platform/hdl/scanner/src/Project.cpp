@@ -282,6 +282,7 @@ struct FileRec {
   bool includesChanged = false;  // listed in includeChanges
   std::vector<std::uint32_t> units;
   std::vector<Sym> includes;
+  std::vector<Sym> includesMissing;  // where its last scan looked for an include and found none
   std::vector<Message> messages;
   // Only for a file whose scan found or left macros: most files have none, and a large project
   // holds many records.
@@ -989,6 +990,9 @@ struct Project::Impl {
   std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> libraryIndex;
   std::unordered_map<Sym, std::uint32_t> libraryFiles;        // library -> live files in it
   std::unordered_map<Sym, std::vector<std::uint32_t>> includers;
+  // Files that looked for an include at the path and found none: a file appearing there changes
+  // what they read.
+  std::unordered_map<Sym, std::vector<std::uint32_t>> seekers;
   std::vector<FileHandle> includeChanges;  // files whose includes changed since they were last asked for
 
   std::vector<std::string> macros;
@@ -1207,9 +1211,15 @@ struct Project::Impl {
     }
   }
 
+  // The files that included the path, or looked for an include there in vain.
   void MarkIncluders(Sym path) {
-    const auto found = includers.find(path);
-    if (found == includers.end()) return;
+    MarkListed(includers, path);
+    MarkListed(seekers, path);
+  }
+
+  void MarkListed(const std::unordered_map<Sym, std::vector<std::uint32_t>>& byPath, Sym path) {
+    const auto found = byPath.find(path);
+    if (found == byPath.end()) return;
     for (std::uint32_t slot : found->second) {
       if (files[slot].live) MarkModified(slot);
     }
@@ -1255,14 +1265,21 @@ struct Project::Impl {
 
   void DropIncludes(std::uint32_t slot) {
     FileRec& file = files[slot];
-    for (Sym path : file.includes) {
-      auto found = includers.find(path);
-      if (found == includers.end()) continue;
+    DropFrom(includers, file.includes, slot);
+    DropFrom(seekers, file.includesMissing, slot);
+    file.includes.clear();
+    file.includesMissing.clear();
+  }
+
+  static void DropFrom(std::unordered_map<Sym, std::vector<std::uint32_t>>& byPath, const std::vector<Sym>& paths,
+                       std::uint32_t slot) {
+    for (Sym path : paths) {
+      auto found = byPath.find(path);
+      if (found == byPath.end()) continue;
       auto& list = found->second;
       list.erase(std::remove(list.begin(), list.end(), slot), list.end());
-      if (list.empty()) includers.erase(found);
+      if (list.empty()) byPath.erase(found);
     }
-    file.includes.clear();
   }
 
   ScanOptions Options() const {
@@ -1305,6 +1322,11 @@ struct Project::Impl {
       const Sym path = pool.Intern(include);
       file.includes.push_back(path);
       includers[path].push_back(slot);
+    }
+    for (const std::string& missing : result.includesMissing) {
+      const Sym path = pool.Intern(missing);
+      file.includesMissing.push_back(path);
+      seekers[path].push_back(slot);
     }
     if (file.includes != includedBefore && !file.includesChanged) {
       file.includesChanged = true;
@@ -2072,7 +2094,10 @@ struct Project::Impl {
         return false;
       }
       if (!topElaborated[slot].byName) rootsVolatile.push_back(slot);
-      rootVersion[slot] = ++touches;
+      // The version vouches for what HierarchyRoot answers by the unit's name: when that is another
+      // unit of the name, whose hierarchy may change unseen here, none is known. Which unit the name
+      // finds changes only with the units of the name, which rank this one again.
+      rootVersion[slot] = FindTopLive(pool.View(units[slot].name), {}) == slot ? ++touches : 0;
       const UnitRec& unit = units[slot];
       const FileRec& file = files[unit.file];
       Ranked ranked{slot, !unit.hasPorts, 1, 1, file.order, file.sequence, unit.position};
@@ -2880,6 +2905,7 @@ bool Project::AddFile(FileHandle handle, std::string_view path, std::int64_t ord
   d.byHandle.Insert(handle, slot);
   d.CountLibrary(file.library, +1);
   d.MarkModified(slot);
+  d.MarkListed(d.seekers, file.resolved);  // an include looked for in vain is now found
   d.dirty = d.changed = true;
   d.PlaceAdded(slot);
   return true;
@@ -2911,6 +2937,7 @@ bool Project::SetPath(FileHandle handle, std::string_view path) {
   file->path = m_impl->pool.Intern(path);
   file->resolved = m_impl->Resolve(path);
   m_impl->MarkModified(*m_impl->byHandle.Find(handle));
+  m_impl->MarkListed(m_impl->seekers, file->resolved);
   return true;
 }
 

@@ -723,7 +723,10 @@ class Lexer {
     std::string content;
     const ReadStatus status = m_options.reader ? m_options.reader(path, &content) : ReadDiskFile(path, &content);
     std::string_view& text = m_read[path];
-    if (status != ReadStatus::kOk) return nullptr;
+    if (status != ReadStatus::kOk) {
+      m_result.includesMissing.push_back(path);  // once: the next look is answered from m_read
+      return nullptr;
+    }
     // Binary data ends an included file as it ends a scanned one.
     const std::size_t nul = content.find('\0');
     if (nul != std::string::npos) content.resize(nul);

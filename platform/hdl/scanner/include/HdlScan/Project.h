@@ -46,7 +46,8 @@ struct CompileOrder {
 struct TopCandidate {
   UnitInfo unit;
   bool testbench = false;  // no ports
-  // The same in two answers only while HierarchyRoot(unit.name) answers alike; 0: not known.
+  // The same in two answers only while HierarchyRoot(unit.name) answers alike; 0: not known, as
+  // for a unit whose name finds another unit first.
   std::uint64_t version = 0;
   // The unit's number while it stands (a unit made later may take the number of one gone); 0: none.
   std::uint32_t id = 0;

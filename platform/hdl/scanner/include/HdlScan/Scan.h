@@ -194,6 +194,9 @@ struct ScanResult {
   std::vector<Unit> units;
   std::vector<Message> messages;
   std::vector<std::string> includes;  // every file the text included, once each
+  // Every path an include was looked for at and could not be read from, once each: the text reads
+  // otherwise once a file appears there.
+  std::vector<std::string> includesMissing;
   // Verilog: each macro the file looked at before setting it itself, once, as it found it where
   // it starts; then what it leaves to the files after it: with `undefinesAll` no macro from before
   // it, and the macros it set last, in the order it first set them.
