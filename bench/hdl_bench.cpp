@@ -4,13 +4,17 @@
 // resident memory against the source size) on one thread and on four, compile order plus top
 // candidates (also as a share of the scan on one and on four threads), and the re-parse of one
 // changed file and the removal and addition of one file with the answers after each, which must not
-// grow with the design.
+// grow with the design. On the design whose Verilog files include shared define headers
+// (GenerateWithHeaders), its files added in sorted order and taken out one at a time, each removal
+// followed by the answers a caller asks for, as the project manager's single removals reach the
+// scanner.
 // HDL_BENCH_QUICK=1 shrinks every size for the test command's quick pass.
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -53,7 +57,9 @@ std::unique_ptr<Project> Build(const Design& d, std::size_t threads = 0) {
   project->SetReader(ReaderOf(d));
   project->SetVhdlStandard(VhdlStandard::k2008);
   for (std::size_t i = 0; i < d.paths.size(); ++i) {
-    project->AddFile(i + 1, d.paths[i], static_cast<std::int64_t>(i));
+    const auto library = d.libraries.find(d.paths[i]);
+    project->AddFile(i + 1, d.paths[i], static_cast<std::int64_t>(i),
+                     library == d.libraries.end() ? "work" : std::string_view(library->second));
   }
   project->Update();
   return project;
@@ -177,6 +183,63 @@ void BM_RemoveAndAddOneFile(benchmark::State& state) {
   state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_RemoveAndAddOneFile)->Apply(Sizes)->Unit(benchmark::kMicrosecond)->Complexity(benchmark::o1);
+
+const Design& HeaderDesignOf(int files) {
+  static std::map<int, std::unique_ptr<Design>> designs;
+  auto& slot = designs[files];
+  if (!slot) {
+    slot = std::make_unique<Design>(bench_support::GenerateWithHeaders(files));
+    std::sort(slot->paths.begin(), slot->paths.end());  // as a script adds them
+  }
+  return *slot;
+}
+
+// The design with headers taken out one file at a time, in the order it was added (range 1 = 0) or
+// in the reverse order (1), each removal followed by what the project manager asks for to choose
+// its top again: the tops by id and version, and the hierarchy one level down of each top whose
+// version it has not read yet.
+void BM_RemoveEachWithHeaders(benchmark::State& state) {
+  const Design& d = HeaderDesignOf(static_cast<int>(state.range(0)));
+  const bool reverse = state.range(1) != 0;
+  std::size_t scanned = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto project = Build(d);
+    std::unordered_map<std::uint32_t, std::uint64_t> read;  // the version of each top last read, by id
+    state.ResumeTiming();
+    for (std::size_t k = 0; k < d.paths.size(); ++k) {
+      const FileHandle handle = reverse ? d.paths.size() - k : k + 1;
+      project->Remove(handle);
+      scanned += project->Update();
+      for (const TopRef& top : project->TopRefs()) {
+        const auto [at, first] = read.try_emplace(top.id, top.version);
+        if (!first && top.version != 0 && at->second == top.version) continue;
+        at->second = top.version;
+        if (const std::optional<HierarchyCursor> root = project->HierarchyRoot(project->TopUnit(top.id).name)) {
+          benchmark::DoNotOptimize(root->Children());
+        }
+      }
+    }
+    state.PauseTiming();
+    project.reset();
+    state.ResumeTiming();
+  }
+  state.counters["files"] = static_cast<double>(d.paths.size());
+  state.counters["scans_per_removal"] =
+      static_cast<double>(scanned) / static_cast<double>(state.iterations() * d.paths.size());
+  state.counters["per_removal"] = benchmark::Counter(static_cast<double>(d.paths.size()),
+                                                     benchmark::Counter::kIsIterationInvariantRate |
+                                                         benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_RemoveEachWithHeaders)
+    ->Apply([](benchmark::internal::Benchmark* b) {
+      for (int reverse : {0, 1}) {
+        for (int files : Quick() ? std::vector<int>{24, 48} : std::vector<int>{200, 2000}) b->Args({files, reverse});
+      }
+    })
+    ->ArgNames({"files", "reverse"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 // The scanners alone, without the project, over every file of a 2,000-file design.
 void BM_ScanTextOnly(benchmark::State& state) {

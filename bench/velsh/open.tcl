@@ -9,10 +9,25 @@
 # file, with no generated file or parser log yet. Printed per round: the open, the first save,
 # the first order asked after them, xmllint, and the ratio of open plus first save to xmllint.
 # A FOLDER given is kept, with the design and the last round's project, for a profile.
+#
+# With `-design headers`, the project is header_design.tcl's design of FILES files instead (VHDL
+# in four libraries, a quarter of the Verilog files including a guarded define header beside
+# them), listed in sorted order as single adds of them leave it, its headers among the files the
+# project manages by itself.
+#
+#   velsh bench/velsh/open.tcl -design headers ?FILES? ?ROUNDS? ?FOLDER?
 
+set kind tree
+if {[lindex $argv 0] eq "-design"} {
+  set kind [lindex $argv 1]
+  set argv [lrange $argv 2 end]
+  set argc [llength $argv]
+  if {$kind ni {tree headers}} { error "unknown design \"$kind\": tree or headers" }
+}
 set count  [expr {$argc > 0 ? [lindex $argv 0] : 10000}]
 set rounds [expr {$argc > 1 ? [lindex $argv 1] : 3}]
 set root   [expr {$argc > 2 ? [file normalize [lindex $argv 2]] : [file join /tmp "velsh_open_[pid]"]}]
+source [file join [file dirname [info script]] header_design.tcl]
 
 proc write {path text} {
   set out [open $path w]
@@ -35,6 +50,33 @@ proc projectText {count} {
   append t "  </files>\n\n  <autoManagedFiles/>\n\n  <properties>\n"
   append t "    <property vel_kv:name=\"Device Family\" vel_kv:value=\"Orvanta\" vel_kv:valueState=\"non-default\"/>\n"
   append t "  </properties>\n\n  <bindings/>\n\n  <libraries/>\n\n</project>\n"
+  return $t
+}
+
+# The project file of header_design's `files` under `folder`, as the writer leaves it after the
+# files were added one at a time in sorted order.
+proc headerProjectText {folder files} {
+  set t "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>\n"
+  append t "<project xmlns=\"http://www.velmor.com/XMLSchema\" xmlns:vel_kv=\"http://www.velmor.com/XMLSchema\">\n\n"
+  append t "  <header/>\n\n  <version vel_kv:hlc_version=\"14.1\" vel_kv:schema_version=\"2\"/>\n\n  <files>\n"
+  foreach pair [lsort -index 0 $files] {
+    lassign $pair path library
+    set type [expr {[file extension $path] eq ".v" ? "FILE_VERILOG" : "FILE_VHDL"}]
+    append t "    <file vel_kv:name=\"[string range $path [string length $folder]+1 end]\" vel_kv:type=\"$type\">\n"
+    append t "      <association vel_kv:name=\"BehavioralSimulation\"/>\n"
+    append t "      <association vel_kv:name=\"Implementation\"/>\n"
+    if {$library ne "work"} { append t "      <library vel_kv:name=\"$library\"/>\n" }
+    append t "    </file>\n"
+  }
+  append t "  </files>\n\n  <autoManagedFiles>\n"
+  for {set b 0} {$b < 8} {incr b} {
+    append t "    <file vel_kv:name=\"blk$b/blk${b}_defs.vh\" vel_kv:type=\"FILE_VERILOG\"/>\n"
+  }
+  append t "  </autoManagedFiles>\n\n  <properties>\n"
+  append t "    <property vel_kv:name=\"Device Family\" vel_kv:value=\"Orvanta\" vel_kv:valueState=\"non-default\"/>\n"
+  append t "  </properties>\n\n  <bindings/>\n\n  <libraries>\n"
+  for {set k 0} {$k < 4} {incr k} { append t "    <library vel_kv:name=\"lib$k\"/>\n" }
+  append t "  </libraries>\n\n</project>\n"
   return $t
 }
 
@@ -61,8 +103,12 @@ proc ms {script} {
 
 file delete -force $root
 file mkdir $root
-writeSources $root $count
-set text [projectText $count]
+if {$kind eq "headers"} {
+  set text [headerProjectText $root [header_design $root $count]]
+} else {
+  writeSources $root $count
+  set text [projectText $count]
+}
 puts "files: $count"
 for {set round 1} {$round <= $rounds} {incr round} {
   set file [file join $root p$round.xhlc]

@@ -3,8 +3,13 @@
 # time, then taken out again one `velfile remove` at a time, in the order it was added. With
 # `-design mixed`, hdl_bench's design of N files instead: VHDL and SystemVerilog cells with
 # `timescale and package imports, packages, leaves and a testbench, in the order it lists them.
+# With `-design headers`, header_design.tcl's design of N files: Verilog and VHDL cells, the VHDL
+# ones in four libraries (`velfile add FILE -library NAME`), a quarter of the Verilog ones
+# including their block's guarded define header, which lies beside them and is no project file;
+# added in sorted order, then taken out in that order and, after the same adds into a new
+# project, in the reverse order.
 #
-#   velsh bench/velsh/single_edits.tcl ?-design tree|mixed? ?N ...?      (default: tree 200 2000)
+#   velsh bench/velsh/single_edits.tcl ?-design tree|mixed|headers? ?N ...?      (default: tree 200 2000)
 #
 # Prints the milliseconds of the adds and of the removals for each N, the removals also per fifth
 # of the project from the full one down, and each size's cost against the first size's.
@@ -14,7 +19,7 @@ set args $argv
 if {[lindex $args 0] eq "-design"} {
   set kind [lindex $args 1]
   set args [lrange $args 2 end]
-  if {$kind ni {tree mixed}} { error "unknown design \"$kind\": tree or mixed" }
+  if {$kind ni {tree mixed headers}} { error "unknown design \"$kind\": tree, mixed or headers" }
 }
 set sizes [expr {[llength $args] > 0 ? $args : {200 2000}}]
 set root [file join [expr {[info exists env(TMPDIR)] ? $env(TMPDIR) : "/tmp"}] "single_edits_[pid]"]
@@ -170,14 +175,28 @@ proc mixed_design {count} {
   return $files
 }
 
+source [file join [file dirname [info script]] header_design.tcl]
+
 proc ms {since} { expr {([clock microseconds] - $since) / 1000.0} }
 
-set results {}
-foreach n $sizes {
-  set files [expr {$kind eq "mixed" ? [mixed_design $n] : [design $n]}]
-  project open [file join $::root design$n edits.xhlc]
+# The design's files with their libraries, in the order they are added.
+proc files_of {kind n} {
+  if {$kind eq "headers"} { return [lsort -index 0 [header_design [file join $::root design$n] $n]] }
+  set files {}
+  foreach path [expr {$kind eq "mixed" ? [mixed_design $n] : [design $n]}] { lappend files [list $path work] }
+  return $files
+}
+
+# Adds `files` to a new project `name` and takes them out again in `order` (add or reverse):
+# the milliseconds of the adds and of the removals, the top after the adds, and the removals per
+# fifth of the project.
+proc edits {files n name order} {
+  project open [file join $::root design$n $name]
   set start [clock microseconds]
-  foreach path $files { velfile add $path }
+  foreach pair $files {
+    lassign $pair path library
+    if {$library eq "work"} { velfile add $path } else { velfile add $path -library $library }
+  }
   set adds [ms $start]
   set top [project top]
 
@@ -186,25 +205,42 @@ foreach n $sizes {
   set start [clock microseconds]
   set part [clock microseconds]
   set k 0
-  foreach path $files {
-    velfile remove $path
+  foreach pair [expr {$order eq "reverse" ? [lreverse $files] : $files}] {
+    velfile remove [lindex $pair 0]
     if {[incr k] % $fifth == 0} {
       lappend parts [format %.0f [ms $part]]
       set part [clock microseconds]
     }
   }
   set removals [ms $start]
-  if {[llength [velfile list]] != 0} { error "files left after the removals" }
+  foreach pair $files { set added([lindex $pair 0]) 1 }
+  foreach path [velfile list] {
+    if {[info exists added($path)]} { error "files left after the removals" }
+  }
   project close
-  puts [format "N=%-6d adds %9.1f ms  removals %9.1f ms  (top %s; removals per fifth: %s ms)" \
-            $n $adds $removals $top [join $parts " "]]
-  lappend results [list $n $adds $removals]
+  return [list $adds $removals $top $parts]
 }
 
-lassign [lindex $results 0] n0 adds0 removals0
+set results {}
+foreach n $sizes {
+  set files [files_of $kind $n]
+  lassign [edits $files $n edits.xhlc add] adds removals top parts
+  puts [format "N=%-6d adds %9.1f ms  removals %9.1f ms  (top %s; removals per fifth: %s ms)" \
+            $n $adds $removals $top [join $parts " "]]
+  set reverse {}
+  if {$kind eq "headers"} {
+    lassign [edits $files $n reverse.xhlc reverse] again reverse top parts
+    puts [format "N=%-6d adds %9.1f ms  removals in reverse order %9.1f ms  (top %s; removals per fifth: %s ms)" \
+              $n $again $reverse $top [join $parts " "]]
+  }
+  lappend results [list $n $adds $removals $reverse]
+}
+
+lassign [lindex $results 0] n0 adds0 removals0 reverse0
 foreach result [lrange $results 1 end] {
-  lassign $result n adds removals
-  puts [format "N=%d against N=%d: adds %.1f times, removals %.1f times (linear: %.1f)" \
-            $n $n0 [expr {$adds / $adds0}] [expr {$removals / $removals0}] [expr {double($n) / $n0}]]
+  lassign $result n adds removals reverse
+  set also [expr {$reverse eq "" ? "" : [format ", removals in reverse order %.1f times" [expr {$reverse / $reverse0}]]}]
+  puts [format "N=%d against N=%d: adds %.1f times, removals %.1f times%s (linear: %.1f)" \
+            $n $n0 [expr {$adds / $adds0}] [expr {$removals / $removals0}] $also [expr {double($n) / $n0}]]
 }
 file delete -force $root

@@ -1,7 +1,9 @@
 // Long random sequences of edits: after each one a project kept across the edits answers as a
 // project given the same files afresh, though it was asked for its order only now and then.
 
+#include <algorithm>
 #include <random>
+#include <set>
 
 #include "hdl/HdlSupport.h"
 
@@ -246,6 +248,101 @@ TEST(EditSequence, FilesAddedLastAndRemovedAnywhereKeepTheirPlaces) {
     in.push_back(handle);
     check("add again " + std::to_string(handle));
   }
+}
+
+// Verilog files that include shared guarded headers (not project files), one that undefines the
+// header's option and redefines a macro, one that includes only when the guard is not yet set and
+// one that uses the macros without including, in every order: removed one at a time from a full
+// project, added back in their places, and once all are out again added back last, at one place
+// in the file order so that the order of the adds decides it. What a file reads depends on which
+// includer comes before it; after every step the kept project answers as one given the same files
+// afresh, its includes among the answers.
+TEST(EditSequence, FilesIncludingSharedHeadersAnswerAsAFreshProjectInEveryOrder) {
+  MemoryFiles files;
+  files.Set("cfg.vh", "`ifndef CFG_VH\n`define CFG_VH\n`define WIDTH 4\n`define USE_PAR\n`endif\n");
+  files.Set("defs.vh", "`ifndef DEFS_VH\n`define DEFS_VH\n`include \"cfg.vh\"\n`define CELL leaf\n`endif\n");
+  const std::vector<std::string> paths = {"t.vhd", "a.v", "b.v", "u.v", "c.v", "d.v"};
+  files.Set("t.vhd", "entity t is end; architecture r of t is begin u : entity work.d; v : entity work.a; end;");
+  files.Set("a.v", "`include \"cfg.vh\"\nmodule a #(parameter W = `WIDTH) (input x);\n`ifdef USE_PAR\n  par p (x);\n`endif\nendmodule\n");
+  files.Set("b.v", "`include \"defs.vh\"\nmodule b (input x);\n  a u (x);\n  `CELL c (x);\n`ifdef USE_PAR\n  par q (x);\n"
+                   "`else\n  leaf q (x);\n`endif\nendmodule\n");
+  files.Set("u.v", "`undef USE_PAR\n`define CELL par\nmodule par (input x); endmodule\nmodule leaf (input x); endmodule\n");
+  files.Set("c.v", "`ifndef CFG_VH\n`include \"cfg.vh\"\n`endif\nmodule c (input x);\n  b u (x);\n`ifdef USE_PAR\n  par p (x);\n"
+                   "`endif\nendmodule\n`ifdef CELL\nmodule `CELL (input x); endmodule\n`endif\n");
+  files.Set("d.v", "module d (input x);\n`ifdef DEFS_VH\n  c u (x);\n`else\n  b u (x);\n`endif\n`ifdef CELL\n  `CELL e (x);\n`endif\n"
+                   "  wire [`WIDTH:0] w;\nendmodule\n");
+  const auto answers = [&](Project& project, const std::map<FileHandle, FileState>& in, bool whole) {
+    std::string text = Answers(project, in, whole);
+    for (const auto& [handle, file] : in) {
+      for (std::string_view included : project.IncludesOf(handle)) text += file.path + " includes " + std::string(included) + "\n";
+    }
+    return text;
+  };
+  // A fresh project's answers by the files it is given, in order with their places: the orders
+  // reach the same states again and again.
+  std::map<std::string, std::string> freshAnswers;
+  std::set<bool> option;  // whether c instantiated par, as the orders had it: both, or the macros never mattered
+  std::vector<FileHandle> verilog = {2, 3, 4, 5, 6};  // handles by `paths`; the VHDL top stays
+  int run = 0;
+  do {
+    std::string named;
+    for (FileHandle handle : verilog) named += " " + paths[handle - 1];
+    SCOPED_TRACE("order" + named);
+    Project project;
+    project.SetReader(files.GetReader());
+    project.SetScanThreads(1 + run % 3);
+    std::vector<FileHandle> added;  // in the order added, which breaks ties in the file order
+    std::map<FileHandle, FileState> in;
+    const auto add = [&](FileHandle handle, std::int64_t place) {
+      added.push_back(handle);
+      in[handle] = FileState{paths[handle - 1], place};
+      return project.AddFile(handle, paths[handle - 1], place);
+    };
+    const auto remove = [&](FileHandle handle) {
+      added.erase(std::find(added.begin(), added.end(), handle));
+      in.erase(handle);
+      return project.Remove(handle);
+    };
+    int step = 0;
+    const auto check = [&](const std::string& did) {
+      const bool whole = (run + ++step) % 2 == 0;
+      std::string key = whole ? "whole" : "";
+      for (FileHandle handle : added) key += " " + std::to_string(handle) + "@" + std::to_string(in[handle].order);
+      auto [at, made] = freshAnswers.try_emplace(key);
+      if (made) {
+        Project fresh;
+        fresh.SetReader(files.GetReader());
+        for (FileHandle handle : added) ASSERT_TRUE(fresh.AddFile(handle, paths[handle - 1], in[handle].order));
+        at->second = answers(fresh, in, whole);
+        if (const std::optional<HierarchyNode> c = fresh.Hierarchy("c")) {
+          option.insert(std::any_of(c->children.begin(), c->children.end(),
+                                    [](const HierarchyNode& child) { return child.instanceName == "p"; }));
+        }
+      }
+      ASSERT_EQ(answers(project, in, whole), at->second) << did;
+    };
+    for (FileHandle handle = 1; handle <= paths.size(); ++handle) ASSERT_TRUE(add(handle, 10 * handle));
+    for (FileHandle handle : verilog) {
+      ASSERT_TRUE(remove(handle));
+      check("remove " + paths[handle - 1]);
+      if (HasFatalFailure()) return;
+    }
+    for (FileHandle handle : verilog) {
+      ASSERT_TRUE(add(handle, 10 * handle));
+      check("add in place " + paths[handle - 1]);
+      if (HasFatalFailure()) return;
+    }
+    for (FileHandle handle : verilog) ASSERT_TRUE(remove(handle));
+    check("all removed again");
+    if (HasFatalFailure()) return;
+    for (FileHandle handle : verilog) {
+      ASSERT_TRUE(add(handle, 100));
+      check("add last " + paths[handle - 1]);
+      if (HasFatalFailure()) return;
+    }
+    ++run;
+  } while (std::next_permutation(verilog.begin(), verilog.end()));
+  EXPECT_EQ(option.size(), 2u);
 }
 
 // An entity's default architecture is the one compiled last: an edit that only moves the order
