@@ -1,0 +1,98 @@
+#pragma once
+// What hierarchy cursors read, never changed once made, so that a cursor outlives the edits after
+// it and the project itself: the reference model's shape (HierarchyShape, ProjectHierarchy.cpp),
+// the parts the live model measured below each unit (SourceNode, ProjectTops.cpp), and a cursor's
+// node (HierarchyCursor::State).
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "HdlScan/Project.h"
+#include "ProjectRecords.h"
+
+namespace Hdl::scan {
+
+// What a hierarchy walked lazily needs of the model, as the model stood when it was made: units by
+// dense index and the instances read from each.
+struct HierarchyShape {
+  struct Edge {
+    std::uint32_t target;
+    std::uint32_t architecture;
+    std::string_view label;
+    std::string_view name;
+    std::string_view scope;  // "gen/blk/": the named blocks around the instance
+  };
+  std::shared_ptr<const void> pool;  // the names' storage
+  std::vector<UnitInfo> infos;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> elaborated;  // of entities and configurations
+  std::vector<std::uint32_t> instanceStart;
+  std::vector<Edge> edges;
+
+  // As the project's model elaborates: an instance edge names an architecture only for an entity.
+  std::pair<std::uint32_t, std::uint32_t> Elaborate(std::uint32_t unit, std::uint32_t architecture) const {
+    const UnitKind kind = infos[unit].kind;
+    if (kind == UnitKind::kVhdlEntity && architecture != kNone) return {architecture, architecture};
+    if (kind == UnitKind::kVhdlEntity || kind == UnitKind::kVhdlConfiguration) return elaborated[unit];
+    return {unit, kNone};
+  }
+};
+
+// The instances read from a unit (a module, an architecture) as bound when it was measured, with
+// the hierarchy below each: shared by the units above it and by cursors, never changed once made.
+struct SourceNode {
+  struct Child {
+    std::string_view label;
+    std::string_view name;
+    std::string_view scope;  // "gen/blk/"
+    std::uint32_t unit;      // slot; kNone when bound to nothing
+    std::optional<UnitInfo> info;
+    std::optional<UnitInfo> architecture;
+    std::shared_ptr<const SourceNode> below;  // none: nothing to expand
+  };
+  std::uint32_t depth = 1;
+  std::uint64_t nodes = 1;
+  std::vector<Child> children;
+
+  SourceNode() = default;
+  SourceNode(const SourceNode&) = delete;
+  SourceNode& operator=(const SourceNode&) = delete;
+  // Lets go of the parts below one after another: a deep hierarchy would overflow the stack
+  // going down one call a level.
+  ~SourceNode() {
+    std::vector<std::shared_ptr<const SourceNode>> work;
+    auto take = [&work](std::vector<Child>& list) {
+      for (Child& child : list) {
+        if (child.below) work.push_back(std::move(child.below));
+      }
+    };
+    take(children);
+    while (!work.empty()) {
+      std::shared_ptr<const SourceNode> last = std::move(work.back());
+      work.pop_back();
+      // Made mutable by make_shared; const only to those who share it, and none other does.
+      if (last.use_count() == 1) take(const_cast<SourceNode&>(*last).children);
+    }
+  }
+};
+
+struct HierarchyCursor::State {
+  HierarchyNode node;  // without children
+  // Read from the measured units: what its children are read from; `unit` is then a unit slot.
+  std::shared_ptr<const SourceNode> measured;
+  std::shared_ptr<const void> pool;
+  // Lazy: the shape, the node's unit and the unit whose instances are its children.
+  std::shared_ptr<const HierarchyShape> shape;
+  std::shared_ptr<const State> parent;
+  std::uint32_t unit = kNone;
+  std::uint32_t source = kNone;
+  std::uint32_t architecture = kNone;  // the slot of node.architecture, when read from the measured units
+  // Built whole (a tree cut at the node bound, or with instances that come round): the node in it.
+  std::shared_ptr<const HierarchyNode> tree;
+  const HierarchyNode* at = nullptr;
+};
+
+}  // namespace Hdl::scan

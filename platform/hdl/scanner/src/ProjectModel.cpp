@@ -1,0 +1,259 @@
+// The reference model and its messages. Keeps, of Project::Impl: every unit numbered densely in
+// file order (dense, denseOf) and bound by name as the live model binds it, with the needs that
+// the compile order follows (edges, secondaryStart, secondaries, secondaryUsers) and the instances
+// that hierarchies follow (instanceStart, instanceEdges, instantiated); the messages of binding
+// (modelMessages) and of queries (queryMessages). Resolve rebuilds it whole, and only when an
+// answer needs it after a change (dirty): its cost is the project's, which is why the tops and
+// hierarchies answer from the live model where they can.
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ProjectImpl.h"
+
+namespace Hdl::scan {
+
+std::string Project::Impl::Describe(const UnitRec& unit) const {
+  std::string text(pool.View(unit.name));
+  if (unit.kind == UnitKind::kVhdlArchitecture) text = std::string(pool.View(unit.primary)) + "(" + text + ")";
+  if (unit.kind == UnitKind::kVhdlPackageBody) text += "(body)";
+  return "'" + text + "'";
+}
+
+// Messages of queries, kept once however often the query is repeated.
+void Project::Impl::QueryMessage(Message message) {
+  for (const Message& known : queryMessages) {
+    if (known.kind == message.kind && known.text == message.text) return;
+  }
+  queryMessages.push_back(std::move(message));
+  messagesStale = true;
+}
+
+void Project::Impl::ModelMessage(MessageKind kind, const UnitRec& unit, std::uint32_t line, std::string text) {
+  const FileRec& file = files[unit.file];
+  Message message;
+  message.kind = kind;
+  message.severity = Severity::kWarning;
+  message.path = std::string(pool.View(file.path));
+  message.line = line;
+  message.text = std::move(text);
+  message.file = file.handle;
+  messageSink->push_back(std::move(message));
+}
+
+void Project::Impl::Missing(const UnitRec& unit, const RefRec& ref, const char* what) {
+  std::string name(pool.View(ref.name));
+  if (ref.library != 0) name = std::string(pool.View(ref.library)) + "." + name;
+  ModelMessage(MessageKind::kMissingUnit, unit, ref.line,
+               std::string(what) + " '" + name + "' needed by " + Describe(unit) + " is not in the project");
+}
+
+void Project::Impl::Resolve() {
+  if (!dirty) return;
+  dirty = false;
+  orderDirty = true;
+  modelMessages.clear();
+  orderMessages.clear();
+  messagesStale = true;
+  extentsStale = true;
+  shape.reset();
+
+  // Dense numbering in file order: it is also every tie-break.
+  dense.clear();
+  OrderFilesByPlace();
+  for (std::uint32_t slot : inFileOrder)
+    dense.insert(dense.end(), files[slot].units.begin(), files[slot].units.end());
+  const std::size_t n = dense.size();
+  denseOf.assign(units.size(), kNone);
+  for (std::uint32_t i = 0; i < n; ++i) denseOf[dense[i]] = i;
+
+  edges.clear();
+  instanceStart.assign(n + 1, 0);
+  instanceEdges.clear();
+  instantiated.assign(n, false);
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> secondaryPairs;  // (primary, secondary)
+  secondaryUsers.clear();
+  std::vector<Orderer::Edge> unitEdges;
+
+  for (std::uint32_t i = 0; i < n; ++i) {
+    const UnitRec& unit = units[dense[i]];
+    const Sym own = LibraryOf(unit);
+    const bool vhdl = IsVhdl(unit.kind);
+    unitEdges.clear();
+    auto need = [&](std::uint32_t target, bool hard, bool weak = false) {
+      if (target != kNone && target != i) unitEdges.push_back({i, target, hard, weak});
+    };
+    DuplicateCheck(i, unit);
+    // A file that found macros of earlier files follows them, unless that closes a cycle: a
+    // package it imports from a later file counts for more, and where it found only what a
+    // header it includes itself sets, a module it instantiates from a later file too.
+    const FileMacros& macros = files[unit.file].Macros();
+    for (std::uint32_t source : macros.macroSources) {
+      const bool header = std::binary_search(macros.headerSources.begin(), macros.headerSources.end(), source);
+      for (std::uint32_t other : files[source].units) need(denseOf[other], false, header);
+    }
+
+    if (unit.kind == UnitKind::kVhdlArchitecture || unit.kind == UnitKind::kVhdlPackageBody ||
+        unit.kind == UnitKind::kVhdlConfiguration) {
+      const bool body = unit.kind == UnitKind::kVhdlPackageBody;
+      const std::uint32_t primary =
+          Find(unit.primaryKey, body ? Bit(UnitKind::kVhdlPackage) : Bit(UnitKind::kVhdlEntity), own, 0, true);
+      if (primary == kNone) {
+        ModelMessage(MessageKind::kMissingUnit, unit, unit.line,
+                     std::string(body ? "package '" : "entity '") + std::string(pool.View(unit.primary)) + "' of " +
+                         Describe(unit) + " is not in the project");
+      } else if (unit.kind == UnitKind::kVhdlConfiguration) {
+        need(primary, true);
+      } else {
+        need(primary, true);
+        secondaryPairs.emplace_back(primary, i);
+      }
+    }
+
+    for (std::uint32_t r = 0; r < unit.refs.size(); ++r) {
+      const RefRec& ref = unit.refs[r];
+      Sym library = ref.library == work ? own : ref.library;
+      switch (ref.kind) {
+        case RefKind::kUse:
+        case RefKind::kContext: {
+          if (!IsProjectLibrary(library)) break;  // a library from outside, such as ieee
+          const std::uint32_t mask =
+              ref.kind == RefKind::kContext ? Bit(UnitKind::kVhdlContext) : (kVhdlPrimaries | kPackages);
+          const std::uint32_t target = Find(ref.key, mask, library, 0, true);
+          if (target == kNone) Missing(unit, ref, ref.kind == RefKind::kContext ? "context" : "unit");
+          need(target, true);
+          if (target != kNone && units[dense[target]].kind == UnitKind::kVhdlPackage) {
+            secondaryUsers.emplace_back(i, target);
+          }
+          break;
+        }
+        case RefKind::kInstance: {
+          std::uint32_t target = Find(ref.key, kCells, own, vhdl ? 0 : ref.name, vhdl);
+          if (target == kNone) target = Find(ref.key, kCells, 0, vhdl ? 0 : ref.name, vhdl);
+          if (target == kNone) {
+            Missing(unit, ref, vhdl ? "component" : "module");
+          } else {
+            instantiated[target] = true;
+            if (units[dense[target]].kind == UnitKind::kVhdlEntity) secondaryUsers.emplace_back(i, target);
+          }
+          need(target, false);
+          instanceEdges.push_back({r, target, kNone});
+          ++instanceStart[i + 1];
+          break;
+        }
+        case RefKind::kEntityInstance:
+        case RefKind::kEntityBinding:
+        case RefKind::kConfigurationInstance:
+        case RefKind::kConfigurationBinding: {
+          const bool entity = ref.kind == RefKind::kEntityInstance || ref.kind == RefKind::kEntityBinding;
+          const bool outside = ref.library != 0 && !IsProjectLibrary(library);
+          const std::uint32_t mask = entity ? Bit(UnitKind::kVhdlEntity) : Bit(UnitKind::kVhdlConfiguration);
+          std::uint32_t target = outside ? kNone : Find(ref.key, mask, ref.library != 0 ? library : own, 0, true);
+          if (target == kNone && ref.library == 0) target = Find(ref.key, mask, 0, 0, true);
+          // Without a VHDL entity of that name a Verilog module is bound, its name compared as VHDL does.
+          if (target == kNone && entity && !outside) {
+            target = Find(ref.key, kVerilogCells, ref.library != 0 ? library : own, 0, true);
+            if (target == kNone && ref.library == 0) target = Find(ref.key, kVerilogCells, 0, 0, true);
+          }
+          std::uint32_t architecture = kNone;
+          if (target == kNone) {
+            if (!outside) Missing(unit, ref, entity ? "entity" : "configuration");
+          } else {
+            need(target, true);
+            if (entity && ref.secondary != 0 && units[dense[target]].kind == UnitKind::kVhdlEntity) {
+              architecture = FindSecondary(target, UnitKind::kVhdlArchitecture, ref.secondary);
+              if (architecture == kNone) {
+                ModelMessage(MessageKind::kMissingUnit, unit, ref.line,
+                             "architecture '" + std::string(pool.View(ref.secondary)) + "' of entity '" +
+                                 std::string(pool.View(ref.name)) + "' is not in the project");
+              }
+              need(architecture, true);
+            }
+            instantiated[target] = true;
+            if (entity) secondaryUsers.emplace_back(i, target);
+            if (!entity) {
+              const UnitRec& configuration = units[dense[target]];
+              const std::uint32_t configured =
+                  Find(configuration.primaryKey, Bit(UnitKind::kVhdlEntity), LibraryOf(configuration), 0, true);
+              if (configured != kNone) instantiated[configured] = true;
+            }
+          }
+          if (ref.kind == RefKind::kEntityInstance || ref.kind == RefKind::kConfigurationInstance) {
+            instanceEdges.push_back({r, target, architecture});
+            ++instanceStart[i + 1];
+          }
+          break;
+        }
+        case RefKind::kArchitecture: {
+          const std::uint32_t entity = Find(unit.primaryKey, Bit(UnitKind::kVhdlEntity), own, 0, true);
+          if (entity == kNone) break;  // reported with the configuration
+          const std::uint32_t architecture = FindSecondary(entity, UnitKind::kVhdlArchitecture, ref.key);
+          if (architecture == kNone) Missing(unit, ref, "architecture");
+          need(architecture, true);
+          break;
+        }
+        case RefKind::kImport:
+        case RefKind::kScope: {
+          std::uint32_t target = Find(ref.key, kPackages, own, ref.name, false);
+          if (target == kNone) target = Find(ref.key, kPackages, 0, ref.name, false);
+          if (target == kNone && ref.kind == RefKind::kImport) Missing(unit, ref, "package");
+          need(target, true);
+          break;
+        }
+      }
+    }
+    // Repeated needs of one unit count once; a hard one wins, then one that is not weak.
+    std::sort(unitEdges.begin(), unitEdges.end(), [](const Orderer::Edge& a, const Orderer::Edge& b) {
+      if (a.to != b.to) return a.to < b.to;
+      return a.hard != b.hard ? a.hard > b.hard : a.weak < b.weak;
+    });
+    for (std::size_t k = 0; k < unitEdges.size(); ++k) {
+      if (k == 0 || unitEdges[k].to != unitEdges[k - 1].to) edges.push_back(unitEdges[k]);
+    }
+  }
+  for (std::size_t i = 0; i < n; ++i) instanceStart[i + 1] += instanceStart[i];
+
+  // A configuration needs every architecture of its entity.
+  secondaryStart.assign(n + 1, 0);
+  for (const auto& [primary, secondary] : secondaryPairs) ++secondaryStart[primary + 1];
+  for (std::size_t i = 0; i < n; ++i) secondaryStart[i + 1] += secondaryStart[i];
+  secondaries.assign(secondaryPairs.size(), 0);
+  {
+    std::vector<std::uint32_t> fill(secondaryStart.begin(), secondaryStart.end() - 1);
+    for (const auto& [primary, secondary] : secondaryPairs) secondaries[fill[primary]++] = secondary;
+  }
+}
+
+void Project::Impl::DuplicateCheck(std::uint32_t i, const UnitRec& unit) {
+  const auto found = index.find(unit.IndexKey());
+  if (found == index.end()) return;
+  // The one used is the first in file order, wherever the edits left it in the index.
+  std::uint32_t first = kNone;
+  for (std::uint32_t slot : found->second) {
+    const UnitRec& other = units[slot];
+    if (denseOf[slot] >= i || other.kind != unit.kind || LibraryOf(other) != LibraryOf(unit)) continue;
+    const bool same = IsVhdl(unit.kind) ? other.key == unit.key : other.name == unit.name;
+    if (!same || (IsSecondary(unit.kind) && other.primaryKey != unit.primaryKey)) continue;
+    if (first == kNone || denseOf[slot] < denseOf[first]) first = slot;
+  }
+  if (first == kNone) return;
+  ModelMessage(MessageKind::kDuplicateUnit, unit, unit.line,
+               Describe(unit) + " is defined again; the one in " +
+                   std::string(pool.View(files[units[first].file].path)) + " is used");
+}
+
+// A top by name: an entity, module, program or configuration, the exact spelling first.
+// FindTop, with a message when nothing of that name can be a top.
+std::uint32_t Project::Impl::FindTopOrReport(std::string_view name, std::string_view library) {
+  const std::uint32_t found = FindTop(name, library);
+  if (found == kNone) ReportUnknownTop(name);
+  return found;
+}
+
+std::uint32_t Project::Impl::FindTop(std::string_view name, std::string_view library) {
+  return FindTopWith(name, library, [this](auto... args) { return Find(args...); });
+}
+
+}  // namespace Hdl::scan
