@@ -153,6 +153,8 @@ struct Project::Impl {
   std::size_t ScanThreads(std::size_t files) const;
   bool ScanInFileOrder(std::vector<std::uint32_t>& slots, const ScanOptions& options, MacroHistory& history);
   std::vector<std::uint32_t> Disagreeing(const MacroHistory& history, const std::vector<std::uint32_t>* among);
+  bool SettleOneByOne(std::vector<std::uint32_t>& slots, const ScanOptions& options, MacroHistory& history,
+                      std::vector<bool>& counted, std::size_t& scanned);
   static bool SetInSharedHeader(const FileRec& file, const FileRec& sourceFile, const std::string& name);
   std::size_t Update();
 

@@ -32,6 +32,10 @@ constexpr std::uint32_t kTakenBatch = 64;
 // Files to scan for each thread the project starts by itself: starting and waking threads costs
 // more than scanning a few files, which a single edit leaves.
 constexpr std::size_t kScansPerThread = 8;
+// Files that disagree with the macros before them, up to which they are scanned again one by one:
+// after a removal, every later includer of a header whose guard the removed file set finds it
+// unset, though once the first of them is scanned again the rest find it set as before.
+constexpr std::size_t kSettledOneByOne = 64;
 
 }  // namespace
 
@@ -239,6 +243,30 @@ bool Project::Impl::SetInSharedHeader(const FileRec& file, const FileRec& source
   return false;
 }
 
+// Scans the disagreeing `slots` (in file order) again one at a time, each with the macros that the
+// files before it leave now: after a scan that leaves other macros, the files still waiting are
+// checked again, and those that agree now are not scanned. Any order reaches the same scans, since
+// each file ends with the macros the files before it leave. True when a file now leaves other
+// macros than before.
+bool Project::Impl::SettleOneByOne(std::vector<std::uint32_t>& slots, const ScanOptions& options,
+                                   MacroHistory& history, std::vector<bool>& counted, std::size_t& scanned) {
+  bool moved = false;
+  std::vector<std::uint32_t> waiting = std::move(slots);
+  std::vector<std::uint32_t> settled;
+  while (!waiting.empty()) {
+    std::vector<std::uint32_t> one{waiting.front()};
+    waiting.erase(waiting.begin());
+    const bool leavesMoved = ScanInFileOrder(one, options, history);
+    settled.push_back(one.front());
+    if (!counted[one.front()]) ++scanned;
+    counted[one.front()] = true;
+    moved = moved || leavesMoved;
+    if (leavesMoved && !waiting.empty()) waiting = Disagreeing(history, &waiting);
+  }
+  slots = std::move(settled);
+  return moved;
+}
+
 // Verilog macros carry on from file to file in file order, as when a list of files is compiled as
 // one: a file sees what the files before it leave. A scan that found other macros than those is
 // repeated; each round settles at least the first file in file order that disagreed, so the
@@ -256,13 +284,18 @@ std::size_t Project::Impl::Update() {
   pending.clear();
   std::vector<bool> counted(files.size(), false);
   std::size_t scanned = 0;
+  // The files edited are scanned together; those found disagreeing after them, when few, one by one.
+  bool edited = true;
   while (!slots.empty() || macrosMoved) {
     // Only a file that leaves other macros, goes or moves changes where the files after it
     // start; else only the files scanned can disagree.
     bool everyFile = macrosMoved;
     MacroHistory history(macros);
     if (macroFiles > 0) FillHistory(history);
-    if (!slots.empty()) {
+    if (!slots.empty() && !edited && slots.size() <= kSettledOneByOne) {
+      everyFile = SettleOneByOne(slots, options, history, counted, scanned) || everyFile;
+      dirty = changed = true;
+    } else if (!slots.empty()) {
       everyFile = ScanInFileOrder(slots, options, history) || everyFile;
       for (std::uint32_t slot : slots) {
         if (!counted[slot]) ++scanned;
@@ -270,6 +303,7 @@ std::size_t Project::Impl::Update() {
       }
       dirty = changed = true;
     }
+    edited = false;
     macrosMoved = false;
     if (macroFiles > 0) {
       slots = Disagreeing(history, everyFile ? nullptr : &slots);
