@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "Hvd/IDesignPlatform.h"
 #include "Hvd/IFileManager.h"
 #include "Hvd/IProject.h"
+#include "Hvd/IViewManager.h"
 #include "Hvd/ISourceLibrary.h"
 #include "Prjrep/StandIns.h"
 #include "core/Factory.h"
@@ -94,5 +96,22 @@ struct Loaded {
   Loaded(const Loaded&) = delete;
   Loaded& operator=(const Loaded&) = delete;
 };
+
+// The synthesis view's top after the edits, so that a run that chose none shows it.
+inline bool HasTop(Hvd::IProject* project) {
+  Hvd::IDesign* design = nullptr;  // borrowed: the project keeps its design
+  if (project->GetDesign(&design) != Hvd::kSuccess || design == nullptr) return false;
+  Prjrep::AutoCast<Hvd::IViewManager> views(design);
+  Prjrep::AutoRelease<Hvd::IViewIterator> at;
+  if (!views || views->FindViewByHint("AbstractSynthesis", at.Receive()) != Hvd::kSuccess || !at || at->IsDone())
+    return false;
+  Port::StringBase<char> top;
+  return at->Current()->GetTopName(&top) == Hvd::kSuccess && !top.empty();
+}
+
+// The seconds since `since`.
+inline double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
 
 }  // namespace bench_support

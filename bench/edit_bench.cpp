@@ -31,6 +31,8 @@ namespace {
 namespace fs = std::filesystem;
 using Prjrep::AutoCast;
 using Prjrep::AutoRelease;
+using bench_support::HasTop;
+using bench_support::Seconds;
 
 bool Quick() { return std::getenv("EDIT_BENCH_QUICK") != nullptr; }
 
@@ -80,22 +82,6 @@ AutoRelease<Hvd::IProject> Open(const fs::path& file, benchmark::State& state) {
   AutoRelease<Hvd::IProject> project(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
   if (!project || project->Open(file.c_str()) != Hvd::kSuccess) state.SkipWithError("open failed");
   return project;
-}
-
-// The synthesis view's top after the edits, so that a run that chose none shows it.
-bool HasTop(Hvd::IProject* project) {
-  Hvd::IDesign* design = nullptr;  // borrowed: the project keeps its design
-  if (project->GetDesign(&design) != Hvd::kSuccess || design == nullptr) return false;
-  AutoCast<Hvd::IViewManager> views(design);
-  AutoRelease<Hvd::IViewIterator> at;
-  if (!views || views->FindViewByHint("AbstractSynthesis", at.Receive()) != Hvd::kSuccess || !at || at->IsDone())
-    return false;
-  Port::StringBase<char> top;
-  return at->Current()->GetTopName(&top) == Hvd::kSuccess && !top.empty();
-}
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
 // The time of one edit, from the iteration's time and the count of files edited.
