@@ -4,7 +4,8 @@
 # once more with nothing changed, which leaves the file as it is; a save after another program
 # changed the file asks first, and writes only when answered. Then what a user keeps of it:
 # the saved file read without opening it, a snapshot taken, a change undone by restoring it, a
-# copy under another name and an archive.
+# copy under another name and an archive, the restored copies of the sources edited and taken off
+# the disk in between and seen at once.
 set here [file normalize [file dirname [info script]]]
 set design [file join $here design]
 set work [file join [pwd] build example]
@@ -92,6 +93,25 @@ puts "  changed: [llength [velfile list]] files, top [project top]"
 project snapshot restore first
 puts "  restored: [llength [velfile list]] files, top [project top]"
 puts "  description: [project get PROP_ProjectDescription]"
+
+# The project's sources are now its own copies: one edited on disk is read again before the next
+# answer, and one taken off the disk leaves the order (a warning names it) until it is back.
+proc tails {paths} { lmap path $paths {file tail $path} }
+set copied [lindex [velfile list] [lsearch -glob [velfile list] */top.vhd]]
+set original [contents $copied]
+set channel [open $copied w]
+puts -nonewline $channel [string map {"entity top is" "entity board is" "of top is" "of board is"} $original]
+close $channel
+puts "== top.vhd edited on disk, its entity renamed board"
+puts "  top:   [project top]"
+set debouncer [lindex [velfile list] [lsearch -glob [velfile list] */debounce.v]]
+file rename $debouncer $debouncer.away
+puts "  debounce.v gone: [tails [project order]]"
+file rename $debouncer.away $debouncer
+set channel [open $copied w]
+puts -nonewline $channel $original
+close $channel
+puts "  both back:       [tails [project order]], top [project top]"
 
 # What a copy and an archive hold, by file name: the project's two files and its sources,
 # which the restore brought into the project's folder under "remote_sources" (save-as copies
