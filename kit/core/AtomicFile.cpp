@@ -95,27 +95,16 @@ bool ResolveLinks(const std::string& path, std::string& resolved) {
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
-// Whether `name` is a temporary's: with `stem` one of that target's, else one of any target's.
-bool IsTemporaryName(std::string_view name, const std::string& stem) {
-  if (!stem.empty()) return name.size() == stem.size() + kRandomLetters && name.substr(0, stem.size()) == stem;
-  const std::string_view prefix = ".hvd.";
-  constexpr std::size_t kHash = 16;
-  if (name.size() != prefix.size() + kHash + 1 + kRandomLetters || name.substr(0, prefix.size()) != prefix ||
-      name[prefix.size() + kHash] != '.')
-    return false;
-  const std::string_view hash = name.substr(prefix.size(), kHash);
-  return std::all_of(hash.begin(), hash.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
-}
-
 // A writer holds a lock on its temporary from creating it until it is renamed or removed; the
-// kernel drops the lock of a writer that dies. A temporary that no one holds is therefore left by
-// a dead writer, and is removed: those of one target (`stem`), or of any in `folder`.
-void RemoveUnheldTemporaries(const std::string& folder, const std::string& stem) {
+// kernel drops the lock of a writer that dies. A temporary of this target that no one holds is
+// therefore left by a dead writer, and is removed.
+void RemoveStaleTemporaries(const std::string& target) {
+  const std::string folder = FolderPartOf(target), stem = TemporaryStem(target);
   DIR* directory = ::opendir(OpenableFolder(folder).c_str());
   if (directory == nullptr) return;
   while (const dirent* entry = ::readdir(directory)) {
     const std::string_view name = entry->d_name;
-    if (!IsTemporaryName(name, stem)) continue;
+    if (name.size() != stem.size() + kRandomLetters || name.substr(0, stem.size()) != stem) continue;
     const std::string path = folder + std::string(name);
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) continue;
@@ -129,10 +118,6 @@ void RemoveUnheldTemporaries(const std::string& folder, const std::string& stem)
     ::close(fd);
   }
   ::closedir(directory);
-}
-
-void RemoveStaleTemporaries(const std::string& target) {
-  RemoveUnheldTemporaries(FolderPartOf(target), TemporaryStem(target));
 }
 
 // The temporary file until it has been renamed over the target: removed when anything fails.
@@ -371,11 +356,6 @@ Status WriteFileAtomically(const std::string& path, std::string_view bytes, std:
 Status WriteOwnFileAtomically(const std::string& path, std::string_view bytes, const std::string& folder,
                               std::string* message) {
   return Write(path, bytes, message, &folder);
-}
-
-void RemoveStaleTemporariesIn(const std::string& folder) {
-  if (folder.empty()) return;
-  RemoveUnheldTemporaries(folder.back() == '/' ? folder : folder + "/", std::string());
 }
 
 }  // namespace Hvd

@@ -27,10 +27,6 @@ namespace Hvd {
 // not the owner.
 Status WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* message = nullptr);
 
-// Removes from `folder` the temporaries of any target that writers killed before their rename
-// left, as a write does for its own target: only those that no living writer holds.
-void RemoveStaleTemporariesIn(const std::string& folder);
-
 // As WriteFileAtomically, for a file the library writes on its own (a generated file, a report,
 // a log) that belongs to `folder` (a complete path), such as the project's folder. A project
 // folder may come from elsewhere with links in it, so a link at `path` is written through only

@@ -361,8 +361,8 @@ Status CProjectSaveHelper::CopyProjectTo(const String& projectFileName, const St
 namespace {
 
 // Whether `name` looks like what an archive works with in "tmp": a folder named as
-// Port::File::tmpnam names ("tmp" and ten letters or digits), a file named after one, or a
-// temporary file of the zip program ("zi" and six). Only to name what is left alone: the shape
+// Port::File::tmpnam names ("tmp" and ten letters or digits), a file named after one, a
+// temporary file of the zip program ("zi" and six) or of the atomic writer (".hvd."). Only to name what is left alone: the shape
 // of a name proves nothing about who made it.
 bool LooksLikeArchiveScratch(const std::string& name) {
   const auto alnum = [&name](std::size_t from, std::size_t count) {
@@ -370,6 +370,8 @@ bool LooksLikeArchiveScratch(const std::string& name) {
                                                       name.begin() + static_cast<std::ptrdiff_t>(from + count),
                                                       [](unsigned char c) { return std::isalnum(c) != 0; });
   };
+  // An atomic writer's temporary, as an archive before its folder of its own left it in "tmp".
+  if (name.rfind(".hvd.", 0) == 0) return true;
   if (name.rfind("tmp", 0) == 0 && alnum(3, 10)) return name.size() == 13 || name[13] == '.';
   return name.size() == 8 && name.rfind("zi", 0) == 0 && alnum(2, 6);
 }
@@ -543,8 +545,8 @@ class SharedTmp {
     return text;
   }
   // Held alone, "tmp" has no archive under way: the folders that killed archives recorded go,
-  // when each is still the folder recorded, and so do the atomic writer's temporaries that no
-  // writer holds. The mark keeps the records of the folders that could not be taken away.
+  // when each is still the folder recorded, with all they hold, the atomic writer's temporaries
+  // among them. The mark keeps the records of the folders that could not be taken away.
   void ReclaimLeftovers() const {
     const std::optional<std::string> text = ReadMark();
     if (!text) {
@@ -573,7 +575,6 @@ class SharedTmp {
         ::close(fd);
       }
     }
-    RemoveStaleTemporariesIn(m_tmp);
     std::error_code error;
     for (std::filesystem::directory_iterator each(m_tmp, error); !error && each != std::filesystem::directory_iterator();
          each.increment(error)) {
