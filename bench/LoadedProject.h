@@ -3,6 +3,10 @@
 // the end of the run, a project read from a file through the steps of an open, and a scratch
 // folder for the run.
 
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -19,6 +23,7 @@
 #include "Hvd/IDesignPlatform.h"
 #include "Hvd/IFileManager.h"
 #include "Hvd/IProject.h"
+#include "Hvd/IProjectCopy.h"
 #include "Hvd/IViewManager.h"
 #include "Hvd/ISourceLibrary.h"
 #include "Prjrep/StandIns.h"
@@ -113,5 +118,68 @@ inline bool HasTop(Hvd::IProject* project) {
 inline double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
+
+// Runs a program with its output thrown away (its standard error to `errorTo` when given); its
+// exit status. Spawned without copying this process, which has grown large by now.
+inline int Spawn(const char* const* argv, int errorTo = -1) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  if (errorTo >= 0) posix_spawn_file_actions_adddup2(&actions, errorTo, 2);
+  pid_t child = 0;
+  const int failed = posix_spawnp(&child, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (failed != 0) return -1;
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return status;
+}
+
+// Runs `xmllint --format` on the file; its time.
+inline double RunXmllint(const std::filesystem::path& file) {
+  const auto start = std::chrono::steady_clock::now();
+  const char* argv[] = {"xmllint", "--format", file.c_str(), nullptr};
+  Spawn(argv);
+  return Seconds(start);
+}
+
+// What the open benchmarks add up over their rounds: the project's Open, its first forced save
+// and xmllint of the same file.
+struct OpenFirstSaveTimes {
+  double open = 0;
+  double save = 0;
+  double xmllint = 0;
+  int rounds = 0;
+
+  // One round on `file`: xmllint, then a new project's Open and its first forced save, timed
+  // apart; `check` looks at the open project with the timer stopped, before it is closed.
+  template <class Check>
+  void Round(benchmark::State& state, const std::filesystem::path& file, Check check) {
+    ++rounds;
+    xmllint += RunXmllint(file);
+    Prjrep::AutoRelease<Hvd::IProject> project(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+    state.ResumeTiming();
+    const auto start = std::chrono::steady_clock::now();
+    if (project->Open(file.c_str()) != Hvd::kSuccess) state.SkipWithError("open failed");
+    const auto opened = std::chrono::steady_clock::now();
+    if (Prjrep::AutoCast<Hvd::IForceSave>(project.Get())->ForceSave() != Hvd::kSuccess)
+      state.SkipWithError("save failed");
+    const auto saved = std::chrono::steady_clock::now();
+    state.PauseTiming();
+    open += std::chrono::duration<double>(opened - start).count();
+    save += std::chrono::duration<double>(saved - opened).count();
+    check(project.Get());
+    std::ignore = project->ProjectClose(false);
+  }
+  // The counters of a run over `files` files: each time a round, and open plus save against xmllint.
+  void Report(benchmark::State& state, double files) const {
+    const double count = rounds > 0 ? rounds : 1;
+    state.counters["open_ms"] = 1000 * open / count;
+    state.counters["first_save_ms"] = 1000 * save / count;
+    state.counters["xmllint_ms"] = 1000 * xmllint / count;
+    state.counters["x_xmllint"] = xmllint > 0 ? (open + save) / xmllint : 0;
+    state.counters["files"] = files;
+  }
+};
 
 }  // namespace bench_support

@@ -196,23 +196,6 @@ fs::path ProjectOf(const fs::path& file, const fs::path& folder, const std::vect
   return file;
 }
 
-// Runs `xmllint --format` on the file with its output thrown away; its time. Spawned without
-// copying this process, which has grown large by now.
-double RunXmllint(const fs::path& file) {
-  const auto start = std::chrono::steady_clock::now();
-  const char* argv[] = {"xmllint", "--format", file.c_str(), nullptr};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  pid_t child = 0;
-  if (posix_spawnp(&child, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environ) == 0) {
-    int status = 0;
-    ::waitpid(child, &status, 0);
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  return Seconds(start);
-}
-
 // `project open` then `project save` of a fresh project file in the design's folder, with no
 // generated file or parser log yet: the project's Open and its first forced save, timed apart and
 // together; xmllint of the same file runs in each round for the ratio.
@@ -220,37 +203,18 @@ void BM_OpenFirstSave(benchmark::State& state) {
   const std::vector<Source> sources = Design(state.range(0));
   const fs::path folder = Folder() / ("design" + std::to_string(state.range(0)));
   bench_support::StartHost();
-  double open = 0;
-  double save = 0;
-  double xmllint = 0;
-  int round = 0;
+  bench_support::OpenFirstSaveTimes times;
   for (auto _ : state) {
     state.PauseTiming();
-    const fs::path file = folder / ("open" + std::to_string(++round) + ".xhlc");
+    const fs::path file = folder / ("open" + std::to_string(times.rounds + 1) + ".xhlc");
     fs::remove(folder / "hdlparser.log");
     ProjectOf(file, folder, sources);
-    xmllint += RunXmllint(file);
-    AutoRelease<Hvd::IProject> project(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
-    state.ResumeTiming();
-    const auto start = std::chrono::steady_clock::now();
-    if (project->Open(file.c_str()) != Hvd::kSuccess) state.SkipWithError("open failed");
-    const auto opened = std::chrono::steady_clock::now();
-    if (AutoCast<Hvd::IForceSave>(project.Get())->ForceSave() != Hvd::kSuccess) state.SkipWithError("save failed");
-    const auto saved = std::chrono::steady_clock::now();
-    state.PauseTiming();
-    open += std::chrono::duration<double>(opened - start).count();
-    save += std::chrono::duration<double>(saved - opened).count();
-    if (!HasTop(project.Get())) state.SkipWithError("no top after the open");
-    std::ignore = project->ProjectClose(false);
-    project = nullptr;
+    times.Round(state, file, [&state](Hvd::IProject* project) {
+      if (!HasTop(project)) state.SkipWithError("no top after the open");
+    });
     state.ResumeTiming();
   }
-  const double rounds = round > 0 ? round : 1;
-  state.counters["open_ms"] = 1000 * open / rounds;
-  state.counters["first_save_ms"] = 1000 * save / rounds;
-  state.counters["xmllint_ms"] = 1000 * xmllint / rounds;
-  state.counters["x_xmllint"] = xmllint > 0 ? (open + save) / xmllint : 0;
-  state.counters["files"] = static_cast<double>(sources.size());
+  times.Report(state, static_cast<double>(sources.size()));
 }
 
 void EditSizes(benchmark::internal::Benchmark* benchmark, bool orders) {

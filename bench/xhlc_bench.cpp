@@ -39,6 +39,9 @@
 
 namespace {
 
+using bench_support::RunXmllint;
+using bench_support::Spawn;
+
 namespace fs = std::filesystem;
 using Prjrep::AutoCast;
 using Prjrep::AutoRelease;
@@ -81,30 +84,6 @@ struct Loaded : bench_support::Loaded {
     return writer.WriteIfChanged(reader->GetDocument());
   }
 };
-
-// Runs a program with its output thrown away; its exit status. Spawned without copying this
-// process, which has grown large by now.
-int Spawn(const char* const* argv, int errorTo = -1) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  if (errorTo >= 0) posix_spawn_file_actions_adddup2(&actions, errorTo, 2);
-  pid_t child = 0;
-  const int failed = posix_spawnp(&child, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (failed != 0) return -1;
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return status;
-}
-
-// Runs `xmllint --format` on the file; its time.
-double RunXmllint(const fs::path& file) {
-  const auto start = std::chrono::steady_clock::now();
-  const char* argv[] = {"xmllint", "--format", file.c_str(), nullptr};
-  Spawn(argv);
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 // What a program writes to its standard error.
 std::string ErrorOutput(const char* const* argv) {
@@ -241,36 +220,16 @@ fs::path FreshCopy(std::int64_t count, int round) {
 // apart and together; xmllint of the same file runs in each round for the ratio.
 void BM_OpenFirstSave(benchmark::State& state) {
   bench_support::StartHost();
-  double open = 0;
-  double save = 0;
-  double xmllint = 0;
-  int round = 0;
+  bench_support::OpenFirstSaveTimes times;
   for (auto _ : state) {
     state.PauseTiming();
-    const fs::path file = FreshCopy(state.range(0), ++round);
-    xmllint += RunXmllint(file);
-    AutoRelease<Hvd::IProject> project(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
-    state.ResumeTiming();
-    const auto start = std::chrono::steady_clock::now();
-    if (project->Open(file.c_str()) != Hvd::kSuccess) state.SkipWithError("open failed");
-    const auto opened = std::chrono::steady_clock::now();
-    if (AutoCast<Hvd::IForceSave>(project.Get())->ForceSave() != Hvd::kSuccess) state.SkipWithError("save failed");
-    const auto saved = std::chrono::steady_clock::now();
-    state.PauseTiming();
-    open += std::chrono::duration<double>(opened - start).count();
-    save += std::chrono::duration<double>(saved - opened).count();
-    std::ignore = project->ProjectClose(false);
-    project = nullptr;
+    const fs::path file = FreshCopy(state.range(0), times.rounds + 1);
+    times.Round(state, file, [](Hvd::IProject*) {});
     std::error_code ignored;
     fs::remove_all(file.parent_path(), ignored);
     state.ResumeTiming();
   }
-  const double rounds = round > 0 ? round : 1;
-  state.counters["open_ms"] = 1000 * open / rounds;
-  state.counters["first_save_ms"] = 1000 * save / rounds;
-  state.counters["xmllint_ms"] = 1000 * xmllint / rounds;
-  state.counters["x_xmllint"] = xmllint > 0 ? (open + save) / xmllint : 0;
-  state.counters["files"] = static_cast<double>(state.range(0));
+  times.Report(state, static_cast<double>(state.range(0)));
 }
 
 // A forced save of an opened project in which nothing changed since its first save; its share

@@ -362,8 +362,8 @@ namespace {
 
 // Whether `name` looks like what an archive works with in "tmp": a folder named as
 // Port::File::tmpnam names ("tmp" and ten letters or digits), a file named after one, a
-// temporary file of the zip program ("zi" and six) or of the atomic writer (".hvd."). Only to name what is left alone: the shape
-// of a name proves nothing about who made it.
+// temporary file of the zip program ("zi" and six) or of the atomic writer (".hvd."). Only to
+// name what is left alone: the shape of a name proves nothing about who made it.
 bool LooksLikeArchiveScratch(const std::string& name) {
   const auto alnum = [&name](std::size_t from, std::size_t count) {
     return name.size() >= from + count && std::all_of(name.begin() + static_cast<std::ptrdiff_t>(from),
