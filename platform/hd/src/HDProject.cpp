@@ -530,12 +530,24 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
       }
       if (reload == Reload::kYes) return ReadIn();
     }
+    std::string contents = Contents();
+    // What this project wrote last and still finds there, as when the shell's close wrote it just
+    // before the project's close asks again, is not written a second time.
+    if (own && m_seen && m_written == contents) {
+      const DiskStamp now = StampOf(path.str());
+      if (now.present && now == *m_seen) return kSuccess;
+    }
     // Written by the project on its own: a link at its name is kept to the project's folder.
-    const Status written = Hvd::WriteOwnFileAtomically(path.str(), Contents(), Port::FileName(path).GetHead().str());
-    if (own && written == kSuccess) m_seen = StampOf(path.str());
+    std::string why;
+    const Status written =
+        Hvd::WriteOwnFileAtomically(path.str(), contents, Port::FileName(path).GetHead().str(), &why);
+    if (own && written == kSuccess) {
+      m_seen = StampOf(path.str());
+      m_written = std::move(contents);
+    }
     if (written != kSuccess) {
       Port_MsgManData::createObject("ProjectMgmt", "HDProject", 0, "")
-          .issueError("The partitions file \"%s\" could not be written.\n", path.c_str());
+          .issueError("The partitions file \"%s\" could not be written: %s\n", path.c_str(), why.c_str());
     }
     return written;
   }
@@ -741,6 +753,8 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
   std::array<Text, kSettings> m_texts{};
   // The file as this project last read or wrote it; none until it looked at the file.
   std::optional<DiskStamp> m_seen;
+  // The text this project last wrote to its own file.
+  std::string m_written;
   CommonI::TRefCountHelper<CHDProject, 0> m_refCount{this};
 };
 
