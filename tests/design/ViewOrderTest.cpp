@@ -358,6 +358,37 @@ TEST_F(ViewOrderTest, ATopFollowsTheLibraryChangeThatBindsItsInstance) {
   EXPECT_EQ(GetNodeDesignUnitName(FindViewNodeByInstancePath(synthesis, "/a/u").Get()).str(), "leaf");
 }
 
+// A root weighs its file's library as the file stands: a and b, each with an unbound instance,
+// trade libraries below a top that outweighs both; once that top goes, b, now the one in work,
+// is the top, although neither hierarchy changed and a weighed more when last looked at.
+TEST_F(ViewOrderTest, EachRootWeighsTheLibraryItsFileIsInNow) {
+  std::ofstream(m_dir / "t.v") << "module t;\n  m u ();\nendmodule\nmodule m;\n  gone g ();\nendmodule\n";
+  std::ofstream(m_dir / "a.vhd") << "entity a is port (c : in bit); end;\n"
+                                    "architecture r of a is begin u : entity work.absent port map (c); end;\n";
+  std::ofstream(m_dir / "b.vhd") << "entity b is port (c : in bit); end;\n"
+                                    "architecture r of b is begin u : entity work.absent port map (c); end;\n";
+  for (const char* name : {"t.v", "a.vhd", "b.vhd"}) AddFile(name);
+  auto* libraries = AutoCast<ISourceLibraryManager>(m_project.Get()).Get();
+  AutoRelease<ISourceLibrary> mylib;
+  AutoRelease<ISourceLibrary> work;
+  ASSERT_EQ(libraries->CreateSourceLibrary("mylib", mylib.Receive()), kSuccess);
+  ASSERT_EQ(libraries->FindSourceLibrary("work", work.Receive()), kSuccess);
+  const auto join = [&](const char* name, ISourceLibrary* library) {
+    return AutoCast<ISourceLibraryMember>(m_files.at(name).Get())->SetLibrary(library);
+  };
+  ASSERT_EQ(join("b.vhd", mylib.Get()), kSuccess);
+  Place();
+  IView* synthesis = View("VIEW_AbstractSynthesis");
+  ASSERT_TRUE(synthesis);
+  ASSERT_EQ(Top(synthesis), "t");
+
+  ASSERT_EQ(join("a.vhd", mylib.Get()), kSuccess);
+  ASSERT_EQ(join("b.vhd", work.Get()), kSuccess);
+  EXPECT_EQ(Top(synthesis), "t");
+  ASSERT_EQ(AutoCast<IFileManager>(m_project.Get())->RemoveFileByPath((m_dir / "t.v").c_str()), kSuccess);
+  EXPECT_EQ(Top(synthesis), "b");
+}
+
 // Renumbering is all or nothing: a file that refuses its new id leaves every id as it was, and
 // the order is computed again on the next request.
 TEST_F(ViewOrderTest, ARefusedRenumberingLeavesNoMixedIdsAndIsTriedAgain) {

@@ -396,11 +396,12 @@ class CView final : public TComponent<CView> {
   // What each root of the design graph scored in the last top search, but for being the named
   // top, in the order of the roots: the parser hands a node out again only while nothing below it
   // changed, and keeps the order of those it hands out again, so a search over a design taken
-  // apart file by file weighs only its new roots. Dropped when a file changes library, which the
-  // score reads from the project's file.
+  // apart file by file weighs only its new roots. A root's weight is dropped when its file changes
+  // library, which the score reads from the project's file; all are dropped when a library tells.
   struct TopRoot {
     Prjrep::AutoPtr<IHdlNetListNode> node;
     std::string name;
+    CitI::IInterface* file = nullptr;  // the project file the score read, compared only
   };
   struct TopRootWeight {
     CitI::IInterface* item = nullptr;  // as the iterator gives it; `root` keeps it alive
@@ -410,6 +411,8 @@ class CView final : public TComponent<CView> {
   };
   std::vector<TopRootWeight> m_topRootWeights;
   std::vector<TopRootWeight> m_topRootWeightsNext;  // the next search's, kept with its room
+  // Drops the weights that read the library of `file`; every weight when `file` is no project file.
+  void ForgetTopRootWeightsOf(CitI::IInterface* file);
   // The units that came, went or changed since the wrapper was last handed the view's files, each
   // with whether the set held it after; the last change of a unit says where it stands. The whole
   // list is handed over instead while m_wrapperNeedsAll.

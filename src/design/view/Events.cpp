@@ -42,7 +42,11 @@ Status CView::HandleEvent(CView* self, Prjrep::IEvent* event) {
     if (RootOf(about.Get()) != RootOf(sender.Get())) self->NoteFileEvent(about.Get());
   }
   if (id == EventId::ViewChanged() || id == EventId::LibraryMembership()) {
-    if (id == EventId::LibraryMembership()) self->m_topRootWeights.clear();
+    if (id == EventId::LibraryMembership()) {
+      AutoRelease<CitI::IInterface> sender;
+      std::ignore = event->GetSender(sender.Receive());
+      self->ForgetTopRootWeightsOf(sender.Get());
+    }
     self->OnChange();
   } else if (id == EventId::FileModified()) {
     if (self->GetDisableAutoHierRegen()) {

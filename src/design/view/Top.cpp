@@ -126,8 +126,9 @@ class TopSearchKnowledge {
   std::vector<KnownLibrary> m_libraries;
 };
 
-// Whether the project's file behind the parser's unit lies in the library "work".
-bool CheckDUFileInWorkLibrary(CitI::IInterface* unit, TopSearchKnowledge& knowledge) {
+// Whether the project's file behind the parser's unit lies in the library "work"; `read` is set to
+// that file when it was found.
+bool CheckDUFileInWorkLibrary(CitI::IInterface* unit, TopSearchKnowledge& knowledge, CitI::IInterface** read) {
   const AutoRelease<IDesignUnit> own = GetDesignUnitOf(unit);
   if (!own) {
     Port_MsgManData::debugStub(
@@ -137,6 +138,7 @@ bool CheckDUFileInWorkLibrary(CitI::IInterface* unit, TopSearchKnowledge& knowle
   AutoCast<IHdlElement> element(own.Get());
   AutoRelease<IHdlFile> file;
   if (!element || element->GetHdlFile(file.Receive()) != kSuccess || !file) return false;
+  *read = RootOf(file.Get());
   AutoCast<ISourceLibraryMember> member(file.Get());
   AutoRelease<ISourceLibrary> library;
   if (!member || member->GetLibrary(library.Receive()) != kSuccess || !library) return false;
@@ -262,7 +264,8 @@ Prjrep::AutoRelease<IHdlNetListNode> CView::FindBestTopNode() {
       String name = UnitName(unit.Get());
       if (name.empty()) continue;
       int score = knowledge.ListsOf(unit.Get()).excluded ? -1024 : 1;
-      if (CheckDUFileInWorkLibrary(unit.Get(), knowledge)) score += 2;
+      CitI::IInterface* file = nullptr;
+      if (CheckDUFileInWorkLibrary(unit.Get(), knowledge, &file)) score += 2;
       int unbound = 0;
       int instantiating = 0;
       CountChildren(candidate.Get(), knowledge, &unbound, &instantiating);
@@ -271,7 +274,7 @@ Prjrep::AutoRelease<IHdlNetListNode> CView::FindBestTopNode() {
       const std::size_t nameHash = std::hash<std::string_view>()(std::string_view(name));
       weights.push_back(
           {item, score, nameHash,
-           std::make_unique<TopRoot>(TopRoot{AutoPtr<IHdlNetListNode>(candidate.Get()), std::move(name.str())})});
+           std::make_unique<TopRoot>(TopRoot{AutoPtr<IHdlNetListNode>(candidate.Get()), std::move(name.str()), file})});
     }
     const TopRootWeight& weight = weights.back();
     const bool isTop = weight.nameHash == topHash && weight.root->name == std::string_view(top);
@@ -285,6 +288,15 @@ Prjrep::AutoRelease<IHdlNetListNode> CView::FindBestTopNode() {
   m_topRootWeights.swap(weights);
   weights.clear();
   return AutoRelease<IHdlNetListNode>(Prjrep::AutoReturn<IHdlNetListNode>(bestNode.Get()).Get());
+}
+
+void CView::ForgetTopRootWeightsOf(CitI::IInterface* file) {
+  if (!AutoCast<IHdlFile>(file)) {
+    m_topRootWeights.clear();
+    return;
+  }
+  CitI::IInterface* const root = RootOf(file);
+  std::erase_if(m_topRootWeights, [root](const TopRootWeight& weight) { return weight.root->file == root; });
 }
 
 // A transient parse that finds no node leaves the top as it was: an empty top would be saved.
