@@ -454,6 +454,43 @@ TEST_F(ViewOrderTest, ManagedFilesFollowTheHierarchyInOneRefresh) {
   EXPECT_EQ(AutoCast<IFileSet>(synthesis)->Size(), 5U);
 }
 
+// A file that lets a child go without telling its views still loses it at the next hierarchy,
+// which another file's edit brings.
+TEST_F(ViewOrderTest, AChildLetGoQuietlyLeavesTheViewWithTheNextHierarchy) {
+  AddDesign("mixed");
+  IView* synthesis = View("VIEW_AbstractSynthesis");
+  ASSERT_TRUE(synthesis);
+  ASSERT_EQ(Top(synthesis), "tb_mixed");
+  AutoCast<IHdlFileV4> includer(m_files.at("tb_mixed.sv").Get());
+  AutoRelease<IHdlFile> kept, dropped;
+  std::ofstream(m_dir / "kept.vh") << "// included\n";
+  std::ofstream(m_dir / "dropped.vh") << "// included\n";
+  ASSERT_EQ(includer->AddChildFileByName(1, (m_dir / "kept.vh").c_str(), kept.Receive()), kSuccess);
+  ASSERT_EQ(includer->AddChildFileByName(1, (m_dir / "dropped.vh").c_str(), dropped.Receive()), kSuccess);
+  const auto addLeaf = [&](const std::string& name) {
+    std::ofstream(m_dir / (name + ".v")) << "module " << name << ";\nendmodule\n";
+    AddFile(name + ".v");
+    Place();
+    EXPECT_EQ(Top(synthesis), "tb_mixed");
+  };
+  addLeaf("early");
+  ASSERT_EQ(AutoCast<IFileSet>(synthesis)->Size(), 8U);
+
+  ASSERT_EQ(includer->RemoveChildFile(1, dropped.Get()), kSuccess);
+  addLeaf("late");
+  EXPECT_EQ(AutoCast<IFileSet>(synthesis)->Size(), 8U) << "late.v in, dropped.vh out";
+  const auto holds = [&](IHdlFile* file) {
+    AutoRelease<IFileIterator> at;
+    EXPECT_EQ(AutoCast<IFileSet>(synthesis)->GetIterator(at.Receive()), kSuccess);
+    for (; at && !at->IsDone(); std::ignore = at->Next()) {
+      if (RootOf(at->Current()) == RootOf(file)) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(holds(kept.Get()));
+  EXPECT_FALSE(holds(dropped.Get()));
+}
+
 // A generated core's file leads to the project file it was generated with, by base name.
 TEST_F(ViewOrderTest, ACoreLeadsToItsGeneratorProjectFile) {
   for (const char* name : {"fifo.mdx", "ram.mxhlc", "fifo.mxhlc", "fifo.vhd"}) {

@@ -95,6 +95,7 @@ Status CView::XIDesignUnitSet::Clear() {
   m_view->m_syncNeedsAll = true;
   m_view->m_syncTouched.clear();
   m_view->m_syncParents.clear();
+  m_view->m_syncWanted.clear();
   m_view->m_managedUnits.clear();
   return UnitList::Clear();
 }

@@ -7,7 +7,9 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <algorithm>
 #include <iterator>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -17,6 +19,7 @@
 #include "Prjrep/IFileNameHelper.h"
 #include "core/Diagnostics.h"
 #include "design/view/CView.h"
+#include "files/file/RelationStamp.h"
 #include "utils/DmUtils.h"
 
 namespace Hvd {
@@ -104,9 +107,9 @@ void CView::SyncAutoManagedFilesOfPair() {
 
 namespace {
 
-// Adds the child files of `unit` in `category` to `wanted` by full name; false when it has none.
-bool CollectChildFiles(IHdlDesignUnit* unit, std::uint32_t category,
-                       std::map<std::string, AutoPtr<IHdlDesignUnit>>* wanted) {
+// Reads the child files of `unit` in `category` by full name; false when it has none.
+bool ReadChildFiles(IHdlDesignUnit* unit, std::uint32_t category,
+                    std::vector<std::pair<std::string, AutoPtr<IHdlDesignUnit>>>* read) {
   AutoCast<IHdlFileV4> file(unit);
   AutoRelease<IHdlFileIterator> children;
   if (!file || file->GetChildFiles(category, children.Receive()) != kSuccess || !children) return false;
@@ -115,26 +118,61 @@ bool CollectChildFiles(IHdlDesignUnit* unit, std::uint32_t category,
     any = true;
     IHdlFile* child = children->Current();
     if (!AutoCast<IFile>(child) || !AutoCast<Prjrep::IFileNameHelper>(child)) continue;
-    wanted->emplace(FullNameOf(child), AutoPtr<IHdlDesignUnit>(child));
+    read->emplace_back(FullNameOf(child), AutoPtr<IHdlDesignUnit>(child));
   }
   return any;
 }
 
+constexpr std::uint64_t kUnstamped = std::numeric_limits<std::uint64_t>::max();
+
 }  // namespace
 
+void CView::WantSyncChildren(const SyncChildren& children, bool wanted) {
+  for (const auto& [name, unit] : children) {
+    if (wanted) {
+      m_syncWanted[name].push_back(unit);
+      continue;
+    }
+    auto at = m_syncWanted.find(name);
+    if (at == m_syncWanted.end()) continue;
+    auto& units = at->second;
+    if (auto same = std::find(units.begin(), units.end(), unit); same != units.end()) units.erase(same);
+    if (units.empty()) m_syncWanted.erase(at);
+  }
+}
+
+void CView::ReadSyncParent(IHdlDesignUnit* unit, std::uint32_t category) {
+  CitI::IInterface* root = RootOf(unit);
+  auto at = m_syncParents.find(root);
+  if (at != m_syncParents.end()) {
+    WantSyncChildren(at->second.children, false);
+    if (at->second.unstamped) --m_syncUnstamped;
+    m_syncParents.erase(at);
+  }
+  SyncParent parent{AutoPtr<IHdlDesignUnit>(unit), {}, FileChildrenStamp(unit) == kUnstamped};
+  if (!m_XIDesignUnitSet.Holds(root) || !ReadChildFiles(unit, category, &parent.children)) return;
+  WantSyncChildren(parent.children, true);
+  if (parent.unstamped) ++m_syncUnstamped;
+  m_syncParents.emplace(root, std::move(parent));
+}
+
 // The managed files are taken from the units that have child files. Once the view has looked at
-// every unit, it looks again only at those that had child files and those that came, went or
-// told of a change since, so that a new hierarchy of a view without included files costs nothing.
+// every unit, it reads again only the children of the units that came, went or told of a change
+// since, and of those whose children changed since the last look, so that a new hierarchy costs
+// in proportion to what changed.
 Status CView::SyncAutoManagedFiles(bool* changed) {
   if (changed != nullptr) *changed = false;
   AutoPtr<IView> keep(&m_XIView);
   std::uint32_t category = 0;
   if (const Status status = GetAutoManageViewID(&m_XIView, &category); status != kSuccess) return status;
 
+  // Read first: a change made while the children are read is read again at the next look.
+  const std::uint64_t epoch = FileRelationEpoch();
   std::map<std::string, AutoPtr<IHdlDesignUnit>> present;
-  std::map<std::string, AutoPtr<IHdlDesignUnit>> wanted;
   if (m_syncNeedsAll || category != m_syncCategory) {
     m_syncParents.clear();
+    m_syncWanted.clear();
+    m_syncUnstamped = 0;
     m_managedUnits.clear();
     m_syncTouched.clear();
     // Only the names that a managed file or a wanted child has are looked up below, so only the
@@ -146,30 +184,25 @@ Status CView::SyncAutoManagedFiles(bool* changed) {
       managedNames.insert(FullNameOf(unit));
       m_managedUnits.emplace(RootOf(unit), AutoPtr<IHdlDesignUnit>(unit));
     });
-    m_XIDesignUnitSet.ForEach([&](IHdlDesignUnit* unit) {
-      if (CollectChildFiles(unit, category, &wanted)) m_syncParents.emplace(RootOf(unit), AutoPtr<IHdlDesignUnit>(unit));
-    });
-    if (!managedNames.empty() || !wanted.empty()) {
+    m_XIDesignUnitSet.ForEach([&](IHdlDesignUnit* unit) { ReadSyncParent(unit, category); });
+    if (!managedNames.empty() || !m_syncWanted.empty()) {
       m_XIDesignUnitSet.ForEach([&](IHdlDesignUnit* unit) {
         if (!AutoCast<IFile>(unit)) return;
         std::string name = FullNameOf(unit);
-        if (managedNames.count(name) > 0 || wanted.count(name) > 0)
+        if (managedNames.count(name) > 0 || m_syncWanted.count(name) > 0)
           present.emplace(std::move(name), AutoPtr<IHdlDesignUnit>(unit));
       });
     }
     m_syncCategory = category;
     m_syncNeedsAll = false;
   } else {
-    for (const AutoPtr<IHdlDesignUnit>& unit : std::exchange(m_syncTouched, {})) {
-      CitI::IInterface* root = RootOf(unit.Get());
-      if (m_XIDesignUnitSet.Holds(root)) {
-        m_syncParents.emplace(root, unit);
-      } else {
-        m_syncParents.erase(root);
+    for (const AutoPtr<IHdlDesignUnit>& unit : std::exchange(m_syncTouched, {})) ReadSyncParent(unit.Get(), category);
+    if (epoch != m_syncEpoch || m_syncUnstamped > 0) {
+      std::vector<AutoPtr<IHdlDesignUnit>> stale;
+      for (const auto& [root, parent] : m_syncParents) {
+        if (FileChildrenStamp(parent.unit.Get()) > m_syncEpoch) stale.push_back(parent.unit);
       }
-    }
-    for (auto at = m_syncParents.begin(); at != m_syncParents.end();) {
-      at = CollectChildFiles(at->second.Get(), category, &wanted) ? std::next(at) : m_syncParents.erase(at);
+      for (const AutoPtr<IHdlDesignUnit>& unit : stale) ReadSyncParent(unit.Get(), category);
     }
     for (auto at = m_managedUnits.begin(); at != m_managedUnits.end();) {
       if (!m_XIDesignUnitSet.Holds(at->first) || !IsManagedFile(at->second.Get())) {
@@ -180,14 +213,21 @@ Status CView::SyncAutoManagedFiles(bool* changed) {
       ++at;
     }
   }
+  m_syncEpoch = epoch;
 
   for (const auto& [name, unit] : present) {
-    if (!IsManagedFile(unit.Get()) || wanted.count(name) > 0) continue;
+    if (!IsManagedFile(unit.Get()) || m_syncWanted.count(name) > 0) continue;
     AutoRelease<IHdlDesignUnitIterator> at = m_XIDesignUnitSet.IteratorOf(unit.Get());
     if (at && !at->IsDone() && m_XIDesignUnitSet.Remove(at) == kSuccess && changed != nullptr) *changed = true;
   }
-  for (const auto& [name, unit] : wanted) {
+  // Added after the look: an addition tells the view, which may touch what is being walked.
+  std::vector<AutoPtr<IHdlDesignUnit>> missing;
+  for (const auto& [name, units] : m_syncWanted) {
+    const AutoPtr<IHdlDesignUnit>& unit = units.front();
     if (!unit || present.count(name) > 0 || m_XIDesignUnitSet.Holds(unit.Get())) continue;
+    missing.push_back(unit);
+  }
+  for (const AutoPtr<IHdlDesignUnit>& unit : missing) {
     if (m_XIDesignUnitSet.Add(unit.Get()) == kSuccess && changed != nullptr) *changed = true;
   }
   return kSuccess;

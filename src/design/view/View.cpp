@@ -246,6 +246,7 @@ Status CView::XICompAdmin::Teardown() {
   self.m_wrapperPending.clear();
   self.m_syncTouched.clear();
   self.m_syncParents.clear();
+  self.m_syncWanted.clear();
   self.m_managedUnits.clear();
   for (auto pos = self.m_properties.begin(); pos != self.m_properties.end();) self.m_properties.RemoveAt(pos);
   self.m_parserProperties.clear();

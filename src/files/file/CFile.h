@@ -258,6 +258,8 @@ class CFile : public TComponent<CFile> {
 
   struct XIHdlFileV4 : TNested<CFile, IHdlFileV4> {
     using TNested::TNested;
+    // The file behind the face, for the relation stamps that other files and views read.
+    CFile& File() const { return This(); }
     Status ReservedOperation2() override { return kNotSupported; }
     Status SetViewId(std::uint32_t) override { return kNotSupported; }
     Status AddChildFileByName(std::uint32_t category, const String& name, IHdlFile** child) override;
@@ -414,6 +416,10 @@ class CFile : public TComponent<CFile> {
   // The parent sets by category, null for a set not made.
   std::array<CFileRelationSet*, kCategories> ParentSets() const;
   CFileRelationSet& Made(std::uint32_t slot);
+  // The relation epoch at the last change of this file's children or of their names.
+  std::uint64_t m_childrenStamp = 0;
+  void ChildrenChanged();
+  friend std::uint64_t FileChildrenStamp(CitI::IInterface* file);
   bool m_globalInclude = false;
   std::uint8_t m_kindsHoldingSequenceId = 0;  // one bit a kind
   std::uint32_t m_viewClassMask = 0;

@@ -45,8 +45,18 @@ void CFile::RefreshNames() {
   Port::FileName head(path.GetHead());
   String directory = head.MakeCanonical().GetPath();
   if (!directory.empty() && directory.str().back() != '/') directory += '/';
+  const bool renamed = !(m_directory ? *m_directory == directory : directory.empty()) || !(m_fileName == path.GetTail());
   m_directory = SharedDirectory(directory);
   m_fileName = path.GetTail();
+  // The files that include this one read its name among their children.
+  if (!renamed) return;
+  for (CFileRelationSet* parents : ParentSets()) {
+    if (parents == nullptr) continue;
+    for (const Prjrep::AutoPtr<IHdlFile>& parent : parents->Files()) {
+      if (auto* own = dynamic_cast<XIHdlFileV4*>(parent->QueryInterface(IHdlFileV4::GetIID())); own != nullptr)
+        own->File().ChildrenChanged();
+    }
+  }
 }
 
 Status CFile::XIHdlFile::GetPath(String* directory, String* name) {

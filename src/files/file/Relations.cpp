@@ -2,10 +2,14 @@
 // categories. A link is kept on both sides: a parent lists its child under the child's key, and
 // the child lists the parent under the parent's key.
 
+#include <atomic>
+#include <limits>
+
 #include "Hvd/EventIds.h"
 #include "Hvd/IFileManager.h"
 #include "core/Diagnostics.h"
 #include "files/file/CFile.h"
+#include "files/file/RelationStamp.h"
 
 namespace Hvd {
 
@@ -21,10 +25,22 @@ CitI::IInterface* IdentityOf(CitI::IInterface* object) {
   return root != nullptr ? root : object;
 }
 
+std::atomic<std::uint64_t> s_relationEpoch{0};
+
 constexpr char kNoFileNameHelper[] =
     "Error CFile::AddChildFileByName : The IFileNameHelper interface is not exposed off of the CFile component.\n";
 
 }  // namespace
+
+std::uint64_t FileRelationEpoch() { return s_relationEpoch.load(std::memory_order_acquire); }
+
+std::uint64_t FileChildrenStamp(CitI::IInterface* file) {
+  CitI::IInterface* face = file != nullptr ? file->QueryInterface(IHdlFileV4::GetIID()) : nullptr;
+  if (auto* own = dynamic_cast<CFile::XIHdlFileV4*>(face); own != nullptr) return own->File().m_childrenStamp;
+  return std::numeric_limits<std::uint64_t>::max();
+}
+
+void CFile::ChildrenChanged() { m_childrenStamp = s_relationEpoch.fetch_add(1, std::memory_order_acq_rel) + 1; }
 
 void CFileRelationSet::Put(const Port::StringBase<char>& key, IHdlFile* file) { std::ignore = SetByKey(key, file); }
 
@@ -103,6 +119,7 @@ Status CFile::XIHdlFileV4::AddChildFileByName(std::uint32_t category, const Stri
   std::ignore = relations->AddParentFile(category, &self.m_XIHdlFile);
   if (!AutoCast<Prjrep::IFileNameHelper>(added.Get())) return Fail(kFailure, kNoFileNameHelper);
   self.ChildFiles(category).Put(KeyOf(added.Get()), added.Get());
+  self.ChildrenChanged();
   if (nowManaged) std::ignore = SendEvent(&self.m_XIHdlFile, EventId::FileChanged(), &self.m_XIHdlFile);
   return kSuccess;
 }
@@ -116,6 +133,7 @@ Status CFile::XIHdlFileV4::RemoveChildFile(std::uint32_t category, IHdlFile* chi
   if (AutoCast<IHdlFileV4> relations(child); relations)
     std::ignore = relations->RemoveParentFile(category, &self.m_XIHdlFile);
   children.EmptyEntryOf(child);
+  self.ChildrenChanged();
   return kSuccess;
 }
 
@@ -127,6 +145,7 @@ Status CFile::XIHdlFileV4::RemoveAllChildFiles(std::uint32_t category) {
     if (AutoCast<IHdlFileV4> relations(child.Get()); relations)
       std::ignore = relations->RemoveParentFile(category, &self.m_XIHdlFile);
   }
+  self.ChildrenChanged();
   return self.ChildFiles(category).Clear();
 }
 
