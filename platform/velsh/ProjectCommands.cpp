@@ -272,21 +272,25 @@ std::set<std::string> g_missing;
 // host does before it uses them: a file changed since the last check is read again, and one
 // back in place takes its views again. A source that went missing since the last check is named
 // once on standard error. A source's first check only records it, so each is checked when it
-// comes into the project too.
-void CheckSourcesOnDisk(Hvd::IHdlFile* only = nullptr) {
+// comes into the project too. Right after an open, which checked every source as it read it, only
+// those that were missing or never checked are checked again.
+void CheckSourcesOnDisk(Hvd::IHdlFile* only = nullptr, bool justOpened = false) {
   if (!g_project) return;
   AutoCast<Hvd::IFileManager> manager(g_project.Get());
   AutoRelease<Hvd::IHdlFileIterator> files;
   if (only == nullptr && (!manager || manager->GetProjectFiles(files.Receive()) != Hvd::kSuccess || !files)) return;
   const BatchScope batch(g_project.Get());
   std::set<std::string> missing;
-  const auto check = [&](Hvd::IHdlFile* file) {
-    std::ignore = file->CheckFileOnDisk();
+  const auto checkTime = [](Hvd::IHdlFile* file) {
     std::int64_t seconds = -1;
     std::int64_t microseconds = 0;
-    if (AutoCast<Prjrep::ITimestamp> checked(file); !checked || checked->GetTime(&seconds, &microseconds) != Hvd::kSuccess ||
-                                                    seconds != 0)
-      return;
+    if (AutoCast<Prjrep::ITimestamp> checked(file); !checked || checked->GetTime(&seconds, &microseconds) != Hvd::kSuccess)
+      return std::int64_t{-1};
+    return seconds;
+  };
+  const auto check = [&](Hvd::IHdlFile* file) {
+    if (!justOpened || checkTime(file) <= 0) std::ignore = file->CheckFileOnDisk();
+    if (checkTime(file) != 0) return;
     Text path;
     if (AutoCast<Prjrep::IFileNameHelper> names(file); !names || names->GetFullName(&path) != Hvd::kSuccess) return;
     if (only == nullptr) missing.insert(path.str());
@@ -403,7 +407,7 @@ int OpenProject(Tcl_Interp* interp, const std::string& path) {
   if (open) {
     g_project = std::move(project);
     RegisterCvfHelper();
-    CheckSourcesOnDisk();
+    CheckSourcesOnDisk(nullptr, true);
   }
   if (opened != Hvd::kSuccess) return Failed(interp, "project open", opened);
   return Done(interp);

@@ -127,11 +127,18 @@ Status PropagateLibraryToOriginators(CitI::IInterface* object) {
   AutoRelease<Prjrep::IAutonymIterator> walk;
   if (!originators || originators->GetOriginatorIterator(walk.Receive()) != kSuccess || !walk) return kSuccess;
   AutoRelease<IProject> own = ProjectOfUnit(object);
+  if (!own) return kSuccess;
+  const String ownName = ProjectName(own.Get());
+  const String ownPath = GetObjectFullPath(own.Get());
   for (; !walk->IsDone(); std::ignore = walk->Next()) {
-    AutoRelease<IProject> origin = OriginatingProject(walk->Current());
-    if (!origin || !own) continue;
+    // The file's own project, the originator of nearly every file, is known by its path without
+    // a look-up.
+    const String path = GetObjectFullPath(walk->Current());
+    if (path.empty() || path == ownPath) continue;
+    AutoRelease<IProject> origin = GetActiveProjectOfRepository(path);
+    if (!origin) continue;
     if (origin->QueryInterface(CitI::IInterface::GetIID()) == own->QueryInterface(CitI::IInterface::GetIID()) ||
-        ProjectName(origin.Get()) == ProjectName(own.Get()))
+        ProjectName(origin.Get()) == ownName)
       continue;
     FileComposer composer(origin.Get(), nullptr);
     AutoRelease<IFile> there = FindFileByPath(origin.Get(), GetObjectFullPath(object));

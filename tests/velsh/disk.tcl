@@ -42,5 +42,16 @@ set said [exec [info nameofexecutable] $script 2>@1]
 check "missing left out" [regexp -inline -line {^missing: .*$} $said] {{missing: leaf shallow deep}}
 check "missing named once" [regexp -all "The source \"[string map {[ \\[ ] \\]} $gone]\" is missing from disk" $said] 1
 check "back in the order" [regexp -inline -line {^back: .*$} $said] {{back: leaf mid shallow deep}}
+
+# A source missing when the project is opened is named by the open, once, and is left out.
+file rename $gone $gone.away
+write $script [join [list \
+    [list project open [file join $root disk.xhlc]] \
+    {puts "opened: [lmap path [project order] {file rootname [file tail $path]}]"} \
+    {project top} \
+    {project close}] \n]
+set said [exec [info nameofexecutable] $script 2>@1]
+check "missing at open left out" [regexp -inline -line {^opened: .*$} $said] {{opened: leaf shallow deep}}
+check "missing at open named once" [regexp -all "The source \"[string map {[ \\[ ] \\]} $gone]\" is missing from disk" $said] 1
 file delete -force $root
 if {$failures == 0} { puts "sources on disk: all passed" }
