@@ -243,6 +243,33 @@ TEST_F(ProjectTest, ACycleOfFilesIsBrokenAmongItsMembersOnly) {
   EXPECT_EQ(cycles, (std::vector<std::string>{"files need each other, though their units do not: a.vhd b.vhd"}));
 }
 
+// The messages, asked for before any order, report every cycle an order would: among files, and
+// among units; and the order asked for after them is the one asked for alone.
+TEST_F(ProjectTest, MessagesAskedBeforeAnyOrderReportItsCycles) {
+  const auto cycleTexts = [&] {
+    std::vector<std::string> texts;
+    for (const Message& message : project.Messages()) {
+      if (message.kind == MessageKind::kFileCycle || message.kind == MessageKind::kCycle) texts.push_back(message.text);
+    }
+    return texts;
+  };
+  Add(1, "board.v", "module board; e u (); endmodule");
+  Add(2, "a.vhd", "package pa is end; use work.pb.all; entity e is end;");
+  Add(3, "b.vhd", "package pb is end; use work.pa.all; entity f is end;");
+  EXPECT_EQ(cycleTexts(), (std::vector<std::string>{"files need each other, though their units do not: a.vhd b.vhd"}));
+  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{2, 3, 1}));
+  for (FileHandle handle : {1, 2, 3}) project.Remove(handle);
+
+  Add(1, "a.vhd", "use work.pb.all; package pa is end;");
+  Add(2, "b.vhd", "use work.pa.all; package pb is end;");
+  const std::vector<std::string> reported = cycleTexts();
+  ASSERT_EQ(reported.size(), 1u);
+  EXPECT_EQ(project.GetCompileOrder().files.size(), 2u);
+  EXPECT_EQ(cycleTexts(), reported);
+  project.Remove(2);
+  EXPECT_TRUE(cycleTexts().empty());
+}
+
 TEST_F(ProjectTest, RemovingAFileTakesItsUnitsAway) {
   Add(1, "leaf.vhd", "entity leaf is port (a : bit); end;");
   Add(2, "top.vhd", "entity top is end; architecture r of top is begin u : entity work.leaf port map (a); end;");

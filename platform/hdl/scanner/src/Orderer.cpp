@@ -375,4 +375,16 @@ std::vector<std::uint32_t> Orderer::Components(std::size_t n, const std::vector<
   return component;
 }
 
+bool Orderer::HasHardCycle(std::size_t n, const std::vector<Edge>& edges) {
+  std::vector<Edge> hard;
+  for (const Edge& e : edges) {
+    if (!e.hard) continue;
+    if (e.from == e.to) return true;
+    hard.push_back(e);
+  }
+  std::vector<std::uint32_t> component = Components(n, hard);
+  std::sort(component.begin(), component.end());
+  return std::adjacent_find(component.begin(), component.end()) != component.end();
+}
+
 }  // namespace Hdl::scan

@@ -24,6 +24,8 @@ class Orderer {
   static std::vector<std::uint32_t> Run(std::size_t n, const std::vector<std::uint64_t>& keys,
                                         const std::vector<Edge>& edges,
                                         std::vector<std::vector<std::uint32_t>>* cycles);
+  // Whether the hard edges alone close a cycle: only such a cycle is ever reported.
+  static bool HasHardCycle(std::size_t n, const std::vector<Edge>& edges);
 
  private:
   static std::vector<std::uint32_t> Components(std::size_t n, const std::vector<Edge>& edges);

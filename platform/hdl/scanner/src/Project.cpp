@@ -378,7 +378,7 @@ const std::vector<Message>& Project::Messages() {
   Impl& d = *m_impl;
   d.Update();
   d.Sync();
-  d.ResolveOrder();
+  d.ResolveOrderMessages();
   if (d.messagesStale) {
     d.messagesStale = false;
     d.allMessages.clear();
@@ -391,7 +391,7 @@ void Project::VisitMessages(const std::function<void(const Message&)>& visit) {
   Impl& d = *m_impl;
   d.Update();
   d.Sync();
-  d.ResolveOrder();
+  d.ResolveOrderMessages();
   d.ForEachMessage(visit);
 }
 

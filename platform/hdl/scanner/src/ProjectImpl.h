@@ -472,6 +472,12 @@ struct Project::Impl {
   std::vector<std::uint32_t> fileOrder;
 
   void ResolveOrder();
+  // The order's messages: worked out with the order only when ordering could report anything,
+  // the order itself otherwise waiting until it is asked for.
+  void ResolveOrderMessages();
+  bool OrderMayReport();
+  void AppendSecondaryEdges(std::vector<Orderer::Edge>& into);
+  std::vector<Orderer::Edge> FileEdges(const std::vector<Orderer::Edge>& unitEdges) const;
   void OrderFiles(const std::vector<bool>& inUnitCycle);
   CompileOrder OrderOf(const std::vector<bool>* wanted) const;
   std::vector<bool> Closure(std::uint32_t top) const;

@@ -37,16 +37,7 @@ void Project::Impl::ResolveOrder() {
       edges.push_back({i, secondaries[k], true, false});
     }
   }
-  // A unit that uses a package follows the package's body, one that instantiates an entity the
-  // entity's architectures: tools that elaborate as they compile need them. Soft, since package
-  // bodies may use each other and architectures may instantiate each other's entities.
-  std::sort(secondaryUsers.begin(), secondaryUsers.end());
-  secondaryUsers.erase(std::unique(secondaryUsers.begin(), secondaryUsers.end()), secondaryUsers.end());
-  for (const auto& [user, primary] : secondaryUsers) {
-    for (std::uint32_t k = secondaryStart[primary]; k < secondaryStart[primary + 1]; ++k) {
-      if (secondaries[k] != user) edges.push_back({user, secondaries[k], false, false});
-    }
-  }
+  AppendSecondaryEdges(edges);
 
   depStart.assign(n + 1, 0);
   for (const Orderer::Edge& e : edges) ++depStart[e.from + 1];
@@ -98,14 +89,45 @@ void Project::Impl::ResolveOrder() {
   OrderFiles(inUnitCycle);
 }
 
-void Project::Impl::OrderFiles(const std::vector<bool>& inUnitCycle) {
+// A unit that uses a package follows the package's body, one that instantiates an entity the
+// entity's architectures: tools that elaborate as they compile need them. Soft, since package
+// bodies may use each other and architectures may instantiate each other's entities.
+void Project::Impl::AppendSecondaryEdges(std::vector<Orderer::Edge>& into) {
+  std::sort(secondaryUsers.begin(), secondaryUsers.end());
+  secondaryUsers.erase(std::unique(secondaryUsers.begin(), secondaryUsers.end()), secondaryUsers.end());
+  for (const auto& [user, primary] : secondaryUsers) {
+    for (std::uint32_t k = secondaryStart[primary]; k < secondaryStart[primary + 1]; ++k) {
+      if (secondaries[k] != user) into.push_back({user, secondaries[k], false, false});
+    }
+  }
+}
+
+// Ordering reports only cycles of hard edges, among units or among files, and what looking up a
+// configuration's entity finds: with neither such cycles nor configurations it has nothing to say.
+bool Project::Impl::OrderMayReport() {
+  for (std::uint32_t slot : dense) {
+    if (units[slot].kind == UnitKind::kVhdlConfiguration) return true;
+  }
+  std::vector<Orderer::Edge> unitEdges = edges;
+  AppendSecondaryEdges(unitEdges);
+  return Orderer::HasHardCycle(dense.size(), unitEdges) ||
+         Orderer::HasHardCycle(inFileOrder.size(), FileEdges(unitEdges));
+}
+
+void Project::Impl::ResolveOrderMessages() {
+  Resolve();
+  // While the order waits, it has reported nothing: Resolve emptied its messages.
+  if (orderDirty && OrderMayReport()) ResolveOrder();
+}
+
+std::vector<Orderer::Edge> Project::Impl::FileEdges(const std::vector<Orderer::Edge>& unitEdges) const {
   const std::vector<std::uint32_t>& liveFiles = inFileOrder;
   const std::vector<std::uint32_t>& fileDense = placeOf;
   // Unit edges come grouped by the unit that needs, and units by file: one pass drops repeats.
   std::vector<Orderer::Edge> fileEdges;
   std::vector<std::uint32_t> lastFrom(liveFiles.size(), kNone);
   std::vector<std::uint32_t> edgeOf(liveFiles.size(), 0);
-  for (const Orderer::Edge& e : edges) {
+  for (const Orderer::Edge& e : unitEdges) {
     const std::uint32_t from = fileDense[units[dense[e.from]].file];
     const std::uint32_t to = fileDense[units[dense[e.to]].file];
     if (from == to) continue;
@@ -125,6 +147,12 @@ void Project::Impl::OrderFiles(const std::vector<bool>& inUnitCycle) {
       fileEdges.push_back({fileDense[slot], fileDense[source], false, header});
     }
   }
+  return fileEdges;
+}
+
+void Project::Impl::OrderFiles(const std::vector<bool>& inUnitCycle) {
+  const std::vector<std::uint32_t>& liveFiles = inFileOrder;
+  const std::vector<Orderer::Edge> fileEdges = FileEdges(edges);
   std::vector<std::uint64_t> keys(liveFiles.size());
   for (std::uint32_t k = 0; k < liveFiles.size(); ++k) {
     const FileRec& file = files[liveFiles[k]];

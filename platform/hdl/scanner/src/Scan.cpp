@@ -120,23 +120,27 @@ bool CanBeTop(UnitKind kind) {
 ReadStatus ReadDiskFile(const std::string& path, std::string* text) {
   text->clear();
   // Opened without blocking: a FIFO or a device would otherwise wait in the open for a writer,
-  // before the check below could refuse it. What is read is always a regular file.
+  // before the check below could refuse it. What is read is always a regular file, which reads
+  // the same with or without the flag.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ReadStatus::kMissing : ReadStatus::kUnreadable;
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(::fdopen(fd, "rb"), &std::fclose);
-  if (!file) {
-    ::close(fd);
-    return ReadStatus::kUnreadable;
-  }
+  struct Closing {
+    int fd;
+    ~Closing() { ::close(fd); }
+  } closing{fd};
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return ReadStatus::kUnreadable;
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return ReadStatus::kUnreadable;
   if (static_cast<std::size_t>(info.st_size) > kMaxFileBytes) return ReadStatus::kUnreadable;
   text->resize(static_cast<std::size_t>(info.st_size));
-  const std::size_t got = std::fread(text->data(), 1, text->size(), file.get());
-  if (std::ferror(file.get())) return ReadStatus::kUnreadable;
-  text->resize(got);  // the file may have shrunk since
+  std::size_t got = 0;
+  while (got < text->size()) {
+    const ssize_t read = ::read(fd, text->data() + got, text->size() - got);
+    if (read < 0 && errno == EINTR) continue;
+    if (read < 0) return ReadStatus::kUnreadable;
+    if (read == 0) break;  // the file may have shrunk since
+    got += static_cast<std::size_t>(read);
+  }
+  text->resize(got);
   return ReadStatus::kOk;
 }
 
