@@ -74,6 +74,9 @@ bool Project::Remove(FileHandle handle) {
   // The files after it start otherwise only when it left them macros.
   const FileMacros& left = d.files[slot].Macros();
   if (left.undefinesAll || !left.macrosLeft.empty()) d.macrosMoved = true;
+  if (left.undefinesAll) d.movedAllNames = true;
+  for (const MacroState& macro : left.macrosLeft) d.movedNames.push_back(d.pool.Intern(macro.name));
+  d.DropFinders(slot);
   d.files[slot] = FileRec{};
   d.freeFiles.push_back(slot);
   d.dirty = d.changed = true;
@@ -97,6 +100,7 @@ bool Project::SetOrder(FileHandle handle, std::int64_t order) {
     m_impl->dirty = m_impl->changed = true;
     m_impl->fileOrderStale = true;
     m_impl->macrosMoved = true;
+    m_impl->movedAllNames = true;
     file->order = order;
     m_impl->Rebind(*file, file->library);
   }

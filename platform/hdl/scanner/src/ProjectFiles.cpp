@@ -94,6 +94,13 @@ void Project::Impl::DropIncludes(std::uint32_t slot) {
   file.includesMissing.clear();
 }
 
+void Project::Impl::DropFinders(std::uint32_t slot) {
+  if (!files[slot].macros) return;
+  std::vector<Sym> names;
+  for (const MacroState& found : files[slot].macros->macrosFound) names.push_back(pool.Intern(found.name));
+  DropFrom(finders, names, slot);
+}
+
 void Project::Impl::DropFrom(std::unordered_map<Sym, std::vector<std::uint32_t>>& byPath,
                               const std::vector<Sym>& paths, std::uint32_t slot) {
   for (Sym path : paths) {
@@ -110,6 +117,7 @@ void Project::Impl::Take(std::uint32_t slot, ScanResult& result) {
   DropUnits(files[slot]);
   const std::vector<Sym> includedBefore = files[slot].includes;
   DropIncludes(slot);
+  DropFinders(slot);
   FileRec& file = files[slot];
   file.modified = false;
   if (file.HasMacros()) --macroFiles;
@@ -120,6 +128,7 @@ void Project::Impl::Take(std::uint32_t slot, ScanResult& result) {
     if (!file.macros) file.macros = std::make_unique<FileMacros>();
     FileMacros& macros = *file.macros;
     macros.macrosFound = std::move(result.macrosFound);
+    for (const MacroState& found : macros.macrosFound) finders[pool.Intern(found.name)].push_back(slot);
     macros.undefinesAll = result.undefinesAll;
     macros.macrosLeft = std::move(result.macrosLeft);
     macros.macrosLeftIn.clear();

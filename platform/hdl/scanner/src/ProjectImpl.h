@@ -144,15 +144,23 @@ struct Project::Impl {
   Reader reader;
   // Scans that found or left macros; while there are none no file depends on another's macros.
   std::size_t macroFiles = 0;
-  // Files came, went or moved: the macros a file finds where it starts may have changed.
+  // Files came, went or moved: the macros a file finds where it starts may have changed. When
+  // only files went, only the macros they left (movedNames) can have changed; any other move
+  // sets movedAllNames.
   bool macrosMoved = false;
+  std::vector<Sym> movedNames;
+  bool movedAllNames = false;
+  // The files whose last scans found each macro where they start, by the macro's name.
+  std::unordered_map<Sym, std::vector<std::uint32_t>> finders;
+  void DropFinders(std::uint32_t slot);
   std::size_t scanThreads = 0;  // 0: one a core, up to kMaxScanThreads
 
   ScanOptions Options() const;
   void FillHistory(MacroHistory& history) const;
   std::size_t ScanThreads(std::size_t files) const;
   bool ScanInFileOrder(std::vector<std::uint32_t>& slots, const ScanOptions& options, MacroHistory& history);
-  std::vector<std::uint32_t> Disagreeing(const MacroHistory& history, const std::vector<std::uint32_t>* among);
+  std::vector<std::uint32_t> Disagreeing(const MacroHistory& history, const std::vector<std::uint32_t>* among,
+                                         const std::vector<Sym>* names = nullptr);
   bool SettleOneByOne(std::vector<std::uint32_t>& slots, const ScanOptions& options, MacroHistory& history,
                       std::vector<bool>& counted, std::size_t& scanned);
   static bool SetInSharedHeader(const FileRec& file, const FileRec& sourceFile, const std::string& name);

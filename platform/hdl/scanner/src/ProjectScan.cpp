@@ -1,10 +1,12 @@
 // The scans. Keeps, of Project::Impl: the files marked modified (pending); what they are scanned
-// with (macros, includeDirs, standard, baseDirectory, reader, scanThreads); and whether a file's
-// macros can reach the files after it (macroFiles, macrosMoved). Update scans the modified files in
-// file order, on several threads, each with the macros that the files before it leave, as a
-// MacroHistory made afresh for the round from the records holds them; then it scans again the
-// files that found other macros where they start. Only a file that now leaves other macros, goes
-// or moves makes every later file's start worth checking; without macros nothing else is scanned.
+// with (macros, includeDirs, standard, baseDirectory, reader, scanThreads); whether a file's
+// macros can reach the files after it (macroFiles, macrosMoved), which macros files that went
+// left (movedNames, movedAllNames), and the files that found each macro (finders). Update scans
+// the modified files in file order, on several threads, each with the macros that the files before
+// it leave, as a MacroHistory made afresh for the round from the records holds them; then it scans
+// again the files that found other macros where they start. Only a file that now leaves other
+// macros, goes or moves makes later files' starts worth checking, and a file that went only those
+// of the files that found a macro it left; without macros nothing else is scanned.
 
 #include <algorithm>
 #include <atomic>
@@ -200,10 +202,22 @@ bool Project::Impl::ScanInFileOrder(std::vector<std::uint32_t>& slots, const Sca
 
 // The Verilog files whose scans found other macros where they start than the files before them
 // now leave there, as `history` holds it; notes for each file the files whose macros it found.
-// Of every file, or only of `among` (in file order) when no other file can start otherwise.
+// Of every file, or only of `among` (in file order) when no other file can start otherwise; with
+// `names`, only of the files that found one of them, the only macros that can have changed.
 std::vector<std::uint32_t> Project::Impl::Disagreeing(const MacroHistory& history,
-                                                      const std::vector<std::uint32_t>* among) {
+                                                      const std::vector<std::uint32_t>* among,
+                                                      const std::vector<Sym>* names) {
   std::vector<std::uint32_t> result;
+  std::vector<std::uint32_t> finding;
+  if (names != nullptr) {
+    for (Sym name : *names) {
+      if (auto found = finders.find(name); found != finders.end())
+        finding.insert(finding.end(), found->second.begin(), found->second.end());
+    }
+    std::sort(finding.begin(), finding.end(), [this](std::uint32_t a, std::uint32_t b) { return placeOf[a] < placeOf[b]; });
+    finding.erase(std::unique(finding.begin(), finding.end()), finding.end());
+    among = &finding;
+  }
   for (std::uint32_t slot : among != nullptr ? *among : inFileOrder) {
     if (!files[slot].macros) continue;  // found no macros: depends on no file's
     FileRec& rec = files[slot];
@@ -288,8 +302,12 @@ std::size_t Project::Impl::Update() {
   bool edited = true;
   while (!slots.empty() || macrosMoved) {
     // Only a file that leaves other macros, goes or moves changes where the files after it
-    // start; else only the files scanned can disagree.
+    // start; else only the files scanned can disagree. When files only went, only those that
+    // found a macro they left can, and only when nothing was scanned with them.
     bool everyFile = macrosMoved;
+    bool byName = macrosMoved && !movedAllNames && slots.empty();
+    const std::vector<Sym> moved = std::exchange(movedNames, {});
+    movedAllNames = false;
     MacroHistory history(macros);
     if (macroFiles > 0) FillHistory(history);
     if (!slots.empty() && !edited && slots.size() <= kSettledOneByOne) {
@@ -306,7 +324,7 @@ std::size_t Project::Impl::Update() {
     edited = false;
     macrosMoved = false;
     if (macroFiles > 0) {
-      slots = Disagreeing(history, everyFile ? nullptr : &slots);
+      slots = Disagreeing(history, everyFile ? nullptr : &slots, byName && slots.empty() ? &moved : nullptr);
       dirty = changed = true;
     } else {
       slots.clear();
