@@ -128,7 +128,6 @@ Status PropagateLibraryToOriginators(CitI::IInterface* object) {
   if (!originators || originators->GetOriginatorIterator(walk.Receive()) != kSuccess || !walk) return kSuccess;
   AutoRelease<IProject> own = ProjectOfUnit(object);
   if (!own) return kSuccess;
-  const String ownName = ProjectName(own.Get());
   const String ownPath = GetObjectFullPath(own.Get());
   for (; !walk->IsDone(); std::ignore = walk->Next()) {
     // The file's own project, the originator of nearly every file, is known by its path without
@@ -138,7 +137,7 @@ Status PropagateLibraryToOriginators(CitI::IInterface* object) {
     AutoRelease<IProject> origin = GetActiveProjectOfRepository(path);
     if (!origin) continue;
     if (origin->QueryInterface(CitI::IInterface::GetIID()) == own->QueryInterface(CitI::IInterface::GetIID()) ||
-        ProjectName(origin.Get()) == ownName)
+        ProjectName(origin.Get()) == ProjectName(own.Get()))
       continue;
     FileComposer composer(origin.Get(), nullptr);
     AutoRelease<IFile> there = FindFileByPath(origin.Get(), GetObjectFullPath(object));

@@ -283,6 +283,17 @@ Status CProjectSourceXMLWriter::CollectFiles(std::uint32_t originState, const ch
   AutoRelease<IHdlFileIterator> files;
   if (manager->GetProjectFiles(files.Receive()) != kSuccess || !files)
     return fail("Unable find obtain a list of files in the FileManager.");
+  // As the file's originator search finds the project, by its path, worked out once for all files.
+  const String ownPath = GetObjectFullPath(m_project.Get());
+  const auto originatesHere = [&ownPath](IOriginatorRef* originators) {
+    AutoRelease<Prjrep::IAutonymIterator> at;
+    if (originators->GetOriginatorIterator(at.Receive()) != kSuccess || !at || at->IsDone()) return false;
+    if (ownPath.empty()) return true;
+    for (; !at->IsDone(); std::ignore = at->Next()) {
+      if (GetObjectFullPath(at->Current()) == ownPath) return true;
+    }
+    return false;
+  };
   for (; !files->IsDone(); std::ignore = files->Next()) {
     AutoCast<IFile> file(files->Current());
     std::uint32_t state = 0;
@@ -291,9 +302,7 @@ Status CProjectSourceXMLWriter::CollectFiles(std::uint32_t originState, const ch
     // A file is this project's own only when the project is one of its originators: a child
     // project's file, listed here, would be read back as the parent's and outlive the child.
     if (AutoCast<IOriginatorRef> originators(file.Get()); originators && !projectFile) {
-      AutoRelease<Prjrep::IAutonymIterator> at;
-      std::ignore = originators->FindOriginator(m_project.Get(), at.Receive());
-      if (!at || at->IsDone()) continue;
+      if (!originatesHere(originators.Get())) continue;
     }
     std::uint64_t sequence = 0;
     if (AutoCast<ICompileOrder> order(file.Get()); order) std::ignore = order->GetSequenceID(0, &sequence);
