@@ -284,8 +284,8 @@ void CheckSourcesOnDisk(Hvd::IHdlFile* only = nullptr, bool justOpened = false) 
   const auto checkTime = [](Hvd::IHdlFile* file) {
     std::int64_t seconds = -1;
     std::int64_t microseconds = 0;
-    if (AutoCast<Prjrep::ITimestamp> checked(file); !checked || checked->GetTime(&seconds, &microseconds) != Hvd::kSuccess)
-      return std::int64_t{-1};
+    AutoCast<Prjrep::ITimestamp> checked(file);
+    if (!checked || checked->GetTime(&seconds, &microseconds) != Hvd::kSuccess) return std::int64_t{-1};
     return seconds;
   };
   const auto check = [&](Hvd::IHdlFile* file) {

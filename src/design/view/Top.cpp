@@ -296,7 +296,8 @@ void CView::ForgetTopRootWeightsOf(CitI::IInterface* file) {
     return;
   }
   CitI::IInterface* const root = RootOf(file);
-  std::erase_if(m_topRootWeights, [root](const TopRootWeight& weight) { return weight.root->file == root; });
+  std::erase_if(m_topRootWeights,
+                [root](const TopRootWeight& weight) { return weight.root && weight.root->file == root; });
 }
 
 // A transient parse that finds no node leaves the top as it was: an empty top would be saved.

@@ -45,7 +45,8 @@ void CFile::RefreshNames() {
   Port::FileName head(path.GetHead());
   String directory = head.MakeCanonical().GetPath();
   if (!directory.empty() && directory.str().back() != '/') directory += '/';
-  const bool renamed = !(m_directory ? *m_directory == directory : directory.empty()) || !(m_fileName == path.GetTail());
+  const bool renamed =
+      !(m_directory ? *m_directory == directory : directory.empty()) || !(m_fileName == path.GetTail());
   m_directory = SharedDirectory(directory);
   m_fileName = path.GetTail();
   // The files that include this one read its name among their children.

@@ -214,7 +214,8 @@ std::vector<std::uint32_t> Project::Impl::Disagreeing(const MacroHistory& histor
       if (auto found = finders.find(name); found != finders.end())
         finding.insert(finding.end(), found->second.begin(), found->second.end());
     }
-    std::sort(finding.begin(), finding.end(), [this](std::uint32_t a, std::uint32_t b) { return placeOf[a] < placeOf[b]; });
+    std::sort(finding.begin(), finding.end(),
+              [this](std::uint32_t a, std::uint32_t b) { return placeOf[a] < placeOf[b]; });
     finding.erase(std::unique(finding.begin(), finding.end()), finding.end());
     among = &finding;
   }
@@ -305,7 +306,7 @@ std::size_t Project::Impl::Update() {
     // start; else only the files scanned can disagree. When files only went, only those that
     // found a macro they left can, and only when nothing was scanned with them.
     bool everyFile = macrosMoved;
-    bool byName = macrosMoved && !movedAllNames && slots.empty();
+    const bool byName = macrosMoved && !movedAllNames && slots.empty();
     const std::vector<Sym> moved = std::exchange(movedNames, {});
     movedAllNames = false;
     MacroHistory history(macros);
@@ -324,7 +325,7 @@ std::size_t Project::Impl::Update() {
     edited = false;
     macrosMoved = false;
     if (macroFiles > 0) {
-      slots = Disagreeing(history, everyFile ? nullptr : &slots, byName && slots.empty() ? &moved : nullptr);
+      slots = Disagreeing(history, everyFile ? nullptr : &slots, byName ? &moved : nullptr);
       dirty = changed = true;
     } else {
       slots.clear();
