@@ -5,8 +5,9 @@
 // the modified files in file order, on several threads, each with the macros that the files before
 // it leave, as a MacroHistory made afresh for the round from the records holds them; then it scans
 // again the files that found other macros where they start. Only a file that now leaves other
-// macros, goes or moves makes later files' starts worth checking, and a file that went only those
-// of the files that found a macro it left; without macros nothing else is scanned.
+// macros, goes or moves makes later files' starts worth checking, and one that goes or leaves
+// other macros only those of the files that found a macro it left; without macros nothing else
+// is scanned.
 
 #include <algorithm>
 #include <atomic>
@@ -190,7 +191,14 @@ bool Project::Impl::ScanInFileOrder(std::vector<std::uint32_t>& slots, const Sca
     if (undefinedAll || !was.empty() || now.undefinesAll || !now.macrosLeft.empty()) {
       history.Replace(jobs[k].place, slot, undefinedAll, was, now.undefinesAll, now.macrosLeft);
     }
-    leavesMoved = leavesMoved || undefinedAll != now.undefinesAll || was != now.macrosLeft || wasIn != now.macrosLeftIn;
+    const bool leavesOther = was != now.macrosLeft || wasIn != now.macrosLeftIn;
+    // Only the files that found a macro this one left before or leaves now can start otherwise.
+    if (undefinedAll != now.undefinesAll) movedAllNames = true;
+    if (leavesOther) {
+      for (const MacroState& macro : was) movedNames.push_back(pool.Intern(macro.name));
+      for (const MacroState& macro : now.macrosLeft) movedNames.push_back(pool.Intern(macro.name));
+    }
+    leavesMoved = leavesMoved || undefinedAll != now.undefinesAll || leavesOther;
     if (jobs[k].byCaller) jobs[k].result.reset();
     // Helpers that have scanned all they took wait to free their results; waking them for each
     // file taken costs more than the results they hold meanwhile.
@@ -203,13 +211,14 @@ bool Project::Impl::ScanInFileOrder(std::vector<std::uint32_t>& slots, const Sca
 // The Verilog files whose scans found other macros where they start than the files before them
 // now leave there, as `history` holds it; notes for each file the files whose macros it found.
 // Of every file, or only of `among` (in file order) when no other file can start otherwise; with
-// `names`, only of the files that found one of them, the only macros that can have changed.
+// `names`, the only macros that can have changed, of `among` and the files that found one of them.
 std::vector<std::uint32_t> Project::Impl::Disagreeing(const MacroHistory& history,
                                                       const std::vector<std::uint32_t>* among,
                                                       const std::vector<Sym>* names) {
   std::vector<std::uint32_t> result;
   std::vector<std::uint32_t> finding;
   if (names != nullptr) {
+    if (among != nullptr) finding = *among;
     for (Sym name : *names) {
       if (auto found = finders.find(name); found != finders.end())
         finding.insert(finding.end(), found->second.begin(), found->second.end());
@@ -303,12 +312,9 @@ std::size_t Project::Impl::Update() {
   bool edited = true;
   while (!slots.empty() || macrosMoved) {
     // Only a file that leaves other macros, goes or moves changes where the files after it
-    // start; else only the files scanned can disagree. When files only went, only those that
-    // found a macro they left can, and only when nothing was scanned with them.
+    // start; else only the files scanned can disagree. When files went or leave other macros,
+    // only those that found a macro they left, or leave now, can, besides the files scanned.
     bool everyFile = macrosMoved;
-    const bool byName = macrosMoved && !movedAllNames && slots.empty();
-    const std::vector<Sym> moved = std::exchange(movedNames, {});
-    movedAllNames = false;
     MacroHistory history(macros);
     if (macroFiles > 0) FillHistory(history);
     if (!slots.empty() && !edited && slots.size() <= kSettledOneByOne) {
@@ -324,8 +330,11 @@ std::size_t Project::Impl::Update() {
     }
     edited = false;
     macrosMoved = false;
+    const bool byName = !movedAllNames;
+    const std::vector<Sym> moved = std::exchange(movedNames, {});
+    movedAllNames = false;
     if (macroFiles > 0) {
-      slots = Disagreeing(history, everyFile ? nullptr : &slots, byName ? &moved : nullptr);
+      slots = Disagreeing(history, everyFile && !byName ? nullptr : &slots, everyFile && byName ? &moved : nullptr);
       dirty = changed = true;
     } else {
       slots.clear();
