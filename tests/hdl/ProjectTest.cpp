@@ -121,6 +121,12 @@ TEST_F(ProjectTest, AnIncludeFoundLaterRescansTheFilesThatMissedIt) {
   in[5] = "/d/more.vh";
   EXPECT_TRUE(project.IsModified(3));
   asFresh("moved where it was looked for");
+
+  add(6, "/d/late.v", "`include \"late.vh\"\nmodule late; `LATE u (x); endmodule");
+  EXPECT_EQ(Count(MessageKind::kIncludeNotFound), 1);
+  files.Set("/inc/late.vh", "`define LATE slow");
+  EXPECT_EQ(project.Update(), 1u);
+  asFresh("written where it was looked for, announced by nobody");
 }
 
 TEST_F(ProjectTest, SettingsRescanTheFilesTheyAffect) {

@@ -211,7 +211,10 @@ void Project::SetMaxHierarchyNodes(std::size_t nodes) {
 }
 void Project::SetScanThreads(std::size_t threads) { m_impl->scanThreads = threads; }
 
-std::size_t Project::Update() { return m_impl->Update(); }
+std::size_t Project::Update() {
+  m_impl->SeekAgain();
+  return m_impl->Update();
+}
 
 std::vector<std::string_view> Project::IncludesOf(FileHandle handle) const {
   std::vector<std::string_view> paths;

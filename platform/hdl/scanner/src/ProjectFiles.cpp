@@ -48,6 +48,19 @@ void Project::Impl::MarkListed(const std::unordered_map<Sym, std::vector<std::ui
   }
 }
 
+// A header written where files looked for it in vain, which nobody adds to the project or
+// announces, is found as a fresh project would find it. Each path is read as an include is, so a
+// path that cannot be opened costs one failed open and nothing is waited on.
+void Project::Impl::SeekAgain() {
+  std::vector<Sym> found;
+  std::string text;
+  for (const auto& [path, slots] : seekers) {
+    const std::string name(pool.View(path));
+    if ((reader ? reader(name, &text) : ReadDiskFile(name, &text)) == ReadStatus::kOk) found.push_back(path);
+  }
+  for (Sym path : found) MarkListed(seekers, path);
+}
+
 void Project::Impl::MarkLanguage(bool verilog) {
   for (std::uint32_t slot = 0; slot < files.size(); ++slot) {
     if (!files[slot].live) continue;

@@ -91,6 +91,8 @@ struct Project::Impl {
   static bool IsNormalPath(std::string_view path);
   void MarkIncluders(Sym path);
   void MarkListed(const std::unordered_map<Sym, std::vector<std::uint32_t>>& byPath, Sym path);
+  // Marks modified the files that looked in vain for a path that can be read now.
+  void SeekAgain();
   void MarkLanguage(bool verilog);
   void MarkAll();
   void CountLibrary(Sym library, int delta);

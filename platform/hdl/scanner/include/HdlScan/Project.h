@@ -136,7 +136,8 @@ class Project {
   std::optional<VhdlStandard> GetVhdlStandard() const;
 
   // Scans what changed; every query below does it first. Returns the number of files scanned, each
-  // counted once.
+  // counted once. It first looks again for the include paths that files looked for in vain, and
+  // scans again the files whose include can be read now.
   std::size_t Update();
   // Drops the bindings and orders worked out from the scans, which the next query works out again.
   void Invalidate();
