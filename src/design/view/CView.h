@@ -419,19 +419,20 @@ class CView final : public TComponent<CView> {
   std::vector<std::pair<Prjrep::AutoPtr<IHdlDesignUnit>, bool>> m_wrapperPending;
   bool m_wrapperNeedsAll = true;
   // What the managed files were last taken from: the units that had child files, each with the
-  // children read from it and the stamp they were read at; every child name those units want,
-  // with the units of that name as read; the units touched since; the relation epoch of the last
-  // look; and the managed files the view holds. Everything is looked at while m_syncNeedsAll.
+  // children read from it and the stamp of its children they were read at; every child name those
+  // units want, with the units of that name as read; the units touched since; the relation epoch
+  // of the last look; and the managed files the view holds. Everything is looked at while
+  // m_syncNeedsAll.
   using SyncChildren = std::vector<std::pair<std::string, Prjrep::AutoPtr<IHdlDesignUnit>>>;
   struct SyncParent {
     Prjrep::AutoPtr<IHdlDesignUnit> unit;
     SyncChildren children;
-    bool unstamped = false;  // read again at every look
+    std::uint64_t stamp = 0;  // the largest value: no stamp kept, read again at every look
   };
   std::map<CitI::IInterface*, SyncParent> m_syncParents;
   std::map<std::string, std::vector<Prjrep::AutoPtr<IHdlDesignUnit>>> m_syncWanted;
   std::uint64_t m_syncEpoch = 0;
-  std::size_t m_syncUnstamped = 0;
+  std::size_t m_syncUnstamped = 0;  // parents that keep no stamp
   // Reads the children of `unit` again, or forgets them when the view no longer holds it.
   void ReadSyncParent(IHdlDesignUnit* unit, std::uint32_t category);
   void WantSyncChildren(const SyncChildren& children, bool wanted);

@@ -33,8 +33,8 @@ Status CView::HandleEvent(CView* self, Prjrep::IEvent* event) {
   Port::XUID id;
   std::ignore = event->GetEventId(id);
   // Whatever a file of the view tells may concern what the parser was handed of it.
+  AutoRelease<CitI::IInterface> sender;
   {
-    AutoRelease<CitI::IInterface> sender;
     AutoRelease<CitI::IInterface> about;
     std::ignore = event->GetSender(sender.Receive());
     std::ignore = event->GetArgument(about.Receive());
@@ -42,11 +42,7 @@ Status CView::HandleEvent(CView* self, Prjrep::IEvent* event) {
     if (RootOf(about.Get()) != RootOf(sender.Get())) self->NoteFileEvent(about.Get());
   }
   if (id == EventId::ViewChanged() || id == EventId::LibraryMembership()) {
-    if (id == EventId::LibraryMembership()) {
-      AutoRelease<CitI::IInterface> sender;
-      std::ignore = event->GetSender(sender.Receive());
-      self->ForgetTopRootWeightsOf(sender.Get());
-    }
+    if (id == EventId::LibraryMembership()) self->ForgetTopRootWeightsOf(sender.Get());
     self->OnChange();
   } else if (id == EventId::FileModified()) {
     if (self->GetDisableAutoHierRegen()) {

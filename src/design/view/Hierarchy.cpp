@@ -146,13 +146,13 @@ void CView::ReadSyncParent(IHdlDesignUnit* unit, std::uint32_t category) {
   auto at = m_syncParents.find(root);
   if (at != m_syncParents.end()) {
     WantSyncChildren(at->second.children, false);
-    if (at->second.unstamped) --m_syncUnstamped;
+    if (at->second.stamp == kUnstamped) --m_syncUnstamped;
     m_syncParents.erase(at);
   }
-  SyncParent parent{AutoPtr<IHdlDesignUnit>(unit), {}, FileChildrenStamp(unit) == kUnstamped};
+  SyncParent parent{AutoPtr<IHdlDesignUnit>(unit), {}, FileChildrenStamp(unit)};
   if (!m_XIDesignUnitSet.Holds(root) || !ReadChildFiles(unit, category, &parent.children)) return;
   WantSyncChildren(parent.children, true);
-  if (parent.unstamped) ++m_syncUnstamped;
+  if (parent.stamp == kUnstamped) ++m_syncUnstamped;
   m_syncParents.emplace(root, std::move(parent));
 }
 
@@ -199,8 +199,10 @@ Status CView::SyncAutoManagedFiles(bool* changed) {
     for (const AutoPtr<IHdlDesignUnit>& unit : std::exchange(m_syncTouched, {})) ReadSyncParent(unit.Get(), category);
     if (epoch != m_syncEpoch || m_syncUnstamped > 0) {
       std::vector<AutoPtr<IHdlDesignUnit>> stale;
+      // A parent read again just now, as one touched, is not read a second time.
       for (const auto& [root, parent] : m_syncParents) {
-        if (FileChildrenStamp(parent.unit.Get()) > m_syncEpoch) stale.push_back(parent.unit);
+        if (parent.stamp == kUnstamped || FileChildrenStamp(parent.unit.Get()) != parent.stamp)
+          stale.push_back(parent.unit);
       }
       for (const AutoPtr<IHdlDesignUnit>& unit : stale) ReadSyncParent(unit.Get(), category);
     }

@@ -420,6 +420,8 @@ class CFile : public TComponent<CFile> {
   std::uint64_t m_childrenStamp = 0;
   void ChildrenChanged();
   friend std::uint64_t FileChildrenStamp(CitI::IInterface* file);
+  // The file behind `object`; null when it is no file of this class.
+  static CFile* Of(CitI::IInterface* object);
   bool m_globalInclude = false;
   std::uint8_t m_kindsHoldingSequenceId = 0;  // one bit a kind
   std::uint32_t m_viewClassMask = 0;

@@ -54,8 +54,7 @@ void CFile::RefreshNames() {
   for (CFileRelationSet* parents : ParentSets()) {
     if (parents == nullptr) continue;
     for (const Prjrep::AutoPtr<IHdlFile>& parent : parents->Files()) {
-      if (auto* own = dynamic_cast<XIHdlFileV4*>(parent->QueryInterface(IHdlFileV4::GetIID())); own != nullptr)
-        own->File().ChildrenChanged();
+      if (CFile* own = Of(parent.Get()); own != nullptr) own->ChildrenChanged();
     }
   }
 }

@@ -34,10 +34,14 @@ constexpr char kNoFileNameHelper[] =
 
 std::uint64_t FileRelationEpoch() { return s_relationEpoch.load(std::memory_order_acquire); }
 
+CFile* CFile::Of(CitI::IInterface* object) {
+  auto* face = dynamic_cast<XIHdlFileV4*>(object != nullptr ? object->QueryInterface(IHdlFileV4::GetIID()) : nullptr);
+  return face != nullptr ? &face->File() : nullptr;
+}
+
 std::uint64_t FileChildrenStamp(CitI::IInterface* file) {
-  CitI::IInterface* face = file != nullptr ? file->QueryInterface(IHdlFileV4::GetIID()) : nullptr;
-  if (auto* own = dynamic_cast<CFile::XIHdlFileV4*>(face); own != nullptr) return own->File().m_childrenStamp;
-  return std::numeric_limits<std::uint64_t>::max();
+  const CFile* own = CFile::Of(file);
+  return own != nullptr ? own->m_childrenStamp : std::numeric_limits<std::uint64_t>::max();
 }
 
 void CFile::ChildrenChanged() { m_childrenStamp = s_relationEpoch.fetch_add(1, std::memory_order_acq_rel) + 1; }
