@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -91,6 +92,42 @@ TEST_F(PartitionFileTest, AFileThatIsNotWholeIsRefused) {
 
   WriteText(cut, EarlierFile(2));
   EXPECT_EQ(HdcI::StandInReadPartitions(cut.string()).partitions, 2u);
+}
+
+// A file another program changed is read in; a partition the user then takes away leaves the
+// text this project wrote before, and the next write still writes it over the other's file.
+TEST_F(PartitionFileTest, AFileReadInIsWrittenOverWhenTheTextIsBackToWhatThisProjectWroteBefore) {
+  const fs::path file = m_dir / "shared.hdp";
+  const auto design = [] {
+    AutoRelease<HdcI::IHDProject> made(CitP::Factory::CreateInstance(HdcI::HDProjectClassId()));
+    return made;
+  };
+  const auto create = [](HdcI::IHDProject* in, const char* name) {
+    AutoRelease<HdcI::IPartition> made;
+    return in->CreatePartition(name, made.Receive());
+  };
+  AutoRelease<HdcI::IHDProject> mine = design();
+  ASSERT_TRUE(mine);
+  ASSERT_EQ(AutoCast<HdcI::IHDProjectSetup>(mine.Get())->Bind(file.c_str(), nullptr), kSuccess);
+  ASSERT_EQ(create(mine.Get(), "/top/u1"), kSuccess);
+  ASSERT_EQ(mine->Write(file.c_str(), nullptr), kSuccess);
+  const std::string written = ReadText(file);
+
+  // Another program's file, one more partition, a second later so that its stamp differs.
+  AutoRelease<HdcI::IHDProject> theirs = design();
+  ASSERT_EQ(create(theirs.Get(), "/top/u1"), kSuccess);
+  ASSERT_EQ(create(theirs.Get(), "/top/u2"), kSuccess);
+  const fs::path other = m_dir / "other.hdp";
+  ASSERT_EQ(theirs->Write(other.c_str(), nullptr), kSuccess);
+  WriteText(file, ReadText(other));
+  fs::last_write_time(file, fs::last_write_time(file) + std::chrono::seconds(2));
+
+  ASSERT_EQ(mine->Write(file.c_str(), nullptr), kSuccess);  // asks, and by default reads it in
+  AutoRelease<HdcI::IPartition> second;
+  ASSERT_EQ(mine->FindPartition("/top/u2", second.Receive()), kSuccess);
+  ASSERT_EQ(mine->RemovePartition(second.Get()), kSuccess);
+  ASSERT_EQ(mine->Write(file.c_str(), nullptr), kSuccess);
+  EXPECT_EQ(ReadText(file), written);
 }
 
 }  // namespace

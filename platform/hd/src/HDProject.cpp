@@ -533,9 +533,9 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     std::string contents = Contents();
     // What this project wrote last and still finds there, as when the shell's close wrote it just
     // before the project's close asks again, is not written a second time.
-    if (own && m_seen && m_written == contents) {
+    if (own && m_writtenStamp && m_written == contents) {
       const DiskStamp now = StampOf(path.str());
-      if (now.present && now == *m_seen) return kSuccess;
+      if (now.present && now == *m_writtenStamp) return kSuccess;
     }
     // Written by the project on its own: a link at its name is kept to the project's folder.
     std::string why;
@@ -543,6 +543,7 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
         Hvd::WriteOwnFileAtomically(path.str(), contents, Port::FileName(path).GetHead().str(), &why);
     if (own && written == kSuccess) {
       m_seen = StampOf(path.str());
+      m_writtenStamp = m_seen;
       m_written = std::move(contents);
     }
     if (written != kSuccess) {
@@ -753,8 +754,10 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
   std::array<Text, kSettings> m_texts{};
   // The file as this project last read or wrote it; none until it looked at the file.
   std::optional<DiskStamp> m_seen;
-  // The text this project last wrote to its own file.
+  // The text this project last wrote to its own file, and the file as that write left it: a file
+  // read in or bound since is another's text, which a write of this text must replace.
   std::string m_written;
+  std::optional<DiskStamp> m_writtenStamp;
   CommonI::TRefCountHelper<CHDProject, 0> m_refCount{this};
 };
 
