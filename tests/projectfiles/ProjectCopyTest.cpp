@@ -634,6 +634,15 @@ TEST_F(ProjectCopyTest, UserFilesInAnArchivesTmpStayWhateverTheirNames) {
           << named;
     EXPECT_FALSE(Said("\"" + (tmp / "notes.txt").string() + "\" is left as it is"));
   }
+  // A mark that is a second name of a file elsewhere is none an archive wrote: that file is
+  // neither rewritten nor added to.
+  const fs::path tmp = outside / "tmp";
+  const fs::path elsewhere = m_root / "elsewhere.txt";
+  WriteText(elsewhere, "theirs\n");
+  fs::remove(tmp / ".made_by_archive");
+  fs::create_hard_link(elsewhere, tmp / ".made_by_archive");
+  ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(elsewhere), "theirs\n");
 }
 
 // Killed while the list of names for zip or the joined zip is being renamed into place, an

@@ -898,6 +898,20 @@ TEST_F(RestoreTest, WhatTheUserWroteSinceAKilledRestoreIsKeptBesideWhatIsPutBack
   EXPECT_GT(killed, 2);
 }
 
+// A folder the restore brought in whole, into which the user put a file after the restore was
+// killed, is theirs now: the undo keeps it beside, with the file, instead of taking it away.
+TEST_F(RestoreTest, AFolderTheUserWroteInSinceAKilledRestoreIsKept) {
+  WriteText(m_snapshot / "lib" / "c.vhd", "from the snapshot");
+  ASSERT_TRUE(KilledAt([this] { return Restore(); }, "remove_f", 1, "journal"));
+  ASSERT_EQ(ReadText(m_dir / "lib" / "c.vhd"), "from the snapshot");
+  WriteText(m_dir / "lib" / "mine.txt", "the user's");
+  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+  OpenProject();
+  EXPECT_EQ(ReadText(m_dir / "lib.kept" / "mine.txt"), "the user's");
+  EXPECT_FALSE(fs::exists(m_dir / "lib"));
+  EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "old");
+}
+
 // A journal that no restore could have written, or that leaves out what its folder holds, is
 // kept with the folder: nothing moves, and the open fails with an error naming it. Each open
 // runs in a child process, whose alarm turns a hang into a failure.
@@ -1155,8 +1169,8 @@ TEST_F(SnapshotTest, ARefusedTakeLeavesNoClaimAndTheFolderStays) {
 }
 
 // A claim proves nothing by being there: one that does not record its folder as the one its
-// take made (empty, garbage, too long, another folder's, or made again since the take) is
-// dropped, and its folder is left as it is with a warning naming it.
+// take made (empty, garbage, too long, another folder's, or made again since the take) is left
+// as it is, as is its folder, with a warning naming both; a take of that name then fails.
 TEST_F(SnapshotTest, AClaimThatDoesNotRecordItsFolderLeavesTheFolderAlone) {
   auto* project = new CopyingProjectDouble(m_dir / "p.xhlc", m_dir);
   AutoRelease<Hvd::IProject2> held(project);
@@ -1184,12 +1198,16 @@ TEST_F(SnapshotTest, AClaimThatDoesNotRecordItsFolderLeavesTheFolderAlone) {
   EXPECT_EQ(made->CreateCheckpointProject(), kSuccess);
   for (const std::string& name : names) {
     EXPECT_EQ(ReadText(snapshots / name / "notes.txt"), "the user's") << name;
-    EXPECT_FALSE(fs::exists(snapshots / ("." + name + ".take"))) << name;
+    EXPECT_TRUE(fs::exists(snapshots / ("." + name + ".take"))) << name;
     EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning,
                          "The folder \"" + (snapshots / name).string() + "\" is left as it is"))
         << name;
   }
   EXPECT_TRUE(fs::exists(m_root / "moved" / "partial.vhd"));
+  AutoRelease<Hvd::ICheckpoint> again;
+  ASSERT_EQ(manager.Face()->CreateCheckpoint("empty", "", again.Receive()), kSuccess);
+  EXPECT_EQ(again->CreateCheckpointProject(), Hvd::kFailure);
+  EXPECT_EQ(ReadText(snapshots / "empty" / "notes.txt"), "the user's");
 }
 
 // The whole road with the project's own copy and bundle: taken, changed, restored.

@@ -495,11 +495,13 @@ class SharedTmp {
     std::error_code error;
     return std::filesystem::symlink_status(m_mark, error).type() == std::filesystem::file_type::regular;
   }
-  // The mark opened as a regular file, without following a link or waiting; -1 when it is not one.
+  // The mark opened as a regular file of one name, without following a link or waiting; -1 when
+  // it is not one. A mark with another name elsewhere, a hard link, may be a file outside the
+  // project, which is never written.
   int OpenMark(int flags) const {
     const int fd = ::open(m_mark.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     struct stat info {};
-    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1)) {
       ::close(fd);
       return -1;
     }

@@ -122,13 +122,15 @@ std::optional<Identity> ReadClaim(const fs::path& claim) {
 void WarnLeftAlone(const String& directory, const fs::path& claim) {
   Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", __LINE__, "")
       .issueWarning("The folder \"%s\" is left as it is: the claim \"%s\" beside it does not record it as made by a "
-                    "snapshot take. The claim is removed.\n",
+                    "snapshot take. The claim stays, and a take of that name fails until it is removed.\n",
                     directory.c_str(), claim.c_str());
 }
 
-// The claims that killed takes left, and the unmarked directories they made. A directory that a
-// take under way holds stays with its claim, and so does a claim whose directory cannot be taken
-// away; a claim that records another directory, or none, goes and leaves its folder alone.
+// The claims that killed takes left, and the unmarked directories they made. A claim goes only
+// with the directory it records, by device and inode, or once that directory holds its marker:
+// nothing else proves a take made it. A directory that a take under way holds stays with its
+// claim, and so does a claim whose directory cannot be taken away; any other claim stays too,
+// with its folder, and a warning names them.
 void ReclaimKilledTakes(const String& snapshots) {
   std::vector<fs::path> claims;
   std::error_code error;
@@ -143,27 +145,19 @@ void ReclaimKilledTakes(const String& snapshots) {
   for (const fs::path& claim : claims) {
     const std::string name = claim.filename().string();
     const String directory((claim.parent_path() / name.substr(1, name.size() - 1 - kClaimSuffix.size())).string());
-    const fs::file_type type = OwnType(directory);
-    if (type == fs::file_type::directory && !HoldsMarker(directory)) {
+    const std::optional<Identity> recorded = ReadClaim(claim);
+    const bool ours =
+        recorded && OwnType(directory) == fs::file_type::directory && recorded == IdentityOf(directory.str());
+    if (ours && HoldsMarker(directory)) {
+      fs::remove(claim, error);  // a take done, killed before it let its claim go
+    } else if (ours) {
       // Its lock went with its take's process: a take that holds it is under way.
       DirectoryLock left;
       if (!left.Take(directory.str(), false) || !left.Is(directory.str())) continue;
-      const std::optional<Identity> recorded = ReadClaim(claim);
-      if (!recorded || recorded != IdentityOf(directory.str())) {
-        WarnLeftAlone(directory, claim);
-        fs::remove(claim, error);
-        continue;
-      }
       fs::remove_all(fs::path(directory.str()), error);
-    } else if (type != fs::file_type::directory && type != fs::file_type::not_found) {
-      // A take makes only directories.
+      if (OwnType(directory) == fs::file_type::not_found) fs::remove(claim, error);
+    } else if (DirectoryLock busy; busy.Take(directory.str(), false) || !busy.Busy()) {
       WarnLeftAlone(directory, claim);
-      fs::remove(claim, error);
-      continue;
-    }
-    const fs::file_type now = OwnType(directory);
-    if (now == fs::file_type::not_found || (now == fs::file_type::directory && HoldsMarker(directory))) {
-      fs::remove(claim, error);
     }
   }
 }

@@ -342,6 +342,25 @@ struct Undo {
 // longer staged and is the copy whose identity the journal recorded; anything else there was
 // put there since, and is kept. No answer for a state that no restore leaves: a journal that
 // does not match what is on disk is no ground for moving anything.
+// Whether anything below the folder `path` changed after the journal was written, before any
+// switch: a file a user put into, or wrote in, a folder the restore switched in is theirs. A
+// folder that cannot be read through counts as changed.
+bool ChangedBelowSince(const fs::path& path, const fs::path& journal) {
+  struct stat written {};
+  if (::lstat(journal.c_str(), &written) != 0) return true;
+  const auto later = [&written](const struct stat& info) {
+    return info.st_ctim.tv_sec != written.st_mtim.tv_sec ? info.st_ctim.tv_sec > written.st_mtim.tv_sec
+                                                         : info.st_ctim.tv_nsec > written.st_mtim.tv_nsec;
+  };
+  std::error_code error;
+  for (fs::recursive_directory_iterator each(path, error); !error && each != fs::recursive_directory_iterator();
+       each.increment(error)) {
+    struct stat info {};
+    if (::lstat(each->path().c_str(), &info) != 0 || later(info)) return true;
+  }
+  return static_cast<bool>(error);
+}
+
 std::optional<Undo> PlanBack(const Folder& folder, const fs::path& live, const Entry& item) {
   const fs::path& entry = item.path;
   if (!Below(live, entry, false) || !Below(folder.staged, entry, true) || !Below(folder.kept, entry, true) ||
@@ -353,7 +372,8 @@ std::optional<Undo> PlanBack(const Folder& folder, const fs::path& live, const E
   // An entry taken away had nothing staged: it goes back when it went aside and its place is free.
   if (item.removed) return kept && there ? std::nullopt : std::optional<Undo>(Undo{false, false, kept});
   if (!kept && !Present(folder.added / entry)) return staged ? std::optional<Undo>(Undo{}) : std::nullopt;
-  const bool ours = there && !staged && item.made && IdentityOf(live / entry) == item.made;
+  const bool ours = there && !staged && item.made && IdentityOf(live / entry) == item.made &&
+                    (item.made->type != S_IFDIR || !ChangedBelowSince(live / entry, folder.journal));
   return Undo{ours, there && !ours, kept};
 }
 
@@ -410,7 +430,9 @@ bool SwitchBack(const Folder& folder, const fs::path& live, const fs::path& entr
       (!MakeParents(folder.staged, entry) || !Port::File::rename(Text(target), Text(folder.staged / entry))))
     return false;
   if (undo.keepAside && !KeepAside(folder, live, entry, named)) return false;
-  return !undo.putBack || Port::File::rename(Text(folder.kept / entry), Text(target));
+  // Never over what another process put at its name meanwhile: that waits for the next undo, which
+  // keeps it aside.
+  return !undo.putBack || RenameToFree(folder.kept / entry, target);
 }
 
 // The folder of a restore that is over: its journal first, so that a restore killed while the
