@@ -19,9 +19,6 @@ struct Design {
   std::unordered_map<std::string, std::string> texts;
   std::size_t bytes = 0;
   std::size_t middle = 0;  // a cell file halfway down the tree, the one re-parsed
-  // Files that design files include but that are no design files themselves; their texts are in
-  // `texts` too.
-  std::vector<std::string> headers;
   std::unordered_map<std::string, std::string> libraries;  // by path; a path not there: "work"
 };
 
@@ -295,7 +292,6 @@ inline Design GenerateWithHeaders(int files) {
   };
   for (int block = 0; block < 8; ++block) {
     const std::string path = "/gen/blk" + std::to_string(block) + "/blk" + std::to_string(block) + "_defs.vh";
-    d.headers.push_back(path);
     d.texts[path] = HeaderText(block);
   }
   for (int p = 0; p < packages; ++p) {

@@ -16,9 +16,6 @@
 // (e.g. "200,2000") chooses the sizes of the edits, HEADERS_BENCH_OPEN_SIZE that of the open.
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>

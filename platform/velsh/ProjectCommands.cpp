@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 #include <system_error>
@@ -272,14 +273,14 @@ std::set<std::string> g_missing;
 // host does before it uses them: a file changed since the last check is read again, and one
 // back in place takes its views again. A source that went missing since the last check is named
 // once on standard error. A source's first check only records it, so each is checked when it
-// comes into the project too. Right after an open, which checked every source as it read it, only
-// those that were missing or never checked are checked again.
-void CheckSourcesOnDisk(Hvd::IHdlFile* only = nullptr, bool justOpened = false) {
+// comes into the project too. Right after an open or an add, which checked each source as it came
+// in, only those that were missing or never checked are checked again.
+void CheckSourcesOnDisk(Hvd::IHdlFile* only = nullptr, bool justChecked = false) {
   if (!g_project) return;
   AutoCast<Hvd::IFileManager> manager(g_project.Get());
   AutoRelease<Hvd::IHdlFileIterator> files;
   if (only == nullptr && (!manager || manager->GetProjectFiles(files.Receive()) != Hvd::kSuccess || !files)) return;
-  const BatchScope batch(g_project.Get());
+  std::optional<BatchScope> batch;  // begun with the first check on disk
   std::set<std::string> missing;
   const auto checkTime = [](Hvd::IHdlFile* file) {
     std::int64_t seconds = -1;
@@ -289,7 +290,10 @@ void CheckSourcesOnDisk(Hvd::IHdlFile* only = nullptr, bool justOpened = false) 
     return seconds;
   };
   const auto check = [&](Hvd::IHdlFile* file) {
-    if (!justOpened || checkTime(file) <= 0) std::ignore = file->CheckFileOnDisk();
+    if (!justChecked || checkTime(file) <= 0) {
+      if (!batch) batch.emplace(g_project.Get());
+      std::ignore = file->CheckFileOnDisk();
+    }
     if (checkTime(file) != 0) return;
     Text path;
     if (AutoCast<Prjrep::IFileNameHelper> names(file); !names || names->GetFullName(&path) != Hvd::kSuccess) return;
@@ -689,7 +693,7 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
       std::ignore = classes->SetBit(0);
       std::ignore = classes->SetBit(1);
     }
-    CheckSourcesOnDisk(file.Get());
+    CheckSourcesOnDisk(file.Get(), true);
     if (!words.hasLibrary) return Done(interp);
     AutoCast<Hvd::ISourceLibraryManager> libraries(g_project.Get());
     AutoRelease<Hvd::ISourceLibrary> library;

@@ -486,11 +486,16 @@ class CHdlProject final : public TComponent<CHdlProject> {
 
 // --- files
 
-std::string CHdlParserFile::Path() const {
-  const std::string& directory = *m_directory;
-  if (directory.empty() || directory.back() == '/' || directory.back() == '\\') return directory + m_name;
-  return directory + "/" + m_name;
+namespace {
+
+std::string JoinedPath(const std::string& directory, const std::string& name) {
+  if (directory.empty() || directory.back() == '/' || directory.back() == '\\') return directory + name;
+  return directory + "/" + name;
 }
+
+}  // namespace
+
+std::string CHdlParserFile::Path() const { return JoinedPath(*m_directory, m_name); }
 
 // The library's name when it answers one; a file without a library is in "work".
 std::string CHdlParserFile::LibraryName() {
@@ -512,15 +517,6 @@ Hdl::scan::Language CHdlParserFile::Language() {
   }
   return Hdl::scan::Language::kAuto;  // by extension, which tells Verilog from SystemVerilog
 }
-
-namespace {
-
-std::string JoinedPath(const std::string& directory, const std::string& name) {
-  if (directory.empty() || directory.back() == '/' || directory.back() == '\\') return directory + name;
-  return directory + "/" + name;
-}
-
-}  // namespace
 
 // The project file keeps, in the view's category, exactly the files the last scan included: a
 // header that is no project file joins the project as one the views manage themselves. The project

@@ -56,7 +56,7 @@ void Project::Impl::SeekAgain() {
   std::string text;
   for (const auto& [path, slots] : seekers) {
     const std::string name(pool.View(path));
-    if ((reader ? reader(name, &text) : ReadDiskFile(name, &text)) == ReadStatus::kOk) found.push_back(path);
+    if (ReadSource(reader, name, &text) == ReadStatus::kOk) found.push_back(path);
   }
   for (Sym path : found) MarkListed(seekers, path);
 }

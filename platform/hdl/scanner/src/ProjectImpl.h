@@ -119,11 +119,6 @@ struct Project::Impl {
     return file.language != Language::kAuto ? file.language : LanguageOfPath(pool.View(file.path));
   }
 
-  bool IsVerilog(const FileRec& file) const {
-    const Language language = LanguageOf(file);
-    return language == Language::kVerilog || language == Language::kSystemVerilog;
-  }
-
   void MarkModified(std::uint32_t slot) {
     FileRec& file = files[slot];
     file.modified = true;
@@ -146,9 +141,9 @@ struct Project::Impl {
   Reader reader;
   // Scans that found or left macros; while there are none no file depends on another's macros.
   std::size_t macroFiles = 0;
-  // Files came, went or moved: the macros a file finds where it starts may have changed. When
-  // only files went, only the macros they left (movedNames) can have changed; any other move
-  // sets movedAllNames.
+  // Files went or moved, or a scan left other macros: the macros a file finds where it starts may
+  // have changed. Only those named in movedNames can have, unless movedAllNames (a file that
+  // undefines all, or a new file order).
   bool macrosMoved = false;
   std::vector<Sym> movedNames;
   bool movedAllNames = false;

@@ -102,16 +102,14 @@ void Project::Impl::AppendSecondaryEdges(std::vector<Orderer::Edge>& into) {
   }
 }
 
-// Ordering reports only cycles of hard edges, among units or among files, and what looking up a
-// configuration's entity finds: with neither such cycles nor configurations it has nothing to say.
+// Ordering reports only cycles of hard edges, among units or among files. A configuration's hard
+// edges to its entity's architectures are added only as the order is worked out, so a project
+// with configurations is ordered; the secondary edges added then are soft and close no such cycle.
 bool Project::Impl::OrderMayReport() {
   for (std::uint32_t slot : dense) {
     if (units[slot].kind == UnitKind::kVhdlConfiguration) return true;
   }
-  std::vector<Orderer::Edge> unitEdges = edges;
-  AppendSecondaryEdges(unitEdges);
-  return Orderer::HasHardCycle(dense.size(), unitEdges) ||
-         Orderer::HasHardCycle(inFileOrder.size(), FileEdges(unitEdges));
+  return Orderer::HasHardCycle(dense.size(), edges) || Orderer::HasHardCycle(inFileOrder.size(), FileEdges(edges));
 }
 
 void Project::Impl::ResolveOrderMessages() {

@@ -144,6 +144,10 @@ ReadStatus ReadDiskFile(const std::string& path, std::string* text) {
   return ReadStatus::kOk;
 }
 
+ReadStatus ReadSource(const Reader& reader, const std::string& path, std::string* text) {
+  return reader ? reader(path, text) : ReadDiskFile(path, text);
+}
+
 namespace detail {
 
 std::string NormalizePath(std::string_view path) {
@@ -252,7 +256,7 @@ ScanResult ScanFile(const std::string& path, Language language, const ScanOption
   if (language == Language::kAuto) language = LanguageOfPath(path);
   if (language == Language::kUnknown || language == Language::kNone) return ScanText({}, language, path, options);
   std::string text;
-  const ReadStatus status = options.reader ? options.reader(path, &text) : ReadDiskFile(path, &text);
+  const ReadStatus status = ReadSource(options.reader, path, &text);
   if (status != ReadStatus::kOk) {
     ScanResult result;
     const bool missing = status == ReadStatus::kMissing;

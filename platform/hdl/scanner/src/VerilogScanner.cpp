@@ -721,7 +721,7 @@ class Lexer {
     const auto known = m_read.find(path);
     if (known != m_read.end()) return known->second.data() ? &known->second : nullptr;
     std::string content;
-    const ReadStatus status = m_options.reader ? m_options.reader(path, &content) : ReadDiskFile(path, &content);
+    const ReadStatus status = ReadSource(m_options.reader, path, &content);
     std::string_view& text = m_read[path];
     if (status != ReadStatus::kOk) {
       m_result.includesMissing.push_back(path);  // once: the next look is answered from m_read

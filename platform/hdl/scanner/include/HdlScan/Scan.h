@@ -174,6 +174,8 @@ struct MacroState {
 // Reads a whole file; the scanner reads design files and includes only through one.
 using Reader = std::function<ReadStatus(const std::string& path, std::string* text)>;
 ReadStatus ReadDiskFile(const std::string& path, std::string* text);
+// The text of `path` as `reader` gives it, or as the disk does when there is no reader.
+ReadStatus ReadSource(const Reader& reader, const std::string& path, std::string* text);
 
 struct ScanOptions {
   std::vector<std::string> macros;  // Verilog: "NAME" or "NAME=VALUE"
