@@ -898,6 +898,31 @@ TEST_F(RestoreTest, WhatTheUserWroteSinceAKilledRestoreIsKeptBesideWhatIsPutBack
   EXPECT_GT(killed, 2);
 }
 
+// What lies at the restore folder's name and records no restore's folder is none of a restore's:
+// a file, or a folder without a journal, stays through the open with a warning naming it, and a
+// restore fails until it is gone.
+TEST_F(RestoreTest, WhatLiesAtTheRestoreFoldersNameWithoutItsRecordStays) {
+  const fs::path folder = m_dir / ".p.restore";
+  for (const bool asFolder : {true, false}) {
+    ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+    if (asFolder) {
+      WriteText(folder / "notes.txt", "the user's");
+      WriteText(folder / "made", "1 2\n");
+    } else {
+      WriteText(folder, "the user's");
+    }
+    Port_MsgManData::ClearCaptured();
+    OpenProject();
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning, "\"" + folder.string() + "\" is left as it is"));
+    EXPECT_EQ(ReadText(asFolder ? folder / "notes.txt" : folder), "the user's");
+    EXPECT_NE(Restore(), kSuccess);
+    EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "old");
+    fs::remove_all(folder);
+  }
+  EXPECT_EQ(Restore(), kSuccess);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(folder)));
+}
+
 // A folder the restore brought in whole, into which the user put a file after the restore was
 // killed, is theirs now: the undo keeps it beside, with the file, instead of taking it away.
 TEST_F(RestoreTest, AFolderTheUserWroteInSinceAKilledRestoreIsKept) {

@@ -57,12 +57,14 @@ struct Folder {
         staged(root / "new"),
         kept(root / "old"),
         added(root / "added"),
-        journal(root / "journal") {}
+        journal(root / "journal"),
+        made(root / "made") {}
   fs::path root;
   fs::path staged;  // the snapshot's copies, until each is put in place
   fs::path kept;    // the live entries they replaced
   fs::path added;   // a mark for each entry the project did not have, made before it moves in
   fs::path journal;
+  fs::path made;  // the folder's device and inode, written as soon as the restore made it
 };
 
 // What tells the entry a restore switched in from another put at its name since: its device,
@@ -517,24 +519,63 @@ String RestoreFolder(const String& projectFile) {
   return Text(file.parent_path() / ("." + file.stem().string() + ".restore"));
 }
 
+namespace {
+
+std::string FolderRecord(const fs::path& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::string();
+  return std::to_string(info.st_dev) + " " + std::to_string(info.st_ino) + "\n";
+}
+
+// Records the folder this restore just made as its own.
+bool MarkAsMade(const Folder& folder) {
+  const std::string record = FolderRecord(folder.root);
+  const int fd = ::open(folder.made.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+  if (record.empty() || fd < 0) {
+    if (fd >= 0) ::close(fd);
+    return false;
+  }
+  const bool written = ::write(fd, record.data(), record.size()) == static_cast<ssize_t>(record.size());
+  return ::close(fd) == 0 && written;
+}
+
+// Whether the folder records itself as one a restore made: a folder at the name that does not
+// is none of the restore's, whatever it holds.
+bool MadeByARestore(const Folder& folder) {
+  std::string text;
+  return ReadRegularFile(folder.made.string(), text, 64) && !text.empty() && text == FolderRecord(folder.root);
+}
+
+void LeftAsItIs(const fs::path& path) {
+  Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
+      .issueWarning("\"%s\" is left as it is: it is no folder a snapshot restore made there. A restore of this "
+                    "project fails until it is removed.\n",
+                    path.c_str());
+}
+
+}  // namespace
+
 Status FinishInterruptedRestore(const String& projectFile) {
   if (projectFile.empty()) return kSuccess;
   const Folder folder(projectFile);
   const fs::file_type type = TypeOf(folder.root);
   if (type == fs::file_type::not_found) return kSuccess;
-  // Only a directory of its own is a restore's: anything else at the name is taken away
-  // as itself, never followed.
+  // Only a directory of its own is a restore's: anything else at the name stays, never followed.
   if (type != fs::file_type::directory) {
-    std::error_code error;
-    fs::remove(folder.root, error);
-    return error ? Fail(kDirectoryWriteFailed, "ERROR: ICheckpoint - Cannot remove \"%s\".\n", folder.root.c_str()) : kSuccess;
+    LeftAsItIs(folder.root);
+    return kSuccess;
   }
   // Held while a restore works in its folder, so that no other open or restore, in this
   // process or another, takes the folder for one that was killed.
   DirectoryLock lock;
   if (!lock.Take(folder.root.string(), false)) return kOwnerMissing;
-  // Without its journal the restore had not begun to replace anything.
+  // Without its journal the restore had not begun to replace anything: its folder goes when it
+  // records itself as a restore's, and anything else there stays.
   if (!Present(folder.journal)) {
+    if (!MadeByARestore(folder)) {
+      LeftAsItIs(folder.root);
+      return kSuccess;
+    }
     return Discard(folder) ? kSuccess
                            : Fail(kDirectoryWriteFailed, "ERROR: ICheckpoint - Cannot remove \"%s\".\n", folder.root.c_str());
   }
@@ -587,8 +628,7 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
     return AnotherRestore(folder);
   }
   if (TypeOf(folder.root) == fs::file_type::not_found || !lock.Take(folder.root.string(), false) ||
-      !lock.Is(folder.root.string()) ||
-      !Port::File::mkdir(Text(folder.staged), false)) {
+      !lock.Is(folder.root.string()) || !MarkAsMade(folder) || !Port::File::mkdir(Text(folder.staged), false)) {
     if (lock.Is(folder.root.string())) std::ignore = Discard(folder);
     return Fail(kDirectoryWriteFailed,
                 "ERROR: ICheckpoint::RestoreCheckpointProject - Cannot make the folder to perform the restore: "
