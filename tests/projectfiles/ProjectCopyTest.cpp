@@ -112,14 +112,18 @@ class ProjectCopyTest : public XhlcProject {
   // An archive in a child process that ends at the nth call of `operation` on a path holding
   // `pathPart`, as a kill there would end it.
   void KillArchiveAt(const fs::path& archive, const char* operation, int nth, const char* pathPart) {
+    ASSERT_TRUE(ArchiveKilledAt(archive, operation, nth, pathPart)) << operation;
+  }
+  // Whether an archive run in a child process ended at the nth call of `operation`.
+  bool ArchiveKilledAt(const fs::path& archive, const char* operation, int nth, const std::string& pathPart) {
     const pid_t child = ::fork();
     if (child == 0) {
       Port::FaultInjection::Exit(operation, nth, pathPart);
       ::_exit(Copies()->SaveAsArchive(archive.c_str(), nullptr) == Hvd::kSuccess ? 0 : 1);
     }
     int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == Port::FaultInjection::kExitStatus) << operation;
+    EXPECT_EQ(::waitpid(child, &status, 0), child);
+    return WIFEXITED(status) && WEXITSTATUS(status) == Port::FaultInjection::kExitStatus;
   }
 
   Port::FaultInjection::Scope m_faults;
@@ -519,11 +523,17 @@ TEST_F(ProjectCopyTest, ArchivesAtOnceLeaveNoTmpBehind) {
   }
   EXPECT_EQ(ReadText(tmp / "other" / "x.txt"), "another archive's");
 
+  // One that no archive marked stays while it holds anything; empty, as an archive killed while
+  // it took "tmp" away leaves it, it would keep later archives from recording their folders, and
+  // goes.
   fs::remove_all(tmp);
-  fs::create_directories(tmp);
+  WriteText(tmp / "notes.txt", "mine");
   ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
-  EXPECT_TRUE(fs::is_directory(tmp));
-  EXPECT_TRUE(fs::is_empty(tmp));
+  EXPECT_EQ(ReadText(tmp / "notes.txt"), "mine");
+  EXPECT_FALSE(fs::exists(tmp / ".made_by_archive"));
+  fs::remove(tmp / "notes.txt");
+  ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  EXPECT_FALSE(fs::exists(tmp));
 }
 
 // A working directory that cannot take "tmp" (no permission, a read-only file system) is named
@@ -599,6 +609,37 @@ TEST_F(ProjectCopyTest, TheNextArchiveTakesAwayWhatAKilledOneLeft) {
   EXPECT_EQ(Tree(tmp), (Names{".made_by_archive", "notes.txt"}));
 }
 
+// A folder the user makes at the name of a killed archive's folder in "tmp", after taking that
+// one away by hand, is the user's even where the file system gives it the freed inode: the next
+// archive leaves it, named. An empty "tmp" that an archive killed as it took "tmp" away left
+// without its mark goes with the next archive, which then leaves nothing behind.
+TEST_F(ProjectCopyTest, AnArchiveTakesAwayOnlyWhatProvesItselfItsOwnOrHoldsNothing) {
+  MakeProject();
+  const fs::path archive = m_root / "out/p.zip";
+  const fs::path tmp = m_dir / "tmp";
+  KillArchiveAt(archive, "copy_p", 1, "c.vhd");
+  fs::path own;
+  for (const fs::directory_entry& entry : fs::directory_iterator(tmp))
+    if (entry.is_directory()) own = entry.path();
+  ASSERT_FALSE(own.empty());
+  std::ignore = RemadeWithItsInode(own);
+  Port_MsgManData::ClearCaptured();
+  ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(own / "notes.txt"), "the user's");
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning, "\"" + own.string() + "\" is left as it is"));
+
+  fs::remove_all(tmp);
+  bool left = false;
+  for (int nth = 1; nth < 100 && !left; ++nth) {
+    fs::remove_all(tmp);
+    if (!ArchiveKilledAt(archive, "rmdir", nth, tmp.string())) break;
+    left = fs::is_directory(tmp) && fs::is_empty(tmp);
+  }
+  ASSERT_TRUE(left) << "no kill left an empty, unmarked \"tmp\"";
+  ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+  EXPECT_FALSE(fs::exists(tmp));
+}
+
 // Files a user keeps in a "tmp" that a killed archive left are the user's, whatever their
 // names: the next archive takes away only the folder the killed one recorded as its own, and
 // names what looks like an archive's but was not recorded. The same holds in the "tmp" of a
@@ -622,7 +663,7 @@ TEST_F(ProjectCopyTest, UserFilesInAnArchivesTmpStayWhateverTheirNames) {
     for (const std::string& name : mine) WriteText(tmp / name, "mine");
     // A record naming a folder of the user's, which is not the folder it records.
     WriteText(tmp / "planted" / "notes.txt", "mine");
-    std::ofstream(tmp / ".made_by_archive", std::ios::app) << "planted 1 2\n";
+    std::ofstream(tmp / ".made_by_archive", std::ios::app) << "planted 0123456789abcdef0123456789abcdef\n";
     Port_MsgManData::ClearCaptured();
     ASSERT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess) << working;
     Names left = mine;

@@ -669,9 +669,10 @@ TEST_F(DescribedRestoreTest, ADescriptionThatCannotBeSavedRollsTheRestoreBack) {
   EXPECT_NE(ReadText(m_snapshot / "p.xhlc").find("when taken"), std::string::npos);
 }
 
-// When even the way back fails, the live entries are kept and named, never removed, and the
-// next snapshot operation puts them back.
-TEST_F(RestoreTest, EntriesThatCannotBePutBackAreKeptUntilTheNextOperation) {
+// When even the way back fails, the live entries are kept and named, never removed: the
+// project is not opened over a half-restored folder, the user is told where its own files
+// wait, and the next open puts them back.
+TEST_F(RestoreTest, EntriesThatCannotBePutBackAreKeptUntilTheNextOpen) {
   m_helperObject->openFailures = 1;
   {
     Port::FaultInjection::Scope faults;
@@ -686,6 +687,11 @@ TEST_F(RestoreTest, EntriesThatCannotBePutBackAreKeptUntilTheNextOperation) {
   }
   ASSERT_FALSE(kept.empty());
   EXPECT_EQ(ReadText(fs::path(kept) / "old" / "src" / "a.vhd"), "old");
+  EXPECT_FALSE(ProjectOpen());
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "The interrupted snapshot restore of \"" + m_file.string() +
+                                                             "\" could not be undone"));
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "are kept in \"" + kept + "\""));
+  ASSERT_EQ(m_project->Open(m_file.c_str()), kSuccess);
   EXPECT_EQ(Listed(), Strings{"s"});
   EXPECT_FALSE(fs::exists(kept));
   ExpectAsItWas("put back later");
@@ -770,8 +776,9 @@ TEST_F(RestoreTest, AKilledRestoreIsUndoneByTheNextOperation) {
   EXPECT_EQ(after.at("src/a.vhd"), "file new");
   EXPECT_EQ(after.at("keep.txt"), "file live only");
   EXPECT_EQ(after.count("p.hdp"), 0u);
-  for (const char* operation : {"mkdir", "copy_p", "rename", "remove_f"}) {
+  for (const char* operation : {"mkdir", "copy_p", "rename", "remove_f", "rmdir"}) {
     int undone = 0;
+    int kills = 0;
     for (int nth = 1; nth < 200; ++nth) {
       PutTree(m_dir, before);
       const bool killed = KilledAt([this] { return Restore(); }, operation, nth);
@@ -781,8 +788,11 @@ TEST_F(RestoreTest, AKilledRestoreIsUndoneByTheNextOperation) {
       EXPECT_FALSE(fs::exists(fs::symlink_status(m_dir / ".p.restore"))) << operation << " " << nth;
       if (left == before && killed) ++undone;
       if (!killed) break;
+      ++kills;
     }
-    EXPECT_GT(undone, 0) << operation;
+    // A restore removes its folders only once it is over, with nothing left to undo.
+    if (std::string_view(operation) == "rmdir") EXPECT_GT(kills, 0) << operation;
+    else EXPECT_GT(undone, 0) << operation;
   }
 }
 
@@ -934,6 +944,117 @@ TEST_F(RestoreTest, AFolderTheUserWroteInSinceAKilledRestoreIsKept) {
   OpenProject();
   EXPECT_EQ(ReadText(m_dir / "lib.kept" / "mine.txt"), "the user's");
   EXPECT_FALSE(fs::exists(m_dir / "lib"));
+  EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "old");
+}
+
+// A restore folder taken away by hand after a killed restore and put back as a copy, record
+// and all, may have the freed inode: it is the user's copy, never a folder the restore made.
+TEST_F(RestoreTest, ACopyOfAKilledRestoresFolderAtItsNameStays) {
+  const fs::path folder = m_dir / ".p.restore";
+  ASSERT_TRUE(KilledAt([this] { return Restore(); }, "mkdir", 1, ".p.restore/new"));
+  ASSERT_FALSE(fs::exists(folder / "journal"));
+  const std::string record = ReadText(folder / "made");
+  ASSERT_FALSE(record.empty());
+  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+  std::ignore = RemadeWithItsInode(folder);
+  WriteText(folder / "made", record);
+  Port_MsgManData::ClearCaptured();
+  OpenProject();
+  EXPECT_EQ(ReadText(folder / "notes.txt"), "the user's");
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning, "\"" + folder.string() + "\" is left as it is"));
+}
+
+// An undo that cannot finish (a user who cannot write the project's folder, every name to keep
+// the user's file under taken) fails the open with an error naming the interrupted restore and
+// the folder that keeps the project's own files, and moves nothing; an open that can finish it
+// later does.
+TEST_F(RestoreTest, AnUndoThatCannotFinishFailsTheOpenAndMovesNothing) {
+  const fs::path folder = m_dir / ".p.restore";
+  const auto refused = [&](uid_t uid) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      if (uid != 0 && ::setuid(uid) != 0) ::_exit(2);
+      Port_MsgManData::ClearCaptured();
+      AutoRelease<Hvd::IProject> again(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+      const bool told =
+          again->Open(m_file.c_str()) != kSuccess &&
+          Captured(Port_MsgManData::Severity::Error,
+                   "The interrupted snapshot restore of \"" + m_file.string() + "\" could not be undone") &&
+          Captured(Port_MsgManData::Severity::Error, "are kept in \"" + folder.string() + "\"");
+      ::_exit(told ? 0 : 1);
+    }
+    int status = 0;
+    EXPECT_EQ(::waitpid(child, &status, 0), child);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  };
+  // Every entry switched in, killed as it lets go of its journal; the user then writes a file.
+  ASSERT_TRUE(KilledAt([this] { return Restore(); }, "remove_f", 1, "journal"));
+  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+  fs::remove(m_dir / "src" / "a.vhd");
+  WriteText(m_dir / "src" / "a.vhd", "mine");
+  if (::getuid() == 0) {
+    // The project's own user, with its folders made read-only.
+    constexpr uid_t kUser = 65534;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(m_dir))
+      ASSERT_EQ(::lchown(entry.path().c_str(), kUser, kUser), 0);
+    ASSERT_EQ(::lchown(m_dir.c_str(), kUser, kUser), 0);
+    for (const fs::path& folder : {m_dir, m_dir / "src"}) fs::permissions(folder, fs::perms(0555));
+    const Tree left = TreeOf(m_dir);
+    EXPECT_TRUE(refused(kUser)) << "a user who cannot write the project's folder";
+    EXPECT_EQ(TreeOf(m_dir), left);
+    for (const fs::path& folder : {m_dir, m_dir / "src"}) fs::permissions(folder, fs::perms(0755));
+  }
+  for (int n = 0; n < 1000; ++n)
+    WriteText(m_dir / "src" / (n == 0 ? std::string("a.vhd.kept") : "a.vhd.kept" + std::to_string(n)), "taken");
+  const Tree left = TreeOf(m_dir);
+  EXPECT_TRUE(refused(0)) << "every name to keep the user's file under taken";
+  EXPECT_EQ(TreeOf(m_dir), left);
+  fs::remove(m_dir / "src" / "a.vhd.kept7");
+  OpenProject();
+  EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "old");
+  EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd.kept7"), "mine");
+  EXPECT_FALSE(fs::exists(folder));
+}
+
+// A file the user edits in place after a killed restore, to the same size and with its
+// modification time put back, is still the user's: what it holds tells it from the staged copy.
+TEST_F(RestoreTest, ASameSizeEditWithItsTimePutBackIsKept) {
+  ASSERT_TRUE(KilledAt([this] { return Restore(); }, "remove_f", 1, "journal"));
+  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+  const fs::path file = m_dir / "src" / "a.vhd";
+  ASSERT_EQ(ReadText(file), "new");
+  struct stat before {};
+  ASSERT_EQ(::lstat(file.c_str(), &before), 0);
+  std::ofstream(file, std::ios::binary | std::ios::in | std::ios::out) << "NEW";
+  const struct timespec times[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+  OpenProject();
+  EXPECT_EQ(ReadText(file), "old");
+  EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd.kept"), "NEW");
+}
+
+// What the restore's own reopen wrote (the parser's log, the generated-project file) is the
+// library's: a restore killed after it is undone without keeping those aside as the user's.
+TEST_F(RestoreTest, WhatTheRestoresReopenWroteIsNoUsersEdit) {
+  for (const char* name : {"hdlparser.log", "p.ghlc"}) WriteText(m_snapshot / name, "as taken");
+  ASSERT_TRUE(KilledAt(
+      [this] {
+        const Hvd::Status restored = Restore();
+        return restored;
+      },
+      "remove_f", 1, "journal"));
+  // As the reopen leaves them, written again.
+  for (const char* name : {"hdlparser.log", "p.ghlc"}) {
+    fs::remove(m_dir / name);
+    WriteText(m_dir / name, "written by the reopen");
+  }
+  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+  Port_MsgManData::ClearCaptured();
+  OpenProject();
+  for (const char* name : {"hdlparser.log", "p.ghlc"}) {
+    EXPECT_FALSE(fs::exists(m_dir / (std::string(name) + ".kept"))) << name;
+    EXPECT_FALSE(Captured(Port_MsgManData::Severity::Warning, (m_dir / name).string())) << name;
+  }
   EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "old");
 }
 
@@ -1233,6 +1354,94 @@ TEST_F(SnapshotTest, AClaimThatDoesNotRecordItsFolderLeavesTheFolderAlone) {
   ASSERT_EQ(manager.Face()->CreateCheckpoint("empty", "", again.Receive()), kSuccess);
   EXPECT_EQ(again->CreateCheckpointProject(), Hvd::kFailure);
   EXPECT_EQ(ReadText(snapshots / "empty" / "notes.txt"), "the user's");
+}
+
+// A claim is read only under a snapshot's name and only as a file of one name: one named for
+// ".." that records the project's folder, or a second name of a file elsewhere (in the form
+// a take writes, or the older one), takes nothing away, and the take goes on.
+TEST_F(SnapshotTest, AClaimNamedForNoSnapshotOrLinkedElsewhereTakesNothingAway) {
+  auto* project = new CopyingProjectDouble(m_dir / "p.xhlc", m_dir);
+  AutoRelease<Hvd::IProject2> held(project);
+  Hvd::CCheckpointManager manager(held.Get());
+  const fs::path snapshots = m_dir / "snapshots";
+  WriteText(m_dir / "src" / "a.vhd", "the user's");
+  const auto record = [](const fs::path& folder) {
+    struct stat info {};
+    EXPECT_EQ(::stat(folder.c_str(), &info), 0);
+    return std::to_string(info.st_dev) + " " + std::to_string(info.st_ino) + "\n";
+  };
+  WriteText(snapshots / "....take", record(m_dir));
+  KillTakeDuringCopy(*project, manager, snapshots, "linked");
+  const fs::path linked = snapshots / ".linked.take";
+  WriteText(m_root / "elsewhere.txt", ReadText(linked));
+  fs::remove(linked);
+  fs::create_hard_link(m_root / "elsewhere.txt", linked);
+  WriteText(snapshots / "older" / "notes.txt", "the user's");
+  WriteText(m_root / "elsewhere-older.txt", record(snapshots / "older"));
+  fs::create_hard_link(m_root / "elsewhere-older.txt", snapshots / ".older.take");
+  const std::string token = ReadText(linked);
+
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(Take(manager, "next"), kSuccess);
+  EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "the user's");
+  EXPECT_EQ(ReadText(snapshots / "next" / "p.snp"), "copy ");
+  EXPECT_EQ(ReadText(snapshots / "linked" / "partial.vhd"), "from a killed take");
+  EXPECT_EQ(ReadText(snapshots / "older" / "notes.txt"), "the user's");
+  EXPECT_EQ(ReadText(m_root / "elsewhere.txt"), token);
+  for (const char* name : {"linked", "older"})
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning,
+                         "The folder \"" + (snapshots / name).string() + "\" is left as it is"))
+        << name;
+  EXPECT_TRUE(fs::exists(snapshots / "....take"));
+}
+
+// A folder the user makes at a killed take's name, after taking the take's away by hand, is the
+// user's, even where the file system gives it the freed inode: the next take leaves it, named.
+TEST_F(SnapshotTest, AFolderMadeAgainAtAKilledTakesNameStaysWhateverItsInode) {
+  auto* project = new CopyingProjectDouble(m_dir / "p.xhlc", m_dir);
+  AutoRelease<Hvd::IProject2> held(project);
+  Hvd::CCheckpointManager manager(held.Get());
+  const fs::path snapshots = m_dir / "snapshots";
+  KillTakeDuringCopy(*project, manager, snapshots, "killed");
+  std::ignore = RemadeWithItsInode(snapshots / "killed");
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(Take(manager, "next"), kSuccess);
+  EXPECT_EQ(ReadText(snapshots / "killed" / "notes.txt"), "the user's");
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning,
+                       "The folder \"" + (snapshots / "killed").string() + "\" is left as it is"));
+}
+
+// What a take killed before its token or its mark was written leaves holds nothing: a claim
+// beside no folder or an empty one, or beside a folder with only an empty mark. It goes at the
+// next take, and a take of that name then succeeds; a snapshot's own leftover mark goes too.
+TEST_F(SnapshotTest, WhatAKilledTakeLeftHoldingNothingGoesAndFreesItsName) {
+  auto* project = new CopyingProjectDouble(m_dir / "p.xhlc", m_dir);
+  AutoRelease<Hvd::IProject2> held(project);
+  Hvd::CCheckpointManager manager(held.Get());
+  const fs::path snapshots = m_dir / "snapshots";
+  const std::string token = "0123456789abcdef0123456789abcdef\n";
+  WriteText(snapshots / ".bare.take", "");
+  WriteText(snapshots / ".empty.take", "");
+  fs::create_directories(snapshots / "empty");
+  WriteText(snapshots / ".token.take", token);
+  fs::create_directories(snapshots / "token");
+  WriteText(snapshots / ".cut.take", token);
+  WriteText(snapshots / "cut" / ".made_by_take", "");
+  // A take killed once marked, before it let go, and one killed as it makes its folder.
+  ASSERT_TRUE(KilledAt([&] { return Take(manager, "done"); }, "remove_f", 1, "done/.made_by_take"));
+  ASSERT_TRUE(fs::exists(snapshots / "done" / ".made_by_take"));
+  ASSERT_TRUE(KilledAt([&] { return Take(manager, "killed"); }, "mkdir", 1, "snapshots/killed"));
+  ASSERT_TRUE(fs::exists(snapshots / ".killed.take"));
+
+  for (const char* name : {"bare", "empty", "token", "cut", "killed"}) {
+    EXPECT_EQ(Take(manager, name), kSuccess) << name;
+    EXPECT_EQ(ReadText(snapshots / name / "p.snp"), "copy ") << name;
+    EXPECT_FALSE(fs::exists(snapshots / ("." + std::string(name) + ".take"))) << name;
+  }
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(snapshots))
+    EXPECT_NE(entry.path().filename(), ".made_by_take") << entry.path();
+  EXPECT_EQ(ReadText(snapshots / "done" / "p.snp"), "copy ");
+  EXPECT_FALSE(fs::exists(snapshots / ".done.take"));
 }
 
 // The whole road with the project's own copy and bundle: taken, changed, restored.

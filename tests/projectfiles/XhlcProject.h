@@ -67,6 +67,33 @@ inline Stamp StampOf(const fs::path& path) {
   return {info.st_ino, static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
 }
 
+// Takes the folder at `path` away, as a user would by hand, and makes one of the user's there
+// that the file system gives the freed inode, as ext4 does at once; the new folder holds
+// `notes.txt`. False when the inode did not come back within some tries: the folder is then
+// made all the same.
+inline bool RemadeWithItsInode(const fs::path& path) {
+  struct stat before {};
+  if (::lstat(path.c_str(), &before) != 0) return false;
+  // Made before the removal, so that it does not take the freed inode itself.
+  const fs::path hold = path.parent_path().parent_path() / (".hold_" + path.filename().string());
+  fs::create_directories(hold);
+  fs::remove_all(path);
+  bool reused = false;
+  for (int i = 0; i < 4096 && !reused; ++i) {
+    const fs::path made = hold / std::to_string(i);
+    struct stat info {};
+    if (!fs::create_directory(made) || ::lstat(made.c_str(), &info) != 0) break;
+    if (info.st_ino == before.st_ino && info.st_dev == before.st_dev) {
+      fs::rename(made, path);
+      reused = true;
+    }
+  }
+  fs::remove_all(hold);
+  fs::create_directories(path);
+  WriteText(path / "notes.txt", "the user's");
+  return reused;
+}
+
 inline bool Captured(Port_MsgManData::Severity severity, const std::string& part) {
   for (const auto& record : Port_MsgManData::Captured()) {
     if (record.severity == severity && record.text.find(part) != std::string::npos) return true;

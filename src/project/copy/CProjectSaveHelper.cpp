@@ -36,6 +36,7 @@
 #include "utils/DmUtils.h"
 #include "utils/FileStamp.h"
 #include "utils/FileUtils.h"
+#include "utils/OwnedFolder.h"
 
 namespace Hvd {
 
@@ -376,12 +377,12 @@ bool LooksLikeArchiveScratch(const std::string& name) {
   return name.size() == 8 && name.rfind("zi", 0) == 0 && alnum(2, 6);
 }
 
-// One line of an archive's mark: the name in "tmp" of the folder an archive made there, and
-// that folder's device and inode, taken after its mkdir.
+// One line of an archive's mark: the name in "tmp" of the folder an archive makes there, and
+// the random token it writes into that folder's own mark right after its mkdir. The line is
+// written before the mkdir, so that a folder a killed archive made is always recorded.
 struct ScratchRecord {
   std::string name;
-  std::uint64_t device = 0;
-  std::uint64_t inode = 0;
+  std::string token;
 };
 
 // The records of a mark; none from a line that is not one (a line cut short by a kill, or
@@ -393,7 +394,7 @@ std::vector<ScratchRecord> ParseRecords(const std::string& text) {
     std::istringstream fields(line);
     ScratchRecord record;
     std::string rest;
-    if (!(fields >> record.name >> record.device >> record.inode) || (fields >> rest)) continue;
+    if (!(fields >> record.name >> record.token) || (fields >> rest)) continue;
     if (record.name == "." || record.name == ".." || record.name.find('/') != std::string::npos) continue;
     records.push_back(std::move(record));
   }
@@ -402,11 +403,13 @@ std::vector<ScratchRecord> ParseRecords(const std::string& text) {
 
 // The "tmp" directory of a working directory, shared by the archives under way there. The
 // archive that makes it marks it. Each archive works in a folder of its own there, which it
-// records in the mark with its device and inode once made; the last archive out takes away the
-// recorded folders that killed archives left, and the directory itself when only the mark is
-// left in it. What no archive recorded, or what is no longer the folder recorded, stays, named
-// in a warning; so does a "tmp" that no archive made. The working directory is held locked
-// while one comes or goes, so that none comes between the last one's look and its removal.
+// records in the mark with a token that the folder's own mark holds; the last archive out takes
+// away the recorded folders that killed archives left, and the directory itself when only the
+// mark is left in it. What no archive recorded, or what does not hold its record's token (a
+// folder made again at a freed name may have the freed inode), stays, named in a warning; so
+// does a "tmp" that no archive made, unless it holds nothing. The working directory is held
+// locked while one comes or goes, so that none comes between the last one's look and its
+// removal.
 class SharedTmp {
  public:
   SharedTmp(const String& workingDirectory, const String& tmpDirectory)
@@ -420,6 +423,11 @@ class SharedTmp {
   Status Enter() {
     DirectoryLock guard;
     if (!guard.Take(m_working, true) && guard.Busy()) return Busy(m_working);
+    // An empty "tmp" without its mark is what an archive killed as it took "tmp" away, or
+    // before it marked it, left: nothing is lost with it, and it would keep every later
+    // archive from recording its folder.
+    if (DirectoryLock idle; !Marked() && OwnedFolder::HoldsNothing(m_tmp, kMark) && idle.Take(m_tmp, false))
+      std::ignore = Port::File::rmdir(String(m_tmp));
     if (!Port::File::exist(String(m_tmp))) {
       if (Port::File::mkdir(String(m_tmp), false)) {
         const int fd = ::open(m_mark.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -443,20 +451,18 @@ class SharedTmp {
     return kSuccess;
   }
 
-  // Makes this archive's own folder in "tmp", under a name free there, and records it in the
-  // mark; empty when none could be made.
+  // Makes this archive's own folder in "tmp", under a name free there, recorded in the mark
+  // first and marked with its token right after its mkdir; empty when none could be made.
   String MakeOwn() {
-    for (int attempt = 0; attempt < 10 && m_own.empty(); ++attempt) {
+    m_ownToken = OwnedFolder::NewToken();
+    for (int attempt = 0; attempt < 10 && m_own.empty() && !m_ownToken.empty(); ++attempt) {
       const String name = P::Leaf(Port::File::tmpnam(m_tmp.c_str()));
       if (name.empty()) break;
       const String own = P::Join(String(m_tmp), name);
-      if (!Port::File::mkdir(own, false)) continue;
-      struct stat made {};
-      if (::lstat(own.c_str(), &made) != 0) continue;
-      m_own = own.str();
-      m_ownDevice = made.st_dev;
-      m_ownInode = made.st_ino;
       Record(name.str());
+      if (!Port::File::mkdir(own, false)) continue;
+      m_own = own.str();
+      if (!OwnedFolder::Mark(m_own, kOwnMark, m_ownToken)) RemoveOwn();
     }
     return String(m_own);
   }
@@ -479,6 +485,8 @@ class SharedTmp {
 
  private:
   static constexpr const char* kMark = ".made_by_archive";
+  // The mark inside an archive's own folder, holding the token its record holds.
+  static constexpr const char* kOwnMark = ".archive_token";
   // A line a record, one an archive that was killed before the last one out took its folder
   // away: a mark longer than this is none that archives wrote.
   static constexpr std::size_t kMarkBound = 64 * 1024;
@@ -512,38 +520,24 @@ class SharedTmp {
   void Record(const std::string& name) const {
     const int fd = OpenMark(O_WRONLY | O_APPEND);
     if (fd < 0) return;
-    const std::string line = name + " " + std::to_string(m_ownDevice) + " " + std::to_string(m_ownInode) + "\n";
+    const std::string line = name + " " + m_ownToken + "\n";
     std::ignore = ::write(fd, line.data(), line.size());
     ::close(fd);
   }
-  // Whether `path` is still the folder made as (`device`, `inode`).
-  static bool IsFolder(const std::string& path, std::uint64_t device, std::uint64_t inode) {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-           static_cast<std::uint64_t>(info.st_dev) == device && static_cast<std::uint64_t>(info.st_ino) == inode;
+  // Whether `path` is the folder an archive made with `token`, or one that holds nothing.
+  static bool Ours(const std::string& path, const std::string& token) {
+    return OwnedFolder::Proves(path, kOwnMark, token) || OwnedFolder::HoldsNothing(path, kOwnMark);
   }
+  // Killed while it goes, what is left still proves itself: its mark goes last.
   void RemoveOwn() {
     if (m_own.empty()) return;
-    if (IsFolder(m_own, m_ownDevice, m_ownInode)) std::ignore = FileUtils::RemoveItem(String(m_own));
+    if (Ours(m_own, m_ownToken)) std::ignore = OwnedFolder::RemoveMarkLast(m_own, kOwnMark);
     m_own.clear();
   }
   // The whole mark, read to its bound; nothing when it is over it or cannot be read.
   std::optional<std::string> ReadMark() const {
-    const int fd = OpenMark(O_RDONLY);
-    if (fd < 0) return std::nullopt;
-    std::string text(kMarkBound + 1, '\0');
-    std::size_t length = 0;
-    bool failed = false;
-    while (length < text.size()) {
-      const ssize_t got = ::read(fd, text.data() + length, text.size() - length);
-      if (got < 0 && errno == EINTR) continue;
-      failed = got < 0;
-      if (got <= 0) break;
-      length += static_cast<std::size_t>(got);
-    }
-    ::close(fd);
-    if (failed || length > kMarkBound) return std::nullopt;
-    text.resize(length);
+    std::string text;
+    if (!OwnedFolder::ReadSmallFile(m_mark, kMarkBound, text)) return std::nullopt;
     return text;
   }
   // Held alone, "tmp" has no archive under way: the folders that killed archives recorded go,
@@ -563,13 +557,13 @@ class SharedTmp {
       recorded.insert(record.name);
       std::error_code error;
       if (std::filesystem::symlink_status(path, error).type() == std::filesystem::file_type::not_found) continue;
-      if (!IsFolder(path, record.device, record.inode)) {
+      if (!Ours(path, record.token)) {
         LeftAlone(path, "it is not the folder that a killed archive made there");
         continue;
       }
-      std::ignore = FileUtils::RemoveItem(String(path));
-      if (IsFolder(path, record.device, record.inode))
-        kept += record.name + " " + std::to_string(record.device) + " " + std::to_string(record.inode) + "\n";
+      if (!OwnedFolder::RemoveMarkLast(path, kOwnMark) &&
+          std::filesystem::symlink_status(path, error).type() != std::filesystem::file_type::not_found)
+        kept += record.name + " " + record.token + "\n";
     }
     if (kept != *text) {
       if (const int fd = OpenMark(O_WRONLY); fd >= 0) {
@@ -599,8 +593,7 @@ class SharedTmp {
   std::string m_mark;
   DirectoryLock m_use;  // shared by each archive while it works in "tmp"
   std::string m_own;    // this archive's folder in "tmp", while it is there
-  std::uint64_t m_ownDevice = 0;
-  std::uint64_t m_ownInode = 0;
+  std::string m_ownToken;
 };
 
 // The zip of the project's own files, run beside the rest of the archive's work: a few zips of

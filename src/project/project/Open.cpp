@@ -209,8 +209,8 @@ Status CProject::XIProject::Open(const String& given) {
                 std::strerror(error));
   }
   // A snapshot restore killed half-way is undone before anything of the project is read; one
-  // whose journal does not match the project's files leaves it as it is, and unopened.
-  if (!path.empty() && Snapshots::FinishInterruptedRestore(path) == kFailure) {
+  // that cannot be undone, whatever the reason, leaves it as it is, and unopened.
+  if (!path.empty() && Snapshots::FinishInterruptedRestore(path) != kSuccess) {
     return Fail(kFailure, "ERROR: IProject::Open - An interrupted snapshot restore of \"%s\" cannot be undone.\n",
                 path.c_str());
   }

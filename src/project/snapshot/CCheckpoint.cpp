@@ -29,6 +29,7 @@
 #include "project/snapshot/SnapshotPaths.h"
 #include "utils/DirectoryLock.h"
 #include "utils/FileUtils.h"
+#include "utils/OwnedFolder.h"
 #include "utils/PropertyAccessor.h"
 
 namespace Hvd {
@@ -62,12 +63,15 @@ bool HoldsMarker(const String& directory) {
 }
 
 // A take leaves a claim beside the directory it fills, ".NAME.take" in "snapshots", from before
-// the directory is made until its marker is written. Once the take's own mkdir made the
-// directory, the claim records its device and inode: a directory without a marker is taken away
-// only where its claim records that very directory, never a folder someone else put there, nor
-// one beside a claim that anyone could have planted.
+// the directory is made until its marker is written. The claim holds a random token, written
+// before the mkdir; right after it, the take writes the same token into a mark inside the
+// directory. A directory without a snapshot's marker is taken away only where its mark holds its
+// claim's token: never a folder someone else put there, a folder made again at a name a killed
+// take freed (which the file system may give the same inode), nor one beside a claim anyone could
+// have planted. A claim or directory that holds nothing (a take killed before its token or its
+// mark was written) goes too: nothing is lost with it.
 constexpr std::string_view kClaimSuffix = ".take";
-// "device inode\n" in decimal: anything longer is no claim a take wrote.
+// The token and its newline: anything longer is no claim a take wrote.
 constexpr std::size_t kClaimBound = 64;
 
 String ClaimPath(const String& directory) {
@@ -88,35 +92,16 @@ std::optional<Identity> IdentityOf(const std::string& path) {
   return Identity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
-// The directory a claim records. A claim is read as a regular file only, without following a
-// link at its name or waiting on it, and never beyond its bound.
-std::optional<Identity> ReadClaim(const fs::path& claim) {
-  const int fd = ::open(claim.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::array<char, kClaimBound + 1> buffer{};
-  std::size_t length = 0;
-  struct stat info {};
-  bool readable = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-  while (readable && length < buffer.size()) {
-    const ssize_t got = ::read(fd, buffer.data() + length, buffer.size() - length);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) readable = false;
-    if (got <= 0) break;
-    length += static_cast<std::size_t>(got);
-  }
-  ::close(fd);
-  if (!readable || length > kClaimBound) return std::nullopt;
-  const char* at = buffer.data();
-  const char* const end = buffer.data() + length;
-  Identity identity;
-  const auto number = [&](std::uint64_t& value, char after) {
-    const auto [stop, error] = std::from_chars(at, end, value);
-    if (error != std::errc() || stop == at || stop == end || *stop != after) return false;
-    at = stop + 1;
-    return true;
-  };
-  if (!number(identity.device, ' ') || !number(identity.inode, '\n') || at != end) return std::nullopt;
-  return identity;
+// The token a claim holds: empty for an empty claim (its take killed before writing it), none
+// for anything a take did not write, a claim of more than one name among them.
+std::optional<std::string> ReadClaim(const fs::path& claim) {
+  std::string text;
+  if (!OwnedFolder::ReadSmallFile(claim.string(), kClaimBound, text)) return std::nullopt;
+  if (text.empty()) return text;
+  if (text.back() != '\n') return std::nullopt;
+  text.pop_back();
+  if (text.empty() || text.find_first_not_of("0123456789abcdef") != std::string::npos) return std::nullopt;
+  return text;
 }
 
 void WarnLeftAlone(const String& directory, const fs::path& claim) {
@@ -126,11 +111,13 @@ void WarnLeftAlone(const String& directory, const fs::path& claim) {
                     directory.c_str(), claim.c_str());
 }
 
-// The claims that killed takes left, and the unmarked directories they made. A claim goes only
-// with the directory it records, by device and inode, or once that directory holds its marker:
-// nothing else proves a take made it. A directory that a take under way holds stays with its
-// claim, and so does a claim whose directory cannot be taken away; any other claim stays too,
-// with its folder, and a warning names them.
+// The claims that killed takes left, and the unmarked directories they made. Only a claim whose
+// name holds a snapshot's name is read, and only the directory of that name directly in
+// "snapshots" is looked at. A claim goes once its directory holds its marker, or is gone; the
+// directory goes with it only when its mark holds the claim's token, or when it holds nothing.
+// A directory that a take under way holds stays with its claim, and so does a claim whose
+// directory cannot be taken away; any other claim stays too, with its folder, and a warning
+// names them.
 void ReclaimKilledTakes(const String& snapshots) {
   std::vector<fs::path> claims;
   std::error_code error;
@@ -138,6 +125,7 @@ void ReclaimKilledTakes(const String& snapshots) {
        each.increment(error)) {
     const std::string name = each->path().filename().string();
     if (name.size() > 1 + kClaimSuffix.size() && name.front() == '.' && name.ends_with(kClaimSuffix) &&
+        Snapshots::IsValidName(String(name.substr(1, name.size() - 1 - kClaimSuffix.size()))) &&
         each->symlink_status(error).type() == fs::file_type::regular) {
       claims.push_back(each->path());
     }
@@ -145,18 +133,30 @@ void ReclaimKilledTakes(const String& snapshots) {
   for (const fs::path& claim : claims) {
     const std::string name = claim.filename().string();
     const String directory((claim.parent_path() / name.substr(1, name.size() - 1 - kClaimSuffix.size())).string());
-    const std::optional<Identity> recorded = ReadClaim(claim);
-    const bool ours =
-        recorded && OwnType(directory) == fs::file_type::directory && recorded == IdentityOf(directory.str());
-    if (ours && HoldsMarker(directory)) {
-      fs::remove(claim, error);  // a take done, killed before it let its claim go
-    } else if (ours) {
-      // Its lock went with its take's process: a take that holds it is under way.
-      DirectoryLock left;
-      if (!left.Take(directory.str(), false) || !left.Is(directory.str())) continue;
-      fs::remove_all(fs::path(directory.str()), error);
+    const std::optional<std::string> token = ReadClaim(claim);
+    const fs::file_type type = OwnType(directory);
+    if (type == fs::file_type::not_found) {
+      if (token) fs::remove(claim, error);  // a claim beside nothing holds nothing
+      continue;
+    }
+    if (type == fs::file_type::directory && HoldsMarker(directory)) {
+      // A take done, killed before it let its mark and claim go.
+      if (token && !token->empty() && OwnedFolder::Proves(directory.str(), Snapshots::kTakeMark, *token))
+        std::ignore = Port::File::remove_f(String(directory.str() + "/" + Snapshots::kTakeMark));
+      if (token) fs::remove(claim, error);
+      continue;
+    }
+    // Its lock went with its take's process: a take that holds it is under way.
+    DirectoryLock left;
+    if (!left.Take(directory.str(), false) || !left.Is(directory.str())) {
+      if (!left.Busy()) WarnLeftAlone(directory, claim);
+      continue;
+    }
+    const bool ours = token && !token->empty() && OwnedFolder::Proves(directory.str(), Snapshots::kTakeMark, *token);
+    if (ours || (token && OwnedFolder::HoldsNothing(directory.str(), Snapshots::kTakeMark))) {
+      std::ignore = OwnedFolder::RemoveMarkLast(directory.str(), Snapshots::kTakeMark);
       if (OwnType(directory) == fs::file_type::not_found) fs::remove(claim, error);
-    } else if (DirectoryLock busy; busy.Take(directory.str(), false) || !busy.Busy()) {
+    } else {
       WarnLeftAlone(directory, claim);
     }
   }
@@ -174,7 +174,7 @@ void DropClaim(const String& path, const std::optional<Identity>& made) {
 // The "snapshots" directory is held locked meanwhile, so that no directory is seen between its
 // making and its lock, nor a claim between its making and its record.
 Status ClaimDirectory(const String& directory, const String& marker, DirectoryLock& claim,
-                      std::optional<Identity>& claimFile) {
+                      std::optional<Identity>& claimFile, std::string& token) {
   const String snapshots = DirectoryOf(directory);
   // A project folder that cannot take it (no permission, a read-only file system) is named
   // with the system's reason.
@@ -202,8 +202,8 @@ Status ClaimDirectory(const String& directory, const String& marker, DirectoryLo
     return Fail(kFailure, "ERROR: ICheckpoint::CreateCheckpointProject - The snapshot project already exists: \"%s\".\n",
                 marker.c_str());
   };
-  // Made first, so that a take killed after its mkdir has left a claim; a claim already there
-  // is another take's.
+  // Made first, with its token, so that a take killed after its mkdir has left a claim; a claim
+  // already there is another take's.
   const String claimPath = ClaimPath(directory);
   const int claimFd =
       ::open(claimPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
@@ -216,20 +216,25 @@ Status ClaimDirectory(const String& directory, const String& marker, DirectoryLo
   struct stat claimInfo {};
   if (::fstat(claimFd, &claimInfo) == 0)
     claimFile = Identity{static_cast<std::uint64_t>(claimInfo.st_dev), static_cast<std::uint64_t>(claimInfo.st_ino)};
+  token = OwnedFolder::NewToken();
+  const std::string record = token + "\n";
+  const bool recorded =
+      !token.empty() && ::pwrite(claimFd, record.data(), record.size(), 0) == static_cast<ssize_t>(record.size());
+  ::close(claimFd);
+  if (!recorded) {
+    DropClaim(claimPath, claimFile);
+    return Fail(kFailure, "ERROR: ICheckpoint::CreateCheckpointProject - Cannot claim \"%s\".\n", directory.c_str());
+  }
   if (!Port::File::mkdir(directory, false)) {
-    ::close(claimFd);
     DropClaim(claimPath, claimFile);
     return taken();
   }
-  // Taken after the take's own mkdir: the directory its claim records.
-  const std::optional<Identity> made = IdentityOf(directory.str());
-  const std::string record =
-      made ? std::to_string(made->device) + " " + std::to_string(made->inode) + "\n" : std::string();
-  const bool recorded = made && ::pwrite(claimFd, record.data(), record.size(), 0) == static_cast<ssize_t>(record.size());
-  ::close(claimFd);
-  if (!recorded || !claim.Take(directory.str(), false) || !claim.Is(directory.str())) {
-    // Still empty, the directory this take made goes with its claim.
-    if (made && IdentityOf(directory.str()) == made) ::rmdir(directory.c_str());
+  if (!OwnedFolder::Mark(directory.str(), Snapshots::kTakeMark, token) || !claim.Take(directory.str(), false) ||
+      !claim.Is(directory.str())) {
+    // The directory this take made goes with its claim, while it proves itself or holds nothing.
+    if (OwnedFolder::Proves(directory.str(), Snapshots::kTakeMark, token) ||
+        OwnedFolder::HoldsNothing(directory.str(), Snapshots::kTakeMark))
+      std::ignore = OwnedFolder::RemoveMarkLast(directory.str(), Snapshots::kTakeMark);
     claim.Release();
     if (OwnType(directory) == fs::file_type::not_found) DropClaim(claimPath, claimFile);
     return taken();
@@ -345,7 +350,9 @@ Status CCheckpoint::XICheckpoint::CreateCheckpointProject() {
   const String directory = DirectoryOf(marker);
   DirectoryLock claim;
   std::optional<Identity> claimFile;
-  if (const Status claimed = ClaimDirectory(directory, marker, claim, claimFile); claimed != kSuccess) return claimed;
+  std::string token;
+  if (const Status claimed = ClaimDirectory(directory, marker, claim, claimFile, token); claimed != kSuccess)
+    return claimed;
   // The copy keeps the project's working directory where it is relative to the project, so
   // that a restore does not move it.
   String remoteSources("remote_sources");
@@ -358,11 +365,17 @@ Status CCheckpoint::XICheckpoint::CreateCheckpointProject() {
   }
   // The marker is written last and only over a written copy: a snapshot the manager lists is whole.
   if (status == kSuccess) status = FileUtils::CopyItem(snapshotProject, marker, FileUtils::kReadWrite);
-  // A copy that failed frees the name it claimed.
-  if (status != kSuccess && claim.Is(directory.str())) std::ignore = FileUtils::RemoveItem(directory);
-  // Marked, or gone: nothing is left to reclaim.
+  const String mark(directory.str() + "/" + Snapshots::kTakeMark);
+  if (status == kSuccess) {
+    std::ignore = Port::File::remove_f(mark);
+  } else if (claim.Is(directory.str()) && OwnedFolder::Proves(directory.str(), Snapshots::kTakeMark, token)) {
+    // A copy that failed frees the name it claimed; killed on the way, the rest still proves itself.
+    std::ignore = OwnedFolder::RemoveMarkLast(directory.str(), Snapshots::kTakeMark);
+  }
+  // Marked without its mark, or gone: nothing is left to reclaim.
   const fs::file_type left = OwnType(directory);
-  if (left == fs::file_type::not_found || Port::File::exist(marker)) DropClaim(ClaimPath(directory), claimFile);
+  if (left == fs::file_type::not_found || (Port::File::exist(marker) && OwnType(mark) == fs::file_type::not_found))
+    DropClaim(ClaimPath(directory), claimFile);
   return status;
 }
 

@@ -67,7 +67,7 @@ Status CCheckpointManager::XICheckpointManager::GetCheckpoints(ICheckpointIterat
   const String directory = Snapshots::SnapshotsDirectory(project);
   // Every snapshot operation lists first: a restore killed half-way is undone here too.
   if (String file; project != nullptr && project->GetProjectFilePath(&file) == kSuccess &&
-                    Snapshots::FinishInterruptedRestore(file) == kFailure) {
+                    Snapshots::FinishInterruptedRestore(file) != kSuccess) {
     return Fail(kFailure, "ERROR: CheckpointManager::GetCheckpoints - An interrupted restore cannot be undone: \"%s\".\n",
                 file.c_str());
   }

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,7 +10,9 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -24,7 +27,9 @@
 #include "core/RegularFile.h"
 #include "Port/MsgMan.h"
 #include "project/ProjectRoutines.h"
+#include "project/snapshot/SnapshotPaths.h"
 #include "utils/DirectoryLock.h"
+#include "utils/OwnedFolder.h"
 #include "utils/PropertyAccessor.h"
 
 namespace Hvd::Snapshots {
@@ -35,9 +40,11 @@ using String = Port::StringBase<char>;
 namespace fs = std::filesystem;
 
 // A journal of the first form names the entries only; the second adds, after each entry that
-// is switched in, the identity of its staged copy.
+// is switched in, the identity of its staged copy; the third adds to that identity what the
+// copy holds, which no editor can set back as it can a modification time.
 constexpr std::string_view kJournalHeader = "snapshot restore journal 1\n";
 constexpr std::string_view kJournalHeaderWithIdentities = "snapshot restore journal 2\n";
+constexpr std::string_view kJournalHeaderWithContents = "snapshot restore journal 3\n";
 // A journal names the entries of one project: 100,000 of them take less than half of this.
 constexpr std::uintmax_t kMaxJournalBytes = std::uintmax_t{16} << 20;
 
@@ -58,18 +65,24 @@ struct Folder {
         kept(root / "old"),
         added(root / "added"),
         journal(root / "journal"),
-        made(root / "made") {}
+        made(root / "made"),
+        generated{fs::path(projectFile.str()).stem().string() + ".ghlc", "hdlparser.log"} {}
   fs::path root;
   fs::path staged;  // the snapshot's copies, until each is put in place
   fs::path kept;    // the live entries they replaced
   fs::path added;   // a mark for each entry the project did not have, made before it moves in
   fs::path journal;
-  fs::path made;  // the folder's device and inode, written as soon as the restore made it
+  fs::path made;  // the folder's own record, written as soon as the restore made it
+  // The entries that the project's open writes itself (the generated-project file, the
+  // parser's log): what the restore's reopen wrote there is no user's.
+  std::set<std::string> generated;
 };
 
 // What tells the entry a restore switched in from another put at its name since: its device,
 // inode and type, and for a regular file, which can be written over in place, its size and
-// modification time, none of which a rename changes.
+// modification time, none of which a rename changes, and a digest of what it holds, since an
+// edit of the same size can have its modification time put back. (Its status-change time
+// cannot be put back, but the restore's own rename changes it too.)
 struct Identity {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
@@ -77,6 +90,7 @@ struct Identity {
   std::int64_t size = 0;
   std::int64_t seconds = 0;
   std::int64_t nanoseconds = 0;
+  std::optional<std::uint64_t> digest;  // a regular file's, in a journal of the third form
 
   bool operator==(const Identity& other) const {
     if (device != other.device || inode != other.inode || type != other.type) return false;
@@ -84,9 +98,10 @@ struct Identity {
   }
   std::string Text() const {
     return std::to_string(device) + ':' + std::to_string(inode) + ':' + std::to_string(type) + ':' +
-           std::to_string(size) + ':' + std::to_string(seconds) + ':' + std::to_string(nanoseconds);
+           std::to_string(size) + ':' + std::to_string(seconds) + ':' + std::to_string(nanoseconds) + ':' +
+           std::to_string(digest.value_or(0));
   }
-  static std::optional<Identity> Parse(std::string_view text) {
+  static std::optional<Identity> Parse(std::string_view text, bool withDigest) {
     Identity identity;
     const char* at = text.data();
     const char* const end = text.data() + text.size();
@@ -98,8 +113,14 @@ struct Identity {
       return got.ec == std::errc();
     };
     if (!field(identity.device) || !field(identity.inode) || !field(identity.type) || !field(identity.size) ||
-        !field(identity.seconds) || !field(identity.nanoseconds) || at != end)
+        !field(identity.seconds) || !field(identity.nanoseconds))
       return std::nullopt;
+    if (withDigest) {
+      std::uint64_t digest = 0;
+      if (!field(digest)) return std::nullopt;
+      if (identity.type == S_IFREG) identity.digest = digest;
+    }
+    if (at != end) return std::nullopt;
     return identity;
   }
 };
@@ -116,6 +137,29 @@ std::optional<Identity> IdentityOf(const fs::path& path) {
   identity.seconds = static_cast<std::int64_t>(info.st_mtim.tv_sec);
   identity.nanoseconds = static_cast<std::int64_t>(info.st_mtim.tv_nsec);
   return identity;
+}
+
+// A digest of what the regular file at `path` holds, read no further than `size` bytes, its
+// size when its identity was taken: none when it is no such file, or holds more or less.
+std::optional<std::uint64_t> DigestOf(const fs::path& path, std::int64_t size) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat info {};
+  bool readable = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  std::uint64_t digest = 14695981039346656037ull;  // FNV-1a
+  std::int64_t total = 0;
+  std::vector<unsigned char> buffer(1 << 16);
+  while (readable && total <= size) {
+    const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) readable = false;
+    if (got <= 0) break;
+    for (ssize_t i = 0; i < got; ++i) digest = (digest ^ buffer[static_cast<std::size_t>(i)]) * 1099511628211ull;
+    total += got;
+  }
+  ::close(fd);
+  if (!readable || total != size) return std::nullopt;
+  return digest;
 }
 
 // One entry of the live project that a restore replaces with its staged copy, or, `removed`,
@@ -189,7 +233,7 @@ bool CollectEntries(const fs::path& staged, const fs::path& live, const fs::path
 // The identity of each staged copy is taken into it first, so that an undo, at any point,
 // knows the copy when it finds it in the live project.
 bool WriteJournal(const Folder& folder, std::vector<Entry>& entries) {
-  std::string text(kJournalHeaderWithIdentities);
+  std::string text(kJournalHeaderWithContents);
   bool removals = false;
   for (Entry& entry : entries) {
     // The entries to take away without a replacement follow the others, after an empty name.
@@ -199,6 +243,8 @@ bool WriteJournal(const Folder& folder, std::vector<Entry>& entries) {
     if (entry.removed) continue;
     entry.made = IdentityOf(folder.staged / entry.path);
     if (!entry.made) return false;
+    if (entry.made->type == S_IFREG && !(entry.made->digest = DigestOf(folder.staged / entry.path, entry.made->size)))
+      return false;
     text += entry.made->Text();
     text += '\0';
   }
@@ -234,8 +280,10 @@ std::optional<std::vector<Entry>> ReadJournal(const Folder& folder, std::string&
     why = message;
     return std::nullopt;
   }
-  const bool identities = text.compare(0, kJournalHeaderWithIdentities.size(), kJournalHeaderWithIdentities) == 0;
-  if (!identities && text.compare(0, kJournalHeader.size(), kJournalHeader) != 0) return std::nullopt;
+  const auto headed = [&text](std::string_view header) { return text.compare(0, header.size(), header) == 0; };
+  const bool contents = headed(kJournalHeaderWithContents);
+  const bool identities = contents || headed(kJournalHeaderWithIdentities);
+  if (!identities && !headed(kJournalHeader)) return std::nullopt;
   std::vector<Entry> entries;
   std::set<std::string> names;
   bool removals = false;
@@ -261,7 +309,7 @@ std::optional<std::vector<Entry>> ReadJournal(const Folder& folder, std::string&
     entries.push_back({fs::path(name), removals, std::nullopt});
     if (identities && !removals) {
       std::string identity;
-      if (!field(identity) || !(entries.back().made = Identity::Parse(identity))) return std::nullopt;
+      if (!field(identity) || !(entries.back().made = Identity::Parse(identity, contents))) return std::nullopt;
     }
     if (!names.insert(name).second) return std::nullopt;
   }
@@ -374,9 +422,14 @@ std::optional<Undo> PlanBack(const Folder& folder, const fs::path& live, const E
   // An entry taken away had nothing staged: it goes back when it went aside and its place is free.
   if (item.removed) return kept && there ? std::nullopt : std::optional<Undo>(Undo{false, false, kept});
   if (!kept && !Present(folder.added / entry)) return staged ? std::optional<Undo>(Undo{}) : std::nullopt;
-  const bool ours = there && !staged && item.made && IdentityOf(live / entry) == item.made &&
-                    (item.made->type != S_IFDIR || !ChangedBelowSince(live / entry, folder.journal));
-  return Undo{ours, there && !ours, kept};
+  const std::optional<Identity> now = there ? IdentityOf(live / entry) : std::nullopt;
+  const bool ours = there && !staged && item.made && now == item.made &&
+                    (item.made->type != S_IFDIR || !ChangedBelowSince(live / entry, folder.journal)) &&
+                    (!item.made->digest || DigestOf(live / entry, item.made->size) == item.made->digest);
+  // A file the reopen wrote again is the library's, and goes as the staged one would.
+  const bool rewritten = there && !ours && now && now->type == S_IFREG &&
+                         folder.generated.count(entry.generic_string()) != 0;
+  return Undo{ours || rewritten, there && !ours && !rewritten, kept};
 }
 
 // A rename that never replaces what is at `to`.
@@ -395,6 +448,27 @@ bool RenameToFree(const fs::path& from, const fs::path& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
+// The names a live entry that is not the restore's may be kept under, beside itself.
+constexpr int kAsideNames = 1000;
+fs::path AsideName(const fs::path& entry, int n) {
+  fs::path aside = entry;
+  aside += n == 0 ? std::string(".kept") : ".kept" + std::to_string(n);
+  return aside;
+}
+bool NamedInJournal(const Named& named, const fs::path& aside) {
+  return named.entries.count(aside.generic_string()) != 0 || named.ways.count(aside.generic_string()) != 0;
+}
+
+// Whether a name is free to keep the live `entry` under: looked at before anything moves, so
+// that an undo that could not keep an entry moves none.
+bool RoomAside(const fs::path& live, const fs::path& entry, const Named& named) {
+  for (int n = 0; n < kAsideNames; ++n) {
+    const fs::path aside = AsideName(entry, n);
+    if (!NamedInJournal(named, aside) && !Present(live / aside)) return true;
+  }
+  return false;
+}
+
 // Moves the live entry, which the restore did not put there, beside itself under a new name
 // that no entry of the journal has, and names it in a warning. Its staged place is filled
 // first (with an empty file, when the staged copy had moved in), so that the entry, once its
@@ -407,10 +481,9 @@ bool KeepAside(const Folder& folder, const fs::path& live, const fs::path& entry
     const int fd = ::open(staged.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0 || ::close(fd) != 0) return false;
   }
-  for (int n = 0; n < 1000; ++n) {
-    fs::path aside = entry;
-    aside += n == 0 ? std::string(".kept") : ".kept" + std::to_string(n);
-    if (named.entries.count(aside.generic_string()) != 0 || named.ways.count(aside.generic_string()) != 0) continue;
+  for (int n = 0; n < kAsideNames; ++n) {
+    const fs::path aside = AsideName(entry, n);
+    if (NamedInJournal(named, aside)) continue;
     if (RenameToFree(target, live / aside)) {
       Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
           .issueWarning(
@@ -438,18 +511,19 @@ bool SwitchBack(const Folder& folder, const fs::path& live, const fs::path& entr
 }
 
 // The folder of a restore that is over: its journal first, so that a restore killed while the
-// rest goes is never undone a second time.
+// rest goes is never undone a second time; its record last, so that what a kill leaves of it
+// still proves itself the restore's and goes at the next open.
 bool Discard(const Folder& folder) {
   if (Present(folder.journal) && !Port::File::remove_f(Text(folder.journal))) return false;
-  std::error_code error;
-  fs::remove_all(folder.root, error);
-  return !error;
+  return OwnedFolder::RemoveMarkLast(folder.root.string(), folder.made.filename().c_str());
 }
 
 // Every replaced entry back in its place, last first, once the way back of each is known; the
 // folder goes when all are back. kFailure, with nothing moved, when the journal does not match
-// what is on disk; kDirectoryWriteFailed when a move failed.
-Status PutBack(const Folder& folder, const fs::path& live, const std::vector<Entry>& entries) {
+// what is on disk; kDirectoryWriteFailed when a move failed, or, with nothing moved and `why`
+// saying so, when a user's entry could not be kept aside.
+Status PutBack(const Folder& folder, const fs::path& live, const std::vector<Entry>& entries,
+               std::string* why = nullptr) {
   std::vector<Undo> plan;
   plan.reserve(entries.size());
   for (const Entry& entry : entries) {
@@ -458,6 +532,20 @@ Status PutBack(const Folder& folder, const fs::path& live, const std::vector<Ent
     plan.push_back(*undo);
   }
   const Named named(entries);
+  for (std::size_t at = 0; at < entries.size(); ++at) {
+    const Undo& undo = plan[at];
+    const fs::path place = (live / entries[at].path).parent_path();
+    if ((undo.takeOut || undo.keepAside || undo.putBack) && ::faccessat(AT_FDCWD, place.c_str(), W_OK, AT_EACCESS) != 0) {
+      if (why != nullptr) *why = "\"" + place.string() + "\" cannot be written: " + std::strerror(errno);
+      return kDirectoryWriteFailed;
+    }
+    if (undo.keepAside && !RoomAside(live, entries[at].path, named)) {
+      if (why != nullptr)
+        *why = "no name is free to keep \"" + (live / entries[at].path).string() + "\" beside itself (\".kept\" to \".kept" +
+               std::to_string(kAsideNames - 1) + "\" are taken)";
+      return kDirectoryWriteFailed;
+    }
+  }
   bool back = true;
   for (std::size_t at = entries.size(); at-- > 0;)
     back = SwitchBack(folder, live, entries[at].path, plan[at], named) && back;
@@ -490,7 +578,13 @@ Status Redescribe(IProjectHelper* helper, const String& description) {
   return saver ? saver->ForceSave() : kMissingInterface;
 }
 
-Status NotPutBack(const Folder& folder) {
+// An undo that could not finish is the user's to know of: the project is not as it was, and its
+// own files wait in the restore's folder.
+Status NotPutBack(const Folder& folder, const String& projectFile, const std::string& why = std::string()) {
+  Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
+      .issueError("The interrupted snapshot restore of \"%s\" could not be undone%s%s. The project's own files that "
+                  "it replaced are kept in \"%s\"; the project is not opened until the undo can finish.\n",
+                  projectFile.c_str(), why.empty() ? "" : ": ", why.c_str(), folder.root.c_str());
   return Fail(kDirectoryWriteFailed,
               "ERROR: ICheckpoint::RestoreCheckpointProject - The project directory could not be put back; "
               "its backup is kept at: \"%s\".\n",
@@ -521,10 +615,19 @@ String RestoreFolder(const String& projectFile) {
 
 namespace {
 
+// The folder's device and inode, and its birth time where the file system keeps one: a folder
+// made again at the name may get the freed inode, never the old birth time, and a copy of the
+// record into it proves nothing.
 std::string FolderRecord(const fs::path& path) {
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::string();
-  return std::to_string(info.st_dev) + " " + std::to_string(info.st_ino) + "\n";
+  struct statx info {};
+  if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_INO | STATX_BTIME, &info) != 0 ||
+      !S_ISDIR(info.stx_mode))
+    return std::string();
+  std::string record = std::to_string(::makedev(info.stx_dev_major, info.stx_dev_minor)) + " " +
+                       std::to_string(info.stx_ino);
+  if ((info.stx_mask & STATX_BTIME) != 0)
+    record += " " + std::to_string(info.stx_btime.tv_sec) + "." + std::to_string(info.stx_btime.tv_nsec);
+  return record + "\n";
 }
 
 // Records the folder this restore just made as its own.
@@ -543,8 +646,35 @@ bool MarkAsMade(const Folder& folder) {
 // is none of the restore's, whatever it holds.
 bool MadeByARestore(const Folder& folder) {
   std::string text;
-  return ReadRegularFile(folder.made.string(), text, 64) && !text.empty() && text == FolderRecord(folder.root);
+  return OwnedFolder::ReadSmallFile(folder.made.string(), 128, text) && !text.empty() &&
+         text == FolderRecord(folder.root);
 }
+
+// The restore folders that a restore of this process holds while it works: its own reopen of
+// the project is no open that finds another restore under way.
+std::mutex g_heldLock;
+std::set<std::string> g_held;
+
+class HeldHere {
+ public:
+  explicit HeldHere(const fs::path& root) : m_root(root.string()) {
+    const std::lock_guard<std::mutex> guard(g_heldLock);
+    g_held.insert(m_root);
+  }
+  HeldHere(const HeldHere&) = delete;
+  HeldHere& operator=(const HeldHere&) = delete;
+  ~HeldHere() {
+    const std::lock_guard<std::mutex> guard(g_heldLock);
+    g_held.erase(m_root);
+  }
+  static bool Holds(const fs::path& root) {
+    const std::lock_guard<std::mutex> guard(g_heldLock);
+    return g_held.count(root.string()) != 0;
+  }
+
+ private:
+  std::string m_root;
+};
 
 void LeftAsItIs(const fs::path& path) {
   Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
@@ -568,16 +698,30 @@ Status FinishInterruptedRestore(const String& projectFile) {
   // Held while a restore works in its folder, so that no other open or restore, in this
   // process or another, takes the folder for one that was killed.
   DirectoryLock lock;
-  if (!lock.Take(folder.root.string(), false)) return kOwnerMissing;
-  // Without its journal the restore had not begun to replace anything: its folder goes when it
-  // records itself as a restore's, and anything else there stays.
+  if (!lock.Take(folder.root.string(), false)) {
+    if (lock.Busy() && HeldHere::Holds(folder.root)) return kSuccess;
+    Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
+        .issueError("A snapshot restore of \"%s\" is under way in another process, or its folder \"%s\" cannot be "
+                    "read: the project is not opened until it is over.\n",
+                    projectFile.c_str(), folder.root.c_str());
+    return kOwnerMissing;
+  }
+  // Without its journal the restore had not begun to replace anything, or had put everything
+  // back: its folder goes when it records itself as a restore's, and anything else there stays.
+  // The project itself is whole either way, so a folder that cannot go is only named.
   if (!Present(folder.journal)) {
-    if (!MadeByARestore(folder)) {
+    // Empty, as a restore killed at its last rmdir leaves it, it holds nothing to lose.
+    if (OwnedFolder::HoldsNothing(folder.root.string(), folder.made.filename().c_str())) {
+      if (!OwnedFolder::RemoveMarkLast(folder.root.string(), folder.made.filename().c_str())) LeftAsItIs(folder.root);
+    } else if (!MadeByARestore(folder)) {
       LeftAsItIs(folder.root);
-      return kSuccess;
+    } else if (!Discard(folder)) {
+      Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
+          .issueWarning("The folder \"%s\" of a snapshot restore that is over cannot be removed. A restore of this "
+                        "project fails until it is removed.\n",
+                        folder.root.c_str());
     }
-    return Discard(folder) ? kSuccess
-                           : Fail(kDirectoryWriteFailed, "ERROR: ICheckpoint - Cannot remove \"%s\".\n", folder.root.c_str());
+    return kSuccess;
   }
   std::string why;
   const std::optional<std::vector<Entry>> entries = ReadJournal(folder, why);
@@ -594,9 +738,9 @@ Status FinishInterruptedRestore(const String& projectFile) {
   if (!OnlyNamed(folder.kept, named, stray) || !OnlyNamed(folder.added, named, stray))
     return Untrusted(folder, projectFile, stray.empty() ? std::string() : "it does not name \"" + stray + "\"");
   const fs::path live = fs::path(projectFile.str()).parent_path();
-  const Status back = PutBack(folder, live, *entries);
+  const Status back = PutBack(folder, live, *entries, &why);
   if (back == kFailure) return Untrusted(folder, projectFile);
-  if (back != kSuccess) return NotPutBack(folder);
+  if (back != kSuccess) return NotPutBack(folder, projectFile, why);
   Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
       .issueWarning("A snapshot restore of \"%s\" was interrupted; the project is as it was before it.\n",
                     projectFile.c_str());
@@ -635,6 +779,7 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
                 "\"%s\".\n",
                 folder.root.c_str());
   }
+  const HeldHere held(folder.root);
 
   // Staged whole before the project is touched: a file that could not be staged fails the
   // restore, whatever the bundle answers.
@@ -652,6 +797,9 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
   // The marker names the snapshot, never the live project.
   const String marker = ReplaceProjectExtension(projectFile, ".snp");
   std::ignore = Port::File::remove_f(Text(folder.staged / Port::FileName(marker).GetTail().str()));
+  // Nor is the mark of a take that was killed before it let it go the project's.
+  if (TypeOf(folder.staged / kTakeMark) == fs::file_type::regular)
+    std::ignore = Port::File::remove_f(Text(folder.staged / kTakeMark));
 
   // Read before the close: the reopened project holds the snapshot's.
   std::optional<String> description;
@@ -685,7 +833,7 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
     if (opening) std::ignore = helper->CloseProject();
     const Status back = PutBack(folder, live, entries);
     if (back == kFailure) std::ignore = Untrusted(folder, projectFile);
-    else if (back != kSuccess) std::ignore = NotPutBack(folder);
+    else if (back != kSuccess) std::ignore = NotPutBack(folder, projectFile);
     // Let go first: the open tries once more to put back what could not be.
     lock.Release();
     std::ignore = OpenThrough(helper, projectFile);

@@ -15,6 +15,10 @@ using String = Port::StringBase<char>;
 // hold a separator or a byte the host cannot name.
 bool IsValidName(const String& name);
 
+// The mark a take writes into the directory it makes, holding the token of its claim; it goes
+// once the snapshot is whole, and is never restored into a project.
+inline constexpr const char* kTakeMark = ".made_by_take";
+
 // The directory of the project file, without a trailing separator; "" when the project has
 // no project file.
 String ProjectDirectory(IProject2* project);
