@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 
 namespace velsh {
@@ -60,6 +61,8 @@ void Line(std::string& to, const std::string& text) {
 }
 
 }  // namespace
+
+std::string Shown(std::string_view name) { return Port::EscapeControls(name); }
 
 int Error(Tcl_Interp* interp, const std::string& message) {
   Tcl_SetObjResult(interp, Tcl_NewStringObj(message.c_str(), -1));

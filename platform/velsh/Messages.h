@@ -5,10 +5,15 @@
 #include <tcl.h>
 
 #include <string>
+#include <string_view>
 
 #include "Hvd/Status.h"
 
 namespace velsh {
+
+// A name or path as the shell's messages give it: its control characters escaped, so that it keeps
+// to its line. Results that are data, such as lists of files, give names as they are.
+std::string Shown(std::string_view name);
 
 // Sets the Tcl error `message` and answers TCL_ERROR.
 int Error(Tcl_Interp* interp, const std::string& message);

@@ -82,8 +82,8 @@ std::string Unknown(CitI::IInterface* helper, const std::string& configuration, 
   AutoRelease<Hvd::IConfiguration> found;
   if (configurations)
     std::ignore = configurations->FindNamedConfiguration(OpenProject(), configuration.c_str(), found.Receive());
-  if (!found) return command + ": no configuration named " + configuration;
-  if (!flavor.empty() && !FlavorNamed(helper, flavor)) return command + ": no flavor named " + flavor;
+  if (!found) return command + ": no configuration named " + Shown(configuration);
+  if (!flavor.empty() && !FlavorNamed(helper, flavor)) return command + ": no flavor named " + Shown(flavor);
   return std::string();
 }
 
@@ -113,9 +113,9 @@ int FlavorCmd(Tcl_Interp* interp, CitI::IInterface* helper, const std::vector<st
     const Hvd::Status deleted = flavors->DeleteNamedFlavor(OpenProject(), args[1].c_str());
     if (deleted == Hvd::kSuccess) return Done(interp);
     return Failed(interp, "pr flavor delete", deleted,
-                  FlavorNamed(helper, args[1]) ? "" : "pr flavor delete: no flavor named " + args[1]);
+                  FlavorNamed(helper, args[1]) ? "" : "pr flavor delete: no flavor named " + Shown(args[1]));
   }
-  return Error(interp, "bad subcommand \"" + sub + "\": must be create, find or delete");
+  return Error(interp, "bad subcommand \"" + Shown(sub) + "\": must be create, find or delete");
 }
 
 int ConfigurationCmd(Tcl_Interp* interp, CitI::IInterface* helper, int objc, Tcl_Obj* const objv[],
@@ -193,7 +193,7 @@ int ConfigurationCmd(Tcl_Interp* interp, CitI::IInterface* helper, int objc, Tcl
     if (args.size() != 2) return Usage(interp, "pr configuration flavors NAME");
     AutoRelease<Hvd::IConfiguration> configuration;
     std::ignore = configurations->FindNamedConfiguration(OpenProject(), args[1].c_str(), configuration.Receive());
-    if (!configuration) return Error(interp, "no configuration \"" + args[1] + "\"");
+    if (!configuration) return Error(interp, "no configuration \"" + Shown(args[1]) + "\"");
     Tcl_Obj* list = Tcl_NewListObj(0, nullptr);
     AutoRelease<Hvd::IConfigurationElementIterator> it;
     for (std::ignore = configuration->GetElements(it.Receive()); it && !it->IsDone(); std::ignore = it->Next()) {
@@ -210,7 +210,8 @@ int ConfigurationCmd(Tcl_Interp* interp, CitI::IInterface* helper, int objc, Tcl
     return TCL_OK;
   }
   static_cast<void>(objc);
-  return Error(interp, "bad subcommand \"" + sub + "\": must be create, pairs, find, delete, assign, list or flavors");
+  return Error(interp,
+               "bad subcommand \"" + Shown(sub) + "\": must be create, pairs, find, delete, assign, list or flavors");
 }
 
 int PRCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
@@ -224,7 +225,7 @@ int PRCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   for (int i = 2; i < objc; ++i) args.emplace_back(Tcl_GetString(objv[i]));
   if (family == "flavor") return FlavorCmd(interp, helper.Get(), args);
   if (family == "configuration") return ConfigurationCmd(interp, helper.Get(), objc, objv, args);
-  return Error(interp, "bad family \"" + family + "\": must be flavor or configuration");
+  return Error(interp, "bad family \"" + Shown(family) + "\": must be flavor or configuration");
 }
 
 // What a configuration's or flavor's project registered in its own lookup holds the

@@ -434,7 +434,7 @@ int ProjectInfo(Tcl_Interp* interp, const std::string& path) {
     std::error_code error;
     const bool exists = std::filesystem::exists(Absolute(path.c_str()), error);
     return Failed(interp, "project info", read,
-                  told ? "" : "project info: cannot read " + path + (exists ? "" : ": there is no such file"));
+                  told ? "" : "project info: cannot read " + Shown(path) + (exists ? "" : ": there is no such file"));
   }
   Text version;
   const Hvd::Status versioned = info->GetHlcVersion(&version);
@@ -509,7 +509,7 @@ int SnapshotCmd(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
     if (looked != Hvd::kSuccess || !found) {
       if (looked != Hvd::kFailure || !Port_MsgManData::Captured().empty())
         return Failed(interp, "project snapshot restore", looked);
-      return Error(interp, "no snapshot \"" + args[0] + "\"");
+      return Error(interp, "no snapshot \"" + Shown(args[0]) + "\"");
     }
     AutoRelease<Hvd::IProject> restored;
     const Hvd::Status done = found->RestoreCheckpointProject(restored.Receive(), 0, nullptr);
@@ -523,10 +523,10 @@ int SnapshotCmd(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
     const Hvd::Status removed = manager->RemoveCheckpointByName(args[0].c_str());
     if (removed == Hvd::kSuccess) return Done(interp);
     if (removed == Hvd::kFailure && Port_MsgManData::Captured().empty())
-      return Error(interp, "no snapshot \"" + args[0] + "\"");
+      return Error(interp, "no snapshot \"" + Shown(args[0]) + "\"");
     return Failed(interp, "project snapshot delete", removed);
   }
-  return Error(interp, "bad snapshot action \"" + action + "\": must be take, list, restore or delete");
+  return Error(interp, "bad snapshot action \"" + Shown(action) + "\": must be take, list, restore or delete");
 }
 
 int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
@@ -596,7 +596,7 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     bool device = false;
     if (!words.view.empty()) {
       Prjrep::AutoPtr<Hvd::IView> view = FindView(words.view);
-      if (!view) return Error(interp, "no view \"" + words.view + "\"");
+      if (!view) return Error(interp, "no view \"" + Shown(words.view) + "\"");
       // A view keys its properties by their names without the "PROP_" of the project's: either is taken.
       if (AutoCast<Hvd::IKeyedPropertySet> settings(view.Get()); settings) {
         const std::string& name = args[0];
@@ -608,7 +608,7 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     } else {
       instance = ProjectProperty(args[0], &device);
     }
-    if (!instance) return Error(interp, "no property \"" + args[0] + "\"");
+    if (!instance) return Error(interp, "no property \"" + Shown(args[0]) + "\"");
     if (set) {
       const Hvd::Status changed = instance->SetValue(args[1].c_str());
       if (changed != Hvd::kSuccess) return Failed(interp, "project set", changed);
@@ -625,7 +625,8 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     if (!args.empty()) return Usage(interp, "project order|top|hierarchy ?-view VIEW? ?-format FORMAT?");
     CheckSourcesOnDisk();
     Prjrep::AutoPtr<Hvd::IView> view = FindView(words.view);
-    if (!view) return Error(interp, "no view \"" + (words.view.empty() ? std::string("VIEW_AbstractSynthesis") : words.view) + "\"");
+    if (!view)
+      return Error(interp, "no view \"" + Shown(words.view.empty() ? "VIEW_AbstractSynthesis" : words.view) + "\"");
     if (sub == "order") {
       AutoRelease<Hvd::IHdlFileIterator> files;
       const Hvd::Status ordered = view->GetCompileOrder(nullptr, 0, files.Receive());
@@ -644,7 +645,7 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     // mistyped name would pass unnoticed: only the names are taken.
     if (!words.format.empty() && !boost::algorithm::iequals(words.format, "QlbPrjSourceList") &&
         !boost::algorithm::iequals(words.format, "ModuleList")) {
-      return Error(interp, "bad format \"" + words.format + "\": must be QlbPrjSourceList or ModuleList");
+      return Error(interp, "bad format \"" + Shown(words.format) + "\": must be QlbPrjSourceList or ModuleList");
     }
     AutoCast<Hvd::IViewTclHelper> helper(view.Get());
     if (!helper) return Error(interp, "the view gives no hierarchy");
@@ -652,7 +653,7 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
     return TCL_OK;
   }
-  return Error(interp, "bad subcommand \"" + sub +
+  return Error(interp, "bad subcommand \"" + Shown(sub) +
                            "\": must be open, info, close, save, saveas, copy, archive, clean, get, set, order, top, "
                            "hierarchy or snapshot");
 }
@@ -686,7 +687,7 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     AutoRelease<Hvd::IHdlFile> file;
     const Hvd::Status added = files->ProjectAddFile(Absolute(args[0].c_str()).c_str(), nullptr, file.Receive());
     if (added == Hvd::kAlreadyInProject)
-      return Failed(interp, "velfile add", added, "velfile add: " + args[0] + " is already in the project");
+      return Failed(interp, "velfile add", added, "velfile add: " + Shown(args[0]) + " is already in the project");
     if (added != Hvd::kSuccess || !file) return Failed(interp, "velfile add", added);
     // A source is for implementation and for simulation, as the suite adds it by default.
     if (AutoCast<Hvd::IViewClassAssociation> classes(file.Get()); classes) {
@@ -713,8 +714,8 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     });
     const int failed = Failed(interp, "velfile add -library", moved,
                               wrongType ? Unexplained("velfile add -library", moved) + "\nvelfile add: the library \"" +
-                                              words.library + "\" takes VHDL files only, as every library made by "
-                                              "-library does, and " + args[0] + " is not one: add it without "
+                                              Shown(words.library) + "\" takes VHDL files only, as every library made "
+                                              "by -library does, and " + Shown(args[0]) + " is not one: add it without "
                                               "-library, into \"work\", which takes files of every language"
                                         : std::string());
     std::ignore = files->RemoveFileByHdlFile(file.Get());
@@ -728,7 +729,8 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     if (removed == Hvd::kSuccess) return Done(interp);
     AutoRelease<Hvd::IHdlFileIterator> at;
     const bool listed = files->FindFileByPath(path.c_str(), at.Receive()) == Hvd::kSuccess && at && !at->IsDone();
-    return Failed(interp, "velfile remove", removed, listed ? "" : "velfile remove: " + args[0] + " is not in the project");
+    return Failed(interp, "velfile remove", removed,
+                  listed ? "" : "velfile remove: " + Shown(args[0]) + " is not in the project");
   }
   if (sub == "list") {
     if (!args.empty()) return Usage(interp, "velfile list ?-view VIEW?");
@@ -740,7 +742,7 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
       return TCL_OK;
     }
     Prjrep::AutoPtr<Hvd::IView> view = FindView(words.view);
-    if (!view) return Error(interp, "no view \"" + words.view + "\"");
+    if (!view) return Error(interp, "no view \"" + Shown(words.view) + "\"");
     AutoCast<Hvd::IFileSet> inView(view.Get());
     AutoRelease<Hvd::IFileIterator> each;
     if (!inView || inView->GetIterator(each.Receive()) != Hvd::kSuccess) return Error(interp, "the view lists no files");
@@ -752,7 +754,7 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     Tcl_SetObjResult(interp, list);
     return TCL_OK;
   }
-  return Error(interp, "bad subcommand \"" + sub + "\": must be add, remove or list");
+  return Error(interp, "bad subcommand \"" + Shown(sub) + "\": must be add, remove or list");
 }
 
 }  // namespace
@@ -774,7 +776,7 @@ bool SaveAndCloseOpenProject(std::string& failure) {
   if (AutoCast<Hvd::IProject2> paths(g_project.Get()); paths) std::ignore = paths->GetProjectFilePath(&file);
   const Hvd::Status closed = CloseProject(true);
   if (closed == Hvd::kSuccess) return true;
-  failure = "velsh: the project " + file.str() + " could not be saved on leaving the shell";
+  failure = "velsh: the project " + Shown(file) + " could not be saved on leaving the shell";
   // The library's own errors were shown as they were issued; without any, the status says why.
   const auto captured = Port_MsgManData::Captured();
   const bool explained = std::any_of(captured.begin(), captured.end(), [](const Port_MsgManData::Record& record) {

@@ -47,14 +47,14 @@ bool ParseId(Tcl_Interp* interp, Tcl_Obj* text, Port::XUID& id) {
     id = Port::XUID(braced.c_str());
     return true;
   } catch (const std::invalid_argument&) {
-    velsh::Error(interp, std::string("malformed id \"") + Tcl_GetString(text) + "\"");
+    velsh::Error(interp, "malformed id \"" + velsh::Shown(Tcl_GetString(text)) + "\"");
     return false;
   }
 }
 
 CitI::IInterface* Lookup(Tcl_Interp* interp, Tcl_Obj* handle) {
   const auto found = g_components.find(Tcl_GetString(handle));
-  if (found == g_components.end()) velsh::Error(interp, std::string("no component \"") + Tcl_GetString(handle) + "\"");
+  if (found == g_components.end()) velsh::Error(interp, "no component \"" + velsh::Shown(Tcl_GetString(handle)) + "\"");
   return found == g_components.end() ? nullptr : found->second;
 }
 
@@ -79,7 +79,7 @@ int ComponentCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]
     Port::XUID clsid;
     if (!ParseId(interp, objv[2], clsid)) return TCL_ERROR;
     CitI::IInterface* object = CitP::Factory::CreateInstance(clsid);
-    if (object == nullptr) return velsh::Error(interp, std::string("no component of class ") + Tcl_GetString(objv[2]));
+    if (object == nullptr) return velsh::Error(interp, "no component of class " + velsh::Shown(Tcl_GetString(objv[2])));
     const std::string handle = "component" + std::to_string(g_nextHandle++);
     g_components[handle] = object;
     Tcl_SetObjResult(interp, Tcl_NewStringObj(handle.c_str(), -1));
@@ -172,7 +172,7 @@ Tcl_Interp* OpenInterpreter() {
   }
   for (const std::string& library : ComponentLibraries()) {  // those loaded already answer at once
     if (!CitP::Factory::LoadLibraryFactory(library.c_str()))
-      std::fprintf(stderr, "velsh: cannot load %s\n", library.c_str());
+      std::fprintf(stderr, "velsh: cannot load %s\n", velsh::Shown(library).c_str());
   }
   CitI::IInterface* component = CitP::Factory::CreateInstance(Hvd::TclInterpClassId());
   auto* tcl = component ? static_cast<Hvd::ITclInterp*>(component->QueryInterface(Hvd::ITclInterp::GetIID())) : nullptr;

@@ -11,6 +11,7 @@
 #include "Hvd/IViewManager.h"
 #include "Hvd/IProjectHelper.h"
 #include "Port/FileName.h"
+#include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 #include "Prjrep/IEvents.h"
 #include "Prjrep/IFileNameHelper.h"
@@ -144,8 +145,9 @@ bool CompareDeviceSettings(IProject* first, IProject* second, Port::StringBase<c
     const Port::StringBase<char> core = GetPropertyValueByName(second, property.name);
     const Port::StringBase<char> own = GetPropertyValueByName(first, property.name);
     if (core == own) continue;
-    message += Port::StringBase<char>(std::string(property.label) + " mismatch \"" + core.str() + "\" vs. \"" +
-                                      own.str() + "\"\n");
+    message += Port::StringBase<char>(std::string(property.label) + " mismatch \"" +
+                                      Port::EscapeControls(core.str()) + "\" vs. \"" +
+                                      Port::EscapeControls(own.str()) + "\"\n");
     return true;
   }
   return false;

@@ -24,7 +24,7 @@ Status ComposeChildProjectSource(CitI::IInterface* file);
 Status CollectFileOriginators(CitI::IInterface* file, CitI::IInterface* other);
 
 // True when family, device or package of the two projects differ; the first difference is
-// appended to `message` as one line, the second project's value first.
+// appended to `message` as one line, the second project's value first, the values escaped.
 bool CompareDeviceSettings(IProject* first, IProject* second, Port::StringBase<char>& message);
 // While the report-once window is open, a device mismatch is reported once. Setting the
 // window either way clears the already-reported mark.

@@ -6,6 +6,7 @@
 
 #include "Hvd/IFileManager.h"
 #include "Port/FileName.h"
+#include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 #include "childproject/ChildProjectHelp.h"
 #include "childproject/FileComposer.h"
@@ -34,9 +35,13 @@ void CheckDeviceSettings(IProject* parent, IProject* child) {
   SetDeviceMismatchReported();
   static const Port_MsgManData s_messages =
       Port_MsgManData::createObject("ProjectMgmt", "../src/CChildProjectHelp", 1173, "$Revision: 1.59.4.1 $");
-  // Device names and paths may hold '%': both go in as arguments.
-  s_messages.issueWarning("The device settings for core '%s' do not match the HLC project settings.\n%s",
-                          Port::FileName(GetObjectFullPath(child)).GetBase().c_str(), message.c_str());
+  // Device names and paths may hold '%': the core's name goes in as an argument. The mismatches
+  // are lines of their own, their values escaped where they were written.
+  s_messages.issueComposed(
+      Port_MsgManData::Severity::Warning,
+      Port::FormatMessage("The device settings for core '%s' do not match the HLC project settings.\n",
+                          Port::FileName(GetObjectFullPath(child)).GetBase().c_str()) +
+          message.str());
 }
 
 }  // namespace

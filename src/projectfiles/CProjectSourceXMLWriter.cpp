@@ -24,6 +24,7 @@
 #include "Hvd/ISourceLibraryMember.h"
 #include "Hvd/IViewManager.h"
 #include "Port/FileName.h"
+#include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 #include "Port/Version.h"
 #include "Prjrep/IFileNameHelper.h"
@@ -991,7 +992,7 @@ Status CProjectSourceXMLWriter::Serialize() {
   if (!m_ownsDocument) m_document->setDocumentURI(status == kSuccess ? Xml::XmlText(m_fileName.str()).get() : nullptr);
   if (status != kSuccess) {
     Port_MsgManData::debugStub(
-        Text().Format("Error: CProjectSourceXMLWriter::Serialize - %s\n", message.c_str()).c_str());
+        Port::FormatMessage("Error: CProjectSourceXMLWriter::Serialize - %s\n", message.c_str()).c_str());
   }
   return status;
 }
@@ -1130,7 +1131,8 @@ Status CProjectSourceXMLWriter::WriteIfChanged(XhlcSnapshot& kept) {
     whole = kept.Parse();
     if (!whole || whole->getDocumentElement() == nullptr) {
       Port_MsgManData::debugStub(
-          Text().Format("Error: CProjectSourceXMLWriter::WriteIfChanged - %s no longer parses\n", m_fileName.c_str())
+          Port::FormatMessage("Error: CProjectSourceXMLWriter::WriteIfChanged - %s no longer parses\n",
+                              m_fileName.c_str())
               .c_str());
       return kFailure;
     }

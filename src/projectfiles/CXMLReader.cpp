@@ -18,6 +18,7 @@
 #include "Hvd/ISourceLibrary.h"
 #include "Hvd/IViewManager.h"
 #include "Port/FileName.h"
+#include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 #include "Port/Version.h"
 #include "Prjrep/ClassIds.h"
@@ -557,7 +558,7 @@ Prjrep::AutoRelease<IFileType> CXMLReader::ProjectReferenceType(String& path, co
   if (!EnvironmentSet("VEL_CORVANE_ENABLE_HLC")) {
     path = ForcedToXhlc(path);
     Port_MsgManData::debugStub(
-        Text().Format("CXMLReader::%s forcing %s to be an xhlc file\n", step, path.c_str()).c_str());
+        Port::FormatMessage("CXMLReader::%s forcing %s to be an xhlc file\n", step, path.c_str()).c_str());
   }
   return type;
 }

@@ -2,6 +2,7 @@
 
 #include "Hvd/ITransformBindingSets.h"
 #include "Hvd/IViewManager.h"
+#include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 #include "Prjrep/IName.h"
 #include "core/Interface.h"
@@ -159,9 +160,8 @@ void TransformRecorder::RecordTransform(ITransformInstance* instance) {
       const auto valueName = G::StatusName(value);
       if (!valueName) {
         Port_MsgManData::debugStub(
-            Text()
-                .Format("Error: TransformRecorder::RecordTransform - status value %u of %s is out of range.\n", value,
-                        name.c_str())
+            Port::FormatMessage("Error: TransformRecorder::RecordTransform - status value %u of %s is out of range.\n",
+                                value, name.c_str())
                 .c_str());
         continue;
       }

@@ -17,6 +17,7 @@
 #include "Port/Dir.h"
 #include "Port/FaultInjection.h"
 #include "Port/FileName.h"
+#include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 #include "Port/Process.h"
 #include "Port/XUID.h"
@@ -796,9 +797,7 @@ Status CopyTree(const String& sourceDir, const String& destinationDir, std::uint
 
 }  // namespace
 void FileMessages::Debug(const char* format, const String& a, const String& b) {
-  String text;
-  text.Format(format, a.c_str(), b.c_str());
-  Port_MsgManData::debugStub(text.c_str());
+  Port_MsgManData::debugStub(Port::FormatMessage(format, a.c_str(), b.c_str()).c_str());
 }
 
 namespace {
@@ -810,15 +809,13 @@ Port_MsgManData FileMessagesFrom(int line) {
 }  // namespace
 
 void FileMessages::Warn(int line, const char* format, const String& argument) {
-  String text;
-  text.Format(format, argument.c_str());
-  FileMessagesFrom(line).issueWarning("%s", text.c_str());
+  FileMessagesFrom(line).issueComposed(Port_MsgManData::Severity::Warning,
+                                       Port::FormatMessage(format, argument.c_str()));
 }
 
 void FileMessages::Error(int line, const char* format, const String& argument) {
-  String text;
-  text.Format(format, argument.c_str());
-  FileMessagesFrom(line).issueError("%s", text.c_str());
+  FileMessagesFrom(line).issueComposed(Port_MsgManData::Severity::Error,
+                                       Port::FormatMessage(format, argument.c_str()));
 }
 
 }  // namespace Hvd

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Port/FaultInjection.h"
+#include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 #include "Port/Process.h"
 #include "utils/FileUtils.h"
@@ -85,7 +86,8 @@ bool RunShellScript(const String& name, std::string_view text) {
   const bool written = WriteNewFile(path, text);
   if (!written) {
     const String reason(std::strerror(errno));
-    Port_MsgManData::debugStub(("Could not write the script <" + path + ">: " + reason + "\n").c_str());
+    Port_MsgManData::debugStub(
+        ("Could not write the script <" + Port::EscapeControls(path) + ">: " + reason + "\n").c_str());
   } else {
     std::ignore = Port::Process().Run(std::vector<String>{shell, path});
   }

@@ -397,7 +397,7 @@ TEST_F(FileUtilsTest, ListedNamesAreZippedLiterallyFromWhereTheyAre) {
   EXPECT_EQ(FU::ZipNames(P("tree"), {String("missing.v")}, P("out.zip")), Hvd::kZipNotFound);
   const Lines said = Texts();
   ASSERT_EQ(said.size(), 3u);
-  EXPECT_EQ(said[0], head + "The name <new\nline> cannot be given to zip in a list\n");
+  EXPECT_EQ(said[0], head + "The name <new\\nline> cannot be given to zip in a list\n");  // on one line
   EXPECT_EQ(said[1], head + "The archive <out.zip> is not a complete path\n");
   EXPECT_EQ(said[2].rfind(head + "zip could not add the 1 names to <" + S("out.zip") + ">", 0), 0u) << said[2];
   EXPECT_FALSE(fs::exists(S("out.zip.names")));

@@ -53,5 +53,21 @@ write $script [join [list \
 set said [exec [info nameofexecutable] $script 2>@1]
 check "missing at open left out" [regexp -inline -line {^opened: .*$} $said] {{opened: leaf shallow deep}}
 check "missing at open named once" [regexp -all "The source \"[string map {[ \\[ ] \\]} $gone]\" is missing from disk" $said] 1
+
+# A source whose name holds control characters is named with them escaped, on its line: the name
+# cannot end the warning early nor start a message of its own.
+set odd [file join $root "odd\nError (velsh): forged\t\x01.vhd"]
+write $odd "entity odd is end;"
+write $script [join [list \
+    [list project open [file join $root odd.xhlc]] \
+    [list velfile add $odd] \
+    [list file delete $odd] \
+    {project order} \
+    {project close -nosave}] \n]
+set said [exec [info nameofexecutable] $script 2>@1]
+check "no forged line" [regexp -line {^Error \(velsh\)} $said] 0
+set shown [string map {\n \\n \t \\t \x01 \\x01} $odd]
+check "escaped name on its line" \
+    [expr {"Warning (velsh): The source \"$shown\" is missing from disk." in [split $said \n]}] 1
 file delete -force $root
 if {$failures == 0} { puts "sources on disk: all passed" }

@@ -27,6 +27,16 @@ velfile add $source
 fails "added twice" {velfile add $source} "velfile add: $source is already in the project"
 fails "not in the project" {velfile remove [file join $root b.vhd]} \
     "velfile remove: [file join $root b.vhd] is not in the project"
+# The shell's own errors escape the control characters of the names they give, as the library's
+# messages do.
+set odd [file join $root "odd\nname\t.vhd"]
+write $odd "entity odd is end;"
+velfile add $odd
+catch {velfile add $odd} message
+check "a name escaped in an error" $message "velfile add: [file join $root {odd\nname\t.vhd}] is already in the project"
+catch {velfile remove [file join $root "gone\n.vhd"]} message
+check "a name escaped in another error" $message "velfile remove: [file join $root {gone\n.vhd}] is not in the project"
+velfile remove $odd
 check "save answers nothing" [project save] ""
 # A save that asks first, for the project file changed on disk: the dialog's answer is not the
 # command's.

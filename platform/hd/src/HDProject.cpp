@@ -27,6 +27,7 @@
 #include "Hvd/IView.h"
 #include "Hvd/IViewManager.h"
 #include "Port/FileName.h"
+#include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 #include "Prjrep/ClassIds.h"
 #include "Prjrep/IAutonym.h"
@@ -462,7 +463,8 @@ Reload ReloadWanted(const std::string& path, std::string* why) {
   Prjrep::AutoRelease<Hvd::ITclInterp> interpreter(CitP::Factory::CreateInstance(Hvd::TclInterpClassId()));
   if (!interpreter) return Reload::kYes;
   std::ignore = interpreter->Init(Text());
-  const std::string question = "The partitions file " + path + " has changed on disk.\nWould you like to reload?";
+  const std::string question =
+      "The partitions file " + Port::EscapeControls(path) + " has changed on disk.\nWould you like to reload?";
   Text answer;
   if (interpreter->ExecuteCmd(Text("::velmor::Hvd::hvd_DisplayQuestionDialog " + TclWord(question) + " 1\n"), answer,
                               1) != kSuccess) {
@@ -850,7 +852,8 @@ Status CHDProject::Publish(CitI::IInterface* object, CitI::IInterface* owner) {
   // Taken before the reading: a change made while it reads is a change.
   const DiskStamp seen = StampOf(path.str());
   if (ReadReport report; Port::File::exist(path) && Read(path, &report) != kSuccess) {
-    Port_MsgManData::debugStub(("HDProject: cannot read the partitions of " + path.str() + "\n").c_str());
+    Port_MsgManData::debugStub(
+        ("HDProject: cannot read the partitions of " + Port::EscapeControls(path) + "\n").c_str());
     Port_MsgManData::createObject("ProjectMgmt", "HDProject", 0, "")
         .issueError("The partitions file \"%s\" is refused: %s. It is left as it is, and the project has no "
                     "partitions until it is mended or removed.\n",

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "Port/StringBase.h"
+#include "Port/MessageText.h"
 
 namespace {
 
@@ -53,9 +53,11 @@ Port_MsgManData Port_MsgManData::createObject(const char* category, const char* 
 }
 
 void Port_MsgManData::Issue(Severity severity, const char* format, std::va_list args) const {
-  Port::StringBase<char> text;
-  text.FormatV(format, args);
-  Keep(Record{severity, m_category, m_source, m_line, m_revision, text.str()});
+  issueComposed(severity, Port::FormatMessageV(format, args));
+}
+
+void Port_MsgManData::issueComposed(Severity severity, const std::string& text) const {
+  Keep(Record{severity, m_category, m_source, m_line, m_revision, text});
 }
 
 #define PORT_MSGMAN_ISSUE(name, severity)                     \

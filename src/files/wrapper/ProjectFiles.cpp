@@ -111,12 +111,12 @@ Status CHdlPackageWrapper::PopulateFileData(CitI::IInterface* file, FileData* da
 
 Status CHdlPackageWrapper::UpdateParserProperties() {
   constexpr const char* kNoSet =
-      "Error: CHdlPackageWrapper::UpdateParserProperties - Unable to get the IPropertyInstanceSet interface.\n";
-  if (!m_project) return Fail(kFailure, "%s", kNoSet);
+      "Error: CHdlPackageWrapper::UpdateParserProperties - Unable to get the IPropertyInstanceSet interface.";
+  if (!m_project) return Fail(kFailure, "%s\n", kNoSet);
   AutoRelease<IHdlParserConfig> config;
-  if (m_project->GetParserConfig(config.Receive()) != kSuccess || !config) return Fail(kFailure, "%s", kNoSet);
+  if (m_project->GetParserConfig(config.Receive()) != kSuccess || !config) return Fail(kFailure, "%s\n", kNoSet);
   AutoCast<IPropertyInstanceSet> set(config.Get());
-  if (!set) return Fail(kFailure, "%s", kNoSet);
+  if (!set) return Fail(kFailure, "%s\n", kNoSet);
   std::ignore = set->Clear();
   m_rememberedValues.clear();
   for (const auto& [key, instance] : m_viewProperties) {

@@ -5,6 +5,7 @@
 #include "CitP/Factory.h"
 #include "Hvd/IProjectHelper.h"
 #include "Port/FileName.h"
+#include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 #include "Prjrep/ClassIds.h"
 #include "Prjrep/IAutonym.h"
@@ -67,7 +68,7 @@ Prjrep::AutoRelease<IPartition> CopyPartitionInfo(IHDProject* source, IPartition
     CopyPartitionRecordValue(source, sourcePartition, destination, target.Get());
   }
   if (target.Get() == nullptr) {
-    Port_MsgManData::debugStub(("Could not find/create partition for" + newName).c_str());
+    Port_MsgManData::debugStub(("Could not find/create partition for" + Port::EscapeControls(newName)).c_str());
     return nullptr;
   }
   // The state first: it carries a name and a top flag of its own.

@@ -1,5 +1,6 @@
 #include "pr/partitions/PartitionSync.h"
 
+#include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 #include "utils/DmUtils.h"
 
@@ -72,7 +73,7 @@ Status PushElement(CitI::IInterface* configurationProject, CitI::IInterface* fla
   if (from.Get() == nullptr) {
     // The configuration does not hold this element's partitions (its compose failed, or
     // its partitions were never pulled): pruning now would empty the element's project.
-    Port_MsgManData::debugStub(("No partition to push at " + prefix + "\n").c_str());
+    Port_MsgManData::debugStub(("No partition to push at " + Port::EscapeControls(prefix) + "\n").c_str());
     return kFailure;
   }
   PartitionNames keep;

@@ -10,6 +10,7 @@
 #include "Hvd/IDesign.h"
 #include "Hvd/ISharedConstraintMgr.h"
 #include "Port/FileName.h"
+#include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 #include "pr/PRShared.h"
 #include "utils/DmUtils.h"
@@ -77,8 +78,8 @@ bool CopyFilesOf(HdcI::IPartition* partition, const Text& directory, PlacedFiles
     // instance path: each of its parts must be a plain folder name, so nothing lands outside.
     const std::string partitionPath = PartitionName(partition).str();
     if (!IsUsablePartitionPath(partitionPath)) {
-      Port_MsgManData::debugStub(("CopyPartitionFiles -- Cannot place " + source.str() + " below partition \"" +
-                                  partitionPath + "\"\n").c_str());
+      Port_MsgManData::debugStub(("CopyPartitionFiles -- Cannot place " + Port::EscapeControls(source) +
+                                  " below partition \"" + Port::EscapeControls(partitionPath) + "\"\n").c_str());
       return false;
     }
     name = partitionPath.substr(1) + "/" + tail;

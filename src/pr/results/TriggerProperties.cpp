@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 #include "pr/partitions/PartitionCopy.h"
 #include "utils/DmUtils.h"
@@ -50,7 +51,8 @@ bool TriggerProperty(CitI::IInterface* object, std::int64_t stamp, const char* p
   if (!parsed || stamp <= *parsed) return false;
   const Text now(std::to_string(stamp));
   properties.SetPropertyValue(property, now);
-  Port_MsgManData::debugStub(("TriggerProperty -- " + GetObjectFullPath(project.Get()) + " \n").c_str());
+  Port_MsgManData::debugStub(
+      ("TriggerProperty -- " + Port::EscapeControls(GetObjectFullPath(project.Get())) + " \n").c_str());
   Port_MsgManData::debugStub(("TriggerProperty -- " + Text(property) + " (" + last + " vs " + now + ")\n").c_str());
   return true;
 }
@@ -65,7 +67,8 @@ bool TriggerProperty2(CitI::IInterface* object, std::int64_t stamp, const char* 
   if (!firstStamp || !secondStamp || stamp <= *firstStamp || stamp <= *secondStamp) return false;
   const Text now(std::to_string(stamp));
   properties.SetPropertyValue(property, now);
-  Port_MsgManData::debugStub(("TriggerProperty -- " + GetObjectFullPath(project.Get()) + " \n").c_str());
+  Port_MsgManData::debugStub(
+      ("TriggerProperty -- " + Port::EscapeControls(GetObjectFullPath(project.Get())) + " \n").c_str());
   Port_MsgManData::debugStub(
       ("TriggerProperty2 -- " + Text(property) + " (last " + first + " and " + second + " vs new " + now + ")").c_str());
   return true;

@@ -16,6 +16,7 @@
 #include "Hvd/IDesignPlatform.h"
 #include "Hvd/ISourceLibrary.h"
 #include "Port/FileName.h"
+#include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 #include "Port/Process.h"
 #include "Prjrep/ClassIds.h"
@@ -114,7 +115,7 @@ bool CheckDeviceProperties(CXMLReader& reader) {
   const String* const values[] = {&family, &device, &package, &speed};
   if (invalid < 1 || invalid > 4) return true;
   const std::string question = std::string("The ") + kLabels[invalid - 1] + " is currently set to \"" +
-                               values[invalid - 1]->str() +
+                               Port::EscapeControls(*values[invalid - 1]) +
                                "\", which is not valid in this installation.\nIf you continue to open this project, the "
                                "property will be reset to a default value.\nYou may change the value of this property "
                                "in the Project Properties dialog.\n\nDo you want to open this project?";

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "Hvd/EventIds.h"
+#include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 #include "core/Diagnostics.h"
 #include "childproject/ChildProjectHelp.h"
@@ -191,14 +192,17 @@ Status CProject::ReloadProject(bool noQuestion, bool askFirst, bool projectFileC
   if (!subProject && !noQuestion) {
     String text;
     if (generatedFileChanged && !projectFileChanged) {
-      text = "The generated project " + m_generatedFilePath + " has changed on disk.\nWould you like to reload?";
+      text = "The generated project " + Port::EscapeControls(m_generatedFilePath) +
+             " has changed on disk.\nWould you like to reload?";
     } else if (generatedFileChanged) {
-      text = "Both the project " + m_projectFilePath + " and the generated project " + m_generatedFilePath +
-             " have changed on disk.\nWould you like to reload?";
+      text = "Both the project " + Port::EscapeControls(m_projectFilePath) + " and the generated project " +
+             Port::EscapeControls(m_generatedFilePath) + " have changed on disk.\nWould you like to reload?";
     } else {
-      text = "The project " + m_projectFilePath + " has changed on disk.\nWould you like to reload?";
+      text = "The project " + Port::EscapeControls(m_projectFilePath) +
+             " has changed on disk.\nWould you like to reload?";
     }
-    // The paths are quoted as one word, so that no character of theirs is read as Tcl.
+    // The paths are quoted as one word, so that no character of theirs is read as Tcl, and shown
+    // with their control characters escaped, so that none starts a line of its own.
     const String command = "::velmor::Hvd::hvd_DisplayQuestionDialog " + TclWord(text) + " 1";
     String answer = "1";
     const Status asked = InterpHelp::RunCmd(command.c_str(), nullptr, false, &answer);

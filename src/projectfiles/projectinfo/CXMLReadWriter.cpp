@@ -9,6 +9,7 @@
 #include <xercesc/util/XMLString.hpp>
 
 #include "CitP/Factory.h"
+#include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 #include "Prjrep/ClassIds.h"
 #include "projectfiles/XMLNamespaceHelper.h"
@@ -57,7 +58,7 @@ bool CXMLReadWriter::Read(const String& path) {
   const std::uintmax_t size = std::filesystem::file_size(path.str(), error);
   if (error) {
     Port_MsgManData::debugStub(
-        Text().Format("Hvd::CProjectInfo - cannot read %s: %s\n", path.c_str(), error.message().c_str()).c_str());
+        Port::FormatMessage("Hvd::CProjectInfo - cannot read %s: %s\n", path.c_str(), error.message().c_str()).c_str());
     return false;
   }
   if (size > kMaxFileBytes) {

@@ -5,6 +5,7 @@
 #include <xercesc/util/XMLException.hpp>
 
 #include "Port/FileName.h"
+#include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 #include "core/Diagnostics.h"
 #include "core/Holders.h"
@@ -46,7 +47,8 @@ Status CProjectInfo::XIProjectInfo::ReadProjectData(const String& path) {
   name.SetTail(name.GetBase() + ".xhlc");
   const String absolute = name.GetAbsolutePath(false);
   Port_MsgManData::debugStub(
-      Text().Format("Hvd::CProjectInfo::XIProjectInfo::ReadProjectData reading from %s\n", absolute.c_str()).c_str());
+      Port::FormatMessage("Hvd::CProjectInfo::XIProjectInfo::ReadProjectData reading from %s\n", absolute.c_str())
+          .c_str());
   self.m_read = self.m_reader.Read(absolute);
   return self.m_read ? kSuccess : kFailure;
 }

@@ -8,6 +8,7 @@
 #include <xercesc/dom/DOMText.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 #include "core/AtomicFile.h"
 #include "projectfiles/XMLNamespaceHelper.h"
@@ -71,7 +72,7 @@ bool HasName(const X::DOMElement* element, const Text& name) {
 bool IsWritableText(const char* what, const Text& text) {
   if (IsXmlUtf8(text.str())) return true;
   Port_MsgManData::debugStub(
-      Text().Format("Hvd::CProjectInfo - the %s is not text a project source file can hold\n", what).c_str());
+      Port::FormatMessage("Hvd::CProjectInfo - the %s is not text a project source file can hold\n", what).c_str());
   return false;
 }
 
@@ -206,7 +207,7 @@ bool CXMLReadWriter::WriteProjectData(const String& path) {
                              : WriteFileAtomically(path.str(), FormatProjectDocument(document), &message);
   if (written == kSuccess) return true;
   Port_MsgManData::debugStub(
-      Text().Format("Hvd::CProjectInfo::WriteProjectData - %s: %s\n", path.c_str(), message.c_str()).c_str());
+      Port::FormatMessage("Hvd::CProjectInfo::WriteProjectData - %s: %s\n", path.c_str(), message.c_str()).c_str());
   return false;
 }
 

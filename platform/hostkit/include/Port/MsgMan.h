@@ -27,6 +27,10 @@ class Port_MsgManData {
   void issueWarning(const char* format, ...) const __attribute__((format(printf, 2, 3)));
   void issueInfo(const char* format, ...) const __attribute__((format(printf, 2, 3)));
   void issueStatus(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+  // The values of %s above are written with their control characters escaped (Port/MessageText.h),
+  // so a name keeps to its line. A message composed beforehand with Port::FormatMessage, or of
+  // escaped parts, is issued as it is, its own newlines kept.
+  void issueComposed(Severity severity, const std::string& text) const;
 
   // One developer diagnostic, written as given when developer lines are shown.
   static void debugStub(const char* text);
