@@ -416,6 +416,10 @@ class CFile : public TComponent<CFile> {
   // The parent sets by category, null for a set not made.
   std::array<CFileRelationSet*, kCategories> ParentSets() const;
   CFileRelationSet& Made(std::uint32_t slot);
+  // For a file leaving its project: its parents empty their entries of it, and it gives up
+  // every file it holds. The files it includes keep it as their parent, so that they stay in
+  // the project as they were.
+  void LetGoOfRelatedFiles();
   // The relation epoch at the last change of this file's children or of their names.
   std::uint64_t m_childrenStamp = 0;
   void ChildrenChanged();

@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "Hvd/EventIds.h"
 #include "Hvd/IFileManager.h"
@@ -151,6 +153,25 @@ Status CFile::XIHdlFileV4::RemoveAllChildFiles(std::uint32_t category) {
   }
   self.ChildrenChanged();
   return self.ChildFiles(category).Clear();
+}
+
+void CFile::LetGoOfRelatedFiles() {
+  // The sets are taken first: a file given up may reach back into this one and make a set.
+  std::vector<std::pair<std::uint32_t, CFileRelationSet*>> sets;
+  for (const RelationEntry& entry : m_relations) sets.emplace_back(entry.slot, entry.set.get());
+  for (const auto& [slot, set] : sets) {
+    if (slot < kCategories) continue;
+    for (const AutoPtr<IHdlFile>& parent : set->Files()) {
+      if (AutoCast<IHdlFileV4> relations(parent.Get()); relations)
+        std::ignore = relations->RemoveChildFile(slot - kCategories, &m_XIHdlFile);
+    }
+  }
+  bool hadChildren = false;
+  for (const auto& [slot, set] : sets) {
+    hadChildren = hadChildren || (slot < kCategories && set->Size() > 0);
+    std::ignore = set->Clear();
+  }
+  if (hadChildren) ChildrenChanged();
 }
 
 Status CFile::XIHdlFileV4::AddParentFile(std::uint32_t category, IHdlFile* parent) {

@@ -1,5 +1,6 @@
 // The file leaving its project: its library, the listeners of the file and of the project,
-// the child project a project file stands for, and the removal hook; then the teardown.
+// the child project a project file stands for, and the removal hook; then the teardown and the
+// files it is linked to by includes.
 
 #include "CitP/Factory.h"
 #include "Hvd/EventIds.h"
@@ -38,7 +39,11 @@ Status CFile::XIFileInternal::Remove() {
   }
   if (Prjrep::AutoRelease<ICodeHookInstance> hook(CitP::Factory::CreateInstance(CodeHookClassId())); hook)
     std::ignore = hook->Run("::velmor::Hvd::hvd_chFileRemoveHelper", file);
-  return self.m_XICompAdmin.Teardown();
+  const Status status = self.m_XICompAdmin.Teardown();
+  // Last, as the listeners above may still read the links. Files that include one another hold
+  // each other: once out of the project, no close would reach them to let go.
+  self.LetGoOfRelatedFiles();
+  return status;
 }
 
 }  // namespace Hvd

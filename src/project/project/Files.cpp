@@ -200,16 +200,22 @@ void CProject::UnlinkFiles() {
     IHdlFile* file = walk->Current();
     AutoCast<IHdlFileV4> relations(file);
     if (!relations) continue;
-    for (std::uint32_t category = 0; category < kRelationCategories; ++category) {
-      // Parents may be files the project no longer lists: each lets go of this file itself.
-      std::vector<AutoPtr<IHdlFileV4>> parents;
+    const auto parentsOf = [&relations](std::uint32_t category) {
+      std::vector<AutoPtr<IHdlFile>> parents;
       AutoRelease<IHdlFileIterator> up;
       if (relations->GetParentFiles(category, up.Receive()) == kSuccess && up) {
         for (; !up->IsDone(); std::ignore = up->Next()) parents.emplace_back(up->Current());
       }
-      for (const auto& parent : parents) {
-        if (parent) std::ignore = parent->RemoveChildFile(category, file);
+      return parents;
+    };
+    for (std::uint32_t category = 0; category < kRelationCategories; ++category) {
+      // Parents may be files the project no longer lists: each lets go of this file itself.
+      for (const auto& parent : parentsOf(category)) {
+        if (AutoCast<IHdlFileV4> links(parent.Get()); links) std::ignore = links->RemoveChildFile(category, file);
       }
+      // A parent that left the project let go of its children as it left, but the file still
+      // lists it: the file drops it itself.
+      for (const auto& parent : parentsOf(category)) std::ignore = relations->RemoveParentFile(category, parent.Get());
       std::ignore = relations->RemoveAllChildFiles(category);
     }
   }
