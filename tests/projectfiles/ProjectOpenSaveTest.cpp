@@ -104,6 +104,32 @@ class ProjectOpenSaveTest : public XhlcProject {
     ADD_FAILURE() << "no synthesis view";
     return {};
   }
+  // What a project answers of its design: each view by its type, with its top unit and its
+  // compile order, each file named with its library.
+  Strings DesignAnswers(Hvd::IProject* project) {
+    Strings answers;
+    Hvd::IDesign* design = nullptr;
+    AutoRelease<Hvd::IViewIterator> views;
+    if (project->GetDesign(&design) != Hvd::kSuccess || design == nullptr ||
+        AutoCast<Hvd::IViewManager>(design)->GetViews(views.Receive()) != Hvd::kSuccess)
+      return answers;
+    for (; views && !views->IsDone(); std::ignore = views->Next()) {
+      AutoRelease<Hvd::IViewType> type;
+      Text name, top;
+      std::ignore = views->Current()->GetType(type.Receive());
+      if (type) std::ignore = AutoCast<Hvd::IDefDataId>(type.Get())->GetDefDataIdName(&name);
+      std::ignore = views->Current()->GetTopName(&top);
+      answers.push_back(name.str() + " top " + top.str());
+      AutoRelease<Hvd::IHdlFileIterator> files;
+      std::ignore = views->Current()->GetCompileOrder(nullptr, 0, files.Receive());
+      for (; files && !files->IsDone(); std::ignore = files->Next()) {
+        Text path;
+        std::ignore = AutoCast<Prjrep::IFileNameHelper>(files->Current())->GetFullName(&path);
+        answers.push_back("  " + LibraryOf(files->Current()) + "." + fs::path(path.str()).filename().string());
+      }
+    }
+    return answers;
+  }
   // A device setting changed, announced to the platform as the suite's property layer does.
   void SetDevice(const char* name, const char* value) {
     Hvd::IDesign* design = nullptr;
@@ -492,6 +518,84 @@ TEST_F(ProjectOpenSaveTest, AReloadAsksNothingOfTheDesignItEmptied) {
   ASSERT_EQ(project->GetGeneratedFilePath(&generated), Hvd::kSuccess);
   EXPECT_EQ(generated.str(), (m_dir / "work/p.ghlc").string());
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
+// Another writer moves the saved file's device. Whichever way the project reads it in again (the
+// library's reload, a save's question answered yes, a sub-project's reload), it then answers as
+// a fresh open of that file does: the same views with their order, top and files' libraries,
+// and a close that writes every file with its views. The default part is read in as any other.
+TEST_F(ProjectOpenSaveTest, AReloadAnswersAsAFreshOpenOfTheSameFile) {
+  WriteText(m_dir / "pkg.vhd", "package pkg is\n  constant w : integer := 4;\nend package;\n");
+  WriteText(m_dir / "leaf.vhd", "use work.pkg.all;\nentity leaf is end;\narchitecture a of leaf is begin end;\n");
+  WriteText(m_dir / "blink.v", "module blink; endmodule\n");
+  WriteText(m_dir / "top.vhd",
+            "library mylib;\nentity top is end;\narchitecture a of top is\n  component blink end component;\n"
+            "begin\n  u: entity mylib.leaf;\n  b: blink;\nend;\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Add(m_dir / "pkg.vhd", "mylib");
+  Add(m_dir / "leaf.vhd");
+  AutoRelease<Hvd::ISourceLibrary> mylib;
+  ASSERT_EQ(Libraries()->FindSourceLibrary("mylib", mylib.Receive()), Hvd::kSuccess);
+  ASSERT_EQ(AutoCast<Hvd::ISourceLibraryMember>(File(m_dir / "leaf.vhd"))->SetLibrary(mylib.Get()), Hvd::kSuccess);
+  Add(m_dir / "blink.v");
+  Add(m_dir / "top.vhd");
+  ASSERT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  const Strings opened = DesignAnswers(m_project.Get());
+  const auto synthesis = std::find(opened.begin(), opened.end(), "VIEW_AbstractSynthesis top top");
+  ASSERT_LE(synthesis + 5, opened.end());
+  EXPECT_EQ(Strings(synthesis + 1, synthesis + 5),
+            (Strings{"  mylib.pkg.vhd", "  mylib.leaf.vhd", "  work.blink.v", "  work.top.vhd"}));
+  ASSERT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+
+  // The file's own elements, and every file's association with a view.
+  const auto entries = [](const std::string& text) {
+    Strings lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+      if (line.find("<file ") != std::string::npos || line.find("<association ") != std::string::npos ||
+          line.find("<library ") != std::string::npos)
+        lines.push_back(line);
+    return lines;
+  };
+  // The writer puts another part in the file, as a user's setting; what it wrote is given back.
+  const auto retarget = [this](const std::string& device) {
+    std::string text = ReadText(m_file);
+    const auto at = text.find("<property vel_kv:name=\"Device\" ");
+    const auto end = text.find("/>", at);
+    EXPECT_NE(end, std::string::npos) << text;
+    text.replace(at, end - at,
+                 "<property vel_kv:name=\"Device\" vel_kv:value=\"" + device + "\" vel_kv:valueState=\"non-default\"");
+    WriteText(m_file, text);
+    return text;
+  };
+  const auto reloaded = [&](const char* how, bool subProject, const std::string& device,
+                            const std::function<Hvd::Status()>& reload) {
+    SCOPED_TRACE(how);
+    ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+    if (subProject) {
+      Hvd::OperationGateGuard gate;
+      gate.EnterOperationGate(Hvd::MakeInterfaceKey("subproject", m_project.Get()), m_project.Get());
+    }
+    const std::string theirs = retarget(device);
+    EXPECT_EQ(reload(), Hvd::kSuccess);
+    EXPECT_EQ(Property("PROP_DevDevice"), device);
+    const Strings answers = DesignAnswers(m_project.Get());
+    EXPECT_EQ(answers, opened);  // the device moved within its family: the views stay the same
+    // What was read in is no change on disk to the close's save, which reads nothing again.
+    Port_MsgManData::ClearCaptured();
+    EXPECT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+    EXPECT_FALSE(Captured(Port_MsgManData::Severity::Info, "Reloading"));
+    EXPECT_EQ(entries(ReadText(m_file)), entries(theirs));
+    ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+    EXPECT_EQ(Property("PROP_DevDevice"), device);
+    EXPECT_EQ(DesignAnswers(m_project.Get()), answers);
+    EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  };
+  const auto libraryReload = [this] { return AutoCast<Hvd::IProject3>(m_project.Get())->Reload(); };
+  reloaded("the library's reload", false, "LM2-20", libraryReload);
+  reloaded("the save's question", false, "LM2-45", [this] { return m_project->Save(); });
+  reloaded("a sub-project's reload", true, "LM2-20", libraryReload);
 }
 
 // A folder is refused as a source, with the reason, and the project is left as it was.

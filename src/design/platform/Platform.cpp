@@ -46,6 +46,10 @@ Status CDesignPlatform::XICompAdmin::InitializeAfterCreate(CitI::IInterface* des
                 "type.\n");
   }
   self.ListenToPlatformEvents(false);
+  // Filled anew, the platform has news as a new one has: a design set up again after a partial
+  // teardown (a reload) makes its views at the open's first notice, as a fresh open does,
+  // whether or not the file read moves a device setting.
+  ++self.m_changes;
 
   String name;
   if (Prjrep::AutoCast<IDefDataId> id(self.m_type.Get()); id) std::ignore = id->GetDefDataIdName(&name);

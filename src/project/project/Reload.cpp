@@ -256,6 +256,10 @@ Status CProject::ReloadProject(bool noQuestion, bool askFirst, bool projectFileC
     ReportUnreadReload(path);
     return opened;
   }
+  // What was read is what the project holds now, as after an open: the next save finds no
+  // change on disk until another program makes one.
+  m_projectFileStamp.Update();
+  m_generatedFileStamp.Update();
   if (subProject) {
     std::ignore = SendEvent(&m_XIProject, EventId::ReloadEnds(), nullptr);
   } else {
