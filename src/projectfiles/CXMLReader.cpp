@@ -623,11 +623,12 @@ void CXMLReader::ReadImplementationTop() {
   AutoCast<IViewManager> views(DesignOf(m_project));
   AutoRelease<IViewIterator> at;
   if (!views || views->FindViewByHint("SynthesisOnly", at.Receive()) != kSuccess || !at || at->IsDone()) return;
-  // The instance path goes to the property the view keeps it in; a shorter name it lacks
-  // would drop it.
+  // The view hears each setting as it is made: whether it chooses its top comes first, so that
+  // a top the file gives is not chosen over at once. The instance path goes to the property the
+  // view keeps it in; a shorter name it lacks would drop it.
+  SetKeyedPropertyValue(at->Current(), "AUTOTOP", automatic);
   if (!instancePath.empty()) SetKeyedPropertyValue(at->Current(), "TOPINSTANCEPATH", instancePath);
   if (!top.empty()) SetKeyedPropertyValue(at->Current(), "TOPDESIGNUNIT", top);
-  SetKeyedPropertyValue(at->Current(), "AUTOTOP", automatic);
 }
 
 std::size_t CXMLReader::PartitionCount() const {

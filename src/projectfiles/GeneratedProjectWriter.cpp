@@ -167,12 +167,13 @@ void UpdateFileBranches(CitI::IInterface* file) {
 void GeneratedProjectWriter::WriteFile(IFile* file, const String& name) {
   std::uint32_t state = 0;
   if (file == nullptr || file->GetOriginState(&state) != kSuccess || state == 0 || state == 3) return;
-  // A file that another project made is this project's only as a child project's file.
+  // A file that another project made is this project's only as a child project's file. The
+  // search answers failure when it finds no match, so only its iterator tells: one run to its
+  // end found none; no iterator at all passes the file.
   if (AutoCast<IOriginatorRef> originators(file); originators) {
     AutoRelease<Prjrep::IAutonymIterator> at;
-    if (originators->FindOriginator(m_project.Get(), at.Receive()) == kSuccess && at && at->IsDone() &&
-        !IsProjectFileType(file))
-      return;
+    std::ignore = originators->FindOriginator(m_project.Get(), at.Receive());
+    if (at && at->IsDone() && !IsProjectFileType(file)) return;
   }
   const XMLNamespaceHelper xml(m_document.get(), N::kNamespaceUriW);
   X::DOMElement* element = xml.CreateElement(N::kFileW);

@@ -9,9 +9,12 @@
 #include "CitP/Factory.h"
 #include "Hvd/BaseStandIn.h"
 #include "Hvd/IBaseServices.h"
+#include "Hvd/IDesignPlatform.h"
 #include "Hvd/IFileType.h"
 #include "Prjrep/IEvents.h"
+#include "Prjrep/StandIns.h"
 #include "Prjrep/Storage.h"
+#include "core/Events.h"
 #include "core/Holders.h"
 
 namespace {
@@ -258,6 +261,61 @@ TEST_F(BaseServicesTest, DevicePartsFollowTheFamilyAndDeviceOfTheirContext) {
   AutoCast<IPropertyInstance> copy(read.Get());
   EXPECT_TRUE(copy->SetValue("OV250") == kSuccess && copy->SetValue("XYZ") == kInvalidParameter &&
               Value(copy) == "OV250" && Value(device) == "PC128");
+}
+
+// What an instance's listeners hear: each event as "name=value" of its sender when heard, marked
+// when its id or its argument is not the change's.
+struct Listener {
+  static Status Hear(Listener* self, Prjrep::IEvent* event) {
+    Port::XUID id;
+    AutoRelease<CitI::IInterface> sender, argument;
+    std::ignore = event->GetEventId(id);
+    std::ignore = event->GetSender(sender.Receive());
+    std::ignore = event->GetArgument(argument.Receive());
+    AutoCast<IPropertyInstance> instance(sender.Get());
+    Text name, value;
+    if (instance) {
+      std::ignore = instance->GetName(&name);
+      std::ignore = instance->GetValue(&value);
+    }
+    self->heard.push_back(name.str() + "=" + value.str() + (id == EventId::PropertyChangeA() ? "" : " (other id)") +
+                          (argument.Get() == sender.Get() ? "" : " (other argument)"));
+    return kSuccess;
+  }
+  void Follow(IPropertyInstance* instance) {
+    AutoCast<Prjrep::IEventSender> sender(instance);
+    ASSERT_TRUE(sender) << "the instance has no one to tell";
+    ASSERT_EQ(sender->AddReceiver(&receiver), kSuccess);
+  }
+  Strings heard;
+  Prjrep::TBaseEventReceiverHelper<Listener> receiver{this, &Hear};
+};
+
+// A new value is told once, with the instance as sender and argument; the same value again or a
+// refused one tells nothing. The parts of the device that a new family moves are told too, once
+// every part holds its new value.
+TEST_F(BaseServicesTest, AnInstanceTellsItsListenersOfEachNewValueOnly) {
+  Prjrep::RegisterComponents();  // the events' own component
+  auto family = Instance("PROP_DevFamily"), device = Instance("PROP_DevDevice");
+  auto package = Instance("PROP_DevPackage"), speed = Instance("PROP_DevSpeed"), flag = Instance("PROP_AutoTop");
+  Listener listener;
+  for (IPropertyInstance* instance : {family.Get(), device.Get(), package.Get(), speed.Get(), flag.Get()})
+    listener.Follow(instance);
+  AutoCast<IBoolPropertyInstance> flagBool(flag.Get());
+  EXPECT_TRUE(flag->SetValue("true") == kSuccess && flagBool->SetBool(true) == kSuccess &&
+              family->SetValue("Nonsense") == kInvalidParameter);
+  EXPECT_TRUE(listener.heard.empty());
+  EXPECT_TRUE(flagBool->SetBool(false) == kSuccess && flag->SetValue("true") == kSuccess);
+  EXPECT_EQ(listener.heard, (Strings{"PROP_AutoTop=false", "PROP_AutoTop=true"}));
+
+  listener.heard.clear();
+  ASSERT_EQ(family->SetValue("Orvanta"), kSuccess);
+  EXPECT_EQ(listener.heard, (Strings{"PROP_DevFamily=Orvanta", "PROP_DevDevice=OV100", "PROP_DevPackage=cs196",
+                                     "PROP_DevSpeed=-4"}));
+  // A device that keeps the package and speed grade moves only itself.
+  listener.heard.clear();
+  ASSERT_EQ(device->SetValue("OV250"), kSuccess);
+  EXPECT_EQ(listener.heard, (Strings{"PROP_DevDevice=OV250"}));
 }
 
 TEST_F(BaseServicesTest, ALockedInstanceRefusesChangeAndSurvivesTheStorageLocked) {

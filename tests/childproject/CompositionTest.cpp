@@ -226,6 +226,35 @@ TEST_F(CompositionTest, AReopenedParentLetsTheChildsFilesGoWithTheChild) {
   EXPECT_TRUE(HasOriginatorMatching(parent, Find(parent, b).Get()));
 }
 
+// A generated core's files come into the parent imported, and the parent's generated-project
+// file leaves them to the core: reopened, the parent takes from the core what the core holds
+// then, a file the core dropped meanwhile does not come back as the parent's own, and what came
+// leaves with the core.
+TEST_F(CompositionTest, AReopenedParentTakesTheCoresImportedFilesFromTheCoreAlone) {
+  const std::string a = PathOf("proj/core/a.vhd"), b = PathOf("proj/core/b.vhd"), core = PathOf("proj/core/core.xhlc");
+  std::ignore = Hvd::SetPropertyValueByName(m_child, "PROP_ProjectGeneratorType", "Moldrix");
+  std::ignore = Add(m_parent, "proj/core/core.xhlc");
+  for (const std::string& file : {a, b}) {
+    std::uint32_t state = 0;
+    ASSERT_TRUE(Find(m_parent, file)) << file;
+    ASSERT_EQ(AutoCast<Hvd::IFile>(Find(m_parent, file).Get())->GetOriginState(&state), kSuccess);
+    ASSERT_EQ(state, 2u) << file;
+  }
+  ASSERT_EQ(m_parent->ProjectClose(true), kSuccess);  // the core with it
+  Hvd::IProject* alone = Open("proj/core/core.xhlc");
+  ASSERT_EQ(AutoCast<Hvd::IFileManager>(alone)->RemoveFileByPath(b.c_str()), kSuccess);
+  ASSERT_EQ(alone->ProjectClose(true), kSuccess);
+
+  Hvd::IProject* parent = Open("proj/p.xhlc");
+  EXPECT_FALSE(Find(parent, b));
+  AutoRelease<Hvd::IHdlFile> kept = Find(parent, a);
+  ASSERT_TRUE(kept);
+  EXPECT_FALSE(HasOriginatorMatching(parent, kept.Get()));
+  EXPECT_EQ(OriginatorCount(kept.Get()), 1);
+  ASSERT_EQ(AutoCast<Hvd::IFileManager>(parent)->RemoveFileByPath(core.c_str()), kSuccess);
+  EXPECT_TRUE(FileNames(parent).empty());
+}
+
 // A parent that cannot lose files keeps them, still as the child's.
 TEST_F(CompositionTest, AReadOnlyParentKeepsTheFilesWithTheirProvenance) {
   FileComposer composer(m_parent, m_child);

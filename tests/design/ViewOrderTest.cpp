@@ -421,6 +421,30 @@ TEST_F(ViewOrderTest, ARefusedRenumberingLeavesNoMixedIdsAndIsTriedAgain) {
   EXPECT_TRUE(order.size() == 6U && Before(order, "early.v", "tb_mixed.sv")) << ::testing::PrintToString(order);
 }
 
+// An order kept by hand: while AUTOCOMPILEORDER is off the view lists its files by the ids they
+// were given, also after a change that has the order worked out again; turned on, the view
+// numbers them from the hierarchy at once, before anyone asks for the order.
+TEST_F(ViewOrderTest, AnOrderKeptByHandHoldsUntilTheViewOrdersAgain) {
+  AddDesign("mixed");
+  IView* synthesis = View("VIEW_AbstractSynthesis");
+  ASSERT_TRUE(synthesis);
+  const Names automatic = Order(synthesis);
+  ASSERT_EQ(automatic.size(), 5U);
+  SetSetting(synthesis, "AUTOCOMPILEORDER", "false");
+  const Names byHand(automatic.rbegin(), automatic.rend());
+  for (std::size_t i = 0; i < byHand.size(); ++i)
+    ASSERT_EQ(AutoCast<ICompileOrder>(m_files.at(byHand[i]).Get())->SetSequenceID(2, i + 1), kSuccess);
+  EXPECT_EQ(Order(synthesis), byHand);
+  std::string bench;
+  std::getline(std::ifstream(m_dir / "tb_mixed.sv"), bench, '\0');
+  Edit("tb_mixed.sv", bench + "// edited\n");
+  EXPECT_EQ(Order(synthesis), byHand);
+
+  SetSetting(synthesis, "AUTOCOMPILEORDER", "true");
+  for (std::size_t i = 0; i < automatic.size(); ++i) EXPECT_EQ(Id(automatic[i]), i + 1) << automatic[i];
+  EXPECT_EQ(Order(synthesis), automatic);
+}
+
 // Files the parser finds for the view's files are managed by the view: they come with a new
 // hierarchy, in one refresh however many there are, and go when the hierarchy drops them.
 TEST_F(ViewOrderTest, ManagedFilesFollowTheHierarchyInOneRefresh) {

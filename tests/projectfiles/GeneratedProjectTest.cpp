@@ -15,6 +15,7 @@
 #include "Port/FaultInjection.h"
 #include "Prjrep/IName.h"
 #include "XhlcProject.h"
+#include "childproject/Originators.h"
 #include "core/Interface.h"
 #include "core/RefCount.h"
 #include "core/Sets.h"
@@ -389,6 +390,31 @@ TEST_F(GeneratedProjectTest, FailedWriteLeavesTheOldFileAndIsReported) {
   Hvd::GeneratedProjectWriter writer((m_root / "missing/p.ghlc").c_str(), m_project.Get());
   EXPECT_EQ(writer.Write(), Hvd::kFailure);
   EXPECT_FALSE(fs::exists(m_root / "missing"));
+}
+
+// Only the project's own generated and imported files are written: a file that only another
+// project made comes back through that project, and would come back as this project's own if it
+// were written here. A project file is written whoever made it, since it keeps its child.
+TEST_F(GeneratedProjectTest, FilesThatOnlyAnotherProjectMadeAreLeftToIt) {
+  ASSERT_EQ(Open(), kSuccess);
+  AutoRelease<Hvd::IProject> other(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+  ASSERT_TRUE(other);
+  ASSERT_EQ(other->Open((m_dir / "core/core.xhlc").c_str()), kSuccess);
+  AddFile(m_dir / "gen/own.ngc", 1, {0});
+  AddFile(m_dir / "core/theirs.v", 2, {1});
+  AddFile(m_dir / "core/shared.v", 2, {1});
+  AddFile(m_dir / "core/sub.xhlc", 2, {});
+  for (const char* theirs : {"core/theirs.v", "core/sub.xhlc"}) {
+    std::ignore = Hvd::RemoveOriginator(File(m_dir / theirs), m_project.Get());
+    Hvd::AddOriginator(File(m_dir / theirs), other.Get());
+  }
+  Hvd::AddOriginator(File(m_dir / "core/shared.v"), other.Get());
+  ASSERT_EQ(ForceSave(), kSuccess);
+  std::set<std::string> written;
+  for (const Element& file : Elements(m_ghlc, "file")) written.insert(file.attributes.at("name"));
+  EXPECT_EQ(written, (std::set<std::string>{"gen/own.ngc", "core/shared.v", "core/sub.xhlc"}));
+  EXPECT_EQ(m_project->ProjectClose(false), kSuccess);
+  EXPECT_EQ(other->ProjectClose(false), kSuccess);
 }
 
 // A status value outside the table has no name: it is neither written nor read as a number.

@@ -14,9 +14,11 @@
 #include "Hvd/IBaseServices.h"
 #include "CitP/Factory.h"
 #include "Hvd/BaseStandIn.h"
+#include "Hvd/IDesignPlatform.h"
 #include "Hvd/ITclInterp.h"
 #include "Port/MsgMan.h"
 #include "Prjrep/IPersist.h"
+#include "core/Events.h"
 #include "core/Holders.h"
 #include "core/Persist.h"
 #include "core/Factory.h"
@@ -227,7 +229,8 @@ class CPropertyInstance final : public TComponent<CPropertyInstance> {
     const DefinitionData* d = m_definition != nullptr ? &m_definition->Data() : nullptr;
     const std::string_view kind = d != nullptr ? std::string_view(d->valueKind) : std::string_view();
     return Table(Row<CitI::IInterface>(this), Row<IPropertyInstance>(&m_XIPropertyInstance),
-                 Row<Prjrep::IPersist>(&m_persist), Row<Prjrep::IRefCount>(&m_count),
+                 Row<Prjrep::IPersist>(&m_persist), Row<Prjrep::IEventSender>(&m_sender),
+                 Row<Prjrep::IRefCount>(&m_count),
                  Row<Prjrep::IRefCountV1>(&m_count), RowIf<IDefDataObsolete>(d != nullptr, &m_XIDefDataObsolete),
                  RowIf<ILockable>(d != nullptr && d->lockable, &m_XILockable),
                  RowIf<IListPropertyInstance>(kind == "list", &m_XIListPropertyInstance),
@@ -282,8 +285,9 @@ class CPropertyInstance final : public TComponent<CPropertyInstance> {
 
   // A new family or device would leave the parts below it naming a part it does not have: each
   // keeps its value where it is still allowed, else takes its default where that is, else the
-  // first allowed. A lock does not hold a part the device no longer has.
-  void KeepPartsBelowValid() {
+  // first allowed. A lock does not hold a part the device no longer has. The parts moved are
+  // added to `moved`.
+  void KeepPartsBelowValid(std::vector<Prjrep::AutoPtr<IPropertyInstance>>& moved) {
     if (!m_parts) return;
     for (std::size_t below = PartIndex() + 1; below < kParts; ++below) {
       CPropertyInstance* member = m_parts->members[below];
@@ -292,7 +296,14 @@ class CPropertyInstance final : public TComponent<CPropertyInstance> {
       if (allowed.empty() || Holds(allowed, member->m_value)) continue;
       const std::string& fallback = member->m_definition->Data().defaultValue;
       member->m_value = Holds(allowed, fallback) ? fallback : allowed.front();
+      moved.emplace_back(&member->m_XIPropertyInstance);
     }
+  }
+
+  // Whoever listens (a view to its settings, the design platform to the device settings) hears
+  // of a new value with the instance as sender and argument, and of nothing else.
+  static void AnnounceChange(IPropertyInstance* instance) {
+    std::ignore = SendEvent(instance, EventId::PropertyChangeA(), instance);
   }
 
   // What SetValue and SetBool store, while the instance is defined and unlocked.
@@ -306,8 +317,13 @@ class CPropertyInstance final : public TComponent<CPropertyInstance> {
       Port_MsgManData::debugStub(message.c_str());
       return kInvalidParameter;
     }
+    const bool changed = value != m_value;
     m_value = std::move(value);
-    KeepPartsBelowValid();
+    std::vector<Prjrep::AutoPtr<IPropertyInstance>> moved;
+    KeepPartsBelowValid(moved);
+    // Told once every part holds its new value, so that a listener reads a settled device.
+    if (changed) AnnounceChange(&m_XIPropertyInstance);
+    for (const auto& member : moved) AnnounceChange(member.Get());
     return kSuccess;
   }
 
@@ -395,6 +411,7 @@ class CPropertyInstance final : public TComponent<CPropertyInstance> {
 
   Prjrep::TPersistHelper<CPropertyInstance> m_persist{this};
   Prjrep::TRefCountHelper<CPropertyInstance> m_count{this};
+  Prjrep::CEventSenderHelper m_sender{this};
   CDefinition* m_definition = nullptr;  // immortal, so not counted
   std::shared_ptr<DeviceParts> m_parts;  // of a device setting made by a manager; else null
   std::string m_value;

@@ -146,8 +146,10 @@ void RepoMine::ApplySynthesisTop(Hvd::IProject* project, const std::vector<Strin
   if (top.empty()) return;
   const AutoPtr<Hvd::IView> view = FirstViewByHint(project, "SynthesisOnly");
   if (!view) return;
-  Hvd::SetKeyedPropertyValue(view.Get(), "TOPDESIGNUNIT", top);
+  // The view hears each setting as it is made: with its own choice still on, the new top would
+  // have it choose again at once, over the one given.
   Hvd::SetKeyedPropertyValue(view.Get(), "AUTOTOP", "false");
+  Hvd::SetKeyedPropertyValue(view.Get(), "TOPDESIGNUNIT", top);
 }
 
 bool RepoMine::WarnTarvisTopModule(Hvd::IProject* project) {

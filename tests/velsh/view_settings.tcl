@@ -1,0 +1,68 @@
+# A view's settings set through the shell reach the view at once. A top set by hand stays while
+# the view does not choose its own, and the compile order stays as it was kept while the view
+# does not work out its own; each choice handed back to the view is made again at once. Only
+# what the top needs is ordered, so that the order tells which top it was worked out for. The
+# Verilog roots instantiate modules and so weigh more as a top than the VHDL one.
+source [file join [file dirname [info script]] checks.tcl]
+
+set root [file join [pwd] "velsh view settings [pid]"]
+file delete -force $root
+file mkdir $root
+proc vhdl {name body} {
+    set path [file join $::root $name.vhd]
+    write $path "entity $name is end;\narchitecture a of $name is begin $body end;"
+    return $path
+}
+proc verilog {name body} {
+    set path [file join $::root $name.v]
+    write $path "module $name;\n$body\nendmodule"
+    return $path
+}
+proc names {files} { lmap file $files { file tail $file } }
+set view VIEW_AbstractSynthesis
+
+project open [file join $root settings.xhlc]
+project set -view $view FILTERFILESFROMCOMPILEORDER true
+velfile add [verilog mid ""]
+velfile add [verilog deep "  mid u();"]
+velfile add [vhdl sleaf ""]
+velfile add [vhdl shallow "u: entity work.sleaf;"]
+check "the view's own top" [project top] deep
+check "the order for it" [names [project order]] {mid.v deep.v}
+
+project set -view $view AUTOTOP false
+project set -view $view TOPINSTANCEPATH /shallow
+check "the top set by hand" [project top] shallow
+check "the order for the top set by hand" [names [project order]] {sleaf.vhd shallow.vhd}
+# A root the view would choose comes: the top set by hand stays.
+velfile add [verilog deeper "  deep u();"]
+check "the top set by hand after an add" [project top] shallow
+check "its order after an add" [names [project order]] {sleaf.vhd shallow.vhd}
+
+project set -view $view AUTOCOMPILEORDER false
+project set -view $view AUTOTOP true
+check "the view's own top again" [project top] deeper
+check "the order kept" [names [project order]] {sleaf.vhd shallow.vhd}
+project set -view $view AUTOCOMPILEORDER true
+check "the order for the view's own top again" [names [project order]] {mid.v deep.v deeper.v}
+project close
+
+# A project file that gives the top by hand keeps it when opened, though the view would choose
+# another: the view is told that the top is given before it is told the top.
+set ns http://www.velmor.com/XMLSchema
+set entries ""
+foreach name {mid.v deep.v sleaf.vhd shallow.vhd} {
+    set type [expr {[string match *.v $name] ? "FILE_VERILOG" : "FILE_VHDL"}]
+    append entries "<file vel_kv:name=\"$name\" vel_kv:type=\"$type\"><association vel_kv:name=\"Implementation\"/></file>"
+}
+write [file join $root given.xhlc] "<project xmlns=\"$ns\" xmlns:vel_kv=\"$ns\">\
+<version vel_kv:hlc_version=\"14.1\" vel_kv:schema_version=\"2\"/><files>$entries</files><properties>\
+<property vel_kv:name=\"Implementation Top\" vel_kv:value=\"shallow\"/>\
+<property vel_kv:name=\"Auto Implementation Top\" vel_kv:value=\"false\"/></properties></project>"
+project open [file join $root given.xhlc]
+check "the top the file gives" [project top] shallow
+check "its instance" [project get -view $view TOPINSTANCEPATH] /shallow
+project close
+
+file delete -force $root
+if {$failures == 0} { puts "view settings: all passed" }
