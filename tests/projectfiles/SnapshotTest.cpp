@@ -448,6 +448,42 @@ TEST_F(SnapshotTest, TheSnapshotsOwnProjectIsOpenedOnceAndDescribed) {
   EXPECT_EQ(unwritten->SetDescription("kept in memory"), kSuccess);
 }
 
+// A description the snapshot's project cannot save is not set: the snapshot keeps the one it
+// had, and its project stays open with it, until a description can be saved.
+TEST_F(SnapshotTest, ADescriptionThatCannotBeSavedIsNotSet) {
+  OpenProject();
+  const fs::path directory = PutSnapshot("s");
+  AutoRelease<Hvd::ICheckpoint> s = Find("s");
+  ASSERT_TRUE(s);
+  ASSERT_EQ(s->SetDescription("saved"), kSuccess);
+  const auto description = [&s] {
+    Text text;
+    EXPECT_EQ(s->GetDescription(&text), kSuccess);
+    return text.str();
+  };
+  AutoRelease<Hvd::IProject> refused;
+  {
+    Port::FaultInjection::Scope faults;
+    Port::FaultInjection::Fail("canwrite", 0, "snapshots/s/p.xhlc");
+    EXPECT_EQ(s->SetDescription("refused"), Hvd::kProjectReadOnly);
+    EXPECT_EQ(description(), "saved");
+    ASSERT_EQ(s->OpenCheckpointProject(refused.Receive()), kSuccess);
+    EXPECT_EQ(Hvd::PropertyAccessor(refused.Get()).GetPropertyValue("PROP_ProjectDescription").str(), "saved");
+    EXPECT_EQ(s->SetDescription("refused again"), Hvd::kProjectReadOnly);
+    AutoRelease<Hvd::IProject> again;
+    ASSERT_EQ(s->OpenCheckpointProject(again.Receive()), kSuccess);
+    EXPECT_EQ(again.Get(), refused.Get()) << "the open project stays cached";
+  }
+  EXPECT_EQ(ReadText(directory / "p.xhlc").find("refused"), std::string::npos);
+
+  EXPECT_EQ(s->SetDescription("later"), kSuccess);
+  EXPECT_EQ(description(), "later");
+  EXPECT_NE(ReadText(directory / "p.xhlc").find("later"), std::string::npos);
+  EXPECT_EQ(ReadText(directory / "p.xhlc").find("refused"), std::string::npos);
+  bool open = true;
+  EXPECT_TRUE(refused->IsOpen(&open) == kSuccess && !open);
+}
+
 TEST_F(SnapshotTest, RestoreRefusesBeforeTouchingAnything) {
   OpenProject();
   PutSnapshot("s");

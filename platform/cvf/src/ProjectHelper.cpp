@@ -152,10 +152,10 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
       return project.Get() == nullptr ? kSuccess : project->Save();
     }
     // The bound project is closed, keeping its changes, and let go. One that was open is kept, to be
-    // opened again by OpenProject; one that would not close stays bound.
+    // opened again by OpenProject; one that would not close stays bound, on the path it was.
     Status CloseProject() override {
       const Prjrep::AutoPtr<IProject> project = This().m_project;
-      This().m_path = Text();
+      const Text path = std::exchange(This().m_path, Text());
       This().m_project.Assign(nullptr);
       bool open = false;
       if (project.Get() == nullptr || project->IsOpen(&open) != kSuccess || !open) return kSuccess;
@@ -164,6 +164,7 @@ class CCvfProjectHelper final : public TComponent<CCvfProjectHelper> {
         This().m_closed = project;
       } else {
         This().m_project = project;
+        This().m_path = path;
       }
       return closed;
     }

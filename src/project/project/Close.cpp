@@ -86,12 +86,16 @@ Status CProject::XIProject::ProjectClose(bool save) {
   // over.
   const Status checked = (save || FindOwed(this) != t_pass.owed.end()) ? self.CheckDiskBeforeWrite() : kSuccess;
   const DepthScope depth(self.m_saveDepth);
-  // A closed project is no parent's sub-project any more; the mark held the project too.
-  std::ignore = WithdrawFromOperationGate(MakeInterfaceKey("subproject", this));
+  // A closed project is no parent's sub-project any more; the mark held the project too. A
+  // close that keeps the project open leaves it marked: it reloads as a sub-project still.
+  const auto unmark = [this] { std::ignore = WithdrawFromOperationGate(MakeInterfaceKey("subproject", this)); };
   const String hierarchy = GetProjectPropertyValue(this, "PROP_HierarchicalProjectType");
   const bool closeAudit = strcasecmp(hierarchy.c_str(), "Static") == 0 || strcasecmp(hierarchy.c_str(), "N/A") == 0;
   owed = TakeOwed(this);
-  if (!self.m_open) return Fail(kSuccess, "Project::ProjectClose - Project is not open.\n");
+  if (!self.m_open) {
+    unmark();
+    return Fail(kSuccess, "Project::ProjectClose - Project is not open.\n");
+  }
 
   Status result = kSuccess;
   if (checked != kSuccess) {
@@ -116,6 +120,7 @@ Status CProject::XIProject::ProjectClose(bool save) {
     // A parent's save asked for it; as before, its result is not the close's.
     std::ignore = self.m_XIForceSave.ForceSave();
   }
+  unmark();
   if (self.m_connectionManager) std::ignore = ShutDownConnectionManager(self.m_connectionManager.Get());
   const Status told = SendEvent(this, EventId::ProjectClosing(), nullptr);
   if (result == kSuccess) result = told;

@@ -316,12 +316,28 @@ Status CCheckpoint::XICheckpoint::GetDescription(String* description) {
 
 Status CCheckpoint::XICheckpoint::SetDescription(const String& description) {
   CCheckpoint& self = This();
-  self.m_description = description;
   Prjrep::AutoRelease<IProject> project;
-  if (OpenCheckpointProject(project.Receive()) == kSuccess && project) {
-    PropertyAccessor(project.Get()).SetPropertyValue("PROP_ProjectDescription", description);
-    std::ignore = project->ProjectClose(true);
+  // A snapshot whose files are not there yet has no project to write it into: the take does.
+  if (OpenCheckpointProject(project.Receive()) != kSuccess || !project) {
+    self.m_description = description;
+    self.m_openProject = nullptr;
+    return kSuccess;
   }
+  PropertyAccessor properties(project.Get());
+  const String before = properties.GetPropertyValue("PROP_ProjectDescription");
+  properties.SetPropertyValue("PROP_ProjectDescription", description);
+  if (const Status closed = project->ProjectClose(true); closed != kSuccess) {
+    // Not saved, so not set. A close that kept the project open leaves it as it was, cached
+    // as before, and its next save does not write the refused text either.
+    bool open = false;
+    if (project->IsOpen(&open) == kSuccess && open) {
+      properties.SetPropertyValue("PROP_ProjectDescription", before);
+    } else {
+      self.m_openProject = nullptr;
+    }
+    return closed;
+  }
+  self.m_description = description;
   self.m_openProject = nullptr;
   return kSuccess;
 }
