@@ -175,6 +175,26 @@ void AnnounceDeviceChange(Hvd::IPropertyInstance* instance) {
   std::ignore = platform->NotifyChanges();
 }
 
+// A list setting refuses a value it does not allow: the refusal names the setting as the user
+// wrote it and lists what it allows, which nothing else shows. Empty for any other refusal.
+std::string NotAllowed(Hvd::IPropertyInstance* instance, const std::string& key, const std::string& value,
+                       Hvd::Status status) {
+  AutoCast<Hvd::IListPropertyInstance> list(instance);
+  AutoRelease<Prjrep::IStringIterator> allowed;
+  if (status != Hvd::kInvalidParameter || !list || list->GetAllowedValues(allowed.Receive()) != Hvd::kSuccess ||
+      !allowed)
+    return std::string();
+  std::string values;
+  bool among = false;
+  for (; !allowed->IsDone(); std::ignore = allowed->Next()) {
+    const std::string each = allowed->Current().str();
+    among = among || each == value;
+    values += (values.empty() ? "" : ", ") + (each.empty() ? std::string("\"\"") : Shown(each));
+  }
+  if (among || values.empty()) return std::string();
+  return "\"" + Shown(value) + "\" is not an allowed value of " + Shown(key) + ". Allowed values: " + values + ".";
+}
+
 // Options of the form `-name value` anywhere among the words; the rest stay in order.
 struct Words {
   std::vector<std::string> plain;
@@ -611,7 +631,8 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     if (!instance) return Error(interp, "no property \"" + Shown(args[0]) + "\"");
     if (set) {
       const Hvd::Status changed = instance->SetValue(args[1].c_str());
-      if (changed != Hvd::kSuccess) return Failed(interp, "project set", changed);
+      if (changed != Hvd::kSuccess)
+        return Failed(interp, "project set", changed, NotAllowed(instance.Get(), args[0], args[1], changed));
       if (device) AnnounceDeviceChange(instance);
       return Done(interp);
     }

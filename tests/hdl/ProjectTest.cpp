@@ -8,6 +8,8 @@
 #include <functional>
 #include <map>
 #include <random>
+#include <regex>
+#include <set>
 #include <thread>
 
 #include "hdl/HdlSupport.h"
@@ -599,6 +601,27 @@ TEST(UnitTypeNames, MatchTheDefinitionData) {
   }
 }
 
+// A view's VHDL standard allows the spellings the scanner reads, and none other, so that a
+// value the scanner would ignore is refused when it is set. Empty: no standard set.
+TEST(VhdlStandardNames, MatchTheViewSettingsAllowedValues) {
+  std::ifstream in(HVD_DEFINITIONS_FILE);
+  const std::string data((std::istreambuf_iterator<char>(in)), {});
+  const std::size_t at = data.find("\"PROP_VHDLSOURCEANALYSISSTANDARD\"");
+  ASSERT_NE(at, std::string::npos);
+  const std::string property = data.substr(at, data.find("</property>", at) - at);
+  const std::regex value("<allowed>([^<]*)</allowed>");
+  std::set<std::string> allowed;
+  for (std::sregex_iterator it(property.begin(), property.end(), value), end; it != end; ++it) allowed.insert((*it)[1]);
+  std::set<std::string> read{""};
+  VhdlStandard standard;
+  for (int n = 0; n < 10000; ++n) {
+    char padded[8];
+    std::snprintf(padded, sizeof padded, "%02d", n);
+    for (const std::string& text : {std::to_string(n), std::string(padded)})
+      if (ParseVhdlStandard(text, &standard)) read.insert(text);
+  }
+  EXPECT_EQ(allowed, read);
+}
 
 // Handles are any values, the files' own addresses in the library: through growth and removals
 // that move the others' entries, every handle still finds its own file and no other.

@@ -15,12 +15,14 @@ project open $project
 check "default part" [part] {{Lumora II} LM2-45 fg484 -2}
 project set {Device Family} Orvanta
 check "family brings its part" [part] {Orvanta OV100 cs196 -4}
-fails "device of no family" {project set Device XYZ} "*\"XYZ\" is not an allowed value of PROP_DevDevice*"
-fails "device of another family" {project set Device LM2-45} "*\"LM2-45\" is not an allowed value of PROP_DevDevice*"
+# A refusal names the setting as it was given and what the family, device or list allows.
+fails "device of no family" {project set Device XYZ} {"XYZ" is not an allowed value of Device. Allowed values: OV100, OV250.}
+fails "device by name" {project set PROP_DevDevice XYZ} {"XYZ" is not an allowed value of PROP_DevDevice. Allowed values: OV100, OV250.}
+fails "device of another family" {project set Device LM2-45} {"LM2-45" is not an allowed value of Device. Allowed values: OV100, OV250.}
 check "device kept" [project get Device] OV100
 project set Device OV250
-fails "package of another device" {project set Package tq144} "*\"tq144\" is not an allowed value of PROP_DevPackage*"
-fails "speed of another family" {project set {Speed Grade} -7} "*\"-7\" is not an allowed value of PROP_DevSpeed*"
+fails "package of another device" {project set Package tq144} {"tq144" is not an allowed value of Package. Allowed values: cs196, fg484, ft256.}
+fails "speed of another family" {project set {Speed Grade} -7} {"-7" is not an allowed value of Speed Grade. Allowed values: -1, -2, -3, -4, -5.}
 project set Package ft256
 project set {Speed Grade} -5
 check "chosen part" [part] {Orvanta OV250 ft256 -5}
@@ -39,7 +41,7 @@ check "saved part" [list [dict get $properties {Device Family}] [dict get $prope
     [dict get $properties Package] [dict get $properties {Speed Grade}]] {Orvanta OV250 cs196 -5}
 project open $project
 check "reopened part" [part] {Orvanta OV250 cs196 -5}
-fails "refused after reopening" {project set Device XYZ} "*\"XYZ\" is not an allowed value of PROP_DevDevice*"
+fails "refused after reopening" {project set Device XYZ} {"XYZ" is not an allowed value of Device. Allowed values: OV100, OV250.}
 project close
 check "refused value not saved" [dict get [dict get [project info $project] properties] Device] OV250
 

@@ -42,6 +42,11 @@ project set -view VIEW_AbstractSynthesis PROP_VHDLSOURCEANALYSISSTANDARD 2008
 check "view setting by key" [project get -view VIEW_AbstractSynthesis VHDLSOURCEANALYSISSTANDARD] 2008
 project set -view VIEW_AbstractSynthesis VHDLSOURCEANALYSISSTANDARD ""
 check "view setting by name" [project get -view VIEW_AbstractSynthesis PROP_VHDLSOURCEANALYSISSTANDARD] ""
+# A VHDL standard the parser cannot read is refused, naming those it reads; a short one is read.
+fails "standard not read" {project set -view VIEW_AbstractSimulation VHDLSOURCEANALYSISSTANDARD vhdl2008} \
+    {"vhdl2008" is not an allowed value of VHDLSOURCEANALYSISSTANDARD. Allowed values: "", 87, 93, 2002, 2008, 2019, 1987, 1993, 02, 08, 19.}
+project set -view VIEW_AbstractSimulation VHDLSOURCEANALYSISSTANDARD 08
+check "short standard taken" [project get -view VIEW_AbstractSimulation VHDLSOURCEANALYSISSTANDARD] 08
 fails "no view setting" {project get -view VIEW_AbstractSynthesis PROP_NOPE} {no property "PROP_NOPE"}
 project set {PROP_AutoCompileOrderImp} false
 project save

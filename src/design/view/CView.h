@@ -215,6 +215,9 @@ class CView final : public TComponent<CView> {
     Status Clear() override;
     // An iterator standing on the entry of `object`; null when the view does not hold it.
     Prjrep::AutoRelease<IHdlDesignUnitIterator> IteratorOf(CitI::IInterface* object);
+    // Read from outside, the set first brings the managed files in step.
+    Status GetIterator(IHdlDesignUnitIterator** units) override;
+    std::size_t Size() override;
     // Visits every unit without copying the list; `visit` must not change the set.
     template <class Visit>
     void ForEach(Visit visit) {
@@ -238,6 +241,8 @@ class CView final : public TComponent<CView> {
     Status Remove(IFileIterator* iterator) override;
     Status GetIterator(IFileIterator** files) override;
     std::size_t Size() override { return This().m_XIDesignUnitSet.Size(); }
+    // The files as they are, for the view's own reads.
+    Status QuietIterator(IFileIterator** files);
     Status Clear() override { return This().m_XIDesignUnitSet.Clear(); }
   } m_XIFileSet{this};
 
@@ -383,6 +388,15 @@ class CView final : public TComponent<CView> {
 
   // The top and the hierarchy.
   void UpdateTopUnit();
+  // The managed files follow the hierarchy, which a view parses when something asks for it. So
+  // that the view's files read the same whatever was asked before, a read from outside first
+  // parses a major view that may have new managed files, and for a view that answers for a major
+  // view in child projects, that view. Reads inside a parse, a refresh or a batch take the files
+  // as they are.
+  void BringManagedFilesInStep();
+  void ParseForManagedFiles();
+  // Reads of the view's own, and those made while it parses, which never parse.
+  std::int32_t m_quietReads = 0;
   Prjrep::AutoRelease<IHdlNetListNode> FindBestTopNode();
   String GetConsistentTopInstancePath();
   void AssignTopInstanceLocators(const String& path);
@@ -438,6 +452,11 @@ class CView final : public TComponent<CView> {
   void WantSyncChildren(const SyncChildren& children, bool wanted);
   std::vector<Prjrep::AutoPtr<IHdlDesignUnit>> m_syncTouched;
   std::map<CitI::IInterface*, Prjrep::AutoPtr<IHdlDesignUnit>> m_managedUnits;
+  // A file that is no VHDL, or a managed one, came, went or changed, or a setting the parser
+  // reads changed, since the last parse: only a file the parser may read as Verilog includes
+  // anything, so the managed files cannot change otherwise.
+  bool m_includesMayChange = false;
+  void NoteIncludesOf(CitI::IInterface* unit);
   std::uint32_t m_syncCategory = 0;
   bool m_syncNeedsAll = true;
   bool m_compileOrderDirty = true;

@@ -64,14 +64,27 @@ Prjrep::AutoRelease<IHdlDesignUnitIterator> CView::XIDesignUnitSet::IteratorOf(C
   AutoRelease<IHdlDesignUnitIterator> at;
   if (wanted == nullptr || !Holds(wanted)) return at;
   if (const auto* known = m_roots.Find(wanted); known != nullptr && *known != m_elements.end()) {
-    if (GetIteratorAt(*known, at.Receive()) != kSuccess) return AutoRelease<IHdlDesignUnitIterator>();
+    ++m_view->m_quietReads;  // the base finds its iterator through GetIterator
+    const Status found = GetIteratorAt(*known, at.Receive());
+    --m_view->m_quietReads;
+    if (found != kSuccess) return AutoRelease<IHdlDesignUnitIterator>();
     return at;
   }
   // A root listed twice lost its place with its first entry: look for the other.
-  if (GetIterator(at.Receive()) != kSuccess || !at) return AutoRelease<IHdlDesignUnitIterator>();
+  if (UnitList::GetIterator(at.Receive()) != kSuccess || !at) return AutoRelease<IHdlDesignUnitIterator>();
   while (!at->IsDone() && RootOf(at->Current()) != wanted) std::ignore = at->Next();
   if (at->IsDone()) return AutoRelease<IHdlDesignUnitIterator>();
   return at;
+}
+
+Status CView::XIDesignUnitSet::GetIterator(IHdlDesignUnitIterator** units) {
+  m_view->BringManagedFilesInStep();
+  return UnitList::GetIterator(units);
+}
+
+std::size_t CView::XIDesignUnitSet::Size() {
+  m_view->BringManagedFilesInStep();
+  return UnitList::Size();
 }
 
 bool CView::XIDesignUnitSet::Holds(CitI::IInterface* object) {
@@ -182,6 +195,7 @@ Status CView::XIDesignUnitSet::Remove(IHdlDesignUnitIterator* position) {
 
 void CView::NoteUnitChange(IHdlDesignUnit* unit, bool joined, bool holds) {
   if (m_wrapper && !m_wrapperNeedsAll) m_wrapperPending.emplace_back(unit, holds);
+  NoteIncludesOf(unit);
   if (m_syncNeedsAll) return;
   m_syncTouched.emplace_back(unit);
   CitI::IInterface* root = RootOf(unit);
@@ -192,9 +206,15 @@ void CView::NoteUnitChange(IHdlDesignUnit* unit, bool joined, bool holds) {
   }
 }
 
+void CView::NoteIncludesOf(CitI::IInterface* unit) {
+  if (!m_includesMayChange && (IsManagedFile(unit) || !(GetDefDataIdName(unit) == "FILE_VHDL")))
+    m_includesMayChange = true;
+}
+
 void CView::NoteFileEvent(CitI::IInterface* object) {
   if (object == nullptr || !m_XIDesignUnitSet.Holds(object)) return;
   if (m_wrapper) m_wrapper->MarkFileChanged(object);
+  NoteIncludesOf(object);
   if (m_syncNeedsAll) return;
   AutoCast<IHdlDesignUnit> unit(object);
   if (!unit) return;
@@ -223,6 +243,11 @@ Status CView::XIFileSet::Remove(IFileIterator* iterator) {
 }
 
 Status CView::XIFileSet::GetIterator(IFileIterator** files) {
+  This().BringManagedFilesInStep();
+  return QuietIterator(files);
+}
+
+Status CView::XIFileSet::QuietIterator(IFileIterator** files) {
   if (files == nullptr) return kInvalidParameter;
   *files = nullptr;
   AutoRelease<IFileSet> set(new FileList());
@@ -257,7 +282,7 @@ Status CView::InitializeHDLPackageWrapper() {
   }
   if (m_wrapperNeedsAll) {
     AutoRelease<IFileIterator> files;
-    std::ignore = m_XIFileSet.GetIterator(files.Receive());
+    std::ignore = m_XIFileSet.QuietIterator(files.Receive());
     std::ignore = m_wrapper->SetViewFiles(files);
     m_wrapperNeedsAll = false;
   } else {

@@ -117,6 +117,7 @@ void CView::OnPropertyChanged(CitI::IInterface* instance) {
   if (is(ViewKey::kQlbVerilogMacros) || is(ViewKey::kQlbVeriIncludeDir) || is(ViewKey::kOvraVerilogMacros) ||
       is(ViewKey::kOvraVeriIncludeDir) || is(ViewKey::kVhdlSourceAnalysisStandard)) {
     Depth depth(m_nestingDepth);
+    m_includesMayChange = true;
     if (depth.m_value < 2) OnChange();
   }
   if (is(ViewKey::kTopDesignUnit)) {

@@ -80,10 +80,42 @@ Status CView::ParseHierarchy(IHdlNetListNode** root) {
   AutoPtr<IView> keep(&m_XIView);
   const std::lock_guard<std::recursive_mutex> hold(HierarchyLock());
   bool changed = false;
+  // What the parse tells its listeners may read the view's files, which must not parse again.
+  ++m_quietReads;
   const Status status = m_wrapper->GetHierarchy(root, &changed);
+  --m_quietReads;
+  if (status == kSuccess) m_includesMayChange = false;
   // A failed parse lists no children: the managed files stay until a parse succeeds.
   if (changed && status == kSuccess) SyncAutoManagedFilesOfPair();
   return status;
+}
+
+void CView::BringManagedFilesInStep() {
+  if (m_quietReads > 0 || m_refreshing || Port::SafeRead(m_batchCount) > 0) return;
+  if (IsMajorView(&m_XIView)) {
+    ParseForManagedFiles();
+    return;
+  }
+  AutoCast<IViewManager> manager(m_design.Get());
+  AutoRelease<IViewIterator> views;
+  if (!manager || manager->GetViews(views.Receive()) != kSuccess || !views) return;
+  std::vector<AutoPtr<IView>> pairs;
+  for (; !views->IsDone(); std::ignore = views->Next()) {
+    CView* major = FromInterface(views->Current());
+    if (major == nullptr || major == this || !major->m_includesMayChange || !IsMajorView(&major->m_XIView)) continue;
+    const String word = ChildViewWord(&major->m_XIView);
+    if (!word.empty() && FromInterface(major->GetFirstViewForHint(word).Get()) == this)
+      pairs.emplace_back(&major->m_XIView);
+  }
+  for (const AutoPtr<IView>& pair : pairs) FromInterface(pair.Get())->BringManagedFilesInStep();
+}
+
+// Only a change to a file the parser may read as Verilog, or to its settings, can bring or take
+// managed files: after any other the view is not parsed again for them.
+void CView::ParseForManagedFiles() {
+  if (!m_wrapper || !m_includesMayChange || !IsMajorView(&m_XIView) || GetDisableAutoHierRegen()) return;
+  AutoRelease<IHdlNetListNode> root;
+  std::ignore = ParseHierarchy(root.Receive());
 }
 
 // The view and the design's view that answers for it in child projects each take their managed
