@@ -17,6 +17,7 @@
 #include "core/RefCount.h"
 #include "core/Sets.h"
 #include "childproject/FileComposer.h"
+#include "project/project/CProject.h"
 #include "childproject/Originators.h"
 #include "utils/DmUtils.h"
 
@@ -243,6 +244,55 @@ TEST_F(ComposeFilesTest, PruningSparesTheChildsProjectFileItsTwinAndOtherOrigins
                                                            PathOf("proj/core/held.vhd"), PathOf("proj/core/core.xhlc")}));
   EXPECT_FALSE(HasOriginatorMatching(child, shared.Get()));
   EXPECT_EQ(FileComposer(nullptr, child).RemoveStaleComposedFiles(), kFailure);
+}
+
+// A parent that may not lose files keeps what the child no longer supplies, still recorded as
+// the child's, so that the pruning takes it once the parent may change again. Were it left as
+// the parent's own, no later pruning or decomposition would ever take it.
+TEST_F(ComposeFilesTest, AStaleFileTheParentCannotLoseStaysTheChildsUntilItCan) {
+  Hvd::IProject* child = Open("proj/core/core.xhlc");
+  const std::string a = PathOf("proj/core/a.vhd"), b = PathOf("proj/core/b.vhd");
+  std::ignore = Add(child, "proj/core/a.vhd");
+  std::ignore = Add(child, "proj/core/b.vhd");
+  FileComposer composer(m_parent, child);
+  AutoRelease<Hvd::IHdlFile> first = composer.AddComposedFileByPath(a.c_str());
+  AutoRelease<Hvd::IHdlFile> second = composer.AddComposedFileByPath(b.c_str());
+  ASSERT_TRUE(first && second);
+  for (const std::string& path : {a, b})
+    ASSERT_EQ(AutoCast<Hvd::IFileManager>(child)->RemoveFileByPath(path.c_str()), kSuccess);
+  Hvd::IDesign* design = nullptr;
+  ASSERT_EQ(m_parent->GetDesign(&design), kSuccess);
+  Hvd::CProject::FromInterface(m_parent)->EnterOpenState(PathOf("proj/p.xhlc").c_str(), design, true);
+
+  EXPECT_EQ(FileComposer(m_parent, child).RemoveStaleComposedFiles(), kSuccess);
+  EXPECT_EQ(FileNames(m_parent), (std::vector<std::string>{a, b}));
+  for (Hvd::IHdlFile* file : {first.Get(), second.Get()}) {
+    EXPECT_EQ(Hvd::OriginatorCount(file), 1);
+    EXPECT_TRUE(HasOriginatorMatching(child, file));
+    EXPECT_FALSE(HasOriginatorMatching(m_parent, file));
+  }
+
+  Hvd::CProject::FromInterface(m_parent)->EnterOpenState(PathOf("proj/p.xhlc").c_str(), design, false);
+  EXPECT_EQ(FileComposer(m_parent, child).RemoveStaleComposedFiles(), kSuccess);
+  EXPECT_TRUE(FileNames(m_parent).empty());
+}
+
+// A generated core whose generator project is not among the project's files leads to none; a
+// project file of another core, or a source of the core's name, is not its generator project.
+TEST_F(ComposeFilesTest, ACoreWithoutItsGeneratorProjectAmongTheFilesLeadsToNone) {
+  AutoRelease<Hvd::IHdlFile> core;
+  for (const char* name : {"proj/fifo.mdx", "proj/ram.mxhlc", "proj/fifo.vhd"}) {
+    WriteText(m_root / name, "\n");
+    AutoRelease<Hvd::IHdlFile> added = Add(m_parent, name);
+    if (core.Get() == nullptr) core = std::move(added);
+  }
+  AutoRelease<Hvd::IFile> found;
+  ASSERT_EQ(Hvd::GetMoldrixHlcFile(m_parent, AutoCast<Hvd::IFile>(core.Get()), found.Receive()), kSuccess);
+  EXPECT_FALSE(found);
+  WriteText(m_root / "proj/fifo.mxhlc", "\n");
+  AutoRelease<Hvd::IHdlFile> generator = Add(m_parent, "proj/fifo.mxhlc");
+  ASSERT_EQ(Hvd::GetMoldrixHlcFile(m_parent, AutoCast<Hvd::IFile>(core.Get()), found.ReleaseAndReceive()), kSuccess);
+  EXPECT_EQ(Identity(found.Get()), Identity(generator.Get()));
 }
 
 // Nothing is composed or reported unless both projects are there.
@@ -487,6 +537,44 @@ TEST_F(ComposeFilesTest, MissingViewsAreReportedInEachComposersOrder) {
             "Could not get the file iterator from the source project.");
   EXPECT_EQ(run(&FileComposer::ComposeSimFilesForMoldrix, nullptr, child),
             "Could not get the PreSimulation view from the dest project.");
+}
+
+// Past each composer's first check: a core without a behavioural-simulation view, and a parent
+// without a structural view, are reported with their own lines; what the Moldrix composer took
+// in before its check stays.
+TEST_F(ComposeFilesTest, ViewsMissingPastTheFirstCheckAreReportedByTheirOwnLines) {
+  Hvd::IProject* child = Open("proj/core/core.xhlc");
+  AutoRelease<Hvd::IHdlFile> source = AddSource(child, "proj/core/a.vhd");
+  const auto remove = [](Hvd::IProject* project, const char* name) {
+    Hvd::IDesign* design = nullptr;
+    ASSERT_EQ(project->GetDesign(&design), kSuccess);
+    Prjrep::AutoRelease<Hvd::IView> view = Hvd::FindViewByName(project, name);
+    ASSERT_TRUE(view) << name;
+    ASSERT_EQ(AutoCast<Hvd::IViewManager>(design)->RemoveView(view.Get()), kSuccess);
+  };
+  const auto run = [&](Hvd::Status (FileComposer::*composer)()) {
+    Port_MsgManData::ClearCaptured();
+    FileComposer record(m_parent, child);
+    EXPECT_EQ((record.*composer)(), kFailure);
+    return Diagnostics("../src/CChildProjectHelp");
+  };
+  remove(child, "BehavioralSim");
+  EXPECT_EQ(run(&FileComposer::ComposeSimFilesForMoldrix),
+            std::vector<std::string>{"ERROR: ../src/CChildProjectHelp(2252) : \"Could not get the Behavioral "
+                                     "Simulation view from the source project.\" in function:\n'__int64 __cdecl "
+                                     "Hvd::FileComposer::ComposeSimFilesForMoldrix(void)'.\n"});
+  EXPECT_EQ(FileNames(m_parent), std::vector<std::string>{PathOf("proj/core/a.vhd")});
+  EXPECT_EQ(OriginState(Find(m_parent, PathOf("proj/core/a.vhd")).Get()), 2u);
+
+  remove(m_parent, "Structural");
+  EXPECT_EQ(run(&FileComposer::ComposePreSynthFiles),
+            std::vector<std::string>{"ERROR: ../src/CChildProjectHelp(2282) : \"Could not get the Structural view "
+                                     "from the dest project.\" in function:\n'__int64 __cdecl "
+                                     "Hvd::FileComposer::ComposePreSynthFiles(void)'.\n"});
+  EXPECT_EQ(run(&FileComposer::ComposeStructuralFiles),
+            std::vector<std::string>{"ERROR: ../src/CChildProjectHelp(2328) : \"Could not get the Structural view "
+                                     "from the dest project.\" in function:\n'__int64 __cdecl "
+                                     "Hvd::FileComposer::ComposeStructuralFiles(void)'.\n"});
 }
 
 // A structural child: constraints and netlists of its pre-synthesis view, a black box of its

@@ -153,6 +153,31 @@ TEST_F(CompositionTest, ALibraryChosenForAComposedFileReachesTheChildsFile) {
   EXPECT_FALSE(HasLibrary(m_child, "ownlib"));
 }
 
+// A project sharing the parent's repository name (same base name, same working directory) is
+// the file's own project under another path: a library chosen for a file it supplied is not
+// carried to it.
+TEST_F(CompositionTest, ALibraryIsNotCarriedToAnOriginatorOfTheSameNameAsTheFilesProject) {
+  Hvd::IProject* twin = Open("proj/twin/p.xhlc");
+  AutoRelease<Hvd::IHdlFile> own = Add(twin, "proj/twin/t.vhd");
+  ASSERT_EQ(AutoCast<Hvd::IProject3>(twin)->ChangeWorkingDirectory(PathOf("proj").c_str(), false, false), kSuccess);
+  Text parentName, twinName;
+  ASSERT_TRUE(m_parent->GetRepositoryPath(&parentName) == kSuccess && twin->GetRepositoryPath(&twinName) == kSuccess);
+  ASSERT_EQ(twinName, parentName);
+  FileComposer composer(m_parent, twin);
+  AutoRelease<Hvd::IHdlFile> added = composer.AddComposedFileByPath(PathOf("proj/twin/t.vhd").c_str());
+  ASSERT_TRUE(added);
+  ASSERT_TRUE(HasOriginatorMatching(twin, added.Get()));
+  const std::string before = LibraryOf(own.Get());
+  AutoRelease<Hvd::ISourceLibrary> corelib;
+  AutoCast<Hvd::ISourceLibraryManager> libraries(m_parent);
+  ASSERT_EQ(libraries->CreateSourceLibrary("corelib", corelib.Receive()), kSuccess);
+
+  EXPECT_EQ(AutoCast<Hvd::ISourceLibraryMember>(added.Get())->SetLibrary(corelib.Get()), kSuccess);
+  EXPECT_EQ(LibraryOf(added.Get()), "corelib");
+  EXPECT_EQ(LibraryOf(own.Get()), before);
+  EXPECT_FALSE(HasLibrary(twin, "corelib"));
+}
+
 // The child's association of its own unit comes over; the parent's unit is not the child's.
 TEST_F(CompositionTest, ViewAssociationsComeFromTheChildsOwnFile) {
   AutoRelease<Hvd::IProjectHelper> childHelper = Hvd::GetCvfProject(m_child, true);

@@ -214,6 +214,44 @@ TEST_F(ChildRemovalTest, RemovingAFlavorSwitchesEveryConfigurationAndRunsTheScri
   EXPECT_EQ(Named("ActiveHvdProject"), project);
 }
 
+// A configuration that chose another flavor of the module has no element for the one that goes:
+// it keeps its choice and runs no script; the one that chose it switches.
+TEST_F(ChildRemovalTest, AConfigurationThatChoseAnotherFlavorIsLeftAsItIs) {
+  Hvd::IProject* staticProject = Project("static", true);
+  ASSERT_EQ(AutoCast<Hvd::IProjectCompReference>(m_manager.Get())->SetProject(staticProject), kSuccess);
+  auto fast = Flavor("fast"), slow = Flavor("slow");
+  AutoRelease<Hvd::IPRModule> module;
+  ASSERT_EQ(AutoCast<Hvd::IPRModuleManager>(m_manager.Get())->CreatePRModule("/top/u1", module.Receive()), kSuccess);
+  for (auto* flavor : {fast.Get(), slow.Get()}) {
+    ASSERT_EQ(AutoCast<Hvd::ISettablePRModule>(module.Get())->AddFlavor(flavor), kSuccess);
+    AutoRelease<Prjrep::IAutonym> owner = Hvd::FindAutonymInSet(m_manager.Get(), module.Get());
+    ASSERT_EQ(AutoCast<Hvd::ISettableFlavor>(flavor)->SetPRModule(owner.Get()), kSuccess);
+  }
+  auto keeps = Configuration("keeps"), switches = Configuration("switches");
+  // The module's element follows the static one.
+  const auto element = [](Hvd::IConfiguration* configuration) {
+    AutoRelease<Hvd::IConfigurationElementIterator> it;
+    EXPECT_EQ(configuration->GetElements(it.Receive()), kSuccess);
+    std::ignore = it->Next();
+    return AutoPtr<Hvd::IConfigurationElement>(it->Current());
+  };
+  const auto chosen = [&](Hvd::IConfiguration* configuration) {
+    AutoRelease<CitI::IInterface> flavor;
+    std::ignore = element(configuration)->GetFlavor(flavor.Receive());
+    return flavor.Get();  // compared only; the module holds it
+  };
+  ASSERT_EQ(AutoCast<Hvd::ISettableConfigurationElement>(element(keeps).Get())->SetFlavor(fast), kSuccess);
+  ASSERT_EQ(AutoCast<Hvd::ISettableConfigurationElement>(element(switches).Get())->SetFlavor(slow), kSuccess);
+  ASSERT_EQ(chosen(keeps), Hvd::RootOf(fast.Get()));
+  ASSERT_EQ(chosen(switches), Hvd::RootOf(slow.Get()));
+
+  EXPECT_EQ(m_manager->RemoveFlavor(slow), kSuccess);
+  EXPECT_EQ(chosen(keeps), Hvd::RootOf(fast.Get()));
+  EXPECT_EQ(chosen(switches), Hvd::RootOf(fast.Get())) << "the module's remaining flavor took the place";
+  EXPECT_EQ(Read(m_log),
+            "run _remove_child_.tcl\n" + Hvd::pr::RemoveChildScript(PathOf("switches"), PathOf("slow")).str());
+}
+
 // With a configuration active, a flavor or module leaves it between a decomposition and a new
 // composition; a closed one is neither. A module that goes hands the flavor the active
 // configuration chose back to the static project, and the active configuration is composed

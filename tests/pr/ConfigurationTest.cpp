@@ -495,6 +495,30 @@ TEST_F(ConfigurationTest, ComposingMergesTheStaticProjectsPathListsIntoTheConfig
   EXPECT_EQ(into.GetPropertyValue("PROP_OvraSpecifySearchDirectoryChkSyntax").str(), "/own|/shared|" + m_dir + "/inc");
 }
 
+// The static project's settings come through the static element: a configuration made apart
+// from the manager has none, composes all the same and keeps its project's own values.
+TEST_F(ConfigurationTest, AConfigurationWithoutAStaticElementComposesWithoutTakingSettings) {
+  Hvd::IProject* staticProject = BindStatic();
+  Hvd::PropertyAccessor(staticProject).SetPropertyValue("PROP_FlowDebugLevel", "2");
+  auto made = NewConfiguration("made");
+  Hvd::IProject* madeProject = m_projects.back().Get();
+  auto apart = Create<Hvd::IConfiguration>(Hvd::ClassId::Configuration());
+  ASSERT_EQ(AutoCast<Prjrep::IName>(apart.Get())->SetName("apart"), kSuccess);
+  ASSERT_EQ(AutoCast<Hvd::IConfigurationPrivate>(apart.Get())->Initialize(Project("apart")), kSuccess);
+  Hvd::IProject* apartProject = m_projects.back().Get();
+  ASSERT_TRUE(Elements(apart.Get()).empty());
+  Hvd::PropertyAccessor apartProperties(apartProject);
+  const std::string own = apartProperties.GetPropertyValue("PROP_FlowDebugLevel").str();
+  ASSERT_NE(own, "2");
+
+  EXPECT_EQ(AutoCast<Hvd::ICompositionControl>(apart.Get())->Compose(nullptr), kSuccess);
+  EXPECT_EQ(apartProperties.GetPropertyValue("PROP_FlowDebugLevel").str(), own);
+  EXPECT_EQ(TypeOf(apartProject), "Configuration");
+  EXPECT_EQ(AutoCast<Hvd::ICompositionControl>(made.Get())->Compose(nullptr), kSuccess);
+  EXPECT_EQ(Hvd::PropertyAccessor(madeProject).GetPropertyValue("PROP_FlowDebugLevel").str(), "2");
+  std::ignore = AutoCast<Hvd::ICompAdmin>(apart.Get())->Teardown();
+}
+
 // An element finds the project it is bound to; taken apart it lets go of its configuration,
 // module and flavor, and keeps its project.
 TEST_F(ConfigurationTest, AnElementTakenApartKeepsOnlyItsProject) {

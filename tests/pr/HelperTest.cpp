@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 #include "HdcI/IHDProject.h"
 #include "Hvd/ICompAdmin.h"
@@ -587,6 +588,54 @@ TEST_F(DesignProjectsTest, AFlavorNameThatIsTakenLeavesNoModuleOrPartitionBehind
   EXPECT_TRUE(Flavors()->FindNamedFlavor("fast", "", found.Receive()) == kSuccess && found.Get() == fast.Get());
 }
 
+// Whether one of the lines is the helper's report that `pattern` matches whole.
+static bool Reported(const std::vector<std::string>& lines, const std::string& pattern) {
+  const std::regex report(pattern);
+  return std::any_of(lines.begin(), lines.end(),
+                     [&](const std::string& line) { return std::regex_match(line, report); });
+}
+
+// A flavor whose project cannot be made is not added to its module, which stays made with its
+// partition kept, as the other steps before left it.
+TEST_F(DesignProjectsTest, AFlavorWhoseProjectCannotBeMadeIsReportedAndTheModuleStays) {
+  const Port::FaultInjection::Scope faults;
+  Port::FaultInjection::Fail("mkdir", 0, "blocked");
+  DebugLines();
+  AutoRelease<Hvd::IFlavor> refused;
+  EXPECT_EQ(Flavors()->CreateFlavorFromInstPath(m_manager.Get(), "blocked", "/top/u9", refused.Receive()), kFailure);
+  EXPECT_FALSE(refused);
+  EXPECT_TRUE(Reported(DebugLines(),
+                       R"(ERROR: \.\./src/CPRHelper\(1543\) : "Could not create a new HVD project for the flavor\." )"
+                       R"(in function:\n'.*Hvd::CPRHelper::XIFlavorHelper::CreateFlavorFromPRModule\(.*\)'\.\n)"));
+  AutoRelease<Hvd::IPRModule> module;
+  ASSERT_EQ(Modules()->FindPRModule("/top/u9", module.Receive()), kSuccess);
+  ASSERT_TRUE(module);
+  EXPECT_EQ(NameOf(module.Get()), "u9");
+  AutoRelease<Hvd::IFlavor> found;
+  EXPECT_TRUE(module->FindFlavorWithGivenName("blocked", found.Receive()) != kSuccess || !found);
+  EXPECT_TRUE(At(DesignAt(PathOf("top")).Get(), "/top/u9"));
+  EXPECT_FALSE(std::filesystem::exists(ProjectFile("blocked")));
+}
+
+// An instance path the design project takes no partition at: the module made for it stays,
+// and no flavor or project is made.
+TEST_F(DesignProjectsTest, APathWithoutAPartitionIsReportedAndItsModuleStays) {
+  DebugLines();
+  AutoRelease<Hvd::IFlavor> refused;
+  EXPECT_EQ(Flavors()->CreateFlavorFromInstPath(m_manager.Get(), "x", "top/u3", refused.Receive()), kFailure);
+  EXPECT_FALSE(refused);
+  EXPECT_TRUE(Reported(DebugLines(),
+                       R"(ERROR: \.\./src/CPRHelper\(\d+\) : "Could not get or create a partition at top/u3" )"
+                       R"(in function:\n'.*Hvd::CPRHelper::XIFlavorHelper::CreateFlavorFromInstPath\(.*\)'\.\n)"));
+  AutoRelease<Hvd::IPRModule> module;
+  ASSERT_EQ(Modules()->FindPRModule("top/u3", module.Receive()), kSuccess);
+  ASSERT_TRUE(module);
+  EXPECT_EQ(NameOf(module.Get()), "u3");
+  AutoRelease<Hvd::IFlavor> found;
+  EXPECT_TRUE(Flavors()->FindNamedFlavor("x", "", found.Receive()) == kSuccess && !found);
+  EXPECT_FALSE(std::filesystem::exists(ProjectFile("x")));
+}
+
 TEST_F(DesignProjectsTest, PartitionsMoveUnderTheModuleAndBackAndOutliveTheFlavorsProjectClosing) {
   AutoRelease<Hvd::IFlavor> fast = MakeFlavor("fast", "/top/u1");
   AutoRelease<Hvd::IProject> fastProject = ProjectOf(fast);
@@ -802,4 +851,25 @@ TEST_F(DesignProjectsTest, AnotherWritersPartitionsAreReadInOrOverwrittenOnlyWhe
   ASSERT_EQ(helper->CloseProject(), kSuccess);
   EXPECT_NE(asked(), "");
   EXPECT_NE(kept().find("partition /new\n"), std::string::npos);
+}
+
+// A helper with no configuration manager anywhere: the project it is given has none, and none
+// is active.
+struct HelperWithoutManagerTest : ProjectsTest {};
+
+TEST_F(HelperWithoutManagerTest, AFlavorNeedsAConfigurationManagerAndNoneIsMadeForIt) {
+  ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_TOE") && CitP::Factory::LoadLibraryFactory("libHvd_Hdl"));
+  auto helper = Create<Hvd::IFlavorHelper>(Hvd::ClassId::PRHelper());
+  ASSERT_TRUE(helper);
+  Hvd::IProject* lone = Project("lone", true);
+  DebugLines();
+  AutoRelease<Hvd::IFlavor> refused;
+  EXPECT_EQ(helper->CreateFlavorFromPRModule(lone, "fast", nullptr, refused.Receive()), kFailure);
+  EXPECT_FALSE(refused);
+  EXPECT_TRUE(Reported(DebugLines(),
+                       R"(ERROR: \.\./src/CPRHelper\(1523\) : "Could not get the ConfigurationManager" )"
+                       R"(in function:\n'.*Hvd::CPRHelper::XIFlavorHelper::CreateFlavorFromPRModule\(.*\)'\.\n)"));
+  AutoRelease<CitI::IInterface> manager;
+  EXPECT_NE(Hvd::FindNamedObject("ActiveConfigManager", manager.Receive()) == kSuccess && manager, true);
+  EXPECT_FALSE(std::filesystem::exists(m_dir + "/fast"));
 }

@@ -515,5 +515,30 @@ TEST_F(GeneratedProjectTest, ReadsWhatTheFileSaysAndSkipsWhatItCannotName) {
   EXPECT_TRUE(FileNames().empty());
 }
 
+// A file that a hand-written file calls generated is read as generated; the save leaves the word
+// out, which reads back the same.
+TEST_F(GeneratedProjectTest, AFileCalledGeneratedIsReadAsGeneratedAndWrittenWithoutTheWord) {
+  ASSERT_EQ(Open(), kSuccess);
+  ASSERT_EQ(m_project->ProjectClose(true), kSuccess);
+  const std::string ns = "http://www.velmor.com/XMLSchema";
+  WriteText(m_ghlc, "<generated_project xmlns=\"" + ns + "\" xmlns:vel_kv=\"" + ns + "\"><files>"
+            "<file vel_kv:name=\"g/a.vhd\" vel_kv:origination=\"generated\"/>"
+            "<file vel_kv:name=\"g/b.vhd\" vel_kv:origination=\"imported\"/>"
+            "</files><transforms/></generated_project>");
+  ASSERT_EQ(Open(), kSuccess);
+  EXPECT_EQ(Origin(m_dir / "g/a.vhd"), 1u);
+  EXPECT_EQ(Origin(m_dir / "g/b.vhd"), 2u);
+  ASSERT_EQ(ForceSave(), kSuccess);
+  std::map<std::string, std::map<std::string, std::string>> written;
+  for (const Element& file : Elements(m_ghlc, "file")) written[file.attributes.at("name")] = file.attributes;
+  ASSERT_EQ(written.size(), 2u) << ReadText(m_ghlc);
+  EXPECT_EQ(written["g/a.vhd"].count("origination"), 0u) << ReadText(m_ghlc);
+  EXPECT_EQ(written["g/b.vhd"]["origination"], "imported");
+  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+  ASSERT_EQ(Open(), kSuccess);
+  EXPECT_EQ(Origin(m_dir / "g/a.vhd"), 1u);
+  EXPECT_EQ(Origin(m_dir / "g/b.vhd"), 2u);
+}
+
 }  // namespace
 }  // namespace xhlc_test

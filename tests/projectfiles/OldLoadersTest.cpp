@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "Prjrep/Storage.h"
+#include "XhlcProject.h"
 #include "core/Holders.h"
+#include "projectfiles/RepoMine.h"
 #include "projectfiles/repomine/Loaders.h"
 #include "support/OldProject.h"
 
@@ -173,6 +175,99 @@ TEST_F(OldLoadersTest, DamagedRecordsEndAtTheFirstFailedReadWithoutRunningThroug
   std::ignore = w::WriteString(s, "not a version");
   CheckPointLoader wrong;
   EXPECT_TRUE(Load(wrong) == kFailure && wrong.Name.empty());
+}
+
+// Records cut short inside a string, a Boolean or a 32-bit value: the load fails there, keeps
+// what it read before and leaves the rest as a fresh loader has it.
+TEST_F(OldLoadersTest, RecordsCutShortAtAStringABooleanOrA32BitValueKeepWhatCameBefore) {
+  IStorage* s = Record();  // a snapshot without its comment and file name
+  std::ignore = w::WriteVersion(s, 1);
+  std::ignore = w::WriteString(s, "s1");
+  CheckPointLoader snapshot;
+  EXPECT_EQ(Load(snapshot), kFailure);
+  EXPECT_TRUE(snapshot.Name == "s1" && snapshot.Comment.empty() && snapshot.HlcFileName.empty());
+
+  s = Record();  // a Boolean property without its value
+  std::ignore = w::WriteVersion(s, 10);
+  std::ignore = w::WriteString(s, "PROP_B");
+  std::ignore = w::WriteBool(s, false);
+  std::ignore = w::WriteWide(s, 0);
+  std::ignore = w::WriteWide(s, 0);
+  std::ignore = w::WriteBool(s, true);   // no header
+  std::ignore = w::WriteBool(s, false);  // no optional block
+  BoolPropLoader flag;
+  EXPECT_EQ(Load(flag), kFailure);
+  EXPECT_TRUE(flag.Name == "PROP_B" && flag.Value.empty()) << flag.Value.str();
+
+  s = Record();  // an integer property whose value is of another kind
+  std::ignore = w::WriteVersion(s, 10);
+  std::ignore = w::WriteString(s, "PROP_I");
+  std::ignore = w::WriteBool(s, false);
+  std::ignore = w::WriteWide(s, 0);
+  std::ignore = w::WriteWide(s, 0);
+  std::ignore = w::WriteBool(s, true);
+  std::ignore = w::WriteBool(s, false);
+  std::ignore = w::WriteString(s, "12");
+  IntPropLoader number;
+  EXPECT_EQ(Load(number), kFailure);
+  EXPECT_TRUE(number.Name == "PROP_I" && number.Value.empty()) << number.Value.str();
+
+  s = Record();  // a file record that ends before its origination count
+  std::ignore = w::WriteVersion(s, 13);
+  Header(s, "ddm");
+  std::ignore = w::WriteXuid(s, XUID(1, 5));
+  std::ignore = w::WriteBool(s, false);
+  DdmFileLoader file;
+  EXPECT_EQ(Load(file), kFailure);
+  EXPECT_TRUE(file.LibraryId == XUID(1, 5) && file.Origination == "generated" && file.Ids.empty() &&
+              file.FileName.empty());
+}
+
+TEST_F(OldLoadersTest, ArchitecturesPackagesAndIntegerPropertiesHaveLoadersOfTheirOwn) {
+  const auto number = CreateLoaderForClassId(cls::IntProp);
+  EXPECT_TRUE(dynamic_cast<IntPropLoader*>(number.get()) && !dynamic_cast<RangePropLoader*>(number.get()));
+  EXPECT_TRUE(dynamic_cast<ArchLoader*>(CreateLoaderForClassId(cls::Arch).get()));
+  EXPECT_TRUE(dynamic_cast<PackageDeclLoader*>(CreateLoaderForClassId(cls::PackageDecl).get()));
+  EXPECT_TRUE(dynamic_cast<PackageBodyLoader*>(CreateLoaderForClassId(cls::PackageBody).get()));
+  // The comparison takes both halves of the id: one half alone is no class of the table.
+  EXPECT_FALSE(CreateLoaderForClassId(XUID(cls::Arch.First(), 0)));
+  EXPECT_FALSE(CreateLoaderForClassId(XUID(0, cls::Arch.Second())));
+}
+
+// An older repository read whole: its design units reach their files through architectures,
+// package declarations and package bodies, and an integer property is listed as its text.
+class OldRepositoryReadTest : public xhlc_test::XhlcProject {};
+
+TEST_F(OldRepositoryReadTest, DesignUnitsReachTheirFilesThroughEveryElementKindAndNumbersAreListedAsText) {
+  Prjrep::old::RepositoryWriter writer;
+  writer.SetProjectVersion(12);
+  const XUID lib(1, 1);
+  SourceLibrary(writer.AddObject(lib, cls::SourceLibrary), "mylib");
+  const XUID elementClasses[] = {cls::Arch, cls::PackageDecl, cls::PackageBody};
+  const std::int32_t bits[] = {0x1, 0x8, 0x9};
+  for (std::uint64_t n = 0; n < 3; ++n) {
+    const XUID ddm(2, n), hdl(3, n), holder(4, n), element(5, n), assoc(6, n);
+    DdmFile(writer.AddObject(ddm, cls::DdmFile), 12, lib, 0, "", XUID(), hdl);
+    HdlFile(writer.AddObject(hdl, cls::HdlFile), 10, XUID(), "/p/f" + std::to_string(n) + ".vhd", ddm);
+    DbObject(writer.AddObject(holder, cls::ParserConfigHolder), 5, hdl);
+    HdlElement(writer.AddObject(element, elementClasses[n]), 12, holder, XUID());
+    ViewAssoc(writer.AddObject(assoc, cls::ViewAssoc), bits[n]);
+    DesignUnit(writer.AddObject(XUID(8, n), cls::DesignUnit), 4, element, assoc);
+  }
+  oldproject::Property(writer.AddObject(XUID(9, 1), cls::IntProp), PropKind::Int, 10, "PROP_DevSpeed", "-5");
+  oldproject::Property(writer.AddObject(XUID(9, 2), cls::IntProp), PropKind::Int, 9, "PROP_Effort", "2147483647", false,
+                       true);
+  const std::string path = (m_dir / "old.hlc").string();
+  ASSERT_TRUE(writer.Save(path));
+
+  RepoMine miner(path.c_str());
+  ASSERT_EQ(miner.OpenRepository(), kSuccess);
+  EXPECT_EQ(miner.FileList().str(),
+            "list [ list {/p/f0.vhd} {mylib} {user} {implementation} ] "
+            "[ list {/p/f1.vhd} {mylib} {user} {simulation} ] [ list {/p/f2.vhd} {mylib} {user} {all} ] ");
+  EXPECT_EQ(miner.PropertyList().str(), "list [list PROP_DevSpeed {-5} ] [list PROP_Effort {2147483647} ] ");
+  EXPECT_FALSE(xhlc_test::Captured(Port_MsgManData::Severity::Debug, "Could not find"));
+  EXPECT_FALSE(xhlc_test::Captured(Port_MsgManData::Severity::Debug, "Skipped the damaged record"));
 }
 
 }  // namespace

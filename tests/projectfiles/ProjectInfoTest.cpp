@@ -297,6 +297,43 @@ TEST_F(ProjectInfoTest, NewProjectFileFromTheTemplate) {
   EXPECT_FALSE(fs::exists(m_root / "missing"));
 }
 
+// A product version with marks that XML reserves is written escaped, and reads back as it was.
+TEST_F(ProjectInfoTest, ANewProjectFileEscapesTheVersionItIsWrittenWith) {
+  const Text version = Port::Version::getValue("version");
+  Port::Version::setValue("version", "1.0 \"R&D\" <beta>");
+  AutoRelease<Hvd::IProjectInfo> info = NewInfo();
+  const Hvd::Status status = info->WriteNewProjectFile(m_file.c_str());
+  Port::Version::setValue("version", version);
+  ASSERT_EQ(status, Hvd::kSuccess);
+  EXPECT_NE(ReadText(m_file).find("\n<version vel_kv:hlc_version=\"1.0 &quot;R&amp;D&quot; &lt;beta>\" "
+                                  "vel_kv:schema_version=\"2\"/>\n"),
+            std::string::npos)
+      << ReadText(m_file);
+  AutoRelease<Hvd::IProjectInfo> again = Read(m_file);
+  Text read;
+  ASSERT_EQ(again->GetHlcVersion(&read), Hvd::kSuccess);
+  EXPECT_EQ(read.str(), "1.0 \"R&D\" <beta>");
+}
+
+// The handed-out properties are read-only pairs: they have no template and cannot tell
+// whether they hold their default, and say so without leaving anything in the outputs.
+TEST_F(ProjectInfoTest, AHandedOutPropertyHasNoTemplateAndNoDefault) {
+  fs::copy_file(kData / "full.xhlc", m_file);
+  AutoRelease<Hvd::IProjectInfo> info = Read(m_file);
+  AutoRelease<Hvd::IPropertyInstance> device;
+  ASSERT_EQ(info->GetProperty("Device", device.Receive()), Hvd::kSuccess);
+  // Anything but null, as a caller's variable may hold before the call.
+  Hvd::IPropertyTemplate* definition = reinterpret_cast<Hvd::IPropertyTemplate*>(device.Get());
+  EXPECT_EQ(device->GetTemplate(&definition), Hvd::kNotSupported);
+  EXPECT_EQ(definition, nullptr);
+  bool isDefault = true;
+  EXPECT_EQ(device->IsDefault(&isDefault), Hvd::kNotSupported);
+  EXPECT_FALSE(isDefault);
+  EXPECT_EQ(device->GetTemplate(nullptr), Hvd::kNotSupported);
+  EXPECT_EQ(device->IsDefault(nullptr), Hvd::kNotSupported);
+  EXPECT_EQ(Value(info.Get(), "Device"), "OV250");
+}
+
 TEST_F(ProjectInfoTest, BrokenAndHostileFilesAreRefused) {
   fs::copy_file(kData / "full.xhlc", m_file);
   AutoRelease<Hvd::IProjectInfo> info = Read(m_file);

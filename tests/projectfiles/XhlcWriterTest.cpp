@@ -11,6 +11,7 @@
 
 #include "Port/FaultInjection.h"
 #include "XhlcProject.h"
+#include "project/copy/CFileMapHelper.h"
 #include "projectfiles/CProjectSourceXMLWriter.h"
 #include "projectfiles/XMLDifferencer.h"
 #include "projectfiles/XMLNamespaceHelper.h"
@@ -265,6 +266,39 @@ TEST_F(XhlcWriterTest, EmptyProjectAndItsForms) {
                       "    <!--          may cause unexpected behavior.                           -->\n"),
             std::string::npos);
   EXPECT_EQ(text.find("internal use only"), std::string::npos);
+}
+
+// The tool-search words are written as they are, also by a copy whose file map would place any
+// other name; a copy's relative working directory stands below the copy, and the paths of its
+// file properties are written from there.
+TEST_F(XhlcWriterTest, KeptWordsStayAndACopysRelativeWorkingDirectoryIsTheCopysOwn) {
+  OpenEmpty(m_file);
+  Hvd::PropertyAccessor accessor(m_project.Get());
+  accessor.SetPropertyValue("PROP_MessageFilterFile", "Search in Path");
+  accessor.SetPropertyValue("PROP_OvraSimDataFileName_behav", "$VELMOR/<language>/<simulator>");
+  accessor.SetPropertyValue("PROP_OvraSimDataFileName_par", "Default");
+  accessor.SetPropertyValue("PROP_WorkingDirectory", "out");
+  accessor.SetPropertyValue("PROP_SynthConstraintsFile", (m_dir / "c" / "x.sdc").c_str());
+  const fs::path copy = m_root / "copy";
+  fs::create_directories(copy);
+  Hvd::CFileMapHelper map;
+  ASSERT_EQ(map.SetupMap(true, true, m_dir.c_str(), copy.c_str(), (copy / "remote_sources").c_str(), false,
+                         (m_dir / "out" / "p.hlc").c_str(), (copy / "q.xhlc").c_str(), (copy / "out").c_str()),
+            Hvd::kSuccess);
+  CProjectSourceXMLWriter writer((copy / "q.xhlc").c_str(), m_project.Get());
+  ASSERT_EQ(writer.SetFileMap(&map), Hvd::kSuccess);
+  ASSERT_EQ(writer.Write(), Hvd::kSuccess);
+  const std::string text = ReadText(copy / "q.xhlc");
+  const auto written = [&text](const std::string& name, const std::string& value) {
+    return text.find("<property vel_kv:name=\"" + name + "\" vel_kv:value=\"" + value +
+                     "\" vel_kv:valueState=\"non-default\"/>") != std::string::npos;
+  };
+  EXPECT_TRUE(written("PROP_MessageFilterFile", "Search in Path")) << text;
+  EXPECT_TRUE(written("PROP_OvraSimDataFileName_behav", "$VELMOR/&lt;language&gt;/&lt;simulator&gt;")) << text;
+  EXPECT_TRUE(written("PROP_OvraSimDataFileName_par", "Default")) << text;
+  EXPECT_TRUE(written("Working Directory", "out")) << text;
+  // From the copy's "out", not the source project's: the file is mapped into the copy as well.
+  EXPECT_TRUE(written("PROP_SynthConstraintsFile", "../c/x.sdc")) << text;
 }
 
 // Files written in an order that goes back and forth between directories, and that holds the
