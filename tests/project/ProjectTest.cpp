@@ -11,6 +11,7 @@
 
 #include "Hvd/EventIds.h"
 #include "Hvd/IFile.h"
+#include "Port/MsgMan.h"
 #include "Prjrep/StandIns.h"
 #include "core/Factory.h"
 #include "project/project/CProject.h"
@@ -241,6 +242,37 @@ TEST_F(ProjectTest, ReferencesAreCheckedAddedAndGivenUpOnce) {
   AutoRelease<Hvd::IProjectReferenceIterator> at;
   ASSERT_TRUE(set->GetIterator(at.Receive()) == kSuccess && set->Remove(at.Get()) == kSuccess);
   EXPECT_TRUE(count() == 2 && set->Size() == 1u) << "one reference given up, not two";
+}
+
+// A read-only project's references are neither added to nor taken away: each refusal is said,
+// and the set and the references' counts stay as they were.
+TEST_F(ProjectTest, AReadOnlyProjectsReferencesStayAsTheyAre) {
+  AutoCast<Hvd::IProjectReferenceSet> set(m_project.Get());
+  AutoRelease<Hvd::IProjectReference> kept(CitP::Factory::CreateInstance(Hvd::ClassId::ProjectReference()));
+  AutoRelease<Hvd::IProjectReference> refused(CitP::Factory::CreateInstance(Hvd::ClassId::ProjectReference()));
+  Open();
+  ASSERT_EQ(set->Add(kept.Get()), kSuccess);
+  CProject::FromInterface(m_project.Get())->EnterOpenState((m_dir + "/p.xhlc").c_str(), m_design.Get(), true);
+  const auto count = [](Hvd::IProjectReference* reference) {
+    return AutoCast<Prjrep::IRefCount>(reference)->GetRefCount();
+  };
+  const auto said = [](const std::string& text) {
+    for (const auto& record : Port_MsgManData::Captured())
+      if (record.text == text) return true;
+    return false;
+  };
+  const std::int32_t keptCount = count(kept.Get()), refusedCount = count(refused.Get());
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(set->Add(refused.Get()), Hvd::kProjectReadOnly);
+  EXPECT_TRUE(said("ERROR: Project::ProjectReferenceAdd - Project is Read Only.\n"));
+  AutoRelease<Hvd::IProjectReferenceIterator> at;
+  ASSERT_TRUE(set->GetIterator(at.Receive()) == kSuccess && at && !at->IsDone());
+  EXPECT_EQ(set->Remove(at.Get()), Hvd::kProjectReadOnly);
+  EXPECT_TRUE(said("ERROR: Project::ProjectReferenceRemove - Project is Read Only.\n"));
+  EXPECT_EQ(set->Size(), 1u);
+  EXPECT_EQ(at->Current(), kept.Get());
+  EXPECT_EQ(count(kept.Get()), keptCount);
+  EXPECT_EQ(count(refused.Get()), refusedCount);
 }
 
 TEST_F(ProjectTest, FileEventsReachingTheProjectAreSentOnAsTheProject) {

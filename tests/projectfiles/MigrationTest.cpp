@@ -678,6 +678,39 @@ TEST_F(MigrationTest, TheMigrationScriptIsSourcedAndAMissingOneFailsTheMigration
   EXPECT_EQ(Tcl("llength $::velmor::Hvd::migrateAsked"), "1");
 }
 
+// A migration procedure that fails is named with the interpreter's error: an older .xhlc is then
+// refused as it is, while an older repository is still converted by the miner.
+TEST_F(MigrationTest, AMigrationProcedureThatFailsIsNamedWithItsError) {
+  const fs::path older = m_dir / "older.xhlc";
+  WriteText(older,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<project xmlns=\"http://www.velmor.com/XMLSchema\" "
+            "xmlns:vel_kv=\"http://www.velmor.com/XMLSchema\">\n  <version vel_kv:schema_version=\"2\" "
+            "vel_kv:hlc_version=\"13.1\"/>\n</project>\n");
+  const std::string before = ReadText(older);
+  ASSERT_TRUE(WriteOld());
+  const std::string script = Port_Env::GetDataFileName("corvane/scripts/hvd_migrateTasks.tcl", true).str();
+  ASSERT_FALSE(script.empty());
+  // The procedure fails where it records its call, as whatever it runs might.
+  Tcl("proc ::refuse {args} {error {no conversion here}}");
+  Tcl("set ::velmor::Hvd::migrateAnswer true; set ::velmor::Hvd::migrateAsked {}");
+  Tcl("trace add variable ::velmor::Hvd::migrateAsked write ::refuse");
+  const std::string failed = "ERROR: migrateProject - ITclInterp::ExecuteCmd failed running script '" + script +
+                             "' with result:\n'can't set \"migrateAsked\": no conversion here'.\n";
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(OpenProject(older), Hvd::kOpenOlderProjectFailed);
+  EXPECT_TRUE(Debugged(failed));
+  EXPECT_EQ(ReadText(older), before);
+  CloseProject();
+
+  Port_MsgManData::ClearCaptured();
+  const bool converted = OpenProject(m_old) == Hvd::kSuccess;
+  Tcl("trace remove variable ::velmor::Hvd::migrateAsked write ::refuse");
+  EXPECT_TRUE(converted);
+  EXPECT_TRUE(Debugged(failed));
+  EXPECT_EQ(FileNames().size(), 4u);
+  EXPECT_EQ(Backups().size(), 1u);
+}
+
 TEST_F(MigrationTest, MissingFilesAndAMissingRepositoryComponentAreReported) {
   EXPECT_EQ(RepoMine::TruncateCorvaneClientArea((m_dir / "none.hlc").c_str()), Hvd::kOwnerMissing);
   EXPECT_TRUE(Debugged("ERROR: RepoMine::TruncateCorvaneClientArea - Project file <" + (m_dir / "none.hlc").string() +

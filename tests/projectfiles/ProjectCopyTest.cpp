@@ -936,5 +936,95 @@ TEST_F(ProjectCopyTest, AMacroFolderAlreadyBroughtAlongKeepsItsPlace) {
   EXPECT_FALSE(Said("Mapping MACRO file"));
 }
 
+// An entry of the walked folder that lies in the working folder the copy's map was set up with
+// goes where the copy's working folder puts it; any other keeps its place in the project.
+TEST_F(ProjectCopyTest, AWalkedEntryOutsideTheMapsWorkingFolderKeepsItsPlace) {
+  OpenProject();
+  Add(m_dir / "a.vhd");
+  ASSERT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->ChangeWorkingDirectory((m_dir / "work").c_str(), true, false),
+            Hvd::kSuccess);
+  WriteText(m_dir / "work/w.txt", "in the working folder\n");
+  // The walk of the working folder, into `into`, with a map whose working folder is the one of
+  // the project whose repository is `repository`.
+  const auto walk = [&](const fs::path& repository, const fs::path& into) {
+    Hvd::CFileMapHelper map;
+    EXPECT_EQ(map.SetupMap(true, false, m_dir.c_str(), into.c_str(), "", false, repository.c_str(),
+                           (into / "q.xhlc").c_str(), (into / "run").c_str()),
+              Hvd::kSuccess);
+    AutoRelease<Hvd::IProjectBundle> bundle(CitP::Factory::CreateInstance(Hvd::ClassId::DirectoryProjectBundle()));
+    EXPECT_TRUE(bundle && bundle->Initialize(into.filename().c_str(), m_root.c_str(), m_dir.c_str()) == Hvd::kSuccess &&
+                bundle->Create(false) == Hvd::kSuccess);
+    Text macro;
+    bool remote = true;
+    const Hvd::Status status =
+        Hvd::FileUtils::AddProjectContentsToBundle(m_project.Get(), 16, &map, bundle.Get(), macro, &remote);
+    EXPECT_FALSE(remote);
+    std::ignore = bundle->Close(true);
+    return status;
+  };
+  ASSERT_EQ(walk(m_dir / "work/p.hlc", m_root / "moved"), Hvd::kSuccess);
+  EXPECT_EQ(Tree(m_root / "moved"), (Names{"run/w.txt", "run/p.ghlc"}));
+  // A map set up while the project's own folder was its working folder.
+  ASSERT_EQ(walk(m_dir / "p.hlc", m_root / "kept"), Hvd::kSuccess);
+  EXPECT_EQ(Tree(m_root / "kept"), (Names{"work/w.txt", "work/p.ghlc"}));
+  EXPECT_EQ(ReadText(m_root / "kept/work/w.txt"), "in the working folder\n");
+}
+
+// A project folder that cannot be listed ends the archive before anything is zipped.
+TEST_F(ProjectCopyTest, AnArchiveOfAProjectFolderThatCannotBeListedFails) {
+  MakeProject();
+  const fs::path archive = m_root / "out/p.zip";
+  // The listing of the project folder is the archive's first.
+  Port::FaultInjection::Fail("UT_DIR", 1, m_dir.string());
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kDirectoryWriteFailed);
+  EXPECT_TRUE(Said("FileUtils::AddProjectContentsToBundle - Invalid directory <" + m_dir.string() + "/>\n"));
+  EXPECT_FALSE(Said("cleanup failed"));
+  EXPECT_FALSE(Said("Archive complete"));
+  EXPECT_FALSE(fs::exists(archive));
+  EXPECT_FALSE(fs::exists(m_dir / "tmp"));
+  Port::FaultInjection::Clear();
+  EXPECT_EQ(Copies()->SaveAsArchive(archive.c_str(), nullptr), Hvd::kSuccess);
+}
+
+// An item the copy cannot take fails the copy, and a warning names it: an entry of the project
+// folder, a folder of sources that cannot be listed, and a macro folder whose file cannot be
+// copied. Nothing is left at the copy's name.
+TEST_F(ProjectCopyTest, AnItemTheCopyCannotTakeFailsItAndIsNamed) {
+  MakeProject();
+  WriteText(m_dir / "notes.txt", "walked\n");
+  WriteText(m_dir / "sub/readme.txt", "beside a source\n");
+  WriteText(m_root / "shared/m1.ngc", "m");
+  Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_velmTrnbldMacro", (m_root / "shared").string());
+  ASSERT_EQ(m_project->Save(), Hvd::kSuccess);
+  const auto refused = [&](const char* operation, const std::string& pathPart, std::uint32_t options) {
+    Port::FaultInjection::Scope faults;
+    Port::FaultInjection::Fail(operation, 0, pathPart);
+    Port_MsgManData::ClearCaptured();
+    Text name;
+    return Copies()->CopyProject((m_root / "copy/q.xhlc").c_str(), options, "", "", &name);
+  };
+  EXPECT_EQ(refused("copy_p", "notes.txt", 0x15E), Hvd::kDirectoryWriteFailed);
+  EXPECT_TRUE(Said("WARNING: Couldn't add \"" + (m_dir / "notes.txt").string() + "\" to the ProjectBundle.\n"));
+  EXPECT_FALSE(fs::exists(m_root / "copy"));
+
+  EXPECT_EQ(refused("UT_DIR", (m_dir / "sub").string(), 0x15E), Hvd::kDirectoryWriteFailed);
+  EXPECT_TRUE(Said("WARNING: Couldn't add \"" + (m_dir / "sub").string() + "\" to the ProjectBundle.\n"));
+  EXPECT_FALSE(fs::exists(m_root / "copy"));
+
+  // Without the generated sources' bit no file-valued property brings the macro folder along:
+  // the macro step copies it file by file.
+  EXPECT_EQ(refused("copy_p", "m1.ngc", 0xC2), Hvd::kDirectoryWriteFailed);
+  EXPECT_TRUE(Said("WARNING: Couldn't add \"" + (m_root / "shared").string() + "\" to the ProjectBundle.\n"));
+  EXPECT_FALSE(fs::exists(m_root / "copy"));
+
+  // Each goes along once nothing is refused.
+  Text name;
+  ASSERT_EQ(Copies()->CopyProject((m_root / "copy/q.xhlc").c_str(), 0x1DE, "", "", &name), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_root / "copy/notes.txt"), "walked\n");
+  EXPECT_EQ(ReadText(m_root / "copy/sub/readme.txt"), "beside a source\n");
+  EXPECT_EQ(ReadText(m_root / "copy/remote_sources/_/shared/m1.ngc"), "m");
+}
+
 }  // namespace
 }  // namespace xhlc_test

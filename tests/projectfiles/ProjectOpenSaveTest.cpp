@@ -432,6 +432,52 @@ TEST_F(ProjectOpenSaveTest, TopUnitFileIsRecordedWhenMissing) {
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
 }
 
+// A project file that names the synthesis view's top unit but not that unit's file opens with
+// the file recorded; and the search for the unit's file takes a node that is itself the unit.
+TEST_F(ProjectOpenSaveTest, TheOpenRecordsTheTopUnitsFile) {
+  WriteText(m_dir / "top.vhd", "entity top is end;\narchitecture r of top is begin\n  u: entity work.mid;\nend;\n");
+  WriteText(m_dir / "mid.vhd", "entity mid is end;\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Add(m_dir / "mid.vhd");
+  Add(m_dir / "top.vhd");
+  SetDevice("PROP_DevFamily", "Orvanta");
+  std::string top;
+  std::ignore = Order(&top);
+  ASSERT_EQ(top, "top");
+  EXPECT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+  // The file names the top unit, as another program would write it, but not its file.
+  std::string text = ReadText(m_file);
+  const auto at = text.find("  </properties>");
+  ASSERT_NE(at, std::string::npos) << text;
+  text.insert(at, "    <property vel_kv:name=\"Auto Implementation Top\" vel_kv:value=\"false\" "
+                  "vel_kv:valueState=\"non-default\"/>\n"
+                  "    <property vel_kv:name=\"Implementation Top\" vel_kv:value=\"top\" "
+                  "vel_kv:valueState=\"non-default\"/>\n");
+  WriteText(m_file, text);
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Hvd::IDesign* design = nullptr;
+  AutoRelease<Hvd::IViewIterator> synthesis;
+  ASSERT_EQ(m_project->GetDesign(&design), Hvd::kSuccess);
+  ASSERT_EQ(AutoCast<Hvd::IViewManager>(design)->FindViewByHint("SynthesisOnly", synthesis.Receive()), Hvd::kSuccess);
+  ASSERT_TRUE(synthesis && !synthesis->IsDone());
+  Hvd::IView* view = synthesis->Current();
+  EXPECT_EQ(Hvd::GetKeyedPropertyValue(view, "TOPDESIGNUNIT").str(), "top");
+  EXPECT_EQ(Hvd::GetKeyedPropertyValue(view, "TOPDUFILE").str(), (m_dir / "top.vhd").string());
+
+  // The node of the unit itself, and one whose subtree does not hold it.
+  AutoRelease<Hvd::IHdlNetListNode> unit = Hvd::FindViewNodeByDuName(view, "top");
+  ASSERT_TRUE(unit);
+  Text path("unchanged");
+  EXPECT_TRUE(Hvd::FindTopUnitFile("top", unit.Get(), &path));
+  EXPECT_EQ(path.str(), (m_dir / "top.vhd").string());
+  AutoRelease<Hvd::IHdlNetListNode> below = Hvd::FindViewNodeByDuName(view, "mid");
+  ASSERT_TRUE(below);
+  path = "unchanged";
+  EXPECT_FALSE(Hvd::FindTopUnitFile("top", below.Get(), &path));
+  EXPECT_EQ(path.str(), "unchanged");
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
 // The open's version check, the reload and the save name the project's revision with their messages.
 TEST_F(ProjectOpenSaveTest, TheProjectsMessagesNameItsRevision) {
   const auto revisionsOf = [](const std::string& part) {
@@ -1182,6 +1228,34 @@ TEST_F(ProjectOpenSaveTest, CompileOrderFileSetsTheOrder) {
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
 }
 
+// A listed file the project does not take (its own project file) and a line whose library cannot
+// be made are each reported; every other line is applied, numbered in the order's sequence.
+TEST_F(ProjectOpenSaveTest, CompileOrderLinesThatCannotBeAppliedAreReportedAndSkipped) {
+  for (const char* name : {"a.vhd", "b.vhd", "c.vhd"}) WriteText(m_dir / name, "-- source\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  const fs::path list = m_root / "order.txt";
+  WriteText(list, "a.vhd\np.xhlc\nb.vhd {}\nc.vhd mine\n");
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->ParseCompileOrderFile(list.c_str(), 0), Hvd::kSuccess);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "Occured while adding the file: p.xhlc\n"));
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "Unable to create the library: \n"));
+  Strings names = FileNames();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (Strings{(m_dir / "a.vhd").string(), (m_dir / "b.vhd").string(), (m_dir / "c.vhd").string()}));
+  const auto sequence = [this](const char* name) {
+    std::uint64_t id = 0;
+    AutoCast<Hvd::ICompileOrder> order(File(m_dir / name));
+    EXPECT_TRUE(order && order->GetSequenceID(2, &id) == Hvd::kSuccess) << name;
+    return id;
+  };
+  EXPECT_EQ(sequence("a.vhd"), 1u);
+  EXPECT_EQ(sequence("b.vhd"), 2u) << "numbered before its library was refused";
+  EXPECT_EQ(sequence("c.vhd"), 3u) << "the refused project file took no number";
+  EXPECT_EQ(LibraryOf(File(m_dir / "b.vhd")), "work");
+  EXPECT_EQ(LibraryOf(File(m_dir / "c.vhd")), "mine");
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
 // A clean-up takes out what the flow left: stale generated files go from the project and, when
 // they are regular files of the project, from the disk; reports of the top go; the user's files,
 // kept ones, links and anything outside the project stay on disk whatever a file names.
@@ -1776,6 +1850,123 @@ TEST_F(ProjectOpenSaveTest, AMissingHardwareDescriptionIsAddedBackThroughTheHelp
     if (AutoCast<Prjrep::ISimpleNamedLookup> names(now.Get()); names) std::ignore = names->UnregisterObject(helper.Get());
   }
   EXPECT_EQ(helper->CloseProject(), Hvd::kSuccess);
+}
+
+// A reopen reads a project source file only: any other kind of file is refused before anything
+// of the project changes, and nothing is written for it.
+TEST_F(ProjectOpenSaveTest, AReopenOfAnotherKindOfFileIsRefused) {
+  Create();
+  WriteText(m_dir / "notes.txt", "text");
+  WriteText(m_dir / "old.hlc", "an older repository");
+  for (const fs::path& path : {m_dir / "notes.txt", m_dir / "old.hlc"}) {
+    Port_MsgManData::ClearCaptured();
+    EXPECT_EQ(AutoCast<Hvd::IProject4>(m_project.Get())->Reopen(path.c_str()), Hvd::kInvalidParameter) << path;
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug,
+                         "ERROR: Project::ProjectOpen - Cannot open hlc project files: \"" + path.string() + "\".\n"))
+        << path;
+    EXPECT_FALSE(IsOpen());
+    EXPECT_FALSE(Hvd::GetActiveProjectOfRepository(path.c_str()));
+  }
+  EXPECT_EQ(ReadText(m_dir / "notes.txt"), "text");
+  EXPECT_EQ(ReadText(m_dir / "old.hlc"), "an older repository");
+  EXPECT_FALSE(fs::exists(m_dir / "notes.xhlc") || fs::exists(m_dir / "old.xhlc") || fs::exists(m_dir / "old.ghlc"));
+  // The project's own file is reopened.
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_EQ(AutoCast<Hvd::IProject4>(m_project.Get())->Reopen(m_file.c_str()), Hvd::kSuccess);
+  EXPECT_TRUE(IsOpen());
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
+// A project file rewritten on disk in a schema this version does not read is not read in: the
+// project stays open as it was, and the user is told which file could not be reloaded.
+TEST_F(ProjectOpenSaveTest, AChangedFileOfAnotherSchemaIsNotReadIn) {
+  WriteText(m_dir / "a.vhd", "entity a is end;\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Add(m_dir / "a.vhd");
+  ASSERT_EQ(m_project->Save(), Hvd::kSuccess);
+  std::string text = ReadText(m_file);
+  const std::string schema = "vel_kv:schema_version=\"2\"";
+  const auto at = text.find(schema);
+  ASSERT_NE(at, std::string::npos) << text;
+  text.replace(at, schema.size(), "vel_kv:schema_version=\"9\"");
+  const auto before = fs::last_write_time(m_file);
+  WriteText(m_file, text);
+  fs::last_write_time(m_file, before + std::chrono::seconds(5));
+  ASSERT_EQ(InterpHelp::RunCmd("::velmor::Hvd::hvd_ResetDialogs", nullptr, false, nullptr), Hvd::kSuccess);
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(Files()->CheckFiles(), Hvd::kProjectNotOpened);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug,
+                       "Error: IProject::Reload - Unsupported version (\"9\") of XHLC file.\n"));
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "Corvane discovered errors in the project file \"" +
+                                                              m_file.string() + "\", while reloading the project.\n"));
+  EXPECT_TRUE(IsOpen());
+  EXPECT_EQ(FileNames(), Strings{(m_dir / "a.vhd").string()});
+  EXPECT_EQ(ReadText(m_file), text);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_file), text);
+}
+
+// A changed project file that reads but names a device this installation does not know, which
+// the user declines to open: the reload ends as that refused open does, with the project closed.
+TEST_F(ProjectOpenSaveTest, AReloadOfADeviceTheUserDeclinesClosesTheProject) {
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  const std::string changed = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                          "<project xmlns=\"http://www.velmor.com/XMLSchema\" "
+                                          "xmlns:vel_kv=\"http://www.velmor.com/XMLSchema\">\n"
+                                          "  <version vel_kv:schema_version=\"2\" vel_kv:hlc_version=\"14.1\"/>\n"
+                                          "  <properties>\n"
+                                          "    <property vel_kv:name=\"Device Family\" vel_kv:value=\"Orvanta\"/>\n"
+                                          "    <property vel_kv:name=\"Device\" vel_kv:value=\"NoSuchDevice\"/>\n"
+                                          "  </properties>\n</project>\n");
+  WriteText(m_file, changed);
+  ASSERT_EQ(InterpHelp::RunCmd("::velmor::Hvd::hvd_ResetDialogs; set ::velmor::Hvd::answers 2", nullptr, false, nullptr),
+            Hvd::kSuccess);
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->Reload(), Hvd::kFailure);
+  EXPECT_FALSE(IsOpen());
+  Text asked;
+  ASSERT_EQ(InterpHelp::RunCmd("lindex $::velmor::Hvd::asked 0", nullptr, false, &asked), Hvd::kSuccess);
+  EXPECT_EQ(asked.str().rfind("The Device is currently set to \"NoSuchDevice\", which is not valid", 0), 0u)
+      << asked.str();
+  EXPECT_FALSE(Captured(Port_MsgManData::Severity::Error, "Corvane discovered errors")) << "the file did read";
+  EXPECT_FALSE(Hvd::GetActiveProjectOfRepository(m_file.c_str()));
+  EXPECT_EQ(ReadText(m_file), changed);
+  // Answered yes (the default), it opens.
+  EXPECT_EQ(AutoCast<Hvd::IProject4>(m_project.Get())->Reopen(m_file.c_str()), Hvd::kSuccess);
+  EXPECT_TRUE(IsOpen());
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
+// The active repository is that of its project wherever the project's working directory moves;
+// the move of a project whose repository is not the active one leaves the active one as it is.
+TEST_F(ProjectOpenSaveTest, TheActiveRepositoryFollowsItsProjectsWorkingDirectory) {
+  const auto root = [](CitI::IInterface* object) {
+    return object != nullptr ? object->QueryInterface(CitI::IInterface::GetIID()) : nullptr;
+  };
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Hvd::SetActiveRepository(m_project.Get());
+  AutoRelease<Prjrep::IProjectRepository> before = Hvd::GetRepositoryOfObject(m_project.Get());
+  ASSERT_TRUE(before);
+  ASSERT_EQ(root(Hvd::GetActiveRepository().Get()), root(before.Get()));
+  EXPECT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->ChangeWorkingDirectory((m_dir / "impl").c_str(), false, false),
+            Hvd::kSuccess);
+  AutoRelease<Prjrep::IProjectRepository> after = Hvd::GetRepositoryOfObject(m_project.Get());
+  ASSERT_TRUE(after);
+  EXPECT_EQ(root(Hvd::GetActiveRepository().Get()), root(after.Get()));
+
+  AutoRelease<Hvd::IProject> other(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+  ASSERT_TRUE(other);
+  ASSERT_EQ(other->Open((m_root / "other/q.xhlc").c_str()), Hvd::kSuccess);
+  Hvd::SetActiveRepository(other.Get());
+  AutoRelease<Prjrep::IProjectRepository> others = Hvd::GetRepositoryOfObject(other.Get());
+  ASSERT_TRUE(others);
+  ASSERT_EQ(root(Hvd::GetActiveRepository().Get()), root(others.Get()));
+  EXPECT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->ChangeWorkingDirectory((m_dir / "run").c_str(), false, false),
+            Hvd::kSuccess);
+  EXPECT_EQ(root(Hvd::GetActiveRepository().Get()), root(others.Get()));
+  EXPECT_EQ(other->ProjectClose(false), Hvd::kSuccess);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
 }
 
 }  // namespace

@@ -448,6 +448,97 @@ TEST_F(SnapshotTest, TheSnapshotsOwnProjectIsOpenedOnceAndDescribed) {
   EXPECT_EQ(unwritten->SetDescription("kept in memory"), kSuccess);
 }
 
+// The snapshot's own project, closed by whoever it was handed to, is opened afresh by the next
+// call; one whose file does not read is closed again and not kept.
+TEST_F(SnapshotTest, TheSnapshotsProjectIsOpenedAgainOnceClosedAndNotKeptWhenItDoesNotOpen) {
+  OpenProject();
+  const fs::path directory = PutSnapshot("s");
+  AutoRelease<Hvd::ICheckpoint> s = Find("s");
+  ASSERT_TRUE(s);
+  AutoRelease<Hvd::IProject> first;
+  ASSERT_EQ(s->OpenCheckpointProject(first.Receive()), kSuccess);
+  ASSERT_EQ(first->ProjectClose(false), kSuccess);
+  AutoRelease<Hvd::IProject> second;
+  ASSERT_EQ(s->OpenCheckpointProject(second.Receive()), kSuccess);
+  ASSERT_TRUE(second);
+  EXPECT_NE(second.Get(), first.Get());
+  bool open = false;
+  EXPECT_TRUE(second->IsOpen(&open) == kSuccess && open);
+  EXPECT_TRUE(first->IsOpen(&open) == kSuccess && !open);
+  EXPECT_EQ(s->CloseCheckpointProject(), kSuccess);
+  EXPECT_TRUE(second->IsOpen(&open) == kSuccess && !open);
+
+  const fs::path broken = m_dir / "snapshots" / "broken";
+  WriteText(broken / "p.xhlc", "<project>broken");
+  WriteText(broken / "p.snp", "<project>broken");
+  AutoRelease<Hvd::ICheckpoint> b = Find("broken");
+  ASSERT_TRUE(b);
+  AutoRelease<Hvd::IProject> none;
+  EXPECT_EQ(b->OpenCheckpointProject(none.Receive()), Hvd::kFailure);
+  EXPECT_FALSE(none);
+  EXPECT_FALSE(Hvd::GetActiveProjectOfRepository((broken / "p.xhlc").c_str())) << "closed again";
+  EXPECT_EQ(b->CloseCheckpointProject(), kSuccess) << "nothing kept to close";
+  EXPECT_EQ(ReadText(broken / "p.xhlc"), "<project>broken");
+  // Mended, it opens.
+  fs::copy_file(m_file, broken / "p.xhlc", fs::copy_options::overwrite_existing);
+  EXPECT_EQ(b->OpenCheckpointProject(none.Receive()), kSuccess);
+  EXPECT_TRUE(none && none->IsOpen(&open) == kSuccess && open);
+  EXPECT_EQ(b->CloseCheckpointProject(), kSuccess);
+}
+
+// A project the host holds open on a snapshot's project file, registered as "HvdProject" in the
+// repository named by that file or by the older generation's name of it (the file's base name
+// with ".hlc", in the working folder the file names: relative to the file's folder, or absolute),
+// is handed out as it is; it is not the snapshot's to keep or close.
+TEST_F(SnapshotTest, AProjectTheHostHoldsOpenIsHandedOutAndLeftToTheHost) {
+  OpenProject();
+  ASSERT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->ChangeWorkingDirectory((m_dir / "work").c_str(), true, false),
+            kSuccess);
+  const fs::path directory = PutSnapshot("s");
+  AutoRelease<Hvd::ICheckpoint> s = Find("s");
+  ASSERT_TRUE(s);
+  AutoRelease<Hvd::IProject> host(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+  ASSERT_TRUE(host);
+  ASSERT_EQ(host->Open((directory / "p.xhlc").c_str()), kSuccess);
+  const auto handedOut = [&](const fs::path& repositoryName) {
+    AutoRelease<Prjrep::IProjectRepository> repository = Hvd::FindAutonymByName(repositoryName.c_str(), true);
+    EXPECT_EQ(Hvd::RegisterNamedObject(repository.Get(), "HvdProject", host.Get(), true), kSuccess);
+    AutoRelease<Hvd::IProject> out;
+    const Hvd::Status status = s->OpenCheckpointProject(out.Receive());
+    if (AutoCast<Prjrep::ISimpleNamedLookup> names(repository.Get()); names)
+      std::ignore = names->UnregisterObject(host.Get());
+    return status == kSuccess && out.Get() == host.Get();
+  };
+  EXPECT_TRUE(handedOut(directory / "p.xhlc"));
+  EXPECT_EQ(s->CloseCheckpointProject(), kSuccess);
+  bool open = false;
+  EXPECT_TRUE(host->IsOpen(&open) == kSuccess && open) << "the host's, not closed by the snapshot";
+  EXPECT_TRUE(handedOut(directory / "work" / "p.hlc"));
+  // Read as written, without being made absolute first, the value is taken in the file's folder.
+  ::setenv("VEL_CORVANE_ENABLE_ABSOLUTE_WDIR", "1", 1);
+  const bool asWritten = handedOut(directory / "work" / "p.hlc");
+  ::unsetenv("VEL_CORVANE_ENABLE_ABSOLUTE_WDIR");
+  EXPECT_TRUE(asWritten);
+  EXPECT_TRUE(host->IsOpen(&open) == kSuccess && open);
+  EXPECT_EQ(host->ProjectClose(false), kSuccess);
+
+  // A working folder the snapshot's file names by its absolute path.
+  std::string text = ReadText(directory / "p.xhlc");
+  const std::string relative = "vel_kv:value=\"work\"";
+  const auto at = text.find(relative);
+  ASSERT_NE(at, std::string::npos) << text;
+  const fs::path absolute = m_root / "elsewhere";
+  fs::create_directories(absolute);
+  text.replace(at, relative.size(), "vel_kv:value=\"" + absolute.string() + "\"");
+  WriteText(directory / "p.xhlc", text);
+  ASSERT_EQ(host->Open((directory / "p.xhlc").c_str()), kSuccess);
+  EXPECT_TRUE(handedOut(absolute / "p.hlc"));
+  EXPECT_FALSE(handedOut(directory / "work" / "p.hlc")) << "the snapshot's project is opened instead";
+  EXPECT_EQ(s->CloseCheckpointProject(), kSuccess);
+  EXPECT_TRUE(host->IsOpen(&open) == kSuccess && open);
+  EXPECT_EQ(host->ProjectClose(false), kSuccess);
+}
+
 // A description the snapshot's project cannot save is not set: the snapshot keeps the one it
 // had, and its project stays open with it, until a description can be saved.
 TEST_F(SnapshotTest, ADescriptionThatCannotBeSavedIsNotSet) {

@@ -241,8 +241,9 @@ Status CProject::ReloadProject(bool noQuestion, bool askFirst, bool projectFileC
     BroadcastEvent(&m_XIProject, EventId::ReloadBegins(), nullptr);
     Port_MsgManData::createObject("ProjectMgmt", "CProject", 5058, kProjectRevision).issueStatus("Reloading the project.\n");
   }
-  // The design stays with the project: it is emptied here and filled again by the open.
-  Prjrep::AutoCast<IDesignInternal> design(m_design.Get());
+  // The design stays with the project: it is emptied here and filled again by the open. It is
+  // held here as well, since an open that refuses the file (a device the user declines) lets it go.
+  const Prjrep::AutoPtr<IDesignInternal> design(m_design.Get());
   ReleaseProject(false);
   if (design) std::ignore = design->PartialTeardown();
   // The views the open builds again announce no change on their own: the project announces
