@@ -781,3 +781,142 @@ TEST_F(ViewOrderTest, SingleEditsAnswerAsAFreshProjectDoes) {
 
 }  // namespace
 }  // namespace view_order_test
+
+namespace view_order_test {
+namespace {
+
+bool Said(const std::string& text) {
+  for (const auto& record : Port_MsgManData::Captured()) {
+    if (record.text == text) return true;
+  }
+  return false;
+}
+
+// The locators a file holds, in their order.
+Names PlacesOf(CitI::IInterface* file) {
+  Names places;
+  AutoCast<IDesignGraphLocatorSet> set(file);
+  AutoRelease<Prjrep::IStringIterator> at;
+  if (!set || set->GetIterator(at.Receive()) != kSuccess) return places;
+  for (; at && !at->IsDone(); std::ignore = at->Next()) places.push_back(at->Current().str());
+  return places;
+}
+
+// VEL_CORVANE_ASSOCSRC for one scope; unset again however the scope is left.
+struct AssociationMaskSet {
+  explicit AssociationMaskSet(const char* mask) {
+    if (mask != nullptr) ::setenv("VEL_CORVANE_ASSOCSRC", mask, 1);
+  }
+  ~AssociationMaskSet() { ::unsetenv("VEL_CORVANE_ASSOCSRC"); }
+};
+
+// An empty path clears the top and leaves the automatic choice as it was; a path to an instance
+// that nothing is bound to names the top after that instance.
+TEST_F(ViewOrderTest, AnEmptyTopPathClearsTheTopAndAnUnboundInstanceNamesIt) {
+  AddDesign("missing");
+  IView* synthesis = View("VIEW_AbstractSynthesis");
+  ASSERT_TRUE(synthesis);
+  ASSERT_EQ(Top(synthesis), "top");
+  ASSERT_EQ(TopInstance(synthesis), "/top");
+  m_heard.Listen(synthesis);
+  const Port::XUID topChanged{"{764a3be1-14bc-45d2-beba-1bd819005626}"};
+
+  EXPECT_EQ(synthesis->SetTopInstance(""), kSuccess);
+  EXPECT_EQ(Top(synthesis), "");
+  EXPECT_EQ(TopInstance(synthesis), "");
+  EXPECT_EQ(m_heard.Count(topChanged), 1);
+  std::uint32_t manual = 9;
+  EXPECT_TRUE(synthesis->IsTopManual(&manual) == kSuccess && manual == 0) << "AUTOTOP is not touched";
+
+  EXPECT_EQ(synthesis->SetTopInstance("/top/u1"), kSuccess);
+  EXPECT_EQ(Top(synthesis), "u1");
+  EXPECT_EQ(TopInstance(synthesis), "/top/u1");
+  EXPECT_TRUE(synthesis->IsTopManual(&manual) == kSuccess && manual == 1);
+}
+
+// The top's readers and the design graph refuse a missing output, each with its own line.
+TEST_F(ViewOrderTest, TheTopReadersAndTheDesignGraphRefuseAMissingOutput) {
+  AddDesign("mixed");
+  IView* synthesis = View("VIEW_AbstractSynthesis");
+  ASSERT_TRUE(synthesis);
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(synthesis->GetTopName(nullptr), kInvalidParameter);
+  EXPECT_TRUE(Said("ERROR: IView::GetTopName() - Invalid argument: the du name may not be NULL.\n"));
+  EXPECT_EQ(synthesis->GetTopInstance(nullptr), kInvalidParameter);
+  EXPECT_TRUE(Said("ERROR: IView::GetTopInstance() - Invalid argument; pInstancePath may not be NULL.\n"));
+  EXPECT_EQ(AutoCast<IHdlElaborationData>(synthesis)->GetDesignGraph(nullptr), kBadParameters);
+  EXPECT_TRUE(Said("Error: XIHdlElaborationData::getDesignGraph - Invalid parameter(s).\n"));
+  EXPECT_EQ(Top(synthesis), "tb_mixed") << "nothing changed";
+}
+
+// Files outside the instances (here the constraints) take a place from the new top: under the
+// default mask, a one-name path gives them the unit at the previous top; the mask read from
+// VEL_CORVANE_ASSOCSRC, in any C base, can give the path itself or no place at all.
+TEST_F(ViewOrderTest, TheAssociationMaskChoosesThePlaceOfFilesOutsideTheInstances) {
+  struct Case {
+    const char* mask;
+    const char* path;
+    Names places;
+  };
+  const Case cases[] = {
+      {nullptr, "/nowhere", {"/tb_mixed"}},
+      {"0x0c", "/tb_mixed/dut", {"/tb_mixed/dut"}},
+      {"0", "/tb_mixed/dut", {}},
+      {"0x14", "/nowhere", {}},
+      {"0x14", "/tb_mixed/dut", {"/tb_mixed"}},
+  };
+  bool first = true;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.mask ? c.mask : "unset") + " " + c.path);
+    const AssociationMaskSet mask(c.mask);
+    if (!std::exchange(first, false)) {
+      TearDown();
+      SetUp();
+    }
+    std::ofstream(m_dir / "pins.ucf") << "NET a LOC = P1;\n";
+    AddFile("pins.ucf");
+    AddDesign("mixed");
+    IView* synthesis = View("VIEW_AbstractSynthesis");
+    ASSERT_TRUE(synthesis);
+    ASSERT_EQ(TopInstance(synthesis), "/tb_mixed");
+    ASSERT_TRUE(PlacesOf(m_files.at("pins.ucf").Get()).empty());
+    EXPECT_EQ(synthesis->SetTopInstance(c.path), kSuccess);
+    EXPECT_EQ(PlacesOf(m_files.at("pins.ucf").Get()), c.places);
+    EXPECT_TRUE(PlacesOf(m_files.at("ctrl.vhd").Get()).empty()) << "an instance's file takes no place";
+  }
+}
+
+// A minor view asked for the order of one top has its major view number the files for that top
+// alone, so what the top does not need leaves the answer; the major view orders all its files
+// again when next asked. The elaboration data's order ignores a top node given to it.
+TEST_F(ViewOrderTest, AMinorViewAskedForOneTopListsOnlyWhatThatTopNeeds) {
+  AddDesign("mixed");
+  IView* synthesis = View("VIEW_AbstractSynthesis");
+  IView* pre = View("VIEW_PreSynthesis");
+  ASSERT_TRUE(synthesis && pre);
+  const Names full = Order(synthesis);
+  ASSERT_EQ(full.size(), 5U);
+  const AutoRelease<IHdlNetListNode> dut = FindViewNodeByInstancePath(synthesis, "/tb_mixed/dut");
+  ASSERT_TRUE(dut);
+  AutoRelease<CitI::IInterface> unit(dut->GetDesignUnit());
+  AutoCast<IHdlDesignUnit> ctrl(unit.Get());
+  ASSERT_TRUE(ctrl);
+
+  EXPECT_EQ(Order(pre, ctrl.Get()), (Names{"mixed_pkg.vhd", "mux2.vhd", "shifter.v", "ctrl.vhd"}));
+  EXPECT_EQ(Id("tb_mixed.sv"), 0U) << "the bench is numbered out for that top";
+  EXPECT_EQ(Order(synthesis), full);
+  EXPECT_EQ(Id("tb_mixed.sv"), 5U);
+  EXPECT_EQ(Order(pre), full);
+
+  AutoCast<IHdlElaborationData> data(synthesis);
+  AutoRelease<IHdlFileIterator> files;
+  Port_MsgManData::ClearCaptured();
+  ASSERT_EQ(data->GetCompileOrder(dut.Get(), files.Receive()), kSuccess);
+  EXPECT_EQ(NamesOf(files.Get()), full);
+  EXPECT_TRUE(Said("WARNING: XIHdlElaborationData::getCompileOrder - Ignoring _pIHdlNetListNodeTopNode value.\n"));
+  EXPECT_EQ(data->GetCompileOrder(static_cast<IHdlNetListNode*>(nullptr), nullptr), kBadParameters);
+  EXPECT_TRUE(Said("WARNING: XIHdlElaborationData::getCompileOrder - Invalid parameter(s).\n"));
+}
+
+}  // namespace
+}  // namespace view_order_test

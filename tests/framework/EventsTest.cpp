@@ -124,6 +124,23 @@ class BrokenTimestamp : public Prjrep::CTimestampHelper {
   Hvd::Status GetTime(std::int64_t*, std::int64_t*) override { return Hvd::Status{0x77}; }
 };
 
+
+// Outside a send a purge drops the emptied entries at once: a receiver connected after it comes
+// last, where it would otherwise take the emptied entry.
+TEST_F(EventsTest, APurgeOutsideASendDropsTheEmptiedEntriesAtOnce) {
+  CNode* sender = CNode::Make("s");
+  CNode* r[4] = {CNode::Make(), CNode::Make(), CNode::Make(), CNode::Make()};
+  std::vector<int> order;
+  for (int i = 0; i < 4; ++i) r[i]->onEvent = [&order, i] { order.push_back(i); };
+  for (int i = 0; i < 3; ++i) Hvd::ConnectEventReceiver(sender, r[i]);
+  std::ignore = sender->m_sender.RemoveReceiver(&r[1]->m_receiver);
+  std::ignore = sender->m_sender.Purge();
+  Hvd::ConnectEventReceiver(sender, r[3]);
+  Ping(sender);
+  EXPECT_EQ(order, (std::vector<int>{0, 2, 3}));
+  EXPECT_EQ(sender->m_sender.ReceiverCount(), 3u);
+  Release({r[0], r[1], r[2], r[3], sender});
+}
 TEST(TimestampTest, OrderNormalisingStorageAndFailures) {
   Prjrep::CTimestampHelper a, b, c;
   std::ignore = a.SetTime(10, 5), std::ignore = b.SetTime(9, 1000007);  // normalised to (10, 7)

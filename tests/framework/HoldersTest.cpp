@@ -181,6 +181,21 @@ TEST_F(HolderTest, AutoOutClearsTheCallersVariableAndWritesOneReferenceOrNothing
 }
 
 // The threads start together, so that their last releases meet.
+
+// Handed an AutoRelease of the object it holds already, through another interface, an AutoPtr
+// keeps its own reference and gives up the one it was handed.
+TEST_F(HolderTest, AutoPtrHandedTheObjectItHoldsGivesUpTheHandedReference) {
+  {
+    AutoPtr<ITestA> p(x);
+    Prjrep::AddRefInterface(x);  // as a getter would
+    AutoRelease<ITestB> handed(x->AsB());
+    p = std::move(handed);
+    EXPECT_EQ(handed.Get(), nullptr);
+    EXPECT_EQ(p.Get(), x->AsA());
+    EXPECT_EQ(x->Count(), 2) << "the creation reference and the holder's";
+  }
+  EXPECT_EQ(x->Count(), 1);
+}
 TEST(RefCountTest, ConcurrentAddRefAndReleaseDestroyOnce) {
   constexpr int kThreads = 8;
   for (int round = 0; round < 200; ++round) {

@@ -446,4 +446,23 @@ TEST_F(SetPersistTest, AStorageFailingAtEveryOperation) {
   }
 }
 
+
+// A plain set keeps no record of its own: loading reads nothing, saving writes nothing, and
+// both say that they are not supported.
+TEST_F(SetPersistTest, APlainSetNeitherReadsNorWritesARecord) {
+  PointerElements elements;
+  Sets::Pointer set;
+  std::ignore = set.Add(elements.Make(0));
+  Prjrep::AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
+  ASSERT_EQ(storage->WriteInt32(2), kSuccess);
+  EXPECT_EQ(set.PersistSave(storage), Hvd::kNotSupported);
+  ASSERT_EQ(storage->WriteInt32(7), kSuccess);
+  std::ignore = Control(storage.Get())->Rewind();
+  EXPECT_EQ(set.PersistLoad(storage), Hvd::kNotSupported);
+  std::int32_t first = 0, second = 0;
+  EXPECT_TRUE(storage->ReadInt32(&first) == kSuccess && storage->ReadInt32(&second) == kSuccess);
+  EXPECT_EQ(std::vector<std::int32_t>({first, second}), std::vector<std::int32_t>({2, 7}));
+  EXPECT_EQ(set.Size(), 1u);
+}
+
 }  // namespace

@@ -160,3 +160,51 @@ TEST_F(DirectoryBundleTest, ExtractToAnswersItsCopy) {
 }
 
 }  // namespace
+
+#include "Port/MsgMan.h"
+
+namespace {
+
+bool SaidInBundle(const std::string& text) {
+  for (const auto& record : Port_MsgManData::Captured())
+    if (record.text == text) return true;
+  return false;
+}
+
+// Opening where there is no bundle, a rename the system refuses and an extraction whose backup
+// of the target fails each answer 0, and leave the bundle and the target as they were.
+TEST_F(DirectoryBundleTest, ARefusedOpenRenameOrBackupLeavesEverythingAsItWas) {
+  Make();
+  const std::string copy = (root / "copy").string();
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(bundle->Open(0), Hvd::kFailure);
+  EXPECT_TRUE(SaidInBundle("ERROR: CDirectoryProjectBundle::Open - Directory ProjectBundle doesn't exist at: \"" + copy +
+                           "\"\n"));
+  Write(root / "src/a.vhd", "new a");
+  EXPECT_EQ(bundle->AddItem((root / "src/a.vhd").c_str(), ""), Hvd::kOwnerMissing) << "not open";
+  EXPECT_FALSE(fs::exists(root / "copy"));
+
+  ASSERT_EQ(bundle->Create(false), kSuccess);
+  ASSERT_EQ(bundle->AddItem((root / "src/a.vhd").c_str(), ""), kSuccess);
+  Port::FaultInjection::Fail("rename");
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(bundle->Rename("moved"), Hvd::kFailure);
+  EXPECT_TRUE(SaidInBundle("CDirectoryProjectBundle::Rename - Couldn't rename \"" + copy + "\" to \"" +
+                           (root / "moved").string() + "\".\n"));
+  Port::FaultInjection::Clear();
+  Text path;
+  EXPECT_TRUE(bundle->GetItemPath("a.vhd", &path) == kSuccess && path.str() == copy + "/a.vhd");
+  EXPECT_TRUE(fs::exists(root / "copy/a.vhd") && !fs::exists(root / "moved"));
+
+  Write(root / "target/a.vhd", "old a");
+  Write(root / "target/b.vhd", "old b");
+  Port::FaultInjection::Fail("copy_p", 1);  // the first copy: the target's, before anything is written
+  AutoRelease<Prjrep::IStringIterator> failed;
+  EXPECT_EQ(bundle->ExtractTo((root / "target").c_str(), failed.Receive()), Hvd::kDirectoryWriteFailed);
+  EXPECT_FALSE(failed);
+  std::ifstream in(root / "target/a.vhd");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old a");
+  EXPECT_EQ(Tree(root / "target"), (Names{"a.vhd", "b.vhd"}));
+}
+
+}  // namespace

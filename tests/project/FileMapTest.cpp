@@ -168,3 +168,32 @@ TEST(CopyPathTest, NormalFormsAreTheFoldedSlashedPaths) {
 }
 
 }  // namespace
+
+namespace {
+
+// A name the map gave is the copy's already and stays when asked for again, as a working file
+// too. A database file or a remote file spelt other than in normal form goes where its normal
+// spelling goes.
+TEST_F(FileMapTest, GivenNamesStayAndOtherSpellingsMapAlike) {
+  MapWith(true, true);
+  EXPECT_EQ(MapWorking("/src/work/top.ngc"), "/dst/out/top.ngc");
+  EXPECT_EQ(MapWorking("/dst/out/top.ngc"), "/dst/out/top.ngc");
+  EXPECT_EQ(Map("/dst/out/top.ngc"), "/dst/out/top.ngc");
+
+  EXPECT_EQ(Map("/src/work/./p_qdb/s.db"), "/dst/out/q_qdb/s.db");
+  EXPECT_EQ(Map("/src/work//p_qdb/s.db"), "/dst/out/q_qdb/s.db");
+  EXPECT_EQ(Map("/lib/a.vhd"), "/dst/remote_sources/_/lib/a.vhd");
+  for (const char* spelling : {"/lib//a.vhd", "/lib/./a.vhd", "/lib/x/../a.vhd"})
+    EXPECT_EQ(Map(spelling), "/dst/remote_sources/_/lib/a.vhd") << spelling;
+}
+
+// Without a path relative to the source directory (here one given relative), a remote file
+// loses its root and keeps the rest of its path below the remote sources.
+TEST_F(FileMapTest, ARemoteFileWithoutARelativePathKeepsWhatFollowsItsRoot) {
+  ASSERT_EQ(map.SetupMap(true, true, "src", "/dst", "/dst/rs", false, "/src/work/p.hlc", "/dst/q.xhlc", "/dst/out"),
+            kSuccess);
+  EXPECT_EQ(Map("/x/a.vhd"), "/dst/rs/x/a.vhd");
+  EXPECT_EQ(Map("/x/y/b.vhd"), "/dst/rs/x/y/b.vhd");
+}
+
+}  // namespace

@@ -313,3 +313,85 @@ TEST_F(ProjectTest, AutonymsLeaveTheProjectInAnyOrderAndOutliveIt) {
 }
 
 }  // namespace
+
+#include "Hvd/IHdlProject.h"
+#include "Port/FaultInjection.h"
+#include "Port/MsgMan.h"
+
+namespace {
+
+bool SaidOnce(const std::string& text) {
+  int times = 0;
+  for (const auto& record : Port_MsgManData::Captured()) times += record.text == text ? 1 : 0;
+  return times == 1;
+}
+
+// An iterator at its end names no file: the removal is refused with its line, and every file
+// stays in the project and in its library.
+TEST_F(ProjectTest, ARemovalAtTheIteratorsEndIsRefusedAndEveryFileStays) {
+  Open();
+  ASSERT_TRUE(Add(m_dir + "/src/a.vhd") == kSuccess && Add(m_dir + "/src/b.vhd") == kSuccess);
+  AutoRelease<Hvd::IHdlFileIterator> at;
+  ASSERT_EQ(Files()->GetProjectFiles(at.Receive()), kSuccess);
+  while (!at->IsDone()) std::ignore = at->Next();
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(Files()->ProjectRemoveFile(at.Get()), Hvd::kInvalidParameter);
+  EXPECT_TRUE(SaidOnce("ERROR: Project::ProjectRemoveFile - Invalid Parameter - Iterator is at the END.\n"));
+  EXPECT_EQ(Names(), (std::vector<std::string>{m_dir + "/src/a.vhd", m_dir + "/src/b.vhd"}));
+  EXPECT_EQ(WorkSize(), 2u);
+}
+
+// The parser's mirror of a project file stands for the file it mirrors: the project finds that
+// file through it and removes it.
+TEST_F(ProjectTest, AParserFileLeadsToTheProjectFileItMirrors) {
+  ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_Hdl"));
+  Open();
+  AutoRelease<Hvd::IHdlFile> a, b;
+  ASSERT_TRUE(Add(m_dir + "/src/a.vhd", &a) == kSuccess && Add(m_dir + "/src/b.vhd", &b) == kSuccess);
+  AutoRelease<Hvd::IHdlProject> parser(CitP::Factory::CreateInstance(Hvd::HdlProjectClassId()));
+  ASSERT_TRUE(parser);
+  AutoRelease<Hvd::IHdlFile> mirror;
+  ASSERT_EQ(parser->CreateFile(mirror.Receive()), kSuccess);
+  ASSERT_EQ(AutoCast<Hvd::IFileCompReference>(mirror.Get())->SetFileComponent(b.Get()), kSuccess);
+
+  AutoRelease<Hvd::IHdlFileIterator> at;
+  ASSERT_EQ(Files()->FindFileByHdlFile(mirror.Get(), at.Receive()), kSuccess);
+  EXPECT_EQ(at->Current(), b.Get());
+  EXPECT_EQ(Files()->RemoveFileByHdlFile(mirror.Get()), kSuccess);
+  EXPECT_EQ(Names(), std::vector{m_dir + "/src/a.vhd"});
+  EXPECT_EQ(Files()->FindFileByHdlFile(mirror.Get(), at.ReleaseAndReceive()), Hvd::kFailure) << "gone from the project";
+}
+
+// A file is looked up by name only in an open project and only by a name that is not empty.
+TEST_F(ProjectTest, ALookUpByNameNeedsANameAndAnOpenProject) {
+  AutoRelease<Hvd::IHdlFile> found;
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(Files()->FindFileCompFromName((m_dir + "/src/a.vhd").c_str(), found.Receive()), Hvd::kProjectNotOpen);
+  EXPECT_TRUE(SaidOnce("ERROR: CProject::XIFileManager::FindFileCompFromName - Project is not opened.\n"));
+  Open();
+  AutoRelease<Hvd::IHdlFile> a;
+  ASSERT_EQ(Add(m_dir + "/src/a.vhd", &a), kSuccess);
+  EXPECT_EQ(Files()->FindFileCompFromName("", found.ReleaseAndReceive()), Hvd::kInvalidParameter);
+  EXPECT_TRUE(SaidOnce("ERROR: CProject::XIFileManager::FindFileCompFromName - Invalid parameter.\n"));
+  EXPECT_FALSE(found);
+  EXPECT_EQ(Files()->FindFileCompFromName((m_dir + "/src/a.vhd").c_str(), found.ReleaseAndReceive()), kSuccess);
+  EXPECT_EQ(found.Get(), a.Get());
+}
+
+// A working directory that cannot be made stops the move before anything changes.
+TEST_F(ProjectTest, AWorkingDirectoryThatCannotBeMadeChangesNothing) {
+  Open();
+  const Port::FaultInjection::Scope faults;
+  Port::FaultInjection::Fail("mkdir", 0, "impl/run");
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(AutoCast<Hvd::IProject3>(m_project.Get())->ChangeWorkingDirectory((m_dir + "/impl/run").c_str(), true, false),
+            Hvd::kFailure);
+  EXPECT_TRUE(SaidOnce("VerifyCreateDir - Couldn't create the Destination directory <" + m_dir + "/impl/run>.\n"));
+  Text work, generated;
+  ASSERT_TRUE(m_project->GetWorkingDirectory(&work) == kSuccess && m_project->GetGeneratedFilePath(&generated) == kSuccess);
+  EXPECT_EQ((work + "|" + generated).str(), m_dir + "|" + m_dir + "/p.ghlc");
+  EXPECT_FALSE(std::filesystem::exists(m_dir + "/impl"));
+  EXPECT_FALSE(std::filesystem::exists(m_dir + "/p.ghlc")) << "no save";
+}
+
+}  // namespace

@@ -106,3 +106,32 @@ TEST_F(ReferenceTest, TheProjectLookUpsForwardToTheUtilities) {
 }
 
 }  // namespace
+
+#include "Hvd/IProjectHelper.h"
+
+namespace {
+
+// The full path is the object's canonical path; the Cvf project is the helper registered for
+// that path, and none is made for the asking.
+TEST_F(ReferenceTest, TheUtilitiesGiveTheCanonicalPathAndOnlyARegisteredCvfProject) {
+  AutoRelease<Hvd::IProjRefUtils> utils(CitP::Factory::CreateInstance(Hvd::ClassId::ProjRefUtils()));
+  ASSERT_TRUE(utils);
+  auto reference = NewReference("top", "/w/sub/../top.xhlc");
+  Port::StringBase<char> path("stale");
+  EXPECT_TRUE(utils->GetObjectFullPath(&path, reference) == kSuccess && path.str() == "/w/top.xhlc");
+  EXPECT_TRUE(utils->GetObjectFullPath(&path, nullptr) == kSuccess && path.empty());
+
+  AutoRelease<Hvd::IProjectHelper> found;
+  EXPECT_TRUE(utils->GetCvfProject(reference, found.Receive()) == kSuccess && !found) << "none registered, none made";
+  ASSERT_TRUE(CitP::Factory::LoadLibraryFactory("libHvd_Cvf"));
+  AutoRelease<Hvd::IProjectHelper> helper(CitP::Factory::CreateInstance(Hvd::ProjectHelperClassId()));
+  ASSERT_TRUE(helper);
+  ASSERT_EQ(Hvd::RegisterNamedObject(Hvd::FindAutonymByName("/w/top.xhlc", true), "CvfProject", helper.Get(), true),
+            kSuccess);
+  const std::int32_t held = AutoCast<Prjrep::IRefCount>(helper.Get())->GetRefCount();
+  ASSERT_EQ(utils->GetCvfProject(reference, found.ReleaseAndReceive()), kSuccess);
+  EXPECT_EQ(Hvd::RootOf(found.Get()), Hvd::RootOf(helper.Get()));
+  EXPECT_EQ(AutoCast<Prjrep::IRefCount>(helper.Get())->GetRefCount(), held + 1) << "one reference handed out";
+}
+
+}  // namespace

@@ -29,6 +29,7 @@
 #include "framework/CAutonymBase.h"
 #include "utils/Factory.h"
 #include "support/FakeNames.h"
+#include "support/DesignDouble.h"
 #include "support/FakeProject.h"
 #include "support/Records.h"
 #include "utils/DmUtils.h"
@@ -556,6 +557,61 @@ TEST_F(DmUtilsTest, NameTrackerDumpListsEachTableAndWhatItsObjectsHold) {
   Port_MsgManData::ClearCaptured();
   Hvd::DumpGlobalNameTracker();
   EXPECT_EQ(DumpText(), "- Global Name Tracker -\n  Empty!\n");
+}
+
+// A design answers with its project, and nothing else is asked even when a project is active; a
+// repository answers with the project active in it. An object of no listed kind, and a
+// repository without a project of its own, fall back on the active project, or have none.
+TEST_F(DmUtilsTest, OwningProjectOfADesignOfARepositoryAndOfAnObjectOfNoListedKind) {
+  AutoRelease<CProjectDouble> project = OpenProject();
+  AutoRelease<CProjectDouble> active(new CProjectDouble(m_dir + "/active.xhlc"));
+  AutoRelease<DesignDouble> design(new DesignDouble), orphan(new DesignDouble);
+  design->project = project.Get();
+  AutoRelease<Prjrep::IProjectRepository> repository = Hvd::FindAutonymByName(m_source.c_str(), false);
+  AutoRelease<Prjrep::IProjectRepository> empty = Hvd::FindAutonymByName((m_dir + "/empty.xhlc").c_str(), true);
+  AutoRelease<CPRHelperDouble> unknown(new CPRHelperDouble);
+  ASSERT_TRUE(repository && empty);
+  const auto owner = [](CitI::IInterface* object) { return Hvd::RootOf(Hvd::GetOwningProject(object).Get()); };
+
+  EXPECT_EQ(owner(design.Get()), Hvd::RootOf(project.Get()));
+  EXPECT_EQ(Hvd::GetObjectFullPath(design.Get()), m_source) << "a design's path is its project's";
+  EXPECT_EQ(owner(repository.Get()), Hvd::RootOf(project.Get()));
+  EXPECT_EQ(owner(empty.Get()), nullptr);
+  EXPECT_EQ(owner(unknown.Get()), nullptr);
+  EXPECT_EQ(owner(orphan.Get()), nullptr);
+
+  ASSERT_EQ(Hvd::RegisterNamedObject(Hvd::GetNamedObjectRegistryCLSID(), "ActiveHvdProject", active.Get(), true),
+            Hvd::kSuccess);
+  EXPECT_EQ(owner(empty.Get()), Hvd::RootOf(active.Get()));
+  EXPECT_EQ(owner(unknown.Get()), Hvd::RootOf(active.Get()));
+  EXPECT_EQ(owner(repository.Get()), Hvd::RootOf(project.Get()));
+  EXPECT_EQ(owner(orphan.Get()), nullptr) << "a design without a project has none";
+  EXPECT_EQ(owner(design.Get()), Hvd::RootOf(project.Get()));
+}
+
+// A module of a reconfigurable design is shown by its instance path, not by its name.
+TEST_F(DmUtilsTest, AModuleIsDisplayedByItsInstancePath) {
+  AutoRelease<Hvd::IPRModule> module(CitP::Factory::CreateInstance(Hvd::ClassId::PRModule()));
+  ASSERT_TRUE(module);
+  ASSERT_EQ(AutoCast<Hvd::ISettablePRModule>(module.Get())->SetInstancePath("/top/u_pr"), Hvd::kSuccess);
+  std::ignore = AutoCast<Prjrep::IName>(module.Get())->SetName("named");
+  EXPECT_EQ(Hvd::GetObjectDisplayName(module.Get()), "/top/u_pr");
+}
+
+// An autonym set is never the base of a project-path autonym: refused with a line of its own,
+// and nothing is made.
+TEST_F(DmUtilsTest, AnAutonymSetIsRefusedAsTheBaseOfAPathAutonym) {
+  AutoRelease<CNamingProjectDouble> project(new CNamingProjectDouble(m_source));
+  AutoRelease<Prjrep::IAutonym> compound = Hvd::SynthesizeHlcPlusAutonym(project.Get());
+  ASSERT_TRUE(compound);
+  EXPECT_EQ(ElementsOf(compound.Get()), (std::vector<std::string>{m_source, "the project"}));
+  Port_MsgManData::ClearCaptured();
+  EXPECT_FALSE(Hvd::SynthesizeHlcPlusAutonym(compound.Get()));
+  const auto captured = Port_MsgManData::Captured();
+  ASSERT_EQ(captured.size(), 1U);
+  EXPECT_EQ(captured[0].text,
+            "ERROR: SynthesizeHlcPlusAutonym - Invalid argument - The provided component may not expose IAutonymSet.\n");
+  EXPECT_EQ(ElementsOf(compound.Get()), (std::vector<std::string>{m_source, "the project"})) << "left as it was";
 }
 
 }  // namespace

@@ -212,6 +212,63 @@ TEST_F(FileUtilsTest, RemovalTakesLinksAwayLeavesTheirTargetsAndGoesOnPastFailur
   EXPECT_EQ(Tree(S("tree")), "ro/ ro/b.v=b");
 }
 
+// The item given that will not go (a file, a link, a file removed from within its folders) is
+// warned of by name with the clean-up status, and stays. A place that is not there, or is no
+// directory, cannot be written to and is warned of as such.
+TEST_F(FileUtilsTest, AGivenItemThatWillNotGoIsWarnedOfAndStays) {
+  Files(m_root, {"one.v=1", "dir/a.v=a"});
+  fs::create_symlink(S("outside"), S("link"));
+  const std::string tail = "> - cleanup failed.\n";
+  const std::string link = "Could not remove the file <" + S("link") + tail;
+  Reset("remove_f");
+  EXPECT_EQ(FU::RemoveItem(P("one.v")), Hvd::kCleanupFailed);
+  EXPECT_EQ(FU::RemoveItem(P("link")), Hvd::kCleanupFailed);
+  EXPECT_EQ(FU::RemoveDirectoryTree(P("link/"), true), Hvd::kCleanupFailed);
+  EXPECT_EQ(FU::RemoveFileWithin(P("dir/a.v"), {P("dir")}), Hvd::kCleanupFailed);
+  EXPECT_EQ(Texts(), (Lines{"Could not remove the file <" + S("one.v") + tail, link, link,
+                            "Could not remove the file <" + S("dir/a.v") + tail}));
+  for (const auto& record : Port_MsgManData::Captured()) {
+    EXPECT_EQ(record.severity, Port_MsgManData::Severity::Warning);
+    EXPECT_EQ(record.category, "ProjectMgmt");
+  }
+  EXPECT_EQ(Tree(m_root), "dir/ dir/a.v=a link->" + S("outside") + " one.v=1 outside/ outside/keep.txt=keep");
+
+  Reset();
+  EXPECT_EQ(FU::RemoveDirectoryTree(P("missing"), false), Hvd::kCleanupFailed);
+  EXPECT_EQ(FU::RemoveDirectoryTree(P("one.v"), true), Hvd::kCleanupFailed);
+  // Nothing there, or no directory: invalid, not read-only, which would send the user looking
+  // at permissions.
+  EXPECT_EQ(Texts(), (Lines{"Could not remove invalid directory <" + S("missing") + tail,
+                            "Could not remove invalid directory <" + S("one.v") + tail}));
+  EXPECT_EQ(Read(S("one.v")), "1");
+}
+
+// As a user who may write and enter a directory but not list it: below the tree it stops only
+// its own removal while the walk goes on; given as the tree itself it is warned of as invalid.
+TEST_F(FileUtilsTest, ADirectoryThatCannotBeListedIsWarnedOfAndTheWalkGoesOn) {
+  if (::getuid() != 0) GTEST_SKIP() << "acts as another user";
+  constexpr uid_t kUser = 65534;
+  Files(S("tree"), {"a.v=a", "locked/b.v=b", "z.v=z"});
+  for (const char* each : {"tree", "tree/a.v", "tree/locked", "tree/locked/b.v", "tree/z.v"})
+    ASSERT_EQ(::lchown(S(each).c_str(), kUser, kUser), 0) << each;
+  fs::permissions(S("tree/locked"), fs::perms(0300));
+  const auto asUser = [&](auto call) {
+    Reset();
+    EXPECT_EQ(::setresuid(kUser, kUser, 0), 0);
+    const Hvd::Status status = call();
+    EXPECT_EQ(::setresuid(0, 0, 0), 0);
+    return status;
+  };
+  const std::string tail = "> - cleanup failed.\n";
+  const std::string locked = "Could not remove invalid directory <" + S("tree/locked") + tail;
+  EXPECT_EQ(asUser([&] { return FU::RemoveDirectoryTree(P("tree"), true); }), Hvd::kCleanupFailed);
+  EXPECT_EQ(Texts(), (Lines{locked, "Could not remove the directory <" + S("tree") + tail}));
+  EXPECT_EQ(Tree(S("tree")), "locked/ locked/b.v=b");
+  EXPECT_EQ(asUser([&] { return FU::RemoveDirectoryTree(P("tree/locked"), false); }), Hvd::kCleanupFailed);
+  EXPECT_EQ(Texts(), Lines{locked});
+  EXPECT_EQ(Tree(S("tree")), "locked/ locked/b.v=b");
+}
+
 TEST_F(FileUtilsTest, RemovalReachesBelowThePathLimitLeaksNoDescriptorAndNeverLeavesAChangingTree) {
   DeepTree(S("deep"), 200);
   const std::ptrdiff_t descriptors = OpenDescriptors();
