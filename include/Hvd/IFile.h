@@ -22,6 +22,8 @@ class IFile : public CitI::IInterface {
   virtual Hvd::Status SetFileFlag(bool flag) = 0;
   // 0 added by the user, 1 and 3 added automatically (3: managed automatically).
   virtual Hvd::Status GetOriginState(std::uint32_t* state) = 0;
+  // A change is sent as the file-changed event. A managed file that a source includes stays
+  // managed when set to 0: it is then the user's, and becomes 0 when nothing includes it.
   virtual Hvd::Status SetOriginState(std::uint32_t state) = 0;
 };
 

@@ -691,6 +691,24 @@ void DropLibrary(Hvd::ISourceLibraryManager* libraries, Hvd::ISourceLibrary* lib
   }
 }
 
+constexpr std::uint32_t kManaged = 3;  // the origin state of a file a source includes
+
+// Makes a file that the project holds only because a source includes it one the user added: the
+// library keeps it managed while a source includes it and gives it back as the user's after.
+// False for any other file, which the user added already.
+bool TakeIncludedFile(Hvd::IHdlFile* file, const std::string& name) {
+  AutoCast<Hvd::IFile> record(file);
+  std::uint32_t origin = 0;
+  if (!record || record->GetOriginState(&origin) != Hvd::kSuccess || origin != kManaged ||
+      record->SetOriginState(0) != Hvd::kSuccess)
+    return false;
+  Port_MsgManData::createObject("velsh", "velsh", 0, "")
+      .issueInfo("velfile add: %s was in the project only as a file that a source includes: it is now one you "
+                 "added, which the project manages while a source includes it.\n",
+                 name.c_str());
+  return true;
+}
+
 int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   Port_MsgManData::ClearCaptured();
   if (objc < 2) return Usage(interp, "velfile add|remove|list ?arg ...?");
@@ -707,9 +725,11 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     const BatchScope batch(g_project.Get());
     AutoRelease<Hvd::IHdlFile> file;
     const Hvd::Status added = files->ProjectAddFile(Absolute(args[0].c_str()).c_str(), nullptr, file.Receive());
-    if (added == Hvd::kAlreadyInProject)
+    // A file the project holds only because a source includes it becomes one the user added.
+    const bool taken = added == Hvd::kAlreadyInProject && TakeIncludedFile(file.Get(), args[0]);
+    if (added == Hvd::kAlreadyInProject && !taken)
       return Failed(interp, "velfile add", added, "velfile add: " + Shown(args[0]) + " is already in the project");
-    if (added != Hvd::kSuccess || !file) return Failed(interp, "velfile add", added);
+    if ((added != Hvd::kSuccess && !taken) || !file) return Failed(interp, "velfile add", added);
     // A source is for implementation and for simulation, as the suite adds it by default.
     if (AutoCast<Hvd::IViewClassAssociation> classes(file.Get()); classes) {
       std::ignore = classes->SetBit(0);
@@ -739,7 +759,12 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
                                               "by -library does, and " + Shown(args[0]) + " is not one: add it without "
                                               "-library, into \"work\", which takes files of every language"
                                         : std::string());
-    std::ignore = files->RemoveFileByHdlFile(file.Get());
+    // A file taken from the includes goes back to them, as managed as it was.
+    if (taken) {
+      std::ignore = AutoCast<Hvd::IFile>(file.Get())->SetOriginState(kManaged);
+    } else {
+      std::ignore = files->RemoveFileByHdlFile(file.Get());
+    }
     if (created) DropLibrary(libraries, library);
     return failed;
   }

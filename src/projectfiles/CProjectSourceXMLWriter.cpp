@@ -30,6 +30,7 @@
 #include "Prjrep/IFileNameHelper.h"
 #include "Prjrep/IName.h"
 #include "core/AtomicFile.h"
+#include "files/file/UserAdded.h"
 #include "projectfiles/XMLDifferencer.h"
 #include "projectfiles/XhlcSnapshot.h"
 #include "projectfiles/XhlcLayout.h"
@@ -298,7 +299,10 @@ Status CProjectSourceXMLWriter::CollectFiles(std::uint32_t originState, const ch
   for (; !files->IsDone(); std::ignore = files->Next()) {
     AutoCast<IFile> file(files->Current());
     std::uint32_t state = 0;
-    if (!file || file->GetOriginState(&state) != kSuccess || state != originState) continue;
+    if (!file || file->GetOriginState(&state) != kSuccess) continue;
+    // A managed file the user added is among the user's files too, so that any reader of the
+    // file brings it back as the user's: the views manage it again while a source includes it.
+    if (state != originState && !(originState == 0 && UserAddedManagedFile(file.Get()))) continue;
     const bool projectFile = IsProjectFileType(file.Get());
     // A file is this project's own only when the project is one of its originators: a child
     // project's file, listed here, would be read back as the parent's and outlive the child.

@@ -319,7 +319,8 @@ TEST_F(FileTest, IncludedFilesAreLinkedOnBothSides) {
 
 // A file and the file it includes hold each other: a removed file lets go of the files it was
 // linked to and a close leaves none holding another, in either order and with a save between (the
-// sanitizer's leak check sees a pair left over). A managed file whose includer went stays as it was.
+// sanitizer's leak check sees a pair left over). A managed file the user had added, whose includer
+// went, is the user's again.
 TEST_F(FileTest, RemovedFilesAndAClosedProjectHoldNoFilesTheyWereLinkedTo) {
   const auto linked = [](Hvd::IHdlFile* file) {
     AutoCast<Hvd::IHdlFileV4> links(file);
@@ -349,12 +350,12 @@ TEST_F(FileTest, RemovedFilesAndAClosedProjectHoldNoFilesTheyWereLinkedTo) {
     }
     ASSERT_TRUE(!save || m_project->Save() == kSuccess);
     if (removed.size() == 1) {
-      // Still included as the save's clean-up reads it, so it stays in the project.
+      // The user's, so the save's clean-up leaves it in the project.
       AutoRelease<Hvd::IHdlFileIterator> at;
       ASSERT_EQ(files->FindFileByPath("src/m1.v", at.Receive()), kSuccess);
       EXPECT_EQ(Root(at->Current()), Root(m1.Get()));
-      EXPECT_EQ(Origin(m1.Get()), Hvd::CFile::kAutoManaged);
-      EXPECT_EQ(linked(m1.Get()), Files{Root(a.Get())});
+      EXPECT_EQ(Origin(m1.Get()), Hvd::CFile::kUserSource);
+      EXPECT_EQ(linked(m1.Get()), Files{});
     }
     ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
     EXPECT_EQ(linked(m1.Get()), Files{});

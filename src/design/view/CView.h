@@ -435,8 +435,8 @@ class CView final : public TComponent<CView> {
   // What the managed files were last taken from: the units that had child files, each with the
   // children read from it and the stamp of its children they were read at; every child name those
   // units want, with the units of that name as read; the units touched since; the relation epoch
-  // of the last look; and the managed files the view holds. Everything is looked at while
-  // m_syncNeedsAll.
+  // of the last look; and the managed files the view holds, with those that stopped being managed
+  // until the next look. Everything is looked at while m_syncNeedsAll.
   using SyncChildren = std::vector<std::pair<std::string, Prjrep::AutoPtr<IHdlDesignUnit>>>;
   struct SyncParent {
     Prjrep::AutoPtr<IHdlDesignUnit> unit;

@@ -219,11 +219,8 @@ void CView::NoteFileEvent(CitI::IInterface* object) {
   AutoCast<IHdlDesignUnit> unit(object);
   if (!unit) return;
   m_syncTouched.emplace_back(unit.Get());
-  if (IsManagedFile(unit.Get())) {
-    m_managedUnits.emplace(RootOf(object), AutoPtr<IHdlDesignUnit>(unit.Get()));
-  } else {
-    m_managedUnits.erase(RootOf(object));
-  }
+  // One that is managed no longer stays listed: the next look decides whether the view keeps it.
+  if (IsManagedFile(unit.Get())) m_managedUnits.emplace(RootOf(object), AutoPtr<IHdlDesignUnit>(unit.Get()));
 }
 
 Status CView::XIFileSet::Add(IFile* file) {

@@ -20,6 +20,7 @@
 #include "core/Diagnostics.h"
 #include "design/view/CView.h"
 #include "files/file/RelationStamp.h"
+#include "files/file/UserAdded.h"
 #include "utils/DmUtils.h"
 
 namespace Hvd {
@@ -201,6 +202,7 @@ Status CView::SyncAutoManagedFiles(bool* changed) {
   // Read first: a change made while the children are read is read again at the next look.
   const std::uint64_t epoch = FileRelationEpoch();
   std::map<std::string, AutoPtr<IHdlDesignUnit>> present;
+  std::vector<AutoPtr<IHdlDesignUnit>> untaken;
   if (m_syncNeedsAll || category != m_syncCategory) {
     m_syncParents.clear();
     m_syncWanted.clear();
@@ -240,6 +242,10 @@ Status CView::SyncAutoManagedFiles(bool* changed) {
     }
     for (auto at = m_managedUnits.begin(); at != m_managedUnits.end();) {
       if (!m_XIDesignUnitSet.Holds(at->first) || !IsManagedFile(at->second.Get())) {
+        // A file that became the user's stays only when it is of a kind the view takes.
+        bool taken = true;
+        if (m_XIDesignUnitSet.Holds(at->first)) std::ignore = m_XIView.AcceptsDesignUnit(at->second.Get(), &taken);
+        if (!taken) untaken.push_back(at->second);
         at = m_managedUnits.erase(at);
         continue;
       }
@@ -249,8 +255,13 @@ Status CView::SyncAutoManagedFiles(bool* changed) {
   }
   m_syncEpoch = epoch;
 
+  // A managed file the user added stays: it is the user's once nothing includes it, which a
+  // source of another view may still do.
   for (const auto& [name, unit] : present) {
-    if (!IsManagedFile(unit.Get()) || m_syncWanted.count(name) > 0) continue;
+    if (!IsManagedFile(unit.Get()) || m_syncWanted.count(name) > 0 || UserAddedManagedFile(unit.Get())) continue;
+    untaken.push_back(unit);
+  }
+  for (const AutoPtr<IHdlDesignUnit>& unit : untaken) {
     AutoRelease<IHdlDesignUnitIterator> at = m_XIDesignUnitSet.IteratorOf(unit.Get());
     if (at && !at->IsDone() && m_XIDesignUnitSet.Remove(at) == kSuccess && changed != nullptr) *changed = true;
   }

@@ -144,10 +144,7 @@ class CFile : public TComponent<CFile> {
       *state = This().m_originState;
       return kSuccess;
     }
-    Status SetOriginState(std::uint32_t state) override {
-      This().m_originState = state;
-      return kSuccess;
-    }
+    Status SetOriginState(std::uint32_t state) override;
   } m_XIFile{this};
 
   struct XIViewClassAssociation : TNested<CFile, IViewClassAssociation> {
@@ -417,9 +414,18 @@ class CFile : public TComponent<CFile> {
   std::array<CFileRelationSet*, kCategories> ParentSets() const;
   CFileRelationSet& Made(std::uint32_t slot);
   // For a file leaving its project: its parents empty their entries of it, and it gives up
-  // every file it holds. The files it includes keep it as their parent, so that they stay in
-  // the project as they were.
+  // every file it holds, which no longer list it as their parent.
   void LetGoOfRelatedFiles();
+  // Whether any file lists this one as its child.
+  bool Included() const;
+  // Sets the origin state; a change is told, as the views keep an index of the files they manage.
+  void ChangeOriginState(std::uint32_t state);
+  // A managed file the user had added becomes the user's again once nothing includes it.
+  void ReturnToUserWhenNotIncluded();
+  // The user added the file before it became managed, or while it was; read only while the file
+  // is managed.
+  bool m_userAdded = false;
+  friend bool UserAddedManagedFile(CitI::IInterface* file);
   // The relation epoch at the last change of this file's children or of their names.
   std::uint64_t m_childrenStamp = 0;
   void ChildrenChanged();

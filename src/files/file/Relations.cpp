@@ -12,6 +12,7 @@
 #include "core/Diagnostics.h"
 #include "files/file/CFile.h"
 #include "files/file/RelationStamp.h"
+#include "files/file/UserAdded.h"
 
 namespace Hvd {
 
@@ -83,8 +84,46 @@ std::vector<AutoPtr<IHdlFile>> CFileRelationSet::Files() {
   return files;
 }
 
+bool UserAddedManagedFile(CitI::IInterface* file) {
+  const CFile* own = CFile::Of(file);
+  return own != nullptr && own->m_userAdded && own->m_originState == CFile::kAutoManaged;
+}
+
+bool CFile::Included() const {
+  for (CFileRelationSet* parents : ParentSets()) {
+    if (parents != nullptr && parents->Size() > 0) return true;
+  }
+  return false;
+}
+
+void CFile::ChangeOriginState(std::uint32_t state) {
+  if (state == m_originState) return;
+  m_originState = state;
+  std::ignore = SendEvent(&m_XIHdlFile, EventId::FileChanged(), &m_XIHdlFile);
+}
+
+void CFile::ReturnToUserWhenNotIncluded() {
+  if (!m_userAdded || m_originState != kAutoManaged || Included()) return;
+  m_userAdded = false;
+  ChangeOriginState(kUserSource);
+}
+
+// A file a source includes stays managed: made the user's meanwhile, it is remembered as the
+// user's and becomes so when nothing includes it any more.
+Status CFile::XIFile::SetOriginState(std::uint32_t state) {
+  CFile& self = This();
+  if (state == kUserSource && self.m_originState == kAutoManaged && self.Included()) {
+    self.m_userAdded = true;
+    return kSuccess;
+  }
+  self.m_userAdded = false;
+  self.ChangeOriginState(state);
+  return kSuccess;
+}
+
 // The child is added to the project when it is not there yet. A user source that is not a
-// global include becomes a file the views manage themselves.
+// global include becomes a file the views manage themselves, remembered as the user's when the
+// project held it already.
 Status CFile::XIHdlFileV4::AddChildFileByName(std::uint32_t category, const String& name, IHdlFile** child) {
   CFile& self = This();
   if (category >= kCategories) return kBadParameters;
@@ -114,7 +153,10 @@ Status CFile::XIHdlFileV4::AddChildFileByName(std::uint32_t category, const Stri
   bool globalInclude = false;
   std::ignore = flags->GetGlobalInclude(&globalInclude);
   const bool nowManaged = origin == kUserSource && !globalInclude;
-  if (nowManaged) std::ignore = record->SetOriginState(kAutoManaged);
+  if (nowManaged) {
+    std::ignore = record->SetOriginState(kAutoManaged);
+    if (CFile* own = Of(added.Get()); own != nullptr && status == kAlreadyInProject) own->m_userAdded = true;
+  }
   out.Assign(added.Get());
   AutoCast<IHdlFileV4> relations(added.Get());
   if (!relations) {
@@ -160,10 +202,14 @@ void CFile::LetGoOfRelatedFiles() {
   std::vector<std::pair<std::uint32_t, CFileRelationSet*>> sets;
   for (const RelationEntry& entry : m_relations) sets.emplace_back(entry.slot, entry.set.get());
   for (const auto& [slot, set] : sets) {
-    if (slot < kCategories) continue;
-    for (const AutoPtr<IHdlFile>& parent : set->Files()) {
-      if (AutoCast<IHdlFileV4> relations(parent.Get()); relations)
+    for (const AutoPtr<IHdlFile>& related : set->Files()) {
+      AutoCast<IHdlFileV4> relations(related.Get());
+      if (!relations) continue;
+      if (slot < kCategories) {
+        std::ignore = relations->RemoveParentFile(slot, &m_XIHdlFile);
+      } else {
         std::ignore = relations->RemoveChildFile(slot - kCategories, &m_XIHdlFile);
+      }
     }
   }
   bool hadChildren = false;
@@ -187,6 +233,7 @@ Status CFile::XIHdlFileV4::RemoveParentFile(std::uint32_t category, IHdlFile* pa
   if (!AutoCast<Prjrep::IFileNameHelper>(parent)) return Fail(kFailure, kNoFileNameHelper);
   if (!This().ParentFiles(category).EraseEntry(KeyOf(parent), parent))
     return Fail(kFailure, "Error CFile::RegisterParentFileToChild(): Parent does not exist.\n");
+  This().ReturnToUserWhenNotIncluded();
   return kSuccess;
 }
 
