@@ -49,6 +49,19 @@ struct EventCounter {
 
 class ProjectOpenSaveTest : public XhlcProject {
  protected:
+  // The project open on `top`, which instantiates `mid`, in a family whose synthesis view
+  // chooses `top` as its top.
+  void OpenTopOverMid() {
+    WriteText(m_dir / "top.vhd", "entity top is end;\narchitecture r of top is begin\n  u: entity work.mid;\nend;\n");
+    WriteText(m_dir / "mid.vhd", "entity mid is end;\n");
+    ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+    Add(m_dir / "mid.vhd");
+    Add(m_dir / "top.vhd");
+    SetDevice("PROP_DevFamily", "Orvanta");
+    std::string top;
+    std::ignore = Order(&top);
+    ASSERT_EQ(top, "top");
+  }
   // A closed project component; the project makes its own design when it opens.
   void Create() {
     m_project = AutoRelease<Hvd::IProject>(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
@@ -396,15 +409,8 @@ TEST_F(ProjectOpenSaveTest, AddedFileJoinsTheViewsAtOnce) {
 // The synthesis view that names its top unit but not that unit's file is given the file the
 // unit is found in below the netlist's root; a recorded file is left as it is.
 TEST_F(ProjectOpenSaveTest, TopUnitFileIsRecordedWhenMissing) {
-  WriteText(m_dir / "top.vhd", "entity top is end;\narchitecture r of top is begin\n  u: entity work.mid;\nend;\n");
-  WriteText(m_dir / "mid.vhd", "entity mid is end;\n");
-  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
-  Add(m_dir / "mid.vhd");
-  Add(m_dir / "top.vhd");
-  SetDevice("PROP_DevFamily", "Orvanta");
-  std::string top;
-  std::ignore = Order(&top);
-  ASSERT_EQ(top, "top");
+  OpenTopOverMid();
+  if (HasFatalFailure()) return;
   Hvd::IDesign* design = nullptr;
   AutoRelease<Hvd::IViewIterator> at;
   ASSERT_EQ(m_project->GetDesign(&design), Hvd::kSuccess);
@@ -435,15 +441,8 @@ TEST_F(ProjectOpenSaveTest, TopUnitFileIsRecordedWhenMissing) {
 // A project file that names the synthesis view's top unit but not that unit's file opens with
 // the file recorded; and the search for the unit's file takes a node that is itself the unit.
 TEST_F(ProjectOpenSaveTest, TheOpenRecordsTheTopUnitsFile) {
-  WriteText(m_dir / "top.vhd", "entity top is end;\narchitecture r of top is begin\n  u: entity work.mid;\nend;\n");
-  WriteText(m_dir / "mid.vhd", "entity mid is end;\n");
-  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
-  Add(m_dir / "mid.vhd");
-  Add(m_dir / "top.vhd");
-  SetDevice("PROP_DevFamily", "Orvanta");
-  std::string top;
-  std::ignore = Order(&top);
-  ASSERT_EQ(top, "top");
+  OpenTopOverMid();
+  if (HasFatalFailure()) return;
   EXPECT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
   // The file names the top unit, as another program would write it, but not its file.
   std::string text = ReadText(m_file);
