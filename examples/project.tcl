@@ -77,6 +77,14 @@ puts "changed on disk: the save [expr {[catch {project save}] ? {stops, asking} 
 lappend ::velmor::Hvd::answers no
 project save
 puts "  answered no:   [expr {[contents $projectFile] eq $theirs ? {their change kept} : {this project written}}], device [project get Device]"
+# Changed once more, and read in: the project then answers as a fresh open of their file does.
+set theirs [string map {{"OV250"} {"OV100"}} [contents $projectFile]]
+set channel [open $projectFile w]
+puts -nonewline $channel $theirs
+close $channel
+lappend ::velmor::Hvd::answers reload
+project save
+puts "  answered reload: device [project get Device], top [project top], [llength [project order]] files in order"
 
 set info [project info $projectFile]
 puts "== read without opening"
