@@ -51,6 +51,7 @@ class ViewDouble final : public testing_support::TViewDouble<ViewDouble> {
 
   static inline int s_teardowns = 0;
   static inline bool s_refuseSetUp = false;
+  static inline int s_loads = 0, s_registrations = 0;
 
  private:
   struct XICompAdmin : TNested<ViewDouble, ICompAdmin> {
@@ -60,8 +61,8 @@ class ViewDouble final : public testing_support::TViewDouble<ViewDouble> {
       std::ignore = This().m_type.Assign(type);
       return s_refuseSetUp ? kInvalidParameter : kSuccess;
     }
-    Status InitializeAfterLoad(CitI::IInterface*) override { return kSuccess; }
-    Status RegisterForNotifications() override { return kSuccess; }
+    Status InitializeAfterLoad(CitI::IInterface*) override { return ++s_loads, kSuccess; }
+    Status RegisterForNotifications() override { return ++s_registrations, kSuccess; }
     Status Teardown() override {
       ++s_teardowns;
       This().m_design = nullptr;
@@ -292,6 +293,32 @@ TEST_F(DesignTest, APartialTeardownKeepsProjectAndPlatformSoThatAReloadHearsDevi
       (std::vector{kSuccess, kInvalidParameter, kSuccess}));
   ASSERT_EQ(listener.heard.size(), 3u);  // views changed twice, and the file
   EXPECT_TRUE(listener.heard[2].id == EventId::FileModified() && listener.heard[2].argument == RootOf(project));
+}
+
+// A design is bound to one project: a load is refused while it holds one, for anything that is
+// no project, and before the set-up made its engine. A refused set-up lets go of the project
+// and keeps the engine, and the load binds the design again and hands it to every view.
+TEST_F(DesignTest, ALoadBindsTheDesignToOneProjectAndSetsUpItsViews) {
+  std::ignore = design.Assign(CitP::Factory::CreateInstance(ClassId::Design()));
+  AutoRelease<IProject> owner;
+  EXPECT_EQ(Admin()->InitializeAfterLoad(project.Get()), kOwnerMissing) << "no engine yet";
+  EXPECT_EQ(Admin()->InitializeAfterLoad(design.Get()), kInvalidParameter);
+  EXPECT_EQ(design->GetProject(owner.Receive()), kOwnerMissing);
+  MakeDesign();
+  AutoRelease<TypeDouble> map(new TypeDouble("VIEW_Map"));
+  AutoRelease<IView> made;
+  for (const char* name : {"a", "b"})
+    ASSERT_EQ(Manager()->CreateView(name, AutoCast<IViewType>(map.Get()), made.ReleaseAndReceive()), kSuccess);
+  EXPECT_EQ(Admin()->InitializeAfterLoad(project.Get()), kOwnerMissing) << "already bound";
+
+  ViewDouble::s_loads = ViewDouble::s_registrations = 0;
+  EXPECT_EQ(Admin()->InitializeAfterCreate(design.Get(), nullptr), kInvalidParameter);
+  EXPECT_EQ(design->GetProject(owner.ReleaseAndReceive()), kOwnerMissing);
+  EXPECT_EQ(Admin()->InitializeAfterLoad(project.Get()), kSuccess);
+  EXPECT_TRUE(design->GetProject(owner.ReleaseAndReceive()) == kSuccess &&
+              RootOf(owner.Get()) == RootOf(project.Get()));
+  EXPECT_EQ(Admin()->RegisterForNotifications(), kSuccess);
+  EXPECT_TRUE(ViewDouble::s_loads == 2 && ViewDouble::s_registrations == 2);
 }
 
 }  // namespace

@@ -220,6 +220,11 @@ TEST_F(ViewOrderTest, MinorViewsAnswerWithTheirMajorViewAndTheTclHelperListsTheO
   EXPECT_EQ(Top(pre), "tb_mixed");
   EXPECT_EQ(TopInstance(pre), "/tb_mixed");
   EXPECT_EQ(pre->SetTopInstance("/tb_mixed"), kFailure);  // only a major view keeps a top
+  // Whether the top is chosen by hand is its major view's answer too.
+  std::uint32_t manual = 9;
+  EXPECT_TRUE(pre->IsTopManual(&manual) == kSuccess && manual == 0);
+  SetSetting(synthesis, "AUTOTOP", "false");
+  EXPECT_TRUE(pre->IsTopManual(&manual) == kSuccess && manual == 1);
   AutoRelease<IHdlNetListNode> root;
   ASSERT_EQ(AutoCast<IHdlElaborationData>(pre)->GetDesignGraph(root.Receive()), kSuccess);
   EXPECT_TRUE(FindNodeByInstancePath(root.Get(), "/tb_mixed/dut/u_shift/u_mux"));
@@ -237,6 +242,10 @@ TEST_F(ViewOrderTest, MinorViewsAnswerWithTheirMajorViewAndTheTclHelperListsTheO
   std::string modules;
   for (const std::string& name : order) modules += "Module|" + name + ";" + name + "$";
   EXPECT_EQ(Hierarchy(synthesis, "ModuleList"), modules);
+  // An origin the layout has no word for leaves the field empty; the file is still listed.
+  ASSERT_EQ(AutoCast<IFile>(m_files.at("mux2.vhd").Get())->SetOriginState(4), kSuccess);
+  EXPECT_NE(Hierarchy(synthesis, "").find("work;mux2.vhd;$work;shifter.v;UserSource$"), std::string::npos)
+      << Hierarchy(synthesis, "");
 }
 
 TEST_F(ViewOrderTest, OrderAndTopFollowEditsAndCyclesOrMissingUnitsStillGiveAnOrder) {

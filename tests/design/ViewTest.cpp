@@ -17,6 +17,8 @@
 #include "Hvd/IHdlNetlist.h"
 #include "Hvd/IKeyedPropertySet.h"
 #include "Hvd/IState.h"
+#include "Hvd/IViewManager.h"
+#include "Prjrep/IFileNameHelper.h"
 #include "Prjrep/StandIns.h"
 #include "Prjrep/Storage.h"
 #include "core/Events.h"
@@ -501,6 +503,42 @@ TEST_F(ViewTest, TheTopInstanceBecomesThePlaceOfFilesOutsideTheInstances) {
   EXPECT_TRUE(places->Size() == 1 && holds("/top/u1"));
   Text top;
   EXPECT_TRUE(view->GetTopName(&top) == kSuccess && top == "other");
+}
+
+// Registering again hands each file back its view and its listener, once however often the
+// view registers: what a file says after reaches the view a single time.
+TEST_F(ViewTest, RegisteringAgainReconnectsTheViewsFilesOnce) {
+  IView* view = NewView(m_synthesis);
+  Hvd::IHdlDesignUnit* file = NewFile();
+  ASSERT_EQ(UnitSet(view)->Add(file), kSuccess);
+  // The file no longer knows the view, as after a load: the wiring is not stored.
+  ASSERT_EQ(AutoCast<Prjrep::IEventSender>(file)->RemoveReceiver(AutoCast<Prjrep::IEventReceiver>(view)), kSuccess);
+  AutoRelease<Hvd::IViewIterator> at;
+  ASSERT_EQ(AutoCast<Hvd::IViewSet>(file)->GetIterator(at.Receive()), kSuccess);
+  ASSERT_EQ(AutoCast<Hvd::IViewSet>(file)->Remove(at), kSuccess);
+  Listener heard(view);
+  ASSERT_EQ(AutoCast<Hvd::IHdlFile>(file)->SetModified(true), kSuccess);
+  EXPECT_TRUE(heard.events.empty() && ViewsOf(file).empty());
+
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(AutoCast<Hvd::ICompAdmin>(view)->RegisterForNotifications(), kSuccess);
+  EXPECT_EQ(ViewsOf(file), Units{Root(view)});
+  ASSERT_EQ(AutoCast<Hvd::IHdlFile>(file)->SetModified(false), kSuccess);
+  heard.events.clear();
+  ASSERT_EQ(AutoCast<Hvd::IHdlFile>(file)->SetModified(true), kSuccess);
+  EXPECT_EQ(heard.Arguments(Event::ForwardedChange()), Units{Root(file)});
+  EXPECT_EQ(heard.Count(Event::ViewChanged()), 1);
+}
+
+// Only files of the asked type that have a path are listed; one placed before it has a path
+// is left out rather than listed as an empty word.
+TEST_F(ViewTest, TheFilesOfATypeAreThoseWithAPath) {
+  IView* view = NewView(m_synthesis);
+  Hvd::IHdlDesignUnit* named = NewFile();
+  ASSERT_EQ(AutoCast<Prjrep::IFileNameHelper>(named)->SetPathInDirectory("a.vhd", "", "/tmp/lib"), kSuccess);
+  for (Hvd::IHdlDesignUnit* file : {NewFile(), named}) ASSERT_EQ(UnitSet(view)->Add(file), kSuccess);
+  AutoCast<Hvd::IViewTclHelper> tcl(view);
+  EXPECT_EQ(tcl->GetFilesOfType("FILE_VHDL").str(), "/tmp/lib/a.vhd ");
+  EXPECT_EQ(tcl->GetFilesOfType("FILE_UCF").str(), "");
 }
 
 TEST_F(ViewTest, BatchesAndReparsesRefreshOnceAndViewsListeningToEachOtherStop) {

@@ -15,10 +15,12 @@
 #include "Hvd/IBaseServices.h"
 #include "Hvd/IFileManager.h"
 #include "Hvd/IState.h"
+#include "Prjrep/ClassIds.h"
 #include "Prjrep/IAttachment.h"
 #include "Prjrep/StandIns.h"
 #include "Prjrep/Storage.h"
 #include "core/Factory.h"
+#include "core/Sets.h"
 #include "files/file/CFile.h"
 #include "project/project/CProject.h"
 #include "support/DesignDouble.h"
@@ -54,6 +56,25 @@ struct BindingDouble : Hvd::TComponent<BindingDouble, Hvd::ITransformBindingInst
   Status GetSecondSideObjects(Prjrep::ISet** out) override { return *out = nullptr, kNo; }
   Status GetFirstSideObjects(Prjrep::ISet** out) override { return *out = nullptr, kNo; }
   Prjrep::TRefCountHelper<BindingDouble> count{this};
+};
+
+struct IIdSet : Prjrep::TISet<Hvd::IDefDataId*, Hvd::IDefDataIdIterator> {
+  CITI_DECLARE_IID("{9d74e514-bd1e-4a1d-8b20-bb4dfbb0ba8f}")
+};
+
+// A file type whose list of design-unit types is empty.
+struct BareType : Hvd::TComponent<BareType, Hvd::IFileType> {
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Hvd::IFileType>(this), Hvd::Row<Prjrep::IRefCount>(&count),
+                      Hvd::Row<CitI::IInterface>(this));
+  }
+  Status GetDesignUnitTypeIds(Hvd::IDefDataIdIterator** out) override {
+    using Ids =
+        Hvd::TRefdSequenceSetHelper<Hvd::IDefDataId*, IIdSet, Hvd::IDefDataIdIterator, std::vector<Hvd::IDefDataId*>>;
+    return AutoRelease<IIdSet>(new Ids())->GetIterator(out);
+  }
+  Status GetPlugInKey(Text* key) override { return *key = Text(), kSuccess; }
+  Prjrep::TRefCountHelper<BareType> count{this};
 };
 
 std::string TypeName(CitI::IInterface* file) { return Hvd::GetDefDataIdName(file).str(); }
@@ -150,6 +171,62 @@ TEST_F(FileTest, NamesTypesAndUnitsComeFromThePathAndTheDefinitionData) {
   ASSERT_EQ(file->GetPath(&directory, &name), kSuccess);
   EXPECT_TRUE(directory.empty() && name.empty() && Hvd::GetObjectName(file.Get()).empty());
   EXPECT_TRUE(Origin(file.Get()) == 1 && SequenceId(file.Get(), 3) == 42 && TypeName(file.Get()).empty());
+}
+
+// Without a design-unit type listed, the set-up says the file has none and the file answers
+// none, while it keeps the file type it was given.
+TEST_F(FileTest, AFileOfATypeThatListsNoUnitTypeHasNone) {
+  AutoRelease<Hvd::ICompAdmin> file(CitP::Factory::CreateInstance(Hvd::ClassId::File()));
+  AutoRelease<BareType> bare(new BareType);
+  EXPECT_EQ(file->InitializeAfterCreate(m_design.Get(), bare.Get()), Hvd::kFailure);
+  AutoRelease<Hvd::IDesignUnitType> unit;
+  EXPECT_EQ(AutoCast<Hvd::IDesignUnit>(file.Get())->GetDesignUnitType(unit.Receive()), Hvd::kOwnerMissing);
+  EXPECT_FALSE(unit);
+  AutoRelease<Hvd::IFileType> type;
+  EXPECT_TRUE(AutoCast<Hvd::IFile>(file.Get())->GetFileType(type.Receive()) == kSuccess &&
+              Root(type.Get()) == Root(bare.Get()));
+}
+
+// The file's base directory is its file-name helper's: a file and a helper given the same path
+// and bases answer alike, and a base moves none of the file's own names.
+TEST_F(FileTest, TheFileAnswersItsBaseDirectoryAsAFileNameHelperDoes) {
+  AutoRelease<Hvd::IHdlFile> file = NewFile("src/a.vhd", "FILE_VHDL");
+  AutoCast<Prjrep::IFileNameHelper> names(file.Get());
+  AutoRelease<Prjrep::IFileNameHelper> plain(CitP::Factory::CreateInstance(Prjrep::ClassId::FileNameHelper()));
+  ASSERT_TRUE(plain && plain->SetPathInDirectory("src/a.vhd", "", m_dir.c_str()) == kSuccess);
+  const auto answers = [](Prjrep::IFileNameHelper* helper) {
+    Text base, moved, directory;
+    bool inside = false;
+    const std::vector<Status> statuses{helper->GetBaseDirectory(&base), helper->GetPathOnDirectory("/moved", &moved),
+                                       helper->GetDirectory(&directory), helper->IsInsideBase(&inside)};
+    return ::testing::PrintToString(statuses) + base.str() + "|" + moved.str() + "|" + directory.str() + "|" +
+           (inside ? "inside" : "outside");
+  };
+  Text directory, name;
+  ASSERT_EQ(file->GetPath(&directory, &name), kSuccess);
+  const std::string path = directory.str() + name.str();
+  for (const std::string& base : {m_dir, m_dir + "/src", m_dir + "/lib"}) {
+    EXPECT_EQ(names->SetBaseDirectory(base.c_str()), plain->SetBaseDirectory(base.c_str())) << base;
+    EXPECT_EQ(answers(names), answers(plain)) << base;
+    ASSERT_EQ(file->GetPath(&directory, &name), kSuccess);
+    EXPECT_EQ(directory.str() + name.str(), path) << base;
+  }
+  bool inside = true;
+  EXPECT_TRUE(names->IsInsideBase(&inside) == kSuccess && !inside) << "a file in src is not inside lib";
+}
+
+// A locator leaves by its text; one that is not held, or empty, removes nothing.
+TEST_F(FileTest, DesignGraphLocatorsLeaveByTheirText) {
+  AutoRelease<Hvd::IHdlFile> file = NewFile("src/a.vhd", "FILE_VHDL");
+  AutoCast<Hvd::IDesignGraphLocatorSet> places(file.Get());
+  for (const char* locator : {"/top/u1", "/top/u2"}) ASSERT_EQ(places->Add(locator), kSuccess);
+  EXPECT_EQ(places->Remove(Text("/top/u1")), kSuccess);
+  EXPECT_EQ(places->Remove(Text("/top/u9")), kSuccess);
+  EXPECT_EQ(places->Remove(Text("")), Hvd::kBadParameters);
+  bool first = true, second = false;
+  EXPECT_TRUE(places->Contains("/top/u1", &first) == kSuccess && !first);
+  EXPECT_TRUE(places->Contains("/top/u2", &second) == kSuccess && second);
+  EXPECT_EQ(places->Size(), 1u);
 }
 
 TEST_F(FileTest, TheDiskCheckFollowsAFileThatAppearsChangesAndDisappears) {
@@ -315,6 +392,26 @@ TEST_F(FileTest, IncludedFilesAreLinkedOnBothSides) {
   EXPECT_EQ(Origin(child.Get()), Hvd::CFile::kUserSource) << "a global include is the user's";
   EXPECT_EQ(recorder.heard, (Recorder::Heard{{Root(child.Get()), Hvd::EventId::FileChanged()}}));
   EXPECT_EQ(links->RemoveAllChildFiles(0), kSuccess);
+}
+
+// A name the project will not take (a backslash in it, or no file there) links no child and adds
+// no project file; the project's refusal is the answer.
+TEST_F(FileTest, AChildTheProjectRefusesIsNeitherLinkedNorAdded) {
+  OpenProject();
+  AutoRelease<Hvd::IHdlFile> top = AddToProject("src/top.vhd");
+  Write("src/we\\ird.vhd", "-- included");
+  AutoCast<Hvd::IHdlFileV4> links(top.Get());
+  for (const auto& [name, refusal] :
+       {std::pair{"src/we\\ird.vhd", Hvd::kInvalidParameter}, std::pair{"src/absent.vhd", Hvd::kFailure}}) {
+    AutoRelease<Hvd::IHdlFile> child;
+    EXPECT_EQ(links->AddChildFileByName(1, name, child.Receive()), refusal) << name;
+    EXPECT_FALSE(child) << name;
+  }
+  AutoRelease<Hvd::IHdlFileIterator> children, files;
+  ASSERT_EQ(links->GetChildFiles(1, children.Receive()), kSuccess);
+  EXPECT_TRUE(children->IsDone());
+  ASSERT_EQ(AutoCast<Hvd::IFileManager>(m_project.Get())->GetProjectFiles(files.Receive()), kSuccess);
+  EXPECT_EQ(Drain(files.Get()), Files{Root(top.Get())});
 }
 
 // A file and the file it includes hold each other: a removed file lets go of the files it was

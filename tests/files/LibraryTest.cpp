@@ -13,6 +13,7 @@
 #include "Hvd/EventIds.h"
 #include "Hvd/IDefDataId.h"
 #include "Hvd/IFile.h"
+#include "Hvd/IHdlProject.h"
 #include "Hvd/ISourceLibraryMember.h"
 #include "Prjrep/StandIns.h"
 #include "Prjrep/Storage.h"
@@ -43,13 +44,15 @@ struct File
                       AllOf<Hvd::IHdlFile, Hvd::IFile, Hvd::ISourceLibraryMember, Hvd::ISourceLibraryMemberInternal,
                             Hvd::IFileType, Hvd::IDefDataId>> {
   CITI_DECLARE_CLSID("{5F1E0A77-2C1B-4E0B-9D6A-0C3A51B8E201}")
-  explicit File(const char* path = "", const char* type = "FILE_VHDL", bool tells = true, bool member = true)
-      : path(path), type(type), tells(tells), member(member) {}
+  explicit File(const char* path = "", const char* type = "FILE_VHDL", bool tells = true, bool member = true,
+                bool record = true)
+      : path(path), type(type), tells(tells), member(member), record(record) {}
   ~File() override {
     if (library) std::ignore = library->RemoveFileFromLibrary(this);
   }
   auto QueryTable() {
-    return Hvd::Table(Hvd::Row<Hvd::IHdlFile>(this), Hvd::Row<Hvd::IFile>(this),
+    return Hvd::Table(Hvd::Row<Hvd::IHdlFile>(this), Hvd::RowIf<Hvd::IFile>(record, this),
+                      Hvd::RowIf<Hvd::IFileCompReference>(!record, &reference),
                       Hvd::RowIf<Hvd::ISourceLibraryMember>(member, this),
                       Hvd::RowIf<Hvd::ISourceLibraryMemberInternal>(member, this), Hvd::Row<Hvd::IFileType>(this),
                       Hvd::Row<Hvd::IDefDataId>(this), Hvd::Row<Prjrep::IPersist>(&persist),
@@ -102,10 +105,22 @@ struct File
   Status GetDesignUnitTypeIds(Hvd::IDefDataIdIterator**) override { return kNo; }
   Status GetPlugInKey(Text*) override { return kNo; }
 
+  // A parser's file, which is no project file, names the project file it stands for.
+  struct XIFileCompReference : Hvd::TNested<File, Hvd::IFileCompReference> {
+    using TNested::TNested;
+    Status SetFileComponent(CitI::IInterface*) override { return kNo; }
+    Status GetFileComponent(CitI::IInterface** out) override {
+      Prjrep::AutoOut<CitI::IInterface>(out).Assign(This().refers.Get());
+      return This().refers ? kSuccess : Hvd::kFailure;
+    }
+  } reference{this};
+
   Text path;
   Text type;
   bool tells;
   bool member;
+  bool record;
+  AutoPtr<CitI::IInterface> refers;
   int moves = 0;
   int adoptions = 0;
   AutoPtr<Hvd::ISourceLibrary> library;
@@ -143,8 +158,9 @@ struct FileRef {
   File* file;
   AutoRelease<Hvd::IHdlFile> hold;
 };
-FileRef NewFile(const char* path, const char* type = "FILE_VHDL", bool tells = true, bool member = true) {
-  File* file = new File(path, type, tells, member);
+FileRef NewFile(const char* path, const char* type = "FILE_VHDL", bool tells = true, bool member = true,
+                bool record = true) {
+  File* file = new File(path, type, tells, member, record);
   return FileRef{file, AutoRelease<Hvd::IHdlFile>(file->AsFile())};
 }
 
@@ -311,6 +327,74 @@ TEST_F(LibraryTest, ALibraryReadBackListsOnlyFilesThatHoldIt) {
   at = nullptr;
   storage = nullptr;  // the file read goes, and with it its place in the library
   EXPECT_EQ(Size(loaded.Get()), 0u);
+}
+
+// A parser's file joins a library as the project file it names: that file is listed and holds
+// the library. One that names nothing, or no file, is refused and nothing is listed.
+TEST_F(LibraryTest, AParsersFileJoinsAsTheProjectFileItNames) {
+  auto lib = Create("lib", 3);
+  auto project = NewFile("a.vhd");
+  auto parsed = NewFile("a.vhd", "FILE_VHDL", true, true, false);
+  parsed->refers = project->AsFile();
+  EXPECT_EQ(lib->AddFileToLibrary(parsed.Get()), kSuccess);
+  EXPECT_EQ(lib->AddFileToLibrary(parsed.Get()), kSuccess) << "listed already";
+  AutoRelease<Hvd::IHdlFileIterator> at;
+  ASSERT_EQ(AutoCast<Hvd::IHdlFileSet>(lib.Get())->GetIterator(at.Receive()), kSuccess);
+  EXPECT_TRUE(at->Current() == project->AsFile() && Size(lib.Get()) == 1);
+  EXPECT_TRUE(project->library.Get() == lib.Get() && !parsed->library && project->moves == 1);
+
+  auto unlinked = NewFile("b.vhd", "FILE_VHDL", true, true, false);
+  EXPECT_EQ(lib->AddFileToLibrary(unlinked.Get()), Hvd::kFailure);
+  unlinked->refers = AutoCast<CitI::IInterface>(m_owner.Get()).Get();
+  EXPECT_EQ(lib->AddFileToLibrary(unlinked.Get()), Hvd::kMissingInterface) << "a project is no file";
+  EXPECT_EQ(Size(lib.Get()), 1u);
+}
+
+// A load reads what it can: an entry that is no file is skipped and reported, an undefined type
+// takes no file, and a stream that ends early lists nothing.
+TEST_F(LibraryTest, ALoadSkipsEntriesThatAreNoFilesAndReportsAStreamThatEndsEarly) {
+  auto a = NewFile("a.vhd");
+  auto loaded = [&](std::int32_t type, std::int32_t count, std::vector<File*> entries, Status expected) {
+    AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
+    const Text name("lib");
+    EXPECT_TRUE(storage->WriteString(&name) == kSuccess && storage->WriteInt32(type) == kSuccess);
+    if (count >= 0) {
+      EXPECT_EQ(storage->WriteInt32(count), kSuccess);
+    }
+    for (File* entry : entries) EXPECT_EQ(storage->WriteObjectRef(entry ? &entry->persist : nullptr), kSuccess);
+    EXPECT_EQ(AutoCast<Prjrep::IStorageControl>(storage.Get())->Rewind(), kSuccess);
+    AutoRelease<Hvd::ISourceLibrary> library(CitP::Factory::CreateInstance(Hvd::ClassId::SourceLibrary()));
+    EXPECT_EQ(AutoCast<Prjrep::IPersist>(library.Get())->PersistLoad(storage.Get()), expected) << type << count;
+    const std::size_t size = Size(library.Get());
+    storage = nullptr;  // the files read go with it
+    return size;
+  };
+  EXPECT_EQ(loaded(3, 2, {nullptr, a.Get()}, Hvd::kMissingInterface), 1u);
+  EXPECT_EQ(loaded(3, -1, {}, Hvd::kFailure), 0u);
+  EXPECT_EQ(loaded(3, 2, {a.Get()}, Hvd::kFailure), 0u);
+  EXPECT_EQ(loaded(0, 0, {}, Hvd::kFailure), 0u);
+  auto lib = Create("lib", 1);
+  EXPECT_EQ(AutoCast<Hvd::ISourceLibraryInternal>(lib.Get())->SetLibraryType(0), Hvd::kFailure);
+  EXPECT_EQ(lib->AddFileToLibrary(NewFile("c.vhd").Get()), Hvd::kFailure) << "an undefined type takes nothing";
+}
+
+// An iterator of another manager's libraries removes nothing here: no library goes and nothing
+// is announced, though the files it moved stay in "work".
+TEST_F(LibraryTest, ALibraryOfAnotherManagerIsNotRemoved) {
+  auto work = Create("work", 1);
+  Hvd::CSourceLibraryManagerHelper other;
+  other.SetOwner(m_owner.Get());
+  AutoRelease<Hvd::ISourceLibrary> foreign;
+  ASSERT_EQ(other.CreateSourceLibraryOfType("lib", 1, foreign.Receive()), kSuccess);
+  auto a = NewFile("a.vhd");
+  ASSERT_EQ(foreign->AddFileToLibrary(a.Get()), kSuccess);
+  AutoRelease<Hvd::ISourceLibraryIterator> at;
+  ASSERT_EQ(other.GetSourceLibraries(at.Receive()), kSuccess);
+  EXPECT_EQ(m_manager.RemoveSourceLibrary(at.Get()), Hvd::kFailure);
+  EXPECT_EQ(m_projectEvents.Count(Hvd::EventId::LibraryRemoved()), 0);
+  AutoRelease<Hvd::ISourceLibrary> found;
+  EXPECT_TRUE(other.FindSourceLibrary("lib", found.Receive()) == kSuccess && found.Get() == foreign.Get());
+  EXPECT_TRUE(a->library.Get() == work.Get() && Size(work.Get()) == 1 && Size(foreign.Get()) == 0);
 }
 
 }  // namespace
