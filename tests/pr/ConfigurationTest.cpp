@@ -152,6 +152,9 @@ TEST_F(ConfigurationTest, OnlyAStaticProjectTakesAManagerAndBecomesStatic) {
               Hvd::RootOf(manager.Get()) == Hvd::RootOf(m_manager.Get()));
   Text name;
   EXPECT_TRUE(AutoCast<Hvd::IProjectReference>(m_manager.Get())->GetProjectFileName(&name) == kSuccess && !name.empty());
+  AutoCast<Hvd::IProjectReference> reference(m_manager.Get());
+  EXPECT_EQ(reference->SetProjectFileName("/elsewhere/top.xhlc"), kSuccess);
+  EXPECT_TRUE(reference->GetProjectFileName(&name) == kSuccess && name.str() == "/elsewhere/top.xhlc");
   EXPECT_EQ(binding->SetProject(plain), kSuccess) << "a static project again";
 
   for (const char* type : {"Flavor", "Configuration"}) {

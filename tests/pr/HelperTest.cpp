@@ -350,6 +350,9 @@ TEST_F(PRHelperTest, TheHelperAnswersItsThreeFacesAndFindsPathsProjectsAndReposi
   AutoRelease<CitI::IInterface> found;
   EXPECT_TRUE(Solution()->GetConfigManager(nullptr, false, found.Receive()) == kSuccess &&
               Hvd::pr::SameObject(found.Get(), m_manager.Get()));
+  DebugLines();
+  EXPECT_EQ(Solution()->GetConfigManager(m_top, true, nullptr), kFailure);
+  EXPECT_EQ(DebugLines(), std::vector<std::string>{"ERROR: Invalid output parameter.\n"});
 }
 
 TEST_F(PRHelperTest, RunTclCommandBindsTheHelperAsThisWhenAsked) {

@@ -96,6 +96,32 @@ TEST_F(RoutinesTest, SourceFileFallsBackFromRecordToSiblingToThePathItselfAndExt
   EXPECT_EQ(Hvd::ReplaceProjectExtension("/w/a.HLC", ".xhlc"), "/w/a.HLC.xhlc");
 }
 
+// The settings section of an older repository file is handed out as the file holds it; one the
+// file lacks is neither handed out nor made.
+TEST_F(RoutinesTest, AnOlderRepositorysSettingsSectionIsOpenedOnlyWhereItIs) {
+  const std::string path = m_dir + "/old.hlc";
+  {
+    AutoRelease<Prjrep::IProjectRepository> repository = Hvd::FindAutonymByName(path.c_str(), true);
+    AutoCast<Prjrep::IStorage> root(repository.Get());
+    AutoRelease<Prjrep::IStorage> section, item;
+    ASSERT_TRUE(root && root->OpenStorage("/Corvane11", Prjrep::kCreate, section.Receive()) == kSuccess);
+    ASSERT_TRUE(section->OpenItem("v", Prjrep::kCreate, item.Receive()) == kSuccess && item->WriteInt32(42) == kSuccess);
+    ASSERT_EQ(repository->Save(0), kSuccess);
+  }
+  Prjrep::ResetNamedObjectRegistry();  // read back from the file
+  AutoRelease<Prjrep::IProjectRepository> repository;
+  AutoRelease<Prjrep::IStorage> section, item, other;
+  ASSERT_EQ(Hvd::OpenSettingsSection("Corvane11", path, repository.Receive(), section.Receive(), nullptr), kSuccess);
+  ASSERT_TRUE(repository && section);
+  std::int32_t value = 0;
+  EXPECT_TRUE(section->OpenItem("v", Prjrep::kRead, item.Receive()) == kSuccess && item->ReadInt32(&value) == kSuccess);
+  EXPECT_EQ(value, 42);
+  EXPECT_EQ(Hvd::OpenSettingsSection("Other", path, repository.ReleaseAndReceive(), other.Receive(), nullptr), kSuccess);
+  EXPECT_FALSE(other);
+  EXPECT_NE(AutoCast<Prjrep::IStorage>(repository.Get())->OpenStorage("/Other", Prjrep::kOpenExisting, other.Receive()),
+            kSuccess);
+}
+
 // The script names the project as one Tcl word, so a path with blanks, braces, brackets or a
 // dollar is opened as it is and runs nothing; `project` records its calls here.
 TEST_F(RoutinesTest, TheCleanupScriptOpensAndCleansHostilePathsAndRunsInTheShell) {

@@ -24,6 +24,7 @@
 #include "core/RefCount.h"
 #include "project/snapshot/CCheckpointManager.h"
 #include "project/snapshot/Restore.h"
+#include "support/Records.h"
 #include "utils/DirectoryLock.h"
 #include "utils/DmUtils.h"
 #include "utils/FileUtils.h"
@@ -303,6 +304,12 @@ TEST_F(SnapshotTest, MadeFoundAndRemovedByExactName) {
   Text description;
   EXPECT_EQ(made->GetDescription(&description), kSuccess);
   EXPECT_EQ(description.str(), "about it");
+  // The two reserved operations do nothing and hand nothing out.
+  CitI::IInterface* out = made.Get();
+  EXPECT_EQ(made->UnsupportedQuery(&out), Hvd::kNotSupported);
+  EXPECT_EQ(out, nullptr);
+  EXPECT_EQ(made->UnsupportedQuery(nullptr), Hvd::kNotSupported);
+  EXPECT_EQ(made->UnsupportedOperation(), Hvd::kNotSupported);
   // Nothing is on disk for it yet: the listing does not hold it and the name is free again.
   EXPECT_EQ(Listed(), Strings{"snap1"});
   AutoRelease<Hvd::ICheckpoint> again;
@@ -653,6 +660,24 @@ TEST_F(SnapshotTest, OlderStoredRecordsAreReadAndStopAtTheFirstFailure) {
   EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "ERROR: CCheckpointManager::Load Failed."));
   EXPECT_NE(managerPersist->PersistLoad(stream([](Prjrep::IStorage* s) { std::ignore = s->WriteInt32(3); }).Get()),
             kSuccess);
+  // A stored object of a class this build cannot make fails the load with the read's status
+  // and adds nothing to the listing the manager adds to.
+  AutoRelease<Hvd::ICheckpointIterator> listed;
+  ASSERT_EQ(Manager()->GetCheckpoints(listed.Receive()), kSuccess);
+  {
+    AutoRelease<Prjrep::IStorage> unknown = stream([&](Prjrep::IStorage* s) {
+      AutoRelease<testing_support::IRecord> record(testing_support::CRecord::Make(7));
+      std::ignore = s->WriteInt32(1);
+      std::ignore = s->WriteString(&text);
+      ASSERT_EQ(s->WriteObject(AutoCast<Prjrep::IPersist>(record.Get())), kSuccess);
+    });
+    Port_MsgManData::ClearCaptured();
+    EXPECT_EQ(managerPersist->PersistLoad(unknown.Get()), Hvd::kFailure);
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "ERROR: CCheckpointManager::Load Failed."));
+  }
+  EXPECT_EQ(testing_support::CRecord::s_alive, 0);
+  std::ignore = listed->Reset();
+  EXPECT_EQ(Walk(listed.Get()), Strings{});
 }
 
 // The restore over the live project, step by step, with each step made to fail: the project is
