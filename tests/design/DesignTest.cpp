@@ -319,6 +319,10 @@ TEST_F(DesignTest, ALoadBindsTheDesignToOneProjectAndSetsUpItsViews) {
               RootOf(owner.Get()) == RootOf(project.Get()));
   EXPECT_EQ(Admin()->RegisterForNotifications(), kSuccess);
   EXPECT_TRUE(ViewDouble::s_loads == 2 && ViewDouble::s_registrations == 2);
+  // The platform stays the one the design made, and a design has no parser set-up of its own.
+  EXPECT_EQ(design->SetDesignPlatform(nullptr), Hvd::kNotSupported);
+  Hvd::IHdlParserConfig* config = nullptr;
+  EXPECT_TRUE(design->GetDefaultParserConfig(&config) == Hvd::kNotSupported && config == nullptr);
 }
 
 }  // namespace

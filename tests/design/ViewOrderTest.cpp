@@ -448,6 +448,9 @@ TEST_F(ViewOrderTest, AnOrderKeptByHandHoldsUntilTheViewOrdersAgain) {
   std::getline(std::ifstream(m_dir / "tb_mixed.sv"), bench, '\0');
   Edit("tb_mixed.sv", bench + "// edited\n");
   EXPECT_EQ(Order(synthesis), byHand);
+  // A new top instance asks for the order again, and the hand-kept one still holds.
+  SetSetting(synthesis, "TOPINSTANCEPATH", "/tb_mixed/dut");
+  EXPECT_EQ(Order(synthesis), byHand);
 
   SetSetting(synthesis, "AUTOCOMPILEORDER", "true");
   for (std::size_t i = 0; i < automatic.size(); ++i) EXPECT_EQ(Id(automatic[i]), i + 1) << automatic[i];

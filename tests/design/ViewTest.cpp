@@ -483,6 +483,35 @@ TEST_F(ViewTest, FilesEnterOnceByTypeOrManagedAndLeaveOnlyThroughTheViewsOwnPosi
   EXPECT_EQ(UnitsOf(view), Units{Root(ucf)});
 }
 
+// What a view does not hold (associations, undefined instances, ports, a parser set-up of its
+// own) is refused in the order a caller relies on: without a design, then in a read-only
+// project, then as not supported; nothing is handed out.
+TEST_F(ViewTest, WhatAViewDoesNotHoldIsRefusedInOrder) {
+  AutoRelease<IView> bare = MadeView();
+  IView* view = NewView(m_synthesis);
+  CitI::IInterface* object = NewFile();
+  for (IView* each : {bare.Get(), view}) {
+    AutoCast<Hvd::IHdlAssociationSet> set(each);
+    const Status expected = each == view ? Hvd::kNotSupported : Hvd::kOwnerMissing;
+    EXPECT_TRUE(set->Add(object) == expected && set->Remove(object) == expected);
+    Hvd::IHdlParserConfig* config = nullptr;
+    EXPECT_EQ(each->GetParserConfig(&config), expected);
+    EXPECT_EQ(config, nullptr);
+  }
+  AutoCast<Hvd::IHdlAssociationSet> set(view);
+  Prjrep::IIterator* associations = nullptr;
+  EXPECT_TRUE(set->GetIterator(&associations) == Hvd::kNotSupported && associations == nullptr);
+  EXPECT_TRUE(set->Size() == 0 && set->Clear() == Hvd::kNotSupported);
+  AutoCast<Hvd::IHdlElaborationData> data(view);
+  CitI::IInterface* out = object;
+  EXPECT_TRUE(data->GetUndefinedInstances(&out) == Hvd::kNotSupported && out == nullptr);
+  out = object;
+  EXPECT_TRUE(data->GetPorts("top", &out) == Hvd::kNotSupported && out == nullptr);
+  m_project->readOnly = true;
+  EXPECT_TRUE(set->Add(object) == Hvd::kProjectReadOnly && set->Remove(object) == Hvd::kProjectReadOnly);
+  EXPECT_EQ(set->Clear(), Hvd::kProjectReadOnly);
+}
+
 // Files that belong to no instance (constraints, packages) take the top instance as their place
 // in the design graph, once. With no unit at the previous top's path the place is the path given,
 // never a name left empty.

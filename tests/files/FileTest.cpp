@@ -185,6 +185,10 @@ TEST_F(FileTest, AFileOfATypeThatListsNoUnitTypeHasNone) {
   AutoRelease<Hvd::IFileType> type;
   EXPECT_TRUE(AutoCast<Hvd::IFile>(file.Get())->GetFileType(type.Receive()) == kSuccess &&
               Root(type.Get()) == Root(bare.Get()));
+  // Whatever it is asked in, a file is its own design unit.
+  AutoRelease<Hvd::IHdlDesignUnit> self;
+  EXPECT_TRUE(AutoCast<Hvd::IHdlDesignUnit>(file.Get())->GetDesignUnit(nullptr, self.Receive()) == kSuccess &&
+              Root(self.Get()) == Root(file.Get()));
 }
 
 // The file's base directory is its file-name helper's: a file and a helper given the same path
