@@ -241,6 +241,9 @@ TEST_F(FileUtilsTest, AGivenItemThatWillNotGoIsWarnedOfAndStays) {
   EXPECT_EQ(Texts(), (Lines{"Could not remove invalid directory <" + S("missing") + tail,
                             "Could not remove invalid directory <" + S("one.v") + tail}));
   EXPECT_EQ(Read(S("one.v")), "1");
+  // Once it can go, a link given as the tree goes alone.
+  EXPECT_EQ(FU::RemoveDirectoryTree(P("link/"), true), Hvd::kSuccess);
+  EXPECT_EQ(Tree(m_root), "dir/ dir/a.v=a one.v=1 outside/ outside/keep.txt=keep");
 }
 
 // As a user who may write and enter a directory but not list it: below the tree it stops only
