@@ -1,7 +1,7 @@
 # The main road: create a project for the example design, add its files, choose the device,
 # show what each view holds, save and close, then open it again and show the same answers;
-# take the testbench out, see the synthesis view's order and top follow, save that, and save
-# once more with nothing changed, which leaves the file as it is; a save after another program
+# a device refused and a top chosen by hand; take the testbench out, see the synthesis view's
+# order and top follow, save that, and save once more with nothing changed, which leaves the file as it is; a save after another program
 # changed the file asks first, and writes only when answered. Then what a user keeps of it:
 # the saved file read without opening it, a snapshot taken, a change undone by restoring it, a
 # copy under another name and an archive, the restored copies of the sources edited and taken off
@@ -43,6 +43,17 @@ project close
 
 project open $projectFile
 show "reopened [file tail $projectFile]"
+# A device the family does not have is refused, with the values it has. The synthesis view
+# chooses the testbench as its top; the user chooses by hand the board it tests, by its instance
+# path, and the view keeps that top until the choice is handed back to it.
+puts "== settings"
+catch {project set Device OV-250} refused
+puts "  refused:     $refused"
+project set -view VIEW_AbstractSynthesis AUTOTOP false
+project set -view VIEW_AbstractSynthesis TOPINSTANCEPATH /tb_top/dut
+puts "  top by hand: [project top]"
+project set -view VIEW_AbstractSynthesis AUTOTOP true
+puts "  handed back: [project top]"
 velfile remove [file join $design tb_top.vhd]
 puts "== without the testbench"
 puts "  order: [shown [project order]]"
