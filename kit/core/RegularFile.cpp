@@ -23,15 +23,20 @@ void Grow(Bytes& bytes, std::size_t want) {
 }
 
 template <class Bytes>
-bool Read(const std::string& path, Bytes& bytes, std::uintmax_t maxBytes, std::string* message) {
+bool Read(const std::string& path, Bytes& bytes, std::uintmax_t maxBytes, std::string* message, bool own = false) {
   bytes.clear();
   const auto failed = [&](const std::string& why) {
     bytes.clear();
     if (message != nullptr) *message = "cannot read \"" + path + "\": " + why;
     return false;
   };
+  if (own) {
+    struct stat seen {};
+    if (::lstat(path.c_str(), &seen) != 0) return failed(std::string("stat failed: ") + std::strerror(errno));
+    if (!S_ISREG(seen.st_mode)) return failed("it is not a regular file");
+  }
   // O_NONBLOCK: opening a FIFO for reading otherwise waits for a writer that may never come.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (own ? O_NOFOLLOW : 0));
   if (fd < 0) return failed(std::string("open failed: ") + std::strerror(errno));
   const struct Closer {
     int fd;
@@ -40,6 +45,7 @@ bool Read(const std::string& path, Bytes& bytes, std::uintmax_t maxBytes, std::s
   struct stat info {};
   if (::fstat(fd, &info) != 0) return failed(std::string("stat failed: ") + std::strerror(errno));
   if (!S_ISREG(info.st_mode)) return failed("it is not a regular file");
+  if (own && info.st_nlink != 1) return failed("it has another name");
   if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) return failed("it is too large");
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
@@ -73,6 +79,10 @@ bool ReadRegularFile(const std::string& path, std::string& bytes, std::uintmax_t
 bool ReadRegularFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::uintmax_t maxBytes,
                      std::string* message) {
   return Read(path, bytes, maxBytes, message);
+}
+
+bool ReadOwnRegularFile(const std::string& path, std::string& bytes, std::uintmax_t maxBytes, std::string* message) {
+  return Read(path, bytes, maxBytes, message, true);
 }
 
 }  // namespace Hvd

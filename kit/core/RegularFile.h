@@ -19,4 +19,10 @@ bool ReadRegularFile(const std::string& path, std::string& bytes, std::uintmax_t
 bool ReadRegularFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::uintmax_t maxBytes,
                      std::string* message = nullptr);
 
+// The same for a file that proves something by being there (a mark, a claim, a record): read
+// only when `path` itself is a regular file of no other name. A link at the name is not
+// followed, and a hard link, which may be anyone's, is refused; nothing else is opened at all.
+bool ReadOwnRegularFile(const std::string& path, std::string& bytes, std::uintmax_t maxBytes,
+                        std::string* message = nullptr);
+
 }  // namespace Hvd

@@ -7,11 +7,13 @@
 
 #include <array>
 #include <cerrno>
-#include <cstdint>
 #include <filesystem>
+#include <string>
 #include <system_error>
+#include <vector>
 
 #include "Port/FileName.h"
+#include "core/RegularFile.h"
 #include "utils/FileUtils.h"
 
 namespace Hvd::OwnedFolder {
@@ -61,33 +63,10 @@ bool Mark(const std::string& folder, const char* name, const std::string& token)
   return ::close(fd) == 0 && written;
 }
 
-bool ReadSmallFile(const std::string& path, std::size_t bound, std::string& text) {
-  text.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat info {};
-  // A file with another name elsewhere, a hard link, may be anyone's: it proves nothing here.
-  bool readable = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1;
-  std::string buffer(bound + 1, '\0');
-  std::size_t length = 0;
-  while (readable && length < buffer.size()) {
-    const ssize_t got = ::read(fd, buffer.data() + length, buffer.size() - length);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) readable = false;
-    if (got <= 0) break;
-    length += static_cast<std::size_t>(got);
-  }
-  ::close(fd);
-  if (!readable || length > bound) return false;
-  buffer.resize(length);
-  text = std::move(buffer);
-  return true;
-}
-
 bool Proves(const std::string& folder, const char* name, const std::string& token) {
   if (token.empty() || !IsOwnFolder(folder)) return false;
   std::string text;
-  return ReadSmallFile(folder + "/" + name, token.size() + 1, text) && text == token + "\n";
+  return ReadOwnRegularFile(folder + "/" + name, text, token.size() + 1) && text == token + "\n";
 }
 
 bool HoldsNothing(const std::string& folder, const char* name) {

@@ -28,8 +28,4 @@ bool HoldsNothing(const std::string& folder, const char* name);
 // killed on the way, what is left still proves itself. False when anything stays.
 bool RemoveMarkLast(const std::string& folder, const char* name);
 
-// Reads `path`, a regular file of one name not followed through a link, up to `bound` bytes;
-// false when it is none, or longer.
-bool ReadSmallFile(const std::string& path, std::size_t bound, std::string& text);
-
 }  // namespace Hvd::OwnedFolder

@@ -27,6 +27,7 @@
 #include "core/AtomicFile.h"
 #include "core/Diagnostics.h"
 #include "core/Holders.h"
+#include "core/RegularFile.h"
 #include "project/copy/CArchiveBundle.h"
 #include "project/copy/CFileMapHelper.h"
 #include "project/ProjectRoutines.h"
@@ -537,7 +538,7 @@ class SharedTmp {
   // The whole mark, read to its bound; nothing when it is over it or cannot be read.
   std::optional<std::string> ReadMark() const {
     std::string text;
-    if (!OwnedFolder::ReadSmallFile(m_mark, kMarkBound, text)) return std::nullopt;
+    if (!ReadOwnRegularFile(m_mark, text, kMarkBound)) return std::nullopt;
     return text;
   }
   // Held alone, "tmp" has no archive under way: the folders that killed archives recorded go,

@@ -24,6 +24,7 @@
 #include "Port/FileName.h"
 #include "Port/MsgMan.h"
 #include "core/Diagnostics.h"
+#include "core/RegularFile.h"
 #include "project/ProjectRoutines.h"
 #include "project/snapshot/Restore.h"
 #include "project/snapshot/SnapshotPaths.h"
@@ -96,7 +97,7 @@ std::optional<Identity> IdentityOf(const std::string& path) {
 // for anything a take did not write, a claim of more than one name among them.
 std::optional<std::string> ReadClaim(const fs::path& claim) {
   std::string text;
-  if (!OwnedFolder::ReadSmallFile(claim.string(), kClaimBound, text)) return std::nullopt;
+  if (!ReadOwnRegularFile(claim.string(), text, kClaimBound)) return std::nullopt;
   if (text.empty()) return text;
   if (text.back() != '\n') return std::nullopt;
   text.pop_back();

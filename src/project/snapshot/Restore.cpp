@@ -142,6 +142,9 @@ std::optional<Identity> IdentityOf(const fs::path& path) {
 // A digest of what the regular file at `path` holds, read no further than `size` bytes, its
 // size when its identity was taken: none when it is no such file, or holds more or less.
 std::optional<std::uint64_t> DigestOf(const fs::path& path, std::int64_t size) {
+  // Only a regular file is opened at all: a device or FIFO at the name is never touched.
+  struct stat seen {};
+  if (::lstat(path.c_str(), &seen) != 0 || !S_ISREG(seen.st_mode)) return std::nullopt;
   const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
   struct stat info {};
@@ -646,7 +649,7 @@ bool MarkAsMade(const Folder& folder) {
 // is none of the restore's, whatever it holds.
 bool MadeByARestore(const Folder& folder) {
   std::string text;
-  return OwnedFolder::ReadSmallFile(folder.made.string(), 128, text) && !text.empty() &&
+  return ReadOwnRegularFile(folder.made.string(), text, 128) && !text.empty() &&
          text == FolderRecord(folder.root);
 }
 
