@@ -526,6 +526,36 @@ TEST_F(HdlProjectTest, TheLogFollowsTheScansWhenTheWholeProjectIsWorkedOut) {
   EXPECT_EQ(read(), "WARNING:" + (dir / "d.vhd").string() + ":2: entity 'work.e' needed by 'd(r)' is not in the project\n");
 }
 
+// The log shows every name as messages do, its control characters escaped: a file, unit or include
+// named with a newline or a C1 control (in UTF-8 or as a Latin-1 byte), whether the line's own path
+// or within its text, neither ends its message's line nor writes a line of its own.
+TEST_F(HdlProjectTest, TheLogEscapesTheNamesItShowsSoThatNoneForgesALine) {
+  ASSERT_EQ(project->SetWorkingDirectory(dir.string()), kSuccess);
+  const std::string where = dir.string() + "/";
+  Add(dir / "a\nERROR:forged.v:1: forged message.v", "module top;\n  no_such_unit u();\nendmodule\n");
+  Add(dir / "nel\xC2\x85" "csi\x9B" "31m.v",
+      "module \\sub\xE2\x80\xA8unit\xC2\x85 ;\n  `include \"gone\r\xE2\x80\xA9.vh\"\n"
+      "  \\missing\x9B" "2J u();\nendmodule\n");
+  Add(dir / "e.vhd", "entity e is end;\narchitecture r of e is begin u : entity work.\\b\tc\xC2\x9B\\; end;\n");
+  Add(dir / "again.v", "module top;\nendmodule\n");
+  Order();
+  std::ifstream in(dir / "hdlparser.log");
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  const std::string nel = where + "nel\\u0085csi\\x9b31m.v";
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "WARNING:" + nel + ":2: include file 'gone\\x0d\\u2029.vh' not found",
+                       "WARNING:" + where + "a\\nERROR:forged.v:1: forged message.v:2: module 'no_such_unit' needed by "
+                                            "'top' is not in the project",
+                       "WARNING:" + nel + ":3: module 'missing\\x9b2J' needed by 'sub\\u2028unit\\u0085' is not in the "
+                                          "project",
+                       "WARNING:" + where +
+                           "e.vhd:2: entity 'work.\\b\\tc\\u009b\\' needed by 'e(r)' is not in the project",
+                       "WARNING:" + where + "again.v:1: 'top' is defined again; the one in " + where +
+                           "a\\nERROR:forged.v:1: forged message.v is used",
+                   }));
+}
+
 // Files of one directory and parser each keep their own path and parser name: one that moves or
 // changes parser leaves the others as they were, also after the project is gone; orders name only
 // the files still in the project.

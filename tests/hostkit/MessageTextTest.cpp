@@ -29,8 +29,29 @@ std::string Printf(const char* format, ...) {
 TEST(MessageTextTest, ControlCharactersAreEscapedAndTheRestKept) {
   EXPECT_EQ(Port::EscapeControls("a\nb\tc"), "a\\nb\\tc");
   EXPECT_EQ(Port::EscapeControls(std::string("\x01\r\x1b[2J\x7f\0z", 9)), "\\x01\\x0d\\x1b[2J\\x7f\\x00z");
-  EXPECT_EQ(Port::EscapeControls("caf\xC3\xA9 \\n ~ \"q\""), "caf\xC3\xA9 \\n ~ \"q\"");  // bytes above DEL stay
+  EXPECT_EQ(Port::EscapeControls("caf\xC3\xA9 \\n ~ \"q\""), "caf\xC3\xA9 \\n ~ \"q\"");  // UTF-8 stays
   EXPECT_EQ(Port::EscapeControls(""), "");
+}
+
+// The C1 controls and the line and paragraph separators are characters, escaped as such in UTF-8;
+// a byte 0x80-0x9f outside a character (a Latin-1 name, 0x9b being CSI to an 8-bit terminal) is
+// escaped as a byte; every other character and byte stays, so names in any script read as they are.
+TEST(MessageTextTest, C1ControlsSeparatorsAndStrayC1BytesAreEscapedAndOtherTextKept) {
+  EXPECT_EQ(Port::EscapeControls("a\xC2\x85" "b\xC2\x9B" "31m\xC2\x80\xC2\x9F|\xE2\x80\xA8|\xE2\x80\xA9"),
+            "a\\u0085b\\u009b31m\\u0080\\u009f|\\u2028|\\u2029");
+  EXPECT_EQ(Port::EscapeControls("x\x9B" "31m\x85y\x80\x9F"), "x\\x9b31m\\x85y\\x80\\x9f");
+  // Bytes that make no character: cut short, overlong, a surrogate, past U+10FFFF, a lone lead.
+  EXPECT_EQ(Port::EscapeControls("\xE2\x80"), "\xE2\\x80");
+  EXPECT_EQ(Port::EscapeControls("\xC1\x85|\xE0\x80\x85|\xF0\x80\x80\x85"),
+            "\xC1\\x85|\xE0\\x80\\x85|\xF0\\x80\\x80\\x85");
+  EXPECT_EQ(Port::EscapeControls("\xED\xA0\x80|\xF4\x90\x80\x80"), "\xED\xA0\\x80|\xF4\\x90\\x80\\x80");
+  EXPECT_EQ(Port::EscapeControls("\xC2\n\xE2\x80\xE2\x80\xA8"), "\xC2\\n\xE2\\x80\\u2028");
+  // Kept: characters whose bytes hold 0x80-0x9f (\xC4\x85, the separator's neighbours), the first
+  // past C1, other scripts, the last character there is, and Latin-1 letters above 0x9f.
+  const std::string kept = "caf\xC3\xA9 \xC4\x85 \xE2\x80\xA7\xE2\x80\xAA \xC2\xA0 \xE4\xB8\xAD \xF0\x9F\x98\x80 "
+                           "\xF4\x8F\xBF\xBF caf\xE9 \xFF";
+  EXPECT_EQ(Port::EscapeControls(kept), kept);
+  EXPECT_EQ(Port::FormatMessage("[%s][%-8s]", "a\xC2\x85" "b\x9B", "\xE2\x80\xA8"), "[a\\u0085b\\x9b][\\u2028  ]");
 }
 
 TEST(MessageTextTest, StringValuesAreEscapedButTheFormatsOwnNewlinesKept) {

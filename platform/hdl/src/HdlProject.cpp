@@ -26,6 +26,7 @@
 #include "Hvd/IHdlProject.h"
 #include "Hvd/ISourceLibraryMember.h"
 #include "Hvd/Status.h"
+#include "Port/MessageText.h"
 #include "Prjrep/IName.h"
 #include "core/AtomicFile.h"
 #include "core/Diagnostics.h"
@@ -689,17 +690,19 @@ void CHdlProject::RecordIncludes() {
 void CHdlProject::WriteLog() {
   if (!m_logStale || m_workingDirectory.empty()) return;
   m_logStale = false;
-  // The messages of the last scan, one line each, made and handed on a piece at a time.
+  // The messages of the last scan, one line each, made and handed on a piece at a time. Their
+  // paths and texts (the names of units, libraries and includes) are escaped as messages escape
+  // them: a name can neither end its line nor write one of its own.
   const auto inPieces = [this](const std::function<void(std::string_view)>& take) {
     constexpr std::size_t kPiece = 64 * 1024;
     std::string piece;
     m_scanner.VisitMessages([&](const Hdl::scan::Message& message) {
       piece += message.severity == Hdl::scan::Severity::kError ? "ERROR:" : "WARNING:";
-      piece += message.path;
+      piece += Port::EscapeControls(message.path);
       piece += ':';
       piece += std::to_string(message.line);
       piece += ": ";
-      piece += message.text;
+      piece += Port::EscapeControls(message.text);
       piece += '\n';
       if (piece.size() >= kPiece) {
         take(piece);

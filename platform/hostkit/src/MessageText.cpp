@@ -56,25 +56,67 @@ int Digits(const char*& p, std::string& spec) {
   return static_cast<int>(value);
 }
 
+// The length of the UTF-8 character that `text` starts with, and the character; 0 when its first
+// bytes are none (a stray continuation, a form too long, a surrogate, past U+10FFFF, cut short).
+std::size_t Utf8Character(std::string_view text, char32_t* character) {
+  const auto at = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = at(0);
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xbf;  // the range of the second byte, the others' is 80-bf
+  if (lead >= 0xc2 && lead <= 0xdf) {
+    length = 2;
+  } else if (lead >= 0xe0 && lead <= 0xef) {
+    length = 3;
+    if (lead == 0xe0) low = 0xa0;
+    if (lead == 0xed) high = 0x9f;
+  } else if (lead >= 0xf0 && lead <= 0xf4) {
+    length = 4;
+    if (lead == 0xf0) low = 0x90;
+    if (lead == 0xf4) high = 0x8f;
+  } else {
+    return 0;
+  }
+  if (text.size() < length || at(1) < low || at(1) > high) return 0;
+  char32_t value = lead & (0x7f >> length);
+  for (std::size_t i = 1; i < length; ++i) {
+    if (at(i) < 0x80 || at(i) > 0xbf) return 0;
+    value = (value << 6) | (at(i) & 0x3f);
+  }
+  *character = value;
+  return length;
+}
+
 }  // namespace
 
 std::string EscapeControls(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (const char c : text) {
+  // \xHH names a byte, \uHHHH a character (whatever bytes encode it).
+  const auto escape = [&out](char kind, char32_t value, int digits) {
+    static const char kHex[] = "0123456789abcdef";
+    out += '\\';
+    out += kind;
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += kHex[(value >> shift) & 0xf];
+  };
+  for (std::size_t at = 0; at < text.size();) {
+    const char c = text[at];
     const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7f) {
-      out += c;
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else {
-      static const char kHex[] = "0123456789abcdef";
-      out += "\\x";
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0xf];
+    char32_t character = 0;
+    const std::size_t length = byte >= 0x80 ? Utf8Character(text.substr(at), &character) : 0;
+    if (length != 0) {
+      // A whole character, kept unless it is a C1 control or a line or paragraph separator.
+      if (character <= 0x9f || character == 0x2028 || character == 0x2029) escape('u', character, 4);
+      else out.append(text.substr(at, length));
+      at += length;
+      continue;
     }
+    ++at;
+    // A byte 0x80-0x9f outside a character is a C1 control to an 8-bit terminal (a Latin-1 name).
+    // Escaped, it cannot join the bytes around it into one of the characters escaped above either.
+    if (c == '\n') out += "\\n";
+    else if (c == '\t') out += "\\t";
+    else if (byte < 0x20 || (byte >= 0x7f && byte <= 0x9f)) escape('x', byte, 2);
+    else out += c;
   }
   return out;
 }

@@ -9,7 +9,10 @@
 
 namespace Port {
 
-// `text` with each control character (C0 and DEL) as an escape: \n, \t, else \xHH.
+// `text` with each control character as an escape: C0 and DEL as \n, \t, else \xHH; the C1
+// controls (U+0080-U+009F) and the line and paragraph separators (U+2028, U+2029), in UTF-8, as
+// \uHHHH; a byte 0x80-0x9F outside a UTF-8 character as \xHH. \x names a byte, \u a character.
+// Every other character, and every other byte (a Latin-1 letter), is kept as it is.
 std::string EscapeControls(std::string_view text);
 
 // printf-style formatting in which the values of the %s conversions are escaped as above. The
