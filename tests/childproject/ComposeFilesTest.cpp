@@ -389,6 +389,33 @@ TEST_F(ComposeFilesTest, AChildWithoutASynthesisViewStopsAfterTheBehaviouralPass
   EXPECT_EQ(FileNames(m_parent), std::vector<std::string>{PathOf("proj/core/a.vhd")});
 }
 
+// A child with neither abstract view stops before either pass: it says which hint found no
+// view, and nothing of the child comes in, its synthesis constraints included.
+TEST_F(ComposeFilesTest, AChildWithoutAnAbstractViewStopsBeforeTheBehaviouralPass) {
+  Hvd::IProject* child = Open("proj/core/core.xhlc");
+  std::ignore = AddSource(child, "proj/core/a.vhd");
+  AutoRelease<Hvd::IHdlFile> ucf = AddSource(child, "proj/core/c.ucf");
+  AddToView(child, "PreSynthesis", ucf.Get());
+  Set(child, "PROP_StopImpView", "VIEW_AbstractSynthesis");
+  Hvd::IDesign* design = nullptr;  // the child's
+  ASSERT_EQ(child->GetDesign(&design), kSuccess);
+  // A hint also finds a view whose type holds it (the later simulations): each one goes.
+  for (const char* hint : {"AbstractSynth", "AbstractSim"}) {
+    int removed = 0;
+    for (Prjrep::AutoRelease<Hvd::IView> view; (view = Hvd::FindViewByName(child, hint)) && removed < 20; ++removed)
+      ASSERT_EQ(AutoCast<Hvd::IViewManager>(design)->RemoveView(view.Get()), kSuccess) << hint;
+    ASSERT_TRUE(removed > 0 && !Hvd::FindViewByName(child, hint)) << hint;
+  }
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(CChildProjectHelp::ComposeFiles(m_parent, child), kFailure);
+  EXPECT_EQ(
+      Diagnostics("../src/CChildProjectHelp"),
+      std::vector<std::string>{
+          "ERROR: ../src/CChildProjectHelp(1201) : \"Invalid SourceView for ViewHint BehavioralOnly\" in function:\n"
+          "'__int64 __cdecl Hvd::CChildProjectHelp::ComposeFiles(class Hvd::IProject *,class Hvd::IProject *)'.\n"});
+  EXPECT_TRUE(FileNames(m_parent).empty());
+}
+
 // Each view kind marks its own view class of a composed file: the simulation kinds 5 to 9 the
 // classes 1 to 5, any other kind the implementation's.
 TEST_F(ComposeFilesTest, EachViewKindMarksItsOwnViewClass) {

@@ -280,6 +280,36 @@ TEST_F(CompositionTest, AReopenedParentTakesTheCoresImportedFilesFromTheCoreAlon
   EXPECT_TRUE(FileNames(parent).empty());
 }
 
+// A parent's clean-up spares its child's own files on disk, passes over a stale file that only
+// the child may remove (it stays in both) to clean what follows, and cleans the child after.
+TEST_F(CompositionTest, AParentsCleanUpSparesTheChildsFilesAndCleansTheChildAfter) {
+  const std::string a = PathOf("proj/core/a.vhd"), b = PathOf("proj/core/b.vhd"), core = PathOf("proj/core/core.xhlc");
+  const std::string childGenerated = PathOf("proj/core/core.ghlc");
+  const auto generated = [this](Hvd::IProject* project, const std::string& relative) {
+    AutoRelease<Hvd::IHdlFile> file = Add(project, relative);
+    AutoCast<Hvd::IFile> record(file.Get());
+    ASSERT_TRUE(record && record->SetOriginState(1) == kSuccess && record->SetFileFlag(false) == kSuccess) << relative;
+  };
+  std::ignore = Hvd::SetPropertyValueByName(m_child, "PROP_ProjectGeneratorType", "Moldrix");
+  generated(m_child, "proj/core/stale.vhd");
+  std::ignore = Add(m_parent, "proj/core/core.xhlc");
+  ASSERT_EQ(AutoCast<Hvd::IForceSave>(m_child)->ForceSave(), kSuccess);
+  ASSERT_TRUE(fs::exists(childGenerated));
+  // The parent names the child's generated file as one of its own generated files, after the
+  // child's sources; a composed source is gone from disk.
+  generated(m_parent, "proj/core/core.ghlc");
+  generated(m_parent, "proj/own.vhd");
+  fs::remove(a);
+  ASSERT_EQ(FileNames(m_parent), (std::vector<std::string>{core, a, b, childGenerated, PathOf("proj/own.vhd")}));
+
+  EXPECT_EQ(m_parent->ProjectCleanUp(), kSuccess);
+  EXPECT_EQ(FileNames(m_parent), (std::vector<std::string>{core, a, b}));
+  EXPECT_TRUE(fs::exists(childGenerated) && fs::exists(core) && fs::exists(b));
+  EXPECT_FALSE(fs::exists(PathOf("proj/own.vhd")));
+  EXPECT_EQ(FileNames(m_child), (std::vector<std::string>{a, b}));
+  EXPECT_FALSE(fs::exists(PathOf("proj/core/stale.vhd")));
+}
+
 // A parent that cannot lose files keeps them, still as the child's.
 TEST_F(CompositionTest, AReadOnlyParentKeepsTheFilesWithTheirProvenance) {
   FileComposer composer(m_parent, m_child);

@@ -248,6 +248,54 @@ TEST_F(ViewOrderTest, MinorViewsAnswerWithTheirMajorViewAndTheTclHelperListsTheO
       << Hierarchy(synthesis, "");
 }
 
+// A netlist is neither VHDL nor Verilog: it comes last in the synthesis order, and the source
+// list, which names each file's language, leaves it out while the other layouts list it.
+TEST_F(ViewOrderTest, ANetlistIsLeftOutOfTheSourceListAloneOfTheLayouts) {
+  AddDesign("mixed");
+  std::ofstream(m_dir / "net.edf") << "(edif net)\n";
+  AddFile("net.edf");
+  Place();
+  IView* synthesis = View("VIEW_AbstractSynthesis");
+  ASSERT_TRUE(synthesis);
+  const Names order = Order(synthesis);
+  ASSERT_EQ(order.size(), 6U);
+  ASSERT_EQ(order.back(), "net.edf");
+  std::string plain, sources, modules;
+  for (const std::string& name : order) {
+    plain += "work;" + name + ";UserSource$";
+    modules += "Module|" + name + ";" + name + "$";
+    if (name == "net.edf") continue;
+    sources += std::string("{") + (name.ends_with(".vhd") ? "vhdl" : "verilog") + " work \"" + name + "\"} ";
+  }
+  EXPECT_EQ(Hierarchy(synthesis, ""), plain);
+  EXPECT_EQ(Hierarchy(synthesis, "qlbprjsourcelist"), sources);
+  EXPECT_EQ(Hierarchy(synthesis, "ModuleList"), modules);
+}
+
+// A view that is not major and finds no major view through its bindings (one made on its own)
+// answers the files it holds, in the order their ids record, which no major view renumbers.
+TEST_F(ViewOrderTest, AMinorViewWithoutAMajorViewAnswersItsFilesInTheirRecordedOrder) {
+  AddDesign("mixed");
+  std::ofstream(m_dir / "net.edf") << "(edif net)\n";
+  AddFile("net.edf");
+  Place();
+  const Names order = Order(View("VIEW_AbstractSynthesis"));
+  ASSERT_EQ(order.size(), 6U);
+  AutoRelease<IViewType> type;
+  ASSERT_EQ(View("VIEW_PreSynthesis")->GetType(type.Receive()), kSuccess);
+  AutoRelease<IView> alone;
+  ASSERT_EQ(AutoCast<IViewManager>(m_design.Get())->CreateView("alone", type, alone.Receive()), kSuccess);
+  EXPECT_EQ(Order(alone), Names{});
+  // Taken in against the order: it answers them in the order all the same.
+  for (const char* name : {"net.edf", "ctrl.vhd", "mux2.vhd"})
+    ASSERT_EQ(AutoCast<IHdlDesignUnitSet>(alone.Get())->Add(AutoCast<IHdlDesignUnit>(m_files.at(name).Get())),
+              kSuccess)
+        << name;
+  EXPECT_EQ(Order(alone), (Names{"mux2.vhd", "ctrl.vhd", "net.edf"}));
+  EXPECT_EQ(Hierarchy(alone, ""), "work;mux2.vhd;UserSource$work;ctrl.vhd;UserSource$work;net.edf;UserSource$");
+  EXPECT_EQ(Order(View("VIEW_AbstractSynthesis")), order);
+}
+
 TEST_F(ViewOrderTest, OrderAndTopFollowEditsAndCyclesOrMissingUnitsStillGiveAnOrder) {
   AddDesign("mixed");
   IView* synthesis = View("VIEW_AbstractSynthesis");

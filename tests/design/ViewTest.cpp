@@ -143,6 +143,40 @@ struct Instance final : Hvd::TComponent<Instance, Hvd::IPropertyInstance> {
   Prjrep::TRefCountHelper<Instance> m_count{this};
 };
 
+// A design unit of the kind the test's view type takes, stored as its name: a view read back
+// holds new units of the same names.
+struct Unit final : Hvd::TComponent<Unit, Hvd::IHdlDesignUnit> {
+  CITI_DECLARE_CLSID("{94188320-1aa5-4b93-8b8d-e1ce0aab4788}")
+  Unit() = default;
+  explicit Unit(const char* name) : name(name) {}
+  auto QueryTable() {
+    return Hvd::Table(Hvd::Row<Hvd::IHdlDesignUnit>(this), Hvd::Row<Hvd::IDesignUnit>(&m_unit),
+                      Hvd::Row<Prjrep::IPersist>(&m_persist), Hvd::Row<Prjrep::IRefCount>(&m_count),
+                      Hvd::Row<CitI::IInterface>(this));
+  }
+  static constexpr Status kNo = Hvd::kNotSupported;
+  Status GetDesignUnit(CitI::IInterface*, Hvd::IHdlDesignUnit**) override { return kNo; }
+  Status ReservedOperation3(CitI::IInterface*, CitI::IInterface*, bool*) override { return kNo; }
+  Status ReservedOperation4(Port::XUID*) override { return kNo; }
+  Status LoadFrom(Prjrep::IStorage* storage) { return storage->ReadString(&name); }
+  Status SaveTo(Prjrep::IStorage* storage) { return storage->WriteString(&name); }
+  struct XIDesignUnit : Hvd::TNested<Unit, Hvd::IDesignUnit> {
+    using TNested::TNested;
+    Status GetDesignUnitType(Hvd::IDesignUnitType** out) override {
+      return AutoOut<Hvd::IDesignUnitType>(out).Assign(AutoCast<Hvd::IDesignUnitType>(s_type)), kSuccess;
+    }
+    Status GetViews(Hvd::IViewIterator**) override { return kNo; }
+    Status GetDesignUnitName(Text* out) override { return *out = This().name, kSuccess; }
+    Status SetDesignUnitName(const Text&) override { return kNo; }
+    Status GetSecondBindingSet(Hvd::ITransformBindingInstanceSet**) override { return kNo; }
+    Status GetDesign(Hvd::IDesign**) override { return kNo; }
+  } m_unit{this};
+  static inline CitI::IInterface* s_type = nullptr;  // the base services' definition, set by the test
+  Text name;
+  Prjrep::TPersistHelper<Unit> m_persist{this};
+  Prjrep::TRefCountHelper<Unit> m_count{this};
+};
+
 struct Project final : testing_support::FakeProject {
   Status GetReadOnly(bool* out) override { return *out = readOnly, kSuccess; }
   bool readOnly = false;
@@ -383,7 +417,7 @@ class ViewTest : public ::testing::Test {
     m_world.base = AutoCast<Hvd::IDataStore>(store.Get()).Get();
     InstFactoryEntry();
     Prjrep::RegisterComponents();
-    Hvd::RegisterFactoriesOf<Services, Instance, Design>();
+    Hvd::RegisterFactoriesOf<Services, Instance, Design, Unit>();
     g_world = &m_world;
     m_world.project = m_project.Get();
     m_synthesis = m_world.AddViewType("VIEW_AbstractSynthesis");
@@ -755,6 +789,43 @@ TEST_F(ViewTest, AViewReadsBackWhatItWroteAtVersionsFourToSix) {
   }
   // Version 5 adds two numbers, version 6 one string more.
   EXPECT_TRUE(written[1] - written[0] == 2 && written[2] - written[1] == 1);
+}
+
+// A view read back holds its units again, in their order and each once as its own: a unit it
+// holds is not taken a second time, and each leaves through the view's own positions.
+TEST_F(ViewTest, AViewReadBackHoldsItsUnitsAgainInTheirOrder) {
+  Unit::s_type = BaseDefinition("DESUT_VHDL_ARCHITECTURE");
+  IView* view = NewView(m_synthesis, "Synthesis");
+  std::vector<AutoRelease<Unit>> units;
+  for (const char* name : {"b", "a", "c"}) {
+    units.emplace_back(new Unit(name));
+    ASSERT_EQ(UnitSet(view)->Add(units.back().Get()), kSuccess) << name;
+  }
+  AutoRelease<TestStorage> storage(new TestStorage(6));
+  ASSERT_EQ(AutoCast<Prjrep::IPersist>(view)->PersistSave(storage.Get()), kSuccess);
+  ASSERT_EQ(storage->Control()->Rewind(), kSuccess);
+  IView* loaded = m_views.emplace_back(MadeView()).Get();
+  ASSERT_EQ(AutoCast<Prjrep::IPersist>(loaded)->PersistLoad(storage.Get()), kSuccess);
+  const auto names = [&] {
+    std::vector<std::string> found;
+    for (CitI::IInterface* unit : UnitsOf(loaded)) {
+      Text name;
+      std::ignore = AutoCast<Hvd::IDesignUnit>(unit)->GetDesignUnitName(&name);
+      found.push_back(name.str());
+    }
+    return found;
+  };
+  ASSERT_EQ(names(), (std::vector<std::string>{"b", "a", "c"}));
+
+  const Units read = UnitsOf(loaded);
+  for (CitI::IInterface* unit : read) EXPECT_EQ(UnitSet(loaded)->Add(AutoCast<Hvd::IHdlDesignUnit>(unit)), kSuccess);
+  EXPECT_EQ(UnitsOf(loaded), read);
+  AutoRelease<Hvd::IHdlDesignUnitIterator> at;
+  ASSERT_EQ(UnitSet(loaded)->GetIterator(at.Receive()), kSuccess);
+  ASSERT_EQ(at->Next(), kSuccess);
+  ASSERT_EQ(UnitSet(loaded)->Remove(at), kSuccess);
+  EXPECT_EQ(names(), (std::vector<std::string>{"b", "c"}));
+  std::ignore = TearDownView(loaded);  // before the storage lets go of the design it read
 }
 
 TEST_F(ViewTest, ADamagedStreamFailsAtTheFirstBadReadAndLeavesNothingBehind) {

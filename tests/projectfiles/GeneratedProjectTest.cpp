@@ -515,6 +515,45 @@ TEST_F(GeneratedProjectTest, ReadsWhatTheFileSaysAndSkipsWhatItCannotName) {
   EXPECT_TRUE(FileNames().empty());
 }
 
+// A change of the simulator alone makes the views and transforms anew and keeps what the runs
+// recorded: the project is saved first and the status read back from its generated file. With
+// another setting changed at once, the new transforms start with nothing recorded.
+TEST_F(GeneratedProjectTest, ASimulatorChangeAloneKeepsTheRecordedRunsThroughTheGeneratedFile) {
+  ASSERT_EQ(Open(), kSuccess);
+  AddFile(m_dir / "gen/netlist.ngc", 1, {0});
+  Ran("TRAN_synth", 1700000000, 1700000042, {5, 8}, {m_dir / "gen/netlist.ngc"}, -5, 9);
+  Calculate();
+  const std::string synth = Run("TRAN_synth");
+  ASSERT_EQ(synth, "1700000000 1700000042 -5 9 | 5 8 | netlist.ngc");
+  const std::string unrun = Run("TRAN_translate");
+  // The device settings change as the host changes them: the value, then the platform's notice.
+  AutoRelease<Hvd::IDesignPlatform> platform;
+  ASSERT_EQ(Design()->GetDesignPlatform(platform.Receive()), kSuccess);
+  const auto change = [&](const std::map<std::string, std::string>& values) {
+    AutoRelease<Hvd::IPropertyInstanceIterator> settings;
+    ASSERT_EQ(platform->GetProperties(settings.Receive()), kSuccess);
+    std::size_t changed = 0;
+    for (; !settings->IsDone(); std::ignore = settings->Next()) {
+      const auto found = values.find(Hvd::GetDefDataIdName(settings->Current()).str());
+      if (found == values.end()) continue;
+      ASSERT_EQ(settings->Current()->SetValue(found->second.c_str()), kSuccess) << found->first;
+      ++changed;
+    }
+    ASSERT_EQ(changed, values.size());
+    ASSERT_EQ(platform->NotifyChanges(), kSuccess);
+  };
+  const AutoPtr<Hvd::ITransformInstance> before(Instance("TRAN_synth").Get());
+
+  change({{"PROP_Simulator", "Other (VHDL)"}});
+  EXPECT_EQ(TransformNames(), Strings{"TRAN_synth"}) << "saved before the views went";
+  EXPECT_NE(Hvd::RootOf(Instance("TRAN_synth").Get()), Hvd::RootOf(before.Get())) << "the transforms are new";
+  EXPECT_EQ(Run("TRAN_synth"), synth);
+  EXPECT_EQ(Run("TRAN_translate"), unrun);
+
+  change({{"PROP_Simulator", "Other (Verilog)"}, {"PROP_PreferredLanguage", "Verilog"}});
+  EXPECT_EQ(Run("TRAN_synth"), unrun);
+}
+
 // A file that a hand-written file calls generated is read as generated; the save leaves the word
 // out, which reads back the same.
 TEST_F(GeneratedProjectTest, AFileCalledGeneratedIsReadAsGeneratedAndWrittenWithoutTheWord) {

@@ -217,6 +217,27 @@ TEST_F(ProjectCopyTest, CopyTakesTheSourcesFromOutside) {
   EXPECT_EQ(name.str(), "remote_sources");
 }
 
+// A project without its project file (never opened, or closed) has nothing to copy from: a save
+// as or a copy of it fails before anything is written, a file already at the target included.
+TEST_F(ProjectCopyTest, AProjectWithoutItsFileIsNeitherSavedAsNorCopied) {
+  WriteText(m_root / "copy/q.xhlc", "mine\n");
+  const auto refused = [&](const char* when) {
+    SCOPED_TRACE(when);
+    Text name;
+    EXPECT_EQ(Copies()->SaveAs((m_root / "copy/q.xhlc").c_str()), Hvd::kFailure);
+    EXPECT_EQ(Copies()->CopyProject((m_root / "copy/q.xhlc").c_str(), 0x146, "", "", &name), Hvd::kFailure);
+    EXPECT_EQ(Copies()->CopyProjectTo("q.xhlc", (m_root / "copy2").c_str(), "", "", true, true), Hvd::kFailure);
+    EXPECT_EQ(Tree(m_root / "copy"), Names{"q.xhlc"});
+    EXPECT_EQ(ReadText(m_root / "copy/q.xhlc"), "mine\n");
+    EXPECT_FALSE(fs::exists(m_root / "copy2"));
+  };
+  m_project = AutoRelease<Hvd::IProject>(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+  refused("never opened");
+  MakeProject();
+  ASSERT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+  refused("closed");
+}
+
 // A refused file fails the copy: the project file is not written and the new directory goes.
 TEST_F(ProjectCopyTest, AFileThatCannotBeCopiedFailsTheCopy) {
   MakeProject();
