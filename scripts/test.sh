@@ -9,14 +9,16 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh clang libclang-rt-14-dev
 # Line tables are all a sanitizer's report needs; full debug information only slows the build.
-cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DHVD_SANITIZE=ON
+# Both builds make warnings errors, and the GCC one compiles a test file as a release build does.
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DHVD_SANITIZE=ON -DHVD_WARNINGS_AS_ERRORS=ON
 cmake --build build/asan
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 ctest --test-dir build/asan --output-on-failure -j "$(nproc)" -LE each
 
-cmake -S . -B build/clang -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g0 -DCMAKE_CXX_COMPILER=clang++ -DHVD_BENCH=ON
+cmake -S . -B build/clang -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g0 -DCMAKE_CXX_COMPILER=clang++ -DHVD_BENCH=ON \
+  -DHVD_WARNINGS_AS_ERRORS=ON
 cmake --build build/clang
 ctest --test-dir build/clang --output-on-failure -j "$(nproc)" -E '\.whole$'
 
