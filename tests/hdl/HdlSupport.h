@@ -47,7 +47,7 @@ class MemoryFiles {
 };
 
 // "entity core ports: use ieee.std_logic_1164, inst leaf@u1" with one line per unit; an
-// architecture shows "of entity", an unfinished unit "incomplete".
+// architecture shows "of entity", an unfinished unit "incomplete". Library clauses are left out.
 inline std::string Summary(const ScanResult& result) {
   static const char* const kKinds[] = {"entity", "architecture", "package",  "body",    "configuration", "context",
                                        "module", "interface",    "vpackage", "program", "primitive"};
@@ -60,6 +60,7 @@ inline std::string Summary(const ScanResult& result) {
     text += std::string(unit.hasPorts ? " ports" : "") + (unit.complete ? "" : " incomplete");
     const char* separator = ": ";
     for (const Reference& ref : unit.references) {
+      if (ref.kind == RefKind::kLibrary) continue;  // names no unit; read from the references where asked
       text += separator + std::string(kRefs[static_cast<int>(ref.kind)]) + " ";
       separator = ", ";
       text += (ref.library.empty() ? "" : ref.library + ".") + ref.name;

@@ -163,7 +163,8 @@ TEST_F(ProjectTest, AnUnsetStandardOrdersAContextBetweenItsPackagesAndItsUsers) 
   EXPECT_EQ(unset, (Strings{"p", "ctx", "user", "shown"}));
   EXPECT_EQ(Count(MessageKind::kMissingUnit), 0);
   project.SetVhdlStandard(VhdlStandard::k93);
-  EXPECT_EQ(Order(), (Strings{"user", "p", "hidden", "shown"}));  // "context" names nothing
+  // "context" names nothing; user still names library mylib, so it follows a file of it.
+  EXPECT_EQ(Order(), (Strings{"p", "user", "hidden", "shown"}));
   project.SetVhdlStandard(std::nullopt);
   EXPECT_EQ(Order(), unset);
 }

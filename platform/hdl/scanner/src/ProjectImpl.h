@@ -393,6 +393,14 @@ struct Project::Impl {
   std::vector<std::uint32_t> secondaries;
   std::vector<bool> instantiated;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> secondaryUsers;  // (user, primary)
+  // Library clauses naming another library of the project that no need of their unit already
+  // reaches: the order puts the unit after one file of that library (ProjectOrder.cpp).
+  struct LibraryNeed {
+    std::uint32_t unit;  // dense
+    Sym library;
+    std::uint32_t line;
+  };
+  std::vector<LibraryNeed> libraryNeeds;
 
   bool IsProjectLibrary(Sym library) const { return libraryFiles.count(library) != 0; }
   void Resolve();
@@ -482,6 +490,7 @@ struct Project::Impl {
   void ResolveOrderMessages();
   bool OrderMayReport();
   void AppendSecondaryEdges(std::vector<Orderer::Edge>& into);
+  void AppendLibraryEdges(std::vector<Orderer::Edge>& into);
   std::vector<Orderer::Edge> FileEdges(const std::vector<Orderer::Edge>& unitEdges) const;
   void OrderFiles(const std::vector<bool>& inUnitCycle);
   CompileOrder OrderOf(const std::vector<bool>* wanted) const;

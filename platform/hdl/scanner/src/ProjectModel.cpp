@@ -1,8 +1,9 @@
 // The reference model and its messages. Keeps, of Project::Impl: every unit numbered densely in
 // file order (dense, denseOf) and bound by name as the live model binds it, with the needs that
-// the compile order follows (edges, secondaryStart, secondaries, secondaryUsers) and the instances
-// that hierarchies follow (instanceStart, instanceEdges, instantiated); the messages of binding
-// (modelMessages) and of queries (queryMessages). Resolve rebuilds it whole, and only when an
+// the compile order follows (edges, secondaryStart, secondaries, secondaryUsers, and libraryNeeds,
+// the library clauses no need keeps) and the instances that hierarchies follow (instanceStart,
+// instanceEdges, instantiated); the messages of binding (modelMessages) and of queries
+// (queryMessages). Resolve rebuilds it whole, and only when an
 // answer needs it after a change (dirty): its cost is the project's, which is why the tops and
 // hierarchies answer from the live model where they can.
 
@@ -75,13 +76,16 @@ void Project::Impl::Resolve() {
   instantiated.assign(n, false);
   std::vector<std::pair<std::uint32_t, std::uint32_t>> secondaryPairs;  // (primary, secondary)
   secondaryUsers.clear();
+  libraryNeeds.clear();
   std::vector<Orderer::Edge> unitEdges;
+  std::vector<std::pair<Sym, std::uint32_t>> named;  // the unit's library clauses: (library, line)
 
   for (std::uint32_t i = 0; i < n; ++i) {
     const UnitRec& unit = units[dense[i]];
     const Sym own = LibraryOf(unit);
     const bool vhdl = IsVhdl(unit.kind);
     unitEdges.clear();
+    named.clear();
     auto need = [&](std::uint32_t target, bool hard, bool weak = false) {
       if (target != kNone && target != i) unitEdges.push_back({i, target, hard, weak});
     };
@@ -194,6 +198,10 @@ void Project::Impl::Resolve() {
           need(architecture, true);
           break;
         }
+        case RefKind::kLibrary:
+          // Its own library, and one from outside such as ieee, the unit finds without the project.
+          if (library != own && IsProjectLibrary(library)) named.emplace_back(library, ref.line);
+          break;
         case RefKind::kImport:
         case RefKind::kScope: {
           std::uint32_t target = Find(ref.key, kPackages, own, ref.name, false);
@@ -203,6 +211,14 @@ void Project::Impl::Resolve() {
           break;
         }
       }
+    }
+    // Analysing the unit needs each library it names to hold something already: a hard need into
+    // the library sees to that, else the order adds one on a file of it.
+    for (const auto& [library, line] : named) {
+      const bool reached = std::any_of(unitEdges.begin(), unitEdges.end(), [&](const Orderer::Edge& e) {
+        return e.hard && LibraryOf(units[dense[e.to]]) == library;
+      });
+      if (!reached) libraryNeeds.push_back({i, library, line});
     }
     // Repeated needs of one unit count once; a hard one wins, then one that is not weak.
     std::sort(unitEdges.begin(), unitEdges.end(), [](const Orderer::Edge& a, const Orderer::Edge& b) {

@@ -6,12 +6,115 @@
 
 #include <algorithm>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "ProjectImpl.h"
 
 namespace Hdl::scan {
+
+namespace {
+
+// Whether one file needs another through the files' needs, over all of them or the hard ones only,
+// with the needs that library clauses add as they are met. A search for one file keeps what it
+// learnt: a file found to need it, or whose whole reach was read without it, is not read again.
+class FileNeeds {
+ public:
+  FileNeeds(std::size_t n, const std::vector<Orderer::Edge>& edges)
+      : m_start(n + 1, 0), m_next(edges.size()), m_hard(edges.size()), m_added(n), m_stamp(n, 0), m_state(n, 0) {
+    for (const Orderer::Edge& e : edges) ++m_start[e.from + 1];
+    for (std::size_t i = 0; i < n; ++i) m_start[i + 1] += m_start[i];
+    std::vector<std::uint32_t> at(m_start.begin(), m_start.end() - 1);
+    for (const Orderer::Edge& e : edges) {
+      m_next[at[e.from]] = e.to;
+      m_hard[at[e.from]++] = e.hard;
+    }
+  }
+
+  void Add(std::uint32_t from, std::uint32_t to) { m_added[from].push_back(to); }
+
+  // Starts the searches for the files that need `target`.
+  void Seek(std::uint32_t target, bool hardOnly) {
+    ++m_round;
+    m_target = target;
+    m_hardOnly = hardOnly;
+  }
+
+  // Whether `from` needs the target. On a search's first call that finds it, `path` gets the
+  // files from `from` to the target.
+  bool Needs(std::uint32_t from, std::vector<std::uint32_t>* path = nullptr) {
+    if (Known(from)) return m_state[from] == kNeeding;
+    m_frames.clear();
+    m_visited.clear();
+    Enter(from);
+    while (!m_frames.empty()) {
+      Frame& top = m_frames.back();
+      const std::uint32_t at = top.node;
+      const std::uint32_t own = m_start[at + 1] - m_start[at];
+      bool found = at == m_target;
+      std::uint32_t next = kNone;
+      while (!found && next == kNone && top.cursor < own + m_added[at].size()) {
+        const std::uint32_t k = top.cursor++;
+        if (k < own && m_hardOnly && !m_hard[m_start[at] + k]) continue;
+        const std::uint32_t to = k < own ? m_next[m_start[at] + k] : m_added[at][k - own];
+        if (!Known(to)) {
+          next = to;
+        } else {
+          found = m_state[to] == kNeeding;
+        }
+      }
+      if (found) {
+        // Those on the way need it; the others read are left unknown, since a way back onto the
+        // path may have been all that held them.
+        for (std::uint32_t node : m_visited) m_stamp[node] = 0;
+        for (const Frame& frame : m_frames) {
+          Mark(frame.node, kNeeding);
+          if (path != nullptr) path->push_back(frame.node);
+        }
+        return true;
+      }
+      if (next != kNone) {
+        Enter(next);
+      } else {
+        m_frames.pop_back();
+      }
+    }
+    for (std::uint32_t node : m_visited) m_state[node] = kClear;  // the whole reach was read
+    return false;
+  }
+
+ private:
+  static constexpr std::uint8_t kOpen = 0, kClear = 1, kNeeding = 2;
+  struct Frame {
+    std::uint32_t node;
+    std::uint32_t cursor;
+  };
+
+  bool Known(std::uint32_t node) const { return m_stamp[node] == m_round; }
+  void Mark(std::uint32_t node, std::uint8_t state) {
+    m_stamp[node] = m_round;
+    m_state[node] = state;
+  }
+  void Enter(std::uint32_t node) {
+    Mark(node, kOpen);
+    m_visited.push_back(node);
+    m_frames.push_back({node, 0});
+  }
+
+  std::vector<std::uint32_t> m_start, m_next;
+  std::vector<std::uint8_t> m_hard;
+  std::vector<std::vector<std::uint32_t>> m_added;  // hard
+  std::vector<std::uint32_t> m_stamp;
+  std::vector<std::uint8_t> m_state;
+  std::uint32_t m_round = 0;
+  std::uint32_t m_target = kNone;
+  bool m_hardOnly = false;
+  std::vector<Frame> m_frames;
+  std::vector<std::uint32_t> m_visited;
+};
+
+}  // namespace
 
 // The compile order of the bound model, with its cycle messages: worked out only when an order,
 // the messages or the order of architectures is asked for.
@@ -38,6 +141,7 @@ void Project::Impl::ResolveOrder() {
     }
   }
   AppendSecondaryEdges(edges);
+  AppendLibraryEdges(edges);
 
   depStart.assign(n + 1, 0);
   for (const Orderer::Edge& e : edges) ++depStart[e.from + 1];
@@ -102,10 +206,65 @@ void Project::Impl::AppendSecondaryEdges(std::vector<Orderer::Edge>& into) {
   }
 }
 
+// A unit that names another library of the project follows one file of it, since analysing the
+// unit needs the library to hold something already: of the files that do not need the unit's file,
+// the one the order without the clauses puts first, so that the order moves as little as it can;
+// failing that, one that needs it only through soft edges, which then give way. Where every file of
+// the library needs the unit's file through hard edges, the order says so and adds nothing.
+void Project::Impl::AppendLibraryEdges(std::vector<Orderer::Edge>& into) {
+  if (libraryNeeds.empty()) return;
+  const std::vector<std::uint32_t>& liveFiles = inFileOrder;
+  const std::vector<Orderer::Edge> fileEdges = FileEdges(into);
+  // The files of each library named, holding a unit, in the order they would take without the clauses.
+  std::unordered_map<Sym, std::vector<std::uint32_t>> candidates;
+  for (const LibraryNeed& need : libraryNeeds) candidates.try_emplace(need.library);
+  {
+    std::vector<std::uint64_t> keys(liveFiles.size());
+    for (std::uint32_t k = 0; k < liveFiles.size(); ++k) keys[k] = k;
+    for (std::uint32_t k : Orderer::Run(liveFiles.size(), keys, fileEdges, nullptr)) {
+      const FileRec& file = files[liveFiles[k]];
+      const auto found = candidates.find(file.library);
+      if (found != candidates.end() && !file.units.empty()) found->second.push_back(k);
+    }
+  }
+  FileNeeds needs(liveFiles.size(), fileEdges);
+  // By file and library: the file of the library chosen, kNone where none can be.
+  std::unordered_map<std::uint64_t, std::uint32_t> chosen;
+  for (const LibraryNeed& need : libraryNeeds) {
+    const UnitRec& unit = units[dense[need.unit]];
+    const std::uint32_t from = placeOf[unit.file];
+    const std::vector<std::uint32_t>& among = candidates[need.library];
+    if (among.empty()) continue;  // no file of it holds a unit
+    const auto [at, first] = chosen.try_emplace(std::uint64_t{from} << 32 | need.library, kNone);
+    if (first) {
+      for (const bool hardOnly : {false, true}) {
+        needs.Seek(from, hardOnly);
+        const auto free = std::find_if(among.begin(), among.end(), [&](std::uint32_t k) { return !needs.Needs(k); });
+        if (free == among.end()) continue;
+        at->second = *free;
+        needs.Add(from, *free);
+        break;
+      }
+      if (at->second == kNone) {
+        std::vector<std::uint32_t> path;
+        needs.Seek(from, true);
+        needs.Needs(among.front(), &path);
+        std::string text = "units need each other: " + Describe(unit) + " names library '" +
+                           std::string(pool.View(need.library)) + "', whose every file needs its file:";
+        for (std::size_t k = 0; k < path.size(); ++k)
+          text += (k == 0 ? " " : " -> ") + std::string(pool.View(files[liveFiles[path[k]]].path));
+        ModelMessage(MessageKind::kCycle, unit, need.line, std::move(text));
+      }
+    }
+    if (at->second != kNone) into.push_back({need.unit, denseOf[files[liveFiles[at->second]].units.front()], true, false});
+  }
+}
+
 // Ordering reports only cycles of hard edges, among units or among files. A configuration's hard
 // edges to its entity's architectures are added only as the order is worked out, so a project
 // with configurations is ordered; the secondary edges added then are soft and close no such cycle.
 bool Project::Impl::OrderMayReport() {
+  if (!libraryNeeds.empty()) return true;  // a library whose files all need the unit's file
   for (std::uint32_t slot : dense) {
     if (units[slot].kind == UnitKind::kVhdlConfiguration) return true;
   }

@@ -564,8 +564,13 @@ class Parser : TLookahead<Lexer, Tok> {
         }
         if (m_unit < 0) m_clauseBegin = t.begin;
         while (IsName(Peek(0))) {
-          std::string library = FoldVhdl(Text(Next()));
-          if (!IsLibrary(library)) m_libraries.push_back(std::move(library));
+          const Tok name = Next();
+          std::string library = FoldVhdl(Text(name));
+          // Listed once each: the project orders the unit after a file of a library it names.
+          if (!IsLibrary(library)) {
+            m_libraries.push_back(std::move(library));
+            AddRef(RefKind::kLibrary, Text(name), {}, {}, {}, LineOf(name));
+          }
           if (!IsPunct(Peek(0), ',')) break;
           Next();
         }

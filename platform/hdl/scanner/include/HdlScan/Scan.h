@@ -56,6 +56,7 @@ enum class RefKind : std::uint8_t {
   kArchitecture,           // the architecture a VHDL configuration configures
   kImport,                 // SystemVerilog "import pkg::..."
   kScope,                  // SystemVerilog "pkg::name": a package, or a class the project never sees
+  kLibrary,                // VHDL library clause: the library alone, no unit named; "work" is never one
 };
 
 inline constexpr std::uint32_t kNoScope = 0xFFFFFFFFu;
