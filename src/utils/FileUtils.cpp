@@ -27,6 +27,7 @@
 #include "core/Interface.h"
 #include "utils/DmUtils.h"
 #include "utils/FileMessages.h"
+#include "utils/OwnedFolder.h"
 
 namespace Hvd {
 
@@ -103,6 +104,8 @@ bool Injected(const char* operation, const String& path) {
 }
 
 constexpr int kDirectoryFlags = O_RDONLY | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC;
+// The mark of a temporary directory, holding the token CreateTempDirectory gave.
+constexpr const char* kTempMark = ".hvd_temp";
 
 class Descriptor {
  public:
@@ -628,7 +631,7 @@ Status JoinZips(const std::vector<String>& parts, const String& archive) {
   return kSuccess;
 }
 
-Status CreateTempDirectory(String& outPath) {
+Status CreateTempDirectory(String& outPath, std::string& token) {
   outPath = "";
   String name = Port::FileName(Port::File::tmpnam(nullptr)).GetAbsolutePath(false);
   std::string id = Port::XUID::New().GetAsString().str();
@@ -638,17 +641,23 @@ Status CreateTempDirectory(String& outPath) {
   if (!id.empty()) id.pop_back();
   name += id.c_str();
 
-  if (Port::File::exist(name) || OwnType(name) != fs::file_type::not_found) {
-    const Status cleared = RemoveDirectoryTree(name, true);
-    if (cleared != kSuccess) return cleared;
-  }
-  // The copies put here are the user's: no one else may read them.
-  if (!Port::File::mkdir(name, false, 0700)) {
+  // Made anew and marked, so that it is taken away only while it proves itself this one: what is
+  // at the name already is someone's and is never cleared. The copies put here are the user's:
+  // no one else may read them.
+  token = OwnedFolder::Make(name.str(), kTempMark, 0700);
+  if (token.empty()) {
     return Fail(kTempDirNotCreated, "FileUtils::CreateTempDirectory - Unable to create temporary directory <%s>\n",
                 name.c_str());
   }
   outPath = name;
   return kSuccess;
+}
+
+Status RemoveTempDirectory(const String& path, const std::string& token) {
+  if (OwnedFolder::Remove(path.str(), kTempMark, token)) return kSuccess;
+  Warn(__LINE__, "Could not remove the temporary directory <%s>, or it is not the one made there - cleanup failed.\n",
+       path);
+  return kCleanupFailed;
 }
 
 Status CopyDirectoryTree(const String& sourceDir, const String& destinationDir, std::uint32_t mode,

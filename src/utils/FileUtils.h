@@ -106,9 +106,13 @@ Status JoinZips(const std::vector<Port::StringBase<char>>& parts, const Port::St
 // the failed step; a larger file is refused unread. The open does not wait: a pipe with no
 // writer would otherwise block it for ever.
 bool ReadWholeFile(const char* path, std::string& bytes, std::string& why, std::uintmax_t maxBytes);
-// Creates a new, uniquely named directory, open to its owner only, and gives its absolute
-// path; `outPath` is empty on failure.
-Status CreateTempDirectory(Port::StringBase<char>& outPath);
+// Creates a new, uniquely named directory, open to its owner only, marked with a new token (see
+// OwnedFolder), and gives its absolute path and the token; `outPath` is empty on failure.
+Status CreateTempDirectory(Port::StringBase<char>& outPath, std::string& token);
+// Takes away, with all it holds, a directory CreateTempDirectory made, while its mark holds
+// `token`: another found at its name stays. The cleanup's failure, with a warning, when anything
+// stays.
+Status RemoveTempDirectory(const Port::StringBase<char>& path, const std::string& token);
 // Copies a tree without following directory links and without entering the destination.
 // Skips "_qdb" entries and "snapshots". Links are copied as links, also dangling ones; what is
 // neither file, directory nor link (a FIFO, socket or device) is left out with a warning. A link

@@ -5,13 +5,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <system_error>
+#include <tuple>
 #include <vector>
 
+#include "Port/FaultInjection.h"
 #include "Port/FileName.h"
 #include "core/RegularFile.h"
 #include "utils/FileUtils.h"
@@ -22,9 +26,63 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr std::size_t kTokenLength = 32;
+
 bool IsOwnFolder(const std::string& folder) {
   struct stat info {};
   return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// `text` written into `path`, made anew, never through a link nor over anything there.
+bool WriteNew(const std::string& path, const std::string& text, mode_t mode = 0600) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
+  if (fd < 0) return false;
+  bool written = true;
+  for (std::size_t done = 0; written && done < text.size();) {
+    const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    written = wrote > 0;
+    if (written) done += static_cast<std::size_t>(wrote);
+  }
+  return ::close(fd) == 0 && written;
+}
+
+// The identity of the mark at `path`: device, inode and change time, then its birth time where
+// the file system gives one. Empty when it is no regular file of one name. ("statx" withholds
+// the birth time, as the file systems that keep none do.)
+std::string Seal(const std::string& path) {
+  struct statx info {};
+  if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW,
+              STATX_TYPE | STATX_NLINK | STATX_INO | STATX_CTIME | STATX_BTIME, &info) != 0 ||
+      !S_ISREG(info.stx_mode) || info.stx_nlink != 1 || (info.stx_mask & STATX_CTIME) == 0)
+    return std::string();
+  const auto time = [](const struct statx_timestamp& at) {
+    return std::to_string(at.tv_sec) + "." + std::to_string(at.tv_nsec);
+  };
+  std::string seal = std::to_string(info.stx_dev_major) + ":" + std::to_string(info.stx_dev_minor) + " " +
+                     std::to_string(info.stx_ino) + " " + time(info.stx_ctime);
+  if ((info.stx_mask & STATX_BTIME) != 0 && !Port::FaultInjection::ShouldFail("statx", path))
+    seal += " " + time(info.stx_btime);
+  return seal;
+}
+
+// Whether two seals name one file: device, inode and change time alike, and birth time too when
+// both have one.
+bool SameSeal(std::string_view recorded, std::string_view now) {
+  const auto fields = [](std::string_view seal) {
+    std::vector<std::string_view> parts;
+    for (std::size_t at = 0; at <= seal.size();) {
+      const std::size_t space = std::min(seal.find(' ', at), seal.size());
+      parts.push_back(seal.substr(at, space - at));
+      at = space + 1;
+    }
+    return parts;
+  };
+  const std::vector<std::string_view> mine = fields(recorded);
+  const std::vector<std::string_view> theirs = fields(now);
+  if (mine.size() < 3 || mine.size() > 4 || theirs.size() < 3 || mine[0].empty()) return false;
+  if (!std::equal(mine.begin(), mine.begin() + 3, theirs.begin())) return false;
+  return mine.size() == 3 || theirs.size() == 3 || mine[3] == theirs[3];
 }
 
 }  // namespace
@@ -47,55 +105,89 @@ std::string NewToken() {
   return token;
 }
 
+bool IsToken(std::string_view text) {
+  return text.size() == kTokenLength && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+std::string Make(const std::string& folder, const char* name, unsigned mode) {
+  std::string token = NewToken();
+  if (token.empty() || !Port::File::mkdir(Port::StringBase<char>(folder), false, mode)) return std::string();
+  if (Mark(folder, name, token)) return token;
+  if (HoldsNothing(folder, name)) std::ignore = RemoveMarkLast(folder, name);
+  return std::string();
+}
+
 bool Mark(const std::string& folder, const char* name, const std::string& token) {
-  if (token.empty()) return false;
-  const std::string path = folder + "/" + name;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  const std::string text = token + "\n";
-  bool written = true;
-  for (std::size_t done = 0; written && done < text.size();) {
-    const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
-    if (wrote < 0 && errno == EINTR) continue;
-    written = wrote > 0;
-    if (written) done += static_cast<std::size_t>(wrote);
-  }
-  return ::close(fd) == 0 && written;
+  return IsToken(token) && WriteNew(folder + "/" + name, token + "\n");
 }
 
 bool Proves(const std::string& folder, const char* name, const std::string& token) {
-  if (token.empty() || !IsOwnFolder(folder)) return false;
+  if (!IsToken(token) || !IsOwnFolder(folder)) return false;
   std::string text;
-  return ReadOwnRegularFile(folder + "/" + name, text, token.size() + 1) && text == token + "\n";
+  return ReadOwnRegularFile(folder + "/" + name, text, kTokenLength + 1) && text == token + "\n";
 }
 
-bool HoldsNothing(const std::string& folder, const char* name) {
+bool MarkSealed(const std::string& folder, const char* name, const char* record) {
+  // Readable by whoever may read the folder: here the change time proves, not the token's secrecy,
+  // and a chmod or chown to let another user read it would change that time.
+  const std::string token = NewToken();
+  if (!IsToken(token) || !WriteNew(folder + "/" + name, token + "\n", 0644)) return false;
+  const std::string seal = Seal(folder + "/" + name);
+  return !seal.empty() && WriteNew(folder + "/" + record, token + " " + seal + "\n", 0644);
+}
+
+bool ProvesSealed(const std::string& folder, const char* name, const char* record) {
+  std::string text;
+  // A token, a space, and device, inode and two times: well within this.
+  if (!IsOwnFolder(folder) || !ReadOwnRegularFile(folder + "/" + record, text, 256) || text.size() < kTokenLength + 2 ||
+      text[kTokenLength] != ' ' || text.back() != '\n')
+    return false;
+  const std::string token = text.substr(0, kTokenLength);
+  const std::string_view seal = std::string_view(text).substr(kTokenLength + 1, text.size() - kTokenLength - 2);
+  return Proves(folder, name, token) && SameSeal(seal, Seal(folder + "/" + name));
+}
+
+bool HoldsNothing(const std::string& folder, const char* name, const char* record) {
   if (!IsOwnFolder(folder)) return false;
   std::error_code error;
   for (fs::directory_iterator each(folder, error); !error && each != fs::directory_iterator(); each.increment(error)) {
-    if (each->path().filename() != name) return false;
+    const bool mark = each->path().filename() == name;
+    if (!mark && (record == nullptr || each->path().filename() != record)) return false;
     struct stat info {};
-    if (::lstat(each->path().c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != 0) return false;
+    if (::lstat(each->path().c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    if (info.st_size == 0) continue;
+    std::string text;
+    if (!mark || !ReadOwnRegularFile(each->path().string(), text, kTokenLength + 1) || text.back() != '\n' ||
+        !IsToken(std::string_view(text).substr(0, text.size() - 1)))
+      return false;
   }
   return !error;
 }
 
-bool RemoveMarkLast(const std::string& folder, const char* name) {
+bool RemoveMarkLast(const std::string& folder, const char* name, const char* record) {
   if (!IsOwnFolder(folder)) return false;
   bool removed = true;
   std::error_code error;
   std::vector<fs::path> entries;
   for (fs::directory_iterator each(folder, error); !error && each != fs::directory_iterator(); each.increment(error)) {
-    if (each->path().filename() != name) entries.push_back(each->path());
+    if (each->path().filename() != name && (record == nullptr || each->path().filename() != record))
+      entries.push_back(each->path());
   }
   if (error) return false;
   for (const fs::path& entry : entries)
     removed = FileUtils::RemoveItem(Port::StringBase<char>(entry.string())) == kSuccess && removed;
   if (!removed) return false;
-  const Port::StringBase<char> mark(folder + "/" + name);
-  struct stat info {};
-  if (::lstat(mark.c_str(), &info) == 0 && !Port::File::remove_f(mark)) return false;
+  for (const char* last : {record, name}) {
+    if (last == nullptr) continue;
+    const Port::StringBase<char> path(folder + "/" + last);
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0 && !Port::File::remove_f(path)) return false;
+  }
   return Port::File::rmdir(Port::StringBase<char>(folder));
+}
+
+bool Remove(const std::string& folder, const char* name, const std::string& token) {
+  return (Proves(folder, name, token) || HoldsNothing(folder, name)) && RemoveMarkLast(folder, name);
 }
 
 }  // namespace Hvd::OwnedFolder

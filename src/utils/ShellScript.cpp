@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "Port/FaultInjection.h"
@@ -81,7 +82,8 @@ bool RunShellScript(const String& name, std::string_view text) {
     return false;
   }
   String folder;
-  if (FileUtils::CreateTempDirectory(folder) != kSuccess) return false;
+  std::string token;
+  if (FileUtils::CreateTempDirectory(folder, token) != kSuccess) return false;
   const String path = folder + "/" + name;
   const bool written = WriteNewFile(path, text);
   if (!written) {
@@ -91,7 +93,7 @@ bool RunShellScript(const String& name, std::string_view text) {
   } else {
     std::ignore = Port::Process().Run(std::vector<String>{shell, path});
   }
-  std::ignore = FileUtils::RemoveDirectoryTree(folder, true);
+  std::ignore = FileUtils::RemoveTempDirectory(folder, token);
   return written;
 }
 

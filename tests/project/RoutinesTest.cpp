@@ -153,6 +153,25 @@ TEST_F(RoutinesTest, TheCleanupScriptOpensAndCleansHostilePathsAndRunsInTheShell
   EXPECT_EQ(Tcl("info exists ::pwned"), "0");
 }
 
+// The script's folder goes only while it is the one the run made: a folder put at its name
+// meanwhile, the original moved aside, stays with what it holds.
+TEST_F(RoutinesTest, AFolderPutAtTheScriptsFolderNameStays) {
+  Touch(m_dir + "/bin/velsh",
+        "#!/bin/sh\nd=$(dirname \"$1\")\nmv \"$d\" \"$d.moved\" && mkdir \"$d\" && echo mine > \"$d/notes.txt\"\n"
+        "echo \"$d\" > folder.txt\n");
+  fs::permissions(m_dir + "/bin/velsh", fs::perms::owner_all);
+  {
+    const Hvd::ShellStandIn shell(m_dir + "/bin/velsh");
+    Hvd::WriteAndRunCleanupScript(m_dir + "/p.xhlc");
+  }
+  std::string folder = TempDir::Read("folder.txt");
+  ASSERT_FALSE(folder.empty());
+  folder.pop_back();
+  EXPECT_EQ(TempDir::Read(folder + "/notes.txt"), "mine\n");
+  fs::remove_all(folder);
+  fs::remove_all(folder + ".moved");
+}
+
 // The script is never written through what lies at its name in the current directory, and two
 // clean-ups at once each run their own: the first shell reads its script again only once the
 // second has started, so with one shared file both would run the second writer's.

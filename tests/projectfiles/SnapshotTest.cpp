@@ -29,6 +29,7 @@
 #include "utils/DmUtils.h"
 #include "utils/FileUtils.h"
 #include "utils/InterpHelp.h"
+#include "utils/OwnedFolder.h"
 #include "utils/PropertyAccessor.h"
 
 namespace xhlc_test {
@@ -913,6 +914,11 @@ bool KilledAt(const std::function<Hvd::Status()>& restore, const char* operation
   return code == Port::FaultInjection::kExitStatus;
 }
 
+// Proves `folder` a restore's, as the restore does right after making it.
+void ProveARestores(const fs::path& folder) {
+  ASSERT_TRUE(Hvd::OwnedFolder::MarkSealed(folder.string(), "made", "made.seal")) << folder;
+}
+
 // Killed at every step that touches the disk, the restore leaves the project as it was or
 // as restored once the next snapshot operation has run, and nothing of its own behind.
 TEST_F(RestoreTest, AKilledRestoreIsUndoneByTheNextOperation) {
@@ -1004,6 +1010,7 @@ TEST_F(RestoreTest, AJournalWithoutItsStagedCopiesTakesAwayNothingOfTheProject) 
 // snapshot operation that finds it fails with an error naming it, and changes nothing.
 TEST_F(RestoreTest, AJournalThatDoesNotMatchTheProjectIsKeptAndMovesNothing) {
   fs::create_directories(m_dir / ".p.restore" / "new");
+  ProveARestores(m_dir / ".p.restore");
   fs::create_directories(m_dir / ".p.restore" / "old");
   WriteText(m_dir / ".p.restore" / "old" / "p.xhlc", "planted");
   std::string text = "snapshot restore journal 1\n";
@@ -1116,6 +1123,67 @@ TEST_F(RestoreTest, ACopyOfAKilledRestoresFolderAtItsNameStays) {
   EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning, "\"" + folder.string() + "\" is left as it is"));
 }
 
+// Where the file system gives no birth time, a killed restore's folder copied aside, taken away
+// and copied back, proof and all, with the user's note, may have the freed inode: the copy is
+// the user's, and stays, named in a warning.
+TEST_F(RestoreTest, ACopyOfAKilledRestoresFolderStaysWithoutBirthTime) {
+  const Port::FaultInjection::Scope faults;
+  Port::FaultInjection::Fail("statx");
+  const fs::path folder = m_dir / ".p.restore";
+  ASSERT_TRUE(KilledAt([this] { return Restore(); }, "mkdir", 1, ".p.restore/new"));
+  ASSERT_TRUE(fs::exists(folder / "made"));
+  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+  fs::copy(folder, m_root / "aside", fs::copy_options::recursive);
+  std::ignore = RemadeWithItsInode(folder);
+  fs::copy(m_root / "aside", folder, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  Port_MsgManData::ClearCaptured();
+  OpenProject();
+  EXPECT_TRUE(ProjectOpen());
+  EXPECT_EQ(ReadText(folder / "notes.txt"), "the user's");
+  EXPECT_TRUE(fs::exists(folder / "made"));
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning, "\"" + folder.string() + "\" is left as it is"));
+}
+
+// A folder with a restore's journal that does not prove itself a restore's (one the previous build
+// left, whose record names the folder and holds no token, or one whose proof was taken away) is
+// never followed nor taken away with the user's file in it: it stays whole, a warning names it,
+// the project opens as it is, and a restore fails until the folder is gone.
+TEST_F(RestoreTest, AJournaledFolderWithoutItsProofStaysWithWhatItHolds) {
+  const fs::path folder = m_dir / ".p.restore";
+  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+  const Tree origin = TreeOf(m_dir);
+  for (const bool previousBuild : {true, false}) {
+    OpenProject();
+    m_helper = AutoRelease<Hvd::IProjectHelper>(m_helperObject = new HelperDouble(m_project.Get()));
+    ASSERT_TRUE(KilledAt([this] { return Restore(); }, "rename", 3));
+    ASSERT_TRUE(fs::exists(folder / "journal"));
+    ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+    fs::remove(folder / "made.seal");
+    if (previousBuild) {
+      struct stat info {};
+      ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+      WriteText(folder / "made", std::to_string(info.st_dev) + " " + std::to_string(info.st_ino) + "\n");
+    }
+    WriteText(folder / "notes.txt", "the user's");
+    const Tree held = TreeOf(folder);
+    Port_MsgManData::ClearCaptured();
+    OpenProject();
+    EXPECT_TRUE(ProjectOpen()) << previousBuild;
+    EXPECT_EQ(TreeOf(folder), held) << previousBuild;
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning,
+                         "\"" + folder.string() + "\" is left as it is: it is no folder a snapshot restore made there, "
+                         "so the journal it holds is not followed"))
+        << previousBuild;
+    m_helper = AutoRelease<Hvd::IProjectHelper>(m_helperObject = new HelperDouble(m_project.Get()));
+    EXPECT_NE(Restore(), kSuccess) << previousBuild;
+    EXPECT_EQ(TreeOf(folder), held) << previousBuild;
+    ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+    fs::remove_all(folder);
+    PutTree(m_dir, origin);
+  }
+  OpenProject();
+}
+
 // An undo that cannot finish (a user who cannot write the project's folder, every name to keep
 // the user's file under taken) fails the open with an error naming the interrupted restore and
 // the folder that keeps the project's own files, and moves nothing; an open that can finish it
@@ -1147,8 +1215,11 @@ TEST_F(RestoreTest, AnUndoThatCannotFinishFailsTheOpenAndMovesNothing) {
   if (::getuid() == 0) {
     // The project's own user, with its folders made read-only.
     constexpr uid_t kUser = 65534;
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(m_dir))
+    // Not the restore folder's proof: a chown changes its mark's change time, which it rests on.
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(m_dir)) {
+      if (entry.path() == folder / "made" || entry.path() == folder / "made.seal") continue;
       ASSERT_EQ(::lchown(entry.path().c_str(), kUser, kUser), 0);
+    }
     ASSERT_EQ(::lchown(m_dir.c_str(), kUser, kUser), 0);
     for (const fs::path& folder : {m_dir, m_dir / "src"}) fs::permissions(folder, fs::perms(0555));
     const Tree left = TreeOf(m_dir);
@@ -1231,6 +1302,7 @@ TEST_F(RestoreTest, AJournalNoRestoreWroteIsKeptAndTheOpenFailsNamingIt) {
                {"", 0, "added/src/a.vhd"}};
   for (const auto& each : cases) {
     fs::create_directories(folder / "new" / "src");
+    ProveARestores(folder);
     if (*each.holds != 0) {
       fs::create_directories((folder / each.holds).parent_path());
       fs::rename(own, folder / each.holds);
@@ -1506,6 +1578,37 @@ TEST_F(SnapshotTest, AClaimThatDoesNotRecordItsFolderLeavesTheFolderAlone) {
   ASSERT_EQ(manager.Face()->CreateCheckpoint("empty", "", again.Receive()), kSuccess);
   EXPECT_EQ(again->CreateCheckpointProject(), Hvd::kFailure);
   EXPECT_EQ(ReadText(snapshots / "empty" / "notes.txt"), "the user's");
+}
+
+// A claim and a mark that hold the same token of another form than a take writes (too short, too
+// long, of other letters) prove nothing: the folder stays with what it holds, named, and so does
+// its claim.
+TEST_F(SnapshotTest, AClaimAndMarkOfAnotherFormThanATakesProveNothing) {
+  auto* project = new CopyingProjectDouble(m_dir / "p.xhlc", m_dir);
+  AutoRelease<Hvd::IProject2> held(project);
+  Hvd::CCheckpointManager manager(held.Get());
+  const fs::path snapshots = m_dir / "snapshots";
+  const std::map<std::string, std::string> planted = {
+      {"short", "a"},
+      {"long", "0123456789abcdef0123456789abcdef0123"},
+      {"cut", "0123456789abcdef0123456789abcde"},
+      {"capitals", "0123456789ABCDEF0123456789ABCDEF"},
+  };
+  for (const auto& [name, token] : planted) {
+    WriteText(snapshots / ("." + name + ".take"), token + "\n");
+    WriteText(snapshots / name / ".made_by_take", token + "\n");
+    WriteText(snapshots / name / "notes.txt", "the user's");
+  }
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(Take(manager, "next"), kSuccess);
+  for (const auto& entry : planted) {
+    const std::string& name = entry.first;
+    EXPECT_EQ(ReadText(snapshots / name / "notes.txt"), "the user's") << name;
+    EXPECT_TRUE(fs::exists(snapshots / ("." + name + ".take"))) << name;
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning,
+                         "The folder \"" + (snapshots / name).string() + "\" is left as it is"))
+        << name;
+  }
 }
 
 // A claim is read only under a snapshot's name and only as a file of one name: one named for

@@ -538,14 +538,16 @@ TEST_F(FileUtilsTest, AZipPartLargerThanAJoinCanHoldIsRefusedUnread) {
 
 TEST_F(FileUtilsTest, TempDirectoriesAreNewAndPrivate) {
   String first, second, failed("stale");
-  ASSERT_TRUE(FU::CreateTempDirectory(first) == Hvd::kSuccess && FU::CreateTempDirectory(second) == Hvd::kSuccess);
+  std::string token;
+  ASSERT_TRUE(FU::CreateTempDirectory(first, token) == Hvd::kSuccess &&
+              FU::CreateTempDirectory(second, token) == Hvd::kSuccess);
   EXPECT_NE(first, second);
   for (const String& path : {first, second}) {
     EXPECT_TRUE(fs::path(path.str()).is_absolute() && (Permissions(path.str()) & 077u) == 0u) << path.str();
     EXPECT_EQ(FU::RemoveItem(path), Hvd::kSuccess);
   }
   Fail("mkdir");
-  EXPECT_TRUE(FU::CreateTempDirectory(failed) == Hvd::kTempDirNotCreated && failed.empty());
+  EXPECT_TRUE(FU::CreateTempDirectory(failed, token) == Hvd::kTempDirNotCreated && failed.empty());
   EXPECT_THAT(Texts(),
               ElementsAre(StartsWith("FileUtils::CreateTempDirectory - Unable to create temporary directory <")));
 }

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <iterator>
+#include <string>
 #include <system_error>
 
 #include "Port/FileName.h"
@@ -227,18 +228,20 @@ Status CDirectoryProjectBundle::XIProjectBundle::ExtractTo(const String& targetD
   CDirectoryProjectBundle& self = This();
   if (failed != nullptr) *failed = nullptr;
   String temporary;
-  if (const Status made = FileUtils::CreateTempDirectory(temporary); made != kSuccess) return made;
-  if (const Status saved = FileUtils::CopyDirectoryTree(targetDirectory, temporary, FileUtils::kKeepPermissions,
-                                                        nullptr);
+  std::string token;
+  if (const Status made = FileUtils::CreateTempDirectory(temporary, token); made != kSuccess) return made;
+  // Below it, so that nothing of the target's lands on its mark.
+  if (const Status saved = FileUtils::CopyDirectoryTree(targetDirectory, temporary + String("/saved"),
+                                                        FileUtils::kKeepPermissions, nullptr);
       saved != kSuccess) {
-    std::ignore = FileUtils::RemoveDirectoryTree(temporary, true);
+    std::ignore = FileUtils::RemoveTempDirectory(temporary, token);
     return saved;
   }
   Prjrep::AutoRelease<Prjrep::IStringSet> failures;
   const Status copied =
       FileUtils::CopyDirectoryTree(self.Directory(), targetDirectory, FileUtils::kReadWrite, failures.Receive());
   if (failures && failed != nullptr) std::ignore = failures->GetIterator(failed);
-  const Status removed = FileUtils::RemoveDirectoryTree(temporary, true);
+  const Status removed = FileUtils::RemoveTempDirectory(temporary, token);
   return copied != kSuccess ? copied : removed;
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <tuple>
 
 #include "CitP/Factory.h"
 #include "HdcI/IHDProject.h"
@@ -15,6 +16,7 @@
 #include "core/RegularFile.h"
 #include "utils/DmUtils.h"
 #include "utils/FileUtils.h"
+#include "utils/OwnedFolder.h"
 
 namespace Hvd {
 
@@ -30,6 +32,8 @@ fs::file_type OwnType(const String& path) {
 
 // Far beyond any partitions file.
 constexpr std::uintmax_t kMaxBytes = 64u << 20;
+// The mark of the folder in which the empty form is written.
+constexpr const char* kScratchMark = ".hvd_scratch";
 
 // The hierarchical-design project that the open project's repository holds, when it has one.
 Prjrep::AutoRelease<HdcI::IHDProject> HDProjectOf(IProject* project) {
@@ -60,12 +64,15 @@ bool HoldsNothing(const String& written) {
   std::error_code error;
   std::string folder = (fs::temp_directory_path(error) / "hvd-partitions-XXXXXX").string();
   if (error || !empty || ::mkdtemp(folder.data()) == nullptr) return false;
+  // Marked, as every folder the library takes away again: only this one goes.
+  const std::string token = OwnedFolder::NewToken();
   const std::string scratch = folder + "/" + fs::path(written.str()).filename().string();
   std::string ours;
   std::string theirs;
-  const bool same = empty->Write(String(scratch), nullptr) == kSuccess && ReadRegularFile(scratch, ours, kMaxBytes) &&
+  const bool same = OwnedFolder::Mark(folder, kScratchMark, token) &&
+                    empty->Write(String(scratch), nullptr) == kSuccess && ReadRegularFile(scratch, ours, kMaxBytes) &&
                     ReadRegularFile(written.str(), theirs, kMaxBytes) && ours == theirs;
-  fs::remove_all(folder, error);
+  std::ignore = OwnedFolder::Remove(folder, kScratchMark, token);
   return same;
 }
 

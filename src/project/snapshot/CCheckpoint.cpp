@@ -94,14 +94,15 @@ std::optional<Identity> IdentityOf(const std::string& path) {
 }
 
 // The token a claim holds: empty for an empty claim (its take killed before writing it), none
-// for anything a take did not write, a claim of more than one name among them.
+// for anything a take did not write, a claim of more than one name among them, or a token of
+// any other form than the one a take writes.
 std::optional<std::string> ReadClaim(const fs::path& claim) {
   std::string text;
   if (!ReadOwnRegularFile(claim.string(), text, kClaimBound)) return std::nullopt;
   if (text.empty()) return text;
   if (text.back() != '\n') return std::nullopt;
   text.pop_back();
-  if (text.empty() || text.find_first_not_of("0123456789abcdef") != std::string::npos) return std::nullopt;
+  if (!OwnedFolder::IsToken(text)) return std::nullopt;
   return text;
 }
 

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -66,13 +65,17 @@ struct Folder {
         added(root / "added"),
         journal(root / "journal"),
         made(root / "made"),
+        sealed(root / "made.seal"),
         generated{fs::path(projectFile.str()).stem().string() + ".ghlc", "hdlparser.log"} {}
   fs::path root;
   fs::path staged;  // the snapshot's copies, until each is put in place
   fs::path kept;    // the live entries they replaced
   fs::path added;   // a mark for each entry the project did not have, made before it moves in
   fs::path journal;
-  fs::path made;  // the folder's own record, written as soon as the restore made it
+  // The folder's own proof, written as soon as the restore made it: a token in its mark, and that
+  // token with the mark's identity in its record (see OwnedFolder::MarkSealed).
+  fs::path made;
+  fs::path sealed;
   // The entries that the project's open writes itself (the generated-project file, the
   // parser's log): what the restore's reopen wrote there is no user's.
   std::set<std::string> generated;
@@ -513,12 +516,34 @@ bool SwitchBack(const Folder& folder, const fs::path& live, const fs::path& entr
   return !undo.putBack || RenameToFree(folder.kept / entry, target);
 }
 
-// The folder of a restore that is over: its journal first, so that a restore killed while the
-// rest goes is never undone a second time; its record last, so that what a kill leaves of it
-// still proves itself the restore's and goes at the next open.
+// Whether the folder proves itself one a restore made: a folder at the name that does not is
+// none of the restore's, whatever it holds, a copy of one among them.
+bool MadeByARestore(const Folder& folder) {
+  return OwnedFolder::ProvesSealed(folder.root.string(), folder.made.filename().c_str(),
+                                   folder.sealed.filename().c_str());
+}
+
+// Proves the folder this restore just made its own.
+bool MarkAsMade(const Folder& folder) {
+  return OwnedFolder::MarkSealed(folder.root.string(), folder.made.filename().c_str(),
+                                 folder.sealed.filename().c_str());
+}
+
+// Whether the folder holds nothing but what a kill leaves of its proof while it is made or goes.
+bool HoldsNothing(const Folder& folder) {
+  return OwnedFolder::HoldsNothing(folder.root.string(), folder.made.filename().c_str(),
+                                   folder.sealed.filename().c_str());
+}
+
+// The folder of a restore that is over, once it proves itself the restore's: its journal first,
+// so that a restore killed while the rest goes is never undone a second time; its proof last,
+// so that what a kill leaves of it still proves itself the restore's, or holds nothing, and
+// goes at the next open.
 bool Discard(const Folder& folder) {
+  if (!MadeByARestore(folder) && !HoldsNothing(folder)) return false;
   if (Present(folder.journal) && !Port::File::remove_f(Text(folder.journal))) return false;
-  return OwnedFolder::RemoveMarkLast(folder.root.string(), folder.made.filename().c_str());
+  return OwnedFolder::RemoveMarkLast(folder.root.string(), folder.made.filename().c_str(),
+                                     folder.sealed.filename().c_str());
 }
 
 // Every replaced entry back in its place, last first, once the way back of each is known; the
@@ -618,41 +643,6 @@ String RestoreFolder(const String& projectFile) {
 
 namespace {
 
-// The folder's device and inode, and its birth time where the file system keeps one: a folder
-// made again at the name may get the freed inode, never the old birth time, and a copy of the
-// record into it proves nothing.
-std::string FolderRecord(const fs::path& path) {
-  struct statx info {};
-  if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_INO | STATX_BTIME, &info) != 0 ||
-      !S_ISDIR(info.stx_mode))
-    return std::string();
-  std::string record = std::to_string(::makedev(info.stx_dev_major, info.stx_dev_minor)) + " " +
-                       std::to_string(info.stx_ino);
-  if ((info.stx_mask & STATX_BTIME) != 0)
-    record += " " + std::to_string(info.stx_btime.tv_sec) + "." + std::to_string(info.stx_btime.tv_nsec);
-  return record + "\n";
-}
-
-// Records the folder this restore just made as its own.
-bool MarkAsMade(const Folder& folder) {
-  const std::string record = FolderRecord(folder.root);
-  const int fd = ::open(folder.made.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-  if (record.empty() || fd < 0) {
-    if (fd >= 0) ::close(fd);
-    return false;
-  }
-  const bool written = ::write(fd, record.data(), record.size()) == static_cast<ssize_t>(record.size());
-  return ::close(fd) == 0 && written;
-}
-
-// Whether the folder records itself as one a restore made: a folder at the name that does not
-// is none of the restore's, whatever it holds.
-bool MadeByARestore(const Folder& folder) {
-  std::string text;
-  return ReadOwnRegularFile(folder.made.string(), text, 128) && !text.empty() &&
-         text == FolderRecord(folder.root);
-}
-
 // The restore folders that a restore of this process holds while it works: its own reopen of
 // the project is no open that finds another restore under way.
 std::mutex g_heldLock;
@@ -679,11 +669,13 @@ class HeldHere {
   std::string m_root;
 };
 
-void LeftAsItIs(const fs::path& path) {
+// `journaled` when what is there holds a restore's journal, which is not followed either.
+void LeftAsItIs(const fs::path& path, bool journaled = false) {
   Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
-      .issueWarning("\"%s\" is left as it is: it is no folder a snapshot restore made there. A restore of this "
+      .issueWarning("\"%s\" is left as it is: it is no folder a snapshot restore made there%s. A restore of this "
                     "project fails until it is removed.\n",
-                    path.c_str());
+                    path.c_str(),
+                    journaled ? ", so the journal it holds is not followed and nothing it names is moved" : "");
 }
 
 }  // namespace
@@ -709,16 +701,23 @@ Status FinishInterruptedRestore(const String& projectFile) {
                     projectFile.c_str(), folder.root.c_str());
     return kOwnerMissing;
   }
+  // Empty, or with only what is left of its proof, as a restore killed as it made its folder or
+  // took it away leaves it, it holds nothing to lose.
+  if (HoldsNothing(folder)) {
+    if (!Discard(folder)) LeftAsItIs(folder.root);
+    return kSuccess;
+  }
+  // Nothing in a folder that does not prove itself a restore's is read or moved, its journal
+  // among it: it stays as it is, named, and the project is opened as it is.
+  if (!MadeByARestore(folder)) {
+    LeftAsItIs(folder.root, Present(folder.journal));
+    return kSuccess;
+  }
   // Without its journal the restore had not begun to replace anything, or had put everything
-  // back: its folder goes when it records itself as a restore's, and anything else there stays.
-  // The project itself is whole either way, so a folder that cannot go is only named.
+  // back: its folder goes. The project itself is whole either way, so a folder that cannot go is
+  // only named.
   if (!Present(folder.journal)) {
-    // Empty, as a restore killed at its last rmdir leaves it, it holds nothing to lose.
-    if (OwnedFolder::HoldsNothing(folder.root.string(), folder.made.filename().c_str())) {
-      if (!OwnedFolder::RemoveMarkLast(folder.root.string(), folder.made.filename().c_str())) LeftAsItIs(folder.root);
-    } else if (!MadeByARestore(folder)) {
-      LeftAsItIs(folder.root);
-    } else if (!Discard(folder)) {
+    if (!Discard(folder)) {
       Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
           .issueWarning("The folder \"%s\" of a snapshot restore that is over cannot be removed. A restore of this "
                         "project fails until it is removed.\n",
