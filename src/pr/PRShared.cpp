@@ -2,6 +2,7 @@
 
 #include "Port/MsgMan.h"
 #include "Prjrep/IPersist.h"
+#include "core/XmlChars.h"
 #include "utils/Factory.h"
 
 namespace Hvd::pr {
@@ -52,6 +53,8 @@ Status CPathComponentNameHelper::SetName(const Port::StringBase<char>& name) {
     Port_MsgManData::debugStub("ERROR: a flavor or configuration name must be usable as a file name.\n");
     return kInvalidParameter;
   }
+  // The name is also its project's design name, which the project file holds.
+  if (!XmlFits("ProjectMgmt", "The flavor or configuration name", name.str())) return kInvalidParameter;
   return CEventingNameHelper::SetName(name);
 }
 

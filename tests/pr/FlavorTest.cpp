@@ -55,8 +55,10 @@ TEST_F(FlavorTest, EveryRenameIsAnnouncedOnceAndANameMustBeAFileName) {
     AutoCast<Prjrep::IName> name(object);
     EXPECT_TRUE(name->SetName("fast") == kSuccess && name->SetName("fast") == kSuccess);
     EXPECT_EQ(listener.ids, (std::vector<Port::XUID>{Hvd::EventId::NameChanged(), Hvd::EventId::NameChanged()}));
-    // Its name becomes a directory and a file name: these are refused and change nothing.
-    for (const char* bad : {"", ".", "..", "a/b", "..\\up", "/abs"}) EXPECT_NE(name->SetName(bad), kSuccess) << bad;
+    // Its name becomes a directory and a file name, which its project's files name: these are
+    // refused and change nothing.
+    for (const char* bad : {"", ".", "..", "a/b", "..\\up", "/abs", "a\x01", "a\x1b"})
+      EXPECT_NE(name->SetName(bad), kSuccess) << bad;
     EXPECT_EQ(NameOf(object), "fast");
     EXPECT_EQ(listener.ids.size(), 2u);
   }

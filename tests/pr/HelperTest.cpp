@@ -230,10 +230,12 @@ TEST_F(PRHelperTest, NamesThatCannotBeTheirOwnProjectAreRefusedBeforeAnythingIsM
   EXPECT_EQ(Configurations()->CreateConfigurationFromFlavorList(m_manager.Get(), "", "fast", configuration.Receive()),
             kFailure);
   EXPECT_EQ(Errors(), std::vector<std::string>{"Configuration names must have a valid (non blank) name."});
-  // A name that would leave the project's directory, or share a flavor's project.
-  for (const char* name : {"..", "../outside", "a/b", "a\\b", "fast"}) {
+  // A name that would leave the project's directory, or share a flavor's project, or that its
+  // project's files could not hold.
+  for (const char* name : {"..", "../outside", "a/b", "a\\b", "fast", "a\x01", "a\x1b"}) {
     Port_MsgManData::ClearCaptured();
-    EXPECT_EQ(Configurations()->CreateConfigurationFromFlavorList(m_manager.Get(), name, "fast", configuration.Receive()),
+    EXPECT_EQ(Configurations()->CreateConfigurationFromFlavorList(m_manager.Get(), name, "fast",
+                                                                 configuration.ReleaseAndReceive()),
               kFailure)
         << name;
     EXPECT_EQ(Errors().size(), 1u) << name;
@@ -245,11 +247,24 @@ TEST_F(PRHelperTest, NamesThatCannotBeTheirOwnProjectAreRefusedBeforeAnythingIsM
   ASSERT_EQ(Configurations()->CreateConfigurationFromFlavorList(m_manager.Get(), "cfg", "fast", configuration.Receive()),
             kSuccess);
   AutoRelease<Hvd::IFlavor> flavor;
-  for (const char* name : {"fast", "cfg", "..", "x/y"}) {
+  for (const char* name : {"fast", "cfg", "..", "x/y", "x\x01", "x\x1b"}) {
     Port_MsgManData::ClearCaptured();
-    EXPECT_EQ(Flavors()->CreateFlavorFromInstPath(m_manager.Get(), name, "/top/u2", flavor.Receive()), kFailure) << name;
+    EXPECT_EQ(Flavors()->CreateFlavorFromInstPath(m_manager.Get(), name, "/top/u2", flavor.ReleaseAndReceive()),
+              kFailure)
+        << name;
     EXPECT_FALSE(flavor);
     EXPECT_EQ(Errors().size(), 1u) << name;
+  }
+  // Nor is a module made at an instance path its files could not hold.
+  for (const auto& [path, shown] : {std::pair{"/top/u\x01", "\\x01"}, std::pair{"/top/u\x1b", "\\x1b"}}) {
+    Port_MsgManData::ClearCaptured();
+    EXPECT_EQ(Flavors()->CreateFlavorFromInstPath(m_manager.Get(), "other", path, flavor.ReleaseAndReceive()),
+              kFailure);
+    EXPECT_EQ(Errors(), std::vector<std::string>{std::string("The instance path \"/top/u") + shown +
+                                                 "\" is refused: it holds the control character " + shown +
+                                                 ", which a project file cannot hold.\n"});
+    AutoRelease<Hvd::IPRModule> module;
+    EXPECT_TRUE(Modules()->FindPRModule(path, module.Receive()) != kSuccess || !module) << shown;
   }
   AutoRelease<Hvd::IFlavor> found;
   EXPECT_TRUE(Flavors()->FindNamedFlavor("fast", "/top/u2", found.Receive()) == kSuccess && !found);

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -17,6 +18,7 @@ namespace {
 
 using namespace pr_testing;
 namespace fs = std::filesystem;
+using Hvd::kInvalidParameter;
 
 class PartitionFileTest : public PRTest {
  protected:
@@ -92,6 +94,52 @@ TEST_F(PartitionFileTest, AFileThatIsNotWholeIsRefused) {
 
   WriteText(cut, EarlierFile(2));
   EXPECT_EQ(HdcI::StandInReadPartitions(cut.string()).partitions, 2u);
+}
+
+// What no project file can hold is refused in every value the file keeps, and the file is
+// written as it was; a file another program wrote with it is not read in, and the error names
+// the file and the line.
+TEST_F(PartitionFileTest, WhatNoProjectFileCanHoldIsRefusedAndAFileHoldingItIsNotReadIn) {
+  AutoRelease<HdcI::IHDProject> design(CitP::Factory::CreateInstance(HdcI::HDProjectClassId()));
+  ASSERT_TRUE(design);
+  const fs::path file = m_dir / "values.hdp";
+  ASSERT_EQ(AutoCast<HdcI::IHDProjectSetup>(design.Get())->Bind(file.c_str(), nullptr), kSuccess);
+  AutoRelease<HdcI::IPartition> top;
+  ASSERT_EQ(design->CreatePartition("/top", top.Receive()), kSuccess);
+  ASSERT_EQ(top->AddListEntry("one"), kSuccess);
+  ASSERT_EQ(design->Write(file.c_str(), nullptr), kSuccess);
+  const std::string written = ReadText(file);
+  for (const char* bad : {"/top/u\x01", "/top/u\x1b"}) {
+    AutoRelease<HdcI::IPartition> refused;
+    EXPECT_EQ(design->CreatePartition(bad, refused.Receive()), kInvalidParameter);
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(top->SetName(bad), kInvalidParameter);
+    EXPECT_EQ(top->SetSourceFile(bad), kInvalidParameter);
+    EXPECT_EQ(top->AddListEntry(bad), kInvalidParameter);
+    EXPECT_EQ(AutoCast<HdcI::IPartitionText>(top.Get())->SetText(0, bad), kInvalidParameter);
+    EXPECT_EQ(design->SetPathSetting(0, bad), kInvalidParameter);
+    EXPECT_EQ(design->SetTextSetting(0, bad), kInvalidParameter);
+  }
+  ASSERT_EQ(design->Write(file.c_str(), nullptr), kSuccess);
+  EXPECT_EQ(ReadText(file), written);
+
+  std::string theirs = written;
+  const std::size_t entry = theirs.find("  entry one\n");
+  ASSERT_NE(entry, std::string::npos);
+  WriteText(file, theirs.insert(entry + 9, "\x1b"));
+  fs::last_write_time(file, fs::last_write_time(file) + std::chrono::seconds(2));
+  const std::string line = std::to_string(std::count(theirs.begin(), theirs.begin() + entry, '\n') + 1);
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(design->Write(file.c_str(), nullptr), kFailure);  // asks, and by default reads it in
+  bool named = false;
+  for (const auto& record : Port_MsgManData::Captured())
+    named = named || (record.severity == Port_MsgManData::Severity::Error &&
+                      record.text.find("\"" + file.string() + "\"") != std::string::npos &&
+                      record.text.find("line " + line + ", column 10 holds the control character \\x1b") !=
+                          std::string::npos);
+  EXPECT_TRUE(named);
+  EXPECT_EQ(ReadText(file), theirs);
+  EXPECT_FALSE(HdcI::StandInReadPartitions(file.string()).read);
 }
 
 // A file another program changed is read in; a partition the user then takes away leaves the

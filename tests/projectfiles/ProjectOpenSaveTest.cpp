@@ -971,6 +971,124 @@ TEST_F(ProjectOpenSaveTest, ABackslashInAFileOrFolderNameIsRefusedAtAddAndWarned
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
 }
 
+// What no project file can hold, not even as a character reference (a control character but tab,
+// line feed and carriage return; U+FFFE), is refused where it comes in, named with its controls
+// escaped, and nothing changes: the project saves and opens again as it was. Of a file in the
+// project's folder only the part the project file holds counts, not the folder's own name.
+TEST_F(ProjectOpenSaveTest, WhatNoProjectFileCanHoldIsRefusedWhereItComesIn) {
+  WriteText(m_dir / "ok.vhd", "entity ok is end;\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Add(m_dir / "ok.vhd", "mine");
+  Hvd::PropertyAccessor properties(m_project.Get());
+  properties.SetPropertyValue("PROP_ProjectDescription", "kept");
+  AutoRelease<Hvd::IPropertyInstance> description = properties.GetPropertyInstance("PROP_ProjectDescription");
+  AutoRelease<Hvd::ISourceLibrary> mine;
+  ASSERT_TRUE(description && Libraries()->FindSourceLibrary("mine", mine.Receive()) == Hvd::kSuccess && mine);
+  const auto libraries = [this] {
+    AutoRelease<Hvd::ISourceLibraryIterator> at;
+    std::size_t count = 0;
+    for (std::ignore = Libraries()->GetSourceLibraries(at.Receive()); at && !at->IsDone(); std::ignore = at->Next())
+      ++count;
+    return count;
+  };
+  const struct {
+    const char* bad;
+    const char* shown;
+    const char* named;
+  } kCases[] = {{"\x01", "\\x01", "the control character \\x01"},
+                {"\x1b", "\\x1b", "the control character \\x1b"},
+                {"\xef\xbf\xbe", "\xef\xbf\xbe", "the character U+FFFE"}};
+  for (const auto& each : kCases) {
+    const std::string name = std::string("a") + each.bad + "b";
+    const fs::path source = m_dir / (name + ".vhd");
+    WriteText(source, "entity ab is end;\n");
+    const auto refused = [&](Hvd::Status status, const char* where) {
+      EXPECT_EQ(status, Hvd::kInvalidParameter) << where << " " << each.shown;
+      EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, std::string("a") + each.shown + "b")) << where;
+      EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, std::string("holds ") + each.named)) << where;
+      Port_MsgManData::ClearCaptured();
+    };
+    AutoRelease<Hvd::IHdlFile> file, read;
+    refused(Files()->ProjectAddFile(source.c_str(), nullptr, file.Receive()), "add");
+    refused(Internal()->ProjectAddFile(source.c_str(), nullptr, read.Receive()), "the readers' add");
+    EXPECT_FALSE(file || read);
+    AutoRelease<Hvd::ISourceLibrary> library;
+    refused(Libraries()->CreateSourceLibrary(name.c_str(), library.Receive()), "library");
+    EXPECT_FALSE(library);
+    refused(AutoCast<Prjrep::IName>(mine.Get())->SetName(name.c_str()), "rename");
+    refused(description->SetValue(name.c_str()), "description");
+  }
+  const auto asItWas = [&](const char* when) {
+    EXPECT_EQ(FileNames(), Strings{(m_dir / "ok.vhd").string()}) << when;
+    EXPECT_EQ(LibraryOf(File(m_dir / "ok.vhd")), "mine") << when;
+    EXPECT_EQ(libraries(), 2u) << when;
+    EXPECT_EQ(Property("PROP_ProjectDescription"), "kept") << when;
+  };
+  asItWas("refused");
+  ASSERT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  asItWas("reopened");
+  ASSERT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+
+  const fs::path folder = m_root / "q\x1b";
+  WriteText(folder / "q.vhd", "entity q is end;\n");
+  ASSERT_EQ(Open(folder / "q.xhlc"), Hvd::kSuccess);
+  Add(folder / "q.vhd");
+  ASSERT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+  ASSERT_EQ(Open(folder / "q.xhlc"), Hvd::kSuccess);
+  EXPECT_EQ(FileNames(), Strings{(folder / "q.vhd").string()});
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
+// Tab, carriage return and delete are control characters a project file holds: in file and
+// library names and in the description they are saved and read back as they were.
+TEST_F(ProjectOpenSaveTest, TabCarriageReturnAndDeleteAreSavedAndReadBack) {
+  Strings names;
+  for (const char* odd : {"\t", "\r", "\x7f"}) {
+    names.push_back((m_dir / (std::string("a") + odd + "b.vhd")).string());
+    WriteText(names.back(), "entity ab is end;\n");
+  }
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  AutoRelease<Hvd::ISourceLibrary> library;
+  ASSERT_EQ(Libraries()->CreateSourceLibrary("l\tx\ry\x7f", library.Receive()), Hvd::kSuccess);
+  for (const std::string& name : names) {
+    Add(name);
+    ASSERT_EQ(AutoCast<Hvd::ISourceLibraryMember>(File(name))->SetLibrary(library.Get()), Hvd::kSuccess);
+  }
+  Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_ProjectDescription", "d\te\rf\x7f");
+  ASSERT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Strings read = FileNames();
+  std::sort(read.begin(), read.end());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(read, names);
+  for (const std::string& name : names) EXPECT_EQ(LibraryOf(File(name)), "l\tx\ry\x7f") << name;
+  EXPECT_EQ(Property("PROP_ProjectDescription"), "d\te\rf\x7f");
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
+// A project file or generated file that another program wrote with a character no XML file
+// holds fails its read with an error that names the file, and the line and column.
+TEST_F(ProjectOpenSaveTest, AFileHoldingWhatNoProjectFileCanHoldIsNamedWhereItFailsToRead) {
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_ProjectDescription", "mark");
+  ASSERT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+  const fs::path generated = m_dir / "p.ghlc";
+  for (const fs::path& file : {generated, m_file}) {
+    std::string text = ReadText(file);
+    const auto at = text.find(file == m_file ? "mark" : "p.xhlc");
+    ASSERT_NE(at, std::string::npos) << file;
+    WriteText(file, text.insert(at + 1, "\x1b"));
+    Port_MsgManData::ClearCaptured();
+    const Hvd::Status opened = Open(m_file);
+    EXPECT_EQ(opened == Hvd::kSuccess, file == generated) << file;  // the generated file is not needed
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "while parsing file " + file.string())) << file;
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "invalid character 0x1B")) << file;
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, " on line ")) << file;
+    std::ignore = m_project->ProjectClose(false);
+  }
+}
+
 // The working directory moves the generated file; the project file stays and records it.
 TEST_F(ProjectOpenSaveTest, WorkingDirectoryMoves) {
   ASSERT_EQ(Open(m_file), Hvd::kSuccess);

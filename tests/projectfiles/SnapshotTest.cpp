@@ -610,6 +610,57 @@ TEST_F(SnapshotTest, RestoreRefusesBeforeTouchingAnything) {
   EXPECT_TRUE(open);
 }
 
+// A snapshot's description is written into its project file, and its name heads the paths of
+// its files: what no project file can hold is refused, named with its controls escaped, and no
+// snapshot is made, renamed or described.
+TEST_F(SnapshotTest, NamesAndDescriptionsNoProjectFileCanHoldAreRefused) {
+  OpenProject();
+  const fs::path kept = PutSnapshot("kept");
+  AutoRelease<Hvd::ICheckpoint> s = Find("kept");
+  ASSERT_TRUE(s);
+  ASSERT_EQ(s->SetDescription("as it was"), kSuccess);
+  const std::string before = ReadText(kept / "p.xhlc");
+  for (const auto& [bad, shown] : {std::pair{"a\x01", "\"a\\x01\""}, std::pair{"a\x1b", "\"a\\x1b\""}}) {
+    Port_MsgManData::ClearCaptured();
+    AutoRelease<Hvd::ICheckpoint> made;
+    EXPECT_EQ(Manager()->CreateCheckpoint(bad, "", made.ReleaseAndReceive()), Hvd::kInvalidParameter) << shown;
+    EXPECT_EQ(Manager()->CreateCheckpoint("fine", bad, made.ReleaseAndReceive()), Hvd::kInvalidParameter) << shown;
+    EXPECT_FALSE(made);
+    EXPECT_EQ(s->SetName(bad), Hvd::kInvalidParameter) << shown;
+    EXPECT_EQ(s->SetDescription(bad), Hvd::kInvalidParameter) << shown;
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, std::string("The snapshot name ") + shown)) << shown;
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, std::string("The snapshot description ") + shown)) << shown;
+  }
+  EXPECT_EQ(Listed(), Strings{"kept"});
+  Text description;
+  EXPECT_TRUE(s->GetDescription(&description) == kSuccess && description.str() == "as it was");
+  EXPECT_EQ(ReadText(kept / "p.xhlc"), before);
+  EXPECT_EQ(std::distance(fs::directory_iterator(m_dir / "snapshots"), fs::directory_iterator()), 1);
+}
+
+// A snapshot's project file that another program wrote with what no project file can hold is
+// refused before the live project is touched, with the parser's error naming the snapshot's file.
+TEST_F(SnapshotTest, ARestoreNamesTheSnapshotsProjectFileThatCannotBeRead) {
+  OpenProject();
+  const fs::path directory = PutSnapshot("s");
+  std::string text = ReadText(directory / "p.xhlc");
+  const std::size_t at = text.find("vel_kv:name=\"");
+  ASSERT_NE(at, std::string::npos);
+  WriteText(directory / "p.xhlc", text.insert(at + 14, "\x1b"));
+  const std::string before = ReadText(m_file);
+  AutoRelease<Hvd::ICheckpoint> s = Find("s");
+  ASSERT_TRUE(s);
+  Port_MsgManData::ClearCaptured();
+  AutoRelease<Hvd::IProject> restored;
+  EXPECT_EQ(s->RestoreCheckpointProject(restored.Receive(), 0, nullptr), Hvd::kFailure);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "while parsing file " + (directory / "p.xhlc").string()));
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "invalid character 0x1B"));
+  EXPECT_FALSE(restored);
+  EXPECT_EQ(ReadText(m_file), before);
+  bool open = false;
+  EXPECT_TRUE(m_project->IsOpen(&open) == kSuccess && open);
+}
+
 // Snapshots of the older stored form are read and dropped; a snapshot is never stored itself.
 TEST_F(SnapshotTest, OlderStoredRecordsAreReadAndStopAtTheFirstFailure) {
   OpenProject();

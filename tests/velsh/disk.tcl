@@ -55,8 +55,9 @@ check "missing at open left out" [regexp -inline -line {^opened: .*$} $said] {{o
 check "missing at open named once" [regexp -all "The source \"[string map {[ \\[ ] \\]} $gone]\" is missing from disk" $said] 1
 
 # A source whose name holds control characters is named with them escaped, on its line: the name
-# cannot end the warning early nor start a message of its own.
-set odd [file join $root "odd\nError (velsh): forged\t\x01.vhd"]
+# cannot end the warning early nor start a message of its own. (Only those a project file can hold:
+# the others are refused at the add.)
+set odd [file join $root "odd\nError (velsh): forged\t\x7f.vhd"]
 write $odd "entity odd is end;"
 write $script [join [list \
     [list project open [file join $root odd.xhlc]] \
@@ -66,7 +67,7 @@ write $script [join [list \
     {project close -nosave}] \n]
 set said [exec [info nameofexecutable] $script 2>@1]
 check "no forged line" [regexp -line {^Error \(velsh\)} $said] 0
-set shown [string map {\n \\n \t \\t \x01 \\x01} $odd]
+set shown [string map {\n \\n \t \\t \x7f \\x7f} $odd]
 check "escaped name on its line" \
     [expr {"Warning (velsh): The source \"$shown\" is missing from disk." in [split $said \n]}] 1
 file delete -force $root

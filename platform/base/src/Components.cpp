@@ -22,6 +22,7 @@
 #include "core/Holders.h"
 #include "core/Persist.h"
 #include "core/Factory.h"
+#include "core/XmlChars.h"
 
 namespace Hvd::base {
 namespace {
@@ -317,6 +318,9 @@ class CPropertyInstance final : public TComponent<CPropertyInstance> {
       Port_MsgManData::debugStub(message.c_str());
       return kInvalidParameter;
     }
+    // The project's files keep the value, and they cannot hold every character. A view's settings
+    // are kept in no file: a path the view records there may hold what the project's folder does.
+    if (d.owner != "view" && !XmlFits("ProjectMgmt", "The " + d.name + " value", value)) return kInvalidParameter;
     const bool changed = value != m_value;
     m_value = std::move(value);
     std::vector<Prjrep::AutoPtr<IPropertyInstance>> moved;

@@ -42,6 +42,7 @@
 #include "core/Interface.h"
 #include "core/RegularFile.h"
 #include "core/RefCount.h"
+#include "core/XmlChars.h"
 
 namespace HdcI {
 namespace {
@@ -77,6 +78,9 @@ std::string Escape(const std::string& text) {
   }
   return out;
 }
+
+// A value the file keeps takes only what every project file can hold; a refusal is told.
+bool Fits(const char* what, const Text& value) { return Hvd::XmlFits("ProjectMgmt", what, value.str()); }
 
 // False for an escape that Escape does not write.
 bool Unescape(const std::string& text, Text* out) {
@@ -186,6 +190,7 @@ class CPartition final : public Hvd::TComponent<CPartition, IPartition> {
     return kSuccess;
   }
   Status SetName(const Text& name) override {
+    if (!Fits("The partition name", name)) return kInvalidParameter;
     m_name = name;
     return kSuccess;
   }
@@ -203,6 +208,7 @@ class CPartition final : public Hvd::TComponent<CPartition, IPartition> {
     return kSuccess;
   }
   Status SetSourceFile(const Text& path) override {
+    if (!Fits("The partition's source file", path)) return kInvalidParameter;
     m_source = path;
     return kSuccess;
   }
@@ -212,6 +218,7 @@ class CPartition final : public Hvd::TComponent<CPartition, IPartition> {
     return kSuccess;
   }
   Status AddListEntry(const Text& entry) override {
+    if (!Fits("The partition's entry", entry)) return kInvalidParameter;
     m_list.push_back(entry);
     return kSuccess;
   }
@@ -260,7 +267,10 @@ class CPartition final : public Hvd::TComponent<CPartition, IPartition> {
 
   struct XIPartitionText : TNested<CPartition, IPartitionText> {
     using TNested::TNested;
-    Status SetText(std::int32_t index, const Text& text) override { return Set(This().m_texts, index, text); }
+    Status SetText(std::int32_t index, const Text& text) override {
+      if (!Fits("The partition's text", text)) return kInvalidParameter;
+      return Set(This().m_texts, index, text);
+    }
     Status GetText(std::int32_t index, Text* text) override { return Get(This().m_texts, index, text); }
   } m_text{this};
 
@@ -558,6 +568,7 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
   Status CreatePartition(const Text& name, IPartition** partition) override {
     Prjrep::AutoOut<IPartition> out(partition);
     if (name.empty() || name.str()[0] != '/' || Find(name) != nullptr) return kFailure;
+    if (!Fits("The partition name", name)) return kInvalidParameter;
     m_partitions.emplace_back(Prjrep::AutoRelease<CPartition>(new CPartition(name)));
     return out.Assign(m_partitions.back().Get());
   }
@@ -603,9 +614,15 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     std::erase_if(m_partitions, [&](const auto& held) { return held.Get() == member; });
     return kSuccess;
   }
-  Status SetPathSetting(std::int32_t index, const Text& path) override { return SetAt(m_paths, index, path); }
+  Status SetPathSetting(std::int32_t index, const Text& path) override {
+    if (!Fits("The partitions' path setting", path)) return kInvalidParameter;
+    return SetAt(m_paths, index, path);
+  }
   Status GetPathSetting(std::int32_t index, Text* path) override { return GetAt(m_paths, index, path); }
-  Status SetTextSetting(std::int32_t index, const Text& text) override { return SetAt(m_texts, index, text); }
+  Status SetTextSetting(std::int32_t index, const Text& text) override {
+    if (!Fits("The partitions' text setting", text)) return kInvalidParameter;
+    return SetAt(m_texts, index, text);
+  }
   Status GetTextSetting(std::int32_t index, Text* text) override { return GetAt(m_texts, index, text); }
 
   // The partitions and settings of a file that Write wrote, in place of those held; nothing
@@ -811,6 +828,10 @@ Status CHDProject::Read(const Text& path, ReadReport* report) {
       continue;
     }
     ++lines;
+    // Written by hand or by another program: what no project file can hold refuses the whole file.
+    if (const std::size_t at = Hvd::FindXmlUnfit(line); at != std::string::npos)
+      return refuse("line " + std::to_string(lines + 1) + ", column " + std::to_string(at + 1) + " holds " +
+                    Hvd::XmlUnfitName(line, at) + ", which a project file cannot hold");
     if (line.compare(0, 2, "  ") == 0) {
       if (partitions.empty() || !partitions.back()->Read(line.substr(2))) return wrong();
       continue;

@@ -105,7 +105,11 @@ class CSourceLibrary : public TComponent<CSourceLibrary> {
   CLibraryFileSet m_files;
   Prjrep::CEventSenderHelper m_eventSender{&m_XISourceLibrary};
   std::set<String> m_allowedTypes;  // definition ids of the file types taken
-  Prjrep::CNameHelper m_name{&m_XISourceLibrary};
+  // A rename takes only a name the project file can hold, as the library's creation does.
+  struct CLibraryName : Prjrep::CNameHelper {
+    using CNameHelper::CNameHelper;
+    Status SetName(const String& name) override;
+  } m_name{&m_XISourceLibrary};
 };
 
 }  // namespace Hvd

@@ -5,6 +5,7 @@
 #include "Hvd/ISourceLibraryMember.h"
 #include "core/Diagnostics.h"
 #include "core/Holders.h"
+#include "core/XmlChars.h"
 #include "files/library/CSourceLibrary.h"
 
 namespace Hvd {
@@ -35,6 +36,11 @@ bool CSourceLibrary::CLibraryFileSet::Drop(IHdlFile* file) {
 }
 
 CSourceLibrary::CSourceLibrary() { std::ignore = m_files.SetOwner(&m_XISourceLibrary); }
+
+Status CSourceLibrary::CLibraryName::SetName(const String& name) {
+  if (!XmlFits("ProjectMgmt", "The library name", name.str())) return kInvalidParameter;
+  return CNameHelper::SetName(name);
+}
 
 Status CSourceLibrary::InitializeType(std::int32_t type) {
   m_allowedTypes.clear();
@@ -174,7 +180,7 @@ Status CSourceLibrary::LoadFrom(Prjrep::IStorage* storage) {
   };
   String name;
   if (Status status = storage->ReadString(&name); status != kSuccess) return status;
-  std::ignore = m_name.SetName(name);
+  std::ignore = m_name.CNameHelper::SetName(name);  // as stored: a library read back keeps its name
   if (Status status = storage->ReadInt32(&m_type); status != kSuccess) return status;
   note(InitializeType(m_type));
   std::int32_t count = 0;

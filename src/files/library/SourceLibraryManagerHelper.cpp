@@ -8,6 +8,7 @@
 #include "Prjrep/IName.h"
 #include "core/Diagnostics.h"
 #include "core/Events.h"
+#include "core/XmlChars.h"
 
 namespace Hvd {
 
@@ -61,6 +62,7 @@ Status CSourceLibraryManagerHelper::CreateSourceLibraryOfType(const String& name
   if (Status status = CheckProject("CreateSourceLibraryOfType"); status != kSuccess) return status;
   if (m_libraries.Find(name) != nullptr)
     return Fail(kSuccess, "INFO: Source library <%s> already exists.\n", name.c_str());
+  if (!XmlFits("ProjectMgmt", "The library name", name.str())) return kInvalidParameter;
 
   // Made by class id, so that the host's registration decides the class; the creation's
   // reference is given up on every road out.

@@ -5,6 +5,7 @@
 #include "Port/MsgMan.h"
 #include "Prjrep/IName.h"
 #include "core/Events.h"
+#include "core/XmlChars.h"
 #include "pr/CPRHelper.h"
 #include "pr/helper/DesignWalk.h"
 #include "pr/helper/Diagnostics.h"
@@ -97,6 +98,8 @@ Status CPRHelper::XIFlavorHelper::CreateFlavorFromInstPath(CitI::IInterface* con
                         "to Create a Flavor\n");
     return kFailure;
   }
+  // The path names the module's partition, which the project's files hold.
+  if (!XmlFits("ProjectMgmt", "The instance path", instancePath.str())) return kFailure;
   const String leaf = LeafOf(instancePath);
   Prjrep::AutoPtr<IPRModuleManager> modules(Prjrep::AutoCast<IPRModuleManager>(context).Get());
   if (modules.Get() == nullptr) {

@@ -2,6 +2,7 @@
 
 #include "Prjrep/IName.h"
 #include "core/Holders.h"
+#include "core/XmlChars.h"
 #include "pr/PRShared.h"
 #include "pr/helper/Diagnostics.h"
 #include "utils/FileStamp.h"
@@ -25,6 +26,8 @@ bool CheckProjectName(CitI::IInterface* manager, const Port::StringBase<char>& n
               kind, name.c_str());
     return false;
   }
+  // The name is also its project's design name, which the project file holds.
+  if (!XmlFits("ProjectMgmt", "The " + std::string(kind) + " name", name.str())) return false;
   bool taken = false;
   Prjrep::AutoCast<IConfigurationManager> configurations(manager);
   Prjrep::AutoRelease<IConfigurationIterator> each;

@@ -17,6 +17,7 @@
 #include "childproject/ChildProjectHelp.h"
 #include "core/Diagnostics.h"
 #include "core/OrderedPlace.h"
+#include "core/XmlChars.h"
 #include "project/project/CProject.h"
 #include "utils/DmUtils.h"
 #include "utils/InterpHelp.h"
@@ -108,6 +109,22 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
   if (path.empty() || !type) return Fail(kInvalidParameter, "ERROR: Project::ProjectAddFile - Invalid parameter.\n");
   if (!m_open) return Fail(kProjectNotOpen, "ERROR: Project::ProjectAddFile - Project is not opened.\n");
   if (m_readOnly) return Fail(kProjectReadOnly, "ERROR: Project::ProjectAddFile - Project is Read Only.\n");
+  const String given = path.str().starts_with('/') ? NormalPath(path, String()) : path;  // absolute
+  // A name the project file cannot hold would leave a project that no later open reads. Of a
+  // file in the project's folder only the part below the folder is written, not the folder's name.
+  if (FindXmlUnfit(given.str()) != std::string_view::npos) {
+    const std::string folder = ProjectDirectory().str() + "/";
+    std::string_view written = given.str();
+    if (written.starts_with(folder)) written.remove_prefix(folder.size());
+    if (const std::size_t at = FindXmlUnfit(written); at != std::string_view::npos) {
+      Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, kProjectRevision)
+          .issueError(
+              "The file \"%s\" cannot be added to the project: its name holds %s, which a project file "
+              "cannot hold.\n",
+              path.c_str(), XmlUnfitName(written, at).c_str());
+      return kInvalidParameter;
+    }
+  }
 
   AutoRelease<CitI::IInterface> created(CitP::Factory::CreateInstance(ClassId::File()));
   if (!created)
@@ -117,7 +134,6 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
   AutoCast<Prjrep::IFileNameHelper> names(created.Get());
   if (!names)
     return Fail(kMissingInterface, "ERROR: Project::ProjectAddFile() - Could not get the IFileNameHelper interface.\n");
-  const String given = path.str().starts_with('/') ? NormalPath(path, String()) : path;  // absolute
   if (Status status = names->SetPathInDirectory(given, String(), ProjectDirectory()); status != kSuccess)
     return Fail(status, "ERROR: Project::ProjectAddFile() - Could not set the file path.\n");
 

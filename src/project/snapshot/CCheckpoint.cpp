@@ -25,9 +25,11 @@
 #include "Port/MsgMan.h"
 #include "core/Diagnostics.h"
 #include "core/RegularFile.h"
+#include "core/XmlChars.h"
 #include "project/ProjectRoutines.h"
 #include "project/snapshot/Restore.h"
 #include "project/snapshot/SnapshotPaths.h"
+#include "projectfiles/CXMLReader.h"
 #include "utils/DirectoryLock.h"
 #include "utils/FileUtils.h"
 #include "utils/OwnedFolder.h"
@@ -293,6 +295,7 @@ Status CCheckpoint::Rename(const String& name) {
   if (!Snapshots::IsValidName(name)) {
     return Fail(kFailure, "ERROR: ICheckpoint::SetName - Not a snapshot name: \"%s\".\n", name.c_str());
   }
+  if (!XmlFits("ProjectMgmt", "The snapshot name", name.str())) return kInvalidParameter;
   std::ignore = m_XIName.CNameHelper::SetName(name);
   const String newDirectory = DirectoryOf(GetCheckpointFilePath());
   const String oldDirectory = DirectoryOf(oldPath);
@@ -318,6 +321,7 @@ Status CCheckpoint::XICheckpoint::GetDescription(String* description) {
 
 Status CCheckpoint::XICheckpoint::SetDescription(const String& description) {
   CCheckpoint& self = This();
+  if (!XmlFits("ProjectMgmt", "The snapshot description", description.str())) return kInvalidParameter;
   Prjrep::AutoRelease<IProject> project;
   // A snapshot whose files are not there yet has no project to write it into: the take does.
   if (OpenCheckpointProject(project.Receive()) != kSuccess || !project) {
@@ -481,6 +485,13 @@ Status CCheckpoint::Restore(IProject** project, Prjrep::IStringIterator** items)
     return Fail(kFailure,
                 "ERROR: ICheckpoint::RestoreCheckpointProject - The snapshot project does not exist: \"%s\".\n",
                 marker.c_str());
+  }
+  // A snapshot's project file that does not parse is refused here, named as the snapshot's own:
+  // the restore would find it only under the live project's name, once the project had closed.
+  if (const String snapshotProject = ReplaceProjectExtension(marker, ".xhlc"); Port::File::exist(snapshotProject)) {
+    CXMLReader reader;
+    reader.DivertFileEntries();
+    if (!reader.ParseFile(snapshotProject)) return kFailure;
   }
   String projectFile;
   std::ignore = Project()->GetProjectFilePath(&projectFile);

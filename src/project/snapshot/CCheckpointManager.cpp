@@ -9,6 +9,7 @@
 #include "Port/Dir.h"
 #include "Port/FileName.h"
 #include "core/Diagnostics.h"
+#include "core/XmlChars.h"
 #include "project/snapshot/Restore.h"
 #include "project/snapshot/SnapshotPaths.h"
 
@@ -134,6 +135,11 @@ Status CCheckpointManager::XICheckpointManager::CreateCheckpoint(const String& n
     return Fail(kInvalidParameter, "ERROR: CheckpointManager::CreateCheckpoint - Not a snapshot name: \"%s\".\n",
                 name.c_str());
   }
+  // The description is written into the snapshot's project file; the name, which heads the paths
+  // of its files, is held to the same.
+  if (!XmlFits("ProjectMgmt", "The snapshot name", name.str()) ||
+      !XmlFits("ProjectMgmt", "The snapshot description", description.str()))
+    return kInvalidParameter;
   Prjrep::AutoRelease<ICheckpoint> existing;
   if (FindCheckpoint(name, existing.Receive()) == kSuccess && existing) {
     return Fail(kFailure, "ERROR: CheckpointManager::CreateCheckpoint - The checkpoint \"%s\" already exists.\n",

@@ -1,0 +1,37 @@
+#include "core/XmlChars.h"
+
+#include "Port/MessageText.h"
+#include "Port/MsgMan.h"
+
+namespace Hvd {
+
+std::size_t FindXmlUnfit(std::string_view text) noexcept {
+  // Byte by byte: no byte of a multi-byte sequence is below 0x80, and EF never continues one, so
+  // EF BF BE and EF BF BF are U+FFFE and U+FFFF wherever they stand, as the writers decode them.
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') return at;
+    if (byte == 0xEF && text.size() - at > 2 && static_cast<unsigned char>(text[at + 1]) == 0xBF &&
+        (static_cast<unsigned char>(text[at + 2]) & 0xFE) == 0xBE)
+      return at;
+  }
+  return std::string_view::npos;
+}
+
+std::string XmlUnfitName(std::string_view text, std::size_t at) {
+  if (at >= text.size()) return std::string();
+  if (static_cast<unsigned char>(text[at]) < 0x20)
+    return "the control character " + Port::EscapeControls(text.substr(at, 1));
+  return text.size() - at > 2 && text[at + 2] == '\xBF' ? "the character U+FFFF" : "the character U+FFFE";
+}
+
+bool XmlFits(const char* category, std::string_view what, std::string_view value) {
+  const std::size_t at = FindXmlUnfit(value);
+  if (at == std::string_view::npos) return true;
+  const std::string refusal = std::string(what) + " \"" + Port::EscapeControls(value) + "\" is refused: it holds " +
+                              XmlUnfitName(value, at) + ", which a project file cannot hold.\n";
+  Port_MsgManData::createObject(category, "XmlChars", 0, "").issueComposed(Port_MsgManData::Severity::Error, refusal);
+  return false;
+}
+
+}  // namespace Hvd
