@@ -13,6 +13,7 @@
 #include "Hvd/IView.h"
 #include "Hvd/IViewManager.h"
 #include "Port/FileName.h"
+#include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 #include "core/AtomicFile.h"
 #include "projectfiles/GhlcNames.h"
@@ -220,7 +221,7 @@ Status GeneratedProjectWriter::Write() {
   const auto fail = [this](const std::string& why) {
     Port_MsgManData::debugStub(Text()
                                    .Format("Error: GeneratedProjectWriter::Write - \"%s\" is not written: %s\n",
-                                           m_outputPath.c_str(), why.c_str())
+                                           Port::EscapeControls(m_outputPath.str()).c_str(), why.c_str())
                                    .c_str());
     return kFailure;
   };

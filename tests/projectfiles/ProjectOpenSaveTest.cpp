@@ -1038,6 +1038,13 @@ TEST_F(ProjectOpenSaveTest, WhatNoProjectFileCanHoldIsRefusedWhereItComesIn) {
   ASSERT_EQ(Open(folder / "q.xhlc"), Hvd::kSuccess);
   EXPECT_EQ(FileNames(), Strings{(folder / "q.vhd").string()});
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+
+  // The project's own name is written into its generated file: a new one so named is not made.
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(Open(m_root / "p\x1b.xhlc"), Hvd::kInvalidParameter);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "p\\x1b.xhlc\" cannot be made"));
+  EXPECT_FALSE(fs::exists(m_root / "p\x1b.xhlc"));
+  EXPECT_FALSE(fs::exists(m_root / "p\x1b.ghlc"));
 }
 
 // Tab, carriage return and delete are control characters a project file holds: in file and

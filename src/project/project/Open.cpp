@@ -27,6 +27,7 @@
 #include "Prjrep/IStorage.h"
 #include "core/Diagnostics.h"
 #include "core/Events.h"
+#include "core/XmlChars.h"
 #include "project/ProjectRoutines.h"
 #include "project/TopModule.h"
 #include "project/UsageStatistics.h"
@@ -225,6 +226,15 @@ Status CProject::XIProject::Open(const String& given) {
                 path.c_str());
   }
   const bool isNew = !path.empty() && !Port::File::exist(path);
+  // The generated project file names the project file: a new project whose name that file
+  // cannot hold is refused before anything of it is written.
+  if (const std::string name = Port::FileName(path).GetTail().str();
+      isNew && FindXmlUnfit(name) != std::string_view::npos) {
+    Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, kProjectRevision)
+        .issueError("The project \"%s\" cannot be made: its name holds %s, which a project file cannot hold.\n",
+                    path.c_str(), XmlUnfitName(name, FindXmlUnfit(name)).c_str());
+    return kInvalidParameter;
+  }
 
   if (HasExtension(path, ".xhlc")) {
     if (!isNew) {
