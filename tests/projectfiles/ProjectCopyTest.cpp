@@ -238,6 +238,26 @@ TEST_F(ProjectCopyTest, AProjectWithoutItsFileIsNeitherSavedAsNorCopied) {
   refused("closed");
 }
 
+// A copy named with what its generated file cannot hold could be opened but never saved: it is
+// refused, with the name escaped, before anything is written.
+TEST_F(ProjectCopyTest, ACopyNamedWithWhatNoProjectFileCanHoldIsNotMade) {
+  MakeProject();
+  Port_MsgManData::ClearCaptured();
+  Text name;
+  const std::string bad = "q\x1b.xhlc";
+  EXPECT_EQ(Copies()->SaveAs((m_root / "copy" / bad).c_str()), Hvd::kInvalidParameter);
+  EXPECT_EQ(Copies()->CopyProject((m_root / "copy" / bad).c_str(), 0x146, "", "", &name), Hvd::kInvalidParameter);
+  EXPECT_EQ(Copies()->CopyProjectTo(bad.c_str(), (m_root / "copy").c_str(), "", "", true, true),
+            Hvd::kInvalidParameter);
+  EXPECT_EQ(Copies()->CopyProject((m_root / "copy/q.xhlc").c_str(), 0x146, "", "a\x01", &name),
+            Hvd::kInvalidParameter);
+  EXPECT_FALSE(fs::exists(m_root / "copy"));
+  std::size_t named = 0;
+  for (const auto& record : Port_MsgManData::Captured())
+    named += record.severity == Port_MsgManData::Severity::Error && record.text.find("q\\x1b.xhlc") != std::string::npos;
+  EXPECT_EQ(named, 3u);
+}
+
 // A refused file fails the copy: the project file is not written and the new directory goes.
 TEST_F(ProjectCopyTest, AFileThatCannotBeCopiedFailsTheCopy) {
   MakeProject();

@@ -28,6 +28,7 @@
 #include "core/Diagnostics.h"
 #include "core/Holders.h"
 #include "core/RegularFile.h"
+#include "core/XmlChars.h"
 #include "project/copy/CArchiveBundle.h"
 #include "project/copy/CFileMapHelper.h"
 #include "project/ProjectRoutines.h"
@@ -295,6 +296,13 @@ void ProjectCopyContext::CopyReferencedProjects() {
   }
 }
 
+// The copy's generated file names its project file, and its project file holds the description:
+// a copy that could not be opened again for either is refused before anything is written.
+bool CopyFits(const String& path, const String& description) {
+  return XmlFits("ProjectMgmt", "The name of the copy", Port::FileName(path).GetTail().str()) &&
+         XmlFits("ProjectMgmt", "The description of the copy", description.str());
+}
+
 }  // namespace
 
 Status CProjectSaveHelper::SaveAs(const String& targetPath) {
@@ -315,6 +323,7 @@ Status CProjectSaveHelper::CopyProject(const String& targetPath, std::uint32_t o
 Status CProjectSaveHelper::CopyInto(const String& targetPath, std::uint32_t options, const String& workingDirectory,
                                     const String& description, String* remoteSourcesName, IProjectBundle* bundle,
                                     const BeforeWrite& beforeWrite) {
+  if (!CopyFits(targetPath, description)) return kInvalidParameter;
   const InCopy inCopy(m_project);
   if (!inCopy.entered) return kSuccess;  // already being copied further up
   ProjectCopyContext context(m_project, bundle);
@@ -337,6 +346,7 @@ Status CProjectSaveHelper::CopyInto(const String& targetPath, std::uint32_t opti
 Status CProjectSaveHelper::CopyProjectTo(const String& projectFileName, const String& destinationDirectory,
                                          const String& workingDirectory, const String& description,
                                          bool copyContents, bool writeGenerated) {
+  if (!CopyFits(projectFileName, description)) return kInvalidParameter;
   const InCopy inCopy(m_project);
   if (!inCopy.entered) return kSuccess;
   const String directory = P::Normal(destinationDirectory);
