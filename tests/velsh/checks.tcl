@@ -20,3 +20,10 @@ proc write {path text} {
     puts $f $text
     close $f
 }
+# What a file holds, byte for byte.
+proc contents {path} {
+    set channel [open $path rb]
+    set text [read $channel]
+    close $channel
+    return $text
+}

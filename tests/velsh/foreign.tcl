@@ -3,12 +3,6 @@
 # name, a folder the user made), a "tmp" that is a link out of the project, and a file beside a
 # copy. Each is left, with what it leads to, as it is.
 source [file join [file dirname [info script]] checks.tcl]
-proc contents {path} {
-    set channel [open $path r]
-    set text [read $channel]
-    close $channel
-    return $text
-}
 
 set root [file join [pwd] "velsh foreign [pid]"]
 file delete -force $root

@@ -3,12 +3,6 @@
 # tab, carriage return and delete are held and read back. A project file or a snapshot's that
 # another program wrote with ESC fails its open, and the error names that file.
 source [file join [file dirname [info script]] checks.tcl]
-proc contents {path} {
-    set channel [open $path rb]
-    set text [read $channel]
-    close $channel
-    return $text
-}
 proc replace {path from to} {
     set text [string map [list $from $to] [contents $path]]
     set channel [open $path wb]
