@@ -214,11 +214,12 @@ void Project::Impl::Resolve() {
     }
     // Analysing the unit needs each library it names to hold something already: a hard need into
     // the library sees to that, else the order adds one on a file of it.
-    for (const auto& [library, line] : named) {
+    for (const auto& each : named) {
+      const auto library = each.first;
       const bool reached = std::any_of(unitEdges.begin(), unitEdges.end(), [&](const Orderer::Edge& e) {
         return e.hard && LibraryOf(units[dense[e.to]]) == library;
       });
-      if (!reached) libraryNeeds.push_back({i, library, line});
+      if (!reached) libraryNeeds.push_back({i, library, each.second});
     }
     // Repeated needs of one unit count once; a hard one wins, then one that is not weak.
     std::sort(unitEdges.begin(), unitEdges.end(), [](const Orderer::Edge& a, const Orderer::Edge& b) {
