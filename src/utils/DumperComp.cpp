@@ -7,8 +7,10 @@
 #include <cinttypes>
 #include <cstdint>
 #include <ctime>
+#include <string_view>
 
 #include "Hvd/Status.h"
+#include "Port/MessageText.h"
 #include "core/Holders.h"
 #include "core/Interface.h"
 #include "utils/DmUtils.h"
@@ -17,40 +19,6 @@ namespace Hvd {
 namespace {
 
 using String = Port::StringBase<char>;
-
-// The length of the well-formed UTF-8 sequence at `s[i]` and its code point; 0 when the
-// bytes there are not one (overlong forms, surrogates and values past U+10FFFF included).
-std::size_t DecodeUtf8(const std::string& s, std::size_t i, char32_t& cp) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char lead = byte(i);
-  if (lead < 0x80) {
-    cp = lead;
-    return 1;
-  }
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // range of the first continuation byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (i + length > s.size()) return 0;
-  cp = lead & (0xFF >> (length + 1));
-  for (std::size_t k = 1; k < length; ++k) {
-    const unsigned char next = byte(i + k);
-    if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return 0;
-    cp = (cp << 6) | (next & 0x3F);
-  }
-  return length;
-}
 
 bool IsXmlChar(char32_t cp) {
   return cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) || (cp >= 0xE000 && cp <= 0xFFFD) ||
@@ -76,7 +44,7 @@ bool IsXmlName(const std::string& s) {
   if (s.empty()) return false;
   for (std::size_t i = 0; i < s.size();) {
     char32_t cp = 0;
-    const std::size_t length = DecodeUtf8(s, i, cp);
+    const std::size_t length = Port::DecodeUtf8(std::string_view(s).substr(i), &cp);
     if (length == 0 || !(i == 0 ? IsNameStartChar(cp) : IsNameChar(cp))) return false;
     i += length;
   }
@@ -105,7 +73,7 @@ String Escape(const String& raw, bool inAttribute) {
       default: break;
     }
     char32_t cp = 0;
-    const std::size_t length = DecodeUtf8(s, i, cp);
+    const std::size_t length = Port::DecodeUtf8(std::string_view(s).substr(i), &cp);
     if (length != 0 && IsXmlChar(cp)) {
       out.append(s, i, length);
       i += length;

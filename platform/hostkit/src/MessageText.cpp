@@ -56,11 +56,16 @@ int Digits(const char*& p, std::string& spec) {
   return static_cast<int>(value);
 }
 
-// The length of the UTF-8 character that `text` starts with, and the character; 0 when its first
-// bytes are none (a stray continuation, a form too long, a surrogate, past U+10FFFF, cut short).
-std::size_t Utf8Character(std::string_view text, char32_t* character) {
+}  // namespace
+
+std::size_t DecodeUtf8(std::string_view text, char32_t* character) {
+  if (text.empty()) return 0;
   const auto at = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
   const unsigned char lead = at(0);
+  if (lead < 0x80) {
+    *character = lead;
+    return 1;
+  }
   std::size_t length = 0;
   unsigned char low = 0x80, high = 0xbf;  // the range of the second byte, the others' is 80-bf
   if (lead >= 0xc2 && lead <= 0xdf) {
@@ -86,8 +91,6 @@ std::size_t Utf8Character(std::string_view text, char32_t* character) {
   return length;
 }
 
-}  // namespace
-
 std::string EscapeControls(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -102,7 +105,7 @@ std::string EscapeControls(std::string_view text) {
     const char c = text[at];
     const auto byte = static_cast<unsigned char>(c);
     char32_t character = 0;
-    const std::size_t length = byte >= 0x80 ? Utf8Character(text.substr(at), &character) : 0;
+    const std::size_t length = byte >= 0x80 ? DecodeUtf8(text.substr(at), &character) : 0;
     if (length != 0) {
       // A whole character, kept unless it is a C1 control or a line or paragraph separator.
       if (character <= 0x9f || character == 0x2028 || character == 0x2029) escape('u', character, 4);

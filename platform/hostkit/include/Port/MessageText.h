@@ -4,6 +4,7 @@
 // that reads as a message of its own.
 
 #include <cstdarg>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,11 @@ namespace Port {
 // \uHHHH; a byte 0x80-0x9F outside a UTF-8 character as \xHH. \x names a byte, \u a character.
 // Every other character, and every other byte (a Latin-1 letter), is kept as it is.
 std::string EscapeControls(std::string_view text);
+
+// The length of the UTF-8 character that `text` starts with (1 for ASCII), with the character in
+// `character`; 0 when its first bytes are none (a stray continuation, a form too long, a
+// surrogate, past U+10FFFF, cut short, or no byte at all).
+std::size_t DecodeUtf8(std::string_view text, char32_t* character);
 
 // printf-style formatting in which the values of the %s conversions are escaped as above. The
 // format's own text, its newlines included, and every other conversion come out as printf writes
