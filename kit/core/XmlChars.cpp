@@ -1,5 +1,7 @@
 #include "core/XmlChars.h"
 
+#include <cstdio>
+
 #include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 
@@ -16,6 +18,23 @@ std::size_t FindXmlUnfit(std::string_view text) noexcept {
       return at;
   }
   return std::string_view::npos;
+}
+
+std::size_t FindNonUtf8(std::string_view text) noexcept {
+  char32_t character = 0;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t length = Port::DecodeUtf8(text.substr(at), &character);
+    if (length == 0) return at;
+    at += length;
+  }
+  return std::string_view::npos;
+}
+
+std::string NonUtf8Name(std::string_view text, std::size_t at) {
+  if (at >= text.size()) return std::string();
+  char shown[8];
+  std::snprintf(shown, sizeof shown, "\\x%02x", static_cast<unsigned char>(text[at]));
+  return std::string("the byte ") + shown + ", which is not UTF-8";
 }
 
 std::string XmlUnfitName(std::string_view text, std::size_t at) {

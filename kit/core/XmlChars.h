@@ -14,6 +14,12 @@ namespace Hvd {
 // not UTF-8 are not such characters: the writers put U+FFFD in their place.
 std::size_t FindXmlUnfit(std::string_view text) noexcept;
 
+// The offset of the first byte of `text` that is not part of a UTF-8 character, or npos. The
+// writers put U+FFFD in its place, so a name holding one comes back as another name.
+std::size_t FindNonUtf8(std::string_view text) noexcept;
+// The byte at `at` as a message names it: "the byte \xe9, which is not UTF-8".
+std::string NonUtf8Name(std::string_view text, std::size_t at);
+
 // The character at `at` as a message names it: "the control character \x1b", "the character
 // U+FFFE".
 std::string XmlUnfitName(std::string_view text, std::size_t at);

@@ -1045,6 +1045,16 @@ TEST_F(ProjectOpenSaveTest, WhatNoProjectFileCanHoldIsRefusedWhereItComesIn) {
   EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "p\\x1b.xhlc\" cannot be made"));
   EXPECT_FALSE(fs::exists(m_root / "p\x1b.xhlc"));
   EXPECT_FALSE(fs::exists(m_root / "p\x1b.ghlc"));
+
+  // A name that is not UTF-8 would be read back as another, a file the project no longer finds.
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  WriteText(m_dir / "caf\xe9.vhd", "entity cafe is end;\n");
+  AutoRelease<Hvd::IHdlFile> latin;
+  EXPECT_EQ(Files()->ProjectAddFile((m_dir / "caf\xe9.vhd").c_str(), nullptr, latin.Receive()), Hvd::kInvalidParameter);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "the byte \\xe9, which is not UTF-8"));
+  EXPECT_FALSE(latin);
+  EXPECT_EQ(FileNames(), Strings{(m_dir / "ok.vhd").string()});
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
 }
 
 // Tab, carriage return and delete are control characters a project file holds: in file and

@@ -110,20 +110,28 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
   if (!m_open) return Fail(kProjectNotOpen, "ERROR: Project::ProjectAddFile - Project is not opened.\n");
   if (m_readOnly) return Fail(kProjectReadOnly, "ERROR: Project::ProjectAddFile - Project is Read Only.\n");
   const String given = path.str().starts_with('/') ? NormalPath(path, String()) : path;  // absolute
-  // A name the project file cannot hold would leave a project that no later open reads. Of a
-  // file in the project's folder only the part below the folder is written, not the folder's name.
-  if (FindXmlUnfit(given.str()) != std::string_view::npos) {
-    const std::string folder = ProjectDirectory().str() + "/";
-    std::string_view written = given.str();
-    if (written.starts_with(folder)) written.remove_prefix(folder.size());
-    if (const std::size_t at = FindXmlUnfit(written); at != std::string_view::npos) {
-      Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, kProjectRevision)
-          .issueError(
-              "The file \"%s\" cannot be added to the project: its name holds %s, which a project file "
-              "cannot hold.\n",
-              path.c_str(), XmlUnfitName(written, at).c_str());
-      return kInvalidParameter;
-    }
+  // A name the project file cannot hold would leave a project that no later open reads, and one
+  // that is not UTF-8 would come back as another name, a file the project no longer finds (a
+  // name read from a project file is UTF-8 already). Of a file in the project's folder only the
+  // part below the folder is written, not the folder's name.
+  const std::string folder = ProjectDirectory().str() + "/";
+  std::string_view written = given.str();
+  if (written.starts_with(folder)) written.remove_prefix(folder.size());
+  if (const std::size_t at = FindXmlUnfit(written); at != std::string_view::npos) {
+    Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, kProjectRevision)
+        .issueError(
+            "The file \"%s\" cannot be added to the project: its name holds %s, which a project file "
+            "cannot hold.\n",
+            path.c_str(), XmlUnfitName(written, at).c_str());
+    return kInvalidParameter;
+  }
+  if (const std::size_t at = testExists ? FindNonUtf8(written) : std::string_view::npos; at != std::string_view::npos) {
+    Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, kProjectRevision)
+        .issueError(
+            "The file \"%s\" cannot be added to the project: its name holds %s, and a project file would "
+            "give the name back as another.\n",
+            path.c_str(), NonUtf8Name(written, at).c_str());
+    return kInvalidParameter;
   }
 
   AutoRelease<CitI::IInterface> created(CitP::Factory::CreateInstance(ClassId::File()));
