@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
-#include <tuple>
 
 #include "CitP/Factory.h"
 #include "HdcI/IHDProject.h"
+#include "Port/MsgMan.h"
 #include "Port/FileName.h"
 #include "Prjrep/IAutonym.h"
 #include "core/Diagnostics.h"
@@ -72,7 +72,10 @@ bool HoldsNothing(const String& written) {
   const bool same = OwnedFolder::Mark(folder, kScratchMark, token) &&
                     empty->Write(String(scratch), nullptr) == kSuccess && ReadRegularFile(scratch, ours, kMaxBytes) &&
                     ReadRegularFile(written.str(), theirs, kMaxBytes) && ours == theirs;
-  std::ignore = OwnedFolder::Remove(folder, kScratchMark, token);
+  if (!OwnedFolder::Remove(folder, kScratchMark, token)) {
+    Port_MsgManData::createObject("ProjectMgmt", "PartitionsFile", 0, "")
+        .issueWarning("The scratch folder \"%s\" could not be removed - cleanup failed.\n", folder.c_str());
+  }
   return same;
 }
 
