@@ -43,11 +43,14 @@ project close
 
 project open $projectFile
 show "reopened [file tail $projectFile]"
-# A device the family does not have is refused, with the values it has. The synthesis view
-# chooses the testbench as its top; the user chooses by hand the board it tests, by its instance
-# path, and the view keeps that top until the choice is handed back to it.
+# A device the family does not have is refused, with the values it has, and so is a description
+# that no project file can hold (an escape sequence), shown escaped. The synthesis view chooses
+# the testbench as its top; the user chooses by hand the board it tests, by its instance path,
+# and the view keeps that top until the choice is handed back to it.
 puts "== settings"
 catch {project set Device OV-250} refused
+puts "  refused:     $refused"
+catch {project set PROP_ProjectDescription "counter\x1b\[31m"} refused
 puts "  refused:     $refused"
 project set -view VIEW_AbstractSynthesis AUTOTOP false
 project set -view VIEW_AbstractSynthesis TOPINSTANCEPATH /tb_top/dut
