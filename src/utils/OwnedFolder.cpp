@@ -157,7 +157,8 @@ bool HoldsNothing(const std::string& folder, const char* name, const char* recor
     if (::lstat(each->path().c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
     if (info.st_size == 0) continue;
     std::string text;
-    if (!mark || !ReadOwnRegularFile(each->path().string(), text, kTokenLength + 1) || text.back() != '\n' ||
+    if (!mark || !ReadOwnRegularFile(each->path().string(), text, kTokenLength + 1) || text.empty() ||
+        text.back() != '\n' ||
         !IsToken(std::string_view(text).substr(0, text.size() - 1)))
       return false;
   }
@@ -166,17 +167,23 @@ bool HoldsNothing(const std::string& folder, const char* name, const char* recor
 
 bool RemoveMarkLast(const std::string& folder, const char* name, const char* record) {
   if (!IsOwnFolder(folder)) return false;
-  bool removed = true;
-  std::error_code error;
+  // Everything in the folder but its proof.
+  const auto others = [&](std::vector<fs::path>& into) {
+    std::error_code error;
+    for (fs::directory_iterator each(folder, error); !error && each != fs::directory_iterator(); each.increment(error)) {
+      if (each->path().filename() != name && (record == nullptr || each->path().filename() != record))
+        into.push_back(each->path());
+    }
+    return !error;
+  };
   std::vector<fs::path> entries;
-  for (fs::directory_iterator each(folder, error); !error && each != fs::directory_iterator(); each.increment(error)) {
-    if (each->path().filename() != name && (record == nullptr || each->path().filename() != record))
-      entries.push_back(each->path());
-  }
-  if (error) return false;
+  if (!others(entries)) return false;
+  bool removed = true;
   for (const fs::path& entry : entries)
     removed = FileUtils::RemoveItem(Port::StringBase<char>(entry.string())) == kSuccess && removed;
-  if (!removed) return false;
+  // What a removal passes over (a FIFO, a device) keeps the folder, and the proof stays with it.
+  entries.clear();
+  if (!removed || !others(entries) || !entries.empty()) return false;
   for (const char* last : {record, name}) {
     if (last == nullptr) continue;
     const Port::StringBase<char> path(folder + "/" + last);

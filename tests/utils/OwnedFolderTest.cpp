@@ -2,6 +2,7 @@
 // the library writes.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -62,6 +63,22 @@ TEST_F(OwnedFolderTest, ATokenOfAnyOtherFormProvesNothing) {
   EXPECT_TRUE(OF::HoldsNothing(made, ".mark"));
   Write(made / "notes.txt", "the user's");
   EXPECT_FALSE(OF::Remove(made, ".mark", token)) << "another token";
+  EXPECT_TRUE(OF::Remove(made, ".mark", own));
+  EXPECT_FALSE(fs::exists(made));
+}
+
+// What a removal passes over keeps the folder, and the folder keeps its proof: it still proves
+// itself the next time, once that is gone.
+TEST_F(OwnedFolderTest, AFolderThatCannotGoKeepsItsProof) {
+  const fs::path made = m_root / "made";
+  const std::string own = OF::Make(made, ".mark");
+  ASSERT_TRUE(OF::IsToken(own));
+  Write(made / "notes.txt", "ours");
+  ASSERT_EQ(::mkfifo((made / "pipe").c_str(), 0600), 0);
+  EXPECT_FALSE(OF::Remove(made, ".mark", own));
+  EXPECT_FALSE(fs::exists(made / "notes.txt"));
+  EXPECT_TRUE(OF::Proves(made, ".mark", own));
+  fs::remove(made / "pipe");
   EXPECT_TRUE(OF::Remove(made, ".mark", own));
   EXPECT_FALSE(fs::exists(made));
 }
