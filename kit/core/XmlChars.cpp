@@ -47,7 +47,7 @@ std::string XmlUnfitName(std::string_view text, std::size_t at) {
 bool XmlFits(const char* category, std::string_view what, std::string_view value) {
   const std::size_t at = FindXmlUnfit(value);
   if (at == std::string_view::npos) return true;
-  const std::string refusal = std::string(what) + " \"" + Port::EscapeControls(value) + "\" is refused: it holds " +
+  const std::string refusal = Port::EscapeControls(what) + " \"" + Port::EscapeControls(value) + "\" is refused: it holds " +
                               XmlUnfitName(value, at) + ", which a project file cannot hold.\n";
   Port_MsgManData::createObject(category, "XmlChars", 0, "").issueComposed(Port_MsgManData::Severity::Error, refusal);
   return false;

@@ -219,9 +219,8 @@ void GeneratedProjectWriter::WriteTransforms() {
 
 Status GeneratedProjectWriter::Write() {
   const auto fail = [this](const std::string& why) {
-    Port_MsgManData::debugStub(Text()
-                                   .Format("Error: GeneratedProjectWriter::Write - \"%s\" is not written: %s\n",
-                                           Port::EscapeControls(m_outputPath.str()).c_str(), why.c_str())
+    Port_MsgManData::debugStub(Port::FormatMessage("Error: GeneratedProjectWriter::Write - \"%s\" is not written: %s\n",
+                                                   m_outputPath.c_str(), why.c_str())
                                    .c_str());
     return kFailure;
   };

@@ -542,7 +542,7 @@ class SharedTmp {
   // Killed while it goes, what is left still proves itself: its mark goes last.
   void RemoveOwn() {
     if (m_own.empty()) return;
-    if (Ours(m_own, m_ownToken)) std::ignore = OwnedFolder::RemoveMarkLast(m_own, kOwnMark);
+    std::ignore = OwnedFolder::Remove(m_own, kOwnMark, m_ownToken);
     m_own.clear();
   }
   // The whole mark, read to its bound; nothing when it is over it or cannot be read.

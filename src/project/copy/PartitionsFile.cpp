@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <tuple>
 
 #include "CitP/Factory.h"
 #include "HdcI/IHDProject.h"
-#include "Port/MsgMan.h"
 #include "Port/FileName.h"
 #include "Prjrep/IAutonym.h"
 #include "core/Diagnostics.h"
@@ -16,7 +16,6 @@
 #include "core/RegularFile.h"
 #include "utils/DmUtils.h"
 #include "utils/FileUtils.h"
-#include "utils/OwnedFolder.h"
 
 namespace Hvd {
 
@@ -32,8 +31,6 @@ fs::file_type OwnType(const String& path) {
 
 // Far beyond any partitions file.
 constexpr std::uintmax_t kMaxBytes = 64u << 20;
-// The mark of the folder in which the empty form is written.
-constexpr const char* kScratchMark = ".hvd_scratch";
 
 // The hierarchical-design project that the open project's repository holds, when it has one.
 Prjrep::AutoRelease<HdcI::IHDProject> HDProjectOf(IProject* project) {
@@ -61,21 +58,16 @@ Status RemoveStale(const String& path) {
 // the project's is written or removed for it.
 bool HoldsNothing(const String& written) {
   Prjrep::AutoRelease<HdcI::IHDProject> empty(CitP::Factory::CreateInstance(HdcI::HDProjectClassId()));
-  std::error_code error;
-  std::string folder = (fs::temp_directory_path(error) / "hvd-partitions-XXXXXX").string();
-  if (error || !empty || ::mkdtemp(folder.data()) == nullptr) return false;
-  // Marked, as every folder the library takes away again: only this one goes.
-  const std::string token = OwnedFolder::NewToken();
-  const std::string scratch = folder + "/" + fs::path(written.str()).filename().string();
+  String folder;
+  std::string token;
+  if (!empty || FileUtils::CreateTempDirectory(folder, token) != kSuccess) return false;
+  const std::string scratch = folder.str() + "/" + fs::path(written.str()).filename().string();
   std::string ours;
   std::string theirs;
-  const bool same = OwnedFolder::Mark(folder, kScratchMark, token) &&
-                    empty->Write(String(scratch), nullptr) == kSuccess && ReadRegularFile(scratch, ours, kMaxBytes) &&
+  const bool same = empty->Write(String(scratch), nullptr) == kSuccess && ReadRegularFile(scratch, ours, kMaxBytes) &&
                     ReadRegularFile(written.str(), theirs, kMaxBytes) && ours == theirs;
-  if (!OwnedFolder::Remove(folder, kScratchMark, token)) {
-    Port_MsgManData::createObject("ProjectMgmt", "PartitionsFile", 0, "")
-        .issueWarning("The scratch folder \"%s\" could not be removed - cleanup failed.\n", folder.c_str());
-  }
+  // A folder that stays is named in a warning.
+  std::ignore = FileUtils::RemoveTempDirectory(folder, token);
   return same;
 }
 

@@ -228,11 +228,11 @@ Status CProject::XIProject::Open(const String& given) {
   const bool isNew = !path.empty() && !Port::File::exist(path);
   // The generated project file names the project file: a new project whose name that file
   // cannot hold is refused before anything of it is written.
-  if (const std::string name = Port::FileName(path).GetTail().str();
-      isNew && FindXmlUnfit(name) != std::string_view::npos) {
+  const std::string name = Port::FileName(path).GetTail().str();
+  if (const std::size_t unfit = isNew ? FindXmlUnfit(name) : std::string_view::npos; unfit != std::string_view::npos) {
     Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, kProjectRevision)
         .issueError("The project \"%s\" cannot be made: its name holds %s, which a project file cannot hold.\n",
-                    path.c_str(), XmlUnfitName(name, FindXmlUnfit(name)).c_str());
+                    path.c_str(), XmlUnfitName(name, unfit).c_str());
     return kInvalidParameter;
   }
 

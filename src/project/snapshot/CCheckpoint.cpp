@@ -236,9 +236,7 @@ Status ClaimDirectory(const String& directory, const String& marker, DirectoryLo
   if (!OwnedFolder::Mark(directory.str(), Snapshots::kTakeMark, token) || !claim.Take(directory.str(), false) ||
       !claim.Is(directory.str())) {
     // The directory this take made goes with its claim, while it proves itself or holds nothing.
-    if (OwnedFolder::Proves(directory.str(), Snapshots::kTakeMark, token) ||
-        OwnedFolder::HoldsNothing(directory.str(), Snapshots::kTakeMark))
-      std::ignore = OwnedFolder::RemoveMarkLast(directory.str(), Snapshots::kTakeMark);
+    std::ignore = OwnedFolder::Remove(directory.str(), Snapshots::kTakeMark, token);
     claim.Release();
     if (OwnType(directory) == fs::file_type::not_found) DropClaim(claimPath, claimFile);
     return taken();

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <ctime>
 
+#include "Port/MessageText.h"
 #include "Port/StringBase.h"
 #include "Port/Time.h"
 #include "core/AtomicFile.h"
@@ -10,35 +11,6 @@
 namespace MtnC {
 
 namespace {
-
-// Length of the UTF-8 sequence at `i` and its code point; 0 for bytes that are not UTF-8
-// (overlong forms, surrogates and cut sequences included).
-std::size_t DecodeUtf8(const std::string& s, std::size_t i, char32_t& cp) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char lead = byte(i);
-  std::size_t length = 0;
-  char32_t minimum = 0;
-  if (lead < 0x80) {
-    cp = lead;
-    return 1;
-  }
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2, cp = lead & 0x1F, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, cp = lead & 0x0F, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, cp = lead & 0x07, minimum = 0x10000;
-  } else {
-    return 0;
-  }
-  if (i + length > s.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (byte(i + k) & 0x3F);
-  }
-  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return length;
-}
 
 bool IsXmlChar(char32_t cp) {
   return cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) || (cp >= 0xE000 && cp <= 0xFFFD) ||
@@ -83,7 +55,7 @@ std::string EscapeAttribute(const std::string& text) {
       default: break;
     }
     char32_t cp = 0;
-    const std::size_t length = DecodeUtf8(text, i, cp);
+    const std::size_t length = Port::DecodeUtf8(std::string_view(text).substr(i), &cp);
     if (length != 0 && IsXmlChar(cp)) {
       out.append(text, i, length);
       i += length;
