@@ -631,6 +631,23 @@ Status JoinZips(const std::vector<String>& parts, const String& archive) {
   return kSuccess;
 }
 
+bool WriteNewFile(const String& path, std::string_view bytes, unsigned mode) {
+  if (Injected("open", path)) return false;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
+  if (fd < 0) return false;
+  bool written = !Injected("write", path);
+  while (written && !bytes.empty()) {
+    const ssize_t count = ::write(fd, bytes.data(), bytes.size());
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) written = false;
+    if (count > 0) bytes.remove_prefix(static_cast<std::size_t>(count));
+  }
+  const int error = errno;
+  const bool closed = ::close(fd) == 0;
+  if (!written) errno = error;
+  return written && closed;
+}
+
 Status CreateTempDirectory(String& outPath, std::string& token) {
   outPath = "";
   String name = Port::FileName(Port::File::tmpnam(nullptr)).GetAbsolutePath(false);

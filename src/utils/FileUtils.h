@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "CitI/IInterface.h"
@@ -106,6 +107,9 @@ Status JoinZips(const std::vector<Port::StringBase<char>>& parts, const Port::St
 // the failed step; a larger file is refused unread. The open does not wait: a pipe with no
 // writer would otherwise block it for ever.
 bool ReadWholeFile(const char* path, std::string& bytes, std::string& why, std::uintmax_t maxBytes);
+// Writes `bytes` into a new file at `path`, never one that is there already nor through a link,
+// with `mode`. False, with errno, when it could not be written whole.
+bool WriteNewFile(const Port::StringBase<char>& path, std::string_view bytes, unsigned mode = 0600);
 // Creates a new, uniquely named directory, open to its owner only, marked with a new token (see
 // OwnedFolder), and gives its absolute path and the token; `outPath` is empty on failure.
 Status CreateTempDirectory(Port::StringBase<char>& outPath, std::string& token);

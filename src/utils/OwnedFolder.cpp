@@ -33,20 +33,6 @@ bool IsOwnFolder(const std::string& folder) {
   return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// `text` written into `path`, made anew, never through a link nor over anything there.
-bool WriteNew(const std::string& path, const std::string& text, mode_t mode = 0600) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
-  if (fd < 0) return false;
-  bool written = true;
-  for (std::size_t done = 0; written && done < text.size();) {
-    const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
-    if (wrote < 0 && errno == EINTR) continue;
-    written = wrote > 0;
-    if (written) done += static_cast<std::size_t>(wrote);
-  }
-  return ::close(fd) == 0 && written;
-}
-
 // The identity of the mark at `path`: device, inode and change time, then its birth time where
 // the file system gives one. Empty when it is no regular file of one name. ("statx" withholds
 // the birth time, as the file systems that keep none do.)
@@ -118,7 +104,7 @@ std::string Make(const std::string& folder, const char* name, unsigned mode) {
 }
 
 bool Mark(const std::string& folder, const char* name, const std::string& token) {
-  return IsToken(token) && WriteNew(folder + "/" + name, token + "\n");
+  return IsToken(token) && FileUtils::WriteNewFile(Port::StringBase<char>(folder + "/" + name), token + "\n");
 }
 
 bool Proves(const std::string& folder, const char* name, const std::string& token) {
@@ -131,9 +117,9 @@ bool MarkSealed(const std::string& folder, const char* name, const char* record)
   // Readable by whoever may read the folder: here the change time proves, not the token's secrecy,
   // and a chmod or chown to let another user read it would change that time.
   const std::string token = NewToken();
-  if (!IsToken(token) || !WriteNew(folder + "/" + name, token + "\n", 0644)) return false;
+  if (!IsToken(token) || !FileUtils::WriteNewFile(Port::StringBase<char>(folder + "/" + name), token + "\n", 0644)) return false;
   const std::string seal = Seal(folder + "/" + name);
-  return !seal.empty() && WriteNew(folder + "/" + record, token + " " + seal + "\n", 0644);
+  return !seal.empty() && FileUtils::WriteNewFile(Port::StringBase<char>(folder + "/" + record), token + " " + seal + "\n", 0644);
 }
 
 bool ProvesSealed(const std::string& folder, const char* name, const char* record) {

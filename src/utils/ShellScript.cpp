@@ -1,7 +1,5 @@
 #include "utils/ShellScript.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -9,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "Port/FaultInjection.h"
 #include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 #include "Port/Process.h"
@@ -20,31 +17,6 @@ namespace Hvd {
 namespace {
 
 using String = Port::StringBase<char>;
-
-bool Injected(const char* operation, const String& path) {
-  if (!Port::FaultInjection::ShouldFail(operation, path.str())) return false;
-  errno = EIO;
-  return true;
-}
-
-// A new file at `path`, never one that is there already nor through a link. False, with
-// errno, when it could not be written whole.
-bool WriteNewFile(const String& path, std::string_view bytes) {
-  if (Injected("open", path)) return false;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  bool written = !Injected("write", path);
-  while (written && !bytes.empty()) {
-    const ssize_t count = ::write(fd, bytes.data(), bytes.size());
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) written = false;
-    if (count > 0) bytes.remove_prefix(static_cast<std::size_t>(count));
-  }
-  const int error = errno;
-  const bool closed = ::close(fd) == 0;
-  if (!written) errno = error;
-  return written && closed;
-}
 
 std::mutex g_standInLock;
 String g_standIn;
@@ -85,7 +57,7 @@ bool RunShellScript(const String& name, std::string_view text) {
   std::string token;
   if (FileUtils::CreateTempDirectory(folder, token) != kSuccess) return false;
   const String path = folder + "/" + name;
-  const bool written = WriteNewFile(path, text);
+  const bool written = FileUtils::WriteNewFile(path, text);
   if (!written) {
     const String reason(std::strerror(errno));
     Port_MsgManData::debugStub(
