@@ -669,13 +669,11 @@ class HeldHere {
   std::string m_root;
 };
 
-// `journaled` when what is there holds a restore's journal, which is not followed either.
-void LeftAsItIs(const fs::path& path, bool journaled = false) {
+void LeftAsItIs(const fs::path& path) {
   Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
-      .issueWarning("\"%s\" is left as it is: it is no folder a snapshot restore made there%s. A restore of this "
+      .issueWarning("\"%s\" is left as it is: it is no folder a snapshot restore made there. A restore of this "
                     "project fails until it is removed.\n",
-                    path.c_str(),
-                    journaled ? ", so the journal it holds is not followed and nothing it names is moved" : "");
+                    path.c_str());
 }
 
 }  // namespace
@@ -708,10 +706,19 @@ Status FinishInterruptedRestore(const String& projectFile) {
     return kSuccess;
   }
   // Nothing in a folder that does not prove itself a restore's is read or moved, its journal
-  // among it: it stays as it is, named, and the project is opened as it is.
+  // among it: it stays as it is, named. Without a journal the project is whole and opens; with
+  // one it may be as a killed restore left it, which no open may pass for a project.
   if (!MadeByARestore(folder)) {
-    LeftAsItIs(folder.root, Present(folder.journal));
-    return kSuccess;
+    if (!Present(folder.journal)) {
+      LeftAsItIs(folder.root);
+      return kSuccess;
+    }
+    Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
+        .issueError("\"%s\" holds the journal of a snapshot restore of \"%s\", but is no folder a snapshot restore "
+                    "made there: the journal is not followed and nothing is moved. The project may be as a restore "
+                    "killed on the way left it, and is not opened until the folder is removed.\n",
+                    folder.root.c_str(), projectFile.c_str());
+    return kFailure;
   }
   // Without its journal the restore had not begun to replace anything, or had put everything
   // back: its folder goes. The project itself is whole either way, so a folder that cannot go is
