@@ -542,7 +542,8 @@ class SharedTmp {
   // Killed while it goes, what is left still proves itself: its mark goes last.
   void RemoveOwn() {
     if (m_own.empty()) return;
-    std::ignore = OwnedFolder::Remove(m_own, kOwnMark, m_ownToken);
+    if (!OwnedFolder::Remove(m_own, kOwnMark, m_ownToken))
+      LeftAlone(m_own, "this archive's folder could not be removed");
     m_own.clear();
   }
   // The whole mark, read to its bound; nothing when it is over it or cannot be read.

@@ -236,7 +236,10 @@ Status ClaimDirectory(const String& directory, const String& marker, DirectoryLo
   if (!OwnedFolder::Mark(directory.str(), Snapshots::kTakeMark, token) || !claim.Take(directory.str(), false) ||
       !claim.Is(directory.str())) {
     // The directory this take made goes with its claim, while it proves itself or holds nothing.
-    std::ignore = OwnedFolder::Remove(directory.str(), Snapshots::kTakeMark, token);
+    if (!OwnedFolder::Remove(directory.str(), Snapshots::kTakeMark, token)) {
+      Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
+          .issueWarning("The folder \"%s\" this take made could not be removed.\n", directory.c_str());
+    }
     claim.Release();
     if (OwnType(directory) == fs::file_type::not_found) DropClaim(claimPath, claimFile);
     return taken();
