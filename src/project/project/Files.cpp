@@ -117,20 +117,14 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
   const std::string folder = ProjectDirectory().str() + "/";
   std::string_view written = given.str();
   if (written.starts_with(folder)) written.remove_prefix(folder.size());
-  if (const std::size_t at = FindXmlUnfit(written); at != std::string_view::npos) {
+  std::string why;
+  if (const std::size_t at = FindXmlUnfit(written); at != std::string_view::npos)
+    why = XmlUnfitName(written, at) + ", which a project file cannot hold";
+  else if (const std::size_t byte = testExists ? FindNonUtf8(written) : std::string_view::npos; byte != std::string_view::npos)
+    why = NonUtf8Name(written, byte) + ", and a project file would give the name back as another";
+  if (!why.empty()) {
     Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, kProjectRevision)
-        .issueError(
-            "The file \"%s\" cannot be added to the project: its name holds %s, which a project file "
-            "cannot hold.\n",
-            path.c_str(), XmlUnfitName(written, at).c_str());
-    return kInvalidParameter;
-  }
-  if (const std::size_t at = testExists ? FindNonUtf8(written) : std::string_view::npos; at != std::string_view::npos) {
-    Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, kProjectRevision)
-        .issueError(
-            "The file \"%s\" cannot be added to the project: its name holds %s, and a project file would "
-            "give the name back as another.\n",
-            path.c_str(), NonUtf8Name(written, at).c_str());
+        .issueError("The file \"%s\" cannot be added to the project: its name holds %s.\n", path.c_str(), why.c_str());
     return kInvalidParameter;
   }
 
