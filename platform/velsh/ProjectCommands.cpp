@@ -789,6 +789,8 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     }
     Prjrep::AutoPtr<Hvd::IView> view = FindView(words.view);
     if (!view) return Error(interp, "no view \"" + Shown(words.view) + "\"");
+    // What a view holds follows the disk: a source back since the last check is in it again.
+    CheckSourcesOnDisk();
     AutoCast<Hvd::IFileSet> inView(view.Get());
     AutoRelease<Hvd::IFileIterator> each;
     if (!inView || inView->GetIterator(each.Receive()) != Hvd::kSuccess) return Error(interp, "the view lists no files");

@@ -13,10 +13,10 @@ thread_local int t_holds = 0;
 
 void InstallFileViewPlacer(FileViewPlacer placer) noexcept { g_placer.store(placer); }
 
-void PlaceFileInViews(IFile* file, IDesign* design) {
+void PlaceFileInViews(IFile* file, IDesign* design, bool backOnDisk) {
   const FileViewPlacer placer = g_placer.load();
   if (placer == nullptr || t_holds > 0 || file == nullptr || design == nullptr) return;
-  placer(file, design);
+  placer(file, design, backOnDisk);
 }
 
 FileViewPlacementHold::FileViewPlacementHold() noexcept { ++t_holds; }

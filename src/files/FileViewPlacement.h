@@ -8,14 +8,16 @@
 
 namespace Hvd {
 
-using FileViewPlacer = void (*)(IFile* file, IDesign* design);
+// `backOnDisk`: the file was missing at its last check and is there again.
+using FileViewPlacer = void (*)(IFile* file, IDesign* design, bool backOnDisk);
 
 // Installed by every design as it is made; the same function each time.
 void InstallFileViewPlacer(FileViewPlacer placer) noexcept;
 
 // Places `file` in the views of `design` that take it, unless a hold is in force on this
-// thread or no design installed the way yet.
-void PlaceFileInViews(IFile* file, IDesign* design);
+// thread or no design installed the way yet. A file back on disk that the views take for their
+// sources' includes is not placed: the views look again for what their sources include.
+void PlaceFileInViews(IFile* file, IDesign* design, bool backOnDisk = false);
 
 // While held, files are not placed one by one: the holder places every file once at the end
 // (a project file being read sets the view classes of thousands of files).

@@ -30,6 +30,7 @@
 #include "Prjrep/IFileNameHelper.h"
 #include "Prjrep/IName.h"
 #include "core/AtomicFile.h"
+#include "design/design/Placement.h"
 #include "files/file/UserAdded.h"
 #include "projectfiles/XMLDifferencer.h"
 #include "projectfiles/XhlcSnapshot.h"
@@ -717,6 +718,16 @@ void CProjectSourceXMLWriter::DescribeAssociations(IFile* file, std::vector<File
         branches.emplace(branch->name, branch->kind);
     }
   }
+  // A source off the disk has left its views only until it is back: it is written with the views
+  // that take it, so that a later open places it in them again.
+  if (IsOffTheDisk(file)) {
+    if (!m_placement) m_placement = std::make_unique<FileTypeViewCache>(m_project.Get());
+    FileTypeViewCache::ViewList taking;
+    std::ignore = m_placement->GetViewsTakingFile(file, &taking);
+    for (IView* view : taking) {
+      if (const N::Branch* branch = ViewBranch(view); branch != nullptr) branches.emplace(branch->name, branch->kind);
+    }
+  }
   AutoCast<ICompileOrder> order(file);
   bool globalInclude = false;
   if (AutoCast<IHdlFileV3> include(file); include) std::ignore = include->GetGlobalInclude(&globalInclude);
@@ -731,6 +742,14 @@ void CProjectSourceXMLWriter::DescribeAssociations(IFile* file, std::vector<File
     if (order && globalInclude && order->GetSequenceID(0, &id) == kSuccess)
       association.includeSequence = std::to_string(id);
   }
+}
+
+// The file's last check on disk found it missing (its check time is 0 then).
+bool CProjectSourceXMLWriter::IsOffTheDisk(IFile* file) {
+  AutoCast<Prjrep::ITimestamp> checked(file);
+  std::int64_t seconds = -1;
+  std::int64_t microseconds = 0;
+  return checked && checked->GetTime(&seconds, &microseconds) == kSuccess && seconds == 0;
 }
 
 CProjectSourceXMLWriter::String CProjectSourceXMLWriter::FileLibraryName(IFile* file) {

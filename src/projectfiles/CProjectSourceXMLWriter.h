@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -29,6 +30,7 @@
 namespace Hvd {
 
 class XhlcSnapshot;
+class FileTypeViewCache;
 
 class CProjectSourceXMLWriter {
  public:
@@ -110,6 +112,7 @@ class CProjectSourceXMLWriter {
   void PushAutoManagedFile(IFile* file);
   void DescribeAssociations(IFile* file, std::vector<FileRecord::Association>& associations);
   String FileLibraryName(IFile* file);
+  static bool IsOffTheDisk(IFile* file);
   // Whether the files section `old` holds exactly the entries `records` would build, as the
   // section comparison would find it.
   static bool SameFiles(xercesc::DOMElement* old, const std::vector<FileRecord>& records);
@@ -171,6 +174,8 @@ class CProjectSourceXMLWriter {
   // project's files before any element was built (unset: not compared so).
   std::optional<bool> m_filesEqual;
   std::map<IView*, const XmlNames::Branch*> m_viewBranches;
+  // Which views take a file off the disk, found once per write when one is met.
+  std::unique_ptr<FileTypeViewCache> m_placement;
   // The written form of each directory met, with its trailing "/" ("" for the project's own).
   std::map<String, String> m_directoryForms;
   const std::pair<const String, String>* m_lastForm = nullptr;  // the last directory's

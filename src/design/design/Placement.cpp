@@ -16,6 +16,7 @@
 #include "Hvd/ITransformEngine.h"
 #include "Hvd/ITransformInstance.h"
 #include "Hvd/IViewManager.h"
+#include "design/view/CView.h"
 #include "utils/KeyedProperty.h"
 #include "utils/DmUtils.h"
 
@@ -237,18 +238,24 @@ bool FileTypeViewCache::GetViewsForFile(CitI::IInterface* file, ViewList* views)
   return true;
 }
 
+bool FileTypeViewCache::GetViewsTakingFile(IFile* file, ViewList* views) {
+  if (views == nullptr) return false;
+  views->clear();
+  ViewList typed;
+  AutoCast<IViewClassAssociation> classes(file);
+  if (file == nullptr || !classes || !GetViewsForFile(file, &typed)) return false;
+  for (IView* view : typed) {
+    if (ViewTakesFile(WordsOf(view), file, classes.Get())) views->push_back(view);
+  }
+  return !views->empty();
+}
+
 void FileTypeViewCache::UpdateFileViews(IFile* file) {
   ViewList views;
-  if (file == nullptr || !GetViewsForFile(file, &views)) return;
-  AutoCast<IViewClassAssociation> classes(file);
-  if (!classes) return;
+  if (!GetViewsTakingFile(file, &views)) return;
   // The file's type name, read once for all of its views.
-  std::optional<String> fileType;
-  for (IView* view : views) {
-    if (!ViewTakesFile(WordsOf(view), file, classes.Get())) continue;
-    if (!fileType) fileType = GetDefDataIdName(file);
-    AddFileToView(file, view, *fileType);
-  }
+  const String fileType = GetDefDataIdName(file);
+  for (IView* view : views) AddFileToView(file, view, fileType);
 }
 
 void FileTypeViewCache::UpdateAllFileViews() {
@@ -290,8 +297,10 @@ BatchDelayScope::~BatchDelayScope() {
 void PlaceAllFilesInViews(IProject* project) { FileTypeViewCache(project).UpdateAllFileViews(); }
 
 // Only a file of an open project that holds it: a file still being made, or one the project
-// has let go, stays out of the views.
-void PlaceProjectFileInViews(IFile* file, IDesign* design) {
+// has let go, stays out of the views. A file back on disk that is no user's source is one the
+// views took because a source includes it: the sources' scans did not find it while it was gone,
+// so each view that follows its sources' includes looks again.
+void PlaceProjectFileInViews(IFile* file, IDesign* design, bool backOnDisk) {
   AutoRelease<IProject> project;
   bool open = false;
   if (design->GetProject(project.Receive()) != kSuccess || !project || project->IsOpen(&open) != kSuccess || !open)
@@ -299,7 +308,18 @@ void PlaceProjectFileInViews(IFile* file, IDesign* design) {
   AutoCast<IFileManager> files(project.Get());
   AutoRelease<IHdlFileIterator> at;
   if (!files || files->FindFileByHdlFile(file, at.Receive()) != kSuccess || !at || at->IsDone()) return;
-  FileTypeViewCache(project.Get()).UpdateFileViews(file);
+  std::uint32_t origin = kUserSource;
+  if (backOnDisk) std::ignore = file->GetOriginState(&origin);
+  if (origin == kUserSource) return FileTypeViewCache(project.Get()).UpdateFileViews(file);
+  AutoCast<IViewManager> manager(design);
+  AutoRelease<IViewIterator> views;
+  if (!manager || manager->GetViews(views.Receive()) != kSuccess || !views) return;
+  // Collected first: a view's refresh tells others, which may reach the design's list of views.
+  std::vector<AutoPtr<IView>> all;
+  for (; !views->IsDone(); std::ignore = views->Next()) all.emplace_back(views->Current());
+  for (const AutoPtr<IView>& view : all) {
+    if (CView* own = CView::FromInterface(view.Get()); own != nullptr) own->LookAgainForIncludes();
+  }
 }
 
 namespace {

@@ -38,6 +38,9 @@ class FileTypeViewCache {
   bool GetViewsForFile(CitI::IInterface* file, ViewList* views);
   // Places one file in every view that takes it by type, view class and origin state.
   void UpdateFileViews(IFile* file);
+  // The views that take the file by type, view class and origin state, whether or not they hold
+  // it now: a source off the disk has left them, and is still theirs. False when none does.
+  bool GetViewsTakingFile(IFile* file, ViewList* views);
   // Places every file of the project, inside one batch delay of every view.
   void UpdateAllFileViews();
 
@@ -85,7 +88,7 @@ void PlaceAllFilesInViews(IProject* project);
 
 // Places one file of the design's open project in the views that take it; the way a file
 // asks for it (files/FileViewPlacement.h).
-void PlaceProjectFileInViews(IFile* file, IDesign* design);
+void PlaceProjectFileInViews(IFile* file, IDesign* design, bool backOnDisk);
 
 // Reads the recorded status of the transforms back from the generated-project file at `path`.
 // The reader of that file lives on a floor above the design; the project installs it as it

@@ -159,6 +159,10 @@ class CView final : public TComponent<CView> {
   // The view behind any of its interfaces; null for anything else.
   static CView* FromInterface(CitI::IInterface* object);
 
+  // A file the view's sources may include came back on disk: a major view parses again for the
+  // files its sources include, as a change of its include settings would have it.
+  void LookAgainForIncludes();
+
  private:
   struct XIView : TNested<CView, IView> {
     using TNested::TNested;

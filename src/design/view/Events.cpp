@@ -85,6 +85,15 @@ void CView::FollowDroppedFile() {
   if (!GetDisableAutoHierRegen()) UpdateTopUnit();
 }
 
+void CView::LookAgainForIncludes() {
+  if (!IsMajorView(&m_XIView)) return;
+  // Its files are as they were, so the parser would hand the hierarchy back unchanged, and the
+  // view would never take its managed files again from it.
+  if (m_wrapper) m_wrapper->ForgetHierarchy();
+  m_includesMayChange = true;
+  OnChange();
+}
+
 // With hierarchy regeneration left to the user, a change only marks the compile order and
 // drops the parser's messages, which no longer fit.
 void CView::OnChange() {

@@ -362,8 +362,9 @@ class CFile : public TComponent<CFile> {
   void ResolveDesignUnitType();
   // The names the file keeps of its path, taken anew from the file-name helper.
   void RefreshNames();
-  // Places the file in the views of the design it is held by that take it.
-  void PlaceInViews();
+  // Places the file in the views of the design it is held by that take it; `backOnDisk` as
+  // PlaceFileInViews has it.
+  void PlaceInViews(bool backOnDisk = false);
   // The file that a generated or imported file was generated from; this file for a user
   // source; null when there is none.
   Prjrep::AutoRelease<IHdlFile> FindSourceFile();

@@ -30,10 +30,10 @@ Status CFile::XIHdlFile::CheckFileOnDisk() {
     std::ignore = SendEvent(this, EventId::HdlFileEvent(), this);
     return kSuccess;
   }
-  // A file that comes back is not a changed one; a user's file takes its place in the views
-  // again.
+  // A file that comes back is not a changed one: it takes its place in the views again, a
+  // user's file as a source and any other as what the views' sources include.
   if (lastSeconds == 0) {
-    if (self.m_originState == kUserSource) self.PlaceInViews();
+    self.PlaceInViews(true);
     return kSuccess;
   }
   if (time == lastSeconds && stamp.size == lastSize && microseconds == lastMicroseconds) return kSuccess;

@@ -15,6 +15,6 @@ Status CFile::XIViewClassAssociation::SetBit(std::uint32_t viewClass) {
   return kSuccess;
 }
 
-void CFile::PlaceInViews() { PlaceFileInViews(&m_XIFile, m_design.Get()); }
+void CFile::PlaceInViews(bool backOnDisk) { PlaceFileInViews(&m_XIFile, m_design.Get(), backOnDisk); }
 
 }  // namespace Hvd

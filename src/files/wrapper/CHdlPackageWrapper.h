@@ -77,6 +77,9 @@ class CHdlPackageWrapper {
   // The top node of the design graph (one reference for the caller), rebuilt only when the
   // view's properties or files changed since the last time.
   Status GetHierarchy(IHdlNetListNode** top, bool* rebuilt);
+  // The next GetHierarchy builds anew: something the files read outside the view's own files
+  // changed (a file they include came back on disk).
+  void ForgetHierarchy() { m_top = nullptr; }
   Status BuildHierarchy();
   // `component` is a view file, a design unit or null; `mode` goes to the parser unchanged.
   Status CreateCompileOrder(CitI::IInterface* component, std::uint32_t mode, bool onlyHdlTypes,

@@ -1,0 +1,82 @@
+# A source off the disk stays the project's: what is saved keeps it in its views, so it is back in
+# them and in the order as soon as it is back, while the project is open or at a later open, and a
+# close that changed nothing else leaves the project file as it was. A header the sources include
+# comes back into the views as well, and a view's list answers what the disk holds now.
+source [file join [file dirname [info script]] checks.tcl]
+
+set root [file join [pwd] "velsh back [pid]"]
+file delete -force $root
+set prj [file join $root deep a prj]
+set src [file join $root deep a src]
+file mkdir $prj $src
+proc names {paths} { lsort [lmap path $paths {file tail $path}] }
+proc order {} { lmap path [project order] {file tail $path} }
+proc inview {view} { names [velfile list -view $view] }
+set leaf [file join $src leaf.v]
+set top [file join $src top.v]
+set defs [file join $src defs.vh]
+write $defs "`define WIDTH 8"
+write $leaf "module leaf; endmodule"
+write $top "`include \"defs.vh\"\nmodule top; leaf u(); endmodule"
+set xhlc [file join $prj p.xhlc]
+project open $xhlc
+foreach path [list $leaf $top] { velfile add $path }
+check "order" [order] {leaf.v top.v}
+project close
+set saved [contents $xhlc]
+
+# Gone at an open: out of the order, and the close writes nothing.
+file rename $leaf $leaf.away
+project open $xhlc
+check "gone at the open: order" [order] {top.v}
+project close
+check "gone at the open: project file as it was" [expr {[contents $xhlc] eq $saved}] 1
+file rename $leaf.away $leaf
+project open $xhlc
+foreach view {VIEW_AbstractSynthesis VIEW_AbstractSimulation} {
+    check "back at the next open: $view" [inview $view] {defs.vh leaf.v top.v}
+}
+check "back at the next open: order" [order] {leaf.v top.v}
+project close
+
+# Saved with another change while it is gone.
+file rename $leaf $leaf.away
+project open $xhlc
+project set PROP_ProjectDescription "saved while leaf.v was gone"
+project save
+project close
+file rename $leaf.away $leaf
+project open $xhlc
+check "saved while gone: back in the order" [order] {leaf.v top.v}
+project close
+
+# Opened through a link to its folder at another depth, where the sources are not found.
+set link [file join $root link]
+file link -symbolic $link $prj
+project open [file join $link p.xhlc]
+project close
+project open $xhlc
+check "closed through a link: order" [order] {leaf.v top.v}
+
+# Off the disk and back while the project is open: each view lists what the disk holds now.
+file rename $leaf $leaf.away
+check "gone while open: synthesis" [inview VIEW_AbstractSynthesis] {defs.vh top.v}
+file rename $leaf.away $leaf
+check "back while open: synthesis" [inview VIEW_AbstractSynthesis] {defs.vh leaf.v top.v}
+# The header, with its includer read again or not while it was gone.
+foreach edited {0 1} {
+    file rename $defs $defs.away
+    if {$edited} {
+        after 1100
+        write $top "`include \"defs.vh\"\nmodule top; leaf u(); leaf v(); endmodule"
+    }
+    check "header gone ($edited): order" [order] {leaf.v top.v}
+    check "header gone ($edited): synthesis" [inview VIEW_AbstractSynthesis] {leaf.v top.v}
+    file rename $defs.away $defs
+    foreach view {VIEW_AbstractSynthesis VIEW_AbstractSimulation} {
+        check "header back ($edited): $view" [inview $view] {defs.vh leaf.v top.v}
+    }
+}
+project close
+file delete -force $root
+if {$failures == 0} { puts "sources back: all passed" }
