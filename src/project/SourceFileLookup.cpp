@@ -39,20 +39,6 @@ String RecordedSourceFile(const String& path) {
   return Port::File::isfile(value) ? value : String();
 }
 
-// `path` with its folder taken where it really is, through the links on the way: the relative
-// names a project file holds lead from there, as the system resolves them, and not from the place
-// of a link to the folder at another depth. The file's own name is kept as given, so a project
-// file that is itself a link is still known, and refused, by that name. A folder that cannot be
-// resolved (a loop, a step that cannot be searched) is left as written, for the open to refuse.
-String InRealFolder(const String& path) {
-  const Port::FileName name(path);
-  const String tail = name.GetTail();
-  if (tail.empty() || tail.str() == "." || tail.str() == "..") return Port::FileName(path).MakeCanonical().GetPath();
-  const String folder = Port::FileName(name.GetHead()).MakeCanonical(true).GetPath();
-  if (folder.empty()) return Port::FileName(path).MakeCanonical().GetPath();
-  return folder.str() == "/" ? "/" + tail : folder + "/" + tail;
-}
-
 }  // namespace
 
 Status OpenSettingsSection(const String& section, const String& repositoryPath, Prjrep::IProjectRepository** repository,
@@ -75,6 +61,15 @@ Status OpenSettingsSection(const String& section, const String& repositoryPath, 
     std::ignore = sections->OpenKey(name, Prjrep::kOpenExisting, keys);
   }
   return kSuccess;
+}
+
+String InRealFolder(const String& path) {
+  const Port::FileName name(path);
+  const String tail = name.GetTail();
+  if (tail.empty() || tail.str() == "." || tail.str() == "..") return Port::FileName(path).MakeCanonical().GetPath();
+  const String folder = Port::FileName(name.GetHead()).MakeCanonical(true).GetPath();
+  if (folder.empty()) return Port::FileName(path).MakeCanonical().GetPath();
+  return folder.str() == "/" ? "/" + tail : folder + "/" + tail;
 }
 
 String ResolveProjectSourceFile(const String& path) {
