@@ -36,11 +36,19 @@ Status OpenSettingsSection(const Port::StringBase<char>& section, const Port::St
                            Prjrep::IProjectRepository** repository, Prjrep::IStorage** storage = nullptr,
                            Prjrep::IRegKeyPairs** keys = nullptr);
 
-// The project source file (.xhlc) to open for `path`, absolute and canonical: the path
-// itself for a source file; for a missing file the path with the extension ".xhlc"; for
-// an existing file of another kind the source file its repository records, else the
-// source file beside it, else the path itself. An empty path stays empty.
+// The project source file (.xhlc) to open for `path`, absolute and canonical, in its real
+// folder (InRealFolder): the path itself for a source file; for a missing file the path with
+// the extension ".xhlc"; for an existing file of another kind the source file its repository
+// records, else the source file beside it, else the path itself. An empty path stays empty.
 Port::StringBase<char> ResolveProjectSourceFile(const Port::StringBase<char>& path);
+
+// The absolute `path` of a project file, canonical, with its folder taken where it really is,
+// through the links on the way: the relative names a project file holds lead from there, as the
+// system resolves them, and not from the place of a link to the folder at another depth. The
+// file's own name is kept as given, so a project file that is itself a link is still known, and
+// refused, by that name. A folder that cannot be resolved (a loop, a step that cannot be
+// searched) is only made canonical, for the caller to refuse.
+Port::StringBase<char> InRealFolder(const Port::StringBase<char>& path);
 
 // True when the named lookup of `lookupObject` knows `name`; false for a null project.
 bool IsChildProject(CitI::IInterface* lookupObject, const Port::StringBase<char>& name, IProject* project);

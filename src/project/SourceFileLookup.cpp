@@ -63,6 +63,15 @@ Status OpenSettingsSection(const String& section, const String& repositoryPath, 
   return kSuccess;
 }
 
+String InRealFolder(const String& path) {
+  const Port::FileName name(path);
+  const String tail = name.GetTail();
+  if (tail.empty() || tail.str() == "." || tail.str() == "..") return Port::FileName(path).MakeCanonical().GetPath();
+  const String folder = Port::FileName(name.GetHead()).MakeCanonical(true).GetPath();
+  if (folder.empty()) return Port::FileName(path).MakeCanonical().GetPath();
+  return folder.str() == "/" ? "/" + tail : folder + "/" + tail;
+}
+
 String ResolveProjectSourceFile(const String& path) {
   if (path.empty()) return path;
   const Port::FileName name(path);
@@ -78,8 +87,7 @@ String ResolveProjectSourceFile(const String& path) {
     if (Port::File::isfile(sibling)) result = sibling;
   }
   if (result.empty()) result = path;
-  Port::FileName resolved(Port::FileName(result).GetAbsolutePath());
-  return resolved.MakeCanonical().GetPath();
+  return InRealFolder(Port::FileName(result).GetAbsolutePath());
 }
 
 bool IsChildProject(CitI::IInterface* lookupObject, const String& name, IProject* project) {

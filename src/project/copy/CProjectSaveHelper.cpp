@@ -149,7 +149,8 @@ Status ProjectCopyContext::Prepare(const String& target, const String& remoteSou
   m_options = options;
   m_project2 = AutoCast<IProject2>(m_project);
   if (!m_project2) return kFailure;
-  m_destinationProjectPath = P::Normal(Port::FileName(target).GetAbsolutePath(false));
+  // The copy's relative names are written from its folder where it really is.
+  m_destinationProjectPath = P::Normal(InRealFolder(Port::FileName(target).GetAbsolutePath(false)));
   m_destinationDirectory = P::Parent(m_destinationProjectPath);
   if (m_destinationDirectory.empty()) m_destinationDirectory = Port::File::getcwd();
   String repositoryPath;
