@@ -145,6 +145,15 @@ bool CheckDUFileInWorkLibrary(CitI::IInterface* unit, TopSearchKnowledge& knowle
   return knowledge.IsWorkLibrary(library.Get());
 }
 
+// Whether the node instantiates units of its own. A unit of a leaf type that does (a VHDL entity
+// whose architecture instantiates) is neither a primitive nor a black box: no leaf.
+bool HasChildren(IHdlNetListNode* node) {
+  AutoRelease<IHdlNetListNodeIterator> children;
+  if (node->GetChildren(children.Receive()) != kSuccess || !children) return false;
+  std::ignore = children->First();
+  return !children->IsDone();
+}
+
 // Counts a node's children without a unit, and those whose unit instantiates others, until both
 // have been seen.
 void CountChildren(IHdlNetListNode* node, TopSearchKnowledge& knowledge, int* unbound, int* instantiating) {
@@ -157,7 +166,7 @@ void CountChildren(IHdlNetListNode* node, TopSearchKnowledge& knowledge, int* un
     AutoRelease<CitI::IInterface> unit(child->GetDesignUnit());
     if (!unit) {
       ++*unbound;
-    } else if (!knowledge.ListsOf(unit.Get()).leaf) {
+    } else if (!knowledge.ListsOf(unit.Get()).leaf || HasChildren(child.Get())) {
       ++*unbound;
       ++*instantiating;
     }

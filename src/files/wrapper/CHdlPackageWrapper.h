@@ -41,6 +41,8 @@ class CHdlPackageWrapper {
     String library;
     bool globalInclude = false;
     std::uint32_t originState = 0;
+    // The file's place among the project's files: the parser breaks ties of its order by it.
+    std::uint64_t place = 0;
   };
 
   CHdlPackageWrapper();
@@ -181,6 +183,9 @@ class CHdlPackageWrapper {
     std::optional<FileData> remembered;
   };
   std::unordered_map<Key, Handed, KeyHash, KeyEqual> m_handed;
+  static bool Differs(const FileData& now, const FileData& then);
+  // Whether the parser's file handed over stands for `viewFile`, or none was handed yet.
+  bool HandedFor(IHdlFile* viewFile, const Handed& handed);
   std::size_t m_parserFiles = 0;      // entries with a parser file
   std::size_t m_rememberedFiles = 0;  // entries with what was last handed over
   // What changed since the parser was last brought up to date; every file when m_compareAll.

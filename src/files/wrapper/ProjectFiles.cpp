@@ -106,6 +106,7 @@ Status CHdlPackageWrapper::PopulateFileData(CitI::IInterface* file, FileData* da
   }
   data->globalInclude = GlobalIncludeOf(file);
   if (AutoCast<IFile> asFile(file); asFile) std::ignore = asFile->GetOriginState(&data->originState);
+  if (AutoCast<IHdlFile> hdl(file); hdl) std::ignore = hdl->GetFileAddTarget(&data->place);
   return kSuccess;
 }
 
@@ -308,6 +309,9 @@ Status CHdlPackageWrapper::UpdateProjectFile(const Key& viewKey, IHdlFile* viewF
       if (AutoCast<IHdlFileV3> to(parserFile); to) std::ignore = to->SetGlobalInclude(now.globalInclude);
       std::ignore = parserFile->SetModified(true);
     }
+    // A file taken out and added back between two parses comes back last among the project's
+    // files, as it would had the parser seen it go: its parser file moves there too.
+    if (now.place != then.place) std::ignore = parserFile->SetSequenceId(now.place);
   }
   FileData data;
   std::ignore = PopulateFileData(viewFile, &data);

@@ -171,6 +171,20 @@ Status CHdlPackageWrapper::ArePropertySetsEqual(bool* equal) {
   return kSuccess;
 }
 
+bool CHdlPackageWrapper::Differs(const FileData& now, const FileData& then) {
+  return now.seconds != then.seconds || now.microseconds != then.microseconds ||
+         now.globalInclude != then.globalInclude || !(now.library == then.library) ||
+         now.originState != then.originState || now.place != then.place;
+}
+
+// Whether the parser's file handed for a name stands for this view file; a name never handed
+// to the parser has no file to stand for.
+bool CHdlPackageWrapper::HandedFor(IHdlFile* viewFile, const Handed& handed) {
+  if (handed.parser == nullptr) return true;
+  IHdlFile* const* mapped = m_parserToView.Find(handed.parser);
+  return mapped != nullptr && *mapped == viewFile;
+}
+
 // Files the view manages itself (origin 3) are never compiled: their changes alone ask for no
 // new parse.
 bool CHdlPackageWrapper::IsFileStale(const Key& key) {
@@ -183,13 +197,12 @@ bool CHdlPackageWrapper::IsFileStale(const Key& key) {
     return false;
   }
   if (!remembered) return true;
+  // Another file under the same name, as one removed and added back: the parser's file must
+  // stand for the new one.
+  if (!HandedFor(view->second.Get(), handed->second)) return true;
   FileData now;
   std::ignore = PopulateFileData(view->second.Get(), &now);
-  const FileData& then = *handed->second.remembered;
-  if (now.seconds != then.seconds || now.microseconds != then.microseconds || now.globalInclude != then.globalInclude ||
-      !(now.library == then.library) || now.originState != then.originState) {
-    return true;
-  }
+  if (Differs(now, *handed->second.remembered)) return true;
   bool modified = false;
   IHdlFile* parser = handed->second.parser;
   return parser != nullptr && parser->IsModified(&modified) == kSuccess && modified;
@@ -216,14 +229,10 @@ Status CHdlPackageWrapper::AreFilesUpToDate(bool* upToDate) {
     if (status != kSuccess) return status;
     const auto handed = m_handed.find(key);
     if (handed == m_handed.end() || !handed->second.remembered) return kSuccess;
+    if (!HandedFor(file.Get(), handed->second)) return kSuccess;
     FileData now;
     std::ignore = PopulateFileData(file.Get(), &now);
-    const FileData& then = *handed->second.remembered;
-    if (now.seconds != then.seconds || now.microseconds != then.microseconds ||
-        now.globalInclude != then.globalInclude || !(now.library == then.library) ||
-        now.originState != then.originState) {
-      return kSuccess;
-    }
+    if (Differs(now, *handed->second.remembered)) return kSuccess;
   }
   for (const auto& [key, handed] : m_handed) {
     if (handed.remembered && m_viewFiles.find(key) == m_viewFiles.end()) return kSuccess;
