@@ -28,6 +28,7 @@
 #include "project/ProjectRoutines.h"
 #include "project/snapshot/SnapshotPaths.h"
 #include "utils/DirectoryLock.h"
+#include "utils/FileUtils.h"
 #include "utils/OwnedFolder.h"
 #include "utils/PropertyAccessor.h"
 
@@ -826,6 +827,14 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
   if (items != nullptr) *items = failed.Detach();
   if (status != kSuccess) {
     std::ignore = Discard(folder);
+    // The bundle keeps what it replaces in a temporary folder first: the project's folder is not
+    // the one to blame then.
+    if (status == kTempDirNotCreated) {
+      return Fail(status,
+                  "ERROR: ICheckpoint::RestoreCheckpointProject - Cannot stage the snapshot to perform the restore: "
+                  "no temporary folder can be made in \"%s\" (the temporary directory, TMPDIR).\n",
+                  FileUtils::TemporaryDirectory().c_str());
+    }
     return Fail(status,
                 "ERROR: ICheckpoint::RestoreCheckpointProject - Cannot stage the snapshot in the Project directory "
                 "to perform the restore: \"%s\".\n",
