@@ -15,7 +15,6 @@
 #include <functional>
 #include <regex>
 #include <string_view>
-#include <tuple>
 #include <utility>
 
 #include "Hvd/ICheckpoint.h"
@@ -1240,9 +1239,9 @@ TEST_F(RestoreTest, AJournaledFolderWithoutItsProofStaysWithWhatItHolds) {
 // it, kept aside as the user's.
 TEST_F(RestoreTest, AKilledRestoreIsUndoneWhateverNumberItsDiskComesBackUnder) {
   WriteText(m_snapshot / "lib" / "c.vhd", "from the snapshot");
-  const fs::path folder = m_dir / ".p.restore";
-  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
   const Tree before = TreeOf(m_dir);
+  ASSERT_TRUE(KilledAt([this] { return Restore(); }, "remove_f", 1, "journal"));
+  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
   struct stat disk {};
   ASSERT_EQ(::stat(m_dir.c_str(), &disk), 0);
   const unsigned high = ::major(disk.st_dev), low = ::minor(disk.st_dev);
@@ -1254,20 +1253,12 @@ TEST_F(RestoreTest, AKilledRestoreIsUndoneWhateverNumberItsDiskComesBackUnder) {
     WriteText(file, text);
     fs::last_write_time(file, written);
   };
-  for (const auto& [operation, nth, part] : {std::tuple{"rename", 3, ""}, std::tuple{"remove_f", 1, "journal"}}) {
-    OpenProject();
-    m_helper = AutoRelease<Hvd::IProjectHelper>(m_helperObject = new HelperDouble(m_project.Get()));
-    ASSERT_TRUE(KilledAt([this] { return Restore(); }, operation, nth, part));
-    ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
-    renumber(folder / "journal", std::string(1, '\0') + std::to_string(disk.st_dev) + ":",
-             std::string(1, '\0') + std::to_string(::makedev(high + 1, low)) + ":");
-    renumber(folder / "made.seal", " " + std::to_string(high) + ":" + std::to_string(low) + " ",
-             " " + std::to_string(high + 1) + ":" + std::to_string(low) + " ");
-    OpenProject();
-    EXPECT_EQ(TreeOf(m_dir), before) << operation;
-    ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
-  }
+  renumber(m_dir / ".p.restore" / "journal", std::string(1, '\0') + std::to_string(disk.st_dev) + ":",
+           std::string(1, '\0') + std::to_string(::makedev(high + 1, low)) + ":");
+  renumber(m_dir / ".p.restore" / "made.seal", " " + std::to_string(high) + ":" + std::to_string(low) + " ",
+           " " + std::to_string(high + 1) + ":" + std::to_string(low) + " ");
   OpenProject();
+  EXPECT_EQ(TreeOf(m_dir), before);
 }
 
 // A killed restore's folder that no longer proves itself after what users and their tools do,
