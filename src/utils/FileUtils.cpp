@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
@@ -648,9 +649,23 @@ bool WriteNewFile(const String& path, std::string_view bytes, unsigned mode) {
   return written && closed;
 }
 
+String TemporaryDirectory() {
+  const char* set = std::getenv("TMPDIR");
+  return String(set != nullptr && *set != '\0' ? set : "/tmp");
+}
+
 Status CreateTempDirectory(String& outPath, std::string& token) {
   outPath = "";
-  String name = Port::FileName(Port::File::tmpnam(nullptr)).GetAbsolutePath(false);
+  const String drawn = Port::File::tmpnam(nullptr);
+  // Without a name drawn there is no temporary folder: an empty one would put it in the current
+  // directory.
+  if (drawn.empty()) {
+    return Fail(kTempDirNotCreated,
+                "FileUtils::CreateTempDirectory - Unable to create temporary directory in <%s>: no free name can be "
+                "looked up there\n",
+                TemporaryDirectory().c_str());
+  }
+  String name = Port::FileName(drawn).GetAbsolutePath(false);
   std::string id = Port::XUID::New().GetAsString().str();
   for (char& c : id) {
     if (c == '{') c = '_';
@@ -663,8 +678,9 @@ Status CreateTempDirectory(String& outPath, std::string& token) {
   // no one else may read them.
   token = OwnedFolder::Make(name.str(), kTempMark, 0700);
   if (token.empty()) {
-    return Fail(kTempDirNotCreated, "FileUtils::CreateTempDirectory - Unable to create temporary directory <%s>\n",
-                name.c_str());
+    const int error = errno;
+    return Fail(kTempDirNotCreated, "FileUtils::CreateTempDirectory - Unable to create temporary directory <%s>: %s\n",
+                name.c_str(), std::strerror(error));
   }
   outPath = name;
   return kSuccess;

@@ -110,6 +110,8 @@ bool ReadWholeFile(const char* path, std::string& bytes, std::string& why, std::
 // Writes `bytes` into a new file at `path`, never one that is there already nor through a link,
 // with `mode`. False, with errno, when it could not be written whole.
 bool WriteNewFile(const Port::StringBase<char>& path, std::string_view bytes, unsigned mode = 0600);
+// The directory temporary directories are made in, as the host names them: TMPDIR, or /tmp.
+Port::StringBase<char> TemporaryDirectory();
 // Creates a new, uniquely named directory, open to its owner only, marked with a new token (see
 // OwnedFolder), and gives its absolute path and the token; `outPath` is empty on failure.
 Status CreateTempDirectory(Port::StringBase<char>& outPath, std::string& token);

@@ -3,11 +3,14 @@
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
+#include <optional>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -52,9 +55,22 @@ std::string Seal(const std::string& path) {
   return seal;
 }
 
-// Whether two seals name one file: device, inode and change time alike, and birth time too when
-// both have one.
-bool SameSeal(std::string_view recorded, std::string_view now) {
+// The device number a seal gives as "major:minor".
+std::optional<std::uint64_t> DeviceOf(std::string_view field) {
+  unsigned high = 0;
+  unsigned low = 0;
+  const char* const end = field.data() + field.size();
+  const std::from_chars_result first = std::from_chars(field.data(), end, high);
+  if (first.ec != std::errc() || first.ptr == end || *first.ptr != ':') return std::nullopt;
+  const std::from_chars_result second = std::from_chars(first.ptr + 1, end, low);
+  if (second.ec != std::errc() || second.ptr != end) return std::nullopt;
+  return makedev(high, low);
+}
+
+// Whether two seals name one file: inode and change time alike, and birth time too when both
+// have one. The device may have another number: a disk mounted again gets one, and no copy of
+// the mark, on any disk, has its change time.
+bool SameSeal(std::string_view recorded, std::string_view now, SealedDevices* devices) {
   const auto fields = [](std::string_view seal) {
     std::vector<std::string_view> parts;
     for (std::size_t at = 0; at <= seal.size();) {
@@ -66,9 +82,13 @@ bool SameSeal(std::string_view recorded, std::string_view now) {
   };
   const std::vector<std::string_view> mine = fields(recorded);
   const std::vector<std::string_view> theirs = fields(now);
-  if (mine.size() < 3 || mine.size() > 4 || theirs.size() < 3 || mine[0].empty()) return false;
-  if (!std::equal(mine.begin(), mine.begin() + 3, theirs.begin())) return false;
-  return mine.size() == 3 || theirs.size() == 3 || mine[3] == theirs[3];
+  if (mine.size() < 3 || mine.size() > 4 || theirs.size() < 3) return false;
+  const std::optional<std::uint64_t> was = DeviceOf(mine[0]);
+  const std::optional<std::uint64_t> is = DeviceOf(theirs[0]);
+  if (!was || !is || !std::equal(mine.begin() + 1, mine.begin() + 3, theirs.begin() + 1)) return false;
+  if (mine.size() == 4 && theirs.size() == 4 && mine[3] != theirs[3]) return false;
+  if (devices != nullptr) *devices = SealedDevices{*was, *is};
+  return true;
 }
 
 }  // namespace
@@ -99,7 +119,10 @@ std::string Make(const std::string& folder, const char* name, unsigned mode) {
   std::string token = NewToken();
   if (token.empty() || !Port::File::mkdir(Port::StringBase<char>(folder), false, mode)) return std::string();
   if (Mark(folder, name, token)) return token;
+  // The mark's failure is the one to tell, not the clean-up's.
+  const int error = errno;
   if (HoldsNothing(folder, name)) std::ignore = RemoveMarkLast(folder, name);
+  errno = error;
   return std::string();
 }
 
@@ -122,7 +145,7 @@ bool MarkSealed(const std::string& folder, const char* name, const char* record)
   return !seal.empty() && FileUtils::WriteNewFile(Port::StringBase<char>(folder + "/" + record), token + " " + seal + "\n", 0644);
 }
 
-bool ProvesSealed(const std::string& folder, const char* name, const char* record) {
+bool ProvesSealed(const std::string& folder, const char* name, const char* record, SealedDevices* devices) {
   std::string text;
   // A token, a space, and device, inode and two times: well within this.
   if (!IsOwnFolder(folder) || !ReadOwnRegularFile(folder + "/" + record, text, 256) || text.size() < kTokenLength + 2 ||
@@ -130,8 +153,9 @@ bool ProvesSealed(const std::string& folder, const char* name, const char* recor
     return false;
   const std::string token = text.substr(0, kTokenLength);
   const std::string_view seal = std::string_view(text).substr(kTokenLength + 1, text.size() - kTokenLength - 2);
-  return Proves(folder, name, token) && SameSeal(seal, Seal(folder + "/" + name));
+  return Proves(folder, name, token) && SameSeal(seal, Seal(folder + "/" + name), devices);
 }
+
 
 bool HoldsNothing(const std::string& folder, const char* name, const char* record) {
   if (!IsOwnFolder(folder)) return false;

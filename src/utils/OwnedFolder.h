@@ -8,6 +8,7 @@
 // memory), or inside it, sealed with the mark's own identity, which no copy of the folder has.
 // Nothing in such a folder is taken away before it proves itself so, or holds nothing.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -21,8 +22,8 @@ std::string NewToken();
 bool IsToken(std::string_view text);
 
 // Makes `folder` anew, never one that is there, with `mode`, and marks it right after with a new
-// token in `name`: the token, or empty when the folder could not be made or marked (one made
-// but not marked is taken away again).
+// token in `name`: the token, or empty, with errno telling why, when the folder could not be made
+// or marked (one made but not marked is taken away again).
 std::string Make(const std::string& folder, const char* name, unsigned mode = 0700);
 
 // Writes `token` into the mark `name`, made anew in `folder`. False when `token` is no token, or
@@ -41,10 +42,20 @@ bool Proves(const std::string& folder, const char* name, const std::string& toke
 // written whole.
 bool MarkSealed(const std::string& folder, const char* name, const char* record);
 
+// The device number a sealed folder's record holds, and the one its mark is on now: they differ
+// once its disk is mounted again under another number, nothing in it touched.
+struct SealedDevices {
+  std::uint64_t recorded = 0;
+  std::uint64_t now = 0;
+};
+
 // Whether `folder` proves itself so: its mark holds the token its record holds, and is still
-// the file the record names. Birth time, where both sides have one, is compared as well; the
-// proof does not rest on it.
-bool ProvesSealed(const std::string& folder, const char* name, const char* record);
+// the file the record names, by its inode and change time. Birth time, where both sides have
+// one, is compared as well; the proof does not rest on it. The device number is not: it is the
+// mount's, not the disk's, and `devices`, when given, gets both for other identities taken on
+// that disk.
+bool ProvesSealed(const std::string& folder, const char* name, const char* record,
+                  SealedDevices* devices = nullptr);
 
 // Whether `folder` is a folder of its own that holds nothing but its mark `name`, empty (its
 // writing cut short) or holding a token, and, when given, an empty record `record`: what a kill

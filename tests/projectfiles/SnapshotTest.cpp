@@ -3,10 +3,12 @@
 // leaves the project as it was.
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <chrono>
 #include <future>
@@ -1229,6 +1231,82 @@ TEST_F(RestoreTest, AJournaledFolderWithoutItsProofStaysWithWhatItHolds) {
     PutTree(m_dir, origin);
   }
   OpenProject();
+}
+
+// A restore killed on the way, whose disk then came back under another device number (mounted
+// again from another loop device), nothing touched: its folder's record and journal took the
+// old number. The next open undoes it as any other, none of what it switched in, a folder among
+// it, kept aside as the user's.
+TEST_F(RestoreTest, AKilledRestoreIsUndoneWhateverNumberItsDiskComesBackUnder) {
+  WriteText(m_snapshot / "lib" / "c.vhd", "from the snapshot");
+  const Tree before = TreeOf(m_dir);
+  ASSERT_TRUE(KilledAt([this] { return Restore(); }, "remove_f", 1, "journal"));
+  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+  struct stat disk {};
+  ASSERT_EQ(::stat(m_dir.c_str(), &disk), 0);
+  const unsigned high = ::major(disk.st_dev), low = ::minor(disk.st_dev);
+  const auto renumber = [](const fs::path& file, const std::string& from, const std::string& to) {
+    const fs::file_time_type written = fs::last_write_time(file);
+    std::string text = ReadText(file);
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+      text.replace(at, from.size(), to);
+    WriteText(file, text);
+    fs::last_write_time(file, written);
+  };
+  renumber(m_dir / ".p.restore" / "journal", std::string(1, '\0') + std::to_string(disk.st_dev) + ":",
+           std::string(1, '\0') + std::to_string(::makedev(high + 1, low)) + ":");
+  renumber(m_dir / ".p.restore" / "made.seal", " " + std::to_string(high) + ":" + std::to_string(low) + " ",
+           " " + std::to_string(high + 1) + ":" + std::to_string(low) + " ");
+  OpenProject();
+  EXPECT_EQ(TreeOf(m_dir), before);
+}
+
+// A killed restore's folder that no longer proves itself after what users and their tools do,
+// or that an earlier version made, is never followed: the open fails with an error saying where
+// the project's replaced files are and how to put them back, and doing so gives the project back
+// whole. A copied project, its folder untouched, is still undone by its open.
+TEST_F(RestoreTest, AFolderThatNoLongerProvesItselfTellsHowToGetTheProjectBack) {
+  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+  const Tree origin = TreeOf(m_dir);
+  ::setenv("P", m_dir.c_str(), 1);
+  ::setenv("C", (m_root / "copy").c_str(), 1);
+  const std::pair<const char*, bool> acts[] = {
+      {"chmod -R go-rwx \"$P\"", false},
+      {"touch \"$P/.p.restore/made\"", false},
+      {"ln \"$P/.p.restore/made\" \"$P/made.bak\" && rm \"$P/made.bak\"", false},
+      {"cp -a \"$P\" \"$C\"", true},
+      {"mkdir \"$C\" && tar -C \"$P\" -cf - . | tar -C \"$C\" -xpf -", true},
+      {"if command -v rsync; then rsync -a \"$P/\" \"$C/\"; else cp -a \"$P\" \"$C\"; fi", true},
+      // As an earlier version left it: a record of the folder's device and inode, no seal.
+      {"cd \"$P/.p.restore\" && rm made.seal && stat -c '%d %i' . >m && mv m made", false}};
+  for (const auto& [act, copied] : acts) {
+    OpenProject();
+    m_helper = AutoRelease<Hvd::IProjectHelper>(m_helperObject = new HelperDouble(m_project.Get()));
+    ASSERT_TRUE(KilledAt([this] { return Restore(); }, "remove_f", 1, "journal"));
+    ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+    ASSERT_EQ(std::system(act), 0) << act;
+    const fs::path live = copied ? m_root / "copy" : m_dir, held = live / ".p.restore";
+    const Tree left = TreeOf(live);
+    Port_MsgManData::ClearCaptured();
+    EXPECT_NE(AutoRelease<Hvd::IProject>(CitP::Factory::CreateInstance(Hvd::ClassId::Project()))
+                  ->Open((live / "p.xhlc").c_str()),
+              kSuccess) << act;
+    EXPECT_EQ(TreeOf(live), left) << act;
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error,
+                         "replaced are kept in \"" + (held / "old").string() + "\": to get the project back, move each "
+                         "of them back to its place in \"" + live.string() + "\", in place of what is there, take "
+                         "away from there each entry that \"" + (held / "added").string() + "\" names, and then "
+                         "remove \"" + held.string() + "\"")) << act;
+    for (const auto& [from, back] : {std::pair{held / "old", true}, std::pair{held / "added", false}})
+      for (const fs::directory_entry& entry : fs::recursive_directory_iterator(from))
+        if (!entry.is_directory() && back) fs::rename(entry.path(), live / fs::relative(entry.path(), from));
+        else if (!entry.is_directory()) fs::remove(live / fs::relative(entry.path(), from));
+    fs::remove_all(held);
+    EXPECT_EQ(TreeOf(live), origin) << act;
+    fs::remove_all(m_root / "copy");
+  }
+  OpenProject();
+  EXPECT_EQ(TreeOf(m_dir), origin);
 }
 
 // An undo that cannot finish (a user who cannot write the project's folder, every name to keep

@@ -69,6 +69,20 @@ project open $project
 check "own description saved" [project get PROP_ProjectDescription] {our own [x]}
 set f [open [file join $dir snapshots back p.xhlc]]; set text [read $f]; close $f
 check "snapshot's description kept" [string match {*before the change*} $text] 1
+# A temporary directory that cannot be used (missing, or a file) fails the restore naming it, not
+# the project's folder, and the project stays as it is.
+write $src "-- changed"
+set afile [file join $root afile]
+write $afile ""
+set saved [array get env TMPDIR]
+foreach tmp [list [file join $root nowhere] $afile] {
+    set env(TMPDIR) $tmp
+    fails "restore with TMPDIR $tmp" {project snapshot restore back} \
+        "Cannot stage the snapshot*no temporary folder can be made in \"$tmp\" (the temporary directory, TMPDIR)*"
+    check "unchanged with TMPDIR $tmp" [contents $src] "-- changed\n"
+}
+unset env(TMPDIR)
+array set env $saved
 project snapshot delete back
 
 # A "snapshots" folder that is a link leads out of the project: every action refuses it.

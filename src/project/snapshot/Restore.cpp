@@ -28,6 +28,7 @@
 #include "project/ProjectRoutines.h"
 #include "project/snapshot/SnapshotPaths.h"
 #include "utils/DirectoryLock.h"
+#include "utils/FileUtils.h"
 #include "utils/OwnedFolder.h"
 #include "utils/PropertyAccessor.h"
 
@@ -417,7 +418,19 @@ bool ChangedBelowSince(const fs::path& path, const fs::path& journal) {
   return static_cast<bool>(error);
 }
 
-std::optional<Undo> PlanBack(const Folder& folder, const fs::path& live, const Entry& item) {
+// `identity`, read now, as the journal took it: the disk the restore's folder is on, mounted again
+// since under another number, gives its entries that number, and an entry on whichever disk
+// has the recorded number now is none that the restore moved.
+std::optional<Identity> AsRecorded(std::optional<Identity> identity, const OwnedFolder::SealedDevices& devices) {
+  if (identity && devices.recorded != devices.now) {
+    if (identity->device == devices.now) identity->device = devices.recorded;
+    else if (identity->device == devices.recorded) identity.reset();
+  }
+  return identity;
+}
+
+std::optional<Undo> PlanBack(const Folder& folder, const fs::path& live, const Entry& item,
+                             const OwnedFolder::SealedDevices& devices) {
   const fs::path& entry = item.path;
   if (!Below(live, entry, false) || !Below(folder.staged, entry, true) || !Below(folder.kept, entry, true) ||
       !Below(folder.added, entry, true))
@@ -428,7 +441,7 @@ std::optional<Undo> PlanBack(const Folder& folder, const fs::path& live, const E
   // An entry taken away had nothing staged: it goes back when it went aside and its place is free.
   if (item.removed) return kept && there ? std::nullopt : std::optional<Undo>(Undo{false, false, kept});
   if (!kept && !Present(folder.added / entry)) return staged ? std::optional<Undo>(Undo{}) : std::nullopt;
-  const std::optional<Identity> now = there ? IdentityOf(live / entry) : std::nullopt;
+  const std::optional<Identity> now = there ? AsRecorded(IdentityOf(live / entry), devices) : std::nullopt;
   const bool ours = there && !staged && item.made && now == item.made &&
                     (item.made->type != S_IFDIR || !ChangedBelowSince(live / entry, folder.journal)) &&
                     (!item.made->digest || DigestOf(live / entry, item.made->size) == item.made->digest);
@@ -517,10 +530,11 @@ bool SwitchBack(const Folder& folder, const fs::path& live, const fs::path& entr
 }
 
 // Whether the folder proves itself one a restore made: a folder at the name that does not is
-// none of the restore's, whatever it holds, a copy of one among them.
-bool MadeByARestore(const Folder& folder) {
+// none of the restore's, whatever it holds, a copy of one among them. `devices`, when given, gets
+// the device numbers its disk had and has.
+bool MadeByARestore(const Folder& folder, OwnedFolder::SealedDevices* devices = nullptr) {
   return OwnedFolder::ProvesSealed(folder.root.string(), folder.made.filename().c_str(),
-                                   folder.sealed.filename().c_str());
+                                   folder.sealed.filename().c_str(), devices);
 }
 
 // Proves the folder this restore just made its own.
@@ -551,11 +565,11 @@ bool Discard(const Folder& folder) {
 // what is on disk; kDirectoryWriteFailed when a move failed, or, with nothing moved and `why`
 // saying so, when a user's entry could not be kept aside.
 Status PutBack(const Folder& folder, const fs::path& live, const std::vector<Entry>& entries,
-               std::string* why = nullptr) {
+               const OwnedFolder::SealedDevices& devices = {}, std::string* why = nullptr) {
   std::vector<Undo> plan;
   plan.reserve(entries.size());
   for (const Entry& entry : entries) {
-    const std::optional<Undo> undo = PlanBack(folder, live, entry);
+    const std::optional<Undo> undo = PlanBack(folder, live, entry, devices);
     if (!undo) return kFailure;
     plan.push_back(*undo);
   }
@@ -634,6 +648,25 @@ Status Untrusted(const Folder& folder, const String& projectFile, const std::str
               folder.journal.c_str());
 }
 
+// A journal in a folder that does not prove itself the restore's is followed in no way, and the
+// project may be half restored: the user is told where its own files are and how to put them
+// back by hand, since taking the folder away alone would lose them.
+Status NotProven(const Folder& folder, const String& projectFile) {
+  const fs::path live = fs::path(projectFile.str()).parent_path();
+  const std::string added =
+      Present(folder.added) ? ", take away from there each entry that \"" + folder.added.string() + "\" names" : "";
+  Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
+      .issueError("\"%s\" holds the journal of a snapshot restore of \"%s\", but is no folder a snapshot restore "
+                  "made there (a copy of one, one whose mark \"%s\" was touched since, or one an earlier version "
+                  "made): the journal is not followed and nothing is moved. The project may be as a restore killed "
+                  "on the way left it, and is not opened while the folder is there. The project's own files that "
+                  "the restore replaced are kept in \"%s\": to get the project back, move each of them back to its "
+                  "place in \"%s\", in place of what is there%s, and then remove \"%s\".\n",
+                  folder.root.c_str(), projectFile.c_str(), folder.made.filename().c_str(), folder.kept.c_str(),
+                  live.c_str(), added.c_str(), folder.root.c_str());
+  return kFailure;
+}
+
 }  // namespace
 
 String RestoreFolder(const String& projectFile) {
@@ -708,17 +741,13 @@ Status FinishInterruptedRestore(const String& projectFile) {
   // Nothing in a folder that does not prove itself a restore's is read or moved, its journal
   // among it: it stays as it is, named. Without a journal the project is whole and opens; with
   // one it may be as a killed restore left it, which no open may pass for a project.
-  if (!MadeByARestore(folder)) {
+  OwnedFolder::SealedDevices devices;
+  if (!MadeByARestore(folder, &devices)) {
     if (!Present(folder.journal)) {
       LeftAsItIs(folder.root);
       return kSuccess;
     }
-    Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
-        .issueError("\"%s\" holds the journal of a snapshot restore of \"%s\", but is no folder a snapshot restore "
-                    "made there: the journal is not followed and nothing is moved. The project may be as a restore "
-                    "killed on the way left it, and is not opened until the folder is removed.\n",
-                    folder.root.c_str(), projectFile.c_str());
-    return kFailure;
+    return NotProven(folder, projectFile);
   }
   // Without its journal the restore had not begun to replace anything, or had put everything
   // back: its folder goes. The project itself is whole either way, so a folder that cannot go is
@@ -747,7 +776,7 @@ Status FinishInterruptedRestore(const String& projectFile) {
   if (!OnlyNamed(folder.kept, named, stray) || !OnlyNamed(folder.added, named, stray))
     return Untrusted(folder, projectFile, stray.empty() ? std::string() : "it does not name \"" + stray + "\"");
   const fs::path live = fs::path(projectFile.str()).parent_path();
-  const Status back = PutBack(folder, live, *entries, &why);
+  const Status back = PutBack(folder, live, *entries, devices, &why);
   if (back == kFailure) return Untrusted(folder, projectFile);
   if (back != kSuccess) return NotPutBack(folder, projectFile, why);
   Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
@@ -798,6 +827,14 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
   if (items != nullptr) *items = failed.Detach();
   if (status != kSuccess) {
     std::ignore = Discard(folder);
+    // The bundle keeps what it replaces in a temporary folder first: the project's folder is not
+    // the one to blame then.
+    if (status == kTempDirNotCreated) {
+      return Fail(status,
+                  "ERROR: ICheckpoint::RestoreCheckpointProject - Cannot stage the snapshot to perform the restore: "
+                  "no temporary folder can be made in \"%s\" (the temporary directory, TMPDIR).\n",
+                  FileUtils::TemporaryDirectory().c_str());
+    }
     return Fail(status,
                 "ERROR: ICheckpoint::RestoreCheckpointProject - Cannot stage the snapshot in the Project directory "
                 "to perform the restore: \"%s\".\n",

@@ -11,8 +11,10 @@
 // has none, only moves to .../old, so that the old project is not left with today's
 // partitions. A link in the live project is replaced as a link, never written through.
 // The folder proves itself the restore's by a token in its mark and a record of that mark's own
-// identity (see OwnedFolder::MarkSealed), written right after its mkdir; a folder at the name
-// that does not is read, followed and removed in no way: it stays, named in a warning.
+// identity (see OwnedFolder::MarkSealed), written right after its mkdir, and read whatever device
+// number its disk comes back under; a folder at the name that does not is read, followed and
+// removed in no way: it stays, named in a warning, or, holding a journal, in an error that says
+// where the project's replaced files are and how to put them back by hand.
 // Finished, the journal goes first and the folder after it. A folder found without its journal
 // is a restore that never began to replace anything and is removed; one with its journal is
 // put back, entry by entry, to the live state it recorded: only an entry with its old copy or
