@@ -60,5 +60,42 @@ fails "open" {project open $project} \
 catch {project close -nosave}
 check "left as it was" [contents $project] $text
 
+# Copies into a folder named with ESC, and of a project in one, in a shell of their own to hear
+# what they say. A copy's working directory is kept from the copy's folder, as the project keeps
+# its own; a copy's generated file would name the project's file through the folder, so it is
+# refused before anything is written.
+set plain [file join $root plain]
+set odd [file join $root "e\x1bx"]
+file mkdir [file join $plain build] [file join $odd build]
+set script [file join $root copies.tcl]
+write $script [string map [list @plain@ [list $plain] @odd@ [list $odd]] {
+    set plain @plain@
+    set odd @odd@
+    project open [file join $plain p.xhlc]
+    project set PROP_WorkingDirectory build
+    project save
+    puts "copy [catch {project copy [file join $odd c.xhlc]}]"
+    project close
+    project open [file join $odd c.xhlc]
+    puts "working directory [project get PROP_WorkingDirectory]"
+    project set PROP_WorkingDirectory build
+    project save
+    puts "archive [catch {project archive [file join $plain a.zip]}]"
+    puts "saveas [catch {project saveas [file join $plain s.xhlc]} message] $message"
+    puts "copy back [catch {project copy [file join $plain c.xhlc]} message] $message"
+    project close
+}]
+set said [exec [info nameofexecutable] $script 2>@1]
+check "copy" [regexp -line {^copy 0$} $said] 1
+check "working directory refused" [string first PROP_WorkingDirectory $said] -1
+check "copy's working directory" [regexp -line {^working directory \.?$} $said] 1
+check "archive" [regexp -line {^archive 0$} $said] 1
+set archiving [string range $said [string first "working directory" $said] [string first "\narchive" $said]]
+check "archive's working directory refused" [string first PROP_WorkingDirectory $archiving] -1
+set refused {1 The project file's path from the copy's generated file "../e\x1bx/c.xhlc" is refused: it holds the control character \x1b, which a project file cannot hold.}
+check "saveas" [expr {[string first "saveas $refused" $said] >= 0}] 1
+check "copy back" [expr {[string first "copy back $refused" $said] >= 0}] 1
+check "nothing written" [lsort [glob -nocomplain -tails -directory $plain s.* c.*]] {}
+
 file delete -force $root
 if {$failures == 0} { puts "written forms: all passed" }
