@@ -53,4 +53,13 @@ bool XmlFits(const char* category, std::string_view what, std::string_view value
   return false;
 }
 
+bool Utf8Fits(const char* category, std::string_view what, std::string_view value) {
+  const std::size_t at = FindNonUtf8(value);
+  if (at == std::string_view::npos) return true;
+  const std::string refusal = Port::EscapeControls(what) + " \"" + Port::EscapeControls(value) + "\" is refused: it holds " +
+                              NonUtf8Name(value, at) + ", and a project file would give it back as another name.\n";
+  Port_MsgManData::createObject(category, "XmlChars", 0, "").issueComposed(Port_MsgManData::Severity::Error, refusal);
+  return false;
+}
+
 }  // namespace Hvd

@@ -29,4 +29,9 @@ std::string XmlUnfitName(std::string_view text, std::size_t at);
 // character it holds and why, as one line.
 bool XmlFits(const char* category, std::string_view what, std::string_view value);
 
+// True when `value` is UTF-8; else its refusal is issued as XmlFits issues one, naming the first
+// byte that is not. A name that is also a folder's or a file's name, written in a project file
+// as U+FFFD, would come back as another name than the one on the disk.
+bool Utf8Fits(const char* category, std::string_view what, std::string_view value);
+
 }  // namespace Hvd

@@ -1,6 +1,7 @@
 #include "pr/CPRModule.h"
 
 #include "Port/MsgMan.h"
+#include "core/XmlChars.h"
 #include "pr/CPRModuleAutonym.h"
 #include "pr/PRShared.h"
 #include "utils/DmUtils.h"
@@ -75,6 +76,8 @@ Status CPRModule::XIPRModule::FindFlavorWithGivenName(const Port::StringBase<cha
 }
 
 Status CPRModule::XISettablePRModule::SetInstancePath(const Port::StringBase<char>& path) {
+  // The path names the module's partition, which the project's files hold.
+  if (!XmlFits("ProjectMgmt", "The instance path", path.str())) return kInvalidParameter;
   This().m_instancePath = path;
   return kSuccess;
 }

@@ -54,7 +54,10 @@ Status CPathComponentNameHelper::SetName(const Port::StringBase<char>& name) {
     return kInvalidParameter;
   }
   // The name is also its project's design name, which the project file holds.
-  if (!XmlFits("ProjectMgmt", "The flavor or configuration name", name.str())) return kInvalidParameter;
+  // It names a folder too, which the project file must give back as it is on the disk.
+  if (!XmlFits("ProjectMgmt", "The flavor or configuration name", name.str()) ||
+      !Utf8Fits("ProjectMgmt", "The flavor or configuration name", name.str()))
+    return kInvalidParameter;
   return CEventingNameHelper::SetName(name);
 }
 

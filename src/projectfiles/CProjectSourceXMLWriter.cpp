@@ -932,6 +932,19 @@ void CProjectSourceXMLWriter::PushProperties() {
   }
 }
 
+Text WrittenWorkingDirectory(const Text& value, const Text& fileName) {
+  if (std::getenv("VEL_CORVANE_ENABLE_ABSOLUTE_WDIR") != nullptr || value == ".") return value;
+  if (value.empty()) return Text(".");
+  const Text trimmed = SlashTrimmed(value);
+  if (!IsAbsolutePath(trimmed) || trimmed.str().front() != '/') return trimmed;
+  const Text own = SlashTrimmed(Port::FileName(trimmed).GetAbsolutePath());
+  const Text directory = SlashTrimmed(Port::FileName(Port::FileName(fileName).GetHead()).GetAbsolutePath());
+  if (own == directory) return Text(".");
+  Text relative;
+  NormalizeFileName(SplitPath(fileName, true), trimmed, relative);
+  return relative;
+}
+
 void CProjectSourceXMLWriter::PushProperty(IPropertyInstance* instance) {
   String name;
   String value;
@@ -944,24 +957,7 @@ void CProjectSourceXMLWriter::PushProperty(IPropertyInstance* instance) {
   if (!label.empty()) name = label;
   const bool workingDirectory = (label == "PROP_WorkingDirectory" || label == "Working Directory") &&
                                 std::getenv("VEL_CORVANE_ENABLE_ABSOLUTE_WDIR") == nullptr;
-  if (workingDirectory && value != ".") {
-    if (value.empty()) {
-      value = ".";
-    } else {
-      value = SlashTrimmed(value);
-      if (IsAbsolutePath(value) && value.str().front() == '/') {
-        const String own = SlashTrimmed(Port::FileName(value).GetAbsolutePath());
-        const String directory = SlashTrimmed(Port::FileName(Port::FileName(m_fileName).GetHead()).GetAbsolutePath());
-        if (own == directory) {
-          value = ".";
-        } else {
-          String relative;
-          NormalizeFileName(m_projectDirectory, value, relative);
-          value = relative;
-        }
-      }
-    }
-  }
+  if (workingDirectory) value = WrittenWorkingDirectory(value, m_fileName);
   // The file rule then sees the working directory's written form, which is relative and so
   // stays; read afresh from the property it would turn the project's own directory into
   // "../<name>".

@@ -32,6 +32,12 @@ namespace Hvd {
 class XhlcSnapshot;
 class FileTypeViewCache;
 
+// The working directory `value` as the project file `fileName` writes it: "." for the file's own
+// folder or none, else, unless the user asked for absolute ones, its path from the file's folder
+// when the two share more than the root.
+Port::StringBase<char> WrittenWorkingDirectory(const Port::StringBase<char>& value,
+                                               const Port::StringBase<char>& fileName);
+
 class CProjectSourceXMLWriter {
  public:
   using String = Port::StringBase<char>;

@@ -1,5 +1,6 @@
 #include "utils/XmlPlatform.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,6 +15,8 @@
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLException.hpp>
 
+#include "Port/MessageText.h"
+#include "core/XmlChars.h"
 #include "utils/FileUtils.h"
 #include "utils/XmlBounds.h"
 
@@ -157,6 +160,7 @@ class RefusingDtdParser final : public X::XercesDOMParser {
   void startElement(const X::XMLElementDecl& decl, const unsigned int uriId, const XMLCh* const prefix,
                     const X::RefVectorOf<X::XMLAttr>& attributes, const XMLSize_t count, const bool isEmpty,
                     const bool isRoot) override {
+    for (XMLSize_t i = 0; i < count; ++i) RefuseUnfit(attributes.elementAt(i)->getValue());
     if (m_inside > 0) {
       m_attributes.clear();
       for (XMLSize_t i = 0; i < count; ++i) {
@@ -195,6 +199,7 @@ class RefusingDtdParser final : public X::XercesDOMParser {
   }
 
   void docCharacters(const XMLCh* const text, const XMLSize_t length, const bool cdata) override {
+    RefuseUnfit(std::u16string_view(text, length));
     if (m_inside > 0) return m_diverter->Characters(text, length);
     X::XercesDOMParser::docCharacters(text, length, cdata);
   }
@@ -212,6 +217,24 @@ class RefusingDtdParser final : public X::XercesDOMParser {
   }
 
  private:
+  // A document that says it is XML 1.1 may give by a character reference what XML 1.0 cannot
+  // carry; every reader and writer of the project's files holds to 1.0, so such a value is a
+  // fatal error of the parse, at its place, and no document is made of the rest.
+  void RefuseUnfit(std::u16string_view text) {
+    const auto unfit = [](char16_t c) {
+      return (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF;
+    };
+    if (std::none_of(text.begin(), text.end(), unfit) || getErrorHandler() == nullptr) return;
+    std::string value;
+    AppendUtf8Text(value, std::u16string(text).c_str());
+    const std::size_t at = FindXmlUnfit(value);
+    const std::string message = "the value \"" + Port::EscapeControls(value) + "\" holds " + XmlUnfitName(value, at) +
+                                ", which a project file cannot hold";
+    const X::Locator* place = getScanner()->getLocator();
+    if (place == nullptr) return;
+    getErrorHandler()->fatalError(X::SAXParseException(XmlText(message).get(), *place));
+  }
+
   ContentDiverter* m_diverter = nullptr;
   bool m_asked = false;
   std::size_t m_depth = 0;   // of the next element, the document element at 0

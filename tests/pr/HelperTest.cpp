@@ -271,6 +271,43 @@ TEST_F(PRHelperTest, NamesThatCannotBeTheirOwnProjectAreRefusedBeforeAnythingIsM
   EXPECT_TRUE(Flavors()->FindNamedFlavor("fast", "", found.Receive()) == kSuccess && found);
 }
 
+// A name that is not UTF-8 names a folder the project file would give back as another; a module's
+// path names its partition, made by the manager itself or set on the module afterwards.
+TEST_F(PRHelperTest, NamesThatAreNotUtf8AndPathsWithControlsAreRefusedBeforeAnythingIsMade) {
+  MakeFlavors();
+  AutoRelease<Hvd::IConfiguration> configuration;
+  AutoRelease<Hvd::IFlavor> flavor;
+  for (const auto& [name, byte] : {std::pair{"a\xc0\x80", "\\xc0"}, std::pair{"l\xe9ger", "\\xe9"}}) {
+    const std::string refused = "is refused: it holds the byte " + std::string(byte) + ", which is not UTF-8";
+    Port_MsgManData::ClearCaptured();
+    EXPECT_EQ(Configurations()->CreateConfigurationFromFlavorList(m_manager.Get(), name, "fast",
+                                                                 configuration.ReleaseAndReceive()),
+              kFailure);
+    ASSERT_EQ(Errors().size(), 1u) << byte;
+    EXPECT_NE(Errors()[0].find(refused), std::string::npos) << Errors()[0];
+    Port_MsgManData::ClearCaptured();
+    EXPECT_EQ(Flavors()->CreateFlavorFromInstPath(m_manager.Get(), name, "/top/u2", flavor.ReleaseAndReceive()),
+              kFailure);
+    EXPECT_FALSE(flavor);
+    ASSERT_EQ(Errors().size(), 1u) << byte;
+    EXPECT_NE(Errors()[0].find(refused), std::string::npos) << Errors()[0];
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(m_dir) / name)) << byte;
+  }
+  EXPECT_EQ(ConfigurationCount(), 0u);
+
+  Port_MsgManData::ClearCaptured();
+  AutoRelease<Hvd::IPRModule> module;
+  EXPECT_EQ(Modules()->CreatePRModule("/top/u\x1b", module.Receive()), Hvd::kInvalidParameter);
+  EXPECT_FALSE(module);
+  EXPECT_EQ(Errors(), std::vector<std::string>{"The instance path \"/top/u\\x1b\" is refused: it holds the control "
+                                               "character \\x1b, which a project file cannot hold.\n"});
+  EXPECT_TRUE(Modules()->FindPRModule("/top/u\x1b", module.Receive()) != kSuccess || !module);
+  ASSERT_TRUE(Modules()->CreatePRModule("/top/u3", module.ReleaseAndReceive()) == kSuccess && module);
+  EXPECT_EQ(AutoCast<Hvd::ISettablePRModule>(module.Get())->SetInstancePath("/top/u\x01"), Hvd::kInvalidParameter);
+  Port::StringBase<char> path;
+  EXPECT_TRUE(module->GetInstancePath(path) == kSuccess && path.str() == "/top/u3") << path.str();
+}
+
 TEST_F(PRHelperTest, AConfigurationWhoseProjectCannotBeMadeDoesNotStay) {
   MakeFlavors();
   // The configuration's directory cannot be made.

@@ -671,7 +671,16 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
       return;
     const Text top = TopUnitOf(OpenProject());
     if (top.empty() || top.str().find('/') != std::string::npos) return;
-    m_partitions.emplace_back(Prjrep::AutoRelease<CPartition>(new CPartition(Text("/" + top.str()))));
+    // A unit's name may hold what the file cannot (a VHDL extended identifier holds any
+    // character): such a root would leave a file that no later open reads. It is refused once
+    // for each name, not at every look at the partitions.
+    const Text root("/" + top.str());
+    if (Hvd::FindXmlUnfit(root.str()) != std::string::npos) {
+      if (m_refusedRoot != root) std::ignore = Fits("The root partition name", root);
+      m_refusedRoot = root;
+      return;
+    }
+    m_partitions.emplace_back(Prjrep::AutoRelease<CPartition>(new CPartition(root)));
     std::ignore = m_partitions.back()->SetTop(true);
   }
   // The file's text: its settings and partitions between a heading and an end mark that counts
@@ -771,6 +780,7 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
   std::vector<Prjrep::AutoPtr<CPartition>> m_partitions;
   std::array<Text, kSettings> m_paths{};
   std::array<Text, kSettings> m_texts{};
+  Text m_refusedRoot;  // the last root partition name refused, told once
   // The file as this project last read or wrote it; none until it looked at the file.
   std::optional<DiskStamp> m_seen;
   // The text this project last wrote to its own file, and the file as that write left it: a file

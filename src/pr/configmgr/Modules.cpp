@@ -5,6 +5,7 @@
 #include "Hvd/EventIds.h"
 #include "Hvd/IProjectHelper.h"
 #include "Port/MsgMan.h"
+#include "core/XmlChars.h"
 #include "pr/CConfigurationMgr.h"
 #include "pr/PRShared.h"
 #include "pr/modules/ChildRemoval.h"
@@ -23,6 +24,9 @@ Status CConfigurationMgr::XIPRModuleManager::CreatePRModule(const Port::StringBa
                                                             IPRModule** module) {
   CConfigurationMgr& self = This();
   Prjrep::AutoOut<IPRModule> out(module);
+  // The path names the module's partition, which the project's files hold: refused before
+  // anything is made.
+  if (!XmlFits("ProjectMgmt", "The instance path", instancePath.str())) return kInvalidParameter;
   Prjrep::AutoRelease<IPRModule> made(CitP::Factory::CreateInstance(ClassId::PRModule()));
   std::ignore = out.Assign(made.Get());
   if (Prjrep::AutoCast<ISettablePRModule> settable(made.Get()); settable.Get() != nullptr)

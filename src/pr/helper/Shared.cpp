@@ -27,7 +27,10 @@ bool CheckProjectName(CitI::IInterface* manager, const Port::StringBase<char>& n
     return false;
   }
   // The name is also its project's design name, which the project file holds.
-  if (!XmlFits("ProjectMgmt", "The " + std::string(kind) + " name", name.str())) return false;
+  // It names the project's folder too, which the project file must give back as it is on the disk.
+  if (!XmlFits("ProjectMgmt", "The " + std::string(kind) + " name", name.str()) ||
+      !Utf8Fits("ProjectMgmt", "The " + std::string(kind) + " name", name.str()))
+    return false;
   bool taken = false;
   Prjrep::AutoCast<IConfigurationManager> configurations(manager);
   Prjrep::AutoRelease<IConfigurationIterator> each;

@@ -34,6 +34,7 @@
 #include "project/ProjectRoutines.h"
 #include "project/copy/CopyPath.h"
 #include "project/copy/PartitionsFile.h"
+#include "projectfiles/ProjectPaths.h"
 #include "utils/DirectoryLock.h"
 #include "utils/DmUtils.h"
 #include "utils/FileStamp.h"
@@ -117,6 +118,7 @@ class ProjectCopyContext {
   }
   bool RemoteSourcesCopied() const { return m_remoteSourcesCopied; }
   IProject2* Project() const { return m_project2.Get(); }
+  bool GeneratedFits(const String& workingDirectory) const;
 
  private:
   IProjectBundle* Bundle();
@@ -247,6 +249,15 @@ String ProjectCopyContext::GeneratedName(const String& workingDirectory) const {
   return P::Normal(P::Join(generatedDirectory, P::BaseName(projectFile) + String(".ghlc")));
 }
 
+// The copy's generated file names the project's file by its path from there, which passes
+// through the folders the two do not share: one of them named with what the file cannot hold
+// refuses the copy before anything is written, naming that path.
+bool ProjectCopyContext::GeneratedFits(const String& workingDirectory) const {
+  String written;
+  NormalizeFileName(SplitPath(GeneratedName(workingDirectory), true), m_sourceProjectFile, written);
+  return XmlFits("ProjectMgmt", "The project file's path from the copy's generated file", written.str());
+}
+
 // Whether `generated` is the project's own generated file, by its name or, reached another
 // way, as the same file.
 bool ProjectCopyContext::IsProjectsOwnGenerated(const String& generated) const {
@@ -331,6 +342,7 @@ Status CProjectSaveHelper::CopyInto(const String& targetPath, std::uint32_t opti
   const String wanted = remoteSourcesName != nullptr ? *remoteSourcesName : String();
   if (const Status prepared = context.Prepare(targetPath, wanted, options, workingDirectory); prepared != kSuccess)
     return prepared;
+  if (!context.OntoItself() && !context.GeneratedFits(workingDirectory)) return kInvalidParameter;
   context.WarnIfOntoItself();
   if (AutoCast<IForceSave> saver(m_project); saver) std::ignore = saver->ForceSave();
   const Status result = context.Copy(description, workingDirectory, true, beforeWrite);
@@ -363,6 +375,7 @@ Status CProjectSaveHelper::CopyProjectTo(const String& projectFileName, const St
   if (const Status prepared = context.Prepare(target, String(kRemoteSources), options, resolved);
       prepared != kSuccess)
     return prepared;
+  if (writeGenerated && !context.OntoItself() && !context.GeneratedFits(resolved)) return kInvalidParameter;
   context.WarnIfOntoItself();
   if (AutoCast<IForceSave> saver(m_project); saver) std::ignore = saver->ForceSave();
   const Status result = context.Copy(description, resolved, writeGenerated);

@@ -19,6 +19,7 @@
 #include "core/OrderedPlace.h"
 #include "core/XmlChars.h"
 #include "project/project/CProject.h"
+#include "projectfiles/ProjectPaths.h"
 #include "utils/DmUtils.h"
 #include "utils/InterpHelp.h"
 
@@ -112,11 +113,12 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
   const String given = path.str().starts_with('/') ? NormalPath(path, String()) : path;  // absolute
   // A name the project file cannot hold would leave a project that no later open reads, and one
   // that is not UTF-8 would come back as another name, a file the project no longer finds (a
-  // name read from a project file is UTF-8 already). Of a file in the project's folder only the
-  // part below the folder is written, not the folder's name.
-  const std::string folder = ProjectDirectory().str() + "/";
-  std::string_view written = given.str();
-  if (written.starts_with(folder)) written.remove_prefix(folder.size());
+  // name read from a project file is UTF-8 already). Only the
+  // form the project file writes counts: a file in or near the project's folder is written by
+  // its path from the folder, without the names of the folders the two share.
+  String writtenForm;
+  NormalizeFileName(SplitPath(ProjectDirectory(), false), NormalPath(given, ProjectDirectory()), writtenForm);
+  const std::string_view written = writtenForm.str();
   std::string why;
   if (const std::size_t at = FindXmlUnfit(written); at != std::string_view::npos)
     why = XmlUnfitName(written, at) + ", which a project file cannot hold";

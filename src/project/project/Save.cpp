@@ -282,10 +282,19 @@ Status CProject::XIProjectInternal::ProjectWriteCopy(const String& path, CitI::I
   const String oldDescription = properties.GetPropertyValue("PROP_ProjectDescription");
   const String oldWorkingDirectory = properties.GetPropertyValue("PROP_WorkingDirectory");
   const String oldMacro = properties.GetPropertyValue("PROP_velmTrnbldMacro");
+  // Kept in the form the copy's file writes it, mostly from the copy's folder: the folder's name,
+  // which the file then does not hold, is not held to what the file can carry.
+  const String stored =
+      IsAbsolutePath(workingDirectory) ? WrittenWorkingDirectory(workingDirectory, sourceName) : workingDirectory;
   properties.SetPropertyValue("PROP_ProjectDescription", description);
-  properties.SetPropertyValue("PROP_WorkingDirectory", workingDirectory);
+  properties.SetPropertyValue("PROP_WorkingDirectory", stored);
   if (!buildMacro.empty()) properties.SetPropertyValue("PROP_velmTrnbldMacro", buildMacro);
-  Status written = self.WriteSourceProjectFile(sourceName, fileMap);
+  // A value refused is told by its property; the copy then does not write another in its place.
+  Status written = !properties.GetPropertyInstance("PROP_WorkingDirectory") ||
+                           properties.GetPropertyValue("PROP_WorkingDirectory") == stored
+                       ? kSuccess
+                       : kInvalidParameter;
+  if (written == kSuccess) written = self.WriteSourceProjectFile(sourceName, fileMap);
   if (writeGenerated && written == kSuccess) written = self.WriteGeneratedProjectFile(generatedName, fileMap);
   properties.SetPropertyValue("PROP_WorkingDirectory", oldWorkingDirectory);
   properties.SetPropertyValue("PROP_ProjectDescription", oldDescription);
