@@ -24,6 +24,16 @@ class ISourceLibrary : public CitI::IInterface {
   virtual Hvd::Status RemoveFileFromLibrary(IHdlFile* file) = 0;
 };
 
+// What keeps libraries under their names, asked before a library takes another name: it
+// answers whether the name may be taken and keeps the library under it when it may.
+class ISourceLibraryKeeper {
+ public:
+  virtual Hvd::Status RenameSourceLibrary(ISourceLibrary* library, const Port::StringBase<char>& name) = 0;
+
+ protected:
+  ~ISourceLibraryKeeper() = default;
+};
+
 // What the library's members and its manager use, without checks or events.
 class ISourceLibraryInternal : public CitI::IInterface {
  public:
@@ -37,6 +47,8 @@ class ISourceLibraryInternal : public CitI::IInterface {
   // library accepts; 0 for any other type, which then accepts none. For a library made by
   // class id, whose type is not known at creation.
   virtual Hvd::Status SetLibraryType(std::int32_t type) = 0;
+  // The keeper asked before every rename; null when none keeps the library any more.
+  virtual Hvd::Status SetKeeper(ISourceLibraryKeeper* keeper) = 0;
 };
 
 class ISourceLibraryIterator : public Prjrep::TIIterator<ISourceLibrary*> {

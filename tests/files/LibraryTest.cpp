@@ -16,6 +16,7 @@
 #include "Hvd/IFile.h"
 #include "Hvd/IHdlProject.h"
 #include "Hvd/ISourceLibraryMember.h"
+#include "Prjrep/IName.h"
 #include "Prjrep/StandIns.h"
 #include "Prjrep/Storage.h"
 #include "core/Events.h"
@@ -299,6 +300,28 @@ TEST_F(LibraryTest, CreationIsGuardedAndKeepsNoReferenceNobodyAskedFor) {
   m_owner->open = false;
   refused.push_back(m_manager.CreateSourceLibrary("x", nullptr));
   EXPECT_EQ(refused, (std::vector{Hvd::kInvalidParameter, Hvd::kFailure, Hvd::kProjectReadOnly, Hvd::kProjectNotOpen}));
+}
+
+// A library takes a new name only where one could be made with it, and "work" keeps its own;
+// a renamed library is found under its new name alone. Let go by its manager, it checks alone.
+TEST_F(LibraryTest, ARenameIsRefusedWhereACreationWouldBeAndMovesTheLibrarysKey) {
+  auto work = Create("work", 1);
+  auto mine = Create("mine", 3);
+  const auto rename = [&mine](const char* name) { return AutoCast<Prjrep::IName>(mine.Get())->SetName(name); };
+  std::vector<Status> refused{rename(""), rename("work"), rename("a\x01" "b"),
+                              AutoCast<Prjrep::IName>(work.Get())->SetName("system")};
+  m_owner->readOnly = true;
+  refused.push_back(rename("yours"));
+  m_owner->readOnly = false;
+  EXPECT_EQ(refused, (std::vector{Hvd::kInvalidParameter, Hvd::kFailure, Hvd::kInvalidParameter, Hvd::kFailure,
+                                  Hvd::kProjectReadOnly}));
+  ASSERT_EQ(rename("yours"), kSuccess);
+  AutoRelease<Hvd::ISourceLibrary> found;
+  EXPECT_TRUE(m_manager.FindSourceLibrary("yours", found.Receive()) == kSuccess && found.Get() == mine.Get());
+  EXPECT_TRUE(m_manager.FindSourceLibrary("mine", found.ReleaseAndReceive()) == kSuccess && !found);
+  m_manager.ClearAllLibraries();
+  EXPECT_EQ(rename(""), Hvd::kInvalidParameter);
+  EXPECT_EQ(rename("work"), kSuccess) << "no manager keeps it any more";
 }
 
 // A library read back lists its files again and each holds it; the load tells no file and

@@ -672,23 +672,31 @@ TEST_F(DesignProjectsTest, AFlavorWhoseProjectCannotBeMadeIsReportedAndTheModule
   EXPECT_FALSE(std::filesystem::exists(ProjectFile("blocked")));
 }
 
-// An instance path the design project takes no partition at: the module made for it stays,
-// and no flavor or project is made.
-TEST_F(DesignProjectsTest, APathWithoutAPartitionIsReportedAndItsModuleStays) {
+// An instance path the design project takes no partition at: the user is told, the module made
+// for it goes again, one that was there before stays, and no flavor or project is made.
+TEST_F(DesignProjectsTest, APathWithoutAPartitionIsReportedAndOnlyTheModuleMadeForItGoes) {
   DebugLines();
   AutoRelease<Hvd::IFlavor> refused;
   EXPECT_EQ(Flavors()->CreateFlavorFromInstPath(m_manager.Get(), "x", "top/u3", refused.Receive()), kFailure);
   EXPECT_FALSE(refused);
+  EXPECT_EQ(Errors(), std::vector<std::string>{"Could not create a partition at the instance path \"top/u3\": an "
+                                               "instance path begins at the top with \"/\", as \"/top/u3\" does."
+                                               "\nFailed to Create a Flavor\n"});
   EXPECT_TRUE(Reported(DebugLines(),
                        R"(ERROR: \.\./src/CPRHelper\(\d+\) : "Could not get or create a partition at top/u3" )"
                        R"(in function:\n'.*Hvd::CPRHelper::XIFlavorHelper::CreateFlavorFromInstPath\(.*\)'\.\n)"));
   AutoRelease<Hvd::IPRModule> module;
-  ASSERT_EQ(Modules()->FindPRModule("top/u3", module.Receive()), kSuccess);
-  ASSERT_TRUE(module);
-  EXPECT_EQ(NameOf(module.Get()), "u3");
+  EXPECT_FALSE(Modules()->FindPRModule("top/u3", module.Receive()) == kSuccess || module);
   AutoRelease<Hvd::IFlavor> found;
   EXPECT_TRUE(Flavors()->FindNamedFlavor("x", "", found.Receive()) == kSuccess && !found);
   EXPECT_FALSE(std::filesystem::exists(ProjectFile("x")));
+
+  ASSERT_EQ(Modules()->CreatePRModule("top/u4", module.ReleaseAndReceive()), kSuccess);
+  EXPECT_EQ(Flavors()->CreateFlavorFromInstPath(m_manager.Get(), "y", "top/u4", refused.Receive()), kFailure);
+  AutoRelease<Hvd::IPRModule> kept;
+  ASSERT_EQ(Modules()->FindPRModule("top/u4", kept.Receive()), kSuccess);
+  EXPECT_EQ(kept.Get(), module.Get());
+  EXPECT_EQ(NameOf(kept.Get()), "u4");
 }
 
 TEST_F(DesignProjectsTest, PartitionsMoveUnderTheModuleAndBackAndOutliveTheFlavorsProjectClosing) {

@@ -353,6 +353,29 @@ TEST_F(ProjectOpenSaveTest, VerilogFilesLieInWork) {
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
 }
 
+// A library renamed is saved under its new name and read back so; its old name is free for
+// another library.
+TEST_F(ProjectOpenSaveTest, ARenamedLibraryReopensAsItWasSaved) {
+  WriteText(m_dir / "c.vhd", "entity c is end;\n");
+  WriteText(m_dir / "e.vhd", "entity e is end;\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Add(m_dir / "c.vhd", "mine");
+  AutoRelease<Hvd::ISourceLibrary> mine;
+  ASSERT_EQ(Libraries()->FindSourceLibrary("mine", mine.Receive()), Hvd::kSuccess);
+  ASSERT_EQ(AutoCast<Prjrep::IName>(mine.Get())->SetName("yours"), Hvd::kSuccess);
+  Add(m_dir / "e.vhd", "mine");
+  EXPECT_EQ(m_project->Save(), Hvd::kSuccess);
+  const std::string saved = ReadText(m_file);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_EQ(LibraryOf(File(m_dir / "c.vhd")), "yours");
+  EXPECT_EQ(LibraryOf(File(m_dir / "e.vhd")), "mine");
+  EXPECT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_file), saved);
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
 // A family the installation does not offer is refused where the project's device is set, and
 // the family the project had is the one it keeps and saves.
 TEST_F(ProjectOpenSaveTest, ARefusedFamilyLeavesTheProjectsFamilyAsItWas) {

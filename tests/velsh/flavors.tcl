@@ -21,6 +21,10 @@ project open $project
 pr flavor create fast /top/u_counter
 fails "taken name" {pr flavor create fast /top/u_debounce} "*<fast> exists already*"
 check "no flavor at the new path" [pr flavor find fast /top/u_debounce] ""
+# A path its partition is refused for leaves no module behind, and the user is told why.
+fails "a path not from the top" {pr flavor create quick top/u_debounce} \
+    {Could not create a partition at the instance path "top/u_debounce": an instance path begins at the top with "/", as "/top/u_debounce" does.*}
+check "no flavor without its partition" [pr flavor find quick] ""
 # A configuration has an element for every module: only the first module is there.
 pr configuration create all
 check "modules" [pr configuration flavors all] {/top/u_counter fast}
@@ -38,6 +42,19 @@ check "pairs of equal length" [file tail [pr configuration pairs lean {small} {/
 check "lean chooses" [pr configuration flavors lean] {/top/u_counter small}
 project close
 check "partitions" [partitions] /top/u_counter
+
+# With the older storage the project's objects find its partitions by its repository path, which
+# lies in the working directory its file names.
+set ::env(VEL_CORVANE_ENABLE_HLC) 1
+set moved [file join $root moved.xhlc]
+project open $moved
+project set PROP_WorkingDirectory wd
+project close
+project open $moved
+check "made in the older storage" [catch {pr flavor create quick /top/u_counter} message] 0
+check "found in the older storage" [expr {[pr flavor find quick /top/u_counter] ne ""}] 1
+project close
+unset ::env(VEL_CORVANE_ENABLE_HLC)
 
 file delete -force $root
 if {$failures == 0} { puts "refused flavors and configurations: all passed" }

@@ -68,6 +68,10 @@ class CSourceLibrary : public TComponent<CSourceLibrary> {
       This().m_type = type;
       return This().InitializeType(type);
     }
+    Status SetKeeper(ISourceLibraryKeeper* keeper) override {
+      This().m_keeper = keeper;
+      return kSuccess;
+    }
   } m_XISourceLibraryInternal{this};
 
   // The library seen as a set of files.
@@ -105,11 +109,15 @@ class CSourceLibrary : public TComponent<CSourceLibrary> {
   CLibraryFileSet m_files;
   Prjrep::CEventSenderHelper m_eventSender{&m_XISourceLibrary};
   std::set<String> m_allowedTypes;  // definition ids of the file types taken
-  // A rename takes only a name the project file can hold, as the library's creation does.
+  // Not held: the manager that keeps the library clears it before it lets the library go.
+  ISourceLibraryKeeper* m_keeper = nullptr;
+  // A rename takes only a name the library could be made with; the keeper, when there is one,
+  // says whether it may and keeps the library under the new name.
   struct CLibraryName : Prjrep::CNameHelper {
-    using CNameHelper::CNameHelper;
+    explicit CLibraryName(CSourceLibrary* library) : CNameHelper(&library->m_XISourceLibrary), m_library(library) {}
     Status SetName(const String& name) override;
-  } m_name{&m_XISourceLibrary};
+    CSourceLibrary* m_library;
+  } m_name{this};
 };
 
 }  // namespace Hvd

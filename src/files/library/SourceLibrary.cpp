@@ -38,7 +38,15 @@ bool CSourceLibrary::CLibraryFileSet::Drop(IHdlFile* file) {
 CSourceLibrary::CSourceLibrary() { std::ignore = m_files.SetOwner(&m_XISourceLibrary); }
 
 Status CSourceLibrary::CLibraryName::SetName(const String& name) {
-  if (!XmlFits("ProjectMgmt", "The library name", name.str())) return kInvalidParameter;
+  if (name == Name()) return kSuccess;
+  if (ISourceLibraryKeeper* keeper = m_library->m_keeper; keeper != nullptr) {
+    if (Status status = keeper->RenameSourceLibrary(&m_library->m_XISourceLibrary, name); status != kSuccess)
+      return status;
+  } else if (name.empty()) {
+    return Fail(kInvalidParameter, "ERROR: SourceLibrary::SetName - No library name specified.\n");
+  } else if (!XmlFits("ProjectMgmt", "The library name", name.str())) {
+    return kInvalidParameter;
+  }
   return CNameHelper::SetName(name);
 }
 

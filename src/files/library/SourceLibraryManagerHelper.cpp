@@ -36,6 +36,15 @@ std::vector<ISourceLibrary*> CSourceLibraryManagerHelper::CSourceLibrarySet::Lib
   return libraries;
 }
 
+Status CSourceLibraryManagerHelper::CSourceLibrarySet::Rekey(const String& from, const String& to) {
+  auto found = m_elements.find(from);
+  if (found == m_elements.end() || m_elements.count(to) != 0) return kFailure;
+  // Stored under the new key before the old entry goes, so that its reference is never the last.
+  if (Status status = SetByKey(to, found->second); status != kSuccess) return status;
+  EraseForward(found);
+  return kSuccess;
+}
+
 Status CSourceLibraryManagerHelper::CheckProject(const char* operation) {
   AutoCast<IProject> project(m_owner);
   if (!project) return kSuccess;
@@ -73,9 +82,36 @@ Status CSourceLibraryManagerHelper::CreateSourceLibraryOfType(const String& name
   if (AutoCast<ISourceLibraryInternal> internal(created.Get()); internal) std::ignore = internal->SetLibraryType(type);
   if (Status status = named->SetName(name); status != kSuccess) return status;
   if (Status status = m_libraries.SetByKey(name, created.Get()); status != kSuccess) return status;
+  if (AutoCast<ISourceLibraryInternal> internal(created.Get()); internal) std::ignore = internal->SetKeeper(this);
   const Status sent = SendEvent(m_owner, EventId::LibraryCreated(), created.Get());
   out.Assign(created.Get());
   return sent;
+}
+
+Status CSourceLibraryManagerHelper::RenameSourceLibrary(ISourceLibrary* library, const String& name) {
+  AutoCast<Prjrep::IName> named(library);
+  if (!named) return kMissingInterface;
+  String old;
+  std::ignore = named->GetName(old);
+  if (name.empty())
+    return Fail(kInvalidParameter,
+                "ERROR: SourceLibraryManagerHelper::RenameSourceLibrary - No library name specified.\n");
+  if (Status status = CheckProject("RenameSourceLibrary"); status != kSuccess) return status;
+  // "work" is the library every file without one of its own lies in, made by each open.
+  if (old == "work")
+    return Fail(kFailure,
+                "ERROR: SourceLibraryManagerHelper::RenameSourceLibrary - Cannot rename system library <%s>.\n",
+                old.c_str());
+  if (m_libraries.Find(name) != nullptr)
+    return Fail(kFailure,
+                "ERROR: SourceLibraryManagerHelper::RenameSourceLibrary - Source library <%s> already exists.\n",
+                name.c_str());
+  if (!XmlFits("ProjectMgmt", "The library name", name.str())) return kInvalidParameter;
+  if (m_libraries.Find(old) != library || m_libraries.Rekey(old, name) != kSuccess)
+    return Fail(kFailure,
+                "ERROR: SourceLibraryManagerHelper::RenameSourceLibrary - The library <%s> is not kept here.\n",
+                old.c_str());
+  return kSuccess;
 }
 
 Status CSourceLibraryManagerHelper::RemoveSourceLibrary(ISourceLibraryIterator* at) {
@@ -111,6 +147,7 @@ Status CSourceLibraryManagerHelper::RemoveSourceLibrary(ISourceLibraryIterator* 
 
   if (m_libraries.Remove(at) != kSuccess)
     return Fail(kFailure, "ERROR: SourceLibraryManagerHelper::RemoveSourceLibrary - Failed to remove library.\n");
+  if (internal) std::ignore = internal->SetKeeper(nullptr);
   return SendEvent(m_owner, EventId::LibraryRemoved(), nullptr);
 }
 
@@ -128,7 +165,10 @@ Status CSourceLibraryManagerHelper::FindSourceLibrary(const String& name, ISourc
 
 void CSourceLibraryManagerHelper::ClearAllLibraries() {
   for (ISourceLibrary* library : m_libraries.Libraries()) {
-    if (AutoCast<ISourceLibraryInternal> internal(library); internal) std::ignore = internal->ClearFiles();
+    if (AutoCast<ISourceLibraryInternal> internal(library); internal) {
+      std::ignore = internal->ClearFiles();
+      std::ignore = internal->SetKeeper(nullptr);
+    }
   }
   std::ignore = m_libraries.Clear();
 }

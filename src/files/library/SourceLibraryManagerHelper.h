@@ -13,7 +13,7 @@
 
 namespace Hvd {
 
-class CSourceLibraryManagerHelper : public ISourceLibraryManager {
+class CSourceLibraryManagerHelper : public ISourceLibraryManager, private ISourceLibraryKeeper {
  public:
   using String = Port::StringBase<char>;
 
@@ -45,6 +45,10 @@ class CSourceLibraryManagerHelper : public ISourceLibraryManager {
   void ClearAllLibraries();
 
  private:
+  // A library kept here takes a new name only where a library of that name could be made, and
+  // never when it is "work"; it is then kept under the new name.
+  Status RenameSourceLibrary(ISourceLibrary* library, const String& name) override;
+
   // The libraries under their names, in name order, one reference each.
   class CSourceLibrarySet
       : public Prjrep::TAssociativeSetHelper<ISourceLibrary*, ISourceLibrarySet, ISourceLibraryIterator> {
@@ -53,6 +57,8 @@ class CSourceLibraryManagerHelper : public ISourceLibraryManager {
     Status Add(ISourceLibrary* library) override;
     ISourceLibrary* Find(const String& name);
     std::vector<ISourceLibrary*> Libraries() const;
+    // Keeps the library of key `from` under `to` instead, with the same reference.
+    Status Rekey(const String& from, const String& to);
   };
 
   // 1 when there is no owner or its project is open and writable; else the failure, reported

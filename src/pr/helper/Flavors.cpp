@@ -126,7 +126,8 @@ Status CPRHelper::XIFlavorHelper::CreateFlavorFromInstPath(CitI::IInterface* con
   if (!prhelper::CheckProjectName(modules.Get(), name, "flavor", nullptr)) return kFailure;
   Prjrep::AutoRelease<IPRModule> module;
   std::ignore = modules->FindPRModule(instancePath, module.Receive());
-  if (module.Get() == nullptr) std::ignore = modules->CreatePRModule(instancePath, module.Receive());
+  const bool madeHere = module.Get() == nullptr;
+  if (madeHere) std::ignore = modules->CreatePRModule(instancePath, module.Receive());
   if (module.Get() == nullptr) {
     String reason;
     reason.Format("Could not get or create a PRModule at %s", instancePath.c_str());
@@ -136,13 +137,29 @@ Status CPRHelper::XIFlavorHelper::CreateFlavorFromInstPath(CitI::IInterface* con
   if (naming.Get() == nullptr) return PRHELPER_REPORT("Could not get the IName interface");
   std::ignore = naming->SetName(leaf);
   const Status kept = prseams::KeepPartitionAt(GetObjectFullPath(top.Get()), instancePath);
-  if (kept == kNotSupported) return PRHELPER_REPORT("Could not get the HDProject for the provided context");
-  if (kept != kSuccess) {
-    String reason;
-    reason.Format("Could not get or create a partition at %s", instancePath.c_str());
-    return PRHELPER_REPORT(reason.c_str());
+  if (kept == kSuccess) return CreateFlavorFromPRModule(context, name, module.Get(), flavor);
+
+  // A module without its partition would stay in the project without a flavor: the one made
+  // for this flavor goes again, one that was there stays.
+  if (madeHere && modules->RemovePRModule(module.Get()) != kSuccess) {
+    prhelper::UserWarning(__LINE__,
+                          "The reconfigurable module made at the instance path \"%s\" could not be removed again.\n",
+                          instancePath.c_str());
   }
-  return CreateFlavorFromPRModule(context, name, module.Get(), flavor);
+  if (kept == kNotSupported) return PRHELPER_REPORT("Could not get the HDProject for the provided context");
+  if (instancePath.str()[0] != '/') {
+    prhelper::UserError(__LINE__,
+                        "Could not create a partition at the instance path \"%s\": an instance path begins at the top "
+                        "with \"/\", as \"/%s\" does.\nFailed to Create a Flavor\n",
+                        instancePath.c_str(), instancePath.c_str());
+  } else {
+    prhelper::UserError(__LINE__,
+                        "Could not create a partition at the instance path \"%s\".\nFailed to Create a Flavor\n",
+                        instancePath.c_str());
+  }
+  String reason;
+  reason.Format("Could not get or create a partition at %s", instancePath.c_str());
+  return PRHELPER_REPORT(reason.c_str());
 }
 
 Status CPRHelper::XIFlavorHelper::FindNamedFlavor(const String& name, const String& instancePath, IFlavor** flavor) {

@@ -290,6 +290,8 @@ class CProject : public TComponent<CProject> {
   // Opens the repository storage of the project file.
   Status ProjectOpenRepository();
   void CloseRepository();
+  // Registers `repository` under the repository path too, where the older storage is asked for.
+  void KnowRepositoryByItsPath(Prjrep::IProjectRepository* repository);
   String OlderStoragePath() const;
   bool IsOwnFile(const String& path) const;
   void SaveOlderStorage();

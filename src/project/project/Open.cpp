@@ -411,18 +411,21 @@ Status CProject::ProjectOpenRepository() {
     if (const Status registered = RegisterRepositoryByName(path.c_str(), repository.Get()); registered != kSuccess)
       return registered;
   }
-  // The project's objects name it by its repository path in this mode; when the file it was
-  // opened as is another, that name leads to the same repository.
-  if (olderStorage && !m_repositoryPath.empty()) {
-    const String named = Port::FileName(Port::FileName(m_repositoryPath).GetAbsolutePath()).MakeCanonical().GetPath();
-    if (named != path && !FindAutonymByName(named.c_str(), false))
-      std::ignore = RegisterRepositoryByName(named.c_str(), repository.Get());
-  }
+  KnowRepositoryByItsPath(repository.Get());
   Prjrep::AutoCast<Prjrep::IStorage> root(repository.Get());
   Prjrep::AutoRelease<Prjrep::IStorage> section;
   const Status status = root ? root->OpenStorage(kSettingsSection, Prjrep::kCreate, section.Receive()) : kFailure;
   if (status == kSuccess) m_repository = repository.Get();
   return status;
+}
+
+// The project's objects name its repository by the repository path with VEL_CORVANE_ENABLE_HLC;
+// when the file it was opened as is another, that name leads to the same repository. The path
+// follows the working directory, so it is known again once the stored one is read.
+void CProject::KnowRepositoryByItsPath(Prjrep::IProjectRepository* repository) {
+  if (std::getenv("VEL_CORVANE_ENABLE_HLC") == nullptr || repository == nullptr || m_repositoryPath.empty()) return;
+  const String named = Port::FileName(Port::FileName(m_repositoryPath).GetAbsolutePath()).MakeCanonical().GetPath();
+  if (!FindAutonymByName(named.c_str(), false)) std::ignore = RegisterRepositoryByName(named.c_str(), repository);
 }
 
 // The project leaves its repository's named lookup, and the repository is closed; it is
@@ -534,6 +537,7 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
                         stored.c_str(), path.c_str(), ProjectDirectory().c_str());
     }
     DerivePaths(true);
+    KnowRepositoryByItsPath(m_repository.Get());
     std::ignore = VerifyCreateDir(Port::FileName(m_generatedFilePath).GetHead());
     // The views are those of the device just read, before the files are placed in them.
     NotifyPlatform(m_design.Get());
