@@ -111,6 +111,7 @@ void CProject::ReleaseProject(bool final) {
   std::ignore = m_XIProjectReferenceSet.Clear();
   m_sourceLibraries.ClearAllLibraries();
   m_fileSequence = 0;
+  m_generatedBytes.reset();
   m_open = false;
   m_readOnly = false;
   m_readFailed = false;
