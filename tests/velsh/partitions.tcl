@@ -50,9 +50,10 @@ check "read in" [partitions] /top/u2
 set channel [open $partitionsFile r]
 set before [read $channel]
 close $channel
-foreach spoil {short folder} {
+foreach {spoil module kept} {short /top/u5 {/top/u2 /top/u5} folder /top/u6 {/top/u2 /top/u5 /top/u6}} {
     project open $project
-    pr flavor create keep_$spoil /top/u5
+    # A partition of its own, so that the close has one to write.
+    pr flavor create keep_$spoil $module
     if {$spoil eq "short"} {
         set channel [open $partitionsFile r]
         set whole [read $channel]
@@ -70,7 +71,7 @@ foreach spoil {short folder} {
     check "$spoil still open" [catch {project get PROP_ProjectDescription}] 0
     file delete -force $partitionsFile
     project close
-    check "$spoil kept" [partitions] {/top/u2 /top/u5}
+    check "$spoil kept" [partitions] $kept
 }
 set channel [open $partitionsFile w]
 puts -nonewline $channel $before

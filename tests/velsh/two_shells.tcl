@@ -1,5 +1,5 @@
 # Two shells on one project. A shell that closes a project it did not change writes nothing
-# and asks nothing, whatever another shell saved meanwhile. A save that finds only the generated
+# and asks nothing, whatever another shell saved meanwhile, its partitions included. A save that finds only the generated
 # file changed names that file when its question goes unanswered, and answered "reload" reads
 # the project as it is on disk: what this shell changed since its last save is gone, as the
 # warning says, and the project answers as a fresh open of the files does.
@@ -104,6 +104,24 @@ foreach {name leave} {closed {project close} left {}} {
 project open $project
 check "every shell's files" [lmap path [velfile list] { file tail $path }] {a.vhd b.vhd closed.vhd left.vhd}
 project close
+
+# With partitions: a shell that changed none of them leaves another shell's as they are, unasked.
+set partitions [file rootname $project].hdp
+project open $project
+pr flavor create fast /top/u1
+project close
+lassign [session partitions [string cat $shared [string map [list @HDP@ [list $partitions]] {
+    project open $project
+    other flavored {pr flavor create slow /top/u2}
+    set theirs [contents @HDP@]
+    check "closed" [catch {project close} message] 0
+    check "nothing asked" [asked] 0
+    check "their partitions kept" [contents @HDP@] $theirs
+    if {$failures == 0} { puts "partitions: all passed" }
+}]]] status said errors
+check "partitions: status" $status 0
+check "partitions: checks" $said "partitions: all passed"
+check "partitions: both shells' written" [regexp -all -line {^partition /top/u[12]$} [contents $partitions]] 2
 
 file delete -force $root
 if {$failures == 0} { puts "two shells: all passed" }
