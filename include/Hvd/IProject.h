@@ -127,6 +127,16 @@ class IForceSave : public CitI::IInterface {
   virtual Hvd::Status SetSaveDelay(std::int64_t seconds) = 0;
 };
 
+// Whether the project holds anything its files, as it last read or wrote them, do not: a host
+// that saves before it closes asks, so that a close with nothing to save writes nothing.
+class IProjectSaveState : public CitI::IInterface {
+ public:
+  CITI_DECLARE_IID("{2220175c-482a-4004-8c29-fdd1153287a3}")
+
+  // True also when that cannot be told (a file never read, or not read whole).
+  virtual Hvd::Status HasUnsavedChanges(bool* unsaved) = 0;
+};
+
 // Project look-ups for other libraries, through one interface.
 class IProjRefUtils : public CitI::IInterface {
  public:

@@ -402,9 +402,14 @@ Hvd::Status CloseProject(bool save) {
   if (!g_project) return Hvd::kSuccess;
   if (save) {
     CheckSourcesOnDisk();
-    AutoCast<Hvd::IForceSave> saver(g_project.Get());
-    const Hvd::Status saved = saver ? saver->ForceSave() : Hvd::kMissingInterface;
-    if (saved != Hvd::kSuccess) return saved;
+    // A project with nothing to save is not saved: its close writes nothing and asks nothing.
+    bool unsaved = true;
+    if (AutoCast<Hvd::IProjectSaveState> state(g_project.Get()); state) std::ignore = state->HasUnsavedChanges(&unsaved);
+    if (unsaved) {
+      AutoCast<Hvd::IForceSave> saver(g_project.Get());
+      const Hvd::Status saved = saver ? saver->ForceSave() : Hvd::kMissingInterface;
+      if (saved != Hvd::kSuccess) return saved;
+    }
     if (const Hvd::Status written = WritePartitions(); written != Hvd::kSuccess) return written;
   }
   ReleaseCvfHelper();

@@ -217,15 +217,9 @@ void GeneratedProjectWriter::WriteTransforms() {
   recorder.Walk();
 }
 
-Status GeneratedProjectWriter::Write() {
-  const auto fail = [this](const std::string& why) {
-    Port_MsgManData::debugStub(Port::FormatMessage("Error: GeneratedProjectWriter::Write - \"%s\" is not written: %s\n",
-                                                   m_outputPath.c_str(), why.c_str())
-                                   .c_str());
-    return kFailure;
-  };
-  if (!m_document || m_root == nullptr) return fail("the XML platform is not available");
-  if (m_files != nullptr) return fail("the writer was used already");
+Status GeneratedProjectWriter::Render(std::string& bytes) {
+  if (!m_document || m_root == nullptr) return NotWritten("the XML platform is not available");
+  if (m_files != nullptr) return NotWritten("the writer was used already");
   WriteHeader();
   WriteFiles();
   WriteTransforms();
@@ -234,13 +228,27 @@ Status GeneratedProjectWriter::Write() {
   options.newLine = kCrLf;
   options.namespaces = true;
   std::string message;
+  if (Xml::SerializeDocument(m_document.get(), bytes, &message, options) != kSuccess) return NotWritten(message);
+  return kSuccess;
+}
+
+Status GeneratedProjectWriter::Write(std::string* written) {
   std::string bytes;
-  if (Xml::SerializeDocument(m_document.get(), bytes, &message, options) != kSuccess) return fail(message);
+  if (const Status rendered = Render(bytes); rendered != kSuccess) return rendered;
   // Written on every save, even with the same bytes: other tools take the file's time as the
   // time of the last save. Written beside the file and renamed over it, so that a failed write
   // leaves the old file.
-  if (WriteOwnFileAtomically(m_outputPath.str(), bytes, m_folder.str(), &message) != kSuccess) return fail(message);
+  std::string message;
+  if (WriteOwnFileAtomically(m_outputPath.str(), bytes, m_folder.str(), &message) != kSuccess) return NotWritten(message);
+  if (written != nullptr) *written = std::move(bytes);
   return kSuccess;
+}
+
+Status GeneratedProjectWriter::NotWritten(const std::string& why) const {
+  Port_MsgManData::debugStub(Port::FormatMessage("Error: GeneratedProjectWriter::Write - \"%s\" is not written: %s\n",
+                                                 m_outputPath.c_str(), why.c_str())
+                                 .c_str());
+  return kFailure;
 }
 
 }  // namespace Hvd

@@ -4,6 +4,7 @@
 // checksums, status values and output files. The file is replaced atomically.
 
 #include <map>
+#include <string>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 
@@ -31,8 +32,11 @@ class GeneratedProjectWriter {
 
   // The names a project copy gives its files; a plain save passes null.
   [[nodiscard]] Status SetFileMap(CitI::IInterface* fileMap);
-  // The whole file; the old one stays as it was unless the new one is complete.
-  [[nodiscard]] Status Write();
+  // The whole file; the old one stays as it was unless the new one is complete. `written`,
+  // when given, receives the bytes written.
+  [[nodiscard]] Status Write(std::string* written = nullptr);
+  // The bytes Write would write, nothing written. A writer renders or writes once.
+  [[nodiscard]] Status Render(std::string& bytes);
 
   // The written name of a file: relative to the file's own directory where it can be.
   String MakeFileName(CitI::IInterface* file) const;
@@ -44,6 +48,8 @@ class GeneratedProjectWriter {
   void WriteFiles();
   void WriteFile(IFile* file, const String& name);
   void WriteTransforms();
+  // Says why the file is not written; answers kFailure.
+  Status NotWritten(const std::string& why) const;
 
   xercesc::DOMElement* m_transforms = nullptr;
   xercesc::DOMElement* m_files = nullptr;

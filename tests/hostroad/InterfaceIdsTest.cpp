@@ -165,6 +165,7 @@ std::vector<PinnedId> PublishedIds() {
       PIN(Hvd::IProjectHelperReference, "{3259c984-781d-4acb-9af4-8bea87b0c587}"),
       PIN(Hvd::ICompositionControl, "{cc4224b1-6da8-4397-801e-95f471db1c7f}"),
       PIN(Hvd::IForceSave, "{bf23d568-8013-4fe4-9b4e-ebd5a56f3445}"),
+      PIN(Hvd::IProjectSaveState, "{2220175c-482a-4004-8c29-fdd1153287a3}"),
       PIN(Hvd::IProjRefUtils, "{5aff8968-528c-4d11-a7da-e6778356e958}"),
       PIN(Hvd::ICheckpointManager, "{CC2B6961-0907-4a25-9836-A1CCC616207F}"),
       // Hvd/IProjectCopy.h

@@ -899,9 +899,10 @@ TEST_F(DesignProjectsTest, AnotherWritersPartitionsAreReadInOrOverwrittenOnlyWhe
   EXPECT_EQ(asked(), "");
   EXPECT_NE(kept().find("partition /mine\n"), std::string::npos);
 
-  // Told not to read it in, the close writes this project's own; one that came where there was
-  // none is a change too.
+  // Told not to read it in, the close writes this project's own, which has a partition to write;
+  // one that came where there was none is a change too.
   ASSERT_EQ(opener->OpenProject(ProjectFile("fast").c_str()), kSuccess);
+  add("/mine/too");
   another("/theirs/again");
   ASSERT_EQ(InterpHelp::RunCmd("set ::velmor::Hvd::answers 2", nullptr, false, nullptr), kSuccess);
   ASSERT_EQ(helper->CloseProject(), kSuccess);

@@ -109,6 +109,39 @@ TEST_F(ProjectLifecycleTest, AParentsSaveLeavesTheChildsDelayToTheChild) {
   EXPECT_NE(ReadText(PathOf("core/core.xhlc")).find("c.vhd"), std::string::npos);
 }
 
+// A project tells whether it holds anything its files, as it last read or wrote them, do not. A
+// close with nothing to save leaves what another program wrote since as it is, unasked.
+TEST_F(ProjectLifecycleTest, ACloseWithNothingToSaveLeavesAnotherWritersFiles) {
+  AutoCast<Hvd::IProjectSaveState> state(m_parent);
+  ASSERT_TRUE(state);
+  const auto unsaved = [&] {
+    bool held = false;
+    EXPECT_EQ(state->HasUnsavedChanges(&held), kSuccess);
+    return held;
+  };
+  EXPECT_TRUE(unsaved()) << "files added since the open";
+  ASSERT_EQ(Saver(m_parent)->ForceSave(), kSuccess);
+  EXPECT_FALSE(unsaved());
+  Hvd::PropertyAccessor(m_parent).SetPropertyValue("PROP_ProjectDescription", "ours");
+  EXPECT_TRUE(unsaved());
+  ASSERT_EQ(Saver(m_parent)->ForceSave(), kSuccess);
+  EXPECT_FALSE(unsaved());
+  EXPECT_EQ(state->HasUnsavedChanges(nullptr), Hvd::kInvalidParameter);
+
+  // Another program saves both files.
+  std::string theirs[2];
+  const std::string paths[2] = {PathOf("p.xhlc"), PathOf("p.ghlc")};
+  for (int i = 0; i < 2; ++i) {
+    theirs[i] = ReadText(paths[i]) + "<!-- theirs -->\r\n";
+    fs::remove(paths[i]);
+    WriteText(paths[i], theirs[i]);
+  }
+  EXPECT_FALSE(unsaved()) << "compared with what this project wrote, not with the disk";
+  EXPECT_EQ(m_parent->ProjectClose(true), kSuccess);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(ReadText(paths[i]), theirs[i]) << paths[i];
+  EXPECT_FALSE(Said("changed on disk"));
+}
+
 // A listener may stop a reload with its answer, which the reload gives back; a reload asked
 // for while one is under way does nothing.
 TEST_F(ProjectLifecycleTest, AReloadIsStoppedByAListenerAndNotStartedTwice) {

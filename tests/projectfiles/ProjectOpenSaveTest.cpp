@@ -854,8 +854,9 @@ TEST_F(ProjectOpenSaveTest, AnotherWritersChangeIsReadInOrOverwrittenOnlyWhenThe
   EXPECT_NE(asked(), "");
   EXPECT_EQ(ReadText(m_file).find("c.vhd"), std::string::npos);
 
-  // The close that saves asks as well.
+  // The close that has a change to save asks as well.
   second(m_dir / "c.vhd");
+  Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_ProjectDescription", "ours");
   EXPECT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
   EXPECT_NE(asked(), "");
   EXPECT_NE(ReadText(m_file).find("c.vhd"), std::string::npos);
@@ -956,7 +957,9 @@ TEST_F(ProjectOpenSaveTest, AReloadThatCannotReadKeepsTheProjectAndFailsTheSave)
   EXPECT_NE(ReadText(m_file).find("b.vhd"), std::string::npos);
   EXPECT_NE(ReadText(m_file).find("mine"), std::string::npos);
 
+  // A close with a change to save does not write it over the file it could not read.
   truncate();
+  Hvd::PropertyAccessor(m_project.Get()).SetPropertyValue("PROP_ProjectDescription", "ours");
   EXPECT_EQ(m_project->ProjectClose(true), Hvd::kProjectNotOpened);
   EXPECT_EQ(ReadText(m_file), truncated);
 }

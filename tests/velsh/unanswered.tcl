@@ -10,7 +10,7 @@ file delete -force $root
 file mkdir [file join $root design]
 set project [file join $root ask.xhlc]
 set generated [file join $root ask.ghlc]
-foreach name {a b cc d} {
+foreach name {a b cc d e} {
     write [file join $root design $name.vhd] "entity $name is end;"
 }
 proc source_of {name} { return [file join $::root design $name.vhd] }
@@ -94,9 +94,11 @@ check "reload session" $status 0
 check "reload checks" $said "reloaded: all passed"
 check "dropped said" [string match "*any changes made here since it was last saved were dropped*" $errors] 1
 
-# Leaving the shell with the question unanswered: the exit fails, saying why in words.
-lassign [session leaving [string map [list @PROJECT@ [list $project]] [string cat $shared {
+# Leaving the shell with a change to save and the question unanswered: the exit fails, saying
+# why in words.
+lassign [session leaving [string map [list @PROJECT@ [list $project] @E@ [list [source_of e]]] [string cat $shared {
     project open @PROJECT@
+    velfile add @E@
     rewrite @PROJECT@
 }]]] status said errors
 check "leaving unanswered" $status 1

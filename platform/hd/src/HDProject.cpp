@@ -556,6 +556,7 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     if (own && written == kSuccess) {
       m_seen = StampOf(path.str());
       m_writtenStamp = m_seen;
+      m_known = contents;
       m_written = std::move(contents);
     }
     if (written != kSuccess) {
@@ -716,6 +717,7 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
       return kFailure;
     }
     m_seen = stamp;
+    m_known = Contents();
     Port_MsgManData::createObject("ProjectMgmt", "HDProject", 0, "")
         .issueInfo("INFO: Reloading the partitions file \"%s\".\n", m_path.c_str());
     std::string dropped;
@@ -752,8 +754,10 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
   }
 
   Status Publish(CitI::IInterface* project, CitI::IInterface* owner);
-  // A project without partitions or settings, and no file of them, writes none.
+  // A project without partitions or settings, and no file of them, writes none; nor does one
+  // whose partitions are as it last read or wrote them, whatever another program wrote since.
   Status WriteForClose() {
+    if (m_known && StampOf(m_path.str()).present && Contents() == *m_known) return kSuccess;
     return HoldsAnything() || Port::File::exist(m_path) ? Write(m_path, nullptr) : kSuccess;
   }
   static Status Receive(CHDProject* self, Prjrep::IEvent* event);
@@ -763,6 +767,7 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     Status Bind(const Text& path, CitI::IInterface* owner) override {
       This().m_path = path;
       This().m_seen.reset();  // a file bound, not read
+      This().m_known.reset();
       This().m_owner = owner;
       return kSuccess;
     }
@@ -787,6 +792,8 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
   // read in or bound since is another's text, which a write of this text must replace.
   std::string m_written;
   std::optional<DiskStamp> m_writtenStamp;
+  // The text of the partitions as this project last read or wrote them; none while unknown.
+  std::optional<std::string> m_known;
   CommonI::TRefCountHelper<CHDProject, 0> m_refCount{this};
 };
 
@@ -893,6 +900,7 @@ Status CHDProject::Publish(CitI::IInterface* object, CitI::IInterface* owner) {
   }
   m_path = path;
   m_seen = seen;
+  if (Port::File::exist(path)) m_known = Contents();
   m_owner = owner;
   m_project = project.Get();
   Hvd::ConnectEventReceiver(project.Get(), &m_receiver);

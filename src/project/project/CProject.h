@@ -9,6 +9,7 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -89,7 +90,7 @@ class CProject : public TComponent<CProject> {
                  ForeignRow<Prjrep::ISimpleNamedLookup>([this] { return LookupPart<Prjrep::ISimpleNamedLookup>(); }),
                  ForeignRow<Prjrep::IAutonymLookup>([this] { return LookupPart<Prjrep::IAutonymLookup>(); }),
                  Row<ICompositionControl>(&m_XICompositionControl), Row<CitI::IInterface>(&m_XIProject),
-                 Row<IForceSave>(&m_XIForceSave),
+                 Row<IForceSave>(&m_XIForceSave), Row<IProjectSaveState>(&m_XISaveState),
                  ForeignRow<ICheckpointManager>(
                      [this] { return m_checkpointManager ? m_checkpointManager->Face() : nullptr; }));
   }
@@ -148,6 +149,9 @@ class CProject : public TComponent<CProject> {
   Status ReloadProject(bool noQuestion, bool askFirst, bool projectFileChanged, bool generatedFileChanged);
   // Writes the project file, the generated file or both again from memory.
   void RewriteFiles(bool projectFile, bool generatedFile);
+  // Whether a save would write anything other than what the project last read from or wrote
+  // to its own files; true when that cannot be told.
+  bool HoldsUnsavedChanges();
 
   std::int64_t SaveDelay() const noexcept { return m_saveDelay; }
   IProject* Face() noexcept { return &m_XIProject; }
@@ -254,6 +258,11 @@ class CProject : public TComponent<CProject> {
     Status SetSaveDelay(std::int64_t seconds) override;
   } m_XIForceSave{this};
 
+  struct XISaveState : TNested<CProject, IProjectSaveState> {
+    using TNested::TNested;
+    Status HasUnsavedChanges(bool* unsaved) override;
+  } m_XISaveState{this};
+
   friend struct XIProject;
   friend struct XIFileManager;
   friend TPropertyContextHelper<CProject>;
@@ -339,6 +348,8 @@ class CProject : public TComponent<CProject> {
   Prjrep::CTimestampHelper m_lastSave;
   FileStamp m_projectFileStamp;
   FileStamp m_generatedFileStamp;
+  // The generated file's bytes as the project last read or wrote them; none when it did neither.
+  std::optional<std::string> m_generatedBytes;
   Prjrep::CTimestampHelper m_fileListChanged;
   std::atomic<std::int32_t> m_changeCheckDepth{0};
   std::atomic<std::int32_t> m_reconcileDepth{0};

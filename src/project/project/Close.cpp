@@ -84,7 +84,11 @@ Status CProject::XIProject::ProjectClose(bool save) {
   // The save below runs with the close's depth raised, where no reload can: a change another
   // program made on disk is looked at first, and one that could not be read in is not written
   // over.
-  const Status checked = (save || FindOwed(this) != t_pass.owed.end()) ? self.CheckDiskBeforeWrite() : kSuccess;
+  // A project with nothing to save writes nothing and asks nothing: what another program wrote
+  // since is not this close's to read in or to write over.
+  const bool owes = FindOwed(this) != t_pass.owed.end();
+  const bool writes = save && (owes || self.HoldsUnsavedChanges());
+  const Status checked = (writes || owes) ? self.CheckDiskBeforeWrite() : kSuccess;
   const DepthScope depth(self.m_saveDepth);
   // A closed project is no parent's sub-project any more; the mark held the project too. A
   // close that keeps the project open leaves it marked: it reloads as a sub-project still.
@@ -101,7 +105,7 @@ Status CProject::XIProject::ProjectClose(bool save) {
   if (checked != kSuccess) {
     if (save) result = checked;
   } else if (save) {
-    result = self.m_XIForceSave.ForceSave();
+    if (writes) result = self.m_XIForceSave.ForceSave();
     // A save that kept the changes in memory only (a file without write permission, or gone)
     // answers success as a save; a close would drop them with the project.
     // It stays open, as it was: those changes go only by a close told not to save.

@@ -550,7 +550,10 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
     m_reader->UpdateFileViews();
     m_reader->ReadImplementationTop();
     CheckTopModule(m_design.Get());
-    if (generatedRead) generated.ReadTransforms();
+    if (generatedRead) {
+      generated.ReadTransforms();
+      m_generatedBytes = generated.TakeBytes();
+    }
     m_reader->ReadPartitions();
   }
   EnsureUsageIdentity(&m_XIProject);

@@ -94,8 +94,12 @@ void CProject::EnterOpenState(const String& projectFile, IDesign* design, bool r
 void CProject::ReleaseProject(bool final) {
   ReturnConnectionManager(m_connectionManager);
   if (!m_open && !final) return;
-  // The child projects are let go before the files that lead to them.
-  for (const Prjrep::AutoPtr<IProject>& child : ChildProjects()) {
+  // The child projects are let go before the files that lead to them: only those open, as
+  // one opened here would only be closed again, and its helper would stay behind registered
+  // in that project's repository, in the way of whoever opens it next.
+  std::vector<Prjrep::AutoPtr<IProject>> children;
+  std::ignore = CollectSubProjects(children);
+  for (const Prjrep::AutoPtr<IProject>& child : children) {
     std::ignore = UnregisterChildViewEvents(&m_childProjectReceiver, child.Get(), true);
     std::ignore = CloseOwningCvfProject(child.Get(), nullptr);
   }
@@ -107,6 +111,7 @@ void CProject::ReleaseProject(bool final) {
   std::ignore = m_XIProjectReferenceSet.Clear();
   m_sourceLibraries.ClearAllLibraries();
   m_fileSequence = 0;
+  m_generatedBytes.reset();
   m_open = false;
   m_readOnly = false;
   m_readFailed = false;

@@ -93,7 +93,8 @@ Status CProject::CheckDiskBeforeWrite() {
   if (m_saveDepth.load() != 0 || !m_open || m_readOnly || m_readFailed || m_building) return kSuccess;
   // A stamp never taken (no file was there when the project last looked) records nothing read.
   const bool projectFileChanged = m_projectFileStamp.inode != 0 && m_projectFileStamp.IsChanged();
-  if (!projectFileChanged && !(m_generatedFileStamp.inode != 0 && m_generatedFileStamp.IsChanged())) return kSuccess;
+  const bool generatedFileChanged = m_generatedFileStamp.inode != 0 && m_generatedFileStamp.IsChanged();
+  if (!projectFileChanged && !generatedFileChanged) return kSuccess;
   const CXMLReader* before = m_reader.get();
   m_checkingBeforeWrite = true;
   m_unanswered = String();
@@ -101,6 +102,21 @@ Status CProject::CheckDiskBeforeWrite() {
   m_checkingBeforeWrite = false;
   if (!m_unanswered.empty()) {
     const String reason = std::exchange(m_unanswered, String());
+    // Named as the question named them: the file or files that changed.
+    if (!projectFileChanged) {
+      return Fail(kProjectNotOpened,
+                  "ERROR: Project - The generated project file \"%s\" changed on disk, and the question whether to "
+                  "read the project in or to write this project over it got no answer: %s\nNothing was read in or "
+                  "written; the next save asks again.\n",
+                  m_generatedFilePath.c_str(), reason.c_str());
+    }
+    if (generatedFileChanged) {
+      return Fail(kProjectNotOpened,
+                  "ERROR: Project - The project file \"%s\" and the generated project file \"%s\" changed on disk, "
+                  "and the question whether to read them in or to write this project over them got no answer: "
+                  "%s\nNothing was read in or written; the next save asks again.\n",
+                  m_projectFilePath.c_str(), m_generatedFilePath.c_str(), reason.c_str());
+    }
     return Fail(kProjectNotOpened,
                 "ERROR: Project - The project file \"%s\" changed on disk, and the question whether to read it in "
                 "or to write this project over it got no answer: %s\nNothing was read in or written; the next save "
@@ -213,8 +229,12 @@ Status CProject::ReloadProject(bool noQuestion, bool askFirst, bool projectFileC
       m_unanswered = answer.empty() || answer == "1" ? String("the question could not be asked") : answer;
       return kFailure;
     }
-    settled();
-    if (answer == "2") return kFailure;
+    if (answer == "2") {
+      settled();
+      return kFailure;
+    }
+    // Read in as it is on disk, as a fresh open reads it: the file that did not change is not
+    // written again from memory first, which would keep the changes the user chose to drop.
     droppingUnsaved = m_checkingBeforeWrite;
   } else {
     settled();

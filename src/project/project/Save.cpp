@@ -212,7 +212,32 @@ Status CProject::WriteGeneratedProjectFile(const String& path, CitI::IInterface*
   // The project's own file belongs to its folder; a copy's, to the folder it is written in.
   GeneratedProjectWriter writer(target, &m_XIProject, path.empty() ? ProjectDirectory() : String());
   if (const Status mapped = writer.SetFileMap(fileMap); mapped != kSuccess) return mapped;
-  return writer.Write();
+  if (!path.empty()) return writer.Write();
+  std::string written;
+  const Status status = writer.Write(&written);
+  if (status == kSuccess) m_generatedBytes = std::move(written);
+  return status;
+}
+
+bool CProject::HoldsUnsavedChanges() {
+  if (!m_open || m_readFailed || m_building || !m_unwritten.empty() || !m_reader) return true;
+  // The older generation's repository, kept beside the files, is written by every save.
+  if (std::getenv("VEL_CORVANE_ENABLE_HLC") != nullptr && m_repository) return true;
+  // Files never read or written here, or one only parts of which were read, tell nothing.
+  if (m_projectFileStamp.inode == 0 || m_generatedFileStamp.inode == 0 || !m_generatedBytes) return true;
+  if (!m_reader->HasDocument()) return true;
+  // The project file is compared with what was read or written last, not with what another
+  // program may have put on disk since.
+  if (RenderSourceProjectFile(m_projectFilePath, nullptr, true) != kSuccess) return true;
+  GeneratedProjectWriter writer(m_generatedFilePath, &m_XIProject, ProjectDirectory());
+  std::string bytes;
+  return writer.Render(bytes) != kSuccess || bytes != *m_generatedBytes;
+}
+
+Status CProject::XISaveState::HasUnsavedChanges(bool* unsaved) {
+  if (unsaved == nullptr) return kInvalidParameter;
+  *unsaved = This().HoldsUnsavedChanges();
+  return kSuccess;
 }
 
 Status CProject::CollectSubProjects(std::vector<Prjrep::AutoPtr<IProject>>& projects) {
