@@ -156,7 +156,6 @@ bool ProvesSealed(const std::string& folder, const char* name, const char* recor
   return Proves(folder, name, token) && SameSeal(seal, Seal(folder + "/" + name), devices);
 }
 
-
 bool HoldsNothing(const std::string& folder, const char* name, const char* record) {
   if (!IsOwnFolder(folder)) return false;
   std::error_code error;
