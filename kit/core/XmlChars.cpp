@@ -44,22 +44,29 @@ std::string XmlUnfitName(std::string_view text, std::size_t at) {
   return text.size() - at > 2 && text[at + 2] == '\xBF' ? "the character U+FFFF" : "the character U+FFFE";
 }
 
-bool XmlFits(const char* category, std::string_view what, std::string_view value) {
-  const std::size_t at = FindXmlUnfit(value);
-  if (at == std::string_view::npos) return true;
+namespace {
+
+// Tells the refusal of VALUE, which holds what `holds` names, and why.
+bool Refuse(const char* category, std::string_view what, std::string_view value, const std::string& holds,
+            const char* why) {
   const std::string refusal = Port::EscapeControls(what) + " \"" + Port::EscapeControls(value) + "\" is refused: it holds " +
-                              XmlUnfitName(value, at) + ", which a project file cannot hold.\n";
+                              holds + why;
   Port_MsgManData::createObject(category, "XmlChars", 0, "").issueComposed(Port_MsgManData::Severity::Error, refusal);
   return false;
 }
 
+}  // namespace
+
+bool XmlFits(const char* category, std::string_view what, std::string_view value) {
+  const std::size_t at = FindXmlUnfit(value);
+  return at == std::string_view::npos ||
+         Refuse(category, what, value, XmlUnfitName(value, at), ", which a project file cannot hold.\n");
+}
+
 bool Utf8Fits(const char* category, std::string_view what, std::string_view value) {
   const std::size_t at = FindNonUtf8(value);
-  if (at == std::string_view::npos) return true;
-  const std::string refusal = Port::EscapeControls(what) + " \"" + Port::EscapeControls(value) + "\" is refused: it holds " +
-                              NonUtf8Name(value, at) + ", and a project file would give it back as another name.\n";
-  Port_MsgManData::createObject(category, "XmlChars", 0, "").issueComposed(Port_MsgManData::Severity::Error, refusal);
-  return false;
+  return at == std::string_view::npos ||
+         Refuse(category, what, value, NonUtf8Name(value, at), ", and a project file would give it back as another name.\n");
 }
 
 }  // namespace Hvd

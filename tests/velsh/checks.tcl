@@ -27,3 +27,17 @@ proc contents {path} {
     close $channel
     return $text
 }
+# Runs another velsh on SCRIPT, written as NAME.tcl in the script's folder ::root with these
+# checks sourced, its standard input a pipe that is no terminal, and gives its exit status, what
+# it printed and what it wrote to standard error.
+proc piped_session {name script} {
+    set path [file join $::root $name.tcl]
+    set errors [file join $::root $name.err]
+    write $path "source [list [file join [file dirname [info script]] checks.tcl]]\n$script"
+    set status 0
+    if {[catch {exec [info nameofexecutable] $path << "" 2> $errors} said options]} {
+        set code [dict get $options -errorcode]
+        set status [expr {[lindex $code 0] eq "CHILDSTATUS" ? [lindex $code 2] : $code}]
+    }
+    return [list $status $said [contents $errors]]
+}

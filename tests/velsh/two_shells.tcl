@@ -12,19 +12,6 @@ set project [file join $root p.xhlc]
 set generated [file join $root p.ghlc]
 foreach name {a b c} { write [file join $root $name.vhd] "entity $name is end;" }
 
-# Runs a velsh on SCRIPT, its standard input a pipe that is no terminal, and gives its exit
-# status, what it printed and what it wrote to standard error.
-proc session {name script} {
-    set path [file join $::root $name.tcl]
-    set errors [file join $::root $name.err]
-    write $path "source [list [file join [file dirname [info script]] checks.tcl]]\n$script"
-    set status 0
-    if {[catch {exec [info nameofexecutable] $path << "" 2> $errors} said options]} {
-        set code [dict get $options -errorcode]
-        set status [expr {[lindex $code 0] eq "CHILDSTATUS" ? [lindex $code 2] : $code}]
-    }
-    return [list $status $said [contents $errors]]
-}
 # What every session is given: the paths, and another shell to run SCRIPT on the project.
 set shared [string map [list @ROOT@ [list $root] @PROJECT@ [list $project] @GENERATED@ [list $generated] \
     @VELSH@ [list [info nameofexecutable]]] {
@@ -45,7 +32,7 @@ project open $project
 velfile add [file join $root a.vhd]
 project close
 
-lassign [session untouched [string cat $shared {
+lassign [piped_session untouched [string cat $shared {
     project open $project
     velfile add [file join $root b.vhd]
     set before [list [stamp $project] [stamp $generated] [contents $project] [contents $generated]]
@@ -60,7 +47,7 @@ lassign [session untouched [string cat $shared {
 check "untouched session" $status 0
 check "untouched checks" $said "untouched: all passed"
 
-lassign [session generated [string cat $shared {
+lassign [piped_session generated [string cat $shared {
     project open $project
     project set PROP_ProjectDescription ours
     velfile add [file join $root c.vhd]
@@ -88,7 +75,7 @@ check "dropped said" [string match "*changes made here since it was last saved w
 # and by leaving the shell.
 foreach {name leave} {closed {project close} left {}} {
     write [file join $root $name.vhd] "entity $name is end;"
-    lassign [session $name [string cat $shared [string map [list @NAME@ $name @LEAVE@ $leave] {
+    lassign [piped_session $name [string cat $shared [string map [list @NAME@ $name @LEAVE@ $leave] {
         project open $project
         other changed [list velfile add [file join $root @NAME@.vhd]]
         set theirs [list [contents $project] [contents $generated]]
@@ -110,7 +97,7 @@ set partitions [file rootname $project].hdp
 project open $project
 pr flavor create fast /top/u1
 project close
-lassign [session partitions [string cat $shared [string map [list @HDP@ [list $partitions]] {
+lassign [piped_session partitions [string cat $shared [string map [list @HDP@ [list $partitions]] {
     project open $project
     other flavored {pr flavor create slow /top/u2}
     set theirs [contents @HDP@]

@@ -21,20 +21,6 @@ proc bytes {path} {
     return $text
 }
 
-# Runs another velsh on SCRIPT, its standard input a pipe that is no terminal, and gives its
-# exit status, what it printed and what it wrote to standard error.
-proc session {name script} {
-    set path [file join $::root $name.tcl]
-    set errors [file join $::root $name.err]
-    write $path "source [list [file join [file dirname [info script]] checks.tcl]]\n$script"
-    set status 0
-    if {[catch {exec [info nameofexecutable] $path << "" 2> $errors} said options]} {
-        set code [dict get $options -errorcode]
-        set status [expr {[lindex $code 0] eq "CHILDSTATUS" ? [lindex $code 2] : $code}]
-    }
-    return [list $status $said [bytes $errors]]
-}
-
 # What each session shares: the project's files in memory, and another program's rewrite of the
 # project file, which puts cc.vhd in a.vhd's place.
 set shared {
@@ -59,7 +45,7 @@ velfile add [source_of a]
 project save
 project close
 
-lassign [session unanswered [string map [list @PATH@ $project @PROJECT@ [list $project] @GENERATED@ [list $generated] \
+lassign [piped_session unanswered [string map [list @PATH@ $project @PROJECT@ [list $project] @GENERATED@ [list $generated] \
     @B@ [list [source_of b]]] [string cat $shared {
     project open @PROJECT@
     velfile add @B@
@@ -81,7 +67,7 @@ lassign [session unanswered [string map [list @PATH@ $project @PROJECT@ [list $p
 check "unanswered session" $status 0
 check "unanswered checks" $said "unanswered: all passed"
 
-lassign [session reload [string map [list @PROJECT@ [list $project] @D@ [list [source_of d]]] [string cat $shared {
+lassign [piped_session reload [string map [list @PROJECT@ [list $project] @D@ [list [source_of d]]] [string cat $shared {
     project open @PROJECT@
     velfile add @D@
     rewrite @PROJECT@
@@ -96,7 +82,7 @@ check "dropped said" [string match "*any changes made here since it was last sav
 
 # Leaving the shell with a change to save and the question unanswered: the exit fails, saying
 # why in words.
-lassign [session leaving [string map [list @PROJECT@ [list $project] @E@ [list [source_of e]]] [string cat $shared {
+lassign [piped_session leaving [string map [list @PROJECT@ [list $project] @E@ [list [source_of e]]] [string cat $shared {
     project open @PROJECT@
     velfile add @E@
     rewrite @PROJECT@
