@@ -1264,7 +1264,7 @@ TEST_F(RestoreTest, AKilledRestoreIsUndoneWhateverNumberItsDiskComesBackUnder) {
 // A killed restore's folder that no longer proves itself after what users and their tools do,
 // or that an earlier version made, is never followed: the open fails with an error saying where
 // the project's replaced files are and how to put them back, and doing so gives the project back
-// whole. A copied project, its folder untouched, is still undone by its open.
+// whole, for a copy of the project as for the project itself.
 TEST_F(RestoreTest, AFolderThatNoLongerProvesItselfTellsHowToGetTheProjectBack) {
   ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
   const Tree origin = TreeOf(m_dir);
