@@ -5,7 +5,8 @@
 # changed the file asks first, and writes only when answered. Then what a user keeps of it:
 # the saved file read without opening it, a snapshot taken, a change undone by restoring it, a
 # copy under another name and an archive, the restored copies of the sources edited and taken off
-# the disk in between and seen at once.
+# the disk in between and seen at once, one kept in its views through a close and a reopen while
+# it is gone.
 set here [file normalize [file dirname [info script]]]
 set design [file join $here design]
 set work [file join [pwd] build example]
@@ -117,7 +118,8 @@ puts "  restored: [llength [velfile list]] files, top [project top]"
 puts "  description: [project get PROP_ProjectDescription]"
 
 # The project's sources are now its own copies: one edited on disk is read again before the next
-# answer, and one taken off the disk leaves the order (a warning names it) until it is back.
+# answer, and one taken off the disk leaves the order (a warning names it) until it is back,
+# whether the project stayed open or was closed and opened again meanwhile.
 proc tails {paths} { lmap path $paths {file tail $path} }
 set copied [lindex [velfile list] [lsearch -glob [velfile list] */top.vhd]]
 set original [contents $copied]
@@ -129,6 +131,11 @@ puts "  top:   [project top]"
 set debouncer [lindex [velfile list] [lsearch -glob [velfile list] */debounce.v]]
 file rename $debouncer $debouncer.away
 puts "  debounce.v gone: [tails [project order]]"
+# Saved and closed while it is gone, it stays in its views in the project file, so it is back in
+# them and in the order when it is back, after a reopen too.
+project close
+project open $projectFile
+puts "  reopened, gone:  [tails [project order]]"
 file rename $debouncer.away $debouncer
 set channel [open $copied w]
 puts -nonewline $channel $original
