@@ -224,15 +224,17 @@ class RefusingDtdParser final : public X::XercesDOMParser {
     const auto unfit = [](char16_t c) {
       return (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF;
     };
-    if (std::none_of(text.begin(), text.end(), unfit) || getErrorHandler() == nullptr) return;
+    if (std::none_of(text.begin(), text.end(), unfit)) return;
     std::string value;
     AppendUtf8Text(value, std::u16string(text).c_str());
     const std::size_t at = FindXmlUnfit(value);
     const std::string message = "the value \"" + Port::EscapeControls(value) + "\" holds " + XmlUnfitName(value, at) +
                                 ", which a project file cannot hold";
-    const X::Locator* place = getScanner()->getLocator();
-    if (place == nullptr) return;
-    getErrorHandler()->fatalError(X::SAXParseException(XmlText(message).get(), *place));
+    // The scanner is its own locator while it reads; without a handler the failure is thrown, as
+    // the parser throws its own fatal errors then.
+    const X::SAXParseException failure(XmlText(message).get(), *getScanner()->getLocator());
+    if (X::ErrorHandler* handler = getErrorHandler(); handler != nullptr) return handler->fatalError(failure);
+    throw failure;
   }
 
   ContentDiverter* m_diverter = nullptr;

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <iterator>
 #include <list>
 #include <map>
@@ -134,6 +135,8 @@ class CProject : public TComponent<CProject> {
   // true when it was taken as owed. What no close reaches is saved when the outermost close
   // ends.
   static bool OweForcedSaveToClose(IProject* project);
+  // Whether the older generation's repository (VEL_CORVANE_ENABLE_HLC) stands for the project.
+  static bool UsesOlderStorage() { return std::getenv("VEL_CORVANE_ENABLE_HLC") != nullptr; }
   // The open projects that own the project's files, in file order; none is opened for it.
   Status CollectSubProjects(std::vector<Prjrep::AutoPtr<IProject>>& projects);
   // Before the project's own files are written: when another program changed them on disk

@@ -384,7 +384,7 @@ void CProject::MakeWorkLibrary() {
 // project file by it. With VEL_CORVANE_ENABLE_HLC the repository of the older generation
 // is used instead, named and kept in the file the project was opened as.
 Status CProject::ProjectOpenRepository() {
-  const bool olderStorage = std::getenv("VEL_CORVANE_ENABLE_HLC") != nullptr;
+  const bool olderStorage = UsesOlderStorage();
   const String given = olderStorage ? OlderStoragePath() : m_projectFilePath;
   if (given.empty())
     return Fail(kFailure, "ERROR: CProject::ProjectOpenRepository - The project has no file to name its repository.\n");
@@ -423,7 +423,7 @@ Status CProject::ProjectOpenRepository() {
 // when the file it was opened as is another, that name leads to the same repository. The path
 // follows the working directory, so it is known again once the stored one is read.
 void CProject::KnowRepositoryByItsPath(Prjrep::IProjectRepository* repository) {
-  if (std::getenv("VEL_CORVANE_ENABLE_HLC") == nullptr || repository == nullptr || m_repositoryPath.empty()) return;
+  if (!UsesOlderStorage() || repository == nullptr || m_repositoryPath.empty()) return;
   const String named = Port::FileName(Port::FileName(m_repositoryPath).GetAbsolutePath()).MakeCanonical().GetPath();
   if (!FindAutonymByName(named.c_str(), false)) std::ignore = RegisterRepositoryByName(named.c_str(), repository);
 }
@@ -457,7 +457,7 @@ CProject::String CProject::OlderStoragePath() const {
 // With VEL_CORVANE_ENABLE_HLC the older generation's repository is written to its file, but
 // never over the project's own files: a project opened as its .xhlc keeps it in memory only.
 void CProject::SaveOlderStorage() {
-  if (std::getenv("VEL_CORVANE_ENABLE_HLC") == nullptr || !m_repository) return;
+  if (!UsesOlderStorage() || !m_repository) return;
   const String path = OlderStoragePath();
   if (path.empty() || !Port::File::canwrite_dir(Port::FileName(path).GetHead())) return;
   if (IsOwnFile(path)) return;

@@ -222,7 +222,7 @@ Status CProject::WriteGeneratedProjectFile(const String& path, CitI::IInterface*
 bool CProject::HoldsUnsavedChanges() {
   if (!m_open || m_readFailed || m_building || !m_unwritten.empty() || !m_reader) return true;
   // The older generation's repository, kept beside the files, is written by every save.
-  if (std::getenv("VEL_CORVANE_ENABLE_HLC") != nullptr && m_repository) return true;
+  if (UsesOlderStorage() && m_repository) return true;
   // Files never read or written here, or one only parts of which were read, tell nothing.
   if (m_projectFileStamp.inode == 0 || m_generatedFileStamp.inode == 0 || !m_generatedBytes) return true;
   if (!m_reader->HasDocument()) return true;
