@@ -673,11 +673,17 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
     const Text top = TopUnitOf(OpenProject());
     if (top.empty() || top.str().find('/') != std::string::npos) return;
     // A unit's name may hold what the file cannot (a VHDL extended identifier holds any
-    // character): such a root would leave a file that no later open reads. It is refused once
-    // for each name, not at every look at the partitions.
+    // character): such a root would leave a file that no later open reads, so the project has
+    // none, as it has none for a name with a "/". Nothing the user asked for is refused: a
+    // warning says so, once for each name, not at every look at the partitions.
     const Text root("/" + top.str());
-    if (Hvd::FindXmlUnfit(root.str()) != std::string::npos) {
-      if (m_refusedRoot != root) std::ignore = Fits("The root partition name", root);
+    if (const std::size_t at = Hvd::FindXmlUnfit(root.str()); at != std::string::npos) {
+      if (m_refusedRoot != root) {
+        Port_MsgManData::createObject("ProjectMgmt", "HDProject", 0, "")
+            .issueWarning("The project's top unit \"%s\" gets no root partition: its name holds %s, which the "
+                          "partitions file cannot hold.\n",
+                          top.c_str(), Hvd::XmlUnfitName(root.str(), at).c_str());
+      }
       m_refusedRoot = root;
       return;
     }
@@ -785,7 +791,7 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
   std::vector<Prjrep::AutoPtr<CPartition>> m_partitions;
   std::array<Text, kSettings> m_paths{};
   std::array<Text, kSettings> m_texts{};
-  Text m_refusedRoot;  // the last root partition name refused, told once
+  Text m_refusedRoot;  // the last root partition name left out, told once
   // The file as this project last read or wrote it; none until it looked at the file.
   std::optional<DiskStamp> m_seen;
   // The text this project last wrote to its own file, and the file as that write left it: a file
