@@ -602,8 +602,13 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     if (sub == "saveas") {
       copied = copies->SaveAs(target.c_str());
     } else if (sub == "copy") {
+      // The copy keeps the project's description; a save-as and an archive write none.
+      Text description;
+      bool device = false;
+      if (Prjrep::AutoPtr<Hvd::IPropertyInstance> own = ProjectProperty("PROP_ProjectDescription", &device); own)
+        std::ignore = own->GetValue(&description);
       const std::filesystem::path path(target);
-      copied = copies->CopyProjectTo(path.filename().c_str(), path.parent_path().c_str(), "", "", true, true);
+      copied = copies->CopyProjectTo(path.filename().c_str(), path.parent_path().c_str(), "", description, true, true);
     } else {
       Text remoteSources;
       copied = copies->SaveAsArchive(target.c_str(), &remoteSources);
