@@ -1,5 +1,7 @@
 #include "Messages.h"
 
+#include "TclText.h"
+
 #include <algorithm>
 #include <cstdio>
 #include "Port/MessageText.h"
@@ -65,7 +67,7 @@ void Line(std::string& to, const std::string& text) {
 std::string Shown(std::string_view name) { return Port::EscapeControls(name); }
 
 int Error(Tcl_Interp* interp, const std::string& message) {
-  Tcl_SetObjResult(interp, Tcl_NewStringObj(message.c_str(), -1));
+  Tcl_SetObjResult(interp, ToTcl(message));
   return TCL_ERROR;
 }
 
@@ -101,7 +103,7 @@ int Failed(Tcl_Interp* interp, const std::string& what, Hvd::Status status, cons
   if (!told.empty()) message += (message.empty() ? "" : "\n") + told;
   if (message.empty()) message = what + " failed: " + StatusWords(status);
   if (!developer.empty()) message += "\n" + Trimmed(developer);
-  Tcl_SetObjResult(interp, Tcl_NewStringObj(message.c_str(), -1));
+  Tcl_SetObjResult(interp, ToTcl(message));
   return TCL_ERROR;
 }
 

@@ -19,6 +19,7 @@
 #include "Prjrep/IName.h"
 #include "Prjrep/IStringSet.h"
 #include "ProjectCommands.h"
+#include "TclText.h"
 #include "core/Holders.h"
 
 namespace velsh {
@@ -64,7 +65,7 @@ AutoRelease<Prjrep::IStringSet> StringsOf(Tcl_Interp* interp, Tcl_Obj* list) {
   Tcl_Obj** items = nullptr;
   if (Tcl_ListObjGetElements(interp, list, &count, &items) != TCL_OK) return nullptr;
   AutoRelease<Prjrep::IStringSet> set(CitP::Factory::CreateInstance(Prjrep::ClassId::StringSet()));
-  for (int i = 0; set && i < count; ++i) std::ignore = set->Add(Tcl_GetString(items[i]));
+  for (int i = 0; set && i < count; ++i) std::ignore = set->Add(FromTcl(items[i]).c_str());
   return set;
 }
 
@@ -96,7 +97,7 @@ int FlavorCmd(Tcl_Interp* interp, CitI::IInterface* helper, const std::vector<st
     const Hvd::Status made = flavors->CreateFlavorFromInstPath(OpenProject(), args[1].c_str(), args[2].c_str(),
                                                                flavor.Receive());
     if (made != Hvd::kSuccess || !flavor) return Failed(interp, "pr flavor create", made);
-    Tcl_SetObjResult(interp, Tcl_NewStringObj(ProjectFileOf(flavor.Get()).c_str(), -1));
+    Tcl_SetObjResult(interp, ToTcl(ProjectFileOf(flavor.Get())));
     return TCL_OK;
   }
   if (sub == "find") {
@@ -105,7 +106,7 @@ int FlavorCmd(Tcl_Interp* interp, CitI::IInterface* helper, const std::vector<st
     const Hvd::Status found =
         flavors->FindNamedFlavor(args[1].c_str(), args.size() == 3 ? args[2].c_str() : "", flavor.Receive());
     if (found != Hvd::kSuccess) return Failed(interp, "pr flavor find", found);
-    Tcl_SetObjResult(interp, Tcl_NewStringObj(ProjectFileOf(flavor.Get()).c_str(), -1));
+    Tcl_SetObjResult(interp, ToTcl(ProjectFileOf(flavor.Get())));
     return TCL_OK;
   }
   if (sub == "delete") {
@@ -123,7 +124,7 @@ int ConfigurationCmd(Tcl_Interp* interp, CitI::IInterface* helper, int objc, Tcl
   AutoCast<Hvd::IConfigurationHelper> configurations(helper);
   const std::string sub = args.empty() ? std::string() : args[0];
   auto answer = [interp](Hvd::IConfiguration* configuration) {
-    Tcl_SetObjResult(interp, Tcl_NewStringObj(ProjectFileOf(configuration).c_str(), -1));
+    Tcl_SetObjResult(interp, ToTcl(ProjectFileOf(configuration)));
     return TCL_OK;
   };
   if (sub == "create") {
@@ -185,7 +186,7 @@ int ConfigurationCmd(Tcl_Interp* interp, CitI::IInterface* helper, int objc, Tcl
     AutoRelease<Hvd::IConfigurationIterator> each;
     if (manager) std::ignore = manager->GetConfigurations(each.Receive());
     for (; each && !each->IsDone(); std::ignore = each->Next())
-      Tcl_ListObjAppendElement(nullptr, list, Tcl_NewStringObj(NameOf(each->Current()).c_str(), -1));
+      Tcl_ListObjAppendElement(nullptr, list, ToTcl(NameOf(each->Current())));
     Tcl_SetObjResult(interp, list);
     return TCL_OK;
   }
@@ -203,8 +204,8 @@ int ConfigurationCmd(Tcl_Interp* interp, CitI::IInterface* helper, int objc, Tcl
       std::ignore = module->GetInstancePath(path);
       AutoRelease<CitI::IInterface> flavor;
       std::ignore = it->Current()->GetFlavor(flavor.Receive());
-      Tcl_ListObjAppendElement(nullptr, list, Tcl_NewStringObj(path.c_str(), -1));
-      Tcl_ListObjAppendElement(nullptr, list, Tcl_NewStringObj(NameOf(flavor.Get()).c_str(), -1));
+      Tcl_ListObjAppendElement(nullptr, list, ToTcl(path.str()));
+      Tcl_ListObjAppendElement(nullptr, list, ToTcl(NameOf(flavor.Get())));
     }
     Tcl_SetObjResult(interp, list);
     return TCL_OK;
@@ -220,9 +221,9 @@ int PRCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   if (OpenProject() == nullptr) return Error(interp, "no project is open");
   AutoRelease<CitI::IInterface> helper = Helper();
   if (!helper) return Error(interp, "the reconfiguration helper is missing");
-  const std::string family = Tcl_GetString(objv[1]);
+  const std::string family = FromTcl(objv[1]);
   std::vector<std::string> args;
-  for (int i = 2; i < objc; ++i) args.emplace_back(Tcl_GetString(objv[i]));
+  for (int i = 2; i < objc; ++i) args.push_back(FromTcl(objv[i]));
   if (family == "flavor") return FlavorCmd(interp, helper.Get(), args);
   if (family == "configuration") return ConfigurationCmd(interp, helper.Get(), objc, objv, args);
   return Error(interp, "bad family \"" + Shown(family) + "\": must be flavor or configuration");

@@ -6,6 +6,7 @@
 
 #include "Messages.h"
 #include "PRCommands.h"
+#include "TclText.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -110,7 +111,7 @@ Tcl_Obj* ListOf(Hvd::IHdlFileIterator* files) {
   Tcl_Obj* list = Tcl_NewListObj(0, nullptr);
   for (; files != nullptr && !files->IsDone(); std::ignore = files->Next()) {
     const std::string name = FullName(files->Current());
-    Tcl_ListObjAppendElement(nullptr, list, Tcl_NewStringObj(name.c_str(), -1));
+    Tcl_ListObjAppendElement(nullptr, list, ToTcl(name));
   }
   return list;
 }
@@ -206,7 +207,7 @@ struct Words {
 bool ReadWords(Tcl_Interp* interp, int first, int objc, Tcl_Obj* const objv[], const std::vector<std::string>& allowed,
                Words& words) {
   for (int i = first; i < objc; ++i) {
-    const std::string word = Tcl_GetString(objv[i]);
+    const std::string word = FromTcl(objv[i]);
     const bool known = std::find(allowed.begin(), allowed.end(), word) != allowed.end();
     if (!known) {
       words.plain.push_back(word);
@@ -216,7 +217,7 @@ bool ReadWords(Tcl_Interp* interp, int first, int objc, Tcl_Obj* const objv[], c
       Error(interp, "missing value for " + word);
       return false;
     }
-    const std::string value = Tcl_GetString(objv[++i]);
+    const std::string value = FromTcl(objv[++i]);
     if (word == "-view") words.view = value;
     if (word == "-format") words.format = value;
     if (word == "-library") {
@@ -481,11 +482,11 @@ int ProjectInfo(Tcl_Interp* interp, const std::string& path) {
     Text value;
     if (each->Current()->GetName(&name) != Hvd::kSuccess || each->Current()->GetValue(&value) != Hvd::kSuccess)
       continue;
-    Tcl_DictObjPut(nullptr, values, Tcl_NewStringObj(name.c_str(), -1), Tcl_NewStringObj(value.c_str(), -1));
+    Tcl_DictObjPut(nullptr, values, ToTcl(name.str()), ToTcl(value.str()));
   }
   Tcl_Obj* result = Tcl_NewDictObj();
-  Tcl_DictObjPut(nullptr, result, Tcl_NewStringObj("version", -1), Tcl_NewStringObj(version.c_str(), -1));
-  Tcl_DictObjPut(nullptr, result, Tcl_NewStringObj("generator", -1), Tcl_NewStringObj(generator.c_str(), -1));
+  Tcl_DictObjPut(nullptr, result, Tcl_NewStringObj("version", -1), ToTcl(version.str()));
+  Tcl_DictObjPut(nullptr, result, Tcl_NewStringObj("generator", -1), ToTcl(generator.str()));
   Tcl_DictObjPut(nullptr, result, Tcl_NewStringObj("properties", -1), values);
   Tcl_SetObjResult(interp, result);
   return TCL_OK;
@@ -499,9 +500,9 @@ int SnapshotCmd(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   if (!NeedOpen(interp)) return TCL_ERROR;
   AutoCast<Hvd::ICheckpointManager> manager(g_project.Get());
   if (!manager) return Error(interp, "the project keeps no snapshots");
-  const std::string action = Tcl_GetString(objv[2]);
+  const std::string action = FromTcl(objv[2]);
   std::vector<std::string> args;
-  for (int i = 3; i < objc; ++i) args.emplace_back(Tcl_GetString(objv[i]));
+  for (int i = 3; i < objc; ++i) args.push_back(FromTcl(objv[i]));
 
   if (action == "take") {
     if (args.empty() || args.size() > 2) return Usage(interp, "project snapshot take NAME ?DESCRIPTION?");
@@ -522,7 +523,7 @@ int SnapshotCmd(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
     for (; each && !each->IsDone(); std::ignore = each->Next()) {
       Text name;
       if (each->Current()->GetName(&name) != Hvd::kSuccess) continue;
-      Tcl_ListObjAppendElement(nullptr, list, Tcl_NewStringObj(name.c_str(), -1));
+      Tcl_ListObjAppendElement(nullptr, list, ToTcl(name.str()));
     }
     Tcl_SetObjResult(interp, list);
     return TCL_OK;
@@ -559,7 +560,7 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
   if (objc < 2)
     return Usage(interp,
                  "project open|info|close|save|saveas|copy|archive|clean|get|set|order|top|hierarchy|snapshot ?arg ...?");
-  const std::string sub = Tcl_GetString(objv[1]);
+  const std::string sub = FromTcl(objv[1]);
   // Names and descriptions are taken as they are, options or not.
   if (sub == "snapshot") return SnapshotCmd(interp, objc, objv);
   Words words;
@@ -601,8 +602,13 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     if (sub == "saveas") {
       copied = copies->SaveAs(target.c_str());
     } else if (sub == "copy") {
+      // The copy keeps the project's description; a save-as and an archive write none.
+      Text description;
+      bool device = false;
+      if (Prjrep::AutoPtr<Hvd::IPropertyInstance> own = ProjectProperty("PROP_ProjectDescription", &device); own)
+        std::ignore = own->GetValue(&description);
       const std::filesystem::path path(target);
-      copied = copies->CopyProjectTo(path.filename().c_str(), path.parent_path().c_str(), "", "", true, true);
+      copied = copies->CopyProjectTo(path.filename().c_str(), path.parent_path().c_str(), "", description, true, true);
     } else {
       Text remoteSources;
       copied = copies->SaveAsArchive(target.c_str(), &remoteSources);
@@ -644,7 +650,7 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     Text value;
     const Hvd::Status read = instance->GetValue(&value);
     if (read != Hvd::kSuccess) return Failed(interp, "project get", read);
-    Tcl_SetObjResult(interp, Tcl_NewStringObj(value.c_str(), -1));
+    Tcl_SetObjResult(interp, ToTcl(value.str()));
     return TCL_OK;
   }
   if (sub == "order" || sub == "top" || sub == "hierarchy") {
@@ -664,7 +670,7 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
       Text top;
       const Hvd::Status found = view->GetTopName(&top);
       if (found != Hvd::kSuccess) return Failed(interp, "project top", found);
-      Tcl_SetObjResult(interp, Tcl_NewStringObj(top.c_str(), -1));
+      Tcl_SetObjResult(interp, ToTcl(top.str()));
       return TCL_OK;
     }
     // The view takes its layouts by name and gives its plain one for any other word, so a
@@ -676,7 +682,7 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     AutoCast<Hvd::IViewTclHelper> helper(view.Get());
     if (!helper) return Error(interp, "the view gives no hierarchy");
     const Text text = helper->GetViewHierarchy(nullptr, "", words.format.c_str());
-    Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
+    Tcl_SetObjResult(interp, ToTcl(text.str()));
     return TCL_OK;
   }
   return Error(interp, "bad subcommand \"" + Shown(sub) +
@@ -717,7 +723,7 @@ bool TakeIncludedFile(Hvd::IHdlFile* file, const std::string& name) {
 int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   Port_MsgManData::ClearCaptured();
   if (objc < 2) return Usage(interp, "velfile add|remove|list ?arg ...?");
-  const std::string sub = Tcl_GetString(objv[1]);
+  const std::string sub = FromTcl(objv[1]);
   Words words;
   if (!ReadWords(interp, 2, objc, objv, {"-view", "-library"}, words)) return TCL_ERROR;
   const std::vector<std::string>& args = words.plain;
@@ -802,7 +808,7 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     Tcl_Obj* list = Tcl_NewListObj(0, nullptr);
     for (; each && !each->IsDone(); std::ignore = each->Next()) {
       const std::string name = FullName(each->Current());
-      Tcl_ListObjAppendElement(nullptr, list, Tcl_NewStringObj(name.c_str(), -1));
+      Tcl_ListObjAppendElement(nullptr, list, ToTcl(name));
     }
     Tcl_SetObjResult(interp, list);
     return TCL_OK;

@@ -22,6 +22,7 @@
 #include "Messages.h"
 #include "PRCommands.h"
 #include "ProjectCommands.h"
+#include "TclText.h"
 #include "Hvd/ITclInterp.h"
 #include "Hvd/ToeTclInterp.h"
 #include "Port/MsgMan.h"
@@ -41,20 +42,20 @@ void GiveUp(CitI::IInterface* object) { Prjrep::ReleaseInterface(object); }
 
 // Ids are accepted with or without their braces, since Tcl reads braces as quoting.
 bool ParseId(Tcl_Interp* interp, Tcl_Obj* text, Port::XUID& id) {
-  std::string braced = Tcl_GetString(text);
+  std::string braced = velsh::FromTcl(text);
   if (braced.empty() || braced.front() != '{') braced = "{" + braced + "}";
   try {
     id = Port::XUID(braced.c_str());
     return true;
   } catch (const std::invalid_argument&) {
-    velsh::Error(interp, "malformed id \"" + velsh::Shown(Tcl_GetString(text)) + "\"");
+    velsh::Error(interp, "malformed id \"" + velsh::Shown(velsh::FromTcl(text)) + "\"");
     return false;
   }
 }
 
 CitI::IInterface* Lookup(Tcl_Interp* interp, Tcl_Obj* handle) {
-  const auto found = g_components.find(Tcl_GetString(handle));
-  if (found == g_components.end()) velsh::Error(interp, "no component \"" + velsh::Shown(Tcl_GetString(handle)) + "\"");
+  const auto found = g_components.find(velsh::FromTcl(handle));
+  if (found == g_components.end()) velsh::Error(interp, "no component \"" + velsh::Shown(velsh::FromTcl(handle)) + "\"");
   return found == g_components.end() ? nullptr : found->second;
 }
 
@@ -79,10 +80,10 @@ int ComponentCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]
     Port::XUID clsid;
     if (!ParseId(interp, objv[2], clsid)) return TCL_ERROR;
     CitI::IInterface* object = CitP::Factory::CreateInstance(clsid);
-    if (object == nullptr) return velsh::Error(interp, "no component of class " + velsh::Shown(Tcl_GetString(objv[2])));
+    if (object == nullptr) return velsh::Error(interp, "no component of class " + velsh::Shown(velsh::FromTcl(objv[2])));
     const std::string handle = "component" + std::to_string(g_nextHandle++);
     g_components[handle] = object;
-    Tcl_SetObjResult(interp, Tcl_NewStringObj(handle.c_str(), -1));
+    Tcl_SetObjResult(interp, velsh::ToTcl(handle));
     return TCL_OK;
   }
   if (which == kQuery) {
@@ -102,7 +103,7 @@ int ComponentCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]
   }
   CitI::IInterface* object = Lookup(interp, objv[2]);
   if (object == nullptr) return TCL_ERROR;
-  g_components.erase(Tcl_GetString(objv[2]));
+  g_components.erase(velsh::FromTcl(objv[2]));
   GiveUp(object);
   return TCL_OK;
 }

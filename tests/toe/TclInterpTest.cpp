@@ -80,6 +80,8 @@ TEST_F(TclInterpTest, OneInterpreterOutlivesItsInstancesAndGivesResultsOrErrorsU
   // Tcl's internal forms of NUL and of characters past U+FFFF do not leak out.
   EXPECT_EQ(later.Run("string range a\\u0000\xf0\x9f\x98\x80 0 end"), std::string("a\0\xf0\x9f\x98\x80", 6));
   EXPECT_TRUE(later->ExecuteCmd("error \\u0000", result, 1) == kFailure && result.str() == std::string(1, '\0'));
+  // A character past U+FFFF in a command is the value a script makes of it.
+  EXPECT_EQ(later.Run("expr {\"\xf0\x9f\x98\x80\" eq [encoding convertfrom utf-8 \"\\xf0\\x9f\\x98\\x80\"]}"), "1");
 }
 
 TEST_F(TclInterpTest, BindObjectNamesTheObjectsIdentityAndHoldsNoReference) {

@@ -51,7 +51,20 @@ check "archived again" [file isfile $archive] 1
 
 fails "usage" {project saveas} "wrong # args*"
 fails "not a directory" {project saveas [file join $top q.xhlc]} "*"
+
+# A copy keeps the project's description; a save-as writes none.
+set description {ours [d] $x}
+project set PROP_ProjectDescription $description
+set described [file join $root described q.xhlc]
+set plain [file join $root plain q.xhlc]
+project copy $described
+project saveas $plain
 project close
+foreach {what path want} [list copy $described $description saveas $plain {}] {
+    project open $path
+    check "$what: description" [project get PROP_ProjectDescription] $want
+    project close -nosave
+}
 fails "closed" {project archive $archive} "no project is open"
 file delete -force $root
 if {$failures == 0} {

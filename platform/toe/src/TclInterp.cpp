@@ -326,8 +326,14 @@ class CTclInterp final : public TComponent<CTclInterp> {
       // A command the library runs from inside a script's command (velsh's) leaves that command's
       // result and error state as they were.
       Tcl_InterpState outer = Tcl_SaveInterpState(interp, TCL_OK);
+      // In Tcl's own form, so that a character past U+FFFF in it is the same value as the one a
+      // script holds, which is a pair of surrogates.
+      static const Tcl_Encoding s_utf8 = Tcl_GetEncoding(interp, "utf-8");  // kept, like the interpreter
+      Tcl_DString internal;
+      Tcl_ExternalToUtfDString(s_utf8, command.data(), static_cast<int>(command.size()), &internal);
       ++s_depth;
-      const int code = Tcl_EvalEx(interp, command.data(), static_cast<int>(command.size()), TCL_EVAL_GLOBAL);
+      const int code = Tcl_EvalEx(interp, Tcl_DStringValue(&internal), Tcl_DStringLength(&internal), TCL_EVAL_GLOBAL);
+      Tcl_DStringFree(&internal);
       --s_depth;
       result = Text(ResultOf(interp));
       // The command an object was bound as "piThisInterface" for is done.
