@@ -945,6 +945,10 @@ Text WrittenWorkingDirectory(const Text& value, const Text& fileName) {
   return relative;
 }
 
+Text CopysWorkingDirectory(const Text& workingDirectory, const Text& fileName) {
+  return IsAbsolutePath(workingDirectory) ? WrittenWorkingDirectory(workingDirectory, fileName) : workingDirectory;
+}
+
 void CProjectSourceXMLWriter::PushProperty(IPropertyInstance* instance) {
   String name;
   String value;

@@ -37,6 +37,10 @@ class FileTypeViewCache;
 // when the two share more than the root.
 Port::StringBase<char> WrittenWorkingDirectory(const Port::StringBase<char>& value,
                                                const Port::StringBase<char>& fileName);
+// The working directory a copy whose project file is `fileName` keeps: an absolute one in the
+// form that file writes it, a relative one, which the copy takes from its own folder, as it is.
+Port::StringBase<char> CopysWorkingDirectory(const Port::StringBase<char>& workingDirectory,
+                                             const Port::StringBase<char>& fileName);
 
 class CProjectSourceXMLWriter {
  public:

@@ -143,6 +143,9 @@ Status CopyItem(const Port::StringBase<char>& source, const Port::StringBase<cha
 // first failure of an item is the answer: a copy is never reported whole when it is not.
 Status AddProjectContentsToBundle(IProject* project, std::uint32_t flags, ICPFileMapInternal* fileMap,
                                   IProjectBundle* bundle, Port::StringBase<char>& buildMacro, bool* remoteSources);
+// Whether the sources such a copy takes are all there: each one gone is named in an error and
+// fails it, as the copy would, but before anything is made or copied.
+Status FindGoneSources(IProject* project, std::uint32_t flags, ICPFileMapInternal* fileMap);
 // The canonical directory of a design-data object's full path.
 Port::StringBase<char> GetObjectDirectory(CitI::IInterface* object);
 

@@ -83,16 +83,22 @@ std::string Normal(const String& path) {
   return normal;
 }
 
-// One call's state: what went into the bundle, and the first failure.
+// One call's state: what went into the bundle, and the first failure. Without a bundle it only
+// looks for the listed sources that are gone, silent but for those, and maps no name.
 class BundleCopy {
  public:
   BundleCopy(IProject* project, std::uint32_t flags, ICPFileMapInternal* fileMap, IProjectBundle* bundle)
       : m_project(project), m_flags(flags), m_map(fileMap), m_bundle(bundle) {}
 
   Status Run(String& buildMacro, bool& remote);
+  Status LookForGoneSources();
 
  private:
   bool Flag(std::uint32_t bit) const { return (m_flags & bit) != 0; }
+  bool LookingOnly() const { return m_bundle == nullptr; }
+  void Warn(const char* format, const String& a = String(), const String& b = String()) const {
+    if (!LookingOnly()) Debug(format, a, b);
+  }
   void Record(Status status) {
     if (m_result == kSuccess && status != kSuccess) m_result = status;
   }
@@ -191,6 +197,23 @@ Status BundleCopy::Run(String& buildMacro, bool& remote) {
   return m_result;
 }
 
+// The sources a copy with these flags would take, each gone one named in an error, before
+// anything is made or copied.
+Status BundleCopy::LookForGoneSources() {
+  AutoCast<IFileManager> files(m_project);
+  AutoCast<IProject2> paths(m_project);
+  String projectFile;
+  AutoRelease<IHdlFileIterator> items;
+  // A project whose sources cannot be gone through is told of by the copy itself.
+  if (!files || !paths || paths->GetProjectFilePath(&projectFile) != kSuccess ||
+      !CreateFileNameHelper(Prjrep::ClassId::FileNameHelper(), m_inSourceDirectory.Receive()) ||
+      m_inSourceDirectory->SetBaseDirectory(Port::FileName(projectFile).GetHead(false, true)) != kSuccess ||
+      files->GetProjectFiles(items.Receive()) != kSuccess || !items)
+    return kSuccess;
+  for (; !items->IsDone(); std::ignore = items->Next()) AddSource(items->Current());
+  return m_result;
+}
+
 void BundleCopy::CollectProjectFiles(IHdlFileIterator* items) {
   for (std::ignore = items->Reset(); !items->IsDone(); std::ignore = items->Next()) {
     String directory;
@@ -260,34 +283,39 @@ void BundleCopy::AddSource(IHdlFile* item) {
   if (!OriginatesHere(item)) return;  // another project's file
   AutoCast<IFile> file(item);
   if (!file) {
-    Debug("WARNING: Got a NULL IHdlFile from the iterator.\n");
+    Warn("WARNING: Got a NULL IHdlFile from the iterator.\n");
     return;
   }
   String directory;
   String leaf;
   if (item->GetPath(&directory, &leaf) != kSuccess) {
-    Debug("WARNING: Couldn't get the path for the HdlFile component.\n");
+    Warn("WARNING: Couldn't get the path for the HdlFile component.\n");
     return;
   }
   String source;
   std::uint32_t type = 0;
   if (m_inSourceDirectory->SetPath(directory, leaf) != kSuccess) {
-    Debug("WARNING: Couldn't set the path on the filename helper for \"%s%s\".\n", directory, leaf);
+    Warn("WARNING: Couldn't set the path on the filename helper for \"%s%s\".\n", directory, leaf);
     return;
   }
   if (m_inSourceDirectory->GetOsPath(&source) != kSuccess) {
-    Debug("WARNING: Couldn't get the OS FileName for \"%s%s\".\n", directory, leaf);
+    Warn("WARNING: Couldn't get the OS FileName for \"%s%s\".\n", directory, leaf);
     return;
   }
   if (file->GetOriginState(&type) != kSuccess) {
-    Debug("WARNING: Couldn't get the OriginationType for \"%s%s\".\n", directory, leaf);
+    Warn("WARNING: Couldn't get the OriginationType for \"%s%s\".\n", directory, leaf);
     return;
   }
 
   String destination;
   if (((type == 2 && Flag(kSourcesOfType2)) || (type == 1 && Flag(kSourcesOfType1))) &&
       m_map->IsFromSourceWorkingDir(source)) {
-    std::ignore = m_map->MapWorkingFileName(source, &destination, type == 1);
+    if (!LookingOnly()) std::ignore = m_map->MapWorkingFileName(source, &destination, type == 1);
+  } else if (LookingOnly()) {
+    // Only whether the copy would take it: a source outside goes along with the remote ones.
+    bool inside = false;
+    std::ignore = m_inSourceDirectory->IsInsideBase(&inside);
+    if (!inside && !Flag(kRemote)) return;
   } else {
     bool inside = false;
     std::ignore = m_inSourceDirectory->IsInsideBase(&inside);
@@ -321,7 +349,7 @@ void BundleCopy::AddSource(IHdlFile* item) {
   }
   const bool wanted = (type == 0 && Flag(kSourcesOfType0)) || (type == 1 && Flag(kSourcesOfType1)) ||
                       (type == 2 && Flag(kSourcesOfType2)) || (type == 3 && Flag(kSourcesOfType3));
-  if (!wanted || Overwrites(source, destination)) return;
+  if (!wanted || (!LookingOnly() && Overwrites(source, destination))) return;
   // A listed source that is gone fails the copy, and the user is told which one it is.
   std::error_code error;
   if (fs::symlink_status(fs::path(source.str()), error).type() == fs::file_type::not_found) {
@@ -329,6 +357,7 @@ void BundleCopy::AddSource(IHdlFile* item) {
     Record(kDirectoryWriteFailed);
     return;
   }
+  if (LookingOnly()) return;
   if (m_bundle->AddItem(source, destination) != kSuccess) {
     Debug("WARNING: Couldn't add \"%s\" to the ProjectBundle.\n", source);
     Record(kDirectoryWriteFailed);
@@ -520,6 +549,11 @@ Status AddProjectContentsToBundle(IProject* project, std::uint32_t flags, ICPFil
   const Status result = BundleCopy(project, flags & kAllFlags, fileMap, bundle).Run(buildMacro, remote);
   if (remoteSources != nullptr) *remoteSources = remote;
   return result;
+}
+
+Status FindGoneSources(IProject* project, std::uint32_t flags, ICPFileMapInternal* fileMap) {
+  if (project == nullptr || fileMap == nullptr) return kInvalidParameter;
+  return BundleCopy(project, flags & kAllFlags, fileMap, nullptr).LookForGoneSources();
 }
 
 }  // namespace Hvd::FileUtils

@@ -40,6 +40,13 @@ Names Tree(const fs::path& root, const Names& skip = {}) {
   return names;
 }
 
+// Every entry below `root`, folders among them, relative to it.
+Names Listing(const fs::path& root) {
+  Names names;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) names.insert(fs::relative(entry.path(), root).string());
+  return names;
+}
+
 // The output of a command whose arguments hold no quote.
 std::string RunCommand(const std::string& command, int* status) {
   std::string output;
@@ -271,6 +278,31 @@ TEST_F(ProjectCopyTest, AFileThatCannotBeCopiedFailsTheCopy) {
             Hvd::kDirectoryWriteFailed);
   EXPECT_TRUE(Said("An error occurred while copying the project to"));
   EXPECT_FALSE(fs::exists(m_root / "copy"));
+}
+
+// A refused copy leaves nothing it made. A working directory the project's property refuses
+// refuses it before its folder or its working folder is made, or a source copied into a folder
+// the user made; a copy refused once its folder is made takes that folder back with those made
+// on the way to it.
+TEST_F(ProjectCopyTest, ARefusedCopyLeavesNothingItMade) {
+  MakeProject();
+  const fs::path mine = m_root / "mine";
+  WriteText(mine / "keep.txt", "the user's");
+  const fs::path deeper = m_root / "new/deeper";
+  const Names before = Listing(m_root);
+  const Text working = Hvd::PropertyAccessor(m_project.Get()).GetPropertyValue("PROP_WorkingDirectory");
+  for (const auto& [into, workingDirectory] : {std::pair{mine, std::string("w\x1b" "d")},
+                                               std::pair{deeper, (m_root / "w\x1b" "d").string()}}) {
+    Port_MsgManData::ClearCaptured();
+    EXPECT_EQ(Copies()->CopyProjectTo("q.xhlc", into.c_str(), workingDirectory.c_str(), "", true, true),
+              Hvd::kInvalidParameter);
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "The PROP_WorkingDirectory value")) << workingDirectory;
+    EXPECT_EQ(Listing(m_root), before) << workingDirectory;
+    EXPECT_EQ(Hvd::PropertyAccessor(m_project.Get()).GetPropertyValue("PROP_WorkingDirectory"), working);
+  }
+  Port::FaultInjection::Fail("copy_p", 0, "a.vhd");
+  EXPECT_EQ(Copies()->CopyProjectTo("q.xhlc", deeper.c_str(), "", "", true, true), Hvd::kDirectoryWriteFailed);
+  EXPECT_EQ(Listing(m_root), before);
 }
 
 // The zip holds exactly what the archive policy names, under names that no shell or option

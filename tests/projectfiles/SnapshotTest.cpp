@@ -1475,6 +1475,22 @@ TEST_F(SnapshotTest, ASnapshotsFolderThatCannotBeMadeIsNamedWithTheReason) {
   EXPECT_TRUE(project->copies.empty());
 }
 
+// A take whose copy is refused takes back the "snapshots" folder it made, and no other: one the
+// user made stays, empty as it is.
+TEST_F(SnapshotTest, ARefusedTakeTakesBackOnlyTheSnapshotsFolderItMade) {
+  auto* project = new CopyingProjectDouble(m_dir / "p.xhlc", m_dir);
+  AutoRelease<Hvd::IProject2> held(project);
+  Hvd::CCheckpointManager manager(held.Get());
+  project->copyAnswer = Hvd::kDirectoryWriteFailed;
+  EXPECT_EQ(Take(manager, "s"), Hvd::kDirectoryWriteFailed);
+  EXPECT_FALSE(fs::exists(m_dir / "snapshots"));
+  fs::create_directory(m_dir / "snapshots");
+  EXPECT_EQ(Take(manager, "s"), Hvd::kDirectoryWriteFailed);
+  EXPECT_TRUE(fs::is_directory(m_dir / "snapshots"));
+  EXPECT_TRUE(fs::is_empty(m_dir / "snapshots"));
+  EXPECT_EQ(project->copies.size(), 2u);
+}
+
 // A snapshot keeps the project's working directory where it is relative to the project.
 TEST_F(SnapshotTest, TheCopyIsAskedForWithTheProjectsWorkingDirectory) {
   auto* project = new CopyingProjectDouble(m_dir / "p.xhlc", m_dir / "impl" / "run");

@@ -31,23 +31,70 @@ check "archived" [file isfile $archive] 1
 check "still open" [velfile list] [list $top $outside]
 
 # A listed source that is gone fails each copy with an error that names it, first; the archive
-# says it is complete only when it was written.
+# says it is complete only when it was written. A refused command leaves nothing it made: no
+# folder on the way to its destination, no "snapshots" in the project's folder, nothing copied
+# into a folder the user made; a "snapshots" that holds a snapshot stays as it was.
+proc listing {dir} {
+    set names {}
+    foreach path [glob -nocomplain -directory $dir * .*] {
+        set name [file tail $path]
+        if {$name in {. ..}} continue
+        lappend names $name
+        if {[file type $path] eq "directory"} {
+            foreach below [listing $path] { lappend names [file join $name $below] }
+        }
+    }
+    return [lsort $names]
+}
 set gone [file join $dir gone.vhd]
 write $gone "entity gone is end;"
 velfile add $gone
 file delete $gone
+set mine [file join $root mine]
+file mkdir $mine
+write [file join $mine keep.txt] "the user's"
 set lost [file join $root lost.zip]
-foreach {what script} [list saveas [list project saveas [file join $root lost q.xhlc]] \
-                           archive [list project archive $lost] take {project snapshot take lost}] {
+set before [listing $root]
+foreach {what script} [list saveas [list project saveas [file join $root lost new q.xhlc]] \
+                           copy [list project copy [file join $root lost new q.xhlc]] \
+                           "copy into a folder made before" [list project copy [file join $mine q.xhlc]] \
+                           archive [list project archive [file join $root lost new l.zip]] \
+                           take {project snapshot take lost}] {
     fails "gone source: $what" $script "The source file \"$gone\" of the project does not exist.*"
+    check "gone source: $what leaves nothing" [listing $root] $before
 }
 catch {project archive $lost} message
 check "gone source: no archive" [file exists $lost] 0
 check "gone source: not complete" [string match "*Archive complete*" $message] 0
 check "gone source: no snapshot" [project snapshot list] {}
+write $gone "entity gone is end;"
+project snapshot take kept
+file delete $gone
+set before [listing $root]
+fails "gone source: take beside a snapshot" {project snapshot take lost} "The source file*"
+check "gone source: the snapshot stays" [listing $root] $before
+check "gone source: the snapshot listed" [project snapshot list] kept
 velfile remove $gone
 project archive $archive
 check "archived again" [file isfile $archive] 1
+
+# Asked to keep working directories whole, a copy keeps its folder's full path: one named with
+# what a project file cannot hold is refused, the user told why, before anything is made (the
+# folder, the folders on the way to it) or copied into a folder the user made.
+set env(VEL_CORVANE_ENABLE_ABSOLUTE_WDIR) 1
+set odd [file join $root "o\x1bdd"]
+file mkdir $odd
+write [file join $odd keep.txt] "the user's"
+set before [listing $root]
+foreach {what into} [list "a new folder" [file join $root "n\x1bew" deeper] "a folder made before" $odd] {
+    set shown [string map [list \\ \\\\ * \\* ? \\? \[ \\\[ \] \\\]] [string map [list \x1b {\x1b}] $into]]
+    fails "working directory refused: $what" [list project copy [file join $into c.xhlc]] \
+        "The PROP_WorkingDirectory value \"$shown\" is refused: it holds the control character \\\\x1b, which a project file cannot hold.*"
+    check "working directory refused: $what leaves nothing" [listing $root] $before
+}
+unset env(VEL_CORVANE_ENABLE_ABSOLUTE_WDIR)
+project copy [file join $odd c.xhlc]
+check "copied once whole directories are not asked for" [file isfile [file join $odd c.xhlc]] 1
 
 fails "usage" {project saveas} "wrong # args*"
 fails "not a directory" {project saveas [file join $top q.xhlc]} "*"

@@ -78,5 +78,22 @@ foreach edited {0 1} {
     }
 }
 project close
+
+# A save-as into the project's own folder while a source is gone copies no source, so nothing
+# is missing to it: it writes its two files, which keep the source in its views, and opened once
+# the source is back it has it in both views and in the order.
+project open $xhlc
+file rename $leaf $leaf.away
+set listed [lsort [glob -tails -directory $prj *]]
+project saveas [file join $prj s.xhlc]
+check "own folder while gone: written" [lsort [glob -tails -directory $prj *]] [lsort [concat $listed s.xhlc s.ghlc]]
+project close
+file rename $leaf.away $leaf
+project open [file join $prj s.xhlc]
+foreach view {VIEW_AbstractSynthesis VIEW_AbstractSimulation} {
+    check "own folder while gone: $view" [inview $view] {defs.vh leaf.v top.v}
+}
+check "own folder while gone: order" [order] {leaf.v top.v}
+project close
 file delete -force $root
 if {$failures == 0} { puts "sources back: all passed" }

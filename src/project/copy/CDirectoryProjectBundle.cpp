@@ -82,7 +82,7 @@ Status CDirectoryProjectBundle::XIProjectBundle::Create(bool copyMode) {
     return Fail(kFailure, "ERROR: CDirectoryProjectBundle::Create - Directory ProjectBundle already exists at: \"%s\"\n",
                 directory.c_str());
   }
-  if (!Port::File::mkdir(directory, true)) {
+  if (!self.m_made.Make(directory.str())) {
     return Fail(kFailure, "ERROR: CDirectoryProjectBundle::Create - Creating the Directory ProjectBundle at: \"%s\"\n",
                 directory.c_str());
   }
@@ -121,7 +121,11 @@ Status CDirectoryProjectBundle::XIProjectBundle::Exists(bool* exists) {
 Status CDirectoryProjectBundle::XIProjectBundle::Close(bool keep) {
   CDirectoryProjectBundle& self = This();
   if (!self.m_initialized) return kNotSetUp;
-  if (self.m_createdHere && !keep) std::ignore = FileUtils::RemoveDirectoryTree(self.Directory(), true);
+  // Dropped, it goes with the folders made on the way to it, while they hold nothing.
+  if (self.m_createdHere && !keep) {
+    std::ignore = FileUtils::RemoveDirectoryTree(self.Directory(), true);
+    std::ignore = self.m_made.TakeBack();
+  }
   self.ClearState();
   return kSuccess;
 }

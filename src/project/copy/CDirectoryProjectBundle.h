@@ -10,6 +10,7 @@
 #include "Prjrep/IName.h"
 #include "core/Interface.h"
 #include "core/RefCount.h"
+#include "utils/MadeFolders.h"
 
 namespace Hvd {
 
@@ -59,7 +60,10 @@ class CDirectoryProjectBundle : public TComponent<CDirectoryProjectBundle> {
 
   // The bundle directory, normalised.
   String Directory() const;
-  void ClearState() noexcept { m_createdHere = m_open = m_writable = m_copyMode = false; }
+  void ClearState() noexcept {
+    m_createdHere = m_open = m_writable = m_copyMode = false;
+    m_made.Keep();
+  }
   // Copies the file beside `source` with `extension` to the same name beside `destination`,
   // when there is one; `status` becomes that copy's.
   static void CopyCompanion(const Port::FileName& source, const Port::FileName& destination, const String& extension,
@@ -72,6 +76,7 @@ class CDirectoryProjectBundle : public TComponent<CDirectoryProjectBundle> {
   Port::FileName m_path;
   String m_sourceDirectory;
   bool m_createdHere = false;
+  MadeFolders m_made;  // by Create: the folder and those on the way to it
   bool m_open = false;
   bool m_writable = false;
   bool m_copyMode = false;

@@ -34,12 +34,14 @@
 #include "project/ProjectRoutines.h"
 #include "project/copy/CopyPath.h"
 #include "project/copy/PartitionsFile.h"
+#include "projectfiles/CProjectSourceXMLWriter.h"
 #include "projectfiles/ProjectPaths.h"
 #include "utils/DirectoryLock.h"
 #include "utils/DmUtils.h"
 #include "utils/FileStamp.h"
 #include "utils/FileUtils.h"
 #include "utils/OwnedFolder.h"
+#include "utils/PropertyAccessor.h"
 
 namespace Hvd {
 
@@ -119,6 +121,7 @@ class ProjectCopyContext {
   bool RemoteSourcesCopied() const { return m_remoteSourcesCopied; }
   IProject2* Project() const { return m_project2.Get(); }
   bool GeneratedFits(const String& workingDirectory) const;
+  bool WorkingDirectoryFits(const String& workingDirectory) const;
 
  private:
   IProjectBundle* Bundle();
@@ -200,9 +203,16 @@ IProjectBundle* ProjectCopyContext::Bundle() {
 Status ProjectCopyContext::Copy(const String& description, const String& workingDirectory, bool writeGenerated,
                                 const CProjectSaveHelper::BeforeWrite& beforeWrite) {
   if (OntoItself()) return kSuccess;
+  AutoCast<IProjectInternal> writer(m_project);
+  if (writer && !WorkingDirectoryFits(workingDirectory)) return kInvalidParameter;
   String buildMacro;
   Status result = kFailure;
   if (!m_sameDirectory && m_options != 0) {
+    // A source that is gone refuses the copy before its folder is made or anything is copied
+    // into one that was there.
+    if (const Status present = FileUtils::FindGoneSources(m_project, m_options, m_fileMapInterface.Get());
+        present != kSuccess)
+      return present;
     IProjectBundle* bundle = Bundle();
     if (bundle == nullptr) return kFailure;
     result = FileUtils::AddProjectContentsToBundle(m_project, m_options, m_fileMapInterface.Get(), bundle, buildMacro,
@@ -213,7 +223,7 @@ Status ProjectCopyContext::Copy(const String& description, const String& working
     }
   }
   if ((m_options & kReferencedOptions) != 0) CopyReferencedProjects();
-  if (AutoCast<IProjectInternal> writer(m_project); writer) {
+  if (writer) {
     // A copy that keeps the project's working directory outside both folders would write its
     // generated file over the project's own, which the forced save before the copy wrote: the
     // project's next save would take that write for another program's change and ask about it.
@@ -256,6 +266,23 @@ bool ProjectCopyContext::GeneratedFits(const String& workingDirectory) const {
   String written;
   NormalizeFileName(SplitPath(GeneratedName(workingDirectory), true), m_sourceProjectFile, written);
   return XmlFits("ProjectMgmt", "The project file's path from the copy's generated file", written.str());
+}
+
+// Whether the project's property takes the working directory the copy's file would keep. One
+// it refuses, telling why, refuses the copy before anything is made: its folder, its working
+// folder, a source copied into a folder that was there. Asked as the copy's write asks it; the
+// property keeps its value.
+bool ProjectCopyContext::WorkingDirectoryFits(const String& workingDirectory) const {
+  PropertyAccessor properties(m_project);
+  if (!properties.GetPropertyInstance("PROP_WorkingDirectory")) return true;
+  const String stored = CopysWorkingDirectory(
+      workingDirectory, ReplaceProjectExtension(Port::FileName(m_destinationProjectPath).GetAbsolutePath(), ".xhlc"));
+  const String kept = properties.GetPropertyValue("PROP_WorkingDirectory");
+  if (stored == kept) return true;
+  properties.SetPropertyValue("PROP_WorkingDirectory", stored);
+  if (properties.GetPropertyValue("PROP_WorkingDirectory") != stored) return false;
+  properties.SetPropertyValue("PROP_WorkingDirectory", kept);
+  return true;
 }
 
 // Whether `generated` is the project's own generated file, by its name or, reached another

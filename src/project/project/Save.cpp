@@ -309,8 +309,7 @@ Status CProject::XIProjectInternal::ProjectWriteCopy(const String& path, CitI::I
   const String oldMacro = properties.GetPropertyValue("PROP_velmTrnbldMacro");
   // Kept in the form the copy's file writes it, mostly from the copy's folder: the folder's name,
   // which the file then does not hold, is not held to what the file can carry.
-  const String stored =
-      IsAbsolutePath(workingDirectory) ? WrittenWorkingDirectory(workingDirectory, sourceName) : workingDirectory;
+  const String stored = CopysWorkingDirectory(workingDirectory, sourceName);
   properties.SetPropertyValue("PROP_ProjectDescription", description);
   properties.SetPropertyValue("PROP_WorkingDirectory", stored);
   if (!buildMacro.empty()) properties.SetPropertyValue("PROP_velmTrnbldMacro", buildMacro);

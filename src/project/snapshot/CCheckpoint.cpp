@@ -32,6 +32,7 @@
 #include "projectfiles/CXMLReader.h"
 #include "utils/DirectoryLock.h"
 #include "utils/FileUtils.h"
+#include "utils/MadeFolders.h"
 #include "utils/OwnedFolder.h"
 #include "utils/PropertyAccessor.h"
 
@@ -178,26 +179,32 @@ void DropClaim(const String& path, const std::optional<Identity>& made) {
 // The "snapshots" directory is held locked meanwhile, so that no directory is seen between its
 // making and its lock, nor a claim between its making and its record.
 Status ClaimDirectory(const String& directory, const String& marker, DirectoryLock& claim,
-                      std::optional<Identity>& claimFile, std::string& token) {
+                      std::optional<Identity>& claimFile, std::string& token, MadeFolders& made) {
   const String snapshots = DirectoryOf(directory);
-  // A project folder that cannot take it (no permission, a read-only file system) is named
-  // with the system's reason.
-  if (!Port::File::isdir(snapshots) && !Port::File::mkdir(snapshots, true)) {
-    const int error = errno;
-    if (OwnType(snapshots) == fs::file_type::not_found)
-      return Fail(kFailure, "ERROR: ICheckpoint::CreateCheckpointProject - Cannot make the snapshots folder \"%s\": %s.\n",
-                  snapshots.c_str(), std::strerror(error));
-  }
   DirectoryLock all;
-  if (OwnType(snapshots) != fs::file_type::directory || !all.Take(snapshots.str(), true)) {
-    if (all.Busy()) {
-      Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", __LINE__, "")
-          .issueError("The snapshots folder \"%s\" is busy: another process holds its lock. No snapshot is taken.\n",
-                      snapshots.c_str());
-      return kFailure;
+  // A take refused takes back the "snapshots" it made: one locked and then found gone, or made
+  // again, is made and locked afresh.
+  for (int attempt = 0;; ++attempt) {
+    // A project folder that cannot take it (no permission, a read-only file system) is named
+    // with the system's reason.
+    if (!Port::File::isdir(snapshots) && !made.Make(snapshots.str())) {
+      const int error = errno;
+      if (OwnType(snapshots) == fs::file_type::not_found)
+        return Fail(kFailure,
+                    "ERROR: ICheckpoint::CreateCheckpointProject - Cannot make the snapshots folder \"%s\": %s.\n",
+                    snapshots.c_str(), std::strerror(error));
     }
-    return Fail(kFailure, "ERROR: ICheckpoint::CreateCheckpointProject - Not a directory of the project: \"%s\".\n",
-                snapshots.c_str());
+    if (OwnType(snapshots) != fs::file_type::directory || !all.Take(snapshots.str(), true)) {
+      if (all.Busy()) {
+        Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", __LINE__, "")
+            .issueError("The snapshots folder \"%s\" is busy: another process holds its lock. No snapshot is taken.\n",
+                        snapshots.c_str());
+        return kFailure;
+      }
+      return Fail(kFailure, "ERROR: ICheckpoint::CreateCheckpointProject - Not a directory of the project: \"%s\".\n",
+                  snapshots.c_str());
+    }
+    if (all.Is(snapshots.str()) || attempt == 2) break;
   }
   // Only a directory a killed take made goes: one without a claim, another project's snapshot
   // of the same name or a folder the user made, stays, and the take fails below.
@@ -245,6 +252,17 @@ Status ClaimDirectory(const String& directory, const String& marker, DirectoryLo
     return taken();
   }
   return kSuccess;
+}
+
+// A take refused takes back the "snapshots" folder it made while that holds nothing, and never
+// while another take holds it.
+void TakeBackSnapshots(const String& snapshots, MadeFolders& made) {
+  DirectoryLock all;
+  if (all.Take(snapshots.str(), false) && all.Is(snapshots.str())) {
+    std::ignore = made.TakeBack();
+  } else {
+    made.Keep();
+  }
 }
 
 // Taken from the persisted form's count: a record lists no more pairs than this.
@@ -374,8 +392,11 @@ Status CCheckpoint::XICheckpoint::CreateCheckpointProject() {
   DirectoryLock claim;
   std::optional<Identity> claimFile;
   std::string token;
-  if (const Status claimed = ClaimDirectory(directory, marker, claim, claimFile, token); claimed != kSuccess)
+  MadeFolders made;
+  if (const Status claimed = ClaimDirectory(directory, marker, claim, claimFile, token, made); claimed != kSuccess) {
+    TakeBackSnapshots(DirectoryOf(directory), made);
     return claimed;
+  }
   // The copy keeps the project's working directory where it is relative to the project, so
   // that a restore does not move it.
   String remoteSources("remote_sources");
@@ -399,6 +420,10 @@ Status CCheckpoint::XICheckpoint::CreateCheckpointProject() {
   const fs::file_type left = OwnType(directory);
   if (left == fs::file_type::not_found || (Port::File::exist(marker) && OwnType(mark) == fs::file_type::not_found))
     DropClaim(ClaimPath(directory), claimFile);
+  if (status != kSuccess) {
+    claim.Release();
+    TakeBackSnapshots(DirectoryOf(directory), made);
+  }
   return status;
 }
 

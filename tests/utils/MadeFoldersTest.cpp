@@ -1,0 +1,49 @@
+// What a refused command takes back of the folders it made on the way to a path.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "Port/FaultInjection.h"
+#include "Port/MsgMan.h"
+#include "utils/MadeFolders.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Only the folders made that hold nothing go, the deepest first: one that holds something now
+// stays with those above it, silently, as does the one that was there; one that could not be
+// removed is named with the system's reason.
+TEST(MadeFoldersTest, OnlyTheFoldersMadeThatHoldNothingGoAndOneThatCannotIsNamed) {
+  const fs::path root = fs::temp_directory_path() / ("made_" + std::to_string(::getpid()));
+  fs::remove_all(root);
+  fs::create_directories(root);
+  Port_MsgManData::ClearCaptured();
+  Hvd::MadeFolders made;
+  ASSERT_TRUE(made.Make((root / "a/b/c").string()));
+  std::ofstream(root / "a/b/notes.txt") << "put there meanwhile";
+  EXPECT_TRUE(made.TakeBack());
+  EXPECT_FALSE(fs::exists(root / "a/b/c"));
+  EXPECT_TRUE(fs::is_regular_file(root / "a/b/notes.txt"));
+  EXPECT_TRUE(Port_MsgManData::Captured().empty());
+
+  ASSERT_TRUE(made.Make((root / "x/y").string()));
+  Port::FaultInjection::Scope faults;
+  Port::FaultInjection::Fail("rmdir", 2, (root / "x").string());  // "x/y" goes, "x" does not
+  EXPECT_FALSE(made.TakeBack());
+  EXPECT_FALSE(fs::exists(root / "x/y"));
+  const std::string named = "The folder \"" + (root / "x").string() + "\" this command made could not be removed: " +
+                            std::strerror(EIO) + ".\n";
+  ASSERT_EQ(Port_MsgManData::Captured().size(), 1u);
+  EXPECT_EQ(Port_MsgManData::Captured()[0].text, named);
+  EXPECT_TRUE(fs::is_directory(root));
+  fs::remove_all(root);
+}
+
+}  // namespace
