@@ -226,6 +226,7 @@ bool CProject::HoldsUnsavedChanges() {
   // Files never read or written here, or one only parts of which were read, tell nothing.
   if (m_projectFileStamp.inode == 0 || m_generatedFileStamp.inode == 0 || !m_generatedBytes) return true;
   if (!m_reader->HasDocument()) return true;
+  if (ProjectFileRefusedOnDisk()) return true;
   // The project file is compared with what was read or written last, not with what another
   // program may have put on disk since.
   if (RenderSourceProjectFile(m_projectFilePath, nullptr, true) != kSuccess) return true;
