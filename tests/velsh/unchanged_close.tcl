@@ -2,7 +2,8 @@
 # file or partitions file that another program cut short, or a folder put at its name, leaves
 # the open project the only whole copy. That is a change on disk like any other: the close asks,
 # and unanswered it fails, keeping the project open and the file as it is; answered "no", or
-# with the folder gone, it writes the project whole again.
+# with the folder gone, it writes the project whole again. A working directory set and saved is
+# written whole by that save: an open and a close after it write nothing, here or in another shell.
 source [file join [file dirname [info script]] checks.tcl]
 
 set root [file join [pwd] "velsh unchanged close [pid]"]
@@ -50,6 +51,37 @@ foreach {name path whole} [list project $project $wholeProject partitions $parti
         check "$what: written whole" [contents $path] $whole
     }
 }
+
+# The working directory set and saved: an open and a close write nothing after it, here, and in
+# another shell while this one holds the project with a change to save.
+proc saved_with_working_directory {name} {
+    set path [file join $::root $name $name.xhlc]
+    project open $path
+    project set PROP_WorkingDirectory work
+    project close
+    return $path
+}
+set here [saved_with_working_directory here]
+set saved [list [stamp $here] [contents $here]]
+project open $here
+project close
+check "working directory: an open and a close write nothing" [list [stamp $here] [contents $here]] $saved
+
+set there [saved_with_working_directory there]
+set saved [list [stamp $there] [contents $there]]
+project open $there
+project set PROP_ProjectDescription ours
+set script [file join $root other.tcl]
+write $script "[list project open $there]\nproject close"
+exec [info nameofexecutable] $script 2>@1
+check "working directory: another shell writes nothing" [list [stamp $there] [contents $there]] $saved
+::velmor::Hvd::hvd_ResetDialogs
+check "working directory: saved" [catch {project save} message] 0
+check "working directory: saved unasked" [list $message $::velmor::Hvd::asked] {{} {}}
+project close
+project open $there
+check "working directory: kept" [list [project get PROP_WorkingDirectory] [project get PROP_ProjectDescription]] {work ours}
+project close
 
 file delete -force $root
 if {$failures == 0} { puts "unchanged close: all passed" }
