@@ -133,7 +133,8 @@ class IProjectSaveState : public CitI::IInterface {
  public:
   CITI_DECLARE_IID("{2220175c-482a-4004-8c29-fdd1153287a3}")
 
-  // True also when that cannot be told (a file never read, or not read whole).
+  // True also when that cannot be told (a file never read, or not read whole), and when another
+  // program left the project file one that no open reads (cut short, a folder at its name).
   virtual Hvd::Status HasUnsavedChanges(bool* unsaved) = 0;
 };
 

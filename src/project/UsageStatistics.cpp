@@ -192,7 +192,18 @@ void CollectMetrionData(CitI::IInterface* object) {
     const std::string iteration = reader.GetValue("Project Information", "", "ProjectIteration");
     if (!iteration.empty()) properties.SetPropertyValue("PROP_intMtnProjectIteration", iteration.c_str());
   }
-  const WorkingDirectoryPlace place = ClassifyWorkingDirectory(projectDirectory, working);
+  RecordWorkingDirectoryPlace(project.Get());
+}
+
+void RecordWorkingDirectoryPlace(CitI::IInterface* object) {
+  Prjrep::AutoCast<IProject2> project(object);
+  if (!project) return;
+  String projectFile, workingDirectory;
+  std::ignore = project->GetProjectFilePath(&projectFile);
+  std::ignore = project->GetWorkingDirectory(&workingDirectory);
+  const std::string projectDirectory = Portable(String(ParentOf(Portable(projectFile)).c_str()));
+  const WorkingDirectoryPlace place = ClassifyWorkingDirectory(projectDirectory, Portable(workingDirectory));
+  PropertyAccessor properties(project.Get());
   properties.SetPropertyValue("PROP_intWorkingDirUsed", place.used);
   properties.SetPropertyValue("PROP_intWorkingDirLocWRTProjDir", place.location);
 }

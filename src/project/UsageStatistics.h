@@ -19,6 +19,10 @@ void EnsureUsageIdentity(IProject* project);
 // happens for an object that is not a project.
 void CollectMetrionData(CitI::IInterface* project);
 
+// The part of CollectMetrionData that records where the working directory lies relative to the
+// project directory, from the project's paths as they are now.
+void RecordWorkingDirectoryPlace(CitI::IInterface* project);
+
 // Writes the statistics file into the working directory: 1 when written, kProjectNotOpen for
 // a closed project, kMissingInterface for an object that is not a project, 0 when the file
 // could not be written (the old file is then left whole).

@@ -38,9 +38,9 @@ void FileStamp::Update() {
 
 bool FileStamp::IsChanged() const {
   FileStamp now;
-  // What is no longer a file (a folder in its place) is as good as missing: nothing to read.
-  if (struct stat info {}; path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  if (!StatusOf(path, now)) return false;
+  // Anything else at the name (a folder in the file's place) is another file: what was read is
+  // no longer there to read, which the reader, and not this stamp, finds out.
+  if (path.empty() || !StatusOf(path, now)) return false;
   const bool later = now.time > time || (now.time == time && now.nanoseconds > nanoseconds);
   const bool replaced = inode != 0 && (now.inode != inode || now.device != device);
   return later || now.size != size || replaced;

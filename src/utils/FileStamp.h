@@ -19,9 +19,9 @@ class FileStamp {
   // Takes the file's current time and size; a missing file gives 0 and 0.
   void Update();
   // True when the file's time is later than the stamp's or its size differs, or another file
-  // took its place (a file replaced whole by its writer). The time counts to the nanosecond,
-  // so that a rewrite within the second of the stamp is seen. A missing file, anything but a
-  // regular file in its place, or a stamp without a path, is never changed.
+  // took its place (a file replaced whole by its writer, or a folder put at its name). The time
+  // counts to the nanosecond, so that a rewrite within the second of the stamp is seen. A
+  // missing file, or a stamp without a path, is never changed.
   bool IsChanged() const;
 
   Port::StringBase<char> path;

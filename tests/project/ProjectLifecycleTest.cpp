@@ -10,6 +10,7 @@
 #include "childproject/ChildSupport.h"
 #include "core/Events.h"
 #include "utils/DmUtils.h"
+#include "utils/InterpHelp.h"
 #include "utils/PropertyAccessor.h"
 
 namespace {
@@ -140,6 +141,47 @@ TEST_F(ProjectLifecycleTest, ACloseWithNothingToSaveLeavesAnotherWritersFiles) {
   EXPECT_EQ(m_parent->ProjectClose(true), kSuccess);
   for (int i = 0; i < 2; ++i) EXPECT_EQ(ReadText(paths[i]), theirs[i]) << paths[i];
   EXPECT_FALSE(Said("changed on disk"));
+}
+
+// A project file that another program left one no open reads (cut short, a folder at its name)
+// leaves the open project its only whole copy: a close with nothing changed asks, as for any
+// change on disk. Answered "no", it writes the project whole again; answered to read the file
+// in, which cannot be, it fails and writes nothing.
+TEST_F(ProjectLifecycleTest, ACloseWithNothingChangedAsksWhenTheProjectFileNoLongerReads) {
+  const auto unsaved = [](Hvd::IProject* project) {
+    bool held = false;
+    EXPECT_EQ(AutoCast<Hvd::IProjectSaveState>(project)->HasUnsavedChanges(&held), kSuccess);
+    return held;
+  };
+  const auto asked = [] {
+    Text text;
+    std::ignore = InterpHelp::RunCmd("set ::velmor::Hvd::asked", nullptr, false, &text);
+    std::ignore = InterpHelp::RunCmd("::velmor::Hvd::hvd_ResetDialogs", nullptr, false, nullptr);
+    return text.str();
+  };
+  ASSERT_EQ(Saver(m_parent)->ForceSave(), kSuccess);
+  const fs::path path = PathOf("p.xhlc");
+  const std::string whole = ReadText(path);
+  ASSERT_FALSE(unsaved(m_parent));
+  std::ignore = asked();
+
+  WriteText(path, whole.substr(0, whole.size() / 2));
+  EXPECT_TRUE(unsaved(m_parent)) << "cut short";
+  ASSERT_EQ(InterpHelp::RunCmd("lappend ::velmor::Hvd::answers 2", nullptr, false, nullptr), kSuccess);
+  EXPECT_EQ(m_parent->ProjectClose(true), kSuccess);
+  EXPECT_NE(asked().find("has changed on disk"), std::string::npos);
+  EXPECT_EQ(ReadText(path), whole);
+
+  Hvd::IProject* project = Open("p.xhlc");
+  ASSERT_FALSE(unsaved(project));
+  fs::remove(path);
+  fs::create_directory(path);
+  EXPECT_TRUE(unsaved(project)) << "a folder at its name";
+  Port_MsgManData::ClearCaptured();
+  EXPECT_NE(project->ProjectClose(true), kSuccess);
+  EXPECT_NE(asked().find("has changed on disk"), std::string::npos);
+  EXPECT_TRUE(Said("changed on disk and could not be read again"));
+  EXPECT_TRUE(fs::is_directory(path));
 }
 
 // A listener may stop a reload with its answer, which the reload gives back; a reload asked

@@ -780,6 +780,8 @@ TEST_F(ProjectOpenSaveTest, AFailedWriteIsReportedAndAnUnwritableProjectFileIsNo
   ASSERT_EQ(Open(m_file), Hvd::kSuccess);
   fs::remove(m_file);
   fs::create_directory(m_file);
+  // A folder at its name is a change on disk: the save asks first, and "no" writes over it.
+  ASSERT_EQ(InterpHelp::RunCmd("lappend ::velmor::Hvd::answers 2", nullptr, false, nullptr), Hvd::kSuccess);
   EXPECT_NE(m_project->Save(), Hvd::kSuccess);
   EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "ERROR: Project::Save - The project file \"" + m_file.string() + "\" could not be written.\n"));
   EXPECT_NE(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);

@@ -71,11 +71,14 @@ set f [open $broken]; set text [read $f]; close $f
 check "broken kept" $text "not xml {at} \[all\]\n"
 
 # A save that cannot write answers an error, and so does the close that saves; a project file
-# that leads nowhere is not opened at all.
+# that leads nowhere is not opened at all. A folder at its name is a change on disk: the save
+# asks first, and "no" writes over it.
 set lost [file join $dir {lost $[x].xhlc}]
 project open $lost
 file delete $lost
 file mkdir $lost
+fails "save into a folder, unanswered" {project save} "*changed on disk*got no answer*"
+lappend ::velmor::Hvd::answers no
 fails "save into a folder" {project save} "*could not be written*"
 fails "close into a folder" {project close} "*could not be written*"
 # A close whose save failed keeps the project open, so what it holds is not dropped unsaved.

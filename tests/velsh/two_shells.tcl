@@ -71,6 +71,26 @@ check "generated session" $status 0
 check "generated checks" $said "generated: all passed"
 check "dropped said" [string match "*changes made here since it was last saved were dropped*" $errors] 1
 
+# Both files changed by another shell: the unanswered question names both, and so does the error.
+write [file join $root d.vhd] "entity d is end;"
+lassign [piped_session both [string cat $shared {
+    project open $project
+    project set PROP_ProjectDescription ours
+    other added [list velfile add [file join $root d.vhd]]
+    set theirs [list [contents $project] [contents $generated]]
+    fails "unanswered save" { project save } "*The project file \"$project\" and the generated project file\
+        \"$generated\" changed on disk, and the question whether to read them in or to write this project over\
+        them got no answer: *lappend ::velmor::Hvd::answers reload*Nothing was read in or written*"
+    check "both asked about" $::velmor::Hvd::asked [list "Both the project $project and the generated project\
+        $generated have changed on disk.\nWould you like to reload?"]
+    check "theirs kept" [list [contents $project] [contents $generated]] $theirs
+    check "ours kept" [project get PROP_ProjectDescription] ours
+    project close -nosave
+    if {$failures == 0} { puts "both: all passed" }
+}]] status said errors
+check "both session" $status 0
+check "both checks" $said "both: all passed"
+
 # Opened, left unchanged while another shell saves its change, then closed: by `project close`
 # and by leaving the shell.
 foreach {name leave} {closed {project close} left {}} {
@@ -89,7 +109,7 @@ foreach {name leave} {closed {project close} left {}} {
     check "$name: nothing said" $errors ""
 }
 project open $project
-check "every shell's files" [lmap path [velfile list] { file tail $path }] {a.vhd b.vhd closed.vhd left.vhd}
+check "every shell's files" [lmap path [velfile list] { file tail $path }] {a.vhd b.vhd d.vhd closed.vhd left.vhd}
 project close
 
 # With partitions: a shell that changed none of them leaves another shell's as they are, unasked.

@@ -427,6 +427,7 @@ struct ReadReport {
 // file or rewrites it, shows in one of these.
 struct DiskStamp {
   bool present = false;
+  bool regular = false;
   std::uint64_t device = 0, inode = 0;
   std::int64_t size = 0, seconds = 0, nanoseconds = 0;
   bool operator==(const DiskStamp&) const = default;
@@ -437,6 +438,7 @@ DiskStamp StampOf(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return stamp;
   stamp.present = true;
+  stamp.regular = S_ISREG(info.st_mode);
   stamp.device = info.st_dev, stamp.inode = info.st_ino, stamp.size = info.st_size;
   stamp.seconds = info.st_mtim.tv_sec, stamp.nanoseconds = info.st_mtim.tv_nsec;
   return stamp;
@@ -760,10 +762,22 @@ class CHDProject final : public Hvd::TComponent<CHDProject, IHDProject> {
   }
 
   Status Publish(CitI::IInterface* project, CitI::IInterface* owner);
+  // The file on disk is as this project last read or wrote it, or another program's that reads:
+  // a file cut short or a folder at its name is a change on disk the close asks about, since the
+  // project then holds the only whole copy of its partitions.
+  bool StillReads() const {
+    const DiskStamp now = StampOf(m_path.str());
+    if (!now.present) return false;
+    if (m_seen && now == *m_seen) return true;
+    if (!now.regular) return false;
+    Prjrep::AutoRelease<CHDProject> probe(new CHDProject);
+    return probe->Read(m_path) == kSuccess;
+  }
   // A project without partitions or settings, and no file of them, writes none; nor does one
-  // whose partitions are as it last read or wrote them, whatever another program wrote since.
+  // whose partitions are as it last read or wrote them, whatever readable file another program
+  // wrote since.
   Status WriteForClose() {
-    if (m_known && StampOf(m_path.str()).present && Contents() == *m_known) return kSuccess;
+    if (m_known && Contents() == *m_known && StillReads()) return kSuccess;
     return HoldsAnything() || Port::File::exist(m_path) ? Write(m_path, nullptr) : kSuccess;
   }
   static Status Receive(CHDProject* self, Prjrep::IEvent* event);

@@ -119,6 +119,10 @@ class CProject : public TComponent<CProject> {
   // Parses the project file for a reload into the document its open takes; false, with the
   // project untouched, when it does not parse or is of a schema the project does not read.
   bool ReadAhead(const String& path);
+  // Whether the project file changed on disk since it was read or written here into something
+  // a reload refuses: no regular file (a folder), or one that does not parse (cut short) or is
+  // of a schema the project does not read.
+  bool ProjectFileRefusedOnDisk() const;
   // Adds the .mhs file that a project with a .zmr file lost, when it is on disk.
   void FixUpProject();
   // An older project (.hlc, .rwk): migrated, then opened as the .xhlc beside it.
@@ -153,7 +157,8 @@ class CProject : public TComponent<CProject> {
   // Writes the project file, the generated file or both again from memory.
   void RewriteFiles(bool projectFile, bool generatedFile);
   // Whether a save would write anything other than what the project last read from or wrote
-  // to its own files; true when that cannot be told.
+  // to its own files; true when that cannot be told, and when the project file on disk is one a
+  // reload refuses, which leaves the project in memory its only whole copy.
   bool HoldsUnsavedChanges();
 
   std::int64_t SaveDelay() const noexcept { return m_saveDelay; }

@@ -2,6 +2,7 @@
 // itself again, after asking the user unless the project is another project's part.
 
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <utility>
 
@@ -160,6 +161,23 @@ bool CProject::ReadAhead(const String& path) {
   std::unique_ptr<ElementIndex> index = reader.TakeIndex();
   m_readDocument = {path, reader.TakeDocument(), std::move(bytes), std::move(index), std::move(diverted)};
   return m_readDocument.document != nullptr;
+}
+
+bool CProject::ProjectFileRefusedOnDisk() const {
+  // Unchanged since it was read or written here, it is what was read: it is not read again.
+  if (m_projectFileStamp.inode == 0 || !m_projectFileStamp.IsChanged()) return false;
+  struct stat info {};
+  if (::stat(m_projectFilePath.c_str(), &info) != 0) return false;
+  // Nothing but a regular file is opened: a folder at the name is not looked into.
+  if (!S_ISREG(info.st_mode)) return true;
+  // Read within the bounds a reload reads it in, and told nowhere: the question asked next says it.
+  Xml::SafeDomParser parser;
+  Xml::DocumentPtr document = parser.ParseFile(m_projectFilePath.c_str());
+  CXMLReader reader;
+  if (!reader.AdoptDocument(m_projectFilePath, std::move(document))) return true;
+  reader.ReadVersion();
+  String version;
+  return reader.GetSchemaVersion(&version) != kSuccess || !CXMLReader::IsAcceptedSchemaVersion(version);
 }
 
 Status CProject::XIProject::Reload() { return This().ReloadProject(true, true, false, false); }

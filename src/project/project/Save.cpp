@@ -13,6 +13,7 @@
 #include "Port/Time.h"
 #include "core/Diagnostics.h"
 #include "project/ProjectRoutines.h"
+#include "project/UsageStatistics.h"
 #include "project/project/CProject.h"
 #include "projectfiles/CProjectSourceXMLWriter.h"
 #include "projectfiles/GeneratedProjectWriter.h"
@@ -148,6 +149,9 @@ Status CProject::WriteSourceProjectFile(const String& path, CitI::IInterface* fi
 // nothing and answers kProjectReadOnly where the write would have been.
 Status CProject::RenderSourceProjectFile(const String& target, CitI::IInterface* fileMap, bool compareOnly) {
   std::ignore = m_XIProject.CleanupAutoManagedFiles();
+  // Where the working directory lies is recorded by every open: the project's own file holds it as
+  // an open would find it, so that an open and a close with nothing changed have nothing to write.
+  if (fileMap == nullptr && target == m_projectFilePath) RecordWorkingDirectoryPlace(&m_XIProject);
   CProjectSourceXMLWriter writer(target, &m_XIProject);
   if (compareOnly) writer.CompareOnly();
   if (const Status mapped = writer.SetFileMap(fileMap); mapped != kSuccess) return mapped;
@@ -226,6 +230,7 @@ bool CProject::HoldsUnsavedChanges() {
   // Files never read or written here, or one only parts of which were read, tell nothing.
   if (m_projectFileStamp.inode == 0 || m_generatedFileStamp.inode == 0 || !m_generatedBytes) return true;
   if (!m_reader->HasDocument()) return true;
+  if (ProjectFileRefusedOnDisk()) return true;
   // The project file is compared with what was read or written last, not with what another
   // program may have put on disk since.
   if (RenderSourceProjectFile(m_projectFilePath, nullptr, true) != kSuccess) return true;

@@ -1,0 +1,87 @@
+# A close with nothing changed writes nothing, unless what is on disk no longer reads: a project
+# file or partitions file that another program cut short, or a folder put at its name, leaves
+# the open project the only whole copy. That is a change on disk like any other: the close asks,
+# and unanswered it fails, keeping the project open and the file as it is; answered "no", or
+# with the folder gone, it writes the project whole again. A working directory set and saved is
+# written whole by that save: an open and a close after it write nothing, here or in another shell.
+source [file join [file dirname [info script]] checks.tcl]
+
+set root [file join [pwd] "velsh unchanged close [pid]"]
+file delete -force $root
+file mkdir $root
+set project [file join $root p.xhlc]
+set partitions [file rootname $project].hdp
+write [file join $root a.vhd] "entity a is end;"
+proc stamp {path} { file stat $path info; return [list $info(ino) $info(mtime) $info(size)] }
+proc is_open {} { expr {![catch {project get PROP_ProjectDescription}]} }
+
+project open $project
+velfile add [file join $root a.vhd]
+pr flavor create fast /top/u1
+project close
+set wholeProject [contents $project]
+set wholePartitions [contents $partitions]
+
+foreach {name path whole} [list project $project $wholeProject partitions $partitions $wholePartitions] {
+    foreach spoil {short folder} {
+        set what "$name $spoil"
+        project open $project
+        if {$spoil eq "short"} {
+            set channel [open $path wb]
+            puts -nonewline $channel [string range $whole 0 [expr {[string length $whole] / 2}]]
+            close $channel
+            set spoiled [contents $path]
+        } else {
+            file delete $path
+            file mkdir $path
+        }
+        ::velmor::Hvd::hvd_ResetDialogs
+        fails "$what: unanswered" {project close} "*$path*changed on disk*got no answer*"
+        check "$what: asked once" [llength $::velmor::Hvd::asked] 1
+        check "$what: still open" [is_open] 1
+        if {$spoil eq "short"} {
+            check "$what: left as it is" [contents $path] $spoiled
+            set ::velmor::Hvd::answers {no}
+        } else {
+            check "$what: left as it is" [file isdirectory $path] 1
+            file delete $path
+        }
+        check "$what: closed" [catch {project close} message] 0
+        check "$what: closed as asked" $message ""
+        check "$what: written whole" [contents $path] $whole
+    }
+}
+
+# The working directory set and saved: an open and a close write nothing after it, here, and in
+# another shell while this one holds the project with a change to save.
+proc saved_with_working_directory {name} {
+    set path [file join $::root $name $name.xhlc]
+    project open $path
+    project set PROP_WorkingDirectory work
+    project close
+    return $path
+}
+set here [saved_with_working_directory here]
+set saved [list [stamp $here] [contents $here]]
+project open $here
+project close
+check "working directory: an open and a close write nothing" [list [stamp $here] [contents $here]] $saved
+
+set there [saved_with_working_directory there]
+set saved [list [stamp $there] [contents $there]]
+project open $there
+project set PROP_ProjectDescription ours
+set script [file join $root other.tcl]
+write $script "[list project open $there]\nproject close"
+exec [info nameofexecutable] $script 2>@1
+check "working directory: another shell writes nothing" [list [stamp $there] [contents $there]] $saved
+::velmor::Hvd::hvd_ResetDialogs
+check "working directory: saved" [catch {project save} message] 0
+check "working directory: saved unasked" [list $message $::velmor::Hvd::asked] {{} {}}
+project close
+project open $there
+check "working directory: kept" [list [project get PROP_WorkingDirectory] [project get PROP_ProjectDescription]] {work ours}
+project close
+
+file delete -force $root
+if {$failures == 0} { puts "unchanged close: all passed" }
