@@ -341,8 +341,10 @@ TEST_F(LibraryTest, ALibraryNoManagerKeepsRefusesANameAProjectFileCannotHold) {
     AutoCast<Prjrep::IName> named(library);
     Text before;
     ASSERT_EQ(named->GetName(before), kSuccess);
-    for (const auto& [unfit, shown] : {std::pair{"a\x01" "b", R"("a\x01b" is refused: it holds the control character \x01)"},
-                                       std::pair{"a\xef\xbf\xbe", "\"a\xef\xbf\xbe\" is refused: it holds the character U+FFFE"}}) {
+    const std::pair<const char*, const char*> names[] = {
+        {"a\x01" "b", R"("a\x01b" is refused: it holds the control character \x01)"},
+        {"a\xef\xbf\xbe", "\"a\xef\xbf\xbe\" is refused: it holds the character U+FFFE"}};
+    for (const auto& [unfit, shown] : names) {
       Port_MsgManData::ClearCaptured();
       EXPECT_EQ(named->SetName(unfit), Hvd::kInvalidParameter) << shown;
       const auto told = Port_MsgManData::Captured();

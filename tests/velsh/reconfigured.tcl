@@ -28,7 +28,10 @@ set round {
     puts "configurations: [pr configuration list]"
     project close
 }
-set answers "speed: /top/u_counter fast\nlean: /top/u_counter small\nassigned: /top/u_counter small\nconfigurations: speed lean"
+set answers [join {
+    "speed: /top/u_counter fast" "lean: /top/u_counter small"
+    "assigned: /top/u_counter small" "configurations: speed lean"
+} \n]
 set prelude "set project [list $project]\n"
 
 lassign [piped_session twice "$prelude$round\nputs ==\n$round"] status said told
@@ -46,8 +49,9 @@ fails "a path without a module" {pr configuration pairs odd {fast} {/top/nowhere
     "Could not find reconfigurable partition at </top/nowhere>."
 fails "a flavor the module does not have" {pr configuration pairs odd {fast quick} {/top/u_counter /top/u_counter}} \
     "Did not find reconfigurable module <quick> at </top/u_counter>."
-fails "both, each told" {pr configuration pairs odd {quick fast} {/top/u_counter /top/u_nowhere}} \
-    "Did not find reconfigurable module <quick> at </top/u_counter>.\nCould not find reconfigurable partition at </top/u_nowhere>."
+set both "Did not find reconfigurable module <quick> at </top/u_counter>.\n"
+append both "Could not find reconfigurable partition at </top/u_nowhere>."
+fails "both, each told" {pr configuration pairs odd {quick fast} {/top/u_counter /top/u_nowhere}} $both
 check "no configuration made" [pr configuration list] ""
 check "no configuration project" [file exists [file join $root odd]] 0
 # A name of a flavor list that no flavor has is left out, as before: the rest is made.
