@@ -140,6 +140,9 @@ Status CPRModule::XICompAdmin::Teardown() {
   for (; it.Get() != nullptr && !it->IsDone(); std::ignore = it->Next()) {
     const Status closed = SaveOwningCvfProject(it->Current(), nullptr);
     if (closed != kSuccess) result = closed;
+    // The flavor goes with the module: an autonym of its project file resolved later is a
+    // flavor made again, not this one.
+    std::ignore = ForwardToNamedObjectRegistry(it->Current());
   }
   return result;
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "CitP/Factory.h"
@@ -16,6 +17,7 @@
 #include "Hvd/IFile.h"
 #include "Hvd/IHdlProject.h"
 #include "Hvd/ISourceLibraryMember.h"
+#include "Port/MsgMan.h"
 #include "Prjrep/IName.h"
 #include "Prjrep/StandIns.h"
 #include "Prjrep/Storage.h"
@@ -322,6 +324,44 @@ TEST_F(LibraryTest, ARenameIsRefusedWhereACreationWouldBeAndMovesTheLibrarysKey)
   m_manager.ClearAllLibraries();
   EXPECT_EQ(rename(""), Hvd::kInvalidParameter);
   EXPECT_EQ(rename("work"), kSuccess) << "no manager keeps it any more";
+}
+
+// A library no manager keeps, made by its class id or let go by its manager, checks a new name
+// alone: one a project file cannot hold is refused with the error that names it, and the library
+// keeps, shows and stores the name it had.
+TEST_F(LibraryTest, ALibraryNoManagerKeepsRefusesANameAProjectFileCannotHold) {
+  AutoRelease<Hvd::ISourceLibrary> loose(CitP::Factory::CreateInstance(Hvd::ClassId::SourceLibrary()));
+  auto mine = Create("mine", 1);
+  AutoRelease<Hvd::ISourceLibraryIterator> at;
+  ASSERT_TRUE(m_manager.GetSourceLibraries(at.Receive()) == kSuccess && at->Current() == mine.Get());
+  ASSERT_EQ(m_manager.RemoveSourceLibrary(at.Get()), kSuccess);
+  ASSERT_EQ(AutoCast<Prjrep::IName>(loose.Get())->SetName("loose"), kSuccess);
+  ASSERT_EQ(AutoCast<Hvd::ISourceLibraryInternal>(loose.Get())->SetLibraryType(1), kSuccess);
+  for (Hvd::ISourceLibrary* library : {loose.Get(), mine.Get()}) {
+    AutoCast<Prjrep::IName> named(library);
+    Text before;
+    ASSERT_EQ(named->GetName(before), kSuccess);
+    const std::pair<const char*, const char*> names[] = {
+        {"a\x01" "b", R"("a\x01b" is refused: it holds the control character \x01)"},
+        {"a\xef\xbf\xbe", "\"a\xef\xbf\xbe\" is refused: it holds the character U+FFFE"}};
+    for (const auto& [unfit, shown] : names) {
+      Port_MsgManData::ClearCaptured();
+      EXPECT_EQ(named->SetName(unfit), Hvd::kInvalidParameter) << shown;
+      const auto told = Port_MsgManData::Captured();
+      ASSERT_EQ(told.size(), 1u) << shown;
+      EXPECT_EQ(told[0].severity, Port_MsgManData::Severity::Error);
+      EXPECT_EQ(told[0].text, std::string("The library name ") + shown + ", which a project file cannot hold.\n");
+      Text name;
+      EXPECT_TRUE(named->GetName(name) == kSuccess && name == before) << shown;
+    }
+    AutoRelease<Prjrep::IStorage> storage(Prjrep::CreateStorage());
+    ASSERT_EQ(AutoCast<Prjrep::IPersist>(library)->PersistSave(storage.Get()), kSuccess);
+    ASSERT_EQ(AutoCast<Prjrep::IStorageControl>(storage.Get())->Rewind(), kSuccess);
+    AutoRelease<Hvd::ISourceLibrary> loaded(CitP::Factory::CreateInstance(Hvd::ClassId::SourceLibrary()));
+    ASSERT_EQ(AutoCast<Prjrep::IPersist>(loaded.Get())->PersistLoad(storage.Get()), kSuccess);
+    Text stored;
+    EXPECT_TRUE(AutoCast<Prjrep::IName>(loaded.Get())->GetName(stored) == kSuccess && stored == before);
+  }
 }
 
 // A library read back lists its files again and each holds it; the load tells no file and

@@ -94,6 +94,7 @@ void CProject::EnterOpenState(const String& projectFile, IDesign* design, bool r
 void CProject::ReleaseProject(bool final) {
   ReturnConnectionManager(m_connectionManager);
   if (!m_open && !final) return;
+  const bool wasOpen = m_open;
   // The child projects are let go before the files that lead to them: only those open, as
   // one opened here would only be closed again, and its helper would stay behind registered
   // in that project's repository, in the way of whoever opens it next.
@@ -137,6 +138,10 @@ void CProject::ReleaseProject(bool final) {
     // Last, so that nothing the teardown above registers outlives the close. A reload keeps
     // the lookup: what the reconfiguration objects registered in it is not registered again.
     m_lookup = nullptr;
+    // What resolved an autonym to this project found it in the process-wide registry from then
+    // on; a closed project is no answer to it. A project opened again on the file is resolved
+    // afresh, as a new process finds it.
+    if (wasOpen) std::ignore = ForwardToNamedObjectRegistry(&m_XIProject);
   }
 }
 

@@ -1,0 +1,63 @@
+# Flavors and configurations made again after a close and an open in the same shell answer as
+# a new shell on the same files does: the configuration chooses the flavor it names. Run once
+# as it is and once with VEL_CORVANE_ENABLE_HLC set. A pair whose flavor the configuration
+# cannot choose refuses it, naming what is missing, and nothing of it is made.
+source [file join [file dirname [info script]] checks.tcl]
+
+set root [file join [pwd] "velsh reconfigured [pid]"]
+file delete -force $root
+file mkdir $root
+set design [file normalize [file join [file dirname [info script]] .. .. examples design]]
+set project [file join $root static.xhlc]
+
+project open $project
+foreach source {counter_pkg.vhd counter.vhd debounce.v top.vhd} { velfile add [file join $design $source] }
+project close
+
+# One round: the flavors and configurations made, what they choose printed, the project closed.
+set round {
+    project open $project
+    pr flavor create fast /top/u_counter
+    pr flavor create small /top/u_counter
+    pr configuration create speed fast
+    puts "speed: [pr configuration flavors speed]"
+    pr configuration pairs lean {small} {/top/u_counter}
+    puts "lean: [pr configuration flavors lean]"
+    pr configuration assign speed small
+    puts "assigned: [pr configuration flavors speed]"
+    puts "configurations: [pr configuration list]"
+    project close
+}
+set answers [join {
+    "speed: /top/u_counter fast" "lean: /top/u_counter small"
+    "assigned: /top/u_counter small" "configurations: speed lean"
+} \n]
+set prelude "set project [list $project]\n"
+
+lassign [piped_session twice "$prelude$round\nputs ==\n$round"] status said told
+check "two rounds in one shell" $status 0
+check "each round chooses as the first" $said "$answers\n==\n$answers"
+check "nothing is missed" [string match "*reconfigurable*" $told] 0
+lassign [piped_session fresh "$prelude$round"] status said told
+check "a new shell" [list $status $said] [list 0 $answers]
+
+# A flavor the configuration cannot choose: the command fails, saying which, and the
+# configuration is not made, in memory or on disk.
+project open $project
+pr flavor create fast /top/u_counter
+fails "a path without a module" {pr configuration pairs odd {fast} {/top/nowhere}} \
+    "Could not find reconfigurable partition at </top/nowhere>."
+fails "a flavor the module does not have" {pr configuration pairs odd {fast quick} {/top/u_counter /top/u_counter}} \
+    "Did not find reconfigurable module <quick> at </top/u_counter>."
+set both "Did not find reconfigurable module <quick> at </top/u_counter>.\n"
+append both "Could not find reconfigurable partition at </top/u_nowhere>."
+fails "both, each told" {pr configuration pairs odd {quick fast} {/top/u_counter /top/u_nowhere}} $both
+check "no configuration made" [pr configuration list] ""
+check "no configuration project" [file exists [file join $root odd]] 0
+# A name of a flavor list that no flavor has is left out, as before: the rest is made.
+check "a list with an unknown name" [catch {pr configuration create some {fast|quick}}] 0
+check "the rest chosen" [pr configuration flavors some] {/top/u_counter fast}
+project close
+
+file delete -force $root
+if {$failures == 0} { puts "reconfigured again: all passed" }
