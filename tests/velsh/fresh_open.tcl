@@ -115,20 +115,23 @@ file delete -force $root
 file mkdir $root
 
 # The file of the last root goes: no unit of the project is left to be the top, as a fresh open
-# finds. A source gone from the disk for a while keeps its top, and so does a top set by hand.
+# finds. A source off the disk for a while keeps its top, unless it is removed so; a top set by
+# hand stays when its file goes.
 write [file join $root pkg.vhd] "package p is constant c : bit := '0'; end;"
 write [file join $root solo.v] "module solo (input x);\nendmodule"
 project open [set project [file join $root solo.xhlc]]
 foreach name {pkg.vhd solo.v} { velfile add [file join $root $name] }
 check "the only root is the top" [project top] solo
-file rename [file join $root solo.v] [file join $root solo.v.away]
-check "the top while its file is off the disk" [project top] solo
-file rename [file join $root solo.v.away] [file join $root solo.v]
 velfile remove [file join $root solo.v]
 check "no top once the last root's file is gone" [project top] ""
 same_as_fresh "last root's file gone"
 velfile add [file join $root solo.v]
-check "the root back is the top" [project top] solo
+file rename [file join $root solo.v] [file join $root solo.v.away]
+check "the top while its file is off the disk" [project top] solo
+velfile remove [file join $root solo.v]
+check "no top once its file is removed off the disk" [project top] ""
+file rename [file join $root solo.v.away] [file join $root solo.v]
+velfile add [file join $root solo.v]
 project set -view VIEW_AbstractSynthesis AUTOTOP false
 project set -view VIEW_AbstractSynthesis TOPINSTANCEPATH /solo
 velfile remove [file join $root solo.v]
