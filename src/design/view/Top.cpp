@@ -12,8 +12,8 @@
 
 #include "Hvd/IFile.h"
 #include "Hvd/IFileManager.h"
-#include "Hvd/IProject.h"
 #include "Hvd/IHdlFile.h"
+#include "Hvd/IProject.h"
 #include "Hvd/ISourceLibrary.h"
 #include "Hvd/ISourceLibraryMember.h"
 #include "Port/MsgMan.h"
@@ -344,11 +344,15 @@ void CView::UpdateTopUnit() {
   if (const String path = GetConsistentTopInstancePath(); !path.empty()) std::ignore = SetTopInstancePath(path);
 }
 
-// A top with no file recorded (one a project file named) is not known to have left.
+// A top with no file recorded (one a project file named) is not known to have left, nor is one
+// of a project that is not open.
 bool CView::TopFileLeftTheProject() {
   const String path = GetTopDuFile();
   if (path.empty() || GetTopDesignUnitName().empty()) return false;
-  AutoCast<IFileManager> files(Project().Get());
+  const AutoRelease<IProject> project = Project();
+  bool open = false;
+  if (!project || project->IsOpen(&open) != kSuccess || !open) return false;
+  AutoCast<IFileManager> files(project.Get());
   AutoRelease<IHdlFileIterator> at;
   return files && files->FindFileByPath(path, at.Receive()) != kSuccess;
 }
