@@ -369,7 +369,8 @@ TEST_F(ViewOrderTest, TopsSetByTheUserOrLeftWithoutNodesAreKept) {
   EXPECT_EQ(Top(synthesis), "tb_mixed");
   EXPECT_EQ(TopInstance(synthesis), "/tb_mixed");
 
-  // The automatic top, then every file gone: the top stays what it was.
+  // The automatic top, then every file gone from the view but still the project's: the top stays
+  // what it was.
   SetSetting(synthesis, "AUTOCOMPILEORDER", "true");
   SetSetting(synthesis, "AUTOTOP", "true");
   EXPECT_EQ(Top(synthesis), "tb_mixed");

@@ -30,7 +30,8 @@ proc vhdl {name ports body} {
     write [file join $::root $name.vhd] "entity $name is $ports end;\narchitecture r of $name is begin $body end;"
 }
 # The open project's answers against a fresh open's of the same project, saved; with `orders`
-# only the orders, where roots score alike and the current top keeps its place.
+# only the orders, where roots score alike and the current top keeps its place. Gives the fresh
+# open's answers.
 proc same_as_fresh {what {orders ""}} {
     project save
     set copy [file join $::root fresh.xhlc]
@@ -38,12 +39,23 @@ proc same_as_fresh {what {orders ""}} {
     file copy $::project $copy
     set fresh [exec -ignorestderr [info nameofexecutable] [info script] fresh $copy]
     file delete $copy
+    set answered $fresh
     set mine [answers]
     if {$orders ne ""} {
         regsub -all { top \S*} $mine "" mine
         regsub -all { top \S*} $fresh "" fresh
     }
     check "$what: as a fresh open" $mine $fresh
+    return $answered
+}
+# Where the open project's top and another root score alike: the orders are a fresh open's, the
+# open project keeps its top, and a fresh open takes `first`, the first of them in the parser's
+# order (a root with ports before a bench).
+proc tied_with_fresh {what top first} {
+    check "$what: the top kept" [project top] $top
+    set fresh [same_as_fresh $what orders]
+    check "$what: a fresh open's top" [lindex [regexp -inline -line {^VIEW_AbstractSynthesis: .* top (\S*)$} $fresh] 1] \
+        $first
 }
 proc before {order first second} {
     expr {[lsearch -exact $order $first] < [lsearch -exact $order $second]}
@@ -69,8 +81,10 @@ project close
 file delete -force $root
 file mkdir $root
 
-# A testbench whose unit instantiates one it cannot bind outweighs that unit, a root which
-# instantiates nothing, whichever the parser names first.
+# A testbench whose entity's entity cannot bind its own ties with that unit, a root which
+# instantiates nothing: an entity below a root counts as a leaf, whatever it instantiates. The
+# open project keeps the top it had; a fresh open takes the first in the parser's order, the
+# unit with ports before the bench.
 vhdl leaf "port (x : in bit);" ""
 vhdl mid "port (x : in bit);" "u: entity work.leaf port map (x => x);"
 vhdl tb "" "u: entity work.mid port map (x => '0');"
@@ -78,8 +92,52 @@ project open [set project [file join $root lib.xhlc]]
 velfile add [file join $root tb.vhd] -library lib1
 velfile add [file join $root mid.vhd] -library lib1
 velfile add [file join $root leaf.vhd] -library lib2
-check "top with its unit's unit in another library" [project top] tb
-same_as_fresh "unit's unit in another library"
+tied_with_fresh "unit's unit in another library" tb leaf
+project close
+file delete -force $root
+file mkdir $root
+
+# A Verilog top that instantiates VHDL entities and a Verilog module beside a VHDL unit whose
+# entities instantiate entities in turn, deeper: the Verilog top, the one with a child that is no
+# leaf, is the synthesis top, though the VHDL unit came first and the parser names it first.
+vhdl mult "port (x : in bit);" ""
+vhdl dct "port (x : in bit);" "u: entity work.mult port map (x => x);"
+vhdl stage "port (x : in bit);" "u: entity work.dct port map (x => x);"
+vhdl stream "port (x : in bit);" "u: entity work.stage port map (x => x);"
+write [file join $root quant.v] "module quant (input x);\nendmodule"
+write [file join $root jpeg_top.v] "module jpeg_top (input x);\n  dct u_dct (.x(x));\n  quant u_q (.x(x));\nendmodule"
+project open [set project [file join $root jpeg.xhlc]]
+foreach name {stream.vhd stage.vhd mult.vhd dct.vhd quant.v jpeg_top.v} { velfile add [file join $root $name] }
+check "the Verilog top over the VHDL unit" [project top] jpeg_top
+same_as_fresh "Verilog top over the VHDL unit"
+project close
+file delete -force $root
+file mkdir $root
+
+# The file of the last root goes: no unit of the project is left to be the top, as a fresh open
+# finds. A source off the disk for a while keeps its top, unless it is removed so; a top set by
+# hand stays when its file goes.
+write [file join $root pkg.vhd] "package p is constant c : bit := '0'; end;"
+write [file join $root solo.v] "module solo (input x);\nendmodule"
+project open [set project [file join $root solo.xhlc]]
+foreach name {pkg.vhd solo.v} { velfile add [file join $root $name] }
+check "the only root is the top" [project top] solo
+velfile remove [file join $root solo.v]
+check "no top once the last root's file is gone" [project top] ""
+same_as_fresh "last root's file gone"
+velfile add [file join $root solo.v]
+file rename [file join $root solo.v] [file join $root solo.v.away]
+check "the top while its file is off the disk" [project top] solo
+velfile remove [file join $root solo.v]
+check "no top once its file is removed off the disk" [project top] ""
+file rename [file join $root solo.v.away] [file join $root solo.v]
+velfile add [file join $root solo.v]
+project set -view VIEW_AbstractSynthesis AUTOTOP false
+project set -view VIEW_AbstractSynthesis TOPINSTANCEPATH /solo
+velfile remove [file join $root solo.v]
+check "a top set by hand stays" [project top] solo
+project set -view VIEW_AbstractSynthesis AUTOTOP true
+check "no top once handed back" [project top] ""
 project close
 file delete -force $root
 file mkdir $root
@@ -107,8 +165,9 @@ velfile add [file join $root wrap.vhd]
 same_as_fresh "all back"
 after 1100
 write [file join $root core.vhd] [string map {core core2} [contents [file join $root core.vhd]]]
-same_as_fresh "core's entity renamed on disk"
-check "the testbench stays the top" [project top] tb
+# The wrapper's instance of core is unbound now, but the wrapper is an entity: the testbench
+# scores as the new root core2 does.
+tied_with_fresh "core's entity renamed on disk" tb core2
 project close
 
 file delete -force $root

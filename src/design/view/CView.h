@@ -162,6 +162,9 @@ class CView final : public TComponent<CView> {
   // A file the view's sources may include came back on disk: a major view parses again for the
   // files its sources include, as a change of its include settings would have it.
   void LookAgainForIncludes();
+  // A file that went off the disk, and so left the view, has left the project (`path`, its full
+  // name): a top the view found in it follows, as a removal the view hears would have it.
+  void FollowFileLeftWhileAway(const String& path);
 
  private:
   struct XIView : TNested<CView, IView> {
@@ -359,6 +362,8 @@ class CView final : public TComponent<CView> {
   bool GetAutoTop() { return BoolSetting(ViewKey::kAutoTop, true); }
   String GetTopDesignUnitName();
   Status SetTopDesignUnitName(const String& name);
+  // TOPDUFILE: the file the automatic top was found in.
+  String GetTopDuFile();
   String GetTopInstancePath();
   Status SetTopInstancePath(const String& path);
   // Writes `value` into the view's own instance of `key`; 0 when the view has none.
@@ -392,6 +397,8 @@ class CView final : public TComponent<CView> {
 
   // The top and the hierarchy.
   void UpdateTopUnit();
+  // Whether the project no longer holds the file the automatic top was found in.
+  bool TopFileLeftTheProject();
   // The managed files follow the hierarchy, which a view parses when something asks for it. So
   // that the view's files read the same whatever was asked before, a read from outside first
   // parses a major view that may have new managed files, and for a view that answers for a major

@@ -120,6 +120,13 @@ CView::String CView::GetTopDesignUnitName() {
 
 Status CView::SetTopDesignUnitName(const String& name) { return WriteOwnSetting(ViewKey::kTopDesignUnit, name); }
 
+CView::String CView::GetTopDuFile() {
+  String path;
+  if (AutoRelease<IPropertyInstance> instance = m_properties.GetProperty(ViewKey::kTopDuFile); instance)
+    std::ignore = instance->GetValue(&path);
+  return path;
+}
+
 CView::String CView::GetTopInstancePath() {
   AutoRelease<IPropertyInstance> instance = m_properties.GetProperty(ViewKey::kTopInstancePath);
   if (!instance) return m_topInstancePathCache;

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "Hvd/IFile.h"
+#include "Hvd/IFileManager.h"
 #include "Hvd/IHdlFile.h"
+#include "Hvd/IProject.h"
 #include "Hvd/ISourceLibrary.h"
 #include "Hvd/ISourceLibraryMember.h"
 #include "Port/MsgMan.h"
@@ -145,17 +147,9 @@ bool CheckDUFileInWorkLibrary(CitI::IInterface* unit, TopSearchKnowledge& knowle
   return knowledge.IsWorkLibrary(library.Get());
 }
 
-// Whether the node instantiates units of its own. A unit of a leaf type that does (a VHDL entity
-// whose architecture instantiates) is neither a primitive nor a black box: no leaf.
-bool HasChildren(IHdlNetListNode* node) {
-  AutoRelease<IHdlNetListNodeIterator> children;
-  if (node->GetChildren(children.Receive()) != kSuccess || !children) return false;
-  std::ignore = children->First();
-  return !children->IsDone();
-}
-
-// Counts a node's children without a unit, and those whose unit instantiates others, until both
-// have been seen.
+// Counts a node's children without a unit, and those whose unit is of a type outside the leaf
+// list, until both have been seen. A VHDL entity is of a leaf type: a child entity counts in
+// neither, whatever its architecture instantiates.
 void CountChildren(IHdlNetListNode* node, TopSearchKnowledge& knowledge, int* unbound, int* instantiating) {
   AutoRelease<IHdlNetListNodeIterator> children;
   if (node->GetChildren(children.Receive()) != kSuccess || !children) return;
@@ -166,7 +160,7 @@ void CountChildren(IHdlNetListNode* node, TopSearchKnowledge& knowledge, int* un
     AutoRelease<CitI::IInterface> unit(child->GetDesignUnit());
     if (!unit) {
       ++*unbound;
-    } else if (!knowledge.ListsOf(unit.Get()).leaf || HasChildren(child.Get())) {
+    } else if (!knowledge.ListsOf(unit.Get()).leaf) {
       ++*unbound;
       ++*instantiating;
     }
@@ -309,13 +303,23 @@ void CView::ForgetTopRootWeightsOf(CitI::IInterface* file) {
                 [root](const TopRootWeight& weight) { return weight.root && weight.root->file == root; });
 }
 
-// A transient parse that finds no node leaves the top as it was: an empty top would be saved.
+// A parse that finds no node leaves the top as it was while the top's file is still the
+// project's (gone from the disk for now, or only out of this view): an empty top would be saved.
+// A top whose file the project no longer holds is no unit of the design, and an open of the
+// saved project finds none: it goes.
 void CView::UpdateTopUnit() {
   if (Port::SafeRead(m_batchCount) > 0 || !IsMajorView(&m_XIView)) return;
   AutoPtr<IView> keep(&m_XIView);
   if (GetAutoTop() && IsAbstractSynthesisView(&m_XIView)) {
     const AutoRelease<IHdlNetListNode> node = FindBestTopNode();
-    if (!node) return;
+    if (!node) {
+      if (TopFileLeftTheProject()) {
+        std::ignore = WriteOwnSetting(ViewKey::kTopDuFile, String());
+        std::ignore = SetTopDesignUnitName(String());
+        std::ignore = SetTopInstancePath(String());
+      }
+      return;
+    }
     const String name = GetNodeDesignUnitName(node.Get());
     const String path = CHdlNetListUtils::GetInstancePath(node.Get());
     AutoRelease<CitI::IInterface> unit(node->GetDesignUnit());
@@ -338,6 +342,27 @@ void CView::UpdateTopUnit() {
     return;
   }
   if (const String path = GetConsistentTopInstancePath(); !path.empty()) std::ignore = SetTopInstancePath(path);
+}
+
+// A top with no file recorded (one a project file named) is not known to have left, nor is one
+// of a project that is not open.
+bool CView::TopFileLeftTheProject() {
+  const String path = GetTopDuFile();
+  if (path.empty() || GetTopDesignUnitName().empty()) return false;
+  const AutoRelease<IProject> project = Project();
+  bool open = false;
+  if (!project || project->IsOpen(&open) != kSuccess || !open) return false;
+  AutoCast<IFileManager> files(project.Get());
+  AutoRelease<IHdlFileIterator> at;
+  return files && files->FindFileByPath(path, at.Receive()) != kSuccess;
+}
+
+// The view let go of the file when it went off the disk, so it does not hear the file leave the
+// project; the top found in it follows now, as at a removal the view hears.
+void CView::FollowFileLeftWhileAway(const String& path) {
+  if (path.empty() || !IsMajorView(&m_XIView) || !(GetTopDuFile() == path)) return;
+  AutoPtr<IView> keep(&m_XIView);
+  FollowDroppedFile();
 }
 
 // The stored path while the unit at it is the top unit; else the path of the top unit's node.

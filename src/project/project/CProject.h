@@ -288,6 +288,8 @@ class CProject : public TComponent<CProject> {
   static Status UpdateForChildProject(CProject* project, Prjrep::IEvent* event);
   Status ForwardEvent(Prjrep::IEvent* event);
   Status RemoveFile(IHdlFileIterator* at);
+  // A file removed while off the disk: the views that let go of it then follow its top now.
+  void FollowFileLeftWhileAway(const String& fullName);
   // Files that include one another hold each other: the links go before the files do.
   void UnlinkFiles();
   Prjrep::AutoRelease<IFileType> FileTypeOfPath(const String& path);

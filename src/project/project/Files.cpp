@@ -11,6 +11,7 @@
 #include "Hvd/ICompAdmin.h"
 #include "Hvd/IFile.h"
 #include "Hvd/IHdlProject.h"
+#include "Hvd/IViewManager.h"
 #include "Port/FileName.h"
 #include "Port/MsgMan.h"
 #include "Prjrep/IFileNameHelper.h"
@@ -18,6 +19,7 @@
 #include "core/Diagnostics.h"
 #include "core/OrderedPlace.h"
 #include "core/XmlChars.h"
+#include "design/view/CView.h"
 #include "project/project/CProject.h"
 #include "projectfiles/ProjectPaths.h"
 #include "utils/DmUtils.h"
@@ -32,6 +34,14 @@ using Prjrep::AutoCast;
 using Prjrep::AutoOut;
 using Prjrep::AutoPtr;
 using Prjrep::AutoRelease;
+
+// The file's last check on disk found it missing (its check time is 0 then).
+bool IsOffTheDisk(CitI::IInterface* file) {
+  AutoCast<Prjrep::ITimestamp> checked(file);
+  std::int64_t seconds = -1;
+  std::int64_t microseconds = 0;
+  return checked && checked->GetTime(&seconds, &microseconds) == kSuccess && seconds == 0;
+}
 
 String FullNameOf(CitI::IInterface* file) {
   String name;
@@ -263,6 +273,7 @@ Status CProject::RemoveFile(IHdlFileIterator* at) {
   if (!IsProjectFileType(file.Get()) && !HasOriginator(file.Get(), &m_XIProject)) return kFailure;
   const String fullName = FullNameOf(file.Get());
   const std::uint32_t origin = OriginStateOf(file.Get());
+  const bool offTheDisk = IsOffTheDisk(file.Get());
   const Status removed = m_hdlFiles.Remove(at);
   if (removed != kSuccess) return removed;
   if (const auto known = m_fileIndex.find(Key(fullName)); known != m_fileIndex.end()) {
@@ -271,7 +282,21 @@ Status CProject::RemoveFile(IHdlFileIterator* at) {
   }
   if (origin == 0) std::ignore = m_fileListChanged.SetToNow();
   if (AutoCast<IFileInternal> internal(file.Get()); internal) std::ignore = internal->Remove();
+  // Its views let go of it when it went off the disk, and heard nothing now.
+  if (offTheDisk) FollowFileLeftWhileAway(fullName);
   return removed;
+}
+
+void CProject::FollowFileLeftWhileAway(const String& fullName) {
+  AutoCast<IViewManager> manager(m_design.Get());
+  AutoRelease<IViewIterator> views;
+  if (!manager || manager->GetViews(views.Receive()) != kSuccess || !views) return;
+  // Collected first: a view's refresh tells others, which may reach the design's list of views.
+  std::vector<AutoPtr<IView>> all;
+  for (; !views->IsDone(); std::ignore = views->Next()) all.emplace_back(views->Current());
+  for (const AutoPtr<IView>& view : all) {
+    if (CView* own = CView::FromInterface(view.Get()); own != nullptr) own->FollowFileLeftWhileAway(fullName);
+  }
 }
 
 Status CProject::XIFileManager::RemoveFileByPath(const String& path) {
