@@ -41,6 +41,7 @@
 #include "Hvd/ITransformEngine.h"
 #include "Hvd/IView.h"
 #include "Hvd/IViewManager.h"
+#include "Port/FileName.h"
 #include "Port/MsgMan.h"
 #include "Prjrep/ClassIds.h"
 #include "Prjrep/IAutonym.h"
@@ -74,10 +75,13 @@ std::string FullName(CitI::IInterface* file) {
   return name.str();
 }
 
+// The path made absolute in its normal form; a ".." in it steps up from where the link before it
+// leads, as the system takes it, not by the letters.
 std::string Absolute(const char* path) {
   std::error_code error;
   const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-  return error ? std::string(path) : absolute.lexically_normal().string();
+  if (error) return path;
+  return Port::FileName(Text(absolute.string())).MakeCanonical().GetPath().str();
 }
 
 std::string TypeName(Hvd::IView* view) {

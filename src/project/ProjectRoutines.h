@@ -50,6 +50,14 @@ Port::StringBase<char> ResolveProjectSourceFile(const Port::StringBase<char>& pa
 // searched) is only made canonical, for the caller to refuse.
 Port::StringBase<char> InRealFolder(const Port::StringBase<char>& path);
 
+// The absolute `path` of a source, in normal form, as the project whose folder is `folder`, where
+// it really is (InRealFolder), knows it: when a leading part of the path leads through links to
+// that folder, or into it, that part is named from the folder, so a file reached by any link to
+// the folder is the project's own and is written by its name there. Only the shortest such part
+// is resolved: a folder inside the project that is a link to code elsewhere stays as named. Any
+// other path is returned as it is.
+Port::StringBase<char> ThroughProjectFolder(const Port::StringBase<char>& path, const Port::StringBase<char>& folder);
+
 // True when the named lookup of `lookupObject` knows `name`; false for a null project.
 bool IsChildProject(CitI::IInterface* lookupObject, const Port::StringBase<char>& name, IProject* project);
 

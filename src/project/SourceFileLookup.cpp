@@ -72,6 +72,39 @@ String InRealFolder(const String& path) {
   return folder.str() == "/" ? "/" + tail : folder + "/" + tail;
 }
 
+String ThroughProjectFolder(const String& path, const String& folder) {
+  namespace fs = std::filesystem;
+  const std::string& text = path.str();
+  const std::string& own = folder.str();
+  if (text.empty() || text.front() != '/' || own.size() < 2 || own.front() != '/') return path;
+  // The steps the path shares with the folder are no links, the folder being where it really is:
+  // they lead to themselves, and a path below the folder by its letters is named from it already.
+  std::size_t begin = 1;
+  std::size_t end = text.find('/', begin);
+  while (end != std::string::npos && end <= own.size() && (end == own.size() || own[end] == '/') &&
+         own.compare(0, end, text, 0, end) == 0) {
+    if (end == own.size()) return path;
+    begin = end + 1;
+    end = text.find('/', begin);
+  }
+  // Where each further folder on the way leads (the file's own name is no folder): a step that is
+  // no link leads on from where the part before it led, so only a link is resolved.
+  std::string leads = text.substr(0, begin - 1);
+  for (; end != std::string::npos; begin = end + 1, end = text.find('/', begin)) {
+    std::string next = leads + text.substr(begin - 1, end - begin + 1);
+    std::error_code error;
+    // A part that is not there: no longer part is either.
+    const fs::file_status status = fs::symlink_status(next, error);
+    if (!error && fs::is_symlink(status)) next = fs::canonical(next, error).string();
+    if (error) return path;
+    leads = std::move(next);
+    if (leads == own) return folder + String(text.substr(end));
+    if (leads.size() > own.size() && leads[own.size()] == '/' && leads.compare(0, own.size(), own) == 0)
+      return folder + String(leads.substr(own.size())) + String(text.substr(end));
+  }
+  return path;
+}
+
 String ResolveProjectSourceFile(const String& path) {
   if (path.empty()) return path;
   const Port::FileName name(path);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "Hvd/IHdlFile.h"
 #include "Port/FileName.h"
@@ -76,6 +77,22 @@ void RelativeHdlFileName(const SplitPath& record, CitI::IInterface* file, Text& 
 
 void MakeAbsoluteProjectPath(Text& path, const Text& directory) {
   if (IsAbsolutePath(path)) return;
+  std::string_view name = path.str();
+  if (name == ".." || name.starts_with("../")) {
+    // A written name's leading ".." steps climb from the project's folder, which is where it
+    // really is, so they fold by their letters: no look at the disk for each name.
+    std::string base = Port::FileName(directory).MakeCanonical().GetPath().str();
+    if (!base.empty() && base.front() == '/') {
+      while (name == ".." || name.starts_with("../")) {
+        name.remove_prefix(std::min<std::size_t>(name.size(), 3));
+        base.resize(std::max<std::size_t>(base.rfind('/'), 1));
+      }
+      path = Port::FileName(Text(base == "/" ? base + std::string(name) : base + "/" + std::string(name)))
+                 .MakeCanonical()
+                 .GetPath();
+      return;
+    }
+  }
   // Joined without doubling the separator a directory may end with: a name left in normal form
   // is made canonical without being taken apart.
   const bool separated = !directory.empty() && directory.str().back() == '/';

@@ -37,8 +37,8 @@ void NormalizeFileName(const SplitPath& record, const Port::StringBase<char>& pa
 // The written form of a file object answering Hvd::IHdlFile; `out` stays as it was otherwise.
 void RelativeHdlFileName(const SplitPath& record, CitI::IInterface* file, Port::StringBase<char>& out);
 
-// A path read from a project file made absolute against `directory` and canonical; an absolute
-// path (IsAbsolutePath) is left as it is.
+// A path read from a project file made absolute against `directory`, the project's folder where
+// it really is (InRealFolder), and canonical; an absolute path (IsAbsolutePath) is left as it is.
 void MakeAbsoluteProjectPath(Port::StringBase<char>& path, const Port::StringBase<char>& directory);
 
 }  // namespace Hvd

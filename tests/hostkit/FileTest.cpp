@@ -75,6 +75,7 @@ TEST(FileNameTest, SplitsAPathAndTellsValidPaths) {
 
 // Names already in normal form take a short way; every name must still come out as the
 // lexical normal form, without trailing separators, and an absolute name as it was given.
+// (None of these names leads through a link, where a ".." is taken as the system takes it.)
 TEST(FileNameTest, CanonicalAndAbsoluteNamesAreTheLexicalNormalForm) {
   const char* cases[] = {"/a/b.vhd", "/a/b/",  "/",       "a/b",      "a/",       "/a//b",  "//a",    "/a/./b",
                          "/a/../b",  "./a",    "a/.",     "a/..",     "../a",     ".",      "..",     "/a/.b/..c",
@@ -86,6 +87,25 @@ TEST(FileNameTest, CanonicalAndAbsoluteNamesAreTheLexicalNormalForm) {
   }
   EXPECT_EQ(FileName(S("/a/./b/../c")).GetAbsolutePath(), "/a/./b/../c") << "absolute is not normal";
   EXPECT_EQ(FileName(S("a/b")).GetAbsolutePath(), fs::current_path().string() + "/a/b");
+}
+
+// A ".." steps up from where the steps before it lead, at any depth; other links stay as named.
+TEST_F(FileTest, ADotDotInACanonicalNameStepsUpFromWhereTheLinkBeforeItLeads) {
+  const std::string real = fs::canonical(dir.path()).string();
+  fs::create_directories(d + "/x/y");
+  fs::create_directories(dir / "links/a");
+  fs::create_directory_symlink("../d/x", dir / "links/x");
+  fs::create_directory_symlink("../../d/x/y", dir / "links/a/y");
+  fs::create_symlink("loop", dir / "loop");
+  const auto canonical = [](const std::string& path) { return FileName(S(path)).MakeCanonical().GetPath().str(); };
+  const std::string links = real + "/links";
+  EXPECT_EQ(canonical(links + "/x/../f"), real + "/d/f");
+  EXPECT_EQ(canonical(links + "/a/y/../../z/./"), real + "/d/z");
+  EXPECT_EQ(canonical(links + "/a/y/../y/../../links/x/g"), real + "/d/links/x/g") << "each \"..\" from its own part";
+  EXPECT_EQ(canonical(links + "/x/none/../g"), real + "/d/x/g") << "a missing part folds by its letters";
+  EXPECT_EQ(canonical(links + "/x/g"), links + "/x/g") << "a link before no \"..\" is kept";
+  EXPECT_EQ(canonical(real + "/loop/../f"), real + "/f") << "a link that leads nowhere folds by its letters";
+  EXPECT_EQ(canonical("links/x/../f"), "links/f") << "a relative name's base is not known";
 }
 
 TEST_F(FileTest, PredicatesFollowLinksListingsSeeThemAndTemporaryNamesAreFresh) {

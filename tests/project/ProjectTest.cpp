@@ -190,6 +190,34 @@ TEST_F(ProjectTest, AddingFilesNumbersThemOnceAndHandsThemToWork) {
   EXPECT_EQ(Names().size(), 4u);
 }
 
+// A file reached through a link to the project's folder is the project's own, by whatever link
+// and spelling; a ".." steps up from where the link before it leads.
+TEST_F(ProjectTest, AFileThroughALinkToTheFolderIsTheProjectsOwnAndADotDotFollowsTheLink) {
+  Open();
+  const std::string links = m_dir + ".links", folder = std::filesystem::path(m_dir).filename().string();
+  struct Gone {
+    std::string path;
+    ~Gone() {
+      std::error_code error;
+      std::filesystem::remove_all(path, error);
+    }
+  } gone{links};
+  std::filesystem::create_directories(links + "/a/b");
+  std::filesystem::create_directory_symlink(m_dir, links + "/a/prj");
+  std::filesystem::create_directory_symlink(m_dir + "/src", links + "/a/b/src");
+  AutoRelease<Hvd::IHdlFile> a, again;
+  ASSERT_EQ(Add(links + "/a/prj/src/a.vhd", &a), kSuccess);
+  EXPECT_EQ(Names(), std::vector{m_dir + "/src/a.vhd"});
+  for (const std::string& spelling : {m_dir + "/src/a.vhd", links + "/a/b/src/a.vhd", links + "/a/b/src/../src/a.vhd",
+                                      links + "/a/prj/../" + folder + "/src/a.vhd"}) {
+    again = nullptr;
+    EXPECT_TRUE(Add(spelling, &again) == Hvd::kAlreadyInProject && again.Get() == a.Get()) << spelling;
+  }
+  EXPECT_EQ(Add(links + "/a/b/src/../notes.xyz"), kSuccess) << "beside src, where the link leads";
+  EXPECT_EQ(Files()->RemoveFileByPath((links + "/a/prj/notes.xyz").c_str()), kSuccess);
+  EXPECT_EQ(Names(), std::vector{m_dir + "/src/a.vhd"});
+}
+
 TEST_F(ProjectTest, WithoutAWorkLibraryOrOnAReadOnlyProject) {
   Open(false);
   EXPECT_TRUE(Add(m_dir + "/src/a.vhd") == Hvd::kFailure && Names().size() == 1u) << "added, but no library takes it";

@@ -96,6 +96,31 @@ TEST_F(RoutinesTest, SourceFileFallsBackFromRecordToSiblingToThePathItselfAndExt
   EXPECT_EQ(Hvd::ReplaceProjectExtension("/w/a.HLC", ".xhlc"), "/w/a.HLC.xhlc");
 }
 
+// Only the shortest leading part that leads into the project's folder is named from it: links
+// below it, and a file that is itself a link, stay as named.
+TEST_F(RoutinesTest, APathThroughALinkToTheProjectsFolderIsNamedFromTheFolder) {
+  const std::string prj = m_dir + "/real/prj";
+  for (const char* folder : {"/real/prj/design/sub", "/elsewhere/shared", "/links/a/b"})
+    fs::create_directories(m_dir + folder);
+  fs::create_directory_symlink("../../real/prj", m_dir + "/links/a/prj");
+  fs::create_directory_symlink("../../../real/prj", m_dir + "/links/a/b/deep");
+  fs::create_directory_symlink("real/prj/design", m_dir + "/design");
+  fs::create_directory_symlink("../../elsewhere/shared", prj + "/shared");
+  fs::create_symlink("real/prj/design/c.vhd", m_dir + "/c.vhd");
+  fs::create_directory_symlink("real", m_dir + "/up");
+  const auto through = [&](const std::string& path) {
+    return Hvd::ThroughProjectFolder(String(path), String(prj)).str();
+  };
+  EXPECT_EQ(through(m_dir + "/links/a/prj/design/c.vhd"), prj + "/design/c.vhd");
+  EXPECT_EQ(through(m_dir + "/links/a/b/deep/shared/u.vhd"), prj + "/shared/u.vhd") << "the inner link kept";
+  EXPECT_EQ(through(m_dir + "/design/sub/c.vhd"), prj + "/design/sub/c.vhd") << "a link into the folder";
+  EXPECT_EQ(through(m_dir + "/links/a/prj/none/c.vhd"), prj + "/none/c.vhd") << "what follows need not exist";
+  EXPECT_EQ(through(m_dir + "/up/prj/c.vhd"), prj + "/c.vhd") << "a link to a folder above it";
+  for (const std::string& kept : {prj + "/shared/u.vhd", m_dir + "/elsewhere/shared/u.vhd", m_dir + "/c.vhd",
+                                  m_dir + "/none/prj/c.vhd", std::string("links/a/prj/c.vhd")})
+    EXPECT_EQ(through(kept), kept);
+}
+
 // The settings section of an older repository file is handed out as the file holds it; one the
 // file lacks is neither handed out nor made.
 TEST_F(RoutinesTest, AnOlderRepositorysSettingsSectionIsOpenedOnlyWhereItIs) {

@@ -28,6 +28,32 @@ bool IsLexicallyNormal(const std::string& path) {
   return true;
 }
 
+// `path` absolute, its "." and ".." steps taken as the system takes them: a ".." leads up from
+// where the steps before it lead, through their links, so the part before each ".." is resolved
+// as far as it exists. Every other step is kept as it is named, links and all.
+std::string FoldAsTheSystemDoes(const fs::path& path) {
+  fs::path folded("/");
+  // True while `folded` is where it really is: the root, and the parent of a resolved folder.
+  bool real = true;
+  for (const fs::path& step : path.relative_path()) {
+    if (step.empty() || step == ".") continue;
+    if (step != "..") {
+      folded /= step;
+      real = false;
+      continue;
+    }
+    std::error_code error;
+    if (!real) {
+      fs::path resolved = fs::weakly_canonical(folded, error);
+      if (!error) folded = std::move(resolved);
+    }
+    folded = folded.lexically_normal().parent_path();
+    if (folded.empty()) folded = "/";
+    real = !error;
+  }
+  return folded.lexically_normal().string();
+}
+
 }  // namespace
 
 StringBase<char> FileName::GetAbsolutePath(bool resolveLinks) const {
@@ -57,7 +83,8 @@ FileName& FileName::MakeCanonical(bool resolveLinks) {
     fs::path resolved = fs::weakly_canonical(path, error);
     if (!error) path = resolved;
   }
-  std::string normal = path.lexically_normal().string();
+  // A relative path's base is not known here, so its ".." steps can only be folded by their letters.
+  std::string normal = path.is_absolute() ? FoldAsTheSystemDoes(path) : path.lexically_normal().string();
   while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
   m_path = StringBase<char>(normal);
   return *this;

@@ -20,6 +20,7 @@
 #include "core/OrderedPlace.h"
 #include "core/XmlChars.h"
 #include "design/view/CView.h"
+#include "project/ProjectRoutines.h"
 #include "project/project/CProject.h"
 #include "projectfiles/ProjectPaths.h"
 #include "utils/DmUtils.h"
@@ -64,7 +65,8 @@ bool IsNormalAbsolute(std::string_view path) {
   return true;
 }
 
-// An absolute path in its normal form; a relative one as it is, or put behind `base`.
+// An absolute path in its normal form, its ".." steps taken as the system takes them; a relative
+// one as it is, or put behind `base`.
 String NormalPath(const String& path, const String& base) {
   if (const std::string_view text(path.c_str()); text.size() == path.size() && IsNormalAbsolute(text)) return path;
   std::filesystem::path p(path.c_str());
@@ -72,7 +74,7 @@ String NormalPath(const String& path, const String& base) {
     if (base.empty()) return path;
     p = std::filesystem::path(base.c_str()) / p;
   }
-  return String(p.lexically_normal().generic_string().c_str());
+  return Port::FileName(String(p.generic_string().c_str())).MakeCanonical().GetPath();
 }
 
 std::uint32_t OriginStateOf(CitI::IInterface* file) {
@@ -120,14 +122,16 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
   if (path.empty() || !type) return Fail(kInvalidParameter, "ERROR: Project::ProjectAddFile - Invalid parameter.\n");
   if (!m_open) return Fail(kProjectNotOpen, "ERROR: Project::ProjectAddFile - Project is not opened.\n");
   if (m_readOnly) return Fail(kProjectReadOnly, "ERROR: Project::ProjectAddFile - Project is Read Only.\n");
-  const String given = path.str().starts_with('/') ? NormalPath(path, String()) : path;  // absolute
+  // A relative path lies in the project's folder. A file reached through a link to the folder is
+  // the project's own, named from it.
+  const String given = ThroughProjectFolder(NormalPath(path, ProjectDirectory()), ProjectDirectory());
   // A name the project file cannot hold would leave a project that no later open reads, and one
   // that is not UTF-8 would come back as another name, a file the project no longer finds (a
   // name read from a project file is UTF-8 already). Only the
   // form the project file writes counts: a file in or near the project's folder is written by
   // its path from the folder, without the names of the folders the two share.
   String writtenForm;
-  NormalizeFileName(SplitPath(ProjectDirectory(), false), NormalPath(given, ProjectDirectory()), writtenForm);
+  NormalizeFileName(SplitPath(ProjectDirectory(), false), given, writtenForm);
   const std::string_view written = writtenForm.str();
   std::string why;
   if (const std::size_t at = FindXmlUnfit(written); at != std::string_view::npos)
@@ -314,7 +318,7 @@ Status CProject::XIFileManager::RemoveFileByHdlFile(CitI::IInterface* file) {
 Status CProject::XIFileManager::FindFileByPath(const String& path, IHdlFileIterator** at) {
   AutoOut<IHdlFileIterator> out(at);
   if (at == nullptr || path.empty()) return kFailure;
-  const String wanted = NormalPath(path, This().ProjectDirectory());
+  const String wanted = ThroughProjectFolder(NormalPath(path, This().ProjectDirectory()), This().ProjectDirectory());
   // The index names most files as the walk below would compare them.
   if (const auto known = This().m_fileIndex.find(Key(wanted)); This().m_open && known != This().m_fileIndex.end() &&
                                                               Port::File::namematch(GetObjectFullPath(known->second).c_str(),

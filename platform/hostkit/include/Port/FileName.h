@@ -17,7 +17,9 @@ class FileName {
   StringBase<char> GetAbsolutePath(bool resolveLinks = false) const;
   // Removes "." and ".." steps, repeated and trailing separators; with
   // `resolveLinks` the existing part of the path is also resolved through its
-  // links.
+  // links. In an absolute path a ".." steps up from where the steps before it
+  // lead, as the system takes it: that part is resolved through its links as
+  // far as it exists. A relative path's ".." steps are folded by their letters.
   FileName& MakeCanonical(bool resolveLinks = false);
   // The directory part, always with its trailing separator ("/a/" of "/a/b.v",
   // "/" of "/b",
