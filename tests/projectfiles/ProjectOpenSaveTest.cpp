@@ -1825,6 +1825,68 @@ TEST_F(ProjectOpenSaveTest, AViewTellsItsHintAndListsItsFilesOfAType) {
   EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "CView::GetViewHint() - PDesign backpointer is not defined."));
 }
 
+// A source taken out of one view through the view's files and then off the disk is saved with
+// the views it was still in, and goes back into those when it is back, in the open project and
+// after a reopen.
+TEST_F(ProjectOpenSaveTest, ASourceOffTheDiskKeepsTheViewsItWasInWhenItWent) {
+  const fs::path leaf = m_dir / "leaf.v", away = m_dir / "leaf.v.away";
+  WriteText(leaf, "module leaf; endmodule\n");
+  WriteText(m_dir / "top.v", "module top; leaf u(); endmodule\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Add(leaf);
+  Add(m_dir / "top.v");
+  const auto viewOf = [this](const char* hint) {
+    Hvd::IDesign* design = nullptr;
+    AutoRelease<Hvd::IViewIterator> at;
+    EXPECT_EQ(m_project->GetDesign(&design), Hvd::kSuccess);
+    EXPECT_EQ(AutoCast<Hvd::IViewManager>(design)->FindViewByHint(hint, at.Receive()), Hvd::kSuccess);
+    return AutoPtr<Hvd::IView>(at && !at->IsDone() ? at->Current() : nullptr);
+  };
+  // Whether the view of `hint` holds the leaf, and the leaf's entry in the project file.
+  const auto holdsLeaf = [&](const char* hint) {
+    AutoCast<Hvd::IFileSet> files(viewOf(hint).Get());
+    AutoRelease<Hvd::IFileIterator> at;
+    EXPECT_TRUE(files && files->GetIterator(at.Receive()) == Hvd::kSuccess && at);
+    for (; at && !at->IsDone(); std::ignore = at->Next()) {
+      if (AutoCast<Hvd::IFile>(File(leaf)).Get() == at->Current()) return true;
+    }
+    return false;
+  };
+  const auto leafEntry = [this] {
+    const std::string text = ReadText(m_file);
+    const std::size_t from = text.find("<file vel_kv:name=\"leaf.v\"");
+    return from == std::string::npos ? std::string() : text.substr(from, text.find("</file>", from) - from);
+  };
+  {
+    AutoCast<Hvd::IFileSet> simulation(viewOf("BehavioralSim").Get());
+    AutoRelease<Hvd::IFileIterator> at;
+    ASSERT_TRUE(simulation && simulation->GetIterator(at.Receive()) == Hvd::kSuccess && at);
+    while (!at->IsDone() && at->Current() != AutoCast<Hvd::IFile>(File(leaf)).Get()) std::ignore = at->Next();
+    ASSERT_FALSE(at->IsDone());
+    ASSERT_EQ(simulation->Remove(at.Get()), Hvd::kSuccess);
+  }
+  ASSERT_FALSE(holdsLeaf("BehavioralSim"));
+  ASSERT_TRUE(holdsLeaf("SynthesisOnly"));
+
+  fs::rename(leaf, away);
+  ASSERT_EQ(File(leaf)->CheckFileOnDisk(), Hvd::kSuccess);
+  EXPECT_FALSE(holdsLeaf("SynthesisOnly")) << "gone from disk, it has left its views";
+  ASSERT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);
+  EXPECT_NE(leafEntry().find("\"Implementation\""), std::string::npos) << leafEntry();
+  EXPECT_EQ(leafEntry().find("BehavioralSimulation"), std::string::npos) << leafEntry();
+
+  fs::rename(away, leaf);
+  ASSERT_EQ(File(leaf)->CheckFileOnDisk(), Hvd::kSuccess);
+  EXPECT_TRUE(holdsLeaf("SynthesisOnly"));
+  EXPECT_FALSE(holdsLeaf("BehavioralSim")) << "back only in the views it was in";
+  EXPECT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_TRUE(holdsLeaf("SynthesisOnly"));
+  EXPECT_FALSE(holdsLeaf("BehavioralSim"));
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
 // What the repository of the project and the project's listeners were told, in order.
 Strings g_told;
 
