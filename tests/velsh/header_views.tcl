@@ -77,20 +77,6 @@ foreach header {defs.v defs.vh} {
     }
     check "$header: the earlier form holds one view" [recorded $project $header] Implementation
 
-    # The includer edited not to include it any more, while the project is open.
-    set f [open $project wb]
-    puts -nonewline $f $text
-    close $f
-    project open $project
-    after 10
-    write [at alu.v] "module alu (input wire \[7:0\] a);\nendmodule"
-    set said [list [orders] [lists]]
-    project close
-    set want {{alu.v alu.v} {alu.v alu.v} {}}
-    if {$header eq "defs.v"} {
-        set want {{{defs.v alu.v} {defs.v alu.v}} {{alu.v defs.v} {alu.v defs.v}} {BehavioralSimulation Implementation}}
-    }
-    check "$header: no longer included" [lappend said [recorded $project $header]] $want
     file delete {*}[glob -directory $root *]
 }
 
