@@ -30,7 +30,7 @@
 #include "Prjrep/IFileNameHelper.h"
 #include "Prjrep/IName.h"
 #include "core/AtomicFile.h"
-#include "design/design/Placement.h"
+#include "files/file/GoneViews.h"
 #include "files/file/UserAdded.h"
 #include "projectfiles/XMLDifferencer.h"
 #include "projectfiles/XhlcSnapshot.h"
@@ -694,38 +694,36 @@ const XmlNames::Branch* CProjectSourceXMLWriter::ViewBranch(IView* view) {
   // A view's branch words do not change while a file is written; every file asks again.
   const auto known = m_viewBranches.find(view);
   if (known != m_viewBranches.end()) return known->second;
-  const N::Branch* found = nullptr;
-  if (boost::algorithm::iequals(GetKeyedPropertyValue(view, "SUBBRANCH").str(), "Abstract")) {
-    const String branch = GetKeyedPropertyValue(view, "BRANCH");
-    for (const N::Branch& row : N::kBranches) {
-      if (boost::algorithm::iequals(branch.str(), row.name)) {
-        found = &row;
-        break;
-      }
-    }
-  }
+  const N::Branch* found = BranchOf(GetKeyedPropertyValue(view, "BRANCH"), GetKeyedPropertyValue(view, "SUBBRANCH"));
   m_viewBranches.emplace(view, found);
   return found;
 }
 
+// Only an abstract view stands for a branch of the table.
+const XmlNames::Branch* CProjectSourceXMLWriter::BranchOf(const String& branch, const String& subBranch) {
+  if (!boost::algorithm::iequals(subBranch.str(), "Abstract")) return nullptr;
+  for (const N::Branch& row : N::kBranches) {
+    if (boost::algorithm::iequals(branch.str(), row.name)) return &row;
+  }
+  return nullptr;
+}
+
 void CProjectSourceXMLWriter::DescribeAssociations(IFile* file, std::vector<FileRecord::Association>& associations) {
   std::map<String, int> branches;
+  // A source off the disk has left its views only until it is back: it is written with the views
+  // it was in when it went, so that a later open places it in them again.
+  const std::vector<ViewBranchWords>* left = IsOffTheDisk(file) ? ViewsWhenGone(file) : nullptr;
   AutoCast<IDesignUnit> unit(file);
   AutoRelease<IViewIterator> views;
-  if (unit && unit->GetViews(views.Receive()) == kSuccess && views) {
+  if (left != nullptr) {
+    for (const ViewBranchWords& words : *left) {
+      if (const N::Branch* branch = BranchOf(words.branch, words.subBranch); branch != nullptr)
+        branches.emplace(branch->name, branch->kind);
+    }
+  } else if (unit && unit->GetViews(views.Receive()) == kSuccess && views) {
     for (; !views->IsDone(); std::ignore = views->Next()) {
       if (const N::Branch* branch = ViewBranch(views->Current()); branch != nullptr)
         branches.emplace(branch->name, branch->kind);
-    }
-  }
-  // A source off the disk has left its views only until it is back: it is written with the views
-  // that take it, so that a later open places it in them again.
-  if (IsOffTheDisk(file)) {
-    if (!m_placement) m_placement = std::make_unique<FileTypeViewCache>(m_project.Get());
-    FileTypeViewCache::ViewList taking;
-    std::ignore = m_placement->GetViewsTakingFile(file, &taking);
-    for (IView* view : taking) {
-      if (const N::Branch* branch = ViewBranch(view); branch != nullptr) branches.emplace(branch->name, branch->kind);
     }
   }
   AutoCast<ICompileOrder> order(file);

@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -30,7 +29,6 @@
 namespace Hvd {
 
 class XhlcSnapshot;
-class FileTypeViewCache;
 
 // The working directory `value` as the project file `fileName` writes it: "." for the file's own
 // folder or none, else, unless the user asked for absolute ones, its path from the file's folder
@@ -160,6 +158,8 @@ class CProjectSourceXMLWriter {
   // The association branch of a view: its BRANCH when its SUBBRANCH is "Abstract" and the
   // branch is one the file lists; null otherwise.
   const XmlNames::Branch* ViewBranch(IView* view);
+  // The branch of the table that a view of these words stands for; null for none.
+  static const XmlNames::Branch* BranchOf(const String& branch, const String& subBranch);
   // The document that the target file holds now, when it is not the one adopted.
   xercesc::DOMDocument* TargetDocument(xercesc::DOMDocument* adopted);
   // The section of the adopted document that a save compares `section` with; null when the
@@ -184,8 +184,6 @@ class CProjectSourceXMLWriter {
   // project's files before any element was built (unset: not compared so).
   std::optional<bool> m_filesEqual;
   std::map<IView*, const XmlNames::Branch*> m_viewBranches;
-  // Which views take a file off the disk, found once per write when one is met.
-  std::unique_ptr<FileTypeViewCache> m_placement;
   // The written form of each directory met, with its trailing "/" ("" for the project's own).
   std::map<String, String> m_directoryForms;
   const std::pair<const String, String>* m_lastForm = nullptr;  // the last directory's

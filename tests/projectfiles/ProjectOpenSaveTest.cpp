@@ -1827,6 +1827,57 @@ TEST_F(ProjectOpenSaveTest, AViewTellsItsHintAndListsItsFilesOfAType) {
   EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "CView::GetViewHint() - PDesign backpointer is not defined."));
 }
 
+// A source taken out of one view through the view's files and then off the disk is saved with
+// the views it was still in, and goes back into those when it is back.
+TEST_F(ProjectOpenSaveTest, ASourceOffTheDiskKeepsTheViewsItWasInWhenItWent) {
+  const fs::path leaf = m_dir / "leaf.v", away = m_dir / "leaf.v.away";
+  WriteText(leaf, "module leaf; endmodule\n");
+  WriteText(m_dir / "top.v", "module top; leaf u(); endmodule\n");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  Add(leaf);
+  Add(m_dir / "top.v");
+  // The view of `hint` as a file set, and an iterator of it on the leaf (done when it lacks it).
+  const auto leafIn = [&](const char* hint, AutoCast<Hvd::IFileSet>* files, AutoRelease<Hvd::IFileIterator>* at) {
+    Hvd::IDesign* design = nullptr;
+    AutoRelease<Hvd::IViewIterator> view;
+    EXPECT_EQ(m_project->GetDesign(&design), Hvd::kSuccess);
+    EXPECT_EQ(AutoCast<Hvd::IViewManager>(design)->FindViewByHint(hint, view.Receive()), Hvd::kSuccess);
+    *files = AutoCast<Hvd::IFileSet>(view && !view->IsDone() ? view->Current() : nullptr);
+    EXPECT_TRUE(*files && (*files)->GetIterator(at->Receive()) == Hvd::kSuccess && *at);
+    while (*at && !(*at)->IsDone() && (*at)->Current() != AutoCast<Hvd::IFile>(File(leaf)).Get())
+      std::ignore = (*at)->Next();
+  };
+  const auto holdsLeaf = [&](const char* hint) {
+    AutoCast<Hvd::IFileSet> files(nullptr);
+    AutoRelease<Hvd::IFileIterator> at;
+    leafIn(hint, &files, &at);
+    return at && !at->IsDone();
+  };
+  {
+    AutoCast<Hvd::IFileSet> simulation(nullptr);
+    AutoRelease<Hvd::IFileIterator> at;
+    leafIn("BehavioralSim", &simulation, &at);
+    ASSERT_TRUE(at && !at->IsDone());
+    ASSERT_EQ(simulation->Remove(at.Get()), Hvd::kSuccess);
+  }
+  fs::rename(leaf, away);
+  ASSERT_EQ(File(leaf)->CheckFileOnDisk(), Hvd::kSuccess);
+  ASSERT_FALSE(holdsLeaf("SynthesisOnly"));
+  ASSERT_EQ(AutoCast<Hvd::IForceSave>(m_project.Get())->ForceSave(), Hvd::kSuccess);
+  const std::string text = ReadText(m_file);
+  const std::size_t entry = text.find("<file vel_kv:name=\"leaf.v\"");
+  ASSERT_NE(entry, std::string::npos);
+  EXPECT_EQ(text.substr(entry, text.find("</file>", entry) - entry),
+            "<file vel_kv:name=\"leaf.v\" vel_kv:type=\"FILE_VERILOG\">\n      "
+            "<association vel_kv:name=\"Implementation\"/>\n    ");
+
+  fs::rename(away, leaf);
+  ASSERT_EQ(File(leaf)->CheckFileOnDisk(), Hvd::kSuccess);
+  EXPECT_TRUE(holdsLeaf("SynthesisOnly"));
+  EXPECT_FALSE(holdsLeaf("BehavioralSim")) << "back only in the views it was in";
+  EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
+}
+
 // What the repository of the project and the project's listeners were told, in order.
 Strings g_told;
 

@@ -17,6 +17,8 @@
 #include "Hvd/ITransformInstance.h"
 #include "Hvd/IViewManager.h"
 #include "design/view/CView.h"
+#include "files/file/GoneViews.h"
+#include "files/file/UserAdded.h"
 #include "utils/KeyedProperty.h"
 #include "utils/DmUtils.h"
 
@@ -107,8 +109,10 @@ bool ViewTakesFile(const FileTypeViewCache::ViewWords& words, IFile* file, IView
   const std::uint32_t viewClass = ClassOfBranch(words.branch);
   if (!classes->TestBit(viewClass)) return false;
   const std::string_view subBranch = words.subBranch;
+  // A file the user added stays the user's source while a source includes it: it keeps the
+  // views its classes give, whichever of them read their sources for includes.
   std::uint32_t origin = kUserSource;
-  std::ignore = file->GetOriginState(&origin);
+  if (!UserAddedManagedFile(file)) std::ignore = file->GetOriginState(&origin);
   if (subBranch == "Abstract" && viewClass <= kBehavioralClass && origin != kUserSource) return false;
   if (subBranch == "PreSynthesis" && origin == kGenerated) {
     String typeName = GetDefDataIdName(file);
@@ -250,12 +254,19 @@ bool FileTypeViewCache::GetViewsTakingFile(IFile* file, ViewList* views) {
   return !views->empty();
 }
 
-void FileTypeViewCache::UpdateFileViews(IFile* file) {
+void FileTypeViewCache::UpdateFileViews(IFile* file, const std::vector<ViewBranchWords>* only) {
   ViewList views;
   if (!GetViewsTakingFile(file, &views)) return;
   // The file's type name, read once for all of its views.
   const String fileType = GetDefDataIdName(file);
-  for (IView* view : views) AddFileToView(file, view, fileType);
+  for (IView* view : views) {
+    const ViewWords& words = WordsOf(view);
+    if (only != nullptr && std::none_of(only->begin(), only->end(), [&](const ViewBranchWords& kept) {
+          return kept.branch == words.branch && kept.subBranch == words.subBranch;
+        }))
+      continue;
+    AddFileToView(file, view, fileType);
+  }
 }
 
 void FileTypeViewCache::UpdateAllFileViews() {
@@ -297,9 +308,10 @@ BatchDelayScope::~BatchDelayScope() {
 void PlaceAllFilesInViews(IProject* project) { FileTypeViewCache(project).UpdateAllFileViews(); }
 
 // Only a file of an open project that holds it: a file still being made, or one the project
-// has let go, stays out of the views. A file back on disk that is no user's source is one the
-// views took because a source includes it: the sources' scans did not find it while it was gone,
-// so each view that follows its sources' includes looks again.
+// has let go, stays out of the views. A user's file back on disk goes back into the views it
+// was in when it went. Any other is one the views took because a source includes it, and a
+// user's file may be included too: the sources' scans did not find it while it was gone, so
+// each view that follows its sources' includes looks again.
 void PlaceProjectFileInViews(IFile* file, IDesign* design, bool backOnDisk) {
   AutoRelease<IProject> project;
   bool open = false;
@@ -310,7 +322,9 @@ void PlaceProjectFileInViews(IFile* file, IDesign* design, bool backOnDisk) {
   if (!files || files->FindFileByHdlFile(file, at.Receive()) != kSuccess || !at || at->IsDone()) return;
   std::uint32_t origin = kUserSource;
   if (backOnDisk) std::ignore = file->GetOriginState(&origin);
-  if (origin == kUserSource) return FileTypeViewCache(project.Get()).UpdateFileViews(file);
+  if (origin == kUserSource || UserAddedManagedFile(file))
+    FileTypeViewCache(project.Get()).UpdateFileViews(file, backOnDisk ? ViewsWhenGone(file) : nullptr);
+  if (origin == kUserSource) return;
   AutoCast<IViewManager> manager(design);
   AutoRelease<IViewIterator> views;
   if (!manager || manager->GetViews(views.Receive()) != kSuccess || !views) return;

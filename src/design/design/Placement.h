@@ -12,6 +12,7 @@
 #include "Hvd/Status.h"
 #include "Port/StringBase.h"
 #include "core/Holders.h"
+#include "files/file/GoneViews.h"
 
 namespace Hvd {
 
@@ -36,10 +37,11 @@ class FileTypeViewCache {
 
   // The views that take the file's type; false when `views` is null or none does.
   bool GetViewsForFile(CitI::IInterface* file, ViewList* views);
-  // Places one file in every view that takes it by type, view class and origin state.
-  void UpdateFileViews(IFile* file);
+  // Places one file in every view that takes it by type, view class and origin state; with
+  // `only`, in those of them that these words name.
+  void UpdateFileViews(IFile* file, const std::vector<ViewBranchWords>* only = nullptr);
   // The views that take the file by type, view class and origin state, whether or not they hold
-  // it now: a source off the disk has left them, and is still theirs. False when none does.
+  // it now. False when none does.
   bool GetViewsTakingFile(IFile* file, ViewList* views);
   // Places every file of the project, inside one batch delay of every view.
   void UpdateAllFileViews();

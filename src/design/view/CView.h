@@ -325,6 +325,12 @@ class CView final : public TComponent<CView> {
   void OnChange();
   // What depends on the view's files follows a file that left without an event.
   void FollowDroppedFile();
+  // The file leaves the view without the design-unit event, and forgets the view, so that it
+  // can come back; false when the view did not hold it.
+  bool DropFileQuietly(CitI::IInterface* file);
+  // Whether the view holds `unit` as a file that is no managed file and of a kind it does not
+  // take: a header the user added, which no source includes any more, is a text file again.
+  bool HoldsUntakenUserFile(CitI::IInterface* unit);
   // A unit came into or left the set, which still `holds` it when another entry lists it too: the
   // parser's mirror and the managed files look at it next.
   void NoteUnitChange(IHdlDesignUnit* unit, bool joined, bool holds);

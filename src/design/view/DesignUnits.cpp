@@ -170,6 +170,14 @@ Status CView::XIDesignUnitSet::Add(IHdlDesignUnit* unit) {
   return kSuccess;
 }
 
+// What the set's Add would refuse now: a file that is no managed file and of a kind the view
+// does not take.
+bool CView::HoldsUntakenUserFile(CitI::IInterface* unit) {
+  if (!AutoCast<IFile>(unit) || IsManagedFile(unit) || !m_XIDesignUnitSet.Holds(unit)) return false;
+  bool taken = true;
+  return m_XIView.AcceptsDesignUnit(unit, &taken) == kSuccess && !taken;
+}
+
 // Only an iterator of this very set removes: the base refuses any other, so that no entry is
 // erased at a position of another list.
 Status CView::XIDesignUnitSet::Remove(IHdlDesignUnitIterator* position) {

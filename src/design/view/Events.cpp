@@ -54,16 +54,15 @@ Status CView::HandleEvent(CView* self, Prjrep::IEvent* event) {
       self->RefreshAfterChange();
     }
   } else if (id == EventId::HdlFileEvent()) {
-    // The file leaves the view without the design-unit event; it also forgets the view, so that
-    // it can come back.
     AutoRelease<CitI::IInterface> argument;
     std::ignore = event->GetArgument(argument.Receive());
-    AutoPtr<IHdlDesignUnit> unit(argument.Get());
-    if (unit && self->m_XIDesignUnitSet.EraseEntryOf(unit.Get())) {
-      std::ignore = self->RemoveViewFromFile(unit.Get());
-      std::ignore = self->UnRegisterForNotifications(unit.Get());
+    if (self->DropFileQuietly(argument.Get())) self->FollowDroppedFile();
+  } else if (id == EventId::FileChanged()) {
+    // A file of the view that is the user's again and of a kind the view does not take leaves
+    // it at once, whether or not the view reads its sources' includes now. A view parsing now
+    // lets it go after its look, with its managed files.
+    if (self->m_quietReads == 0 && self->HoldsUntakenUserFile(sender.Get()) && self->DropFileQuietly(sender.Get()))
       self->FollowDroppedFile();
-    }
   } else if (id == PropertyChanged()) {
     AutoRelease<CitI::IInterface> sender;
     std::ignore = event->GetSender(sender.Receive());
@@ -83,6 +82,14 @@ void CView::FollowDroppedFile() {
   std::ignore = InitializeHDLPackageWrapper();
   m_compileOrderDirty = true;
   if (!GetDisableAutoHierRegen()) UpdateTopUnit();
+}
+
+bool CView::DropFileQuietly(CitI::IInterface* file) {
+  AutoPtr<IHdlDesignUnit> unit(file);
+  if (!unit || !m_XIDesignUnitSet.EraseEntryOf(unit.Get())) return false;
+  std::ignore = RemoveViewFromFile(unit.Get());
+  std::ignore = UnRegisterForNotifications(unit.Get());
+  return true;
 }
 
 void CView::LookAgainForIncludes() {

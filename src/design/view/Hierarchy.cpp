@@ -18,6 +18,7 @@
 #include "Port/MsgMan.h"
 #include "Prjrep/IFileNameHelper.h"
 #include "core/Diagnostics.h"
+#include "design/design/Placement.h"
 #include "design/view/CView.h"
 #include "files/file/RelationStamp.h"
 #include "files/file/UserAdded.h"
@@ -214,6 +215,7 @@ Status CView::SyncAutoManagedFiles(bool* changed) {
     // at once for nothing.
     std::set<std::string> managedNames;
     m_XIDesignUnitSet.ForEach([&](IHdlDesignUnit* unit) {
+      if (HoldsUntakenUserFile(unit)) untaken.emplace_back(unit);
       if (!AutoCast<IFile>(unit) || !IsManagedFile(unit)) return;
       managedNames.insert(FullNameOf(unit));
       m_managedUnits.emplace(RootOf(unit), AutoPtr<IHdlDesignUnit>(unit));
@@ -230,7 +232,11 @@ Status CView::SyncAutoManagedFiles(bool* changed) {
     m_syncCategory = category;
     m_syncNeedsAll = false;
   } else {
-    for (const AutoPtr<IHdlDesignUnit>& unit : std::exchange(m_syncTouched, {})) ReadSyncParent(unit.Get(), category);
+    for (const AutoPtr<IHdlDesignUnit>& unit : std::exchange(m_syncTouched, {})) {
+      ReadSyncParent(unit.Get(), category);
+      // One that told of a change while the view parsed, when it did not let it go at once.
+      if (HoldsUntakenUserFile(unit.Get())) untaken.push_back(unit);
+    }
     if (epoch != m_syncEpoch || m_syncUnstamped > 0) {
       std::vector<AutoPtr<IHdlDesignUnit>> stale;
       // A parent read again just now, as one touched, is not read a second time.
@@ -267,13 +273,30 @@ Status CView::SyncAutoManagedFiles(bool* changed) {
   }
   // Added after the look: an addition tells the view, which may touch what is being walked.
   std::vector<AutoPtr<IHdlDesignUnit>> missing;
+  std::vector<AutoPtr<IFile>> usersFiles;
   for (const auto& [name, units] : m_syncWanted) {
     const AutoPtr<IHdlDesignUnit>& unit = units.front();
     if (!unit || present.count(name) > 0 || m_XIDesignUnitSet.Holds(unit.Get())) continue;
-    missing.push_back(unit);
+    if (AutoCast<IFile> file(unit.Get()); file && UserAddedManagedFile(unit.Get())) {
+      usersFiles.emplace_back(file.Get());
+    } else {
+      missing.push_back(unit);
+    }
   }
   for (const AutoPtr<IHdlDesignUnit>& unit : missing) {
     if (m_XIDesignUnitSet.Add(unit.Get()) == kSuccess && changed != nullptr) *changed = true;
+  }
+  // A file the user added is in the views its classes give, whether or not they read their
+  // sources for includes yet: it joins them all now, as its type became its includer's, and
+  // none that its classes leave out. So what the views hold does not hang on which were asked.
+  if (!usersFiles.empty()) {
+    AutoRelease<IProject> project = Project();
+    const BatchDelayScope delay(project.Get());
+    FileTypeViewCache placement(project.Get());
+    for (const AutoPtr<IFile>& file : usersFiles) {
+      placement.UpdateFileViews(file.Get());
+      if (changed != nullptr && m_XIDesignUnitSet.Holds(file.Get())) *changed = true;
+    }
   }
   return kSuccess;
 }

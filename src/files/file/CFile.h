@@ -38,6 +38,7 @@
 #include "core/Sets.h"
 #include "core/StringSets.h"
 #include "files/file/FileBindingSets.h"
+#include "files/file/GoneViews.h"
 #include "framework/StateHelper.h"
 #include "utils/FileStamp.h"
 
@@ -427,6 +428,14 @@ class CFile : public TComponent<CFile> {
   // is managed.
   bool m_userAdded = false;
   friend bool UserAddedManagedFile(CitI::IInterface* file);
+  // The views the file was in when its check on disk found it gone, until it is back; null
+  // otherwise (few files are ever gone).
+  std::unique_ptr<std::vector<ViewBranchWords>> m_viewsWhenGone;
+  friend const std::vector<ViewBranchWords>* ViewsWhenGone(CitI::IInterface* file);
+  // Keeps the views the file is in as those it went from: when it went since the last check
+  // (`wentNow`), or when it is first seen in views while gone (views placed it since an open
+  // that found it gone).
+  void RememberViewsWhenGone(bool wentNow);
   // The relation epoch at the last change of this file's children or of their names.
   std::uint64_t m_childrenStamp = 0;
   void ChildrenChanged();

@@ -4,6 +4,7 @@
 
 #include "Hvd/EventIds.h"
 #include "files/file/CFile.h"
+#include "utils/KeyedProperty.h"
 
 namespace Hvd {
 
@@ -27,6 +28,8 @@ Status CFile::XIHdlFile::CheckFileOnDisk() {
 
   if (lastSeconds == -1) return kSuccess;
   if (time == 0) {
+    // Kept before the views let it go.
+    self.RememberViewsWhenGone(lastSeconds != 0);
     std::ignore = SendEvent(this, EventId::HdlFileEvent(), this);
     return kSuccess;
   }
@@ -34,6 +37,7 @@ Status CFile::XIHdlFile::CheckFileOnDisk() {
   // user's file as a source and any other as what the views' sources include.
   if (lastSeconds == 0) {
     self.PlaceInViews(true);
+    self.m_viewsWhenGone.reset();
     return kSuccess;
   }
   if (time == lastSeconds && stamp.size == lastSize && microseconds == lastMicroseconds) return kSuccess;
@@ -41,6 +45,23 @@ Status CFile::XIHdlFile::CheckFileOnDisk() {
   std::ignore = SetModified(true);
   std::ignore = self.m_states.Clear();
   return kSuccess;
+}
+
+void CFile::RememberViewsWhenGone(bool wentNow) {
+  if (m_viewsWhenGone && !wentNow) return;
+  Prjrep::AutoRelease<IViewIterator> views;
+  if (m_views.GetIterator(views.Receive()) != kSuccess || !views) return;
+  auto words = std::make_unique<std::vector<ViewBranchWords>>();
+  for (; !views->IsDone(); std::ignore = views->Next()) {
+    IView* view = views->Current();
+    words->push_back({GetKeyedPropertyValue(view, "BRANCH"), GetKeyedPropertyValue(view, "SUBBRANCH")});
+  }
+  if (wentNow || !words->empty()) m_viewsWhenGone = std::move(words);
+}
+
+const std::vector<ViewBranchWords>* ViewsWhenGone(CitI::IInterface* file) {
+  const CFile* own = CFile::Of(file);
+  return own != nullptr ? own->m_viewsWhenGone.get() : nullptr;
 }
 
 Status CFile::XIHdlFile::SetModified(bool modified) {

@@ -1,0 +1,23 @@
+#pragma once
+// The views a source off the disk was in when it went. It keeps them until it is back: what is
+// saved meanwhile records them, and it goes back into them.
+
+#include <vector>
+
+#include "CitI/IInterface.h"
+#include "Port/StringBase.h"
+
+namespace Hvd {
+
+// A view as a file's placement tells views apart: its BRANCH and SUBBRANCH.
+struct ViewBranchWords {
+  Port::StringBase<char> branch;
+  Port::StringBase<char> subBranch;
+};
+
+// The views `file` was in when its check on disk found it gone; null while it is on disk, while
+// it has been in no view since its first check found it gone, and for an object that is no file
+// of this library.
+const std::vector<ViewBranchWords>* ViewsWhenGone(CitI::IInterface* file);
+
+}  // namespace Hvd

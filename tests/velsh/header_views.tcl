@@ -1,0 +1,84 @@
+# A header the user added and a source includes is in the views its classes give, whatever was
+# asked and whether the family was chosen before or after the adds: the project file records the
+# same views, each view lists the same files, and with its includer gone a Verilog header is back
+# in every view's order, in the open project and after a reopen. A project only asked for a
+# view's order or files is not written at its close.
+source [file join [file dirname [info script]] checks.tcl]
+
+set root [file join [pwd] "velsh header views [pid]"]
+file delete -force $root
+file mkdir $root
+proc at {name} { return [file join $::root $name] }
+set views {VIEW_AbstractSynthesis VIEW_AbstractSimulation}
+# The views the project file records for one of its files.
+proc recorded {project name} {
+    if {![regexp "<file vel_kv:name=\"[string map {. \\.} $name]\"\[^>\]*?(/>|>.*?</file>)" [contents $project] entry]} {
+        return "not recorded"
+    }
+    return [lmap {all view} [regexp -all -inline {<association vel_kv:name="([^"]*)"} $entry] {set view}]
+}
+proc lists {} { lmap view $::views { lsort [lmap path [velfile list -view $view] {file tail $path}] } }
+proc orders {} { lmap view $::views { lmap path [project order -view $view] {file tail $path} } }
+# A project file is written beside its place and renamed over it: a rewrite changes its inode.
+proc untouched {path} { list [file stat $path stat] $stat(ino) $stat(mtime) [contents $path] }
+
+foreach header {defs.v defs.vh} {
+    write [at $header] "`define WIDTH 8"
+    write [at alu.v] "`include \"$header\"\nmodule alu (input wire \[`WIDTH-1:0\] a);\nendmodule"
+    set answers {}
+    foreach {how family adds asked} [list "family after the adds" after [list alu.v $header] no \
+                                         "header first, family before" before [list $header alu.v] no \
+                                         "family after the adds, views asked" after [list $header alu.v] yes] {
+        set project [at "p [llength $answers].xhlc"]
+        project open $project
+        if {$family eq "before"} { project set {Device Family} Orvanta }
+        foreach name $adds { velfile add [at $name] }
+        if {$family eq "after"} { project set {Device Family} Orvanta }
+        if {$asked} { lists }
+        project close
+        set said [list [recorded $project $header]]
+        project open $project
+        lappend said [lists]
+        project close
+        project open $project
+        velfile remove [at alu.v]
+        lappend said [orders] [lists]
+        project close
+        lappend said [recorded $project $header]
+        project open $project
+        lappend said [orders] [lists]
+        project close
+        lappend answers $how $said
+    }
+    # A Verilog header is a source again without its includer; a .vh one is a text file of no view.
+    set back [expr {$header eq "defs.v" ? [list $header $header] : [list {} {}]}]
+    set want [list {BehavioralSimulation Implementation} [list [list alu.v $header] [list alu.v $header]] \
+                  $back $back [expr {$header eq "defs.v" ? {BehavioralSimulation Implementation} : {}}] $back $back]
+    foreach {how said} $answers { check "$header, $how" $said $want }
+
+    # Only asked: nothing is written, nor when the project file records the header for one view only,
+    # as an earlier build wrote it when nothing had asked the simulation view.
+    set project [at "p 0.xhlc"]
+    project open $project
+    foreach name [list alu.v $header] { velfile add [at $name] }
+    project close
+    set text [contents $project]
+    regsub {(<file vel_kv:name="defs\.vh?"[^>]*>)\s*<association vel_kv:name="BehavioralSimulation"/>} $text {\1} one
+    foreach {form written} [list "both views" $text "one view" $one] {
+        set f [open $project wb]
+        puts -nonewline $f $written
+        close $f
+        set before [untouched $project]
+        project open $project
+        project order -view VIEW_AbstractSimulation
+        velfile list -view VIEW_AbstractSimulation
+        project close
+        check "$header, $form: only asked, nothing written" [expr {[untouched $project] eq $before}] 1
+    }
+    check "$header: the earlier form holds one view" [recorded $project $header] Implementation
+
+    file delete {*}[glob -directory $root *]
+}
+
+file delete -force $root
+if {$failures == 0} { puts "header views: all passed" }
