@@ -25,6 +25,14 @@ set copied [file join $root {copy $z} q.xhlc]
 project copy $copied
 check "copied outside" [file exists [file join [file dirname $copied] remote_sources _ lib o.vhd]] 1
 
+# A copy into the project's own folder copies no file: it names the outside source where it is,
+# never a copy in remote sources that nothing made.
+project copy [file join $dir beside.xhlc]
+set beside [contents [file join $dir beside.xhlc]]
+check "beside: outside named where it is" [string match {*"../lib/o.vhd"*} $beside] 1
+check "beside: no remote sources" [list [string match *remote_sources* $beside] [file exists [file join $dir remote_sources]]] {0 0}
+file delete [file join $dir beside.xhlc] [file join $dir beside.ghlc]
+
 set archive [file join $root out {-a $b [c].zip}]
 project archive $archive
 check "archived" [file isfile $archive] 1

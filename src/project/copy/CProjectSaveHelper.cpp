@@ -171,7 +171,10 @@ Status ProjectCopyContext::Prepare(const String& target, const String& remoteSou
       m_sourceDirectory.empty())
     return kFailure;
   const String destinationWorkingDirectory = ResolveWorkingDirectory(workingDirectory, m_destinationDirectory);
-  std::ignore = m_fileMap.SetupMap(!m_sameDirectory, (options & kRemoteSourcesOption) != 0, m_sourceDirectory,
+  // A copy into the project's own folder copies no file, so it maps none into its remote
+  // sources either: it names the outside sources where they are, as a save-as does.
+  const bool remoteSources = (options & kRemoteSourcesOption) != 0 && !m_sameDirectory;
+  std::ignore = m_fileMap.SetupMap(!m_sameDirectory, remoteSources, m_sourceDirectory,
                                    m_destinationDirectory, m_remoteSourcesDirectory,
                                    (options & kReferencedOptions) == 0, repositoryPath, m_destinationProjectPath,
                                    destinationWorkingDirectory);
