@@ -178,14 +178,11 @@ WorkingDirectoryPlace ClassifyWorkingDirectory(const std::string& projectDirecto
 void CollectMetrionData(CitI::IInterface* object) {
   Prjrep::AutoCast<IProject2> project(object);
   if (!project) return;
-  String projectFile, workingDirectory;
-  std::ignore = project->GetProjectFilePath(&projectFile);
+  String workingDirectory;
   std::ignore = project->GetWorkingDirectory(&workingDirectory);
-  const std::string projectDirectory = Portable(String(ParentOf(Portable(projectFile)).c_str()));
-  const std::string working = Portable(workingDirectory);
 
   PropertyAccessor properties(project.Get());
-  const std::string statistics = working + "/" + kStatisticsFile;
+  const std::string statistics = Portable(workingDirectory) + "/" + kStatisticsFile;
   std::error_code error;
   if (std::filesystem::exists(statistics, error)) {
     const MtnC::XmlReader reader(statistics);
