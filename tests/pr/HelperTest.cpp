@@ -186,36 +186,24 @@ TEST_F(PRHelperTest, AConfigurationFromAFlavorListGetsItsProjectOnDiskComposed) 
               Hvd::pr::SameObject(manager.Get(), m_manager.Get()));
 }
 
-TEST_F(PRHelperTest, ParallelListsPairFlavorsWithInstancePathsAndRefuseWhatTheyCannotChoose) {
+TEST_F(PRHelperTest, ParallelListsPairFlavorsWithInstancePathsAndReportWhatDoesNotMatch) {
   MakeFlavors();
-  const auto pairs = [this](std::initializer_list<const char*> flavorNames,
-                            std::initializer_list<const char*> instancePaths, AutoRelease<Hvd::IConfiguration>& made) {
-    AutoRelease<Prjrep::IStringSet> names((new Hvd::CFileNameSet)->GetStringSet());
-    AutoRelease<Prjrep::IStringSet> paths((new Hvd::CFileNameSet)->GetStringSet());
-    for (const char* name : flavorNames) std::ignore = names->Add(name);
-    for (const char* path : instancePaths) std::ignore = paths->Add(path);
-    AutoRelease<Prjrep::IStringIterator> nameIt, pathIt;
-    std::ignore = names->GetIterator(nameIt.Receive());
-    std::ignore = paths->GetIterator(pathIt.Receive());
-    Port_MsgManData::ClearCaptured();
-    return Configurations()->CreateConfigurationFromFlavorAndInstPathList(m_manager.Get(), "pair", nameIt.Get(),
-                                                                         pathIt.Get(), made.ReleaseAndReceive());
-  };
-  // Three pairs (the shorter list ends the walk), two of which it cannot choose: each is told,
-  // and neither the configuration nor its project is made.
+  AutoRelease<Prjrep::IStringSet> names((new Hvd::CFileNameSet)->GetStringSet());
+  AutoRelease<Prjrep::IStringSet> paths((new Hvd::CFileNameSet)->GetStringSet());
+  for (const char* name : {"slow", "big", "fast", "extra"}) std::ignore = names->Add(name);
+  for (const char* path : {"/top/u1", "/top/nowhere", "/top/u2"}) std::ignore = paths->Add(path);
+  AutoRelease<Prjrep::IStringIterator> nameIt, pathIt;
+  std::ignore = names->GetIterator(nameIt.Receive());
+  std::ignore = paths->GetIterator(pathIt.Receive());
+  Port_MsgManData::ClearCaptured();
   AutoRelease<Hvd::IConfiguration> configuration;
-  EXPECT_EQ(pairs({"slow", "big", "fast", "extra"}, {"/top/u1", "/top/nowhere", "/top/u2"}, configuration), kFailure);
-  EXPECT_FALSE(configuration);
-  EXPECT_EQ(Errors(), (std::vector<std::string>{"Could not find reconfigurable partition at </top/nowhere>.",
-                                                 "Did not find reconfigurable module <fast> at </top/u2>."}));
-  EXPECT_TRUE(Warnings().empty());
-  EXPECT_EQ(ConfigurationCount(), 0u);
-  EXPECT_FALSE(std::filesystem::exists(ProjectFile("pair")));
-
-  ASSERT_EQ(pairs({"slow", "big"}, {"/top/u1", "/top/u2", "/top/nowhere"}, configuration), kSuccess);
-  EXPECT_TRUE(Errors().empty() && Warnings().empty());
+  ASSERT_EQ(Configurations()->CreateConfigurationFromFlavorAndInstPathList(m_manager.Get(), "pair", nameIt.Get(),
+                                                                           pathIt.Get(), configuration.Receive()),
+            kSuccess);
+  // Three pairs: the shorter list ends the walk.
+  EXPECT_EQ(Warnings(), (std::vector<std::string>{"Could not find reconfigurable partition at </top/nowhere>.",
+                                                   "Did not find reconfigurable module <fast> at </top/u2>."}));
   EXPECT_EQ(FlavorNameOf(configuration.Get(), "/top/u1"), "slow");
-  EXPECT_EQ(FlavorNameOf(configuration.Get(), "/top/u2"), "big");
   EXPECT_TRUE(std::filesystem::exists(ProjectFile("pair")));
 
   // Assigning a flavor by name changes the module's element, composed again.

@@ -1,7 +1,6 @@
 // Configurations made from flavor lists and from parallel lists of flavors and instance
 // paths; found, deleted and given a flavor by name.
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "Hvd/EventIds.h"
@@ -146,53 +145,6 @@ Status CPRHelper::XIConfigurationHelper::CreateConfigurationFromFlavorAndInstPat
   if (naming.Get() == nullptr) return PRHELPER_REPORT("Could not get the IName interface");
   std::ignore = naming->SetName(name);
 
-  // Every pair is looked up before the configuration's project is made: a flavor asked for that
-  // the configuration cannot choose refuses it, and the configuration does not stay.
-  const auto drop = [&manager, &made](Status status) {
-    std::ignore = manager->RemoveConfiguration(made.Get());
-    return status;
-  };
-  std::vector<std::pair<Prjrep::AutoPtr<IConfigurationElement>, Prjrep::AutoPtr<IFlavor>>> choices;
-  bool unchosen = false;
-  std::ignore = flavors != nullptr ? flavors->Reset() : kFailure;
-  std::ignore = instancePaths != nullptr ? instancePaths->Reset() : kFailure;
-  for (; flavors != nullptr && instancePaths != nullptr && !flavors->IsDone() && !instancePaths->IsDone();
-       std::ignore = flavors->Next(), std::ignore = instancePaths->Next()) {
-    const String flavorName = flavors->Current();
-    const String path = instancePaths->Current();
-    Prjrep::AutoRelease<IConfigurationElementIterator> elements;
-    std::ignore = made->GetElements(elements.Receive());
-    if (elements.Get() == nullptr) return drop(PRHELPER_REPORT("Could not get a Configuration iterator."));
-    Prjrep::AutoPtr<IConfigurationElement> element = FindElement(elements.Get(), path);
-    if (element.Get() == nullptr) {
-      prhelper::UserError(__LINE__, "Could not find reconfigurable partition at <%s>.", path.c_str());
-      unchosen = true;
-      continue;
-    }
-    Prjrep::AutoRelease<IPRModule> module;
-    std::ignore = element->GetPRModule(module.Receive());
-    if (module.Get() == nullptr)
-      return drop(PRHELPER_REPORT("Could not get the PRModule associated for the specified Configuration."));
-    Prjrep::AutoRelease<IFlavorSet> flavorSet;
-    std::ignore = module->GetFlavorSet(flavorSet.Receive());
-    if (flavorSet.Get() == nullptr) return drop(PRHELPER_REPORT("Could not get the Flavor set."));
-    Prjrep::AutoRelease<IFlavorIterator> flavor;
-    std::ignore = flavorSet->GetIterator(flavor.Receive());
-    if (flavor.Get() == nullptr) return drop(PRHELPER_REPORT("Could not get a Flavor iterator."));
-    Prjrep::AutoPtr<IFlavor> chosen;
-    for (; !flavor->IsDone() && chosen.Get() == nullptr; std::ignore = flavor->Next()) {
-      if (GetObjectName(flavor->Current()).str() == flavorName.str()) chosen = flavor->Current();
-    }
-    if (chosen.Get() == nullptr) {
-      prhelper::UserError(__LINE__, "Did not find reconfigurable module <%s> at <%s>.", flavorName.c_str(),
-                          path.c_str());
-      unchosen = true;
-      continue;
-    }
-    choices.emplace_back(element, chosen);
-  }
-  if (unchosen) return drop(kFailure);
-
   String file;
   prhelper::MakeFlavorProjectFileName(file, &self.m_XIPRSolutionHelper, manager.Get(), name);
   if (file.empty()) {
@@ -210,12 +162,45 @@ Status CPRHelper::XIConfigurationHelper::CreateConfigurationFromFlavorAndInstPat
       reference->SetProject(Prjrep::AutoCast<IProject>(project.Get()).Get()) != kSuccess) {
     prhelper::UserError(__LINE__, "Could not create the project <%s> of configuration <%s>.\n", file.c_str(),
                         name.c_str());
-    return drop(kFailure);
+    std::ignore = manager->RemoveConfiguration(made.Get());
+    return kFailure;
   }
 
-  for (const auto& [element, flavor] : choices) {
-    if (Prjrep::AutoCast<ISettableConfigurationElement> settable(element.Get()); settable.Get() != nullptr)
-      std::ignore = settable->SetFlavor(flavor.Get());
+  std::ignore = flavors != nullptr ? flavors->Reset() : kFailure;
+  std::ignore = instancePaths != nullptr ? instancePaths->Reset() : kFailure;
+  for (; flavors != nullptr && instancePaths != nullptr && !flavors->IsDone() && !instancePaths->IsDone();
+       std::ignore = flavors->Next(), std::ignore = instancePaths->Next()) {
+    const String flavorName = flavors->Current();
+    const String path = instancePaths->Current();
+    Prjrep::AutoRelease<IConfigurationElementIterator> elements;
+    std::ignore = made->GetElements(elements.Receive());
+    if (elements.Get() == nullptr) return PRHELPER_REPORT("Could not get a Configuration iterator.");
+    Prjrep::AutoPtr<IConfigurationElement> element = FindElement(elements.Get(), path);
+    if (element.Get() == nullptr) {
+      prhelper::UserWarning(__LINE__, "Could not find reconfigurable partition at <%s>.", path.c_str());
+      continue;
+    }
+    Prjrep::AutoRelease<IPRModule> module;
+    std::ignore = element->GetPRModule(module.Receive());
+    if (module.Get() == nullptr)
+      return PRHELPER_REPORT("Could not get the PRModule associated for the specified Configuration.");
+    Prjrep::AutoRelease<IFlavorSet> flavorSet;
+    std::ignore = module->GetFlavorSet(flavorSet.Receive());
+    if (flavorSet.Get() == nullptr) return PRHELPER_REPORT("Could not get the Flavor set.");
+    Prjrep::AutoRelease<IFlavorIterator> flavor;
+    std::ignore = flavorSet->GetIterator(flavor.Receive());
+    if (flavor.Get() == nullptr) return PRHELPER_REPORT("Could not get a Flavor iterator.");
+    bool set = false;
+    for (; !flavor->IsDone() && !set; std::ignore = flavor->Next()) {
+      if (GetObjectName(flavor->Current()).str() != flavorName.str()) continue;
+      if (Prjrep::AutoCast<ISettableConfigurationElement> settable(element.Get()); settable.Get() != nullptr)
+        std::ignore = settable->SetFlavor(flavor->Current());
+      set = true;
+    }
+    if (!set) {
+      prhelper::UserWarning(__LINE__, "Did not find reconfigurable module <%s> at <%s>.", flavorName.c_str(),
+                            path.c_str());
+    }
   }
   std::ignore = manager->AddConfiguration(made.Get());
   if (Prjrep::AutoCast<ICompositionControl> composition(made.Get()); composition.Get() != nullptr)
