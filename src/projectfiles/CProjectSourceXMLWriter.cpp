@@ -742,14 +742,6 @@ void CProjectSourceXMLWriter::DescribeAssociations(IFile* file, std::vector<File
   }
 }
 
-// The file's last check on disk found it missing (its check time is 0 then).
-bool CProjectSourceXMLWriter::IsOffTheDisk(IFile* file) {
-  AutoCast<Prjrep::ITimestamp> checked(file);
-  std::int64_t seconds = -1;
-  std::int64_t microseconds = 0;
-  return checked && checked->GetTime(&seconds, &microseconds) == kSuccess && seconds == 0;
-}
-
 CProjectSourceXMLWriter::String CProjectSourceXMLWriter::FileLibraryName(IFile* file) {
   AutoCast<ISourceLibraryMember> member(file);
   AutoRelease<ISourceLibrary> library;

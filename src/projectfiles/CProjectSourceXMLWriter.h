@@ -120,7 +120,6 @@ class CProjectSourceXMLWriter {
   void PushAutoManagedFile(IFile* file);
   void DescribeAssociations(IFile* file, std::vector<FileRecord::Association>& associations);
   String FileLibraryName(IFile* file);
-  static bool IsOffTheDisk(IFile* file);
   // Whether the files section `old` holds exactly the entries `records` would build, as the
   // section comparison would find it.
   static bool SameFiles(xercesc::DOMElement* old, const std::vector<FileRecord>& records);

@@ -59,6 +59,13 @@ void CFile::RememberViewsWhenGone(bool wentNow) {
   if (wentNow || !words->empty()) m_viewsWhenGone = std::move(words);
 }
 
+bool IsOffTheDisk(CitI::IInterface* file) {
+  Prjrep::AutoCast<Prjrep::ITimestamp> checked(file);
+  std::int64_t seconds = -1;
+  std::int64_t microseconds = 0;
+  return checked && checked->GetTime(&seconds, &microseconds) == kSuccess && seconds == 0;
+}
+
 const std::vector<ViewBranchWords>* ViewsWhenGone(CitI::IInterface* file) {
   const CFile* own = CFile::Of(file);
   return own != nullptr ? own->m_viewsWhenGone.get() : nullptr;

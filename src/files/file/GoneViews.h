@@ -20,4 +20,7 @@ struct ViewBranchWords {
 // of this library.
 const std::vector<ViewBranchWords>* ViewsWhenGone(CitI::IInterface* file);
 
+// Whether the file's last check on disk found it missing (its check time is 0 then).
+bool IsOffTheDisk(CitI::IInterface* file);
+
 }  // namespace Hvd

@@ -20,6 +20,7 @@
 #include "core/OrderedPlace.h"
 #include "core/XmlChars.h"
 #include "design/view/CView.h"
+#include "files/file/GoneViews.h"
 #include "project/ProjectRoutines.h"
 #include "project/project/CProject.h"
 #include "projectfiles/ProjectPaths.h"
@@ -35,14 +36,6 @@ using Prjrep::AutoCast;
 using Prjrep::AutoOut;
 using Prjrep::AutoPtr;
 using Prjrep::AutoRelease;
-
-// The file's last check on disk found it missing (its check time is 0 then).
-bool IsOffTheDisk(CitI::IInterface* file) {
-  AutoCast<Prjrep::ITimestamp> checked(file);
-  std::int64_t seconds = -1;
-  std::int64_t microseconds = 0;
-  return checked && checked->GetTime(&seconds, &microseconds) == kSuccess && seconds == 0;
-}
 
 String FullNameOf(CitI::IInterface* file) {
   String name;

@@ -144,13 +144,22 @@ Status CProject::XIProject::ReconcileProject() {
   return self.m_XIFileManager.CheckFiles();
 }
 
+namespace {
+
+// Whether the parsed file is of a schema the project reads; `version` gives the one it holds.
+bool OfAcceptedSchema(CXMLReader& reader, String& version) {
+  reader.ReadVersion();
+  return reader.GetSchemaVersion(&version) == kSuccess && CXMLReader::IsAcceptedSchemaVersion(version);
+}
+
+}  // namespace
+
 bool CProject::ReadAhead(const String& path) {
   CXMLReader reader(&m_XIProject);
   reader.DivertFileEntries();
   if (!reader.ParseFile(path)) return false;
-  reader.ReadVersion();
   String version;
-  if (reader.GetSchemaVersion(&version) != kSuccess || !CXMLReader::IsAcceptedSchemaVersion(version)) {
+  if (!OfAcceptedSchema(reader, version)) {
     std::ignore =
         Fail(kFailure, "Error: IProject::Reload - Unsupported version (\"%s\") of XHLC file.\n", version.c_str());
     return false;
@@ -174,10 +183,8 @@ bool CProject::ProjectFileRefusedOnDisk() const {
   Xml::SafeDomParser parser;
   Xml::DocumentPtr document = parser.ParseFile(m_projectFilePath.c_str());
   CXMLReader reader;
-  if (!reader.AdoptDocument(m_projectFilePath, std::move(document))) return true;
-  reader.ReadVersion();
   String version;
-  return reader.GetSchemaVersion(&version) != kSuccess || !CXMLReader::IsAcceptedSchemaVersion(version);
+  return !reader.AdoptDocument(m_projectFilePath, std::move(document)) || !OfAcceptedSchema(reader, version);
 }
 
 Status CProject::XIProject::Reload() { return This().ReloadProject(true, true, false, false); }
