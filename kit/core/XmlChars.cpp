@@ -69,4 +69,10 @@ bool Utf8Fits(const char* category, std::string_view what, std::string_view valu
          Refuse(category, what, value, NonUtf8Name(value, at), ", and a project file would give it back as another name.\n");
 }
 
+bool NulFree(const char* category, std::string_view what, std::string_view value) {
+  const std::size_t at = value.find('\0');
+  return at == std::string_view::npos ||
+         Refuse(category, what, value, XmlUnfitName(value, at), ", which would cut it short where the system reads it.\n");
+}
+
 }  // namespace Hvd

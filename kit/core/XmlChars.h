@@ -34,4 +34,8 @@ bool XmlFits(const char* category, std::string_view what, std::string_view value
 // as U+FFFD, would come back as another name than the one on the disk.
 bool Utf8Fits(const char* category, std::string_view what, std::string_view value);
 
+// True when `value` holds no NUL; else its refusal is issued as XmlFits issues one. A path, or a
+// value the system reads as one, ends at a NUL: taken on, it would name something else unseen.
+bool NulFree(const char* category, std::string_view what, std::string_view value);
+
 }  // namespace Hvd

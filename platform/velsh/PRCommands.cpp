@@ -65,7 +65,7 @@ AutoRelease<Prjrep::IStringSet> StringsOf(Tcl_Interp* interp, Tcl_Obj* list) {
   Tcl_Obj** items = nullptr;
   if (Tcl_ListObjGetElements(interp, list, &count, &items) != TCL_OK) return nullptr;
   AutoRelease<Prjrep::IStringSet> set(CitP::Factory::CreateInstance(Prjrep::ClassId::StringSet()));
-  for (int i = 0; set && i < count; ++i) std::ignore = set->Add(FromTcl(items[i]).c_str());
+  for (int i = 0; set && i < count; ++i) std::ignore = set->Add(FromTcl(items[i]));
   return set;
 }
 
@@ -73,7 +73,7 @@ AutoRelease<Prjrep::IStringSet> StringsOf(Tcl_Interp* interp, Tcl_Obj* list) {
 bool FlavorNamed(CitI::IInterface* helper, const std::string& name) {
   AutoCast<Hvd::IFlavorHelper> flavors(helper);
   AutoRelease<Hvd::IFlavor> flavor;
-  return flavors && flavors->FindNamedFlavor(name.c_str(), "", flavor.Receive()) == Hvd::kSuccess && flavor;
+  return flavors && flavors->FindNamedFlavor(name, "", flavor.Receive()) == Hvd::kSuccess && flavor;
 }
 
 // The case a configuration command failed on when it names what is not there; empty otherwise.
@@ -82,7 +82,7 @@ std::string Unknown(CitI::IInterface* helper, const std::string& configuration, 
   AutoCast<Hvd::IConfigurationHelper> configurations(helper);
   AutoRelease<Hvd::IConfiguration> found;
   if (configurations)
-    std::ignore = configurations->FindNamedConfiguration(OpenProject(), configuration.c_str(), found.Receive());
+    std::ignore = configurations->FindNamedConfiguration(OpenProject(), configuration, found.Receive());
   if (!found) return command + ": no configuration named " + Shown(configuration);
   if (!flavor.empty() && !FlavorNamed(helper, flavor)) return command + ": no flavor named " + Shown(flavor);
   return std::string();
@@ -94,7 +94,7 @@ int FlavorCmd(Tcl_Interp* interp, CitI::IInterface* helper, const std::vector<st
   if (sub == "create") {
     if (args.size() != 3) return Usage(interp, "pr flavor create NAME INSTANCEPATH");
     AutoRelease<Hvd::IFlavor> flavor;
-    const Hvd::Status made = flavors->CreateFlavorFromInstPath(OpenProject(), args[1].c_str(), args[2].c_str(),
+    const Hvd::Status made = flavors->CreateFlavorFromInstPath(OpenProject(), args[1], args[2],
                                                                flavor.Receive());
     if (made != Hvd::kSuccess || !flavor) return Failed(interp, "pr flavor create", made);
     Tcl_SetObjResult(interp, ToTcl(ProjectFileOf(flavor.Get())));
@@ -104,14 +104,14 @@ int FlavorCmd(Tcl_Interp* interp, CitI::IInterface* helper, const std::vector<st
     if (args.size() != 2 && args.size() != 3) return Usage(interp, "pr flavor find NAME ?INSTANCEPATH?");
     AutoRelease<Hvd::IFlavor> flavor;
     const Hvd::Status found =
-        flavors->FindNamedFlavor(args[1].c_str(), args.size() == 3 ? args[2].c_str() : "", flavor.Receive());
+        flavors->FindNamedFlavor(args[1], args.size() == 3 ? args[2] : std::string(), flavor.Receive());
     if (found != Hvd::kSuccess) return Failed(interp, "pr flavor find", found);
     Tcl_SetObjResult(interp, ToTcl(ProjectFileOf(flavor.Get())));
     return TCL_OK;
   }
   if (sub == "delete") {
     if (args.size() != 2) return Usage(interp, "pr flavor delete NAME");
-    const Hvd::Status deleted = flavors->DeleteNamedFlavor(OpenProject(), args[1].c_str());
+    const Hvd::Status deleted = flavors->DeleteNamedFlavor(OpenProject(), args[1]);
     if (deleted == Hvd::kSuccess) return Done(interp);
     return Failed(interp, "pr flavor delete", deleted,
                   FlavorNamed(helper, args[1]) ? "" : "pr flavor delete: no flavor named " + Shown(args[1]));
@@ -131,7 +131,7 @@ int ConfigurationCmd(Tcl_Interp* interp, CitI::IInterface* helper, int objc, Tcl
     if (args.size() != 2 && args.size() != 3) return Usage(interp, "pr configuration create NAME ?FLAVORLIST?");
     AutoRelease<Hvd::IConfiguration> configuration;
     const Hvd::Status made = configurations->CreateConfigurationFromFlavorList(
-        OpenProject(), args[1].c_str(), args.size() == 3 ? args[2].c_str() : "", configuration.Receive());
+        OpenProject(), args[1], args.size() == 3 ? args[2] : std::string(), configuration.Receive());
     if (made != Hvd::kSuccess || !configuration) return Failed(interp, "pr configuration create", made);
     return answer(configuration.Get());
   }
@@ -155,26 +155,26 @@ int ConfigurationCmd(Tcl_Interp* interp, CitI::IInterface* helper, int objc, Tcl
     std::ignore = paths->GetIterator(pathIt.Receive());
     AutoRelease<Hvd::IConfiguration> configuration;
     const Hvd::Status made = configurations->CreateConfigurationFromFlavorAndInstPathList(
-        OpenProject(), args[1].c_str(), nameIt.Get(), pathIt.Get(), configuration.Receive());
+        OpenProject(), args[1], nameIt.Get(), pathIt.Get(), configuration.Receive());
     if (made != Hvd::kSuccess || !configuration) return Failed(interp, "pr configuration pairs", made);
     return answer(configuration.Get());
   }
   if (sub == "find") {
     if (args.size() != 2) return Usage(interp, "pr configuration find NAME");
     AutoRelease<Hvd::IConfiguration> configuration;
-    std::ignore = configurations->FindNamedConfiguration(OpenProject(), args[1].c_str(), configuration.Receive());
+    std::ignore = configurations->FindNamedConfiguration(OpenProject(), args[1], configuration.Receive());
     return answer(configuration.Get());
   }
   if (sub == "delete") {
     if (args.size() != 2) return Usage(interp, "pr configuration delete NAME");
-    const Hvd::Status deleted = configurations->DeleteNamedConfiguration(OpenProject(), args[1].c_str());
+    const Hvd::Status deleted = configurations->DeleteNamedConfiguration(OpenProject(), args[1]);
     if (deleted == Hvd::kSuccess) return Done(interp);
     return Failed(interp, "pr configuration delete", deleted, Unknown(helper, args[1], "", "pr configuration delete"));
   }
   if (sub == "assign") {
     if (args.size() != 3) return Usage(interp, "pr configuration assign NAME FLAVOR");
     const Hvd::Status assigned =
-        configurations->AssignReconfigurableModuleToConfiguration(OpenProject(), args[1].c_str(), args[2].c_str());
+        configurations->AssignReconfigurableModuleToConfiguration(OpenProject(), args[1], args[2]);
     if (assigned == Hvd::kSuccess) return Done(interp);
     return Failed(interp, "pr configuration assign", assigned,
                   Unknown(helper, args[1], args[2], "pr configuration assign"));
@@ -193,7 +193,7 @@ int ConfigurationCmd(Tcl_Interp* interp, CitI::IInterface* helper, int objc, Tcl
   if (sub == "flavors") {
     if (args.size() != 2) return Usage(interp, "pr configuration flavors NAME");
     AutoRelease<Hvd::IConfiguration> configuration;
-    std::ignore = configurations->FindNamedConfiguration(OpenProject(), args[1].c_str(), configuration.Receive());
+    std::ignore = configurations->FindNamedConfiguration(OpenProject(), args[1], configuration.Receive());
     if (!configuration) return Error(interp, "no configuration \"" + Shown(args[1]) + "\"");
     Tcl_Obj* list = Tcl_NewListObj(0, nullptr);
     AutoRelease<Hvd::IConfigurationElementIterator> it;

@@ -76,11 +76,13 @@ std::string FullName(CitI::IInterface* file) {
 }
 
 // The path made absolute in its normal form; a ".." in it steps up from where the link before it
-// leads, as the system takes it, not by the letters.
-std::string Absolute(const char* path) {
+// leads, as the system takes it, not by the letters. One holding a NUL names nothing the system
+// could look up (it would end the path there): it is only made absolute, and the library refuses it.
+std::string Absolute(const std::string& path) {
   std::error_code error;
   const std::filesystem::path absolute = std::filesystem::absolute(path, error);
   if (error) return path;
+  if (path.find('\0') != std::string::npos) return absolute.string();
   return Port::FileName(Text(absolute.string())).MakeCanonical().GetPath().str();
 }
 
@@ -106,7 +108,7 @@ Prjrep::AutoPtr<Hvd::IView> FindView(const std::string& wanted) {
     }
   }
   AutoRelease<Hvd::IViewIterator> at;
-  if (manager->FindViewByHint(name.c_str(), at.Receive()) == Hvd::kSuccess && at && !at->IsDone())
+  if (manager->FindViewByHint(name, at.Receive()) == Hvd::kSuccess && at && !at->IsDone())
     return Prjrep::AutoPtr<Hvd::IView>(at->Current());
   return nullptr;
 }
@@ -152,7 +154,7 @@ Prjrep::AutoPtr<Hvd::IPropertyInstance> ProjectProperty(const std::string& key, 
       design->GetPropertyManager(manager.Receive()) != Hvd::kSuccess || !store || !manager)
     return nullptr;
   AutoRelease<Hvd::IPropertyTemplate> named;
-  std::ignore = store->FindPropertyTemplate(key.c_str(), named.Receive());
+  std::ignore = store->FindPropertyTemplate(key, named.Receive());
   Prjrep::AutoPtr<Hvd::IPropertyTemplate> found(named.Get());
   if (!found) {
     AutoRelease<Prjrep::IIterator> all;
@@ -434,7 +436,7 @@ int OpenProject(Tcl_Interp* interp, const std::string& path) {
   if (g_project) return Error(interp, "a project is open already: close it first");
   AutoRelease<Hvd::IProject> project(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
   if (!project) return Error(interp, "no project component");
-  const Hvd::Status opened = project->Open(Absolute(path.c_str()).c_str());
+  const Hvd::Status opened = project->Open(Absolute(path));
   bool open = false;
   std::ignore = project->IsOpen(&open);
   // A project file that could not be read leaves the project open, and never overwritten.
@@ -454,7 +456,7 @@ int OpenProject(Tcl_Interp* interp, const std::string& path) {
 int ProjectInfo(Tcl_Interp* interp, const std::string& path) {
   AutoRelease<Hvd::IProjectInfo> info(CitP::Factory::CreateInstance(Hvd::ClassId::ProjectInfo()));
   if (!info) return Error(interp, "no project information component");
-  const Hvd::Status read = info->ReadProjectData(Absolute(path.c_str()).c_str());
+  const Hvd::Status read = info->ReadProjectData(Absolute(path));
   if (read != Hvd::kSuccess) {
     // Why the file was refused: the user's errors when there are any, else the case in a sentence.
     const auto& captured = Port_MsgManData::Captured();
@@ -462,7 +464,7 @@ int ProjectInfo(Tcl_Interp* interp, const std::string& path) {
       return record.severity != Port_MsgManData::Severity::Debug;
     });
     std::error_code error;
-    const bool exists = std::filesystem::exists(Absolute(path.c_str()), error);
+    const bool exists = std::filesystem::exists(Absolute(path), error);
     return Failed(interp, "project info", read,
                   told ? "" : "project info: cannot read " + Shown(path) + (exists ? "" : ": there is no such file"));
   }
@@ -513,7 +515,7 @@ int SnapshotCmd(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
     CheckSourcesOnDisk();
     AutoRelease<Hvd::ICheckpoint> made;
     const Hvd::Status created =
-        manager->CreateCheckpoint(args[0].c_str(), args.size() > 1 ? args[1].c_str() : "", made.Receive());
+        manager->CreateCheckpoint(args[0], args.size() > 1 ? args[1] : std::string(), made.Receive());
     if (created != Hvd::kSuccess || !made) return Failed(interp, "project snapshot take", created);
     const Hvd::Status written = made->CreateCheckpointProject();
     return written == Hvd::kSuccess ? Done(interp) : Failed(interp, "project snapshot take", written);
@@ -535,7 +537,7 @@ int SnapshotCmd(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   if (action == "restore") {
     if (args.size() != 1) return Usage(interp, "project snapshot restore NAME");
     AutoRelease<Hvd::ICheckpoint> found;
-    const Hvd::Status looked = manager->FindCheckpoint(args[0].c_str(), found.Receive());
+    const Hvd::Status looked = manager->FindCheckpoint(args[0], found.Receive());
     if (looked != Hvd::kSuccess || !found) {
       if (looked != Hvd::kFailure || !Port_MsgManData::Captured().empty())
         return Failed(interp, "project snapshot restore", looked);
@@ -550,7 +552,7 @@ int SnapshotCmd(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   }
   if (action == "delete") {
     if (args.size() != 1) return Usage(interp, "project snapshot delete NAME");
-    const Hvd::Status removed = manager->RemoveCheckpointByName(args[0].c_str());
+    const Hvd::Status removed = manager->RemoveCheckpointByName(args[0]);
     if (removed == Hvd::kSuccess) return Done(interp);
     if (removed == Hvd::kFailure && Port_MsgManData::Captured().empty())
       return Error(interp, "no snapshot \"" + Shown(args[0]) + "\"");
@@ -601,10 +603,10 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     CheckSourcesOnDisk();
     AutoCast<Hvd::IProjectSaveAsArchive3> copies(g_project.Get());
     if (!copies) return Error(interp, "the project makes no copies");
-    const std::string target = Absolute(args[0].c_str());
+    const std::string target = Absolute(args[0]);
     Hvd::Status copied = Hvd::kFailure;
     if (sub == "saveas") {
-      copied = copies->SaveAs(target.c_str());
+      copied = copies->SaveAs(target);
     } else if (sub == "copy") {
       // The copy keeps the project's description; a save-as and an archive write none.
       Text description;
@@ -612,10 +614,10 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
       if (Prjrep::AutoPtr<Hvd::IPropertyInstance> own = ProjectProperty("PROP_ProjectDescription", &device); own)
         std::ignore = own->GetValue(&description);
       const std::filesystem::path path(target);
-      copied = copies->CopyProjectTo(path.filename().c_str(), path.parent_path().c_str(), "", description, true, true);
+      copied = copies->CopyProjectTo(path.filename().string(), path.parent_path().string(), "", description, true, true);
     } else {
       Text remoteSources;
-      copied = copies->SaveAsArchive(target.c_str(), &remoteSources);
+      copied = copies->SaveAsArchive(target, &remoteSources);
     }
     return copied == Hvd::kSuccess ? Done(interp) : Failed(interp, "project " + sub, copied);
   }
@@ -635,17 +637,17 @@ int ProjectCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
       // A view keys its properties by their names without the "PROP_" of the project's: either is taken.
       if (AutoCast<Hvd::IKeyedPropertySet> settings(view.Get()); settings) {
         const std::string& name = args[0];
-        instance = Prjrep::AutoPtr<Hvd::IPropertyInstance>(AutoRelease<Hvd::IPropertyInstance>(settings->Lookup(name.c_str())));
+        instance = Prjrep::AutoPtr<Hvd::IPropertyInstance>(AutoRelease<Hvd::IPropertyInstance>(settings->Lookup(name)));
         if (!instance && name.size() > 5 && name.compare(0, 5, "PROP_") == 0)
           instance = Prjrep::AutoPtr<Hvd::IPropertyInstance>(
-              AutoRelease<Hvd::IPropertyInstance>(settings->Lookup(name.substr(5).c_str())));
+              AutoRelease<Hvd::IPropertyInstance>(settings->Lookup(name.substr(5))));
       }
     } else {
       instance = ProjectProperty(args[0], &device);
     }
     if (!instance) return Error(interp, "no property \"" + Shown(args[0]) + "\"");
     if (set) {
-      const Hvd::Status changed = instance->SetValue(args[1].c_str());
+      const Hvd::Status changed = instance->SetValue(args[1]);
       if (changed != Hvd::kSuccess)
         return Failed(interp, "project set", changed, NotAllowed(instance.Get(), args[0], args[1], changed));
       if (device) AnnounceDeviceChange(instance);
@@ -739,7 +741,7 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     if (args.size() != 1) return Usage(interp, "velfile add PATH ?-library NAME?");
     const BatchScope batch(g_project.Get());
     AutoRelease<Hvd::IHdlFile> file;
-    const Hvd::Status added = files->ProjectAddFile(Absolute(args[0].c_str()).c_str(), nullptr, file.Receive());
+    const Hvd::Status added = files->ProjectAddFile(Absolute(args[0]), nullptr, file.Receive());
     // A file the project holds only because a source includes it becomes one the user added.
     const bool taken = added == Hvd::kAlreadyInProject && TakeIncludedFile(file.Get(), args[0]);
     if (added == Hvd::kAlreadyInProject && !taken)
@@ -755,8 +757,8 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     AutoCast<Hvd::ISourceLibraryManager> libraries(g_project.Get());
     AutoRelease<Hvd::ISourceLibrary> library;
     bool created = false;
-    if (libraries && libraries->FindSourceLibrary(words.library.c_str(), library.Receive()) == Hvd::kSuccess && !library)
-      created = libraries->CreateSourceLibrary(words.library.c_str(), library.Receive()) == Hvd::kSuccess && library;
+    if (libraries && libraries->FindSourceLibrary(words.library, library.Receive()) == Hvd::kSuccess && !library)
+      created = libraries->CreateSourceLibrary(words.library, library.Receive()) == Hvd::kSuccess && library;
     AutoCast<Hvd::ISourceLibraryMember> member(file.Get());
     const Hvd::Status moved = !library ? Hvd::kFailure : member ? member->SetLibrary(library) : Hvd::kMissingInterface;
     if (moved == Hvd::kSuccess) {
@@ -785,11 +787,11 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
   }
   if (sub == "remove") {
     if (args.size() != 1) return Usage(interp, "velfile remove PATH");
-    const std::string path = Absolute(args[0].c_str());
-    const Hvd::Status removed = files->RemoveFileByPath(path.c_str());
+    const std::string path = Absolute(args[0]);
+    const Hvd::Status removed = files->RemoveFileByPath(path);
     if (removed == Hvd::kSuccess) return Done(interp);
     AutoRelease<Hvd::IHdlFileIterator> at;
-    const bool listed = files->FindFileByPath(path.c_str(), at.Receive()) == Hvd::kSuccess && at && !at->IsDone();
+    const bool listed = files->FindFileByPath(path, at.Receive()) == Hvd::kSuccess && at && !at->IsDone();
     return Failed(interp, "velfile remove", removed,
                   listed ? "" : "velfile remove: " + Shown(args[0]) + " is not in the project");
   }

@@ -19,16 +19,7 @@ std::string FromTcl(Tcl_Obj* value) {
   const char* text = Tcl_GetStringFromObj(value, &length);
   Tcl_DString external;
   Tcl_UtfToExternalDString(Utf8(), text, length, &external);
-  std::string result;
-  const std::string_view converted(Tcl_DStringValue(&external), static_cast<std::size_t>(Tcl_DStringLength(&external)));
-  result.reserve(converted.size());
-  for (const char c : converted) {
-    if (c == '\0') {
-      result += "\xC0\x80";
-    } else {
-      result += c;
-    }
-  }
+  std::string result(Tcl_DStringValue(&external), static_cast<std::size_t>(Tcl_DStringLength(&external)));
   Tcl_DStringFree(&external);
   return result;
 }

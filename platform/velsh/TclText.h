@@ -11,9 +11,9 @@
 
 namespace velsh {
 
-// The UTF-8 of a Tcl value. A NUL keeps Tcl's two bytes: the library takes C strings, where a
-// zero byte would cut the value short unseen; as bytes outside UTF-8 it is refused or marked
-// like any other.
+// The UTF-8 of a Tcl value. A NUL is the zero byte, as UTF-8 writes it, so that the library's
+// checks see it and refuse it as they refuse the other control characters: the value is handed
+// on with its length, never as a C string, which would end it there unseen.
 std::string FromTcl(Tcl_Obj* value);
 
 // A new Tcl value, holding no reference, of a UTF-8 text; a byte outside UTF-8 becomes the

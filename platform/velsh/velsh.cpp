@@ -40,17 +40,20 @@ unsigned long g_nextHandle = 1;
 // Through the library's count or the host's, whichever the object answers.
 void GiveUp(CitI::IInterface* object) { Prjrep::ReleaseInterface(object); }
 
-// Ids are accepted with or without their braces, since Tcl reads braces as quoting.
+// Ids are accepted with or without their braces, since Tcl reads braces as quoting. One holding a
+// NUL is malformed: as a C string it would end there, its rest unread.
 bool ParseId(Tcl_Interp* interp, Tcl_Obj* text, Port::XUID& id) {
   std::string braced = velsh::FromTcl(text);
   if (braced.empty() || braced.front() != '{') braced = "{" + braced + "}";
-  try {
-    id = Port::XUID(braced.c_str());
-    return true;
-  } catch (const std::invalid_argument&) {
-    velsh::Error(interp, "malformed id \"" + velsh::Shown(velsh::FromTcl(text)) + "\"");
-    return false;
+  if (braced.find('\0') == std::string::npos) {
+    try {
+      id = Port::XUID(braced.c_str());
+      return true;
+    } catch (const std::invalid_argument&) {
+    }
   }
+  velsh::Error(interp, "malformed id \"" + velsh::Shown(velsh::FromTcl(text)) + "\"");
+  return false;
 }
 
 CitI::IInterface* Lookup(Tcl_Interp* interp, Tcl_Obj* handle) {

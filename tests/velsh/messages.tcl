@@ -37,6 +37,11 @@ check "a name escaped in an error" $message "velfile add: [file join $root {odd\
 catch {velfile remove [file join $root "gone\n.vhd"]} message
 check "a name escaped in another error" $message "velfile remove: [file join $root {gone\n.vhd}] is not in the project"
 velfile remove $odd
+# An id that is none, and one a NUL would cut short, are named as typed.
+set parser {10977847-7D8D-46e9-AC19-7B0EED3C4657}
+fails "a malformed id" {component create "x\ty"} {malformed id "x\\ty"}
+fails "an id with a NUL" {component create "$parser\0"} "malformed id \"$parser\\\\x00\""
+check "the id without it" [string match component* [component create $parser]] 1
 check "save answers nothing" [project save] ""
 # A save that asks first, for the project file changed on disk: the dialog's answer is not the
 # command's.

@@ -1,8 +1,9 @@
 # A close with nothing changed writes nothing, unless what is on disk no longer reads: a project
-# file or partitions file that another program cut short, or a folder put at its name, leaves
-# the open project the only whole copy. That is a change on disk like any other: the close asks,
-# and unanswered it fails, keeping the project open and the file as it is; answered "no", or
-# with the folder gone, it writes the project whole again. A working directory set and saved is
+# file or partitions file that another program cut short, or a folder put at its name, and a
+# whole project file of a schema this version does not read leave the open project the only
+# whole copy. That is a change on disk like any other: the close asks, and unanswered it fails,
+# keeping the project open and the file as it is; answered "no", or with the folder gone, it
+# writes the project whole again. A working directory set and saved is
 # written whole by that save: an open and a close after it write nothing, here or in another shell.
 source [file join [file dirname [info script]] checks.tcl]
 
@@ -23,14 +24,20 @@ set wholeProject [contents $project]
 set wholePartitions [contents $partitions]
 
 foreach {name path whole} [list project $project $wholeProject partitions $partitions $wholePartitions] {
-    foreach spoil {short folder} {
+    foreach spoil {short folder schema} {
+        if {$spoil eq "schema" && $name ne "project"} continue
         set what "$name $spoil"
         project open $project
-        if {$spoil eq "short"} {
+        if {$spoil ne "folder"} {
             set channel [open $path wb]
-            puts -nonewline $channel [string range $whole 0 [expr {[string length $whole] / 2}]]
+            if {$spoil eq "short"} {
+                puts -nonewline $channel [string range $whole 0 [expr {[string length $whole] / 2}]]
+            } else {
+                puts -nonewline $channel [string map {schema_version="2" schema_version="9"} $whole]
+            }
             close $channel
             set spoiled [contents $path]
+            check "$what: spoiled" [expr {$spoiled ne $whole}] 1
         } else {
             file delete $path
             file mkdir $path
@@ -39,7 +46,7 @@ foreach {name path whole} [list project $project $wholeProject partitions $parti
         fails "$what: unanswered" {project close} "*$path*changed on disk*got no answer*"
         check "$what: asked once" [llength $::velmor::Hvd::asked] 1
         check "$what: still open" [is_open] 1
-        if {$spoil eq "short"} {
+        if {$spoil ne "folder"} {
             check "$what: left as it is" [contents $path] $spoiled
             set ::velmor::Hvd::answers {no}
         } else {

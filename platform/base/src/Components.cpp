@@ -319,8 +319,11 @@ class CPropertyInstance final : public TComponent<CPropertyInstance> {
       return kInvalidParameter;
     }
     // The project's files keep the value, and they cannot hold every character. A view's settings
-    // are kept in no file: a path the view records there may hold what the project's folder does.
-    if (d.owner != "view" && !XmlFits("ProjectMgmt", "The " + d.name + " value", value)) return kInvalidParameter;
+    // are kept in no file: a path the view records there may hold what the project's folder does,
+    // which is anything but a NUL.
+    const std::string what = "The " + d.name + " value";
+    if (d.owner == "view" ? !NulFree("ProjectMgmt", what, value) : !XmlFits("ProjectMgmt", what, value))
+      return kInvalidParameter;
     const bool changed = value != m_value;
     m_value = std::move(value);
     std::vector<Prjrep::AutoPtr<IPropertyInstance>> moved;

@@ -107,7 +107,7 @@ int StringSetAdd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]
   }
   int length = 0;
   const char* text = Tcl_GetStringFromObj(objv[2], &length);
-  std::ignore = set->Add(Text(External(interp, text, length).c_str()));
+  std::ignore = set->Add(Text(External(interp, text, length)));
   return TCL_OK;
 }
 

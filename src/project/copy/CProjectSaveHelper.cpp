@@ -339,9 +339,11 @@ void ProjectCopyContext::CopyReferencedProjects() {
 }
 
 // The copy's generated file names its project file, and its project file holds the description:
-// a copy that could not be opened again for either is refused before anything is written.
+// a copy that could not be opened again for either is refused before anything is written. So is
+// one whose path holds a NUL, where the system would end it and write somewhere else.
 bool CopyFits(const String& path, const String& description) {
-  return XmlFits("ProjectMgmt", "The name of the copy", Port::FileName(path).GetTail().str()) &&
+  return NulFree("ProjectMgmt", "The path of the copy", path.str()) &&
+         XmlFits("ProjectMgmt", "The name of the copy", Port::FileName(path).GetTail().str()) &&
          XmlFits("ProjectMgmt", "The description of the copy", description.str());
 }
 
@@ -389,7 +391,9 @@ Status CProjectSaveHelper::CopyInto(const String& targetPath, std::uint32_t opti
 Status CProjectSaveHelper::CopyProjectTo(const String& projectFileName, const String& destinationDirectory,
                                          const String& workingDirectory, const String& description,
                                          bool copyContents, bool writeGenerated) {
-  if (!CopyFits(projectFileName, description)) return kInvalidParameter;
+  if (!NulFree("ProjectMgmt", "The folder of the copy", destinationDirectory.str()) ||
+      !CopyFits(projectFileName, description))
+    return kInvalidParameter;
   const InCopy inCopy(m_project);
   if (!inCopy.entered) return kSuccess;
   const String directory = P::Normal(destinationDirectory);
@@ -755,6 +759,7 @@ std::set<std::string> BundleNames(const String& directory, const std::vector<Str
 
 Status CProjectSaveHelper::Archive(const String& archivePath, std::uint32_t options, String* remoteSourcesName) {
   if (remoteSourcesName != nullptr) *remoteSourcesName = kRemoteSources;
+  if (!NulFree("ProjectMgmt", "The path of the archive", archivePath.str())) return kInvalidParameter;
   AutoCast<IProject3> project(m_project);
   if (!project) return Fail(kFailure, "Hvd::CProjectSaveHelper::Archive has no host, unable to continue\n");
   String workingDirectory;

@@ -13,6 +13,7 @@
 #include "Hvd/IHdlProject.h"
 #include "Hvd/IViewManager.h"
 #include "Port/FileName.h"
+#include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 #include "Prjrep/IFileNameHelper.h"
 #include "childproject/ChildProjectHelp.h"
@@ -115,6 +116,15 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
   if (path.empty() || !type) return Fail(kInvalidParameter, "ERROR: Project::ProjectAddFile - Invalid parameter.\n");
   if (!m_open) return Fail(kProjectNotOpen, "ERROR: Project::ProjectAddFile - Project is not opened.\n");
   if (m_readOnly) return Fail(kProjectReadOnly, "ERROR: Project::ProjectAddFile - Project is Read Only.\n");
+  // A NUL ends the path where the system reads it, which would take the file its letters before
+  // name: refused as it was given, before the path is looked up.
+  if (const std::size_t nul = path.str().find('\0'); nul != std::string::npos) {
+    Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, kProjectRevision)
+        .issueComposed(Port_MsgManData::Severity::Error,
+                       "The file \"" + Port::EscapeControls(path.str()) + "\" cannot be added to the project: its name holds " +
+                           XmlUnfitName(path.str(), nul) + ", which a project file cannot hold.\n");
+    return kInvalidParameter;
+  }
   // A relative path lies in the project's folder. A file reached through a link to the folder is
   // the project's own, named from it.
   const String given = ThroughProjectFolder(NormalPath(path, ProjectDirectory()), ProjectDirectory());
@@ -310,7 +320,8 @@ Status CProject::XIFileManager::RemoveFileByHdlFile(CitI::IInterface* file) {
 
 Status CProject::XIFileManager::FindFileByPath(const String& path, IHdlFileIterator** at) {
   AutoOut<IHdlFileIterator> out(at);
-  if (at == nullptr || path.empty()) return kFailure;
+  // A path holding a NUL names no file: the comparisons below would end it there, at another's name.
+  if (at == nullptr || path.empty() || path.str().find('\0') != std::string::npos) return kFailure;
   const String wanted = ThroughProjectFolder(NormalPath(path, This().ProjectDirectory()), This().ProjectDirectory());
   // The index names most files as the walk below would compare them.
   if (const auto known = This().m_fileIndex.find(Key(wanted)); This().m_open && known != This().m_fileIndex.end() &&

@@ -200,6 +200,9 @@ Status MigrateProject(const String& fileName, const String& softwareVersion) try
 
 Status CProject::XIProject::Open(const String& given) {
   CProject& self = This();
+  // Every step below reads the path as the system does, up to a NUL: no project is opened or
+  // made under the name before it.
+  if (!NulFree("ProjectMgmt", "The project file's path", given.str())) return kInvalidParameter;
   if (std::getenv("VEL_PR_AUDIT") != nullptr) OpenAuditLog(kAuditLogFile, kAuditLogName);
   self.m_openedPath = given.empty() ? String() : Port::FileName(given).GetAbsolutePath();
   const String path = ResolveProjectSourceFile(given);

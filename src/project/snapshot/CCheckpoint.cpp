@@ -310,11 +310,12 @@ Status CCheckpoint::Rename(const String& name) {
   const String oldName = m_XIName.Name();
   const String oldPath = GetCheckpointFilePath();
   if (oldPath.empty()) return kFailure;
+  // Checked first, so that a NUL is named as it was given.
+  if (!XmlFits("ProjectMgmt", "The snapshot name", name.str())) return kInvalidParameter;
   // The name becomes a directory next to the others: nothing else may be named.
   if (!Snapshots::IsValidName(name)) {
     return Fail(kFailure, "ERROR: ICheckpoint::SetName - Not a snapshot name: \"%s\".\n", name.c_str());
   }
-  if (!XmlFits("ProjectMgmt", "The snapshot name", name.str())) return kInvalidParameter;
   std::ignore = m_XIName.CNameHelper::SetName(name);
   const String newDirectory = DirectoryOf(GetCheckpointFilePath());
   const String oldDirectory = DirectoryOf(oldPath);

@@ -130,16 +130,16 @@ Status CCheckpointManager::XICheckpointManager::CreateCheckpoint(const String& n
   }
   Prjrep::AutoOut<ICheckpoint> out(checkpoint);
   if (name.empty()) return Fail(kInvalidParameter, "ERROR: CheckpointManager::CreateCheckpoint - invalid argument.\n");
+  // The description is written into the snapshot's project file; the name, which heads the paths
+  // of its files, is held to the same. Checked first, so that a NUL is named as it was given.
+  if (!XmlFits("ProjectMgmt", "The snapshot name", name.str()) ||
+      !XmlFits("ProjectMgmt", "The snapshot description", description.str()))
+    return kInvalidParameter;
   // The name becomes a directory beside the other snapshots, and nothing else.
   if (!Snapshots::IsValidName(name)) {
     return Fail(kInvalidParameter, "ERROR: CheckpointManager::CreateCheckpoint - Not a snapshot name: \"%s\".\n",
                 name.c_str());
   }
-  // The description is written into the snapshot's project file; the name, which heads the paths
-  // of its files, is held to the same.
-  if (!XmlFits("ProjectMgmt", "The snapshot name", name.str()) ||
-      !XmlFits("ProjectMgmt", "The snapshot description", description.str()))
-    return kInvalidParameter;
   Prjrep::AutoRelease<ICheckpoint> existing;
   if (FindCheckpoint(name, existing.Receive()) == kSuccess && existing) {
     return Fail(kFailure, "ERROR: CheckpointManager::CreateCheckpoint - The checkpoint \"%s\" already exists.\n",

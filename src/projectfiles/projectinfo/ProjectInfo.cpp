@@ -9,6 +9,7 @@
 #include "Port/MsgMan.h"
 #include "core/Diagnostics.h"
 #include "core/Holders.h"
+#include "core/XmlChars.h"
 #include "projectfiles/projectinfo/CProjectInfo.h"
 #include "projectfiles/projectinfo/PropertyInstances.h"
 #include "utils/XmlPlatform.h"
@@ -43,6 +44,8 @@ Status CProjectInfo::XIProjectInfo::ReadProjectData(const String& path) {
   CProjectInfo& self = This();
   self.m_read = false;
   if (path.empty()) return Fail(kFailure, "Hvd::CProjectInfo::XIProjectInfo::ReadProjectData - no path given\n");
+  // Read up to a NUL, the path would name another file.
+  if (!NulFree("ProjectMgmt", "The project file's path", path.str())) return kInvalidParameter;
   Port::FileName name(path);
   name.SetTail(name.GetBase() + ".xhlc");
   const String absolute = name.GetAbsolutePath(false);
