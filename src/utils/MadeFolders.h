@@ -5,8 +5,6 @@
 // nothing. A folder that was there before, or that holds anything now, is never touched; nor is
 // a file another put at a name the command wrote.
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <map>
 #include <optional>

@@ -47,8 +47,7 @@ TEST(MadeFoldersTest, OnlyTheFoldersMadeThatHoldNothingGoAndOneThatCannotIsNamed
 }
 
 // A folder made that another stands in place of now (the one made moved away, another made at
-// its name) is left, named, and so is the folder above, which holds it. A file written that
-// another replaced stays, named; one still as written goes, and its folder with it.
+// its name) is left, named, and so is the folder above, which holds it.
 TEST(MadeFoldersTest, WhatAnotherPutInPlaceOfWhatWasMadeStaysAndIsNamed) {
   const fs::path root = fs::temp_directory_path() / ("made_in_place_" + std::to_string(::getpid()));
   fs::remove_all(root);
@@ -64,20 +63,6 @@ TEST(MadeFoldersTest, WhatAnotherPutInPlaceOfWhatWasMadeStaysAndIsNamed) {
   EXPECT_EQ(Port_MsgManData::Captured()[0].text,
             "The folder \"" + (root / "a/b").string() + "\" this command made is left: another is at its name now.\n");
 
-  Port_MsgManData::ClearCaptured();
-  ASSERT_TRUE(made.Make((root / "f/g").string()));
-  for (const char* name : {"f/ours.txt", "f/g/ours.txt", "f/theirs.txt"}) {
-    std::ofstream(root / name) << "written";
-    made.Wrote((root / name).string());
-  }
-  std::ofstream(root / "another") << "another's";
-  fs::rename(root / "another", root / "f/theirs.txt");
-  EXPECT_FALSE(made.TakeBack());
-  EXPECT_FALSE(fs::exists(root / "f/ours.txt") || fs::exists(root / "f/g"));
-  EXPECT_TRUE(fs::is_regular_file(root / "f/theirs.txt"));
-  ASSERT_EQ(Port_MsgManData::Captured().size(), 1u);
-  EXPECT_EQ(Port_MsgManData::Captured()[0].text, "The file \"" + (root / "f/theirs.txt").string() +
-                                                     "\" this command wrote is left: another file is at its name now.\n");
   fs::remove_all(root);
 }
 
