@@ -28,6 +28,7 @@
 #include "core/Interface.h"
 #include "utils/DmUtils.h"
 #include "utils/FileMessages.h"
+#include "utils/MadeFolders.h"
 #include "utils/OwnedFolder.h"
 
 namespace Hvd {
@@ -246,15 +247,21 @@ Status RemoveBelow(Descriptor top, Level entered) {
 }
 
 // The link at `source` made again at `destination`, pointing where it points.
-bool CopyLinkAt(const String& source, const String& destination) {
+bool CopyLinkAt(const String& source, const String& destination, MadeFolders* made) {
   if (!Port::File::remove_f(destination)) return false;
   std::error_code error;
   fs::copy_symlink(AsPath(source), AsPath(destination), error);
+  if (!error && made != nullptr) made->Wrote(destination.str());
   return !error;
 }
 
+// `directory` and the folders on the way to it made, recorded in `made` when given.
+bool MakeFolders(const String& directory, MadeFolders* made) {
+  return made != nullptr ? made->Make(WithoutTrailingSteps(directory).str()) : Port::File::mkdir(directory, true);
+}
+
 Status CopyTree(const String& sourceDir, const String& destinationDir, std::uint32_t mode,
-                Prjrep::IStringSet** failedFiles, const String& canonicalTop);
+                Prjrep::IStringSet** failedFiles, const String& canonicalTop, MadeFolders* made);
 
 }  // namespace
 
@@ -295,7 +302,7 @@ Status ValidateOrCreateHLCPathDirectory(String& projectPath) {
 
 namespace FileUtils {
 
-Status CopyFile(const String& source, const String& destination, std::uint32_t mode) {
+Status CopyFile(const String& source, const String& destination, std::uint32_t mode, MadeFolders* made) {
   // Names compare exactly here; other spellings of one file are caught once both exist.
   if (destination == source) return kSuccess;
   if (!Port::File::exist(source)) {
@@ -323,7 +330,7 @@ Status CopyFile(const String& source, const String& destination, std::uint32_t m
         return Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Destination target <%s> is not a directory.\n",
                     directory.c_str());
       }
-    } else if (!Port::File::mkdir(directory, true)) {
+    } else if (!MakeFolders(directory, made)) {
       return Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Couldn't create the Destination directory <%s>.\n",
                   directory.c_str());
     }
@@ -334,16 +341,19 @@ Status CopyFile(const String& source, const String& destination, std::uint32_t m
                 destination.c_str());
   }
 
-  // chmod keeps within the umask and never takes the owner's rights.
+  // chmod keeps within the umask and never takes the owner's rights. The file is written either
+  // way, and is recorded once its mode, which changes its change time, is set.
+  Status status = kSuccess;
   if (mode == kReadOnly && !Port::File::chmod(destination, 0444)) {
-    return Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Failed to change file <%s> to Read-Only\n",
-                destination.c_str());
+    status = Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Failed to change file <%s> to Read-Only\n",
+                  destination.c_str());
   }
   if (mode == kReadWrite && !Port::File::chmod(destination, 0666)) {
-    return Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Failed to change file <%s> to Read-Write\n",
-                destination.c_str());
+    status = Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Failed to change file <%s> to Read-Write\n",
+                  destination.c_str());
   }
-  return kSuccess;
+  if (made != nullptr) made->Wrote(destination.str());
+  return status;
 }
 
 Status RemoveDirectoryTree(const String& given, bool removeSelf) {
@@ -695,16 +705,16 @@ Status RemoveTempDirectory(const String& path, const std::string& token) {
 
 Status CopyDirectoryTree(const String& sourceDir, const String& destinationDir, std::uint32_t mode,
                          Prjrep::IStringSet** failedFiles) {
-  return CopyTree(sourceDir, destinationDir, mode, failedFiles, String());
+  return CopyTree(sourceDir, destinationDir, mode, failedFiles, String(), nullptr);
 }
 
-Status CopyLink(const String& source, const String& destination) {
+Status CopyLink(const String& source, const String& destination, MadeFolders* made) {
   const String directory(AsPath(destination).parent_path().string());
-  if (!directory.empty() && !Port::File::isdir(directory) && !Port::File::mkdir(directory, true)) {
+  if (!directory.empty() && !Port::File::isdir(directory) && !MakeFolders(directory, made)) {
     return Fail(kDirectoryWriteFailed, "FileUtils::CopyLink - Couldn't create the Destination directory <%s>.\n",
                 directory.c_str());
   }
-  if (CopyLinkAt(source, destination)) return kSuccess;
+  if (CopyLinkAt(source, destination, made)) return kSuccess;
   return Fail(kDirectoryWriteFailed, "FileUtils::CopyLink - Failed to copy the link <%s> to <%s>\n", source.c_str(),
               destination.c_str());
 }
@@ -743,13 +753,13 @@ bool IsSpecialFile(const String& path) {
   }
 }
 
-Status CopyItem(const String& source, const String& destination, std::uint32_t mode) {
+Status CopyItem(const String& source, const String& destination, std::uint32_t mode, MadeFolders* made) {
   if (Port::File::isdir(source)) {
     Prjrep::AutoRelease<Prjrep::IStringSet> failed;
-    const Status status = CopyDirectoryTree(source, destination, mode, failed.Receive());
+    const Status status = CopyTree(source, destination, mode, failed.Receive(), String(), made);
     return failed.Get() != nullptr ? kDirectoryWriteFailed : status;
   }
-  if (Port::File::isfile(source)) return CopyFile(source, destination, mode);
+  if (Port::File::isfile(source)) return CopyFile(source, destination, mode, made);
   if (IsSpecialFile(source)) {
     Warn(__LINE__, kSpecialFileLeftOut, source);
     return kSuccess;
@@ -768,12 +778,12 @@ String GetObjectDirectory(CitI::IInterface* object) {
 namespace {
 
 Status CopyTree(const String& sourceDir, const String& destinationDir, std::uint32_t mode,
-                Prjrep::IStringSet** failedFiles, const String& canonicalTop) {
+                Prjrep::IStringSet** failedFiles, const String& canonicalTop, MadeFolders* made) {
   if (!Port::File::canread_dir(sourceDir)) {
     return Fail(kDirectoryWriteFailed, "FileUtils::CopyDirectoryTree - Unable to read source directory <%s>\n",
                 sourceDir.c_str());
   }
-  if (!Port::File::exist(destinationDir) && !Port::File::mkdir(destinationDir, true)) {
+  if (!Port::File::exist(destinationDir) && !MakeFolders(destinationDir, made)) {
     return Fail(kDirectoryWriteFailed, "FileUtils::CopyDirectoryTree - Unable to create destination directory <%s>\n",
                 destinationDir.c_str());
   }
@@ -808,7 +818,7 @@ Status CopyTree(const String& sourceDir, const String& destinationDir, std::uint
         fail(kDirectoryWriteFailed);
         continue;
       }
-      const Status status = CopyTree(sourcePath, destinationPath, mode, failedFiles, destinationTop);
+      const Status status = CopyTree(sourcePath, destinationPath, mode, failedFiles, destinationTop, made);
       if (status != kSuccess) {
         Debug("FileUtils::CopyDirectoryTree - Unable to copy sub directory <%s>\n", sourcePath);
         fail(status);
@@ -826,8 +836,8 @@ Status CopyTree(const String& sourceDir, const String& destinationDir, std::uint
       fail(kDirectoryWriteFailed);
       continue;
     }
-    const Status status = isLink ? (CopyLinkAt(sourcePath, destinationPath) ? kSuccess : kDirectoryWriteFailed)
-                                 : FileUtils::CopyFile(sourcePath, destinationPath, mode);
+    const Status status = isLink ? (CopyLinkAt(sourcePath, destinationPath, made) ? kSuccess : kDirectoryWriteFailed)
+                                 : FileUtils::CopyFile(sourcePath, destinationPath, mode, made);
     if (status == kSuccess) continue;
     fail(status);
     if (failedFiles == nullptr) continue;

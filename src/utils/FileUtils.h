@@ -19,6 +19,7 @@ namespace Hvd {
 class IProject;
 class ICPFileMapInternal;
 class IProjectBundle;
+class MadeFolders;
 
 // The names of the files a directory copy could not copy. Made with new and counted;
 // answers Prjrep::IStringSet and Prjrep::IRefCount.
@@ -50,8 +51,11 @@ namespace FileUtils {
 enum CopyMode : std::uint32_t { kKeepPermissions = 0, kReadOnly = 1, kReadWrite = 2 };
 
 // Copies one file; a destination that is the source under another name is left alone.
-// An existing destination is replaced only once the copy is complete.
-Status CopyFile(const Port::StringBase<char>& source, const Port::StringBase<char>& destination, std::uint32_t mode);
+// An existing destination is replaced only once the copy is complete. With `made`, the folders
+// made on the way to it and the file written are recorded there, so that a refused command can
+// take back what it wrote (and only that); the same for the other copies below.
+Status CopyFile(const Port::StringBase<char>& source, const Port::StringBase<char>& destination, std::uint32_t mode,
+                MadeFolders* made = nullptr);
 // Removes the contents of `directory` and, with `removeSelf`, the directory. Links are
 // removed, never followed. The code of the last failure, else 1.
 Status RemoveDirectoryTree(const Port::StringBase<char>& directory, bool removeSelf);
@@ -128,7 +132,8 @@ Status CopyDirectoryTree(const Port::StringBase<char>& sourceDir, const Port::St
                          std::uint32_t mode, Prjrep::IStringSet** failedFiles);
 // Makes the link at `source` again at `destination`, pointing where it points; a file or link
 // at `destination` is replaced.
-Status CopyLink(const Port::StringBase<char>& source, const Port::StringBase<char>& destination);
+Status CopyLink(const Port::StringBase<char>& source, const Port::StringBase<char>& destination,
+                MadeFolders* made = nullptr);
 // Takes away each link among the steps of `path` below `directory`, the last step included, so
 // that what is then written at `path` lands inside `directory`, not where a link leads. A path
 // not below `directory` is left alone. 1, or the code of the link that could not be removed.
@@ -136,7 +141,8 @@ Status RemoveLinksBelow(const Port::StringBase<char>& directory, const Port::Str
 // Whether `path` itself is a FIFO, socket or device: something a copy cannot read as a file.
 bool IsSpecialFile(const Port::StringBase<char>& path);
 // Copies a file or a directory tree; a FIFO, socket or device is left out with a warning.
-Status CopyItem(const Port::StringBase<char>& source, const Port::StringBase<char>& destination, std::uint32_t mode);
+Status CopyItem(const Port::StringBase<char>& source, const Port::StringBase<char>& destination, std::uint32_t mode,
+                MadeFolders* made = nullptr);
 // What a project copy takes along (the flag bits of `flags`), each item under the name
 // `fileMap` gives it, handed to `bundle`. `buildMacro` gets the copy's build-macro search
 // path; `*remoteSources` whether a source or macro directory lay outside the project. The

@@ -1,10 +1,13 @@
 #include "utils/MadeFolders.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "Port/FaultInjection.h"
 #include "Port/FileName.h"
 #include "Port/MsgMan.h"
 
@@ -17,7 +20,31 @@ bool IsFolder(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+Port_MsgManData Messages(int line) { return Port_MsgManData::createObject("ProjectMgmt", "MadeFolders", line, ""); }
+
 }  // namespace
+
+std::optional<MadeFolders::Identity> MadeFolders::IdentityAt(int at, const char* name) {
+  struct statx info {};
+  if (::statx(at, name, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &info) != 0) return std::nullopt;
+  const auto time = [](const struct statx_timestamp& stamp) { return Time{stamp.tv_sec, stamp.tv_nsec}; };
+  Identity identity;
+  identity.device = (static_cast<std::uint64_t>(info.stx_dev_major) << 32) | info.stx_dev_minor;
+  identity.inode = info.stx_ino;
+  identity.type = info.stx_mode & S_IFMT;
+  identity.size = info.stx_size;
+  identity.modified = time(info.stx_mtime);
+  identity.changed = time(info.stx_ctime);
+  if ((info.stx_mask & STATX_BTIME) != 0) identity.born = time(info.stx_btime);
+  return identity;
+}
+
+bool MadeFolders::Same(const Identity& was, const Identity& now) {
+  if (was.device != now.device || was.inode != now.inode || was.type != now.type) return false;
+  if (was.born && now.born && !(*was.born == *now.born)) return false;
+  return was.type == S_IFDIR ||
+         (was.size == now.size && was.modified == now.modified && was.changed == now.changed);
+}
 
 bool MadeFolders::Make(const std::string& path, unsigned mode) {
   if (path.empty()) {
@@ -33,33 +60,75 @@ bool MadeFolders::Make(const std::string& path, unsigned mode) {
       if (errno == EEXIST && IsFolder(step)) continue;  // made meanwhile by another: not ours
       return false;
     }
-    struct stat info {};
-    if (::lstat(step.c_str(), &info) == 0) m_made.push_back(Made{step, info.st_dev, info.st_ino});
+    if (const std::optional<Identity> made = IdentityAt(AT_FDCWD, step.c_str()))
+      m_made.push_back(Made{step, *made});
   }
   return true;
 }
 
+void MadeFolders::Wrote(const std::string& path) {
+  if (const std::optional<Identity> written = IdentityAt(AT_FDCWD, path.c_str())) {
+    m_written[path] = *written;
+  } else {
+    m_written.erase(path);
+  }
+}
+
+// Looked at and removed from its folder held open, so that the name compared is the name removed.
+// The way to the folder may pass through a link: the file is known by what it is, wherever it lies.
+bool MadeFolders::TakeBackFile(const std::string& path, const Identity& written) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const int at = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const std::optional<Identity> now = at < 0 ? std::nullopt : IdentityAt(at, name.c_str());
+  int error = errno;
+  const bool ours = now && Same(written, *now);
+  bool removed = false;
+  if (ours) {
+    if (Port::FaultInjection::ShouldFail("remove_f", path)) {
+      error = EIO;
+    } else {
+      removed = ::unlinkat(at, name.c_str(), 0) == 0 || errno == ENOENT;
+      error = errno;
+    }
+  }
+  if (at >= 0) ::close(at);
+  if (removed || (!now && (error == ENOENT || error == ENOTDIR))) return true;  // gone already
+  if (now && !ours) {
+    Messages(__LINE__).issueWarning("The file \"%s\" this command wrote is left: another file is at its name now.\n",
+                                    path.c_str());
+  } else {
+    Messages(__LINE__).issueWarning("The file \"%s\" this command wrote could not be removed: %s.\n", path.c_str(),
+                                    std::strerror(error));
+  }
+  return false;
+}
+
 bool MadeFolders::TakeBack() {
   bool all = true;
+  // The files first: the folders hold them.
+  for (const auto& [path, written] : m_written) all = TakeBackFile(path, written) && all;
+  m_written.clear();
   while (!m_made.empty()) {
     const Made made = m_made.back();
     m_made.pop_back();
-    struct stat info {};
-    if (::lstat(made.path.c_str(), &info) != 0) {
-      if (errno == ENOENT) continue;
-    } else if (!S_ISDIR(info.st_mode) || info.st_dev != made.device || info.st_ino != made.inode) {
-      break;  // another's now, and what lies above it holds it
+    const std::optional<Identity> now = IdentityAt(AT_FDCWD, made.path.c_str());
+    if (!now && (errno == ENOENT || errno == ENOTDIR)) continue;
+    if (now && !Same(made.identity, *now)) {
+      // What stands there is another's: it stays, and what lies above it holds it.
+      Messages(__LINE__).issueWarning("The folder \"%s\" this command made is left: another is at its name now.\n",
+                                      made.path.c_str());
+      all = false;
+      continue;
     }
     if (Port::File::rmdir(Port::StringBase<char>(made.path))) continue;
     const int error = errno;
-    if (error == ENOTEMPTY || error == EEXIST) break;  // what it holds now is someone's
-    Port_MsgManData::createObject("ProjectMgmt", "MadeFolders", __LINE__, "")
-        .issueWarning("The folder \"%s\" this command made could not be removed: %s.\n", made.path.c_str(),
-                      std::strerror(error));
+    if (error == ENOTEMPTY || error == EEXIST) continue;  // what it holds now is someone's
+    Messages(__LINE__).issueWarning("The folder \"%s\" this command made could not be removed: %s.\n",
+                                    made.path.c_str(), std::strerror(error));
     all = false;
-    break;
   }
-  m_made.clear();
   return all;
 }
 

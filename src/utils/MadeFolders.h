@@ -1,10 +1,13 @@
 #pragma once
-// The folders one command makes on the way to a path, so that the command, refused, takes back
-// exactly those: each folder it made in this call that is still the folder it made and holds
-// nothing. A folder that was there before, or that holds anything now, is never touched.
+// The folders one command makes on the way to a path, and the files it writes into them, so that
+// the command, refused, takes back exactly those: each file it wrote that is still the file it
+// wrote, then each folder it made in this call that is still the folder it made and holds
+// nothing. A folder that was there before, or that holds anything now, is never touched; nor is
+// a file another put at a name the command wrote.
 
-#include <sys/types.h>
-
+#include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,22 +25,55 @@ class MadeFolders {
   // here. True when `path` is a folder afterwards; errno tells why not.
   bool Make(const std::string& path, unsigned mode = 0777);
 
-  // Takes back the folders recorded, the deepest first, each only while it is still the folder
-  // made (not a link, the same device and inode) and holds nothing. One that holds something
-  // stays, and so do those above it; one gone already is passed over. A folder that should go
-  // and could not is named in a warning with the system's reason. False when one stayed so.
+  // Records the file or link at `path`, which the command has just written there, as it is now:
+  // the command writes nothing to it afterwards. Written again, it is recorded again.
+  void Wrote(const std::string& path);
+
+  // Takes back the files recorded, each only while the name holds the very file written (never
+  // what a link there leads to), then the folders recorded, the deepest first, each only while
+  // it is still the folder made and holds nothing. A folder that holds something stays, and so
+  // do those above it that hold it; one gone already, or a file gone with its folder, is passed
+  // over. A file or folder that another's now stands in place of, and one that should go and
+  // could not, is named in a warning (with the system's reason). False when one stayed so.
   bool TakeBack();
 
-  // The folders recorded are the command's result now, kept.
-  void Keep() noexcept { m_made.clear(); }
+  // What was recorded is the command's result now, kept.
+  void Keep() noexcept {
+    m_made.clear();
+    m_written.clear();
+  }
 
  private:
+  // What tells a file or folder made here from another put at its name since: device, inode and
+  // type, and its birth time where the file system keeps one, which a reused inode does not
+  // keep. A file's size and its modification and change times are recorded as written: the
+  // change time cannot be set back. A folder's cannot be kept, as each entry changes them.
+  struct Time {
+    std::int64_t seconds = 0;
+    std::uint32_t nanoseconds = 0;
+    bool operator==(const Time&) const = default;
+  };
+  struct Identity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    unsigned type = 0;
+    std::uint64_t size = 0;
+    Time modified;
+    Time changed;
+    std::optional<Time> born;
+  };
   struct Made {
     std::string path;
-    dev_t device = 0;
-    ino_t inode = 0;
+    Identity identity;
   };
-  std::vector<Made> m_made;  // outermost first
+  // What `name` in the folder open as `at` (AT_FDCWD: from here) is itself, a link not followed.
+  static std::optional<Identity> IdentityAt(int at, const char* name);
+  // Whether `now` is the file or folder recorded as `was`.
+  static bool Same(const Identity& was, const Identity& now);
+  static bool TakeBackFile(const std::string& path, const Identity& written);
+
+  std::vector<Made> m_made;                    // folders, outermost first
+  std::map<std::string, Identity> m_written;  // files and links, by path
 };
 
 }  // namespace Hvd

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <future>
 #include <set>
 
@@ -40,9 +41,10 @@ Names Tree(const fs::path& root, const Names& skip = {}) {
   return names;
 }
 
-// Every entry below `root`, folders among them, relative to it.
+// Every entry below `root`, folders among them, relative to it; none when it is gone.
 Names Listing(const fs::path& root) {
   Names names;
+  if (!fs::is_directory(root)) return names;
   for (const auto& entry : fs::recursive_directory_iterator(root)) names.insert(fs::relative(entry.path(), root).string());
   return names;
 }
@@ -303,6 +305,78 @@ TEST_F(ProjectCopyTest, ARefusedCopyLeavesNothingItMade) {
   Port::FaultInjection::Fail("copy_p", 0, "a.vhd");
   EXPECT_EQ(Copies()->CopyProjectTo("q.xhlc", deeper.c_str(), "", "", true, true), Hvd::kDirectoryWriteFailed);
   EXPECT_EQ(Listing(m_root), before);
+}
+
+// A copy refused once it made its folder, by a source gone when the copy reaches it, takes back
+// only the files it wrote, each while it is still the file written, and the folders it made
+// while they hold nothing. What another puts in that folder meanwhile stays, and so does a file
+// put in place of one the copy wrote, named; a folder the user makes at its name just before the
+// copy would stays with the user's files; a link put in place of it stays, named, and of the
+// user's folder it leads to only what the copy wrote through it goes. A save as goes the same way.
+TEST_F(ProjectCopyTest, ARefusedCopyTakesBackOnlyWhatItWrote) {
+  MakeProject();
+  const fs::path copy = m_root / "copy";
+  const fs::path mine = m_root / "mine";
+  const fs::path gone = m_root / "lib/c.vhd";
+  const std::string text = ReadText(gone);
+  // `meanwhile` runs as the copy makes the folder `at`, after which the source outside the
+  // project, copied last, is gone.
+  const auto refuse = [&](const fs::path& at, const std::function<void()>& meanwhile) {
+    Port::FaultInjection::Act("mkdir", 1, at.string(), [&] {
+      meanwhile();
+      fs::remove(gone);
+    });
+    Port_MsgManData::ClearCaptured();
+    EXPECT_EQ(Copies()->CopyProject((copy / "q.xhlc").c_str(), 0x1CE, "", "", nullptr), Hvd::kDirectoryWriteFailed);
+    Port::FaultInjection::Clear();
+    WriteText(gone, text);
+  };
+  const auto left = [](const fs::path& what) {
+    return Captured(Port_MsgManData::Severity::Warning, "\"" + what.string() + "\" this command ");
+  };
+
+  refuse(copy / "sub", [&] {
+    WriteText(copy / "theirs.txt", "another's");
+    WriteText(m_root / "a.new", "another's");
+    fs::rename(m_root / "a.new", copy / "a.vhd");
+  });
+  EXPECT_EQ(Listing(copy), (Names{"a.vhd", "theirs.txt"}));
+  EXPECT_EQ(ReadText(copy / "a.vhd"), "another's");
+  EXPECT_TRUE(left(copy / "a.vhd"));
+  fs::remove_all(copy);
+
+  refuse(copy, [&] { WriteText(copy / "keep.txt", "the user's"); });
+  EXPECT_EQ(Listing(copy), Names{"keep.txt"});
+  EXPECT_FALSE(Said("this command"));
+  fs::remove_all(copy);
+
+  WriteText(mine / "keep.txt", "the user's");
+  refuse(copy / "sub", [&] {
+    fs::remove_all(copy);
+    fs::create_directory_symlink(mine, copy);
+  });
+  EXPECT_TRUE(fs::is_symlink(copy));
+  EXPECT_EQ(Listing(mine), Names{"keep.txt"});
+  EXPECT_EQ(ReadText(mine / "keep.txt"), "the user's");
+  EXPECT_TRUE(left(copy));
+  fs::remove(copy);
+
+  // A save as takes no source from outside: the project's own, gone as the copy reaches it.
+  Port::FaultInjection::Act("mkdir", 1, (copy / "sub").string(), [&] {
+    WriteText(copy / "keep.txt", "another's");
+    fs::remove(m_dir / "sub/b.vhd");
+  });
+  EXPECT_EQ(Copies()->SaveAs((copy / "q.xhlc").c_str()), Hvd::kDirectoryWriteFailed);
+  EXPECT_EQ(Listing(copy), Names{"keep.txt"});
+  fs::remove_all(copy);
+  WriteText(m_dir / "sub/b.vhd", "entity e is end;\n");
+
+  // Refused by the partitions file, written after the project and generated files, it takes
+  // those back as well.
+  WriteText(m_dir / "p.hdp", "partitions");
+  Port::FaultInjection::Fail("copy_p", 0, "q.hdp");
+  EXPECT_EQ(Copies()->CopyProject((copy / "q.xhlc").c_str(), 0x1CE, "", "", nullptr), Hvd::kDirectoryWriteFailed);
+  EXPECT_FALSE(fs::exists(copy));
 }
 
 // The zip holds exactly what the archive policy names, under names that no shell or option

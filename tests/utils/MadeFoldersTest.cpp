@@ -46,4 +46,24 @@ TEST(MadeFoldersTest, OnlyTheFoldersMadeThatHoldNothingGoAndOneThatCannotIsNamed
   fs::remove_all(root);
 }
 
+// A folder made that another stands in place of now (the one made moved away, another made at
+// its name) is left, named, and so is the folder above, which holds it.
+TEST(MadeFoldersTest, WhatAnotherPutInPlaceOfWhatWasMadeStaysAndIsNamed) {
+  const fs::path root = fs::temp_directory_path() / ("made_in_place_" + std::to_string(::getpid()));
+  fs::remove_all(root);
+  fs::create_directories(root);
+  Port_MsgManData::ClearCaptured();
+  Hvd::MadeFolders made;
+  ASSERT_TRUE(made.Make((root / "a/b").string()));
+  fs::rename(root / "a/b", root / "a/moved");
+  fs::create_directory(root / "a/b");
+  EXPECT_FALSE(made.TakeBack());
+  EXPECT_TRUE(fs::is_directory(root / "a/b") && fs::is_directory(root / "a/moved"));
+  ASSERT_EQ(Port_MsgManData::Captured().size(), 1u);
+  EXPECT_EQ(Port_MsgManData::Captured()[0].text,
+            "The folder \"" + (root / "a/b").string() + "\" this command made is left: another is at its name now.\n");
+
+  fs::remove_all(root);
+}
+
 }  // namespace

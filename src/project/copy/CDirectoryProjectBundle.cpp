@@ -58,7 +58,7 @@ void CDirectoryProjectBundle::CopyCompanion(const Port::FileName& source, const 
                                             const String& extension, Status& status) {
   const String from = WithExtension(source, extension);
   if (!Port::File::isfile(from)) return;
-  status = FileUtils::CopyFile(from, WithExtension(destination, extension), FileUtils::kKeepPermissions);
+  status = FileUtils::CopyFile(from, WithExtension(destination, extension), FileUtils::kKeepPermissions, Made());
 }
 
 Status CDirectoryProjectBundle::XIProjectBundle::Initialize(const String& name, const String& location,
@@ -121,11 +121,11 @@ Status CDirectoryProjectBundle::XIProjectBundle::Exists(bool* exists) {
 Status CDirectoryProjectBundle::XIProjectBundle::Close(bool keep) {
   CDirectoryProjectBundle& self = This();
   if (!self.m_initialized) return kNotSetUp;
-  // Dropped, it goes with the folders made on the way to it, while they hold nothing.
-  if (self.m_createdHere && !keep) {
-    std::ignore = FileUtils::RemoveDirectoryTree(self.Directory(), true);
-    std::ignore = self.m_made.TakeBack();
-  }
+  // Dropped, it takes back the files its items wrote, each while it is still the file written,
+  // then its folder, those made in it and those on the way to it, while they hold nothing: what
+  // another put there meanwhile, or put in their place, stays. Never a whole tree: its folder
+  // may be another's by now, or a link to one.
+  if (self.m_createdHere && !keep) std::ignore = self.m_made.TakeBack();
   self.ClearState();
   return kSuccess;
 }
@@ -194,19 +194,19 @@ Status CDirectoryProjectBundle::XIProjectBundle::AddItem(const String& sourcePat
     return cleared;
   const std::uint32_t mode = self.m_copyMode ? FileUtils::kReadOnly : FileUtils::kKeepPermissions;
   Status status = KeepsLink(source, destination, self.Directory(), from.Get(), inside)
-                      ? FileUtils::CopyLink(source, destination)
-                      : FileUtils::CopyItem(source, destination, mode);
+                      ? FileUtils::CopyLink(source, destination, self.Made())
+                      : FileUtils::CopyItem(source, destination, mode, self.Made());
 
   const Port::FileName sourceName(source);
   const Port::FileName destinationName(destination);
-  CopyCompanion(sourceName, destinationName, ".sym", status);
+  self.CopyCompanion(sourceName, destinationName, ".sym", status);
   if (sourceName.GetExtension() == ".mdx") {
-    for (const char* extension : kCoreCompanions) CopyCompanion(sourceName, destinationName, extension, status);
+    for (const char* extension : kCoreCompanions) self.CopyCompanion(sourceName, destinationName, extension, status);
     for (const char* suffix : {"_vbnd.tcl", "_ftype.txt"}) {
       const String from = sourceName.GetHead() + sourceName.GetBase() + String(suffix);
       if (Port::File::isfile(from))
         status = FileUtils::CopyFile(from, destinationName.GetHead() + sourceName.GetBase() + String(suffix),
-                                     FileUtils::kKeepPermissions);
+                                     FileUtils::kKeepPermissions, self.Made());
     }
   }
   return status;

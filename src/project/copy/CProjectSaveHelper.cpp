@@ -40,6 +40,7 @@
 #include "utils/DmUtils.h"
 #include "utils/FileStamp.h"
 #include "utils/FileUtils.h"
+#include "utils/MadeFolders.h"
 #include "utils/OwnedFolder.h"
 #include "utils/PropertyAccessor.h"
 
@@ -106,6 +107,9 @@ class ProjectCopyContext {
   Status Copy(const String& description, const String& workingDirectory, bool writeGenerated,
               const CProjectSaveHelper::BeforeWrite& beforeWrite = {});
   void CloseBundle(Status result) {
+    // The writer's files go first: the bundle's folder holds them.
+    if (result == kSuccess || !m_bundleMade) m_written.Keep();
+    std::ignore = m_written.TakeBack();
     if (m_bundle != nullptr) std::ignore = m_bundle->Close(result == kSuccess);
     m_bundle = nullptr;
     m_ownBundle = nullptr;
@@ -146,6 +150,8 @@ class ProjectCopyContext {
   IProjectBundle* m_givenBundle;
   AutoRelease<IProjectBundle> m_ownBundle;
   IProjectBundle* m_bundle = nullptr;  // the one in use: the given one or our own
+  bool m_bundleMade = false;           // made by this copy, not opened where it was
+  MadeFolders m_written;               // the project and generated files the writer wrote
   bool m_remoteSourcesCopied = false;
 };
 
@@ -199,6 +205,7 @@ IProjectBundle* ProjectCopyContext::Bundle() {
   bool exists = false;
   std::ignore = bundle->Exists(&exists);
   if ((exists ? bundle->Open(2) : bundle->Create(false)) != kSuccess) return drop();
+  m_bundleMade = !exists;
   m_bundle = bundle;
   return m_bundle;
 }
@@ -237,7 +244,11 @@ Status ProjectCopyContext::Copy(const String& description, const String& working
     if (beforeWrite) beforeWrite(written);
     const Status wrote = writer->ProjectWriteCopy(m_destinationProjectPath, m_fileMapInterface.Get(), description,
                                                   workingDirectory, buildMacro, writeGenerated);
-    return wrote == kSuccess ? CarryPartitionsFile(m_project, m_sourceProjectFile, m_destinationProjectPath) : wrote;
+    if (wrote != kSuccess) return wrote;
+    // Written whole, each is at its name now: a copy refused after them takes them back.
+    m_written.Wrote(written.front().str());
+    if (writeGenerated) m_written.Wrote(written.back().str());
+    return CarryPartitionsFile(m_project, m_sourceProjectFile, m_destinationProjectPath);
   }
   return result;
 }

@@ -7,6 +7,7 @@
 // "rename", "UT_DIR", "Run" (both ways of running a process),
 // "GetExecFileName", "GetDataFileName".
 
+#include <functional>
 #include <string_view>
 
 namespace Port::FaultInjection {
@@ -24,7 +25,12 @@ void Fail(std::string_view operation, int nth = 0, std::string_view pathPart = {
 inline constexpr int kExitStatus = 86;
 void Exit(std::string_view operation, int nth, std::string_view pathPart = {});
 
-// Disarms every failure and every armed end.
+// Arms `action` to run at a call, matched as for Fail, before the operation acts; the call then
+// goes on as usual, failing only when a failure is armed for it too. Tests do there what another
+// program could do at that moment. The action runs on the caller's thread, the table not held.
+void Act(std::string_view operation, int nth, std::string_view pathPart, std::function<void()> action);
+
+// Disarms every failure, every armed end and every armed action.
 void Clear();
 
 // Asked by each operation before it acts: true when this call is to fail.
