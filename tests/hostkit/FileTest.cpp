@@ -11,6 +11,7 @@
 #include <functional>
 #include <future>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Port/Dir.h"
@@ -104,8 +105,25 @@ TEST_F(FileTest, ADotDotInACanonicalNameStepsUpFromWhereTheLinkBeforeItLeads) {
   EXPECT_EQ(canonical(links + "/a/y/../y/../../links/x/g"), real + "/d/links/x/g") << "each \"..\" from its own part";
   EXPECT_EQ(canonical(links + "/x/none/../g"), real + "/d/x/g") << "a missing part folds by its letters";
   EXPECT_EQ(canonical(links + "/x/g"), links + "/x/g") << "a link before no \"..\" is kept";
-  EXPECT_EQ(canonical(real + "/loop/../f"), real + "/f") << "a link that leads nowhere folds by its letters";
   EXPECT_EQ(canonical("links/x/../f"), "links/f") << "a relative name's base is not known";
+  EXPECT_FALSE(FileName(S(canonical(links + "/x/../f"))).LeadsNowhere());
+  EXPECT_FALSE(FileName(S("../f")).LeadsNowhere());
+
+  // A ".." after a link the system cannot follow (ENOENT, ELOOP) is kept with what follows it, the
+  // steps before it taken as the system takes them, with or without resolving links.
+  fs::create_symlink("gone", dir / "links/dang");
+  const std::pair<std::string, std::string> nowhere[] = {
+      {real + "/loop/../f", real + "/loop/../f"},
+      {links + "/dang/../f", links + "/dang/../f"},
+      {links + "/dang/sub/./../../f/", links + "/dang/sub/../../f"},
+      {links + "/x/../../loop/../f", real + "/loop/../f"}};
+  for (const auto& [given, kept] : nowhere) {
+    for (const bool resolve : {false, true}) {
+      FileName name{S(given)};
+      EXPECT_EQ(name.MakeCanonical(resolve).GetPath().str(), kept) << given << " " << resolve;
+      EXPECT_TRUE(name.LeadsNowhere()) << given;
+    }
+  }
 }
 
 TEST_F(FileTest, PredicatesFollowLinksListingsSeeThemAndTemporaryNamesAreFresh) {

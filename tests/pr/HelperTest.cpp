@@ -634,8 +634,13 @@ TEST_F(DesignProjectsTest, AFlavorKeepsItsModulesPartitionInTheTopsDesignProject
   ASSERT_TRUE(names && names->Unregister("HDProject") == kSuccess);
   DebugLines();
   AutoRelease<Hvd::IFlavor> refused;
-  EXPECT_EQ(Flavors()->CreateFlavorFromInstPath(m_manager.Get(), "slow", "/top/u2", refused.Receive()), kFailure);
+  // Refused with its cause, in a status that is a failure's.
+  EXPECT_EQ(Flavors()->CreateFlavorFromInstPath(m_manager.Get(), "slow", "/top/u2", refused.Receive()),
+            Hvd::kMissingInterface);
   EXPECT_FALSE(refused);
+  EXPECT_EQ(Errors(), std::vector<std::string>{"Could not create a partition at the instance path \"/top/u2\": the "
+                                               "project \"" + PathOf("top") + "\" has no hierarchical-design project "
+                                               "to keep it in.\nFailed to Create a Flavor\n"});
   const auto lines = DebugLines();
   EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
     return line.find("\"Could not get the HDProject for the provided context\"") != std::string::npos;

@@ -216,6 +216,16 @@ TEST_F(ProjectTest, AFileThroughALinkToTheFolderIsTheProjectsOwnAndADotDotFollow
   EXPECT_EQ(Add(links + "/a/b/src/../notes.xyz"), kSuccess) << "beside src, where the link leads";
   EXPECT_EQ(Files()->RemoveFileByPath((links + "/a/prj/notes.xyz").c_str()), kSuccess);
   EXPECT_EQ(Names(), std::vector{m_dir + "/src/a.vhd"});
+
+  // A ".." after a link that leads nowhere or to itself names no file, though its letters fold
+  // to one; a link to the project's own file names the project.
+  std::filesystem::create_symlink("gone", links + "/dang");
+  std::filesystem::create_symlink("loop", links + "/loop");
+  std::filesystem::create_symlink(m_dir + "/p.xhlc", links + "/alias.xhlc");
+  for (const std::string& refused : {links + "/dang/../a/b/src/b.vhd", links + "/loop/../a/b/src/b.vhd",
+                                     links + "/alias.xhlc", links + "/a/prj/../" + folder + "/p.xhlc"})
+    EXPECT_EQ(Add(refused), Hvd::kFailure) << refused;
+  EXPECT_EQ(Names(), std::vector{m_dir + "/src/a.vhd"});
 }
 
 TEST_F(ProjectTest, WithoutAWorkLibraryOrOnAReadOnlyProject) {

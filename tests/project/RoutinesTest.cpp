@@ -119,6 +119,16 @@ TEST_F(RoutinesTest, APathThroughALinkToTheProjectsFolderIsNamedFromTheFolder) {
   for (const std::string& kept : {prj + "/shared/u.vhd", m_dir + "/elsewhere/shared/u.vhd", m_dir + "/c.vhd",
                                   m_dir + "/none/prj/c.vhd", std::string("links/a/prj/c.vhd")})
     EXPECT_EQ(through(kept), kept);
+
+  // A project file named with a ".." after a link that leads nowhere or to itself is not where the
+  // letters fold to: the name is kept, for the open to refuse.
+  fs::create_symlink("gone", m_dir + "/links/dang");
+  fs::create_symlink("loop", m_dir + "/links/loop");
+  for (const char* link : {"/links/dang", "/links/loop"}) {
+    const std::string named = m_dir + link + "/../a/prj/p.xhlc";
+    EXPECT_EQ(Hvd::ResolveProjectSourceFile(String(named)).str(), named);
+    EXPECT_EQ(through(named), named);
+  }
 }
 
 // The settings section of an older repository file is handed out as the file holds it; one the

@@ -25,6 +25,7 @@
 #include "core/RefCount.h"
 #include "Prjrep/ClassIds.h"
 #include "utils/DmUtils.h"
+#include "utils/Factory.h"
 #include "utils/InterpHelp.h"
 #include "design/view/CView.h"
 #include "project/TopModule.h"
@@ -1960,9 +1961,17 @@ TEST_F(ProjectOpenSaveTest, AClosedProjectKeepsNothingOfItForTheNextFile) {
   ASSERT_EQ(AutoCast<Prjrep::IAutonymLookup>(m_project.Get())->Register(autonym.Get(), reference.Get()), Hvd::kSuccess);
   const auto held = [&] { return AutoCast<Prjrep::IRefCount>(reference.Get())->GetRefCount(); };
   EXPECT_GT(held(), 1);
+  // Resolving an autonym to the project registers it in the process-wide registry, as a
+  // configuration's element resolves its project: the closed project is no answer there.
+  AutoRelease<Prjrep::IAutonym> named(CitP::Factory::CreateInstance(Prjrep::ClassId::SimpleAutonym()));
+  ASSERT_TRUE(named && AutoCast<Prjrep::IName>(named.Get())->SetName(m_file.c_str()) == Hvd::kSuccess);
+  AutoRelease<Prjrep::IAutonymLookup> registry(Hvd::GetNamedObjectRegistryCLSID());
+  ASSERT_TRUE(registry && registry->Register(named.Get(), m_project.Get()) == Hvd::kSuccess);
+  EXPECT_EQ(Hvd::RootOf(Hvd::ResolveAutonym(named.Get(), "").Get()), Hvd::RootOf(m_project.Get()));
 
   ASSERT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
   EXPECT_EQ(held(), 1) << "the closed project holds none of it";
+  EXPECT_FALSE(Hvd::ResolveAutonym(named.Get(), "")) << "the registry lets the closed project go";
   ASSERT_EQ(m_project->Open((m_dir / "other.xhlc").c_str()), Hvd::kSuccess);
   EXPECT_EQ(AutoCast<Hvd::IProjectReferenceSet>(m_project.Get())->Size(), 0u);
   AutoRelease<CitI::IInterface> found;

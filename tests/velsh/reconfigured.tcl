@@ -1,6 +1,6 @@
 # Flavors and configurations made again after a close and an open in the same shell answer as
-# a new shell on the same files does: the configuration chooses the flavor it names. Run once
-# as it is and once with VEL_CORVANE_ENABLE_HLC set.
+# a new shell on the same files does: the configuration chooses the flavor it names, through a
+# link to the project's folder too. Run once as it is and once with VEL_CORVANE_ENABLE_HLC set.
 source [file join [file dirname [info script]] checks.tcl]
 
 set root [file join [pwd] "velsh reconfigured [pid]"]
@@ -56,6 +56,18 @@ pr flavor create fast /top/u_counter
 check "a list with an unknown name" [catch {pr configuration create some {fast|quick}}] 0
 check "the rest chosen" [pr configuration flavors some] {/top/u_counter fast}
 project close
+
+# Opened through a link to its folder, the project makes and chooses flavors as by its real path.
+set linked "$root link"
+file delete $linked
+file link -symbolic $linked $root
+project open [file join $linked static.xhlc]
+check "a flavor through a link to the folder" [catch {pr flavor create nimble /top/u_counter} said] 0
+check "made in the real folder" [file dirname $said] [file join $root nimble]
+check "chosen through the link" [catch {pr configuration create brisk nimble}] 0
+check "what it chooses" [pr configuration flavors brisk] {/top/u_counter nimble}
+project close -nosave
+file delete $linked
 
 file delete -force $root
 if {$failures == 0} { puts "reconfigured again: all passed" }

@@ -17,6 +17,9 @@ link links/a/b/deep ../../../real/prj
 link links/x ../real/x
 link links/a/b/y ../../../real/x
 link real/prj/shared ../../elsewhere/shared
+# Links that lead nowhere and to themselves (Tcl links only to what is there).
+exec ln -s gone [at links/dang]
+exec ln -s loop [at links/loop]
 write [at real/prj/design/counter.vhd] "entity counter is end;\narchitecture a of counter is begin end;"
 write [at real/prj/design/top.vhd] "entity top is end;\narchitecture a of top is begin\n  u: entity work.counter;\nend;"
 write [at elsewhere/shared/util.vhd] "entity util is end;\narchitecture a of util is begin end;"
@@ -38,6 +41,7 @@ set own [lsort [list [at real/prj/design/counter.vhd] [at real/prj/design/top.vh
 # Adds through the link to the folder at two depths, through the link inside it, and with a ".."
 # after each link.
 project open [at links/a/prj/p.xhlc]
+link alias.xhlc real/prj/p.xhlc
 velfile add [at links/a/prj/design/counter.vhd]
 velfile add [at links/a/b/deep/design/top.vhd]
 velfile add [at links/a/prj/shared/util.vhd]
@@ -48,7 +52,15 @@ fails "the same file through the other link" {velfile add [at links/a/b/deep/des
 fails "the same file by its real path" {velfile add [at real/prj/shared/util.vhd]} "*already in the project*"
 fails "the project file through a link" {velfile add [at links/a/b/deep/p.xhlc]} "*add a project to itself*"
 fails "a \"..\" the system names nothing at" {velfile add [at links/a/b/deep/../../src/s.vhd]} "*not found*"
+# The letters of these fold to the decoy; the system finds nothing there.
+foreach nowhere {links/dang/../a/src/s.vhd links/loop/../a/src/s.vhd} {
+    fails "a \"..\" after $nowhere" {velfile add [at $nowhere]} "*[at $nowhere] not found*"
+}
+fails "the project file through a link to it" {velfile add [at alias.xhlc]} "*add a project to itself*"
+check "none of them added" [listed] $own
 project close
+check "nothing written beside the link to the project file" \
+    [list [file exists [at alias.ghlc]] [file exists [at hdlparser.log]]] {0 0}
 check "names written from the project's folder" [names] \
     {../src/s.vhd ../src/s2.vhd design/counter.vhd design/top.vhd shared/util.vhd}
 
@@ -77,6 +89,11 @@ foreach opened {links/x/../prj/p.xhlc links/a/b/y/../prj/p.xhlc} {
     project close
 }
 check "no project made by the letters" [list [file exists [at links/prj]] [file exists [at links/a/b/prj]]] {0 0}
+# Where a ".." follows a link that leads nowhere or to itself, no project is opened or made.
+foreach nowhere {links/loop/../real/prj/p.xhlc links/dang/../fresh/p.xhlc} {
+    fails "an open through $nowhere" {project open [at $nowhere]} "*[at $nowhere]\" is not found*"
+}
+check "no project made where they fold" [list [file exists [at links/real]] [file exists [at links/fresh]]] {0 0}
 check "the project file as saved" [expr {[contents $real] eq $saved}] 1
 
 # A name an earlier save recorded through the link, while the link still leads to the folder.

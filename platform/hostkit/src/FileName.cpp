@@ -28,19 +28,47 @@ bool IsLexicallyNormal(const std::string& path) {
   return true;
 }
 
+// False when the system cannot follow a link on `path`: one that leads nowhere, or to itself (a
+// loop), or one it cannot look at. A part that is not there at all, no link, ends the look: the
+// steps after it are named by their letters.
+bool LinksLead(const fs::path& path) {
+  fs::path part;
+  for (const fs::path& step : path) {
+    part /= step;
+    std::error_code error;
+    const fs::file_status own = fs::symlink_status(part, error);
+    if (own.type() == fs::file_type::not_found) return true;
+    if (error) return false;
+    if (fs::is_symlink(own) && !fs::exists(fs::status(part, error))) return false;
+  }
+  return true;
+}
+
 // `path` absolute, its "." and ".." steps taken as the system takes them: a ".." leads up from
 // where the steps before it lead, through their links, so the part before each ".." is resolved
-// as far as it exists. Every other step is kept as it is named, links and all.
-std::string FoldAsTheSystemDoes(const fs::path& path) {
+// as far as it exists. Every other step is kept as it is named, links and all. A ".." after a
+// link the system cannot follow is kept with every step after it, so the path names nothing, as
+// the system finds: `followed` is then false.
+std::string FoldAsTheSystemDoes(const fs::path& path, bool& followed) {
+  followed = true;
   fs::path folded("/");
   // True while `folded` is where it really is: the root, and the parent of a resolved folder.
   bool real = true;
-  for (const fs::path& step : path.relative_path()) {
+  const fs::path steps = path.relative_path();
+  for (auto at = steps.begin(); at != steps.end(); ++at) {
+    const fs::path& step = *at;
     if (step.empty() || step == ".") continue;
     if (step != "..") {
       folded /= step;
       real = false;
       continue;
+    }
+    if (!real && !LinksLead(folded)) {
+      followed = false;
+      for (; at != steps.end(); ++at) {
+        if (!at->empty() && *at != ".") folded /= *at;
+      }
+      return folded.string();
     }
     std::error_code error;
     if (!real) {
@@ -78,16 +106,39 @@ FileName& FileName::MakeCanonical(bool resolveLinks) {
     return *this;
   }
   fs::path path(m_path.str());
-  if (resolveLinks) {
+  std::string normal;
+  const auto resolve = [&path] {
     std::error_code error;
     fs::path resolved = fs::weakly_canonical(path, error);
-    if (!error) path = resolved;
+    if (!error) path = std::move(resolved);
+  };
+  if (path.is_absolute()) {
+    // The ".." steps first: resolving the links would fold a ".." after one that cannot be
+    // followed by its letters.
+    bool followed = true;
+    path = FoldAsTheSystemDoes(path, followed);
+    if (resolveLinks && followed) resolve();
+    normal = path.string();
+  } else {
+    // A relative path's base is not known here, so its ".." steps can only be folded by their letters.
+    if (resolveLinks) resolve();
+    normal = path.lexically_normal().string();
   }
-  // A relative path's base is not known here, so its ".." steps can only be folded by their letters.
-  std::string normal = path.is_absolute() ? FoldAsTheSystemDoes(path) : path.lexically_normal().string();
   while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
   m_path = StringBase<char>(normal);
   return *this;
+}
+
+bool FileName::LeadsNowhere() const {
+  const std::string& path = m_path.str();
+  if (path.empty() || path.front() != '/') return false;
+  for (std::size_t start = 1; start <= path.size();) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    if (path.compare(start, end - start, "..") == 0) return true;
+    start = end + 1;
+  }
+  return false;
 }
 
 StringBase<char> FileName::GetHead(bool, bool) const {

@@ -146,7 +146,14 @@ Status CPRHelper::XIFlavorHelper::CreateFlavorFromInstPath(CitI::IInterface* con
                           "The reconfigurable module made at the instance path \"%s\" could not be removed again.\n",
                           instancePath.c_str());
   }
-  if (kept == kNotSupported) return PRHELPER_REPORT("Could not get the HDProject for the provided context");
+  if (kept == kNotSupported) {
+    std::ignore = PRHELPER_REPORT("Could not get the HDProject for the provided context");
+    prhelper::UserError(__LINE__,
+                        "Could not create a partition at the instance path \"%s\": the project \"%s\" has no "
+                        "hierarchical-design project to keep it in.\nFailed to Create a Flavor\n",
+                        instancePath.c_str(), GetObjectFullPath(top.Get()).c_str());
+    return kMissingInterface;
+  }
   if (instancePath.str()[0] != '/') {
     prhelper::UserError(__LINE__,
                         "Could not create a partition at the instance path \"%s\": an instance path begins at the top "

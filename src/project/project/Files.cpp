@@ -71,6 +71,13 @@ String NormalPath(const String& path, const String& base) {
   return Port::FileName(String(p.generic_string().c_str())).MakeCanonical().GetPath();
 }
 
+// True when both names lead to one file (its device and inode), whatever links or other names
+// lead there; false when either is not there.
+bool SameFile(const String& first, const String& second) {
+  std::error_code error;
+  return !first.empty() && !second.empty() && std::filesystem::equivalent(first.str(), second.str(), error) && !error;
+}
+
 std::uint32_t OriginStateOf(CitI::IInterface* file) {
   std::uint32_t state = 0;
   if (AutoCast<IFile> record(file); record) std::ignore = record->GetOriginState(&state);
@@ -128,6 +135,12 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
   // A relative path lies in the project's folder. A file reached through a link to the folder is
   // the project's own, named from it.
   const String given = ThroughProjectFolder(NormalPath(path, ProjectDirectory()), ProjectDirectory());
+  // Folded by its letters, such a path would name a file it does not lead to.
+  if (testExists && Port::FileName(given).LeadsNowhere())
+    return Fail(kFailure,
+                "ERROR: Project::ProjectAddFile - file %s not found: a link before a \"..\" in it leads nowhere or "
+                "to itself.\n",
+                path.c_str());
   // A name the project file cannot hold would leave a project that no later open reads, and one
   // that is not UTF-8 would come back as another name, a file the project no longer finds (a
   // name read from a project file is UTF-8 already). Only the
@@ -183,7 +196,8 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
   if (testExists && IsFolder(fullName))
     return Fail(kFailure, "ERROR: Project::ProjectAddFile - %s is a folder, not a file.\n", path.c_str());
   if (Port::File::namematch(fullName.c_str(), m_projectFilePath.c_str()) == 1 ||
-      Port::File::namematch(fullName.c_str(), m_repositoryPath.c_str()) == 1)
+      Port::File::namematch(fullName.c_str(), m_repositoryPath.c_str()) == 1 ||
+      SameFile(fullName, m_projectFilePath) || SameFile(fullName, m_repositoryPath))
     return Fail(kFailure, "ERROR: Project::ProjectAddFile - Cannot add a project to itself.\n");
   AutoCast<ICompileOrder> order(created.Get());
   if (!order)

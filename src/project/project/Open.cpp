@@ -204,8 +204,17 @@ Status CProject::XIProject::Open(const String& given) {
   // made under the name before it.
   if (!NulFree("ProjectMgmt", "The project file's path", given.str())) return kInvalidParameter;
   if (std::getenv("VEL_PR_AUDIT") != nullptr) OpenAuditLog(kAuditLogFile, kAuditLogName);
-  self.m_openedPath = given.empty() ? String() : Port::FileName(given).GetAbsolutePath();
   const String path = ResolveProjectSourceFile(given);
+  // Folded by its letters, such a path would open, or make, a project where it does not lead.
+  if (Port::FileName(path).LeadsNowhere()) {
+    return Fail(kFailure,
+                "ERROR: IProject::Open - The project file \"%s\" is not found: a link before a \"..\" in its path "
+                "leads nowhere or to itself; no project is made.\n",
+                given.c_str());
+  }
+  // Taken in the folder where it really is, as the project file is: a link to the folder names
+  // the same file, and the older generation's repository is known by one name.
+  self.m_openedPath = given.empty() ? String() : InRealFolder(Port::FileName(given).GetAbsolutePath());
   // A name that leads nowhere (a link loop, a file standing for a folder on the way) can never
   // be written, so no project is opened under it.
   if (struct stat info {}; !path.empty() && ::stat(path.c_str(), &info) != 0 && errno != ENOENT) {

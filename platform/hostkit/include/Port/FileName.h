@@ -20,7 +20,13 @@ class FileName {
   // links. In an absolute path a ".." steps up from where the steps before it
   // lead, as the system takes it: that part is resolved through its links as
   // far as it exists. A relative path's ".." steps are folded by their letters.
+  // A ".." after a link the system cannot follow (one that leads nowhere, or
+  // to itself) is kept with the steps after it: the path names nothing, as
+  // the system finds (LeadsNowhere).
   FileName& MakeCanonical(bool resolveLinks = false);
+  // True when the path, absolute and made canonical, still holds a ".." step:
+  // one after a link the system cannot follow, so it names no file.
+  bool LeadsNowhere() const;
   // The directory part, always with its trailing separator ("/a/" of "/a/b.v",
   // "/" of "/b",
   // "" of "b.v"), so that a name appended to it forms a path. The two flags of
