@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 #include <xercesc/util/XMLChar.hpp>
@@ -16,12 +17,15 @@
 #include "Hvd/IDesign.h"
 #include "Hvd/IFileManager.h"
 #include "Hvd/ISourceLibrary.h"
+#include "Hvd/ISourceLibraryMember.h"
 #include "Hvd/IViewManager.h"
 #include "Port/FileName.h"
 #include "Port/MessageText.h"
 #include "Port/MsgMan.h"
 #include "Port/Version.h"
 #include "Prjrep/ClassIds.h"
+#include "Prjrep/IFileNameHelper.h"
+#include "Prjrep/IName.h"
 #include "design/design/Placement.h"
 #include "files/FileViewPlacement.h"
 #include "projectfiles/CProjectSourceXMLWriter.h"
@@ -526,13 +530,19 @@ void CXMLReader::AddTakenFiles() {
   AutoCast<ISourceLibraryManager> libraries(m_project);
   const std::string entries = std::move(m_taken->files);
   std::string_view rest = entries;
+  // The name each file read so far was listed by, for an entry that names one of them again.
+  std::unordered_map<CitI::IInterface*, std::string_view> listedAs;
   while (!rest.empty()) {
     Taken::Next(rest);  // the file's mark
-    String path = ResolveProjectPath(Text(Taken::Next(rest)));
+    const std::string_view written = Taken::Next(rest);
+    String path = ResolveProjectPath(Text(written));
     AutoRelease<IFileType> type = ProjectReferenceType(path, "HandleFileV2");
     AutoRelease<IHdlFile> file;
-    const bool added = AddFile(path, type.Get(), file) == kSuccess && file;
+    const Status status = AddFile(path, type.Get(), file);
+    const bool added = status == kSuccess && file;
+    if (added) listedAs.emplace(RootOf(file.Get()), written);
     // Its associations, then its libraries, up to the next file's mark.
+    Text library("work");
     while (!rest.empty() && rest.front() != Taken::kFile) {
       if (Taken::Next(rest).starts_with(Taken::kAssociation)) {
         const Text branch(Taken::Next(rest));
@@ -542,12 +552,40 @@ void CXMLReader::AddTakenFiles() {
         ReadBranch(branch, file.Get(), nullptr);
         ApplySequenceId(branch, sequenceId, file.Get());
         if (AutoCast<IHdlFileV3> global(file.Get()); include && global) std::ignore = global->SetGlobalInclude(true);
-      } else if (const Text name(Taken::Next(rest)); added) {
+      } else if (Text name(Taken::Next(rest)); added) {
         AddToLibrary(libraries.Get(), name, file.Get());
+      } else if (!name.empty()) {
+        library = std::move(name);
       }
+    }
+    if (status == kAlreadyInProject && file) {
+      if (const auto first = listedAs.find(RootOf(file.Get())); first != listedAs.end())
+        WarnOfEntryLeftOut(file.Get(), first->second, written, library);
     }
   }
   ReadBindings();
+}
+
+// An older build wrote a file reached through a link to the project's folder by that name too,
+// often in another library: the project holds the file once, as its first entry has it.
+void CXMLReader::WarnOfEntryLeftOut(IHdlFile* file, std::string_view first, std::string_view again,
+                                    const Text& library) {
+  Text kept("work");
+  AutoRelease<ISourceLibrary> held;
+  if (AutoCast<ISourceLibraryMember> member(file); member && member->GetLibrary(held.Receive()) == kSuccess && held) {
+    if (AutoCast<Prjrep::IName> named(held.Get()); named) std::ignore = named->GetName(kept);
+  }
+  Text path;
+  if (AutoCast<Prjrep::IFileNameHelper> names(file); names) std::ignore = names->GetFullName(&path);
+  const std::string firstName(first);
+  const std::string againName(again);
+  Port_MsgManData::createObject("ProjectMgmt", kSource, 0, kRevision)
+      .issueWarning(
+          "The project file \"%s\" lists the file \"%s\" twice: as \"%s\", and as \"%s\" in the library \"%s\".\n"
+          "A project holds a file once, so the entry \"%s\" is left out: the file stays in the library \"%s\", and "
+          "the next save writes its first entry alone.\n",
+          m_fileName.c_str(), path.c_str(), firstName.c_str(), againName.c_str(), library.c_str(), againName.c_str(),
+          kept.c_str());
 }
 
 Prjrep::AutoRelease<IFileType> CXMLReader::ProjectReferenceType(String& path, const char* step) {

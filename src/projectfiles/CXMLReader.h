@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <xercesc/dom/DOMDocument.hpp>
 #include <xercesc/dom/DOMElement.hpp>
 
@@ -144,6 +145,9 @@ class CXMLReader {
   // The files, bindings and libraries sections as TakeEntries takes them.
   struct TakenEntries;
   void AddTakenFiles();
+  // Tells that the entry listed as `again` names the file an entry before it, `first`, added,
+  // and is left out with its library.
+  void WarnOfEntryLeftOut(IHdlFile* file, std::string_view first, std::string_view again, const String& library);
   // The bindings of the files added, as taken.
   void ReadBindings();
   // The type of a reference to another project (null for any other file); `path` becomes the

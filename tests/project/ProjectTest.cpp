@@ -260,12 +260,21 @@ TEST_F(ProjectTest, FindingAndRemovingFiles) {
   EXPECT_EQ(Files()->FindFileCompFromName((m_dir + "/src/b.vhd").c_str(), found.ReleaseAndReceive()), Hvd::kFailure);
   EXPECT_TRUE(Add(m_dir + "/src/b.vhd", &b) == kSuccess && Files()->RemoveFileByPath("src/none.vhd") == Hvd::kFailure)
       << "a removed file can come again";
-  // Files that include each other hold each other; the project lets both go all the same.
+  // Files that include each other hold each other; the project lets both go all the same. A file
+  // removed while another still includes it is back at once as an open makes it, a file the
+  // views manage, and goes when nothing includes it.
   ASSERT_EQ(AutoCast<Hvd::IHdlFileV4>(b.Get())->AddChildFileByName(1, (m_dir + "/src/a.vhd").c_str(), child.Receive()),
             kSuccess);
   ASSERT_EQ(AutoCast<Hvd::IHdlFileV4>(child.Get())->AddChildFileByName(1, (m_dir + "/src/b.vhd").c_str(), nullptr),
             kSuccess);
-  EXPECT_TRUE(Files()->RemoveFileByHdlFile(a.Get()) == kSuccess && Names() == std::vector{m_dir + "/src/b.vhd"});
+  EXPECT_TRUE(Files()->RemoveFileByHdlFile(a.Get()) == kSuccess &&
+              Names() == (std::vector<std::string>{m_dir + "/src/b.vhd", m_dir + "/src/a.vhd"}));
+  ASSERT_EQ(Files()->FindFileByPath((m_dir + "/src/a.vhd").c_str(), at.ReleaseAndReceive()), kSuccess);
+  std::uint32_t origin = 0;
+  EXPECT_TRUE(at->Current() != a.Get() && AutoCast<Hvd::IFile>(at->Current())->GetOriginState(&origin) == kSuccess &&
+              origin == 3);
+  EXPECT_TRUE(Files()->RemoveFileByHdlFile(b.Get()) == kSuccess &&
+              Files()->RemoveFileByPath((m_dir + "/src/a.vhd").c_str()) == kSuccess && Names().empty());
   EXPECT_EQ(Files()->ProjectRemoveFile(nullptr), Hvd::kInvalidParameter);
 }
 

@@ -110,6 +110,43 @@ TEST_F(XhlcReaderTest, UnknownElementsDuplicatesAndPartitions) {
   EXPECT_EQ(warnings, 1);
 }
 
+// An older build listed a file again by its name through a link to the project's folder, in
+// another library: the file is held once, as its first entry has it, and the open says which
+// entry it left out and why, read from the document or from the entries taken at the parse.
+TEST_F(XhlcReaderTest, AFileListedTwiceIsHeldOnceAndTheOpenSaysWhichEntryWentOut) {
+  WriteText(m_dir / "a.vhd", "entity a is end;\n");
+  fs::create_directory_symlink(m_dir, m_root / "ln");
+  WriteText(m_file,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<project xmlns=\"http://www.velmor.com/XMLSchema\" xmlns:vel_kv=\"http://www.velmor.com/XMLSchema\">\n"
+            "  <version vel_kv:schema_version=\"2\" vel_kv:hlc_version=\"13.0\"/>\n  <files>\n"
+            "    <file vel_kv:name=\"a.vhd\" vel_kv:type=\"FILE_VHDL\"><library vel_kv:name=\"liba\"/></file>\n"
+            "    <file vel_kv:name=\"../ln/a.vhd\" vel_kv:type=\"FILE_VHDL\"><library vel_kv:name=\"libb\"/></file>\n"
+            "  </files>\n  <libraries><library vel_kv:name=\"liba\"/><library vel_kv:name=\"libb\"/></libraries>\n"
+            "</project>\n");
+  for (const bool diverted : {false, true}) {
+    Close();
+    Port_MsgManData::ClearCaptured();
+    m_divertFiles = diverted;
+    ASSERT_TRUE(Load(m_file));
+    EXPECT_EQ(FileNames(), (Strings{Absolute(m_dir / "a.vhd")})) << diverted;
+    EXPECT_EQ(LibraryOf(File(m_dir / "a.vhd")), "liba") << diverted;
+    int warnings = 0;
+    for (const auto& record : Port_MsgManData::Captured()) {
+      if (record.severity != Severity::Warning) continue;
+      ++warnings;
+      EXPECT_NE(record.text.find("lists the file \"" + Absolute(m_dir / "a.vhd") +
+                                 "\" twice: as \"a.vhd\", and as \"../ln/a.vhd\" in the library \"libb\""),
+                std::string::npos)
+          << record.text;
+      EXPECT_NE(record.text.find("the entry \"../ln/a.vhd\" is left out: the file stays in the library \"liba\""),
+                std::string::npos)
+          << record.text;
+    }
+    EXPECT_EQ(warnings, 1) << diverted;
+  }
+}
+
 TEST_F(XhlcReaderTest, FileSetFormOfSchemaOne) {
   ASSERT_TRUE(LoadFixture("fileset.xhlc"));
   Text version;

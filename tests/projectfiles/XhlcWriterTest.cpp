@@ -9,6 +9,7 @@
 #include <random>
 #include <thread>
 
+#include "Hvd/IViewManager.h"
 #include "Port/FaultInjection.h"
 #include "XhlcProject.h"
 #include "project/copy/CFileMapHelper.h"
@@ -16,6 +17,7 @@
 #include "projectfiles/XMLDifferencer.h"
 #include "projectfiles/XMLNamespaceHelper.h"
 #include "support/FakeProject.h"
+#include "utils/KeyedProperty.h"
 
 namespace xhlc_test {
 namespace {
@@ -226,6 +228,35 @@ TEST_F(XhlcWriterTest, AFileKeepsTheEncodingItWasReadWith) {
   const std::string text = ReadText(m_file);
   EXPECT_NE(text.find("encoding=\"ISO-8859-1\""), std::string::npos) << text;
   EXPECT_NE(text.find("vel_kv:name=\"caf\xe9.vhd\""), std::string::npos) << text;
+}
+
+// A file is written with the branches of the abstract views it is in that a project file can
+// name; an abstract view of any other branch adds none, so a file only in such a view is written
+// in no view, and the write succeeds.
+TEST_F(XhlcWriterTest, AnAbstractViewOfABranchOutsideTheTableWritesNoAssociation) {
+  ASSERT_TRUE(LoadFixture("full.xhlc"));
+  AutoRelease<Hvd::IViewIterator> views;
+  ASSERT_EQ(AutoCast<Hvd::IViewManager>(m_design.Get())->GetViews(views.Receive()), Hvd::kSuccess);
+  int changed = 0;
+  for (; views && !views->IsDone(); std::ignore = views->Next()) {
+    if (Hvd::GetKeyedPropertyValue(views->Current(), "SUBBRANCH") == "Abstract" &&
+        Hvd::GetKeyedPropertyValue(views->Current(), "BRANCH") == "BehavioralSimulation") {
+      Hvd::SetKeyedPropertyValue(views->Current(), "BRANCH", "PostSynthesisSimulation");
+      ++changed;
+    }
+  }
+  ASSERT_GT(changed, 0);
+  ASSERT_EQ(WriteNew(m_dir / "new.xhlc"), Hvd::kSuccess);
+  const std::string text = ReadText(m_dir / "new.xhlc");
+  EXPECT_EQ(text.find("<association vel_kv:name=\"PostSynthesisSimulation\""), std::string::npos) << text;
+  EXPECT_NE(text.find("    <file vel_kv:name=\"src/top.vhd\" vel_kv:type=\"FILE_VHDL\">\n"
+                      "      <association vel_kv:name=\"Implementation\" vel_kv:seqID=\"70000\"/>\n"
+                      "      <library vel_kv:name=\"Work\"/>\n    </file>\n"
+                      "    <file vel_kv:name=\"inc/defs.v\""),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("    <file vel_kv:name=\"tb/tb_top.vhd\" vel_kv:type=\"FILE_VHDL\"/>\n"), std::string::npos)
+      << text;
 }
 
 TEST_F(XhlcWriterTest, EmptyProjectAndItsForms) {

@@ -77,6 +77,32 @@ foreach header {defs.v defs.vh} {
     }
     check "$header: the earlier form holds one view" [recorded $project $header] Implementation
 
+    # Removed by the user while a source includes it, the header is what an open makes of it: a
+    # file every view manages, which the close records, asked or not, so that the next close
+    # writes nothing. The includer, the top, removed next leaves the top to the root that is left.
+    write [at other.v] "module other;\nendmodule"
+    write [at alu.v] "`include \"$header\"\nmodule alu (input wire \[`WIDTH-1:0\] a);\n  other u_other ();\nendmodule"
+    set project [at "removed.xhlc"]
+    foreach {removed want} [list [list $header] [list [list alu.v $header other.v] [list alu.v $header other.v] alu] \
+                                [list $header alu.v] {other.v other.v other}] {
+        foreach asked {no yes} {
+            file delete $project
+            project open $project
+            foreach name [list alu.v other.v $header] { velfile add [at $name] }
+            foreach name $removed { velfile remove [at $name] }
+            if {$asked} { set live [concat [lists] [list [project top]]] }
+            project close
+            set written [untouched $project]
+            project open $project
+            set fresh [concat [lists] [list [project top]]]
+            project close
+            set how "$header, $removed removed, asked $asked"
+            if {$asked} { check "$how: the open project as a reopen" $live $fresh }
+            check "$how: the views and the top" $fresh $want
+            check "$how: a close with nothing done writes nothing" [expr {[untouched $project] eq $written}] 1
+        }
+    }
+
     file delete {*}[glob -directory $root *]
 }
 

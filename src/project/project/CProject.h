@@ -290,6 +290,13 @@ class CProject : public TComponent<CProject> {
   Status RemoveFile(IHdlFileIterator* at);
   // A file removed while off the disk: the views that let go of it then follow its top now.
   void FollowFileLeftWhileAway(const String& fullName);
+  // A file that includes a removed one, in one category of includes.
+  struct Includer {
+    std::uint32_t category;
+    Prjrep::AutoPtr<IHdlFile> file;
+  };
+  static std::vector<Includer> IncludersOf(IHdlFile* file);
+  void IncludeAgain(const String& fullName, const std::vector<Includer>& includers);
   // Files that include one another hold each other: the links go before the files do.
   void UnlinkFiles();
   Prjrep::AutoRelease<IFileType> FileTypeOfPath(const String& path);

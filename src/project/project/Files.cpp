@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <system_error>
 
@@ -20,6 +21,7 @@
 #include "core/Diagnostics.h"
 #include "core/OrderedPlace.h"
 #include "core/XmlChars.h"
+#include "design/design/Placement.h"
 #include "design/view/CView.h"
 #include "files/file/GoneViews.h"
 #include "project/ProjectRoutines.h"
@@ -37,6 +39,8 @@ using Prjrep::AutoCast;
 using Prjrep::AutoOut;
 using Prjrep::AutoPtr;
 using Prjrep::AutoRelease;
+
+constexpr std::uint32_t kRelationCategories = 6;
 
 String FullNameOf(CitI::IInterface* file) {
   String name;
@@ -244,7 +248,6 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
 }
 
 void CProject::UnlinkFiles() {
-  constexpr std::uint32_t kRelationCategories = 6;
   AutoRelease<IHdlFileIterator> walk;
   if (m_hdlFiles.GetIterator(walk.Receive()) != kSuccess || !walk) return;
   for (; !walk->IsDone(); std::ignore = walk->Next()) {
@@ -295,6 +298,11 @@ Status CProject::RemoveFile(IHdlFileIterator* at) {
   const String fullName = FullNameOf(file.Get());
   const std::uint32_t origin = OriginStateOf(file.Get());
   const bool offTheDisk = IsOffTheDisk(file.Get());
+  const std::vector<Includer> includers = IncludersOf(file.Get());
+  // A view that heard of the removal would look at its sources' includes while they still
+  // name the file on its way out, and take it back: the views follow once it has gone.
+  std::optional<BatchDelayScope> delay;
+  if (!includers.empty()) delay.emplace(&m_XIProject);
   const Status removed = m_hdlFiles.Remove(at);
   if (removed != kSuccess) return removed;
   if (const auto known = m_fileIndex.find(Key(fullName)); known != m_fileIndex.end()) {
@@ -305,7 +313,48 @@ Status CProject::RemoveFile(IHdlFileIterator* at) {
   if (AutoCast<IFileInternal> internal(file.Get()); internal) std::ignore = internal->Remove();
   // Its views let go of it when it went off the disk, and heard nothing now.
   if (offTheDisk) FollowFileLeftWhileAway(fullName);
+  if (!offTheDisk) IncludeAgain(fullName, includers);
   return removed;
+}
+
+std::vector<CProject::Includer> CProject::IncludersOf(IHdlFile* file) {
+  std::vector<Includer> includers;
+  AutoCast<IHdlFileV4> relations(file);
+  if (!relations) return includers;
+  for (std::uint32_t category = 0; category < kRelationCategories; ++category) {
+    AutoRelease<IHdlFileIterator> up;
+    if (relations->GetParentFiles(category, up.Receive()) != kSuccess || !up) continue;
+    for (; !up->IsDone(); std::ignore = up->Next()) {
+      if (RootOf(up->Current()) != RootOf(file)) includers.push_back({category, AutoPtr<IHdlFile>(up->Current())});
+    }
+  }
+  return includers;
+}
+
+// A file the sources of the project still include is back at once as what a new open makes of
+// it: a file the views manage themselves, in each view that reads those sources for includes.
+// The includers read nothing again, so without this the file would come back only at the next
+// open, and that open's close would rewrite the project file.
+void CProject::IncludeAgain(const String& fullName, const std::vector<Includer>& includers) {
+  bool any = false;
+  for (const Includer& includer : includers) {
+    AutoRelease<IHdlFileIterator> still;
+    AutoCast<IHdlFileV4> relations(includer.file.Get());
+    if (!relations || m_XIFileManager.FindFileByHdlFile(includer.file.Get(), still.Receive()) != kSuccess || !still ||
+        still->IsDone())
+      continue;
+    any = relations->AddChildFileByName(includer.category, fullName, nullptr) == kSuccess || any;
+  }
+  if (!any) return;
+  AutoCast<IViewManager> manager(m_design.Get());
+  AutoRelease<IViewIterator> views;
+  if (!manager || manager->GetViews(views.Receive()) != kSuccess || !views) return;
+  // Collected first: a view's refresh tells others, which may reach the design's list of views.
+  std::vector<AutoPtr<IView>> all;
+  for (; !views->IsDone(); std::ignore = views->Next()) all.emplace_back(views->Current());
+  for (const AutoPtr<IView>& view : all) {
+    if (CView* own = CView::FromInterface(view.Get()); own != nullptr) own->LookAgainForIncludes();
+  }
 }
 
 void CProject::FollowFileLeftWhileAway(const String& fullName) {
