@@ -4,8 +4,10 @@
 #include <boost/algorithm/string/predicate.hpp>
 #include <charconv>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -418,6 +420,17 @@ Status CXMLReader::AddFile(const String& path, IFileType* type, AutoRelease<IHdl
             "A save writes the backslash as a folder separator, so the saved project will name \"%s\" instead.\n"
             "Rename the file without a backslash and add it to the project again.\n",
             m_fileName.c_str(), path.c_str(), MakeSlashPath(path.c_str()).c_str());
+  }
+  // Left out here, the entry is gone at the next save: the user hears of it now. Once more the
+  // same file is another matter, told where the two entries are known.
+  if (added != kSuccess && added != kAlreadyInProject) {
+    std::error_code error;
+    const bool itself = std::filesystem::equivalent(path.str(), m_fileName.str(), error) && !error;
+    Port_MsgManData::createObject("ProjectMgmt", kSource, 0, kRevision)
+        .issueWarning("The project file \"%s\" names \"%s\", which the project cannot hold: %s.\n"
+                      "The entry is left out, and the next save does not write it.\n",
+                      m_fileName.c_str(), path.c_str(),
+                      itself ? "it is the project's own file" : "the project refused it");
   }
   return added;
 }

@@ -111,17 +111,20 @@ TEST_F(XhlcReaderTest, UnknownElementsDuplicatesAndPartitions) {
 }
 
 // An older build listed a file again by its name through a link to the project's folder, in
-// another library: the file is held once, as its first entry has it, and the open says which
-// entry it left out and why, read from the document or from the entries taken at the parse.
+// another library, and the project's own file by a link to it: the file is held once, as its
+// first entry has it, the project not at all, and the open says which entries it left out and
+// why, read from the document or from the entries taken at the parse.
 TEST_F(XhlcReaderTest, AFileListedTwiceIsHeldOnceAndTheOpenSaysWhichEntryWentOut) {
   WriteText(m_dir / "a.vhd", "entity a is end;\n");
   fs::create_directory_symlink(m_dir, m_root / "ln");
+  fs::create_symlink(m_file.filename(), m_dir / "alias.xhlc");
   WriteText(m_file,
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<project xmlns=\"http://www.velmor.com/XMLSchema\" xmlns:vel_kv=\"http://www.velmor.com/XMLSchema\">\n"
             "  <version vel_kv:schema_version=\"2\" vel_kv:hlc_version=\"13.0\"/>\n  <files>\n"
             "    <file vel_kv:name=\"a.vhd\" vel_kv:type=\"FILE_VHDL\"><library vel_kv:name=\"liba\"/></file>\n"
             "    <file vel_kv:name=\"../ln/a.vhd\" vel_kv:type=\"FILE_VHDL\"><library vel_kv:name=\"libb\"/></file>\n"
+            "    <file vel_kv:name=\"alias.xhlc\" vel_kv:type=\"FILE_XHLC\"/>\n"
             "  </files>\n  <libraries><library vel_kv:name=\"liba\"/><library vel_kv:name=\"libb\"/></libraries>\n"
             "</project>\n");
   for (const bool diverted : {false, true}) {
@@ -131,19 +134,23 @@ TEST_F(XhlcReaderTest, AFileListedTwiceIsHeldOnceAndTheOpenSaysWhichEntryWentOut
     ASSERT_TRUE(Load(m_file));
     EXPECT_EQ(FileNames(), (Strings{Absolute(m_dir / "a.vhd")})) << diverted;
     EXPECT_EQ(LibraryOf(File(m_dir / "a.vhd")), "liba") << diverted;
-    int warnings = 0;
+    std::vector<std::string> warnings;
     for (const auto& record : Port_MsgManData::Captured()) {
-      if (record.severity != Severity::Warning) continue;
-      ++warnings;
-      EXPECT_NE(record.text.find("lists the file \"" + Absolute(m_dir / "a.vhd") +
-                                 "\" twice: as \"a.vhd\", and as \"../ln/a.vhd\" in the library \"libb\""),
-                std::string::npos)
-          << record.text;
-      EXPECT_NE(record.text.find("the entry \"../ln/a.vhd\" is left out: the file stays in the library \"liba\""),
-                std::string::npos)
-          << record.text;
+      if (record.severity == Severity::Warning) warnings.push_back(record.text);
     }
-    EXPECT_EQ(warnings, 1) << diverted;
+    ASSERT_EQ(warnings.size(), 2u) << diverted << ::testing::PrintToString(warnings);
+    EXPECT_NE(warnings[0].find("lists the file \"" + Absolute(m_dir / "a.vhd") +
+                               "\" twice: as \"a.vhd\", and as \"../ln/a.vhd\" in the library \"libb\""),
+              std::string::npos)
+        << warnings[0];
+    EXPECT_NE(warnings[0].find("the entry \"../ln/a.vhd\" is left out: the file stays in the library \"liba\""),
+              std::string::npos)
+        << warnings[0];
+    EXPECT_NE(warnings[1].find("names \"" + Absolute(m_dir) + "/alias.xhlc" +
+                               "\", which the project cannot hold: it is the project's own file.\n"
+                               "The entry is left out, and the next save does not write it."),
+              std::string::npos)
+        << warnings[1];
   }
 }
 
