@@ -88,6 +88,7 @@ class HelperDouble final : public Hvd::TComponent<HelperDouble> {
   int openFailures = 0;
   int closes = 0;
   int opens = 0;
+  std::function<void()> afterOpen;  // runs once the project is open again
 
  private:
   Hvd::Status HandOut(CitI::IInterface** project) {
@@ -111,7 +112,9 @@ class HelperDouble final : public Hvd::TComponent<HelperDouble> {
     Hvd::Status OpenProject(const Text& path) override {
       ++This().opens;
       if (This().openFailures > 0 && This().openFailures-- > 0) return Hvd::kFailure;
-      return This().m_project->Open(path);
+      const Hvd::Status opened = This().m_project->Open(path);
+      if (This().afterOpen) This().afterOpen();
+      return opened;
     }
     Hvd::Status GetProject(CitI::IInterface** project) override { return This().HandOut(project); }
   } m_opener{this};
@@ -1404,6 +1407,38 @@ TEST_F(RestoreTest, WhatTheRestoresReopenWroteIsNoUsersEdit) {
     EXPECT_FALSE(Captured(Port_MsgManData::Severity::Warning, (m_dir / name).string())) << name;
   }
   EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "old");
+}
+
+// A take copies the project's folder whole, a killed restore's folder left standing there among
+// it. Restored, that copy is no entry of the project: it never takes the place of the restore's
+// own proof and journal, so the restore leaves no folder behind and the project opens again.
+TEST_F(RestoreTest, ARestoreFolderTheSnapshotHoldsTakesNoPlaceOfTheRestoresOwn) {
+  const fs::path copied = m_snapshot / ".p.restore";
+  fs::create_directories(copied);
+  ProveARestores(copied);
+  WriteText(copied / "journal", "snapshot restore journal 3\n");
+  EXPECT_EQ(Restore(), kSuccess);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(m_dir / ".p.restore")));
+  EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "new");
+  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+  OpenProject();
+  EXPECT_TRUE(ProjectOpen());
+}
+
+// A restore whose folder no longer proves itself its own once it is done (its mark replaced
+// meanwhile) takes nothing of it away, says so, and does not answer success.
+TEST_F(RestoreTest, AFolderThatNoLongerProvesItselfAtTheEndFailsTheRestore) {
+  const fs::path folder = m_dir / ".p.restore";
+  m_helperObject->afterOpen = [&folder] {
+    fs::copy_file(folder / "made", folder / "made.copy");
+    fs::rename(folder / "made.copy", folder / "made");
+  };
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(Restore(), Hvd::kCleanupFailed);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error,
+                       "its folder \"" + folder.string() + "\" no longer proves itself the one it made"));
+  EXPECT_TRUE(fs::exists(folder / "journal"));
+  EXPECT_TRUE(fs::exists(folder / "old" / "src" / "a.vhd"));
 }
 
 // A journal that no restore could have written, or that leaves out what its folder holds, is

@@ -216,19 +216,26 @@ bool MakeParents(const fs::path& root, const fs::path& relative) {
 
 // The staged entries to put in place: a directory that the snapshot and the live project both
 // hold as real directories is entered; anything else is one entry, replaced whole, so that a
-// live link is replaced rather than written through.
+// live link is replaced rather than written through. What a snapshot holds at `own`, the
+// restore folder's name, is no entry of the project: a take copies the project's folder whole,
+// so a restore folder left standing there then (a copy of a killed one) comes along, and put in
+// place it would take the place of this restore's own proof and journal, leaving a folder that
+// proves nothing.
 bool CollectEntries(const fs::path& staged, const fs::path& live, const fs::path& relative,
-                    std::vector<Entry>& entries) {
+                    std::vector<Entry>& entries, const fs::path& own) {
   std::error_code error;
   fs::directory_iterator each(staged / relative, error);
   if (error) return false;
   std::vector<fs::path> names;
-  for (const fs::directory_entry& entry : each) names.push_back(entry.path().filename());
+  for (const fs::directory_entry& entry : each) {
+    if (relative.empty() && entry.path().filename() == own) continue;
+    names.push_back(entry.path().filename());
+  }
   std::sort(names.begin(), names.end());
   for (const fs::path& name : names) {
     const fs::path entry = relative.empty() ? name : relative / name;
     if (TypeOf(staged / entry) == fs::file_type::directory && TypeOf(live / entry) == fs::file_type::directory) {
-      if (!CollectEntries(staged, live, entry, entries)) return false;
+      if (!CollectEntries(staged, live, entry, entries, own)) return false;
     } else {
       entries.push_back({entry, false, std::nullopt});
     }
@@ -648,6 +655,28 @@ Status Untrusted(const Folder& folder, const String& projectFile, const std::str
               folder.journal.c_str());
 }
 
+// The folder of a restore that switched everything in and reopened the project, which it cannot
+// take away: no longer the one it made (its proof touched since), or one that keeps something.
+// Nothing more of it is removed, and the user is told what it stops.
+Status NotDiscarded(const Folder& folder, const String& projectFile) {
+  if (MadeByARestore(folder)) {
+    Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
+        .issueError("The snapshot restore of \"%s\" put the snapshot's files in place, but its folder \"%s\" cannot "
+                    "be removed. A restore of this project fails until it is removed.\n",
+                    projectFile.c_str(), folder.root.c_str());
+  } else {
+    Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
+        .issueError("The snapshot restore of \"%s\" put the snapshot's files in place, but its folder \"%s\" no "
+                    "longer proves itself the one it made (its mark \"%s\" or its record was changed), so nothing in "
+                    "it is removed. The project is not opened again while the folder is there: look through it and "
+                    "remove it.\n",
+                    projectFile.c_str(), folder.root.c_str(), folder.made.filename().c_str());
+  }
+  return Fail(kCleanupFailed,
+              "ERROR: ICheckpoint::RestoreCheckpointProject - The restore's folder cannot be removed: \"%s\".\n",
+              folder.root.c_str());
+}
+
 // A journal in a folder that does not prove itself the restore's is followed in no way, and the
 // project may be half restored: the user is told where its own files are and how to put them
 // back by hand, since taking the folder away alone would lose them.
@@ -859,7 +888,7 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
   }
 
   std::vector<Entry> entries;
-  const bool collected = CollectEntries(folder.staged, live, fs::path(), entries);
+  const bool collected = CollectEntries(folder.staged, live, fs::path(), entries, folder.root.filename());
   // The partitions belong with the project file: a snapshot without them takes the project's
   // away, as its close has just written them.
   const fs::path partitions = fs::path(projectFile.str()).filename().replace_extension(".hdp");
@@ -885,8 +914,10 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
     std::ignore = OpenThrough(helper, projectFile);
     return status;
   }
-  std::ignore = Discard(folder);
   std::ignore = Port::File::remove_f(marker);
+  // A folder left with its journal stops the next open: a restore that cannot take its own
+  // folder away is not done.
+  if (!Discard(folder)) return NotDiscarded(folder, projectFile);
   return kSuccess;
 }
 
