@@ -1425,6 +1425,25 @@ TEST_F(RestoreTest, ARestoreFolderTheSnapshotHoldsTakesNoPlaceOfTheRestoresOwn) 
   EXPECT_TRUE(ProjectOpen());
 }
 
+// An earlier take copied the restore folders standing in the project's folder, another
+// project's among them. None of them is put in place, so that project opens again; a folder
+// named so that belongs to no project is the user's and comes back with the rest.
+TEST_F(RestoreTest, NoProjectsRestoreFolderTheSnapshotHoldsIsPutInPlace) {
+  fs::copy_file(m_file, m_snapshot / "q.xhlc");
+  const fs::path copied = m_snapshot / ".q.restore";
+  fs::create_directories(copied / "old");
+  ProveARestores(copied);
+  WriteText(copied / "journal", "snapshot restore journal 3\n");
+  WriteText(m_snapshot / ".r.restore" / "notes", "the user's");
+  EXPECT_EQ(Restore(), kSuccess);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(m_dir / ".q.restore")));
+  EXPECT_EQ(ReadText(m_dir / ".r.restore" / "notes"), "the user's");
+  AutoRelease<Hvd::IProject> other(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+  ASSERT_TRUE(other);
+  EXPECT_EQ(other->Open((m_dir / "q.xhlc").c_str()), kSuccess);
+  EXPECT_EQ(other->ProjectClose(false), kSuccess);
+}
+
 // A restore whose folder no longer proves itself its own once it is done (its mark replaced
 // meanwhile) takes nothing of it away, says so, and does not answer success.
 TEST_F(RestoreTest, AFolderThatNoLongerProvesItselfAtTheEndFailsTheRestore) {
@@ -1970,6 +1989,26 @@ TEST_F(SnapshotTest, TakenWithLinksAsLinksAndWithoutFifos) {
   EXPECT_FALSE(fs::exists(fs::symlink_status(taken / "pipe")) || fs::exists(fs::symlink_status(taken / "src/pipe")));
   EXPECT_TRUE(Said("/pipe> is not a regular file and is left out of the copy."));
   EXPECT_EQ(Listed(), Strings{"s"});
+  EXPECT_EQ(m_project->ProjectClose(false), kSuccess);
+}
+
+// The folders in which restores of the projects whose files stand in the project's folder
+// work are none of its content, this project's or another's, and are not taken; a folder named
+// so beside no project file is the user's and is.
+TEST_F(SnapshotTest, ATakeLeavesOutTheRestoreFoldersOfTheProjectsThere) {
+  WriteText(m_dir / "q.xhlc", "");
+  WriteText(m_dir / ".q.restore" / "journal", "q's");
+  WriteText(m_dir / ".p.restore" / "new" / "a.vhd", "p's");
+  WriteText(m_dir / ".r.restore" / "notes", "the user's");
+  OpenProject();
+  AutoRelease<Hvd::ICheckpoint> made;
+  ASSERT_EQ(Manager()->CreateCheckpoint("s", "", made.Receive()), kSuccess);
+  ASSERT_EQ(made->CreateCheckpointProject(), kSuccess);
+  const fs::path taken = m_dir / "snapshots" / "s";
+  EXPECT_TRUE(fs::exists(taken / "q.xhlc"));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(taken / ".q.restore")));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(taken / ".p.restore")));
+  EXPECT_EQ(ReadText(taken / ".r.restore" / "notes"), "the user's");
   EXPECT_EQ(m_project->ProjectClose(false), kSuccess);
 }
 

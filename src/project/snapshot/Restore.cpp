@@ -216,26 +216,30 @@ bool MakeParents(const fs::path& root, const fs::path& relative) {
 
 // The staged entries to put in place: a directory that the snapshot and the live project both
 // hold as real directories is entered; anything else is one entry, replaced whole, so that a
-// live link is replaced rather than written through. What a snapshot holds at `own`, the
-// restore folder's name, is no entry of the project: a take copies the project's folder whole,
-// so a restore folder left standing there then (a copy of a killed one) comes along, and put in
-// place it would take the place of this restore's own proof and journal, leaving a folder that
-// proves nothing.
+// live link is replaced rather than written through. A restore folder the snapshot holds, this
+// restore's own name or that of a project whose file stands in the snapshot or the project's
+// folder, is no entry of the project: a take by an earlier version copied the project's folder
+// whole, a restore folder left standing there then (a killed one's) among it, and put in place
+// it would take the place of this restore's own proof and journal, or stop the other project's
+// next open with a journal its folder does not prove.
 bool CollectEntries(const fs::path& staged, const fs::path& live, const fs::path& relative,
-                    std::vector<Entry>& entries, const fs::path& own) {
+                    std::vector<Entry>& entries, const fs::path& own, const std::set<std::string>& restores) {
   std::error_code error;
   fs::directory_iterator each(staged / relative, error);
   if (error) return false;
   std::vector<fs::path> names;
   for (const fs::directory_entry& entry : each) {
-    if (relative.empty() && entry.path().filename() == own) continue;
-    names.push_back(entry.path().filename());
+    const fs::path name = entry.path().filename();
+    if (relative.empty() && (name == own || (restores.count(name.string()) != 0 &&
+                                             TypeOf(entry.path()) == fs::file_type::directory)))
+      continue;
+    names.push_back(name);
   }
   std::sort(names.begin(), names.end());
   for (const fs::path& name : names) {
     const fs::path entry = relative.empty() ? name : relative / name;
     if (TypeOf(staged / entry) == fs::file_type::directory && TypeOf(live / entry) == fs::file_type::directory) {
-      if (!CollectEntries(staged, live, entry, entries, own)) return false;
+      if (!CollectEntries(staged, live, entry, entries, own, restores)) return false;
     } else {
       entries.push_back({entry, false, std::nullopt});
     }
@@ -698,10 +702,7 @@ Status NotProven(const Folder& folder, const String& projectFile) {
 
 }  // namespace
 
-String RestoreFolder(const String& projectFile) {
-  const fs::path file(projectFile.str());
-  return Text(file.parent_path() / ("." + file.stem().string() + ".restore"));
-}
+String RestoreFolder(const String& projectFile) { return FileUtils::RestoreFolderOf(projectFile); }
 
 namespace {
 
@@ -888,7 +889,9 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
   }
 
   std::vector<Entry> entries;
-  const bool collected = CollectEntries(folder.staged, live, fs::path(), entries, folder.root.filename());
+  std::set<std::string> restores = FileUtils::RestoreFolderNames(Text(folder.staged));
+  restores.merge(FileUtils::RestoreFolderNames(Text(live)));
+  const bool collected = CollectEntries(folder.staged, live, fs::path(), entries, folder.root.filename(), restores);
   // The partitions belong with the project file: a snapshot without them takes the project's
   // away, as its close has just written them.
   const fs::path partitions = fs::path(projectFile.str()).filename().replace_extension(".hdp");
