@@ -810,6 +810,18 @@ TEST_F(RestoreTest, AFailedStagingStopsBeforeTheProjectIsClosed) {
   EXPECT_EQ(Restore(), Hvd::kDirectoryWriteFailed);
   EXPECT_EQ(m_helperObject->closes, 0);
   ExpectAsItWas("folder");
+  // A folder that cannot be taken away then is named; the answer stays the staging's.
+  Port::FaultInjection::Clear();
+  Port::FaultInjection::Fail("copy_p", 1, "src/a.vhd");
+  Port::FaultInjection::Fail("rmdir", 0, ".p.restore");
+  Port_MsgManData::ClearCaptured();
+  const Hvd::Status staged = Restore();
+  EXPECT_NE(staged, kSuccess);
+  EXPECT_NE(staged, Hvd::kCleanupFailed);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "failed before it replaced any of the project's files, and "
+                                                         "its folder \"" + (m_dir / ".p.restore").string() + "\""));
+  EXPECT_TRUE(fs::exists(m_dir / ".p.restore"));
+  EXPECT_EQ(m_helperObject->closes, 0);
 }
 
 TEST_F(RestoreTest, AFailedCloseLeavesEverything) {

@@ -659,26 +659,34 @@ Status Untrusted(const Folder& folder, const String& projectFile, const std::str
               folder.journal.c_str());
 }
 
-// The folder of a restore that switched everything in and reopened the project, which it cannot
-// take away: no longer the one it made (its proof touched since), or one that keeps something.
-// Nothing more of it is removed, and the user is told what it stops.
-Status NotDiscarded(const Folder& folder, const String& projectFile) {
-  if (MadeByARestore(folder)) {
-    Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
-        .issueError("The snapshot restore of \"%s\" put the snapshot's files in place, but its folder \"%s\" cannot "
-                    "be removed. A restore of this project fails until it is removed.\n",
-                    projectFile.c_str(), folder.root.c_str());
-  } else {
-    Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
-        .issueError("The snapshot restore of \"%s\" put the snapshot's files in place, but its folder \"%s\" no "
-                    "longer proves itself the one it made (its mark \"%s\" or its record was changed), so nothing in "
-                    "it is removed. The project is not opened again while the folder is there: look through it and "
-                    "remove it.\n",
-                    projectFile.c_str(), folder.root.c_str(), folder.made.filename().c_str());
-  }
-  return Fail(kCleanupFailed,
+// The folder of a restore that it cannot take away, at its end or after it failed (`how` says
+// which, and leads to what follows): no longer the one it made (its proof touched since), or one
+// that keeps something. Nothing more of it is removed, and the user is told what it stops: the
+// next open while it keeps its journal, else the next restore. The answer is `status`.
+Status NotDiscarded(const Folder& folder, const String& projectFile, const char* how,
+                    Status status = kCleanupFailed) {
+  const std::string why = MadeByARestore(folder)
+                              ? std::string("cannot be removed")
+                              : "no longer proves itself the one it made (its mark \"" +
+                                    folder.made.filename().string() +
+                                    "\" or its record was changed), so nothing in it is removed";
+  const char* const stops = Present(folder.journal)
+                                ? "The project is not opened again while the folder is there: look through it "
+                                  "and remove it."
+                                : "A restore of this project fails until it is removed.";
+  Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
+      .issueError("The snapshot restore of \"%s\" %s its folder \"%s\" %s. %s\n", projectFile.c_str(), how,
+                  folder.root.c_str(), why.c_str(), stops);
+  return Fail(status,
               "ERROR: ICheckpoint::RestoreCheckpointProject - The restore's folder cannot be removed: \"%s\".\n",
               folder.root.c_str());
+}
+
+// Takes the folder of a restore that failed before it replaced anything away, or says that it
+// stays; the answer is the failure's own.
+Status FailedBeforeReplacing(const Folder& folder, const String& projectFile, Status status) {
+  if (Discard(folder) || !Present(folder.root)) return status;
+  return NotDiscarded(folder, projectFile, "failed before it replaced any of the project's files, and", status);
 }
 
 // A journal in a folder that does not prove itself the restore's is followed in no way, and the
@@ -841,11 +849,12 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
   }
   if (TypeOf(folder.root) == fs::file_type::not_found || !lock.Take(folder.root.string(), false) ||
       !lock.Is(folder.root.string()) || !MarkAsMade(folder) || !Port::File::mkdir(Text(folder.staged), false)) {
-    if (lock.Is(folder.root.string())) std::ignore = Discard(folder);
-    return Fail(kDirectoryWriteFailed,
-                "ERROR: ICheckpoint::RestoreCheckpointProject - Cannot make the folder to perform the restore: "
-                "\"%s\".\n",
-                folder.root.c_str());
+    const Status failed = Fail(kDirectoryWriteFailed,
+                               "ERROR: ICheckpoint::RestoreCheckpointProject - Cannot make the folder to perform the "
+                               "restore: \"%s\".\n",
+                               folder.root.c_str());
+    // Without its lock the folder is another's, or gone.
+    return lock.Is(folder.root.string()) ? FailedBeforeReplacing(folder, projectFile, failed) : failed;
   }
   const HeldHere held(folder.root);
 
@@ -856,19 +865,20 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
   if (status == kSuccess && failed && !failed->IsDone()) status = kDirectoryWriteFailed;
   if (items != nullptr) *items = failed.Detach();
   if (status != kSuccess) {
-    std::ignore = Discard(folder);
     // The bundle keeps what it replaces in a temporary folder first: the project's folder is not
     // the one to blame then.
     if (status == kTempDirNotCreated) {
-      return Fail(status,
-                  "ERROR: ICheckpoint::RestoreCheckpointProject - Cannot stage the snapshot to perform the restore: "
-                  "no temporary folder can be made in \"%s\" (the temporary directory, TMPDIR).\n",
-                  FileUtils::TemporaryDirectory().c_str());
+      status = Fail(status,
+                    "ERROR: ICheckpoint::RestoreCheckpointProject - Cannot stage the snapshot to perform the restore: "
+                    "no temporary folder can be made in \"%s\" (the temporary directory, TMPDIR).\n",
+                    FileUtils::TemporaryDirectory().c_str());
+    } else {
+      status = Fail(status,
+                    "ERROR: ICheckpoint::RestoreCheckpointProject - Cannot stage the snapshot in the Project "
+                    "directory to perform the restore: \"%s\".\n",
+                    folder.staged.c_str());
     }
-    return Fail(status,
-                "ERROR: ICheckpoint::RestoreCheckpointProject - Cannot stage the snapshot in the Project directory "
-                "to perform the restore: \"%s\".\n",
-                folder.staged.c_str());
+    return FailedBeforeReplacing(folder, projectFile, status);
   }
   // The marker names the snapshot, never the live project.
   const String marker = ReplaceProjectExtension(projectFile, ".snp");
@@ -883,10 +893,7 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
     description = PropertyAccessor(project.Get()).GetPropertyValue("PROP_ProjectDescription");
   }
   const Status closed = helper->CloseProject();
-  if (closed != kSuccess) {
-    std::ignore = Discard(folder);
-    return closed;
-  }
+  if (closed != kSuccess) return FailedBeforeReplacing(folder, projectFile, closed);
 
   std::vector<Entry> entries;
   std::set<std::string> restores = FileUtils::RestoreFolderNames(Text(folder.staged));
@@ -920,7 +927,8 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
   std::ignore = Port::File::remove_f(marker);
   // A folder left with its journal stops the next open: a restore that cannot take its own
   // folder away is not done.
-  if (!Discard(folder)) return NotDiscarded(folder, projectFile);
+  if (!Discard(folder) && Present(folder.root))
+    return NotDiscarded(folder, projectFile, "put the snapshot's files in place, but");
   return kSuccess;
 }
 
