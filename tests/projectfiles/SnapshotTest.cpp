@@ -1437,9 +1437,10 @@ TEST_F(RestoreTest, ARestoreFolderTheSnapshotHoldsTakesNoPlaceOfTheRestoresOwn) 
   EXPECT_TRUE(ProjectOpen());
 }
 
-// An earlier take copied the restore folders standing in the project's folder, another
-// project's among them. None of them is put in place, so that project opens again; a folder
-// named so that belongs to no project is the user's and comes back with the rest.
+// An earlier take copied the restore folders standing in the project's folder, other projects'
+// among them. None of them is put in place, so that such a project opens again and keeps what
+// its own holds; a folder named so that belongs to no project is the user's and comes back
+// with the rest.
 TEST_F(RestoreTest, NoProjectsRestoreFolderTheSnapshotHoldsIsPutInPlace) {
   fs::copy_file(m_file, m_snapshot / "q.xhlc");
   const fs::path copied = m_snapshot / ".q.restore";
@@ -1447,9 +1448,14 @@ TEST_F(RestoreTest, NoProjectsRestoreFolderTheSnapshotHoldsIsPutInPlace) {
   ProveARestores(copied);
   WriteText(copied / "journal", "snapshot restore journal 3\n");
   WriteText(m_snapshot / ".r.restore" / "notes", "the user's");
+  // A project in a folder of its own below keeps its restore folder as it is.
+  for (const fs::path& root : {m_dir, m_snapshot}) WriteText(root / "sub" / "c.xhlc", "");
+  WriteText(m_dir / "sub" / ".c.restore" / "old" / "c.vhd", "c's own");
+  WriteText(m_snapshot / "sub" / ".c.restore" / "old" / "c.vhd", "a copy");
   EXPECT_EQ(Restore(), kSuccess);
   EXPECT_FALSE(fs::exists(fs::symlink_status(m_dir / ".q.restore")));
   EXPECT_EQ(ReadText(m_dir / ".r.restore" / "notes"), "the user's");
+  EXPECT_EQ(ReadText(m_dir / "sub" / ".c.restore" / "old" / "c.vhd"), "c's own");
   AutoRelease<Hvd::IProject> other(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
   ASSERT_TRUE(other);
   EXPECT_EQ(other->Open((m_dir / "q.xhlc").c_str()), kSuccess);

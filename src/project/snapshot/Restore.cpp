@@ -217,21 +217,24 @@ bool MakeParents(const fs::path& root, const fs::path& relative) {
 // The staged entries to put in place: a directory that the snapshot and the live project both
 // hold as real directories is entered; anything else is one entry, replaced whole, so that a
 // live link is replaced rather than written through. A restore folder the snapshot holds, this
-// restore's own name or that of a project whose file stands in the snapshot or the project's
-// folder, is no entry of the project: a take by an earlier version copied the project's folder
-// whole, a restore folder left standing there then (a killed one's) among it, and put in place
-// it would take the place of this restore's own proof and journal, or stop the other project's
-// next open with a journal its folder does not prove.
+// restore's own (`own`) or that of a project whose file stands beside it in the snapshot or the
+// project, is no entry of the project: a take by an earlier version copied the project's folder
+// whole, a restore folder left standing there then (a killed one's) among it. Put in place it
+// would take the place of this restore's own proof and journal, or of another project's, whose
+// kept files would then go with this restore's folder, or stop that project's next open with a
+// journal its folder does not prove.
 bool CollectEntries(const fs::path& staged, const fs::path& live, const fs::path& relative,
-                    std::vector<Entry>& entries, const fs::path& own, const std::set<std::string>& restores) {
+                    std::vector<Entry>& entries, const fs::path& own) {
   std::error_code error;
   fs::directory_iterator each(staged / relative, error);
   if (error) return false;
+  std::set<std::string> restores = FileUtils::RestoreFolderNames(Text(staged / relative));
+  restores.merge(FileUtils::RestoreFolderNames(Text(live / relative)));
   std::vector<fs::path> names;
   for (const fs::directory_entry& entry : each) {
     const fs::path name = entry.path().filename();
-    if (relative.empty() && (name == own || (restores.count(name.string()) != 0 &&
-                                             TypeOf(entry.path()) == fs::file_type::directory)))
+    if ((relative.empty() && name == own) ||
+        (restores.count(name.string()) != 0 && TypeOf(entry.path()) == fs::file_type::directory))
       continue;
     names.push_back(name);
   }
@@ -239,7 +242,7 @@ bool CollectEntries(const fs::path& staged, const fs::path& live, const fs::path
   for (const fs::path& name : names) {
     const fs::path entry = relative.empty() ? name : relative / name;
     if (TypeOf(staged / entry) == fs::file_type::directory && TypeOf(live / entry) == fs::file_type::directory) {
-      if (!CollectEntries(staged, live, entry, entries, own, restores)) return false;
+      if (!CollectEntries(staged, live, entry, entries, own)) return false;
     } else {
       entries.push_back({entry, false, std::nullopt});
     }
@@ -896,9 +899,7 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
   if (closed != kSuccess) return FailedBeforeReplacing(folder, projectFile, closed);
 
   std::vector<Entry> entries;
-  std::set<std::string> restores = FileUtils::RestoreFolderNames(Text(folder.staged));
-  restores.merge(FileUtils::RestoreFolderNames(Text(live)));
-  const bool collected = CollectEntries(folder.staged, live, fs::path(), entries, folder.root.filename(), restores);
+  const bool collected = CollectEntries(folder.staged, live, fs::path(), entries, folder.root.filename());
   // The partitions belong with the project file: a snapshot without them takes the project's
   // away, as its close has just written them.
   const fs::path partitions = fs::path(projectFile.str()).filename().replace_extension(".hdp");
