@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -701,6 +702,30 @@ Status RemoveTempDirectory(const String& path, const std::string& token) {
   Warn(__LINE__, "Could not remove the temporary directory <%s>, or it is not the one made there - cleanup failed.\n",
        path);
   return kCleanupFailed;
+}
+
+namespace {
+std::string RestoreFolderName(const fs::path& projectFile) { return "." + projectFile.stem().string() + ".restore"; }
+}  // namespace
+
+String RestoreFolderOf(const String& projectFile) {
+  const fs::path file(projectFile.str());
+  return String((file.parent_path() / RestoreFolderName(file)).string());
+}
+
+std::set<std::string> RestoreFolderNames(const String& directory) {
+  std::set<std::string> names;
+  std::error_code error;
+  for (fs::directory_iterator each(AsPath(directory), error); !error && each != fs::directory_iterator();
+       each.increment(error)) {
+    std::string extension = each->path().extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::error_code typeError;
+    if ((extension == ".xhlc" || extension == ".hlc") && each->is_regular_file(typeError))
+      names.insert(RestoreFolderName(each->path()));
+  }
+  return names;
 }
 
 Status CopyDirectoryTree(const String& sourceDir, const String& destinationDir, std::uint32_t mode,

@@ -2,6 +2,7 @@
 // Copying, removing, zipping and creating files and directory trees by path.
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -154,6 +155,13 @@ Status AddProjectContentsToBundle(IProject* project, std::uint32_t flags, ICPFil
 Status FindGoneSources(IProject* project, std::uint32_t flags, ICPFileMapInternal* fileMap);
 // The canonical directory of a design-data object's full path.
 Port::StringBase<char> GetObjectDirectory(CitI::IInterface* object);
+// The folder a snapshot restore of the project file `projectFile` works in, beside it:
+// ".<base>.restore".
+Port::StringBase<char> RestoreFolderOf(const Port::StringBase<char>& projectFile);
+// The names of the restore folders of the projects whose files (".xhlc" or ".hlc", a link to one
+// among them) stand directly in `directory`: no part of any project's content. A name of that
+// form beside no such file is someone's own.
+std::set<std::string> RestoreFolderNames(const Port::StringBase<char>& directory);
 
 }  // namespace FileUtils
 }  // namespace Hvd

@@ -408,9 +408,14 @@ Status BundleCopy::WalkProjectDirectory() {
     return Fail(kDirectoryWriteFailed, "FileUtils::AddProjectContentsToBundle - Invalid directory <%s>\n",
                 m_projectDirectory.c_str());
   }
+  // A snapshot restore's working folder, this project's or another's beside it, is no part of
+  // the project: restored, a copy of one would stand where that restore keeps its proof and
+  // journal, and stop the project's next open.
+  const std::set<std::string> restores = RestoreFolderNames(m_projectDirectory);
   for (const UT_DIR::Entry& entry : listing) {
     const String& name = entry.name;
     if (name == "." || name == ".." || name == "tmp" || (name == "snapshots" && !Flag(kSnapshots))) continue;
+    if (entry.kind == UT_DIR::Kind::kDirectory && restores.count(name.str()) != 0) continue;
     if (const Status set = m_inProjectDirectory->SetPath(name, String()); set != kSuccess) return set;
     String source;
     if (const Status named = m_inProjectDirectory->GetOsPath(&source); named != kSuccess) {

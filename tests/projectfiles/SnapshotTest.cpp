@@ -88,6 +88,7 @@ class HelperDouble final : public Hvd::TComponent<HelperDouble> {
   int openFailures = 0;
   int closes = 0;
   int opens = 0;
+  std::function<void()> afterOpen;  // runs once the project is open again
 
  private:
   Hvd::Status HandOut(CitI::IInterface** project) {
@@ -111,7 +112,9 @@ class HelperDouble final : public Hvd::TComponent<HelperDouble> {
     Hvd::Status OpenProject(const Text& path) override {
       ++This().opens;
       if (This().openFailures > 0 && This().openFailures-- > 0) return Hvd::kFailure;
-      return This().m_project->Open(path);
+      const Hvd::Status opened = This().m_project->Open(path);
+      if (This().afterOpen) This().afterOpen();
+      return opened;
     }
     Hvd::Status GetProject(CitI::IInterface** project) override { return This().HandOut(project); }
   } m_opener{this};
@@ -807,6 +810,18 @@ TEST_F(RestoreTest, AFailedStagingStopsBeforeTheProjectIsClosed) {
   EXPECT_EQ(Restore(), Hvd::kDirectoryWriteFailed);
   EXPECT_EQ(m_helperObject->closes, 0);
   ExpectAsItWas("folder");
+  // A folder that cannot be taken away then is named; the answer stays the staging's.
+  Port::FaultInjection::Clear();
+  Port::FaultInjection::Fail("copy_p", 1, "src/a.vhd");
+  Port::FaultInjection::Fail("rmdir", 0, ".p.restore");
+  Port_MsgManData::ClearCaptured();
+  const Hvd::Status staged = Restore();
+  EXPECT_NE(staged, kSuccess);
+  EXPECT_NE(staged, Hvd::kCleanupFailed);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "failed before it replaced any of the project's files, and "
+                                                         "its folder \"" + (m_dir / ".p.restore").string() + "\""));
+  EXPECT_TRUE(fs::exists(m_dir / ".p.restore"));
+  EXPECT_EQ(m_helperObject->closes, 0);
 }
 
 TEST_F(RestoreTest, AFailedCloseLeavesEverything) {
@@ -1406,6 +1421,63 @@ TEST_F(RestoreTest, WhatTheRestoresReopenWroteIsNoUsersEdit) {
   EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "old");
 }
 
+// A take copies the project's folder whole, a killed restore's folder left standing there among
+// it. Restored, that copy is no entry of the project: it never takes the place of the restore's
+// own proof and journal, so the restore leaves no folder behind and the project opens again.
+TEST_F(RestoreTest, ARestoreFolderTheSnapshotHoldsTakesNoPlaceOfTheRestoresOwn) {
+  const fs::path copied = m_snapshot / ".p.restore";
+  fs::create_directories(copied);
+  ProveARestores(copied);
+  WriteText(copied / "journal", "snapshot restore journal 3\n");
+  EXPECT_EQ(Restore(), kSuccess);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(m_dir / ".p.restore")));
+  EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "new");
+  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+  OpenProject();
+  EXPECT_TRUE(ProjectOpen());
+}
+
+// An earlier take copied the restore folders standing in the project's folder, other projects'
+// among them. None of them is put in place, so that such a project opens again and keeps what
+// its own holds; a folder named so that belongs to no project is the user's and comes back
+// with the rest.
+TEST_F(RestoreTest, NoProjectsRestoreFolderTheSnapshotHoldsIsPutInPlace) {
+  fs::copy_file(m_file, m_snapshot / "q.xhlc");
+  const fs::path copied = m_snapshot / ".q.restore";
+  fs::create_directories(copied / "old");
+  ProveARestores(copied);
+  WriteText(copied / "journal", "snapshot restore journal 3\n");
+  WriteText(m_snapshot / ".r.restore" / "notes", "the user's");
+  // A project in a folder of its own below keeps its restore folder as it is.
+  for (const fs::path& root : {m_dir, m_snapshot}) WriteText(root / "sub" / "c.xhlc", "");
+  WriteText(m_dir / "sub" / ".c.restore" / "old" / "c.vhd", "c's own");
+  WriteText(m_snapshot / "sub" / ".c.restore" / "old" / "c.vhd", "a copy");
+  EXPECT_EQ(Restore(), kSuccess);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(m_dir / ".q.restore")));
+  EXPECT_EQ(ReadText(m_dir / ".r.restore" / "notes"), "the user's");
+  EXPECT_EQ(ReadText(m_dir / "sub" / ".c.restore" / "old" / "c.vhd"), "c's own");
+  AutoRelease<Hvd::IProject> other(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+  ASSERT_TRUE(other);
+  EXPECT_EQ(other->Open((m_dir / "q.xhlc").c_str()), kSuccess);
+  EXPECT_EQ(other->ProjectClose(false), kSuccess);
+}
+
+// A restore whose folder no longer proves itself its own once it is done (its mark replaced
+// meanwhile) takes nothing of it away, says so, and does not answer success.
+TEST_F(RestoreTest, AFolderThatNoLongerProvesItselfAtTheEndFailsTheRestore) {
+  const fs::path folder = m_dir / ".p.restore";
+  m_helperObject->afterOpen = [&folder] {
+    fs::copy_file(folder / "made", folder / "made.copy");
+    fs::rename(folder / "made.copy", folder / "made");
+  };
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(Restore(), Hvd::kCleanupFailed);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error,
+                       "its folder \"" + folder.string() + "\" no longer proves itself the one it made"));
+  EXPECT_TRUE(fs::exists(folder / "journal"));
+  EXPECT_TRUE(fs::exists(folder / "old" / "src" / "a.vhd"));
+}
+
 // A journal that no restore could have written, or that leaves out what its folder holds, is
 // kept with the folder: nothing moves, and the open fails with an error naming it. Each open
 // runs in a child process, whose alarm turns a hang into a failure.
@@ -1935,6 +2007,26 @@ TEST_F(SnapshotTest, TakenWithLinksAsLinksAndWithoutFifos) {
   EXPECT_FALSE(fs::exists(fs::symlink_status(taken / "pipe")) || fs::exists(fs::symlink_status(taken / "src/pipe")));
   EXPECT_TRUE(Said("/pipe> is not a regular file and is left out of the copy."));
   EXPECT_EQ(Listed(), Strings{"s"});
+  EXPECT_EQ(m_project->ProjectClose(false), kSuccess);
+}
+
+// The folders in which restores of the projects whose files stand in the project's folder
+// work are none of its content, this project's or another's, and are not taken; a folder named
+// so beside no project file is the user's and is.
+TEST_F(SnapshotTest, ATakeLeavesOutTheRestoreFoldersOfTheProjectsThere) {
+  WriteText(m_dir / "q.xhlc", "");
+  WriteText(m_dir / ".q.restore" / "journal", "q's");
+  WriteText(m_dir / ".p.restore" / "new" / "a.vhd", "p's");
+  WriteText(m_dir / ".r.restore" / "notes", "the user's");
+  OpenProject();
+  AutoRelease<Hvd::ICheckpoint> made;
+  ASSERT_EQ(Manager()->CreateCheckpoint("s", "", made.Receive()), kSuccess);
+  ASSERT_EQ(made->CreateCheckpointProject(), kSuccess);
+  const fs::path taken = m_dir / "snapshots" / "s";
+  EXPECT_TRUE(fs::exists(taken / "q.xhlc"));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(taken / ".q.restore")));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(taken / ".p.restore")));
+  EXPECT_EQ(ReadText(taken / ".r.restore" / "notes"), "the user's");
   EXPECT_EQ(m_project->ProjectClose(false), kSuccess);
 }
 

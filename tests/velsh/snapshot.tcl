@@ -93,6 +93,11 @@ foreach action {list {take c} {restore a} {delete a}} {
 }
 check "nothing taken there" [file exists [file join $root elsewhere c]] 0
 check "nothing deleted there" [file exists [file join $root elsewhere a p.snp]] 1
+# Nor is a file of that name any folder to take a snapshot into: it stays as it is.
+file delete [file join $dir snapshots]
+write [file join $dir snapshots] "the user's"
+fails "a file named snapshots" {project snapshot take c} {Not a directory of the project: "*/snapshots".}
+check "the file kept" [contents [file join $dir snapshots]] "the user's\n"
 
 project close
 file delete -force $root

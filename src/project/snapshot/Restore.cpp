@@ -216,19 +216,33 @@ bool MakeParents(const fs::path& root, const fs::path& relative) {
 
 // The staged entries to put in place: a directory that the snapshot and the live project both
 // hold as real directories is entered; anything else is one entry, replaced whole, so that a
-// live link is replaced rather than written through.
+// live link is replaced rather than written through. A restore folder the snapshot holds, this
+// restore's own (`own`) or that of a project whose file stands beside it in the snapshot or the
+// project, is no entry of the project: a take by an earlier version copied the project's folder
+// whole, a restore folder left standing there then (a killed one's) among it. Put in place it
+// would take the place of this restore's own proof and journal, or of another project's, whose
+// kept files would then go with this restore's folder, or stop that project's next open with a
+// journal its folder does not prove.
 bool CollectEntries(const fs::path& staged, const fs::path& live, const fs::path& relative,
-                    std::vector<Entry>& entries) {
+                    std::vector<Entry>& entries, const fs::path& own) {
   std::error_code error;
   fs::directory_iterator each(staged / relative, error);
   if (error) return false;
+  std::set<std::string> restores = FileUtils::RestoreFolderNames(Text(staged / relative));
+  restores.merge(FileUtils::RestoreFolderNames(Text(live / relative)));
   std::vector<fs::path> names;
-  for (const fs::directory_entry& entry : each) names.push_back(entry.path().filename());
+  for (const fs::directory_entry& entry : each) {
+    const fs::path name = entry.path().filename();
+    if ((relative.empty() && name == own) ||
+        (restores.count(name.string()) != 0 && TypeOf(entry.path()) == fs::file_type::directory))
+      continue;
+    names.push_back(name);
+  }
   std::sort(names.begin(), names.end());
   for (const fs::path& name : names) {
     const fs::path entry = relative.empty() ? name : relative / name;
     if (TypeOf(staged / entry) == fs::file_type::directory && TypeOf(live / entry) == fs::file_type::directory) {
-      if (!CollectEntries(staged, live, entry, entries)) return false;
+      if (!CollectEntries(staged, live, entry, entries, own)) return false;
     } else {
       entries.push_back({entry, false, std::nullopt});
     }
@@ -648,6 +662,36 @@ Status Untrusted(const Folder& folder, const String& projectFile, const std::str
               folder.journal.c_str());
 }
 
+// The folder of a restore that it cannot take away, at its end or after it failed (`how` says
+// which, and leads to what follows): no longer the one it made (its proof touched since), or one
+// that keeps something. Nothing more of it is removed, and the user is told what it stops: the
+// next open while it keeps its journal, else the next restore. The answer is `status`.
+Status NotDiscarded(const Folder& folder, const String& projectFile, const char* how,
+                    Status status = kCleanupFailed) {
+  const std::string why = MadeByARestore(folder)
+                              ? std::string("cannot be removed")
+                              : "no longer proves itself the one it made (its mark \"" +
+                                    folder.made.filename().string() +
+                                    "\" or its record was changed), so nothing in it is removed";
+  const char* const stops = Present(folder.journal)
+                                ? "The project is not opened again while the folder is there: look through it "
+                                  "and remove it."
+                                : "A restore of this project fails until it is removed.";
+  Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
+      .issueError("The snapshot restore of \"%s\" %s its folder \"%s\" %s. %s\n", projectFile.c_str(), how,
+                  folder.root.c_str(), why.c_str(), stops);
+  return Fail(status,
+              "ERROR: ICheckpoint::RestoreCheckpointProject - The restore's folder cannot be removed: \"%s\".\n",
+              folder.root.c_str());
+}
+
+// Takes the folder of a restore that failed before it replaced anything away, or says that it
+// stays; the answer is the failure's own.
+Status FailedBeforeReplacing(const Folder& folder, const String& projectFile, Status status) {
+  if (Discard(folder) || !Present(folder.root)) return status;
+  return NotDiscarded(folder, projectFile, "failed before it replaced any of the project's files, and", status);
+}
+
 // A journal in a folder that does not prove itself the restore's is followed in no way, and the
 // project may be half restored: the user is told where its own files are and how to put them
 // back by hand, since taking the folder away alone would lose them.
@@ -669,10 +713,7 @@ Status NotProven(const Folder& folder, const String& projectFile) {
 
 }  // namespace
 
-String RestoreFolder(const String& projectFile) {
-  const fs::path file(projectFile.str());
-  return Text(file.parent_path() / ("." + file.stem().string() + ".restore"));
-}
+String RestoreFolder(const String& projectFile) { return FileUtils::RestoreFolderOf(projectFile); }
 
 namespace {
 
@@ -811,11 +852,12 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
   }
   if (TypeOf(folder.root) == fs::file_type::not_found || !lock.Take(folder.root.string(), false) ||
       !lock.Is(folder.root.string()) || !MarkAsMade(folder) || !Port::File::mkdir(Text(folder.staged), false)) {
-    if (lock.Is(folder.root.string())) std::ignore = Discard(folder);
-    return Fail(kDirectoryWriteFailed,
-                "ERROR: ICheckpoint::RestoreCheckpointProject - Cannot make the folder to perform the restore: "
-                "\"%s\".\n",
-                folder.root.c_str());
+    const Status failed = Fail(kDirectoryWriteFailed,
+                               "ERROR: ICheckpoint::RestoreCheckpointProject - Cannot make the folder to perform the "
+                               "restore: \"%s\".\n",
+                               folder.root.c_str());
+    // Without its lock the folder is another's, or gone.
+    return lock.Is(folder.root.string()) ? FailedBeforeReplacing(folder, projectFile, failed) : failed;
   }
   const HeldHere held(folder.root);
 
@@ -826,19 +868,20 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
   if (status == kSuccess && failed && !failed->IsDone()) status = kDirectoryWriteFailed;
   if (items != nullptr) *items = failed.Detach();
   if (status != kSuccess) {
-    std::ignore = Discard(folder);
     // The bundle keeps what it replaces in a temporary folder first: the project's folder is not
     // the one to blame then.
     if (status == kTempDirNotCreated) {
-      return Fail(status,
-                  "ERROR: ICheckpoint::RestoreCheckpointProject - Cannot stage the snapshot to perform the restore: "
-                  "no temporary folder can be made in \"%s\" (the temporary directory, TMPDIR).\n",
-                  FileUtils::TemporaryDirectory().c_str());
+      status = Fail(status,
+                    "ERROR: ICheckpoint::RestoreCheckpointProject - Cannot stage the snapshot to perform the restore: "
+                    "no temporary folder can be made in \"%s\" (the temporary directory, TMPDIR).\n",
+                    FileUtils::TemporaryDirectory().c_str());
+    } else {
+      status = Fail(status,
+                    "ERROR: ICheckpoint::RestoreCheckpointProject - Cannot stage the snapshot in the Project "
+                    "directory to perform the restore: \"%s\".\n",
+                    folder.staged.c_str());
     }
-    return Fail(status,
-                "ERROR: ICheckpoint::RestoreCheckpointProject - Cannot stage the snapshot in the Project directory "
-                "to perform the restore: \"%s\".\n",
-                folder.staged.c_str());
+    return FailedBeforeReplacing(folder, projectFile, status);
   }
   // The marker names the snapshot, never the live project.
   const String marker = ReplaceProjectExtension(projectFile, ".snp");
@@ -853,13 +896,10 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
     description = PropertyAccessor(project.Get()).GetPropertyValue("PROP_ProjectDescription");
   }
   const Status closed = helper->CloseProject();
-  if (closed != kSuccess) {
-    std::ignore = Discard(folder);
-    return closed;
-  }
+  if (closed != kSuccess) return FailedBeforeReplacing(folder, projectFile, closed);
 
   std::vector<Entry> entries;
-  const bool collected = CollectEntries(folder.staged, live, fs::path(), entries);
+  const bool collected = CollectEntries(folder.staged, live, fs::path(), entries, folder.root.filename());
   // The partitions belong with the project file: a snapshot without them takes the project's
   // away, as its close has just written them.
   const fs::path partitions = fs::path(projectFile.str()).filename().replace_extension(".hdp");
@@ -885,8 +925,11 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
     std::ignore = OpenThrough(helper, projectFile);
     return status;
   }
-  std::ignore = Discard(folder);
   std::ignore = Port::File::remove_f(marker);
+  // A folder left with its journal stops the next open: a restore that cannot take its own
+  // folder away is not done.
+  if (!Discard(folder) && Present(folder.root))
+    return NotDiscarded(folder, projectFile, "put the snapshot's files in place, but");
   return kSuccess;
 }
 
