@@ -1,6 +1,8 @@
 // The Verilog and SystemVerilog scanner: unit headers and ports, what is and is not an instance,
 // imports, the preprocessor (conditionals, macros, includes) with its bounds, and damaged text.
 
+#include <functional>
+
 #include "hdl/HdlSupport.h"
 
 namespace {
@@ -160,6 +162,78 @@ TEST(VerilogScan, IncludesSearchTheFilesDirectoryThenTheIncludeDirectoriesAndAre
   EXPECT_GT(result.units[0].references.size(), 100u);
   for (int i = 0; i <= 16; ++i) EXPECT_EQ(files.Reads("f" + std::to_string(i) + ".vh"), 1);
   EXPECT_EQ(Kinds(result.messages), std::vector<MessageKind>{MessageKind::kExpansionLimit});
+}
+
+// A word only SystemVerilog reserves is a name where Verilog-2005 reads one: a testbench that
+// names a block "checker" or a wire "sequence" keeps its end and its instances, and is the top.
+// SystemVerilog constructs in .v files are read where they stand.
+TEST(VerilogScan, WordsOnlySystemVerilogReservesAreNamesWhereVerilogReadsOne) {
+  using Design = std::vector<std::pair<std::string, std::string>>;
+  // Each top with its hierarchy, "instance:unit (children)", then the ports of `units`, then the messages.
+  const auto answers = [](const Design& design, std::vector<std::string> units = {}) {
+    MemoryFiles files;
+    Project project;
+    project.SetReader(files.GetReader());
+    FileHandle handle = 0;
+    for (const auto& [path, text] : design) {
+      files.Set(path, text);
+      ++handle;
+      EXPECT_TRUE(project.AddFile(handle, path, static_cast<std::int64_t>(handle)));
+    }
+    const std::function<std::string(const HierarchyNode&)> tree = [&](const HierarchyNode& node) {
+      std::string text = node.instanceName + ":" + node.unitName;
+      for (const HierarchyNode& child : node.children) text += (&child == &node.children[0] ? " (" : " ") + tree(child);
+      return text + (node.children.empty() ? "" : ")");
+    };
+    std::vector<std::string> lines;
+    for (const TopCandidate& top : project.TopCandidates()) lines.push_back(tree(*project.Hierarchy(top.unit.name)));
+    for (const std::string& unit : units) {
+      const std::optional<Interface> interface = project.InterfaceOf(unit);
+      for (const Declaration& port : interface->ports) lines.push_back(port.mode + "|" + port.type + "|" + port.name);
+    }
+    for (const Message& message : project.Messages()) lines.push_back(message.text);
+    return lines;
+  };
+  const Design testbench = {
+      {"tb.v",
+       "module tb;\n  reg clk; wire sequence; reg property, interface; wire [7:0] data;\n"
+       "  aes_core dut (.clk(clk), .sequence(sequence), .data(data));\n"
+       "  always begin : checker\n    @(posedge clk or sequence);\n    if (data !== 8'h00) disable checker;\n  end\n"
+       "  initial begin fork : program\n    property = 1'b0;\n    #10 property <= sequence & !interface;\n"
+       "    $display(\"%b\", tb.checker.x, dut.sequence);\n  join end\n"
+       "  monitor mon (.seq(sequence), .prop(property));\n  counter checker (.clk(clk));\nendmodule\n"},
+      {"cores.v",
+       "module aes_core (input clk, input sequence, output [7:0] data); endmodule\n"
+       "module monitor (property, type); input property; input [1:0] type; endmodule\n"
+       "module counter (input clk, output reg [3:0] program); endmodule\n"},
+  };
+  EXPECT_EQ(answers(testbench, {"aes_core", "monitor", "counter"}),
+            (std::vector<std::string>{":tb (dut:aes_core mon:monitor checker:counter)", "input||clk", "input||sequence",
+                                      "output|[7:0]|data", "input||property", "input|[1:0]|type", "input||clk",
+                                      "output|reg [3:0]|program"}));
+  // SystemVerilog in .v files, a file of each kind.
+  const Design soc = {
+      {"bus_pkg.v", "package bus_pkg; typedef logic [7:0] word_t; endpackage\n"},
+      {"bus_if.v", "interface bus_if (input logic clk); logic valid; modport src (output valid); endinterface\n"},
+      {"src.v",
+       "checker stable_chk (logic v, event e); a1: assert property (@e v |=> v); endchecker\n"
+       "module src (input logic clk, bus_if.src bus); always_ff @(posedge clk) bus.valid <= 1'b1; endmodule\n"},
+      {"soc.v",
+       "module soc import bus_pkg::*; (input logic clk);\n  bus_if bus (.clk(clk));\n"
+       "  checker in_soc (logic v); endchecker\n  property p_valid; @(posedge clk) bus.valid |-> ##1 !bus.valid; "
+       "endproperty\n  sequence s_one; bus.valid ##1 !bus.valid; endsequence\n  assert property (p_valid);\n"
+       "  word_t count;\n  always_ff @(posedge clk) count <= count + 1;\n  src u_src (.clk(clk), .bus(bus));\n"
+       "endmodule\n"},
+  };
+  EXPECT_EQ(answers(soc, {"src"}), (std::vector<std::string>{":soc (bus:bus_if u_src:src)", "input|logic|clk", "|bus_if.src|bus"}));
+  const Case cases[] = {
+      {"a generate block's label and an end label", kV,
+       "module m;\n  for (genvar i = 0; i < 2; i = i + 1) begin : sequence leaf u (x); end : sequence\n"
+       "  initial begin sequence[0] = 1; end\n  leaf v (x);\nendmodule",
+       "module m: inst leaf@sequence/u, inst leaf@v"},
+      {"a unit's name", kV, "module checker (input a); endmodule\nmodule program; endmodule", "module checker ports\nmodule program"},
+  };
+  for (const Case& c : cases) Check(c);
 }
 
 // Each macro doubles the text of the next: twenty levels would give a million copies. A thousand

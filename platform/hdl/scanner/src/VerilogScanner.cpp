@@ -2,7 +2,8 @@
 // token stream in which only unit headers, port and parameter declarations, instances, imports and
 // package scopes are recognised.
 // Bodies of functions, tasks, classes and the like are skipped whole so that their declarations
-// are never taken for instances.
+// are never taken for instances. A word only SystemVerilog reserves is a name where Verilog-2005
+// reads one, so that Verilog-2005 files that use such names read as in Verilog-2005 tools.
 
 #include <deque>
 #include <unordered_map>
@@ -17,19 +18,12 @@ namespace {
 enum Kw : std::uint8_t {
   kNoKw = 0,
   kOtherKw,
+  // Verilog-2005 reserves these words.
   kModule,
   kMacromodule,
   kEndmodule,
-  kInterface,
-  kEndinterface,
-  kProgram,
-  kEndprogram,
-  kPackage,
-  kEndpackage,
   kPrimitive,
   kEndprimitive,
-  kClass,
-  kEndclass,
   kFunction,
   kEndfunction,
   kTask,
@@ -38,6 +32,25 @@ enum Kw : std::uint8_t {
   kEnd,
   kGenerate,
   kEndgenerate,
+  kSpecify,
+  kEndspecify,
+  kTable,
+  kEndtable,
+  kConfig,
+  kEndconfig,
+  kElse,
+  kEndcase,
+  kLifetime,  // automatic, static
+  // Only SystemVerilog reserves the words from here on: where Verilog-2005 reads a name they are
+  // one (see Lexer::ReadsAsName).
+  kInterface,
+  kEndinterface,
+  kProgram,
+  kEndprogram,
+  kPackage,
+  kEndpackage,
+  kClass,
+  kEndclass,
   kImport,
   kExport,
   kExtern,
@@ -48,19 +61,18 @@ enum Kw : std::uint8_t {
   kEndproperty,
   kSequence,
   kEndsequence,
-  kSpecify,
-  kEndspecify,
-  kTable,
-  kEndtable,
-  kConfig,
-  kEndconfig,
   kChecker,
   kEndchecker,
   kAssertion,  // assert, assume, cover, restrict, expect: "assert property" declares nothing
-  kElse,
-  kEndcase,
-  kLifetime,  // static, automatic
+  // Codes only the keyword table gives: tokens carry kLifetime and kOtherKw for them.
+  kStatic,
+  kSvWord,
+  kSvType,      // a data type, also in a type parameter's list: "#(int, logic)"
+  kSvValue,     // a value or a statement that may stand alone: "null;", "return;"
+  kSvEnd,       // ends a construct, a label may follow: "join_none : l"
+  kSvOperator,  // stands between two names: "a iff b", "disable iff"
 };
+constexpr std::uint8_t kFirstSvOnly = kInterface;
 
 const KeywordTable& Keywords() {
   // Only the words the scan acts on get codes of their own; the rest only need to be reserved.
@@ -77,26 +89,29 @@ const KeywordTable& Keywords() {
       {"endspecify", kEndspecify}, {"table", kTable}, {"endtable", kEndtable}, {"config", kConfig},
       {"endconfig", kEndconfig}, {"checker", kChecker}, {"endchecker", kEndchecker}, {"assert", kAssertion},
       {"assume", kAssertion}, {"cover", kAssertion}, {"restrict", kAssertion}, {"expect", kAssertion},
-      {"else", kElse}, {"endcase", kEndcase}, {"static", kLifetime}, {"automatic", kLifetime},
-      {"accept_on alias always always_comb always_ff always_latch and assign before bind "
-       "bins binsof bit break buf bufif0 bufif1 byte case casex casez cell chandle clocking "
-       "cmos const constraint context continue coverpoint cross deassign default defparam "
-       "design disable dist do edge endclocking enum event eventually extends final "
-       "first_match for force foreach forever fork forkjoin genvar global highz0 highz1 if "
-       "iff ifnone ignore_bins illegal_bins implements implies incdir include initial inout "
-       "input inside instance int integer interconnect intersect join join_any join_none "
-       "large let liblist library local localparam logic longint matches medium modport nand "
-       "negedge nettype new nexttime nmos nor noshowcancelled not notif0 notif1 null or "
-       "output packed parameter pmos posedge priority protected pull0 pull1 pulldown pullup "
-       "pure rand randc randcase randsequence rcmos real realtime ref reg reject_on release "
-       "repeat return rnmos rpmos rtran rtranif0 rtranif1 s_always s_eventually s_nexttime "
-       "s_until s_until_with scalared shortint shortreal showcancelled signed small soft "
-       "solve specparam string strong strong0 strong1 struct super supply0 supply1 "
-       "sync_accept_on sync_reject_on tagged this throughout time timeprecision timeunit "
-       "tran tranif0 tranif1 tri tri0 tri1 triand trior trireg type union unique unique0 "
-       "unsigned until until_with untyped use uwire var vectored virtual void wait "
-       "wait_order wand weak weak0 weak1 while wildcard wire with within wor xnor xor",
+      {"else", kElse}, {"endcase", kEndcase}, {"static", kStatic}, {"automatic", kLifetime},
+      {"always and assign buf bufif0 bufif1 case casex casez cell cmos deassign default defparam design disable "
+       "edge event for force forever fork genvar highz0 highz1 if ifnone incdir include initial inout input "
+       "instance integer join large liblist library localparam medium nand negedge nmos nor noshowcancelled not "
+       "notif0 notif1 or output parameter pmos posedge pull0 pull1 pulldown pullup rcmos real realtime reg "
+       "release repeat rnmos rpmos rtran rtranif0 rtranif1 scalared showcancelled signed small specparam strong0 "
+       "strong1 supply0 supply1 time tran tranif0 tranif1 tri tri0 tri1 triand trior trireg unsigned use uwire "
+       "vectored wait wand weak0 weak1 while wire wor xnor xor",
        kOtherKw},
+      {"accept_on alias always_comb always_ff always_latch bind bins binsof clocking constraint context cross "
+       "coverpoint do eventually final first_match foreach forkjoin global ignore_bins illegal_bins let local "
+       "modport nettype nexttime priority protected pure rand randc randcase randsequence reject_on s_always "
+       "s_eventually s_nexttime soft solve strong sync_accept_on sync_reject_on tagged timeprecision timeunit "
+       "unique unique0 virtual wait_order weak wildcard",
+       kSvWord},
+      {"bit byte chandle const enum int interconnect logic longint packed ref shortint shortreal string struct "
+       "type union untyped var void",
+       kSvType},
+      {"break continue new null return super this", kSvValue},
+      {"endclocking join_any join_none", kSvEnd},
+      {"before extends iff implements implies inside intersect matches s_until s_until_with throughout until "
+       "until_with with within dist",
+       kSvOperator},
   });
   // clang-format on
   return table;
@@ -144,32 +159,17 @@ class Lexer {
     m_stack.push_back(0);
   }
 
-  Tok Next() {
-    for (;;) {
-      if (m_stack.empty()) {
-        Tok eof;
-        eof.source = 0;
-        eof.offset = m_sources[0].text.size();
-        return eof;
-      }
-      const std::uint32_t index = m_stack.back();
-      SkipBlanks(index);
-      Source& s = m_sources[index];
-      if (s.pos >= s.text.size()) {
-        m_stack.pop_back();
-        continue;
-      }
-      const char c = s.text[s.pos];
-      if (c == '`') {
-        Directive(index);
-        continue;
-      }
-      if (!Active()) {
-        SkipInactive(s);
-        continue;
-      }
-      return Lex(index);
+  // Inlined into the parser's look-ahead: the scan spends most of its time here.
+  [[gnu::always_inline]] Tok Next() {
+    Tok t = m_hasAfter ? m_after : ReadToken();
+    m_hasAfter = false;
+    if (t.kind == T::kKw && t.kw >= kFirstSvOnly) Classify(t);
+    if (t.kind == T::kPunct) {
+      Punctuation(t);
+    } else {
+      m_last = Seen{t.kind, 0, false, false, t.text};
     }
+    return t;
   }
 
   std::uint32_t LineOf(const Tok& t) {
@@ -212,6 +212,137 @@ class Lexer {
   }
 
  private:
+  // The next token as the preprocessor gives it, before a word only SystemVerilog reserves is
+  // read as a name.
+  [[gnu::always_inline]] Tok ReadToken() {
+    for (;;) {
+      if (m_stack.empty()) {
+        Tok eof;
+        eof.source = 0;
+        eof.offset = m_sources[0].text.size();
+        return eof;
+      }
+      const std::uint32_t index = m_stack.back();
+      SkipBlanks(index);
+      Source& s = m_sources[index];
+      if (s.pos >= s.text.size()) {
+        m_stack.pop_back();
+        continue;
+      }
+      const char c = s.text[s.pos];
+      if (c == '`') {
+        Directive(index);
+        continue;
+      }
+      if (!Active()) {
+        SkipInactive(s);
+        continue;
+      }
+      return Lex(index);
+    }
+  }
+
+  // A token the lexer gave, as far as the word after it needs.
+  struct Seen {
+    T kind = T::kEof;
+    std::uint16_t punct = 0;
+    bool closesParameters = false;  // the ")" of "#(...)"
+    bool labels = false;            // the ":" of "begin :", "end :"
+    std::string_view text;
+  };
+  static bool IsPunct(const Seen& seen, char c) { return seen.kind == T::kPunct && seen.punct == c; }
+
+  // The token after the one being given, read ahead once.
+  const Tok& After() {
+    if (!m_hasAfter) {
+      m_after = ReadToken();
+      m_hasAfter = true;
+    }
+    return m_after;
+  }
+
+  // What a keyword says of a name after it.
+  enum Context : std::uint8_t { kNoContext, kDeclares, kReferences, kLabelled };
+  static std::uint8_t ContextOf(std::string_view keyword) {
+    // clang-format off
+    static const KeywordTable table({
+        // "wire sequence;", "module program ("
+        {"module macromodule primitive task function automatic wire reg integer real realtime time event genvar tri "
+         "tri0 tri1 triand trior trireg wand wor uwire supply0 supply1 input output inout signed unsigned parameter "
+         "localparam specparam defparam vectored scalared",
+         kDeclares},
+        // "disable checker", "@(posedge sequence)"
+        {"disable posedge negedge edge", kReferences},
+        // "begin : checker", "end : checker", "join : program"
+        {"begin fork end join join_any join_none endmodule endfunction endtask endgenerate endprimitive endspecify "
+         "endtable endconfig endcase endinterface endprogram endpackage endclass endgroup endproperty endsequence "
+         "endchecker endclocking",
+         kLabelled},
+    });
+    // clang-format on
+    return table.Find(keyword.data(), keyword.size(), false);
+  }
+
+  // A word only SystemVerilog reserves: a name where Verilog-2005 reads one, else its keyword.
+  [[gnu::noinline]] void Classify(Tok& t) {
+    if (ReadsAsName(t)) {
+      t.kind = T::kId;
+      t.kw = kNoKw;
+    } else if (t.kw == kStatic) {
+      t.kw = kLifetime;
+    } else if (t.kw > kStatic) {
+      t.kw = kOtherKw;
+    }
+  }
+
+  void Punctuation(const Tok& t) {
+    Seen seen{t.kind, t.punct, false, false, t.text};
+    if (t.punct == '(') {
+      if (IsPunct(m_last, '#') && m_parametersDepth < 0) m_parametersDepth = m_depth;
+      ++m_depth;
+    } else if (t.punct == ')' && m_depth > 0) {
+      seen.closesParameters = --m_depth == m_parametersDepth;
+      if (m_depth <= m_parametersDepth) m_parametersDepth = -1;
+    } else if (t.punct == ':') {
+      seen.labels = m_last.kind == T::kKw && ContextOf(m_last.text) == kLabelled;
+    }
+    m_last = seen;
+  }
+
+  static bool IsEndWord(std::uint8_t code) {
+    return code == kSvEnd || code == kEndinterface || code == kEndprogram || code == kEndpackage || code == kEndclass ||
+           code == kEndgroup || code == kEndproperty || code == kEndsequence || code == kEndchecker;
+  }
+
+  // Whether a word only SystemVerilog reserves stands where Verilog-2005 reads a name, so that a
+  // Verilog-2005 file reads as its tools read it: "begin : checker", "disable checker",
+  // "wire sequence;", "reg [7:0] property =", "counter program (", "tb.checker". Where it starts a
+  // construct ("checker c (...); ... endchecker", "input logic [7:0] a", "assert property (p)") it
+  // stays a keyword, so SystemVerilog reads alike in a .v and a .sv file.
+  bool ReadsAsName(const Tok& word) {
+    const std::uint8_t code = word.kw;
+    const Seen& last = m_last;
+    if (IsPunct(last, '.') || last.labels) return true;  // "tb.checker", ".sequence(s)", "begin : checker"
+    const std::uint8_t context = last.kind == T::kKw ? ContextOf(last.text) : std::uint8_t{kNoContext};
+    if (context == kReferences) return code != kSvOperator;  // not "disable iff"
+    if (code == kSvOperator) return false;
+    const Tok& next = After();
+    char after = '\0';  // the punctuation after it; "or" as "|": "@(sequence or clk)"
+    if (next.kind == T::kPunct && next.punct < 0x80) after = static_cast<char>(next.punct);
+    if (next.kind == T::kKw && next.text == "or") after = '|';
+    const auto among = [after](const char* set) { return after != '\0' && std::strchr(set, after) != nullptr; };
+    if (context == kDeclares) return among(";,=()#");
+    if (code == kSvValue || IsEndWord(code)) return false;  // "return;", "endpackage : p"
+    // An instance's or a declaration's name: "counter program (", "counter #(8) program (".
+    if ((last.kind == T::kId || last.closesParameters) && among("([;,=")) return true;
+    if (code == kSvType) {
+      // "#(int, logic)", "type T = int;", "logic [7:0]" are types; after "(", "," or "]" a name ends there.
+      if (among(";,)")) return IsPunct(last, '(') || IsPunct(last, ',') || IsPunct(last, ']');
+      return among("=<>?+-/%&|^!.}");
+    }
+    return among(";,=)<>?+-/%&|^!.}:[]");
+  }
+
   struct Source {
     std::string_view text;
     std::size_t pos = 0;
@@ -827,6 +958,11 @@ class Lexer {
   std::unordered_map<std::string, std::string_view> m_read;  // include files by path; null data: unreadable
   std::size_t m_includes = 0;
   bool m_limitReported = false;
+  int m_depth = 0;             // of parentheses given
+  int m_parametersDepth = -1;  // where the "#(" open stands; -1: none
+  Seen m_last;                 // the token given last
+  Tok m_after;                 // read ahead: given next
+  bool m_hasAfter = false;
 };
 
 bool IsUnitStart(std::uint8_t kw) {
