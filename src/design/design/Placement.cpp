@@ -325,14 +325,17 @@ void PlaceProjectFileInViews(IFile* file, IDesign* design, bool backOnDisk) {
   if (origin == kUserSource || UserAddedManagedFile(file))
     FileTypeViewCache(project.Get()).UpdateFileViews(file, backOnDisk ? ViewsWhenGone(file) : nullptr);
   if (origin == kUserSource) return;
+  ForEachOwnView(design, [](CView& view) { view.LookAgainForIncludes(); });
+}
+
+void ForEachOwnView(IDesign* design, const std::function<void(CView&)>& act) {
   AutoCast<IViewManager> manager(design);
   AutoRelease<IViewIterator> views;
   if (!manager || manager->GetViews(views.Receive()) != kSuccess || !views) return;
-  // Collected first: a view's refresh tells others, which may reach the design's list of views.
   std::vector<AutoPtr<IView>> all;
   for (; !views->IsDone(); std::ignore = views->Next()) all.emplace_back(views->Current());
   for (const AutoPtr<IView>& view : all) {
-    if (CView* own = CView::FromInterface(view.Get()); own != nullptr) own->LookAgainForIncludes();
+    if (CView* own = CView::FromInterface(view.Get()); own != nullptr) act(*own);
   }
 }
 

@@ -2,6 +2,7 @@
 // Placing a project's files in the views that take them, and holding back the views'
 // recomputation while many files are placed.
 
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -17,6 +18,7 @@
 namespace Hvd {
 
 class ITransformInstance;
+class CView;
 
 // Which views take files of which type, found once for one operation by walking the view
 // network from the initial view. Built on the stack and dropped at the end of the operation;
@@ -91,6 +93,10 @@ void PlaceAllFilesInViews(IProject* project);
 // Places one file of the design's open project in the views that take it; the way a file
 // asks for it (files/FileViewPlacement.h).
 void PlaceProjectFileInViews(IFile* file, IDesign* design, bool backOnDisk);
+
+// Acts on each view of `design` that is one of this library's, from a list collected first: a
+// view's refresh tells others, which may reach the design's list of views.
+void ForEachOwnView(IDesign* design, const std::function<void(CView&)>& act);
 
 // Reads the recorded status of the transforms back from the generated-project file at `path`.
 // The reader of that file lives on a floor above the design; the project installs it as it

@@ -346,27 +346,11 @@ void CProject::IncludeAgain(const String& fullName, const std::vector<Includer>&
     any = relations->AddChildFileByName(includer.category, fullName, nullptr) == kSuccess || any;
   }
   if (!any) return;
-  AutoCast<IViewManager> manager(m_design.Get());
-  AutoRelease<IViewIterator> views;
-  if (!manager || manager->GetViews(views.Receive()) != kSuccess || !views) return;
-  // Collected first: a view's refresh tells others, which may reach the design's list of views.
-  std::vector<AutoPtr<IView>> all;
-  for (; !views->IsDone(); std::ignore = views->Next()) all.emplace_back(views->Current());
-  for (const AutoPtr<IView>& view : all) {
-    if (CView* own = CView::FromInterface(view.Get()); own != nullptr) own->LookAgainForIncludes();
-  }
+  ForEachOwnView(m_design.Get(), [](CView& view) { view.LookAgainForIncludes(); });
 }
 
 void CProject::FollowFileLeftWhileAway(const String& fullName) {
-  AutoCast<IViewManager> manager(m_design.Get());
-  AutoRelease<IViewIterator> views;
-  if (!manager || manager->GetViews(views.Receive()) != kSuccess || !views) return;
-  // Collected first: a view's refresh tells others, which may reach the design's list of views.
-  std::vector<AutoPtr<IView>> all;
-  for (; !views->IsDone(); std::ignore = views->Next()) all.emplace_back(views->Current());
-  for (const AutoPtr<IView>& view : all) {
-    if (CView* own = CView::FromInterface(view.Get()); own != nullptr) own->FollowFileLeftWhileAway(fullName);
-  }
+  ForEachOwnView(m_design.Get(), [&fullName](CView& view) { view.FollowFileLeftWhileAway(fullName); });
 }
 
 Status CProject::XIFileManager::RemoveFileByPath(const String& path) {
