@@ -348,6 +348,57 @@ TEST_F(ProjectTest, DuplicatesUnknownTopsAndMissingFilesGiveMessages) {
   EXPECT_TRUE(tree->unit->hasPorts && tree->unit->file == 3u);
 }
 
+// A unit defined in two files: the first in file order is used, so a compile that follows the
+// order must end with it. The other's file comes first, its architecture being its own entity's;
+// where that file needs the used one's, no order can, and the messages say so.
+TEST_F(ProjectTest, AUnitDefinedAgainIsCompiledBeforeTheOneUsed) {
+  const auto cycles = [&] {
+    Strings texts;
+    for (const Message& message : project.Messages()) {
+      if (message.kind == MessageKind::kCycle || message.kind == MessageKind::kFileCycle) texts.push_back(message.text);
+    }
+    return texts;
+  };
+  Add(1, "a_real.vhd", "entity e is port (x : in bit); end;\narchitecture rtl of e is begin end;");
+  Add(2, "b_dummy.vhd", "entity e is port (y : in bit); end;\narchitecture rtl of e is begin end;");
+  Add(3, "top.vhd", "entity top is end;\narchitecture r of top is signal s : bit; begin u : entity work.e port map (x => s); end;");
+  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{2, 1, 3}));
+  EXPECT_EQ(project.GetCompileOrder("top").files, (std::vector<FileHandle>{2, 1, 3}));
+  EXPECT_EQ(Count(MessageKind::kDuplicateUnit), 2);  // the entity and its architecture
+  EXPECT_TRUE(cycles().empty());
+  for (bool live : {true, false}) {
+    const HierarchyNode node =
+        live ? project.HierarchyRoot("top")->Children().at(0).Node() : project.Hierarchy("top")->children.at(0);
+    EXPECT_EQ(node.unit->file * 10 + node.architecture->file, 11u) << live;
+  }
+
+  // The other file also holds a unit that needs a unit of the used one's.
+  files.Set("a_real.vhd", "package p is end;\nentity e is port (x : in bit); end;");
+  files.Set("b_dummy.vhd", "entity e is port (y : in bit); end;\nuse work.p.all;\nentity f is end;");
+  project.SetModified(1);
+  project.SetModified(2);
+  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{1, 2, 3}));
+  EXPECT_EQ(cycles(), Strings{"'e' is defined again in b_dummy.vhd, which needs a_real.vhd: no compile order ends "
+                              "with the one in a_real.vhd, which is used"});
+  // And a unit that the used one's file needs: that order can be kept.
+  files.Set("a_real.vhd", "use work.p.all;\nentity e is port (x : in bit); end;");
+  files.Set("b_dummy.vhd", "entity e is port (y : in bit); end;\npackage p is end;");
+  project.SetModified(1);
+  project.SetModified(2);
+  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{2, 1, 3}));
+  EXPECT_TRUE(cycles().empty());
+
+  // An architecture defined again, its entity in a file of its own: the first is used.
+  files.Set("a_real.vhd", "architecture rtl of e is begin end;");
+  files.Set("b_dummy.vhd", "architecture rtl of e is begin end;");
+  project.SetModified(1);
+  project.SetModified(2);
+  Add(4, "e.vhd", "entity e is port (x : in bit); end;");
+  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{4, 2, 1, 3}));
+  EXPECT_EQ(project.HierarchyRoot("top")->Children().at(0).Node().architecture->file, 1u);
+  EXPECT_EQ(project.Hierarchy("top")->children.at(0).architecture->file, 1u);
+}
+
 TEST_F(ProjectTest, HierarchyStopsAtRecursionAndAtItsBound) {
   Add(1, "r.v", "module r (input a); r u_self (a); leaf u_leaf (a); endmodule module leaf (input a); endmodule");
   Add(2, "t.v", "module t; r u0 (x); r u1 (x); endmodule");

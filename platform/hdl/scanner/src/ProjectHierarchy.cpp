@@ -127,12 +127,21 @@ std::vector<HierarchyCursor> HierarchyCursor::Children() const {
 }
 
 // The architecture an entity elaborates with by default: the last one compiled. Only a choice
-// between several needs the compile order.
+// between several needs the compile order. An entity defined again has none: its name finds the
+// first; of an architecture defined again, the first is used (they come in file order).
 std::uint32_t Project::Impl::DefaultArchitecture(std::uint32_t entity) {
+  const UnitRec& owner = units[dense[entity]];
+  if (Find(owner.key, Bit(UnitKind::kVhdlEntity), LibraryOf(owner), 0, true) != entity) return kNone;
   std::uint32_t best = kNone;
   for (std::uint32_t k = secondaryStart[entity]; k < secondaryStart[entity + 1]; ++k) {
     const std::uint32_t candidate = secondaries[k];
     if (units[dense[candidate]].kind != UnitKind::kVhdlArchitecture) continue;
+    const auto first = secondaries.begin() + secondaryStart[entity];
+    const bool again = std::any_of(first, secondaries.begin() + k, [&](std::uint32_t earlier) {
+      return units[dense[earlier]].kind == UnitKind::kVhdlArchitecture &&
+             units[dense[earlier]].key == units[dense[candidate]].key;
+    });
+    if (again) continue;
     if (best != kNone) ResolveOrder();
     if (best == kNone || position[candidate] > position[best]) best = candidate;
   }

@@ -401,10 +401,21 @@ struct Project::Impl {
     std::uint32_t line;
   };
   std::vector<LibraryNeed> libraryNeeds;
+  // Units defined again in another file than the one used, the first in file order: (the one
+  // defined again, the one used), dense. The order puts the first's file before the second's.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> definedAgain;
+  // By file slot and dense unit used: the unit of that name defined again in that file, which a
+  // compile of the file leaves in the library for the units after it there to see.
+  std::unordered_map<std::uint64_t, std::uint32_t> againInFile;
+  std::uint32_t SeenInFile(std::uint32_t file, std::uint32_t target) const {
+    if (target == kNone || againInFile.empty()) return target;
+    const auto found = againInFile.find(std::uint64_t{file} << 32 | target);
+    return found == againInFile.end() ? target : found->second;
+  }
 
   bool IsProjectLibrary(Sym library) const { return libraryFiles.count(library) != 0; }
   void Resolve();
-  void DuplicateCheck(std::uint32_t i, const UnitRec& unit);
+  std::uint32_t DuplicateCheck(std::uint32_t i, const UnitRec& unit);
   std::uint32_t FindTopOrReport(std::string_view name, std::string_view library);
   std::uint32_t FindTop(std::string_view name, std::string_view library);
 
@@ -491,6 +502,7 @@ struct Project::Impl {
   bool OrderMayReport();
   void AppendSecondaryEdges(std::vector<Orderer::Edge>& into);
   void AppendLibraryEdges(std::vector<Orderer::Edge>& into);
+  void AppendDefinedAgainEdges(std::vector<Orderer::Edge>& into);
   std::vector<Orderer::Edge> FileEdges(const std::vector<Orderer::Edge>& unitEdges) const;
   void OrderFiles(const std::vector<bool>& inUnitCycle);
   CompileOrder OrderOf(const std::vector<bool>* wanted) const;

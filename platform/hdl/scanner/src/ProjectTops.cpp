@@ -38,14 +38,29 @@ void Project::Impl::Unmeasure(std::uint32_t slot) {
 }
 
 // DefaultArchitecture, by slot: an entity's architectures are those of its name and library
-// when it is the first entity there. A choice between several sets `byOrder`.
+// when it is the first entity there, but for those after an entity of the name defined again in
+// another file, their own, which are that one's; of an architecture defined again, the first is
+// used. A choice between several sets `byOrder`.
 std::uint32_t Project::Impl::DefaultArchitectureLive(std::uint32_t entity, bool* byOrder) {
   const UnitRec& owner = units[entity];
   if (FindLive(owner.key, Bit(UnitKind::kVhdlEntity), LibraryOf(owner), 0, true) != entity) return kNone;
+  const std::vector<std::uint32_t>& listed = *Listed(owner.key, LibraryOf(owner));
+  const auto candidate = [&](std::uint32_t slot) {
+    const UnitRec& architecture = units[slot];
+    if (architecture.kind != UnitKind::kVhdlArchitecture || LibraryOf(architecture) != LibraryOf(owner)) return false;
+    return architecture.file == owner.file || std::none_of(listed.begin(), listed.end(), [&](std::uint32_t other) {
+      const UnitRec& unit = units[other];
+      return other != entity && unit.kind == UnitKind::kVhdlEntity && unit.file == architecture.file &&
+             unit.position < architecture.position;
+    });
+  };
   std::uint32_t best = kNone;
-  for (std::uint32_t slot : *Listed(owner.key, LibraryOf(owner))) {
-    const UnitRec& unit = units[slot];
-    if (unit.kind != UnitKind::kVhdlArchitecture || LibraryOf(unit) != LibraryOf(owner)) continue;
+  for (std::uint32_t slot : listed) {
+    if (!candidate(slot)) continue;
+    const bool again = std::any_of(listed.begin(), listed.end(), [&](std::uint32_t other) {
+      return other != slot && units[other].key == units[slot].key && Before(other, slot) && candidate(other);
+    });
+    if (again) continue;
     if (best == kNone) {
       best = slot;
       continue;
