@@ -37,6 +37,11 @@ write $top "entity top is\nend entity;\narchitecture rtl of top is\n  signal s :
 project open [file join $root twice twice.xhlc]
 foreach file [list $real $dummy $top] { velfile add $file }
 check "defined twice: order" [project order] [list $dummy $real $top]
+# The other e is no top of its own: the one used is instantiated, so top is the top.
+check "defined twice: top" [project top] top
+project close
+project open [file join $root twice twice.xhlc]
+check "defined twice: top at a fresh open" [project top] top
 write $real "package p is\nend package;\nentity e is\n  port (x : in bit);\nend entity;"
 write $dummy "entity e is\n  port (y : in bit);\nend entity;\nuse work.p.all;\nentity f is\nend entity;"
 check "no order: order" [project order] [list $real $dummy $top]

@@ -239,6 +239,20 @@ struct Project::Impl {
     return best;
   }
 
+  // Whether an earlier unit of the unit's kind, name and library is the one used: as a compile's
+  // library holds only that one, the other is no top of its own.
+  bool DefinedAgainLive(std::uint32_t slot) const {
+    const UnitRec& unit = units[slot];
+    const std::vector<std::uint32_t>* listed = Listed(unit.IndexKey(), LibraryOf(unit));
+    if (listed == nullptr || listed->size() < 2) return false;
+    return std::any_of(listed->begin(), listed->end(), [&](std::uint32_t other) {
+      const UnitRec& earlier = units[other];
+      const bool same = IsVhdl(unit.kind) ? earlier.key == unit.key : earlier.name == unit.name;
+      return other != slot && earlier.kind == unit.kind && same && LibraryOf(earlier) == LibraryOf(unit) &&
+             (!IsSecondary(unit.kind) || earlier.primaryKey == unit.primaryKey) && Before(other, slot);
+    });
+  }
+
   std::uint32_t FindSecondaryLive(std::uint32_t primary, UnitKind kind, Sym key) const {
     const UnitRec& owner = units[primary];
     const std::vector<std::uint32_t>* listed = Listed(owner.key, LibraryOf(owner));
@@ -356,6 +370,7 @@ struct Project::Impl {
 
   void Unmeasure(std::uint32_t slot);
   std::uint32_t DefaultArchitectureLive(std::uint32_t entity, bool* byOrder);
+  bool HasOtherArchitecture(std::uint32_t entity, std::uint32_t architecture) const;
   std::pair<std::uint32_t, std::uint32_t> ElaborateLive(std::uint32_t unit, std::uint32_t architecture, bool* byOrder);
   bool Measure(std::uint32_t start);
   std::uint32_t FindTopLive(std::string_view name, std::string_view library);
@@ -534,6 +549,7 @@ struct Project::Impl {
   HierarchyCursor Root(std::uint32_t top, std::string_view topName);
   void Extents();
   std::optional<HierarchyNode> Hierarchy(std::uint32_t top, std::string_view topName);
+  void ReportCut(const UnitRec& top);  // the top's hierarchy passes the node bound
 };
 
 }  // namespace Hdl::scan
