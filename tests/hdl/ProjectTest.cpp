@@ -1,6 +1,8 @@
 // The project over the scanner: what it scans when, how settings and removals reach the model,
 // ties in the order, libraries, and the hierarchy's guards.
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -14,10 +16,20 @@
 
 #include "hdl/HdlSupport.h"
 
+// Given by the sanitizers' runtime where one is linked in.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes() __attribute__((weak));
+
 namespace {
 
 using namespace hdl_test;
 using Strings = std::vector<std::string>;
+
+// The bytes the process holds allocated: the sanitizers' count where one runs, else the heap's.
+std::size_t AllocatedBytes() {
+  if (&__sanitizer_get_current_allocated_bytes != nullptr) return __sanitizer_get_current_allocated_bytes();
+  const struct mallinfo2 heap = mallinfo2();
+  return heap.uordblks + heap.hblkhd;
+}
 
 class ProjectTest : public testing::Test {
  protected:
@@ -348,6 +360,59 @@ TEST_F(ProjectTest, DuplicatesUnknownTopsAndMissingFilesGiveMessages) {
   EXPECT_TRUE(tree->unit->hasPorts && tree->unit->file == 3u);
 }
 
+// A unit defined in two files: the first in file order is used, so a compile that follows the
+// order must end with it. The other's file comes first, its architecture being its own entity's;
+// where that file needs the used one's, no order can, and the messages say so.
+TEST_F(ProjectTest, AUnitDefinedAgainIsCompiledBeforeTheOneUsed) {
+  const auto cycles = [&] {
+    Strings texts;
+    for (const Message& message : project.Messages()) {
+      if (message.kind == MessageKind::kCycle || message.kind == MessageKind::kFileCycle) texts.push_back(message.text);
+    }
+    return texts;
+  };
+  Add(1, "a_real.vhd", "entity e is port (x : in bit); end;\narchitecture rtl of e is begin end;");
+  Add(2, "b_dummy.vhd", "entity e is port (y : in bit); end;\narchitecture rtl of e is begin end;");
+  Add(3, "top.vhd", "entity top is end;\narchitecture r of top is signal s : bit; begin u : entity work.e port map (x => s); end;");
+  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{2, 1, 3}));
+  EXPECT_EQ(project.GetCompileOrder("top").files, (std::vector<FileHandle>{2, 1, 3}));
+  EXPECT_EQ(Count(MessageKind::kDuplicateUnit), 2);  // the entity and its architecture
+  EXPECT_TRUE(cycles().empty());
+  // The other e is no unit of the design, so no top of its own: the one used is instantiated.
+  EXPECT_EQ(Tops(), Strings{"top"});
+  for (bool live : {true, false}) {
+    const HierarchyNode node =
+        live ? project.HierarchyRoot("top")->Children().at(0).Node() : project.Hierarchy("top")->children.at(0);
+    EXPECT_EQ(node.unit->file * 10 + node.architecture->file, 11u) << live;
+  }
+
+  // The other file also holds a unit that needs a unit of the used one's.
+  files.Set("a_real.vhd", "package p is end;\nentity e is port (x : in bit); end;");
+  files.Set("b_dummy.vhd", "entity e is port (y : in bit); end;\nuse work.p.all;\nentity f is end;");
+  project.SetModified(1);
+  project.SetModified(2);
+  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{1, 2, 3}));
+  EXPECT_EQ(cycles(), Strings{"'e' is defined again in b_dummy.vhd, which needs a_real.vhd: no compile order ends "
+                              "with the one in a_real.vhd, which is used"});
+  // And a unit that the used one's file needs: that order can be kept.
+  files.Set("a_real.vhd", "use work.p.all;\nentity e is port (x : in bit); end;");
+  files.Set("b_dummy.vhd", "entity e is port (y : in bit); end;\npackage p is end;");
+  project.SetModified(1);
+  project.SetModified(2);
+  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{2, 1, 3}));
+  EXPECT_TRUE(cycles().empty());
+
+  // An architecture defined again, its entity in a file of its own: the first is used.
+  files.Set("a_real.vhd", "architecture rtl of e is begin end;");
+  files.Set("b_dummy.vhd", "architecture rtl of e is begin end;");
+  project.SetModified(1);
+  project.SetModified(2);
+  Add(4, "e.vhd", "entity e is port (x : in bit); end;");
+  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{4, 2, 1, 3}));
+  EXPECT_EQ(project.HierarchyRoot("top")->Children().at(0).Node().architecture->file, 1u);
+  EXPECT_EQ(project.Hierarchy("top")->children.at(0).architecture->file, 1u);
+}
+
 TEST_F(ProjectTest, HierarchyStopsAtRecursionAndAtItsBound) {
   Add(1, "r.v", "module r (input a); r u_self (a); leaf u_leaf (a); endmodule module leaf (input a); endmodule");
   Add(2, "t.v", "module t; r u0 (x); r u1 (x); endmodule");
@@ -364,6 +429,38 @@ TEST_F(ProjectTest, HierarchyStopsAtRecursionAndAtItsBound) {
   EXPECT_EQ(Count(MessageKind::kHierarchyLimit), 1);
 }
 
+// Each unit instantiates the one before it and one halfway back: below the last of 150 lie over
+// three million instances, though the units share what is below them. The top, the order and the
+// hierarchy are answered without making every instance path: the hierarchy, cut at the node bound
+// as the message says, is made as it is walked, and holding it holds little.
+TEST_F(ProjectTest, AHierarchyOfFarMoreInstancesThanUnitsIsNotMadeWhole) {
+  constexpr int kUnits = 150;
+  for (int i = 0; i < kUnits; ++i) {
+    const std::string name = "unit_" + std::to_string(i);
+    std::string text = "entity " + name + " is port (clk : in bit); end;\narchitecture rtl of " + name + " is begin\n";
+    if (i > 0) {
+      text += "ua : entity work.unit_" + std::to_string(i - 1) + " port map (clk => clk);\n";
+      text += "ub : entity work.unit_" + std::to_string(i / 2) + " port map (clk => clk);\n";
+    }
+    Add(static_cast<FileHandle>(i + 1), name + ".vhd", text + "end;");
+  }
+  const std::size_t before = AllocatedBytes();
+  EXPECT_EQ(Tops(), Strings{"unit_149"});
+  const CompileOrder order = project.GetCompileOrder("unit_149");
+  ASSERT_EQ(order.files.size(), 150u);
+  EXPECT_EQ(order.files.front() * 1000 + order.files.back(), 1150u);
+  const std::optional<HierarchyCursor> root = project.HierarchyRoot("unit_149");
+  ASSERT_TRUE(root.has_value());
+  EXPECT_EQ(Count(MessageKind::kHierarchyLimit), 1);
+  std::vector<HierarchyCursor> children = root->Children();
+  EXPECT_EQ(children.size(), 1u);  // ub comes after the million nodes below ua
+  std::string deepest;
+  for (; !children.empty(); children = children.front().Children()) deepest = children.front().Node().path;
+  EXPECT_EQ(deepest.size(), std::string("unit_149").size() + 149 * std::string("/ua").size());
+  const std::size_t after = AllocatedBytes();
+  EXPECT_LT(after > before ? after - before : 0, std::size_t{64} << 20);
+}
+
 // HierarchyRoot answers a name with the first of its units: a later unit of the name that is a top
 // keeps a version only while that answer holds, also where the first one's hierarchy comes round
 // and changes below it.
@@ -371,6 +468,7 @@ TEST_F(ProjectTest, ACandidateWhoseNameFindsAnotherUnitKeepsNoStaleVersion) {
   Add(1, "a.v", "module top; mid m (); endmodule");
   Add(2, "mid.v", "module mid; top t (); endmodule");  // binds the first top
   Add(3, "b.v", "module top (input x); endmodule");
+  ASSERT_TRUE(project.SetLibrary(3, "other"));  // in its own library: no unit defined again, so a top
   const std::function<std::string(const HierarchyCursor&)> walk = [&](const HierarchyCursor& at) {
     std::string text = at.Node().path + (at.Node().recursive ? " again" : "") + "\n";
     for (const HierarchyCursor& child : at.Children()) text += walk(child);

@@ -62,6 +62,22 @@ class CFakeProperty final : public TComponent<CFakeProperty, IPropertyInstance> 
   std::string m_id, m_value;
 };
 
+// A source library as the parser reads one: by its name.
+class CFakeLibrary final : public TComponent<CFakeLibrary, Prjrep::IName> {
+ public:
+  explicit CFakeLibrary(std::string name) : m_name(std::move(name)) {}
+  auto QueryTable() {
+    return Table(Row<Prjrep::IName>(this), Row<Prjrep::IRefCount>(&m_refCount), Row<CitI::IInterface>(this));
+  }
+  Status SetName(const Text&) override { return kNotSupported; }
+  Status GetName(Text& name) override { return name = m_name, kSuccess; }
+  Status SetOwner(CitI::IInterface*) override { return kNotSupported; }
+
+ private:
+  Prjrep::TRefCountHelper<CFakeLibrary> m_refCount{this};
+  std::string m_name;
+};
+
 // "name:TYPE" of a design unit.
 std::string NameOf(CitI::IInterface* unit, bool withType = false) {
   Text name, type;
@@ -205,11 +221,19 @@ TEST_F(HdlProjectTest, RootNodesComeWithTheLikelyTopFirst) {
   EXPECT_EQ(tops, (std::vector<std::string>{"soc", "pair", "shell", "core_wrap", "solo", "tb"}));
 }
 
-// Candidates of one name stand for the top found by that name: a core copied several times gives
-// as many roots, all one node, whose hierarchy is made once.
+// Candidates of one name stand for the top found by that name: a core copied into several
+// libraries gives as many roots, all one node, whose hierarchy is made once.
 TEST_F(HdlProjectTest, RootsOfOneNameAreOneNode) {
-  for (const char* name : {"copy1.vhd", "copy2.vhd", "copy3.vhd"})
-    Add(dir / name, "entity top is port (c : bit); end;\narchitecture r of top is begin u : entity work.leaf; end;\n");
+  std::vector<AutoRelease<CFakeLibrary>> libraries;
+  for (const char* name : {"copy1", "copy2", "copy3"}) {
+    IHdlFile* file =
+        Add(dir / (std::string(name) + ".vhd"),
+            "entity top is port (c : bit); end;\narchitecture r of top is begin u : leaf port map (c); end;\n");
+    // The parser reads a library by its name alone.
+    libraries.emplace_back(new CFakeLibrary(name));
+    auto* library = reinterpret_cast<ISourceLibrary*>(libraries.back().Get());
+    ASSERT_EQ(AutoCast<ISourceLibraryMember>(file)->SetLibrary(library), kSuccess);
+  }
   Add(dir / "leaf.vhd", "entity leaf is port (c : bit); end;\narchitecture r of leaf is begin end;\n");
   Add(dir / "other.vhd", "entity other is port (c : bit); end;\narchitecture r of other is begin end;\n");
   AutoRelease<IHdlNetListNode> root;
@@ -223,8 +247,7 @@ TEST_F(HdlProjectTest, RootsOfOneNameAreOneNode) {
     tops.push_back(NameOf(AutoRelease<CitI::IInterface>(node->GetDesignUnit()).Get()));
     made.insert(children->CurrentItem());
   }
-  // The later copies' tops elaborate no architecture (the first entity of a name has them all).
-  EXPECT_EQ(tops, (std::vector<std::string>{"top", "other", "top", "top"}));
+  EXPECT_EQ(tops, (std::vector<std::string>{"top", "top", "top", "other"}));
   EXPECT_EQ(made.size(), 2u);
   EXPECT_EQ(Graph(), (Tree{{"/top", "top"}, {"/top/u", "leaf"}, {"/other", "other"}}));
 

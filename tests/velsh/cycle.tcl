@@ -25,5 +25,28 @@ foreach added [list [list $board $cpu $soc] [list $board $soc $cpu] [list $cpu $
     check "$names: top" [project top] board
     project close
 }
+
+# An entity defined in two files: the first added is used, so the other's file is compiled before
+# it; where that file needs the used one's, the log says no order can.
+set real  [file join $root a_real.vhd]
+set dummy [file join $root b_dummy.vhd]
+set top   [file join $root top.vhd]
+write $real "entity e is\n  port (x : in bit);\nend entity;\narchitecture rtl of e is\nbegin\nend architecture;"
+write $dummy "entity e is\n  port (y : in bit);\nend entity;\narchitecture rtl of e is\nbegin\nend architecture;"
+write $top "entity top is\nend entity;\narchitecture rtl of top is\n  signal s : bit;\nbegin\n  u : entity work.e port map (x => s);\nend architecture;"
+project open [file join $root twice twice.xhlc]
+foreach file [list $real $dummy $top] { velfile add $file }
+check "defined twice: order" [project order] [list $dummy $real $top]
+# The other e is no top of its own: the one used is instantiated, so top is the top.
+check "defined twice: top" [project top] top
+project close
+project open [file join $root twice twice.xhlc]
+check "defined twice: top at a fresh open" [project top] top
+write $real "package p is\nend package;\nentity e is\n  port (x : in bit);\nend entity;"
+write $dummy "entity e is\n  port (y : in bit);\nend entity;\nuse work.p.all;\nentity f is\nend entity;"
+check "no order: order" [project order] [list $real $dummy $top]
+project close
+check "no order: the log" [lsearch -inline -all [split [contents [file join $root twice hdlparser.log]] "\n"] *needs*] \
+    [list "WARNING:$dummy:1: 'e' is defined again in $dummy, which needs $real: no compile order ends with the one in $real, which is used"]
 file delete -force $root
 if {$failures == 0} { puts "compile order around a cycle: all passed" }

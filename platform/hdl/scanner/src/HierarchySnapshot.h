@@ -55,6 +55,10 @@ struct SourceNode {
   };
   std::uint32_t depth = 1;
   std::uint64_t nodes = 1;
+  // Some instance at or below elaborates an entity with another architecture than its default:
+  // one above may then be the same unit, which is not expanded again, so `nodes` may count more
+  // than a hierarchy through it holds.
+  bool otherArchitecture = false;
   std::vector<Child> children;
 
   SourceNode() = default;
@@ -90,6 +94,11 @@ struct HierarchyCursor::State {
   std::uint32_t unit = kNone;
   std::uint32_t source = kNone;
   std::uint32_t architecture = kNone;  // the slot of node.architecture, when read from the measured units
+  // Read from the measured units past the node bound: the node's place in the top's hierarchy in
+  // preorder, and the count of nodes kept, the first in preorder, as a hierarchy made whole is cut.
+  std::uint64_t index = 0;
+  std::uint64_t bound = kUncut;
+  static constexpr std::uint64_t kUncut = ~std::uint64_t{0};
   // Built whole (a tree cut at the node bound, or with instances that come round): the node in it.
   std::shared_ptr<const HierarchyNode> tree;
   const HierarchyNode* at = nullptr;

@@ -295,7 +295,8 @@ const std::vector<TopRef>& Project::TopRefs() {
   d.Extents();
   std::vector<std::uint32_t> tops;
   for (std::uint32_t i = 0; i < d.dense.size(); ++i) {
-    if (CanBeTop(d.units[d.dense[i]].kind) && !d.instantiated[i]) tops.push_back(i);
+    const std::uint32_t slot = d.dense[i];
+    if (CanBeTop(d.units[slot].kind) && !d.instantiated[i] && !d.DefinedAgainLive(slot)) tops.push_back(i);
   }
   // The unit a synthesis tool would pick comes first: the deepest hierarchy, then the larger, then
   // the later definition. Testbenches follow every unit with ports.

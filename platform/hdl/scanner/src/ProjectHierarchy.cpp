@@ -42,6 +42,7 @@ bool HierarchyCursor::SameAs(const HierarchyCursor& other) const {
     return false;
   }
   if (a.measured != b.measured || (!a.measured && (a.source != kNone || b.source != kNone))) return false;
+  if (a.index != b.index || a.bound != b.bound) return false;
   const HierarchyNode& x = a.node;
   const HierarchyNode& y = b.node;
   return x.path == y.path && x.instanceName == y.instanceName && x.unitName == y.unitName && x.unit == y.unit &&
@@ -55,7 +56,9 @@ std::vector<HierarchyCursor> HierarchyCursor::Children() const {
   const State& self = *m_state;
   if (self.measured) {
     children.reserve(self.measured->children.size());
+    std::uint64_t next = self.index + 1;  // the next child's place in preorder
     for (const SourceNode::Child& child : self.measured->children) {
+      if (next >= self.bound) break;
       auto state = std::make_shared<State>();
       HierarchyNode& node = state->node;
       node.instanceName = std::string(child.label);
@@ -77,6 +80,9 @@ std::vector<HierarchyCursor> HierarchyCursor::Children() const {
       }
       state->pool = self.pool;
       state->parent = m_state;
+      state->index = next;
+      state->bound = self.bound;
+      next += state->measured ? state->measured->nodes : 1;
       children.push_back(HierarchyCursor(std::move(state)));
     }
     return children;
@@ -127,12 +133,21 @@ std::vector<HierarchyCursor> HierarchyCursor::Children() const {
 }
 
 // The architecture an entity elaborates with by default: the last one compiled. Only a choice
-// between several needs the compile order.
+// between several needs the compile order. An entity defined again has none: its name finds the
+// first; of an architecture defined again, the first is used (they come in file order).
 std::uint32_t Project::Impl::DefaultArchitecture(std::uint32_t entity) {
+  const UnitRec& owner = units[dense[entity]];
+  if (Find(owner.key, Bit(UnitKind::kVhdlEntity), LibraryOf(owner), 0, true) != entity) return kNone;
   std::uint32_t best = kNone;
   for (std::uint32_t k = secondaryStart[entity]; k < secondaryStart[entity + 1]; ++k) {
     const std::uint32_t candidate = secondaries[k];
     if (units[dense[candidate]].kind != UnitKind::kVhdlArchitecture) continue;
+    const auto first = secondaries.begin() + secondaryStart[entity];
+    const bool again = std::any_of(first, secondaries.begin() + k, [&](std::uint32_t earlier) {
+      return units[dense[earlier]].kind == UnitKind::kVhdlArchitecture &&
+             units[dense[earlier]].key == units[dense[candidate]].key;
+    });
+    if (again) continue;
     if (best != kNone) ResolveOrder();
     if (best == kNone || position[candidate] > position[best]) best = candidate;
   }
@@ -261,6 +276,17 @@ void Project::Impl::Extents() {
   }
 }
 
+void Project::Impl::ReportCut(const UnitRec& top) {
+  const FileRec& file = files[top.file];
+  Message message;
+  message.kind = MessageKind::kHierarchyLimit;
+  message.path = std::string(pool.View(file.path));
+  message.file = file.handle;
+  message.text =
+      "the hierarchy below " + Describe(top) + " passes " + std::to_string(maxNodes) + " nodes: it is cut there";
+  QueryMessage(std::move(message));
+}
+
 std::optional<HierarchyNode> Project::Impl::Hierarchy(std::uint32_t top, std::string_view topName) {
   struct Flat {
     HierarchyNode node;
@@ -302,14 +328,7 @@ std::optional<HierarchyNode> Project::Impl::Hierarchy(std::uint32_t top, std::st
     }
     if (flat.size() >= maxNodes) {
       cut = true;
-      const FileRec& file = files[units[dense[top]].file];
-      Message message;
-      message.kind = MessageKind::kHierarchyLimit;
-      message.path = std::string(pool.View(file.path));
-      message.file = file.handle;
-      message.text = "the hierarchy below " + Describe(units[dense[top]]) + " passes " + std::to_string(maxNodes) +
-                     " nodes: it is cut there";
-      QueryMessage(std::move(message));
+      ReportCut(units[dense[top]]);
       continue;
     }
     const InstanceEdge& edge = instanceEdges[node.next++];

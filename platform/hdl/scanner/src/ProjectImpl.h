@@ -239,6 +239,20 @@ struct Project::Impl {
     return best;
   }
 
+  // Whether an earlier unit of the unit's kind, name and library is the one used: as a compile's
+  // library holds only that one, the other is no top of its own.
+  bool DefinedAgainLive(std::uint32_t slot) const {
+    const UnitRec& unit = units[slot];
+    const std::vector<std::uint32_t>* listed = Listed(unit.IndexKey(), LibraryOf(unit));
+    if (listed == nullptr || listed->size() < 2) return false;
+    return std::any_of(listed->begin(), listed->end(), [&](std::uint32_t other) {
+      const UnitRec& earlier = units[other];
+      const bool same = IsVhdl(unit.kind) ? earlier.key == unit.key : earlier.name == unit.name;
+      return other != slot && earlier.kind == unit.kind && same && LibraryOf(earlier) == LibraryOf(unit) &&
+             (!IsSecondary(unit.kind) || earlier.primaryKey == unit.primaryKey) && Before(other, slot);
+    });
+  }
+
   std::uint32_t FindSecondaryLive(std::uint32_t primary, UnitKind kind, Sym key) const {
     const UnitRec& owner = units[primary];
     const std::vector<std::uint32_t>* listed = Listed(owner.key, LibraryOf(owner));
@@ -356,6 +370,7 @@ struct Project::Impl {
 
   void Unmeasure(std::uint32_t slot);
   std::uint32_t DefaultArchitectureLive(std::uint32_t entity, bool* byOrder);
+  bool HasOtherArchitecture(std::uint32_t entity, std::uint32_t architecture) const;
   std::pair<std::uint32_t, std::uint32_t> ElaborateLive(std::uint32_t unit, std::uint32_t architecture, bool* byOrder);
   bool Measure(std::uint32_t start);
   std::uint32_t FindTopLive(std::string_view name, std::string_view library);
@@ -401,10 +416,21 @@ struct Project::Impl {
     std::uint32_t line;
   };
   std::vector<LibraryNeed> libraryNeeds;
+  // Units defined again in another file than the one used, the first in file order: (the one
+  // defined again, the one used), dense. The order puts the first's file before the second's.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> definedAgain;
+  // By file slot and dense unit used: the unit of that name defined again in that file, which a
+  // compile of the file leaves in the library for the units after it there to see.
+  std::unordered_map<std::uint64_t, std::uint32_t> againInFile;
+  std::uint32_t SeenInFile(std::uint32_t file, std::uint32_t target) const {
+    if (target == kNone || againInFile.empty()) return target;
+    const auto found = againInFile.find(std::uint64_t{file} << 32 | target);
+    return found == againInFile.end() ? target : found->second;
+  }
 
   bool IsProjectLibrary(Sym library) const { return libraryFiles.count(library) != 0; }
   void Resolve();
-  void DuplicateCheck(std::uint32_t i, const UnitRec& unit);
+  std::uint32_t DuplicateCheck(std::uint32_t i, const UnitRec& unit);
   std::uint32_t FindTopOrReport(std::string_view name, std::string_view library);
   std::uint32_t FindTop(std::string_view name, std::string_view library);
 
@@ -491,6 +517,7 @@ struct Project::Impl {
   bool OrderMayReport();
   void AppendSecondaryEdges(std::vector<Orderer::Edge>& into);
   void AppendLibraryEdges(std::vector<Orderer::Edge>& into);
+  void AppendDefinedAgainEdges(std::vector<Orderer::Edge>& into);
   std::vector<Orderer::Edge> FileEdges(const std::vector<Orderer::Edge>& unitEdges) const;
   void OrderFiles(const std::vector<bool>& inUnitCycle);
   CompileOrder OrderOf(const std::vector<bool>* wanted) const;
@@ -522,6 +549,7 @@ struct Project::Impl {
   HierarchyCursor Root(std::uint32_t top, std::string_view topName);
   void Extents();
   std::optional<HierarchyNode> Hierarchy(std::uint32_t top, std::string_view topName);
+  void ReportCut(const UnitRec& top);  // the top's hierarchy passes the node bound
 };
 
 }  // namespace Hdl::scan

@@ -77,6 +77,8 @@ void Project::Impl::Resolve() {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> secondaryPairs;  // (primary, secondary)
   secondaryUsers.clear();
   libraryNeeds.clear();
+  definedAgain.clear();
+  againInFile.clear();
   std::vector<Orderer::Edge> unitEdges;
   std::vector<std::pair<Sym, std::uint32_t>> named;  // the unit's library clauses: (library, line)
 
@@ -86,17 +88,23 @@ void Project::Impl::Resolve() {
     const bool vhdl = IsVhdl(unit.kind);
     unitEdges.clear();
     named.clear();
-    auto need = [&](std::uint32_t target, bool hard, bool weak = false) {
+    auto edgeTo = [&](std::uint32_t target, bool hard, bool weak) {
       if (target != kNone && target != i) unitEdges.push_back({i, target, hard, weak});
     };
-    DuplicateCheck(i, unit);
+    // A name the unit's own file defined again before it is that unit when the file is compiled.
+    auto seen = [&](std::uint32_t target) { return SeenInFile(unit.file, target); };
+    auto need = [&](std::uint32_t target, bool hard) { edgeTo(seen(target), hard, false); };
+    if (const std::uint32_t used = DuplicateCheck(i, unit); used != kNone && units[dense[used]].file != unit.file) {
+      definedAgain.emplace_back(i, used);
+      againInFile[std::uint64_t{unit.file} << 32 | used] = i;
+    }
     // A file that found macros of earlier files follows them, unless that closes a cycle: a
     // package it imports from a later file counts for more, and where it found only what a
     // header it includes itself sets, a module it instantiates from a later file too.
     const FileMacros& macros = files[unit.file].Macros();
     for (std::uint32_t source : macros.macroSources) {
       const bool header = std::binary_search(macros.headerSources.begin(), macros.headerSources.end(), source);
-      for (std::uint32_t other : files[source].units) need(denseOf[other], false, header);
+      for (std::uint32_t other : files[source].units) edgeTo(denseOf[other], false, header);
     }
 
     if (unit.kind == UnitKind::kVhdlArchitecture || unit.kind == UnitKind::kVhdlPackageBody ||
@@ -112,7 +120,7 @@ void Project::Impl::Resolve() {
         need(primary, true);
       } else {
         need(primary, true);
-        secondaryPairs.emplace_back(primary, i);
+        secondaryPairs.emplace_back(seen(primary), i);
       }
     }
 
@@ -129,7 +137,7 @@ void Project::Impl::Resolve() {
           if (target == kNone) Missing(unit, ref, ref.kind == RefKind::kContext ? "context" : "unit");
           need(target, true);
           if (target != kNone && units[dense[target]].kind == UnitKind::kVhdlPackage) {
-            secondaryUsers.emplace_back(i, target);
+            secondaryUsers.emplace_back(i, seen(target));
           }
           break;
         }
@@ -140,7 +148,7 @@ void Project::Impl::Resolve() {
             Missing(unit, ref, vhdl ? "component" : "module");
           } else {
             instantiated[target] = true;
-            if (units[dense[target]].kind == UnitKind::kVhdlEntity) secondaryUsers.emplace_back(i, target);
+            if (units[dense[target]].kind == UnitKind::kVhdlEntity) secondaryUsers.emplace_back(i, seen(target));
           }
           need(target, false);
           instanceEdges.push_back({r, target, kNone});
@@ -176,7 +184,7 @@ void Project::Impl::Resolve() {
               need(architecture, true);
             }
             instantiated[target] = true;
-            if (entity) secondaryUsers.emplace_back(i, target);
+            if (entity) secondaryUsers.emplace_back(i, seen(target));
             if (!entity) {
               const UnitRec& configuration = units[dense[target]];
               const std::uint32_t configured =
@@ -243,9 +251,10 @@ void Project::Impl::Resolve() {
   }
 }
 
-void Project::Impl::DuplicateCheck(std::uint32_t i, const UnitRec& unit) {
+// The unit used where `unit` is defined again, dense; kNone where it is the first.
+std::uint32_t Project::Impl::DuplicateCheck(std::uint32_t i, const UnitRec& unit) {
   const auto found = index.find(unit.IndexKey());
-  if (found == index.end()) return;
+  if (found == index.end()) return kNone;
   // The one used is the first in file order, wherever the edits left it in the index.
   std::uint32_t first = kNone;
   for (std::uint32_t slot : found->second) {
@@ -255,10 +264,11 @@ void Project::Impl::DuplicateCheck(std::uint32_t i, const UnitRec& unit) {
     if (!same || (IsSecondary(unit.kind) && other.primaryKey != unit.primaryKey)) continue;
     if (first == kNone || denseOf[slot] < denseOf[first]) first = slot;
   }
-  if (first == kNone) return;
+  if (first == kNone) return kNone;
   ModelMessage(MessageKind::kDuplicateUnit, unit, unit.line,
                Describe(unit) + " is defined again; the one in " +
                    std::string(pool.View(files[units[first].file].path)) + " is used");
+  return denseOf[first];
 }
 
 // A top by name: an entity, module, program or configuration, the exact spelling first.

@@ -134,7 +134,8 @@ void Project::Impl::ResolveOrder() {
   for (std::uint32_t i = 0; i < n; ++i) {
     const UnitRec& unit = units[dense[i]];
     if (unit.kind != UnitKind::kVhdlConfiguration) continue;
-    const std::uint32_t entity = Find(unit.primaryKey, Bit(UnitKind::kVhdlEntity), LibraryOf(unit), 0, true);
+    const std::uint32_t entity =
+        SeenInFile(unit.file, Find(unit.primaryKey, Bit(UnitKind::kVhdlEntity), LibraryOf(unit), 0, true));
     if (entity == kNone) continue;
     for (std::uint32_t k = secondaryStart[entity]; k < secondaryStart[entity + 1]; ++k) {
       edges.push_back({i, secondaries[k], true, false});
@@ -142,6 +143,7 @@ void Project::Impl::ResolveOrder() {
   }
   AppendSecondaryEdges(edges);
   AppendLibraryEdges(edges);
+  AppendDefinedAgainEdges(edges);
 
   depStart.assign(n + 1, 0);
   for (const Orderer::Edge& e : edges) ++depStart[e.from + 1];
@@ -260,11 +262,40 @@ void Project::Impl::AppendLibraryEdges(std::vector<Orderer::Edge>& into) {
   }
 }
 
+// A compile that follows the order ends with the unit used in the library, the first in file
+// order, where a unit is defined again: the file of the one defined again comes first. Where that
+// file needs the other through hard edges, no order can, and the order says so, once for the two.
+void Project::Impl::AppendDefinedAgainEdges(std::vector<Orderer::Edge>& into) {
+  if (definedAgain.empty()) return;
+  FileNeeds needs(inFileOrder.size(), FileEdges(into));
+  std::vector<std::uint64_t> reported;
+  for (const auto& [again, used] : definedAgain) {
+    const UnitRec& unit = units[dense[again]];
+    const std::uint32_t from = placeOf[units[dense[used]].file];
+    const std::uint32_t to = placeOf[unit.file];
+    needs.Seek(from, true);
+    if (!needs.Needs(to)) {
+      needs.Add(from, to);
+      into.push_back({used, again, true, false});
+      continue;
+    }
+    const std::uint64_t pair = std::uint64_t{to} << 32 | from;
+    if (std::find(reported.begin(), reported.end(), pair) != reported.end()) continue;
+    reported.push_back(pair);
+    const std::string usedPath(pool.View(files[units[dense[used]].file].path));
+    ModelMessage(MessageKind::kCycle, unit, unit.line,
+                 Describe(unit) + " is defined again in " + std::string(pool.View(files[unit.file].path)) +
+                     ", which needs " + usedPath + ": no compile order ends with the one in " + usedPath +
+                     ", which is used");
+  }
+}
+
 // Ordering reports only cycles of hard edges, among units or among files. A configuration's hard
 // edges to its entity's architectures are added only as the order is worked out, so a project
 // with configurations is ordered; the secondary edges added then are soft and close no such cycle.
 bool Project::Impl::OrderMayReport() {
   if (!libraryNeeds.empty()) return true;  // a library whose files all need the unit's file
+  if (!definedAgain.empty()) return true;  // a file with a unit defined again that needs the used one's
   for (std::uint32_t slot : dense) {
     if (units[slot].kind == UnitKind::kVhdlConfiguration) return true;
   }

@@ -38,14 +38,29 @@ void Project::Impl::Unmeasure(std::uint32_t slot) {
 }
 
 // DefaultArchitecture, by slot: an entity's architectures are those of its name and library
-// when it is the first entity there. A choice between several sets `byOrder`.
+// when it is the first entity there, but for those after an entity of the name defined again in
+// another file, their own, which are that one's; of an architecture defined again, the first is
+// used. A choice between several sets `byOrder`.
 std::uint32_t Project::Impl::DefaultArchitectureLive(std::uint32_t entity, bool* byOrder) {
   const UnitRec& owner = units[entity];
   if (FindLive(owner.key, Bit(UnitKind::kVhdlEntity), LibraryOf(owner), 0, true) != entity) return kNone;
+  const std::vector<std::uint32_t>& listed = *Listed(owner.key, LibraryOf(owner));
+  const auto candidate = [&](std::uint32_t slot) {
+    const UnitRec& architecture = units[slot];
+    if (architecture.kind != UnitKind::kVhdlArchitecture || LibraryOf(architecture) != LibraryOf(owner)) return false;
+    return architecture.file == owner.file || std::none_of(listed.begin(), listed.end(), [&](std::uint32_t other) {
+      const UnitRec& unit = units[other];
+      return other != entity && unit.kind == UnitKind::kVhdlEntity && unit.file == architecture.file &&
+             unit.position < architecture.position;
+    });
+  };
   std::uint32_t best = kNone;
-  for (std::uint32_t slot : *Listed(owner.key, LibraryOf(owner))) {
-    const UnitRec& unit = units[slot];
-    if (unit.kind != UnitKind::kVhdlArchitecture || LibraryOf(unit) != LibraryOf(owner)) continue;
+  for (std::uint32_t slot : listed) {
+    if (!candidate(slot)) continue;
+    const bool again = std::any_of(listed.begin(), listed.end(), [&](std::uint32_t other) {
+      return other != slot && units[other].key == units[slot].key && Before(other, slot) && candidate(other);
+    });
+    if (again) continue;
     if (best == kNone) {
       best = slot;
       continue;
@@ -55,6 +70,17 @@ std::uint32_t Project::Impl::DefaultArchitectureLive(std::uint32_t entity, bool*
     if (position[denseOf[slot]] > position[denseOf[best]]) best = slot;
   }
   return best;
+}
+
+// Whether the entity has an architecture besides `architecture`, which its default may be: told
+// without the compile order, which an edit would make Measure work out again.
+bool Project::Impl::HasOtherArchitecture(std::uint32_t entity, std::uint32_t architecture) const {
+  const UnitRec& owner = units[entity];
+  const std::vector<std::uint32_t>* listed = Listed(owner.key, LibraryOf(owner));
+  return listed != nullptr && std::any_of(listed->begin(), listed->end(), [&](std::uint32_t slot) {
+           return slot != architecture && units[slot].kind == UnitKind::kVhdlArchitecture &&
+                  LibraryOf(units[slot]) == LibraryOf(owner);
+         });
 }
 
 // Elaborate, by slot.
@@ -115,6 +141,7 @@ bool Project::Impl::Measure(std::uint32_t start) {
     std::uint32_t source = kNone;
     std::uint32_t used = kNone;
     if (edge.target != kNone) std::tie(source, used) = ElaborateLive(edge.target, edge.architecture, &byOrder);
+    const bool other = edge.architecture != kNone && HasOtherArchitecture(edge.target, edge.architecture);
     stack.back().byOrder = stack.back().byOrder || byOrder;
     if (source != kNone && !measured[source]) {
       if (onPath[source]) {
@@ -134,12 +161,14 @@ bool Project::Impl::Measure(std::uint32_t start) {
     if (used != kNone) child.architecture = InfoOf(used);
     std::uint32_t depth = 1;
     std::uint64_t nodes = 1;
+    SourceNode& at = *stack.back().made;
+    at.otherArchitecture = at.otherArchitecture || other;
     if (source != kNone) {
       child.below = measured[source];
       depth = child.below->depth;
       nodes = child.below->nodes;
+      at.otherArchitecture = at.otherArchitecture || child.below->otherArchitecture;
     }
-    SourceNode& at = *stack.back().made;
     at.depth = std::max(at.depth, depth + 1);
     at.nodes = nodes > ~std::uint64_t{0} - at.nodes ? ~std::uint64_t{0} : at.nodes + nodes;
     at.children.push_back(std::move(child));
@@ -187,7 +216,7 @@ bool Project::Impl::TopCandidatesLive() {
   std::vector<Ranked> moved;
   for (std::uint32_t slot : rootsDirty) {
     const std::uint32_t at = rankedAt[slot];
-    if (!roots.contains(slot)) {
+    if (!roots.contains(slot) || DefinedAgainLive(slot)) {
       if (at != kNone) dropped[at] = 1;
       continue;
     }
@@ -243,7 +272,10 @@ bool Project::Impl::RootLiveStill(const HierarchyCursor::State& kept, std::uint3
                                   bool known) {
   const auto [source, used] = ElaborateTop(top);
   if (!Measure(source) || (source != kNone && measured[source]->nodes > maxNodes)) return false;
-  if (kept.tree || kept.shape || kept.parent || kept.unit != top || kept.pool != poolOwner) return false;
+  if (kept.tree || kept.shape || kept.parent || kept.unit != top || kept.pool != poolOwner ||
+      kept.bound != HierarchyCursor::State::kUncut) {
+    return false;
+  }
   if (source == kNone ? kept.measured || kept.source != kNone : kept.measured != measured[source]) return false;
   if (known) return kept.architecture == used;
   const HierarchyNode& node = kept.node;
@@ -278,16 +310,24 @@ bool Project::Impl::SameInfo(const UnitInfo& info, std::uint32_t slot) const {
          same(info.path, pool.View(file.path));
 }
 
-// The top's hierarchy read from the measured units; the reference model's where the hierarchy
-// comes round or passes the node bound.
+// The top's hierarchy read from the measured units, which share what is below a unit however
+// many instances lead there; past the node bound it is cut where a hierarchy made whole is, and
+// says so. The reference model's where the hierarchy comes round, or where it passes the bound
+// and a unit in it may be the same as one above, so that where to cut depends on the path.
 HierarchyCursor Project::Impl::RootLive(std::uint32_t top, std::string_view topName) {
   bool byOrder = false;
   const auto [source, used] = ElaborateLive(top, kNone, &byOrder);
-  if (!Measure(source) || (source != kNone && measured[source]->nodes > maxNodes)) {
+  const bool measuredWhole = Measure(source);
+  const bool cut = measuredWhole && source != kNone && measured[source]->nodes > maxNodes;
+  if (!measuredWhole || (cut && measured[source]->otherArchitecture)) {
     Resolve();
     return Root(denseOf[top], topName);
   }
   auto state = std::make_shared<HierarchyCursor::State>();
+  if (cut) {
+    state->bound = maxNodes;
+    ReportCut(units[top]);
+  }
   state->pool = poolOwner;
   state->unit = top;
   if (source != kNone) state->measured = measured[source];

@@ -149,8 +149,9 @@ class Project {
   // Only what `top` needs, in the same order; empty with a message for an unknown top. The top is
   // an entity, module or configuration, looked up like a Verilog instance (exact name, then any case).
   CompileOrder GetCompileOrder(std::string_view top, std::string_view library = {});
-  // Units nothing instantiates, the one a synthesis tool would pick first: the deepest hierarchy,
-  // then the larger, then the later in file order; testbenches (no ports) after all others.
+  // Units nothing instantiates, but for a unit defined again after the one used; the one a
+  // synthesis tool would pick first: the deepest hierarchy, then the larger, then the later in
+  // file order; testbenches (no ports) after all others.
   // Valid until they are asked for again or the project goes.
   const std::vector<TopCandidate>& TopCandidates();
   // The same candidates by id and version only, valid as long; TopUnit reads a candidate's unit.
