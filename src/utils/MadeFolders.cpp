@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -107,8 +108,19 @@ bool MadeFolders::TakeBackFile(const std::string& path, const Identity& written)
 
 bool MadeFolders::TakeBack() {
   bool all = true;
+  // What stays, so that a folder that stays for holding it is not named again.
+  std::vector<std::string> stays;
+  const auto holdsWhatStays = [&stays](const std::string& folder) {
+    return std::any_of(stays.begin(), stays.end(), [&folder](const std::string& path) {
+      return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/';
+    });
+  };
   // The files first: the folders hold them.
-  for (const auto& [path, written] : m_written) all = TakeBackFile(path, written) && all;
+  for (const auto& [path, written] : m_written) {
+    if (TakeBackFile(path, written)) continue;
+    all = false;
+    stays.push_back(path);
+  }
   m_written.clear();
   while (!m_made.empty()) {
     const Made made = m_made.back();
@@ -120,14 +132,25 @@ bool MadeFolders::TakeBack() {
       Messages(__LINE__).issueWarning("The folder \"%s\" this command made is left: another is at its name now.\n",
                                       made.path.c_str());
       all = false;
+      stays.push_back(made.path);
       continue;
     }
     if (Port::File::rmdir(Port::StringBase<char>(made.path))) continue;
     const int error = errno;
-    if (error == ENOTEMPTY || error == EEXIST) continue;  // what it holds now is someone's
+    if (error == ENOTEMPTY || error == EEXIST) {  // what it holds now is someone's
+      if (m_nameWhatStays && !holdsWhatStays(made.path)) {
+        Messages(__LINE__).issueWarning(
+            "The folder \"%s\" this command made is left: it holds what this command did not write there.\n",
+            made.path.c_str());
+        all = false;
+      }
+      stays.push_back(made.path);
+      continue;
+    }
     Messages(__LINE__).issueWarning("The folder \"%s\" this command made could not be removed: %s.\n",
                                     made.path.c_str(), std::strerror(error));
     all = false;
+    stays.push_back(made.path);
   }
   return all;
 }

@@ -37,6 +37,11 @@ class MadeFolders {
   // could not, is named in a warning (with the system's reason). False when one stayed so.
   bool TakeBack();
 
+  // A folder made that stays because it holds something is named too (the deepest only), as the
+  // place a refused copy leaves: where the command writes into folders it made, what stays there
+  // is what another put there or what it could not take back.
+  void NameWhatStays() noexcept { m_nameWhatStays = true; }
+
   // What was recorded is the command's result now, kept.
   void Keep() noexcept {
     m_made.clear();
@@ -74,6 +79,7 @@ class MadeFolders {
 
   std::vector<Made> m_made;                    // folders, outermost first
   std::map<std::string, Identity> m_written;  // files and links, by path
+  bool m_nameWhatStays = false;
 };
 
 }  // namespace Hvd

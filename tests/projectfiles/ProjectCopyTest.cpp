@@ -366,8 +366,12 @@ TEST_F(ProjectCopyTest, ARefusedCopyTakesBackOnlyWhatItWrote) {
     WriteText(copy / "keep.txt", "another's");
     fs::remove(m_dir / "sub/b.vhd");
   });
+  Port_MsgManData::ClearCaptured();
   EXPECT_EQ(Copies()->SaveAs((copy / "q.xhlc").c_str()), Hvd::kDirectoryWriteFailed);
   EXPECT_EQ(Listing(copy), Names{"keep.txt"});
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning, "The folder \"" + copy.string() +
+                                                               "\" this command made is left: it holds what this "
+                                                               "command did not write there."));
   fs::remove_all(copy);
   WriteText(m_dir / "sub/b.vhd", "entity e is end;\n");
 

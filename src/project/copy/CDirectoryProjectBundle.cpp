@@ -86,6 +86,8 @@ Status CDirectoryProjectBundle::XIProjectBundle::Create(bool copyMode) {
     return Fail(kFailure, "ERROR: CDirectoryProjectBundle::Create - Creating the Directory ProjectBundle at: \"%s\"\n",
                 directory.c_str());
   }
+  // A refused copy that leaves its folder says so: the folder holds what another put there.
+  self.m_made.NameWhatStays();
   self.m_createdHere = self.m_open = self.m_writable = true;
   self.m_copyMode = copyMode;
   return kSuccess;
