@@ -88,7 +88,8 @@ class HelperDouble final : public Hvd::TComponent<HelperDouble> {
   int openFailures = 0;
   int closes = 0;
   int opens = 0;
-  std::function<void()> afterOpen;  // runs once the project is open again
+  std::function<void()> afterOpen;   // runs once the project is open again
+  std::function<void()> beforeOpen;  // runs as the open is asked for, before it fails or opens
 
  private:
   Hvd::Status HandOut(CitI::IInterface** project) {
@@ -111,6 +112,7 @@ class HelperDouble final : public Hvd::TComponent<HelperDouble> {
     using TNested::TNested;
     Hvd::Status OpenProject(const Text& path) override {
       ++This().opens;
+      if (This().beforeOpen) std::exchange(This().beforeOpen, nullptr)();
       if (This().openFailures > 0 && This().openFailures-- > 0) return Hvd::kFailure;
       const Hvd::Status opened = This().m_project->Open(path);
       if (This().afterOpen) This().afterOpen();
@@ -1476,6 +1478,21 @@ TEST_F(RestoreTest, AFolderThatNoLongerProvesItselfAtTheEndFailsTheRestore) {
                        "its folder \"" + folder.string() + "\" no longer proves itself the one it made"));
   EXPECT_TRUE(fs::exists(folder / "journal"));
   EXPECT_TRUE(fs::exists(folder / "old" / "src" / "a.vhd"));
+
+  // A restore whose reopen fails puts the project back; the folder that then stays is told as
+  // such, not as an undo that did not finish.
+  m_helperObject->afterOpen = nullptr;
+  fs::remove_all(folder);
+  m_helperObject->openFailures = 1;
+  m_helperObject->beforeOpen = [&folder] {
+    fs::copy_file(folder / "made", folder / "made.copy");
+    fs::rename(folder / "made.copy", folder / "made");
+  };
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(Restore(), Hvd::kFailure);
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "failed and put the project's files back, but its folder \"" +
+                                                             folder.string() + "\" no longer proves itself"));
+  EXPECT_FALSE(Captured(Port_MsgManData::Severity::Error, "could not be undone"));
 }
 
 // A journal that no restore could have written, or that leaves out what its folder holds, is

@@ -605,7 +605,9 @@ Status PutBack(const Folder& folder, const fs::path& live, const std::vector<Ent
   bool back = true;
   for (std::size_t at = entries.size(); at-- > 0;)
     back = SwitchBack(folder, live, entries[at].path, plan[at], named) && back;
-  return back && Discard(folder) ? kSuccess : kDirectoryWriteFailed;
+  // All put back, the folder that stays is another failure than an undo that did not finish.
+  if (!back) return kDirectoryWriteFailed;
+  return Discard(folder) ? kSuccess : kCleanupFailed;
 }
 
 // The helper opens a project through its second face.
@@ -819,6 +821,9 @@ Status FinishInterruptedRestore(const String& projectFile) {
   const fs::path live = fs::path(projectFile.str()).parent_path();
   const Status back = PutBack(folder, live, *entries, devices, &why);
   if (back == kFailure) return Untrusted(folder, projectFile);
+  if (back == kCleanupFailed)
+    return NotDiscarded(folder, projectFile, "was undone, the project is as it was before it, but",
+                        kDirectoryWriteFailed);
   if (back != kSuccess) return NotPutBack(folder, projectFile, why);
   Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
       .issueWarning("A snapshot restore of \"%s\" was interrupted; the project is as it was before it.\n",
@@ -919,6 +924,8 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
     if (opening) std::ignore = helper->CloseProject();
     const Status back = PutBack(folder, live, entries);
     if (back == kFailure) std::ignore = Untrusted(folder, projectFile);
+    else if (back == kCleanupFailed)
+      std::ignore = NotDiscarded(folder, projectFile, "failed and put the project's files back, but");
     else if (back != kSuccess) std::ignore = NotPutBack(folder, projectFile);
     // Let go first: the open tries once more to put back what could not be.
     lock.Release();
