@@ -634,9 +634,8 @@ TEST_F(DesignProjectsTest, AFlavorKeepsItsModulesPartitionInTheTopsDesignProject
   ASSERT_TRUE(names && names->Unregister("HDProject") == kSuccess);
   DebugLines();
   AutoRelease<Hvd::IFlavor> refused;
-  // Refused with its cause, in a status that is a failure's.
-  EXPECT_EQ(Flavors()->CreateFlavorFromInstPath(m_manager.Get(), "slow", "/top/u2", refused.Receive()),
-            Hvd::kMissingInterface);
+  // Refused with its cause named to the user.
+  EXPECT_EQ(Flavors()->CreateFlavorFromInstPath(m_manager.Get(), "slow", "/top/u2", refused.Receive()), kFailure);
   EXPECT_FALSE(refused);
   EXPECT_EQ(Errors(), std::vector<std::string>{"Could not create a partition at the instance path \"/top/u2\": the "
                                                "project \"" + PathOf("top") + "\" has no hierarchical-design project "

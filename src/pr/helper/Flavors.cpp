@@ -147,12 +147,12 @@ Status CPRHelper::XIFlavorHelper::CreateFlavorFromInstPath(CitI::IInterface* con
                           instancePath.c_str());
   }
   if (kept == kNotSupported) {
-    std::ignore = PRHELPER_REPORT("Could not get the HDProject for the provided context");
+    // The user hears the cause; the answer stays the report's.
     prhelper::UserError(__LINE__,
                         "Could not create a partition at the instance path \"%s\": the project \"%s\" has no "
                         "hierarchical-design project to keep it in.\nFailed to Create a Flavor\n",
                         instancePath.c_str(), GetObjectFullPath(top.Get()).c_str());
-    return kMissingInterface;
+    return PRHELPER_REPORT("Could not get the HDProject for the provided context");
   }
   if (instancePath.str()[0] != '/') {
     prhelper::UserError(__LINE__,
