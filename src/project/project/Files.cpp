@@ -141,10 +141,7 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
   const String given = ThroughProjectFolder(NormalPath(path, ProjectDirectory()), ProjectDirectory());
   // Folded by its letters, such a path would name a file it does not lead to.
   if (testExists && Port::FileName(given).LeadsNowhere())
-    return Fail(kFailure,
-                "ERROR: Project::ProjectAddFile - file %s not found: a link before a \"..\" in it leads nowhere or "
-                "to itself.\n",
-                path.c_str());
+    return Fail(kFailure, "ERROR: Project::ProjectAddFile - file %s not found.\n", path.c_str());
   // A name the project file cannot hold would leave a project that no later open reads, and one
   // that is not UTF-8 would come back as another name, a file the project no longer finds (a
   // name read from a project file is UTF-8 already). Only the
