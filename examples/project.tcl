@@ -6,7 +6,7 @@
 # the saved file read without opening it, a snapshot taken, a change undone by restoring it, a
 # copy under another name and an archive, the restored copies of the sources edited and taken off
 # the disk in between and seen at once, one kept in its views through a close and a reopen while
-# it is gone.
+# it is gone; a spare variant of a unit added, compiled before the one the design uses.
 set here [file normalize [file dirname [info script]]]
 set design [file join $here design]
 set work [file join [pwd] build example]
@@ -141,6 +141,16 @@ set channel [open $copied w]
 puts -nonewline $channel $original
 close $channel
 puts "  both back:       [tails [project order]], top [project top]"
+# A spare variant that defines the counter again, as a library's vendor and dummy variants do:
+# the first in file order is the one used, so the spare is compiled before it, and the top stays.
+set spare [file join $work counter_spare.vhd]
+set channel [open $spare w]
+puts $channel "library ieee;\nuse ieee.std_logic_1164.all;\nentity counter is\n  port (clk : in std_logic);\nend entity;\narchitecture spare of counter is\nbegin\nend architecture;"
+close $channel
+velfile add $spare
+puts "  a spare counter: [tails [project order]], top [project top]"
+velfile remove $spare
+file delete $spare
 
 # What a copy and an archive hold, by file name: the project's two files and its sources,
 # which the restore brought into the project's folder under "remote_sources" (save-as copies
