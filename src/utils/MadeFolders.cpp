@@ -125,9 +125,19 @@ bool MadeFolders::TakeBack() {
   while (!m_made.empty()) {
     const Made made = m_made.back();
     m_made.pop_back();
-    const std::optional<Identity> now = IdentityAt(AT_FDCWD, made.path.c_str());
-    if (!now && (errno == ENOENT || errno == ENOTDIR)) continue;
+    // Looked at and removed in its folder held open, as a file is: a folder on the way put in
+    // place of another since leads the removal nowhere else.
+    const std::size_t slash = made.path.rfind('/');
+    const std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : made.path.substr(0, slash);
+    const std::string name = slash == std::string::npos ? made.path : made.path.substr(slash + 1);
+    const int at = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::optional<Identity> now = at < 0 ? std::nullopt : IdentityAt(at, name.c_str());
+    if (!now && (errno == ENOENT || errno == ENOTDIR)) {
+      if (at >= 0) ::close(at);
+      continue;
+    }
     if (now && !Same(made.identity, *now)) {
+      ::close(at);
       // What stands there is another's: it stays, and what lies above it holds it.
       Messages(__LINE__).issueWarning("The folder \"%s\" this command made is left: another is at its name now.\n",
                                       made.path.c_str());
@@ -135,8 +145,16 @@ bool MadeFolders::TakeBack() {
       stays.push_back(made.path);
       continue;
     }
-    if (Port::File::rmdir(Port::StringBase<char>(made.path))) continue;
-    const int error = errno;
+    int error = errno;
+    bool removed = false;
+    if (now && Port::FaultInjection::ShouldFail("rmdir", made.path)) {
+      error = EIO;
+    } else if (now) {
+      removed = ::unlinkat(at, name.c_str(), AT_REMOVEDIR) == 0;
+      error = errno;
+    }
+    if (at >= 0) ::close(at);
+    if (removed) continue;
     if (error == ENOTEMPTY || error == EEXIST) {  // what it holds now is someone's
       if (m_nameWhatStays && !holdsWhatStays(made.path)) {
         Messages(__LINE__).issueWarning(

@@ -1465,7 +1465,9 @@ TEST_F(RestoreTest, NoProjectsRestoreFolderTheSnapshotHoldsIsPutInPlace) {
 }
 
 // A restore whose folder no longer proves itself its own once it is done (its mark replaced
-// meanwhile) takes nothing of it away, says so, and does not answer success.
+// meanwhile) takes nothing of it away, says so, and does not answer success. Its old/ keeps the
+// project's only copies of the files it replaced: the error says so, and how to get the project
+// back, never to remove the folder before they are moved out.
 TEST_F(RestoreTest, AFolderThatNoLongerProvesItselfAtTheEndFailsTheRestore) {
   const fs::path folder = m_dir / ".p.restore";
   m_helperObject->afterOpen = [&folder] {
@@ -1476,8 +1478,34 @@ TEST_F(RestoreTest, AFolderThatNoLongerProvesItselfAtTheEndFailsTheRestore) {
   EXPECT_EQ(Restore(), Hvd::kCleanupFailed);
   EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error,
                        "its folder \"" + folder.string() + "\" no longer proves itself the one it made"));
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error,
+                       "files that it replaced are kept in \"" + (folder / "old").string() +
+                           "\", and the project is not opened again while the folder is there. To get the project "
+                           "back as it was, move each of them back to its place in \"" + m_dir.string() + "\""));
+  EXPECT_FALSE(Captured(Port_MsgManData::Severity::Error, "look through it and remove it"));
   EXPECT_TRUE(fs::exists(folder / "journal"));
   EXPECT_TRUE(fs::exists(folder / "old" / "src" / "a.vhd"));
+
+  // One that still proves itself but keeps its journal is undone by the next open, as the error
+  // says: the project comes back as it was.
+  m_helperObject->afterOpen = nullptr;
+  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+  fs::remove_all(folder);
+  WriteText(m_dir / "src" / "a.vhd", "old");
+  OpenProject();
+  {
+    Port::FaultInjection::Scope faults;
+    Port::FaultInjection::Fail("remove_f", 1, ".p.restore/journal");
+    Port_MsgManData::ClearCaptured();
+    EXPECT_EQ(Restore(), Hvd::kCleanupFailed);
+  }
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "\"" + folder.string() + "\" cannot be removed"));
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "the project's next open undoes the restore"));
+  EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "new");
+  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+  OpenProject();
+  EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "old");
+  EXPECT_FALSE(fs::exists(fs::symlink_status(folder)));
 
   // A restore whose reopen fails puts the project back; the folder that then stays is told as
   // such, not as an undo that did not finish.

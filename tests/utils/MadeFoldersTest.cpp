@@ -63,6 +63,19 @@ TEST(MadeFoldersTest, WhatAnotherPutInPlaceOfWhatWasMadeStaysAndIsNamed) {
   EXPECT_EQ(Port_MsgManData::Captured()[0].text,
             "The folder \"" + (root / "a/b").string() + "\" this command made is left: another is at its name now.\n");
 
+  // A folder on the way put in place of its own by a link, between the look and the removal,
+  // leads the removal nowhere else: the empty folder of that name where the link leads stays.
+  ASSERT_TRUE(made.Make((root / "c/d").string()));
+  fs::create_directories(root / "elsewhere/d");
+  Port::FaultInjection::Scope faults;
+  Port::FaultInjection::Act("rmdir", 1, (root / "c/d").string(), [&root] {
+    fs::rename(root / "c", root / "c_moved");
+    fs::create_directory_symlink(root / "elsewhere", root / "c");
+  });
+  EXPECT_FALSE(made.TakeBack());
+  EXPECT_TRUE(fs::is_directory(root / "elsewhere/d"));
+  EXPECT_FALSE(fs::exists(root / "c_moved/d"));
+  EXPECT_TRUE(fs::is_symlink(root / "c"));
   fs::remove_all(root);
 }
 

@@ -667,21 +667,42 @@ Status Untrusted(const Folder& folder, const String& projectFile, const std::str
 // The folder of a restore that it cannot take away, at its end or after it failed (`how` says
 // which, and leads to what follows): no longer the one it made (its proof touched since), or one
 // that keeps something. Nothing more of it is removed, and the user is told what it stops: the
-// next open while it keeps its journal, else the next restore. The answer is `status`.
+// next open while it keeps its journal, else the next restore. `replaced`: the restore is done,
+// and its old/ keeps the project's files as they were, their only copies, which removing the
+// folder loses; the user is told where they are and how to get the project back by hand. The
+// answer is `status`.
 Status NotDiscarded(const Folder& folder, const String& projectFile, const char* how,
-                    Status status = kCleanupFailed) {
-  const std::string why = MadeByARestore(folder)
-                              ? std::string("cannot be removed")
-                              : "no longer proves itself the one it made (its mark \"" +
-                                    folder.made.filename().string() +
-                                    "\" or its record was changed), so nothing in it is removed";
-  const char* const stops = Present(folder.journal)
-                                ? "The project is not opened again while the folder is there: look through it "
-                                  "and remove it."
-                                : "A restore of this project fails until it is removed.";
+                    Status status = kCleanupFailed, bool replaced = false) {
+  const bool proven = MadeByARestore(folder);
+  const std::string why = proven ? std::string("cannot be removed")
+                                 : "no longer proves itself the one it made (its mark \"" +
+                                       folder.made.filename().string() +
+                                       "\" or its record was changed), so nothing in it is removed";
+  std::string stops = Present(folder.journal)
+                          ? "The project is not opened again while the folder is there: look through it and remove it."
+                          : "A restore of this project fails until it is removed.";
+  if (replaced && Present(folder.kept)) {
+    const std::string kept = "The project's own files that it replaced are kept in \"" + folder.kept.string() + "\"";
+    const std::string keep = "to keep the restore, move out of the folder what you want to keep of them, and only "
+                             "then remove it";
+    if (!Present(folder.journal)) {
+      stops = kept + ": " + keep + ". A restore of this project fails until it is removed.";
+    } else if (proven) {
+      // Its journal still proven, the next open takes it for a killed restore and undoes it.
+      stops = kept + ", and the project's next open undoes the restore, putting them back; " + keep + ".";
+    } else {
+      const std::string added = Present(folder.added)
+                                    ? ", take away each entry that \"" + folder.added.string() + "\" names"
+                                    : std::string();
+      stops = kept + ", and the project is not opened again while the folder is there. To get the project back as "
+                     "it was, move each of them back to its place in \"" +
+              fs::path(projectFile.str()).parent_path().string() + "\", in place of what is there" + added +
+              ", and then remove the folder; " + keep + " (removing it alone loses them).";
+    }
+  }
   Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
       .issueError("The snapshot restore of \"%s\" %s its folder \"%s\" %s. %s\n", projectFile.c_str(), how,
-                  folder.root.c_str(), why.c_str(), stops);
+                  folder.root.c_str(), why.c_str(), stops.c_str());
   return Fail(status,
               "ERROR: ICheckpoint::RestoreCheckpointProject - The restore's folder cannot be removed: \"%s\".\n",
               folder.root.c_str());
@@ -936,7 +957,7 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
   // A folder left with its journal stops the next open: a restore that cannot take its own
   // folder away is not done.
   if (!Discard(folder) && Present(folder.root))
-    return NotDiscarded(folder, projectFile, "put the snapshot's files in place, but");
+    return NotDiscarded(folder, projectFile, "put the snapshot's files in place, but", kCleanupFailed, true);
   return kSuccess;
 }
 
