@@ -174,11 +174,9 @@ TEST(VerilogScan, WordsOnlySystemVerilogReservesAreNamesWhereVerilogReadsOne) {
     MemoryFiles files;
     Project project;
     project.SetReader(files.GetReader());
-    FileHandle handle = 0;
-    for (const auto& [path, text] : design) {
-      files.Set(path, text);
-      ++handle;
-      EXPECT_TRUE(project.AddFile(handle, path, static_cast<std::int64_t>(handle)));
+    for (std::size_t i = 0; i < design.size(); ++i) {
+      files.Set(design[i].first, design[i].second);
+      EXPECT_TRUE(project.AddFile(static_cast<FileHandle>(i + 1), design[i].first, static_cast<std::int64_t>(i + 1)));
     }
     const std::function<std::string(const HierarchyNode&)> tree = [&](const HierarchyNode& node) {
       std::string text = node.instanceName + ":" + node.unitName;

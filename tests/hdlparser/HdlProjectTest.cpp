@@ -229,7 +229,6 @@ TEST_F(HdlProjectTest, RootsOfOneNameAreOneNode) {
     IHdlFile* file =
         Add(dir / (std::string(name) + ".vhd"),
             "entity top is port (c : bit); end;\narchitecture r of top is begin u : leaf port map (c); end;\n");
-    // The parser reads a library by its name alone.
     libraries.emplace_back(new CFakeLibrary(name));
     auto* library = reinterpret_cast<ISourceLibrary*>(libraries.back().Get());
     ASSERT_EQ(AutoCast<ISourceLibraryMember>(file)->SetLibrary(library), kSuccess);

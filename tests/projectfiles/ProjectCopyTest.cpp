@@ -317,17 +317,19 @@ TEST_F(ProjectCopyTest, ARefusedCopyTakesBackOnlyWhatItWrote) {
   MakeProject();
   const fs::path copy = m_root / "copy";
   const fs::path mine = m_root / "mine";
-  const fs::path gone = m_root / "lib/c.vhd";
-  const std::string text = ReadText(gone);
-  // `meanwhile` runs as the copy makes the folder `at`, after which the source outside the
-  // project, copied last, is gone.
-  const auto refuse = [&](const fs::path& at, const std::function<void()>& meanwhile) {
+  // `meanwhile` runs as the copy makes the folder `at`, after which `gone`, copied last (the
+  // source outside the project for a copy, the project's own for a save as), is gone.
+  const auto refuse = [&](const fs::path& at, const std::function<void()>& meanwhile, bool saveAs = false) {
+    const fs::path gone = saveAs ? m_dir / "sub/b.vhd" : m_root / "lib/c.vhd";
+    const std::string text = ReadText(gone);
     Port::FaultInjection::Act("mkdir", 1, at.string(), [&] {
       meanwhile();
       fs::remove(gone);
     });
     Port_MsgManData::ClearCaptured();
-    EXPECT_EQ(Copies()->CopyProject((copy / "q.xhlc").c_str(), 0x1CE, "", "", nullptr), Hvd::kDirectoryWriteFailed);
+    EXPECT_EQ(saveAs ? Copies()->SaveAs((copy / "q.xhlc").c_str())
+                     : Copies()->CopyProject((copy / "q.xhlc").c_str(), 0x1CE, "", "", nullptr),
+              Hvd::kDirectoryWriteFailed);
     Port::FaultInjection::Clear();
     WriteText(gone, text);
   };
@@ -357,23 +359,15 @@ TEST_F(ProjectCopyTest, ARefusedCopyTakesBackOnlyWhatItWrote) {
   });
   EXPECT_TRUE(fs::is_symlink(copy));
   EXPECT_EQ(Listing(mine), Names{"keep.txt"});
-  EXPECT_EQ(ReadText(mine / "keep.txt"), "the user's");
   EXPECT_TRUE(left(copy));
   fs::remove(copy);
 
-  // A save as takes no source from outside: the project's own, gone as the copy reaches it.
-  Port::FaultInjection::Act("mkdir", 1, (copy / "sub").string(), [&] {
-    WriteText(copy / "keep.txt", "another's");
-    fs::remove(m_dir / "sub/b.vhd");
-  });
-  Port_MsgManData::ClearCaptured();
-  EXPECT_EQ(Copies()->SaveAs((copy / "q.xhlc").c_str()), Hvd::kDirectoryWriteFailed);
+  refuse(copy / "sub", [&] { WriteText(copy / "keep.txt", "another's"); }, true);
   EXPECT_EQ(Listing(copy), Names{"keep.txt"});
   EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning, "The folder \"" + copy.string() +
                                                                "\" this command made is left: it holds what this "
                                                                "command did not write there."));
   fs::remove_all(copy);
-  WriteText(m_dir / "sub/b.vhd", "entity e is end;\n");
 
   // Refused by the partitions file, written after the project and generated files, it takes
   // those back as well.

@@ -1423,41 +1423,31 @@ TEST_F(RestoreTest, WhatTheRestoresReopenWroteIsNoUsersEdit) {
   EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "old");
 }
 
-// A take copies the project's folder whole, a killed restore's folder left standing there among
-// it. Restored, that copy is no entry of the project: it never takes the place of the restore's
-// own proof and journal, so the restore leaves no folder behind and the project opens again.
-TEST_F(RestoreTest, ARestoreFolderTheSnapshotHoldsTakesNoPlaceOfTheRestoresOwn) {
-  const fs::path copied = m_snapshot / ".p.restore";
-  fs::create_directories(copied);
-  ProveARestores(copied);
-  WriteText(copied / "journal", "snapshot restore journal 3\n");
-  EXPECT_EQ(Restore(), kSuccess);
-  EXPECT_FALSE(fs::exists(fs::symlink_status(m_dir / ".p.restore")));
-  EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "new");
-  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
-  OpenProject();
-  EXPECT_TRUE(ProjectOpen());
-}
-
-// An earlier take copied the restore folders standing in the project's folder, other projects'
-// among them. None of them is put in place, so that such a project opens again and keeps what
-// its own holds; a folder named so that belongs to no project is the user's and comes back
+// A take copies the project's folder whole, with the restore folders standing there: a killed
+// restore's of this project, other projects' and that of a project in a folder below. Restored,
+// none of them is put in place: this project's never takes the place of the restore's own proof
+// and journal, so the restore leaves no folder behind, and each project opens again and keeps
+// what its own holds. A folder named so that belongs to no project is the user's and comes back
 // with the rest.
-TEST_F(RestoreTest, NoProjectsRestoreFolderTheSnapshotHoldsIsPutInPlace) {
+TEST_F(RestoreTest, NoRestoreFolderTheSnapshotHoldsIsPutInPlace) {
   fs::copy_file(m_file, m_snapshot / "q.xhlc");
-  const fs::path copied = m_snapshot / ".q.restore";
-  fs::create_directories(copied / "old");
-  ProveARestores(copied);
-  WriteText(copied / "journal", "snapshot restore journal 3\n");
+  for (const char* name : {".p.restore", ".q.restore"}) {
+    fs::create_directories(m_snapshot / name / "old");
+    ProveARestores(m_snapshot / name);
+    WriteText(m_snapshot / name / "journal", "snapshot restore journal 3\n");
+  }
   WriteText(m_snapshot / ".r.restore" / "notes", "the user's");
-  // A project in a folder of its own below keeps its restore folder as it is.
   for (const fs::path& root : {m_dir, m_snapshot}) WriteText(root / "sub" / "c.xhlc", "");
   WriteText(m_dir / "sub" / ".c.restore" / "old" / "c.vhd", "c's own");
   WriteText(m_snapshot / "sub" / ".c.restore" / "old" / "c.vhd", "a copy");
   EXPECT_EQ(Restore(), kSuccess);
-  EXPECT_FALSE(fs::exists(fs::symlink_status(m_dir / ".q.restore")));
+  for (const char* name : {".p.restore", ".q.restore"}) EXPECT_FALSE(fs::exists(fs::symlink_status(m_dir / name)));
+  EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "new");
   EXPECT_EQ(ReadText(m_dir / ".r.restore" / "notes"), "the user's");
   EXPECT_EQ(ReadText(m_dir / "sub" / ".c.restore" / "old" / "c.vhd"), "c's own");
+  ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+  OpenProject();
+  EXPECT_TRUE(ProjectOpen());
   AutoRelease<Hvd::IProject> other(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
   ASSERT_TRUE(other);
   EXPECT_EQ(other->Open((m_dir / "q.xhlc").c_str()), kSuccess);
@@ -1467,13 +1457,15 @@ TEST_F(RestoreTest, NoProjectsRestoreFolderTheSnapshotHoldsIsPutInPlace) {
 // A restore whose folder no longer proves itself its own once it is done (its mark replaced
 // meanwhile) takes nothing of it away, says so, and does not answer success. Its old/ keeps the
 // project's only copies of the files it replaced: the error says so, and how to get the project
-// back, never to remove the folder before they are moved out.
+// back, never to remove the folder before they are moved out. Where its reopen failed and it put
+// the project back, it says that, not that the undo did not finish.
 TEST_F(RestoreTest, AFolderThatNoLongerProvesItselfAtTheEndFailsTheRestore) {
   const fs::path folder = m_dir / ".p.restore";
-  m_helperObject->afterOpen = [&folder] {
+  const auto replaceMark = [&folder] {
     fs::copy_file(folder / "made", folder / "made.copy");
     fs::rename(folder / "made.copy", folder / "made");
   };
+  m_helperObject->afterOpen = replaceMark;
   Port_MsgManData::ClearCaptured();
   EXPECT_EQ(Restore(), Hvd::kCleanupFailed);
   EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error,
@@ -1509,13 +1501,8 @@ TEST_F(RestoreTest, AFolderThatNoLongerProvesItselfAtTheEndFailsTheRestore) {
 
   // A restore whose reopen fails puts the project back; the folder that then stays is told as
   // such, not as an undo that did not finish.
-  m_helperObject->afterOpen = nullptr;
-  fs::remove_all(folder);
   m_helperObject->openFailures = 1;
-  m_helperObject->beforeOpen = [&folder] {
-    fs::copy_file(folder / "made", folder / "made.copy");
-    fs::rename(folder / "made.copy", folder / "made");
-  };
+  m_helperObject->beforeOpen = replaceMark;
   Port_MsgManData::ClearCaptured();
   EXPECT_EQ(Restore(), Hvd::kFailure);
   EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "failed and put the project's files back, but its folder \"" +
@@ -2068,7 +2055,6 @@ TEST_F(SnapshotTest, ATakeLeavesOutTheRestoreFoldersOfTheProjectsThere) {
   ASSERT_EQ(Manager()->CreateCheckpoint("s", "", made.Receive()), kSuccess);
   ASSERT_EQ(made->CreateCheckpointProject(), kSuccess);
   const fs::path taken = m_dir / "snapshots" / "s";
-  EXPECT_TRUE(fs::exists(taken / "q.xhlc"));
   EXPECT_FALSE(fs::exists(fs::symlink_status(taken / ".q.restore")));
   EXPECT_FALSE(fs::exists(fs::symlink_status(taken / ".p.restore")));
   EXPECT_EQ(ReadText(taken / ".r.restore" / "notes"), "the user's");

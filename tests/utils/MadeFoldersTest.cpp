@@ -18,8 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // Only the folders made that hold nothing go, the deepest first: one that holds something now
-// stays with those above it, silently, as does the one that was there; one that could not be
-// removed is named with the system's reason.
+// stays with those above it, silently, as does the one that was there; one that another stands in
+// place of, or that could not be removed, is named, the latter with the system's reason.
 TEST(MadeFoldersTest, OnlyTheFoldersMadeThatHoldNothingGoAndOneThatCannotIsNamed) {
   const fs::path root = fs::temp_directory_path() / ("made_" + std::to_string(::getpid()));
   fs::remove_all(root);
@@ -33,6 +33,18 @@ TEST(MadeFoldersTest, OnlyTheFoldersMadeThatHoldNothingGoAndOneThatCannotIsNamed
   EXPECT_TRUE(fs::is_regular_file(root / "a/b/notes.txt"));
   EXPECT_TRUE(Port_MsgManData::Captured().empty());
 
+  // One that another stands in place of now (the one made moved away, another made at its name)
+  // is left, named, and so is the folder above, which holds it.
+  ASSERT_TRUE(made.Make((root / "m/n").string()));
+  fs::rename(root / "m/n", root / "m/moved");
+  fs::create_directory(root / "m/n");
+  EXPECT_FALSE(made.TakeBack());
+  EXPECT_TRUE(fs::is_directory(root / "m/n") && fs::is_directory(root / "m/moved"));
+  ASSERT_EQ(Port_MsgManData::Captured().size(), 1u);
+  EXPECT_EQ(Port_MsgManData::Captured()[0].text,
+            "The folder \"" + (root / "m/n").string() + "\" this command made is left: another is at its name now.\n");
+  Port_MsgManData::ClearCaptured();
+
   ASSERT_TRUE(made.Make((root / "x/y").string()));
   Port::FaultInjection::Scope faults;
   Port::FaultInjection::Fail("rmdir", 2, (root / "x").string());  // "x/y" goes, "x" does not
@@ -42,32 +54,12 @@ TEST(MadeFoldersTest, OnlyTheFoldersMadeThatHoldNothingGoAndOneThatCannotIsNamed
                             std::strerror(EIO) + ".\n";
   ASSERT_EQ(Port_MsgManData::Captured().size(), 1u);
   EXPECT_EQ(Port_MsgManData::Captured()[0].text, named);
-  EXPECT_TRUE(fs::is_directory(root));
-  fs::remove_all(root);
-}
-
-// A folder made that another stands in place of now (the one made moved away, another made at
-// its name) is left, named, and so is the folder above, which holds it.
-TEST(MadeFoldersTest, WhatAnotherPutInPlaceOfWhatWasMadeStaysAndIsNamed) {
-  const fs::path root = fs::temp_directory_path() / ("made_in_place_" + std::to_string(::getpid()));
-  fs::remove_all(root);
-  fs::create_directories(root);
-  Port_MsgManData::ClearCaptured();
-  Hvd::MadeFolders made;
-  ASSERT_TRUE(made.Make((root / "a/b").string()));
-  fs::rename(root / "a/b", root / "a/moved");
-  fs::create_directory(root / "a/b");
-  EXPECT_FALSE(made.TakeBack());
-  EXPECT_TRUE(fs::is_directory(root / "a/b") && fs::is_directory(root / "a/moved"));
-  ASSERT_EQ(Port_MsgManData::Captured().size(), 1u);
-  EXPECT_EQ(Port_MsgManData::Captured()[0].text,
-            "The folder \"" + (root / "a/b").string() + "\" this command made is left: another is at its name now.\n");
 
   // A folder on the way put in place of its own by a link, between the look and the removal,
   // leads the removal nowhere else: the empty folder of that name where the link leads stays.
+  Port::FaultInjection::Clear();
   ASSERT_TRUE(made.Make((root / "c/d").string()));
   fs::create_directories(root / "elsewhere/d");
-  Port::FaultInjection::Scope faults;
   Port::FaultInjection::Act("rmdir", 1, (root / "c/d").string(), [&root] {
     fs::rename(root / "c", root / "c_moved");
     fs::create_directory_symlink(root / "elsewhere", root / "c");
