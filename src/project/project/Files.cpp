@@ -85,7 +85,6 @@ String NormalPath(const String& path, const String& base) {
   return Port::FileName(String(p.generic_string().c_str())).MakeCanonical().GetPath();
 }
 
-
 std::uint32_t OriginStateOf(CitI::IInterface* file) {
   std::uint32_t state = 0;
   if (AutoCast<IFile> record(file); record) std::ignore = record->GetOriginState(&state);
@@ -307,9 +306,11 @@ Status CProject::RemoveFile(IHdlFileIterator* at) {
   }
   if (origin == 0) std::ignore = m_fileListChanged.SetToNow();
   if (AutoCast<IFileInternal> internal(file.Get()); internal) std::ignore = internal->Remove();
-  // Its views let go of it when it went off the disk, and heard nothing now.
-  if (offTheDisk) FollowFileLeftWhileAway(fullName);
-  if (!offTheDisk) IncludeAgain(fullName, includers);
+  // Its views let go of it when it went off the disk, and heard nothing now: they follow its top.
+  if (offTheDisk)
+    ForEachOwnView(m_design.Get(), [&fullName](CView& view) { view.FollowFileLeftWhileAway(fullName); });
+  else
+    IncludeAgain(fullName, includers);
   return removed;
 }
 
@@ -341,10 +342,6 @@ void CProject::IncludeAgain(const String& fullName, const std::vector<Includer>&
   }
   if (!any) return;
   ForEachOwnView(m_design.Get(), [](CView& view) { view.LookAgainForIncludes(); });
-}
-
-void CProject::FollowFileLeftWhileAway(const String& fullName) {
-  ForEachOwnView(m_design.Get(), [&fullName](CView& view) { view.FollowFileLeftWhileAway(fullName); });
 }
 
 Status CProject::XIFileManager::RemoveFileByPath(const String& path) {
