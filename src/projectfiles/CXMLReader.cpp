@@ -4,10 +4,8 @@
 #include <boost/algorithm/string/predicate.hpp>
 #include <charconv>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -19,7 +17,6 @@
 #include "Hvd/IDesign.h"
 #include "Hvd/IFileManager.h"
 #include "Hvd/ISourceLibrary.h"
-#include "Hvd/ISourceLibraryMember.h"
 #include "Hvd/IViewManager.h"
 #include "Port/FileName.h"
 #include "Port/MessageText.h"
@@ -27,7 +24,7 @@
 #include "Port/Version.h"
 #include "Prjrep/ClassIds.h"
 #include "Prjrep/IFileNameHelper.h"
-#include "Prjrep/IName.h"
+#include "childproject/FileComposer.h"
 #include "design/design/Placement.h"
 #include "files/FileViewPlacement.h"
 #include "projectfiles/CProjectSourceXMLWriter.h"
@@ -36,6 +33,7 @@
 #include "projectfiles/XhlcText.h"
 #include "projectfiles/XmlNames.h"
 #include "utils/FileStamp.h"
+#include "utils/FileUtils.h"
 #include "utils/KeyedProperty.h"
 
 namespace X = xercesc;
@@ -424,8 +422,7 @@ Status CXMLReader::AddFile(const String& path, IFileType* type, AutoRelease<IHdl
   // Left out here, the entry is gone at the next save: the user hears of it now. Once more the
   // same file is another matter, told where the two entries are known.
   if (added != kSuccess && added != kAlreadyInProject) {
-    std::error_code error;
-    const bool itself = std::filesystem::equivalent(path.str(), m_fileName.str(), error) && !error;
+    const bool itself = FileUtils::SameFile(path, m_fileName);
     Port_MsgManData::createObject("ProjectMgmt", kSource, 0, kRevision)
         .issueWarning("The project file \"%s\" names \"%s\", which the project cannot hold: %s.\n"
                       "The entry is left out, and the next save does not write it.\n",
@@ -583,11 +580,8 @@ void CXMLReader::AddTakenFiles() {
 // often in another library: the project holds the file once, as its first entry has it.
 void CXMLReader::WarnOfEntryLeftOut(IHdlFile* file, std::string_view first, std::string_view again,
                                     const Text& library) {
-  Text kept("work");
-  AutoRelease<ISourceLibrary> held;
-  if (AutoCast<ISourceLibraryMember> member(file); member && member->GetLibrary(held.Receive()) == kSuccess && held) {
-    if (AutoCast<Prjrep::IName> named(held.Get()); named) std::ignore = named->GetName(kept);
-  }
+  Text kept = GetFileLibraryName(file);
+  if (kept.empty()) kept = "work";
   Text path;
   if (AutoCast<Prjrep::IFileNameHelper> names(file); names) std::ignore = names->GetFullName(&path);
   const std::string firstName(first);

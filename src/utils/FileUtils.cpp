@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
+#include <boost/algorithm/string/predicate.hpp>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -61,12 +61,6 @@ fs::path AsPath(const String& path) { return fs::path(path.str()); }
 fs::file_type OwnType(const String& path) {
   std::error_code error;
   return fs::symlink_status(AsPath(path), error).type();
-}
-
-// Two existing names of one file: another spelling, a link or a hard link.
-bool SameFile(const String& first, const String& second) {
-  std::error_code error;
-  return fs::equivalent(AsPath(first), AsPath(second), error) && !error;
 }
 
 String Canonical(const String& path) {
@@ -302,6 +296,11 @@ Status ValidateOrCreateHLCPathDirectory(String& projectPath) {
 }
 
 namespace FileUtils {
+
+bool SameFile(const String& first, const String& second) {
+  std::error_code error;
+  return fs::equivalent(AsPath(first), AsPath(second), error) && !error;
+}
 
 Status CopyFile(const String& source, const String& destination, std::uint32_t mode, MadeFolders* made) {
   // Names compare exactly here; other spellings of one file are caught once both exist.
@@ -718,11 +717,10 @@ std::set<std::string> RestoreFolderNames(const String& directory) {
   std::error_code error;
   for (fs::directory_iterator each(AsPath(directory), error); !error && each != fs::directory_iterator();
        each.increment(error)) {
-    std::string extension = each->path().extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string extension = each->path().extension().string();
     std::error_code typeError;
-    if ((extension == ".xhlc" || extension == ".hlc") && each->is_regular_file(typeError))
+    if ((boost::algorithm::iequals(extension, ".xhlc") || boost::algorithm::iequals(extension, ".hlc")) &&
+        each->is_regular_file(typeError))
       names.insert(RestoreFolderName(each->path()));
   }
   return names;

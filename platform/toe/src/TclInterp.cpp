@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "CitP/Factory.h"
@@ -36,16 +37,37 @@ namespace {
 
 using Text = Port::StringBase<char>;
 
+// Tcl's own "utf-8" encoding. Kept, like the interpreter.
+Tcl_Encoding Utf8(Tcl_Interp* interp) {
+  static const Tcl_Encoding s_utf8 = Tcl_GetEncoding(interp, "utf-8");
+  return s_utf8;
+}
+
 // Tcl's strings are in its internal form, where NUL is the two bytes C0 80 and a character
 // past U+FFFF may be a surrogate pair; callers get them as standard UTF-8, whatever the
 // locale's encoding, so every string they passed in comes back byte for byte.
 std::string External(Tcl_Interp* interp, const char* text, int length) {
-  static const Tcl_Encoding s_utf8 = Tcl_GetEncoding(interp, "utf-8");  // kept, like the interpreter
   Tcl_DString external;
-  Tcl_UtfToExternalDString(s_utf8, text, length, &external);
+  Tcl_UtfToExternalDString(Utf8(interp), text, length, &external);
   std::string result(Tcl_DStringValue(&external), static_cast<std::size_t>(Tcl_DStringLength(&external)));
   Tcl_DStringFree(&external);
   return result;
+}
+
+// A standard UTF-8 text in Tcl's internal form, so that a character past U+FFFF in it is the
+// same value as the one a script holds, which is a pair of surrogates.
+std::string Internal(Tcl_Interp* interp, std::string_view text) {
+  Tcl_DString internal;
+  Tcl_ExternalToUtfDString(Utf8(interp), text.data(), static_cast<int>(text.size()), &internal);
+  std::string result(Tcl_DStringValue(&internal), static_cast<std::size_t>(Tcl_DStringLength(&internal)));
+  Tcl_DStringFree(&internal);
+  return result;
+}
+
+// A Tcl string object of a standard UTF-8 text.
+Tcl_Obj* NewText(Tcl_Interp* interp, std::string_view text) {
+  const std::string internal = Internal(interp, text);
+  return Tcl_NewStringObj(internal.data(), static_cast<int>(internal.size()));
 }
 
 std::string ResultOf(Tcl_Interp* interp) {
@@ -125,10 +147,7 @@ int ObjectPath(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     Tcl_SetObjResult(interp, Tcl_ObjPrintf("no file \"%s\"", Tcl_GetString(objv[1])));
     return TCL_ERROR;
   }
-  static const Tcl_Encoding s_utf8 = Tcl_GetEncoding(interp, "utf-8");  // kept, like the interpreter
-  Tcl_DString internal;
-  Tcl_ExternalToUtfDString(s_utf8, path.data(), static_cast<int>(path.size()), &internal);
-  Tcl_DStringResult(interp, &internal);
+  Tcl_SetObjResult(interp, NewText(interp, path.str()));
   return TCL_OK;
 }
 
@@ -153,16 +172,6 @@ int AddProjectSource(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const ob
     return TCL_ERROR;
   }
   return TCL_OK;
-}
-
-// A Tcl string object of a standard UTF-8 text.
-Tcl_Obj* NewText(Tcl_Interp* interp, const std::string& text) {
-  static const Tcl_Encoding s_utf8 = Tcl_GetEncoding(interp, "utf-8");  // kept, like the interpreter
-  Tcl_DString internal;
-  Tcl_ExternalToUtfDString(s_utf8, text.data(), static_cast<int>(text.size()), &internal);
-  Tcl_Obj* object = Tcl_NewStringObj(Tcl_DStringValue(&internal), Tcl_DStringLength(&internal));
-  Tcl_DStringFree(&internal);
-  return object;
 }
 
 // One design unit's interface as a dictionary: see HdlPorts.
@@ -326,14 +335,9 @@ class CTclInterp final : public TComponent<CTclInterp> {
       // A command the library runs from inside a script's command (velsh's) leaves that command's
       // result and error state as they were.
       Tcl_InterpState outer = Tcl_SaveInterpState(interp, TCL_OK);
-      // In Tcl's own form, so that a character past U+FFFF in it is the same value as the one a
-      // script holds, which is a pair of surrogates.
-      static const Tcl_Encoding s_utf8 = Tcl_GetEncoding(interp, "utf-8");  // kept, like the interpreter
-      Tcl_DString internal;
-      Tcl_ExternalToUtfDString(s_utf8, command.data(), static_cast<int>(command.size()), &internal);
+      const std::string internal = Internal(interp, command.str());
       ++s_depth;
-      const int code = Tcl_EvalEx(interp, Tcl_DStringValue(&internal), Tcl_DStringLength(&internal), TCL_EVAL_GLOBAL);
-      Tcl_DStringFree(&internal);
+      const int code = Tcl_EvalEx(interp, internal.data(), static_cast<int>(internal.size()), TCL_EVAL_GLOBAL);
       --s_depth;
       result = Text(ResultOf(interp));
       // The command an object was bound as "piThisInterface" for is done.

@@ -366,10 +366,12 @@ class CView final : public TComponent<CView> {
   bool GetFilterFilesFromCompileOrder() { return BoolSetting(ViewKey::kFilterFilesFromCompileOrder, false); }
   bool GetDisableAutoHierRegen() { return BoolSetting(ViewKey::kDisableAutoHierRegen, false); }
   bool GetAutoTop() { return BoolSetting(ViewKey::kAutoTop, true); }
-  String GetTopDesignUnitName();
+  // The value of the view's own instance of `key`; empty when the view has none.
+  String TextSetting(const String& key);
+  String GetTopDesignUnitName() { return TextSetting(ViewKey::kTopDesignUnit); }
   Status SetTopDesignUnitName(const String& name);
   // TOPDUFILE: the file the automatic top was found in.
-  String GetTopDuFile();
+  String GetTopDuFile() { return TextSetting(ViewKey::kTopDuFile); }
   String GetTopInstancePath();
   Status SetTopInstancePath(const String& path);
   // Writes `value` into the view's own instance of `key`; 0 when the view has none.

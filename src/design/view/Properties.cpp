@@ -111,21 +111,14 @@ Status CView::WriteOwnSetting(const String& key, const String& value) {
   return instance->SetValue(value);
 }
 
-CView::String CView::GetTopDesignUnitName() {
-  String name;
-  if (AutoRelease<IPropertyInstance> instance = m_properties.GetProperty(ViewKey::kTopDesignUnit); instance)
-    std::ignore = instance->GetValue(&name);
-  return name;
+CView::String CView::TextSetting(const String& key) {
+  String value;
+  if (AutoRelease<IPropertyInstance> instance = m_properties.GetProperty(key); instance)
+    std::ignore = instance->GetValue(&value);
+  return value;
 }
 
 Status CView::SetTopDesignUnitName(const String& name) { return WriteOwnSetting(ViewKey::kTopDesignUnit, name); }
-
-CView::String CView::GetTopDuFile() {
-  String path;
-  if (AutoRelease<IPropertyInstance> instance = m_properties.GetProperty(ViewKey::kTopDuFile); instance)
-    std::ignore = instance->GetValue(&path);
-  return path;
-}
 
 CView::String CView::GetTopInstancePath() {
   AutoRelease<IPropertyInstance> instance = m_properties.GetProperty(ViewKey::kTopInstancePath);

@@ -288,8 +288,6 @@ class CProject : public TComponent<CProject> {
   static Status UpdateForChildProject(CProject* project, Prjrep::IEvent* event);
   Status ForwardEvent(Prjrep::IEvent* event);
   Status RemoveFile(IHdlFileIterator* at);
-  // A file removed while off the disk: the views that let go of it then follow its top now.
-  void FollowFileLeftWhileAway(const String& fullName);
   // A file that includes a removed one, in one category of includes.
   struct Includer {
     std::uint32_t category;

@@ -12,7 +12,6 @@
 #include "Hvd/ICompAdmin.h"
 #include "Hvd/IFile.h"
 #include "Hvd/IHdlProject.h"
-#include "Hvd/IViewManager.h"
 #include "Port/FileName.h"
 #include "Port/MessageText.h"
 #include "Port/MsgMan.h"
@@ -28,6 +27,7 @@
 #include "project/project/CProject.h"
 #include "projectfiles/ProjectPaths.h"
 #include "utils/DmUtils.h"
+#include "utils/FileUtils.h"
 #include "utils/InterpHelp.h"
 
 namespace Hvd {
@@ -41,6 +41,16 @@ using Prjrep::AutoPtr;
 using Prjrep::AutoRelease;
 
 constexpr std::uint32_t kRelationCategories = 6;
+
+// The files that list `relations`' file as their child in `category`.
+std::vector<AutoPtr<IHdlFile>> ParentFilesOf(IHdlFileV4* relations, std::uint32_t category) {
+  std::vector<AutoPtr<IHdlFile>> parents;
+  AutoRelease<IHdlFileIterator> up;
+  if (relations->GetParentFiles(category, up.Receive()) == kSuccess && up) {
+    for (; !up->IsDone(); std::ignore = up->Next()) parents.emplace_back(up->Current());
+  }
+  return parents;
+}
 
 String FullNameOf(CitI::IInterface* file) {
   String name;
@@ -73,13 +83,6 @@ String NormalPath(const String& path, const String& base) {
     p = std::filesystem::path(base.c_str()) / p;
   }
   return Port::FileName(String(p.generic_string().c_str())).MakeCanonical().GetPath();
-}
-
-// True when both names lead to one file (its device and inode), whatever links or other names
-// lead there; false when either is not there.
-bool SameFile(const String& first, const String& second) {
-  std::error_code error;
-  return !first.empty() && !second.empty() && std::filesystem::equivalent(first.str(), second.str(), error) && !error;
 }
 
 std::uint32_t OriginStateOf(CitI::IInterface* file) {
@@ -127,15 +130,18 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
   if (path.empty() || !type) return Fail(kInvalidParameter, "ERROR: Project::ProjectAddFile - Invalid parameter.\n");
   if (!m_open) return Fail(kProjectNotOpen, "ERROR: Project::ProjectAddFile - Project is not opened.\n");
   if (m_readOnly) return Fail(kProjectReadOnly, "ERROR: Project::ProjectAddFile - Project is Read Only.\n");
+  // The path holds `why`: a name no project file can hold.
+  const auto refuseName = [&path](const std::string& why) {
+    Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, kProjectRevision)
+        .issueComposed(Port_MsgManData::Severity::Error, "The file \"" + Port::EscapeControls(path.str()) +
+                                                             "\" cannot be added to the project: its name holds " +
+                                                             why + ".\n");
+    return kInvalidParameter;
+  };
   // A NUL ends the path where the system reads it, which would take the file its letters before
   // name: refused as it was given, before the path is looked up.
-  if (const std::size_t nul = path.str().find('\0'); nul != std::string::npos) {
-    Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, kProjectRevision)
-        .issueComposed(Port_MsgManData::Severity::Error,
-                       "The file \"" + Port::EscapeControls(path.str()) + "\" cannot be added to the project: its name holds " +
-                           XmlUnfitName(path.str(), nul) + ", which a project file cannot hold.\n");
-    return kInvalidParameter;
-  }
+  if (const std::size_t nul = path.str().find('\0'); nul != std::string::npos)
+    return refuseName(XmlUnfitName(path.str(), nul) + ", which a project file cannot hold");
   // A relative path lies in the project's folder. A file reached through a link to the folder is
   // the project's own, named from it.
   const String given = ThroughProjectFolder(NormalPath(path, ProjectDirectory()), ProjectDirectory());
@@ -155,11 +161,7 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
     why = XmlUnfitName(written, at) + ", which a project file cannot hold";
   else if (const std::size_t byte = testExists ? FindNonUtf8(written) : std::string_view::npos; byte != std::string_view::npos)
     why = NonUtf8Name(written, byte) + ", and a project file would give the name back as another";
-  if (!why.empty()) {
-    Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, kProjectRevision)
-        .issueError("The file \"%s\" cannot be added to the project: its name holds %s.\n", path.c_str(), why.c_str());
-    return kInvalidParameter;
-  }
+  if (!why.empty()) return refuseName(why);
 
   AutoRelease<CitI::IInterface> created(CitP::Factory::CreateInstance(ClassId::File()));
   if (!created)
@@ -198,7 +200,7 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
     return Fail(kFailure, "ERROR: Project::ProjectAddFile - %s is a folder, not a file.\n", path.c_str());
   if (Port::File::namematch(fullName.c_str(), m_projectFilePath.c_str()) == 1 ||
       Port::File::namematch(fullName.c_str(), m_repositoryPath.c_str()) == 1 ||
-      SameFile(fullName, m_projectFilePath) || SameFile(fullName, m_repositoryPath))
+      FileUtils::SameFile(fullName, m_projectFilePath) || FileUtils::SameFile(fullName, m_repositoryPath))
     return Fail(kFailure, "ERROR: Project::ProjectAddFile - Cannot add a project to itself.\n");
   AutoCast<ICompileOrder> order(created.Get());
   if (!order)
@@ -251,22 +253,15 @@ void CProject::UnlinkFiles() {
     IHdlFile* file = walk->Current();
     AutoCast<IHdlFileV4> relations(file);
     if (!relations) continue;
-    const auto parentsOf = [&relations](std::uint32_t category) {
-      std::vector<AutoPtr<IHdlFile>> parents;
-      AutoRelease<IHdlFileIterator> up;
-      if (relations->GetParentFiles(category, up.Receive()) == kSuccess && up) {
-        for (; !up->IsDone(); std::ignore = up->Next()) parents.emplace_back(up->Current());
-      }
-      return parents;
-    };
     for (std::uint32_t category = 0; category < kRelationCategories; ++category) {
       // Parents may be files the project no longer lists: each lets go of this file itself.
-      for (const auto& parent : parentsOf(category)) {
+      for (const auto& parent : ParentFilesOf(relations.Get(), category)) {
         if (AutoCast<IHdlFileV4> links(parent.Get()); links) std::ignore = links->RemoveChildFile(category, file);
       }
       // A parent that left the project let go of its children as it left, but the file still
       // lists it: the file drops it itself.
-      for (const auto& parent : parentsOf(category)) std::ignore = relations->RemoveParentFile(category, parent.Get());
+      for (const auto& parent : ParentFilesOf(relations.Get(), category))
+        std::ignore = relations->RemoveParentFile(category, parent.Get());
       std::ignore = relations->RemoveAllChildFiles(category);
     }
   }
@@ -308,9 +303,11 @@ Status CProject::RemoveFile(IHdlFileIterator* at) {
   }
   if (origin == 0) std::ignore = m_fileListChanged.SetToNow();
   if (AutoCast<IFileInternal> internal(file.Get()); internal) std::ignore = internal->Remove();
-  // Its views let go of it when it went off the disk, and heard nothing now.
-  if (offTheDisk) FollowFileLeftWhileAway(fullName);
-  if (!offTheDisk) IncludeAgain(fullName, includers);
+  // Its views let go of it when it went off the disk, and heard nothing now: they follow its top.
+  if (offTheDisk)
+    ForEachOwnView(m_design.Get(), [&fullName](CView& view) { view.FollowFileLeftWhileAway(fullName); });
+  else
+    IncludeAgain(fullName, includers);
   return removed;
 }
 
@@ -319,10 +316,8 @@ std::vector<CProject::Includer> CProject::IncludersOf(IHdlFile* file) {
   AutoCast<IHdlFileV4> relations(file);
   if (!relations) return includers;
   for (std::uint32_t category = 0; category < kRelationCategories; ++category) {
-    AutoRelease<IHdlFileIterator> up;
-    if (relations->GetParentFiles(category, up.Receive()) != kSuccess || !up) continue;
-    for (; !up->IsDone(); std::ignore = up->Next()) {
-      if (RootOf(up->Current()) != RootOf(file)) includers.push_back({category, AutoPtr<IHdlFile>(up->Current())});
+    for (AutoPtr<IHdlFile>& parent : ParentFilesOf(relations.Get(), category)) {
+      if (RootOf(parent.Get()) != RootOf(file)) includers.push_back({category, std::move(parent)});
     }
   }
   return includers;
@@ -344,10 +339,6 @@ void CProject::IncludeAgain(const String& fullName, const std::vector<Includer>&
   }
   if (!any) return;
   ForEachOwnView(m_design.Get(), [](CView& view) { view.LookAgainForIncludes(); });
-}
-
-void CProject::FollowFileLeftWhileAway(const String& fullName) {
-  ForEachOwnView(m_design.Get(), [&fullName](CView& view) { view.FollowFileLeftWhileAway(fullName); });
 }
 
 Status CProject::XIFileManager::RemoveFileByPath(const String& path) {

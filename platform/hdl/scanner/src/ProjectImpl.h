@@ -239,6 +239,14 @@ struct Project::Impl {
     return best;
   }
 
+  // Whether `other` defines the unit `unit` defines: of its kind, name and library, and a
+  // secondary unit of the same primary one. A compile's library holds only one of them.
+  bool SameDefinition(const UnitRec& unit, const UnitRec& other) const {
+    const bool same = IsVhdl(unit.kind) ? other.key == unit.key : other.name == unit.name;
+    return same && other.kind == unit.kind && LibraryOf(other) == LibraryOf(unit) &&
+           (!IsSecondary(unit.kind) || other.primaryKey == unit.primaryKey);
+  }
+
   // Whether an earlier unit of the unit's kind, name and library is the one used: as a compile's
   // library holds only that one, the other is no top of its own.
   bool DefinedAgainLive(std::uint32_t slot) const {
@@ -246,10 +254,7 @@ struct Project::Impl {
     const std::vector<std::uint32_t>* listed = Listed(unit.IndexKey(), LibraryOf(unit));
     if (listed == nullptr || listed->size() < 2) return false;
     return std::any_of(listed->begin(), listed->end(), [&](std::uint32_t other) {
-      const UnitRec& earlier = units[other];
-      const bool same = IsVhdl(unit.kind) ? earlier.key == unit.key : earlier.name == unit.name;
-      return other != slot && earlier.kind == unit.kind && same && LibraryOf(earlier) == LibraryOf(unit) &&
-             (!IsSecondary(unit.kind) || earlier.primaryKey == unit.primaryKey) && Before(other, slot);
+      return other != slot && SameDefinition(unit, units[other]) && Before(other, slot);
     });
   }
 

@@ -258,10 +258,7 @@ std::uint32_t Project::Impl::DuplicateCheck(std::uint32_t i, const UnitRec& unit
   // The one used is the first in file order, wherever the edits left it in the index.
   std::uint32_t first = kNone;
   for (std::uint32_t slot : found->second) {
-    const UnitRec& other = units[slot];
-    if (denseOf[slot] >= i || other.kind != unit.kind || LibraryOf(other) != LibraryOf(unit)) continue;
-    const bool same = IsVhdl(unit.kind) ? other.key == unit.key : other.name == unit.name;
-    if (!same || (IsSecondary(unit.kind) && other.primaryKey != unit.primaryKey)) continue;
+    if (denseOf[slot] >= i || !SameDefinition(unit, units[slot])) continue;
     if (first == kNone || denseOf[slot] < denseOf[first]) first = slot;
   }
   if (first == kNone) return kNone;
