@@ -60,7 +60,7 @@ bool Present(const fs::path& path) { return TypeOf(path) != fs::file_type::not_f
 // The places of one restore's folder.
 struct Folder {
   explicit Folder(const String& projectFile)
-      : root(RestoreFolder(projectFile).str()),
+      : root(FileUtils::RestoreFolderOf(projectFile).str()),
         staged(root / "new"),
         kept(root / "old"),
         added(root / "added"),
@@ -734,11 +734,6 @@ Status NotProven(const Folder& folder, const String& projectFile) {
   return kFailure;
 }
 
-}  // namespace
-
-String RestoreFolder(const String& projectFile) { return FileUtils::RestoreFolderOf(projectFile); }
-
-namespace {
 
 // The restore folders that a restore of this process holds while it works: its own reopen of
 // the project is no open that finds another restore under way.

@@ -48,7 +48,4 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const Port::S
 // or removed.
 Status FinishInterruptedRestore(const Port::StringBase<char>& projectFile);
 
-// The folder in which a restore of that project file works.
-Port::StringBase<char> RestoreFolder(const Port::StringBase<char>& projectFile);
-
 }  // namespace Hvd::Snapshots
