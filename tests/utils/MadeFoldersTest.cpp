@@ -68,6 +68,32 @@ TEST(MadeFoldersTest, OnlyTheFoldersMadeThatHoldNothingGoAndOneThatCannotIsNamed
   EXPECT_TRUE(fs::is_directory(root / "elsewhere/d"));
   EXPECT_FALSE(fs::exists(root / "c_moved/d"));
   EXPECT_TRUE(fs::is_symlink(root / "c"));
+
+  // A folder made that another took away already, with a file written there, is passed over in
+  // silence, and the one above it that now holds nothing goes.
+  Port::FaultInjection::Clear();
+  Port_MsgManData::ClearCaptured();
+  ASSERT_TRUE(made.Make((root / "g/h/i").string()));
+  std::ofstream(root / "g/h/i/written.txt") << "written";
+  made.Wrote((root / "g/h/i/written.txt").string());
+  fs::remove_all(root / "g/h");
+  EXPECT_TRUE(made.TakeBack());
+  EXPECT_FALSE(fs::exists(root / "g"));
+  EXPECT_TRUE(Port_MsgManData::Captured().empty());
+
+  // A file written where one was, which the command had not written, stays with what it holds;
+  // one the command wrote and wrote again goes.
+  ASSERT_TRUE(made.Make((root / "w").string()));
+  std::ofstream(root / "w/theirs.txt") << "the user's";
+  std::ofstream(root / "w/theirs.txt") << "written over";
+  made.Wrote((root / "w/theirs.txt").string(), true);
+  std::ofstream(root / "w/ours.txt") << "written";
+  made.Wrote((root / "w/ours.txt").string());
+  std::ofstream(root / "w/ours.txt") << "written again";
+  made.Wrote((root / "w/ours.txt").string(), true);
+  EXPECT_TRUE(made.TakeBack());
+  EXPECT_TRUE(fs::is_regular_file(root / "w/theirs.txt"));
+  EXPECT_FALSE(fs::exists(root / "w/ours.txt"));
   fs::remove_all(root);
 }
 
