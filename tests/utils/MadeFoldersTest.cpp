@@ -81,19 +81,6 @@ TEST(MadeFoldersTest, OnlyTheFoldersMadeThatHoldNothingGoAndOneThatCannotIsNamed
   EXPECT_FALSE(fs::exists(root / "g"));
   EXPECT_TRUE(Port_MsgManData::Captured().empty());
 
-  // A file written where one was, which the command had not written, stays with what it holds;
-  // one the command wrote and wrote again goes.
-  ASSERT_TRUE(made.Make((root / "w").string()));
-  std::ofstream(root / "w/theirs.txt") << "the user's";
-  std::ofstream(root / "w/theirs.txt") << "written over";
-  made.Wrote((root / "w/theirs.txt").string(), true);
-  std::ofstream(root / "w/ours.txt") << "written";
-  made.Wrote((root / "w/ours.txt").string());
-  std::ofstream(root / "w/ours.txt") << "written again";
-  made.Wrote((root / "w/ours.txt").string(), true);
-  EXPECT_TRUE(made.TakeBack());
-  EXPECT_TRUE(fs::is_regular_file(root / "w/theirs.txt"));
-  EXPECT_FALSE(fs::exists(root / "w/ours.txt"));
   fs::remove_all(root);
 }
 
