@@ -243,10 +243,11 @@ Status RemoveBelow(Descriptor top, Level entered) {
 
 // The link at `source` made again at `destination`, pointing where it points.
 bool CopyLinkAt(const String& source, const String& destination, MadeFolders* made) {
+  const bool replaced = OwnType(destination) != fs::file_type::not_found;
   if (!Port::File::remove_f(destination)) return false;
   std::error_code error;
   fs::copy_symlink(AsPath(source), AsPath(destination), error);
-  if (!error && made != nullptr) made->Wrote(destination.str());
+  if (!error && made != nullptr) made->Wrote(destination.str(), replaced);
   return !error;
 }
 
@@ -310,7 +311,8 @@ Status CopyFile(const String& source, const String& destination, std::uint32_t m
   }
   if (Port::File::exist(destination) && SameFile(source, destination)) return kSuccess;
 
-  // A file or a link is replaced by the copy's rename; anything else must go first.
+  // A file or a link is replaced by the copy's rename; anything else must go first. What was
+  // there is the user's: the copy in its place is not taken back.
   const fs::file_type present = OwnType(destination);
   if (present != fs::file_type::not_found && present != fs::file_type::regular && present != fs::file_type::symlink &&
       !Port::File::remove_f(destination)) {
@@ -352,7 +354,7 @@ Status CopyFile(const String& source, const String& destination, std::uint32_t m
     status = Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Failed to change file <%s> to Read-Write\n",
                   destination.c_str());
   }
-  if (made != nullptr) made->Wrote(destination.str());
+  if (made != nullptr) made->Wrote(destination.str(), present != fs::file_type::not_found);
   return status;
 }
 
@@ -705,6 +707,10 @@ Status RemoveTempDirectory(const String& path, const std::string& token) {
 
 namespace {
 std::string RestoreFolderName(const fs::path& projectFile) { return "." + projectFile.stem().string() + ".restore"; }
+bool IsProjectFileName(const fs::path& name) {
+  const std::string extension = name.extension().string();
+  return boost::algorithm::iequals(extension, ".xhlc") || boost::algorithm::iequals(extension, ".hlc");
+}
 }  // namespace
 
 String RestoreFolderOf(const String& projectFile) {
@@ -717,11 +723,23 @@ std::set<std::string> RestoreFolderNames(const String& directory) {
   std::error_code error;
   for (fs::directory_iterator each(AsPath(directory), error); !error && each != fs::directory_iterator();
        each.increment(error)) {
-    const std::string extension = each->path().extension().string();
     std::error_code typeError;
-    if ((boost::algorithm::iequals(extension, ".xhlc") || boost::algorithm::iequals(extension, ".hlc")) &&
-        each->is_regular_file(typeError))
+    if (IsProjectFileName(each->path()) && each->is_regular_file(typeError))
       names.insert(RestoreFolderName(each->path()));
+  }
+  return names;
+}
+
+std::set<std::string> RestoreFolderNames(const String& directory, const UT_DIR& listing) {
+  std::set<std::string> names;
+  for (const UT_DIR::Entry& entry : listing) {
+    const fs::path name(entry.name.str());
+    if (!IsProjectFileName(name)) continue;
+    struct stat info {};
+    if (entry.kind == UT_DIR::Kind::kFile ||
+        (entry.kind == UT_DIR::Kind::kLink && ::stat((directory.str() + "/" + entry.name.str()).c_str(), &info) == 0 &&
+         S_ISREG(info.st_mode)))
+      names.insert(RestoreFolderName(name));
   }
   return names;
 }
@@ -821,6 +839,8 @@ Status CopyTree(const String& sourceDir, const String& destinationDir, std::uint
 
   // The walk never enters the tree being filled, wherever it lies below the source.
   const String destinationTop = canonicalTop.empty() ? Canonical(destinationDir) : canonicalTop;
+  // Nor the folders restores of the projects there work in: no part of any project's content.
+  const std::set<std::string> restores = FileUtils::RestoreFolderNames(sourceDir, listing);
 
   Status result = kSuccess;
   const auto fail = [&result](Status status) {
@@ -834,7 +854,7 @@ Status CopyTree(const String& sourceDir, const String& destinationDir, std::uint
     const String destinationPath = destinationDir + separator + name;
 
     if (entry.kind == UT_DIR::Kind::kDirectory) {
-      if (Canonical(sourcePath) == destinationTop) continue;
+      if (restores.count(name.str()) != 0 || Canonical(sourcePath) == destinationTop) continue;
       // A link where the directory goes would take the copy out of the destination.
       if (OwnType(destinationPath) == fs::file_type::symlink && !Port::File::remove_f(destinationPath)) {
         Debug("FileUtils::CopyDirectoryTree - Unable to replace the link <%s>\n", destinationPath);

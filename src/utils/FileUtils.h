@@ -15,6 +15,8 @@
 #include "core/RefCount.h"
 #include "core/StringSets.h"
 
+class UT_DIR;
+
 namespace Hvd {
 
 class IProject;
@@ -165,6 +167,8 @@ Port::StringBase<char> RestoreFolderOf(const Port::StringBase<char>& projectFile
 // among them) stand directly in `directory`: no part of any project's content. A name of that
 // form beside no such file is someone's own.
 std::set<std::string> RestoreFolderNames(const Port::StringBase<char>& directory);
+// The same, of `listing`, read of `directory`: what a copy of it leaves out at any depth.
+std::set<std::string> RestoreFolderNames(const Port::StringBase<char>& directory, const UT_DIR& listing);
 
 }  // namespace FileUtils
 }  // namespace Hvd

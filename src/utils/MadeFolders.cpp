@@ -67,7 +67,8 @@ bool MadeFolders::Make(const std::string& path, unsigned mode) {
   return true;
 }
 
-void MadeFolders::Wrote(const std::string& path) {
+void MadeFolders::Wrote(const std::string& path, bool replaced) {
+  if (replaced && m_written.count(path) == 0) return;
   if (const std::optional<Identity> written = IdentityAt(AT_FDCWD, path.c_str())) {
     m_written[path] = *written;
   } else {

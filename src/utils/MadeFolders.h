@@ -26,8 +26,10 @@ class MadeFolders {
   bool Make(const std::string& path, unsigned mode = 0777);
 
   // Records the file or link at `path`, which the command has just written there, as it is now:
-  // the command writes nothing to it afterwards. Written again, it is recorded again.
-  void Wrote(const std::string& path);
+  // the command writes nothing to it afterwards. Written again, it is recorded again. One written
+  // in place of what was there (`replaced`), which the command had not written itself, is not
+  // recorded: taking it back would leave nothing where the user had a file.
+  void Wrote(const std::string& path, bool replaced = false);
 
   // Takes back the files recorded, each only while the name holds the very file written (never
   // what a link there leads to), then the folders recorded, the deepest first, each only while

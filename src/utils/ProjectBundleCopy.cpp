@@ -408,10 +408,10 @@ Status BundleCopy::WalkProjectDirectory() {
     return Fail(kDirectoryWriteFailed, "FileUtils::AddProjectContentsToBundle - Invalid directory <%s>\n",
                 m_projectDirectory.c_str());
   }
-  // A snapshot restore's working folder, this project's or another's beside it, is no part of
-  // the project: restored, a copy of one would stand where that restore keeps its proof and
-  // journal, and stop the project's next open.
-  const std::set<std::string> restores = RestoreFolderNames(m_projectDirectory);
+  // A snapshot restore's working folder, this project's or another's beside it or below, is no
+  // part of the project: restored, a copy of one would stand where that restore keeps its proof
+  // and journal, and stop that project's next open.
+  const std::set<std::string> restores = RestoreFolderNames(m_projectDirectory, listing);
   for (const UT_DIR::Entry& entry : listing) {
     const String& name = entry.name;
     if (name == "." || name == ".." || name == "tmp" || (name == "snapshots" && !Flag(kSnapshots))) continue;
@@ -455,7 +455,9 @@ void BundleCopy::AddAllButAdded(const String& directory, const String& destinati
     Record(kDirectoryWriteFailed);
     return;
   }
+  const std::set<std::string> restores = RestoreFolderNames(directory, listing);
   for (const UT_DIR::Entry& entry : listing) {
+    if (entry.kind == UT_DIR::Kind::kDirectory && restores.count(entry.name.str()) != 0) continue;
     const String source = Slashed(directory) + String("/") + entry.name;
     if (InProject(source)) continue;
     const String target = destination.empty() ? String() : Slashed(destination) + String("/") + entry.name;

@@ -369,12 +369,28 @@ TEST_F(ProjectCopyTest, ARefusedCopyTakesBackOnlyWhatItWrote) {
                                                                "command did not write there."));
   fs::remove_all(copy);
 
+  // Into a folder that was there, it takes back what it wrote and the folders it made there, and
+  // keeps all the folder held: a file at the name of one it copied (written over) and a folder
+  // it copied into among them.
+  for (const bool saveAs : {false, true}) {
+    WriteText(copy / "keep.txt", "the user's");
+    WriteText(copy / "a.vhd", "the user's");
+    WriteText(copy / "remote_sources/mine.txt", "the user's");
+    refuse(copy / "sub", [] {}, saveAs);
+    EXPECT_EQ(Listing(copy), (Names{"a.vhd", "keep.txt", "remote_sources", "remote_sources/mine.txt"})) << saveAs;
+    EXPECT_FALSE(Said("this command")) << saveAs;
+    fs::remove_all(copy);
+  }
+
   // Refused by the partitions file, written after the project and generated files, it takes
-  // those back as well.
+  // those back as well, in a folder that was there too.
   WriteText(m_dir / "p.hdp", "partitions");
   Port::FaultInjection::Fail("copy_p", 0, "q.hdp");
   EXPECT_EQ(Copies()->CopyProject((copy / "q.xhlc").c_str(), 0x1CE, "", "", nullptr), Hvd::kDirectoryWriteFailed);
   EXPECT_FALSE(fs::exists(copy));
+  WriteText(copy / "keep.txt", "the user's");
+  EXPECT_EQ(Copies()->CopyProject((copy / "q.xhlc").c_str(), 0x1CE, "", "", nullptr), Hvd::kDirectoryWriteFailed);
+  EXPECT_EQ(Listing(copy), Names{"keep.txt"});
 }
 
 // The zip holds exactly what the archive policy names, under names that no shell or option

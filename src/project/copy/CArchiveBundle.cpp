@@ -13,6 +13,7 @@
 #include "Prjrep/ClassIds.h"
 #include "core/Diagnostics.h"
 #include "project/copy/CopyPath.h"
+#include "utils/FileUtils.h"
 #include "utils/Factory.h"
 
 namespace Hvd {
@@ -209,16 +210,18 @@ bool CArchiveBundle::Name(const std::string& relative, Status& status) {
   return true;
 }
 
-// What a tree copy takes of a directory: "_qdb" entries, "snapshots" and the bundle directory
-// stay out.
+// What a tree copy takes of a directory: "_qdb" entries, "snapshots", the folders restores work
+// in and the bundle directory stay out.
 bool CArchiveBundle::NameTree(const std::string& relative, std::vector<std::string>& names, Status& status) {
   const String directory(m_sourceDirectory.str() + "/" + relative);
   if (!Port::File::canread_dir(directory)) return false;
   const UT_DIR listing(directory, 0);
   if (!listing.isValid()) return false;
+  const std::set<std::string> restores = FileUtils::RestoreFolderNames(directory, listing);
   for (const UT_DIR::Entry& entry : listing) {
     const std::string& name = entry.name.str();
     if (name == "." || name == ".." || EndsWithQdb(name) || name == "snapshots") continue;
+    if (entry.kind == UT_DIR::Kind::kDirectory && restores.count(name) != 0) continue;
     if (!ListCarries(name)) return false;
     const std::string child = relative + "/" + name;
     const std::string full = m_sourceDirectory.str() + "/" + child;

@@ -105,6 +105,8 @@ Status CDirectoryProjectBundle::XIProjectBundle::Open(std::uint32_t mode) {
   if ((mode & 2u) != 0) {
     if (!Port::File::canwrite_dir(directory)) return kFailure;
     self.m_writable = true;
+    // A refused copy into it names a folder it made that stays for holding what another put there.
+    self.m_made.NameWhatStays();
   }
   self.m_createdHere = false;
   self.m_open = true;
@@ -124,10 +126,10 @@ Status CDirectoryProjectBundle::XIProjectBundle::Close(bool keep) {
   CDirectoryProjectBundle& self = This();
   if (!self.m_initialized) return kNotSetUp;
   // Dropped, it takes back the files its items wrote, each while it is still the file written,
-  // then its folder, those made in it and those on the way to it, while they hold nothing: what
-  // another put there meanwhile, or put in their place, stays. Never a whole tree: its folder
-  // may be another's by now, or a link to one.
-  if (self.m_createdHere && !keep) std::ignore = self.m_made.TakeBack();
+  // then the folders made in it, its own when it made it and those on the way to it, while they
+  // hold nothing: what was there before, what another put there meanwhile, or put in their
+  // place, stays. Never a whole tree: its folder may be another's by now, or a link to one.
+  if (!keep) std::ignore = self.m_made.TakeBack();
   self.ClearState();
   return kSuccess;
 }

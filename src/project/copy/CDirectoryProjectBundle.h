@@ -64,9 +64,9 @@ class CDirectoryProjectBundle : public TComponent<CDirectoryProjectBundle> {
     m_createdHere = m_open = m_writable = m_copyMode = false;
     m_made.Keep();
   }
-  // Where the items' copies record what they make and write: in a bundle made here, which a
-  // drop takes back.
-  MadeFolders* Made() noexcept { return m_createdHere ? &m_made : nullptr; }
+  // Where the items' copies record what they make and write, which a drop takes back: in a
+  // bundle made here, and in one that was there, which keeps what it held.
+  MadeFolders* Made() noexcept { return m_writable ? &m_made : nullptr; }
   // Copies the file beside `source` with `extension` to the same name beside `destination`,
   // when there is one; `status` becomes that copy's.
   void CopyCompanion(const Port::FileName& source, const Port::FileName& destination, const String& extension,
@@ -79,7 +79,7 @@ class CDirectoryProjectBundle : public TComponent<CDirectoryProjectBundle> {
   Port::FileName m_path;
   String m_sourceDirectory;
   bool m_createdHere = false;
-  MadeFolders m_made;  // by Create and the items: the folder, those on the way to it and what it holds
+  MadeFolders m_made;  // by Create and the items: the folder, those on the way to it and what they wrote
   bool m_open = false;
   bool m_writable = false;
   bool m_copyMode = false;

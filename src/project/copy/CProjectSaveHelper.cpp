@@ -108,7 +108,7 @@ class ProjectCopyContext {
               const CProjectSaveHelper::BeforeWrite& beforeWrite = {});
   void CloseBundle(Status result) {
     // The writer's files go first: the bundle's folder holds them.
-    if (result == kSuccess || !m_bundleMade) m_written.Keep();
+    if (result == kSuccess) m_written.Keep();
     std::ignore = m_written.TakeBack();
     if (m_bundle != nullptr) std::ignore = m_bundle->Close(result == kSuccess);
     m_bundle = nullptr;
@@ -150,7 +150,6 @@ class ProjectCopyContext {
   IProjectBundle* m_givenBundle;
   AutoRelease<IProjectBundle> m_ownBundle;
   IProjectBundle* m_bundle = nullptr;  // the one in use: the given one or our own
-  bool m_bundleMade = false;           // made by this copy, not opened where it was
   MadeFolders m_written;               // the project and generated files the writer wrote
   bool m_remoteSourcesCopied = false;
 };
@@ -205,7 +204,6 @@ IProjectBundle* ProjectCopyContext::Bundle() {
   bool exists = false;
   std::ignore = bundle->Exists(&exists);
   if ((exists ? bundle->Open(2) : bundle->Create(false)) != kSuccess) return drop();
-  m_bundleMade = !exists;
   m_bundle = bundle;
   return m_bundle;
 }
@@ -240,14 +238,21 @@ Status ProjectCopyContext::Copy(const String& description, const String& working
     // The file stays the project's.
     if (writeGenerated && IsProjectsOwnGenerated(GeneratedName(workingDirectory))) writeGenerated = false;
     const std::vector<String> written = WrittenNames(workingDirectory, writeGenerated);
+    // A file that was at its name is the user's: the copy's file in its place stays.
+    const auto wasThere = [](const String& name) {
+      struct stat info {};
+      return ::lstat(name.c_str(), &info) == 0;
+    };
+    const bool projectFileThere = wasThere(written.front());
+    const bool generatedThere = writeGenerated && wasThere(written.back());
     if (const Status cleared = ClearWrittenNames(written); cleared != kSuccess) return cleared;
     if (beforeWrite) beforeWrite(written);
     const Status wrote = writer->ProjectWriteCopy(m_destinationProjectPath, m_fileMapInterface.Get(), description,
                                                   workingDirectory, buildMacro, writeGenerated);
     if (wrote != kSuccess) return wrote;
     // Written whole, each is at its name now: a copy refused after them takes them back.
-    m_written.Wrote(written.front().str());
-    if (writeGenerated) m_written.Wrote(written.back().str());
+    m_written.Wrote(written.front().str(), projectFileThere);
+    if (writeGenerated) m_written.Wrote(written.back().str(), generatedThere);
     return CarryPartitionsFile(m_project, m_sourceProjectFile, m_destinationProjectPath);
   }
   return result;

@@ -566,12 +566,16 @@ bool HoldsNothing(const Folder& folder) {
 // The folder of a restore that is over, once it proves itself the restore's: its journal first,
 // so that a restore killed while the rest goes is never undone a second time; its proof last,
 // so that what a kill leaves of it still proves itself the restore's, or holds nothing, and
-// goes at the next open.
-bool Discard(const Folder& folder) {
+// goes at the next open. `error`, when given, gets the system's reason for a removal that failed.
+bool Discard(const Folder& folder, int* error = nullptr) {
   if (!MadeByARestore(folder) && !HoldsNothing(folder)) return false;
-  if (Present(folder.journal) && !Port::File::remove_f(Text(folder.journal))) return false;
-  return OwnedFolder::RemoveMarkLast(folder.root.string(), folder.made.filename().c_str(),
-                                     folder.sealed.filename().c_str());
+  if ((Present(folder.journal) && !Port::File::remove_f(Text(folder.journal))) ||
+      !OwnedFolder::RemoveMarkLast(folder.root.string(), folder.made.filename().c_str(),
+                                   folder.sealed.filename().c_str())) {
+    if (error != nullptr) *error = errno;
+    return false;
+  }
+  return true;
 }
 
 // Every replaced entry back in its place, last first, once the way back of each is known; the
@@ -579,7 +583,7 @@ bool Discard(const Folder& folder) {
 // what is on disk; kDirectoryWriteFailed when a move failed, or, with nothing moved and `why`
 // saying so, when a user's entry could not be kept aside.
 Status PutBack(const Folder& folder, const fs::path& live, const std::vector<Entry>& entries,
-               const OwnedFolder::SealedDevices& devices = {}, std::string* why = nullptr) {
+               const OwnedFolder::SealedDevices& devices = {}, std::string* why = nullptr, int* error = nullptr) {
   std::vector<Undo> plan;
   plan.reserve(entries.size());
   for (const Entry& entry : entries) {
@@ -607,7 +611,7 @@ Status PutBack(const Folder& folder, const fs::path& live, const std::vector<Ent
     back = SwitchBack(folder, live, entries[at].path, plan[at], named) && back;
   // All put back, the folder that stays is another failure than an undo that did not finish.
   if (!back) return kDirectoryWriteFailed;
-  return Discard(folder) ? kSuccess : kCleanupFailed;
+  return Discard(folder, error) ? kSuccess : kCleanupFailed;
 }
 
 // The helper opens a project through its second face.
@@ -669,18 +673,24 @@ Status Untrusted(const Folder& folder, const String& projectFile, const std::str
 // that keeps something. Nothing more of it is removed, and the user is told what it stops: the
 // next open while it keeps its journal, else the next restore. `replaced`: the restore is done,
 // and its old/ keeps the project's files as they were, their only copies, which removing the
-// folder loses; the user is told where they are and how to get the project back by hand. The
+// folder loses; the user is told where they are and how to get the project back by hand. A
+// folder emptied whose own removal failed is named with the system's reason (`error`). The
 // answer is `status`.
 Status NotDiscarded(const Folder& folder, const String& projectFile, const char* how,
-                    Status status = kCleanupFailed, bool replaced = false) {
+                    Status status = kCleanupFailed, bool replaced = false, int error = 0) {
   const bool proven = MadeByARestore(folder);
-  const std::string why = proven ? std::string("cannot be removed")
-                                 : "no longer proves itself the one it made (its mark \"" +
-                                       folder.made.filename().string() +
-                                       "\" or its record was changed), so nothing in it is removed";
+  const bool emptied = !proven && HoldsNothing(folder);
+  const std::string why =
+      proven    ? std::string("cannot be removed")
+      : emptied ? "was emptied and could not itself be removed: " +
+                      std::string(error != 0 ? std::strerror(error) : "the reason is not known")
+                : "no longer proves itself the one it made (its mark \"" + folder.made.filename().string() +
+                      "\" or its record was changed), so nothing in it is removed";
   std::string stops = Present(folder.journal)
                           ? "The project is not opened again while the folder is there: look through it and remove it."
-                          : "A restore of this project fails until it is removed.";
+                      : emptied ? "The project's next open tries again to remove it; a restore of this project fails "
+                                  "until it is removed."
+                                : "A restore of this project fails until it is removed.";
   if (replaced && Present(folder.kept)) {
     const std::string kept = "The project's own files that it replaced are kept in \"" + folder.kept.string() + "\"";
     const std::string keep = "to keep the restore, move out of the folder what you want to keep of them, and only "
@@ -711,8 +721,10 @@ Status NotDiscarded(const Folder& folder, const String& projectFile, const char*
 // Takes the folder of a restore that failed before it replaced anything away, or says that it
 // stays; the answer is the failure's own.
 Status FailedBeforeReplacing(const Folder& folder, const String& projectFile, Status status) {
-  if (Discard(folder) || !Present(folder.root)) return status;
-  return NotDiscarded(folder, projectFile, "failed before it replaced any of the project's files, and", status);
+  int error = 0;
+  if (Discard(folder, &error) || !Present(folder.root)) return status;
+  return NotDiscarded(folder, projectFile, "failed before it replaced any of the project's files, and", status, false,
+                      error);
 }
 
 // A journal in a folder that does not prove itself the restore's is followed in no way, and the
@@ -761,6 +773,15 @@ class HeldHere {
   std::string m_root;
 };
 
+// A folder of a restore that is over, emptied, that could not itself be removed (`error` says
+// why): the project is whole, and only a restore waits for it to go.
+void EmptiedFolderStays(const Folder& folder, int error) {
+  Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
+      .issueWarning("The folder \"%s\" of a snapshot restore that is over was emptied and could not itself be "
+                    "removed: %s. A restore of this project fails until it is removed.\n",
+                    folder.root.c_str(), std::strerror(error));
+}
+
 void LeftAsItIs(const fs::path& path) {
   Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
       .issueWarning("\"%s\" is left as it is: it is no folder a snapshot restore made there. A restore of this "
@@ -793,8 +814,9 @@ Status FinishInterruptedRestore(const String& projectFile) {
   }
   // Empty, or with only what is left of its proof, as a restore killed as it made its folder or
   // took it away leaves it, it holds nothing to lose.
+  int error = 0;
   if (HoldsNothing(folder)) {
-    if (!Discard(folder)) LeftAsItIs(folder.root);
+    if (!Discard(folder, &error) && Present(folder.root)) EmptiedFolderStays(folder, error);
     return kSuccess;
   }
   // Nothing in a folder that does not prove itself a restore's is read or moved, its journal
@@ -812,7 +834,10 @@ Status FinishInterruptedRestore(const String& projectFile) {
   // back: its folder goes. The project itself is whole either way, so a folder that cannot go is
   // only named.
   if (!Present(folder.journal)) {
-    if (!Discard(folder)) {
+    if (Discard(folder, &error)) return kSuccess;
+    if (HoldsNothing(folder)) {
+      EmptiedFolderStays(folder, error);
+    } else {
       Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
           .issueWarning("The folder \"%s\" of a snapshot restore that is over cannot be removed. A restore of this "
                         "project fails until it is removed.\n",
@@ -835,12 +860,17 @@ Status FinishInterruptedRestore(const String& projectFile) {
   if (!OnlyNamed(folder.kept, named, stray) || !OnlyNamed(folder.added, named, stray))
     return Untrusted(folder, projectFile, stray.empty() ? std::string() : "it does not name \"" + stray + "\"");
   const fs::path live = fs::path(projectFile.str()).parent_path();
-  const Status back = PutBack(folder, live, *entries, devices, &why);
+  const Status back = PutBack(folder, live, *entries, devices, &why, &error);
   if (back == kFailure) return Untrusted(folder, projectFile);
-  if (back == kCleanupFailed)
+  // Emptied, the folder keeps nothing of the project's, which is whole: it opens.
+  if (back == kCleanupFailed && HoldsNothing(folder)) {
+    EmptiedFolderStays(folder, error);
+  } else if (back == kCleanupFailed) {
     return NotDiscarded(folder, projectFile, "was undone, the project is as it was before it, but",
-                        kDirectoryWriteFailed);
-  if (back != kSuccess) return NotPutBack(folder, projectFile, why);
+                        kDirectoryWriteFailed, false, error);
+  } else if (back != kSuccess) {
+    return NotPutBack(folder, projectFile, why);
+  }
   Port_MsgManData::createObject("ProjectMgmt", "CCheckpoint", 0, "")
       .issueWarning("A snapshot restore of \"%s\" was interrupted; the project is as it was before it.\n",
                     projectFile.c_str());
@@ -938,10 +968,12 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
   if (status != kSuccess) {
     // A project that opened with errors is let go before its files are put back under it.
     if (opening) std::ignore = helper->CloseProject();
-    const Status back = PutBack(folder, live, entries);
+    int error = 0;
+    const Status back = PutBack(folder, live, entries, {}, nullptr, &error);
     if (back == kFailure) std::ignore = Untrusted(folder, projectFile);
     else if (back == kCleanupFailed)
-      std::ignore = NotDiscarded(folder, projectFile, "failed and put the project's files back, but");
+      std::ignore = NotDiscarded(folder, projectFile, "failed and put the project's files back, but",
+                                 kCleanupFailed, false, error);
     else if (back != kSuccess) std::ignore = NotPutBack(folder, projectFile);
     // Let go first: the open tries once more to put back what could not be.
     lock.Release();
@@ -951,8 +983,8 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
   std::ignore = Port::File::remove_f(marker);
   // A folder left with its journal stops the next open: a restore that cannot take its own
   // folder away is not done.
-  if (!Discard(folder) && Present(folder.root))
-    return NotDiscarded(folder, projectFile, "put the snapshot's files in place, but", kCleanupFailed, true);
+  if (int error = 0; !Discard(folder, &error) && Present(folder.root))
+    return NotDiscarded(folder, projectFile, "put the snapshot's files in place, but", kCleanupFailed, true, error);
   return kSuccess;
 }
 
