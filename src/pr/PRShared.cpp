@@ -49,15 +49,16 @@ bool IsUsableAsPathComponent(const Port::StringBase<char>& name) {
 }
 
 Status CPathComponentNameHelper::SetName(const Port::StringBase<char>& name) {
+  // The name is also its project's design name, which the project file holds.
+  // It names a folder too, which the project file must give back as it is on the disk.
+  // Checked first, so that the user hears of a NUL in it.
+  if (!XmlFits("ProjectMgmt", "The flavor or configuration name", name.str()) ||
+      !Utf8Fits("ProjectMgmt", "The flavor or configuration name", name.str()))
+    return kInvalidParameter;
   if (!IsUsableAsPathComponent(name)) {
     Port_MsgManData::debugStub("ERROR: a flavor or configuration name must be usable as a file name.\n");
     return kInvalidParameter;
   }
-  // The name is also its project's design name, which the project file holds.
-  // It names a folder too, which the project file must give back as it is on the disk.
-  if (!XmlFits("ProjectMgmt", "The flavor or configuration name", name.str()) ||
-      !Utf8Fits("ProjectMgmt", "The flavor or configuration name", name.str()))
-    return kInvalidParameter;
   return CEventingNameHelper::SetName(name);
 }
 

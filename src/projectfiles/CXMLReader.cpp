@@ -422,7 +422,12 @@ Status CXMLReader::AddFile(const String& path, IFileType* type, AutoRelease<IHdl
   // Left out here, the entry is gone at the next save: the user hears of it now. Once more the
   // same file is another matter, told where the two entries are known.
   if (added != kSuccess && added != kAlreadyInProject) {
-    const bool itself = FileUtils::SameFile(path, m_fileName);
+    // With the older storage, the repository the project keeps is its own file as well.
+    String repository;
+    if (AutoCast<IProject> own(m_project); own) std::ignore = own->GetRepositoryPath(&repository);
+    const bool itself = FileUtils::SameFile(path, m_fileName) ||
+                        (!repository.empty() && (Port::File::namematch(path.c_str(), repository.c_str()) == 1 ||
+                                                 FileUtils::SameFile(path, repository)));
     Port_MsgManData::createObject("ProjectMgmt", kSource, 0, kRevision)
         .issueWarning("The project file \"%s\" names \"%s\", which the project cannot hold: %s.\n"
                       "The entry is left out, and the next save does not write it.\n",

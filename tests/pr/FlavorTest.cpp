@@ -59,6 +59,13 @@ TEST_F(FlavorTest, EveryRenameIsAnnouncedOnceAndANameMustBeAFileName) {
     // refused and change nothing.
     for (const char* bad : {"", ".", "..", "a/b", "..\\up", "/abs", "a\x01", "a\x1b"})
       EXPECT_NE(name->SetName(bad), kSuccess) << bad;
+    // A NUL is named to the user as what it is.
+    Port_MsgManData::ClearCaptured();
+    EXPECT_NE(name->SetName(Text(std::string("a\0b", 3))), kSuccess);
+    EXPECT_TRUE(std::ranges::any_of(Port_MsgManData::Captured(), [](const auto& record) {
+      return record.severity == Port_MsgManData::Severity::Error &&
+             record.text.find("name \"a\\x00b\" is refused") != std::string::npos;
+    }));
     EXPECT_EQ(NameOf(object), "fast");
     EXPECT_EQ(listener.ids.size(), 2u);
   }

@@ -2,8 +2,9 @@
 # file or partitions file that another program cut short, or a folder put at its name, and a
 # whole project file of a schema this version does not read leave the open project the only
 # whole copy. That is a change on disk like any other: the close asks, and unanswered it fails,
-# keeping the project open and the file as it is; answered "no", or with the folder gone, it
-# writes the project whole again. A working directory set and saved is
+# keeping the project open and the file as it is; answered "reload", it fails the same way and says
+# that "no" keeps the project; answered "no", or with the folder gone, it writes the project whole
+# again. A working directory set and saved is
 # written whole by that save: an open and a close after it write nothing, here or in another shell.
 source [file join [file dirname [info script]] checks.tcl]
 
@@ -45,6 +46,14 @@ foreach {name path whole} [list project $project $wholeProject partitions $parti
         fails "$what: unanswered" {project close} "*$path*changed on disk*got no answer*"
         check "$what: asked once" [llength $::velmor::Hvd::asked] 1
         check "$what: still open" [is_open] 1
+        if {$name eq "project"} {
+            # Read in, it fails: the user is told that answering no keeps this project.
+            set ::velmor::Hvd::answers {reload}
+            fails "$what: not read in" {project close} \
+                "*1.Close the project immediately.*To keep this project, answer \"no\" to the question to reload:\
+                that writes this project over the file that could not be read.*"
+            check "$what: still open after the reload" [is_open] 1
+        }
         if {$spoil ne "folder"} {
             check "$what: left as it is" [contents $path] $spoiled
             set ::velmor::Hvd::answers {no}

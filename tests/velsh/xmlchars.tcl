@@ -46,6 +46,7 @@ fails "view setting \\x00" {project set -view VIEW_AbstractSynthesis TOPINSTANCE
 fails "remove \\x00" {velfile remove "[lindex $held 0]\0"} {velfile remove: *h\\t.vhd\\x00 is not in the project}
 fails "saveas \\x00" {project saveas [file join $root "c\0" c.xhlc]} {The path of the copy "*c\\x00/c.xhlc" is refused:*}
 fails "copy \\x00" {project copy [file join $root "c\0" c.xhlc]} {The folder of the copy "*c\\x00" is refused:*}
+fails "archive \\x00" {project archive [file join $root "a\0.zip"]} {The path of the archive "*a\\x00.zip" is refused:*}
 check "no copy made" [glob -tails -directory $root *] proj
 check "files as they were" [velfile list] $held
 check "description as it was" [project get PROP_ProjectDescription] "ours\t\r\x7f"

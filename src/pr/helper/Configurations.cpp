@@ -8,6 +8,7 @@
 #include "Port/MsgMan.h"
 #include "Prjrep/IName.h"
 #include "core/Events.h"
+#include "core/XmlChars.h"
 #include "pr/CPRHelper.h"
 #include "pr/helper/Diagnostics.h"
 #include "pr/helper/Names.h"
@@ -57,6 +58,16 @@ Prjrep::AutoPtr<IConfigurationElement> FindElement(IConfigurationElementIterator
   return byName;
 }
 
+// A flavor name or instance path holding a NUL names none, and every message would end it
+// there: refused before anything is made.
+bool NulFreeEach(Prjrep::IStringIterator* each, const char* what) {
+  bool fits = true;
+  for (std::ignore = each != nullptr ? each->Reset() : kFailure; fits && each != nullptr && !each->IsDone();
+       std::ignore = each->Next())
+    fits = NulFree("ProjectMgmt", what, each->Current().str());
+  return fits;
+}
+
 }  // namespace
 
 Status CPRHelper::XIConfigurationHelper::CreateConfigurationFromFlavorList(CitI::IInterface* context,
@@ -75,6 +86,7 @@ Status CPRHelper::XIConfigurationHelper::CreateConfigurationFromFlavorList(CitI:
   std::ignore = self.m_XIPRSolutionHelper.GetConfigManager(context, true, manager.Receive());
   if (manager.Get() == nullptr) return PRHELPER_REPORT("Could not get or create a ConfigurationManager");
   if (!AcceptConfigurationName(manager.Get(), name)) return kFailure;
+  if (!NulFree("ProjectMgmt", "The flavor list", flavors.str())) return kFailure;
   Prjrep::AutoCast<IPRModuleManager> modules(manager.Get());
   if (modules.Get() == nullptr) return PRHELPER_REPORT("Could not get IPRModuleManager interface");
   Prjrep::AutoRelease<IPRModuleIterator> module;
@@ -137,7 +149,9 @@ Status CPRHelper::XIConfigurationHelper::CreateConfigurationFromFlavorAndInstPat
   std::ignore = self.m_XIPRSolutionHelper.GetConfigManager(context, true, found.Receive());
   Prjrep::AutoCast<IConfigurationManager> manager(found.Get());
   if (manager.Get() == nullptr) return PRHELPER_REPORT("Could not get or create a ConfigurationManager");
-  if (!AcceptConfigurationName(manager.Get(), name)) return kFailure;
+  if (!AcceptConfigurationName(manager.Get(), name) || !NulFreeEach(flavors, "The flavor name") ||
+      !NulFreeEach(instancePaths, "The instance path"))
+    return kFailure;
   Prjrep::AutoRelease<IConfiguration> made;
   std::ignore = manager->CreateConfiguration(made.Receive());
   if (made.Get() == nullptr) return PRHELPER_REPORT("Could not create a Configuration");

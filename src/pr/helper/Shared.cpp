@@ -19,6 +19,12 @@ bool IsOther(CitI::IInterface* object, CitI::IInterface* self, const Port::Strin
 
 bool CheckProjectName(CitI::IInterface* manager, const Port::StringBase<char>& name, const char* kind,
                       CitI::IInterface* self) {
+  // The name is also its project's design name, which the project file holds.
+  // It names the project's folder too, which the project file must give back as it is on the disk.
+  // Checked first: a NUL is named as what it is, not as a directory the name cannot be.
+  if (!XmlFits("ProjectMgmt", "The " + std::string(kind) + " name", name.str()) ||
+      !Utf8Fits("ProjectMgmt", "The " + std::string(kind) + " name", name.str()))
+    return false;
   if (!pr::IsUsableAsPathComponent(name)) {
     UserError(__LINE__,
               "The %s name <%s> cannot name a project directory: it must not be empty, \".\" or \"..\", nor hold "
@@ -26,11 +32,6 @@ bool CheckProjectName(CitI::IInterface* manager, const Port::StringBase<char>& n
               kind, name.c_str());
     return false;
   }
-  // The name is also its project's design name, which the project file holds.
-  // It names the project's folder too, which the project file must give back as it is on the disk.
-  if (!XmlFits("ProjectMgmt", "The " + std::string(kind) + " name", name.str()) ||
-      !Utf8Fits("ProjectMgmt", "The " + std::string(kind) + " name", name.str()))
-    return false;
   bool taken = false;
   Prjrep::AutoCast<IConfigurationManager> configurations(manager);
   Prjrep::AutoRelease<IConfigurationIterator> each;

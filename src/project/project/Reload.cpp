@@ -272,7 +272,8 @@ Status CProject::ReloadProject(bool noQuestion, bool askFirst, bool projectFileC
     // Unlike a failed open, the read-ahead let nothing go: say what the user still holds.
     Port_MsgManData::createObject("ProjectMgmt", "CProject", 0, kProjectRevision)
         .issueError("The project is kept as it was before the reload, and nothing is written to \"%s\" until it "
-                    "reads, or until the question to reload it is answered no.\n",
+                    "reads. To keep this project, answer \"no\" to the question to reload: that writes this project "
+                    "over the file that could not be read.\n",
                     path.c_str());
     return kProjectNotOpened;
   }
