@@ -2,14 +2,15 @@
 # bound: a chain of N VHDL entities, each with two architectures in two files (the entity and
 # `rtl` in one, `beh` in the other) that each instantiate the entity before twice, the first
 # instance bound to the other architecture by name, the second to the default (`beh`, compiled
-# last), so that each entity is reached through both; and beside it a diamond of N entities
-# of one architecture, each instantiating the one before twice. Each design is added one `velfile
-# add` at a time to a new project, and its top and hierarchy text asked for at the end.
+# last), so that each entity is reached through both; beside it a diamond of N entities of one
+# architecture, each instantiating the one before twice; and a ring of N Verilog modules that
+# come round, each instantiating the one before twice, below a top. Each design is added one
+# `velfile add` at a time to a new project, and its top and hierarchy text asked for at the end.
 #
 #   velsh bench/velsh/hierarchies.tcl ?N ...?      (default: 40 200)
 #
 # Prints, for each design and N, the milliseconds of all adds, of the worst add and which it was,
-# and the top; then the process's peak memory (VmHWM) after all of them, in this one run. Goal
+# the top and the count of hierarchy records; then the process's peak memory (VmHWM) after all of them, in this one run. Goal
 # at N=200 on a release build: the worst add under 50 ms and the peak memory under 200 MB.
 
 set sizes [expr {$argc > 0 ? $argv : {40 200}}]
@@ -56,6 +57,20 @@ proc diamond {dir count} {
   return $files
 }
 
+# Verilog modules that come round: each instantiates the one before twice, the first the last,
+# and a top instantiates the last.
+proc ring {dir count} {
+  file mkdir $dir
+  set files {}
+  for {set i 0} {$i < $count} {incr i} {
+    set before "m_[expr {$i == 0 ? $count - 1 : $i - 1}]"
+    write $dir/m_$i.v "module m_$i (input clk);\n  $before ua (clk);\n  $before ub (clk);\nendmodule\n"
+    lappend files $dir/m_$i.v
+  }
+  write $dir/ring_top.v "module ring_top (input clk);\n  m_[expr {$count - 1}] u (clk);\nendmodule\n"
+  return [lappend files $dir/ring_top.v]
+}
+
 proc peak {} {
   set in [open /proc/[pid]/status r]
   set text [read $in 65536]
@@ -91,10 +106,11 @@ proc run {name files} {
 
 set worst {}
 foreach n $sizes {
-  dict set worst $n [list [run chain$n [chain $root/chain$n $n]] [run diamond$n [diamond $root/diamond$n $n]]]
+  dict set worst $n [list [run chain$n [chain $root/chain$n $n]] [run diamond$n [diamond $root/diamond$n $n]] \
+                         [run ring$n [ring $root/ring$n $n]]]
 }
 set last [lindex $sizes end]
-lassign [dict get $worst $last] chainWorst diamondWorst
-puts [format "N=%d: worst add %.1f ms (chain) and %.1f ms (diamond), peak memory %.1f MB (goal: under 50 ms and 200 MB)" \
-          $last $chainWorst $diamondWorst [peak]]
+lassign [dict get $worst $last] chainWorst diamondWorst ringWorst
+puts [format "N=%d: worst add %.1f ms (chain), %.1f ms (diamond), %.1f ms (ring), peak memory %.1f MB (goal: under 50 ms and 200 MB)" \
+          $last $chainWorst $diamondWorst $ringWorst [peak]]
 file delete -force $root
