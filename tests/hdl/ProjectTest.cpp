@@ -488,11 +488,13 @@ TEST_F(ProjectTest, AHierarchyOfEveryShapePastTheBoundIsNotMadeWhole) {
   Add(1000, "ring.v", ring + "module ring_top (input clk); m_" + std::to_string(kUnits - 1) + " u (clk); endmodule\n");
   const std::size_t before = AllocatedBytes();
   const std::string top = "c_" + std::to_string(kUnits - 1);
+  std::vector<HierarchyCursor> roots;  // held while the memory is counted
   for (const std::string& name : {top, std::string("ring_top")}) {
     SCOPED_TRACE(name);
     const int cuts = Count(MessageKind::kHierarchyLimit);
     const std::optional<HierarchyCursor> root = project.HierarchyRoot(name);
     ASSERT_TRUE(root.has_value());
+    roots.push_back(*root);
     EXPECT_EQ(Count(MessageKind::kHierarchyLimit), cuts + 1);
     std::vector<HierarchyCursor> children = root->Children();
     EXPECT_EQ(children.size(), 1u);  // ub comes after the million nodes below ua
