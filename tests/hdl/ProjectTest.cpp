@@ -483,7 +483,8 @@ TEST_F(ProjectTest, AHierarchyOfEveryShapePastTheBoundIsNotMadeWhole) {
   std::string ring;
   for (int i = 0; i < kUnits; ++i) {
     const std::string before = "m_" + std::to_string(i == 0 ? kUnits - 1 : i - 1);
-    ring += "module m_" + std::to_string(i) + " (input clk); " + before + " ua (clk); " + before + " ub (clk); endmodule\n";
+    ring +=
+        "module m_" + std::to_string(i) + " (input clk); " + before + " ua (clk); " + before + " ub (clk); endmodule\n";
   }
   Add(1000, "ring.v", ring + "module ring_top (input clk); m_" + std::to_string(kUnits - 1) + " u (clk); endmodule\n");
   const std::size_t before = AllocatedBytes();

@@ -60,10 +60,10 @@ class HierarchySizes {
  private:
   // Of `path` and `unit`, those that `source` may meet again, sorted.
   std::vector<std::uint32_t> Within(std::uint32_t source, const std::vector<std::uint32_t>& path,
-                                     std::uint32_t unit) const;
+                                    std::uint32_t unit) const;
   std::uint64_t Count(std::uint32_t source, std::vector<std::uint32_t> within);
 
-  const HierarchyShape& m_shape;  // kept alive by the cursors that hold this
+  const HierarchyShape& m_shape;      // kept alive by the cursors that hold this
   std::vector<std::uint32_t> m_part;  // the part of the graph that comes round, by unit
   std::mutex m_lock;
   std::vector<std::uint64_t> m_alone;  // by source, with none of its part above it; 0 not known
@@ -123,8 +123,8 @@ struct HierarchyCursor::State {
   std::uint32_t unit = kNone;
   std::uint32_t source = kNone;
   std::uint32_t architecture = kNone;  // the slot of node.architecture, when read from the measured units
-  // Past the node bound: the node's place in the top's hierarchy in
-  // preorder, and the count of nodes kept, the first in preorder, as a hierarchy made whole is cut.
+  // Past the node bound: the node's place in the top's hierarchy in preorder, and the count of
+  // nodes kept, the first in preorder, as a hierarchy made whole is cut.
   std::uint64_t index = 0;
   std::uint64_t bound = kUncut;
   static constexpr std::uint64_t kUncut = ~std::uint64_t{0};
