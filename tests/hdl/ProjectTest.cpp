@@ -461,6 +461,60 @@ TEST_F(ProjectTest, AHierarchyOfFarMoreInstancesThanUnitsIsNotMadeWhole) {
   EXPECT_LT(after > before ? after - before : 0, std::size_t{64} << 20);
 }
 
+// Past the node bound the other shapes too are read from the units and their instances, not from
+// every path: an entity reached through both its architectures, and instances that come round
+// to the top, each doubling the hierarchy at every unit.
+TEST_F(ProjectTest, AHierarchyOfEveryShapePastTheBoundIsNotMadeWhole) {
+  constexpr int kUnits = 60;
+  const auto instances = [](int i, const std::string& named) {
+    if (i == 0) return std::string();
+    const std::string before = "entity work.c_" + std::to_string(i - 1);
+    return "ua : " + before + "(" + named + ") port map (clk => clk);\nub : " + before + " port map (clk => clk);\n";
+  };
+  for (int i = 0; i < kUnits; ++i) {
+    const std::string name = "c_" + std::to_string(i);
+    Add(static_cast<FileHandle>(2 * i + 1), name + ".vhd",
+        "entity " + name + " is port (clk : in bit); end;\narchitecture rtl of " + name + " is begin\n" +
+            instances(i, "beh") + "end;");
+    Add(static_cast<FileHandle>(2 * i + 2), name + "_beh.vhd",
+        "architecture beh of " + name + " is begin\n" + instances(i, "rtl") + "end;");
+  }
+  // Verilog modules that come round: each instantiates the one before twice, the first the last.
+  std::string ring;
+  for (int i = 0; i < kUnits; ++i) {
+    const std::string before = "m_" + std::to_string(i == 0 ? kUnits - 1 : i - 1);
+    ring +=
+        "module m_" + std::to_string(i) + " (input clk); " + before + " ua (clk); " + before + " ub (clk); endmodule\n";
+  }
+  Add(1000, "ring.v", ring + "module ring_top (input clk); m_" + std::to_string(kUnits - 1) + " u (clk); endmodule\n");
+  const std::size_t before = AllocatedBytes();
+  const std::string top = "c_" + std::to_string(kUnits - 1);
+  std::vector<HierarchyCursor> roots;  // held while the memory is counted
+  for (const std::string& name : {top, std::string("ring_top")}) {
+    SCOPED_TRACE(name);
+    const int cuts = Count(MessageKind::kHierarchyLimit);
+    const std::optional<HierarchyCursor> root = project.HierarchyRoot(name);
+    ASSERT_TRUE(root.has_value());
+    roots.push_back(*root);
+    EXPECT_EQ(Count(MessageKind::kHierarchyLimit), cuts + 1);
+    std::vector<HierarchyCursor> children = root->Children();
+    EXPECT_EQ(children.size(), 1u);  // ub comes after the million nodes below ua
+    std::string deepest;
+    std::size_t last = 0;  // the children of the deepest node kept
+    for (; !children.empty(); children = children.front().Children()) {
+      deepest = children.front().Node().path;
+      last = children.size();
+    }
+    // The first million nodes in preorder hold the first instances down to the bottom, where both
+    // instances are kept: of c_1, and of m_0, whose ua meets m_<last> again.
+    const std::size_t depth = name == top ? kUnits - 1 : kUnits + 1;
+    EXPECT_EQ(std::count(deepest.begin(), deepest.end(), '/'), depth) << deepest;
+    EXPECT_EQ(last, 2u);
+  }
+  const std::size_t after = AllocatedBytes();
+  EXPECT_LT(after > before ? after - before : 0, std::size_t{64} << 20);
+}
+
 // HierarchyRoot answers a name with the first of its units: a later unit of the name that is a top
 // keeps a version only while that answer holds, also where the first one's hierarchy comes round
 // and changes below it.

@@ -25,6 +25,19 @@ velfile remove [file join $root b.v]
 # Without it the equal roots tie, and the first in the parser's order, the latest file's, wins.
 check "the first of the equal roots when the top goes" [project top] c19
 project close
+# An open has no current top: the roots tie as they do live when the top goes.
+project open [file join $root kept.xhlc]
+check "the same root at a reopen" [project top] c19
+project close
+# Two roots alike: the first one added stays the top while open, the one added last wins at a reopen.
+project open [file join $root two.xhlc]
+velfile add [top_file d]
+velfile add [top_file e]
+check "the first root added while open" [project top] d
+project close
+project open [file join $root two.xhlc]
+check "the last root added at a reopen" [project top] e
+project close
 
 # One add into a named library is one change: the views weigh the new file only where it ends,
 # never while it is still in "work" with its instances unbound, so the top after the adds is the

@@ -5,7 +5,9 @@
 // node (HierarchyCursor::State).
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -39,6 +41,33 @@ struct HierarchyShape {
     if (kind == UnitKind::kVhdlEntity || kind == UnitKind::kVhdlConfiguration) return elaborated[unit];
     return {unit, kNone};
   }
+};
+
+// How many nodes the hierarchy below a node of a shape holds, as a hierarchy made whole holds
+// them: a unit already expanded on the way down is not expanded again. Worked out once for each
+// unit whose instances are read, and the units above it that it may meet again: only those in its
+// part of the graph that comes round (units and what they elaborate joined by the instances), so
+// that a design whose units do not come round costs one count a unit, however many paths lead
+// there. Shared by the cursors of one top's hierarchy, which ask from any thread.
+class HierarchySizes {
+ public:
+  explicit HierarchySizes(const HierarchyShape& shape);
+  // The nodes of the hierarchy below a node of `unit` elaborating `source`, the node counted, where
+  // `above` are the units expanded above the node; at most kMany.
+  std::uint64_t Nodes(std::uint32_t unit, std::uint32_t source, const std::vector<std::uint32_t>& above);
+  static constexpr std::uint64_t kMany = ~std::uint64_t{0};
+
+ private:
+  // Of `path` and `unit`, those that `source` may meet again, sorted.
+  std::vector<std::uint32_t> Within(std::uint32_t source, const std::vector<std::uint32_t>& path,
+                                    std::uint32_t unit) const;
+  std::uint64_t Count(std::uint32_t source, std::vector<std::uint32_t> within);
+
+  const HierarchyShape& m_shape;      // kept alive by the cursors that hold this
+  std::vector<std::uint32_t> m_part;  // the part of the graph that comes round, by unit
+  std::mutex m_lock;
+  std::vector<std::uint64_t> m_alone;  // by source, with none of its part above it; 0 not known
+  std::map<std::pair<std::uint32_t, std::vector<std::uint32_t>>, std::uint64_t> m_within;
 };
 
 // The instances read from a unit (a module, an architecture) as bound when it was measured, with
@@ -94,14 +123,13 @@ struct HierarchyCursor::State {
   std::uint32_t unit = kNone;
   std::uint32_t source = kNone;
   std::uint32_t architecture = kNone;  // the slot of node.architecture, when read from the measured units
-  // Read from the measured units past the node bound: the node's place in the top's hierarchy in
-  // preorder, and the count of nodes kept, the first in preorder, as a hierarchy made whole is cut.
+  // Past the node bound: the node's place in the top's hierarchy in preorder, and the count of
+  // nodes kept, the first in preorder, as a hierarchy made whole is cut.
   std::uint64_t index = 0;
   std::uint64_t bound = kUncut;
   static constexpr std::uint64_t kUncut = ~std::uint64_t{0};
-  // Built whole (a tree cut at the node bound, or with instances that come round): the node in it.
-  std::shared_ptr<const HierarchyNode> tree;
-  const HierarchyNode* at = nullptr;
+  // Lazy past the node bound: what places the nodes in preorder.
+  std::shared_ptr<HierarchySizes> sizes;
 };
 
 }  // namespace Hdl::scan

@@ -2,8 +2,8 @@
 // Keeps, of Project::Impl: what bounds a hierarchy (maxNodes); how deep and large the hierarchy
 // below every unit is and whether an instance comes round (extents, instanceCycle, extentsStale),
 // worked out once per model when first asked for; and the shape that lazy cursors read (shape),
-// made once per model. A top's hierarchy is made as it is walked when it stays within the bound and
-// nothing comes round; else it is made whole.
+// made once per model. A top's hierarchy is made as it is walked, and past the bound placed in
+// preorder by the counts of HierarchySizes, so that it is cut where a hierarchy made whole is.
 
 #include <algorithm>
 #include <memory>
@@ -15,21 +15,6 @@
 
 namespace Hdl::scan {
 
-namespace {
-
-HierarchyNode FieldsOf(const HierarchyNode& node) {
-  HierarchyNode fields;
-  fields.path = node.path;
-  fields.instanceName = node.instanceName;
-  fields.unitName = node.unitName;
-  fields.unit = node.unit;
-  fields.architecture = node.architecture;
-  fields.recursive = node.recursive;
-  return fields;
-}
-
-}  // namespace
-
 const HierarchyNode& HierarchyCursor::Node() const { return m_state->node; }
 
 // A measured unit's part is never changed, only dropped and measured anew: the same part is the
@@ -38,7 +23,7 @@ bool HierarchyCursor::SameAs(const HierarchyCursor& other) const {
   const State& a = *m_state;
   const State& b = *other.m_state;
   if (&a == &b) return true;
-  if (a.tree || b.tree || a.shape || b.shape || a.parent != b.parent || a.unit != b.unit || a.pool != b.pool) {
+  if (a.shape || b.shape || a.parent != b.parent || a.unit != b.unit || a.pool != b.pool) {
     return false;
   }
   if (a.measured != b.measured || (!a.measured && (a.source != kNone || b.source != kNone))) return false;
@@ -87,22 +72,14 @@ std::vector<HierarchyCursor> HierarchyCursor::Children() const {
     }
     return children;
   }
-  if (self.tree) {
-    children.reserve(self.at->children.size());
-    for (const HierarchyNode& child : self.at->children) {
-      auto state = std::make_shared<State>();
-      state->node = FieldsOf(child);
-      state->pool = self.pool;
-      state->tree = self.tree;
-      state->at = &child;
-      children.push_back(HierarchyCursor(std::move(state)));
-    }
-    return children;
-  }
   if (self.source == kNone) return children;
   const HierarchyShape& shape = *self.shape;
   children.reserve(shape.instanceStart[self.source + 1] - shape.instanceStart[self.source]);
+  std::vector<std::uint32_t> path;  // the units expanded down to this node
+  for (const State* above = &self; above != nullptr; above = above->parent.get()) path.push_back(above->unit);
+  std::uint64_t next = self.index + 1;  // the next child's place in preorder
   for (std::uint32_t k = shape.instanceStart[self.source]; k < shape.instanceStart[self.source + 1]; ++k) {
+    if (next >= self.bound) break;
     const HierarchyShape::Edge& edge = shape.edges[k];
     auto state = std::make_shared<State>();
     HierarchyNode& node = state->node;
@@ -116,20 +93,151 @@ std::vector<HierarchyCursor> HierarchyCursor::Children() const {
       const auto [source, used] = shape.Elaborate(edge.target, edge.architecture);
       state->source = source;
       if (used != kNone) node.architecture = shape.infos[used];
-      for (const State* above = &self; above != nullptr; above = above->parent.get()) {
-        if (above->unit == edge.target) {
-          node.recursive = true;
-          state->source = kNone;
-          break;
-        }
+      if (std::find(path.begin(), path.end(), edge.target) != path.end()) {
+        node.recursive = true;
+        state->source = kNone;
       }
     }
     state->pool = self.pool;
     state->shape = self.shape;
     state->parent = m_state;
+    if (self.sizes) {
+      state->index = next;
+      state->bound = self.bound;
+      state->sizes = self.sizes;
+      next += state->source == kNone ? 1 : self.sizes->Nodes(edge.target, state->source, path);
+    }
     children.push_back(HierarchyCursor(std::move(state)));
   }
   return children;
+}
+
+HierarchySizes::HierarchySizes(const HierarchyShape& shape) : m_shape(shape), m_alone(shape.infos.size(), 0) {
+  // The graph: a unit whose instances are read leads to the units it instantiates, a unit to what
+  // it elaborates. Its parts that come round, by Tarjan's walk, kept on a stack of its own.
+  const std::uint32_t n = static_cast<std::uint32_t>(shape.infos.size());
+  std::vector<std::vector<std::uint32_t>> out(n);
+  for (std::uint32_t s = 0; s < n; ++s) {
+    for (std::uint32_t k = shape.instanceStart[s]; k < shape.instanceStart[s + 1]; ++k) {
+      const HierarchyShape::Edge& edge = shape.edges[k];
+      if (edge.target == kNone) continue;
+      out[s].push_back(edge.target);
+      const std::uint32_t elaborated = shape.Elaborate(edge.target, edge.architecture).first;
+      if (elaborated != kNone && elaborated != edge.target) out[edge.target].push_back(elaborated);
+    }
+    const std::uint32_t elaborated = shape.Elaborate(s, kNone).first;
+    if (elaborated != kNone && elaborated != s) out[s].push_back(elaborated);
+  }
+  m_part.assign(n, kNone);
+  std::vector<std::uint32_t> order(n, kNone);
+  std::vector<std::uint32_t> low(n, 0);
+  std::vector<std::uint32_t> open;
+  std::vector<std::uint8_t> onOpen(n, 0);
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> walk;  // (vertex, next edge)
+  std::uint32_t counter = 0;
+  for (std::uint32_t start = 0; start < n; ++start) {
+    if (order[start] != kNone) continue;
+    walk.emplace_back(start, 0);
+    while (!walk.empty()) {
+      auto& [v, next] = walk.back();
+      if (next == 0 && order[v] == kNone) {
+        order[v] = low[v] = counter++;
+        open.push_back(v);
+        onOpen[v] = 1;
+      }
+      if (next < out[v].size()) {
+        const std::uint32_t w = out[v][next++];
+        if (order[w] == kNone) {
+          walk.emplace_back(w, 0);
+        } else if (onOpen[w]) {
+          low[v] = std::min(low[v], order[w]);
+        }
+        continue;
+      }
+      const std::uint32_t done = v;
+      walk.pop_back();
+      if (!walk.empty()) low[walk.back().first] = std::min(low[walk.back().first], low[done]);
+      if (low[done] != order[done]) continue;
+      std::uint32_t w = kNone;
+      do {
+        w = open.back();
+        open.pop_back();
+        onOpen[w] = 0;
+        m_part[w] = done;
+      } while (w != done);
+    }
+  }
+}
+
+// An expanded unit above a node is met again below it only where it leads back there: in the
+// node's part of the graph.
+std::vector<std::uint32_t> HierarchySizes::Within(std::uint32_t source, const std::vector<std::uint32_t>& path,
+                                                  std::uint32_t unit) const {
+  std::vector<std::uint32_t> within;
+  for (std::uint32_t above : path) {
+    if (above != kNone && m_part[above] == m_part[source]) within.push_back(above);
+  }
+  if (m_part[unit] == m_part[source]) within.push_back(unit);
+  std::sort(within.begin(), within.end());
+  within.erase(std::unique(within.begin(), within.end()), within.end());
+  return within;
+}
+
+std::uint64_t HierarchySizes::Nodes(std::uint32_t unit, std::uint32_t source, const std::vector<std::uint32_t>& above) {
+  const std::lock_guard<std::mutex> hold(m_lock);
+  return Count(source, Within(source, above, unit));
+}
+
+// The nodes below a node elaborating `source` with the units `within` expanded on the way there,
+// the node counted; walked on a stack of its own, each count kept.
+std::uint64_t HierarchySizes::Count(std::uint32_t source, std::vector<std::uint32_t> within) {
+  const auto add = [](std::uint64_t a, std::uint64_t b) { return b > kMany - a ? kMany : a + b; };
+  const auto known = [&](std::uint32_t s, const std::vector<std::uint32_t>& w) -> std::uint64_t {
+    if (w.empty()) return m_alone[s];
+    const auto found = m_within.find({s, w});
+    return found == m_within.end() ? 0 : found->second;
+  };
+  if (const std::uint64_t nodes = known(source, within)) return nodes;
+  struct Frame {
+    std::uint32_t source;
+    std::vector<std::uint32_t> within;
+    std::uint32_t next;
+    std::uint64_t nodes;
+  };
+  std::vector<Frame> stack;
+  stack.push_back({source, std::move(within), m_shape.instanceStart[source], 1});
+  std::uint64_t last = 0;
+  while (true) {
+    Frame& frame = stack.back();
+    if (frame.next == m_shape.instanceStart[frame.source + 1]) {
+      last = frame.nodes;
+      if (frame.within.empty()) {
+        m_alone[frame.source] = last;
+      } else {
+        m_within.emplace(std::make_pair(frame.source, std::move(frame.within)), last);
+      }
+      stack.pop_back();
+      if (stack.empty()) return last;
+      stack.back().nodes = add(stack.back().nodes, last);
+      ++stack.back().next;
+      continue;
+    }
+    const HierarchyShape::Edge& edge = m_shape.edges[frame.next];
+    const std::uint32_t below = edge.target == kNone ? kNone : m_shape.Elaborate(edge.target, edge.architecture).first;
+    if (below == kNone || std::binary_search(frame.within.begin(), frame.within.end(), edge.target)) {
+      frame.nodes = add(frame.nodes, 1);  // unbound, a leaf, or met again: not expanded
+      ++frame.next;
+      continue;
+    }
+    std::vector<std::uint32_t> deeper = Within(below, frame.within, edge.target);
+    if (const std::uint64_t nodes = known(below, deeper)) {
+      frame.nodes = add(frame.nodes, nodes);
+      ++frame.next;
+      continue;
+    }
+    const std::uint32_t start = m_shape.instanceStart[below];
+    stack.push_back({below, std::move(deeper), start, 1});  // the edge is taken again once counted
+  }
 }
 
 // The architecture an entity elaborates with by default: the last one compiled. Only a choice
@@ -215,23 +323,25 @@ const std::shared_ptr<const HierarchyShape>& Project::Impl::Shape() {
   return shape;
 }
 
-// The top's hierarchy, made as it is walked where that gives what Hierarchy gives: when the
-// tree stays within the node bound and no instance comes round; else made whole.
+// The top's hierarchy, made as it is walked. Past the node bound it is cut where a hierarchy made
+// whole is, and says so; the extents tell a hierarchy within the bound without a count where no
+// instance comes round.
 HierarchyCursor Project::Impl::Root(std::uint32_t top, std::string_view topName) {
   Extents();
   const auto [source, used] = Elaborate(top, kNone);
-  const std::uint64_t size = source == kNone ? 1 : extents[source].nodes;
   auto state = std::make_shared<HierarchyCursor::State>();
   state->pool = poolOwner;
-  if (instanceCycle || size > maxNodes) {
-    state->tree = std::make_shared<const HierarchyNode>(*Hierarchy(top, topName));
-    state->at = state->tree.get();
-    state->node = FieldsOf(*state->tree);
-    return HierarchyCursor(std::move(state));
-  }
   state->shape = Shape();
   state->unit = top;
   state->source = source;
+  if (source != kNone && (instanceCycle || extents[source].nodes > maxNodes)) {
+    auto sizes = std::make_shared<HierarchySizes>(*state->shape);
+    if (sizes->Nodes(top, source, {}) > maxNodes) {
+      state->sizes = std::move(sizes);
+      state->bound = maxNodes;
+      ReportCut(units[dense[top]]);
+    }
+  }
   state->node.path = std::string(pool.View(units[dense[top]].name));
   state->node.unitName = std::string(topName);
   state->node.unit = Info(top);

@@ -272,7 +272,7 @@ bool Project::Impl::RootLiveStill(const HierarchyCursor::State& kept, std::uint3
                                   bool known) {
   const auto [source, used] = ElaborateTop(top);
   if (!Measure(source) || (source != kNone && measured[source]->nodes > maxNodes)) return false;
-  if (kept.tree || kept.shape || kept.parent || kept.unit != top || kept.pool != poolOwner ||
+  if (kept.shape || kept.parent || kept.unit != top || kept.pool != poolOwner ||
       kept.bound != HierarchyCursor::State::kUncut) {
     return false;
   }
