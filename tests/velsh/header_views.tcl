@@ -56,8 +56,10 @@ foreach header {defs.v defs.vh} {
                   $back $back [expr {$header eq "defs.v" ? {BehavioralSimulation Implementation} : {}}] $back $back]
     foreach {how said} $answers { check "$header, $how" $said $want }
 
-    # Only asked: nothing is written, nor when the project file records the header for one view only,
-    # as an earlier build wrote it when nothing had asked the simulation view.
+    # Only asked: nothing is written. A project file that records the header for one view only, as
+    # an earlier build wrote it when nothing had asked the simulation view, has it in that view all
+    # the same, since the view's source includes it: the close records it so, and the next writes
+    # nothing.
     set project [at "p 0.xhlc"]
     project open $project
     foreach name [list alu.v $header] { velfile add [at $name] }
@@ -68,14 +70,33 @@ foreach header {defs.v defs.vh} {
         set f [open $project wb]
         puts -nonewline $f $written
         close $f
-        set before [untouched $project]
-        project open $project
-        project order -view VIEW_AbstractSimulation
-        velfile list -view VIEW_AbstractSimulation
-        project close
-        check "$header, $form: only asked, nothing written" [expr {[untouched $project] eq $before}] 1
+        foreach pass {1 2} {
+            set before [untouched $project]
+            project open $project
+            project order -view VIEW_AbstractSimulation
+            set listed [lsort [lmap path [velfile list -view VIEW_AbstractSimulation] {file tail $path}]]
+            project close
+            check "$header, $form, pass $pass: the simulation view" $listed [list alu.v $header]
+            check "$header, $form, pass $pass: only asked, nothing written" [expr {[untouched $project] eq $before}] \
+                [expr {$form ne "one view" || $pass == 2}]
+        }
+        check "$header, $form: both views recorded" [recorded $project $header] {BehavioralSimulation Implementation}
     }
-    check "$header: the earlier form holds one view" [recorded $project $header] Implementation
+
+    # A header removed while a source includes it stays: the removal succeeds and says which source
+    # keeps it. Removing the includer says nothing of the kind.
+    set project [at "warned.xhlc"]
+    lassign [piped_session warned "project open [list $project]
+        foreach name {alu.v $header} { velfile add \[file join [list $root] \$name\] }
+        velfile remove [list [at $header]]
+        puts kept:\[lmap path \[velfile list\] {file tail \$path}\]
+        velfile remove [list [at alu.v]]"] status said errors
+    set warned ""
+    check "$header removed while included: status and files" [list $status $said] [list 0 "kept:alu.v $header"]
+    check "$header removed while included: the warning" [regexp -all {Warning \(velsh\): velfile remove: ([^\n]*)} \
+        $errors all warned] 1
+    check "$header removed while included: the warning's text" $warned "[at $header] stays in the project as a\
+        header the views manage, since \"[at alu.v]\" still includes it; it goes with its last includer."
 
     # Removed by the user while a source includes it, the header is what an open makes of it: a
     # file every view manages, which the close records, asked or not, so that the next close
