@@ -2,7 +2,7 @@
 # asked and whether the family was chosen before or after the adds: the project file records the
 # same views, each view lists the same files, and with its includer gone a Verilog header is back
 # in every view's order, in the open project and after a reopen. A project only asked for a
-# view's order or files is not written at its close.
+# view's order or files is not written at its close. Off the disk, the header keeps its views.
 source [file join [file dirname [info script]] checks.tcl]
 
 set root [file join [pwd] "velsh header views [pid]"]
@@ -122,6 +122,36 @@ foreach header {defs.v defs.vh} {
             check "$how: the views and the top" $fresh $want
             check "$how: a close with nothing done writes nothing" [expr {[untouched $project] eq $written}] 1
         }
+    }
+
+    # Off the disk, a header the user added keeps its views as any source does: a close while it is
+    # gone records them, whether the open found it gone or it went while the project was open; the
+    # open project lists it in no view meanwhile, as a fresh open does; and it is back in both as
+    # soon as it is back, live and at the next open.
+    set project [at "away.xhlc"]
+    project open $project
+    foreach name [list alu.v $header] { velfile add [at $name] }
+    project close
+    set both {BehavioralSimulation Implementation}
+    set listed [list [list alu.v $header] [list alu.v $header]]
+    foreach gone {"at the open" "while open"} {
+        if {$gone eq "while open"} { project open $project }
+        file rename [at $header] [at $header.away]
+        if {$gone eq "at the open"} { project open $project }
+        set said [list [lists]]
+        project set PROP_ProjectDescription "saved while $header was gone $gone"
+        project close
+        lappend said [recorded $project $header]
+        project open $project
+        lappend said [lists]
+        file rename [at $header.away] [at $header]
+        lappend said [lists]
+        project close
+        project open $project
+        lappend said [lists]
+        project close
+        lappend said [recorded $project $header]
+        check "$header gone $gone" $said [list {alu.v alu.v} $both {alu.v alu.v} $listed $listed $both]
     }
 
     file delete {*}[glob -directory $root *]

@@ -20,6 +20,7 @@
 #include "core/Diagnostics.h"
 #include "design/design/Placement.h"
 #include "design/view/CView.h"
+#include "files/file/GoneViews.h"
 #include "files/file/RelationStamp.h"
 #include "files/file/UserAdded.h"
 #include "utils/DmUtils.h"
@@ -277,6 +278,8 @@ Status CView::SyncAutoManagedFiles(bool* changed) {
   for (const auto& [name, units] : m_syncWanted) {
     const AutoPtr<IHdlDesignUnit>& unit = units.front();
     if (!unit || present.count(name) > 0 || m_XIDesignUnitSet.Holds(unit.Get())) continue;
+    // Off the disk, it has left its views as any source does, and goes back into them when it is back.
+    if (IsOffTheDisk(unit.Get())) continue;
     if (AutoCast<IFile> file(unit.Get()); file && UserAddedManagedFile(unit.Get())) {
       usersFiles.emplace_back(file.Get());
     } else {
