@@ -91,12 +91,10 @@ foreach header {defs.v defs.vh} {
         velfile remove [list [at $header]]
         puts kept:\[lmap path \[velfile list\] {file tail \$path}\]
         velfile remove [list [at alu.v]]"] status said errors
-    set warned ""
-    check "$header removed while included: status and files" [list $status $said] [list 0 "kept:alu.v $header"]
-    check "$header removed while included: the warning" [regexp -all {Warning \(velsh\): velfile remove: ([^\n]*)} \
-        $errors all warned] 1
-    check "$header removed while included: the warning's text" $warned "[at $header] stays in the project as a\
-        header the views manage, since \"[at alu.v]\" still includes it; it goes with its last includer."
+    set warned [regexp -all -inline {Warning \(velsh\): velfile remove: [^\n]*} $errors]
+    check "$header removed while included" [list $status $said $warned] [list 0 "kept:alu.v $header" [list \
+        "Warning (velsh): velfile remove: [at $header] stays in the project as a header the views manage, since\
+        \"[at alu.v]\" still includes it; it goes with its last includer."]]
 
     # Removed by the user while a source includes it, the header is what an open makes of it: a
     # file every view manages, which the close records, asked or not, so that the next close
