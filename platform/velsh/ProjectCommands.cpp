@@ -31,6 +31,7 @@
 #include "Hvd/IDesignPlatform.h"
 #include "Hvd/IFile.h"
 #include "Hvd/IFileManager.h"
+#include "Hvd/IHdlFile.h"
 #include "Hvd/IKeyedPropertySet.h"
 #include "Hvd/IProject.h"
 #include "Hvd/IProjectCopy.h"
@@ -726,6 +727,27 @@ bool TakeIncludedFile(Hvd::IHdlFile* file, const std::string& name) {
   return true;
 }
 
+// A file removed while sources still include it stays in the project, as a header the views
+// manage: the user is told which sources keep it, or the removal would seem to have done nothing.
+void WarnOfIncludedFileKept(Hvd::IFileManager* files, const std::string& path, const std::string& given) {
+  AutoRelease<Hvd::IHdlFileIterator> at;
+  if (files->FindFileByPath(path, at.Receive()) != Hvd::kSuccess || !at || at->IsDone()) return;
+  AutoCast<Hvd::IHdlFileV4> relations(at->Current());
+  std::set<std::string> includers;
+  for (std::uint32_t category = 0; relations && category < 6; ++category) {
+    AutoRelease<Hvd::IHdlFileIterator> parents;
+    if (relations->GetParentFiles(category, parents.Receive()) != Hvd::kSuccess || !parents) continue;
+    for (; !parents->IsDone(); std::ignore = parents->Next()) includers.insert(FullName(parents->Current()));
+  }
+  if (includers.empty()) return;
+  std::string named;
+  for (const std::string& includer : includers) named += (named.empty() ? "\"" : ", \"") + Shown(includer) + "\"";
+  Port_MsgManData::createObject("velsh", "velsh", 0, "")
+      .issueWarning("velfile remove: %s stays in the project as a header the views manage, since %s still "
+                    "include%s it; it goes with its last includer.\n",
+                    Shown(given).c_str(), named.c_str(), includers.size() == 1 ? "s" : "");
+}
+
 int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   Port_MsgManData::ClearCaptured();
   if (objc < 2) return Usage(interp, "velfile add|remove|list ?arg ...?");
@@ -789,7 +811,10 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
     if (args.size() != 1) return Usage(interp, "velfile remove PATH");
     const std::string path = Absolute(args[0]);
     const Hvd::Status removed = files->RemoveFileByPath(path);
-    if (removed == Hvd::kSuccess) return Done(interp);
+    if (removed == Hvd::kSuccess) {
+      WarnOfIncludedFileKept(files, path, args[0]);
+      return Done(interp);
+    }
     AutoRelease<Hvd::IHdlFileIterator> at;
     const bool listed = files->FindFileByPath(path, at.Receive()) == Hvd::kSuccess && at && !at->IsDone();
     return Failed(interp, "velfile remove", removed,

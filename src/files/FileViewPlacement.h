@@ -3,10 +3,18 @@
 // back on disk); the design knows how. The design installs the way, so that the file floor
 // never reaches up to it.
 
+#include <cstdint>
+#include <string_view>
+
 #include "Hvd/IDesign.h"
 #include "Hvd/IFile.h"
 
 namespace Hvd {
+
+// The bit of a file's view-class association that a view's BRANCH stands for. Every BRANCH
+// outside the table, the empty one included, is the implementation's (class 0). They are not
+// the numbers a view uses for its own sequence ids.
+std::uint32_t ViewClassOfBranch(std::string_view branch);
 
 // `backOnDisk`: the file was missing at its last check and is there again.
 using FileViewPlacer = void (*)(IFile* file, IDesign* design, bool backOnDisk);

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "Hvd/EventIds.h"
+#include "Hvd/ICompAdmin.h"
 #include "Hvd/IFile.h"
+#include "Prjrep/IFileNameHelper.h"
 #include "Port/MsgMan.h"
 #include "Prjrep/StandIns.h"
 #include "core/Factory.h"
@@ -275,6 +277,19 @@ TEST_F(ProjectTest, FindingAndRemovingFiles) {
               origin == 3);
   EXPECT_TRUE(Files()->RemoveFileByHdlFile(b.Get()) == kSuccess &&
               Files()->RemoveFileByPath((m_dir + "/src/a.vhd").c_str()) == kSuccess && Names().empty());
+  // Only the project's own files take a removed file back: one a caller made of the design, which
+  // the project never held, does not bring it into the project again.
+  AutoRelease<Hvd::IFileType> type;
+  a = nullptr;
+  ASSERT_TRUE(Add(m_dir + "/src/a.vhd", &a) == kSuccess &&
+              AutoCast<Hvd::IFile>(a.Get())->GetFileType(type.Receive()) == kSuccess);
+  AutoRelease<CitI::IInterface> outside(CitP::Factory::CreateInstance(Hvd::ClassId::File()));
+  ASSERT_TRUE(AutoCast<Hvd::ICompAdmin>(outside.Get())->InitializeAfterCreate(m_design.Get(), type.Get()) == kSuccess &&
+              AutoCast<Prjrep::IFileNameHelper>(outside.Get())
+                      ->SetPathInDirectory((m_dir + "/src/b.vhd").c_str(), Text(), m_dir.c_str()) == kSuccess);
+  ASSERT_EQ(AutoCast<Hvd::IHdlFileV4>(outside.Get())->AddChildFileByName(1, (m_dir + "/src/a.vhd").c_str(), nullptr),
+            kSuccess);
+  EXPECT_TRUE(Files()->RemoveFileByHdlFile(a.Get()) == kSuccess && Names().empty()) << testing::PrintToString(Names());
   EXPECT_EQ(Files()->ProjectRemoveFile(nullptr), Hvd::kInvalidParameter);
 }
 

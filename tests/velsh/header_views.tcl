@@ -2,7 +2,7 @@
 # asked and whether the family was chosen before or after the adds: the project file records the
 # same views, each view lists the same files, and with its includer gone a Verilog header is back
 # in every view's order, in the open project and after a reopen. A project only asked for a
-# view's order or files is not written at its close.
+# view's order or files is not written at its close. Off the disk, the header keeps its views.
 source [file join [file dirname [info script]] checks.tcl]
 
 set root [file join [pwd] "velsh header views [pid]"]
@@ -56,8 +56,10 @@ foreach header {defs.v defs.vh} {
                   $back $back [expr {$header eq "defs.v" ? {BehavioralSimulation Implementation} : {}}] $back $back]
     foreach {how said} $answers { check "$header, $how" $said $want }
 
-    # Only asked: nothing is written, nor when the project file records the header for one view only,
-    # as an earlier build wrote it when nothing had asked the simulation view.
+    # Only asked: nothing is written. A project file that records the header for one view only, as
+    # an earlier build wrote it when nothing had asked the simulation view, has it in that view all
+    # the same, since the view's source includes it: the close records it so, and the next writes
+    # nothing.
     set project [at "p 0.xhlc"]
     project open $project
     foreach name [list alu.v $header] { velfile add [at $name] }
@@ -68,14 +70,31 @@ foreach header {defs.v defs.vh} {
         set f [open $project wb]
         puts -nonewline $f $written
         close $f
-        set before [untouched $project]
-        project open $project
-        project order -view VIEW_AbstractSimulation
-        velfile list -view VIEW_AbstractSimulation
-        project close
-        check "$header, $form: only asked, nothing written" [expr {[untouched $project] eq $before}] 1
+        foreach pass {1 2} {
+            set before [untouched $project]
+            project open $project
+            project order -view VIEW_AbstractSimulation
+            set listed [lsort [lmap path [velfile list -view VIEW_AbstractSimulation] {file tail $path}]]
+            project close
+            check "$header, $form, pass $pass: the simulation view" $listed [list alu.v $header]
+            check "$header, $form, pass $pass: only asked, nothing written" [expr {[untouched $project] eq $before}] \
+                [expr {$form ne "one view" || $pass == 2}]
+        }
+        check "$header, $form: both views recorded" [recorded $project $header] {BehavioralSimulation Implementation}
     }
-    check "$header: the earlier form holds one view" [recorded $project $header] Implementation
+
+    # A header removed while a source includes it stays: the removal succeeds and says which source
+    # keeps it. Removing the includer says nothing of the kind.
+    set project [at "warned.xhlc"]
+    lassign [piped_session warned "project open [list $project]
+        foreach name {alu.v $header} { velfile add \[file join [list $root] \$name\] }
+        velfile remove [list [at $header]]
+        puts kept:\[lmap path \[velfile list\] {file tail \$path}\]
+        velfile remove [list [at alu.v]]"] status said errors
+    set warned [regexp -all -inline {Warning \(velsh\): velfile remove: [^\n]*} $errors]
+    check "$header removed while included" [list $status $said $warned] [list 0 "kept:alu.v $header" [list \
+        "Warning (velsh): velfile remove: [at $header] stays in the project as a header the views manage, since\
+        \"[at alu.v]\" still includes it; it goes with its last includer."]]
 
     # Removed by the user while a source includes it, the header is what an open makes of it: a
     # file every view manages, which the close records, asked or not, so that the next close
@@ -101,6 +120,36 @@ foreach header {defs.v defs.vh} {
             check "$how: the views and the top" $fresh $want
             check "$how: a close with nothing done writes nothing" [expr {[untouched $project] eq $written}] 1
         }
+    }
+
+    # Off the disk, a header the user added keeps its views as any source does: a close while it is
+    # gone records them, whether the open found it gone or it went while the project was open; the
+    # open project lists it in no view meanwhile, as a fresh open does; and it is back in both as
+    # soon as it is back, live and at the next open.
+    set project [at "away.xhlc"]
+    project open $project
+    foreach name [list alu.v $header] { velfile add [at $name] }
+    project close
+    set both {BehavioralSimulation Implementation}
+    set listed [list [list alu.v $header] [list alu.v $header]]
+    foreach gone {"at the open" "while open"} {
+        if {$gone eq "while open"} { project open $project }
+        file rename [at $header] [at $header.away]
+        if {$gone eq "at the open"} { project open $project }
+        set said [list [lists]]
+        project set PROP_ProjectDescription "saved while $header was gone $gone"
+        project close
+        lappend said [recorded $project $header]
+        project open $project
+        lappend said [lists]
+        file rename [at $header.away] [at $header]
+        lappend said [lists]
+        project close
+        project open $project
+        lappend said [lists]
+        project close
+        lappend said [recorded $project $header]
+        check "$header gone $gone" $said [list {alu.v alu.v} $both {alu.v alu.v} $listed $listed $both]
     }
 
     file delete {*}[glob -directory $root *]

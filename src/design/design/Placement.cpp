@@ -17,6 +17,7 @@
 #include "Hvd/ITransformInstance.h"
 #include "Hvd/IViewManager.h"
 #include "design/view/CView.h"
+#include "files/FileViewPlacement.h"
 #include "files/file/GoneViews.h"
 #include "files/file/UserAdded.h"
 #include "utils/KeyedProperty.h"
@@ -31,9 +32,7 @@ using Prjrep::AutoCast;
 using Prjrep::AutoPtr;
 using Prjrep::AutoRelease;
 
-// View classes: the bit of a file's view-class association that a view's BRANCH or SUBBRANCH
-// stands for. They are not the numbers a view uses for its own sequence ids.
-constexpr std::uint32_t kImplementationClass = 0;
+// View classes, as a view's BRANCH or SUBBRANCH stands for them (files/FileViewPlacement.h).
 constexpr std::uint32_t kBehavioralClass = 1;
 constexpr std::uint32_t kMapClass = 6;
 constexpr std::uint32_t kParClass = 7;
@@ -42,22 +41,6 @@ constexpr std::uint32_t kConfigurationClass = 9;
 
 constexpr std::uint32_t kUserSource = 0;
 constexpr std::uint32_t kGenerated = 1;
-
-// Every BRANCH outside the table, the empty one included, is the implementation's.
-std::uint32_t ClassOfBranch(std::string_view branch) {
-  static constexpr struct {
-    std::string_view branch;
-    std::uint32_t viewClass;
-  } kClasses[] = {{"BehavioralSimulation", kBehavioralClass},
-                  {"PostSynthesisSimulation", 2},
-                  {"PostTranslateSimulation", 3},
-                  {"PostMapSimulation", 4},
-                  {"PostRouteSimulation", 5}};
-  for (const auto& entry : kClasses) {
-    if (entry.branch == branch) return entry.viewClass;
-  }
-  return kImplementationClass;
-}
 
 // The class a generated or imported file needs for a view of this SUBBRANCH, if any.
 std::optional<std::uint32_t> ClassOfSubBranch(std::string_view subBranch) {
@@ -106,7 +89,7 @@ std::vector<String> InputTypesOf(ITransformInstance* instance) {
 
 // Whether a view of these words takes the file.
 bool ViewTakesFile(const FileTypeViewCache::ViewWords& words, IFile* file, IViewClassAssociation* classes) {
-  const std::uint32_t viewClass = ClassOfBranch(words.branch);
+  const std::uint32_t viewClass = ViewClassOfBranch(words.branch);
   if (!classes->TestBit(viewClass)) return false;
   const std::string_view subBranch = words.subBranch;
   // A file the user added stays the user's source while a source includes it: it keeps the
@@ -324,7 +307,7 @@ void PlaceProjectFileInViews(IFile* file, IDesign* design, bool backOnDisk) {
   if (backOnDisk) std::ignore = file->GetOriginState(&origin);
   if (origin == kUserSource || UserAddedManagedFile(file))
     FileTypeViewCache(project.Get()).UpdateFileViews(file, backOnDisk ? ViewsWhenGone(file) : nullptr);
-  if (origin == kUserSource) return;
+  if (!backOnDisk) return;
   ForEachOwnView(design, [](CView& view) { view.LookAgainForIncludes(); });
 }
 

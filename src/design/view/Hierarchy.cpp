@@ -20,6 +20,7 @@
 #include "core/Diagnostics.h"
 #include "design/design/Placement.h"
 #include "design/view/CView.h"
+#include "files/file/GoneViews.h"
 #include "files/file/RelationStamp.h"
 #include "files/file/UserAdded.h"
 #include "utils/DmUtils.h"
@@ -277,6 +278,8 @@ Status CView::SyncAutoManagedFiles(bool* changed) {
   for (const auto& [name, units] : m_syncWanted) {
     const AutoPtr<IHdlDesignUnit>& unit = units.front();
     if (!unit || present.count(name) > 0 || m_XIDesignUnitSet.Holds(unit.Get())) continue;
+    // Off the disk, it has left its views as any source does, and goes back into them when it is back.
+    if (IsOffTheDisk(unit.Get())) continue;
     if (AutoCast<IFile> file(unit.Get()); file && UserAddedManagedFile(unit.Get())) {
       usersFiles.emplace_back(file.Get());
     } else {
@@ -287,14 +290,17 @@ Status CView::SyncAutoManagedFiles(bool* changed) {
     if (m_XIDesignUnitSet.Add(unit.Get()) == kSuccess && changed != nullptr) *changed = true;
   }
   // A file the user added is in the views its classes give, whether or not they read their
-  // sources for includes yet: it joins them all now, as its type became its includer's, and
-  // none that its classes leave out. So what the views hold does not hang on which were asked.
+  // sources for includes yet: it joins them all now, as its type became its includer's. This
+  // view wants it, so it takes it as any file it wants, though its classes leave the view out
+  // (a project file that recorded it for another view only).
   if (!usersFiles.empty()) {
     AutoRelease<IProject> project = Project();
     const BatchDelayScope delay(project.Get());
     FileTypeViewCache placement(project.Get());
     for (const AutoPtr<IFile>& file : usersFiles) {
       placement.UpdateFileViews(file.Get());
+      AutoCast<IHdlDesignUnit> unit(file.Get());
+      if (unit && !m_XIDesignUnitSet.Holds(unit.Get())) std::ignore = m_XIDesignUnitSet.Add(unit.Get());
       if (changed != nullptr && m_XIDesignUnitSet.Holds(file.Get())) *changed = true;
     }
   }

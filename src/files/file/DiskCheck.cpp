@@ -3,6 +3,8 @@
 #include <utility>
 
 #include "Hvd/EventIds.h"
+#include "Hvd/IViewManager.h"
+#include "files/FileViewPlacement.h"
 #include "files/file/CFile.h"
 #include "utils/KeyedProperty.h"
 
@@ -55,6 +57,20 @@ void CFile::RememberViewsWhenGone(bool wentNow) {
   for (; !views->IsDone(); std::ignore = views->Next()) {
     IView* view = views->Current();
     words->push_back({GetKeyedPropertyValue(view, "BRANCH"), GetKeyedPropertyValue(view, "SUBBRANCH")});
+  }
+  // Found gone by an open, the file is in the views the project file gave it: those its classes
+  // name. The views take most such files as they are read; a header, which is its includer's
+  // kind only while found on the disk, they cannot, and it keeps them all the same.
+  if (!wentNow && words->empty()) {
+    Prjrep::AutoCast<IViewManager> manager(m_design.Get());
+    if (manager && manager->GetViews(views.ReleaseAndReceive()) == kSuccess && views) {
+      for (; !views->IsDone(); std::ignore = views->Next()) {
+        IView* view = views->Current();
+        String branch = GetKeyedPropertyValue(view, "BRANCH");
+        if (m_XIViewClassAssociation.TestBit(ViewClassOfBranch(branch.str())))
+          words->push_back({std::move(branch), GetKeyedPropertyValue(view, "SUBBRANCH")});
+      }
+    }
   }
   if (wentNow || !words->empty()) m_viewsWhenGone = std::move(words);
 }
