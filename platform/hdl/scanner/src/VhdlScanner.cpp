@@ -306,6 +306,7 @@ class Parser : TLookahead<Lexer, Tok> {
     }
     m_opens.clear();
     m_opens.push_back(Open{openKind, false, {}});
+    m_components.clear();
   }
 
   void EndUnit() {
@@ -315,6 +316,7 @@ class Parser : TLookahead<Lexer, Tok> {
     m_clauses.clear();
     m_clauseBegin = kNoClause;
     m_useKeys.clear();
+    m_components.clear();
     m_unitEndsAtSemicolon = false;
     m_paren = 0;
     ResetLibraries();
@@ -513,7 +515,10 @@ class Parser : TLookahead<Lexer, Tok> {
         m_label = {};
         break;
       case kComponent:
-        if (IsName(Peek(0))) Push(kComponent);
+        if (IsName(Peek(0))) {
+          if (m_unit >= 0) m_components.insert(FoldVhdl(Text(Peek(0))));
+          Push(kComponent);
+        }
         break;
       case kFunction:
       case kProcedure:
@@ -737,9 +742,18 @@ class Parser : TLookahead<Lexer, Tok> {
     const Tok first = Peek(0);
     const Selected s = ReadSelected();
     if (s.count > 1 && IsLibrary(s.parts[0])) AddRef(RefKind::kUse, s.parts[0], s.parts[1], {}, {}, LineOf(first));
-    if (IsKw(Peek(0), kGeneric) || IsKw(Peek(0), kPort)) {
+    if (IsKw(Peek(0), kGeneric) || IsKw(Peek(0), kPort) || (IsPunct(Peek(0), ';') && InstancesComponent(s))) {
       AddRef(RefKind::kInstance, {}, s.parts[s.count - 1], {}, std::string(Text(label)), line);
     }
+  }
+
+  // "u : e;" instantiates a component without maps where the unit declares the component e and
+  // concurrent statements stand; else it calls a procedure.
+  bool InstancesComponent(const Selected& s) const {
+    if (s.count != 1 || s.endsWithAll || m_opens.empty()) return false;
+    const std::uint8_t within = m_opens.back().kind;
+    if (within != kArchitecture && within != kBlock && within != kGenerate) return false;
+    return m_components.count(FoldVhdl(s.parts[0])) != 0;
   }
 
   void Package() {
@@ -922,6 +936,7 @@ class Parser : TLookahead<Lexer, Tok> {
   std::vector<Reference> m_context;    // clauses read before their unit
 
   std::unordered_set<std::string> m_useKeys;  // the unit's use and context references, to drop repeats
+  std::unordered_set<std::string> m_components;  // the components the open unit declares, folded
 
   static constexpr std::size_t kNoClause = std::string_view::npos;
   std::vector<std::string> m_clauses;       // the library, use and context clauses before the next unit, as written
