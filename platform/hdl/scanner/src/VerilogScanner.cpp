@@ -170,7 +170,7 @@ class Lexer {
     if (t.kind == T::kPunct) {
       Punctuation(t);
     } else {
-      m_last = Seen{t.kind, 0, false, false, t.kind == T::kNum && IsPunct(m_last, '#'), t.text};
+      m_last = Seen{t.kind, 0, false, false, t.text};
     }
     return t;
   }
@@ -251,7 +251,6 @@ class Lexer {
     std::uint16_t punct = 0;
     bool closesParameters = false;  // the ")" of "#(...)"
     bool labels = false;            // the ":" of "begin :", "end :"
-    bool delays = false;            // the number of "#5"
     std::string_view text;
   };
   static bool IsPunct(const Seen& seen, char c) { return seen.kind == T::kPunct && seen.punct == c; }
@@ -302,7 +301,7 @@ class Lexer {
   }
 
   void Punctuation(const Tok& t) {
-    Seen seen{t.kind, t.punct, false, false, false, t.text};
+    Seen seen{t.kind, t.punct, false, false, t.text};
     if (t.punct == '(') {
       if (IsPunct(m_last, '#') && m_parametersDepth < 0) m_parametersDepth = m_depth;
       ++m_depth;
@@ -336,16 +335,17 @@ class Lexer {
     if (next.kind == T::kPunct && next.punct < 0x80) after = static_cast<char>(next.punct);
     if (next.kind == T::kKw && next.text == "or") after = '|';
     const auto among = [after](const char* set) { return after != '\0' && std::strchr(set, after) != nullptr; };
-    if (code == kSvOperator || code == kSvValue || IsEndWord(code)) {
+    const bool operatorValueOrEnd = code == kSvOperator || code == kSvValue || IsEndWord(code);
+    if (operatorValueOrEnd) {
       // An instance's name: "leaf until (", "leaf #5 return [1:0] (", "leaf a (), endclass (".
-      // SystemVerilog puts none of them between a name and "(" or "[" but for an operator inside
-      // an expression, where the scan takes no names.
-      const bool instance = last.kind == T::kId || last.closesParameters || last.delays || IsPunct(last, ',');
+      // SystemVerilog puts none of them between a name or number and "(" or "[" but for an
+      // operator inside an expression, where the scan takes no names.
+      const bool instance = last.kind == T::kId || last.kind == T::kNum || last.closesParameters || IsPunct(last, ',');
       if (instance && among("([")) return true;
       if (code == kSvOperator) return false;
     }
     if (context == kDeclares) return among(";,=()#");
-    if (code == kSvValue || IsEndWord(code)) return false;  // "return;", "endpackage : p"
+    if (operatorValueOrEnd) return false;  // "return;", "endpackage : p"
     // An instance's or a declaration's name: "counter program (", "counter #(8) program (".
     if ((last.kind == T::kId || last.closesParameters) && among("([;,=")) return true;
     if (code == kSvType) {

@@ -306,7 +306,7 @@ class Parser : TLookahead<Lexer, Tok> {
     }
     m_opens.clear();
     m_opens.push_back(Open{openKind, false, {}});
-    m_components.clear();
+    ForgetComponents();
   }
 
   void EndUnit() {
@@ -316,10 +316,22 @@ class Parser : TLookahead<Lexer, Tok> {
     m_clauses.clear();
     m_clauseBegin = kNoClause;
     m_useKeys.clear();
-    m_components.clear();
+    ForgetComponents();
     m_unitEndsAtSemicolon = false;
     m_paren = 0;
     ResetLibraries();
+  }
+
+  // A component declaration: its name is kept for "u : e;". Out of line, as Step is the scan's loop.
+  [[gnu::noinline]] void Component() {
+    if (m_unit >= 0) m_components.push_back(Text(Peek(0)));
+    Push(kComponent);
+  }
+
+  void ForgetComponents() {
+    m_components.clear();
+    m_componentKeys.clear();
+    m_componentsKeyed = 0;
   }
 
   void ResetLibraries() {
@@ -515,10 +527,7 @@ class Parser : TLookahead<Lexer, Tok> {
         m_label = {};
         break;
       case kComponent:
-        if (IsName(Peek(0))) {
-          if (m_unit >= 0) m_components.insert(FoldVhdl(Text(Peek(0))));
-          Push(kComponent);
-        }
+        if (IsName(Peek(0))) Component();
         break;
       case kFunction:
       case kProcedure:
@@ -749,11 +758,15 @@ class Parser : TLookahead<Lexer, Tok> {
 
   // "u : e;" instantiates a component without maps where the unit declares the component e and
   // concurrent statements stand; else it calls a procedure.
-  bool InstancesComponent(const Selected& s) const {
+  bool InstancesComponent(const Selected& s) {
     if (s.count != 1 || s.endsWithAll || m_opens.empty()) return false;
     const std::uint8_t within = m_opens.back().kind;
     if (within != kArchitecture && within != kBlock && within != kGenerate) return false;
-    return m_components.count(FoldVhdl(s.parts[0])) != 0;
+    // Folded only when first asked: most units instantiate with maps.
+    for (; m_componentsKeyed < m_components.size(); ++m_componentsKeyed) {
+      m_componentKeys.insert(FoldVhdl(m_components[m_componentsKeyed]));
+    }
+    return m_componentKeys.count(FoldVhdl(s.parts[0])) != 0;
   }
 
   void Package() {
@@ -936,7 +949,9 @@ class Parser : TLookahead<Lexer, Tok> {
   std::vector<Reference> m_context;    // clauses read before their unit
 
   std::unordered_set<std::string> m_useKeys;  // the unit's use and context references, to drop repeats
-  std::unordered_set<std::string> m_components;  // the components the open unit declares, folded
+  std::vector<std::string_view> m_components;           // the components the open unit declares
+  std::unordered_set<std::string> m_componentKeys;      // the first m_componentsKeyed of them, folded
+  std::size_t m_componentsKeyed = 0;
 
   static constexpr std::size_t kNoClause = std::string_view::npos;
   std::vector<std::string> m_clauses;       // the library, use and context clauses before the next unit, as written
