@@ -40,6 +40,7 @@ enum Kw : std::uint8_t {
   kEndconfig,
   kElse,
   kEndcase,
+  kJoin,      // join; join_any and join_none where they are keywords
   kLifetime,  // automatic, static
   // Only SystemVerilog reserves the words from here on: where Verilog-2005 reads a name they are
   // one (see Lexer::ReadsAsName).
@@ -64,12 +65,13 @@ enum Kw : std::uint8_t {
   kChecker,
   kEndchecker,
   kAssertion,  // assert, assume, cover, restrict, expect: "assert property" declares nothing
-  // Codes only the keyword table gives: tokens carry kLifetime and kOtherKw for them.
+  // Codes only the keyword table gives: tokens carry kLifetime, kJoin and kOtherKw for them.
   kStatic,
   kSvWord,
   kSvType,      // a data type, also in a type parameter's list: "#(int, logic)"
   kSvValue,     // a value or a statement that may stand alone: "null;", "return;"
-  kSvEnd,       // ends a construct, a label may follow: "join_none : l"
+  kSvEnd,       // ends a construct, a label may follow: "endclocking : l"
+  kSvJoin,      // join_any, join_none
   kSvOperator,  // stands between two names: "a iff b", "disable iff"
 };
 constexpr std::uint8_t kFirstSvOnly = kInterface;
@@ -89,10 +91,10 @@ const KeywordTable& Keywords() {
       {"endspecify", kEndspecify}, {"table", kTable}, {"endtable", kEndtable}, {"config", kConfig},
       {"endconfig", kEndconfig}, {"checker", kChecker}, {"endchecker", kEndchecker}, {"assert", kAssertion},
       {"assume", kAssertion}, {"cover", kAssertion}, {"restrict", kAssertion}, {"expect", kAssertion},
-      {"else", kElse}, {"endcase", kEndcase}, {"static", kStatic}, {"automatic", kLifetime},
+      {"else", kElse}, {"endcase", kEndcase}, {"join", kJoin}, {"static", kStatic}, {"automatic", kLifetime},
       {"always and assign buf bufif0 bufif1 case casex casez cell cmos deassign default defparam design disable "
        "edge event for force forever fork genvar highz0 highz1 if ifnone incdir include initial inout input "
-       "instance integer join large liblist library localparam medium nand negedge nmos nor noshowcancelled not "
+       "instance integer large liblist library localparam medium nand negedge nmos nor noshowcancelled not "
        "notif0 notif1 or output parameter pmos posedge pull0 pull1 pulldown pullup rcmos real realtime reg "
        "release repeat rnmos rpmos rtran rtranif0 rtranif1 scalared showcancelled signed small specparam strong0 "
        "strong1 supply0 supply1 time tran tranif0 tranif1 tri tri0 tri1 triand trior trireg unsigned use uwire "
@@ -108,7 +110,8 @@ const KeywordTable& Keywords() {
        "type union untyped var void",
        kSvType},
       {"break continue new null return super this", kSvValue},
-      {"endclocking join_any join_none", kSvEnd},
+      {"endclocking", kSvEnd},
+      {"join_any join_none", kSvJoin},
       {"before extends iff implements implies inside intersect matches s_until s_until_with throughout until "
        "until_with with within dist",
        kSvOperator},
@@ -290,6 +293,8 @@ class Lexer {
       t.kw = kNoKw;
     } else if (t.kw == kStatic) {
       t.kw = kLifetime;
+    } else if (t.kw == kSvJoin) {
+      t.kw = kJoin;
     } else if (t.kw > kStatic) {
       t.kw = kOtherKw;
     }
@@ -310,7 +315,7 @@ class Lexer {
   }
 
   static bool IsEndWord(std::uint8_t code) {
-    return code == kSvEnd || code == kEndinterface || code == kEndprogram || code == kEndpackage || code == kEndclass ||
+    return code == kSvEnd || code == kSvJoin || code == kEndinterface || code == kEndprogram || code == kEndpackage || code == kEndclass ||
            code == kEndgroup || code == kEndproperty || code == kEndsequence || code == kEndchecker;
   }
 
@@ -325,14 +330,22 @@ class Lexer {
     if (IsPunct(last, '.') || last.labels) return true;  // "tb.checker", ".sequence(s)", "begin : checker"
     const std::uint8_t context = last.kind == T::kKw ? ContextOf(last.text) : std::uint8_t{kNoContext};
     if (context == kReferences) return code != kSvOperator;  // not "disable iff"
-    if (code == kSvOperator) return false;
     const Tok& next = After();
     char after = '\0';  // the punctuation after it; "or" as "|": "@(sequence or clk)"
     if (next.kind == T::kPunct && next.punct < 0x80) after = static_cast<char>(next.punct);
     if (next.kind == T::kKw && next.text == "or") after = '|';
     const auto among = [after](const char* set) { return after != '\0' && std::strchr(set, after) != nullptr; };
+    const bool operatorValueOrEnd = code == kSvOperator || code == kSvValue || IsEndWord(code);
+    if (operatorValueOrEnd) {
+      // An instance's name: "leaf until (", "leaf #5 return [1:0] (", "leaf a (), endclass (".
+      // SystemVerilog puts none of them between a name or number and "(" or "[" but for an
+      // operator inside an expression, where the scan takes no names.
+      const bool instance = last.kind == T::kId || last.kind == T::kNum || last.closesParameters || IsPunct(last, ',');
+      if (instance && among("([")) return true;
+      if (code == kSvOperator) return false;
+    }
     if (context == kDeclares) return among(";,=()#");
-    if (code == kSvValue || IsEndWord(code)) return false;  // "return;", "endpackage : p"
+    if (operatorValueOrEnd) return false;  // "return;", "endpackage : p"
     // An instance's or a declaration's name: "counter program (", "counter #(8) program (".
     if ((last.kind == T::kId || last.closesParameters) && among("([;,=")) return true;
     if (code == kSvType) {
@@ -699,7 +712,17 @@ class Lexer {
         at += text[at + 1] == '\r' && at + 2 < text.size() && text[at + 2] == '\n' ? 3 : 2;
         body.push_back('\n');
       } else if (c == '/' && at + 1 < text.size() && text[at + 1] == '/') {
-        while (at < text.size() && text[at] != '\n') ++at;
+        // A one-line comment is no part of the body, but a backslash that ends it still continues
+        // the body on the next line.
+        std::size_t end = at;
+        while (end < text.size() && text[end] != '\n') ++end;
+        const std::size_t last = end > at && text[end - 1] == '\r' ? end - 1 : end;
+        if (end < text.size() && text[last - 1] == '\\') {
+          at = end + 1;
+          body.push_back('\n');
+        } else {
+          at = end;
+        }
       } else if (c == '/' && at + 1 < text.size() && text[at + 1] == '*') {
         const std::size_t close = text.find("*/", at + 2);
         at = close == std::string_view::npos ? text.size() : close + 2;
@@ -1070,10 +1093,8 @@ class Parser : TLookahead<Lexer, Tok> {
           SkipBlock(kCovergroup, kEndgroup);
           return;
         case kProperty:
-          SkipBlock(kProperty, kEndproperty);
-          return;
         case kSequence:
-          SkipBlock(kSequence, kEndsequence);
+          SkipPropertyDeclaration(t);
           return;
         default:
           return;
@@ -1264,6 +1285,10 @@ class Parser : TLookahead<Lexer, Tok> {
       }
       case kEnd:
         if (!m_scopes.empty()) m_scopes.pop_back();
+        [[fallthrough]];
+      case kJoin:
+        // "initial fork ... join" ends a statement as "end" does; "fork" opens no scope, which
+        // "wait fork" and "disable fork" would leave open.
         if (IsPunct(Peek(0), ':') && IsName(Peek(1))) {
           Next();
           Next();
@@ -1300,9 +1325,7 @@ class Parser : TLookahead<Lexer, Tok> {
         return true;
       case kProperty:
       case kSequence:
-        if (IsKw(m_prev, kAssertion)) return false;
-        SkipBlock(t.kw, t.kw == kProperty ? kEndproperty : kEndsequence);
-        return true;
+        return SkipPropertyDeclaration(t);
       case kSpecify:
         SkipBlock(kSpecify, kEndspecify);
         return true;
@@ -1768,6 +1791,14 @@ class Parser : TLookahead<Lexer, Tok> {
         ScopeReference(t);
       }
     }
+  }
+
+  // A property or sequence declaration, skipped whole, in a unit and outside one alike; false for
+  // "assert property (p)", "cover sequence (s)", which declare nothing.
+  bool SkipPropertyDeclaration(const Tok& keyword) {
+    if (IsKw(m_prev, kAssertion)) return false;
+    SkipBlock(keyword.kw, keyword.kw == kProperty ? kEndproperty : kEndsequence);
+    return true;
   }
 
   void SkipPastSemicolon() {

@@ -306,6 +306,7 @@ class Parser : TLookahead<Lexer, Tok> {
     }
     m_opens.clear();
     m_opens.push_back(Open{openKind, false, {}});
+    ForgetComponents();
   }
 
   void EndUnit() {
@@ -315,9 +316,22 @@ class Parser : TLookahead<Lexer, Tok> {
     m_clauses.clear();
     m_clauseBegin = kNoClause;
     m_useKeys.clear();
+    ForgetComponents();
     m_unitEndsAtSemicolon = false;
     m_paren = 0;
     ResetLibraries();
+  }
+
+  // A component declaration: its name is kept for "u : e;". Out of line, as Step is the scan's loop.
+  [[gnu::noinline]] void Component() {
+    if (m_unit >= 0) m_components.push_back(Text(Peek(0)));
+    Push(kComponent);
+  }
+
+  void ForgetComponents() {
+    m_components.clear();
+    m_componentKeys.clear();
+    m_componentsKeyed = 0;
   }
 
   void ResetLibraries() {
@@ -513,7 +527,7 @@ class Parser : TLookahead<Lexer, Tok> {
         m_label = {};
         break;
       case kComponent:
-        if (IsName(Peek(0))) Push(kComponent);
+        if (IsName(Peek(0))) Component();
         break;
       case kFunction:
       case kProcedure:
@@ -737,9 +751,22 @@ class Parser : TLookahead<Lexer, Tok> {
     const Tok first = Peek(0);
     const Selected s = ReadSelected();
     if (s.count > 1 && IsLibrary(s.parts[0])) AddRef(RefKind::kUse, s.parts[0], s.parts[1], {}, {}, LineOf(first));
-    if (IsKw(Peek(0), kGeneric) || IsKw(Peek(0), kPort)) {
+    if (IsKw(Peek(0), kGeneric) || IsKw(Peek(0), kPort) || (IsPunct(Peek(0), ';') && InstancesComponent(s))) {
       AddRef(RefKind::kInstance, {}, s.parts[s.count - 1], {}, std::string(Text(label)), line);
     }
+  }
+
+  // "u : e;" instantiates a component without maps where the unit declares the component e and
+  // concurrent statements stand; else it calls a procedure.
+  bool InstancesComponent(const Selected& s) {
+    if (s.count != 1 || s.endsWithAll || m_opens.empty()) return false;
+    const std::uint8_t within = m_opens.back().kind;
+    if (within != kArchitecture && within != kBlock && within != kGenerate) return false;
+    // Folded only when first asked: most units instantiate with maps.
+    for (; m_componentsKeyed < m_components.size(); ++m_componentsKeyed) {
+      m_componentKeys.insert(FoldVhdl(m_components[m_componentsKeyed]));
+    }
+    return m_componentKeys.count(FoldVhdl(s.parts[0])) != 0;
   }
 
   void Package() {
@@ -922,6 +949,9 @@ class Parser : TLookahead<Lexer, Tok> {
   std::vector<Reference> m_context;    // clauses read before their unit
 
   std::unordered_set<std::string> m_useKeys;  // the unit's use and context references, to drop repeats
+  std::vector<std::string_view> m_components;           // the components the open unit declares
+  std::unordered_set<std::string> m_componentKeys;      // the first m_componentsKeyed of them, folded
+  std::size_t m_componentsKeyed = 0;
 
   static constexpr std::size_t kNoClause = std::string_view::npos;
   std::vector<std::string> m_clauses;       // the library, use and context clauses before the next unit, as written
