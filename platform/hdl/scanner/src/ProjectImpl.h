@@ -442,7 +442,7 @@ struct Project::Impl {
     std::uint32_t line;
   };
   std::vector<LibraryNeed> libraryNeeds;
-  // Units defined again in another file than the one used, the first in file order: (the one
+  // Units defined again in another file than the one used (UsedDefinition): (the one
   // defined again, the one used), dense. The order puts the first's file before the second's.
   std::vector<std::pair<std::uint32_t, std::uint32_t>> definedAgain;
   // By file slot and dense unit used: the unit of that name defined again in that file, which a
