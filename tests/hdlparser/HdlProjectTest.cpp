@@ -2,10 +2,8 @@
 // units, orders and the design graph follow the files and the configuration's properties.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -548,56 +546,6 @@ TEST_F(HdlProjectTest, TheLogFollowsTheScansWhenTheWholeProjectIsWorkedOut) {
   files = nullptr, project = nullptr, elaboration = nullptr;
   std::ignore = root.Assign(nullptr);
   EXPECT_EQ(read(), "WARNING:" + (dir / "d.vhd").string() + ":2: entity 'work.e' needed by 'd(r)' is not in the project\n");
-}
-
-// A log that would come out as the file already holds it is left alone, also by the first scan of
-// a project opened again: a watcher of the working directory sees no change on a read-only open.
-// A removal scans nothing, yet what the log holds changes: the next whole-project answer writes it.
-TEST_F(HdlProjectTest, AnUnchangedLogIsLeftAsItIsAndARemovalWritesItAgain) {
-  const fs::path log = dir / "hdlparser.log";
-  const auto read = [&] {
-    std::ifstream in(log);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
-  const auto open = [&] {
-    ASSERT_EQ(project->SetWorkingDirectory(dir.string()), kSuccess);
-    Add(dir / "a.vhd", "entity a is end;\narchitecture r of a is begin u : entity work.b; end;\n");
-    Add(dir / "b.vhd", "entity b is end;\narchitecture r of b is begin u : entity work.gone; end;\n");
-    Graph();
-  };
-  const auto close = [&] {
-    kept.clear(), nodes.clear();
-    files = nullptr, project = nullptr, elaboration = nullptr;
-    std::ignore = root.Assign(nullptr);
-  };
-  open();
-  const std::string missingGone =
-      "WARNING:" + (dir / "b.vhd").string() + ":2: entity 'work.gone' needed by 'b(r)' is not in the project\n";
-  ASSERT_EQ(read(), missingGone);
-  close();
-  const auto when = fs::file_time_type::clock::now() - std::chrono::hours(24);
-  fs::last_write_time(log, when);
-  const auto inode = [&] {
-    struct stat seen {};
-    return ::stat(log.c_str(), &seen) == 0 ? seen.st_ino : 0;
-  };
-  const ino_t was = inode();
-  std::ignore = root.Assign(CitP::Factory::CreateInstance(HdlProjectClassId()));
-  project = AutoCast<IHdlProject>(root.Get()), files = AutoCast<IHdlFileSet>(root.Get());
-  elaboration = AutoCast<IHdlElaborationData2>(root.Get());
-  open();
-  Order();
-  EXPECT_EQ(elaboration->RefreshElaboration(), kSuccess);
-  EXPECT_EQ(inode(), was);
-  EXPECT_EQ(fs::last_write_time(log), when);
-
-  AutoRelease<IHdlFileIterator> it;
-  ASSERT_EQ(files->GetIterator(it.Receive()), kSuccess);
-  ASSERT_TRUE(it->Next() == kSuccess && files->Remove(it.Get()) == kSuccess);  // b.vhd
-  Graph();
-  EXPECT_EQ(read(), missingGone);  // a removal alone does not write it
-  Order();
-  EXPECT_EQ(read(), "WARNING:" + (dir / "a.vhd").string() + ":2: entity 'work.b' needed by 'a(r)' is not in the project\n");
 }
 
 // The log shows every name as messages do, its control characters escaped: a file, unit or include

@@ -142,21 +142,6 @@ project close
 file delete -force $root
 file mkdir $root
 
-# An architecture whose entity's file leaves the project is refused by a compiler, so it
-# instantiates nothing: the unit below it is the top, live as at a fresh open.
-write [file join $root top.vhd] "entity top is end;"
-write [file join $root top_r.vhd] "architecture r of top is begin u: entity work.leaf port map (x => '0'); end;"
-vhdl leaf "port (x : in bit);" ""
-project open [set project [file join $root orphan.xhlc]]
-foreach name {top.vhd top_r.vhd leaf.vhd} { velfile add [file join $root $name] }
-check "the entity's file in the project" [project top] top
-velfile remove [file join $root top.vhd]
-check "the entity's file gone" [project top] leaf
-same_as_fresh "the entity's file gone"
-project close
-file delete -force $root
-file mkdir $root
-
 # An edit sequence on a small mixed design, each step answered as a fresh open answers it.
 write [file join $root pkg.vhd] "package p is constant c : bit := '0'; end;"
 write [file join $root core.vhd] "use work.p.all;\nentity core is port (x : in bit); end;\narchitecture r of core is begin end;"
