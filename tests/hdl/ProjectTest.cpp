@@ -210,6 +210,35 @@ TEST_F(ProjectTest, MacrosCarryOnInFileOrderAndFollowChangesToEarlierFiles) {
   EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{2, 3}));
 }
 
+// A compile that follows the order reads each macro as the files before it there leave it: where a
+// file uses a macro that only a file after it defines, in file order or in the compile order, the
+// messages name the macro. A guard looked at before its header sets it is no use of it.
+TEST_F(ProjectTest, AMacroUsedBeforeTheFileThatDefinesItIsNamed) {
+  const auto said = [&] {
+    Strings texts;
+    for (const Message& message : project.Messages()) {
+      if (message.kind == MessageKind::kMacroOrder) texts.push_back(message.path + ": " + message.text);
+    }
+    return texts;
+  };
+  files.Set("h.vh", "`ifndef H_VH\n`define H_VH\n`endif\n");
+  Add(1, "use.v", "`include \"h.vh\"\nmodule top; wire [`W-1:0] x; endmodule");
+  Add(2, "defs.v", "`include \"h.vh\"\n`define W 4\n");
+  EXPECT_EQ(said(), Strings{"use.v: macro 'W' is used before defs.v defines it"});
+  ASSERT_TRUE(project.SetOrder(2, 0));
+  EXPECT_EQ(said(), Strings{});
+  for (FileHandle handle : {1, 2}) ASSERT_TRUE(project.Remove(handle));
+
+  // The other definition of e comes first in the compile order, so that the one used ends it,
+  // though it uses a macro of the used one's file.
+  Add(1, "a_real.v", "`define CELL leaf\nmodule e (input x); endmodule");
+  Add(2, "b_dummy.v", "module e (input x); `CELL u (x); endmodule");
+  Add(3, "leaf.v", "module leaf (input x); endmodule");
+  const std::vector<FileHandle> order = project.GetCompileOrder().files;
+  EXPECT_LT(std::find(order.begin(), order.end(), 2u), std::find(order.begin(), order.end(), 1u));
+  EXPECT_EQ(said(), Strings{"b_dummy.v: macro 'CELL' is used before a_real.v defines it"});
+}
+
 // Files that include one guarded header follow the first file that included it, unless an
 // instance or an imported package orders them the other way; a macro a file sets in its own text
 // still orders the files that find it before an instance does (the macros_files design).
@@ -411,6 +440,75 @@ TEST_F(ProjectTest, AUnitDefinedAgainIsCompiledBeforeTheOneUsed) {
   Add(4, "e.vhd", "entity e is port (x : in bit); end;");
   EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{4, 2, 1, 3}));
   EXPECT_EQ(used(), (Strings{"41", "41"}));
+}
+
+// Only what a compiler's library keeps instantiates: an architecture whose entity is not in the
+// project is refused, and of a unit defined again only the one used counts, which in one VHDL file
+// is the last (each unit analysed replaces the one before it). Live, as the files come and go, and
+// at a fresh open alike.
+TEST_F(ProjectTest, OnlyTheUnitsACompilersLibraryKeepsInstantiate) {
+  std::map<FileHandle, std::string> in;
+  const auto add = [&](FileHandle handle, const std::string& path, std::string text) {
+    in[handle] = path;
+    Add(handle, path, std::move(text));
+  };
+  const auto remove = [&](FileHandle handle) {
+    in.erase(handle);
+    return project.Remove(handle);
+  };
+  // The tops, live and at a fresh open.
+  const auto tops = [&] {
+    Project fresh;
+    fresh.SetReader(files.GetReader());
+    for (const auto& [handle, path] : in) EXPECT_TRUE(fresh.AddFile(handle, path, static_cast<std::int64_t>(handle)));
+    Strings freshTops;
+    for (const TopCandidate& top : fresh.TopCandidates()) freshTops.emplace_back(top.unit.name);
+    const Strings live = Tops();
+    EXPECT_EQ(live, freshTops);
+    return live;
+  };
+  add(1, "top.vhd", "entity top is end;");
+  add(2, "top_r.vhd", "architecture r of top is begin u : entity work.leaf; end;");
+  add(3, "leaf.vhd", "entity leaf is end;\narchitecture r of leaf is begin end;");
+  EXPECT_EQ(tops(), Strings{"top"});
+  ASSERT_TRUE(remove(1));
+  EXPECT_EQ(tops(), Strings{"leaf"});
+  add(1, "top.vhd", "entity top is end;");
+  EXPECT_EQ(tops(), Strings{"top"});
+  for (FileHandle handle : {1, 2, 3}) ASSERT_TRUE(remove(handle));
+
+  // A module defined again instantiates nothing; which one is used follows the file order.
+  add(1, "a.v", "module m (input x); endmodule");
+  add(2, "b.v", "module m (input x); sub u (x); endmodule");
+  add(3, "sub.v", "module sub (input x); endmodule");
+  add(4, "tb.v", "module tb; m u (x); endmodule");
+  EXPECT_EQ(tops(), (Strings{"sub", "tb"}));
+  ASSERT_TRUE(project.SetOrder(2, 0));
+  EXPECT_EQ(Tops(), Strings{"tb"});
+  ASSERT_TRUE(project.SetOrder(2, 2));
+  EXPECT_EQ(Tops(), (Strings{"sub", "tb"}));
+  for (FileHandle handle : {1, 2, 3, 4}) ASSERT_TRUE(remove(handle));
+
+  // In one VHDL file the second e replaces the first, and so does its architecture: the log says
+  // which one is used by its line.
+  add(1, "e.vhd",
+      "entity e is port (x : in bit); end;\narchitecture rtl of e is begin u : entity work.one; end;\n"
+      "entity e is port (y : in bit); end;\narchitecture rtl of e is begin u : entity work.two; end;");
+  add(2, "cells.vhd", "entity one is port (a : bit); end;\nentity two is port (a : bit); end;");
+  add(3, "top.vhd", "entity top is end;\narchitecture r of top is signal s : bit; begin u : entity work.e port map (y => s); end;");
+  EXPECT_EQ(tops(), (Strings{"one", "top"}));
+  const HierarchyNode live = project.HierarchyRoot("top")->Children().at(0).Node();
+  const HierarchyNode whole = project.Hierarchy("top")->children.at(0);
+  for (const HierarchyNode& node : {live, whole}) {
+    EXPECT_EQ(node.unit->line * 10 + node.architecture->line, 34u);
+  }
+  EXPECT_EQ(project.InterfaceOf("e")->ports.at(0).name, "y");
+  Strings duplicates;
+  for (const Message& message : project.Messages()) {
+    if (message.kind == MessageKind::kDuplicateUnit) duplicates.push_back(std::to_string(message.line) + " " + message.text);
+  }
+  EXPECT_EQ(duplicates, (Strings{"1 'e' is defined again; the one in e.vhd at line 3 is used",
+                                 "2 'e(rtl)' is defined again; the one in e.vhd at line 4 is used"}));
 }
 
 TEST_F(ProjectTest, HierarchyStopsAtRecursionAndAtItsBound) {

@@ -98,5 +98,30 @@ project open $there
 check "working directory: kept" [list [project get PROP_WorkingDirectory] [project get PROP_ProjectDescription]] {work ours}
 project close
 
+# The parser's log is no different: an open, a question and a close with nothing changed leave
+# it as it was, though the open scans every file again. A file removed changes what it holds: the
+# close writes it again.
+set logged [file join $root logged logged.xhlc]
+file mkdir [file dirname $logged]
+write [file join $root logged a.vhd] "entity a is end;\narchitecture r of a is begin u : entity work.gone; end;"
+write [file join $root logged b.vhd] "entity b is end;"
+project open $logged
+foreach name {a.vhd b.vhd} { velfile add [file join $root logged $name] }
+project order
+project close
+set log [file join $root logged hdlparser.log]
+set before [list [stamp $log] [contents $log]]
+check "log: names the missing unit" [string match *work.gone* [lindex $before 1]] 1
+after 1100
+project open $logged
+project top
+project order
+project close
+check "log: an open, a question and a close leave it" [list [stamp $log] [contents $log]] $before
+project open $logged
+velfile remove [file join $root logged a.vhd]
+project close
+check "log: written again once a file is removed" [string match *work.gone* [contents $log]] 0
+
 file delete -force $root
 if {$failures == 0} { puts "unchanged close: all passed" }

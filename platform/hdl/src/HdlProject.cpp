@@ -35,6 +35,7 @@
 #include "core/Holders.h"
 #include "core/Interface.h"
 #include "core/RefCount.h"
+#include "core/RegularFile.h"
 #include "core/Sets.h"
 
 namespace Hvd {
@@ -317,11 +318,7 @@ class CFileSet final
     Prjrep::AutoCast<IOwnParserFile> own(file);
     return own ? own->Object() : nullptr;
   }
-  void Forget(IHdlFile* file) {
-    CHdlParserFile* own = Own(file);
-    if (m_scanner != nullptr) std::ignore = m_scanner->Remove(own->Handle());
-    own->m_added = false;
-  }
+  void Forget(IHdlFile* file);
 
   CHdlProject* m_project;
   Hdl::scan::Project* m_scanner;
@@ -356,6 +353,9 @@ class CHdlProject final : public TComponent<CHdlProject> {
   void RecordIncludes();
   // Writes the messages of the last scan where the parser works, when they are not there yet.
   void WriteLog();
+  // An edit that scans nothing (a file removed, moved in the order or to another library) may
+  // change the messages too: the next whole-project answer writes them.
+  void MarkLogStale() { m_logStale = true; }
   std::vector<IHdlFile*> FilesOf(const Hdl::scan::CompileOrder& order) {
     std::vector<IHdlFile*> files;
     for (FileHandle handle : order.files) {
@@ -569,9 +569,11 @@ Status CHdlParserFile::XIHdlFile::SetParserName(const Text& name) {
 
 Status CHdlParserFile::XIHdlFile::SetSequenceId(std::uint64_t id) {
   CHdlParserFile& self = This();
+  const bool moved = self.m_sequenceId != id;
   self.m_sequenceId = id;
   if (self.Holder() != nullptr) {
     std::ignore = self.Holder()->Scanner().SetOrder(self.Handle(), static_cast<std::int64_t>(id));
+    if (moved) self.Holder()->MarkLogStale();
   }
   return kSuccess;
 }
@@ -624,11 +626,20 @@ Status CHdlParserFile::XISourceLibraryMember::GetLibrary(ISourceLibrary** librar
 Status CHdlParserFile::XISourceLibraryMember::SetLibrary(ISourceLibrary* library) {
   CHdlParserFile& self = This();
   self.m_library = reinterpret_cast<CitI::IInterface*>(library);
-  if (self.Holder() != nullptr) std::ignore = self.Holder()->Scanner().SetLibrary(self.Handle(), self.LibraryName());
+  if (self.Holder() != nullptr) {
+    std::ignore = self.Holder()->Scanner().SetLibrary(self.Handle(), self.LibraryName());
+    self.Holder()->MarkLogStale();
+  }
   return kSuccess;
 }
 
 // --- the file set
+
+void CFileSet::Forget(IHdlFile* file) {
+  CHdlParserFile* own = Own(file);
+  if (m_scanner != nullptr && m_scanner->Remove(own->Handle())) m_project->MarkLogStale();
+  own->m_added = false;
+}
 
 Status CFileSet::Add(IHdlFile* element) {
   CHdlParserFile* own = Own(element);
@@ -726,6 +737,14 @@ void CHdlProject::WriteLog() {
     log += piece;
   });
   const std::string path = m_workingDirectory + "/hdlparser.log";
+  // Where nothing was written here yet, the log may be there as it would be written (a project
+  // opened again): left as it is, so that a read-only open changes nothing. Read only as a file
+  // of its own, at most as long as the log.
+  std::string there;
+  if (!m_logDigest && Hvd::ReadOwnRegularFile(path, there, log.size()) && there == log) {
+    m_logDigest = digest;
+    return;
+  }
   std::string message;
   // Not flushed to the disk: the next scan writes again what a crash might lose.
   const Hvd::UnflushedBelow unflushed(m_workingDirectory);

@@ -109,7 +109,21 @@ void Project::Impl::Bind(std::uint32_t slot) {
     unit.watching.push_back(key);
     watchers[key].push_back(slot);
   };
+  // What a compile's library does not keep instantiates nothing. Whether it keeps the unit is
+  // settled by the units of its name and of its entity's, whose coming and going binds it again.
+  bool kept = true;
+  const bool instantiates = std::any_of(unit.refs.begin(), unit.refs.end(), [](const RefRec& ref) {
+    return ref.kind == RefKind::kInstance || ref.kind == RefKind::kEntityInstance ||
+           ref.kind == RefKind::kEntityBinding || ref.kind == RefKind::kConfigurationInstance ||
+           ref.kind == RefKind::kConfigurationBinding;
+  });
+  if (instantiates) {
+    kept = KeptLive(slot);
+    watch(unit.IndexKey(), own);
+    if (unit.kind == UnitKind::kVhdlConfiguration) watch(unit.primaryKey, own);
+  }
   auto mark = [&](std::uint32_t target) {
+    if (!kept) return;
     unit.marks.push_back(target);
     Mark(target, true);
   };

@@ -135,7 +135,7 @@ void Project::Impl::Take(std::uint32_t slot, ScanResult& result) {
   file.modified = false;
   if (file.HasMacros()) --macroFiles;
   if (result.macrosFound.empty() && !result.undefinesAll && result.macrosLeft.empty() &&
-      result.macrosLeftIn.empty()) {
+      result.macrosLeftIn.empty() && result.macrosUsedUndefined.empty()) {
     file.macros.reset();
   } else {
     if (!file.macros) file.macros = std::make_unique<FileMacros>();
@@ -146,6 +146,8 @@ void Project::Impl::Take(std::uint32_t slot, ScanResult& result) {
     macros.macrosLeft = std::move(result.macrosLeft);
     macros.macrosLeftIn.clear();
     for (const std::string& in : result.macrosLeftIn) macros.macrosLeftIn.push_back(in.empty() ? kNone : pool.Intern(in));
+    macros.macrosUsedUndefined = std::move(result.macrosUsedUndefined);
+    macros.foundSources.clear();
     macros.macroSources.clear();
     macros.headerSources.clear();
   }

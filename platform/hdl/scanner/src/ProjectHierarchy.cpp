@@ -242,7 +242,7 @@ std::uint64_t HierarchySizes::Count(std::uint32_t source, std::vector<std::uint3
 
 // The architecture an entity elaborates with by default: the last one compiled. Only a choice
 // between several needs the compile order. An entity defined again has none: its name finds the
-// first; of an architecture defined again, the first is used (they come in file order).
+// one used; of an architecture defined again, the one used is (Before tells which).
 std::uint32_t Project::Impl::DefaultArchitecture(std::uint32_t entity) {
   const UnitRec& owner = units[dense[entity]];
   if (Find(owner.key, Bit(UnitKind::kVhdlEntity), LibraryOf(owner), 0, true) != entity) return kNone;
@@ -251,9 +251,9 @@ std::uint32_t Project::Impl::DefaultArchitecture(std::uint32_t entity) {
     const std::uint32_t candidate = secondaries[k];
     if (units[dense[candidate]].kind != UnitKind::kVhdlArchitecture) continue;
     const auto first = secondaries.begin() + secondaryStart[entity];
-    const bool again = std::any_of(first, secondaries.begin() + k, [&](std::uint32_t earlier) {
-      return units[dense[earlier]].kind == UnitKind::kVhdlArchitecture &&
-             units[dense[earlier]].key == units[dense[candidate]].key;
+    const bool again = std::any_of(first, secondaries.begin() + secondaryStart[entity + 1], [&](std::uint32_t other) {
+      return units[dense[other]].kind == UnitKind::kVhdlArchitecture &&
+             units[dense[other]].key == units[dense[candidate]].key && Before(dense[other], dense[candidate]);
     });
     if (again) continue;
     if (best != kNone) ResolveOrder();

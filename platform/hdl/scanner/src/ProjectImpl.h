@@ -210,12 +210,15 @@ struct Project::Impl {
     return found == libraryIndex.end() ? nullptr : &found->second;
   }
 
-  // File order, the tie-break of the model: earlier is less.
+  // File order, the tie-break of the model: earlier is less. Within one VHDL file the later unit
+  // is less: a compile analyses the file unit by unit, so of a unit defined twice there it keeps
+  // the second.
   bool Before(std::uint32_t a, std::uint32_t b) const {
     const FileRec& fileA = files[units[a].file];
     const FileRec& fileB = files[units[b].file];
     if (fileA.order != fileB.order) return fileA.order < fileB.order;
     if (fileA.sequence != fileB.sequence) return fileA.sequence < fileB.sequence;
+    if (IsVhdl(units[a].kind)) return units[a].position > units[b].position;
     return units[a].position < units[b].position;
   }
 
@@ -247,15 +250,33 @@ struct Project::Impl {
            (!IsSecondary(unit.kind) || other.primaryKey == unit.primaryKey);
   }
 
-  // Whether an earlier unit of the unit's kind, name and library is the one used: as a compile's
-  // library holds only that one, the other is no top of its own.
-  bool DefinedAgainLive(std::uint32_t slot) const {
+  // Of the units of the unit's kind, name and library, the one used: a compile's library holds
+  // only that one, the least as Before tells it.
+  std::uint32_t UsedDefinition(std::uint32_t slot) const {
     const UnitRec& unit = units[slot];
     const std::vector<std::uint32_t>* listed = Listed(unit.IndexKey(), LibraryOf(unit));
-    if (listed == nullptr || listed->size() < 2) return false;
-    return std::any_of(listed->begin(), listed->end(), [&](std::uint32_t other) {
-      return other != slot && SameDefinition(unit, units[other]) && Before(other, slot);
-    });
+    std::uint32_t used = slot;
+    if (listed == nullptr || listed->size() < 2) return used;
+    for (std::uint32_t other : *listed) {
+      if (other != slot && SameDefinition(unit, units[other]) && Before(other, used)) used = other;
+    }
+    return used;
+  }
+
+  // Whether another unit of the unit's kind, name and library is the one used: the unit is then
+  // no top of its own.
+  bool DefinedAgainLive(std::uint32_t slot) const { return UsedDefinition(slot) != slot; }
+
+  // Whether a compile's library keeps the unit, so that what it instantiates counts: not a unit
+  // defined again, nor an architecture, package body or configuration whose entity or package is
+  // not in its library, which a compiler refuses.
+  bool KeptLive(std::uint32_t slot) const {
+    if (DefinedAgainLive(slot)) return false;
+    const UnitRec& unit = units[slot];
+    if (!IsSecondary(unit.kind) && unit.kind != UnitKind::kVhdlConfiguration) return true;
+    const std::uint32_t mask =
+        unit.kind == UnitKind::kVhdlPackageBody ? Bit(UnitKind::kVhdlPackage) : Bit(UnitKind::kVhdlEntity);
+    return FindLive(unit.primaryKey, mask, LibraryOf(unit), 0, true) != kNone;
   }
 
   std::uint32_t FindSecondaryLive(std::uint32_t primary, UnitKind kind, Sym key) const {
@@ -421,7 +442,7 @@ struct Project::Impl {
     std::uint32_t line;
   };
   std::vector<LibraryNeed> libraryNeeds;
-  // Units defined again in another file than the one used, the first in file order: (the one
+  // Units defined again in another file than the one used (UsedDefinition): (the one
   // defined again, the one used), dense. The order puts the first's file before the second's.
   std::vector<std::pair<std::uint32_t, std::uint32_t>> definedAgain;
   // By file slot and dense unit used: the unit of that name defined again in that file, which a
@@ -440,38 +461,17 @@ struct Project::Impl {
   std::uint32_t FindTop(std::string_view name, std::string_view library);
 
   // The best unit under `key` of the kinds in `mask`: in `library` unless it is 0, the name spelt
-  // exactly for Verilog kinds when `exact` is set, the language of the asker first, then file order.
+  // exactly for Verilog kinds when `exact` is set, the language of the asker first, then as Before
+  // tells it. FindLive's, by dense index.
   std::uint32_t Find(Sym key, std::uint32_t mask, Sym library, Sym exact, bool fromVhdl) const {
-    const auto found = index.find(key);
-    if (found == index.end()) return kNone;
-    std::uint32_t best = kNone;
-    std::uint64_t bestRank = ~std::uint64_t{0};
-    for (std::uint32_t slot : found->second) {
-      const UnitRec& unit = units[slot];
-      if (!(mask & Bit(unit.kind)) || (library != 0 && LibraryOf(unit) != library)) continue;
-      const bool vhdl = IsVhdl(unit.kind);
-      if (!vhdl && exact != 0 && unit.name != exact) continue;
-      const std::uint64_t rank = (std::uint64_t{vhdl != fromVhdl} << 32) | denseOf[slot];
-      if (rank < bestRank) {
-        bestRank = rank;
-        best = denseOf[slot];
-      }
-    }
-    return best;
+    const std::uint32_t slot = FindLive(key, mask, library, exact, fromVhdl);
+    return slot == kNone ? kNone : denseOf[slot];
   }
 
   // Secondary units of `primary` (architectures of an entity, the body of a package).
   std::uint32_t FindSecondary(std::uint32_t primary, UnitKind kind, Sym key) const {
-    const UnitRec& owner = units[dense[primary]];
-    const auto found = index.find(owner.key);
-    if (found == index.end()) return kNone;
-    std::uint32_t best = kNone;
-    for (std::uint32_t slot : found->second) {
-      const UnitRec& unit = units[slot];
-      if (unit.kind != kind || LibraryOf(unit) != LibraryOf(owner) || (key != 0 && unit.key != key)) continue;
-      best = std::min(best, denseOf[slot]);
-    }
-    return best;
+    const std::uint32_t slot = FindSecondaryLive(dense[primary], kind, key);
+    return slot == kNone ? kNone : denseOf[slot];
   }
 
   UnitInfo Info(std::uint32_t denseIndex) const { return InfoOf(dense[denseIndex]); }
@@ -525,6 +525,7 @@ struct Project::Impl {
   void AppendDefinedAgainEdges(std::vector<Orderer::Edge>& into);
   std::vector<Orderer::Edge> FileEdges(const std::vector<Orderer::Edge>& unitEdges) const;
   void OrderFiles(const std::vector<bool>& inUnitCycle);
+  void ReportMacroOrder();
   CompileOrder OrderOf(const std::vector<bool>* wanted) const;
   std::vector<bool> Closure(std::uint32_t top) const;
 

@@ -94,10 +94,13 @@ void Project::Impl::Resolve() {
     // A name the unit's own file defined again before it is that unit when the file is compiled.
     auto seen = [&](std::uint32_t target) { return SeenInFile(unit.file, target); };
     auto need = [&](std::uint32_t target, bool hard) { edgeTo(seen(target), hard, false); };
-    if (const std::uint32_t used = DuplicateCheck(i, unit); used != kNone && units[dense[used]].file != unit.file) {
+    const std::uint32_t used = DuplicateCheck(i, unit);
+    if (used != kNone && units[dense[used]].file != unit.file) {
       definedAgain.emplace_back(i, used);
       againInFile[std::uint64_t{unit.file} << 32 | used] = i;
     }
+    // What a compile's library does not keep instantiates nothing (KeptLive).
+    bool kept = used == kNone;
     // A file that found macros of earlier files follows them, unless that closes a cycle: a
     // package it imports from a later file counts for more, and where it found only what a
     // header it includes itself sets, a module it instantiates from a later file too.
@@ -113,6 +116,7 @@ void Project::Impl::Resolve() {
       const std::uint32_t primary =
           Find(unit.primaryKey, body ? Bit(UnitKind::kVhdlPackage) : Bit(UnitKind::kVhdlEntity), own, 0, true);
       if (primary == kNone) {
+        kept = false;
         ModelMessage(MessageKind::kMissingUnit, unit, unit.line,
                      std::string(body ? "package '" : "entity '") + std::string(pool.View(unit.primary)) + "' of " +
                          Describe(unit) + " is not in the project");
@@ -147,7 +151,7 @@ void Project::Impl::Resolve() {
           if (target == kNone) {
             Missing(unit, ref, vhdl ? "component" : "module");
           } else {
-            instantiated[target] = true;
+            if (kept) instantiated[target] = true;
             if (units[dense[target]].kind == UnitKind::kVhdlEntity) secondaryUsers.emplace_back(i, seen(target));
           }
           need(target, false);
@@ -183,13 +187,13 @@ void Project::Impl::Resolve() {
               }
               need(architecture, true);
             }
-            instantiated[target] = true;
+            if (kept) instantiated[target] = true;
             if (entity) secondaryUsers.emplace_back(i, seen(target));
             if (!entity) {
               const UnitRec& configuration = units[dense[target]];
               const std::uint32_t configured =
                   Find(configuration.primaryKey, Bit(UnitKind::kVhdlEntity), LibraryOf(configuration), 0, true);
-              if (configured != kNone) instantiated[configured] = true;
+              if (configured != kNone && kept) instantiated[configured] = true;
             }
           }
           if (ref.kind == RefKind::kEntityInstance || ref.kind == RefKind::kConfigurationInstance) {
@@ -251,21 +255,16 @@ void Project::Impl::Resolve() {
   }
 }
 
-// The unit used where `unit` is defined again, dense; kNone where it is the first.
+// The unit used where `unit` is defined again, dense; kNone where it is the one used. In the same
+// file the message names it by its line.
 std::uint32_t Project::Impl::DuplicateCheck(std::uint32_t i, const UnitRec& unit) {
-  const auto found = index.find(unit.IndexKey());
-  if (found == index.end()) return kNone;
-  // The one used is the first in file order, wherever the edits left it in the index.
-  std::uint32_t first = kNone;
-  for (std::uint32_t slot : found->second) {
-    if (denseOf[slot] >= i || !SameDefinition(unit, units[slot])) continue;
-    if (first == kNone || denseOf[slot] < denseOf[first]) first = slot;
-  }
-  if (first == kNone) return kNone;
+  const std::uint32_t used = UsedDefinition(dense[i]);
+  if (used == dense[i]) return kNone;
+  std::string where(pool.View(files[units[used].file].path));
+  if (units[used].file == unit.file) where += " at line " + std::to_string(units[used].line);
   ModelMessage(MessageKind::kDuplicateUnit, unit, unit.line,
-               Describe(unit) + " is defined again; the one in " +
-                   std::string(pool.View(files[units[first].file].path)) + " is used");
-  return denseOf[first];
+               Describe(unit) + " is defined again; the one in " + where + " is used");
+  return denseOf[used];
 }
 
 // A top by name: an entity, module, program or configuration, the exact spelling first.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -193,6 +194,7 @@ void Project::Impl::ResolveOrder() {
     ModelMessage(MessageKind::kCycle, first, first.line, std::move(text));
   }
   OrderFiles(inUnitCycle);
+  ReportMacroOrder();
 }
 
 // A unit that uses a package follows the package's body, one that instantiates an entity the
@@ -296,6 +298,11 @@ void Project::Impl::AppendDefinedAgainEdges(std::vector<Orderer::Edge>& into) {
 bool Project::Impl::OrderMayReport() {
   if (!libraryNeeds.empty()) return true;  // a library whose files all need the unit's file
   if (!definedAgain.empty()) return true;  // a file with a unit defined again that needs the used one's
+  for (std::uint32_t slot : inFileOrder) {  // a macro a file uses comes after it (ReportMacroOrder)
+    if (macroFiles == 0) break;
+    const FileMacros& macros = files[slot].Macros();
+    if (!macros.macroSources.empty() || !macros.macrosUsedUndefined.empty()) return true;
+  }
   for (std::uint32_t slot : dense) {
     if (units[slot].kind == UnitKind::kVhdlConfiguration) return true;
   }
@@ -365,6 +372,56 @@ void Project::Impl::OrderFiles(const std::vector<bool>& inUnitCycle) {
     message.text = std::move(text);
     message.file = first.handle;
     orderMessages.push_back(std::move(message));
+  }
+}
+
+// A compile that follows the order reads a macro as the files before it there leave it. A file
+// that found a macro as a file the order puts after it leaves it (a need of its macros gave way),
+// or that used a macro no file before it defines where a file after it does, is read otherwise
+// than it was scanned: the messages name the macro and that file. A macro set in a header the
+// file includes itself, such as its guard, reads the same either way.
+void Project::Impl::ReportMacroOrder() {
+  if (macroFiles == 0) return;
+  std::vector<std::uint32_t> compiled(files.size(), kNone);  // by file slot: its place in fileOrder
+  for (std::uint32_t k = 0; k < fileOrder.size(); ++k) compiled[fileOrder[k]] = k;
+  // By name, in file order: the places of the files that leave the macro defined. Made only when
+  // some file used a macro undefined.
+  std::unordered_map<std::string_view, std::vector<std::uint32_t>> definers;
+  bool definersMade = false;
+  const auto report = [&](const FileRec& file, const std::string& name, std::uint32_t source, const char* does) {
+    Message message;
+    message.kind = MessageKind::kMacroOrder;
+    message.path = std::string(pool.View(file.path));
+    message.text = "macro '" + name + "' is used before " + std::string(pool.View(files[source].path)) + " " + does + " it";
+    message.file = file.handle;
+    orderMessages.push_back(std::move(message));
+  };
+  for (std::uint32_t slot : inFileOrder) {
+    if (!files[slot].HasMacros()) continue;
+    const FileRec& file = files[slot];
+    const FileMacros& macros = *file.macros;
+    for (std::size_t k = 0; k < macros.foundSources.size() && k < macros.macrosFound.size(); ++k) {
+      const std::uint32_t source = macros.foundSources[k];
+      const MacroState& found = macros.macrosFound[k];
+      if (source == kNone || compiled[source] < compiled[slot] || SetInSharedHeader(file, files[source], found.name))
+        continue;
+      report(file, found.name, source, found.definition ? "defines" : "undefines");
+    }
+    if (macros.macrosUsedUndefined.empty()) continue;
+    if (!definersMade) {
+      definersMade = true;
+      for (std::uint32_t k = 0; k < inFileOrder.size(); ++k) {
+        for (const MacroState& left : files[inFileOrder[k]].Macros().macrosLeft) {
+          if (left.definition) definers[left.name].push_back(k);
+        }
+      }
+    }
+    for (const std::string& name : macros.macrosUsedUndefined) {
+      const auto found = definers.find(name);
+      if (found == definers.end()) continue;
+      const auto after = std::upper_bound(found->second.begin(), found->second.end(), placeOf[slot]);
+      if (after != found->second.end()) report(file, name, inFileOrder[*after], "defines");
+    }
   }
 }
 

@@ -234,11 +234,13 @@ std::vector<std::uint32_t> Project::Impl::Disagreeing(const MacroHistory& histor
     FileMacros& file = *rec.macros;
     file.macroSources.clear();
     file.headerSources.clear();
+    file.foundSources.clear();
     std::vector<std::uint32_t> ownSources;  // macros of the source's own text, or of headers this file lacks
     bool agrees = true;
     for (const MacroState& found : file.macrosFound) {
       const MacroHistory::Found now = history.At(found.name, placeOf[slot]);
       agrees = agrees && found.definition == now.definition;
+      file.foundSources.push_back(now.source);
       if (now.source == kNone) continue;
       file.macroSources.push_back(now.source);
       if (!SetInSharedHeader(rec, files[now.source], found.name)) ownSources.push_back(now.source);

@@ -39,8 +39,8 @@ void Project::Impl::Unmeasure(std::uint32_t slot) {
 
 // DefaultArchitecture, by slot: an entity's architectures are those of its name and library
 // when it is the first entity there, but for those after an entity of the name defined again in
-// another file, their own, which are that one's; of an architecture defined again, the first is
-// used. A choice between several sets `byOrder`.
+// another file, their own, which are that one's; of an architecture defined again, the one used
+// (Before tells which). A choice between several sets `byOrder`.
 std::uint32_t Project::Impl::DefaultArchitectureLive(std::uint32_t entity, bool* byOrder) {
   const UnitRec& owner = units[entity];
   if (FindLive(owner.key, Bit(UnitKind::kVhdlEntity), LibraryOf(owner), 0, true) != entity) return kNone;

@@ -751,6 +751,11 @@ class Lexer {
         recursive = recursive || m_sources[open].path == name;
       }
     }
+    if (found == nullptr && !recursive && !m_clearedAll && !m_macros[std::string(name)].own) {
+      // Not defined where the file starts, nor set by it since: a file after it may define it.
+      std::vector<std::string>& unknown = m_result.macrosUsedUndefined;
+      if (std::find(unknown.begin(), unknown.end(), name) == unknown.end()) unknown.emplace_back(name);
+    }
     if (found == nullptr || recursive) {
       // An unknown macro stands for nothing; its arguments go with it.
       if (at < text.size() && text[at] == '(') SkipArguments(text, at, nullptr);

@@ -149,7 +149,8 @@ class Project {
   // Only what `top` needs, in the same order; empty with a message for an unknown top. The top is
   // an entity, module or configuration, looked up like a Verilog instance (exact name, then any case).
   CompileOrder GetCompileOrder(std::string_view top, std::string_view library = {});
-  // Units nothing instantiates, but for a unit defined again after the one used; the one a
+  // Units nothing instantiates, but for a unit defined again beside the one used (what such a
+  // unit, or an architecture without its entity, instantiates does not count); the one a
   // synthesis tool would pick first: the deepest hierarchy, then the larger, then the later in
   // file order; testbenches (no ports) after all others.
   // Valid until they are asked for again or the project goes.

@@ -141,6 +141,7 @@ enum class MessageKind : std::uint8_t {
   kUnknownTop,
   kHierarchyLimit,
   kNoUnit,  // the file holds text but no design unit
+  kMacroOrder,  // a file uses a macro that only a file after it defines
 };
 
 struct Message {
@@ -208,6 +209,9 @@ struct ScanResult {
   std::vector<MacroState> macrosLeft;
   // For each of `macrosLeft`, the included file whose text set it last; "": the file's own text.
   std::vector<std::string> macrosLeftIn;
+  // Verilog: each macro the file used where it was not defined, as it found it where it starts,
+  // once: a compile reads the use as the files before it define the macro.
+  std::vector<std::string> macrosUsedUndefined;
 };
 
 // Scans `text` as the file `path` (which names the file in messages and anchors relative includes).
