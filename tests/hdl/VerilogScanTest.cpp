@@ -164,37 +164,34 @@ TEST(VerilogScan, IncludesSearchTheFilesDirectoryThenTheIncludeDirectoriesAndAre
   EXPECT_EQ(Kinds(result.messages), std::vector<MessageKind>{MessageKind::kExpansionLimit});
 }
 
-using Design = std::vector<std::pair<std::string, std::string>>;
-
-// The files of `design` added to a project in turn: each top with its hierarchy, "instance:unit
-// (children)", then the ports of `units`, then the messages.
-std::vector<std::string> Answers(const Design& design, const std::vector<std::string>& units = {}) {
-  MemoryFiles files;
-  Project project;
-  project.SetReader(files.GetReader());
-  for (std::size_t i = 0; i < design.size(); ++i) {
-    files.Set(design[i].first, design[i].second);
-    EXPECT_TRUE(project.AddFile(static_cast<FileHandle>(i + 1), design[i].first, static_cast<std::int64_t>(i + 1)));
-  }
-  const std::function<std::string(const HierarchyNode&)> tree = [&](const HierarchyNode& node) {
-    std::string text = node.instanceName + ":" + node.unitName;
-    for (const HierarchyNode& child : node.children) text += (&child == &node.children[0] ? " (" : " ") + tree(child);
-    return text + (node.children.empty() ? "" : ")");
-  };
-  std::vector<std::string> lines;
-  for (const TopCandidate& top : project.TopCandidates()) lines.push_back(tree(*project.Hierarchy(top.unit.name)));
-  for (const std::string& unit : units) {
-    const std::optional<Interface> interface = project.InterfaceOf(unit);
-    for (const Declaration& port : interface->ports) lines.push_back(port.mode + "|" + port.type + "|" + port.name);
-  }
-  for (const Message& message : project.Messages()) lines.push_back(message.text);
-  return lines;
-}
-
 // A word only SystemVerilog reserves is a name where Verilog-2005 reads one: a testbench that
 // names a block "checker" or a wire "sequence" keeps its end and its instances, and is the top.
 // SystemVerilog constructs in .v files are read where they stand.
 TEST(VerilogScan, WordsOnlySystemVerilogReservesAreNamesWhereVerilogReadsOne) {
+  using Design = std::vector<std::pair<std::string, std::string>>;
+  // Each top with its hierarchy, "instance:unit (children)", then the ports of `units`, then the messages.
+  const auto answers = [](const Design& design, std::vector<std::string> units = {}) {
+    MemoryFiles files;
+    Project project;
+    project.SetReader(files.GetReader());
+    for (std::size_t i = 0; i < design.size(); ++i) {
+      files.Set(design[i].first, design[i].second);
+      EXPECT_TRUE(project.AddFile(static_cast<FileHandle>(i + 1), design[i].first, static_cast<std::int64_t>(i + 1)));
+    }
+    const std::function<std::string(const HierarchyNode&)> tree = [&](const HierarchyNode& node) {
+      std::string text = node.instanceName + ":" + node.unitName;
+      for (const HierarchyNode& child : node.children) text += (&child == &node.children[0] ? " (" : " ") + tree(child);
+      return text + (node.children.empty() ? "" : ")");
+    };
+    std::vector<std::string> lines;
+    for (const TopCandidate& top : project.TopCandidates()) lines.push_back(tree(*project.Hierarchy(top.unit.name)));
+    for (const std::string& unit : units) {
+      const std::optional<Interface> interface = project.InterfaceOf(unit);
+      for (const Declaration& port : interface->ports) lines.push_back(port.mode + "|" + port.type + "|" + port.name);
+    }
+    for (const Message& message : project.Messages()) lines.push_back(message.text);
+    return lines;
+  };
   const Design testbench = {
       {"tb.v",
        "module tb;\n  reg clk; wire sequence; reg property, interface; wire [7:0] data;\n"
@@ -208,7 +205,7 @@ TEST(VerilogScan, WordsOnlySystemVerilogReservesAreNamesWhereVerilogReadsOne) {
        "module monitor (property, type); input property; input [1:0] type; endmodule\n"
        "module counter (input clk, output reg [3:0] program); endmodule\n"},
   };
-  EXPECT_EQ(Answers(testbench, {"aes_core", "monitor", "counter"}),
+  EXPECT_EQ(answers(testbench, {"aes_core", "monitor", "counter"}),
             (std::vector<std::string>{":tb (dut:aes_core mon:monitor checker:counter)", "input||clk", "input||sequence",
                                       "output|[7:0]|data", "input||property", "input|[1:0]|type", "input||clk",
                                       "output|reg [3:0]|program"}));
@@ -226,68 +223,51 @@ TEST(VerilogScan, WordsOnlySystemVerilogReservesAreNamesWhereVerilogReadsOne) {
        "  word_t count;\n  always_ff @(posedge clk) count <= count + 1;\n  src u_src (.clk(clk), .bus(bus));\n"
        "endmodule\n"},
   };
-  EXPECT_EQ(Answers(soc, {"src"}), (std::vector<std::string>{":soc (bus:bus_if u_src:src)", "input|logic|clk", "|bus_if.src|bus"}));
+  EXPECT_EQ(answers(soc, {"src"}), (std::vector<std::string>{":soc (bus:bus_if u_src:src)", "input|logic|clk", "|bus_if.src|bus"}));
   const Case cases[] = {
       {"a generate block's label and an end label", kV,
        "module m;\n  for (genvar i = 0; i < 2; i = i + 1) begin : sequence leaf u (x); end : sequence\n"
        "  initial begin sequence[0] = 1; end\n  leaf v (x);\nendmodule",
        "module m: inst leaf@sequence/u, inst leaf@v"},
       {"a unit's name", kV, "module checker (input a); endmodule\nmodule program; endmodule", "module checker ports\nmodule program"},
-      {"operators and end words read where they stand", kSv,
-       "module m (input clk);\n  sequence s; a ##1 b endsequence\n  property p; a until (b) endproperty\n"
-       "  assert property (@(posedge clk iff (en)) a implies (b) until [1] (c));\n"
-       "  initial begin fork : f q.sort with (item); join_none : f wait fork; end\n  leaf u (clk);\nendmodule",
-       "module m ports: inst leaf@u"},
   };
   for (const Case& c : cases) Check(c);
 
   // An instance named by an operator, a value or an end word, in each form an instance takes.
-  const char* const words[] = {"until",  "iff",       "implies",   "within",   "inside",   "with",
-                               "dist",   "before",    "throughout", "intersect", "matches", "this",
-                               "super",  "return",    "break",     "continue", "join_any", "join_none",
+  const char* const words[] = {"until",    "iff",        "implies",     "within",     "inside",   "with",
+                               "dist",     "before",     "throughout",  "intersect",  "matches",  "this",
+                               "super",    "return",     "break",       "continue",   "join_any", "join_none",
                                "endclass", "endchecker", "endsequence", "endproperty"};
-  const char* const forms[] = {"leaf %s ();", "leaf #(1) %s (.a());", "leaf #2 %s [1:0] ();", "leaf x (), %s ();"};
-  std::string tb = "module tb;\n", children;
+  const char* const forms[][2] = {
+      {"leaf ", " ();"}, {"leaf #(1) ", " (.a());"}, {"leaf #2 ", " [1:0] ();"}, {"leaf x (), ", " ();"}};
+  std::string tb = "module tb;", summary = "module tb:";
   for (std::size_t i = 0; i < std::size(words); ++i) {
-    char line[64];
-    std::snprintf(line, sizeof line, forms[i % std::size(forms)], words[i]);
-    tb += std::string("  ") + line + "\n";
-    children += std::string(i % 4 == 3 ? " x:leaf" : "") + " " + words[i] + (i % 4 == 2 ? "[1:0]" : "") + ":leaf";
+    tb += forms[i % 4][0] + std::string(words[i]) + forms[i % 4][1];
+    summary += std::string(i % 4 == 3 ? " inst leaf@x," : "") + " inst leaf@" + words[i] +
+               (i % 4 == 2 ? "[1:0]," : ",");
   }
-  EXPECT_EQ(Answers({{"tb.v", tb + "endmodule\n"}, {"leaf.v", "module leaf #(parameter W = 0) (input a); endmodule\n"}}),
-            std::vector<std::string>{":tb (" + children.substr(1) + ")"});
+  summary.pop_back();
+  Check({"instances named by such words", kV, (tb + " endmodule").c_str(), summary.c_str()});
 }
 
-// What compilers read where the scanner once lost track: a macro whose body holds a one-line comment
-// ending in a backslash goes on past it; an assertion's property or sequence outside a unit declares
-// nothing; an instance after "fork ... join" without "begin" is read. Each file's unit and the top
-// are what the compilers elaborate.
+// Where compilers read on: a macro goes on past a one-line comment that ends in a backslash; an
+// assertion's property or sequence outside a unit declares nothing; "fork ... join" without
+// "begin" ends its statement.
 TEST(VerilogScan, ReadsMacroCommentsAssertionsAndForkJoinAsCompilersDo) {
-  const Design core = {
-      {"prim_assert.svh",
-       "`define CHECK(n, p) \\\n  // a comment \\\n  n: assert property (p) \\\n    else $error(\"failed\");\n"
-       "`define CELL leaf // a comment that ends it\n"},
-      {"prim.sv",
-       "`include \"prim_assert.svh\"\nmodule prim_alert_receiver (input clk);\n  `CHECK(a1, clk)\n"
-       "  `CELL u (.a(clk));\nendmodule\n"},
-      {"leaf.sv", "module leaf (input a); endmodule\n"},
-      {"top.sv", "module top (input clk); prim_alert_receiver r (.clk(clk)); endmodule\n"},
-  };
-  EXPECT_EQ(Answers(core), std::vector<std::string>{":top (r:prim_alert_receiver (u:leaf))"});
-  const Design testbench = {
-      {"tb.v",
-       "module tb;\n  reg clk;\n  initial fork clk = 0; #5 clk = 1; join\n  leaf u1 (.a(clk));\n"
-       "  initial fork : f #1 clk = 0; join : f\n  leaf u2 (.a(clk));\nendmodule\n"},
-      {"leaf.v", "module leaf (input a); endmodule\n"},
-  };
-  EXPECT_EQ(Answers(testbench), std::vector<std::string>{":tb (u1:leaf u2:leaf)"});
   const Case cases[] = {
-      {"an assertion outside a unit", kSv,
-       "a1: assert property (p) else $error(\"x\");\ncover sequence (s);\nmodule m; leaf u (x); endmodule",
+      {"a macro past its comments", kSv,
+       "`define CHECK(n, p) \\\n  // a comment \\\n  n: assert property (p) \\\n    else $error(\"failed\"); \\\n"
+       "  leaf u1 (p);\n`define CELL leaf // a comment that ends it\nmodule prim (input clk);\n  `CHECK(a1, clk)\n"
+       "  `CELL u2 (.a(clk));\nendmodule",
+       "module prim ports: inst leaf@u1, inst leaf@u2"},
+      {"assertions and a declaration outside a unit", kSv,
+       "a1: assert property (p) else $error(\"x\");\ncover sequence (s);\n"
+       "property p; leaf not_u (x); endproperty\nmodule m; leaf u (x); endmodule",
        "module m: inst leaf@u"},
-      {"a declaration outside a unit is skipped whole", kSv,
-       "property p; leaf not_u (x); endproperty\nsequence s; a ##1 b; endsequence\nmodule m; endmodule",
-       "module m"},
+      {"fork and join", kV,
+       "module tb;\n  initial fork clk = 0; #5 clk = 1; join\n  leaf u1 (.a(clk));\n"
+       "  initial fork : f #1 clk = 0; join : f\n  leaf u2 (.a(clk));\nendmodule",
+       "module tb: inst leaf@u1, inst leaf@u2"},
       {"join_any and join_none", kSv,
        "module m;\n  initial fork a = 1; join_any\n  leaf u1 (x);\n  initial fork a = 1; join_none : f\n"
        "  leaf u2 (x);\nendmodule",

@@ -124,15 +124,8 @@ TEST(VhdlScan, FindsUnitsAndWhatTheyNeed) {
        "entity a\narchitecture rtl of a incomplete",
        {kTruncated}},
       {"an unended block comment", kVhdl, "entity a is end;\n/* entity b is end;", "entity a", {kTruncated}, {}, k2008},
-  };
-  for (const Case& c : cases) Check(c);
-}
-
-// "u : e;" instantiates the component e without maps (VHDL-93 and 2008) where the architecture
-// declares it; with no such declaration, or among sequential statements, it calls a procedure.
-TEST(VhdlScan, AComponentTheArchitectureDeclaresIsInstantiatedWithoutMaps) {
-  const Case cases[] = {
-      {"components with and without maps, procedure calls", kVhdl,
+      // "u : e;" is an instance where the unit declares the component e, else a procedure call.
+      {"components declared and instantiated without maps, procedure calls", kVhdl,
        "architecture rtl of top is\n  component e is port (a : in bit := '0'); end component;\n"
        "  COMPONENT Leaf end component Leaf;\n  procedure p is begin end procedure;\nbegin\n"
        "  u1 : e;\n  u2 : p;\n  u3 : leaf ;\n  g : for i in 0 to 1 generate u4 : E; end generate;\n"
@@ -142,19 +135,6 @@ TEST(VhdlScan, AComponentTheArchitectureDeclaresIsInstantiatedWithoutMaps) {
        "architecture rtl of top: inst e@u1, inst leaf@u3, inst E@g/u4, inst f@b/u5\narchitecture other of top2"},
   };
   for (const Case& c : cases) Check(c);
-
-  // The top is the architecture's entity, the component's entity below it.
-  MemoryFiles files;
-  files.Set("e.vhd", "entity e is end;\narchitecture a of e is begin end;\n");
-  files.Set("top.vhd",
-            "entity top is end;\narchitecture rtl of top is\n  component e end component;\nbegin\n  u : e;\nend;\n");
-  Project project;
-  project.SetReader(files.GetReader());
-  ASSERT_TRUE(project.AddFile(1, "e.vhd", 1) && project.AddFile(2, "top.vhd", 2));
-  const std::vector<TopCandidate> tops = project.TopCandidates();
-  ASSERT_EQ(tops.size(), 1u);
-  EXPECT_EQ(tops[0].unit.name, "top");
-  EXPECT_EQ(project.Hierarchy("top")->children.at(0).unitName, "e");
 }
 
 // With no standard set, what only VHDL-2008 can mean is read as 2008 reads it, and "context" stays
