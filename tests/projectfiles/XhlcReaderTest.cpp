@@ -117,9 +117,6 @@ TEST_F(XhlcReaderTest, UnknownElementsDuplicatesAndPartitions) {
 // the project's repository is its own file too.
 TEST_F(XhlcReaderTest, AFileListedTwiceIsHeldOnceAndTheOpenSaysWhichEntryWentOut) {
   ASSERT_EQ(setenv("VEL_CORVANE_ENABLE_HLC", "1", 1), 0);
-  const struct OlderStorage {
-    ~OlderStorage() { unsetenv("VEL_CORVANE_ENABLE_HLC"); }
-  } olderStorage;
   WriteText(m_dir / "a.vhd", "entity a is end;\n");
   fs::create_directory_symlink(m_dir, m_root / "ln");
   fs::create_symlink(m_file.filename(), m_dir / "alias.xhlc");
@@ -156,6 +153,7 @@ TEST_F(XhlcReaderTest, AFileListedTwiceIsHeldOnceAndTheOpenSaysWhichEntryWentOut
           << diverted << own;
     }
   }
+  unsetenv("VEL_CORVANE_ENABLE_HLC");
 }
 
 TEST_F(XhlcReaderTest, FileSetFormOfSchemaOne) {
