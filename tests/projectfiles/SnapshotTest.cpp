@@ -989,13 +989,6 @@ void ProveARestores(const fs::path& folder) {
   ASSERT_TRUE(Hvd::OwnedFolder::MarkSealed(folder.string(), "made", "made.seal")) << folder;
 }
 
-// The restore's folder, emptied, cannot itself go (as under a read-only parent), and why.
-void ItsLastRmdirFails() {
-  Port::FaultInjection::Act("remove_f", 1, ".p.restore/made.seal",
-                            [] { Port::FaultInjection::Fail("rmdir", 1, ".p.restore"); });
-}
-std::string Emptied() { return std::string("was emptied and could not itself be removed: ") + std::strerror(EIO); }
-
 // Killed at every step that touches the disk, the restore leaves the project as it was or
 // as restored once the next snapshot operation has run, and nothing of its own behind.
 TEST_F(RestoreTest, AKilledRestoreIsUndoneByTheNextOperation) {
@@ -1045,42 +1038,57 @@ TEST_F(RestoreTest, AKilledRestoreIsUndoneByTheNextOpen) {
   EXPECT_FALSE(fs::exists(fs::symlink_status(m_dir / ".p.restore")));
 }
 
-// A killed restore's folder that cannot go at the next open, whether the restore had written its
-// journal (and is undone first) or not, is named, with the system's reason where it was emptied,
-// and the project, whole, opens; only one that keeps its journal stops the open. A later open
-// takes the folder away.
-TEST_F(RestoreTest, AKilledRestoresFolderThatCannotGoIsNamed) {
+// A restore's folder that cannot go is named, with the system's reason where it was emptied (its
+// last rmdir fails, as under a read-only parent). At the end of a restore, done or put back as its
+// reopen failed, that is an error. At the open after a killed restore, whether it had written its
+// journal (and is undone first) or not, it is a warning and the project, whole, opens; only a
+// folder that keeps its journal stops the open. The next open takes the folder away.
+TEST_F(RestoreTest, ARestoresFolderThatCannotGoIsNamed) {
   const fs::path folder = m_dir / ".p.restore";
   const std::string over = "\"" + folder.string() + "\" of a snapshot restore that is over ";
-  // Journaled or not; the removal that fails, the folder's own ("rmdir") or a file's in it; what is said.
-  const std::tuple<bool, const char*, std::string> cases[] = {
-      {true, "rmdir", over + Emptied()},
-      {false, "rmdir", over + Emptied()},
-      {false, ".p.restore/new/src/a.vhd", over + "cannot be removed"},
-      {true, ".p.restore/journal", "was undone, the project is as it was before it, but its folder"}};
-  for (const auto& [journaled, fails, said] : cases) {
-    const bool stops = std::string_view(fails) == ".p.restore/journal";
-    ASSERT_TRUE(journaled ? KilledAt([this] { return Restore(); }, "rename", 3)
-                          : KilledAt([this] { return Restore(); }, "rename", 1, "journal.part"));
-    ASSERT_EQ(fs::exists(folder / "journal"), journaled);
-    ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
-    m_project = AutoRelease<Hvd::IProject>(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+  const std::string its = ", but its folder \"" + folder.string() + "\" ";
+  const std::string emptied = std::string("was emptied and could not itself be removed: ") + std::strerror(EIO);
+  enum How { kKilled, kKilledJournaled, kReopenFails, kDone };
+  // How the restore went; the removal that fails, the folder's own ("rmdir") or a file's in it; what is said.
+  const std::tuple<How, const char*, std::string> cases[] = {
+      {kKilledJournaled, "rmdir", over + emptied},
+      {kKilled, "rmdir", over + emptied},
+      {kKilled, ".p.restore/new/src/a.vhd", over + "cannot be removed"},
+      {kKilledJournaled, ".p.restore/journal", "was undone, the project is as it was before it" + its},
+      {kReopenFails, "rmdir", "put the project's files back" + its + emptied},
+      {kDone, "rmdir", "put the snapshot's files in place" + its + emptied}};
+  for (const auto& [how, fails, said] : cases) {
+    const bool killed = how == kKilled || how == kKilledJournaled;
+    const bool opens = killed && std::string_view(fails) != ".p.restore/journal";
+    if (killed) {
+      ASSERT_TRUE(how == kKilledJournaled ? KilledAt([this] { return Restore(); }, "rename", 3)
+                                          : KilledAt([this] { return Restore(); }, "rename", 1, "journal.part"));
+      ASSERT_EQ(fs::exists(folder / "journal"), how == kKilledJournaled);
+      ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
+      m_project = AutoRelease<Hvd::IProject>(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
+    }
     {
       Port::FaultInjection::Scope faults;
-      if (std::string_view(fails) == "rmdir") ItsLastRmdirFails();
-      else Port::FaultInjection::Fail("remove_f", 1, fails);
+      if (std::string_view(fails) == "rmdir") {
+        Port::FaultInjection::Act("remove_f", 1, ".p.restore/made.seal",
+                                  [] { Port::FaultInjection::Fail("rmdir", 1, ".p.restore"); });
+      } else {
+        Port::FaultInjection::Fail("remove_f", 1, fails);
+      }
+      m_helperObject->openFailures = how == kReopenFails ? 1 : 0;
       Port_MsgManData::ClearCaptured();
-      EXPECT_EQ(m_project->Open(m_file.c_str()) == kSuccess, !stops) << journaled << fails;
+      EXPECT_EQ((killed ? m_project->Open(m_file.c_str()) : Restore()) == kSuccess, opens) << how << " " << fails;
     }
-    EXPECT_TRUE(Captured(stops ? Port_MsgManData::Severity::Error : Port_MsgManData::Severity::Warning, said))
-        << journaled << fails;
-    EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "old") << journaled << fails;
-    if (!stops) {
+    EXPECT_TRUE(Captured(opens ? Port_MsgManData::Severity::Warning : Port_MsgManData::Severity::Error, said))
+        << how << " " << fails;
+    EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), how == kDone ? "new" : "old") << how << " " << fails;
+    if (opens || !killed) {
       ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
     }
     m_project = nullptr;
     OpenProject();
-    EXPECT_FALSE(fs::exists(fs::symlink_status(folder))) << journaled << fails;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(folder))) << how << " " << fails;
+    WriteText(m_dir / "src" / "a.vhd", "old");
     m_helper = AutoRelease<Hvd::IProjectHelper>(m_helperObject = new HelperDouble(m_project.Get()));
   }
 }
@@ -1560,31 +1568,6 @@ TEST_F(RestoreTest, AFolderThatNoLongerProvesItselfAtTheEndFailsTheRestore) {
   EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "failed and put the project's files back, but its folder \"" +
                                                              folder.string() + "\" no longer proves itself"));
   EXPECT_FALSE(Captured(Port_MsgManData::Severity::Error, "could not be undone"));
-}
-
-// A restore whose folder, emptied, cannot itself be removed at its end says so with the system's
-// reason, not that the folder was changed, whether it put the snapshot's files in place or failed
-// and put the project's back; the next open takes the empty folder away.
-TEST_F(RestoreTest, AnEmptiedFolderThatCannotGoIsNamedWithTheReason) {
-  for (const bool reopenFails : {false, true}) {
-    {
-      Port::FaultInjection::Scope faults;
-      ItsLastRmdirFails();
-      m_helperObject->openFailures = reopenFails ? 1 : 0;
-      Port_MsgManData::ClearCaptured();
-      EXPECT_EQ(Restore(), reopenFails ? Hvd::kFailure : Hvd::kCleanupFailed);
-    }
-    const std::string done = reopenFails ? "put the project's files back" : "put the snapshot's files in place";
-    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error,
-                         done + ", but its folder \"" + (m_dir / ".p.restore").string() + "\" " + Emptied()))
-        << reopenFails;
-    EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), reopenFails ? "old" : "new");
-    ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
-    OpenProject();
-    EXPECT_FALSE(fs::exists(fs::symlink_status(m_dir / ".p.restore"))) << reopenFails;
-    WriteText(m_dir / "src" / "a.vhd", "old");
-    m_helper = AutoRelease<Hvd::IProjectHelper>(m_helperObject = new HelperDouble(m_project.Get()));
-  }
 }
 
 // A journal that no restore could have written, or that leaves out what its folder holds, is
