@@ -71,7 +71,6 @@ TEST(MadeFoldersTest, OnlyTheFoldersMadeThatHoldNothingGoAndOneThatCannotIsNamed
 
   // Folders made that another took away already, with a file written there, are passed over in
   // silence, and the one above them that now holds nothing goes.
-  Port::FaultInjection::Clear();
   Port_MsgManData::ClearCaptured();
   ASSERT_TRUE(made.Make((root / "g/h/i").string()));
   std::ofstream(root / "g/h/i/written.txt") << "written";
