@@ -1060,6 +1060,7 @@ TEST_F(RestoreTest, ARestoresFolderThatCannotGoIsNamed) {
   for (const auto& [how, fails, said] : cases) {
     const bool killed = how == kKilled || how == kKilledJournaled;
     const bool opens = killed && std::string_view(fails) != ".p.restore/journal";
+    SCOPED_TRACE(std::to_string(how) + " " + fails);
     if (killed) {
       ASSERT_TRUE(how == kKilledJournaled ? KilledAt([this] { return Restore(); }, "rename", 3)
                                           : KilledAt([this] { return Restore(); }, "rename", 1, "journal.part"));
@@ -1077,17 +1078,16 @@ TEST_F(RestoreTest, ARestoresFolderThatCannotGoIsNamed) {
       }
       m_helperObject->openFailures = how == kReopenFails ? 1 : 0;
       Port_MsgManData::ClearCaptured();
-      EXPECT_EQ((killed ? m_project->Open(m_file.c_str()) : Restore()) == kSuccess, opens) << how << " " << fails;
+      EXPECT_EQ((killed ? m_project->Open(m_file.c_str()) : Restore()) == kSuccess, opens);
     }
-    EXPECT_TRUE(Captured(opens ? Port_MsgManData::Severity::Warning : Port_MsgManData::Severity::Error, said))
-        << how << " " << fails;
-    EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), how == kDone ? "new" : "old") << how << " " << fails;
+    EXPECT_TRUE(Captured(opens ? Port_MsgManData::Severity::Warning : Port_MsgManData::Severity::Error, said));
+    EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), how == kDone ? "new" : "old");
     if (opens || !killed) {
       ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
     }
     m_project = nullptr;
     OpenProject();
-    EXPECT_FALSE(fs::exists(fs::symlink_status(folder))) << how << " " << fails;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(folder)));
     WriteText(m_dir / "src" / "a.vhd", "old");
     m_helper = AutoRelease<Hvd::IProjectHelper>(m_helperObject = new HelperDouble(m_project.Get()));
   }
