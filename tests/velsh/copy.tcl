@@ -86,12 +86,10 @@ velfile remove $gone
 project archive $archive
 check "archived again" [file isfile $archive] 1
 
-# Refused part-way into a folder the user made (a folder of the user's where the outside
-# source's copy goes), a copy takes back what it wrote and the folders it made there, and keeps
-# all that the folder held.
+# Refused part-way into the user's folder (where the outside source's copy goes), a copy takes
+# back what it wrote and the folders it made there, and keeps what the folder held.
 set theirs [file join $root theirs]
 file mkdir [file join $theirs remote_sources _ lib o.vhd]
-write [file join $theirs keep.txt] "the user's"
 set before [listing $root]
 fails "refused part-way into a folder made before" [list project copy [file join $theirs q.xhlc]] "*"
 check "refused part-way: what was there stays, nothing else" [listing $root] $before

@@ -40,26 +40,21 @@ check "no configuration made" [pr configuration list] all
 check "no configuration project" [file exists [file join $root lean]] 0
 check "pairs of equal length" [file tail [pr configuration pairs lean {small} {/top/u_counter}]] lean.xhlc
 check "lean chooses" [pr configuration flavors lean] {/top/u_counter small}
-check "lean found" [pr configuration find lean] [file join $root lean lean.xhlc]
-check "none found" [pr configuration find none] ""
+check "found" [list [pr configuration find lean] [pr configuration find none]] [list [file join $root lean lean.xhlc] {}]
 
-# A NUL in a name, a flavor list or an instance path is refused, named as \x00, and nothing is
-# made; a name holding one names no flavor or configuration.
-foreach {what script shown} {
-    "flavor name" {pr flavor create "f\0x" /top/u_debounce} {The flavor name "f\\x00x" is refused:*}
-    "configuration name" {pr configuration create "c\0x"} {The configuration name "c\\x00x" is refused:*}
-    "flavor list" {pr configuration create cx "fast\0junk"} {The flavor list "fast\\x00junk" is refused:*}
-    "paired flavor" {pr configuration pairs cx "fast\0junk" /top/u_counter} {The flavor name "fast\\x00junk" is refused:*}
-    "paired path" {pr configuration pairs cx small "/top/u_counter\0x"} \
-        {The instance path "/top/u_counter\\x00x" is refused:*}
-    "deleted configuration" {pr configuration delete "lean\0"} {*no configuration named lean\\x00}
-    "assigned flavor" {pr configuration assign lean "fast\0"} {*no flavor named fast\\x00}
+# A NUL in a name, a flavor list or a paired flavor or instance path is refused, named as \x00,
+# before anything is made.
+foreach {what script} {
+    "flavor name" {pr flavor create "f\0x" /top/u_debounce}
+    "configuration name" {pr configuration create "c\0x"}
+    "flavor list" {pr configuration create cx "fast\0x"}
+    "flavor name" {pr configuration pairs cx "fast\0x" /top/u_counter}
+    "instance path" {pr configuration pairs cx small "/top/u_counter\0x"}
 } {
-    fails "NUL in the $what" $script $shown
+    fails "NUL in the $what" $script "The $what \"*\\\\x00x\" is refused:*"
 }
-check "no configuration for a NUL" [pr configuration list] {all lean}
-check "no project for a NUL" [lsort [glob -tails -directory $root *]] {all fast lean small static.ghlc static.xhlc}
-check "NUL names nothing" [list [pr configuration find "lean\0"] [pr flavor find "fast\0"]] {{} {}}
+check "nothing made for a NUL" [list [pr configuration list] [lsort [glob -tails -directory $root *]]] \
+    {{all lean} {all fast lean small static.ghlc static.xhlc}}
 project close
 check "partitions" [partitions] /top/u_counter
 
