@@ -687,30 +687,19 @@ TEST_F(ProjectOpenSaveTest, AFolderIsNoSource) {
 
   const std::string saved = ReadText(m_file);
   std::string text = saved;
-  const std::size_t at = text.find("    <file vel_kv:name=\"sub/a.vhd\"");
-  ASSERT_NE(at, std::string::npos) << text;
-  text.insert(at, "    <file vel_kv:name=\"sub\"/>\n    <file vel_kv:name=\".\"/>\n");
+  text.insert(text.find("    <file vel_kv:name=\"sub/a.vhd\""),
+              "    <file vel_kv:name=\"sub\"/><file vel_kv:name=\".\"/>\n");
   WriteText(m_file, text);
   fs::remove(m_dir / "gone.vhd");
-  Port_MsgManData::ClearCaptured();
   ASSERT_EQ(Open(m_file), Hvd::kSuccess);
   EXPECT_EQ(FileNames(), kept);
   for (const fs::path& folder : {m_dir / "sub", m_dir})
-    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning, "names \"" + folder.string() +
-                                                                 "\", which the project cannot hold: it is a folder, "
-                                                                 "not a file.\nThe entry is left out"))
-        << folder;
+    EXPECT_TRUE(
+        Captured(Port_MsgManData::Severity::Warning,
+                 "names \"" + folder.string() + "\", which the project cannot hold: it is a folder, not a file."));
   ASSERT_EQ(m_project->Save(), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_file), saved);
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
-  // The entries of the files the project holds, the one off the disk among them, and no other.
-  const auto entries = [](const std::string& written) {
-    Strings names;
-    for (std::size_t at = written.find("<file vel_kv:name=\""); at != std::string::npos;
-         at = written.find("<file vel_kv:name=\"", at + 1))
-      names.push_back(written.substr(at, written.find('"', at + 19) - at));
-    return names;
-  };
-  EXPECT_EQ(entries(ReadText(m_file)), entries(saved));
 }
 
 // A parent follows its child project: while the child reads itself again the child's file in
