@@ -409,7 +409,10 @@ Status CXMLReader::AddFile(const String& path, IFileType* type, AutoRelease<IHdl
   file = nullptr;
   AutoCast<IProjectInternal> project(m_project);
   if (!project) return kMissingInterface;
-  const Status added = project->ProjectAddFile(path, type, file.Receive());
+  // A folder is no source, as the user's add says: kept, it would be a text file of every view
+  // and the next save would write it back.
+  const bool folder = FileUtils::IsFolder(path);
+  const Status added = folder ? kFailure : project->ProjectAddFile(path, type, file.Receive());
   // Kept as read, but a save writes the backslash as a folder separator, naming another file.
   if (added == kSuccess && path.str().find('\\') != std::string::npos) {
     Port_MsgManData::createObject("ProjectMgmt", kSource, 0, kRevision)
@@ -428,11 +431,14 @@ Status CXMLReader::AddFile(const String& path, IFileType* type, AutoRelease<IHdl
     const bool itself = FileUtils::SameFile(path, m_fileName) ||
                         (!repository.empty() && (Port::File::namematch(path.c_str(), repository.c_str()) == 1 ||
                                                  FileUtils::SameFile(path, repository)));
+    const char* why = folder   ? "it is a folder, not a file"
+                      : itself ? "it is the project's own file"
+                               : "the project refused it";
     Port_MsgManData::createObject("ProjectMgmt", kSource, 0, kRevision)
-        .issueWarning("The project file \"%s\" names \"%s\", which the project cannot hold: %s.\n"
-                      "The entry is left out, and the next save does not write it.\n",
-                      m_fileName.c_str(), path.c_str(),
-                      itself ? "it is the project's own file" : "the project refused it");
+        .issueWarning(
+            "The project file \"%s\" names \"%s\", which the project cannot hold: %s.\n"
+            "The entry is left out, and the next save does not write it.\n",
+            m_fileName.c_str(), path.c_str(), why);
   }
   return added;
 }

@@ -303,6 +303,11 @@ bool SameFile(const String& first, const String& second) {
   return fs::equivalent(AsPath(first), AsPath(second), error) && !error;
 }
 
+bool IsFolder(const String& path) {
+  std::error_code error;
+  return fs::is_directory(AsPath(path), error) && !error;
+}
+
 Status CopyFile(const String& source, const String& destination, std::uint32_t mode, MadeFolders* made) {
   // Names compare exactly here; other spellings of one file are caught once both exist.
   if (destination == source) return kSuccess;

@@ -56,6 +56,8 @@ enum CopyMode : std::uint32_t { kKeepPermissions = 0, kReadOnly = 1, kReadWrite 
 // Whether both names lead to one existing file: another spelling, a link or a hard link; false
 // when either is not there.
 bool SameFile(const Port::StringBase<char>& first, const Port::StringBase<char>& second);
+// Whether `path` leads to a folder (through links); false when nothing is there.
+bool IsFolder(const Port::StringBase<char>& path);
 // Copies one file; a destination that is the source under another name is left alone.
 // An existing destination is replaced only once the copy is complete. With `made`, the folders
 // made on the way to it and the file written are recorded there, so that a refused command can

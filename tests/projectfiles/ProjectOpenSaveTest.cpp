@@ -667,9 +667,12 @@ TEST_F(ProjectOpenSaveTest, AReloadAnswersAsAFreshOpenOfTheSameFile) {
   reloaded("a sub-project's reload", true, "LM2-20", libraryReload);
 }
 
-// A folder is refused as a source, with the reason, and the project is left as it was.
+// A folder is refused as a source, with the reason, and the project is left as it was. A project
+// file that lists a folder opens without it, says so, and saves without it; a file off the disk
+// keeps its entry.
 TEST_F(ProjectOpenSaveTest, AFolderIsNoSource) {
   WriteText(m_dir / "sub/a.vhd", "entity a is end;\n");
+  WriteText(m_dir / "gone.vhd", "entity gone is end;\n");
   ASSERT_EQ(Open(m_file), Hvd::kSuccess);
   AutoRelease<Hvd::IHdlFile> file;
   EXPECT_EQ(Files()->ProjectAddFile((m_dir / "sub").c_str(), nullptr, file.Receive()), Hvd::kFailure);
@@ -677,7 +680,25 @@ TEST_F(ProjectOpenSaveTest, AFolderIsNoSource) {
   EXPECT_TRUE(Captured(Port_MsgManData::Severity::Debug, "sub is a folder, not a file."));
   EXPECT_TRUE(FileNames().empty());
   Add(m_dir / "sub/a.vhd");
-  EXPECT_EQ(FileNames(), Strings{(m_dir / "sub/a.vhd").string()});
+  Add(m_dir / "gone.vhd");
+  const Strings kept{(m_dir / "sub/a.vhd").string(), (m_dir / "gone.vhd").string()};
+  EXPECT_EQ(FileNames(), kept);
+  ASSERT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
+
+  const std::string saved = ReadText(m_file);
+  std::string text = saved;
+  text.insert(text.find("    <file vel_kv:name=\"sub/a.vhd\""),
+              "    <file vel_kv:name=\"sub\"/><file vel_kv:name=\".\"/>\n");
+  WriteText(m_file, text);
+  fs::remove(m_dir / "gone.vhd");
+  ASSERT_EQ(Open(m_file), Hvd::kSuccess);
+  EXPECT_EQ(FileNames(), kept);
+  for (const fs::path& folder : {m_dir / "sub", m_dir})
+    EXPECT_TRUE(
+        Captured(Port_MsgManData::Severity::Warning,
+                 "names \"" + folder.string() + "\", which the project cannot hold: it is a folder, not a file."));
+  ASSERT_EQ(m_project->Save(), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(m_file), saved);
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);
 }
 

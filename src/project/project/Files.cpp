@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <optional>
 #include <string_view>
-#include <system_error>
 
 #include "CitP/Factory.h"
 #include "Hvd/EventIds.h"
@@ -100,11 +99,6 @@ bool HasOriginator(CitI::IInterface* file, IProject* project) {
   return !at->IsDone();
 }
 
-bool IsFolder(const String& path) {
-  std::error_code error;
-  return std::filesystem::is_directory(path.c_str(), error) && !error;
-}
-
 }  // namespace
 
 Prjrep::AutoRelease<IFileType> CProject::FileTypeOfPath(const String& path) {
@@ -196,7 +190,7 @@ Status CProject::AddFile(const String& path, IFileType* givenType, IHdlFile** fi
   if (testExists && !Port::File::exist(fullName))
     return Fail(kFailure, "ERROR: Project::ProjectAddFile - file %s not found.\n", path.c_str());
   // A folder is no source: taken as one it would become a text file of every view.
-  if (testExists && IsFolder(fullName))
+  if (testExists && FileUtils::IsFolder(fullName))
     return Fail(kFailure, "ERROR: Project::ProjectAddFile - %s is a folder, not a file.\n", path.c_str());
   if (Port::File::namematch(fullName.c_str(), m_projectFilePath.c_str()) == 1 ||
       Port::File::namematch(fullName.c_str(), m_repositoryPath.c_str()) == 1 ||
