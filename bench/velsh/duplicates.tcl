@@ -16,6 +16,8 @@ set twice [expr {$argc > 1 ? [lindex $argv 1] : 50}]
 set root [file join [expr {[info exists env(TMPDIR)] ? $env(TMPDIR) : "/tmp"}] "duplicates_[pid]"]
 file delete -force $root
 
+source [file join [file dirname [info script]] adds.tcl]
+
 proc write {path text} {
   set out [open $path w]
   puts -nonewline $out $text
@@ -57,12 +59,7 @@ proc variants {dir count twice} {
 }
 
 proc run {name files} {
-  project open [file join $::root $name $name.xhlc]
-  set stamps [list [clock microseconds]]
-  foreach file $files {
-    velfile add $file
-    lappend stamps [clock microseconds]
-  }
+  set stamps [add_one_by_one [file join $::root $name $name.xhlc] $files]
   set top [project top]
   project close
   set n [llength $files]

@@ -17,6 +17,8 @@ set sizes [expr {$argc > 0 ? $argv : {40 200}}]
 set root [file join [expr {[info exists env(TMPDIR)] ? $env(TMPDIR) : "/tmp"}] "hierarchies_[pid]"]
 file delete -force $root
 
+source [file join [file dirname [info script]] adds.tcl]
+
 proc write {path text} {
   set out [open $path w]
   puts -nonewline $out $text
@@ -80,12 +82,7 @@ proc peak {} {
 }
 
 proc run {name files} {
-  project open [file join $::root $name $name.xhlc]
-  set stamps [list [clock microseconds]]
-  foreach file $files {
-    velfile add $file
-    lappend stamps [clock microseconds]
-  }
+  set stamps [add_one_by_one [file join $::root $name $name.xhlc] $files]
   set top [project top]
   set text [project hierarchy]
   project close
