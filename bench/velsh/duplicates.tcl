@@ -13,16 +13,8 @@
 
 set count [expr {$argc > 0 ? [lindex $argv 0] : 1000}]
 set twice [expr {$argc > 1 ? [lindex $argv 1] : 50}]
-set root [file join [expr {[info exists env(TMPDIR)] ? $env(TMPDIR) : "/tmp"}] "duplicates_[pid]"]
-file delete -force $root
-
 source [file join [file dirname [info script]] adds.tcl]
-
-proc write {path text} {
-  set out [open $path w]
-  puts -nonewline $out $text
-  close $out
-}
+set root [bench_root duplicates]
 
 set port "  port (clk : in std_logic; d : in std_logic; q : out std_logic);"
 

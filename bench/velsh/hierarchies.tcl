@@ -14,16 +14,8 @@
 # at N=200 on a release build: the worst add under 50 ms and the peak memory under 200 MB.
 
 set sizes [expr {$argc > 0 ? $argv : {40 200}}]
-set root [file join [expr {[info exists env(TMPDIR)] ? $env(TMPDIR) : "/tmp"}] "hierarchies_[pid]"]
-file delete -force $root
-
 source [file join [file dirname [info script]] adds.tcl]
-
-proc write {path text} {
-  set out [open $path w]
-  puts -nonewline $out $text
-  close $out
-}
+set root [bench_root hierarchies]
 
 # The entity's two instances of the one before, the first bound to an architecture by name.
 proc instances {i named} {
