@@ -149,6 +149,17 @@ TEST_F(LibraryClauseTest, ALibraryWhoseFilesAllNeedTheUnitIsReported) {
                      "0: files need each other, though their units do not: a.vhd m.vhd"}));
 }
 
+// The clause of an entity holds for its architecture: a package the architecture names only as
+// liba.pk.w is analysed before it, though another file of liba meets the clause.
+TEST_F(LibraryClauseTest, TheClauseIsMetAsTheLibraryStandsInTheOrder) {
+  Add(1, "top", "top.vhd", "library liba;\nentity top is end;\narchitecture r of top is\n"
+                           "  signal s : bit := liba.pk.w;\nbegin end;");
+  Add(2, "liba", "other.vhd", "package other is end;");
+  Add(3, "liba", "pk.vhd", "package pk is constant w : bit := '0'; end;");
+  EXPECT_EQ(project.GetCompileOrder().files, (Handles{2, 3, 1}));
+  ExpectAsFresh("top");
+}
+
 // Files coming into the library and leaving it, moving between libraries, and the clause edited
 // away and back: each time the order is the one a fresh project gives.
 TEST_F(LibraryClauseTest, EditsGiveTheOrderOfAFreshProject) {

@@ -77,6 +77,11 @@ TEST(VhdlScan, FindsUnitsAndWhatTheyNeed) {
        "library ieee; use ieee.std_logic_1164.all;\narchitecture a of e is begin\n"
        "  x <= work.consts.C + ieee.numeric_std.to_unsigned(1, 2) + rec.field + work.consts.D;\nend;",
        "architecture a of e: use ieee.std_logic_1164, use work.consts, use ieee.numeric_std"},
+      {"an architecture or a body reads selected names of the libraries its entity or package names", kVhdl,
+       "library liba;\nentity e is end;\narchitecture a of e is begin x <= liba.pk.w; end;\n"
+       "library libb;\npackage p is end;\npackage body p is constant c : integer := libb.q.c; end;\n"
+       "entity f is end;\narchitecture a of f is begin y <= liba.pk.w + libb.q.c; end;",
+       "entity e\narchitecture a of e: use liba.pk\npackage p\nbody p: use libb.q\nentity f\narchitecture a of f"},
       {"configurations name their architecture and bindings", kVhdl,
        "configuration cfg of top is\n  for rtl\n    for u1 : leaf use entity work.leaf(fast); end for;\n"
        "    for all : other use configuration work.other_cfg; end for;\n"

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <optional>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "ScanCommon.h"
@@ -307,9 +308,34 @@ class Parser : TLookahead<Lexer, Tok> {
     m_opens.clear();
     m_opens.push_back(Open{openKind, false, {}});
     ForgetComponents();
+    if (kind == UnitKind::kVhdlArchitecture || kind == UnitKind::kVhdlPackageBody) {
+      // The context clause of its entity or package applies here too.
+      const auto found = m_primaryLibraries.find(PrimaryKey(kind, primary));
+      if (found != m_primaryLibraries.end()) {
+        for (const std::string& library : found->second) {
+          if (!IsLibrary(library)) m_libraries.push_back(library);
+        }
+      }
+    }
+  }
+
+  // The entity or package, by its folded name, that an architecture or a package body of `kind` is of.
+  static std::string PrimaryKey(UnitKind kind, std::string_view primary) {
+    const bool entity = kind == UnitKind::kVhdlEntity || kind == UnitKind::kVhdlArchitecture;
+    return (entity ? "e" : "p") + FoldVhdl(primary);
   }
 
   void EndUnit() {
+    if (const Unit* unit = Current();
+        unit != nullptr && (unit->kind == UnitKind::kVhdlEntity || unit->kind == UnitKind::kVhdlPackage)) {
+      // Kept for its architectures or body below; a later unit of the name replaces them.
+      const std::string key = PrimaryKey(unit->kind, unit->name);
+      if (m_libraries.size() > 1) {
+        m_primaryLibraries[key] = m_libraries;
+      } else {
+        m_primaryLibraries.erase(key);
+      }
+    }
     m_unit = -1;
     m_opens.clear();
     m_context.clear();
@@ -959,6 +985,8 @@ class Parser : TLookahead<Lexer, Tok> {
   std::size_t m_interfaceBytes = 0;         // of text in the open unit's interface
 
   std::vector<std::string> m_libraries;
+  // The libraries each entity and package of the file named (PrimaryKey), work aside.
+  std::unordered_map<std::string, std::vector<std::string>> m_primaryLibraries;
   // No standard set: "context" is read as a keyword only where 93 text cannot hold the name.
   bool m_contextByPlace;
   bool m_unitEndsAtSemicolon = false;
