@@ -150,7 +150,9 @@ TEST_F(LibraryClauseTest, ALibraryWhoseFilesAllNeedTheUnitIsReported) {
 }
 
 // The clause of an entity holds for its architecture: a package the architecture names only as
-// liba.pk.w is analysed before it, though another file of liba meets the clause.
+// liba.pk.w is analysed before it, though another file of liba meets the clause. And a unit
+// defined again in the library binds the order before the clause picks its file: of the files
+// that leave the unit's file free then, l3.vhd, so that an order exists.
 TEST_F(LibraryClauseTest, TheClauseIsMetAsTheLibraryStandsInTheOrder) {
   Add(1, "top", "top.vhd", "library liba;\nentity top is end;\narchitecture r of top is\n"
                            "  signal s : bit := liba.pk.w;\nbegin end;");
@@ -158,6 +160,15 @@ TEST_F(LibraryClauseTest, TheClauseIsMetAsTheLibraryStandsInTheOrder) {
   Add(3, "liba", "pk.vhd", "package pk is constant w : bit := '0'; end;");
   EXPECT_EQ(project.GetCompileOrder().files, (Handles{2, 3, 1}));
   ExpectAsFresh("top");
+  for (FileHandle handle : {1, 2, 3}) Remove(handle);
+
+  Add(1, "lb", "l1.vhd", "entity d is end;");
+  Add(2, "lb", "l2.vhd", "library tl;\nuse tl.tp.all;\nentity d is end;");
+  Add(3, "lb", "l3.vhd", "package q is end;");
+  Add(4, "tl", "t.vhd", "library lb;\npackage tp is end;");
+  EXPECT_EQ(project.GetCompileOrder().files, (Handles{3, 4, 2, 1}));
+  EXPECT_TRUE(Cycles().empty());
+  ExpectAsFresh("tp");
 }
 
 // Files coming into the library and leaving it, moving between libraries, and the clause edited

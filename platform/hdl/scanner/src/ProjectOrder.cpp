@@ -143,8 +143,10 @@ void Project::Impl::ResolveOrder() {
     }
   }
   AppendSecondaryEdges(edges);
-  AppendLibraryEdges(edges);
+  // A library clause may be met by any file of the library: it is chosen among those the
+  // defined-again edges leave free of the unit's file.
   AppendDefinedAgainEdges(edges);
+  AppendLibraryEdges(edges);
 
   depStart.assign(n + 1, 0);
   for (const Orderer::Edge& e : edges) ++depStart[e.from + 1];
