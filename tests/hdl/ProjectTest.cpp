@@ -474,6 +474,65 @@ TEST_F(ProjectTest, OnlyTheUnitsACompilersLibraryKeepsInstantiate) {
                      "e.vhd: 'e(rtl)' is defined again; the one in e.vhd at line 4 is used"}));
 }
 
+// An instance that names an architecture in another file may come before it: only the entity must
+// be analysed first. The project kept across the adds answers as a fresh one.
+TEST_F(ProjectTest, WhatIsAnalysedLastDecidesArchitecturesLiveAndFresh) {
+  struct Design {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> files;  // path, text: added in this order
+    Strings tops;
+    std::string answers;  // top's first child and its architecture, and the files in order
+  };
+  const Design designs[] = {
+      {"an architecture the entity's file instantiates",
+       {{"top.vhd", "entity e is end;\nentity top is end;\narchitecture r of top is begin u : entity work.e(rtl); end;"},
+        {"e_rtl.vhd", "architecture rtl of e is begin end;"}},
+       {"top"}, "e(rtl) top.vhd e_rtl.vhd"},
+      {"an architecture the entity's file instantiates, its file first",
+       {{"e_rtl.vhd", "architecture rtl of e is begin end;"},
+        {"top.vhd", "entity e is end;\nentity top is end;\narchitecture r of top is begin u : entity work.e(rtl); end;"}},
+       {"top"}, "e(rtl) top.vhd e_rtl.vhd"},
+  };
+  for (const Design& design : designs) {
+    SCOPED_TRACE(design.what);
+    Project live, fresh;
+    MemoryFiles texts;
+    live.SetReader(texts.GetReader());
+    fresh.SetReader(texts.GetReader());
+    const auto answers = [&](Project& of, bool whole) {
+      Strings names;
+      for (const TopCandidate& candidate : of.TopCandidates()) names.emplace_back(candidate.unit.name);
+      EXPECT_EQ(names, design.tops);
+      EXPECT_EQ(CountMessages(of.Messages(), MessageKind::kCycle) + CountMessages(of.Messages(), MessageKind::kFileCycle), 0);
+      std::vector<HierarchyNode> children = of.Hierarchy("top")->children;
+      if (!whole) {
+        children.clear();
+        for (const HierarchyCursor& child : of.HierarchyRoot("top")->Children()) children.push_back(child.Node());
+      }
+      std::string text = "-";
+      if (!children.empty()) {
+        const std::optional<UnitInfo>& architecture = children.at(0).architecture;
+        text = children.at(0).unitName + "(" + std::string(architecture ? architecture->name : "") + ")";
+      }
+      for (FileHandle handle : of.GetCompileOrder().files) text += " " + design.files.at(handle - 1).first;
+      return text;
+    };
+    FileHandle handle = 0;
+    for (const auto& [path, text] : design.files) {
+      texts.Set(path, text);
+      ++handle;
+      ASSERT_TRUE(live.AddFile(handle, path, handle));
+      live.TopCandidates();  // asked between the adds, as a user would
+    }
+    for (FileHandle each = 1; each <= handle; ++each) {
+      ASSERT_TRUE(fresh.AddFile(each, design.files.at(each - 1).first, each));
+    }
+    EXPECT_EQ(answers(live, false), design.answers);
+    EXPECT_EQ(answers(live, true), design.answers);
+    EXPECT_EQ(answers(fresh, false), design.answers);
+  }
+}
+
 TEST_F(ProjectTest, HierarchyStopsAtRecursionAndAtItsBound) {
   Add(1, "r.v", "module r (input a); r u_self (a); leaf u_leaf (a); endmodule module leaf (input a); endmodule");
   Add(2, "t.v", "module t; r u0 (x); r u1 (x); endmodule");
