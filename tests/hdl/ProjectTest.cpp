@@ -474,8 +474,9 @@ TEST_F(ProjectTest, OnlyTheUnitsACompilersLibraryKeepsInstantiate) {
                      "e.vhd: 'e(rtl)' is defined again; the one in e.vhd at line 4 is used"}));
 }
 
-// An instance that names an architecture in another file may come before it: only the entity must
-// be analysed first. The project kept across the adds answers as a fresh one.
+// What a compile that follows the order analyses last decides: the default architecture is the
+// later of two in one file, whatever the order of adds; an instance that names an architecture in
+// another file may come before it. The project kept across the adds answers as a fresh one.
 TEST_F(ProjectTest, WhatIsAnalysedLastDecidesArchitecturesLiveAndFresh) {
   struct Design {
     const char* what;
@@ -483,7 +484,15 @@ TEST_F(ProjectTest, WhatIsAnalysedLastDecidesArchitecturesLiveAndFresh) {
     Strings tops;
     std::string answers;  // top's first child and its architecture, and the files in order
   };
+  const std::string twoArchitectures =
+      "entity e is end;\narchitecture a1 of e is begin u : entity work.x; end;\narchitecture a2 of e is begin end;";
+  const std::string x = "entity x is end;\narchitecture r of x is begin end;";
+  const std::string top = "entity top is end;\narchitecture r of top is begin u : entity work.e; end;";
   const Design designs[] = {
+      {"two architectures, their file first", {{"e.vhd", twoArchitectures}, {"x.vhd", x}, {"top.vhd", top}},
+       {"top"}, "e(a2) x.vhd e.vhd top.vhd"},
+      {"two architectures, their file last", {{"top.vhd", top}, {"x.vhd", x}, {"e.vhd", twoArchitectures}},
+       {"top"}, "e(a2) x.vhd e.vhd top.vhd"},
       {"an architecture the entity's file instantiates",
        {{"top.vhd", "entity e is end;\nentity top is end;\narchitecture r of top is begin u : entity work.e(rtl); end;"},
         {"e_rtl.vhd", "architecture rtl of e is begin end;"}},

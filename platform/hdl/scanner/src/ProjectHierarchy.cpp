@@ -257,7 +257,7 @@ std::uint32_t Project::Impl::DefaultArchitecture(std::uint32_t entity) {
     });
     if (again) continue;
     if (best != kNone) ResolveOrder();
-    if (best == kNone || position[candidate] > position[best]) best = candidate;
+    if (best == kNone || AnalysedAfter(dense[candidate], dense[best])) best = candidate;
   }
   return best;
 }

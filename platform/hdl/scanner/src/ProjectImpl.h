@@ -514,6 +514,14 @@ struct Project::Impl {
   std::vector<std::uint32_t> order;     // dense indices
   std::vector<std::uint32_t> position;  // dense -> place in order
   std::vector<std::uint32_t> fileOrder;
+  std::vector<std::uint32_t> compiledAt;  // by file slot: its place in fileOrder
+
+  // Whether a compile that follows the order analyses unit `a` after unit `b` (slots): the files
+  // in their order, the units of one file as they stand there.
+  bool AnalysedAfter(std::uint32_t a, std::uint32_t b) const {
+    const std::uint32_t fileA = compiledAt[units[a].file], fileB = compiledAt[units[b].file];
+    return fileA != fileB ? fileA > fileB : units[a].position > units[b].position;
+  }
 
   void ResolveOrder();
   // The order's messages: worked out with the order only when ordering could report anything,

@@ -360,7 +360,11 @@ void Project::Impl::OrderFiles(const std::vector<bool>& inUnitCycle) {
   std::vector<std::vector<std::uint32_t>> cycles;
   const std::vector<std::uint32_t> sorted = Orderer::Run(liveFiles.size(), keys, fileEdges, &cycles);
   fileOrder.clear();
-  for (std::uint32_t k : sorted) fileOrder.push_back(liveFiles[k]);
+  compiledAt.assign(files.size(), kNone);
+  for (std::uint32_t k : sorted) {
+    compiledAt[liveFiles[k]] = static_cast<std::uint32_t>(fileOrder.size());
+    fileOrder.push_back(liveFiles[k]);
+  }
   for (const auto& cycle : cycles) {
     bool known = true;
     for (std::uint32_t member : cycle) known = known && inUnitCycle[liveFiles[member]];

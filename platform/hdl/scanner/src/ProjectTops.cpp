@@ -67,7 +67,7 @@ std::uint32_t Project::Impl::DefaultArchitectureLive(std::uint32_t entity, bool*
     }
     *byOrder = true;
     ResolveOrder();
-    if (position[denseOf[slot]] > position[denseOf[best]]) best = slot;
+    if (AnalysedAfter(slot, best)) best = slot;
   }
   return best;
 }
