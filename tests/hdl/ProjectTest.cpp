@@ -475,8 +475,10 @@ TEST_F(ProjectTest, OnlyTheUnitsACompilersLibraryKeepsInstantiate) {
 }
 
 // What a compile that follows the order analyses last decides: the default architecture is the
-// later of two in one file, whatever the order of adds; an instance that names an architecture in
-// another file may come before it. The project kept across the adds answers as a fresh one.
+// later of two in one file, whatever the order of adds; an architecture between two definitions of
+// its entity, or after the one a later file replaces, went with the replaced one and instantiates
+// nothing; an instance that names an architecture in another file may come before it. The project
+// kept across the adds answers as a fresh one.
 TEST_F(ProjectTest, WhatIsAnalysedLastDecidesArchitecturesLiveAndFresh) {
   struct Design {
     const char* what;
@@ -501,6 +503,14 @@ TEST_F(ProjectTest, WhatIsAnalysedLastDecidesArchitecturesLiveAndFresh) {
        {{"e_rtl.vhd", "architecture rtl of e is begin end;"},
         {"top.vhd", "entity e is end;\nentity top is end;\narchitecture r of top is begin u : entity work.e(rtl); end;"}},
        {"top"}, "e(rtl) top.vhd e_rtl.vhd"},
+      {"an architecture between two definitions of its entity",
+       {{"leaf.vhd", x}, {"top.vhd", "entity top is end;\narchitecture r of top is begin u : entity work.x; end;\n"
+                                    "entity top is end;"}},
+       {"top", "x"}, "- leaf.vhd top.vhd"},
+      {"an architecture after its entity defined again in another file",
+       {{"a.vhd", "entity e is end;"}, {"b.vhd", "entity e is end;\narchitecture r of e is begin u : entity work.x; end;"},
+        {"x.vhd", x}, {"top.vhd", top}},
+       {"top", "x"}, "e() x.vhd b.vhd a.vhd top.vhd"},
   };
   for (const Design& design : designs) {
     SCOPED_TRACE(design.what);

@@ -242,14 +242,16 @@ std::uint64_t HierarchySizes::Count(std::uint32_t source, std::vector<std::uint3
 
 // The architecture an entity elaborates with by default: the last one compiled. Only a choice
 // between several needs the compile order. An entity defined again has none: its name finds the
-// one used; of an architecture defined again, the one used is (Before tells which).
+// one used; of an architecture defined again, the one used is (Before tells which); one that a
+// later definition of the entity made obsolete is none.
 std::uint32_t Project::Impl::DefaultArchitecture(std::uint32_t entity) {
   const UnitRec& owner = units[dense[entity]];
   if (Find(owner.key, Bit(UnitKind::kVhdlEntity), LibraryOf(owner), 0, true) != entity) return kNone;
   std::uint32_t best = kNone;
   for (std::uint32_t k = secondaryStart[entity]; k < secondaryStart[entity + 1]; ++k) {
     const std::uint32_t candidate = secondaries[k];
-    if (units[dense[candidate]].kind != UnitKind::kVhdlArchitecture) continue;
+    if (units[dense[candidate]].kind != UnitKind::kVhdlArchitecture || OwnerOf(dense[candidate]) != dense[entity])
+      continue;
     const auto first = secondaries.begin() + secondaryStart[entity];
     const bool again = std::any_of(first, secondaries.begin() + secondaryStart[entity + 1], [&](std::uint32_t other) {
       return units[dense[other]].kind == UnitKind::kVhdlArchitecture &&

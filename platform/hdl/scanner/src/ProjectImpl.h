@@ -276,7 +276,26 @@ struct Project::Impl {
     if (!IsSecondary(unit.kind) && unit.kind != UnitKind::kVhdlConfiguration) return true;
     const std::uint32_t mask =
         unit.kind == UnitKind::kVhdlPackageBody ? Bit(UnitKind::kVhdlPackage) : Bit(UnitKind::kVhdlEntity);
-    return FindLive(unit.primaryKey, mask, LibraryOf(unit), 0, true) != kNone;
+    const std::uint32_t primary = FindLive(unit.primaryKey, mask, LibraryOf(unit), 0, true);
+    return primary != kNone && (unit.kind != UnitKind::kVhdlArchitecture || OwnerOf(slot) == primary);
+  }
+
+  // The entity an architecture was analysed with, by slot: the last of its name before it in its
+  // own file, else the one its library keeps from another file; kNone where that one stands after
+  // it in its file. Where a later definition replaced it, the architecture is obsolete.
+  std::uint32_t OwnerOf(std::uint32_t architecture) const {
+    const UnitRec& unit = units[architecture];
+    const std::vector<std::uint32_t>* listed = Listed(unit.primaryKey, LibraryOf(unit));
+    std::uint32_t owner = kNone;
+    for (std::uint32_t slot : *listed) {
+      const UnitRec& other = units[slot];
+      if (other.kind == UnitKind::kVhdlEntity && other.file == unit.file && other.position < unit.position &&
+          (owner == kNone || units[owner].position < other.position))
+        owner = slot;
+    }
+    if (owner != kNone) return owner;
+    owner = FindLive(unit.primaryKey, Bit(UnitKind::kVhdlEntity), LibraryOf(unit), 0, true);
+    return owner != kNone && units[owner].file != unit.file ? owner : kNone;
   }
 
   std::uint32_t FindSecondaryLive(std::uint32_t primary, UnitKind kind, Sym key) const {

@@ -122,7 +122,14 @@ void Project::Impl::Resolve() {
                          Describe(unit) + " is not in the project");
       } else if (unit.kind == UnitKind::kVhdlConfiguration) {
         need(primary, true);
+      } else if (const std::uint32_t owner = body ? kNone : OwnerOf(dense[i]);
+                 owner != kNone && owner != dense[primary]) {
+        // Analysed with a definition of its entity that a later one replaced: it is obsolete.
+        kept = false;
+        edgeTo(denseOf[owner], true, false);
+        secondaryPairs.emplace_back(denseOf[owner], i);
       } else {
+        kept = kept && (body || owner != kNone);
         need(primary, true);
         secondaryPairs.emplace_back(seen(primary), i);
       }

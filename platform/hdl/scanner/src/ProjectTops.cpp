@@ -38,9 +38,9 @@ void Project::Impl::Unmeasure(std::uint32_t slot) {
 }
 
 // DefaultArchitecture, by slot: an entity's architectures are those of its name and library
-// when it is the first entity there, but for those after an entity of the name defined again in
-// another file, their own, which are that one's; of an architecture defined again, the one used
-// (Before tells which). A choice between several sets `byOrder`.
+// when it is the entity used there, analysed with it (OwnerOf), not those after an entity of the
+// name defined again, nor before a later definition in their file; of an architecture defined
+// again, the one used (Before tells which). A choice between several sets `byOrder`.
 std::uint32_t Project::Impl::DefaultArchitectureLive(std::uint32_t entity, bool* byOrder) {
   const UnitRec& owner = units[entity];
   if (FindLive(owner.key, Bit(UnitKind::kVhdlEntity), LibraryOf(owner), 0, true) != entity) return kNone;
@@ -48,11 +48,7 @@ std::uint32_t Project::Impl::DefaultArchitectureLive(std::uint32_t entity, bool*
   const auto candidate = [&](std::uint32_t slot) {
     const UnitRec& architecture = units[slot];
     if (architecture.kind != UnitKind::kVhdlArchitecture || LibraryOf(architecture) != LibraryOf(owner)) return false;
-    return architecture.file == owner.file || std::none_of(listed.begin(), listed.end(), [&](std::uint32_t other) {
-      const UnitRec& unit = units[other];
-      return other != entity && unit.kind == UnitKind::kVhdlEntity && unit.file == architecture.file &&
-             unit.position < architecture.position;
-    });
+    return OwnerOf(slot) == entity;
   };
   std::uint32_t best = kNone;
   for (std::uint32_t slot : listed) {
