@@ -504,9 +504,9 @@ TEST_F(ProjectTest, WhatIsAnalysedLastDecidesArchitecturesLiveAndFresh) {
         {"top.vhd", "entity e is end;\nentity top is end;\narchitecture r of top is begin u : entity work.e(rtl); end;"}},
        {"top"}, "e(rtl) top.vhd e_rtl.vhd"},
       {"an architecture between two definitions of its entity",
-       {{"leaf.vhd", x}, {"top.vhd", "entity top is end;\narchitecture r of top is begin u : entity work.x; end;\n"
-                                    "entity top is end;"}},
-       {"top", "x"}, "- leaf.vhd top.vhd"},
+       {{"leaf.vhd", "entity y is end;\nentity x is end;\narchitecture r of x is begin u : entity work.y; end;"},
+        {"top.vhd", "entity top is end;\narchitecture r of top is begin u : entity work.x; end;\nentity top is end;"}},
+       {"x", "top"}, "- leaf.vhd top.vhd"},
       {"an architecture after its entity defined again in another file",
        {{"a.vhd", "entity e is end;"}, {"b.vhd", "entity e is end;\narchitecture r of e is begin u : entity work.x; end;"},
         {"x.vhd", x}, {"top.vhd", top}},
