@@ -287,11 +287,11 @@ struct Project::Impl {
     const UnitRec& unit = units[architecture];
     const std::vector<std::uint32_t>* listed = Listed(unit.primaryKey, LibraryOf(unit));
     std::uint32_t owner = kNone;
-    for (std::uint32_t slot : *listed) {
-      const UnitRec& other = units[slot];
+    for (std::size_t k = 0; listed != nullptr && k < listed->size(); ++k) {
+      const UnitRec& other = units[(*listed)[k]];
       if (other.kind == UnitKind::kVhdlEntity && other.file == unit.file && other.position < unit.position &&
           (owner == kNone || units[owner].position < other.position))
-        owner = slot;
+        owner = (*listed)[k];
     }
     if (owner != kNone) return owner;
     owner = FindLive(unit.primaryKey, Bit(UnitKind::kVhdlEntity), LibraryOf(unit), 0, true);
