@@ -480,75 +480,55 @@ TEST_F(ProjectTest, OnlyTheUnitsACompilersLibraryKeepsInstantiate) {
 // nothing; an instance that names an architecture in another file may come before it. The project
 // kept across the adds answers as a fresh one.
 TEST_F(ProjectTest, WhatIsAnalysedLastDecidesArchitecturesLiveAndFresh) {
-  struct Design {
-    const char* what;
-    std::vector<std::pair<std::string, std::string>> files;  // path, text: added in this order
-    Strings tops;
-    std::string answers;  // top's first child and its architecture, and the files in order
-  };
-  const std::string twoArchitectures =
+  const char* const x = "entity x is end;\narchitecture r of x is begin end;";
+  const char* const top = "entity top is end;\narchitecture r of top is begin u : entity work.e; end;";
+  const char* const twoArchitectures =
       "entity e is end;\narchitecture a1 of e is begin u : entity work.x; end;\narchitecture a2 of e is begin end;";
-  const std::string x = "entity x is end;\narchitecture r of x is begin end;";
-  const std::string top = "entity top is end;\narchitecture r of top is begin u : entity work.e; end;";
-  const Design designs[] = {
-      {"two architectures, their file first", {{"e.vhd", twoArchitectures}, {"x.vhd", x}, {"top.vhd", top}},
-       {"top"}, "e(a2) x.vhd e.vhd top.vhd"},
-      {"two architectures, their file last", {{"top.vhd", top}, {"x.vhd", x}, {"e.vhd", twoArchitectures}},
-       {"top"}, "e(a2) x.vhd e.vhd top.vhd"},
-      {"an architecture the entity's file instantiates",
-       {{"top.vhd", "entity e is end;\nentity top is end;\narchitecture r of top is begin u : entity work.e(rtl); end;"},
-        {"e_rtl.vhd", "architecture rtl of e is begin end;"}},
-       {"top"}, "e(rtl) top.vhd e_rtl.vhd"},
-      {"an architecture the entity's file instantiates, its file first",
-       {{"e_rtl.vhd", "architecture rtl of e is begin end;"},
-        {"top.vhd", "entity e is end;\nentity top is end;\narchitecture r of top is begin u : entity work.e(rtl); end;"}},
-       {"top"}, "e(rtl) top.vhd e_rtl.vhd"},
-      {"an architecture between two definitions of its entity",
-       {{"leaf.vhd", "entity y is end;\nentity x is end;\narchitecture r of x is begin u : entity work.y; end;"},
-        {"top.vhd", "entity top is end;\narchitecture r of top is begin u : entity work.x; end;\nentity top is end;"}},
-       {"x", "top"}, "- leaf.vhd top.vhd"},
-      {"an architecture after its entity defined again in another file",
-       {{"a.vhd", "entity e is end;"}, {"b.vhd", "entity e is end;\narchitecture r of e is begin u : entity work.x; end;"},
-        {"x.vhd", x}, {"top.vhd", top}},
-       {"top", "x"}, "e() x.vhd b.vhd a.vhd top.vhd"},
+  const char* const entityAndUser =
+      "entity e is end;\nentity top is end;\narchitecture r of top is begin u : entity work.e(rtl); end;";
+  const char* const rtl = "architecture rtl of e is begin end;";
+  // Paths and texts added in turn; the tops, top's first child with its architecture, the files in order.
+  const std::pair<Strings, std::string> designs[] = {
+      {{"e.vhd", twoArchitectures, "x.vhd", x, "top.vhd", top}, "top e(a2) x.vhd e.vhd top.vhd"},
+      {{"top.vhd", top, "x.vhd", x, "e.vhd", twoArchitectures}, "top e(a2) x.vhd e.vhd top.vhd"},
+      {{"top.vhd", entityAndUser, "e_rtl.vhd", rtl}, "top e(rtl) top.vhd e_rtl.vhd"},
+      {{"e_rtl.vhd", rtl, "top.vhd", entityAndUser}, "top e(rtl) top.vhd e_rtl.vhd"},
+      {{"leaf.vhd", "entity y is end;\nentity x is end;\narchitecture r of x is begin u : entity work.y; end;",
+        "top.vhd", "entity top is end;\narchitecture r of top is begin u : entity work.x; end;\nentity top is end;"},
+       "x top - leaf.vhd top.vhd"},
+      {{"a.vhd", "entity e is end;", "b.vhd", "entity e is end;\narchitecture r of e is begin u : entity work.x; end;",
+        "x.vhd", x, "top.vhd", top},
+       "top x e() x.vhd b.vhd a.vhd top.vhd"},
   };
-  for (const Design& design : designs) {
-    SCOPED_TRACE(design.what);
-    Project live, fresh;
-    MemoryFiles texts;
-    live.SetReader(texts.GetReader());
-    fresh.SetReader(texts.GetReader());
+  for (const auto& [added, expected] : designs) {
+    SCOPED_TRACE(added.at(0) + " " + added.at(2));
     const auto answers = [&](Project& of, bool whole) {
-      Strings names;
-      for (const TopCandidate& candidate : of.TopCandidates()) names.emplace_back(candidate.unit.name);
-      EXPECT_EQ(names, design.tops);
-      EXPECT_EQ(CountMessages(of.Messages(), MessageKind::kCycle) + CountMessages(of.Messages(), MessageKind::kFileCycle), 0);
+      std::string text;
+      for (const TopCandidate& candidate : of.TopCandidates()) text += std::string(candidate.unit.name) + " ";
       std::vector<HierarchyNode> children = of.Hierarchy("top")->children;
       if (!whole) {
         children.clear();
         for (const HierarchyCursor& child : of.HierarchyRoot("top")->Children()) children.push_back(child.Node());
       }
-      std::string text = "-";
-      if (!children.empty()) {
-        const std::optional<UnitInfo>& architecture = children.at(0).architecture;
-        text = children.at(0).unitName + "(" + std::string(architecture ? architecture->name : "") + ")";
-      }
-      for (FileHandle handle : of.GetCompileOrder().files) text += " " + design.files.at(handle - 1).first;
+      const std::optional<UnitInfo>& architecture = children.empty() ? std::nullopt : children.at(0).architecture;
+      text += children.empty() ? "-" : children.at(0).unitName + "(" + std::string(architecture ? architecture->name : "") + ")";
+      for (FileHandle handle : of.GetCompileOrder().files) text += " " + added.at(2 * handle - 2);
+      EXPECT_EQ(CountMessages(of.Messages(), MessageKind::kCycle) + CountMessages(of.Messages(), MessageKind::kFileCycle), 0);
       return text;
     };
-    FileHandle handle = 0;
-    for (const auto& [path, text] : design.files) {
-      texts.Set(path, text);
-      ++handle;
-      ASSERT_TRUE(live.AddFile(handle, path, handle));
+    Project live, fresh;
+    live.SetReader(files.GetReader());
+    fresh.SetReader(files.GetReader());
+    for (FileHandle handle = 1; 2 * handle <= added.size(); ++handle) {
+      files.Set(added.at(2 * handle - 2), added.at(2 * handle - 1));
+      ASSERT_TRUE(live.AddFile(handle, added.at(2 * handle - 2), handle));
       live.TopCandidates();  // asked between the adds, as a user would
     }
-    for (FileHandle each = 1; each <= handle; ++each) {
-      ASSERT_TRUE(fresh.AddFile(each, design.files.at(each - 1).first, each));
-    }
-    EXPECT_EQ(answers(live, false), design.answers);
-    EXPECT_EQ(answers(live, true), design.answers);
-    EXPECT_EQ(answers(fresh, false), design.answers);
+    for (FileHandle handle = 1; 2 * handle <= added.size(); ++handle)
+      ASSERT_TRUE(fresh.AddFile(handle, added.at(2 * handle - 2), handle));
+    EXPECT_EQ(answers(live, false), expected);
+    EXPECT_EQ(answers(live, true), expected);
+    EXPECT_EQ(answers(fresh, false), expected);
   }
 }
 
