@@ -154,8 +154,9 @@ TEST_F(LibraryClauseTest, ALibraryWhoseFilesAllNeedTheUnitIsReported) {
 // defined again in the library binds the order before the clause picks its file: of the files
 // that leave the unit's file free then, l3.vhd, so that an order exists.
 TEST_F(LibraryClauseTest, TheClauseIsMetAsTheLibraryStandsInTheOrder) {
-  Add(1, "top", "top.vhd", "library liba;\nentity top is end;\narchitecture r of top is\n"
-                           "  signal s : bit := liba.pk.w;\nbegin end;");
+  Add(1, "top", "top.vhd",
+      "library liba;\nentity top is end;\narchitecture r of top is\n"
+      "  signal s : bit := liba.pk.w;\nbegin end;");
   Add(2, "liba", "other.vhd", "package other is end;");
   Add(3, "liba", "pk.vhd", "package pk is constant w : bit := '0'; end;");
   EXPECT_EQ(project.GetCompileOrder().files, (Handles{2, 3, 1}));

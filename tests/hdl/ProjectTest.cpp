@@ -511,9 +511,9 @@ TEST_F(ProjectTest, WhatIsAnalysedLastDecidesArchitecturesLiveAndFresh) {
         for (const HierarchyCursor& child : of.HierarchyRoot("top")->Children()) children.push_back(child.Node());
       }
       const std::optional<UnitInfo>& architecture = children.empty() ? std::nullopt : children.at(0).architecture;
-      text += children.empty() ? "-"
-                               : children.at(0).unitName + "(" +
-                                     std::string(architecture ? architecture->name : "") + ")";
+      text += children.empty()
+                  ? "-"
+                  : children.at(0).unitName + "(" + std::string(architecture ? architecture->name : "") + ")";
       for (FileHandle handle : of.GetCompileOrder().files) text += " " + added.at(2 * handle - 2);
       const std::vector<Message> messages = of.Messages();
       EXPECT_EQ(CountMessages(messages, MessageKind::kCycle) + CountMessages(messages, MessageKind::kFileCycle), 0);
