@@ -230,6 +230,15 @@ TEST(VerilogScan, WordsOnlySystemVerilogReservesAreNamesWhereVerilogReadsOne) {
        "  initial begin sequence[0] = 1; end\n  leaf v (x);\nendmodule",
        "module m: inst leaf@sequence/u, inst leaf@v"},
       {"a unit's name", kV, "module checker (input a); endmodule\nmodule program; endmodule", "module checker ports\nmodule program"},
+      {"an instance's name after a bare delay", kV,
+       "module m;\n  leaf #5 checker (.a(x));\n  leaf #1.5 logic [1:0] (x);\n  leaf #2 bit (x), property (x);\n"
+       "  initial #5 assert (x);\n  leaf u (x);\nendmodule",
+       "module m: inst leaf@checker, inst leaf@logic[1:0], inst leaf@bit, inst leaf@property, inst leaf@u"},
+      {"gate instances named by such words", kV,
+       "module m;\n  buf checker (o, a);\n  not #5 property (o, a);\n  and (strong0, strong1) #1 checker (o, a, b);\n"
+       "  or (weak1, pull0) sequence (o, a, b);\n  pullup (strong1) interface (o);\n  nand #(1, 2) bit [1:0] (o, a, b);\n"
+       "  wire (strong0, weak1) logic [7:0] w = v;\n  leaf u (x);\nendmodule",
+       "module m: inst leaf@u"},
   };
   for (const Case& c : cases) Check(c);
 

@@ -170,7 +170,7 @@ class Lexer {
     if (t.kind == T::kPunct) {
       Punctuation(t);
     } else {
-      m_last = Seen{t.kind, 0, false, false, t.text};
+      m_last = Seen{t.kind, 0, false, false, t.kind == T::kNum && IsPunct(m_last, '#'), false, t.text};
     }
     return t;
   }
@@ -251,6 +251,8 @@ class Lexer {
     std::uint16_t punct = 0;
     bool closesParameters = false;  // the ")" of "#(...)"
     bool labels = false;            // the ":" of "begin :", "end :"
+    bool delays = false;            // the number of "#5"
+    bool closesStrength = false;    // the ")" of "(strong0, weak1)", "(large)"
     std::string_view text;
   };
   static bool IsPunct(const Seen& seen, char c) { return seen.kind == T::kPunct && seen.punct == c; }
@@ -265,7 +267,7 @@ class Lexer {
   }
 
   // What a keyword says of a name after it.
-  enum Context : std::uint8_t { kNoContext, kDeclares, kReferences, kLabelled };
+  enum Context : std::uint8_t { kNoContext, kDeclares, kReferences, kLabelled, kGate, kStrength };
   static std::uint8_t ContextOf(std::string_view keyword) {
     // clang-format off
     static const KeywordTable table({
@@ -276,6 +278,11 @@ class Lexer {
          kDeclares},
         // "disable checker", "@(posedge sequence)"
         {"disable posedge negedge edge", kReferences},
+        // "buf checker (o, a)", "pullup (strong1) checker (o)"
+        {"and nand or nor xor xnor buf not bufif0 bufif1 notif0 notif1 nmos pmos rnmos rpmos cmos rcmos tran rtran "
+         "tranif0 tranif1 rtranif0 rtranif1 pullup pulldown",
+         kGate},
+        {"strong0 strong1 pull0 pull1 weak0 weak1 highz0 highz1 small medium large", kStrength},
         // "begin : checker", "end : checker", "join : program"
         {"begin fork end join join_any join_none endmodule endfunction endtask endgenerate endprimitive endspecify "
          "endtable endconfig endcase endinterface endprogram endpackage endclass endgroup endproperty endsequence "
@@ -301,13 +308,16 @@ class Lexer {
   }
 
   void Punctuation(const Tok& t) {
-    Seen seen{t.kind, t.punct, false, false, t.text};
+    Seen seen{t.kind, t.punct, false, false, false, false, t.text};
     if (t.punct == '(') {
       if (IsPunct(m_last, '#') && m_parametersDepth < 0) m_parametersDepth = m_depth;
       ++m_depth;
     } else if (t.punct == ')' && m_depth > 0) {
       seen.closesParameters = --m_depth == m_parametersDepth;
       if (m_depth <= m_parametersDepth) m_parametersDepth = -1;
+      // "supply0" declares as well, but only a drive strength ends with it.
+      seen.closesStrength = m_last.kind == T::kKw && (ContextOf(m_last.text) == kStrength ||
+                                                      m_last.text == "supply0" || m_last.text == "supply1");
     } else if (t.punct == ':') {
       seen.labels = m_last.kind == T::kKw && ContextOf(m_last.text) == kLabelled;
     }
@@ -321,7 +331,8 @@ class Lexer {
 
   // Whether a word only SystemVerilog reserves stands where Verilog-2005 reads a name, so that a
   // Verilog-2005 file reads as its tools read it: "begin : checker", "disable checker",
-  // "wire sequence;", "reg [7:0] property =", "counter program (", "tb.checker". Where it starts a
+  // "wire sequence;", "reg [7:0] property =", "counter program (", "leaf #5 checker (",
+  // "buf checker (o, a)", "and (strong0, strong1) checker (o, a, b)", "tb.checker". Where it starts a
   // construct ("checker c (...); ... endchecker", "input logic [7:0] a", "assert property (p)") it
   // stays a keyword, so SystemVerilog reads alike in a .v and a .sv file.
   bool ReadsAsName(const Tok& word) {
@@ -336,6 +347,13 @@ class Lexer {
     if (next.kind == T::kKw && next.text == "or") after = '|';
     const auto among = [after](const char* set) { return after != '\0' && std::strchr(set, after) != nullptr; };
     const bool operatorValueOrEnd = code == kSvOperator || code == kSvValue || IsEndWord(code);
+    // Only an instance's name stands between a gate's type, its strength or a bare delay and "(" or
+    // "[", or between the comma of a list of instances and "(": gate instances are plain
+    // Verilog-2005. A drive strength goes before a net's data type too, as in
+    // "wire (strong0, weak1) logic [7:0] w", and a comma before a port's, as in ", logic [7:0] b".
+    const bool gateOrDelay = context == kGate || last.delays || last.closesStrength;
+    if ((gateOrDelay || IsPunct(last, ',')) && among("(")) return true;
+    if (gateOrDelay && among("[") && !(code == kSvType && last.closesStrength)) return true;
     if (operatorValueOrEnd) {
       // An instance's name: "leaf until (", "leaf #5 return [1:0] (", "leaf a (), endclass (".
       // SystemVerilog puts none of them between a name or number and "(" or "[" but for an
