@@ -82,6 +82,11 @@ TEST(VerilogScan, FindsUnitsAndWhatTheyNeed) {
        "`define GONE g\n`undef GONE\n`define SELF `SELF\nmodule m; `UNKNOWN(a, (b, c)) `GONE `SELF leaf u (x); "
        "endmodule",
        "module m: inst leaf@u"},
+      {"a macro called in its own argument is no recursion", kV,
+       "`define A(x) x\n`define CELL(kind) kind\n`define INST(kind, name) `CELL(kind) name (x);\n"
+       "`define B `C\n`define C `B\n`define R(x) `R(x) x\n"
+       "module m; `A(`A(mid)) u1 (x); `INST(`CELL(leaf), u2) `B leaf u3 (x); `R(leaf) u4 (x); endmodule",
+       "module m: inst mid@u1, inst leaf@u2, inst leaf@u3, inst leaf@u4"},
       {"a unit header from a macro", kV, "`define HEAD module gen_m (input a);\n`HEAD endmodule", "module gen_m ports"},
       {"truncated in a body",
        kV,

@@ -374,6 +374,12 @@ class Lexer {
     return among(";,=)<>?+-/%&|^!.}:[]");
   }
 
+  // Where an argument stands in an expansion, and where its text starts in the caller's source.
+  struct Span {
+    std::size_t from;
+    std::size_t to;
+    std::size_t origin;
+  };
   struct Source {
     std::string_view text;
     std::size_t pos = 0;
@@ -383,6 +389,7 @@ class Lexer {
     std::string path;   // of a file; the macro's name for an expansion
     std::string key;    // the file's path without "." and ".." steps, for finding cycles
     LineCounter lines;  // of a file
+    std::vector<Span> arguments;  // of an expansion, in order
   };
   struct Condition {
     bool parentActive;
@@ -769,6 +776,7 @@ class Lexer {
         recursive = recursive || m_sources[open].path == name;
       }
     }
+    if (recursive) recursive = Expanding(index, backtick, name);
     if (found == nullptr && !recursive && !m_clearedAll && !m_macros[std::string(name)].own) {
       // Not defined where the file starts, nor set by it since: a file after it may define it.
       std::vector<std::string>& unknown = m_result.macrosUsedUndefined;
@@ -781,26 +789,62 @@ class Lexer {
     }
     const Macro& macro = *found;
     std::vector<std::string> args;
+    std::vector<std::size_t> argsAt;
     if (macro.functionLike) {
       std::size_t look = at;
       SkipSpaces(text, look, true);
       if (look < text.size() && text[look] == '(') {
         at = look;
-        SkipArguments(text, at, &args);
+        SkipArguments(text, at, &args, &argsAt);
       }
     }
     if (depth >= kMaxMacroDepth || m_expansions >= kMaxExpansions || m_limitReported) {
       LimitReached(index, backtick, "macros nest or repeat too often: expansion stopped");
       return;
     }
-    std::string expansion = Substitute(macro, args);
+    std::vector<Span> spans;
+    std::string expansion = Substitute(macro, args, argsAt, spans);
+    const std::size_t sources = m_sources.size();
     Push(index, backtick, std::move(expansion), name);
+    if (m_sources.size() > sources) m_sources.back().arguments = std::move(spans);
   }
 
-  // Reads "(a, b(c), d)" from `at`, which stands on the parenthesis; null args skips only.
-  static void SkipArguments(std::string_view text, std::size_t& at, std::vector<std::string>* args) {
+  // Whether the text at `offset` of source `index` comes from an expansion of the macro `name`'s
+  // own text. An argument's text is the caller's, however deep it is passed on: "`A(`A(x))" and a
+  // body that calls `B given an argument that calls `B are no recursion.
+  bool Expanding(std::uint32_t index, std::size_t offset, std::string_view name) const {
+    while (!m_sources[index].isFile) {
+      const Source& source = m_sources[index];
+      const auto in = std::find_if(source.arguments.begin(), source.arguments.end(),
+                                   [offset](const Span& span) { return offset >= span.from && offset < span.to; });
+      if (in != source.arguments.end()) {
+        offset = in->origin + (offset - in->from);
+      } else {
+        if (source.path == name) return true;
+        offset = source.anchor;
+      }
+      index = static_cast<std::uint32_t>(source.parent);
+    }
+    return false;
+  }
+
+  // Reads "(a, b(c), d)" from `at`, which stands on the parenthesis; null args skips only. `argsAt`
+  // gets where each argument, as trimmed, starts in `text`.
+  static void SkipArguments(std::string_view text, std::size_t& at, std::vector<std::string>* args,
+                            std::vector<std::size_t>* argsAt = nullptr) {
     int depth = 0;
     std::string current;
+    std::size_t start = at + 1;
+    const auto take = [&] {
+      if (args) args->push_back(Trim(current));
+      if (argsAt) {
+        std::size_t lead = 0;
+        while (lead < current.size() && IsSpace(current[lead])) ++lead;
+        argsAt->push_back(start + lead);
+      }
+      current.clear();
+      start = at;
+    };
     while (at < text.size()) {
       const char c = text[at];
       if (c == '"') {
@@ -815,13 +859,12 @@ class Lexer {
       } else if (c == ')' || c == ']' || c == '}') {
         if (--depth == 0) break;
       } else if (c == ',' && depth == 1) {
-        if (args) args->push_back(Trim(current));
-        current.clear();
+        take();
         continue;
       }
       current.push_back(c);
     }
-    if (args) args->push_back(Trim(current));
+    take();
   }
 
   static std::string Trim(const std::string& text) {
@@ -832,7 +875,9 @@ class Lexer {
     return text.substr(first, last - first);
   }
 
-  static std::string Substitute(const Macro& macro, const std::vector<std::string>& args) {
+  // The macro's text with its arguments in place; `spans` gets where each argument stands in it.
+  static std::string Substitute(const Macro& macro, const std::vector<std::string>& args,
+                                const std::vector<std::size_t>& argsAt, std::vector<Span>& spans) {
     const std::string& body = macro.body;
     std::string out;
     out.reserve(body.size());
@@ -855,7 +900,12 @@ class Lexer {
         bool replaced = false;
         for (std::size_t i = 0; i < macro.params.size(); ++i) {
           if (macro.params[i] == word) {
-            out.append(i < args.size() && !args[i].empty() ? args[i] : macro.defaults[i]);
+            if (i < args.size() && !args[i].empty()) {
+              spans.push_back(Span{out.size(), out.size() + args[i].size(), argsAt[i]});
+              out.append(args[i]);
+            } else {
+              out.append(macro.defaults[i]);
+            }
             replaced = true;
             break;
           }
