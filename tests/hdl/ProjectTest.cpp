@@ -217,20 +217,47 @@ TEST_F(ProjectTest, MacrosCarryOnInFileOrderAndFollowChangesToEarlierFiles) {
   EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{2, 3}));
 }
 
-// A file that uses a macro only a file after it defines, in file order or in the compile order, is
-// named in the messages.
+// A file that a compile following the order reads otherwise than the scan read it, as to a macro it
+// uses or tests, is named in the messages at the line of the use: a use that only a file after it
+// in the compile order defines, or a macro a file compiled before it defines where the file order
+// puts that file after it.
 TEST_F(ProjectTest, AMacroUsedBeforeTheFileThatDefinesItIsNamed) {
-  Add(1, "use.v", "module top; wire [`W-1:0] x; endmodule");
+  const auto said = [&] {
+    Strings texts;
+    for (const Message& message : project.Messages()) {
+      if (message.kind == MessageKind::kMacroOrder)
+        texts.push_back(message.path + ":" + std::to_string(message.line) + ": " + message.text);
+    }
+    return texts;
+  };
+  Add(1, "use.v", "module top;\n  wire [`W-1:0] x;\nendmodule");
   Add(2, "defs.v", "`define W 4\n");
-  EXPECT_EQ(Said(MessageKind::kMacroOrder), Strings{"use.v: macro 'W' is used before defs.v defines it"});
+  EXPECT_EQ(said(), Strings{"use.v:2: macro 'W' is used before defs.v defines it"});
   ASSERT_TRUE(project.SetOrder(2, 0));
-  EXPECT_EQ(Said(MessageKind::kMacroOrder), Strings{});
+  EXPECT_EQ(said(), Strings{});
   for (FileHandle handle : {1, 2}) ASSERT_TRUE(project.Remove(handle));
   // The unit defined again is compiled before the one used, whose file defines the macro it uses.
   Add(1, "a_real.v", "`define CELL leaf\nmodule e (input x); endmodule");
   Add(2, "b_dummy.v", "module e (input x); `CELL u (x); endmodule");
   Add(3, "leaf.v", "module leaf (input x); endmodule");
-  EXPECT_EQ(Said(MessageKind::kMacroOrder), Strings{"b_dummy.v: macro 'CELL' is used before a_real.v defines it"});
+  EXPECT_EQ(said(), Strings{"b_dummy.v:1: macro 'CELL' is used before a_real.v defines it"});
+  for (FileHandle handle : {1, 2, 3}) ASSERT_TRUE(project.Remove(handle));
+
+  // The package's file comes first in the compile order: the use is read defined there.
+  Add(1, "use.sv", "module top;\n  import p::*;\n  wire [`W-1:0] x;\nendmodule");
+  Add(2, "defs.sv", "`define W 4\npackage p; endpackage");
+  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{2, 1}));
+  EXPECT_EQ(said(), Strings{"use.sv:3: macro 'W' is read undefined in file order, though defs.sv, compiled before it, "
+                            "defines it"});
+  for (FileHandle handle : {1, 2}) ASSERT_TRUE(project.Remove(handle));
+  // So is a test of it, which chooses the instance.
+  Add(1, "top.v", "module top;\n`ifdef FAST\n  fast u (x);\n`else\n  slow u (x);\n`endif\nendmodule");
+  Add(2, "cells.v", "`define FAST\nmodule fast; endmodule\nmodule slow; endmodule");
+  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{2, 1}));
+  EXPECT_EQ(said(), Strings{"top.v:2: macro 'FAST' is read undefined in file order, though cells.v, compiled before "
+                            "it, defines it"});
+  ASSERT_TRUE(project.SetOrder(2, 0));
+  EXPECT_EQ(said(), Strings{});
 }
 
 // Files that include one guarded header follow the first file that included it, unless an
@@ -245,6 +272,7 @@ TEST_F(ProjectTest, InstancesAndPackagesOutrankTheOrderOfASharedGuardedHeader) {
   EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{4, 2, 1, 3}));
   EXPECT_EQ(Order(), (Strings{"d", "m", "a", "c"}));
   EXPECT_EQ(project.GetCompileOrder("a").files, (std::vector<FileHandle>{2, 1}));
+  EXPECT_EQ(Count(MessageKind::kMacroOrder), 0);  // each reads the header's macros alike in either order
 
   for (FileHandle handle : {1, 2, 3, 4}) project.Remove(handle);
   Add(1, "i.sv", "`include \"h.vh\"\nmodule i; import pk::*; endmodule");

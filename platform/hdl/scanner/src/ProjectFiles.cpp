@@ -141,12 +141,14 @@ void Project::Impl::Take(std::uint32_t slot, ScanResult& result) {
     if (!file.macros) file.macros = std::make_unique<FileMacros>();
     FileMacros& macros = *file.macros;
     macros.macrosFound = std::move(result.macrosFound);
+    macros.macrosFoundAt = std::move(result.macrosFoundAt);
     for (const MacroState& found : macros.macrosFound) finders[pool.Intern(found.name)].push_back(slot);
     macros.undefinesAll = result.undefinesAll;
     macros.macrosLeft = std::move(result.macrosLeft);
     macros.macrosLeftIn.clear();
     for (const std::string& in : result.macrosLeftIn) macros.macrosLeftIn.push_back(in.empty() ? kNone : pool.Intern(in));
     macros.macrosUsedUndefined = std::move(result.macrosUsedUndefined);
+    macros.macrosUsedUndefinedAt = std::move(result.macrosUsedUndefinedAt);
     macros.foundSources.clear();
     macros.macroSources.clear();
     macros.headerSources.clear();

@@ -399,8 +399,19 @@ class Lexer {
 
   bool Active() const { return m_conditions.empty() || m_conditions.back().active; }
 
-  // The macro's definition at this point of the file; null when it is not defined.
-  const Macro* Lookup(const std::string& name) {
+  // The line of the file scanned on which the text at `offset` of source `index` stands, or the
+  // include that brought it in.
+  std::uint32_t LineInFile(std::uint32_t index, std::size_t offset) {
+    while (index != 0) {
+      offset = m_sources[index].anchor;
+      index = static_cast<std::uint32_t>(m_sources[index].parent);
+    }
+    return m_sources[0].lines.LineOf(offset);
+  }
+
+  // The macro's definition at this point of the file, where the text at `offset` of source `index`
+  // looks at it; null when it is not defined.
+  const Macro* Lookup(const std::string& name, std::uint32_t index, std::size_t offset) {
     auto found = m_macros.find(name);
     if (found == m_macros.end()) {
       // The file has not set it: it is as the file found it where it starts, which the result records.
@@ -412,6 +423,7 @@ class Lexer {
           known.definition = given->second;
         }
         m_result.macrosFound.push_back({name, known.definition});
+        m_result.macrosFoundAt.push_back(LineInFile(index, offset));
       }
       found = m_macros.emplace(name, std::move(known)).first;
     }
@@ -625,11 +637,11 @@ class Lexer {
           return;
         }
         Condition& c = m_conditions.back();
-        c.active = c.parentActive && !c.taken && Lookup(macro) != nullptr;
+        c.active = c.parentActive && !c.taken && Lookup(macro, index, backtick) != nullptr;
         c.taken = c.taken || c.active;
         return;
       }
-      const bool active = Active() && ((Lookup(macro) != nullptr) == (name == "ifdef"));
+      const bool active = Active() && ((Lookup(macro, index, backtick) != nullptr) == (name == "ifdef"));
       m_conditions.push_back(Condition{Active(), active, active});
       return;
     }
@@ -767,7 +779,7 @@ class Lexer {
   void Expand(std::uint32_t index, std::size_t backtick, std::string_view name) {
     std::string_view text = m_sources[index].text;
     std::size_t& at = m_sources[index].pos;
-    const Macro* found = Lookup(std::string(name));
+    const Macro* found = Lookup(std::string(name), index, backtick);
     bool recursive = false;
     std::size_t depth = 0;
     for (std::uint32_t open : m_stack) {
@@ -780,7 +792,10 @@ class Lexer {
     if (found == nullptr && !recursive && !m_clearedAll && !m_macros[std::string(name)].own) {
       // Not defined where the file starts, nor set by it since: a file after it may define it.
       std::vector<std::string>& unknown = m_result.macrosUsedUndefined;
-      if (std::find(unknown.begin(), unknown.end(), name) == unknown.end()) unknown.emplace_back(name);
+      if (std::find(unknown.begin(), unknown.end(), name) == unknown.end()) {
+        unknown.emplace_back(name);
+        m_result.macrosUsedUndefinedAt.push_back(LineInFile(index, backtick));
+      }
     }
     if (found == nullptr || recursive) {
       // An unknown macro stands for nothing; its arguments go with it.
@@ -976,7 +991,7 @@ class Lexer {
     } else if (at < text.size() && text[at] == '`') {
       // `include `NAME, with NAME defined as the quoted file name.
       ++at;
-      if (const Macro* found = Lookup(std::string(ReadName(text, at)))) {
+      if (const Macro* found = Lookup(std::string(ReadName(text, at)), index, backtick)) {
         const std::string body = Trim(found->body);
         if (body.size() >= 2 && body.front() == '"' && body.back() == '"') name = body.substr(1, body.size() - 2);
       }

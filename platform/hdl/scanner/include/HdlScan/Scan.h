@@ -205,6 +205,7 @@ struct ScanResult {
   // it starts; then what it leaves to the files after it: with `undefinesAll` no macro from before
   // it, and the macros it set last, in the order it first set them.
   std::vector<MacroState> macrosFound;
+  std::vector<std::uint32_t> macrosFoundAt;  // the line of the file each was first looked at on
   bool undefinesAll = false;
   std::vector<MacroState> macrosLeft;
   // For each of `macrosLeft`, the included file whose text set it last; "": the file's own text.
@@ -212,6 +213,7 @@ struct ScanResult {
   // Verilog: each macro the file used where it was not defined, as it found it where it starts,
   // once: a compile reads the use as the files before it define the macro.
   std::vector<std::string> macrosUsedUndefined;
+  std::vector<std::uint32_t> macrosUsedUndefinedAt;  // the line of the file each was first used on
 };
 
 // Scans `text` as the file `path` (which names the file in messages and anchors relative includes).
