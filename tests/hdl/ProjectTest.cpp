@@ -502,6 +502,30 @@ TEST_F(ProjectTest, OnlyTheUnitsACompilersLibraryKeepsInstantiate) {
                      "e.vhd: 'e(rtl)' is defined again; the one in e.vhd at line 4 is used"}));
 }
 
+// A module a SystemVerilog bind puts into another is instantiated there, though the hierarchy does
+// not show it: it is no top, live or after a fresh read, wherever the bind stands.
+TEST_F(ProjectTest, AModuleABindInstantiatesIsNoTop) {
+  Add(1, "top.sv", "module top; dut u (.a(a)); endmodule");
+  Add(2, "dut.sv", "module dut (input a); endmodule");
+  EXPECT_EQ(Tops(), Strings{"top"});
+  Add(3, "chk.sv", "module chk (input a); endmodule\nbind dut chk u_chk (.a(a));");
+  Add(4, "tb.sv", "module tb; top t (); bind top.u mon u_mon (.a(a)); endmodule");
+  Add(5, "mon.sv", "module mon (input a); endmodule");
+  EXPECT_EQ(Tops(), Strings{"tb"});
+  Project fresh;
+  fresh.SetReader(files.GetReader());
+  for (const auto& [handle, path] : std::map<FileHandle, std::string>{
+           {1, "top.sv"}, {2, "dut.sv"}, {3, "chk.sv"}, {4, "tb.sv"}, {5, "mon.sv"}}) {
+    ASSERT_TRUE(fresh.AddFile(handle, path, static_cast<std::int64_t>(handle)));
+  }
+  EXPECT_EQ(fresh.TopCandidates().size(), 1u);
+  EXPECT_EQ(fresh.TopCandidates().at(0).unit.name, "tb");
+  EXPECT_EQ(Count(MessageKind::kMissingUnit), 0);
+  files.Set("chk.sv", "module chk (input a); endmodule");
+  project.SetModified(3);
+  EXPECT_EQ(Tops(), (Strings{"chk", "tb"}));
+}
+
 TEST_F(ProjectTest, HierarchyStopsAtRecursionAndAtItsBound) {
   Add(1, "r.v", "module r (input a); r u_self (a); leaf u_leaf (a); endmodule module leaf (input a); endmodule");
   Add(2, "t.v", "module t; r u0 (x); r u1 (x); endmodule");

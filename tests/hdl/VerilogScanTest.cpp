@@ -87,6 +87,11 @@ TEST(VerilogScan, FindsUnitsAndWhatTheyNeed) {
        "`define B `C\n`define C `B\n`define R(x) `R(x) x\n"
        "module m; `A(`A(mid)) u1 (x); `INST(`CELL(leaf), u2) `B leaf u3 (x); `R(leaf) u4 (x); endmodule",
        "module m: inst mid@u1, inst leaf@u2, inst leaf@u3, inst leaf@u4"},
+      {"bind, in a module and outside one, names the module it binds", kSv,
+       "bind dut.u[0].core mon m0 (.a(a));\nmodule tb;\n  dut u (x);\n  bind dut chk u_chk (.a(x));\n"
+       "  bind dut: u, v.w[1] chk #(.W(2)) c2 (.a(x)), c3 (x);\n  leaf u2 (x);\nendmodule\n"
+       "module chk (input a); endmodule\nbind tb chk2 c4 (.a(a));",
+       "module tb: inst dut@u, bind chk, bind chk, inst leaf@u2\nmodule chk ports: bind mon, bind chk2"},
       {"a unit header from a macro", kV, "`define HEAD module gen_m (input a);\n`HEAD endmodule", "module gen_m ports"},
       {"truncated in a body",
        kV,

@@ -113,7 +113,7 @@ void Project::Impl::Bind(std::uint32_t slot) {
   // settled by the units of its name and of its entity's, whose coming and going binds it again.
   bool kept = true;
   const bool instantiates = std::any_of(unit.refs.begin(), unit.refs.end(), [](const RefRec& ref) {
-    return ref.kind == RefKind::kInstance || ref.kind == RefKind::kEntityInstance ||
+    return ref.kind == RefKind::kInstance || ref.kind == RefKind::kBind || ref.kind == RefKind::kEntityInstance ||
            ref.kind == RefKind::kEntityBinding || ref.kind == RefKind::kConfigurationInstance ||
            ref.kind == RefKind::kConfigurationBinding;
   });
@@ -137,6 +137,13 @@ void Project::Impl::Bind(std::uint32_t slot) {
         if (target == kNone) target = FindLive(ref.key, kCells, 0, vhdl ? 0 : ref.name, vhdl);
         if (target != kNone) mark(target);
         unit.liveEdges.push_back({r, target, kNone});
+        break;
+      }
+      case RefKind::kBind: {
+        std::uint32_t target = FindLive(ref.key, kCells, own, ref.name, false);
+        watch(ref.key, target != kNone ? own : 0);
+        if (target == kNone) target = FindLive(ref.key, kCells, 0, ref.name, false);
+        if (target != kNone) mark(target);
         break;
       }
       case RefKind::kEntityInstance:

@@ -1105,6 +1105,10 @@ class Parser : TLookahead<Lexer, Tok> {
                  "the file ends inside '" + Current()->name + "'");
       FinishInterface();
     }
+    if (!m_result.units.empty()) {
+      std::vector<Reference>& refs = m_result.units.back().references;
+      refs.insert(refs.end(), std::make_move_iterator(m_fileBinds.begin()), std::make_move_iterator(m_fileBinds.end()));
+    }
     m_lexer.Finish();
   }
 
@@ -1141,6 +1145,10 @@ class Parser : TLookahead<Lexer, Tok> {
   }
 
   void Outside(const Tok& t) {
+    if (t.kind == T::kKw && t.kw == kOtherKw && t.text == "bind") {
+      Bind();
+      return;
+    }
     if (t.kind == T::kKw) {
       if (IsUnitStart(t.kw)) {
         if (IsKw(m_prev, kExtern)) {
@@ -1359,6 +1367,10 @@ class Parser : TLookahead<Lexer, Tok> {
       }
       m_depth = 0;
     }
+    if (t.kw == kOtherKw && m_statementStart && t.text == "bind") {
+      Bind();
+      return true;
+    }
     if (t.kw == kOtherKw && m_statementStart && m_scopes.empty() && BodyDeclaration(t)) return true;
     switch (t.kw) {
       case kBegin: {
@@ -1426,6 +1438,43 @@ class Parser : TLookahead<Lexer, Tok> {
       default:
         return false;
     }
+  }
+
+  // "bind target [: instance, ...] module [#(...)] name (...) [, ...];": the module counts as
+  // instantiated, where the target is, which the scan does not follow.
+  void Bind() {
+    const auto hierarchicalName = [this] {
+      if (!IsName(Peek(0))) return false;
+      Next();
+      for (;;) {
+        if (IsPunct(Peek(0), '[')) {
+          Next();
+          SkipBalanced('[', ']');
+        } else if (IsPunct(Peek(0), '.') && IsName(Peek(1))) {
+          Next();
+          Next();
+        } else {
+          return true;
+        }
+      }
+    };
+    if (hierarchicalName() && IsPunct(Peek(0), ':')) {
+      Next();
+      while (hierarchicalName() && IsPunct(Peek(0), ',')) Next();
+    }
+    if (IsName(Peek(0))) {
+      const Tok module = Next();
+      Reference ref;
+      ref.kind = RefKind::kBind;
+      ref.name = std::string(module.text);
+      ref.line = m_lexer.LineOf(module);
+      if (m_unit >= 0) {
+        Current()->references.push_back(std::move(ref));
+      } else if (m_fileBinds.size() < kMaxDeclarations) {
+        m_fileBinds.push_back(std::move(ref));
+      }
+    }
+    SkipPastSemicolon();
   }
 
   // "type [#(...)] name [range] (...) [, name [range] (...)]": instances of a module, interface,
@@ -1903,6 +1952,7 @@ class Parser : TLookahead<Lexer, Tok> {
   int m_unit = -1;
   std::uint8_t m_unitEnd = kEndmodule;
   std::vector<Reference> m_fileImports;
+  std::vector<Reference> m_fileBinds;  // outside a unit
 
   std::unordered_set<std::string> m_filePackages;  // the packages m_fileImports names
   std::unordered_set<std::string> m_unitPackages;  // those the open unit's references name

@@ -57,6 +57,9 @@ enum class RefKind : std::uint8_t {
   kImport,                 // SystemVerilog "import pkg::..."
   kScope,                  // SystemVerilog "pkg::name": a package, or a class the project never sees
   kLibrary,                // VHDL library clause: the library alone, no unit named; "work" is never one
+  // SystemVerilog "bind target module u (...)": the module, instantiated in the target, which the
+  // hierarchy does not follow; it counts as instantiated. Outside a module, the file's last unit holds it.
+  kBind,
 };
 
 inline constexpr std::uint32_t kNoScope = 0xFFFFFFFFu;
