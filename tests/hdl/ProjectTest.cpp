@@ -466,6 +466,59 @@ TEST_F(ProjectTest, AUnitDefinedAgainIsCompiledBeforeTheOneUsed) {
 
 // Only what a compiler's library keeps instantiates: not an architecture whose entity is not in the
 // project, nor a unit defined again but the one used, which in one VHDL file is the last.
+// A project file that another includes is compiled as part of it, not on its own: none of its units
+// is the one used, live and after a fresh read, and it is so again once nothing includes it.
+TEST_F(ProjectTest, NoUnitOfAFileAnotherIncludesIsTheOneUsed) {
+  const auto tops = [](Project& asked) {
+    Strings names;
+    for (const TopCandidate& top : asked.TopCandidates())
+      names.push_back(std::string(top.unit.name) + "@" + std::to_string(top.unit.file));
+    return names;
+  };
+  const char* const paths[] = {"p.sv", "s.sv", "r.sv"};
+  const auto asFresh = [&](FileHandle added) {
+    Project fresh;
+    fresh.SetReader(files.GetReader());
+    for (FileHandle handle = 1; handle <= added; ++handle) {
+      EXPECT_TRUE(fresh.AddFile(handle, paths[handle - 1], static_cast<std::int64_t>(handle)));
+    }
+    EXPECT_EQ(tops(project), tops(fresh));
+    EXPECT_EQ(Said(MessageKind::kDuplicateUnit), [&] {
+      Strings texts;
+      for (const Message& message : fresh.Messages()) {
+        if (message.kind == MessageKind::kDuplicateUnit) texts.push_back(message.path + ": " + message.text);
+      }
+      return texts;
+    }());
+  };
+  Add(1, "p.sv", "package pk; endpackage\nmodule helper; endmodule");
+  Add(2, "s.sv", "`include \"p.sv\"\nmodule top; import pk::*; endmodule");
+  EXPECT_EQ(Said(MessageKind::kDuplicateUnit), (Strings{"p.sv: 'pk' is defined again; the one in s.sv is used",
+                                                        "p.sv: 'helper' is defined again; the one in s.sv is used"}));
+  EXPECT_EQ(tops(project), (Strings{"top@2", "helper@2"}));
+  asFresh(2);
+  files.Set("s.sv", "module top; import pk::*; endmodule");
+  project.SetModified(2);
+  EXPECT_EQ(Said(MessageKind::kDuplicateUnit), Strings{});
+  EXPECT_EQ(tops(project), (Strings{"top@2", "helper@1"}));
+  asFresh(2);
+  files.Set("s.sv", "`include \"p.sv\"\nmodule top; import pk::*; endmodule");
+  project.SetModified(2);
+  EXPECT_EQ(tops(project), (Strings{"top@2", "helper@2"}));
+  asFresh(2);
+  // The includer need not read the file's units: another file's is then the one used.
+  Add(3, "r.sv", "module helper; endmodule");
+  files.Set("p.sv", "package pk; endpackage\n`ifndef IN_S\nmodule helper; endmodule\n`endif");
+  files.Set("s.sv", "module top; import pk::*; endmodule");
+  project.SetModified(1);
+  project.SetModified(2);
+  EXPECT_EQ(tops(project), (Strings{"top@2", "helper@1"}));
+  files.Set("s.sv", "`define IN_S\n`include \"p.sv\"\nmodule top; import pk::*; endmodule");
+  project.SetModified(2);
+  EXPECT_EQ(tops(project), (Strings{"helper@3", "top@2"}));
+  asFresh(3);
+}
+
 TEST_F(ProjectTest, OnlyTheUnitsACompilersLibraryKeepsInstantiate) {
   Add(2, "top_r.vhd", "architecture r of top is begin u : entity work.leaf; end;");
   Add(3, "leaf.vhd", "entity leaf is end;\narchitecture r of leaf is begin end;");

@@ -80,6 +80,17 @@ void Project::Impl::Rebind(const FileRec& file, Sym previous) {
 
 // Brings the live model up to the edits; every query does it first.
 void Project::Impl::Sync() {
+  if (!inclusionChanges.empty()) {
+    // The units of a file that another came to include, or no longer includes, are used otherwise.
+    std::sort(inclusionChanges.begin(), inclusionChanges.end());
+    inclusionChanges.erase(std::unique(inclusionChanges.begin(), inclusionChanges.end()), inclusionChanges.end());
+    for (std::uint32_t slot = 0; slot < files.size(); ++slot) {
+      if (!files[slot].live || !std::binary_search(inclusionChanges.begin(), inclusionChanges.end(), files[slot].resolved))
+        continue;
+      for (std::uint32_t unit : files[slot].units) Touch(units[unit].IndexKey(), LibraryOf(units[unit]));
+    }
+    inclusionChanges.clear();
+  }
   if (changed || !toBind.empty()) ++generation;
   if (changed) {
     changed = false;
