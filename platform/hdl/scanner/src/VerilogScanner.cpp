@@ -65,6 +65,7 @@ enum Kw : std::uint8_t {
   kChecker,
   kEndchecker,
   kAssertion,  // assert, assume, cover, restrict, expect: "assert property" declares nothing
+  kBind,
   // Codes only the keyword table gives: tokens carry kLifetime, kJoin and kOtherKw for them.
   kStatic,
   kSvWord,
@@ -89,7 +90,7 @@ const KeywordTable& Keywords() {
       {"typedef", kTypedef}, {"covergroup", kCovergroup}, {"endgroup", kEndgroup}, {"property", kProperty},
       {"endproperty", kEndproperty}, {"sequence", kSequence}, {"endsequence", kEndsequence}, {"specify", kSpecify},
       {"endspecify", kEndspecify}, {"table", kTable}, {"endtable", kEndtable}, {"config", kConfig},
-      {"endconfig", kEndconfig}, {"checker", kChecker}, {"endchecker", kEndchecker}, {"assert", kAssertion},
+      {"endconfig", kEndconfig}, {"checker", kChecker}, {"endchecker", kEndchecker}, {"assert", kAssertion}, {"bind", kBind},
       {"assume", kAssertion}, {"cover", kAssertion}, {"restrict", kAssertion}, {"expect", kAssertion},
       {"else", kElse}, {"endcase", kEndcase}, {"join", kJoin}, {"static", kStatic}, {"automatic", kLifetime},
       {"always and assign buf bufif0 bufif1 case casex casez cell cmos deassign default defparam design disable "
@@ -100,7 +101,7 @@ const KeywordTable& Keywords() {
        "strong1 supply0 supply1 time tran tranif0 tranif1 tri tri0 tri1 triand trior trireg unsigned use uwire "
        "vectored wait wand weak0 weak1 while wire wor xnor xor",
        kOtherKw},
-      {"accept_on alias always_comb always_ff always_latch bind bins binsof clocking constraint context cross "
+      {"accept_on alias always_comb always_ff always_latch bins binsof clocking constraint context cross "
        "coverpoint do eventually final first_match foreach forkjoin global ignore_bins illegal_bins let local "
        "modport nettype nexttime priority protected pure rand randc randcase randsequence reject_on s_always "
        "s_eventually s_nexttime soft solve strong sync_accept_on sync_reject_on tagged timeprecision timeunit "
@@ -170,7 +171,7 @@ class Lexer {
     if (t.kind == T::kPunct) {
       Punctuation(t);
     } else {
-      m_last = Seen{t.kind, 0, false, false, t.kind == T::kNum && IsPunct(m_last, '#'), false, t.text};
+      m_last = Seen{t.kind, 0, false, false, false, t.text};
     }
     return t;
   }
@@ -251,8 +252,7 @@ class Lexer {
     std::uint16_t punct = 0;
     bool closesParameters = false;  // the ")" of "#(...)"
     bool labels = false;            // the ":" of "begin :", "end :"
-    bool delays = false;            // the number of "#5"
-    bool closesStrength = false;    // the ")" of "(strong0, weak1)", "(large)"
+    bool afterKeyword = false;      // a ")" after a keyword, whose text it keeps: "(strong0, weak1)"
     std::string_view text;
   };
   static bool IsPunct(const Seen& seen, char c) { return seen.kind == T::kPunct && seen.punct == c; }
@@ -267,7 +267,7 @@ class Lexer {
   }
 
   // What a keyword says of a name after it.
-  enum Context : std::uint8_t { kNoContext, kDeclares, kReferences, kLabelled, kGate, kStrength };
+  enum Context : std::uint8_t { kNoContext, kDeclares, kReferences, kLabelled, kGate };
   static std::uint8_t ContextOf(std::string_view keyword) {
     // clang-format off
     static const KeywordTable table({
@@ -282,7 +282,6 @@ class Lexer {
         {"and nand or nor xor xnor buf not bufif0 bufif1 notif0 notif1 nmos pmos rnmos rpmos cmos rcmos tran rtran "
          "tranif0 tranif1 rtranif0 rtranif1 pullup pulldown",
          kGate},
-        {"strong0 strong1 pull0 pull1 weak0 weak1 highz0 highz1 small medium large", kStrength},
         // "begin : checker", "end : checker", "join : program"
         {"begin fork end join join_any join_none endmodule endfunction endtask endgenerate endprimitive endspecify "
          "endtable endconfig endcase endinterface endprogram endpackage endclass endgroup endproperty endsequence "
@@ -291,6 +290,12 @@ class Lexer {
     });
     // clang-format on
     return table.Find(keyword.data(), keyword.size(), false);
+  }
+  // A drive or charge strength; "supply0" declares as well, but only a strength ends with it.
+  static bool IsStrength(std::string_view keyword) {
+    static const KeywordTable table(
+        {{"supply0 supply1 strong0 strong1 pull0 pull1 weak0 weak1 highz0 highz1 small medium large", 1}});
+    return table.Find(keyword.data(), keyword.size(), false) != 0;
   }
 
   // A word only SystemVerilog reserves: a name where Verilog-2005 reads one, else its keyword.
@@ -308,18 +313,21 @@ class Lexer {
   }
 
   void Punctuation(const Tok& t) {
-    Seen seen{t.kind, t.punct, false, false, false, false, t.text};
+    Seen seen{t.kind, t.punct, false, false, false, t.text};
     if (t.punct == '(') {
       if (IsPunct(m_last, '#') && m_parametersDepth < 0) m_parametersDepth = m_depth;
       ++m_depth;
     } else if (t.punct == ')' && m_depth > 0) {
       seen.closesParameters = --m_depth == m_parametersDepth;
       if (m_depth <= m_parametersDepth) m_parametersDepth = -1;
-      // "supply0" declares as well, but only a drive strength ends with it.
-      seen.closesStrength = m_last.kind == T::kKw && (ContextOf(m_last.text) == kStrength ||
-                                                      m_last.text == "supply0" || m_last.text == "supply1");
+      if (m_last.kind == T::kKw) {
+        seen.afterKeyword = true;
+        seen.text = m_last.text;
+      }
     } else if (t.punct == ':') {
       seen.labels = m_last.kind == T::kKw && ContextOf(m_last.text) == kLabelled;
+    } else if (t.punct == '#') {
+      m_hash = t;
     }
     m_last = seen;
   }
@@ -327,6 +335,20 @@ class Lexer {
   static bool IsEndWord(std::uint8_t code) {
     return code == kSvEnd || code == kSvJoin || code == kEndinterface || code == kEndprogram || code == kEndpackage || code == kEndclass ||
            code == kEndgroup || code == kEndproperty || code == kEndsequence || code == kEndchecker;
+  }
+
+  // Whether the number, the token given last, is a delay: only blanks stand between the last "#"
+  // and it, in one text. Worked out only here, so that reading a token costs nothing more.
+  bool Delays(std::string_view number) const {
+    if (m_hash.kind != T::kPunct) return false;
+    const std::string_view text = m_sources[m_hash.source].text;
+    const auto at = reinterpret_cast<std::uintptr_t>(number.data());
+    const auto base = reinterpret_cast<std::uintptr_t>(text.data());
+    if (at <= base + m_hash.offset || at > base + text.size()) return false;
+    for (std::size_t k = m_hash.offset + 1; k < at - base; ++k) {
+      if (!IsSpace(text[k])) return false;
+    }
+    return true;
   }
 
   // Whether a word only SystemVerilog reserves stands where Verilog-2005 reads a name, so that a
@@ -351,9 +373,10 @@ class Lexer {
     // "[", or between the comma of a list of instances and "(": gate instances are plain
     // Verilog-2005. A drive strength goes before a net's data type too, as in
     // "wire (strong0, weak1) logic [7:0] w", and a comma before a port's, as in ", logic [7:0] b".
-    const bool gateOrDelay = context == kGate || last.delays || last.closesStrength;
+    const bool closesStrength = last.afterKeyword && IsStrength(last.text);
+    const bool gateOrDelay = context == kGate || closesStrength || (last.kind == T::kNum && Delays(last.text));
     if ((gateOrDelay || IsPunct(last, ',')) && among("(")) return true;
-    if (gateOrDelay && among("[") && !(code == kSvType && last.closesStrength)) return true;
+    if (gateOrDelay && among("[") && !(code == kSvType && closesStrength)) return true;
     if (operatorValueOrEnd) {
       // An instance's name: "leaf until (", "leaf #5 return [1:0] (", "leaf a (), endclass (".
       // SystemVerilog puts none of them between a name or number and "(" or "[" but for an
@@ -389,7 +412,8 @@ class Lexer {
     std::string path;   // of a file; the macro's name for an expansion
     std::string key;    // the file's path without "." and ".." steps, for finding cycles
     LineCounter lines;  // of a file
-    std::vector<Span> arguments;  // of an expansion, in order
+    std::uint32_t firstSpan = 0;  // of an expansion: where its arguments stand, in m_spans
+    std::uint32_t spans = 0;
   };
   struct Condition {
     bool parentActive;
@@ -817,11 +841,16 @@ class Lexer {
       LimitReached(index, backtick, "macros nest or repeat too often: expansion stopped");
       return;
     }
-    std::vector<Span> spans;
-    std::string expansion = Substitute(macro, args, argsAt, spans);
+    const std::size_t spans = m_spans.size();
+    std::string expansion = Substitute(macro, args, argsAt, m_spans);
     const std::size_t sources = m_sources.size();
     Push(index, backtick, std::move(expansion), name);
-    if (m_sources.size() > sources) m_sources.back().arguments = std::move(spans);
+    if (m_sources.size() > sources) {
+      m_sources.back().firstSpan = static_cast<std::uint32_t>(spans);
+      m_sources.back().spans = static_cast<std::uint32_t>(m_spans.size() - spans);
+    } else {
+      m_spans.resize(spans);
+    }
   }
 
   // Whether the text at `offset` of source `index` comes from an expansion of the macro `name`'s
@@ -830,9 +859,10 @@ class Lexer {
   bool Expanding(std::uint32_t index, std::size_t offset, std::string_view name) const {
     while (!m_sources[index].isFile) {
       const Source& source = m_sources[index];
-      const auto in = std::find_if(source.arguments.begin(), source.arguments.end(),
+      const auto first = m_spans.begin() + source.firstSpan;
+      const auto in = std::find_if(first, first + source.spans,
                                    [offset](const Span& span) { return offset >= span.from && offset < span.to; });
-      if (in != source.arguments.end()) {
+      if (in != first + source.spans) {
         offset = in->origin + (offset - in->from);
       } else {
         if (source.path == name) return true;
@@ -1052,6 +1082,7 @@ class Lexer {
   std::vector<Source> m_sources;
   std::vector<std::uint32_t> m_stack;
   std::deque<std::string> m_owned;
+  std::vector<Span> m_spans;  // the expansions' arguments
   // A macro the file set, or looked up where it starts; no definition: not defined.
   struct Known {
     std::optional<Macro> definition;
@@ -1072,6 +1103,7 @@ class Lexer {
   int m_depth = 0;             // of parentheses given
   int m_parametersDepth = -1;  // where the "#(" open stands; -1: none
   Seen m_last;                 // the token given last
+  Tok m_hash;                  // the last "#" given
   Tok m_after;                 // read ahead: given next
   bool m_hasAfter = false;
 };
@@ -1145,7 +1177,7 @@ class Parser : TLookahead<Lexer, Tok> {
   }
 
   void Outside(const Tok& t) {
-    if (t.kind == T::kKw && t.kw == kOtherKw && t.text == "bind") {
+    if (t.kind == T::kKw && t.kw == kBind) {
       Bind();
       return;
     }
@@ -1367,7 +1399,7 @@ class Parser : TLookahead<Lexer, Tok> {
       }
       m_depth = 0;
     }
-    if (t.kw == kOtherKw && m_statementStart && t.text == "bind") {
+    if (t.kw == kBind && m_statementStart) {
       Bind();
       return true;
     }
