@@ -85,9 +85,9 @@ void Project::Impl::Sync() {
     std::sort(inclusionChanges.begin(), inclusionChanges.end());
     inclusionChanges.erase(std::unique(inclusionChanges.begin(), inclusionChanges.end()), inclusionChanges.end());
     for (std::uint32_t slot = 0; slot < files.size(); ++slot) {
-      if (!files[slot].live || !std::binary_search(inclusionChanges.begin(), inclusionChanges.end(), files[slot].resolved))
-        continue;
-      for (std::uint32_t unit : files[slot].units) Touch(units[unit].IndexKey(), LibraryOf(units[unit]));
+      const FileRec& file = files[slot];
+      if (!file.live || !std::binary_search(inclusionChanges.begin(), inclusionChanges.end(), file.resolved)) continue;
+      for (std::uint32_t unit : file.units) Touch(units[unit].IndexKey(), LibraryOf(units[unit]));
     }
     inclusionChanges.clear();
   }

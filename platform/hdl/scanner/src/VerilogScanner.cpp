@@ -65,7 +65,7 @@ enum Kw : std::uint8_t {
   kChecker,
   kEndchecker,
   kAssertion,  // assert, assume, cover, restrict, expect: "assert property" declares nothing
-  kBind,
+  kBind,       // "bind target module u (...)" names a module instantiated elsewhere
   // Codes only the keyword table gives: tokens carry kLifetime, kJoin and kOtherKw for them.
   kStatic,
   kSvWord,
@@ -90,8 +90,8 @@ const KeywordTable& Keywords() {
       {"typedef", kTypedef}, {"covergroup", kCovergroup}, {"endgroup", kEndgroup}, {"property", kProperty},
       {"endproperty", kEndproperty}, {"sequence", kSequence}, {"endsequence", kEndsequence}, {"specify", kSpecify},
       {"endspecify", kEndspecify}, {"table", kTable}, {"endtable", kEndtable}, {"config", kConfig},
-      {"endconfig", kEndconfig}, {"checker", kChecker}, {"endchecker", kEndchecker}, {"assert", kAssertion}, {"bind", kBind},
-      {"assume", kAssertion}, {"cover", kAssertion}, {"restrict", kAssertion}, {"expect", kAssertion},
+      {"endconfig", kEndconfig}, {"checker", kChecker}, {"endchecker", kEndchecker}, {"assert", kAssertion},
+      {"bind", kBind}, {"assume", kAssertion}, {"cover", kAssertion}, {"restrict", kAssertion}, {"expect", kAssertion},
       {"else", kElse}, {"endcase", kEndcase}, {"join", kJoin}, {"static", kStatic}, {"automatic", kLifetime},
       {"always and assign buf bufif0 bufif1 case casex casez cell cmos deassign default defparam design disable "
        "edge event for force forever fork genvar highz0 highz1 if ifnone incdir include initial inout input "
