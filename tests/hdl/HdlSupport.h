@@ -52,7 +52,8 @@ inline std::string Summary(const ScanResult& result) {
   static const char* const kKinds[] = {"entity", "architecture", "package",  "body",    "configuration", "context",
                                        "module", "interface",    "vpackage", "program", "primitive"};
   static const char* const kRefs[] = {"use",         "context",     "inst", "entity", "config",
-                                      "bind-entity", "bind-config", "arch", "import", "scope"};
+                                      "bind-entity", "bind-config", "arch", "import", "scope",
+                                      "library",     "bind"};
   std::string text;
   for (const Unit& unit : result.units) {
     text += (text.empty() ? "" : "\n") + std::string(kKinds[static_cast<int>(unit.kind)]) + " " + unit.name;

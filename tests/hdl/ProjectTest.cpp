@@ -217,20 +217,47 @@ TEST_F(ProjectTest, MacrosCarryOnInFileOrderAndFollowChangesToEarlierFiles) {
   EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{2, 3}));
 }
 
-// A file that uses a macro only a file after it defines, in file order or in the compile order, is
-// named in the messages.
+// A file that a compile following the order reads otherwise than the scan read it, as to a macro it
+// uses or tests, is named in the messages at the line of the use: a use that only a file after it
+// in the compile order defines, or a macro a file compiled before it defines where the file order
+// puts that file after it.
 TEST_F(ProjectTest, AMacroUsedBeforeTheFileThatDefinesItIsNamed) {
-  Add(1, "use.v", "module top; wire [`W-1:0] x; endmodule");
+  const auto said = [&] {
+    Strings texts;
+    for (const Message& message : project.Messages()) {
+      if (message.kind == MessageKind::kMacroOrder)
+        texts.push_back(message.path + ":" + std::to_string(message.line) + ": " + message.text);
+    }
+    return texts;
+  };
+  Add(1, "use.v", "module top;\n  wire [`W-1:0] x;\nendmodule");
   Add(2, "defs.v", "`define W 4\n");
-  EXPECT_EQ(Said(MessageKind::kMacroOrder), Strings{"use.v: macro 'W' is used before defs.v defines it"});
+  EXPECT_EQ(said(), Strings{"use.v:2: macro 'W' is used before defs.v defines it"});
   ASSERT_TRUE(project.SetOrder(2, 0));
-  EXPECT_EQ(Said(MessageKind::kMacroOrder), Strings{});
+  EXPECT_EQ(said(), Strings{});
   for (FileHandle handle : {1, 2}) ASSERT_TRUE(project.Remove(handle));
   // The unit defined again is compiled before the one used, whose file defines the macro it uses.
   Add(1, "a_real.v", "`define CELL leaf\nmodule e (input x); endmodule");
   Add(2, "b_dummy.v", "module e (input x); `CELL u (x); endmodule");
   Add(3, "leaf.v", "module leaf (input x); endmodule");
-  EXPECT_EQ(Said(MessageKind::kMacroOrder), Strings{"b_dummy.v: macro 'CELL' is used before a_real.v defines it"});
+  EXPECT_EQ(said(), Strings{"b_dummy.v:1: macro 'CELL' is used before a_real.v defines it"});
+  for (FileHandle handle : {1, 2, 3}) ASSERT_TRUE(project.Remove(handle));
+
+  // The package's file comes first in the compile order: the use is read defined there.
+  Add(1, "use.sv", "module top;\n  import p::*;\n  wire [`W-1:0] x;\nendmodule");
+  Add(2, "defs.sv", "`define W 4\npackage p; endpackage");
+  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{2, 1}));
+  EXPECT_EQ(said(), Strings{"use.sv:3: macro 'W' is read undefined in file order, though defs.sv, compiled before it, "
+                            "defines it"});
+  for (FileHandle handle : {1, 2}) ASSERT_TRUE(project.Remove(handle));
+  // So is a test of it, which chooses the instance.
+  Add(1, "top.v", "module top;\n`ifdef FAST\n  fast u (x);\n`else\n  slow u (x);\n`endif\nendmodule");
+  Add(2, "cells.v", "`define FAST\nmodule fast; endmodule\nmodule slow; endmodule");
+  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{2, 1}));
+  EXPECT_EQ(said(), Strings{"top.v:2: macro 'FAST' is read undefined in file order, though cells.v, compiled before "
+                            "it, defines it"});
+  ASSERT_TRUE(project.SetOrder(2, 0));
+  EXPECT_EQ(said(), Strings{});
 }
 
 // Files that include one guarded header follow the first file that included it, unless an
@@ -245,6 +272,7 @@ TEST_F(ProjectTest, InstancesAndPackagesOutrankTheOrderOfASharedGuardedHeader) {
   EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{4, 2, 1, 3}));
   EXPECT_EQ(Order(), (Strings{"d", "m", "a", "c"}));
   EXPECT_EQ(project.GetCompileOrder("a").files, (std::vector<FileHandle>{2, 1}));
+  EXPECT_EQ(Count(MessageKind::kMacroOrder), 0);  // each reads the header's macros alike in either order
 
   for (FileHandle handle : {1, 2, 3, 4}) project.Remove(handle);
   Add(1, "i.sv", "`include \"h.vh\"\nmodule i; import pk::*; endmodule");
@@ -438,6 +466,59 @@ TEST_F(ProjectTest, AUnitDefinedAgainIsCompiledBeforeTheOneUsed) {
 
 // Only what a compiler's library keeps instantiates: not an architecture whose entity is not in the
 // project, nor a unit defined again but the one used, which in one VHDL file is the last.
+// A project file that another includes is compiled as part of it, not on its own: none of its units
+// is the one used, live and after a fresh read, and it is so again once nothing includes it.
+TEST_F(ProjectTest, NoUnitOfAFileAnotherIncludesIsTheOneUsed) {
+  const auto tops = [](Project& asked) {
+    Strings names;
+    for (const TopCandidate& top : asked.TopCandidates())
+      names.push_back(std::string(top.unit.name) + "@" + std::to_string(top.unit.file));
+    return names;
+  };
+  const char* const paths[] = {"p.sv", "s.sv", "r.sv"};
+  const auto asFresh = [&](FileHandle added) {
+    Project fresh;
+    fresh.SetReader(files.GetReader());
+    for (FileHandle handle = 1; handle <= added; ++handle) {
+      EXPECT_TRUE(fresh.AddFile(handle, paths[handle - 1], static_cast<std::int64_t>(handle)));
+    }
+    EXPECT_EQ(tops(project), tops(fresh));
+    EXPECT_EQ(Said(MessageKind::kDuplicateUnit), [&] {
+      Strings texts;
+      for (const Message& message : fresh.Messages()) {
+        if (message.kind == MessageKind::kDuplicateUnit) texts.push_back(message.path + ": " + message.text);
+      }
+      return texts;
+    }());
+  };
+  Add(1, "p.sv", "package pk; endpackage\nmodule helper; endmodule");
+  Add(2, "s.sv", "`include \"p.sv\"\nmodule top; import pk::*; endmodule");
+  EXPECT_EQ(Said(MessageKind::kDuplicateUnit), (Strings{"p.sv: 'pk' is defined again; the one in s.sv is used",
+                                                        "p.sv: 'helper' is defined again; the one in s.sv is used"}));
+  EXPECT_EQ(tops(project), (Strings{"top@2", "helper@2"}));
+  asFresh(2);
+  files.Set("s.sv", "module top; import pk::*; endmodule");
+  project.SetModified(2);
+  EXPECT_EQ(Said(MessageKind::kDuplicateUnit), Strings{});
+  EXPECT_EQ(tops(project), (Strings{"top@2", "helper@1"}));
+  asFresh(2);
+  files.Set("s.sv", "`include \"p.sv\"\nmodule top; import pk::*; endmodule");
+  project.SetModified(2);
+  EXPECT_EQ(tops(project), (Strings{"top@2", "helper@2"}));
+  asFresh(2);
+  // The includer need not read the file's units: another file's is then the one used.
+  Add(3, "r.sv", "module helper; endmodule");
+  files.Set("p.sv", "package pk; endpackage\n`ifndef IN_S\nmodule helper; endmodule\n`endif");
+  files.Set("s.sv", "module top; import pk::*; endmodule");
+  project.SetModified(1);
+  project.SetModified(2);
+  EXPECT_EQ(tops(project), (Strings{"top@2", "helper@1"}));
+  files.Set("s.sv", "`define IN_S\n`include \"p.sv\"\nmodule top; import pk::*; endmodule");
+  project.SetModified(2);
+  EXPECT_EQ(tops(project), (Strings{"helper@3", "top@2"}));
+  asFresh(3);
+}
+
 TEST_F(ProjectTest, OnlyTheUnitsACompilersLibraryKeepsInstantiate) {
   Add(2, "top_r.vhd", "architecture r of top is begin u : entity work.leaf; end;");
   Add(3, "leaf.vhd", "entity leaf is end;\narchitecture r of leaf is begin end;");
@@ -533,6 +614,30 @@ TEST_F(ProjectTest, WhatIsAnalysedLastDecidesArchitecturesLiveAndFresh) {
     EXPECT_EQ(answers(live, true), expected);
     EXPECT_EQ(answers(fresh, false), expected);
   }
+}
+
+// A module a SystemVerilog bind puts into another is instantiated there, though the hierarchy does
+// not show it: it is no top, live or after a fresh read, wherever the bind stands.
+TEST_F(ProjectTest, AModuleABindInstantiatesIsNoTop) {
+  Add(1, "top.sv", "module top; dut u (.a(a)); endmodule");
+  Add(2, "dut.sv", "module dut (input a); endmodule");
+  EXPECT_EQ(Tops(), Strings{"top"});
+  Add(3, "chk.sv", "module chk (input a); endmodule\nbind dut chk u_chk (.a(a));");
+  Add(4, "tb.sv", "module tb; top t (); bind top.u mon u_mon (.a(a)); endmodule");
+  Add(5, "mon.sv", "module mon (input a); endmodule");
+  EXPECT_EQ(Tops(), Strings{"tb"});
+  Project fresh;
+  fresh.SetReader(files.GetReader());
+  for (const auto& [handle, path] : std::map<FileHandle, std::string>{
+           {1, "top.sv"}, {2, "dut.sv"}, {3, "chk.sv"}, {4, "tb.sv"}, {5, "mon.sv"}}) {
+    ASSERT_TRUE(fresh.AddFile(handle, path, static_cast<std::int64_t>(handle)));
+  }
+  EXPECT_EQ(fresh.TopCandidates().size(), 1u);
+  EXPECT_EQ(fresh.TopCandidates().at(0).unit.name, "tb");
+  EXPECT_EQ(Count(MessageKind::kMissingUnit), 0);
+  files.Set("chk.sv", "module chk (input a); endmodule");
+  project.SetModified(3);
+  EXPECT_EQ(Tops(), (Strings{"chk", "tb"}));
 }
 
 TEST_F(ProjectTest, HierarchyStopsAtRecursionAndAtItsBound) {

@@ -82,6 +82,16 @@ TEST(VerilogScan, FindsUnitsAndWhatTheyNeed) {
        "`define GONE g\n`undef GONE\n`define SELF `SELF\nmodule m; `UNKNOWN(a, (b, c)) `GONE `SELF leaf u (x); "
        "endmodule",
        "module m: inst leaf@u"},
+      {"a macro called in its own argument is no recursion", kV,
+       "`define A(x) x\n`define CELL(kind) kind\n`define INST(kind, name) `CELL(kind) name (x);\n"
+       "`define B `C\n`define C `B\n`define R(x) `R(x) x\n"
+       "module m; `A(`A(mid)) u1 (x); `INST(`CELL(leaf), u2) `B leaf u3 (x); `R(leaf) u4 (x); endmodule",
+       "module m: inst mid@u1, inst leaf@u2, inst leaf@u3, inst leaf@u4"},
+      {"bind, in a module and outside one, names the module it binds", kSv,
+       "bind dut.u[0].core mon m0 (.a(a));\nmodule tb;\n  dut u (x);\n  bind dut chk u_chk (.a(x));\n"
+       "  bind dut: u, v.w[1] chk #(.W(2)) c2 (.a(x)), c3 (x);\n  leaf u2 (x);\nendmodule\n"
+       "module chk (input a); endmodule\nbind tb chk2 c4 (.a(a));",
+       "module tb: inst dut@u, bind chk, bind chk, inst leaf@u2\nmodule chk ports: bind mon, bind chk2"},
       {"a unit header from a macro", kV, "`define HEAD module gen_m (input a);\n`HEAD endmodule", "module gen_m ports"},
       {"truncated in a body",
        kV,
@@ -230,6 +240,15 @@ TEST(VerilogScan, WordsOnlySystemVerilogReservesAreNamesWhereVerilogReadsOne) {
        "  initial begin sequence[0] = 1; end\n  leaf v (x);\nendmodule",
        "module m: inst leaf@sequence/u, inst leaf@v"},
       {"a unit's name", kV, "module checker (input a); endmodule\nmodule program; endmodule", "module checker ports\nmodule program"},
+      {"an instance's name after a bare delay", kV,
+       "module m;\n  leaf #5 checker (.a(x));\n  leaf #1.5 logic [1:0] (x);\n  leaf #2 bit (x), property (x);\n"
+       "  initial #5 assert (x);\n  leaf u (x);\nendmodule",
+       "module m: inst leaf@checker, inst leaf@logic[1:0], inst leaf@bit, inst leaf@property, inst leaf@u"},
+      {"gate instances named by such words", kV,
+       "module m;\n  buf checker (o, a);\n  not #5 property (o, a);\n  and (strong0, strong1) #1 checker (o, a, b);\n"
+       "  or (weak1, pull0) sequence (o, a, b);\n  pullup (strong1) interface (o);\n  nand #(1, 2) bit [1:0] (o, a, b);\n"
+       "  wire (strong0, weak1) logic [7:0] w = v;\n  leaf u (x);\nendmodule",
+       "module m: inst leaf@u"},
   };
   for (const Case& c : cases) Check(c);
 

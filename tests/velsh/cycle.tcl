@@ -63,7 +63,7 @@ project close
 check "macro, defined twice in one file: the log" \
     [lsearch -inline -all -regexp [split [contents [file join $root macro hdlparser.log]] "\n"] {macro|'t'}] \
     [list "WARNING:$twice:1: 't' is defined again; the one in $twice at line 3 is used" \
-          "WARNING:$dummy:0: macro 'CELL' is used before $real defines it"]
+          "WARNING:$dummy:2: macro 'CELL' is used before $real defines it"]
 
 file delete -force $root
 if {$failures == 0} { puts "compile order around a cycle: all passed" }

@@ -68,7 +68,7 @@ bool Project::Remove(FileHandle handle) {
   d.byHandle.Erase(handle);
   d.PlaceRemoved(slot);
   d.DropUnits(d.files[slot]);
-  d.DropIncludes(slot);
+  d.DropIncludes(slot, true);
   d.CountLibrary(d.files[slot].library, -1);
   if (d.files[slot].HasMacros()) --d.macroFiles;
   // The files after it start otherwise only when it left them macros.

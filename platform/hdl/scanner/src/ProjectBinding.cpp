@@ -80,6 +80,17 @@ void Project::Impl::Rebind(const FileRec& file, Sym previous) {
 
 // Brings the live model up to the edits; every query does it first.
 void Project::Impl::Sync() {
+  if (!inclusionChanges.empty()) {
+    // The units of a file that another came to include, or no longer includes, are used otherwise.
+    std::sort(inclusionChanges.begin(), inclusionChanges.end());
+    inclusionChanges.erase(std::unique(inclusionChanges.begin(), inclusionChanges.end()), inclusionChanges.end());
+    for (std::uint32_t slot = 0; slot < files.size(); ++slot) {
+      const FileRec& file = files[slot];
+      if (!file.live || !std::binary_search(inclusionChanges.begin(), inclusionChanges.end(), file.resolved)) continue;
+      for (std::uint32_t unit : file.units) Touch(units[unit].IndexKey(), LibraryOf(units[unit]));
+    }
+    inclusionChanges.clear();
+  }
   if (changed || !toBind.empty()) ++generation;
   if (changed) {
     changed = false;
@@ -113,7 +124,7 @@ void Project::Impl::Bind(std::uint32_t slot) {
   // settled by the units of its name and of its entity's, whose coming and going binds it again.
   bool kept = true;
   const bool instantiates = std::any_of(unit.refs.begin(), unit.refs.end(), [](const RefRec& ref) {
-    return ref.kind == RefKind::kInstance || ref.kind == RefKind::kEntityInstance ||
+    return ref.kind == RefKind::kInstance || ref.kind == RefKind::kBind || ref.kind == RefKind::kEntityInstance ||
            ref.kind == RefKind::kEntityBinding || ref.kind == RefKind::kConfigurationInstance ||
            ref.kind == RefKind::kConfigurationBinding;
   });
@@ -137,6 +148,13 @@ void Project::Impl::Bind(std::uint32_t slot) {
         if (target == kNone) target = FindLive(ref.key, kCells, 0, vhdl ? 0 : ref.name, vhdl);
         if (target != kNone) mark(target);
         unit.liveEdges.push_back({r, target, kNone});
+        break;
+      }
+      case RefKind::kBind: {
+        std::uint32_t target = FindLive(ref.key, kCells, own, ref.name, false);
+        watch(ref.key, target != kNone ? own : 0);
+        if (target == kNone) target = FindLive(ref.key, kCells, 0, ref.name, false);
+        if (target != kNone) mark(target);
         break;
       }
       case RefKind::kEntityInstance:

@@ -99,9 +99,12 @@ void Project::Impl::DropUnits(FileRec& file) {
   file.units.clear();
 }
 
-void Project::Impl::DropIncludes(std::uint32_t slot) {
+void Project::Impl::DropIncludes(std::uint32_t slot, bool gone) {
   FileRec& file = files[slot];
   DropFrom(includers, file.includes, slot);
+  for (Sym path : file.includes) {
+    if (gone && !includers.contains(path)) inclusionChanges.push_back(path);
+  }
   DropFrom(seekers, file.includesMissing, slot);
   file.includes.clear();
   file.includesMissing.clear();
@@ -141,12 +144,14 @@ void Project::Impl::Take(std::uint32_t slot, ScanResult& result) {
     if (!file.macros) file.macros = std::make_unique<FileMacros>();
     FileMacros& macros = *file.macros;
     macros.macrosFound = std::move(result.macrosFound);
+    macros.macrosFoundAt = std::move(result.macrosFoundAt);
     for (const MacroState& found : macros.macrosFound) finders[pool.Intern(found.name)].push_back(slot);
     macros.undefinesAll = result.undefinesAll;
     macros.macrosLeft = std::move(result.macrosLeft);
     macros.macrosLeftIn.clear();
     for (const std::string& in : result.macrosLeftIn) macros.macrosLeftIn.push_back(in.empty() ? kNone : pool.Intern(in));
     macros.macrosUsedUndefined = std::move(result.macrosUsedUndefined);
+    macros.macrosUsedUndefinedAt = std::move(result.macrosUsedUndefinedAt);
     macros.foundSources.clear();
     macros.macroSources.clear();
     macros.headerSources.clear();
@@ -164,9 +169,21 @@ void Project::Impl::Take(std::uint32_t slot, ScanResult& result) {
     file.includesMissing.push_back(path);
     seekers[path].push_back(slot);
   }
-  if (file.includes != includedBefore && !file.includesChanged) {
-    file.includesChanged = true;
-    includeChanges.push_back(file.handle);
+  if (file.includes != includedBefore) {
+    if (!file.includesChanged) {
+      file.includesChanged = true;
+      includeChanges.push_back(file.handle);
+    }
+    // A path this file alone includes now, or that nothing includes any more.
+    for (Sym path : file.includes) {
+      if (includers[path].size() == 1 &&
+          std::find(includedBefore.begin(), includedBefore.end(), path) == includedBefore.end()) {
+        inclusionChanges.push_back(path);
+      }
+    }
+    for (Sym path : includedBefore) {
+      if (!includers.contains(path)) inclusionChanges.push_back(path);
+    }
   }
   std::uint32_t position = 0;
   for (Unit& scanned : result.units) {

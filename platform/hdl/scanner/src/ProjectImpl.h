@@ -81,6 +81,9 @@ struct Project::Impl {
   // what they read.
   std::unordered_map<Sym, std::vector<std::uint32_t>> seekers;
   std::vector<FileHandle> includeChanges;  // files whose includes changed since they were last asked for
+  // Paths that project files came to include, or no longer include (IncludedByAnother), whose
+  // files' units Sync touches.
+  std::vector<Sym> inclusionChanges;
 
   // Files in file order and each one's place in it, rebuilt when files come, go or move.
   bool fileOrderStale = true;
@@ -97,7 +100,8 @@ struct Project::Impl {
   void MarkAll();
   void CountLibrary(Sym library, int delta);
   void DropUnits(FileRec& file);
-  void DropIncludes(std::uint32_t slot);
+  // `gone`: the file leaves the project, and what only it included is included no more.
+  void DropIncludes(std::uint32_t slot, bool gone = false);
   static void DropFrom(std::unordered_map<Sym, std::vector<std::uint32_t>>& byPath, const std::vector<Sym>& paths,
                        std::uint32_t slot);
   void Take(std::uint32_t slot, ScanResult& result);
@@ -250,15 +254,29 @@ struct Project::Impl {
            (!IsSecondary(unit.kind) || other.primaryKey == unit.primaryKey);
   }
 
+  // Whether another project file includes the file: it is compiled as part of that one, and is no
+  // file of a compile order of its own.
+  bool IncludedByAnother(std::uint32_t fileSlot) const {
+    const auto found = includers.find(files[fileSlot].resolved);
+    return found != includers.end() &&
+           std::any_of(found->second.begin(), found->second.end(), [&](std::uint32_t s) { return s != fileSlot; });
+  }
+
   // Of the units of the unit's kind, name and library, the one used: a compile's library holds
-  // only that one, the least as Before tells it.
+  // only that one, the least as Before tells it of those whose files no project file includes.
   std::uint32_t UsedDefinition(std::uint32_t slot) const {
     const UnitRec& unit = units[slot];
     const std::vector<std::uint32_t>* listed = Listed(unit.IndexKey(), LibraryOf(unit));
     std::uint32_t used = slot;
     if (listed == nullptr || listed->size() < 2) return used;
+    bool usedIncluded = IncludedByAnother(unit.file);
     for (std::uint32_t other : *listed) {
-      if (other != slot && SameDefinition(unit, units[other]) && Before(other, used)) used = other;
+      if (other == slot || !SameDefinition(unit, units[other])) continue;
+      const bool included = IncludedByAnother(units[other].file);
+      if (included != usedIncluded ? !included : Before(other, used)) {
+        used = other;
+        usedIncluded = included;
+      }
     }
     return used;
   }

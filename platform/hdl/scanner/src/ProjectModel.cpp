@@ -219,6 +219,17 @@ void Project::Impl::Resolve() {
           need(architecture, true);
           break;
         }
+        case RefKind::kBind: {
+          // Instantiated where the bind puts it, which the hierarchy does not follow: no top.
+          std::uint32_t target = Find(ref.key, kCells, own, ref.name, false);
+          if (target == kNone) target = Find(ref.key, kCells, 0, ref.name, false);
+          if (target == kNone) {
+            Missing(unit, ref, "module");
+          } else if (kept) {
+            instantiated[target] = true;
+          }
+          break;
+        }
         case RefKind::kLibrary:
           // Its own library, and one from outside such as ieee, the unit finds without the project.
           if (library != own && IsProjectLibrary(library)) named.emplace_back(library, ref.line);

@@ -8,9 +8,11 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
+#include "MacroHistory.h"
 #include "ProjectImpl.h"
 
 namespace Hdl::scan {
@@ -300,10 +302,19 @@ void Project::Impl::AppendDefinedAgainEdges(std::vector<Orderer::Edge>& into) {
 bool Project::Impl::OrderMayReport() {
   if (!libraryNeeds.empty()) return true;  // a library whose files all need the unit's file
   if (!definedAgain.empty()) return true;  // a file with a unit defined again that needs the used one's
-  for (std::uint32_t slot : inFileOrder) {  // a macro a file uses comes after it (ReportMacroOrder)
-    if (macroFiles == 0) break;
-    const FileMacros& macros = files[slot].Macros();
-    if (!macros.macroSources.empty() || !macros.macrosUsedUndefined.empty()) return true;
+  if (macroFiles > 0) {  // a file that found a macro another file leaves (ReportMacroOrder)
+    std::unordered_set<std::string_view> left;
+    bool clears = false;
+    for (std::uint32_t slot : inFileOrder) {
+      const FileMacros& macros = files[slot].Macros();
+      clears = clears || macros.undefinesAll;
+      for (const MacroState& macro : macros.macrosLeft) left.insert(macro.name);
+    }
+    for (std::uint32_t slot : inFileOrder) {
+      for (const MacroState& found : files[slot].Macros().macrosFound) {
+        if (clears || left.count(found.name) != 0) return true;
+      }
+    }
   }
   for (std::uint32_t slot : dense) {
     if (units[slot].kind == UnitKind::kVhdlConfiguration) return true;
@@ -381,52 +392,77 @@ void Project::Impl::OrderFiles(const std::vector<bool>& inUnitCycle) {
   }
 }
 
-// A compile that follows the order reads a macro as the files before it there leave it. A file
-// that found a macro as a file the order puts after it leaves it (a need of its macros gave way),
-// or that used a macro no file before it defines where a file after it does, is read otherwise
-// than it was scanned: the messages name the macro and that file. A macro set in a header the
-// file includes itself, such as its guard, reads the same either way.
+// A compile that follows the order reads each file with the macros that the files before it there
+// leave, where the scan, which follows file order, read it with those that the files before it in
+// file order leave. Where the two read a macro the file tests or uses otherwise, the messages name
+// the macro, the line where the file first looked at it and the file that makes the difference:
+// one the order puts after it, which left the macro as the scan found it, or else the one compiled
+// before it that leaves it otherwise. A use of a macro undefined in both, that a file after it in
+// the compile order defines, is named too. A macro set in a header the file includes itself, such
+// as its guard, reads the same either way.
 void Project::Impl::ReportMacroOrder() {
   if (macroFiles == 0) return;
   std::vector<std::uint32_t> compiled(files.size(), kNone);  // by file slot: its place in fileOrder
   for (std::uint32_t k = 0; k < fileOrder.size(); ++k) compiled[fileOrder[k]] = k;
-  // By name, in file order: the places of the files that leave the macro defined. Made only when
-  // some file used a macro undefined.
+  MacroHistory inCompileOrder(macros);
+  for (std::uint32_t k = 0; k < fileOrder.size(); ++k) {
+    const FileRec& file = files[fileOrder[k]];
+    if (file.HasMacros()) inCompileOrder.Add(k, fileOrder[k], file.macros->undefinesAll, file.macros->macrosLeft);
+  }
+  // By name, in compile order: the places of the files that leave the macro defined. Made only
+  // when some file used a macro undefined.
   std::unordered_map<std::string_view, std::vector<std::uint32_t>> definers;
   bool definersMade = false;
-  const auto report = [&](const FileRec& file, const std::string& name, std::uint32_t source, const char* does) {
+  const auto report = [&](const FileRec& file, std::uint32_t line, std::string text) {
     Message message;
     message.kind = MessageKind::kMacroOrder;
     message.path = std::string(pool.View(file.path));
-    message.text = "macro '" + name + "' is used before " + std::string(pool.View(files[source].path)) + " " + does + " it";
+    message.line = line;
+    message.text = std::move(text);
     message.file = file.handle;
     orderMessages.push_back(std::move(message));
   };
+  const auto pathOf = [&](std::uint32_t slot) { return std::string(pool.View(files[slot].path)); };
   for (std::uint32_t slot : inFileOrder) {
-    if (!files[slot].HasMacros()) continue;
+    if (!files[slot].HasMacros() || compiled[slot] == kNone) continue;
     const FileRec& file = files[slot];
     const FileMacros& macros = *file.macros;
-    for (std::size_t k = 0; k < macros.foundSources.size() && k < macros.macrosFound.size(); ++k) {
-      const std::uint32_t source = macros.foundSources[k];
+    for (std::size_t k = 0; k < macros.macrosFound.size(); ++k) {
       const MacroState& found = macros.macrosFound[k];
-      if (source == kNone || compiled[source] < compiled[slot] || SetInSharedHeader(file, files[source], found.name))
+      const MacroHistory::Found read = inCompileOrder.At(found.name, compiled[slot]);
+      if (read.definition == found.definition) continue;
+      const std::uint32_t line = k < macros.macrosFoundAt.size() ? macros.macrosFoundAt[k] : 0;
+      const std::uint32_t source = k < macros.foundSources.size() ? macros.foundSources[k] : kNone;
+      if (source != kNone && compiled[source] > compiled[slot]) {
+        if (SetInSharedHeader(file, files[source], found.name)) continue;
+        report(file, line,
+               "macro '" + found.name + "' is used before " + pathOf(source) + " " +
+                   (found.definition ? "defines" : "undefines") + " it");
         continue;
-      report(file, found.name, source, found.definition ? "defines" : "undefines");
+      }
+      if (read.source == kNone || SetInSharedHeader(file, files[read.source], found.name)) continue;
+      const char* as = !found.definition ? "undefined" : !read.definition ? "defined" : "with another value";
+      report(file, line,
+             "macro '" + found.name + "' is read " + as + " in file order, though " + pathOf(read.source) +
+                 ", compiled before it, " + (read.definition ? "defines" : "undefines") + " it");
     }
-    if (macros.macrosUsedUndefined.empty()) continue;
-    if (!definersMade) {
-      definersMade = true;
-      for (std::uint32_t k = 0; k < inFileOrder.size(); ++k) {
-        for (const MacroState& left : files[inFileOrder[k]].Macros().macrosLeft) {
-          if (left.definition) definers[left.name].push_back(k);
+    for (std::size_t k = 0; k < macros.macrosUsedUndefined.size(); ++k) {
+      const std::string& name = macros.macrosUsedUndefined[k];
+      if (inCompileOrder.At(name, compiled[slot]).definition) continue;  // read defined there: named above
+      if (!definersMade) {
+        definersMade = true;
+        for (std::uint32_t at = 0; at < fileOrder.size(); ++at) {
+          for (const MacroState& left : files[fileOrder[at]].Macros().macrosLeft) {
+            if (left.definition) definers[left.name].push_back(at);
+          }
         }
       }
-    }
-    for (const std::string& name : macros.macrosUsedUndefined) {
       const auto found = definers.find(name);
       if (found == definers.end()) continue;
-      const auto after = std::upper_bound(found->second.begin(), found->second.end(), placeOf[slot]);
-      if (after != found->second.end()) report(file, name, inFileOrder[*after], "defines");
+      const auto after = std::upper_bound(found->second.begin(), found->second.end(), compiled[slot]);
+      if (after == found->second.end()) continue;
+      report(file, k < macros.macrosUsedUndefinedAt.size() ? macros.macrosUsedUndefinedAt[k] : 0,
+             "macro '" + name + "' is used before " + pathOf(fileOrder[*after]) + " defines it");
     }
   }
 }

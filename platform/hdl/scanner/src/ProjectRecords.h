@@ -242,11 +242,13 @@ struct UnitRec {
 // and the files whose macros it found there, each once.
 struct FileMacros {
   std::vector<MacroState> macrosFound;
+  std::vector<std::uint32_t> macrosFoundAt;  // lines
   std::vector<std::uint32_t> foundSources;  // the file that left each so; kNone: none
   bool undefinesAll = false;
   std::vector<MacroState> macrosLeft;
   std::vector<Sym> macrosLeftIn;  // the included file that set each; kNone: the file's own text
   std::vector<std::string> macrosUsedUndefined;
+  std::vector<std::uint32_t> macrosUsedUndefinedAt;  // lines
   std::vector<std::uint32_t> macroSources;
   // Of `macroSources`, those whose macros that the file found all came from headers it includes
   // itself, such as the guard of a header both include: the file would read the same without them.

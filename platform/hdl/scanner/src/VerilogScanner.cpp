@@ -65,6 +65,7 @@ enum Kw : std::uint8_t {
   kChecker,
   kEndchecker,
   kAssertion,  // assert, assume, cover, restrict, expect: "assert property" declares nothing
+  kBind,       // "bind target module u (...)" names a module instantiated elsewhere
   // Codes only the keyword table gives: tokens carry kLifetime, kJoin and kOtherKw for them.
   kStatic,
   kSvWord,
@@ -90,7 +91,7 @@ const KeywordTable& Keywords() {
       {"endproperty", kEndproperty}, {"sequence", kSequence}, {"endsequence", kEndsequence}, {"specify", kSpecify},
       {"endspecify", kEndspecify}, {"table", kTable}, {"endtable", kEndtable}, {"config", kConfig},
       {"endconfig", kEndconfig}, {"checker", kChecker}, {"endchecker", kEndchecker}, {"assert", kAssertion},
-      {"assume", kAssertion}, {"cover", kAssertion}, {"restrict", kAssertion}, {"expect", kAssertion},
+      {"bind", kBind}, {"assume", kAssertion}, {"cover", kAssertion}, {"restrict", kAssertion}, {"expect", kAssertion},
       {"else", kElse}, {"endcase", kEndcase}, {"join", kJoin}, {"static", kStatic}, {"automatic", kLifetime},
       {"always and assign buf bufif0 bufif1 case casex casez cell cmos deassign default defparam design disable "
        "edge event for force forever fork genvar highz0 highz1 if ifnone incdir include initial inout input "
@@ -100,7 +101,7 @@ const KeywordTable& Keywords() {
        "strong1 supply0 supply1 time tran tranif0 tranif1 tri tri0 tri1 triand trior trireg unsigned use uwire "
        "vectored wait wand weak0 weak1 while wire wor xnor xor",
        kOtherKw},
-      {"accept_on alias always_comb always_ff always_latch bind bins binsof clocking constraint context cross "
+      {"accept_on alias always_comb always_ff always_latch bins binsof clocking constraint context cross "
        "coverpoint do eventually final first_match foreach forkjoin global ignore_bins illegal_bins let local "
        "modport nettype nexttime priority protected pure rand randc randcase randsequence reject_on s_always "
        "s_eventually s_nexttime soft solve strong sync_accept_on sync_reject_on tagged timeprecision timeunit "
@@ -170,7 +171,7 @@ class Lexer {
     if (t.kind == T::kPunct) {
       Punctuation(t);
     } else {
-      m_last = Seen{t.kind, 0, false, false, t.text};
+      m_last = Seen{t.kind, 0, false, false, false, t.text};
     }
     return t;
   }
@@ -251,6 +252,7 @@ class Lexer {
     std::uint16_t punct = 0;
     bool closesParameters = false;  // the ")" of "#(...)"
     bool labels = false;            // the ":" of "begin :", "end :"
+    bool afterKeyword = false;      // a ")" after a keyword, whose text it keeps: "(strong0, weak1)"
     std::string_view text;
   };
   static bool IsPunct(const Seen& seen, char c) { return seen.kind == T::kPunct && seen.punct == c; }
@@ -265,7 +267,7 @@ class Lexer {
   }
 
   // What a keyword says of a name after it.
-  enum Context : std::uint8_t { kNoContext, kDeclares, kReferences, kLabelled };
+  enum Context : std::uint8_t { kNoContext, kDeclares, kReferences, kLabelled, kGate };
   static std::uint8_t ContextOf(std::string_view keyword) {
     // clang-format off
     static const KeywordTable table({
@@ -276,6 +278,10 @@ class Lexer {
          kDeclares},
         // "disable checker", "@(posedge sequence)"
         {"disable posedge negedge edge", kReferences},
+        // "buf checker (o, a)", "pullup (strong1) checker (o)"
+        {"and nand or nor xor xnor buf not bufif0 bufif1 notif0 notif1 nmos pmos rnmos rpmos cmos rcmos tran rtran "
+         "tranif0 tranif1 rtranif0 rtranif1 pullup pulldown",
+         kGate},
         // "begin : checker", "end : checker", "join : program"
         {"begin fork end join join_any join_none endmodule endfunction endtask endgenerate endprimitive endspecify "
          "endtable endconfig endcase endinterface endprogram endpackage endclass endgroup endproperty endsequence "
@@ -284,6 +290,12 @@ class Lexer {
     });
     // clang-format on
     return table.Find(keyword.data(), keyword.size(), false);
+  }
+  // A drive or charge strength; "supply0" declares as well, but only a strength ends with it.
+  static bool IsStrength(std::string_view keyword) {
+    static const KeywordTable table(
+        {{"supply0 supply1 strong0 strong1 pull0 pull1 weak0 weak1 highz0 highz1 small medium large", 1}});
+    return table.Find(keyword.data(), keyword.size(), false) != 0;
   }
 
   // A word only SystemVerilog reserves: a name where Verilog-2005 reads one, else its keyword.
@@ -301,15 +313,21 @@ class Lexer {
   }
 
   void Punctuation(const Tok& t) {
-    Seen seen{t.kind, t.punct, false, false, t.text};
+    Seen seen{t.kind, t.punct, false, false, false, t.text};
     if (t.punct == '(') {
       if (IsPunct(m_last, '#') && m_parametersDepth < 0) m_parametersDepth = m_depth;
       ++m_depth;
     } else if (t.punct == ')' && m_depth > 0) {
       seen.closesParameters = --m_depth == m_parametersDepth;
       if (m_depth <= m_parametersDepth) m_parametersDepth = -1;
+      if (m_last.kind == T::kKw) {
+        seen.afterKeyword = true;
+        seen.text = m_last.text;
+      }
     } else if (t.punct == ':') {
       seen.labels = m_last.kind == T::kKw && ContextOf(m_last.text) == kLabelled;
+    } else if (t.punct == '#') {
+      m_hash = t;
     }
     m_last = seen;
   }
@@ -319,9 +337,24 @@ class Lexer {
            code == kEndgroup || code == kEndproperty || code == kEndsequence || code == kEndchecker;
   }
 
+  // Whether the number, the token given last, is a delay: only blanks stand between the last "#"
+  // and it, in one text. Worked out only here, so that reading a token costs nothing more.
+  bool Delays(std::string_view number) const {
+    if (m_hash.kind != T::kPunct) return false;
+    const std::string_view text = m_sources[m_hash.source].text;
+    const auto at = reinterpret_cast<std::uintptr_t>(number.data());
+    const auto base = reinterpret_cast<std::uintptr_t>(text.data());
+    if (at <= base + m_hash.offset || at > base + text.size()) return false;
+    for (std::size_t k = m_hash.offset + 1; k < at - base; ++k) {
+      if (!IsSpace(text[k])) return false;
+    }
+    return true;
+  }
+
   // Whether a word only SystemVerilog reserves stands where Verilog-2005 reads a name, so that a
   // Verilog-2005 file reads as its tools read it: "begin : checker", "disable checker",
-  // "wire sequence;", "reg [7:0] property =", "counter program (", "tb.checker". Where it starts a
+  // "wire sequence;", "reg [7:0] property =", "counter program (", "leaf #5 checker (",
+  // "buf checker (o, a)", "and (strong0, strong1) checker (o, a, b)", "tb.checker". Where it starts a
   // construct ("checker c (...); ... endchecker", "input logic [7:0] a", "assert property (p)") it
   // stays a keyword, so SystemVerilog reads alike in a .v and a .sv file.
   bool ReadsAsName(const Tok& word) {
@@ -336,6 +369,14 @@ class Lexer {
     if (next.kind == T::kKw && next.text == "or") after = '|';
     const auto among = [after](const char* set) { return after != '\0' && std::strchr(set, after) != nullptr; };
     const bool operatorValueOrEnd = code == kSvOperator || code == kSvValue || IsEndWord(code);
+    // Only an instance's name stands between a gate's type, its strength or a bare delay and "(" or
+    // "[", or between the comma of a list of instances and "(": gate instances are plain
+    // Verilog-2005. A drive strength goes before a net's data type too, as in
+    // "wire (strong0, weak1) logic [7:0] w", and a comma before a port's, as in ", logic [7:0] b".
+    const bool closesStrength = last.afterKeyword && IsStrength(last.text);
+    const bool gateOrDelay = context == kGate || closesStrength || (last.kind == T::kNum && Delays(last.text));
+    if ((gateOrDelay || IsPunct(last, ',')) && among("(")) return true;
+    if (gateOrDelay && among("[") && !(code == kSvType && closesStrength)) return true;
     if (operatorValueOrEnd) {
       // An instance's name: "leaf until (", "leaf #5 return [1:0] (", "leaf a (), endclass (".
       // SystemVerilog puts none of them between a name or number and "(" or "[" but for an
@@ -356,6 +397,12 @@ class Lexer {
     return among(";,=)<>?+-/%&|^!.}:[]");
   }
 
+  // Where an argument stands in an expansion, and where its text starts in the caller's source.
+  struct Span {
+    std::size_t from;
+    std::size_t to;
+    std::size_t origin;
+  };
   struct Source {
     std::string_view text;
     std::size_t pos = 0;
@@ -365,6 +412,8 @@ class Lexer {
     std::string path;   // of a file; the macro's name for an expansion
     std::string key;    // the file's path without "." and ".." steps, for finding cycles
     LineCounter lines;  // of a file
+    std::uint32_t firstSpan = 0;  // of an expansion: where its arguments stand, in m_spans
+    std::uint32_t spans = 0;
   };
   struct Condition {
     bool parentActive;
@@ -374,8 +423,19 @@ class Lexer {
 
   bool Active() const { return m_conditions.empty() || m_conditions.back().active; }
 
-  // The macro's definition at this point of the file; null when it is not defined.
-  const Macro* Lookup(const std::string& name) {
+  // The line of the file scanned on which the text at `offset` of source `index` stands, or the
+  // include that brought it in.
+  std::uint32_t LineInFile(std::uint32_t index, std::size_t offset) {
+    while (index != 0) {
+      offset = m_sources[index].anchor;
+      index = static_cast<std::uint32_t>(m_sources[index].parent);
+    }
+    return m_sources[0].lines.LineOf(offset);
+  }
+
+  // The macro's definition at this point of the file, where the text at `offset` of source `index`
+  // looks at it; null when it is not defined.
+  const Macro* Lookup(const std::string& name, std::uint32_t index, std::size_t offset) {
     auto found = m_macros.find(name);
     if (found == m_macros.end()) {
       // The file has not set it: it is as the file found it where it starts, which the result records.
@@ -387,6 +447,7 @@ class Lexer {
           known.definition = given->second;
         }
         m_result.macrosFound.push_back({name, known.definition});
+        m_result.macrosFoundAt.push_back(LineInFile(index, offset));
       }
       found = m_macros.emplace(name, std::move(known)).first;
     }
@@ -600,11 +661,11 @@ class Lexer {
           return;
         }
         Condition& c = m_conditions.back();
-        c.active = c.parentActive && !c.taken && Lookup(macro) != nullptr;
+        c.active = c.parentActive && !c.taken && Lookup(macro, index, backtick) != nullptr;
         c.taken = c.taken || c.active;
         return;
       }
-      const bool active = Active() && ((Lookup(macro) != nullptr) == (name == "ifdef"));
+      const bool active = Active() && ((Lookup(macro, index, backtick) != nullptr) == (name == "ifdef"));
       m_conditions.push_back(Condition{Active(), active, active});
       return;
     }
@@ -742,7 +803,7 @@ class Lexer {
   void Expand(std::uint32_t index, std::size_t backtick, std::string_view name) {
     std::string_view text = m_sources[index].text;
     std::size_t& at = m_sources[index].pos;
-    const Macro* found = Lookup(std::string(name));
+    const Macro* found = Lookup(std::string(name), index, backtick);
     bool recursive = false;
     std::size_t depth = 0;
     for (std::uint32_t open : m_stack) {
@@ -751,10 +812,14 @@ class Lexer {
         recursive = recursive || m_sources[open].path == name;
       }
     }
+    if (recursive) recursive = Expanding(index, backtick, name);
     if (found == nullptr && !recursive && !m_clearedAll && !m_macros[std::string(name)].own) {
       // Not defined where the file starts, nor set by it since: a file after it may define it.
       std::vector<std::string>& unknown = m_result.macrosUsedUndefined;
-      if (std::find(unknown.begin(), unknown.end(), name) == unknown.end()) unknown.emplace_back(name);
+      if (std::find(unknown.begin(), unknown.end(), name) == unknown.end()) {
+        unknown.emplace_back(name);
+        m_result.macrosUsedUndefinedAt.push_back(LineInFile(index, backtick));
+      }
     }
     if (found == nullptr || recursive) {
       // An unknown macro stands for nothing; its arguments go with it.
@@ -763,26 +828,68 @@ class Lexer {
     }
     const Macro& macro = *found;
     std::vector<std::string> args;
+    std::vector<std::size_t> argsAt;
     if (macro.functionLike) {
       std::size_t look = at;
       SkipSpaces(text, look, true);
       if (look < text.size() && text[look] == '(') {
         at = look;
-        SkipArguments(text, at, &args);
+        SkipArguments(text, at, &args, &argsAt);
       }
     }
     if (depth >= kMaxMacroDepth || m_expansions >= kMaxExpansions || m_limitReported) {
       LimitReached(index, backtick, "macros nest or repeat too often: expansion stopped");
       return;
     }
-    std::string expansion = Substitute(macro, args);
+    const std::size_t spans = m_spans.size();
+    std::string expansion = Substitute(macro, args, argsAt, m_spans);
+    const std::size_t sources = m_sources.size();
     Push(index, backtick, std::move(expansion), name);
+    if (m_sources.size() > sources) {
+      m_sources.back().firstSpan = static_cast<std::uint32_t>(spans);
+      m_sources.back().spans = static_cast<std::uint32_t>(m_spans.size() - spans);
+    } else {
+      m_spans.resize(spans);
+    }
   }
 
-  // Reads "(a, b(c), d)" from `at`, which stands on the parenthesis; null args skips only.
-  static void SkipArguments(std::string_view text, std::size_t& at, std::vector<std::string>* args) {
+  // Whether the text at `offset` of source `index` comes from an expansion of the macro `name`'s
+  // own text. An argument's text is the caller's, however deep it is passed on: "`A(`A(x))" and a
+  // body that calls `B given an argument that calls `B are no recursion.
+  bool Expanding(std::uint32_t index, std::size_t offset, std::string_view name) const {
+    while (!m_sources[index].isFile) {
+      const Source& source = m_sources[index];
+      const auto first = m_spans.begin() + source.firstSpan;
+      const auto in = std::find_if(first, first + source.spans,
+                                   [offset](const Span& span) { return offset >= span.from && offset < span.to; });
+      if (in != first + source.spans) {
+        offset = in->origin + (offset - in->from);
+      } else {
+        if (source.path == name) return true;
+        offset = source.anchor;
+      }
+      index = static_cast<std::uint32_t>(source.parent);
+    }
+    return false;
+  }
+
+  // Reads "(a, b(c), d)" from `at`, which stands on the parenthesis; null args skips only. `argsAt`
+  // gets where each argument, as trimmed, starts in `text`.
+  static void SkipArguments(std::string_view text, std::size_t& at, std::vector<std::string>* args,
+                            std::vector<std::size_t>* argsAt = nullptr) {
     int depth = 0;
     std::string current;
+    std::size_t start = at + 1;
+    const auto take = [&] {
+      if (args) args->push_back(Trim(current));
+      if (argsAt) {
+        std::size_t lead = 0;
+        while (lead < current.size() && IsSpace(current[lead])) ++lead;
+        argsAt->push_back(start + lead);
+      }
+      current.clear();
+      start = at;
+    };
     while (at < text.size()) {
       const char c = text[at];
       if (c == '"') {
@@ -797,13 +904,12 @@ class Lexer {
       } else if (c == ')' || c == ']' || c == '}') {
         if (--depth == 0) break;
       } else if (c == ',' && depth == 1) {
-        if (args) args->push_back(Trim(current));
-        current.clear();
+        take();
         continue;
       }
       current.push_back(c);
     }
-    if (args) args->push_back(Trim(current));
+    take();
   }
 
   static std::string Trim(const std::string& text) {
@@ -814,7 +920,9 @@ class Lexer {
     return text.substr(first, last - first);
   }
 
-  static std::string Substitute(const Macro& macro, const std::vector<std::string>& args) {
+  // The macro's text with its arguments in place; `spans` gets where each argument stands in it.
+  static std::string Substitute(const Macro& macro, const std::vector<std::string>& args,
+                                const std::vector<std::size_t>& argsAt, std::vector<Span>& spans) {
     const std::string& body = macro.body;
     std::string out;
     out.reserve(body.size());
@@ -837,7 +945,12 @@ class Lexer {
         bool replaced = false;
         for (std::size_t i = 0; i < macro.params.size(); ++i) {
           if (macro.params[i] == word) {
-            out.append(i < args.size() && !args[i].empty() ? args[i] : macro.defaults[i]);
+            if (i < args.size() && !args[i].empty()) {
+              spans.push_back(Span{out.size(), out.size() + args[i].size(), argsAt[i]});
+              out.append(args[i]);
+            } else {
+              out.append(macro.defaults[i]);
+            }
             replaced = true;
             break;
           }
@@ -908,7 +1021,7 @@ class Lexer {
     } else if (at < text.size() && text[at] == '`') {
       // `include `NAME, with NAME defined as the quoted file name.
       ++at;
-      if (const Macro* found = Lookup(std::string(ReadName(text, at)))) {
+      if (const Macro* found = Lookup(std::string(ReadName(text, at)), index, backtick)) {
         const std::string body = Trim(found->body);
         if (body.size() >= 2 && body.front() == '"' && body.back() == '"') name = body.substr(1, body.size() - 2);
       }
@@ -969,6 +1082,7 @@ class Lexer {
   std::vector<Source> m_sources;
   std::vector<std::uint32_t> m_stack;
   std::deque<std::string> m_owned;
+  std::vector<Span> m_spans;  // the expansions' arguments
   // A macro the file set, or looked up where it starts; no definition: not defined.
   struct Known {
     std::optional<Macro> definition;
@@ -989,6 +1103,7 @@ class Lexer {
   int m_depth = 0;             // of parentheses given
   int m_parametersDepth = -1;  // where the "#(" open stands; -1: none
   Seen m_last;                 // the token given last
+  Tok m_hash;                  // the last "#" given
   Tok m_after;                 // read ahead: given next
   bool m_hasAfter = false;
 };
@@ -1021,6 +1136,10 @@ class Parser : TLookahead<Lexer, Tok> {
       AddMessage(m_result, MessageKind::kTruncated, Severity::kWarning, m_path, m_lexer.EndLine(),
                  "the file ends inside '" + Current()->name + "'");
       FinishInterface();
+    }
+    if (!m_result.units.empty()) {
+      std::vector<Reference>& refs = m_result.units.back().references;
+      refs.insert(refs.end(), std::make_move_iterator(m_fileBinds.begin()), std::make_move_iterator(m_fileBinds.end()));
     }
     m_lexer.Finish();
   }
@@ -1058,6 +1177,10 @@ class Parser : TLookahead<Lexer, Tok> {
   }
 
   void Outside(const Tok& t) {
+    if (t.kind == T::kKw && t.kw == kBind) {
+      Bind();
+      return;
+    }
     if (t.kind == T::kKw) {
       if (IsUnitStart(t.kw)) {
         if (IsKw(m_prev, kExtern)) {
@@ -1276,6 +1399,10 @@ class Parser : TLookahead<Lexer, Tok> {
       }
       m_depth = 0;
     }
+    if (t.kw == kBind && m_statementStart) {
+      Bind();
+      return true;
+    }
     if (t.kw == kOtherKw && m_statementStart && m_scopes.empty() && BodyDeclaration(t)) return true;
     switch (t.kw) {
       case kBegin: {
@@ -1343,6 +1470,43 @@ class Parser : TLookahead<Lexer, Tok> {
       default:
         return false;
     }
+  }
+
+  // "bind target [: instance, ...] module [#(...)] name (...) [, ...];": the module counts as
+  // instantiated, where the target is, which the scan does not follow.
+  void Bind() {
+    const auto hierarchicalName = [this] {
+      if (!IsName(Peek(0))) return false;
+      Next();
+      for (;;) {
+        if (IsPunct(Peek(0), '[')) {
+          Next();
+          SkipBalanced('[', ']');
+        } else if (IsPunct(Peek(0), '.') && IsName(Peek(1))) {
+          Next();
+          Next();
+        } else {
+          return true;
+        }
+      }
+    };
+    if (hierarchicalName() && IsPunct(Peek(0), ':')) {
+      Next();
+      while (hierarchicalName() && IsPunct(Peek(0), ',')) Next();
+    }
+    if (IsName(Peek(0))) {
+      const Tok module = Next();
+      Reference ref;
+      ref.kind = RefKind::kBind;
+      ref.name = std::string(module.text);
+      ref.line = m_lexer.LineOf(module);
+      if (m_unit >= 0) {
+        Current()->references.push_back(std::move(ref));
+      } else if (m_fileBinds.size() < kMaxDeclarations) {
+        m_fileBinds.push_back(std::move(ref));
+      }
+    }
+    SkipPastSemicolon();
   }
 
   // "type [#(...)] name [range] (...) [, name [range] (...)]": instances of a module, interface,
@@ -1820,6 +1984,7 @@ class Parser : TLookahead<Lexer, Tok> {
   int m_unit = -1;
   std::uint8_t m_unitEnd = kEndmodule;
   std::vector<Reference> m_fileImports;
+  std::vector<Reference> m_fileBinds;  // outside a unit
 
   std::unordered_set<std::string> m_filePackages;  // the packages m_fileImports names
   std::unordered_set<std::string> m_unitPackages;  // those the open unit's references name

@@ -57,6 +57,9 @@ enum class RefKind : std::uint8_t {
   kImport,                 // SystemVerilog "import pkg::..."
   kScope,                  // SystemVerilog "pkg::name": a package, or a class the project never sees
   kLibrary,                // VHDL library clause: the library alone, no unit named; "work" is never one
+  // SystemVerilog "bind target module u (...)": the module, instantiated in the target, which the
+  // hierarchy does not follow; it counts as instantiated. Outside a module, the file's last unit holds it.
+  kBind,
 };
 
 inline constexpr std::uint32_t kNoScope = 0xFFFFFFFFu;
@@ -205,6 +208,7 @@ struct ScanResult {
   // it starts; then what it leaves to the files after it: with `undefinesAll` no macro from before
   // it, and the macros it set last, in the order it first set them.
   std::vector<MacroState> macrosFound;
+  std::vector<std::uint32_t> macrosFoundAt;  // the line of the file each was first looked at on
   bool undefinesAll = false;
   std::vector<MacroState> macrosLeft;
   // For each of `macrosLeft`, the included file whose text set it last; "": the file's own text.
@@ -212,6 +216,7 @@ struct ScanResult {
   // Verilog: each macro the file used where it was not defined, as it found it where it starts,
   // once: a compile reads the use as the files before it define the macro.
   std::vector<std::string> macrosUsedUndefined;
+  std::vector<std::uint32_t> macrosUsedUndefinedAt;  // the line of the file each was first used on
 };
 
 // Scans `text` as the file `path` (which names the file in messages and anchors relative includes).
