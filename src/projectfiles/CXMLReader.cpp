@@ -431,8 +431,8 @@ Status CXMLReader::AddFile(const String& path, IFileType* type, AutoRelease<IHdl
   // A folder at a listed name, as a branch switch leaves one, is a file off the disk: it keeps its
   // entry and is in no view until a file is there again. Only the project's own folder, or one
   // above it, can never be that file, and its name would be written back as another.
-  const bool folder = FileUtils::IsFolder(path) && HoldsFolder(path, m_directory);
-  const Status added = folder ? kFailure : project->ProjectAddFile(path, type, file.Receive());
+  const bool holdsProject = FileUtils::IsFolder(path) && HoldsFolder(path, m_directory);
+  const Status added = holdsProject ? kFailure : project->ProjectAddFile(path, type, file.Receive());
   // Kept as read, but a save writes the backslash as a folder separator, naming another file.
   if (added == kSuccess && path.str().find('\\') != std::string::npos) {
     Port_MsgManData::createObject("ProjectMgmt", kSource, 0, kRevision)
@@ -451,9 +451,9 @@ Status CXMLReader::AddFile(const String& path, IFileType* type, AutoRelease<IHdl
     const bool itself = FileUtils::SameFile(path, m_fileName) ||
                         (!repository.empty() && (Port::File::namematch(path.c_str(), repository.c_str()) == 1 ||
                                                  FileUtils::SameFile(path, repository)));
-    const char* why = folder   ? "it is a folder, not a file"
-                      : itself ? "it is the project's own file"
-                               : "the project refused it";
+    const char* why = holdsProject ? "it is a folder, not a file"
+                      : itself     ? "it is the project's own file"
+                                   : "the project refused it";
     Port_MsgManData::createObject("ProjectMgmt", kSource, 0, kRevision)
         .issueWarning(
             "The project file \"%s\" names \"%s\", which the project cannot hold: %s.\n"

@@ -687,11 +687,13 @@ TEST_F(ProjectOpenSaveTest, AFolderIsNoSource) {
   const std::size_t at = saved.find("    <file vel_kv:name=\"sub/a.vhd\"");
   saved.insert(at, "    <file vel_kv:name=\"sub\" vel_kv:type=\"FILE_TEXT\"/>\n");
   std::string text = saved;
-  for (const char* name : {".", "..", "sub/.."}) text.insert(at, "    <file vel_kv:name=\"" + std::string(name) + "\"/>\n");
+  for (const char* name : {".", "..", "sub/.."})
+    text.insert(at, "    <file vel_kv:name=\"" + std::string(name) + "\"/>\n");
   WriteText(m_file, text);
   fs::remove(m_dir / "gone.vhd");
   ASSERT_EQ(Open(m_file), Hvd::kSuccess);
-  EXPECT_EQ(FileNames(), (Strings{(m_dir / "sub").string(), (m_dir / "sub/a.vhd").string(), (m_dir / "gone.vhd").string()}));
+  EXPECT_EQ(FileNames(),
+            (Strings{(m_dir / "sub").string(), (m_dir / "sub/a.vhd").string(), (m_dir / "gone.vhd").string()}));
   for (const fs::path& folder : {m_dir, m_dir.parent_path()})
     EXPECT_TRUE(
         Captured(Port_MsgManData::Severity::Warning,
