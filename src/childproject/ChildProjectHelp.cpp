@@ -106,7 +106,8 @@ AutoRelease<IProject> OpenChildProjectOfFile(CitI::IInterface* file) {
   if (file == nullptr || !IsProjectFileType(file)) return nullptr;
   if (AutoRelease<IProject> loaded = GetOwningProject(file); loaded) return loaded;
   const Port::StringBase<char> path = GetObjectFullPath(file);
-  if (path.empty() || !Port::File::exist(path)) return nullptr;
+  // A folder at its name is a project file off the disk, as a gone one is: nothing to open.
+  if (path.empty() || !Port::File::exist(path) || Port::File::isdir(path)) return nullptr;
   // Opening a project makes it the active one; the record puts back what was active.
   const ActiveProjectRecord record;
   AutoRelease<IProjectHelper> helper = GetCvfProject(nullptr, true);

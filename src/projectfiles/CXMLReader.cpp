@@ -4,8 +4,10 @@
 #include <boost/algorithm/string/predicate.hpp>
 #include <charconv>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -405,14 +407,32 @@ CXMLReader::String CXMLReader::ResolveProjectPath(const String& name) const {
   return path;
 }
 
+namespace {
+
+// Whether `folder` is the folder `place` or one above it, by whatever name or link leads there.
+bool HoldsFolder(const Port::StringBase<char>& folder, const Port::StringBase<char>& place) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path held = fs::canonical(fs::path(folder.str()), error);
+  if (error) return false;
+  for (fs::path at = fs::canonical(fs::path(place.str()), error); !error; at = at.parent_path()) {
+    if (at == held) return true;
+    if (!at.has_relative_path()) break;
+  }
+  return false;
+}
+
+}  // namespace
+
 Status CXMLReader::AddFile(const String& path, IFileType* type, AutoRelease<IHdlFile>& file) {
   file = nullptr;
   AutoCast<IProjectInternal> project(m_project);
   if (!project) return kMissingInterface;
-  // A folder is no source, as the user's add says: kept, it would be a text file of every view
-  // and the next save would write it back.
-  const bool folder = FileUtils::IsFolder(path);
-  const Status added = folder ? kFailure : project->ProjectAddFile(path, type, file.Receive());
+  // A folder at a listed name, as a branch switch leaves one, is a file off the disk: it keeps its
+  // entry and is in no view until a file is there again. Only the project's own folder, or one
+  // above it, can never be that file, and its name would be written back as another.
+  const bool holdsProject = FileUtils::IsFolder(path) && HoldsFolder(path, m_directory);
+  const Status added = holdsProject ? kFailure : project->ProjectAddFile(path, type, file.Receive());
   // Kept as read, but a save writes the backslash as a folder separator, naming another file.
   if (added == kSuccess && path.str().find('\\') != std::string::npos) {
     Port_MsgManData::createObject("ProjectMgmt", kSource, 0, kRevision)
@@ -431,9 +451,9 @@ Status CXMLReader::AddFile(const String& path, IFileType* type, AutoRelease<IHdl
     const bool itself = FileUtils::SameFile(path, m_fileName) ||
                         (!repository.empty() && (Port::File::namematch(path.c_str(), repository.c_str()) == 1 ||
                                                  FileUtils::SameFile(path, repository)));
-    const char* why = folder   ? "it is a folder, not a file"
-                      : itself ? "it is the project's own file"
-                               : "the project refused it";
+    const char* why = holdsProject ? "it is a folder, not a file"
+                      : itself     ? "it is the project's own file"
+                                   : "the project refused it";
     Port_MsgManData::createObject("ProjectMgmt", kSource, 0, kRevision)
         .issueWarning(
             "The project file \"%s\" names \"%s\", which the project cannot hold: %s.\n"
@@ -830,7 +850,8 @@ Text ProjectGeneratorOfFile(const Text& path) {
   if (!boost::algorithm::iequals(Port::FileName(path).GetExtension().str(), ".xhlc")) return "TarvisDSP";
   CXMLReader reader;
   Text generator;
-  if (reader.ParseFile(path)) {
+  // A folder at the name is a project file off the disk, as a missing one is: nothing to read.
+  if (!FileUtils::IsFolder(path) && reader.ParseFile(path)) {
     reader.ReadVersion();
     reader.ReadProperties();
     std::ignore = reader.GetPropertyValue("Project Generator", &generator);

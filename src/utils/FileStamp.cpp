@@ -20,6 +20,7 @@ bool StatusOf(const Port::StringBase<char>& path, FileStamp& stamp) {
   stamp.size = static_cast<std::int64_t>(info.st_size);
   stamp.device = static_cast<std::uint64_t>(info.st_dev);
   stamp.inode = static_cast<std::uint64_t>(info.st_ino);
+  stamp.folder = S_ISDIR(info.st_mode);
   return true;
 }
 
@@ -33,6 +34,7 @@ void FileStamp::Update() {
     nanoseconds = 0;
     device = 0;
     inode = 0;
+    folder = false;
   }
 }
 

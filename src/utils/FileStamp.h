@@ -16,7 +16,8 @@ class FileStamp {
  public:
   FileStamp() = default;
 
-  // Takes the file's current time and size; a missing file gives 0 and 0.
+  // Takes the file's current time and size; a missing file gives 0 and 0. A folder at the path
+  // gives its own, and `folder` says so.
   void Update();
   // True when the file's time is later than the stamp's or its size differs, or another file
   // took its place (a file replaced whole by its writer, or a folder put at its name). The time
@@ -30,6 +31,7 @@ class FileStamp {
   std::int64_t nanoseconds = 0;  // of the time
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
+  bool folder = false;
 };
 
 // The attachment through which a file or view answers one more interface.

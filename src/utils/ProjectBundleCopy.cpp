@@ -350,10 +350,16 @@ void BundleCopy::AddSource(IHdlFile* item) {
   const bool wanted = (type == 0 && Flag(kSourcesOfType0)) || (type == 1 && Flag(kSourcesOfType1)) ||
                       (type == 2 && Flag(kSourcesOfType2)) || (type == 3 && Flag(kSourcesOfType3));
   if (!wanted || (!LookingOnly() && Overwrites(source, destination))) return;
-  // A listed source that is gone fails the copy, and the user is told which one it is.
+  // A listed source that is gone fails the copy, and the user is told which one it is. A folder
+  // at its name is a source off the disk too: copied, it would bring a whole tree in its place.
   std::error_code error;
   if (fs::symlink_status(fs::path(source.str()), error).type() == fs::file_type::not_found) {
     FileMessages::Error(__LINE__, "The source file \"%s\" of the project does not exist.\n", source);
+    Record(kDirectoryWriteFailed);
+    return;
+  }
+  if (fs::is_directory(fs::path(source.str()), error)) {
+    FileMessages::Error(__LINE__, "The source file \"%s\" of the project is a folder, not a file.\n", source);
     Record(kDirectoryWriteFailed);
     return;
   }

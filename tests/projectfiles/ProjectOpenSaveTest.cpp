@@ -667,9 +667,9 @@ TEST_F(ProjectOpenSaveTest, AReloadAnswersAsAFreshOpenOfTheSameFile) {
   reloaded("a sub-project's reload", true, "LM2-20", libraryReload);
 }
 
-// A folder is refused as a source, with the reason, and the project is left as it was. A project
-// file that lists a folder opens without it, says so, and saves without it; a file off the disk
-// keeps its entry.
+// A folder is refused as a source, with the reason, and the project is left as it was. A folder
+// at a listed name is a file off the disk: its entry stays, under its own name. Only a folder
+// that holds the project can never be its file: it is left out, and the open says so.
 TEST_F(ProjectOpenSaveTest, AFolderIsNoSource) {
   WriteText(m_dir / "sub/a.vhd", "entity a is end;\n");
   WriteText(m_dir / "gone.vhd", "entity gone is end;\n");
@@ -681,22 +681,24 @@ TEST_F(ProjectOpenSaveTest, AFolderIsNoSource) {
   EXPECT_TRUE(FileNames().empty());
   Add(m_dir / "sub/a.vhd");
   Add(m_dir / "gone.vhd");
-  const Strings kept{(m_dir / "sub/a.vhd").string(), (m_dir / "gone.vhd").string()};
-  EXPECT_EQ(FileNames(), kept);
   ASSERT_EQ(m_project->ProjectClose(true), Hvd::kSuccess);
 
-  const std::string saved = ReadText(m_file);
+  std::string saved = ReadText(m_file);
+  const std::size_t at = saved.find("    <file vel_kv:name=\"sub/a.vhd\"");
+  saved.insert(at, "    <file vel_kv:name=\"sub\" vel_kv:type=\"FILE_TEXT\"/>\n");
   std::string text = saved;
-  text.insert(text.find("    <file vel_kv:name=\"sub/a.vhd\""),
-              "    <file vel_kv:name=\"sub\"/><file vel_kv:name=\".\"/>\n");
+  for (const char* name : {".", "..", "sub/.."})
+    text.insert(at, "    <file vel_kv:name=\"" + std::string(name) + "\"/>\n");
   WriteText(m_file, text);
   fs::remove(m_dir / "gone.vhd");
   ASSERT_EQ(Open(m_file), Hvd::kSuccess);
-  EXPECT_EQ(FileNames(), kept);
-  for (const fs::path& folder : {m_dir / "sub", m_dir})
+  EXPECT_EQ(FileNames(),
+            (Strings{(m_dir / "sub").string(), (m_dir / "sub/a.vhd").string(), (m_dir / "gone.vhd").string()}));
+  for (const fs::path& folder : {m_dir, m_dir.parent_path()})
     EXPECT_TRUE(
         Captured(Port_MsgManData::Severity::Warning,
                  "names \"" + folder.string() + "\", which the project cannot hold: it is a folder, not a file."));
+  EXPECT_FALSE(Captured(Port_MsgManData::Severity::Warning, "names \"" + (m_dir / "sub").string() + "\""));
   ASSERT_EQ(m_project->Save(), Hvd::kSuccess);
   EXPECT_EQ(ReadText(m_file), saved);
   EXPECT_EQ(m_project->ProjectClose(false), Hvd::kSuccess);

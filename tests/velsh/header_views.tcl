@@ -116,17 +116,20 @@ foreach header {defs.v defs.vh} {
 
     # Off the disk, a header the user added keeps its views as any source does: a close while it is
     # gone (found gone by the open, or gone while open) records them; it is in no live view while
-    # gone, and back in both once back.
+    # gone, and back in both once back. A folder at its name, as a branch switch leaves one, is the
+    # same.
     set project [at "p 0.xhlc"]
     set listed [lrepeat 2 [list alu.v $header]]
-    foreach gone {"at the open" "while open"} {
-        if {$gone eq "while open"} { project open $project }
+    foreach gone {"at the open" "while open" "a folder at the open" "a folder while open"} {
+        if {[string match "*while open" $gone]} { project open $project }
         file rename [at $header] [at $header.away]
-        if {$gone eq "at the open"} { project open $project }
+        if {[string match "a folder*" $gone]} { file mkdir [at $header] }
+        if {[string match "*at the open" $gone]} { project open $project }
         set said [list [lists]]
         project set PROP_ProjectDescription "saved while $header was gone $gone"
         project close
         project open $project
+        file delete [at $header]
         file rename [at $header.away] [at $header]
         lappend said [recorded $project $header] [lists]
         project close

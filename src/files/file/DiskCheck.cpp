@@ -21,6 +21,9 @@ Status CFile::XIHdlFile::CheckFileOnDisk() {
   FileStamp stamp;
   if (self.m_fileNameHelper) std::ignore = self.m_fileNameHelper->GetFullName(&stamp.path);
   stamp.Update();
+  // A folder at the file's name, as a branch switch leaves one, holds no text of the file: the
+  // file is off the disk until a file is there again, and keeps its entry and views meanwhile.
+  if (stamp.folder) stamp.time = stamp.size = stamp.nanoseconds = 0;
   const std::int64_t lastSize = std::exchange(self.m_sizeOnDisk, stamp.size);
   const std::int64_t time = stamp.time;
   // Kept to the microsecond: a file rewritten within the second of its last check, as a script
