@@ -241,11 +241,23 @@ Status RemoveBelow(Descriptor top, Level entered) {
   }
 }
 
+// A copy that records what it writes, so that its refusal can take it back, is one the user
+// asked for: a step that fails says which name and why, which the refusal alone does not.
+void TellRefused(const MadeFolders* made, const std::string& sentence, int error) {
+  if (made != nullptr) FileMessages::Error(__LINE__, "%s.\n", String(sentence + ": " + std::strerror(error)));
+}
+
+std::string Quoted(const String& path) { return "\"" + path.str() + "\""; }
+
 // Frees `path` for what a copy writes there: with `made`, what is there is kept aside until the
 // copy is kept; without, it is removed.
 bool Free(const String& path, MadeFolders* made) {
   if (made == nullptr) return Port::File::remove_f(path);
-  return made->SetAside(path.str());
+  if (made->SetAside(path.str())) return true;
+  const int error = errno;
+  TellRefused(made, "What is at " + Quoted(path) + " could not be set aside for the copy", error);
+  errno = error;
+  return false;
 }
 
 // The link at `source` made again at `destination`, pointing where it points.
@@ -254,6 +266,7 @@ bool CopyLinkAt(const String& source, const String& destination, MadeFolders* ma
   std::error_code error;
   fs::copy_symlink(AsPath(source), AsPath(destination), error);
   if (error) {
+    TellRefused(made, "The link " + Quoted(source) + " could not be copied to " + Quoted(destination), error.value());
     if (made != nullptr) made->PutBack(destination.str());
     return false;
   }
@@ -263,7 +276,10 @@ bool CopyLinkAt(const String& source, const String& destination, MadeFolders* ma
 
 // `directory` and the folders on the way to it made, recorded in `made` when given.
 bool MakeFolders(const String& directory, MadeFolders* made) {
-  return made != nullptr ? made->Make(WithoutTrailingSteps(directory).str()) : Port::File::mkdir(directory, true);
+  if (made == nullptr) return Port::File::mkdir(directory, true);
+  if (made->Make(WithoutTrailingSteps(directory).str())) return true;
+  TellRefused(made, "The folder " + Quoted(WithoutTrailingSteps(directory)) + " could not be made", errno);
+  return false;
 }
 
 Status CopyTree(const String& sourceDir, const String& destinationDir, std::uint32_t mode,
@@ -322,6 +338,7 @@ Status CopyFile(const String& source, const String& destination, std::uint32_t m
   // Names compare exactly here; other spellings of one file are caught once both exist.
   if (destination == source) return kSuccess;
   if (!Port::File::exist(source)) {
+    TellRefused(made, "The file " + Quoted(source) + " could not be copied to " + Quoted(destination), errno);
     return Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Source File <%s> doesn't exist.\n", source.c_str());
   }
   if (Port::File::exist(destination) && SameFile(source, destination)) return kSuccess;
@@ -333,6 +350,7 @@ Status CopyFile(const String& source, const String& destination, std::uint32_t m
   if (aside ? !Free(destination, made)
             : present != fs::file_type::not_found && present != fs::file_type::regular &&
                   present != fs::file_type::symlink && !Port::File::remove_f(destination)) {
+    if (!aside) TellRefused(made, "What is at " + Quoted(destination) + " could not be replaced", errno);
     return Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Failed to clean out destination path <%s>.\n",
                 destination.c_str());
   }
@@ -351,6 +369,7 @@ Status CopyFile(const String& source, const String& destination, std::uint32_t m
   if (!directory.empty()) {  // empty: the current directory
     if (Port::File::exist(bare)) {
       if (!Port::File::isdir(bare)) {
+        TellRefused(made, "The folder " + Quoted(bare) + " could not be written", ENOTDIR);
         return Fail(refused(), "FileUtils::CopyFile - Destination target <%s> is not a directory.\n",
                     directory.c_str());
       }
@@ -361,6 +380,7 @@ Status CopyFile(const String& source, const String& destination, std::uint32_t m
   }
 
   if (!Port::File::copy_p(source, destination)) {
+    TellRefused(made, "The file " + Quoted(source) + " could not be copied to " + Quoted(destination), errno);
     return Fail(refused(), "FileUtils::CopyFile - Failed to copy file <%s> to <%s>\n", source.c_str(),
                 destination.c_str());
   }
@@ -369,10 +389,12 @@ Status CopyFile(const String& source, const String& destination, std::uint32_t m
   // way, and is recorded once its mode, which changes its change time, is set.
   Status status = kSuccess;
   if (mode == kReadOnly && !Port::File::chmod(destination, 0444)) {
+    TellRefused(made, "The copy " + Quoted(destination) + " could not be made read-only", errno);
     status = Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Failed to change file <%s> to Read-Only\n",
                   destination.c_str());
   }
   if (mode == kReadWrite && !Port::File::chmod(destination, 0666)) {
+    TellRefused(made, "The copy " + Quoted(destination) + " could not be made writable", errno);
     status = Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Failed to change file <%s> to Read-Write\n",
                   destination.c_str());
   }
@@ -848,6 +870,7 @@ namespace {
 Status CopyTree(const String& sourceDir, const String& destinationDir, std::uint32_t mode,
                 Prjrep::IStringSet** failedFiles, const String& canonicalTop, MadeFolders* made) {
   if (!Port::File::canread_dir(sourceDir)) {
+    TellRefused(made, "The folder " + Quoted(sourceDir) + " could not be read", errno);
     return Fail(kDirectoryWriteFailed, "FileUtils::CopyDirectoryTree - Unable to read source directory <%s>\n",
                 sourceDir.c_str());
   }
@@ -856,6 +879,7 @@ Status CopyTree(const String& sourceDir, const String& destinationDir, std::uint
                 destinationDir.c_str());
   }
   if (!Port::File::canwrite_dir(destinationDir)) {
+    TellRefused(made, "The folder " + Quoted(destinationDir) + " could not be written", errno);
     return Fail(kDirectoryWriteFailed, "FileUtils::CopyDirectoryTree - Unable to write destination directory <%s>\n",
                 destinationDir.c_str());
   }

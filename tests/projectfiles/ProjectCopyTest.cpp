@@ -283,6 +283,13 @@ TEST_F(ProjectCopyTest, AFileThatCannotBeCopiedFailsTheCopy) {
             Hvd::kDirectoryWriteFailed);
   EXPECT_TRUE(Said("An error occurred while copying the project to"));
   EXPECT_FALSE(fs::exists(m_root / "copy"));
+  // Each refusal names the file it could not write, and why.
+  for (const auto& [source, copied] : {std::pair{m_dir / "sub/b.vhd", m_root / "copy/sub/b.vhd"},
+                                       std::pair{m_root / "lib/c.vhd", m_root / "copy/remote_sources/_/lib/c.vhd"}}) {
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "\"" + source.string() + "\" could not be copied to \"" +
+                                                               copied.string() + "\": " + std::strerror(EIO)))
+        << source;
+  }
 }
 
 // A refused copy leaves nothing it made. A working directory the project's property refuses
@@ -414,10 +421,14 @@ TEST_F(ProjectCopyTest, ARefusedCopyPutsBackWhatItWroteOver) {
     userFolder();
     const Names before = Listing(copy);
     Port::FaultInjection::Fail("copy_p", 0, "q.hdp");
+    Port_MsgManData::ClearCaptured();
     EXPECT_EQ(saveAs ? Copies()->SaveAs((copy / "q.xhlc").c_str())
                      : Copies()->CopyProject((copy / "q.xhlc").c_str(), 0x1CE, "", "", nullptr),
               Hvd::kDirectoryWriteFailed);
     Port::FaultInjection::Clear();
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "\"" + (copy / "q.hdp").string() + "\": " +
+                                                               std::strerror(EIO) + "."))
+        << saveAs;
     EXPECT_EQ(Listing(copy), before) << saveAs;
     EXPECT_EQ(fs::read_symlink(copy / "a.vhd"), mine / "a.txt") << saveAs;
     EXPECT_EQ(fs::read_symlink(copy / "sub"), mine / "folder") << saveAs;

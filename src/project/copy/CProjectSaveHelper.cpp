@@ -246,7 +246,7 @@ Status ProjectCopyContext::Copy(const String& description, const String& working
     // takes it back, and puts back what was there.
     for (const String& name : written) m_written.Wrote(name.str());
     if (wrote != kSuccess) return wrote;
-    const Status carried = CarryPartitionsFile(m_project, m_sourceProjectFile, m_destinationProjectPath);
+    const Status carried = CarryPartitionsFile(m_project, m_sourceProjectFile, m_destinationProjectPath, &m_written);
     m_written.Wrote(written[1].str());
     return carried;
   }
