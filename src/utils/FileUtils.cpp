@@ -241,19 +241,45 @@ Status RemoveBelow(Descriptor top, Level entered) {
   }
 }
 
+// A copy that records what it writes, so that its refusal can take it back, is one the user
+// asked for: a step that fails says which name and why, which the refusal alone does not.
+void TellRefused(const MadeFolders* made, const std::string& sentence, int error) {
+  if (made != nullptr) FileMessages::Error(__LINE__, "%s.\n", String(sentence + ": " + std::strerror(error)));
+}
+
+std::string Quoted(const String& path) { return "\"" + path.str() + "\""; }
+
+// Frees `path` for what a copy writes there: with `made`, what is there is kept aside until the
+// copy is kept; without, it is removed.
+bool Free(const String& path, MadeFolders* made) {
+  if (made == nullptr) return Port::File::remove_f(path);
+  if (made->SetAside(path.str())) return true;
+  const int error = errno;
+  TellRefused(made, "What is at " + Quoted(path) + " could not be set aside for the copy", error);
+  errno = error;
+  return false;
+}
+
 // The link at `source` made again at `destination`, pointing where it points.
 bool CopyLinkAt(const String& source, const String& destination, MadeFolders* made) {
-  const bool replaced = OwnType(destination) != fs::file_type::not_found;
-  if (!Port::File::remove_f(destination)) return false;
+  if (!Free(destination, made)) return false;
   std::error_code error;
   fs::copy_symlink(AsPath(source), AsPath(destination), error);
-  if (!error && made != nullptr) made->Wrote(destination.str(), replaced);
-  return !error;
+  if (error) {
+    TellRefused(made, "The link " + Quoted(source) + " could not be copied to " + Quoted(destination), error.value());
+    if (made != nullptr) made->PutBack(destination.str());
+    return false;
+  }
+  if (made != nullptr) made->Wrote(destination.str());
+  return true;
 }
 
 // `directory` and the folders on the way to it made, recorded in `made` when given.
 bool MakeFolders(const String& directory, MadeFolders* made) {
-  return made != nullptr ? made->Make(WithoutTrailingSteps(directory).str()) : Port::File::mkdir(directory, true);
+  if (made == nullptr) return Port::File::mkdir(directory, true);
+  if (made->Make(WithoutTrailingSteps(directory).str())) return true;
+  TellRefused(made, "The folder " + Quoted(WithoutTrailingSteps(directory)) + " could not be made", errno);
+  return false;
 }
 
 Status CopyTree(const String& sourceDir, const String& destinationDir, std::uint32_t mode,
@@ -312,18 +338,27 @@ Status CopyFile(const String& source, const String& destination, std::uint32_t m
   // Names compare exactly here; other spellings of one file are caught once both exist.
   if (destination == source) return kSuccess;
   if (!Port::File::exist(source)) {
+    TellRefused(made, "The file " + Quoted(source) + " could not be copied to " + Quoted(destination), errno);
     return Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Source File <%s> doesn't exist.\n", source.c_str());
   }
   if (Port::File::exist(destination) && SameFile(source, destination)) return kSuccess;
 
-  // A file or a link is replaced by the copy's rename; anything else must go first. What was
-  // there is the user's: the copy in its place is not taken back.
+  // A file or a link is replaced by the copy's rename; anything else must go first. Recorded,
+  // what was there is kept aside instead, to be put back if the command is refused.
   const fs::file_type present = OwnType(destination);
-  if (present != fs::file_type::not_found && present != fs::file_type::regular && present != fs::file_type::symlink &&
-      !Port::File::remove_f(destination)) {
+  const bool aside = made != nullptr && present != fs::file_type::not_found && present != fs::file_type::directory;
+  if (aside ? !Free(destination, made)
+            : present != fs::file_type::not_found && present != fs::file_type::regular &&
+                  present != fs::file_type::symlink && !Port::File::remove_f(destination)) {
+    if (!aside) TellRefused(made, "What is at " + Quoted(destination) + " could not be replaced", errno);
     return Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Failed to clean out destination path <%s>.\n",
                 destination.c_str());
   }
+  // Not written, it leaves the name as it found it.
+  const auto refused = [&] {
+    if (aside) made->PutBack(destination.str());
+    return kDirectoryWriteFailed;
+  };
 
   Port::FileName directoryName(destination);
   directoryName.SetTail("");
@@ -334,17 +369,19 @@ Status CopyFile(const String& source, const String& destination, std::uint32_t m
   if (!directory.empty()) {  // empty: the current directory
     if (Port::File::exist(bare)) {
       if (!Port::File::isdir(bare)) {
-        return Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Destination target <%s> is not a directory.\n",
+        TellRefused(made, "The folder " + Quoted(bare) + " could not be written", ENOTDIR);
+        return Fail(refused(), "FileUtils::CopyFile - Destination target <%s> is not a directory.\n",
                     directory.c_str());
       }
     } else if (!MakeFolders(directory, made)) {
-      return Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Couldn't create the Destination directory <%s>.\n",
+      return Fail(refused(), "FileUtils::CopyFile - Couldn't create the Destination directory <%s>.\n",
                   directory.c_str());
     }
   }
 
   if (!Port::File::copy_p(source, destination)) {
-    return Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Failed to copy file <%s> to <%s>\n", source.c_str(),
+    TellRefused(made, "The file " + Quoted(source) + " could not be copied to " + Quoted(destination), errno);
+    return Fail(refused(), "FileUtils::CopyFile - Failed to copy file <%s> to <%s>\n", source.c_str(),
                 destination.c_str());
   }
 
@@ -352,14 +389,16 @@ Status CopyFile(const String& source, const String& destination, std::uint32_t m
   // way, and is recorded once its mode, which changes its change time, is set.
   Status status = kSuccess;
   if (mode == kReadOnly && !Port::File::chmod(destination, 0444)) {
+    TellRefused(made, "The copy " + Quoted(destination) + " could not be made read-only", errno);
     status = Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Failed to change file <%s> to Read-Only\n",
                   destination.c_str());
   }
   if (mode == kReadWrite && !Port::File::chmod(destination, 0666)) {
+    TellRefused(made, "The copy " + Quoted(destination) + " could not be made writable", errno);
     status = Fail(kDirectoryWriteFailed, "FileUtils::CopyFile - Failed to change file <%s> to Read-Write\n",
                   destination.c_str());
   }
-  if (made != nullptr) made->Wrote(destination.str(), present != fs::file_type::not_found);
+  if (made != nullptr) made->Wrote(destination.str());
   return status;
 }
 
@@ -765,7 +804,12 @@ Status CopyLink(const String& source, const String& destination, MadeFolders* ma
               destination.c_str());
 }
 
-Status RemoveLinksBelow(const String& directory, const String& path) {
+Status SetAside(const String& path, MadeFolders& made) {
+  if (Free(path, &made)) return kSuccess;
+  return Fail(kDirectoryWriteFailed, "FileUtils::SetAside - Could not set aside <%s>\n", path.c_str());
+}
+
+Status RemoveLinksBelow(const String& directory, const String& path, MadeFolders* made) {
   const fs::path top = AsPath(directory).lexically_normal();
   const fs::path relative = AsPath(path).lexically_normal().lexically_relative(top);
   if (top.empty() || relative.empty() || *relative.begin() == ".." || *relative.begin() == ".") return kSuccess;
@@ -777,7 +821,7 @@ Status RemoveLinksBelow(const String& directory, const String& path) {
     const fs::file_type type = OwnType(at);
     if (type == fs::file_type::not_found) return kSuccess;  // nothing further down exists yet
     if (type != fs::file_type::symlink) continue;
-    if (!Port::File::remove_f(at)) {
+    if (!Free(at, made)) {
       return Fail(kDirectoryWriteFailed, "FileUtils::RemoveLinksBelow - Could not replace the link <%s> in <%s>\n",
                   at.c_str(), directory.c_str());
     }
@@ -826,6 +870,7 @@ namespace {
 Status CopyTree(const String& sourceDir, const String& destinationDir, std::uint32_t mode,
                 Prjrep::IStringSet** failedFiles, const String& canonicalTop, MadeFolders* made) {
   if (!Port::File::canread_dir(sourceDir)) {
+    TellRefused(made, "The folder " + Quoted(sourceDir) + " could not be read", errno);
     return Fail(kDirectoryWriteFailed, "FileUtils::CopyDirectoryTree - Unable to read source directory <%s>\n",
                 sourceDir.c_str());
   }
@@ -834,6 +879,7 @@ Status CopyTree(const String& sourceDir, const String& destinationDir, std::uint
                 destinationDir.c_str());
   }
   if (!Port::File::canwrite_dir(destinationDir)) {
+    TellRefused(made, "The folder " + Quoted(destinationDir) + " could not be written", errno);
     return Fail(kDirectoryWriteFailed, "FileUtils::CopyDirectoryTree - Unable to write destination directory <%s>\n",
                 destinationDir.c_str());
   }
@@ -861,7 +907,7 @@ Status CopyTree(const String& sourceDir, const String& destinationDir, std::uint
     if (entry.kind == UT_DIR::Kind::kDirectory) {
       if (restores.count(name.str()) != 0 || Canonical(sourcePath) == destinationTop) continue;
       // A link where the directory goes would take the copy out of the destination.
-      if (OwnType(destinationPath) == fs::file_type::symlink && !Port::File::remove_f(destinationPath)) {
+      if (OwnType(destinationPath) == fs::file_type::symlink && !Free(destinationPath, made)) {
         Debug("FileUtils::CopyDirectoryTree - Unable to replace the link <%s>\n", destinationPath);
         fail(kDirectoryWriteFailed);
         continue;

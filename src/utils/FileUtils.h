@@ -60,8 +60,10 @@ bool SameFile(const Port::StringBase<char>& first, const Port::StringBase<char>&
 bool IsFolder(const Port::StringBase<char>& path);
 // Copies one file; a destination that is the source under another name is left alone.
 // An existing destination is replaced only once the copy is complete. With `made`, the folders
-// made on the way to it and the file written are recorded there, so that a refused command can
-// take back what it wrote (and only that); the same for the other copies below.
+// made on the way to it and the file written are recorded there, and what was at its name kept
+// aside, so that a refused command can take back what it wrote (and only that) and put back
+// what was there; a step that fails is named in an error with the system's reason. The same for
+// the other copies below.
 Status CopyFile(const Port::StringBase<char>& source, const Port::StringBase<char>& destination, std::uint32_t mode,
                 MadeFolders* made = nullptr);
 // Removes the contents of `directory` and, with `removeSelf`, the directory. Links are
@@ -143,9 +145,15 @@ Status CopyDirectoryTree(const Port::StringBase<char>& sourceDir, const Port::St
 Status CopyLink(const Port::StringBase<char>& source, const Port::StringBase<char>& destination,
                 MadeFolders* made = nullptr);
 // Takes away each link among the steps of `path` below `directory`, the last step included, so
-// that what is then written at `path` lands inside `directory`, not where a link leads. A path
-// not below `directory` is left alone. 1, or the code of the link that could not be removed.
-Status RemoveLinksBelow(const Port::StringBase<char>& directory, const Port::StringBase<char>& path);
+// that what is then written at `path` lands inside `directory`, not where a link leads; with
+// `made`, the link is set aside there instead (MadeFolders::SetAside), to be put back if the
+// command is refused. A path not below `directory` is left alone. 1, or the code of the link
+// that could not be removed.
+Status RemoveLinksBelow(const Port::StringBase<char>& directory, const Port::StringBase<char>& path,
+                        MadeFolders* made = nullptr);
+// Frees `path` for what a command recording in `made` writes there: what is there is set aside
+// (MadeFolders::SetAside). A failure is named in an error with the system's reason.
+Status SetAside(const Port::StringBase<char>& path, MadeFolders& made);
 // Whether `path` itself is a FIFO, socket or device: something a copy cannot read as a file.
 bool IsSpecialFile(const Port::StringBase<char>& path);
 // Copies a file or a directory tree; a FIFO, socket or device is left out with a warning.

@@ -6,11 +6,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdio>
 #include <cstring>
 
 #include "Port/FaultInjection.h"
 #include "Port/FileName.h"
 #include "Port/MsgMan.h"
+#include "utils/OwnedFolder.h"
 
 namespace Hvd {
 
@@ -22,6 +25,41 @@ bool IsFolder(const std::string& path) {
 }
 
 Port_MsgManData Messages(int line) { return Port_MsgManData::createObject("ProjectMgmt", "MadeFolders", line, ""); }
+
+// The folder `path` lies in and its name there.
+std::pair<std::string, std::string> Split(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {".", path};
+  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+// A folder open to look at and change its entries by name, closed when it goes.
+struct OpenFolder {
+  explicit OpenFolder(const std::string& path) : at(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+  OpenFolder(const OpenFolder&) = delete;
+  OpenFolder& operator=(const OpenFolder&) = delete;
+  ~OpenFolder() {
+    if (at >= 0) ::close(at);
+  }
+  int at;
+};
+
+// Renames `from` to `to` in the folder `at`, never over what is at `to`.
+bool RenameToFree(int at, const std::string& from, const std::string& to, const std::string& path) {
+  if (Port::FaultInjection::ShouldFail("rename", path)) {
+    errno = EIO;
+    return false;
+  }
+  if (::renameat2(at, from.c_str(), at, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system that cannot be asked so: the name is looked at first.
+  struct stat info {};
+  if (::fstatat(at, to.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  return ::renameat(at, from.c_str(), at, to.c_str()) == 0;
+}
 
 }  // namespace
 
@@ -67,13 +105,104 @@ bool MadeFolders::Make(const std::string& path, unsigned mode) {
   return true;
 }
 
-void MadeFolders::Wrote(const std::string& path, bool replaced) {
-  if (replaced && m_written.count(path) == 0) return;
+void MadeFolders::Wrote(const std::string& path) {
   if (const std::optional<Identity> written = IdentityAt(AT_FDCWD, path.c_str())) {
     m_written[path] = *written;
   } else {
     m_written.erase(path);
   }
+}
+
+bool MadeFolders::SetAside(const std::string& path) {
+  const auto [folder, name] = Split(path);
+  const OpenFolder open(folder);
+  if (open.at < 0) return errno == ENOENT || errno == ENOTDIR;  // no folder: nothing at the name
+  const std::optional<Identity> now = IdentityAt(open.at, name.c_str());
+  if (!now) return errno == ENOENT;
+  if (now->type == S_IFDIR) return true;
+  if (const auto own = m_written.find(path); own != m_written.end() && Same(own->second, *now)) {
+    // Its own: written over, it is no longer its result.
+    if (::unlinkat(open.at, name.c_str(), 0) != 0 && errno != ENOENT) return false;
+    m_written.erase(own);
+    return true;
+  }
+  // A private name beside it, drawn again while taken; a short one where the name is long.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string token = OwnedFolder::NewToken();
+    if (token.empty()) return false;
+    const std::string aside = name.size() + 15 > NAME_MAX ? ".aside-" + token : name + ".aside-" + token.substr(0, 8);
+    if (RenameToFree(open.at, name, aside, path)) {
+      // As it is under its private name: the rename changed its change time.
+      m_asides.push_back(Aside{path, aside, IdentityAt(open.at, aside.c_str()).value_or(*now)});
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  errno = EEXIST;
+  return false;
+}
+
+void MadeFolders::PutBack(const std::string& path) {
+  const auto last =
+      std::find_if(m_asides.rbegin(), m_asides.rend(), [&path](const Aside& aside) { return aside.path == path; });
+  if (last == m_asides.rend()) return;
+  const Aside aside = *last;
+  m_asides.erase(std::next(last).base());
+  GiveBack(aside);
+}
+
+// Moved back in its folder held open, while its private name holds what was moved there and its
+// own name nothing: what the command or another put there since stays.
+bool MadeFolders::GiveBack(const Aside& aside) {
+  const auto [folder, name] = Split(aside.path);
+  const std::string kept = folder + "/" + aside.name;
+  const OpenFolder open(folder);
+  const std::optional<Identity> now = open.at < 0 ? std::nullopt : IdentityAt(open.at, aside.name.c_str());
+  if (now && !Same(aside.identity, *now)) {
+    Messages(__LINE__).issueWarning(
+        "What was at \"%s\" could not be put back: another is at \"%s\", where it was kept, now.\n",
+        aside.path.c_str(), kept.c_str());
+    return false;
+  }
+  if (now && RenameToFree(open.at, aside.name, name, kept)) return true;
+  const int error = errno;
+  if (now) {
+    Messages(__LINE__).issueWarning("What was at \"%s\" could not be put back: %s. It is kept as \"%s\".\n",
+                                    aside.path.c_str(), std::strerror(error), kept.c_str());
+  } else {
+    Messages(__LINE__).issueWarning("What was at \"%s\" could not be put back from \"%s\": %s.\n", aside.path.c_str(),
+                                    kept.c_str(), std::strerror(error));
+  }
+  return false;
+}
+
+void MadeFolders::Keep() {
+  m_made.clear();
+  m_written.clear();
+  // What the command wrote over goes, as a write over it would have taken it.
+  for (const Aside& aside : m_asides) {
+    const std::string folder = Split(aside.path).first;
+    const std::string kept = folder + "/" + aside.name;
+    const OpenFolder open(folder);
+    const std::optional<Identity> now = open.at < 0 ? std::nullopt : IdentityAt(open.at, aside.name.c_str());
+    int error = errno;
+    if (!now) {
+      if (error == ENOENT || error == ENOTDIR) continue;  // gone already
+    } else if (!Same(aside.identity, *now)) {
+      Messages(__LINE__).issueWarning("\"%s\" is left: it no longer holds what was at \"%s\".\n", kept.c_str(),
+                                      aside.path.c_str());
+      continue;
+    } else if (Port::FaultInjection::ShouldFail("remove_f", kept)) {
+      error = EIO;
+    } else if (::unlinkat(open.at, aside.name.c_str(), 0) == 0 || errno == ENOENT) {
+      continue;
+    } else {
+      error = errno;
+    }
+    Messages(__LINE__).issueWarning("What was at \"%s\", kept as \"%s\", could not be removed: %s.\n",
+                                    aside.path.c_str(), kept.c_str(), std::strerror(error));
+  }
+  m_asides.clear();
 }
 
 // Looked at and removed from its folder held open, so that the name compared is the name removed.
@@ -171,6 +300,9 @@ bool MadeFolders::TakeBack() {
     all = false;
     stays.push_back(made.path);
   }
+  // Last, once the names they stood at are free again: a link put aside for a folder made there.
+  for (auto aside = m_asides.rbegin(); aside != m_asides.rend(); ++aside) all = GiveBack(*aside) && all;
+  m_asides.clear();
   return all;
 }
 

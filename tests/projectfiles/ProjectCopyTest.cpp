@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -41,11 +42,13 @@ Names Tree(const fs::path& root, const Names& skip = {}) {
   return names;
 }
 
-// Every entry below `root`, folders among them, relative to it; none when it is gone.
+// Every entry below `root`, folders and links among them, by its name relative to it; none when
+// it is gone.
 Names Listing(const fs::path& root) {
   Names names;
   if (!fs::is_directory(root)) return names;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) names.insert(fs::relative(entry.path(), root).string());
+  for (const auto& entry : fs::recursive_directory_iterator(root))
+    names.insert(entry.path().lexically_relative(root).string());
   return names;
 }
 
@@ -280,6 +283,13 @@ TEST_F(ProjectCopyTest, AFileThatCannotBeCopiedFailsTheCopy) {
             Hvd::kDirectoryWriteFailed);
   EXPECT_TRUE(Said("An error occurred while copying the project to"));
   EXPECT_FALSE(fs::exists(m_root / "copy"));
+  // Each refusal names the file it could not write, and why.
+  for (const auto& [source, copied] : {std::pair{m_dir / "sub/b.vhd", m_root / "copy/sub/b.vhd"},
+                                       std::pair{m_root / "lib/c.vhd", m_root / "copy/remote_sources/_/lib/c.vhd"}}) {
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "\"" + source.string() + "\" could not be copied to \"" +
+                                                               copied.string() + "\": " + std::strerror(EIO)))
+        << source;
+  }
 }
 
 // A refused copy leaves nothing it made. A working directory the project's property refuses
@@ -387,6 +397,69 @@ TEST_F(ProjectCopyTest, ARefusedCopyTakesBackOnlyWhatItWrote) {
   WriteText(copy / "keep.txt", "the user's");
   EXPECT_EQ(Copies()->CopyProject((copy / "q.xhlc").c_str(), 0x1CE, "", "", nullptr), Hvd::kDirectoryWriteFailed);
   EXPECT_EQ(Listing(copy), Names{"keep.txt"});
+}
+
+// What a copy writes over in a folder that was there (a link to the user's file, a link to the
+// user's folder, a file of the user's) is put back as it was when the copy or save-as is refused,
+// however late; a copy that is kept writes over it, as before, and keeps nothing aside.
+TEST_F(ProjectCopyTest, ARefusedCopyPutsBackWhatItWroteOver) {
+  MakeProject();
+  WriteText(m_dir / "p.hdp", "partitions");  // its copy, the last write, is refused
+  const fs::path copy = m_root / "copy";
+  const fs::path mine = m_root / "mine";
+  WriteText(mine / "a.txt", "the user's a");
+  WriteText(mine / "folder/keep.txt", "the user's");
+  const auto userFolder = [&] {
+    fs::create_directories(copy);
+    fs::create_symlink(mine / "a.txt", copy / "a.vhd");
+    fs::create_directory_symlink(mine / "folder", copy / "sub");
+    WriteText(copy / "q.xhlc", "the user's project");
+    WriteText(copy / "remote_sources/_/lib/c.vhd", "the user's c");
+  };
+  const Names theirs = Listing(mine);
+  for (const bool saveAs : {false, true}) {
+    userFolder();
+    const Names before = Listing(copy);
+    Port::FaultInjection::Fail("copy_p", 0, "q.hdp");
+    Port_MsgManData::ClearCaptured();
+    EXPECT_EQ(saveAs ? Copies()->SaveAs((copy / "q.xhlc").c_str())
+                     : Copies()->CopyProject((copy / "q.xhlc").c_str(), 0x1CE, "", "", nullptr),
+              Hvd::kDirectoryWriteFailed);
+    Port::FaultInjection::Clear();
+    EXPECT_TRUE(Captured(Port_MsgManData::Severity::Error, "\"" + (copy / "q.hdp").string() + "\": " +
+                                                               std::strerror(EIO) + "."))
+        << saveAs;
+    EXPECT_EQ(Listing(copy), before) << saveAs;
+    EXPECT_EQ(fs::read_symlink(copy / "a.vhd"), mine / "a.txt") << saveAs;
+    EXPECT_EQ(fs::read_symlink(copy / "sub"), mine / "folder") << saveAs;
+    EXPECT_EQ(ReadText(copy / "q.xhlc"), "the user's project") << saveAs;
+    EXPECT_EQ(ReadText(copy / "remote_sources/_/lib/c.vhd"), "the user's c") << saveAs;
+    EXPECT_EQ(Listing(mine), theirs) << saveAs;
+    fs::remove_all(copy);
+  }
+
+  // One that cannot be put back, its name taken meanwhile, is named with where it is kept.
+  userFolder();
+  Port::FaultInjection::Fail("copy_p", 0, "q.hdp");
+  Port::FaultInjection::Act("rmdir", 1, (copy / "sub").string(), [&] { WriteText(copy / "sub/theirs.txt", "another's"); });
+  Port_MsgManData::ClearCaptured();
+  EXPECT_EQ(Copies()->SaveAs((copy / "q.xhlc").c_str()), Hvd::kDirectoryWriteFailed);
+  Port::FaultInjection::Clear();
+  EXPECT_TRUE(Captured(Port_MsgManData::Severity::Warning,
+                       "What was at \"" + (copy / "sub").string() + "\" could not be put back: " + std::strerror(EEXIST) +
+                           ". It is kept as \"" + (copy / "sub").string() + ".aside-"));
+  EXPECT_EQ(Listing(mine), theirs);
+  fs::remove_all(copy);
+
+  userFolder();
+  ASSERT_EQ(Copies()->CopyProject((copy / "q.xhlc").c_str(), 0x1CE, "", "", nullptr), Hvd::kSuccess);
+  EXPECT_EQ(ReadText(copy / "a.vhd"), ReadText(m_dir / "a.vhd"));
+  EXPECT_EQ(ReadText(copy / "sub/b.vhd"), ReadText(m_dir / "sub/b.vhd"));
+  EXPECT_FALSE(fs::is_symlink(copy / "a.vhd") || fs::is_symlink(copy / "sub"));
+  EXPECT_EQ(ReadText(copy / "remote_sources/_/lib/c.vhd"), ReadText(m_root / "lib/c.vhd"));
+  EXPECT_EQ(FilesOf(copy / "q.xhlc").size(), 3u);
+  for (const std::string& name : Listing(copy)) EXPECT_EQ(name.find(".aside-"), std::string::npos) << name;
+  EXPECT_EQ(Listing(mine), theirs);
 }
 
 // The zip holds exactly what the archive policy names, under names that no shell or option

@@ -87,12 +87,17 @@ project archive $archive
 check "archived again" [file isfile $archive] 1
 
 # Refused part-way into the user's folder (where the outside source's copy goes), a copy takes
-# back what it wrote and the folders it made there, and keeps what the folder held.
+# back what it wrote and the folders it made there, and keeps what the folder held: a link at a
+# name it wrote stays the same link. The refusal names the path it could not write, and why.
 set theirs [file join $root theirs]
 file mkdir [file join $theirs remote_sources _ lib o.vhd]
+file link -symbolic [file join $theirs [file tail $top]] [file join $mine keep.txt]
 set before [listing $root]
-fails "refused part-way into a folder made before" [list project copy [file join $theirs q.xhlc]] "*"
+set blocked [string map [list \[ \\\[ \] \\\]] [file join $theirs remote_sources _ lib o.vhd]]
+fails "refused part-way into a folder made before" [list project copy [file join $theirs q.xhlc]] \
+    "What is at \"$blocked\" could not be replaced: Is a directory.\nAn error occurred while copying the project to*"
 check "refused part-way: what was there stays, nothing else" [listing $root] $before
+check "refused part-way: the link stays" [file readlink [file join $theirs [file tail $top]]] [file join $mine keep.txt]
 file delete -force $theirs
 
 # Asked to keep working directories whole, a copy keeps its folder's full path: one named with

@@ -128,7 +128,8 @@ Status CDirectoryProjectBundle::XIProjectBundle::Close(bool keep) {
   // Dropped, it takes back the files its items wrote, each while it is still the file written,
   // then the folders made in it, its own when it made it and those on the way to it, while they
   // hold nothing: what was there before, what another put there meanwhile, or put in their
-  // place, stays. Never a whole tree: its folder may be another's by now, or a link to one.
+  // place, stays. Never a whole tree: its folder may be another's by now, or a link to one. What
+  // the items wrote over goes back to its name; kept, the copy, what it was kept aside for goes.
   if (!keep) std::ignore = self.m_made.TakeBack();
   self.ClearState();
   return kSuccess;
@@ -193,8 +194,9 @@ Status CDirectoryProjectBundle::XIProjectBundle::AddItem(const String& sourcePat
   if (const Status status = to->GetFullName(&destination); status != kSuccess) return status;
 
   // The copy writes only inside the bundle: a link on the way to the item's place is replaced,
-  // never written through.
-  if (const Status cleared = FileUtils::RemoveLinksBelow(self.Directory(), destination); cleared != kSuccess)
+  // never written through, and kept aside until the copy is kept.
+  if (const Status cleared = FileUtils::RemoveLinksBelow(self.Directory(), destination, self.Made());
+      cleared != kSuccess)
     return cleared;
   const std::uint32_t mode = self.m_copyMode ? FileUtils::kReadOnly : FileUtils::kKeepPermissions;
   Status status = KeepsLink(source, destination, self.Directory(), from.Get(), inside)

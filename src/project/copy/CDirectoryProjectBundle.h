@@ -60,7 +60,7 @@ class CDirectoryProjectBundle : public TComponent<CDirectoryProjectBundle> {
 
   // The bundle directory, normalised.
   String Directory() const;
-  void ClearState() noexcept {
+  void ClearState() {
     m_createdHere = m_open = m_writable = m_copyMode = false;
     m_made.Keep();
   }

@@ -133,7 +133,7 @@ class ProjectCopyContext {
   String GeneratedName(const String& workingDirectory) const;
   bool IsProjectsOwnGenerated(const String& generated) const;
   std::vector<String> WrittenNames(const String& workingDirectory, bool writeGenerated) const;
-  Status ClearWrittenNames(const std::vector<String>& names) const;
+  Status ClearWrittenNames(const std::vector<String>& names);
 
   IProject* m_project;
   AutoCast<IProject2> m_project2;
@@ -238,22 +238,17 @@ Status ProjectCopyContext::Copy(const String& description, const String& working
     // The file stays the project's.
     if (writeGenerated && IsProjectsOwnGenerated(GeneratedName(workingDirectory))) writeGenerated = false;
     const std::vector<String> written = WrittenNames(workingDirectory, writeGenerated);
-    // A file that was at its name is the user's: the copy's file in its place stays.
-    const auto wasThere = [](const String& name) {
-      struct stat info {};
-      return ::lstat(name.c_str(), &info) == 0;
-    };
-    const bool projectFileThere = wasThere(written.front());
-    const bool generatedThere = writeGenerated && wasThere(written.back());
     if (const Status cleared = ClearWrittenNames(written); cleared != kSuccess) return cleared;
     if (beforeWrite) beforeWrite(written);
     const Status wrote = writer->ProjectWriteCopy(m_destinationProjectPath, m_fileMapInterface.Get(), description,
                                                   workingDirectory, buildMacro, writeGenerated);
+    // Each name was freed, so what is there now the writer wrote, whole or not: a refused copy
+    // takes it back, and puts back what was there.
+    for (const String& name : written) m_written.Wrote(name.str());
     if (wrote != kSuccess) return wrote;
-    // Written whole, each is at its name now: a copy refused after them takes them back.
-    m_written.Wrote(written.front().str(), projectFileThere);
-    if (writeGenerated) m_written.Wrote(written.back().str(), generatedThere);
-    return CarryPartitionsFile(m_project, m_sourceProjectFile, m_destinationProjectPath);
+    const Status carried = CarryPartitionsFile(m_project, m_sourceProjectFile, m_destinationProjectPath, &m_written);
+    m_written.Wrote(written[1].str());
+    return carried;
   }
   return result;
 }
@@ -261,7 +256,8 @@ Status ProjectCopyContext::Copy(const String& description, const String& working
 // The project file and the generated file are written at their names; a link there, or on the
 // way there below the destination, would have the writer replace what it leads to. The link is
 // replaced instead. A copy into the project's own directory leaves the project's links on the
-// way alone and only replaces a link at a written name.
+// way alone and only replaces a link at a written name. What is replaced is kept aside until the
+// copy is kept.
 std::vector<String> ProjectCopyContext::WrittenNames(const String& workingDirectory, bool writeGenerated) const {
   const String projectFile = ReplaceProjectExtension(m_destinationProjectPath, ".xhlc");
   std::vector<String> names{projectFile, PartitionsFileOf(projectFile)};
@@ -316,15 +312,18 @@ bool ProjectCopyContext::IsProjectsOwnGenerated(const String& generated) const {
          first.st_ino == second.st_ino;
 }
 
-Status ProjectCopyContext::ClearWrittenNames(const std::vector<String>& names) const {
+Status ProjectCopyContext::ClearWrittenNames(const std::vector<String>& names) {
   for (const String& name : names) {
     const String top = m_sameDirectory ? P::Parent(name) : m_destinationDirectory;
-    const Status cleared = FileUtils::RemoveLinksBelow(top, name);
+    const Status cleared = FileUtils::RemoveLinksBelow(top, name, &m_written);
     if (cleared != kSuccess) return cleared;
     // Outside the destination, only the name itself.
     if (!m_sameDirectory) {
-      if (const Status leaf = FileUtils::RemoveLinksBelow(P::Parent(name), name); leaf != kSuccess) return leaf;
+      if (const Status leaf = FileUtils::RemoveLinksBelow(P::Parent(name), name, &m_written); leaf != kSuccess)
+        return leaf;
     }
+    // A file there, which the writer would write over.
+    if (const Status aside = FileUtils::SetAside(name, m_written); aside != kSuccess) return aside;
   }
   return kSuccess;
 }

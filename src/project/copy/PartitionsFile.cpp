@@ -75,7 +75,8 @@ bool HoldsNothing(const String& written) {
 
 String PartitionsFileOf(const String& projectFile) { return HdcI::HDProjectFileOf(projectFile); }
 
-Status CarryPartitionsFile(IProject* project, const String& sourceProjectFile, const String& destinationProjectFile) {
+Status CarryPartitionsFile(IProject* project, const String& sourceProjectFile, const String& destinationProjectFile,
+                           MadeFolders* made) {
   const String source = PartitionsFileOf(sourceProjectFile);
   const String destination = PartitionsFileOf(destinationProjectFile);
   if (source.empty() || destination.empty() || source == destination) return kSuccess;
@@ -86,7 +87,7 @@ Status CarryPartitionsFile(IProject* project, const String& sourceProjectFile, c
     status = design->Write(destination, nullptr);
     if (status == kSuccess && !onDisk && HoldsNothing(destination)) status = RemoveStale(destination);
   } else {
-    status = onDisk ? FileUtils::CopyFile(source, destination, FileUtils::kReadWrite) : RemoveStale(destination);
+    status = onDisk ? FileUtils::CopyFile(source, destination, FileUtils::kReadWrite, made) : RemoveStale(destination);
   }
   if (status != kSuccess)
     return Fail(status, "ERROR: The partitions file of the copy could not be written: \"%s\".\n", destination.c_str());

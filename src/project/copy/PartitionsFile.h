@@ -8,14 +8,17 @@
 
 namespace Hvd {
 
+class MadeFolders;
+
 // The partitions file of a project file.
 Port::StringBase<char> PartitionsFileOf(const Port::StringBase<char>& projectFile);
 
 // Writes the partitions of `project` beside `destinationProjectFile`, under its name: those the
 // open project holds in its hierarchical-design project, which writes them to disk only when
 // the project closes, else the file beside `sourceProjectFile`. A project without partitions
-// leaves none there.
+// leaves none there. With `made`, a copy of the file is recorded there, and its failure named
+// with the system's reason (FileUtils::CopyFile).
 Status CarryPartitionsFile(IProject* project, const Port::StringBase<char>& sourceProjectFile,
-                           const Port::StringBase<char>& destinationProjectFile);
+                           const Port::StringBase<char>& destinationProjectFile, MadeFolders* made = nullptr);
 
 }  // namespace Hvd
