@@ -114,5 +114,41 @@ project close
 check "log: written again once a file is removed" \
     [list [string match *work.gone* [lindex $before 1]] [string match *work.gone* [contents $log]]] {1 0}
 
+# Include folders set after each open, as they must be: another shell that opens the project, sets
+# them, asks and closes leaves the parser's log as it was, and so does one after a header was
+# removed and added back; the open's includes not found are no warning of the log.
+set headed [file join $root headed]
+file mkdir [file join $headed inc]
+write [file join $headed top.v] "`include \"defs.vh\"\nmodule top;\n  gone u ();\nendmodule"
+write [file join $headed inc defs.vh] "`include \"a.vh\"\n`include \"b.vh\""
+foreach name {a b} { write [file join $headed inc $name.vh] "`define [string toupper $name] 1" }
+set headedProject [file join $headed p.xhlc]
+set written [list [file join $headed hdlparser.log]]
+set folders {foreach view {VIEW_AbstractSynthesis VIEW_AbstractSimulation} {
+    project set -view $view QLBVERIINCLUDEDIR inc
+}}
+proc states {} { lmap path $::written { list [stamp $path] [contents $path] } }
+proc unwritten {what} {
+    set before [states]
+    after 1100
+    set script [file join $::root other.tcl]
+    write $script "[list project open $::headedProject]\n$::folders\nvelfile list\nproject order\nproject close"
+    exec [info nameofexecutable] $script 2>@1
+    foreach path $::written was $before now [states] { check "$what: [file tail $path] as it was" $now $was }
+}
+project open $headedProject
+eval $folders
+foreach name {top.v inc/defs.vh} { velfile add [file join $headed $name] }
+project close
+check "include folders: the log names what is missing" [string match "*'gone'*" [contents [lindex $written 0]]] 1
+unwritten "include folders set after the open"
+project open $headedProject
+eval $folders
+velfile remove [file join $headed inc defs.vh]
+project order
+velfile add [file join $headed inc defs.vh]
+project close
+unwritten "a header removed and added back"
+
 file delete -force $root
 if {$failures == 0} { puts "unchanged close: all passed" }

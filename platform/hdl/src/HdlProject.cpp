@@ -346,8 +346,7 @@ class CHdlProject final : public TComponent<CHdlProject> {
 
   Hdl::scan::Project& Scanner() { return m_scanner; }
   const std::shared_ptr<ProjectLink>& Link() const { return m_link; }
-  // Takes the configuration's settings over and scans what changed; the messages wait for WriteLog,
-  // but the first scan in a working directory writes them at once.
+  // Takes the configuration's settings over and scans what changed; the messages wait for WriteLog.
   void Refresh();
   // Hands the includes of each file whose includes changed to the file (RecordIncludes).
   void RecordIncludes();
@@ -676,11 +675,10 @@ void CHdlProject::Refresh() {
   }
   const std::size_t scanned = m_scanner.Update();
   RecordIncludes();
-  if (scanned == 0 || m_workingDirectory.empty()) return;
   // Gathering every message and writing them all would cost each edit in proportion to the whole
-  // project: after the first scan they wait for a whole-project answer or the close.
-  m_logStale = true;
-  if (!m_logDigest) WriteLog();
+  // project: they wait for a whole-project answer or the close. The open's own scan waits too:
+  // the settings given right after it (include folders, macros) may take its messages back.
+  if (scanned != 0 && !m_workingDirectory.empty()) m_logStale = true;
 }
 
 // A project file answers its views while it takes in its includes: each parser file is looked
