@@ -551,6 +551,25 @@ TEST_F(HdlProjectTest, TheLogFollowsTheScansWhenTheWholeProjectIsWorkedOut) {
   EXPECT_EQ(read(), "WARNING:" + (dir / "d.vhd").string() + ":2: entity 'work.e' needed by 'd(r)' is not in the project\n");
 }
 
+// A text that another file includes holds no unit of its own, and the log says so only once nothing
+// includes it any more.
+TEST_F(HdlProjectTest, TheLogNamesAnIncludedTextAsHoldingNoUnitOnlyOnceNothingIncludesIt) {
+  ASSERT_EQ(project->SetWorkingDirectory(dir.string()), kSuccess);
+  const auto read = [&] {
+    std::ifstream in(dir / "hdlparser.log");
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  Add(dir / "top.v", "module top (output wire y);\n  `include \"drive.v\"\nendmodule\n");
+  Add(dir / "drive.v", "assign y = 1'b1;\n");
+  Order();
+  EXPECT_EQ(read(), "");
+  AutoRelease<IHdlFileIterator> it;
+  ASSERT_EQ(files->GetIterator(it.Receive()), kSuccess);
+  ASSERT_EQ(files->Remove(it.Get()), kSuccess);  // top.v
+  Order();
+  EXPECT_EQ(read(), "WARNING:" + (dir / "drive.v").string() + ":0: no design unit found in the file\n");
+}
+
 // The log shows every name as messages do, its control characters escaped: a file, unit or include
 // named with a newline or a C1 control (in UTF-8 or as a Latin-1 byte), whether the line's own path
 // or within its text, neither ends its message's line nor writes a line of its own.

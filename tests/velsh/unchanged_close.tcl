@@ -151,5 +151,30 @@ velfile add [file join $headed inc defs.vh]
 project close
 unwritten "a header removed and added back"
 
+# A text that sources include as a part of theirs holds no unit of its own, and the log does not say
+# so: after a removal, it says what a fresh open's says.
+set parts [file join $root parts]
+file mkdir $parts
+write [file join $parts top.v] "module top (output wire y);\n  `include \"drive.v\"\n  sub u ();\nendmodule"
+write [file join $parts drive.v] "assign y = 1'b1;"
+write [file join $parts sub.v] "module sub;\n  wire z;\n  `include \"tie.v\"\nendmodule"
+write [file join $parts tie.v] "assign z = 1'b0;"
+set partsProject [file join $parts p.xhlc]
+set partsLog [file join $parts hdlparser.log]
+project open $partsProject
+foreach name {top.v sub.v} { velfile add [file join $parts $name] }
+project close
+project open $partsProject
+velfile remove [file join $parts sub.v]
+project order
+set removed [contents $partsLog]
+project close
+file delete $partsLog
+project open $partsProject
+project order
+check "a removal's log as a fresh open's" $removed [contents $partsLog]
+check "the log names what the removal left missing" [string match "*'sub'*" $removed] 1
+project close
+
 file delete -force $root
 if {$failures == 0} { puts "unchanged close: all passed" }

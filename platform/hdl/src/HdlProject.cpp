@@ -306,6 +306,18 @@ class CFileSet final
     Base::Erase(pos);
   }
 
+  // The paths that the last scans of the set's files included.
+  std::unordered_set<std::string_view> IncludedPaths() const {
+    std::unordered_set<std::string_view> paths;
+    if (m_scanner == nullptr) return paths;
+    for (IHdlFile* file : m_elements) {
+      if (CHdlParserFile* own = Own(file)) {
+        for (const std::string_view path : m_scanner->IncludesOf(own->Handle())) paths.insert(path);
+      }
+    }
+    return paths;
+  }
+
   // The file of a scanner handle, without a reference; null when it is not in the set. The
   // scanner holds exactly the handles of the set's files, each the file's own address.
   IHdlFile* FileOf(FileHandle handle) {
@@ -702,10 +714,17 @@ void CHdlProject::WriteLog() {
   // The messages of the last scan, one line each, made and handed on a piece at a time. Their
   // paths and texts (the names of units, libraries and includes) are escaped as messages escape
   // them: a name can neither end its line nor write one of its own.
-  const auto inPieces = [this](const std::function<void(std::string_view)>& take) {
+  // A file that sources include is read as a part of them, as a fresh open reads it: that it holds
+  // no unit of its own says nothing, though the views hand it to the parser after some edits.
+  std::optional<std::unordered_set<std::string_view>> included;
+  const auto inPieces = [this, &included](const std::function<void(std::string_view)>& take) {
     constexpr std::size_t kPiece = 64 * 1024;
     std::string piece;
     m_scanner.VisitMessages([&](const Hdl::scan::Message& message) {
+      if (message.kind == Hdl::scan::MessageKind::kNoUnit) {
+        if (!included) included = m_files.IncludedPaths();
+        if (included->count(message.path) > 0) return;
+      }
       piece += message.severity == Hdl::scan::Severity::kError ? "ERROR:" : "WARNING:";
       piece += Port::EscapeControls(message.path);
       piece += ':';
