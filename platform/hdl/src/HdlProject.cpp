@@ -754,11 +754,11 @@ void CHdlProject::WriteLog() {
     log += piece;
   });
   const std::string path = m_workingDirectory + "/hdlparser.log";
-  // Where nothing was written here yet, the log may be there as it would be written (a project
-  // opened again): left as it is, so that a read-only open changes nothing. Read only as a file
-  // of its own, at most as long as the log.
+  // The log may be there as it would be written (a project opened again, another shell that wrote
+  // it since): left as it is, so that a read-only use changes nothing. Read only as a file of its
+  // own, at most as long as the log.
   std::string there;
-  if (!m_logDigest && Hvd::ReadOwnRegularFile(path, there, log.size()) && there == log) {
+  if (Hvd::ReadOwnRegularFile(path, there, log.size()) && there == log) {
     m_logDigest = digest;
     return;
   }
