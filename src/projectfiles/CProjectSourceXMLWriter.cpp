@@ -779,7 +779,8 @@ Status CProjectSourceXMLWriter::PushAutoManagedFiles() {
   if (X::DOMElement* old = m_ownsDocument ? nullptr : FirstChildNamed(m_root, N::kAutoManagedFilesW); old != nullptr) {
     ContentChildren children(old);
     for (const X::DOMNode* child = children.Next(); child != nullptr; child = children.Next()) {
-      const X::DOMNamedNodeMap* map = child->getNodeType() == X::DOMNode::ELEMENT_NODE ? child->getAttributes() : nullptr;
+      const X::DOMNamedNodeMap* map =
+          child->getNodeType() == X::DOMNode::ELEMENT_NODE ? child->getAttributes() : nullptr;
       const X::DOMNode* name = map != nullptr ? FoundAttribute(map, N::kNameW) : nullptr;
       if (name != nullptr && name->getNodeValue() != nullptr) listed.try_emplace(name->getNodeValue(), listed.size());
     }
