@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <xercesc/dom/DOMComment.hpp>
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
@@ -771,13 +772,38 @@ Status CProjectSourceXMLWriter::PushAutoManagedFiles() {
   if (Status status = CollectFiles(3, "PushAutoManagedFiles", entries); status != kSuccess) return status;
   AppendComments(m_sections[kAutoManaged], N::kAutoManagedComments, std::size(N::kAutoManagedComments),
                  N::kAutoManagedWidth);
-  for (const Entry& entry : entries) PushAutoManagedFile(entry.file);
+  // The headers come in the order the scans reached them, which an include folder set after the
+  // open changes: those the file lists keep its order, the others follow by name, so the same
+  // headers are written the same way however they were found.
+  std::unordered_map<std::u16string, std::size_t> listed;
+  if (X::DOMElement* old = m_ownsDocument ? nullptr : FirstChildNamed(m_root, N::kAutoManagedFilesW); old != nullptr) {
+    ContentChildren children(old);
+    for (const X::DOMNode* child = children.Next(); child != nullptr; child = children.Next()) {
+      const X::DOMNamedNodeMap* map =
+          child->getNodeType() == X::DOMNode::ELEMENT_NODE ? child->getAttributes() : nullptr;
+      const X::DOMNode* name = map != nullptr ? FoundAttribute(map, N::kNameW) : nullptr;
+      if (name != nullptr && name->getNodeValue() != nullptr) listed.try_emplace(name->getNodeValue(), listed.size());
+    }
+  }
+  struct Written {
+    std::size_t place;  // in the file's list; past its end when not there
+    String name;
+    X::DOMElement* element;
+  };
+  std::vector<Written> written;
+  written.reserve(entries.size());
+  for (const Entry& entry : entries) {
+    Written each{listed.size(), {}, nullptr};
+    each.element = NewFileElement(entry.file, &each.name);
+    if (const auto found = listed.find(Xml::XmlText(each.name.str()).get()); found != listed.end())
+      each.place = found->second;
+    written.push_back(std::move(each));
+  }
+  std::stable_sort(written.begin(), written.end(), [](const Written& a, const Written& b) {
+    return a.place != b.place ? a.place < b.place : a.name.str() < b.name.str();
+  });
+  for (const Written& each : written) m_sections[kAutoManaged]->appendChild(each.element);
   return kSuccess;
-}
-
-void CProjectSourceXMLWriter::PushAutoManagedFile(IFile* file) {
-  String name;
-  m_sections[kAutoManaged]->appendChild(NewFileElement(file, &name));
 }
 
 void CProjectSourceXMLWriter::GetFileValue(CitI::IInterface* object, String* out) {

@@ -117,7 +117,6 @@ class CProjectSourceXMLWriter {
   FileRecord DescribeFile(IFile* file);
   void PushFile(const FileRecord& record);
   xercesc::DOMElement* BuildFile(xercesc::DOMDocument* document, const FileRecord& record) const;
-  void PushAutoManagedFile(IFile* file);
   void DescribeAssociations(IFile* file, std::vector<FileRecord::Association>& associations);
   String FileLibraryName(IFile* file);
   // Whether the files section `old` holds exactly the entries `records` would build, as the

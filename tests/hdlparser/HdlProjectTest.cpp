@@ -2,6 +2,7 @@
 // units, orders and the design graph follow the files and the configuration's properties.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -516,8 +517,9 @@ TEST_F(HdlProjectTest, ADesignTakenApartFromItsTopListsItsRootsAsAFreshProjectDo
   }
 }
 
-// The log holds the messages of the last scan: written by the first scan in the working
-// directory, then brought up to date by a compile order, a refresh or the close, not by each edit.
+// The log holds the messages of the last scan: brought up to date by a compile order, a refresh or
+// the close, not by each edit, nor by the first scan, whose settings may be changed before anything
+// is asked.
 TEST_F(HdlProjectTest, TheLogFollowsTheScansWhenTheWholeProjectIsWorkedOut) {
   const fs::path log = dir / "hdlparser.log";
   const auto read = [&] {
@@ -527,14 +529,24 @@ TEST_F(HdlProjectTest, TheLogFollowsTheScansWhenTheWholeProjectIsWorkedOut) {
   ASSERT_EQ(project->SetWorkingDirectory(dir.string()), kSuccess);
   Add(dir / "a.vhd", "entity a is end;\narchitecture r of a is begin u : entity work.b; end;\n");
   Graph();
+  EXPECT_FALSE(fs::exists(log));
+  Order();
   const std::string missingB = "WARNING:" + (dir / "a.vhd").string() + ":2: entity 'work.b' needed by 'a(r)' is not in the project\n";
   EXPECT_EQ(read(), missingB);
   Add(dir / "b.vhd", "entity b is end;\narchitecture r of b is begin u : entity work.c; end;\n");
   Graph();
   EXPECT_EQ(read(), missingB);  // an edit leaves it
-  Order();
+  // Another shell wrote what this one would: it is left as it is.
   const std::string missingC = "WARNING:" + (dir / "b.vhd").string() + ":2: entity 'work.c' needed by 'b(r)' is not in the project\n";
+  std::ofstream(log) << missingC;
+  const auto inode = [&] {
+    struct stat info {};
+    return ::stat(log.c_str(), &info) == 0 ? info.st_ino : 0;
+  };
+  const auto written = inode();
+  Order();
   EXPECT_EQ(read(), missingC);
+  EXPECT_EQ(inode(), written);
   Add(dir / "c.vhd", "entity c is end;\n");
   Graph();
   EXPECT_EQ(elaboration->RefreshElaboration(), kSuccess);
@@ -546,6 +558,25 @@ TEST_F(HdlProjectTest, TheLogFollowsTheScansWhenTheWholeProjectIsWorkedOut) {
   files = nullptr, project = nullptr, elaboration = nullptr;
   std::ignore = root.Assign(nullptr);
   EXPECT_EQ(read(), "WARNING:" + (dir / "d.vhd").string() + ":2: entity 'work.e' needed by 'd(r)' is not in the project\n");
+}
+
+// A text that another file includes holds no unit of its own, and the log says so only once nothing
+// includes it any more.
+TEST_F(HdlProjectTest, TheLogNamesAnIncludedTextAsHoldingNoUnitOnlyOnceNothingIncludesIt) {
+  ASSERT_EQ(project->SetWorkingDirectory(dir.string()), kSuccess);
+  const auto read = [&] {
+    std::ifstream in(dir / "hdlparser.log");
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  Add(dir / "top.v", "module top (output wire y);\n  `include \"drive.v\"\nendmodule\n");
+  Add(dir / "drive.v", "assign y = 1'b1;\n");
+  Order();
+  EXPECT_EQ(read(), "");
+  AutoRelease<IHdlFileIterator> it;
+  ASSERT_EQ(files->GetIterator(it.Receive()), kSuccess);
+  ASSERT_EQ(files->Remove(it.Get()), kSuccess);  // top.v
+  Order();
+  EXPECT_EQ(read(), "WARNING:" + (dir / "drive.v").string() + ":0: no design unit found in the file\n");
 }
 
 // The log shows every name as messages do, its control characters escaped: a file, unit or include
@@ -627,7 +658,7 @@ TEST_F(HdlProjectTest, ALongLogIsWrittenWholeAndOnlyWhenItsTextChanges) {
   ASSERT_EQ(project->SetWorkingDirectory(dir.string()), kSuccess);
   constexpr int kFiles = 1500;  // well over one piece of the log
   for (int i = 0; i < kFiles; ++i) Add(dir / ("missing_" + std::to_string(i) + ".vhd"));
-  Graph();
+  Order();
   std::vector<std::string> said = lines();
   ASSERT_EQ(said.size(), static_cast<std::size_t>(kFiles));
   for (int i = 0; i < kFiles; ++i) {

@@ -306,6 +306,18 @@ class CFileSet final
     Base::Erase(pos);
   }
 
+  // The paths that the last scans of the set's files included.
+  std::unordered_set<std::string_view> IncludedPaths() const {
+    std::unordered_set<std::string_view> paths;
+    if (m_scanner == nullptr) return paths;
+    for (IHdlFile* file : m_elements) {
+      if (CHdlParserFile* own = Own(file)) {
+        for (const std::string_view path : m_scanner->IncludesOf(own->Handle())) paths.insert(path);
+      }
+    }
+    return paths;
+  }
+
   // The file of a scanner handle, without a reference; null when it is not in the set. The
   // scanner holds exactly the handles of the set's files, each the file's own address.
   IHdlFile* FileOf(FileHandle handle) {
@@ -346,8 +358,7 @@ class CHdlProject final : public TComponent<CHdlProject> {
 
   Hdl::scan::Project& Scanner() { return m_scanner; }
   const std::shared_ptr<ProjectLink>& Link() const { return m_link; }
-  // Takes the configuration's settings over and scans what changed; the messages wait for WriteLog,
-  // but the first scan in a working directory writes them at once.
+  // Takes the configuration's settings over and scans what changed; the messages wait for WriteLog.
   void Refresh();
   // Hands the includes of each file whose includes changed to the file (RecordIncludes).
   void RecordIncludes();
@@ -676,11 +687,10 @@ void CHdlProject::Refresh() {
   }
   const std::size_t scanned = m_scanner.Update();
   RecordIncludes();
-  if (scanned == 0 || m_workingDirectory.empty()) return;
   // Gathering every message and writing them all would cost each edit in proportion to the whole
-  // project: after the first scan they wait for a whole-project answer or the close.
-  m_logStale = true;
-  if (!m_logDigest) WriteLog();
+  // project: they wait for a whole-project answer or the close. The open's own scan waits too:
+  // the settings given right after it (include folders, macros) may take its messages back.
+  if (scanned != 0 && !m_workingDirectory.empty()) m_logStale = true;
 }
 
 // A project file answers its views while it takes in its includes: each parser file is looked
@@ -704,10 +714,17 @@ void CHdlProject::WriteLog() {
   // The messages of the last scan, one line each, made and handed on a piece at a time. Their
   // paths and texts (the names of units, libraries and includes) are escaped as messages escape
   // them: a name can neither end its line nor write one of its own.
-  const auto inPieces = [this](const std::function<void(std::string_view)>& take) {
+  // A file that sources include is read as a part of them, as a fresh open reads it: that it holds
+  // no unit of its own says nothing, though the views hand it to the parser after some edits.
+  std::optional<std::unordered_set<std::string_view>> included;
+  const auto inPieces = [this, &included](const std::function<void(std::string_view)>& take) {
     constexpr std::size_t kPiece = 64 * 1024;
     std::string piece;
     m_scanner.VisitMessages([&](const Hdl::scan::Message& message) {
+      if (message.kind == Hdl::scan::MessageKind::kNoUnit) {
+        if (!included) included = m_files.IncludedPaths();
+        if (included->count(message.path) > 0) return;
+      }
       piece += message.severity == Hdl::scan::Severity::kError ? "ERROR:" : "WARNING:";
       piece += Port::EscapeControls(message.path);
       piece += ':';
@@ -737,11 +754,11 @@ void CHdlProject::WriteLog() {
     log += piece;
   });
   const std::string path = m_workingDirectory + "/hdlparser.log";
-  // Where nothing was written here yet, the log may be there as it would be written (a project
-  // opened again): left as it is, so that a read-only open changes nothing. Read only as a file
-  // of its own, at most as long as the log.
+  // The log may be there as it would be written (a project opened again, another shell that wrote
+  // it since): left as it is, so that a read-only use changes nothing. Read only as a file of its
+  // own, at most as long as the log.
   std::string there;
-  if (!m_logDigest && Hvd::ReadOwnRegularFile(path, there, log.size()) && there == log) {
+  if (Hvd::ReadOwnRegularFile(path, there, log.size()) && there == log) {
     m_logDigest = digest;
     return;
   }
