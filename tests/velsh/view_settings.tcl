@@ -83,5 +83,65 @@ check "the README's include folders and macros" [lmap v $views { lsort [names [v
     [lrepeat 2 {defs.vh kinds.vh top.v}]
 project close
 
+# A new family makes the views anew, without their settings: the include folders, the macros and
+# a top set by hand go. Each view then answers as a new session on the saved project does with the
+# same settings: a header found only through the folder leaves every view, whichever views had
+# been asked, one found beside its includer stays, and a header the user added is a text file
+# again; set again, the folder brings them back as it does after an open.
+set family [file join $root family]
+file mkdir [file join $family rtl] [file join $family inc]
+write [file join $family inc defs.vh] "`include \"more.vh\""
+write [file join $family inc more.vh] "`define MORE 1"
+write [file join $family inc own.vh] "`define OWN 1"
+write [file join $family rtl near.vh] "`define NEAR 1"
+write [file join $family rtl top.v] "`include \"defs.vh\"\n`include \"own.vh\"\nmodule top;\n  mid u();\nendmodule"
+write [file join $family rtl mid.v] "`include \"near.vh\"\n`ifdef MORE\nmodule mid; leaf u(); endmodule\n`else\nmodule mid; endmodule\n`endif"
+write [file join $family rtl leaf.v] "module leaf; endmodule"
+write [file join $family rtl bench.v] "module bench; endmodule"
+set answers {proc answers {} {
+    set said [list [lsort [lmap path [velfile list] {file tail $path}]]]
+    foreach view {VIEW_AbstractSynthesis VIEW_PreSynthesis VIEW_AbstractSimulation VIEW_PreSimulation} {
+        lappend said [lsort [lmap path [velfile list -view $view] {file tail $path}]] \
+            [lmap path [project order -view $view] {file tail $path}] [project top -view $view]
+    }
+    return $said
+}
+proc folders {} {
+    foreach view {VIEW_AbstractSynthesis VIEW_AbstractSimulation} { project set -view $view QLBVERIINCLUDEDIR inc }
+}}
+eval $answers
+proc fresh {project {settings ""}} {
+    project save
+    set copy [file join [file dirname $project] fresh.xhlc]
+    file copy -force $project $copy
+    set script [file join $::root fresh.tcl]
+    write $script "$::answers\nproject open [list $copy]\n$settings\nputs \"answers: \[answers\]\""
+    catch {exec [info nameofexecutable] $script 2>@1} said
+    return [string range [lsearch -inline [split $said \n] "answers: *"] 9 end]
+}
+foreach {how asked} {"nothing asked" {} "every view asked" answers "the synthesis view asked" {project order}} {
+    set project [file join $family p.xhlc]
+    file delete -force $project [file join $family p.ghlc]
+    project open $project
+    folders
+    project set -view $view QLBVERILOGMACROS OTHER
+    velfile add [file join $family inc own.vh]
+    foreach name {bench.v mid.v leaf.v top.v} { velfile add [file join $family rtl $name] }
+    project set -view $view AUTOTOP false
+    project set -view $view TOPINSTANCEPATH /bench
+    eval $asked
+    project set {Device Family} Orvanta
+    check "$how: the settings gone" [lmap key {QLBVERIINCLUDEDIR QLBVERILOGMACROS AUTOTOP TOPINSTANCEPATH} {
+        project get -view $view $key }] {{} {} true /top}
+    set mine [answers]
+    check "$how: the folder's headers gone" [lindex $mine 0] {bench.v leaf.v mid.v near.vh own.vh top.v}
+    check "$how: as a new session" $mine [fresh $project]
+    folders
+    set mine [answers]
+    check "$how: the folder again" [lindex $mine 1] {bench.v defs.vh leaf.v mid.v more.vh near.vh own.vh top.v}
+    check "$how: the folder again, as a new session" $mine [fresh $project folders]
+    project close
+}
+
 file delete -force $root
 if {$failures == 0} { puts "view settings: all passed" }
