@@ -83,21 +83,19 @@ check "the README's include folders and macros" [lmap v $views { lsort [names [v
     [lrepeat 2 {defs.vh kinds.vh top.v}]
 project close
 
-# A new family makes the views anew, without their settings: the include folders, the macros and
-# a top set by hand go. Each view then answers as a new session on the saved project does with the
-# same settings: a header found only through the folder leaves every view, whichever views had
-# been asked, one found beside its includer stays, and a header the user added is a text file
-# again; set again, the folder brings them back as it does after an open.
+# A new family makes the views anew, without their settings (the include folders, the macros, a
+# top set by hand). Each view then answers as a new session on the saved project does with the same
+# settings, whichever views had been asked: a header found only through the folder is in none, one
+# beside its includer stays, and one the user added is a text file again.
 set family [file join $root family]
 file mkdir [file join $family rtl] [file join $family inc]
-write [file join $family inc defs.vh] "`include \"more.vh\""
-write [file join $family inc more.vh] "`define MORE 1"
-write [file join $family inc own.vh] "`define OWN 1"
-write [file join $family rtl near.vh] "`define NEAR 1"
-write [file join $family rtl top.v] "`include \"defs.vh\"\n`include \"own.vh\"\nmodule top;\n  mid u();\nendmodule"
-write [file join $family rtl mid.v] "`include \"near.vh\"\n`ifdef MORE\nmodule mid; leaf u(); endmodule\n`else\nmodule mid; endmodule\n`endif"
-write [file join $family rtl leaf.v] "module leaf; endmodule"
-write [file join $family rtl bench.v] "module bench; endmodule"
+proc in {name} { file join $::family $name }
+write [in inc/defs.vh] "`define MORE 1"
+write [in inc/own.vh] "`define OWN 1"
+write [in rtl/near.vh] "`define NEAR 1"
+write [in rtl/top.v] "`include \"defs.vh\"\n`include \"own.vh\"\nmodule top;\n  mid u();\nendmodule"
+write [in rtl/mid.v] "`include \"near.vh\"\n`ifdef MORE\nmodule mid; leaf u(); endmodule\n`else\nmodule mid; endmodule\n`endif"
+foreach name {leaf bench} { write [in rtl/$name.v] "module $name; endmodule" }
 set answers {proc answers {} {
     set said [list [lsort [lmap path [velfile list] {file tail $path}]]]
     foreach view {VIEW_AbstractSynthesis VIEW_PreSynthesis VIEW_AbstractSimulation VIEW_PreSimulation} {
@@ -106,40 +104,31 @@ set answers {proc answers {} {
     }
     return $said
 }
-proc folders {} {
-    foreach view {VIEW_AbstractSynthesis VIEW_AbstractSimulation} { project set -view $view QLBVERIINCLUDEDIR inc }
-}}
+proc folders {} { foreach view {VIEW_AbstractSynthesis VIEW_AbstractSimulation} { project set -view $view QLBVERIINCLUDEDIR inc } }}
 eval $answers
-proc fresh {project {settings ""}} {
+# What a new session on a copy of the saved project answers, with `settings` given after its open.
+proc fresh {{settings ""}} {
     project save
-    set copy [file join [file dirname $project] fresh.xhlc]
-    file copy -force $project $copy
-    set script [file join $::root fresh.tcl]
-    write $script "$::answers\nproject open [list $copy]\n$settings\nputs \"answers: \[answers\]\""
-    catch {exec [info nameofexecutable] $script 2>@1} said
+    file copy -force [in p.xhlc] [in fresh.xhlc]
+    write [in fresh.tcl] "$::answers\nproject open [list [in fresh.xhlc]]\n$settings\nputs \"answers: \[answers\]\""
+    catch {exec [info nameofexecutable] [in fresh.tcl] 2>@1} said
     return [string range [lsearch -inline [split $said \n] "answers: *"] 9 end]
 }
 foreach {how asked} {"nothing asked" {} "every view asked" answers "the synthesis view asked" {project order}} {
-    set project [file join $family p.xhlc]
-    file delete -force $project [file join $family p.ghlc]
-    project open $project
+    file delete -force [in p.xhlc] [in p.ghlc]
+    project open [in p.xhlc]
     folders
     project set -view $view QLBVERILOGMACROS OTHER
-    velfile add [file join $family inc own.vh]
-    foreach name {bench.v mid.v leaf.v top.v} { velfile add [file join $family rtl $name] }
+    foreach name {inc/own.vh rtl/bench.v rtl/mid.v rtl/leaf.v rtl/top.v} { velfile add [in $name] }
     project set -view $view AUTOTOP false
     project set -view $view TOPINSTANCEPATH /bench
     eval $asked
     project set {Device Family} Orvanta
     check "$how: the settings gone" [lmap key {QLBVERIINCLUDEDIR QLBVERILOGMACROS AUTOTOP TOPINSTANCEPATH} {
         project get -view $view $key }] {{} {} true /top}
-    set mine [answers]
-    check "$how: the folder's headers gone" [lindex $mine 0] {bench.v leaf.v mid.v near.vh own.vh top.v}
-    check "$how: as a new session" $mine [fresh $project]
+    check "$how: as a new session" [answers] [fresh]
     folders
-    set mine [answers]
-    check "$how: the folder again" [lindex $mine 1] {bench.v defs.vh leaf.v mid.v more.vh near.vh own.vh top.v}
-    check "$how: the folder again, as a new session" $mine [fresh $project folders]
+    check "$how: the folder again, as a new session" [answers] [fresh folders]
     project close
 }
 
