@@ -86,14 +86,14 @@ project close
 # A new family makes the views anew, without their settings (the include folders, the macros, a
 # top set by hand). Each view then answers as a new session on the saved project does with the same
 # settings, whichever views had been asked: a header found only through the folder is in none, one
-# beside its includer stays, and one the user added is a text file again.
+# beside its includer stays, and one the user added is a source of the order again.
 set family [file join $root family]
 file mkdir [file join $family rtl] [file join $family inc]
 proc in {name} { file join $::family $name }
 write [in inc/defs.vh] "`define MORE 1"
-write [in inc/own.vh] "`define OWN 1"
+write [in inc/own.v] "`define OWN 1"
 write [in rtl/near.vh] "`define NEAR 1"
-write [in rtl/top.v] "`include \"defs.vh\"\n`include \"own.vh\"\nmodule top;\n  mid u();\nendmodule"
+write [in rtl/top.v] "`include \"defs.vh\"\n`include \"own.v\"\nmodule top;\n  mid u();\nendmodule"
 write [in rtl/mid.v] "`include \"near.vh\"\n`ifdef MORE\nmodule mid; leaf u(); endmodule\n`else\nmodule mid; endmodule\n`endif"
 foreach name {leaf bench} { write [in rtl/$name.v] "module $name; endmodule" }
 set answers {proc answers {} {
@@ -119,7 +119,7 @@ foreach {how asked} {"nothing asked" {} "every view asked" answers "the synthesi
     project open [in p.xhlc]
     folders
     project set -view $view QLBVERILOGMACROS OTHER
-    foreach name {inc/own.vh rtl/bench.v rtl/mid.v rtl/leaf.v rtl/top.v} { velfile add [in $name] }
+    foreach name {inc/own.v rtl/bench.v rtl/mid.v rtl/leaf.v rtl/top.v} { velfile add [in $name] }
     project set -view $view AUTOTOP false
     project set -view $view TOPINSTANCEPATH /bench
     eval $asked
