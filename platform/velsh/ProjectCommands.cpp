@@ -727,11 +727,48 @@ bool TakeIncludedFile(Hvd::IHdlFile* file, const std::string& name) {
   return true;
 }
 
-// A file removed while sources still include it stays in the project, as a header the views
-// manage: the user is told which sources keep it, or the removal would seem to have done nothing.
-void WarnOfIncludedFileKept(Hvd::IFileManager* files, const std::string& path, const std::string& given) {
+// The type name of the project's file at `path`; empty when it holds none.
+std::string FileTypeAt(Hvd::IFileManager* files, const std::string& path) {
   AutoRelease<Hvd::IHdlFileIterator> at;
-  if (files->FindFileByPath(path, at.Receive()) != Hvd::kSuccess || !at || at->IsDone()) return;
+  if (files->FindFileByPath(path, at.Receive()) != Hvd::kSuccess || !at || at->IsDone()) return std::string();
+  AutoCast<Hvd::IFile> file(at->Current());
+  AutoRelease<Hvd::IFileType> type;
+  Text name;
+  if (file && file->GetFileType(type.Receive()) == Hvd::kSuccess) {
+    if (AutoCast<Hvd::IDefDataId> id(type.Get()); id) std::ignore = id->GetDefDataIdName(&name);
+  }
+  return name.str();
+}
+
+// A view reads its sources for includes when it is asked, so one not asked since its sources
+// came knows none of their includes yet: each view's files are read, as `velfile list -view`
+// reads them, so that every source that includes a file is known.
+void BringViewsInStep() {
+  AutoCast<Hvd::IViewManager> manager(Design());
+  AutoRelease<Hvd::IViewIterator> views;
+  if (!manager || manager->GetViews(views.Receive()) != Hvd::kSuccess || !views) return;
+  std::vector<Prjrep::AutoPtr<Hvd::IView>> all;
+  for (; !views->IsDone(); std::ignore = views->Next()) all.emplace_back(views->Current());
+  for (const Prjrep::AutoPtr<Hvd::IView>& view : all) {
+    AutoCast<Hvd::IFileSet> inView(view.Get());
+    AutoRelease<Hvd::IFileIterator> each;
+    if (inView) std::ignore = inView->GetIterator(each.Receive());
+  }
+}
+
+// A file removed while sources still include it stays in the project, as a header the views
+// manage: the user is told which sources keep it, all of them, or the removal would seem to have
+// done nothing. A header, or a file a source was known to include, is looked for in every view's
+// includes first; any other source is left to the views that know of it.
+void WarnOfIncludedFileKept(Hvd::IFileManager* files, const std::string& path, const std::string& given,
+                            const std::string& type) {
+  AutoRelease<Hvd::IHdlFileIterator> at;
+  const bool kept = files->FindFileByPath(path, at.Receive()) == Hvd::kSuccess && at && !at->IsDone();
+  if (kept || (type != "FILE_VERILOG" && type != "FILE_VHDL")) {
+    BringViewsInStep();
+    if (files->FindFileByPath(path, at.ReleaseAndReceive()) != Hvd::kSuccess) return;
+  }
+  if (!at || at->IsDone()) return;
   AutoCast<Hvd::IHdlFileV4> relations(at->Current());
   std::set<std::string> includers;
   for (std::uint32_t category = 0; relations && category < 6; ++category) {
@@ -810,9 +847,10 @@ int VelfileCmd(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) 
   if (sub == "remove") {
     if (args.size() != 1) return Usage(interp, "velfile remove PATH");
     const std::string path = Absolute(args[0]);
+    const std::string type = FileTypeAt(files, path);
     const Hvd::Status removed = files->RemoveFileByPath(path);
     if (removed == Hvd::kSuccess) {
-      WarnOfIncludedFileKept(files, path, args[0]);
+      WarnOfIncludedFileKept(files, path, args[0], type);
       return Done(interp);
     }
     AutoRelease<Hvd::IHdlFileIterator> at;

@@ -5,8 +5,10 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Hvd/EventIds.h"
+#include "Hvd/IFileManager.h"
 #include "Hvd/IHdlFile.h"
 #include "Port/FileName.h"
 #include "core/Diagnostics.h"
@@ -38,6 +40,43 @@ std::uint32_t BitOf(std::string_view name) {
     if (entry.name == name) return entry.bit;
   }
   return 0;
+}
+
+// The include relations are kept per view, by the parsers of the views: six kinds of view.
+constexpr std::uint32_t kRelationCategories = 6;
+
+// What the old views' parsers recorded of the files' includes goes with the views: each new view
+// records what its own settings find, as at an open. A new parser that finds no include in a file
+// records nothing, so a header the old settings found would otherwise stay the file's child. A
+// header the user added is the user's again; one the views found only is no file of the project
+// until a new view finds it, as at an open.
+void ForgetIncludes(IProject* project) {
+  Prjrep::AutoCast<IFileManager> manager(project);
+  Prjrep::AutoRelease<IHdlFileIterator> files;
+  if (!manager || manager->GetProjectFiles(files.Receive()) != kSuccess || !files) return;
+  std::vector<Prjrep::AutoPtr<IHdlFile>> all;
+  for (; !files->IsDone(); std::ignore = files->Next()) all.emplace_back(files->Current());
+  for (const Prjrep::AutoPtr<IHdlFile>& file : all) {
+    Prjrep::AutoCast<IHdlFileV4> relations(file.Get());
+    if (!relations) continue;
+    for (std::uint32_t category = 0; category < kRelationCategories; ++category)
+      std::ignore = relations->RemoveAllChildFiles(category);
+  }
+  // A parent that left the project let go of its children as it left: the child drops it itself.
+  for (const Prjrep::AutoPtr<IHdlFile>& file : all) {
+    Prjrep::AutoCast<IHdlFileV4> relations(file.Get());
+    if (!relations) continue;
+    for (std::uint32_t category = 0; category < kRelationCategories; ++category) {
+      std::vector<Prjrep::AutoPtr<IHdlFile>> parents;
+      Prjrep::AutoRelease<IHdlFileIterator> up;
+      if (relations->GetParentFiles(category, up.Receive()) == kSuccess && up) {
+        for (; !up->IsDone(); std::ignore = up->Next()) parents.emplace_back(up->Current());
+      }
+      for (const Prjrep::AutoPtr<IHdlFile>& parent : parents)
+        std::ignore = relations->RemoveParentFile(category, parent.Get());
+    }
+  }
+  if (Prjrep::AutoCast<IProject4> owner(project); owner) std::ignore = owner->CleanupAutoManagedFiles();
 }
 
 }  // namespace
@@ -105,6 +144,7 @@ Status CDesign::RebuildViews(CitI::IInterface* changedNames) {
     }
     TearDownViews();
     if (Prjrep::AutoCast<ITransformAccess> access(m_engine.Get()); access) std::ignore = access->ClearNetwork(true);
+    if (m_project) ForgetIncludes(m_project);
   }
   if (createInitial) {
     Prjrep::AutoRelease<IView> initial = CreateInitialView("VIEW_Initial", String());
