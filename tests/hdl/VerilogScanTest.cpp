@@ -280,7 +280,7 @@ TEST(VerilogScan, ReadsMacroCommentsAssertionsAndForkJoinAsCompilersDo) {
   };
   for (const Case& c : cases) Check(c);
   std::string crlf;
-  for (const char* at = cases[0].text; *at != '\0'; ++at) crlf += *at == '\n' ? std::string("\r\n") : std::string(1, *at);
+  for (const char* at = cases[0].text; *at != '\0'; ++at) crlf += *at == '\n' ? "\r\n" : std::string(1, *at);
   Check({"a macro past its comments, its lines ended by CR LF", kSv, crlf.c_str(), cases[0].summary});
 }
 
