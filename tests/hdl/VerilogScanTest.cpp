@@ -269,7 +269,8 @@ TEST(VerilogScan, WordsOnlySystemVerilogReservesAreNamesWhereVerilogReadsOne) {
   Check({"instances named by such words", kV, (tb + " endmodule").c_str(), summary.c_str()});
 }
 
-// Where compilers read on: a macro goes on past a one-line comment that ends in a backslash; an
+// Where compilers read on: a macro goes on past a one-line comment that ends in a backslash, also
+// where lines end in CR LF, and such a comment on a file's last line ends the file cleanly; an
 // assertion's property or sequence outside a unit declares nothing; "fork ... join" without
 // "begin" ends its statement.
 TEST(VerilogScan, ReadsMacroCommentsAssertionsAndForkJoinAsCompilersDo) {
@@ -291,8 +292,15 @@ TEST(VerilogScan, ReadsMacroCommentsAssertionsAndForkJoinAsCompilersDo) {
        "module m;\n  initial fork a = 1; join_any\n  leaf u1 (x);\n  initial fork a = 1; join_none : f\n"
        "  leaf u2 (x);\nendmodule",
        "module m: inst leaf@u1, inst leaf@u2"},
+      {"a comment ending in a backslash on the last line", kV,
+       "module m; leaf u (x); endmodule\n`define CELL leaf // the last line \\", "module m: inst leaf@u"},
+      {"the same, its line ended by CR", kV, "module m; leaf u (x); endmodule\n`define CELL leaf // last \\\r",
+       "module m: inst leaf@u"},
   };
   for (const Case& c : cases) Check(c);
+  std::string crlf;
+  for (const char* at = cases[0].text; *at != '\0'; ++at) crlf += *at == '\n' ? "\r\n" : std::string(1, *at);
+  Check({"a macro past its comments, its lines ended by CR LF", kSv, crlf.c_str(), cases[0].summary});
 }
 
 // Each macro doubles the text of the next: twenty levels would give a million copies. A thousand

@@ -579,6 +579,40 @@ TEST_F(HdlProjectTest, TheLogNamesAnIncludedTextAsHoldingNoUnitOnlyOnceNothingIn
   EXPECT_EQ(read(), "WARNING:" + (dir / "drive.v").string() + ":0: no design unit found in the file\n");
 }
 
+// A reorder or a library move scans nothing, but changes what the messages say: the next compile
+// order writes the log of the project as it now stands.
+TEST_F(HdlProjectTest, TheLogFollowsAReorderAndALibraryMove) {
+  const fs::path log = dir / "hdlparser.log";
+  const auto read = [&] {
+    std::ifstream in(log);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  ASSERT_EQ(project->SetWorkingDirectory(dir.string()), kSuccess);
+  IHdlFile* a = Add(dir / "a.v", "module top;\nendmodule\n");
+  IHdlFile* b = Add(dir / "b.v", "module top;\nendmodule\n");
+  Order();
+  const std::string said = read();
+  const std::string pa = (dir / "a.v").string(), pb = (dir / "b.v").string();
+  ASSERT_TRUE(said.find(pa) != std::string::npos && said.find(pb) != std::string::npos) << said;
+  std::string swapped = said;  // the same line, a.v and b.v trading places
+  for (std::size_t at = 0; (at = swapped.find(dir.string() + "/", at)) != std::string::npos; at += pa.size())
+    swapped[at + dir.string().size() + 1] = swapped[at + dir.string().size() + 1] == 'a' ? 'b' : 'a';
+  ASSERT_TRUE(a->SetSequenceId(2) == kSuccess && b->SetSequenceId(1) == kSuccess);
+  Order();
+  EXPECT_EQ(read(), swapped);
+
+  IHdlFile* d = Add(dir / "d.vhd", "entity d is end;\n");
+  Add(dir / "c.vhd", "entity c is end;\narchitecture r of c is begin u : entity work.d; end;\n");
+  Order();
+  ASSERT_EQ(read(), swapped);
+  AutoRelease<CFakeLibrary> other(new CFakeLibrary("other"));
+  ASSERT_EQ(AutoCast<ISourceLibraryMember>(d)->SetLibrary(reinterpret_cast<ISourceLibrary*>(other.Get())), kSuccess);
+  Order();
+  EXPECT_NE(read().find((dir / "c.vhd").string() + ":2: entity 'work.d' needed by 'c(r)' is not in the project"),
+            std::string::npos)
+      << read();
+}
+
 // The log shows every name as messages do, its control characters escaped: a file, unit or include
 // named with a newline or a C1 control (in UTF-8 or as a Latin-1 byte), whether the line's own path
 // or within its text, neither ends its message's line nor writes a line of its own.

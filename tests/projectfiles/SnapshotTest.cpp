@@ -1041,14 +1041,15 @@ TEST_F(RestoreTest, AKilledRestoreIsUndoneByTheNextOpen) {
 // A restore's folder that cannot go is named, with the system's reason where it was emptied (its
 // last rmdir fails, as under a read-only parent). At the end of a restore, done or put back as its
 // reopen failed, that is an error. At the open after a killed restore, whether it had written its
-// journal (and is undone first) or not, it is a warning and the project, whole, opens; only a
-// folder that keeps its journal stops the open. The next open takes the folder away.
+// journal (and is undone first) or not, or one emptied already (its folder's removal failed
+// before), it is a warning and the project, whole, opens; only a folder that keeps its journal
+// stops the open. The next open takes the folder away.
 TEST_F(RestoreTest, ARestoresFolderThatCannotGoIsNamed) {
   const fs::path folder = m_dir / ".p.restore";
   const std::string over = "\"" + folder.string() + "\" of a snapshot restore that is over ";
   const std::string its = ", but its folder \"" + folder.string() + "\" ";
   const std::string emptied = std::string("was emptied and could not itself be removed: ") + std::strerror(EIO);
-  enum How { kKilled, kKilledJournaled, kReopenFails, kDone };
+  enum How { kKilled, kKilledJournaled, kReopenFails, kDone, kEmptied };
   // How the restore went; the removal that fails, the folder's own ("rmdir") or a file's in it; what is said.
   const std::tuple<How, const char*, std::string> cases[] = {
       {kKilledJournaled, "rmdir", over + emptied},
@@ -1056,15 +1057,20 @@ TEST_F(RestoreTest, ARestoresFolderThatCannotGoIsNamed) {
       {kKilled, ".p.restore/new/src/a.vhd", over + "cannot be removed"},
       {kKilledJournaled, ".p.restore/journal", "was undone, the project is as it was before it" + its},
       {kReopenFails, "rmdir", "put the project's files back" + its + emptied},
-      {kDone, "rmdir", "put the snapshot's files in place" + its + emptied}};
+      {kDone, "rmdir", "put the snapshot's files in place" + its + emptied},
+      {kEmptied, ".p.restore", over + emptied}};
   for (const auto& [how, fails, said] : cases) {
-    const bool killed = how == kKilled || how == kKilledJournaled;
+    const bool killed = how == kKilled || how == kKilledJournaled || how == kEmptied;
     const bool opens = killed && std::string_view(fails) != ".p.restore/journal";
     SCOPED_TRACE(std::to_string(how) + " " + fails);
-    if (killed) {
+    if (how == kEmptied) {
+      fs::create_directories(folder);
+    } else if (killed) {
       ASSERT_TRUE(how == kKilledJournaled ? KilledAt([this] { return Restore(); }, "rename", 3)
                                           : KilledAt([this] { return Restore(); }, "rename", 1, "journal.part"));
       ASSERT_EQ(fs::exists(folder / "journal"), how == kKilledJournaled);
+    }
+    if (killed) {
       ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
       m_project = AutoRelease<Hvd::IProject>(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
     }
@@ -1073,6 +1079,8 @@ TEST_F(RestoreTest, ARestoresFolderThatCannotGoIsNamed) {
       if (std::string_view(fails) == "rmdir") {
         Port::FaultInjection::Act("remove_f", 1, ".p.restore/made.seal",
                                   [] { Port::FaultInjection::Fail("rmdir", 1, ".p.restore"); });
+      } else if (how == kEmptied) {
+        Port::FaultInjection::Fail("rmdir", 1, fails);
       } else {
         Port::FaultInjection::Fail("remove_f", 1, fails);
       }
@@ -2103,16 +2111,20 @@ TEST_F(SnapshotTest, TakenWithLinksAsLinksAndWithoutFifos) {
 }
 
 // The folders in which restores of the projects whose files stand in the project's folder
-// work are none of its content, this project's or another's, and are not taken; a folder named
-// so beside no project file is the user's and is.
+// work are none of its content, this project's or another's, and are not taken, also where the
+// project file is a link to one; a folder named so beside no project file, or beside a link to a
+// folder, is the user's and is.
 TEST_F(SnapshotTest, ATakeLeavesOutTheRestoreFoldersOfTheProjectsThere) {
   WriteText(m_dir / "q.xhlc", "");
   WriteText(m_dir / ".q.restore" / "journal", "q's");
   WriteText(m_dir / ".p.restore" / "new" / "a.vhd", "p's");
   WriteText(m_dir / ".r.restore" / "notes", "the user's");
   // Beside a source of the project, and in a folder that holds none, at any depth.
-  for (const char* name : {"sub/c.hlc", "sub/.c.restore/journal", "deep/er/d.xhlc", "deep/er/.d.restore/journal"})
+  for (const char* name : {"sub/c.hlc", "sub/.c.restore/journal", "deep/er/d.xhlc", "deep/er/.d.restore/journal",
+                           "sub/.l.restore/journal", "sub/.f.restore/notes"})
     WriteText(m_dir / name, "");
+  fs::create_symlink("../q.xhlc", m_dir / "sub" / "l.xhlc");
+  fs::create_directory_symlink("../deep", m_dir / "sub" / "f.xhlc");
   WriteText(m_dir / "sub" / "a.vhd", "entity a is end;\n");
   OpenProject();
   AutoRelease<Hvd::IHdlFile> source;
@@ -2121,9 +2133,10 @@ TEST_F(SnapshotTest, ATakeLeavesOutTheRestoreFoldersOfTheProjectsThere) {
   ASSERT_EQ(Manager()->CreateCheckpoint("s", "", made.Receive()), kSuccess);
   ASSERT_EQ(made->CreateCheckpointProject(), kSuccess);
   const fs::path taken = m_dir / "snapshots" / "s";
-  for (const char* name : {".q.restore", ".p.restore", "sub/.c.restore", "deep/er/.d.restore"})
+  for (const char* name : {".q.restore", ".p.restore", "sub/.c.restore", "deep/er/.d.restore", "sub/.l.restore"})
     EXPECT_FALSE(fs::exists(fs::symlink_status(taken / name))) << name;
   EXPECT_TRUE(fs::exists(taken / "sub/c.hlc") && fs::exists(taken / "deep/er/d.xhlc"));
+  EXPECT_TRUE(fs::is_symlink(taken / "sub/l.xhlc") && fs::exists(taken / "sub/.f.restore/notes"));
   EXPECT_EQ(ReadText(taken / ".r.restore" / "notes"), "the user's");
   EXPECT_EQ(m_project->ProjectClose(false), kSuccess);
 }

@@ -130,12 +130,13 @@ class XhlcProject : public ::testing::Test {
     m_project = AutoRelease<Hvd::IProject>(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
     m_design = AutoRelease<Hvd::IDesign>(CitP::Factory::CreateInstance(Hvd::ClassId::Design()));
     ASSERT_TRUE(m_project && m_design);
-    Hvd::CProject::FromInterface(m_project.Get())->EnterOpenState(file.c_str(), m_design.Get(), false);
+    Hvd::CProject::FromInterface(m_project.Get())->EnterOpenState(file.c_str(), m_design.Get(), m_readOnly);
     ASSERT_EQ(AutoCast<Hvd::ICompAdmin>(m_design.Get())->InitializeAfterCreate(m_project.Get(), nullptr),
               Hvd::kSuccess);
     AutoRelease<Hvd::IDesignPlatform> platform;
     ASSERT_EQ(m_design->GetDesignPlatform(platform.Receive()), Hvd::kSuccess);
     ASSERT_EQ(platform->NotifyChanges(), Hvd::kSuccess);
+    if (m_readOnly) return;  // it makes no library either
     AutoRelease<Hvd::ISourceLibrary> work;
     ASSERT_EQ(Libraries()->CreateSourceLibrary("work", work.Receive()), Hvd::kSuccess);
   }
@@ -222,6 +223,8 @@ class XhlcProject : public ::testing::Test {
   bool m_releaseDocument = false;
   // Whether Load's parse leaves the file entries out of the document, as the open's does.
   bool m_divertFiles = false;
+  // Whether the project is entered read-only, so that it refuses every file added.
+  bool m_readOnly = false;
 };
 
 }  // namespace xhlc_test

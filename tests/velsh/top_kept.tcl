@@ -60,5 +60,26 @@ project open $lib
 check "top after a reopen" [project top] deep
 project close
 
+# A top set by hand that names no unit is looked for at the cost of the design's units, not of
+# its hierarchy: below a diamond of twenty entities, each instantiating the one before twice, a
+# million nodes stand, none of which is made to find that the name is nowhere.
+proc peak_mb {} {
+    regexp {VmHWM:\s*(\d+)} [contents /proc/[pid]/status] -> kb
+    return [expr {$kb / 1024}]
+}
+project open [file join $root diamond.xhlc]
+for {set i 0} {$i < 20} {incr i} {
+    set body [expr {$i == 0 ? "" : "u0: entity work.c[expr {$i - 1}]; u1: entity work.c[expr {$i - 1}];"}]
+    velfile add [vhdl c$i $body]
+}
+check "the diamond's top" [project top] c19
+set before [peak_mb]
+project set -view VIEW_AbstractSynthesis AUTOTOP false
+project set -view VIEW_AbstractSynthesis TOPDESIGNUNIT nosuch
+check "a top by hand that names no unit" [project top] nosuch
+set took [expr {[peak_mb] - $before}]
+check "the memory it took" [expr {$took < 64 ? "under 64 MB" : "$took MB"}] "under 64 MB"
+project close
+
 file delete -force $root
 if {$failures == 0} { puts "top kept: all passed" }

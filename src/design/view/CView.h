@@ -418,6 +418,7 @@ class CView final : public TComponent<CView> {
   std::int32_t m_quietReads = 0;
   Prjrep::AutoRelease<IHdlNetListNode> FindBestTopNode();
   String GetConsistentTopInstancePath();
+  Prjrep::AutoRelease<IHdlNetListNode> FindTopUnitNode(const String& top);
   void AssignTopInstanceLocators(const String& path);
   Status ParseHierarchy(IHdlNetListNode** root);
   void SyncAutoManagedFilesOfPair();
