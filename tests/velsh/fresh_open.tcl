@@ -142,6 +142,21 @@ project close
 file delete -force $root
 file mkdir $root
 
+# Two modules edited to instantiate each other leave no root: the top goes, as a fresh open has
+# none.
+write [file join $root a.v] "module a (input x);\n  b u (.x(x));\nendmodule"
+write [file join $root b.v] "module b (input x);\nendmodule"
+project open [set project [file join $root mutual.xhlc]]
+foreach name {a.v b.v} { velfile add [file join $root $name] }
+check "the root before the edit" [project top] a
+after 1100
+write [file join $root b.v] "module b (input x);\n  a u (.x(x));\nendmodule"
+check "no root once they instantiate each other" [project top] ""
+same_as_fresh "units that instantiate each other"
+project close
+file delete -force $root
+file mkdir $root
+
 # An edit sequence on a small mixed design, each step answered as a fresh open answers it.
 write [file join $root pkg.vhd] "package p is constant c : bit := '0'; end;"
 write [file join $root core.vhd] "use work.p.all;\nentity core is port (x : in bit); end;\narchitecture r of core is begin end;"
