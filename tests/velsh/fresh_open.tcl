@@ -142,6 +142,24 @@ project close
 file delete -force $root
 file mkdir $root
 
+# A hierarchy past the node bound (each module instantiating the one before twice): the log
+# names the cut live, and so does a fresh open asked the same.
+for {set i 0} {$i < 22} {incr i} {
+    set below [expr {$i == 0 ? "" : "m_[expr {$i - 1}] u0 ();\n  m_[expr {$i - 1}] u1 ();\n"}]
+    write [file join $root m_$i.v] "module m_$i;\n  $below\nendmodule"
+}
+project open [set project [file join $root cut.xhlc]]
+for {set i 0} {$i < 22} {incr i} { velfile add [file join $root m_$i.v] }
+answers
+set log [file join $root hdlparser.log]
+set live [contents $log]
+check "the cut named live" [string match "*'m_21' passes 1000000 nodes: it is cut there*" $live] 1
+same_as_fresh "a hierarchy past the node bound"
+check "the log after a fresh open asked the same" [contents $log] $live
+project close
+file delete -force $root
+file mkdir $root
+
 # Two modules edited to instantiate each other leave no root: the top goes, as a fresh open has
 # none.
 write [file join $root a.v] "module a (input x);\n  b u (.x(x));\nendmodule"

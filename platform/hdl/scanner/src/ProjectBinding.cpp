@@ -83,6 +83,7 @@ void Project::Impl::Sync() {
   if (changed || !toBind.empty()) ++generation;
   if (changed) {
     changed = false;
+    if (!queryMessages.empty()) ++queryVersion;
     queryMessages.clear();
     messagesStale = true;
     for (std::uint32_t slot : orderMeasured) Unmeasure(slot);

@@ -549,6 +549,7 @@ struct Project::Impl {
   std::vector<Message> modelMessages;
   std::vector<Message> orderMessages;
   std::vector<Message> queryMessages;
+  std::uint64_t queryVersion = 0;  // counts the changes of queryMessages
   std::vector<Message>* messageSink = &modelMessages;
   // Every message in file order, gathered again only after the messages changed.
   std::vector<Message> allMessages;

@@ -29,6 +29,7 @@ void Project::Impl::QueryMessage(Message message) {
     if (known.kind == message.kind && known.text == message.text) return;
   }
   queryMessages.push_back(std::move(message));
+  ++queryVersion;
   messagesStale = true;
 }
 
