@@ -160,6 +160,31 @@ project close
 file delete -force $root
 file mkdir $root
 
+# Copies of a core in board folders, each file including the defs.v beside it (one added by the
+# user too), before a family is chosen: a header the view manages is read by its includers only,
+# so ties in the order are broken as at a fresh open.
+set width 8
+foreach board {b1 b2 b3} {
+    set dir [file join $root $board]
+    file mkdir $dir
+    write [file join $dir defs.v] "`define W $width\n`define CLK_$board\n"
+    incr width 8
+    write [file join $dir ${board}_alu.v] "`include \"defs.v\"\nmodule alu (input \[`W-1:0\] a);\nendmodule"
+    write [file join $dir ${board}_core.v] "`include \"defs.v\"\nmodule core (input \[`W-1:0\] a);\n  alu u (a);\nendmodule"
+    write [file join $dir ${board}_top.v] \
+        "`include \"defs.v\"\nmodule top (input \[`W-1:0\] a);\n  core u (a);\n`ifdef CLK_b1\n  b1x x ();\n`endif\nendmodule"
+}
+write [file join $root b1 b1x.v] "module b1x;\nendmodule"
+project open [set project [file join $root boards.xhlc]]
+foreach name {b2/b2_alu.v b2/defs.v b1/b1_top.v b1/b1x.v b2/b2_top.v b1/b1_alu.v b2/b2_core.v b3/b3_alu.v b3/b3_core.v
+              b3/b3_top.v b1/b1_core.v} {
+    velfile add [file join $root $name]
+}
+same_as_fresh "copies of a core, each including its own defs.v"
+project close
+file delete -force $root
+file mkdir $root
+
 # Two modules edited to instantiate each other leave no root: the top goes, as a fresh open has
 # none.
 write [file join $root a.v] "module a (input x);\n  b u (.x(x));\nendmodule"
