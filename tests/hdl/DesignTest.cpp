@@ -70,7 +70,8 @@ TEST_P(DesignTest, MeetsItsExpectations) {
                                                             {"filecycle", kFileCycle},
                                                             {"missing", kMissingUnit},
                                                             {"includenotfound", kIncludeNotFound},
-                                                            {"includecycle", kIncludeCycle}};
+                                                            {"includecycle", kIncludeCycle},
+                                                            {"duplicate", kDuplicateUnit}};
   Project project;
   project.SetScanThreads(1);
   Fill(project, false);

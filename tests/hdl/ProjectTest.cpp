@@ -640,6 +640,56 @@ TEST_F(ProjectTest, AModuleABindInstantiatesIsNoTop) {
   EXPECT_EQ(Tops(), (Strings{"chk", "tb"}));
 }
 
+// Names meet across the languages as each reads them. An entity and a Verilog module of one
+// name in one library are one unit defined twice: the first in file order is used, the other's file
+// is compiled before it, and the other instantiates nothing and is no top. A VHDL extended name and
+// a Verilog escaped one of the same characters are one name; a VHDL name, which has no case, binds
+// among modules that differ only in case to the one spelt as VHDL reads it, whatever the file order.
+TEST_F(ProjectTest, NamesMeetAcrossTheLanguagesAsEachReadsThem) {
+  // The file of the unit `top` instantiates first, live and made whole.
+  const auto bound = [&](const std::string& top) {
+    const HierarchyNode live = project.HierarchyRoot(top)->Children().at(0).Node();
+    const HierarchyNode whole = project.Hierarchy(top)->children.at(0);
+    return Strings{live.unit ? std::string(live.unit->name) + "@" + std::to_string(live.unit->file) : "-",
+                   whole.unit ? std::string(whole.unit->name) + "@" + std::to_string(whole.unit->file) : "-"};
+  };
+  Add(1, "uart.v", "module uart (input rx); endmodule");
+  Add(2, "uart_sim.vhd", "entity uart is port (rx : in bit); end;\n"
+                         "architecture sim of uart is begin u : entity work.leaf; end;");
+  Add(3, "cpu.vhd", "entity cpu is end;\n"
+                    "architecture r of cpu is signal s : bit; begin u : uart port map (rx => s); end;");
+  Add(4, "leaf.vhd", "entity leaf is end;");
+  EXPECT_EQ(Tops(), (Strings{"cpu", "leaf"}));
+  EXPECT_EQ(bound("cpu"), (Strings{"uart@1", "uart@1"}));
+  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{4, 2, 1, 3}));
+  EXPECT_EQ(Said(MessageKind::kDuplicateUnit), Strings{"uart_sim.vhd: 'uart' is defined again; the one in uart.v is used"});
+  ASSERT_TRUE(project.SetOrder(1, 4));  // the module after the entity: the entity is used
+  EXPECT_EQ(Tops(), Strings{"cpu"});
+  EXPECT_EQ(bound("cpu"), (Strings{"uart@2", "uart@2"}));
+  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{1, 4, 2, 3}));
+  EXPECT_EQ(Said(MessageKind::kDuplicateUnit), Strings{"uart.v: 'uart' is defined again; the one in uart_sim.vhd is used"});
+  for (FileHandle handle : {1, 2, 3, 4}) ASSERT_TRUE(project.Remove(handle));
+
+  Add(1, "m.v", "module \\m$1 (input a); endmodule\nmodule \\m_2 (input a); endmodule");
+  Add(2, "e.vhd", "entity \\E$x\\ is port (a : in bit); end;\narchitecture r of \\E$x\\ is begin end;");
+  Add(3, "top.vhd", "entity top is end;\narchitecture r of top is signal s : bit; begin\n"
+                    "u1 : \\m$1\\ port map (a => s); u2 : m_2 port map (a => s); end;");
+  Add(4, "t.v", "module t; \\E$x  u (a); endmodule");
+  EXPECT_EQ(Count(MessageKind::kMissingUnit), 0);
+  EXPECT_EQ(Tops(), (Strings{"top", "t"}));
+  EXPECT_EQ(bound("t"), (Strings{"\\E$x\\@2", "\\E$x\\@2"}));
+  for (FileHandle handle : {1, 2, 3, 4}) ASSERT_TRUE(project.Remove(handle));
+
+  Add(1, "foo_upper.v", "module Foo (input a); endmodule");
+  Add(2, "foo_lower.v", "module foo (input a); endmodule");
+  Add(3, "top.vhd", "entity top is end;\narchitecture r of top is signal s : bit; begin u : FOO port map (a => s); end;");
+  for (const std::int64_t order : {5, 1}) {
+    ASSERT_TRUE(project.SetOrder(2, order));
+    EXPECT_EQ(bound("top"), (Strings{"foo@2", "foo@2"})) << order;
+    EXPECT_EQ(Tops(), (Strings{"Foo", "top"})) << order;
+  }
+}
+
 TEST_F(ProjectTest, HierarchyStopsAtRecursionAndAtItsBound) {
   Add(1, "r.v", "module r (input a); r u_self (a); leaf u_leaf (a); endmodule module leaf (input a); endmodule");
   Add(2, "t.v", "module t; r u0 (x); r u1 (x); endmodule");

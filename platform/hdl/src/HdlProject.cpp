@@ -488,6 +488,7 @@ class CHdlProject final : public TComponent<CHdlProject> {
   // The log as last written in the working directory; none until a scan there wrote it.
   std::optional<LogDigest> m_logDigest;
   bool m_logStale = false;  // scans ran since
+  std::uint64_t m_loggedQueries = 0;  // the scanner's QueryMessagesVersion when last written
   using KeptTops = std::unordered_map<std::string, KeptTop, TextHash, std::equal_to<>>;
   KeptTops m_keptTops;
   std::vector<ByIdTop> m_byId;  // by candidate id
@@ -709,8 +710,14 @@ void CHdlProject::RecordIncludes() {
 }
 
 void CHdlProject::WriteLog() {
-  if (!m_logStale || m_workingDirectory.empty()) return;
+  // A query's message (a hierarchy cut at the node bound) comes with no scan, live or at an open.
+  const bool queried = m_logDigest && m_scanner.QueryMessagesVersion() != m_loggedQueries;
+  if ((!m_logStale && !queried) || m_workingDirectory.empty()) return;
   m_logStale = false;
+  struct NoteQueries {
+    CHdlProject& self;
+    ~NoteQueries() { self.m_loggedQueries = self.m_scanner.QueryMessagesVersion(); }
+  } note{*this};
   // The messages of the last scan, one line each, made and handed on a piece at a time. Their
   // paths and texts (the names of units, libraries and includes) are escaped as messages escape
   // them: a name can neither end its line nor write one of its own.

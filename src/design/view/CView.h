@@ -407,6 +407,8 @@ class CView final : public TComponent<CView> {
   void UpdateTopUnit();
   // Whether the project no longer holds the file the automatic top was found in.
   bool TopFileLeftTheProject();
+  // Whether the view's parse still holds a unit of the top's name.
+  bool TopUnitParsed();
   // The managed files follow the hierarchy, which a view parses when something asks for it. So
   // that the view's files read the same whatever was asked before, a read from outside first
   // parses a major view that may have new managed files, and for a view that answers for a major

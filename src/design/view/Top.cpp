@@ -305,15 +305,16 @@ void CView::ForgetTopRootWeightsOf(CitI::IInterface* file) {
 
 // A parse that finds no node leaves the top as it was while the top's file is still the
 // project's (gone from the disk for now, or only out of this view): an empty top would be saved.
-// A top whose file the project no longer holds is no unit of the design, and an open of the
-// saved project finds none: it goes.
+// A top whose file the project no longer holds is no unit of the design, and one that the parse
+// still finds is no root any more (units that instantiate each other): an open of the saved
+// project finds none either way, so it goes.
 void CView::UpdateTopUnit() {
   if (Port::SafeRead(m_batchCount) > 0 || !IsMajorView(&m_XIView)) return;
   AutoPtr<IView> keep(&m_XIView);
   if (GetAutoTop() && IsAbstractSynthesisView(&m_XIView)) {
     const AutoRelease<IHdlNetListNode> node = FindBestTopNode();
     if (!node) {
-      if (TopFileLeftTheProject()) {
+      if (TopFileLeftTheProject() || TopUnitParsed()) {
         std::ignore = WriteOwnSetting(ViewKey::kTopDuFile, String());
         std::ignore = SetTopDesignUnitName(String());
         std::ignore = SetTopInstancePath(String());
@@ -355,6 +356,15 @@ bool CView::TopFileLeftTheProject() {
   AutoCast<IFileManager> files(project.Get());
   AutoRelease<IHdlFileIterator> at;
   return files && files->FindFileByPath(path, at.Receive()) != kSuccess;
+}
+
+// Whether the view's parse holds a unit of the top's name: a unit the design still has.
+bool CView::TopUnitParsed() {
+  const String top = GetTopDesignUnitName();
+  if (top.empty() || !m_wrapper) return false;
+  AutoCast<IHdlElaborationData> data(m_wrapper->ParserProject());
+  AutoRelease<CitI::IInterface> ports;
+  return data && data->GetPorts(top.c_str(), ports.Receive()) == kSuccess && ports;
 }
 
 // The view let go of the file when it went off the disk, so it does not hear the file leave the

@@ -266,6 +266,12 @@ Status CHdlPackageWrapper::UpdateProjectFile(const Key& viewKey, IHdlFile* viewF
   if (!parserFiles) {
     return Fail(kFailure, "Error: CHdlPackageWrapper::UpdateProjectFiles - Unable to the the IHdlFileSet interface.\n");
   }
+  // A file the view manages itself (origin 3) is text that its includers read: no file of the
+  // parser's own, whose macros would otherwise order the others as no fresh open's view does.
+  if (std::uint32_t origin = 0; AutoCast<IFile>(viewFile) &&
+                                AutoCast<IFile>(viewFile)->GetOriginState(&origin) == kSuccess && origin == 3) {
+    return RemoveParserFile(key);
+  }
   // Looked up once: a new key's entry is made by the lookup, and stays while its file is made.
   const auto [found, fresh] = m_handed.try_emplace(key);
   Handed& handed = found->second;

@@ -186,7 +186,7 @@ bool CHdlPackageWrapper::HandedFor(IHdlFile* viewFile, const Handed& handed) {
 }
 
 // Files the view manages itself (origin 3) are never compiled: their changes alone ask for no
-// new parse.
+// new parse, unless the parser still holds a file for one (a source of the user's that became one).
 bool CHdlPackageWrapper::IsFileStale(const Key& key) {
   const auto handed = m_handed.find(key);
   const bool remembered = handed != m_handed.end() && handed->second.remembered;
@@ -194,7 +194,7 @@ bool CHdlPackageWrapper::IsFileStale(const Key& key) {
   if (view == m_viewFiles.end()) return remembered;
   std::uint32_t origin = 0;
   if (AutoCast<IFile> asFile(view->second.Get()); asFile && asFile->GetOriginState(&origin) == kSuccess && origin == 3) {
-    return false;
+    return handed != m_handed.end();
   }
   if (!remembered) return true;
   // Another file under the same name, as one removed and added back: the parser's file must
@@ -222,6 +222,7 @@ Status CHdlPackageWrapper::AreFilesUpToDate(bool* upToDate) {
   for (const auto& [viewKey, file] : m_viewFiles) {
     std::uint32_t origin = 0;
     if (AutoCast<IFile> asFile(file.Get()); asFile && asFile->GetOriginState(&origin) == kSuccess && origin == 3) {
+      if (m_handed.find(viewKey) != m_handed.end()) return kSuccess;  // still the parser's
       continue;  // managed by the view itself, never compiled
     }
     Status status;

@@ -403,6 +403,8 @@ void Project::VisitMessages(const std::function<void(const Message&)>& visit) {
   d.ForEachMessage(visit);
 }
 
+std::uint64_t Project::QueryMessagesVersion() const { return m_impl->queryVersion; }
+
 const std::vector<Message>& Project::ScanMessagesOf(FileHandle handle) {
   static const std::vector<Message> kNoMessages;
   m_impl->Update();

@@ -94,6 +94,7 @@ void Project::Impl::Sync() {
   if (changed || !toBind.empty()) ++generation;
   if (changed) {
     changed = false;
+    if (!queryMessages.empty()) ++queryVersion;
     queryMessages.clear();
     messagesStale = true;
     for (std::uint32_t slot : orderMeasured) Unmeasure(slot);
@@ -131,7 +132,7 @@ void Project::Impl::Bind(std::uint32_t slot) {
   if (instantiates) {
     kept = KeptLive(slot);
     watch(unit.IndexKey(), own);
-    if (unit.kind == UnitKind::kVhdlConfiguration) watch(unit.primaryKey, own);
+    if (unit.kind == UnitKind::kVhdlConfiguration) watch(unit.primaryBucket, own);
   }
   auto mark = [&](std::uint32_t target) {
     if (!kept) return;
@@ -144,7 +145,7 @@ void Project::Impl::Bind(std::uint32_t slot) {
     switch (ref.kind) {
       case RefKind::kInstance: {
         std::uint32_t target = FindLive(ref.key, kCells, own, vhdl ? 0 : ref.name, vhdl);
-        watch(ref.key, target != kNone ? own : 0);
+        watch(Bucket(ref.key), target != kNone ? own : 0);
         if (target == kNone) target = FindLive(ref.key, kCells, 0, vhdl ? 0 : ref.name, vhdl);
         if (target != kNone) mark(target);
         unit.liveEdges.push_back({r, target, kNone});
@@ -166,7 +167,7 @@ void Project::Impl::Bind(std::uint32_t slot) {
         const std::uint32_t mask = entity ? Bit(UnitKind::kVhdlEntity) : Bit(UnitKind::kVhdlConfiguration);
         const Sym within = ref.library != 0 ? library : own;
         std::uint32_t target = FindLive(ref.key, mask, within, 0, true);
-        watch(ref.key, target != kNone || ref.library != 0 ? within : 0);
+        watch(Bucket(ref.key), target != kNone || ref.library != 0 ? within : 0);
         if (target == kNone && ref.library == 0) target = FindLive(ref.key, mask, 0, 0, true);
         if (target == kNone && entity) {
           target = FindLive(ref.key, kVerilogCells, ref.library != 0 ? library : own, 0, true);
@@ -180,7 +181,7 @@ void Project::Impl::Bind(std::uint32_t slot) {
           mark(target);
           if (!entity) {
             const UnitRec& configuration = units[target];
-            watch(configuration.primaryKey, LibraryOf(configuration));
+            watch(configuration.primaryBucket, LibraryOf(configuration));
             const std::uint32_t configured =
                 FindLive(configuration.primaryKey, Bit(UnitKind::kVhdlEntity), LibraryOf(configuration), 0, true);
             if (configured != kNone) mark(configured);

@@ -202,6 +202,8 @@ void Project::Impl::Take(std::uint32_t slot, ScanResult& result) {
     unit.key = Fold(unit.name);
     unit.primary = pool.Intern(scanned.primary);
     unit.primaryKey = Fold(unit.primary);
+    unit.bucket = Bucket(unit.key);
+    unit.primaryBucket = Bucket(unit.primaryKey);
     unit.line = scanned.line;
     unit.position = position++;
     unit.hasPorts = scanned.hasPorts;

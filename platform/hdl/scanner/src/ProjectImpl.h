@@ -55,8 +55,56 @@ struct Project::Impl {
       if (folded.size() < pool.Size()) folded.resize(pool.Size(), kNone);
       folded[sym] = result;
       folded[result] = result;
+      NoteExtended(result);
     }
     return folded[sym];
+  }
+
+  // Names meet across the languages as each reads them: a VHDL extended name (\m$1\) is its
+  // characters, as a Verilog name (\m$1 ) is, and a basic one has no case. By the key of each
+  // extended name: the bucket its units are listed under, that of its characters read as a Verilog
+  // name, and those characters.
+  std::unordered_map<Sym, std::pair<Sym, Sym>> extendedNames;
+
+  void NoteExtended(Sym key) {
+    const std::string_view text = pool.View(key);
+    if (text.size() < 3 || text.front() != '\\' || text.back() != '\\' || extendedNames.count(key) != 0) return;
+    std::string characters;
+    for (std::size_t at = 1; at + 1 < text.size(); ++at) {
+      characters.push_back(text[at]);
+      if (text[at] == '\\' && text[at + 1] == '\\' && at + 2 < text.size()) ++at;  // a doubled backslash
+    }
+    const Sym spelled = pool.Intern(characters);
+    const Sym bucket = Bucket(Fold(spelled));
+    extendedNames[key] = {bucket, spelled};
+  }
+
+  // Where units of the key are listed.
+  Sym Bucket(Sym key) const {
+    if (extendedNames.empty()) return key;
+    const auto found = extendedNames.find(key);
+    return found == extendedNames.end() ? key : found->second.first;
+  }
+
+  // The characters an extended name stands for; any other key as it is.
+  Sym Spelled(Sym key) const {
+    if (extendedNames.empty()) return key;
+    const auto found = extendedNames.find(key);
+    return found == extendedNames.end() ? key : found->second.second;
+  }
+
+  // The unit's name as its language reads it: a VHDL name folded, or the characters of an
+  // extended one; a Verilog name as written.
+  Sym Reading(const UnitRec& unit) const { return IsVhdl(unit.kind) ? Spelled(unit.key) : unit.name; }
+
+  // Whether the unit is the one a name looked up names: `key` folded, `exact` the name as a Verilog
+  // asker wrote it (0 for a VHDL asker). A VHDL basic name has no case; an extended one, or a
+  // Verilog one, names the unit of the same characters in the other language.
+  bool Names(const UnitRec& unit, Sym key, Sym exact, bool fromVhdl) const {
+    if (IsVhdl(unit.kind)) return unit.key == key || (!fromVhdl && exact != 0 && Spelled(unit.key) == exact);
+    if (exact != 0) return unit.name == exact;
+    if (fromVhdl && Spelled(key) != key) return unit.name == Spelled(key);
+    return unit.key == key;
   }
 
   Sym FoldedIntern(std::string_view text) { return Fold(pool.Intern(text)); }
@@ -204,13 +252,13 @@ struct Project::Impl {
     toBind.push_back(slot);
   }
 
-  // The units under `key`: of one library, or of every library when `library` is 0.
-  const std::vector<std::uint32_t>* Listed(Sym key, Sym library) const {
+  // The units listed under `bucket`: of one library, or of every library when `library` is 0.
+  const std::vector<std::uint32_t>* Listed(Sym bucket, Sym library) const {
     if (library == 0) {
-      const auto found = index.find(key);
+      const auto found = index.find(bucket);
       return found == index.end() ? nullptr : &found->second;
     }
-    const auto found = libraryIndex.find(WatchKey(key, library));
+    const auto found = libraryIndex.find(WatchKey(bucket, library));
     return found == libraryIndex.end() ? nullptr : &found->second;
   }
 
@@ -226,32 +274,49 @@ struct Project::Impl {
     return units[a].position < units[b].position;
   }
 
-  // Find, by slot.
-  std::uint32_t FindLive(Sym key, std::uint32_t mask, Sym library, Sym exact, bool fromVhdl) const {
-    const std::vector<std::uint32_t>* listed = Listed(key, library);
+  // Find, by slot. Of an entity and a Verilog cell that one library holds under one name, only the
+  // one used is found (UsedDefinition), unless `replacedToo`.
+  std::uint32_t FindLive(Sym key, std::uint32_t mask, Sym library, Sym exact, bool fromVhdl,
+                         bool replacedToo = false) const {
+    const std::vector<std::uint32_t>* listed = Listed(Bucket(key), library);
     if (listed == nullptr) return kNone;
+    const Sym asked = exact != 0 ? exact : Spelled(key);
+    // The asker's language first, then the unit whose name reads as the asker's, then the least
+    // name (VHDL binds among Verilog modules that differ only in case by name, not by file order),
+    // then as Before tells it.
+    const auto better = [&](std::uint32_t a, std::uint32_t b) {
+      const bool otherA = IsVhdl(units[a].kind) != fromVhdl;
+      const bool otherB = IsVhdl(units[b].kind) != fromVhdl;
+      if (otherA != otherB) return !otherA;
+      const Sym readA = Reading(units[a]);
+      const Sym readB = Reading(units[b]);
+      if (readA == readB) return Before(a, b);
+      if ((readA == asked) != (readB == asked)) return readA == asked;
+      return pool.View(readA) < pool.View(readB);
+    };
     std::uint32_t best = kNone;
-    bool bestOther = true;
     for (std::uint32_t slot : *listed) {
       const UnitRec& unit = units[slot];
       if (!(mask & Bit(unit.kind)) || (library != 0 && LibraryOf(unit) != library)) continue;
-      const bool vhdl = IsVhdl(unit.kind);
-      if (!vhdl && exact != 0 && unit.name != exact) continue;
-      const bool other = vhdl != fromVhdl;
-      if (best == kNone || (other != bestOther ? !other : Before(slot, best))) {
-        best = slot;
-        bestOther = other;
-      }
+      if (!Names(unit, key, exact, fromVhdl) || (best != kNone && !better(slot, best))) continue;
+      if (!replacedToo && (Bit(unit.kind) & kCells) && DefinedAgainLive(slot)) continue;
+      best = slot;
     }
     return best;
   }
 
   // Whether `other` defines the unit `unit` defines: of its kind, name and library, and a
   // secondary unit of the same primary one. A compile's library holds only one of them.
+  // An entity and a Verilog module (interface, program, primitive) whose names read alike are one
+  // unit of the library too, as a mixed-language compile keeps one of them.
   bool SameDefinition(const UnitRec& unit, const UnitRec& other) const {
+    if (LibraryOf(other) != LibraryOf(unit)) return false;
+    if (other.kind != unit.kind) {
+      const std::uint32_t both = Bit(unit.kind) | Bit(other.kind);
+      return (both & Bit(UnitKind::kVhdlEntity)) != 0 && (both & kVerilogCells) != 0 && Reading(unit) == Reading(other);
+    }
     const bool same = IsVhdl(unit.kind) ? other.key == unit.key : other.name == unit.name;
-    return same && other.kind == unit.kind && LibraryOf(other) == LibraryOf(unit) &&
-           (!IsSecondary(unit.kind) || other.primaryKey == unit.primaryKey);
+    return same && (!IsSecondary(unit.kind) || other.primaryKey == unit.primaryKey);
   }
 
   // Whether another project file includes the file: it is compiled as part of that one, and is no
@@ -287,7 +352,7 @@ struct Project::Impl {
 
   // Whether a compile's library keeps the unit, so that what it instantiates counts: not a unit
   // defined again, nor an architecture, package body or configuration whose entity or package is
-  // not in its library, which a compiler refuses.
+  // not in its library (or is replaced there by a Verilog module), which a compiler refuses.
   bool KeptLive(std::uint32_t slot) const {
     if (DefinedAgainLive(slot)) return false;
     const UnitRec& unit = units[slot];
@@ -303,11 +368,12 @@ struct Project::Impl {
   // it in its file. Where a later definition replaced it, the architecture is obsolete.
   std::uint32_t OwnerOf(std::uint32_t architecture) const {
     const UnitRec& unit = units[architecture];
-    const std::vector<std::uint32_t>* listed = Listed(unit.primaryKey, LibraryOf(unit));
+    const std::vector<std::uint32_t>* listed = Listed(unit.IndexKey(), LibraryOf(unit));
     std::uint32_t owner = kNone;
     for (std::size_t k = 0; listed != nullptr && k < listed->size(); ++k) {
       const UnitRec& other = units[(*listed)[k]];
-      if (other.kind == UnitKind::kVhdlEntity && other.file == unit.file && other.position < unit.position &&
+      if (other.kind == UnitKind::kVhdlEntity && other.key == unit.primaryKey && other.file == unit.file &&
+          other.position < unit.position &&
           (owner == kNone || units[owner].position < other.position))
         owner = (*listed)[k];
     }
@@ -318,12 +384,14 @@ struct Project::Impl {
 
   std::uint32_t FindSecondaryLive(std::uint32_t primary, UnitKind kind, Sym key) const {
     const UnitRec& owner = units[primary];
-    const std::vector<std::uint32_t>* listed = Listed(owner.key, LibraryOf(owner));
+    const std::vector<std::uint32_t>* listed = Listed(owner.IndexKey(), LibraryOf(owner));
     if (listed == nullptr) return kNone;
     std::uint32_t best = kNone;
     for (std::uint32_t slot : *listed) {
       const UnitRec& unit = units[slot];
-      if (unit.kind != kind || LibraryOf(unit) != LibraryOf(owner) || (key != 0 && unit.key != key)) continue;
+      if (unit.kind != kind || LibraryOf(unit) != LibraryOf(owner) || unit.primaryKey != owner.key ||
+          (key != 0 && unit.key != key))
+        continue;
       if (best == kNone || Before(slot, best)) best = slot;
     }
     return best;
@@ -498,10 +566,11 @@ struct Project::Impl {
   std::uint32_t FindTop(std::string_view name, std::string_view library);
 
   // The best unit under `key` of the kinds in `mask`: in `library` unless it is 0, the name spelt
-  // exactly for Verilog kinds when `exact` is set, the language of the asker first, then as Before
+  // exactly for Verilog kinds when `exact` is set, the language of the asker first, then as FindLive
   // tells it. FindLive's, by dense index.
-  std::uint32_t Find(Sym key, std::uint32_t mask, Sym library, Sym exact, bool fromVhdl) const {
-    const std::uint32_t slot = FindLive(key, mask, library, exact, fromVhdl);
+  std::uint32_t Find(Sym key, std::uint32_t mask, Sym library, Sym exact, bool fromVhdl,
+                     bool replacedToo = false) const {
+    const std::uint32_t slot = FindLive(key, mask, library, exact, fromVhdl, replacedToo);
     return slot == kNone ? kNone : denseOf[slot];
   }
 
@@ -518,6 +587,7 @@ struct Project::Impl {
   std::vector<Message> modelMessages;
   std::vector<Message> orderMessages;
   std::vector<Message> queryMessages;
+  std::uint64_t queryVersion = 0;  // counts the changes of queryMessages
   std::vector<Message>* messageSink = &modelMessages;
   // Every message in file order, gathered again only after the messages changed.
   std::vector<Message> allMessages;

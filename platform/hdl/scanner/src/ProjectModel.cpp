@@ -29,6 +29,7 @@ void Project::Impl::QueryMessage(Message message) {
     if (known.kind == message.kind && known.text == message.text) return;
   }
   queryMessages.push_back(std::move(message));
+  ++queryVersion;
   messagesStale = true;
 }
 
@@ -113,8 +114,10 @@ void Project::Impl::Resolve() {
     if (unit.kind == UnitKind::kVhdlArchitecture || unit.kind == UnitKind::kVhdlPackageBody ||
         unit.kind == UnitKind::kVhdlConfiguration) {
       const bool body = unit.kind == UnitKind::kVhdlPackageBody;
+      // An entity a Verilog module of its name replaced in the library is still compiled first.
       const std::uint32_t primary =
-          Find(unit.primaryKey, body ? Bit(UnitKind::kVhdlPackage) : Bit(UnitKind::kVhdlEntity), own, 0, true);
+          Find(unit.primaryKey, body ? Bit(UnitKind::kVhdlPackage) : Bit(UnitKind::kVhdlEntity), own, 0, true, true);
+      if (primary != kNone && DefinedAgainLive(dense[primary])) kept = false;
       if (primary == kNone) {
         kept = false;
         ModelMessage(MessageKind::kMissingUnit, unit, unit.line,

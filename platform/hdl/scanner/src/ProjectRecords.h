@@ -218,6 +218,10 @@ struct UnitRec {
   Sym key = 0;
   Sym primary = 0;
   Sym primaryKey = 0;
+  // Where the unit is listed by name (Impl::Bucket): the key, but for a VHDL extended name, that of
+  // its characters, so that a Verilog name of the same characters is found beside it.
+  Sym bucket = 0;
+  Sym primaryBucket = 0;
   std::uint32_t line = 0;
   std::uint32_t position = 0;  // in its file
   UnitKind kind = UnitKind::kVhdlEntity;
@@ -235,7 +239,7 @@ struct UnitRec {
   std::vector<std::uint64_t> watching;  // WatchKeys
 
   // Secondary units are found under their primary's name.
-  Sym IndexKey() const { return IsSecondary(kind) ? primaryKey : key; }
+  Sym IndexKey() const { return IsSecondary(kind) ? primaryBucket : bucket; }
 };
 
 // Verilog: the macros a file's scan found where the file starts and those it leaves (ScanResult's),

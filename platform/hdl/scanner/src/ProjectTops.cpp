@@ -44,10 +44,12 @@ void Project::Impl::Unmeasure(std::uint32_t slot) {
 std::uint32_t Project::Impl::DefaultArchitectureLive(std::uint32_t entity, bool* byOrder) {
   const UnitRec& owner = units[entity];
   if (FindLive(owner.key, Bit(UnitKind::kVhdlEntity), LibraryOf(owner), 0, true) != entity) return kNone;
-  const std::vector<std::uint32_t>& listed = *Listed(owner.key, LibraryOf(owner));
+  const std::vector<std::uint32_t>& listed = *Listed(owner.IndexKey(), LibraryOf(owner));
   const auto candidate = [&](std::uint32_t slot) {
     const UnitRec& architecture = units[slot];
-    if (architecture.kind != UnitKind::kVhdlArchitecture || LibraryOf(architecture) != LibraryOf(owner)) return false;
+    if (architecture.kind != UnitKind::kVhdlArchitecture || LibraryOf(architecture) != LibraryOf(owner) ||
+        architecture.primaryKey != owner.key)
+      return false;
     return OwnerOf(slot) == entity;
   };
   std::uint32_t best = kNone;
@@ -72,10 +74,10 @@ std::uint32_t Project::Impl::DefaultArchitectureLive(std::uint32_t entity, bool*
 // without the compile order, which an edit would make Measure work out again.
 bool Project::Impl::HasOtherArchitecture(std::uint32_t entity, std::uint32_t architecture) const {
   const UnitRec& owner = units[entity];
-  const std::vector<std::uint32_t>* listed = Listed(owner.key, LibraryOf(owner));
+  const std::vector<std::uint32_t>* listed = Listed(owner.IndexKey(), LibraryOf(owner));
   return listed != nullptr && std::any_of(listed->begin(), listed->end(), [&](std::uint32_t slot) {
            return slot != architecture && units[slot].kind == UnitKind::kVhdlArchitecture &&
-                  LibraryOf(units[slot]) == LibraryOf(owner);
+                  LibraryOf(units[slot]) == LibraryOf(owner) && units[slot].primaryKey == owner.key;
          });
 }
 

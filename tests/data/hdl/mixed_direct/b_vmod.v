@@ -2,7 +2,8 @@ module vmod (input a, output y);
   assign y = a;
 endmodule
 
-// A VHDL entity of the same name is preferred.
+// One library holds one unit of a name: the VHDL entity of this name, after it in file order, is
+// defined again, and compiled before it.
 module both (input a, output y);
   assign y = a;
 endmodule

@@ -173,6 +173,9 @@ class Project {
   // The same messages in the same order, each handed to `visit` where it lies instead of gathered
   // into one list: for a caller that reads them once, such as one writing them out.
   void VisitMessages(const std::function<void(const Message&)>& visit);
+  // Changes whenever the messages a query gave (an unknown top, a hierarchy cut at the node bound)
+  // change, which no scan or edit tells of: a caller that wrote the messages writes them again.
+  std::uint64_t QueryMessagesVersion() const;
   // The messages of the file's own last scan, without binding the project; empty for an unknown
   // handle. Valid as long as Messages().
   const std::vector<Message>& ScanMessagesOf(FileHandle handle);
