@@ -133,9 +133,15 @@ TEST_F(DirectoryBundleTest, ItemsBringTheirCompanions) {
   EXPECT_EQ(path.str(), (root / "copy/ip/core.mdx").string());
   EXPECT_EQ(bundle->GetItemPath("", &path), Hvd::kInvalidParameter);
 
-  // A companion that cannot be copied fails the item.
+  // A companion that cannot be copied fails the item, and so does the item whose companions can.
   Port::FaultInjection::Fail("copy_p", 0, "a.sym");
   EXPECT_EQ(bundle->AddItem((root / "src/sub/a.vhd").c_str(), ""), Hvd::kDirectoryWriteFailed);
+  Port::FaultInjection::Clear();
+  for (const char* item : {"src/sub/a.vhd", "src/ip/core.mdx"}) {
+    Port::FaultInjection::Fail("copy_p", 0, fs::path(item).filename().string());
+    EXPECT_NE(bundle->AddItem((root / item).c_str(), ""), kSuccess) << item;
+    Port::FaultInjection::Clear();
+  }
 }
 
 // A copy that did not arrive whole is reported, with the files that failed.

@@ -58,7 +58,10 @@ void CDirectoryProjectBundle::CopyCompanion(const Port::FileName& source, const 
                                             const String& extension, Status& status) {
   const String from = WithExtension(source, extension);
   if (!Port::File::isfile(from)) return;
-  status = FileUtils::CopyFile(from, WithExtension(destination, extension), FileUtils::kKeepPermissions, Made());
+  // The first failure is the item's answer: a companion copied after it does not make it whole.
+  const Status copied =
+      FileUtils::CopyFile(from, WithExtension(destination, extension), FileUtils::kKeepPermissions, Made());
+  if (status == kSuccess) status = copied;
 }
 
 Status CDirectoryProjectBundle::XIProjectBundle::Initialize(const String& name, const String& location,
@@ -210,9 +213,10 @@ Status CDirectoryProjectBundle::XIProjectBundle::AddItem(const String& sourcePat
     for (const char* extension : kCoreCompanions) self.CopyCompanion(sourceName, destinationName, extension, status);
     for (const char* suffix : {"_vbnd.tcl", "_ftype.txt"}) {
       const String from = sourceName.GetHead() + sourceName.GetBase() + String(suffix);
-      if (Port::File::isfile(from))
-        status = FileUtils::CopyFile(from, destinationName.GetHead() + sourceName.GetBase() + String(suffix),
-                                     FileUtils::kKeepPermissions, self.Made());
+      if (!Port::File::isfile(from)) continue;
+      const Status copied = FileUtils::CopyFile(from, destinationName.GetHead() + sourceName.GetBase() + String(suffix),
+                                                FileUtils::kKeepPermissions, self.Made());
+      if (status == kSuccess) status = copied;
     }
   }
   return status;
