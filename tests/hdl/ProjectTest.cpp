@@ -581,7 +581,9 @@ TEST_F(ProjectTest, WhatIsAnalysedLastDecidesArchitecturesLiveAndFresh) {
         "x.vhd", x, "top.vhd", top},
        "top x e() x.vhd b.vhd a.vhd top.vhd"},
   };
-  for (const auto& [added, expected] : designs) {
+  for (const auto& design : designs) {
+    const Strings& added = design.first;  // named, not bound: a lambda below captures it
+    const std::string& expected = design.second;
     SCOPED_TRACE(added.at(0) + " " + added.at(2));
     const auto answers = [&](Project& of, bool whole) {
       std::string text;
