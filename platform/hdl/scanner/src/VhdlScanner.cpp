@@ -421,14 +421,13 @@ class Parser : TLookahead<Lexer, Tok> {
 
   // "work.pkg.c" in any expression needs the package even without a use clause.
   void SelectedName(const Tok& first) {
-    if (!IsPunct(Peek(0), '.') || !IsName(Peek(1))) return;
-    if (IsLibrary(Text(first))) {
-      Next();
-      const Tok unit = Next();
+    const bool library = IsLibrary(Text(first));
+    if ((!library && !m_primaryElsewhere) || !IsPunct(Peek(0), '.') || !IsName(Peek(1))) return;
+    Next();
+    const Tok unit = Next();
+    if (library) {
       AddRef(RefKind::kUse, Text(first), Text(unit), {}, {}, LineOf(first));
-    } else if (m_primaryElsewhere) {
-      Next();
-      const Tok unit = Next();
+    } else {
       SelectedOfPrimary(Text(first), Text(unit), LineOf(first));
     }
   }
