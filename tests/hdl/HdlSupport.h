@@ -61,7 +61,9 @@ inline std::string Summary(const ScanResult& result) {
     text += std::string(unit.hasPorts ? " ports" : "") + (unit.complete ? "" : " incomplete");
     const char* separator = ": ";
     for (const Reference& ref : unit.references) {
-      if (ref.kind == RefKind::kLibrary) continue;  // names no unit; read from the references where asked
+      // Library clauses name no unit, nor need selected names the project settles; read from the
+      // references where asked.
+      if (ref.kind == RefKind::kLibrary || ref.kind == RefKind::kSelected) continue;
       text += separator + std::string(kRefs[static_cast<int>(ref.kind)]) + " ";
       separator = ", ";
       text += (ref.library.empty() ? "" : ref.library + ".") + ref.name;

@@ -111,11 +111,12 @@ void Project::Impl::Resolve() {
       for (std::uint32_t other : files[source].units) edgeTo(denseOf[other], false, header);
     }
 
+    std::uint32_t primary = kNone;  // the entity or package of a secondary unit
     if (unit.kind == UnitKind::kVhdlArchitecture || unit.kind == UnitKind::kVhdlPackageBody ||
         unit.kind == UnitKind::kVhdlConfiguration) {
       const bool body = unit.kind == UnitKind::kVhdlPackageBody;
       // An entity a Verilog module of its name replaced in the library is still compiled first.
-      const std::uint32_t primary =
+      primary =
           Find(unit.primaryKey, body ? Bit(UnitKind::kVhdlPackage) : Bit(UnitKind::kVhdlEntity), own, 0, true, true);
       if (primary != kNone && DefinedAgainLive(dense[primary])) kept = false;
       if (primary == kNone) {
@@ -231,6 +232,21 @@ void Project::Impl::Resolve() {
           } else if (kept) {
             instantiated[target] = true;
           }
+          break;
+        }
+        case RefKind::kSelected: {
+          // A package of a library the context clause of its entity or package names; otherwise a
+          // record's field, or a name the compile rejects: no need either way, and nothing missing.
+          if (primary == kNone || !IsProjectLibrary(library)) break;
+          const std::vector<RefRec>& clauses = units[dense[seen(primary)]].refs;
+          if (std::none_of(clauses.begin(), clauses.end(), [&](const RefRec& clause) {
+                return clause.kind == RefKind::kLibrary && clause.library == library;
+              })) {
+            break;
+          }
+          const std::uint32_t target = Find(ref.key, Bit(UnitKind::kVhdlPackage), library, 0, true);
+          need(target, true);
+          if (target != kNone) secondaryUsers.emplace_back(i, seen(target));
           break;
         }
         case RefKind::kLibrary:

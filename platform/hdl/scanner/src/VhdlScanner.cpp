@@ -309,12 +309,15 @@ class Parser : TLookahead<Lexer, Tok> {
     m_opens.push_back(Open{openKind, false, {}});
     ForgetComponents();
     if (kind == UnitKind::kVhdlArchitecture || kind == UnitKind::kVhdlPackageBody) {
-      // The context clause of its entity or package applies here too.
+      // The context clause of its entity or package applies here too. Where another file holds
+      // that, the project tells which of the unit's selected names start with a library it names.
       const auto found = m_primaryLibraries.find(PrimaryKey(kind, primary));
       if (found != m_primaryLibraries.end()) {
         for (const std::string& library : found->second) {
           if (!IsLibrary(library)) m_libraries.push_back(library);
         }
+      } else {
+        m_primaryElsewhere = true;
       }
     }
   }
@@ -328,15 +331,15 @@ class Parser : TLookahead<Lexer, Tok> {
   void EndUnit() {
     if (const Unit* unit = Current();
         unit != nullptr && (unit->kind == UnitKind::kVhdlEntity || unit->kind == UnitKind::kVhdlPackage)) {
-      // Kept for its architectures or body below; a later unit of the name replaces them.
-      const std::string key = PrimaryKey(unit->kind, unit->name);
-      if (m_libraries.size() > 1) {
-        m_primaryLibraries[key] = m_libraries;
-      } else {
-        m_primaryLibraries.erase(key);
-      }
+      // Kept for its architectures or body below, work left out; a later unit of the name
+      // replaces them.
+      m_primaryLibraries[PrimaryKey(unit->kind, unit->name)].assign(m_libraries.begin() + 1, m_libraries.end());
     }
     m_unit = -1;
+    if (m_primaryElsewhere) {
+      m_primaryElsewhere = false;
+      m_selectedSeen.clear();
+    }
     m_opens.clear();
     m_context.clear();
     m_clauses.clear();
@@ -418,10 +421,25 @@ class Parser : TLookahead<Lexer, Tok> {
 
   // "work.pkg.c" in any expression needs the package even without a use clause.
   void SelectedName(const Tok& first) {
-    if (!IsLibrary(Text(first)) || !IsPunct(Peek(0), '.') || !IsName(Peek(1))) return;
+    const bool library = IsLibrary(Text(first));
+    if ((!library && !m_primaryElsewhere) || !IsPunct(Peek(0), '.') || !IsName(Peek(1))) return;
     Next();
     const Tok unit = Next();
-    AddRef(RefKind::kUse, Text(first), Text(unit), {}, {}, LineOf(first));
+    if (library) {
+      AddRef(RefKind::kUse, Text(first), Text(unit), {}, {}, LineOf(first));
+    } else {
+      SelectedOfPrimary(Text(first), Text(unit), LineOf(first));
+    }
+  }
+
+  // "a.b" that only the context clause of the unit's entity or package, in another file, may make
+  // a unit of library a: recorded once for the project to settle. Out of line, as Step is the
+  // scan's loop.
+  [[gnu::noinline]] void SelectedOfPrimary(std::string_view library, std::string_view unit, std::uint32_t line) {
+    // Both views lie in the text: the span from one to the other tells repeats apart.
+    const std::string_view written(library.data(),
+                                   static_cast<std::size_t>(unit.data() + unit.size() - library.data()));
+    if (m_selectedSeen.insert(written).second) AddRef(RefKind::kSelected, library, unit, {}, {}, line);
   }
 
   // ---- statements
@@ -776,7 +794,11 @@ class Parser : TLookahead<Lexer, Tok> {
     if (!IsName(next)) return;
     const Tok first = Peek(0);
     const Selected s = ReadSelected();
-    if (s.count > 1 && IsLibrary(s.parts[0])) AddRef(RefKind::kUse, s.parts[0], s.parts[1], {}, {}, LineOf(first));
+    if (s.count > 1 && IsLibrary(s.parts[0])) {
+      AddRef(RefKind::kUse, s.parts[0], s.parts[1], {}, {}, LineOf(first));
+    } else if (s.count > 1 && m_primaryElsewhere) {
+      SelectedOfPrimary(s.parts[0], s.parts[1], LineOf(first));
+    }
     if (IsKw(Peek(0), kGeneric) || IsKw(Peek(0), kPort) || (IsPunct(Peek(0), ';') && InstancesComponent(s))) {
       AddRef(RefKind::kInstance, {}, s.parts[s.count - 1], {}, std::string(Text(label)), line);
     }
@@ -987,6 +1009,10 @@ class Parser : TLookahead<Lexer, Tok> {
   std::vector<std::string> m_libraries;
   // The libraries each entity and package of the file named (PrimaryKey), work aside.
   std::unordered_map<std::string, std::vector<std::string>> m_primaryLibraries;
+  // The open unit is an architecture or package body of an entity or package no earlier unit of
+  // the file is; its "a.b" names recorded as kSelected, each once as written.
+  bool m_primaryElsewhere = false;
+  std::unordered_set<std::string_view> m_selectedSeen;
   // No standard set: "context" is read as a keyword only where 93 text cannot hold the name.
   bool m_contextByPlace;
   bool m_unitEndsAtSemicolon = false;

@@ -60,6 +60,10 @@ enum class RefKind : std::uint8_t {
   // SystemVerilog "bind target module u (...)": the module, instantiated in the target, which the
   // hierarchy does not follow; it counts as instantiated. Outside a module, the file's last unit holds it.
   kBind,
+  // VHDL "a.b" or "a.b.c" in an architecture or package body whose entity or package another file
+  // holds, where the unit's own file names no library a: a unit b of library a when the context
+  // clause of that entity or package names a, else most likely a record's field, needing nothing.
+  kSelected,
 };
 
 inline constexpr std::uint32_t kNoScope = 0xFFFFFFFFu;
