@@ -110,8 +110,9 @@ void CHdlPackageWrapper::UpdateViewFile(CitI::IInterface* file, bool present) {
   // every file in the list's order, just as it would hand over every changed one: no change
   // needs to be named, and a large view's names are not sorted twice.
   if (m_handed.empty()) m_compareAll = true;
-  const bool relisted = m_keyOfView.Find(root) != nullptr;
-  if (const Key* listed = m_keyOfView.Find(root); listed != nullptr) {
+  const Key* listed = m_keyOfView.Find(root);
+  const bool relisted = listed != nullptr;
+  if (relisted) {
     const Key key = *listed;
     m_keyOfView.Erase(root);
     if (const auto at = m_viewFiles.find(key); at != m_viewFiles.end() && RootOf(at->second.Get()) == root) {
@@ -226,7 +227,8 @@ Status CHdlPackageWrapper::AreFilesUpToDate(bool* upToDate) {
     std::uint32_t origin = 0;
     if (AutoCast<IFile> asFile(file.Get()); asFile && asFile->GetOriginState(&origin) == kSuccess && origin == 3) {
       if (m_handed.find(viewKey) != m_handed.end()) return kSuccess;  // still the parser's
-      if (IsIncludedFileChanged(viewKey, file.Get())) return kSuccess;  // its includers read it again
+      // Changed since its includers read it: they read it again.
+      if (IsIncludedFileChanged(viewKey, file.Get())) return kSuccess;
       continue;  // managed by the view itself, never compiled
     }
     Status status;
