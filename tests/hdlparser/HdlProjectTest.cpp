@@ -305,6 +305,25 @@ TEST_F(HdlProjectTest, ModifiedFilesAndSettingsAreTakenIntoAccount) {
   EXPECT_EQ(Graph().at("/top/u9"), "spare");
 }
 
+// A header that is no file of the set, marked modified through a file of the project that names
+// it, has the files that include it read again, and only them.
+TEST_F(HdlProjectTest, AHeaderOutsideTheSetMarkedModifiedHasOnlyItsIncludersReadAgain) {
+  std::ofstream(dir / "body.vh") << "missing_x u ();\n";
+  IHdlFile* top = Add(dir / "top.v", "module top;\n`include \"body.vh\"\nendmodule\n");
+  IHdlFile* leaf = Add(dir / "leaf.v", "module leaf_a; endmodule\n");
+  EXPECT_EQ(Graph(), (Tree{{"/leaf_a", "leaf_a"}, {"/top", "top"}, {"/top/u", ""}}));
+  std::ofstream(dir / "body.vh") << "leaf_a u ();\n";
+  AutoRelease<IHdlFile> header;
+  ASSERT_EQ(project->CreateFile(header.Receive()), kSuccess);
+  ASSERT_EQ(header->SetPath(dir.string() + "/", "body.vh"), kSuccess);
+  ASSERT_EQ(header->SetModified(true), kSuccess);
+  bool topModified = false;
+  bool leafModified = true;
+  EXPECT_TRUE(top->IsModified(&topModified) == kSuccess && topModified);
+  EXPECT_TRUE(leaf->IsModified(&leafModified) == kSuccess && !leafModified);
+  EXPECT_EQ(Graph(), (Tree{{"/top", "top"}, {"/top/u", "leaf_a"}}));
+}
+
 // A VHDL standard the view sets is read as set; once the view no longer sets one, the text reads
 // as with none set, where a block comment hides what it holds.
 TEST_F(HdlProjectTest, AVhdlStandardNoLongerSetReadsAsNoneSet) {

@@ -185,6 +185,25 @@ project close
 file delete -force $root
 file mkdir $root
 
+# A header that holds a module, included by the top: after another source is removed, the live
+# log names no unit defined again, as a fresh open's does not.
+write [file join $root leaf.v] "module leaf;\nendmodule"
+write [file join $root top.v] "`include \"leaf.v\"\nmodule top;\n  leaf u ();\nendmodule"
+write [file join $root other.v] "module other;\nendmodule"
+project open [set project [file join $root defining.xhlc]]
+foreach name {top.v other.v} { velfile add [file join $root $name] }
+answers
+velfile remove [file join $root other.v]
+answers
+set log [file join $root hdlparser.log]
+set live [contents $log]
+check "a defining header: nothing defined again live" [string match "*defined again*" $live] 0
+same_as_fresh "a defining header, another source removed"
+check "a defining header: the log after a fresh open asked the same" [contents $log] $live
+project close
+file delete -force $root
+file mkdir $root
+
 # Two modules edited to instantiate each other leave no root: the top goes, as a fresh open has
 # none.
 write [file join $root a.v] "module a (input x);\n  b u (.x(x));\nendmodule"

@@ -560,7 +560,13 @@ void CHdlParserFile::RecordIncludes(const std::vector<std::string>& includes) {
 Status CHdlParserFile::XIHdlFile::SetModified(bool modified) {
   CHdlParserFile& self = This();
   self.m_modified = modified;
-  if (modified && self.Holder() != nullptr) std::ignore = self.Holder()->Scanner().SetModified(self.Handle());
+  if (!modified) return kSuccess;
+  if (self.Holder() != nullptr) {
+    std::ignore = self.Holder()->Scanner().SetModified(self.Handle());
+  } else if (self.m_link->project != nullptr) {
+    // Outside the set, the file is text that the set's files may include: they read it again.
+    self.m_link->project->Scanner().SetIncludeModified(self.Path());
+  }
   return kSuccess;
 }
 

@@ -161,6 +161,17 @@ class CHdlPackageWrapper {
   Status RemoveParserFile(const Key& key);
   // `viewFile` is the view's file listed under `key`; `moved` is set when its path is another now.
   Status UpdateProjectFile(const Key& key, IHdlFile* viewFile, bool* moved = nullptr);
+  // A file the view manages itself (a header its sources include) is no file of the parser's:
+  // its includers read its text. Its time is kept from when the view first lists it, and a new
+  // one, or its leaving the view, has the parser read its includers again, and them alone.
+  using FileTime = std::pair<std::int64_t, std::int64_t>;
+  static bool IsManagedByView(IHdlFile* file);
+  static FileTime TimeOf(IHdlFile* file);
+  void SeeIncludedFile(const Key& key, IHdlFile* file);
+  bool IsIncludedFileChanged(const Key& key, IHdlFile* file) const;
+  Status UpdateIncludedFile(const Key& key, IHdlFile* viewFile);
+  Status ForgetIncludedFile(const Key& key);
+  Status TellIncluders(std::string_view path);
 
   Prjrep::AutoRelease<IHdlNetListNode> m_top;
   Prjrep::AutoPtr<IHdlProject> m_project;
@@ -183,6 +194,8 @@ class CHdlPackageWrapper {
     std::optional<FileData> remembered;
   };
   std::unordered_map<Key, Handed, KeyHash, KeyEqual> m_handed;
+  // The time of each file the view manages itself as its includers last read it.
+  std::unordered_map<Key, FileTime, KeyHash, KeyEqual> m_includedTimes;
   static bool Differs(const FileData& now, const FileData& then);
   // Whether the parser's file handed over stands for `viewFile`, or none was handed yet.
   bool HandedFor(IHdlFile* viewFile, const Handed& handed);

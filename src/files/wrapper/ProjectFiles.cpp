@@ -152,6 +152,8 @@ Status CHdlPackageWrapper::UpdateProjectFiles() {
         listed.push_back(view);
       } else if (const Status status = RemoveParserFile(key); status != kSuccess) {
         return status;
+      } else if (const Status told = ForgetIncludedFile(key); told != kSuccess) {
+        return told;
       }
     }
     for (const auto& view : listed) {
@@ -200,6 +202,13 @@ Status CHdlPackageWrapper::UpdateProjectFiles() {
 
   for (const auto& [viewKey, viewFile] : m_viewFiles) {
     if (const Status status = UpdateProjectFile(viewKey, viewFile.Get(), &unlisted); status != kSuccess) return status;
+  }
+  std::vector<Key> leftIncluded;
+  for (const auto& [key, time] : m_includedTimes) {
+    if (m_viewFiles.find(key) == m_viewFiles.end()) leftIncluded.push_back(key);
+  }
+  for (const Key& key : leftIncluded) {
+    if (const Status status = ForgetIncludedFile(key); status != kSuccess) return status;
   }
   for (auto at = m_handed.begin(); unlisted && at != m_handed.end();) {
     if (at->second.remembered && m_viewFiles.find(at->first) == m_viewFiles.end()) {
@@ -268,10 +277,11 @@ Status CHdlPackageWrapper::UpdateProjectFile(const Key& viewKey, IHdlFile* viewF
   }
   // A file the view manages itself (origin 3) is text that its includers read: no file of the
   // parser's own, whose macros would otherwise order the others as no fresh open's view does.
-  if (std::uint32_t origin = 0; AutoCast<IFile>(viewFile) &&
-                                AutoCast<IFile>(viewFile)->GetOriginState(&origin) == kSuccess && origin == 3) {
+  if (IsManagedByView(viewFile)) {
+    if (const Status status = UpdateIncludedFile(key, viewFile); status != kSuccess) return status;
     return RemoveParserFile(key);
   }
+  if (!m_includedTimes.empty()) m_includedTimes.erase(key);  // a source of the parser's again
   // Looked up once: a new key's entry is made by the lookup, and stays while its file is made.
   const auto [found, fresh] = m_handed.try_emplace(key);
   Handed& handed = found->second;
@@ -324,6 +334,59 @@ Status CHdlPackageWrapper::UpdateProjectFile(const Key& viewKey, IHdlFile* viewF
   if (!handed.remembered) ++m_rememberedFiles;
   handed.remembered = std::move(data);
   return kSuccess;
+}
+
+bool CHdlPackageWrapper::IsManagedByView(IHdlFile* file) {
+  std::uint32_t origin = 0;
+  AutoCast<IFile> asFile(file);
+  return asFile && asFile->GetOriginState(&origin) == kSuccess && origin == 3;
+}
+
+CHdlPackageWrapper::FileTime CHdlPackageWrapper::TimeOf(IHdlFile* file) {
+  FileTime time{-1, 0};
+  if (AutoCast<Prjrep::ITimestamp> stamp(file); stamp) std::ignore = stamp->GetTime(&time.first, &time.second);
+  return time;
+}
+
+// Listed for the first time, the file holds what its includers' last scan read: an open's scan
+// or the one that found it reads it after the view's check on disk that gave it this time.
+void CHdlPackageWrapper::SeeIncludedFile(const Key& key, IHdlFile* file) {
+  if (IsManagedByView(file)) m_includedTimes.try_emplace(key, TimeOf(file));
+}
+
+bool CHdlPackageWrapper::IsIncludedFileChanged(const Key& key, IHdlFile* file) const {
+  const auto seen = m_includedTimes.find(key);
+  return seen != m_includedTimes.end() && seen->second != TimeOf(file);
+}
+
+Status CHdlPackageWrapper::UpdateIncludedFile(const Key& key, IHdlFile* viewFile) {
+  const FileTime now = TimeOf(viewFile);
+  const auto [seen, fresh] = m_includedTimes.try_emplace(key, now);
+  if (fresh || seen->second == now) return kSuccess;
+  seen->second = now;
+  return TellIncluders(key);
+}
+
+// Gone from the view (off the disk, or no longer included), the file is read by no includer as
+// it was: those left read what the disk holds now.
+Status CHdlPackageWrapper::ForgetIncludedFile(const Key& key) {
+  const auto seen = m_includedTimes.find(key);
+  if (seen == m_includedTimes.end()) return kSuccess;
+  m_includedTimes.erase(seen);
+  return TellIncluders(key);
+}
+
+// The parser is told through a file of its own that names the path and stays out of its set.
+Status CHdlPackageWrapper::TellIncluders(std::string_view path) {
+  AutoRelease<IHdlFile> named;
+  if (!m_project || m_project->CreateFile(named.Receive()) != kSuccess || !named) {
+    return Fail(kFailure, "Error: Could not create a CHdlFile component.\n");
+  }
+  const std::size_t slash = path.rfind('/') == std::string_view::npos ? 0 : path.rfind('/') + 1;
+  if (named->SetPath(String(std::string(path.substr(0, slash))), String(std::string(path.substr(slash)))) != kSuccess) {
+    return Fail(kFailure, "Error: Could not setPath().\n");
+  }
+  return named->SetModified(true);
 }
 
 }  // namespace Hvd

@@ -81,6 +81,7 @@ Status CHdlPackageWrapper::SetViewFiles(IFileIterator* files) {
     if (key.empty()) continue;
     const Key& listed = ListViewFile(key, file.Get());
     m_keyOfView.Assign(RootOf(file.Get()), listed);
+    SeeIncludedFile(listed, file.Get());
   }
   return kSuccess;
 }
@@ -109,7 +110,9 @@ void CHdlPackageWrapper::UpdateViewFile(CitI::IInterface* file, bool present) {
   // every file in the list's order, just as it would hand over every changed one: no change
   // needs to be named, and a large view's names are not sorted twice.
   if (m_handed.empty()) m_compareAll = true;
-  if (const Key* listed = m_keyOfView.Find(root); listed != nullptr) {
+  const Key* listed = m_keyOfView.Find(root);
+  const bool relisted = listed != nullptr;
+  if (relisted) {
     const Key key = *listed;
     m_keyOfView.Erase(root);
     if (const auto at = m_viewFiles.find(key); at != m_viewFiles.end() && RootOf(at->second.Get()) == root) {
@@ -126,6 +129,8 @@ void CHdlPackageWrapper::UpdateViewFile(CitI::IInterface* file, bool present) {
   if (text.empty()) return;
   const Key& key = ListViewFile(text, hdl.Get());
   m_keyOfView.Assign(root, key);
+  // Listed again after a change, its time is no longer the one its includers read.
+  if (!relisted) SeeIncludedFile(key, hdl.Get());
   if (!m_compareAll) m_changedKeys.insert(key);
 }
 
@@ -191,10 +196,9 @@ bool CHdlPackageWrapper::IsFileStale(const Key& key) {
   const auto handed = m_handed.find(key);
   const bool remembered = handed != m_handed.end() && handed->second.remembered;
   const auto view = m_viewFiles.find(key);
-  if (view == m_viewFiles.end()) return remembered;
-  std::uint32_t origin = 0;
-  if (AutoCast<IFile> asFile(view->second.Get()); asFile && asFile->GetOriginState(&origin) == kSuccess && origin == 3) {
-    return handed != m_handed.end();
+  if (view == m_viewFiles.end()) return remembered || m_includedTimes.contains(key);
+  if (IsManagedByView(view->second.Get())) {
+    return handed != m_handed.end() || IsIncludedFileChanged(key, view->second.Get());
   }
   if (!remembered) return true;
   // Another file under the same name, as one removed and added back: the parser's file must
@@ -223,6 +227,8 @@ Status CHdlPackageWrapper::AreFilesUpToDate(bool* upToDate) {
     std::uint32_t origin = 0;
     if (AutoCast<IFile> asFile(file.Get()); asFile && asFile->GetOriginState(&origin) == kSuccess && origin == 3) {
       if (m_handed.find(viewKey) != m_handed.end()) return kSuccess;  // still the parser's
+      // Changed since its includers read it: they read it again.
+      if (IsIncludedFileChanged(viewKey, file.Get())) return kSuccess;
       continue;  // managed by the view itself, never compiled
     }
     Status status;
@@ -237,6 +243,9 @@ Status CHdlPackageWrapper::AreFilesUpToDate(bool* upToDate) {
   }
   for (const auto& [key, handed] : m_handed) {
     if (handed.remembered && m_viewFiles.find(key) == m_viewFiles.end()) return kSuccess;
+  }
+  for (const auto& [key, time] : m_includedTimes) {
+    if (m_viewFiles.find(key) == m_viewFiles.end()) return kSuccess;
   }
   AutoCast<IHdlFileSet> parserFiles(m_project.Get());
   if (parserFiles) {

@@ -148,6 +148,8 @@ void Project::SetPathModified(std::string_view path) {
   m_impl->MarkIncluders(resolved);
 }
 
+void Project::SetIncludeModified(std::string_view path) { m_impl->MarkIncluders(m_impl->Resolve(path)); }
+
 bool Project::IsModified(FileHandle handle) const {
   const FileRec* file = m_impl->FileOf(handle);
   return file != nullptr && file->modified;

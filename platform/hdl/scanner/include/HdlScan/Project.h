@@ -111,6 +111,9 @@ class Project {
   bool SetModified(FileHandle handle);
   // Marks the files with this path or that included it (an include file outside the project).
   void SetPathModified(std::string_view path);
+  // Marks only the files that included the path, or looked for it in vain: what costs a change to
+  // a header that is no file of the project is the rescan of its includers, nothing more.
+  void SetIncludeModified(std::string_view path);
   // True from a change until a query has scanned the file again.
   bool IsModified(FileHandle handle) const;
   bool Contains(FileHandle handle) const;
