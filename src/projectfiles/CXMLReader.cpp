@@ -559,7 +559,8 @@ bool CXMLReader::TakeEntries() {
   }
   if (const std::vector<X::DOMElement*> sections = InDocument(uri, N::kAutoManagedFilesW); !sections.empty()) {
     for (X::DOMElement* element : ElementsNamed(sections[0], uri, N::kFileW))
-      taken->included.emplace_back(AttributeText(xml, element, N::kNameW).str(), AttributeText(xml, element, N::kTypeW).str());
+      taken->included.emplace_back(AttributeText(xml, element, N::kNameW).str(),
+                                   AttributeText(xml, element, N::kTypeW).str());
   }
   for (const X::DOMElement* binding : InDocument(uri, N::kBindingW))
     taken->bindings.emplace_back(AttributeText(xml, binding, N::kNameW), AttributeText(xml, binding, N::kLocationW));
