@@ -304,7 +304,10 @@ Status CProjectSourceXMLWriter::CollectFiles(std::uint32_t originState, const ch
     if (!file || file->GetOriginState(&state) != kSuccess) continue;
     // A managed file the user added is among the user's files too, so that any reader of the
     // file brings it back as the user's: the views manage it again while a source includes it.
-    if (state != originState && !(originState == 0 && UserAddedManagedFile(file.Get()))) continue;
+    // So is a user's header off the disk that was recorded as one, which no source is seen to
+    // include meanwhile: it is written as it was read until it is back.
+    const bool included = UserAddedManagedFile(file.Get()) || IncludedTypeWhileGone(file.Get()) != nullptr;
+    if (state != originState && !(included && (originState == 0 || originState == 3))) continue;
     const bool projectFile = IsProjectFileType(file.Get());
     // A file is this project's own only when the project is one of its originators: a child
     // project's file, listed here, would be read back as the parent's and outlive the child.
@@ -643,14 +646,14 @@ X::DOMElement* CProjectSourceXMLWriter::NewFileElement(IFile* file, String* name
   X::DOMElement* element = NewElement(N::kFileW);
   GetFileValue(file, name);
   SetAttribute(element, N::kNameW, *name);
-  SetAttribute(element, N::kTypeW, GetFileTypeName(file));
+  SetAttribute(element, N::kTypeW, WrittenTypeName(file));
   return element;
 }
 
 CProjectSourceXMLWriter::FileRecord CProjectSourceXMLWriter::DescribeFile(IFile* file) {
   FileRecord record;
   GetFileValue(file, &record.name);
-  record.type = GetFileTypeName(file);
+  record.type = WrittenTypeName(file);
   DescribeAssociations(file, record.associations);
   record.library = FileLibraryName(file);
   return record;
@@ -689,6 +692,11 @@ CProjectSourceXMLWriter::String CProjectSourceXMLWriter::GetFileTypeName(IFile* 
   auto known = m_typeNames.find(type.Get());
   if (known == m_typeNames.end()) known = m_typeNames.emplace(type.Get(), GetDefDataIdName(type.Get())).first;
   return known->second;
+}
+
+CProjectSourceXMLWriter::String CProjectSourceXMLWriter::WrittenTypeName(IFile* file) {
+  if (const String* kept = IncludedTypeWhileGone(file); kept != nullptr) return *kept;
+  return GetFileTypeName(file);
 }
 
 const XmlNames::Branch* CProjectSourceXMLWriter::ViewBranch(IView* view) {

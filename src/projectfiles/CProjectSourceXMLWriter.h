@@ -131,6 +131,8 @@ class CProjectSourceXMLWriter {
   void PushProperty(IPropertyInstance* instance);
   void GetFileValue(CitI::IInterface* object, String* out);
   String GetFileTypeName(IFile* file);
+  // The type an entry is written with: a user's header off the disk keeps the one it was read with.
+  String WrittenTypeName(IFile* file);
   static void CollectPlatformProperties(IProject* project, std::set<CitI::IInterface*>& identities);
 
  private:

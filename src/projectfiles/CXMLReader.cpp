@@ -29,6 +29,7 @@
 #include "childproject/FileComposer.h"
 #include "design/design/Placement.h"
 #include "files/FileViewPlacement.h"
+#include "files/file/GoneViews.h"
 #include "projectfiles/CProjectSourceXMLWriter.h"
 #include "projectfiles/ProjectPaths.h"
 #include "projectfiles/XMLNamespaceHelper.h"
@@ -43,6 +44,7 @@ namespace X = xercesc;
 namespace Hvd {
 
 using Prjrep::AutoCast;
+using Prjrep::AutoPtr;
 using Prjrep::AutoRelease;
 using Text = Port::StringBase<char>;
 namespace N = XmlNames;
@@ -124,6 +126,9 @@ struct CXMLReader::TakenEntries {
   std::string files;  // in the order they are added
   std::vector<std::pair<Text, Text>> bindings;  // name and location
   std::vector<Text> libraries;  // of the libraries section
+  // The managed files section's entries, name and type as written; read only for a file that
+  // the files section lists too, off the disk.
+  std::vector<std::pair<std::string, std::string>> included;
   bool filesRead = false;
 };
 
@@ -552,6 +557,11 @@ bool CXMLReader::TakeEntries() {
     taken->files.shrink_to_fit();
     taken->filesRead = !files.empty();
   }
+  if (const std::vector<X::DOMElement*> sections = InDocument(uri, N::kAutoManagedFilesW); !sections.empty()) {
+    for (X::DOMElement* element : ElementsNamed(sections[0], uri, N::kFileW))
+      taken->included.emplace_back(AttributeText(xml, element, N::kNameW).str(),
+                                   AttributeText(xml, element, N::kTypeW).str());
+  }
   for (const X::DOMElement* binding : InDocument(uri, N::kBindingW))
     taken->bindings.emplace_back(AttributeText(xml, binding, N::kNameW), AttributeText(xml, binding, N::kLocationW));
   if (const std::vector<X::DOMElement*> sections = InDocument(uri, N::kLibrariesW); !sections.empty()) {
@@ -573,6 +583,9 @@ void CXMLReader::AddTakenFiles() {
   std::string_view rest = entries;
   // The name each file read so far was listed by, for an entry that names one of them again.
   std::unordered_map<CitI::IInterface*, std::string_view> listedAs;
+  // A user's file off the disk, by its name as listed: the managed files section may record it
+  // as a header its includers' scans cannot find meanwhile.
+  std::unordered_map<std::string_view, AutoPtr<IHdlFile>> gone;
   while (!rest.empty()) {
     Taken::Next(rest);  // the file's mark
     const std::string_view written = Taken::Next(rest);
@@ -582,6 +595,7 @@ void CXMLReader::AddTakenFiles() {
     const Status status = AddFile(path, type.Get(), file);
     const bool added = status == kSuccess && file;
     if (added) listedAs.emplace(RootOf(file.Get()), written);
+    if (added && IsOffTheDisk(file.Get())) gone.emplace(written, AutoPtr<IHdlFile>(file.Get()));
     // Its associations, then its libraries, up to the next file's mark.
     Text library("work");
     while (!rest.empty() && rest.front() != Taken::kFile) {
@@ -603,6 +617,9 @@ void CXMLReader::AddTakenFiles() {
       if (const auto first = listedAs.find(RootOf(file.Get())); first != listedAs.end())
         WarnOfEntryLeftOut(file.Get(), first->second, written, library);
     }
+  }
+  for (const auto& [name, type] : std::exchange(m_taken->included, {})) {
+    if (const auto at = gone.find(name); at != gone.end()) KeepIncludedEntryWhileGone(at->second.Get(), Text(type));
   }
   ReadBindings();
 }

@@ -436,6 +436,11 @@ class CFile : public TComponent<CFile> {
   // (`wentNow`), or when it is first seen in views while gone (views placed it since an open
   // that found it gone).
   void RememberViewsWhenGone(bool wentNow);
+  // The type a file the user added and a source included is recorded with (its includer's), kept
+  // while the file is off the disk, where no source is seen to include it; null otherwise.
+  std::unique_ptr<String> m_includedTypeWhenGone;
+  friend void KeepIncludedEntryWhileGone(CitI::IInterface* file, const Port::StringBase<char>& typeName);
+  friend const Port::StringBase<char>* IncludedTypeWhileGone(CitI::IInterface* file);
   // The relation epoch at the last change of this file's children or of their names.
   std::uint64_t m_childrenStamp = 0;
   void ChildrenChanged();

@@ -6,6 +6,8 @@
 #include "Hvd/IViewManager.h"
 #include "files/FileViewPlacement.h"
 #include "files/file/CFile.h"
+#include "files/file/GoneViews.h"
+#include "files/file/UserAdded.h"
 #include "utils/KeyedProperty.h"
 
 namespace Hvd {
@@ -35,12 +37,23 @@ Status CFile::XIHdlFile::CheckFileOnDisk() {
   if (time == 0) {
     // Kept before the views let it go.
     self.RememberViewsWhenGone(lastSeconds != 0);
+    // A header the user added is recorded as its includer's kind; an includer read again while
+    // it is gone no longer finds it, and would leave it a source of its own kind.
+    if (lastSeconds != 0 && UserAddedManagedFile(&self.m_XIHdlFile)) {
+      Prjrep::AutoRelease<IFileType> type;
+      String name;
+      if (self.m_XIFile.GetFileType(type.Receive()) == kSuccess && type) {
+        if (Prjrep::AutoCast<IDefDataId> id(type.Get()); id) std::ignore = id->GetDefDataIdName(&name);
+      }
+      KeepIncludedEntryWhileGone(&self.m_XIHdlFile, name);
+    }
     std::ignore = SendEvent(this, EventId::HdlFileEvent(), this);
     return kSuccess;
   }
   // A file that comes back is not a changed one: it takes its place in the views again, a
   // user's file as a source and any other as what the views' sources include.
   if (lastSeconds == 0) {
+    self.m_includedTypeWhenGone.reset();
     self.PlaceInViews(true);
     self.m_viewsWhenGone.reset();
     return kSuccess;
@@ -83,6 +96,17 @@ bool IsOffTheDisk(CitI::IInterface* file) {
   std::int64_t seconds = -1;
   std::int64_t microseconds = 0;
   return checked && checked->GetTime(&seconds, &microseconds) == kSuccess && seconds == 0;
+}
+
+void KeepIncludedEntryWhileGone(CitI::IInterface* file, const Port::StringBase<char>& typeName) {
+  CFile* own = CFile::Of(file);
+  if (own == nullptr || typeName.empty() || !IsOffTheDisk(file)) return;
+  own->m_includedTypeWhenGone = std::make_unique<CFile::String>(typeName);
+}
+
+const Port::StringBase<char>* IncludedTypeWhileGone(CitI::IInterface* file) {
+  const CFile* own = CFile::Of(file);
+  return own != nullptr && IsOffTheDisk(file) ? own->m_includedTypeWhenGone.get() : nullptr;
 }
 
 const std::vector<ViewBranchWords>* ViewsWhenGone(CitI::IInterface* file) {
