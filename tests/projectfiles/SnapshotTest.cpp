@@ -1041,15 +1041,14 @@ TEST_F(RestoreTest, AKilledRestoreIsUndoneByTheNextOpen) {
 // A restore's folder that cannot go is named, with the system's reason where it was emptied (its
 // last rmdir fails, as under a read-only parent). At the end of a restore, done or put back as its
 // reopen failed, that is an error. At the open after a killed restore, whether it had written its
-// journal (and is undone first) or not, or one emptied already (its folder's removal failed
-// before), it is a warning and the project, whole, opens; only a folder that keeps its journal
-// stops the open. The next open takes the folder away.
+// journal (and is undone first) or not, it is a warning and the project, whole, opens; only a
+// folder that keeps its journal stops the open. The next open takes the folder away.
 TEST_F(RestoreTest, ARestoresFolderThatCannotGoIsNamed) {
   const fs::path folder = m_dir / ".p.restore";
   const std::string over = "\"" + folder.string() + "\" of a snapshot restore that is over ";
   const std::string its = ", but its folder \"" + folder.string() + "\" ";
   const std::string emptied = std::string("was emptied and could not itself be removed: ") + std::strerror(EIO);
-  enum How { kKilled, kKilledJournaled, kReopenFails, kDone, kEmptied };
+  enum How { kKilled, kKilledJournaled, kReopenFails, kDone, kEmptied /* killed, its folder emptied already */ };
   // How the restore went; the removal that fails, the folder's own ("rmdir") or a file's in it; what is said.
   const std::tuple<How, const char*, std::string> cases[] = {
       {kKilledJournaled, "rmdir", over + emptied},
@@ -1063,14 +1062,11 @@ TEST_F(RestoreTest, ARestoresFolderThatCannotGoIsNamed) {
     const bool killed = how == kKilled || how == kKilledJournaled || how == kEmptied;
     const bool opens = killed && std::string_view(fails) != ".p.restore/journal";
     SCOPED_TRACE(std::to_string(how) + " " + fails);
-    if (how == kEmptied) {
-      fs::create_directories(folder);
-    } else if (killed) {
-      ASSERT_TRUE(how == kKilledJournaled ? KilledAt([this] { return Restore(); }, "rename", 3)
-                                          : KilledAt([this] { return Restore(); }, "rename", 1, "journal.part"));
-      ASSERT_EQ(fs::exists(folder / "journal"), how == kKilledJournaled);
-    }
     if (killed) {
+      ASSERT_TRUE(how == kEmptied           ? fs::create_directories(folder)
+                  : how == kKilledJournaled ? KilledAt([this] { return Restore(); }, "rename", 3)
+                                            : KilledAt([this] { return Restore(); }, "rename", 1, "journal.part"));
+      ASSERT_EQ(fs::exists(folder / "journal"), how == kKilledJournaled);
       ASSERT_EQ(m_project->ProjectClose(false), kSuccess);
       m_project = AutoRelease<Hvd::IProject>(CitP::Factory::CreateInstance(Hvd::ClassId::Project()));
     }
@@ -1079,10 +1075,8 @@ TEST_F(RestoreTest, ARestoresFolderThatCannotGoIsNamed) {
       if (std::string_view(fails) == "rmdir") {
         Port::FaultInjection::Act("remove_f", 1, ".p.restore/made.seal",
                                   [] { Port::FaultInjection::Fail("rmdir", 1, ".p.restore"); });
-      } else if (how == kEmptied) {
-        Port::FaultInjection::Fail("rmdir", 1, fails);
       } else {
-        Port::FaultInjection::Fail("remove_f", 1, fails);
+        Port::FaultInjection::Fail(how == kEmptied ? "rmdir" : "remove_f", 1, fails);
       }
       m_helperObject->openFailures = how == kReopenFails ? 1 : 0;
       Port_MsgManData::ClearCaptured();
@@ -2110,10 +2104,9 @@ TEST_F(SnapshotTest, TakenWithLinksAsLinksAndWithoutFifos) {
   EXPECT_EQ(m_project->ProjectClose(false), kSuccess);
 }
 
-// The folders in which restores of the projects whose files stand in the project's folder
-// work are none of its content, this project's or another's, and are not taken, also where the
-// project file is a link to one; a folder named so beside no project file, or beside a link to a
-// folder, is the user's and is.
+// The folders in which restores of the projects whose files (or links to them) stand in the
+// project's folder work are none of its content, this project's or another's, and are not taken;
+// a folder named so beside no project file, or a link to a folder, is the user's and is.
 TEST_F(SnapshotTest, ATakeLeavesOutTheRestoreFoldersOfTheProjectsThere) {
   WriteText(m_dir / "q.xhlc", "");
   WriteText(m_dir / ".q.restore" / "journal", "q's");
