@@ -47,10 +47,11 @@ class ProjectTest : public testing::Test {
     return Labels(top.empty() ? project.GetCompileOrder().units : project.GetCompileOrder(top).units);
   }
   int Count(MessageKind kind) { return CountMessages(project.Messages(), kind); }
-  Strings Said(MessageKind kind) {  // "path: text" of each message of the kind
+  Strings Said(MessageKind kind, bool atLine = false) {  // "path: text" of each message of the kind
     Strings texts;
     for (const Message& message : project.Messages()) {
-      if (message.kind == kind) texts.push_back(message.path + ": " + message.text);
+      if (message.kind == kind)
+        texts.push_back(message.path + (atLine ? ":" + std::to_string(message.line) : "") + ": " + message.text);
     }
     return texts;
   }
@@ -217,47 +218,31 @@ TEST_F(ProjectTest, MacrosCarryOnInFileOrderAndFollowChangesToEarlierFiles) {
   EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{2, 3}));
 }
 
-// A file that a compile following the order reads otherwise than the scan read it, as to a macro it
-// uses or tests, is named in the messages at the line of the use: a use that only a file after it
-// in the compile order defines, or a macro a file compiled before it defines where the file order
-// puts that file after it.
+// A file that uses a macro only a file after it defines, in file order or in the compile order, is
+// named in the messages, and so is a use or a test that a compile following the order reads
+// defined, the scan undefined: at the line of the use.
 TEST_F(ProjectTest, AMacroUsedBeforeTheFileThatDefinesItIsNamed) {
-  const auto said = [&] {
-    Strings texts;
-    for (const Message& message : project.Messages()) {
-      if (message.kind == MessageKind::kMacroOrder)
-        texts.push_back(message.path + ":" + std::to_string(message.line) + ": " + message.text);
-    }
-    return texts;
-  };
-  Add(1, "use.v", "module top;\n  wire [`W-1:0] x;\nendmodule");
+  Add(1, "use.v", "module top; wire [`W-1:0] x; endmodule");
   Add(2, "defs.v", "`define W 4\n");
-  EXPECT_EQ(said(), Strings{"use.v:2: macro 'W' is used before defs.v defines it"});
+  EXPECT_EQ(Said(MessageKind::kMacroOrder), Strings{"use.v: macro 'W' is used before defs.v defines it"});
   ASSERT_TRUE(project.SetOrder(2, 0));
-  EXPECT_EQ(said(), Strings{});
+  EXPECT_EQ(Said(MessageKind::kMacroOrder), Strings{});
   for (FileHandle handle : {1, 2}) ASSERT_TRUE(project.Remove(handle));
   // The unit defined again is compiled before the one used, whose file defines the macro it uses.
   Add(1, "a_real.v", "`define CELL leaf\nmodule e (input x); endmodule");
   Add(2, "b_dummy.v", "module e (input x); `CELL u (x); endmodule");
   Add(3, "leaf.v", "module leaf (input x); endmodule");
-  EXPECT_EQ(said(), Strings{"b_dummy.v:1: macro 'CELL' is used before a_real.v defines it"});
+  EXPECT_EQ(Said(MessageKind::kMacroOrder), Strings{"b_dummy.v: macro 'CELL' is used before a_real.v defines it"});
   for (FileHandle handle : {1, 2, 3}) ASSERT_TRUE(project.Remove(handle));
 
-  // The package's file comes first in the compile order: the use is read defined there.
-  Add(1, "use.sv", "module top;\n  import p::*;\n  wire [`W-1:0] x;\nendmodule");
-  Add(2, "defs.sv", "`define W 4\npackage p; endpackage");
-  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{2, 1}));
-  EXPECT_EQ(said(), Strings{"use.sv:3: macro 'W' is read undefined in file order, though defs.sv, compiled before it, "
-                            "defines it"});
-  for (FileHandle handle : {1, 2}) ASSERT_TRUE(project.Remove(handle));
-  // So is a test of it, which chooses the instance.
-  Add(1, "top.v", "module top;\n`ifdef FAST\n  fast u (x);\n`else\n  slow u (x);\n`endif\nendmodule");
-  Add(2, "cells.v", "`define FAST\nmodule fast; endmodule\nmodule slow; endmodule");
-  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{2, 1}));
-  EXPECT_EQ(said(), Strings{"top.v:2: macro 'FAST' is read undefined in file order, though cells.v, compiled before "
-                            "it, defines it"});
+  // The package's file, after the use in file order, is compiled before it.
+  Add(1, "use.sv", "module top;\n  import p::*;\n  wire [`W-1:0] x;\n`ifdef FAST\n  fast u (x);\n`endif\nendmodule");
+  Add(2, "defs.sv", "`define W 4\n`define FAST\npackage p; endpackage\nmodule fast; endmodule");
+  const std::string readUndefined = " is read undefined in file order, though defs.sv, compiled before it, defines it";
+  EXPECT_EQ(Said(MessageKind::kMacroOrder, true),
+            (Strings{"use.sv:3: macro 'W'" + readUndefined, "use.sv:4: macro 'FAST'" + readUndefined}));
   ASSERT_TRUE(project.SetOrder(2, 0));
-  EXPECT_EQ(said(), Strings{});
+  EXPECT_EQ(Said(MessageKind::kMacroOrder), Strings{});
 }
 
 // Files that include one guarded header follow the first file that included it, unless an
@@ -272,7 +257,6 @@ TEST_F(ProjectTest, InstancesAndPackagesOutrankTheOrderOfASharedGuardedHeader) {
   EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{4, 2, 1, 3}));
   EXPECT_EQ(Order(), (Strings{"d", "m", "a", "c"}));
   EXPECT_EQ(project.GetCompileOrder("a").files, (std::vector<FileHandle>{2, 1}));
-  EXPECT_EQ(Count(MessageKind::kMacroOrder), 0);  // each reads the header's macros alike in either order
 
   for (FileHandle handle : {1, 2, 3, 4}) project.Remove(handle);
   Add(1, "i.sv", "`include \"h.vh\"\nmodule i; import pk::*; endmodule");
@@ -464,61 +448,29 @@ TEST_F(ProjectTest, AUnitDefinedAgainIsCompiledBeforeTheOneUsed) {
   EXPECT_EQ(used(), (Strings{"41", "41"}));
 }
 
-// Only what a compiler's library keeps instantiates: not an architecture whose entity is not in the
-// project, nor a unit defined again but the one used, which in one VHDL file is the last.
-// A project file that another includes is compiled as part of it, not on its own: none of its units
-// is the one used, live and after a fresh read, and it is so again once nothing includes it.
+// A project file that another includes is compiled as part of it: none of its units is the one
+// used, and it is so again once nothing includes it.
 TEST_F(ProjectTest, NoUnitOfAFileAnotherIncludesIsTheOneUsed) {
-  const auto tops = [](Project& asked) {
+  const auto tops = [&] {
     Strings names;
-    for (const TopCandidate& top : asked.TopCandidates())
+    for (const TopCandidate& top : project.TopCandidates())
       names.push_back(std::string(top.unit.name) + "@" + std::to_string(top.unit.file));
     return names;
   };
-  const char* const paths[] = {"p.sv", "s.sv", "r.sv"};
-  const auto asFresh = [&](FileHandle added) {
-    Project fresh;
-    fresh.SetReader(files.GetReader());
-    for (FileHandle handle = 1; handle <= added; ++handle) {
-      EXPECT_TRUE(fresh.AddFile(handle, paths[handle - 1], static_cast<std::int64_t>(handle)));
-    }
-    EXPECT_EQ(tops(project), tops(fresh));
-    EXPECT_EQ(Said(MessageKind::kDuplicateUnit), [&] {
-      Strings texts;
-      for (const Message& message : fresh.Messages()) {
-        if (message.kind == MessageKind::kDuplicateUnit) texts.push_back(message.path + ": " + message.text);
-      }
-      return texts;
-    }());
-  };
+  const char* const includer = "`include \"p.sv\"\nmodule top; import pk::*; endmodule";
   Add(1, "p.sv", "package pk; endpackage\nmodule helper; endmodule");
-  Add(2, "s.sv", "`include \"p.sv\"\nmodule top; import pk::*; endmodule");
-  EXPECT_EQ(Said(MessageKind::kDuplicateUnit), (Strings{"p.sv: 'pk' is defined again; the one in s.sv is used",
-                                                        "p.sv: 'helper' is defined again; the one in s.sv is used"}));
-  EXPECT_EQ(tops(project), (Strings{"top@2", "helper@2"}));
-  asFresh(2);
+  Add(2, "s.sv", includer);
+  EXPECT_EQ(tops(), (Strings{"top@2", "helper@2"}));
   files.Set("s.sv", "module top; import pk::*; endmodule");
   project.SetModified(2);
-  EXPECT_EQ(Said(MessageKind::kDuplicateUnit), Strings{});
-  EXPECT_EQ(tops(project), (Strings{"top@2", "helper@1"}));
-  asFresh(2);
-  files.Set("s.sv", "`include \"p.sv\"\nmodule top; import pk::*; endmodule");
+  EXPECT_EQ(tops(), (Strings{"top@2", "helper@1"}));
+  files.Set("s.sv", includer);
   project.SetModified(2);
-  EXPECT_EQ(tops(project), (Strings{"top@2", "helper@2"}));
-  asFresh(2);
-  // The includer need not read the file's units: another file's is then the one used.
-  Add(3, "r.sv", "module helper; endmodule");
-  files.Set("p.sv", "package pk; endpackage\n`ifndef IN_S\nmodule helper; endmodule\n`endif");
-  files.Set("s.sv", "module top; import pk::*; endmodule");
-  project.SetModified(1);
-  project.SetModified(2);
-  EXPECT_EQ(tops(project), (Strings{"top@2", "helper@1"}));
-  files.Set("s.sv", "`define IN_S\n`include \"p.sv\"\nmodule top; import pk::*; endmodule");
-  project.SetModified(2);
-  EXPECT_EQ(tops(project), (Strings{"helper@3", "top@2"}));
-  asFresh(3);
+  EXPECT_EQ(tops(), (Strings{"top@2", "helper@2"}));
 }
 
+// Only what a compiler's library keeps instantiates: not an architecture whose entity is not in the
+// project, nor a unit defined again but the one used, which in one VHDL file is the last.
 TEST_F(ProjectTest, OnlyTheUnitsACompilersLibraryKeepsInstantiate) {
   Add(2, "top_r.vhd", "architecture r of top is begin u : entity work.leaf; end;");
   Add(3, "leaf.vhd", "entity leaf is end;\narchitecture r of leaf is begin end;");
@@ -556,24 +508,21 @@ TEST_F(ProjectTest, OnlyTheUnitsACompilersLibraryKeepsInstantiate) {
 }
 
 // What a compile that follows the order analyses last decides: the default architecture is the
-// later of two in one file, whatever the order of adds; an architecture between two definitions of
-// its entity, or after the one a later file replaces, went with the replaced one and instantiates
-// nothing; an instance that names an architecture in another file may come before it. The project
-// kept across the adds answers as a fresh one.
-TEST_F(ProjectTest, WhatIsAnalysedLastDecidesArchitecturesLiveAndFresh) {
+// later of two in one file; an architecture analysed with a definition of its entity that a later
+// one replaces instantiates nothing; an instance that names an architecture in another file may
+// come before it.
+TEST_F(ProjectTest, WhatIsAnalysedLastDecidesArchitectures) {
   const char* const x = "entity x is end;\narchitecture r of x is begin end;";
   const char* const top = "entity top is end;\narchitecture r of top is begin u : entity work.e; end;";
-  const char* const twoArchitectures =
-      "entity e is end;\narchitecture a1 of e is begin u : entity work.x; end;\narchitecture a2 of e is begin end;";
-  const char* const entityAndUser =
-      "entity e is end;\nentity top is end;\narchitecture r of top is begin u : entity work.e(rtl); end;";
-  const char* const rtl = "architecture rtl of e is begin end;";
-  // Paths and texts added in turn; the tops, top's first child with its architecture, the files in order.
+  // Paths and texts added in turn; the tops, top's first child with its architecture, the file order.
   const std::pair<Strings, std::string> designs[] = {
-      {{"e.vhd", twoArchitectures, "x.vhd", x, "top.vhd", top}, "top e(a2) x.vhd e.vhd top.vhd"},
-      {{"top.vhd", top, "x.vhd", x, "e.vhd", twoArchitectures}, "top e(a2) x.vhd e.vhd top.vhd"},
-      {{"top.vhd", entityAndUser, "e_rtl.vhd", rtl}, "top e(rtl) top.vhd e_rtl.vhd"},
-      {{"e_rtl.vhd", rtl, "top.vhd", entityAndUser}, "top e(rtl) top.vhd e_rtl.vhd"},
+      {{"e.vhd", "entity e is end;\narchitecture a1 of e is begin u : entity work.x; end;\n"
+                 "architecture a2 of e is begin end;",
+        "x.vhd", x, "top.vhd", top},
+       "top e(a2) x.vhd e.vhd top.vhd"},
+      {{"e_rtl.vhd", "architecture rtl of e is begin end;", "top.vhd",
+        "entity e is end;\nentity top is end;\narchitecture r of top is begin u : entity work.e(rtl); end;"},
+       "top e(rtl) top.vhd e_rtl.vhd"},
       {{"leaf.vhd", "entity y is end;\nentity x is end;\narchitecture r of x is begin u : entity work.y; end;",
         "top.vhd", "entity top is end;\narchitecture r of top is begin u : entity work.x; end;\nentity top is end;"},
        "x top - leaf.vhd top.vhd"},
@@ -581,74 +530,50 @@ TEST_F(ProjectTest, WhatIsAnalysedLastDecidesArchitecturesLiveAndFresh) {
         "x.vhd", x, "top.vhd", top},
        "top x e() x.vhd b.vhd a.vhd top.vhd"},
   };
-  for (const auto& design : designs) {
-    const Strings& added = design.first;  // named, not bound: a lambda below captures it
-    const std::string& expected = design.second;
-    SCOPED_TRACE(added.at(0) + " " + added.at(2));
-    const auto answers = [&](Project& of, bool whole) {
-      std::string text;
-      for (const TopCandidate& candidate : of.TopCandidates()) text += std::string(candidate.unit.name) + " ";
-      std::vector<HierarchyNode> children = of.Hierarchy("top")->children;
-      if (!whole) {
-        children.clear();
-        for (const HierarchyCursor& child : of.HierarchyRoot("top")->Children()) children.push_back(child.Node());
-      }
-      const std::optional<UnitInfo>& architecture = children.empty() ? std::nullopt : children.at(0).architecture;
-      text += children.empty()
-                  ? "-"
-                  : children.at(0).unitName + "(" + std::string(architecture ? architecture->name : "") + ")";
-      for (FileHandle handle : of.GetCompileOrder().files) text += " " + added.at(2 * handle - 2);
-      const std::vector<Message> messages = of.Messages();
-      EXPECT_EQ(CountMessages(messages, MessageKind::kCycle) + CountMessages(messages, MessageKind::kFileCycle), 0);
-      return text;
-    };
-    Project live, fresh;
-    live.SetReader(files.GetReader());
-    fresh.SetReader(files.GetReader());
+  for (const auto& [added, expected] : designs) {
+    SCOPED_TRACE(added.at(0));
+    Project design;
+    design.SetReader(files.GetReader());
     for (FileHandle handle = 1; 2 * handle <= added.size(); ++handle) {
       files.Set(added.at(2 * handle - 2), added.at(2 * handle - 1));
-      ASSERT_TRUE(live.AddFile(handle, added.at(2 * handle - 2), handle));
-      live.TopCandidates();  // asked between the adds, as a user would
+      ASSERT_TRUE(design.AddFile(handle, added.at(2 * handle - 2), handle));
     }
-    for (FileHandle handle = 1; 2 * handle <= added.size(); ++handle)
-      ASSERT_TRUE(fresh.AddFile(handle, added.at(2 * handle - 2), handle));
-    EXPECT_EQ(answers(live, false), expected);
-    EXPECT_EQ(answers(live, true), expected);
-    EXPECT_EQ(answers(fresh, false), expected);
+    for (const bool whole : {false, true}) {  // the hierarchy node by node, then made whole
+      std::string text;
+      for (const TopCandidate& candidate : design.TopCandidates()) text += std::string(candidate.unit.name) + " ";
+      std::vector<HierarchyNode> children;
+      if (whole)
+        children = design.Hierarchy("top")->children;
+      else
+        for (const HierarchyCursor& child : design.HierarchyRoot("top")->Children()) children.push_back(child.Node());
+      const std::optional<UnitInfo> arch = children.empty() ? std::nullopt : children.at(0).architecture;
+      text += children.empty() ? "-" : children.at(0).unitName + "(" + std::string(arch ? arch->name : "") + ")";
+      for (FileHandle handle : design.GetCompileOrder().files) text += " " + added.at(2 * handle - 2);
+      EXPECT_EQ(text, expected) << whole;
+    }
   }
 }
 
 // A module a SystemVerilog bind puts into another is instantiated there, though the hierarchy does
-// not show it: it is no top, live or after a fresh read, wherever the bind stands.
+// not show it: it is no top, wherever the bind stands.
 TEST_F(ProjectTest, AModuleABindInstantiatesIsNoTop) {
   Add(1, "top.sv", "module top; dut u (.a(a)); endmodule");
   Add(2, "dut.sv", "module dut (input a); endmodule");
-  EXPECT_EQ(Tops(), Strings{"top"});
   Add(3, "chk.sv", "module chk (input a); endmodule\nbind dut chk u_chk (.a(a));");
   Add(4, "tb.sv", "module tb; top t (); bind top.u mon u_mon (.a(a)); endmodule");
   Add(5, "mon.sv", "module mon (input a); endmodule");
   EXPECT_EQ(Tops(), Strings{"tb"});
-  Project fresh;
-  fresh.SetReader(files.GetReader());
-  for (const auto& [handle, path] : std::map<FileHandle, std::string>{
-           {1, "top.sv"}, {2, "dut.sv"}, {3, "chk.sv"}, {4, "tb.sv"}, {5, "mon.sv"}}) {
-    ASSERT_TRUE(fresh.AddFile(handle, path, static_cast<std::int64_t>(handle)));
-  }
-  EXPECT_EQ(fresh.TopCandidates().size(), 1u);
-  EXPECT_EQ(fresh.TopCandidates().at(0).unit.name, "tb");
-  EXPECT_EQ(Count(MessageKind::kMissingUnit), 0);
   files.Set("chk.sv", "module chk (input a); endmodule");
   project.SetModified(3);
   EXPECT_EQ(Tops(), (Strings{"chk", "tb"}));
 }
 
-// Names meet across the languages as each reads them. An entity and a Verilog module of one
-// name in one library are one unit defined twice: the first in file order is used, the other's file
-// is compiled before it, and the other instantiates nothing and is no top. A VHDL extended name and
-// a Verilog escaped one of the same characters are one name; a VHDL name, which has no case, binds
-// among modules that differ only in case to the one spelt as VHDL reads it, whatever the file order.
+// An entity and a Verilog module of one name in one library are one unit defined twice: the first
+// in file order is used, the other's file is compiled before it, and the other instantiates nothing.
+// A VHDL extended name and a Verilog escaped one of the same characters are one name; a VHDL name
+// binds among modules that differ only in case to the one spelt as VHDL reads it.
 TEST_F(ProjectTest, NamesMeetAcrossTheLanguagesAsEachReadsThem) {
-  // The file of the unit `top` instantiates first, live and made whole.
+  // The unit `top`'s first instance binds to, live and made whole.
   const auto bound = [&](const std::string& top) {
     const HierarchyNode live = project.HierarchyRoot(top)->Children().at(0).Node();
     const HierarchyNode whole = project.Hierarchy(top)->children.at(0);
@@ -664,31 +589,22 @@ TEST_F(ProjectTest, NamesMeetAcrossTheLanguagesAsEachReadsThem) {
   EXPECT_EQ(Tops(), (Strings{"cpu", "leaf"}));
   EXPECT_EQ(bound("cpu"), (Strings{"uart@1", "uart@1"}));
   EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{4, 2, 1, 3}));
-  EXPECT_EQ(Said(MessageKind::kDuplicateUnit), Strings{"uart_sim.vhd: 'uart' is defined again; the one in uart.v is used"});
+  EXPECT_EQ(Said(MessageKind::kDuplicateUnit),
+            Strings{"uart_sim.vhd: 'uart' is defined again; the one in uart.v is used"});
   ASSERT_TRUE(project.SetOrder(1, 4));  // the module after the entity: the entity is used
-  EXPECT_EQ(Tops(), Strings{"cpu"});
   EXPECT_EQ(bound("cpu"), (Strings{"uart@2", "uart@2"}));
-  EXPECT_EQ(project.GetCompileOrder().files, (std::vector<FileHandle>{1, 4, 2, 3}));
-  EXPECT_EQ(Said(MessageKind::kDuplicateUnit), Strings{"uart.v: 'uart' is defined again; the one in uart_sim.vhd is used"});
-  for (FileHandle handle : {1, 2, 3, 4}) ASSERT_TRUE(project.Remove(handle));
 
-  Add(1, "m.v", "module \\m$1 (input a); endmodule\nmodule \\m_2 (input a); endmodule");
-  Add(2, "e.vhd", "entity \\E$x\\ is port (a : in bit); end;\narchitecture r of \\E$x\\ is begin end;");
-  Add(3, "top.vhd", "entity top is end;\narchitecture r of top is signal s : bit; begin\n"
-                    "u1 : \\m$1\\ port map (a => s); u2 : m_2 port map (a => s); end;");
-  Add(4, "t.v", "module t; \\E$x  u (a); endmodule");
+  Add(5, "m.v", "module \\m$1 (input a); endmodule\nmodule Foo (input a); endmodule");
+  Add(6, "e.vhd", "entity \\E$x\\ is port (a : in bit); end;");
+  Add(7, "top.vhd", "entity top is end;\narchitecture r of top is signal s : bit; begin\n"
+                    "u : FOO port map (a => s); u1 : \\m$1\\ port map (a => s); end;");
+  Add(8, "t.v", "module t; \\E$x  u (a); endmodule");
+  Add(9, "foo.v", "module foo (input a); endmodule");
   EXPECT_EQ(Count(MessageKind::kMissingUnit), 0);
-  EXPECT_EQ(Tops(), (Strings{"top", "t"}));
-  EXPECT_EQ(bound("t"), (Strings{"\\E$x\\@2", "\\E$x\\@2"}));
-  for (FileHandle handle : {1, 2, 3, 4}) ASSERT_TRUE(project.Remove(handle));
-
-  Add(1, "foo_upper.v", "module Foo (input a); endmodule");
-  Add(2, "foo_lower.v", "module foo (input a); endmodule");
-  Add(3, "top.vhd", "entity top is end;\narchitecture r of top is signal s : bit; begin u : FOO port map (a => s); end;");
-  for (const std::int64_t order : {5, 1}) {
-    ASSERT_TRUE(project.SetOrder(2, order));
-    EXPECT_EQ(bound("top"), (Strings{"foo@2", "foo@2"})) << order;
-    EXPECT_EQ(Tops(), (Strings{"Foo", "top"})) << order;
+  EXPECT_EQ(bound("t"), (Strings{"\\E$x\\@6", "\\E$x\\@6"}));
+  for (const std::int64_t order : {99, 0}) {  // whatever the file order
+    ASSERT_TRUE(project.SetOrder(9, order));
+    EXPECT_EQ(bound("top"), (Strings{"foo@9", "foo@9"})) << order;
   }
 }
 
