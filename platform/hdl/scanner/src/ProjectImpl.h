@@ -299,7 +299,11 @@ struct Project::Impl {
       const UnitRec& unit = units[slot];
       if (!(mask & Bit(unit.kind)) || (library != 0 && LibraryOf(unit) != library)) continue;
       if (!Names(unit, key, exact, fromVhdl) || (best != kNone && !better(slot, best))) continue;
-      if (!replacedToo && (Bit(unit.kind) & kCells) && DefinedAgainLive(slot)) continue;
+      // A unit alone under its name in its library is defined once; where the list is that
+      // library's, it is the one the unit's own look-up would walk.
+      if (!replacedToo && (Bit(unit.kind) & kCells) && listed->size() > 1 &&
+          (library != 0 ? UsedDefinitionAmong(slot, listed) : UsedDefinition(slot)) != slot)
+        continue;
       best = slot;
     }
     return best;
@@ -310,11 +314,12 @@ struct Project::Impl {
   // An entity and a Verilog module (interface, program, primitive) whose names read alike are one
   // unit of the library too, as a mixed-language compile keeps one of them.
   bool SameDefinition(const UnitRec& unit, const UnitRec& other) const {
-    if (LibraryOf(other) != LibraryOf(unit)) return false;
-    if (other.kind != unit.kind) {
+    if (other.kind != unit.kind) {  // the kinds first: most units listed beside one are its secondaries
       const std::uint32_t both = Bit(unit.kind) | Bit(other.kind);
-      return (both & Bit(UnitKind::kVhdlEntity)) != 0 && (both & kVerilogCells) != 0 && Reading(unit) == Reading(other);
+      return (both & Bit(UnitKind::kVhdlEntity)) != 0 && (both & kVerilogCells) != 0 &&
+             LibraryOf(other) == LibraryOf(unit) && Reading(unit) == Reading(other);
     }
+    if (LibraryOf(other) != LibraryOf(unit)) return false;
     const bool same = IsVhdl(unit.kind) ? other.key == unit.key : other.name == unit.name;
     return same && (!IsSecondary(unit.kind) || other.primaryKey == unit.primaryKey);
   }
@@ -331,14 +336,20 @@ struct Project::Impl {
   // only that one, the least as Before tells it of those whose files no project file includes.
   std::uint32_t UsedDefinition(std::uint32_t slot) const {
     const UnitRec& unit = units[slot];
-    const std::vector<std::uint32_t>* listed = Listed(unit.IndexKey(), LibraryOf(unit));
+    return UsedDefinitionAmong(slot, Listed(unit.IndexKey(), LibraryOf(unit)));
+  }
+
+  // The same, `listed` being the units listed under the unit's name in its library.
+  std::uint32_t UsedDefinitionAmong(std::uint32_t slot, const std::vector<std::uint32_t>* listed) const {
+    const UnitRec& unit = units[slot];
     std::uint32_t used = slot;
     if (listed == nullptr || listed->size() < 2) return used;
-    bool usedIncluded = IncludedByAnother(unit.file);
+    std::optional<bool> usedIncluded;  // looked up only once another definition is met
     for (std::uint32_t other : *listed) {
       if (other == slot || !SameDefinition(unit, units[other])) continue;
+      if (!usedIncluded) usedIncluded = IncludedByAnother(unit.file);
       const bool included = IncludedByAnother(units[other].file);
-      if (included != usedIncluded ? !included : Before(other, used)) {
+      if (included != *usedIncluded ? !included : Before(other, used)) {
         used = other;
         usedIncluded = included;
       }
