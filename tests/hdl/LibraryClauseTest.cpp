@@ -86,26 +86,22 @@ TEST(LibraryClauseScan, EachLibraryIsListedOnceAsWrittenWithTheUnitItPrecedes) {
   EXPECT_EQ(named, (Strings{"debounce: Resync@1 common@1 ieee@2", "rtl:", "ctx: lib@5"}));
 }
 
-// Where the file holds no entity or package of the architecture or body, its "a.b" names that no
-// library of the file starts are kept, each once as written, for the project to settle; where it
-// does, or a library of the file starts them, they are not.
+// An architecture or body whose primary unit is elsewhere keeps its "a.b" names for the project,
+// each once, but those a library of its file starts; one beside its primary keeps none.
 TEST(LibraryClauseScan, ASecondaryUnitWhosePrimaryIsElsewhereKeepsItsSelectedNames) {
   const ScanResult result = ScanText(
-      "library ieee;\narchitecture r of top is begin\n  x <= liba.pk.w + rec.a.b + ieee.pk.w;\n"
-      "  l : liba.pk2.p(x);\n  y <= liba.pk.v;\nend;\n"
-      "entity e is end;\narchitecture a of e is begin x <= liba.pk.w; end;\n"
-      "package body tp is constant c : bit := liba . pk3 . w; end;\n",
+      "library ieee;\narchitecture r of top is begin\n  x <= liba.pk.w + ieee.pk.w;\n  y <= liba.pk.v;\nend;\n"
+      "entity e is end;\narchitecture a of e is begin x <= liba.pk.w; end;\n",
       Language::kVhdl, "t.vhd", ScanOptions{});
   Strings kept;
   for (const Unit& unit : result.units) {
-    std::string text = unit.name + ":";
+    kept.push_back(unit.name + ":");
     for (const Reference& ref : unit.references) {
-      if (ref.kind == RefKind::kSelected) text += " " + ref.library + "." + ref.name + "@" + std::to_string(ref.line);
-      if (ref.kind == RefKind::kUse) text += " use " + ref.library + "." + ref.name;
+      if (ref.kind == RefKind::kSelected)
+        kept.back() += " " + ref.library + "." + ref.name + "@" + std::to_string(ref.line);
     }
-    kept.push_back(text);
   }
-  EXPECT_EQ(kept, (Strings{"r: liba.pk@3 rec.a@3 use ieee.pk liba.pk2@4", "e:", "a:", "tp: liba.pk3@9"}));
+  EXPECT_EQ(kept, (Strings{"r: liba.pk@3", "e:", "a:"}));
 }
 
 // The debounce module of `common` names `resync` and uses nothing of it: it still follows the file
@@ -171,70 +167,35 @@ TEST_F(LibraryClauseTest, ALibraryWhoseFilesAllNeedTheUnitIsReported) {
                      "0: files need each other, though their units do not: a.vhd m.vhd"}));
 }
 
-// The clause of an entity holds for its architecture: a package the architecture names only as
-// liba.pk.w is analysed before it, though another file of liba meets the clause. And a unit
-// defined again in the library binds the order before the clause picks its file: of the files
-// that leave the unit's file free then, l3.vhd, so that an order exists.
-TEST_F(LibraryClauseTest, TheClauseIsMetAsTheLibraryStandsInTheOrder) {
-  Add(1, "top", "top.vhd",
-      "library liba;\nentity top is end;\narchitecture r of top is\n"
-      "  signal s : bit := liba.pk.w;\nbegin end;");
-  Add(2, "liba", "other.vhd", "package other is end;");
-  Add(3, "liba", "pk.vhd", "package pk is constant w : bit := '0'; end;");
-  EXPECT_EQ(project.GetCompileOrder().files, (Handles{2, 3, 1}));
-  ExpectAsFresh("top");
-  for (FileHandle handle : {1, 2, 3}) Remove(handle);
+// The clause of an entity holds for its architecture, in its file or another added before or after
+// it, and a package's for its body: liba.pk.w makes pk a need though other.vhd meets the clause.
+TEST_F(LibraryClauseTest, TheClauseOfAnEntityHoldsForItsArchitecture) {
+  const std::string entity = "library liba;\nentity top is end;\nlibrary liba;\npackage tp is end;\n";
+  const std::string architecture =
+      "architecture r of top is\n  signal s : bit := liba.pk.w;\nbegin end;\n"
+      "package body tp is constant c : bit := LibA . pk . w; end;";
+  for (const int place : {0, 1, 2}) {  // same file, entity's file first, architecture's first
+    SCOPED_TRACE(place);
+    if (place < 2) Add(1, "top", "top.vhd", place == 0 ? entity + architecture : entity);
+    if (place > 0) Add(2, "top", "top_r.vhd", architecture);
+    Add(3, "liba", "other.vhd", "package other is end;");
+    EXPECT_FALSE(project.GetCompileOrder().files.empty());
+    Add(4, "liba", "pk.vhd", "package pk is constant w : bit := '0'; end;", 9);
+    if (place == 2) Add(1, "top", "top.vhd", entity);
+    EXPECT_EQ(project.GetCompileOrder().files, place == 0 ? (Handles{3, 4, 1}) : (Handles{3, 1, 4, 2}));
+    ExpectAsFresh("top");
+    for (const auto& [handle, file] : std::map(in)) Remove(handle);
+  }
+}
 
+// A unit defined again binds the order before the clause picks its file: of those that leave the
+// unit's file free then, l3.vhd.
+TEST_F(LibraryClauseTest, TheClauseIsMetAfterTheUnitsDefinedAgain) {
   Add(1, "lb", "l1.vhd", "entity d is end;");
   Add(2, "lb", "l2.vhd", "library tl;\nuse tl.tp.all;\nentity d is end;");
   Add(3, "lb", "l3.vhd", "package q is end;");
   Add(4, "tl", "t.vhd", "library lb;\npackage tp is end;");
   EXPECT_EQ(project.GetCompileOrder().files, (Handles{3, 4, 2, 1}));
-  EXPECT_TRUE(Cycles().empty());
-  ExpectAsFresh("tp");
-}
-
-// The same with the architecture in a file of its own, added before its entity's file or after
-// it: the clause of the entity still makes liba.pk.w a need, and so does the clause of a package
-// for its body elsewhere. Where no clause names the library, cfg.mode is a record's field though
-// library cfg holds a package mode, and needs nothing.
-TEST_F(LibraryClauseTest, TheClauseOfAnEntityInAnotherFileHoldsForItsArchitecture) {
-  const std::string entity = "library liba, cfg;\nentity top is end;\nlibrary liba;\npackage tp is end;";
-  const std::string architecture =
-      "architecture r of top is\n  signal s : bit := liba.pk.w;\nbegin end;\n"
-      "package body tp is constant c : bit := LibA . pk . w; end;";
-  for (const bool entityFirst : {true, false}) {
-    SCOPED_TRACE(entityFirst ? "entity first" : "architecture first");
-    if (entityFirst) Add(1, "top", "top.vhd", entity);
-    Add(2, "top", "top_r.vhd", architecture);
-    Add(3, "liba", "other.vhd", "package other is end;");
-    EXPECT_FALSE(project.GetCompileOrder().files.empty());
-    Add(4, "liba", "pk.vhd", "package pk is constant w : bit := '0'; end;", 9);  // listed last
-    Add(5, "cfg", "mode.vhd", "package mode is end;");
-    if (!entityFirst) Add(1, "top", "top.vhd", entity);
-    EXPECT_EQ(project.GetCompileOrder().files, (Handles{3, 5, 1, 4, 2}));
-    EXPECT_EQ(Labels(project.GetCompileOrder().units),
-              (Strings{"other", "tp", "mode", "top", "pk", "top(r)", "tp(body)"}));
-    EXPECT_EQ(project.GetCompileOrder("top").files, (Handles{3, 5, 1, 4, 2}));
-    ExpectAsFresh("top");
-
-    // Without the clause the name needs nothing: the compile rejects it whatever the order.
-    Edit(1, "entity top is end;\npackage tp is end;");
-    EXPECT_EQ(project.GetCompileOrder().files, (Handles{1, 2, 3, 5, 4}));
-    ExpectAsFresh("top");
-    Edit(1, entity);
-    EXPECT_EQ(project.GetCompileOrder().files, (Handles{3, 5, 1, 4, 2}));
-    ExpectAsFresh("top");
-    for (FileHandle handle : {1, 2, 3, 4, 5}) Remove(handle);
-  }
-
-  Add(1, "top", "top.vhd", "entity top is end;");
-  Add(2, "top", "top_r.vhd",
-      "architecture r of top is\n  signal cfg : rec;\nbegin\n  x <= cfg.mode;\n  y <= cfg.mode.bit0;\nend;");
-  Add(3, "cfg", "mode.vhd", "package mode is end;");
-  EXPECT_EQ(project.GetCompileOrder().files, (Handles{1, 2, 3}));
-  EXPECT_EQ(CountMessages(project.Messages(), MessageKind::kMissingUnit), 0);
-  ExpectAsFresh("top");
 }
 
 // Files coming into the library and leaving it, moving between libraries, and the clause edited
