@@ -136,11 +136,12 @@ foreach header {defs.v defs.vh} {
         check "$header gone $gone" $said [list {alu.v alu.v} {BehavioralSimulation Implementation} $listed]
     }
 
-    # With nothing done while it is gone, even its includer read again without it, the close
-    # writes nothing, and once it is back the includers find it as before.
+    # With nothing done while it is gone, even its includer read again and found without it, the
+    # close writes nothing, the open project answers as a fresh open does, and once the header is
+    # back an open and a close write nothing either.
     foreach gone {"at the open" "a folder at the open" "while open" "a folder while open"} {
         project open $project
-        set was [orders]
+        set was [list [lists] [orders]]
         project close
         set before [untouched $project]
         if {[string match "*while open" $gone]} { project open $project }
@@ -148,14 +149,19 @@ foreach header {defs.v defs.vh} {
         if {[string match "a folder*" $gone]} { file mkdir [at $header] }
         if {[string match "*at the open" $gone]} { project open $project }
         file mtime [at alu.v] [expr {[file mtime [at alu.v]] + 2}]
-        orders
+        set live [list [lists] [orders]]
         project close
         set written [untouched $project]
+        project open $project
+        set fresh [list [lists] [orders]]
+        project close
         file delete [at $header]
         file rename [at $header.away] [at $header]
         project open $project
-        check "$header gone $gone, nothing done" [list $written [orders]] [list $before $was]
+        set back [list [lists] [orders]]
         project close
+        check "$header gone $gone, nothing done" [list [expr {$written eq $before}] $live \
+            [expr {[untouched $project] eq $before}] $back] [list 1 $fresh 1 $was]
     }
 
     file delete {*}[glob -directory $root *]
