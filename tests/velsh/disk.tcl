@@ -73,16 +73,14 @@ check "escaped name on its line" \
 # A header edited on disk is read again by its includers before the next answer, whether the
 # project manages it (found by an include, even through another header) or the user added it,
 # while open and right after an open: the order, the top and the log answer as a fresh open's.
-proc log {} { string trim [contents [file join $::root hdlparser.log]] }
-proc answers {} { list [lmap path [project order] {file tail $path}] [project top] [log] }
+proc answers {} { list [order] [project top] [contents [file join $::root hdlparser.log]] }
 write [file join $root leaf_a.v] "module leaf_a;\nendmodule"
 write [file join $root outer.vh] "`include \"inner.vh\""
 write [file join $root wrap.v] "module wrap;\n`include \"outer.vh\"\nendmodule"
 foreach {header includer added} {hdr.v core.v {} hdr.vh core.v hdr.vh inner.vh wrap.v {}} {
-    set project [file join $root "h $header.xhlc"]
     write [file join $root $header] "missing_x u ();"
     if {$includer eq "core.v"} { write [file join $root core.v] "module core;\n`include \"$header\"\nendmodule" }
-    project open $project
+    project open [set project [file join $root "h $header.xhlc"]]
     foreach name [concat $includer leaf_a.v $added] { velfile add [file join $root $name] }
     foreach {step text} {"edited while open" "leaf_a u ();" "edited after an open" "missing_x u ();"} {
         project order

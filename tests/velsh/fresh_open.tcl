@@ -142,82 +142,61 @@ project close
 file delete -force $root
 file mkdir $root
 
-# A hierarchy past the node bound (each module instantiating the one before twice): the log
-# names the cut live, and so does a fresh open asked the same.
-for {set i 0} {$i < 22} {incr i} {
-    set below [expr {$i == 0 ? "" : "m_[expr {$i - 1}] u0 ();\n  m_[expr {$i - 1}] u1 ();\n"}]
-    write [file join $root m_$i.v] "module m_$i;\n  $below\nendmodule"
-}
+proc anew {} { project close; file delete -force $::root; file mkdir $::root }
+# A hierarchy past the node bound (each module instantiating the one before twice): a fresh open
+# asked the same logs the cut as the live project does.
 project open [set project [file join $root cut.xhlc]]
-for {set i 0} {$i < 22} {incr i} { velfile add [file join $root m_$i.v] }
+for {set i 0} {$i < 22} {incr i} {
+    set m m_[expr {$i - 1}]
+    write [file join $root m_$i.v] "module m_$i;\n[expr {$i ? "  $m u0 ();\n  $m u1 ();" : ""}]\nendmodule"
+    velfile add [file join $root m_$i.v]
+}
 answers
-set log [file join $root hdlparser.log]
-set live [contents $log]
-check "the cut named live" [string match "*'m_21' passes 1000000 nodes: it is cut there*" $live] 1
+set live [contents [set log [file join $root hdlparser.log]]]
 same_as_fresh "a hierarchy past the node bound"
-check "the log after a fresh open asked the same" [contents $log] $live
-project close
-file delete -force $root
-file mkdir $root
+check "the cut logged live and fresh" [list [string match "*'m_21' passes 1000000 nodes*" $live] [contents $log]] [list 1 $live]
+anew
 
 # Copies of a core in board folders, each file including the defs.v beside it (one added by the
-# user too), before a family is chosen: a header the view manages is read by its includers only,
-# so ties in the order are broken as at a fresh open.
-set width 8
-foreach board {b1 b2 b3} {
-    set dir [file join $root $board]
-    file mkdir $dir
-    write [file join $dir defs.v] "`define W $width\n`define CLK_$board\n"
-    incr width 8
-    write [file join $dir ${board}_alu.v] "`include \"defs.v\"\nmodule alu (input \[`W-1:0\] a);\nendmodule"
-    write [file join $dir ${board}_core.v] "`include \"defs.v\"\nmodule core (input \[`W-1:0\] a);\n  alu u (a);\nendmodule"
-    write [file join $dir ${board}_top.v] \
-        "`include \"defs.v\"\nmodule top (input \[`W-1:0\] a);\n  core u (a);\n`ifdef CLK_b1\n  b1x x ();\n`endif\nendmodule"
+# user too): a header the view manages orders nothing, so ties are broken as at a fresh open.
+foreach board {b1 b2 b3} width {8 16 24} {
+    file mkdir [file join $root $board]
+    write [file join $root $board defs.v] "`define W $width\n`define CLK_$board\n"
+    foreach {unit body} {alu "" core "  alu u (a);\n" top "  core u (a);\n`ifdef CLK_b1\n  b1x x ();\n`endif\n"} {
+        write [file join $root $board ${board}_$unit.v] "`include \"defs.v\"\nmodule $unit (input \[`W-1:0\] a);\n${body}endmodule"
+    }
 }
 write [file join $root b1 b1x.v] "module b1x;\nendmodule"
 project open [set project [file join $root boards.xhlc]]
 foreach name {b2/b2_alu.v b2/defs.v b1/b1_top.v b1/b1x.v b2/b2_top.v b1/b1_alu.v b2/b2_core.v b3/b3_alu.v b3/b3_core.v
-              b3/b3_top.v b1/b1_core.v} {
-    velfile add [file join $root $name]
-}
+              b3/b3_top.v b1/b1_core.v} { velfile add [file join $root $name] }
 same_as_fresh "copies of a core, each including its own defs.v"
-project close
-file delete -force $root
-file mkdir $root
+anew
 
-# A header that holds a module, included by the top: after another source is removed, the live
-# log names no unit defined again, as a fresh open's does not.
-write [file join $root leaf.v] "module leaf;\nendmodule"
-write [file join $root top.v] "`include \"leaf.v\"\nmodule top;\n  leaf u ();\nendmodule"
-write [file join $root other.v] "module other;\nendmodule"
+# A header that holds a module, included by the top: after another source's removal the live log
+# names nothing defined again, as a fresh open's does not.
+foreach {name text} {leaf.v "module leaf;\nendmodule" top.v "`include \"leaf.v\"\nmodule top;\n  leaf u ();\nendmodule"
+                    other.v "module other;\nendmodule"} { write [file join $root $name] $text }
 project open [set project [file join $root defining.xhlc]]
 foreach name {top.v other.v} { velfile add [file join $root $name] }
 answers
 velfile remove [file join $root other.v]
 answers
-set log [file join $root hdlparser.log]
 set live [contents $log]
-check "a defining header: nothing defined again live" [string match "*defined again*" $live] 0
 same_as_fresh "a defining header, another source removed"
-check "a defining header: the log after a fresh open asked the same" [contents $log] $live
-project close
-file delete -force $root
-file mkdir $root
+check "a defining header: the log live and fresh" [list [string match "*defined again*" $live] [contents $log]] [list 0 $live]
+anew
 
-# Two modules edited to instantiate each other leave no root: the top goes, as a fresh open has
-# none.
+# Two modules edited to instantiate each other leave no root: the top goes, as a fresh open has none.
 write [file join $root a.v] "module a (input x);\n  b u (.x(x));\nendmodule"
 write [file join $root b.v] "module b (input x);\nendmodule"
 project open [set project [file join $root mutual.xhlc]]
 foreach name {a.v b.v} { velfile add [file join $root $name] }
-check "the root before the edit" [project top] a
+project top
 after 1100
 write [file join $root b.v] "module b (input x);\n  a u (.x(x));\nendmodule"
 check "no root once they instantiate each other" [project top] ""
-same_as_fresh "units that instantiate each other"
-project close
-file delete -force $root
-file mkdir $root
+anew
 
 # An edit sequence on a small mixed design, each step answered as a fresh open answers it.
 write [file join $root pkg.vhd] "package p is constant c : bit := '0'; end;"
