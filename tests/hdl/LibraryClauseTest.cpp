@@ -172,7 +172,7 @@ TEST_F(LibraryClauseTest, ALibraryWhoseFilesAllNeedTheUnitIsReported) {
 TEST_F(LibraryClauseTest, TheClauseOfAnEntityHoldsForItsArchitecture) {
   const std::string entity = "library liba;\nentity top is end;\nlibrary liba;\npackage tp is end;\n";
   const std::string architecture =
-      "architecture r of top is\n  signal s : bit := liba.pk.w;\nbegin end;\n"
+      "architecture r of top is\n  signal s : bit := liba.pk.w and cfg.mode;\nbegin end;\n"
       "package body tp is constant c : bit := LibA . pk . w; end;";
   for (const int place : {0, 1, 2}) {  // same file, entity's file first, architecture's first
     SCOPED_TRACE(place);
@@ -181,8 +181,9 @@ TEST_F(LibraryClauseTest, TheClauseOfAnEntityHoldsForItsArchitecture) {
     Add(3, "liba", "other.vhd", "package other is end;");
     EXPECT_FALSE(project.GetCompileOrder().files.empty());
     Add(4, "liba", "pk.vhd", "package pk is constant w : bit := '0'; end;", 9);
+    Add(5, "cfg", "mode.vhd", "package mode is end;", 10);  // a record's field, as no clause names cfg
     if (place == 2) Add(1, "top", "top.vhd", entity);
-    EXPECT_EQ(project.GetCompileOrder().files, place == 0 ? (Handles{3, 4, 1}) : (Handles{3, 1, 4, 2}));
+    EXPECT_EQ(project.GetCompileOrder().files, place == 0 ? (Handles{3, 4, 1, 5}) : (Handles{3, 1, 4, 2, 5}));
     ExpectAsFresh("top");
     for (const auto& [handle, file] : std::map(in)) Remove(handle);
   }
