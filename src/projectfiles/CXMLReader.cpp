@@ -867,8 +867,9 @@ Text ProjectGeneratorOfFile(const Text& path) {
   if (!boost::algorithm::iequals(Port::FileName(path).GetExtension().str(), ".xhlc")) return "TarvisDSP";
   CXMLReader reader;
   Text generator;
-  // A folder at the name is a project file off the disk, as a missing one is: nothing to read.
-  if (!FileUtils::IsFolder(path) && reader.ParseFile(path)) {
+  // A folder at the name is a project file off the disk, as a missing one is: nothing to read; a
+  // FIFO or device would never end the read.
+  if (!FileUtils::IsFolder(path) && !FileUtils::IsSpecialFile(path) && reader.ParseFile(path)) {
     reader.ReadVersion();
     reader.ReadProperties();
     std::ignore = reader.GetPropertyValue("Project Generator", &generator);

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <tuple>
 
 #include "Port/FaultInjection.h"
 #include "Port/FileName.h"
@@ -191,6 +192,10 @@ void MadeFolders::Keep() {
     } else if (!Same(aside.identity, *now)) {
       Messages(__LINE__).issueWarning("\"%s\" is left: it no longer holds what was at \"%s\".\n", kept.c_str(),
                                       aside.path.c_str());
+      continue;
+    } else if (!IdentityAt(open.at, Split(aside.path).second.c_str()) && errno == ENOENT) {
+      // Nothing took its place (a step that wrote nothing there after all): it is the user's still.
+      std::ignore = GiveBack(aside);
       continue;
     } else if (Port::FaultInjection::ShouldFail("remove_f", kept)) {
       error = EIO;

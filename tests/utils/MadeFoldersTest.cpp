@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "Port/FaultInjection.h"
@@ -78,9 +79,16 @@ TEST(MadeFoldersTest, OnlyTheFoldersMadeThatHoldNothingGoAndOneThatCannotIsNamed
   fs::remove_all(root / "g/h");
   EXPECT_TRUE(made.TakeBack() && !fs::exists(root / "g") && Port_MsgManData::Captured().empty());
 
+  // What was set aside goes back when the result is kept with nothing in its place.
+  std::ofstream(root / "u") << "user's";
+  ASSERT_TRUE(made.SetAside((root / "u").string()));
+  made.Keep();
+  std::ifstream back(root / "u");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(back), {}), "user's");
   // What was set aside that cannot go when the result is kept is named, where it is kept, and why.
   fs::create_symlink("elsewhere", root / "l");
   ASSERT_TRUE(made.SetAside((root / "l").string()));
+  std::ofstream(root / "l") << "copy";
   Port::FaultInjection::Fail("remove_f", 0, (root / "l.aside-").string());
   made.Keep();
   ASSERT_EQ(Port_MsgManData::Captured().size(), 1u);

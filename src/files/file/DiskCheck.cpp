@@ -8,6 +8,7 @@
 #include "files/file/CFile.h"
 #include "files/file/GoneViews.h"
 #include "files/file/UserAdded.h"
+#include "utils/DmUtils.h"
 #include "utils/KeyedProperty.h"
 
 namespace Hvd {
@@ -40,12 +41,7 @@ Status CFile::XIHdlFile::CheckFileOnDisk() {
     // A header the user added is recorded as its includer's kind; an includer read again while
     // it is gone no longer finds it, and would leave it a source of its own kind.
     if (lastSeconds != 0 && UserAddedManagedFile(&self.m_XIHdlFile)) {
-      Prjrep::AutoRelease<IFileType> type;
-      String name;
-      if (self.m_XIFile.GetFileType(type.Receive()) == kSuccess && type) {
-        if (Prjrep::AutoCast<IDefDataId> id(type.Get()); id) std::ignore = id->GetDefDataIdName(&name);
-      }
-      KeepIncludedEntryWhileGone(&self.m_XIHdlFile, name);
+      KeepIncludedEntryWhileGone(&self.m_XIHdlFile, GetDefDataIdName(&self.m_XIFile));
     }
     std::ignore = SendEvent(this, EventId::HdlFileEvent(), this);
     return kSuccess;

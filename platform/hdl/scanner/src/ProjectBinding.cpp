@@ -153,7 +153,7 @@ void Project::Impl::Bind(std::uint32_t slot) {
       }
       case RefKind::kBind: {
         std::uint32_t target = FindLive(ref.key, kCells, own, ref.name, false);
-        watch(ref.key, target != kNone ? own : 0);
+        watch(Bucket(ref.key), target != kNone ? own : 0);
         if (target == kNone) target = FindLive(ref.key, kCells, 0, ref.name, false);
         if (target != kNone) mark(target);
         break;

@@ -402,8 +402,7 @@ void Project::Impl::OrderFiles(const std::vector<bool>& inUnitCycle) {
 // as its guard, reads the same either way.
 void Project::Impl::ReportMacroOrder() {
   if (macroFiles == 0) return;
-  std::vector<std::uint32_t> compiled(files.size(), kNone);  // by file slot: its place in fileOrder
-  for (std::uint32_t k = 0; k < fileOrder.size(); ++k) compiled[fileOrder[k]] = k;
+  const std::vector<std::uint32_t>& compiled = compiledAt;  // by file slot: its place in fileOrder
   MacroHistory inCompileOrder(macros);
   for (std::uint32_t k = 0; k < fileOrder.size(); ++k) {
     const FileRec& file = files[fileOrder[k]];
