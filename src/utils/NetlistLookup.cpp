@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include <boost/algorithm/string/predicate.hpp>
+
 #include "Port/MsgMan.h"
 #include "Prjrep/IName.h"
 #include "core/Holders.h"
@@ -123,6 +125,26 @@ AutoRelease<IHdlNetListNode> FindViewNodeByInstancePath(IView* view, const Strin
 
 AutoRelease<IHdlNetListNode> FindViewNodeByDuName(IView* view, const String& name) {
   return FindInView(view, name, FindNodeByDuName);
+}
+
+// A top is one of the graph's tops: those are looked at first, by the parser's rule for names too
+// (a VHDL name has no case), so that a name spelt otherwise than its unit does not send the search
+// through every node below them.
+AutoRelease<IHdlNetListNode> FindViewTopByDuName(IView* view, const String& name) {
+  return FindInView(view, name, [](IHdlNetListNode* root, const String& wanted) -> IHdlNetListNode* {
+    if (DesignUnitName(root) == wanted) return root;
+    IHdlNetListNode* alike = nullptr;
+    if (AutoRelease<IHdlNetListNodeIterator> tops = ChildrenOf(root); tops.Get() != nullptr) {
+      IHdlNetListNode* same = FirstChildFound(tops.Get(), [&](IHdlNetListNode* top) -> IHdlNetListNode* {
+        const String unit = DesignUnitName(top);
+        if (unit == wanted) return top;
+        if (alike == nullptr && boost::algorithm::iequals(unit.str(), wanted.str())) alike = top;
+        return nullptr;
+      });
+      if (same != nullptr) return same;
+    }
+    return alike != nullptr ? alike : FindNodeByDuName(root, wanted);
+  });
 }
 
 AutoRelease<IHdlNetListNode> GetViewNetListRoot(IView* view) { return RootOf(view); }

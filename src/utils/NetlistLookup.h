@@ -31,6 +31,9 @@ IHdlNetListNode* FindNodeByDuName(IHdlNetListNode* node, const Port::StringBase<
 // caller. An empty path or name finds nothing.
 Prjrep::AutoRelease<IHdlNetListNode> FindViewNodeByInstancePath(IView* view, const Port::StringBase<char>& path);
 Prjrep::AutoRelease<IHdlNetListNode> FindViewNodeByDuName(IView* view, const Port::StringBase<char>& name);
+// The node of the top whose unit is `name`, spelt so or else alike but for case, before the first
+// node in pre-order below the tops; with a reference for the caller, or empty.
+Prjrep::AutoRelease<IHdlNetListNode> FindViewTopByDuName(IView* view, const Port::StringBase<char>& name);
 // The root of the view's netlist with a reference for the caller, or empty.
 Prjrep::AutoRelease<IHdlNetListNode> GetViewNetListRoot(IView* view);
 

@@ -386,14 +386,14 @@ Port::StringBase<char> CView::GetConsistentTopInstancePath() {
   return path;
 }
 
-// The first node in preorder whose unit is named `top`, looked for only where the parser knows a
-// unit of that name: a name no unit bears is in no node, and looking for it node by node through
-// a hierarchy of a million nodes would make them all for nothing.
+// The node of the top unit, looked for only where the parser knows a unit of that name, and among
+// the graph's tops first: a name no unit bears is in no node, and looking for it node by node
+// through a hierarchy of a million nodes would make them all for nothing.
 Prjrep::AutoRelease<IHdlNetListNode> CView::FindTopUnitNode(const String& top) {
   AutoCast<IHdlElaborationData> parser(m_wrapper ? m_wrapper->ParserProject() : nullptr);
   AutoRelease<CitI::IInterface> ports;
   if (parser && !top.empty() && parser->GetPorts(top.c_str(), ports.Receive()) != kSuccess) return nullptr;
-  return FindViewNodeByDuName(&m_XIView, top);
+  return FindViewTopByDuName(&m_XIView, top);
 }
 
 // Written as the view's own change: the refreshes it causes are only marked pending, and the
