@@ -60,7 +60,7 @@ project open $lib
 check "top after a reopen" [project top] deep
 project close
 
-# A top set by hand that names no unit, or names it in other case, costs no walk of the hierarchy: below a diamond of twenty
+# A top set by hand that names no unit costs no walk of the hierarchy: below a diamond of twenty
 # entities, each instantiating the one before twice, stand a million nodes.
 proc peak_kb {} { regexp {VmHWM:\s*(\d+)} [contents /proc/[pid]/status] -> kb; return $kb }
 project open [file join $root diamond.xhlc]
@@ -69,7 +69,7 @@ for {set i 0} {$i < 20} {incr i} { velfile add [vhdl c$i $below]; set below "u0:
 check "the diamond's top" [project top] c19
 set before [peak_kb]
 project set -view VIEW_AbstractSynthesis AUTOTOP false
-# Nor does one spelt otherwise than its entity: a VHDL name has no case.
+# Nor does a top spelt otherwise than its entity, which it names: a VHDL name has no case.
 foreach top {nosuch C19} {
     project set -view VIEW_AbstractSynthesis TOPDESIGNUNIT $top
     check "a top by hand, $top" [project top] $top
