@@ -121,5 +121,20 @@ foreach {how asked} {"nothing asked" {} "every view asked" answers "the synthesi
     project close
 }
 
+# A simulator other than the default, read from the project file, makes the views anew as the
+# open reads it: the open keeps every file and writes nothing over the file it reads.
+foreach simulator {{Other (VHDL)} {Other (Verilog)}} {
+    file delete -force [in p.xhlc] [in p.ghlc]
+    project open [in p.xhlc]
+    foreach name {rtl/mid.v rtl/leaf.v rtl/top.v} { velfile add [in $name] }
+    project set Simulator $simulator
+    project close
+    set saved [list [file stat [in p.xhlc] before; set before(ino)] [contents [in p.xhlc]]]
+    project open [in p.xhlc]
+    check "$simulator: files at the open" [lsort [lmap path [velfile list] {file tail $path}]] {leaf.v mid.v near.vh top.v}
+    project close -nosave
+    check "$simulator: the open wrote nothing" [list [file stat [in p.xhlc] after; set after(ino)] [contents [in p.xhlc]]] $saved
+}
+
 file delete -force $root
 if {$failures == 0} { puts "view settings: all passed" }

@@ -348,6 +348,10 @@ class CProject : public TComponent<CProject> {
   // Set while a migration builds the project: its own files are written once, whole, when the
   // build is done, so that a migration cut short leaves no part-built project behind.
   bool m_building = false;
+  // Set while an open reads the project file in: what memory holds is not yet the project, and
+  // a save then (a simulator read from the file rebuilds the views, saving first) would write
+  // that part over the file being read.
+  bool m_reading = false;
   std::int64_t m_saveDelay = 5;
   // Owned plainly: the manager holds the project without a count.
   std::unique_ptr<CCheckpointManager> m_checkpointManager;

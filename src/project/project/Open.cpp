@@ -535,6 +535,11 @@ Status CProject::ProjectOpenXml(const String& path, bool reopen) {
   }
   MakeWorkLibrary();
   if (exists) {
+    m_reading = true;
+    const struct ReadingScope {
+      bool& reading;
+      ~ReadingScope() { reading = false; }
+    } reading{m_reading};
     m_reader->ApplyProperties();
     // The generated file lies in the working directory that the properties just read name,
     // which is made when it is missing, as the default one was above; one outside the project's

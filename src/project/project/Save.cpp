@@ -65,6 +65,8 @@ Status CProject::XIForceSave::ForceSave() {
 }
 
 Status CProject::SaveProjectFiles(bool force) {
+  // The file on disk is the project an open is reading in: there is nothing yet to write.
+  if (m_reading) return kSuccess;
   // Another program's change that the user chose to read in, and that could not be read, is
   // neither written over nor taken for saved.
   if (const Status checked = CheckDiskBeforeWrite(); checked != kSuccess) return checked;
