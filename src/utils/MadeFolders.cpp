@@ -107,7 +107,9 @@ bool MadeFolders::Make(const std::string& path, unsigned mode) {
 }
 
 void MadeFolders::Wrote(const std::string& path) {
-  if (const std::optional<Identity> written = IdentityAt(AT_FDCWD, path.c_str())) {
+  // A folder there is none of its writing: SetAside leaves one in place, and the write fails on it.
+  const std::optional<Identity> written = IdentityAt(AT_FDCWD, path.c_str());
+  if (written && written->type != S_IFDIR) {
     m_written[path] = *written;
   } else {
     m_written.erase(path);

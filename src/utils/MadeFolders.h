@@ -28,7 +28,8 @@ class MadeFolders {
 
   // Records the file or link at `path`, which the command has just written there, as it is now:
   // the command writes nothing to it afterwards. Written again, it is recorded again. What was
-  // at the name before is to be set aside first (SetAside).
+  // at the name before is to be set aside first (SetAside). A folder there, which SetAside leaves,
+  // is not recorded: the write failed on it.
   void Wrote(const std::string& path);
 
   // Frees `path` for the command to write, keeping what is there: a file, a link (never what it

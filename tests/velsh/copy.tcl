@@ -98,6 +98,15 @@ fails "refused part-way into a folder made before" [list project copy [file join
     "What is at \"$blocked\" could not be replaced: Is a directory.\nAn error occurred while copying the project to*"
 check "refused part-way: what was there stays, nothing else" [listing $root] $before
 check "refused part-way: the link stays" [file readlink [file join $theirs [file tail $top]]] [file join $mine keep.txt]
+# A folder of the user's at the name of the copy's generated file refuses it there: the refusal
+# names that folder as what could not be written, never as a file the copy wrote, and it stays.
+file delete -force $theirs
+file mkdir [file join $theirs q.ghlc]
+set before [listing $root]
+catch {project copy [file join $theirs q.xhlc]} message
+check "folder at the generated file's name: named as not written" \
+    [list [string match "*q.ghlc\" is not written*Is a directory*" $message] [string match "*this command wrote*" $message]] {1 0}
+check "folder at the generated file's name: what was there stays" [listing $root] $before
 file delete -force $theirs
 
 # Asked to keep working directories whole, a copy keeps its folder's full path: one named with
