@@ -98,6 +98,8 @@ bool MadeFolders::Make(const std::string& path, unsigned mode) {
     if (step.empty() || step.back() == '/' || IsFolder(step)) continue;
     if (!Port::File::mkdir(Port::StringBase<char>(step), false, mode)) {
       if (errno == EEXIST && IsFolder(step)) continue;  // made meanwhile by another: not ours
+      // Something else on the way: the folder asked for cannot be below it.
+      if (errno == EEXIST && next != std::string::npos) errno = ENOTDIR;
       return false;
     }
     if (const std::optional<Identity> made = IdentityAt(AT_FDCWD, step.c_str()))

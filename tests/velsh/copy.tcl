@@ -107,6 +107,18 @@ catch {project copy [file join $theirs q.xhlc]} message
 check "folder at the generated file's name: named as not written" \
     [list [string match "*q.ghlc\" is not written*Is a directory*" $message] [string match "*this command wrote*" $message]] {1 0}
 check "folder at the generated file's name: what was there stays" [listing $root] $before
+# A file of the user's on the way to a folder the copy makes: the refusal names the folder and
+# says why, and the file stays.
+file delete -force $theirs
+file mkdir $theirs
+write [file join $theirs remote_sources] "the user's"
+set before [listing $root]
+foreach {what into folder} [list "the copy's folder" [file join $theirs remote_sources deeper] [file join $theirs remote_sources deeper] \
+                                "its remote sources" $theirs [file join $theirs remote_sources _ lib]] {
+    catch {project copy [file join $into q.xhlc]} message
+    check "a file on the way to $what: named, and why" [string match "*\"$folder\"*: Not a directory.*" $message] 1
+    check "a file on the way to $what: what was there stays" [listing $root] $before
+}
 file delete -force $theirs
 
 # Asked to keep working directories whole, a copy keeps its folder's full path: one named with

@@ -1,5 +1,7 @@
 #include "project/copy/CDirectoryProjectBundle.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <string>
@@ -86,8 +88,10 @@ Status CDirectoryProjectBundle::XIProjectBundle::Create(bool copyMode) {
                 directory.c_str());
   }
   if (!self.m_made.Make(directory.str())) {
-    return Fail(kFailure, "ERROR: CDirectoryProjectBundle::Create - Creating the Directory ProjectBundle at: \"%s\"\n",
-                directory.c_str());
+    const int error = errno;
+    return Fail(kFailure,
+                "ERROR: CDirectoryProjectBundle::Create - Creating the Directory ProjectBundle at: \"%s\": %s.\n",
+                directory.c_str(), std::strerror(error));
   }
   // A refused copy that leaves its folder says so: the folder holds what another put there.
   self.m_made.NameWhatStays();
