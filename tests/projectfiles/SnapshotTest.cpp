@@ -88,6 +88,7 @@ class HelperDouble final : public Hvd::TComponent<HelperDouble> {
   int openFailures = 0;
   int closes = 0;
   int opens = 0;
+  std::function<void()> beforeClose;  // runs once, as the close is asked for
   std::function<void()> afterOpen;   // runs once the project is open again
   std::function<void()> beforeOpen;  // runs as the open is asked for, before it fails or opens
 
@@ -102,6 +103,7 @@ class HelperDouble final : public Hvd::TComponent<HelperDouble> {
     Hvd::Status AfterSourcesChanged(std::int32_t) override { return kSuccess; }
     Hvd::Status CloseProject() override {
       ++This().closes;
+      if (This().beforeClose) std::exchange(This().beforeClose, nullptr)();
       if (This().closeAnswer != kSuccess) return This().closeAnswer;
       return This().m_project->ProjectClose(false);
     }
@@ -938,6 +940,29 @@ TEST_F(RestoreTest, LinksInTheProjectAreReplacedNotWrittenThrough) {
   EXPECT_EQ(ReadText(m_dir / "src" / "c.vhd"), "as taken");
   EXPECT_EQ(ReadText(m_dir / "src" / "a.vhd"), "new");
   EXPECT_FALSE(fs::exists(fs::symlink_status(m_dir / ".p.restore")));
+}
+
+// A folder where the snapshot has a file is the user's, never the project's to remove: the
+// restore names it and stops, before the project closes, or, when the folder came as it closed,
+// with nothing switched in and the project open again.
+TEST_F(RestoreTest, AFolderWhereTheSnapshotHasAFileStopsIt) {
+  const fs::path folder = m_dir / "src" / "a.vhd";
+  for (const bool asItCloses : {false, true}) {
+    m_helperObject->beforeClose = [folder] {
+      fs::remove(folder);
+      WriteText(folder / "notes.txt", "the user's");
+    };
+    if (!asItCloses) std::exchange(m_helperObject->beforeClose, nullptr)();
+    EXPECT_EQ(Restore(), Hvd::kFailure);
+    EXPECT_TRUE(Said("\"" + folder.string() + "\" is a folder where the snapshot has a file")) << asItCloses;
+    EXPECT_EQ(ReadText(folder / "notes.txt"), "the user's") << asItCloses;
+    EXPECT_EQ(m_helperObject->closes, asItCloses ? 1 : 0);
+    EXPECT_EQ(m_helperObject->opens, m_helperObject->closes);
+    EXPECT_TRUE(ProjectOpen() && !fs::exists(m_dir / "src" / "b.vhd") && ReadText(m_file) == m_before) << asItCloses;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(m_dir / ".p.restore"))) << asItCloses;
+    fs::remove_all(folder);
+    WriteText(folder, "old");
+  }
 }
 
 // The project directory as a map of each entry to what it holds, the snapshots left out.

@@ -250,6 +250,24 @@ bool CollectEntries(const fs::path& staged, const fs::path& live, const fs::path
   return true;
 }
 
+// The first entry that the snapshot holds as no folder while a real folder stands at its name in
+// the project (a link to one is replaced as a link): the folder would go aside with the replaced
+// files and be removed with them, though it is none of the snapshot's, and what it holds is the
+// user's. Looked at with lstat only; a directory on the way is one CollectEntries went through.
+std::optional<fs::path> FolderAtAFilesName(const fs::path& live, const std::vector<Entry>& entries) {
+  for (const Entry& entry : entries)
+    if (!entry.removed && TypeOf(live / entry.path) == fs::file_type::directory) return live / entry.path;
+  return std::nullopt;
+}
+
+Status FolderRefused(const fs::path& folder) {
+  return Fail(kFailure,
+              "ERROR: ICheckpoint::RestoreCheckpointProject - \"%s\" is a folder where the snapshot has a file: the "
+              "restore would remove the folder and all it holds, so nothing is restored. Move the folder elsewhere "
+              "to restore the snapshot.\n",
+              folder.c_str());
+}
+
 // Written whole under another name and renamed into place: a journal is there entire or not.
 // The identity of each staged copy is taken into it first, so that an undo, at any point,
 // knows the copy when it finds it in the live project.
@@ -391,6 +409,8 @@ bool SwitchIn(const Folder& folder, const fs::path& live, const Entry& item) {
   const fs::path& entry = item.path;
   if (!Below(live, entry, false) || !Below(folder.kept, entry, true) || !Below(folder.added, entry, true)) return false;
   const fs::path target = live / entry;
+  // A folder put at the name since the entries were looked at is the user's too.
+  if (!item.removed && TypeOf(target) == fs::file_type::directory) return false;
   if (Present(target)) {
     if (!MakeParents(folder.kept, entry) || !Port::File::rename(Text(target), Text(folder.kept / entry))) return false;
   } else if (!item.removed && !MarkAdded(folder, entry)) {
@@ -941,6 +961,13 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
   if (TypeOf(folder.staged / kTakeMark) == fs::file_type::regular)
     std::ignore = Port::File::remove_f(Text(folder.staged / kTakeMark));
 
+  // A folder of the user's where the snapshot puts back a file stops the restore before the
+  // project is closed; looked at again below, once it is, for one made meanwhile.
+  if (std::vector<Entry> preview; CollectEntries(folder.staged, live, fs::path(), preview, folder.root.filename())) {
+    if (const std::optional<fs::path> found = FolderAtAFilesName(live, preview))
+      return FailedBeforeReplacing(folder, projectFile, FolderRefused(*found));
+  }
+
   // Read before the close: the reopened project holds the snapshot's.
   std::optional<String> description;
   if (Prjrep::AutoPtr<IProject> project = ProjectOf(helper); project) {
@@ -957,7 +984,10 @@ Status RestoreOver(IProjectBundle* bundle, IProjectHelper* helper, const String&
   if (const fs::file_type type = TypeOf(live / partitions);
       !Present(folder.staged / partitions) && (type == fs::file_type::regular || type == fs::file_type::symlink))
     entries.push_back({partitions, true, std::nullopt});
-  status = collected && WriteJournal(folder, entries) ? kSuccess : kDirectoryWriteFailed;
+  const std::optional<fs::path> refused = collected ? FolderAtAFilesName(live, entries) : std::nullopt;
+  status = refused                                     ? FolderRefused(*refused)
+           : collected && WriteJournal(folder, entries) ? kSuccess
+                                                        : kDirectoryWriteFailed;
   std::size_t switched = 0;
   for (; status == kSuccess && switched < entries.size(); ++switched) {
     if (!SwitchIn(folder, live, entries[switched])) status = kDirectoryWriteFailed;
