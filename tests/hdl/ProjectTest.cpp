@@ -509,8 +509,8 @@ TEST_F(ProjectTest, OnlyTheUnitsACompilersLibraryKeepsInstantiate) {
 
 // What a compile that follows the order analyses last decides: the default architecture is the
 // later of two in one file; an architecture analysed with a definition of its entity that a later
-// one replaces instantiates nothing; an instance that names an architecture in another file may
-// come before it.
+// one replaces instantiates nothing; an instance, or a binding, that names an architecture in
+// another file may come before it.
 TEST_F(ProjectTest, WhatIsAnalysedLastDecidesArchitectures) {
   const char* const x = "entity x is end;\narchitecture r of x is begin end;";
   const char* const top = "entity top is end;\narchitecture r of top is begin u : entity work.e; end;";
@@ -523,6 +523,10 @@ TEST_F(ProjectTest, WhatIsAnalysedLastDecidesArchitectures) {
       {{"e_rtl.vhd", "architecture rtl of e is begin end;", "top.vhd",
         "entity e is end;\nentity top is end;\narchitecture r of top is begin u : entity work.e(rtl); end;"},
        "top e(rtl) top.vhd e_rtl.vhd"},
+      {{"e_rtl.vhd", "architecture rtl of e is begin end;", "top.vhd",
+        "entity e is end;\nentity top is end;\narchitecture r of top is\n  component c is end component;\n"
+        "  for u : c use entity work.e(rtl);\nbegin u : c; end;"},
+       "top c() top.vhd e_rtl.vhd"},
       {{"leaf.vhd", "entity y is end;\nentity x is end;\narchitecture r of x is begin u : entity work.y; end;",
         "top.vhd", "entity top is end;\narchitecture r of top is begin u : entity work.x; end;\nentity top is end;"},
        "x top - leaf.vhd top.vhd"},

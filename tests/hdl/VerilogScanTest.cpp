@@ -85,6 +85,13 @@ TEST(VerilogScan, FindsUnitsAndWhatTheyNeed) {
       {"a macro called in its own argument is no recursion", kV,
        "`define A(x) x\n`define INST(k, n) `A(k) n (x);\nmodule m; `A(`A(mid)) u1 (x); `INST(`A(leaf), u2) endmodule",
        "module m: inst mid@u1, inst leaf@u2"},
+      {"a name that runs into a macro's use, or out of its text, is one name", kV,
+       "`define A(x) x\n`define B b2\n`define CELL(n) leaf u_``n (x);\n`define KIND(n) n``_cell\n"
+       "module m; `CELL(`B) `CELL(`A(a1)) `KIND(`A(fast)) u3 (x); endmodule",
+       "module m: inst leaf@u_b2, inst leaf@u_a1, inst fast_cell@u3"},
+      {"a name made of macros' texts", kV,
+       "`define A(x) x\n`define B b2\n`define C `B\nmodule m; leaf `A(u)`C (x); leaf `B`A(z)_`B (x); endmodule",
+       "module m: inst leaf@ub2, inst leaf@b2z_b2"},
       {"bind, in a module and outside one, names the module it binds", kSv,
        "module tb;\n  bind dut: u, v.w[1] chk #(.W(2)) c2 (.a(x)), c3 (x);\n  leaf u2 (x);\nendmodule\n"
        "bind dut.u[0].core mon m0 (.a(a));",

@@ -60,6 +60,20 @@ foreach {how text order} [list included $include m2.v "no longer included" "" {m
 }
 project close
 
+# Dropped from the includer after every view had read it there: the synthesis view, asked first,
+# has the file back in its order where the simulation view has not read the includer again yet.
+file delete -force $project
+m2 $include
+project open $project
+foreach name {m1.v m2.v} { velfile add [at $name] }
+answers
+after 10
+m2 ""
+foreach view {VIEW_AbstractSynthesis VIEW_AbstractSimulation} {
+    check "no longer included, $view" [lmap path [project order -view $view] {file tail $path}] {m1.v m2.v}
+}
+project close
+
 # A loop adding a folder reaches a header that the file before it pulled in, and goes on.
 write [at lib/a.v] "`include \"b.vh\"\nmodule a; endmodule"
 write [at lib/b.vh] "`define B 1"

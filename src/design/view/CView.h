@@ -416,6 +416,10 @@ class CView final : public TComponent<CView> {
   // as they are.
   void BringManagedFilesInStep();
   void ParseForManagedFiles();
+  // Parses the other major views where a file is managed that no source of this view includes:
+  // they may hold it as included by a source they have not read again since it changed, and a
+  // managed file is in no view's order.
+  void BringOtherMajorViewsInStep();
   // Reads of the view's own, and those made while it parses, which never parse.
   std::int32_t m_quietReads = 0;
   Prjrep::AutoRelease<IHdlNetListNode> FindBestTopNode();

@@ -142,6 +142,7 @@ Status CView::GetCompileOrder(IHdlDesignUnit* top, std::uint32_t flags, bool aut
   }
   IHdlDesignUnit* wanted = top != nullptr ? top : instanceUnit.Get();
   if (flags == 0 && (top == nullptr || RootOf(top) == RootOf(instanceUnit.Get()))) {
+    BringOtherMajorViewsInStep();
     if (m_compileOrderDirty) {
       const Status status = GetFilterFilesFromCompileOrder()
                                 ? m_XIViewInternal.DetermineCompileOrderAutomatically(wanted, true)

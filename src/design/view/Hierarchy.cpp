@@ -113,6 +113,30 @@ void CView::BringManagedFilesInStep() {
   for (const AutoPtr<IView>& pair : pairs) FromInterface(pair.Get())->BringManagedFilesInStep();
 }
 
+void CView::BringOtherMajorViewsInStep() {
+  if (m_quietReads > 0 || m_refreshing || Port::SafeRead(m_batchCount) > 0 || !IsMajorView(&m_XIView)) return;
+  ParseForManagedFiles();
+  // Only a managed file that no source of this view includes is managed through another view.
+  std::uint32_t category = 0;
+  if (GetAutoManageViewID(&m_XIView, &category) != kSuccess) return;
+  const bool throughOthers = std::any_of(m_managedUnits.begin(), m_managedUnits.end(), [category](const auto& entry) {
+    AutoCast<IHdlFileV4> file(entry.second.Get());
+    AutoRelease<IHdlFileIterator> parents;
+    return file && file->GetParentFiles(category, parents.Receive()) == kSuccess && parents && parents->IsDone();
+  });
+  if (!throughOthers) return;
+  AutoCast<IViewManager> manager(m_design.Get());
+  AutoRelease<IViewIterator> views;
+  if (!manager || manager->GetViews(views.Receive()) != kSuccess || !views) return;
+  std::vector<AutoPtr<IView>> others;
+  for (; !views->IsDone(); std::ignore = views->Next()) {
+    CView* other = FromInterface(views->Current());
+    if (other != nullptr && other != this && other->m_includesMayChange && IsMajorView(&other->m_XIView))
+      others.emplace_back(&other->m_XIView);
+  }
+  for (const AutoPtr<IView>& other : others) FromInterface(other.Get())->BringManagedFilesInStep();
+}
+
 // Only a change to a file the parser may read as Verilog, or to its settings, can bring or take
 // managed files: after any other the view is not parsed again for them.
 void CView::ParseForManagedFiles() {

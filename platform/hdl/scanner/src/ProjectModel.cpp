@@ -196,9 +196,9 @@ void Project::Impl::Resolve() {
                              "architecture '" + std::string(pool.View(ref.secondary)) + "' of entity '" +
                                  std::string(pool.View(ref.name)) + "' is not in the project");
               }
-              // Only the primary units a unit names must be analysed before it: an instance's
-              // architecture may follow, as its entity's file may hold the instance too.
-              need(architecture, ref.kind != RefKind::kEntityInstance);
+              // Only the primary units a unit names must be analysed before it: the architecture
+              // an instance or a binding names may follow, as its entity's file may hold them too.
+              need(architecture, false);
             }
             if (kept) instantiated[target] = true;
             if (entity) secondaryUsers.emplace_back(i, seen(target));

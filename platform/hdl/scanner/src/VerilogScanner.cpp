@@ -242,8 +242,68 @@ class Lexer {
         SkipInactive(s);
         continue;
       }
-      return Lex(index);
+      Tok t = Lex(index);
+      if ((t.kind == T::kId || t.kind == T::kKw) && t.punct == 0) {
+        const Source& after = m_sources[index];
+        if (after.pos < after.text.size() ? after.text[after.pos] == '`' : !after.isFile) JoinMacroText(t, index);
+      }
+      return t;
     }
+  }
+
+  // A name that runs into a macro's use ("u_`B", as "u_``n" makes of the argument `B), or out of a
+  // macro's text into what follows its use ("`A(u)_x"), is one name, as the compilers read it.
+  void JoinMacroText(Tok& t, std::uint32_t index) {
+    std::string joined(t.text);
+    bool grown = false;
+    std::uint32_t expansion = t.source;  // one the name comes from in part
+    for (std::size_t steps = 0; steps < kMaxMacroDepth; ++steps) {
+      Source& s = m_sources[index];
+      std::uint32_t next = index;
+      if (s.pos == s.text.size()) {
+        // Ended with the name: its use's text goes on with it.
+        if (s.isFile || m_stack.empty() || m_stack.back() != index) break;
+        m_stack.pop_back();
+        next = static_cast<std::uint32_t>(s.parent);
+      } else if (s.pos + 1 < s.text.size() && s.text[s.pos] == '`' && IsIdentStart(s.text[s.pos + 1])) {
+        std::size_t at = s.pos + 1;
+        const std::string_view name = ReadName(s.text, at);
+        if (IsDirectiveName(name) || Lookup(std::string(name), index, s.pos) == nullptr) break;
+        const std::size_t sources = m_sources.size();
+        Directive(index);
+        if (m_sources.size() == sources || m_stack.empty() || m_stack.back() != sources) break;
+        next = expansion = static_cast<std::uint32_t>(sources);
+        Source& e = m_sources[next];
+        while (e.pos < e.text.size() && IsSpace(e.text[e.pos])) ++e.pos;  // no part of a macro's text
+      } else {
+        break;
+      }
+      index = next;
+      Source& n = m_sources[index];
+      std::size_t end = n.pos;
+      while (end < n.text.size() && (IsIdentChar(n.text[end]) || n.text[end] == '$')) ++end;
+      joined.append(n.text.substr(n.pos, end - n.pos));
+      grown = grown || end > n.pos;
+      n.pos = end;
+    }
+    if (!grown) return;
+    m_owned.push_back(std::move(joined));
+    t.text = m_owned.back();
+    if (m_sources[t.source].isFile) {  // no longer text of the file itself
+      t.source = expansion;
+      t.offset = 0;
+    }
+    t.kw = m_keywords.Find(t.text.data(), t.text.size(), false);
+    t.kind = t.kw != kNoKw ? T::kKw : T::kId;
+  }
+
+  static bool IsDirectiveName(std::string_view name) {
+    static const std::unordered_set<std::string_view> kDirectives = {
+        "ifdef", "ifndef", "elsif", "else", "endif", "define", "undef", "undefineall", "include", "timescale",
+        "default_nettype", "unconnected_drive", "nounconnected_drive", "pragma", "line", "begin_keywords",
+        "end_keywords", "default_decay_time", "default_trireg_strength", "delay_mode_distributed", "delay_mode_path",
+        "delay_mode_unit", "delay_mode_zero", "resetall", "celldefine", "endcelldefine", "__FILE__", "__LINE__"};
+    return kDirectives.count(name) > 0;
   }
 
   // A token the lexer gave, as far as the word after it needs.
