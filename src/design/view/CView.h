@@ -7,6 +7,7 @@
 // beside this header.
 
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <map>
 #include <memory>
@@ -37,14 +38,14 @@
 #include "core/Interface.h"
 #include "core/Names.h"
 #include "core/Persist.h"
+#include "core/PointerMap.h"
 #include "core/RefCount.h"
 #include "core/Sets.h"
 #include "design/DetachingReceiver.h"
-#include "core/PointerMap.h"
-#include "framework/StateHelper.h"
 #include "files/KeyedPropertySet.h"
 #include "files/wrapper/CHdlPackageWrapper.h"
 #include "framework/PropertyContext.h"
+#include "framework/StateHelper.h"
 #include "framework/TransformBindingSets.h"
 #include "utils/FileStamp.h"
 
@@ -420,6 +421,9 @@ class CView final : public TComponent<CView> {
   // they may hold it as included by a source they have not read again since it changed, and a
   // managed file is in no view's order.
   void BringOtherMajorViewsInStep();
+  // The other major views whose includes may have changed and that `also` accepts, held for a
+  // parse of each.
+  std::vector<Prjrep::AutoPtr<IView>> OtherMajorViewsToParse(const std::function<bool(CView&)>& also);
   // Reads of the view's own, and those made while it parses, which never parse.
   std::int32_t m_quietReads = 0;
   Prjrep::AutoRelease<IHdlNetListNode> FindBestTopNode();

@@ -2,14 +2,14 @@
 // whole process, and the files that the view manages itself (the children that the parser
 // found for its files) kept in step with every new hierarchy.
 
+#include <algorithm>
+#include <iterator>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <set>
 #include <string>
 #include <string_view>
-#include <algorithm>
-#include <iterator>
-#include <limits>
 #include <utility>
 #include <vector>
 
@@ -77,8 +77,9 @@ Status CView::ParseHierarchy(IHdlNetListNode** root) {
   if (!m_wrapper) return kFailure;
   if (GetDisableAutoHierRegen()) {
     Port_MsgManData::createObject("ProjectMgmt", "../src/CView", 2076, "$Revision: 1.185 $")
-        .issueWarning("Hierarchy Parsing is necessary due to the requested operation and is being performed at this "
-                      "time.\n");
+        .issueWarning(
+            "Hierarchy Parsing is necessary due to the requested operation and is being performed at this "
+            "time.\n");
   }
   AutoPtr<IView> keep(&m_XIView);
   const std::lock_guard<std::recursive_mutex> hold(HierarchyLock());
@@ -99,18 +100,25 @@ void CView::BringManagedFilesInStep() {
     ParseForManagedFiles();
     return;
   }
+  const std::vector<AutoPtr<IView>> pairs = OtherMajorViewsToParse([this](CView& major) {
+    const String word = ChildViewWord(&major.m_XIView);
+    return !word.empty() && FromInterface(major.GetFirstViewForHint(word).Get()) == this;
+  });
+  for (const AutoPtr<IView>& pair : pairs) FromInterface(pair.Get())->BringManagedFilesInStep();
+}
+
+std::vector<Prjrep::AutoPtr<IView>> CView::OtherMajorViewsToParse(const std::function<bool(CView&)>& also) {
+  std::vector<AutoPtr<IView>> found;
   AutoCast<IViewManager> manager(m_design.Get());
   AutoRelease<IViewIterator> views;
-  if (!manager || manager->GetViews(views.Receive()) != kSuccess || !views) return;
-  std::vector<AutoPtr<IView>> pairs;
+  if (!manager || manager->GetViews(views.Receive()) != kSuccess || !views) return found;
   for (; !views->IsDone(); std::ignore = views->Next()) {
     CView* major = FromInterface(views->Current());
-    if (major == nullptr || major == this || !major->m_includesMayChange || !IsMajorView(&major->m_XIView)) continue;
-    const String word = ChildViewWord(&major->m_XIView);
-    if (!word.empty() && FromInterface(major->GetFirstViewForHint(word).Get()) == this)
-      pairs.emplace_back(&major->m_XIView);
+    if (major != nullptr && major != this && major->m_includesMayChange && IsMajorView(&major->m_XIView) &&
+        also(*major))
+      found.emplace_back(&major->m_XIView);
   }
-  for (const AutoPtr<IView>& pair : pairs) FromInterface(pair.Get())->BringManagedFilesInStep();
+  return found;
 }
 
 void CView::BringOtherMajorViewsInStep() {
@@ -125,15 +133,7 @@ void CView::BringOtherMajorViewsInStep() {
     return file && file->GetParentFiles(category, parents.Receive()) == kSuccess && parents && parents->IsDone();
   });
   if (!throughOthers) return;
-  AutoCast<IViewManager> manager(m_design.Get());
-  AutoRelease<IViewIterator> views;
-  if (!manager || manager->GetViews(views.Receive()) != kSuccess || !views) return;
-  std::vector<AutoPtr<IView>> others;
-  for (; !views->IsDone(); std::ignore = views->Next()) {
-    CView* other = FromInterface(views->Current());
-    if (other != nullptr && other != this && other->m_includesMayChange && IsMajorView(&other->m_XIView))
-      others.emplace_back(&other->m_XIView);
-  }
+  const std::vector<AutoPtr<IView>> others = OtherMajorViewsToParse([](CView&) { return true; });
   for (const AutoPtr<IView>& other : others) FromInterface(other.Get())->BringManagedFilesInStep();
 }
 
