@@ -224,8 +224,7 @@ Status CHdlPackageWrapper::AreFilesUpToDate(bool* upToDate) {
     return kSuccess;
   }
   for (const auto& [viewKey, file] : m_viewFiles) {
-    std::uint32_t origin = 0;
-    if (AutoCast<IFile> asFile(file.Get()); asFile && asFile->GetOriginState(&origin) == kSuccess && origin == 3) {
+    if (IsManagedByView(file.Get())) {
       if (m_handed.find(viewKey) != m_handed.end()) return kSuccess;  // still the parser's
       // Changed since its includers read it: they read it again.
       if (IsIncludedFileChanged(viewKey, file.Get())) return kSuccess;
